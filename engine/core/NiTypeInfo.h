@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstring>
+
+// One record per engine class: its name and its base's record. Kind-of tests
+// walk the base chain by record identity.
+class NiTypeInfo
+{
+public:
+    constexpr NiTypeInfo(const char* pcName, const NiTypeInfo* pkBase) : m_pcName(pcName), m_pkBase(pkBase) {}
+
+    [[nodiscard]] const char* GetName() const { return m_pcName; }
+    [[nodiscard]] const NiTypeInfo* GetBaseTypeInfo() const { return m_pkBase; }
+
+    // True when this record is pkType or derives from it.
+    [[nodiscard]] bool IsKindOf(const NiTypeInfo* pkType) const
+    {
+        for (const NiTypeInfo* p = this; p != nullptr; p = p->m_pkBase)
+        {
+            if (p == pkType)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    const char* m_pcName;
+    const NiTypeInfo* m_pkBase;
+};
+
+// Declares the class's record (built on first use, so a base's record exists
+// before any derived record points at it) and its GetTypeInfo override.
+#define NiDeclareRootTypeInfo()                                                                                        \
+public:                                                                                                                \
+    static const NiTypeInfo* TypeInfo();                                                                               \
+    virtual const NiTypeInfo* GetTypeInfo() const { return TypeInfo(); }
+
+#define NiDeclareTypeInfo()                                                                                            \
+public:                                                                                                                \
+    static const NiTypeInfo* TypeInfo();                                                                               \
+    const NiTypeInfo* GetTypeInfo() const override { return TypeInfo(); }
+
+#define NiImplementRootTypeInfo(classname)                                                                             \
+    const NiTypeInfo* classname::TypeInfo()                                                                            \
+    {                                                                                                                  \
+        static const NiTypeInfo s_kInfo(#classname, nullptr);                                                          \
+        return &s_kInfo;                                                                                               \
+    }
+
+#define NiImplementTypeInfo(classname, basename)                                                                       \
+    const NiTypeInfo* classname::TypeInfo()                                                                            \
+    {                                                                                                                  \
+        static const NiTypeInfo s_kInfo(#classname, basename::TypeInfo());                                             \
+        return &s_kInfo;                                                                                               \
+    }
+
+// Kind-of test by record: the object when its class is pkType or derives from
+// it, else null. A null object, or one without a record, gives null.
+template <class T>
+T* NiDynamicCast(const NiTypeInfo* pkType, T* pkObject)
+{
+    if (pkObject == nullptr)
+        return nullptr;
+    const NiTypeInfo* pkInfo = pkObject->GetTypeInfo();
+    return (pkInfo != nullptr && pkInfo->IsKindOf(pkType)) ? pkObject : nullptr;
+}
+
+template <class T>
+bool NiIsKindOf(const NiTypeInfo* pkType, const T* pkObject)
+{
+    return NiDynamicCast(pkType, pkObject) != nullptr;
+}
+
+// Typed form: NiDynamicCast<NiNode>(pkObject).
+template <class To, class From>
+To* NiDynamicCast(From* pkObject)
+{
+    return static_cast<To*>(NiDynamicCast(To::TypeInfo(), pkObject));
+}
+
+template <class To, class From>
+bool NiIsKindOf(const From* pkObject)
+{
+    return NiDynamicCast(To::TypeInfo(), pkObject) != nullptr;
+}
+
+// Exact class test (no base walk).
+template <class T>
+bool NiIsExactKindOf(const NiTypeInfo* pkType, const T* pkObject)
+{
+    return pkObject != nullptr && pkObject->GetTypeInfo() == pkType;
+}

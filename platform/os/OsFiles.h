@@ -1,0 +1,105 @@
+#pragma once
+
+// File and folder services. The game's data names files the Windows way:
+// backslashes and any letter case. Every path the system opens goes through
+// ResolvePath, so those names find the files on a case-sensitive Linux file
+// system.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace os
+{
+// ResolvePath: '\' becomes '/'. When the path exists as written it is
+// returned as such. Otherwise each component is looked up in its folder: as
+// written when that exists, else the first name (in byte-sorted order) of
+// the folder listing that equals it ignoring ASCII case. From the first
+// component that matches nothing on, the rest is kept as given, so a new
+// file keeps its last component (and a missing folder its name) as written.
+// "." and ".." and empty components (from "//") are kept. Absolute and
+// relative paths both work; relative ones start at the current folder.
+[[nodiscard]] std::string ResolvePath(std::string_view path);
+
+// fopen through the resolver; mode as the C library's ("rb", "wb", "ab",
+// "a+t", "wt", ...; 't' is dropped: no text translation on Linux). Null on
+// failure. The caller closes the file.
+[[nodiscard]] std::FILE* OpenFile(std::string_view path, const char* mode);
+
+// The file-status query, through the resolver.
+struct FileStatus
+{
+    std::uint64_t size = 0; // bytes; 0 for folders
+    bool isFolder = false;
+    std::int64_t accessTime = 0; // seconds since 1970 UTC
+    std::int64_t writeTime = 0;
+    std::int64_t changeTime = 0;
+};
+[[nodiscard]] bool GetFileStatus(std::string_view path, FileStatus& out);
+// Size in bytes; 0 when the file is missing or cannot be examined.
+[[nodiscard]] std::uint64_t GetFileSize(std::string_view path);
+[[nodiscard]] bool FileExists(std::string_view path);   // a file or a folder
+[[nodiscard]] bool FolderExists(std::string_view path); // a folder
+// Whether the path could be opened for writing, without creating or
+// truncating anything: an existing file must be writable, a new one needs a
+// writable existing folder.
+[[nodiscard]] bool FileWritable(std::string_view path);
+
+// _mkdir: creates one folder (its parent must exist); false when it exists
+// or cannot be made. CreateFolderTree makes every missing level and is true
+// when the folder exists at the end.
+bool CreateFolder(std::string_view path);
+bool CreateFolderTree(std::string_view path);
+bool RemoveFile(std::string_view path);
+bool RemoveFolder(std::string_view path); // empty folders only
+bool RenameFile(std::string_view from, std::string_view to);
+
+// _getcwd: the current folder, absolute, '/'-separated, without a trailing
+// '/' (except for "/" itself). Empty on failure.
+[[nodiscard]] std::string GetCurrentFolder();
+// _chdir through the resolver.
+bool ChangeFolder(std::string_view path);
+
+// _splitpath: drive ("X:" when the path starts so), folder (up to and with
+// the last '/' or '\'), name, and extension (from the last '.' of the
+// remainder, with the dot). "." splits into name "" ext "."; ".." into name
+// "." ext ".".
+struct PathParts
+{
+    std::string drive;
+    std::string folder;
+    std::string name;
+    std::string extension;
+};
+[[nodiscard]] PathParts SplitPath(std::string_view path);
+
+// ---- Folder search (_findfirst / _findnext / _findclose) ----
+struct FindData
+{
+    std::uint32_t attributes = 0; // ATTRIB_SUBDIR (0x10) for folders, else ATTRIB_NORMAL
+    std::int64_t accessTime = 0;
+    std::int64_t writeTime = 0;
+    std::int64_t changeTime = 0;
+    std::uint64_t size = 0; // bytes; 0 for folders
+    std::string name;       // the name as it is on disk, without folder
+};
+using FindHandle = std::intptr_t; // -1 = failure
+
+// The pattern is a folder (resolved like any path) and a name pattern:
+// '*' any run of characters, '?' exactly one, letters compared ignoring
+// ASCII case, and a trailing ".*" also matching names without a dot (so
+// "*.*" matches everything, "ab*.*" also "abc"). Matches come in
+// byte-sorted name order; "." and ".." are listed like other folders.
+// FindFirst returns -1 when the folder cannot be read or nothing matches.
+[[nodiscard]] FindHandle FindFirst(std::string_view pattern, FindData& out);
+// 0 and the next match, or -1 when none is left or the handle is unknown.
+int FindNext(FindHandle handle, FindData& out);
+// 0, or -1 for an unknown handle.
+int FindClose(FindHandle handle);
+
+// The name pattern rules of FindFirst, on one name.
+[[nodiscard]] bool MatchesWildcard(std::string_view pattern, std::string_view name);
+// ASCII case-insensitive equality.
+[[nodiscard]] bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+} // namespace os
