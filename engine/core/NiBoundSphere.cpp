@@ -1,7 +1,7 @@
 #include "engine/core/NiBoundSphere.h"
 
 #include "engine/core/NiEndian.h"
-#include "engine/core/NiMathFormat.h"
+#include "engine/core/NiViewerStrings.h"
 #include "engine/core/NiXform.h"
 
 #include <algorithm>
@@ -72,7 +72,7 @@ bool NiBoundSphere::WriteToStream(NiByteStream& kStream) const
 
 char* NiViewerBoundSphere(const char* pcName, const NiBoundSphere& kValue)
 {
-    return NiMathFormat("%s = (%g, %g, %g) , %g", NiMathLabel(pcName), static_cast<double>(kValue.m_kCenter.x),
+    return NiViewerFormat("%s = (%g, %g, %g) , %g", pcName ? pcName : "", static_cast<double>(kValue.m_kCenter.x),
                         static_cast<double>(kValue.m_kCenter.y), static_cast<double>(kValue.m_kCenter.z),
                         static_cast<double>(kValue.m_fRadius));
 }

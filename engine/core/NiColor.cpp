@@ -1,7 +1,7 @@
 #include "engine/core/NiColor.h"
 
 #include "engine/core/NiEndian.h"
-#include "engine/core/NiMathFormat.h"
+#include "engine/core/NiViewerStrings.h"
 
 bool NiColorRGBA::ReadFromStream(NiByteStream& kStream)
 {
@@ -20,12 +20,12 @@ bool NiColorRGBA::WriteToStream(NiByteStream& kStream) const
 
 char* NiViewerColorRGB(const char* pcName, const NiColorRGB& k)
 {
-    return NiMathFormat("%s = (%5.3f,%5.3f,%5.3f)", NiMathLabel(pcName), static_cast<double>(k.r),
+    return NiViewerFormat("%s = (%5.3f,%5.3f,%5.3f)", pcName ? pcName : "", static_cast<double>(k.r),
                         static_cast<double>(k.g), static_cast<double>(k.b));
 }
 
 char* NiViewerColorRGBA(const char* pcName, const NiColorRGBA& k)
 {
-    return NiMathFormat("%s = (%5.3f,%5.3f,%5.3f,%5.3f)", NiMathLabel(pcName), static_cast<double>(k.r),
+    return NiViewerFormat("%s = (%5.3f,%5.3f,%5.3f,%5.3f)", pcName ? pcName : "", static_cast<double>(k.r),
                         static_cast<double>(k.g), static_cast<double>(k.b), static_cast<double>(k.a));
 }

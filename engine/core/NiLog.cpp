@@ -1,5 +1,7 @@
 #include "engine/core/NiLog.h"
 
+#include "platform/os/OsFiles.h"
+
 #include <ctime>
 #include <unistd.h>
 
@@ -68,7 +70,8 @@ bool NiLogFile::Open(int iMode, bool bCommit)
     else
         return false;
     Close();
-    m_pkFile = std::fopen(m_kName.c_str(), pcMode);
+    // Through the resolver, like every path the engine opens.
+    m_pkFile = os::OpenFile(m_kName, pcMode);
     if (m_pkFile == nullptr)
         return false;
     m_bCommit = bCommit;
@@ -138,9 +141,9 @@ void NiLogStartup()
     if (s_bStarted)
         return;
     s_bStarted = true;
-    for (NiLogFile*& pkLog : s_apkLogs)
-        pkLog = nullptr;
-    s_uiLogCount = 0;
+    // The table starts empty; a log opened before start-up is closed (with
+    // its banner) rather than dropped with its file still open.
+    NiCloseAllLogs();
     s_pkSetup->Initialize();
 }
 

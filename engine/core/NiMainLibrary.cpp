@@ -1,7 +1,9 @@
 #include "engine/core/NiMainLibrary.h"
 
+#include "engine/core/NiBatch.h"
 #include "engine/core/NiListNodePool.h"
 #include "engine/core/NiObjectStream.h"
+#include "engine/core/NiProcessorInfo.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -44,6 +46,12 @@ void StreamTablesShutdown()
     NiObjectStream::StaticShutdown();
 }
 
+void ProcessorInit()
+{
+    NiDetectProcessor();
+    NiSelectBatchRoutines();
+}
+
 void ListPoolShutdown()
 {
     NiListNodePool::FreeAll();
@@ -54,6 +62,8 @@ std::vector<ModuleHook> BuiltInHooks()
 {
     return {
         {NI_INIT_STREAM_TABLES, StreamTablesInit, NI_SHUTDOWN_STREAM_TABLES, StreamTablesShutdown},
+        {NI_INIT_SQRT_TABLE, NiBuildSqrtTable, NI_SHUTDOWN_SQRT_TABLE, NiFreeSqrtTable},
+        {NI_INIT_PROCESSOR, ProcessorInit, NI_SHUTDOWN_LIST_POOL, nullptr},
         {NI_INIT_CREATE_FUNCTIONS, nullptr, NI_SHUTDOWN_LIST_POOL, ListPoolShutdown},
     };
 }

@@ -2,7 +2,7 @@
 
 #include "engine/core/NiEndian.h"
 #include "engine/core/NiMathConstants.h"
-#include "engine/core/NiMathFormat.h"
+#include "engine/core/NiViewerStrings.h"
 
 #include <cmath>
 
@@ -279,7 +279,7 @@ bool NiMatrix3x3::WriteToStream(NiByteStream& kStream)
 char* NiViewerMatrix3x3(const char* pcName, const NiMatrix3x3& k)
 {
     const auto& m = k.m_afEntry;
-    return NiMathFormat("%s = ((%g,%g,%g),(%g,%g,%g),(%g,%g,%g))", NiMathLabel(pcName), static_cast<double>(m[0][0]),
+    return NiViewerFormat("%s = ((%g,%g,%g),(%g,%g,%g),(%g,%g,%g))", pcName ? pcName : "", static_cast<double>(m[0][0]),
                         static_cast<double>(m[0][1]), static_cast<double>(m[0][2]), static_cast<double>(m[1][0]),
                         static_cast<double>(m[1][1]), static_cast<double>(m[1][2]), static_cast<double>(m[2][0]),
                         static_cast<double>(m[2][1]), static_cast<double>(m[2][2]));

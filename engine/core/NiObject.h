@@ -45,6 +45,9 @@ public:
 
     // Two-pass clone: CreateClone, then FinishClone on this source.
     NiObject* Clone();
+    // A copy made by saving this object to memory and loading it back; null
+    // when either fails.
+    [[nodiscard]] NiRefPtr<NiObject> DeepCopy();
 
 protected:
     // Records (this -> copy) in the clone map. Each class's copy routine

@@ -1,7 +1,17 @@
 #include "engine/core/NiObjectStream.h"
 
+#include "engine/core/NiBufferedFile.h"
 #include "engine/core/NiByteStream.h"
 #include "engine/core/NiEndian.h"
+#include "engine/core/NiFile.h"
+#include "engine/core/NiFileSearchPath.h"
+#include "engine/core/NiHashMap.h"
+#include "engine/core/NiMemoryStream.h"
+#include "engine/core/NiRecursiveLock.h"
+#include "engine/core/NiSharedTextureTable.h"
+
+#include <cstring>
+#include <string_view>
 
 namespace
 {
@@ -15,55 +25,859 @@ public:
 
 NiCreateFunctionTable* s_pkCreateTable = nullptr;
 NiSparsePtrArray<NiPostLoadCallback>* s_pkPostLoad = nullptr;
+NiOldUpdateFlagFix s_pfnOldFlagFix = nullptr;
+
+constexpr const char* CORRUPT_TEXT = "Corrupt scene file.";
+constexpr std::uint32_t SLURP_CHUNK = 65536;
 } // namespace
 
-NiObjectStream::NiObjectStream() = default;
+// The input as records see it: it knows how many bytes the source still
+// holds, refuses any read beyond them and remembers the first short read, so
+// no count from the file can make a reader wait on or allocate for bytes
+// that are not there.
+class NiObjectStream::Reader : public NiByteStream
+{
+public:
+    Reader(NiByteStream& kSource, std::uint64_t uiLeft) : m_kSource(kSource), m_uiLeft(uiLeft) {}
+
+    [[nodiscard]] bool IsGood() const override { return !m_bFailed && m_kSource.IsGood(); }
+    std::uint32_t Read(void* pvBuffer, std::uint32_t uiBytes) override
+    {
+        if (m_bFailed)
+            return 0;
+        if (uiBytes > m_uiLeft)
+        {
+            m_bFailed = true;
+            return 0;
+        }
+        std::uint32_t uiRead = m_kSource.Read(pvBuffer, uiBytes);
+        m_uiLeft -= uiRead;
+        if (uiRead != uiBytes)
+            m_bFailed = true;
+        return uiRead;
+    }
+    std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
+
+    [[nodiscard]] std::uint64_t GetLeft() const { return m_uiLeft; }
+    [[nodiscard]] bool Failed() const { return m_bFailed; }
+
+private:
+    NiByteStream& m_kSource;
+    std::uint64_t m_uiLeft;
+    bool m_bFailed = false;
+};
+
+// The output as records see it: the first short write is remembered, so a
+// save into a full disk reports failure.
+class NiObjectStream::Writer : public NiByteStream
+{
+public:
+    explicit Writer(NiByteStream& kTarget) : m_kTarget(kTarget) {}
+
+    [[nodiscard]] bool IsGood() const override { return !m_bFailed && m_kTarget.IsGood(); }
+    std::uint32_t Read(void*, std::uint32_t) override { return 0; }
+    std::uint32_t Write(const void* pvBuffer, std::uint32_t uiBytes) override
+    {
+        if (m_bFailed)
+            return 0;
+        std::uint32_t uiWritten = m_kTarget.Write(pvBuffer, uiBytes);
+        if (uiWritten != uiBytes)
+            m_bFailed = true;
+        return uiWritten;
+    }
+
+private:
+    NiByteStream& m_kTarget;
+    bool m_bFailed = false;
+};
+
+NiObjectStream::NiObjectStream()
+    : m_spSearchPath(std::make_unique<NiFileSearchPath>()), m_spSharedTextures(new NiSharedTextureTable)
+{
+}
 
 NiObjectStream::~NiObjectStream()
 {
-    for (std::uint32_t i = 0; i < m_kObjects.GetSize(); ++i)
+    RemoveAllTopObjects();
+    NiRecursiveLockGuard kGuard(NiStreamLoadLock());
+    m_kObjects.clear();
+    m_spReplaced.Clear();
+}
+
+// ---- Loading ----
+
+bool NiObjectStream::LoadByteStream(NiByteStream* pkIstr)
+{
+    if (pkIstr == nullptr || !pkIstr->IsGood())
+        return false;
+
+    // The reader must know the bytes left. Our own streams tell; any other
+    // stream is read whole into memory first.
+    std::vector<std::uint8_t> kCopy;
+    std::unique_ptr<NiMemoryStream> spCopyView;
+    NiByteStream* pkSource = pkIstr;
+    std::uint64_t uiLeft = 0;
+    if (auto* pkMemory = dynamic_cast<NiMemoryStream*>(pkIstr))
     {
-        if (NiObject* pkObject = m_kObjects.GetAt(i))
-            pkObject->DecRefCount();
+        uiLeft = pkMemory->GetBytesLeft();
     }
-    for (std::uint32_t i = 0; i < m_kGroups.GetSize(); ++i)
+    else if (auto* pkFile = dynamic_cast<NiBufferedFile*>(pkIstr))
     {
-        if (NiBlockGroup* pkGroup = m_kGroups.GetAt(i))
+        std::uint64_t uiSize = pkFile->GetSize();
+        std::uint64_t uiPos = pkFile->GetPosition();
+        uiLeft = uiSize > uiPos ? uiSize - uiPos : 0;
+    }
+    else
+    {
+        for (;;)
         {
-            delete[] pkGroup->m_pucBuffer;
-            delete pkGroup;
+            std::size_t uiOld = kCopy.size();
+            kCopy.resize(uiOld + SLURP_CHUNK);
+            std::uint32_t uiRead = pkIstr->Read(kCopy.data() + uiOld, SLURP_CHUNK);
+            kCopy.resize(uiOld + uiRead);
+            if (uiRead < SLURP_CHUNK || kCopy.size() > 0xFFFFFFFFu - SLURP_CHUNK)
+                break;
+        }
+        spCopyView = std::make_unique<NiMemoryStream>(kCopy.data(), static_cast<std::uint32_t>(kCopy.size()));
+        pkSource = spCopyView.get();
+        uiLeft = kCopy.size();
+    }
+
+    m_spReader = std::make_unique<Reader>(*pkSource, uiLeft);
+    bool bResult = ReadObjects();
+    m_spReader.reset();
+    return bResult;
+}
+
+bool NiObjectStream::LoadBuffer(const void* pvBuffer, std::uint32_t uiSize)
+{
+    NiMemoryStream kView(pvBuffer, uiSize);
+    return LoadByteStream(&kView);
+}
+
+bool NiObjectStream::LoadFile(const char* pcPath)
+{
+    m_kFileName = pcPath ? pcPath : "";
+    if (m_kFileName.size() > MAX_TEXT_CHARS)
+        m_kFileName.resize(MAX_TEXT_CHARS);
+    m_spSearchPath->SetReferencePath(pcPath);
+
+    std::unique_ptr<NiByteStream> spFile = NiOpenFile(pcPath, NiBufferedFile::READ_ONLY, FILE_BUFFER_SIZE);
+    if (spFile == nullptr || !spFile->IsGood())
+    {
+        SetError(ERROR_CANNOT_OPEN, "Cannot open file.");
+        RemoveAllTopObjects();
+        return false;
+    }
+    return LoadByteStream(spFile.get());
+}
+
+void NiObjectStream::SetError(std::uint32_t uiCode, const std::string& kText)
+{
+    m_uiError = uiCode;
+    m_kErrorText = kText.size() > MAX_TEXT_CHARS ? kText.substr(0, MAX_TEXT_CHARS) : kText;
+}
+
+bool NiObjectStream::FailCorrupt()
+{
+    SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+    EndLoad(false);
+    return false;
+}
+
+bool NiObjectStream::CheckStatus()
+{
+    if (m_uiStatus == STATUS_STOP)
+        return false;
+    // Nothing in the system runs a loader thread that another thread could
+    // resume, so a pause request is acknowledged and the load goes on.
+    if (m_uiStatus == STATUS_PAUSE)
+        m_uiStatus = STATUS_PAUSED;
+    return true;
+}
+
+bool NiObjectStream::IsCorrupt() const
+{
+    return m_bCorrupt || (m_spReader != nullptr && m_spReader->Failed());
+}
+
+std::uint64_t NiObjectStream::GetBytesLeft() const
+{
+    return m_spReader ? m_spReader->GetLeft() : 0;
+}
+
+NiByteStream* NiObjectStream::GetInStream() const
+{
+    return m_spReader.get();
+}
+
+NiByteStream* NiObjectStream::GetOutStream() const
+{
+    return m_spWriter.get();
+}
+
+bool NiObjectStream::ReadHeader()
+{
+    char acLine[HEADER_LINE_CAPACITY];
+    GetInStream()->ReadLine(acLine, HEADER_LINE_CAPACITY);
+    if (std::strstr(acLine, "File Format") == nullptr)
+    {
+        SetError(ERROR_NOT_NIF, "Not a NIF file");
+        return false;
+    }
+
+    std::uint32_t uiVersion = 0;
+    if (!ReadLE(uiVersion))
+    {
+        SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+        return false;
+    }
+    if (uiVersion < OLDEST_VERSION)
+    {
+        SetError(ERROR_TOO_OLD, "NIF version is too old.");
+        return false;
+    }
+    if (uiVersion > CURRENT_VERSION)
+    {
+        SetError(ERROR_UNKNOWN_VERSION, "Unknown NIF version.");
+        return false;
+    }
+    m_uiFileVersion = uiVersion;
+
+    m_uiUserVersion = 0;
+    if (uiVersion >= NiStreamVersion(10, 0, 1, 8))
+    {
+        if (!ReadLE(m_uiUserVersion))
+        {
+            SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+            return false;
+        }
+        if (m_uiUserVersion != 0)
+        {
+            SetError(ERROR_UNKNOWN_VERSION, "Unknown NIF user defined version.");
+            return false;
         }
     }
+
+    // Each object needs at least its class index (or, in old files, its
+    // class name's length) in what follows.
+    std::uint32_t uiPerObject = uiVersion >= NiStreamVersion(5, 0, 0, 1) ? 2 : 4;
+    std::uint32_t uiCount = 0;
+    if (!ReadCount(uiCount, uiPerObject))
+    {
+        SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+        return false;
+    }
+    m_uiFileObjectCount = uiCount;
+    m_kObjects.reserve(uiCount);
+    return true;
 }
+
+bool NiObjectStream::ReadClassName(std::string& kName)
+{
+    std::uint32_t uiLength = 0;
+    if (!ReadLE(uiLength) || uiLength > GetBytesLeft())
+    {
+        SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+        return false;
+    }
+    kName.assign(uiLength, '\0');
+    if (!ReadBytes(kName.data(), uiLength))
+    {
+        SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+        return false;
+    }
+    // No class has a longer name; taking the file as well-formed would let
+    // a name run into the records.
+    if (uiLength > MAX_CLASS_NAME)
+    {
+        SetError(ERROR_NO_CREATE_FUNCTION, kName + ": cannot find create function.");
+        return false;
+    }
+    return true;
+}
+
+bool NiObjectStream::ReadClassTable()
+{
+    std::uint16_t usClasses = 0;
+    if (!ReadLE(usClasses) || usClasses > GetBytesLeft() / 4)
+        return FailCorrupt();
+    m_kClassNames.assign(usClasses, std::string());
+    for (std::string& kName : m_kClassNames)
+    {
+        if (!ReadClassName(kName))
+            return false;
+    }
+    std::vector<NiCreateFunction> kCreate(usClasses, nullptr);
+    for (std::uint16_t i = 0; i < usClasses; ++i)
+    {
+        kCreate[i] = GetCreateFunction(m_kClassNames[i].c_str());
+        if (kCreate[i] == nullptr)
+        {
+            SetError(ERROR_NO_CREATE_FUNCTION, m_kClassNames[i] + ": cannot find create function.");
+            return false;
+        }
+    }
+
+    m_kClassIndices.resize(m_uiFileObjectCount);
+    for (std::uint32_t i = 0; i < m_uiFileObjectCount; ++i)
+    {
+        std::uint16_t usIndex = 0;
+        if (!ReadLE(usIndex) || usIndex >= usClasses)
+        {
+            SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+            return false;
+        }
+        NiObject* pkObject = kCreate[usIndex]();
+        if (pkObject == nullptr)
+        {
+            SetError(ERROR_NO_CREATE_FUNCTION, m_kClassNames[usIndex] + ": cannot find create function.");
+            return false;
+        }
+        m_kClassIndices[i] = usIndex;
+        m_kObjects.emplace_back(pkObject);
+    }
+    return true;
+}
+
+bool NiObjectStream::ReadGroupTable()
+{
+    std::uint32_t uiGroups = 0;
+    if (!ReadCount(uiGroups, 4))
+    {
+        SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+        return false;
+    }
+    m_kGroups.reserve(uiGroups);
+    for (std::uint32_t i = 0; i < uiGroups; ++i)
+    {
+        auto spGroup = std::make_unique<NiBlockGroup>();
+        if (!ReadLE(spGroup->m_uiSize))
+        {
+            SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+            return false;
+        }
+        m_kGroups.push_back(std::move(spGroup));
+    }
+    return true;
+}
+
+bool NiObjectStream::ReadOldObject()
+{
+    if (!ReadClassName(m_kCurrentClassName))
+        return false;
+    m_pcCurrentClass = m_kCurrentClassName.c_str();
+    NiCreateFunction pfnCreate = GetCreateFunction(m_pcCurrentClass);
+    NiObject* pkObject = pfnCreate ? pfnCreate() : nullptr;
+    if (pkObject == nullptr)
+    {
+        SetError(ERROR_NO_CREATE_FUNCTION, m_kCurrentClassName + ": cannot find create function.");
+        return false;
+    }
+    m_kObjects.emplace_back(pkObject);
+    pkObject->ReadFromStream(*this);
+    return true;
+}
+
+bool NiObjectStream::ReadTopObjects()
+{
+    std::uint32_t uiCount = 0;
+    if (!ReadCount(uiCount, 4))
+        return false;
+    m_kTopObjects.reserve(uiCount);
+    for (std::uint32_t i = 0; i < uiCount; ++i)
+    {
+        std::uint32_t uiLink = NULL_LINK;
+        if (!ReadLE(uiLink))
+            return false;
+        if (uiLink == NULL_LINK)
+        {
+            m_kTopObjects.emplace_back(nullptr);
+            continue;
+        }
+        if (uiLink >= m_kObjects.size())
+        {
+            SetCorrupt();
+            return false;
+        }
+        m_kTopObjects.push_back(m_kObjects[uiLink]);
+    }
+    return true;
+}
+
+bool NiObjectStream::ReadObjects()
+{
+    RemoveAllTopObjects();
+    EndLoad(false);
+    m_bCorrupt = false;
+
+    if (!ReadHeader())
+    {
+        EndLoad(false);
+        return false;
+    }
+    m_uiLoadPos = 0;
+    m_uiLinkPos = 0;
+    m_uiPostLinkPos = 0;
+
+    bool bOld = m_uiFileVersion < NiStreamVersion(5, 0, 0, 1);
+    if (!bOld && !ReadClassTable())
+    {
+        EndLoad(false);
+        return false;
+    }
+    if (m_uiFileVersion >= NiStreamVersion(5, 0, 0, 6) && !ReadGroupTable())
+    {
+        EndLoad(false);
+        return false;
+    }
+
+    for (; m_uiLoadPos < m_uiFileObjectCount; ++m_uiLoadPos)
+    {
+        if (!CheckStatus())
+        {
+            EndLoad(false);
+            return false;
+        }
+        if (bOld)
+        {
+            if (!ReadOldObject())
+            {
+                EndLoad(false); // the error is set
+                return false;
+            }
+        }
+        else
+        {
+            m_pcCurrentClass = m_kClassNames[m_kClassIndices[m_uiLoadPos]].c_str();
+            NiObjectPtr spObject = m_kObjects[m_uiLoadPos];
+            spObject->ReadFromStream(*this);
+        }
+        m_spReplaced.Clear();
+        if (IsCorrupt())
+            return FailCorrupt();
+    }
+    m_pcCurrentClass = nullptr;
+
+    if (!ReadTopObjects() || IsCorrupt())
+        return FailCorrupt();
+
+    for (; m_uiLinkPos < m_kObjects.size(); ++m_uiLinkPos)
+    {
+        if (!CheckStatus())
+        {
+            EndLoad(false);
+            return false;
+        }
+        m_kObjects[m_uiLinkPos]->ResolveLinks(*this);
+        if (IsCorrupt())
+            return FailCorrupt();
+    }
+    for (; m_uiPostLinkPos < m_kObjects.size(); ++m_uiPostLinkPos)
+    {
+        if (!CheckStatus())
+        {
+            EndLoad(false);
+            return false;
+        }
+        m_kObjects[m_uiPostLinkPos]->PostLink(*this);
+        if (IsCorrupt())
+            return FailCorrupt();
+    }
+    if (!CheckStatus())
+    {
+        EndLoad(false);
+        return false;
+    }
+
+    if (s_pkPostLoad != nullptr && s_pkPostLoad->GetEffectiveSize() > 0)
+    {
+        for (const NiObjectPtr& spTop : m_kTopObjects)
+        {
+            if (spTop == nullptr)
+                continue;
+            for (std::uint32_t i = 0; i < s_pkPostLoad->GetSize(); ++i)
+            {
+                if (NiPostLoadCallback pfnCallback = s_pkPostLoad->GetAt(i))
+                    pfnCallback(*this, spTop);
+            }
+        }
+    }
+    if (m_uiFileVersion < NiStreamVersion(4, 1, 0, 12) && s_pfnOldFlagFix != nullptr)
+    {
+        for (const NiObjectPtr& spObject : m_kObjects)
+            s_pfnOldFlagFix(*this, spObject);
+    }
+
+    EndLoad(true);
+    return true;
+}
+
+void NiObjectStream::EndLoad(bool bSucceeded)
+{
+    NiRecursiveLockGuard kGuard(NiStreamLoadLock());
+    m_spReplaced.Clear();
+    m_kObjects.clear();
+    m_kObjects.shrink_to_fit();
+    m_kLinks.clear();
+    m_uiLinkRead = 0;
+    m_kCounts.clear();
+    m_uiCountRead = 0;
+    m_kClassNames.clear();
+    m_kClassIndices.clear();
+    m_pcCurrentClass = nullptr;
+    if (!bSucceeded)
+    {
+        m_kTopObjects.clear();
+        m_kGroups.clear();
+    }
+}
+
+// ---- Saving ----
+
+bool NiObjectStream::SaveByteStream(NiByteStream* pkOstr)
+{
+    if (pkOstr == nullptr || !pkOstr->IsGood())
+        return false;
+    m_spWriter = std::make_unique<Writer>(*pkOstr);
+    bool bResult = WriteObjects();
+    m_spWriter.reset();
+    return bResult;
+}
+
+bool NiObjectStream::SaveBuffer(std::unique_ptr<std::uint8_t[]>& spBuffer, std::uint32_t& uiSize)
+{
+    NiMemoryStream kMemory;
+    if (!SaveByteStream(&kMemory))
+        return false;
+    uiSize = kMemory.GetSize();
+    spBuffer = kMemory.Detach();
+    return true;
+}
+
+bool NiObjectStream::SaveFile(const char* pcPath)
+{
+    m_kFileName = pcPath ? pcPath : "";
+    if (m_kFileName.size() > MAX_TEXT_CHARS)
+        m_kFileName.resize(MAX_TEXT_CHARS);
+    m_spSearchPath->SetReferencePath(pcPath);
+
+    std::unique_ptr<NiByteStream> spFile = NiOpenFile(pcPath, NiBufferedFile::WRITE_ONLY, FILE_BUFFER_SIZE);
+    if (spFile == nullptr || !spFile->IsGood())
+        return false;
+    bool bResult = SaveByteStream(spFile.get());
+    // The last buffer load only reaches the disk here; a full disk shows now
+    // or never.
+    if (auto* pkFile = dynamic_cast<NiBufferedFile*>(spFile.get()))
+        bResult = pkFile->Flush() && bResult;
+    return bResult && spFile->IsGood();
+}
+
+void NiObjectStream::WriteHeader()
+{
+    GetOutStream()->WriteCString(HEADER_LINE);
+    WriteLE(CURRENT_VERSION);
+    WriteLE(std::uint32_t{0});
+    WriteLE(static_cast<std::uint32_t>(m_kObjects.size()));
+}
+
+void NiObjectStream::WriteClassTable()
+{
+    std::vector<const char*> kNames;
+    std::unordered_map<std::string_view, std::uint16_t> kIndexOf;
+    std::vector<std::uint16_t> kIndices;
+    kIndices.reserve(m_kObjects.size());
+    for (const NiObjectPtr& spObject : m_kObjects)
+    {
+        const NiTypeInfo* pkType = spObject->GetTypeInfo();
+        const char* pcName = pkType ? pkType->GetName() : "";
+        auto kIt = kIndexOf.find(pcName);
+        if (kIt == kIndexOf.end())
+        {
+            kIt = kIndexOf.emplace(pcName, static_cast<std::uint16_t>(kNames.size())).first;
+            kNames.push_back(pcName);
+        }
+        kIndices.push_back(kIt->second);
+    }
+    WriteLE(static_cast<std::uint16_t>(kNames.size()));
+    for (const char* pcName : kNames)
+    {
+        std::uint32_t uiLength = static_cast<std::uint32_t>(std::strlen(pcName));
+        WriteLE(uiLength);
+        WriteBytes(pcName, uiLength);
+    }
+    for (std::uint16_t usIndex : kIndices)
+        WriteLE(usIndex);
+}
+
+void NiObjectStream::WriteGroupTable()
+{
+    std::vector<NiBlockGroup*> kGroups;
+    for (const NiObjectPtr& spObject : m_kObjects)
+    {
+        NiBlockGroup* pkGroup = spObject->GetBlockGroup();
+        if (pkGroup == nullptr)
+            continue;
+        bool bKnown = false;
+        for (NiBlockGroup* pkKnown : kGroups)
+            bKnown = bKnown || pkKnown == pkGroup;
+        if (!bKnown)
+        {
+            pkGroup->m_uiSize = 0;
+            kGroups.push_back(pkGroup);
+        }
+        pkGroup->m_uiSize += spObject->GetBlockAllocationSize();
+    }
+    WriteLE(static_cast<std::uint32_t>(kGroups.size()));
+    for (NiBlockGroup* pkGroup : kGroups)
+        WriteLE(pkGroup->m_uiSize);
+}
+
+bool NiObjectStream::WriteObjects()
+{
+    m_kObjects.clear();
+    m_kRegisterMap.clear();
+    RegisterTopObjects();
+    WriteHeader();
+    WriteClassTable();
+    WriteGroupTable();
+    for (const NiObjectPtr& spObject : m_kObjects)
+        spObject->WriteToStream(*this);
+    WriteTopObjects();
+    bool bResult = GetOutStream()->IsGood();
+    m_kObjects.clear();
+    m_kObjects.shrink_to_fit();
+    m_kRegisterMap.clear();
+    return bResult;
+}
+
+void NiObjectStream::RegisterTopObjects()
+{
+    for (const NiObjectPtr& spTop : m_kTopObjects)
+    {
+        if (spTop != nullptr)
+            spTop->RegisterForSave(*this);
+    }
+}
+
+void NiObjectStream::WriteTopObjects()
+{
+    WriteLE(static_cast<std::uint32_t>(m_kTopObjects.size()));
+    for (const NiObjectPtr& spTop : m_kTopObjects)
+        WriteLinkID(spTop);
+}
+
+// ---- The object table ----
 
 bool NiObjectStream::RegisterObject(NiObject* pkObject)
 {
     if (pkObject == nullptr)
         return false;
-    void* pvIndex = nullptr;
-    if (m_kRegisterMap.GetAt(pkObject, pvIndex))
+    auto kResult = m_kRegisterMap.emplace(pkObject, static_cast<std::uint32_t>(m_kObjects.size()));
+    if (!kResult.second)
         return false;
-    std::uint32_t uiIndex = m_kObjects.GetSize();
-    m_kRegisterMap.SetAt(pkObject, reinterpret_cast<void*>(static_cast<std::uintptr_t>(uiIndex)));
-    pkObject->IncRefCount();
-    m_kObjects.AddTail(pkObject);
+    m_kObjects.emplace_back(pkObject);
     return true;
+}
+
+void NiObjectStream::ReplaceCurrentObject(NiObject* pkObject)
+{
+    if (m_uiLoadPos >= m_kObjects.size())
+        return;
+    // The object being replaced is usually the caller itself: it must live
+    // until its read returns.
+    m_spReplaced = m_kObjects[m_uiLoadPos];
+    m_kObjects[m_uiLoadPos] = pkObject;
 }
 
 std::uint32_t NiObjectStream::GetLinkIndex(const NiObject* pkObject) const
 {
-    void* pvIndex = nullptr;
-    if (pkObject == nullptr || !m_kRegisterMap.GetAt(pkObject, pvIndex))
+    if (pkObject == nullptr)
         return NULL_LINK;
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pvIndex));
+    auto kIt = m_kRegisterMap.find(pkObject);
+    return kIt == m_kRegisterMap.end() ? NULL_LINK : kIt->second;
+}
+
+void NiObjectStream::WriteLinkID(const NiObject* pkObject)
+{
+    WriteLE(GetLinkIndex(pkObject));
+}
+
+// ---- Record helpers ----
+
+std::uint32_t NiObjectStream::ReadLinkID()
+{
+    std::uint32_t uiLink = NULL_LINK;
+    if (!ReadLE(uiLink))
+        SetCorrupt();
+    m_kLinks.push_back(uiLink);
+    return static_cast<std::uint32_t>(m_kLinks.size() - 1);
+}
+
+void NiObjectStream::ReadLinkIDList()
+{
+    std::uint32_t uiCount = 0;
+    ReadCount(uiCount, 4);
+    m_kCounts.push_back(uiCount);
+    for (std::uint32_t i = 0; i < uiCount; ++i)
+        ReadLinkID();
+}
+
+void NiObjectStream::QueueLinkCount(std::uint32_t uiCount)
+{
+    m_kCounts.push_back(uiCount);
+}
+
+NiObject* NiObjectStream::GetLinkedObject()
+{
+    if (m_uiLinkRead >= m_kLinks.size())
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    std::uint32_t uiLink = m_kLinks[m_uiLinkRead++];
+    if (uiLink == NULL_LINK)
+        return nullptr;
+    if (uiLink >= m_kObjects.size())
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    return m_kObjects[uiLink];
+}
+
+std::uint32_t NiObjectStream::GetNextLinkCount()
+{
+    if (m_uiCountRead >= m_kCounts.size())
+    {
+        SetCorrupt();
+        return 0;
+    }
+    return m_kCounts[m_uiCountRead++];
+}
+
+NiObject* NiObjectStream::ReadObjectRef()
+{
+    std::uint32_t uiLink = NULL_LINK;
+    if (!ReadLE(uiLink) || uiLink == NULL_LINK)
+        return nullptr;
+    if (uiLink >= m_uiFileObjectCount)
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    // Old files create each object as its record comes: a later one does
+    // not exist yet.
+    return uiLink < m_kObjects.size() ? m_kObjects[uiLink].Get() : nullptr;
+}
+
+bool NiObjectStream::ReadBytes(void* pvBuffer, std::uint32_t uiBytes)
+{
+    if (uiBytes == 0)
+        return !IsCorrupt();
+    return GetInStream()->Read(pvBuffer, uiBytes) == uiBytes;
+}
+
+void NiObjectStream::WriteBytes(const void* pvBuffer, std::uint32_t uiBytes)
+{
+    if (uiBytes > 0)
+        GetOutStream()->Write(pvBuffer, uiBytes);
+}
+
+bool NiObjectStream::ReadCount(std::uint32_t& uiCount, std::uint32_t uiElementBytes)
+{
+    uiCount = 0;
+    std::uint32_t uiRead = 0;
+    if (!ReadLE(uiRead))
+        return false;
+    if (uiElementBytes > 0 && uiRead > GetBytesLeft() / uiElementBytes)
+    {
+        SetCorrupt();
+        return false;
+    }
+    uiCount = uiRead;
+    return true;
+}
+
+char* NiObjectStream::ReadString()
+{
+    std::uint32_t uiLength = 0;
+    if (!ReadLE(uiLength) || uiLength == 0 || (uiLength & 0x80000000u) != 0)
+        return nullptr;
+    if (uiLength > GetBytesLeft())
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    auto* pcText = new char[uiLength + 1];
+    if (!ReadBytes(pcText, uiLength))
+    {
+        delete[] pcText;
+        return nullptr;
+    }
+    pcText[uiLength] = '\0';
+    return pcText;
+}
+
+void NiObjectStream::WriteString(const char* pcText)
+{
+    std::uint32_t uiLength = pcText ? static_cast<std::uint32_t>(std::strlen(pcText)) : 0;
+    WriteLE(uiLength);
+    WriteBytes(pcText, uiLength);
+}
+
+// ---- Top-level objects, groups, textures ----
+
+void NiObjectStream::InsertTopObject(NiObject* pkObject)
+{
+    m_kTopObjects.emplace_back(pkObject);
+}
+
+void NiObjectStream::RemoveAllTopObjects()
+{
+    NiRecursiveLockGuard kGuard(NiStreamLoadLock());
+    m_kTopObjects.clear();
+}
+
+NiObject* NiObjectStream::GetObjectAt(std::uint32_t uiIndex) const
+{
+    return uiIndex < m_kTopObjects.size() ? m_kTopObjects[uiIndex].Get() : nullptr;
 }
 
 NiBlockGroup* NiObjectStream::GetBlockGroup(std::uint32_t uiIndex) const
 {
-    if (uiIndex == 0)
+    if (uiIndex == 0 || uiIndex > m_kGroups.size())
         return nullptr;
-    return m_kGroups.GetAt(uiIndex - 1);
+    return m_kGroups[uiIndex - 1].get();
 }
+
+std::uint32_t NiObjectStream::GetBlockGroupIndex(const NiBlockGroup* pkGroup) const
+{
+    for (std::uint32_t i = 0; pkGroup != nullptr && i < m_kGroups.size(); ++i)
+    {
+        if (m_kGroups[i].get() == pkGroup)
+            return i + 1;
+    }
+    return 0;
+}
+
+void NiObjectStream::AddSharedTexture(const char* pcName, NiObject* pkTexture)
+{
+    if (m_spSharedTextures != nullptr)
+        m_spSharedTextures->AddTexture(pcName, pkTexture);
+}
+
+NiObject* NiObjectStream::FindSharedTexture(const char* pcName, const NiObject* pkLoading)
+{
+    return m_spSharedTextures != nullptr ? m_spSharedTextures->FindTexture(pcName, pkLoading) : nullptr;
+}
+
+NiSharedTextureTable* NiObjectStream::GetSharedTextureTable() const
+{
+    return m_spSharedTextures;
+}
+
+// ---- Process-wide tables ----
 
 void NiObjectStream::StaticInit()
 {
@@ -146,20 +960,46 @@ const NiSparsePtrArray<NiPostLoadCallback>* NiObjectStream::GetPostLoadCallbacks
     return s_pkPostLoad;
 }
 
-// NiObject's own record part: old files carry an allocation-group index.
+void NiObjectStream::SetOldUpdateFlagFix(NiOldUpdateFlagFix pfnFix)
+{
+    s_pfnOldFlagFix = pfnFix;
+}
+
+// ---- NiObject's stream parts ----
+
+// NiObject's own record part: files from 5.0.0.6 up to 10.1.0.114 carry an
+// allocation-group index.
 void NiObject::ReadFromStream(NiObjectStream& kStream)
 {
     std::uint32_t uiVersion = kStream.GetFileVersion();
     if (uiVersion >= NiStreamVersion(5, 0, 0, 6) && uiVersion < NiStreamVersion(10, 1, 0, 114))
     {
         std::uint32_t uiGroup = 0;
-        NiByteStream* pkIn = kStream.GetInStream();
-        if (pkIn != nullptr && NiReadLE(*pkIn, uiGroup))
-            SetBlockGroup(kStream.GetBlockGroup(uiGroup));
+        if (!kStream.ReadLE(uiGroup))
+            return;
+        if (uiGroup > kStream.GetBlockGroupCount())
+        {
+            kStream.SetCorrupt();
+            return;
+        }
+        SetBlockGroup(kStream.GetBlockGroup(uiGroup));
     }
 }
 
 bool NiObject::RegisterForSave(NiObjectStream& kStream)
 {
     return kStream.RegisterObject(this);
+}
+
+NiObjectPtr NiObject::DeepCopy()
+{
+    NiObjectStream kStream;
+    kStream.InsertTopObject(this);
+    std::unique_ptr<std::uint8_t[]> spBuffer;
+    std::uint32_t uiSize = 0;
+    if (!kStream.SaveBuffer(spBuffer, uiSize))
+        return nullptr;
+    if (!kStream.LoadBuffer(spBuffer.get(), uiSize))
+        return nullptr;
+    return kStream.GetObjectAt(0);
 }

@@ -1,19 +1,30 @@
 #pragma once
 
-#include "engine/core/NiHashMap.h"
+#include "engine/core/NiEndian.h"
 #include "engine/core/NiObject.h"
 #include "engine/core/NiSparsePtrArray.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 class NiByteStream;
+class NiFileSearchPath;
 class NiObject;
 class NiObjectStream;
+class NiSharedTextureTable;
 
 using NiCreateFunction = NiObject* (*)();
 using NiPostLoadCallback = void (*)(NiObjectStream& kStream, NiObject* pkTopObject);
+// Run on every loaded object of files older than 4.1.0.12 (after the
+// post-load callbacks); the scene library sets it to reset the update
+// flags of parentless positioned objects.
+using NiOldUpdateFlagFix = void (*)(NiObjectStream& kStream, NiObject* pkObject);
 
-// Allocation group of old files: a byte budget and a buffer.
+// Allocation group of old files: a byte budget. Loads record the size only;
+// nothing is allocated from a size a file gives.
 struct NiBlockGroup
 {
     std::uint32_t m_uiSize = 0;
@@ -28,34 +39,193 @@ constexpr std::uint32_t NiStreamVersion(std::uint32_t a, std::uint32_t b, std::u
     return (a << 24) | (b << 16) | (c << 8) | d;
 }
 
-// The binary scene-file stream.
+// The binary scene-file stream: loads and saves sets of engine objects with
+// the links between them, from files or memory.
+//
+// Loading never trusts the file: every count and length is checked against
+// the bytes left before anything is sized from it, every link must name an
+// object of the file (of the class its slot takes), and a short read fails
+// the load. Any of these gives ERROR_CORRUPT, and a failed load keeps none of
+// the objects it made.
 class NiObjectStream
 {
 public:
     // The version every save writes.
     static constexpr std::uint32_t CURRENT_VERSION = NiStreamVersion(10, 2, 0, 0);
     static constexpr const char* CURRENT_VERSION_STRING = "10.2.0.0";
+    static constexpr std::uint32_t OLDEST_VERSION = NiStreamVersion(3, 3, 0, 11);
+    static constexpr const char* HEADER_LINE = "Quenthal File Format, Version 10.2.0.0\n";
     static constexpr std::uint32_t NULL_LINK = 0xFFFFFFFF;
     static constexpr std::uint32_t CREATE_TABLE_BUCKETS = 59;
+    static constexpr std::uint32_t FILE_BUFFER_SIZE = 32768;
+    static constexpr std::uint32_t MAX_TEXT_CHARS = 259;
+    static constexpr std::uint32_t MAX_CLASS_NAME = 255;
+    static constexpr std::uint32_t HEADER_LINE_CAPACITY = 128;
+
+    enum ErrorCode : std::uint32_t
+    {
+        ERROR_NONE = 0,
+        ERROR_CANNOT_OPEN = 1,
+        ERROR_NOT_NIF = 2,
+        ERROR_TOO_OLD = 3,
+        ERROR_UNKNOWN_VERSION = 4,
+        ERROR_NO_CREATE_FUNCTION = 5,
+        ERROR_CORRUPT = 6,
+    };
+
+    // Background-load status. Nothing starts a loader thread, so a pause
+    // request is noted (PAUSED) and the load goes on; a stop ends it.
+    enum LoadStatus : std::uint32_t
+    {
+        STATUS_RUNNING = 0,
+        STATUS_STOP = 2,
+        STATUS_PAUSE = 3,
+        STATUS_PAUSED = 4,
+    };
 
     NiObjectStream();
     virtual ~NiObjectStream();
     NiObjectStream(const NiObjectStream&) = delete;
     NiObjectStream& operator=(const NiObjectStream&) = delete;
 
-    [[nodiscard]] std::uint32_t GetFileVersion() const { return m_uiFileVersion; }
-    void SetFileVersion(std::uint32_t uiVersion) { m_uiFileVersion = uiVersion; }
-    [[nodiscard]] NiByteStream* GetInStream() const { return m_pkIstr; }
-    [[nodiscard]] NiByteStream* GetOutStream() const { return m_pkOstr; }
+    // ---- Loading and saving ----
+    [[nodiscard]] virtual bool LoadByteStream(NiByteStream* pkIstr);
+    [[nodiscard]] virtual bool LoadBuffer(const void* pvBuffer, std::uint32_t uiSize);
+    [[nodiscard]] virtual bool LoadFile(const char* pcPath);
+    // False when the output did not take every byte.
+    [[nodiscard]] virtual bool SaveByteStream(NiByteStream* pkOstr);
+    // The buffer then belongs to the caller.
+    [[nodiscard]] virtual bool SaveBuffer(std::unique_ptr<std::uint8_t[]>& spBuffer, std::uint32_t& uiSize);
+    // False when the file cannot be opened (no error code) or a write or the
+    // final flush fails.
+    [[nodiscard]] virtual bool SaveFile(const char* pcPath);
+    virtual void Reserved() {}
 
-    // False when the object is registered already.
+    // ---- The object table ----
+    // False when the object is registered already (or null).
     virtual bool RegisterObject(NiObject* pkObject);
-    [[nodiscard]] std::uint32_t GetLinkIndex(const NiObject* pkObject) const;
+    // Puts pkObject where the object being read stands (an old record that
+    // turns into another class). The old object lives until its read ends.
+    virtual void ReplaceCurrentObject(NiObject* pkObject);
+    [[nodiscard]] virtual std::uint32_t GetLinkIndex(const NiObject* pkObject) const;
+    virtual void WriteLinkID(const NiObject* pkObject);
+    [[nodiscard]] virtual bool ReadHeader();
+    virtual void WriteHeader();
+    [[nodiscard]] virtual bool ReadObjects();
+    [[nodiscard]] virtual bool WriteObjects();
+    virtual void RegisterTopObjects();
+    [[nodiscard]] virtual bool ReadTopObjects();
+    virtual void WriteTopObjects();
+    [[nodiscard]] virtual bool ReadOldObject();
+
+    // ---- What records use while they are read ----
+    // Queues a link index for the link pass; returns its queue position.
+    std::uint32_t ReadLinkID();
+    // A u32 count (checked against the bytes left) and that many links.
+    void ReadLinkIDList();
+    void QueueLinkCount(std::uint32_t uiCount);
+    // The next queued link's object (null for the null link). A link beyond
+    // the file's objects, or an empty queue, marks the load corrupt.
+    NiObject* GetLinkedObject();
+    // The same, and the object must be of class T (or derive from it): a
+    // link to anything else marks the load corrupt and gives null.
+    template <class T>
+    T* GetLinkedObjectAs()
+    {
+        NiObject* pkObject = GetLinkedObject();
+        if (pkObject == nullptr)
+            return nullptr;
+        T* pkTyped = NiDynamicCast<T>(pkObject);
+        if (pkTyped == nullptr)
+            SetCorrupt();
+        return pkTyped;
+    }
+    std::uint32_t GetNextLinkCount();
+    // Reads a link and gives its (already created) object at once.
+    NiObject* ReadObjectRef();
+
+    // Little-endian fields of the record being read or written. Failure is
+    // sticky: after a short read every further read fails too.
+    template <class T>
+    bool ReadLE(T& v)
+    {
+        return NiReadLE(*GetInStream(), v);
+    }
+    bool ReadLE(float* pf, std::uint32_t n) { return NiReadLE(*GetInStream(), pf, n); }
+    template <class T>
+    void WriteLE(T v)
+    {
+        (void)NiWriteLE(*GetOutStream(), v);
+    }
+    void WriteLE(const float* pf, std::uint32_t n) { (void)NiWriteLE(*GetOutStream(), pf, n); }
+    bool ReadBytes(void* pvBuffer, std::uint32_t uiBytes);
+    void WriteBytes(const void* pvBuffer, std::uint32_t uiBytes);
+    // Reads a u32 count of elements of uiElementBytes each; a count the
+    // bytes left cannot hold marks the load corrupt and gives false (and 0).
+    bool ReadCount(std::uint32_t& uiCount, std::uint32_t uiElementBytes);
+    // u32 length and the bytes; null for length 0 or a length with the top
+    // bit set. The caller owns the new[] string.
+    [[nodiscard]] char* ReadString();
+    // Null writes length 0.
+    void WriteString(const char* pcText);
+
+    [[nodiscard]] std::uint64_t GetBytesLeft() const;
+    // Marks the load corrupt: it fails with ERROR_CORRUPT at the next check.
+    void SetCorrupt() { m_bCorrupt = true; }
+    [[nodiscard]] bool IsCorrupt() const;
+    // Objects of the file being read: the bound for any walk along links.
+    [[nodiscard]] std::uint32_t GetFileObjectCount() const { return m_uiFileObjectCount; }
+
+    // ---- Top-level objects ----
+    void InsertTopObject(NiObject* pkObject);
+    void RemoveAllTopObjects();
+    [[nodiscard]] std::uint32_t GetObjectCount() const { return static_cast<std::uint32_t>(m_kTopObjects.size()); }
+    [[nodiscard]] NiObject* GetObjectAt(std::uint32_t uiIndex) const;
+
+    // ---- Allocation groups ----
     // Group of a file's group index; index 0 and unknown indices give null.
     [[nodiscard]] NiBlockGroup* GetBlockGroup(std::uint32_t uiIndex) const;
+    [[nodiscard]] std::uint32_t GetBlockGroupCount() const { return static_cast<std::uint32_t>(m_kGroups.size()); }
+    // 0 when absent.
+    [[nodiscard]] std::uint32_t GetBlockGroupIndex(const NiBlockGroup* pkGroup) const;
 
-    // Process-wide create-function table and post-load callback list, alive
-    // from the core start-up to its shut-down.
+    // ---- Shared textures and the search path ----
+    void AddSharedTexture(const char* pcName, NiObject* pkTexture);
+    [[nodiscard]] NiObject* FindSharedTexture(const char* pcName, const NiObject* pkLoading);
+    [[nodiscard]] NiSharedTextureTable* GetSharedTextureTable() const;
+    [[nodiscard]] NiFileSearchPath* GetSearchPath() const { return m_spSearchPath.get(); }
+    [[nodiscard]] const std::string& GetFileName() const { return m_kFileName; }
+
+    // ---- State of the record being read ----
+    [[nodiscard]] std::uint32_t GetFileVersion() const { return m_uiFileVersion; }
+    void SetFileVersion(std::uint32_t uiVersion) { m_uiFileVersion = uiVersion; }
+    [[nodiscard]] std::uint32_t GetUserVersion() const { return m_uiUserVersion; }
+    // The stream the record reads from (bounded: it knows the bytes left) or
+    // writes to.
+    [[nodiscard]] NiByteStream* GetInStream() const;
+    [[nodiscard]] NiByteStream* GetOutStream() const;
+    // Class name of the record being read (old files and class-table files).
+    [[nodiscard]] const char* GetCurrentClassName() const { return m_pcCurrentClass; }
+    // Flags of the positioned object being read from files before 10.0.1.2,
+    // after their conversions; the raw u16 as read beside them.
+    [[nodiscard]] std::uint16_t GetSavedObjectFlags() const { return m_usSavedObjectFlags; }
+    void SetSavedObjectFlags(std::uint16_t us) { m_usSavedObjectFlags = us; }
+    [[nodiscard]] std::uint16_t GetRawObjectFlags() const { return m_usRawObjectFlags; }
+    void SetRawObjectFlags(std::uint16_t us) { m_usRawObjectFlags = us; }
+    // The old property flags word (files before 10.0.1.2).
+    [[nodiscard]] std::uint16_t GetSavedPropertyFlags() const { return m_usSavedPropertyFlags; }
+    void SetSavedPropertyFlags(std::uint16_t us) { m_usSavedPropertyFlags = us; }
+
+    [[nodiscard]] std::uint32_t GetLoadStatus() const { return m_uiStatus; }
+    void SetLoadStatus(std::uint32_t uiStatus) { m_uiStatus = uiStatus; }
+
+    // Kept until the next failure; a success does not clear them.
+    [[nodiscard]] std::uint32_t GetLastError() const { return m_uiError; }
+    [[nodiscard]] const std::string& GetLastErrorMessage() const { return m_kErrorText; }
+
+    // ---- Process-wide tables ----
+    // The create-function table and post-load callback list, alive from the
+    // core start-up to its shut-down.
     static void StaticInit();
     static void StaticShutdown();
     [[nodiscard]] static bool IsStaticInitialized();
@@ -69,13 +239,63 @@ public:
     static void RegisterPostLoadCallback(NiPostLoadCallback pfnCallback);
     static void UnregisterPostLoadCallback(NiPostLoadCallback pfnCallback);
     [[nodiscard]] static const NiSparsePtrArray<NiPostLoadCallback>* GetPostLoadCallbacks();
+    // Null removes it.
+    static void SetOldUpdateFlagFix(NiOldUpdateFlagFix pfnFix);
+
+    class Reader;
+    class Writer;
 
 protected:
+    void SetError(std::uint32_t uiCode, const std::string& kText);
+    // Empties the object table and queues (and, after a failure, the
+    // top-level list and groups).
+    void EndLoad(bool bSucceeded);
+    [[nodiscard]] bool ReadClassTable();
+    [[nodiscard]] bool ReadGroupTable();
+    void WriteClassTable();
+    void WriteGroupTable();
+    // A class name record: u32 length and the bytes; lengths beyond 255 are
+    // refused with ERROR_NO_CREATE_FUNCTION.
+    [[nodiscard]] bool ReadClassName(std::string& kName);
+    [[nodiscard]] bool FailCorrupt();
+    [[nodiscard]] bool CheckStatus();
+
     std::uint32_t m_uiFileVersion = CURRENT_VERSION;
     std::uint32_t m_uiUserVersion = 0;
-    NiByteStream* m_pkIstr = nullptr;
-    NiByteStream* m_pkOstr = nullptr;
-    NiSparsePtrArray<NiObject*> m_kObjects{0, 1024};
-    NiTPointerMap<NiObject, void> m_kRegisterMap{37};
-    NiSparsePtrArray<NiBlockGroup*> m_kGroups{0, 1};
+    std::string m_kFileName;
+    std::unique_ptr<NiFileSearchPath> m_spSearchPath;
+
+    std::vector<NiObjectPtr> m_kObjects;
+    std::vector<NiObjectPtr> m_kTopObjects;
+    std::uint32_t m_uiFileObjectCount = 0;
+    NiObjectPtr m_spReplaced;
+
+    std::unique_ptr<Reader> m_spReader;
+    std::unique_ptr<Writer> m_spWriter;
+
+    std::vector<std::uint32_t> m_kLinks;
+    std::uint32_t m_uiLinkRead = 0;
+    std::vector<std::uint32_t> m_kCounts;
+    std::uint32_t m_uiCountRead = 0;
+
+    std::unordered_map<const NiObject*, std::uint32_t> m_kRegisterMap;
+    std::vector<std::unique_ptr<NiBlockGroup>> m_kGroups;
+    NiRefPtr<NiSharedTextureTable> m_spSharedTextures;
+
+    const char* m_pcCurrentClass = nullptr;
+    std::vector<std::string> m_kClassNames;
+    std::vector<std::uint16_t> m_kClassIndices;
+    std::string m_kCurrentClassName;
+    std::uint16_t m_usSavedObjectFlags = 0;
+    std::uint16_t m_usRawObjectFlags = 0;
+    std::uint16_t m_usSavedPropertyFlags = 0;
+
+    std::uint32_t m_uiStatus = STATUS_RUNNING;
+    std::uint32_t m_uiLoadPos = 0;
+    std::uint32_t m_uiLinkPos = 0;
+    std::uint32_t m_uiPostLinkPos = 0;
+    bool m_bCorrupt = false;
+
+    std::uint32_t m_uiError = ERROR_NONE;
+    std::string m_kErrorText;
 };

@@ -1,10 +1,11 @@
 #include "engine/core/NiQuat.h"
 
 #include "engine/core/NiEndian.h"
-#include "engine/core/NiMathFormat.h"
+#include "engine/core/NiViewerStrings.h"
 #include "engine/core/NiMatrix3x3.h"
 
 #include <cmath>
+#include <initializer_list>
 
 void NiQuat::Normalize()
 {
@@ -106,7 +107,7 @@ NiQuat NiQuat::Exp(const NiQuat& q)
 
 NiQuat NiQuat::Slerp(float t, const NiQuat& p, const NiQuat& q)
 {
-    // Plain linear interpolation runs ahead near the ends and lags in the
+    // A renormalised chord point lags near the ends and runs ahead in the
     // middle; this cubic in t, weighted by how far apart p and q are,
     // corrects the parameter before the chord point is renormalised.
     float d = Dot(p, q);
@@ -156,6 +157,6 @@ bool NiQuat::WriteToStream(NiByteStream& kStream)
 
 char* NiViewerQuat(const char* pcName, const NiQuat& q)
 {
-    return NiMathFormat("%s: (w=%g,x=%g,y=%g,z=%g)", NiMathLabel(pcName), static_cast<double>(q.w),
+    return NiViewerFormat("%s: (w=%g,x=%g,y=%g,z=%g)", pcName ? pcName : "", static_cast<double>(q.w),
                         static_cast<double>(q.x), static_cast<double>(q.y), static_cast<double>(q.z));
 }

@@ -2,7 +2,7 @@
 
 #include "engine/core/NiBatch.h"
 #include "engine/core/NiEndian.h"
-#include "engine/core/NiMathFormat.h"
+#include "engine/core/NiViewerStrings.h"
 
 #include <cmath>
 #include <cstring>
@@ -131,6 +131,6 @@ bool NiVec3::WriteToStream(NiByteStream& kStream) const
 
 char* NiViewerVec3(const char* pcName, const NiVec3& kValue)
 {
-    return NiMathFormat("%s = (%g,%g,%g)", NiMathLabel(pcName), static_cast<double>(kValue.x),
+    return NiViewerFormat("%s = (%g,%g,%g)", pcName ? pcName : "", static_cast<double>(kValue.x),
                         static_cast<double>(kValue.y), static_cast<double>(kValue.z));
 }

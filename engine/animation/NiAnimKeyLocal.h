@@ -1,0 +1,59 @@
+#pragma once
+// Helpers shared by the key kinds' implementations; nothing outside this
+// library includes this header.
+
+#include "engine/animation/NiAnimKey.h"
+#include "engine/animation/NiAnimKeyTables.h"
+
+#include <cstdint>
+#include <vector>
+
+class NiByteStream;
+
+namespace NiAnimKeyLocal
+{
+// Finds the interval around t for an array of at least two keys and returns
+// the parameter inside it; i receives the interval's first key. t is taken
+// no later than the last key (the scan stops there), a stale hint is pulled
+// back into range, and an interval of zero length gives 1 (the later key).
+float Search(float t, const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride,
+             std::uint32_t& uiLastIdx, std::uint32_t& i);
+
+// Index of the first key whose time is not below t; false when a key with
+// exactly that time exists (nothing is to be inserted then).
+bool FindInsertPlace(float t, const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride,
+                     std::uint32_t& uiPlace);
+
+// A copy of the array with one zeroed record at uiPlace carrying time t. The
+// old array is left alone; null when the block cannot be made.
+NiAnimKey* GrowAt(const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride, std::uint32_t uiPlace,
+                  float t);
+
+// Raw record helpers: the file form of most kinds is the record's first
+// uiFloats floats, in order.
+bool WriteFloatPrefix(NiByteStream& kStream, const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride,
+                      std::uint32_t uiFloats);
+NiAnimKey* ReadFloatPrefix(NiByteStream& kStream, std::uint32_t uiCount, std::uint8_t uiStride,
+                           std::uint32_t uiFloats);
+bool EqualFloats(const NiAnimKey& kKey0, const NiAnimKey& kKey1, std::uint32_t uiFirst, std::uint32_t uiFloats);
+
+// Reads exactly uiBytes in chunks, so a hostile count fails when the data
+// runs out instead of sizing an allocation; false on a short read.
+bool ReadBounded(NiByteStream& kStream, std::uint64_t uiBytes, std::vector<std::uint8_t>& kOut);
+
+// Per-content registrations (each kind's table entry).
+bool RegisterFloat(std::uint32_t uiType);
+bool RegisterPos(std::uint32_t uiType);
+bool RegisterRot(std::uint32_t uiType);
+bool RegisterColor(std::uint32_t uiType);
+bool RegisterBool(std::uint32_t uiType);
+bool RegisterEntry(std::uint32_t uiContent, std::uint32_t uiType, const NiAnimKeyTables::Entry& kEntry);
+
+// TCB tangents of one key (zero when both spans are empty).
+void TCBTangents(float fP, float fPrev, float fNext, float fDp, float fDn, float fT, float fC, float fB, float& fIn,
+                 float& fOut);
+
+// Euler rotation of the three channels at t (qZ qY qX); the channels'
+// search hints are updated.
+NiQuat EulerEvaluate(float t, const NiEulerRotKey& kKey);
+} // namespace NiAnimKeyLocal

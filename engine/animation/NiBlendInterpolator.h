@@ -1,0 +1,145 @@
+#pragma once
+
+#include "engine/animation/NiInterpolator.h"
+
+#include <cstdint>
+#include <memory>
+
+// Mixes several interpolators (items) by weight, priority layer and ease
+// spinner. This base keeps the items and turns their weights into
+// normalised weights; the typed subclasses ask the items and combine them.
+class NiBlendInterpolator : public NiInterpolator
+{
+    NiDeclareTypeInfo()
+
+public:
+    static constexpr std::uint8_t INVALID_INDEX = 255;
+    static constexpr std::int8_t LOWEST_PRIORITY = -128;
+
+    enum Flags : std::uint8_t
+    {
+        MANAGER_CONTROLLED_MASK = 0x01,
+        ONLY_USE_HIGHEST_WEIGHT_MASK = 0x02,
+        COMPUTE_NORMALIZED_WEIGHTS_MASK = 0x04,
+    };
+
+    // One slot; a slot is in use exactly when it holds an interpolator.
+    struct NiBlendInterpItem
+    {
+        NiInterpolatorPtr m_spInterpolator;
+        float m_fWeight = 0.0f;
+        float m_fNormalizedWeight = 0.0f;
+        std::int8_t m_cPriority = 0;
+        float m_fEaseSpinner = 0.0f;
+        float m_fUpdateTime = NI_MIN_FLOAT;
+
+        void ClearValues();
+    };
+
+    ~NiBlendInterpolator() override;
+
+    // The slot index, or 255 when the interpolator is refused (null or of
+    // the wrong value kind) or no slot can be made.
+    virtual std::uint8_t AddInterpInfo(NiInterpolator* pkInterpolator, float fWeight, std::int8_t cPriority = 0,
+                                       float fEaseSpinner = 1.0f);
+    // The removed interpolator; null (and no change) for an index out of
+    // range or a free slot.
+    virtual NiInterpolatorPtr RemoveInterpInfo(std::uint8_t ucIndex);
+    [[nodiscard]] virtual bool InterpolatorIsCorrectType(NiInterpolator* pkInterpolator) const = 0;
+    // Grows the slot array by the grow step; false when that is 0 or the
+    // size would pass 255.
+    virtual bool ReallocateArrays();
+
+    void ComputeNormalizedWeights();
+
+    void Collapse() override;
+    void GuaranteeTimeRange(float fStart, float fEnd) override;
+
+    // Item accessors for the sequences that drive the items.
+    [[nodiscard]] std::uint8_t GetArraySize() const { return m_ucArraySize; }
+    [[nodiscard]] std::uint8_t GetInterpCount() const { return m_ucInterpCount; }
+    [[nodiscard]] std::uint8_t GetSingleIdx() const { return m_ucSingleIdx; }
+    [[nodiscard]] NiInterpolator* GetSingleInterpolator() const { return m_pkSingleInterpolator; }
+    [[nodiscard]] float GetSingleTime() const { return m_fSingleTime; }
+    [[nodiscard]] std::int8_t GetHighestPriority() const { return m_cHighPriority; }
+    [[nodiscard]] std::int8_t GetNextHighestPriority() const { return m_cNextHighPriority; }
+    [[nodiscard]] const NiBlendInterpItem* GetItem(std::uint8_t ucIndex) const;
+    [[nodiscard]] NiInterpolator* GetInterpolator(std::uint8_t ucIndex) const;
+    [[nodiscard]] float GetWeight(std::uint8_t ucIndex) const;
+    [[nodiscard]] float GetNormalizedWeight(std::uint8_t ucIndex) const;
+    void SetWeight(float fWeight, std::uint8_t ucIndex);
+    void SetEaseSpinner(float fEaseSpinner, std::uint8_t ucIndex);
+    void SetPriority(std::int8_t cPriority, std::uint8_t ucIndex);
+    // The key time the item is evaluated at (manager-controlled blends).
+    void SetTime(float fTime, std::uint8_t ucIndex);
+
+    [[nodiscard]] float GetWeightThreshold() const { return m_fWeightThreshold; }
+    void SetWeightThreshold(float fThreshold);
+    [[nodiscard]] bool GetManagerControlled() const { return (m_uFlags & MANAGER_CONTROLLED_MASK) != 0; }
+    void SetManagerControlled(bool bOn);
+    [[nodiscard]] bool GetOnlyUseHighestWeight() const { return (m_uFlags & ONLY_USE_HIGHEST_WEIGHT_MASK) != 0; }
+    void SetOnlyUseHighestWeight(bool bOn);
+    [[nodiscard]] bool GetComputeNormalizedWeights() const
+    {
+        return (m_uFlags & COMPUTE_NORMALIZED_WEIGHTS_MASK) != 0;
+    }
+    [[nodiscard]] std::uint8_t GetFlags() const { return m_uFlags; }
+    [[nodiscard]] float GetHighSumOfWeights() const { return m_fHighSumOfWeights; }
+    [[nodiscard]] float GetNextHighSumOfWeights() const { return m_fNextHighSumOfWeights; }
+    [[nodiscard]] float GetHighEaseSpinner() const { return m_fHighEaseSpinner; }
+
+    // The process-wide grow step (2).
+    [[nodiscard]] static std::uint8_t GetArrayGrowBy() { return ms_ucArrayGrowBy; }
+    static void SetArrayGrowBy(std::uint8_t ucGrowBy) { ms_ucArrayGrowBy = ucGrowBy; }
+    static void ResetArrayGrowBy() { ms_ucArrayGrowBy = DEFAULT_ARRAY_GROW_BY; }
+
+    void ReadFromStream(NiObjectStream& kStream) override;
+    bool RegisterForSave(NiObjectStream& kStream) override;
+    void WriteToStream(NiObjectStream& kStream) override;
+    bool IsEqual(NiObject* pkOther) override;
+    void AppendViewerStrings(NiViewerStringArray& kStrings) override;
+    void FinishClone(NiCloneContext& kCloning) override;
+
+protected:
+    static constexpr std::uint8_t DEFAULT_ARRAY_GROW_BY = 2;
+
+    NiBlendInterpolator() = default;
+    NiBlendInterpolator(bool bManagerControlled, float fWeightThreshold, std::uint8_t ucArraySize);
+    void CopyMembers(NiBlendInterpolator* pkDest, NiCloneContext& kCloning);
+
+    // The time an item (or the single item) is asked at.
+    [[nodiscard]] float GetItemTime(float fTime, const NiBlendInterpItem& kItem) const
+    {
+        return GetManagerControlled() ? kItem.m_fUpdateTime : fTime;
+    }
+    [[nodiscard]] float GetSingleUpdateTime(float fTime) const
+    {
+        return GetManagerControlled() ? m_fSingleTime : fTime;
+    }
+
+    std::uint8_t m_uFlags = 0;
+    std::uint8_t m_ucArraySize = 0;
+    std::uint8_t m_ucInterpCount = 0;
+    std::uint8_t m_ucSingleIdx = INVALID_INDEX;
+    std::int8_t m_cHighPriority = LOWEST_PRIORITY;
+    std::int8_t m_cNextHighPriority = LOWEST_PRIORITY;
+    std::unique_ptr<NiBlendInterpItem[]> m_pkInterpArray;
+    NiInterpolator* m_pkSingleInterpolator = nullptr; // the slot holds the reference
+    float m_fWeightThreshold = 0.0f;
+    float m_fSingleTime = NI_MIN_FLOAT;
+    float m_fHighSumOfWeights = NI_MIN_FLOAT;
+    float m_fNextHighSumOfWeights = NI_MIN_FLOAT;
+    float m_fHighEaseSpinner = NI_MIN_FLOAT;
+
+private:
+    void WeightsChanged();
+    void RebuildPriorities();
+    void RecountItems();
+    void ComputeTwoItemWeights();
+    [[nodiscard]] bool ReadOldRecord(NiObjectStream& kStream);
+    [[nodiscard]] bool ReadSlot(NiObjectStream& kStream, NiBlendInterpItem& kItem, bool bWidePriority);
+
+    static std::uint8_t ms_ucArrayGrowBy;
+};
+
+using NiBlendInterpolatorPtr = NiRefPtr<NiBlendInterpolator>;

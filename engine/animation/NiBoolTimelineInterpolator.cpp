@@ -1,0 +1,77 @@
+#include "engine/animation/NiBoolTimelineInterpolator.h"
+
+#include "engine/core/NiCloneContext.h"
+#include "engine/core/NiViewerStrings.h"
+
+NiImplementTypeInfo(NiBoolTimelineInterpolator, NiBoolInterpolator)
+NiImplementCreateClone(NiBoolTimelineInterpolator)
+
+NiObject* NiBoolTimelineInterpolator::CreateObject()
+{
+    return new NiBoolTimelineInterpolator;
+}
+
+void NiBoolTimelineInterpolator::CopyMembers(NiBoolTimelineInterpolator* pkDest, NiCloneContext& kCloning)
+{
+    NiBoolInterpolator::CopyMembers(pkDest, kCloning);
+    pkDest->m_uiPreviousIdx = m_uiPreviousIdx;
+    pkDest->m_bPreviousValue = m_bPreviousValue;
+}
+
+bool NiBoolTimelineInterpolator::UpdateBool(float fTime, NiObjectNET*, std::uint8_t& bValue)
+{
+    if (fTime == m_fLastTime)
+    {
+        bValue = IsValueValid(m_bBoolValue) ? m_bBoolValue : 0;
+        return IsValueValid(m_bBoolValue);
+    }
+    if (!m_spBoolData || m_spBoolData->GetNumKeys() == 0 || m_spBoolData->GetKeys() == nullptr)
+    {
+        if (!IsValueValid(m_bBoolValue))
+        {
+            bValue = 0;
+            return false;
+        }
+        bValue = m_bBoolValue;
+        m_fLastTime = fTime;
+        return true;
+    }
+
+    const NiAnimKey* pkKeys = m_spBoolData->GetKeys();
+    const std::uint32_t uiCount = m_spBoolData->GetNumKeys();
+    const std::uint8_t ucStride = m_spBoolData->GetKeyStride();
+    const std::uint32_t uiPrevious = m_uiPreviousIdx = m_uiLastIdx;
+    std::uint8_t b = NiBoolKey::EvaluateAt(fTime, pkKeys, m_spBoolData->GetKeyType(), uiCount, m_uiLastIdx, ucStride)
+                         ? 1
+                         : 0;
+    const std::uint32_t uiNew = m_uiLastIdx;
+    std::uint8_t bResult = b;
+
+    if (b == m_bPreviousValue)
+    {
+        auto fnOpposite = [&](std::uint32_t uiFrom, std::uint32_t uiTo) {
+            for (std::uint32_t i = uiFrom; i < uiTo && i < uiCount; ++i)
+            {
+                if ((static_cast<const NiBoolKey*>(NiAnimKey::At(pkKeys, i, ucStride))->m_bValue != 0) != (b != 0))
+                    return true;
+            }
+            return false;
+        };
+        bool bPassed = uiPrevious <= uiNew ? fnOpposite(uiPrevious + 1, uiNew)
+                                           : (fnOpposite(uiPrevious + 1, uiCount) || fnOpposite(0, uiNew));
+        if (bPassed)
+            bResult = b ? 0 : 1;
+    }
+
+    m_bBoolValue = bResult;
+    m_bPreviousValue = b;
+    bValue = bResult;
+    m_fLastTime = fTime;
+    return true;
+}
+
+void NiBoolTimelineInterpolator::AppendViewerStrings(NiViewerStringArray& kStrings)
+{
+    NiBoolInterpolator::AppendViewerStrings(kStrings);
+    kStrings.AddTail(NiViewerHeader(NiBoolTimelineInterpolator::TypeInfo()->GetName()));
+}

@@ -1,0 +1,241 @@
+#include "engine/animation/NiAnimKey.h"
+
+#include "engine/animation/NiAnimKeyLocal.h"
+#include "engine/animation/NiAnimKeyTables.h"
+#include "engine/core/NiHermite.h"
+
+#include <cstring>
+
+using namespace NiAnimKeyLocal;
+
+namespace
+{
+const NiFloatKey& F(const NiAnimKey* p) { return *static_cast<const NiFloatKey*>(p); }
+
+// --- Interpolation ---------------------------------------------------------------------------------------------------
+
+void InterpNone(float, const NiAnimKey*, const NiAnimKey*, void* pv) { *static_cast<float*>(pv) = 0.0f; }
+void InterpLin(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
+{
+    *static_cast<float*>(pv) = NiAnimKey::Lerp(u, F(k0).m_fValue, F(k1).m_fValue);
+}
+void InterpStep(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
+{
+    *static_cast<float*>(pv) = u < 1.0f ? F(k0).m_fValue : F(k1).m_fValue;
+}
+void InterpBez(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
+{
+    const auto& a = *static_cast<const NiBezFloatKey*>(k0);
+    const auto& b = *static_cast<const NiBezFloatKey*>(k1);
+    *static_cast<float*>(pv) = NiHermiteCubic(u, a.m_fValue, a.m_fOutTan, b.m_fValue, b.m_fInTan);
+}
+void InterpTCB(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
+{
+    const auto& a = *static_cast<const NiTCBFloatKey*>(k0);
+    const auto& b = *static_cast<const NiTCBFloatKey*>(k1);
+    *static_cast<float*>(pv) = NiHermiteCubic(u, a.m_fValue, a.m_fDD, b.m_fValue, b.m_fDS);
+}
+
+// --- Derived values --------------------------------------------------------------------------------------------------
+
+void FillNothing(NiAnimKey*, std::uint32_t, std::uint8_t) {}
+
+void FillTCB(NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride)
+{
+    if (pkKeys == nullptr || uiCount < 2)
+        return;
+    auto K = [&](std::uint32_t i) { return static_cast<NiTCBFloatKey*>(NiAnimKey::At(pkKeys, i, uiStride)); };
+    for (std::uint32_t i = 0; i < uiCount; ++i)
+    {
+        NiTCBFloatKey* k = K(i);
+        float fPrev, fNext, fDp = 1.0f, fDn = 1.0f;
+        if (i == 0)
+        {
+            fNext = K(1)->m_fValue;
+            fPrev = 2.0f * k->m_fValue - fNext;
+        }
+        else if (i == uiCount - 1)
+        {
+            fPrev = K(i - 1)->m_fValue;
+            fNext = 2.0f * k->m_fValue - fPrev;
+        }
+        else
+        {
+            fPrev = K(i - 1)->m_fValue;
+            fNext = K(i + 1)->m_fValue;
+            fDp = k->m_fTime - K(i - 1)->m_fTime;
+            fDn = K(i + 1)->m_fTime - k->m_fTime;
+        }
+        TCBTangents(k->m_fValue, fPrev, fNext, fDp, fDn, k->m_fTension, k->m_fContinuity, k->m_fBias, k->m_fDS,
+                    k->m_fDD);
+    }
+}
+
+// --- Arrays ----------------------------------------------------------------------------------------------------------
+
+void DeleteArray(NiAnimKey* pkKeys) { NiAnimKey::FreeArray(pkKeys); }
+NiAnimKey* CreateNone(std::uint32_t) { return nullptr; }
+NiAnimKey* CreatePlain(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiFloatKey)); }
+NiAnimKey* CreateBez(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiBezFloatKey)); }
+NiAnimKey* CreateTCB(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiTCBFloatKey)); }
+void CopyPlain(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiFloatKey)); }
+void CopyBez(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiBezFloatKey)); }
+void CopyTCB(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiTCBFloatKey)); }
+
+bool EqualPlain(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 2); }
+bool EqualBez(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 4); }
+bool EqualTCB(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 7); }
+
+bool WriteNone(NiByteStream&, const NiAnimKey*, std::uint32_t) { return true; }
+bool WritePlain(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
+{
+    return WriteFloatPrefix(s, k, n, sizeof(NiFloatKey), 2);
+}
+bool WriteBez(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
+{
+    return WriteFloatPrefix(s, k, n, sizeof(NiBezFloatKey), 4);
+}
+bool WriteTCB(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
+{
+    return WriteFloatPrefix(s, k, n, sizeof(NiTCBFloatKey), 5);
+}
+NiAnimKey* ReadNone(NiByteStream&, std::uint32_t, std::uint32_t) { return nullptr; }
+NiAnimKey* ReadPlain(NiByteStream& s, std::uint32_t, std::uint32_t n)
+{
+    return ReadFloatPrefix(s, n, sizeof(NiFloatKey), 2);
+}
+NiAnimKey* ReadBez(NiByteStream& s, std::uint32_t, std::uint32_t n)
+{
+    return ReadFloatPrefix(s, n, sizeof(NiBezFloatKey), 4);
+}
+NiAnimKey* ReadTCB(NiByteStream& s, std::uint32_t, std::uint32_t n)
+{
+    return ReadFloatPrefix(s, n, sizeof(NiTCBFloatKey), 5);
+}
+
+// --- Insertion -------------------------------------------------------------------------------------------------------
+
+bool InsertKey(float t, NiAnimKey*& pkKeys, std::uint32_t& uiCount, std::uint32_t uiType, std::uint8_t uiStride)
+{
+    std::uint32_t uiPlace;
+    if (!FindInsertPlace(t, pkKeys, uiCount, uiStride, uiPlace))
+        return false;
+    float fValue = NiFloatKey::GenerateValue(t, pkKeys, uiType, uiCount, uiStride);
+    NiAnimKey* pkNew = GrowAt(pkKeys, uiCount, uiStride, uiPlace, t);
+    if (pkNew == nullptr)
+        return false;
+    static_cast<NiFloatKey*>(NiAnimKey::At(pkNew, uiPlace, uiStride))->m_fValue = fValue;
+
+    if (uiType == NI_BEZKEY && uiPlace > 0 && uiPlace < uiCount)
+    {
+        // Split the old segment so the curve keeps its shape.
+        auto* pkPrev = static_cast<NiBezFloatKey*>(NiAnimKey::At(pkNew, uiPlace - 1, uiStride));
+        auto* pkKey = static_cast<NiBezFloatKey*>(NiAnimKey::At(pkNew, uiPlace, uiStride));
+        auto* pkNext = static_cast<NiBezFloatKey*>(NiAnimKey::At(pkNew, uiPlace + 1, uiStride));
+        if (pkNext->m_fTime > pkPrev->m_fTime)
+        {
+            NiHermiteTangentsForInterval(pkPrev->m_fValue, pkPrev->m_fTime, pkPrev->m_fOutTan, pkNext->m_fValue,
+                                         pkNext->m_fTime, pkNext->m_fInTan, t, pkKey->m_fInTan, pkKey->m_fOutTan);
+        }
+    }
+
+    NiAnimKey::FreeArray(pkKeys);
+    pkKeys = pkNew;
+    ++uiCount;
+    if (uiType == NI_TCBKEY)
+        FillTCB(pkKeys, uiCount, uiStride);
+    return true;
+}
+bool InsertLin(float t, NiAnimKey*& k, std::uint32_t& n) { return InsertKey(t, k, n, NI_LINKEY, sizeof(NiFloatKey)); }
+bool InsertStep(float t, NiAnimKey*& k, std::uint32_t& n) { return InsertKey(t, k, n, NI_STEPKEY, sizeof(NiFloatKey)); }
+bool InsertBez(float t, NiAnimKey*& k, std::uint32_t& n) { return InsertKey(t, k, n, NI_BEZKEY, sizeof(NiBezFloatKey)); }
+bool InsertTCB(float t, NiAnimKey*& k, std::uint32_t& n) { return InsertKey(t, k, n, NI_TCBKEY, sizeof(NiTCBFloatKey)); }
+} // namespace
+
+bool NiAnimKeyLocal::RegisterFloat(std::uint32_t uiType)
+{
+    NiAnimKeyTables::Entry e;
+    e.m_pfnDelete = DeleteArray;
+    e.m_pfnFillDerived = FillNothing;
+    switch (uiType)
+    {
+    case NI_NOINTERP:
+        e.m_ucSize = sizeof(NiFloatKey);
+        e.m_pfnCreate = CreateNone;
+        e.m_pfnCopy = CopyPlain;
+        e.m_pfnWrite = WriteNone;
+        e.m_pfnRead = ReadNone;
+        e.m_pfnEqual = EqualPlain;
+        e.m_pfnInterpolate = InterpNone;
+        break;
+    case NI_LINKEY:
+    case NI_STEPKEY:
+        e.m_ucSize = sizeof(NiFloatKey);
+        e.m_ucStreamSize = 8;
+        e.m_pfnInsert = uiType == NI_LINKEY ? InsertLin : InsertStep;
+        e.m_pfnCreate = CreatePlain;
+        e.m_pfnCopy = CopyPlain;
+        e.m_pfnWrite = WritePlain;
+        e.m_pfnRead = ReadPlain;
+        e.m_pfnEqual = EqualPlain;
+        e.m_pfnInterpolate = uiType == NI_LINKEY ? InterpLin : InterpStep;
+        break;
+    case NI_BEZKEY:
+        e.m_ucSize = sizeof(NiBezFloatKey);
+        e.m_ucStreamSize = 16;
+        e.m_pfnInsert = InsertBez;
+        e.m_pfnCreate = CreateBez;
+        e.m_pfnCopy = CopyBez;
+        e.m_pfnWrite = WriteBez;
+        e.m_pfnRead = ReadBez;
+        e.m_pfnEqual = EqualBez;
+        e.m_pfnInterpolate = InterpBez;
+        break;
+    case NI_TCBKEY:
+        e.m_ucSize = sizeof(NiTCBFloatKey);
+        e.m_ucStreamSize = 20;
+        e.m_pfnFillDerived = FillTCB;
+        e.m_pfnInsert = InsertTCB;
+        e.m_pfnCreate = CreateTCB;
+        e.m_pfnCopy = CopyTCB;
+        e.m_pfnWrite = WriteTCB;
+        e.m_pfnRead = ReadTCB;
+        e.m_pfnEqual = EqualTCB;
+        e.m_pfnInterpolate = InterpTCB;
+        break;
+    default:
+        return false;
+    }
+    return RegisterEntry(NI_FLOATKEY, uiType, e);
+}
+
+float NiFloatKey::EvaluateAt(float t, const NiAnimKey* pkKeys, std::uint32_t uiType, std::uint32_t uiCount,
+                             std::uint32_t& uiLastIdx, std::uint8_t uiStride)
+{
+    if (pkKeys == nullptr || uiCount == 0 || uiStride == 0)
+        return 0.0f;
+    if (uiCount == 1)
+        return F(pkKeys).m_fValue;
+    NiAnimKeyTables::CurveFunction pfnInterp = NiAnimKeyTables::GetInterpolateFunction(NI_FLOATKEY, uiType);
+    if (pfnInterp == nullptr)
+        return 0.0f;
+    std::uint32_t i;
+    float u = Search(t, pkKeys, uiCount, uiStride, uiLastIdx, i);
+    float fResult = 0.0f;
+    pfnInterp(u, NiAnimKey::At(pkKeys, i, uiStride), NiAnimKey::At(pkKeys, i + 1, uiStride), &fResult);
+    return fResult;
+}
+
+float NiFloatKey::GenerateValue(float t, const NiAnimKey* pkKeys, std::uint32_t uiType, std::uint32_t uiCount,
+                                std::uint8_t uiStride)
+{
+    if (pkKeys == nullptr || uiCount == 0 || uiStride == 0)
+        return 0.0f;
+    if (t < pkKeys->m_fTime)
+        return F(pkKeys).m_fValue;
+    const NiAnimKey* pkLast = NiAnimKey::At(pkKeys, uiCount - 1, uiStride);
+    if (t > pkLast->m_fTime)
+        return F(pkLast).m_fValue;
+    std::uint32_t uiIdx = 0;
+    return EvaluateAt(t, pkKeys, uiType, uiCount, uiIdx, uiStride);
+}

@@ -1,0 +1,256 @@
+#include "engine/animation/NiTransformInterpolator.h"
+
+#include "engine/core/NiCloneContext.h"
+#include "engine/core/NiObjectStream.h"
+#include "engine/core/NiViewerStrings.h"
+
+NiImplementTypeInfo(NiTransformInterpolator, NiKeyBasedInterpolator)
+NiImplementCreateClone(NiTransformInterpolator)
+
+NiObject* NiTransformInterpolator::CreateObject()
+{
+    return new NiTransformInterpolator;
+}
+
+void NiTransformInterpolator::CopyMembers(NiTransformInterpolator* pkDest, NiCloneContext& kCloning)
+{
+    NiKeyBasedInterpolator::CopyMembers(pkDest, kCloning);
+    pkDest->m_kTransformValue = m_kTransformValue;
+    pkDest->m_spData = m_spData;
+    pkDest->m_uiLastTransIdx = m_uiLastTransIdx;
+    pkDest->m_uiLastRotIdx = m_uiLastRotIdx;
+    pkDest->m_uiLastScaleIdx = m_uiLastScaleIdx;
+}
+
+bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatTransform& kValue)
+{
+    bool bNewTime = fTime != m_fLastTime;
+    if (bNewTime && m_spData)
+    {
+        NiTransformData* pkData = m_spData;
+        if (pkData->GetNumPosKeys() > 0)
+        {
+            m_kTransformValue.m_kTranslate =
+                NiPosKey::EvaluateAt(fTime, pkData->GetPosKeys(), pkData->GetPosType(), pkData->GetNumPosKeys(),
+                                     m_uiLastTransIdx, pkData->GetPosStride());
+        }
+        if (pkData->GetNumRotKeys() > 0)
+        {
+            m_kTransformValue.m_kRotate =
+                NiRotKey::EvaluateAt(fTime, pkData->GetRotKeys(), pkData->GetRotType(), pkData->GetNumRotKeys(),
+                                     m_uiLastRotIdx, pkData->GetRotStride());
+        }
+        if (pkData->GetNumScaleKeys() > 0)
+        {
+            m_kTransformValue.m_fScale =
+                NiFloatKey::EvaluateAt(fTime, pkData->GetScaleKeys(), pkData->GetScaleType(),
+                                       pkData->GetNumScaleKeys(), m_uiLastScaleIdx, pkData->GetScaleStride());
+        }
+    }
+    kValue = m_kTransformValue;
+    if (m_kTransformValue.IsTransformInvalid())
+        return false;
+    if (bNewTime)
+        m_fLastTime = fTime;
+    return true;
+}
+
+namespace
+{
+// True when the channel's keys reduce to one constant value: a single key
+// (not an Euler key), or linear/step keys that all equal the first.
+template <class Key, class Value>
+bool ConstantValue(const NiKeyChannel& kChannel, Value Key::*pValue, Value& kOut)
+{
+    std::uint32_t uiCount = kChannel.GetNumKeys();
+    std::uint32_t uiType = kChannel.GetType();
+    if (!kChannel.HasKeys() || uiType == NI_EULERKEY)
+        return false;
+    auto fnValue = [&](std::uint32_t i) { return static_cast<const Key*>(kChannel.GetKeyAt(i))->*pValue; };
+    if (uiCount > 1)
+    {
+        if (uiType != NI_LINKEY && uiType != NI_STEPKEY)
+            return false;
+        for (std::uint32_t i = 1; i < uiCount; ++i)
+        {
+            if (!(fnValue(i) == fnValue(0)))
+                return false;
+        }
+    }
+    kOut = fnValue(0);
+    return true;
+}
+} // namespace
+
+void NiTransformInterpolator::Collapse()
+{
+    if (!m_spData)
+        return;
+    NiKeyChannel& kPos = m_spData->PosChannel();
+    NiKeyChannel& kRot = m_spData->RotChannel();
+    NiKeyChannel& kScale = m_spData->ScaleChannel();
+
+    if (!kPos.HasKeys())
+        kPos.Free();
+    else if (ConstantValue(kPos, &NiPosKey::m_kPos, m_kTransformValue.m_kTranslate))
+        kPos.Free();
+
+    if (!kRot.HasKeys())
+        kRot.Free();
+    else if (ConstantValue(kRot, &NiRotKey::m_kQuat, m_kTransformValue.m_kRotate))
+        kRot.Free();
+
+    if (!kScale.HasKeys())
+        kScale.Free();
+    else if (ConstantValue(kScale, &NiFloatKey::m_fValue, m_kTransformValue.m_fScale))
+        kScale.Free();
+
+    if (!kPos.HasKeys() && !kRot.HasKeys() && !kScale.HasKeys())
+        m_spData = nullptr;
+}
+
+void NiTransformInterpolator::GuaranteeTimeRange(float fStart, float fEnd)
+{
+    if (m_spData)
+        m_spData->GuaranteeKeysAtStartAndEnd(fStart, fEnd);
+}
+
+NiInterpolator* NiTransformInterpolator::GetSequenceInterpolator(float fBegin, float fEnd)
+{
+    auto* pkClone = static_cast<NiTransformInterpolator*>(NiInterpolator::GetSequenceInterpolator(fBegin, fEnd));
+    if (pkClone != nullptr && m_spData)
+    {
+        pkClone->m_spData = m_spData->GetSequenceData(fBegin, fEnd);
+        pkClone->m_uiLastTransIdx = 0;
+        pkClone->m_uiLastRotIdx = 0;
+        pkClone->m_uiLastScaleIdx = 0;
+    }
+    return pkClone;
+}
+
+const NiKeyChannel* NiTransformInterpolator::GetChannel(std::uint16_t usChannel) const
+{
+    if (!m_spData)
+        return nullptr;
+    switch (usChannel)
+    {
+    case POSITION:
+        return &m_spData->PosChannel();
+    case ROTATION:
+        return &m_spData->RotChannel();
+    case SCALE:
+        return &m_spData->ScaleChannel();
+    default:
+        return nullptr;
+    }
+}
+
+std::uint32_t NiTransformInterpolator::GetKeyCount(std::uint16_t usChannel) const
+{
+    const NiKeyChannel* pkChannel = GetChannel(usChannel);
+    return pkChannel ? pkChannel->GetNumKeys() : 0;
+}
+
+std::uint32_t NiTransformInterpolator::GetKeyType(std::uint16_t usChannel) const
+{
+    const NiKeyChannel* pkChannel = GetChannel(usChannel);
+    return pkChannel ? pkChannel->GetType() : 0;
+}
+
+std::uint32_t NiTransformInterpolator::GetKeyContent(std::uint16_t usChannel) const
+{
+    switch (usChannel)
+    {
+    case POSITION:
+        return NI_POSKEY;
+    case ROTATION:
+        return NI_ROTKEY;
+    case SCALE:
+        return NI_FLOATKEY;
+    default:
+        return NO_CONTENT;
+    }
+}
+
+NiAnimKey* NiTransformInterpolator::GetKeyArray(std::uint16_t usChannel) const
+{
+    const NiKeyChannel* pkChannel = GetChannel(usChannel);
+    return pkChannel ? pkChannel->GetKeys() : nullptr;
+}
+
+std::uint8_t NiTransformInterpolator::GetKeyStride(std::uint16_t usChannel) const
+{
+    const NiKeyChannel* pkChannel = GetChannel(usChannel);
+    return pkChannel ? pkChannel->GetStride() : 0;
+}
+
+bool NiTransformInterpolator::GetChannelPosed(std::uint16_t usChannel) const
+{
+    if (usChannel > SCALE)
+        return false;
+    const NiKeyChannel* pkChannel = GetChannel(usChannel);
+    if (pkChannel != nullptr && pkChannel->GetNumKeys() > 0)
+        return false;
+    switch (usChannel)
+    {
+    case POSITION:
+        return m_kTransformValue.IsTranslateValid();
+    case ROTATION:
+        return m_kTransformValue.IsRotateValid();
+    default:
+        return m_kTransformValue.IsScaleValid();
+    }
+}
+
+void NiTransformInterpolator::ReadFromStream(NiObjectStream& kStream)
+{
+    NiKeyBasedInterpolator::ReadFromStream(kStream);
+    NiByteStream* pkIn = kStream.GetInStream();
+    if (pkIn == nullptr || !m_kTransformValue.LoadBinary(*pkIn, kStream.GetFileVersion()))
+    {
+        kStream.SetCorrupt();
+        return;
+    }
+    NiObject* pkData = kStream.ReadObjectRef();
+    m_spData = NiDynamicCast<NiTransformData>(pkData);
+    if (pkData != nullptr && !m_spData)
+        kStream.SetCorrupt();
+}
+
+bool NiTransformInterpolator::RegisterForSave(NiObjectStream& kStream)
+{
+    if (!NiKeyBasedInterpolator::RegisterForSave(kStream))
+        return false;
+    if (m_spData)
+        m_spData->RegisterForSave(kStream);
+    return true;
+}
+
+void NiTransformInterpolator::WriteToStream(NiObjectStream& kStream)
+{
+    NiKeyBasedInterpolator::WriteToStream(kStream);
+    if (NiByteStream* pkOut = kStream.GetOutStream())
+        (void)m_kTransformValue.SaveBinary(*pkOut);
+    kStream.WriteLinkID(m_spData);
+}
+
+bool NiTransformInterpolator::IsEqual(NiObject* pkOther)
+{
+    if (!NiKeyBasedInterpolator::IsEqual(pkOther))
+        return false;
+    auto* pkInterp = static_cast<NiTransformInterpolator*>(pkOther);
+    if (m_kTransformValue != pkInterp->m_kTransformValue)
+        return false;
+    if (!m_spData || !pkInterp->m_spData)
+        return !m_spData && !pkInterp->m_spData;
+    return m_spData->IsEqual(pkInterp->m_spData);
+}
+
+void NiTransformInterpolator::AppendViewerStrings(NiViewerStringArray& kStrings)
+{
+    NiKeyBasedInterpolator::AppendViewerStrings(kStrings);
+    kStrings.AddTail(NiViewerHeader(NiTransformInterpolator::TypeInfo()->GetName()));
+    m_kTransformValue.AppendViewerStrings(kStrings);
+    if (m_spData)
+        m_spData->AppendViewerStrings(kStrings);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "engine/core/NiRecursiveLock.h"
+#include "engine/render/NiPixelData.h"
+#include "engine/render/image/NiPixelFormat.h"
+
+#include <cstdint>
+
+class NiByteStream;
+
+// One reader per image-file type. A reader serialises its own reads, so two
+// threads may read files of different types at once.
+class NiImageReader
+{
+public:
+    // Images bigger than this are refused before anything is allocated.
+    static constexpr std::uint32_t MAX_SIDE = 16384;
+    static constexpr std::uint64_t MAX_PIXELS = 1ull << 26;
+
+    NiImageReader() = default;
+    virtual ~NiImageReader() = default;
+    NiImageReader(const NiImageReader&) = delete;
+    NiImageReader& operator=(const NiImageReader&) = delete;
+
+    // The extension with its leading point, compared without regard to case.
+    [[nodiscard]] virtual bool CanReadFile(const char* pcExtension) const = 0;
+    // The image of the open file, in pkOptDest when that fits, or null.
+    [[nodiscard]] virtual NiPixelDataPtr ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest) = 0;
+    [[nodiscard]] virtual bool ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
+                                          NiPixelFormat& kFormat, bool& bMipmap) = 0;
+
+    // True for a size every reader accepts.
+    [[nodiscard]] static bool IsAcceptableSize(std::uint64_t uiWidth, std::uint64_t uiHeight);
+    // Case-blind comparison of an extension with one of a reader's.
+    [[nodiscard]] static bool ExtensionIs(const char* pcExtension, const char* pcMine);
+
+protected:
+    // The reuse object when it has this level-0 size and format (and, when
+    // asked, exactly the level count), else a new image; null when the image
+    // cannot be made.
+    [[nodiscard]] static NiPixelDataPtr MakeImage(NiPixelData* pkOptDest, std::uint32_t uiWidth,
+                                                  std::uint32_t uiHeight, const NiPixelFormat& kFormat,
+                                                  std::uint32_t uiLevels = 1, bool bSameLevels = false);
+    // Exactly uiBytes into pvBuffer, else false.
+    [[nodiscard]] static bool ReadExact(NiByteStream& kIst, void* pvBuffer, std::uint64_t uiBytes);
+    // Reads and drops uiBytes; false when the stream ends first.
+    [[nodiscard]] static bool Skip(NiByteStream& kIst, std::uint64_t uiBytes);
+
+    NiRecursiveLock m_kReadCriticalSection;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "engine/render/image/NiImageReader.h"
+
+#include <cstdint>
+#include <vector>
+
+// SGI image files of one to four channels, verbatim or run-length encoded,
+// read into RGB24 (1 or 3 channels) or RGBA32 (2 or 4 channels).
+class NiSGIReader : public NiImageReader
+{
+public:
+    [[nodiscard]] bool CanReadFile(const char* pcExtension) const override;
+    [[nodiscard]] NiPixelDataPtr ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest) override;
+    [[nodiscard]] bool ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
+                                  NiPixelFormat& kFormat, bool& bMipmap) override;
+
+private:
+    [[nodiscard]] bool ParseHeader(NiByteStream& kIst);
+    [[nodiscard]] bool ReadVerbatim(NiByteStream& kIst, NiPixelData& kImage);
+    [[nodiscard]] bool ReadEncoded(NiByteStream& kIst, NiPixelData& kImage);
+    // Decodes one row of packets into channel bytes spaced uiStride apart.
+    void DecodeRow(const std::uint8_t* pucSrc, std::uint32_t uiLength, std::uint8_t* pucDest,
+                   std::uint32_t uiStride) const;
+
+    std::uint16_t m_usWidth = 0;
+    std::uint16_t m_usHeight = 0;
+    std::uint16_t m_usChannels = 0;
+    std::uint8_t m_ucBytesPerChannel = 0;
+    bool m_bRLE = false;
+    NiPixelFormat m_kFormat = NiPixelFormat::RGB24;
+};

@@ -1,0 +1,3 @@
+#include "engine/scene/NiCollisionObject.h"
+
+NiImplementTypeInfo(NiCollisionObject, NiObject)

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "engine/core/NiObject.h"
+
+#include <cstdint>
+
+// A small named object carrying application data on a named object. The
+// base class is itself usable: a name without payload.
+class NiExtraData : public NiObject
+{
+    NiDeclareTypeInfo()
+
+public:
+    NiExtraData() = default;
+    // A null or empty name leaves the object unnamed.
+    explicit NiExtraData(const char* pcName);
+    ~NiExtraData() override;
+
+    void SetName(const char* pcName);
+    [[nodiscard]] const char* GetName() const { return m_pcName; }
+
+    // Whether the entry is written with its owner, and copied when the owner
+    // is cloned.
+    [[nodiscard]] virtual bool IsStreamable() const { return true; }
+    [[nodiscard]] virtual bool IsCloneable() const { return true; }
+
+    // Files before 5.0.0.11 chain an owner's entries; the owner collects
+    // them after the link pass and clears the links. Only valid while a load
+    // runs (the file's object table keeps the entries alive).
+    [[nodiscard]] NiExtraData* GetOldNext() const { return m_pkOldNext; }
+    void ClearOldNext() { m_pkOldNext = nullptr; }
+
+    void ReadFromStream(NiObjectStream& kStream) override;
+    void ResolveLinks(NiObjectStream& kStream) override;
+    bool RegisterForSave(NiObjectStream& kStream) override;
+    void WriteToStream(NiObjectStream& kStream) override;
+    // Class names, then the names (both absent is equal).
+    bool IsEqual(NiObject* pkOther) override;
+    void AppendViewerStrings(NiViewerStringArray& kStrings) override;
+
+protected:
+    void CopyMembers(NiExtraData* pkDest, NiCloneContext& kCloning);
+    // The payload test of the subclasses: the classes must match, the names
+    // are not compared.
+    bool IsEqualClass(NiObject* pkOther) { return NiObject::IsEqual(pkOther); }
+
+
+    char* m_pcName = nullptr;
+    NiExtraData* m_pkOldNext = nullptr;
+};
+
+using NiExtraDataPtr = NiRefPtr<NiExtraData>;
+
+// Copies a string with new[]; null stays null.
+[[nodiscard]] char* NiStrDup(const char* pcText);

@@ -1,0 +1,76 @@
+#include "engine/scene/NiExtraDataLocal.h"
+
+#include "engine/core/NiViewerStrings.h"
+
+#include <cstdio>
+
+namespace NiExtraDataLocal
+{
+void FreeStrings(std::uint32_t& uiCount, char**& ppcStrings)
+{
+    for (std::uint32_t i = 0; ppcStrings != nullptr && i < uiCount; ++i)
+        delete[] ppcStrings[i];
+    delete[] ppcStrings;
+    ppcStrings = nullptr;
+    uiCount = 0;
+}
+
+void ReadStrings(NiObjectStream& kStream, std::uint32_t& uiCount, char**& ppcStrings)
+{
+    FreeStrings(uiCount, ppcStrings);
+    std::uint32_t uiRead = 0;
+    if (!kStream.ReadCount(uiRead, 4) || uiRead == 0)
+        return;
+    ppcStrings = new char*[uiRead]();
+    uiCount = uiRead;
+    for (std::uint32_t i = 0; i < uiRead; ++i)
+        ppcStrings[i] = kStream.ReadString();
+}
+
+void WriteStrings(NiObjectStream& kStream, std::uint32_t uiCount, char* const* ppcStrings)
+{
+    kStream.WriteLE(ppcStrings ? uiCount : 0u);
+    for (std::uint32_t i = 0; ppcStrings != nullptr && i < uiCount; ++i)
+        kStream.WriteString(ppcStrings[i]);
+}
+
+char** CopyStrings(std::uint32_t uiCount, char* const* ppcStrings)
+{
+    if (ppcStrings == nullptr || uiCount == 0)
+        return nullptr;
+    auto** ppcCopy = new char*[uiCount];
+    for (std::uint32_t i = 0; i < uiCount; ++i)
+        ppcCopy[i] = NiStrDup(ppcStrings[i]);
+    return ppcCopy;
+}
+
+bool EqualStrings(const char* pcA, const char* pcB)
+{
+    if (pcA == nullptr || pcB == nullptr)
+        return pcA == pcB;
+    return std::strcmp(pcA, pcB) == 0;
+}
+
+bool EqualStringArrays(std::uint32_t uiCountA, char* const* ppcA, std::uint32_t uiCountB, char* const* ppcB)
+{
+    if (uiCountA != uiCountB || (ppcA == nullptr) != (ppcB == nullptr))
+        return false;
+    for (std::uint32_t i = 0; ppcA != nullptr && i < uiCountA; ++i)
+    {
+        if (!EqualStrings(ppcA[i], ppcB[i]))
+            return false;
+    }
+    return true;
+}
+
+void AppendStringViewer(NiViewerStringArray& kStrings, std::uint32_t uiCount, char* const* ppcStrings)
+{
+    kStrings.AddTail(NiViewerUInt("m_uiSize", uiCount));
+    for (std::uint32_t i = 0; ppcStrings != nullptr && i < uiCount; ++i)
+    {
+        char acName[32];
+        std::snprintf(acName, sizeof(acName), "m_ppcValue[%u]", i);
+        kStrings.AddTail(NiViewerString(acName, ppcStrings[i]));
+    }
+}
+} // namespace NiExtraDataLocal

@@ -1,0 +1,398 @@
+#include "engine/scene/NiObjectNET.h"
+
+#include "engine/core/NiCloneContext.h"
+#include "engine/core/NiObjectStream.h"
+#include "engine/core/NiViewerStrings.h"
+#include "engine/scene/NiExtraData.h"
+#include "engine/scene/NiVertWeightsExtraData.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+NiImplementTypeInfo(NiObjectNET, NiObject)
+
+namespace
+{
+// Byte-wise comparison with unsigned bytes; a null name sorts first.
+int CompareNames(const char* pcA, const char* pcB)
+{
+    if (pcA == nullptr || pcB == nullptr)
+        return (pcA != nullptr) - (pcB != nullptr);
+    return std::strcmp(pcA, pcB); // strcmp compares as unsigned char
+}
+} // namespace
+
+NiObjectNET::~NiObjectNET()
+{
+    RemoveAllExtraData();
+    delete[] m_pcName;
+}
+
+void NiObjectNET::SetName(const char* pcName)
+{
+    char* pcCopy = NiStrDup(pcName);
+    delete[] m_pcName;
+    m_pcName = pcCopy;
+}
+
+NiExtraData* NiObjectNET::GetExtraDataAt(std::uint32_t uiIndex) const
+{
+    return uiIndex < m_uiExtraDataSize ? m_ppkExtra[uiIndex] : nullptr;
+}
+
+NiExtraData* NiObjectNET::GetExtraData(const char* pcName) const
+{
+    if (pcName == nullptr)
+        return nullptr;
+    std::uint32_t uiLow = 0;
+    std::uint32_t uiHigh = m_uiExtraDataSize;
+    while (uiLow < uiHigh)
+    {
+        std::uint32_t uiMid = uiLow + (uiHigh - uiLow) / 2;
+        int iCompare = CompareNames(m_ppkExtra[uiMid]->GetName(), pcName);
+        if (iCompare == 0)
+            return m_ppkExtra[uiMid];
+        if (iCompare < 0)
+            uiLow = uiMid + 1;
+        else
+            uiHigh = uiMid;
+    }
+    return nullptr;
+}
+
+bool NiObjectNET::AddExtraData(NiExtraData* pkExtra)
+{
+    if (pkExtra == nullptr)
+        return false;
+
+    if (pkExtra->GetName() == nullptr)
+    {
+        const NiTypeInfo* pkType = pkExtra->GetTypeInfo();
+        const char* pcClass = pkType ? pkType->GetName() : "";
+        if (pcClass == nullptr || pcClass[0] == '\0')
+            return false;
+        char acNumber[32];
+        std::snprintf(acNumber, sizeof(acNumber), "ED%03u", m_uiExtraDataSize);
+        const char* pcFound = std::strstr(pcClass, "ExtraData");
+        std::string kName = pcFound ? std::string(pcClass, pcFound - pcClass) : std::string();
+        kName += acNumber;
+        pkExtra->SetName(kName.c_str());
+    }
+
+    pkExtra->IncRefCount();
+    if (m_uiExtraDataSize == m_uiExtraDataCapacity)
+    {
+        std::uint32_t uiNewCapacity = m_ppkExtra == nullptr ? 1 : 2 * m_uiExtraDataCapacity + 1;
+        auto** ppkNew = new NiExtraData*[uiNewCapacity]();
+        for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+            ppkNew[i] = m_ppkExtra[i];
+        delete[] m_ppkExtra;
+        m_ppkExtra = ppkNew;
+        m_uiExtraDataCapacity = uiNewCapacity;
+    }
+    std::uint32_t uiIndex = m_uiExtraDataSize++;
+    m_ppkExtra[uiIndex] = pkExtra;
+    for (std::uint32_t i = m_uiExtraDataSize; i < m_uiExtraDataCapacity; ++i)
+        m_ppkExtra[i] = nullptr;
+
+    while (uiIndex > 0)
+    {
+        int iCompare = CompareNames(m_ppkExtra[uiIndex - 1]->GetName(), pkExtra->GetName());
+        if (iCompare == 0)
+        {
+            RemoveExtraDataAt(uiIndex);
+            return false;
+        }
+        if (iCompare < 0)
+            break;
+        m_ppkExtra[uiIndex] = m_ppkExtra[uiIndex - 1];
+        m_ppkExtra[uiIndex - 1] = pkExtra;
+        --uiIndex;
+    }
+    return true;
+}
+
+bool NiObjectNET::RemoveExtraData(const char* pcName)
+{
+    NiExtraData* pkFound = GetExtraData(pcName);
+    if (pkFound == nullptr)
+        return false;
+    for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+    {
+        if (m_ppkExtra[i] == pkFound)
+            return RemoveExtraDataAt(i);
+    }
+    return false;
+}
+
+bool NiObjectNET::RemoveExtraDataAt(std::uint32_t uiIndex)
+{
+    if (uiIndex >= m_uiExtraDataSize)
+        return false;
+    NiExtraData* pkOld = m_ppkExtra[uiIndex];
+    for (std::uint32_t i = uiIndex + 1; i < m_uiExtraDataSize; ++i)
+        m_ppkExtra[i - 1] = m_ppkExtra[i];
+    --m_uiExtraDataSize;
+    m_ppkExtra[m_uiExtraDataSize] = nullptr;
+    pkOld->DecRefCount();
+    return true;
+}
+
+void NiObjectNET::RemoveAllExtraData()
+{
+    while (m_uiExtraDataSize > 0)
+        RemoveExtraDataAt(m_uiExtraDataSize - 1);
+    delete[] m_ppkExtra;
+    m_ppkExtra = nullptr;
+    m_uiExtraDataCapacity = 0;
+}
+
+bool NiObjectNET::ReserveExtraData(std::uint32_t uiCount)
+{
+    // Fewer slots than entries would drop references.
+    if (uiCount == 0 || uiCount < m_uiExtraDataSize)
+        return false;
+    auto** ppkNew = new NiExtraData*[uiCount]();
+    for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+        ppkNew[i] = m_ppkExtra[i];
+    delete[] m_ppkExtra;
+    m_ppkExtra = ppkNew;
+    m_uiExtraDataCapacity = uiCount;
+    return true;
+}
+
+void NiObjectNET::PrependController(NiTimeController* pkController)
+{
+    if (pkController == nullptr)
+        return;
+    // Held across the relinking: the chain may own the only reference.
+    NiTimeControllerPtr spController = pkController;
+    spController->SetNext(m_spControllers);
+    m_spControllers = spController;
+}
+
+void NiObjectNET::RemoveController(NiTimeController* pkController)
+{
+    if (pkController == nullptr || m_spControllers == nullptr)
+        return;
+    NiTimeControllerPtr spKeep = pkController;
+    if (m_spControllers == pkController)
+    {
+        m_spControllers = pkController->GetNext();
+        pkController->SetNext(nullptr);
+        return;
+    }
+    for (NiTimeController* pk = m_spControllers; pk->GetNext() != nullptr; pk = pk->GetNext())
+    {
+        if (pk->GetNext() == pkController)
+        {
+            pk->SetNext(pkController->GetNext());
+            pkController->SetNext(nullptr);
+            return;
+        }
+    }
+}
+
+NiTimeController* NiObjectNET::GetControllerOfType(const NiTypeInfo* pkType) const
+{
+    for (NiTimeController* pk = m_spControllers; pk != nullptr; pk = pk->GetNext())
+    {
+        if (NiIsKindOf(pkType, pk))
+            return pk;
+    }
+    return nullptr;
+}
+
+// ---- Scene-file record ----
+
+void NiObjectNET::ReadFromStream(NiObjectStream& kStream)
+{
+    NiObject::ReadFromStream(kStream);
+    char* pcName = kStream.ReadString();
+    delete[] m_pcName;
+    m_pcName = pcName;
+    if (kStream.GetFileVersion() >= NiStreamVersion(5, 0, 0, 11))
+        kStream.ReadLinkIDList();
+    else
+        kStream.ReadLinkID();
+    kStream.ReadLinkID();
+}
+
+void NiObjectNET::ResolveLinks(NiObjectStream& kStream)
+{
+    NiObject::ResolveLinks(kStream);
+    if (kStream.GetFileVersion() >= NiStreamVersion(5, 0, 0, 11))
+    {
+        std::uint32_t uiCount = kStream.GetNextLinkCount();
+        if (uiCount > 0)
+            ReserveExtraData(m_uiExtraDataSize + uiCount);
+        for (std::uint32_t i = 0; i < uiCount; ++i)
+            AddExtraData(kStream.GetLinkedObjectAs<NiExtraData>());
+    }
+    else
+    {
+        m_pkOldExtraChain = kStream.GetLinkedObjectAs<NiExtraData>();
+    }
+    m_spControllers = kStream.GetLinkedObjectAs<NiTimeController>();
+}
+
+void NiObjectNET::PostLink(NiObjectStream& kStream)
+{
+    NiObject::PostLink(kStream);
+    if (kStream.GetFileVersion() < NiStreamVersion(5, 0, 0, 11))
+    {
+        // Each element's link is cleared as it is taken, so even a chain that
+        // loops comes to an end; reaching an entry already taken is how a
+        // loop shows.
+        NiExtraData* pkExtra = m_pkOldExtraChain;
+        m_pkOldExtraChain = nullptr;
+        std::uint32_t uiSteps = 0;
+        while (pkExtra != nullptr)
+        {
+            if (++uiSteps > kStream.GetFileObjectCount())
+            {
+                kStream.SetCorrupt();
+                return;
+            }
+            NiExtraData* pkNext = pkExtra->GetOldNext();
+            pkExtra->ClearOldNext();
+            for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+            {
+                if (m_ppkExtra[i] == pkExtra)
+                {
+                    kStream.SetCorrupt();
+                    return;
+                }
+            }
+            AddExtraData(pkExtra);
+            pkExtra = pkNext;
+        }
+    }
+
+    // Vertex weights are dropped on load; the rescan restarts after each
+    // removal because the entries move down.
+    bool bRemoved = true;
+    while (bRemoved)
+    {
+        bRemoved = false;
+        for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+        {
+            if (NiIsExactKindOf(NiVertWeightsExtraData::TypeInfo(), m_ppkExtra[i]))
+            {
+                RemoveExtraDataAt(i);
+                bRemoved = true;
+                break;
+            }
+        }
+    }
+}
+
+bool NiObjectNET::RegisterForSave(NiObjectStream& kStream)
+{
+    if (!NiObject::RegisterForSave(kStream))
+        return false;
+    for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+    {
+        if (m_ppkExtra[i]->IsStreamable())
+            m_ppkExtra[i]->RegisterForSave(kStream);
+    }
+    if (NiTimeController* pkFirst = NiTimeController::FirstStreamable(m_spControllers))
+        pkFirst->RegisterForSave(kStream);
+    return true;
+}
+
+void NiObjectNET::WriteToStream(NiObjectStream& kStream)
+{
+    NiObject::WriteToStream(kStream);
+    kStream.WriteString(m_pcName);
+    std::uint32_t uiStreamable = 0;
+    for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+        uiStreamable += m_ppkExtra[i]->IsStreamable() ? 1 : 0;
+    kStream.WriteLE(uiStreamable);
+    for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+    {
+        if (m_ppkExtra[i]->IsStreamable())
+            kStream.WriteLinkID(m_ppkExtra[i]);
+    }
+    kStream.WriteLinkID(NiTimeController::FirstStreamable(m_spControllers));
+}
+
+bool NiObjectNET::IsEqual(NiObject* pkOther)
+{
+    if (!NiObject::IsEqual(pkOther))
+        return false;
+    auto* pkNET = static_cast<NiObjectNET*>(pkOther);
+    if ((m_pcName == nullptr) != (pkNET->m_pcName == nullptr))
+        return false;
+    if (m_pcName != nullptr && std::strcmp(m_pcName, pkNET->m_pcName) != 0)
+        return false;
+    if (m_uiExtraDataSize != pkNET->m_uiExtraDataSize)
+        return false;
+    for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+    {
+        if (!m_ppkExtra[i]->IsEqual(pkNET->m_ppkExtra[i]))
+            return false;
+    }
+    if (NiTimeController::CountChain(m_spControllers) != NiTimeController::CountChain(pkNET->m_spControllers))
+        return false;
+    NiTimeController* pkOtherController = pkNET->m_spControllers;
+    for (NiTimeController* pk = m_spControllers; pk != nullptr; pk = pk->GetNext())
+    {
+        if (!pk->IsEqual(pkOtherController))
+            return false;
+        pkOtherController = pkOtherController->GetNext();
+    }
+    return true;
+}
+
+void NiObjectNET::AppendViewerStrings(NiViewerStringArray& kStrings)
+{
+    NiObject::AppendViewerStrings(kStrings);
+    kStrings.AddTail(NiViewerHeader(NiObjectNET::TypeInfo()->GetName()));
+    kStrings.AddTail(NiViewerString("m_pcName", m_pcName));
+    for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+        m_ppkExtra[i]->AppendViewerStrings(kStrings);
+    for (NiTimeController* pk = m_spControllers; pk != nullptr; pk = pk->GetNext())
+        pk->AppendViewerStrings(kStrings);
+}
+
+// ---- Cloning ----
+
+void NiObjectNET::CopyMembers(NiObjectNET* pkDest, NiCloneContext& kCloning)
+{
+    NiObject::CopyMembers(pkDest, kCloning);
+    if (m_pcName != nullptr)
+    {
+        if (kCloning.m_uiCopyMode == NiCloneContext::COPY_EXACT)
+        {
+            pkDest->SetName(m_pcName);
+        }
+        else if (kCloning.m_uiCopyMode == NiCloneContext::COPY_UNIQUE)
+        {
+            std::string kName = m_pcName;
+            kName += kCloning.m_cAppendChar;
+            pkDest->SetName(kName.c_str());
+        }
+    }
+    for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+    {
+        if (m_ppkExtra[i]->IsCloneable())
+        {
+            // Held while it is added: a refused copy is freed, not leaked.
+            NiObjectPtr spCopy = m_ppkExtra[i]->CreateClone(kCloning);
+            pkDest->AddExtraData(static_cast<NiExtraData*>(spCopy.Get()));
+        }
+    }
+    if (m_spControllers != nullptr)
+        pkDest->m_spControllers = static_cast<NiTimeController*>(m_spControllers->CreateClone(kCloning));
+}
+
+void NiObjectNET::FinishClone(NiCloneContext& kCloning)
+{
+    NiObject::FinishClone(kCloning);
+    for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+        m_ppkExtra[i]->FinishClone(kCloning);
+    if (m_spControllers != nullptr)
+        m_spControllers->FinishClone(kCloning);
+}

@@ -1,0 +1,541 @@
+#pragma once
+// The graphics device: a Direct3D-9-shaped object model (top object, device,
+// resources) with one front end (state, validation, resource memory, reference
+// counts) and two back ends: `gl` (OpenGL 3.3 core through an SDL window) and
+// `null` (keeps everything, draws nothing, records calls for tests).
+// Names and numbers follow what the renderer is written against; see GfxTypes.h.
+
+#include "platform/gfx/GfxTypes.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace gfx {
+
+class IDirect3D9;
+class IDirect3DDevice9;
+class Backend;
+
+// Which back end a top object gives its devices.
+enum class BackendKind {
+    Auto, // gl when the SDL video driver offers OpenGL, else null
+    Gl,
+    Null,
+};
+
+// Reference counting shared by every object of the device: created with one
+// reference, Release deletes at zero.
+class Unknown {
+public:
+    Unknown(const Unknown&) = delete;
+    Unknown& operator=(const Unknown&) = delete;
+    virtual std::uint32_t AddRef();
+    virtual std::uint32_t Release();
+    // Test view of the count (what the next Release would leave, plus one).
+    [[nodiscard]] virtual std::uint32_t RefCount() const { return m_refs; }
+
+protected:
+    Unknown() = default;
+    virtual ~Unknown() = default;
+    std::uint32_t m_refs = 1;
+};
+
+// Back-end bookkeeping carried by resources (GL object names); the front end never reads it.
+struct BackendData {
+    std::uint32_t name = 0;
+    std::uint32_t name2 = 0;
+    std::uint32_t size = 0;
+    std::uint64_t version = 0;
+};
+
+class IDirect3DResource9 : public Unknown {
+public:
+    HRESULT GetDevice(IDirect3DDevice9** device);
+    std::uint32_t SetPriority(std::uint32_t priority);
+    [[nodiscard]] std::uint32_t GetPriority() const { return m_priority; }
+    void PreLoad() {}
+    [[nodiscard]] std::uint32_t GetType() const { return m_type; }
+
+    // Front-end facts shared with the back ends.
+    [[nodiscard]] std::uint32_t Pool() const { return m_pool; }
+    [[nodiscard]] std::uint32_t Usage() const { return m_usage; }
+    [[nodiscard]] IDirect3DDevice9* Device() const { return m_device; }
+    BackendData backend;
+
+protected:
+    IDirect3DResource9(IDirect3DDevice9* device, std::uint32_t type, std::uint32_t pool, std::uint32_t usage);
+    ~IDirect3DResource9() override;
+    friend class IDirect3DDevice9;
+    IDirect3DDevice9* m_device; // link: null once the device is gone
+    std::uint32_t m_type, m_pool, m_usage, m_priority = 0;
+};
+
+class IDirect3DSurface9 final : public IDirect3DResource9 {
+public:
+    std::uint32_t AddRef() override;
+    std::uint32_t Release() override;
+    [[nodiscard]] std::uint32_t RefCount() const override;
+    HRESULT GetDesc(D3DSURFACE_DESC* desc) const;
+    HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, std::uint32_t flags);
+    HRESULT UnlockRect();
+
+    // Front-end view for the back ends and tests.
+    [[nodiscard]] std::uint32_t Width() const { return m_width; }
+    [[nodiscard]] std::uint32_t Height() const { return m_height; }
+    [[nodiscard]] D3DFORMAT Format() const { return m_format; }
+    [[nodiscard]] std::uint32_t Pitch() const;
+    [[nodiscard]] std::uint8_t* Bytes() { return m_bytes.data(); }
+    [[nodiscard]] bool IsImplicit() const { return m_implicit; }
+    [[nodiscard]] bool IsTarget() const { return (m_usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0; }
+    [[nodiscard]] Unknown* Container() const { return m_container; }
+
+private:
+    friend class IDirect3DDevice9;
+    friend class IDirect3DTexture9;
+    friend class IDirect3DCubeTexture9;
+    IDirect3DSurface9(IDirect3DDevice9* device, Unknown* container, std::uint32_t width, std::uint32_t height,
+                      D3DFORMAT format, std::uint32_t usage, std::uint32_t pool, bool lockable, bool implicit);
+    ~IDirect3DSurface9() override;
+
+    Unknown* m_container; // owner texture (its count is this surface's count), or null
+    std::uint32_t m_width, m_height;
+    D3DFORMAT m_format;
+    bool m_lockable;
+    bool m_implicit; // back buffer or automatic depth surface: owned by the device
+    bool m_locked = false;
+    std::uint32_t m_lockFlags = 0;
+    std::vector<std::uint8_t> m_bytes;
+};
+
+class IDirect3DBaseTexture9 : public IDirect3DResource9 {
+public:
+    [[nodiscard]] std::uint32_t GetLevelCount() const { return m_levels; }
+    std::uint32_t SetLOD(std::uint32_t lod);
+    [[nodiscard]] std::uint32_t GetLOD() const { return m_lod; }
+    [[nodiscard]] D3DFORMAT Format() const { return m_format; }
+    // Bumped on every unlock of a level, so back ends know to upload again.
+    [[nodiscard]] std::uint64_t ContentVersion() const { return m_contentVersion; }
+    void Touch() { ++m_contentVersion; }
+
+protected:
+    IDirect3DBaseTexture9(IDirect3DDevice9* device, std::uint32_t type, std::uint32_t pool, std::uint32_t usage,
+                          D3DFORMAT format, std::uint32_t levels);
+    D3DFORMAT m_format;
+    std::uint32_t m_levels;
+    std::uint32_t m_lod = 0;
+    std::uint64_t m_contentVersion = 1;
+};
+
+class IDirect3DTexture9 final : public IDirect3DBaseTexture9 {
+public:
+    HRESULT GetLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) const;
+    HRESULT GetSurfaceLevel(std::uint32_t level, IDirect3DSurface9** surface);
+    HRESULT LockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const RECT* rect, std::uint32_t flags);
+    HRESULT UnlockRect(std::uint32_t level);
+    HRESULT AddDirtyRect(const RECT*) { Touch(); return D3D_OK; }
+    [[nodiscard]] IDirect3DSurface9* Level(std::uint32_t level) const { return m_surfaces[level].get(); }
+
+private:
+    friend class IDirect3DDevice9;
+    IDirect3DTexture9(IDirect3DDevice9* device, std::uint32_t width, std::uint32_t height, std::uint32_t levels,
+                      std::uint32_t usage, D3DFORMAT format, std::uint32_t pool);
+    ~IDirect3DTexture9() override;
+    struct SurfaceDeleter { void operator()(IDirect3DSurface9* s) const; };
+    std::vector<std::unique_ptr<IDirect3DSurface9, SurfaceDeleter>> m_surfaces;
+};
+
+class IDirect3DCubeTexture9 final : public IDirect3DBaseTexture9 {
+public:
+    HRESULT GetLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) const;
+    // Faces 0-5: +X, -X, +Y, -Y, +Z, -Z.
+    HRESULT GetCubeMapSurface(std::uint32_t face, std::uint32_t level, IDirect3DSurface9** surface);
+    HRESULT LockRect(std::uint32_t face, std::uint32_t level, D3DLOCKED_RECT* locked, const RECT* rect,
+                     std::uint32_t flags);
+    HRESULT UnlockRect(std::uint32_t face, std::uint32_t level);
+    [[nodiscard]] IDirect3DSurface9* Face(std::uint32_t face, std::uint32_t level) const {
+        return m_surfaces[face * m_levels + level].get();
+    }
+
+private:
+    friend class IDirect3DDevice9;
+    IDirect3DCubeTexture9(IDirect3DDevice9* device, std::uint32_t edge, std::uint32_t levels, std::uint32_t usage,
+                          D3DFORMAT format, std::uint32_t pool);
+    ~IDirect3DCubeTexture9() override;
+    struct SurfaceDeleter { void operator()(IDirect3DSurface9* s) const; };
+    std::vector<std::unique_ptr<IDirect3DSurface9, SurfaceDeleter>> m_surfaces;
+};
+
+// Vertex and index buffers share their memory rules.
+class BufferResource : public IDirect3DResource9 {
+public:
+    [[nodiscard]] std::uint32_t Size() const { return static_cast<std::uint32_t>(m_bytes.size()); }
+    [[nodiscard]] const std::uint8_t* Bytes() const { return m_bytes.data(); }
+    [[nodiscard]] std::uint64_t ContentVersion() const { return m_contentVersion; }
+    // Bytes changed since the back end last took them: [dirtyBegin, dirtyEnd).
+    std::uint32_t dirtyBegin = 0, dirtyEnd = 0;
+
+protected:
+    BufferResource(IDirect3DDevice9* device, std::uint32_t type, std::uint32_t pool, std::uint32_t usage,
+                   std::uint32_t size);
+    HRESULT LockBytes(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags);
+    HRESULT UnlockBytes();
+    std::vector<std::uint8_t> m_bytes;
+    bool m_locked = false;
+    std::uint32_t m_lockOffset = 0, m_lockSize = 0, m_lockFlags = 0;
+    std::uint64_t m_contentVersion = 1;
+};
+
+class IDirect3DVertexBuffer9 final : public BufferResource {
+public:
+    HRESULT Lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
+        return LockBytes(offset, size, data, flags);
+    }
+    HRESULT Unlock() { return UnlockBytes(); }
+    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) const;
+
+private:
+    friend class IDirect3DDevice9;
+    IDirect3DVertexBuffer9(IDirect3DDevice9* device, std::uint32_t size, std::uint32_t usage, std::uint32_t fvf,
+                           std::uint32_t pool)
+        : BufferResource(device, D3DRTYPE_VERTEXBUFFER, pool, usage, size), m_fvf(fvf) {}
+    std::uint32_t m_fvf;
+};
+
+class IDirect3DIndexBuffer9 final : public BufferResource {
+public:
+    HRESULT Lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
+        return LockBytes(offset, size, data, flags);
+    }
+    HRESULT Unlock() { return UnlockBytes(); }
+    HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) const;
+    [[nodiscard]] D3DFORMAT Format() const { return m_format; }
+
+private:
+    friend class IDirect3DDevice9;
+    IDirect3DIndexBuffer9(IDirect3DDevice9* device, std::uint32_t size, std::uint32_t usage, D3DFORMAT format,
+                          std::uint32_t pool)
+        : BufferResource(device, D3DRTYPE_INDEXBUFFER, pool, usage, size), m_format(format) {}
+    D3DFORMAT m_format;
+};
+
+// Objects that live outside the resource pools (they survive Reset).
+class DeviceChild : public Unknown {
+public:
+    HRESULT GetDevice(IDirect3DDevice9** device);
+
+protected:
+    explicit DeviceChild(IDirect3DDevice9* device);
+    ~DeviceChild() override;
+    friend class IDirect3DDevice9;
+    IDirect3DDevice9* m_device;
+};
+
+class IDirect3DVertexDeclaration9 final : public DeviceChild {
+public:
+    // Elements including the end marker; count in, count out (D3D's convention).
+    HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, std::uint32_t* count) const;
+    [[nodiscard]] const std::vector<D3DVERTEXELEMENT9>& Elements() const { return m_elements; }
+
+private:
+    friend class IDirect3DDevice9;
+    IDirect3DVertexDeclaration9(IDirect3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements)
+        : DeviceChild(device), m_elements(std::move(elements)) {}
+    std::vector<D3DVERTEXELEMENT9> m_elements; // without the end marker
+};
+
+class ShaderObject : public DeviceChild {
+public:
+    // Token stream in bytes; size in/out as D3D does (null data asks the size).
+    HRESULT GetFunction(void* data, std::uint32_t* size) const;
+
+protected:
+    ShaderObject(IDirect3DDevice9* device, std::vector<std::uint32_t> tokens)
+        : DeviceChild(device), m_tokens(std::move(tokens)) {}
+    std::vector<std::uint32_t> m_tokens;
+};
+class IDirect3DVertexShader9 final : public ShaderObject {
+    friend class IDirect3DDevice9;
+    using ShaderObject::ShaderObject;
+};
+class IDirect3DPixelShader9 final : public ShaderObject {
+    friend class IDirect3DDevice9;
+    using ShaderObject::ShaderObject;
+};
+
+// Everything a device stores; the back ends draw from it.
+struct DeviceState {
+    static constexpr std::uint32_t kRenderStates = 256;
+    static constexpr std::uint32_t kStages = 16, kStageStates = 33;
+    static constexpr std::uint32_t kSamplers = 16, kSamplerStates = 14;
+    static constexpr std::uint32_t kStreams = 16, kTargets = 4;
+    static constexpr std::uint32_t kVsConstF = 256, kPsConstF = 224, kConstI = 16, kConstB = 16;
+
+    struct Light {
+        D3DLIGHT9 light;
+        bool enabled = false;
+    };
+    struct Stream {
+        IDirect3DVertexBuffer9* buffer = nullptr; // holds one reference
+        std::uint32_t offset = 0, stride = 0;
+    };
+
+    std::array<std::uint32_t, kRenderStates> renderStates{};
+    std::array<std::array<std::uint32_t, kStageStates>, kStages> stageStates{};
+    std::array<std::array<std::uint32_t, kSamplerStates>, kSamplers> samplerStates{};
+    D3DMATRIX view{}, projection{};
+    std::array<D3DMATRIX, 8> texture{};
+    std::array<D3DMATRIX, 4> world{};
+    D3DMATERIAL9 material;
+    std::map<std::uint32_t, Light> lights; // sparse, by index
+    D3DVIEWPORT9 viewport;
+    RECT scissor{0, 0, 0, 0};
+    std::uint32_t fvf = 0;
+    IDirect3DVertexDeclaration9* declaration = nullptr;
+    std::array<Stream, kStreams> streams{};
+    IDirect3DIndexBuffer9* indices = nullptr;
+    std::array<IDirect3DBaseTexture9*, kStages> textures{};
+    IDirect3DVertexShader9* vertexShader = nullptr;
+    IDirect3DPixelShader9* pixelShader = nullptr;
+    std::vector<float> vsConstF = std::vector<float>(kVsConstF * 4, 0.0f);
+    std::vector<float> psConstF = std::vector<float>(kPsConstF * 4, 0.0f);
+    std::array<std::int32_t, kConstI * 4> vsConstI{}, psConstI{};
+    std::array<std::int32_t, kConstB> vsConstB{}, psConstB{};
+    std::array<IDirect3DSurface9*, kTargets> renderTargets{};
+    IDirect3DSurface9* depthStencil = nullptr;
+    bool softwareVertexProcessing = false;
+};
+
+// What the null back end records, and what every back end receives to draw.
+struct RecordedCall {
+    enum class Kind { Clear, DrawPrimitive, DrawIndexedPrimitive, DrawPrimitiveUP, DrawIndexedPrimitiveUP, Present };
+    Kind kind = Kind::Clear;
+    std::uint32_t primitiveType = 0, primitiveCount = 0;
+    std::int32_t baseVertex = 0;
+    std::uint32_t startVertex = 0, minIndex = 0, numVertices = 0, startIndex = 0;
+    std::uint32_t fvf = 0;
+    std::uint32_t flags = 0, rectCount = 0;
+    D3DCOLOR color = 0;
+    float z = 0;
+    std::uint32_t stencil = 0;
+};
+
+class IDirect3DDevice9 final : public Unknown {
+public:
+    std::uint32_t Release() override;
+
+    HRESULT TestCooperativeLevel() const;
+    [[nodiscard]] std::uint32_t GetAvailableTextureMem() const;
+    HRESULT EvictManagedResources() { return D3D_OK; }
+    HRESULT GetDirect3D(IDirect3D9** d3d);
+    HRESULT GetDeviceCaps(D3DCAPS9* caps) const;
+    HRESULT GetDisplayMode(std::uint32_t swapChain, D3DDISPLAYMODE* mode) const;
+    HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* params) const;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* params);
+    HRESULT Present(const RECT* source, const RECT* dest, WindowHandle window, const void* dirtyRegion);
+    HRESULT GetBackBuffer(std::uint32_t swapChain, std::uint32_t index, std::uint32_t type,
+                          IDirect3DSurface9** surface);
+
+    HRESULT CreateTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels, std::uint32_t usage,
+                          D3DFORMAT format, std::uint32_t pool, IDirect3DTexture9** texture, void* shared);
+    HRESULT CreateCubeTexture(std::uint32_t edge, std::uint32_t levels, std::uint32_t usage, D3DFORMAT format,
+                              std::uint32_t pool, IDirect3DCubeTexture9** texture, void* shared);
+    HRESULT CreateVertexBuffer(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf, std::uint32_t pool,
+                               IDirect3DVertexBuffer9** buffer, void* shared);
+    HRESULT CreateIndexBuffer(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,
+                              IDirect3DIndexBuffer9** buffer, void* shared);
+    HRESULT CreateRenderTarget(std::uint32_t width, std::uint32_t height, D3DFORMAT format,
+                               std::uint32_t multiSample, std::uint32_t quality, std::int32_t lockable,
+                               IDirect3DSurface9** surface, void* shared);
+    HRESULT CreateDepthStencilSurface(std::uint32_t width, std::uint32_t height, D3DFORMAT format,
+                                      std::uint32_t multiSample, std::uint32_t quality, std::int32_t discard,
+                                      IDirect3DSurface9** surface, void* shared);
+    HRESULT CreateOffscreenPlainSurface(std::uint32_t width, std::uint32_t height, D3DFORMAT format,
+                                        std::uint32_t pool, IDirect3DSurface9** surface, void* shared);
+    HRESULT UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect, IDirect3DSurface9* dest,
+                          const POINT* destPoint);
+    HRESULT GetRenderTargetData(IDirect3DSurface9* target, IDirect3DSurface9* dest);
+
+    HRESULT SetRenderTarget(std::uint32_t index, IDirect3DSurface9* surface);
+    HRESULT GetRenderTarget(std::uint32_t index, IDirect3DSurface9** surface);
+    HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface);
+    HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface);
+
+    HRESULT BeginScene();
+    HRESULT EndScene();
+    HRESULT Clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color, float z,
+                  std::uint32_t stencil);
+
+    HRESULT SetTransform(std::uint32_t state, const D3DMATRIX* matrix);
+    HRESULT GetTransform(std::uint32_t state, D3DMATRIX* matrix) const;
+    HRESULT MultiplyTransform(std::uint32_t state, const D3DMATRIX* matrix);
+    HRESULT SetViewport(const D3DVIEWPORT9* viewport);
+    HRESULT GetViewport(D3DVIEWPORT9* viewport) const;
+    HRESULT SetMaterial(const D3DMATERIAL9* material);
+    HRESULT GetMaterial(D3DMATERIAL9* material) const;
+    HRESULT SetLight(std::uint32_t index, const D3DLIGHT9* light);
+    HRESULT GetLight(std::uint32_t index, D3DLIGHT9* light) const;
+    HRESULT LightEnable(std::uint32_t index, std::int32_t enable);
+    HRESULT GetLightEnable(std::uint32_t index, std::int32_t* enable) const;
+    HRESULT SetRenderState(std::uint32_t state, std::uint32_t value);
+    HRESULT GetRenderState(std::uint32_t state, std::uint32_t* value) const;
+    HRESULT SetTexture(std::uint32_t stage, IDirect3DBaseTexture9* texture);
+    HRESULT GetTexture(std::uint32_t stage, IDirect3DBaseTexture9** texture);
+    HRESULT SetTextureStageState(std::uint32_t stage, std::uint32_t type, std::uint32_t value);
+    HRESULT GetTextureStageState(std::uint32_t stage, std::uint32_t type, std::uint32_t* value) const;
+    HRESULT SetSamplerState(std::uint32_t sampler, std::uint32_t type, std::uint32_t value);
+    HRESULT GetSamplerState(std::uint32_t sampler, std::uint32_t type, std::uint32_t* value) const;
+    HRESULT ValidateDevice(std::uint32_t* passes) const;
+    HRESULT SetScissorRect(const RECT* rect);
+    HRESULT GetScissorRect(RECT* rect) const;
+    HRESULT SetSoftwareVertexProcessing(std::int32_t software);
+    [[nodiscard]] std::int32_t GetSoftwareVertexProcessing() const { return m_state.softwareVertexProcessing; }
+
+    HRESULT DrawPrimitive(std::uint32_t type, std::uint32_t startVertex, std::uint32_t primitiveCount);
+    HRESULT DrawIndexedPrimitive(std::uint32_t type, std::int32_t baseVertex, std::uint32_t minIndex,
+                                 std::uint32_t numVertices, std::uint32_t startIndex, std::uint32_t primitiveCount);
+    HRESULT DrawPrimitiveUP(std::uint32_t type, std::uint32_t primitiveCount, const void* vertices,
+                            std::uint32_t stride);
+    HRESULT DrawIndexedPrimitiveUP(std::uint32_t type, std::uint32_t minIndex, std::uint32_t numVertices,
+                                   std::uint32_t primitiveCount, const void* indices, D3DFORMAT indexFormat,
+                                   const void* vertices, std::uint32_t stride);
+
+    HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** decl);
+    HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* decl);
+    HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** decl);
+    HRESULT SetFVF(std::uint32_t fvf);
+    HRESULT GetFVF(std::uint32_t* fvf) const;
+    HRESULT CreateVertexShader(const std::uint32_t* function, IDirect3DVertexShader9** shader);
+    HRESULT SetVertexShader(IDirect3DVertexShader9* shader);
+    HRESULT GetVertexShader(IDirect3DVertexShader9** shader);
+    HRESULT SetVertexShaderConstantF(std::uint32_t start, const float* data, std::uint32_t count);
+    HRESULT GetVertexShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const;
+    HRESULT SetVertexShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
+    HRESULT SetVertexShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
+    HRESULT CreatePixelShader(const std::uint32_t* function, IDirect3DPixelShader9** shader);
+    HRESULT SetPixelShader(IDirect3DPixelShader9* shader);
+    HRESULT GetPixelShader(IDirect3DPixelShader9** shader);
+    HRESULT SetPixelShaderConstantF(std::uint32_t start, const float* data, std::uint32_t count);
+    HRESULT GetPixelShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const;
+    HRESULT SetPixelShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
+    HRESULT SetPixelShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
+    HRESULT SetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9* buffer, std::uint32_t offset,
+                            std::uint32_t stride);
+    HRESULT GetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9** buffer, std::uint32_t* offset,
+                            std::uint32_t* stride);
+    HRESULT SetIndices(IDirect3DIndexBuffer9* indices);
+    HRESULT GetIndices(IDirect3DIndexBuffer9** indices);
+
+    // ---- not of the published interface: test hooks and back-end views ----
+    // Loss injection: TestCooperativeLevel gives DEVICELOST until EndDeviceLoss,
+    // then DEVICENOTRESET until a Reset succeeds.
+    void SimulateDeviceLoss();
+    void EndDeviceLoss();
+    [[nodiscard]] const DeviceState& State() const { return m_state; }
+    [[nodiscard]] const D3DPRESENT_PARAMETERS& PresentParameters() const { return m_params; }
+    [[nodiscard]] const std::vector<RecordedCall>& RecordedCalls() const { return m_recorded; }
+    void ClearRecordedCalls() { m_recorded.clear(); }
+    void SetCallRecording(bool on) { m_recording = on; }
+    [[nodiscard]] const char* BackendName() const;
+    [[nodiscard]] IDirect3DSurface9* BackBufferSurface() const { return m_backBuffers.empty() ? nullptr : m_backBuffers[0]; }
+    [[nodiscard]] std::size_t LiveDefaultPoolResources() const { return m_defaultPoolCount; }
+
+    // Called by resources (not by users).
+    void ResourceCreated(IDirect3DResource9* resource);
+    void ResourceDestroyed(IDirect3DResource9* resource);
+    void ChildCreated(Unknown* child) { m_children.insert(child); }
+    void ChildDestroyed(Unknown* child) { m_children.erase(child); }
+    [[nodiscard]] Backend* GetBackend() const { return m_backend.get(); }
+
+private:
+    friend class IDirect3D9;
+    IDirect3DDevice9(IDirect3D9* d3d, std::unique_ptr<Backend> backend, std::uint32_t adapter,
+                     std::uint32_t deviceType, WindowHandle focus, std::uint32_t behavior);
+    ~IDirect3DDevice9() override;
+    HRESULT Open(const D3DPRESENT_PARAMETERS& params);
+    void CreateImplicitSurfaces();
+    void DestroyImplicitSurfaces();
+    void SetDefaultStates();
+    void ReleaseBindings();
+    HRESULT PrepareDraw(std::uint32_t type, std::uint32_t primitiveCount) const;
+    void Record(const RecordedCall& call);
+    [[nodiscard]] bool Lost() const { return m_loss != LossState::None; }
+
+    enum class LossState { None, Lost, NotReset };
+
+    IDirect3D9* m_d3d; // holds one reference
+    std::unique_ptr<Backend> m_backend;
+    D3DDEVICE_CREATION_PARAMETERS m_creation;
+    D3DPRESENT_PARAMETERS m_params;
+    DeviceState m_state;
+    std::vector<IDirect3DSurface9*> m_backBuffers; // implicit, owned
+    IDirect3DSurface9* m_autoDepth = nullptr;      // implicit, owned
+    std::set<IDirect3DResource9*> m_resources;     // live, not owned
+    std::set<Unknown*> m_children;                 // declarations and shaders, not owned
+    std::size_t m_defaultPoolCount = 0;
+    bool m_inScene = false;
+    LossState m_loss = LossState::None;
+    bool m_recording = false;
+    std::vector<RecordedCall> m_recorded;
+};
+
+class IDirect3D9 final : public Unknown {
+public:
+    [[nodiscard]] std::uint32_t GetAdapterCount() const;
+    HRESULT GetAdapterIdentifier(std::uint32_t adapter, std::uint32_t flags, D3DADAPTER_IDENTIFIER9* id) const;
+    [[nodiscard]] std::uint32_t GetAdapterModeCount(std::uint32_t adapter, D3DFORMAT format) const;
+    HRESULT EnumAdapterModes(std::uint32_t adapter, D3DFORMAT format, std::uint32_t mode,
+                             D3DDISPLAYMODE* out) const;
+    HRESULT GetAdapterDisplayMode(std::uint32_t adapter, D3DDISPLAYMODE* mode) const;
+    HRESULT CheckDeviceType(std::uint32_t adapter, std::uint32_t deviceType, D3DFORMAT displayFormat,
+                            D3DFORMAT backBufferFormat, std::int32_t windowed) const;
+    HRESULT CheckDeviceFormat(std::uint32_t adapter, std::uint32_t deviceType, D3DFORMAT adapterFormat,
+                              std::uint32_t usage, std::uint32_t resourceType, D3DFORMAT checkFormat) const;
+    HRESULT CheckDeviceMultiSampleType(std::uint32_t adapter, std::uint32_t deviceType, D3DFORMAT surfaceFormat,
+                                       std::int32_t windowed, std::uint32_t multiSampleType,
+                                       std::uint32_t* qualityLevels) const;
+    HRESULT CheckDepthStencilMatch(std::uint32_t adapter, std::uint32_t deviceType, D3DFORMAT adapterFormat,
+                                   D3DFORMAT renderTargetFormat, D3DFORMAT depthStencilFormat) const;
+    HRESULT GetDeviceCaps(std::uint32_t adapter, std::uint32_t deviceType, D3DCAPS9* caps) const;
+    HRESULT CreateDevice(std::uint32_t adapter, std::uint32_t deviceType, WindowHandle focusWindow,
+                         std::uint32_t behaviorFlags, D3DPRESENT_PARAMETERS* params,
+                         IDirect3DDevice9** device);
+
+    [[nodiscard]] BackendKind Kind() const { return m_kind; }
+    // Test hook: the next CreateDevice calls fail with this result (0 turns it off).
+    void FailNextCreateDevice(HRESULT result, std::uint32_t count = 1) {
+        m_failCreate = result;
+        m_failCreateCount = count;
+    }
+
+    struct Adapter {
+        std::string description;
+        std::vector<D3DDISPLAYMODE> modes;
+        D3DDISPLAYMODE desktop;
+    };
+
+private:
+    friend IDirect3D9* Direct3DCreate9(std::uint32_t sdkVersion, BackendKind kind);
+    IDirect3D9(BackendKind kind, std::vector<Adapter> adapters);
+    ~IDirect3D9() override;
+    [[nodiscard]] bool HasModeFormat(std::uint32_t adapter, D3DFORMAT format) const;
+    BackendKind m_kind;
+    std::vector<Adapter> m_adapters;
+    HRESULT m_failCreate = D3D_OK;
+    std::uint32_t m_failCreateCount = 0;
+};
+
+// The top object, as Direct3DCreate9 gives it: null unless sdkVersion is
+// D3D_SDK_VERSION and SDL video starts. Auto chooses the back end from
+// ORVANE_GFX_BACKEND ("gl" or "null") when set, else gl when SDL offers OpenGL.
+[[nodiscard]] IDirect3D9* Direct3DCreate9(std::uint32_t sdkVersion, BackendKind kind = BackendKind::Auto);
+
+// The caps table shared by both back ends (GfxCaps.cpp).
+[[nodiscard]] D3DCAPS9 DeviceCaps(std::uint32_t adapter);
+
+} // namespace gfx

@@ -1,0 +1,71 @@
+#pragma once
+// Private to platform/gfx: the interface the front end drives its back ends through.
+
+#include "platform/gfx/Gfx.h"
+
+#include <memory>
+#include <vector>
+
+namespace gfx {
+
+// One draw as the front end validated it.
+struct DrawCall {
+    std::uint32_t primitiveType = 0, primitiveCount = 0, vertexCount = 0;
+    bool indexed = false;
+    std::int32_t baseVertex = 0;
+    std::uint32_t startVertex = 0, startIndex = 0, minIndex = 0, numVertices = 0;
+    // DrawPrimitiveUP / DrawIndexedPrimitiveUP: user memory instead of stream 0 and the indices.
+    const void* userVertices = nullptr;
+    std::uint32_t userStride = 0;
+    const void* userIndices = nullptr;
+    D3DFORMAT userIndexFormat = D3DFMT_INDEX16;
+    std::uint32_t userVertexBytes = 0;
+};
+
+// Where each vertex element sits in stream 0 (-1 when absent).
+struct VertexLayout {
+    bool valid = false;
+    bool pretransformed = false; // XYZRHW / POSITIONT
+    std::uint32_t stride = 0;    // from the FVF; 0 for a declaration (stream stride rules)
+    int position = -1;
+    int normal = -1;
+    int diffuse = -1;
+    int specular = -1;
+    int texcoord[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    int texcoordSize[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+};
+[[nodiscard]] VertexLayout LayoutFromFVF(std::uint32_t fvf);
+[[nodiscard]] VertexLayout LayoutFromDeclaration(const std::vector<D3DVERTEXELEMENT9>& elements);
+[[nodiscard]] std::uint32_t VertexCountFor(std::uint32_t primitiveType, std::uint32_t primitiveCount);
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    [[nodiscard]] virtual const char* Name() const = 0;
+    // Window and context for validated, completed parameters.
+    virtual HRESULT Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus) = 0;
+    // New back-buffer size or format after Reset.
+    virtual HRESULT Resize(const D3DPRESENT_PARAMETERS& params) = 0;
+    // Rectangles are already cut to the viewport (and scissor); flags validated.
+    virtual void Clear(IDirect3DDevice9& device, const std::vector<RECT>& rects, std::uint32_t flags,
+                       D3DCOLOR color, float z, std::uint32_t stencil) = 0;
+    virtual void Draw(IDirect3DDevice9& device, const VertexLayout& layout, const DrawCall& call) = 0;
+    virtual HRESULT Present(IDirect3DDevice9& device) = 0;
+    // A target's pixels into its bytes before a lock, and back after an unlock.
+    virtual void ReadSurface(IDirect3DSurface9& surface) = 0;
+    virtual void WriteSurface(IDirect3DSurface9& surface) = 0;
+    virtual void ResourceDestroyed(IDirect3DResource9& resource) = 0;
+};
+
+[[nodiscard]] std::unique_ptr<Backend> CreateNullBackend();
+// Null when the SDL video driver cannot give an OpenGL 3.3 core context.
+[[nodiscard]] std::unique_ptr<Backend> CreateGlBackend();
+// Whether SDL's current video driver can load OpenGL (no context made).
+[[nodiscard]] bool GlAvailable();
+
+// Shared by the back ends: fill rectangles of memory surfaces.
+void FillColorRects(IDirect3DSurface9& surface, const std::vector<RECT>& rects, D3DCOLOR color);
+void FillDepthRects(IDirect3DSurface9& surface, const std::vector<RECT>& rects, std::uint32_t flags, float z,
+                    std::uint32_t stencil);
+
+} // namespace gfx

@@ -1,0 +1,289 @@
+#include "platform/gfx/Gfx.h"
+
+#include "platform/gfx/GfxBackendLocal.h"
+#include "platform/gfx/GfxFormat.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace gfx {
+namespace {
+
+// SDL display formats and the device's display formats.
+D3DFORMAT FromSdlFormat(std::uint32_t sdl) {
+    switch (sdl) {
+    case SDL_PIXELFORMAT_RGB888:
+    case SDL_PIXELFORMAT_ARGB8888: return D3DFMT_X8R8G8B8;
+    case SDL_PIXELFORMAT_RGB565: return D3DFMT_R5G6B5;
+    case SDL_PIXELFORMAT_RGB555: return D3DFMT_X1R5G5B5;
+    default: return D3DFMT_UNKNOWN;
+    }
+}
+
+bool IsDisplayFormat(D3DFORMAT f) { return f == D3DFMT_X8R8G8B8 || f == D3DFMT_R5G6B5 || f == D3DFMT_X1R5G5B5; }
+
+// The back-buffer formats a display format accepts full screen: itself and its alpha twin.
+bool MatchesDisplay(D3DFORMAT display, D3DFORMAT back) {
+    if (back == display) return true;
+    return (display == D3DFMT_X8R8G8B8 && back == D3DFMT_A8R8G8B8) ||
+           (display == D3DFMT_X1R5G5B5 && back == D3DFMT_A1R5G5B5);
+}
+
+std::vector<IDirect3D9::Adapter> ReadAdapters() {
+    std::vector<IDirect3D9::Adapter> adapters;
+    const int displays = SDL_GetNumVideoDisplays();
+    for (int d = 0; d < displays; ++d) {
+        IDirect3D9::Adapter a;
+        const char* name = SDL_GetDisplayName(d);
+        a.description = name ? name : "";
+        SDL_DisplayMode desktop{};
+        if (SDL_GetDesktopDisplayMode(d, &desktop) == 0) {
+            D3DFORMAT f = FromSdlFormat(desktop.format);
+            if (f == D3DFMT_UNKNOWN) f = D3DFMT_X8R8G8B8;
+            a.desktop = D3DDISPLAYMODE{std::uint32_t(desktop.w), std::uint32_t(desktop.h),
+                                       std::uint32_t(desktop.refresh_rate), f};
+        }
+        const int count = SDL_GetNumDisplayModes(d);
+        for (int i = 0; i < count; ++i) {
+            SDL_DisplayMode m{};
+            if (SDL_GetDisplayMode(d, i, &m) != 0 || m.w <= 0 || m.h <= 0) continue;
+            const D3DFORMAT f = FromSdlFormat(m.format);
+            if (f == D3DFMT_UNKNOWN) continue;
+            a.modes.push_back(D3DDISPLAYMODE{std::uint32_t(m.w), std::uint32_t(m.h), std::uint32_t(m.refresh_rate), f});
+        }
+        // Some drivers (offscreen) list no usable mode: the desktop mode is always one.
+        if (a.modes.empty() && a.desktop.Width > 0) a.modes.push_back(a.desktop);
+        adapters.push_back(std::move(a));
+    }
+    return adapters;
+}
+
+BackendKind ResolveKind(BackendKind kind) {
+    if (kind != BackendKind::Auto) return kind;
+    if (const char* env = std::getenv("ORVANE_GFX_BACKEND")) {
+        const std::string_view v(env);
+        if (v == "null") return BackendKind::Null;
+        if (v == "gl") return BackendKind::Gl;
+    }
+    return GlAvailable() ? BackendKind::Gl : BackendKind::Null;
+}
+
+} // namespace
+
+IDirect3D9* Direct3DCreate9(std::uint32_t sdkVersion, BackendKind kind) {
+    if (sdkVersion != D3D_SDK_VERSION) return nullptr;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "gfx: SDL video failed: %s\n", SDL_GetError());
+        return nullptr;
+    }
+    kind = ResolveKind(kind);
+    if (kind == BackendKind::Gl && !GlAvailable()) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
+    return new IDirect3D9(kind, ReadAdapters());
+}
+
+IDirect3D9::IDirect3D9(BackendKind kind, std::vector<Adapter> adapters)
+    : m_kind(kind), m_adapters(std::move(adapters)) {}
+
+IDirect3D9::~IDirect3D9() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+
+std::uint32_t IDirect3D9::GetAdapterCount() const { return static_cast<std::uint32_t>(m_adapters.size()); }
+
+HRESULT IDirect3D9::GetAdapterIdentifier(std::uint32_t adapter, std::uint32_t, D3DADAPTER_IDENTIFIER9* id) const {
+    if (!id || adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
+    std::memset(id, 0, sizeof *id);
+    std::snprintf(id->Driver, sizeof id->Driver, "%s", m_kind == BackendKind::Gl ? "orvane-gfx-gl" : "orvane-gfx-null");
+    std::snprintf(id->Description, sizeof id->Description, "%s", m_adapters[adapter].description.c_str());
+    std::snprintf(id->DeviceName, sizeof id->DeviceName, "\\\\.\\DISPLAY%u", adapter + 1);
+    return D3D_OK;
+}
+
+std::uint32_t IDirect3D9::GetAdapterModeCount(std::uint32_t adapter, D3DFORMAT format) const {
+    if (adapter >= m_adapters.size()) return 0;
+    return static_cast<std::uint32_t>(std::count_if(m_adapters[adapter].modes.begin(), m_adapters[adapter].modes.end(),
+                                                    [&](const D3DDISPLAYMODE& m) { return m.Format == format; }));
+}
+
+HRESULT IDirect3D9::EnumAdapterModes(std::uint32_t adapter, D3DFORMAT format, std::uint32_t mode,
+                                     D3DDISPLAYMODE* out) const {
+    if (!out || adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
+    std::uint32_t n = 0;
+    for (const D3DDISPLAYMODE& m : m_adapters[adapter].modes) {
+        if (m.Format != format) continue;
+        if (n++ == mode) {
+            *out = m;
+            return D3D_OK;
+        }
+    }
+    return D3DERR_INVALIDCALL;
+}
+
+HRESULT IDirect3D9::GetAdapterDisplayMode(std::uint32_t adapter, D3DDISPLAYMODE* mode) const {
+    if (!mode || adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
+    *mode = m_adapters[adapter].desktop;
+    return D3D_OK;
+}
+
+bool IDirect3D9::HasModeFormat(std::uint32_t adapter, D3DFORMAT format) const {
+    return GetAdapterModeCount(adapter, format) > 0;
+}
+
+HRESULT IDirect3D9::CheckDeviceType(std::uint32_t adapter, std::uint32_t deviceType, D3DFORMAT displayFormat,
+                                    D3DFORMAT backBufferFormat, std::int32_t windowed) const {
+    if (adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
+    if (deviceType != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
+    if (!IsDisplayFormat(displayFormat)) return D3DERR_NOTAVAILABLE;
+    if (windowed) {
+        if (backBufferFormat == D3DFMT_UNKNOWN) return D3D_OK;
+        return IsRenderTargetColorFormat(backBufferFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+    }
+    if (!HasModeFormat(adapter, displayFormat) || !MatchesDisplay(displayFormat, backBufferFormat))
+        return D3DERR_NOTAVAILABLE;
+    return D3D_OK;
+}
+
+HRESULT IDirect3D9::CheckDeviceFormat(std::uint32_t adapter, std::uint32_t deviceType, D3DFORMAT adapterFormat,
+                                      std::uint32_t usage, std::uint32_t resourceType, D3DFORMAT format) const {
+    if (adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
+    if (deviceType != D3DDEVTYPE_HAL || !IsDisplayFormat(adapterFormat)) return D3DERR_NOTAVAILABLE;
+    const std::uint32_t known = D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL | D3DUSAGE_DYNAMIC |
+                                D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING;
+    if (usage & ~known) return D3DERR_NOTAVAILABLE;
+    switch (resourceType) {
+    case D3DRTYPE_SURFACE:
+        if (usage & D3DUSAGE_DEPTHSTENCIL) return IsSupportedDepthFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
+        if (usage & D3DUSAGE_RENDERTARGET) return IsRenderTargetColorFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
+        return IsTextureFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
+    case D3DRTYPE_TEXTURE:
+    case D3DRTYPE_CUBETEXTURE:
+        if (usage & D3DUSAGE_DEPTHSTENCIL) return D3DERR_NOTAVAILABLE;
+        if (usage & D3DUSAGE_RENDERTARGET) return IsRenderTargetColorFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
+        return IsTextureFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
+    case D3DRTYPE_VERTEXBUFFER: return format == D3DFMT_VERTEXDATA ? D3D_OK : D3DERR_NOTAVAILABLE;
+    case D3DRTYPE_INDEXBUFFER:
+        return format == D3DFMT_INDEX16 || format == D3DFMT_INDEX32 ? D3D_OK : D3DERR_NOTAVAILABLE;
+    default: return D3DERR_NOTAVAILABLE;
+    }
+}
+
+HRESULT IDirect3D9::CheckDeviceMultiSampleType(std::uint32_t adapter, std::uint32_t deviceType, D3DFORMAT,
+                                               std::int32_t, std::uint32_t multiSampleType,
+                                               std::uint32_t* qualityLevels) const {
+    if (adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
+    if (deviceType != D3DDEVTYPE_HAL || multiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
+    if (qualityLevels) *qualityLevels = 1;
+    return D3D_OK;
+}
+
+HRESULT IDirect3D9::CheckDepthStencilMatch(std::uint32_t adapter, std::uint32_t deviceType, D3DFORMAT adapterFormat,
+                                           D3DFORMAT renderTargetFormat, D3DFORMAT depthStencilFormat) const {
+    if (adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
+    if (deviceType != D3DDEVTYPE_HAL || !IsDisplayFormat(adapterFormat)) return D3DERR_NOTAVAILABLE;
+    // Framebuffer objects combine any colour target with any depth surface.
+    if (!IsRenderTargetColorFormat(renderTargetFormat) || !IsSupportedDepthFormat(depthStencilFormat))
+        return D3DERR_NOTAVAILABLE;
+    return D3D_OK;
+}
+
+HRESULT IDirect3D9::GetDeviceCaps(std::uint32_t adapter, std::uint32_t deviceType, D3DCAPS9* caps) const {
+    if (!caps || adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
+    if (deviceType != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
+    *caps = DeviceCaps(adapter);
+    return D3D_OK;
+}
+
+// Checks the presentation parameters and completes them as the device will use them.
+HRESULT ValidatePresentParameters(const IDirect3D9& d3d, std::uint32_t adapter, WindowHandle focus,
+                                  D3DPRESENT_PARAMETERS& p) {
+    if (p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY) return D3DERR_INVALIDCALL;
+    if (p.BackBufferCount > 3) {
+        p.BackBufferCount = 3; // as Direct3D does: the caller may retry with the changed count
+        return D3DERR_INVALIDCALL;
+    }
+    if (p.BackBufferCount == 0) p.BackBufferCount = 1;
+    if (p.SwapEffect == D3DSWAPEFFECT_COPY && p.BackBufferCount != 1) return D3DERR_INVALIDCALL;
+    if (p.MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_INVALIDCALL;
+    D3DDISPLAYMODE desktop;
+    d3d.GetAdapterDisplayMode(adapter, &desktop);
+    if (p.Windowed) {
+        if (p.BackBufferFormat == D3DFMT_UNKNOWN) p.BackBufferFormat = desktop.Format;
+        WindowHandle window = p.hDeviceWindow ? p.hDeviceWindow : focus;
+        if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0) {
+            int w = 0, h = 0;
+            if (window) SDL_GetWindowSize(static_cast<SDL_Window*>(window), &w, &h);
+            if (w <= 0 || h <= 0) return D3DERR_INVALIDCALL;
+            if (p.BackBufferWidth == 0) p.BackBufferWidth = std::uint32_t(w);
+            if (p.BackBufferHeight == 0) p.BackBufferHeight = std::uint32_t(h);
+        }
+        if (p.FullScreen_RefreshRateInHz != 0) return D3DERR_INVALIDCALL;
+        if (FAILED(d3d.CheckDeviceType(adapter, D3DDEVTYPE_HAL, desktop.Format, p.BackBufferFormat, 1)))
+            return D3DERR_INVALIDCALL;
+    } else {
+        // Full screen: the mode must be listed for the format (SDL desktop full screen shows it scaled).
+        bool found = false;
+        D3DFORMAT display = p.BackBufferFormat == D3DFMT_A8R8G8B8   ? D3DFMT_X8R8G8B8
+                            : p.BackBufferFormat == D3DFMT_A1R5G5B5 ? D3DFMT_X1R5G5B5
+                                                                     : p.BackBufferFormat;
+        const std::uint32_t n = d3d.GetAdapterModeCount(adapter, display);
+        for (std::uint32_t i = 0; i < n && !found; ++i) {
+            D3DDISPLAYMODE m;
+            d3d.EnumAdapterModes(adapter, display, i, &m);
+            found = m.Width == p.BackBufferWidth && m.Height == p.BackBufferHeight &&
+                    (p.FullScreen_RefreshRateInHz == 0 || m.RefreshRate == p.FullScreen_RefreshRateInHz);
+        }
+        if (!found || FAILED(d3d.CheckDeviceType(adapter, D3DDEVTYPE_HAL, display, p.BackBufferFormat, 0)))
+            return D3DERR_INVALIDCALL;
+    }
+    if (p.EnableAutoDepthStencil && !IsSupportedDepthFormat(p.AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
+    const std::uint32_t intervals = DeviceCaps(adapter).PresentationIntervals;
+    if (p.PresentationInterval != D3DPRESENT_INTERVAL_DEFAULT && (p.PresentationInterval & intervals) == 0)
+        return D3DERR_INVALIDCALL;
+    if (p.Flags & ~D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) return D3DERR_INVALIDCALL;
+    return D3D_OK;
+}
+
+HRESULT IDirect3D9::CreateDevice(std::uint32_t adapter, std::uint32_t deviceType, WindowHandle focusWindow,
+                                 std::uint32_t behaviorFlags, D3DPRESENT_PARAMETERS* params,
+                                 IDirect3DDevice9** device) {
+    if (!params || !device) return D3DERR_INVALIDCALL;
+    *device = nullptr;
+    if (adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
+    if (deviceType != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
+    const std::uint32_t vp = behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING |
+                                              D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MIXED_VERTEXPROCESSING);
+    if (vp != D3DCREATE_SOFTWARE_VERTEXPROCESSING && vp != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
+        vp != D3DCREATE_MIXED_VERTEXPROCESSING)
+        return D3DERR_INVALIDCALL;
+    if ((behaviorFlags & D3DCREATE_PUREDEVICE) && vp != D3DCREATE_HARDWARE_VERTEXPROCESSING)
+        return D3DERR_INVALIDCALL;
+    if (!focusWindow && !params->Windowed) return D3DERR_INVALIDCALL;
+    D3DPRESENT_PARAMETERS p = *params;
+    HRESULT hr = ValidatePresentParameters(*this, adapter, focusWindow, p);
+    if (hr == D3DERR_INVALIDCALL && p.BackBufferCount != params->BackBufferCount)
+        params->BackBufferCount = p.BackBufferCount;
+    if (FAILED(hr)) return hr;
+    if (m_failCreateCount > 0 && FAILED(m_failCreate)) {
+        --m_failCreateCount;
+        return m_failCreate;
+    }
+    std::unique_ptr<Backend> backend = m_kind == BackendKind::Gl ? CreateGlBackend() : CreateNullBackend();
+    if (!backend) return D3DERR_NOTAVAILABLE;
+    auto* d = new IDirect3DDevice9(this, std::move(backend), adapter, deviceType, focusWindow, behaviorFlags);
+    hr = d->Open(p);
+    if (FAILED(hr)) {
+        d->Release();
+        return hr;
+    }
+    *params = p;
+    *device = d;
+    return D3D_OK;
+}
+
+} // namespace gfx

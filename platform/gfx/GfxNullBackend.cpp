@@ -1,0 +1,31 @@
+#include "platform/gfx/GfxBackendLocal.h"
+
+namespace gfx {
+namespace {
+
+// Keeps every resource and state in the front end, rasterises nothing: targets
+// are memory surfaces that Clear fills, and the device records the draws.
+class NullBackend final : public Backend {
+public:
+    const char* Name() const override { return "null"; }
+    HRESULT Open(const D3DPRESENT_PARAMETERS&, WindowHandle) override { return D3D_OK; }
+    HRESULT Resize(const D3DPRESENT_PARAMETERS&) override { return D3D_OK; }
+    void Clear(IDirect3DDevice9& device, const std::vector<RECT>& rects, std::uint32_t flags, D3DCOLOR color,
+               float z, std::uint32_t stencil) override {
+        const DeviceState& s = device.State();
+        if ((flags & D3DCLEAR_TARGET) && s.renderTargets[0]) FillColorRects(*s.renderTargets[0], rects, color);
+        if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && s.depthStencil)
+            FillDepthRects(*s.depthStencil, rects, flags, z, stencil);
+    }
+    void Draw(IDirect3DDevice9&, const VertexLayout&, const DrawCall&) override {}
+    HRESULT Present(IDirect3DDevice9&) override { return D3D_OK; }
+    void ReadSurface(IDirect3DSurface9&) override {}
+    void WriteSurface(IDirect3DSurface9&) override {}
+    void ResourceDestroyed(IDirect3DResource9&) override {}
+};
+
+} // namespace
+
+std::unique_ptr<Backend> CreateNullBackend() { return std::make_unique<NullBackend>(); }
+
+} // namespace gfx

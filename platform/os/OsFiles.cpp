@@ -1,0 +1,451 @@
+#include "platform/os/OsFiles.h"
+
+#include "platform/os/OsDefs.h"
+#include "platform/os/OsLocal.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <vector>
+
+namespace os
+{
+namespace
+{
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// The names of a folder, without "." and "..", in byte order. Empty when
+// the folder cannot be read.
+std::vector<std::string> ListFolder(const std::string& folder, bool withDots)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+    {
+        return names;
+    }
+    while (dirent* entry = ::readdir(dir))
+    {
+        std::string name(entry->d_name);
+        if (!withDots && (name == "." || name == ".."))
+        {
+            continue;
+        }
+        names.push_back(std::move(name));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Joined(const std::string& folder, std::string_view name)
+{
+    if (folder.empty())
+    {
+        return std::string(name);
+    }
+    std::string out = folder;
+    if (out.back() != '/')
+    {
+        out.push_back('/');
+    }
+    out.append(name);
+    return out;
+}
+
+std::string WithoutTextMode(const char* mode)
+{
+    std::string m;
+    for (const char* p = mode; *p; ++p)
+    {
+        if (*p != 't')
+        {
+            m.push_back(*p);
+        }
+    }
+    return m;
+}
+
+// Wildcard match, '*' any run, '?' one character, ASCII case ignored.
+bool Match(std::string_view pattern, std::string_view name)
+{
+    std::size_t p = 0;
+    std::size_t n = 0;
+    std::size_t starP = std::string_view::npos;
+    std::size_t starN = 0;
+    while (n < name.size())
+    {
+        if (p < pattern.size() && (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n])))
+        {
+            ++p;
+            ++n;
+        }
+        else if (p < pattern.size() && pattern[p] == '*')
+        {
+            starP = p++;
+            starN = n;
+        }
+        else if (starP != std::string_view::npos)
+        {
+            p = starP + 1;
+            n = ++starN;
+        }
+        else
+        {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+    {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+struct Search
+{
+    std::vector<FindData> matches;
+    std::size_t next = 0;
+};
+
+struct Searches
+{
+    std::map<FindHandle, Search> open;
+    FindHandle nextHandle = 1;
+};
+
+Searches& GetSearches()
+{
+    static Searches searches;
+    return searches;
+}
+
+void FillStatus(const struct stat& st, FileStatus& out)
+{
+    out.isFolder = S_ISDIR(st.st_mode);
+    out.size = out.isFolder ? 0 : static_cast<std::uint64_t>(st.st_size);
+    out.accessTime = static_cast<std::int64_t>(st.st_atime);
+    out.writeTime = static_cast<std::int64_t>(st.st_mtime);
+    out.changeTime = static_cast<std::int64_t>(st.st_ctime);
+}
+} // namespace
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+    {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i)
+    {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ResolvePath(std::string_view path)
+{
+    std::string given(path);
+    std::replace(given.begin(), given.end(), '\\', '/');
+    if (given.empty() || Exists(given))
+    {
+        return given;
+    }
+    // Component by component; `resolved` is the folder reached so far.
+    std::string out;
+    std::size_t pos = 0;
+    if (given[0] == '/')
+    {
+        out = "/";
+        pos = 1;
+    }
+    bool lost = false; // a component matched nothing: keep the rest as given
+    while (pos <= given.size())
+    {
+        std::size_t slash = given.find('/', pos);
+        std::size_t end = slash == std::string::npos ? given.size() : slash;
+        std::string_view component(given.data() + pos, end - pos);
+        std::string piece(component);
+        if (!lost && !component.empty() && component != "." && component != "..")
+        {
+            std::string candidate = out + piece;
+            if (!Exists(candidate))
+            {
+                std::string folder = out.empty() ? std::string(".") : out;
+                bool found = false;
+                for (const std::string& name : ListFolder(folder, false))
+                {
+                    if (EqualsIgnoreCase(name, component))
+                    {
+                        piece = name;
+                        found = true;
+                        break;
+                    }
+                }
+                lost = !found;
+            }
+        }
+        out += piece;
+        if (slash == std::string::npos)
+        {
+            break;
+        }
+        out.push_back('/');
+        pos = slash + 1;
+    }
+    return out;
+}
+
+std::FILE* OpenFile(std::string_view path, const char* mode)
+{
+    if (!mode)
+    {
+        return nullptr;
+    }
+    std::string resolved = ResolvePath(path);
+    return std::fopen(resolved.c_str(), WithoutTextMode(mode).c_str());
+}
+
+bool GetFileStatus(std::string_view path, FileStatus& out)
+{
+    struct stat st;
+    if (::stat(ResolvePath(path).c_str(), &st) != 0)
+    {
+        return false;
+    }
+    FillStatus(st, out);
+    return true;
+}
+
+std::uint64_t GetFileSize(std::string_view path)
+{
+    FileStatus status;
+    return GetFileStatus(path, status) ? status.size : 0;
+}
+
+bool FileExists(std::string_view path)
+{
+    FileStatus status;
+    return GetFileStatus(path, status);
+}
+
+bool FolderExists(std::string_view path)
+{
+    FileStatus status;
+    return GetFileStatus(path, status) && status.isFolder;
+}
+
+bool FileWritable(std::string_view path)
+{
+    std::string resolved = ResolvePath(path);
+    struct stat st;
+    if (::stat(resolved.c_str(), &st) == 0)
+    {
+        return !S_ISDIR(st.st_mode) && ::access(resolved.c_str(), W_OK) == 0;
+    }
+    std::size_t slash = resolved.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string(".") : resolved.substr(0, slash + 1);
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+bool CreateFolder(std::string_view path)
+{
+    return ::mkdir(ResolvePath(path).c_str(), 0777) == 0;
+}
+
+bool CreateFolderTree(std::string_view path)
+{
+    std::string resolved = ResolvePath(path);
+    for (std::size_t i = 1; i <= resolved.size(); ++i)
+    {
+        if (i == resolved.size() || resolved[i] == '/')
+        {
+            std::string prefix = resolved.substr(0, i);
+            struct stat st;
+            if (::stat(prefix.c_str(), &st) == 0)
+            {
+                if (!S_ISDIR(st.st_mode))
+                {
+                    return false;
+                }
+                continue;
+            }
+            if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST)
+            {
+                return false;
+            }
+        }
+    }
+    return FolderExists(resolved);
+}
+
+bool RemoveFile(std::string_view path)
+{
+    return ::unlink(ResolvePath(path).c_str()) == 0;
+}
+
+bool RemoveFolder(std::string_view path)
+{
+    return ::rmdir(ResolvePath(path).c_str()) == 0;
+}
+
+bool RenameFile(std::string_view from, std::string_view to)
+{
+    return std::rename(ResolvePath(from).c_str(), ResolvePath(to).c_str()) == 0;
+}
+
+std::string GetCurrentFolder()
+{
+    std::vector<char> buffer(512);
+    for (;;)
+    {
+        if (::getcwd(buffer.data(), buffer.size()))
+        {
+            return std::string(buffer.data());
+        }
+        if (errno != ERANGE || buffer.size() > (1u << 20))
+        {
+            return {};
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool ChangeFolder(std::string_view path)
+{
+    return ::chdir(ResolvePath(path).c_str()) == 0;
+}
+
+PathParts SplitPath(std::string_view path)
+{
+    PathParts parts;
+    if (path.size() >= 2 && path[1] == ':')
+    {
+        parts.drive = std::string(path.substr(0, 2));
+        path.remove_prefix(2);
+    }
+    std::size_t slash = path.find_last_of("/\\");
+    if (slash != std::string_view::npos)
+    {
+        parts.folder = std::string(path.substr(0, slash + 1));
+        path.remove_prefix(slash + 1);
+    }
+    std::size_t dot = path.find_last_of('.');
+    if (dot != std::string_view::npos)
+    {
+        parts.extension = std::string(path.substr(dot));
+        path = path.substr(0, dot);
+    }
+    parts.name = std::string(path);
+    return parts;
+}
+
+bool MatchesWildcard(std::string_view pattern, std::string_view name)
+{
+    if (Match(pattern, name))
+    {
+        return true;
+    }
+    // A trailing ".*" also takes names without any dot ("*.*", "ab*.*").
+    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
+        name.find('.') == std::string_view::npos)
+    {
+        return Match(pattern.substr(0, pattern.size() - 2), name);
+    }
+    return false;
+}
+
+FindHandle FindFirst(std::string_view pattern, FindData& out)
+{
+    std::string p(pattern);
+    std::replace(p.begin(), p.end(), '\\', '/');
+    std::size_t slash = p.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
+    std::string namePattern = slash == std::string::npos ? p : p.substr(slash + 1);
+    if (namePattern.empty())
+    {
+        errno = EINVAL;
+        return -1;
+    }
+    std::string resolved = folder.empty() ? std::string() : ResolvePath(folder);
+
+    Search search;
+    for (const std::string& name : ListFolder(resolved.empty() ? std::string(".") : resolved, true))
+    {
+        if (!MatchesWildcard(namePattern, name))
+        {
+            continue;
+        }
+        struct stat st;
+        if (::stat(Joined(resolved, name).c_str(), &st) != 0)
+        {
+            continue; // vanished, or a dangling link: nothing to report
+        }
+        FileStatus status;
+        FillStatus(st, status);
+        FindData data;
+        data.attributes = status.isFolder ? ATTRIB_SUBDIR : ATTRIB_NORMAL;
+        data.accessTime = status.accessTime;
+        data.writeTime = status.writeTime;
+        data.changeTime = status.changeTime;
+        data.size = status.size;
+        data.name = name;
+        search.matches.push_back(std::move(data));
+    }
+    if (search.matches.empty())
+    {
+        errno = ENOENT;
+        return -1;
+    }
+    out = search.matches[0];
+    search.next = 1;
+    Searches& searches = GetSearches();
+    FindHandle handle = searches.nextHandle++;
+    searches.open.emplace(handle, std::move(search));
+    return handle;
+}
+
+int FindNext(FindHandle handle, FindData& out)
+{
+    Searches& searches = GetSearches();
+    auto it = searches.open.find(handle);
+    if (it == searches.open.end() || it->second.next >= it->second.matches.size())
+    {
+        errno = ENOENT;
+        return -1;
+    }
+    out = it->second.matches[it->second.next++];
+    return 0;
+}
+
+int FindClose(FindHandle handle)
+{
+    return GetSearches().open.erase(handle) == 1 ? 0 : -1;
+}
+
+namespace detail
+{
+void ResetFindHandles()
+{
+    Searches& searches = GetSearches();
+    searches.open.clear();
+    searches.nextHandle = 1;
+}
+} // namespace detail
+} // namespace os

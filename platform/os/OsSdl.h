@@ -1,0 +1,25 @@
+#pragma once
+
+// For the other platform layers and platform tests only (they may include
+// SDL; nothing above platform/ does): the SDL window behind a window handle,
+// on which the graphics layer makes its context.
+
+#include "platform/os/OsDefs.h"
+
+struct SDL_Window;
+union SDL_Event;
+
+namespace os
+{
+// Null for a handle that is not a live window.
+[[nodiscard]] SDL_Window* GetSdlWindow(WindowHandle window);
+// The live window made over an SDL window; null when none.
+[[nodiscard]] WindowHandle FindWindowBySdl(SDL_Window* sdlWindow);
+
+// The os layer takes every SDL event off SDL's queue. A platform layer that
+// must see raw events too (say, window resizes for the graphics device)
+// sets an observer: it is called with each event before translation, on the
+// pumping thread. Null removes it; Reset removes it too.
+using SdlEventObserver = void (*)(const SDL_Event& event, void* user);
+void SetSdlEventObserver(SdlEventObserver observer, void* user);
+} // namespace os

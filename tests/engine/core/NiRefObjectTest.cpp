@@ -1,0 +1,191 @@
+#include "engine/core/NiRefObject.h"
+
+#include "engine/core/NiRefPtr.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace
+{
+// Counts its own destructions so a test can tell "deleted" from "leaked"
+// without touching freed memory.
+class Tracked : public NiRefObject
+{
+public:
+    explicit Tracked(int* piDeaths = nullptr) : m_piDeaths(piDeaths) {}
+    ~Tracked() override
+    {
+        if (m_piDeaths)
+            ++*m_piDeaths;
+    }
+
+    NiRefPtr<Tracked> m_spChild;
+
+private:
+    int* m_piDeaths;
+};
+
+using TrackedPtr = NiRefPtr<Tracked>;
+
+// The live count is process-wide and other suites may hold objects: every
+// assertion is on the change since SetUp.
+class NiRefObjectTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { m_uiLiveAtStart = NiRefObject::GetTotalObjectCount(); }
+    void TearDown() override { EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLiveAtStart); }
+
+    [[nodiscard]] std::uint32_t LiveSinceSetUp() const { return NiRefObject::GetTotalObjectCount() - m_uiLiveAtStart; }
+
+    std::uint32_t m_uiLiveAtStart = 0;
+};
+} // namespace
+
+TEST_F(NiRefObjectTest, CountStartsAtZeroAndLiveCountFollowsConstruction)
+{
+    Tracked* pkObject = new Tracked;
+    EXPECT_EQ(pkObject->GetRefCount(), 0u);
+    EXPECT_EQ(LiveSinceSetUp(), 1u);
+    {
+        Tracked kOnStack;
+        EXPECT_EQ(LiveSinceSetUp(), 2u);
+    }
+    EXPECT_EQ(LiveSinceSetUp(), 1u);
+    pkObject->IncRefCount();
+    pkObject->DecRefCount(); // last reference: deleted through the virtual destructor
+    EXPECT_EQ(LiveSinceSetUp(), 0u);
+}
+
+TEST_F(NiRefObjectTest, LastReleaseDeletesOnceAndNotBefore)
+{
+    int iDeaths = 0;
+    Tracked* pkObject = new Tracked(&iDeaths);
+    {
+        TrackedPtr spA = pkObject;
+        TrackedPtr spB = spA;
+        EXPECT_EQ(pkObject->GetRefCount(), 2u);
+        spA.Clear();
+        EXPECT_FALSE(spA);
+        EXPECT_EQ(iDeaths, 0);
+        EXPECT_EQ(pkObject->GetRefCount(), 1u);
+    }
+    EXPECT_EQ(iDeaths, 1);
+    EXPECT_EQ(LiveSinceSetUp(), 0u);
+}
+
+TEST_F(NiRefObjectTest, AssigningTheHeldPointerKeepsTheSoleReference)
+{
+    int iDeaths = 0;
+    TrackedPtr sp = new Tracked(&iDeaths);
+    Tracked* pkRaw = sp;
+
+    sp = pkRaw;
+    EXPECT_EQ(iDeaths, 0);
+    EXPECT_EQ(sp->GetRefCount(), 1u);
+
+    TrackedPtr& spAlias = sp;
+    sp = spAlias; // the same smart pointer, as sole reference
+    EXPECT_EQ(iDeaths, 0);
+    EXPECT_EQ(sp.Get(), pkRaw);
+    EXPECT_EQ(sp->GetRefCount(), 1u);
+
+    sp = std::move(spAlias);
+    EXPECT_EQ(iDeaths, 0);
+    EXPECT_EQ(sp.Get(), pkRaw);
+    EXPECT_EQ(sp->GetRefCount(), 1u);
+}
+
+TEST_F(NiRefObjectTest, AssigningAnObjectOwnedOnlyByTheOldOneKeepsIt)
+{
+    // ASan catches the old order (release first, then add): the new object
+    // would be freed with its owner before it got its reference.
+    int iDeaths = 0;
+    TrackedPtr sp = new Tracked(&iDeaths);
+    sp->m_spChild = new Tracked(&iDeaths);
+    Tracked* pkChild = sp->m_spChild;
+
+    sp = sp->m_spChild;
+    EXPECT_EQ(iDeaths, 1);
+    ASSERT_EQ(sp.Get(), pkChild);
+    EXPECT_EQ(pkChild->GetRefCount(), 1u);
+
+    // Same chain through a raw pointer and through a move.
+    sp->m_spChild = new Tracked(&iDeaths);
+    sp = sp->m_spChild.Get();
+    EXPECT_EQ(iDeaths, 2);
+    EXPECT_EQ(sp->GetRefCount(), 1u);
+
+    sp->m_spChild = new Tracked(&iDeaths);
+    sp = std::move(sp->m_spChild);
+    EXPECT_EQ(iDeaths, 3);
+    EXPECT_EQ(sp->GetRefCount(), 1u);
+
+    sp = nullptr;
+    EXPECT_EQ(iDeaths, 4);
+}
+
+TEST_F(NiRefObjectTest, CopyMoveAndConversionKeepCountsBalanced)
+{
+    int iDeaths = 0;
+    TrackedPtr spA = new Tracked(&iDeaths);
+    TrackedPtr spB = new Tracked(&iDeaths);
+    Tracked* pkA = spA;
+
+    spB = spA; // B's object had one reference: gone
+    EXPECT_EQ(iDeaths, 1);
+    EXPECT_EQ(pkA->GetRefCount(), 2u);
+
+    TrackedPtr spC = std::move(spA);
+    EXPECT_FALSE(spA);
+    EXPECT_EQ(pkA->GetRefCount(), 2u);
+
+    NiRefPtr<NiRefObject> spBase = spC; // derived to base adds a reference
+    EXPECT_EQ(pkA->GetRefCount(), 3u);
+
+    spC = std::move(spB); // moving in the object it already holds
+    EXPECT_EQ(pkA->GetRefCount(), 2u);
+    spBase.Clear();
+    spBase.Clear(); // clearing an empty pointer is harmless
+    spC.Clear();
+    EXPECT_EQ(iDeaths, 2);
+}
+
+TEST_F(NiRefObjectTest, NullPointersAreAllowedEverywhere)
+{
+    TrackedPtr sp;
+    TrackedPtr spNull(nullptr);
+    EXPECT_FALSE(sp);
+    EXPECT_EQ(sp.Get(), nullptr);
+    sp = spNull;
+    sp = static_cast<Tracked*>(nullptr);
+    sp.Clear();
+    EXPECT_FALSE(sp);
+    EXPECT_EQ(LiveSinceSetUp(), 0u);
+}
+
+TEST_F(NiRefObjectTest, CountsStayExactUnderConcurrentUse)
+{
+    int iDeaths = 0;
+    TrackedPtr spShared = new Tracked(&iDeaths);
+    auto fnWork = [&spShared] {
+        for (int i = 0; i < 20000; ++i)
+        {
+            TrackedPtr spCopy = spShared;    // shared object: count up and down
+            TrackedPtr spOwn = new Tracked;  // own objects: live count up and down
+            spOwn = spCopy;
+        }
+    };
+    std::vector<std::thread> kThreads;
+    for (int t = 0; t < 4; ++t)
+        kThreads.emplace_back(fnWork);
+    for (std::thread& kThread : kThreads)
+        kThread.join();
+    EXPECT_EQ(spShared->GetRefCount(), 1u);
+    EXPECT_EQ(iDeaths, 0);
+    EXPECT_EQ(LiveSinceSetUp(), 1u);
+    spShared.Clear();
+    EXPECT_EQ(iDeaths, 1);
+}

@@ -1,0 +1,58 @@
+#include "platform/gfx/Gfx.h"
+
+#include <gtest/gtest.h>
+
+using namespace gfx;
+
+// The caps table is pinned: a bit changes only with the change that makes it true.
+TEST(GfxCaps, TableIsPinned) {
+    const D3DCAPS9 c = DeviceCaps(0);
+    EXPECT_EQ(c.DeviceType, D3DDEVTYPE_HAL);
+    EXPECT_EQ(c.AdapterOrdinal, 0u);
+    EXPECT_EQ(c.Caps, 0u);
+    EXPECT_EQ(c.Caps2, D3DCAPS2_CANMANAGERESOURCE | D3DCAPS2_DYNAMICTEXTURES);
+    EXPECT_EQ(c.Caps3, 0u);
+    EXPECT_EQ(c.PresentationIntervals, D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE);
+    EXPECT_EQ(c.DevCaps, 0x1905D0u);
+    EXPECT_EQ(c.PrimitiveMiscCaps, 0x72u);
+    EXPECT_EQ(c.RasterCaps, 0x10u);
+    EXPECT_EQ(c.ZCmpCaps, 0xFFu);
+    EXPECT_EQ(c.SrcBlendCaps, 0u);
+    EXPECT_EQ(c.DestBlendCaps, 0u);
+    EXPECT_EQ(c.AlphaCmpCaps, 0u);
+    EXPECT_EQ(c.ShadeCaps, 0x8u);
+    EXPECT_EQ(c.TextureCaps, 0u);
+    EXPECT_EQ(c.TextureFilterCaps, 0u);
+    EXPECT_EQ(c.TextureAddressCaps, 0u);
+    EXPECT_EQ(c.StencilCaps, 0u);
+    EXPECT_EQ(c.FVFCaps, 8u);
+    EXPECT_EQ(c.TextureOpCaps, 0x2FFu);
+    EXPECT_EQ(c.MaxTextureBlendStages, 8u);
+    EXPECT_EQ(c.MaxSimultaneousTextures, 8u);
+    EXPECT_EQ(c.VertexProcessingCaps, D3DVTXPCAPS_MATERIALSOURCE7);
+    EXPECT_EQ(c.MaxActiveLights, 0u);
+    EXPECT_EQ(c.MaxUserClipPlanes, 0u);
+    EXPECT_EQ(c.MaxVertexBlendMatrices, 0u);
+    EXPECT_EQ(c.MaxStreams, 1u);
+    EXPECT_EQ(c.VertexShaderVersion, 0xFFFE0000u);
+    EXPECT_EQ(c.PixelShaderVersion, 0xFFFF0000u);
+    EXPECT_EQ(c.NumSimultaneousRTs, 1u);
+    EXPECT_EQ(c.DevCaps2, 0u);
+    EXPECT_EQ(c.MaxTextureWidth, 4096u);
+    EXPECT_EQ(c.MaxVertexIndex, 0xFFFFFFu);
+}
+
+TEST(GfxCaps, AbsentFeaturesStayAbsent) {
+    const D3DCAPS9 c = DeviceCaps(0);
+    EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_POW2, 0u);
+    EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY, 0u);
+    EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_PROJECTED, 0u);
+    EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_MIPCUBEMAP, 0u);
+    EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_WBUFFER, 0u);
+    EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_FOGTABLE, 0u);
+    EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_WFOG, 0u);
+    EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS_BLENDTEXTUREALPHA, 0u);
+    EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS_BUMPENVMAP, 0u);
+    EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS_BUMPENVMAPLUMINANCE, 0u);
+    EXPECT_EQ(c.TextureAddressCaps & D3DPTADDRESSCAPS_BORDER, 0u);
+}

@@ -1,0 +1,70 @@
+#pragma once
+// Shared by the gfx tests: SDL driver choice and device creation.
+
+#include "platform/gfx/Gfx.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace gfxtest {
+
+// The caller's SDL_VIDEODRIVER, read before any test sets its own, so that a
+// null test's "dummy" is not taken for the caller's choice by a later gl test.
+inline const std::string& CallerDriver() {
+    static const std::string driver = [] {
+        const char* v = std::getenv("SDL_VIDEODRIVER");
+        return std::string(v ? v : "");
+    }();
+    return driver;
+}
+// Runs before main: the value is captured before any test changes it.
+inline const bool kCallerDriverRead = (CallerDriver(), true);
+
+// Sets the SDL video driver for a back end before SDL starts: gl needs
+// offscreen (EGL, no X server), null runs on dummy; a caller's choice wins.
+inline void UseDriverFor(gfx::BackendKind kind) {
+    const std::string& caller = CallerDriver();
+    const char* driver = !caller.empty() ? caller.c_str() : (kind == gfx::BackendKind::Gl ? "offscreen" : "dummy");
+    setenv("SDL_VIDEODRIVER", driver, 1);
+    if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+inline const char* KindName(gfx::BackendKind kind) { return kind == gfx::BackendKind::Gl ? "Gl" : "Null"; }
+
+// Windowed presentation parameters of a small back buffer.
+inline gfx::D3DPRESENT_PARAMETERS Windowed(std::uint32_t w, std::uint32_t h,
+                                           gfx::D3DFORMAT format = gfx::D3DFMT_X8R8G8B8, bool lockable = true,
+                                           bool depth = true) {
+    gfx::D3DPRESENT_PARAMETERS p;
+    p.BackBufferWidth = w;
+    p.BackBufferHeight = h;
+    p.BackBufferFormat = format;
+    p.BackBufferCount = 1;
+    p.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD;
+    p.Windowed = 1;
+    p.EnableAutoDepthStencil = depth ? 1 : 0;
+    p.AutoDepthStencilFormat = gfx::D3DFMT_D24S8;
+    p.Flags = lockable ? gfx::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER : 0;
+    p.PresentationInterval = gfx::D3DPRESENT_INTERVAL_IMMEDIATE;
+    return p;
+}
+
+// Reference holder for the tests: releases what it holds at scope end.
+template <class T> struct Ref {
+    T* p = nullptr;
+    Ref() = default;
+    explicit Ref(T* v) : p(v) {}
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() { reset(); }
+    void reset() {
+        if (p) p->Release();
+        p = nullptr;
+    }
+    T** operator&() { return &p; }
+    T* operator->() const { return p; }
+    T* get() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+};
+
+} // namespace gfxtest

@@ -1,0 +1,140 @@
+#include "tests/platform/os/OsTestSupport.h"
+
+#include "platform/os/OsSdl.h"
+#include "platform/os/OsWindow.h"
+
+#include <cstring>
+
+std::vector<ProcCall>& RecordedCalls()
+{
+    static std::vector<ProcCall> calls;
+    return calls;
+}
+
+os::LResult RecordingProc(os::WindowHandle window, std::uint32_t message, os::WParam wParam, os::LParam lParam)
+{
+    RecordedCalls().push_back(ProcCall{window, message, wParam, lParam});
+    if (message == os::WM_DESTROY)
+    {
+        os::PostQuitMessage(0);
+        return 0;
+    }
+    return os::DefWindowProc(window, message, wParam, lParam);
+}
+
+os::WindowHandle MakeGameWindow()
+{
+    RecordedCalls().clear();
+    os::WindowClass wc;
+    wc.style = os::CS_BYTEALIGNWINDOW;
+    wc.procedure = &RecordingProc;
+    wc.cursor = os::LoadCursor(nullptr, os::IDC_ARROW);
+    wc.background = os::GetStockObject(os::WHITE_BRUSH);
+    wc.name = "Orvane Game";
+    EXPECT_NE(os::RegisterClass(wc), 0);
+    os::Rect r{0, 0, 1024, 768};
+    os::AdjustWindowRect(r, os::WS_OVERLAPPEDWINDOW, false);
+    return os::CreateWindowEx(0, "Orvane Game", "", os::WS_OVERLAPPEDWINDOW, os::CW_USEDEFAULT, os::CW_USEDEFAULT,
+                              r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+}
+
+std::vector<os::Message> TakeAll()
+{
+    std::vector<os::Message> out;
+    os::Message m;
+    while (os::PeekMessage(m, nullptr, 0, 0, os::PM_REMOVE))
+    {
+        out.push_back(m);
+        if (m.message == os::WM_QUIT)
+        {
+            break;
+        }
+    }
+    return out;
+}
+
+Uint32 SdlIdOf(os::WindowHandle window)
+{
+    SDL_Window* sdl = os::GetSdlWindow(window);
+    return sdl ? SDL_GetWindowID(sdl) : 0;
+}
+
+namespace
+{
+void Push(SDL_Event& e)
+{
+    ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+}
+} // namespace
+
+void PushKey(os::WindowHandle window, SDL_Scancode scancode, SDL_Keycode sym, bool down, bool repeat)
+{
+    SDL_Event e;
+    std::memset(&e, 0, sizeof e);
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.windowID = SdlIdOf(window);
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.repeat = repeat ? 1 : 0;
+    e.key.keysym.scancode = scancode;
+    e.key.keysym.sym = sym;
+    Push(e);
+}
+
+void PushText(os::WindowHandle window, const char* utf8)
+{
+    SDL_Event e;
+    std::memset(&e, 0, sizeof e);
+    e.type = SDL_TEXTINPUT;
+    e.text.windowID = SdlIdOf(window);
+    std::strncpy(e.text.text, utf8, sizeof e.text.text - 1);
+    Push(e);
+}
+
+void PushMotion(os::WindowHandle window, int x, int y)
+{
+    SDL_Event e;
+    std::memset(&e, 0, sizeof e);
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = SdlIdOf(window);
+    e.motion.x = x;
+    e.motion.y = y;
+    Push(e);
+}
+
+void PushButton(os::WindowHandle window, Uint8 button, bool down, int x, int y, Uint8 clicks)
+{
+    SDL_Event e;
+    std::memset(&e, 0, sizeof e);
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.windowID = SdlIdOf(window);
+    e.button.button = button;
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.button.clicks = clicks;
+    e.button.x = x;
+    e.button.y = y;
+    Push(e);
+}
+
+void PushWheel(os::WindowHandle window, int y, bool flipped)
+{
+    SDL_Event e;
+    std::memset(&e, 0, sizeof e);
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.windowID = SdlIdOf(window);
+    e.wheel.y = y;
+    e.wheel.preciseY = static_cast<float>(y);
+    e.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
+    Push(e);
+}
+
+void PushWindowEvent(os::WindowHandle window, Uint8 event, int data1, int data2)
+{
+    SDL_Event e;
+    std::memset(&e, 0, sizeof e);
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = SdlIdOf(window);
+    e.window.event = event;
+    e.window.data1 = data1;
+    e.window.data2 = data2;
+    Push(e);
+}

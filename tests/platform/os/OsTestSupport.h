@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/os/OsDefs.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+// Base fixture: every test starts from the layer's reset state with SDL up.
+class OsTest : public testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// What the recording procedure saw, in order.
+struct ProcCall
+{
+    os::WindowHandle window;
+    std::uint32_t message;
+    os::WParam wParam;
+    os::LParam lParam;
+};
+std::vector<ProcCall>& RecordedCalls();
+
+// Records every call, posts the quit message on WM_DESTROY (as the game's
+// window does) and leaves the rest to DefWindowProc.
+os::LResult RecordingProc(os::WindowHandle window, std::uint32_t message, os::WParam wParam, os::LParam lParam);
+
+// Registers "Orvane Game" with RecordingProc and creates the game's window
+// the way the framework does (no title, overlapped, client 1024 x 768).
+os::WindowHandle MakeGameWindow();
+
+// Every pending message, removed, without dispatching.
+std::vector<os::Message> TakeAll();
+
+// SDL events as the input devices would send them, for the window.
+void PushKey(os::WindowHandle window, SDL_Scancode scancode, SDL_Keycode sym, bool down, bool repeat = false);
+void PushText(os::WindowHandle window, const char* utf8);
+void PushMotion(os::WindowHandle window, int x, int y);
+void PushButton(os::WindowHandle window, Uint8 button, bool down, int x, int y, Uint8 clicks = 1);
+void PushWheel(os::WindowHandle window, int y, bool flipped = false);
+void PushWindowEvent(os::WindowHandle window, Uint8 event, int data1 = 0, int data2 = 0);
+Uint32 SdlIdOf(os::WindowHandle window);
