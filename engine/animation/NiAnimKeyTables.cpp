@@ -344,9 +344,14 @@ float NiAnimKeyLocal::Search(float t, const NiAnimKey* pkKeys, std::uint32_t uiC
                              std::uint32_t& uiLastIdx, std::uint32_t& i)
 {
     const std::uint32_t uiLast = uiCount - 1;
-    float fLastTime = NiAnimKey::At(pkKeys, uiLast, uiStride)->m_fTime;
-    if (t > fLastTime)
-        t = fLastTime;
+    // At or after the last key: the last key's value, even when keys
+    // before it share its time.
+    if (t >= NiAnimKey::At(pkKeys, uiLast, uiStride)->m_fTime)
+    {
+        i = uiLast - 1;
+        uiLastIdx = i;
+        return 1.0f;
+    }
 
     i = std::min(uiLastIdx, uiLast - 1);
     if (t < NiAnimKey::At(pkKeys, i, uiStride)->m_fTime)

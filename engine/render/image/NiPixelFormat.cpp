@@ -26,32 +26,37 @@ bool NiPixelFormat::LoadBinary(NiObjectStream& kStream)
         if (!NiReadLE(*pkIn, uiWord))
             return false;
     }
-    const std::uint32_t uiVersion = kStream.GetFileVersion();
     std::uint32_t uiFlags = m_uiFlags;
-    if (uiVersion >= VERSION_FLAG_WORD && !NiReadLE(*pkIn, uiFlags))
+    if (kStream.GetFileVersion() >= VERSION_FLAG_WORD && !NiReadLE(*pkIn, uiFlags))
         return false;
+    *this = FromRecord(auiWords, uiFlags, kStream.GetFileVersion());
+    return true;
+}
 
-    m_uiKind = auiWords[0];
+NiPixelFormat NiPixelFormat::FromRecord(const std::uint32_t (&auiWords)[8], std::uint32_t uiFlags,
+                                        std::uint32_t uiVersion)
+{
+    NiPixelFormat kFormat;
+    kFormat.m_uiKind = auiWords[0];
     for (int c = 0; c < 4; ++c)
-        m_auiMasks[c] = auiWords[1 + c];
-    m_uiBitsPerPixel = auiWords[5];
-    m_uiDescriptor = auiWords[6];
-    m_uiShift = auiWords[7];
-    m_uiFlags = uiFlags;
-
-    if (uiVersion == VERSION_FLAG_IN_KIND && (m_uiKind & KIND_FLAG_BIT) != 0)
+        kFormat.m_auiMasks[c] = auiWords[1 + c];
+    kFormat.m_uiBitsPerPixel = auiWords[5];
+    kFormat.m_uiDescriptor = auiWords[6];
+    kFormat.m_uiShift = auiWords[7];
+    kFormat.m_uiFlags = uiFlags;
+    if (uiVersion == VERSION_FLAG_IN_KIND && (kFormat.m_uiKind & KIND_FLAG_BIT) != 0)
     {
-        m_uiFlags = 1;
-        m_uiKind &= ~KIND_FLAG_BIT;
+        kFormat.m_uiFlags = 1;
+        kFormat.m_uiKind &= ~KIND_FLAG_BIT;
     }
     if (uiVersion < VERSION_BYTE_SHIFTS)
     {
-        const std::uint32_t uiOld = m_uiShift;
-        m_uiShift = 0;
+        const std::uint32_t uiOld = kFormat.m_uiShift;
+        kFormat.m_uiShift = 0;
         for (std::uint32_t c = 0; c < 4; ++c)
-            m_uiShift |= ((uiOld >> (5 * c)) & 0x1F) << (8 * c);
+            kFormat.m_uiShift |= ((uiOld >> (5 * c)) & 0x1F) << (8 * c);
     }
-    return true;
+    return kFormat;
 }
 
 bool NiPixelFormat::SaveBinary(NiObjectStream& kStream) const

@@ -131,6 +131,12 @@ public:
     [[nodiscard]] bool LoadBinary(NiObjectStream& kStream);
     bool SaveBinary(NiObjectStream& kStream) const;
 
+    // The record's eight leading words (kind, masks, bits, descriptor,
+    // shift) and flag word as a file of that version holds them, with the
+    // fix-ups older files need.
+    [[nodiscard]] static NiPixelFormat FromRecord(const std::uint32_t (&auiWords)[8], std::uint32_t uiFlags,
+                                                  std::uint32_t uiVersion);
+
     // Size code of the descriptor's bits 5-7 for a bits-per-pixel value.
     [[nodiscard]] static constexpr std::uint32_t SizeCode(std::uint32_t uiBitsPerPixel)
     {

@@ -13,7 +13,7 @@ TEST(GfxCaps, TableIsPinned) {
     EXPECT_EQ(c.Caps2, D3DCAPS2_CANMANAGERESOURCE | D3DCAPS2_DYNAMICTEXTURES);
     EXPECT_EQ(c.Caps3, 0u);
     EXPECT_EQ(c.PresentationIntervals, D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE);
-    EXPECT_EQ(c.DevCaps, 0x1905D0u);
+    EXPECT_EQ(c.DevCaps, 0x190550u);
     EXPECT_EQ(c.PrimitiveMiscCaps, 0x72u);
     EXPECT_EQ(c.RasterCaps, 0x10u);
     EXPECT_EQ(c.ZCmpCaps, 0xFFu);

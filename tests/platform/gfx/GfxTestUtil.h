@@ -3,6 +3,8 @@
 
 #include "platform/gfx/Gfx.h"
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -22,7 +24,20 @@ inline const bool kCallerDriverRead = (CallerDriver(), true);
 
 // Sets the SDL video driver for a back end before SDL starts: gl needs
 // offscreen (EGL, no X server), null runs on dummy; a caller's choice wins.
+// Keeps Mesa's libraries mapped after SDL unloads them, so that LeakSanitizer
+// can attribute their own process-lifetime allocations (tests/SanitizerDefaults.cpp).
+inline void PinGlLibraries() {
+    static const bool pinned = [] {
+        for (const char* lib : {"libEGL.so.1", "libEGL_mesa.so.0", "libglapi.so.0", "libGL.so.1",
+                                "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", "/usr/lib/aarch64-linux-gnu/dri/swrast_dri.so"})
+            dlopen(lib, RTLD_NOW | RTLD_NODELETE);
+        return true;
+    }();
+    (void)pinned;
+}
+
 inline void UseDriverFor(gfx::BackendKind kind) {
+    PinGlLibraries();
     const std::string& caller = CallerDriver();
     const char* driver = !caller.empty() ? caller.c_str() : (kind == gfx::BackendKind::Gl ? "offscreen" : "dummy");
     setenv("SDL_VIDEODRIVER", driver, 1);

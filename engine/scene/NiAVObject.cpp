@@ -1,0 +1,462 @@
+#include "engine/scene/NiAVObject.h"
+
+#include "engine/core/NiCloneContext.h"
+#include "engine/core/NiMatrix3x3.h"
+#include "engine/core/NiObjectStream.h"
+#include "engine/core/NiVec3.h"
+#include "engine/core/NiViewerStrings.h"
+
+#include <cstring>
+#include <unordered_set>
+
+NiImplementTypeInfo(NiAVObject, NiObjectNET)
+
+NiAVObject::~NiAVObject()
+{
+    m_kPropertyList.RemoveAll();
+}
+
+// ---- Update passes ----
+
+void NiAVObject::UpdateControllers(float fTime)
+{
+    UpdateObjectControllers(fTime, true);
+}
+
+NiAVObject* NiAVObject::GetObjectByName(const char* pcName)
+{
+    if (pcName == nullptr || GetName() == nullptr)
+        return nullptr;
+    return std::strcmp(pcName, GetName()) == 0 ? this : nullptr;
+}
+
+void NiAVObject::ComputeSelectiveUpdateFlags(bool& bSelectiveUpdate, bool bSelectiveUpdateTransforms, bool& bRigid)
+{
+    bool bTransformController = HasTransformController();
+    bool bNeedsTransforms = bSelectiveUpdateTransforms || bTransformController;
+    bRigid = !bTransformController;
+    bool bPropertyControllers = HasPropertyController();
+
+    if (!bNeedsTransforms && !bPropertyControllers && GetControllers() == nullptr)
+    {
+        bSelectiveUpdate = false;
+        m_uFlags = static_cast<std::uint16_t>(
+            (m_uFlags & ~(SELECTIVE_UPDATE | SELECTIVE_XFORMS | SELECTIVE_PROP_CONTROLLER)) | SELECTIVE_RIGID);
+        return;
+    }
+    bSelectiveUpdate = true;
+    std::uint16_t uFlags = m_uFlags & ~(SELECTIVE_XFORMS | SELECTIVE_PROP_CONTROLLER);
+    uFlags |= SELECTIVE_UPDATE | SELECTIVE_RIGID;
+    if (bNeedsTransforms)
+        uFlags |= SELECTIVE_XFORMS;
+    if (bPropertyControllers)
+        uFlags |= SELECTIVE_PROP_CONTROLLER;
+    m_uFlags = uFlags;
+}
+
+void NiAVObject::UpdateDownwardPass(float fTime, bool bUpdateControllers)
+{
+    if (bUpdateControllers)
+        UpdateObjectControllers(fTime, true);
+    UpdateWorldData();
+    UpdateWorldBound();
+}
+
+void NiAVObject::UpdateSelectedDownwardPass(float fTime)
+{
+    UpdateObjectControllers(fTime, (m_uFlags & SELECTIVE_PROP_CONTROLLER) != 0);
+    if (m_uFlags & SELECTIVE_XFORMS)
+    {
+        UpdateWorldData();
+        UpdateWorldBound();
+    }
+}
+
+void NiAVObject::UpdateRigidDownwardPass(float fTime)
+{
+    NiAVObject::UpdateSelectedDownwardPass(fTime);
+}
+
+void NiAVObject::UpdateWorldData()
+{
+    if (m_pkParent != nullptr)
+        m_kWorld = m_pkParent->m_kWorld.Multiply(m_kLocal);
+    else
+        m_kWorld = m_kLocal;
+    if (m_spCollisionObject != nullptr)
+        m_spCollisionObject->UpdateWorldData();
+}
+
+void NiAVObject::Update(float fTime, bool bUpdateControllers)
+{
+    UpdateDownwardPass(fTime, bUpdateControllers);
+}
+
+void NiAVObject::UpdateObjectControllers(float fTime, bool bProperties)
+{
+    if (bProperties)
+    {
+        for (NiListPos kPos = m_kPropertyList.GetHeadPos(); kPos != nullptr;)
+        {
+            NiProperty* pkProperty = NiRefList<NiProperty>::GetNext(kPos);
+            if (pkProperty->GetControllers() != nullptr)
+                pkProperty->UpdateControllers(fTime);
+        }
+    }
+    for (NiTimeController* pk = GetControllers(); pk != nullptr; pk = pk->GetNext())
+        pk->Update(fTime);
+}
+
+void NiAVObject::Cull(NiCamera* pkCamera, const NiPlane* pkPlanes, std::uint32_t& uiPlaneMask)
+{
+    if (m_uFlags & APP_CULLED)
+        return;
+    if (uiPlaneMask == 0 || pkPlanes == nullptr)
+    {
+        OnVisible(pkCamera);
+        return;
+    }
+    std::uint32_t uiSaved = uiPlaneMask;
+    for (std::uint32_t i = 0; i < CULL_PLANES; ++i)
+    {
+        std::uint32_t uiBit = 1u << i;
+        if ((uiPlaneMask & uiBit) == 0)
+            continue;
+        float fDistance = pkPlanes[i].Distance(m_kWorldBound.m_kCenter);
+        if (fDistance <= -m_kWorldBound.m_fRadius)
+        {
+            uiPlaneMask = uiSaved;
+            return;
+        }
+        if (fDistance >= m_kWorldBound.m_fRadius)
+            uiPlaneMask &= ~uiBit;
+    }
+    OnVisible(pkCamera);
+    uiPlaneMask = uiSaved;
+}
+
+// ---- Properties and collision ----
+
+NiProperty* NiAVObject::GetProperty(int iType) const
+{
+    for (NiListPos kPos = m_kPropertyList.GetHeadPos(); kPos != nullptr;)
+    {
+        NiProperty* pkProperty = NiRefList<NiProperty>::GetNext(kPos);
+        if (pkProperty->GetType() == iType)
+            return pkProperty;
+    }
+    return nullptr;
+}
+
+void NiAVObject::AttachProperty(NiProperty* pkProperty)
+{
+    if (pkProperty != nullptr)
+        m_kPropertyList.AddHead(pkProperty);
+}
+
+NiPropertyPtr NiAVObject::DetachProperty(NiProperty* pkProperty)
+{
+    NiPropertyPtr spProperty = pkProperty;
+    NiListPos kPos = m_kPropertyList.FindPos(pkProperty);
+    if (kPos != nullptr)
+    {
+        NiPropertyPtr spRemoved;
+        m_kPropertyList.RemovePos(kPos, spRemoved);
+    }
+    return spProperty;
+}
+
+NiPropertyPtr NiAVObject::RemovePropertyOfType(int iType)
+{
+    NiProperty* pkProperty = GetProperty(iType);
+    if (pkProperty == nullptr)
+        return nullptr;
+    return DetachProperty(pkProperty);
+}
+
+NiPropertySetPtr NiAVObject::PushLocalProperties(NiPropertySet* pkParentState, bool bCopyOnChange)
+{
+    if (m_kPropertyList.IsEmpty())
+        return pkParentState;
+    NiPropertySetPtr spState = pkParentState;
+    if (bCopyOnChange)
+        spState = pkParentState ? new NiPropertySet(*pkParentState) : new NiPropertySet;
+    if (spState == nullptr)
+        spState = new NiPropertySet;
+    for (NiListPos kPos = m_kPropertyList.GetHeadPos(); kPos != nullptr;)
+        spState->SetProperty(NiRefList<NiProperty>::GetNext(kPos));
+    return spState;
+}
+
+void NiAVObject::SetCollisionObject(NiCollisionObject* pkCollision)
+{
+    m_spCollisionObject = pkCollision;
+    if (pkCollision != nullptr && pkCollision->GetSceneGraphObject() != this)
+        pkCollision->SetSceneGraphObject(this);
+}
+
+bool NiAVObject::HasTransformController() const
+{
+    for (NiTimeController* pk = GetControllers(); pk != nullptr; pk = pk->GetNext())
+    {
+        if (pk->IsTransformController())
+            return true;
+    }
+    return false;
+}
+
+bool NiAVObject::HasPropertyController() const
+{
+    for (NiListPos kPos = m_kPropertyList.GetHeadPos(); kPos != nullptr;)
+    {
+        if (NiRefList<NiProperty>::GetNext(kPos)->GetControllers() != nullptr)
+            return true;
+    }
+    return false;
+}
+
+void NiAVObject::SetAppCulled(bool bCulled)
+{
+    m_uFlags = bCulled ? (m_uFlags | APP_CULLED) : (m_uFlags & ~APP_CULLED);
+}
+
+// ---- Scene-file record ----
+
+void NiAVObject::ReadFromStream(NiObjectStream& kStream)
+{
+    NiObjectNET::ReadFromStream(kStream);
+    std::uint32_t uiVersion = kStream.GetFileVersion();
+
+    std::uint16_t usRaw = 0;
+    kStream.ReadLE(usRaw);
+    kStream.SetRawObjectFlags(usRaw);
+    std::uint32_t uiFlags = usRaw;
+    // Old files numbered the flag bits differently; each step moves them one
+    // format further.
+    if (uiVersion < NiStreamVersion(4, 1, 0, 11))
+        uiFlags = ((uiFlags & 0xFFF8) << 1) | (uiFlags & 0x7);
+    if (uiVersion < NiStreamVersion(4, 1, 0, 12))
+        uiFlags = ((((uiFlags & 0xFFF7) | 0x7) << 4) | (uiFlags & 0xF)) & 0xFFFF;
+    if (uiVersion < NiStreamVersion(5, 0, 0, 1))
+        uiFlags = (((uiFlags & 0xFF00) << 1) | (uiFlags & 0xFF)) & 0xFFFF;
+
+    float afTranslate[3] = {0.0f, 0.0f, 0.0f};
+    float afRotate[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    float fScale = 1.0f;
+    kStream.ReadLE(afTranslate, 3);
+    kStream.ReadLE(afRotate, 9);
+    kStream.ReadLE(fScale);
+    m_kLocal.m_kTranslate = NiVec3(afTranslate[0], afTranslate[1], afTranslate[2]);
+    for (int r = 0; r < 3; ++r)
+    {
+        for (int c = 0; c < 3; ++c)
+            m_kLocal.m_kRotate.SetEntry(r, c, afRotate[3 * r + c]);
+    }
+    m_kLocal.m_fScale = fScale;
+
+    bool bOld = uiVersion < NiStreamVersion(5, 0, 0, 19);
+    if (bOld)
+    {
+        float afVelocity[3];
+        kStream.ReadLE(afVelocity, 3);
+        uiFlags = ((uiFlags >> 3) & ~1u) | (uiFlags & 1u);
+    }
+
+    kStream.ReadLinkIDList();
+
+    if (bOld)
+    {
+        bool bHasBound = false;
+        if (uiVersion < NiStreamVersion(4, 1, 0, 0))
+        {
+            std::uint32_t uiHas = 0;
+            kStream.ReadLE(uiHas);
+            bHasBound = uiHas != 0;
+        }
+        else
+        {
+            std::uint8_t ucHas = 0;
+            kStream.ReadLE(ucHas);
+            bHasBound = ucHas != 0;
+        }
+        // The old collision data that would follow has no class here and no
+        // known layout: reading on would take its bytes as records.
+        if (bHasBound)
+            kStream.SetCorrupt();
+    }
+    else
+    {
+        kStream.ReadLinkID();
+    }
+
+    if (uiVersion < NiStreamVersion(10, 0, 1, 2))
+    {
+        kStream.SetSavedObjectFlags(static_cast<std::uint16_t>(uiFlags));
+        uiFlags &= 0x3F;
+    }
+    m_uFlags = static_cast<std::uint16_t>(uiFlags);
+}
+
+void NiAVObject::ResolveLinks(NiObjectStream& kStream)
+{
+    NiObjectNET::ResolveLinks(kStream);
+    std::uint32_t uiVersion = kStream.GetFileVersion();
+    std::uint32_t uiCount = kStream.GetNextLinkCount();
+    for (std::uint32_t i = 0; i < uiCount; ++i)
+    {
+        NiProperty* pkProperty = kStream.GetLinkedObjectAs<NiProperty>();
+        if (pkProperty == nullptr)
+            continue;
+        if (uiVersion >= NiStreamVersion(4, 1, 0, 8))
+            m_kPropertyList.AddHead(pkProperty);
+        else
+            m_kPropertyList.AddTail(pkProperty);
+    }
+    if (uiVersion >= NiStreamVersion(5, 0, 0, 19))
+    {
+        if (NiCollisionObject* pkCollision = kStream.GetLinkedObjectAs<NiCollisionObject>())
+        {
+            SetCollisionObject(pkCollision);
+            pkCollision->Convert(uiVersion, nullptr);
+        }
+    }
+}
+
+bool NiAVObject::RegisterForSave(NiObjectStream& kStream)
+{
+    if (!NiObjectNET::RegisterForSave(kStream))
+        return false;
+    for (NiListPos kPos = m_kPropertyList.GetHeadPos(); kPos != nullptr;)
+        NiRefList<NiProperty>::GetNext(kPos)->RegisterForSave(kStream);
+    if (m_spCollisionObject != nullptr)
+        m_spCollisionObject->RegisterForSave(kStream);
+    return true;
+}
+
+void NiAVObject::WriteToStream(NiObjectStream& kStream)
+{
+    NiObjectNET::WriteToStream(kStream);
+    kStream.WriteLE(m_uFlags);
+    kStream.WriteLE(m_kLocal.m_kTranslate.x);
+    kStream.WriteLE(m_kLocal.m_kTranslate.y);
+    kStream.WriteLE(m_kLocal.m_kTranslate.z);
+    m_kLocal.m_kRotate.SnapTinyToZero();
+    for (int r = 0; r < 3; ++r)
+    {
+        for (int c = 0; c < 3; ++c)
+            kStream.WriteLE(m_kLocal.m_kRotate.GetEntry(r, c));
+    }
+    kStream.WriteLE(m_kLocal.m_fScale);
+    // Tail to head: readers add each at the head, which restores the order.
+    kStream.WriteLE(m_kPropertyList.GetSize());
+    for (NiListPos kPos = m_kPropertyList.GetTailPos(); kPos != nullptr; kPos = NiListBase::GetPrevPos(kPos))
+        kStream.WriteLinkID(NiRefList<NiProperty>::Get(kPos));
+    kStream.WriteLinkID(m_spCollisionObject);
+}
+
+bool NiAVObject::IsEqual(NiObject* pkOther)
+{
+    if (!NiObjectNET::IsEqual(pkOther))
+        return false;
+    auto* pkAV = static_cast<NiAVObject*>(pkOther);
+    if ((m_uFlags & APP_CULLED) != (pkAV->m_uFlags & APP_CULLED))
+        return false;
+    if (m_kLocal != pkAV->m_kLocal)
+        return false;
+    if (m_kPropertyList.GetSize() != pkAV->m_kPropertyList.GetSize())
+        return false;
+    NiListPos kOther = pkAV->m_kPropertyList.GetHeadPos();
+    for (NiListPos kPos = m_kPropertyList.GetHeadPos(); kPos != nullptr;)
+    {
+        NiProperty* pkMine = NiRefList<NiProperty>::GetNext(kPos);
+        NiProperty* pkTheirs = NiRefList<NiProperty>::GetNext(kOther);
+        if ((pkMine == nullptr) != (pkTheirs == nullptr))
+            return false;
+        if (pkMine != nullptr && !pkMine->IsEqual(pkTheirs))
+            return false;
+    }
+    if ((m_spCollisionObject == nullptr) != (pkAV->m_spCollisionObject == nullptr))
+        return false;
+    return m_spCollisionObject == nullptr || m_spCollisionObject->IsEqual(pkAV->m_spCollisionObject);
+}
+
+void NiAVObject::AppendViewerStrings(NiViewerStringArray& kStrings)
+{
+    NiObjectNET::AppendViewerStrings(kStrings);
+    kStrings.AddTail(NiViewerHeader(NiAVObject::TypeInfo()->GetName()));
+    kStrings.AddTail(NiViewerBool("m_bAppCulled", GetAppCulled()));
+    kStrings.AddTail(NiViewerVec3("m_localTranslate", m_kLocal.m_kTranslate));
+    kStrings.AddTail(NiViewerMatrix3x3("m_localRotate", m_kLocal.m_kRotate));
+    kStrings.AddTail(NiViewerFloat("m_fLocalScale", m_kLocal.m_fScale));
+    kStrings.AddTail(NiViewerVec3("m_worldTranslate", m_kWorld.m_kTranslate));
+    kStrings.AddTail(NiViewerMatrix3x3("m_worldRotate", m_kWorld.m_kRotate));
+    kStrings.AddTail(NiViewerFloat("m_worldScale", m_kWorld.m_fScale));
+    kStrings.AddTail(NiViewerBoundSphere("m_kWorldBound", m_kWorldBound));
+    kStrings.AddTail(NiViewerBool("SelUpdate", (m_uFlags & SELECTIVE_UPDATE) != 0));
+    kStrings.AddTail(NiViewerBool("SelUpdateTransforms", (m_uFlags & SELECTIVE_XFORMS) != 0));
+    kStrings.AddTail(NiViewerBool("SelUpdateRigid", (m_uFlags & SELECTIVE_RIGID) != 0));
+    kStrings.AddTail(NiViewerBool("SelUpdatePropControllers", (m_uFlags & SELECTIVE_PROP_CONTROLLER) != 0));
+    for (NiListPos kPos = m_kPropertyList.GetHeadPos(); kPos != nullptr;)
+    {
+        NiProperty* pkProperty = NiRefList<NiProperty>::GetNext(kPos);
+        kStrings.AddTail(NiViewerPointer(pkProperty->GetTypeInfo()->GetName(), pkProperty));
+    }
+    if (m_spCollisionObject != nullptr)
+        kStrings.AddTail(NiViewerPointer("m_spCollisionObject", m_spCollisionObject.Get()));
+}
+
+// ---- Cloning ----
+
+void NiAVObject::CopyMembers(NiAVObject* pkDest, NiCloneContext& kCloning)
+{
+    NiObjectNET::CopyMembers(pkDest, kCloning);
+    pkDest->m_uFlags = m_uFlags;
+    pkDest->m_kLocal = m_kLocal;
+    for (NiListPos kPos = m_kPropertyList.GetHeadPos(); kPos != nullptr;)
+    {
+        NiProperty* pkProperty = NiRefList<NiProperty>::GetNext(kPos);
+        NiObject* pkCopy = nullptr;
+        if (!kCloning.m_kCloneMap.GetAt(pkProperty, pkCopy))
+            pkCopy = pkProperty->CreateClone(kCloning);
+        pkDest->m_kPropertyList.AddHead(static_cast<NiProperty*>(pkCopy));
+    }
+    if (m_spCollisionObject != nullptr)
+        pkDest->SetCollisionObject(static_cast<NiCollisionObject*>(m_spCollisionObject->CreateClone(kCloning)));
+}
+
+void NiAVObject::FinishClone(NiCloneContext& kCloning)
+{
+    NiObjectNET::FinishClone(kCloning);
+    for (NiListPos kPos = m_kPropertyList.GetHeadPos(); kPos != nullptr;)
+    {
+        NiProperty* pkProperty = NiRefList<NiProperty>::GetNext(kPos);
+        std::uint8_t ucDone = 0;
+        if (!kCloning.m_kProcessMap.GetAt(pkProperty, ucDone))
+            pkProperty->FinishClone(kCloning);
+    }
+    if (m_spCollisionObject != nullptr)
+        m_spCollisionObject->FinishClone(kCloning);
+}
+
+// ---- Old files ----
+
+void NiAVObject::OldUpdateFlagFix(NiObjectStream& kStream, NiObject* pkObject)
+{
+    (void)kStream;
+    NiAVObject* pkRoot = NiDynamicCast<NiAVObject>(pkObject);
+    if (pkRoot == nullptr || pkRoot->m_pkParent != nullptr)
+        return;
+    // Iterative, and each object once: shared subtrees are not revisited.
+    std::vector<NiAVObject*> kPending{pkRoot};
+    std::unordered_set<const NiAVObject*> kSeen;
+    while (!kPending.empty())
+    {
+        NiAVObject* pkAV = kPending.back();
+        kPending.pop_back();
+        if (pkAV == nullptr || !kSeen.insert(pkAV).second)
+            continue;
+        pkAV->m_uFlags = static_cast<std::uint16_t>(
+            (pkAV->m_uFlags | SELECTIVE_UPDATE | SELECTIVE_XFORMS | SELECTIVE_PROP_CONTROLLER) & ~SELECTIVE_RIGID);
+        pkAV->CollectChildren(kPending);
+    }
+}

@@ -1,0 +1,590 @@
+#include "engine/core/NiObjectStream.h"
+
+#include "engine/core/NiBufferedFile.h"
+#include "engine/core/NiFile.h"
+#include "engine/core/NiFileSearchPath.h"
+#include "engine/core/NiMemoryStream.h"
+#include "engine/core/NiSharedTextureTable.h"
+#include "tests/engine/core/NiStreamFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+using namespace stream_test;
+
+namespace
+{
+// A leaf with one value.
+class TestLeaf : public NiObject
+{
+    NiDeclareTypeInfo()
+
+public:
+    std::uint32_t m_uiValue = 0;
+
+    void ReadFromStream(NiObjectStream& kStream) override
+    {
+        NiObject::ReadFromStream(kStream);
+        kStream.ReadLE(m_uiValue);
+    }
+    void WriteToStream(NiObjectStream& kStream) override
+    {
+        NiObject::WriteToStream(kStream);
+        kStream.WriteLE(m_uiValue);
+    }
+    bool IsEqual(NiObject* pkOther) override
+    {
+        return NiObject::IsEqual(pkOther) && static_cast<TestLeaf*>(pkOther)->m_uiValue == m_uiValue;
+    }
+};
+NiImplementTypeInfo(TestLeaf, NiObject)
+
+// A value and links to leaves (null links kept).
+class TestRoot : public NiObject
+{
+    NiDeclareTypeInfo()
+
+public:
+    std::uint32_t m_uiValue = 0;
+    std::vector<NiRefPtr<TestLeaf>> m_kLeaves;
+
+    void ReadFromStream(NiObjectStream& kStream) override
+    {
+        NiObject::ReadFromStream(kStream);
+        kStream.ReadLE(m_uiValue);
+        kStream.ReadLinkIDList();
+    }
+    void ResolveLinks(NiObjectStream& kStream) override
+    {
+        NiObject::ResolveLinks(kStream);
+        std::uint32_t uiCount = kStream.GetNextLinkCount();
+        for (std::uint32_t i = 0; i < uiCount; ++i)
+            m_kLeaves.emplace_back(kStream.GetLinkedObjectAs<TestLeaf>());
+    }
+    bool RegisterForSave(NiObjectStream& kStream) override
+    {
+        if (!NiObject::RegisterForSave(kStream))
+            return false;
+        for (auto& spLeaf : m_kLeaves)
+        {
+            if (spLeaf)
+                spLeaf->RegisterForSave(kStream);
+        }
+        return true;
+    }
+    void WriteToStream(NiObjectStream& kStream) override
+    {
+        NiObject::WriteToStream(kStream);
+        kStream.WriteLE(m_uiValue);
+        kStream.WriteLE(static_cast<std::uint32_t>(m_kLeaves.size()));
+        for (auto& spLeaf : m_kLeaves)
+            kStream.WriteLinkID(spLeaf);
+    }
+    bool IsEqual(NiObject* pkOther) override
+    {
+        if (!NiObject::IsEqual(pkOther))
+            return false;
+        auto* pk = static_cast<TestRoot*>(pkOther);
+        if (pk->m_uiValue != m_uiValue || pk->m_kLeaves.size() != m_kLeaves.size())
+            return false;
+        for (std::size_t i = 0; i < m_kLeaves.size(); ++i)
+        {
+            if ((m_kLeaves[i] == nullptr) != (pk->m_kLeaves[i] == nullptr))
+                return false;
+            if (m_kLeaves[i] && !m_kLeaves[i]->IsEqual(pk->m_kLeaves[i]))
+                return false;
+        }
+        return true;
+    }
+};
+NiImplementTypeInfo(TestRoot, NiObject)
+
+NiObject* CreateLeaf()
+{
+    return new TestLeaf;
+}
+NiObject* CreateRoot()
+{
+    return new TestRoot;
+}
+
+std::vector<NiObject*> s_kCallbackTops;
+void RecordTop(NiObjectStream&, NiObject* pkTop)
+{
+    s_kCallbackTops.push_back(pkTop);
+}
+
+std::vector<NiObject*> s_kFixed;
+void RecordFix(NiObjectStream&, NiObject* pkObject)
+{
+    s_kFixed.push_back(pkObject);
+}
+
+Bytes LeafBody(std::uint32_t uiValue)
+{
+    return Bytes().U32(uiValue);
+}
+
+Bytes RootBody(std::uint32_t uiValue, const std::vector<std::uint32_t>& kLinks)
+{
+    Bytes k;
+    k.U32(uiValue).U32(static_cast<std::uint32_t>(kLinks.size()));
+    for (std::uint32_t ui : kLinks)
+        k.U32(ui);
+    return k;
+}
+
+std::vector<std::uint8_t> Save(NiObjectStream& kStream)
+{
+    std::unique_ptr<std::uint8_t[]> spBuffer;
+    std::uint32_t uiSize = 0;
+    EXPECT_TRUE(kStream.SaveBuffer(spBuffer, uiSize));
+    return std::vector<std::uint8_t>(spBuffer.get(), spBuffer.get() + uiSize);
+}
+
+class NiObjectStreamTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        NiObjectStream::StaticShutdown();
+        NiObjectStream::StaticInit();
+        NiObjectStream::RegisterCreateFunction("TestLeaf", CreateLeaf);
+        NiObjectStream::RegisterCreateFunction("TestRoot", CreateRoot);
+        NiObjectStream::SetOldUpdateFlagFix(nullptr);
+        s_kCallbackTops.clear();
+        s_kFixed.clear();
+        m_uiLive = NiRefObject::GetTotalObjectCount();
+    }
+    void TearDown() override
+    {
+        NiObjectStream::SetOldUpdateFlagFix(nullptr);
+        NiObjectStream::StaticShutdown();
+        EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive) << "objects leaked";
+    }
+
+    // A small graph: root(7) -> leaf(1), null, leaf(1 again); root(8) -> none.
+    std::vector<std::uint8_t> ValidFile(std::uint32_t uiVersion = NiObjectStream::CURRENT_VERSION)
+    {
+        return BuildFile(uiVersion,
+                         {{"TestRoot", RootBody(7, {1, 0xFFFFFFFF, 1})},
+                          {"TestLeaf", LeafBody(1)},
+                          {"TestRoot", RootBody(8, {})}},
+                         {0, 2});
+    }
+
+    std::uint32_t m_uiLive = 0;
+};
+} // namespace
+
+TEST_F(NiObjectStreamTest, EmptySaveIs61BytesOfHeaderAndZeroCounts)
+{
+    NiObjectStream kStream;
+    std::vector<std::uint8_t> kSaved = Save(kStream);
+    Bytes kExpected;
+    kExpected.Raw("Quenthal File Format, Version 10.2.0.0\n").U32(0x0A020000).U32(0).U32(0).U16(0).U32(0).U32(0);
+    ASSERT_EQ(kSaved.size(), 61u);
+    EXPECT_EQ(kSaved, kExpected.m_kBytes);
+}
+
+TEST_F(NiObjectStreamTest, SaveWritesClassesInFirstUseOrderAndSharedObjectsOnce)
+{
+    NiRefPtr<TestRoot> spFirst = new TestRoot;
+    NiRefPtr<TestRoot> spSecond = new TestRoot;
+    NiRefPtr<TestLeaf> spLeaf = new TestLeaf;
+    spFirst->m_uiValue = 7;
+    spSecond->m_uiValue = 8;
+    spLeaf->m_uiValue = 1;
+    spFirst->m_kLeaves = {spLeaf, nullptr, spLeaf};
+    spSecond->m_kLeaves = {spLeaf};
+
+    NiObjectStream kStream;
+    kStream.InsertTopObject(spFirst);
+    kStream.InsertTopObject(spSecond);
+    std::vector<std::uint8_t> kSaved = Save(kStream);
+
+    Bytes kExpected;
+    kExpected.Raw("Quenthal File Format, Version 10.2.0.0\n").U32(0x0A020000).U32(0).U32(3);
+    kExpected.U16(2).Str("TestRoot").Str("TestLeaf").U16(0).U16(1).U16(0);
+    kExpected.U32(0);
+    kExpected.Append(RootBody(7, {1, 0xFFFFFFFF, 1})).Append(LeafBody(1)).Append(RootBody(8, {1}));
+    kExpected.U32(2).U32(0).U32(2);
+    EXPECT_EQ(kSaved, kExpected.m_kBytes);
+}
+
+TEST_F(NiObjectStreamTest, LoadGivesEqualObjectsAndSavesTheSameBytesAgain)
+{
+    std::vector<std::uint8_t> kFile = ValidFile();
+    NiObjectStream kStream;
+    ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    ASSERT_EQ(kStream.GetObjectCount(), 2u);
+    auto* pkFirst = NiDynamicCast<TestRoot>(kStream.GetObjectAt(0));
+    ASSERT_NE(pkFirst, nullptr);
+    EXPECT_EQ(pkFirst->m_uiValue, 7u);
+    ASSERT_EQ(pkFirst->m_kLeaves.size(), 3u);
+    EXPECT_EQ(pkFirst->m_kLeaves[0], pkFirst->m_kLeaves[2]) << "one object behind both links";
+    EXPECT_EQ(pkFirst->m_kLeaves[1], nullptr);
+    EXPECT_EQ(kStream.GetLastError(), 0u);
+
+    NiObjectStream kAgain;
+    kAgain.InsertTopObject(kStream.GetObjectAt(0));
+    kAgain.InsertTopObject(kStream.GetObjectAt(1));
+    EXPECT_EQ(Save(kAgain), kFile);
+
+    NiObjectPtr spCopy = pkFirst->DeepCopy();
+    ASSERT_NE(spCopy, nullptr);
+    EXPECT_NE(spCopy.Get(), pkFirst);
+    EXPECT_TRUE(spCopy->IsEqual(pkFirst));
+}
+
+TEST_F(NiObjectStreamTest, DeepCopyIsNullWhenTheClassCannotBeCreated)
+{
+    NiRefPtr<TestLeaf> spLeaf = new TestLeaf;
+    NiObjectStream::UnregisterCreateFunction("TestLeaf");
+    EXPECT_EQ(spLeaf->DeepCopy(), nullptr);
+}
+
+TEST_F(NiObjectStreamTest, VersionsAtTheEdgesOfEachLayout)
+{
+    struct Case
+    {
+        std::uint32_t uiVersion;
+        bool bLoads;
+        std::uint32_t uiError;
+    };
+    const Case akCases[] = {
+        {V(3, 3, 0, 10), false, 3},  {V(3, 3, 0, 11), true, 0},   {V(4, 2, 2, 0), true, 0},
+        {V(5, 0, 0, 1), true, 0},    {V(5, 0, 0, 5), true, 0},    {V(5, 0, 0, 6), true, 0},
+        {V(10, 0, 1, 7), true, 0},   {V(10, 0, 1, 8), true, 0},   {V(10, 1, 0, 113), true, 0},
+        {V(10, 1, 0, 114), true, 0}, {V(10, 2, 0, 0), true, 0},   {V(10, 2, 0, 1), false, 4},
+    };
+    for (const Case& kCase : akCases)
+    {
+        SCOPED_TRACE(kCase.uiVersion);
+        std::vector<std::uint8_t> kFile = ValidFile(kCase.uiVersion);
+        NiObjectStream kStream;
+        EXPECT_EQ(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())), kCase.bLoads);
+        EXPECT_EQ(kStream.GetLastError(), kCase.uiError);
+        if (kCase.bLoads)
+        {
+            ASSERT_EQ(kStream.GetObjectCount(), 2u);
+            EXPECT_EQ(static_cast<TestRoot*>(kStream.GetObjectAt(1))->m_uiValue, 8u);
+            EXPECT_EQ(kStream.GetFileVersion(), kCase.uiVersion);
+        }
+    }
+    NiObjectStream kStream;
+    std::vector<std::uint8_t> kOld = ValidFile(V(3, 3, 0, 10));
+    EXPECT_FALSE(kStream.LoadBuffer(kOld.data(), static_cast<std::uint32_t>(kOld.size())));
+    EXPECT_EQ(kStream.GetLastErrorMessage(), "NIF version is too old.");
+    std::vector<std::uint8_t> kNew = ValidFile(V(10, 2, 0, 1));
+    EXPECT_FALSE(kStream.LoadBuffer(kNew.data(), static_cast<std::uint32_t>(kNew.size())));
+    EXPECT_EQ(kStream.GetLastErrorMessage(), "Unknown NIF version.");
+}
+
+TEST_F(NiObjectStreamTest, GroupTableAndGroupIndicesBetweenTheirVersions)
+{
+    // 5.0.0.6 .. 10.1.0.113: records carry a group index; the table's sizes
+    // are recorded, never allocated, however large.
+    std::vector<std::uint8_t> kFile =
+        BuildFile(V(10, 1, 0, 113), {{"TestLeaf", LeafBody(5)}}, {0}, {0xFFFFFFF0u, 16});
+    NiObjectStream kStream;
+    ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    EXPECT_EQ(kStream.GetBlockGroupCount(), 2u);
+    ASSERT_NE(kStream.GetBlockGroup(1), nullptr);
+    EXPECT_EQ(kStream.GetBlockGroup(1)->m_uiSize, 0xFFFFFFF0u);
+    EXPECT_EQ(kStream.GetBlockGroup(1)->m_pucBuffer, nullptr);
+    EXPECT_EQ(kStream.GetBlockGroup(0), nullptr);
+    EXPECT_EQ(kStream.GetBlockGroupIndex(kStream.GetBlockGroup(2)), 2u);
+
+    // A group index beyond the table is corrupt.
+    Bytes kBad;
+    kBad.Raw("Quenthal File Format, Version 10.1.0.113\n").U32(V(10, 1, 0, 113)).U32(0).U32(1);
+    kBad.U16(1).Str("TestLeaf").U16(0).U32(1).U32(4).U32(3).U32(5).U32(1).U32(0);
+    EXPECT_FALSE(kStream.LoadBuffer(kBad.m_kBytes.data(), static_cast<std::uint32_t>(kBad.Size())));
+    EXPECT_EQ(kStream.GetLastError(), 6u);
+}
+
+TEST_F(NiObjectStreamTest, HeaderLineNeedsOnlyFileFormatWithinItsFirst127Characters)
+{
+    std::vector<std::uint8_t> kFile = ValidFile();
+    std::size_t uiLineEnd = 39;
+    auto Replace = [&](const std::string& kLine) {
+        std::vector<std::uint8_t> k(kLine.begin(), kLine.end());
+        k.insert(k.end(), kFile.begin() + uiLineEnd, kFile.end());
+        return k;
+    };
+    NiObjectStream kStream;
+    std::vector<std::uint8_t> kOdd = Replace("whatever File Format says 1.0\r\n");
+    EXPECT_TRUE(kStream.LoadBuffer(kOdd.data(), static_cast<std::uint32_t>(kOdd.size())));
+
+    std::vector<std::uint8_t> kNot = Replace("Quenthal Format, Version 10.2.0.0\n");
+    EXPECT_FALSE(kStream.LoadBuffer(kNot.data(), static_cast<std::uint32_t>(kNot.size())));
+    EXPECT_EQ(kStream.GetLastError(), 2u);
+    EXPECT_EQ(kStream.GetLastErrorMessage(), "Not a NIF file");
+
+    // 127 characters are read: the words must start within them.
+    std::vector<std::uint8_t> kLate = Replace(std::string(120, 'x') + "File Format\n");
+    EXPECT_FALSE(kStream.LoadBuffer(kLate.data(), static_cast<std::uint32_t>(kLate.size())));
+    EXPECT_EQ(kStream.GetLastError(), 2u);
+}
+
+TEST_F(NiObjectStreamTest, UserVersionOtherThanZeroIsRefused)
+{
+    std::vector<std::uint8_t> kFile = BuildFile(V(10, 0, 1, 8), {{"TestLeaf", LeafBody(1)}}, {0}, {}, 1);
+    NiObjectStream kStream;
+    EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    EXPECT_EQ(kStream.GetLastError(), 4u);
+    EXPECT_EQ(kStream.GetLastErrorMessage(), "Unknown NIF user defined version.");
+}
+
+TEST_F(NiObjectStreamTest, UnknownClassFailsBeforeAnyObjectIsCreated)
+{
+    std::vector<std::uint8_t> kFile =
+        BuildFile(NiObjectStream::CURRENT_VERSION, {{"TestLeaf", LeafBody(1)}, {"NoSuchClass", Bytes()}}, {0});
+    NiObjectStream kStream;
+    std::uint32_t uiBefore = NiRefObject::GetTotalObjectCount();
+    s_kFixed.clear();
+    EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    EXPECT_EQ(kStream.GetLastError(), 5u);
+    EXPECT_EQ(kStream.GetLastErrorMessage(), "NoSuchClass: cannot find create function.");
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), uiBefore);
+
+    // Old files name the class before each record: found when it comes.
+    std::vector<std::uint8_t> kOld = BuildFile(V(4, 2, 2, 0), {{"TestLeaf", LeafBody(1)}, {"Nope", Bytes()}}, {0});
+    EXPECT_FALSE(kStream.LoadBuffer(kOld.data(), static_cast<std::uint32_t>(kOld.size())));
+    EXPECT_EQ(kStream.GetLastErrorMessage(), "Nope: cannot find create function.");
+    EXPECT_EQ(kStream.GetObjectCount(), 0u);
+}
+
+TEST_F(NiObjectStreamTest, LongClassNamesAndBadClassIndicesAreRefused)
+{
+    std::string kLong(256, 'L');
+    Bytes kFile;
+    kFile.Raw("Quenthal File Format, Version 10.2.0.0\n").U32(0x0A020000).U32(0).U32(1);
+    kFile.U16(1).Str(kLong).U16(0).U32(0).U32(1).U32(0);
+    NiObjectStream kStream;
+    EXPECT_FALSE(kStream.LoadBuffer(kFile.m_kBytes.data(), static_cast<std::uint32_t>(kFile.Size())));
+    EXPECT_EQ(kStream.GetLastError(), 5u);
+    EXPECT_LE(kStream.GetLastErrorMessage().size(), 259u);
+
+    Bytes kIndex;
+    kIndex.Raw("Quenthal File Format, Version 10.2.0.0\n").U32(0x0A020000).U32(0).U32(1);
+    kIndex.U16(1).Str("TestLeaf").U16(1).U32(0).U32(5).U32(1).U32(0);
+    EXPECT_FALSE(kStream.LoadBuffer(kIndex.m_kBytes.data(), static_cast<std::uint32_t>(kIndex.Size())));
+    EXPECT_EQ(kStream.GetLastError(), 6u);
+    EXPECT_EQ(kStream.GetLastErrorMessage(), "Corrupt scene file.");
+}
+
+TEST_F(NiObjectStreamTest, EveryTruncationFailsWithACodeAndKeepsNothing)
+{
+    for (std::uint32_t uiVersion : {V(3, 3, 0, 11), V(5, 0, 0, 6), NiObjectStream::CURRENT_VERSION})
+    {
+        std::vector<std::uint8_t> kFile = ValidFile(uiVersion);
+        for (std::size_t n = 0; n < kFile.size(); ++n)
+        {
+            SCOPED_TRACE(n);
+            NiObjectStream kStream;
+            EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(n)));
+            EXPECT_NE(kStream.GetLastError(), 0u);
+            EXPECT_EQ(kStream.GetObjectCount(), 0u);
+            EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+        }
+    }
+}
+
+TEST_F(NiObjectStreamTest, HostileCountsAndLinksGiveCorrupt)
+{
+    // Offsets into the current-version file of ValidFile.
+    std::vector<std::uint8_t> kFile = ValidFile();
+    const std::size_t uiObjectCount = 47, uiClassCount = 51, uiFirstNameLength = 53;
+    const std::size_t uiFirstIndex = 53 + 12 + 12;
+    const std::size_t uiGroups = uiFirstIndex + 6;
+    const std::size_t uiRootLinks = uiGroups + 4 + 4; // count of the first root's links
+    const std::size_t uiFirstLink = uiRootLinks + 4;
+    const std::size_t uiTopCount = kFile.size() - 12;
+    const std::size_t uiTopLink = kFile.size() - 8;
+
+    struct Patch
+    {
+        const char* pcWhat;
+        std::size_t uiOffset;
+        std::uint32_t uiValue;
+        int iBytes;
+    };
+    const Patch akPatches[] = {
+        {"object count huge", uiObjectCount, 0xFFFFFFFF, 4},
+        {"object count one more", uiObjectCount, 4, 4},
+        {"class count huge", uiClassCount, 0xFFFF, 2},
+        {"name length huge", uiFirstNameLength, 0x7FFFFFFF, 4},
+        {"class index beyond", uiFirstIndex, 2, 2},
+        {"group count huge", uiGroups, 0x40000000, 4},
+        {"link count huge", uiRootLinks, 0x3FFFFFFF, 4},
+        {"link to N", uiFirstLink, 3, 4},
+        {"link to the wrong class", uiFirstLink, 2, 4},
+        {"top count huge", uiTopCount, 0x10000000, 4},
+        {"top link to N", uiTopLink, 3, 4},
+    };
+    for (const Patch& kPatch : akPatches)
+    {
+        SCOPED_TRACE(kPatch.pcWhat);
+        std::vector<std::uint8_t> kBad = kFile;
+        for (int i = 0; i < kPatch.iBytes; ++i)
+            kBad[kPatch.uiOffset + i] = static_cast<std::uint8_t>(kPatch.uiValue >> (8 * i));
+        NiObjectStream kStream;
+        EXPECT_FALSE(kStream.LoadBuffer(kBad.data(), static_cast<std::uint32_t>(kBad.size())));
+        EXPECT_EQ(kStream.GetLastError(), 6u);
+        EXPECT_EQ(kStream.GetObjectCount(), 0u);
+        EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+    }
+}
+
+TEST_F(NiObjectStreamTest, NullTopLinksStayAndCallbacksSkipThem)
+{
+    NiObjectStream::RegisterPostLoadCallback(RecordTop);
+    std::vector<std::uint8_t> kFile =
+        BuildFile(NiObjectStream::CURRENT_VERSION, {{"TestLeaf", LeafBody(1)}}, {0xFFFFFFFF, 0, 0});
+    NiObjectStream kStream;
+    ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    ASSERT_EQ(kStream.GetObjectCount(), 3u);
+    EXPECT_EQ(kStream.GetObjectAt(0), nullptr);
+    ASSERT_EQ(s_kCallbackTops.size(), 2u) << "once per non-null top object";
+    EXPECT_EQ(s_kCallbackTops[0], kStream.GetObjectAt(1));
+}
+
+TEST_F(NiObjectStreamTest, OldFlagFixRunsOnEveryObjectOfFilesBefore4_1_0_12)
+{
+    NiObjectStream::SetOldUpdateFlagFix(RecordFix);
+    NiObjectStream kStream;
+    std::vector<std::uint8_t> kOld = ValidFile(V(4, 1, 0, 11));
+    ASSERT_TRUE(kStream.LoadBuffer(kOld.data(), static_cast<std::uint32_t>(kOld.size())));
+    EXPECT_EQ(s_kFixed.size(), 3u);
+    s_kFixed.clear();
+    std::vector<std::uint8_t> kNew = ValidFile(V(4, 1, 0, 12));
+    ASSERT_TRUE(kStream.LoadBuffer(kNew.data(), static_cast<std::uint32_t>(kNew.size())));
+    EXPECT_TRUE(s_kFixed.empty());
+}
+
+TEST_F(NiObjectStreamTest, ErrorsStayUntilTheNextFailureAndAStopFailsTheLoad)
+{
+    NiObjectStream kStream;
+    const char acJunk[] = "nothing here\n";
+    EXPECT_FALSE(kStream.LoadBuffer(acJunk, sizeof(acJunk) - 1));
+    std::vector<std::uint8_t> kFile = ValidFile();
+    EXPECT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    EXPECT_EQ(kStream.GetLastError(), 2u) << "a success does not clear the error";
+
+    kStream.SetLoadStatus(NiObjectStream::STATUS_PAUSE);
+    EXPECT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    EXPECT_EQ(kStream.GetLoadStatus(), NiObjectStream::STATUS_PAUSED);
+    kStream.SetLoadStatus(NiObjectStream::STATUS_STOP);
+    EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    EXPECT_EQ(kStream.GetObjectCount(), 0u);
+}
+
+TEST_F(NiObjectStreamTest, FilesLoadThroughTheResolverAndSavesReportFailures)
+{
+    TempFolder kFolder;
+    std::filesystem::create_directory(kFolder.Path() / "Models");
+    std::vector<std::uint8_t> kFile = ValidFile();
+    {
+        std::ofstream kOut(kFolder.File("Models/Cell.NIF"), std::ios::binary);
+        kOut.write(reinterpret_cast<const char*>(kFile.data()), static_cast<std::streamsize>(kFile.size()));
+    }
+    std::string kWindowsPath = kFolder.Path().string() + "\\models\\cell.nif";
+    NiObjectStream kStream;
+    ASSERT_TRUE(kStream.LoadFile(kWindowsPath.c_str()));
+    EXPECT_EQ(kStream.GetObjectCount(), 2u);
+    EXPECT_EQ(kStream.GetFileName(), kWindowsPath);
+    EXPECT_EQ(kStream.GetSearchPath()->GetReferencePath(), kFolder.Path().string() + "\\models\\");
+
+    std::string kCopy = kFolder.File("copy.nif");
+    ASSERT_TRUE(kStream.SaveFile(kCopy.c_str()));
+    std::ifstream kIn(kCopy, std::ios::binary);
+    std::vector<std::uint8_t> kWritten((std::istreambuf_iterator<char>(kIn)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kWritten, kFile);
+
+    EXPECT_FALSE(kStream.LoadFile(kFolder.File("missing.nif").c_str()));
+    EXPECT_EQ(kStream.GetLastError(), 1u);
+    EXPECT_EQ(kStream.GetLastErrorMessage(), "Cannot open file.");
+
+    NiObjectStream kSaver;
+    NiRefPtr<TestLeaf> spLeaf = new TestLeaf;
+    kSaver.InsertTopObject(spLeaf);
+    EXPECT_FALSE(kSaver.SaveFile(kFolder.File("no/such/folder.nif").c_str()));
+    EXPECT_EQ(kSaver.GetLastError(), 0u) << "an unopenable save sets no code";
+    if (std::filesystem::exists("/dev/full"))
+    {
+        EXPECT_FALSE(kSaver.SaveFile("/dev/full"));
+    }
+}
+
+TEST_F(NiObjectStreamTest, StringsAreLengthPrefixedAndNullForZeroOrTopBit)
+{
+    NiMemoryStream kMemory;
+    NiObjectStream kWriter;
+    {
+        // Strings written through a save of an object that writes three.
+        class Texts : public NiObject
+        {
+        public:
+            void WriteToStream(NiObjectStream& kStream) override
+            {
+                kStream.WriteString("abc");
+                kStream.WriteString(nullptr);
+                kStream.WriteString("");
+            }
+        };
+        NiRefPtr<Texts> sp = new Texts;
+        ASSERT_TRUE(kWriter.RegisterObject(sp));
+        EXPECT_FALSE(kWriter.RegisterObject(sp));
+        EXPECT_EQ(kWriter.GetLinkIndex(sp), 0u);
+        EXPECT_EQ(kWriter.GetLinkIndex(nullptr), NiObjectStream::NULL_LINK);
+    }
+    Bytes k;
+    k.Str("abc").U32(0).U32(0x80000001).Str("xyz");
+    class Reader : public NiObject
+    {
+    public:
+        std::vector<std::string> m_kTexts;
+        void ReadFromStream(NiObjectStream& kStream) override
+        {
+            for (int i = 0; i < 4; ++i)
+            {
+                char* pc = kStream.ReadString();
+                m_kTexts.push_back(pc ? pc : "<null>");
+                delete[] pc;
+            }
+        }
+    };
+    static Reader* s_pkReader = nullptr;
+    NiObjectStream::RegisterCreateFunction("Reader", +[]() -> NiObject* { return s_pkReader = new Reader; });
+    Bytes kFile;
+    kFile.Raw("Quenthal File Format, Version 10.2.0.0\n").U32(0x0A020000).U32(0).U32(1);
+    kFile.U16(1).Str("Reader").U16(0).U32(0).Append(k).U32(1).U32(0);
+    NiObjectStream kStream;
+    ASSERT_TRUE(kStream.LoadBuffer(kFile.m_kBytes.data(), static_cast<std::uint32_t>(kFile.Size())));
+    ASSERT_NE(s_pkReader, nullptr);
+    EXPECT_EQ(s_pkReader->m_kTexts, (std::vector<std::string>{"abc", "<null>", "<null>", "xyz"}));
+}
+
+TEST_F(NiObjectStreamTest, SharedTexturesAreFoundByNameInTheirStream)
+{
+    NiObjectStream kStream;
+    NiRefPtr<TestLeaf> spTexture = new TestLeaf;
+    EXPECT_EQ(kStream.FindSharedTexture("maps\\wall.tga", nullptr), nullptr);
+    kStream.AddSharedTexture("maps\\wall.tga", spTexture);
+    EXPECT_EQ(kStream.FindSharedTexture("maps\\wall.tga", nullptr), spTexture.Get());
+    EXPECT_EQ(kStream.FindSharedTexture("MAPS\\WALL.TGA", nullptr), nullptr) << "the table compares exactly";
+
+    static NiObject* s_pkFound = nullptr;
+    s_pkFound = spTexture;
+    NiSharedTextureTable::SetSearchAllFunction(+[](const char*, const NiObject*) { return s_pkFound; });
+    EXPECT_EQ(kStream.FindSharedTexture("other.tga", nullptr), nullptr) << "search-all starts off";
+    kStream.GetSharedTextureTable()->SetSearchAll(true);
+    EXPECT_EQ(kStream.FindSharedTexture("other.tga", nullptr), spTexture.Get());
+    NiSharedTextureTable::SetSearchAllFunction(nullptr);
+}

@@ -1,0 +1,154 @@
+#include "tests/platform/gfx/GfxBackendFixture.h"
+
+#include "platform/gfx/GfxFormat.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstring>
+
+using namespace gfx;
+using gfxtest::BackendTest;
+
+class GfxDirect3D : public BackendTest {};
+GFX_BOTH_BACKENDS(GfxDirect3D);
+
+TEST_P(GfxDirect3D, WrongSdkVersionGivesNoObject) {
+    EXPECT_EQ(Direct3DCreate9(31, GetParam()), nullptr);
+}
+
+TEST_P(GfxDirect3D, AdapterDescriptionIsTheSdlDisplayName) {
+    ASSERT_GE(d3d->GetAdapterCount(), 1u);
+    D3DADAPTER_IDENTIFIER9 id;
+    ASSERT_EQ(d3d->GetAdapterIdentifier(0, 0, &id), D3D_OK);
+    EXPECT_STREQ(id.Description, SDL_GetDisplayName(0));
+    EXPECT_EQ(d3d->GetAdapterIdentifier(d3d->GetAdapterCount(), 0, &id), D3DERR_INVALIDCALL);
+}
+
+TEST_P(GfxDirect3D, ModesAndDesktopMode) {
+    D3DDISPLAYMODE desktop;
+    ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+    EXPECT_GT(desktop.Width, 0u);
+    EXPECT_EQ(desktop.Format, D3DFMT_X8R8G8B8);
+    const std::uint32_t n = d3d->GetAdapterModeCount(0, D3DFMT_X8R8G8B8);
+    ASSERT_GE(n, 1u);
+    bool desktopListed = false;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        D3DDISPLAYMODE m;
+        ASSERT_EQ(d3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, i, &m), D3D_OK);
+        EXPECT_EQ(m.Format, D3DFMT_X8R8G8B8);
+        desktopListed |= m.Width == desktop.Width && m.Height == desktop.Height;
+    }
+    EXPECT_TRUE(desktopListed);
+    D3DDISPLAYMODE m;
+    EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, n, &m), D3DERR_INVALIDCALL);
+}
+
+TEST_P(GfxDirect3D, HalOnly) {
+    D3DCAPS9 caps;
+    EXPECT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_REF, &caps), D3DERR_NOTAVAILABLE);
+    ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+    EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_HAL);
+    EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, 1), D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, 1), D3D_OK);
+    EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, 0), D3D_OK);
+    EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, 0), D3DERR_NOTAVAILABLE);
+    D3DPRESENT_PARAMETERS p = gfxtest::Windowed(16, 16);
+    IDirect3DDevice9* dev = nullptr;
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &dev),
+              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(dev, nullptr);
+}
+
+TEST_P(GfxDirect3D, FormatChecks) {
+    const D3DFORMAT display = D3DFMT_X8R8G8B8;
+    for (D3DFORMAT f : {D3DFMT_X1R5G5B5, D3DFMT_R5G6B5, D3DFMT_X8R8G8B8, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,
+                        D3DFMT_A8R8G8B8, D3DFMT_DXT1, D3DFMT_DXT3, D3DFMT_DXT5}) {
+        SCOPED_TRACE(f);
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, 0, D3DRTYPE_TEXTURE, f), D3D_OK);
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, f),
+                  IsCompressedFormat(f) ? D3DERR_NOTAVAILABLE : D3D_OK);
+    }
+    for (D3DFORMAT f : {D3DFMT_V8U8, D3DFMT_L6V5U5, D3DFMT_X8L8V8U8, D3DFMT_P8, D3DFMT_L8, D3DFMT_A16B16G16R16F}) {
+        SCOPED_TRACE(f);
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, 0, D3DRTYPE_TEXTURE, f), D3DERR_NOTAVAILABLE);
+    }
+    for (D3DFORMAT f : {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8}) {
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, f), D3D_OK);
+        EXPECT_EQ(d3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, display, D3DFMT_R5G6B5, f), D3D_OK);
+    }
+    for (D3DFORMAT f : {D3DFMT_D16_LOCKABLE, D3DFMT_D32, D3DFMT_D15S1, D3DFMT_D24X4S4, D3DFMT_D32F_LOCKABLE, D3DFMT_D24FS8})
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, f),
+                  D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_REF, display, 0, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8),
+              D3DERR_NOTAVAILABLE);
+}
+
+TEST_P(GfxDirect3D, MultisamplingOnlyNone) {
+    std::uint32_t levels = 0;
+    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_NONE, &levels), D3D_OK);
+    EXPECT_EQ(levels, 1u);
+    for (std::uint32_t t = 1; t <= 16; ++t)
+        EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, t, &levels), D3DERR_NOTAVAILABLE);
+}
+
+TEST_P(GfxDirect3D, CreateDeviceValidatesItsArguments) {
+    IDirect3DDevice9* dev = nullptr;
+    D3DPRESENT_PARAMETERS p = gfxtest::Windowed(16, 16);
+    EXPECT_EQ(d3d->CreateDevice(d3d->GetAdapterCount(), D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &p, &dev), D3DERR_INVALIDCALL);
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_PUREDEVICE | D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                &p, &dev),
+              D3DERR_INVALIDCALL);
+    p.MultiSampleType = 2;
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
+              D3DERR_INVALIDCALL);
+    p = gfxtest::Windowed(16, 16);
+    p.BackBufferCount = 5; // too many: the count comes back changed, as the renderer retries with it
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(p.BackBufferCount, 3u);
+    EXPECT_EQ(dev, nullptr);
+    // A pure hardware device, as the renderer's first kind asks.
+    p = gfxtest::Windowed(16, 16);
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_PUREDEVICE | D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                &p, &dev),
+              D3D_OK);
+    EXPECT_STREQ(dev->BackendName(), GetParam() == BackendKind::Gl ? "gl" : "null");
+    D3DDEVICE_CREATION_PARAMETERS cp;
+    ASSERT_EQ(dev->GetCreationParameters(&cp), D3D_OK);
+    EXPECT_EQ(cp.BehaviorFlags, D3DCREATE_PUREDEVICE | D3DCREATE_HARDWARE_VERTEXPROCESSING);
+    EXPECT_EQ(dev->Release(), 0u);
+}
+
+TEST_P(GfxDirect3D, InjectedCreationFailure) {
+    d3d->FailNextCreateDevice(D3DERR_NOTAVAILABLE);
+    IDirect3DDevice9* dev = nullptr;
+    D3DPRESENT_PARAMETERS p = gfxtest::Windowed(16, 16);
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
+              D3DERR_NOTAVAILABLE);
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev), D3D_OK);
+    EXPECT_EQ(dev->Release(), 0u);
+}
+
+TEST_P(GfxDirect3D, FullScreenInTheDesktopMode) {
+    D3DDISPLAYMODE desktop;
+    ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+    SDL_Window* window = SDL_CreateWindow("gfx test", 0, 0, 64, 64,
+                                          GetParam() == BackendKind::Gl ? SDL_WINDOW_OPENGL : 0);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    D3DPRESENT_PARAMETERS p = gfxtest::Windowed(desktop.Width, desktop.Height);
+    p.Windowed = 0;
+    p.PresentationInterval = D3DPRESENT_INTERVAL_ONE;
+    IDirect3DDevice9* dev = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev), D3D_OK);
+    EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030u, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(dev->Release(), 0u);
+    // A mode the adapter does not list is refused.
+    p = gfxtest::Windowed(desktop.Width + 1, desktop.Height);
+    p.Windowed = 0;
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
+              D3DERR_INVALIDCALL);
+    SDL_DestroyWindow(window);
+}

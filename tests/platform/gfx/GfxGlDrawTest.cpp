@@ -1,0 +1,310 @@
+#include "tests/platform/gfx/GfxBackendFixture.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+using namespace gfx;
+using gfxtest::Ref;
+
+namespace {
+
+struct RhwVertex {
+    float x, y, z, rhw;
+    std::uint32_t color;
+};
+struct XyzVertex {
+    float x, y, z;
+    std::uint32_t color;
+};
+constexpr std::uint32_t kRhwFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+constexpr std::uint32_t kXyzFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+constexpr std::uint32_t kBlack = 0xFF000000u, kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu;
+
+// The gl back end's read-back tests; they run on offscreen (EGL) unless the caller chose a driver.
+class GfxGlDraw : public gfxtest::BackendTest {
+protected:
+    void SetUp() override {
+        BackendTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        Create(gfxtest::Windowed(16, 16));
+        device->SetRenderState(D3DRS_LIGHTING, 0);
+        ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0), D3D_OK);
+    }
+
+    // The back buffer as 0xAARRGGBB words, rows top-down.
+    std::vector<std::uint32_t> ReadBack() {
+        std::vector<std::uint32_t> out;
+        Ref<IDirect3DSurface9> back;
+        EXPECT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+        D3DLOCKED_RECT lr;
+        if (back->LockRect(&lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return out;
+        for (std::uint32_t y = 0; y < back->Height(); ++y)
+            for (std::uint32_t x = 0; x < back->Width(); ++x)
+                out.push_back(reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(lr.pBits) +
+                                                                     y * lr.Pitch)[x] | 0xFF000000u);
+        back->UnlockRect();
+        return out;
+    }
+    std::uint32_t At(const std::vector<std::uint32_t>& px, int x, int y) const { return px[std::size_t(y) * 16 + x]; }
+
+    void Quad(float x0, float y0, float x1, float y1, float z, std::uint32_t color) {
+        // Clockwise on screen: drawn under the default CULLMODE (CCW).
+        const RhwVertex v[6] = {{x0, y0, z, 1, color}, {x1, y0, z, 1, color}, {x0, y1, z, 1, color},
+                                {x1, y0, z, 1, color}, {x1, y1, z, 1, color}, {x0, y1, z, 1, color}};
+        device->SetFVF(kRhwFvf);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(RhwVertex)), D3D_OK);
+    }
+
+    // Which pixels of the 16x16 target hold a colour.
+    std::vector<bool> Covered(const std::vector<std::uint32_t>& px, std::uint32_t color) const {
+        std::vector<bool> out;
+        for (std::uint32_t p : px) out.push_back(p == color);
+        return out;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(, GfxGlDraw, ::testing::Values(gfx::BackendKind::Gl), gfxtest::BackendParamName);
+
+TEST_P(GfxGlDraw, RectangleClear) {
+    const D3DRECT rects[2] = {{2, 1, 5, 3}, {10, 10, 20, 20}};
+    ASSERT_EQ(device->Clear(2, rects, D3DCLEAR_TARGET, kRed, 1.0f, 0), D3D_OK);
+    const auto px = ReadBack();
+    ASSERT_EQ(px.size(), 256u);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const bool inside = (x >= 2 && x < 5 && y >= 1 && y < 3) || (x >= 10 && y >= 10);
+            EXPECT_EQ(At(px, x, y), inside ? kRed : kBlack) << x << "," << y;
+        }
+}
+
+TEST_P(GfxGlDraw, ClearStaysInsideTheViewport) {
+    D3DVIEWPORT9 vp{4, 4, 4, 4, 0.0f, 1.0f};
+    device->SetViewport(&vp);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kGreen, 1.0f, 0), D3D_OK);
+    const auto px = ReadBack();
+    EXPECT_EQ(At(px, 4, 4), kGreen);
+    EXPECT_EQ(At(px, 7, 7), kGreen);
+    EXPECT_EQ(At(px, 3, 4), kBlack);
+    EXPECT_EQ(At(px, 8, 7), kBlack);
+}
+
+TEST_P(GfxGlDraw, PretransformedQuadsCoverExactlyTheirPixels) {
+    for (const float o : {-0.5f, 0.0f}) {
+        SCOPED_TRACE(o);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+        device->BeginScene();
+        Quad(o, o, 4.0f + o, 4.0f + o, 0.5f, kRed);
+        device->EndScene();
+        const auto px = ReadBack();
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 6; ++x) EXPECT_EQ(At(px, x, y), (x < 4 && y < 4) ? kRed : kBlack) << x << "," << y;
+    }
+}
+
+TEST_P(GfxGlDraw, CounterClockwiseCulledByDefaultDrawnWithCullNone) {
+    const RhwVertex ccw[3] = {{0, 0, 0.5f, 1, kGreen}, {0, 8, 0.5f, 1, kGreen}, {8, 0, 0.5f, 1, kGreen}};
+    device->SetFVF(kRhwFvf);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof(RhwVertex)), D3D_OK);
+    EXPECT_EQ(At(ReadBack(), 1, 1), kBlack);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof(RhwVertex)), D3D_OK);
+    EXPECT_EQ(At(ReadBack(), 1, 1), kGreen);
+    // CULLMODE CW drops the clockwise ones.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+    Quad(0, 0, 8, 8, 0.5f, kRed);
+    EXPECT_EQ(At(ReadBack(), 1, 1), kBlack);
+}
+
+TEST_P(GfxGlDraw, NearerTriangleWinsUnderLessEqual) {
+    Quad(0, 0, 8, 8, 0.3f, kGreen);
+    Quad(0, 0, 8, 8, 0.7f, kRed); // behind: rejected
+    auto px = ReadBack();
+    EXPECT_EQ(At(px, 2, 2), kGreen);
+    Quad(0, 0, 8, 8, 0.3f, kBlue); // equal depth passes LESSEQUAL
+    px = ReadBack();
+    EXPECT_EQ(At(px, 2, 2), kBlue);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    Quad(0, 0, 8, 8, 0.3f, kRed);
+    EXPECT_EQ(At(ReadBack(), 2, 2), kBlue);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    Quad(0, 0, 8, 8, 0.9f, kRed);
+    EXPECT_EQ(At(ReadBack(), 2, 2), kRed);
+}
+
+TEST_P(GfxGlDraw, ZWriteDisabledLeavesDepth) {
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+    Quad(0, 0, 8, 8, 0.2f, kGreen);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
+    Quad(0, 0, 8, 8, 0.5f, kRed);
+    EXPECT_EQ(At(ReadBack(), 2, 2), kRed);
+}
+
+// Row vectors: clip = v x world x view x projection; screen x = X + (1 + x/w) W/2, y = Y + (1 - y/w) H/2.
+TEST_P(GfxGlDraw, TransformedVerticesLandWhereRowVectorMathsSays) {
+    D3DMATRIX world{}, view{}, proj{};
+    world.m[0][0] = world.m[1][1] = world.m[2][2] = world.m[3][3] = 1.0f;
+    world.m[3][0] = 0.5f; // translate x by 0.5
+    world.m[3][2] = 1.0f; // and z by 1
+    // View: 90 degrees about z, (1, 0, 0) -> (0, 1, 0).
+    view.m[0][1] = 1.0f;
+    view.m[1][0] = -1.0f;
+    view.m[2][2] = view.m[3][3] = 1.0f;
+    // Projection: w = z, z' = 0.5 z.
+    proj.m[0][0] = proj.m[1][1] = 1.0f;
+    proj.m[2][2] = 0.5f;
+    proj.m[2][3] = 1.0f;
+    device->SetTransform(D3DTS_WORLD, &world);
+    device->SetTransform(D3DTS_VIEW, &view);
+    device->SetTransform(D3DTS_PROJECTION, &proj);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const XyzVertex tri[3] = {{0.1f, 0.1f, 1.0f, kGreen}, {0.4f, 0.1f, 1.0f, kGreen}, {0.1f, 0.4f, 1.0f, kGreen}};
+    device->SetFVF(kXyzFvf);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(XyzVertex)), D3D_OK);
+
+    // The same maths on the CPU.
+    float minX = 1e9f, minY = 1e9f, maxX = -1e9f, maxY = -1e9f, cx = 0, cy = 0;
+    for (const XyzVertex& v : tri) {
+        const float p[4] = {v.x, v.y, v.z, 1.0f};
+        float a[4] = {}, b[4] = {}, c[4] = {};
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k) a[j] += p[k] * world.m[k][j];
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k) b[j] += a[k] * view.m[k][j];
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k) c[j] += b[k] * proj.m[k][j];
+        const float sx = (1.0f + c[0] / c[3]) * 8.0f, sy = (1.0f - c[1] / c[3]) * 8.0f;
+        minX = std::min(minX, sx), maxX = std::max(maxX, sx), minY = std::min(minY, sy), maxY = std::max(maxY, sy);
+        cx += sx / 3.0f;
+        cy += sy / 3.0f;
+    }
+    const auto px = ReadBack();
+    EXPECT_EQ(At(px, int(std::lround(cx)), int(std::lround(cy))), kGreen) << cx << "," << cy;
+    int covered = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            if (At(px, x, y) != kGreen) continue;
+            ++covered;
+            EXPECT_GE(x, std::floor(minX) - 0) << x << "," << y;
+            EXPECT_LE(x, std::ceil(maxX)) << x << "," << y;
+            EXPECT_GE(y, std::floor(minY)) << x << "," << y;
+            EXPECT_LE(y, std::ceil(maxY)) << x << "," << y;
+        }
+    EXPECT_GT(covered, 0);
+}
+
+TEST_P(GfxGlDraw, ViewportMinMaxZScaleDepth) {
+    // Depth 0.5 in a viewport of z 0..0.2 lands at 0.1: nearer than a quad at 0.15.
+    Quad(0, 0, 8, 8, 0.15f, kRed);
+    D3DVIEWPORT9 vp{0, 0, 16, 16, 0.0f, 0.2f};
+    device->SetViewport(&vp);
+    D3DMATRIX id{};
+    id.m[0][0] = id.m[1][1] = id.m[2][2] = id.m[3][3] = 1.0f;
+    device->SetTransform(D3DTS_PROJECTION, &id);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const XyzVertex tri[3] = {{-1, 1, 0.5f, kGreen}, {1, 1, 0.5f, kGreen}, {-1, -1, 0.5f, kGreen}};
+    device->SetFVF(kXyzFvf);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(XyzVertex)), D3D_OK);
+    EXPECT_EQ(At(ReadBack(), 1, 1), kGreen);
+}
+
+TEST_P(GfxGlDraw, LightingWithoutLightsGivesEmissivePlusAmbient) {
+    device->SetRenderState(D3DRS_LIGHTING, 1);
+    device->SetRenderState(D3DRS_AMBIENT, 0xFF0000FFu);
+    D3DMATERIAL9 m;
+    m.Emissive = D3DCOLORVALUE{0.25f, 0.0f, 0.0f, 1.0f};
+    m.Ambient = D3DCOLORVALUE{0.0f, 1.0f, 0.5f, 1.0f};
+    m.Diffuse = D3DCOLORVALUE{0.0f, 0.0f, 0.0f, 1.0f};
+    device->SetMaterial(&m);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const XyzVertex tri[3] = {{-1, 1, 0.5f, kGreen}, {1, 1, 0.5f, kGreen}, {-1, -1, 0.5f, kGreen}};
+    device->SetFVF(kXyzFvf);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(XyzVertex)), D3D_OK);
+    const std::uint32_t p = At(ReadBack(), 1, 1);
+    EXPECT_NEAR(double((p >> 16) & 0xFF), 64.0, 1.0); // emissive red
+    EXPECT_EQ((p >> 8) & 0xFF, 0u);                    // ambient green x global 0
+    EXPECT_NEAR(double(p & 0xFF), 128.0, 1.0);         // ambient 0.5 x global blue 1
+    // The ambient source can be the vertex colour.
+    device->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+    device->SetRenderState(D3DRS_AMBIENT, 0xFF00FF00u);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(XyzVertex)), D3D_OK);
+    EXPECT_EQ(At(ReadBack(), 1, 1) & 0x00FFFFu, 0x00FF00u);
+}
+
+TEST_P(GfxGlDraw, FlatShadingTakesTheFirstVertex) {
+    const RhwVertex tri[3] = {{0, 0, 0.5f, 1, kRed}, {16, 0, 0.5f, 1, kGreen}, {0, 16, 0.5f, 1, kBlue}};
+    device->SetFVF(kRhwFvf);
+    device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(RhwVertex)), D3D_OK);
+    auto px = ReadBack();
+    EXPECT_EQ(At(px, 6, 6), kRed);
+    EXPECT_EQ(At(px, 1, 12), kRed);
+    device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(RhwVertex)), D3D_OK);
+    px = ReadBack();
+    EXPECT_NE(At(px, 1, 12), kRed); // mostly blue there
+    EXPECT_GT(At(px, 1, 12) & 0xFF, 0x80u);
+}
+
+TEST_P(GfxGlDraw, IndexedListWithBaseVertexFromManagedBuffers) {
+    Ref<IDirect3DVertexBuffer9> vb;
+    ASSERT_EQ(device->CreateVertexBuffer(6 * sizeof(RhwVertex), D3DUSAGE_WRITEONLY, kRhwFvf, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+    Ref<IDirect3DIndexBuffer9> ib;
+    ASSERT_EQ(device->CreateIndexBuffer(6, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
+    const RhwVertex verts[6] = {{0, 0, 0.5f, 1, kRed},   {8, 0, 0.5f, 1, kRed},   {0, 8, 0.5f, 1, kRed},
+                                {8, 8, 0.5f, 1, kGreen}, {16, 8, 0.5f, 1, kGreen}, {8, 16, 0.5f, 1, kGreen}};
+    void* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, verts, sizeof verts);
+    vb->Unlock();
+    const std::uint16_t idx[3] = {0, 1, 2};
+    ASSERT_EQ(ib->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, idx, sizeof idx);
+    ib->Unlock();
+    device->SetFVF(kRhwFvf);
+    device->SetStreamSource(0, vb.get(), 0, sizeof(RhwVertex));
+    device->SetIndices(ib.get());
+    ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 3, 0, 3, 0, 1), D3D_OK);
+    auto px = ReadBack();
+    EXPECT_EQ(At(px, 9, 9), kGreen);
+    EXPECT_EQ(At(px, 1, 1), kBlack);
+    // A later lock reaches the drawing: the first triangle turns blue.
+    ASSERT_EQ(vb->Lock(0, 3 * sizeof(RhwVertex), &p, 0), D3D_OK);
+    for (int i = 0; i < 3; ++i) static_cast<RhwVertex*>(p)[i].color = kBlue;
+    vb->Unlock();
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    EXPECT_EQ(At(ReadBack(), 1, 1), kBlue);
+}
+
+TEST_P(GfxGlDraw, DefaultStageWithoutTextureYieldsTheVertexColour) {
+    // Alpha blending shows the vertex alpha survived stage 0's SELECTARG1(TEXTURE).
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    Quad(0, 0, 8, 8, 0.5f, 0x80FF0000u);
+    const std::uint32_t p = At(ReadBack(), 2, 2);
+    EXPECT_NEAR(double((p >> 16) & 0xFF), 128.0, 2.0);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    Quad(0, 0, 8, 8, 0.5f, 0x80FF0000u);
+    EXPECT_EQ(At(ReadBack(), 2, 2), kRed);
+}
+
+TEST_P(GfxGlDraw, SixteenBitTargetDrawsInItsLayout) {
+    device->Release();
+    device = nullptr;
+    Create(gfxtest::Windowed(8, 8, D3DFMT_R5G6B5));
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
+    Quad(0, 0, 4, 4, 0.5f, kGreen);
+    Ref<IDirect3DSurface9> back;
+    device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const auto* row = static_cast<const std::uint16_t*>(lr.pBits);
+    EXPECT_EQ(row[0], 0x07E0);
+    EXPECT_EQ(row[5], 0x0000);
+    back->UnlockRect();
+}
+
+} // namespace
