@@ -23,7 +23,7 @@ public:
     ~COrvaneBlock() override;
 
     void Destroy() override;
-    void Reset() override;
+    virtual void Reset();
 
     virtual int OnOccupantSet();
     virtual int OnOccupantCleared();

@@ -141,9 +141,13 @@ int COrvaneBlockGrid::OccupyArea(std::int32_t iCell, COrvaneBase* pkObject, std:
 {
     for (std::int64_t i = 0; i < iRows; ++i)
     {
+        if (iCell + static_cast<std::int64_t>(m_iColumns) * i >= m_iCellCount)
+            break;
         for (std::int64_t j = 0; j < iCols; ++j)
         {
             std::int64_t iAt = iCell + static_cast<std::int64_t>(m_iColumns) * i + j;
+            if (iAt >= m_iCellCount)
+                break;
             // Cells off the grid are skipped rather than written through.
             if (!InRange(iAt))
                 continue;

@@ -41,7 +41,7 @@ public:
     ~COrvaneBlockGrid() override;
 
     void Destroy() override;
-    void Reset() override;
+    virtual void Reset();
 
     // A held marker picked at random; null when none is held.
     [[nodiscard]] virtual COrvaneGridMarker* RandomMarker();

@@ -6,6 +6,7 @@
 #include <vector>
 
 class COrvaneFile;
+class COrvaneTagTree;
 
 // One node of a tag document. The name is the whole opening line, angle
 // brackets included ("<Game_Data>").

@@ -5,6 +5,8 @@
 #include "engine/core/NiViewerStrings.h"
 
 #include <climits>
+#include <unordered_set>
+#include <vector>
 
 NiImplementTypeInfo(NiBlendInterpolator, NiInterpolator)
 
@@ -713,6 +715,37 @@ void NiBlendInterpolator::AppendViewerStrings(NiViewerStringArray& kStrings)
     kStrings.AddTail(NiViewerBool("m_bOnlyUseHighestWeight", GetOnlyUseHighestWeight()));
     kStrings.AddTail(NiViewerUChar("m_ucInterpCount", m_ucInterpCount));
     kStrings.AddTail(NiViewerUChar("m_ucSingleIdx", m_ucSingleIdx));
+}
+
+void NiBlendInterpolator::PostLink(NiObjectStream& kStream)
+{
+    NiInterpolator::PostLink(kStream);
+    std::unordered_set<const NiBlendInterpolator*> kSeen;
+    std::vector<const NiBlendInterpolator*> kOpen{this};
+    bool bCycle = false;
+    while (!kOpen.empty() && !bCycle)
+    {
+        const NiBlendInterpolator* pkBlend = kOpen.back();
+        kOpen.pop_back();
+        for (std::uint8_t i = 0; i < pkBlend->m_ucArraySize && !bCycle; ++i)
+        {
+            auto* pkItem = NiDynamicCast<NiBlendInterpolator>(pkBlend->m_pkInterpArray[i].m_spInterpolator.Get());
+            if (pkItem == nullptr)
+                continue;
+            if (pkItem == this)
+                bCycle = true;
+            else if (kSeen.insert(pkItem).second)
+                kOpen.push_back(pkItem);
+        }
+    }
+    if (!bCycle)
+        return;
+    // Letting go of the items also breaks the reference cycle, so the
+    // refused objects are freed.
+    for (std::uint8_t i = 0; i < m_ucArraySize; ++i)
+        m_pkInterpArray[i].ClearValues();
+    RecountItems();
+    kStream.SetCorrupt();
 }
 
 // ---- Cloning ----

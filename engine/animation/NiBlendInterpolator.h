@@ -99,6 +99,9 @@ public:
     bool IsEqual(NiObject* pkOther) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
     void FinishClone(NiCloneContext& kCloning) override;
+    // A file whose blends lead back to themselves would recurse without end
+    // on the first update: such a load is refused.
+    void PostLink(NiObjectStream& kStream) override;
 
 protected:
     static constexpr std::uint8_t DEFAULT_ARRAY_GROW_BY = 2;

@@ -44,7 +44,10 @@ bool NiBoolTimelineInterpolator::UpdateBool(float fTime, NiObjectNET*, std::uint
     std::uint8_t b = NiBoolKey::EvaluateAt(fTime, pkKeys, m_spBoolData->GetKeyType(), uiCount, m_uiLastIdx, ucStride)
                          ? 1
                          : 0;
-    const std::uint32_t uiNew = m_uiLastIdx;
+    // Past the last key every key has been passed, though the search stops
+    // its index one short of the end.
+    const float fLastKeyTime = NiAnimKey::At(pkKeys, uiCount - 1, ucStride)->m_fTime;
+    const std::uint32_t uiNew = fTime > fLastKeyTime ? uiCount - 1 : m_uiLastIdx;
     std::uint8_t bResult = b;
 
     if (b == m_bPreviousValue)

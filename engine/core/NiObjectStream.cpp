@@ -10,6 +10,7 @@
 #include "engine/core/NiRecursiveLock.h"
 #include "engine/core/NiSharedTextureTable.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -31,30 +32,27 @@ constexpr const char* CORRUPT_TEXT = "Corrupt scene file.";
 constexpr std::uint32_t SLURP_CHUNK = 65536;
 } // namespace
 
-// The input as records see it: it knows how many bytes the source still
-// holds, refuses any read beyond them and remembers the first short read, so
-// no count from the file can make a reader wait on or allocate for bytes
-// that are not there.
+// The input as records see it: the file's bytes in memory. It knows how
+// many are left, refuses any read beyond them and remembers the first short
+// read, so no count from the file can make a reader wait on or allocate for
+// bytes that are not there.
 class NiObjectStream::Reader : public NiByteStream
 {
 public:
-    Reader(NiByteStream& kSource, std::uint64_t uiLeft) : m_kSource(kSource), m_uiLeft(uiLeft) {}
+    Reader(const std::uint8_t* pucBytes, std::uint64_t uiLeft) : m_pucNext(pucBytes), m_uiLeft(uiLeft) {}
 
-    [[nodiscard]] bool IsGood() const override { return !m_bFailed && m_kSource.IsGood(); }
+    [[nodiscard]] bool IsGood() const override { return !m_bFailed; }
     std::uint32_t Read(void* pvBuffer, std::uint32_t uiBytes) override
     {
-        if (m_bFailed)
-            return 0;
-        if (uiBytes > m_uiLeft)
+        if (m_bFailed || uiBytes > m_uiLeft)
         {
             m_bFailed = true;
             return 0;
         }
-        std::uint32_t uiRead = m_kSource.Read(pvBuffer, uiBytes);
-        m_uiLeft -= uiRead;
-        if (uiRead != uiBytes)
-            m_bFailed = true;
-        return uiRead;
+        std::memcpy(pvBuffer, m_pucNext, uiBytes);
+        m_pucNext += uiBytes;
+        m_uiLeft -= uiBytes;
+        return uiBytes;
     }
     std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
 
@@ -62,7 +60,7 @@ public:
     [[nodiscard]] bool Failed() const { return m_bFailed; }
 
 private:
-    NiByteStream& m_kSource;
+    const std::uint8_t* m_pucNext;
     std::uint64_t m_uiLeft;
     bool m_bFailed = false;
 };
@@ -111,39 +109,42 @@ bool NiObjectStream::LoadByteStream(NiByteStream* pkIstr)
     if (pkIstr == nullptr || !pkIstr->IsGood())
         return false;
 
-    // The reader must know the bytes left. Our own streams tell; any other
-    // stream is read whole into memory first.
+    // Records are read from memory: a memory stream's own bytes, else the
+    // rest of the input read in one go (a file's size is known up front).
     std::vector<std::uint8_t> kCopy;
-    std::unique_ptr<NiMemoryStream> spCopyView;
-    NiByteStream* pkSource = pkIstr;
+    const std::uint8_t* pucBytes = nullptr;
     std::uint64_t uiLeft = 0;
-    if (auto* pkMemory = dynamic_cast<NiMemoryStream*>(pkIstr))
+    if (auto* pkMemory = dynamic_cast<NiMemoryStream*>(pkIstr); pkMemory != nullptr && pkMemory->GetBuffer())
     {
+        pucBytes = pkMemory->GetBuffer() + pkMemory->GetPosition();
         uiLeft = pkMemory->GetBytesLeft();
-    }
-    else if (auto* pkFile = dynamic_cast<NiBufferedFile*>(pkIstr))
-    {
-        std::uint64_t uiSize = pkFile->GetSize();
-        std::uint64_t uiPos = pkFile->GetPosition();
-        uiLeft = uiSize > uiPos ? uiSize - uiPos : 0;
     }
     else
     {
+        std::uint64_t uiExpected = 0;
+        if (auto* pkFile = dynamic_cast<NiBufferedFile*>(pkIstr))
+        {
+            std::uint64_t uiSize = pkFile->GetSize();
+            std::uint64_t uiPos = pkFile->GetPosition();
+            uiExpected = uiSize > uiPos ? uiSize - uiPos : 0;
+        }
+        std::uint64_t uiChunk = uiExpected > 0 ? uiExpected + 1 : SLURP_CHUNK;
         for (;;)
         {
             std::size_t uiOld = kCopy.size();
-            kCopy.resize(uiOld + SLURP_CHUNK);
-            std::uint32_t uiRead = pkIstr->Read(kCopy.data() + uiOld, SLURP_CHUNK);
+            std::uint32_t uiAsk = static_cast<std::uint32_t>(std::min<std::uint64_t>(uiChunk, 0x40000000u));
+            kCopy.resize(uiOld + uiAsk);
+            std::uint32_t uiRead = pkIstr->Read(kCopy.data() + uiOld, uiAsk);
             kCopy.resize(uiOld + uiRead);
-            if (uiRead < SLURP_CHUNK || kCopy.size() > 0xFFFFFFFFu - SLURP_CHUNK)
+            if (uiRead < uiAsk || kCopy.size() > 0xFFFFFFFFu - SLURP_CHUNK)
                 break;
+            uiChunk = SLURP_CHUNK;
         }
-        spCopyView = std::make_unique<NiMemoryStream>(kCopy.data(), static_cast<std::uint32_t>(kCopy.size()));
-        pkSource = spCopyView.get();
+        pucBytes = kCopy.data();
         uiLeft = kCopy.size();
     }
 
-    m_spReader = std::make_unique<Reader>(*pkSource, uiLeft);
+    m_spReader = std::make_unique<Reader>(pucBytes, uiLeft);
     bool bResult = ReadObjects();
     m_spReader.reset();
     return bResult;
@@ -276,22 +277,27 @@ bool NiObjectStream::ReadHeader()
 bool NiObjectStream::ReadClassName(std::string& kName)
 {
     std::uint32_t uiLength = 0;
-    if (!ReadLE(uiLength) || uiLength > GetBytesLeft())
+    if (!ReadLE(uiLength))
     {
         SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+        return false;
+    }
+    // No class has a longer name; taking the file as well-formed would let
+    // a name run into the records. What the file holds of it names it in
+    // the error.
+    if (uiLength > MAX_CLASS_NAME)
+    {
+        std::uint32_t uiShown = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(GetBytesLeft(), MAX_CLASS_NAME));
+        kName.assign(uiShown, '\0');
+        (void)ReadBytes(kName.data(), uiShown);
+        SetError(ERROR_NO_CREATE_FUNCTION, kName + ": cannot find create function.");
         return false;
     }
     kName.assign(uiLength, '\0');
     if (!ReadBytes(kName.data(), uiLength))
     {
         SetError(ERROR_CORRUPT, CORRUPT_TEXT);
-        return false;
-    }
-    // No class has a longer name; taking the file as well-formed would let
-    // a name run into the records.
-    if (uiLength > MAX_CLASS_NAME)
-    {
-        SetError(ERROR_NO_CREATE_FUNCTION, kName + ": cannot find create function.");
         return false;
     }
     return true;
@@ -451,7 +457,8 @@ bool NiObjectStream::ReadObjects()
         {
             m_pcCurrentClass = m_kClassNames[m_kClassIndices[m_uiLoadPos]].c_str();
             NiObjectPtr spObject = m_kObjects[m_uiLoadPos];
-            spObject->ReadFromStream(*this);
+            if (spObject != nullptr)
+                spObject->ReadFromStream(*this);
         }
         m_spReplaced.Clear();
         if (IsCorrupt())
@@ -469,7 +476,8 @@ bool NiObjectStream::ReadObjects()
             EndLoad(false);
             return false;
         }
-        m_kObjects[m_uiLinkPos]->ResolveLinks(*this);
+        if (m_kObjects[m_uiLinkPos] != nullptr)
+            m_kObjects[m_uiLinkPos]->ResolveLinks(*this);
         if (IsCorrupt())
             return FailCorrupt();
     }
@@ -480,7 +488,8 @@ bool NiObjectStream::ReadObjects()
             EndLoad(false);
             return false;
         }
-        m_kObjects[m_uiPostLinkPos]->PostLink(*this);
+        if (m_kObjects[m_uiPostLinkPos] != nullptr)
+            m_kObjects[m_uiPostLinkPos]->PostLink(*this);
         if (IsCorrupt())
             return FailCorrupt();
     }
@@ -506,7 +515,10 @@ bool NiObjectStream::ReadObjects()
     if (m_uiFileVersion < NiStreamVersion(4, 1, 0, 12) && s_pfnOldFlagFix != nullptr)
     {
         for (const NiObjectPtr& spObject : m_kObjects)
-            s_pfnOldFlagFix(*this, spObject);
+        {
+            if (spObject != nullptr)
+                s_pfnOldFlagFix(*this, spObject);
+        }
     }
 
     EndLoad(true);

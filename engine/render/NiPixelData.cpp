@@ -135,7 +135,7 @@ std::uint32_t NiPixelData::ComputeMipLevelCount(std::uint32_t uiWidth, std::uint
         return 0;
     if (!std::has_single_bit(uiWidth) || !std::has_single_bit(uiHeight))
         return 1;
-    return 1 + static_cast<std::uint32_t>(std::bit_width(std::max(uiWidth, uiHeight))) - 1;
+    return static_cast<std::uint32_t>(std::bit_width(std::max(uiWidth, uiHeight)));
 }
 
 std::uint64_t NiPixelData::ComputeLevelSize(const NiPixelFormat& kFormat, std::uint32_t uiWidth,
@@ -205,13 +205,20 @@ bool NiPixelData::LoadRecord(NiObjectStream& kStream)
     NiPixelFormat kFormat;
     if (!kFormat.LoadBinary(kStream))
         return false;
-    // Queued whatever follows, so the link pass stays in step.
+    // Queued for the link pass, where ResolveLinks takes it back.
     (void)kStream.ReadLinkID();
     std::uint32_t uiLevels = 0;
     std::uint32_t uiStride = 0;
     if (!NiReadLE(*pkIn, uiLevels) || !NiReadLE(*pkIn, uiStride))
         return false;
     if (uiLevels == 0 || uiLevels > MAX_STREAM_LEVELS)
+        return false;
+    // Readers and converters trust an image's layout words to agree with
+    // each other and with its stride; a record where they do not is damaged.
+    const std::uint32_t uiDescriptor = kFormat.GetDescriptor();
+    if ((uiDescriptor & 0x1F) != kFormat.GetKind() ||
+        ((uiDescriptor >> 5) & 7) != NiPixelFormat::SizeCode(kFormat.GetBitsPerPixel()) ||
+        uiStride != ComputePixelStride(kFormat))
         return false;
     std::uint32_t auiWidth[MAX_STREAM_LEVELS];
     std::uint32_t auiHeight[MAX_STREAM_LEVELS];

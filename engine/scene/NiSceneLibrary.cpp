@@ -1,4 +1,5 @@
 #include "engine/scene/NiSceneLibrary.h"
+#include "engine/scene/NiSceneGraphLibrary.h"
 
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
@@ -65,4 +66,5 @@ void SceneShutdown()
 void NiSceneLibraryRegister()
 {
     NiMainLibrary::AddModuleHook(NI_INIT_CREATE_FUNCTIONS, SceneInit, NI_SHUTDOWN_CREATE_FUNCTIONS, SceneShutdown);
+    NiSceneGraphRegister();
 }

@@ -1,18 +1,26 @@
-// The program's entry. Until the application framework exists it starts the
-// engine libraries, reports the scene-file version it writes and shuts them
-// down again.
-#include "engine/core/NiLibraryRegistry.h"
+// The program's entry: make the game factory, then start, run and destroy
+// the application. Every failure ends the program with exit code 0 once the
+// user has been told.
 #include "engine/core/NiMainLibrary.h"
-#include "engine/core/NiObjectStream.h"
+#include "framework/COrvaneApplication.h"
+#include "game/shell/CGame.h"
+#include "platform/os/OsSystem.h"
 
-#include <cstdio>
+#include <memory>
 
 int main()
 {
     NiMainLibrary::RegisterOnce();
-    NiLibraryRegistry::InitLibraries();
-    std::printf("Orvane engine started: scene files are written at version %s\n",
-                NiObjectStream::CURRENT_VERSION_STRING);
-    NiLibraryRegistry::ShutdownLibraries();
-    return 0;
+
+    auto pkFactory = std::make_unique<CGameFactory>();
+    COrvaneApplication* pkApp = COrvaneApplication::Get();
+    int iExitCode = 0;
+    if (pkApp != nullptr && pkApp->Init(nullptr, *pkFactory, 1024, 768) && pkApp->Start())
+    {
+        iExitCode = pkApp->Run() ? 1 : 0;
+        pkFactory.reset();
+    }
+    COrvaneApplication::DestroyInstance();
+    os::Shutdown();
+    return iExitCode;
 }

@@ -535,6 +535,12 @@ private:
 // ORVANE_GFX_BACKEND ("gl" or "null") when set, else gl when SDL offers OpenGL.
 [[nodiscard]] IDirect3D9* Direct3DCreate9(std::uint32_t sdkVersion, BackendKind kind = BackendKind::Auto);
 
+// Call before creating an SDL window that a `gl` device will draw into: asks
+// for an OpenGL 3.3 core context with 8-bit colour, 24-bit depth and 8-bit
+// stencil, so the device can use the window's framebuffer as its back buffer
+// (other windows work too, through a framebuffer object and a copy per Present).
+void SetGlWindowAttributes();
+
 // The caps table shared by both back ends (GfxCaps.cpp).
 [[nodiscard]] D3DCAPS9 DeviceCaps(std::uint32_t adapter);
 

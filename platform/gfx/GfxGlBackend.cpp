@@ -7,6 +7,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace gfx {
 namespace {
@@ -15,17 +18,18 @@ namespace {
 // (GL window y = D3D screen y), so a read-back needs no flip and Present flips
 // once. Pixel centres sit on integer D3D coordinates (GL window x = D3D x + 0.5);
 // z runs 0..1; clockwise faces on screen come out as GL's counter-clockwise ones.
-constexpr const char* kVertexShader = R"(#version 330 core
+// Shader bodies: each program is generated for the fixed-function state it
+// serves, as constants in front of these bodies, so the driver folds away
+// every path that state does not take.
+constexpr const char* kVertexShader = R"(
 layout(location = 0) in vec4 aPos;
 layout(location = 1) in vec4 aDiffuse;
 layout(location = 2) in vec4 aSpecular;
 uniform mat4 uWVP;
-uniform bool uPretransformed;
 uniform vec4 uViewport;    // X, Y, Width, Height
 uniform vec2 uDepthRange;  // MinZ, MaxZ
 uniform vec2 uTarget;      // target width, height
-uniform bool uLighting;
-uniform int uDiffuseSrc, uAmbientSrc, uEmissiveSrc; // 0 material, 1 colour 1, 2 colour 2
+uniform vec2 uFlipY;       // (-1, nudge) drawing into the bottom-up window, else (1, 0)
 uniform vec4 uMatDiffuse, uMatAmbient, uMatEmissive, uGlobalAmbient;
 out vec4 vDiffuse;
 flat out vec4 vDiffuseFlat;
@@ -33,7 +37,7 @@ out vec4 vSpecular;
 flat out vec4 vSpecularFlat;
 vec4 pick(int src, vec4 material) { return src == 1 ? aDiffuse : (src == 2 ? aSpecular : material); }
 void main() {
-    if (uPretransformed) {
+    if (kPretransformed) {
         float w = aPos.w != 0.0 ? 1.0 / aPos.w : 1.0;
         vec2 ndc = 2.0 * (aPos.xy + 0.5) / uTarget - 1.0;
         gl_Position = vec4(ndc * w, (2.0 * aPos.z - 1.0) * w, w);
@@ -44,12 +48,15 @@ void main() {
         float z = (2.0 * uDepthRange.x - 1.0) * c.w + 2.0 * (uDepthRange.y - uDepthRange.x) * c.z;
         gl_Position = vec4(x, y, z, c.w);
     }
+    // In the window, D3D's top edge is GL's top edge, which GL's fill rule leaves
+    // out: a nudge of one sub-pixel step up keeps top and left edges inside.
+    gl_Position.y = gl_Position.y * uFlipY.x + uFlipY.y * gl_Position.w;
     vec4 diffuse = aDiffuse;
     vec4 specular = aSpecular;
-    if (uLighting && !uPretransformed) {
+    if (kLighting && !kPretransformed) {
         // No light is performed: emissive plus global ambient times the ambient source.
-        vec3 rgb = pick(uEmissiveSrc, uMatEmissive).rgb + uGlobalAmbient.rgb * pick(uAmbientSrc, uMatAmbient).rgb;
-        diffuse = vec4(clamp(rgb, 0.0, 1.0), pick(uDiffuseSrc, uMatDiffuse).a);
+        vec3 rgb = pick(kEmissiveSrc, uMatEmissive).rgb + uGlobalAmbient.rgb * pick(kAmbientSrc, uMatAmbient).rgb;
+        diffuse = vec4(clamp(rgb, 0.0, 1.0), pick(kDiffuseSrc, uMatDiffuse).a);
         specular = vec4(0.0);
     }
     vDiffuse = diffuse;
@@ -59,18 +66,12 @@ void main() {
 }
 )";
 
-constexpr const char* kFragmentShader = R"(#version 330 core
+constexpr const char* kFragmentShader = R"(
 in vec4 vDiffuse;
 flat in vec4 vDiffuseFlat;
 in vec4 vSpecular;
 flat in vec4 vSpecularFlat;
-uniform bool uFlat;
-uniform int uColorOp[8], uColorArg1[8], uColorArg2[8], uAlphaOp[8], uAlphaArg1[8], uAlphaArg2[8];
-uniform bool uHasTexture[8];
 uniform vec4 uTFactor;
-uniform bool uSpecularEnable;
-uniform bool uAlphaTest;
-uniform int uAlphaFunc;
 uniform float uAlphaRef;
 out vec4 oColor;
 vec4 arg(int a, vec4 diffuse, vec4 current, vec4 specular) {
@@ -108,27 +109,38 @@ bool passes(int func, float a, float ref) {
     return true;
 }
 void main() {
-    vec4 diffuse = uFlat ? vDiffuseFlat : vDiffuse;
-    vec4 specular = uFlat ? vSpecularFlat : vSpecular;
+    vec4 diffuse = kFlat ? vDiffuseFlat : vDiffuse;
+    vec4 specular = kFlat ? vSpecularFlat : vSpecular;
     vec4 current = diffuse;
     for (int i = 0; i < 8; ++i) {
-        if (uColorOp[i] == 1) break;
+        if (kColorOp[i] == 1) break;
         vec3 rgb = current.rgb;
         // A stage without a texture passes the current value where its operation reads the texture.
-        if (uHasTexture[i] || !usesTexture(uColorArg1[i], uColorArg2[i]))
-            rgb = op(uColorOp[i], arg(uColorArg1[i], diffuse, current, specular),
-                     arg(uColorArg2[i], diffuse, current, specular)).rgb;
+        if (kHasTexture[i] || !usesTexture(kColorArg1[i], kColorArg2[i]))
+            rgb = op(kColorOp[i], arg(kColorArg1[i], diffuse, current, specular),
+                     arg(kColorArg2[i], diffuse, current, specular)).rgb;
         float a = current.a;
-        if (uAlphaOp[i] != 1 && (uHasTexture[i] || !usesTexture(uAlphaArg1[i], uAlphaArg2[i])))
-            a = op(uAlphaOp[i], arg(uAlphaArg1[i], diffuse, current, specular),
-                   arg(uAlphaArg2[i], diffuse, current, specular)).a;
+        if (kAlphaOp[i] != 1 && (kHasTexture[i] || !usesTexture(kAlphaArg1[i], kAlphaArg2[i])))
+            a = op(kAlphaOp[i], arg(kAlphaArg1[i], diffuse, current, specular),
+                   arg(kAlphaArg2[i], diffuse, current, specular)).a;
         current = vec4(rgb, a);
     }
-    if (uSpecularEnable) current.rgb = clamp(current.rgb + specular.rgb, 0.0, 1.0);
-    if (uAlphaTest && !passes(uAlphaFunc, floor(current.a * 255.0 + 0.5), uAlphaRef)) discard;
+    if (kSpecularEnable) current.rgb = clamp(current.rgb + specular.rgb, 0.0, 1.0);
+    if (kAlphaFunc != 0 && !passes(kAlphaFunc, floor(current.a * 255.0 + 0.5), uAlphaRef)) discard;
     oColor = current;
 }
 )";
+
+// Constants of a plain state's program: every working context builds it (checked at Open).
+constexpr const char* kProbeVs =
+    "const bool kPretransformed = true;\nconst bool kLighting = false;\n"
+    "const int kDiffuseSrc = 0, kAmbientSrc = 0, kEmissiveSrc = 0;\n";
+constexpr const char* kProbeFs =
+    "const int kColorOp[8] = int[8](1,1,1,1,1,1,1,1);\nconst int kColorArg1[8] = int[8](0,0,0,0,0,0,0,0);\n"
+    "const int kColorArg2[8] = int[8](0,0,0,0,0,0,0,0);\nconst int kAlphaOp[8] = int[8](0,0,0,0,0,0,0,0);\n"
+    "const int kAlphaArg1[8] = int[8](0,0,0,0,0,0,0,0);\nconst int kAlphaArg2[8] = int[8](0,0,0,0,0,0,0,0);\n"
+    "const bool kHasTexture[8] = bool[8](false,false,false,false,false,false,false,false);\n"
+    "const bool kFlat = false;\nconst bool kSpecularEnable = false;\nconst int kAlphaFunc = 0;\n";
 
 struct GlFormat {
     GLenum internal, format, type;
@@ -224,16 +236,24 @@ GLuint Compile(GLenum kind, const char* source) {
 }
 
 class GlBackend final : public Backend {
+    // A generated program and where its uniforms sit.
+    struct Program {
+        GLuint id = 0;
+        GLint wvp = -1, viewport = -1, depthRange = -1, target = -1, flipY = -1, matDiffuse = -1, matAmbient = -1,
+              matEmissive = -1, globalAmbient = -1, tfactor = -1, alphaRef = -1;
+    };
+
 public:
     ~GlBackend() override {
         if (m_context) {
             MakeCurrent();
-            glDeleteProgram(m_program);
+            for (auto& entry : m_programs) glDeleteProgram(entry.second.id);
             glDeleteVertexArrays(1, &m_vao);
             glDeleteFramebuffers(1, &m_fbo);
             glDeleteFramebuffers(1, &m_readFbo);
             glDeleteBuffers(1, &m_streamVbo);
             glDeleteBuffers(1, &m_streamIbo);
+            if (m_uploadTexture) glDeleteTextures(1, &m_uploadTexture);
             SDL_GL_DeleteContext(m_context);
         }
         if (m_ownWindow && m_window) SDL_DestroyWindow(m_window);
@@ -243,12 +263,7 @@ public:
 
     HRESULT Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus) override {
         m_params = params;
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+        SetGlWindowAttributes();
         WindowHandle window = params.hDeviceWindow ? params.hDeviceWindow : focus;
         if (window) {
             m_window = static_cast<SDL_Window*>(window);
@@ -273,7 +288,8 @@ public:
         }
         MakeCurrent();
         if (epoxy_gl_version() < 33) return D3DERR_NOTAVAILABLE;
-        if (!BuildProgram()) return D3DERR_NOTAVAILABLE;
+        // The program of a plain state must build, or this context cannot draw at all.
+        if (!ProgramFor(kProbeVs, kProbeFs)->id) return D3DERR_NOTAVAILABLE;
         glGenVertexArrays(1, &m_vao);
         glBindVertexArray(m_vao);
         glGenFramebuffers(1, &m_fbo);
@@ -283,14 +299,16 @@ public:
         glProvokingVertex(GL_FIRST_VERTEX_CONVENTION); // flat shading takes the first vertex, as D3D does
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glFrontFace(GL_CCW);
         ApplyWindowMode();
+        ChooseDirect();
         return D3D_OK;
     }
 
     HRESULT Resize(const D3DPRESENT_PARAMETERS& params) override {
         m_params = params;
+        MakeCurrent();
         ApplyWindowMode();
+        ChooseDirect();
         return D3D_OK;
     }
 
@@ -306,19 +324,25 @@ public:
             glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
             bits |= GL_COLOR_BUFFER_BIT;
         }
-        if ((flags & D3DCLEAR_ZBUFFER) && m_boundDepth) {
+        if ((flags & D3DCLEAR_ZBUFFER) && m_hasDepth) {
             glClearDepth(z);
             glDepthMask(GL_TRUE);
             bits |= GL_DEPTH_BUFFER_BIT;
         }
-        if ((flags & D3DCLEAR_STENCIL) && m_boundDepth) {
+        if ((flags & D3DCLEAR_STENCIL) && m_hasStencil) {
             glClearStencil(GLint(stencil & 0xFF));
             glStencilMask(0xFF);
             bits |= GL_STENCIL_BUFFER_BIT;
         }
-        glEnable(GL_SCISSOR_TEST);
+        const IDirect3DSurface9& rt = *device.State().renderTargets[0];
         for (const RECT& r : rects) {
-            glScissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
+            // A whole-target clear goes without the scissor: drivers clear that fastest.
+            if (r.left == 0 && r.top == 0 && r.right == std::int32_t(rt.Width()) && r.bottom == std::int32_t(rt.Height())) {
+                glDisable(GL_SCISSOR_TEST);
+            } else {
+                glEnable(GL_SCISSOR_TEST);
+                glScissor(r.left, ScissorY(r.top, r.bottom), r.right - r.left, r.bottom - r.top);
+            }
             glClear(bits);
         }
     }
@@ -348,7 +372,7 @@ public:
         SetColorAttribute(1, layout.diffuse, stride, base, 1.0f);
         SetColorAttribute(2, layout.specular, stride, base, 0.0f);
 
-        SetUniforms(s, layout, *rt);
+        if (!SetProgram(s, layout, *rt)) return;
         SetRasterState(s, *rt);
 
         const GLenum mode = GlPrimitive(call.primitiveType);
@@ -378,6 +402,11 @@ public:
         MakeCurrent();
         IDirect3DSurface9* back = device.BackBufferSurface();
         if (!back) return D3DERR_INVALIDCALL;
+        if (m_direct) {
+            // The back buffer is the window's own: presenting is swapping.
+            SDL_GL_SwapWindow(m_window);
+            return D3D_OK;
+        }
         EnsureColor(*back);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
         glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, back->backend.name, 0);
@@ -391,26 +420,48 @@ public:
         // scaled to the drawable (full screen is SDL desktop full screen).
         glBlitFramebuffer(0, 0, bw, bh, 0, h, w, 0, GL_COLOR_BUFFER_BIT, (w == bw && h == bh) ? GL_NEAREST : GL_LINEAR);
         glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+        m_boundFramebuffer = m_fbo;
         SDL_GL_SwapWindow(m_window);
         return D3D_OK;
     }
 
     void ReadSurface(IDirect3DSurface9& surface) override {
+        if (IsWindowSurface(surface)) {
+            ReadWindow(surface);
+            return;
+        }
         GlFormat f;
         if (!surface.backend.name || !GlColorFormat(surface.Format(), f)) return;
         MakeCurrent();
         glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
         glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, surface.backend.name, 0);
         glReadPixels(0, 0, GLsizei(surface.Width()), GLsizei(surface.Height()), f.format, f.type, surface.Bytes());
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+        m_boundFramebuffer = ~0u;
     }
 
     void WriteSurface(IDirect3DSurface9& surface) override {
         GlFormat f;
         if (!GlColorFormat(surface.Format(), f) || !(surface.Usage() & D3DUSAGE_RENDERTARGET)) return;
         MakeCurrent();
-        EnsureColor(surface);
-        glBindTexture(GL_TEXTURE_2D, surface.backend.name);
+        const bool window = IsWindowSurface(surface);
+        GLuint& texture = window ? m_uploadTexture : surface.backend.name;
+        if (window && !m_uploadTexture) glGenTextures(1, &m_uploadTexture);
+        if (!window) EnsureColor(surface);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        if (window) {
+            glTexImage2D(GL_TEXTURE_2D, 0, GLint(f.internal), GLsizei(surface.Width()), GLsizei(surface.Height()), 0,
+                         f.format, f.type, surface.Bytes());
+            // Rows of the bytes run top-down; the window's run bottom-up.
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
+            glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+            glDisable(GL_SCISSOR_TEST);
+            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+            const GLint w = GLint(surface.Width()), h = GLint(surface.Height());
+            glBlitFramebuffer(0, 0, w, h, 0, h, w, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+            m_boundFramebuffer = ~0u;
+            return;
+        }
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(surface.Width()), GLsizei(surface.Height()), f.format, f.type,
                         surface.Bytes());
     }
@@ -444,53 +495,46 @@ private:
         SDL_GL_SetSwapInterval(m_params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     }
 
-    bool BuildProgram() {
-        const GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader);
-        const GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragmentShader);
-        if (!vs || !fs) return false;
-        m_program = glCreateProgram();
-        glAttachShader(m_program, vs);
-        glAttachShader(m_program, fs);
-        glLinkProgram(m_program);
-        glDeleteShader(vs);
-        glDeleteShader(fs);
-        GLint ok = 0;
-        glGetProgramiv(m_program, GL_LINK_STATUS, &ok);
-        if (!ok) {
-            char log[2048];
-            glGetProgramInfoLog(m_program, sizeof log, nullptr, log);
-            std::fprintf(stderr, "gfx gl: program link failed: %s\n", log);
-            return false;
+    // One program per fixed-function state: the constants in front of the bodies.
+    Program* ProgramFor(const std::string& vsConstants, const std::string& fsConstants) {
+        const std::string key = vsConstants + "|" + fsConstants;
+        auto it = m_programs.find(key);
+        if (it != m_programs.end()) return &it->second;
+        const std::string vsSource = "#version 330 core\n" + vsConstants + kVertexShader;
+        const std::string fsSource = "#version 330 core\n" + fsConstants + kFragmentShader;
+        const GLuint vs = Compile(GL_VERTEX_SHADER, vsSource.c_str());
+        const GLuint fs = Compile(GL_FRAGMENT_SHADER, fsSource.c_str());
+        Program prog;
+        if (vs && fs) {
+            prog.id = glCreateProgram();
+            glAttachShader(prog.id, vs);
+            glAttachShader(prog.id, fs);
+            glLinkProgram(prog.id);
+            GLint ok = 0;
+            glGetProgramiv(prog.id, GL_LINK_STATUS, &ok);
+            if (!ok) {
+                char log[2048];
+                glGetProgramInfoLog(prog.id, sizeof log, nullptr, log);
+                std::fprintf(stderr, "gfx gl: program link failed: %s\n", log);
+                glDeleteProgram(prog.id);
+                prog.id = 0;
+            }
         }
-        glUseProgram(m_program);
-        auto loc = [&](const char* name) { return glGetUniformLocation(m_program, name); };
-        u.wvp = loc("uWVP");
-        u.pretransformed = loc("uPretransformed");
-        u.viewport = loc("uViewport");
-        u.depthRange = loc("uDepthRange");
-        u.target = loc("uTarget");
-        u.lighting = loc("uLighting");
-        u.diffuseSrc = loc("uDiffuseSrc");
-        u.ambientSrc = loc("uAmbientSrc");
-        u.emissiveSrc = loc("uEmissiveSrc");
-        u.matDiffuse = loc("uMatDiffuse");
-        u.matAmbient = loc("uMatAmbient");
-        u.matEmissive = loc("uMatEmissive");
-        u.globalAmbient = loc("uGlobalAmbient");
-        u.flat = loc("uFlat");
-        u.colorOp = loc("uColorOp");
-        u.colorArg1 = loc("uColorArg1");
-        u.colorArg2 = loc("uColorArg2");
-        u.alphaOp = loc("uAlphaOp");
-        u.alphaArg1 = loc("uAlphaArg1");
-        u.alphaArg2 = loc("uAlphaArg2");
-        u.hasTexture = loc("uHasTexture");
-        u.tfactor = loc("uTFactor");
-        u.specularEnable = loc("uSpecularEnable");
-        u.alphaTest = loc("uAlphaTest");
-        u.alphaFunc = loc("uAlphaFunc");
-        u.alphaRef = loc("uAlphaRef");
-        return true;
+        if (vs) glDeleteShader(vs);
+        if (fs) glDeleteShader(fs);
+        auto loc = [&](const char* name) { return prog.id ? glGetUniformLocation(prog.id, name) : -1; };
+        prog.wvp = loc("uWVP");
+        prog.viewport = loc("uViewport");
+        prog.depthRange = loc("uDepthRange");
+        prog.target = loc("uTarget");
+        prog.flipY = loc("uFlipY");
+        prog.matDiffuse = loc("uMatDiffuse");
+        prog.matAmbient = loc("uMatAmbient");
+        prog.matEmissive = loc("uMatEmissive");
+        prog.globalAmbient = loc("uGlobalAmbient");
+        prog.tfactor = loc("uTFactor");
+        prog.alphaRef = loc("uAlphaRef");
+        return &m_programs.emplace(key, prog).first->second;
     }
 
     void EnsureColor(IDirect3DSurface9& s) {
@@ -514,25 +558,96 @@ private:
         glRenderbufferStorage(GL_RENDERBUFFER, GlDepthFormat(s.Format()), GLsizei(s.Width()), GLsizei(s.Height()));
     }
 
+    // The window's framebuffer serves as the back buffer when nothing sets them
+    // apart: same size (no full-screen scaling), 8-bit colour, and the depth and
+    // stencil the automatic depth surface needs. Otherwise everything draws into
+    // a framebuffer object that Present copies out.
+    void ChooseDirect() {
+        int w = 0, h = 0, r = 0, g = 0, b = 0, a = 0, depth = 0, stencil = 0;
+        SDL_GL_GetDrawableSize(m_window, &w, &h);
+        SDL_GL_GetAttribute(SDL_GL_RED_SIZE, &r);
+        SDL_GL_GetAttribute(SDL_GL_GREEN_SIZE, &g);
+        SDL_GL_GetAttribute(SDL_GL_BLUE_SIZE, &b);
+        SDL_GL_GetAttribute(SDL_GL_ALPHA_SIZE, &a);
+        SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth);
+        SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencil);
+        const D3DFORMAT f = m_params.BackBufferFormat;
+        bool direct = std::uint32_t(w) == m_params.BackBufferWidth && std::uint32_t(h) == m_params.BackBufferHeight &&
+                      r == 8 && g == 8 && b == 8 && (f == D3DFMT_X8R8G8B8 || (f == D3DFMT_A8R8G8B8 && a == 8));
+        if (m_params.EnableAutoDepthStencil) {
+            const D3DFORMAT d = m_params.AutoDepthStencilFormat;
+            direct = direct && depth >= (d == D3DFMT_D16 ? 16 : 24) && (!FormatHasStencil(d) || stencil >= 8);
+        }
+        m_direct = direct;
+        m_boundFramebuffer = ~0u;
+    }
+
+    [[nodiscard]] bool IsWindowSurface(const IDirect3DSurface9& s) const {
+        return m_direct && s.IsImplicit() && (s.Usage() & D3DUSAGE_RENDERTARGET);
+    }
+
+    // Scissor rectangles are given top-down; the window counts rows bottom-up.
+    [[nodiscard]] GLint ScissorY(std::int32_t top, std::int32_t bottom) const {
+        return m_flipY ? GLint(m_targetHeight - bottom) : GLint(top);
+    }
+
+    void ReadWindow(IDirect3DSurface9& surface) {
+        GlFormat f;
+        if (!GlColorFormat(surface.Format(), f)) return;
+        MakeCurrent();
+        const std::uint32_t pitch = surface.Pitch(), h = surface.Height();
+        std::vector<std::uint8_t> rows(std::size_t(pitch) * h);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, GLsizei(surface.Width()), GLsizei(h), f.format, f.type, rows.data());
+        for (std::uint32_t y = 0; y < h; ++y)
+            std::memcpy(surface.Bytes() + std::size_t(y) * pitch, rows.data() + std::size_t(h - 1 - y) * pitch, pitch);
+        m_boundFramebuffer = ~0u;
+    }
+
     bool BindTargets(const DeviceState& s) {
         IDirect3DSurface9* rt = s.renderTargets[0];
         if (!rt) return false;
+        IDirect3DSurface9* ds = s.depthStencil;
+        m_targetHeight = GLsizei(rt->Height());
+        if (IsWindowSurface(*rt)) {
+            if (m_boundFramebuffer != 0) {
+                glBindFramebuffer(GL_FRAMEBUFFER, 0);
+                m_boundFramebuffer = 0;
+            }
+            m_flipY = true;
+            // Only the automatic depth surface lives in the window.
+            m_hasDepth = ds && ds->IsImplicit();
+            m_hasStencil = m_hasDepth && FormatHasStencil(ds->Format());
+            if (ds && !ds->IsImplicit() && !m_warnedDepth) {
+                std::fprintf(stderr, "gfx gl: a created depth surface cannot serve the window's back buffer; "
+                                     "drawing without depth\n");
+                m_warnedDepth = true;
+            }
+            glViewport(0, 0, GLsizei(rt->Width()), GLsizei(rt->Height()));
+            return true;
+        }
+        m_flipY = false;
         EnsureColor(*rt);
-        if (s.depthStencil) EnsureDepth(*s.depthStencil);
-        glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-        const GLuint depth = s.depthStencil ? s.depthStencil->backend.name2 : 0;
+        if (ds) EnsureDepth(*ds);
+        if (m_boundFramebuffer != m_fbo) {
+            glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+            m_boundFramebuffer = m_fbo;
+        }
+        const GLuint depth = ds ? ds->backend.name2 : 0;
         if (rt->backend.name != m_boundColor) {
             glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, rt->backend.name, 0);
             m_boundColor = rt->backend.name;
         }
         if (depth != m_boundDepth) {
-            const bool stencil = depth && FormatHasStencil(s.depthStencil->Format());
+            const bool stencil = depth && FormatHasStencil(ds->Format());
             glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
             glFramebufferRenderbuffer(GL_FRAMEBUFFER, stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
                                       GL_RENDERBUFFER, depth);
             m_boundDepth = depth;
         }
-        m_boundStencil = m_boundDepth && FormatHasStencil(s.depthStencil->Format());
+        m_hasDepth = m_boundDepth != 0;
+        m_hasStencil = m_hasDepth && FormatHasStencil(ds->Format());
         glViewport(0, 0, GLsizei(rt->Width()), GLsizei(rt->Height()));
         return true;
     }
@@ -568,18 +683,9 @@ private:
         }
     }
 
-    void SetUniforms(const DeviceState& s, const VertexLayout& layout, const IDirect3DSurface9& rt) {
-        const D3DMATRIX wvp = Multiply(Multiply(s.world[0], s.view), s.projection);
-        // Row-vector matrices uploaded as they are read as their transpose by GLSL:
-        // uWVP * v then equals v x world x view x projection.
-        glUniformMatrix4fv(u.wvp, 1, GL_FALSE, &wvp.m[0][0]);
-        glUniform1i(u.pretransformed, layout.pretransformed);
-        glUniform4f(u.viewport, float(s.viewport.X), float(s.viewport.Y), float(s.viewport.Width),
-                    float(s.viewport.Height));
-        glUniform2f(u.depthRange, s.viewport.MinZ, s.viewport.MaxZ);
-        glUniform2f(u.target, float(rt.Width()), float(rt.Height()));
+    // Chooses the program for the state and sets its uniforms; false when it cannot be built.
+    bool SetProgram(const DeviceState& s, const VertexLayout& layout, const IDirect3DSurface9& rt) {
         const auto& rs = s.renderStates;
-        glUniform1i(u.lighting, rs[D3DRS_LIGHTING] != 0);
         auto source = [&](std::uint32_t state) {
             const std::uint32_t v = rs[state];
             if (!rs[D3DRS_COLORVERTEX]) return 0;
@@ -587,59 +693,81 @@ private:
             if (v == D3DMCS_COLOR2 && layout.specular >= 0) return 2;
             return 0;
         };
-        glUniform1i(u.diffuseSrc, source(D3DRS_DIFFUSEMATERIALSOURCE));
-        glUniform1i(u.ambientSrc, source(D3DRS_AMBIENTMATERIALSOURCE));
-        glUniform1i(u.emissiveSrc, source(D3DRS_EMISSIVEMATERIALSOURCE));
+        const bool lighting = rs[D3DRS_LIGHTING] != 0 && !layout.pretransformed;
+        char text[512];
+        std::snprintf(text, sizeof text,
+                      "const bool kPretransformed = %s;\nconst bool kLighting = %s;\n"
+                      "const int kDiffuseSrc = %d, kAmbientSrc = %d, kEmissiveSrc = %d;\n",
+                      layout.pretransformed ? "true" : "false", lighting ? "true" : "false",
+                      lighting ? source(D3DRS_DIFFUSEMATERIALSOURCE) : 0, lighting ? source(D3DRS_AMBIENTMATERIALSOURCE) : 0,
+                      lighting ? source(D3DRS_EMISSIVEMATERIALSOURCE) : 0);
+        const std::string vsConstants = text;
+        // Stages after the first disabled one never run: they stay out of the key.
+        std::string ops[7];
+        static constexpr const char* kNames[7] = {"kColorOp", "kColorArg1", "kColorArg2", "kAlphaOp",
+                                                  "kAlphaArg1", "kAlphaArg2", "kHasTexture"};
+        static constexpr std::uint32_t kStates[6] = {D3DTSS_COLOROP, D3DTSS_COLORARG1, D3DTSS_COLORARG2,
+                                                     D3DTSS_ALPHAOP, D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2};
+        bool disabled = false;
+        for (int i = 0; i < 8; ++i) {
+            disabled = disabled || s.stageStates[i][D3DTSS_COLOROP] == D3DTOP_DISABLE;
+            for (int k = 0; k < 6; ++k)
+                ops[k] += std::to_string(disabled ? (k == 0 ? 1u : 0u) : s.stageStates[i][kStates[k]]) + (i < 7 ? "," : "");
+            ops[6] += std::string("false") + (i < 7 ? "," : ""); // texture sampling is not performed yet
+        }
+        std::string fsConstants;
+        for (int k = 0; k < 7; ++k)
+            fsConstants += std::string("const ") + (k == 6 ? "bool " : "int ") + kNames[k] + "[8] = " +
+                           (k == 6 ? "bool" : "int") + "[8](" + ops[k] + ");\n";
+        const std::uint32_t alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? rs[D3DRS_ALPHAFUNC] : 0;
+        std::snprintf(text, sizeof text, "const bool kFlat = %s;\nconst bool kSpecularEnable = %s;\nconst int kAlphaFunc = %u;\n",
+                      rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? "true" : "false", rs[D3DRS_SPECULARENABLE] ? "true" : "false",
+                      alphaFunc >= 1 && alphaFunc <= 8 ? alphaFunc : 0u);
+        fsConstants += text;
+        const Program* prog = ProgramFor(vsConstants, fsConstants);
+        if (!prog->id) return false;
+        glUseProgram(prog->id);
+
+        const D3DMATRIX wvp = Multiply(Multiply(s.world[0], s.view), s.projection);
+        // Row-vector matrices uploaded as they are read as their transpose by GLSL:
+        // uWVP * v then equals v x world x view x projection.
+        glUniformMatrix4fv(prog->wvp, 1, GL_FALSE, &wvp.m[0][0]);
+        glUniform4f(prog->viewport, float(s.viewport.X), float(s.viewport.Y), float(s.viewport.Width),
+                    float(s.viewport.Height));
+        glUniform2f(prog->depthRange, s.viewport.MinZ, s.viewport.MaxZ);
+        glUniform2f(prog->target, float(rt.Width()), float(rt.Height()));
+        glUniform2f(prog->flipY, m_flipY ? -1.0f : 1.0f, m_flipY ? 2.0f / (256.0f * float(rt.Height())) : 0.0f);
         const D3DMATERIAL9& m = s.material;
-        glUniform4f(u.matDiffuse, m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a);
-        glUniform4f(u.matAmbient, m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a);
-        glUniform4f(u.matEmissive, m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a);
+        glUniform4f(prog->matDiffuse, m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a);
+        glUniform4f(prog->matAmbient, m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a);
+        glUniform4f(prog->matEmissive, m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a);
         float c[4];
         ColorToFloats(rs[D3DRS_AMBIENT], c);
-        glUniform4fv(u.globalAmbient, 1, c);
+        glUniform4fv(prog->globalAmbient, 1, c);
         ColorToFloats(rs[D3DRS_TEXTUREFACTOR], c);
-        glUniform4fv(u.tfactor, 1, c);
-        glUniform1i(u.flat, rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT);
-        GLint colorOp[8], colorArg1[8], colorArg2[8], alphaOp[8], alphaArg1[8], alphaArg2[8], hasTexture[8];
-        for (int i = 0; i < 8; ++i) {
-            const auto& t = s.stageStates[i];
-            colorOp[i] = GLint(t[D3DTSS_COLOROP]);
-            colorArg1[i] = GLint(t[D3DTSS_COLORARG1]);
-            colorArg2[i] = GLint(t[D3DTSS_COLORARG2]);
-            alphaOp[i] = GLint(t[D3DTSS_ALPHAOP]);
-            alphaArg1[i] = GLint(t[D3DTSS_ALPHAARG1]);
-            alphaArg2[i] = GLint(t[D3DTSS_ALPHAARG2]);
-            hasTexture[i] = 0; // texture sampling is not performed yet
-        }
-        glUniform1iv(u.colorOp, 8, colorOp);
-        glUniform1iv(u.colorArg1, 8, colorArg1);
-        glUniform1iv(u.colorArg2, 8, colorArg2);
-        glUniform1iv(u.alphaOp, 8, alphaOp);
-        glUniform1iv(u.alphaArg1, 8, alphaArg1);
-        glUniform1iv(u.alphaArg2, 8, alphaArg2);
-        glUniform1iv(u.hasTexture, 8, hasTexture);
-        glUniform1i(u.specularEnable, rs[D3DRS_SPECULARENABLE] != 0);
-        glUniform1i(u.alphaTest, rs[D3DRS_ALPHATESTENABLE] != 0);
-        glUniform1i(u.alphaFunc, GLint(rs[D3DRS_ALPHAFUNC]));
-        glUniform1f(u.alphaRef, float(rs[D3DRS_ALPHAREF] & 0xFF));
+        glUniform4fv(prog->tfactor, 1, c);
+        glUniform1f(prog->alphaRef, float(rs[D3DRS_ALPHAREF] & 0xFF));
+        return true;
     }
 
     void SetRasterState(const DeviceState& s, const IDirect3DSurface9& rt) {
         const auto& rs = s.renderStates;
-        // Clockwise on screen is GL's counter-clockwise here (see the top of this file).
+        // Clockwise on screen is GL's counter-clockwise in the top-down framebuffer
+        // object, and GL's clockwise in the bottom-up window (see the top of this file).
+        glFrontFace(m_flipY ? GL_CW : GL_CCW);
         switch (rs[D3DRS_CULLMODE]) {
         case D3DCULL_NONE: glDisable(GL_CULL_FACE); break;
         case D3DCULL_CW: glEnable(GL_CULL_FACE); glCullFace(GL_FRONT); break;
         default: glEnable(GL_CULL_FACE); glCullFace(GL_BACK); break;
         }
-        if (rs[D3DRS_ZENABLE] != D3DZB_FALSE && m_boundDepth) {
+        if (rs[D3DRS_ZENABLE] != D3DZB_FALSE && m_hasDepth) {
             glEnable(GL_DEPTH_TEST);
             glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
             glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
         } else {
             glDisable(GL_DEPTH_TEST);
         }
-        if (rs[D3DRS_STENCILENABLE] && m_boundStencil) {
+        if (rs[D3DRS_STENCILENABLE] && m_hasStencil) {
             glEnable(GL_STENCIL_TEST);
             glStencilFunc(GlCompare(rs[D3DRS_STENCILFUNC]), GLint(rs[D3DRS_STENCILREF] & 0xFF), rs[D3DRS_STENCILMASK]);
             glStencilOp(GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
@@ -683,25 +811,39 @@ private:
         right = std::min(right, std::int32_t(rt.Width()));
         bottom = std::min(bottom, std::int32_t(rt.Height()));
         glEnable(GL_SCISSOR_TEST);
-        glScissor(left, top, std::max(0, right - left), std::max(0, bottom - top));
+        glScissor(left, ScissorY(top, std::max(top, bottom)), std::max(0, right - left), std::max(0, bottom - top));
     }
-
-    struct Uniforms {
-        GLint wvp, pretransformed, viewport, depthRange, target, lighting, diffuseSrc, ambientSrc, emissiveSrc,
-            matDiffuse, matAmbient, matEmissive, globalAmbient, flat, colorOp, colorArg1, colorArg2, alphaOp,
-            alphaArg1, alphaArg2, hasTexture, tfactor, specularEnable, alphaTest, alphaFunc, alphaRef;
-    } u{};
 
     D3DPRESENT_PARAMETERS m_params;
     SDL_Window* m_window = nullptr;
     bool m_ownWindow = false;
     SDL_GLContext m_context = nullptr;
-    GLuint m_program = 0, m_vao = 0, m_fbo = 0, m_readFbo = 0, m_streamVbo = 0, m_streamIbo = 0;
+    std::unordered_map<std::string, Program> m_programs;
+    GLuint m_vao = 0, m_fbo = 0, m_readFbo = 0, m_streamVbo = 0, m_streamIbo = 0;
     GLuint m_boundColor = 0, m_boundDepth = 0;
-    bool m_boundStencil = false;
+    GLuint m_boundFramebuffer = ~0u;
+    GLuint m_uploadTexture = 0;
+    bool m_direct = false;     // the back buffer is the window's framebuffer
+    bool m_flipY = false;      // drawing into the bottom-up window framebuffer
+    bool m_hasDepth = false;   // the bound targets have depth / stencil
+    bool m_hasStencil = false;
+    GLsizei m_targetHeight = 0;
+    bool m_warnedDepth = false;
 };
 
 } // namespace
+
+void SetGlWindowAttributes() {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+}
 
 bool GlAvailable() {
     if (SDL_GL_LoadLibrary(nullptr) != 0) return false;

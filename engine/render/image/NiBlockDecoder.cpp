@@ -18,41 +18,29 @@ void NiBlockDecoder::DecodeColorBlock(const std::uint8_t* pucBlock, bool bAllowT
 {
     const std::uint32_t c0 = NiGetLE16(pucBlock);
     const std::uint32_t c1 = NiGetLE16(pucBlock + 2);
-    std::uint32_t auiColor[4][4];
-    auto Expand = [](std::uint32_t c, std::uint32_t* puiRGBA) {
-        puiRGBA[0] = (c >> 8) & 0xF8;
-        puiRGBA[1] = (c >> 3) & 0xFC;
-        puiRGBA[2] = (c << 3) & 0xF8;
-        puiRGBA[3] = 255;
+    const std::uint32_t r0 = (c0 >> 8) & 0xF8, g0 = (c0 >> 3) & 0xFC, b0 = (c0 << 3) & 0xF8;
+    const std::uint32_t r1 = (c1 >> 8) & 0xF8, g1 = (c1 >> 3) & 0xFC, b1 = (c1 << 3) & 0xF8;
+    auto Pack = [](std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
+        return r | (g << 8) | (b << 16) | (a << 24);
     };
-    Expand(c0, auiColor[0]);
-    Expand(c1, auiColor[1]);
+    std::uint32_t auiColor[4];
+    auiColor[0] = Pack(r0, g0, b0, 255);
+    auiColor[1] = Pack(r1, g1, b1, 255);
     if (!bAllowTransparent || c0 > c1)
     {
-        for (int k = 0; k < 3; ++k)
-        {
-            auiColor[2][k] = (2 * auiColor[0][k] + auiColor[1][k]) / 3;
-            auiColor[3][k] = (auiColor[0][k] + 2 * auiColor[1][k]) / 3;
-        }
-        auiColor[2][3] = auiColor[3][3] = 255;
+        auiColor[2] = Pack((2 * r0 + r1) / 3, (2 * g0 + g1) / 3, (2 * b0 + b1) / 3, 255);
+        auiColor[3] = Pack((r0 + 2 * r1) / 3, (g0 + 2 * g1) / 3, (b0 + 2 * b1) / 3, 255);
     }
     else
     {
-        for (int k = 0; k < 3; ++k)
-            auiColor[2][k] = auiColor[3][k] = (auiColor[0][k] + auiColor[1][k]) / 2;
-        auiColor[2][3] = 255;
-        auiColor[3][3] = 0;
+        auiColor[2] = Pack((r0 + r1) / 2, (g0 + g1) / 2, (b0 + b1) / 2, 255);
+        auiColor[3] = auiColor[2] & 0x00FFFFFF;
     }
     for (int y = 0; y < 4; ++y)
     {
-        const std::uint8_t ucRow = pucBlock[4 + y];
+        const std::uint32_t ucRow = pucBlock[4 + y];
         for (int x = 0; x < 4; ++x)
-        {
-            const std::uint32_t* puiColor = auiColor[(ucRow >> (2 * x)) & 3];
-            std::uint8_t* p = pucOut + 4 * (4 * y + x);
-            for (int k = 0; k < 4; ++k)
-                p[k] = static_cast<std::uint8_t>(puiColor[k]);
-        }
+            NiPutLE32(pucOut + 4 * (4 * y + x), auiColor[(ucRow >> (2 * x)) & 3]);
     }
 }
 

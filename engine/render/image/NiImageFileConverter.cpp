@@ -82,6 +82,14 @@ NiPixelDataPtr NiImageFileConverter::ReadImageFile(const char* pcFilename, NiPix
 
 namespace
 {
+// Pixel-layout codes of a texture's format preferences.
+constexpr std::uint32_t LAYOUT_PALETTIZED_8 = 0;
+constexpr std::uint32_t LAYOUT_HIGH_COLOR_16 = 1;
+constexpr std::uint32_t LAYOUT_COMPRESSED = 3;
+constexpr std::uint32_t LAYOUT_BUMPMAP = 4;
+constexpr std::uint32_t LAYOUT_PALETTIZED_4 = 5;
+constexpr std::uint32_t LAYOUT_DEFAULT = 6;
+
 bool Is24BitAcceptable(const NiPixelFormat& kDest)
 {
     return kDest.GetMask(1) == 0xFF00 && (kDest.GetMask(0) == 0xFF || kDest.GetMask(0) == 0xFF0000);
@@ -267,6 +275,9 @@ NiPixelDataPtr NiImageFileConverter::ConvertPixelData(NiPixelData& kSrc, const N
         if (spBump)
             pkSrc = spBump;
     }
+    // An intermediate already in the asked layout is the answer itself.
+    if (pkSrc != &kSrc && pkSrc->GetPixelFormat() == kDest)
+        return pkSrc;
     NiPixelDataPtr spResult =
         new NiPixelData(pkSrc->GetWidth(), pkSrc->GetHeight(), kDest, pkSrc->GetNumMipmapLevels());
     if (spResult->GetPixels() == nullptr || !ConvertPixelDataInto(*spResult, *pkSrc, -1))
@@ -417,7 +428,7 @@ NiPixelFormat NiImageFileConverter::FindPlatformFormat(std::uint32_t uiPlatform,
     switch (uiPlatform)
     {
     case 0:
-        if ((kRef.IsPalettized() || kRef.GetBitsPerPixel() == 16) && kPrefs.m_ePixelLayout == FormatPrefs::BUMPMAP)
+        if ((kRef.IsPalettized() || kRef.GetBitsPerPixel() == 16) && kPrefs.m_ePixelLayout == LAYOUT_BUMPMAP)
             return NiPixelFormat::RGBA32;
         return kRef;
     case 1: return FindPlatformFormat1(kPrefs, kSrc, kRef);
@@ -434,10 +445,10 @@ NiPixelFormat NiImageFileConverter::FindPlatformFormat1(const FormatPrefs& kPref
     const NiPixelFormat kTrue = bAlpha ? NiPixelFormat::RGBA32 : NiPixelFormat::RGB24;
     switch (kPrefs.m_ePixelLayout)
     {
-    case FormatPrefs::PALETTIZED_8: return NiPixelFormat::PALA8;
-    case FormatPrefs::HIGH_COLOR_16: return NiPixelFormat::A1B5G5R5;
-    case FormatPrefs::PALETTIZED_4: return NiPixelFormat::PALA4;
-    case FormatPrefs::PIX_DEFAULT:
+    case LAYOUT_PALETTIZED_8: return NiPixelFormat::PALA8;
+    case LAYOUT_HIGH_COLOR_16: return NiPixelFormat::A1B5G5R5;
+    case LAYOUT_PALETTIZED_4: return NiPixelFormat::PALA4;
+    case LAYOUT_DEFAULT:
         switch (kRef.GetBitsPerPixel())
         {
         case 4: return NiPixelFormat::PALA4;
@@ -456,16 +467,16 @@ NiPixelFormat NiImageFileConverter::FindPlatformFormat2(const FormatPrefs& kPref
     const NiPixelFormat kPalette = bAlpha ? NiPixelFormat::PALA8 : NiPixelFormat::PAL8;
     switch (kPrefs.m_ePixelLayout)
     {
-    case FormatPrefs::PALETTIZED_8:
-    case FormatPrefs::PALETTIZED_4: return kPalette;
-    case FormatPrefs::HIGH_COLOR_16:
+    case LAYOUT_PALETTIZED_8:
+    case LAYOUT_PALETTIZED_4: return kPalette;
+    case LAYOUT_HIGH_COLOR_16:
         if (!bAlpha)
             return NiPixelFormat::R5G6B5;
         return kPrefs.m_eAlphaFmt == FormatPrefs::BINARY ? NiPixelFormat::A1R5G5B5 : NiPixelFormat::A4R4G4B4;
-    case FormatPrefs::COMPRESSED:
+    case LAYOUT_COMPRESSED:
         return (bAlpha && kPrefs.m_eAlphaFmt == FormatPrefs::SMOOTH) ? NiPixelFormat::DXT5 : NiPixelFormat::DXT1;
-    case FormatPrefs::BUMPMAP: return NiPixelFormat::RGBA32;
-    case FormatPrefs::PIX_DEFAULT:
+    case LAYOUT_BUMPMAP: return NiPixelFormat::RGBA32;
+    case LAYOUT_DEFAULT:
         if (kRef.IsPalettized())
             return kPalette;
         if (kRef.IsCompressed())
@@ -484,11 +495,11 @@ NiPixelFormat NiImageFileConverter::FindPlatformFormat3(const FormatPrefs& kPref
     const NiPixelFormat kPalette = bAlpha ? NiPixelFormat::PALA8 : NiPixelFormat::PAL8;
     switch (kPrefs.m_ePixelLayout)
     {
-    case FormatPrefs::PALETTIZED_8:
-    case FormatPrefs::PALETTIZED_4: return kPalette;
-    case FormatPrefs::HIGH_COLOR_16: return bAlpha ? NiPixelFormat::A3R4G4B4 : NiPixelFormat::R5G6B5;
-    case FormatPrefs::COMPRESSED: return NiPixelFormat::DXT1;
-    case FormatPrefs::PIX_DEFAULT:
+    case LAYOUT_PALETTIZED_8:
+    case LAYOUT_PALETTIZED_4: return kPalette;
+    case LAYOUT_HIGH_COLOR_16: return bAlpha ? NiPixelFormat::A3R4G4B4 : NiPixelFormat::R5G6B5;
+    case LAYOUT_COMPRESSED: return NiPixelFormat::DXT1;
+    case LAYOUT_DEFAULT:
         if (kRef.IsPalettized())
             return kPalette;
         if (kRef.GetBitsPerPixel() == 16)

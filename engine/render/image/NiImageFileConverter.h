@@ -1,9 +1,9 @@
 #pragma once
 
+#include "engine/render/NiTexture.h"
 #include "engine/render/image/NiBlockDecoder.h"
 #include "engine/render/image/NiImageConverter.h"
 #include "engine/render/image/NiImageReader.h"
-#include "engine/render/image/NiTextureFormatPrefs.h"
 
 #include <cstdint>
 #include <list>
@@ -15,6 +15,7 @@ class NiImageFileConverter : public NiImageConverter
 {
 public:
     using ReaderList = std::list<std::unique_ptr<NiImageReader>>;
+    using FormatPrefs = NiTexture::FormatPrefs;
 
     // Readers are asked in the order engine pixel data, TGA, SGI, DDS, BMP.
     NiImageFileConverter();

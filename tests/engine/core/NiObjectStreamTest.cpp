@@ -370,6 +370,15 @@ TEST_F(NiObjectStreamTest, LongClassNamesAndBadClassIndicesAreRefused)
     EXPECT_FALSE(kStream.LoadBuffer(kFile.m_kBytes.data(), static_cast<std::uint32_t>(kFile.Size())));
     EXPECT_EQ(kStream.GetLastError(), 5u);
     EXPECT_LE(kStream.GetLastErrorMessage().size(), 259u);
+    EXPECT_EQ(kStream.GetLastErrorMessage().substr(0, 4), "LLLL");
+
+    // A length far beyond the file is refused the same way, without waiting
+    // for bytes that are not there.
+    std::vector<std::uint8_t> kHuge = ValidFile();
+    kHuge[53] = kHuge[54] = kHuge[55] = 0xFF;
+    kHuge[56] = 0x7F;
+    EXPECT_FALSE(kStream.LoadBuffer(kHuge.data(), static_cast<std::uint32_t>(kHuge.size())));
+    EXPECT_EQ(kStream.GetLastError(), 5u);
 
     Bytes kIndex;
     kIndex.Raw("Quenthal File Format, Version 10.2.0.0\n").U32(0x0A020000).U32(0).U32(1);
@@ -387,10 +396,12 @@ TEST_F(NiObjectStreamTest, EveryTruncationFailsWithACodeAndKeepsNothing)
         for (std::size_t n = 0; n < kFile.size(); ++n)
         {
             SCOPED_TRACE(n);
-            NiObjectStream kStream;
-            EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(n)));
-            EXPECT_NE(kStream.GetLastError(), 0u);
-            EXPECT_EQ(kStream.GetObjectCount(), 0u);
+            {
+                NiObjectStream kStream;
+                EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(n)));
+                EXPECT_NE(kStream.GetLastError(), 0u);
+                EXPECT_EQ(kStream.GetObjectCount(), 0u);
+            }
             EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
         }
     }
@@ -400,7 +411,7 @@ TEST_F(NiObjectStreamTest, HostileCountsAndLinksGiveCorrupt)
 {
     // Offsets into the current-version file of ValidFile.
     std::vector<std::uint8_t> kFile = ValidFile();
-    const std::size_t uiObjectCount = 47, uiClassCount = 51, uiFirstNameLength = 53;
+    const std::size_t uiObjectCount = 47, uiClassCount = 51;
     const std::size_t uiFirstIndex = 53 + 12 + 12;
     const std::size_t uiGroups = uiFirstIndex + 6;
     const std::size_t uiRootLinks = uiGroups + 4 + 4; // count of the first root's links
@@ -419,7 +430,6 @@ TEST_F(NiObjectStreamTest, HostileCountsAndLinksGiveCorrupt)
         {"object count huge", uiObjectCount, 0xFFFFFFFF, 4},
         {"object count one more", uiObjectCount, 4, 4},
         {"class count huge", uiClassCount, 0xFFFF, 2},
-        {"name length huge", uiFirstNameLength, 0x7FFFFFFF, 4},
         {"class index beyond", uiFirstIndex, 2, 2},
         {"group count huge", uiGroups, 0x40000000, 4},
         {"link count huge", uiRootLinks, 0x3FFFFFFF, 4},
@@ -434,10 +444,12 @@ TEST_F(NiObjectStreamTest, HostileCountsAndLinksGiveCorrupt)
         std::vector<std::uint8_t> kBad = kFile;
         for (int i = 0; i < kPatch.iBytes; ++i)
             kBad[kPatch.uiOffset + i] = static_cast<std::uint8_t>(kPatch.uiValue >> (8 * i));
-        NiObjectStream kStream;
-        EXPECT_FALSE(kStream.LoadBuffer(kBad.data(), static_cast<std::uint32_t>(kBad.size())));
-        EXPECT_EQ(kStream.GetLastError(), 6u);
-        EXPECT_EQ(kStream.GetObjectCount(), 0u);
+        {
+            NiObjectStream kStream;
+            EXPECT_FALSE(kStream.LoadBuffer(kBad.data(), static_cast<std::uint32_t>(kBad.size())));
+            EXPECT_EQ(kStream.GetLastError(), 6u);
+            EXPECT_EQ(kStream.GetObjectCount(), 0u);
+        }
         EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
     }
 }

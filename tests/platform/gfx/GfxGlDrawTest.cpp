@@ -1,5 +1,7 @@
 #include "tests/platform/gfx/GfxBackendFixture.h"
 
+#include <SDL2/SDL.h>
+
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -21,16 +23,41 @@ constexpr std::uint32_t kRhwFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 constexpr std::uint32_t kXyzFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 constexpr std::uint32_t kBlack = 0xFF000000u, kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu;
 
-// The gl back end's read-back tests; they run on offscreen (EGL) unless the caller chose a driver.
-class GfxGlDraw : public gfxtest::BackendTest {
+// The gl back end's read-back tests; they run on offscreen (EGL) unless the
+// caller chose a driver. Each runs twice: drawing straight into the device's own
+// window, and into a framebuffer object because the window has another size.
+class GfxGlDraw : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
-        BackendTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
+        gfxtest::UseDriverFor(BackendKind::Gl);
+        d3d = Direct3DCreate9(D3D_SDK_VERSION, BackendKind::Gl);
+        if (!d3d && gfxtest::CallerDriver() == "dummy") GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
+        ASSERT_NE(d3d, nullptr);
+        if (GetParam()) {
+            SetGlWindowAttributes();
+            window = SDL_CreateWindow("gfx test", 0, 0, 24, 20, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+            ASSERT_NE(window, nullptr) << SDL_GetError();
+        }
         Create(gfxtest::Windowed(16, 16));
+    }
+    void TearDown() override {
+        if (device) {
+            EXPECT_EQ(device->Release(), 0u);
+        }
+        if (window) SDL_DestroyWindow(window);
+        if (d3d) {
+            EXPECT_EQ(d3d->Release(), 0u);
+        }
+    }
+    void Create(D3DPRESENT_PARAMETERS p) {
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device), D3D_OK);
         device->SetRenderState(D3DRS_LIGHTING, 0);
         ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0), D3D_OK);
     }
+
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    SDL_Window* window = nullptr;
 
     // The back buffer as 0xAARRGGBB words, rows top-down.
     std::vector<std::uint32_t> ReadBack() {
@@ -64,7 +91,9 @@ protected:
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(, GfxGlDraw, ::testing::Values(gfx::BackendKind::Gl), gfxtest::BackendParamName);
+INSTANTIATE_TEST_SUITE_P(, GfxGlDraw, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
+    return std::string(info.param ? "FramebufferObject" : "Window");
+});
 
 TEST_P(GfxGlDraw, RectangleClear) {
     const D3DRECT rects[2] = {{2, 1, 5, 3}, {10, 10, 20, 20}};
@@ -294,8 +323,6 @@ TEST_P(GfxGlDraw, SixteenBitTargetDrawsInItsLayout) {
     device->Release();
     device = nullptr;
     Create(gfxtest::Windowed(8, 8, D3DFMT_R5G6B5));
-    device->SetRenderState(D3DRS_LIGHTING, 0);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
     Quad(0, 0, 4, 4, 0.5f, kGreen);
     Ref<IDirect3DSurface9> back;
     device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
@@ -305,6 +332,24 @@ TEST_P(GfxGlDraw, SixteenBitTargetDrawsInItsLayout) {
     EXPECT_EQ(row[0], 0x07E0);
     EXPECT_EQ(row[5], 0x0000);
     back->UnlockRect();
+}
+
+} // namespace
+
+namespace {
+
+TEST_P(GfxGlDraw, LockedWritesReachTheBackBuffer) {
+    Ref<IDirect3DSurface9> back;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(back->LockRect(&lr, nullptr, 0), D3D_OK);
+    reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(lr.pBits) + 2 * lr.Pitch)[3] = kBlue;
+    ASSERT_EQ(back->UnlockRect(), D3D_OK);
+    Quad(8, 8, 12, 12, 0.5f, kGreen); // drawing afterwards keeps the written pixel
+    const auto px = ReadBack();
+    EXPECT_EQ(At(px, 3, 2), kBlue);
+    EXPECT_EQ(At(px, 2, 2), kBlack);
+    EXPECT_EQ(At(px, 9, 9), kGreen);
 }
 
 } // namespace

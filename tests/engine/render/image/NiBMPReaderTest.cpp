@@ -147,6 +147,13 @@ TEST_F(NiBMPReaderTest, RefusesWhatItCannotRead)
         SCOPED_TRACE(c.pcWhy);
         EXPECT_EQ(ReadWith(m_kReader, BmpFile(c.kHeader, GreyPalette(4), Bytes(64, 1))), nullptr);
     }
+    // The largest image the readers make, with no pixels behind it.
+    EXPECT_EQ(ReadWith(m_kReader, BmpFile(Bmp(16384, -4096, 32), {}, Bytes(64, 1))), nullptr);
+    BmpHeader kManyColors = Bmp(1, 1, 24);
+    kManyColors.uiColorsUsed = 0x40000000;
+    Bytes kSkipMuch = BmpFile(kManyColors, {}, {1, 2, 3, 0});
+    kSkipMuch[13] = 0x7F; // pixel data offset near 2 GiB
+    EXPECT_EQ(ReadWith(m_kReader, kSkipMuch), nullptr);
     Bytes kNotBmp = BmpFile(Bmp(1, 1, 24), {}, {1, 2, 3, 0});
     kNotBmp[1] = 'A';
     EXPECT_EQ(ReadWith(m_kReader, kNotBmp), nullptr);

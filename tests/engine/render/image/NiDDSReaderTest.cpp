@@ -223,6 +223,8 @@ TEST_F(NiDDSReaderTest, RefusesWhatItCannotRead)
         SCOPED_TRACE(c.pcWhy);
         EXPECT_EQ(ReadWith(m_kReader, c.kFile), nullptr);
     }
+    // The largest image the readers make, with no pixels behind it.
+    EXPECT_EQ(ReadWith(m_kReader, DdsFile(Rgb(16384, 4096, 32, 0xFF, 0xFF00, 0xFF0000, 0), Counting(64))), nullptr);
     // A depth of 0 with the depth flag is an ordinary texture.
     kDepth.uiDepth = 0;
     EXPECT_TRUE(ReadWith(m_kReader, DdsFile(kDepth, Counting(8))));

@@ -111,6 +111,15 @@ TEST_F(NiSGIReaderTest, RefusesWhatItCannotRead)
     EXPECT_EQ(ReadWith(m_kReader, SgiVerbatim(Sgi(0, 1, 3), kThree)), nullptr);
     EXPECT_EQ(ReadWith(m_kReader, SgiVerbatim(Sgi(20000, 1, 1), {})), nullptr);
 
+    // The largest image the readers make, with no pixels behind it, and a
+    // run-length one whose tables claim far more data than there is.
+    EXPECT_EQ(ReadWith(m_kReader, SgiVerbatim(Sgi(16384, 4096, 4), {{Bytes(100, 1)}})), nullptr);
+    Bytes kTables = SgiHeaderBytes(Sgi(2, 1, 1, 1));
+    PutBE32(kTables, 520);
+    PutBE32(kTables, 0x7FFFFFFF);
+    Append(kTables, {0x02, 9, 0});
+    EXPECT_EQ(ReadWith(m_kReader, kTables), nullptr);
+
     // Row offsets inside the tables, or past the data read.
     for (std::uint32_t uiOffset : {0u, 511u, 512u + 4u, 0xFFFFFFF0u})
     {

@@ -255,6 +255,9 @@ TEST_F(NiTGAReaderTest, RefusesWhatItCannotRead)
         SCOPED_TRACE(c.pcWhy);
         EXPECT_EQ(ReadWith(m_kReader, TgaFile(c.kHeader, c.kBody)), nullptr);
     }
+    // The largest image the readers make, with no pixels behind it.
+    EXPECT_EQ(ReadWith(m_kReader, TgaFile(TrueColor(16384, 4096, 32), {1, 2, 3})), nullptr);
+    EXPECT_EQ(ReadWith(m_kReader, TgaFile(TrueColor(16384, 4097, 32), {})), nullptr);
     // The largest map that is still taken.
     TgaHeader kEdge = Mapped(1, 1, 8, 16382, 8);
     EXPECT_TRUE(ReadWith(m_kReader, TgaFile(kEdge, Bytes(16383, 1))));

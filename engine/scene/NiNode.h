@@ -1,0 +1,103 @@
+#pragma once
+
+#include "engine/core/NiSparsePtrArray.h"
+#include "engine/core/NiTList.h"
+#include "engine/scene/NiAVObject.h"
+#include "engine/scene/NiEffectSet.h"
+
+#include <cstdint>
+
+class NiDynamicEffect;
+
+// Interior object of the scene graph: an ordered array of children (holes
+// allowed; the order is the order of every recursive pass) and the dynamic
+// effects switched on for its subtree.
+class NiNode : public NiAVObject
+{
+    NiDeclareTypeInfo()
+
+public:
+    explicit NiNode(std::uint32_t uiInitialChildren = 0);
+    // Effects forget the node, children their parent.
+    ~NiNode() override;
+
+    static NiObject* CreateObject();
+
+    // ---- Children ----
+    // One past the highest used index (holes included).
+    [[nodiscard]] std::uint32_t GetArrayCount() const { return m_kChildren.GetSize(); }
+    [[nodiscard]] std::uint32_t GetChildCount() const { return m_kChildren.GetEffectiveSize(); }
+    [[nodiscard]] NiAVObject* GetAt(std::uint32_t uiIndex) const { return m_kChildren.GetAt(uiIndex); }
+
+    // A child held by another node moves here. With bFirstAvail the first
+    // hole takes it; otherwise it goes after the last used entry.
+    virtual void AttachChild(NiAVObject* pkChild, bool bFirstAvail = false);
+    // Null when the child is not held here.
+    virtual NiAVObjectPtr DetachChild(NiAVObject* pkChild);
+    virtual NiAVObjectPtr DetachChildAt(std::uint32_t uiIndex);
+    // Returns the child that was at the index.
+    virtual NiAVObjectPtr SetAt(std::uint32_t uiIndex, NiAVObject* pkChild);
+    // Bounds from here up to the root.
+    virtual void UpdateUpwardPass();
+
+    // ---- Effects ----
+    void AttachEffect(NiDynamicEffect* pkEffect);
+    void DetachEffect(NiDynamicEffect* pkEffect);
+    void DetachAllEffects();
+    [[nodiscard]] const NiTList<NiDynamicEffect>& GetEffectList() const { return m_kEffectList; }
+
+    // ---- State in force here ----
+    [[nodiscard]] NiPropertySetPtr GetPropertyState();
+    [[nodiscard]] NiEffectSetPtr GetEffectState();
+    // The parent set itself when nothing here changes it (or it may be
+    // extended in place when bCopyOnChange is false).
+    [[nodiscard]] NiEffectSetPtr PushLocalEffects(NiEffectSet* pkParentEffects, bool bCopyOnChange);
+
+    [[nodiscard]] const NiBoundSphere& GetModelBound() const { return m_kModelBound; }
+
+    // ---- Passes ----
+    void UpdateControllers(float fTime) override;
+    void UpdateModelBound() override;
+    void ApplyTransform(const NiMatrix3x3& kRotate, const NiVec3& kTranslate, bool bOnLeft) override;
+    [[nodiscard]] NiAVObject* GetObjectByName(const char* pcName) override;
+    void ComputeSelectiveUpdateFlags(bool& bSelectiveUpdate, bool bSelectiveUpdateTransforms, bool& bRigid) override;
+    void UpdateDownwardPass(float fTime, bool bUpdateControllers) override;
+    void UpdateSelectedDownwardPass(float fTime) override;
+    void UpdateRigidDownwardPass(float fTime) override;
+    void UpdatePropertiesDownward(NiPropertySet* pkParentState) override;
+    void UpdateEffectsDownward(NiEffectSet* pkParentEffects) override;
+    void UpdateWorldBound() override;
+    void OnVisible(NiCamera* pkCamera) override;
+    void PurgeRendererData(NiRenderer* pkRenderer) override;
+    void CollectChildren(std::vector<NiAVObject*>& kChildren) const override;
+
+    // The object's parent becomes pkNode; an old parent lets it go first.
+    static void SetParent(NiAVObject* pkObject, NiNode* pkNode);
+    // Has the object's own controllers visit and the cull test run for a
+    // child (the camera's planes and mask).
+    static void CullChild(NiAVObject* pkChild, NiCamera* pkCamera);
+
+    NiObject* CreateClone(NiCloneContext& kCloning) override;
+    void ReadFromStream(NiObjectStream& kStream) override;
+    void ResolveLinks(NiObjectStream& kStream) override;
+    bool RegisterForSave(NiObjectStream& kStream) override;
+    void WriteToStream(NiObjectStream& kStream) override;
+    bool IsEqual(NiObject* pkOther) override;
+    void AppendViewerStrings(NiViewerStringArray& kStrings) override;
+    void FinishClone(NiCloneContext& kCloning) override;
+
+protected:
+    void CopyMembers(NiNode* pkDest, NiCloneContext& kCloning);
+    // Merges a child's world bound into the node's (radius-0 bounds are
+    // empty subtrees and do not move it).
+    void MergeChildBound(const NiAVObject* pkChild);
+    // True when pkObject is this node or one of its ancestors; the walk is
+    // bounded so a damaged parent chain cannot loop.
+    [[nodiscard]] bool IsSelfOrAncestor(const NiAVObject* pkObject, std::uint32_t uiMaxSteps) const;
+
+    NiSparsePtrArray<NiAVObjectPtr> m_kChildren;
+    NiTList<NiDynamicEffect> m_kEffectList;
+    NiBoundSphere m_kModelBound;
+};
+
+using NiNodePtr = NiRefPtr<NiNode>;

@@ -1,0 +1,449 @@
+#include "framework/COrvaneAStar.h"
+
+#include "framework/COrvaneBlockGrid.h"
+#include "framework/COrvanePathSpline.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+// The open heap keeps the smallest f at the front.
+struct FGreater
+{
+    bool operator()(const COrvaneAStarNode* pkA, const COrvaneAStarNode* pkB) const { return pkA->m_uiF > pkB->m_uiF; }
+};
+
+// Where list markers would be drawn; nothing draws them in this system.
+void DebugMarker(const NiVec3&, float, int)
+{
+}
+} // namespace
+
+COrvaneAStarNode* COrvaneAStarNodePool::Allocate()
+{
+    if (!m_kFree.empty())
+    {
+        COrvaneAStarNode* pkNode = m_kFree.front();
+        // The first free node is taken; swap the last into its place so the
+        // free list stays a plain vector.
+        m_kFree.front() = m_kFree.back();
+        m_kFree.pop_back();
+        return pkNode;
+    }
+    return &m_kStorage.emplace_back();
+}
+
+void COrvaneAStarNodePool::Free(COrvaneAStarNode* pkNode)
+{
+    if (pkNode)
+        m_kFree.push_back(pkNode);
+}
+
+COrvaneAStar::COrvaneAStar()
+{
+    Reset();
+}
+
+COrvaneAStar::~COrvaneAStar()
+{
+    Destroy();
+}
+
+void COrvaneAStar::Destroy()
+{
+    m_pucVisited.reset();
+    FreeAllNodes();
+    Reset();
+}
+
+void COrvaneAStar::Reset()
+{
+    m_iState = STATE_NOT_STARTED;
+    m_uiPathLength = 0;
+    m_iTag = 0;
+    // The lists point into the pool: they go with it.
+    m_kOpen.clear();
+    m_kClosed.clear();
+    m_kSuccessors.clear();
+    m_pkPoolOwner.reset();
+    m_pkGrid = nullptr;
+    m_pucVisited.reset();
+    m_pkNodeOfCell.reset();
+    m_uiMapSize = 0;
+    m_uiClosedCount = 0;
+    m_pkStart = nullptr;
+    m_pkGoal = nullptr;
+    m_bStartListed = false;
+}
+
+void COrvaneAStar::FreeAllNodes()
+{
+    for (COrvaneAStarNode* pkNode : m_kOpen)
+        FreeNode(pkNode);
+    for (COrvaneAStarNode* pkNode : m_kClosed)
+        FreeNode(pkNode);
+    m_kOpen.clear();
+    m_kClosed.clear();
+    m_uiClosedCount = 0;
+}
+
+void COrvaneAStar::FreeNodesOffPath()
+{
+    for (COrvaneAStarNode* pkNode : m_kOpen)
+        if (!pkNode->m_pkChild)
+            FreeNode(pkNode);
+    for (COrvaneAStarNode* pkNode : m_kClosed)
+        if (!pkNode->m_pkChild)
+            FreeNode(pkNode);
+    m_kOpen.clear();
+    m_kClosed.clear();
+    m_uiClosedCount = 0;
+}
+
+void COrvaneAStar::PushOpen(COrvaneAStarNode* pkNode)
+{
+    m_kOpen.push_back(pkNode);
+    std::push_heap(m_kOpen.begin(), m_kOpen.end(), FGreater());
+}
+
+void COrvaneAStar::RemoveOpen(COrvaneAStarNode* pkNode)
+{
+    auto kIt = std::find(m_kOpen.begin(), m_kOpen.end(), pkNode);
+    if (kIt == m_kOpen.end())
+        return;
+    m_kOpen.erase(kIt);
+    if (m_kOpen.size() > 1)
+        std::make_heap(m_kOpen.begin(), m_kOpen.end(), FGreater());
+}
+
+void COrvaneAStar::RemoveClosed(COrvaneAStarNode* pkNode)
+{
+    auto kIt = std::find(m_kClosed.rbegin(), m_kClosed.rend(), pkNode);
+    if (kIt == m_kClosed.rend())
+        return;
+    m_kClosed.erase(std::next(kIt).base());
+    --m_uiClosedCount;
+}
+
+std::int32_t COrvaneAStar::SearchStep()
+{
+    if (m_iState == STATE_NOT_STARTED)
+    {
+        m_iState = STATE_NO_SEARCH;
+        return m_iState;
+    }
+    if (m_kOpen.empty())
+    {
+        m_iState = STATE_OPEN_EMPTY;
+        FreeAllNodes();
+        return m_iState;
+    }
+    if (m_uiClosedCount > m_uiMapSize / 2)
+    {
+        m_iState = STATE_GAVE_UP;
+        FreeAllNodes();
+        return m_iState;
+    }
+
+    ++m_uiSteps;
+    std::pop_heap(m_kOpen.begin(), m_kOpen.end(), FGreater());
+    COrvaneAStarNode* pkNode = m_kOpen.back();
+    m_kOpen.pop_back();
+
+    if (IsGoal(pkNode))
+    {
+        m_pkGoal->m_pkParent = pkNode->m_pkParent;
+        m_uiPathLength = 1;
+        if (pkNode != m_pkStart)
+        {
+            FreeNode(pkNode);
+            COrvaneAStarNode* pkFollower = m_pkGoal;
+            for (COrvaneAStarNode* pkStep = m_pkGoal->m_pkParent; pkStep; pkStep = pkStep->m_pkParent)
+            {
+                pkStep->m_pkChild = pkFollower;
+                ++m_uiPathLength;
+                if (pkStep == m_pkStart)
+                    break;
+                pkFollower = pkStep;
+            }
+        }
+        else
+        {
+            m_bStartListed = false;
+        }
+        FreeNodesOffPath();
+        m_iState = STATE_FOUND;
+        return m_iState;
+    }
+
+    m_kSuccessors.clear();
+    if (!GenerateSuccessors(pkNode, pkNode->m_pkParent))
+    {
+        for (COrvaneAStarNode* pkSuccessor : m_kSuccessors)
+            FreeNode(pkSuccessor);
+        m_kSuccessors.clear();
+        // The refused node is off both lists: close it so it goes back too.
+        m_kClosed.push_back(pkNode);
+        FreeAllNodes();
+        m_iState = STATE_REFUSED;
+        return m_iState;
+    }
+
+    for (COrvaneAStarNode* pkSuccessor : m_kSuccessors)
+    {
+        const std::int32_t iCell = pkSuccessor->m_iCell;
+        const std::uint32_t uiNewG = StepCost(pkSuccessor) + pkNode->m_uiG;
+        const std::uint8_t ucVisited = m_pucVisited[static_cast<std::size_t>(iCell)];
+        COrvaneAStarNode* pkListed = ucVisited != 0 ? m_pkNodeOfCell[static_cast<std::size_t>(iCell)] : nullptr;
+        if (pkListed && pkListed->m_uiG <= uiNewG)
+        {
+            FreeNode(pkSuccessor);
+            continue;
+        }
+        pkSuccessor->m_pkParent = pkNode;
+        pkSuccessor->m_uiG = uiNewG;
+        pkSuccessor->m_uiH = Heuristic(pkSuccessor, m_pkGoal->m_iCell);
+        pkSuccessor->m_uiF = pkSuccessor->m_uiG + pkSuccessor->m_uiH;
+        if (pkListed)
+        {
+            FreeNode(pkListed);
+            if (ucVisited == 2)
+                RemoveClosed(pkListed);
+            else
+                RemoveOpen(pkListed);
+        }
+        PushOpen(pkSuccessor);
+        m_pucVisited[static_cast<std::size_t>(iCell)] = 1;
+        m_pkNodeOfCell[static_cast<std::size_t>(iCell)] = pkSuccessor;
+    }
+    m_kSuccessors.clear();
+
+    m_kClosed.push_back(pkNode);
+    ++m_uiClosedCount;
+    m_pucVisited[static_cast<std::size_t>(pkNode->m_iCell)] = 2;
+    m_iState = STATE_SEARCHING;
+    return m_iState;
+}
+
+void COrvaneAStar::SizeMapToGrid()
+{
+    std::uint32_t uiSize = m_pkGrid ? static_cast<std::uint32_t>(std::max(m_pkGrid->GetCellCount(), 0)) : 0;
+    if (m_pucVisited && uiSize == m_uiMapSize)
+        return;
+    m_uiMapSize = uiSize;
+    m_pucVisited = std::make_unique<std::uint8_t[]>(uiSize);
+    m_pkNodeOfCell = std::make_unique_for_overwrite<COrvaneAStarNode*[]>(uiSize);
+}
+
+void COrvaneAStar::ReturnLooseNodes()
+{
+    bool bGoalReturned = false;
+    if (m_iState == STATE_FOUND && m_pkStart)
+    {
+        // A traced path's nodes are on no list: walk the chain.
+        COrvaneAStarNode* pkNext = nullptr;
+        for (COrvaneAStarNode* pkStep = m_pkStart; pkStep; pkStep = pkNext)
+        {
+            pkNext = pkStep->m_pkChild;
+            pkStep->m_pkChild = nullptr;
+            if (pkStep == m_pkGoal)
+                bGoalReturned = true;
+            FreeNode(pkStep);
+        }
+    }
+    else if (m_pkStart && !m_bStartListed)
+    {
+        FreeNode(m_pkStart);
+    }
+    if (m_pkGoal && !bGoalReturned)
+        FreeNode(m_pkGoal);
+    m_pkStart = nullptr;
+    m_pkGoal = nullptr;
+    m_bStartListed = false;
+}
+
+COrvaneAStarNode* COrvaneAStar::StartSearch(std::int32_t iStartCell, std::int32_t iGoalCell, COrvaneBlockGrid* pkGrid,
+                                            std::int32_t iTag)
+{
+    // The map follows the grid, also when the same grid was set up anew.
+    if (pkGrid != m_pkGrid || (pkGrid && static_cast<std::uint32_t>(pkGrid->GetCellCount()) != m_uiMapSize))
+    {
+        m_pkGrid = pkGrid;
+        SizeMapToGrid();
+    }
+    FreeAllNodes();
+    ReturnLooseNodes();
+    if (m_uiMapSize > 0)
+        std::memset(m_pucVisited.get(), 0, m_uiMapSize);
+    m_iTag = iTag;
+
+    m_pkStart = NewNode();
+    m_pkGoal = NewNode();
+    m_uiPathLength = 0;
+    m_pkStart->m_iCell = iStartCell;
+    m_pkGoal->m_iCell = iGoalCell;
+    m_iState = STATE_STARTED;
+    m_pkStart->m_uiG = 0;
+    m_pkStart->m_uiH = Heuristic(m_pkStart, iGoalCell);
+    m_pkStart->m_uiF = m_pkStart->m_uiG + m_pkStart->m_uiH;
+    m_pkStart->m_pkParent = nullptr;
+    m_pkGoal->m_pkChild = nullptr;
+
+    // Without a grid or with a cell off it nothing is pushed, so the first
+    // step reports the empty open list.
+    if (m_pkGrid && m_pkGrid->IsValidCell(iStartCell, true) && m_pkGrid->IsValidCell(iGoalCell, true))
+    {
+        PushOpen(m_pkStart);
+        m_pucVisited[static_cast<std::size_t>(iStartCell)] = 1;
+        m_pkNodeOfCell[static_cast<std::size_t>(iStartCell)] = m_pkStart;
+        m_bStartListed = true;
+    }
+    m_uiSteps = 0;
+    return m_pkStart;
+}
+
+COrvaneAStarNode* COrvaneAStar::NewNode()
+{
+    if (!m_pkPoolOwner)
+        m_pkPoolOwner = std::make_unique<COrvaneAStarNodePoolOwner>();
+    COrvaneAStarNode* pkNode = m_pkPoolOwner->GetPool().Allocate();
+    pkNode->m_pkParent = nullptr;
+    pkNode->m_pkChild = nullptr;
+    return pkNode;
+}
+
+void COrvaneAStar::FreeNode(COrvaneAStarNode* pkNode)
+{
+    if (m_pkPoolOwner)
+        m_pkPoolOwner->GetPool().Free(pkNode);
+}
+
+void COrvaneAStar::ClearVisited()
+{
+    if (m_uiMapSize > 0)
+        std::memset(m_pucVisited.get(), 0, m_uiMapSize);
+    FreeAllNodes();
+    ReturnLooseNodes();
+}
+
+std::int32_t COrvaneAStar::GetTag() const
+{
+    return m_iTag;
+}
+
+std::uint32_t COrvaneAStar::Heuristic(const COrvaneAStarNode* pkNode, std::int32_t iGoalCell) const
+{
+    if (!m_pkGrid)
+        return 0;
+    std::int32_t iDr = m_pkGrid->RowOf(pkNode->m_iCell, true) - m_pkGrid->RowOf(iGoalCell, true);
+    std::int32_t iDc = m_pkGrid->ColumnOf(pkNode->m_iCell, true) - m_pkGrid->ColumnOf(iGoalCell, true);
+    return static_cast<std::uint32_t>(std::abs(iDr) + std::abs(iDc));
+}
+
+bool COrvaneAStar::IsGoal(const COrvaneAStarNode* pkNode) const
+{
+    return m_pkGoal && pkNode->m_iCell == m_pkGoal->m_iCell;
+}
+
+int COrvaneAStar::GenerateSuccessors(COrvaneAStarNode* pkNode, COrvaneAStarNode*)
+{
+    const std::int32_t iColumns = m_pkGrid->GetColumns();
+    for (int iDirection = 0; iDirection < 8; ++iDirection)
+    {
+        if (!m_pkGrid->CanLeaveCell(iDirection, pkNode->m_iCell))
+            continue;
+        COrvaneAStarNode* pkSuccessor = NewNode();
+        pkSuccessor->m_iCell = pkNode->m_iCell + COrvaneBlockGrid::DirectionOffset(iDirection, iColumns);
+        AddSuccessor(pkSuccessor);
+    }
+    return 1;
+}
+
+std::uint32_t COrvaneAStar::StepCost(const COrvaneAStarNode*) const
+{
+    return 1;
+}
+
+bool COrvaneAStar::SameCell(const COrvaneAStarNode* pkA, const COrvaneAStarNode* pkB) const
+{
+    return pkA->m_iCell == pkB->m_iCell;
+}
+
+COrvaneAStarNode* COrvaneAStar::GetStartNode() const
+{
+    return m_pkStart;
+}
+
+COrvaneAStarNode* COrvaneAStar::GetGoalNode() const
+{
+    return m_pkGoal;
+}
+
+void COrvaneAStar::AddSuccessor(COrvaneAStarNode* pkNode)
+{
+    m_kSuccessors.push_back(pkNode);
+}
+
+int COrvaneAStar::Init(COrvaneBlockGrid* pkGrid)
+{
+    if (!m_pkPoolOwner)
+        m_pkPoolOwner = std::make_unique<COrvaneAStarNodePoolOwner>();
+    m_pkPoolOwner->Reserve(32);
+    if (pkGrid)
+    {
+        m_pkGrid = pkGrid;
+        SizeMapToGrid();
+        std::memset(m_pucVisited.get(), 0, m_uiMapSize);
+    }
+    return 0;
+}
+
+std::uint32_t COrvaneAStar::GetPath(std::vector<std::int32_t>& kCells, bool bAppend) const
+{
+    if (!bAppend)
+        kCells.clear();
+    // Only a traced path is handed out: after a failure the start node is
+    // already back in the pool.
+    if (m_iState != STATE_FOUND || !m_pkStart)
+        return 0;
+    std::uint32_t uiCount = 0;
+    for (const COrvaneAStarNode* pkStep = m_pkStart; pkStep && uiCount < m_uiPathLength; pkStep = pkStep->m_pkChild)
+    {
+        kCells.push_back(pkStep->m_iCell);
+        ++uiCount;
+    }
+    return uiCount;
+}
+
+std::unique_ptr<COrvanePathSpline> COrvaneAStar::BuildPathSpline() const
+{
+    if (m_iState != STATE_FOUND || !m_pkStart || !m_pkGrid || m_uiPathLength == 0)
+        return nullptr;
+    std::vector<NiVec3> kPoints(m_uiPathLength);
+    std::uint32_t uiCount = 0;
+    for (const COrvaneAStarNode* pkStep = m_pkStart; pkStep && uiCount < m_uiPathLength; pkStep = pkStep->m_pkChild)
+        m_pkGrid->CellPosition(pkStep->m_iCell, kPoints[uiCount++], true);
+    auto pkSpline = std::make_unique<COrvanePathSpline>();
+    pkSpline->SetPoints(kPoints.data(), uiCount, nullptr);
+    return pkSpline;
+}
+
+void COrvaneAStar::DebugDrawLists() const
+{
+    if (!m_pkGrid)
+        return;
+    NiVec3 kPosition;
+    for (const COrvaneAStarNode* pkNode : m_kOpen)
+        if (m_pkGrid->CellPosition(pkNode->m_iCell, kPosition, true))
+            DebugMarker(kPosition + NiVec3(0.0f, 0.1f, 0.0f), 0.5f, 4);
+    for (const COrvaneAStarNode* pkNode : m_kClosed)
+        if (m_pkGrid->CellPosition(pkNode->m_iCell, kPosition, true))
+            DebugMarker(kPosition + NiVec3(0.0f, 0.1f, 0.0f), 0.75f, 5);
+}
+
+const COrvaneAStarNodePool* COrvaneAStar::GetPool() const
+{
+    return m_pkPoolOwner ? &m_pkPoolOwner->GetPool() : nullptr;
+}

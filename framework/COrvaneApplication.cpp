@@ -1,0 +1,198 @@
+#include "framework/COrvaneApplication.h"
+
+#include "framework/COrvaneDebugOptions.h"
+#include "framework/COrvaneGame.h"
+#include "framework/COrvaneSystem.h"
+#include "framework/COrvaneTagTree.h"
+#include "framework/COrvaneUtility.h"
+#include "framework/COrvaneWindow.h"
+#include "platform/os/OsInput.h"
+#include "platform/os/OsWindow.h"
+
+#include <new>
+
+namespace
+{
+COrvaneApplication* s_pkApplication = nullptr;
+std::unique_ptr<COrvaneTagTree> s_pkSettings;
+} // namespace
+
+COrvaneApplication* COrvaneApplication::Get()
+{
+    if (s_pkApplication == nullptr)
+        s_pkApplication = new (std::nothrow) COrvaneApplication;
+    return s_pkApplication;
+}
+
+COrvaneApplication* COrvaneApplication::GetExisting()
+{
+    return s_pkApplication;
+}
+
+void COrvaneApplication::DestroyInstance()
+{
+    COrvaneApplication* pkApplication = s_pkApplication;
+    delete pkApplication;
+    s_pkApplication = nullptr;
+}
+
+COrvaneTagTree* COrvaneApplication::GetSettings()
+{
+    return s_pkSettings.get();
+}
+
+void COrvaneApplication::LoadSettings()
+{
+    s_pkSettings.reset();
+    s_pkSettings = std::make_unique<COrvaneTagTree>();
+    // A missing file leaves an empty document: every setting keeps its default.
+    (void)s_pkSettings->Load(SETTINGS_FILE);
+}
+
+void COrvaneApplication::ResetSettings()
+{
+    s_pkSettings.reset();
+}
+
+COrvaneApplication::~COrvaneApplication()
+{
+    COrvaneApplication::Destroy();
+}
+
+void COrvaneApplication::Release()
+{
+    Destroy();
+}
+
+void COrvaneApplication::Reset()
+{
+    m_pkSystem.reset();
+    m_pkGame.reset();
+    m_pkWindow.reset();
+    m_fFrameTime = 0.0f;
+    m_fTotalTime = 0.0f;
+    m_fPreviousTotal = 0.0f;
+    m_ucQuit = 0;
+    m_ucRendererStarted = 0;
+    m_ucFullScreen = 0;
+}
+
+bool COrvaneApplication::Init(os::InstanceHandle pkInstance, COrvaneGameFactory& kFactory, std::int32_t iWidth,
+                              std::int32_t iHeight)
+{
+    if (!m_pkSystem)
+    {
+        m_pkSystem = std::make_unique<COrvaneSystem>();
+        m_pkSystem->CreateShaderSetup();
+    }
+    if (!m_pkWindow)
+    {
+        m_pkWindow = std::make_unique<COrvaneWindow>();
+        // Without a window nothing can be shown or rendered: stop here.
+        if (m_pkWindow->Create(pkInstance, iWidth, iHeight) == nullptr)
+            return false;
+    }
+    m_pkGame = kFactory.CreateGame();
+    return true;
+}
+
+bool COrvaneApplication::Start()
+{
+    if (!m_pkGame || !m_pkSystem || !m_pkWindow)
+        return false;
+    if (!m_pkSystem->StartEngine())
+        return false;
+
+    COrvaneDebugOptions::Get().Load();
+
+    LoadSettings();
+    ReadDebugFileSetting();
+
+    if (!m_pkSystem->CreateRenderer(*m_pkWindow))
+    {
+        // The failed creation has shut the engine down already.
+        m_pkSystem->ReleaseRenderer(*m_pkWindow);
+        return false;
+    }
+    if (!m_pkSystem->InitRenderer(*m_pkGame, *m_pkWindow, m_ucFullScreen))
+    {
+        m_pkSystem->ReleaseRenderer(*m_pkWindow);
+        m_pkSystem->StopEngine();
+        return false;
+    }
+    m_pkSystem->LoadShaders();
+    m_ucRendererStarted = 1;
+
+    m_pkWindow->Show();
+    if (!m_pkGame->Init(GAME_NAME))
+        return false;
+    m_pkWindow->ApplyDisplayMode(m_pkWindow->GetHandle(), m_ucFullScreen != 0);
+    return m_pkGame->Start();
+}
+
+bool COrvaneApplication::Run()
+{
+    if (!m_pkGame || !m_pkSystem || !m_pkWindow)
+        return false;
+    const os::WindowHandle pkHandle = m_pkWindow->GetHandle();
+    os::SetCapture(pkHandle);
+    m_pkSystem->ResetTimer();
+    m_pkGame->Render();
+    m_pkGame->Update(FIRST_UPDATE_TIME);
+
+    while (m_ucQuit == 0)
+    {
+        m_fFrameTime = m_pkSystem->GetElapsedSeconds();
+        m_fPreviousTotal = m_fTotalTime;
+        m_fTotalTime += m_fFrameTime;
+
+        bool bQuitMessage = false;
+        const bool bForeground = m_pkSystem->PumpMessages(pkHandle, bQuitMessage);
+        if (bQuitMessage)
+        {
+            m_ucQuit = 1;
+            break;
+        }
+        if (bForeground)
+        {
+            m_pkWindow->DispatchInputEvents();
+            m_pkGame->Render();
+            m_pkGame->Update(m_fFrameTime);
+        }
+        else
+        {
+            // Nothing to draw or simulate: sleep until something happens.
+            os::WaitMessage(BACKGROUND_WAIT_MS);
+        }
+    }
+    return false;
+}
+
+void COrvaneApplication::RequestQuit()
+{
+    m_ucQuit = 1;
+}
+
+void COrvaneApplication::Shutdown()
+{
+    s_pkSettings.reset();
+    if (m_ucRendererStarted != 0)
+    {
+        if (m_pkSystem && m_pkWindow)
+            m_pkSystem->ReleaseRenderer(*m_pkWindow);
+        if (m_pkSystem)
+            m_pkSystem->StopEngine();
+    }
+    m_ucRendererStarted = 0;
+}
+
+void COrvaneApplication::Destroy()
+{
+    m_pkGame.reset();
+    Shutdown();
+    m_pkWindow.reset();
+    if (m_pkSystem)
+        m_pkSystem->DestroyShaderSetup();
+    m_pkSystem.reset();
+    Reset();
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "framework/COrvaneBase.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class COrvaneLocale;
+class COrvaneTagTree;
+
+// Two lists the game fills and clears together.
+class COrvaneGameLists
+{
+public:
+    void Clear();
+
+    std::vector<void*> m_kFirst;  // links: the game owns what they point to
+    std::vector<void*> m_kSecond;
+};
+
+// The capped time of the last update and the sum of those times.
+struct COrvaneFrameTimes
+{
+    float m_fFrameTime = 0.0f;
+    float m_fTotalTime = 0.0f;
+};
+
+// Base of the game object that the application drives every frame.
+class COrvaneGame : public COrvaneBase
+{
+public:
+    // Longest step a single update takes, in seconds.
+    static constexpr float MAX_FRAME_TIME = 0.05f;
+
+    COrvaneGame();
+    ~COrvaneGame() override;
+
+    void Destroy() override;
+    virtual void Reset();
+
+    virtual void SetScreenSize(std::int32_t iWidth, std::int32_t iHeight);
+    [[nodiscard]] virtual std::int32_t GetScreenWidth() const { return m_iScreenWidth; }
+    [[nodiscard]] virtual std::int32_t GetScreenHeight() const { return m_iScreenHeight; }
+    virtual void SetState(std::int32_t iState) { m_iState = iState; }
+    [[nodiscard]] virtual std::int32_t GetState() const { return m_iState; }
+    virtual void SetMode(std::int32_t iMode) { m_iMode = iMode; }
+    [[nodiscard]] virtual std::int32_t GetMode() const { return m_iMode; }
+    [[nodiscard]] virtual const COrvaneFrameTimes& GetFrameTimes() const { return m_kTimes; }
+
+    // The launcher's choice of adapter and display mode; false when the
+    // player leaves instead.
+    virtual bool ChooseDisplayMode(std::uint32_t& uiAdapter, std::uint32_t& uiMode);
+    // A zero step after a skip request, else dt capped at MAX_FRAME_TIME.
+    virtual void Update(float fDeltaTime);
+    virtual void Render() {}
+    virtual bool Start() { return true; }
+    virtual bool Init(const char* pcName);
+
+    [[nodiscard]] bool GetSkipNextUpdate() const { return m_ucSkipNextUpdate != 0; }
+    void SetSkipNextUpdate(bool bSkip) { m_ucSkipNextUpdate = bSkip ? 1 : 0; }
+
+    [[nodiscard]] COrvaneTagTree* GetDataDocument() const { return m_pkDataDocument.get(); }
+    void SetDataDocument(std::unique_ptr<COrvaneTagTree> pkDocument);
+    [[nodiscard]] COrvaneGameLists* GetLists() const { return m_pkLists.get(); }
+    [[nodiscard]] COrvaneLocale* GetLocale() const { return m_pkLocale.get(); }
+    void SetLocale(std::unique_ptr<COrvaneLocale> pkLocale);
+
+private:
+    void ClearFields();
+
+    std::unique_ptr<COrvaneTagTree> m_pkDataDocument;
+    std::int32_t m_iState = 0;
+    std::int32_t m_iMode = 0;
+    std::uint8_t m_ucSkipNextUpdate = 0;
+    COrvaneFrameTimes m_kTimes;
+    std::int32_t m_iScreenWidth = 0;
+    std::int32_t m_iScreenHeight = 0;
+    std::array<std::uint8_t, 12> m_aucFlags{};
+    std::uint32_t m_uiCounter = 0;
+    std::unique_ptr<COrvaneGameLists> m_pkLists;
+    std::unique_ptr<COrvaneLocale> m_pkLocale;
+    std::uint32_t m_uiReserved = 0;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/os/OsDefs.h"
+
+#include <cstdint>
+
+// The window-side input devices: each turns the queued window messages of
+// its kind into calls on the game's input objects.
+class COrvaneMouseDevice
+{
+public:
+    COrvaneMouseDevice() = default;
+    virtual ~COrvaneMouseDevice() = default;
+
+    // Gives the mouse back to the system: capture released, cursor shown.
+    virtual void Release();
+    // Confines the cursor to the window (to its client area when windowed).
+    virtual void ClipToWindow(os::WindowHandle pkWindow, bool bFullScreen);
+    virtual bool HandleMessage(std::uint32_t uiMessage, os::WParam wParam, os::LParam lParam);
+    virtual bool HideCursor();
+    virtual void ClearMoveArmed() { m_uiMoveArmed = 0; }
+
+    [[nodiscard]] bool IsMoveArmed() const { return m_uiMoveArmed != 0; }
+
+protected:
+    std::uint32_t m_uiMoveArmed = 0;
+};
+
+class COrvaneKeyboardDevice
+{
+public:
+    COrvaneKeyboardDevice() = default;
+    virtual ~COrvaneKeyboardDevice() = default;
+
+    virtual void Release() {}
+    // The key table index: the scan code, plus 128 for an extended key.
+    [[nodiscard]] virtual std::uint32_t ScanCode(os::WParam wParam, os::LParam lParam) const;
+    virtual bool HandleMessage(std::uint32_t uiMessage, os::WParam wParam, os::LParam lParam);
+};

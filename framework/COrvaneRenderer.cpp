@@ -1,0 +1,202 @@
+#include "framework/COrvaneRenderer.h"
+
+#include "engine/core/NiLibraryRegistry.h"
+#include "engine/render/NiRenderer.h"
+#include "engine/render/image/NiImageFileConverter.h"
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneRendererFactory.h"
+#include "framework/COrvaneSystem.h"
+#include "framework/COrvaneTagTree.h"
+#include "framework/COrvaneUtility.h"
+#include "platform/os/OsDialog.h"
+
+#include <sstream>
+
+// The holder is the renderer's owner: it makes it the current renderer and
+// clears that pointer before letting it go.
+class COrvaneRendererImpl
+{
+public:
+    ~COrvaneRendererImpl() { SetRenderer(nullptr); }
+
+    void SetRenderer(NiRenderer* pkRenderer)
+    {
+        if (m_spRenderer && NiRenderer::GetRenderer() == m_spRenderer.Get())
+            NiRenderer::ResetRenderer();
+        m_spRenderer = pkRenderer;
+        if (m_spRenderer)
+            NiRenderer::SetRenderer(m_spRenderer);
+    }
+
+    NiRendererPtr m_spRenderer;
+};
+
+namespace
+{
+constexpr const char* CREATION_ERROR = "Direct3D renderer creation error";
+// 1/255 as the single-precision factor the colour keys are scaled by.
+constexpr float CHANNEL_SCALE = 0.003921569f;
+
+COrvaneRendererParams MakeParams(os::WindowHandle pkWindow, std::uint32_t uiWidth, std::uint32_t uiHeight,
+                                 std::uint32_t uiFlags, std::uint32_t uiAdapter)
+{
+    COrvaneRendererParams kParams;
+    kParams.m_uiWidth = uiWidth;
+    kParams.m_uiHeight = uiHeight;
+    kParams.m_uiFlags = uiFlags;
+    kParams.m_pkDeviceWindow = pkWindow;
+    kParams.m_pkFocusWindow = pkWindow;
+    kParams.m_uiAdapter = uiAdapter;
+    kParams.m_auiValues = {0, 0, 0, 1, 0, 0, 1, 0};
+    return kParams;
+}
+
+void ReportCreationFailure()
+{
+    ShowErrorBox(CREATION_ERROR);
+    os::OutputDebugString(std::string(CREATION_ERROR) + ": " + COrvaneRendererFactory::Get().GetLastError() + "\n");
+}
+
+// The channel under the cursor, when the move there worked and its first
+// value is a number 0..65535.
+float ReadChannel(COrvaneTagTree& kSettings, bool bMoved, float fDefault)
+{
+    if (!bMoved || kSettings.GetValues().empty())
+        return fDefault;
+    std::istringstream kStream(kSettings.GetValues().front());
+    long lValue = 0;
+    if (!(kStream >> lValue) || lValue < 0 || lValue > 0xFFFF)
+        return fDefault;
+    return static_cast<float>(lValue) * CHANNEL_SCALE;
+}
+} // namespace
+
+COrvaneRenderer::COrvaneRenderer() : m_kBackground(NiColorRGBA::BLACK)
+{
+}
+
+COrvaneRenderer::~COrvaneRenderer() = default;
+
+NiColorRGBA COrvaneRenderer::ReadBackgroundColor(COrvaneTagTree& kSettings)
+{
+    NiColorRGBA kColor = NiColorRGBA::BLACK;
+    kSettings.SelectSection("Game_Data", true);
+    kColor.r = ReadChannel(kSettings, kSettings.FindChild("BGr"), kColor.r);
+    kColor.g = ReadChannel(kSettings, kSettings.NextSibling("BGg"), kColor.g);
+    kColor.b = ReadChannel(kSettings, kSettings.NextSibling("BGb"), kColor.b);
+    kColor.a = ReadChannel(kSettings, kSettings.NextSibling("BGa"), kColor.a);
+    return kColor;
+}
+
+bool COrvaneRenderer::Create(os::WindowHandle pkWindow)
+{
+    m_pkImpl = std::make_unique<COrvaneRendererImpl>();
+    NiImageConverter::SetCurrent(new NiImageFileConverter);
+
+    m_pkImpl->SetRenderer(COrvaneRendererFactory::Get().Create(
+        MakeParams(pkWindow, DEFAULT_WIDTH, DEFAULT_HEIGHT, 0, 0)));
+    if (!m_pkImpl->m_spRenderer)
+    {
+        ReportCreationFailure();
+        COrvaneApplication* pkApp = COrvaneApplication::GetExisting();
+        if (pkApp != nullptr && pkApp->GetSystem() != nullptr)
+            pkApp->GetSystem()->StopEngine();
+        else
+            NiLibraryRegistry::ShutdownLibraries();
+        return false;
+    }
+
+    if (COrvaneTagTree* pkSettings = COrvaneApplication::GetSettings())
+        m_kBackground = ReadBackgroundColor(*pkSettings);
+    m_pkImpl->m_spRenderer->SetBackgroundColor(m_kBackground);
+    return true;
+}
+
+void COrvaneRenderer::Destroy()
+{
+    m_pkImpl.reset();
+}
+
+bool COrvaneRenderer::Initialise(os::WindowHandle pkWindow, std::uint32_t uiAdapter, std::uint32_t uiMode)
+{
+    COrvaneRendererFactory& kFactory = COrvaneRendererFactory::Get();
+    const std::vector<COrvaneAdapterDesc>& kAdapters = kFactory.GetSystemInfo();
+    if (uiAdapter >= kAdapters.size() || uiMode >= kAdapters[uiAdapter].m_kModes.size())
+    {
+        std::ostringstream kNote;
+        kNote << "Display mode " << uiMode << " of adapter " << uiAdapter << " does not exist\n";
+        os::OutputDebugString(kNote.str());
+        return false;
+    }
+    const COrvaneModeDesc kMode = kAdapters[uiAdapter].m_kModes[uiMode];
+
+    if (!m_pkImpl)
+        m_pkImpl = std::make_unique<COrvaneRendererImpl>();
+    // The device must be gone before a new one takes the window.
+    m_pkImpl->SetRenderer(nullptr);
+    m_pkImpl->SetRenderer(kFactory.Create(MakeParams(pkWindow, kMode.m_uiWidth, kMode.m_uiHeight,
+                                                     COrvaneRendererFactory::FLAG_FULLSCREEN, uiAdapter)));
+    if (!m_pkImpl->m_spRenderer)
+    {
+        ReportCreationFailure();
+        return false;
+    }
+    m_pkImpl->m_spRenderer->SetBackgroundColor(m_kBackground);
+    if (COrvaneApplication* pkApp = COrvaneApplication::GetExisting())
+        pkApp->SetFullScreen(true);
+    return true;
+}
+
+std::uint32_t COrvaneRenderer::GetAdapterCount() const
+{
+    return static_cast<std::uint32_t>(COrvaneRendererFactory::Get().GetSystemInfo().size());
+}
+
+bool COrvaneRenderer::GetAdapterName(std::uint32_t uiAdapter, std::string& kText) const
+{
+    const auto& kAdapters = COrvaneRendererFactory::Get().GetSystemInfo();
+    if (uiAdapter >= kAdapters.size())
+        return false;
+    kText = kAdapters[uiAdapter].m_kDescription;
+    return true;
+}
+
+std::uint32_t COrvaneRenderer::GetDisplayModeCount(std::uint32_t uiAdapter) const
+{
+    const auto& kAdapters = COrvaneRendererFactory::Get().GetSystemInfo();
+    return uiAdapter < kAdapters.size() ? static_cast<std::uint32_t>(kAdapters[uiAdapter].m_kModes.size()) : 0;
+}
+
+bool COrvaneRenderer::GetDisplayMode(std::uint32_t uiAdapter, std::uint32_t uiMode,
+                                     COrvaneDisplayModeRecord& kRecord) const
+{
+    COrvaneRendererFactory& kFactory = COrvaneRendererFactory::Get();
+    const auto& kAdapters = kFactory.GetSystemInfo();
+    if (uiAdapter >= kAdapters.size() || uiMode >= kAdapters[uiAdapter].m_kModes.size())
+        return false;
+    const COrvaneModeDesc& kMode = kAdapters[uiAdapter].m_kModes[uiMode];
+    kRecord.m_uiWidth = kMode.m_uiWidth;
+    kRecord.m_uiHeight = kMode.m_uiHeight;
+    kRecord.m_uiBitsPerPixel = kMode.m_uiBitsPerPixel;
+    kRecord.m_ucUsable = kFactory.FindMode(uiAdapter, kMode.m_uiFormat, kMode.m_uiWidth, kMode.m_uiHeight) ? 1 : 0;
+    return true;
+}
+
+std::uint32_t COrvaneRenderer::GetCreationFlags() const
+{
+    if (!m_pkImpl || !m_pkImpl->m_spRenderer)
+        return 0;
+    return COrvaneRendererFactory::Get().GetCreationFlags(m_pkImpl->m_spRenderer);
+}
+
+void COrvaneRenderer::SetBackgroundColor(const NiColorRGBA& kColor)
+{
+    m_kBackground = kColor;
+    if (m_pkImpl && m_pkImpl->m_spRenderer)
+        m_pkImpl->m_spRenderer->SetBackgroundColor(kColor);
+}
+
+NiRenderer* COrvaneRenderer::GetRenderer() const
+{
+    return m_pkImpl ? m_pkImpl->m_spRenderer.Get() : nullptr;
+}

@@ -1,0 +1,334 @@
+#include "framework/COrvaneAStar.h"
+
+#include "engine/core/NiRandom.h"
+#include "framework/COrvaneBlock.h"
+#include "framework/COrvaneBlockGrid.h"
+#include "framework/COrvanePathSpline.h"
+#include "tests/framework/FrameworkTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace
+{
+class COrvaneAStarTest : public FrameworkTest
+{
+protected:
+    void SetUp() override
+    {
+        FrameworkTest::SetUp();
+        NiResetRandom();
+    }
+
+    static std::int32_t RunToEnd(COrvaneAStar& kFinder)
+    {
+        std::int32_t iState = kFinder.GetState();
+        do
+            iState = kFinder.SearchStep();
+        while (iState == COrvaneAStar::STATE_SEARCHING || iState == COrvaneAStar::STATE_STARTED);
+        return iState;
+    }
+
+    // The walls of a test grid, blocking state 4.
+    static void Block(COrvaneBlockGrid& kGrid, std::initializer_list<std::int32_t> kCells)
+    {
+        for (std::int32_t iCell : kCells)
+            kGrid.GetBlock(iCell)->SetState(COrvaneBlock::STATE_BLOCKING);
+    }
+
+    // A seeded grid of n x n cells with about a quarter blocking; the start
+    // and goal corners are kept free.
+    static void SeededGrid(COrvaneBlockGrid& kGrid, std::int32_t iSize, std::uint32_t uiSeed)
+    {
+        kGrid.Setup(iSize, iSize, NiVec3::ZERO, 1, 1);
+        NiSeedRandom(uiSeed);
+        for (std::int32_t iCell = 0; iCell < iSize * iSize; ++iCell)
+            if (NiRand() % 4 == 0)
+                kGrid.GetBlock(iCell)->SetState(COrvaneBlock::STATE_BLOCKING);
+        kGrid.GetBlock(0)->SetState(0);
+        kGrid.GetBlock(iSize * iSize - 1)->SetState(0);
+    }
+};
+
+// The search as the finder is described: linear scans of the open list from
+// its front and of the closed list from its back, the same heap moves.
+struct ReferenceResult
+{
+    std::int32_t iState = 0;
+    std::uint32_t uiSteps = 0;
+    std::vector<std::int32_t> kPath;
+};
+
+ReferenceResult ReferenceSearch(const COrvaneBlockGrid& kGrid, std::int32_t iStart, std::int32_t iGoal)
+{
+    struct Node
+    {
+        std::int32_t iCell;
+        Node* pkParent;
+        std::uint32_t uiF, uiG;
+    };
+    std::vector<std::unique_ptr<Node>> kNodes;
+    auto Make = [&](std::int32_t iCell) {
+        kNodes.push_back(std::make_unique<Node>(Node{iCell, nullptr, 0, 0}));
+        return kNodes.back().get();
+    };
+    auto H = [&](std::int32_t iCell) {
+        return static_cast<std::uint32_t>(std::abs(kGrid.RowOf(iCell, true) - kGrid.RowOf(iGoal, true)) +
+                                          std::abs(kGrid.ColumnOf(iCell, true) - kGrid.ColumnOf(iGoal, true)));
+    };
+    auto Greater = [](const Node* a, const Node* b) { return a->uiF > b->uiF; };
+    std::vector<std::uint8_t> kVisited(static_cast<std::size_t>(kGrid.GetCellCount()));
+    std::vector<Node*> kOpen, kClosed;
+    Node* pkStart = Make(iStart);
+    pkStart->uiF = H(iStart);
+    kOpen.push_back(pkStart);
+    kVisited[static_cast<std::size_t>(iStart)] = 1;
+    ReferenceResult kResult;
+    for (;;)
+    {
+        if (kOpen.empty())
+        {
+            kResult.iState = 3;
+            return kResult;
+        }
+        if (kClosed.size() > kVisited.size() / 2)
+        {
+            kResult.iState = 7;
+            return kResult;
+        }
+        ++kResult.uiSteps;
+        std::pop_heap(kOpen.begin(), kOpen.end(), Greater);
+        Node* pkNode = kOpen.back();
+        kOpen.pop_back();
+        if (pkNode->iCell == iGoal)
+        {
+            for (Node* p = pkNode; p; p = p->pkParent)
+                kResult.kPath.insert(kResult.kPath.begin(), p->iCell);
+            kResult.iState = 8;
+            return kResult;
+        }
+        for (int d = 0; d < 8; ++d)
+        {
+            if (!kGrid.CanLeaveCell(d, pkNode->iCell))
+                continue;
+            std::int32_t iCell = pkNode->iCell + COrvaneBlockGrid::DirectionOffset(d, kGrid.GetColumns());
+            std::uint32_t uiG = pkNode->uiG + 1;
+            auto kOpenIt = kOpen.end();
+            auto kClosedIt = kClosed.end();
+            if (kVisited[static_cast<std::size_t>(iCell)] == 1)
+            {
+                kOpenIt = std::find_if(kOpen.begin(), kOpen.end(), [&](Node* n) { return n->iCell == iCell; });
+                if (kOpenIt != kOpen.end() && (*kOpenIt)->uiG <= uiG)
+                    continue;
+            }
+            else if (kVisited[static_cast<std::size_t>(iCell)] == 2)
+            {
+                auto kBack = std::find_if(kClosed.rbegin(), kClosed.rend(), [&](Node* n) { return n->iCell == iCell; });
+                if (kBack != kClosed.rend())
+                {
+                    if ((*kBack)->uiG <= uiG)
+                        continue;
+                    kClosedIt = std::next(kBack).base();
+                }
+            }
+            Node* pkSuccessor = Make(iCell);
+            pkSuccessor->pkParent = pkNode;
+            pkSuccessor->uiG = uiG;
+            pkSuccessor->uiF = uiG + H(iCell);
+            if (kClosedIt != kClosed.end())
+                kClosed.erase(kClosedIt);
+            if (kOpenIt != kOpen.end())
+            {
+                kOpen.erase(kOpenIt);
+                if (kOpen.size() > 1)
+                    std::make_heap(kOpen.begin(), kOpen.end(), Greater);
+            }
+            kOpen.push_back(pkSuccessor);
+            std::push_heap(kOpen.begin(), kOpen.end(), Greater);
+            kVisited[static_cast<std::size_t>(iCell)] = 1;
+        }
+        kClosed.push_back(pkNode);
+        kVisited[static_cast<std::size_t>(pkNode->iCell)] = 2;
+    }
+}
+} // namespace
+
+TEST_F(COrvaneAStarTest, StepBeforeAnySearchAnswersFive)
+{
+    COrvaneAStar kFinder;
+    kFinder.Init(nullptr);
+    EXPECT_EQ(kFinder.SearchStep(), COrvaneAStar::STATE_NO_SEARCH);
+    EXPECT_EQ(kFinder.GetState(), COrvaneAStar::STATE_NO_SEARCH);
+    std::vector<std::int32_t> kCells{42};
+    EXPECT_EQ(kFinder.GetPath(kCells, false), 0u);
+    EXPECT_TRUE(kCells.empty());
+}
+
+TEST_F(COrvaneAStarTest, StartEqualToGoalSucceedsOnTheFirstStep)
+{
+    COrvaneBlockGrid kGrid;
+    kGrid.Setup(5, 5, NiVec3::ZERO, 1, 1);
+    COrvaneAStar kFinder;
+    kFinder.Init(&kGrid);
+    kFinder.StartSearch(12, 12, &kGrid, 77);
+    EXPECT_EQ(kFinder.GetState(), COrvaneAStar::STATE_STARTED);
+    EXPECT_EQ(kFinder.SearchStep(), COrvaneAStar::STATE_FOUND);
+    EXPECT_EQ(kFinder.GetSteps(), 1u);
+    EXPECT_EQ(kFinder.GetPathLength(), 1u);
+    EXPECT_EQ(kFinder.GetTag(), 77);
+    std::vector<std::int32_t> kCells{3};
+    EXPECT_EQ(kFinder.GetPath(kCells, true), 1u);
+    EXPECT_EQ(kCells, (std::vector<std::int32_t>{3, 12}));
+}
+
+TEST_F(COrvaneAStarTest, EnclosedGoalFailsByEmptyOpenListOrByTheClosedLimit)
+{
+    // Small: the start's side holds few cells, so the open list runs dry.
+    COrvaneBlockGrid kSmall;
+    kSmall.Setup(5, 5, NiVec3::ZERO, 1, 1);
+    Block(kSmall, {2, 7, 10, 11, 12});
+    COrvaneAStar kFinder;
+    kFinder.StartSearch(0, 24, &kSmall, 0);
+    EXPECT_EQ(RunToEnd(kFinder), COrvaneAStar::STATE_OPEN_EMPTY);
+    // Only the goal node is still out until the search is cleared.
+    EXPECT_EQ(kFinder.GetPool()->GetFreeCount() + 1, kFinder.GetPool()->GetNodeCount());
+
+    // Large: the goal is walled in and the start's side is most of the grid.
+    COrvaneBlockGrid kLarge;
+    kLarge.Setup(20, 20, NiVec3::ZERO, 1, 1);
+    Block(kLarge, {17 * 20 + 17, 17 * 20 + 18, 17 * 20 + 19, 18 * 20 + 17, 19 * 20 + 17});
+    kFinder.StartSearch(0, 399, &kLarge, 0);
+    EXPECT_EQ(RunToEnd(kFinder), COrvaneAStar::STATE_GAVE_UP);
+    EXPECT_EQ(kFinder.GetMapSize(), 400u);
+    EXPECT_GE(kFinder.GetSteps(), 201u);
+    EXPECT_EQ(kFinder.GetSteps(), ReferenceSearch(kLarge, 0, 399).uiSteps);
+    kFinder.ClearVisited();
+    EXPECT_EQ(kFinder.GetPool()->GetFreeCount(), kFinder.GetPool()->GetNodeCount());
+}
+
+TEST_F(COrvaneAStarTest, BadCellsOrNoGridPushNothing)
+{
+    COrvaneBlockGrid kGrid;
+    kGrid.Setup(4, 4, NiVec3::ZERO, 1, 1);
+    COrvaneAStar kFinder;
+    for (auto [iStart, iGoal] : {std::pair{-1, 5}, std::pair{5, 16}, std::pair{100000, 3}})
+    {
+        kFinder.StartSearch(iStart, iGoal, &kGrid, 0);
+        EXPECT_EQ(kFinder.SearchStep(), COrvaneAStar::STATE_OPEN_EMPTY);
+    }
+    kFinder.StartSearch(0, 5, nullptr, 0);
+    EXPECT_EQ(kFinder.GetMapSize(), 0u);
+    EXPECT_EQ(kFinder.SearchStep(), COrvaneAStar::STATE_OPEN_EMPTY);
+    kFinder.ClearVisited();
+    EXPECT_EQ(kFinder.GetPool()->GetFreeCount(), kFinder.GetPool()->GetNodeCount());
+}
+
+TEST_F(COrvaneAStarTest, CornerToCornerPathIsMadeOfAllowedSteps)
+{
+    COrvaneBlockGrid kGrid;
+    kGrid.Setup(5, 5, NiVec3::ZERO, 1, 1);
+    Block(kGrid, {6, 12, 18});
+    COrvaneAStar kFinder;
+    kFinder.Init(&kGrid);
+    kFinder.StartSearch(0, 24, &kGrid, 0);
+    ASSERT_EQ(RunToEnd(kFinder), COrvaneAStar::STATE_FOUND);
+    std::vector<std::int32_t> kPath;
+    ASSERT_EQ(kFinder.GetPath(kPath, false), kFinder.GetPathLength());
+    ASSERT_GE(kPath.size(), 5u);
+    EXPECT_EQ(kPath.front(), 0);
+    EXPECT_EQ(kPath.back(), 24);
+    for (std::size_t i = 1; i < kPath.size(); ++i)
+    {
+        bool bAllowed = false;
+        for (int d = 0; d < 8; ++d)
+            bAllowed |= kPath[i] - kPath[i - 1] == COrvaneBlockGrid::DirectionOffset(d, 5) &&
+                        kGrid.CanLeaveCell(d, kPath[i - 1]);
+        EXPECT_TRUE(bAllowed) << kPath[i - 1] << " -> " << kPath[i];
+    }
+    auto pkSpline = kFinder.BuildPathSpline();
+    ASSERT_NE(pkSpline, nullptr);
+    NiVec3 kEnd;
+    ASSERT_TRUE(pkSpline->GetEndPosition(kEnd));
+    EXPECT_EQ(kEnd, NiVec3(4.0f, 0.0f, -4.0f));
+}
+
+TEST_F(COrvaneAStarTest, RestartOnALargerGridFollowsItsSize)
+{
+    COrvaneBlockGrid kSmall, kLarge;
+    kSmall.Setup(3, 3, NiVec3::ZERO, 1, 1);
+    kLarge.Setup(12, 10, NiVec3::ZERO, 1, 2);
+    COrvaneAStar kFinder;
+    kFinder.Init(&kSmall);
+    EXPECT_EQ(kFinder.GetMapSize(), 9u);
+    kFinder.StartSearch(0, 8, &kSmall, 0);
+    EXPECT_EQ(RunToEnd(kFinder), COrvaneAStar::STATE_FOUND);
+    kFinder.StartSearch(0, 119, &kLarge, 0);
+    EXPECT_EQ(kFinder.GetMapSize(), 120u);
+    EXPECT_EQ(RunToEnd(kFinder), COrvaneAStar::STATE_FOUND);
+    // The same grid set up anew is measured again too.
+    kSmall.Setup(6, 6, NiVec3::ZERO, 1, 1);
+    kFinder.StartSearch(0, 35, &kSmall, 0);
+    EXPECT_EQ(kFinder.GetMapSize(), 36u);
+    EXPECT_EQ(RunToEnd(kFinder), COrvaneAStar::STATE_FOUND);
+}
+
+TEST_F(COrvaneAStarTest, PoolStaysFlatOverManySearches)
+{
+    COrvaneBlockGrid kGrid;
+    SeededGrid(kGrid, 16, 3);
+    COrvaneAStar kFinder;
+    kFinder.Init(&kGrid);
+    std::size_t uiNodesAfterWarmUp = 0;
+    for (int i = 0; i < 10000; ++i)
+    {
+        std::int32_t iStart = (i * 37) % 256, iGoal = (i * 101 + 7) % 256;
+        kFinder.StartSearch(iStart, iGoal, &kGrid, i);
+        std::int32_t iState = RunToEnd(kFinder);
+        std::vector<std::int32_t> kPath;
+        if (iState == COrvaneAStar::STATE_FOUND)
+            kFinder.GetPath(kPath, false);
+        // Every other search is left for the next StartSearch to clear.
+        if (i % 2 == 0)
+            kFinder.ClearVisited();
+        if (i == 100)
+            uiNodesAfterWarmUp = kFinder.GetPool()->GetNodeCount();
+    }
+    kFinder.ClearVisited();
+    EXPECT_EQ(kFinder.GetPool()->GetNodeCount(), uiNodesAfterWarmUp);
+    EXPECT_EQ(kFinder.GetPool()->GetFreeCount(), kFinder.GetPool()->GetNodeCount());
+}
+
+TEST_F(COrvaneAStarTest, SeededGridsGiveTheDescribedPathsAndStepCounts)
+{
+    struct Pinned
+    {
+        std::uint32_t uiSeed;
+        std::int32_t iState;
+        std::uint32_t uiSteps;
+        std::size_t uiLength;
+    };
+    // Checked against the list-scanning search below, and pinned so a change
+    // of either shows.
+    for (const Pinned& kPinned : {Pinned{11, 8, 102, 50}, Pinned{12, 8, 122, 52}, Pinned{13, 7, 1054, 0}})
+    {
+        SCOPED_TRACE(kPinned.uiSeed);
+        COrvaneBlockGrid kGrid;
+        SeededGrid(kGrid, 32, kPinned.uiSeed);
+        ReferenceResult kReference = ReferenceSearch(kGrid, 0, 32 * 32 - 1);
+        COrvaneAStar kFinder;
+        kFinder.Init(&kGrid);
+        kFinder.StartSearch(0, 32 * 32 - 1, &kGrid, 0);
+        std::int32_t iState = RunToEnd(kFinder);
+        std::vector<std::int32_t> kPath;
+        kFinder.GetPath(kPath, false);
+        EXPECT_EQ(iState, kReference.iState);
+        EXPECT_EQ(kFinder.GetSteps(), kReference.uiSteps);
+        EXPECT_EQ(kPath, kReference.kPath);
+        EXPECT_EQ(iState, kPinned.iState);
+        EXPECT_EQ(kFinder.GetSteps(), kPinned.uiSteps);
+        EXPECT_EQ(kPath.size(), kPinned.uiLength);
+    }
+}

@@ -1,0 +1,29 @@
+// Test-program set-up: SDL's headless drivers unless the caller chose
+// others, set before anything starts SDL; the os layer stopped at the end so
+// the leak checker sees SDL's memory returned.
+
+#include "platform/os/OsSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace
+{
+struct HeadlessDrivers
+{
+    HeadlessDrivers()
+    {
+        setenv("SDL_VIDEODRIVER", "dummy", 0); // 0: keep the caller's choice
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+    }
+};
+const HeadlessDrivers g_headlessDrivers;
+
+class StopLayer : public testing::Environment
+{
+public:
+    void TearDown() override { os::Shutdown(); }
+};
+testing::Environment* const g_stopLayer = testing::AddGlobalTestEnvironment(new StopLayer);
+} // namespace

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "engine/render/NiRenderer.h"
+#include "framework/COrvaneRendererFactory.h"
+
+#include <string>
+#include <vector>
+
+// A renderer that draws nothing and records what it is asked to do.
+class TestRenderer : public NiRenderer
+{
+public:
+    explicit TestRenderer(const COrvaneRendererParams& kParams) : m_kParams(kParams) {}
+
+    void PurgeMaterial(NiMaterialProperty*) override {}
+    void PurgeEffect(NiDynamicEffect*) override {}
+
+    void SetBackgroundColor(const NiColorRGBA& kColor) override;
+    NiColorRGBA GetBackgroundColor() const override { return m_kBackground; }
+    bool BeginScene() override;
+    void EndScene() override;
+    void ClearBuffer(const NiRect<float>* pkViewport, std::uint32_t uiFlags) override;
+    void DisplayFrame() override;
+    std::uint32_t GetWidth() const override { return m_kParams.m_uiWidth; }
+    std::uint32_t GetHeight() const override { return m_kParams.m_uiHeight; }
+    std::uint32_t GetFlags() const override { return 0; }
+
+    COrvaneRendererParams m_kParams;
+    NiColorRGBA m_kBackground;
+    std::vector<std::string> m_kCalls;
+};
+
+// Makes TestRenderers; can be told to fail, and lists two adapters.
+class TestRendererFactory : public COrvaneRendererFactory
+{
+public:
+    TestRendererFactory();
+
+    NiRendererPtr Create(const COrvaneRendererParams& kParams) override;
+    std::string GetLastError() const override { return "Creation failed: test device refused"; }
+    const std::vector<COrvaneAdapterDesc>& GetSystemInfo() override { return m_kAdapters; }
+    bool FindMode(std::uint32_t uiAdapter, std::uint32_t uiFormat, std::uint32_t uiWidth,
+                  std::uint32_t uiHeight) override;
+    std::uint32_t GetCreationFlags(const NiRenderer* pkRenderer) const override;
+
+    // Creation number (0 = first) from which Create fails; -1 never.
+    int m_iFailFrom = -1;
+    std::vector<COrvaneRendererParams> m_kCreated;
+    std::vector<COrvaneAdapterDesc> m_kAdapters;
+    TestRenderer* m_pkLast = nullptr;
+};

@@ -1,0 +1,102 @@
+#include "tools/COrvaneDemoData.h"
+
+#include "framework/COrvaneDebugOptions.h"
+#include "framework/COrvaneRenderer.h"
+#include "framework/COrvaneTagTree.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace
+{
+class COrvaneDemoDataTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        COrvaneDebugOptions::ResetInstance();
+        std::string kTemplate = (std::filesystem::temp_directory_path() / "orvane-demo-XXXXXX").string();
+        ASSERT_NE(mkdtemp(kTemplate.data()), nullptr);
+        m_kFolder = kTemplate;
+        m_kPrevious = std::filesystem::current_path();
+    }
+
+    void TearDown() override
+    {
+        COrvaneDebugOptions::ResetInstance();
+        std::error_code kError;
+        std::filesystem::current_path(m_kPrevious, kError);
+        std::filesystem::remove_all(m_kFolder, kError);
+    }
+
+    static std::string Read(const std::filesystem::path& kPath)
+    {
+        std::ifstream kIn(kPath, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(kIn), std::istreambuf_iterator<char>());
+    }
+
+    std::filesystem::path m_kFolder;
+    std::filesystem::path m_kPrevious;
+};
+
+TEST_F(COrvaneDemoDataTest, TheGameReadsEverySettingItWrites)
+{
+    const std::filesystem::path kData = m_kFolder / "nested" / "demo-data";
+    ASSERT_TRUE(BuildDemoData(kData.string()));
+    EXPECT_TRUE(std::filesystem::is_directory(kData / "models"));
+    EXPECT_TRUE(std::filesystem::is_empty(kData / "models"));
+
+    COrvaneTagTree kSetup;
+    ASSERT_TRUE(kSetup.Load((kData / "setup.xml").c_str()));
+    const NiColorRGBA kColor = COrvaneRenderer::ReadBackgroundColor(kSetup);
+    EXPECT_FLOAT_EQ(kColor.r, 40 * 0.003921569f);
+    EXPECT_FLOAT_EQ(kColor.g, 56 * 0.003921569f);
+    EXPECT_FLOAT_EQ(kColor.b, 80 * 0.003921569f);
+    EXPECT_FLOAT_EQ(kColor.a, 255 * 0.003921569f);
+    ASSERT_TRUE(kSetup.SelectSection("Debug_Data", true));
+    ASSERT_TRUE(kSetup.FindChild("DebugFile"));
+    EXPECT_EQ(kSetup.GetValues().size(), 1u);
+
+    // Text files of the game: CR LF line ends throughout.
+    const std::string kBytes = Read(kData / "setup.xml");
+    EXPECT_EQ(kBytes.rfind("<Game_Data>\r\n<BGr>\r\n40\r\n</BGr>\r\n", 0), 0u);
+    for (std::size_t i = 0; i < kBytes.size(); ++i)
+    {
+        if (kBytes[i] == '\n')
+        {
+            ASSERT_GT(i, 0u);
+            EXPECT_EQ(kBytes[i - 1], '\r') << i;
+        }
+    }
+
+    std::filesystem::current_path(kData);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(COrvaneDebugOptions::Get().Load());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(COrvaneDebugOptions::Get().GetClumpLoad());
+    EXPECT_FALSE(COrvaneDebugOptions::Get().GetFullTrace());
+}
+
+TEST_F(COrvaneDemoDataTest, RebuildingGivesTheSameFiles)
+{
+    ASSERT_TRUE(BuildDemoData(m_kFolder.string()));
+    const std::string kSetup = Read(m_kFolder / "setup.xml");
+    const std::string kData = Read(m_kFolder / "data.xml");
+    ASSERT_TRUE(BuildDemoData(m_kFolder.string()));
+    EXPECT_EQ(Read(m_kFolder / "setup.xml"), kSetup);
+    EXPECT_EQ(Read(m_kFolder / "data.xml"), kData);
+}
+
+TEST_F(COrvaneDemoDataTest, AFolderThatCannotBeMadeFails)
+{
+    std::ofstream(m_kFolder / "file") << "x";
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(BuildDemoData((m_kFolder / "file" / "demo").string()));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot make the folder"), std::string::npos);
+}
+} // namespace

@@ -1,0 +1,76 @@
+#include "tools/COrvaneDemoData.h"
+
+#include "framework/COrvaneTagTree.h"
+#include "platform/os/OsFiles.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace
+{
+using Setting = std::pair<const char*, const char*>;
+struct Section
+{
+    const char* pcName;
+    std::vector<Setting> kSettings;
+};
+
+// A dark slate blue: clearly not the black of a renderer that never got its colour.
+const std::vector<Section> SETUP = {
+    {"Game_Data", {{"BGr", "40"}, {"BGg", "56"}, {"BGb", "80"}, {"BGa", "255"}, {"Language", "0"}}},
+    {"Debug_Data", {{"DebugFile", "debug.txt"}}},
+};
+
+// Every switch at the value the game starts with.
+const std::vector<Section> DATA = {
+    {"DEBUG",
+     {{"fulltrace", "0"},
+      {"clumpload", "1"},
+      {"assetpool", "1"},
+      {"streamchecking", "1"},
+      {"debugtxtonscreen", "1"},
+      {"hasstartupscreen", "1"},
+      {"readtxd", "0"},
+      {"cameracoords", "0"}}},
+};
+
+bool WriteDocument(const std::string& kPath, const std::vector<Section>& kSections)
+{
+    // A document starts from an empty load: remove what an earlier build left.
+    os::RemoveFile(kPath);
+    COrvaneTagTree kTree;
+    (void)kTree.Load(kPath.c_str());
+    for (const Section& kSection : kSections)
+    {
+        const std::string kTag = std::string("<") + kSection.pcName + ">";
+        kTree.SelectSection("root", true);
+        kTree.AddChild(kSection.pcName);
+        for (const Setting& kSetting : kSection.kSettings)
+        {
+            const std::string kKey = std::string("<") + kSetting.first + ">";
+            if (!kTree.SelectSection(kTag.c_str(), true) || !kTree.AddChild(kSetting.first))
+                return false;
+            // The newest child is the last one of the section.
+            kTree.FindChild(kKey.c_str());
+            kTree.AddValue(kSetting.second);
+        }
+    }
+    if (!kTree.Save(kPath.c_str()))
+    {
+        std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+bool BuildDemoData(const std::string& kFolder)
+{
+    if (!os::CreateFolderTree(kFolder) || !os::CreateFolderTree(kFolder + "/models"))
+    {
+        std::fprintf(stderr, "demo data: cannot make the folder %s\n", kFolder.c_str());
+        return false;
+    }
+    return WriteDocument(kFolder + "/setup.xml", SETUP) && WriteDocument(kFolder + "/data.xml", DATA);
+}
