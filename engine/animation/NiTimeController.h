@@ -60,7 +60,9 @@ public:
     virtual void ApplyDeferredUpdate() {}
     // Whether the controller is written to scene files.
     [[nodiscard]] virtual bool IsStreamable() const { return true; }
-    [[nodiscard]] virtual bool IsTargetClassValid(NiObjectNET* pkTarget) const = 0;
+    // Whether the target's class is one the controller can drive; the base
+    // takes any named object and each concrete controller narrows it.
+    [[nodiscard]] virtual bool IsTargetClassValid(NiObjectNET*) const { return true; }
 
     // True when the update at fTime is to be skipped: inactive, same time,
     // or (computing scaled times) the same key time as last time.

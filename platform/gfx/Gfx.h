@@ -394,6 +394,9 @@ public:
     HRESULT SetScissorRect(const RECT* rect);
     HRESULT GetScissorRect(RECT* rect) const;
     HRESULT SetSoftwareVertexProcessing(std::int32_t software);
+    // N-patches are not performed: only "off" (fewer than one segment) is accepted.
+    HRESULT SetNPatchMode(float segments);
+    [[nodiscard]] float GetNPatchMode() const { return m_nPatchSegments; }
     [[nodiscard]] std::int32_t GetSoftwareVertexProcessing() const { return m_state.softwareVertexProcessing; }
 
     HRESULT DrawPrimitive(std::uint32_t type, std::uint32_t startVertex, std::uint32_t primitiveCount);
@@ -479,6 +482,7 @@ private:
     std::set<Unknown*> m_children;                 // declarations and shaders, not owned
     std::size_t m_defaultPoolCount = 0;
     bool m_inScene = false;
+    float m_nPatchSegments = 0.0f;
     LossState m_loss = LossState::None;
     bool m_recording = false;
     std::vector<RecordedCall> m_recorded;

@@ -847,6 +847,12 @@ HRESULT IDirect3DDevice9::SetSoftwareVertexProcessing(std::int32_t software) {
     return D3D_OK;
 }
 
+HRESULT IDirect3DDevice9::SetNPatchMode(float segments) {
+    if (!(segments < 1.0f)) return D3DERR_INVALIDCALL;
+    m_nPatchSegments = segments;
+    return D3D_OK;
+}
+
 // ---- vertex input, shaders, constants ------------------------------------------------------------
 HRESULT IDirect3DDevice9::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
                                                   IDirect3DVertexDeclaration9** decl) {

@@ -405,6 +405,8 @@ public:
         if (m_direct) {
             // The back buffer is the window's own: presenting is swapping.
             SDL_GL_SwapWindow(m_window);
+            // A window resized since (without a Reset) goes through the copy from the next frame on.
+            UpdateDirect();
             return D3D_OK;
         }
         EnsureColor(*back);
@@ -422,6 +424,7 @@ public:
         glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
         m_boundFramebuffer = m_fbo;
         SDL_GL_SwapWindow(m_window);
+        UpdateDirect();
         return D3D_OK;
     }
 
@@ -563,8 +566,7 @@ private:
     // stencil the automatic depth surface needs. Otherwise everything draws into
     // a framebuffer object that Present copies out.
     void ChooseDirect() {
-        int w = 0, h = 0, r = 0, g = 0, b = 0, a = 0, depth = 0, stencil = 0;
-        SDL_GL_GetDrawableSize(m_window, &w, &h);
+        int r = 0, g = 0, b = 0, a = 0, depth = 0, stencil = 0;
         SDL_GL_GetAttribute(SDL_GL_RED_SIZE, &r);
         SDL_GL_GetAttribute(SDL_GL_GREEN_SIZE, &g);
         SDL_GL_GetAttribute(SDL_GL_BLUE_SIZE, &b);
@@ -572,14 +574,24 @@ private:
         SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth);
         SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencil);
         const D3DFORMAT f = m_params.BackBufferFormat;
-        bool direct = std::uint32_t(w) == m_params.BackBufferWidth && std::uint32_t(h) == m_params.BackBufferHeight &&
-                      r == 8 && g == 8 && b == 8 && (f == D3DFMT_X8R8G8B8 || (f == D3DFMT_A8R8G8B8 && a == 8));
+        bool suits = r == 8 && g == 8 && b == 8 && (f == D3DFMT_X8R8G8B8 || (f == D3DFMT_A8R8G8B8 && a == 8));
         if (m_params.EnableAutoDepthStencil) {
             const D3DFORMAT d = m_params.AutoDepthStencilFormat;
-            direct = direct && depth >= (d == D3DFMT_D16 ? 16 : 24) && (!FormatHasStencil(d) || stencil >= 8);
+            suits = suits && depth >= (d == D3DFMT_D16 ? 16 : 24) && (!FormatHasStencil(d) || stencil >= 8);
         }
+        m_windowSuits = suits;
+        m_direct = !m_direct; // forces UpdateDirect to settle the binding
+        UpdateDirect();
+    }
+
+    // Direct drawing also needs the window to show the back buffer unscaled.
+    void UpdateDirect() {
+        int w = 0, h = 0;
+        SDL_GL_GetDrawableSize(m_window, &w, &h);
+        const bool direct = m_windowSuits && std::uint32_t(w) == m_params.BackBufferWidth &&
+                            std::uint32_t(h) == m_params.BackBufferHeight;
+        if (direct != m_direct) m_boundFramebuffer = ~0u;
         m_direct = direct;
-        m_boundFramebuffer = ~0u;
     }
 
     [[nodiscard]] bool IsWindowSurface(const IDirect3DSurface9& s) const {
@@ -824,6 +836,7 @@ private:
     GLuint m_boundFramebuffer = ~0u;
     GLuint m_uploadTexture = 0;
     bool m_direct = false;     // the back buffer is the window's framebuffer
+    bool m_windowSuits = false; // the window's pixel format serves the back buffer
     bool m_flipY = false;      // drawing into the bottom-up window framebuffer
     bool m_hasDepth = false;   // the bound targets have depth / stencil
     bool m_hasStencil = false;

@@ -258,7 +258,14 @@ constexpr std::uint32_t D3DRS_STENCILREF = 57;             // D3DRS_STENCILREF
 constexpr std::uint32_t D3DRS_STENCILMASK = 58;            // D3DRS_STENCILMASK
 constexpr std::uint32_t D3DRS_STENCILWRITEMASK = 59;       // D3DRS_STENCILWRITEMASK
 constexpr std::uint32_t D3DRS_TEXTUREFACTOR = 60;          // D3DRS_TEXTUREFACTOR
-constexpr std::uint32_t D3DRS_WRAP0 = 128;                 // D3DRS_WRAP0 (..WRAP7 = 135)
+constexpr std::uint32_t D3DRS_WRAP0 = 128;                 // D3DRS_WRAP0
+constexpr std::uint32_t D3DRS_WRAP1 = 129;                 // D3DRS_WRAP1
+constexpr std::uint32_t D3DRS_WRAP2 = 130;                 // D3DRS_WRAP2
+constexpr std::uint32_t D3DRS_WRAP3 = 131;                 // D3DRS_WRAP3
+constexpr std::uint32_t D3DRS_WRAP4 = 132;                 // D3DRS_WRAP4
+constexpr std::uint32_t D3DRS_WRAP5 = 133;                 // D3DRS_WRAP5
+constexpr std::uint32_t D3DRS_WRAP6 = 134;                 // D3DRS_WRAP6
+constexpr std::uint32_t D3DRS_WRAP7 = 135;                 // D3DRS_WRAP7
 constexpr std::uint32_t D3DRS_CLIPPING = 136;              // D3DRS_CLIPPING
 constexpr std::uint32_t D3DRS_LIGHTING = 137;              // D3DRS_LIGHTING
 constexpr std::uint32_t D3DRS_AMBIENT = 139;               // D3DRS_AMBIENT
@@ -311,7 +318,14 @@ constexpr std::uint32_t D3DRS_COLORWRITEENABLE3 = 192;     // D3DRS_COLORWRITEEN
 constexpr std::uint32_t D3DRS_BLENDFACTOR = 193;           // D3DRS_BLENDFACTOR
 constexpr std::uint32_t D3DRS_SRGBWRITEENABLE = 194;       // D3DRS_SRGBWRITEENABLE
 constexpr std::uint32_t D3DRS_DEPTHBIAS = 195;             // D3DRS_DEPTHBIAS
-constexpr std::uint32_t D3DRS_WRAP8 = 198;                 // D3DRS_WRAP8 (..WRAP15 = 205)
+constexpr std::uint32_t D3DRS_WRAP8 = 198;                 // D3DRS_WRAP8
+constexpr std::uint32_t D3DRS_WRAP9 = 199;                 // D3DRS_WRAP9
+constexpr std::uint32_t D3DRS_WRAP10 = 200;                // D3DRS_WRAP10
+constexpr std::uint32_t D3DRS_WRAP11 = 201;                // D3DRS_WRAP11
+constexpr std::uint32_t D3DRS_WRAP12 = 202;                // D3DRS_WRAP12
+constexpr std::uint32_t D3DRS_WRAP13 = 203;                // D3DRS_WRAP13
+constexpr std::uint32_t D3DRS_WRAP14 = 204;                // D3DRS_WRAP14
+constexpr std::uint32_t D3DRS_WRAP15 = 205;                // D3DRS_WRAP15
 constexpr std::uint32_t D3DRS_SEPARATEALPHABLENDENABLE = 206; // D3DRS_SEPARATEALPHABLENDENABLE
 constexpr std::uint32_t D3DRS_SRCBLENDALPHA = 207;         // D3DRS_SRCBLENDALPHA
 constexpr std::uint32_t D3DRS_DESTBLENDALPHA = 208;        // D3DRS_DESTBLENDALPHA
@@ -425,12 +439,18 @@ constexpr std::uint32_t D3DPMISCCAPS_MASKZ = 0x2;                 // D3DPMISCCAP
 constexpr std::uint32_t D3DPMISCCAPS_CULLNONE = 0x10;             // D3DPMISCCAPS_CULLNONE
 constexpr std::uint32_t D3DPMISCCAPS_CULLCW = 0x20;               // D3DPMISCCAPS_CULLCW
 constexpr std::uint32_t D3DPMISCCAPS_CULLCCW = 0x40;              // D3DPMISCCAPS_CULLCCW
+constexpr std::uint32_t D3DPMISCCAPS_COLORWRITEENABLE = 0x80;     // D3DPMISCCAPS_COLORWRITEENABLE
+constexpr std::uint32_t D3DPMISCCAPS_BLENDOP = 0x800;             // D3DPMISCCAPS_BLENDOP
+constexpr std::uint32_t D3DPMISCCAPS_MRTINDEPENDENTBITDEPTHS = 0x40000;   // D3DPMISCCAPS_MRTINDEPENDENTBITDEPTHS
+constexpr std::uint32_t D3DPMISCCAPS_MRTPOSTPIXELSHADERBLENDING = 0x80000; // D3DPMISCCAPS_MRTPOSTPIXELSHADERBLENDING
 constexpr std::uint32_t D3DPRASTERCAPS_ZTEST = 0x10;              // D3DPRASTERCAPS_ZTEST
 constexpr std::uint32_t D3DPRASTERCAPS_FOGVERTEX = 0x80;          // D3DPRASTERCAPS_FOGVERTEX
 constexpr std::uint32_t D3DPRASTERCAPS_FOGTABLE = 0x100;          // D3DPRASTERCAPS_FOGTABLE
 constexpr std::uint32_t D3DPRASTERCAPS_WBUFFER = 0x40000;         // D3DPRASTERCAPS_WBUFFER
 constexpr std::uint32_t D3DPRASTERCAPS_WFOG = 0x100000;           // D3DPRASTERCAPS_WFOG
 constexpr std::uint32_t D3DPCMPCAPS_ALL = 0xFF;                   // D3DPCMPCAPS_NEVER..ALWAYS (0x01..0x80)
+// D3DPBLENDCAPS_*: bit (blend - 1) of D3DBLEND, ZERO 0x1 .. BOTHINVSRCALPHA 0x1000
+constexpr std::uint32_t D3DPBLENDCAPS(std::uint32_t blend) { return 1u << (blend - 1); }
 constexpr std::uint32_t D3DPSHADECAPS_COLORGOURAUDRGB = 0x8;      // D3DPSHADECAPS_COLORGOURAUDRGB
 constexpr std::uint32_t D3DPTEXTURECAPS_PERSPECTIVE = 0x1;        // D3DPTEXTURECAPS_PERSPECTIVE
 constexpr std::uint32_t D3DPTEXTURECAPS_POW2 = 0x2;               // D3DPTEXTURECAPS_POW2
@@ -440,6 +460,9 @@ constexpr std::uint32_t D3DPTEXTURECAPS_PROJECTED = 0x400;        // D3DPTEXTURE
 constexpr std::uint32_t D3DPTEXTURECAPS_CUBEMAP = 0x800;          // D3DPTEXTURECAPS_CUBEMAP
 constexpr std::uint32_t D3DPTEXTURECAPS_MIPMAP = 0x4000;          // D3DPTEXTURECAPS_MIPMAP
 constexpr std::uint32_t D3DPTEXTURECAPS_MIPCUBEMAP = 0x10000;     // D3DPTEXTURECAPS_MIPCUBEMAP
+constexpr std::uint32_t D3DPTADDRESSCAPS_WRAP = 0x1;              // D3DPTADDRESSCAPS_WRAP
+constexpr std::uint32_t D3DPTADDRESSCAPS_MIRROR = 0x2;            // D3DPTADDRESSCAPS_MIRROR
+constexpr std::uint32_t D3DPTADDRESSCAPS_CLAMP = 0x4;             // D3DPTADDRESSCAPS_CLAMP
 constexpr std::uint32_t D3DPTADDRESSCAPS_BORDER = 0x8;            // D3DPTADDRESSCAPS_BORDER
 // D3DTEXOPCAPS_*: bit (op - 1) of D3DTEXTUREOP
 constexpr std::uint32_t D3DTEXOPCAPS(std::uint32_t op) { return 1u << (op - 1); }

@@ -151,6 +151,14 @@ TEST_F(COrvaneGameTest, DebugOptionsReadEveryChildByItsFirstValue)
     EXPECT_FALSE(kOptions.GetFullTrace());
 }
 
+TEST_F(COrvaneGameTest, DebugChildrenTooShortToNameASwitchAreSkipped)
+{
+    // A lone "<" is a child named "<": one character, no brackets to strip.
+    EXPECT_EQ(LoadOptions("<DEBUG>\n<\n1\n</>\n<readtxd>\n1\n</readtxd>\n</DEBUG>\n"), "");
+    EXPECT_TRUE(COrvaneDebugOptions::Get().GetReadTxd());
+    EXPECT_FALSE(COrvaneDebugOptions::Get().GetFullTrace());
+}
+
 TEST_F(COrvaneGameTest, FullTraceFreezesEveryLaterSwitch)
 {
     EXPECT_EQ(LoadOptions("<DEBUG>\n<readtxd>\n1\n</readtxd>\n<fulltrace>\n1\n</fulltrace>\n"

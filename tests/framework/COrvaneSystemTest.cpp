@@ -232,9 +232,10 @@ TEST_F(COrvaneSystemTest, ColourChannelsThatCannotBeReadKeepTheirDefaults)
     };
     const float s = 0.003921569f;
     const Case akCases[] = {
-        // Out of order: BGr is read, then BGg is not next, and the cursor stays put.
+        // Out of order: BGg is not next to BGr, so the cursor stays on BGr,
+        // from where BGb is next; BGa is not next to BGb.
         {"<Game_Data>\n<BGr>\n100\n</BGr>\n<BGb>\n50\n</BGb>\n<BGg>\n60\n</BGg>\n<BGa>\n70\n</BGa>\n</Game_Data>\n",
-         {100 * s, 0, 0, 1}},
+         {100 * s, 0, 50 * s, 1}},
         {"<Game_Data>\n<BGr>\nred\n</BGr>\n<BGg>\n-1\n</BGg>\n<BGb>\n</BGb>\n<BGa>\n65536\n</BGa>\n</Game_Data>\n",
          {0, 0, 0, 1}},
         {"<Game_Data>\n<BGr>\n300\n</BGr>\n<BGg>\n2 3\n</BGg>\n<BGb>\n4\n</BGb>\n<BGa>\n0\n</BGa>\n</Game_Data>\n",

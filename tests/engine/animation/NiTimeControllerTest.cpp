@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <vector>
@@ -328,4 +329,29 @@ TEST_F(NiTimeControllerTest, EqualityAndCloneCoverTheTimingFields)
     EXPECT_FALSE(spA->IsEqual(spB));
     spA->SetTarget(nullptr);
     spB->SetTarget(nullptr);
+}
+
+TEST_F(NiTimeControllerTest, ViewerStringsNameTheTimingState)
+{
+    NiRefPtr<TestController> sp = new TestController;
+    sp->SetCycleType(NiTimeController::REVERSE);
+    sp->SetAnimType(NiTimeController::APP_INIT);
+    std::vector<std::string> kLines;
+    {
+        NiViewerStringArray kStrings;
+        sp->AppendViewerStrings(kStrings);
+        for (std::uint32_t i = 0; i < kStrings.GetSize(); ++i)
+        {
+            if (kStrings.GetAt(i) != nullptr)
+                kLines.emplace_back(kStrings.GetAt(i));
+        }
+        for (std::uint32_t i = 0; i < kStrings.GetSize(); ++i)
+            delete[] kStrings.GetAt(i);
+    }
+    auto fnHas = [&](const std::string& k) { return std::find(kLines.begin(), kLines.end(), k) != kLines.end(); };
+    EXPECT_TRUE(fnHas("anim type = APP_INIT"));
+    EXPECT_TRUE(fnHas("cycle type = REVERSE"));
+    EXPECT_TRUE(fnHas("Active = true"));
+    EXPECT_TRUE(fnHas("Play Backwards = false"));
+    EXPECT_TRUE(fnHas("m_fFrequency = 1"));
 }

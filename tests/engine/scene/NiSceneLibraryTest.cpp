@@ -219,3 +219,44 @@ TEST_F(NiSceneLibraryTest, EveryWordOfTheGraphFileSetHostileFailsOrLoadsWithoutH
         }
     }
 }
+
+TEST_F(NiSceneLibraryTest, AnOldFileCutOrSetHostileFailsCleanly)
+{
+    // 4.2.2.0: class names before records, chained extra data (one plain
+    // entry with bytes), property flags in the property part.
+    const std::uint32_t v = V(4, 2, 2, 0);
+    const std::vector<Record> kRecords = {
+        {"TestAVObject", NETBody(v, "root", {1}, NONE).Append(AVBody(v, 0x0001, {4}))},
+        {"NiExtraData", OldExtraHead(2, 3).U8(1).U8(2).U8(3)},
+        {"NiStringExtraData", OldExtraHead(3, 7).Str("abc")},
+        {"NiIntegersExtraData", OldExtraHead(NONE, 12).U32(2).I32(5).I32(6)},
+        {"TestProperty", NETBody(v, "p", {}, NONE).U16(0x0003)},
+    };
+    const std::vector<std::uint8_t> kFile = BuildFile(v, kRecords, {0});
+    ASSERT_TRUE(Load(kFile));
+    auto* pkRoot = static_cast<TestAVObject*>(m_kLoaded[0].Get());
+    EXPECT_EQ(pkRoot->GetExtraDataSize(), 3u);
+    ASSERT_NE(pkRoot->GetProperty(NiProperty::ALPHA), nullptr);
+    EXPECT_EQ(static_cast<TestProperty*>(pkRoot->GetProperty(NiProperty::ALPHA))->m_uFlags, 0x0003);
+
+    for (std::size_t n = 0; n < kFile.size(); ++n)
+    {
+        SCOPED_TRACE(n);
+        EXPECT_FALSE(Load(std::vector<std::uint8_t>(kFile.begin(), kFile.begin() + static_cast<std::ptrdiff_t>(n))));
+    }
+    for (std::size_t uiOffset = 39; uiOffset + 4 <= kFile.size(); ++uiOffset)
+    {
+        for (std::uint32_t uiValue : {0xFFFFFFFEu, 5u, 0u, 0x7FFFFFFFu})
+        {
+            SCOPED_TRACE(uiOffset);
+            std::vector<std::uint8_t> kBad = kFile;
+            for (int i = 0; i < 4; ++i)
+                kBad[uiOffset + i] = static_cast<std::uint8_t>(uiValue >> (8 * i));
+            if (!Load(kBad))
+            {
+                EXPECT_NE(m_kStream.GetLastError(), 0u);
+            }
+            m_kLoaded.clear();
+        }
+    }
+}
