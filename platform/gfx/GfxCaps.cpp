@@ -17,9 +17,15 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.DevCaps = D3DDEVCAPS_EXECUTESYSTEMMEMORY | D3DDEVCAPS_TLVERTEXSYSTEMMEMORY | D3DDEVCAPS_TEXTURESYSTEMMEMORY |
                 D3DDEVCAPS_DRAWPRIMTLVERTEX | D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_HWRASTERIZATION |
                 D3DDEVCAPS_PUREDEVICE;
-    c.PrimitiveMiscCaps = D3DPMISCCAPS_MASKZ | D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW;
-    c.RasterCaps = D3DPRASTERCAPS_ZTEST; // no W-buffer, no table or W fog: not performed
+    c.PrimitiveMiscCaps = D3DPMISCCAPS_MASKZ | D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW |
+                          D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_BLENDOP;
+    // No W-buffer, no table or W fog: not performed.
+    c.RasterCaps = D3DPRASTERCAPS_ZTEST | D3DPRASTERCAPS_SCISSORTEST;
     c.ZCmpCaps = D3DPCMPCAPS_ALL;
+    c.AlphaCmpCaps = D3DPCMPCAPS_ALL;
+    // Every source factor ZERO..BOTHINVSRCALPHA; destination factors ZERO..INVDESTCOLOR.
+    for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_BOTHINVSRCALPHA; ++f) c.SrcBlendCaps |= D3DPBLENDCAPS(f);
+    for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_INVDESTCOLOR; ++f) c.DestBlendCaps |= D3DPBLENDCAPS(f);
     c.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB;
     // Neither POW2 nor SQUAREONLY: any size is made. Nothing else until textures are sampled.
     c.TextureCaps = 0;
@@ -27,6 +33,7 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.MaxTextureHeight = 4096;
     c.MaxTextureAspectRatio = 4096;
     c.MaxAnisotropy = 1;
+    c.StencilCaps = D3DSTENCILCAPS_ALL8; // one-sided only
     c.FVFCaps = 8; // texture-coordinate sets
     // Stage operations the generated fragment shader performs (no texture sampling yet:
     // a TEXTURE argument reads white).

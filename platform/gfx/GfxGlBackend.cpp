@@ -148,8 +148,9 @@ struct GlFormat {
 
 bool GlColorFormat(D3DFORMAT f, GlFormat& out) {
     switch (f) {
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8: out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE}; return true;
+    case D3DFMT_A8R8G8B8: out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE}; return true;
+    // No alpha stored: destination alpha reads 1, as the X format's does.
+    case D3DFMT_X8R8G8B8: out = {GL_RGB8, GL_BGRA, GL_UNSIGNED_BYTE}; return true;
     case D3DFMT_R5G6B5: out = {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5}; return true;
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5: out = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV}; return true;

@@ -448,6 +448,7 @@ constexpr std::uint32_t D3DPRASTERCAPS_FOGVERTEX = 0x80;          // D3DPRASTERC
 constexpr std::uint32_t D3DPRASTERCAPS_FOGTABLE = 0x100;          // D3DPRASTERCAPS_FOGTABLE
 constexpr std::uint32_t D3DPRASTERCAPS_WBUFFER = 0x40000;         // D3DPRASTERCAPS_WBUFFER
 constexpr std::uint32_t D3DPRASTERCAPS_WFOG = 0x100000;           // D3DPRASTERCAPS_WFOG
+constexpr std::uint32_t D3DPRASTERCAPS_SCISSORTEST = 0x1000000;   // D3DPRASTERCAPS_SCISSORTEST
 constexpr std::uint32_t D3DPCMPCAPS_ALL = 0xFF;                   // D3DPCMPCAPS_NEVER..ALWAYS (0x01..0x80)
 // D3DPBLENDCAPS_*: bit (blend - 1) of D3DBLEND, ZERO 0x1 .. BOTHINVSRCALPHA 0x1000
 constexpr std::uint32_t D3DPBLENDCAPS(std::uint32_t blend) { return 1u << (blend - 1); }

@@ -2,6 +2,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -350,6 +351,149 @@ TEST_P(GfxGlDraw, LockedWritesReachTheBackBuffer) {
     EXPECT_EQ(At(px, 3, 2), kBlue);
     EXPECT_EQ(At(px, 2, 2), kBlack);
     EXPECT_EQ(At(px, 9, 9), kGreen);
+}
+
+} // namespace
+
+namespace {
+
+std::uint32_t Channel(std::uint32_t c, int shift) { return (c >> shift) & 0xFF; }
+
+// Expected 8-bit blend result of one channel: source s, destination d, alphas sa, da (0..1).
+double BlendFactor(std::uint32_t f, double s, double sa, double d, double da) {
+    switch (f) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_ONE: return 1;
+    case D3DBLEND_SRCCOLOR: return s;
+    case D3DBLEND_INVSRCCOLOR: return 1 - s;
+    case D3DBLEND_SRCALPHA: return sa;
+    case D3DBLEND_INVSRCALPHA: return 1 - sa;
+    case D3DBLEND_DESTALPHA: return da;
+    case D3DBLEND_INVDESTALPHA: return 1 - da;
+    case D3DBLEND_DESTCOLOR: return d;
+    case D3DBLEND_INVDESTCOLOR: return 1 - d;
+    case D3DBLEND_SRCALPHASAT: return std::min(sa, 1 - da);
+    default: return 0;
+    }
+}
+
+TEST_P(GfxGlDraw, BlendFactorsAndOperations) {
+    const std::uint32_t dest = 0xFF204060u, src = 0x80C08040u;
+    struct Case {
+        std::uint32_t src, dst, op;
+    };
+    std::vector<Case> cases;
+    for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_SRCALPHASAT; ++f) cases.push_back({f, D3DBLEND_ZERO, D3DBLENDOP_ADD});
+    for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_INVDESTCOLOR; ++f) cases.push_back({D3DBLEND_ONE, f, D3DBLENDOP_ADD});
+    for (std::uint32_t op = D3DBLENDOP_ADD; op <= D3DBLENDOP_MAX; ++op) cases.push_back({D3DBLEND_ONE, D3DBLEND_ONE, op});
+    cases.push_back({D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_ADD});
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "src " << c.src << " dst " << c.dst << " op " << c.op);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, dest, 1.0f, 0);
+        device->SetRenderState(D3DRS_SRCBLEND, c.src);
+        device->SetRenderState(D3DRS_DESTBLEND, c.dst);
+        device->SetRenderState(D3DRS_BLENDOP, c.op);
+        Quad(0, 0, 4, 4, 0.5f, src);
+        const std::uint32_t got = At(ReadBack(), 1, 1);
+        const double sa = 128.0 / 255.0, da = 1.0;
+        for (int shift : {16, 8, 0}) {
+            const double s = Channel(src, shift) / 255.0, d = Channel(dest, shift) / 255.0;
+            const double a = s * BlendFactor(c.src, s, sa, d, da), b = d * BlendFactor(c.dst, s, sa, d, da);
+            double r = a + b;
+            if (c.op == D3DBLENDOP_SUBTRACT) r = a - b;
+            if (c.op == D3DBLENDOP_REVSUBTRACT) r = b - a;
+            if (c.op == D3DBLENDOP_MIN) r = std::min(s, d);
+            if (c.op == D3DBLENDOP_MAX) r = std::max(s, d);
+            EXPECT_NEAR(double(Channel(got, shift)), std::clamp(r, 0.0, 1.0) * 255.0, 2.0) << "channel " << shift;
+        }
+    }
+    // Destination alpha of an X8R8G8B8 target stays 1 after a draw wrote alpha.
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+    Quad(0, 0, 4, 4, 0.5f, 0x00000000u);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_DESTALPHA);
+    Quad(0, 0, 4, 4, 0.5f, 0xFFFF0000u);
+    EXPECT_EQ(At(ReadBack(), 1, 1), kRed);
+    // The combined factors: source alpha for both, and its inverse.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, dest, 1.0f, 0);
+    device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_BOTHINVSRCALPHA);
+    Quad(0, 0, 4, 4, 0.5f, 0x40FF0000u); // 0.75 x source red + 0.25 x destination red
+    EXPECT_NEAR(double(Channel(At(ReadBack(), 1, 1), 16)), 0.75 * 255 + 0.25 * 0x20, 2.0);
+}
+
+TEST_P(GfxGlDraw, AlphaTestComparesWithTheReference) {
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    device->SetRenderState(D3DRS_ALPHAREF, 0x80);
+    for (std::uint32_t func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func) {
+        for (std::uint32_t alpha : {0x7Fu, 0x80u, 0x81u}) {
+            SCOPED_TRACE(testing::Message() << "func " << func << " alpha " << alpha);
+            device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+            device->SetRenderState(D3DRS_ALPHAFUNC, func);
+            Quad(0, 0, 4, 4, 0.5f, (alpha << 24) | 0x00FF00u);
+            const bool pass = func == D3DCMP_ALWAYS || (func == D3DCMP_LESS && alpha < 0x80) ||
+                              (func == D3DCMP_EQUAL && alpha == 0x80) || (func == D3DCMP_LESSEQUAL && alpha <= 0x80) ||
+                              (func == D3DCMP_GREATER && alpha > 0x80) || (func == D3DCMP_NOTEQUAL && alpha != 0x80) ||
+                              (func == D3DCMP_GREATEREQUAL && alpha >= 0x80);
+            EXPECT_EQ(At(ReadBack(), 1, 1), pass ? kGreen : kBlack);
+        }
+    }
+}
+
+TEST_P(GfxGlDraw, ColorWriteEnableMasksChannels) {
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_RED | D3DCOLORWRITEENABLE_BLUE);
+    Quad(0, 0, 4, 4, 0.5f, 0xFFFFFFFFu);
+    EXPECT_EQ(At(ReadBack(), 1, 1), 0xFFFF00FFu);
+}
+
+TEST_P(GfxGlDraw, StencilOperationsAndComparison) {
+    struct Case {
+        std::uint32_t op, expected;
+    };
+    const Case cases[] = {{D3DSTENCILOP_KEEP, 1},    {D3DSTENCILOP_ZERO, 0}, {D3DSTENCILOP_REPLACE, 5},
+                          {D3DSTENCILOP_INCRSAT, 2}, {D3DSTENCILOP_DECRSAT, 0}, {D3DSTENCILOP_INVERT, 0xFE},
+                          {D3DSTENCILOP_INCR, 2},    {D3DSTENCILOP_DECR, 0}};
+    device->SetRenderState(D3DRS_STENCILENABLE, 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.op);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kBlack, 1.0f, 1);
+        device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+        device->SetRenderState(D3DRS_STENCILREF, 5);
+        device->SetRenderState(D3DRS_STENCILPASS, c.op);
+        Quad(0, 0, 4, 4, 0.5f, kRed);
+        // Only where the stencil now holds the expected value does green land.
+        device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+        device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+        device->SetRenderState(D3DRS_STENCILREF, c.expected);
+        Quad(0, 0, 8, 8, 0.4f, kGreen);
+        const auto px = ReadBack();
+        EXPECT_EQ(At(px, 1, 1), kGreen);
+        // Outside the first quad the stencil kept 1.
+        EXPECT_EQ(At(px, 6, 6), c.expected == 1 ? kGreen : kBlack);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_P(GfxGlDraw, ScissorRectangleLimitsDrawingAndClears) {
+    const RECT scissor{2, 3, 6, 5};
+    ASSERT_EQ(device->SetScissorRect(&scissor), D3D_OK);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    Quad(0, 0, 8, 8, 0.5f, kRed);
+    auto px = ReadBack();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(At(px, x, y), (x >= 2 && x < 6 && y >= 3 && y < 5) ? kRed : kBlack) << x << "," << y;
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kGreen, 1.0f, 0), D3D_OK);
+    px = ReadBack();
+    EXPECT_EQ(At(px, 2, 3), kGreen);
+    EXPECT_EQ(At(px, 1, 3), kBlack);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    Quad(0, 0, 8, 8, 0.5f, kBlue);
+    EXPECT_EQ(At(ReadBack(), 0, 0), kBlue);
 }
 
 } // namespace

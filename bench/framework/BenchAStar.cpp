@@ -1,0 +1,284 @@
+// Path planning on a 256 x 256 floor with a fifth of the cells blocked:
+// 200 start/goal pairs at least 64 cells apart, planned by the framework's
+// incremental finder (one finder reused, as a character does), against a
+// textbook A* on a plain walkable array (octile heuristic, costs 1 and
+// 1.414, std::priority_queue with lazy deletion) with the same moves and
+// corner rule.
+
+#include "engine/core/NiRandom.h"
+#include "framework/COrvaneAStar.h"
+#include "framework/COrvaneBlock.h"
+#include "framework/COrvaneBlockGrid.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <queue>
+#include <vector>
+
+namespace
+{
+constexpr int SIZE = 256;
+constexpr int PAIRS = 200;
+constexpr int MIN_APART = 64;
+constexpr std::uint32_t SEED = 20261207;
+
+struct Pair
+{
+    std::int32_t iStart;
+    std::int32_t iGoal;
+};
+
+struct Floor
+{
+    COrvaneBlockGrid kGrid;
+    std::vector<std::uint8_t> kWalkable;
+    std::vector<Pair> kPairs;
+};
+
+// Steps of directions 0-7 as row and column changes.
+constexpr int ROW_STEP[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+constexpr int COLUMN_STEP[8] = {1, 1, 0, -1, -1, -1, 0, 1};
+
+bool CanStep(const std::vector<std::uint8_t>& kWalkable, int iRow, int iColumn, int iDirection)
+{
+    const int iR = iRow + ROW_STEP[iDirection], iC = iColumn + COLUMN_STEP[iDirection];
+    if (iR < 0 || iR >= SIZE || iC < 0 || iC >= SIZE || !kWalkable[static_cast<std::size_t>(iR * SIZE + iC)])
+        return false;
+    if (ROW_STEP[iDirection] != 0 && COLUMN_STEP[iDirection] != 0)
+        return kWalkable[static_cast<std::size_t>(iRow * SIZE + iC)] &&
+               kWalkable[static_cast<std::size_t>(iR * SIZE + iColumn)];
+    return true;
+}
+
+std::vector<int> Component(const std::vector<std::uint8_t>& kWalkable, int iFrom)
+{
+    std::vector<int> kLabel(kWalkable.size(), 0);
+    std::vector<int> kStack{iFrom};
+    kLabel[static_cast<std::size_t>(iFrom)] = 1;
+    while (!kStack.empty())
+    {
+        int iCell = kStack.back();
+        kStack.pop_back();
+        for (int d = 0; d < 8; ++d)
+        {
+            if (!CanStep(kWalkable, iCell / SIZE, iCell % SIZE, d))
+                continue;
+            int iNext = iCell + ROW_STEP[d] * SIZE + COLUMN_STEP[d];
+            if (!kLabel[static_cast<std::size_t>(iNext)])
+            {
+                kLabel[static_cast<std::size_t>(iNext)] = 1;
+                kStack.push_back(iNext);
+            }
+        }
+    }
+    return kLabel;
+}
+
+Floor& GetFloor()
+{
+    static Floor* s_pkFloor = [] {
+        auto* pkFloor = new Floor;
+        pkFloor->kGrid.Setup(SIZE, SIZE, NiVec3::ZERO, 1, 1);
+        pkFloor->kWalkable.assign(SIZE * SIZE, 1);
+        NiSeedRandom(SEED);
+        for (int i = 0; i < SIZE * SIZE; ++i)
+        {
+            if (NiRand() % 5 == 0)
+            {
+                pkFloor->kGrid.GetBlock(i)->SetState(COrvaneBlock::STATE_BLOCKING);
+                pkFloor->kWalkable[static_cast<std::size_t>(i)] = 0;
+            }
+        }
+        int iHub = 0;
+        while (!pkFloor->kWalkable[static_cast<std::size_t>(iHub)])
+            ++iHub;
+        // Pairs from the largest region the first free cell belongs to.
+        std::vector<int> kReach = Component(pkFloor->kWalkable, iHub);
+        while (static_cast<int>(pkFloor->kPairs.size()) < PAIRS)
+        {
+            int iStart = NiRand() % (SIZE * SIZE), iGoal = NiRand() % (SIZE * SIZE);
+            int iApart = std::max(std::abs(iStart / SIZE - iGoal / SIZE), std::abs(iStart % SIZE - iGoal % SIZE));
+            if (iApart >= MIN_APART && kReach[static_cast<std::size_t>(iStart)] &&
+                kReach[static_cast<std::size_t>(iGoal)])
+                pkFloor->kPairs.push_back({iStart, iGoal});
+        }
+        return pkFloor;
+    }();
+    return *s_pkFloor;
+}
+
+double PathLength(const std::vector<std::int32_t>& kPath)
+{
+    double dLength = 0.0;
+    for (std::size_t i = 1; i < kPath.size(); ++i)
+    {
+        int iDiff = std::abs(kPath[i] - kPath[i - 1]);
+        dLength += (iDiff == 1 || iDiff == SIZE) ? 1.0 : 1.414;
+    }
+    return dLength;
+}
+
+struct RunResult
+{
+    double dSeconds = 0.0;
+    int iFound = 0;
+    double dLength = 0.0;
+};
+
+RunResult RunSystem(COrvaneAStar& kFinder, std::vector<std::int32_t>& kPath)
+{
+    Floor& kFloor = GetFloor();
+    RunResult kResult;
+    auto kStart = std::chrono::steady_clock::now();
+    for (const Pair& kPair : kFloor.kPairs)
+    {
+        kFinder.StartSearch(kPair.iStart, kPair.iGoal, &kFloor.kGrid, 0);
+        std::int32_t iState;
+        do
+            iState = kFinder.SearchStep();
+        while (iState == COrvaneAStar::STATE_SEARCHING || iState == COrvaneAStar::STATE_STARTED);
+        kPath.clear();
+        if (iState == COrvaneAStar::STATE_FOUND)
+        {
+            kFinder.GetPath(kPath, false);
+            ++kResult.iFound;
+            kResult.dLength += PathLength(kPath);
+        }
+        kFinder.ClearVisited();
+    }
+    kResult.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - kStart).count();
+    return kResult;
+}
+
+// The baseline: plain arrays, an admissible octile heuristic and a binary
+// heap with stale entries skipped on pop.
+class TextbookAStar
+{
+public:
+    TextbookAStar() : m_kG(SIZE * SIZE), m_kParent(SIZE * SIZE), m_kClosed(SIZE * SIZE) {}
+
+    bool Search(const std::vector<std::uint8_t>& kWalkable, int iStart, int iGoal, std::vector<std::int32_t>& kPath)
+    {
+        std::fill(m_kG.begin(), m_kG.end(), 1e30f);
+        std::fill(m_kClosed.begin(), m_kClosed.end(), 0);
+        using Entry = std::pair<float, int>;
+        std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> kOpen;
+        const int iGoalRow = iGoal / SIZE, iGoalColumn = iGoal % SIZE;
+        auto H = [&](int iCell) {
+            float fDr = static_cast<float>(std::abs(iCell / SIZE - iGoalRow));
+            float fDc = static_cast<float>(std::abs(iCell % SIZE - iGoalColumn));
+            return std::max(fDr, fDc) + 0.414f * std::min(fDr, fDc);
+        };
+        m_kG[static_cast<std::size_t>(iStart)] = 0.0f;
+        m_kParent[static_cast<std::size_t>(iStart)] = -1;
+        kOpen.push({H(iStart), iStart});
+        while (!kOpen.empty())
+        {
+            const int iCell = kOpen.top().second;
+            kOpen.pop();
+            if (m_kClosed[static_cast<std::size_t>(iCell)])
+                continue;
+            m_kClosed[static_cast<std::size_t>(iCell)] = 1;
+            if (iCell == iGoal)
+            {
+                kPath.clear();
+                for (int i = iGoal; i != -1; i = m_kParent[static_cast<std::size_t>(i)])
+                    kPath.push_back(i);
+                std::reverse(kPath.begin(), kPath.end());
+                return true;
+            }
+            const int iRow = iCell / SIZE, iColumn = iCell % SIZE;
+            for (int d = 0; d < 8; ++d)
+            {
+                if (!CanStep(kWalkable, iRow, iColumn, d))
+                    continue;
+                const int iNext = iCell + ROW_STEP[d] * SIZE + COLUMN_STEP[d];
+                if (m_kClosed[static_cast<std::size_t>(iNext)])
+                    continue;
+                const float fG = m_kG[static_cast<std::size_t>(iCell)] + ((d & 1) ? 1.414f : 1.0f);
+                if (fG < m_kG[static_cast<std::size_t>(iNext)])
+                {
+                    m_kG[static_cast<std::size_t>(iNext)] = fG;
+                    m_kParent[static_cast<std::size_t>(iNext)] = iCell;
+                    kOpen.push({fG + H(iNext), iNext});
+                }
+            }
+        }
+        return false;
+    }
+
+private:
+    std::vector<float> m_kG;
+    std::vector<int> m_kParent;
+    std::vector<std::uint8_t> m_kClosed;
+};
+
+RunResult RunTextbook(TextbookAStar& kSearch, std::vector<std::int32_t>& kPath)
+{
+    Floor& kFloor = GetFloor();
+    RunResult kResult;
+    auto kStart = std::chrono::steady_clock::now();
+    for (const Pair& kPair : kFloor.kPairs)
+    {
+        if (kSearch.Search(kFloor.kWalkable, kPair.iStart, kPair.iGoal, kPath))
+        {
+            ++kResult.iFound;
+            kResult.dLength += PathLength(kPath);
+        }
+    }
+    kResult.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - kStart).count();
+    return kResult;
+}
+
+void BM_SystemFinder(benchmark::State& kState)
+{
+    COrvaneAStar kFinder;
+    kFinder.Init(&GetFloor().kGrid);
+    std::vector<std::int32_t> kPath;
+    for (auto _ : kState)
+        benchmark::DoNotOptimize(RunSystem(kFinder, kPath).iFound);
+    kState.counters["paths/s"] = benchmark::Counter(static_cast<double>(kState.iterations()) * PAIRS,
+                                                    benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SystemFinder)->Unit(benchmark::kMillisecond);
+
+void BM_TextbookAStar(benchmark::State& kState)
+{
+    TextbookAStar kSearch;
+    std::vector<std::int32_t> kPath;
+    for (auto _ : kState)
+        benchmark::DoNotOptimize(RunTextbook(kSearch, kPath).iFound);
+    kState.counters["paths/s"] = benchmark::Counter(static_cast<double>(kState.iterations()) * PAIRS,
+                                                    benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_TextbookAStar)->Unit(benchmark::kMillisecond);
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+
+    // One run of each over the same pairs, for the comparison lines.
+    COrvaneAStar kFinder;
+    kFinder.Init(&GetFloor().kGrid);
+    TextbookAStar kTextbook;
+    std::vector<std::int32_t> kPath;
+    RunResult kSystem = RunSystem(kFinder, kPath);
+    RunResult kBaseline = RunTextbook(kTextbook, kPath);
+    std::printf("System finder: %.0f paths/s, %d give-ups of %d\n", PAIRS / kSystem.dSeconds, PAIRS - kSystem.iFound,
+                PAIRS);
+    std::printf("Textbook A*: %.0f paths/s, %d not found of %d\n", PAIRS / kBaseline.dSeconds,
+                PAIRS - kBaseline.iFound, PAIRS);
+    if (kSystem.iFound > 0 && kBaseline.iFound > 0)
+        std::printf("Relative mean path length system/textbook: %.3f\n",
+                    (kSystem.dLength / kSystem.iFound) / (kBaseline.dLength / kBaseline.iFound));
+    std::printf("A* time ratio system/textbook: %.2f\n", kSystem.dSeconds / kBaseline.dSeconds);
+    benchmark::Shutdown();
+    return 0;
+}
