@@ -26,6 +26,24 @@ void NiRenderer::PurgeEffectData(NiDynamicEffect* pkEffect)
         ms_pkRenderer->PurgeEffect(pkEffect);
 }
 
+void NiRenderer::PurgeGeometryData(NiGeometryData* pkData)
+{
+    if (ms_pkRenderer != nullptr && pkData != nullptr)
+        ms_pkRenderer->PurgeGeometry(pkData);
+}
+
+void NiRenderer::PurgeSkinPartitionData(NiSkinPartition* pkPartition)
+{
+    if (ms_pkRenderer != nullptr && pkPartition != nullptr)
+        ms_pkRenderer->PurgeSkinPartition(pkPartition);
+}
+
+void NiRenderer::PurgeSkinInstanceData(NiSkinInstance* pkSkin)
+{
+    if (ms_pkRenderer != nullptr && pkSkin != nullptr)
+        ms_pkRenderer->PurgeSkinInstance(pkSkin);
+}
+
 NiAccumulator* NiRenderer::GetAccumulator() const
 {
     return m_spAccumulator;

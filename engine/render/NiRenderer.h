@@ -9,7 +9,14 @@
 
 class NiAccumulator;
 class NiDynamicEffect;
+class NiEffectSet;
+class NiGeometryData;
 class NiMaterialProperty;
+class NiParticles;
+class NiPropertySet;
+class NiSkinInstance;
+class NiSkinPartition;
+class NiTriBasedGeom;
 
 // The renderer interface the scene graph talks to: the current renderer,
 // the purges that drop cached data for objects going away, and the sorting
@@ -32,9 +39,33 @@ public:
     static void PurgeMaterialData(NiMaterialProperty* pkMaterial);
     static void PurgeEffectData(NiDynamicEffect* pkEffect);
 
+    static void PurgeGeometryData(NiGeometryData* pkData);
+    static void PurgeSkinPartitionData(NiSkinPartition* pkPartition);
+    static void PurgeSkinInstanceData(NiSkinInstance* pkSkin);
+
     // The renderer's own handling of the purges.
     virtual void PurgeMaterial(NiMaterialProperty* pkMaterial) = 0;
     virtual void PurgeEffect(NiDynamicEffect* pkEffect) = 0;
+    // A renderer that caches nothing for geometry keeps these.
+    virtual void PurgeGeometry(NiGeometryData* pkData) { (void)pkData; }
+    virtual void PurgeSkinPartition(NiSkinPartition* pkPartition) { (void)pkPartition; }
+    virtual void PurgeSkinInstance(NiSkinInstance* pkSkin) { (void)pkSkin; }
+
+    // Geometry draws: triangle shapes and strips, and particles.
+    virtual void DrawTriShape(NiTriBasedGeom* pkGeometry) { (void)pkGeometry; }
+    virtual void DrawPoints(NiParticles* pkParticles) { (void)pkParticles; }
+
+    // State of the next draw, set by the geometry being drawn. Not counted:
+    // the geometry holds both sets while it draws.
+    void SetCurrentDrawState(NiPropertySet* pkProperties, NiEffectSet* pkEffects, std::uint32_t uiPlaneMask)
+    {
+        m_pkCurrentProperties = pkProperties;
+        m_pkCurrentEffects = pkEffects;
+        m_uiCurrentPlaneMask = uiPlaneMask;
+    }
+    [[nodiscard]] NiPropertySet* GetCurrentProperties() const { return m_pkCurrentProperties; }
+    [[nodiscard]] NiEffectSet* GetCurrentEffects() const { return m_pkCurrentEffects; }
+    [[nodiscard]] std::uint32_t GetCurrentPlaneMask() const { return m_uiCurrentPlaneMask; }
 
     [[nodiscard]] NiAccumulator* GetAccumulator() const;
     void SetAccumulator(NiAccumulator* pkAccumulator);
@@ -66,6 +97,9 @@ public:
 private:
     static NiRenderer* ms_pkRenderer;
     NiRefPtr<NiAccumulator> m_spAccumulator;
+    NiPropertySet* m_pkCurrentProperties = nullptr;
+    NiEffectSet* m_pkCurrentEffects = nullptr;
+    std::uint32_t m_uiCurrentPlaneMask = 0;
 };
 
 using NiRendererPtr = NiRefPtr<NiRenderer>;

@@ -2,6 +2,7 @@
 
 #include "platform/gfx/GfxBackendLocal.h"
 #include "platform/gfx/GfxFormat.h"
+#include "platform/os/OsSdl.h"
 
 #include <SDL2/SDL.h>
 
@@ -217,7 +218,7 @@ HRESULT ValidatePresentParameters(const IDirect3D9& d3d, std::uint32_t adapter, 
         WindowHandle window = p.hDeviceWindow ? p.hDeviceWindow : focus;
         if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0) {
             int w = 0, h = 0;
-            if (window) SDL_GetWindowSize(static_cast<SDL_Window*>(window), &w, &h);
+            if (SDL_Window* sdl = window ? os::GetSdlWindow(window) : nullptr) SDL_GetWindowSize(sdl, &w, &h);
             if (w <= 0 || h <= 0) return D3DERR_INVALIDCALL;
             if (p.BackBufferWidth == 0) p.BackBufferWidth = std::uint32_t(w);
             if (p.BackBufferHeight == 0) p.BackBufferHeight = std::uint32_t(h);

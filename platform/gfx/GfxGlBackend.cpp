@@ -1,6 +1,7 @@
 #include "platform/gfx/GfxBackendLocal.h"
 
 #include "platform/gfx/GfxFormat.h"
+#include "platform/os/OsSdl.h"
 
 #include <SDL2/SDL.h>
 #include <epoxy/gl.h>
@@ -267,8 +268,8 @@ public:
         SetGlWindowAttributes();
         WindowHandle window = params.hDeviceWindow ? params.hDeviceWindow : focus;
         if (window) {
-            m_window = static_cast<SDL_Window*>(window);
-            if (!(SDL_GetWindowFlags(m_window) & SDL_WINDOW_OPENGL)) {
+            m_window = os::GetSdlWindow(window);
+            if (!m_window || !(SDL_GetWindowFlags(m_window) & SDL_WINDOW_OPENGL)) {
                 std::fprintf(stderr, "gfx gl: the device window was not made with SDL_WINDOW_OPENGL\n");
                 return D3DERR_NOTAVAILABLE;
             }

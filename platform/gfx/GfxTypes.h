@@ -3,6 +3,8 @@
 // here is a fact that stored files or the renderer depend on; each is defined
 // once, with a comment naming it. No SDL or GL type appears in this header.
 
+#include "platform/os/OsDefs.h"
+
 #include <cstdint>
 
 namespace gfx {
@@ -10,7 +12,8 @@ namespace gfx {
 using HRESULT = std::int32_t;
 using D3DFORMAT = std::uint32_t;
 using D3DCOLOR = std::uint32_t; // 0xAARRGGBB
-using WindowHandle = void*;     // an SDL_Window* created with SDL_WINDOW_OPENGL, or null
+// A window of the os layer (made with OpenGL support), or null.
+using WindowHandle = os::WindowHandle;
 
 constexpr std::uint32_t D3D_SDK_VERSION = 32; // D3D_SDK_VERSION
 

@@ -81,7 +81,27 @@ public:
         NiRenderer* pkRenderer = pkCamera ? pkCamera->GetRenderer() : nullptr;
         m_pkSorterSeen = pkRenderer ? pkRenderer->GetAccumulator() : nullptr;
     }
+    // A unit sphere about its position, so nodes above it are visible.
+    void UpdateWorldBound() override { m_kWorldBound = NiBoundSphere(m_kWorld.m_kTranslate, 1.0f); }
 };
+
+// A camera at the position looking along the rotation's column 0, culling
+// against no planes.
+inline NiRefPtr<NiCamera> PosedCamera(const NiVec3& kPosition, const NiMatrix3x3& kRotate = NiMatrix3x3())
+{
+    NiRefPtr<NiCamera> sp = new NiCamera;
+    sp->SetTranslate(kPosition);
+    sp->SetRotate(kRotate);
+    sp->Update(0.0f);
+    sp->GetActivePlaneMask() = 0;
+    return sp;
+}
+
+// Runs the cull pass from an object with the camera's planes and mask.
+inline void CullFrom(NiAVObject* pkObject, NiCamera* pkCamera)
+{
+    NiNode::CullChild(pkObject, pkCamera);
+}
 
 // A leaf with a world bound of the given radius about its position.
 class BoundLeaf : public TestAVObject

@@ -134,21 +134,19 @@ TEST_P(GfxDirect3D, InjectedCreationFailure) {
 TEST_P(GfxDirect3D, FullScreenInTheDesktopMode) {
     D3DDISPLAYMODE desktop;
     ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &desktop), D3D_OK);
-    SDL_Window* window = SDL_CreateWindow("gfx test", 0, 0, 64, 64,
-                                          GetParam() == BackendKind::Gl ? SDL_WINDOW_OPENGL : 0);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
+    gfxtest::TestWindow window(64, 64);
+    ASSERT_NE(window.handle, nullptr);
     D3DPRESENT_PARAMETERS p = gfxtest::Windowed(desktop.Width, desktop.Height);
     p.Windowed = 0;
     p.PresentationInterval = D3DPRESENT_INTERVAL_ONE;
     IDirect3DDevice9* dev = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev), D3D_OK);
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window.handle, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev), D3D_OK);
     EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030u, 1.0f, 0), D3D_OK);
     EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     EXPECT_EQ(dev->Release(), 0u);
     // A mode the adapter does not list is refused.
     p = gfxtest::Windowed(desktop.Width + 1, desktop.Height);
     p.Windowed = 0;
-    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window.handle, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
               D3DERR_INVALIDCALL);
-    SDL_DestroyWindow(window);
 }

@@ -35,9 +35,8 @@ protected:
         if (!d3d && gfxtest::CallerDriver() == "dummy") GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
         ASSERT_NE(d3d, nullptr);
         if (GetParam()) {
-            SetGlWindowAttributes();
-            window = SDL_CreateWindow("gfx test", 0, 0, 24, 20, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-            ASSERT_NE(window, nullptr) << SDL_GetError();
+            window = std::make_unique<gfxtest::TestWindow>(24, 20);
+            ASSERT_NE(window->handle, nullptr);
         }
         Create(gfxtest::Windowed(16, 16));
     }
@@ -45,20 +44,22 @@ protected:
         if (device) {
             EXPECT_EQ(device->Release(), 0u);
         }
-        if (window) SDL_DestroyWindow(window);
+        window.reset();
         if (d3d) {
             EXPECT_EQ(d3d->Release(), 0u);
         }
     }
     void Create(D3DPRESENT_PARAMETERS p) {
-        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device), D3D_OK);
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window ? window->handle : nullptr,
+                                    D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device),
+                  D3D_OK);
         device->SetRenderState(D3DRS_LIGHTING, 0);
         ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0), D3D_OK);
     }
 
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
-    SDL_Window* window = nullptr;
+    std::unique_ptr<gfxtest::TestWindow> window;
 
     // The back buffer as 0xAARRGGBB words, rows top-down.
     std::vector<std::uint32_t> ReadBack() {

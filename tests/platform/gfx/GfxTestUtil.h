@@ -2,10 +2,13 @@
 // Shared by the gfx tests: SDL driver choice and device creation.
 
 #include "platform/gfx/Gfx.h"
+#include "platform/os/OsSystem.h"
+#include "platform/os/OsWindow.h"
 
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace gfxtest {
@@ -63,6 +66,34 @@ inline gfx::D3DPRESENT_PARAMETERS Windowed(std::uint32_t w, std::uint32_t h,
     p.PresentationInterval = gfx::D3DPRESENT_INTERVAL_IMMEDIATE;
     return p;
 }
+
+// A hidden window of the os layer, as the game has; destroyed at scope end,
+// and the os layer stopped, so the next test starts SDL on its own driver.
+class TestWindow {
+public:
+    TestWindow(int width, int height) {
+        os::WindowClass existing;
+        if (!os::GetClassInfo(kClass, existing)) {
+            os::WindowClass wc;
+            wc.name = kClass;
+            wc.procedure = &Procedure;
+            (void)os::RegisterClass(wc);
+        }
+        handle = os::CreateWindowEx(0, kClass, "gfx test", 0, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+    }
+    ~TestWindow() {
+        if (handle) os::DestroyWindow(handle);
+        os::UnregisterClass(kClass, nullptr);
+        os::Shutdown();
+    }
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+    os::WindowHandle handle = nullptr;
+
+private:
+    static constexpr const char* kClass = "gfx test window";
+    static os::LResult Procedure(os::WindowHandle, std::uint32_t, os::WParam, os::LParam) { return 0; }
+};
 
 // Reference holder for the tests: releases what it holds at scope end.
 template <class T> struct Ref {
