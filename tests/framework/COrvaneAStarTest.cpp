@@ -53,8 +53,9 @@ protected:
     }
 };
 
-// The search as the finder is described: linear scans of the open list from
-// its front and of the closed list from its back, the same heap moves.
+// The search the plain way, without the finder's cell index: linear scans of
+// the open list from its front and of the closed list from its back, the
+// same heap moves.
 struct ReferenceResult
 {
     std::int32_t iState = 0;
@@ -228,6 +229,15 @@ TEST_F(COrvaneAStarTest, BadCellsOrNoGridPushNothing)
 
 TEST_F(COrvaneAStarTest, CornerToCornerPathIsMadeOfAllowedSteps)
 {
+    COrvaneBlockGrid kOpen;
+    kOpen.Setup(5, 5, NiVec3::ZERO, 1, 1);
+    COrvaneAStar kOpenFinder;
+    kOpenFinder.StartSearch(0, 24, &kOpen, 0);
+    ASSERT_EQ(RunToEnd(kOpenFinder), COrvaneAStar::STATE_FOUND);
+    std::vector<std::int32_t> kDiagonal;
+    kOpenFinder.GetPath(kDiagonal, false);
+    EXPECT_EQ(kDiagonal, (std::vector<std::int32_t>{0, 6, 12, 18, 24}));
+
     COrvaneBlockGrid kGrid;
     kGrid.Setup(5, 5, NiVec3::ZERO, 1, 1);
     Block(kGrid, {6, 12, 18});

@@ -1,7 +1,5 @@
 #include "tests/platform/gfx/GfxBackendFixture.h"
 
-#include <SDL2/SDL.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>

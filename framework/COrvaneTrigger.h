@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class COrvaneComposite;
+class COrvaneObject;
+class NiAVObject;
+
+// Hands the user-property texts of a model's nodes to an object.
+class COrvaneTrigger
+{
+public:
+    COrvaneTrigger();
+    virtual ~COrvaneTrigger();
+
+    // Each text found comes to the target's HandleUserProp; the target is
+    // kept only while the scan runs. The model's nodes are visited once the
+    // model implementation offers its property scanner.
+    void Scan(COrvaneComposite* pkModel, COrvaneObject* pkTarget);
+    // Forwards one text to the target of the running scan; 0 without one.
+    virtual int OnUserProp(const char* pcText, int iPass, NiAVObject* pkNode);
+
+    [[nodiscard]] COrvaneObject* GetTarget() const { return m_pkTarget; }
+
+private:
+    std::vector<void*> m_kUnused;
+    std::string m_kText;
+    COrvaneObject* m_pkTarget = nullptr; // link, during Scan only
+};
