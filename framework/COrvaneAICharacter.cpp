@@ -249,6 +249,9 @@ int COrvaneAICharacter::LoadState(COrvaneFile& kFile)
     if (!ReadInteger(kFile, llValue))
         return 0;
     m_iWalkMode = static_cast<std::int16_t>(llValue);
+    // A record cut before its name line is damaged, not "no controller".
+    if (kFile.IsEof())
+        return 0;
     std::string kName;
     kFile.ReadLine(kName);
     if (kName.empty())

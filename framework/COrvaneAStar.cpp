@@ -194,6 +194,12 @@ std::int32_t COrvaneAStar::SearchStep()
     for (COrvaneAStarNode* pkSuccessor : m_kSuccessors)
     {
         const std::int32_t iCell = pkSuccessor->m_iCell;
+        // A grid set up anew in the middle of a search may have shrunk.
+        if (iCell < 0 || static_cast<std::uint32_t>(iCell) >= m_uiMapSize)
+        {
+            FreeNode(pkSuccessor);
+            continue;
+        }
         const std::uint32_t uiNewG = StepCost(pkSuccessor) + pkNode->m_uiG;
         const std::uint8_t ucVisited = m_pucVisited[static_cast<std::size_t>(iCell)];
         COrvaneAStarNode* pkListed = ucVisited != 0 ? m_pkNodeOfCell[static_cast<std::size_t>(iCell)] : nullptr;

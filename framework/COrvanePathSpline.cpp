@@ -62,7 +62,7 @@ public:
         const float fU = fLast * fT;
         if (fU >= fLast)
             return m_pkPoints[m_uiCount - 1];
-        if (fU <= 0.0f)
+        if (!(fU > 0.0f)) // also a t that is not a number
             return m_pkPoints[0];
         const std::int32_t iN = static_cast<std::int32_t>(m_uiCount);
         const std::int32_t iS = static_cast<std::int32_t>(fT * static_cast<float>(m_uiCount - 1));
@@ -155,7 +155,7 @@ std::int32_t COrvanePathSpline::SegmentIndex(float fT, bool bRoundDown) const
     if (uiN == 0)
         return 0;
     const std::int32_t iLast = static_cast<std::int32_t>(uiN - 1);
-    float fScaled = std::clamp(fT, 0.0f, 1.0f) * static_cast<float>(iLast);
+    float fScaled = (fT > 0.0f ? std::min(fT, 1.0f) : 0.0f) * static_cast<float>(iLast);
     std::int32_t iIndex = static_cast<std::int32_t>(fScaled) + (bRoundDown ? 0 : 1);
     return std::min(iIndex, iLast);
 }

@@ -120,6 +120,70 @@ protected:
         return GetManagerControlled() ? m_fSingleTime : fTime;
     }
 
+    // The typed blends share the shape of an update and differ only in how
+    // they ask an item (one of the six Update operations, given as a member
+    // pointer) and what they make of the answers.
+    template <class T>
+    using UpdateFunction = bool (NiInterpolator::*)(float, NiObjectNET*, T&);
+
+    // One update: with one item fnSingle(), with more fnMix() once the
+    // weights are normalised, with none false. The time is kept either way.
+    template <class Single, class Mix>
+    bool RunUpdate(float fTime, Single&& fnSingle, Mix&& fnMix)
+    {
+        bool bResult = false;
+        if (m_ucInterpCount == 1)
+        {
+            bResult = fnSingle();
+        }
+        else if (m_ucInterpCount > 1)
+        {
+            ComputeNormalizedWeights();
+            bResult = fnMix();
+        }
+        m_fLastTime = fTime;
+        return bResult;
+    }
+
+    enum class SingleAnswer
+    {
+        NO_TIME, // no single interpolator, or its update time is invalid
+        FAILED,
+        VALID,
+    };
+    // Asks the single item at its update time.
+    template <class T>
+    SingleAnswer AskSingle(float fTime, NiObjectNET* pkTarget, UpdateFunction<T> pfnUpdate, T& kItemValue)
+    {
+        float fItemTime = GetSingleUpdateTime(fTime);
+        if (fItemTime == NI_MIN_FLOAT || m_pkSingleInterpolator == nullptr)
+            return SingleAnswer::NO_TIME;
+        return (m_pkSingleInterpolator->*pfnUpdate)(fItemTime, pkTarget, kItemValue) ? SingleAnswer::VALID
+                                                                                      : SingleAnswer::FAILED;
+    }
+
+    // Asks, in array order, every item that holds an interpolator and has a
+    // normalised weight above 0, and hands fnItem(weight, answered, value)
+    // the outcome; an invalid item time counts as no answer.
+    template <class T, class Item>
+    void AskItems(float fTime, NiObjectNET* pkTarget, UpdateFunction<T> pfnUpdate, Item&& fnItem)
+    {
+        for (std::uint8_t i = 0; i < m_ucArraySize; ++i)
+        {
+            const NiBlendInterpItem& kItem = m_pkInterpArray[i];
+            if (!kItem.m_spInterpolator)
+                continue;
+            float w = kItem.m_fNormalizedWeight;
+            if (!(w > 0.0f))
+                continue;
+            float fItemTime = GetItemTime(fTime, kItem);
+            T kItemValue{};
+            bool bAnswered =
+                fItemTime != NI_MIN_FLOAT && (kItem.m_spInterpolator->*pfnUpdate)(fItemTime, pkTarget, kItemValue);
+            fnItem(w, bAnswered, kItemValue);
+        }
+    }
+
     std::uint8_t m_uFlags = 0;
     std::uint8_t m_ucArraySize = 0;
     std::uint8_t m_ucInterpCount = 0;

@@ -25,7 +25,7 @@ bool NiBoolTimelineInterpolator::UpdateBool(float fTime, NiObjectNET*, std::uint
         bValue = IsValueValid(m_bBoolValue) ? m_bBoolValue : 0;
         return IsValueValid(m_bBoolValue);
     }
-    if (!m_spBoolData || m_spBoolData->GetNumKeys() == 0 || m_spBoolData->GetKeys() == nullptr)
+    if (!m_spData || m_spData->GetNumKeys() == 0 || m_spData->GetKeys() == nullptr)
     {
         if (!IsValueValid(m_bBoolValue))
         {
@@ -37,11 +37,11 @@ bool NiBoolTimelineInterpolator::UpdateBool(float fTime, NiObjectNET*, std::uint
         return true;
     }
 
-    const NiAnimKey* pkKeys = m_spBoolData->GetKeys();
-    const std::uint32_t uiCount = m_spBoolData->GetNumKeys();
-    const std::uint8_t ucStride = m_spBoolData->GetKeyStride();
+    const NiAnimKey* pkKeys = m_spData->GetKeys();
+    const std::uint32_t uiCount = m_spData->GetNumKeys();
+    const std::uint8_t ucStride = m_spData->GetKeyStride();
     const std::uint32_t uiPrevious = m_uiPreviousIdx = m_uiLastIdx;
-    std::uint8_t b = NiBoolKey::EvaluateAt(fTime, pkKeys, m_spBoolData->GetKeyType(), uiCount, m_uiLastIdx, ucStride)
+    std::uint8_t b = NiBoolKey::EvaluateAt(fTime, pkKeys, m_spData->GetKeyType(), uiCount, m_uiLastIdx, ucStride)
                          ? 1
                          : 0;
     // Past the last key every key has been passed, though the search stops

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "engine/animation/NiColorData.h"
-#include "engine/animation/NiKeyBasedInterpolator.h"
+#include "engine/animation/NiSingleChannelInterpolator.h"
 
 #include <cstdint>
 
 // A colour from colour keys, or a constant pose without them.
-class NiColorInterpolator : public NiKeyBasedInterpolator
+class NiColorInterpolator : public NiSingleChannelInterpolator
 {
     NiDeclareTypeInfo()
     NiDeclareClone(NiColorInterpolator)
@@ -15,7 +15,7 @@ public:
     // Invalid pose, no data.
     NiColorInterpolator() = default;
     explicit NiColorInterpolator(const NiColorRGBA& kPose) : m_kColorValue(kPose) {}
-    explicit NiColorInterpolator(NiColorData* pkData) : m_spColorData(pkData) {}
+    explicit NiColorInterpolator(NiColorData* pkData) : NiSingleChannelInterpolator(pkData) {}
     ~NiColorInterpolator() override = default;
 
     [[nodiscard]] static NiObject* CreateObject();
@@ -26,34 +26,28 @@ public:
     // Drops the data; the value becomes the constant pose.
     void SetPoseValue(const NiColorRGBA& kPose);
     [[nodiscard]] NiColorRGBA GetPoseValue() const { return m_kColorValue; }
-    [[nodiscard]] NiColorData* GetData() const { return m_spColorData; }
-    void SetData(NiColorData* pkData) { m_spColorData = pkData; }
+    [[nodiscard]] NiColorData* GetData() const { return static_cast<NiColorData*>(m_spData.Get()); }
+    void SetData(NiColorData* pkData) { m_spData = pkData; }
 
-    void Collapse() override;
-    void GuaranteeTimeRange(float fStart, float fEnd) override;
-    [[nodiscard]] NiInterpolator* GetSequenceInterpolator(float fBegin, float fEnd) override;
+    [[nodiscard]] std::uint32_t GetKeyContent(std::uint16_t) const override { return NI_COLORKEY; }
 
-    [[nodiscard]] std::uint16_t GetKeyChannelCount() const override { return 1; }
-    [[nodiscard]] std::uint32_t GetKeyCount(std::uint16_t usChannel) const override;
-    [[nodiscard]] std::uint32_t GetKeyType(std::uint16_t usChannel) const override;
-    [[nodiscard]] std::uint32_t GetKeyContent(std::uint16_t usChannel) const override;
-    [[nodiscard]] NiAnimKey* GetKeyArray(std::uint16_t usChannel) const override;
-    [[nodiscard]] std::uint8_t GetKeyStride(std::uint16_t usChannel) const override;
-    [[nodiscard]] bool GetChannelPosed(std::uint16_t usChannel) const override;
-
-    void ReadFromStream(NiObjectStream& kStream) override;
-    bool RegisterForSave(NiObjectStream& kStream) override;
-    void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
 
 protected:
     [[nodiscard]] static bool IsValueValid(const NiColorRGBA& v) { return IsColorValid(v); }
 
+    [[nodiscard]] const NiTypeInfo* GetDataTypeInfo() const override { return NiColorData::TypeInfo(); }
+    [[nodiscard]] bool IsPoseValid() const override { return IsValueValid(m_kColorValue); }
+    void InvalidatePose() override { m_kColorValue = INVALID_COLOR; }
+    void EvaluatePose(float fTime) override;
+    void SetPoseFromKey(const NiAnimKey& kKey) override;
+    [[nodiscard]] bool KeyValuesEqual(const NiAnimKey& kKey0, const NiAnimKey& kKey1) const override;
+    void ReadPose(NiObjectStream& kStream) override;
+    void WritePose(NiObjectStream& kStream) const override;
+
     // The constant value without data, and the cache of the last evaluation.
     NiColorRGBA m_kColorValue = INVALID_COLOR;
-    NiRefPtr<NiColorData> m_spColorData;
-    std::uint32_t m_uiLastIdx = 0;
 };
 
 using NiColorInterpolatorPtr = NiRefPtr<NiColorInterpolator>;

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "engine/animation/NiFloatData.h"
-#include "engine/animation/NiKeyBasedInterpolator.h"
+#include "engine/animation/NiSingleChannelInterpolator.h"
 
 #include <cstdint>
 
 // A float from float keys, or a constant pose without them.
-class NiFloatInterpolator : public NiKeyBasedInterpolator
+class NiFloatInterpolator : public NiSingleChannelInterpolator
 {
     NiDeclareTypeInfo()
     NiDeclareClone(NiFloatInterpolator)
@@ -15,7 +15,7 @@ public:
     // Invalid pose, no data.
     NiFloatInterpolator() = default;
     explicit NiFloatInterpolator(float kPose) : m_fFloatValue(kPose) {}
-    explicit NiFloatInterpolator(NiFloatData* pkData) : m_spFloatData(pkData) {}
+    explicit NiFloatInterpolator(NiFloatData* pkData) : NiSingleChannelInterpolator(pkData) {}
     ~NiFloatInterpolator() override = default;
 
     [[nodiscard]] static NiObject* CreateObject();
@@ -26,34 +26,28 @@ public:
     // Drops the data; the value becomes the constant pose.
     void SetPoseValue(float kPose);
     [[nodiscard]] float GetPoseValue() const { return m_fFloatValue; }
-    [[nodiscard]] NiFloatData* GetData() const { return m_spFloatData; }
-    void SetData(NiFloatData* pkData) { m_spFloatData = pkData; }
+    [[nodiscard]] NiFloatData* GetData() const { return static_cast<NiFloatData*>(m_spData.Get()); }
+    void SetData(NiFloatData* pkData) { m_spData = pkData; }
 
-    void Collapse() override;
-    void GuaranteeTimeRange(float fStart, float fEnd) override;
-    [[nodiscard]] NiInterpolator* GetSequenceInterpolator(float fBegin, float fEnd) override;
+    [[nodiscard]] std::uint32_t GetKeyContent(std::uint16_t) const override { return NI_FLOATKEY; }
 
-    [[nodiscard]] std::uint16_t GetKeyChannelCount() const override { return 1; }
-    [[nodiscard]] std::uint32_t GetKeyCount(std::uint16_t usChannel) const override;
-    [[nodiscard]] std::uint32_t GetKeyType(std::uint16_t usChannel) const override;
-    [[nodiscard]] std::uint32_t GetKeyContent(std::uint16_t usChannel) const override;
-    [[nodiscard]] NiAnimKey* GetKeyArray(std::uint16_t usChannel) const override;
-    [[nodiscard]] std::uint8_t GetKeyStride(std::uint16_t usChannel) const override;
-    [[nodiscard]] bool GetChannelPosed(std::uint16_t usChannel) const override;
-
-    void ReadFromStream(NiObjectStream& kStream) override;
-    bool RegisterForSave(NiObjectStream& kStream) override;
-    void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
 
 protected:
     [[nodiscard]] static bool IsValueValid(const float& v) { return v != NI_MIN_FLOAT; }
 
+    [[nodiscard]] const NiTypeInfo* GetDataTypeInfo() const override { return NiFloatData::TypeInfo(); }
+    [[nodiscard]] bool IsPoseValid() const override { return IsValueValid(m_fFloatValue); }
+    void InvalidatePose() override { m_fFloatValue = NI_MIN_FLOAT; }
+    void EvaluatePose(float fTime) override;
+    void SetPoseFromKey(const NiAnimKey& kKey) override;
+    [[nodiscard]] bool KeyValuesEqual(const NiAnimKey& kKey0, const NiAnimKey& kKey1) const override;
+    void ReadPose(NiObjectStream& kStream) override;
+    void WritePose(NiObjectStream& kStream) const override;
+
     // The constant value without data, and the cache of the last evaluation.
     float m_fFloatValue = NI_MIN_FLOAT;
-    NiRefPtr<NiFloatData> m_spFloatData;
-    std::uint32_t m_uiLastIdx = 0;
 };
 
 using NiFloatInterpolatorPtr = NiRefPtr<NiFloatInterpolator>;

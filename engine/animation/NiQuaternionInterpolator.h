@@ -1,12 +1,12 @@
 #pragma once
 
 #include "engine/animation/NiRotData.h"
-#include "engine/animation/NiKeyBasedInterpolator.h"
+#include "engine/animation/NiSingleChannelInterpolator.h"
 
 #include <cstdint>
 
 // A rotation from rotation keys (quaternion or Euler), or a constant pose without them.
-class NiQuaternionInterpolator : public NiKeyBasedInterpolator
+class NiQuaternionInterpolator : public NiSingleChannelInterpolator
 {
     NiDeclareTypeInfo()
     NiDeclareClone(NiQuaternionInterpolator)
@@ -15,7 +15,7 @@ public:
     // Invalid pose, no data.
     NiQuaternionInterpolator() = default;
     explicit NiQuaternionInterpolator(const NiQuat& kPose) : m_kQuaternionValue(kPose) {}
-    explicit NiQuaternionInterpolator(NiRotData* pkData) : m_spQuaternionData(pkData) {}
+    explicit NiQuaternionInterpolator(NiRotData* pkData) : NiSingleChannelInterpolator(pkData) {}
     ~NiQuaternionInterpolator() override = default;
 
     [[nodiscard]] static NiObject* CreateObject();
@@ -26,34 +26,28 @@ public:
     // Drops the data; the value becomes the constant pose.
     void SetPoseValue(const NiQuat& kPose);
     [[nodiscard]] NiQuat GetPoseValue() const { return m_kQuaternionValue; }
-    [[nodiscard]] NiRotData* GetData() const { return m_spQuaternionData; }
-    void SetData(NiRotData* pkData) { m_spQuaternionData = pkData; }
+    [[nodiscard]] NiRotData* GetData() const { return static_cast<NiRotData*>(m_spData.Get()); }
+    void SetData(NiRotData* pkData) { m_spData = pkData; }
 
-    void Collapse() override;
-    void GuaranteeTimeRange(float fStart, float fEnd) override;
-    [[nodiscard]] NiInterpolator* GetSequenceInterpolator(float fBegin, float fEnd) override;
+    [[nodiscard]] std::uint32_t GetKeyContent(std::uint16_t) const override { return NI_ROTKEY; }
 
-    [[nodiscard]] std::uint16_t GetKeyChannelCount() const override { return 1; }
-    [[nodiscard]] std::uint32_t GetKeyCount(std::uint16_t usChannel) const override;
-    [[nodiscard]] std::uint32_t GetKeyType(std::uint16_t usChannel) const override;
-    [[nodiscard]] std::uint32_t GetKeyContent(std::uint16_t usChannel) const override;
-    [[nodiscard]] NiAnimKey* GetKeyArray(std::uint16_t usChannel) const override;
-    [[nodiscard]] std::uint8_t GetKeyStride(std::uint16_t usChannel) const override;
-    [[nodiscard]] bool GetChannelPosed(std::uint16_t usChannel) const override;
-
-    void ReadFromStream(NiObjectStream& kStream) override;
-    bool RegisterForSave(NiObjectStream& kStream) override;
-    void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
 
 protected:
     [[nodiscard]] static bool IsValueValid(const NiQuat& v) { return v != NiQuat::INVALID_QUATERNION; }
 
+    [[nodiscard]] const NiTypeInfo* GetDataTypeInfo() const override { return NiRotData::TypeInfo(); }
+    [[nodiscard]] bool IsPoseValid() const override { return IsValueValid(m_kQuaternionValue); }
+    void InvalidatePose() override { m_kQuaternionValue = NiQuat::INVALID_QUATERNION; }
+    void EvaluatePose(float fTime) override;
+    void SetPoseFromKey(const NiAnimKey& kKey) override;
+    [[nodiscard]] bool KeyValuesEqual(const NiAnimKey& kKey0, const NiAnimKey& kKey1) const override;
+    void ReadPose(NiObjectStream& kStream) override;
+    void WritePose(NiObjectStream& kStream) const override;
+
     // The constant value without data, and the cache of the last evaluation.
     NiQuat m_kQuaternionValue = NiQuat::INVALID_QUATERNION;
-    NiRefPtr<NiRotData> m_spQuaternionData;
-    std::uint32_t m_uiLastIdx = 0;
 };
 
 using NiQuaternionInterpolatorPtr = NiRefPtr<NiQuaternionInterpolator>;

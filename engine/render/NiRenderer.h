@@ -1,8 +1,9 @@
 #pragma once
 
-#include "engine/core/NiObject.h"
-#include "engine/core/NiRefPtr.h"
 #include "engine/core/NiColor.h"
+#include "engine/core/NiObject.h"
+#include "engine/core/NiRecursiveLock.h"
+#include "engine/core/NiRefPtr.h"
 #include "engine/render/NiRect.h"
 
 #include <cstdint>
@@ -10,62 +11,46 @@
 class NiAccumulator;
 class NiDynamicEffect;
 class NiEffectSet;
-class NiGeometryData;
 class NiMaterialProperty;
-class NiParticles;
 class NiPropertySet;
-class NiSkinInstance;
-class NiSkinPartition;
-class NiTriBasedGeom;
 
-// The renderer interface the scene graph talks to: the current renderer,
-// the purges that drop cached data for objects going away, and the sorting
-// accumulator visible geometry is offered to during culling.
+// The renderer interface the engine talks to: the one current renderer, the
+// purges that drop cached data for objects going away, the frame operations
+// the framework drives, and the sorting accumulator visible geometry is
+// offered to during culling.
 class NiRenderer : public NiObject
 {
     NiDeclareTypeInfo()
 
 public:
+    // A new renderer becomes the current one.
     NiRenderer();
     ~NiRenderer() override;
+    NiRenderer(const NiRenderer&) = delete;
+    NiRenderer& operator=(const NiRenderer&) = delete;
 
     // The renderer in use; null when none exists. Not counted: the holder
     // that made the renderer owns it and clears this before it goes.
     [[nodiscard]] static NiRenderer* GetRenderer() { return ms_pkRenderer; }
     static void SetRenderer(NiRenderer* pkRenderer) { ms_pkRenderer = pkRenderer; }
-    static void ResetRenderer() { ms_pkRenderer = nullptr; }
+    // From the engine's shut-down: no renderer is current any more.
+    static void ClearRenderer() { ms_pkRenderer = nullptr; }
+    // The tests' reset of the same process-wide pointer.
+    static void ResetRenderer() { ClearRenderer(); }
 
-    // Act only when a current renderer exists.
+    // Called from the destructors of the objects the renderer keeps data
+    // for; they act only when a current renderer exists.
     static void PurgeMaterialData(NiMaterialProperty* pkMaterial);
     static void PurgeEffectData(NiDynamicEffect* pkEffect);
-
-    static void PurgeGeometryData(NiGeometryData* pkData);
-    static void PurgeSkinPartitionData(NiSkinPartition* pkPartition);
-    static void PurgeSkinInstanceData(NiSkinInstance* pkSkin);
 
     // The renderer's own handling of the purges.
     virtual void PurgeMaterial(NiMaterialProperty* pkMaterial) = 0;
     virtual void PurgeEffect(NiDynamicEffect* pkEffect) = 0;
-    // A renderer that caches nothing for geometry keeps these.
-    virtual void PurgeGeometry(NiGeometryData* pkData) { (void)pkData; }
-    virtual void PurgeSkinPartition(NiSkinPartition* pkPartition) { (void)pkPartition; }
-    virtual void PurgeSkinInstance(NiSkinInstance* pkSkin) { (void)pkSkin; }
 
-    // Geometry draws: triangle shapes and strips, and particles.
-    virtual void DrawTriShape(NiTriBasedGeom* pkGeometry) { (void)pkGeometry; }
-    virtual void DrawPoints(NiParticles* pkParticles) { (void)pkParticles; }
-
-    // State of the next draw, set by the geometry being drawn. Not counted:
-    // the geometry holds both sets while it draws.
-    void SetCurrentDrawState(NiPropertySet* pkProperties, NiEffectSet* pkEffects, std::uint32_t uiPlaneMask)
-    {
-        m_pkCurrentProperties = pkProperties;
-        m_pkCurrentEffects = pkEffects;
-        m_uiCurrentPlaneMask = uiPlaneMask;
-    }
-    [[nodiscard]] NiPropertySet* GetCurrentProperties() const { return m_pkCurrentProperties; }
-    [[nodiscard]] NiEffectSet* GetCurrentEffects() const { return m_pkCurrentEffects; }
-    [[nodiscard]] std::uint32_t GetCurrentPlaneMask() const { return m_uiCurrentPlaneMask; }
+    // (x, y) in pixels of the current target to (u, v) in 0..1 with v
+    // running upwards. False, leaving u and v alone, while the renderer's
+    // target has no size.
+    [[nodiscard]] static bool PixelToUnit(std::uint32_t uiX, std::uint32_t uiY, float& fU, float& fV);
 
     [[nodiscard]] NiAccumulator* GetAccumulator() const;
     void SetAccumulator(NiAccumulator* pkAccumulator);
@@ -79,9 +64,20 @@ public:
         CLEAR_ALL = CLEAR_BACKBUFFER | CLEAR_ZBUFFER | CLEAR_STENCIL,
     };
 
+    // Adapter and device in words; empty for a renderer without a device.
+    [[nodiscard]] virtual const char* GetDriverInfo() const { return ""; }
+    // Capability flags of the device.
+    [[nodiscard]] virtual std::uint32_t GetFlags() const = 0;
+
     // Frame operations.
     virtual void SetBackgroundColor(const NiColorRGBA& kColor) = 0;
+    // The same colour, opaque.
+    virtual void SetBackgroundColor(const NiColorRGB& kColor);
     [[nodiscard]] virtual NiColorRGBA GetBackgroundColor() const = 0;
+    // Values ClearBuffer fills depth and stencil with; ignored by renderers
+    // that keep none.
+    virtual void SetDepthClear(float fZClear) { (void)fZClear; }
+    virtual void SetStencilClear(std::uint32_t uiClear) { (void)uiClear; }
     // Bracket one frame's drawing; EndScene acts only inside a scene.
     virtual bool BeginScene() = 0;
     virtual void EndScene() = 0;
@@ -89,17 +85,49 @@ public:
     virtual void ClearBuffer(const NiRect<float>* pkViewport, std::uint32_t uiFlags) = 0;
     // Presents the finished frame.
     virtual void DisplayFrame() = 0;
-    // The render target's size in pixels.
+    // The render target's size in pixels and bits per pixel.
     [[nodiscard]] virtual std::uint32_t GetWidth() const = 0;
     [[nodiscard]] virtual std::uint32_t GetHeight() const = 0;
-    [[nodiscard]] virtual std::uint32_t GetFlags() const = 0;
+    [[nodiscard]] virtual std::uint32_t GetBitDepth() const { return 0; }
+
+    // Mirror the picture left to right; a renderer that cannot says false.
+    [[nodiscard]] virtual bool GetLeftRightSwap() const { return false; }
+    virtual bool SetLeftRightSwap(bool bSwap);
+    // True when the wish is met: without W-buffering, only "no".
+    virtual bool SetUseWBuffer(bool bUseWBuffer) { return !bUseWBuffer; }
+    [[nodiscard]] virtual float GetMaxFogValue() const { return 1.0f; }
+    virtual void SetMaxFogValue(float fFogVal) { (void)fFogVal; }
+
+    // Batched drawing takes one property and effect state for the batch.
+    virtual void BeginBatch(NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet);
+    virtual void EndBatch() { m_bBatchRendering = false; }
+    [[nodiscard]] bool IsBatching() const { return m_bBatchRendering; }
+
+    // The properties and effects in force for the geometry being drawn.
+    [[nodiscard]] NiPropertySet* GetPropertyState() const;
+    [[nodiscard]] NiEffectSet* GetEffectState() const;
+    void SetPropertyState(NiPropertySet* pkPropertySet);
+    void SetEffectState(NiEffectSet* pkEffectSet);
+
+    // The renderer lock guards the maps of geometry data, the precache lock
+    // the making of texture data; both re-entrant on the holding thread.
+    void LockRenderer() { m_kRendererLock.Lock(); }
+    void UnlockRenderer() { m_kRendererLock.Unlock(); }
+    void LockPrecache() { m_kPrecacheLock.Lock(); }
+    void UnlockPrecache() { m_kPrecacheLock.Unlock(); }
+    [[nodiscard]] const NiRecursiveLock& GetRendererLock() const { return m_kRendererLock; }
+    [[nodiscard]] const NiRecursiveLock& GetPrecacheLock() const { return m_kPrecacheLock; }
+
+    void AppendViewerStrings(NiViewerStringArray& kStrings) override;
 
 private:
     static NiRenderer* ms_pkRenderer;
     NiRefPtr<NiAccumulator> m_spAccumulator;
-    NiPropertySet* m_pkCurrentProperties = nullptr;
-    NiEffectSet* m_pkCurrentEffects = nullptr;
-    std::uint32_t m_uiCurrentPlaneMask = 0;
+    NiRefPtr<NiPropertySet> m_spPropertyState;
+    NiRefPtr<NiEffectSet> m_spEffectState;
+    NiRecursiveLock m_kRendererLock;
+    NiRecursiveLock m_kPrecacheLock;
+    bool m_bBatchRendering = false;
 };
 
 using NiRendererPtr = NiRefPtr<NiRenderer>;

@@ -5,6 +5,7 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiVec3.h"
 #include "engine/core/NiViewerStrings.h"
+#include "engine/scene/NiNode.h"
 
 #include <cstring>
 #include <unordered_set>
@@ -90,6 +91,34 @@ void NiAVObject::UpdateWorldData()
 void NiAVObject::Update(float fTime, bool bUpdateControllers)
 {
     UpdateDownwardPass(fTime, bUpdateControllers);
+    if (NiNode* pkParent = NiDynamicCast<NiNode>(m_pkParent))
+        pkParent->UpdateUpwardPass();
+}
+
+void NiAVObject::UpdateProperties()
+{
+    NiNode* pkParent = NiDynamicCast<NiNode>(m_pkParent);
+    NiPropertySetPtr spState = pkParent ? pkParent->GetPropertyState() : NiPropertySetPtr(new NiPropertySet);
+    UpdatePropertiesDownward(spState);
+}
+
+void NiAVObject::UpdateEffects()
+{
+    NiNode* pkParent = NiDynamicCast<NiNode>(m_pkParent);
+    NiEffectSetPtr spEffects = pkParent ? pkParent->GetEffectState() : nullptr;
+    UpdateEffectsDownward(spEffects);
+}
+
+void NiAVObject::SetParent(NiNode* pkParent)
+{
+    if (NiNode* pkOld = NiDynamicCast<NiNode>(m_pkParent))
+    {
+        // The old parent's reference may be the only one: this object must
+        // outlive its own move.
+        NiAVObjectPtr spKeep = this;
+        (void)pkOld->DetachChild(this);
+    }
+    m_pkParent = pkParent;
 }
 
 void NiAVObject::UpdateObjectControllers(float fTime, bool bProperties)

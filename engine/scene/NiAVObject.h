@@ -14,6 +14,7 @@
 
 class NiCamera;
 class NiEffectSet;
+class NiNode;
 class NiRenderer;
 
 // Everything with a place in the scene graph: a local transform relative to
@@ -61,8 +62,12 @@ public:
     // over a subtree.
     virtual void CollectChildren(std::vector<NiAVObject*>& kChildren) const { (void)kChildren; }
 
-    // The downward pass; the parent's upward bound pass comes with nodes.
+    // The downward pass, then the bounds from the parent up to the root.
     void Update(float fTime, bool bUpdateControllers = true);
+    // The property and effect passes from the state in force at the parent
+    // (the global defaults and no effects at a root).
+    void UpdateProperties();
+    void UpdateEffects();
     void UpdateObjectControllers(float fTime, bool bProperties);
     // Tests the world bound against the planes whose bits are set in the
     // mask: outside one (d <= -r) culls; wholly inside one (d >= r) clears
@@ -95,6 +100,9 @@ public:
     void SetAppCulled(bool bCulled);
     // The node that holds the object; null at a root.
     [[nodiscard]] NiAVObject* GetParent() const { return m_pkParent; }
+    // An old parent lets the object go first (nodes call this as they take
+    // a child).
+    void SetParent(NiNode* pkParent);
 
     [[nodiscard]] const NiXform& GetLocalTransform() const { return m_kLocal; }
     void SetLocalTransform(const NiXform& kXform) { m_kLocal = kXform; }

@@ -32,29 +32,12 @@ NiObject* NiNode::CreateObject()
 
 // ---- Children ----
 
-void NiNode::SetParent(NiAVObject* pkObject, NiNode* pkNode)
-{
-    if (pkObject == nullptr)
-        return;
-    if (NiAVObject* pkOld = pkObject->m_pkParent)
-    {
-        // The old parent's reference may be the only one: the caller's
-        // pointer must stay valid while the object moves.
-        NiAVObjectPtr spKeep = pkObject;
-        if (NiNode* pkOldNode = NiDynamicCast<NiNode>(pkOld))
-            (void)pkOldNode->DetachChild(pkObject);
-        pkObject->m_pkParent = pkNode;
-        return;
-    }
-    pkObject->m_pkParent = pkNode;
-}
-
 void NiNode::AttachChild(NiAVObject* pkChild, bool bFirstAvail)
 {
     if (pkChild == nullptr)
         return;
     NiAVObjectPtr spChild = pkChild;
-    SetParent(pkChild, this);
+    pkChild->SetParent(this);
     if (bFirstAvail)
         m_kChildren.AddFirstEmpty(spChild);
     else
@@ -93,7 +76,7 @@ NiAVObjectPtr NiNode::SetAt(std::uint32_t uiIndex, NiAVObject* pkChild)
     if (uiIndex >= m_kChildren.GetSize())
     {
         if (pkChild != nullptr)
-            SetParent(pkChild, this);
+            pkChild->SetParent(this);
         if (uiIndex >= m_kChildren.GetCapacity())
             m_kChildren.SetCapacity(uiIndex + m_kChildren.GetGrowBy());
         m_kChildren.SetAt(uiIndex, spChild);
@@ -105,7 +88,7 @@ NiAVObjectPtr NiNode::SetAt(std::uint32_t uiIndex, NiAVObject* pkChild)
     if (spOld != nullptr)
         spOld->m_pkParent = nullptr;
     if (pkChild != nullptr)
-        SetParent(pkChild, this);
+        pkChild->SetParent(this);
     m_kChildren.SetAt(uiIndex, spChild);
     return spOld;
 }

@@ -71,8 +71,6 @@ public:
     void PurgeRendererData(NiRenderer* pkRenderer) override;
     void CollectChildren(std::vector<NiAVObject*>& kChildren) const override;
 
-    // The object's parent becomes pkNode; an old parent lets it go first.
-    static void SetParent(NiAVObject* pkObject, NiNode* pkNode);
     // Has the object's own controllers visit and the cull test run for a
     // child (the camera's planes and mask).
     static void CullChild(NiAVObject* pkChild, NiCamera* pkCamera);

@@ -1,5 +1,6 @@
 #include "engine/scene/NiNodeAttachment.h"
 
+#include "engine/scene/NiNode.h"
 #include "engine/scene/NiStringExtraData.h"
 
 void NiNodeAttachment::Set(NiAVObject* pkObject)
@@ -12,6 +13,20 @@ void NiNodeAttachment::Clear()
 {
     m_spObject = nullptr;
     m_pkNode = nullptr;
+}
+
+void NiNodeAttachment::Detach()
+{
+    if (m_spObject == nullptr)
+        return;
+    if (NiNode* pkParent = NiDynamicCast<NiNode>(m_spObject->GetParent()))
+        (void)pkParent->DetachChild(m_spObject);
+}
+
+void NiNodeAttachment::Reattach()
+{
+    if (NiNode* pkNode = NiDynamicCast<NiNode>(m_pkNode); pkNode != nullptr && m_spObject != nullptr)
+        pkNode->AttachChild(m_spObject, false);
 }
 
 std::unique_ptr<NiNodeAttachment> NiNodeAttachment::Clone() const

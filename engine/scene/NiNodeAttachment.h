@@ -6,8 +6,7 @@
 #include <string>
 
 // Holds a scene object and remembers the node it hangs under, so the
-// framework's objects can take it off and hang it back. Detaching and
-// reattaching come with nodes.
+// framework's objects can take it off and hang it back.
 class NiNodeAttachment
 {
 public:
@@ -16,6 +15,10 @@ public:
     // Holds the object and remembers its current parent; null clears both.
     void Set(NiAVObject* pkObject);
     void Clear();
+    // The object's current parent lets it go; nothing without a parent.
+    void Detach();
+    // The remembered node takes the object back (appended).
+    void Reattach();
     // A second holder of the same object and node.
     [[nodiscard]] std::unique_ptr<NiNodeAttachment> Clone() const;
 

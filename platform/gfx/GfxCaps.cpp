@@ -58,7 +58,7 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.VertexShaderVersion = D3DVS_VERSION(0, 0);
     c.MaxVertexShaderConst = 0;
     c.PixelShaderVersion = D3DPS_VERSION(0, 0);
-    c.DevCaps2 = 0;
+    c.DevCaps2 = D3DDEVCAPS2_STREAMOFFSET; // vertex attributes start at any byte offset
     c.MasterAdapterOrdinal = adapter;
     c.AdapterOrdinalInGroup = 0;
     c.NumberOfAdaptersInGroup = 1;

@@ -58,8 +58,8 @@ constexpr StateDefault kRenderStateDefaults[] = {
     {D3DRS_COLORWRITEENABLE, 0xF},
     {D3DRS_TWEENFACTOR, F(0.0f)},
     {D3DRS_BLENDOP, D3DBLENDOP_ADD},
-    {D3DRS_POSITIONDEGREE, 3}, // D3DDEGREE_CUBIC
-    {D3DRS_NORMALDEGREE, 1},   // D3DDEGREE_LINEAR
+    {D3DRS_POSITIONDEGREE, D3DDEGREE_CUBIC},
+    {D3DRS_NORMALDEGREE, D3DDEGREE_LINEAR},
     {D3DRS_SLOPESCALEDEPTHBIAS, F(0.0f)},
     {D3DRS_MINTESSELLATIONLEVEL, F(1.0f)},
     {D3DRS_MAXTESSELLATIONLEVEL, F(1.0f)},
@@ -419,7 +419,14 @@ HRESULT IDirect3DDevice9::Reset(D3DPRESENT_PARAMETERS* params) {
     ReleaseBindings();
     DestroyImplicitSurfaces();
     hr = m_backend->Resize(next);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) {
+        // The old back buffer comes back, and the device waits for a Reset that works.
+        m_backend->Resize(m_params);
+        CreateImplicitSurfaces();
+        SetDefaultStates();
+        m_loss = LossState::NotReset;
+        return hr;
+    }
     m_params = next;
     CreateImplicitSurfaces();
     SetDefaultStates();
@@ -895,12 +902,13 @@ HRESULT IDirect3DDevice9::GetFVF(std::uint32_t* fvf) const {
 }
 
 namespace {
-// Token streams end with 0x0000FFFF; the version token comes first.
+// The version token comes first and D3DSIO_END last; a stream without its end
+// within a million tokens is refused rather than read on.
 bool CopyTokens(const std::uint32_t* function, std::uint32_t kind, std::vector<std::uint32_t>& out) {
     if (!function || (function[0] & 0xFFFF0000u) != kind) return false;
     for (std::size_t i = 0; i < (1u << 20); ++i) {
         out.push_back(function[i]);
-        if (function[i] == 0x0000FFFFu) return true;
+        if (function[i] == D3DSIO_END) return true;
     }
     return false;
 }
@@ -908,7 +916,7 @@ bool CopyTokens(const std::uint32_t* function, std::uint32_t kind, std::vector<s
 
 HRESULT IDirect3DDevice9::CreateVertexShader(const std::uint32_t* function, IDirect3DVertexShader9** shader) {
     std::vector<std::uint32_t> tokens;
-    if (!shader || !CopyTokens(function, 0xFFFE0000u, tokens)) return D3DERR_INVALIDCALL;
+    if (!shader || !CopyTokens(function, D3DVS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
     *shader = new IDirect3DVertexShader9(this, std::move(tokens));
     return D3D_OK;
 }
@@ -927,7 +935,7 @@ HRESULT IDirect3DDevice9::GetVertexShader(IDirect3DVertexShader9** shader) {
 
 HRESULT IDirect3DDevice9::CreatePixelShader(const std::uint32_t* function, IDirect3DPixelShader9** shader) {
     std::vector<std::uint32_t> tokens;
-    if (!shader || !CopyTokens(function, 0xFFFF0000u, tokens)) return D3DERR_INVALIDCALL;
+    if (!shader || !CopyTokens(function, D3DPS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
     *shader = new IDirect3DPixelShader9(this, std::move(tokens));
     return D3D_OK;
 }

@@ -6,6 +6,7 @@
 #include <SDL2/SDL.h>
 #include <epoxy/gl.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -238,6 +239,15 @@ GLuint Compile(GLenum kind, const char* source) {
 }
 
 class GlBackend final : public Backend {
+    using StateKey = std::array<std::uint32_t, 8 + 8 * 6>;
+    struct StateKeyHash {
+        std::size_t operator()(const StateKey& k) const {
+            std::size_t h = 1469598103934665603ull;
+            for (std::uint32_t v : k) h = (h ^ v) * 1099511628211ull;
+            return h;
+        }
+    };
+
     // A generated program and where its uniforms sit.
     struct Program {
         GLuint id = 0;
@@ -308,6 +318,16 @@ public:
 
     HRESULT Resize(const D3DPRESENT_PARAMETERS& params) override {
         m_params = params;
+        // A reset may name another device window: the context moves to it.
+        SDL_Window* next = params.hDeviceWindow ? os::GetSdlWindow(params.hDeviceWindow) : nullptr;
+        if (next && next != m_window) {
+            if (!(SDL_GetWindowFlags(next) & SDL_WINDOW_OPENGL) || SDL_GL_MakeCurrent(next, m_context) != 0)
+                return D3DERR_INVALIDCALL;
+            if (m_ownWindow) SDL_DestroyWindow(m_window);
+            m_ownWindow = false;
+            m_window = next;
+            m_boundFramebuffer = ~0u;
+        }
         MakeCurrent();
         ApplyWindowMode();
         ChooseDirect();
@@ -697,48 +717,71 @@ private:
         }
     }
 
+    // The constants in front of the shader bodies for a state key.
+    Program* GenerateProgram(const StateKey& key) {
+        char text[512];
+        std::snprintf(text, sizeof text,
+                      "const bool kPretransformed = %s;\nconst bool kLighting = %s;\n"
+                      "const int kDiffuseSrc = %u, kAmbientSrc = %u, kEmissiveSrc = %u;\n",
+                      key[0] ? "true" : "false", key[1] ? "true" : "false", key[2], key[3], key[4]);
+        const std::string vsConstants = text;
+        static constexpr const char* kNames[7] = {"kColorOp", "kColorArg1", "kColorArg2", "kAlphaOp",
+                                                  "kAlphaArg1", "kAlphaArg2", "kHasTexture"};
+        std::string fsConstants;
+        for (int k = 0; k < 7; ++k) {
+            fsConstants += std::string("const ") + (k == 6 ? "bool " : "int ") + kNames[k] + "[8] = " +
+                           (k == 6 ? "bool" : "int") + "[8](";
+            for (int i = 0; i < 8; ++i) {
+                // Texture sampling is not performed yet: no stage has a texture.
+                fsConstants += k == 6 ? std::string("false") : std::to_string(key[8 + i * 6 + k]);
+                fsConstants += i < 7 ? "," : ");\n";
+            }
+        }
+        std::snprintf(text, sizeof text, "const bool kFlat = %s;\nconst bool kSpecularEnable = %s;\nconst int kAlphaFunc = %u;\n",
+                      key[5] ? "true" : "false", key[6] ? "true" : "false", key[7]);
+        fsConstants += text;
+        return ProgramFor(vsConstants, fsConstants);
+    }
+
     // Chooses the program for the state and sets its uniforms; false when it cannot be built.
     bool SetProgram(const DeviceState& s, const VertexLayout& layout, const IDirect3DSurface9& rt) {
         const auto& rs = s.renderStates;
-        auto source = [&](std::uint32_t state) {
+        auto source = [&](std::uint32_t state) -> std::uint32_t {
             const std::uint32_t v = rs[state];
             if (!rs[D3DRS_COLORVERTEX]) return 0;
             if (v == D3DMCS_COLOR1 && layout.diffuse >= 0) return 1;
             if (v == D3DMCS_COLOR2 && layout.specular >= 0) return 2;
             return 0;
         };
+        // Everything a generated program depends on, in a few words.
+        StateKey key{};
         const bool lighting = rs[D3DRS_LIGHTING] != 0 && !layout.pretransformed;
-        char text[512];
-        std::snprintf(text, sizeof text,
-                      "const bool kPretransformed = %s;\nconst bool kLighting = %s;\n"
-                      "const int kDiffuseSrc = %d, kAmbientSrc = %d, kEmissiveSrc = %d;\n",
-                      layout.pretransformed ? "true" : "false", lighting ? "true" : "false",
-                      lighting ? source(D3DRS_DIFFUSEMATERIALSOURCE) : 0, lighting ? source(D3DRS_AMBIENTMATERIALSOURCE) : 0,
-                      lighting ? source(D3DRS_EMISSIVEMATERIALSOURCE) : 0);
-        const std::string vsConstants = text;
+        const std::uint32_t alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? rs[D3DRS_ALPHAFUNC] : 0;
+        key[0] = layout.pretransformed;
+        key[1] = lighting;
+        key[2] = lighting ? source(D3DRS_DIFFUSEMATERIALSOURCE) : 0;
+        key[3] = lighting ? source(D3DRS_AMBIENTMATERIALSOURCE) : 0;
+        key[4] = lighting ? source(D3DRS_EMISSIVEMATERIALSOURCE) : 0;
+        key[5] = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+        key[6] = rs[D3DRS_SPECULARENABLE] != 0;
+        key[7] = alphaFunc >= 1 && alphaFunc <= 8 ? alphaFunc : 0;
         // Stages after the first disabled one never run: they stay out of the key.
-        std::string ops[7];
-        static constexpr const char* kNames[7] = {"kColorOp", "kColorArg1", "kColorArg2", "kAlphaOp",
-                                                  "kAlphaArg1", "kAlphaArg2", "kHasTexture"};
         static constexpr std::uint32_t kStates[6] = {D3DTSS_COLOROP, D3DTSS_COLORARG1, D3DTSS_COLORARG2,
                                                      D3DTSS_ALPHAOP, D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2};
         bool disabled = false;
         for (int i = 0; i < 8; ++i) {
             disabled = disabled || s.stageStates[i][D3DTSS_COLOROP] == D3DTOP_DISABLE;
-            for (int k = 0; k < 6; ++k)
-                ops[k] += std::to_string(disabled ? (k == 0 ? 1u : 0u) : s.stageStates[i][kStates[k]]) + (i < 7 ? "," : "");
-            ops[6] += std::string("false") + (i < 7 ? "," : ""); // texture sampling is not performed yet
+            for (int k = 0; k < 6; ++k) key[8 + i * 6 + k] = disabled ? (k == 0 ? 1u : 0u) : s.stageStates[i][kStates[k]];
         }
-        std::string fsConstants;
-        for (int k = 0; k < 7; ++k)
-            fsConstants += std::string("const ") + (k == 6 ? "bool " : "int ") + kNames[k] + "[8] = " +
-                           (k == 6 ? "bool" : "int") + "[8](" + ops[k] + ");\n";
-        const std::uint32_t alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? rs[D3DRS_ALPHAFUNC] : 0;
-        std::snprintf(text, sizeof text, "const bool kFlat = %s;\nconst bool kSpecularEnable = %s;\nconst int kAlphaFunc = %u;\n",
-                      rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? "true" : "false", rs[D3DRS_SPECULARENABLE] ? "true" : "false",
-                      alphaFunc >= 1 && alphaFunc <= 8 ? alphaFunc : 0u);
-        fsConstants += text;
-        const Program* prog = ProgramFor(vsConstants, fsConstants);
+        const Program* prog = nullptr;
+        if (m_lastProgram && key == m_lastKey) {
+            prog = m_lastProgram;
+        } else {
+            auto it = m_byState.find(key);
+            prog = it != m_byState.end() ? it->second : (m_byState[key] = GenerateProgram(key));
+            m_lastKey = key;
+            m_lastProgram = prog;
+        }
         if (!prog->id) return false;
         glUseProgram(prog->id);
 
@@ -832,7 +875,10 @@ private:
     SDL_Window* m_window = nullptr;
     bool m_ownWindow = false;
     SDL_GLContext m_context = nullptr;
-    std::unordered_map<std::string, Program> m_programs;
+    std::unordered_map<std::string, Program> m_programs; // by generated source
+    std::unordered_map<StateKey, Program*, StateKeyHash> m_byState;
+    StateKey m_lastKey{};
+    const Program* m_lastProgram = nullptr;
     GLuint m_vao = 0, m_fbo = 0, m_readFbo = 0, m_streamVbo = 0, m_streamIbo = 0;
     GLuint m_boundColor = 0, m_boundDepth = 0;
     GLuint m_boundFramebuffer = ~0u;

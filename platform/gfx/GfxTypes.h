@@ -359,6 +359,8 @@ constexpr std::uint32_t D3DVBF_DISABLE = 0, D3DVBF_1WEIGHTS = 1, D3DVBF_2WEIGHTS
 // D3DBLENDOP
 constexpr std::uint32_t D3DBLENDOP_ADD = 1, D3DBLENDOP_SUBTRACT = 2, D3DBLENDOP_REVSUBTRACT = 3,
                         D3DBLENDOP_MIN = 4, D3DBLENDOP_MAX = 5;
+// D3DDEGREETYPE
+constexpr std::uint32_t D3DDEGREE_LINEAR = 1, D3DDEGREE_QUADRATIC = 2, D3DDEGREE_CUBIC = 3, D3DDEGREE_QUINTIC = 5;
 // D3DCOLORWRITEENABLE_RED|GREEN|BLUE|ALPHA
 constexpr std::uint32_t D3DCOLORWRITEENABLE_RED = 1, D3DCOLORWRITEENABLE_GREEN = 2,
                         D3DCOLORWRITEENABLE_BLUE = 4, D3DCOLORWRITEENABLE_ALPHA = 8;
@@ -427,6 +429,7 @@ constexpr std::uint8_t D3DDECLMETHOD_DEFAULT = 0, D3DDECLMETHOD_PARTIALU = 1, D3
 // ---- shader version tokens: 0xFFFE0000 (vertex) / 0xFFFF0000 (pixel) | major<<8 | minor
 constexpr std::uint32_t D3DVS_VERSION(std::uint32_t major, std::uint32_t minor) { return 0xFFFE0000u | (major << 8) | minor; }
 constexpr std::uint32_t D3DPS_VERSION(std::uint32_t major, std::uint32_t minor) { return 0xFFFF0000u | (major << 8) | minor; }
+constexpr std::uint32_t D3DSIO_END = 0x0000FFFF; // the token that ends a shader function
 
 // ---- caps bits (the ones this device reports or the renderer tests) --------------
 constexpr std::uint32_t D3DCAPS2_CANMANAGERESOURCE = 0x10000000;  // D3DCAPS2_CANMANAGERESOURCE
@@ -438,6 +441,7 @@ constexpr std::uint32_t D3DDEVCAPS_DRAWPRIMTLVERTEX = 0x400;      // D3DDEVCAPS_
 constexpr std::uint32_t D3DDEVCAPS_HWTRANSFORMANDLIGHT = 0x10000; // D3DDEVCAPS_HWTRANSFORMANDLIGHT
 constexpr std::uint32_t D3DDEVCAPS_HWRASTERIZATION = 0x80000;     // D3DDEVCAPS_HWRASTERIZATION
 constexpr std::uint32_t D3DDEVCAPS_PUREDEVICE = 0x100000;         // D3DDEVCAPS_PUREDEVICE
+constexpr std::uint32_t D3DDEVCAPS2_STREAMOFFSET = 0x1;           // D3DDEVCAPS2_STREAMOFFSET
 constexpr std::uint32_t D3DPMISCCAPS_MASKZ = 0x2;                 // D3DPMISCCAPS_MASKZ
 constexpr std::uint32_t D3DPMISCCAPS_CULLNONE = 0x10;             // D3DPMISCCAPS_CULLNONE
 constexpr std::uint32_t D3DPMISCCAPS_CULLCW = 0x20;               // D3DPMISCCAPS_CULLCW

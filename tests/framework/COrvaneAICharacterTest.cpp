@@ -401,3 +401,36 @@ TEST_F(COrvaneAICharacterTest, WalkingThroughTheQueueArrivesAtTheLastEnd)
     EXPECT_NEAR(kPrisoner.GetModelPosition()->x, kEnd.x, 0.02f);
     EXPECT_NEAR(kPrisoner.GetModelPosition()->z, kEnd.z, 0.02f);
 }
+
+TEST_F(COrvaneAICharacterTest, TruncatedStateLinesNeverReadPastTheirEnd)
+{
+    Prisoner kSaved(&m_kManager);
+    Spawn(kSaved, 9);
+    kSaved.SwitchController(m_pkWander);
+    kSaved.SetDestination(17);
+    const std::string kFull = SaveToText(kSaved);
+    int iLoadedWhole = 0;
+    for (std::size_t n = 0; n <= kFull.size(); ++n)
+    {
+        SCOPED_TRACE(n);
+        WriteFileBytes(Folder() / "cut.txt", kFull.substr(0, n));
+        COrvaneFile kFile;
+        if (kFile.Open("cut.txt", COrvaneFile::MODE_READ) != 1)
+            continue; // an empty file does not open
+        Prisoner kLoaded(&m_kManager);
+        Spawn(kLoaded, 0);
+        std::string kLine;
+        kFile.ReadLine(kLine);
+        kFile.ReadLine(kLine);
+        if (kLoaded.LoadState(kFile) == 1)
+        {
+            ++iLoadedWhole;
+            EXPECT_EQ(kLoaded.GetDestination(), 17);
+            EXPECT_EQ(kLoaded.GetActiveController(), m_pkWander);
+        }
+    }
+    // Only the whole record, and the record cut inside its last line's line
+    // end or digits that still parse, load.
+    EXPECT_GE(iLoadedWhole, 1);
+    EXPECT_LE(iLoadedWhole, 3);
+}

@@ -244,3 +244,36 @@ TEST_F(COrvaneObjectTest, PlacedObjectsOccupyAndFreeTheirCells)
     ASSERT_TRUE(kChair.PlaceAt(NiVec3(0.0f, 0.0f, 0.0f), &kGrid));
     EXPECT_FALSE(kChair.CanPlace());
 }
+
+TEST_F(COrvaneObjectTest, TruncatedStateRecordsLoadOnlyWhenWhole)
+{
+    COrvaneBlockGrid kGrid;
+    kGrid.Setup(10, 10, NiVec3::ZERO, 1, 4);
+    Thing kSaved;
+    LoadWithModel(kSaved);
+    kSaved.SetExtent(2, 3);
+    ASSERT_TRUE(kSaved.PlaceAt(NiVec3(5.0f, 0.0f, -5.0f), &kGrid));
+    kSaved.SetPosition(NiVec3(5.0f, 0.0f, -5.0f), 0);
+    kSaved.Update(0.0f);
+    WriteState(kSaved, "whole.txt");
+    const std::string kFull = ReadFileBytes(Folder() / "whole.txt");
+    EXPECT_EQ(kFull, "cot\r\n\r\n5.00000,0.00000,-5.00000,0.00000\r\n4\r\n54,2,3\r\n");
+    const std::size_t uiRecord = kFull.find("5.00000");
+    for (std::size_t n = uiRecord; n <= kFull.size(); ++n)
+    {
+        SCOPED_TRACE(n);
+        WriteFileBytes(Folder() / "cut.txt", kFull.substr(uiRecord, n - uiRecord));
+        COrvaneFile kFile;
+        if (kFile.Open("cut.txt", COrvaneFile::MODE_READ) != 1)
+            continue;
+        Thing kLoaded;
+        LoadWithModel(kLoaded);
+        // Whole, or cut inside the last line end.
+        bool bWhole = n + 2 >= kFull.size();
+        EXPECT_EQ(kLoaded.LoadState(kFile), bWhole ? 1 : 0);
+        if (bWhole)
+        {
+            EXPECT_EQ(kLoaded.GetAnchor(), 54);
+        }
+    }
+}

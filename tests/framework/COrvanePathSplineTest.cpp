@@ -165,6 +165,8 @@ TEST_F(COrvanePathSplineTest, SegmentIndexStaysOnThePoints)
     EXPECT_EQ(kSpline->SegmentIndex(1.0f, true), 4);
     EXPECT_EQ(kSpline->SegmentIndex(1.0f, false), 4);
     EXPECT_EQ(kSpline->SegmentIndex(1.7f, false), 4);
+    EXPECT_EQ(kSpline->SegmentIndex(std::nanf(""), true), 0);
+    EXPECT_EQ(kSpline->Evaluate(std::nanf("")), NiVec3(0, 0, 0));
     EXPECT_EQ(kSpline->SegmentLength(-1.0f), 1.0f);
     EXPECT_EQ(kSpline->SegmentLength(1.0f), 1.0f);
 }

@@ -10,12 +10,6 @@ namespace
 {
 class NiEffectSetTest : public SceneGraphTest
 {
-protected:
-    void SetUp() override
-    {
-        SceneGraphTest::SetUp();
-        NiDynamicEffect::ResetIndexCounter();
-    }
 };
 
 std::vector<std::uint32_t> Indices(const NiEffectSet::EffectList& kList)

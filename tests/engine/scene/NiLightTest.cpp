@@ -1,5 +1,6 @@
 #include "engine/scene/NiLight.h"
 
+#include "engine/scene/NiMaterialProperty.h"
 #include "engine/scene/NiTextureEffect.h"
 #include "tests/engine/scene/SceneGraphTestSupport.h"
 
@@ -100,6 +101,10 @@ TEST_F(NiLightTest, DestroyingLightsAndMaterialsPurgesTheRenderer)
     pkLight->IncRefCount();
     pkLight->DecRefCount();
     EXPECT_EQ(spRenderer->m_kPurgedEffects, std::vector<const void*>{pkLight});
+    NiMaterialProperty* pkMaterial = new NiMaterialProperty;
+    pkMaterial->IncRefCount();
+    pkMaterial->DecRefCount();
+    EXPECT_EQ(spRenderer->m_kPurgedMaterials, std::vector<const void*>{pkMaterial});
     NiRenderer::ResetRenderer();
 }
 
@@ -206,6 +211,41 @@ TEST_F(NiLightTest, UnaffectedOrderSurvivesASaveAndHostileLinksFail)
                           {{"NiAmbientLight", AmbientRecord(uiVersion, 1, {}, {1})},
                            {"TestProperty", NETBody(uiVersion, "p", {}, NONE).U16(0)}},
                           {0}));
+    EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+}
+TEST_F(NiLightTest, TextureEffectRecordLinksOnlyATexture)
+{
+    auto kRecord = [](std::uint32_t uiVersion, std::uint32_t uiTexture) {
+        Bytes k = NETBody(uiVersion, "effect", {}, NONE).Append(AVBody(uiVersion, 0, {}));
+        k.Append(EffectPart(uiVersion, 1, {}, {}));
+        for (int i = 0; i < 9; ++i)
+            k.F32(i % 4 == 0 ? 2.0f : 0.0f);
+        k.F32(1).F32(2).F32(3);
+        k.U32(1).U32(0).U32(NiTextureEffect::FOG_MAP).U32(NiTextureEffect::SPHERE_MAP);
+        k.U32(uiTexture).U8(1).F32(0).F32(0).F32(1).F32(5).U16(3).U16(4);
+        if (uiVersion < V(4, 1, 0, 16))
+            k.U16(0);
+        return k;
+    };
+    for (std::uint32_t uiVersion : {V(4, 1, 0, 15), NiObjectStream::CURRENT_VERSION})
+    {
+        SCOPED_TRACE(uiVersion);
+        ASSERT_TRUE(LoadFile(uiVersion, {{"NiTextureEffect", kRecord(uiVersion, 1)}, {"TestTexture", Bytes().U32(8)}},
+                             {0}))
+            << m_kStream.GetLastErrorMessage();
+        auto* pk = NiDynamicCast<NiTextureEffect>(m_kLoaded.at(0).Get());
+        ASSERT_NE(pk, nullptr);
+        EXPECT_EQ(pk->GetTextureType(), NiTextureEffect::FOG_MAP);
+        EXPECT_EQ(pk->GetTextureCoordGen(), NiTextureEffect::SPHERE_MAP);
+        EXPECT_TRUE(pk->GetClippingPlaneEnable());
+        EXPECT_EQ(pk->GetModelClippingPlane().m_fConstant, 5.0f);
+        EXPECT_EQ(pk->GetK(), 4);
+        ASSERT_NE(pk->GetEffectTexture(), nullptr);
+        EXPECT_EQ(static_cast<TestTexture*>(pk->GetEffectTexture())->m_uiValue, 8u);
+    }
+    const std::uint32_t uiVersion = NiObjectStream::CURRENT_VERSION;
+    EXPECT_FALSE(LoadFile(uiVersion,
+                          {{"NiTextureEffect", kRecord(uiVersion, 1)}, {"NiNode", NodeRecord(uiVersion, "n", {})}}, {0}));
     EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
 }
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "engine/scene/NiLight.h"
 #include "engine/scene/NiMaterialProperty.h"
+#include "engine/scene/NiNodeAttachment.h"
 #include "tests/engine/scene/SceneGraphTestSupport.h"
 
 using namespace scene_test;
@@ -207,6 +208,65 @@ TEST_F(NiNodeTest, PropertyAndEffectStatePushDown)
     NiPropertySet::ResetDefaults();
 }
 
+TEST_F(NiNodeTest, UpdatesBelowTheRootCarryBoundsUpAndStateDown)
+{
+    NiNodePtr spRoot = new NiNode;
+    NiNodePtr spMid = new NiNode;
+    NiRefPtr<BoundLeaf> spLeaf = new BoundLeaf;
+    spRoot->AttachChild(spMid);
+    spMid->AttachChild(spLeaf);
+    spRoot->Update(0.0f);
+    EXPECT_EQ(spRoot->GetWorldBound().m_fRadius, 1.0f);
+
+    // An update started at the leaf reaches the root's bound.
+    spLeaf->m_fRadius = 5.0f;
+    spLeaf->Update(0.0f);
+    EXPECT_EQ(spMid->GetWorldBound().m_fRadius, 5.0f);
+    EXPECT_EQ(spRoot->GetWorldBound().m_fRadius, 5.0f);
+
+    // Property and effect passes started below the root see what is in
+    // force above.
+    struct Probe : TestAVObject
+    {
+        NiPropertySetPtr m_spProperties;
+        NiEffectSetPtr m_spEffects;
+        void UpdatePropertiesDownward(NiPropertySet* pk) override { m_spProperties = pk; }
+        void UpdateEffectsDownward(NiEffectSet* pk) override { m_spEffects = pk; }
+    };
+    NiRefPtr<Probe> spProbe = new Probe;
+    spMid->AttachChild(spProbe);
+    NiRefPtr<NiMaterialProperty> spMaterial = new NiMaterialProperty;
+    spRoot->AttachProperty(spMaterial);
+    NiRefPtr<NiAmbientLight> spLight = new NiAmbientLight;
+    spRoot->AttachEffect(spLight);
+    spProbe->UpdateProperties();
+    spProbe->UpdateEffects();
+    ASSERT_NE(spProbe->m_spProperties, nullptr);
+    EXPECT_EQ(spProbe->m_spProperties->GetProperty(NiProperty::MATERIAL), spMaterial.Get());
+    ASSERT_NE(spProbe->m_spEffects, nullptr);
+    EXPECT_EQ(spProbe->m_spEffects->GetLights().GetHead(), spLight.Get());
+    NiRefPtr<Probe> spLone = new Probe;
+    spLone->UpdateEffects();
+    EXPECT_EQ(spLone->m_spEffects, nullptr);
+}
+
+TEST_F(NiNodeTest, AttachmentDetachesAndHangsTheObjectBack)
+{
+    NiNodePtr spNode = new NiNode;
+    auto spA = Leaf("a"), spB = Leaf("b");
+    spNode->AttachChild(spA);
+    spNode->AttachChild(spB);
+    NiNodeAttachment kAttachment;
+    kAttachment.Set(spA);
+    kAttachment.Detach();
+    EXPECT_EQ(spA->GetParent(), nullptr);
+    EXPECT_EQ(spNode->GetAt(0), nullptr);
+    kAttachment.Detach(); // no parent: nothing
+    kAttachment.Reattach();
+    EXPECT_EQ(spA->GetParent(), spNode.Get());
+    EXPECT_EQ(spNode->GetAt(2), spA.Get()) << "appended, not back in its hole";
+}
+
 TEST_F(NiNodeTest, RendererPurgeReachesEffectsBelow)
 {
     RecordingRenderer kRenderer;
@@ -292,6 +352,10 @@ TEST_F(NiNodeTest, OldFilesAppendEffectsAndCollisionSwitchIsANode)
     EXPECT_EQ(pkRoot->GetTypeInfo(), NiNode::TypeInfo());
     EXPECT_STREQ(pkRoot->GetEffectList().GetHead()->GetName(), "A");
     EXPECT_STREQ(pkRoot->GetEffectList().GetTail()->GetName(), "B");
+    // Old files: the update-flag fix walks the node's children too.
+    ASSERT_NE(pkRoot->GetAt(1), nullptr);
+    EXPECT_TRUE(pkRoot->GetAt(1)->GetFlags() & NiAVObject::SELECTIVE_UPDATE);
+    EXPECT_FALSE(pkRoot->GetAt(1)->GetFlags() & NiAVObject::SELECTIVE_RIGID);
 }
 
 TEST_F(NiNodeTest, HostileLinksFailWithCorrupt)

@@ -57,6 +57,9 @@ void SceneGraphTest::SetUp()
     NiRenderer::ResetRenderer();
     NiLODNode::SetGlobalLOD(-1);
     NiTexture::ResetDefaultFormatPrefs();
+    // Nothing of the scene graph is alive here: the counters may restart.
+    NiDynamicEffect::ResetIndexCounter();
+    NiMaterialProperty::ResetIndexCounter();
 }
 
 void SceneGraphTest::TearDown()

@@ -37,7 +37,7 @@ TEST(GfxCaps, TableIsPinned) {
     EXPECT_EQ(c.VertexShaderVersion, 0xFFFE0000u);
     EXPECT_EQ(c.PixelShaderVersion, 0xFFFF0000u);
     EXPECT_EQ(c.NumSimultaneousRTs, 1u);
-    EXPECT_EQ(c.DevCaps2, 0u);
+    EXPECT_EQ(c.DevCaps2, D3DDEVCAPS2_STREAMOFFSET);
     EXPECT_EQ(c.MaxTextureWidth, 4096u);
     EXPECT_EQ(c.MaxVertexIndex, 0xFFFFFFu);
 }

@@ -490,3 +490,26 @@ TEST_P(GfxDevice, SixteenBitBackBufferLayout) {
     EXPECT_EQ(row[7], 0x001F);
     back->UnlockRect();
 }
+
+TEST_P(GfxDevice, ResetMovesToAnotherWindowAndTakesItsSize) {
+    Create();
+    gfxtest::TestWindow window(40, 30);
+    ASSERT_NE(window.handle, nullptr);
+    D3DPRESENT_PARAMETERS p = gfxtest::Windowed(0, 0); // the size comes from the window
+    p.hDeviceWindow = window.handle;
+    ASSERT_EQ(device->Reset(&p), D3D_OK);
+    EXPECT_EQ(p.BackBufferWidth, 40u);
+    EXPECT_EQ(p.BackBufferHeight, 30u);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0), D3D_OK);
+    Ref<IDirect3DSurface9> back;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<const std::uint32_t*>(lr.pBits)[39] & 0xFFFFFFu, 0x00FF00u);
+    back->UnlockRect();
+    back.reset();
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    // The device lets go of the window before it is destroyed.
+    EXPECT_EQ(device->Release(), 0u);
+    device = nullptr;
+}

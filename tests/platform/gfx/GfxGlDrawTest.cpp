@@ -496,3 +496,66 @@ TEST_P(GfxGlDraw, ScissorRectangleLimitsDrawingAndClears) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_P(GfxGlDraw, DeclarationsStripsFansAndUserIndices) {
+    const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
+        {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+        D3DDECL_END(),
+    };
+    Ref<IDirect3DVertexDeclaration9> decl;
+    ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    ASSERT_EQ(device->SetVertexDeclaration(decl.get()), D3D_OK);
+    // A strip: (0,0) (4,0) (0,4) (4,4) covers the square 0-3.
+    const RhwVertex strip[4] = {{0, 0, 0.5f, 1, kRed}, {4, 0, 0.5f, 1, kRed}, {0, 4, 0.5f, 1, kRed}, {4, 4, 0.5f, 1, kRed}};
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(RhwVertex)), D3D_OK);
+    auto px = ReadBack();
+    EXPECT_EQ(At(px, 0, 0), kRed);
+    EXPECT_EQ(At(px, 3, 3), kRed);
+    EXPECT_EQ(At(px, 4, 4), kBlack);
+    // A fan through 32-bit user indices, offset by the minimum index.
+    const RhwVertex fan[5] = {{0, 0, 0, 1, 0},          {8, 8, 0.5f, 1, kGreen}, {12, 8, 0.5f, 1, kGreen},
+                              {12, 12, 0.5f, 1, kGreen}, {8, 12, 0.5f, 1, kGreen}};
+    const std::uint32_t idx[4] = {1, 2, 3, 4};
+    ASSERT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLEFAN, 1, 4, 2, idx, D3DFMT_INDEX32, fan, sizeof(RhwVertex)),
+              D3D_OK);
+    px = ReadBack();
+    EXPECT_EQ(At(px, 9, 9), kGreen);
+    EXPECT_EQ(At(px, 11, 11), kGreen);
+    EXPECT_EQ(At(px, 12, 12), kBlack);
+    EXPECT_EQ(At(px, 1, 1), kRed);
+}
+
+TEST_P(GfxGlDraw, StreamOffsetAndDynamicAppends) {
+    Ref<IDirect3DVertexBuffer9> vb;
+    ASSERT_EQ(device->CreateVertexBuffer(12 * sizeof(RhwVertex), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
+                                         D3DPOOL_DEFAULT, &vb, nullptr),
+              D3D_OK);
+    device->SetFVF(kRhwFvf);
+    void* p = nullptr;
+    // First batch with DISCARD, second appended with NOOVERWRITE, drawn through a stream offset.
+    const RhwVertex a[6] = {{0, 0, 0.5f, 1, kRed}, {4, 0, 0.5f, 1, kRed}, {0, 4, 0.5f, 1, kRed},
+                            {4, 0, 0.5f, 1, kRed}, {4, 4, 0.5f, 1, kRed}, {0, 4, 0.5f, 1, kRed}};
+    ASSERT_EQ(vb->Lock(0, sizeof a, &p, D3DLOCK_DISCARD), D3D_OK);
+    std::memcpy(p, a, sizeof a);
+    vb->Unlock();
+    device->SetStreamSource(0, vb.get(), 0, sizeof(RhwVertex));
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    RhwVertex b[6];
+    for (int i = 0; i < 6; ++i) b[i] = {a[i].x + 8, a[i].y + 8, 0.5f, 1, kBlue};
+    ASSERT_EQ(vb->Lock(sizeof a, sizeof b, &p, D3DLOCK_NOOVERWRITE), D3D_OK);
+    std::memcpy(p, b, sizeof b);
+    vb->Unlock();
+    device->SetStreamSource(0, vb.get(), sizeof a, sizeof(RhwVertex));
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    const auto px = ReadBack();
+    EXPECT_EQ(At(px, 1, 1), kRed);
+    EXPECT_EQ(At(px, 9, 9), kBlue);
+    vb.reset(); // a default-pool buffer must go before a Reset
+    device->SetStreamSource(0, nullptr, 0, 0);
+}
+
+} // namespace

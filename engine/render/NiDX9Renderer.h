@@ -1,0 +1,331 @@
+#pragma once
+
+#include "engine/render/NiDX9SystemInfo.h"
+#include "engine/render/NiPixelData.h"
+#include "engine/render/NiRenderer.h"
+#include "engine/render/NiSourceTexture.h"
+#include "engine/render/image/NiPixelFormat.h"
+#include "platform/gfx/Gfx.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The renderer on the graphics device: describes the machine, creates the
+// device on the game window with a fallback over vertex-processing kinds,
+// reads and checks its capabilities and builds the texture format tables and
+// default images the rest of the renderer draws with.
+class NiDX9Renderer : public NiRenderer
+{
+    NiDeclareTypeInfo()
+
+public:
+    // Creation flags.
+    enum FlagType : std::uint32_t
+    {
+        USE_NOFLAGS = 0x00,
+        USE_MANUALDEPTHSTENCIL = 0x01, // no depth buffer
+        USE_FULLSCREEN = 0x04,
+        USE_STENCIL = 0x08,
+        USE_16BITBUFFERS = 0x10,
+        USE_MULTITHREADED = 0x20,
+        USE_FPU_PRESERVE = 0x40,
+    };
+
+    // Device kinds, tried downwards from the requested one.
+    enum DeviceDesc : std::uint32_t
+    {
+        DEVDESC_PURE = 0,
+        DEVDESC_HAL_HWVERTEX = 1,
+        DEVDESC_HAL_MIXEDVERTEX = 2,
+        DEVDESC_HAL_SWVERTEX = 3,
+        DEVDESC_REF = 4,
+        DEVDESC_REF_HWVERTEX = 5,
+        DEVDESC_REF_MIXEDVERTEX = 6,
+        DEVDESC_NUM = 7,
+    };
+
+    // Framebuffer format codes (0 lets the renderer choose).
+    enum FrameBufferFormat : std::uint32_t
+    {
+        FBFMT_UNKNOWN = 0,
+        FBFMT_R8G8B8 = 1,
+        FBFMT_A8R8G8B8 = 2,
+        FBFMT_X8R8G8B8 = 3,
+        FBFMT_R5G6B5 = 4,
+        FBFMT_X1R5G5B5 = 5,
+        FBFMT_A1R5G5B5 = 6,
+        FBFMT_A4R4G4B4 = 7,
+        FBFMT_R3G3B2 = 8,
+        FBFMT_A8 = 9,
+        FBFMT_A8R3G3B2 = 10,
+        FBFMT_X4R4G4B4 = 11,
+        FBFMT_NUM = 12,
+    };
+
+    enum PresentationInterval : std::uint32_t
+    {
+        PRESENT_INTERVAL_IMMEDIATE = 0,
+        PRESENT_INTERVAL_ONE = 1,
+        PRESENT_INTERVAL_TWO = 2,
+        PRESENT_INTERVAL_THREE = 3,
+        PRESENT_INTERVAL_FOUR = 4,
+    };
+
+    enum SwapEffect : std::uint32_t
+    {
+        SWAPEFFECT_DEFAULT = 0,
+        SWAPEFFECT_DISCARD = 1,
+        SWAPEFFECT_FLIP = 2,
+        SWAPEFFECT_COPY = 3,
+    };
+
+    // Multisample values: 0 none, 1 none with a lockable back buffer, 2-16
+    // samples, negative non-maskable with quality = value & 0x7FFFFFFF.
+    static constexpr std::int32_t FBMODE_DEFAULT = 0;
+    static constexpr std::int32_t FBMODE_LOCKABLE = 1;
+
+    // Capability flags (GetFlags).
+    enum CapsFlags : std::uint32_t
+    {
+        CAPS_BASE = 0x6D,
+        CAPS_TEXTURE_POW2 = 0x02,
+        CAPS_STENCIL = 0x80,
+        CAPS_WBUFFER = 0x100,
+        CAPS_HARDWARE_SKINNING = 0x200,
+    };
+
+    // The four texture format tables and their entries.
+    enum TextureUsage : std::uint32_t
+    {
+        TEXUSE_TEX = 0,
+        TEXUSE_RENDERED_TEX = 1,
+        TEXUSE_CUBE = 2,
+        TEXUSE_RENDERED_CUBE = 3,
+        TEXUSE_NUM = 4,
+    };
+    enum TextureFormat : std::uint32_t
+    {
+        TEX_RGB555 = 0,
+        TEX_RGB565 = 1,
+        TEX_RGB888 = 2,
+        TEX_RGBA5551 = 3,
+        TEX_RGBA4444 = 4,
+        TEX_RGBA8888 = 5,
+        TEX_PAL8 = 6,
+        TEX_PALA8 = 7,
+        TEX_DXT1 = 8,
+        TEX_DXT3 = 9,
+        TEX_DXT5 = 10,
+        TEX_BUMP88 = 11,
+        TEX_BUMPLUMA556 = 12,
+        TEX_BUMPLUMA888 = 13,
+        TEX_NUM = 14,
+    };
+    struct TextureFormatEntry
+    {
+        bool m_bValid = false;
+        NiPixelFormat m_kPixelFormat;
+        gfx::D3DFORMAT m_eD3DFormat = gfx::D3DFMT_UNKNOWN;
+    };
+
+    // Depth/stencil candidates in the order the searches try them.
+    static constexpr gfx::D3DFORMAT DEPTH_STENCIL_CANDIDATES[NiDX9DisplayFormatInfo::DEPTH_CANDIDATES] = {
+        gfx::D3DFMT_D16_LOCKABLE, gfx::D3DFMT_D32,          gfx::D3DFMT_D15S1,
+        gfx::D3DFMT_D24S8,        gfx::D3DFMT_D24X8,        gfx::D3DFMT_D24X4S4,
+        gfx::D3DFMT_D32F_LOCKABLE, gfx::D3DFMT_D24FS8,      gfx::D3DFMT_D16,
+    };
+
+    // How the platform's device top object is made: the stand-in for loading
+    // the library and resolving its entry. Null means the platform has none.
+    using Direct3DCreateFunction = gfx::IDirect3D9* (*)(std::uint32_t uiSDKVersion);
+    // Reads the device's caps in place of the device (tests inject failures).
+    using DeviceCapsFunction = gfx::HRESULT (*)(gfx::IDirect3DDevice9* pkDevice, gfx::D3DCAPS9* pkCaps);
+
+    ~NiDX9Renderer() override;
+
+    // The one renderer of the program; null with the error text set.
+    [[nodiscard]] static NiRefPtr<NiDX9Renderer> Create(
+        std::uint32_t uiWidth, std::uint32_t uiHeight, std::uint32_t uiUseFlags, gfx::WindowHandle kWndDevice,
+        gfx::WindowHandle kWndFocus, std::uint32_t uiAdapter = 0, std::uint32_t eDesc = DEVDESC_PURE,
+        std::uint32_t eFBFormat = FBFMT_UNKNOWN, gfx::D3DFORMAT eDSFormat = 0,
+        std::uint32_t ePresentationInterval = PRESENT_INTERVAL_ONE, std::uint32_t eSwapEffect = SWAPEFFECT_DEFAULT,
+        std::int32_t iFBMode = FBMODE_DEFAULT, std::uint32_t uiBackBufferCount = 1, std::uint32_t uiRefreshRate = 0);
+
+    // The fourteen creation values back, as given.
+    void GetCreationParameters(std::uint32_t& uiWidth, std::uint32_t& uiHeight, std::uint32_t& uiUseFlags,
+                               gfx::WindowHandle& kWndDevice, gfx::WindowHandle& kWndFocus,
+                               std::uint32_t& uiAdapter, std::uint32_t& eDesc, std::uint32_t& eFBFormat,
+                               gfx::D3DFORMAT& eDSFormat, std::uint32_t& ePresentationInterval,
+                               std::uint32_t& eSwapEffect, std::int32_t& iFBMode, std::uint32_t& uiBackBufferCount,
+                               std::uint32_t& uiRefreshRate) const;
+
+    // ---- process-wide: error text, the device top object, the description ----
+    [[nodiscard]] static const char* GetLastErrorString();
+    // Keeps at most 255 characters; null empties the text.
+    static void SetLastErrorString(const char* pcText);
+
+    // 0 when the device top object exists (made on the first call), -1 when
+    // the platform has none.
+    [[nodiscard]] static int LoadD3D9();
+    [[nodiscard]] static gfx::IDirect3D9* GetDirect3D() { return ms_pkD3D9; }
+    // Built once and kept; null when the platform has no device.
+    [[nodiscard]] static NiDX9SystemInfo* GetSystemInfo();
+    // Releases the top object and the description.
+    static void ShutdownDirect3D();
+    static void SetDirect3DCreateFunction(Direct3DCreateFunction pfnCreate);
+    static void SetDeviceCapsFunction(DeviceCapsFunction pfnCaps) { ms_pfnDeviceCaps = pfnCaps; }
+    // Everything process-wide back to a fresh process (tests).
+    static void ResetStatics();
+
+    // ---- formats ----
+    [[nodiscard]] static gfx::D3DFORMAT FramebufferFormatToD3DFormat(std::uint32_t eFBFormat);
+    [[nodiscard]] static std::uint32_t D3DFormatToFramebufferFormat(gfx::D3DFORMAT eFormat);
+    // Bits per pixel for the format values 0 to 117; 0 above.
+    [[nodiscard]] static std::uint32_t GetFormatBitsPerPixel(gfx::D3DFORMAT eFormat);
+    // 8 to 128 for plain formats; 0 for no format, vertex data and the
+    // four-character-code formats; -1 for values it does not know.
+    [[nodiscard]] static int GetD3DFormatBits(gfx::D3DFORMAT eFormat);
+    // The enumerator name of the value, "UNKNOWN" for others.
+    [[nodiscard]] static const char* GetFormatName(gfx::D3DFORMAT eFormat);
+    // Depth and stencil bits of a depth/stencil candidate; false for others.
+    static bool GetDepthStencilBits(gfx::D3DFORMAT eFormat, std::uint32_t& uiDepth, std::uint32_t& uiStencil);
+
+    // ---- tables read by the shaders ----
+    // Clamp mode 0-3 to the U and V address modes; false out of range.
+    static bool GetClampAddressModes(std::uint32_t uiClamp, std::uint32_t& uiU, std::uint32_t& uiV);
+    // Filter mode 0-5 to magnification, minification and mip filters.
+    static bool GetFilterModeStates(std::uint32_t uiFilter, std::uint32_t& uiMag, std::uint32_t& uiMin,
+                                    std::uint32_t& uiMip);
+    // Texture transform flags for projected texturing: 0x103 when the device
+    // projects, else 2.
+    [[nodiscard]] static std::uint32_t GetProjectedTextureFlags() { return ms_uiProjectedTextureFlags; }
+
+    // ---- the device ----
+    [[nodiscard]] gfx::IDirect3DDevice9* GetD3DDevice() const { return m_pkD3DDevice9; }
+    [[nodiscard]] const gfx::D3DCAPS9& GetD3DCaps() const { return m_kD3DCaps9; }
+    [[nodiscard]] const gfx::D3DPRESENT_PARAMETERS& GetPresentParams() const { return m_kD3DPresentParams; }
+    [[nodiscard]] std::uint32_t GetAdapter() const { return m_uiAdapter; }
+    [[nodiscard]] std::uint32_t GetDeviceType() const { return m_eDevType; }
+    [[nodiscard]] std::uint32_t GetBehaviorFlags() const { return m_uiBehaviorFlags; }
+    [[nodiscard]] bool GetSWVertexCapable() const { return m_bSWVertexCapable; }
+    [[nodiscard]] bool GetSWVertexSwitchable() const { return m_bSWVertexSwitchable; }
+    [[nodiscard]] const NiDX9AdapterDesc* GetAdapterDesc() const { return m_pkAdapterDesc; }
+    [[nodiscard]] const NiDX9DeviceDesc* GetDeviceDesc() const { return m_pkDeviceDesc; }
+
+    [[nodiscard]] const char* GetDriverInfo() const override { return m_kDriverInfo.c_str(); }
+    [[nodiscard]] std::uint32_t GetFlags() const override { return m_uiRendFlags; }
+    [[nodiscard]] std::uint32_t GetMaxVertexBlendMatrices() const { return m_uiMaxNumBlendMatrices; }
+    [[nodiscard]] std::uint32_t GetMaxStreams() const { return m_uiMaxStreams; }
+    [[nodiscard]] std::uint32_t GetPixelShaderVersion() const { return m_uiMaxPixelShaderVersion; }
+    [[nodiscard]] std::uint32_t GetVertexShaderVersion() const { return m_uiMaxVertexShaderVersion; }
+    [[nodiscard]] bool GetMipmapCubeMaps() const { return m_bMipmapCubeMaps; }
+    [[nodiscard]] std::uint32_t GetMaxSimultaneousRenderTargets() const { return m_uiNumSimultaneousRTs; }
+    [[nodiscard]] bool GetIndependentBitDepths() const { return m_bIndependentBitDepths; }
+    [[nodiscard]] bool GetMRTPostPixelShaderBlending() const { return m_bMRTPostPixelShaderBlending; }
+    // Pixel, pixel base, pixel, vertex, vertex base, vertex, three vertex
+    // bases and 2, as the shader system reads them.
+    [[nodiscard]] const std::array<std::uint32_t, 10>& GetShaderVersionWords() const { return m_auiShaderVersions; }
+
+    [[nodiscard]] const TextureFormatEntry& GetTextureFormat(std::uint32_t eUsage, std::uint32_t eFormat) const;
+    // Null when the table has no entry at all.
+    [[nodiscard]] const TextureFormatEntry* GetDefaultTextureFormat(std::uint32_t eUsage) const;
+    [[nodiscard]] NiPixelData* GetDefaultTextureData(std::uint32_t eUsage) const;
+    [[nodiscard]] gfx::D3DFORMAT GetRenderTargetDepthFormat(std::uint32_t eFormat) const;
+    // The render-target texture entry made the default; TEX_NUM when none.
+    [[nodiscard]] std::uint32_t GetDefaultRenderTargetFormat() const { return m_eDefaultRenderTargetFormat; }
+    // The 2x1 image (black, white) drawn where a texture is missing.
+    [[nodiscard]] NiSourceTexture* GetDefaultTexture() const { return m_spDefaultTexture; }
+
+    // ---- frame ----
+    void PurgeMaterial(NiMaterialProperty*) override {}
+    void PurgeEffect(NiDynamicEffect*) override {}
+    using NiRenderer::SetBackgroundColor;
+    void SetBackgroundColor(const NiColorRGBA& kColor) override;
+    [[nodiscard]] NiColorRGBA GetBackgroundColor() const override;
+    [[nodiscard]] std::uint32_t GetBackgroundColorARGB() const { return m_uiBackground; }
+    void SetDepthClear(float fZClear) override { m_fZClear = fZClear; }
+    void SetStencilClear(std::uint32_t uiClear) override { m_uiStencilClear = uiClear; }
+    bool BeginScene() override;
+    void EndScene() override;
+    void ClearBuffer(const NiRect<float>* pkViewport, std::uint32_t uiFlags) override;
+    void DisplayFrame() override;
+    [[nodiscard]] std::uint32_t GetWidth() const override { return m_kD3DPresentParams.BackBufferWidth; }
+    [[nodiscard]] std::uint32_t GetHeight() const override { return m_kD3DPresentParams.BackBufferHeight; }
+    [[nodiscard]] std::uint32_t GetBitDepth() const override;
+
+private:
+    struct CreationParameters
+    {
+        std::uint32_t m_uiWidth = 0;
+        std::uint32_t m_uiHeight = 0;
+        std::uint32_t m_uiUseFlags = 0;
+        gfx::WindowHandle m_kWndDevice = nullptr;
+        gfx::WindowHandle m_kWndFocus = nullptr;
+        std::uint32_t m_uiAdapter = 0;
+        std::uint32_t m_eDesc = DEVDESC_PURE;
+        std::uint32_t m_eFBFormat = FBFMT_UNKNOWN;
+        gfx::D3DFORMAT m_eDSFormat = 0;
+        std::uint32_t m_ePresentationInterval = PRESENT_INTERVAL_ONE;
+        std::uint32_t m_eSwapEffect = SWAPEFFECT_DEFAULT;
+        std::int32_t m_iFBMode = FBMODE_DEFAULT;
+        std::uint32_t m_uiBackBufferCount = 1;
+        std::uint32_t m_uiRefreshRate = 0;
+    };
+
+    NiDX9Renderer() = default;
+    [[nodiscard]] bool Initialize(const CreationParameters& kParams);
+    [[nodiscard]] bool ChooseFormatsAndMode(gfx::D3DPRESENT_PARAMETERS& kPresent) const;
+    [[nodiscard]] bool CheckDeviceCaps();
+    [[nodiscard]] bool RebuildDefaults();
+    void BuildDriverInfo();
+    [[nodiscard]] bool DeviceUsable() const;
+    void ReleaseDefaults();
+
+    gfx::IDirect3DDevice9* m_pkD3DDevice9 = nullptr; // one reference, released at teardown
+    gfx::D3DCAPS9 m_kD3DCaps9{};
+    gfx::WindowHandle m_kWndDevice = nullptr;
+    std::string m_kDriverInfo;
+    std::uint32_t m_uiAdapter = 0;
+    std::uint32_t m_eDevType = gfx::D3DDEVTYPE_HAL;
+    gfx::WindowHandle m_kWndFocus = nullptr;
+    std::uint32_t m_uiBehaviorFlags = 0;
+    bool m_bSWVertexCapable = false;
+    bool m_bSWVertexSwitchable = false;
+    const NiDX9AdapterDesc* m_pkAdapterDesc = nullptr; // link: in the process-wide description
+    const NiDX9DeviceDesc* m_pkDeviceDesc = nullptr;
+    std::uint32_t m_uiBackground = 0xFF808080;
+    float m_fZClear = 1.0f;
+    std::uint32_t m_uiStencilClear = 0;
+    std::uint32_t m_uiRendFlags = 0;
+    std::string m_kBehavior;
+    std::uint32_t m_uiMaxNumBlendMatrices = 0;
+    std::uint32_t m_uiMaxStreams = 0;
+    std::uint32_t m_uiMaxPixelShaderVersion = 0;
+    std::uint32_t m_uiMaxVertexShaderVersion = 0;
+    bool m_bMipmapCubeMaps = false;
+    std::array<std::array<TextureFormatEntry, TEX_NUM>, TEXUSE_NUM> m_aakTextureFormats{};
+    std::array<const TextureFormatEntry*, TEXUSE_NUM> m_apkDefaultTextureFormat{};
+    std::array<NiRefPtr<NiPixelData>, TEXUSE_NUM> m_aspDefaultTextureData;
+    std::array<gfx::D3DFORMAT, TEX_NUM> m_aeRenderTargetDepth{};
+    std::uint32_t m_eDefaultRenderTargetFormat = TEX_NUM;
+    NiSourceTexturePtr m_spDefaultTexture;
+    std::uint32_t m_uiNumSimultaneousRTs = 1;
+    bool m_bIndependentBitDepths = false;
+    bool m_bMRTPostPixelShaderBlending = false;
+    std::array<std::uint32_t, 10> m_auiShaderVersions{};
+    CreationParameters m_kCreation;
+    gfx::D3DPRESENT_PARAMETERS m_kD3DPresentParams;
+    bool m_bInScene = false;
+
+    static gfx::IDirect3D9* ms_pkD3D9;
+    static NiDX9SystemInfo* ms_pkSystemInfo;
+    static std::vector<gfx::D3DFORMAT> ms_kDisplayFormats;
+    static Direct3DCreateFunction ms_pfnD3DCreate;
+    static bool ms_bD3DCreateResolved;
+    static DeviceCapsFunction ms_pfnDeviceCaps;
+    static std::uint32_t ms_uiProjectedTextureFlags;
+};
+
+using NiDX9RendererPtr = NiRefPtr<NiDX9Renderer>;

@@ -1,0 +1,389 @@
+#include "engine/scene/NiSkinInstance.h"
+
+#include "engine/core/NiCloneContext.h"
+#include "engine/core/NiObjectStream.h"
+#include "engine/core/NiViewerStrings.h"
+#include "engine/render/NiRenderer.h"
+#include "engine/scene/NiAVObject.h"
+#include "engine/scene/NiGeometry.h"
+#include "engine/scene/NiParticles.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+
+NiImplementTypeInfo(NiSkinInstance, NiObject)
+
+namespace
+{
+NiVec3& At(void* pvBase, std::uint32_t uiIndex, std::uint32_t uiStride)
+{
+    return *reinterpret_cast<NiVec3*>(static_cast<unsigned char*>(pvBase) + static_cast<std::size_t>(uiIndex) * uiStride);
+}
+
+void ZeroAtStride(void* pvBase, std::uint32_t uiCount, std::uint32_t uiStride)
+{
+    if (pvBase == nullptr)
+        return;
+    if (uiStride == sizeof(NiVec3))
+    {
+        std::memset(pvBase, 0, static_cast<std::size_t>(uiCount) * sizeof(NiVec3));
+        return;
+    }
+    for (std::uint32_t i = 0; i < uiCount; ++i)
+        At(pvBase, i, uiStride) = NiVec3::ZERO;
+}
+
+// Whether the object is kept alive by the loaded scene: its topmost ancestor
+// is a top-level object of the file, or something besides the stream's
+// table holds that ancestor.
+bool IsHeldByScene(NiObjectStream& kStream, NiAVObject* pkObject)
+{
+    NiAVObject* pkTop = pkObject;
+    for (std::uint32_t uiSteps = 0; pkTop->GetParent() != nullptr && uiSteps <= kStream.GetFileObjectCount(); ++uiSteps)
+        pkTop = pkTop->GetParent();
+    for (std::uint32_t i = 0; i < kStream.GetObjectCount(); ++i)
+    {
+        if (kStream.GetObjectAt(i) == pkTop)
+            return true;
+    }
+    return pkTop->GetRefCount() > 1;
+}
+
+// Whether the skin instance is reached from the object through counted
+// links: children, the skins of geometry and the containers of particle
+// meshes.
+bool LeadsTo(NiAVObject* pkStart, const NiSkinInstance* pkSkin, std::uint32_t uiBound)
+{
+    std::vector<NiAVObject*> kStack{pkStart};
+    std::unordered_set<const NiAVObject*> kSeen;
+    while (!kStack.empty())
+    {
+        NiAVObject* pkObject = kStack.back();
+        kStack.pop_back();
+        if (pkObject == nullptr || !kSeen.insert(pkObject).second)
+            continue;
+        if (kSeen.size() > uiBound + 1)
+            return true; // more objects than the file holds: a loop
+        if (auto* pkGeometry = NiDynamicCast<NiGeometry>(pkObject))
+        {
+            if (pkGeometry->GetSkinInstance() == pkSkin)
+                return true;
+        }
+        if (auto* pkMeshes = NiDynamicCast<NiParticleMeshes>(pkObject))
+        {
+            if (auto* pkData = NiDynamicCast<NiParticleMeshesData>(pkMeshes->GetModelData()))
+                kStack.push_back(pkData->GetContainerNode());
+        }
+        pkObject->CollectChildren(kStack);
+    }
+    return false;
+}
+} // namespace
+
+NiSkinInstance::NiSkinInstance() = default;
+
+NiSkinInstance::~NiSkinInstance()
+{
+    m_kBones.clear();
+    NiRenderer::PurgeSkinInstanceData(this);
+    m_spSkinPartition = nullptr;
+    m_spSkinData = nullptr;
+}
+
+NiObject* NiSkinInstance::CreateObject()
+{
+    return new NiSkinInstance;
+}
+
+void NiSkinInstance::SetSkinData(NiSkinData* pkData)
+{
+    m_spSkinData = pkData;
+    m_kBones.assign(pkData != nullptr ? pkData->GetBoneCount() : 0, nullptr);
+}
+
+void NiSkinInstance::SetBone(std::uint32_t uiIndex, NiAVObject* pkBone)
+{
+    if (uiIndex < m_kBones.size())
+        m_kBones[uiIndex] = pkBone;
+}
+
+void NiSkinInstance::TakeOldPartition()
+{
+    if (m_spSkinData == nullptr || m_spSkinData->GetOldPartition() == nullptr)
+        return;
+    NiSkinPartitionPtr spPartition = m_spSkinData->TakeOldPartition();
+    if (m_spSkinPartition == nullptr)
+        m_spSkinPartition = spPartition;
+}
+
+void NiSkinInstance::Hold(NiObject* pkObject)
+{
+    for (const NiObjectPtr& sp : m_kHeld)
+    {
+        if (sp == pkObject)
+            return;
+    }
+    m_kHeld.emplace_back(pkObject);
+}
+
+NiXform NiSkinInstance::SkinFromWorld() const
+{
+    NiXform kRootWorld;
+    if (m_pkRootParent != nullptr)
+        kRootWorld = m_pkRootParent->GetWorldTransform();
+    return m_spSkinData->GetRootParentToSkin().Multiply(kRootWorld.Invert());
+}
+
+void NiSkinInstance::UpdateModelBound(NiBoundSphere& kBound)
+{
+    if (m_spSkinData == nullptr)
+        return;
+    const NiSkinData::BoneData* pkBoneData = m_spSkinData->GetBoneData();
+    std::uint32_t uiBones = std::min<std::uint32_t>(m_spSkinData->GetBoneCount(), GetBoneCount());
+    bool bAny = false;
+    NiBoundSphere kSum;
+    for (std::uint32_t b = 0; b < uiBones; ++b)
+    {
+        if (m_kBones[b] == nullptr)
+            continue;
+        NiBoundSphere kWorld;
+        kWorld.Transform(pkBoneData[b].m_kBound, m_kBones[b]->GetWorldTransform());
+        if (!bAny)
+            kSum = kWorld;
+        else
+            kSum.Merge(kWorld);
+        bAny = true;
+    }
+    if (!bAny)
+        return;
+    kBound.Transform(kSum, SkinFromWorld());
+}
+
+void NiSkinInstance::NiDeformSkinnedVertices(const NiVec3* pkSrcVertex, const NiVec3* pkSrcNormal,
+                                             std::uint32_t uiVertexCount, void* pvDstVertex, void* pvDstNormal,
+                                             void* pvDstBinormal, void* pvDstTangent, std::uint32_t uiStride) const
+{
+    if (m_spSkinData == nullptr || pkSrcVertex == nullptr || pvDstVertex == nullptr)
+        return;
+    const bool bNormals = pkSrcNormal != nullptr && pvDstNormal != nullptr;
+    const bool bTangents = bNormals && pvDstBinormal != nullptr && pvDstTangent != nullptr;
+
+    const NiXform kW = SkinFromWorld();
+    ZeroAtStride(pvDstVertex, uiVertexCount, uiStride);
+    if (bNormals)
+        ZeroAtStride(pvDstNormal, uiVertexCount, uiStride);
+    if (bTangents)
+    {
+        ZeroAtStride(pvDstBinormal, uiVertexCount, uiStride);
+        ZeroAtStride(pvDstTangent, uiVertexCount, uiStride);
+    }
+
+    const NiSkinData::BoneData* pkBoneData = m_spSkinData->GetBoneData();
+    const std::uint32_t uiBones = std::min<std::uint32_t>(m_spSkinData->GetBoneCount(), GetBoneCount());
+    const NiVec3* pkSrcBinormal = bTangents ? pkSrcNormal + uiVertexCount : nullptr;
+    const NiVec3* pkSrcTangent = bTangents ? pkSrcNormal + 2 * static_cast<std::size_t>(uiVertexCount) : nullptr;
+    for (std::uint32_t b = 0; b < uiBones; ++b)
+    {
+        if (m_kBones[b] == nullptr)
+            continue;
+        const NiSkinData::BoneData& kBone = pkBoneData[b];
+        const NiXform kB = kW.Multiply(m_kBones[b]->GetWorldTransform()).Multiply(kBone.m_kSkinToBone);
+        const NiMatrix3x3& kR = kB.m_kRotate;
+        const NiMatrix3x3 kS = kR.ScaleBy(kB.m_fScale);
+        const NiVec3& kT = kB.m_kTranslate;
+        for (std::uint16_t w = 0; w < kBone.m_usVerts; ++w)
+        {
+            const std::uint32_t i = kBone.m_spWeights[w].m_usVertex;
+            // The weights may name vertices the caller's buffer lacks.
+            if (i >= uiVertexCount)
+                continue;
+            const float fWeight = kBone.m_spWeights[w].m_fWeight;
+            At(pvDstVertex, i, uiStride) += (kS * pkSrcVertex[i] + kT) * fWeight;
+            if (!bNormals)
+                continue;
+            At(pvDstNormal, i, uiStride) += (kR * pkSrcNormal[i]) * fWeight;
+            if (!bTangents)
+                continue;
+            At(pvDstBinormal, i, uiStride) += (kR * pkSrcBinormal[i]) * fWeight;
+            At(pvDstTangent, i, uiStride) += (kR * pkSrcTangent[i]) * fWeight;
+        }
+    }
+    if (bNormals)
+        NiVec3::UnitizeArray(static_cast<NiVec3*>(pvDstNormal), uiVertexCount, uiStride);
+    if (bTangents)
+    {
+        NiVec3::UnitizeArray(static_cast<NiVec3*>(pvDstBinormal), uiVertexCount, uiStride);
+        NiVec3::UnitizeArray(static_cast<NiVec3*>(pvDstTangent), uiVertexCount, uiStride);
+    }
+}
+
+// ---- Cloning ----
+
+NiObject* NiSkinInstance::CreateClone(NiCloneContext& kCloning)
+{
+    auto CloneOf = [&kCloning](NiAVObject* pkObject) -> NiAVObject* {
+        NiObject* pkCopy = nullptr;
+        if (pkObject != nullptr && kCloning.m_kCloneMap.GetAt(pkObject, pkCopy) && pkCopy != nullptr)
+            return static_cast<NiAVObject*>(pkCopy);
+        return nullptr;
+    };
+    bool bAnyCloned = CloneOf(m_pkRootParent) != nullptr;
+    for (NiAVObject* pkBone : m_kBones)
+        bAnyCloned = bAnyCloned || CloneOf(pkBone) != nullptr;
+    if (!bAnyCloned)
+        return this;
+
+    auto* pkClone = new NiSkinInstance;
+    NiObject::CopyMembers(pkClone, kCloning);
+    pkClone->m_spSkinData = m_spSkinData;
+    pkClone->m_spSkinPartition = m_spSkinPartition;
+    NiAVObject* pkRoot = CloneOf(m_pkRootParent);
+    pkClone->m_pkRootParent = pkRoot != nullptr ? pkRoot : m_pkRootParent;
+    pkClone->m_kBones.resize(m_kBones.size());
+    for (std::size_t b = 0; b < m_kBones.size(); ++b)
+    {
+        NiAVObject* pkBone = CloneOf(m_kBones[b]);
+        pkClone->m_kBones[b] = pkBone != nullptr ? pkBone : m_kBones[b];
+    }
+    // What this instance keeps alive, the clone keeps too while it still
+    // links to it.
+    for (const NiObjectPtr& sp : m_kHeld)
+    {
+        bool bLinked = sp == pkClone->m_pkRootParent;
+        for (NiAVObject* pkBone : pkClone->m_kBones)
+            bLinked = bLinked || sp == pkBone;
+        if (bLinked)
+            pkClone->Hold(sp);
+    }
+    return pkClone;
+}
+
+// ---- Scene-file record ----
+
+void NiSkinInstance::ReadFromStream(NiObjectStream& kStream)
+{
+    NiObject::ReadFromStream(kStream);
+    kStream.ReadLinkID(); // skin data
+    if (kStream.GetFileVersion() >= NiStreamVersion(10, 1, 0, 101))
+        kStream.ReadLinkID(); // partition
+    kStream.ReadLinkID();     // root parent
+    kStream.ReadLinkIDList(); // bones
+}
+
+void NiSkinInstance::ResolveLinks(NiObjectStream& kStream)
+{
+    NiObject::ResolveLinks(kStream);
+    m_spSkinData = kStream.GetLinkedObjectAs<NiSkinData>();
+    if (m_spSkinData == nullptr)
+        kStream.SetCorrupt();
+    if (kStream.GetFileVersion() >= NiStreamVersion(10, 1, 0, 101))
+        m_spSkinPartition = kStream.GetLinkedObjectAs<NiSkinPartition>();
+    m_pkRootParent = kStream.GetLinkedObjectAs<NiAVObject>();
+    std::uint32_t uiCount = kStream.GetNextLinkCount();
+    // Bones and bone records are matched by index: every bone needs its own.
+    if (m_spSkinData != nullptr && uiCount != m_spSkinData->GetBoneCount())
+        kStream.SetCorrupt();
+    m_kBones.assign(uiCount, nullptr);
+    for (std::uint32_t b = 0; b < uiCount; ++b)
+        m_kBones[b] = kStream.GetLinkedObjectAs<NiAVObject>();
+}
+
+void NiSkinInstance::PostLink(NiObjectStream& kStream)
+{
+    NiObject::PostLink(kStream);
+    if (kStream.GetFileVersion() < NiStreamVersion(10, 1, 0, 101))
+        TakeOldPartition();
+    // Bones and the root are links only; one that nothing of the scene
+    // holds would die with the stream's table and leave them dangling.
+    std::vector<NiAVObject*> kLinked(m_kBones);
+    kLinked.push_back(m_pkRootParent);
+    for (NiAVObject* pkObject : kLinked)
+    {
+        if (pkObject == nullptr || IsHeldByScene(kStream, pkObject))
+            continue;
+        // Holding what leads back here would make a loop of references
+        // that is never freed.
+        if (LeadsTo(pkObject, this, kStream.GetFileObjectCount()))
+        {
+            kStream.SetCorrupt();
+            return;
+        }
+        Hold(pkObject);
+    }
+}
+
+bool NiSkinInstance::RegisterForSave(NiObjectStream& kStream)
+{
+    if (!NiObject::RegisterForSave(kStream))
+        return false;
+    if (m_spSkinData != nullptr)
+        m_spSkinData->RegisterForSave(kStream);
+    if (m_spSkinPartition != nullptr)
+        m_spSkinPartition->RegisterForSave(kStream);
+    if (m_pkRootParent != nullptr)
+        m_pkRootParent->RegisterForSave(kStream);
+    for (NiAVObject* pkBone : m_kBones)
+    {
+        if (pkBone != nullptr)
+            pkBone->RegisterForSave(kStream);
+    }
+    return true;
+}
+
+void NiSkinInstance::WriteToStream(NiObjectStream& kStream)
+{
+    NiObject::WriteToStream(kStream);
+    kStream.WriteLinkID(m_spSkinData);
+    kStream.WriteLinkID(m_spSkinPartition);
+    kStream.WriteLinkID(m_pkRootParent);
+    std::uint32_t uiBones = m_spSkinData != nullptr ? m_spSkinData->GetBoneCount() : 0;
+    kStream.WriteLE(uiBones);
+    for (std::uint32_t b = 0; b < uiBones; ++b)
+        kStream.WriteLinkID(b < m_kBones.size() ? m_kBones[b] : nullptr);
+}
+
+bool NiSkinInstance::IsEqual(NiObject* pkOther)
+{
+    if (!NiObject::IsEqual(pkOther))
+        return false;
+    auto* pkSkin = static_cast<NiSkinInstance*>(pkOther);
+    if ((m_spSkinData == nullptr) != (pkSkin->m_spSkinData == nullptr))
+        return false;
+    if (m_spSkinData != nullptr && !m_spSkinData->IsEqual(pkSkin->m_spSkinData))
+        return false;
+    if ((m_spSkinPartition == nullptr) != (pkSkin->m_spSkinPartition == nullptr))
+        return false;
+    return m_spSkinPartition == nullptr || m_spSkinPartition->IsEqual(pkSkin->m_spSkinPartition);
+}
+
+void NiSkinInstance::AppendViewerStrings(NiViewerStringArray& kStrings)
+{
+    NiObject::AppendViewerStrings(kStrings);
+    kStrings.AddTail(NiViewerHeader(NiSkinInstance::TypeInfo()->GetName()));
+    if (m_pkRootParent != nullptr)
+        kStrings.AddTail(NiViewerString("Root Parent", m_pkRootParent->GetName()));
+    if (m_spSkinData == nullptr)
+        return;
+    kStrings.AddTail(NiViewerUInt("Hardware partitions",
+                                  m_spSkinPartition != nullptr ? m_spSkinPartition->GetPartitionCount() : 0));
+    kStrings.AddTail(NiViewerUInt("Bone Count", m_spSkinData->GetBoneCount()));
+    std::vector<std::string> kNamed;
+    std::uint32_t uiUnnamed = 0;
+    for (NiAVObject* pkBone : m_kBones)
+    {
+        if (pkBone != nullptr && pkBone->GetName() != nullptr)
+            kNamed.emplace_back(pkBone->GetName());
+        else
+            ++uiUnnamed;
+    }
+    std::sort(kNamed.begin(), kNamed.end(), [](const std::string& a, const std::string& b) {
+        return std::strcmp(a.c_str(), b.c_str()) < 0;
+    });
+    int i = 0;
+    for (const std::string& kName : kNamed)
+        kStrings.AddTail(NiViewerFormat("  %3d = %s", i++, kName.c_str()));
+    for (std::uint32_t u = 0; u < uiUnnamed; ++u)
+        kStrings.AddTail(NiViewerFormat("  %3d = %s", i++, "<noname>"));
+}
