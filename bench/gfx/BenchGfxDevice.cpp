@@ -108,10 +108,8 @@ struct PlainSide {
 
     bool Open() {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+        // The same pixel format as the device's window: 8-bit colour, 24-bit depth, 8-bit stencil.
+        gfx::SetGlWindowAttributes();
         window = SDL_CreateWindow("plain", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         if (!window) return false;
         context = SDL_GL_CreateContext(window);

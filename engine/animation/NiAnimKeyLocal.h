@@ -6,6 +6,7 @@
 #include "engine/animation/NiAnimKeyTables.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 class NiByteStream;
@@ -29,6 +30,30 @@ bool FindInsertPlace(float t, const NiAnimKey* pkKeys, std::uint32_t uiCount, st
 NiAnimKey* GrowAt(const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride, std::uint32_t uiPlace,
                   float t);
 
+// The value of a pair of keys around t through the kind's interpolate
+// function (pvResult receives it); false when the kind has none. For arrays
+// of at least two keys.
+bool InterpolatePair(float t, const NiAnimKey* pkKeys, std::uint32_t uiContent, std::uint32_t uiType,
+                     std::uint32_t uiCount, std::uint32_t& uiLastIdx, std::uint8_t uiStride, void* pvResult);
+
+// The end key whose value stands for t outside the keyed range (the first
+// before it, the last after it); null inside it.
+const NiAnimKey* EndKeyOutside(float t, const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride);
+
+// Insertion in two steps: the grown copy with a record carrying time t (null
+// when a key at t exists or no memory), then, once its value is filled in,
+// the copy replaces the array.
+NiAnimKey* BeginInsert(float t, const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride,
+                       std::uint32_t& uiPlace);
+void FinishInsert(NiAnimKey*& pkKeys, std::uint32_t& uiCount, NiAnimKey* pkNew);
+
+// Table entries of kinds that need nothing of their own.
+void FillNothing(NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride);
+void DeleteArray(NiAnimKey* pkKeys);
+NiAnimKey* CreateNone(std::uint32_t uiCount);
+NiAnimKey* ReadNone(NiByteStream& kStream, std::uint32_t uiVersion, std::uint32_t uiCount);
+bool WriteNone(NiByteStream& kStream, const NiAnimKey* pkKeys, std::uint32_t uiCount);
+
 // Raw record helpers: the file form of most kinds is the record's first
 // uiFloats floats, in order.
 bool WriteFloatPrefix(NiByteStream& kStream, const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride,
@@ -36,6 +61,27 @@ bool WriteFloatPrefix(NiByteStream& kStream, const NiAnimKey* pkKeys, std::uint3
 NiAnimKey* ReadFloatPrefix(NiByteStream& kStream, std::uint32_t uiCount, std::uint8_t uiStride,
                            std::uint32_t uiFloats);
 bool EqualFloats(const NiAnimKey& kKey0, const NiAnimKey& kKey1, std::uint32_t uiFirst, std::uint32_t uiFloats);
+
+// The array entries of a kind whose records are STRIDE bytes and whose file
+// form is their first FLOATS floats: size, file size, create, copy, write
+// and read. One instance per record layout.
+template <std::uint8_t STRIDE, std::uint32_t FLOATS>
+void SetFloatRecord(NiAnimKeyTables::Entry& e)
+{
+    static_assert(FLOATS * 4 <= STRIDE);
+    e.m_ucSize = STRIDE;
+    e.m_ucStreamSize = static_cast<std::uint8_t>(FLOATS * 4);
+    e.m_pfnCreate = [](std::uint32_t n) { return NiAnimKey::AllocateArray(n, STRIDE); };
+    e.m_pfnCopy = [](NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, STRIDE); };
+    e.m_pfnWrite = [](NiByteStream& s, const NiAnimKey* k, std::uint32_t n) {
+        return WriteFloatPrefix(s, k, n, STRIDE, FLOATS);
+    };
+    e.m_pfnRead = [](NiByteStream& s, std::uint32_t, std::uint32_t n) { return ReadFloatPrefix(s, n, STRIDE, FLOATS); };
+}
+
+// The entries of a kind without keys on file (type none): records of the
+// plain layout that are never created, read or written.
+void SetNoRecord(NiAnimKeyTables::Entry& e);
 
 // Reads exactly uiBytes in chunks, so a hostile count fails when the data
 // runs out instead of sizing an allocation; false on a short read.

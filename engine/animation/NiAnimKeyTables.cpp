@@ -371,6 +371,28 @@ float NiAnimKeyLocal::Search(float t, const NiAnimKey* pkKeys, std::uint32_t uiC
     return (t - fT0) / fSpan;
 }
 
+bool NiAnimKeyLocal::InterpolatePair(float t, const NiAnimKey* pkKeys, std::uint32_t uiContent, std::uint32_t uiType,
+                                     std::uint32_t uiCount, std::uint32_t& uiLastIdx, std::uint8_t uiStride,
+                                     void* pvResult)
+{
+    NiAnimKeyTables::CurveFunction pfnInterp = NiAnimKeyTables::GetInterpolateFunction(uiContent, uiType);
+    if (pfnInterp == nullptr)
+        return false;
+    std::uint32_t i;
+    float u = Search(t, pkKeys, uiCount, uiStride, uiLastIdx, i);
+    pfnInterp(u, NiAnimKey::At(pkKeys, i, uiStride), NiAnimKey::At(pkKeys, i + 1, uiStride), pvResult);
+    return true;
+}
+
+const NiAnimKey* NiAnimKeyLocal::EndKeyOutside(float t, const NiAnimKey* pkKeys, std::uint32_t uiCount,
+                                               std::uint8_t uiStride)
+{
+    if (t < pkKeys->m_fTime)
+        return pkKeys;
+    const NiAnimKey* pkLast = NiAnimKey::At(pkKeys, uiCount - 1, uiStride);
+    return t > pkLast->m_fTime ? pkLast : nullptr;
+}
+
 bool NiAnimKeyLocal::FindInsertPlace(float t, const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride,
                                      std::uint32_t& uiPlace)
 {
@@ -396,6 +418,35 @@ NiAnimKey* NiAnimKeyLocal::GrowAt(const NiAnimKey* pkKeys, std::uint32_t uiCount
     }
     NiAnimKey::At(pkNew, uiPlace, uiStride)->m_fTime = t;
     return pkNew;
+}
+
+NiAnimKey* NiAnimKeyLocal::BeginInsert(float t, const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride,
+                                       std::uint32_t& uiPlace)
+{
+    if (!FindInsertPlace(t, pkKeys, uiCount, uiStride, uiPlace))
+        return nullptr;
+    return GrowAt(pkKeys, uiCount, uiStride, uiPlace, t);
+}
+
+void NiAnimKeyLocal::FinishInsert(NiAnimKey*& pkKeys, std::uint32_t& uiCount, NiAnimKey* pkNew)
+{
+    NiAnimKey::FreeArray(pkKeys);
+    pkKeys = pkNew;
+    ++uiCount;
+}
+
+void NiAnimKeyLocal::FillNothing(NiAnimKey*, std::uint32_t, std::uint8_t) {}
+void NiAnimKeyLocal::DeleteArray(NiAnimKey* pkKeys) { NiAnimKey::FreeArray(pkKeys); }
+NiAnimKey* NiAnimKeyLocal::CreateNone(std::uint32_t) { return nullptr; }
+NiAnimKey* NiAnimKeyLocal::ReadNone(NiByteStream&, std::uint32_t, std::uint32_t) { return nullptr; }
+bool NiAnimKeyLocal::WriteNone(NiByteStream&, const NiAnimKey*, std::uint32_t) { return true; }
+
+void NiAnimKeyLocal::SetNoRecord(NiAnimKeyTables::Entry& e)
+{
+    e.m_ucStreamSize = 0;
+    e.m_pfnCreate = CreateNone;
+    e.m_pfnWrite = WriteNone;
+    e.m_pfnRead = ReadNone;
 }
 
 bool NiAnimKeyLocal::ReadBounded(NiByteStream& kStream, std::uint64_t uiBytes, std::vector<std::uint8_t>& kOut)

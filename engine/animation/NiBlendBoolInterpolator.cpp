@@ -1,5 +1,6 @@
 #include "engine/animation/NiBlendBoolInterpolator.h"
 
+#include "engine/animation/NiAnimValueStream.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
@@ -20,63 +21,39 @@ void NiBlendBoolInterpolator::CopyMembers(NiBlendBoolInterpolator* pkDest, NiClo
 
 bool NiBlendBoolInterpolator::UpdateBool(float fTime, NiObjectNET* pkTarget, std::uint8_t& kValue)
 {
-    bool bResult = false;
-    if (m_ucInterpCount == 1)
-    {
-        bResult = StoreSingleValue(fTime, pkTarget, kValue);
-    }
-    else if (m_ucInterpCount > 1)
-    {
-        ComputeNormalizedWeights();
-        bResult = BlendValues(fTime, pkTarget, kValue);
-    }
-    m_fLastTime = fTime;
-    return bResult;
+    return RunUpdate(
+        fTime, [&] { return StoreSingleValue(fTime, pkTarget, kValue); },
+        [&] { return BlendValues(fTime, pkTarget, kValue); });
 }
 
 bool NiBlendBoolInterpolator::StoreSingleValue(float fTime, NiObjectNET* pkTarget, std::uint8_t& kValue)
 {
-    float fItemTime = GetSingleUpdateTime(fTime);
-    if (fItemTime == NI_MIN_FLOAT || m_pkSingleInterpolator == nullptr)
-    {
-        return false;
-    }
     std::uint8_t kItemValue = 0;
-    if (!m_pkSingleInterpolator->UpdateBool(fItemTime, pkTarget, kItemValue))
-    {
-        kValue = 0;
-        m_bBoolValue = INVALID_BOOL;
+    SingleAnswer eAnswer = AskSingle(fTime, pkTarget, &NiInterpolator::UpdateBool, kItemValue);
+    if (eAnswer == SingleAnswer::NO_TIME)
         return false;
-    }
-    kValue = kItemValue;
-    m_bBoolValue = kItemValue;
-    return true;
+    bool bValid = eAnswer == SingleAnswer::VALID;
+    kValue = bValid ? kItemValue : std::uint8_t(0);
+    m_bBoolValue = bValid ? kItemValue : INVALID_BOOL;
+    return bValid;
 }
 
+// A weighted vote: true when the answering items holding true have at least
+// half of the weight that answered.
 bool NiBlendBoolInterpolator::BlendValues(float fTime, NiObjectNET* pkTarget, std::uint8_t& kValue)
 {
     float fSum = 0.0f;
     float fTotal = 1.0f;
     bool bAny = false;
-    for (std::uint8_t i = 0; i < m_ucArraySize; ++i)
-    {
-        const NiBlendInterpItem& kItem = m_pkInterpArray[i];
-        if (!kItem.m_spInterpolator)
-            continue;
-        float w = kItem.m_fNormalizedWeight;
-        if (!(w > 0.0f))
-            continue;
-        float fItemTime = GetItemTime(fTime, kItem);
-        std::uint8_t kItemValue = 0;
-        bool bFailed = fItemTime == NI_MIN_FLOAT || !kItem.m_spInterpolator->UpdateBool(fItemTime, pkTarget, kItemValue);
-        if (bFailed)
+    AskItems(fTime, pkTarget, &NiInterpolator::UpdateBool, [&](float w, bool bAnswered, std::uint8_t kItemValue) {
+        if (!bAnswered)
         {
             fTotal -= w;
-            continue;
+            return;
         }
         fSum += (kItemValue ? 1.0f : 0.0f) * w;
         bAny = true;
-    }
+    });
     if (!bAny)
     {
         kValue = 0;
@@ -91,20 +68,19 @@ bool NiBlendBoolInterpolator::BlendValues(float fTime, NiObjectNET* pkTarget, st
 void NiBlendBoolInterpolator::ReadFromStream(NiObjectStream& kStream)
 {
     NiBlendInterpolator::ReadFromStream(kStream);
-    (void)kStream.ReadLE(m_bBoolValue);
+    NiReadAnimValue(kStream, m_bBoolValue);
 }
 
 void NiBlendBoolInterpolator::WriteToStream(NiObjectStream& kStream)
 {
     NiBlendInterpolator::WriteToStream(kStream);
-    kStream.WriteLE(m_bBoolValue);
+    NiWriteAnimValue(kStream, m_bBoolValue);
 }
 
 bool NiBlendBoolInterpolator::IsEqual(NiObject* pkOther)
 {
-    if (!NiBlendInterpolator::IsEqual(pkOther))
-        return false;
-    return m_bBoolValue == static_cast<NiBlendBoolInterpolator*>(pkOther)->m_bBoolValue;
+    return NiBlendInterpolator::IsEqual(pkOther) &&
+           m_bBoolValue == static_cast<NiBlendBoolInterpolator*>(pkOther)->m_bBoolValue;
 }
 
 void NiBlendBoolInterpolator::AppendViewerStrings(NiViewerStringArray& kStrings)

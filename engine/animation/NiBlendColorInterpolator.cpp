@@ -1,5 +1,6 @@
 #include "engine/animation/NiBlendColorInterpolator.h"
 
+#include "engine/animation/NiAnimValueStream.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
@@ -21,98 +22,52 @@ void NiBlendColorInterpolator::CopyMembers(NiBlendColorInterpolator* pkDest, NiC
 
 bool NiBlendColorInterpolator::UpdateColor(float fTime, NiObjectNET* pkTarget, NiColorRGBA& kValue)
 {
-    bool bResult = false;
-    if (m_ucInterpCount == 1)
-    {
-        bResult = StoreSingleValue(fTime, pkTarget, kValue);
-    }
-    else if (m_ucInterpCount > 1)
-    {
-        ComputeNormalizedWeights();
-        bResult = BlendValues(fTime, pkTarget, kValue);
-    }
-    m_fLastTime = fTime;
-    return bResult;
+    return RunUpdate(
+        fTime, [&] { return StoreSingleValue(fTime, pkTarget, kValue); },
+        [&] { return BlendValues(fTime, pkTarget, kValue); });
 }
 
 bool NiBlendColorInterpolator::StoreSingleValue(float fTime, NiObjectNET* pkTarget, NiColorRGBA& kValue)
 {
-    float fItemTime = GetSingleUpdateTime(fTime);
-    if (fItemTime == NI_MIN_FLOAT || m_pkSingleInterpolator == nullptr)
-    {
-        return false;
-    }
     NiColorRGBA kItemValue;
-    if (!m_pkSingleInterpolator->UpdateColor(fItemTime, pkTarget, kItemValue))
-    {
-        m_kColorValue = INVALID_COLOR;
-        m_bValidValue = 0;
-        kValue = INVALID_COLOR;
+    SingleAnswer eAnswer = AskSingle(fTime, pkTarget, &NiInterpolator::UpdateColor, kItemValue);
+    if (eAnswer == SingleAnswer::NO_TIME)
         return false;
-    }
-    m_kColorValue = kItemValue;
-    m_bValidValue = 1;
-    kValue = kItemValue;
-    return true;
+    bool bValid = eAnswer == SingleAnswer::VALID;
+    m_kColorValue = bValid ? kItemValue : INVALID_COLOR;
+    m_bValidValue = bValid ? 1 : 0;
+    kValue = m_kColorValue;
+    return bValid;
 }
 
 bool NiBlendColorInterpolator::BlendValues(float fTime, NiObjectNET* pkTarget, NiColorRGBA& kValue)
 {
     m_kColorValue = NiColorRGBA(0.0f, 0.0f, 0.0f, 0.0f);
-    float fTotal = 1.0f;
-    bool bAny = false;
-    for (std::uint8_t i = 0; i < m_ucArraySize; ++i)
-    {
-        const NiBlendInterpItem& kItem = m_pkInterpArray[i];
-        if (!kItem.m_spInterpolator)
-            continue;
-        float w = kItem.m_fNormalizedWeight;
-        if (!(w > 0.0f))
-            continue;
-        float fItemTime = GetItemTime(fTime, kItem);
-        NiColorRGBA kItemValue;
-        bool bFailed = fItemTime == NI_MIN_FLOAT || !kItem.m_spInterpolator->UpdateColor(fItemTime, pkTarget, kItemValue);
-        if (bFailed)
-        {
-            fTotal -= w;
-            continue;
-        }
-        m_kColorValue = m_kColorValue + kItemValue * w;
-        bAny = true;
-    }
+    bool bAny = WeightedMean(fTime, pkTarget, &NiInterpolator::UpdateColor, m_kColorValue);
     m_bValidValue = bAny ? 1 : 0;
     if (!bAny)
-    {
         m_kColorValue = INVALID_COLOR;
-        kValue = INVALID_COLOR;
-        return false;
-    }
-    m_kColorValue = m_kColorValue * (1.0f / fTotal);
     kValue = m_kColorValue;
-    return true;
+    return bAny;
 }
 
 void NiBlendColorInterpolator::ReadFromStream(NiObjectStream& kStream)
 {
     NiBlendInterpolator::ReadFromStream(kStream);
-    float af[4];
-    if (kStream.ReadLE(af, 4))
-        m_kColorValue = NiColorRGBA(af[0], af[1], af[2], af[3]);
+    NiReadAnimValue(kStream, m_kColorValue);
     m_bValidValue = IsColorValid(m_kColorValue) ? 1 : 0;
 }
 
 void NiBlendColorInterpolator::WriteToStream(NiObjectStream& kStream)
 {
     NiBlendInterpolator::WriteToStream(kStream);
-    const float af[4] = {m_kColorValue.r, m_kColorValue.g, m_kColorValue.b, m_kColorValue.a};
-    kStream.WriteLE(af, 4);
+    NiWriteAnimValue(kStream, m_kColorValue);
 }
 
 bool NiBlendColorInterpolator::IsEqual(NiObject* pkOther)
 {
-    if (!NiBlendInterpolator::IsEqual(pkOther))
-        return false;
-    return m_kColorValue == static_cast<NiBlendColorInterpolator*>(pkOther)->m_kColorValue;
+    return NiBlendInterpolator::IsEqual(pkOther) &&
+           m_kColorValue == static_cast<NiBlendColorInterpolator*>(pkOther)->m_kColorValue;
 }
 
 void NiBlendColorInterpolator::AppendViewerStrings(NiViewerStringArray& kStrings)

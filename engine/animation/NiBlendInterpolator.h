@@ -184,6 +184,29 @@ protected:
         }
     }
 
+    // Weighted mean of the answers into kMean, which starts at zero: the sum
+    // of value x weight over the answering items, divided by 1 less the
+    // weights of the items that gave no answer. False (kMean left at the
+    // zero sum) when no item answered.
+    template <class T>
+    bool WeightedMean(float fTime, NiObjectNET* pkTarget, UpdateFunction<T> pfnUpdate, T& kMean)
+    {
+        float fTotal = 1.0f;
+        bool bAny = false;
+        AskItems(fTime, pkTarget, pfnUpdate, [&](float w, bool bAnswered, const T& kItemValue) {
+            if (!bAnswered)
+            {
+                fTotal -= w;
+                return;
+            }
+            kMean = kMean + kItemValue * w;
+            bAny = true;
+        });
+        if (bAny)
+            kMean = kMean * (1.0f / fTotal);
+        return bAny;
+    }
+
     std::uint8_t m_uFlags = 0;
     std::uint8_t m_ucArraySize = 0;
     std::uint8_t m_ucInterpCount = 0;

@@ -1,5 +1,6 @@
 #include "engine/animation/NiBlendPoint3Interpolator.h"
 
+#include "engine/animation/NiAnimValueStream.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
@@ -21,98 +22,52 @@ void NiBlendPoint3Interpolator::CopyMembers(NiBlendPoint3Interpolator* pkDest, N
 
 bool NiBlendPoint3Interpolator::UpdatePoint3(float fTime, NiObjectNET* pkTarget, NiVec3& kValue)
 {
-    bool bResult = false;
-    if (m_ucInterpCount == 1)
-    {
-        bResult = StoreSingleValue(fTime, pkTarget, kValue);
-    }
-    else if (m_ucInterpCount > 1)
-    {
-        ComputeNormalizedWeights();
-        bResult = BlendValues(fTime, pkTarget, kValue);
-    }
-    m_fLastTime = fTime;
-    return bResult;
+    return RunUpdate(
+        fTime, [&] { return StoreSingleValue(fTime, pkTarget, kValue); },
+        [&] { return BlendValues(fTime, pkTarget, kValue); });
 }
 
 bool NiBlendPoint3Interpolator::StoreSingleValue(float fTime, NiObjectNET* pkTarget, NiVec3& kValue)
 {
-    float fItemTime = GetSingleUpdateTime(fTime);
-    if (fItemTime == NI_MIN_FLOAT || m_pkSingleInterpolator == nullptr)
-    {
-        return false;
-    }
     NiVec3 kItemValue;
-    if (!m_pkSingleInterpolator->UpdatePoint3(fItemTime, pkTarget, kItemValue))
-    {
-        m_kPoint3Value = INVALID_POINT3;
-        m_bValidValue = 0;
-        kValue = INVALID_POINT3;
+    SingleAnswer eAnswer = AskSingle(fTime, pkTarget, &NiInterpolator::UpdatePoint3, kItemValue);
+    if (eAnswer == SingleAnswer::NO_TIME)
         return false;
-    }
-    m_kPoint3Value = kItemValue;
-    m_bValidValue = 1;
-    kValue = kItemValue;
-    return true;
+    bool bValid = eAnswer == SingleAnswer::VALID;
+    m_kPoint3Value = bValid ? kItemValue : INVALID_POINT3;
+    m_bValidValue = bValid ? 1 : 0;
+    kValue = m_kPoint3Value;
+    return bValid;
 }
 
 bool NiBlendPoint3Interpolator::BlendValues(float fTime, NiObjectNET* pkTarget, NiVec3& kValue)
 {
     m_kPoint3Value = NiVec3::ZERO;
-    float fTotal = 1.0f;
-    bool bAny = false;
-    for (std::uint8_t i = 0; i < m_ucArraySize; ++i)
-    {
-        const NiBlendInterpItem& kItem = m_pkInterpArray[i];
-        if (!kItem.m_spInterpolator)
-            continue;
-        float w = kItem.m_fNormalizedWeight;
-        if (!(w > 0.0f))
-            continue;
-        float fItemTime = GetItemTime(fTime, kItem);
-        NiVec3 kItemValue;
-        bool bFailed = fItemTime == NI_MIN_FLOAT || !kItem.m_spInterpolator->UpdatePoint3(fItemTime, pkTarget, kItemValue);
-        if (bFailed)
-        {
-            fTotal -= w;
-            continue;
-        }
-        m_kPoint3Value += kItemValue * w;
-        bAny = true;
-    }
+    bool bAny = WeightedMean(fTime, pkTarget, &NiInterpolator::UpdatePoint3, m_kPoint3Value);
     m_bValidValue = bAny ? 1 : 0;
     if (!bAny)
-    {
         m_kPoint3Value = INVALID_POINT3;
-        kValue = INVALID_POINT3;
-        return false;
-    }
-    m_kPoint3Value *= 1.0f / fTotal;
     kValue = m_kPoint3Value;
-    return true;
+    return bAny;
 }
 
 void NiBlendPoint3Interpolator::ReadFromStream(NiObjectStream& kStream)
 {
     NiBlendInterpolator::ReadFromStream(kStream);
-    float af[3];
-    if (kStream.ReadLE(af, 3))
-        m_kPoint3Value = NiVec3(af[0], af[1], af[2]);
+    NiReadAnimValue(kStream, m_kPoint3Value);
     m_bValidValue = IsPoint3Valid(m_kPoint3Value) ? 1 : 0;
 }
 
 void NiBlendPoint3Interpolator::WriteToStream(NiObjectStream& kStream)
 {
     NiBlendInterpolator::WriteToStream(kStream);
-    const float af[3] = {m_kPoint3Value.x, m_kPoint3Value.y, m_kPoint3Value.z};
-    kStream.WriteLE(af, 3);
+    NiWriteAnimValue(kStream, m_kPoint3Value);
 }
 
 bool NiBlendPoint3Interpolator::IsEqual(NiObject* pkOther)
 {
-    if (!NiBlendInterpolator::IsEqual(pkOther))
-        return false;
-    return m_kPoint3Value == static_cast<NiBlendPoint3Interpolator*>(pkOther)->m_kPoint3Value;
+    return NiBlendInterpolator::IsEqual(pkOther) &&
+           m_kPoint3Value == static_cast<NiBlendPoint3Interpolator*>(pkOther)->m_kPoint3Value;
 }
 
 void NiBlendPoint3Interpolator::AppendViewerStrings(NiViewerStringArray& kStrings)

@@ -19,30 +19,15 @@ void NiBlendTransformInterpolator::CopyMembers(NiBlendTransformInterpolator* pkD
 
 bool NiBlendTransformInterpolator::UpdateTransform(float fTime, NiObjectNET* pkTarget, NiQuatTransform& kValue)
 {
-    bool bResult = false;
-    if (m_ucInterpCount == 1)
-    {
-        bResult = StoreSingleValue(fTime, pkTarget, kValue);
-    }
-    else if (m_ucInterpCount > 1)
-    {
-        ComputeNormalizedWeights();
-        bResult = BlendValues(fTime, pkTarget, kValue);
-    }
-    m_fLastTime = fTime;
-    return bResult;
+    return RunUpdate(
+        fTime, [&] { return StoreSingleValue(fTime, pkTarget, kValue); },
+        [&] { return BlendValues(fTime, pkTarget, kValue); });
 }
 
 bool NiBlendTransformInterpolator::StoreSingleValue(float fTime, NiObjectNET* pkTarget, NiQuatTransform& kValue)
 {
-    float fItemTime = GetSingleUpdateTime(fTime);
-    if (fItemTime == NI_MIN_FLOAT || m_pkSingleInterpolator == nullptr)
-    {
-        kValue.MakeInvalid();
-        return false;
-    }
     NiQuatTransform kItemValue;
-    if (!m_pkSingleInterpolator->UpdateTransform(fItemTime, pkTarget, kItemValue))
+    if (AskSingle(fTime, pkTarget, &NiInterpolator::UpdateTransform, kItemValue) != SingleAnswer::VALID)
     {
         kValue.MakeInvalid();
         return false;
@@ -59,51 +44,42 @@ bool NiBlendTransformInterpolator::BlendValues(float fTime, NiObjectNET* pkTarge
     float fTranslateTotal = 1.0f;
     float fScaleTotal = 1.0f;
     bool bTranslate = false, bRotate = false, bScale = false, bFirstRotation = true;
-    for (std::uint8_t i = 0; i < m_ucArraySize; ++i)
-    {
-        const NiBlendInterpItem& kItem = m_pkInterpArray[i];
-        if (!kItem.m_spInterpolator)
-            continue;
-        float w = kItem.m_fNormalizedWeight;
-        if (!(w > 0.0f))
-            continue;
-        float fItemTime = GetItemTime(fTime, kItem);
-        NiQuatTransform kItemValue;
-        bool bFailed = fItemTime == NI_MIN_FLOAT || !kItem.m_spInterpolator->UpdateTransform(fItemTime, pkTarget, kItemValue);
-        if (bFailed)
-        {
-            fTranslateTotal -= w;
-            fScaleTotal -= w;
-            continue;
-        }
-        if (kItemValue.IsTranslateValid())
-        {
-            kTranslateSum += kItemValue.m_kTranslate * w;
-            bTranslate = true;
-        }
-        else
-        {
-            fTranslateTotal -= w;
-        }
-        if (kItemValue.IsRotateValid())
-        {
-            NiQuat q = kItemValue.m_kRotate;
-            if (!bFirstRotation && NiQuat::Dot(q, kRotateSum) < 0.0f)
-                q = -q;
-            bFirstRotation = false;
-            kRotateSum = kRotateSum + q * w;
-            bRotate = true;
-        }
-        if (kItemValue.IsScaleValid())
-        {
-            fScaleSum += kItemValue.m_fScale * w;
-            bScale = true;
-        }
-        else
-        {
-            fScaleTotal -= w;
-        }
-    }
+    AskItems(fTime, pkTarget, &NiInterpolator::UpdateTransform,
+             [&](float w, bool bAnswered, const NiQuatTransform& kItemValue) {
+                 if (!bAnswered)
+                 {
+                     fTranslateTotal -= w;
+                     fScaleTotal -= w;
+                     return;
+                 }
+                 if (kItemValue.IsTranslateValid())
+                 {
+                     kTranslateSum += kItemValue.m_kTranslate * w;
+                     bTranslate = true;
+                 }
+                 else
+                 {
+                     fTranslateTotal -= w;
+                 }
+                 if (kItemValue.IsRotateValid())
+                 {
+                     NiQuat q = kItemValue.m_kRotate;
+                     if (!bFirstRotation && NiQuat::Dot(q, kRotateSum) < 0.0f)
+                         q = -q;
+                     bFirstRotation = false;
+                     kRotateSum = kRotateSum + q * w;
+                     bRotate = true;
+                 }
+                 if (kItemValue.IsScaleValid())
+                 {
+                     fScaleSum += kItemValue.m_fScale * w;
+                     bScale = true;
+                 }
+                 else
+                 {
+                     fScaleTotal -= w;
+                 }
+             });
     kValue.MakeInvalid();
     if (bTranslate)
         kValue.m_kTranslate = kTranslateSum * (1.0f / fTranslateTotal);

@@ -18,12 +18,6 @@ const NiBoolKey& B(const NiAnimKey* p) { return *static_cast<const NiBoolKey*>(p
 constexpr std::uint8_t COLOR_STRIDE = sizeof(NiColorKey);
 constexpr std::uint8_t BOOL_STRIDE = sizeof(NiBoolKey);
 
-void FillNothing(NiAnimKey*, std::uint32_t, std::uint8_t) {}
-void DeleteArray(NiAnimKey* pkKeys) { NiAnimKey::FreeArray(pkKeys); }
-NiAnimKey* CreateNone(std::uint32_t) { return nullptr; }
-NiAnimKey* ReadNone(NiByteStream&, std::uint32_t, std::uint32_t) { return nullptr; }
-bool WriteNone(NiByteStream&, const NiAnimKey*, std::uint32_t) { return true; }
-
 // --- Colour ----------------------------------------------------------------------------------------------------------
 
 void ColorNone(float, const NiAnimKey*, const NiAnimKey*, void* pv) { *static_cast<NiColorRGBA*>(pv) = NiColorRGBA::BLACK; }
@@ -35,25 +29,17 @@ void ColorStep(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
 {
     *static_cast<NiColorRGBA*>(pv) = u < 1.0f ? C(k0).m_kColor : C(k1).m_kColor;
 }
-NiAnimKey* ColorCreate(std::uint32_t n) { return NiAnimKey::AllocateArray(n, COLOR_STRIDE); }
-void ColorCopy(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, COLOR_STRIDE); }
 bool ColorEqual(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 5); }
-bool ColorWrite(NiByteStream& s, const NiAnimKey* k, std::uint32_t n) { return WriteFloatPrefix(s, k, n, COLOR_STRIDE, 5); }
-NiAnimKey* ColorRead(NiByteStream& s, std::uint32_t, std::uint32_t n) { return ReadFloatPrefix(s, n, COLOR_STRIDE, 5); }
 
 bool ColorInsert(float t, NiAnimKey*& pkKeys, std::uint32_t& uiCount, std::uint32_t uiType)
 {
     std::uint32_t uiPlace;
-    if (!FindInsertPlace(t, pkKeys, uiCount, COLOR_STRIDE, uiPlace))
-        return false;
-    NiColorRGBA kValue = NiColorKey::GenerateValue(t, pkKeys, uiType, uiCount, COLOR_STRIDE);
-    NiAnimKey* pkNew = GrowAt(pkKeys, uiCount, COLOR_STRIDE, uiPlace, t);
+    NiAnimKey* pkNew = BeginInsert(t, pkKeys, uiCount, COLOR_STRIDE, uiPlace);
     if (pkNew == nullptr)
         return false;
-    static_cast<NiColorKey*>(NiAnimKey::At(pkNew, uiPlace, COLOR_STRIDE))->m_kColor = kValue;
-    NiAnimKey::FreeArray(pkKeys);
-    pkKeys = pkNew;
-    ++uiCount;
+    static_cast<NiColorKey*>(NiAnimKey::At(pkNew, uiPlace, COLOR_STRIDE))->m_kColor =
+        NiColorKey::GenerateValue(t, pkKeys, uiType, uiCount, COLOR_STRIDE);
+    FinishInsert(pkKeys, uiCount, pkNew);
     return true;
 }
 bool ColorInsertLin(float t, NiAnimKey*& k, std::uint32_t& n) { return ColorInsert(t, k, n, NI_LINKEY); }
@@ -107,29 +93,12 @@ NiAnimKey* BoolRead(NiByteStream& kStream, std::uint32_t, std::uint32_t uiCount)
 bool BoolInsert(float t, NiAnimKey*& pkKeys, std::uint32_t& uiCount)
 {
     std::uint32_t uiPlace;
-    if (!FindInsertPlace(t, pkKeys, uiCount, BOOL_STRIDE, uiPlace))
-        return false;
-    bool bValue = NiBoolKey::GenerateValue(t, pkKeys, NI_STEPKEY, uiCount, BOOL_STRIDE);
-    NiAnimKey* pkNew = GrowAt(pkKeys, uiCount, BOOL_STRIDE, uiPlace, t);
+    NiAnimKey* pkNew = BeginInsert(t, pkKeys, uiCount, BOOL_STRIDE, uiPlace);
     if (pkNew == nullptr)
         return false;
+    bool bValue = NiBoolKey::GenerateValue(t, pkKeys, NI_STEPKEY, uiCount, BOOL_STRIDE);
     static_cast<NiBoolKey*>(NiAnimKey::At(pkNew, uiPlace, BOOL_STRIDE))->m_bValue = bValue ? 1 : 0;
-    NiAnimKey::FreeArray(pkKeys);
-    pkKeys = pkNew;
-    ++uiCount;
-    return true;
-}
-
-template <class Result>
-bool Pair(float t, const NiAnimKey* pkKeys, std::uint32_t uiContent, std::uint32_t uiType, std::uint32_t uiCount,
-          std::uint32_t& uiLastIdx, std::uint8_t uiStride, Result& kResult)
-{
-    NiAnimKeyTables::CurveFunction pfnInterp = NiAnimKeyTables::GetInterpolateFunction(uiContent, uiType);
-    if (pfnInterp == nullptr)
-        return false;
-    std::uint32_t i;
-    float u = Search(t, pkKeys, uiCount, uiStride, uiLastIdx, i);
-    pfnInterp(u, NiAnimKey::At(pkKeys, i, uiStride), NiAnimKey::At(pkKeys, i + 1, uiStride), &kResult);
+    FinishInsert(pkKeys, uiCount, pkNew);
     return true;
 }
 } // namespace
@@ -137,26 +106,19 @@ bool Pair(float t, const NiAnimKey* pkKeys, std::uint32_t uiContent, std::uint32
 bool NiAnimKeyLocal::RegisterColor(std::uint32_t uiType)
 {
     NiAnimKeyTables::Entry e;
-    e.m_ucSize = COLOR_STRIDE;
+    SetFloatRecord<COLOR_STRIDE, 5>(e);
     e.m_pfnDelete = DeleteArray;
     e.m_pfnFillDerived = FillNothing;
-    e.m_pfnCopy = ColorCopy;
     e.m_pfnEqual = ColorEqual;
     switch (uiType)
     {
     case NI_NOINTERP:
-        e.m_pfnCreate = CreateNone;
-        e.m_pfnWrite = WriteNone;
-        e.m_pfnRead = ReadNone;
+        SetNoRecord(e);
         e.m_pfnInterpolate = ColorNone;
         break;
     case NI_LINKEY:
     case NI_STEPKEY:
-        e.m_ucStreamSize = 20;
         e.m_pfnInsert = uiType == NI_LINKEY ? ColorInsertLin : ColorInsertStep;
-        e.m_pfnCreate = ColorCreate;
-        e.m_pfnWrite = ColorWrite;
-        e.m_pfnRead = ColorRead;
         e.m_pfnInterpolate = uiType == NI_LINKEY ? ColorLin : ColorStep;
         break;
     default:
@@ -203,7 +165,7 @@ NiColorRGBA NiColorKey::EvaluateAt(float t, const NiAnimKey* pkKeys, std::uint32
         return kResult;
     if (uiCount == 1)
         return C(pkKeys).m_kColor;
-    if (!Pair(t, pkKeys, NI_COLORKEY, uiType, uiCount, uiLastIdx, uiStride, kResult))
+    if (!InterpolatePair(t, pkKeys, NI_COLORKEY, uiType, uiCount, uiLastIdx, uiStride, &kResult))
         return NiColorRGBA(0.0f, 0.0f, 0.0f, 0.0f);
     return kResult;
 }
@@ -213,11 +175,8 @@ NiColorRGBA NiColorKey::GenerateValue(float t, const NiAnimKey* pkKeys, std::uin
 {
     if (pkKeys == nullptr || uiCount == 0 || uiStride == 0)
         return NiColorRGBA(0.0f, 0.0f, 0.0f, 0.0f);
-    if (t < pkKeys->m_fTime)
-        return C(pkKeys).m_kColor;
-    const NiAnimKey* pkLast = NiAnimKey::At(pkKeys, uiCount - 1, uiStride);
-    if (t > pkLast->m_fTime)
-        return C(pkLast).m_kColor;
+    if (const NiAnimKey* pkEnd = EndKeyOutside(t, pkKeys, uiCount, uiStride))
+        return C(pkEnd).m_kColor;
     std::uint32_t uiIdx = 0;
     return EvaluateAt(t, pkKeys, uiType, uiCount, uiIdx, uiStride);
 }
@@ -230,7 +189,7 @@ bool NiBoolKey::EvaluateAt(float t, const NiAnimKey* pkKeys, std::uint32_t uiTyp
     if (uiCount == 1)
         return B(pkKeys).m_bValue != 0;
     bool bResult = false;
-    if (!Pair(t, pkKeys, NI_BOOLKEY, uiType, uiCount, uiLastIdx, uiStride, bResult))
+    if (!InterpolatePair(t, pkKeys, NI_BOOLKEY, uiType, uiCount, uiLastIdx, uiStride, &bResult))
         return false;
     return bResult;
 }
@@ -240,11 +199,8 @@ bool NiBoolKey::GenerateValue(float t, const NiAnimKey* pkKeys, std::uint32_t ui
 {
     if (pkKeys == nullptr || uiCount == 0 || uiStride == 0)
         return false;
-    if (t < pkKeys->m_fTime)
-        return B(pkKeys).m_bValue != 0;
-    const NiAnimKey* pkLast = NiAnimKey::At(pkKeys, uiCount - 1, uiStride);
-    if (t > pkLast->m_fTime)
-        return B(pkLast).m_bValue != 0;
+    if (const NiAnimKey* pkEnd = EndKeyOutside(t, pkKeys, uiCount, uiStride))
+        return B(pkEnd).m_bValue != 0;
     std::uint32_t uiIdx = 0;
     return EvaluateAt(t, pkKeys, uiType, uiCount, uiIdx, uiStride);
 }

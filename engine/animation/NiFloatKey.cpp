@@ -4,8 +4,6 @@
 #include "engine/animation/NiAnimKeyTables.h"
 #include "engine/core/NiHermite.h"
 
-#include <cstring>
-
 using namespace NiAnimKeyLocal;
 
 namespace
@@ -37,8 +35,6 @@ void InterpTCB(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
 }
 
 // --- Derived values --------------------------------------------------------------------------------------------------
-
-void FillNothing(NiAnimKey*, std::uint32_t, std::uint8_t) {}
 
 void FillTCB(NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride)
 {
@@ -73,58 +69,20 @@ void FillTCB(NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride)
 
 // --- Arrays ----------------------------------------------------------------------------------------------------------
 
-void DeleteArray(NiAnimKey* pkKeys) { NiAnimKey::FreeArray(pkKeys); }
-NiAnimKey* CreateNone(std::uint32_t) { return nullptr; }
-NiAnimKey* CreatePlain(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiFloatKey)); }
-NiAnimKey* CreateBez(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiBezFloatKey)); }
-NiAnimKey* CreateTCB(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiTCBFloatKey)); }
-void CopyPlain(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiFloatKey)); }
-void CopyBez(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiBezFloatKey)); }
-void CopyTCB(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiTCBFloatKey)); }
-
 bool EqualPlain(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 2); }
 bool EqualBez(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 4); }
 bool EqualTCB(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 7); }
-
-bool WriteNone(NiByteStream&, const NiAnimKey*, std::uint32_t) { return true; }
-bool WritePlain(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
-{
-    return WriteFloatPrefix(s, k, n, sizeof(NiFloatKey), 2);
-}
-bool WriteBez(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
-{
-    return WriteFloatPrefix(s, k, n, sizeof(NiBezFloatKey), 4);
-}
-bool WriteTCB(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
-{
-    return WriteFloatPrefix(s, k, n, sizeof(NiTCBFloatKey), 5);
-}
-NiAnimKey* ReadNone(NiByteStream&, std::uint32_t, std::uint32_t) { return nullptr; }
-NiAnimKey* ReadPlain(NiByteStream& s, std::uint32_t, std::uint32_t n)
-{
-    return ReadFloatPrefix(s, n, sizeof(NiFloatKey), 2);
-}
-NiAnimKey* ReadBez(NiByteStream& s, std::uint32_t, std::uint32_t n)
-{
-    return ReadFloatPrefix(s, n, sizeof(NiBezFloatKey), 4);
-}
-NiAnimKey* ReadTCB(NiByteStream& s, std::uint32_t, std::uint32_t n)
-{
-    return ReadFloatPrefix(s, n, sizeof(NiTCBFloatKey), 5);
-}
 
 // --- Insertion -------------------------------------------------------------------------------------------------------
 
 bool InsertKey(float t, NiAnimKey*& pkKeys, std::uint32_t& uiCount, std::uint32_t uiType, std::uint8_t uiStride)
 {
     std::uint32_t uiPlace;
-    if (!FindInsertPlace(t, pkKeys, uiCount, uiStride, uiPlace))
-        return false;
-    float fValue = NiFloatKey::GenerateValue(t, pkKeys, uiType, uiCount, uiStride);
-    NiAnimKey* pkNew = GrowAt(pkKeys, uiCount, uiStride, uiPlace, t);
+    NiAnimKey* pkNew = BeginInsert(t, pkKeys, uiCount, uiStride, uiPlace);
     if (pkNew == nullptr)
         return false;
-    static_cast<NiFloatKey*>(NiAnimKey::At(pkNew, uiPlace, uiStride))->m_fValue = fValue;
+    static_cast<NiFloatKey*>(NiAnimKey::At(pkNew, uiPlace, uiStride))->m_fValue =
+        NiFloatKey::GenerateValue(t, pkKeys, uiType, uiCount, uiStride);
 
     if (uiType == NI_BEZKEY && uiPlace > 0 && uiPlace < uiCount)
     {
@@ -139,9 +97,7 @@ bool InsertKey(float t, NiAnimKey*& pkKeys, std::uint32_t& uiCount, std::uint32_
         }
     }
 
-    NiAnimKey::FreeArray(pkKeys);
-    pkKeys = pkNew;
-    ++uiCount;
+    FinishInsert(pkKeys, uiCount, pkNew);
     if (uiType == NI_TCBKEY)
         FillTCB(pkKeys, uiCount, uiStride);
     return true;
@@ -160,46 +116,28 @@ bool NiAnimKeyLocal::RegisterFloat(std::uint32_t uiType)
     switch (uiType)
     {
     case NI_NOINTERP:
-        e.m_ucSize = sizeof(NiFloatKey);
-        e.m_pfnCreate = CreateNone;
-        e.m_pfnCopy = CopyPlain;
-        e.m_pfnWrite = WriteNone;
-        e.m_pfnRead = ReadNone;
+        SetFloatRecord<sizeof(NiFloatKey), 2>(e);
+        SetNoRecord(e);
         e.m_pfnEqual = EqualPlain;
         e.m_pfnInterpolate = InterpNone;
         break;
     case NI_LINKEY:
     case NI_STEPKEY:
-        e.m_ucSize = sizeof(NiFloatKey);
-        e.m_ucStreamSize = 8;
+        SetFloatRecord<sizeof(NiFloatKey), 2>(e);
         e.m_pfnInsert = uiType == NI_LINKEY ? InsertLin : InsertStep;
-        e.m_pfnCreate = CreatePlain;
-        e.m_pfnCopy = CopyPlain;
-        e.m_pfnWrite = WritePlain;
-        e.m_pfnRead = ReadPlain;
         e.m_pfnEqual = EqualPlain;
         e.m_pfnInterpolate = uiType == NI_LINKEY ? InterpLin : InterpStep;
         break;
     case NI_BEZKEY:
-        e.m_ucSize = sizeof(NiBezFloatKey);
-        e.m_ucStreamSize = 16;
+        SetFloatRecord<sizeof(NiBezFloatKey), 4>(e);
         e.m_pfnInsert = InsertBez;
-        e.m_pfnCreate = CreateBez;
-        e.m_pfnCopy = CopyBez;
-        e.m_pfnWrite = WriteBez;
-        e.m_pfnRead = ReadBez;
         e.m_pfnEqual = EqualBez;
         e.m_pfnInterpolate = InterpBez;
         break;
     case NI_TCBKEY:
-        e.m_ucSize = sizeof(NiTCBFloatKey);
-        e.m_ucStreamSize = 20;
+        SetFloatRecord<sizeof(NiTCBFloatKey), 5>(e);
         e.m_pfnFillDerived = FillTCB;
         e.m_pfnInsert = InsertTCB;
-        e.m_pfnCreate = CreateTCB;
-        e.m_pfnCopy = CopyTCB;
-        e.m_pfnWrite = WriteTCB;
-        e.m_pfnRead = ReadTCB;
         e.m_pfnEqual = EqualTCB;
         e.m_pfnInterpolate = InterpTCB;
         break;
@@ -216,13 +154,9 @@ float NiFloatKey::EvaluateAt(float t, const NiAnimKey* pkKeys, std::uint32_t uiT
         return 0.0f;
     if (uiCount == 1)
         return F(pkKeys).m_fValue;
-    NiAnimKeyTables::CurveFunction pfnInterp = NiAnimKeyTables::GetInterpolateFunction(NI_FLOATKEY, uiType);
-    if (pfnInterp == nullptr)
-        return 0.0f;
-    std::uint32_t i;
-    float u = Search(t, pkKeys, uiCount, uiStride, uiLastIdx, i);
     float fResult = 0.0f;
-    pfnInterp(u, NiAnimKey::At(pkKeys, i, uiStride), NiAnimKey::At(pkKeys, i + 1, uiStride), &fResult);
+    if (!InterpolatePair(t, pkKeys, NI_FLOATKEY, uiType, uiCount, uiLastIdx, uiStride, &fResult))
+        return 0.0f;
     return fResult;
 }
 
@@ -231,11 +165,8 @@ float NiFloatKey::GenerateValue(float t, const NiAnimKey* pkKeys, std::uint32_t 
 {
     if (pkKeys == nullptr || uiCount == 0 || uiStride == 0)
         return 0.0f;
-    if (t < pkKeys->m_fTime)
-        return F(pkKeys).m_fValue;
-    const NiAnimKey* pkLast = NiAnimKey::At(pkKeys, uiCount - 1, uiStride);
-    if (t > pkLast->m_fTime)
-        return F(pkLast).m_fValue;
+    if (const NiAnimKey* pkEnd = EndKeyOutside(t, pkKeys, uiCount, uiStride))
+        return F(pkEnd).m_fValue;
     std::uint32_t uiIdx = 0;
     return EvaluateAt(t, pkKeys, uiType, uiCount, uiIdx, uiStride);
 }

@@ -5,7 +5,6 @@
 #include "engine/core/NiHermite.h"
 
 #include <cmath>
-#include <cstring>
 
 using namespace NiAnimKeyLocal;
 
@@ -90,8 +89,6 @@ float CurvatureTCB(const NiAnimKey* k, std::uint32_t n) { return MaxCurvature(k,
 
 // --- Derived values --------------------------------------------------------------------------------------------------
 
-void FillNothing(NiAnimKey*, std::uint32_t, std::uint8_t) {}
-
 void Coefficients(const NiVec3& kP0, const NiVec3& kOut0, const NiVec3& kP1, const NiVec3& kIn1, NiVec3& kA,
                   NiVec3& kB)
 {
@@ -152,15 +149,6 @@ void FillTCB(NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride)
 
 // --- Arrays ----------------------------------------------------------------------------------------------------------
 
-void DeleteArray(NiAnimKey* pkKeys) { NiAnimKey::FreeArray(pkKeys); }
-NiAnimKey* CreateNone(std::uint32_t) { return nullptr; }
-NiAnimKey* CreatePlain(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiPosKey)); }
-NiAnimKey* CreateBez(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiBezPosKey)); }
-NiAnimKey* CreateTCB(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiTCBPosKey)); }
-void CopyPlain(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiPosKey)); }
-void CopyBez(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiBezPosKey)); }
-void CopyTCB(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiTCBPosKey)); }
-
 bool EqualPlain(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 4); }
 bool EqualBez(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 10); }
 // Time, value, tension, continuity, bias, the derived in tangent and the
@@ -170,45 +158,16 @@ bool EqualTCB(const NiAnimKey& a, const NiAnimKey& b)
     return EqualFloats(a, b, 0, 10) && EqualFloats(a, b, 16, 3);
 }
 
-bool WriteNone(NiByteStream&, const NiAnimKey*, std::uint32_t) { return true; }
-bool WritePlain(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
-{
-    return WriteFloatPrefix(s, k, n, sizeof(NiPosKey), 4);
-}
-bool WriteBez(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
-{
-    return WriteFloatPrefix(s, k, n, sizeof(NiBezPosKey), 10);
-}
-bool WriteTCB(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
-{
-    return WriteFloatPrefix(s, k, n, sizeof(NiTCBPosKey), 7);
-}
-NiAnimKey* ReadNone(NiByteStream&, std::uint32_t, std::uint32_t) { return nullptr; }
-NiAnimKey* ReadPlain(NiByteStream& s, std::uint32_t, std::uint32_t n)
-{
-    return ReadFloatPrefix(s, n, sizeof(NiPosKey), 4);
-}
-NiAnimKey* ReadBez(NiByteStream& s, std::uint32_t, std::uint32_t n)
-{
-    return ReadFloatPrefix(s, n, sizeof(NiBezPosKey), 10);
-}
-NiAnimKey* ReadTCB(NiByteStream& s, std::uint32_t, std::uint32_t n)
-{
-    return ReadFloatPrefix(s, n, sizeof(NiTCBPosKey), 7);
-}
-
 // --- Insertion -------------------------------------------------------------------------------------------------------
 
 bool InsertKey(float t, NiAnimKey*& pkKeys, std::uint32_t& uiCount, std::uint32_t uiType, std::uint8_t uiStride)
 {
     std::uint32_t uiPlace;
-    if (!FindInsertPlace(t, pkKeys, uiCount, uiStride, uiPlace))
-        return false;
-    NiVec3 kValue = NiPosKey::GenerateValue(t, pkKeys, uiType, uiCount, uiStride);
-    NiAnimKey* pkNew = GrowAt(pkKeys, uiCount, uiStride, uiPlace, t);
+    NiAnimKey* pkNew = BeginInsert(t, pkKeys, uiCount, uiStride, uiPlace);
     if (pkNew == nullptr)
         return false;
-    static_cast<NiPosKey*>(NiAnimKey::At(pkNew, uiPlace, uiStride))->m_kPos = kValue;
+    static_cast<NiPosKey*>(NiAnimKey::At(pkNew, uiPlace, uiStride))->m_kPos =
+        NiPosKey::GenerateValue(t, pkKeys, uiType, uiCount, uiStride);
 
     if (uiType == NI_BEZKEY && uiPlace > 0 && uiPlace < uiCount)
     {
@@ -227,9 +186,7 @@ bool InsertKey(float t, NiAnimKey*& pkKeys, std::uint32_t& uiCount, std::uint32_
         }
     }
 
-    NiAnimKey::FreeArray(pkKeys);
-    pkKeys = pkNew;
-    ++uiCount;
+    FinishInsert(pkKeys, uiCount, pkNew);
     if (uiType == NI_BEZKEY)
         FillBez(pkKeys, uiCount, uiStride);
     else if (uiType == NI_TCBKEY)
@@ -253,36 +210,23 @@ bool NiAnimKeyLocal::RegisterPos(std::uint32_t uiType)
     switch (uiType)
     {
     case NI_NOINTERP:
-        e.m_ucSize = sizeof(NiPosKey);
-        e.m_pfnCreate = CreateNone;
-        e.m_pfnCopy = CopyPlain;
-        e.m_pfnWrite = WriteNone;
-        e.m_pfnRead = ReadNone;
+        SetFloatRecord<sizeof(NiPosKey), 4>(e);
+        SetNoRecord(e);
         e.m_pfnEqual = EqualPlain;
         e.m_pfnInterpolate = Zero;
         break;
     case NI_LINKEY:
     case NI_STEPKEY:
-        e.m_ucSize = sizeof(NiPosKey);
-        e.m_ucStreamSize = 16;
+        SetFloatRecord<sizeof(NiPosKey), 4>(e);
         e.m_pfnInsert = uiType == NI_LINKEY ? InsertLin : InsertStep;
-        e.m_pfnCreate = CreatePlain;
-        e.m_pfnCopy = CopyPlain;
-        e.m_pfnWrite = WritePlain;
-        e.m_pfnRead = ReadPlain;
         e.m_pfnEqual = EqualPlain;
         e.m_pfnInterpolate = uiType == NI_LINKEY ? InterpLin : InterpStep;
         e.m_pfnDerivative = uiType == NI_LINKEY ? D1Lin : D1Step;
         break;
     case NI_BEZKEY:
-        e.m_ucSize = sizeof(NiBezPosKey);
-        e.m_ucStreamSize = 40;
+        SetFloatRecord<sizeof(NiBezPosKey), 10>(e);
         e.m_pfnFillDerived = FillBez;
         e.m_pfnInsert = InsertBez;
-        e.m_pfnCreate = CreateBez;
-        e.m_pfnCopy = CopyBez;
-        e.m_pfnWrite = WriteBez;
-        e.m_pfnRead = ReadBez;
         e.m_pfnEqual = EqualBez;
         e.m_pfnInterpolate = InterpBez;
         e.m_pfnDerivative = D1Bez;
@@ -290,14 +234,9 @@ bool NiAnimKeyLocal::RegisterPos(std::uint32_t uiType)
         e.m_pfnMaxCurvature = CurvatureBez;
         break;
     case NI_TCBKEY:
-        e.m_ucSize = sizeof(NiTCBPosKey);
-        e.m_ucStreamSize = 28;
+        SetFloatRecord<sizeof(NiTCBPosKey), 7>(e);
         e.m_pfnFillDerived = FillTCB;
         e.m_pfnInsert = InsertTCB;
-        e.m_pfnCreate = CreateTCB;
-        e.m_pfnCopy = CopyTCB;
-        e.m_pfnWrite = WriteTCB;
-        e.m_pfnRead = ReadTCB;
         e.m_pfnEqual = EqualTCB;
         e.m_pfnInterpolate = InterpTCB;
         e.m_pfnDerivative = D1TCB;
@@ -317,13 +256,9 @@ NiVec3 NiPosKey::EvaluateAt(float t, const NiAnimKey* pkKeys, std::uint32_t uiTy
         return NiVec3::ZERO;
     if (uiCount == 1)
         return P(pkKeys).m_kPos;
-    NiAnimKeyTables::CurveFunction pfnInterp = NiAnimKeyTables::GetInterpolateFunction(NI_POSKEY, uiType);
-    if (pfnInterp == nullptr)
-        return NiVec3::ZERO;
-    std::uint32_t i;
-    float u = Search(t, pkKeys, uiCount, uiStride, uiLastIdx, i);
     NiVec3 kResult;
-    pfnInterp(u, NiAnimKey::At(pkKeys, i, uiStride), NiAnimKey::At(pkKeys, i + 1, uiStride), &kResult);
+    if (!InterpolatePair(t, pkKeys, NI_POSKEY, uiType, uiCount, uiLastIdx, uiStride, &kResult))
+        return NiVec3::ZERO;
     return kResult;
 }
 
@@ -332,11 +267,8 @@ NiVec3 NiPosKey::GenerateValue(float t, const NiAnimKey* pkKeys, std::uint32_t u
 {
     if (pkKeys == nullptr || uiCount == 0 || uiStride == 0)
         return NiVec3::ZERO;
-    if (t < pkKeys->m_fTime)
-        return P(pkKeys).m_kPos;
-    const NiAnimKey* pkLast = NiAnimKey::At(pkKeys, uiCount - 1, uiStride);
-    if (t > pkLast->m_fTime)
-        return P(pkLast).m_kPos;
+    if (const NiAnimKey* pkEnd = EndKeyOutside(t, pkKeys, uiCount, uiStride))
+        return P(pkEnd).m_kPos;
     std::uint32_t uiIdx = 0;
     return EvaluateAt(t, pkKeys, uiType, uiCount, uiIdx, uiStride);
 }

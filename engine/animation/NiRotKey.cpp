@@ -130,61 +130,20 @@ void FillTCB(NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride)
 
 // --- Arrays ----------------------------------------------------------------------------------------------------------
 
-void DeleteArray(NiAnimKey* pkKeys) { NiAnimKey::FreeArray(pkKeys); }
-NiAnimKey* CreateNone(std::uint32_t) { return nullptr; }
-NiAnimKey* CreatePlain(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiRotKey)); }
-NiAnimKey* CreateBez(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiBezRotKey)); }
-NiAnimKey* CreateTCB(std::uint32_t n) { return NiAnimKey::AllocateArray(n, sizeof(NiTCBRotKey)); }
-void CopyPlain(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiRotKey)); }
-void CopyBez(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiBezRotKey)); }
-void CopyTCB(NiAnimKey* d, const NiAnimKey* s) { std::memcpy(d, s, sizeof(NiTCBRotKey)); }
-
 bool EqualPlain(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 5); }
 bool EqualBez(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 9); }
 bool EqualTCB(const NiAnimKey& a, const NiAnimKey& b) { return EqualFloats(a, b, 0, 16); }
-
-bool WriteNone(NiByteStream&, const NiAnimKey*, std::uint32_t) { return true; }
-bool WritePlain(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
-{
-    return WriteFloatPrefix(s, k, n, sizeof(NiRotKey), 5);
-}
-bool WriteBez(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
-{
-    return WriteFloatPrefix(s, k, n, sizeof(NiBezRotKey), 5);
-}
-bool WriteTCB(NiByteStream& s, const NiAnimKey* k, std::uint32_t n)
-{
-    return WriteFloatPrefix(s, k, n, sizeof(NiTCBRotKey), 8);
-}
-NiAnimKey* ReadNone(NiByteStream&, std::uint32_t, std::uint32_t) { return nullptr; }
-NiAnimKey* ReadPlain(NiByteStream& s, std::uint32_t, std::uint32_t n)
-{
-    return ReadFloatPrefix(s, n, sizeof(NiRotKey), 5);
-}
-NiAnimKey* ReadBez(NiByteStream& s, std::uint32_t, std::uint32_t n)
-{
-    return ReadFloatPrefix(s, n, sizeof(NiBezRotKey), 5);
-}
-NiAnimKey* ReadTCB(NiByteStream& s, std::uint32_t, std::uint32_t n)
-{
-    return ReadFloatPrefix(s, n, sizeof(NiTCBRotKey), 8);
-}
 
 // --- Insertion -------------------------------------------------------------------------------------------------------
 
 bool InsertKey(float t, NiAnimKey*& pkKeys, std::uint32_t& uiCount, std::uint32_t uiType, std::uint8_t uiStride)
 {
     std::uint32_t uiPlace;
-    if (!FindInsertPlace(t, pkKeys, uiCount, uiStride, uiPlace))
-        return false;
-    NiQuat kValue = NiRotKey::GenerateValue(t, pkKeys, uiType, uiCount, uiStride);
-    NiAnimKey* pkNew = GrowAt(pkKeys, uiCount, uiStride, uiPlace, t);
+    NiAnimKey* pkNew = BeginInsert(t, pkKeys, uiCount, uiStride, uiPlace);
     if (pkNew == nullptr)
         return false;
-    K(pkNew, uiPlace, uiStride)->m_kQuat = kValue;
-    NiAnimKey::FreeArray(pkKeys);
-    pkKeys = pkNew;
-    ++uiCount;
+    K(pkNew, uiPlace, uiStride)->m_kQuat = NiRotKey::GenerateValue(t, pkKeys, uiType, uiCount, uiStride);
+    FinishInsert(pkKeys, uiCount, pkNew);
     if (uiType == NI_BEZKEY)
         FillBez(pkKeys, uiCount, uiStride);
     else if (uiType == NI_TCBKEY)
@@ -423,49 +382,31 @@ bool NiAnimKeyLocal::RegisterRot(std::uint32_t uiType)
     switch (uiType)
     {
     case NI_NOINTERP:
-        e.m_ucSize = sizeof(NiRotKey);
+        SetFloatRecord<sizeof(NiRotKey), 5>(e);
+        SetNoRecord(e);
         e.m_pfnFillDerived = FillPlain;
-        e.m_pfnCreate = CreateNone;
-        e.m_pfnCopy = CopyPlain;
-        e.m_pfnWrite = WriteNone;
-        e.m_pfnRead = ReadNone;
         e.m_pfnEqual = EqualPlain;
         e.m_pfnInterpolate = InterpNone;
         break;
     case NI_LINKEY:
     case NI_STEPKEY:
-        e.m_ucSize = sizeof(NiRotKey);
-        e.m_ucStreamSize = 20;
+        SetFloatRecord<sizeof(NiRotKey), 5>(e);
         e.m_pfnFillDerived = FillPlain;
         e.m_pfnInsert = uiType == NI_LINKEY ? InsertLin : InsertStep;
-        e.m_pfnCreate = CreatePlain;
-        e.m_pfnCopy = CopyPlain;
-        e.m_pfnWrite = WritePlain;
-        e.m_pfnRead = ReadPlain;
         e.m_pfnEqual = EqualPlain;
         e.m_pfnInterpolate = uiType == NI_LINKEY ? InterpLin : InterpStep;
         break;
     case NI_BEZKEY:
-        e.m_ucSize = sizeof(NiBezRotKey);
-        e.m_ucStreamSize = 20;
+        SetFloatRecord<sizeof(NiBezRotKey), 5>(e);
         e.m_pfnFillDerived = FillBez;
         e.m_pfnInsert = InsertBez;
-        e.m_pfnCreate = CreateBez;
-        e.m_pfnCopy = CopyBez;
-        e.m_pfnWrite = WriteBez;
-        e.m_pfnRead = ReadBez;
         e.m_pfnEqual = EqualBez;
         e.m_pfnInterpolate = InterpBez;
         break;
     case NI_TCBKEY:
-        e.m_ucSize = sizeof(NiTCBRotKey);
-        e.m_ucStreamSize = 32;
+        SetFloatRecord<sizeof(NiTCBRotKey), 8>(e);
         e.m_pfnFillDerived = FillTCB;
         e.m_pfnInsert = InsertTCB;
-        e.m_pfnCreate = CreateTCB;
-        e.m_pfnCopy = CopyTCB;
-        e.m_pfnWrite = WriteTCB;
-        e.m_pfnRead = ReadTCB;
         e.m_pfnEqual = EqualTCB;
         e.m_pfnInterpolate = InterpTCB;
         break;
@@ -497,13 +438,9 @@ NiQuat NiRotKey::EvaluateAt(float t, const NiAnimKey* pkKeys, std::uint32_t uiTy
         return EulerEvaluate(t, *static_cast<const NiEulerRotKey*>(pkKeys));
     if (uiCount == 1)
         return R(pkKeys).m_kQuat;
-    NiAnimKeyTables::CurveFunction pfnInterp = NiAnimKeyTables::GetInterpolateFunction(NI_ROTKEY, uiType);
-    if (pfnInterp == nullptr)
-        return NiQuat(0.0f, 0.0f, 0.0f, 0.0f);
-    std::uint32_t i;
-    float u = Search(t, pkKeys, uiCount, uiStride, uiLastIdx, i);
     NiQuat kResult;
-    pfnInterp(u, NiAnimKey::At(pkKeys, i, uiStride), NiAnimKey::At(pkKeys, i + 1, uiStride), &kResult);
+    if (!InterpolatePair(t, pkKeys, NI_ROTKEY, uiType, uiCount, uiLastIdx, uiStride, &kResult))
+        return NiQuat(0.0f, 0.0f, 0.0f, 0.0f);
     return kResult;
 }
 
@@ -515,10 +452,7 @@ NiQuat NiRotKey::GenerateValue(float t, const NiAnimKey* pkKeys, std::uint32_t u
     std::uint32_t uiIdx = 0;
     if (uiType == NI_EULERKEY)
         return EvaluateAt(t, pkKeys, uiType, uiCount, uiIdx, uiStride);
-    if (t < pkKeys->m_fTime)
-        return R(pkKeys).m_kQuat;
-    const NiAnimKey* pkLast = NiAnimKey::At(pkKeys, uiCount - 1, uiStride);
-    if (t > pkLast->m_fTime)
-        return R(pkLast).m_kQuat;
+    if (const NiAnimKey* pkEnd = EndKeyOutside(t, pkKeys, uiCount, uiStride))
+        return R(pkEnd).m_kQuat;
     return EvaluateAt(t, pkKeys, uiType, uiCount, uiIdx, uiStride);
 }

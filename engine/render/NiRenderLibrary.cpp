@@ -2,8 +2,10 @@
 
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
+#include "engine/render/NiBltSource.h"
 #include "engine/render/NiPalette.h"
 #include "engine/render/NiPixelData.h"
+#include "engine/render/NiScreenTexture.h"
 
 namespace
 {
@@ -11,12 +13,16 @@ void RegisterCreateFunctions()
 {
     NiObjectStream::RegisterCreateFunction("NiPixelData", &NiPixelData::CreateObject);
     NiObjectStream::RegisterCreateFunction("NiPalette", &NiPalette::CreateObject);
+    NiObjectStream::RegisterCreateFunction("NiBltSource", &NiBltSource::CreateObject);
+    NiObjectStream::RegisterCreateFunction("NiScreenTexture", &NiScreenTexture::CreateObject);
 }
 
 void UnregisterCreateFunctions()
 {
     NiObjectStream::UnregisterCreateFunction("NiPixelData");
     NiObjectStream::UnregisterCreateFunction("NiPalette");
+    NiObjectStream::UnregisterCreateFunction("NiBltSource");
+    NiObjectStream::UnregisterCreateFunction("NiScreenTexture");
 }
 } // namespace
 

@@ -33,6 +33,37 @@ void NiRenderer::PurgeEffectData(NiDynamicEffect* pkEffect)
         ms_pkRenderer->PurgeEffect(pkEffect);
 }
 
+void NiRenderer::PurgeScreenTextureData(NiScreenTexture* pkScreenTexture)
+{
+    if (ms_pkRenderer != nullptr && pkScreenTexture != nullptr)
+        (void)ms_pkRenderer->PurgeScreenTextureRendererData(pkScreenTexture);
+}
+
+void NiRenderer::PurgeGeometryData(NiGeometryData* pkData)
+{
+    if (ms_pkRenderer != nullptr && pkData != nullptr)
+        ms_pkRenderer->PurgeGeometry(pkData);
+}
+
+void NiRenderer::PurgeSkinPartitionData(NiSkinPartition* pkPartition)
+{
+    if (ms_pkRenderer != nullptr && pkPartition != nullptr)
+        ms_pkRenderer->PurgeSkinPartition(pkPartition);
+}
+
+void NiRenderer::PurgeSkinInstanceData(NiSkinInstance* pkSkin)
+{
+    if (ms_pkRenderer != nullptr && pkSkin != nullptr)
+        ms_pkRenderer->PurgeSkinInstance(pkSkin);
+}
+
+void NiRenderer::SetGeometryDrawState(NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet, std::uint32_t uiPlaneMask)
+{
+    SetPropertyState(pkPropertySet);
+    SetEffectState(pkEffectSet);
+    m_uiPlaneMask = uiPlaneMask;
+}
+
 bool NiRenderer::PixelToUnit(std::uint32_t uiX, std::uint32_t uiY, float& fU, float& fV)
 {
     if (ms_pkRenderer == nullptr)

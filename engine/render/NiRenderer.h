@@ -9,10 +9,19 @@
 #include <cstdint>
 
 class NiAccumulator;
+class NiBltSource;
 class NiDynamicEffect;
 class NiEffectSet;
+class NiGeometryData;
+class NiParticles;
+class NiSkinInstance;
+class NiSkinPartition;
+class NiTriBasedGeom;
 class NiMaterialProperty;
 class NiPropertySet;
+class NiScreenTexture;
+class NiSourceCubeMap;
+class NiTexture;
 
 // The renderer interface the engine talks to: the one current renderer, the
 // purges that drop cached data for objects going away, the frame operations
@@ -46,6 +55,48 @@ public:
     // The renderer's own handling of the purges.
     virtual void PurgeMaterial(NiMaterialProperty* pkMaterial) = 0;
     virtual void PurgeEffect(NiDynamicEffect* pkEffect) = 0;
+
+    // Geometry data, skin instances and skin partitions: the renderer's
+    // caches of them. A renderer that caches nothing keeps the defaults.
+    static void PurgeGeometryData(NiGeometryData* pkData);
+    static void PurgeSkinPartitionData(NiSkinPartition* pkPartition);
+    static void PurgeSkinInstanceData(NiSkinInstance* pkSkin);
+    virtual void PurgeGeometry(NiGeometryData* pkData) { (void)pkData; }
+    virtual void PurgeSkinPartition(NiSkinPartition* pkPartition) { (void)pkPartition; }
+    virtual void PurgeSkinInstance(NiSkinInstance* pkSkin) { (void)pkSkin; }
+
+    // Geometry draws (triangle shapes and strips; particles), after the
+    // geometry stored its state with SetGeometryDrawState.
+    virtual void DrawTriShape(NiTriBasedGeom* pkGeometry) { (void)pkGeometry; }
+    virtual void DrawPoints(NiParticles* pkParticles) { (void)pkParticles; }
+    void SetGeometryDrawState(NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet, std::uint32_t uiPlaneMask);
+    [[nodiscard]] std::uint32_t GetPlaneMask() const { return m_uiPlaneMask; }
+
+    // Textures, cube maps, blit sources and screen textures. A renderer that
+    // keeps nothing for them keeps these defaults.
+    static void PurgeScreenTextureData(NiScreenTexture* pkScreenTexture);
+    virtual bool PurgeScreenTextureRendererData(NiScreenTexture* pkScreenTexture)
+    {
+        (void)pkScreenTexture;
+        return true;
+    }
+    virtual void RenderScreenTexture(NiScreenTexture* pkScreenTexture) { (void)pkScreenTexture; }
+    // False when the renderer refuses the texture outright.
+    virtual bool PrecacheTexture(NiTexture* pkTexture)
+    {
+        (void)pkTexture;
+        return true;
+    }
+    virtual bool PrecacheCubeMap(NiSourceCubeMap* pkCubeMap)
+    {
+        (void)pkCubeMap;
+        return true;
+    }
+    virtual bool CreateBltSourceData(NiBltSource* pkBltSource)
+    {
+        (void)pkBltSource;
+        return true;
+    }
 
     // (x, y) in pixels of the current target to (u, v) in 0..1 with v
     // running upwards. False, leaving u and v alone, while the renderer's
@@ -128,6 +179,7 @@ private:
     NiRecursiveLock m_kRendererLock;
     NiRecursiveLock m_kPrecacheLock;
     bool m_bBatchRendering = false;
+    std::uint32_t m_uiPlaneMask = 0;
 };
 
 using NiRendererPtr = NiRefPtr<NiRenderer>;

@@ -152,7 +152,7 @@ void NiGeometry::PrepareDraw(NiRenderer* pkRenderer)
          pkController = pkController->GetNext())
         pkController->ApplyDeferredUpdate();
     if (pkRenderer != nullptr)
-        pkRenderer->SetCurrentDrawState(m_spPropertySet, m_spEffectSet, m_uiPlaneMask);
+        pkRenderer->SetGeometryDrawState(m_spPropertySet, m_spEffectSet, m_uiPlaneMask);
 }
 
 void NiGeometry::RenderImmediate(NiRenderer* pkRenderer)

@@ -16,11 +16,33 @@ NiNode::NiNode(std::uint32_t uiInitialChildren) : m_kChildren(uiInitialChildren,
 NiNode::~NiNode()
 {
     DetachAllEffects();
+    // Subtrees only this node holds are taken apart here, level by level,
+    // instead of each node's destructor releasing the next: a deep tree
+    // from a file must not exhaust the stack when it goes.
+    std::vector<NiAVObjectPtr> kPending;
+    TakeChildren(kPending);
+    while (!kPending.empty())
+    {
+        NiAVObjectPtr spObject = std::move(kPending.back());
+        kPending.pop_back();
+        if (spObject->GetRefCount() == 1)
+        {
+            if (NiNode* pkNode = NiDynamicCast<NiNode>(spObject.Get()))
+                pkNode->TakeChildren(kPending);
+        }
+    }
+}
+
+void NiNode::TakeChildren(std::vector<NiAVObjectPtr>& kInto)
+{
     for (std::uint32_t i = 0; i < m_kChildren.GetSize(); ++i)
     {
-        NiAVObject* pkChild = m_kChildren.GetAt(i);
-        if (pkChild != nullptr && pkChild->m_pkParent == this)
-            pkChild->m_pkParent = nullptr;
+        NiAVObjectPtr spChild = m_kChildren.GetAt(i);
+        if (spChild == nullptr)
+            continue;
+        if (spChild->m_pkParent == this)
+            spChild->m_pkParent = nullptr;
+        kInto.push_back(std::move(spChild));
     }
     m_kChildren.RemoveAll();
 }

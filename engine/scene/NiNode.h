@@ -6,6 +6,7 @@
 #include "engine/scene/NiEffectSet.h"
 
 #include <cstdint>
+#include <vector>
 
 class NiDynamicEffect;
 
@@ -89,6 +90,9 @@ protected:
     // Merges a child's world bound into the node's (radius-0 bounds are
     // empty subtrees and do not move it).
     void MergeChildBound(const NiAVObject* pkChild);
+    // Moves the children out (parent pointers cleared), leaving the array
+    // empty.
+    void TakeChildren(std::vector<NiAVObjectPtr>& kInto);
     // True when pkObject is this node or one of its ancestors; the walk is
     // bounded so a damaged parent chain cannot loop.
     [[nodiscard]] bool IsSelfOrAncestor(const NiAVObject* pkObject, std::uint32_t uiMaxSteps) const;

@@ -1,5 +1,6 @@
 #include "engine/scene/NiSceneLibrary.h"
 #include "engine/scene/NiSceneGraphLibrary.h"
+#include "engine/scene/NiGeometryLibrary.h"
 
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
@@ -67,4 +68,5 @@ void NiSceneLibraryRegister()
 {
     NiMainLibrary::AddModuleHook(NI_INIT_CREATE_FUNCTIONS, SceneInit, NI_SHUTDOWN_CREATE_FUNCTIONS, SceneShutdown);
     NiSceneGraphRegister();
+    NiGeometryRegister();
 }

@@ -2,7 +2,10 @@
 // the application. Every failure ends the program with exit code 0 once the
 // user has been told.
 #include "engine/core/NiMainLibrary.h"
+#include "engine/render/NiDX9Renderer.h"
 #include "framework/COrvaneApplication.h"
+#include "framework/COrvaneRendererFactory.h"
+#include "game/shell/CDX9RendererFactory.h"
 #include "game/shell/CGame.h"
 #include "platform/os/OsSystem.h"
 
@@ -11,6 +14,9 @@
 int main()
 {
     NiMainLibrary::RegisterOnce();
+    // The framework makes its renderers through this; it outlives the application.
+    CDX9RendererFactory kRenderers;
+    COrvaneRendererFactory::Set(&kRenderers);
 
     auto pkFactory = std::make_unique<CGameFactory>();
     COrvaneApplication* pkApp = COrvaneApplication::Get();
@@ -21,6 +27,8 @@ int main()
         pkFactory.reset();
     }
     COrvaneApplication::DestroyInstance();
+    COrvaneRendererFactory::Set(nullptr);
+    NiDX9Renderer::ShutdownDirect3D();
     os::Shutdown();
     return iExitCode;
 }

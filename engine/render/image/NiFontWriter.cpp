@@ -4,6 +4,9 @@
 #include "engine/core/NiEndian.h"
 #include "engine/core/NiFile.h"
 
+#include <algorithm>
+#include <bit>
+
 namespace
 {
 void PutU32(std::vector<std::uint8_t>& k, std::uint32_t ui)
@@ -24,8 +27,9 @@ NiFontWriter NiFontWriter::MakeGrid(std::uint32_t uiChars, std::uint32_t uiGlyph
     NiFontWriter kFont;
     kFont.m_uiHeight = uiGlyphHeight;
     kFont.m_uiCharHeight = uiGlyphHeight;
-    kFont.m_uiTextureWidth = uiChars * uiGlyphWidth;
-    kFont.m_uiTextureHeight = uiGlyphHeight;
+    // Power-of-two sides: the renderer replaces any other texture size.
+    kFont.m_uiTextureWidth = std::bit_ceil(std::max(uiChars * uiGlyphWidth, 1u));
+    kFont.m_uiTextureHeight = std::bit_ceil(std::max(uiGlyphHeight, 1u));
     const auto fWidth = static_cast<float>(kFont.m_uiTextureWidth);
     for (std::uint32_t i = 0; i < uiChars; ++i)
     {
@@ -33,7 +37,7 @@ NiFontWriter NiFontWriter::MakeGrid(std::uint32_t uiChars, std::uint32_t uiGlyph
         kGlyph.m_fLeft = static_cast<float>(i * uiGlyphWidth) / fWidth;
         kGlyph.m_fRight = static_cast<float>((i + 1) * uiGlyphWidth) / fWidth;
         kGlyph.m_fTop = 0.0f;
-        kGlyph.m_fBottom = 1.0f;
+        kGlyph.m_fBottom = static_cast<float>(uiGlyphHeight) / static_cast<float>(kFont.m_uiTextureHeight);
         kFont.m_kGlyphs.push_back(kGlyph);
     }
     kFont.m_kPixels.assign(static_cast<std::size_t>(kFont.m_uiTextureWidth) * kFont.m_uiTextureHeight * 4, 0xFF);

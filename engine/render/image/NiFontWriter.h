@@ -31,8 +31,8 @@ public:
     std::vector<std::uint8_t> m_kPixels;
 
     // A font of uiChars glyphs from the space upward, each uiGlyphWidth x
-    // uiGlyphHeight texels, side by side in one row of a texture that holds
-    // them all; opaque white glyph pixels.
+    // uiGlyphHeight texels, side by side in one row from the top left of the
+    // smallest power-of-two texture that holds them all; opaque white pixels.
     static NiFontWriter MakeGrid(std::uint32_t uiChars, std::uint32_t uiGlyphWidth, std::uint32_t uiGlyphHeight);
 
     [[nodiscard]] std::vector<std::uint8_t> ToBytes() const;

@@ -369,3 +369,38 @@ TEST_F(NiSingleChannelInterpolatorTest, TypedBlendsKeepTheirLastValue)
     EXPECT_FALSE(spBool->UpdateBool(1.0f, nullptr, b));
     EXPECT_EQ(b, 0);
 }
+
+TEST_F(NiSingleChannelInterpolatorTest, OnlyKeysOfOneValueCollapseToThatValue)
+{
+    for (Case& c : Cases())
+    {
+        SCOPED_TRACE(c.m_pcClass);
+        NiKeyBasedInterpolator* pk = c.m_spInterp;
+        pk->Collapse();
+        // Only the rotation keys hold one value twice.
+        bool bCollapses = c.m_uiContent == NI_ROTKEY;
+        EXPECT_EQ(pk->GetKeyCount(0) == 0, bCollapses);
+        EXPECT_EQ(pk->GetChannelPosed(0), bCollapses);
+        FreeLines(c.m_kLines);
+    }
+    NiRefPtr<NiQuaternionInterpolator> spQuat = new NiQuaternionInterpolator(
+        MakeData<NiRotKey, NiRotData>(NI_ROTKEY, NI_STEPKEY, [](NiRotKey& r, int) { r.m_kQuat = NiQuat(0, 1, 0, 0); }));
+    spQuat->Collapse();
+    EXPECT_EQ(spQuat->GetData(), nullptr);
+    EXPECT_EQ(spQuat->GetPoseValue(), NiQuat(0, 1, 0, 0));
+
+    NiRefPtr<NiBoolInterpolator> spBool = new NiBoolInterpolator(
+        MakeData<NiBoolKey, NiBoolData>(NI_BOOLKEY, NI_STEPKEY, [](NiBoolKey& r, int i) { r.m_bValue = 1 + i; }));
+    spBool->Collapse();
+    EXPECT_EQ(spBool->GetData(), nullptr);
+    EXPECT_EQ(spBool->GetPoseValue(), 1);
+
+    NiRefPtr<NiColorInterpolator> spColor = new NiColorInterpolator(MakeData<NiColorKey, NiColorData>(
+        NI_COLORKEY, NI_LINKEY, [](NiColorKey& r, int) { r.m_kColor = NiColorRGBA(0.5f, 0.25f, 0, 1); }));
+    spColor->Collapse();
+    EXPECT_EQ(spColor->GetData(), nullptr);
+    EXPECT_EQ(spColor->GetPoseValue(), NiColorRGBA(0.5f, 0.25f, 0, 1));
+    NiColorRGBA k;
+    EXPECT_TRUE(spColor->UpdateColor(3.0f, nullptr, k));
+    EXPECT_EQ(k, NiColorRGBA(0.5f, 0.25f, 0, 1));
+}

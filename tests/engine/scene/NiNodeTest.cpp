@@ -358,6 +358,23 @@ TEST_F(NiNodeTest, OldFilesAppendEffectsAndCollisionSwitchIsANode)
     EXPECT_FALSE(pkRoot->GetAt(1)->GetFlags() & NiAVObject::SELECTIVE_RIGID);
 }
 
+TEST_F(NiNodeTest, ADeepChainFromAFileIsReleasedWithoutRecursion)
+{
+    // Far deeper than the stack would allow one destructor frame per level.
+    const std::uint32_t uiDepth = 200000;
+    const std::uint32_t uiVersion = NiObjectStream::CURRENT_VERSION;
+    Bytes kNode = NodeRecord(uiVersion, "", {});
+    std::vector<Record> kRecords;
+    kRecords.reserve(uiDepth);
+    for (std::uint32_t i = 0; i < uiDepth; ++i)
+        kRecords.push_back({"NiNode", NodeRecord(uiVersion, "", i + 1 < uiDepth ? std::vector<std::uint32_t>{i + 1}
+                                                                               : std::vector<std::uint32_t>{})});
+    ASSERT_TRUE(LoadFile(uiVersion, kRecords, {0})) << m_kStream.GetLastErrorMessage();
+    auto* pkRoot = static_cast<NiNode*>(m_kLoaded.at(0).Get());
+    EXPECT_EQ(pkRoot->GetChildCount(), 1u);
+    m_kLoaded.clear();
+}
+
 TEST_F(NiNodeTest, HostileLinksFailWithCorrupt)
 {
     const std::uint32_t uiVersion = NiObjectStream::CURRENT_VERSION;

@@ -559,3 +559,57 @@ TEST_P(GfxGlDraw, StreamOffsetAndDynamicAppends) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_P(GfxGlDraw, RenderTargetTextureDrawsAndReadsBack) {
+    Ref<IDirect3DTexture9> target;
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
+              D3D_OK);
+    Ref<IDirect3DSurface9> level;
+    ASSERT_EQ(target->GetSurfaceLevel(0, &level), D3D_OK);
+    Ref<IDirect3DSurface9> back;
+    ASSERT_EQ(device->GetRenderTarget(0, &back), D3D_OK);
+    ASSERT_EQ(device->SetRenderTarget(0, level.get()), D3D_OK);
+    D3DVIEWPORT9 vp;
+    device->GetViewport(&vp);
+    EXPECT_EQ(vp.Width, 8u); // a new target 0 brings its own viewport
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlue, 1.0f, 0), D3D_OK);
+    Quad(0, 0, 2, 2, 0.5f, kRed);
+    Ref<IDirect3DSurface9> copy;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
+    ASSERT_EQ(device->GetRenderTargetData(level.get(), copy.get()), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(copy->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const auto* row0 = static_cast<const std::uint32_t*>(lr.pBits);
+    EXPECT_EQ(row0[1], kRed);
+    EXPECT_EQ(row0[2], kBlue);
+    EXPECT_EQ(reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(lr.pBits) + 7 * lr.Pitch)[7], kBlue);
+    copy->UnlockRect();
+    // The back buffer was not touched, and is the target again.
+    ASSERT_EQ(device->SetRenderTarget(0, back.get()), D3D_OK);
+    EXPECT_EQ(At(ReadBack(), 1, 1), kBlack);
+    // A system-memory image of the back buffer's format lands in it (a blit).
+    const POINT at{5, 6};
+    EXPECT_EQ(device->UpdateSurface(copy.get(), nullptr, back.get(), &at), D3DERR_INVALIDCALL); // format differs
+    Ref<IDirect3DSurface9> image;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(4, 4, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &image, nullptr), D3D_OK);
+    ASSERT_EQ(image->LockRect(&lr, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch)[x] = kRed;
+    image->UnlockRect();
+    const POINT corner{14, 14};
+    EXPECT_EQ(device->UpdateSurface(image.get(), nullptr, back.get(), &corner), D3DERR_INVALIDCALL); // past the edge
+    const RECT part{0, 0, 2, 2};
+    ASSERT_EQ(device->UpdateSurface(image.get(), &part, back.get(), &at), D3D_OK);
+    const auto px = ReadBack();
+    EXPECT_EQ(At(px, 5, 6), kRed);
+    EXPECT_EQ(At(px, 6, 7), kRed);
+    EXPECT_EQ(At(px, 7, 7), kBlack);
+    EXPECT_EQ(At(px, 4, 6), kBlack);
+    level.reset();
+    target.reset();
+}
+
+} // namespace

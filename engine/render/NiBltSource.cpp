@@ -1,0 +1,189 @@
+#include "engine/render/NiBltSource.h"
+
+#include "engine/core/NiFile.h"
+#include "engine/core/NiFileSearchPath.h"
+#include "engine/core/NiObjectStream.h"
+#include "engine/core/NiRecursiveLock.h"
+#include "engine/core/NiViewerStrings.h"
+#include "engine/render/NiRenderer.h"
+#include "engine/render/image/NiImageConverter.h"
+
+NiImplementTypeInfo(NiBltSource, NiObject)
+
+NiBltSource* NiBltSource::ms_pkHead = nullptr;
+NiBltSource* NiBltSource::ms_pkTail = nullptr;
+
+NiBltSource::NiBltSource()
+{
+    AddToList();
+}
+
+NiBltSource::~NiBltSource()
+{
+    m_kFileName.clear();
+    m_kPlatformFileName.clear();
+    m_spRendererData.reset();
+    RemoveFromList();
+    m_spSrcPixelData.Clear();
+}
+
+NiObject* NiBltSource::CreateObject()
+{
+    return new NiBltSource;
+}
+
+void NiBltSource::AddToList()
+{
+    NiRecursiveLockGuard kGuard(NiBltSourceLock());
+    if (ms_pkHead == nullptr)
+        ms_pkHead = this;
+    if (ms_pkTail != nullptr)
+    {
+        ms_pkTail->m_pkNext = this;
+        m_pkPrev = ms_pkTail;
+    }
+    ms_pkTail = this;
+    m_pkNext = nullptr;
+}
+
+void NiBltSource::RemoveFromList()
+{
+    NiRecursiveLockGuard kGuard(NiBltSourceLock());
+    if (ms_pkHead == this)
+        ms_pkHead = m_pkNext;
+    if (ms_pkTail == this)
+        ms_pkTail = m_pkPrev;
+    if (m_pkPrev != nullptr)
+        m_pkPrev->m_pkNext = m_pkNext;
+    if (m_pkNext != nullptr)
+        m_pkNext->m_pkPrev = m_pkPrev;
+    m_pkPrev = nullptr;
+    m_pkNext = nullptr;
+}
+
+std::uint32_t NiBltSource::GetListCount()
+{
+    NiRecursiveLockGuard kGuard(NiBltSourceLock());
+    std::uint32_t uiCount = 0;
+    for (const NiBltSource* pk = ms_pkHead; pk != nullptr; pk = pk->m_pkNext)
+        ++uiCount;
+    return uiCount;
+}
+
+std::uint32_t NiBltSource::GetWidth() const
+{
+    if (m_spRendererData != nullptr)
+        return m_spRendererData->GetWidth();
+    return m_spSrcPixelData != nullptr ? m_spSrcPixelData->GetWidth(0) : 0;
+}
+
+std::uint32_t NiBltSource::GetHeight() const
+{
+    if (m_spRendererData != nullptr)
+        return m_spRendererData->GetHeight();
+    return m_spSrcPixelData != nullptr ? m_spSrcPixelData->GetHeight(0) : 0;
+}
+
+void NiBltSource::SetFileName(const char* pcFileName)
+{
+    m_kFileName = pcFileName ? pcFileName : "";
+    m_kPlatformFileName = NiImageConverter::ConvertFilenameToPlatformSpecific(pcFileName);
+}
+
+// ---- Scene-file record ----
+
+void NiBltSource::ReadFromStream(NiObjectStream& kStream)
+{
+    NiObject::ReadFromStream(kStream);
+    std::uint8_t ucExternal = 0;
+    kStream.ReadLE(ucExternal);
+    if (ucExternal != 0)
+    {
+        char* pcName = kStream.ReadString();
+        SetFileName(pcName);
+        delete[] pcName;
+        kStream.QueueLinkCount(0);
+        if (m_kPlatformFileName.empty())
+            return;
+        // The image is looked for where the scene file's textures are.
+        NiFileSearchPath* pkSearch = kStream.GetSearchPath();
+        pkSearch->SetFilePath(m_kPlatformFileName.c_str());
+        pkSearch->Reset();
+        std::string kCandidate;
+        while (pkSearch->GetNextPath(kCandidate))
+        {
+            if (NiFileAccessible(kCandidate.c_str(), 0))
+            {
+                m_kPlatformFileName = kCandidate;
+                break;
+            }
+        }
+        return;
+    }
+    std::uint8_t ucHasPixels = 0;
+    kStream.ReadLE(ucHasPixels);
+    if (ucHasPixels != 0)
+    {
+        kStream.QueueLinkCount(1);
+        kStream.ReadLinkID();
+    }
+    else
+    {
+        kStream.QueueLinkCount(0);
+    }
+}
+
+void NiBltSource::ResolveLinks(NiObjectStream& kStream)
+{
+    NiObject::ResolveLinks(kStream);
+    if (kStream.GetNextLinkCount() != 0)
+        m_spSrcPixelData = kStream.GetLinkedObjectAs<NiPixelData>();
+    if (NiRenderer* pkRenderer = NiRenderer::GetRenderer())
+        (void)pkRenderer->CreateBltSourceData(this);
+}
+
+bool NiBltSource::RegisterForSave(NiObjectStream& kStream)
+{
+    if (!NiObject::RegisterForSave(kStream))
+        return false;
+    if (m_spSrcPixelData != nullptr)
+        m_spSrcPixelData->RegisterForSave(kStream);
+    return true;
+}
+
+void NiBltSource::WriteToStream(NiObjectStream& kStream)
+{
+    NiObject::WriteToStream(kStream);
+    if (!m_kFileName.empty())
+    {
+        kStream.WriteLE(static_cast<std::uint8_t>(1));
+        kStream.WriteString(m_kFileName.c_str());
+        return;
+    }
+    kStream.WriteLE(static_cast<std::uint8_t>(0));
+    if (m_spSrcPixelData == nullptr)
+    {
+        kStream.WriteLE(static_cast<std::uint8_t>(0));
+        return;
+    }
+    kStream.WriteLE(static_cast<std::uint8_t>(1));
+    kStream.WriteLinkID(m_spSrcPixelData);
+}
+
+bool NiBltSource::IsEqual(NiObject* pkOther)
+{
+    if (!NiObject::IsEqual(pkOther))
+        return false;
+    auto* pkBlt = static_cast<NiBltSource*>(pkOther);
+    if (m_kFileName != pkBlt->m_kFileName)
+        return false;
+    if (m_spSrcPixelData == nullptr || pkBlt->m_spSrcPixelData == nullptr)
+        return m_spSrcPixelData == pkBlt->m_spSrcPixelData;
+    return m_spSrcPixelData->IsEqual(pkBlt->m_spSrcPixelData);
+}
+
+void NiBltSource::AppendViewerStrings(NiViewerStringArray& kStrings)
+{
+    NiObject::AppendViewerStrings(kStrings);
+    kStrings.AddTail(NiViewerHeader(NiBltSource::TypeInfo()->GetName()));
+}

@@ -1,0 +1,885 @@
+#include "engine/render/NiDX9Renderer.h"
+
+#include "engine/shaders/framework/NiD3DPass.h"
+#include "platform/gfx/GfxFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+NiImplementTypeInfo(NiDX9Renderer, NiRenderer)
+
+namespace
+{
+// The process-wide error text keeps at most this many characters: the
+// framework shows it in a message box, and longer texts carry nothing more.
+constexpr std::size_t MAX_ERROR_TEXT = 255;
+std::string g_kLastError;
+
+gfx::IDirect3D9* CreatePlatformDirect3D(std::uint32_t uiSDKVersion)
+{
+    return gfx::Direct3DCreate9(uiSDKVersion);
+}
+
+// Written at device set-up, read by the shaders.
+struct ClampModes
+{
+    std::uint32_t m_uiU;
+    std::uint32_t m_uiV;
+};
+struct FilterModes
+{
+    std::uint32_t m_uiMag;
+    std::uint32_t m_uiMin;
+    std::uint32_t m_uiMip;
+};
+constexpr std::array<ClampModes, 4> CLAMP_MODES = {{
+    {gfx::D3DTADDRESS_CLAMP, gfx::D3DTADDRESS_CLAMP},
+    {gfx::D3DTADDRESS_CLAMP, gfx::D3DTADDRESS_WRAP},
+    {gfx::D3DTADDRESS_WRAP, gfx::D3DTADDRESS_CLAMP},
+    {gfx::D3DTADDRESS_WRAP, gfx::D3DTADDRESS_WRAP},
+}};
+constexpr std::array<FilterModes, 6> FILTER_MODES = {{
+    {gfx::D3DTEXF_POINT, gfx::D3DTEXF_POINT, gfx::D3DTEXF_NONE},
+    {gfx::D3DTEXF_LINEAR, gfx::D3DTEXF_LINEAR, gfx::D3DTEXF_NONE},
+    {gfx::D3DTEXF_LINEAR, gfx::D3DTEXF_LINEAR, gfx::D3DTEXF_LINEAR},
+    {gfx::D3DTEXF_POINT, gfx::D3DTEXF_POINT, gfx::D3DTEXF_POINT},
+    {gfx::D3DTEXF_POINT, gfx::D3DTEXF_POINT, gfx::D3DTEXF_LINEAR},
+    {gfx::D3DTEXF_LINEAR, gfx::D3DTEXF_LINEAR, gfx::D3DTEXF_POINT},
+}};
+std::array<ClampModes, 4> g_akClampModes{};
+std::array<FilterModes, 6> g_akFilterModes{};
+
+// Device formats of the fourteen texture format entries (0: none).
+constexpr std::array<gfx::D3DFORMAT, NiDX9Renderer::TEX_NUM> TEXTURE_TABLE_FORMATS = {
+    gfx::D3DFMT_X1R5G5B5, gfx::D3DFMT_R5G6B5, gfx::D3DFMT_X8R8G8B8, gfx::D3DFMT_A1R5G5B5, gfx::D3DFMT_A4R4G4B4,
+    gfx::D3DFMT_A8R8G8B8, 0, 0, gfx::D3DFMT_DXT1, gfx::D3DFMT_DXT3, gfx::D3DFMT_DXT5, gfx::D3DFMT_V8U8,
+    gfx::D3DFMT_L6V5U5, gfx::D3DFMT_X8L8V8U8,
+};
+
+// The first entry found in this order becomes a table's default.
+constexpr std::array<std::uint32_t, 6> DEFAULT_FORMAT_ORDER = {
+    NiDX9Renderer::TEX_RGB565, NiDX9Renderer::TEX_RGB555,   NiDX9Renderer::TEX_RGB888,
+    NiDX9Renderer::TEX_RGBA4444, NiDX9Renderer::TEX_RGBA5551, NiDX9Renderer::TEX_RGBA8888,
+};
+
+NiPixelFormat PixelFormatForEntry(std::uint32_t eFormat)
+{
+    switch (eFormat)
+    {
+    case NiDX9Renderer::TEX_RGB555: return NiPixelFormat(0x7C00, 0x03E0, 0x001F, 0, 16);
+    case NiDX9Renderer::TEX_RGB565: return NiPixelFormat::R5G6B5;
+    case NiDX9Renderer::TEX_RGB888: return NiPixelFormat(0xFF0000, 0x00FF00, 0x0000FF, 0, 32);
+    case NiDX9Renderer::TEX_RGBA5551: return NiPixelFormat::A1R5G5B5;
+    case NiDX9Renderer::TEX_RGBA4444: return NiPixelFormat::A4R4G4B4;
+    case NiDX9Renderer::TEX_RGBA8888: return NiPixelFormat::A8R8G8B8;
+    case NiDX9Renderer::TEX_DXT1: return NiPixelFormat::DXT1;
+    case NiDX9Renderer::TEX_DXT3: return NiPixelFormat::DXT3;
+    case NiDX9Renderer::TEX_DXT5: return NiPixelFormat::DXT5;
+    case NiDX9Renderer::TEX_BUMP88: return NiPixelFormat(0x00FF, 0xFF00, 0, 16);
+    case NiDX9Renderer::TEX_BUMPLUMA556: return NiPixelFormat(0x001F, 0x03E0, 0xFC00, 16);
+    case NiDX9Renderer::TEX_BUMPLUMA888: return NiPixelFormat(0x0000FF, 0x00FF00, 0xFF0000, 32);
+    default: return NiPixelFormat();
+    }
+}
+
+// The display format a full-screen back buffer runs on: its alpha twins
+// show as the plain format.
+gfx::D3DFORMAT DisplayFormatFor(gfx::D3DFORMAT eBackBuffer)
+{
+    if (eBackBuffer == gfx::D3DFMT_A8R8G8B8)
+        return gfx::D3DFMT_X8R8G8B8;
+    if (eBackBuffer == gfx::D3DFMT_A1R5G5B5)
+        return gfx::D3DFMT_X1R5G5B5;
+    return eBackBuffer;
+}
+
+bool HasStencil(gfx::D3DFORMAT eFormat)
+{
+    return eFormat == gfx::D3DFMT_D15S1 || eFormat == gfx::D3DFMT_D24X4S4 || eFormat == gfx::D3DFMT_D24S8;
+}
+
+// Device type and behaviour of each device kind.
+struct KindRecord
+{
+    std::uint32_t m_uiDeviceType;
+    std::uint32_t m_uiBehavior;
+};
+constexpr std::array<KindRecord, NiDX9Renderer::DEVDESC_NUM> DEVICE_KINDS = {{
+    {gfx::D3DDEVTYPE_HAL, gfx::D3DCREATE_PUREDEVICE | gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_HAL, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_HAL, gfx::D3DCREATE_MIXED_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_HAL, gfx::D3DCREATE_SOFTWARE_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_REF, gfx::D3DCREATE_SOFTWARE_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_REF, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING},
+    {gfx::D3DDEVTYPE_REF, gfx::D3DCREATE_MIXED_VERTEXPROCESSING},
+}};
+
+void SetCreationError(const char* pcReason)
+{
+    NiDX9Renderer::SetLastErrorString((std::string("Creation failed: ") + pcReason).c_str());
+}
+
+// One colour channel as a byte: times 255, truncated, low eight bits kept.
+std::uint32_t ChannelByte(float fValue)
+{
+    if (std::isnan(fValue))
+        return 0;
+    const float fScaled = std::clamp(fValue * 255.0f, -2147483648.0f, 2147483520.0f);
+    return static_cast<std::uint32_t>(static_cast<std::int64_t>(fScaled)) & 0xFF;
+}
+} // namespace
+
+gfx::IDirect3D9* NiDX9Renderer::ms_pkD3D9 = nullptr;
+NiDX9SystemInfo* NiDX9Renderer::ms_pkSystemInfo = nullptr;
+std::vector<gfx::D3DFORMAT> NiDX9Renderer::ms_kDisplayFormats;
+NiDX9Renderer::Direct3DCreateFunction NiDX9Renderer::ms_pfnD3DCreate = &CreatePlatformDirect3D;
+bool NiDX9Renderer::ms_bD3DCreateResolved = false;
+NiDX9Renderer::DeviceCapsFunction NiDX9Renderer::ms_pfnDeviceCaps = nullptr;
+std::uint32_t NiDX9Renderer::ms_uiProjectedTextureFlags = 0;
+
+// ---- error text ----
+
+const char* NiDX9Renderer::GetLastErrorString()
+{
+    return g_kLastError.c_str();
+}
+
+void NiDX9Renderer::SetLastErrorString(const char* pcText)
+{
+    if (pcText == nullptr)
+    {
+        g_kLastError.clear();
+        return;
+    }
+    g_kLastError.assign(pcText, strnlen(pcText, MAX_ERROR_TEXT));
+}
+
+// ---- the device top object and the machine's description ----
+
+int NiDX9Renderer::LoadD3D9()
+{
+    if (ms_pkD3D9 != nullptr)
+        return 0;
+    // Resolving the entry stands for finding the platform library; a
+    // platform without one has no entry to resolve.
+    if (!ms_bD3DCreateResolved && ms_pfnD3DCreate == nullptr)
+        return -1;
+    ms_bD3DCreateResolved = true;
+    ms_pkD3D9 = ms_pfnD3DCreate(gfx::D3D_SDK_VERSION);
+    return ms_pkD3D9 != nullptr ? 0 : -1;
+}
+
+NiDX9SystemInfo* NiDX9Renderer::GetSystemInfo()
+{
+    if (ms_pkSystemInfo != nullptr)
+        return ms_pkSystemInfo;
+    if (ms_pfnD3DCreate == nullptr)
+        return nullptr;
+    ms_bD3DCreateResolved = true;
+    // The library's start-up lists the display formats; after a shut-down
+    // they are listed again here.
+    if (ms_kDisplayFormats.empty())
+        ms_kDisplayFormats = {gfx::D3DFMT_X8R8G8B8, gfx::D3DFMT_R5G6B5, gfx::D3DFMT_X1R5G5B5};
+    gfx::IDirect3D9* pkD3D = ms_pfnD3DCreate(gfx::D3D_SDK_VERSION);
+    if (pkD3D == nullptr)
+        return nullptr;
+    ms_pkSystemInfo = new NiDX9SystemInfo(*pkD3D, ms_kDisplayFormats);
+    pkD3D->Release();
+    return ms_pkSystemInfo;
+}
+
+void NiDX9Renderer::ShutdownDirect3D()
+{
+    if (ms_pkD3D9 != nullptr)
+        ms_pkD3D9->Release();
+    ms_pkD3D9 = nullptr;
+    delete ms_pkSystemInfo;
+    ms_pkSystemInfo = nullptr;
+    ms_bD3DCreateResolved = false;
+    ms_kDisplayFormats.clear();
+}
+
+void NiDX9Renderer::SetDirect3DCreateFunction(Direct3DCreateFunction pfnCreate)
+{
+    ms_pfnD3DCreate = pfnCreate;
+}
+
+void NiDX9Renderer::ResetStatics()
+{
+    ShutdownDirect3D();
+    ms_pfnD3DCreate = &CreatePlatformDirect3D;
+    ms_pfnDeviceCaps = nullptr;
+    ms_uiProjectedTextureFlags = 0;
+    g_akClampModes = {};
+    g_akFilterModes = {};
+    g_kLastError.clear();
+    NiD3DPass::ResetStageLimits();
+}
+
+// ---- formats ----
+
+gfx::D3DFORMAT NiDX9Renderer::FramebufferFormatToD3DFormat(std::uint32_t eFBFormat)
+{
+    switch (eFBFormat)
+    {
+    case FBFMT_R8G8B8: return gfx::D3DFMT_R8G8B8;
+    case FBFMT_A8R8G8B8: return gfx::D3DFMT_A8R8G8B8;
+    case FBFMT_X8R8G8B8: return gfx::D3DFMT_X8R8G8B8;
+    case FBFMT_R5G6B5: return gfx::D3DFMT_R5G6B5;
+    case FBFMT_X1R5G5B5: return gfx::D3DFMT_X1R5G5B5;
+    case FBFMT_A1R5G5B5: return gfx::D3DFMT_A1R5G5B5;
+    case FBFMT_A4R4G4B4: return gfx::D3DFMT_A4R4G4B4;
+    case FBFMT_R3G3B2: return gfx::D3DFMT_R3G3B2;
+    case FBFMT_A8: return gfx::D3DFMT_A8;
+    case FBFMT_A8R3G3B2: return gfx::D3DFMT_A8R3G3B2;
+    case FBFMT_X4R4G4B4: return gfx::D3DFMT_X4R4G4B4;
+    default: return gfx::D3DFMT_UNKNOWN;
+    }
+}
+
+std::uint32_t NiDX9Renderer::D3DFormatToFramebufferFormat(gfx::D3DFORMAT eFormat)
+{
+    for (std::uint32_t uiCode = FBFMT_R8G8B8; uiCode < FBFMT_NUM; ++uiCode)
+    {
+        if (FramebufferFormatToD3DFormat(uiCode) == eFormat)
+            return uiCode;
+    }
+    return FBFMT_UNKNOWN;
+}
+
+std::uint32_t NiDX9Renderer::GetFormatBitsPerPixel(gfx::D3DFORMAT eFormat)
+{
+    return gfx::FormatBitsPerPixel(eFormat);
+}
+
+int NiDX9Renderer::GetD3DFormatBits(gfx::D3DFORMAT eFormat)
+{
+    if (gfx::FormatName(eFormat) == "UNKNOWN")
+        return -1;
+    // Values beyond the numbered table are four-character codes: block,
+    // video and multi-element formats without a plain pixel size.
+    if (eFormat > gfx::D3DFMT_CxV8U8)
+        return 0;
+    return static_cast<int>(gfx::FormatBitsPerPixel(eFormat));
+}
+
+const char* NiDX9Renderer::GetFormatName(gfx::D3DFORMAT eFormat)
+{
+    // The names are string literals: their views end in a terminator.
+    return gfx::FormatName(eFormat).data();
+}
+
+bool NiDX9Renderer::GetDepthStencilBits(gfx::D3DFORMAT eFormat, std::uint32_t& uiDepth, std::uint32_t& uiStencil)
+{
+    switch (eFormat)
+    {
+    case gfx::D3DFMT_D16_LOCKABLE: uiDepth = 16; uiStencil = 0; return true;
+    case gfx::D3DFMT_D32: uiDepth = 32; uiStencil = 0; return true;
+    case gfx::D3DFMT_D15S1: uiDepth = 15; uiStencil = 1; return true;
+    case gfx::D3DFMT_D24S8: uiDepth = 24; uiStencil = 8; return true;
+    case gfx::D3DFMT_D24X8: uiDepth = 24; uiStencil = 0; return true;
+    case gfx::D3DFMT_D24X4S4: uiDepth = 24; uiStencil = 4; return true;
+    // The two float formats are listed without bit counts: every search
+    // treats them as (0, 0).
+    case gfx::D3DFMT_D32F_LOCKABLE:
+    case gfx::D3DFMT_D24FS8: uiDepth = 0; uiStencil = 0; return true;
+    case gfx::D3DFMT_D16: uiDepth = 16; uiStencil = 0; return true;
+    default: return false;
+    }
+}
+
+// ---- sampler tables ----
+
+bool NiDX9Renderer::GetClampAddressModes(std::uint32_t uiClamp, std::uint32_t& uiU, std::uint32_t& uiV)
+{
+    if (uiClamp >= g_akClampModes.size())
+        return false;
+    uiU = g_akClampModes[uiClamp].m_uiU;
+    uiV = g_akClampModes[uiClamp].m_uiV;
+    return true;
+}
+
+bool NiDX9Renderer::GetFilterModeStates(std::uint32_t uiFilter, std::uint32_t& uiMag, std::uint32_t& uiMin,
+                                        std::uint32_t& uiMip)
+{
+    if (uiFilter >= g_akFilterModes.size())
+        return false;
+    uiMag = g_akFilterModes[uiFilter].m_uiMag;
+    uiMin = g_akFilterModes[uiFilter].m_uiMin;
+    uiMip = g_akFilterModes[uiFilter].m_uiMip;
+    return true;
+}
+
+// ---- creation ----
+
+NiRefPtr<NiDX9Renderer> NiDX9Renderer::Create(std::uint32_t uiWidth, std::uint32_t uiHeight, std::uint32_t uiUseFlags,
+                                              gfx::WindowHandle kWndDevice, gfx::WindowHandle kWndFocus,
+                                              std::uint32_t uiAdapter, std::uint32_t eDesc, std::uint32_t eFBFormat,
+                                              gfx::D3DFORMAT eDSFormat, std::uint32_t ePresentationInterval,
+                                              std::uint32_t eSwapEffect, std::int32_t iFBMode,
+                                              std::uint32_t uiBackBufferCount, std::uint32_t uiRefreshRate)
+{
+    if (LoadD3D9() != 0)
+    {
+        SetCreationError("Could not initialize DirectX9");
+        return nullptr;
+    }
+
+    CreationParameters kParams;
+    kParams.m_uiWidth = uiWidth;
+    kParams.m_uiHeight = uiHeight;
+    kParams.m_uiUseFlags = uiUseFlags;
+    kParams.m_kWndDevice = kWndDevice;
+    kParams.m_kWndFocus = kWndFocus;
+    kParams.m_uiAdapter = uiAdapter;
+    kParams.m_eDesc = eDesc;
+    kParams.m_eFBFormat = eFBFormat;
+    kParams.m_eDSFormat = eDSFormat;
+    kParams.m_ePresentationInterval = ePresentationInterval;
+    kParams.m_eSwapEffect = eSwapEffect;
+    kParams.m_iFBMode = iFBMode;
+    kParams.m_uiBackBufferCount = uiBackBufferCount;
+    kParams.m_uiRefreshRate = uiRefreshRate;
+
+    // Nothing half-built survives: a failed renderer goes with its pointer.
+    NiRefPtr<NiDX9Renderer> spRenderer = new NiDX9Renderer;
+    if (!spRenderer->Initialize(kParams))
+        return nullptr;
+    return spRenderer;
+}
+
+bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
+{
+    m_kCreation = kParams;
+    m_kWndDevice = kParams.m_kWndDevice;
+    m_kWndFocus = kParams.m_kWndFocus;
+    m_uiAdapter = kParams.m_uiAdapter;
+
+    NiDX9SystemInfo* pkInfo = GetSystemInfo();
+    if (pkInfo == nullptr)
+    {
+        SetCreationError("Could not initialize DirectX9");
+        return false;
+    }
+
+    std::uint32_t eKind = kParams.m_eDesc;
+    if (eKind >= DEVDESC_NUM)
+    {
+        SetCreationError("Invalid 3D device type");
+        return false;
+    }
+    std::uint32_t uiExtraBehavior = 0;
+    if ((kParams.m_uiUseFlags & USE_FPU_PRESERVE) != 0)
+        uiExtraBehavior |= gfx::D3DCREATE_FPU_PRESERVE;
+    if ((kParams.m_uiUseFlags & USE_MULTITHREADED) != 0)
+        uiExtraBehavior |= gfx::D3DCREATE_MULTITHREADED;
+
+    if (m_uiAdapter >= pkInfo->GetAdapterCount())
+    {
+        SetCreationError("Invalid Adapter");
+        return false;
+    }
+    const NiDX9AdapterDesc* pkAdapter = pkInfo->GetAdapter(m_uiAdapter);
+    m_pkAdapterDesc = pkAdapter;
+    const NiDX9DeviceDesc* pkRequested = pkAdapter->GetDevice(DEVICE_KINDS[eKind].m_uiDeviceType);
+    if (pkRequested == nullptr || !pkRequested->IsValid())
+    {
+        SetCreationError("Invalid 3D device type");
+        return false;
+    }
+
+    // A HAL request falls back through the HAL kinds down to software
+    // vertex processing, never to the reference device.
+    for (;;)
+    {
+        m_eDevType = DEVICE_KINDS[eKind].m_uiDeviceType;
+        m_uiBehaviorFlags = DEVICE_KINDS[eKind].m_uiBehavior | uiExtraBehavior;
+        m_pkDeviceDesc = pkAdapter->GetDevice(m_eDevType);
+        if (m_pkDeviceDesc == nullptr || !m_pkDeviceDesc->IsValid())
+        {
+            SetCreationError("Requested device not valid");
+        }
+        else
+        {
+            gfx::D3DPRESENT_PARAMETERS kPresent;
+            if (ChooseFormatsAndMode(kPresent))
+            {
+                const std::uint32_t uiCount = kPresent.BackBufferCount;
+                gfx::HRESULT hr = ms_pkD3D9->CreateDevice(m_uiAdapter, m_eDevType, m_kWndFocus, m_uiBehaviorFlags,
+                                                          &kPresent, &m_pkD3DDevice9);
+                // The device may lower the back-buffer count it refuses: try
+                // once more with its count.
+                if (gfx::FAILED(hr) && kPresent.BackBufferCount != uiCount)
+                    hr = ms_pkD3D9->CreateDevice(m_uiAdapter, m_eDevType, m_kWndFocus, m_uiBehaviorFlags, &kPresent,
+                                                 &m_pkD3DDevice9);
+                if (gfx::SUCCEEDED(hr))
+                {
+                    m_kD3DPresentParams = kPresent;
+                    break;
+                }
+                m_pkD3DDevice9 = nullptr;
+                // Said at once, so that running out of kinds leaves the reason.
+                SetCreationError(m_eDevType == gfx::D3DDEVTYPE_REF ? "Could not create reference device"
+                                                                   : "Could not create hardware device");
+            }
+        }
+
+        if (eKind == DEVDESC_REF)
+        {
+            SetCreationError("Could not create reference device");
+            return false;
+        }
+        ++eKind;
+        if (eKind == DEVDESC_REF)
+            return false;
+        if (eKind >= DEVDESC_NUM)
+        {
+            SetCreationError("Invalid 3D device type");
+            return false;
+        }
+    }
+
+    if (m_pkD3DDevice9 == nullptr)
+    {
+        SetCreationError("Could not create hardware device");
+        return false;
+    }
+
+    if (!CheckDeviceCaps())
+        return false;
+
+    m_bSWVertexCapable = (m_uiBehaviorFlags & gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING) == 0;
+    m_bSWVertexSwitchable = (m_uiBehaviorFlags & gfx::D3DCREATE_MIXED_VERTEXPROCESSING) != 0;
+
+    if (!RebuildDefaults())
+        return false;
+
+    BuildDriverInfo();
+    return true;
+}
+
+bool NiDX9Renderer::ChooseFormatsAndMode(gfx::D3DPRESENT_PARAMETERS& kPresent) const
+{
+    const std::uint32_t uiFlags = m_kCreation.m_uiUseFlags;
+    const std::uint32_t uiBitDepth = (uiFlags & USE_16BITBUFFERS) != 0 ? 16 : 32;
+    const bool bWindowed = (uiFlags & USE_FULLSCREEN) == 0;
+
+    std::uint32_t eFBFormat = m_kCreation.m_eFBFormat;
+    if (eFBFormat == FBFMT_UNKNOWN)
+        eFBFormat = m_pkDeviceDesc->FindFramebufferFormat(bWindowed, uiBitDepth);
+    const gfx::D3DFORMAT eBackBuffer = FramebufferFormatToD3DFormat(eFBFormat);
+    if (eBackBuffer == gfx::D3DFMT_UNKNOWN)
+    {
+        SetCreationError("Could not find desired framebuffer format");
+        return false;
+    }
+    const gfx::D3DFORMAT eDisplay = bWindowed ? m_pkAdapterDesc->GetDesktopMode().Format : DisplayFormatFor(eBackBuffer);
+
+    const bool bDepthBuffer = (uiFlags & USE_MANUALDEPTHSTENCIL) == 0;
+    gfx::D3DFORMAT eDepthStencil = m_kCreation.m_eDSFormat;
+    if (eDepthStencil == 0 && bDepthBuffer)
+    {
+        eDepthStencil = m_pkDeviceDesc->FindDepthStencilFormat(eDisplay, eBackBuffer, uiBitDepth,
+                                                               (uiFlags & USE_STENCIL) != 0);
+        if (eDepthStencil == 0)
+        {
+            SetCreationError("Could not find desired depth/stencil format");
+            return false;
+        }
+    }
+
+    kPresent = gfx::D3DPRESENT_PARAMETERS{};
+    kPresent.BackBufferWidth = m_kCreation.m_uiWidth;
+    kPresent.BackBufferHeight = m_kCreation.m_uiHeight;
+    kPresent.BackBufferFormat = eBackBuffer;
+
+    const std::int32_t iFBMode = m_kCreation.m_iFBMode;
+    bool bRealMultisample = false;
+    if (iFBMode < 0)
+    {
+        kPresent.MultiSampleType = gfx::D3DMULTISAMPLE_NONMASKABLE;
+        kPresent.MultiSampleQuality = static_cast<std::uint32_t>(iFBMode) & 0x7FFFFFFF;
+        bRealMultisample = true;
+    }
+    else if (iFBMode >= 2 && iFBMode <= 16)
+    {
+        kPresent.MultiSampleType = static_cast<std::uint32_t>(iFBMode);
+        bRealMultisample = true;
+    }
+
+    switch (m_kCreation.m_eSwapEffect)
+    {
+    case SWAPEFFECT_FLIP: kPresent.SwapEffect = gfx::D3DSWAPEFFECT_FLIP; break;
+    case SWAPEFFECT_COPY: kPresent.SwapEffect = gfx::D3DSWAPEFFECT_COPY; break;
+    default: kPresent.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD; break;
+    }
+    if (bRealMultisample)
+        kPresent.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD;
+
+    kPresent.hDeviceWindow = m_kWndDevice;
+    kPresent.Windowed = bWindowed ? 1 : 0;
+    kPresent.EnableAutoDepthStencil = bDepthBuffer ? 1 : 0;
+    kPresent.AutoDepthStencilFormat = eDepthStencil;
+    if (iFBMode == FBMODE_LOCKABLE)
+        kPresent.Flags = gfx::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+    kPresent.FullScreen_RefreshRateInHz = m_kCreation.m_uiRefreshRate;
+    switch (m_kCreation.m_ePresentationInterval)
+    {
+    case PRESENT_INTERVAL_IMMEDIATE: kPresent.PresentationInterval = gfx::D3DPRESENT_INTERVAL_IMMEDIATE; break;
+    case PRESENT_INTERVAL_ONE: kPresent.PresentationInterval = gfx::D3DPRESENT_INTERVAL_ONE; break;
+    case PRESENT_INTERVAL_TWO: kPresent.PresentationInterval = gfx::D3DPRESENT_INTERVAL_TWO; break;
+    case PRESENT_INTERVAL_THREE: kPresent.PresentationInterval = gfx::D3DPRESENT_INTERVAL_THREE; break;
+    case PRESENT_INTERVAL_FOUR: kPresent.PresentationInterval = gfx::D3DPRESENT_INTERVAL_FOUR; break;
+    default: kPresent.PresentationInterval = gfx::D3DPRESENT_INTERVAL_DEFAULT; break;
+    }
+
+    std::uint32_t uiLevels = 0;
+    if (gfx::FAILED(ms_pkD3D9->CheckDeviceMultiSampleType(m_uiAdapter, m_eDevType, eBackBuffer, kPresent.Windowed,
+                                                          kPresent.MultiSampleType, &uiLevels)))
+    {
+        kPresent.MultiSampleType = gfx::D3DMULTISAMPLE_NONE;
+        kPresent.MultiSampleQuality = 0;
+    }
+    else if (uiLevels > 0 && kPresent.MultiSampleQuality >= uiLevels)
+    {
+        kPresent.MultiSampleQuality = uiLevels - 1;
+    }
+
+    kPresent.BackBufferCount = std::clamp<std::uint32_t>(m_kCreation.m_uiBackBufferCount, 1, 3);
+
+    if (bWindowed)
+    {
+        kPresent.FullScreen_RefreshRateInHz = 0;
+        kPresent.PresentationInterval = gfx::D3DPRESENT_INTERVAL_IMMEDIATE;
+    }
+    else
+    {
+        std::uint32_t uiRefresh = kPresent.FullScreen_RefreshRateInHz;
+        if (m_pkAdapterDesc->FindMode(eDisplay, kPresent.BackBufferWidth, kPresent.BackBufferHeight, uiRefresh) ==
+            nullptr)
+        {
+            SetCreationError("Could not match desired fullscreen mode");
+            return false;
+        }
+        kPresent.FullScreen_RefreshRateInHz = uiRefresh;
+        if ((kPresent.PresentationInterval & m_pkDeviceDesc->GetCaps().PresentationIntervals) == 0)
+            kPresent.PresentationInterval = gfx::D3DPRESENT_INTERVAL_ONE;
+    }
+    return true;
+}
+
+bool NiDX9Renderer::CheckDeviceCaps()
+{
+    const gfx::HRESULT hr = ms_pfnDeviceCaps != nullptr ? ms_pfnDeviceCaps(m_pkD3DDevice9, &m_kD3DCaps9)
+                                                        : m_pkD3DDevice9->GetDeviceCaps(&m_kD3DCaps9);
+    if (gfx::FAILED(hr))
+    {
+        SetCreationError("Could not query device caps");
+        return false;
+    }
+    if (m_kD3DCaps9.MaxTextureBlendStages < 2 || m_kD3DCaps9.MaxSimultaneousTextures < 2)
+    {
+        SetCreationError("Device does not support single-pass multi-texture");
+        return false;
+    }
+
+    m_uiRendFlags = CAPS_BASE;
+    if (m_kD3DPresentParams.EnableAutoDepthStencil != 0 && HasStencil(m_kD3DPresentParams.AutoDepthStencilFormat))
+        m_uiRendFlags |= CAPS_STENCIL;
+    if ((m_kD3DCaps9.RasterCaps & gfx::D3DPRASTERCAPS_WBUFFER) != 0)
+        m_uiRendFlags |= CAPS_WBUFFER;
+    // The power-of-two flag follows the square-only bit, not the
+    // power-of-two bit: the texture code relies on exactly that.
+    if ((m_kD3DCaps9.TextureCaps & gfx::D3DPTEXTURECAPS_SQUAREONLY) != 0)
+        m_uiRendFlags |= CAPS_TEXTURE_POW2;
+    if (m_kD3DCaps9.MaxVertexBlendMatrices >= 4)
+        m_uiRendFlags |= CAPS_HARDWARE_SKINNING;
+
+    const bool bSoftware = (m_uiBehaviorFlags & gfx::D3DCREATE_SOFTWARE_VERTEXPROCESSING) != 0;
+    m_uiMaxNumBlendMatrices = bSoftware ? 4 : m_kD3DCaps9.MaxVertexBlendMatrices;
+    m_uiMaxStreams = m_kD3DCaps9.MaxStreams;
+    m_uiMaxPixelShaderVersion = m_kD3DCaps9.PixelShaderVersion;
+    m_uiMaxVertexShaderVersion = m_kD3DCaps9.VertexShaderVersion;
+    m_bMipmapCubeMaps = (m_kD3DCaps9.TextureCaps & gfx::D3DPTEXTURECAPS_MIPCUBEMAP) != 0;
+    m_uiNumSimultaneousRTs =
+        m_kD3DPresentParams.MultiSampleType != gfx::D3DMULTISAMPLE_NONE ? 1 : m_kD3DCaps9.NumSimultaneousRTs;
+    m_bIndependentBitDepths = (m_kD3DCaps9.PrimitiveMiscCaps & gfx::D3DPMISCCAPS_MRTINDEPENDENTBITDEPTHS) != 0;
+    m_bMRTPostPixelShaderBlending =
+        (m_kD3DCaps9.PrimitiveMiscCaps & gfx::D3DPMISCCAPS_MRTPOSTPIXELSHADERBLENDING) != 0;
+
+    const std::uint32_t uiPS = m_uiMaxPixelShaderVersion;
+    const std::uint32_t uiVS = m_uiMaxVertexShaderVersion;
+    m_auiShaderVersions = {uiPS,        gfx::D3DPS_VERSION(0, 0), uiPS, uiVS, gfx::D3DVS_VERSION(0, 0), uiVS,
+                           gfx::D3DVS_VERSION(0, 0), gfx::D3DVS_VERSION(0, 0), gfx::D3DVS_VERSION(0, 0), 2};
+
+    NiD3DPass::SetMaxTextureBlendStages(m_kD3DCaps9.MaxTextureBlendStages);
+    NiD3DPass::SetMaxSimultaneousTextures(m_kD3DCaps9.MaxSimultaneousTextures);
+    NiD3DPass::SetMaxSamplers((uiPS & 0xFFFF) >= 0x0200 ? 16 : m_kD3DCaps9.MaxTextureBlendStages);
+
+    g_akClampModes = CLAMP_MODES;
+    g_akFilterModes = FILTER_MODES;
+    ms_uiProjectedTextureFlags =
+        (m_kD3DCaps9.TextureCaps & gfx::D3DPTEXTURECAPS_PROJECTED) != 0
+            ? (gfx::D3DTTFF_PROJECTED | gfx::D3DTTFF_COUNT3)
+            : gfx::D3DTTFF_COUNT2;
+    return true;
+}
+
+bool NiDX9Renderer::RebuildDefaults()
+{
+    ReleaseDefaults();
+    const gfx::D3DFORMAT eDisplay = m_kD3DPresentParams.Windowed != 0
+                                        ? m_pkAdapterDesc->GetDesktopMode().Format
+                                        : DisplayFormatFor(m_kD3DPresentParams.BackBufferFormat);
+
+    for (std::uint32_t eUsage = 0; eUsage < TEXUSE_NUM; ++eUsage)
+    {
+        const bool bTarget = eUsage == TEXUSE_RENDERED_TEX || eUsage == TEXUSE_RENDERED_CUBE;
+        const bool bCube = eUsage == TEXUSE_CUBE || eUsage == TEXUSE_RENDERED_CUBE;
+        for (std::uint32_t eFormat = 0; eFormat < TEX_NUM; ++eFormat)
+        {
+            const gfx::D3DFORMAT eD3DFormat = TEXTURE_TABLE_FORMATS[eFormat];
+            if (eD3DFormat == 0 ||
+                gfx::FAILED(ms_pkD3D9->CheckDeviceFormat(m_uiAdapter, m_eDevType, eDisplay,
+                                                         bTarget ? gfx::D3DUSAGE_RENDERTARGET : 0,
+                                                         bCube ? gfx::D3DRTYPE_CUBETEXTURE : gfx::D3DRTYPE_TEXTURE,
+                                                         eD3DFormat)))
+                continue;
+            TextureFormatEntry& kEntry = m_aakTextureFormats[eUsage][eFormat];
+            kEntry.m_bValid = true;
+            kEntry.m_kPixelFormat = PixelFormatForEntry(eFormat);
+            kEntry.m_eD3DFormat = eD3DFormat;
+        }
+
+        for (std::uint32_t eFormat : DEFAULT_FORMAT_ORDER)
+        {
+            if (m_aakTextureFormats[eUsage][eFormat].m_bValid)
+            {
+                m_apkDefaultTextureFormat[eUsage] = &m_aakTextureFormats[eUsage][eFormat];
+                break;
+            }
+        }
+        if (m_apkDefaultTextureFormat[eUsage] != nullptr)
+        {
+            NiRefPtr<NiPixelData> spData = new NiPixelData(4, 4, m_apkDefaultTextureFormat[eUsage]->m_kPixelFormat);
+            if (spData->GetPixels() == nullptr)
+                return false;
+            std::memset(spData->GetPixels(), 0xFF, spData->GetSizeInBytes());
+            m_aspDefaultTextureData[eUsage] = spData;
+        }
+    }
+
+    for (std::uint32_t eFormat = 0; eFormat < TEX_NUM; ++eFormat)
+    {
+        const TextureFormatEntry& kEntry = m_aakTextureFormats[TEXUSE_RENDERED_TEX][eFormat];
+        if (!kEntry.m_bValid)
+            continue;
+        m_aeRenderTargetDepth[eFormat] =
+            m_pkDeviceDesc->FindClosestDepthStencil(eDisplay, kEntry.m_eD3DFormat, 32, 8);
+        const std::uint32_t uiKind = kEntry.m_kPixelFormat.GetKind();
+        if (uiKind == NiPixelFormat::RGB || uiKind == NiPixelFormat::RGBA)
+            m_eDefaultRenderTargetFormat = eFormat;
+    }
+
+    if (const TextureFormatEntry* pkDefault = m_apkDefaultTextureFormat[TEXUSE_TEX])
+    {
+        NiRefPtr<NiPixelData> spImage = new NiPixelData(2, 1, pkDefault->m_kPixelFormat);
+        if (spImage->GetPixels() == nullptr)
+            return false;
+        const std::uint32_t uiStride = spImage->GetPixelStride();
+        std::memset(spImage->GetPixels(), 0x00, uiStride);
+        std::memset(spImage->GetPixels() + uiStride, 0xFF, uiStride);
+        m_spDefaultTexture = NiSourceTexture::CreateFromPixelData(spImage, NiTexture::FormatPrefs());
+    }
+    return true;
+}
+
+void NiDX9Renderer::ReleaseDefaults()
+{
+    m_aakTextureFormats = {};
+    m_apkDefaultTextureFormat = {};
+    for (NiRefPtr<NiPixelData>& spData : m_aspDefaultTextureData)
+        spData = nullptr;
+    m_aeRenderTargetDepth = {};
+    m_eDefaultRenderTargetFormat = TEX_NUM;
+    m_spDefaultTexture = nullptr;
+}
+
+void NiDX9Renderer::BuildDriverInfo()
+{
+    m_kBehavior.clear();
+    if ((m_uiBehaviorFlags & gfx::D3DCREATE_PUREDEVICE) != 0)
+        m_kBehavior += "PURE";
+    if ((m_uiBehaviorFlags & gfx::D3DCREATE_MULTITHREADED) != 0)
+        m_kBehavior += " MT";
+    if ((m_uiBehaviorFlags & gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING) != 0)
+        m_kBehavior += " HWVP";
+    if ((m_uiBehaviorFlags & gfx::D3DCREATE_MIXED_VERTEXPROCESSING) != 0)
+        m_kBehavior += " MIXVP";
+    if ((m_uiBehaviorFlags & gfx::D3DCREATE_SOFTWARE_VERTEXPROCESSING) != 0)
+        m_kBehavior += " SWVP";
+
+    m_kDriverInfo.clear();
+    if (m_pkAdapterDesc == nullptr || !m_pkAdapterDesc->HasIdentifier())
+        return;
+    const char* pcType = m_eDevType == gfx::D3DDEVTYPE_HAL   ? "HAL"
+                         : m_eDevType == gfx::D3DDEVTYPE_REF ? "REF"
+                         : m_eDevType == gfx::D3DDEVTYPE_SW  ? "SW"
+                                                             : "???";
+    m_kDriverInfo = std::string(m_pkAdapterDesc->GetStringDescription()) + " (" + pcType + "-" + m_kBehavior + ")";
+}
+
+NiDX9Renderer::~NiDX9Renderer()
+{
+    if (m_pkD3DDevice9 != nullptr)
+    {
+        for (std::uint32_t uiStage = 0; uiStage < m_kD3DCaps9.MaxSimultaneousTextures; ++uiStage)
+            m_pkD3DDevice9->SetTexture(uiStage, nullptr);
+        for (std::uint32_t uiStream = 0; uiStream < m_kD3DCaps9.MaxStreams; ++uiStream)
+            m_pkD3DDevice9->SetStreamSource(uiStream, nullptr, 0, 0);
+        m_pkD3DDevice9->SetIndices(nullptr);
+    }
+    ReleaseDefaults();
+    if (m_pkD3DDevice9 != nullptr)
+        m_pkD3DDevice9->Release();
+    m_pkD3DDevice9 = nullptr;
+}
+
+void NiDX9Renderer::GetCreationParameters(std::uint32_t& uiWidth, std::uint32_t& uiHeight, std::uint32_t& uiUseFlags,
+                                          gfx::WindowHandle& kWndDevice, gfx::WindowHandle& kWndFocus,
+                                          std::uint32_t& uiAdapter, std::uint32_t& eDesc, std::uint32_t& eFBFormat,
+                                          gfx::D3DFORMAT& eDSFormat, std::uint32_t& ePresentationInterval,
+                                          std::uint32_t& eSwapEffect, std::int32_t& iFBMode,
+                                          std::uint32_t& uiBackBufferCount, std::uint32_t& uiRefreshRate) const
+{
+    uiWidth = m_kCreation.m_uiWidth;
+    uiHeight = m_kCreation.m_uiHeight;
+    uiUseFlags = m_kCreation.m_uiUseFlags;
+    kWndDevice = m_kCreation.m_kWndDevice;
+    kWndFocus = m_kCreation.m_kWndFocus;
+    uiAdapter = m_kCreation.m_uiAdapter;
+    eDesc = m_kCreation.m_eDesc;
+    eFBFormat = m_kCreation.m_eFBFormat;
+    eDSFormat = m_kCreation.m_eDSFormat;
+    ePresentationInterval = m_kCreation.m_ePresentationInterval;
+    eSwapEffect = m_kCreation.m_eSwapEffect;
+    iFBMode = m_kCreation.m_iFBMode;
+    uiBackBufferCount = m_kCreation.m_uiBackBufferCount;
+    uiRefreshRate = m_kCreation.m_uiRefreshRate;
+}
+
+// ---- format tables ----
+
+const NiDX9Renderer::TextureFormatEntry& NiDX9Renderer::GetTextureFormat(std::uint32_t eUsage,
+                                                                          std::uint32_t eFormat) const
+{
+    static const TextureFormatEntry s_kNone;
+    if (eUsage >= TEXUSE_NUM || eFormat >= TEX_NUM)
+        return s_kNone;
+    return m_aakTextureFormats[eUsage][eFormat];
+}
+
+const NiDX9Renderer::TextureFormatEntry* NiDX9Renderer::GetDefaultTextureFormat(std::uint32_t eUsage) const
+{
+    return eUsage < TEXUSE_NUM ? m_apkDefaultTextureFormat[eUsage] : nullptr;
+}
+
+NiPixelData* NiDX9Renderer::GetDefaultTextureData(std::uint32_t eUsage) const
+{
+    return eUsage < TEXUSE_NUM ? m_aspDefaultTextureData[eUsage].Get() : nullptr;
+}
+
+gfx::D3DFORMAT NiDX9Renderer::GetRenderTargetDepthFormat(std::uint32_t eFormat) const
+{
+    return eFormat < TEX_NUM ? m_aeRenderTargetDepth[eFormat] : 0;
+}
+
+// ---- frame ----
+
+bool NiDX9Renderer::DeviceUsable() const
+{
+    return m_pkD3DDevice9 != nullptr && m_pkD3DDevice9->TestCooperativeLevel() == gfx::D3D_OK;
+}
+
+void NiDX9Renderer::SetBackgroundColor(const NiColorRGBA& kColor)
+{
+    m_uiBackground = (ChannelByte(kColor.a) << 24) | (ChannelByte(kColor.r) << 16) | (ChannelByte(kColor.g) << 8) |
+                     ChannelByte(kColor.b);
+}
+
+NiColorRGBA NiDX9Renderer::GetBackgroundColor() const
+{
+    constexpr float fScale = 1.0f / 255.0f;
+    return NiColorRGBA(static_cast<float>((m_uiBackground >> 16) & 0xFF) * fScale,
+                       static_cast<float>((m_uiBackground >> 8) & 0xFF) * fScale,
+                       static_cast<float>(m_uiBackground & 0xFF) * fScale,
+                       static_cast<float>((m_uiBackground >> 24) & 0xFF) * fScale);
+}
+
+bool NiDX9Renderer::BeginScene()
+{
+    if (!DeviceUsable())
+        return false;
+    if (gfx::FAILED(m_pkD3DDevice9->BeginScene()))
+        return false;
+    m_bInScene = true;
+    return true;
+}
+
+void NiDX9Renderer::EndScene()
+{
+    if (!m_bInScene)
+        return;
+    m_pkD3DDevice9->EndScene();
+    m_bInScene = false;
+}
+
+void NiDX9Renderer::ClearBuffer(const NiRect<float>* pkViewport, std::uint32_t uiFlags)
+{
+    if (!DeviceUsable())
+        return;
+    const std::uint32_t uiWidth = GetWidth();
+    const std::uint32_t uiHeight = GetHeight();
+    const float fWidth = static_cast<float>(uiWidth);
+    const float fHeight = static_cast<float>(uiHeight);
+    gfx::D3DRECT kRect{0, 0, static_cast<std::int32_t>(uiWidth), static_cast<std::int32_t>(uiHeight)};
+    if (pkViewport != nullptr)
+    {
+        // Rows run downwards, the rectangle's top and bottom upwards.
+        kRect.x1 = static_cast<std::int32_t>(fWidth * pkViewport->m_left);
+        kRect.y1 = static_cast<std::int32_t>((1.0f - pkViewport->m_top) * fHeight);
+        kRect.x2 = static_cast<std::int32_t>(fWidth * pkViewport->m_right);
+        kRect.y2 = static_cast<std::int32_t>((1.0f - pkViewport->m_bottom) * fHeight);
+    }
+
+    const bool bDepthSurface = m_kD3DPresentParams.EnableAutoDepthStencil != 0;
+    std::uint32_t uiD3DFlags = 0;
+    if ((uiFlags & CLEAR_BACKBUFFER) != 0)
+        uiD3DFlags |= gfx::D3DCLEAR_TARGET;
+    if ((uiFlags & CLEAR_ZBUFFER) != 0 && bDepthSurface)
+        uiD3DFlags |= gfx::D3DCLEAR_ZBUFFER;
+    if ((uiFlags & CLEAR_STENCIL) != 0 && bDepthSurface && (m_uiRendFlags & CAPS_STENCIL) != 0)
+        uiD3DFlags |= gfx::D3DCLEAR_STENCIL;
+
+    // A clear always runs with the full-target viewport.
+    gfx::D3DVIEWPORT9 kViewport;
+    kViewport.Width = uiWidth;
+    kViewport.Height = uiHeight;
+    m_pkD3DDevice9->SetViewport(&kViewport);
+    if (uiD3DFlags != 0)
+        m_pkD3DDevice9->Clear(1, &kRect, uiD3DFlags, m_uiBackground, m_fZClear, m_uiStencilClear);
+}
+
+void NiDX9Renderer::DisplayFrame()
+{
+    if (!DeviceUsable())
+        return;
+    m_pkD3DDevice9->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+std::uint32_t NiDX9Renderer::GetBitDepth() const
+{
+    return GetFormatBitsPerPixel(m_kD3DPresentParams.BackBufferFormat);
+}

@@ -1,0 +1,424 @@
+#include "engine/render/NiDX9Renderer.h"
+
+#include "engine/shaders/framework/NiD3DPass.h"
+#include "tests/engine/render/RendererTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+
+using namespace gfx;
+
+namespace
+{
+using NiDX9RendererTest = rendertest::RendererTest;
+
+NiDX9DeviceDesc* HALDevice()
+{
+    return NiDX9Renderer::GetSystemInfo()->GetAdapter(0)->GetDevice(D3DDEVTYPE_HAL);
+}
+
+HRESULT CapsFail(IDirect3DDevice9*, D3DCAPS9*)
+{
+    return E_FAIL;
+}
+
+HRESULT CapsOneStage(IDirect3DDevice9* pkDevice, D3DCAPS9* pkCaps)
+{
+    const HRESULT hr = pkDevice->GetDeviceCaps(pkCaps);
+    pkCaps->MaxTextureBlendStages = 1;
+    return hr;
+}
+
+// The back buffer's first pixel as the device reads it back, B, G, R.
+std::array<std::uint8_t, 3> FirstPixel(IDirect3DDevice9* pkDevice)
+{
+    std::array<std::uint8_t, 3> aucPixel{};
+    gfxtest::Ref<IDirect3DSurface9> spBack;
+    if (pkDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &spBack) != D3D_OK)
+        return aucPixel;
+    D3DLOCKED_RECT kLocked;
+    if (spBack->LockRect(&kLocked, nullptr, D3DLOCK_READONLY) != D3D_OK)
+        return aucPixel;
+    const auto* pucBytes = static_cast<const std::uint8_t*>(kLocked.pBits);
+    aucPixel = {pucBytes[0], pucBytes[1], pucBytes[2]};
+    spBack->UnlockRect();
+    return aucPixel;
+}
+} // namespace
+
+RENDERER_BOTH_BACKENDS(NiDX9RendererTest);
+
+TEST_P(NiDX9RendererTest, FullScreenWithTheFrameworksValuesInTheDesktopMode)
+{
+    const D3DDISPLAYMODE kDesktop = NiDX9Renderer::GetSystemInfo()->GetAdapter(0)->GetDesktopMode();
+    gfxtest::TestWindow kWindow(64, 48);
+    ASSERT_NE(kWindow.handle, nullptr);
+    NiDX9RendererPtr spRenderer = NiDX9Renderer::Create(
+        kDesktop.Width, kDesktop.Height, NiDX9Renderer::USE_FULLSCREEN, kWindow.handle, kWindow.handle, 0,
+        NiDX9Renderer::DEVDESC_PURE, 0, 0, NiDX9Renderer::PRESENT_INTERVAL_ONE, NiDX9Renderer::SWAPEFFECT_DEFAULT,
+        NiDX9Renderer::FBMODE_DEFAULT, 1, 0);
+    ASSERT_NE(spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    EXPECT_EQ(NiRenderer::GetRenderer(), spRenderer.Get());
+
+    const D3DPRESENT_PARAMETERS& kPresent = spRenderer->GetPresentParams();
+    EXPECT_EQ(kPresent.Windowed, 0);
+    EXPECT_EQ(kPresent.BackBufferFormat, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(kPresent.BackBufferCount, 1u);
+    EXPECT_EQ(kPresent.EnableAutoDepthStencil, 1);
+    EXPECT_EQ(kPresent.AutoDepthStencilFormat, D3DFMT_D24X8); // 32 bits, no stencil asked
+    EXPECT_EQ(kPresent.PresentationInterval, D3DPRESENT_INTERVAL_ONE);
+    EXPECT_EQ(kPresent.SwapEffect, D3DSWAPEFFECT_DISCARD);
+    EXPECT_EQ(kPresent.Flags, 0u);
+    EXPECT_EQ(spRenderer->GetWidth(), kDesktop.Width);
+    EXPECT_EQ(spRenderer->GetHeight(), kDesktop.Height);
+    EXPECT_EQ(spRenderer->GetBitDepth(), 32u);
+
+    EXPECT_EQ(spRenderer->GetFlags(), 0x6Du);
+    const std::string kDescription = NiDX9Renderer::GetSystemInfo()->GetAdapter(0)->GetStringDescription();
+    EXPECT_EQ(std::string(spRenderer->GetDriverInfo()), kDescription + " (HAL-PURE HWVP)");
+    EXPECT_EQ(spRenderer->GetBehaviorFlags(), D3DCREATE_PUREDEVICE | D3DCREATE_HARDWARE_VERTEXPROCESSING);
+    EXPECT_FALSE(spRenderer->GetSWVertexCapable());
+
+    std::uint32_t auiValues[12] = {};
+    WindowHandle kDevice = nullptr;
+    WindowHandle kFocus = nullptr;
+    std::int32_t iFBMode = -5;
+    spRenderer->GetCreationParameters(auiValues[0], auiValues[1], auiValues[2], kDevice, kFocus, auiValues[3],
+                                      auiValues[4], auiValues[5], auiValues[6], auiValues[7], auiValues[8], iFBMode,
+                                      auiValues[9], auiValues[10]);
+    EXPECT_EQ(auiValues[0], kDesktop.Width);
+    EXPECT_EQ(auiValues[1], kDesktop.Height);
+    EXPECT_EQ(auiValues[2], 4u);
+    EXPECT_EQ(kDevice, kWindow.handle);
+    EXPECT_EQ(kFocus, kWindow.handle);
+    EXPECT_EQ(auiValues[7], 1u); // presentation interval as given
+    EXPECT_EQ(auiValues[9], 1u); // back buffers
+    EXPECT_EQ(iFBMode, 0);
+
+    // A frame through the renderer reaches the window.
+    EXPECT_TRUE(spRenderer->BeginScene());
+    spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_ALL);
+    spRenderer->EndScene();
+    EXPECT_EQ(spRenderer->GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    spRenderer = nullptr;
+    EXPECT_EQ(NiRenderer::GetRenderer(), nullptr);
+}
+
+TEST_P(NiDX9RendererTest, CapabilityRecordsAndTablesFollowTheDevice)
+{
+    m_spRenderer = CreateWindowed();
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    const D3DCAPS9 kCaps = DeviceCaps(0);
+
+    EXPECT_EQ(m_spRenderer->GetMaxStreams(), kCaps.MaxStreams);
+    EXPECT_EQ(m_spRenderer->GetMaxVertexBlendMatrices(), kCaps.MaxVertexBlendMatrices);
+    EXPECT_EQ(m_spRenderer->GetPixelShaderVersion(), D3DPS_VERSION(0, 0));
+    EXPECT_EQ(m_spRenderer->GetVertexShaderVersion(), D3DVS_VERSION(0, 0));
+    EXPECT_FALSE(m_spRenderer->GetMipmapCubeMaps());
+    EXPECT_EQ(m_spRenderer->GetMaxSimultaneousRenderTargets(), 1u);
+    EXPECT_EQ(m_spRenderer->GetShaderVersionWords(),
+              (std::array<std::uint32_t, 10>{0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFE0000u, 0xFFFE0000u,
+                                             0xFFFE0000u, 0xFFFE0000u, 0xFFFE0000u, 0xFFFE0000u, 2u}));
+
+    // Stage limits for the shaders: below pixel shader 2.0 the samplers follow the stages.
+    EXPECT_EQ(NiD3DPass::GetMaxTextureBlendStages(), 8u);
+    EXPECT_EQ(NiD3DPass::GetMaxSimultaneousTextures(), 8u);
+    EXPECT_EQ(NiD3DPass::GetMaxSamplers(), 8u);
+
+    std::uint32_t uiU = 0;
+    std::uint32_t uiV = 0;
+    ASSERT_TRUE(NiDX9Renderer::GetClampAddressModes(1, uiU, uiV));
+    EXPECT_EQ(uiU, D3DTADDRESS_CLAMP);
+    EXPECT_EQ(uiV, D3DTADDRESS_WRAP);
+    EXPECT_FALSE(NiDX9Renderer::GetClampAddressModes(4, uiU, uiV));
+    std::uint32_t uiMag = 0;
+    std::uint32_t uiMin = 0;
+    std::uint32_t uiMip = 0;
+    ASSERT_TRUE(NiDX9Renderer::GetFilterModeStates(5, uiMag, uiMin, uiMip));
+    EXPECT_EQ(uiMag, D3DTEXF_LINEAR);
+    EXPECT_EQ(uiMin, D3DTEXF_LINEAR);
+    EXPECT_EQ(uiMip, D3DTEXF_POINT);
+    EXPECT_FALSE(NiDX9Renderer::GetFilterModeStates(6, uiMag, uiMin, uiMip));
+    // No projected texturing on this device.
+    EXPECT_EQ(NiDX9Renderer::GetProjectedTextureFlags(), 2u);
+}
+
+TEST_P(NiDX9RendererTest, FormatTablesAndDefaultImages)
+{
+    m_spRenderer = CreateWindowed();
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+
+    // Plain textures take the six colour formats and the block formats; bump
+    // formats and the two unused entries stay empty.
+    const auto& kRGB565 = m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_RGB565);
+    ASSERT_TRUE(kRGB565.m_bValid);
+    EXPECT_EQ(kRGB565.m_eD3DFormat, D3DFMT_R5G6B5);
+    EXPECT_EQ(kRGB565.m_kPixelFormat, NiPixelFormat::R5G6B5);
+    EXPECT_TRUE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_DXT5).m_bValid);
+    EXPECT_FALSE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_PAL8).m_bValid);
+    EXPECT_FALSE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_BUMP88).m_bValid);
+    // Render targets: colour formats only.
+    EXPECT_FALSE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_RENDERED_TEX, NiDX9Renderer::TEX_DXT1).m_bValid);
+    EXPECT_TRUE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_RENDERED_CUBE, NiDX9Renderer::TEX_RGBA8888).m_bValid);
+
+    for (std::uint32_t eUsage = 0; eUsage < NiDX9Renderer::TEXUSE_NUM; ++eUsage)
+    {
+        SCOPED_TRACE(eUsage);
+        // R5G6B5 comes first in the default order.
+        ASSERT_NE(m_spRenderer->GetDefaultTextureFormat(eUsage), nullptr);
+        EXPECT_EQ(m_spRenderer->GetDefaultTextureFormat(eUsage)->m_eD3DFormat, D3DFMT_R5G6B5);
+        NiPixelData* pkData = m_spRenderer->GetDefaultTextureData(eUsage);
+        ASSERT_NE(pkData, nullptr);
+        EXPECT_EQ(pkData->GetWidth(), 4u);
+        EXPECT_EQ(pkData->GetHeight(), 4u);
+        EXPECT_EQ(pkData->GetPixelFormat(), NiPixelFormat::R5G6B5);
+        const std::uint8_t* pucPixels = pkData->GetPixels();
+        for (std::uint32_t i = 0; i < pkData->GetSizeInBytes(); ++i)
+            ASSERT_EQ(pucPixels[i], 0xFF) << i;
+    }
+
+    // Each render-target entry gets the depth format nearest 32/8; the last
+    // colour entry is the default target format.
+    EXPECT_EQ(m_spRenderer->GetRenderTargetDepthFormat(NiDX9Renderer::TEX_RGB888), D3DFMT_D24S8);
+    EXPECT_EQ(m_spRenderer->GetRenderTargetDepthFormat(NiDX9Renderer::TEX_DXT1), 0u);
+    EXPECT_EQ(m_spRenderer->GetDefaultRenderTargetFormat(), NiDX9Renderer::TEX_RGBA8888);
+
+    // The missing-texture image: one black and one white pixel.
+    NiSourceTexture* pkDefault = m_spRenderer->GetDefaultTexture();
+    ASSERT_NE(pkDefault, nullptr);
+    NiPixelData* pkImage = pkDefault->GetSourcePixelData();
+    ASSERT_NE(pkImage, nullptr);
+    EXPECT_EQ(pkImage->GetWidth(), 2u);
+    EXPECT_EQ(pkImage->GetHeight(), 1u);
+    const std::uint8_t* pucImage = pkImage->GetPixels();
+    EXPECT_EQ(pucImage[0], 0x00);
+    EXPECT_EQ(pucImage[1], 0x00);
+    EXPECT_EQ(pucImage[2], 0xFF);
+    EXPECT_EQ(pucImage[3], 0xFF);
+}
+
+TEST_P(NiDX9RendererTest, StencilWantedGivesD24S8AndTheStencilFlag)
+{
+    m_spRenderer = CreateWindowed(NiDX9Renderer::USE_STENCIL);
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    EXPECT_EQ(m_spRenderer->GetPresentParams().AutoDepthStencilFormat, D3DFMT_D24S8);
+    EXPECT_EQ(m_spRenderer->GetFlags(), 0xEDu);
+    // A window always presents at once and without a refresh rate.
+    EXPECT_EQ(m_spRenderer->GetPresentParams().PresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
+    EXPECT_EQ(m_spRenderer->GetPresentParams().FullScreen_RefreshRateInHz, 0u);
+}
+
+TEST_P(NiDX9RendererTest, HardwareKindsFallBackDownToSoftwareNeverToReference)
+{
+    struct Case
+    {
+        std::uint32_t m_uiRequested;
+        std::uint32_t m_uiFailures;
+        std::uint32_t m_uiBehavior; // of the device made; 0: none made
+        const char* m_pcBehaviorText;
+    };
+    const Case akCases[] = {
+        {NiDX9Renderer::DEVDESC_PURE, 1, D3DCREATE_HARDWARE_VERTEXPROCESSING, "HAL- HWVP"},
+        {NiDX9Renderer::DEVDESC_PURE, 2, D3DCREATE_MIXED_VERTEXPROCESSING, "HAL- MIXVP"},
+        {NiDX9Renderer::DEVDESC_PURE, 3, D3DCREATE_SOFTWARE_VERTEXPROCESSING, "HAL- SWVP"},
+        {NiDX9Renderer::DEVDESC_PURE, 4, 0, nullptr},
+        {NiDX9Renderer::DEVDESC_HAL_SWVERTEX, 1, 0, nullptr},
+    };
+    for (const Case& kCase : akCases)
+    {
+        SCOPED_TRACE(testing::Message() << kCase.m_uiRequested << " with " << kCase.m_uiFailures << " failures");
+        NiDX9Renderer::GetDirect3D()->FailNextCreateDevice(E_FAIL, kCase.m_uiFailures);
+        NiDX9RendererPtr spRenderer = CreateWindowed(0, kCase.m_uiRequested);
+        NiDX9Renderer::GetDirect3D()->FailNextCreateDevice(D3D_OK, 0);
+        if (kCase.m_uiBehavior == 0)
+        {
+            EXPECT_EQ(spRenderer, nullptr);
+            // Had the reference device been tried, its text would be last.
+            EXPECT_STREQ(NiDX9Renderer::GetLastErrorString(), "Creation failed: Could not create hardware device");
+            EXPECT_EQ(NiRenderer::GetRenderer(), nullptr);
+            continue;
+        }
+        ASSERT_NE(spRenderer, nullptr);
+        EXPECT_EQ(spRenderer->GetDeviceType(), D3DDEVTYPE_HAL);
+        EXPECT_EQ(spRenderer->GetBehaviorFlags(), kCase.m_uiBehavior);
+        const std::string kInfo = spRenderer->GetDriverInfo();
+        EXPECT_NE(kInfo.find(std::string("(") + kCase.m_pcBehaviorText + ")"), std::string::npos) << kInfo;
+        // Software vertex processing blends four matrices itself.
+        const bool bSoftware = kCase.m_uiBehavior == D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+        EXPECT_EQ(spRenderer->GetMaxVertexBlendMatrices(), bSoftware ? 4u : 0u);
+        EXPECT_EQ(spRenderer->GetSWVertexCapable(), kCase.m_uiBehavior != D3DCREATE_HARDWARE_VERTEXPROCESSING);
+        EXPECT_EQ(spRenderer->GetSWVertexSwitchable(), kCase.m_uiBehavior == D3DCREATE_MIXED_VERTEXPROCESSING);
+    }
+}
+
+TEST_P(NiDX9RendererTest, EveryCreationFailureLeavesItsTextAndNoRenderer)
+{
+    struct Case
+    {
+        const char* m_pcText;
+        std::function<void()> m_kArrange;
+        std::function<NiDX9RendererPtr(NiDX9RendererTest&)> m_kCreate;
+    };
+    const auto Windowed = [](NiDX9RendererTest& kTest) { return kTest.CreateWindowed(); };
+    const Case akCases[] = {
+        {"Could not initialize DirectX9",
+         [] {
+             NiDX9Renderer::ShutdownDirect3D();
+             NiDX9Renderer::SetDirect3DCreateFunction(nullptr);
+             EXPECT_EQ(NiDX9Renderer::LoadD3D9(), -1);
+             EXPECT_EQ(NiDX9Renderer::GetSystemInfo(), nullptr);
+         },
+         Windowed},
+        {"Invalid 3D device type", [] {},
+         [](NiDX9RendererTest& kTest) { return kTest.CreateWindowed(0, NiDX9Renderer::DEVDESC_NUM); }},
+        {"Invalid 3D device type", [] {},
+         [](NiDX9RendererTest& kTest) { return kTest.CreateWindowed(0, NiDX9Renderer::DEVDESC_REF); }},
+        {"Invalid Adapter", [] {},
+         [](NiDX9RendererTest& kTest) {
+             return kTest.CreateWindowed(0, 0, 0, NiDX9Renderer::GetSystemInfo()->GetAdapterCount());
+         }},
+        {"Could not find desired framebuffer format", [] { HALDevice()->GetFormats().clear(); }, Windowed},
+        {"Could not find desired depth/stencil format",
+         [] {
+             for (NiDX9DisplayFormatInfo& kInfo : HALDevice()->GetFormats())
+                 kInfo.ClearDepthStencilMatches();
+         },
+         Windowed},
+        {"Could not match desired fullscreen mode", [] {},
+         [](NiDX9RendererTest&) {
+             return NiDX9Renderer::Create(123, 45, NiDX9Renderer::USE_FULLSCREEN, nullptr, nullptr);
+         }},
+        {"Could not create hardware device", [] { NiDX9Renderer::GetDirect3D()->FailNextCreateDevice(E_FAIL, 4); },
+         Windowed},
+        {"Could not create reference device",
+         [] {
+             // A reference device the description believes in; the platform has none to make.
+             D3DCAPS9 kCaps = HALDevice()->GetCaps();
+             kCaps.DeviceType = D3DDEVTYPE_REF;
+             NiDX9DeviceDesc* pkREF = NiDX9Renderer::GetSystemInfo()->GetAdapter(0)->GetDevice(D3DDEVTYPE_REF);
+             pkREF->SetCaps(kCaps);
+             pkREF->GetFormats() = HALDevice()->GetFormats();
+         },
+         [](NiDX9RendererTest& kTest) { return kTest.CreateWindowed(0, NiDX9Renderer::DEVDESC_REF); }},
+        {"Could not query device caps", [] { NiDX9Renderer::SetDeviceCapsFunction(&CapsFail); }, Windowed},
+        {"Device does not support single-pass multi-texture",
+         [] { NiDX9Renderer::SetDeviceCapsFunction(&CapsOneStage); }, Windowed},
+    };
+    for (const Case& kCase : akCases)
+    {
+        SCOPED_TRACE(kCase.m_pcText);
+        NiDX9Renderer::ResetStatics();
+        NiDX9Renderer::SetDirect3DCreateFunction(GetParam() == BackendKind::Gl ? &rendertest::CreateGl
+                                                                               : &rendertest::CreateNull);
+        ASSERT_NE(NiDX9Renderer::GetSystemInfo(), nullptr);
+        ASSERT_EQ(NiDX9Renderer::LoadD3D9(), 0);
+        kCase.m_kArrange();
+        EXPECT_EQ(kCase.m_kCreate(*this), nullptr);
+        EXPECT_EQ(std::string(NiDX9Renderer::GetLastErrorString()), std::string("Creation failed: ") + kCase.m_pcText);
+        EXPECT_EQ(NiRenderer::GetRenderer(), nullptr);
+        if (NiDX9Renderer::GetDirect3D() != nullptr)
+            NiDX9Renderer::GetDirect3D()->FailNextCreateDevice(D3D_OK, 0);
+    }
+}
+
+TEST_P(NiDX9RendererTest, ErrorTextKeepsAtMost255Characters)
+{
+    const std::string kLong(300, 'x');
+    NiDX9Renderer::SetLastErrorString(kLong.c_str());
+    EXPECT_EQ(std::string(NiDX9Renderer::GetLastErrorString()), kLong.substr(0, 255));
+    NiDX9Renderer::SetLastErrorString("short");
+    EXPECT_STREQ(NiDX9Renderer::GetLastErrorString(), "short");
+    NiDX9Renderer::SetLastErrorString(nullptr);
+    EXPECT_STREQ(NiDX9Renderer::GetLastErrorString(), "");
+}
+
+// The outcome: a renderer with a lockable back buffer on an offscreen window
+// clears to its background colour through its device, reads it back and presents.
+TEST_P(NiDX9RendererTest, ClearsToTheBackgroundColourAndPresents)
+{
+    gfxtest::TestWindow kWindow(64, 48);
+    ASSERT_NE(kWindow.handle, nullptr);
+    NiDX9RendererPtr spRenderer =
+        NiDX9Renderer::Create(64, 48, 0, kWindow.handle, kWindow.handle, 0, NiDX9Renderer::DEVDESC_PURE, 0, 0,
+                              NiDX9Renderer::PRESENT_INTERVAL_ONE, NiDX9Renderer::SWAPEFFECT_DEFAULT,
+                              NiDX9Renderer::FBMODE_LOCKABLE, 1, 0);
+    ASSERT_NE(spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    EXPECT_EQ(spRenderer->GetPresentParams().Flags, D3DPRESENTFLAG_LOCKABLE_BACKBUFFER);
+    EXPECT_EQ(spRenderer->GetBackgroundColorARGB(), 0xFF808080u);
+
+    IDirect3DDevice9* pkDevice = spRenderer->GetD3DDevice();
+    ASSERT_EQ(pkDevice->BeginScene(), D3D_OK);
+    ASSERT_EQ(pkDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, spRenderer->GetBackgroundColorARGB(),
+                              1.0f, 0),
+              D3D_OK);
+    ASSERT_EQ(pkDevice->EndScene(), D3D_OK);
+    EXPECT_EQ(FirstPixel(pkDevice), (std::array<std::uint8_t, 3>{0x80, 0x80, 0x80}));
+    EXPECT_EQ(pkDevice->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+    // The same through the renderer's own frame, after a new colour.
+    spRenderer->SetBackgroundColor(NiColorRGBA(10 / 255.0f, 20 / 255.0f, 30 / 255.0f, 1.0f));
+    EXPECT_TRUE(spRenderer->BeginScene());
+    spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_ALL);
+    spRenderer->EndScene();
+    EXPECT_EQ(FirstPixel(pkDevice), (std::array<std::uint8_t, 3>{30, 20, 10}));
+    spRenderer->DisplayFrame();
+    spRenderer = nullptr;
+}
+
+TEST_P(NiDX9RendererTest, ClearRectangleRunsUpwardsInTargetFractions)
+{
+    m_spRenderer = CreateWindowed(0, NiDX9Renderer::DEVDESC_PURE, NiDX9Renderer::FBMODE_LOCKABLE);
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    ASSERT_EQ(pkDevice->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+
+    // The lower half of the target: top 0.5, bottom 0 in upward fractions.
+    m_spRenderer->SetBackgroundColor(NiColorRGB(1.0f, 1.0f, 1.0f));
+    const NiRect<float> kLowerHalf(0.0f, 1.0f, 0.5f, 0.0f);
+    m_spRenderer->ClearBuffer(&kLowerHalf, NiRenderer::CLEAR_BACKBUFFER);
+
+    gfxtest::Ref<IDirect3DSurface9> spBack;
+    ASSERT_EQ(pkDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &spBack), D3D_OK);
+    D3DLOCKED_RECT kLocked;
+    ASSERT_EQ(spBack->LockRect(&kLocked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const auto* pucBytes = static_cast<const std::uint8_t*>(kLocked.pBits);
+    EXPECT_EQ(pucBytes[23 * kLocked.Pitch], 0x00);      // row 23: upper half
+    EXPECT_EQ(pucBytes[24 * kLocked.Pitch], 0xFF);      // row 24: lower half
+    EXPECT_EQ(pucBytes[47 * kLocked.Pitch + 63 * 4], 0xFF);
+    spBack->UnlockRect();
+
+    // Clears keep the full-target viewport.
+    D3DVIEWPORT9 kViewport;
+    ASSERT_EQ(pkDevice->GetViewport(&kViewport), D3D_OK);
+    EXPECT_EQ(kViewport.Width, 64u);
+    EXPECT_EQ(kViewport.Height, 48u);
+}
+
+TEST_P(NiDX9RendererTest, BackgroundColourKeepsTruncatedBytes)
+{
+    m_spRenderer = CreateWindowed();
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    m_spRenderer->SetBackgroundColor(NiColorRGBA(0.5f, 0.5f, 0.5f, 1.0f));
+    EXPECT_EQ(m_spRenderer->GetBackgroundColorARGB(), 0xFF7F7F7Fu);
+    const NiColorRGBA kBack = m_spRenderer->GetBackgroundColor();
+    EXPECT_FLOAT_EQ(kBack.r, 127.0f / 255.0f);
+    EXPECT_FLOAT_EQ(kBack.a, 1.0f);
+    // Out-of-range channels keep their low eight bits; not-a-number gives 0.
+    m_spRenderer->SetBackgroundColor(NiColorRGBA(2.0f, -1.0f / 255.0f, std::nanf(""), 1.0f));
+    EXPECT_EQ(m_spRenderer->GetBackgroundColorARGB(), 0xFFFEFF00u);
+}
+
+TEST_P(NiDX9RendererTest, TeardownReleasesTheDevice)
+{
+    m_spRenderer = CreateWindowed();
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    pkDevice->AddRef();
+    m_spRenderer = nullptr;
+    EXPECT_EQ(NiRenderer::GetRenderer(), nullptr);
+    // Ours was the last reference left.
+    EXPECT_EQ(pkDevice->Release(), 0u);
+}
