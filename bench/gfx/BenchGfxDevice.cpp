@@ -240,6 +240,14 @@ void PrintRatio(const RatioReporter& r, const char* what, const char* device, co
 
 int main(int argc, char** argv) {
     if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    // Repetitions of the device and the plain side interleave, so that a busy
+    // moment of the machine does not fall on one side only.
+    std::vector<char*> args(argv, argv + argc);
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave.data());
+    argc = int(args.size());
+    args.push_back(nullptr);
+    argv = args.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     PlainSide plain;

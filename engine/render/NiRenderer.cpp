@@ -39,6 +39,12 @@ void NiRenderer::PurgeScreenTextureData(NiScreenTexture* pkScreenTexture)
         (void)ms_pkRenderer->PurgeScreenTextureRendererData(pkScreenTexture);
 }
 
+void NiRenderer::PurgeScreenPolygonData(NiScreenPolygon* pkPolygon)
+{
+    if (ms_pkRenderer != nullptr && pkPolygon != nullptr)
+        ms_pkRenderer->PurgeScreenPolygon(pkPolygon);
+}
+
 void NiRenderer::PurgeGeometryData(NiGeometryData* pkData)
 {
     if (ms_pkRenderer != nullptr && pkData != nullptr)

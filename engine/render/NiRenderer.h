@@ -13,15 +13,19 @@ class NiBltSource;
 class NiDynamicEffect;
 class NiEffectSet;
 class NiGeometryData;
+class NiLines;
 class NiParticles;
 class NiSkinInstance;
 class NiSkinPartition;
 class NiTriBasedGeom;
 class NiMaterialProperty;
 class NiPropertySet;
+class NiScreenPolygon;
 class NiScreenTexture;
 class NiSourceCubeMap;
 class NiTexture;
+struct NiViewFrustum;
+class NiVec3;
 
 // The renderer interface the engine talks to: the one current renderer, the
 // purges that drop cached data for objects going away, the frame operations
@@ -69,6 +73,25 @@ public:
     // geometry stored its state with SetGeometryDrawState.
     virtual void DrawTriShape(NiTriBasedGeom* pkGeometry) { (void)pkGeometry; }
     virtual void DrawPoints(NiParticles* pkParticles) { (void)pkParticles; }
+    // Line segments, drawn at once with the given state.
+    virtual void DrawLines(NiLines* pkLines, NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet)
+    {
+        (void)pkLines, (void)pkPropertySet, (void)pkEffectSet;
+    }
+
+    // The camera of the frame about to be drawn: view from its world
+    // vectors, projection from its frustum, the viewport on the target.
+    virtual void SetCameraData(const NiVec3& kWorldLoc, const NiVec3& kWorldDir, const NiVec3& kWorldUp,
+                               const NiVec3& kWorldRight, const NiViewFrustum& kFrustum, const NiRect<float>& kPort)
+    {
+        (void)kWorldLoc, (void)kWorldDir, (void)kWorldUp, (void)kWorldRight, (void)kFrustum, (void)kPort;
+    }
+
+    // Screen polygons: drawn with the current property set (the polygon sets
+    // its own first); the purge drops what the renderer keeps for one.
+    static void PurgeScreenPolygonData(NiScreenPolygon* pkPolygon);
+    virtual void PurgeScreenPolygon(NiScreenPolygon* pkPolygon) { (void)pkPolygon; }
+    virtual void RenderScreenPolygon(NiScreenPolygon* pkPolygon) { (void)pkPolygon; }
     void SetGeometryDrawState(NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet, std::uint32_t uiPlaneMask);
     [[nodiscard]] std::uint32_t GetPlaneMask() const { return m_uiPlaneMask; }
 

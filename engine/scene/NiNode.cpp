@@ -131,15 +131,19 @@ void NiNode::CollectChildren(std::vector<NiAVObject*>& kChildren) const
     }
 }
 
-bool NiNode::IsSelfOrAncestor(const NiAVObject* pkObject, std::uint32_t uiMaxSteps) const
+NiNode* NiNode::FindLoadRoot()
 {
-    const NiAVObject* pk = this;
-    for (std::uint32_t i = 0; pk != nullptr && i <= uiMaxSteps; ++i, pk = pk->m_pkParent)
+    NiNode* pkRoot = this;
+    while (pkRoot->m_pkLoadRoot != nullptr)
+        pkRoot = pkRoot->m_pkLoadRoot;
+    // Path compression keeps a whole load's checks near linear.
+    for (NiNode* pk = this; pk != pkRoot;)
     {
-        if (pk == pkObject)
-            return true;
+        NiNode* pkNext = pk->m_pkLoadRoot;
+        pk->m_pkLoadRoot = pkRoot;
+        pk = pkNext;
     }
-    return pk != nullptr; // a chain longer than the bound is itself damage
+    return pkRoot;
 }
 
 // ---- Effects ----
@@ -487,6 +491,7 @@ void NiNode::FinishClone(NiCloneContext& kCloning)
 void NiNode::ReadFromStream(NiObjectStream& kStream)
 {
     NiAVObject::ReadFromStream(kStream);
+    m_pkLoadRoot = nullptr;
     kStream.ReadLinkIDList(); // children
     kStream.ReadLinkIDList(); // effects
 }
@@ -502,12 +507,21 @@ void NiNode::ResolveLinks(NiObjectStream& kStream)
         NiAVObject* pkChild = kStream.GetLinkedObjectAs<NiAVObject>();
         // A child that already hangs elsewhere in the file, or that would
         // make this node its own ancestor, is damage: the tree would lose
-        // its shape or the passes would never end.
-        if (pkChild != nullptr &&
-            (pkChild->m_pkParent != nullptr || IsSelfOrAncestor(pkChild, kStream.GetFileObjectCount())))
+        // its shape or the passes would never end. Only a node can close a
+        // loop, and a parentless one is the root of its own tree: the link
+        // closes a loop exactly when it is this node's root.
+        if (pkChild != nullptr)
         {
-            kStream.SetCorrupt();
-            pkChild = nullptr;
+            NiNode* pkChildNode = NiDynamicCast<NiNode>(pkChild);
+            if (pkChild->m_pkParent != nullptr || (pkChildNode != nullptr && FindLoadRoot() == pkChildNode))
+            {
+                kStream.SetCorrupt();
+                pkChild = nullptr;
+            }
+            else if (pkChildNode != nullptr)
+            {
+                pkChildNode->m_pkLoadRoot = FindLoadRoot();
+            }
         }
         // The node's own slot store: a derived node's edit rules (such as
         // a switch forgetting its active child) must not see a half-linked

@@ -93,13 +93,15 @@ protected:
     // Moves the children out (parent pointers cleared), leaving the array
     // empty.
     void TakeChildren(std::vector<NiAVObjectPtr>& kInto);
-    // True when pkObject is this node or one of its ancestors; the walk is
-    // bounded so a damaged parent chain cannot loop.
-    [[nodiscard]] bool IsSelfOrAncestor(const NiAVObject* pkObject, std::uint32_t uiMaxSteps) const;
+    // The root of this node's tree as far as a load has linked it.
+    [[nodiscard]] NiNode* FindLoadRoot();
 
     NiSparsePtrArray<NiAVObjectPtr> m_kChildren;
     NiTList<NiDynamicEffect> m_kEffectList;
     NiBoundSphere m_kModelBound;
+    // Only while a file's links are resolved: a step toward the root of
+    // the tree this node has been linked into (null at that root).
+    NiNode* m_pkLoadRoot = nullptr;
 };
 
 using NiNodePtr = NiRefPtr<NiNode>;

@@ -1,6 +1,7 @@
 #include "engine/scene/NiSceneLibrary.h"
 #include "engine/scene/NiSceneGraphLibrary.h"
 #include "engine/scene/NiGeometryLibrary.h"
+#include "engine/scene/NiRenderPathLibrary.h"
 
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
@@ -69,4 +70,5 @@ void NiSceneLibraryRegister()
     NiMainLibrary::AddModuleHook(NI_INIT_CREATE_FUNCTIONS, SceneInit, NI_SHUTDOWN_CREATE_FUNCTIONS, SceneShutdown);
     NiSceneGraphRegister();
     NiGeometryRegister();
+    NiRenderPathRegister();
 }

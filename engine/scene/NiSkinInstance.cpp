@@ -35,10 +35,10 @@ void ZeroAtStride(void* pvBase, std::uint32_t uiCount, std::uint32_t uiStride)
         At(pvBase, i, uiStride) = NiVec3::ZERO;
 }
 
-// Whether the object is kept alive by the loaded scene: its topmost ancestor
-// is a top-level object of the file, or something besides the stream's
-// table holds that ancestor.
-bool IsHeldByScene(NiObjectStream& kStream, NiAVObject* pkObject)
+// The topmost ancestor of a loaded object when nothing of the scene keeps
+// it alive (it is no top-level object of the file and only the stream's
+// table holds it), else null.
+NiAVObject* UnheldRootOf(NiObjectStream& kStream, NiAVObject* pkObject)
 {
     NiAVObject* pkTop = pkObject;
     for (std::uint32_t uiSteps = 0; pkTop->GetParent() != nullptr && uiSteps <= kStream.GetFileObjectCount(); ++uiSteps)
@@ -46,9 +46,9 @@ bool IsHeldByScene(NiObjectStream& kStream, NiAVObject* pkObject)
     for (std::uint32_t i = 0; i < kStream.GetObjectCount(); ++i)
     {
         if (kStream.GetObjectAt(i) == pkTop)
-            return true;
+            return nullptr;
     }
-    return pkTop->GetRefCount() > 1;
+    return pkTop->GetRefCount() > 1 ? nullptr : pkTop;
 }
 
 // Whether the skin instance is reached from the object through counted
@@ -100,7 +100,7 @@ NiObject* NiSkinInstance::CreateObject()
 void NiSkinInstance::SetSkinData(NiSkinData* pkData)
 {
     m_spSkinData = pkData;
-    m_kBones.assign(pkData != nullptr ? pkData->GetBoneCount() : 0, nullptr);
+    m_kBones.resize(pkData != nullptr ? pkData->GetBoneCount() : 0, nullptr);
 }
 
 void NiSkinInstance::SetBone(std::uint32_t uiIndex, NiAVObject* pkBone)
@@ -247,13 +247,18 @@ NiObject* NiSkinInstance::CreateClone(NiCloneContext& kCloning)
         NiAVObject* pkBone = CloneOf(m_kBones[b]);
         pkClone->m_kBones[b] = pkBone != nullptr ? pkBone : m_kBones[b];
     }
-    // What this instance keeps alive, the clone keeps too while it still
-    // links to it.
+    // What this instance keeps alive, the clone keeps too while one of its
+    // links still leads into it.
+    std::vector<NiAVObject*> kLinked(pkClone->m_kBones);
+    kLinked.push_back(pkClone->m_pkRootParent);
     for (const NiObjectPtr& sp : m_kHeld)
     {
-        bool bLinked = sp == pkClone->m_pkRootParent;
-        for (NiAVObject* pkBone : pkClone->m_kBones)
-            bLinked = bLinked || sp == pkBone;
+        bool bLinked = false;
+        for (NiAVObject* pkObject : kLinked)
+        {
+            for (NiAVObject* p = pkObject; p != nullptr && !bLinked; p = p->GetParent())
+                bLinked = p == sp.Get();
+        }
         if (bLinked)
             pkClone->Hold(sp);
     }
@@ -301,16 +306,19 @@ void NiSkinInstance::PostLink(NiObjectStream& kStream)
     kLinked.push_back(m_pkRootParent);
     for (NiAVObject* pkObject : kLinked)
     {
-        if (pkObject == nullptr || IsHeldByScene(kStream, pkObject))
+        // Held from the top, a bone keeps its parents and so its place in
+        // the hierarchy that moves it.
+        NiAVObject* pkRoot = pkObject != nullptr ? UnheldRootOf(kStream, pkObject) : nullptr;
+        if (pkRoot == nullptr)
             continue;
         // Holding what leads back here would make a loop of references
         // that is never freed.
-        if (LeadsTo(pkObject, this, kStream.GetFileObjectCount()))
+        if (LeadsTo(pkRoot, this, kStream.GetFileObjectCount()))
         {
             kStream.SetCorrupt();
             return;
         }
-        Hold(pkObject);
+        Hold(pkRoot);
     }
 }
 

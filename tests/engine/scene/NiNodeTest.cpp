@@ -361,9 +361,8 @@ TEST_F(NiNodeTest, OldFilesAppendEffectsAndCollisionSwitchIsANode)
 TEST_F(NiNodeTest, ADeepChainFromAFileIsReleasedWithoutRecursion)
 {
     // Far deeper than the stack would allow one destructor frame per level.
-    const std::uint32_t uiDepth = 200000;
+    const std::uint32_t uiDepth = 100000;
     const std::uint32_t uiVersion = NiObjectStream::CURRENT_VERSION;
-    Bytes kNode = NodeRecord(uiVersion, "", {});
     std::vector<Record> kRecords;
     kRecords.reserve(uiDepth);
     for (std::uint32_t i = 0; i < uiDepth; ++i)
