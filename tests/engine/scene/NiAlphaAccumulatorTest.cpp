@@ -1,6 +1,5 @@
 #include "engine/scene/NiAlphaAccumulator.h"
 
-#include "engine/core/NiRandom.h"
 #include "engine/scene/NiAlphaProperty.h"
 #include "tests/engine/scene/RenderPathTestSupport.h"
 
@@ -9,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <set>
 
 namespace scene_test
@@ -142,7 +142,7 @@ TEST_F(NiAlphaAccumulatorTest, NearestPointKeysSubtractTheRadius)
 
 TEST_F(NiAlphaAccumulatorTest, ManyDepthsWithTiesSortAscendingAndNaNDrawsEachOnce)
 {
-    NiRandom::Seed(12345);
+    std::mt19937 kRandom(12345);
     NiRefPtr<NiTriShapeData> spData = SquareData();
     NiBackToFrontAccumulatorPtr spAccumulator = new NiBackToFrontAccumulator;
     const std::uint32_t uiCount = 10000;
@@ -151,7 +151,7 @@ TEST_F(NiAlphaAccumulatorTest, ManyDepthsWithTiesSortAscendingAndNaNDrawsEachOnc
     {
         NiRefPtr<NiTriShape> sp = new NiTriShape(spData);
         // Few distinct values: many ties.
-        sp->SetWorldBound(NiBoundSphere(NiVec3(static_cast<float>(NiRandom::Rand() % 97) - 40.0f, 3, 0), 1));
+        sp->SetWorldBound(NiBoundSphere(NiVec3(static_cast<float>(kRandom() % 97u) - 40.0f, 3, 0), 1));
         kShapes.push_back(sp);
     }
     ASSERT_TRUE(spAccumulator->StartAccumulating(m_spCamera));
@@ -173,7 +173,7 @@ TEST_F(NiAlphaAccumulatorTest, ManyDepthsWithTiesSortAscendingAndNaNDrawsEachOnc
         ASSERT_TRUE(spAccumulator->StartAccumulating(m_spCamera));
         for (std::uint32_t i = 0; i < 500; ++i)
         {
-            const float fDepth = iPattern == 0 ? static_cast<float>(i) : iPattern == 1 ? 500.0f - i : 7.0f;
+            const float fDepth = iPattern == 0 ? static_cast<float>(i) : iPattern == 1 ? 500.0f - static_cast<float>(i) : 7.0f;
             kShapes[i]->SetWorldBound(NiBoundSphere(NiVec3(fDepth, 0, 0), 1));
             spAccumulator->RegisterGeometry(kShapes[i]);
         }
@@ -190,7 +190,7 @@ TEST_F(NiAlphaAccumulatorTest, ManyDepthsWithTiesSortAscendingAndNaNDrawsEachOnc
     const float fNaN = std::numeric_limits<float>::quiet_NaN();
     for (std::uint32_t i = 0; i < 1000; ++i)
     {
-        const float fDepth = (i % 10 == 3 || i == 0 || i == 999) ? fNaN : static_cast<float>(NiRandom::Rand() % 50);
+        const float fDepth = (i % 10 == 3 || i == 0 || i == 999) ? fNaN : static_cast<float>(kRandom() % 50u);
         kShapes[i]->SetWorldBound(NiBoundSphere(NiVec3(fDepth, 0, 0), 1));
         spAccumulator->RegisterGeometry(kShapes[i]);
     }
