@@ -2,7 +2,7 @@
 
 #include "engine/core/NiCloneContext.h"
 
-NiImplementTypeInfo(NiBoolData, NiKeyData)
+NiImplementTypeInfo(NiBoolData, NiObject)
 NiImplementCreateClone(NiBoolData)
 
 NiObject* NiBoolData::CreateObject()

@@ -4,7 +4,7 @@
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiBoolInterpolator, NiSingleChannelInterpolator)
+NiImplementTypeInfo(NiBoolInterpolator, NiKeyBasedInterpolator)
 NiImplementCreateClone(NiBoolInterpolator)
 
 NiObject* NiBoolInterpolator::CreateObject()

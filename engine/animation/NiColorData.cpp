@@ -2,7 +2,7 @@
 
 #include "engine/core/NiCloneContext.h"
 
-NiImplementTypeInfo(NiColorData, NiKeyData)
+NiImplementTypeInfo(NiColorData, NiObject)
 NiImplementCreateClone(NiColorData)
 
 NiObject* NiColorData::CreateObject()

@@ -4,7 +4,7 @@
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiColorInterpolator, NiSingleChannelInterpolator)
+NiImplementTypeInfo(NiColorInterpolator, NiKeyBasedInterpolator)
 NiImplementCreateClone(NiColorInterpolator)
 
 NiObject* NiColorInterpolator::CreateObject()

@@ -2,7 +2,7 @@
 
 #include "engine/core/NiCloneContext.h"
 
-NiImplementTypeInfo(NiFloatData, NiKeyData)
+NiImplementTypeInfo(NiFloatData, NiObject)
 NiImplementCreateClone(NiFloatData)
 
 NiObject* NiFloatData::CreateObject()

@@ -4,7 +4,7 @@
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiFloatInterpolator, NiSingleChannelInterpolator)
+NiImplementTypeInfo(NiFloatInterpolator, NiKeyBasedInterpolator)
 NiImplementCreateClone(NiFloatInterpolator)
 
 NiObject* NiFloatInterpolator::CreateObject()

@@ -4,8 +4,6 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiKeyData, NiObject)
-
 void NiKeyData::CopyMembers(NiKeyData* pkDest, NiCloneContext& kCloning)
 {
     NiObject::CopyMembers(pkDest, kCloning);

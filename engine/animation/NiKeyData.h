@@ -8,10 +8,10 @@
 // A data object holding one key array of one content. Everything but the
 // content and the class name is the same for every kind, so it lives here;
 // the concrete classes only name themselves.
+// It is shared code, not an engine class: it has no type record of its own,
+// so the concrete data classes' records name NiObject as their base.
 class NiKeyData : public NiObject
 {
-    NiDeclareTypeInfo()
-
 public:
     ~NiKeyData() override = default;
 

@@ -4,7 +4,7 @@
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiPoint3Interpolator, NiSingleChannelInterpolator)
+NiImplementTypeInfo(NiPoint3Interpolator, NiKeyBasedInterpolator)
 NiImplementCreateClone(NiPoint3Interpolator)
 
 NiObject* NiPoint3Interpolator::CreateObject()

@@ -2,7 +2,7 @@
 
 #include "engine/core/NiCloneContext.h"
 
-NiImplementTypeInfo(NiPosData, NiKeyData)
+NiImplementTypeInfo(NiPosData, NiObject)
 NiImplementCreateClone(NiPosData)
 
 NiObject* NiPosData::CreateObject()

@@ -4,7 +4,7 @@
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiQuaternionInterpolator, NiSingleChannelInterpolator)
+NiImplementTypeInfo(NiQuaternionInterpolator, NiKeyBasedInterpolator)
 NiImplementCreateClone(NiQuaternionInterpolator)
 
 NiObject* NiQuaternionInterpolator::CreateObject()

@@ -2,7 +2,7 @@
 
 #include "engine/core/NiCloneContext.h"
 
-NiImplementTypeInfo(NiRotData, NiKeyData)
+NiImplementTypeInfo(NiRotData, NiObject)
 NiImplementCreateClone(NiRotData)
 
 NiObject* NiRotData::CreateObject()

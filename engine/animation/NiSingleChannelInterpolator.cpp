@@ -4,8 +4,6 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiSingleChannelInterpolator, NiKeyBasedInterpolator)
-
 void NiSingleChannelInterpolator::CopyMembers(NiSingleChannelInterpolator* pkDest, NiCloneContext& kCloning)
 {
     NiKeyBasedInterpolator::CopyMembers(pkDest, kCloning);

@@ -10,10 +10,10 @@
 // (its type differs per kind; it doubles as the cache of the last
 // evaluation) and reaches it through the few virtuals below; the channel,
 // the update contract, collapsing and the record are the same for all.
+// Like NiKeyData it has no type record: the concrete interpolators' records
+// derive from NiKeyBasedInterpolator directly.
 class NiSingleChannelInterpolator : public NiKeyBasedInterpolator
 {
-    NiDeclareTypeInfo()
-
 public:
     ~NiSingleChannelInterpolator() override = default;
 

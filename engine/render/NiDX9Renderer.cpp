@@ -135,7 +135,6 @@ gfx::IDirect3D9* NiDX9Renderer::ms_pkD3D9 = nullptr;
 NiDX9SystemInfo* NiDX9Renderer::ms_pkSystemInfo = nullptr;
 std::vector<gfx::D3DFORMAT> NiDX9Renderer::ms_kDisplayFormats;
 NiDX9Renderer::Direct3DCreateFunction NiDX9Renderer::ms_pfnD3DCreate = &CreatePlatformDirect3D;
-bool NiDX9Renderer::ms_bD3DCreateResolved = false;
 NiDX9Renderer::DeviceCapsFunction NiDX9Renderer::ms_pfnDeviceCaps = nullptr;
 std::uint32_t NiDX9Renderer::ms_uiProjectedTextureFlags = 0;
 
@@ -162,11 +161,10 @@ int NiDX9Renderer::LoadD3D9()
 {
     if (ms_pkD3D9 != nullptr)
         return 0;
-    // Resolving the entry stands for finding the platform library; a
-    // platform without one has no entry to resolve.
-    if (!ms_bD3DCreateResolved && ms_pfnD3DCreate == nullptr)
+    // The creation function stands for the platform library's entry: a
+    // platform without the library has none.
+    if (ms_pfnD3DCreate == nullptr)
         return -1;
-    ms_bD3DCreateResolved = true;
     ms_pkD3D9 = ms_pfnD3DCreate(gfx::D3D_SDK_VERSION);
     return ms_pkD3D9 != nullptr ? 0 : -1;
 }
@@ -177,7 +175,6 @@ NiDX9SystemInfo* NiDX9Renderer::GetSystemInfo()
         return ms_pkSystemInfo;
     if (ms_pfnD3DCreate == nullptr)
         return nullptr;
-    ms_bD3DCreateResolved = true;
     // The library's start-up lists the display formats; after a shut-down
     // they are listed again here.
     if (ms_kDisplayFormats.empty())
@@ -197,7 +194,6 @@ void NiDX9Renderer::ShutdownDirect3D()
     ms_pkD3D9 = nullptr;
     delete ms_pkSystemInfo;
     ms_pkSystemInfo = nullptr;
-    ms_bD3DCreateResolved = false;
     ms_kDisplayFormats.clear();
 }
 

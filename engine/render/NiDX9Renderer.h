@@ -293,7 +293,9 @@ private:
     std::uint32_t m_uiBehaviorFlags = 0;
     bool m_bSWVertexCapable = false;
     bool m_bSWVertexSwitchable = false;
-    const NiDX9AdapterDesc* m_pkAdapterDesc = nullptr; // link: in the process-wide description
+    // Links into the process-wide description, which lives until the
+    // library's shut-down, after the last renderer.
+    const NiDX9AdapterDesc* m_pkAdapterDesc = nullptr;
     const NiDX9DeviceDesc* m_pkDeviceDesc = nullptr;
     std::uint32_t m_uiBackground = 0xFF808080;
     float m_fZClear = 1.0f;
@@ -323,7 +325,6 @@ private:
     static NiDX9SystemInfo* ms_pkSystemInfo;
     static std::vector<gfx::D3DFORMAT> ms_kDisplayFormats;
     static Direct3DCreateFunction ms_pfnD3DCreate;
-    static bool ms_bD3DCreateResolved;
     static DeviceCapsFunction ms_pfnDeviceCaps;
     static std::uint32_t ms_uiProjectedTextureFlags;
 };

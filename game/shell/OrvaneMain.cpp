@@ -1,8 +1,12 @@
 // The program's entry: make the game factory, then start, run and destroy
 // the application. Every failure ends the program with exit code 0 once the
 // user has been told.
+#include "engine/animation/NiAnimationLibrary.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiRenderLibrary.h"
+#include "engine/render/image/NiRenderImageLibrary.h"
+#include "engine/scene/NiSceneLibrary.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneRendererFactory.h"
 #include "game/shell/CDX9RendererFactory.h"
@@ -13,7 +17,14 @@
 
 int main()
 {
+    // Every engine library joins start-up here, before the application starts
+    // them: the core first, then the animation library; the scene and render
+    // libraries add their steps to the core's start-up.
     NiMainLibrary::RegisterOnce();
+    NiSceneLibraryRegister();
+    NiRenderImageLibraryRegister();
+    NiRenderLibraryRegister();
+    NiAnimationLibrary::RegisterOnce();
     // The framework makes its renderers through this; it outlives the application.
     CDX9RendererFactory kRenderers;
     COrvaneRendererFactory::Set(&kRenderers);

@@ -27,6 +27,7 @@ protected:
     }
     void TearDown() override
     {
+        m_kShapes.clear();
         m_spCamera = nullptr;
         m_spRenderer = nullptr;
         RenderPathTest::TearDown();

@@ -76,8 +76,8 @@ TEST_F(NiLinesTest, RecordIsTheGeometrysAndTakesOnlyLineData)
     ASSERT_NE(NiDynamicCast<NiLinesData>(pkLoaded->GetModelData()), nullptr);
     EXPECT_EQ(pkLoaded->GetModelData()->GetVertices()[2], NiVec3(1, 1, 0));
 
-    NiRefPtr<NiLines> spCopy = static_cast<NiLines*>(spLines->Clone());
-    EXPECT_TRUE(spCopy->IsEqual(spLines));
+    NiRefPtr<NiLines> spCopy = NiDynamicCast<NiLines>(spLines->Clone());
+    ASSERT_NE(spCopy, nullptr);
     EXPECT_EQ(spCopy->GetModelData(), spLines->GetModelData());
 
     // Triangle data behind a lines object is damage.
