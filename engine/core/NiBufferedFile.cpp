@@ -5,12 +5,22 @@
 #include <algorithm>
 #include <cstring>
 
+#include <sys/stat.h>
+
 NiBufferedFile::NiBufferedFile(const char* pcPath, std::uint32_t uiMode, std::uint32_t uiBufferSize)
     : m_uiBufferSize(uiBufferSize), m_uiMode(uiMode)
 {
     const char* pcMode = uiMode == READ_ONLY ? "rb" : (uiMode == WRITE_ONLY ? "wb" : "ab");
     if (pcPath != nullptr && pcPath[0] != '\0')
         m_pkFile = os::OpenFile(pcPath, pcMode);
+    // The C library opens a folder for reading; its reads then fail while
+    // seeking claims an endless length. A folder is no file.
+    struct stat kStatus;
+    if (m_pkFile != nullptr && ::fstat(fileno(m_pkFile), &kStatus) == 0 && S_ISDIR(kStatus.st_mode))
+    {
+        std::fclose(m_pkFile);
+        m_pkFile = nullptr;
+    }
     m_bGood = m_pkFile != nullptr;
     if (m_bGood && m_uiBufferSize != 0)
         m_pucBuffer = std::make_unique<std::uint8_t[]>(m_uiBufferSize);

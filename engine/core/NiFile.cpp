@@ -17,13 +17,7 @@ bool DefaultFileAccess(const char* pcPath, std::uint32_t uiMode)
     if (pcPath == nullptr || pcPath[0] == '\0')
         return false;
     if (uiMode == NiBufferedFile::READ_ONLY)
-    {
-        std::FILE* pkFile = os::OpenFile(pcPath, "rb");
-        if (pkFile == nullptr)
-            return false;
-        std::fclose(pkFile);
-        return true;
-    }
+        return NiBufferedFile(pcPath, NiBufferedFile::READ_ONLY, 0).IsGood();
     // Opening in mode 1 would truncate the file it is asked about.
     return os::FileWritable(pcPath);
 }

@@ -258,7 +258,9 @@ class GlBackend final : public Backend {
 public:
     ~GlBackend() override {
         if (m_context) {
-            MakeCurrent();
+            // Releasing a device after its window was destroyed is allowed:
+            // the context's objects die with the context, so skip the calls.
+            if (MakeCurrent()) {
             for (auto& entry : m_programs) glDeleteProgram(entry.second.id);
             glDeleteVertexArrays(1, &m_vao);
             glDeleteFramebuffers(1, &m_fbo);
@@ -266,9 +268,10 @@ public:
             glDeleteBuffers(1, &m_streamVbo);
             glDeleteBuffers(1, &m_streamIbo);
             if (m_uploadTexture) glDeleteTextures(1, &m_uploadTexture);
+            }
             SDL_GL_DeleteContext(m_context);
         }
-        if (m_ownWindow && m_window) SDL_DestroyWindow(m_window);
+        if (m_ownWindow && WindowAlive()) SDL_DestroyWindow(m_window);
     }
 
     const char* Name() const override { return "gl"; }
@@ -293,12 +296,13 @@ public:
                 return D3DERR_NOTAVAILABLE;
             }
         }
+        m_windowId = SDL_GetWindowID(m_window);
         m_context = SDL_GL_CreateContext(m_window);
         if (!m_context) {
             std::fprintf(stderr, "gfx gl: no OpenGL 3.3 core context: %s\n", SDL_GetError());
             return D3DERR_NOTAVAILABLE;
         }
-        MakeCurrent();
+        if (!MakeCurrent()) return D3DERR_NOTAVAILABLE;
         if (epoxy_gl_version() < 33) return D3DERR_NOTAVAILABLE;
         // The program of a plain state must build, or this context cannot draw at all.
         if (!ProgramFor(kProbeVs, kProbeFs)->id) return D3DERR_NOTAVAILABLE;
@@ -326,9 +330,10 @@ public:
             if (m_ownWindow) SDL_DestroyWindow(m_window);
             m_ownWindow = false;
             m_window = next;
+            m_windowId = SDL_GetWindowID(next);
             m_boundFramebuffer = ~0u;
         }
-        MakeCurrent();
+        if (!MakeCurrent()) return D3DERR_INVALIDCALL;
         ApplyWindowMode();
         ChooseDirect();
         return D3D_OK;
@@ -336,7 +341,7 @@ public:
 
     void Clear(IDirect3DDevice9& device, const std::vector<RECT>& rects, std::uint32_t flags, D3DCOLOR color, float z,
                std::uint32_t stencil) override {
-        MakeCurrent();
+        if (!MakeCurrent()) return;
         if (!BindTargets(device.State())) return;
         GLbitfield bits = 0;
         if (flags & D3DCLEAR_TARGET) {
@@ -370,7 +375,7 @@ public:
     }
 
     void Draw(IDirect3DDevice9& device, const VertexLayout& layout, const DrawCall& call) override {
-        MakeCurrent();
+        if (!MakeCurrent()) return;
         const DeviceState& s = device.State();
         if (!BindTargets(s)) return;
         const IDirect3DSurface9* rt = s.renderTargets[0];
@@ -421,7 +426,7 @@ public:
     }
 
     HRESULT Present(IDirect3DDevice9& device) override {
-        MakeCurrent();
+        if (!MakeCurrent()) return D3DERR_DEVICELOST;
         IDirect3DSurface9* back = device.BackBufferSurface();
         if (!back) return D3DERR_INVALIDCALL;
         if (m_direct) {
@@ -457,7 +462,7 @@ public:
         }
         GlFormat f;
         if (!surface.backend.name || !GlColorFormat(surface.Format(), f)) return;
-        MakeCurrent();
+        if (!MakeCurrent()) return;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
         glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, surface.backend.name, 0);
         glReadPixels(0, 0, GLsizei(surface.Width()), GLsizei(surface.Height()), f.format, f.type, surface.Bytes());
@@ -467,7 +472,7 @@ public:
     void WriteSurface(IDirect3DSurface9& surface) override {
         GlFormat f;
         if (!GlColorFormat(surface.Format(), f) || !(surface.Usage() & D3DUSAGE_RENDERTARGET)) return;
-        MakeCurrent();
+        if (!MakeCurrent()) return;
         const bool window = IsWindowSurface(surface);
         GLuint& texture = window ? m_uploadTexture : surface.backend.name;
         if (window && !m_uploadTexture) glGenTextures(1, &m_uploadTexture);
@@ -493,7 +498,10 @@ public:
 
     void ResourceDestroyed(IDirect3DResource9& r) override {
         if (!r.backend.name && !r.backend.name2) return;
-        MakeCurrent();
+        if (!MakeCurrent()) {
+            r.backend = BackendData{};
+            return;
+        }
         if (r.GetType() == D3DRTYPE_SURFACE) {
             if (r.backend.name == m_boundColor) m_boundColor = 0;
             if (r.backend.name2 == m_boundDepth) m_boundDepth = 0;
@@ -506,8 +514,16 @@ public:
     }
 
 private:
-    void MakeCurrent() {
-        if (SDL_GL_GetCurrentContext() != m_context) SDL_GL_MakeCurrent(m_window, m_context);
+    // The window belongs to the os layer and may be destroyed before the
+    // device; ids are never reused, so a lookup by id tells whether it lives.
+    bool WindowAlive() const { return m_window && m_windowId && SDL_GetWindowFromID(m_windowId) == m_window; }
+
+    // False when there is no drawable left to make the context current on:
+    // every GL call must then be skipped (the loader aborts without a context).
+    bool MakeCurrent() {
+        if (!m_context || !WindowAlive()) return false;
+        if (SDL_GL_GetCurrentContext() != m_context && SDL_GL_MakeCurrent(m_window, m_context) != 0) return false;
+        return true;
     }
 
     void ApplyWindowMode() {
@@ -628,7 +644,7 @@ private:
     void ReadWindow(IDirect3DSurface9& surface) {
         GlFormat f;
         if (!GlColorFormat(surface.Format(), f)) return;
-        MakeCurrent();
+        if (!MakeCurrent()) return;
         const std::uint32_t pitch = surface.Pitch(), h = surface.Height();
         std::vector<std::uint8_t> rows(std::size_t(pitch) * h);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
@@ -873,6 +889,7 @@ private:
 
     D3DPRESENT_PARAMETERS m_params;
     SDL_Window* m_window = nullptr;
+    std::uint32_t m_windowId = 0;
     bool m_ownWindow = false;
     SDL_GLContext m_context = nullptr;
     std::unordered_map<std::string, Program> m_programs; // by generated source

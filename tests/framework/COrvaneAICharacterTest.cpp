@@ -434,3 +434,52 @@ TEST_F(COrvaneAICharacterTest, TruncatedStateLinesNeverReadPastTheirEnd)
     EXPECT_GE(iLoadedWhole, 1);
     EXPECT_LE(iLoadedWhole, 3);
 }
+
+TEST_F(COrvaneAICharacterTest, ResetAIStateAndDestroyClearOnlyWhatTheyOwn)
+{
+    Prisoner kPrisoner(&m_kManager);
+    Spawn(kPrisoner, 9);
+    Bed kBed;
+    int iThird = 0;
+    COrvaneAIStateBlock& kBlock = kPrisoner.GetStateBlock();
+    kBlock.m_pkReferenceA = &kBed;
+    kBlock.m_pkReferenceB = &kBed;
+    kBlock.m_pkReference3 = &iThird;
+    kBlock.m_auiWords[0] = 5;
+    kBlock.m_auiWords[1] = 6;
+    kPrisoner.SetDestination(17);
+    EXPECT_EQ(kPrisoner.ResetAIState(), 0);
+    EXPECT_EQ(kBlock.m_pkReferenceA, nullptr);
+    EXPECT_EQ(kBlock.m_pkReferenceB, &kBed); // the second reference stays
+    EXPECT_EQ(kBlock.m_pkReference3, nullptr);
+    EXPECT_EQ(kBlock.m_auiWords[0], 5u);
+    EXPECT_EQ(kBlock.m_auiWords[1], 0u);
+    EXPECT_EQ(kPrisoner.GetDestination(), -1);
+
+    // A bound block goes back to its controller; the queue, both controllers
+    // and the AI state are dropped.
+    kPrisoner.SwitchController(m_pkWander);
+    kPrisoner.Update(0.02f);
+    ASSERT_EQ(m_pkWander->GetBoundBlock(), &kBlock);
+    auto pkRoute = Straight(9, 12);
+    kPrisoner.QueuePath(pkRoute.get(), false, false);
+    kPrisoner.SetPendingController(m_pkUse);
+    kBlock.m_ucCurrentState = 4;
+    kBlock.m_ucSuspended = 1;
+    kBlock.m_fUpdateTimer = 0.5f;
+    kBlock.m_pkOwner = nullptr;
+    kPrisoner.Destroy();
+    EXPECT_EQ(m_pkWander->m_kReleased, (std::vector<COrvaneAIStateBlock*>{&kBlock}));
+    EXPECT_EQ(m_pkWander->GetBoundBlock(), nullptr);
+    EXPECT_EQ(kPrisoner.GetQueuedPathCount(), 0u);
+    EXPECT_EQ(kPrisoner.GetActiveController(), nullptr);
+    EXPECT_EQ(kPrisoner.GetPendingController(), nullptr);
+    EXPECT_EQ(kBlock.m_ucCurrentState, 0);
+    EXPECT_EQ(kBlock.m_ucSuspended, 0);
+    EXPECT_EQ(kBlock.m_fUpdateTimer, 0.0f);
+    EXPECT_EQ(kBlock.m_pkOwner, &kPrisoner);
+    EXPECT_TRUE(kPrisoner.IsEntered());
+    // Nothing is bound any more: a second Destroy hands nothing back again.
+    kPrisoner.Destroy();
+    EXPECT_EQ(m_pkWander->m_kReleased.size(), 1u);
+}

@@ -51,7 +51,8 @@ TEST(NiFileTest, PathsResolveAndAccessTestsLeaveFilesAlone)
 
 TEST(NiFileTest, HooksReplaceAndRestore)
 {
-    static int s_iOpens = 0;
+    static int s_iOpens;
+    s_iOpens = 0; // the test may run more than once in one process
     NiSetOpenFileFunction(+[](const char*, std::uint32_t, std::uint32_t) -> std::unique_ptr<NiByteStream> {
         ++s_iOpens;
         return nullptr;

@@ -613,3 +613,22 @@ TEST_P(GfxGlDraw, RenderTargetTextureDrawsAndReadsBack) {
 }
 
 } // namespace
+
+// The game destroys its window before the renderer lets the device go; the
+// device must then skip its GL clean-up instead of calling GL with no context.
+TEST_P(GfxGlDraw, DeviceOutlivingItsWindowReleasesCleanly) {
+    if (!window) GTEST_SKIP() << "only a device on an os window can lose it";
+    Quad(0, 0, 8, 8, 0.5f, 0xFF00FF00u);
+    Ref<IDirect3DVertexBuffer9> vb;
+    ASSERT_EQ(device->CreateVertexBuffer(64, D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+    os::DestroyWindow(window->handle);
+    window->handle = nullptr;
+
+    EXPECT_NE(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0), D3D_OK);
+    vb.reset();
+    EXPECT_EQ(device->Release(), 0u);
+    device = nullptr;
+}
