@@ -1,4 +1,3 @@
-# >>> EVERYONE WORKING IN THIS TREE NOW: read /tmp/rules.md first; it binds your work (no git commits, no spec references in code, own build folder). <<<
 # orvane_library(<target> <alias> SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
 # One static library per folder; includes are written from the repo root.
 function(orvane_library target alias)

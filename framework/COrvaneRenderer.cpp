@@ -3,6 +3,8 @@
 #include "engine/core/NiLibraryRegistry.h"
 #include "engine/render/NiRenderer.h"
 #include "engine/render/image/NiImageFileConverter.h"
+#include "engine/scene/NiAlphaAccumulator.h"
+#include "engine/scene/NiPropertySet.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneRendererFactory.h"
 #include "framework/COrvaneSystem.h"
@@ -17,18 +19,33 @@
 class COrvaneRendererImpl
 {
 public:
-    ~COrvaneRendererImpl() { SetRenderer(nullptr); }
+    ~COrvaneRendererImpl()
+    {
+        m_spPropertySet = nullptr;
+        SetRenderer(nullptr);
+    }
 
     void SetRenderer(NiRenderer* pkRenderer)
     {
         if (m_spRenderer && NiRenderer::GetRenderer() == m_spRenderer.Get())
             NiRenderer::ResetRenderer();
+        m_pkAccumulator = nullptr; // it went with the renderer that held it
         m_spRenderer = pkRenderer;
         if (m_spRenderer)
             NiRenderer::SetRenderer(m_spRenderer);
     }
 
+    // Every renderer sorts its translucent geometry with a fresh alpha
+    // accumulator; the renderer holds the counted reference.
+    void NewAccumulator()
+    {
+        m_pkAccumulator = new NiAlphaAccumulator;
+        m_spRenderer->SetAccumulator(m_pkAccumulator);
+    }
+
+    NiPropertySetPtr m_spPropertySet;
     NiRendererPtr m_spRenderer;
+    NiAlphaAccumulator* m_pkAccumulator = nullptr;
 };
 
 namespace
@@ -109,6 +126,8 @@ bool COrvaneRenderer::Create(os::WindowHandle pkWindow)
     if (COrvaneTagTree* pkSettings = COrvaneApplication::GetSettings())
         m_kBackground = ReadBackgroundColor(*pkSettings);
     m_pkImpl->m_spRenderer->SetBackgroundColor(m_kBackground);
+    m_pkImpl->NewAccumulator();
+    m_pkImpl->m_spPropertySet = new NiPropertySet;
     return true;
 }
 
@@ -142,6 +161,7 @@ bool COrvaneRenderer::Initialise(os::WindowHandle pkWindow, std::uint32_t uiAdap
         return false;
     }
     m_pkImpl->m_spRenderer->SetBackgroundColor(m_kBackground);
+    m_pkImpl->NewAccumulator();
     if (COrvaneApplication* pkApp = COrvaneApplication::GetExisting())
         pkApp->SetFullScreen(true);
     return true;
@@ -199,4 +219,14 @@ void COrvaneRenderer::SetBackgroundColor(const NiColorRGBA& kColor)
 NiRenderer* COrvaneRenderer::GetRenderer() const
 {
     return m_pkImpl ? m_pkImpl->m_spRenderer.Get() : nullptr;
+}
+
+NiAlphaAccumulator* COrvaneRenderer::GetAccumulator() const
+{
+    return m_pkImpl ? m_pkImpl->m_pkAccumulator : nullptr;
+}
+
+NiPropertySet* COrvaneRenderer::GetPropertySet() const
+{
+    return m_pkImpl ? m_pkImpl->m_spPropertySet.Get() : nullptr;
 }

@@ -8,6 +8,8 @@
 #include <string>
 
 class COrvaneRendererImpl;
+class NiAlphaAccumulator;
+class NiPropertySet;
 class NiRenderer;
 class COrvaneTagTree;
 
@@ -57,6 +59,10 @@ public:
 
     // Null while no renderer is held.
     [[nodiscard]] NiRenderer* GetRenderer() const;
+    // The held renderer's alpha accumulator, and the holder's current
+    // property set; null while no renderer was made.
+    [[nodiscard]] NiAlphaAccumulator* GetAccumulator() const;
+    [[nodiscard]] NiPropertySet* GetPropertySet() const;
 
     // The background colour a settings document asks for: "Game_Data"
     // children "BGr", "BGg", "BGb", "BGa" (0..255), each read only when it

@@ -1,6 +1,7 @@
 #include "framework/COrvaneSystem.h"
 
 #include "engine/core/NiLibraryRegistry.h"
+#include "engine/scene/NiAlphaAccumulator.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneGame.h"
 #include "framework/COrvaneRenderer.h"
@@ -339,6 +340,40 @@ TEST_F(COrvaneSystemTest, ABadChoiceKeepsTheRendererAndAFailedOneIsReported)
     EXPECT_EQ(m_kBoxes.size(), 1u);
     EXPECT_EQ(m_pkWindow->GetRenderer()->GetRenderer(), nullptr);
     EXPECT_EQ(NiRenderer::GetRenderer(), nullptr);
+}
+
+TEST_F(COrvaneSystemTest, EveryRendererSortsWithAFreshAlphaAccumulator)
+{
+    MakeWindow();
+    ASSERT_TRUE(m_pkWindow->CreateRenderer());
+    COrvaneRenderer* pkHolder = m_pkWindow->GetRenderer();
+    // Kept alive here so a later accumulator cannot reuse its address.
+    const NiAlphaAccumulatorPtr spFirst = pkHolder->GetAccumulator();
+    ASSERT_NE(spFirst, nullptr);
+    EXPECT_EQ(pkHolder->GetRenderer()->GetAccumulator(), spFirst.Get());
+    NiPropertySet* pkProperties = pkHolder->GetPropertySet();
+    EXPECT_NE(pkProperties, nullptr);
+
+    // A choice naming no mode keeps the renderer with its accumulator.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(pkHolder->Initialise(m_pkWindow->GetHandle(), 1, 1));
+    (void)testing::internal::GetCapturedStderr();
+    EXPECT_EQ(pkHolder->GetAccumulator(), spFirst.Get());
+    EXPECT_EQ(pkHolder->GetRenderer()->GetAccumulator(), spFirst.Get());
+
+    ASSERT_TRUE(pkHolder->Initialise(m_pkWindow->GetHandle(), 1, 0));
+    ASSERT_NE(pkHolder->GetAccumulator(), nullptr);
+    EXPECT_NE(pkHolder->GetAccumulator(), spFirst.Get());
+    EXPECT_EQ(pkHolder->GetRenderer()->GetAccumulator(), pkHolder->GetAccumulator());
+    EXPECT_EQ(pkHolder->GetPropertySet(), pkProperties); // only the renderer is replaced
+
+    // A renderer that cannot be made leaves nothing to sort with.
+    m_kFactory.m_iFailFrom = 2;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(pkHolder->Initialise(m_pkWindow->GetHandle(), 1, 0));
+    (void)testing::internal::GetCapturedStderr();
+    EXPECT_EQ(pkHolder->GetRenderer(), nullptr);
+    EXPECT_EQ(pkHolder->GetAccumulator(), nullptr);
 }
 
 TEST_F(COrvaneSystemTest, TheLauncherSeesAdaptersAndModes)

@@ -110,6 +110,15 @@ TEST(NiBufferedFileTest, MissingFilesAndFullDisksFailCleanly)
     EXPECT_EQ(kMissing.Read(ab, 4), 0u);
     EXPECT_EQ(kMissing.GetSize(), 0u);
 
+    // The C library opens a folder for reading and then claims an endless
+    // length for it; it must fail like a missing file.
+    std::filesystem::create_directory(kFolder.Path() / "Maps");
+    std::string kFolderAsGiven = kFolder.Path().string() + "\\maps";
+    NiBufferedFile kFolderFile(kFolderAsGiven.c_str(), NiBufferedFile::READ_ONLY, 32);
+    EXPECT_FALSE(kFolderFile.IsGood());
+    EXPECT_EQ(kFolderFile.Read(ab, 4), 0u);
+    EXPECT_EQ(kFolderFile.GetSize(), 0u);
+
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
     NiBufferedFile kFull("/dev/full", NiBufferedFile::WRITE_ONLY, 8);

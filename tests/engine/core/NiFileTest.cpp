@@ -41,6 +41,10 @@ TEST(NiFileTest, PathsResolveAndAccessTestsLeaveFilesAlone)
 
     EXPECT_TRUE(NiFileAccessible(kAsTheGameNamesIt.c_str(), 0));
     EXPECT_FALSE(NiFileAccessible(kFolder.File("nope").c_str(), 0));
+    std::string kFolderAsGiven = kFolder.Path().string() + "\\DATA";
+    EXPECT_FALSE(NiFileAccessible(kFolderAsGiven.c_str(), 0)) << "a folder is no file";
+    EXPECT_FALSE(NiFileAccessible(kFolderAsGiven.c_str(), 1));
+    EXPECT_EQ(NiGetFileSize(kFolderAsGiven.c_str()), 0u);
     // A writability test neither truncates nor creates.
     EXPECT_TRUE(NiFileAccessible(kAsTheGameNamesIt.c_str(), 1));
     EXPECT_EQ(NiGetFileSize(kReal.c_str()), 12u);

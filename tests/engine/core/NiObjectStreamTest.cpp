@@ -522,6 +522,13 @@ TEST_F(NiObjectStreamTest, FilesLoadThroughTheResolverAndSavesReportFailures)
     EXPECT_FALSE(kStream.LoadFile(kFolder.File("missing.nif").c_str()));
     EXPECT_EQ(kStream.GetLastError(), 1u);
     EXPECT_EQ(kStream.GetLastErrorMessage(), "Cannot open file.");
+    EXPECT_EQ(kStream.GetObjectCount(), 0u);
+    // A folder named like a scene is no scene file (and its endless length
+    // must not size a buffer).
+    std::filesystem::create_directory(kFolder.Path() / "Level.nif");
+    std::string kFolderPath = kFolder.Path().string() + "\\level.NIF";
+    EXPECT_FALSE(kStream.LoadFile(kFolderPath.c_str()));
+    EXPECT_EQ(kStream.GetLastError(), 1u);
 
     NiObjectStream kSaver;
     NiRefPtr<TestLeaf> spLeaf = new TestLeaf;

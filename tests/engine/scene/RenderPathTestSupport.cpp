@@ -53,6 +53,8 @@ void FrameRenderer::RenderScreenTexture(NiScreenTexture*)
 void RenderPathTest::SetUp()
 {
     GeometryTest::SetUp();
+    // Cameras list screen textures; the render library may not be started.
+    NiObjectStream::RegisterCreateFunction("NiScreenTexture", &NiScreenTexture::CreateObject);
     // The library's shared defaults, as its start-up makes them.
     NiPropertySet::SetDefault(NiProperty::ALPHA, new NiAlphaProperty);
     NiPropertySet::SetDefault(NiProperty::DITHER, new NiDitherProperty);
