@@ -234,7 +234,7 @@ public:
         {
             if (kRun.run_type == Run::RT_Iteration && kRun.iterations > 0)
             {
-                const double fSeconds = kRun.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(kRun.time_unit);
+                const double fSeconds = kRun.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(kRun.time_unit);
                 if (fSeconds > 0.0)
                     m_kRates[kRun.run_name.function_name] = RAYS / fSeconds;
             }

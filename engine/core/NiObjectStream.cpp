@@ -624,25 +624,29 @@ void NiObjectStream::WriteClassTable()
 
 void NiObjectStream::WriteGroupTable()
 {
-    std::vector<NiBlockGroup*> kGroups;
+    // Objects keep the group of the load that made them, and that load's
+    // stream (which owns the group) may be gone or reused by now: a group is
+    // therefore only told apart by its address, never read or written
+    // through it, and the sizes are counted afresh from the objects.
+    m_kSaveGroups.clear();
+    std::vector<std::uint32_t> kSizes;
     for (const NiObjectPtr& spObject : m_kObjects)
     {
-        NiBlockGroup* pkGroup = spObject->GetBlockGroup();
+        const NiBlockGroup* pkGroup = spObject->GetBlockGroup();
         if (pkGroup == nullptr)
             continue;
-        bool bKnown = false;
-        for (NiBlockGroup* pkKnown : kGroups)
-            bKnown = bKnown || pkKnown == pkGroup;
-        if (!bKnown)
+        auto kIt = std::find(m_kSaveGroups.begin(), m_kSaveGroups.end(), pkGroup);
+        std::size_t uiIndex = static_cast<std::size_t>(kIt - m_kSaveGroups.begin());
+        if (kIt == m_kSaveGroups.end())
         {
-            pkGroup->m_uiSize = 0;
-            kGroups.push_back(pkGroup);
+            m_kSaveGroups.push_back(pkGroup);
+            kSizes.push_back(0);
         }
-        pkGroup->m_uiSize += spObject->GetBlockAllocationSize();
+        kSizes[uiIndex] += spObject->GetBlockAllocationSize();
     }
-    WriteLE(static_cast<std::uint32_t>(kGroups.size()));
-    for (NiBlockGroup* pkGroup : kGroups)
-        WriteLE(pkGroup->m_uiSize);
+    WriteLE(static_cast<std::uint32_t>(kSizes.size()));
+    for (std::uint32_t uiSize : kSizes)
+        WriteLE(uiSize);
 }
 
 bool NiObjectStream::WriteObjects()
@@ -660,6 +664,7 @@ bool NiObjectStream::WriteObjects()
     m_kObjects.clear();
     m_kObjects.shrink_to_fit();
     m_kRegisterMap.clear();
+    m_kSaveGroups.clear();
     return bResult;
 }
 
@@ -865,6 +870,15 @@ NiBlockGroup* NiObjectStream::GetBlockGroup(std::uint32_t uiIndex) const
 
 std::uint32_t NiObjectStream::GetBlockGroupIndex(const NiBlockGroup* pkGroup) const
 {
+    if (m_spWriter != nullptr)
+    {
+        for (std::uint32_t i = 0; pkGroup != nullptr && i < m_kSaveGroups.size(); ++i)
+        {
+            if (m_kSaveGroups[i] == pkGroup)
+                return i + 1;
+        }
+        return 0;
+    }
     for (std::uint32_t i = 0; pkGroup != nullptr && i < m_kGroups.size(); ++i)
     {
         if (m_kGroups[i].get() == pkGroup)

@@ -186,7 +186,8 @@ public:
     // Group of a file's group index; index 0 and unknown indices give null.
     [[nodiscard]] NiBlockGroup* GetBlockGroup(std::uint32_t uiIndex) const;
     [[nodiscard]] std::uint32_t GetBlockGroupCount() const { return static_cast<std::uint32_t>(m_kGroups.size()); }
-    // 0 when absent.
+    // 0 when absent. While a save runs: the group's place in the table that
+    // save writes; otherwise its place in the table of the last load.
     [[nodiscard]] std::uint32_t GetBlockGroupIndex(const NiBlockGroup* pkGroup) const;
 
     // ---- Shared textures and the search path ----
@@ -280,6 +281,9 @@ protected:
 
     std::unordered_map<const NiObject*, std::uint32_t> m_kRegisterMap;
     std::vector<std::unique_ptr<NiBlockGroup>> m_kGroups;
+    // The groups of the save in progress, by address only (see
+    // WriteGroupTable).
+    std::vector<const NiBlockGroup*> m_kSaveGroups;
     NiRefPtr<NiSharedTextureTable> m_spSharedTextures;
 
     const char* m_pcCurrentClass = nullptr;

@@ -393,6 +393,9 @@ bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
         m_eDevType = DEVICE_KINDS[eKind].m_uiDeviceType;
         m_uiBehaviorFlags = DEVICE_KINDS[eKind].m_uiBehavior | uiExtraBehavior;
         m_pkDeviceDesc = pkAdapter->GetDevice(m_eDevType);
+        // Every kind the loop reaches shares the requested kind's device type,
+        // whose description was found valid above and is never rebuilt during
+        // a creation; the check stays as the guard of the link taken here.
         if (m_pkDeviceDesc == nullptr || !m_pkDeviceDesc->IsValid())
         {
             SetCreationError("Requested device not valid");

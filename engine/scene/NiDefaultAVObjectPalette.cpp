@@ -3,6 +3,7 @@
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
+#include "engine/scene/NiDynamicEffect.h"
 
 #include <memory>
 
@@ -134,7 +135,17 @@ void NiDefaultAVObjectPalette::PostLink(NiObjectStream& kStream)
     }
     for (NiAVObject* pkObject : kCandidates)
     {
-        if (kReached.GetLinkIndex(pkObject) != NiObjectStream::NULL_LINK)
+        bool bReached = kReached.GetLinkIndex(pkObject) != NiObjectStream::NULL_LINK;
+        // A node's effect list names its effects without holding them: an
+        // effect that hangs from no node lives only as long as a top-level
+        // slot holds it.
+        if (bReached && pkObject->GetParent() == nullptr && NiIsKindOf<NiDynamicEffect>(pkObject))
+        {
+            bReached = false;
+            for (std::uint32_t i = 0; i < kStream.GetObjectCount(); ++i)
+                bReached = bReached || kStream.GetObjectAt(i) == pkObject;
+        }
+        if (bReached)
             continue;
         bool bHeld = false;
         for (const NiAVObjectPtr& sp : m_kHeld)

@@ -50,7 +50,7 @@ NiGeometryData::NiGeometryData(std::uint16_t usVertices, NiVec3* pkVertex, NiVec
       m_usDataFlags(static_cast<std::uint16_t>((usTextureSets & TEXTURE_SET_MASK) | (usNBTMethod & NBT_MASK)))
 {
     if (m_usVertices != 0 && m_pkVertex != nullptr)
-        RecomputeBound();
+        RecomputeBound(m_usVertices);
 }
 
 NiGeometryData::~NiGeometryData()
@@ -117,16 +117,15 @@ void NiGeometryData::Replace(std::uint16_t usVertices, NiVec3* pkVertex, NiVec3*
     m_pkColor = pkColor;
     m_pkTexture = pkTexture;
     if (m_pkVertex != nullptr)
-        RecomputeBound();
+        RecomputeBound(m_usVertices);
     m_usDataFlags = static_cast<std::uint16_t>((m_usDataFlags & 0x0FC0) | (usTextureSets & TEXTURE_SET_MASK) |
                                                (usNBTMethod & NBT_MASK));
 }
 
-void NiGeometryData::RecomputeBound()
+void NiGeometryData::RecomputeBound(std::uint32_t uiCount)
 {
-    std::uint32_t uiCount = std::min<std::uint32_t>(GetActiveVertexCount(), m_usVertices);
     if (m_pkVertex != nullptr)
-        m_kBound.ComputeFromPoints(uiCount, m_pkVertex);
+        m_kBound.ComputeFromPoints(std::min<std::uint32_t>(uiCount, m_usVertices), m_pkVertex);
 }
 
 void NiGeometryData::TransformVertices(const NiMatrix3x3& kMatrix, const NiVec3& kTranslate)
@@ -149,7 +148,7 @@ void NiGeometryData::TransformVertices(const NiMatrix3x3& kMatrix, const NiVec3&
                 m_pkNormal[i] = kNormalMatrix * m_pkNormal[i];
         }
     }
-    RecomputeBound();
+    RecomputeBound(uiCount);
 }
 
 std::uint32_t NiGeometryData::GetBlockAllocationSize() const

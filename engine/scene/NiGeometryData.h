@@ -104,7 +104,8 @@ public:
     [[nodiscard]] static std::uint16_t* ReadU16Array(NiObjectStream& kStream, std::uint64_t ulCount);
 
 protected:
-    void RecomputeBound();
+    // The bound of the first uiCount vertices.
+    void RecomputeBound(std::uint32_t uiCount);
 
     NiBlockGroup* m_pkGroup = nullptr; // kept only to be written again
     std::uint16_t m_usVertices = 0;

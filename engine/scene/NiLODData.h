@@ -87,7 +87,12 @@ public:
     void SetWorldBound(const NiBoundSphere& k) { m_kWorldBound = k; }
     [[nodiscard]] std::uint32_t GetNumProportions() const { return static_cast<std::uint32_t>(m_kProportions.size()); }
     void SetNumProportions(std::uint32_t uiCount) { m_kProportions.resize(uiCount); }
-    void SetProportion(std::uint32_t uiIndex, float f) { m_kProportions[uiIndex] = f; }
+    // Ignored beyond the count, as for the ranges.
+    void SetProportion(std::uint32_t uiIndex, float f)
+    {
+        if (uiIndex < m_kProportions.size())
+            m_kProportions[uiIndex] = f;
+    }
     [[nodiscard]] float GetProportion(std::uint32_t uiIndex) const { return m_kProportions[uiIndex]; }
 
     [[nodiscard]] int ChooseLevel(NiCamera* pkCamera, NiLODNode* pkNode) override;

@@ -62,6 +62,8 @@ public:
 [[nodiscard]] std::unique_ptr<Backend> CreateGlBackend();
 // Whether SDL's current video driver can load OpenGL (no context made).
 [[nodiscard]] bool GlAvailable();
+// The display format of an SDL pixel format; UNKNOWN for one the device does not list.
+[[nodiscard]] D3DFORMAT DisplayFormatFromSdl(std::uint32_t sdlFormat);
 
 // Shared by the back ends: fill rectangles of memory surfaces.
 void FillColorRects(IDirect3DSurface9& surface, const std::vector<RECT>& rects, D3DCOLOR color);

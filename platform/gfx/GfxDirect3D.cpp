@@ -13,11 +13,9 @@
 #include <string_view>
 
 namespace gfx {
-namespace {
 
-// SDL display formats and the device's display formats.
-D3DFORMAT FromSdlFormat(std::uint32_t sdl) {
-    switch (sdl) {
+D3DFORMAT DisplayFormatFromSdl(std::uint32_t sdlFormat) {
+    switch (sdlFormat) {
     case SDL_PIXELFORMAT_RGB888:
     case SDL_PIXELFORMAT_ARGB8888: return D3DFMT_X8R8G8B8;
     case SDL_PIXELFORMAT_RGB565: return D3DFMT_R5G6B5;
@@ -25,6 +23,8 @@ D3DFORMAT FromSdlFormat(std::uint32_t sdl) {
     default: return D3DFMT_UNKNOWN;
     }
 }
+
+namespace {
 
 bool IsDisplayFormat(D3DFORMAT f) { return f == D3DFMT_X8R8G8B8 || f == D3DFMT_R5G6B5 || f == D3DFMT_X1R5G5B5; }
 
@@ -44,7 +44,7 @@ std::vector<IDirect3D9::Adapter> ReadAdapters() {
         a.description = name ? name : "";
         SDL_DisplayMode desktop{};
         if (SDL_GetDesktopDisplayMode(d, &desktop) == 0) {
-            D3DFORMAT f = FromSdlFormat(desktop.format);
+            D3DFORMAT f = DisplayFormatFromSdl(desktop.format);
             if (f == D3DFMT_UNKNOWN) f = D3DFMT_X8R8G8B8;
             a.desktop = D3DDISPLAYMODE{std::uint32_t(desktop.w), std::uint32_t(desktop.h),
                                        std::uint32_t(desktop.refresh_rate), f};
@@ -53,7 +53,7 @@ std::vector<IDirect3D9::Adapter> ReadAdapters() {
         for (int i = 0; i < count; ++i) {
             SDL_DisplayMode m{};
             if (SDL_GetDisplayMode(d, i, &m) != 0 || m.w <= 0 || m.h <= 0) continue;
-            const D3DFORMAT f = FromSdlFormat(m.format);
+            const D3DFORMAT f = DisplayFormatFromSdl(m.format);
             if (f == D3DFMT_UNKNOWN) continue;
             a.modes.push_back(D3DDISPLAYMODE{std::uint32_t(m.w), std::uint32_t(m.h), std::uint32_t(m.refresh_rate), f});
         }

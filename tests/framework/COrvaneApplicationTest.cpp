@@ -49,8 +49,23 @@ class TestGame : public COrvaneGame
 public:
     ~TestGame() override { Journal().push_back("game deleted"); }
 
+    // What the game finds of the start-up around it when one of its slots runs.
+    static std::string Surroundings()
+    {
+        const COrvaneApplication* pkApp = COrvaneApplication::GetExisting();
+        const os::WindowHandle pkWindow = pkApp->GetWindow()->GetHandle();
+        std::string kText = COrvaneApplication::GetSettings() != nullptr ? "settings" : "no settings";
+        kText += COrvaneDebugOptions::Get().GetReadTxd() ? ", options" : ", no options";
+        kText += NiRenderer::GetRenderer() != nullptr ? ", renderer" : ", no renderer";
+        kText += pkApp->IsRendererStarted() ? ", started" : ", not started";
+        kText += os::IsWindowVisible(pkWindow) ? ", shown" : ", hidden";
+        kText += os::IsFullScreen(pkWindow) ? ", popup" : ", windowed";
+        return kText;
+    }
+
     bool Init(const char* pcName) override
     {
+        m_kSeen.push_back("init: " + Surroundings());
         Journal().push_back(std::string("init ") + pcName);
         if (!COrvaneGame::Init(pcName))
             return false;
@@ -59,11 +74,13 @@ public:
     }
     bool Start() override
     {
+        m_kSeen.push_back("start: " + Surroundings());
         Journal().push_back("start");
         return true;
     }
     bool ChooseDisplayMode(std::uint32_t& uiAdapter, std::uint32_t& uiMode) override
     {
+        m_kSeen.push_back("choose: " + Surroundings());
         uiAdapter = 0;
         uiMode = 0;
         return m_bChoose;
@@ -88,6 +105,7 @@ public:
     bool m_bChoose = true;
     int m_iRenders = 0;
     std::function<void(int)> m_kOnRender;
+    std::vector<std::string> m_kSeen;
 };
 
 class TestGameFactory : public COrvaneGameFactory
@@ -164,6 +182,14 @@ TEST_F(COrvaneApplicationTest, StartBringsUpEverythingInOrder)
     ASSERT_TRUE(StartApplication());
     COrvaneApplication* pkApp = COrvaneApplication::Get();
     EXPECT_EQ(Journal(), (std::vector<std::string>{"engine start", "init Orvane Game", "start"}));
+    // The launcher is asked once options, settings and the first renderer are
+    // there and the window is still hidden; the game is initialised in the
+    // shown window and started once the display mode is applied.
+    ASSERT_NE(m_kGames.m_pkGame, nullptr);
+    EXPECT_EQ(m_kGames.m_pkGame->m_kSeen,
+              (std::vector<std::string>{"choose: settings, options, renderer, not started, hidden, windowed",
+                                        "init: settings, options, renderer, started, shown, windowed",
+                                        "start: settings, options, renderer, started, shown, popup"}));
     EXPECT_TRUE(pkApp->IsRendererStarted());
     EXPECT_TRUE(pkApp->IsFullScreen()); // the launcher's mode is full screen
     EXPECT_TRUE(COrvaneDebugOptions::Get().GetReadTxd()); // data.xml was read

@@ -103,6 +103,36 @@ public:
 };
 NiImplementTypeInfo(TestRoot, NiObject)
 
+// A leaf that keeps the allocation group its record named and writes that
+// group's index again, as geometry data does.
+class TestGrouped : public TestLeaf
+{
+    NiDeclareTypeInfo()
+
+public:
+    NiBlockGroup* m_pkGroup = nullptr;
+
+    std::uint32_t GetBlockAllocationSize() const override { return 100 + m_uiValue; }
+    NiBlockGroup* GetBlockGroup() const override { return m_pkGroup; }
+    void SetBlockGroup(NiBlockGroup* pkGroup) override { m_pkGroup = pkGroup; }
+    void ReadFromStream(NiObjectStream& kStream) override
+    {
+        TestLeaf::ReadFromStream(kStream);
+        if (kStream.GetFileVersion() >= NiStreamVersion(10, 1, 0, 114))
+        {
+            std::uint32_t uiGroup = 0;
+            kStream.ReadLE(uiGroup);
+            m_pkGroup = kStream.GetBlockGroup(uiGroup);
+        }
+    }
+    void WriteToStream(NiObjectStream& kStream) override
+    {
+        TestLeaf::WriteToStream(kStream);
+        kStream.WriteLE(kStream.GetBlockGroupIndex(m_pkGroup));
+    }
+};
+NiImplementTypeInfo(TestGrouped, TestLeaf)
+
 NiObject* CreateLeaf()
 {
     return new TestLeaf;
@@ -306,6 +336,61 @@ TEST_F(NiObjectStreamTest, GroupTableAndGroupIndicesBetweenTheirVersions)
     kBad.U16(1).Str("TestLeaf").U16(0).U32(1).U32(4).U32(3).U32(5).U32(1).U32(0);
     EXPECT_FALSE(kStream.LoadBuffer(kBad.m_kBytes.data(), static_cast<std::uint32_t>(kBad.Size())));
     EXPECT_EQ(kStream.GetLastError(), 6u);
+}
+
+TEST_F(NiObjectStreamTest, SavesCountGroupsAfreshFromTheObjectsEvenWhenTheirLoaderIsGone)
+{
+    NiObjectStream::RegisterCreateFunction("TestGrouped", +[]() -> NiObject* { return new TestGrouped; });
+    // Three grouped objects of a 10.1.0.113 file: values 5, 6, 7 in groups
+    // 2, 1, 2 of a table of two.
+    Bytes kFile;
+    kFile.Raw("Quenthal File Format, Version 10.1.0.113\n").U32(V(10, 1, 0, 113)).U32(0).U32(3);
+    kFile.U16(1).Str("TestGrouped").U16(0).U16(0).U16(0).U32(2).U32(1000).U32(2000);
+    kFile.U32(2).U32(5).U32(1).U32(6).U32(2).U32(7);
+    kFile.U32(3).U32(0).U32(1).U32(2);
+
+    std::vector<NiObjectPtr> kKept;
+    {
+        NiObjectStream kLoader;
+        ASSERT_TRUE(kLoader.LoadBuffer(kFile.m_kBytes.data(), static_cast<std::uint32_t>(kFile.Size())));
+        for (std::uint32_t i = 0; i < 3; ++i)
+            kKept.push_back(kLoader.GetObjectAt(i));
+        ASSERT_EQ(static_cast<TestGrouped*>(kKept[0].Get())->m_pkGroup, kLoader.GetBlockGroup(2));
+        // A second load through the same stream replaces its groups while
+        // the objects of the first live on.
+        ASSERT_TRUE(kLoader.LoadBuffer(kFile.m_kBytes.data(), static_cast<std::uint32_t>(kFile.Size())));
+        kLoader.RemoveAllTopObjects();
+        kLoader.InsertTopObject(kKept[2]);
+        kLoader.InsertTopObject(kKept[1]);
+        Bytes kExpected;
+        kExpected.Raw("Quenthal File Format, Version 10.2.0.0\n").U32(0x0A020000).U32(0).U32(2);
+        kExpected.U16(1).Str("TestGrouped").U16(0).U16(0);
+        kExpected.U32(2).U32(107).U32(106);
+        kExpected.U32(7).U32(1).U32(6).U32(2);
+        kExpected.U32(2).U32(0).U32(1);
+        EXPECT_EQ(Save(kLoader), kExpected.m_kBytes) << "table and indices from the objects saved, in their order";
+    }
+
+    // The loader and every group it made are gone: saving neither reads
+    // nor writes through the objects' group pointers.
+    NiObjectStream kSaver;
+    for (const NiObjectPtr& sp : kKept)
+        kSaver.InsertTopObject(sp);
+    Bytes kExpected;
+    kExpected.Raw("Quenthal File Format, Version 10.2.0.0\n").U32(0x0A020000).U32(0).U32(3);
+    kExpected.U16(1).Str("TestGrouped").U16(0).U16(0).U16(0);
+    kExpected.U32(2).U32(105 + 107).U32(106);
+    kExpected.U32(5).U32(1).U32(6).U32(2).U32(7).U32(1);
+    kExpected.U32(3).U32(0).U32(1).U32(2);
+    std::vector<std::uint8_t> kSaved = Save(kSaver);
+    EXPECT_EQ(kSaved, kExpected.m_kBytes);
+    NiObjectStream kReader;
+    ASSERT_TRUE(kReader.LoadBuffer(kSaved.data(), static_cast<std::uint32_t>(kSaved.size())));
+    EXPECT_EQ(kReader.GetBlockGroupCount(), 2u);
+    EXPECT_EQ(static_cast<TestGrouped*>(kReader.GetObjectAt(2))->m_pkGroup, kReader.GetBlockGroup(1));
+    NiObjectPtr spCopy = kKept[1]->DeepCopy();
+    ASSERT_NE(spCopy, nullptr);
+    EXPECT_TRUE(spCopy->IsEqual(kKept[1]));
 }
 
 TEST_F(NiObjectStreamTest, HeaderLineNeedsOnlyFileFormatWithinItsFirst127Characters)

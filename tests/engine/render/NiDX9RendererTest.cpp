@@ -32,6 +32,21 @@ HRESULT CapsOneStage(IDirect3DDevice9* pkDevice, D3DCAPS9* pkCaps)
     return hr;
 }
 
+// The device's own caps with the bits of a richer device added, so that each
+// derived flag can be seen rising with its bit.
+D3DCAPS9 g_kExtraCaps{};
+HRESULT CapsWithExtras(IDirect3DDevice9* pkDevice, D3DCAPS9* pkCaps)
+{
+    const HRESULT hr = pkDevice->GetDeviceCaps(pkCaps);
+    pkCaps->TextureCaps |= g_kExtraCaps.TextureCaps;
+    pkCaps->RasterCaps |= g_kExtraCaps.RasterCaps;
+    if (g_kExtraCaps.MaxVertexBlendMatrices != 0)
+        pkCaps->MaxVertexBlendMatrices = g_kExtraCaps.MaxVertexBlendMatrices;
+    if (g_kExtraCaps.PixelShaderVersion != 0)
+        pkCaps->PixelShaderVersion = g_kExtraCaps.PixelShaderVersion;
+    return hr;
+}
+
 // The back buffer's first pixel as the device reads it back, B, G, R.
 std::array<std::uint8_t, 3> FirstPixel(IDirect3DDevice9* pkDevice)
 {
@@ -144,6 +159,58 @@ TEST_P(NiDX9RendererTest, CapabilityRecordsAndTablesFollowTheDevice)
     EXPECT_FALSE(NiDX9Renderer::GetFilterModeStates(6, uiMag, uiMin, uiMip));
     // No projected texturing on this device.
     EXPECT_EQ(NiDX9Renderer::GetProjectedTextureFlags(), 2u);
+}
+
+TEST_P(NiDX9RendererTest, CapabilityFlagsRiseOnlyWithTheirCapsBits)
+{
+    // No device yet: the shaders work with two stages.
+    EXPECT_EQ(NiD3DPass::GetMaxTextureBlendStages(), NiD3DPass::DEFAULT_STAGES);
+    EXPECT_EQ(NiD3DPass::GetMaxSamplers(), NiD3DPass::DEFAULT_STAGES);
+
+    struct Case
+    {
+        const char* m_pcWhat;
+        D3DCAPS9 m_kExtra;
+        std::uint32_t m_uiFlags;
+        std::uint32_t m_uiProjected;
+        std::uint32_t m_uiSamplers;
+        bool m_bMipCube;
+    };
+    const auto Extra = [](std::uint32_t uiTexture, std::uint32_t uiRaster, std::uint32_t uiBlend, std::uint32_t uiPS) {
+        D3DCAPS9 kCaps{};
+        kCaps.TextureCaps = uiTexture;
+        kCaps.RasterCaps = uiRaster;
+        kCaps.MaxVertexBlendMatrices = uiBlend;
+        kCaps.PixelShaderVersion = uiPS;
+        return kCaps;
+    };
+    const Case akCases[] = {
+        {"as the device is", Extra(0, 0, 0, 0), 0x6D, 2, 8, false},
+        // The power-of-two flag follows the square-only bit; the power-of-two bit alone leaves it.
+        {"square only", Extra(D3DPTEXTURECAPS_SQUAREONLY, 0, 0, 0), 0x6F, 2, 8, false},
+        {"power of two", Extra(D3DPTEXTURECAPS_POW2, 0, 0, 0), 0x6D, 2, 8, false},
+        {"w-buffer", Extra(0, D3DPRASTERCAPS_WBUFFER, 0, 0), 0x16D, 2, 8, false},
+        {"four blend matrices", Extra(0, 0, 4, 0), 0x26D, 2, 8, false},
+        {"three blend matrices", Extra(0, 0, 3, 0), 0x6D, 2, 8, false},
+        {"projected textures", Extra(D3DPTEXTURECAPS_PROJECTED, 0, 0, 0), 0x6D, 0x103, 8, false},
+        {"mipmapped cube maps", Extra(D3DPTEXTURECAPS_MIPCUBEMAP, 0, 0, 0), 0x6D, 2, 8, true},
+        {"pixel shader 2.0", Extra(0, 0, 0, D3DPS_VERSION(2, 0)), 0x6D, 2, 16, false},
+        {"pixel shader 1.4", Extra(0, 0, 0, D3DPS_VERSION(1, 4)), 0x6D, 2, 8, false},
+    };
+    for (const Case& kCase : akCases)
+    {
+        SCOPED_TRACE(kCase.m_pcWhat);
+        g_kExtraCaps = kCase.m_kExtra;
+        NiDX9Renderer::SetDeviceCapsFunction(&CapsWithExtras);
+        NiDX9RendererPtr spRenderer = CreateWindowed();
+        NiDX9Renderer::SetDeviceCapsFunction(nullptr);
+        ASSERT_NE(spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+        EXPECT_EQ(spRenderer->GetFlags(), kCase.m_uiFlags);
+        EXPECT_EQ(NiDX9Renderer::GetProjectedTextureFlags(), kCase.m_uiProjected);
+        EXPECT_EQ(NiD3DPass::GetMaxSamplers(), kCase.m_uiSamplers);
+        EXPECT_EQ(spRenderer->GetMipmapCubeMaps(), kCase.m_bMipCube);
+    }
+    g_kExtraCaps = D3DCAPS9{};
 }
 
 TEST_P(NiDX9RendererTest, FormatTablesAndDefaultImages)

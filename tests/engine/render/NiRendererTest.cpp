@@ -24,6 +24,15 @@ public:
 
     void PurgeMaterial(NiMaterialProperty* pk) override { m_kPurged.push_back(pk); }
     void PurgeEffect(NiDynamicEffect* pk) override { m_kPurged.push_back(pk); }
+    void PurgeGeometry(NiGeometryData* pk) override { m_kPurged.push_back(pk); }
+    void PurgeSkinPartition(NiSkinPartition* pk) override { m_kPurged.push_back(pk); }
+    void PurgeSkinInstance(NiSkinInstance* pk) override { m_kPurged.push_back(pk); }
+    void PurgeScreenPolygon(NiScreenPolygon* pk) override { m_kPurged.push_back(pk); }
+    bool PurgeScreenTextureRendererData(NiScreenTexture* pk) override
+    {
+        m_kPurged.push_back(pk);
+        return true;
+    }
     [[nodiscard]] std::uint32_t GetFlags() const override { return 0; }
     using NiRenderer::SetBackgroundColor;
     void SetBackgroundColor(const NiColorRGBA& kColor) override { m_kBackground = kColor; }
@@ -79,6 +88,36 @@ TEST_F(NiRendererTest, PurgesReachOnlyTheCurrentRenderer)
     spMaterial = nullptr;
     spLight = nullptr;
     EXPECT_EQ(spRenderer->m_kPurged.size(), 2u);
+}
+
+// Every static purge hands its object to the current renderer, and does
+// nothing at all without one. The objects are only passed along, never
+// looked at, so stand-in addresses do.
+TEST_F(NiRendererTest, EveryStaticPurgeIsInertWithoutARenderer)
+{
+    static char s_acObjects[5];
+    auto* pkGeometry = reinterpret_cast<NiGeometryData*>(&s_acObjects[0]);
+    auto* pkPartition = reinterpret_cast<NiSkinPartition*>(&s_acObjects[1]);
+    auto* pkSkin = reinterpret_cast<NiSkinInstance*>(&s_acObjects[2]);
+    auto* pkPolygon = reinterpret_cast<NiScreenPolygon*>(&s_acObjects[3]);
+    auto* pkScreenTexture = reinterpret_cast<NiScreenTexture*>(&s_acObjects[4]);
+    const auto PurgeAll = [&] {
+        NiRenderer::PurgeGeometryData(pkGeometry);
+        NiRenderer::PurgeSkinPartitionData(pkPartition);
+        NiRenderer::PurgeSkinInstanceData(pkSkin);
+        NiRenderer::PurgeScreenPolygonData(pkPolygon);
+        NiRenderer::PurgeScreenTextureData(pkScreenTexture);
+        NiRenderer::PurgeMaterialData(nullptr);
+        NiRenderer::PurgeEffectData(nullptr);
+    };
+
+    NiRefPtr<BareRenderer> spRenderer = new BareRenderer;
+    PurgeAll();
+    EXPECT_EQ(spRenderer->m_kPurged, (std::vector<const void*>{pkGeometry, pkPartition, pkSkin, pkPolygon,
+                                                                pkScreenTexture}));
+    NiRenderer::ClearRenderer();
+    PurgeAll();
+    EXPECT_EQ(spRenderer->m_kPurged.size(), 5u);
 }
 
 TEST_F(NiRendererTest, PixelToUnitMapsPixelsOfTheCurrentTarget)

@@ -179,5 +179,13 @@ TEST_F(NiBillboardNodeTest, SortAdjustModesSwapTheRenderersSorter)
     ASSERT_NE(spClone->GetAccumulator(), nullptr);
     EXPECT_NE(spClone->GetAccumulator(), spOwn.Get());
     EXPECT_EQ(spClone->GetSortingMode(), NiSortAdjustNode::SORTING_OFF);
+
+    // A record whose accumulator link names a node fails the load.
+    const std::uint32_t uiVersion = NiObjectStream::CURRENT_VERSION;
+    EXPECT_FALSE(LoadFile(uiVersion,
+                          {{"NiSortAdjustNode", NodeRecord(uiVersion, "sort", {}).U32(2).U32(1)},
+                           {"NiNode", NodeRecord(uiVersion, "n", {})}},
+                          {0}));
+    EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
 }
 } // namespace

@@ -1,5 +1,6 @@
 #include "engine/scene/NiDefaultAVObjectPalette.h"
 
+#include "engine/scene/NiLight.h"
 #include "tests/engine/scene/SceneGraphTestSupport.h"
 
 using namespace scene_test;
@@ -119,6 +120,29 @@ TEST_F(NiDefaultAVObjectPaletteTest, ObjectsOnlyThePaletteNamesAreHeldAndCyclesF
     ASSERT_NE(pkOwner, nullptr);
     EXPECT_EQ(static_cast<NiDefaultAVObjectPalette*>(pkOwner->m_spLink.Get())->GetAVObject("owner"), pkOwner);
     pkOwner->m_spLink = nullptr;
+}
+
+TEST_F(NiDefaultAVObjectPaletteTest, AnEffectOnlyANodeSwitchesOnIsHeld)
+{
+    // A node's effect list does not keep its effects alive: a light that is
+    // no node's child would go with the stream's table.
+    Bytes kLight = NETBody(CURRENT, "light", {}, NONE).Append(AVBody(CURRENT, 0, {})).U8(1).U32(0);
+    for (int i = 0; i < 10; ++i)
+        kLight.F32(1.0f);
+    ASSERT_TRUE(LoadFile(CURRENT,
+                         {{"NiNode", NodeRecord(CURRENT, "root", {}, {2})},
+                          {"NiDefaultAVObjectPalette", PaletteRecord(0, {{"light", 2}})},
+                          {"NiAmbientLight", kLight}},
+                         {0, 1}))
+        << m_kStream.GetLastErrorMessage();
+    auto* pkRoot = NiDynamicCast<NiNode>(m_kLoaded.at(0).Get());
+    auto* pkPalette = NiDynamicCast<NiDefaultAVObjectPalette>(m_kLoaded.at(1).Get());
+    ASSERT_NE(pkRoot, nullptr);
+    ASSERT_NE(pkPalette, nullptr);
+    NiAVObject* pkLight = pkPalette->GetAVObject("light");
+    ASSERT_NE(pkLight, nullptr);
+    EXPECT_STREQ(pkLight->GetName(), "light");
+    EXPECT_EQ(static_cast<NiAVObject*>(pkRoot->GetEffectList().GetHead()), pkLight) << "still switched on where the file put it";
 }
 
 TEST_F(NiDefaultAVObjectPaletteTest, HostileRecordsFail)

@@ -205,6 +205,12 @@ TEST_F(NiLightTest, UnaffectedOrderSurvivesASaveAndHostileLinksFail)
         kNames.emplace_back(NiTList<NiNode>::GetNext(kPos)->GetName());
     EXPECT_EQ(kNames, (std::vector<std::string>{"n3", "n2", "n1"})) << "the same order as saved";
 
+    // A dropped list of old files longer than the file.
+    const std::uint32_t uiOld = V(4, 0, 0, 2);
+    Bytes kHuge = NETBody(uiOld, "light", {}, NONE).Append(AVBody(uiOld, 0, {})).U32(0xFFFFFFFF);
+    EXPECT_FALSE(LoadFile(uiOld, {{"NiAmbientLight", kHuge}}, {0}));
+    EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+
     // An unaffected link to a property fails the load.
     const std::uint32_t uiVersion = NiObjectStream::CURRENT_VERSION;
     EXPECT_FALSE(LoadFile(uiVersion,

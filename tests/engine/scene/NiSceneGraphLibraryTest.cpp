@@ -21,6 +21,7 @@
 #include "engine/scene/NiZBufferProperty.h"
 #include "tests/engine/scene/SceneGraphTestSupport.h"
 
+#include <algorithm>
 #include <functional>
 
 using namespace scene_test;
@@ -174,6 +175,12 @@ TEST_F(NiSceneGraphLibraryTest, StartUpMakesTheDefaultsAndCreateFunctionsShutDow
 
     for (const char* pc : NI_SCENE_GRAPH_CLASS_NAMES)
     {
+        // Only names the core start-up asks for.
+        EXPECT_NE(std::find_if(std::begin(NiMainLibrary::CREATE_FUNCTION_NAMES),
+                               std::end(NiMainLibrary::CREATE_FUNCTION_NAMES),
+                               [pc](const char* pcCore) { return std::string(pcCore) == pc; }),
+                  std::end(NiMainLibrary::CREATE_FUNCTION_NAMES))
+            << pc;
         NiObjectPtr sp = NiObjectStream::CreateObjectByName(pc);
         ASSERT_NE(sp, nullptr) << pc;
         if (std::string(pc) != "NiCollisionSwitch")

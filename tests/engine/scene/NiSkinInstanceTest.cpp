@@ -240,6 +240,8 @@ TEST_F(NiSkinInstanceTest, HostileSkinRecordsFail)
     std::vector<Case> kCases = {
         {"null skin data", SkinnedFile(v, SkinInstanceBody(v, NONE, 7, 0, {1, 2}), kData, kPartition)},
         {"bone link to the geometry data", SkinnedFile(v, SkinInstanceBody(v, 6, 7, 0, {1, 4}), kData, kPartition)},
+        {"bone link to a property", SkinnedFile(v, SkinInstanceBody(v, 6, 7, 0, {1, 8}), kData, kPartition)},
+        {"partition link to the skin data", SkinnedFile(v, SkinInstanceBody(v, 6, 6, 0, {1, 2}), kData, kPartition)},
         {"skin data link to a node", SkinnedFile(v, SkinInstanceBody(v, 1, 7, 0, {1, 2}), kData, kPartition)},
         {"fewer bones than bone records", SkinnedFile(v, SkinInstanceBody(v, 6, 7, 0, {1}), kData, kPartition)},
         {"weight index at the vertex count",
@@ -250,6 +252,8 @@ TEST_F(NiSkinInstanceTest, HostileSkinRecordsFail)
     };
     // The bone count field follows the 13 floats of the skin transform.
     kCases.back().m_kRecords[6].m_kBody.m_kBytes[13 * 4 + 3] = 0x40;
+    for (Case& k : kCases)
+        k.m_kRecords.push_back({"TestProperty", NETBody(v, "", {}, NONE).U16(0)});
     for (const Case& k : kCases)
     {
         SCOPED_TRACE(k.m_pcWhy);

@@ -72,6 +72,48 @@ TEST_F(NiSwitchNodeTest, OnlyTheActiveChildUpdatesAndMissedUpdatesCatchUp)
     EXPECT_EQ(spSwitch->GetWorldBound().m_fRadius, 0.0f);
 }
 
+TEST_F(NiSwitchNodeTest, ModelBoundBringsMissedChildrenUpToDate)
+{
+    auto spSwitch = Build<NiSwitchNode>(2);
+    spSwitch->SetIndex(0);
+    spSwitch->SetTranslate(NiVec3(0, 0, 5));
+    spSwitch->Update(4.0f);
+    EXPECT_TRUE(m_kControllers[1]->m_kTimes.empty());
+
+    spSwitch->UpdateModelBound();
+    EXPECT_EQ(m_kControllers[1]->m_kTimes, std::vector<float>{4.0f}) << "with the stored time";
+    EXPECT_EQ(spSwitch->GetChildStamp(1), spSwitch->GetUpdateCounter());
+    EXPECT_EQ(m_kControllers[0]->m_kTimes.size(), 1u) << "the active child was current";
+    ExpectNear(spSwitch->GetAt(1)->GetWorldTransform().m_kTranslate, NiVec3(0, 0, 5));
+    // The active child's sphere about (0, 0, 5), in the node's own space.
+    ExpectNear(spSwitch->GetModelBound().m_kCenter, NiVec3(0, 0, 0));
+    EXPECT_EQ(spSwitch->GetModelBound().m_fRadius, 1.0f);
+}
+
+TEST_F(NiSwitchNodeTest, HostileLODRecordsFail)
+{
+    const std::uint32_t uiVersion = NiObjectStream::CURRENT_VERSION;
+    Bytes kLODNode = NodeRecord(uiVersion, "lod", {}).U16(1).I32(0).U32(1);
+    Bytes kHugeRanges = Bytes().F32(0).F32(0).F32(0).U32(0xFFFFFFFF);
+    Bytes kHugeProportions = Bytes().F32(0).F32(0).F32(0).F32(1).F32(0).F32(0).F32(0).F32(1).U32(0xFFFFFFFF);
+    const std::vector<std::vector<Record>> aFiles = {
+        {{"NiLODNode", kLODNode}, {"NiNode", NodeRecord(uiVersion, "n", {})}},
+        {{"NiLODNode", kLODNode}, {"NiRangeLODData", kHugeRanges}},
+        {{"NiLODNode", kLODNode}, {"NiScreenLODData", kHugeProportions}},
+    };
+    for (std::size_t i = 0; i < aFiles.size(); ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(LoadFile(uiVersion, aFiles[i], {0}));
+        EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+        EXPECT_TRUE(m_kLoaded.empty());
+    }
+    // The same node with real data loads.
+    ASSERT_TRUE(LoadFile(uiVersion, {{"NiLODNode", kLODNode}, {"NiRangeLODData", Bytes().F32(0).F32(0).F32(0).U32(0)}},
+                         {0}))
+        << m_kStream.GetLastErrorMessage();
+}
+
 TEST_F(NiSwitchNodeTest, RangeLevelsOverrideAndStepDown)
 {
     auto spLOD = Build<NiLODNode>(2);
@@ -159,6 +201,9 @@ TEST_F(NiSwitchNodeTest, ScreenLevelsByProportion)
         EXPECT_EQ(m_kLog, std::vector<std::string>{kCase.m_pcShown});
     }
     EXPECT_EQ(spData->MapOverrideLevel(9), 2);
+    spData->SetProportion(2, 0.01f); // beyond the count: ignored
+    EXPECT_EQ(spData->GetNumProportions(), 2u);
+    EXPECT_EQ(spData->GetProportion(1), 0.1f);
 }
 
 TEST_F(NiSwitchNodeTest, RecordsOldSwitchFlagsAndInlineRanges)

@@ -130,6 +130,21 @@ TEST_F(NiTexturingPropertyTest, OldMapRecordsAndEmptyRecords)
     EXPECT_EQ(pk->GetMap(1)->GetFilterMode(), 2u);
     EXPECT_TRUE(pk->IsMultiTexture());
 
+    // The has-transform byte starts at 10.1.0.10.
+    for (std::uint32_t uiTransformVersion : {V(10, 1, 0, 9), V(10, 1, 0, 10)})
+    {
+        SCOPED_TRACE(uiTransformVersion);
+        Bytes kMap = NETBody(uiTransformVersion, "t", {}, NONE).U32(2).U32(1);
+        kMap.Append(HasMap(uiTransformVersion, true)).Append(MapBody(uiTransformVersion, 1, 1)).U32(0);
+        ASSERT_TRUE(LoadFile(uiTransformVersion, {{"NiTexturingProperty", kMap}, TextureRecord(6)}, {0}))
+            << m_kStream.GetLastErrorMessage();
+        pk = NiDynamicCast<NiTexturingProperty>(m_kLoaded.at(0).Get());
+        ASSERT_NE(pk, nullptr);
+        ASSERT_NE(pk->GetMap(0), nullptr);
+        EXPECT_EQ(pk->GetMap(0)->GetClampMode(), 1u);
+        EXPECT_EQ(pk->GetMap(0)->GetTextureTransform(), nullptr);
+    }
+
     // N = 0: nothing filled, no multi-texture.
     const std::uint32_t uiCurrent = NiObjectStream::CURRENT_VERSION;
     ASSERT_TRUE(LoadFile(uiCurrent, {{"NiTexturingProperty", NETBody(uiCurrent, "t", {}, NONE).U32(2).U32(0).U32(0)}},

@@ -349,14 +349,32 @@ TEST_P(GfxDevice, ResetRefusedWhileDefaultPoolOrBackBufferLives) {
 
 TEST_P(GfxDevice, LossSequence) {
     Create();
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
     EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
     device->SimulateDeviceLoss();
     EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
-    // Other calls succeed without effect.
+    // Other calls succeed without effect: nothing reaches the back end, and
+    // the back buffer keeps what it held before the loss.
+    device->SetCallRecording(true);
     device->ClearRecordedCalls();
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFFu, 1.0f, 0), D3D_OK);
+    struct V {
+        float x, y, z, rhw;
+        std::uint32_t c;
+    };
+    const V tri[3] = {{0, 0, 0, 1, 0xFFFFFFFFu}, {64, 0, 0, 1, 0xFFFFFFFFu}, {0, 48, 0, 1, 0xFFFFFFFFu}};
+    EXPECT_EQ(device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V)), D3D_OK);
     EXPECT_TRUE(device->RecordedCalls().empty());
+    {
+        Ref<IDirect3DSurface9> back;
+        ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+        EXPECT_EQ(*static_cast<const std::uint32_t*>(lr.pBits) & 0xFFFFFFu, 0x000000u);
+        back->UnlockRect();
+    }
     EXPECT_EQ(device->SetRenderState(D3DRS_LIGHTING, 0), D3D_OK);
     D3DPRESENT_PARAMETERS p = params;
     EXPECT_EQ(device->Reset(&p), D3DERR_DEVICELOST);
@@ -416,6 +434,17 @@ TEST_P(GfxDevice, RecordedCalls) {
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(V)), D3D_OK);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL); // inside a scene
     ASSERT_EQ(device->EndScene(), D3D_OK);
+    {
+        // null keeps the cleared pixels (it rasterises nothing); gl drew the triangle over them.
+        Ref<IDirect3DSurface9> back;
+        ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+        const std::uint32_t pixel =
+            reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(lr.pBits) + lr.Pitch)[1];
+        EXPECT_EQ(pixel & 0xFFFFFFu, GetParam() == BackendKind::Null ? 0x00FF00u : 0xFF0000u);
+        back->UnlockRect();
+    }
     ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     const auto& calls = device->RecordedCalls();
     ASSERT_EQ(calls.size(), 3u);

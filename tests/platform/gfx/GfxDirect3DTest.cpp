@@ -1,5 +1,6 @@
 #include "tests/platform/gfx/GfxBackendFixture.h"
 
+#include "platform/gfx/GfxBackendLocal.h"
 #include "platform/gfx/GfxFormat.h"
 
 #include <SDL2/SDL.h>
@@ -41,6 +42,17 @@ TEST_P(GfxDirect3D, ModesAndDesktopMode) {
     EXPECT_TRUE(desktopListed);
     D3DDISPLAYMODE m;
     EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, n, &m), D3DERR_INVALIDCALL);
+}
+
+// Only the three display formats are listed; SDL's other pixel formats are left out.
+TEST(GfxDisplayFormat, SdlFormatsMapToTheThreeDisplayFormats) {
+    EXPECT_EQ(DisplayFormatFromSdl(SDL_PIXELFORMAT_RGB888), D3DFMT_X8R8G8B8);
+    EXPECT_EQ(DisplayFormatFromSdl(SDL_PIXELFORMAT_ARGB8888), D3DFMT_X8R8G8B8);
+    EXPECT_EQ(DisplayFormatFromSdl(SDL_PIXELFORMAT_RGB565), D3DFMT_R5G6B5);
+    EXPECT_EQ(DisplayFormatFromSdl(SDL_PIXELFORMAT_RGB555), D3DFMT_X1R5G5B5);
+    EXPECT_EQ(DisplayFormatFromSdl(SDL_PIXELFORMAT_BGR565), D3DFMT_UNKNOWN);
+    EXPECT_EQ(DisplayFormatFromSdl(SDL_PIXELFORMAT_RGBA8888), D3DFMT_UNKNOWN);
+    EXPECT_EQ(DisplayFormatFromSdl(SDL_PIXELFORMAT_UNKNOWN), D3DFMT_UNKNOWN);
 }
 
 TEST_P(GfxDirect3D, HalOnly) {
