@@ -2,6 +2,8 @@
 
 #include "engine/core/NiBatch.h"
 #include "engine/scene/NiGeometry.h"
+#include "engine/scene/NiGeometryLibrary.h"
+#include "engine/scene/NiScreenGeometry.h"
 #include "engine/scene/NiSkinInstance.h"
 #include "engine/scene/NiTriShape.h"
 #include "engine/scene/NiTriStrips.h"
@@ -42,6 +44,18 @@ DataRecord SquareRecord()
 } // namespace
 
 using NiGeometryDataTest = GeometryTest;
+
+TEST_F(NiGeometryDataTest, StartUpRegistersTheClassesAndThePool)
+{
+    for (const char* pcName : NI_GEOMETRY_CLASS_NAMES)
+        EXPECT_NE(NiObjectStream::GetCreateFunction(pcName), nullptr) << pcName;
+    EXPECT_TRUE(NiScreenElementPool::IsInitialized());
+    NiMainLibrary::Shutdown();
+    for (const char* pcName : NI_GEOMETRY_CLASS_NAMES)
+        EXPECT_EQ(NiObjectStream::GetCreateFunction(pcName), nullptr) << pcName;
+    EXPECT_FALSE(NiScreenElementPool::IsInitialized());
+    NiMainLibrary::Init();
+}
 
 TEST_F(NiGeometryDataTest, IdentifiersAreConsecutiveAndWrap)
 {

@@ -152,7 +152,9 @@ TEST_F(NiParticlesTest, TruncatedParticleFilesFail)
     NiRefPtr<NiParticlesData> spData = ThreeParticles(true);
     static_cast<NiParticleMeshesData*>(spData.Get())->GetContainerNode()->AttachChild(new NiNode);
     NiRefPtr<NiParticleMeshes> spMeshes = new NiParticleMeshes(static_cast<NiParticleMeshesData*>(spData.Get()));
-    std::vector<std::uint8_t> kBytes = Save({spMeshes});
+    NiRefPtr<NiLinesData> spLines =
+        new NiLinesData(2, NewArray<NiVec3>({{0, 0, 0}, {1, 0, 0}}), nullptr, nullptr, 0, 0, nullptr);
+    std::vector<std::uint8_t> kBytes = Save({spMeshes, spLines});
     for (std::size_t n = 0; n < kBytes.size(); ++n)
     {
         SCOPED_TRACE(n);
