@@ -24,6 +24,7 @@ void GeometryTest::SetUp()
 {
     SceneGraphTest::SetUp();
     NiTriStripsData::ResetStripCursor();
+    NiGeometryData::SetNextID(0);
 }
 
 void GeometryTest::TearDown()
