@@ -5,6 +5,10 @@ function(orvane_library target alias)
   add_library(${target} STATIC ${ARG_SOURCES})
   add_library(${alias} ALIAS ${target})
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  # The engine libraries reach each other in cycles (the renderer draws
+  # scene geometry, scene objects hold textures): repeat the group enough
+  # times on link lines for every cycle to resolve.
+  set_property(TARGET ${target} PROPERTY LINK_INTERFACE_MULTIPLICITY 4)
   if(ARG_PUBLIC_LIBS)
     target_link_libraries(${target} PUBLIC ${ARG_PUBLIC_LIBS})
   endif()
@@ -13,14 +17,18 @@ function(orvane_library target alias)
   endif()
 endfunction()
 
-# orvane_tests(<target> SOURCES ... LIBS ...)
+# orvane_tests(<target> SOURCES ... LIBS ... [CTEST_ENV VAR=value ...])
 # One GoogleTest program per library; each test runs in its own CTest process.
 function(orvane_tests target)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;CTEST_ENV" ${ARGN})
   add_executable(${target} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/SanitizerDefaults.cpp)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  if(ARG_CTEST_ENV)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${ARG_CTEST_ENV}")
+  else()
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  endif()
   set_property(GLOBAL APPEND PROPERTY ORVANE_TEST_PROGRAMS ${target})
 endfunction()
 

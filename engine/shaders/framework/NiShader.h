@@ -1,17 +1,19 @@
 #pragma once
 
-#include "engine/core/NiObject.h"
+#include "engine/core/NiRefObject.h"
 #include "engine/core/NiRefPtr.h"
+#include "engine/core/NiTypeInfo.h"
 
 #include <cstdint>
 #include <string>
 
 // A shader by name and implementation number. A geometry read from a scene
 // file holds a bare one of these until the shader system binds the real
-// shader of that name.
-class NiShader : public NiObject
+// shader of that name. Shaders are counted but never streamed as objects of
+// their own, so the class roots its own type tree.
+class NiShader : public NiRefObject
 {
-    NiDeclareTypeInfo()
+    NiDeclareRootTypeInfo()
 
 public:
     NiShader() = default;
