@@ -3,6 +3,7 @@
 // the leak checker sees SDL's memory returned.
 
 #include "platform/os/OsSystem.h"
+#include "tests/GlLibraryPin.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@ struct HeadlessDrivers
     {
         setenv("SDL_VIDEODRIVER", "dummy", 0); // 0: keep the caller's choice
         setenv("SDL_AUDIODRIVER", "dummy", 0);
+        testsupport::PinGlLibrariesUnlessDummyVideo();
     }
 };
 const HeadlessDrivers g_headlessDrivers;

@@ -370,6 +370,16 @@ TEST_P(NiDX9RendererTest, EveryCreationFailureLeavesItsTextAndNoRenderer)
              pkREF->GetFormats() = HALDevice()->GetFormats();
          },
          [](NiDX9RendererTest& kTest) { return kTest.CreateWindowed(0, NiDX9Renderer::DEVDESC_REF); }},
+        // The reference kinds with hardware or mixed processing run out past the last kind.
+        {"Invalid 3D device type",
+         [] {
+             D3DCAPS9 kCaps = HALDevice()->GetCaps();
+             kCaps.DeviceType = D3DDEVTYPE_REF;
+             NiDX9DeviceDesc* pkREF = NiDX9Renderer::GetSystemInfo()->GetAdapter(0)->GetDevice(D3DDEVTYPE_REF);
+             pkREF->SetCaps(kCaps);
+             pkREF->GetFormats() = HALDevice()->GetFormats();
+         },
+         [](NiDX9RendererTest& kTest) { return kTest.CreateWindowed(0, NiDX9Renderer::DEVDESC_REF_HWVERTEX); }},
         {"Could not query device caps", [] { NiDX9Renderer::SetDeviceCapsFunction(&CapsFail); }, Windowed},
         {"Device does not support single-pass multi-texture",
          [] { NiDX9Renderer::SetDeviceCapsFunction(&CapsOneStage); }, Windowed},

@@ -4,8 +4,7 @@
 #include "platform/gfx/Gfx.h"
 #include "platform/os/OsSystem.h"
 #include "platform/os/OsWindow.h"
-
-#include <dlfcn.h>
+#include "tests/GlLibraryPin.h"
 
 #include <cstdlib>
 #include <memory>
@@ -25,19 +24,11 @@ inline const std::string& CallerDriver() {
 // Runs before main: the value is captured before any test changes it.
 inline const bool kCallerDriverRead = (CallerDriver(), true);
 
+// Keeps Mesa's libraries mapped after SDL unloads them (tests/GlLibraryPin.h).
+inline void PinGlLibraries() { testsupport::PinGlLibraries(); }
+
 // Sets the SDL video driver for a back end before SDL starts: gl needs
 // offscreen (EGL, no X server), null runs on dummy; a caller's choice wins.
-// Keeps Mesa's libraries mapped after SDL unloads them, so that LeakSanitizer
-// can attribute their own process-lifetime allocations (tests/SanitizerDefaults.cpp).
-inline void PinGlLibraries() {
-    static const bool pinned = [] {
-        for (const char* lib : {"libEGL.so.1", "libEGL_mesa.so.0", "libglapi.so.0", "libGL.so.1",
-                                "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", "/usr/lib/aarch64-linux-gnu/dri/swrast_dri.so"})
-            dlopen(lib, RTLD_NOW | RTLD_NODELETE);
-        return true;
-    }();
-    (void)pinned;
-}
 
 inline void UseDriverFor(gfx::BackendKind kind) {
     PinGlLibraries();

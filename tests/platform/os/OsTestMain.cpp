@@ -5,6 +5,7 @@
 #include "tests/platform/os/OsTestSupport.h"
 
 #include "platform/os/OsSystem.h"
+#include "tests/GlLibraryPin.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@ struct HeadlessDrivers
     {
         setenv("SDL_VIDEODRIVER", "dummy", 0); // 0: keep the caller's choice
         setenv("SDL_AUDIODRIVER", "dummy", 0);
+        testsupport::PinGlLibrariesUnlessDummyVideo();
     }
 };
 const HeadlessDrivers g_headlessDrivers;
