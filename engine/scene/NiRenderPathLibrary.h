@@ -6,5 +6,5 @@
 void NiRenderPathRegister();
 
 // The class names the render path makes creatable.
-inline constexpr unsigned NI_RENDER_PATH_CLASS_COUNT = 4;
+inline constexpr unsigned NI_RENDER_PATH_CLASS_COUNT = 6;
 extern const char* const NI_RENDER_PATH_CLASS_NAMES[NI_RENDER_PATH_CLASS_COUNT];
