@@ -2,6 +2,7 @@
 // with 100 position, rotation and scale keys, updated once per 1/60 s frame,
 // against the same lerp/slerp on raw arrays with the key index known.
 
+#include "bench/BenchSupport.h"
 #include "engine/animation/NiAnimKeyTables.h"
 #include "engine/animation/NiAnimationLibrary.h"
 #include "engine/animation/NiTransformData.h"
@@ -142,21 +143,6 @@ BENCHMARK(BM_RawArrays)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrameLinear)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrameBezierTcb)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's time per iteration for the ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> m_kTimes;
-    void ReportRuns(const std::vector<Run>& kRuns) override
-    {
-        for (const Run& kRun : kRuns)
-        {
-            if (kRun.run_type == Run::RT_Iteration && kRun.iterations > 0)
-                m_kTimes[kRun.run_name.function_name] = kRun.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(kRuns);
-    }
-};
 } // namespace
 
 int main(int argc, char** argv)

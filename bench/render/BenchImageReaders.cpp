@@ -3,6 +3,7 @@
 // to RGBA32. The baseline is memcpy of the decoded byte count (4 MiB); the
 // run ends with each reader/memcpy ratio.
 
+#include "bench/BenchSupport.h"
 #include "engine/core/NiFile.h"
 #include "engine/core/NiMemoryStream.h"
 #include "engine/render/NiPixelData.h"
@@ -117,20 +118,6 @@ void BM_Memcpy4MiB(benchmark::State& state)
 BENCHMARK(BM_ReadTga32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadDecodeDxt1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memcpy4MiB)->Unit(benchmark::kMillisecond);
-
-// Keeps each benchmark's real time per iteration for the ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> m_kTimes;
-    void ReportRuns(const std::vector<Run>& kRuns) override
-    {
-        for (const Run& kRun : kRuns)
-            if (kRun.run_type == Run::RT_Iteration && kRun.iterations > 0)
-                m_kTimes[kRun.benchmark_name()] = kRun.real_accumulated_time / double(kRun.iterations);
-        ConsoleReporter::ReportRuns(kRuns);
-    }
-};
 
 void PrintRatio(const RatioReporter& kReporter, const char* pcWhat, const char* pcReader)
 {

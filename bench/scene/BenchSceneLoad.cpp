@@ -1,6 +1,7 @@
 // Scene-file load against reading the same file's bytes: the load should
 // cost at most three raw reads.
 
+#include "bench/BenchSupport.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
@@ -152,21 +153,6 @@ void BM_SceneLoad(benchmark::State& kState)
 BENCHMARK(BM_RawRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SceneLoad)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's time per iteration for the ratio line.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> m_kTimes;
-    void ReportRuns(const std::vector<Run>& kRuns) override
-    {
-        for (const Run& kRun : kRuns)
-        {
-            if (kRun.run_type == Run::RT_Iteration && kRun.iterations > 0)
-                m_kTimes[kRun.run_name.function_name] = kRun.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(kRuns);
-    }
-};
 } // namespace
 
 int main(int argc, char** argv)

@@ -2,6 +2,7 @@
 // 20,000 vertices on 32 bones with four weights each, positions and normals
 // at a 32-byte stride and positions alone packed.
 
+#include "bench/BenchSupport.h"
 #include "engine/core/NiBatch.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/scene/NiNode.h"
@@ -158,21 +159,6 @@ BENCHMARK(BM_PlainPositionsNormals)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SkinPositions)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainPositions)->Unit(benchmark::kMicrosecond);
 
-// Keeps each benchmark's time per iteration for the ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> m_kTimes;
-    void ReportRuns(const std::vector<Run>& kRuns) override
-    {
-        for (const Run& kRun : kRuns)
-        {
-            if (kRun.run_type == Run::RT_Iteration && kRun.iterations > 0)
-                m_kTimes[kRun.run_name.function_name] = kRun.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(kRuns);
-    }
-};
 } // namespace
 
 int main(int argc, char** argv)

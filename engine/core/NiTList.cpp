@@ -18,31 +18,24 @@ void NiListBase::RemoveAll()
 
 std::uint32_t NiListBase::AddHeadRaw(void* pvElement)
 {
-    NiListNode* pkNode = NewNode();
-    pkNode->m_pvElement = pvElement;
-    AcquireElement(pkNode);
-    pkNode->m_pkPrev = nullptr;
-    pkNode->m_pkNext = m_pkHead;
-    if (m_pkHead)
-        m_pkHead->m_pkPrev = pkNode;
-    else
-        m_pkTail = pkNode;
-    m_pkHead = pkNode;
-    return ++m_uiCount;
+    return InsertRaw(pvElement, nullptr, m_pkHead);
 }
 
 std::uint32_t NiListBase::AddTailRaw(void* pvElement)
 {
+    return InsertRaw(pvElement, m_pkTail, nullptr);
+}
+
+std::uint32_t NiListBase::InsertRaw(void* pvElement, NiListNode* pkPrev, NiListNode* pkNext)
+{
     NiListNode* pkNode = NewNode();
     pkNode->m_pvElement = pvElement;
     AcquireElement(pkNode);
-    pkNode->m_pkNext = nullptr;
-    pkNode->m_pkPrev = m_pkTail;
-    if (m_pkTail)
-        m_pkTail->m_pkNext = pkNode;
-    else
-        m_pkHead = pkNode;
-    m_pkTail = pkNode;
+    pkNode->m_pkPrev = pkPrev;
+    pkNode->m_pkNext = pkNext;
+    // A missing neighbour means the new node is that end of the list.
+    (pkPrev ? pkPrev->m_pkNext : m_pkHead) = pkNode;
+    (pkNext ? pkNext->m_pkPrev : m_pkTail) = pkNode;
     return ++m_uiCount;
 }
 

@@ -43,6 +43,10 @@ protected:
     NiListPos FindPosRaw(const void* pvElement) const;
 
 private:
+    // Links a new node for the element between two neighbours (null: that
+    // end of the list); returns the new count.
+    std::uint32_t InsertRaw(void* pvElement, NiListNode* pkPrev, NiListNode* pkNext);
+
     NiListNode* m_pkHead = nullptr;
     NiListNode* m_pkTail = nullptr;
     std::uint32_t m_uiCount = 0;

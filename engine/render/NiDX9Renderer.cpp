@@ -677,9 +677,15 @@ bool NiDX9Renderer::RebuildDefaults()
             continue;
         m_aeRenderTargetDepth[eFormat] =
             m_pkDeviceDesc->FindClosestDepthStencil(eDisplay, kEntry.m_eD3DFormat, 32, 8);
+        // Textures that cannot be made are replaced by images in a format
+        // the device renders to: each direct-colour target format is handed
+        // on, so the last one listed wins, as it does for the default entry.
         const std::uint32_t uiKind = kEntry.m_kPixelFormat.GetKind();
         if (uiKind == NiPixelFormat::RGB || uiKind == NiPixelFormat::RGBA)
+        {
+            NiTexture::SetReplacementPixelFormat(kEntry.m_kPixelFormat);
             m_eDefaultRenderTargetFormat = eFormat;
+        }
     }
 
     if (const TextureFormatEntry* pkDefault = m_apkDefaultTextureFormat[TEXUSE_TEX])

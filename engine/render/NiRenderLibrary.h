@@ -1,6 +1,7 @@
 #pragma once
 
 // Joins the render library's start-up to the core's: the class names of the
-// pixel data and palettes become creatable by the scene-file stream, and are
-// removed again at shut-down. Safe to call more than once.
+// pixel data, palettes, textures, blit sources and screen textures become
+// creatable by the scene-file stream, and the texture statics are set up;
+// shut-down undoes both. Safe to call more than once.
 void NiRenderLibraryRegister();

@@ -252,6 +252,12 @@ TEST_P(NiDX9RendererTest, FormatTablesAndDefaultImages)
     EXPECT_EQ(m_spRenderer->GetRenderTargetDepthFormat(NiDX9Renderer::TEX_RGB888), D3DFMT_D24S8);
     EXPECT_EQ(m_spRenderer->GetRenderTargetDepthFormat(NiDX9Renderer::TEX_DXT1), 0u);
     EXPECT_EQ(m_spRenderer->GetDefaultRenderTargetFormat(), NiDX9Renderer::TEX_RGBA8888);
+    // Replacement images take the last direct-colour target format, not the
+    // start-up's RGBA32.
+    EXPECT_EQ(NiTexture::GetReplacementPixelFormat(),
+              m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_RENDERED_TEX, NiDX9Renderer::TEX_RGBA8888)
+                  .m_kPixelFormat);
+    EXPECT_NE(NiTexture::GetReplacementPixelFormat(), NiPixelFormat::RGBA32);
 
     // The missing-texture image: one black and one white pixel.
     NiSourceTexture* pkDefault = m_spRenderer->GetDefaultTexture();

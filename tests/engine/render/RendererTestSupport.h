@@ -27,6 +27,7 @@ public:
     {
         gfxtest::UseDriverFor(GetParam());
         NiDX9Renderer::ResetStatics();
+        NiTexture::ResetReplacements();
         NiRenderer::ClearRenderer();
         NiDX9Renderer::SetDirect3DCreateFunction(GetParam() == gfx::BackendKind::Gl ? &CreateGl : &CreateNull);
         if (NiDX9Renderer::LoadD3D9() != 0)
@@ -41,6 +42,7 @@ public:
     {
         m_spRenderer = nullptr;
         NiDX9Renderer::ResetStatics();
+        NiTexture::ResetReplacements();
         NiRenderer::ClearRenderer();
     }
 

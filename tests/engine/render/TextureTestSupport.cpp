@@ -1,29 +1,41 @@
 #include "tests/engine/render/TextureTestSupport.h"
 
 #include "engine/render/NiRenderLibrary.h"
+#include "engine/render/image/NiImageConverter.h"
 #include "engine/render/image/NiRenderImageLibrary.h"
 #include "engine/scene/NiSceneLibrary.h"
 
-#include <memory>
-
 namespace texture_test
 {
+namespace
+{
+void ResetTextureState()
+{
+    NiRenderer::ResetRenderer();
+    NiTexture::ResetSettings();
+    NiTexture::ResetReplacements();
+    NiTexture::ResetDefaultFormatPrefs();
+}
+} // namespace
+
 void TextureTest::SetUp()
 {
     NiMainLibrary::Reset();
-    NiRenderer::ResetRenderer();
+    ResetTextureState();
     NiSceneLibraryRegister();
     NiRenderImageLibraryRegister();
     NiRenderLibraryRegister();
     NiMainLibrary::Init();
     m_uiLive = NiRefObject::GetTotalObjectCount();
+    m_spStream = std::make_unique<NiObjectStream>();
 }
 
 void TextureTest::TearDown()
 {
     m_kLoaded.clear();
-    m_kStream.RemoveAllTopObjects();
-    NiRenderer::ResetRenderer();
+    m_spStream.reset();
+    ResetTextureState();
+    NiImageConverter::CreateDefault(); // a test may have installed its own
     EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive) << "objects leaked";
     NiMainLibrary::Reset();
 }
@@ -42,20 +54,20 @@ std::vector<std::uint8_t> TextureTest::Save(const std::vector<NiObject*>& kTops)
 bool TextureTest::Load(const std::vector<std::uint8_t>& kBytes)
 {
     m_kLoaded.clear();
-    const bool bResult = m_kStream.LoadBuffer(kBytes.data(), static_cast<std::uint32_t>(kBytes.size()));
-    for (std::uint32_t i = 0; i < m_kStream.GetObjectCount(); ++i)
-        m_kLoaded.emplace_back(m_kStream.GetObjectAt(i));
-    m_kStream.RemoveAllTopObjects();
+    const bool bResult = m_spStream->LoadBuffer(kBytes.data(), static_cast<std::uint32_t>(kBytes.size()));
+    for (std::uint32_t i = 0; i < m_spStream->GetObjectCount(); ++i)
+        m_kLoaded.emplace_back(m_spStream->GetObjectAt(i));
+    m_spStream->RemoveAllTopObjects();
     return bResult;
 }
 
 bool TextureTest::LoadPath(const std::string& kPath)
 {
     m_kLoaded.clear();
-    const bool bResult = m_kStream.LoadFile(kPath.c_str());
-    for (std::uint32_t i = 0; i < m_kStream.GetObjectCount(); ++i)
-        m_kLoaded.emplace_back(m_kStream.GetObjectAt(i));
-    m_kStream.RemoveAllTopObjects();
+    const bool bResult = m_spStream->LoadFile(kPath.c_str());
+    for (std::uint32_t i = 0; i < m_spStream->GetObjectCount(); ++i)
+        m_kLoaded.emplace_back(m_spStream->GetObjectAt(i));
+    m_spStream->RemoveAllTopObjects();
     return bResult;
 }
 
@@ -84,5 +96,18 @@ void ExpectEveryTruncationFails(const std::vector<std::uint8_t>& kFile)
         EXPECT_EQ(kStream.GetObjectCount(), 0u);
     }
     EXPECT_EQ(NiRefObject::GetTotalObjectCount(), uiLive);
+}
+
+std::vector<std::string> ViewerLines(NiObject* pkObject)
+{
+    NiViewerStringArray kStrings;
+    pkObject->AppendViewerStrings(kStrings);
+    std::vector<std::string> kLines;
+    for (std::uint32_t i = 0; i < kStrings.GetSize(); ++i)
+    {
+        kLines.emplace_back(kStrings.GetAt(i) ? kStrings.GetAt(i) : "");
+        delete[] kStrings.GetAt(i);
+    }
+    return kLines;
 }
 } // namespace texture_test

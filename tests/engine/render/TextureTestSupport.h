@@ -7,13 +7,13 @@
 
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
-#include "engine/core/NiRefObject.h"
 #include "engine/render/NiRenderer.h"
+#include "engine/render/NiTexture.h"
 #include "tests/engine/core/NiStreamFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,38 +21,38 @@ namespace texture_test
 {
 using namespace stream_test;
 
+// 64 x 32, counting the live ones.
+class SizedRendererData : public NiTexture::RendererData
+{
+public:
+    explicit SizedRendererData(int* piLive = nullptr) : m_piLive(piLive ? piLive : &m_iOwn) { ++*m_piLive; }
+    ~SizedRendererData() override { --*m_piLive; }
+    [[nodiscard]] std::uint32_t GetWidth() const override { return 64; }
+    [[nodiscard]] std::uint32_t GetHeight() const override { return 32; }
+
+private:
+    int m_iOwn = 0;
+    int* m_piLive;
+};
+
 class RecordingRenderer : public NiRenderer
 {
 public:
-    // PrecacheTexture and PrecacheCubeMap answer false while set.
-    bool m_bRefuse = false;
-    std::vector<const void*> m_kPrecached;
-    std::vector<const void*> m_kPrecachedCubeMaps;
-    std::vector<const void*> m_kBltSources;
-    std::vector<const void*> m_kDrawn;
-    std::vector<const void*> m_kPurgedScreenTextures;
+    bool m_bRefuse = false;   // the precaches answer false
+    bool m_bMakeData = false; // a precached texture gets renderer data
+    std::vector<const void*> m_kPrecached, m_kPrecachedCubeMaps, m_kBltSources, m_kDrawn, m_kPurged;
 
     bool PrecacheTexture(NiTexture* pk) override
     {
         m_kPrecached.push_back(pk);
+        if (m_bMakeData)
+            pk->SetRendererData(std::make_unique<SizedRendererData>());
         return !m_bRefuse;
     }
-    bool PrecacheCubeMap(NiSourceCubeMap* pk) override
-    {
-        m_kPrecachedCubeMaps.push_back(pk);
-        return !m_bRefuse;
-    }
-    bool CreateBltSourceData(NiBltSource* pk) override
-    {
-        m_kBltSources.push_back(pk);
-        return true;
-    }
+    bool PrecacheCubeMap(NiSourceCubeMap* pk) override { return m_kPrecachedCubeMaps.push_back(pk), !m_bRefuse; }
+    bool CreateBltSourceData(NiBltSource* pk) override { return m_kBltSources.push_back(pk), true; }
     void RenderScreenTexture(NiScreenTexture* pk) override { m_kDrawn.push_back(pk); }
-    bool PurgeScreenTextureRendererData(NiScreenTexture* pk) override
-    {
-        m_kPurgedScreenTextures.push_back(pk);
-        return true;
-    }
+    bool PurgeScreenTextureRendererData(NiScreenTexture* pk) override { return m_kPurged.push_back(pk), true; }
 
     void PurgeMaterial(NiMaterialProperty*) override {}
     void PurgeEffect(NiDynamicEffect*) override {}
@@ -73,22 +73,24 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Saves the objects as top-level objects into memory.
     std::vector<std::uint8_t> Save(const std::vector<NiObject*>& kTops);
-    // Loads the bytes with m_kStream (or the file when a path is given);
-    // the top-level objects are kept in m_kLoaded.
+    // Loads with Stream(); the top-level objects are kept in m_kLoaded.
     bool Load(const std::vector<std::uint8_t>& kBytes);
     bool LoadPath(const std::string& kPath);
     // Saves, loads back, checks equality and a byte-identical second save;
     // the loaded object, or null.
     NiObject* RoundTrip(NiObject* pkObject);
 
-    NiObjectStream m_kStream;
+    // Its shared-texture table holds what it loaded until the stream goes,
+    // before the leak check.
+    [[nodiscard]] NiObjectStream& Stream() { return *m_spStream; }
+
+    std::unique_ptr<NiObjectStream> m_spStream;
     std::vector<NiObjectPtr> m_kLoaded;
     std::uint32_t m_uiLive = 0;
 };
 
-// Every byte of the file at every shorter length fails to load, and nothing
-// made by the failed loads stays alive.
+// The file cut at every shorter length fails to load and leaves nothing.
 void ExpectEveryTruncationFails(const std::vector<std::uint8_t>& kFile);
+std::vector<std::string> ViewerLines(NiObject* pkObject);
 } // namespace texture_test

@@ -11,13 +11,18 @@ NiImplementTypeInfo(TestTexture, NiTexture)
 
 void TestTexture::ReadFromStream(NiObjectStream& kStream)
 {
-    NiTexture::ReadFromStream(kStream);
+    NiObject::ReadFromStream(kStream);
     kStream.ReadLE(m_uiValue);
+}
+
+void TestTexture::ResolveLinks(NiObjectStream& kStream)
+{
+    NiObject::ResolveLinks(kStream);
 }
 
 void TestTexture::WriteToStream(NiObjectStream& kStream)
 {
-    NiTexture::WriteToStream(kStream);
+    NiObject::WriteToStream(kStream);
     kStream.WriteLE(m_uiValue);
 }
 

@@ -17,7 +17,8 @@
 
 namespace scene_test
 {
-// A texture with one value in its record, compared by that value.
+// A texture with one value in its record (and nothing of the named-object
+// part), compared by that value.
 class TestTexture : public NiTexture
 {
     NiDeclareTypeInfo()
@@ -25,7 +26,10 @@ class TestTexture : public NiTexture
 public:
     std::uint32_t m_uiValue = 0;
 
+    [[nodiscard]] std::uint32_t GetWidth() const override { return 0; }
+    [[nodiscard]] std::uint32_t GetHeight() const override { return 0; }
     void ReadFromStream(NiObjectStream& kStream) override;
+    void ResolveLinks(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;
 };

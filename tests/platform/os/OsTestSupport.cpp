@@ -1,6 +1,7 @@
 #include "tests/platform/os/OsTestSupport.h"
 
 #include "platform/os/OsSdl.h"
+#include "platform/os/OsSystem.h"
 #include "platform/os/OsWindow.h"
 
 #include <cstring>
@@ -137,4 +138,15 @@ void PushWindowEvent(os::WindowHandle window, Uint8 event, int data1, int data2)
     e.window.data1 = data1;
     e.window.data2 = data2;
     Push(e);
+}
+
+void OsTest::SetUp()
+{
+    os::Reset();
+    ASSERT_TRUE(os::Startup());
+}
+
+void OsTest::TearDown()
+{
+    os::Reset();
 }

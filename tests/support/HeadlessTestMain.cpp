@@ -1,8 +1,7 @@
-// Test-program set-up: SDL's headless drivers unless the caller chose
-// others, set before anything starts SDL; the layer stopped at the end so the
-// leak checker sees SDL's memory returned.
-
-#include "tests/platform/os/OsTestSupport.h"
+// Set-up of the test programs that run on SDL's dummy drivers (os layer,
+// framework, game shell): the headless drivers unless the caller chose
+// others, set before anything starts SDL; the os layer stopped at the end so
+// the leak checker sees SDL's memory returned.
 
 #include "platform/os/OsSystem.h"
 #include "tests/GlLibraryPin.h"
@@ -31,14 +30,3 @@ public:
 };
 testing::Environment* const g_stopLayer = testing::AddGlobalTestEnvironment(new StopLayer);
 } // namespace
-
-void OsTest::SetUp()
-{
-    os::Reset();
-    ASSERT_TRUE(os::Startup());
-}
-
-void OsTest::TearDown()
-{
-    os::Reset();
-}
