@@ -34,16 +34,7 @@ COrvaneAICharacter::~COrvaneAICharacter()
 void COrvaneAICharacter::Destroy()
 {
     m_kPathQueue.clear();
-    if (m_pkActiveController)
-        m_pkActiveController->Unbind(m_kBlock);
-    m_kBlock.m_ucCurrentState = 0;
-    m_kBlock.m_ucRequestedState = 0;
-    m_kBlock.m_ucChangePending = 0;
-    m_kBlock.m_fUpdateTimer = 0.0f;
-    m_kBlock.m_uiTimerWord = 0;
-    m_kBlock.m_pkOwner = this;
-    m_pkPendingController = nullptr;
-    m_pkActiveController = nullptr;
+    SwitchController(nullptr); // unbinds the active controller, enters none
     Reset();
 }
 

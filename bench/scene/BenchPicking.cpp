@@ -2,6 +2,7 @@
 // tests every world-space triangle with the same triangle test: the picker's
 // bounding spheres should leave it many times faster.
 
+#include "bench/BenchSupport.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/render/NiRenderer.h"
 #include "engine/scene/NiCamera.h"
@@ -13,7 +14,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -223,25 +223,6 @@ BENCHMARK(BM_PickAllSorted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PickFirstUnsorted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainLoop)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's rays per second for the ratio lines.
-class RateReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> m_kRates;
-    void ReportRuns(const std::vector<Run>& kRuns) override
-    {
-        for (const Run& kRun : kRuns)
-        {
-            if (kRun.run_type == Run::RT_Iteration && kRun.iterations > 0)
-            {
-                const double fSeconds = kRun.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(kRun.time_unit);
-                if (fSeconds > 0.0)
-                    m_kRates[kRun.run_name.function_name] = RAYS / fSeconds;
-            }
-        }
-        ConsoleReporter::ReportRuns(kRuns);
-    }
-};
 } // namespace
 
 int main(int argc, char** argv)
@@ -253,20 +234,22 @@ int main(int argc, char** argv)
     BuildRays(spRenderer);
 
     benchmark::Initialize(&argc, argv);
-    RateReporter kReporter;
+    RatioReporter kReporter;
     benchmark::RunSpecifiedBenchmarks(&kReporter);
     std::printf("scene: %zu triangles in %d patches under %d nodes; %d rays\n", s_kTriangles.size(),
                 NODES * PATCHES_PER_NODE, NODES, RAYS);
-    const double fPlain = kReporter.m_kRates.count("BM_PlainLoop") ? kReporter.m_kRates["BM_PlainLoop"] : 0.0;
+    // Times are milliseconds per iteration of all the rays.
+    auto Rate = [&](const char* pcName) {
+        auto it = kReporter.m_kTimes.find(pcName);
+        return it != kReporter.m_kTimes.end() && it->second > 0.0 ? RAYS * 1000.0 / it->second : 0.0;
+    };
+    const double fPlain = Rate("BM_PlainLoop");
     for (const char* pcName : {"BM_PickAllSorted", "BM_PickFirstUnsorted", "BM_PlainLoop"})
-    {
-        if (kReporter.m_kRates.count(pcName))
-            std::printf("%-22s %12.0f rays/s\n", pcName, kReporter.m_kRates[pcName]);
-    }
+        std::printf("%-22s %12.0f rays/s\n", pcName, Rate(pcName));
     for (const char* pcName : {"BM_PickAllSorted", "BM_PickFirstUnsorted"})
     {
-        if (fPlain > 0.0 && kReporter.m_kRates.count(pcName))
-            std::printf("%s / plain loop = %.1f\n", pcName, kReporter.m_kRates[pcName] / fPlain);
+        if (fPlain > 0.0)
+            std::printf("%s / plain loop = %.1f\n", pcName, Rate(pcName) / fPlain);
     }
     benchmark::Shutdown();
     s_spScene = nullptr;

@@ -62,23 +62,24 @@ NiAVObjectPtr NiSwitchNode::DetachChild(NiAVObject* pkChild)
     while (uiIndex < GetArrayCount() && GetAt(uiIndex) != pkChild)
         ++uiIndex;
     NiAVObjectPtr spChild = NiNode::DetachChild(pkChild);
-    if (spChild != nullptr && uiIndex < m_kChildStamps.size())
-        m_kChildStamps[uiIndex] = 0;
-    SyncStamps();
-    m_kChildStamps.resize(GetArrayCount());
-    ForgetActiveIfGone();
+    AfterDetach(uiIndex, spChild != nullptr);
     return spChild;
 }
 
 NiAVObjectPtr NiSwitchNode::DetachChildAt(std::uint32_t uiIndex)
 {
     NiAVObjectPtr spChild = NiNode::DetachChildAt(uiIndex);
-    if (spChild != nullptr && uiIndex < m_kChildStamps.size())
+    AfterDetach(uiIndex, spChild != nullptr);
+    return spChild;
+}
+
+void NiSwitchNode::AfterDetach(std::uint32_t uiIndex, bool bDetached)
+{
+    if (bDetached && uiIndex < m_kChildStamps.size())
         m_kChildStamps[uiIndex] = 0;
     SyncStamps();
     m_kChildStamps.resize(GetArrayCount());
     ForgetActiveIfGone();
-    return spChild;
 }
 
 NiAVObjectPtr NiSwitchNode::SetAt(std::uint32_t uiIndex, NiAVObject* pkChild)
@@ -117,9 +118,23 @@ void NiSwitchNode::UpdateDownwardPass(float fTime, bool bUpdateControllers)
     if (NiAVObject* pkChild = GetActiveChild())
     {
         pkChild->UpdateDownwardPass(fTime, bUpdateControllers);
-        m_kChildStamps[static_cast<std::uint32_t>(m_iIndex)] = m_uiUpdateCounter;
-        m_kWorldBound = pkChild->GetWorldBound();
+        FinishActivePass(*pkChild);
     }
+}
+
+NiAVObject* NiSwitchNode::StartSelectivePass(float fTime)
+{
+    m_fSavedTime = fTime;
+    ++m_uiUpdateCounter;
+    UpdateObjectControllers(fTime, (m_uFlags & SELECTIVE_PROP_CONTROLLER) != 0);
+    UpdateWorldData();
+    return GetActiveChild();
+}
+
+void NiSwitchNode::FinishActivePass(NiAVObject& kChild)
+{
+    m_kChildStamps[static_cast<std::uint32_t>(m_iIndex)] = m_uiUpdateCounter;
+    m_kWorldBound = kChild.GetWorldBound();
 }
 
 void NiSwitchNode::UpdateSelectedDownwardPass(float fTime)
@@ -129,11 +144,7 @@ void NiSwitchNode::UpdateSelectedDownwardPass(float fTime)
         NiNode::UpdateSelectedDownwardPass(fTime);
         return;
     }
-    m_fSavedTime = fTime;
-    ++m_uiUpdateCounter;
-    UpdateObjectControllers(fTime, (m_uFlags & SELECTIVE_PROP_CONTROLLER) != 0);
-    UpdateWorldData();
-    if (NiAVObject* pkChild = GetActiveChild())
+    if (NiAVObject* pkChild = StartSelectivePass(fTime))
     {
         std::uint16_t uChild = pkChild->GetFlags();
         if (uChild & SELECTIVE_UPDATE)
@@ -143,8 +154,7 @@ void NiSwitchNode::UpdateSelectedDownwardPass(float fTime)
             else
                 pkChild->UpdateSelectedDownwardPass(fTime);
         }
-        m_kChildStamps[static_cast<std::uint32_t>(m_iIndex)] = m_uiUpdateCounter;
-        m_kWorldBound = pkChild->GetWorldBound();
+        FinishActivePass(*pkChild);
     }
 }
 
@@ -155,16 +165,11 @@ void NiSwitchNode::UpdateRigidDownwardPass(float fTime)
         NiNode::UpdateRigidDownwardPass(fTime);
         return;
     }
-    m_fSavedTime = fTime;
-    ++m_uiUpdateCounter;
-    UpdateObjectControllers(fTime, (m_uFlags & SELECTIVE_PROP_CONTROLLER) != 0);
-    UpdateWorldData();
-    if (NiAVObject* pkChild = GetActiveChild())
+    if (NiAVObject* pkChild = StartSelectivePass(fTime))
     {
         if (pkChild->GetFlags() & SELECTIVE_UPDATE)
             pkChild->UpdateRigidDownwardPass(fTime);
-        m_kChildStamps[static_cast<std::uint32_t>(m_iIndex)] = m_uiUpdateCounter;
-        m_kWorldBound = pkChild->GetWorldBound();
+        FinishActivePass(*pkChild);
     }
 }
 

@@ -54,6 +54,15 @@ protected:
     // Keeps the stamps in step with the child slots after an edit.
     void SyncStamps();
     void ForgetActiveIfGone();
+    // After a detach from slot uiIndex: the slot's stamp cleared when a
+    // child left it, the stamps resized, a vanished active child forgotten.
+    void AfterDetach(std::uint32_t uiIndex, bool bDetached);
+    // The selective passes' own part when only the active child is updated:
+    // the stored time, a new stamp, the node's controllers and world data;
+    // returns the active child (null: none).
+    [[nodiscard]] NiAVObject* StartSelectivePass(float fTime);
+    // After the active child's pass: its stamp, and its bound as the node's.
+    void FinishActivePass(NiAVObject& kChild);
     [[nodiscard]] bool IsIndexValid() const;
 
     std::uint16_t m_usSwitchFlags = UPDATE_ONLY_ACTIVE;

@@ -51,6 +51,24 @@ bool InRange(std::uint32_t message, std::uint32_t first, std::uint32_t last)
 {
     return (first == 0 && last == 0) || (message >= first && message <= last);
 }
+
+// Moves the point by the client area's screen position: sign 1 from client
+// to screen co-ordinates, -1 back. The client area starts at the window
+// position, which SDL gives inside the frame.
+bool ShiftByClientOrigin(WindowHandle window, Point& point, int sign)
+{
+    Window* w = Live(window);
+    if (!w)
+    {
+        return false;
+    }
+    int x = 0;
+    int y = 0;
+    SDL_GetWindowPosition(w->sdl, &x, &y);
+    point.x += sign * x;
+    point.y += sign * y;
+    return true;
+}
 } // namespace
 
 // ---- Class table ----
@@ -360,32 +378,12 @@ bool GetWindowRect(WindowHandle window, Rect& out)
 
 bool ClientToScreen(WindowHandle window, Point& point)
 {
-    Window* w = Live(window);
-    if (!w)
-    {
-        return false;
-    }
-    int x = 0;
-    int y = 0;
-    SDL_GetWindowPosition(w->sdl, &x, &y);
-    point.x += x;
-    point.y += y;
-    return true;
+    return ShiftByClientOrigin(window, point, 1);
 }
 
 bool ScreenToClient(WindowHandle window, Point& point)
 {
-    Window* w = Live(window);
-    if (!w)
-    {
-        return false;
-    }
-    int x = 0;
-    int y = 0;
-    SDL_GetWindowPosition(w->sdl, &x, &y);
-    point.x -= x;
-    point.y -= y;
-    return true;
+    return ShiftByClientOrigin(window, point, -1);
 }
 
 WindowHandle GetForegroundWindow()

@@ -4,9 +4,12 @@
 #include "engine/core/NiRefObject.h"
 #include "engine/core/NiRefPtr.h"
 #include "engine/core/NiTypeInfo.h"
+#include "engine/render/NiScreenTexture.h"
 #include "engine/render/image/NiFont.h"
 
 #include <cstdint>
+
+class NiRenderer;
 
 // One text shown with a font: the text, its colour and display flags, and
 // its measured extent, kept up to date whenever the text changes. The
@@ -24,6 +27,9 @@ public:
 
     NiFontString(NiFont* pkFont, std::uint32_t uiFlags, std::uint32_t uiMaxStringLen, const char* pcString,
                  const NiColorRGBA& kColor);
+    // The same, placed at (x, y) in pixels and laid out on the screen.
+    NiFontString(NiFont* pkFont, std::uint32_t uiFlags, std::uint32_t uiMaxStringLen, const char* pcString,
+                 const NiColorRGBA& kColor, std::int16_t sX, std::int16_t sY);
     ~NiFontString() override;
     NiFontString(const NiFontString&) = delete;
     NiFontString& operator=(const NiFontString&) = delete;
@@ -51,7 +57,25 @@ public:
     [[nodiscard]] bool IsModified() const { return m_bModified; }
     void ClearModified() { m_bModified = false; }
 
+    // ---- On the screen ----
+    // Lays the glyphs out again when the text or the position changed (the
+    // first time: makes the screen texture), then has the renderer draw
+    // them. Without text there is nothing to draw and no screen texture.
+    void Draw(NiRenderer* pkRenderer);
+    // A new position marks the string changed.
+    void SetPosition(std::int16_t sX, std::int16_t sY);
+    [[nodiscard]] std::int16_t GetX() const { return m_sX; }
+    [[nodiscard]] std::int16_t GetY() const { return m_sY; }
+    [[nodiscard]] NiScreenTexture* GetScreenTexture() const { return m_spScreenTexture; }
+
 protected:
+    // A new screen texture over the font's texture, laid out; none without
+    // text.
+    void PrepareScreenTexture();
+    // One rectangle per glyph, lines going down from the position.
+    void RebuildScreenRects();
+    [[nodiscard]] bool HasText() const { return m_uiStringLen > 1 && m_pcString != nullptr && m_spFont != nullptr; }
+
     NiFontPtr m_spFont;
     std::uint32_t m_uiFlags = 0;
     std::uint32_t m_uiMaxStringLen = 0;
@@ -62,6 +86,11 @@ protected:
     float m_fWidth = 0.0f;
     float m_fHeight = 0.0f;
     bool m_bModified = false;
+
+    std::int16_t m_sX = 0;
+    std::int16_t m_sY = 0;
+    std::uint32_t m_auiScreenReserved[4] = {0, 0, 0, 0};
+    NiScreenTexturePtr m_spScreenTexture;
 };
 
 using NiFontStringPtr = NiRefPtr<NiFontString>;

@@ -1,14 +1,18 @@
 #pragma once
 
-// Test support shared by the stream tests of the core and scene libraries:
-// a little-endian byte builder and a scene-file builder that lays out the
-// header, class table, groups and records the way each file version does.
+// Test support shared by the stream tests of the core, scene and render
+// libraries: a little-endian byte builder, a scene-file builder that lays out
+// the header, class table, groups and records the way each file version
+// does, and save and load helpers for fixtures that keep what they loaded.
 
 #include "engine/core/NiObjectStream.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -130,6 +134,27 @@ inline std::vector<std::uint8_t> BuildFile(std::uint32_t uiVersion, const std::v
     for (std::uint32_t ui : kTops)
         k.U32(ui);
     return k.m_kBytes;
+}
+
+// The objects saved as the top-level objects of one file in memory.
+inline std::vector<std::uint8_t> SaveTops(const std::vector<NiObject*>& kTops)
+{
+    NiObjectStream kStream;
+    for (NiObject* pk : kTops)
+        kStream.InsertTopObject(pk);
+    std::unique_ptr<std::uint8_t[]> spBuffer;
+    std::uint32_t uiSize = 0;
+    EXPECT_TRUE(kStream.SaveBuffer(spBuffer, uiSize));
+    return std::vector<std::uint8_t>(spBuffer.get(), spBuffer.get() + uiSize);
+}
+
+// After a load: the stream's top-level objects appended to kLoaded, and the
+// stream's own references to them dropped, so kLoaded alone keeps them.
+inline void TakeTopObjects(NiObjectStream& kStream, std::vector<NiObjectPtr>& kLoaded)
+{
+    for (std::uint32_t i = 0; i < kStream.GetObjectCount(); ++i)
+        kLoaded.emplace_back(kStream.GetObjectAt(i));
+    kStream.RemoveAllTopObjects();
 }
 
 // A fresh folder under the system's temporary folder, removed at the end.

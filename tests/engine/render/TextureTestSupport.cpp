@@ -42,22 +42,14 @@ void TextureTest::TearDown()
 
 std::vector<std::uint8_t> TextureTest::Save(const std::vector<NiObject*>& kTops)
 {
-    NiObjectStream kStream;
-    for (NiObject* pk : kTops)
-        kStream.InsertTopObject(pk);
-    std::unique_ptr<std::uint8_t[]> spBuffer;
-    std::uint32_t uiSize = 0;
-    EXPECT_TRUE(kStream.SaveBuffer(spBuffer, uiSize));
-    return std::vector<std::uint8_t>(spBuffer.get(), spBuffer.get() + uiSize);
+    return stream_test::SaveTops(kTops);
 }
 
 bool TextureTest::Load(const std::vector<std::uint8_t>& kBytes)
 {
     m_kLoaded.clear();
     const bool bResult = m_spStream->LoadBuffer(kBytes.data(), static_cast<std::uint32_t>(kBytes.size()));
-    for (std::uint32_t i = 0; i < m_spStream->GetObjectCount(); ++i)
-        m_kLoaded.emplace_back(m_spStream->GetObjectAt(i));
-    m_spStream->RemoveAllTopObjects();
+    stream_test::TakeTopObjects(*m_spStream, m_kLoaded);
     return bResult;
 }
 
@@ -65,9 +57,7 @@ bool TextureTest::LoadPath(const std::string& kPath)
 {
     m_kLoaded.clear();
     const bool bResult = m_spStream->LoadFile(kPath.c_str());
-    for (std::uint32_t i = 0; i < m_spStream->GetObjectCount(); ++i)
-        m_kLoaded.emplace_back(m_spStream->GetObjectAt(i));
-    m_spStream->RemoveAllTopObjects();
+    stream_test::TakeTopObjects(*m_spStream, m_kLoaded);
     return bResult;
 }
 

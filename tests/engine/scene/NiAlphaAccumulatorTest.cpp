@@ -174,7 +174,8 @@ TEST_F(NiAlphaAccumulatorTest, ManyDepthsWithTiesSortAscendingAndNaNDrawsEachOnc
         ASSERT_TRUE(spAccumulator->StartAccumulating(m_spCamera));
         for (std::uint32_t i = 0; i < 500; ++i)
         {
-            const float fDepth = iPattern == 0 ? static_cast<float>(i) : iPattern == 1 ? 500.0f - static_cast<float>(i) : 7.0f;
+            const auto fIndex = static_cast<float>(i);
+            const float fDepth = iPattern == 0 ? fIndex : iPattern == 1 ? 500.0f - fIndex : 7.0f;
             kShapes[i]->SetWorldBound(NiBoundSphere(NiVec3(fDepth, 0, 0), 1));
             spAccumulator->RegisterGeometry(kShapes[i]);
         }

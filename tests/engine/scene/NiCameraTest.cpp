@@ -145,7 +145,8 @@ TEST_F(NiCameraTest, DefaultsAndPlanes)
     bool bFrustum = false;
     for (std::uint32_t i = 0; i < kStrings.GetSize(); ++i)
     {
-        bFrustum = bFrustum || std::strcmp(kStrings.GetAt(i), "m_kViewFrustum = (N=1,F=2,L=-0.5,R=0.5,T=0.5,B=-0.5,O=0)") == 0;
+        const char* pcExpected = "m_kViewFrustum = (N=1,F=2,L=-0.5,R=0.5,T=0.5,B=-0.5,O=0)";
+        bFrustum = bFrustum || std::strcmp(kStrings.GetAt(i), pcExpected) == 0;
         delete[] kStrings.GetAt(i);
     }
     EXPECT_TRUE(bFrustum);
@@ -473,7 +474,8 @@ TEST_F(NiCameraTest, OldFilesReadTheirOwnLayouts)
     {
         SCOPED_TRACE(c.m_uiVersion);
         ASSERT_TRUE(LoadFile(c.m_uiVersion,
-                             {{"NiCamera", CameraRecord(c.m_uiVersion, 0x0040, CameraBody(c.m_uiVersion, 1, {2}, {3}, {1, 2}))},
+                             {{"NiCamera",
+                               CameraRecord(c.m_uiVersion, 0x0040, CameraBody(c.m_uiVersion, 1, {2}, {3}, {1, 2}))},
                               {"NiNode", NodeRecord(c.m_uiVersion, "scene", {})},
                               {"NiScreenPolygon", EmptyPolygon(c.m_uiVersion)},
                               {"NiScreenTexture", Bytes().U32(0).U32(NONE)}},

@@ -343,4 +343,76 @@ TEST_F(NiGeometryDataTest, RendererIsToldOfDrawsAndPurges)
     spCamera = nullptr;
     NiRenderer::ResetRenderer();
 }
+TEST_F(NiGeometryDataTest, ModelDataAndArraysAreReplacedInPlace)
+{
+    NiRefPtr<NiTriShapeData> spData = SquareData();
+    NiRefPtr<NiTriShape> spShape = new NiTriShape(spData);
+    spShape->SetModelData(nullptr);
+    EXPECT_EQ(spShape->GetModelData(), spData.Get());
+    NiRefPtr<NiTriShapeData> spOther = SquareData();
+    spShape->SetModelData(spOther);
+    EXPECT_EQ(spShape->GetModelData(), spOther.Get());
+    EXPECT_EQ(spData->GetRefCount(), 1u);
+
+    // The vertex array is kept, the others are swapped; the bound follows.
+    NiVec3* pkVertex = spData->GetVertices();
+    pkVertex[2] = NiVec3(4, 0, 0);
+    NiColorRGBA* pkColor = NewArray<NiColorRGBA>({{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}});
+    spData->Replace(3, pkVertex, nullptr, pkColor, nullptr, 0, 0);
+    EXPECT_EQ(spData->GetVertexCount(), 3);
+    EXPECT_EQ(spData->GetVertices(), pkVertex);
+    EXPECT_EQ(spData->GetColors(), pkColor);
+    ExpectNear(spData->GetBound().m_kCenter, NiVec3(2, 0, 0));
+
+    // SetTriangles with the list already held keeps it.
+    std::uint16_t* pusList = spData->GetTriList();
+    spData->SetTriangles(1, pusList);
+    EXPECT_EQ(spData->GetTriList(), pusList);
+    EXPECT_EQ(spData->GetTriListLength(), 3u);
+    std::uint16_t a = 9, b = 9, c = 9;
+    EXPECT_FALSE(spData->GetTriangleIndices(1, a, b, c));
+    spData->SetTriangles(1, nullptr);
+    EXPECT_FALSE(spData->GetTriangleIndices(0, a, b, c));
+    EXPECT_EQ(a, 9);
+    NiVec3* p0 = nullptr;
+    NiVec3* p1 = nullptr;
+    NiVec3* p2 = nullptr;
+    EXPECT_FALSE(NiRefPtr<NiTriShape>(new NiTriShape(spData))->GetModelTriangle(0, p0, p1, p2));
+}
+
+TEST_F(NiGeometryDataTest, ReplaceKeepsTheMiddleFlagBitsOfAFile)
+{
+    const std::uint32_t v = V(10, 2, 0, 0);
+    DataRecord kData = SquareRecord();
+    kData.m_usNBT = 0x0140; // bits the engine does not use, kept as read
+    ASSERT_TRUE(LoadFile(v, SquareRecords(v, kData), {0}));
+    NiGeometryData* pkData = static_cast<NiGeometry*>(m_kLoaded[0].Get())->GetModelData();
+    EXPECT_EQ(pkData->GetDataFlags(), 0x0140);
+    pkData->Replace(4, pkData->GetVertices(), nullptr, nullptr, nullptr, 2, 0x1000);
+    EXPECT_EQ(pkData->GetDataFlags(), 0x1000 | 0x0140 | 2);
+}
+
+TEST_F(NiGeometryDataTest, BlockGroupIsKeptOnlyForSaving)
+{
+    const std::uint32_t v = V(10, 2, 0, 0);
+    std::vector<Record> kRecords = SquareRecords(v, SquareRecord());
+    kRecords[1].m_kBody.m_kBytes[0] = 1; // group 1 of the table
+    ASSERT_TRUE(Load(BuildFile(v, kRecords, {0}, {4096}))) << m_kStream.GetLastErrorMessage();
+    NiGeometryData* pkData = static_cast<NiGeometry*>(m_kLoaded[0].Get())->GetModelData();
+    ASSERT_NE(pkData->GetBlockGroup(), nullptr);
+    EXPECT_EQ(pkData->GetBlockGroup()->m_uiSize, 4096u);
+    EXPECT_EQ(pkData->GetVertices()[3], NiVec3(0, 1, 0));
+    EXPECT_EQ(pkData->GetBlockAllocationSize(), sizeof(NiGeometryData) + 12u * 4);
+
+    // Saved again, the data names its group once more.
+    NiObjectPtr spShape = m_kLoaded[0];
+    std::vector<std::uint8_t> kBytes = Save({spShape});
+    ASSERT_TRUE(Load(kBytes));
+    EXPECT_NE(static_cast<NiGeometry*>(m_kLoaded[0].Get())->GetModelData()->GetBlockGroup(), nullptr);
+
+    // A group past the table.
+    kRecords[1].m_kBody.m_kBytes[0] = 2;
+    EXPECT_FALSE(Load(BuildFile(v, kRecords, {0}, {4096})));
+    EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+}
 } // namespace scene_test

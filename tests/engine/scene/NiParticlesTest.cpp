@@ -163,6 +163,26 @@ TEST_F(NiParticlesTest, TruncatedParticleFilesFail)
     EXPECT_TRUE(Load(kBytes));
 }
 
+TEST_F(NiParticlesTest, TruncatedPlainParticleAndDynamicShapeFilesFail)
+{
+    NiRefPtr<NiParticlesData> spData = ThreeParticles();
+    spData->SetRotations(NewArray<NiQuat>({{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}));
+    NiRefPtr<NiParticles> spParticles = new NiParticles(spData);
+    NiRefPtr<NiTriShapeDynamicData> spDynamic =
+        new NiTriShapeDynamicData(3, NewArray<NiVec3>({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), nullptr, nullptr, nullptr, 0,
+                                  0, 1, NewArray<std::uint16_t>({0, 1, 2}));
+    NiRefPtr<NiTriShape> spShape = new NiTriShape(spDynamic);
+    std::vector<std::uint8_t> kBytes = Save({spParticles, spShape});
+    for (std::size_t n = 0; n < kBytes.size(); ++n)
+    {
+        SCOPED_TRACE(n);
+        EXPECT_FALSE(Load(std::vector<std::uint8_t>(kBytes.begin(), kBytes.begin() + static_cast<std::ptrdiff_t>(n))));
+    }
+    ASSERT_TRUE(Load(kBytes));
+    EXPECT_TRUE(m_kLoaded[0]->IsEqual(spParticles));
+    EXPECT_TRUE(m_kLoaded[1]->IsEqual(spShape));
+}
+
 TEST_F(NiParticlesTest, MeshesFollowTheirParticles)
 {
     NiRefPtr<NiParticlesData> spData = ThreeParticles(true);
@@ -216,6 +236,11 @@ TEST_F(NiParticlesTest, ParticlesBelowTheirOwnContainerFail)
                           {2}));
     // A container that is not a node.
     EXPECT_FALSE(LoadFile(v, {{"NiParticleMeshes", GeometryRecord(v, 1)}, {"NiParticleMeshesData", MeshData(0)}}, {0}));
+    // Meshes need mesh data: plain particle data has no container.
+    EXPECT_FALSE(LoadFile(
+        v, {{"NiParticleMeshes", GeometryRecord(v, 1)}, {"NiParticlesData", DataBody(v, kData).U8(0).U16(1).U8(0).U8(0)}},
+        {0}));
+    EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
     // The plain case loads.
     EXPECT_TRUE(LoadFile(v,
                          {{"NiParticleMeshes", GeometryRecord(v, 1)},

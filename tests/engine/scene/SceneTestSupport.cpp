@@ -77,22 +77,14 @@ void SceneTest::TearDown()
 
 std::vector<std::uint8_t> SceneTest::Save(const std::vector<NiObject*>& kTops)
 {
-    NiObjectStream kStream;
-    for (NiObject* pk : kTops)
-        kStream.InsertTopObject(pk);
-    std::unique_ptr<std::uint8_t[]> spBuffer;
-    std::uint32_t uiSize = 0;
-    EXPECT_TRUE(kStream.SaveBuffer(spBuffer, uiSize));
-    return std::vector<std::uint8_t>(spBuffer.get(), spBuffer.get() + uiSize);
+    return stream_test::SaveTops(kTops);
 }
 
 bool SceneTest::Load(const std::vector<std::uint8_t>& kBytes)
 {
     m_kLoaded.clear();
     bool bResult = m_kStream.LoadBuffer(kBytes.data(), static_cast<std::uint32_t>(kBytes.size()));
-    for (std::uint32_t i = 0; i < m_kStream.GetObjectCount(); ++i)
-        m_kLoaded.emplace_back(m_kStream.GetObjectAt(i));
-    m_kStream.RemoveAllTopObjects();
+    stream_test::TakeTopObjects(m_kStream, m_kLoaded);
     return bResult;
 }
 } // namespace scene_test
