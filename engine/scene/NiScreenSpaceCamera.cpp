@@ -64,8 +64,10 @@ void NiScreenSpaceCamera::RenderFrame()
     (void)spRenderer->BeginScene();
 
     NiAccumulatorPtr spPrevious = spRenderer->GetAccumulator();
-    spRenderer->SetAccumulator(m_spAccumulator);
     const bool bStarted = m_spAccumulator != nullptr && m_spAccumulator->StartAccumulating(this);
+    // An accumulator busy in another pass would keep what it is given past
+    // this frame: geometry then draws as culling meets it.
+    spRenderer->SetAccumulator(bStarted ? m_spAccumulator.Get() : nullptr);
     if (m_spScene != nullptr && m_spScene->GetWorldBound().m_fRadius != 0.0f)
     {
         SetCameraDataOn(spRenderer);

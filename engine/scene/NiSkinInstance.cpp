@@ -35,20 +35,48 @@ void ZeroAtStride(void* pvBase, std::uint32_t uiCount, std::uint32_t uiStride)
         At(pvBase, i, uiStride) = NiVec3::ZERO;
 }
 
-// The topmost ancestor of a loaded object when nothing of the scene keeps
-// it alive (it is no top-level object of the file and only the stream's
-// table holds it), else null.
-NiAVObject* UnheldRootOf(NiObjectStream& kStream, NiAVObject* pkObject)
+// Removes from the list the objects a top-level object of the file reaches
+// through the counted links of the scene: children and the containers of
+// particle meshes. What is left hangs on the stream's table alone. (A count
+// held by anything else proves nothing: that holder may itself hang on the
+// table alone.)
+void DropReachedFromTops(NiObjectStream& kStream, std::vector<NiAVObject*>& kTargets)
+{
+    std::vector<NiAVObject*> kStack;
+    for (std::uint32_t i = 0; i < kStream.GetObjectCount(); ++i)
+    {
+        NiObject* pkTop = kStream.GetObjectAt(i);
+        if (auto* pkObject = NiDynamicCast<NiAVObject>(pkTop))
+            kStack.push_back(pkObject);
+        else if (auto* pkData = NiDynamicCast<NiParticleMeshesData>(pkTop))
+            kStack.push_back(pkData->GetContainerNode());
+    }
+    std::unordered_set<const NiAVObject*> kSeen;
+    while (!kStack.empty() && !kTargets.empty())
+    {
+        NiAVObject* pkObject = kStack.back();
+        kStack.pop_back();
+        if (pkObject == nullptr || !kSeen.insert(pkObject).second)
+            continue;
+        kTargets.erase(std::remove(kTargets.begin(), kTargets.end(), pkObject), kTargets.end());
+        if (kSeen.size() > kStream.GetFileObjectCount() + 1)
+            return;
+        if (auto* pkMeshes = NiDynamicCast<NiParticleMeshes>(pkObject))
+        {
+            if (auto* pkData = NiDynamicCast<NiParticleMeshesData>(pkMeshes->GetModelData()))
+                kStack.push_back(pkData->GetContainerNode());
+        }
+        pkObject->CollectChildren(kStack);
+    }
+}
+
+// The topmost ancestor of a loaded object.
+NiAVObject* TopOf(NiObjectStream& kStream, NiAVObject* pkObject)
 {
     NiAVObject* pkTop = pkObject;
     for (std::uint32_t uiSteps = 0; pkTop->GetParent() != nullptr && uiSteps <= kStream.GetFileObjectCount(); ++uiSteps)
         pkTop = pkTop->GetParent();
-    for (std::uint32_t i = 0; i < kStream.GetObjectCount(); ++i)
-    {
-        if (kStream.GetObjectAt(i) == pkTop)
-            return nullptr;
-    }
-    return pkTop->GetRefCount() > 1 ? nullptr : pkTop;
+    return pkTop;
 }
 
 // Whether the skin instance is reached from the object through counted
@@ -302,15 +330,21 @@ void NiSkinInstance::PostLink(NiObjectStream& kStream)
         TakeOldPartition();
     // Bones and the root are links only; one that nothing of the scene
     // holds would die with the stream's table and leave them dangling.
-    std::vector<NiAVObject*> kLinked(m_kBones);
-    kLinked.push_back(m_pkRootParent);
-    for (NiAVObject* pkObject : kLinked)
+    // Held from the top, a bone keeps its parents and so its place in the
+    // hierarchy that moves it.
+    std::vector<NiAVObject*> kUnheld;
+    for (NiAVObject* pkObject : m_kBones)
     {
-        // Held from the top, a bone keeps its parents and so its place in
-        // the hierarchy that moves it.
-        NiAVObject* pkRoot = pkObject != nullptr ? UnheldRootOf(kStream, pkObject) : nullptr;
-        if (pkRoot == nullptr)
-            continue;
+        if (pkObject != nullptr)
+            kUnheld.push_back(TopOf(kStream, pkObject));
+    }
+    if (m_pkRootParent != nullptr)
+        kUnheld.push_back(TopOf(kStream, m_pkRootParent));
+    std::sort(kUnheld.begin(), kUnheld.end());
+    kUnheld.erase(std::unique(kUnheld.begin(), kUnheld.end()), kUnheld.end());
+    DropReachedFromTops(kStream, kUnheld);
+    for (NiAVObject* pkRoot : kUnheld)
+    {
         // Holding what leads back here would make a loop of references
         // that is never freed.
         if (LeadsTo(pkRoot, this, kStream.GetFileObjectCount()))

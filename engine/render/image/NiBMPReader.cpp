@@ -88,19 +88,6 @@ bool NiBMPReader::ParseHeader(NiByteStream& kIst)
     return true;
 }
 
-bool NiBMPReader::ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
-                             NiPixelFormat& kFormat, bool& bMipmap)
-{
-    NiRecursiveLockGuard kGuard(m_kReadCriticalSection);
-    if (!ParseHeader(kIst))
-        return false;
-    uiWidth = m_uiWidth;
-    uiHeight = m_uiHeight;
-    kFormat = m_kFormat;
-    bMipmap = false;
-    return true;
-}
-
 NiPixelDataPtr NiBMPReader::ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest)
 {
     NiRecursiveLockGuard kGuard(m_kReadCriticalSection);

@@ -6,16 +6,15 @@
 
 // Uncompressed Windows bitmaps of 4, 8, 24 and 32 bits (32-bit bit-field
 // files included), read into PAL8, RGB24 or RGBA32.
-class NiBMPReader : public NiImageReader
+class NiBMPReader : public NiHeaderImageReader
 {
 public:
     [[nodiscard]] bool CanReadFile(const char* pcExtension) const override;
     [[nodiscard]] NiPixelDataPtr ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest) override;
-    [[nodiscard]] bool ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
-                                  NiPixelFormat& kFormat, bool& bMipmap) override;
 
 private:
-    [[nodiscard]] bool ParseHeader(NiByteStream& kIst);
+    [[nodiscard]] bool ParseHeader(NiByteStream& kIst) override;
+    [[nodiscard]] HeaderFacts GetHeaderFacts() const override { return {m_uiWidth, m_uiHeight, m_kFormat, false}; }
 
     std::uint32_t m_uiWidth = 0;
     std::uint32_t m_uiHeight = 0;

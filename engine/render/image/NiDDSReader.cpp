@@ -115,19 +115,6 @@ bool NiDDSReader::ParseHeader(NiByteStream& kIst)
     return true;
 }
 
-bool NiDDSReader::ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
-                             NiPixelFormat& kFormat, bool& bMipmap)
-{
-    NiRecursiveLockGuard kGuard(m_kReadCriticalSection);
-    if (!ParseHeader(kIst))
-        return false;
-    uiWidth = m_uiWidth;
-    uiHeight = m_uiHeight;
-    kFormat = m_kFileFormat;
-    bMipmap = m_bMipmap;
-    return true;
-}
-
 NiPixelDataPtr NiDDSReader::ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest)
 {
     NiRecursiveLockGuard kGuard(m_kReadCriticalSection);

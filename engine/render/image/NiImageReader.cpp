@@ -61,3 +61,17 @@ bool NiImageReader::Skip(NiByteStream& kIst, std::uint64_t uiBytes)
     }
     return true;
 }
+
+bool NiHeaderImageReader::ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
+                                     NiPixelFormat& kFormat, bool& bMipmap)
+{
+    NiRecursiveLockGuard kGuard(m_kReadCriticalSection);
+    if (!ParseHeader(kIst))
+        return false;
+    const HeaderFacts kFacts = GetHeaderFacts();
+    uiWidth = kFacts.uiWidth;
+    uiHeight = kFacts.uiHeight;
+    kFormat = kFacts.kFormat;
+    bMipmap = kFacts.bMipmap;
+    return true;
+}

@@ -48,3 +48,28 @@ protected:
 
     NiRecursiveLock m_kReadCriticalSection;
 };
+
+// A reader of files that open with a header giving the image's size and
+// format: ReadHeader parses only that header, under the read lock.
+class NiHeaderImageReader : public NiImageReader
+{
+public:
+    [[nodiscard]] bool ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
+                                  NiPixelFormat& kFormat, bool& bMipmap) override;
+
+protected:
+    // What a parsed header says, in the terms ReadHeader hands out.
+    struct HeaderFacts
+    {
+        std::uint32_t uiWidth = 0;
+        std::uint32_t uiHeight = 0;
+        NiPixelFormat kFormat;
+        bool bMipmap = false;
+    };
+
+    // Reads and checks the header into the reader's own fields; false for a
+    // file the reader refuses. The caller holds the read lock.
+    [[nodiscard]] virtual bool ParseHeader(NiByteStream& kIst) = 0;
+    // What the last successful ParseHeader found.
+    [[nodiscard]] virtual HeaderFacts GetHeaderFacts() const = 0;
+};

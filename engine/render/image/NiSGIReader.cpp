@@ -54,19 +54,6 @@ bool NiSGIReader::ParseHeader(NiByteStream& kIst)
     return true;
 }
 
-bool NiSGIReader::ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
-                             NiPixelFormat& kFormat, bool& bMipmap)
-{
-    NiRecursiveLockGuard kGuard(m_kReadCriticalSection);
-    if (!ParseHeader(kIst))
-        return false;
-    uiWidth = m_usWidth;
-    uiHeight = m_usHeight;
-    kFormat = m_kFormat;
-    bMipmap = false;
-    return true;
-}
-
 bool NiSGIReader::ReadVerbatim(NiByteStream& kIst, NiPixelData& kImage)
 {
     const std::uint32_t uiStride = kImage.GetPixelStride();

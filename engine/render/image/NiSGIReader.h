@@ -7,16 +7,15 @@
 
 // SGI image files of one to four channels, verbatim or run-length encoded,
 // read into RGB24 (1 or 3 channels) or RGBA32 (2 or 4 channels).
-class NiSGIReader : public NiImageReader
+class NiSGIReader : public NiHeaderImageReader
 {
 public:
     [[nodiscard]] bool CanReadFile(const char* pcExtension) const override;
     [[nodiscard]] NiPixelDataPtr ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest) override;
-    [[nodiscard]] bool ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
-                                  NiPixelFormat& kFormat, bool& bMipmap) override;
 
 private:
-    [[nodiscard]] bool ParseHeader(NiByteStream& kIst);
+    [[nodiscard]] bool ParseHeader(NiByteStream& kIst) override;
+    [[nodiscard]] HeaderFacts GetHeaderFacts() const override { return {m_usWidth, m_usHeight, m_kFormat, false}; }
     [[nodiscard]] bool ReadVerbatim(NiByteStream& kIst, NiPixelData& kImage);
     [[nodiscard]] bool ReadEncoded(NiByteStream& kIst, NiPixelData& kImage);
     // Decodes one row of packets into channel bytes spaced uiStride apart.

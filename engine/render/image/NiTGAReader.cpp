@@ -126,19 +126,6 @@ bool NiTGAReader::ParseHeader(NiByteStream& kIst)
     return true;
 }
 
-bool NiTGAReader::ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
-                             NiPixelFormat& kFormat, bool& bMipmap)
-{
-    NiRecursiveLockGuard kGuard(m_kReadCriticalSection);
-    if (!ParseHeader(kIst))
-        return false;
-    uiWidth = m_usWidth;
-    uiHeight = m_usHeight;
-    kFormat = m_kFormat;
-    bMipmap = false;
-    return true;
-}
-
 bool NiTGAReader::ReadColorMap(NiByteStream& kIst)
 {
     const std::uint32_t uiEntryBytes = (m_ucMapEntrySize + 7u) / 8u;

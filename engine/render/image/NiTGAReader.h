@@ -7,7 +7,7 @@
 
 // Truevision TGA files: uncompressed and run-length encoded, true colour,
 // grey and colour mapped, read into one level of a working format.
-class NiTGAReader : public NiImageReader
+class NiTGAReader : public NiHeaderImageReader
 {
 public:
     // A colour map this long or longer (with its first index) is refused.
@@ -15,8 +15,6 @@ public:
 
     [[nodiscard]] bool CanReadFile(const char* pcExtension) const override;
     [[nodiscard]] NiPixelDataPtr ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest) override;
-    [[nodiscard]] bool ReadHeader(NiByteStream& kIst, std::uint32_t& uiWidth, std::uint32_t& uiHeight,
-                                  NiPixelFormat& kFormat, bool& bMipmap) override;
 
 private:
     enum class Unpacker
@@ -33,7 +31,8 @@ private:
         BGRA,
     };
 
-    [[nodiscard]] bool ParseHeader(NiByteStream& kIst);
+    [[nodiscard]] bool ParseHeader(NiByteStream& kIst) override;
+    [[nodiscard]] HeaderFacts GetHeaderFacts() const override { return {m_usWidth, m_usHeight, m_kFormat, false}; }
     [[nodiscard]] bool ReadColorMap(NiByteStream& kIst);
     [[nodiscard]] bool DecodeRow(NiByteStream& kIst, std::uint8_t* pucRow);
     void UnpackRow(const std::uint8_t* pucSrc, std::uint8_t* pucDest) const;

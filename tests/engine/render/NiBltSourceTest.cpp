@@ -3,6 +3,7 @@
 #include "engine/core/NiFile.h"
 #include "tests/engine/render/TextureTestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -45,6 +46,12 @@ TEST_F(NiBltSourceTest, ListAndSize)
     spA->SetRendererData(std::make_unique<SizedData>());
     EXPECT_EQ(spA->GetWidth(), 33u);
     EXPECT_EQ(spA->GetHeight(), 44u);
+
+    // The base object's lines and its own header, nothing more.
+    const std::vector<std::string> kLines = ViewerLines(spA);
+    ASSERT_GE(kLines.size(), 2u);
+    EXPECT_EQ(kLines.back(), "--- NiBltSource ---");
+    EXPECT_EQ(std::count(kLines.begin(), kLines.end(), "--- NiBltSource ---"), 1);
 }
 
 TEST_F(NiBltSourceTest, RecordsRoundTripAndAskTheRendererForItsData)

@@ -53,6 +53,10 @@ TEST_F(NiScreenTextureTest, PropertyCapacityAndChangeBits)
     EXPECT_EQ(sp->GetChangeFlags(), 0xAu);
     sp->ClearChangeFlags();
     EXPECT_EQ(sp->GetChangeFlags(), 0u);
+
+    const std::vector<std::string> kLines = ViewerLines(sp);
+    ASSERT_FALSE(kLines.empty());
+    EXPECT_EQ(kLines.back(), "--- NiScreenTexture ---");
 }
 
 TEST_F(NiScreenTextureTest, RecordRoundTripCloneAndEquality)

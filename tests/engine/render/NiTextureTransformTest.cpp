@@ -103,3 +103,18 @@ TEST_F(NiTextureTransformTest, RecordAndEquality)
     kB.SetScale(NiVec2(1, 2));
     EXPECT_FALSE(kA == kB);
 }
+
+TEST_F(NiTextureTransformTest, EqualityIgnoresTheCachedMatrix)
+{
+    // Same values, different matrices: one keeps the method-0 matrix it
+    // built before switching to a method that builds nothing, the other
+    // was new with that method and holds the identity.
+    NiTextureTransform kBuilt(NiVec2(0.25f, 0), 0, NiVec2(1, 1), NiVec2(0.5f, 0.5f), 0);
+    kBuilt.SetTransformMethod(2);
+    NiTextureTransform kNew(NiVec2(0.25f, 0), 0, NiVec2(1, 1), NiVec2(0.5f, 0.5f), 2);
+    ASSERT_NE(kBuilt.GetMatrix(), kNew.GetMatrix());
+    EXPECT_TRUE(kBuilt.IsEqual(kNew));
+    EXPECT_TRUE(kNew.IsEqual(kBuilt));
+    kNew.SetTranslate(NiVec2(0.25f, 0.125f));
+    EXPECT_FALSE(kBuilt.IsEqual(kNew)) << "translation v counts";
+}

@@ -213,6 +213,8 @@ TEST_F(NiCameraTest, ScreenSpaceCameraFitsTheTargetPixelForPixel)
 {
     NiScreenSpaceCameraPtr sp = new NiScreenSpaceCamera;
     EXPECT_TRUE(sp->GetViewFrustum().m_bOrtho);
+    ASSERT_NE(sp->GetScreenNode(), nullptr);
+    EXPECT_EQ(sp->GetScreenNode()->GetTranslate(), NiVec3(0, 0, 1));
     EXPECT_FALSE(sp->FitToRenderer()); // no renderer
     sp->SetRenderer(Renderer(1024, 768));
     ASSERT_TRUE(sp->FitToRenderer());
@@ -356,6 +358,21 @@ TEST_F(NiCameraTest, ScreenSpaceFrameUsesItsOwnAccumulator)
     EXPECT_EQ(pkRenderer->m_kAccumulators[3], spCamera->GetAccumulator());
     EXPECT_EQ(pkRenderer->GetAccumulator(), spRenderers.Get());
 
+    // Its accumulator busy elsewhere: the overlays draw in culling order and
+    // the other pass keeps nothing of this frame.
+    NiCameraPtr spOther = new NiCamera;
+    ASSERT_TRUE(spCamera->GetAccumulator()->StartAccumulating(spOther));
+    pkRenderer->m_kCalls.clear();
+    pkRenderer->m_kAccumulators.clear();
+    spCamera->RenderFrame();
+    EXPECT_EQ(pkRenderer->m_kCalls, (std::vector<std::string>{"camera", "begin", "camera", "shape:front",
+                                                               "shape:back", "polygon", "end"}));
+    EXPECT_EQ(pkRenderer->m_kAccumulators[3], nullptr);
+    EXPECT_EQ(pkRenderer->GetAccumulator(), spRenderers.Get());
+    EXPECT_EQ(spCamera->GetAccumulator()->GetCamera(), spOther.Get());
+    spCamera->GetAccumulator()->FinishAccumulating();
+    EXPECT_EQ(pkRenderer->m_kCalls.size(), 7u);
+
     // Without a scene the pass still opens and closes.
     spCamera->SetScene(nullptr);
     pkRenderer->m_kCalls.clear();
@@ -439,6 +456,8 @@ TEST_F(NiCameraTest, ScreenElementsFlagsAndPurges)
     NiRefPtr<NiScreenPolygon> spB = Triangle2D();
     sp->AddScreenPolygon(spA);
     sp->AddScreenPolygon(spB);
+    NiScreenTexturePtr spTexture = new NiScreenTexture(nullptr);
+    sp->AddScreenTexture(spTexture);
     spA->SetRendererFlags(4);
     sp->FlagScreenPolygons();
     EXPECT_EQ(spA->GetRendererFlags(), 5);
@@ -447,13 +466,20 @@ TEST_F(NiCameraTest, ScreenElementsFlagsAndPurges)
     FrameRenderer* pkRenderer = Renderer();
     sp->PurgeRendererData(pkRenderer);
     EXPECT_EQ(pkRenderer->m_kPurgedPolygons, (std::vector<const void*>{spA.Get(), spB.Get()}));
+    EXPECT_EQ(pkRenderer->m_kPurgedScreenTextures, std::vector<const void*>{spTexture.Get()});
     sp->RemoveScreenPolygon(spA);
     EXPECT_EQ(sp->GetScreenPolygon(0), nullptr);
     EXPECT_EQ(sp->GetScreenPolygon(1), spB.Get());
 
-    sp->SetRenderer(pkRenderer);
+    sp->ClearViewport(NiRenderer::CLEAR_ALL); // no renderer: nothing
     sp->DisplayFrame();
-    sp->ClearViewport(NiRenderer::CLEAR_ALL);
+    EXPECT_TRUE(pkRenderer->m_kCalls.empty());
+    sp->SetRenderer(pkRenderer);
+    sp->ClearViewport(NiRenderer::CLEAR_ZBUFFER);
+    sp->DisplayFrame();
+    EXPECT_EQ(pkRenderer->m_kCalls, (std::vector<std::string>{"clear", "display"}));
+    EXPECT_EQ(pkRenderer->m_pkClearedPort, &sp->GetViewPort());
+    EXPECT_EQ(pkRenderer->m_uiClearFlags, NiRenderer::CLEAR_ZBUFFER);
 }
 
 TEST_F(NiCameraTest, OldFilesReadTheirOwnLayouts)

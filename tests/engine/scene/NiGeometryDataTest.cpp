@@ -261,6 +261,16 @@ TEST_F(NiGeometryDataTest, ApplyTransformBakesPositionsAndNormals)
     spTurned->ApplyTransform(NiMatrix3x3(), NiVec3(0, 3, 0), true);
     // A move of (0, 3, 0) in the parent is (3, 0, 0) in the turned frame.
     ExpectNear(spOther->GetVertices()[0], NiVec3(3, 0, 0));
+
+    // A turn of the parent's frame on a scaled object keeps every vertex's
+    // place in the parent: vertex (1, 0, 0) sat at (3, 0, 0) and goes to
+    // (0, 3, 0), which is (-0.5, 1.5, 0) in the object's own frame.
+    NiRefPtr<NiTriShapeData> spScaled = SquareData();
+    NiRefPtr<NiTriShape> spBig = new NiTriShape(spScaled);
+    spBig->SetTranslate(NiVec3(1, 0, 0));
+    spBig->SetScale(2.0f);
+    spBig->ApplyTransform(QuarterTurnZ(), NiVec3::ZERO, true);
+    ExpectNear(spScaled->GetVertices()[1], NiVec3(-0.5f, 1.5f, 0));
 }
 
 TEST_F(NiGeometryDataTest, ConsistencyFollowsControllersSkinAndRenderer)

@@ -287,6 +287,28 @@ TEST_F(NiSkinInstanceTest, BadPartitionIsDroppedAndTheSkinStays)
     EXPECT_TRUE(Partition()->IsValidFor(4, 2, pcWhy));
 }
 
+TEST_F(NiSkinInstanceTest, StripPartitionsCarryTheSumOfTheirLengths)
+{
+    NiRefPtr<NiSkinPartition> spPartition = Partition();
+    NiSkinPartition::Partition& k = spPartition->GetPartitions()[0];
+    EXPECT_EQ(k.GetIndexCount(), 6u); // three per triangle
+    k.m_usStrips = 2;
+    k.m_pusStripLengths.reset(new std::uint16_t[2]{4, 3});
+    k.m_pusTriList.reset(new std::uint16_t[7]{0, 1, 2, 3, 3, 2, 1});
+    EXPECT_EQ(k.GetIndexCount(), 7u);
+    NiRefPtr<NiObject> spCopy = spPartition->DeepCopy();
+    ASSERT_NE(spCopy, nullptr);
+    EXPECT_TRUE(spCopy->IsEqual(spPartition));
+    auto* pkCopy = static_cast<NiSkinPartition*>(spCopy.Get());
+    EXPECT_EQ(pkCopy->GetPartitions()[0].m_pusTriList[6], 1);
+
+    const char* pcWhy = nullptr;
+    EXPECT_TRUE(spPartition->IsValidFor(4, 2, pcWhy));
+    k.m_pusTriList[6] = 4; // the partition's vertex count
+    EXPECT_FALSE(spPartition->IsValidFor(4, 2, pcWhy));
+    EXPECT_FALSE(spCopy->IsEqual(spPartition));
+}
+
 TEST_F(NiSkinInstanceTest, BonesHeldByNothingElseAreKeptByTheSkin)
 {
     const std::uint32_t v = V(10, 2, 0, 0);
@@ -327,6 +349,47 @@ TEST_F(NiSkinInstanceTest, BonesHeldByNothingElseAreKeptByTheSkin)
                            {"NiSkinInstance", SkinInstanceBody(v, 4, NONE, NONE, {0})},
                            {"NiSkinData", SkinDataBody(v, {{{0, 1.0f}}})}},
                           {4}));
+    EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+}
+
+TEST_F(NiSkinInstanceTest, BoneUnderAnUnreachableContainerIsKeptByTheSkin)
+{
+    const std::uint32_t v = V(10, 2, 0, 0);
+    DataRecord kOne;
+    kOne.m_kVertices = {{0, 0, 0}};
+    // The bone hangs below the container of mesh data no geometry uses: only
+    // the stream's table reaches that data, so the bone dies with the table
+    // unless the skin keeps it.
+    ASSERT_TRUE(LoadFile(v,
+                         {{"NiTriShape", GeometryRecord(v, 1, 2)},
+                          {"NiTriShapeData", SquareShapeData(v)},
+                          {"NiSkinInstance", SkinInstanceBody(v, 3, NONE, NONE, {6})},
+                          {"NiSkinData", SkinDataBody(v, {{{0, 1.0f}, {3, 1.0f}}})},
+                          {"NiParticleMeshesData", DataBody(v, kOne).U8(0).U16(1).U8(0).U8(0).U32(5)},
+                          {"NiNode", NodeRecord(v, "container", {6})},
+                          {"NiNode", NodeRecord(v, "bone", {})}},
+                         {0}))
+        << m_kStream.GetLastErrorMessage();
+    auto* pkShape = static_cast<NiTriShape*>(m_kLoaded[0].Get());
+    NiSkinInstance* pkSkin = pkShape->GetSkinInstance();
+    ASSERT_NE(pkSkin, nullptr);
+    EXPECT_EQ(pkSkin->GetHeldCount(), 1u);
+    ASSERT_NE(pkSkin->GetBones()[0], nullptr);
+    EXPECT_STREQ(pkSkin->GetBones()[0]->GetParent()->GetName(), "container");
+    pkSkin->GetBones()[0]->GetParent()->Update(0.0f);
+    NiVec3 akOut[4];
+    pkSkin->NiDeformSkinnedVertices(pkShape->GetModelData()->GetVertices(), nullptr, 4, akOut, nullptr, nullptr,
+                                    nullptr, 12);
+    // Container and bone each sit at (1, 2, 3) of their parents; there is
+    // no root parent.
+    EXPECT_EQ(akOut[3], NiVec3(2, 5, 6));
+
+    // The geometry's skin link takes only skin instances.
+    EXPECT_FALSE(LoadFile(v,
+                          {{"NiTriShape", GeometryRecord(v, 1, 2)},
+                           {"NiTriShapeData", SquareShapeData(v)},
+                           {"NiNode", NodeRecord(v, "not a skin", {})}},
+                          {0}));
     EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
 }
 
@@ -485,5 +548,60 @@ TEST_F(NiDeformTest, StrideLeavesTheBytesBetweenVectorsAndNormalsAreUnit)
     EXPECT_NEAR(akPackedNormals[1].Length(), 1.0f, 1e-3f);
     kScene.m_spSkin->NiDeformSkinnedVertices(akSource, nullptr, 2, akPacked, akPackedNormals, nullptr, nullptr, 12);
     ExpectNear(akPacked[1], NiVec3(0, 1, 0));
+}
+TEST_F(NiDeformTest, PositionsAndNormalsAtStride32KeepTheSentinels)
+{
+    SkinnedScene kScene;
+    // Vertex 1 has no weight; vertex 0 is half on each bone.
+    kScene.m_spSkin->SetSkinData(SkinData({{{0, 0.5f}}, {{0, 0.5f}}}));
+    kScene.m_aspBone[1]->SetTranslate(NiVec3(0, 0, 4));
+    kScene.m_spRoot->Update(0.0f);
+    constexpr std::uint32_t STRIDE = 32;
+    alignas(16) std::uint8_t aucBuffer[2 * STRIDE];
+    std::memset(aucBuffer, 0xCD, sizeof(aucBuffer));
+    const NiVec3 akSource[2] = {{1, 0, 0}, {5, 5, 5}};
+    const NiVec3 akNormals[2] = {{0, 3, 0}, {0, 0, 1}};
+    kScene.m_spSkin->NiDeformSkinnedVertices(akSource, akNormals, 2, aucBuffer, aucBuffer + 12, nullptr, nullptr,
+                                             STRIDE);
+    for (std::uint32_t v = 0; v < 2; ++v)
+    {
+        for (std::uint32_t b = 24; b < STRIDE; ++b)
+            EXPECT_EQ(aucBuffer[v * STRIDE + b], 0xCD) << v << " " << b;
+    }
+    NiVec3 kVector;
+    std::memcpy(&kVector, aucBuffer, 12);
+    ExpectNear(kVector, NiVec3(1, 0, 2));
+    std::memcpy(&kVector, aucBuffer + 12, 12);
+    ExpectNear(kVector, NiVec3(0, 1, 0), 1e-3f);
+    std::memcpy(&kVector, aucBuffer + STRIDE, 12);
+    EXPECT_EQ(kVector, NiVec3::ZERO);
+    std::memcpy(&kVector, aucBuffer + STRIDE + 12, 12);
+    EXPECT_EQ(kVector, NiVec3::ZERO);
+}
+
+TEST_F(NiDeformTest, NullBonesAreSkippedAndANullRootIsTheIdentity)
+{
+    SkinnedScene kScene;
+    kScene.m_spRoot->SetTranslate(NiVec3(10, 0, 0));
+    kScene.m_spRoot->Update(0.0f);
+    const NiVec3 akSource[4] = {{1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {0, 0, 1}};
+    NiVec3 akOut[4];
+    kScene.m_spSkin->NiDeformSkinnedVertices(akSource, nullptr, 4, akOut, nullptr, nullptr, nullptr, 12);
+    EXPECT_EQ(akOut[0], NiVec3(1, 0, 0)); // relative to the root
+
+    // Without a root parent the bones' world frames are used as they are.
+    kScene.m_spSkin->SetRootParent(nullptr);
+    kScene.m_spSkin->NiDeformSkinnedVertices(akSource, nullptr, 4, akOut, nullptr, nullptr, nullptr, 12);
+    EXPECT_EQ(akOut[0], NiVec3(11, 0, 0));
+    EXPECT_EQ(akOut[3], NiVec3(10, 0, 3));
+
+    // A missing bone moves nothing: its vertices stay at zero.
+    kScene.m_spSkin->SetBone(1, nullptr);
+    kScene.m_spSkin->NiDeformSkinnedVertices(akSource, nullptr, 4, akOut, nullptr, nullptr, nullptr, 12);
+    EXPECT_EQ(akOut[1], NiVec3(10, 1, 0));
+    EXPECT_EQ(akOut[2], NiVec3::ZERO);
+    NiBoundSphere kBound;
+    kScene.m_spSkin->UpdateModelBound(kBound);
+    ExpectNear(kBound.m_kCenter, NiVec3(10, 0, 0));
 }
 } // namespace scene_test

@@ -20,7 +20,7 @@ public:
     std::uint32_t m_uiWidth = 640;
     std::uint32_t m_uiHeight = 480;
     // One entry per call: "camera", "begin", "end", "shape:<name>",
-    // "lines:<name>", "polygon", "texture".
+    // "lines:<name>", "polygon", "texture", "clear", "display".
     std::vector<std::string> m_kCalls;
     // The renderer's accumulator when each logged call arrived.
     std::vector<NiAccumulator*> m_kAccumulators;
@@ -36,7 +36,11 @@ public:
     std::vector<NiPropertySet*> m_kPolygonSets;
     std::vector<bool> m_kPolygonHadEffects;
     std::vector<const void*> m_kPurgedPolygons;
+    std::vector<const void*> m_kPurgedScreenTextures;
     std::vector<NiEffectSet*> m_kLineEffects;
+    // Viewport and flags of the last clear.
+    const NiRect<float>* m_pkClearedPort = nullptr;
+    std::uint32_t m_uiClearFlags = 0;
 
     [[nodiscard]] std::uint32_t GetWidth() const override { return m_uiWidth; }
     [[nodiscard]] std::uint32_t GetHeight() const override { return m_uiHeight; }
@@ -53,6 +57,18 @@ public:
     void RenderScreenPolygon(NiScreenPolygon* pkPolygon) override;
     void RenderScreenTexture(NiScreenTexture* pkTexture) override;
     void PurgeScreenPolygon(NiScreenPolygon* pkPolygon) override { m_kPurgedPolygons.push_back(pkPolygon); }
+    bool PurgeScreenTextureRendererData(NiScreenTexture* pkTexture) override
+    {
+        m_kPurgedScreenTextures.push_back(pkTexture);
+        return true;
+    }
+    void ClearBuffer(const NiRect<float>* pkPort, std::uint32_t uiFlags) override
+    {
+        m_pkClearedPort = pkPort;
+        m_uiClearFlags = uiFlags;
+        Log("clear");
+    }
+    void DisplayFrame() override { Log("display"); }
 
     void Log(const std::string& kCall)
     {

@@ -3,6 +3,7 @@
 #include "engine/render/NiRenderer.h"
 #include "engine/render/NiSourceTexture.h"
 #include "engine/render/image/NiFontWriter.h"
+#include "tests/engine/render/TextureTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -85,6 +86,23 @@ TEST_F(NiFontTest, LoadsWhatTheWriterWrites)
     EXPECT_EQ(kLines, (std::vector<std::string>{"--- NiFont ---", "m_uiHeight = 18", "m_uiCharHeight = 16",
                                                 "m_uiFlags = 5", "m_iGlyphCount = 96", "m_uiTextureWidth = 1024",
                                                 "m_uiTextureHeight = 16", "m_fTextureScale = 0.5"}));
+}
+
+TEST_F(NiFontTest, TheTextureIsPrecachedByTheCurrentRenderer)
+{
+    ASSERT_TRUE(NiFontWriter::MakeGrid(4, 2, 2).WriteFile(m_kPath.c_str()));
+    NiRefPtr<texture_test::RecordingRenderer> spRenderer = new texture_test::RecordingRenderer;
+    NiFontPtr spFont = NiFont::Create(spRenderer, m_kPath.c_str());
+    ASSERT_TRUE(spFont);
+    EXPECT_EQ(spFont->GetRenderer(), spRenderer.Get());
+    EXPECT_EQ(spRenderer->m_kPrecached, (std::vector<const void*>{spFont->GetTexture()}));
+    EXPECT_EQ(spFont->GetPixelData(), nullptr);
+
+    spRenderer->m_bRefuse = true;
+    const std::uint32_t uiLive = NiRefObject::GetTotalObjectCount();
+    EXPECT_EQ(NiFont::Create(spRenderer, m_kPath.c_str()), nullptr) << "a refused texture fails the font";
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), uiLive) << "the font, its image and texture are gone";
+    EXPECT_EQ(spRenderer->m_kPrecached.size(), 2u);
 }
 
 TEST_F(NiFontTest, VersionsMagicAndMissingFiles)
