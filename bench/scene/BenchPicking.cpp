@@ -33,8 +33,8 @@ constexpr std::uint32_t HEIGHT = 768;
 class SizeRenderer : public NiRenderer
 {
 public:
-    void PurgeMaterial(NiMaterialProperty*) override {}
-    void PurgeEffect(NiDynamicEffect*) override {}
+    void PurgeMaterialRendererData(NiMaterialProperty*) override {}
+    void PurgeEffectRendererData(NiDynamicEffect*) override {}
     void SetBackgroundColor(const NiColorRGBA&) override {}
     [[nodiscard]] NiColorRGBA GetBackgroundColor() const override { return NiColorRGBA(); }
     bool BeginScene() override { return true; }

@@ -239,8 +239,8 @@ public:
     [[nodiscard]] NiSourceTexture* GetDefaultTexture() const { return m_spDefaultTexture; }
 
     // ---- frame ----
-    void PurgeMaterial(NiMaterialProperty*) override {}
-    void PurgeEffect(NiDynamicEffect*) override {}
+    void PurgeMaterialRendererData(NiMaterialProperty*) override {}
+    void PurgeEffectRendererData(NiDynamicEffect*) override {}
     using NiRenderer::SetBackgroundColor;
     void SetBackgroundColor(const NiColorRGBA& kColor) override;
     [[nodiscard]] NiColorRGBA GetBackgroundColor() const override;

@@ -24,13 +24,13 @@ NiRenderer::~NiRenderer()
 void NiRenderer::PurgeMaterialData(NiMaterialProperty* pkMaterial)
 {
     if (ms_pkRenderer != nullptr && pkMaterial != nullptr)
-        ms_pkRenderer->PurgeMaterial(pkMaterial);
+        ms_pkRenderer->PurgeMaterialRendererData(pkMaterial);
 }
 
 void NiRenderer::PurgeEffectData(NiDynamicEffect* pkEffect)
 {
     if (ms_pkRenderer != nullptr && pkEffect != nullptr)
-        ms_pkRenderer->PurgeEffect(pkEffect);
+        ms_pkRenderer->PurgeEffectRendererData(pkEffect);
 }
 
 void NiRenderer::PurgeScreenTextureData(NiScreenTexture* pkScreenTexture)
@@ -42,25 +42,25 @@ void NiRenderer::PurgeScreenTextureData(NiScreenTexture* pkScreenTexture)
 void NiRenderer::PurgeScreenPolygonData(NiScreenPolygon* pkPolygon)
 {
     if (ms_pkRenderer != nullptr && pkPolygon != nullptr)
-        ms_pkRenderer->PurgeScreenPolygon(pkPolygon);
+        ms_pkRenderer->PurgeScreenPolygonRendererData(pkPolygon);
 }
 
 void NiRenderer::PurgeGeometryData(NiGeometryData* pkData)
 {
     if (ms_pkRenderer != nullptr && pkData != nullptr)
-        ms_pkRenderer->PurgeGeometry(pkData);
+        ms_pkRenderer->PurgeGeometryRendererData(pkData);
 }
 
 void NiRenderer::PurgeSkinPartitionData(NiSkinPartition* pkPartition)
 {
     if (ms_pkRenderer != nullptr && pkPartition != nullptr)
-        ms_pkRenderer->PurgeSkinPartition(pkPartition);
+        ms_pkRenderer->PurgeSkinPartitionRendererData(pkPartition);
 }
 
 void NiRenderer::PurgeSkinInstanceData(NiSkinInstance* pkSkin)
 {
     if (ms_pkRenderer != nullptr && pkSkin != nullptr)
-        ms_pkRenderer->PurgeSkinInstance(pkSkin);
+        ms_pkRenderer->PurgeSkinInstanceRendererData(pkSkin);
 }
 
 void NiRenderer::SetGeometryDrawState(NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet, std::uint32_t uiPlaneMask)

@@ -57,17 +57,17 @@ public:
     static void PurgeEffectData(NiDynamicEffect* pkEffect);
 
     // The renderer's own handling of the purges.
-    virtual void PurgeMaterial(NiMaterialProperty* pkMaterial) = 0;
-    virtual void PurgeEffect(NiDynamicEffect* pkEffect) = 0;
+    virtual void PurgeMaterialRendererData(NiMaterialProperty* pkMaterial) = 0;
+    virtual void PurgeEffectRendererData(NiDynamicEffect* pkEffect) = 0;
 
     // Geometry data, skin instances and skin partitions: the renderer's
     // caches of them. A renderer that caches nothing keeps the defaults.
     static void PurgeGeometryData(NiGeometryData* pkData);
     static void PurgeSkinPartitionData(NiSkinPartition* pkPartition);
     static void PurgeSkinInstanceData(NiSkinInstance* pkSkin);
-    virtual void PurgeGeometry(NiGeometryData* pkData) { (void)pkData; }
-    virtual void PurgeSkinPartition(NiSkinPartition* pkPartition) { (void)pkPartition; }
-    virtual void PurgeSkinInstance(NiSkinInstance* pkSkin) { (void)pkSkin; }
+    virtual void PurgeGeometryRendererData(NiGeometryData* pkData) { (void)pkData; }
+    virtual void PurgeSkinPartitionRendererData(NiSkinPartition* pkPartition) { (void)pkPartition; }
+    virtual void PurgeSkinInstanceRendererData(NiSkinInstance* pkSkin) { (void)pkSkin; }
 
     // Geometry draws (triangle shapes and strips; particles), after the
     // geometry stored its state with SetGeometryDrawState.
@@ -90,7 +90,7 @@ public:
     // Screen polygons: drawn with the current property set (the polygon sets
     // its own first); the purge drops what the renderer keeps for one.
     static void PurgeScreenPolygonData(NiScreenPolygon* pkPolygon);
-    virtual void PurgeScreenPolygon(NiScreenPolygon* pkPolygon) { (void)pkPolygon; }
+    virtual void PurgeScreenPolygonRendererData(NiScreenPolygon* pkPolygon) { (void)pkPolygon; }
     virtual void RenderScreenPolygon(NiScreenPolygon* pkPolygon) { (void)pkPolygon; }
     void SetGeometryDrawState(NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet, std::uint32_t uiPlaneMask);
     [[nodiscard]] std::uint32_t GetPlaneMask() const { return m_uiPlaneMask; }

@@ -234,7 +234,7 @@ void NiCamera::PurgeRendererData(NiRenderer* pkRenderer)
     for (std::uint32_t i = 0; i < m_kScreenPolygons.GetSize(); ++i)
     {
         if (NiScreenPolygon* pkPolygon = m_kScreenPolygons.GetAt(i))
-            pkRenderer->PurgeScreenPolygon(pkPolygon);
+            pkRenderer->PurgeScreenPolygonRendererData(pkPolygon);
     }
     for (std::uint32_t i = 0; i < m_kScreenTextures.GetSize(); ++i)
     {

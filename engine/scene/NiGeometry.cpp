@@ -166,12 +166,12 @@ void NiGeometry::PurgeRendererData(NiRenderer* pkRenderer)
     if (pkRenderer == nullptr)
         return;
     if (m_spModelData != nullptr)
-        pkRenderer->PurgeGeometry(m_spModelData);
+        pkRenderer->PurgeGeometryRendererData(m_spModelData);
     if (m_spSkinInstance != nullptr)
     {
-        pkRenderer->PurgeSkinInstance(m_spSkinInstance);
+        pkRenderer->PurgeSkinInstanceRendererData(m_spSkinInstance);
         if (NiSkinPartition* pkPartition = m_spSkinInstance->GetSkinPartition())
-            pkRenderer->PurgeSkinPartition(pkPartition);
+            pkRenderer->PurgeSkinPartitionRendererData(pkPartition);
     }
 }
 

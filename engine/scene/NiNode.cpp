@@ -433,7 +433,7 @@ void NiNode::PurgeRendererData(NiRenderer* pkRenderer)
     if (pkRenderer != nullptr)
     {
         for (NiListPos kPos = m_kEffectList.GetHeadPos(); kPos != nullptr;)
-            pkRenderer->PurgeEffect(NiTList<NiDynamicEffect>::GetNext(kPos));
+            pkRenderer->PurgeEffectRendererData(NiTList<NiDynamicEffect>::GetNext(kPos));
     }
     for (std::uint32_t i = 0; i < m_kChildren.GetSize(); ++i)
     {

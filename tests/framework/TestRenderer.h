@@ -12,8 +12,8 @@ class TestRenderer : public NiRenderer
 public:
     explicit TestRenderer(const COrvaneRendererParams& kParams) : m_kParams(kParams) {}
 
-    void PurgeMaterial(NiMaterialProperty*) override {}
-    void PurgeEffect(NiDynamicEffect*) override {}
+    void PurgeMaterialRendererData(NiMaterialProperty*) override {}
+    void PurgeEffectRendererData(NiDynamicEffect*) override {}
 
     void SetBackgroundColor(const NiColorRGBA& kColor) override;
     NiColorRGBA GetBackgroundColor() const override { return m_kBackground; }

@@ -22,12 +22,12 @@ public:
     std::vector<const void*> m_kPurged;
     NiColorRGBA m_kBackground;
 
-    void PurgeMaterial(NiMaterialProperty* pk) override { m_kPurged.push_back(pk); }
-    void PurgeEffect(NiDynamicEffect* pk) override { m_kPurged.push_back(pk); }
-    void PurgeGeometry(NiGeometryData* pk) override { m_kPurged.push_back(pk); }
-    void PurgeSkinPartition(NiSkinPartition* pk) override { m_kPurged.push_back(pk); }
-    void PurgeSkinInstance(NiSkinInstance* pk) override { m_kPurged.push_back(pk); }
-    void PurgeScreenPolygon(NiScreenPolygon* pk) override { m_kPurged.push_back(pk); }
+    void PurgeMaterialRendererData(NiMaterialProperty* pk) override { m_kPurged.push_back(pk); }
+    void PurgeEffectRendererData(NiDynamicEffect* pk) override { m_kPurged.push_back(pk); }
+    void PurgeGeometryRendererData(NiGeometryData* pk) override { m_kPurged.push_back(pk); }
+    void PurgeSkinPartitionRendererData(NiSkinPartition* pk) override { m_kPurged.push_back(pk); }
+    void PurgeSkinInstanceRendererData(NiSkinInstance* pk) override { m_kPurged.push_back(pk); }
+    void PurgeScreenPolygonRendererData(NiScreenPolygon* pk) override { m_kPurged.push_back(pk); }
     bool PurgeScreenTextureRendererData(NiScreenTexture* pk) override
     {
         m_kPurged.push_back(pk);

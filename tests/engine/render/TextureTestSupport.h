@@ -54,8 +54,8 @@ public:
     void RenderScreenTexture(NiScreenTexture* pk) override { m_kDrawn.push_back(pk); }
     bool PurgeScreenTextureRendererData(NiScreenTexture* pk) override { return m_kPurged.push_back(pk), true; }
 
-    void PurgeMaterial(NiMaterialProperty*) override {}
-    void PurgeEffect(NiDynamicEffect*) override {}
+    void PurgeMaterialRendererData(NiMaterialProperty*) override {}
+    void PurgeEffectRendererData(NiDynamicEffect*) override {}
     [[nodiscard]] std::uint32_t GetFlags() const override { return 0; }
     void SetBackgroundColor(const NiColorRGBA&) override {}
     [[nodiscard]] NiColorRGBA GetBackgroundColor() const override { return NiColorRGBA(); }

@@ -24,9 +24,9 @@ public:
     std::vector<const void*> m_kPoints;
 
     [[nodiscard]] std::uint32_t GetFlags() const override { return m_uiFlags; }
-    void PurgeGeometry(NiGeometryData* pk) override { m_kPurgedData.push_back(pk); }
-    void PurgeSkinInstance(NiSkinInstance* pk) override { m_kPurgedSkins.push_back(pk); }
-    void PurgeSkinPartition(NiSkinPartition* pk) override { m_kPurgedPartitions.push_back(pk); }
+    void PurgeGeometryRendererData(NiGeometryData* pk) override { m_kPurgedData.push_back(pk); }
+    void PurgeSkinInstanceRendererData(NiSkinInstance* pk) override { m_kPurgedSkins.push_back(pk); }
+    void PurgeSkinPartitionRendererData(NiSkinPartition* pk) override { m_kPurgedPartitions.push_back(pk); }
     void DrawTriShape(NiTriBasedGeom* pk) override { m_kShapes.push_back(pk); }
     void DrawPoints(NiParticles* pk) override { m_kPoints.push_back(pk); }
 };

@@ -56,7 +56,7 @@ public:
     void DrawLines(NiLines* pkLines, NiPropertySet* pkSet, NiEffectSet* pkEffects) override;
     void RenderScreenPolygon(NiScreenPolygon* pkPolygon) override;
     void RenderScreenTexture(NiScreenTexture* pkTexture) override;
-    void PurgeScreenPolygon(NiScreenPolygon* pkPolygon) override { m_kPurgedPolygons.push_back(pkPolygon); }
+    void PurgeScreenPolygonRendererData(NiScreenPolygon* pkPolygon) override { m_kPurgedPolygons.push_back(pkPolygon); }
     bool PurgeScreenTextureRendererData(NiScreenTexture* pkTexture) override
     {
         m_kPurgedScreenTextures.push_back(pkTexture);

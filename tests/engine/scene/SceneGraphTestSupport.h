@@ -57,8 +57,8 @@ public:
     std::vector<const void*> m_kPurgedMaterials;
     std::vector<const void*> m_kPurgedEffects;
 
-    void PurgeMaterial(NiMaterialProperty* pk) override { m_kPurgedMaterials.push_back(pk); }
-    void PurgeEffect(NiDynamicEffect* pk) override { m_kPurgedEffects.push_back(pk); }
+    void PurgeMaterialRendererData(NiMaterialProperty* pk) override { m_kPurgedMaterials.push_back(pk); }
+    void PurgeEffectRendererData(NiDynamicEffect* pk) override { m_kPurgedEffects.push_back(pk); }
     void SetBackgroundColor(const NiColorRGBA&) override {}
     [[nodiscard]] NiColorRGBA GetBackgroundColor() const override { return NiColorRGBA(); }
     bool BeginScene() override { return true; }
