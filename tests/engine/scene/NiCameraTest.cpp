@@ -447,6 +447,18 @@ TEST_F(NiCameraTest, RoundTripCloneAndEquality)
     EXPECT_NE(spScreenCopy->GetScreenNode(), spScreen->GetScreenNode());
     EXPECT_EQ(spScreenCopy->GetRenderer(), nullptr);
     EXPECT_NE(spScreenCopy->GetAccumulator(), spScreen->GetAccumulator());
+
+    // Loaded, it draws the saved screen node, not the one it was made with.
+    spScreen->GetScreenNode()->SetName("saved");
+    ASSERT_TRUE(RoundTrip({spScreen})) << m_kStream.GetLastErrorMessage();
+    auto* pkLoadedScreen = NiDynamicCast<NiScreenSpaceCamera>(m_kLoaded.at(0).Get());
+    ASSERT_NE(pkLoadedScreen, nullptr);
+    ASSERT_NE(pkLoadedScreen->GetScreenNode(), nullptr);
+    EXPECT_STREQ(pkLoadedScreen->GetScreenNode()->GetName(), "saved");
+    EXPECT_NE(pkLoadedScreen->GetScreenNode()->GetProperty(NiProperty::ZBUFFER), nullptr);
+    EXPECT_TRUE(pkLoadedScreen->GetViewFrustum().m_bOrtho);
+    EXPECT_TRUE(pkLoadedScreen->IsEqual(spScreen));
+    m_kLoaded.clear();
 }
 
 TEST_F(NiCameraTest, ScreenElementsFlagsAndPurges)
