@@ -1,5 +1,6 @@
 #include "engine/render/NiBltSource.h"
 
+#include "engine/core/NiInstanceList.h"
 #include "engine/core/NiFile.h"
 #include "engine/core/NiFileSearchPath.h"
 #include "engine/core/NiObjectStream.h"
@@ -35,39 +36,19 @@ NiObject* NiBltSource::CreateObject()
 void NiBltSource::AddToList()
 {
     NiRecursiveLockGuard kGuard(NiBltSourceLock());
-    if (ms_pkHead == nullptr)
-        ms_pkHead = this;
-    if (ms_pkTail != nullptr)
-    {
-        ms_pkTail->m_pkNext = this;
-        m_pkPrev = ms_pkTail;
-    }
-    ms_pkTail = this;
-    m_pkNext = nullptr;
+    NiInstanceListAppend(ms_pkHead, ms_pkTail, this, &NiBltSource::m_pkPrev, &NiBltSource::m_pkNext);
 }
 
 void NiBltSource::RemoveFromList()
 {
     NiRecursiveLockGuard kGuard(NiBltSourceLock());
-    if (ms_pkHead == this)
-        ms_pkHead = m_pkNext;
-    if (ms_pkTail == this)
-        ms_pkTail = m_pkPrev;
-    if (m_pkPrev != nullptr)
-        m_pkPrev->m_pkNext = m_pkNext;
-    if (m_pkNext != nullptr)
-        m_pkNext->m_pkPrev = m_pkPrev;
-    m_pkPrev = nullptr;
-    m_pkNext = nullptr;
+    NiInstanceListRemove(ms_pkHead, ms_pkTail, this, &NiBltSource::m_pkPrev, &NiBltSource::m_pkNext);
 }
 
 std::uint32_t NiBltSource::GetListCount()
 {
     NiRecursiveLockGuard kGuard(NiBltSourceLock());
-    std::uint32_t uiCount = 0;
-    for (const NiBltSource* pk = ms_pkHead; pk != nullptr; pk = pk->m_pkNext)
-        ++uiCount;
-    return uiCount;
+    return NiInstanceListCount(ms_pkHead, &NiBltSource::m_pkNext);
 }
 
 std::uint32_t NiBltSource::GetWidth() const

@@ -1,5 +1,6 @@
 #include "engine/render/NiTexture.h"
 
+#include "engine/core/NiInstanceList.h"
 #include "engine/core/NiRecursiveLock.h"
 #include "engine/core/NiSharedTextureTable.h"
 #include "engine/core/NiViewerStrings.h"
@@ -130,39 +131,19 @@ NiTexture::~NiTexture()
 void NiTexture::AddToTextureList()
 {
     NiRecursiveLockGuard kGuard(NiTextureListLock());
-    if (ms_pkHead == nullptr)
-        ms_pkHead = this;
-    if (ms_pkTail != nullptr)
-    {
-        ms_pkTail->m_pkNext = this;
-        m_pkPrev = ms_pkTail;
-    }
-    ms_pkTail = this;
-    m_pkNext = nullptr;
+    NiInstanceListAppend(ms_pkHead, ms_pkTail, this, &NiTexture::m_pkPrev, &NiTexture::m_pkNext);
 }
 
 void NiTexture::RemoveFromTextureList()
 {
     NiRecursiveLockGuard kGuard(NiTextureListLock());
-    if (ms_pkHead == this)
-        ms_pkHead = m_pkNext;
-    if (ms_pkTail == this)
-        ms_pkTail = m_pkPrev;
-    if (m_pkPrev != nullptr)
-        m_pkPrev->m_pkNext = m_pkNext;
-    if (m_pkNext != nullptr)
-        m_pkNext->m_pkPrev = m_pkPrev;
-    m_pkPrev = nullptr;
-    m_pkNext = nullptr;
+    NiInstanceListRemove(ms_pkHead, ms_pkTail, this, &NiTexture::m_pkPrev, &NiTexture::m_pkNext);
 }
 
 std::uint32_t NiTexture::GetListCount()
 {
     NiRecursiveLockGuard kGuard(NiTextureListLock());
-    std::uint32_t uiCount = 0;
-    for (const NiTexture* pk = ms_pkHead; pk != nullptr; pk = pk->m_pkNext)
-        ++uiCount;
-    return uiCount;
+    return NiInstanceListCount(ms_pkHead, &NiTexture::m_pkNext);
 }
 
 NiTexture::FormatPrefs& NiTexture::GetDefaultFormatPrefs()
