@@ -1,8 +1,8 @@
 #include "engine/render/NiBltSource.h"
 
-#include "engine/core/NiInstanceList.h"
 #include "engine/core/NiFile.h"
 #include "engine/core/NiFileSearchPath.h"
+#include "engine/core/NiInstanceList.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiRecursiveLock.h"
 #include "engine/core/NiViewerStrings.h"
