@@ -224,7 +224,7 @@ TEST_F(COrvaneApplicationTest, TheLoopRendersBeforeUpdatingAndEndsWhenTheWindowC
     m_kGames.m_kSetUp = [](TestGame& kGame) {
         kGame.m_kOnRender = [](int iFrame) {
             if (iFrame == 3)
-                PushQuit(); // the user closes the window
+                ostest::InjectQuit(); // the user closes the window
         };
     };
     ASSERT_TRUE(StartApplication());
@@ -248,10 +248,10 @@ TEST_F(COrvaneApplicationTest, InQueuedOrderInputReachesTheDevicesBeforeTheFrame
             const os::WindowHandle pkHandle = COrvaneApplication::Get()->GetWindow()->GetHandle();
             if (iFrame == 1)
             {
-                PushKey(pkHandle, SDL_SCANCODE_A, SDLK_a, true);
-                PushMotion(pkHandle, 4, 5);
-                PushKey(pkHandle, SDL_SCANCODE_A, SDLK_a, false);
-                PushWheel(pkHandle, 2);
+                ostest::InjectKey(pkHandle, 'A', true);
+                ostest::InjectMotion(pkHandle, 4, 5);
+                ostest::InjectKey(pkHandle, 'A', false);
+                ostest::InjectWheel(pkHandle, 2);
             }
             if (iFrame == 2)
             {
@@ -266,7 +266,7 @@ TEST_F(COrvaneApplicationTest, InQueuedOrderInputReachesTheDevicesBeforeTheFrame
     pkApp->GetWindow()->SetKeyboardDevice(std::make_unique<LoggingKeyboardDevice>(kLog));
     ASSERT_TRUE(pkApp->Start());
     // Pushed before Run: the timer reset drops it.
-    PushKey(Handle(), SDL_SCANCODE_Z, SDLK_z, true);
+    ostest::InjectKey(Handle(), 'Z', true);
     pkApp->Run();
 
     ASSERT_EQ(kLog.size(), 5u);
@@ -287,12 +287,12 @@ TEST_F(COrvaneApplicationTest, BackgroundFramesOnlyAdvanceTheClock)
         kGame.m_kOnRender = [this](int iFrame) {
             if (iFrame != 2)
                 return;
-            PushWindowEvent(Handle(), SDL_WINDOWEVENT_FOCUS_LOST);
+            ostest::InjectWindowEvent(Handle(), ostest::WindowEvent::FocusLost);
             // Six more counter readings, then the user closes the window.
             const std::uint64_t uiLast = m_kClock.m_uiReadings + 6;
             m_kClock.m_kOnReading = [uiLast](std::uint64_t uiReading) {
                 if (uiReading == uiLast)
-                    PushQuit();
+                    ostest::InjectQuit();
             };
         };
     };

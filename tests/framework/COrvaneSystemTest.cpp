@@ -110,11 +110,11 @@ TEST_F(COrvaneSystemTest, ResetTimerDropsPendingInputAndStartsTheClock)
 {
     MakeWindow();
     const os::WindowHandle pkHandle = m_pkWindow->GetHandle();
-    PushKey(pkHandle, SDL_SCANCODE_A, SDLK_a, true);
-    PushMotion(pkHandle, 3, 4);
-    PushButton(pkHandle, SDL_BUTTON_RIGHT, true, 3, 4);
-    PushWheel(pkHandle, 1);
-    PushWindowEvent(pkHandle, SDL_WINDOWEVENT_MOVED);
+    ostest::InjectKey(pkHandle, 'A', true);
+    ostest::InjectMotion(pkHandle, 3, 4);
+    ostest::InjectButton(pkHandle, ostest::MouseButton::Right, true, 3, 4);
+    ostest::InjectWheel(pkHandle, 1);
+    ostest::InjectWindowEvent(pkHandle, ostest::WindowEvent::Moved);
     TestClock kClock(250);
     os::SetClock(&kClock);
 
@@ -146,12 +146,12 @@ TEST_F(COrvaneSystemTest, PumpReportsForegroundAndStopsAtQuit)
     EXPECT_FALSE(os::GetClipCursor(kClip)); // released
 
     m_pkWindow->Show();
-    PushKey(pkHandle, SDL_SCANCODE_B, SDLK_b, true);
+    ostest::InjectKey(pkHandle, 'B', true);
     EXPECT_TRUE(kSystem.PumpMessages(pkHandle, bQuit));
     EXPECT_EQ(m_pkWindow->GetInputEvents().size(), 1u); // dispatched to the window
 
-    PushMotion(pkHandle, 1, 1);
-    PushQuit(); // close -> destroy -> quit, after everything else
+    ostest::InjectMotion(pkHandle, 1, 1);
+    ostest::InjectQuit(); // close -> destroy -> quit, after everything else
     EXPECT_TRUE(kSystem.PumpMessages(pkHandle, bQuit));
     EXPECT_TRUE(bQuit);
     EXPECT_EQ(m_pkWindow->GetInputEvents().size(), 2u);

@@ -107,15 +107,15 @@ TEST_F(COrvaneWindowTest, ASecondWindowOfTheClassCannotBeMadeAndInitFails)
 
 TEST_F(COrvaneWindowTest, TheProcedureQueuesInputButNotRepeatsOrDoubleClicks)
 {
-    PushKey(m_pkHandle, SDL_SCANCODE_A, SDLK_a, true);
-    PushText(m_pkHandle, "a");
-    PushKey(m_pkHandle, SDL_SCANCODE_A, SDLK_a, true, true); // auto-repeat
-    PushText(m_pkHandle, "a");
-    PushKey(m_pkHandle, SDL_SCANCODE_A, SDLK_a, false);
-    PushMotion(m_pkHandle, 5, 7);
-    PushButton(m_pkHandle, SDL_BUTTON_LEFT, true, 5, 7, 2); // second click of a double click
-    PushButton(m_pkHandle, SDL_BUTTON_LEFT, false, 5, 7, 2);
-    PushWheel(m_pkHandle, -1);
+    ostest::InjectKey(m_pkHandle, 'A', true);
+    ostest::InjectText(m_pkHandle, "a");
+    ostest::InjectKey(m_pkHandle, 'A', true, true); // auto-repeat
+    ostest::InjectText(m_pkHandle, "a");
+    ostest::InjectKey(m_pkHandle, 'A', false);
+    ostest::InjectMotion(m_pkHandle, 5, 7);
+    ostest::InjectButton(m_pkHandle, ostest::MouseButton::Left, true, 5, 7, 2); // second click of a double click
+    ostest::InjectButton(m_pkHandle, ostest::MouseButton::Left, false, 5, 7, 2);
+    ostest::InjectWheel(m_pkHandle, -1);
     PumpAll();
     os::SendMessage(m_pkHandle, os::WM_LBUTTONDBLCLK, 0, 0);
     os::SendMessage(m_pkHandle, os::WM_ACTIVATE, os::WA_ACTIVE, 0);

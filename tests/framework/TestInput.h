@@ -2,8 +2,7 @@
 
 #include "framework/COrvaneInputDevices.h"
 #include "platform/os/OsDefs.h"
-
-#include <SDL.h>
+#include "tests/platform/os/OsInputInjection.h"
 
 #include <cstdint>
 #include <string>
@@ -41,14 +40,5 @@ private:
     std::vector<DeviceCall>& m_kLog;
 };
 
-// SDL events for a window, as a user's devices would send them.
-void PushSdlEvent(SDL_Event& kEvent);
-void PushKey(os::WindowHandle pkWindow, SDL_Scancode eScancode, SDL_Keycode iSym, bool bDown, bool bRepeat = false);
-void PushText(os::WindowHandle pkWindow, const char* pcUtf8);
-void PushMotion(os::WindowHandle pkWindow, int iX, int iY);
-void PushButton(os::WindowHandle pkWindow, Uint8 ucButton, bool bDown, int iX, int iY, Uint8 ucClicks = 1);
-void PushWheel(os::WindowHandle pkWindow, int iY);
-void PushWindowEvent(os::WindowHandle pkWindow, Uint8 ucEvent);
-void PushQuit();
 // Takes every pending message and dispatches it, as the main loop's pump does.
 void PumpAll();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/os/OsDefs.h"
+#include "tests/platform/os/OsSdlEvents.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -35,12 +36,3 @@ os::WindowHandle MakeGameWindow();
 
 // Every pending message, removed, without dispatching.
 std::vector<os::Message> TakeAll();
-
-// SDL events as the input devices would send them, for the window.
-void PushKey(os::WindowHandle window, SDL_Scancode scancode, SDL_Keycode sym, bool down, bool repeat = false);
-void PushText(os::WindowHandle window, const char* utf8);
-void PushMotion(os::WindowHandle window, int x, int y);
-void PushButton(os::WindowHandle window, Uint8 button, bool down, int x, int y, Uint8 clicks = 1);
-void PushWheel(os::WindowHandle window, int y, bool flipped = false);
-void PushWindowEvent(os::WindowHandle window, Uint8 event, int data1 = 0, int data2 = 0);
-Uint32 SdlIdOf(os::WindowHandle window);

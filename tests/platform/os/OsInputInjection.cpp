@@ -1,0 +1,58 @@
+#include "tests/platform/os/OsInputInjection.h"
+
+#include "tests/platform/os/OsSdlEvents.h"
+
+#include <cctype>
+
+namespace ostest
+{
+void InjectKey(os::WindowHandle window, char cLetter, bool bDown, bool bRepeat)
+{
+    const int iOffset = std::toupper(static_cast<unsigned char>(cLetter)) - 'A';
+    PushKey(window, static_cast<SDL_Scancode>(SDL_SCANCODE_A + iOffset), static_cast<SDL_Keycode>(SDLK_a + iOffset), bDown,
+            bRepeat);
+}
+
+void InjectText(os::WindowHandle window, const char* pcUtf8)
+{
+    PushText(window, pcUtf8);
+}
+
+void InjectMotion(os::WindowHandle window, int iX, int iY)
+{
+    PushMotion(window, iX, iY);
+}
+
+void InjectButton(os::WindowHandle window, MouseButton eButton, bool bDown, int iX, int iY, int iClicks)
+{
+    Uint8 ucButton = SDL_BUTTON_LEFT;
+    if (eButton == MouseButton::Right)
+        ucButton = SDL_BUTTON_RIGHT;
+    else if (eButton == MouseButton::Middle)
+        ucButton = SDL_BUTTON_MIDDLE;
+    PushButton(window, ucButton, bDown, iX, iY, static_cast<Uint8>(iClicks));
+}
+
+void InjectWheel(os::WindowHandle window, int iNotches)
+{
+    PushWheel(window, iNotches);
+}
+
+void InjectWindowEvent(os::WindowHandle window, WindowEvent eEvent)
+{
+    Uint8 ucEvent = SDL_WINDOWEVENT_FOCUS_GAINED;
+    switch (eEvent)
+    {
+    case WindowEvent::FocusGained: ucEvent = SDL_WINDOWEVENT_FOCUS_GAINED; break;
+    case WindowEvent::FocusLost: ucEvent = SDL_WINDOWEVENT_FOCUS_LOST; break;
+    case WindowEvent::Moved: ucEvent = SDL_WINDOWEVENT_MOVED; break;
+    case WindowEvent::Close: ucEvent = SDL_WINDOWEVENT_CLOSE; break;
+    }
+    PushWindowEvent(window, ucEvent);
+}
+
+void InjectQuit()
+{
+    PushQuit();
+}
+} // namespace ostest

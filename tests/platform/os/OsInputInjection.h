@@ -1,0 +1,34 @@
+#pragma once
+
+// User input for tests of the layers above the platform: the events go into
+// SDL's queue exactly as real devices would put them there, but no SDL type
+// appears here, so those tests stay off SDL.
+
+#include "platform/os/OsDefs.h"
+
+namespace ostest
+{
+enum class MouseButton
+{
+    Left,
+    Right,
+    Middle,
+};
+
+enum class WindowEvent
+{
+    FocusGained,
+    FocusLost,
+    Moved,
+    Close,
+};
+
+// cLetter: 'A'..'Z' (either case).
+void InjectKey(os::WindowHandle window, char cLetter, bool bDown, bool bRepeat = false);
+void InjectText(os::WindowHandle window, const char* pcUtf8);
+void InjectMotion(os::WindowHandle window, int iX, int iY);
+void InjectButton(os::WindowHandle window, MouseButton eButton, bool bDown, int iX, int iY, int iClicks = 1);
+void InjectWheel(os::WindowHandle window, int iNotches);
+void InjectWindowEvent(os::WindowHandle window, WindowEvent eEvent);
+void InjectQuit();
+} // namespace ostest
