@@ -1,43 +1,12 @@
 #include "engine/core/NiFileSearchPath.h"
 
+#include "engine/core/NiFilePath.h"
+
 namespace
 {
-struct PathParts
-{
-    std::string m_kDrive;  // "X:" or empty
-    std::string m_kFolder; // up to and with the last separator
-    std::string m_kName;
-    std::string m_kExtension; // from the last dot of the name, with it
-};
-
 bool IsSeparator(char c)
 {
     return c == '\\' || c == '/';
-}
-
-PathParts Split(const std::string& kPath)
-{
-    PathParts kParts;
-    std::string kRest = kPath;
-    if (kRest.size() >= 2 && kRest[1] == ':')
-    {
-        kParts.m_kDrive = kRest.substr(0, 2);
-        kRest.erase(0, 2);
-    }
-    std::string::size_type uiSep = kRest.find_last_of("\\/");
-    if (uiSep != std::string::npos)
-    {
-        kParts.m_kFolder = kRest.substr(0, uiSep + 1);
-        kRest.erase(0, uiSep + 1);
-    }
-    std::string::size_type uiDot = kRest.find_last_of('.');
-    if (uiDot != std::string::npos)
-    {
-        kParts.m_kExtension = kRest.substr(uiDot);
-        kRest.erase(uiDot);
-    }
-    kParts.m_kName = kRest;
-    return kParts;
 }
 
 // One backslash between the two unless the first is empty or ends in one.
@@ -48,9 +17,9 @@ std::string JoinFolders(const std::string& kFirst, const std::string& kSecond)
     return kFirst + "\\" + kSecond;
 }
 
-std::string MakePath(const std::string& kDrive, const std::string& kFolder, const PathParts& kFile)
+std::string MakePath(const std::string& kFolder, const NiFilePath& kFile)
 {
-    return kDrive + JoinFolders(kFolder, kFile.m_kName + kFile.m_kExtension);
+    return JoinFolders(kFolder, kFile.GetFname() + kFile.GetExt());
 }
 
 std::string Clip(const char* pcPath)
@@ -71,26 +40,26 @@ void NiFileSearchPath::SetFilePath(const char* pcPath)
 
 void NiFileSearchPath::SetReferencePath(const char* pcFilePath)
 {
-    PathParts kParts = Split(Clip(pcFilePath));
-    m_kReferencePath = kParts.m_kDrive + kParts.m_kFolder;
+    const NiFilePath kParts(Clip(pcFilePath).c_str());
+    m_kReferencePath = kParts.GetDrive() + kParts.GetDir();
 }
 
 bool NiFileSearchPath::GetNextPath(std::string& kPath)
 {
-    PathParts kParts = Split(m_kFilePath);
+    const NiFilePath kParts(m_kFilePath.c_str());
     switch (m_uiNextPath)
     {
     case 0:
         kPath = m_kFilePath;
         break;
     case 1:
-        kPath = MakePath("", "", kParts);
+        kPath = MakePath("", kParts);
         break;
     case 2:
-        kPath = MakePath("", JoinFolders(m_kReferencePath, kParts.m_kFolder), kParts);
+        kPath = MakePath(JoinFolders(m_kReferencePath, kParts.GetDir()), kParts);
         break;
     case 3:
-        kPath = MakePath("", m_kReferencePath, kParts);
+        kPath = MakePath(m_kReferencePath, kParts);
         break;
     default:
         return false;

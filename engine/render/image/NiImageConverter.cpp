@@ -2,7 +2,7 @@
 
 #include "engine/core/NiByteStream.h"
 #include "engine/core/NiFile.h"
-#include "engine/render/image/NiFilePath.h"
+#include "engine/core/NiFilePath.h"
 
 #include <cstring>
 

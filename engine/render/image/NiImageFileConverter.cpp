@@ -1,9 +1,9 @@
 #include "engine/render/image/NiImageFileConverter.h"
 
 #include "engine/core/NiByteStream.h"
+#include "engine/core/NiFilePath.h"
 #include "engine/render/image/NiBMPReader.h"
 #include "engine/render/image/NiDDSReader.h"
-#include "engine/render/image/NiFilePath.h"
 #include "engine/render/image/NiNIFImageReader.h"
 #include "engine/render/image/NiPixelConverters.h"
 #include "engine/render/image/NiSGIReader.h"

@@ -1,4 +1,4 @@
-#include "engine/render/image/NiFilePath.h"
+#include "engine/core/NiFilePath.h"
 
 #include <cctype>
 
