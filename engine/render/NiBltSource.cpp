@@ -1,12 +1,11 @@
 #include "engine/render/NiBltSource.h"
 
-#include "engine/core/NiFile.h"
-#include "engine/core/NiFileSearchPath.h"
 #include "engine/core/NiInstanceList.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiRecursiveLock.h"
 #include "engine/core/NiViewerStrings.h"
 #include "engine/render/NiRenderer.h"
+#include "engine/render/NiTextureFileSearch.h"
 #include "engine/render/image/NiImageConverter.h"
 
 NiImplementTypeInfo(NiBltSource, NiObject)
@@ -86,19 +85,7 @@ void NiBltSource::ReadFromStream(NiObjectStream& kStream)
         kStream.QueueLinkCount(0);
         if (m_kPlatformFileName.empty())
             return;
-        // The image is looked for where the scene file's textures are.
-        NiFileSearchPath* pkSearch = kStream.GetSearchPath();
-        pkSearch->SetFilePath(m_kPlatformFileName.c_str());
-        pkSearch->Reset();
-        std::string kCandidate;
-        while (pkSearch->GetNextPath(kCandidate))
-        {
-            if (NiFileAccessible(kCandidate.c_str(), 0))
-            {
-                m_kPlatformFileName = kCandidate;
-                break;
-            }
-        }
+        (void)NiFindTextureFile(*kStream.GetSearchPath(), m_kPlatformFileName, m_kPlatformFileName);
         return;
     }
     std::uint8_t ucHasPixels = 0;

@@ -1,10 +1,10 @@
 #include "engine/render/NiSourceCubeMap.h"
 
-#include "engine/core/NiFile.h"
 #include "engine/core/NiFileSearchPath.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 #include "engine/render/NiRenderer.h"
+#include "engine/render/NiTextureFileSearch.h"
 #include "engine/render/image/NiImageConverter.h"
 
 NiImplementTypeInfo(NiSourceCubeMap, NiSourceTexture)
@@ -85,17 +85,7 @@ void NiSourceCubeMap::ReadFromStream(NiObjectStream& kStream)
         {
             if (m_akFacePlatformNames[i].empty())
                 continue;
-            pkSearch->SetFilePath(m_akFacePlatformNames[i].c_str());
-            pkSearch->Reset();
-            std::string kCandidate;
-            while (pkSearch->GetNextPath(kCandidate))
-            {
-                if (NiFileAccessible(kCandidate.c_str(), 0))
-                {
-                    m_akFacePlatformNames[i] = kCandidate;
-                    break;
-                }
-            }
+            (void)NiFindTextureFile(*pkSearch, m_akFacePlatformNames[i], m_akFacePlatformNames[i]);
             m_uiCurrentFace = i;
             LoadPixelData();
         }

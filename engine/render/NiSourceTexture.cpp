@@ -1,11 +1,11 @@
 #include "engine/render/NiSourceTexture.h"
 
-#include "engine/core/NiFile.h"
 #include "engine/core/NiFileSearchPath.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiRecursiveLock.h"
 #include "engine/core/NiViewerStrings.h"
 #include "engine/render/NiRenderer.h"
+#include "engine/render/NiTextureFileSearch.h"
 #include "engine/render/image/NiImageConverter.h"
 
 NiImplementTypeInfo(NiSourceTexture, NiTexture)
@@ -214,16 +214,8 @@ void NiSourceTexture::FindOrShare(NiObjectStream& kStream, bool bExternal)
             return;
         }
     }
-    pkSearch->Reset();
-    while (pkSearch->GetNextPath(kCandidate))
-    {
-        if (NiFileAccessible(kCandidate.c_str(), 0))
-        {
-            m_kPlatformFileName = kCandidate;
-            kStream.AddSharedTexture(kCandidate.c_str(), this);
-            return;
-        }
-    }
+    if (NiFindTextureFile(*pkSearch, m_kPlatformFileName, m_kPlatformFileName))
+        kStream.AddSharedTexture(m_kPlatformFileName.c_str(), this);
 }
 
 void NiSourceTexture::ResolveLinks(NiObjectStream& kStream)

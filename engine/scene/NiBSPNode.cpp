@@ -20,17 +20,11 @@ void NiBSPNode::ApplyTransform(const NiMatrix3x3& kRotate, const NiVec3& kTransl
 {
     // The plane moves with the geometry: a point p becomes M p + t, so the
     // normal goes through M (a rotation) and the constant gains n' . t.
-    NiMatrix3x3 kM = kRotate;
-    NiVec3 kT = kTranslate;
-    if (bOnLeft)
-    {
-        // The transform is given in the parent's space: carried into this
-        // node's space as for the children.
-        const NiMatrix3x3& R = m_kLocal.m_kRotate;
-        const NiVec3& T = m_kLocal.m_kTranslate;
-        kM = R.TransposeMultiply(kRotate).Multiply(R);
-        kT = R.TransposeMultiplyVector(kRotate.MultiplyVector(T) + kTranslate - T) / m_kLocal.m_fScale;
-    }
+    // A transform given in the parent's space is carried into this node's
+    // space as for the children.
+    NiMatrix3x3 kM;
+    NiVec3 kT;
+    ToChildSpace(kRotate, kTranslate, bOnLeft, kM, kT);
     NiVec3 kNormal = kM.MultiplyVector(m_kModelPlane.m_kNormal);
     m_kModelPlane = NiPlane(kNormal, m_kModelPlane.m_fConstant + kNormal.Dot(kT));
     NiNode::ApplyTransform(kRotate, kTranslate, bOnLeft);

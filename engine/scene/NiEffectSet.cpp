@@ -6,7 +6,6 @@
 NiEffectSet* NiEffectSet::Copy() const
 {
     auto* pkCopy = new NiEffectSet;
-    pkCopy->m_bHasTextureEffects = m_bHasTextureEffects;
     CopyList(m_kLights, pkCopy->m_kLights);
     CopyList(m_kProjLights, pkCopy->m_kProjLights);
     CopyList(m_kProjShadows, pkCopy->m_kProjShadows);
@@ -51,7 +50,6 @@ void NiEffectSet::AddEffect(NiDynamicEffect* pkEffect)
     default:
         break;
     }
-    m_bHasTextureEffects = true;
 }
 
 void NiEffectSet::RemoveEffect(NiDynamicEffect* pkEffect)
@@ -82,8 +80,6 @@ void NiEffectSet::RemoveEffect(NiDynamicEffect* pkEffect)
     default:
         break;
     }
-    m_bHasTextureEffects =
-        !m_kProjLights.IsEmpty() || !m_kProjShadows.IsEmpty() || m_pkEnvMap != nullptr || m_pkFogMap != nullptr;
 }
 
 void NiEffectSet::SortedInsert(EffectList& kList, NiDynamicEffect* pkEffect)

@@ -26,7 +26,10 @@ public:
     void AddEffect(NiDynamicEffect* pkEffect);
     void RemoveEffect(NiDynamicEffect* pkEffect);
 
-    [[nodiscard]] bool HasTextureEffects() const { return m_bHasTextureEffects; }
+    [[nodiscard]] bool HasTextureEffects() const
+    {
+        return !m_kProjLights.IsEmpty() || !m_kProjShadows.IsEmpty() || m_pkEnvMap != nullptr || m_pkFogMap != nullptr;
+    }
     [[nodiscard]] const EffectList& GetLights() const { return m_kLights; }
     [[nodiscard]] const EffectList& GetProjectedLights() const { return m_kProjLights; }
     [[nodiscard]] const EffectList& GetProjectedShadows() const { return m_kProjShadows; }
@@ -42,7 +45,6 @@ private:
     static void SortedRemove(EffectList& kList, NiDynamicEffect* pkEffect);
     static void CopyList(const EffectList& kFrom, EffectList& kTo);
 
-    bool m_bHasTextureEffects = false;
     EffectList m_kLights;
     EffectList m_kProjLights;
     EffectList m_kProjShadows;

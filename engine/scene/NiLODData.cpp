@@ -11,6 +11,13 @@ NiImplementTypeInfo(NiLODData, NiObject)
 NiImplementTypeInfo(NiRangeLODData, NiLODData)
 NiImplementTypeInfo(NiScreenLODData, NiLODData)
 
+NiObject* NiLODData::CreateClone(NiCloneContext& kCloning)
+{
+    NiLODData* pkCopy = Copy();
+    NiObject::CopyMembers(pkCopy, kCloning);
+    return pkCopy;
+}
+
 // ---- NiRangeLODData ----
 
 void NiRangeLODData::SetRange(std::uint32_t uiIndex, float fNear, float fFar)
@@ -82,13 +89,6 @@ NiLODData* NiRangeLODData::Copy() const
     auto* pkCopy = new NiRangeLODData;
     pkCopy->m_kCenter = m_kCenter;
     pkCopy->m_kRanges = m_kRanges;
-    return pkCopy;
-}
-
-NiObject* NiRangeLODData::CreateClone(NiCloneContext& kCloning)
-{
-    NiLODData* pkCopy = Copy();
-    NiObject::CopyMembers(pkCopy, kCloning);
     return pkCopy;
 }
 
@@ -208,13 +208,6 @@ NiLODData* NiScreenLODData::Copy() const
     pkCopy->m_kBound = m_kBound;
     pkCopy->m_kWorldBound = m_kWorldBound;
     pkCopy->m_kProportions = m_kProportions;
-    return pkCopy;
-}
-
-NiObject* NiScreenLODData::CreateClone(NiCloneContext& kCloning)
-{
-    NiLODData* pkCopy = Copy();
-    NiObject::CopyMembers(pkCopy, kCloning);
     return pkCopy;
 }
 

@@ -21,6 +21,9 @@ public:
     virtual void UpdateWorldExtent(NiLODNode* pkNode) = 0;
     [[nodiscard]] virtual NiLODData* Copy() const = 0;
     [[nodiscard]] virtual int MapOverrideLevel(int iLevel) const = 0;
+
+    // A copy (through Copy) with the object's own members.
+    NiObject* CreateClone(NiCloneContext& kCloning) override;
 };
 
 using NiLODDataPtr = NiRefPtr<NiLODData>;
@@ -60,7 +63,6 @@ public:
     // Also the inline form of old LOD node records.
     void LoadRanges(NiObjectStream& kStream);
 
-    NiObject* CreateClone(NiCloneContext& kCloning) override;
     void ReadFromStream(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;
@@ -100,7 +102,6 @@ public:
     [[nodiscard]] NiLODData* Copy() const override;
     [[nodiscard]] int MapOverrideLevel(int iLevel) const override;
 
-    NiObject* CreateClone(NiCloneContext& kCloning) override;
     void ReadFromStream(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;

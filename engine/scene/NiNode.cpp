@@ -259,19 +259,24 @@ void NiNode::UpdateModelBound()
     m_kModelBound.Transform(m_kWorldBound, m_kWorld.Invert());
 }
 
+void NiNode::ToChildSpace(const NiMatrix3x3& kRotate, const NiVec3& kTranslate, bool bOnLeft,
+                          NiMatrix3x3& kChildRotate, NiVec3& kChildTranslate) const
+{
+    kChildRotate = kRotate;
+    kChildTranslate = kTranslate;
+    if (!bOnLeft)
+        return;
+    const NiMatrix3x3& R = m_kLocal.m_kRotate;
+    const NiVec3& T = m_kLocal.m_kTranslate;
+    kChildRotate = R.TransposeMultiply(kRotate).Multiply(R);
+    kChildTranslate = R.TransposeMultiplyVector(kRotate.MultiplyVector(T) + kTranslate - T) / m_kLocal.m_fScale;
+}
+
 void NiNode::ApplyTransform(const NiMatrix3x3& kRotate, const NiVec3& kTranslate, bool bOnLeft)
 {
-    NiMatrix3x3 kChildRotate = kRotate;
-    NiVec3 kChildTranslate = kTranslate;
-    if (bOnLeft)
-    {
-        // Carry the transform through this node's own local transform into
-        // the children's space.
-        const NiMatrix3x3& R = m_kLocal.m_kRotate;
-        const NiVec3& T = m_kLocal.m_kTranslate;
-        kChildRotate = R.TransposeMultiply(kRotate).Multiply(R);
-        kChildTranslate = R.TransposeMultiplyVector(kRotate.MultiplyVector(T) + kTranslate - T) / m_kLocal.m_fScale;
-    }
+    NiMatrix3x3 kChildRotate;
+    NiVec3 kChildTranslate;
+    ToChildSpace(kRotate, kTranslate, bOnLeft, kChildRotate, kChildTranslate);
     for (std::uint32_t i = 0; i < m_kChildren.GetSize(); ++i)
     {
         if (NiAVObject* pkChild = m_kChildren.GetAt(i))

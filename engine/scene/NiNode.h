@@ -95,6 +95,10 @@ protected:
     void TakeChildren(std::vector<NiAVObjectPtr>& kInto);
     // The root of this node's tree as far as a load has linked it.
     [[nodiscard]] NiNode* FindLoadRoot();
+    // A transform applied to this node as the children see it: one given in
+    // the parent's space (bOnLeft) is carried through the local transform.
+    void ToChildSpace(const NiMatrix3x3& kRotate, const NiVec3& kTranslate, bool bOnLeft, NiMatrix3x3& kChildRotate,
+                      NiVec3& kChildTranslate) const;
 
     NiSparsePtrArray<NiAVObjectPtr> m_kChildren;
     NiTList<NiDynamicEffect> m_kEffectList;

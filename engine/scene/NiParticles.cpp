@@ -356,9 +356,7 @@ NiEffectSetPtr NiParticles::KeepLightsOnly(NiEffectSet* pkEffects)
 {
     if (pkEffects == nullptr)
         return nullptr;
-    bool bOthers = !pkEffects->GetProjectedLights().IsEmpty() || !pkEffects->GetProjectedShadows().IsEmpty() ||
-                   pkEffects->GetEnvironmentMap() != nullptr || pkEffects->GetFogMap() != nullptr;
-    if (!bOthers)
+    if (!pkEffects->HasTextureEffects())
         return pkEffects;
     NiEffectSetPtr spLights = new NiEffectSet;
     const NiEffectSet::EffectList& kLights = pkEffects->GetLights();
