@@ -5,19 +5,7 @@
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneSplineBase.h"
 
-#include <sstream>
 #include <string>
-
-namespace
-{
-bool ReadInteger(COrvaneFile& kFile, long long& llValue)
-{
-    std::string kLine;
-    kFile.ReadLine(kLine);
-    std::istringstream kIn(kLine);
-    return static_cast<bool>(kIn >> llValue);
-}
-} // namespace
 
 COrvaneAICharacter::COrvaneAICharacter()
 {

@@ -72,7 +72,6 @@ void COrvaneAStar::Reset()
     m_pucVisited.reset();
     m_pkNodeOfCell.reset();
     m_uiMapSize = 0;
-    m_uiClosedCount = 0;
     m_pkStart = nullptr;
     m_pkGoal = nullptr;
     m_bStartListed = false;
@@ -86,7 +85,6 @@ void COrvaneAStar::FreeAllNodes()
         FreeNode(pkNode);
     m_kOpen.clear();
     m_kClosed.clear();
-    m_uiClosedCount = 0;
 }
 
 void COrvaneAStar::FreeNodesOffPath()
@@ -99,7 +97,6 @@ void COrvaneAStar::FreeNodesOffPath()
             FreeNode(pkNode);
     m_kOpen.clear();
     m_kClosed.clear();
-    m_uiClosedCount = 0;
 }
 
 void COrvaneAStar::PushOpen(COrvaneAStarNode* pkNode)
@@ -124,7 +121,6 @@ void COrvaneAStar::RemoveClosed(COrvaneAStarNode* pkNode)
     if (kIt == m_kClosed.rend())
         return;
     m_kClosed.erase(std::next(kIt).base());
-    --m_uiClosedCount;
 }
 
 std::int32_t COrvaneAStar::SearchStep()
@@ -140,7 +136,7 @@ std::int32_t COrvaneAStar::SearchStep()
         FreeAllNodes();
         return m_iState;
     }
-    if (m_uiClosedCount > m_uiMapSize / 2)
+    if (m_kClosed.size() > m_uiMapSize / 2)
     {
         m_iState = STATE_GAVE_UP;
         FreeAllNodes();
@@ -227,7 +223,6 @@ std::int32_t COrvaneAStar::SearchStep()
     m_kSuccessors.clear();
 
     m_kClosed.push_back(pkNode);
-    ++m_uiClosedCount;
     m_pucVisited[static_cast<std::size_t>(pkNode->m_iCell)] = 2;
     m_iState = STATE_SEARCHING;
     return m_iState;

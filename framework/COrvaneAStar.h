@@ -96,7 +96,7 @@ public:
     [[nodiscard]] std::int32_t GetState() const { return m_iState; }
     [[nodiscard]] std::uint32_t GetSteps() const { return m_uiSteps; }
     [[nodiscard]] std::uint32_t GetPathLength() const { return m_uiPathLength; }
-    [[nodiscard]] std::uint32_t GetClosedCount() const { return m_uiClosedCount; }
+    [[nodiscard]] std::uint32_t GetClosedCount() const { return static_cast<std::uint32_t>(m_kClosed.size()); }
     [[nodiscard]] std::uint32_t GetMapSize() const { return m_uiMapSize; }
     [[nodiscard]] const COrvaneAStarNodePool* GetPool() const;
 
@@ -118,7 +118,6 @@ private:
     std::vector<COrvaneAStarNode*> m_kOpen;
     std::vector<COrvaneAStarNode*> m_kClosed;
     std::vector<COrvaneAStarNode*> m_kSuccessors;
-    std::uint32_t m_uiClosedCount = 0;
     COrvaneAStarNode* m_pkStart = nullptr;
     COrvaneAStarNode* m_pkGoal = nullptr;
     // A cell has at most one listed node: this finds it where the lists

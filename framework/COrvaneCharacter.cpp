@@ -35,7 +35,6 @@ void COrvaneCharacter::Reset()
     m_iDestination = -1;
     m_iLastGoal = -1;
     m_kCellPath.clear();
-    m_iPathCount = 0;
     m_pkSpline.reset();
     m_fT = 0.0f;
     m_bReversed = false;
@@ -158,13 +157,12 @@ bool COrvaneCharacter::PathStep(std::int32_t iFrom, std::int32_t iTo, std::int32
         if (iReached == iTo)
         {
             m_iPathState = PATH_READY;
-            m_pkSpline = m_pkGrid->BuildSpline(m_kCellPath, m_iPathCount);
+            m_pkSpline = m_pkGrid->BuildSpline(m_kCellPath, GetPathCount());
             return true;
         }
         // The search starts where the straight walk stopped; that cell comes
         // back as the first cell of the found path.
         m_kCellPath.pop_back();
-        --m_iPathCount;
         m_pkFinder->StartSearch(iReached, iTo, m_pkGrid, iTag);
         m_iPathState = PATH_SEARCHING;
     }
@@ -194,8 +192,8 @@ bool COrvaneCharacter::PathStep(std::int32_t iFrom, std::int32_t iTo, std::int32
     }
     if (iResult == COrvaneAStar::STATE_FOUND)
     {
-        m_iPathCount += static_cast<std::int32_t>(m_pkFinder->GetPath(m_kCellPath, true));
-        m_pkSpline = m_pkGrid->BuildSpline(m_kCellPath, m_iPathCount);
+        m_pkFinder->GetPath(m_kCellPath, true);
+        m_pkSpline = m_pkGrid->BuildSpline(m_kCellPath, GetPathCount());
         m_pkFinder->ClearVisited();
         m_iPathState = PATH_READY;
         return true;
@@ -220,7 +218,6 @@ std::int32_t COrvaneCharacter::WalkStraight(std::int32_t iFrom, std::int32_t iTo
     const std::int32_t iTargetColumn = m_pkGrid->ColumnOf(usTo, true);
     const std::int32_t iColumns = m_pkGrid->GetColumns();
     m_kCellPath.push_back(usFrom);
-    ++m_iPathCount;
     std::int32_t iCell = usFrom;
     bool bStop = false;
     while (iCell != usTo && !bStop)
@@ -243,7 +240,6 @@ std::int32_t COrvaneCharacter::WalkStraight(std::int32_t iFrom, std::int32_t iTo
             break;
         iCell += COrvaneBlockGrid::DirectionOffset(iDirection, iColumns);
         m_kCellPath.push_back(iCell);
-        ++m_iPathCount;
     }
     return iCell;
 }
@@ -251,7 +247,6 @@ std::int32_t COrvaneCharacter::WalkStraight(std::int32_t iFrom, std::int32_t iTo
 void COrvaneCharacter::ClearPath()
 {
     m_kCellPath.clear();
-    m_iPathCount = 0;
     m_iPathState = PATH_IDLE;
     if (m_pkFinder)
         m_pkFinder->ClearVisited();

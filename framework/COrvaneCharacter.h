@@ -59,7 +59,7 @@ public:
 
     [[nodiscard]] COrvaneAStar* GetFinder() const { return m_pkFinder.get(); }
     [[nodiscard]] const std::vector<std::int32_t>& GetCellPath() const { return m_kCellPath; }
-    [[nodiscard]] std::int32_t GetPathCount() const { return m_iPathCount; }
+    [[nodiscard]] std::int32_t GetPathCount() const { return static_cast<std::int32_t>(m_kCellPath.size()); }
     [[nodiscard]] const NiVec3& GetOffset() const { return m_kOffset; }
     [[nodiscard]] float GetT() const { return m_fT; }
     void SetT(float fT) { m_fT = fT; }
@@ -83,7 +83,6 @@ protected:
     std::unique_ptr<COrvaneAStar> m_pkFinder;
     float m_fSearchWait = 0.0f;
     std::vector<std::int32_t> m_kCellPath;
-    std::int32_t m_iPathCount = 0;
     std::unique_ptr<COrvaneSplineBase> m_pkSpline;
     NiVec3 m_kOffset;
     float m_fT = 0.0f;

@@ -51,11 +51,8 @@ int COrvaneGridEntity::LoadState(COrvaneFile& kFile)
 {
     if (!COrvaneIOObject::LoadState(kFile))
         return 0;
-    std::string kLine;
-    kFile.ReadLine(kLine);
-    std::istringstream kIn(kLine);
     long long llNumber = 0;
-    if (!(kIn >> llNumber))
+    if (!ReadInteger(kFile, llNumber))
         return 0;
     m_iGridNumber = static_cast<std::int32_t>(llNumber);
     return 1;

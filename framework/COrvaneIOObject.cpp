@@ -44,6 +44,14 @@ bool COrvaneIOObject::SplitIntegers(const std::string& kLine, std::vector<long l
     return SplitFields(kLine, kValues);
 }
 
+bool COrvaneIOObject::ReadInteger(COrvaneFile& kFile, long long& llValue)
+{
+    std::string kLine;
+    kFile.ReadLine(kLine);
+    std::istringstream kIn(kLine);
+    return static_cast<bool>(kIn >> llValue);
+}
+
 int COrvaneIOObject::SaveState(COrvaneFile& kFile)
 {
     const char* pcModelName = m_pkModel ? m_pkModel->GetName() : nullptr;

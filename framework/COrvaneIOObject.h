@@ -24,4 +24,7 @@ public:
     // not a number.
     [[nodiscard]] static bool SplitFloats(const std::string& kLine, std::vector<float>& kValues);
     [[nodiscard]] static bool SplitIntegers(const std::string& kLine, std::vector<long long>& kValues);
+    // The next line of the file read as one integer; false when the line
+    // does not start with one.
+    [[nodiscard]] static bool ReadInteger(COrvaneFile& kFile, long long& llValue);
 };

@@ -15,8 +15,9 @@ bool COrvaneLocale::ReadLanguage()
     COrvaneTagTree* pkSettings = COrvaneApplication::GetSettings();
     if (pkSettings == nullptr)
         return true;
-    pkSettings->SelectSection("Game_Data", true);
-    pkSettings->FindChild("Language");
+    // Without the setting the cursor stays elsewhere: nothing to read.
+    if (!pkSettings->SelectSection("Game_Data", true) || !pkSettings->FindChild("Language"))
+        return true;
     const std::vector<std::string>& kValues = pkSettings->GetValues();
     if (kValues.empty())
         return true;

@@ -97,7 +97,8 @@ COrvaneRenderer::~COrvaneRenderer() = default;
 NiColorRGBA COrvaneRenderer::ReadBackgroundColor(COrvaneTagTree& kSettings)
 {
     NiColorRGBA kColor = NiColorRGBA::BLACK;
-    kSettings.SelectSection("Game_Data", true);
+    if (!kSettings.SelectSection("Game_Data", true))
+        return kColor;
     kColor.r = ReadChannel(kSettings, kSettings.FindChild("BGr"), kColor.r);
     kColor.g = ReadChannel(kSettings, kSettings.NextSibling("BGg"), kColor.g);
     kColor.b = ReadChannel(kSettings, kSettings.NextSibling("BGb"), kColor.b);

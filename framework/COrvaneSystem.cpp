@@ -24,24 +24,22 @@ void COrvaneSystem::ResetTimer()
     }
     os::QueryPerformanceFrequency(m_iFrequency);
     m_fFrequencySeconds = static_cast<float>(m_iFrequency);
-    os::QueryPerformanceCounter(m_iCurrent);
-    m_iCurrentCopy = m_iCurrent;
-    m_iLast = m_iCurrent;
+    os::QueryPerformanceCounter(m_iLast);
 }
 
 float COrvaneSystem::GetElapsedSeconds()
 {
-    os::QueryPerformanceCounter(m_iCurrent);
+    std::int64_t iCurrent = 0;
+    os::QueryPerformanceCounter(iCurrent);
     if (m_fFrequencySeconds <= 0.0f)
     {
         // Measured before any ResetTimer: start the clock now.
         os::QueryPerformanceFrequency(m_iFrequency);
         m_fFrequencySeconds = static_cast<float>(m_iFrequency);
-        m_iLast = m_iCurrent;
+        m_iLast = iCurrent;
     }
-    const double dSeconds = static_cast<double>(m_iCurrent - m_iLast) / m_fFrequencySeconds;
-    m_iCurrentCopy = m_iCurrent;
-    m_iLast = m_iCurrent;
+    const double dSeconds = static_cast<double>(iCurrent - m_iLast) / m_fFrequencySeconds;
+    m_iLast = iCurrent;
     return static_cast<float>(dSeconds);
 }
 

@@ -53,9 +53,7 @@ private:
     void RunShaderStartup(const char* pcDirectory);
 
     std::int64_t m_iFrequency = 0;
-    std::int64_t m_iCurrent = 0;
     std::int64_t m_iLast = 0;
-    std::int64_t m_iCurrentCopy = 0;
     float m_fFrequencySeconds = 0.0f;
     std::unique_ptr<std::uint8_t> m_pucShaderSetup; // present while shader start-up is allowed
     bool m_bEngineStarted = false;

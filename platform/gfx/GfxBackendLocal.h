@@ -65,6 +65,9 @@ public:
 // The display format of an SDL pixel format; UNKNOWN for one the device does not list.
 [[nodiscard]] D3DFORMAT DisplayFormatFromSdl(std::uint32_t sdlFormat);
 
+// The row-vector product a * b (a applied first).
+[[nodiscard]] D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);
+
 // Shared by the back ends: fill rectangles of memory surfaces.
 void FillColorRects(IDirect3DSurface9& surface, const std::vector<RECT>& rects, D3DCOLOR color);
 void FillDepthRects(IDirect3DSurface9& surface, const std::vector<RECT>& rects, std::uint32_t flags, float z,

@@ -87,14 +87,6 @@ D3DMATRIX Identity() {
     return m;
 }
 
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-    D3DMATRIX r{};
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            for (int k = 0; k < 4; ++k) r.m[i][j] += a.m[i][k] * b.m[k][j];
-    return r;
-}
-
 D3DMATRIX* TransformSlot(DeviceState& s, std::uint32_t state) {
     if (state == D3DTS_VIEW) return &s.view;
     if (state == D3DTS_PROJECTION) return &s.projection;
@@ -1165,6 +1157,15 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitiveUP(std::uint32_t type, std::uint32
     Record(rec);
     m_backend->Draw(*this, layout, call);
     return D3D_OK;
+}
+
+// ---- shared by the device and the back ends --------------------------------------------------------
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+    D3DMATRIX r{};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k) r.m[i][j] += a.m[i][k] * b.m[k][j];
+    return r;
 }
 
 // ---- memory surfaces shared by the back ends --------------------------------------------------------

@@ -214,14 +214,6 @@ void ColorToFloats(D3DCOLOR c, float out[4]) {
     out[3] = float(c >> 24) / 255.0f;
 }
 
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-    D3DMATRIX r{};
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            for (int k = 0; k < 4; ++k) r.m[i][j] += a.m[i][k] * b.m[k][j];
-    return r;
-}
-
 GLuint Compile(GLenum kind, const char* source) {
     const GLuint s = glCreateShader(kind);
     glShaderSource(s, 1, &source, nullptr);

@@ -233,4 +233,14 @@ TEST_F(COrvaneGameTest, SettingsGiveTheLanguageAndTheDebugFile)
     EXPECT_EQ(kLocale.GetLanguage(), 3);
     EXPECT_EQ(ReadDebugFileSetting(), "debug.txt");
 }
+
+TEST_F(COrvaneGameTest, LanguageMissingFromTheSettingsKeepsTheDefault)
+{
+    // The section's own number is not the language.
+    WriteFileBytes("setup.xml", "<Game_Data>\r\n7\r\n<BGr>\r\n1\r\n</BGr>\r\n</Game_Data>\r\n");
+    COrvaneApplication::LoadSettings();
+    TestLocale kLocale;
+    EXPECT_TRUE(kLocale.ReadLanguage());
+    EXPECT_EQ(kLocale.GetLanguage(), 0);
+}
 } // namespace

@@ -242,6 +242,8 @@ TEST_F(COrvaneSystemTest, ColourChannelsThatCannotBeReadKeepTheirDefaults)
         {"<Game_Data>\n<BGr>\n300\n</BGr>\n<BGg>\n2 3\n</BGg>\n<BGb>\n4\n</BGb>\n<BGa>\n0\n</BGa>\n</Game_Data>\n",
          {300 * s, 2 * s, 4 * s, 0}},
         {"<Other>\n</Other>\n", {0, 0, 0, 1}},
+        // Channels outside their section are not the background's.
+        {"<BGr>\n100\n</BGr>\n", {0, 0, 0, 1}},
     };
     for (const Case& kCase : akCases)
     {
