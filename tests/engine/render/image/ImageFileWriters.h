@@ -6,6 +6,7 @@
 #include "engine/core/NiMemoryStream.h"
 #include "engine/render/NiPixelData.h"
 #include "engine/render/image/NiImageReader.h"
+#include "tools/COrvaneTgaWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -43,39 +44,6 @@ inline void Append(Bytes& b, std::initializer_list<std::uint8_t> k)
 inline void Append(Bytes& b, const Bytes& k)
 {
     b.insert(b.end(), k.begin(), k.end());
-}
-
-struct TgaHeader
-{
-    std::uint8_t ucIDLength = 0;
-    std::uint8_t ucMapType = 0;
-    std::uint8_t ucType = 2;
-    std::uint16_t usMapFirst = 0;
-    std::uint16_t usMapLength = 0;
-    std::uint8_t ucMapEntrySize = 0;
-    std::uint16_t usWidth = 1;
-    std::uint16_t usHeight = 1;
-    std::uint8_t ucDepth = 24;
-    std::uint8_t ucDescriptor = 0x20; // top-down unless a test asks otherwise
-};
-
-inline Bytes TgaFile(const TgaHeader& h, const Bytes& kMapAndPixels)
-{
-    Bytes b;
-    Append(b, {h.ucIDLength, h.ucMapType, h.ucType});
-    PutLE16(b, h.usMapFirst);
-    PutLE16(b, h.usMapLength);
-    b.push_back(h.ucMapEntrySize);
-    PutLE16(b, 0);
-    PutLE16(b, 0);
-    PutLE16(b, h.usWidth);
-    PutLE16(b, h.usHeight);
-    b.push_back(h.ucDepth);
-    b.push_back(h.ucDescriptor);
-    for (std::uint32_t i = 0; i < h.ucIDLength; ++i)
-        b.push_back(static_cast<std::uint8_t>('a' + i));
-    Append(b, kMapAndPixels);
-    return b;
 }
 
 // DDS header fields a test varies; the rest are the usual values.
