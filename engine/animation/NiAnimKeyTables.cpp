@@ -362,6 +362,20 @@ float NiAnimKeyLocal::Search(float t, const NiAnimKey* pkKeys, std::uint32_t uiC
         i = j;
         ++j;
     }
+    // Keys sharing t: the latest of them gives the value, wherever the scan
+    // started. It opens the interval after the group (t is before the last
+    // key, so that interval has a length) and is met at its start. A single
+    // key at t keeps the interval that ends there.
+    const float fTj = NiAnimKey::At(pkKeys, j, uiStride)->m_fTime;
+    if (t == fTj && j < uiLast &&
+        (NiAnimKey::At(pkKeys, i, uiStride)->m_fTime == t || NiAnimKey::At(pkKeys, j + 1, uiStride)->m_fTime == t))
+    {
+        while (j < uiLast && !(t < NiAnimKey::At(pkKeys, j, uiStride)->m_fTime))
+        {
+            i = j;
+            ++j;
+        }
+    }
     uiLastIdx = i;
 
     float fT0 = NiAnimKey::At(pkKeys, i, uiStride)->m_fTime;

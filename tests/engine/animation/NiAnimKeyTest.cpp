@@ -106,6 +106,46 @@ TEST_F(NiAnimKeyTest, EqualKeyTimesGiveTheLaterKeyNotANaN)
     EXPECT_EQ(t[1].m_fDD, 0.0f);
 }
 
+TEST_F(NiAnimKeyTest, SharedKeyTimeGivesTheLaterKeyFromEveryHint)
+{
+    NiAnimKey* pk = Floats(NI_LINKEY, {{0, 0}, {1, 5}, {1, 7}, {2, 9}});
+    NiAnimKey* pkStep = Floats(NI_STEPKEY, {{0, 0}, {1, 5}, {1, 7}, {2, 9}});
+    // Three keys at one time: the last of them.
+    NiAnimKey* pkThree = Floats(NI_LINKEY, {{0, 0}, {1, 5}, {1, 6}, {1, 7}, {2, 9}});
+    for (std::uint32_t uiHint = 0; uiHint < 5; ++uiHint)
+    {
+        SCOPED_TRACE(uiHint);
+        std::uint32_t uiIdx = uiHint;
+        EXPECT_EQ(NiFloatKey::EvaluateAt(1.0f, pk, NI_LINKEY, 4, uiIdx, 8), 7.0f);
+        uiIdx = uiHint;
+        EXPECT_EQ(NiFloatKey::EvaluateAt(1.0f, pkStep, NI_STEPKEY, 4, uiIdx, 8), 7.0f);
+        uiIdx = uiHint;
+        EXPECT_EQ(NiFloatKey::EvaluateAt(1.0f, pkThree, NI_LINKEY, 5, uiIdx, 8), 7.0f);
+        // Either side of the shared time the curve is unchanged.
+        uiIdx = uiHint;
+        EXPECT_EQ(NiFloatKey::EvaluateAt(0.5f, pk, NI_LINKEY, 4, uiIdx, 8), 2.5f);
+        uiIdx = uiHint;
+        EXPECT_EQ(NiFloatKey::EvaluateAt(1.5f, pk, NI_LINKEY, 4, uiIdx, 8), 8.0f);
+    }
+    EXPECT_EQ(NiFloatKey::GenerateValue(1.0f, pk, NI_LINKEY, 4, 8), 7.0f);
+
+    // Positions go through the same search.
+    NiAnimKey* pkPos = Make(NI_POSKEY, NI_LINKEY, 4);
+    auto* p = static_cast<NiPosKey*>(pkPos);
+    const float afTimes[4] = {0, 1, 1, 2};
+    for (int i = 0; i < 4; ++i)
+    {
+        p[i].m_fTime = afTimes[i];
+        p[i].m_kPos = NiVec3(float(i), 2.0f * float(i), 0);
+    }
+    for (std::uint32_t uiHint = 0; uiHint < 4; ++uiHint)
+    {
+        SCOPED_TRACE(uiHint);
+        std::uint32_t uiIdx = uiHint;
+        EXPECT_EQ(NiPosKey::EvaluateAt(1.0f, pkPos, NI_LINKEY, 4, uiIdx, 16), NiVec3(2, 4, 0));
+    }
+}
+
 TEST_F(NiAnimKeyTest, TcbTangentsFollowTensionContinuityBias)
 {
     NiAnimKey* pk = Make(NI_FLOATKEY, NI_TCBKEY, 3);
