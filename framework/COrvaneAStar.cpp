@@ -4,6 +4,7 @@
 #include "framework/COrvanePathSpline.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 
@@ -37,6 +38,9 @@ COrvaneAStarNode* COrvaneAStarNodePool::Allocate()
 
 void COrvaneAStarNodePool::Free(COrvaneAStarNode* pkNode)
 {
+    // Every node the finder hands back came from this pool: a null one is a
+    // lost node somewhere in the caller's bookkeeping.
+    assert(pkNode != nullptr && "node pool asked to free null");
     if (pkNode)
         m_kFree.push_back(pkNode);
 }
@@ -108,6 +112,7 @@ void COrvaneAStar::PushOpen(COrvaneAStarNode* pkNode)
 void COrvaneAStar::RemoveOpen(COrvaneAStarNode* pkNode)
 {
     auto kIt = std::find(m_kOpen.begin(), m_kOpen.end(), pkNode);
+    assert(kIt != m_kOpen.end() && "node marked open is not on the open list");
     if (kIt == m_kOpen.end())
         return;
     m_kOpen.erase(kIt);
@@ -118,6 +123,7 @@ void COrvaneAStar::RemoveOpen(COrvaneAStarNode* pkNode)
 void COrvaneAStar::RemoveClosed(COrvaneAStarNode* pkNode)
 {
     auto kIt = std::find(m_kClosed.rbegin(), m_kClosed.rend(), pkNode);
+    assert(kIt != m_kClosed.rend() && "node marked closed is not on the closed list");
     if (kIt == m_kClosed.rend())
         return;
     m_kClosed.erase(std::next(kIt).base());
@@ -147,6 +153,10 @@ std::int32_t COrvaneAStar::SearchStep()
     std::pop_heap(m_kOpen.begin(), m_kOpen.end(), FGreater());
     COrvaneAStarNode* pkNode = m_kOpen.back();
     m_kOpen.pop_back();
+    // Every open node is its cell's one listed node, marked open.
+    assert(pkNode->m_iCell >= 0 && static_cast<std::uint32_t>(pkNode->m_iCell) < m_uiMapSize);
+    assert(m_pucVisited[static_cast<std::size_t>(pkNode->m_iCell)] == 1 &&
+           m_pkNodeOfCell[static_cast<std::size_t>(pkNode->m_iCell)] == pkNode && "open list out of step with the map");
 
     if (IsGoal(pkNode))
     {
@@ -199,6 +209,10 @@ std::int32_t COrvaneAStar::SearchStep()
         const std::uint32_t uiNewG = StepCost(pkSuccessor) + pkNode->m_uiG;
         const std::uint8_t ucVisited = m_pucVisited[static_cast<std::size_t>(iCell)];
         COrvaneAStarNode* pkListed = ucVisited != 0 ? m_pkNodeOfCell[static_cast<std::size_t>(iCell)] : nullptr;
+        // A successor is a fresh node from NewNode, never one already listed
+        // (nor the node being expanded).
+        assert(pkSuccessor != pkListed && pkSuccessor != pkNode && "successor is a node already listed");
+        assert((pkListed == nullptr || pkListed->m_iCell == iCell) && "cell map points at another cell's node");
         if (pkListed && pkListed->m_uiG <= uiNewG)
         {
             FreeNode(pkSuccessor);
@@ -222,6 +236,7 @@ std::int32_t COrvaneAStar::SearchStep()
     }
     m_kSuccessors.clear();
 
+    assert(m_pucVisited[static_cast<std::size_t>(pkNode->m_iCell)] == 1 && "node closed twice");
     m_kClosed.push_back(pkNode);
     m_pucVisited[static_cast<std::size_t>(pkNode->m_iCell)] = 2;
     m_iState = STATE_SEARCHING;

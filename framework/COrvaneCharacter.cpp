@@ -185,7 +185,9 @@ bool COrvaneCharacter::PathStep(std::int32_t iFrom, std::int32_t iTo, std::int32
         // now, or its result would be lost with the finder's lists.
         if (iBudget > 0 && os::GetTickCount() - uiStart > static_cast<std::uint32_t>(iBudget))
         {
-            m_fSearchWait = std::max(static_cast<float>(iBudget) * 10.0f, m_fLastTimeStep);
+            // The budget is in milliseconds and the wait counts down frame
+            // times in seconds: ten budgets, at least one frame.
+            m_fSearchWait = std::max(static_cast<float>(iBudget) * 10.0f / 1000.0f, m_fLastTimeStep);
             os::OutputDebugString(SEARCH_SPLIT_TEXT);
             return false;
         }

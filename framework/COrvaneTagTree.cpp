@@ -42,27 +42,30 @@ bool WriteNode(COrvaneFile& kFile, const COrvaneTagNode& kNode)
     return bOk;
 }
 
+// Each part goes out as its own byte run: a text holding a NUL ends there,
+// and the mark or TAB after it is still written.
 bool WriteSplitNode(COrvaneFile& kTags, COrvaneFile& kData, const COrvaneTagNode& kNode)
 {
     const std::string& kName = kNode.GetName();
-    std::string kCut = kName.substr(0, kName.find(SPLIT_MARK));
-    const std::string kMark(1, SPLIT_MARK);
-    bool bOk = kTags.WriteString((kCut + kMark).c_str());
+    const std::string kCut = kName.substr(0, kName.find(SPLIT_MARK));
+    const char acMark[2] = {SPLIT_MARK, '\0'};
+    bool bOk = kTags.WriteString(kCut.c_str());
+    bOk = kTags.WriteString(acMark) && bOk;
     if (!kNode.GetValues().empty())
     {
-        bOk = kTags.WriteString(kMark.c_str()) && bOk;
+        bOk = kTags.WriteString(acMark) && bOk;
         const std::string& kFirst = kNode.GetValues().front();
-        std::string kOut = kFirst;
+        bOk = kData.WriteString(kFirst.c_str()) && bOk;
         if (!kFirst.empty() && kFirst.back() != '\n')
-            kOut += '\t';
-        bOk = kData.WriteString(kOut.c_str()) && bOk;
-        bOk = kData.WriteString(kMark.c_str()) && bOk;
+            bOk = kData.WriteString("\t") && bOk;
+        bOk = kData.WriteString(acMark) && bOk;
     }
     for (std::size_t i = 0; i < kNode.GetChildCount(); ++i)
         bOk = WriteSplitNode(kTags, kData, *kNode.GetChild(i)) && bOk;
     if (kNode.GetValues().empty() && kNode.GetChildCount() == 0)
-        bOk = kTags.WriteString(kMark.c_str()) && bOk;
-    bOk = kTags.WriteString((ClosingName(kCut) + kMark).c_str()) && bOk;
+        bOk = kTags.WriteString(acMark) && bOk;
+    bOk = kTags.WriteString(ClosingName(kCut).c_str()) && bOk;
+    bOk = kTags.WriteString(acMark) && bOk;
     return bOk;
 }
 } // namespace
@@ -278,6 +281,22 @@ bool COrvaneTagTree::SelectSection(const char* pcText, bool bFromRoot)
         }
     }
     return false;
+}
+
+bool COrvaneTagTree::SelectParent()
+{
+    if (m_pkCursor == nullptr || m_pkCursor->m_pkParent == nullptr)
+        return false;
+    m_pkCursor = m_pkCursor->m_pkParent;
+    return true;
+}
+
+bool COrvaneTagTree::ReplaceValue(std::size_t uiIndex, std::string kValue)
+{
+    if (m_pkCursor == nullptr || uiIndex >= m_pkCursor->m_kValues.size())
+        return false;
+    m_pkCursor->m_kValues[uiIndex] = std::move(kValue);
+    return true;
 }
 
 void COrvaneTagTree::AddValue(std::string kValue)

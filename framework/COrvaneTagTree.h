@@ -81,8 +81,16 @@ public:
     bool NextSibling(const char* pcText);
     [[nodiscard]] bool HasChild(const char* pcText) const;
     bool SelectSection(const char* pcText, bool bFromRoot);
+    // Moves the cursor straight to its node's parent, as callers do after
+    // working inside a child; false (cursor unchanged) at the root or
+    // without a cursor.
+    bool SelectParent();
 
     void AddValue(std::string kValue);
+    // Replaces the cursor node's value at uiIndex in place (the caller gives
+    // the text with its line end); false, nothing changed, without a cursor
+    // or when the node has no such value.
+    bool ReplaceValue(std::size_t uiIndex, std::string kValue);
     // Adds a child under the cursor (which stays); false without a cursor
     // or when the child would be deeper than MAX_DEPTH.
     bool AddChild(const char* pcName);

@@ -2,6 +2,7 @@
 
 #include "engine/core/NiRecursiveLock.h"
 
+#include <cassert>
 #include <cstring>
 
 namespace
@@ -56,6 +57,8 @@ NiListNode* NiListNodePool::Allocate()
 
 void NiListNodePool::Free(NiListNode* pkNode)
 {
+    // Lists only give back nodes they took: null means a list lost track.
+    assert(pkNode != nullptr && "list-node pool asked to free null");
     if (pkNode == nullptr)
         return;
     NiRecursiveLockGuard kGuard(NiListNodePoolLock());

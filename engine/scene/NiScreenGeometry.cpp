@@ -4,6 +4,7 @@
 #include "engine/core/NiViewerStrings.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <new>
 
@@ -125,6 +126,8 @@ NiScreenElement* NiScreenElementPool::Take()
 
 void NiScreenElementPool::Return(NiScreenElement* pkElement)
 {
+    // Data gives back only the elements it took, filled slots only.
+    assert(pkElement != nullptr && "screen element pool asked to free null");
     if (pkElement == nullptr || s_pkPool == nullptr)
         return;
     pkElement->SetElement(0, nullptr, nullptr, nullptr, 0);

@@ -342,3 +342,58 @@ TEST_F(COrvaneAStarTest, SeededGridsGiveTheDescribedPathsAndStepCounts)
         EXPECT_EQ(kPath.size(), kPinned.uiLength);
     }
 }
+
+namespace
+{
+// Finders with the successor bugs a derived search could have.
+class DoubleSuccessorFinder : public COrvaneAStar
+{
+public:
+    // Hands the same fresh node over twice.
+    int GenerateSuccessors(COrvaneAStarNode* pkNode, COrvaneAStarNode*) override
+    {
+        COrvaneAStarNode* pkSuccessor = NewNode();
+        pkSuccessor->m_iCell = pkNode->m_iCell + 1;
+        AddSuccessor(pkSuccessor);
+        AddSuccessor(pkSuccessor);
+        return 1;
+    }
+};
+
+class SelfSuccessorFinder : public COrvaneAStar
+{
+public:
+    // Hands back the node being expanded.
+    int GenerateSuccessors(COrvaneAStarNode* pkNode, COrvaneAStarNode*) override
+    {
+        AddSuccessor(pkNode);
+        return 1;
+    }
+};
+
+template <class Finder>
+std::int32_t FirstStep()
+{
+    COrvaneBlockGrid kGrid;
+    kGrid.Setup(4, 4, NiVec3::ZERO, 1, 1);
+    Finder kFinder;
+    kFinder.Init(&kGrid);
+    kFinder.StartSearch(0, 15, &kGrid, 0);
+    return kFinder.SearchStep();
+}
+} // namespace
+
+TEST_F(COrvaneAStarTest, ListBookkeepingBugsStopADebugBuild)
+{
+#ifdef NDEBUG
+    GTEST_SKIP() << "asserts are compiled out";
+#else
+    // A listed node given back as a successor would be freed while a list
+    // still holds it.
+    EXPECT_DEATH(FirstStep<DoubleSuccessorFinder>(), "successor is a node already listed");
+    EXPECT_DEATH(FirstStep<SelfSuccessorFinder>(), "successor is a node already listed");
+    COrvaneAStar kFinder;
+    kFinder.Init(nullptr);
+    EXPECT_DEATH(kFinder.FreeNode(nullptr), "node pool asked to free null");
+#endif
+}

@@ -203,24 +203,61 @@ TEST_F(COrvaneCharacterTest, OverrunWaitsTenBudgetsAndSaysSo)
         kGrid.GetBlock(iRow * 8 + 3)->SetState(COrvaneBlock::STATE_BLOCKING);
     Walker kWalker;
     Spawn(kWalker, kGrid, 0);
-    kWalker.Update(0.25f); // the last frame time
-    // Start, then 5 ms per reading: the first slice overruns a 2 ms budget.
+    // Start, then 20 ms later: the first slice overruns an 8 ms budget; the
+    // clock stands still afterwards, so the next slice finishes.
+    ScriptedTicks kTicks({0, 20});
+    os::SetClock(&kTicks);
+    // Frames of 1/64 s (exact in binary): the 0.08 s wait spans six frames.
+    constexpr float kFrame = 1.0f / 64.0f;
+    int iFrame = 0;
+    bool bPlanned = false;
+    while (!bPlanned && iFrame < 10000)
+    {
+        ++iFrame;
+        kWalker.Update(kFrame);
+        testing::internal::CaptureStderr();
+        bPlanned = kWalker.PathStep(0, 6, 8, 0);
+        const std::string kSaid = testing::internal::GetCapturedStderr();
+        if (iFrame == 1)
+        {
+            EXPECT_FALSE(bPlanned);
+            EXPECT_EQ(kSaid, "\nAStar taking more than one step\n");
+            EXPECT_EQ(kWalker.GetPathState(), COrvaneCharacter::PATH_SEARCHING);
+            EXPECT_FLOAT_EQ(kWalker.GetSearchWait(), 0.08f);
+            EXPECT_EQ(kWalker.GetFinder()->GetSteps(), 1u);
+        }
+    }
+    EXPECT_EQ(iFrame, 8);
+    ASSERT_EQ(kWalker.GetPathState(), COrvaneCharacter::PATH_READY);
+    EXPECT_EQ(kWalker.GetCellPath().back(), 6);
+
+    // The planned walk starts in the very next frame.
+    std::unique_ptr<COrvaneSplineBase> pkPlan = kWalker.GetSpline()->Clone();
+    kWalker.SetSpline(pkPlan.get(), true);
+    EXPECT_EQ(kWalker.GetT(), 0.0f);
+    kWalker.Update(kFrame);
+    EXPECT_GT(kWalker.GetT(), 0.0f);
+}
+
+TEST_F(COrvaneCharacterTest, OverrunWaitsAtLeastOneFrame)
+{
+    COrvaneBlockGrid kGrid;
+    kGrid.Setup(8, 8, NiVec3::ZERO, 1, 1);
+    for (std::int32_t iRow = 0; iRow < 7; ++iRow)
+        kGrid.GetBlock(iRow * 8 + 3)->SetState(COrvaneBlock::STATE_BLOCKING);
+    Walker kWalker;
+    Spawn(kWalker, kGrid, 0);
+    kWalker.Update(0.25f); // a slow frame: longer than ten 2 ms budgets
     ScriptedTicks kTicks({0, 5});
     os::SetClock(&kTicks);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(kWalker.PathStep(0, 6, 2, 0));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\nAStar taking more than one step\n");
-    EXPECT_EQ(kWalker.GetPathState(), COrvaneCharacter::PATH_SEARCHING);
-    EXPECT_EQ(kWalker.GetSearchWait(), 20.0f);
-    EXPECT_EQ(kWalker.GetFinder()->GetSteps(), 1u);
-    // Waiting spends the last frame time per call; the clock stands still
-    // afterwards, so the next slice finishes.
-    int iCalls = 1;
-    while (!kWalker.PathStep(0, 6, 2, 0) && iCalls < 1000)
-        ++iCalls;
-    EXPECT_EQ(iCalls, 81);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(kWalker.GetSearchWait(), 0.25f);
+    // One call waits the frame out, the next finishes the search.
+    EXPECT_FALSE(kWalker.PathStep(0, 6, 2, 0));
+    EXPECT_TRUE(kWalker.PathStep(0, 6, 2, 0));
     EXPECT_EQ(kWalker.GetPathState(), COrvaneCharacter::PATH_READY);
-    EXPECT_EQ(kWalker.GetCellPath().back(), 6);
 }
 
 namespace

@@ -182,6 +182,20 @@ TEST_F(COrvaneTagTreeTest, SplitSaveWritesTagsAndFirstValues)
     EXPECT_EQ(ReadFileBytes("split_DATA.txt"), "x\t\x17\x17last\t\x17");
 }
 
+TEST_F(COrvaneTagTreeTest, SplitSaveKeepsEveryMarkWhenTextsHoldNul)
+{
+    // A text ends at its NUL, as every C-string reader sees it; the marks and
+    // the TAB after it still go out.
+    WriteFileBytes("nul.xml", "<A\0x>\nv\0w\n<B>\n\0\n</B>\n</A>\n"s);
+    COrvaneTagTree kTree;
+    ASSERT_TRUE(kTree.Load("nul.xml"));
+    ASSERT_TRUE(kTree.FindChild("<A"));
+    ASSERT_EQ(kTree.GetCursor()->GetName(), "<A\0x>"s);
+    ASSERT_TRUE(kTree.SaveSplit("split"));
+    EXPECT_EQ(ReadFileBytes("split_TAGS.xml"), "<A\x17\x17<B>\x17\x17</B>\x17</A\x17");
+    EXPECT_EQ(ReadFileBytes("split_DATA.txt"), "v\t\x17\t\x17");
+}
+
 TEST_F(COrvaneTagTreeTest, SavingFailsIntoAMissingFolderOrAFullDisk)
 {
     WriteFileBytes("a.xml", "<A>\nx\n</A>\n");
@@ -281,5 +295,62 @@ TEST_F(COrvaneTagTreeTest, RemoveNodeTakesTheSubtreeAndIsANoOpAtTheRoot)
     ASSERT_TRUE(kTree.Save("out.xml"));
     EXPECT_EQ(ReadFileBytes("out.xml"), "<Game_Data>\r\n<BGr>\r\n10\r\n</BGr>\r\n<Extra>\r\n1\r\n</Extra>\r\n"
                                         "<BGg>\r\n20\r\n</BGg>\r\n</Game_Data>\r\n");
+}
+TEST_F(COrvaneTagTreeTest, SelectParentReturnsFromAChildAndStopsAtTheRoot)
+{
+    COrvaneTagTree kTree;
+    EXPECT_FALSE(kTree.SelectParent()); // no cursor yet
+    LoadSample(kTree);
+    EXPECT_FALSE(kTree.SelectParent()); // the root has no parent
+    EXPECT_EQ(kTree.GetCursor(), kTree.GetRoot());
+    // A walk over the children of <Game_Data>, back to it at the end.
+    ASSERT_TRUE(kTree.SelectSection("Game_Data", true));
+    COrvaneTagNode* pkGame = kTree.GetCursor();
+    ASSERT_TRUE(kTree.FindChild(nullptr));
+    std::string kSeen;
+    do
+        kSeen += kTree.GetCursor()->GetName();
+    while (kTree.NextSibling(nullptr));
+    EXPECT_EQ(kSeen, "<BGr><Extra><BGg>");
+    ASSERT_TRUE(kTree.SelectParent());
+    EXPECT_EQ(kTree.GetCursor(), pkGame);
+    ASSERT_TRUE(kTree.SelectParent());
+    EXPECT_EQ(kTree.GetCursor(), kTree.GetRoot());
+    EXPECT_FALSE(kTree.SelectParent());
+    EXPECT_EQ(kTree.GetCursor(), kTree.GetRoot());
+}
+
+TEST_F(COrvaneTagTreeTest, ReplaceValueRewritesASettingInPlace)
+{
+    WriteFileBytes("setup.xml", "<In_Game_Settings>\r\n<Music>\r\n1\r\nkept\r\n</Music>\r\n<SFX>\r\n1\r\n</SFX>\r\n"
+                                "<Detail>\r\n\r\n</Detail>\r\n</In_Game_Settings>\r\n");
+    COrvaneTagTree kTree;
+    EXPECT_FALSE(kTree.ReplaceValue(0, "x")); // no cursor yet
+    ASSERT_TRUE(kTree.Load("setup.xml"));
+    ASSERT_TRUE(kTree.SelectSection("In_Game_Settings", true));
+    COrvaneTagNode* pkSection = kTree.GetCursor();
+    // Each setting's first value becomes the flag with its line end, and the
+    // cursor goes back to the section for the next.
+    const char* apcKeys[] = {"Music", "SFX", "Detail"};
+    const char* apcFlags[] = {"0\r\n", "1\r\n", "0\r\n"};
+    for (int i = 0; i < 3; ++i)
+    {
+        SCOPED_TRACE(apcKeys[i]);
+        ASSERT_TRUE(kTree.FindChild(apcKeys[i]));
+        EXPECT_TRUE(kTree.ReplaceValue(0, apcFlags[i]));
+        ASSERT_TRUE(kTree.SelectParent());
+        EXPECT_EQ(kTree.GetCursor(), pkSection);
+    }
+    ASSERT_TRUE(kTree.FindChild("Music"));
+    ASSERT_EQ(kTree.GetValues().size(), 2u);
+    EXPECT_EQ(kTree.GetValues()[0], "0\r\n");
+    EXPECT_EQ(kTree.GetValues()[1], "kept");
+    EXPECT_TRUE(kTree.ReplaceValue(1, "second\r\n"));
+    EXPECT_FALSE(kTree.ReplaceValue(2, "beyond\r\n")); // no third value: nothing added
+    EXPECT_EQ(kTree.GetValues().size(), 2u);
+    ASSERT_TRUE(kTree.Save("out.xml"));
+    // <Detail>'s lone line read back as an empty value, now replaced.
+    EXPECT_EQ(ReadFileBytes("out.xml"), "<In_Game_Settings>\r\n<Music>\r\n0\r\nsecond\r\n</Music>\r\n<SFX>\r\n1\r\n"
+                                        "</SFX>\r\n<Detail>\r\n0\r\n</Detail>\r\n</In_Game_Settings>\r\n");
 }
 } // namespace

@@ -137,10 +137,15 @@ TEST_F(NiListNodePoolTest, FreeAllWithNothingOutFreesEveryBlockAtOnce)
     EXPECT_EQ(NiListNodePool::GetBlockCount(), 0u);
 }
 
-TEST_F(NiListNodePoolTest, FreeingNullDoesNothing)
+TEST_F(NiListNodePoolTest, FreeingNullStopsADebugBuildAndChangesNothingElse)
 {
     Take();
+#ifndef NDEBUG
+    // A list giving back null has lost track of its nodes: a caller bug.
+    EXPECT_DEATH(NiListNodePool::Free(nullptr), "list-node pool asked to free null");
+#else
     NiListNodePool::Free(nullptr);
+#endif
     EXPECT_EQ(NiListNodePool::GetNodesInUse(), 1u);
 }
 

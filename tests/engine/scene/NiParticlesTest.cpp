@@ -340,6 +340,21 @@ TEST_F(NiParticlesTest, ScreenGeometryRoundTripAndPool)
     EXPECT_EQ(NiScreenElementPool::GetFreeCount(), 56u);
 }
 
+TEST_F(NiParticlesTest, ReturningANullScreenElementStopsADebugBuild)
+{
+    ASSERT_TRUE(NiScreenElementPool::IsInitialized());
+    NiScreenElement* pkElement = NiScreenElementPool::Take();
+    const std::uint32_t uiFree = NiScreenElementPool::GetFreeCount();
+#ifndef NDEBUG
+    EXPECT_DEATH(NiScreenElementPool::Return(nullptr), "screen element pool asked to free null");
+#else
+    NiScreenElementPool::Return(nullptr);
+#endif
+    EXPECT_EQ(NiScreenElementPool::GetFreeCount(), uiFree);
+    NiScreenElementPool::Return(pkElement);
+    EXPECT_EQ(NiScreenElementPool::GetFreeCount(), uiFree + 1);
+}
+
 TEST_F(NiParticlesTest, ScreenGeometryRecordsOldAndHostile)
 {
     // Old form: geometry data only, pixel byte, then the triangles, then
