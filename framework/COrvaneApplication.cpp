@@ -1,7 +1,9 @@
 #include "framework/COrvaneApplication.h"
 
+#include "framework/COrvaneCamera.h"
 #include "framework/COrvaneDebugOptions.h"
 #include "framework/COrvaneGame.h"
+#include "framework/COrvaneSceneLink.h"
 #include "framework/COrvaneSystem.h"
 #include "framework/COrvaneTagTree.h"
 #include "framework/COrvaneUtility.h"
@@ -127,6 +129,12 @@ bool COrvaneApplication::Start()
     if (!m_pkGame->Init(GAME_NAME))
         return false;
     m_pkWindow->ApplyDisplayMode(m_pkWindow->GetHandle(), m_ucFullScreen != 0);
+    COrvaneCamera* pkCamera = m_pkGame->GetCamera();
+    if (pkCamera != nullptr && m_pkWindow->GetRenderer() != nullptr)
+    {
+        AttachRendererToCamera(*pkCamera, *m_pkWindow->GetRenderer());
+        pkCamera->CreateScreenRoot();
+    }
     return m_pkGame->Start();
 }
 

@@ -1,6 +1,9 @@
 #include "framework/COrvaneGame.h"
 
+#include "framework/COrvaneCamera.h"
+#include "framework/COrvaneKeyboard.h"
 #include "framework/COrvaneLocale.h"
+#include "framework/COrvaneMouse.h"
 #include "framework/COrvaneTagTree.h"
 
 void COrvaneGameLists::Clear()
@@ -31,6 +34,20 @@ void COrvaneGame::ClearFields()
     m_iScreenHeight = 0;
     m_aucFlags.fill(0);
     m_uiCounter = 0;
+    m_kLastKey = COrvaneLastKeyEvent{};
+}
+
+void COrvaneGame::DestroyInputs()
+{
+    if (m_pkMouse)
+        m_pkMouse->Release();
+    if (m_pkKeyboard)
+        m_pkKeyboard->Release();
+    if (m_pkCamera)
+        m_pkCamera->Release();
+    m_pkMouse.reset();
+    m_pkKeyboard.reset();
+    m_pkCamera.reset();
 }
 
 void COrvaneGame::Reset()
@@ -39,6 +56,9 @@ void COrvaneGame::Reset()
     m_pkDataDocument.reset();
     m_pkLists.reset();
     m_pkLocale.reset();
+    m_pkMouse.reset();
+    m_pkKeyboard.reset();
+    m_pkCamera.reset();
     ClearFields();
 }
 
@@ -51,6 +71,7 @@ void COrvaneGame::Destroy()
     if (m_pkLocale)
         m_pkLocale->Release();
     m_pkLocale.reset();
+    DestroyInputs();
     ClearFields();
     m_uiReserved = 0;
 }
@@ -94,4 +115,19 @@ void COrvaneGame::SetDataDocument(std::unique_ptr<COrvaneTagTree> pkDocument)
 void COrvaneGame::SetLocale(std::unique_ptr<COrvaneLocale> pkLocale)
 {
     m_pkLocale = std::move(pkLocale);
+}
+
+void COrvaneGame::SetCamera(std::unique_ptr<COrvaneCamera> pkCamera)
+{
+    m_pkCamera = std::move(pkCamera);
+}
+
+void COrvaneGame::SetMouse(std::unique_ptr<COrvaneMouse> pkMouse)
+{
+    m_pkMouse = std::move(pkMouse);
+}
+
+void COrvaneGame::SetKeyboard(std::unique_ptr<COrvaneKeyboard> pkKeyboard)
+{
+    m_pkKeyboard = std::move(pkKeyboard);
 }

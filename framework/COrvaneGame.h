@@ -7,7 +7,10 @@
 #include <memory>
 #include <vector>
 
+class COrvaneCamera;
+class COrvaneKeyboard;
 class COrvaneLocale;
+class COrvaneMouse;
 class COrvaneTagTree;
 
 // Two lists the game fills and clears together.
@@ -25,6 +28,16 @@ struct COrvaneFrameTimes
 {
     float m_fFrameTime = 0.0f;
     float m_fTotalTime = 0.0f;
+};
+
+// The last key event the game's keyboard callback recorded; the key
+// code (the third word) is 0 when no key was pressed in this frame.
+struct COrvaneLastKeyEvent
+{
+    std::uint32_t m_uiFirst = 0;
+    std::uint32_t m_uiSecond = 0;
+    std::uint32_t m_uiKeyCode = 0;
+    std::uint32_t m_uiFourth = 0;
 };
 
 // Base of the game object that the application drives every frame.
@@ -67,8 +80,20 @@ public:
     [[nodiscard]] COrvaneLocale* GetLocale() const { return m_pkLocale.get(); }
     void SetLocale(std::unique_ptr<COrvaneLocale> pkLocale);
 
+    // The game's camera, mouse and keyboard; null when it has none.
+    [[nodiscard]] virtual COrvaneCamera* GetCamera() const { return m_pkCamera.get(); }
+    [[nodiscard]] virtual COrvaneMouse* GetMouse() const { return m_pkMouse.get(); }
+    [[nodiscard]] virtual COrvaneKeyboard* GetKeyboard() const { return m_pkKeyboard.get(); }
+    void SetCamera(std::unique_ptr<COrvaneCamera> pkCamera);
+    void SetMouse(std::unique_ptr<COrvaneMouse> pkMouse);
+    void SetKeyboard(std::unique_ptr<COrvaneKeyboard> pkKeyboard);
+    [[nodiscard]] virtual COrvaneLastKeyEvent& GetLastKeyEvent() { return m_kLastKey; }
+    // Called once when a canvas widget is first pressed.
+    virtual void OnWidgetPressed() {}
+
 private:
     void ClearFields();
+    void DestroyInputs();
 
     std::unique_ptr<COrvaneTagTree> m_pkDataDocument;
     std::int32_t m_iState = 0;
@@ -82,4 +107,8 @@ private:
     std::unique_ptr<COrvaneGameLists> m_pkLists;
     std::unique_ptr<COrvaneLocale> m_pkLocale;
     std::uint32_t m_uiReserved = 0;
+    std::unique_ptr<COrvaneCamera> m_pkCamera;
+    std::unique_ptr<COrvaneMouse> m_pkMouse;
+    std::unique_ptr<COrvaneKeyboard> m_pkKeyboard;
+    COrvaneLastKeyEvent m_kLastKey;
 };

@@ -1,5 +1,11 @@
 #include "framework/COrvaneInputDevices.h"
 
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneGame.h"
+#include "framework/COrvaneKeyboard.h"
+#include "framework/COrvaneMouse.h"
+#include "framework/COrvaneWindow.h"
+
 #include "platform/os/OsInput.h"
 #include "platform/os/OsWindow.h"
 
@@ -24,9 +30,80 @@ void COrvaneMouseDevice::ClipToWindow(os::WindowHandle pkWindow, bool bFullScree
     os::ClipCursor(&kRect);
 }
 
-bool COrvaneMouseDevice::HandleMessage(std::uint32_t, os::WParam, os::LParam)
+namespace
 {
-    // The game's mouse takes these once it exists; until then they are used up.
+COrvaneGame* Game()
+{
+    COrvaneApplication* pkApp = COrvaneApplication::GetExisting();
+    return pkApp != nullptr ? pkApp->GetGame() : nullptr;
+}
+
+os::WindowHandle WindowHandle()
+{
+    const COrvaneWindow* pkWindow = COrvaneWindow::GetInstance();
+    return pkWindow != nullptr ? pkWindow->GetHandle() : nullptr;
+}
+} // namespace
+
+void COrvaneMouseDevice::SetCursorPosition(const NiVec2& kPoint)
+{
+    m_uiMoveArmed = 0;
+    const os::WindowHandle pkWindow = WindowHandle();
+    if (pkWindow == nullptr)
+        return;
+    os::Point kScreen{static_cast<std::int32_t>(kPoint.x), static_cast<std::int32_t>(kPoint.y)};
+    if (os::ClientToScreen(pkWindow, kScreen))
+        os::SetCursorPos(kScreen.x, kScreen.y);
+    const COrvaneApplication* pkApp = COrvaneApplication::GetExisting();
+    ClipToWindow(pkWindow, pkApp != nullptr && pkApp->IsFullScreen());
+}
+
+bool COrvaneMouseDevice::HandleMessage(std::uint32_t uiMessage, os::WParam wParam, os::LParam lParam)
+{
+    COrvaneGame* pkGame = Game();
+    COrvaneMouse* pkMouse = pkGame != nullptr ? pkGame->GetMouse() : nullptr;
+    // Without the game's mouse the messages are used up.
+    if (pkMouse == nullptr || uiMessage < os::WM_MOUSEFIRST || uiMessage > os::WM_MOUSELAST)
+        return true;
+    const NiVec2 kPosition(static_cast<float>(os::GetXLParam(lParam)), static_cast<float>(os::GetYLParam(lParam)));
+    switch (uiMessage)
+    {
+    case os::WM_MOUSEMOVE:
+        if (m_uiMoveArmed == 0)
+        {
+            // The move our own warp caused.
+            m_uiMoveArmed = 1;
+            break;
+        }
+        SetCursorPosition(pkMouse->Update(kPosition));
+        break;
+    case os::WM_LBUTTONDOWN:
+        os::SetCapture(WindowHandle());
+        pkMouse->OnLeftDown(kPosition);
+        break;
+    case os::WM_RBUTTONDOWN:
+        os::SetCapture(WindowHandle());
+        pkMouse->OnRightDown(kPosition);
+        break;
+    case os::WM_MBUTTONDOWN:
+        os::SetCapture(WindowHandle());
+        pkMouse->OnMiddleDown(kPosition);
+        break;
+    case os::WM_LBUTTONUP:
+        os::ReleaseCapture();
+        pkMouse->OnLeftUp(0);
+        break;
+    case os::WM_RBUTTONUP:
+        os::ReleaseCapture();
+        pkMouse->OnRightUp(0);
+        break;
+    case os::WM_MBUTTONUP:
+        os::ReleaseCapture();
+        pkMouse->OnMiddleUp(0);
+        break;
+    case os::WM_MOUSEWHEEL: pkMouse->OnWheel(os::GetWheelDelta(wParam)); break;
+    default: break;
+    }
     return true;
 }
 
@@ -45,8 +122,21 @@ std::uint32_t COrvaneKeyboardDevice::ScanCode(os::WParam, os::LParam lParam) con
     return uiCode;
 }
 
-bool COrvaneKeyboardDevice::HandleMessage(std::uint32_t, os::WParam, os::LParam)
+bool COrvaneKeyboardDevice::HandleMessage(std::uint32_t uiMessage, os::WParam wParam, os::LParam lParam)
 {
-    // The game's keyboard takes these once it exists; until then they are used up.
+    COrvaneGame* pkGame = Game();
+    COrvaneKeyboard* pkKeyboard = pkGame != nullptr ? pkGame->GetKeyboard() : nullptr;
+    if (pkKeyboard == nullptr || (uiMessage != os::WM_KEYDOWN && uiMessage != os::WM_KEYUP))
+        return true;
+    COrvaneKeyEvent kEvent;
+    kEvent.m_ucCtrl = static_cast<std::uint8_t>(os::GetKeyState(os::VK_CONTROL) & 0x80);
+    kEvent.m_ucShift = static_cast<std::uint8_t>(os::GetKeyState(os::VK_SHIFT) & 0x80);
+    kEvent.m_uiScanCode = ScanCode(wParam, lParam);
+    kEvent.m_uiKeyCode = COrvaneKeys::FromScanCode(kEvent.m_uiScanCode);
+    kEvent.m_ucCharacter = static_cast<std::uint8_t>(wParam & 0xFF);
+    if (uiMessage == os::WM_KEYDOWN)
+        pkKeyboard->OnKeyDown(kEvent);
+    else
+        pkKeyboard->OnKeyUp(kEvent);
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/core/NiVec2.h"
 #include "platform/os/OsDefs.h"
 
 #include <cstdint>
@@ -16,8 +17,12 @@ public:
     virtual void Release();
     // Confines the cursor to the window (to its client area when windowed).
     virtual void ClipToWindow(os::WindowHandle pkWindow, bool bFullScreen);
+    // Mouse messages go to the game's mouse; true in every case.
     virtual bool HandleMessage(std::uint32_t uiMessage, os::WParam wParam, os::LParam lParam);
     virtual bool HideCursor();
+    // Moves the system cursor to the client point and arms nothing: the
+    // move message the warp causes is swallowed.
+    void SetCursorPosition(const NiVec2& kPoint);
     virtual void ClearMoveArmed() { m_uiMoveArmed = 0; }
 
     [[nodiscard]] bool IsMoveArmed() const { return m_uiMoveArmed != 0; }
@@ -35,5 +40,6 @@ public:
     virtual void Release() {}
     // The key table index: the scan code, plus 128 for an extended key.
     [[nodiscard]] virtual std::uint32_t ScanCode(os::WParam wParam, os::LParam lParam) const;
+    // Key down and up go to the game's keyboard; characters are ignored.
     virtual bool HandleMessage(std::uint32_t uiMessage, os::WParam wParam, os::LParam lParam);
 };

@@ -7,6 +7,7 @@
 #include "engine/scene/NiPropertySet.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneRendererFactory.h"
+#include "framework/COrvaneSceneLink.h"
 #include "framework/COrvaneSystem.h"
 #include "framework/COrvaneTagTree.h"
 #include "framework/COrvaneUtility.h"
@@ -230,4 +231,13 @@ NiAlphaAccumulator* COrvaneRenderer::GetAccumulator() const
 NiPropertySet* COrvaneRenderer::GetPropertySet() const
 {
     return m_pkImpl ? m_pkImpl->m_spPropertySet.Get() : nullptr;
+}
+
+bool COrvaneRenderer::AttachTo(COrvaneSceneLink& kLink) const
+{
+    NiRenderer* pkRenderer = GetRenderer();
+    if (kLink.m_pkRenderer != nullptr || pkRenderer == nullptr)
+        return false;
+    kLink.m_pkRenderer = pkRenderer;
+    return true;
 }

@@ -12,6 +12,7 @@ class NiAlphaAccumulator;
 class NiPropertySet;
 class NiRenderer;
 class COrvaneTagTree;
+struct COrvaneSceneLink;
 
 // A display mode as the launcher lists it.
 struct COrvaneDisplayModeRecord
@@ -63,6 +64,8 @@ public:
     // property set; null while no renderer was made.
     [[nodiscard]] NiAlphaAccumulator* GetAccumulator() const;
     [[nodiscard]] NiPropertySet* GetPropertySet() const;
+    // Stores the renderer in the record's empty renderer field: true then.
+    bool AttachTo(COrvaneSceneLink& kLink) const;
 
     // The background colour a settings document asks for: "Game_Data"
     // children "BGr", "BGg", "BGb", "BGa" (0..255), each read only when it

@@ -2,6 +2,9 @@
 
 #include "framework/COrvaneDebugOptions.h"
 
+#include "engine/scene/NiCamera.h"
+#include "engine/scene/NiScreenSpaceCamera.h"
+#include "framework/COrvaneCamera.h"
 #include "engine/core/NiLibraryRegistry.h"
 #include "engine/render/NiRenderer.h"
 #include "framework/COrvaneGame.h"
@@ -217,6 +220,22 @@ TEST_F(COrvaneApplicationTest, StartBringsUpEverythingInOrder)
                                                    "engine stop"}));
     EXPECT_EQ(COrvaneApplication::GetSettings(), nullptr);
     EXPECT_EQ(COrvaneApplication::GetExisting(), nullptr);
+}
+
+TEST_F(COrvaneApplicationTest, StartBindsTheGameCameraToTheRendererAndMakesTheScreenRoot)
+{
+    m_kGames.m_kSetUp = [](TestGame& kGame) {
+        auto pkCamera = std::make_unique<CZelmarCamera>();
+        ASSERT_TRUE(pkCamera->LoadSettings(1024.0f, 768.0f, 1.0f));
+        kGame.SetCamera(std::move(pkCamera));
+    };
+    ASSERT_TRUE(StartApplication());
+    COrvaneCamera* pkCamera = m_kGames.m_pkGame->GetCamera();
+    // The launcher's renderer, not the first one.
+    EXPECT_EQ(pkCamera->GetEngineCamera()->GetRenderer(), m_kRenderers.m_pkLast);
+    ASSERT_NE(pkCamera->GetScreenCamera(), nullptr);
+    EXPECT_EQ(pkCamera->GetScreenCamera()->GetRenderer(), m_kRenderers.m_pkLast);
+    EXPECT_EQ(pkCamera->GetScreenWidth(), 800u);
 }
 
 TEST_F(COrvaneApplicationTest, TheLoopRendersBeforeUpdatingAndEndsWhenTheWindowCloses)

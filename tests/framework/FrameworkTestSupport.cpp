@@ -4,6 +4,7 @@
 #include "engine/render/NiRenderer.h"
 #include "engine/render/image/NiImageConverter.h"
 #include "framework/COrvaneApplication.h"
+#include "framework/COrvaneCamera.h"
 #include "framework/COrvaneDebugOptions.h"
 #include "framework/COrvaneRendererFactory.h"
 #include "framework/COrvaneShaderFactory.h"
@@ -21,6 +22,7 @@ void ResetFrameworkState()
     COrvaneWindow::ResetInstance();
     COrvaneApplication::ResetSettings();
     COrvaneDebugOptions::ResetInstance();
+    COrvaneCamera::ResetScreenRootFlag();
     COrvaneRendererFactory::Set(nullptr);
     COrvaneShaderFactory::Set(nullptr);
     NiRenderer::ResetRenderer();

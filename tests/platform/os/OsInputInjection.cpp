@@ -2,6 +2,8 @@
 
 #include "tests/platform/os/OsSdlEvents.h"
 
+#include "platform/os/OsInput.h"
+
 #include <cctype>
 
 namespace ostest
@@ -11,6 +13,21 @@ void InjectKey(os::WindowHandle window, char cLetter, bool bDown, bool bRepeat)
     const int iOffset = std::toupper(static_cast<unsigned char>(cLetter)) - 'A';
     PushKey(window, static_cast<SDL_Scancode>(SDL_SCANCODE_A + iOffset), static_cast<SDL_Keycode>(SDLK_a + iOffset), bDown,
             bRepeat);
+}
+
+bool InjectScanCode(os::WindowHandle window, std::uint8_t ucCode, bool bExtended, bool bDown)
+{
+    for (int i = 0; i < SDL_NUM_SCANCODES; ++i)
+    {
+        const os::ScanCode kCode = os::ScanCodeFromSdl(i);
+        if (kCode.code == ucCode && kCode.extended == bExtended && kCode.code != 0)
+        {
+            const auto eScancode = static_cast<SDL_Scancode>(i);
+            PushKey(window, eScancode, SDL_GetKeyFromScancode(eScancode), bDown, false);
+            return true;
+        }
+    }
+    return false;
 }
 
 void InjectText(os::WindowHandle window, const char* pcUtf8)

@@ -6,6 +6,8 @@
 
 #include "platform/os/OsDefs.h"
 
+#include <cstdint>
+
 namespace ostest
 {
 enum class MouseButton
@@ -25,6 +27,9 @@ enum class WindowEvent
 
 // cLetter: 'A'..'Z' (either case).
 void InjectKey(os::WindowHandle window, char cLetter, bool bDown, bool bRepeat = false);
+// The key with that PC set-1 scan code (extended: with the E0 prefix), as
+// the keyboard sends it; false when no key of the layer has that code.
+bool InjectScanCode(os::WindowHandle window, std::uint8_t ucCode, bool bExtended, bool bDown);
 void InjectText(os::WindowHandle window, const char* pcUtf8);
 void InjectMotion(os::WindowHandle window, int iX, int iY);
 void InjectButton(os::WindowHandle window, MouseButton eButton, bool bDown, int iX, int iY, int iClicks = 1);

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "engine/core/NiVec3.h"
+
+#include <cstdint>
+#include <memory>
+
+class COrvaneCameraImpl;
+struct COrvaneSceneLink;
+class NiCamera;
+class NiScreenSpaceCamera;
+
+// The framework's view of the world: the engine camera and the screen
+// camera for 2-D drawing, behind an implementation object, plus the control
+// fields the mouse and the keys set and the camera applies each frame.
+class COrvaneCamera
+{
+public:
+    // Control modes.
+    static constexpr std::uint32_t MODE_IDLE = 0;
+    static constexpr std::uint32_t MODE_TURNING = 1;
+    static constexpr std::uint32_t MODE_LEFT_BUTTON = 2; // ended by the left button's release
+    static constexpr std::uint32_t MODE_RAISING = 4;
+    static constexpr std::uint32_t MODE_MOVING = 8;
+    static constexpr std::uint32_t MODE_PITCH_LOCKED = 16;
+
+    COrvaneCamera();
+    virtual ~COrvaneCamera();
+    COrvaneCamera(const COrvaneCamera&) = delete;
+    COrvaneCamera& operator=(const COrvaneCamera&) = delete;
+
+    // A new engine camera set up from the settings document: far distance
+    // from "Game_Data" "FarClipPlane" (read only right after
+    // "NearClipPlane"), placed at (-100, 0, 0) and turned a quarter turn
+    // about z. The three values are the game's and not used here.
+    virtual bool LoadSettings(float fWidth, float fHeight, float fDepth);
+    virtual void Release();
+    // Angles and control fields back to zero.
+    virtual void Reset();
+
+    // Rotation = Rz(angle), or the current rotation times it when combine
+    // is non-zero; with a pivot the pivot keeps its place.
+    void RotateC(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine);
+
+    // Stores the engine camera into an empty slot: 1; else 0.
+    std::int32_t ProvideCamera(NiCamera*& rpkSlot) const;
+    // Stores the screen camera into the record's empty screen-camera field:
+    // 1; else 0.
+    std::int32_t ProvideScene(COrvaneSceneLink& kLink) const;
+    // Once per process: the screen camera, on the engine camera's renderer
+    // and fitted to it. False when already made or nothing to make it on.
+    bool CreateScreenRoot();
+    // The once-per-process flag back to "not made" (tests).
+    static void ResetScreenRootFlag();
+
+    // The engine camera's renderer's size in pixels; 0 without one.
+    [[nodiscard]] std::uint32_t GetScreenWidth() const;
+    [[nodiscard]] std::uint32_t GetScreenHeight() const;
+    // The engine camera's world position (zero without one).
+    const NiVec3& GetWorldPosition();
+    // The engine camera's world view direction, up and right vectors.
+    [[nodiscard]] const NiVec3& GetViewDirection() const;
+    [[nodiscard]] const NiVec3& GetUpVector() const;
+    [[nodiscard]] const NiVec3& GetRightVector() const;
+
+    [[nodiscard]] NiCamera* GetEngineCamera() const;
+    [[nodiscard]] NiScreenSpaceCamera* GetScreenCamera() const;
+    [[nodiscard]] float GetAngleC() const { return m_fAngleC; }
+
+    // Control fields, written by the mouse and the keyboard.
+    NiVec3 m_kMove;
+    NiVec3 m_kTurn;
+    std::uint8_t m_ucHeld = 0;
+    std::uint32_t m_uiMode = MODE_IDLE;
+
+protected:
+    std::unique_ptr<COrvaneCameraImpl> m_pkImpl;
+    float m_fAngleA = 0.0f;
+    float m_fAngleB = 0.0f;
+    float m_fAngleC = 0.0f;
+};
+
+// Game-style control: the scroll speed that builds up while moving, and
+// the pitch limits.
+class CZelmarCamera : public COrvaneCamera
+{
+public:
+    CZelmarCamera();
+    void Reset() override;
+
+    // Speed 0..1; set to 0 by turning, by the cursor inside the scroll
+    // margin and by releasing the arrows, Shift or Control.
+    float m_fSpeed = 0.0f;
+    float m_fMinPitch = 0.1f;
+    std::uint32_t m_uiReserved = 0;
+    float m_fMaxPitch = 1.5f;
+    std::uint8_t m_ucTurnLocked = 0;
+};

@@ -1,0 +1,262 @@
+#include "framework/COrvaneMouse.h"
+
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneCamera.h"
+#include "framework/COrvaneGame.h"
+#include "framework/COrvaneKeyboard.h"
+
+#include <cmath>
+
+namespace
+{
+COrvaneGame* Game()
+{
+    COrvaneApplication* pkApp = COrvaneApplication::GetExisting();
+    return pkApp != nullptr ? pkApp->GetGame() : nullptr;
+}
+
+CZelmarCamera* GameCamera()
+{
+    COrvaneGame* pkGame = Game();
+    return pkGame != nullptr ? dynamic_cast<CZelmarCamera*>(pkGame->GetCamera()) : nullptr;
+}
+
+// The clamp of one axis to 1..limit; the overshoot.
+float Clamp(float& f, float fLimit)
+{
+    if (f < 1.0f)
+    {
+        const float fOver = f;
+        f = 1.0f;
+        return fOver;
+    }
+    if (f > fLimit)
+    {
+        const float fOver = f - fLimit;
+        f = fLimit;
+        return fOver;
+    }
+    return 0.0f;
+}
+} // namespace
+
+COrvaneMouse::~COrvaneMouse() = default;
+
+void COrvaneMouse::Destroy()
+{
+    m_pucMarker.reset();
+    Reset();
+}
+
+void COrvaneMouse::Reset()
+{
+    m_ucCursorShown = 0;
+    m_ucOverInterface = 0;
+    m_fIdleTime = 0.0f;
+    m_uiReserved = 0;
+    m_iXInt = m_iYInt = 0;
+    m_iCursorWidth = m_iCursorHeight = 0;
+}
+
+void COrvaneMouse::RefreshIntegers()
+{
+    m_iXInt = static_cast<std::int32_t>(m_kPosition.x);
+    m_iYInt = static_cast<std::int32_t>(m_kPosition.y);
+}
+
+const NiVec2& COrvaneMouse::Update(const NiVec2& kPosition)
+{
+    m_kMovement = kPosition - m_kPosition;
+    m_kPosition = kPosition;
+    const COrvaneGame* pkGame = Game();
+    const float fWidth = pkGame != nullptr ? static_cast<float>(pkGame->GetScreenWidth()) : 0.0f;
+    const float fHeight = pkGame != nullptr ? static_cast<float>(pkGame->GetScreenHeight()) : 0.0f;
+    const float fOverX = Clamp(m_kPosition.x, fWidth);
+    const float fOverY = Clamp(m_kPosition.y, fHeight);
+    if (fOverX != 0.0f || fOverY != 0.0f)
+    {
+        m_kMovement.x -= fOverX;
+        m_kMovement.y -= fOverY;
+    }
+    m_fIdleTime = 0.0f;
+    RefreshIntegers();
+    return m_kPosition;
+}
+
+bool COrvaneMouse::OnLeftDown(const NiVec2&)
+{
+    m_uiLeft = BUTTON_PRESSED;
+    return true;
+}
+
+bool COrvaneMouse::OnLeftUp(std::uint32_t)
+{
+    m_uiLeft = BUTTON_RELEASED;
+    return true;
+}
+
+bool COrvaneMouse::OnRightDown(const NiVec2&)
+{
+    m_uiRight = BUTTON_PRESSED;
+    return true;
+}
+
+bool COrvaneMouse::OnRightUp(std::uint32_t)
+{
+    m_uiRight = BUTTON_RELEASED;
+    return true;
+}
+
+bool COrvaneMouse::OnMiddleDown(const NiVec2&)
+{
+    m_uiMiddle = BUTTON_PRESSED;
+    return true;
+}
+
+bool COrvaneMouse::OnMiddleUp(std::uint32_t)
+{
+    m_uiMiddle = BUTTON_RELEASED;
+    return true;
+}
+
+bool COrvaneMouse::OnWheel(std::int32_t iValue)
+{
+    m_iWheel = iValue;
+    return true;
+}
+
+void COrvaneMouse::ClearMovement()
+{
+    m_kMovement = NiVec2();
+    m_iWheel = 0;
+    for (std::uint32_t* puiButton : {&m_uiLeft, &m_uiMiddle, &m_uiRight})
+    {
+        if (*puiButton == BUTTON_RELEASED)
+            *puiButton = BUTTON_IDLE;
+    }
+    if (const COrvaneGame* pkGame = Game())
+        m_fIdleTime += pkGame->GetFrameTimes().m_fFrameTime;
+}
+
+const NiVec2& CZelmarMouse::Update(const NiVec2& kPosition)
+{
+    COrvaneMouse::Update(kPosition);
+    CZelmarCamera* pkCamera = GameCamera();
+    const COrvaneGame* pkGame = Game();
+    if (pkCamera == nullptr || pkGame == nullptr)
+        return m_kPosition;
+    const float fWidth = static_cast<float>(pkGame->GetScreenWidth());
+    const float fHeight = static_cast<float>(pkGame->GetScreenHeight());
+    const COrvaneKeyboard* pkKeyboard = pkGame->GetKeyboard();
+
+    if (pkCamera->m_uiMode == COrvaneCamera::MODE_TURNING)
+    {
+        pkCamera->m_kTurn = NiVec3(m_kMovement.y * TURN_PER_PIXEL, m_kMovement.x * TURN_PER_PIXEL, 0.0f);
+        pkCamera->m_ucHeld = 0;
+        // The cursor stays where the turn began.
+        m_kPosition = m_kPosition - m_kMovement;
+        pkCamera->m_fSpeed = 0.0f;
+    }
+    else if (m_kPosition.x > SCROLL_MARGIN && m_kPosition.x <= fWidth - SCROLL_MARGIN &&
+             m_kPosition.y > SCROLL_MARGIN && m_kPosition.y <= fHeight - SCROLL_MARGIN)
+    {
+        if (pkKeyboard != nullptr && pkKeyboard->IsCtrlDown())
+        {
+            pkCamera->m_uiMode = COrvaneCamera::MODE_TURNING;
+            pkCamera->m_kTurn = NiVec3(m_kMovement.y, m_kMovement.x, 0.0f);
+        }
+        else if (pkKeyboard != nullptr && pkKeyboard->IsShiftDown())
+        {
+            pkCamera->m_uiMode = COrvaneCamera::MODE_RAISING;
+            pkCamera->m_kMove = NiVec3(0.0f, m_kMovement.y, 0.0f);
+        }
+        else
+        {
+            pkCamera->m_uiMode = COrvaneCamera::MODE_IDLE;
+        }
+        pkCamera->m_ucHeld = 0;
+        if (pkCamera->m_uiMode == COrvaneCamera::MODE_TURNING || pkCamera->m_uiMode == COrvaneCamera::MODE_RAISING)
+            m_kPosition = m_kPosition - m_kMovement;
+        pkCamera->m_fSpeed = 0.0f;
+    }
+    else
+    {
+        pkCamera->m_uiMode = COrvaneCamera::MODE_MOVING;
+        if (m_kPosition.x < SCROLL_MARGIN)
+        {
+            m_kPosition.x = SCROLL_MARGIN - 1.0f;
+            pkCamera->m_kMove.x = 1.0f;
+        }
+        else if (m_kPosition.x > fWidth - SCROLL_MARGIN)
+        {
+            m_kPosition.x = fWidth - (SCROLL_MARGIN - 1.0f);
+            pkCamera->m_kMove.x = -1.0f;
+        }
+        if (m_kPosition.y <= SCROLL_MARGIN)
+        {
+            m_kPosition.y = SCROLL_MARGIN - 1.0f;
+            pkCamera->m_kMove.z = 1.0f;
+        }
+        else if (m_kPosition.y > fHeight - SCROLL_MARGIN)
+        {
+            m_kPosition.y = fHeight - (SCROLL_MARGIN - 1.0f);
+            pkCamera->m_kMove.z = -1.0f;
+        }
+        m_kMovement = NiVec2();
+        pkCamera->m_ucHeld = 1;
+    }
+    RefreshIntegers();
+    return m_kPosition;
+}
+
+bool CZelmarMouse::OnLeftDown(const NiVec2& kPosition)
+{
+    COrvaneMouse::OnLeftDown(kPosition);
+    if (CZelmarCamera* pkCamera = GameCamera())
+    {
+        pkCamera->m_uiMode =
+            pkCamera->m_uiMode == COrvaneCamera::MODE_TURNING ? COrvaneCamera::MODE_RAISING : COrvaneCamera::MODE_IDLE;
+    }
+    return true;
+}
+
+bool CZelmarMouse::OnLeftUp(std::uint32_t uiUnused)
+{
+    COrvaneMouse::OnLeftUp(uiUnused);
+    CZelmarCamera* pkCamera = GameCamera();
+    if (pkCamera != nullptr && pkCamera->m_uiMode == COrvaneCamera::MODE_LEFT_BUTTON)
+        pkCamera->m_uiMode = COrvaneCamera::MODE_IDLE;
+    return true;
+}
+
+bool CZelmarMouse::OnMiddleDown(const NiVec2& kPosition)
+{
+    COrvaneMouse::OnMiddleDown(kPosition);
+    if (CZelmarCamera* pkCamera = GameCamera())
+        pkCamera->m_uiMode = COrvaneCamera::MODE_TURNING;
+    return true;
+}
+
+bool CZelmarMouse::OnMiddleUp(std::uint32_t uiUnused)
+{
+    COrvaneMouse::OnMiddleUp(uiUnused);
+    CZelmarCamera* pkCamera = GameCamera();
+    if (pkCamera != nullptr && pkCamera->m_uiMode == COrvaneCamera::MODE_TURNING)
+        pkCamera->m_uiMode = COrvaneCamera::MODE_IDLE;
+    return true;
+}
+
+bool CZelmarMouse::OnWheel(std::int32_t iValue)
+{
+    COrvaneMouse::OnWheel(iValue);
+    const float fAmount = static_cast<float>(iValue) * WHEEL_FACTOR;
+    CZelmarCamera* pkCamera = GameCamera();
+    if (fAmount != 0.0f && pkCamera != nullptr)
+    {
+        pkCamera->m_uiMode = COrvaneCamera::MODE_RAISING;
+        pkCamera->m_kMove = NiVec3(0.0f, fAmount, 0.0f);
+        pkCamera->m_ucHeld = 0;
+    }
+    m_kPosition = m_kPosition - m_kMovement;
+    return true;
+}

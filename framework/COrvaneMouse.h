@@ -1,0 +1,93 @@
+#pragma once
+
+#include "engine/core/NiVec2.h"
+
+#include <cstdint>
+#include <memory>
+
+// The game's mouse state: the cursor position in screen pixels (clamped to
+// the screen), the movement since the last update, the button states and
+// the wheel.
+class COrvaneMouse
+{
+public:
+    // Button states.
+    static constexpr std::uint32_t BUTTON_IDLE = 0;
+    static constexpr std::uint32_t BUTTON_PRESSED = 1;  // pressed in this frame
+    static constexpr std::uint32_t BUTTON_RELEASED = 3; // released; idle again after ClearMovement
+
+    COrvaneMouse() = default;
+    virtual ~COrvaneMouse();
+    COrvaneMouse(const COrvaneMouse&) = delete;
+    COrvaneMouse& operator=(const COrvaneMouse&) = delete;
+
+    virtual void Destroy();
+    [[nodiscard]] virtual const NiVec2& GetPosition() const { return m_kPosition; }
+    // Takes the new position, clamps it to 1..W, 1..H of the game's screen
+    // and takes the overshoot off the movement; the clamped position.
+    virtual const NiVec2& Update(const NiVec2& kPosition);
+    virtual bool OnLeftDown(const NiVec2& kPosition);
+    virtual bool OnLeftUp(std::uint32_t uiUnused);
+    virtual bool OnRightDown(const NiVec2& kPosition);
+    virtual bool OnRightUp(std::uint32_t uiUnused);
+    virtual bool OnMiddleDown(const NiVec2& kPosition);
+    virtual bool OnMiddleUp(std::uint32_t uiUnused);
+    virtual bool OnWheel(std::int32_t iValue);
+    // Once per frame: no movement, no wheel, released buttons back to idle,
+    // and the idle time grows by the game's frame time.
+    virtual void ClearMovement();
+    virtual void Release() { Destroy(); }
+    virtual void Reset();
+
+    [[nodiscard]] const NiVec2& GetMovement() const { return m_kMovement; }
+    [[nodiscard]] std::uint32_t GetLeft() const { return m_uiLeft; }
+    [[nodiscard]] std::uint32_t GetMiddle() const { return m_uiMiddle; }
+    [[nodiscard]] std::uint32_t GetRight() const { return m_uiRight; }
+    [[nodiscard]] std::int32_t GetWheel() const { return m_iWheel; }
+    [[nodiscard]] std::int32_t GetXInt() const { return m_iXInt; }
+    [[nodiscard]] std::int32_t GetYInt() const { return m_iYInt; }
+    [[nodiscard]] float GetIdleTime() const { return m_fIdleTime; }
+    // Set by canvases while the cursor is over one: world clicks are ignored then.
+    [[nodiscard]] bool IsOverInterface() const { return m_ucOverInterface != 0; }
+    void SetOverInterface(bool bOver) { m_ucOverInterface = bOver ? 1 : 0; }
+    void SetPosition(const NiVec2& kPosition) { m_kPosition = kPosition; }
+
+protected:
+    // The integer copies of the position follow it.
+    void RefreshIntegers();
+
+    std::unique_ptr<std::uint8_t> m_pucMarker;
+    std::uint8_t m_ucCursorShown = 0;
+    std::uint8_t m_ucOverInterface = 0;
+    float m_fIdleTime = 0.0f;
+    std::uint32_t m_uiReserved = 0;
+    NiVec2 m_kPosition;
+    NiVec2 m_kMovement;
+    std::uint32_t m_uiLeft = BUTTON_IDLE;
+    std::uint32_t m_uiMiddle = BUTTON_IDLE;
+    std::uint32_t m_uiRight = BUTTON_IDLE;
+    std::int32_t m_iWheel = 0;
+    std::int32_t m_iXInt = 0;
+    std::int32_t m_iYInt = 0;
+    std::int32_t m_iCursorWidth = 0;
+    std::int32_t m_iCursorHeight = 0;
+};
+
+// Camera control by the mouse: the cursor at a screen edge scrolls, Control
+// turns, Shift raises, the middle button turns, the wheel raises.
+class CZelmarMouse : public COrvaneMouse
+{
+public:
+    // Pixels along each edge in which the cursor scrolls the view.
+    static constexpr float SCROLL_MARGIN = 10.0f;
+    // Degrees of turn per pixel, in radians.
+    static constexpr float TURN_PER_PIXEL = 0.017453292f;
+    static constexpr float WHEEL_FACTOR = 0.02f;
+
+    const NiVec2& Update(const NiVec2& kPosition) override;
+    bool OnLeftDown(const NiVec2& kPosition) override;
+    bool OnLeftUp(std::uint32_t uiUnused) override;
+    bool OnMiddleDown(const NiVec2& kPosition) override;
+    bool OnMiddleUp(std::uint32_t uiUnused) override;
+    bool OnWheel(std::int32_t iValue) override;
+};

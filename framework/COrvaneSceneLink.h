@@ -1,0 +1,38 @@
+#pragma once
+
+#include "engine/core/NiRefPtr.h"
+
+class COrvaneCamera;
+class COrvaneRenderer;
+class NiAVObject;
+class NiCamera;
+class NiFont;
+class NiNode;
+class NiRenderer;
+class NiScreenSpaceCamera;
+
+// The record in which framework objects meet with their engine objects for
+// one operation: each side's provide operation fills its own field, only
+// while that field is still empty, and says whether it did. Pointer-sized
+// fields throughout: the record is never stored.
+struct COrvaneSceneLink
+{
+    NiCamera* m_pkCamera = nullptr;
+    NiScreenSpaceCamera* m_pkScreenCamera = nullptr;
+    NiNode* m_pkTarget = nullptr;
+    NiAVObject* m_pkNode = nullptr;
+    // The caller's counted field that receives a loaded font.
+    NiRefPtr<NiFont>* m_pspFontSlot = nullptr;
+    void* m_pvReserved1 = nullptr;
+    void* m_pvReserved2 = nullptr;
+    NiRenderer* m_pkRenderer = nullptr;
+};
+
+// The camera takes the holder's renderer when it has none yet: true then;
+// false when it already has one (kept) or either side has nothing to give.
+bool AttachRendererToCamera(COrvaneCamera& kCamera, COrvaneRenderer& kRenderer);
+
+// Loads the engine font file for the holder's renderer into the slot;
+// false when the slot or the renderer is missing, or the file does not load
+// (the slot is then emptied).
+bool LoadFont(const char* pcFileName, NiRefPtr<NiFont>& spSlot, COrvaneRenderer& kRenderer);

@@ -1,0 +1,363 @@
+#include "framework/COrvaneInputDevices.h"
+
+#include "framework/COrvaneCamera.h"
+#include "framework/COrvaneKeyboard.h"
+#include "framework/COrvaneMouse.h"
+#include "framework/COrvaneWindow.h"
+#include "platform/os/OsInput.h"
+#include "platform/os/OsWindow.h"
+#include "tests/framework/TestInput.h"
+#include "tests/framework/UiTestSupport.h"
+#include "tests/platform/os/OsInputInjection.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace
+{
+class COrvaneInputTest : public UiTest
+{
+protected:
+    // Everything queued goes through the pump and on to the devices.
+    static void DeliverAll()
+    {
+        PumpAll();
+        COrvaneWindow::GetInstance()->DispatchInputEvents();
+    }
+
+    static COrvaneKeyEvent Key(std::uint32_t uiKeyCode, bool bShift = false, bool bCtrl = false)
+    {
+        COrvaneKeyEvent kEvent;
+        kEvent.m_uiKeyCode = uiKeyCode;
+        kEvent.m_ucShift = bShift ? 0x80 : 0;
+        kEvent.m_ucCtrl = bCtrl ? 0x80 : 0;
+        return kEvent;
+    }
+
+    static os::LParam KeyBits(std::uint32_t uiScan, bool bExtended)
+    {
+        return static_cast<os::LParam>(1u | (uiScan << 16) | (bExtended ? os::KF_EXTENDED_BIT : 0u));
+    }
+};
+} // namespace
+
+TEST_F(COrvaneInputTest, KeyTableGivesTheListedCodesAndNothingElse)
+{
+    const auto& kTable = COrvaneKeys::Table();
+    const std::pair<std::uint32_t, std::uint32_t> kListed[] = {
+        {2, '1'},  {11, '0'},  {12, '-'},  {13, '='},  {16, 'q'},  {25, 'p'},  {26, '['},  {27, ']'},  {30, 'a'},
+        {38, 'l'}, {39, ';'},  {40, '\''}, {41, '`'},  {43, '#'},  {44, 'z'},  {50, 'm'},  {51, ','},  {52, '.'},
+        {53, '/'}, {57, ' '},  {86, '\\'}, {1, 128},   {59, 129},  {68, 138},  {87, 139},  {88, 140},  {210, 141},
+        {211, 142}, {199, 143}, {71, 143}, {207, 144}, {201, 145}, {209, 146}, {200, 147}, {208, 148}, {203, 149},
+        {205, 150}, {82, 151}, {83, 152},  {79, 154},  {80, 158},  {81, 156},  {75, 159},  {76, 167},  {77, 160},
+        {72, 157}, {73, 155},  {69, 161},  {197, 161}, {181, 162}, {55, 163},  {74, 164},  {78, 165},  {156, 166},
+        {14, 168}, {15, 169},  {58, 170},  {28, 171},  {42, 172},  {54, 173},  {29, 174},  {157, 175}, {56, 176},
+        {184, 177}};
+    std::set<std::uint32_t> kSeen;
+    for (const auto& [uiScan, uiCode] : kListed)
+    {
+        SCOPED_TRACE(uiScan);
+        EXPECT_EQ(kTable[uiScan], uiCode);
+        kSeen.insert(uiScan);
+    }
+    const char* pcLetters = "qwertyuiopasdfghjklzxcvbnm";
+    std::set<std::uint8_t> kLetters;
+    for (std::uint32_t i = 0; i < 256; ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_NE(kTable[i], 153u); // no key gives it
+        if (kTable[i] >= 'a' && kTable[i] <= 'z')
+            kLetters.insert(kTable[i]);
+        const bool bPrintableRun = (i >= 2 && i <= 13) || (i >= 16 && i <= 27) || (i >= 30 && i <= 41) ||
+                                   (i >= 44 && i <= 53);
+        if (!bPrintableRun && kSeen.count(i) == 0 && !(i >= 59 && i <= 68))
+        {
+            EXPECT_EQ(kTable[i], COrvaneKeys::KEY_NONE);
+        }
+    }
+    EXPECT_EQ(kLetters.size(), std::string(pcLetters).size());
+    // An extended code above 127 would index past the table: no key.
+    EXPECT_EQ(COrvaneKeys::FromScanCode(256), COrvaneKeys::KEY_NONE);
+    EXPECT_EQ(COrvaneKeys::FromScanCode(383), COrvaneKeys::KEY_NONE);
+}
+
+TEST_F(COrvaneInputTest, EveryKeyReachesTheGameKeyboardThroughTheWindow)
+{
+    Keyboard().m_bBlocked = true; // the camera stays out of it
+    int iKeys = 0;
+    for (std::uint32_t uiIndex = 1; uiIndex < 256; ++uiIndex)
+    {
+        SCOPED_TRACE(uiIndex);
+        const auto ucCode = static_cast<std::uint8_t>(uiIndex & 127);
+        const bool bExtended = uiIndex >= 128;
+        if (!ostest::InjectScanCode(Window(), ucCode, bExtended, true))
+            continue;
+        ++iKeys;
+        DeliverAll();
+        EXPECT_EQ(Keyboard().GetScanCode(), uiIndex);
+        EXPECT_EQ(Keyboard().GetKeyCode(), COrvaneKeys::Table()[uiIndex]);
+        const bool bControl = uiIndex == 29 || uiIndex == 157;
+        const bool bShift = uiIndex == 42 || uiIndex == 54;
+        EXPECT_EQ(Keyboard().IsCtrlDown(), bControl);
+        EXPECT_EQ(Keyboard().IsShiftDown(), bShift);
+        ASSERT_TRUE(ostest::InjectScanCode(Window(), ucCode, bExtended, false));
+        DeliverAll();
+        EXPECT_EQ(Keyboard().GetKeyCode(), COrvaneKeys::Table()[uiIndex]);
+        EXPECT_FALSE(Keyboard().IsCtrlDown());
+    }
+    EXPECT_GT(iKeys, 90);
+}
+
+TEST_F(COrvaneInputTest, KeyDeviceTakesTheCharacterFromTheKeyCodeAndIgnoresCharacters)
+{
+    COrvaneKeyboardDevice& kDevice = *COrvaneWindow::GetInstance()->GetKeyboardDevice();
+    EXPECT_TRUE(kDevice.HandleMessage(os::WM_KEYDOWN, 0x1241, KeyBits(30, false)));
+    EXPECT_EQ(Keyboard().GetCharacter(), 0x41);
+    EXPECT_EQ(Keyboard().GetKeyCode(), static_cast<std::uint32_t>('a'));
+    EXPECT_EQ(Camera().m_uiMode, COrvaneCamera::MODE_MOVING);
+
+    EXPECT_TRUE(kDevice.HandleMessage(os::WM_CHAR, 'x', KeyBits(45, false)));
+    EXPECT_EQ(Keyboard().GetScanCode(), 30u);
+    // Keypad 7 and Home, Num Lock and Pause: one code each.
+    kDevice.HandleMessage(os::WM_KEYDOWN, 0, KeyBits(71, true));
+    EXPECT_EQ(Keyboard().GetKeyCode(), COrvaneKeys::KEY_HOME);
+    kDevice.HandleMessage(os::WM_KEYUP, 0, KeyBits(69, false));
+    EXPECT_EQ(Keyboard().GetKeyCode(), COrvaneKeys::KEY_NUMLOCK);
+    // A scan byte with the extended bit past 127 is no key, never a read past the table.
+    kDevice.HandleMessage(os::WM_KEYDOWN, 0, KeyBits(255, true));
+    EXPECT_EQ(Keyboard().GetScanCode(), 383u);
+    EXPECT_EQ(Keyboard().GetKeyCode(), COrvaneKeys::KEY_NONE);
+}
+
+TEST_F(COrvaneInputTest, AWarpsMoveIsSwallowedAndTheNextMoveMoves)
+{
+    Camera().m_uiMode = COrvaneCamera::MODE_IDLE;
+    // Nothing has armed the device yet: the first move counts as a warp's.
+    ostest::InjectMotion(Window(), 100, 200);
+    DeliverAll();
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(0.0f, 0.0f));
+
+    ostest::InjectMotion(Window(), 300, 400);
+    DeliverAll(); // the move, and the device's warp to the same place
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(300.0f, 400.0f));
+    EXPECT_EQ(Mouse().GetMovement(), NiVec2(300.0f, 400.0f));
+    COrvaneMouseDevice& kDevice = *COrvaneWindow::GetInstance()->GetMouseDevice();
+    EXPECT_FALSE(kDevice.IsMoveArmed());
+    DeliverAll(); // the warp's one move message
+    EXPECT_TRUE(kDevice.IsMoveArmed());
+    EXPECT_EQ(Mouse().GetMovement(), NiVec2(300.0f, 400.0f));
+
+    ostest::InjectMotion(Window(), 310, 395);
+    DeliverAll();
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(310.0f, 395.0f));
+    EXPECT_EQ(Mouse().GetMovement(), NiVec2(10.0f, -5.0f));
+    EXPECT_EQ(Mouse().GetXInt(), 310);
+}
+
+TEST_F(COrvaneInputTest, ButtonsCaptureAndReleaseAndTheWheelArrives)
+{
+    ostest::InjectButton(Window(), ostest::MouseButton::Left, true, 20, 30);
+    DeliverAll();
+    EXPECT_EQ(Mouse().GetLeft(), COrvaneMouse::BUTTON_PRESSED);
+    EXPECT_EQ(os::GetCapture(), Window());
+    ostest::InjectButton(Window(), ostest::MouseButton::Left, false, 20, 30);
+    ostest::InjectButton(Window(), ostest::MouseButton::Right, true, 20, 30);
+    DeliverAll();
+    EXPECT_EQ(Mouse().GetLeft(), COrvaneMouse::BUTTON_RELEASED);
+    EXPECT_EQ(Mouse().GetRight(), COrvaneMouse::BUTTON_PRESSED);
+    ostest::InjectButton(Window(), ostest::MouseButton::Right, false, 20, 30);
+    ostest::InjectButton(Window(), ostest::MouseButton::Middle, true, 20, 30);
+    DeliverAll();
+    EXPECT_EQ(os::GetCapture(), Window());
+    EXPECT_EQ(Mouse().GetMiddle(), COrvaneMouse::BUTTON_PRESSED);
+    ostest::InjectButton(Window(), ostest::MouseButton::Middle, false, 20, 30);
+    ostest::InjectWheel(Window(), 1);
+    DeliverAll();
+    EXPECT_EQ(os::GetCapture(), nullptr);
+    EXPECT_EQ(Mouse().GetMiddle(), COrvaneMouse::BUTTON_RELEASED);
+    EXPECT_EQ(Mouse().GetWheel(), 120);
+
+    Game().Update(0.02f);
+    Mouse().ClearMovement();
+    Mouse().ClearMovement();
+    EXPECT_EQ(Mouse().GetLeft(), COrvaneMouse::BUTTON_IDLE);
+    EXPECT_EQ(Mouse().GetRight(), COrvaneMouse::BUTTON_IDLE);
+    EXPECT_EQ(Mouse().GetMiddle(), COrvaneMouse::BUTTON_IDLE);
+    EXPECT_EQ(Mouse().GetWheel(), 0);
+    EXPECT_EQ(Mouse().GetMovement(), NiVec2());
+    EXPECT_FLOAT_EQ(Mouse().GetIdleTime(), 0.04f);
+}
+
+TEST_F(COrvaneInputTest, ClippingAWindowKeepsTheCursorInTheClientArea)
+{
+    COrvaneMouseDevice& kDevice = *COrvaneWindow::GetInstance()->GetMouseDevice();
+    kDevice.ClipToWindow(Window(), false);
+    os::Rect kClip;
+    ASSERT_TRUE(os::GetClipCursor(kClip));
+    os::Rect kClient;
+    ASSERT_TRUE(os::GetClientRect(Window(), kClient));
+    os::Point kOrigin{0, 0};
+    ASSERT_TRUE(os::ClientToScreen(Window(), kOrigin));
+    EXPECT_EQ(kClip.left, kOrigin.x);
+    EXPECT_EQ(kClip.top, kOrigin.y);
+    EXPECT_EQ(kClip.right - kClip.left, kClient.right - kClient.left);
+    EXPECT_EQ(kClip.bottom - kClip.top, kClient.bottom - kClient.top);
+}
+
+TEST_F(COrvaneInputTest, UpdateClampsToTheScreenAndTakesTheOvershootOffTheMovement)
+{
+    Game().SetMouse(std::make_unique<COrvaneMouse>());
+    COrvaneMouse& kMouse = *Game().GetMouse();
+    kMouse.Update(NiVec2(500.0f, 300.0f));
+    EXPECT_EQ(kMouse.Update(NiVec2(1100.0f, 300.0f)), NiVec2(1024.0f, 300.0f));
+    EXPECT_EQ(kMouse.GetMovement(), NiVec2(524.0f, 0.0f));
+    EXPECT_EQ(kMouse.Update(NiVec2(-5.0f, 800.0f)), NiVec2(1.0f, 768.0f));
+    EXPECT_EQ(kMouse.GetMovement(), NiVec2(-1024.0f, 468.0f));
+    EXPECT_EQ(kMouse.GetXInt(), 1);
+    EXPECT_EQ(kMouse.GetYInt(), 768);
+}
+
+TEST_F(COrvaneInputTest, TheScrollMarginMovesTheCamera)
+{
+    CZelmarCamera& kCamera = Camera();
+    // x = 10 exactly is not left of the margin; y = 10 is on it.
+    Mouse().Update(NiVec2(10.0f, 300.0f));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_MOVING);
+    EXPECT_EQ(kCamera.m_kMove, NiVec3(0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(kCamera.m_ucHeld, 1);
+    Mouse().Update(NiVec2(500.0f, 10.0f));
+    EXPECT_EQ(kCamera.m_kMove, NiVec3(0.0f, 0.0f, 1.0f));
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(500.0f, 9.0f));
+    EXPECT_EQ(Mouse().GetMovement(), NiVec2());
+
+    Mouse().Update(NiVec2(5.0f, 300.0f));
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(9.0f, 300.0f));
+    EXPECT_EQ(kCamera.m_kMove, NiVec3(1.0f, 0.0f, 1.0f));
+    Mouse().Update(NiVec2(1020.0f, 765.0f));
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(1015.0f, 759.0f));
+    EXPECT_EQ(kCamera.m_kMove, NiVec3(-1.0f, 0.0f, -1.0f));
+    EXPECT_EQ(Mouse().GetXInt(), 1015);
+
+    // Back inside: idle, not held, and the speed starts again from 0.
+    kCamera.m_fSpeed = 0.7f;
+    Mouse().Update(NiVec2(500.0f, 400.0f));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_IDLE);
+    EXPECT_EQ(kCamera.m_ucHeld, 0);
+    EXPECT_EQ(kCamera.m_fSpeed, 0.0f);
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(500.0f, 400.0f));
+}
+
+TEST_F(COrvaneInputTest, ControlTurnsShiftRaisesAndTheCursorStays)
+{
+    CZelmarCamera& kCamera = Camera();
+    Mouse().Update(NiVec2(500.0f, 400.0f));
+    Keyboard().SetState(Key(COrvaneKeys::KEY_LEFT_CONTROL, false, true));
+    Mouse().Update(NiVec2(510.0f, 390.0f));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_TURNING);
+    EXPECT_EQ(kCamera.m_kTurn, NiVec3(-10.0f, 10.0f, 0.0f));
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(500.0f, 400.0f));
+
+    // While turning, the movement turns by a degree a pixel.
+    kCamera.m_fSpeed = 0.5f;
+    Mouse().Update(NiVec2(504.0f, 402.0f));
+    EXPECT_FLOAT_EQ(kCamera.m_kTurn.x, 2.0f * 0.017453292f);
+    EXPECT_FLOAT_EQ(kCamera.m_kTurn.y, 4.0f * 0.017453292f);
+    EXPECT_EQ(kCamera.m_fSpeed, 0.0f);
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(500.0f, 400.0f));
+
+    kCamera.m_uiMode = COrvaneCamera::MODE_IDLE;
+    Keyboard().SetState(Key(COrvaneKeys::KEY_LEFT_SHIFT, true, false));
+    Mouse().Update(NiVec2(500.0f, 420.0f));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_RAISING);
+    EXPECT_EQ(kCamera.m_kMove, NiVec3(0.0f, 20.0f, 0.0f));
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(500.0f, 400.0f));
+}
+
+TEST_F(COrvaneInputTest, ButtonsAndTheWheelSetTheCameraMode)
+{
+    CZelmarCamera& kCamera = Camera();
+    kCamera.m_uiMode = COrvaneCamera::MODE_TURNING;
+    Mouse().OnLeftDown(NiVec2());
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_RAISING);
+    Mouse().OnLeftDown(NiVec2());
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_IDLE);
+    kCamera.m_uiMode = COrvaneCamera::MODE_LEFT_BUTTON;
+    Mouse().OnLeftUp(0);
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_IDLE);
+    Mouse().OnMiddleDown(NiVec2());
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_TURNING);
+    Mouse().OnMiddleUp(0);
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_IDLE);
+
+    kCamera.m_ucHeld = 1;
+    Mouse().OnWheel(120);
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_RAISING);
+    EXPECT_FLOAT_EQ(kCamera.m_kMove.y, 2.4f);
+    EXPECT_EQ(kCamera.m_kMove.x, 0.0f);
+    EXPECT_EQ(kCamera.m_ucHeld, 0);
+    EXPECT_EQ(Mouse().GetWheel(), 120);
+}
+
+TEST_F(COrvaneInputTest, KeysMoveAndTurnTheCamera)
+{
+    CZelmarCamera& kCamera = Camera();
+    Keyboard().OnKeyDown(Key('d'));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_MOVING);
+    EXPECT_EQ(kCamera.m_kMove, NiVec3(-1.0f, 0.0f, 0.0f));
+    EXPECT_EQ(kCamera.m_ucHeld, 1);
+    Keyboard().OnKeyDown(Key('a'));
+    // "d" released after "a" was pressed: still moving with "a".
+    Keyboard().OnKeyUp(Key('d'));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_MOVING);
+    EXPECT_EQ(kCamera.m_ucHeld, 1);
+    Keyboard().OnKeyUp(Key('a'));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_IDLE);
+    EXPECT_EQ(kCamera.m_ucHeld, 0);
+
+    Keyboard().OnKeyDown(Key('q'));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_RAISING);
+    EXPECT_EQ(kCamera.m_kMove, NiVec3(0.0f, -1.0f, 0.0f));
+    Keyboard().OnKeyDown(Key('w'));
+    EXPECT_EQ(kCamera.m_kMove, NiVec3(0.0f, 0.0f, 1.0f));
+
+    Keyboard().OnKeyDown(Key(COrvaneKeys::KEY_UP));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_MOVING);
+    EXPECT_EQ(kCamera.m_kTurn, NiVec3(1.0f, 0.0f, 0.0f));
+    Keyboard().OnKeyDown(Key(COrvaneKeys::KEY_RIGHT, true));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_TURNING);
+    EXPECT_EQ(kCamera.m_kTurn, NiVec3(80.0f, 0.0f, 0.0f));
+    Keyboard().OnKeyDown(Key(COrvaneKeys::KEY_DOWN, true));
+    EXPECT_EQ(kCamera.m_kTurn, NiVec3(0.0f, 80.0f, 0.0f));
+    Keyboard().OnKeyDown(Key(COrvaneKeys::KEY_LEFT));
+    EXPECT_EQ(kCamera.m_kTurn, NiVec3(0.0f, 1.0f, 0.0f));
+
+    kCamera.m_fSpeed = 1.0f;
+    Keyboard().OnKeyUp(Key(COrvaneKeys::KEY_RIGHT_SHIFT));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_IDLE);
+    EXPECT_EQ(kCamera.m_fSpeed, 0.0f);
+    kCamera.m_uiMode = COrvaneCamera::MODE_MOVING;
+    kCamera.m_fSpeed = 1.0f;
+    Keyboard().OnKeyUp(Key(COrvaneKeys::KEY_LEFT_CONTROL));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_IDLE);
+    EXPECT_EQ(kCamera.m_fSpeed, 0.0f);
+
+    // Any key holds the vector; an unlisted key up does nothing.
+    kCamera.m_ucHeld = 0;
+    kCamera.m_uiMode = COrvaneCamera::MODE_RAISING;
+    Keyboard().OnKeyDown(Key(COrvaneKeys::KEY_F1));
+    EXPECT_EQ(kCamera.m_ucHeld, 1);
+    Keyboard().OnKeyUp(Key(COrvaneKeys::KEY_F1));
+    EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_RAISING);
+}
+
+TEST_F(COrvaneInputTest, BlockedInputOnlyRecordsTheKey)
+{
+    Keyboard().m_bBlocked = true;
+    Keyboard().OnKeyDown(Key('d', true));
+    EXPECT_EQ(Keyboard().GetKeyCode(), static_cast<std::uint32_t>('d'));
+    EXPECT_TRUE(Keyboard().IsShiftDown());
+    EXPECT_EQ(Camera().m_uiMode, COrvaneCamera::MODE_IDLE);
+    EXPECT_EQ(Camera().m_ucHeld, 0);
+    EXPECT_EQ(Camera().m_kMove, NiVec3());
+}
