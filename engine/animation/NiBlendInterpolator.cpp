@@ -738,14 +738,21 @@ void NiBlendInterpolator::PostLink(NiObjectStream& kStream)
                 kOpen.push_back(pkItem);
         }
     }
-    if (!bCycle)
+    // The failed load has every object let go of its items, which breaks
+    // the loop.
+    if (bCycle)
+        kStream.SetCorrupt();
+}
+
+void NiBlendInterpolator::DropCountedLinks()
+{
+    NiInterpolator::DropCountedLinks();
+    // An object whose record was never read may have no slots.
+    if (!m_pkInterpArray)
         return;
-    // Letting go of the items also breaks the reference cycle, so the
-    // refused objects are freed.
     for (std::uint8_t i = 0; i < m_ucArraySize; ++i)
         m_pkInterpArray[i].ClearValues();
     RecountItems();
-    kStream.SetCorrupt();
 }
 
 // ---- Cloning ----

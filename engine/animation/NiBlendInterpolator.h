@@ -102,6 +102,8 @@ public:
     // A file whose blends lead back to themselves would recurse without end
     // on the first update: such a load is refused.
     void PostLink(NiObjectStream& kStream) override;
+    // The slots hold counted items from the moment they are read.
+    void DropCountedLinks() override;
 
 protected:
     static constexpr std::uint8_t DEFAULT_ARRAY_GROW_BY = 2;

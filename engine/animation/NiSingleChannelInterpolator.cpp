@@ -103,6 +103,12 @@ void NiSingleChannelInterpolator::ReadFromStream(NiObjectStream& kStream)
         kStream.SetCorrupt();
 }
 
+void NiSingleChannelInterpolator::DropCountedLinks()
+{
+    NiKeyBasedInterpolator::DropCountedLinks();
+    m_spData = nullptr;
+}
+
 bool NiSingleChannelInterpolator::RegisterForSave(NiObjectStream& kStream)
 {
     if (!NiKeyBasedInterpolator::RegisterForSave(kStream))

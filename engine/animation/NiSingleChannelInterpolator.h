@@ -28,6 +28,7 @@ public:
     [[nodiscard]] std::uint8_t GetKeyStride(std::uint16_t usChannel) const override;
     [[nodiscard]] bool GetChannelPosed(std::uint16_t usChannel) const override;
 
+    void DropCountedLinks() override;
     // Record: the pose value, then the data link.
     void ReadFromStream(NiObjectStream& kStream) override;
     bool RegisterForSave(NiObjectStream& kStream) override;

@@ -217,6 +217,12 @@ void NiTransformInterpolator::ReadFromStream(NiObjectStream& kStream)
         kStream.SetCorrupt();
 }
 
+void NiTransformInterpolator::DropCountedLinks()
+{
+    NiKeyBasedInterpolator::DropCountedLinks();
+    m_spData = nullptr;
+}
+
 bool NiTransformInterpolator::RegisterForSave(NiObjectStream& kStream)
 {
     if (!NiKeyBasedInterpolator::RegisterForSave(kStream))

@@ -50,6 +50,7 @@ public:
     [[nodiscard]] std::uint8_t GetKeyStride(std::uint16_t usChannel) const override;
     [[nodiscard]] bool GetChannelPosed(std::uint16_t usChannel) const override;
 
+    void DropCountedLinks() override;
     void ReadFromStream(NiObjectStream& kStream) override;
     bool RegisterForSave(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;

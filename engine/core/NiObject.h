@@ -42,6 +42,11 @@ public:
     virtual std::uint32_t GetBlockAllocationSize() const { return 0; }
     virtual NiBlockGroup* GetBlockGroup() const { return nullptr; }
     virtual void SetBlockGroup(NiBlockGroup*) {}
+    // A failed load asks every object it created to let go of the counted
+    // references it took while loading, before the stream lets go of its
+    // own: links the file made between its records, even loops, then free
+    // everything. Classes that take such references implement it.
+    virtual void DropCountedLinks() {}
 
     // Two-pass clone: CreateClone, then FinishClone on this source.
     NiObject* Clone();

@@ -30,40 +30,41 @@ NiOldUpdateFlagFix s_pfnOldFlagFix = nullptr;
 
 constexpr const char* CORRUPT_TEXT = "Corrupt scene file.";
 constexpr std::uint32_t SLURP_CHUNK = 65536;
-} // namespace
+// The class name part of a missing-class message, in characters.
+constexpr std::size_t MAX_SHOWN_NAME = 64;
 
-// The input as records see it: the file's bytes in memory. It knows how
-// many are left, refuses any read beyond them and remembers the first short
-// read, so no count from the file can make a reader wait on or allocate for
-// bytes that are not there.
-class NiObjectStream::Reader : public NiByteStream
+// The message for a class the table cannot create. A name from a damaged
+// file may hold any byte: a NUL would end the text early for a C-string
+// reader such as the message box, and a long name would push the
+// explanation past the message's length limit. So only printable bytes
+// are shown as they are, the others as \xNN, and the name is cut short.
+std::string NoCreateFunctionText(std::string_view kName)
 {
-public:
-    Reader(const std::uint8_t* pucBytes, std::uint64_t uiLeft) : m_pucNext(pucBytes), m_uiLeft(uiLeft) {}
-
-    [[nodiscard]] bool IsGood() const override { return !m_bFailed; }
-    std::uint32_t Read(void* pvBuffer, std::uint32_t uiBytes) override
+    static constexpr char HEX[] = "0123456789ABCDEF";
+    std::string kText;
+    kText.reserve(MAX_SHOWN_NAME + 32);
+    for (char c : kName)
     {
-        if (m_bFailed || uiBytes > m_uiLeft)
+        auto uc = static_cast<unsigned char>(c);
+        bool bPrintable = uc >= 0x20 && uc < 0x7F;
+        std::size_t uiWidth = bPrintable ? 1 : 4;
+        if (kText.size() + uiWidth > MAX_SHOWN_NAME)
+            break;
+        if (bPrintable)
         {
-            m_bFailed = true;
-            return 0;
+            kText.push_back(c);
         }
-        std::memcpy(pvBuffer, m_pucNext, uiBytes);
-        m_pucNext += uiBytes;
-        m_uiLeft -= uiBytes;
-        return uiBytes;
+        else
+        {
+            kText += "\\x";
+            kText.push_back(HEX[uc >> 4]);
+            kText.push_back(HEX[uc & 0xF]);
+        }
     }
-    std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
-
-    [[nodiscard]] std::uint64_t GetLeft() const { return m_uiLeft; }
-    [[nodiscard]] bool Failed() const { return m_bFailed; }
-
-private:
-    const std::uint8_t* m_pucNext;
-    std::uint64_t m_uiLeft;
-    bool m_bFailed = false;
-};
+    kText += ": cannot find create function.";
+    return kText;
+}
+} // namespace
 
 // The output as records see it: the first short write is remembered, so a
 // save into a full disk reports failure.
@@ -291,7 +292,7 @@ bool NiObjectStream::ReadClassName(std::string& kName)
             std::min<std::uint64_t>(GetBytesLeft(), MAX_CLASS_NAME));
         kName.assign(uiShown, '\0');
         (void)ReadBytes(kName.data(), uiShown);
-        SetError(ERROR_NO_CREATE_FUNCTION, kName + ": cannot find create function.");
+        SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(kName));
         return false;
     }
     kName.assign(uiLength, '\0');
@@ -320,7 +321,7 @@ bool NiObjectStream::ReadClassTable()
         kCreate[i] = GetCreateFunction(m_kClassNames[i].c_str());
         if (kCreate[i] == nullptr)
         {
-            SetError(ERROR_NO_CREATE_FUNCTION, m_kClassNames[i] + ": cannot find create function.");
+            SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(m_kClassNames[i]));
             return false;
         }
     }
@@ -337,7 +338,7 @@ bool NiObjectStream::ReadClassTable()
         NiObject* pkObject = kCreate[usIndex]();
         if (pkObject == nullptr)
         {
-            SetError(ERROR_NO_CREATE_FUNCTION, m_kClassNames[usIndex] + ": cannot find create function.");
+            SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(m_kClassNames[usIndex]));
             return false;
         }
         m_kClassIndices[i] = usIndex;
@@ -377,7 +378,7 @@ bool NiObjectStream::ReadOldObject()
     NiObject* pkObject = pfnCreate ? pfnCreate() : nullptr;
     if (pkObject == nullptr)
     {
-        SetError(ERROR_NO_CREATE_FUNCTION, m_kCurrentClassName + ": cannot find create function.");
+        SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(m_kCurrentClassName));
         return false;
     }
     m_kObjects.emplace_back(pkObject);
@@ -528,6 +529,19 @@ bool NiObjectStream::ReadObjects()
 void NiObjectStream::EndLoad(bool bSucceeded)
 {
     NiRecursiveLockGuard kGuard(NiStreamLoadLock());
+    if (!bSucceeded)
+    {
+        // The stream still holds every object it made, so none dies while
+        // the others let go of theirs; whatever loops the records formed,
+        // the stream's references are then the last.
+        for (const NiObjectPtr& spObject : m_kObjects)
+        {
+            if (spObject != nullptr)
+                spObject->DropCountedLinks();
+        }
+        if (m_spReplaced != nullptr)
+            m_spReplaced->DropCountedLinks();
+    }
     m_spReplaced.Clear();
     m_kObjects.clear();
     m_kObjects.shrink_to_fit();

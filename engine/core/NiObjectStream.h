@@ -1,16 +1,18 @@
 #pragma once
 
+#include "engine/core/NiByteStream.h"
 #include "engine/core/NiEndian.h"
 #include "engine/core/NiObject.h"
 #include "engine/core/NiSparsePtrArray.h"
 
+#include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-class NiByteStream;
 class NiFileSearchPath;
 class NiObject;
 class NiObjectStream;
@@ -302,4 +304,60 @@ protected:
 
     std::uint32_t m_uiError = ERROR_NONE;
     std::string m_kErrorText;
+};
+
+// The input as records see it: the file's bytes in memory. It knows how
+// many are left, refuses any read beyond them and remembers the first short
+// read, so no count from the file can make a reader wait on or allocate for
+// bytes that are not there.
+class NiObjectStream::Reader final : public NiByteStream
+{
+public:
+    Reader(const std::uint8_t* pucBytes, std::uint64_t uiLeft) : m_pucNext(pucBytes), m_pucEnd(pucBytes + uiLeft) {}
+
+    [[nodiscard]] bool IsGood() const override { return !m_bFailed; }
+    std::uint32_t Read(void* pvBuffer, std::uint32_t uiBytes) override
+    {
+        const std::uint8_t* puc = Take(uiBytes);
+        if (puc == nullptr)
+            return 0;
+        if (uiBytes > 0)
+            std::memcpy(pvBuffer, puc, uiBytes);
+        return uiBytes;
+    }
+    std::uint32_t Write(const void*, std::uint32_t) override { return 0; }
+
+    // The next uiBytes, or null (and failed from then on) when fewer are
+    // left: one bounds check for a whole record or array.
+    [[nodiscard]] const std::uint8_t* Take(std::uint64_t uiBytes)
+    {
+        if (m_bFailed || uiBytes > GetLeft())
+        {
+            m_bFailed = true;
+            return nullptr;
+        }
+        const std::uint8_t* puc = m_pucNext;
+        m_pucNext += uiBytes;
+        return puc;
+    }
+    // What Peek showed is consumed. Moving past the bytes Peek promised is
+    // the caller's bug, never the file's.
+    [[nodiscard]] const std::uint8_t* Peek() const { return m_pucNext; }
+    void Advance(std::uint64_t uiBytes)
+    {
+        assert(uiBytes <= GetLeft() && "a reader position past its end");
+        m_pucNext += uiBytes;
+    }
+
+    [[nodiscard]] std::uint64_t GetLeft() const
+    {
+        assert(m_pucNext <= m_pucEnd && "a reader position past its end");
+        return static_cast<std::uint64_t>(m_pucEnd - m_pucNext);
+    }
+    [[nodiscard]] bool Failed() const { return m_bFailed; }
+
+private:
+    const std::uint8_t* m_pucNext;
+    const std::uint8_t* m_pucEnd;
+    bool m_bFailed = false;
 };

@@ -490,6 +490,30 @@ void NiCamera::ResolveLinks(NiObjectStream& kStream)
     }
 }
 
+void NiCamera::PostLink(NiObjectStream& kStream)
+{
+    NiAVObject::PostLink(kStream);
+    if (m_spScene == nullptr)
+        return;
+    // Every parent is set by now, and the nodes refused any loop among
+    // themselves; the bound is a second guard.
+    std::uint32_t uiSteps = 0;
+    for (NiAVObject* pk = this; pk != nullptr; pk = pk->GetParent())
+    {
+        if (pk == m_spScene || ++uiSteps > kStream.GetFileObjectCount() + 1)
+        {
+            kStream.SetCorrupt();
+            return;
+        }
+    }
+}
+
+void NiCamera::DropCountedLinks()
+{
+    NiAVObject::DropCountedLinks();
+    m_spScene = nullptr;
+}
+
 bool NiCamera::RegisterForSave(NiObjectStream& kStream)
 {
     if (!NiAVObject::RegisterForSave(kStream))

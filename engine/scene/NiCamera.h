@@ -148,6 +148,10 @@ public:
 
     void ReadFromStream(NiObjectStream& kStream) override;
     void ResolveLinks(NiObjectStream& kStream) override;
+    // A scene that holds the camera (the camera itself or a node above it)
+    // would keep it alive forever: such a load is refused.
+    void PostLink(NiObjectStream& kStream) override;
+    void DropCountedLinks() override;
     bool RegisterForSave(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;

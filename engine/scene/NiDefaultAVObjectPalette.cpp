@@ -162,12 +162,17 @@ void NiDefaultAVObjectPalette::PostLink(NiObjectStream& kStream)
         }
         if (kFromEntry.GetLinkIndex(this) != NiObjectStream::NULL_LINK)
         {
-            m_kHeld.clear();
             kStream.SetCorrupt();
             return;
         }
         m_kHeld.emplace_back(pkObject);
     }
+}
+
+void NiDefaultAVObjectPalette::DropCountedLinks()
+{
+    NiAVObjectPalette::DropCountedLinks();
+    m_kHeld.clear();
 }
 
 bool NiDefaultAVObjectPalette::RegisterForSave(NiObjectStream& kStream)

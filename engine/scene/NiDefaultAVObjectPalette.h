@@ -31,6 +31,7 @@ public:
     void FinishClone(NiCloneContext& kCloning) override;
     void ReadFromStream(NiObjectStream& kStream) override;
     void PostLink(NiObjectStream& kStream) override;
+    void DropCountedLinks() override;
     bool RegisterForSave(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;

@@ -299,6 +299,12 @@ void NiParticleMeshesData::ResolveLinks(NiObjectStream& kStream)
     m_spContainer = kStream.GetLinkedObjectAs<NiNode>();
 }
 
+void NiParticleMeshesData::DropCountedLinks()
+{
+    NiParticlesData::DropCountedLinks();
+    m_spContainer = nullptr;
+}
+
 bool NiParticleMeshesData::RegisterForSave(NiObjectStream& kStream)
 {
     if (!NiParticlesData::RegisterForSave(kStream))
@@ -543,9 +549,8 @@ bool NiParticleMeshes::IsBelowOwnContainer(std::uint32_t uiBound) const
 void NiParticleMeshes::PostLink(NiObjectStream& kStream)
 {
     NiParticles::PostLink(kStream);
-    if (!IsBelowOwnContainer(kStream.GetFileObjectCount()))
-        return;
-    // The loop of counted links would outlive the failed load: cut it.
-    static_cast<NiParticleMeshesData*>(m_spModelData.Get())->SetContainerNode(nullptr);
-    kStream.SetCorrupt();
+    // The failed load has the data let go of its container, which breaks
+    // the loop.
+    if (IsBelowOwnContainer(kStream.GetFileObjectCount()))
+        kStream.SetCorrupt();
 }

@@ -80,6 +80,8 @@ public:
     bool RegisterForSave(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;
+    // The container may hold the particles that hold this data.
+    void DropCountedLinks() override;
 
 private:
     NiNodePtr m_spContainer;

@@ -389,3 +389,50 @@ TEST_F(NiBlendInterpolatorTest, BlendsThatLeadBackToThemselvesAreRefused)
     ASSERT_TRUE(pk->UpdateFloat(1.0f, nullptr, f));
     EXPECT_EQ(f, 3.0f);
 }
+
+TEST_F(NiBlendInterpolatorTest, LinksTakenWhileReadingAreLetGoWhenTheLoadFailsLater)
+{
+    // Each blend kind with the value its record ends with.
+    struct Kind
+    {
+        const char* m_pcClass;
+        std::size_t m_uiValueBytes;
+    };
+    const Kind akKinds[] = {{"NiBlendBoolInterpolator", 1},   {"NiBlendColorInterpolator", 16},
+                            {"NiBlendFloatInterpolator", 4},  {"NiBlendPoint3Interpolator", 12},
+                            {"NiBlendQuaternionInterpolator", 16}, {"NiBlendTransformInterpolator", 0}};
+    auto fnBlend = [](std::uint32_t uiItem, std::size_t uiValueBytes) {
+        Bytes b;
+        b.U8(0).U8(1).F32(0.0f).U8(1).U8(0).I8(0).I8(-128).F32(-FLT_MAX).Floats({-FLT_MAX, -FLT_MAX, -FLT_MAX});
+        NarrowSlot(b, uiItem, 1.0f, 1.0f, 0, 1.0f);
+        b.U32(uiItem);
+        for (std::size_t i = 0; i < uiValueBytes; ++i)
+            b.U8(0);
+        return b;
+    };
+    Bytes kNoKeys;
+    kNoKeys.U32(0);
+    Bytes kTooManyKeys;
+    kTooManyKeys.U32(1000000).U32(1);
+    const std::uint32_t uiLive = NiRefObject::GetTotalObjectCount();
+    for (const Kind& kKind : akKinds)
+    {
+        SCOPED_TRACE(kKind.m_pcClass);
+        // 0 blends itself, 1 and 2 blend each other, 3 holds its key data 4;
+        // then key data whose count the bytes left cannot hold.
+        animtest::File kFile;
+        kFile.Top(kFile.Add(kKind.m_pcClass, fnBlend(0, kKind.m_uiValueBytes)));
+        kFile.Add(kKind.m_pcClass, fnBlend(2, kKind.m_uiValueBytes));
+        kFile.Add(kKind.m_pcClass, fnBlend(1, kKind.m_uiValueBytes));
+        kFile.Add("NiFloatInterpolator", Bytes().F32(1.0f).U32(4));
+        kFile.Add("NiFloatData", kNoKeys);
+        kFile.Add("NiFloatData", kTooManyKeys);
+        std::vector<std::uint8_t> kBytes = kFile.Build();
+        {
+            NiObjectStream kStream;
+            EXPECT_FALSE(kStream.LoadBuffer(kBytes.data(), static_cast<std::uint32_t>(kBytes.size())));
+            EXPECT_EQ(kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+        }
+        EXPECT_EQ(NiRefObject::GetTotalObjectCount(), uiLive);
+    }
+}

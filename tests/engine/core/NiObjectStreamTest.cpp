@@ -133,6 +133,32 @@ public:
 };
 NiImplementTypeInfo(TestGrouped, TestLeaf)
 
+// Takes counted links while its record is read, as blends of blends do,
+// and lets go of them when asked.
+class TestLinker : public NiObject
+{
+    NiDeclareTypeInfo()
+
+public:
+    std::vector<NiObjectPtr> m_kHeld;
+
+    void ReadFromStream(NiObjectStream& kStream) override
+    {
+        NiObject::ReadFromStream(kStream);
+        std::uint32_t uiCount = 0;
+        if (!kStream.ReadCount(uiCount, 4))
+            return;
+        for (std::uint32_t i = 0; i < uiCount; ++i)
+            m_kHeld.emplace_back(kStream.ReadObjectRef());
+    }
+    void DropCountedLinks() override
+    {
+        NiObject::DropCountedLinks();
+        m_kHeld.clear();
+    }
+};
+NiImplementTypeInfo(TestLinker, NiObject)
+
 NiObject* CreateLeaf()
 {
     return new TestLeaf;
@@ -185,6 +211,7 @@ protected:
         NiObjectStream::StaticInit();
         NiObjectStream::RegisterCreateFunction("TestLeaf", CreateLeaf);
         NiObjectStream::RegisterCreateFunction("TestRoot", CreateRoot);
+        NiObjectStream::RegisterCreateFunction("TestLinker", +[]() -> NiObject* { return new TestLinker; });
         NiObjectStream::SetOldUpdateFlagFix(nullptr);
         s_kCallbackTops.clear();
         s_kFixed.clear();
@@ -473,6 +500,92 @@ TEST_F(NiObjectStreamTest, LongClassNamesAndBadClassIndicesAreRefused)
     EXPECT_EQ(kStream.GetLastErrorMessage(), "Corrupt scene file.");
 }
 
+TEST_F(NiObjectStreamTest, MissingClassTextKeepsItsEndForCStringReaders)
+{
+    struct Case
+    {
+        std::string m_kName;
+        std::string m_kShown;
+    };
+    const Case akCases[] = {
+        {std::string("Ni\0Node", 7), "Ni\\x00Node"},
+        {"Tab\tBell\x07", "Tab\\x09Bell\\x07"},
+        {"High\xFF\x80", "High\\xFF\\x80"},
+        {std::string(100, 'N'), std::string(64, 'N')},
+        // An escape is never cut in two.
+        {std::string(62, 'N') + '\x01', std::string(62, 'N')},
+        {std::string(300, '\x01'), [] {
+             std::string k;
+             for (int i = 0; i < 16; ++i)
+                 k += "\\x01";
+             return k;
+         }()},
+    };
+    for (const Case& kCase : akCases)
+    {
+        SCOPED_TRACE(kCase.m_kShown);
+        Bytes kFile;
+        kFile.Raw("Quenthal File Format, Version 10.2.0.0\n").U32(0x0A020000).U32(0).U32(1);
+        kFile.U16(1).Str(kCase.m_kName).U16(0).U32(0).U32(1).U32(0);
+        NiObjectStream kStream;
+        EXPECT_FALSE(kStream.LoadBuffer(kFile.m_kBytes.data(), static_cast<std::uint32_t>(kFile.Size())));
+        EXPECT_EQ(kStream.GetLastError(), 5u);
+        const std::string& kText = kStream.GetLastErrorMessage();
+        EXPECT_EQ(std::strlen(kText.c_str()), kText.size());
+        EXPECT_EQ(kText, kCase.m_kShown + ": cannot find create function.");
+        for (char c : kText)
+            EXPECT_TRUE(c >= 0x20 && c < 0x7F) << int(c);
+    }
+    // Old files name each record's class: the same text.
+    std::vector<std::uint8_t> kOld =
+        BuildFile(V(4, 2, 2, 0), {{"TestLeaf", LeafBody(1)}, {std::string("No\rpe", 5), Bytes()}}, {0});
+    NiObjectStream kStream;
+    EXPECT_FALSE(kStream.LoadBuffer(kOld.data(), static_cast<std::uint32_t>(kOld.size())));
+    EXPECT_EQ(kStream.GetLastErrorMessage(), "No\\x0Dpe: cannot find create function.");
+}
+
+TEST_F(NiObjectStreamTest, FailedLoadHasEveryObjectDropItsCountedLinksFirst)
+{
+    // 0 holds itself, 1 and 2 hold each other, 3 holds 0 and a leaf; then a
+    // root whose count the bytes left cannot hold.
+    auto Linker = [](const std::vector<std::uint32_t>& kLinks) {
+        Bytes k;
+        k.U32(static_cast<std::uint32_t>(kLinks.size()));
+        for (std::uint32_t ui : kLinks)
+            k.U32(ui);
+        return k;
+    };
+    const std::vector<Record> kRecords = {{"TestLinker", Linker({0})},
+                                          {"TestLinker", Linker({2})},
+                                          {"TestLinker", Linker({1})},
+                                          {"TestLinker", Linker({0, 4})},
+                                          {"TestLeaf", LeafBody(1)}};
+    for (std::uint32_t uiVersion : {NiObjectStream::CURRENT_VERSION, V(4, 2, 2, 0)})
+    {
+        SCOPED_TRACE(uiVersion);
+        std::vector<Record> kBad = kRecords;
+        kBad.push_back({"TestRoot", Bytes().U32(1).U32(0x10000000)});
+        std::vector<std::uint8_t> kFile = BuildFile(uiVersion, kBad, {0, 3});
+        {
+            NiObjectStream kStream;
+            EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+            EXPECT_EQ(kStream.GetLastError(), 6u);
+        }
+        EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+    }
+    // A failure of the link pass, after every record was read, frees them
+    // too.
+    std::vector<Record> kGood = kRecords;
+    kGood.push_back({"TestRoot", RootBody(1, {99})});
+    std::vector<std::uint8_t> kFile = BuildFile(NiObjectStream::CURRENT_VERSION, kGood, {0, 3});
+    {
+        NiObjectStream kStream;
+        EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+        EXPECT_EQ(kStream.GetLastError(), 6u);
+    }
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+}
+
 TEST_F(NiObjectStreamTest, EveryTruncationFailsWithACodeAndKeepsNothing)
 {
     for (std::uint32_t uiVersion : {V(3, 3, 0, 11), V(5, 0, 0, 6), NiObjectStream::CURRENT_VERSION})
@@ -691,4 +804,25 @@ TEST_F(NiObjectStreamTest, SharedTexturesAreFoundByNameInTheirStream)
     kStream.GetSharedTextureTable()->SetSearchAll(true);
     EXPECT_EQ(kStream.FindSharedTexture("other.tga", nullptr), spTexture.Get());
     NiSharedTextureTable::SetSearchAllFunction(nullptr);
+}
+
+TEST(NiObjectStreamReader, ConsumesOnlyWhatIsThereAndStopsAtACallerOverrun)
+{
+    const std::uint8_t aucBytes[] = {1, 2, 3, 4, 5, 6};
+    NiObjectStream::Reader kReader(aucBytes, sizeof(aucBytes));
+    const std::uint8_t* puc = kReader.Take(4);
+    ASSERT_EQ(puc, aucBytes);
+    EXPECT_EQ(kReader.GetLeft(), 2u);
+    EXPECT_EQ(kReader.Take(3), nullptr); // the file is short: a failure, not a bug
+    EXPECT_TRUE(kReader.Failed());
+    EXPECT_EQ(kReader.GetLeft(), 2u);
+
+    NiObjectStream::Reader kPeeked(aucBytes, sizeof(aucBytes));
+    EXPECT_EQ(kPeeked.Peek(), aucBytes);
+    kPeeked.Advance(6);
+    EXPECT_EQ(kPeeked.GetLeft(), 0u);
+#ifndef NDEBUG
+    // Moving on past what is there is the caller's bug.
+    EXPECT_DEATH(kPeeked.Advance(1), "past its end");
+#endif
 }

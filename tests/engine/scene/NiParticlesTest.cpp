@@ -241,6 +241,16 @@ TEST_F(NiParticlesTest, ParticlesBelowTheirOwnContainerFail)
         v, {{"NiParticleMeshes", GeometryRecord(v, 1)}, {"NiParticlesData", DataBody(v, kData).U8(0).U16(1).U8(0).U8(0)}},
         {0}));
     EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+    // The loop is formed by the link pass; a later record's bad link fails the
+    // load before the check runs, and the loop is freed all the same (the
+    // fixture's leak check).
+    EXPECT_FALSE(LoadFile(v,
+                          {{"NiParticleMeshes", GeometryRecord(v, 1)},
+                           {"NiParticleMeshesData", MeshData(2)},
+                           {"NiNode", NodeRecord(v, "container", {0})},
+                           {"NiNode", NodeRecord(v, "bad", {99})}},
+                          {2}));
+    EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
     // The plain case loads.
     EXPECT_TRUE(LoadFile(v,
                          {{"NiParticleMeshes", GeometryRecord(v, 1)},
