@@ -8,6 +8,7 @@
 #include "platform/gfx/GfxTypes.h"
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -24,9 +25,17 @@ class Backend;
 
 // Which back end a top object gives its devices.
 enum class BackendKind {
-    Auto, // gl when the SDL video driver offers OpenGL, else null
+    Auto, // as ORVANE_GFX_BACKEND says ("gl" or "null"), else gl: never null on its own
     Gl,
     Null,
+};
+
+// Faults a test can make the `gl` back end meet, to see them reported.
+enum class BackendFault {
+    None,
+    CompileError,  // programs generated from now on do not compile
+    LinkError,     // programs generated from now on compile but do not link
+    GlErrorOnDraw, // the next draw leaves a GL error behind
 };
 
 // Reference counting shared by every object of the device: created with one
@@ -139,7 +148,10 @@ public:
     HRESULT LockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const RECT* rect, std::uint32_t flags);
     HRESULT UnlockRect(std::uint32_t level);
     HRESULT AddDirtyRect(const RECT*) { Touch(); return D3D_OK; }
-    [[nodiscard]] IDirect3DSurface9* Level(std::uint32_t level) const { return m_surfaces[level].get(); }
+    [[nodiscard]] IDirect3DSurface9* Level(std::uint32_t level) const {
+        assert(level < m_levels && "texture level out of range");
+        return m_surfaces[level].get();
+    }
 
 private:
     friend class IDirect3DDevice9;
@@ -159,6 +171,7 @@ public:
                      std::uint32_t flags);
     HRESULT UnlockRect(std::uint32_t face, std::uint32_t level);
     [[nodiscard]] IDirect3DSurface9* Face(std::uint32_t face, std::uint32_t level) const {
+        assert(face < 6 && level < m_levels && "cube face or level out of range");
         return m_surfaces[face * m_levels + level].get();
     }
 
@@ -444,6 +457,7 @@ public:
     [[nodiscard]] const std::vector<RecordedCall>& RecordedCalls() const { return m_recorded; }
     void ClearRecordedCalls() { m_recorded.clear(); }
     void SetCallRecording(bool on) { m_recording = on; }
+    void InjectBackendFault(BackendFault fault);
     [[nodiscard]] const char* BackendName() const;
     [[nodiscard]] IDirect3DSurface9* BackBufferSurface() const { return m_backBuffers.empty() ? nullptr : m_backBuffers[0]; }
     [[nodiscard]] std::size_t LiveDefaultPoolResources() const { return m_defaultPoolCount; }
@@ -452,7 +466,10 @@ public:
     void ResourceCreated(IDirect3DResource9* resource);
     void ResourceDestroyed(IDirect3DResource9* resource);
     void ChildCreated(Unknown* child) { m_children.insert(child); }
-    void ChildDestroyed(Unknown* child) { m_children.erase(child); }
+    void ChildDestroyed(Unknown* child) {
+        [[maybe_unused]] const std::size_t erased = m_children.erase(child);
+        assert(erased == 1 && "a device child the device never made");
+    }
     [[nodiscard]] Backend* GetBackend() const { return m_backend.get(); }
 
 private:
@@ -466,6 +483,9 @@ private:
     void SetDefaultStates();
     void ReleaseBindings();
     HRESULT PrepareDraw(std::uint32_t type, std::uint32_t primitiveCount) const;
+    // The format of the display the device shows on: the desktop's windowed,
+    // the back buffer's X twin full screen. Textures are checked against it.
+    [[nodiscard]] D3DFORMAT DisplayFormat() const;
     void Record(const RecordedCall& call);
     [[nodiscard]] bool Lost() const { return m_loss != LossState::None; }
 
@@ -535,9 +555,17 @@ private:
 };
 
 // The top object, as Direct3DCreate9 gives it: null unless sdkVersion is
-// D3D_SDK_VERSION and SDL video starts. Auto chooses the back end from
-// ORVANE_GFX_BACKEND ("gl" or "null") when set, else gl when SDL offers OpenGL.
+// D3D_SDK_VERSION, SDL video starts and, for gl, the video driver offers
+// OpenGL. Auto chooses the back end from ORVANE_GFX_BACKEND ("gl" or "null")
+// when set, else gl.
 [[nodiscard]] IDirect3D9* Direct3DCreate9(std::uint32_t sdkVersion, BackendKind kind = BackendKind::Auto);
+
+// Why the last Direct3DCreate9 or CreateDevice failed, in the window layer's
+// and the driver's words ("gfx gl: no OpenGL 3.3 core context: ..."), for the
+// caller's own error text. Each of those calls clears it first; it stays empty
+// when a call fails on its arguments alone.
+[[nodiscard]] const std::string& GetLastFailureText();
+void ClearLastFailureText();
 
 // Call before creating an SDL window that a `gl` device will draw into: asks
 // for an OpenGL 3.3 core context with 8-bit colour, 24-bit depth and 8-bit

@@ -4,6 +4,7 @@
 #include "platform/gfx/Gfx.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace gfx {
@@ -26,7 +27,7 @@ struct DrawCall {
 struct VertexLayout {
     bool valid = false;
     bool pretransformed = false; // XYZRHW / POSITIONT
-    std::uint32_t stride = 0;    // from the FVF; 0 for a declaration (stream stride rules)
+    std::uint32_t stride = 0;    // bytes one vertex spans: the FVF's size, or the end of a declaration's furthest element
     int position = -1;
     int normal = -1;
     int diffuse = -1;
@@ -49,12 +50,15 @@ public:
     // Rectangles are already cut to the viewport (and scissor); flags validated.
     virtual void Clear(IDirect3DDevice9& device, const std::vector<RECT>& rects, std::uint32_t flags,
                        D3DCOLOR color, float z, std::uint32_t stencil) = 0;
-    virtual void Draw(IDirect3DDevice9& device, const VertexLayout& layout, const DrawCall& call) = 0;
+    // D3D_OK, or the error of a failure inside the back end (its text on standard error).
+    virtual HRESULT Draw(IDirect3DDevice9& device, const VertexLayout& layout, const DrawCall& call) = 0;
     virtual HRESULT Present(IDirect3DDevice9& device) = 0;
     // A target's pixels into its bytes before a lock, and back after an unlock.
     virtual void ReadSurface(IDirect3DSurface9& surface) = 0;
     virtual void WriteSurface(IDirect3DSurface9& surface) = 0;
     virtual void ResourceDestroyed(IDirect3DResource9& resource) = 0;
+    // Test hook (IDirect3DDevice9::InjectBackendFault); back ends without the fault ignore it.
+    virtual void InjectFault(BackendFault) {}
 };
 
 [[nodiscard]] std::unique_ptr<Backend> CreateNullBackend();
@@ -64,6 +68,11 @@ public:
 [[nodiscard]] bool GlAvailable();
 // The display format of an SDL pixel format; UNKNOWN for one the device does not list.
 [[nodiscard]] D3DFORMAT DisplayFormatFromSdl(std::uint32_t sdlFormat);
+// The display format a full-screen back buffer runs on: alpha formats show as their X twins.
+[[nodiscard]] D3DFORMAT DisplayFormatForBackBuffer(D3DFORMAT backBuffer);
+// Why the device or top object could not start: kept for GetLastFailureText and
+// written to standard error.
+void ReportFailure(const std::string& text);
 
 // The row-vector product a * b (a applied first).
 [[nodiscard]] D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);

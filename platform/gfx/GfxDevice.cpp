@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstring>
 
 namespace gfx {
@@ -160,6 +161,7 @@ VertexLayout LayoutFromDeclaration(const std::vector<D3DVERTEXELEMENT9>& element
     for (const D3DVERTEXELEMENT9& e : elements) {
         if (e.Stream != 0) return VertexLayout{}; // one stream
         const int off = e.Offset;
+        if (e.Type < D3DDECLTYPE_UNUSED) l.stride = std::max(l.stride, std::uint32_t(e.Offset) + kDeclTypeSize[e.Type]);
         switch (e.Usage) {
         case D3DDECLUSAGE_POSITION:
             if (e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT3) l.position = off;
@@ -336,7 +338,10 @@ void IDirect3DDevice9::ResourceCreated(IDirect3DResource9* r) {
 }
 
 void IDirect3DDevice9::ResourceDestroyed(IDirect3DResource9* r) {
-    if (m_resources.erase(r) == 0) return;
+    if (m_resources.erase(r) == 0) {
+        assert(false && "a resource the device never made");
+        return;
+    }
     auto* surface = dynamic_cast<IDirect3DSurface9*>(r);
     const bool counted = !surface || (!surface->Container() && !surface->IsImplicit());
     if (counted && r->Pool() == D3DPOOL_DEFAULT) --m_defaultPoolCount;
@@ -344,6 +349,8 @@ void IDirect3DDevice9::ResourceDestroyed(IDirect3DResource9* r) {
 }
 
 const char* IDirect3DDevice9::BackendName() const { return m_backend->Name(); }
+
+void IDirect3DDevice9::InjectBackendFault(BackendFault fault) { m_backend->InjectFault(fault); }
 
 void IDirect3DDevice9::Record(const RecordedCall& call) {
     if (m_recording) m_recorded.push_back(call);
@@ -382,8 +389,15 @@ HRESULT IDirect3DDevice9::GetDisplayMode(std::uint32_t swapChain, D3DDISPLAYMODE
     if (swapChain != 0 || !mode) return D3DERR_INVALIDCALL;
     if (m_params.Windowed) return m_d3d->GetAdapterDisplayMode(m_creation.AdapterOrdinal, mode);
     *mode = D3DDISPLAYMODE{m_params.BackBufferWidth, m_params.BackBufferHeight,
-                           m_params.FullScreen_RefreshRateInHz, m_params.BackBufferFormat};
+                           m_params.FullScreen_RefreshRateInHz, DisplayFormat()};
     return D3D_OK;
+}
+
+D3DFORMAT IDirect3DDevice9::DisplayFormat() const {
+    if (!m_params.Windowed) return DisplayFormatForBackBuffer(m_params.BackBufferFormat);
+    D3DDISPLAYMODE desktop{};
+    m_d3d->GetAdapterDisplayMode(m_creation.AdapterOrdinal, &desktop);
+    return desktop.Format;
 }
 
 HRESULT IDirect3DDevice9::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* params) const {
@@ -454,7 +468,7 @@ HRESULT IDirect3DDevice9::CreateTexture(std::uint32_t width, std::uint32_t heigh
     if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
     if (usage & D3DUSAGE_DEPTHSTENCIL) return D3DERR_INVALIDCALL;
     if (pool != D3DPOOL_SCRATCH &&
-        FAILED(m_d3d->CheckDeviceFormat(m_creation.AdapterOrdinal, D3DDEVTYPE_HAL, m_params.BackBufferFormat,
+        FAILED(m_d3d->CheckDeviceFormat(m_creation.AdapterOrdinal, D3DDEVTYPE_HAL, DisplayFormat(),
                                         usage & D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, format)))
         return D3DERR_INVALIDCALL;
     if (pool == D3DPOOL_SCRATCH && !IsTextureFormat(format)) return D3DERR_INVALIDCALL;
@@ -474,7 +488,7 @@ HRESULT IDirect3DDevice9::CreateCubeTexture(std::uint32_t edge, std::uint32_t le
     if ((usage & D3DUSAGE_RENDERTARGET) && pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
     if (usage & D3DUSAGE_DEPTHSTENCIL) return D3DERR_INVALIDCALL;
-    if (FAILED(m_d3d->CheckDeviceFormat(m_creation.AdapterOrdinal, D3DDEVTYPE_HAL, m_params.BackBufferFormat,
+    if (FAILED(m_d3d->CheckDeviceFormat(m_creation.AdapterOrdinal, D3DDEVTYPE_HAL, DisplayFormat(),
                                         usage & D3DUSAGE_RENDERTARGET, D3DRTYPE_CUBETEXTURE, format)))
         return D3DERR_INVALIDCALL;
     const std::uint32_t chain = std::bit_width(edge);
@@ -1034,6 +1048,39 @@ namespace {
 VertexLayout CurrentLayout(const DeviceState& s) {
     return s.declaration ? LayoutFromDeclaration(s.declaration->Elements()) : LayoutFromFVF(s.fvf);
 }
+
+// A stride that cuts into the next vertex would make the back end read past the data.
+bool StrideHoldsLayout(const VertexLayout& layout, std::uint32_t stride) {
+    return layout.valid && stride > 0 && stride >= layout.stride;
+}
+
+// Whole vertices stream 0 holds from its offset.
+std::uint64_t VerticesHeld(const DeviceState::Stream& s) {
+    return (std::uint64_t(s.buffer->Size()) - s.offset) / s.stride;
+}
+
+// The smallest and largest of count indices, read from memory: every index
+// must be looked at before the driver reads vertices with it.
+struct IndexSpan {
+    std::uint32_t low = 0xFFFFFFFFu, high = 0;
+};
+IndexSpan ScanIndices(const void* indices, D3DFORMAT format, std::uint32_t count) {
+    IndexSpan span;
+    const auto* bytes = static_cast<const std::uint8_t*>(indices);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t index = 0;
+        if (format == D3DFMT_INDEX32) {
+            std::memcpy(&index, bytes + std::size_t(i) * 4, 4);
+        } else {
+            std::uint16_t narrow = 0;
+            std::memcpy(&narrow, bytes + std::size_t(i) * 2, 2);
+            index = narrow;
+        }
+        span.low = std::min(span.low, index);
+        span.high = std::max(span.high, index);
+    }
+    return span;
+}
 } // namespace
 
 HRESULT IDirect3DDevice9::DrawPrimitive(std::uint32_t type, std::uint32_t startVertex, std::uint32_t count) {
@@ -1046,8 +1093,8 @@ HRESULT IDirect3DDevice9::DrawPrimitive(std::uint32_t type, std::uint32_t startV
     call.primitiveCount = count;
     call.vertexCount = VertexCountFor(type, count);
     call.startVertex = startVertex;
-    if (!layout.valid || !s.buffer || s.stride == 0 ||
-        std::uint64_t(s.offset) + (std::uint64_t(startVertex) + call.vertexCount) * s.stride > s.buffer->Size())
+    if (!s.buffer || !StrideHoldsLayout(layout, s.stride) ||
+        std::uint64_t(startVertex) + call.vertexCount > VerticesHeld(s))
         return D3DERR_INVALIDCALL;
     if (Lost()) return D3D_OK;
     RecordedCall rec;
@@ -1057,8 +1104,7 @@ HRESULT IDirect3DDevice9::DrawPrimitive(std::uint32_t type, std::uint32_t startV
     rec.startVertex = startVertex;
     rec.fvf = m_state.fvf;
     Record(rec);
-    m_backend->Draw(*this, layout, call);
-    return D3D_OK;
+    return m_backend->Draw(*this, layout, call);
 }
 
 HRESULT IDirect3DDevice9::DrawIndexedPrimitive(std::uint32_t type, std::int32_t baseVertex, std::uint32_t minIndex,
@@ -1078,9 +1124,16 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitive(std::uint32_t type, std::int32_t 
     call.minIndex = minIndex;
     call.numVertices = numVertices;
     call.startIndex = startIndex;
-    if (!layout.valid || !s.buffer || s.stride == 0 || !ib) return D3DERR_INVALIDCALL;
+    if (!s.buffer || !StrideHoldsLayout(layout, s.stride) || !ib) return D3DERR_INVALIDCALL;
     const std::uint32_t indexSize = ib->Format() == D3DFMT_INDEX32 ? 4 : 2;
     if ((std::uint64_t(startIndex) + call.vertexCount) * indexSize > ib->Size()) return D3DERR_INVALIDCALL;
+    // Every vertex the indices reach from the base vertex lies in the buffer
+    // (the minimum index and vertex count are the caller's hints only).
+    const std::int64_t held = std::int64_t(VerticesHeld(s));
+    if (baseVertex >= held) return D3DERR_INVALIDCALL;
+    const IndexSpan span = ScanIndices(ib->Bytes() + std::size_t(startIndex) * indexSize, ib->Format(), call.vertexCount);
+    if (baseVertex + std::int64_t(span.low) < 0 || baseVertex + std::int64_t(span.high) >= held)
+        return D3DERR_INVALIDCALL;
     if (Lost()) return D3D_OK;
     RecordedCall rec;
     rec.kind = RecordedCall::Kind::DrawIndexedPrimitive;
@@ -1092,8 +1145,7 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitive(std::uint32_t type, std::int32_t 
     rec.startIndex = startIndex;
     rec.fvf = m_state.fvf;
     Record(rec);
-    m_backend->Draw(*this, layout, call);
-    return D3D_OK;
+    return m_backend->Draw(*this, layout, call);
 }
 
 HRESULT IDirect3DDevice9::DrawPrimitiveUP(std::uint32_t type, std::uint32_t count, const void* vertices,
@@ -1101,7 +1153,7 @@ HRESULT IDirect3DDevice9::DrawPrimitiveUP(std::uint32_t type, std::uint32_t coun
     HRESULT hr = PrepareDraw(type, count);
     if (FAILED(hr)) return hr;
     const VertexLayout layout = CurrentLayout(m_state);
-    if (!layout.valid || !vertices || stride == 0) return D3DERR_INVALIDCALL;
+    if (!vertices || !StrideHoldsLayout(layout, stride)) return D3DERR_INVALIDCALL;
     DrawCall call;
     call.primitiveType = type;
     call.primitiveCount = count;
@@ -1119,8 +1171,7 @@ HRESULT IDirect3DDevice9::DrawPrimitiveUP(std::uint32_t type, std::uint32_t coun
     rec.primitiveCount = count;
     rec.fvf = m_state.fvf;
     Record(rec);
-    m_backend->Draw(*this, layout, call);
-    return D3D_OK;
+    return m_backend->Draw(*this, layout, call);
 }
 
 HRESULT IDirect3DDevice9::DrawIndexedPrimitiveUP(std::uint32_t type, std::uint32_t minIndex,
@@ -1129,13 +1180,16 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitiveUP(std::uint32_t type, std::uint32
     HRESULT hr = PrepareDraw(type, count);
     if (FAILED(hr)) return hr;
     const VertexLayout layout = CurrentLayout(m_state);
-    if (!layout.valid || !vertices || !indices || stride == 0 || numVertices == 0 ||
+    if (!vertices || !indices || !StrideHoldsLayout(layout, stride) || numVertices == 0 ||
         (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
     DrawCall call;
     call.primitiveType = type;
     call.primitiveCount = count;
     call.vertexCount = VertexCountFor(type, count);
+    // Only the vertices up to minIndex + numVertices are taken from the caller's memory.
+    if (ScanIndices(indices, indexFormat, call.vertexCount).high >= std::uint64_t(minIndex) + numVertices)
+        return D3DERR_INVALIDCALL;
     call.indexed = true;
     call.minIndex = minIndex;
     call.numVertices = numVertices;
@@ -1155,8 +1209,7 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitiveUP(std::uint32_t type, std::uint32
     rec.numVertices = numVertices;
     rec.fvf = m_state.fvf;
     Record(rec);
-    m_backend->Draw(*this, layout, call);
-    return D3D_OK;
+    return m_backend->Draw(*this, layout, call);
 }
 
 // ---- shared by the device and the back ends --------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace gfx {
@@ -22,6 +23,27 @@ D3DFORMAT DisplayFormatFromSdl(std::uint32_t sdlFormat) {
     case SDL_PIXELFORMAT_RGB555: return D3DFMT_X1R5G5B5;
     default: return D3DFMT_UNKNOWN;
     }
+}
+
+D3DFORMAT DisplayFormatForBackBuffer(D3DFORMAT backBuffer) {
+    if (backBuffer == D3DFMT_A8R8G8B8) return D3DFMT_X8R8G8B8;
+    if (backBuffer == D3DFMT_A1R5G5B5) return D3DFMT_X1R5G5B5;
+    return backBuffer;
+}
+
+namespace {
+std::string& LastFailure() {
+    static std::string text;
+    return text;
+}
+} // namespace
+
+const std::string& GetLastFailureText() { return LastFailure(); }
+void ClearLastFailureText() { LastFailure().clear(); }
+
+void ReportFailure(const std::string& text) {
+    LastFailure() = text;
+    std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 namespace {
@@ -71,19 +93,24 @@ BackendKind ResolveKind(BackendKind kind) {
         if (v == "null") return BackendKind::Null;
         if (v == "gl") return BackendKind::Gl;
     }
-    return GlAvailable() ? BackendKind::Gl : BackendKind::Null;
+    // A driver without OpenGL is reported, not covered up by a device that shows nothing.
+    return BackendKind::Gl;
 }
 
 } // namespace
 
 IDirect3D9* Direct3DCreate9(std::uint32_t sdkVersion, BackendKind kind) {
+    ClearLastFailureText();
     if (sdkVersion != D3D_SDK_VERSION) return nullptr;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "gfx: SDL video failed: %s\n", SDL_GetError());
+        ReportFailure(std::string("gfx: SDL video failed: ") + SDL_GetError());
         return nullptr;
     }
     kind = ResolveKind(kind);
     if (kind == BackendKind::Gl && !GlAvailable()) {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        ReportFailure(std::string("gfx gl: the video driver \"") + (driver ? driver : "") +
+                      "\" offers no OpenGL: " + SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
@@ -229,9 +256,7 @@ HRESULT ValidatePresentParameters(const IDirect3D9& d3d, std::uint32_t adapter, 
     } else {
         // Full screen: the mode must be listed for the format (SDL desktop full screen shows it scaled).
         bool found = false;
-        D3DFORMAT display = p.BackBufferFormat == D3DFMT_A8R8G8B8   ? D3DFMT_X8R8G8B8
-                            : p.BackBufferFormat == D3DFMT_A1R5G5B5 ? D3DFMT_X1R5G5B5
-                                                                     : p.BackBufferFormat;
+        const D3DFORMAT display = DisplayFormatForBackBuffer(p.BackBufferFormat);
         const std::uint32_t n = d3d.GetAdapterModeCount(adapter, display);
         for (std::uint32_t i = 0; i < n && !found; ++i) {
             D3DDISPLAYMODE m;
@@ -253,6 +278,7 @@ HRESULT ValidatePresentParameters(const IDirect3D9& d3d, std::uint32_t adapter, 
 HRESULT IDirect3D9::CreateDevice(std::uint32_t adapter, std::uint32_t deviceType, WindowHandle focusWindow,
                                  std::uint32_t behaviorFlags, D3DPRESENT_PARAMETERS* params,
                                  IDirect3DDevice9** device) {
+    ClearLastFailureText();
     if (!params || !device) return D3DERR_INVALIDCALL;
     *device = nullptr;
     if (adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;

@@ -1,14 +1,19 @@
 #include "platform/gfx/GfxBackendLocal.h"
 
 #include "platform/gfx/GfxFormat.h"
+#include "platform/gfx/GfxFramePacer.h"
 #include "platform/os/OsSdl.h"
+#include "platform/os/OsSystem.h"
 
 #include <SDL2/SDL.h>
 #include <epoxy/gl.h>
 
 #include <array>
+#include <cassert>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -214,16 +219,17 @@ void ColorToFloats(D3DCOLOR c, float out[4]) {
     out[3] = float(c >> 24) / 255.0f;
 }
 
-GLuint Compile(GLenum kind, const char* source) {
+// 0 with the driver's log in `failure` when the source does not compile.
+GLuint Compile(GLenum kind, const char* source, std::string& failure) {
     const GLuint s = glCreateShader(kind);
     glShaderSource(s, 1, &source, nullptr);
     glCompileShader(s);
     GLint ok = 0;
     glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
     if (!ok) {
-        char log[2048];
+        char log[2048] = {};
         glGetShaderInfoLog(s, sizeof log, nullptr, log);
-        std::fprintf(stderr, "gfx gl: shader compile failed: %s\n", log);
+        failure = std::string(kind == GL_VERTEX_SHADER ? "vertex" : "fragment") + " shader compile failed: " + log;
         glDeleteShader(s);
         return 0;
     }
@@ -243,6 +249,8 @@ class GlBackend final : public Backend {
     // A generated program and where its uniforms sit.
     struct Program {
         GLuint id = 0;
+        // Why a program could not be built: "compile" or "link", and the driver's log.
+        std::string failureKind, failure;
         GLint wvp = -1, viewport = -1, depthRange = -1, target = -1, flipY = -1, matDiffuse = -1, matAmbient = -1,
               matEmissive = -1, globalAmbient = -1, tfactor = -1, alphaRef = -1;
     };
@@ -274,8 +282,12 @@ public:
         WindowHandle window = params.hDeviceWindow ? params.hDeviceWindow : focus;
         if (window) {
             m_window = os::GetSdlWindow(window);
-            if (!m_window || !(SDL_GetWindowFlags(m_window) & SDL_WINDOW_OPENGL)) {
-                std::fprintf(stderr, "gfx gl: the device window was not made with SDL_WINDOW_OPENGL\n");
+            if (!m_window) {
+                ReportFailure("gfx gl: the device window does not exist");
+                return D3DERR_NOTAVAILABLE;
+            }
+            if (!(SDL_GetWindowFlags(m_window) & SDL_WINDOW_OPENGL)) {
+                ReportFailure("gfx gl: the device window has no OpenGL: " + os::GetWindowNoGlReason(window));
                 return D3DERR_NOTAVAILABLE;
             }
         } else {
@@ -284,20 +296,30 @@ public:
                                         SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
             m_ownWindow = m_window != nullptr;
             if (!m_window) {
-                std::fprintf(stderr, "gfx gl: window failed: %s\n", SDL_GetError());
+                ReportFailure(std::string("gfx gl: no OpenGL window: ") + SDL_GetError());
                 return D3DERR_NOTAVAILABLE;
             }
         }
         m_windowId = SDL_GetWindowID(m_window);
         m_context = SDL_GL_CreateContext(m_window);
         if (!m_context) {
-            std::fprintf(stderr, "gfx gl: no OpenGL 3.3 core context: %s\n", SDL_GetError());
+            ReportFailure(std::string("gfx gl: no OpenGL 3.3 core context: ") + SDL_GetError());
             return D3DERR_NOTAVAILABLE;
         }
-        if (!MakeCurrent()) return D3DERR_NOTAVAILABLE;
-        if (epoxy_gl_version() < 33) return D3DERR_NOTAVAILABLE;
+        if (!MakeCurrent()) {
+            ReportFailure(std::string("gfx gl: the OpenGL context cannot be made current: ") + SDL_GetError());
+            return D3DERR_NOTAVAILABLE;
+        }
+        if (epoxy_gl_version() < 33) {
+            const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+            ReportFailure(std::string("gfx gl: OpenGL 3.3 needed, the driver gives ") + (version ? version : "none"));
+            return D3DERR_NOTAVAILABLE;
+        }
         // The program of a plain state must build, or this context cannot draw at all.
-        if (!ProgramFor(kProbeVs, kProbeFs)->id) return D3DERR_NOTAVAILABLE;
+        if (const Program* probe = ProgramFor(kProbeVs, kProbeFs); !probe->id) {
+            ReportFailure("gfx gl: the driver cannot build the device's programs: " + probe->failure);
+            return D3DERR_NOTAVAILABLE;
+        }
         glGenVertexArrays(1, &m_vao);
         glBindVertexArray(m_vao);
         glGenFramebuffers(1, &m_fbo);
@@ -366,11 +388,13 @@ public:
         }
     }
 
-    void Draw(IDirect3DDevice9& device, const VertexLayout& layout, const DrawCall& call) override {
-        if (!MakeCurrent()) return;
+    HRESULT Draw(IDirect3DDevice9& device, const VertexLayout& layout, const DrawCall& call) override {
+        if (!MakeCurrent()) return D3DERR_DEVICELOST; // the window is gone: nothing to draw into
         const DeviceState& s = device.State();
-        if (!BindTargets(s)) return;
+        if (!BindTargets(s)) return D3DERR_INVALIDCALL;
         const IDirect3DSurface9* rt = s.renderTargets[0];
+        assert((call.userVertices || s.streams[0].buffer) && "a draw the front end should have refused");
+        assert((!call.indexed || call.userIndices || s.indices) && "a draw the front end should have refused");
 
         // Vertex input.
         GLuint vbo = m_streamVbo;
@@ -391,13 +415,16 @@ public:
         SetColorAttribute(1, layout.diffuse, stride, base, 1.0f);
         SetColorAttribute(2, layout.specular, stride, base, 0.0f);
 
-        if (!SetProgram(s, layout, *rt)) return;
+        if (const Program* prog = SetProgram(s, layout, *rt); !prog->id) {
+            ReportOnce("program " + prog->failureKind, "gfx gl: a generated program failed: " + prog->failure);
+            return D3DERR_DRIVERINTERNALERROR;
+        }
         SetRasterState(s, *rt);
 
         const GLenum mode = GlPrimitive(call.primitiveType);
         if (!call.indexed) {
             glDrawArrays(mode, GLint(call.startVertex), GLsizei(call.vertexCount));
-            return;
+            return CheckGlError();
         }
         GLenum indexType = GL_UNSIGNED_SHORT;
         std::uintptr_t indexOffset = 0;
@@ -415,6 +442,14 @@ public:
         }
         glDrawElementsBaseVertex(mode, GLsizei(call.vertexCount), indexType, reinterpret_cast<const void*>(indexOffset),
                                  call.baseVertex);
+        return CheckGlError();
+    }
+
+    void InjectFault(BackendFault fault) override {
+        m_fault = fault;
+        // Programs are made again from now on, with the fault in them.
+        m_byState.clear();
+        m_lastProgram = nullptr;
     }
 
     HRESULT Present(IDirect3DDevice9& device) override {
@@ -424,6 +459,7 @@ public:
         if (m_direct) {
             // The back buffer is the window's own: presenting is swapping.
             SDL_GL_SwapWindow(m_window);
+            m_pacer.PacePresent();
             // A window resized since (without a Reset) goes through the copy from the next frame on.
             UpdateDirect();
             return D3D_OK;
@@ -443,6 +479,7 @@ public:
         glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
         m_boundFramebuffer = m_fbo;
         SDL_GL_SwapWindow(m_window);
+        m_pacer.PacePresent();
         UpdateDirect();
         return D3D_OK;
     }
@@ -525,7 +562,40 @@ private:
             if (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN_DESKTOP) SDL_SetWindowFullscreen(m_window, 0);
             if (m_ownWindow) SDL_SetWindowSize(m_window, int(m_params.BackBufferWidth), int(m_params.BackBufferHeight));
         }
-        SDL_GL_SetSwapInterval(m_params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+        // DEFAULT and ONE wait for the retrace, IMMEDIATE does not. A driver that
+        // cannot wait (no vsync, or no display to wait for) is paced by sleeping.
+        const bool wait = m_params.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
+        const bool retrace = SDL_GL_SetSwapInterval(wait ? 1 : 0) == 0 && !os::IsHeadless();
+        m_pacer.SetPeriod(wait && !retrace ? RefreshPeriod(DisplayRefreshRate()) : std::chrono::nanoseconds{0});
+    }
+
+    // The refresh rate of the display the window is on; 0 when unknown.
+    int DisplayRefreshRate() const {
+        SDL_DisplayMode mode{};
+        const int display = SDL_GetWindowDisplayIndex(m_window);
+        if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) return 0;
+        return mode.refresh_rate;
+    }
+
+    // A GL error after a draw is the back end's own failure: told once per error code.
+    HRESULT CheckGlError() {
+        if (m_fault == BackendFault::GlErrorOnDraw) {
+            m_fault = BackendFault::None;
+            glEnable(GL_INVALID_ENUM); // a real error of the driver's own making
+        }
+        const GLenum error = glGetError();
+        if (error == GL_NO_ERROR) return D3D_OK;
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        char text[96];
+        std::snprintf(text, sizeof text, "gfx gl: OpenGL error 0x%04X after a draw", unsigned(error));
+        ReportOnce("gl error " + std::to_string(error), text);
+        return D3DERR_DRIVERINTERNALERROR;
+    }
+
+    // Standard error hears of each kind of failure once; the draws keep returning it.
+    void ReportOnce(const std::string& kind, const std::string& text) {
+        if (m_reported.insert(kind).second) std::fprintf(stderr, "%s\n", text.c_str());
     }
 
     // One program per fixed-function state: the constants in front of the bodies.
@@ -535,9 +605,10 @@ private:
         if (it != m_programs.end()) return &it->second;
         const std::string vsSource = "#version 330 core\n" + vsConstants + kVertexShader;
         const std::string fsSource = "#version 330 core\n" + fsConstants + kFragmentShader;
-        const GLuint vs = Compile(GL_VERTEX_SHADER, vsSource.c_str());
-        const GLuint fs = Compile(GL_FRAGMENT_SHADER, fsSource.c_str());
         Program prog;
+        const GLuint vs = Compile(GL_VERTEX_SHADER, vsSource.c_str(), prog.failure);
+        const GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, fsSource.c_str(), prog.failure) : 0;
+        if (!vs || !fs) prog.failureKind = "compile";
         if (vs && fs) {
             prog.id = glCreateProgram();
             glAttachShader(prog.id, vs);
@@ -546,9 +617,10 @@ private:
             GLint ok = 0;
             glGetProgramiv(prog.id, GL_LINK_STATUS, &ok);
             if (!ok) {
-                char log[2048];
+                char log[2048] = {};
                 glGetProgramInfoLog(prog.id, sizeof log, nullptr, log);
-                std::fprintf(stderr, "gfx gl: program link failed: %s\n", log);
+                prog.failureKind = "link";
+                prog.failure = std::string("program link failed: ") + log;
                 glDeleteProgram(prog.id);
                 prog.id = 0;
             }
@@ -748,11 +820,14 @@ private:
         std::snprintf(text, sizeof text, "const bool kFlat = %s;\nconst bool kSpecularEnable = %s;\nconst int kAlphaFunc = %u;\n",
                       key[5] ? "true" : "false", key[6] ? "true" : "false", key[7]);
         fsConstants += text;
+        if (m_fault == BackendFault::CompileError) fsConstants += "#error a fault injected by a test\n";
+        // The same uniform with another type in each stage compiles, and fails to link.
+        if (m_fault == BackendFault::LinkError) fsConstants += "uniform float uViewport;\n";
         return ProgramFor(vsConstants, fsConstants);
     }
 
-    // Chooses the program for the state and sets its uniforms; false when it cannot be built.
-    bool SetProgram(const DeviceState& s, const VertexLayout& layout, const IDirect3DSurface9& rt) {
+    // Chooses the program for the state and sets its uniforms; one with id 0 when it cannot be built.
+    const Program* SetProgram(const DeviceState& s, const VertexLayout& layout, const IDirect3DSurface9& rt) {
         const auto& rs = s.renderStates;
         auto source = [&](std::uint32_t state) -> std::uint32_t {
             const std::uint32_t v = rs[state];
@@ -790,7 +865,7 @@ private:
             m_lastKey = key;
             m_lastProgram = prog;
         }
-        if (!prog->id) return false;
+        if (!prog->id) return prog;
         glUseProgram(prog->id);
 
         const D3DMATRIX wvp = Multiply(Multiply(s.world[0], s.view), s.projection);
@@ -812,7 +887,7 @@ private:
         ColorToFloats(rs[D3DRS_TEXTUREFACTOR], c);
         glUniform4fv(prog->tfactor, 1, c);
         glUniform1f(prog->alphaRef, float(rs[D3DRS_ALPHAREF] & 0xFF));
-        return true;
+        return prog;
     }
 
     void SetRasterState(const DeviceState& s, const IDirect3DSurface9& rt) {
@@ -899,6 +974,9 @@ private:
     bool m_hasStencil = false;
     GLsizei m_targetHeight = 0;
     bool m_warnedDepth = false;
+    FramePacer m_pacer;
+    BackendFault m_fault = BackendFault::None;
+    std::set<std::string> m_reported; // kinds of failure told on standard error
 };
 
 } // namespace

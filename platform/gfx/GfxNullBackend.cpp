@@ -17,7 +17,7 @@ public:
         if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && s.depthStencil)
             FillDepthRects(*s.depthStencil, rects, flags, z, stencil);
     }
-    void Draw(IDirect3DDevice9&, const VertexLayout&, const DrawCall&) override {}
+    HRESULT Draw(IDirect3DDevice9&, const VertexLayout&, const DrawCall&) override { return D3D_OK; }
     HRESULT Present(IDirect3DDevice9&) override { return D3D_OK; }
     void ReadSurface(IDirect3DSurface9&) override {}
     void WriteSurface(IDirect3DSurface9&) override {}

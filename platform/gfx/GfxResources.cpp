@@ -4,6 +4,7 @@
 #include "platform/gfx/GfxFormat.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 namespace gfx {
@@ -72,7 +73,11 @@ std::uint32_t IDirect3DSurface9::AddRef() {
 
 std::uint32_t IDirect3DSurface9::Release() {
     if (m_container) return m_container->Release();
-    if (m_implicit) return m_refs > 0 ? --m_refs : 0;
+    if (m_implicit) {
+        // The device owns the surface: a release without its reference is the caller's bug.
+        assert(m_refs > 0 && "back buffer or depth surface released more often than taken");
+        return m_refs > 0 ? --m_refs : 0;
+    }
     return Unknown::Release();
 }
 

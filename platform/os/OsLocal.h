@@ -27,6 +27,7 @@ struct Window
     bool alive = true;       // false once destroyed; the record stays until Reset so
                              // a stale handle never names a newer window
     bool destroying = false; // inside DestroyWindow (WM_DESTROY being sent)
+    std::string noGlReason;  // why the window has no OpenGL; empty when it has
 };
 
 namespace detail

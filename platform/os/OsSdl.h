@@ -6,6 +6,8 @@
 
 #include "platform/os/OsDefs.h"
 
+#include <string>
+
 struct SDL_Window;
 union SDL_Event;
 
@@ -13,6 +15,9 @@ namespace os
 {
 // Null for a handle that is not a live window.
 [[nodiscard]] SDL_Window* GetSdlWindow(WindowHandle window);
+// Why a window was made without OpenGL, in the layer's and SDL's words; empty
+// when it has OpenGL or the handle is not a live window.
+[[nodiscard]] std::string GetWindowNoGlReason(WindowHandle window);
 // The live window made over an SDL window; null when none.
 [[nodiscard]] WindowHandle FindWindowBySdl(SDL_Window* sdlWindow);
 

@@ -142,6 +142,14 @@ WindowHandle CreateWindowEx(std::uint32_t exStyle, std::string_view className, s
     {
         return nullptr;
     }
+    // SDL falls back to its invisible drivers when it finds no display; a
+    // window nobody can see is made only when the caller named the driver.
+    const char* namedDriver = SDL_getenv("SDL_VIDEODRIVER");
+    if (IsHeadless() && (namedDriver == nullptr || namedDriver[0] == '\0'))
+    {
+        std::fprintf(stderr, "no display available (set DISPLAY or WAYLAND_DISPLAY)\n");
+        return nullptr;
+    }
     State& st = GetState();
     int sx = x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : x;
     int sy = y == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : y;
@@ -155,13 +163,19 @@ WindowHandle CreateWindowEx(std::uint32_t exStyle, std::string_view className, s
         flags |= SDL_WINDOW_BORDERLESS;
     }
     SDL_Window* sdl = nullptr;
+    std::string noGlReason;
     if (DriverOffersGl())
     {
         sdl = SDL_CreateWindow(title.c_str(), sx, sy, w, h, flags | SDL_WINDOW_OPENGL);
         if (!sdl)
         {
-            std::fprintf(stderr, "os: no OpenGL window (%s); making one without\n", SDL_GetError());
+            noGlReason = std::string("os: no OpenGL window (") + SDL_GetError() + ")";
+            std::fprintf(stderr, "%s; making one without\n", noGlReason.c_str());
         }
+    }
+    else
+    {
+        noGlReason = "os: the video driver \"" + GetVideoDriverName() + "\" offers no OpenGL";
     }
     if (!sdl)
     {
@@ -175,6 +189,7 @@ WindowHandle CreateWindowEx(std::uint32_t exStyle, std::string_view className, s
     auto window = std::make_unique<Window>();
     window->sdl = sdl;
     window->sdlId = SDL_GetWindowID(sdl);
+    window->noGlReason = std::move(noGlReason);
     window->className = c->name;
     window->procedure = c->procedure;
     window->style = style & ~WS_VISIBLE;
@@ -559,6 +574,11 @@ namespace os
 SDL_Window* GetSdlWindow(WindowHandle window)
 {
     return IsWindow(window) ? window->sdl : nullptr;
+}
+
+std::string GetWindowNoGlReason(WindowHandle window)
+{
+    return IsWindow(window) ? window->noGlReason : std::string();
 }
 
 WindowHandle FindWindowBySdl(SDL_Window* sdlWindow)

@@ -2,6 +2,7 @@
 
 #include "platform/gfx/GfxFormat.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <vector>
@@ -542,4 +543,167 @@ TEST_P(GfxDevice, ResetMovesToAnotherWindowAndTakesItsSize) {
     // The device lets go of the window before it is destroyed.
     EXPECT_EQ(device->Release(), 0u);
     device = nullptr;
+}
+
+// The renderer builds its texture tables from the display format, so every
+// texture it may ask for must be made whatever back buffer the device shows.
+TEST_P(GfxDevice, TexturesMadeOnEveryBackBufferFormat) {
+    D3DDISPLAYMODE desktop;
+    ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+    gfxtest::TestWindow window(64, 64);
+    ASSERT_NE(window.handle, nullptr);
+    for (const D3DFORMAT back : {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8}) {
+        for (const bool windowed : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << "back buffer " << back << (windowed ? " windowed" : " full screen"));
+            D3DPRESENT_PARAMETERS p = windowed ? gfxtest::Windowed(64, 48, back)
+                                               : gfxtest::Windowed(desktop.Width, desktop.Height, back);
+            p.Windowed = windowed ? 1 : 0;
+            Ref<IDirect3DDevice9> dev;
+            ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window.handle, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
+                                        &dev),
+                      D3D_OK);
+            D3DDISPLAYMODE mode;
+            ASSERT_EQ(dev->GetDisplayMode(0, &mode), D3D_OK);
+            EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8); // the display's format, not the back buffer's
+            for (const D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A1R5G5B5,
+                                           D3DFMT_A4R4G4B4, D3DFMT_DXT1, D3DFMT_DXT5}) {
+                SCOPED_TRACE(::testing::Message() << "texture " << format);
+                Ref<IDirect3DTexture9> texture;
+                EXPECT_EQ(dev->CreateTexture(16, 16, 0, 0, format, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+                Ref<IDirect3DCubeTexture9> cube;
+                EXPECT_EQ(dev->CreateCubeTexture(8, 1, 0, format, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+            }
+            Ref<IDirect3DTexture9> target;
+            EXPECT_EQ(dev->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target,
+                                         nullptr),
+                      D3D_OK);
+            Ref<IDirect3DTexture9> bump;
+            EXPECT_EQ(dev->CreateTexture(16, 16, 1, 0, D3DFMT_V8U8, D3DPOOL_MANAGED, &bump, nullptr),
+                      D3DERR_INVALIDCALL);
+        }
+    }
+}
+
+namespace {
+struct RhwVertex {
+    float x, y, z, rhw;
+    std::uint32_t color;
+};
+constexpr std::uint32_t kRhwFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+
+// What the device let through: the recorded draws on null, painted pixels on gl.
+std::size_t DrawsRecorded(IDirect3DDevice9* device) {
+    return std::size_t(std::count_if(device->RecordedCalls().begin(), device->RecordedCalls().end(),
+                                     [](const RecordedCall& c) { return c.kind != RecordedCall::Kind::Clear; }));
+}
+std::uint32_t PixelAt(IDirect3DDevice9* device, int x, int y) {
+    Ref<IDirect3DSurface9> back;
+    EXPECT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DLOCKED_RECT lr;
+    if (back->LockRect(&lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return 0;
+    const std::uint32_t p =
+        reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(lr.pBits) + y * lr.Pitch)[x];
+    back->UnlockRect();
+    return p & 0xFFFFFFu;
+}
+} // namespace
+
+// Whatever the caller binds, no draw reaches the driver with an index or a
+// stride that would read outside the vertices the buffers hold.
+TEST_P(GfxDevice, DrawsCheckedAgainstTheBoundBuffers) {
+    Create();
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0), D3D_OK);
+    const RhwVertex quad[4] = {{0, 0, 0.5f, 1, 0xFFFF0000u}, {8, 0, 0.5f, 1, 0xFFFF0000u},
+                               {0, 8, 0.5f, 1, 0xFFFF0000u}, {8, 8, 0.5f, 1, 0xFFFF0000u}};
+    Ref<IDirect3DVertexBuffer9> vb;
+    ASSERT_EQ(device->CreateVertexBuffer(sizeof quad, 0, kRhwFvf, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+    void* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
+    std::memcpy(data, quad, sizeof quad);
+    vb->Unlock();
+    // Two triangles, then one reaching vertex 4, one past the four the buffer holds.
+    const std::uint16_t indices[9] = {0, 1, 2, 2, 1, 3, 0, 1, 4};
+    Ref<IDirect3DIndexBuffer9> ib;
+    ASSERT_EQ(device->CreateIndexBuffer(sizeof indices, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
+    ASSERT_EQ(ib->Lock(0, 0, &data, 0), D3D_OK);
+    std::memcpy(data, indices, sizeof indices);
+    ib->Unlock();
+    device->SetFVF(kRhwFvf);
+    device->SetIndices(ib.get());
+    device->SetStreamSource(0, vb.get(), 0, sizeof(RhwVertex));
+    device->ClearRecordedCalls();
+
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 6, 1), D3DERR_INVALIDCALL); // index 4
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 0, 4, 0, 2), D3DERR_INVALIDCALL); // 3 + 1
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 0, 1), D3DERR_INVALIDCALL); // base past the end
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, -1, 0, 4, 0, 1), D3DERR_INVALIDCALL); // 0 - 1
+    // A stream offset leaves fewer vertices behind it.
+    device->SetStreamSource(0, vb.get(), sizeof(RhwVertex), sizeof(RhwVertex));
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 1), D3DERR_INVALIDCALL);
+    // A stride shorter than the format's 20 bytes runs each vertex into the next.
+    device->SetStreamSource(0, vb.get(), 0, 16);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, quad, 16), D3DERR_INVALIDCALL);
+    // A declaration's size is where its furthest element ends.
+    const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITIONT, 0},
+        {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+        D3DDECL_END(),
+    };
+    Ref<IDirect3DVertexDeclaration9> decl;
+    ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    device->SetVertexDeclaration(decl.get());
+    device->SetStreamSource(0, vb.get(), 0, 16);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    // User indices stay below the vertices taken from the caller (minIndex + numVertices).
+    device->SetFVF(kRhwFvf);
+    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 1, indices + 6, D3DFMT_INDEX16, quad,
+                                             sizeof(RhwVertex)),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 2, 1, indices, D3DFMT_INDEX16, quad,
+                                             sizeof(RhwVertex)),
+              D3DERR_INVALIDCALL);
+    // Nothing reached the back end.
+    EXPECT_EQ(DrawsRecorded(device), 0u);
+    EXPECT_EQ(PixelAt(device, 2, 2), 0u);
+
+    // The same buffers within their bounds draw.
+    device->SetIndices(ib.get());
+    device->SetStreamSource(0, vb.get(), 0, sizeof(RhwVertex));
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, -1, 1, 3, 3, 1), D3D_OK); // 2-1, 1-1, 3-1
+    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, quad,
+                                             sizeof(RhwVertex)),
+              D3D_OK);
+    if (GetParam() == BackendKind::Null) {
+        EXPECT_EQ(DrawsRecorded(device), 3u);
+    } else {
+        EXPECT_EQ(PixelAt(device, 2, 2), 0xFF0000u);
+    }
+}
+
+// Caller bugs the device cannot answer with an error stop a debug build at once.
+class GfxDeviceDeathTest : public BackendTest {};
+INSTANTIATE_TEST_SUITE_P(, GfxDeviceDeathTest, ::testing::Values(BackendKind::Null), gfxtest::BackendParamName);
+
+TEST_P(GfxDeviceDeathTest, InvariantsOfTheCallersAreAsserted) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Create();
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    EXPECT_EQ(back->Release(), 0u);
+    EXPECT_DEATH(back->Release(), "released more often than taken");
+
+    Ref<IDirect3DTexture9> texture;
+    ASSERT_EQ(device->CreateTexture(8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    EXPECT_NE(texture->Level(1), nullptr);
+    EXPECT_DEATH((void)texture->Level(2), "texture level out of range");
+    Ref<IDirect3DCubeTexture9> cube;
+    ASSERT_EQ(device->CreateCubeTexture(8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    EXPECT_NE(cube->Face(5, 0), nullptr);
+    EXPECT_DEATH((void)cube->Face(6, 0), "cube face or level out of range");
+    EXPECT_DEATH((void)cube->Face(0, 1), "cube face or level out of range");
 }

@@ -5,7 +5,9 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 using namespace gfx;
 using gfxtest::BackendTest;
@@ -161,4 +163,36 @@ TEST_P(GfxDirect3D, FullScreenInTheDesktopMode) {
     p.Windowed = 0;
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window.handle, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
               D3DERR_INVALIDCALL);
+}
+
+// A driver without OpenGL gives no gl top object, and says why in the driver's
+// words; only ORVANE_GFX_BACKEND=null asks for the device that shows nothing.
+class GfxWithoutGl : public BackendTest {};
+INSTANTIATE_TEST_SUITE_P(, GfxWithoutGl, ::testing::Values(BackendKind::Null), gfxtest::BackendParamName);
+
+TEST_P(GfxWithoutGl, GlStartFailureIsReportedWithItsReasonAndNeverFallsBack) {
+    if (std::strcmp(SDL_GetCurrentVideoDriver(), "dummy") != 0) GTEST_SKIP() << "needs the dummy video driver";
+    const char* chosen = std::getenv("ORVANE_GFX_BACKEND");
+    const std::string saved = chosen ? chosen : "";
+    unsetenv("ORVANE_GFX_BACKEND");
+    for (const BackendKind kind : {BackendKind::Gl, BackendKind::Auto}) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(Direct3DCreate9(D3D_SDK_VERSION, kind), nullptr);
+        const std::string text = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(GetLastFailureText().find("gfx gl: the video driver \"dummy\" offers no OpenGL: "), std::string::npos)
+            << GetLastFailureText();
+        EXPECT_NE(GetLastFailureText().find("(dummy)"), std::string::npos) << GetLastFailureText(); // SDL's text
+        EXPECT_NE(text.find(GetLastFailureText()), std::string::npos) << text;
+    }
+    setenv("ORVANE_GFX_BACKEND", "null", 1);
+    IDirect3D9* asked = Direct3DCreate9(D3D_SDK_VERSION, BackendKind::Auto);
+    ASSERT_NE(asked, nullptr);
+    EXPECT_EQ(asked->Kind(), BackendKind::Null);
+    EXPECT_EQ(GetLastFailureText(), ""); // a success clears the text
+    asked->Release();
+    if (chosen) {
+        setenv("ORVANE_GFX_BACKEND", saved.c_str(), 1);
+    } else {
+        unsetenv("ORVANE_GFX_BACKEND");
+    }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 using namespace gfx;
@@ -610,6 +612,45 @@ TEST_P(GfxGlDraw, RenderTargetTextureDrawsAndReadsBack) {
     EXPECT_EQ(At(px, 4, 6), kBlack);
     level.reset();
     target.reset();
+}
+
+// A failure inside the back end comes back from the draw, and its text reaches
+// standard error once for each kind, not once a frame.
+TEST_P(GfxGlDraw, BackEndFailuresAreReportedOncePerKind) {
+    auto count = [](const std::string& text, const std::string& part) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    };
+    const RhwVertex v[3] = {{0, 0, 0.5f, 1, kRed}, {8, 0, 0.5f, 1, kRed}, {0, 8, 0.5f, 1, kRed}};
+    device->SetFVF(kRhwFvf);
+    for (const auto& [fault, kind] : {std::pair{BackendFault::CompileError, "compile failed"},
+                                      std::pair{BackendFault::LinkError, "link failed"}}) {
+        SCOPED_TRACE(kind);
+        device->InjectBackendFault(fault);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(RhwVertex)), D3DERR_DRIVERINTERNALERROR);
+        EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(RhwVertex)), D3DERR_DRIVERINTERNALERROR);
+        const std::string text = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(count(text, "gfx gl: a generated program failed"), 1u) << text;
+        EXPECT_EQ(count(text, kind), 1u) << text;
+        EXPECT_EQ(At(ReadBack(), 2, 2), kBlack);
+    }
+    device->InjectBackendFault(BackendFault::None);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(RhwVertex)), D3D_OK);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(At(ReadBack(), 2, 2), kRed);
+
+    // A GL error after a draw: the draw that left it fails, the next one works.
+    device->InjectBackendFault(BackendFault::GlErrorOnDraw);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(RhwVertex)), D3DERR_DRIVERINTERNALERROR);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(RhwVertex)), D3D_OK);
+    device->InjectBackendFault(BackendFault::GlErrorOnDraw);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(RhwVertex)), D3DERR_DRIVERINTERNALERROR);
+    const std::string text = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(count(text, "gfx gl: OpenGL error 0x0500 after a draw"), 1u) << text;
 }
 
 } // namespace
