@@ -121,6 +121,19 @@ void SetCreationError(const char* pcReason)
     NiDX9Renderer::SetLastErrorString((std::string("Creation failed: ") + pcReason).c_str());
 }
 
+// With the graphics layer's own account of the failure after it, when it gave
+// one (why OpenGL could not start, in the window layer's and driver's words).
+void SetCreationErrorWithPlatformReason(const char* pcReason)
+{
+    const std::string& kPlatform = gfx::GetLastFailureText();
+    if (kPlatform.empty())
+    {
+        SetCreationError(pcReason);
+        return;
+    }
+    SetCreationError((std::string(pcReason) + " (" + kPlatform + ")").c_str());
+}
+
 // One colour channel as a byte: times 255, truncated, low eight bits kept.
 std::uint32_t ChannelByte(float fValue)
 {
@@ -317,9 +330,10 @@ NiRefPtr<NiDX9Renderer> NiDX9Renderer::Create(std::uint32_t uiWidth, std::uint32
                                               std::uint32_t eSwapEffect, std::int32_t iFBMode,
                                               std::uint32_t uiBackBufferCount, std::uint32_t uiRefreshRate)
 {
+    gfx::ClearLastFailureText();
     if (LoadD3D9() != 0)
     {
-        SetCreationError("Could not initialize DirectX9");
+        SetCreationErrorWithPlatformReason("Could not initialize DirectX9");
         return nullptr;
     }
 
@@ -420,8 +434,9 @@ bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
                 }
                 m_pkD3DDevice9 = nullptr;
                 // Said at once, so that running out of kinds leaves the reason.
-                SetCreationError(m_eDevType == gfx::D3DDEVTYPE_REF ? "Could not create reference device"
-                                                                   : "Could not create hardware device");
+                SetCreationErrorWithPlatformReason(m_eDevType == gfx::D3DDEVTYPE_REF
+                                                       ? "Could not create reference device"
+                                                       : "Could not create hardware device");
             }
         }
 

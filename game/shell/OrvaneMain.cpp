@@ -1,6 +1,6 @@
 // The program's entry: make the game factory, then start, run and destroy
-// the application. Every failure ends the program with exit code 0 once the
-// user has been told.
+// the application. A start that fails (no window, no device, no renderer)
+// ends the program with exit status 1 once the user has been told why.
 #include "engine/animation/NiAnimationLibrary.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/render/NiDX9Renderer.h"
@@ -31,7 +31,7 @@ int main()
 
     auto pkFactory = std::make_unique<CGameFactory>();
     COrvaneApplication* pkApp = COrvaneApplication::Get();
-    int iExitCode = 0;
+    int iExitCode = 1;
     if (pkApp != nullptr && pkApp->Init(nullptr, *pkFactory, 1024, 768) && pkApp->Start())
     {
         iExitCode = pkApp->Run() ? 1 : 0;

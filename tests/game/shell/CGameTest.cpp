@@ -1,5 +1,10 @@
 #include "game/shell/CGame.h"
 
+#include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiRenderer.h"
+#include "game/shell/CDX9RendererFactory.h"
+#include "platform/os/OsSystem.h"
+
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneWindow.h"
@@ -9,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -48,6 +54,45 @@ TEST_F(CGameTest, TheGameStartsAndClearsToTheBackgroundEveryFrame)
     EXPECT_EQ(pkRenderer->m_kCalls,
               (std::vector<std::string>{"BeginScene", "ClearBuffer all 7", "EndScene", "DisplayFrame"}));
     EXPECT_FLOAT_EQ(pkRenderer->GetBackgroundColor().g, 20.0f / 255.0f);
+}
+
+// On a video driver without OpenGL the real renderer is not made, and the text
+// the game shows says why in the driver's words; no device that shows nothing
+// stands in for it unless ORVANE_GFX_BACKEND=null asks for one.
+TEST_F(CGameTest, WithoutOpenGlTheRendererFailsWithTheDriversReason)
+{
+    ASSERT_TRUE(os::Startup());
+    if (os::GetVideoDriverName() != "dummy")
+        GTEST_SKIP() << "needs the dummy video driver";
+    const char* pcChosen = std::getenv("ORVANE_GFX_BACKEND");
+    const std::string kChosen = pcChosen != nullptr ? pcChosen : "";
+    unsetenv("ORVANE_GFX_BACKEND");
+    CDX9RendererFactory kRenderers;
+    COrvaneRendererFactory::Set(&kRenderers);
+    NiDX9Renderer::ResetStatics();
+    std::vector<std::string> kBoxes;
+    os::SetMessageBoxHook([&kBoxes](os::WindowHandle, std::string_view kText, std::string_view, std::uint32_t) {
+        kBoxes.emplace_back(kText);
+        return 1;
+    });
+    WriteSetupFile(10, 20, 30, 255);
+    CGameFactory kFactory;
+    COrvaneApplication* pkApp = COrvaneApplication::Get();
+    ASSERT_TRUE(pkApp->Init(nullptr, kFactory, 1024, 768));
+    EXPECT_FALSE(pkApp->Start());
+    EXPECT_EQ(kRenderers.GetLastError().rfind("Creation failed: Could not initialize DirectX9 (gfx gl: the video "
+                                              "driver \"dummy\" offers no OpenGL: ",
+                                              0),
+              0u)
+        << kRenderers.GetLastError();
+    EXPECT_NE(kRenderers.GetLastError().find("(dummy))"), std::string::npos) << kRenderers.GetLastError();
+    EXPECT_EQ(kBoxes.size(), 1u);
+    EXPECT_EQ(NiRenderer::GetRenderer(), nullptr);
+    COrvaneApplication::DestroyInstance();
+    COrvaneRendererFactory::Set(&m_kRenderers);
+    NiDX9Renderer::ResetStatics();
+    if (pcChosen != nullptr)
+        setenv("ORVANE_GFX_BACKEND", kChosen.c_str(), 1);
 }
 
 TEST_F(CGameTest, WithoutARendererTheGameDrawsNothing)

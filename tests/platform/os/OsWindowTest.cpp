@@ -8,6 +8,10 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 namespace
 {
 using os::Message;
@@ -373,3 +377,82 @@ TEST_F(OsWindowTest, WaitMessageReturnsOnAnEventOrTimeout)
     EXPECT_EQ(TakeAll().size(), 1u);
 }
 } // namespace
+
+namespace
+{
+// Sets or removes environment variables for one scope and puts them back.
+class ScopedEnvironment
+{
+public:
+    void Set(const char* name, const char* value)
+    {
+        const char* old = std::getenv(name);
+        m_saved.push_back({name, old != nullptr, old != nullptr ? old : ""});
+        if (value != nullptr)
+        {
+            setenv(name, value, 1);
+        }
+        else
+        {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnvironment()
+    {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
+        {
+            if (it->present)
+            {
+                setenv(it->name.c_str(), it->value.c_str(), 1);
+            }
+            else
+            {
+                unsetenv(it->name.c_str());
+            }
+        }
+    }
+
+private:
+    struct Saved
+    {
+        std::string name;
+        bool present;
+        std::string value;
+    };
+    std::vector<Saved> m_saved;
+};
+} // namespace
+
+// Without a display SDL falls back to a driver that shows nothing; the game's
+// window is refused then, unless the caller named that driver (as tests do).
+TEST_F(OsWindowTest, NoWindowOnAnInvisibleDriverNobodyAskedFor)
+{
+    const std::string named = os::GetVideoDriverName();
+    std::string chosen;
+    os::WindowHandle refused = nullptr;
+    std::string text;
+    {
+        ScopedEnvironment environment;
+        environment.Set("SDL_VIDEODRIVER", nullptr);
+        environment.Set("DISPLAY", nullptr);
+        environment.Set("WAYLAND_DISPLAY", nullptr);
+        os::Shutdown();
+        testing::internal::CaptureStderr();
+        refused = MakeGameWindow();
+        text = testing::internal::GetCapturedStderr();
+        chosen = os::GetVideoDriverName();
+        os::Reset();
+        os::Shutdown();
+    }
+    // Named, the same headless driver makes the window.
+    ASSERT_TRUE(os::Startup());
+    if (chosen != "offscreen" && chosen != "dummy")
+    {
+        GTEST_SKIP() << "SDL found a display through \"" << chosen << "\"";
+    }
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_NE(text.find("no display available (set DISPLAY or WAYLAND_DISPLAY)\n"), std::string::npos) << text;
+    EXPECT_EQ(os::GetVideoDriverName(), named);
+    const os::WindowHandle w = MakeGameWindow();
+    EXPECT_NE(w, nullptr);
+}
