@@ -585,7 +585,8 @@ private:
         }
         const GLenum error = glGetError();
         if (error == GL_NO_ERROR) return D3D_OK;
-        while (glGetError() != GL_NO_ERROR) {
+        // GL keeps one flag per kind of error: take every one, so the next draw starts clean.
+        for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
         }
         char text[96];
         std::snprintf(text, sizeof text, "gfx gl: OpenGL error 0x%04X after a draw", unsigned(error));
@@ -645,7 +646,10 @@ private:
     void EnsureColor(IDirect3DSurface9& s) {
         if (s.backend.name) return;
         GlFormat f;
-        if (!GlColorFormat(s.Format(), f)) return;
+        // The front end makes colour targets and back buffers of the six formats GL stores only.
+        [[maybe_unused]] const bool known = GlColorFormat(s.Format(), f);
+        assert(known && "a colour target of a format the device does not make");
+        if (!known) return;
         glGenTextures(1, &s.backend.name);
         glBindTexture(GL_TEXTURE_2D, s.backend.name);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
