@@ -1,6 +1,7 @@
 #include "engine/animation/NiAnimationLibrary.h"
 
 #include "engine/animation/NiAnimKeyTables.h"
+#include "engine/animation/NiBlendAccumTransformInterpolator.h"
 #include "engine/animation/NiBlendBoolInterpolator.h"
 #include "engine/animation/NiBlendColorInterpolator.h"
 #include "engine/animation/NiBlendFloatInterpolator.h"
@@ -12,12 +13,20 @@
 #include "engine/animation/NiBoolTimelineInterpolator.h"
 #include "engine/animation/NiColorData.h"
 #include "engine/animation/NiColorInterpolator.h"
+#include "engine/animation/NiControllerManager.h"
+#include "engine/animation/NiControllerSequence.h"
 #include "engine/animation/NiFloatData.h"
 #include "engine/animation/NiFloatInterpolator.h"
+#include "engine/animation/NiMultiTargetTransformController.h"
 #include "engine/animation/NiPoint3Interpolator.h"
 #include "engine/animation/NiPosData.h"
 #include "engine/animation/NiQuaternionInterpolator.h"
 #include "engine/animation/NiRotData.h"
+#include "engine/animation/NiSequence.h"
+#include "engine/animation/NiSequenceStreamHelper.h"
+#include "engine/animation/NiStringPalette.h"
+#include "engine/animation/NiTextKeyExtraData.h"
+#include "engine/animation/NiTransformController.h"
 #include "engine/animation/NiTransformData.h"
 #include "engine/animation/NiTransformInterpolator.h"
 #include "engine/core/NiObjectStream.h"
@@ -31,9 +40,11 @@ struct ClassEntry
 };
 
 // In the library's registration order. Old files name the transform data
-// "NiKeyframeData" and the visibility data "NiVisData"; both load into the
-// current classes, which read the old layouts by version.
+// "NiKeyframeData", the visibility data "NiVisData" and the transform
+// controller "NiKeyframeController"; they load into the current classes,
+// which read the old layouts by version.
 const ClassEntry CLASSES[] = {
+    {"NiBlendAccumTransformInterpolator", &NiBlendAccumTransformInterpolator::CreateObject},
     {"NiBlendBoolInterpolator", &NiBlendBoolInterpolator::CreateObject},
     {"NiBlendColorInterpolator", &NiBlendColorInterpolator::CreateObject},
     {"NiBlendFloatInterpolator", &NiBlendFloatInterpolator::CreateObject},
@@ -45,13 +56,22 @@ const ClassEntry CLASSES[] = {
     {"NiBoolTimelineInterpolator", &NiBoolTimelineInterpolator::CreateObject},
     {"NiColorData", &NiColorData::CreateObject},
     {"NiColorInterpolator", &NiColorInterpolator::CreateObject},
+    {"NiControllerManager", &NiControllerManager::CreateObject},
+    {"NiControllerSequence", &NiControllerSequence::CreateObject},
     {"NiFloatData", &NiFloatData::CreateObject},
     {"NiFloatInterpolator", &NiFloatInterpolator::CreateObject},
+    {"NiKeyframeController", &NiTransformController::CreateObject},
     {"NiKeyframeData", &NiTransformData::CreateObject},
+    {"NiMultiTargetTransformController", &NiMultiTargetTransformController::CreateObject},
     {"NiPoint3Interpolator", &NiPoint3Interpolator::CreateObject},
     {"NiPosData", &NiPosData::CreateObject},
     {"NiQuaternionInterpolator", &NiQuaternionInterpolator::CreateObject},
     {"NiRotData", &NiRotData::CreateObject},
+    {"NiSequence", &NiSequence::CreateObject},
+    {"NiSequenceStreamHelper", &NiSequenceStreamHelper::CreateObject},
+    {"NiStringPalette", &NiStringPalette::CreateObject},
+    {"NiTextKeyExtraData", &NiTextKeyExtraData::CreateObject},
+    {"NiTransformController", &NiTransformController::CreateObject},
     {"NiTransformData", &NiTransformData::CreateObject},
     {"NiTransformInterpolator", &NiTransformInterpolator::CreateObject},
     {"NiVisData", &NiBoolData::CreateObject},

@@ -36,7 +36,15 @@ void NiAVObjectPalette::AppendViewerStrings(NiViewerStringArray& kStrings)
 NiAVObject* NiDefaultAVObjectPalette::GetAVObject(const char* pcName)
 {
     NiAVObject* pkObject = nullptr;
-    return m_kHash.GetAt(pcName, pkObject) ? pkObject : nullptr;
+    if (m_kHash.GetAt(pcName, pkObject))
+        return pkObject;
+    // An unmapped name is looked up under the scene root once and kept.
+    if (pcName == nullptr || m_pkScene == nullptr)
+        return nullptr;
+    pkObject = m_pkScene->GetObjectByName(pcName);
+    if (pkObject != nullptr)
+        SetAVObject(pcName, pkObject);
+    return pkObject;
 }
 
 void NiDefaultAVObjectPalette::SetAVObject(const char* pcName, NiAVObject* pkObject)

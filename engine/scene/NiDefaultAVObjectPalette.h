@@ -20,6 +20,8 @@ public:
     ~NiDefaultAVObjectPalette() override = default;
     static NiObject* CreateObject() { return new NiDefaultAVObjectPalette; }
 
+    // A name not yet in the table is searched under the scene root; what is
+    // found is entered.
     [[nodiscard]] NiAVObject* GetAVObject(const char* pcName) override;
     void SetAVObject(const char* pcName, NiAVObject* pkObject) override;
     [[nodiscard]] std::uint32_t GetCount() const { return m_kHash.GetCount(); }

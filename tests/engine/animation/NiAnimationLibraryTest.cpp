@@ -1,5 +1,6 @@
 #include "engine/animation/NiAnimationLibrary.h"
 
+#include "engine/animation/NiBlendAccumTransformInterpolator.h"
 #include "engine/animation/NiBlendBoolInterpolator.h"
 #include "engine/animation/NiBlendColorInterpolator.h"
 #include "engine/animation/NiBlendFloatInterpolator.h"
@@ -10,14 +11,21 @@
 #include "engine/animation/NiBoolTimelineInterpolator.h"
 #include "engine/animation/NiColorData.h"
 #include "engine/animation/NiColorInterpolator.h"
+#include "engine/animation/NiControllerManager.h"
+#include "engine/animation/NiExtraDataController.h"
+#include "engine/animation/NiFloatController.h"
 #include "engine/animation/NiFloatData.h"
 #include "engine/animation/NiFloatInterpolator.h"
+#include "engine/animation/NiMultiTargetTransformController.h"
 #include "engine/animation/NiPoint3Interpolator.h"
 #include "engine/animation/NiPosData.h"
 #include "engine/animation/NiQuaternionInterpolator.h"
 #include "engine/animation/NiRotData.h"
+#include "engine/animation/NiSequence.h"
+#include "engine/animation/NiSequenceStreamHelper.h"
 #include "engine/animation/NiTimeController.h"
 #include "engine/animation/NiTransformData.h"
+#include "engine/animation/NiTransformController.h"
 #include "engine/animation/NiTransformInterpolator.h"
 #include "tests/engine/animation/AnimTestFile.h"
 
@@ -66,6 +74,22 @@ const RecordCase RECORDS[] = {
     {NiPosData::TypeInfo(), "NiPosData", "NiObject"},
     {NiRotData::TypeInfo(), "NiRotData", "NiObject"},
     {NiTransformData::TypeInfo(), "NiTransformData", "NiObject"},
+    {NiBlendAccumTransformInterpolator::TypeInfo(), "NiBlendAccumTransformInterpolator", "NiBlendInterpolator"},
+    {NiInterpController::TypeInfo(), "NiInterpController", "NiTimeController"},
+    {NiSingleInterpController::TypeInfo(), "NiSingleInterpController", "NiInterpController"},
+    {NiFloatInterpController::TypeInfo(), "NiFloatInterpController", "NiSingleInterpController"},
+    {NiPoint3InterpController::TypeInfo(), "NiPoint3InterpController", "NiSingleInterpController"},
+    {NiBoolInterpController::TypeInfo(), "NiBoolInterpController", "NiSingleInterpController"},
+    {NiExtraDataController::TypeInfo(), "NiExtraDataController", "NiSingleInterpController"},
+    {NiFloatController::TypeInfo(), "NiFloatController", "NiTimeController"},
+    {NiTransformController::TypeInfo(), "NiTransformController", "NiSingleInterpController"},
+    {NiMultiTargetTransformController::TypeInfo(), "NiMultiTargetTransformController", "NiInterpController"},
+    {NiTextKeyExtraData::TypeInfo(), "NiTextKeyExtraData", "NiExtraData"},
+    {NiSequenceStreamHelper::TypeInfo(), "NiSequenceStreamHelper", "NiObjectNET"},
+    {NiStringPalette::TypeInfo(), "NiStringPalette", "NiObject"},
+    {NiSequence::TypeInfo(), "NiSequence", "NiObject"},
+    {NiControllerSequence::TypeInfo(), "NiControllerSequence", "NiObject"},
+    {NiControllerManager::TypeInfo(), "NiControllerManager", "NiTimeController"},
 };
 } // namespace
 
@@ -100,12 +124,14 @@ TEST_F(NiAnimationLibraryTest, EveryNameIsCreatableUntilShutDownAndCreatesItsCla
         ASSERT_NE(pfnCreate, nullptr);
         NiObjectPtr sp = pfnCreate();
         ASSERT_NE(sp, nullptr);
-        // The two old names load into the current classes.
+        // The three old names load into the current classes.
         const char* pcExpected = pcName;
         if (std::strcmp(pcName, "NiKeyframeData") == 0)
             pcExpected = "NiTransformData";
         else if (std::strcmp(pcName, "NiVisData") == 0)
             pcExpected = "NiBoolData";
+        else if (std::strcmp(pcName, "NiKeyframeController") == 0)
+            pcExpected = "NiTransformController";
         EXPECT_STREQ(sp->GetTypeInfo()->GetName(), pcExpected);
     }
 
