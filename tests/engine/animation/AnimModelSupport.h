@@ -3,6 +3,9 @@
 // hand-built skeleton and a probe interpolator that records its calls.
 
 #include "engine/animation/NiAnimKeyTables.h"
+#include "engine/animation/NiControllerSequence.h"
+#include "engine/animation/NiStringPalette.h"
+#include "engine/animation/NiTextKeyExtraData.h"
 #include "engine/animation/NiInterpolator.h"
 #include "engine/animation/NiTransformData.h"
 #include "engine/animation/NiTransformInterpolator.h"
@@ -59,6 +62,39 @@ inline NiRefPtr<NiNode> MakeSkeleton(const std::string& kRoot, std::uint32_t uiB
         spRoot->AttachChild(spBone);
     }
     return spRoot;
+}
+
+// A sequence built in code: its own palette, grow-by 4, one transform item
+// per (object name, interpolator).
+inline NiControllerSequencePtr MakeSequence(const char* pcName,
+                                            const std::vector<std::pair<std::string, NiInterpolatorPtr>>& kItems,
+                                            float fBegin = 0.0f, float fEnd = 1.0f,
+                                            std::uint32_t uiCycle = NiControllerSequence::LOOP)
+{
+    NiControllerSequencePtr sp = new NiControllerSequence;
+    sp->SetName(pcName);
+    sp->SetStringPalette(new NiStringPalette(0));
+    sp->SetArrayGrowBy(4);
+    for (const auto& [kName, spInterp] : kItems)
+    {
+        NiControllerSequence::IDTag kTag;
+        kTag.SetStrings(sp->GetStringPalette(), kName.c_str(), nullptr, "NiTransformController", nullptr, nullptr);
+        EXPECT_GE(sp->AddItem(spInterp, kTag), 0);
+    }
+    sp->SetKeyRange(fBegin, fEnd);
+    sp->SetCycleType(uiCycle);
+    return sp;
+}
+
+inline NiTextKeyExtraDataPtr MakeTextKeys(std::initializer_list<std::pair<float, const char*>> kKeys)
+{
+    auto spKeys = std::make_unique<NiTextKey[]>(kKeys.size());
+    std::uint32_t i = 0;
+    for (const auto& k : kKeys)
+        spKeys[i++] = NiTextKey(k.first, k.second);
+    NiTextKeyExtraDataPtr sp = new NiTextKeyExtraData;
+    sp->SetKeys(std::move(spKeys), i);
+    return sp;
 }
 
 // Answers every kind with set values and records the times it is asked at.
