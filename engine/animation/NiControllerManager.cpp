@@ -227,6 +227,19 @@ void NiControllerManager::PostLink(NiObjectStream& kStream)
     }
 }
 
+void NiControllerManager::DropCountedLinks()
+{
+    NiTimeController::DropCountedLinks();
+    for (NiControllerSequencePtr& sp : m_kSequences)
+    {
+        if (sp && sp->GetOwner() == this)
+            sp->SetOwner(nullptr);
+    }
+    m_kSequences.clear();
+    m_kIndexMap.RemoveAll();
+    m_spObjectPalette = nullptr;
+}
+
 bool NiControllerManager::RegisterForSave(NiObjectStream& kStream)
 {
     if (!NiTimeController::RegisterForSave(kStream))

@@ -94,6 +94,7 @@ public:
     bool IsEqual(NiObject* pkOther) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
     void FinishClone(NiCloneContext& kCloning) override;
+    void DropCountedLinks() override;
 
 private:
     // Stores an adopted sequence in the first empty entry and names it in

@@ -944,6 +944,18 @@ void NiControllerSequence::PostLink(NiObjectStream& kStream)
     ConvertPendingLegacyItems();
 }
 
+void NiControllerSequence::DropCountedLinks()
+{
+    NiObject::DropCountedLinks();
+    for (InterpArrayItem& kItem : m_kItems)
+        kItem.ClearValues();
+    for (IDTag& kTag : m_kTags)
+        kTag.m_spPalette = nullptr;
+    m_spTextKeys = nullptr;
+    m_spStringPalette = nullptr;
+    m_bLegacyPending = false;
+}
+
 bool NiControllerSequence::RegisterForSave(NiObjectStream& kStream)
 {
     if (!NiObject::RegisterForSave(kStream))

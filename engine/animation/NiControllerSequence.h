@@ -168,6 +168,7 @@ public:
     bool IsEqual(NiObject* pkOther) override;
     void FinishClone(NiCloneContext& kCloning) override;
     void PostLink(NiObjectStream& kStream) override;
+    void DropCountedLinks() override;
 
 private:
     [[nodiscard]] bool BindMultiTargetTransforms(NiAVObject* pkRoot, NiAVObjectPalette* pkPalette);

@@ -83,6 +83,12 @@ void NiExtraDataController::PostLink(NiObjectStream& kStream)
     FindExtraData();
 }
 
+void NiExtraDataController::DropCountedLinks()
+{
+    NiSingleInterpController::DropCountedLinks();
+    m_spExtraData = nullptr;
+}
+
 bool NiExtraDataController::IsEqual(NiObject* pkOther)
 {
     if (!NiSingleInterpController::IsEqual(pkOther))

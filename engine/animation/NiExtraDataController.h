@@ -26,6 +26,7 @@ public:
     bool IsEqual(NiObject* pkOther) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
     void FinishClone(NiCloneContext& kCloning) override;
+    void DropCountedLinks() override;
 
 protected:
     NiExtraDataController() = default;

@@ -48,6 +48,12 @@ void NiFloatController::ResolveLinks(NiObjectStream& kStream)
     m_spFloatData = kStream.GetLinkedObjectAs<NiFloatData>();
 }
 
+void NiFloatController::DropCountedLinks()
+{
+    NiTimeController::DropCountedLinks();
+    m_spFloatData = nullptr;
+}
+
 bool NiFloatController::RegisterForSave(NiObjectStream& kStream)
 {
     if (!NiTimeController::RegisterForSave(kStream))

@@ -29,6 +29,7 @@ public:
     bool IsEqual(NiObject* pkOther) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
     void FinishClone(NiCloneContext& kCloning) override;
+    void DropCountedLinks() override;
 
 protected:
     NiFloatController() = default;

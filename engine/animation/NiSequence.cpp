@@ -167,6 +167,13 @@ void NiSequence::ResolveLinks(NiObjectStream& kStream)
         kStream.SetCorrupt();
 }
 
+void NiSequence::DropCountedLinks()
+{
+    NiObject::DropCountedLinks();
+    m_spTextKeys = nullptr;
+    m_kControllers.clear();
+}
+
 bool NiSequence::RegisterForSave(NiObjectStream& kStream)
 {
     if (!NiObject::RegisterForSave(kStream))

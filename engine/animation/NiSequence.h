@@ -51,6 +51,7 @@ public:
     bool RegisterForSave(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;
+    void DropCountedLinks() override;
 
 private:
     std::unique_ptr<char[]> m_spName;

@@ -77,6 +77,12 @@ void NiSingleInterpController::ReadFromStream(NiObjectStream& kStream)
         kStream.SetCorrupt();
 }
 
+void NiSingleInterpController::DropCountedLinks()
+{
+    NiInterpController::DropCountedLinks();
+    m_spInterpolator = nullptr;
+}
+
 bool NiSingleInterpController::RegisterForSave(NiObjectStream& kStream)
 {
     if (!NiInterpController::RegisterForSave(kStream))

@@ -40,6 +40,7 @@ public:
     bool IsEqual(NiObject* pkOther) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
     void FinishClone(NiCloneContext& kCloning) override;
+    void DropCountedLinks() override;
 
 protected:
     NiSingleInterpController() = default;
