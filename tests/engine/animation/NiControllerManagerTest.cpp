@@ -11,6 +11,7 @@
 #include "engine/scene/NiMaterialProperty.h"
 #include "tests/engine/animation/AnimModelSupport.h"
 #include "tests/engine/animation/AnimTestFile.h"
+#include "tests/engine/core/NiStreamFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -430,4 +431,144 @@ TEST_F(NiControllerManagerTest, LoopsThroughControllerChainsAreRefusedAndFreed)
     kLater.Add("NiFloatData", kBadData);
     kLater.Top(0);
     EXPECT_EQ(animtest::Load(kLater.Build()), nullptr);
+}
+
+// ---- End to end: files written by the engine, played as the framework does ----
+
+namespace
+{
+// What the framework does with a model's animations.
+class AnimatedModel
+{
+public:
+    explicit AnimatedModel(NiNode* pkModel) : m_spManager(new NiControllerManager(pkModel, false)) {}
+    ~AnimatedModel() { m_spManager->RemoveAllSequences(); }
+
+    void AddAnimations(NiObjectStream& kKf)
+    {
+        for (std::uint32_t i = 0; i < kKf.GetObjectCount(); ++i)
+        {
+            auto* pkSeq = NiDynamicCast<NiControllerSequence>(kKf.GetObjectAt(i));
+            if (pkSeq == nullptr)
+                continue;
+            NiControllerSequencePtr spCopy = static_cast<NiControllerSequence*>(pkSeq->Clone());
+            m_spManager->AddSequence(spCopy, nullptr, true);
+        }
+    }
+    void Play(const char* pcName, bool bKeep = false)
+    {
+        if (!bKeep && m_pkCurrent != nullptr)
+            m_pkCurrent->Deactivate(0.0f);
+        m_pkCurrent = m_spManager->GetSequenceByName(pcName);
+        if (m_pkCurrent != nullptr)
+            m_pkCurrent->Activate(0, false, 1.0f, 0.0f, nullptr);
+    }
+    void Stop(const char* pcName)
+    {
+        NiControllerSequence* pkSeq = m_spManager->GetSequenceByName(pcName);
+        if (pkSeq == nullptr)
+            return;
+        pkSeq->SetTimeOffset(-FLT_MAX);
+        pkSeq->Deactivate(0.0f);
+    }
+
+    NiControllerManagerPtr m_spManager;
+    NiControllerSequence* m_pkCurrent = nullptr;
+};
+} // namespace
+
+TEST_F(NiControllerManagerTest, EngineWrittenModelAndAnimationsPlayCrossFadeAndStop)
+{
+    stream_test::TempFolder kFolder;
+    {
+        NiRefPtr<NiNode> spBody = MakeSkeleton("Body", 0);
+        for (const char* pcBone : {"Hip", "Arm"})
+        {
+            NiRefPtr<NiNode> spBone = new NiNode;
+            spBone->SetName(pcBone);
+            spBody->AttachChild(spBone);
+        }
+        NiObjectStream kModel;
+        kModel.InsertTopObject(spBody);
+        ASSERT_TRUE(kModel.SaveFile(kFolder.File("body.nif").c_str()));
+
+        NiControllerSequencePtr spWalk = MakeSequence("walk", {{"Hip", MoveX(0, 10)}, {"Arm", MoveX(5, 5)}});
+        NiControllerSequencePtr spWave = MakeSequence("wave", {{"Hip", MoveX(100, 100)}});
+        spWalk->SetTextKeys(animtest::MakeTextKeys({{0.0f, "start"}, {1.0f, "end"}}));
+        NiObjectStream kKf;
+        kKf.InsertTopObject(spWalk);
+        kKf.InsertTopObject(spWave);
+        ASSERT_TRUE(kKf.SaveFile(kFolder.File("body.kf").c_str()));
+    }
+
+    NiObjectStream kModelFile;
+    ASSERT_TRUE(kModelFile.LoadFile(kFolder.File("body.nif").c_str()));
+    NiRefPtr<NiNode> spBody = NiDynamicCast<NiNode>(kModelFile.GetObjectAt(0));
+    ASSERT_NE(spBody, nullptr);
+    kModelFile.RemoveAllTopObjects();
+    NiObjectStream kKf;
+    ASSERT_TRUE(kKf.LoadFile(kFolder.File("body.kf").c_str()));
+    ASSERT_EQ(kKf.GetObjectCount(), 2u);
+
+    NiAVObject* pkHip = Bone(spBody, "Hip");
+    NiAVObject* pkArm = Bone(spBody, "Arm");
+    {
+        AnimatedModel kModel(spBody);
+        kModel.AddAnimations(kKf);
+        kKf.RemoveAllTopObjects();
+        ASSERT_EQ(kModel.m_spManager->GetSequenceCount(), 2u);
+
+        struct Frame
+        {
+            float m_fTime;
+            float m_fHip;
+            float m_fArm;
+        };
+        auto Run = [&](std::initializer_list<Frame> kFrames) {
+            for (const Frame& f : kFrames)
+            {
+                SCOPED_TRACE(f.m_fTime);
+                spBody->Update(f.m_fTime);
+                EXPECT_NEAR(pkHip->GetTranslate().x, f.m_fHip, 1e-4f);
+                EXPECT_NEAR(pkArm->GetTranslate().x, f.m_fArm, 1e-4f);
+            }
+        };
+        kModel.Play("walk");
+        Run({{0.0f, 0.0f, 5.0f}, {0.25f, 2.5f, 5.0f}, {1.25f, 2.5f, 5.0f}, {1.5f, 5.0f, 5.0f}});
+
+        // A half-second cross-fade: it starts at the next frame; 0.1 s in,
+        // walk weighs 0.8 and wave 0.2.
+        kModel.m_spManager->GetSequenceByName("walk")->Deactivate(0.5f);
+        kModel.m_spManager->GetSequenceByName("wave")->Activate(0, false, 1.0f, 0.5f, nullptr);
+        Run({{1.6f, 6.0f, 5.0f}, {1.7f, 0.8f * 7.0f + 0.2f * 100.0f, 5.0f}, {2.1f, 100.0f, 5.0f}});
+        EXPECT_EQ(kModel.m_spManager->GetSequenceByName("walk")->GetState(), NiControllerSequence::INACTIVE);
+
+        // Stop, then play again: it starts over.
+        kModel.Stop("wave");
+        kModel.m_pkCurrent = nullptr;
+        kModel.Play("walk");
+        Run({{3.0f, 0.0f, 5.0f}}); // kept following the clock: 3.0 folds to 0
+        kModel.Stop("walk");
+        kModel.Play("walk");
+        Run({{7.3f, 0.0f, 5.0f}, {7.55f, 2.5f, 5.0f}});
+
+        // A clone of the model plays on its own.
+        NiCloneContext::ms_uiDefaultCopyMode = NiCloneContext::COPY_EXACT;
+        NiRefPtr<NiNode> spCopy = static_cast<NiNode*>(spBody->Clone());
+        auto* pkCopyManager = NiDynamicCast<NiControllerManager>(spCopy->GetControllers());
+        ASSERT_NE(pkCopyManager, nullptr);
+        spCopy->Update(8.0f);
+        NiControllerSequence* pkCopyWave = pkCopyManager->GetSequenceByName("wave");
+        ASSERT_NE(pkCopyWave, nullptr);
+        pkCopyManager->GetSequenceByName("walk")->Deactivate(0.0f);
+        ASSERT_TRUE(pkCopyWave->Activate(0, true, 1.0f, 0.0f, nullptr));
+        spCopy->Update(8.1f);
+        EXPECT_FLOAT_EQ(Bone(spCopy, "Hip")->GetTranslate().x, 100.0f);
+        spBody->Update(8.05f);
+        EXPECT_NEAR(pkHip->GetTranslate().x, 7.5f, 1e-4f);
+        pkCopyManager->RemoveAllSequences();
+    }
+    // Removing every sequence left the bones' blends empty.
+    spBody->Update(9.0f);
+    EXPECT_NEAR(pkHip->GetTranslate().x, 7.5f, 1e-4f);
 }
