@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
+#include "tools/COrvaneDemoModel.h"
 
 #include <cstdio>
 #include <utility>
@@ -72,5 +73,6 @@ bool BuildDemoData(const std::string& kFolder)
         std::fprintf(stderr, "demo data: cannot make the folder %s\n", kFolder.c_str());
         return false;
     }
-    return WriteDocument(kFolder + "/setup.xml", SETUP) && WriteDocument(kFolder + "/data.xml", DATA);
+    return WriteDocument(kFolder + "/setup.xml", SETUP) && WriteDocument(kFolder + "/data.xml", DATA) &&
+           WriteDemoModel(kFolder + "/models");
 }

@@ -49,7 +49,8 @@ TEST_F(COrvaneDemoDataTest, TheGameReadsEverySettingItWrites)
     const std::filesystem::path kData = m_kFolder / "nested" / "demo-data";
     ASSERT_TRUE(BuildDemoData(kData.string()));
     EXPECT_TRUE(std::filesystem::is_directory(kData / "models"));
-    EXPECT_TRUE(std::filesystem::is_empty(kData / "models"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(kData / "models" / "prisoner.nif"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(kData / "models" / "prisoner.kf"));
 
     COrvaneTagTree kSetup;
     ASSERT_TRUE(kSetup.Load((kData / "setup.xml").c_str()));
@@ -90,6 +91,11 @@ TEST_F(COrvaneDemoDataTest, RebuildingGivesTheSameFiles)
     ASSERT_TRUE(BuildDemoData(m_kFolder.string()));
     EXPECT_EQ(Read(m_kFolder / "setup.xml"), kSetup);
     EXPECT_EQ(Read(m_kFolder / "data.xml"), kData);
+    const std::string kModel = Read(m_kFolder / "models" / "prisoner.nif");
+    const std::string kAnimations = Read(m_kFolder / "models" / "prisoner.kf");
+    ASSERT_TRUE(BuildDemoData(m_kFolder.string()));
+    EXPECT_EQ(Read(m_kFolder / "models" / "prisoner.nif"), kModel);
+    EXPECT_EQ(Read(m_kFolder / "models" / "prisoner.kf"), kAnimations);
 }
 
 TEST_F(COrvaneDemoDataTest, AFolderThatCannotBeMadeFails)

@@ -1,0 +1,142 @@
+#include "tools/COrvaneDemoModel.h"
+
+#include "engine/animation/NiAnimKeyTables.h"
+#include "engine/animation/NiControllerSequence.h"
+#include "engine/animation/NiStringPalette.h"
+#include "engine/animation/NiTextKeyExtraData.h"
+#include "engine/animation/NiTransformData.h"
+#include "engine/animation/NiTransformInterpolator.h"
+#include "engine/core/NiObjectStream.h"
+#include "engine/scene/NiNode.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace
+{
+constexpr float WALK_LENGTH = 1.0f;
+constexpr float IDLE_LENGTH = 2.0f;
+constexpr int KEYS = 5;
+
+NiAnimKey* PosKeys(const std::vector<std::pair<float, NiVec3>>& kKeys)
+{
+    std::uint8_t ucSize = NiAnimKeyTables::GetKeySize(NI_POSKEY, NI_LINKEY);
+    NiAnimKey* pk = NiAnimKeyTables::GetCreateFunction(NI_POSKEY, NI_LINKEY)(static_cast<std::uint32_t>(kKeys.size()));
+    for (std::size_t i = 0; i < kKeys.size(); ++i)
+    {
+        auto* p = static_cast<NiPosKey*>(NiAnimKey::At(pk, static_cast<std::uint32_t>(i), ucSize));
+        p->m_fTime = kKeys[i].first;
+        p->m_kPos = kKeys[i].second;
+    }
+    NiAnimKeyTables::GetFillDerivedFunction(NI_POSKEY, NI_LINKEY)(pk, static_cast<std::uint32_t>(kKeys.size()), ucSize);
+    return pk;
+}
+
+NiAnimKey* RotKeys(const std::vector<std::pair<float, NiQuat>>& kKeys)
+{
+    std::uint8_t ucSize = NiAnimKeyTables::GetKeySize(NI_ROTKEY, NI_LINKEY);
+    NiAnimKey* pk = NiAnimKeyTables::GetCreateFunction(NI_ROTKEY, NI_LINKEY)(static_cast<std::uint32_t>(kKeys.size()));
+    for (std::size_t i = 0; i < kKeys.size(); ++i)
+    {
+        auto* p = static_cast<NiRotKey*>(NiAnimKey::At(pk, static_cast<std::uint32_t>(i), ucSize));
+        p->m_fTime = kKeys[i].first;
+        p->m_kQuat = kKeys[i].second;
+    }
+    NiAnimKeyTables::GetFillDerivedFunction(NI_ROTKEY, NI_LINKEY)(pk, static_cast<std::uint32_t>(kKeys.size()), ucSize);
+    return pk;
+}
+
+// The bone's rest position in its parent.
+NiVec3 RestPosition(int iBone)
+{
+    static const NiVec3 REST[] = {{0, 0, 0},     {0, 0, 1.0f},  {0, 0, 0.3f},  {0, 0, 0.35f},
+                                  {0.25f, 0, 0.25f}, {-0.25f, 0, 0.25f}, {0.1f, 0, -0.1f}, {-0.1f, 0, -0.1f}};
+    return REST[iBone];
+}
+
+// A swing about the x axis of the given amplitude, sampled over the length:
+// limbs swing in turn, the pelvis bobs and the root stays.
+NiTransformInterpolatorPtr Swing(int iBone, float fLength, float fAmplitude, float fPhase, float fBob)
+{
+    std::vector<std::pair<float, NiVec3>> kPos;
+    std::vector<std::pair<float, NiQuat>> kRot;
+    for (int k = 0; k < KEYS; ++k)
+    {
+        float u = static_cast<float>(k) / static_cast<float>(KEYS - 1);
+        float fAngle = fAmplitude * std::sin(6.2831853f * u + fPhase);
+        kRot.emplace_back(u * fLength, NiQuat(std::cos(0.5f * fAngle), std::sin(0.5f * fAngle), 0, 0));
+        NiVec3 kAt = RestPosition(iBone);
+        kAt.z += fBob * std::sin(12.566371f * u);
+        kPos.emplace_back(u * fLength, kAt);
+    }
+    NiTransformDataPtr spData = new NiTransformData;
+    spData->ReplacePosKeys(PosKeys(kPos), KEYS, NI_LINKEY);
+    spData->ReplaceRotKeys(RotKeys(kRot), KEYS, NI_LINKEY);
+    return new NiTransformInterpolator(spData);
+}
+
+NiControllerSequencePtr MakeSequence(const char* pcName, float fLength, float fSwing, float fBob)
+{
+    NiControllerSequencePtr sp = new NiControllerSequence;
+    sp->SetName(pcName);
+    sp->SetStringPalette(new NiStringPalette(0));
+    constexpr int BONES = static_cast<int>(std::size(DEMO_MODEL_BONES));
+    sp->SetArrayGrowBy(BONES - 1);
+    for (int i = 1; i < BONES; ++i)
+    {
+        // Arms and legs swing against each other; the spine and head sway.
+        float fPhase = (i == 4 || i == 7) ? 3.1415927f : 0.0f;
+        float fAmplitude = i >= 4 ? fSwing : 0.2f * fSwing;
+        NiControllerSequence::IDTag kTag;
+        kTag.SetStrings(sp->GetStringPalette(), DEMO_MODEL_BONES[i], nullptr, "NiTransformController", nullptr,
+                        nullptr);
+        sp->AddItem(Swing(i, fLength, fAmplitude, fPhase, i == 1 ? fBob : 0.0f), kTag);
+    }
+    sp->SetKeyRange(0.0f, fLength);
+    sp->SetCycleType(NiControllerSequence::LOOP);
+    auto spKeys = std::make_unique<NiTextKey[]>(2);
+    spKeys[0] = NiTextKey(0.0f, "start");
+    spKeys[1] = NiTextKey(fLength, "end");
+    NiTextKeyExtraDataPtr spTextKeys = new NiTextKeyExtraData;
+    spTextKeys->SetKeys(std::move(spKeys), 2);
+    sp->SetTextKeys(spTextKeys);
+    return sp;
+}
+
+bool Save(NiObjectStream& kStream, const std::string& kPath)
+{
+    if (kStream.SaveFile(kPath.c_str()))
+        return true;
+    std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
+    return false;
+}
+} // namespace
+
+bool WriteDemoModel(const std::string& kFolder)
+{
+    NiRefPtr<NiNode> spRoot = new NiNode;
+    spRoot->SetName(DEMO_MODEL_BONES[0]);
+    // Pelvis under the root; spine, legs under the pelvis; head and arms
+    // under the spine.
+    std::vector<NiRefPtr<NiNode>> kBones{spRoot};
+    static const int PARENT[] = {-1, 0, 1, 2, 2, 2, 1, 1};
+    for (int i = 1; i < static_cast<int>(std::size(DEMO_MODEL_BONES)); ++i)
+    {
+        NiRefPtr<NiNode> spBone = new NiNode;
+        spBone->SetName(DEMO_MODEL_BONES[i]);
+        spBone->SetTranslate(RestPosition(i));
+        kBones[static_cast<std::size_t>(PARENT[i])]->AttachChild(spBone);
+        kBones.push_back(spBone);
+    }
+    NiObjectStream kModel;
+    kModel.InsertTopObject(spRoot);
+    if (!Save(kModel, kFolder + "/prisoner.nif"))
+        return false;
+
+    NiObjectStream kAnimations;
+    kAnimations.InsertTopObject(MakeSequence("idle", IDLE_LENGTH, 0.05f, 0.0f));
+    kAnimations.InsertTopObject(MakeSequence("walk", WALK_LENGTH, 0.6f, 0.03f));
+    return Save(kAnimations, kFolder + "/prisoner.kf");
+}
