@@ -4,6 +4,7 @@
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneGame.h"
 #include "framework/COrvaneKeyboard.h"
+#include "framework/COrvaneWidget.h"
 
 #include <cmath>
 
@@ -40,16 +41,60 @@ float Clamp(float& f, float fLimit)
 }
 } // namespace
 
+COrvaneMouse::COrvaneMouse() = default;
+
 COrvaneMouse::~COrvaneMouse() = default;
 
 void COrvaneMouse::Destroy()
 {
+    m_pkCursorImage.reset();
+    m_pkSecondImage.reset();
     m_pucMarker.reset();
     Reset();
 }
 
+bool COrvaneMouse::LoadCursor()
+{
+    if (m_pkCursorImage)
+    {
+        m_pucMarker = std::make_unique<std::uint8_t>(0);
+        return true;
+    }
+    CWidgetDesc kDesc;
+    kDesc.m_kName = "cursor.tga";
+    const COrvaneGame* pkGame = Game();
+    kDesc.m_pkCamera = pkGame != nullptr ? pkGame->GetCamera() : nullptr;
+    m_pkCursorImage = std::make_unique<COrvaneImage>();
+    m_pkCursorImage->Create(kDesc);
+    m_bCursorScaled = false;
+    return true;
+}
+
+void COrvaneMouse::DrawCursor()
+{
+    if (m_pkCursorImage && m_ucCursorShown != 0)
+        m_pkCursorImage->Draw(static_cast<float>(m_iXInt), static_cast<float>(m_iYInt));
+}
+
+void COrvaneMouse::SetCursorScaled(bool bOn)
+{
+    if (!m_pkCursorImage || bOn == m_bCursorScaled)
+        return;
+    const float fX = COrvaneWidget::GetScreenScaleX();
+    const float fY = COrvaneWidget::GetScreenScaleY();
+    // A zero factor cannot be undone: leave the picture as it is.
+    if (fX == 0.0f || fY == 0.0f)
+        return;
+    if (bOn)
+        m_pkCursorImage->Scale(fX, fY);
+    else
+        m_pkCursorImage->Scale(1.0f / fX, 1.0f / fY);
+    m_bCursorScaled = bOn;
+}
+
 void COrvaneMouse::Reset()
 {
+    m_bCursorScaled = false;
     m_ucCursorShown = 0;
     m_ucOverInterface = 0;
     m_fIdleTime = 0.0f;
@@ -80,6 +125,11 @@ const NiVec2& COrvaneMouse::Update(const NiVec2& kPosition)
     }
     m_fIdleTime = 0.0f;
     RefreshIntegers();
+    if (m_pkCursorImage)
+    {
+        m_iCursorWidth = static_cast<std::int32_t>(m_pkCursorImage->GetRect().m_fWidth);
+        m_iCursorHeight = static_cast<std::int32_t>(m_pkCursorImage->GetRect().m_fHeight);
+    }
     return m_kPosition;
 }
 

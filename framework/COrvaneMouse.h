@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+class COrvaneImage;
+
 // The game's mouse state: the cursor position in screen pixels (clamped to
 // the screen), the movement since the last update, the button states and
 // the wheel.
@@ -16,7 +18,7 @@ public:
     static constexpr std::uint32_t BUTTON_PRESSED = 1;  // pressed in this frame
     static constexpr std::uint32_t BUTTON_RELEASED = 3; // released; idle again after ClearMovement
 
-    COrvaneMouse() = default;
+    COrvaneMouse();
     virtual ~COrvaneMouse();
     COrvaneMouse(const COrvaneMouse&) = delete;
     COrvaneMouse& operator=(const COrvaneMouse&) = delete;
@@ -36,6 +38,10 @@ public:
     // Once per frame: no movement, no wheel, released buttons back to idle,
     // and the idle time grows by the game's frame time.
     virtual void ClearMovement();
+    // The cursor picture at the cursor position, while shown.
+    virtual void DrawCursor();
+    // Makes the cursor picture from "cursor.tga" when there is none; true.
+    virtual bool LoadCursor();
     virtual void Release() { Destroy(); }
     virtual void Reset();
 
@@ -51,12 +57,21 @@ public:
     [[nodiscard]] bool IsOverInterface() const { return m_ucOverInterface != 0; }
     void SetOverInterface(bool bOver) { m_ucOverInterface = bOver ? 1 : 0; }
     void SetPosition(const NiVec2& kPosition) { m_kPosition = kPosition; }
+    // The cursor picture scaled by the screen-scale factors, or back.
+    void SetCursorScaled(bool bOn);
+    void SetCursorShown(bool bShown) { m_ucCursorShown = bShown ? 1 : 0; }
+    [[nodiscard]] COrvaneImage* GetCursorImage() const { return m_pkCursorImage.get(); }
+    [[nodiscard]] std::int32_t GetCursorWidth() const { return m_iCursorWidth; }
+    [[nodiscard]] std::int32_t GetCursorHeight() const { return m_iCursorHeight; }
 
 protected:
     // The integer copies of the position follow it.
     void RefreshIntegers();
 
     std::unique_ptr<std::uint8_t> m_pucMarker;
+    std::unique_ptr<COrvaneImage> m_pkCursorImage;
+    std::unique_ptr<COrvaneImage> m_pkSecondImage;
+    bool m_bCursorScaled = false;
     std::uint8_t m_ucCursorShown = 0;
     std::uint8_t m_ucOverInterface = 0;
     float m_fIdleTime = 0.0f;

@@ -40,6 +40,10 @@ public:
     [[nodiscard]] const NiVec3* GetVertices() const { return m_pkVertex.get(); }
     [[nodiscard]] const NiVec2* GetTextures() const { return m_pkTexture.get(); }
     [[nodiscard]] const NiColorRGBA* GetColors() const { return m_pkColor.get(); }
+    // Edited in place by their owner, who then sets renderer flag bit 0 so
+    // the renderer repacks them.
+    [[nodiscard]] NiVec3* GetVertices() { return m_pkVertex.get(); }
+    [[nodiscard]] NiColorRGBA* GetColors() { return m_pkColor.get(); }
     [[nodiscard]] NiPropertySet* GetPropertyState() const { return m_spPropertySet; }
     // Into the slot of the property's type; null is ignored.
     void SetProperty(NiProperty* pkProperty);

@@ -6,8 +6,10 @@
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneDebugOptions.h"
+#include "framework/COrvaneInterface.h"
 #include "framework/COrvaneRendererFactory.h"
 #include "framework/COrvaneShaderFactory.h"
+#include "framework/COrvaneWidget.h"
 #include "framework/COrvaneWindow.h"
 #include "platform/os/OsSystem.h"
 
@@ -23,6 +25,8 @@ void ResetFrameworkState()
     COrvaneApplication::ResetSettings();
     COrvaneDebugOptions::ResetInstance();
     COrvaneCamera::ResetScreenRootFlag();
+    COrvaneWidget::ResetScreenScale();
+    COrvaneInterface::ReleaseActivePanel();
     COrvaneRendererFactory::Set(nullptr);
     COrvaneShaderFactory::Set(nullptr);
     NiRenderer::ResetRenderer();

@@ -24,10 +24,15 @@ public:
     std::uint32_t GetWidth() const override { return m_kParams.m_uiWidth; }
     std::uint32_t GetHeight() const override { return m_kParams.m_uiHeight; }
     std::uint32_t GetFlags() const override { return 0; }
+    // Screen elements are counted, not drawn.
+    void RenderScreenPolygon(NiScreenPolygon* pkPolygon) override { m_kScreenPolygons.push_back(pkPolygon); }
+    void RenderScreenTexture(NiScreenTexture* pkTexture) override { m_kScreenTextures.push_back(pkTexture); }
 
     COrvaneRendererParams m_kParams;
     NiColorRGBA m_kBackground;
     std::vector<std::string> m_kCalls;
+    std::vector<NiScreenPolygon*> m_kScreenPolygons;
+    std::vector<NiScreenTexture*> m_kScreenTextures;
 };
 
 // Makes TestRenderers; can be told to fail, and lists two adapters.

@@ -5,6 +5,16 @@
 #include "framework/COrvaneRendererFactory.h"
 #include "framework/COrvaneSceneLink.h"
 #include "framework/COrvaneWindow.h"
+#include "engine/core/NiMainLibrary.h"
+#include "engine/core/NiObjectStream.h"
+#include "engine/render/NiRenderLibrary.h"
+#include "engine/render/image/NiImageFileConverter.h"
+#include "engine/render/image/NiRenderImageLibrary.h"
+#include "engine/scene/NiSceneLibrary.h"
+#include "tools/COrvaneTgaWriter.h"
+
+#include <algorithm>
+#include <cstring>
 
 std::unique_ptr<COrvaneGame> UiTestGameFactory::CreateGame()
 {
@@ -16,6 +26,12 @@ std::unique_ptr<COrvaneGame> UiTestGameFactory::CreateGame()
 void UiTest::SetUp()
 {
     FrameworkTest::SetUp();
+    // The engine as the start-up brings it up: scene-file classes, image readers.
+    NiMainLibrary::Reset();
+    NiSceneLibraryRegister();
+    NiRenderLibraryRegister();
+    NiRenderImageLibraryRegister();
+    NiMainLibrary::Init();
     COrvaneRendererFactory::Set(&m_kRenderers);
     COrvaneApplication* pkApp = COrvaneApplication::Get();
     ASSERT_NE(pkApp, nullptr);
@@ -24,11 +40,55 @@ void UiTest::SetUp()
     Game().SetMouse(std::make_unique<CZelmarMouse>());
     Game().SetKeyboard(std::make_unique<UiTestKeyboard>());
     Game().SetCamera(std::make_unique<CZelmarCamera>());
+    Game().SetLocale(std::make_unique<UiTestLocale>());
+    // The renderer holder's converter: every image file kind.
+    NiImageConverter::SetCurrent(new NiImageFileConverter);
+}
+
+std::int16_t UiTestLocale::FindList(const char* pcName) const
+{
+    for (std::size_t i = 0; i < m_kLists.size(); ++i)
+    {
+        if (m_kLists[i].find(pcName) != std::string::npos)
+            return static_cast<std::int16_t>(i);
+    }
+    return -1;
+}
+
+COrvaneFont* UiTestLocale::GetFont(std::int32_t iIndex) const
+{
+    return iIndex >= 0 && static_cast<std::size_t>(iIndex) < m_kFonts.size() ? m_kFonts[static_cast<std::size_t>(iIndex)]
+                                                                              : nullptr;
+}
+
+UiTestLocale& UiTest::Locale() const
+{
+    return static_cast<UiTestLocale&>(*Game().GetLocale());
+}
+
+void UiTest::WriteImage(const std::filesystem::path& kPath, std::uint16_t usWidth, std::uint16_t usHeight,
+                        std::uint8_t ucDepth, const std::vector<std::uint8_t>& kPixels)
+{
+    if (kPath.has_parent_path())
+        std::filesystem::create_directories(kPath.parent_path());
+    ASSERT_TRUE(WriteTga(kPath.string(), usWidth, usHeight, ucDepth, kPixels)) << kPath;
+}
+
+void UiTest::WriteFilled(const std::filesystem::path& kPath, std::uint16_t usWidth, std::uint16_t usHeight,
+                         std::uint8_t ucRed, std::uint8_t ucGreen, std::uint8_t ucBlue)
+{
+    std::vector<std::uint8_t> kPixels;
+    for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(usWidth) * usHeight; ++i)
+        kPixels.insert(kPixels.end(), {ucRed, ucGreen, ucBlue});
+    WriteImage(kPath, usWidth, usHeight, 24, kPixels);
 }
 
 void UiTest::TearDown()
 {
     COrvaneApplication::DestroyInstance();
+    NiMainLibrary::Shutdown();
+    NiMainLibrary::Reset();
+    NiObjectStream::StaticShutdown();
     FrameworkTest::TearDown();
 }
 
@@ -59,4 +119,45 @@ void UiTest::StartRenderer()
     ASSERT_TRUE(Camera().LoadSettings(1024.0f, 768.0f, 1.0f));
     ASSERT_TRUE(AttachRendererToCamera(Camera(), *pkWindow->GetRenderer()));
     ASSERT_TRUE(Camera().CreateScreenRoot());
+}
+
+void UiTest::WriteFont(const std::filesystem::path& kDescription, const std::string& kChars,
+                       const std::vector<std::uint32_t>& kWidths, std::uint32_t uiPerBand, std::uint32_t uiHeight)
+{
+    const std::uint32_t uiBands = static_cast<std::uint32_t>((kWidths.size() + uiPerBand - 1) / uiPerBand);
+    std::uint32_t uiImageWidth = 2;
+    for (std::uint32_t b = 0; b < uiBands; ++b)
+    {
+        std::uint32_t uiBand = 1;
+        for (std::size_t i = b * uiPerBand; i < kWidths.size() && i < (b + 1) * uiPerBand; ++i)
+            uiBand += kWidths[i] + 3;
+        uiImageWidth = std::max(uiImageWidth, uiBand + 1);
+    }
+    const std::uint32_t uiImageHeight = uiBands * (uiHeight + 1) + 1;
+    std::vector<std::uint8_t> kPixels(static_cast<std::size_t>(uiImageWidth) * uiImageHeight * 3, 0);
+    auto Set = [&](std::uint32_t x, std::uint32_t y, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        std::uint8_t* p = &kPixels[(static_cast<std::size_t>(y) * uiImageWidth + x) * 3];
+        p[0] = r;
+        p[1] = g;
+        p[2] = b;
+    };
+    for (std::uint32_t b = 0; b <= uiBands; ++b)
+        Set(0, b * (uiHeight + 1), 255, 0, 255);
+    for (std::uint32_t b = 0; b < uiBands; ++b)
+    {
+        std::uint32_t uiStart = 1;
+        for (std::size_t i = b * uiPerBand; i < kWidths.size() && i < (b + 1) * uiPerBand; ++i)
+        {
+            const std::uint32_t uiMarker = uiStart + kWidths[i] + 2;
+            Set(uiMarker, b * (uiHeight + 1), 255, 0, 255);
+            for (std::uint32_t y = 1; y <= uiHeight; ++y)
+                for (std::uint32_t x = uiStart; x < uiStart + kWidths[i]; ++x)
+                    Set(x, b * (uiHeight + 1) + y, 255, 255, 255);
+            uiStart = uiMarker + 1;
+        }
+    }
+    const std::filesystem::path kImage = kDescription.parent_path() / (kDescription.stem().string() + ".tga");
+    WriteImage(kImage, static_cast<std::uint16_t>(uiImageWidth), static_cast<std::uint16_t>(uiImageHeight), 24,
+               kPixels);
+    WriteFileBytes(kDescription, "font\r\n" + kImage.filename().string() + "\r\nglyphs\r\n" + kChars + "\r\n");
 }

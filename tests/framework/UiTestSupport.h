@@ -6,10 +6,28 @@
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/framework/TestRenderer.h"
 
+#include "framework/COrvaneLocale.h"
+
+#include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 class CZelmarCamera;
 class CZelmarMouse;
+
+// A locale with named text lists and the fonts a test gives it.
+class UiTestLocale : public COrvaneLocale
+{
+public:
+    void ReleaseLocale() override {}
+    [[nodiscard]] std::int16_t FindList(const char* pcName) const override;
+    [[nodiscard]] COrvaneFont* GetFont(std::int32_t iIndex) const override;
+
+    std::vector<std::string> m_kLists;
+    std::vector<COrvaneFont*> m_kFonts;
+};
 
 // A keyboard whose camera keys can be blocked, as the game's can.
 class UiTestKeyboard : public CZelmarKeyboard
@@ -52,6 +70,19 @@ protected:
     // bound to it and the screen camera made, as the start-up does.
     void StartRenderer();
     [[nodiscard]] TestRenderer& Renderer() const { return *m_kRenderers.m_pkLast; }
+    [[nodiscard]] UiTestLocale& Locale() const;
+
+    // An image file of the given pixels (R, G, B[, A] from the top row).
+    static void WriteImage(const std::filesystem::path& kPath, std::uint16_t usWidth, std::uint16_t usHeight,
+                           std::uint8_t ucDepth, const std::vector<std::uint8_t>& kPixels);
+    // A font image as the bitmap font reads it: key colour (255, 0, 255),
+    // cells of the given widths and height, at most uiPerBand a band, a
+    // final separator row, and the description file naming it.
+    static void WriteFont(const std::filesystem::path& kDescription, const std::string& kChars,
+                          const std::vector<std::uint32_t>& kWidths, std::uint32_t uiPerBand, std::uint32_t uiHeight);
+    // A 24-bit image of one colour.
+    static void WriteFilled(const std::filesystem::path& kPath, std::uint16_t usWidth, std::uint16_t usHeight,
+                            std::uint8_t ucRed, std::uint8_t ucGreen, std::uint8_t ucBlue);
 
     UiTestGameFactory m_kFactory;
     TestRendererFactory m_kRenderers;
