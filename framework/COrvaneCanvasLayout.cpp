@@ -56,19 +56,19 @@ std::int16_t FindTextList(const std::string& kImageName)
 }
 } // namespace
 
-std::vector<COrvaneCanvasLayout::KeyArea> COrvaneCanvasLayout::ReadKeyAreas(const std::string& kMapName)
+bool COrvaneCanvasLayout::ReadKeyAreas(const std::string& kMapName, std::vector<KeyArea>& kAreas)
 {
-    std::vector<KeyArea> kAreas;
+    kAreas.clear();
     NiImageConverter* pkConverter = NiImageConverter::GetCurrent();
     if (pkConverter == nullptr || os::GetFileSize(kMapName) == 0)
-        return kAreas;
+        return false;
     NiPixelDataPtr spMap = pkConverter->ReadImageFile(kMapName.c_str(), nullptr);
     if (spMap == nullptr || spMap->GetPixels() == nullptr)
-        return kAreas;
+        return false;
     const NiPixelFormat& kFormat = spMap->GetPixelFormat();
     // Maps are compared on three colour bytes: only 24- and 32-bit pixels have them.
     if (!kFormat.IsDirect() || (kFormat.GetBitsPerPixel() != 24 && kFormat.GetBitsPerPixel() != 32))
-        return kAreas;
+        return false;
     const std::uint32_t uiWidth = spMap->GetWidth();
     const std::uint32_t uiHeight = spMap->GetHeight();
     const std::uint32_t uiStride = spMap->GetPixelStride();
@@ -106,7 +106,7 @@ std::vector<COrvaneCanvasLayout::KeyArea> COrvaneCanvasLayout::ReadKeyAreas(cons
         }
         kAreas.push_back(kArea);
     }
-    return kAreas;
+    return true;
 }
 
 std::string COrvaneCanvasLayout::FindFile(const std::string& kPattern, const std::vector<std::string>& kMustHold)
@@ -147,10 +147,10 @@ void COrvaneCanvasLayout::Build(const std::string& kImageName, float fX, float f
     const std::size_t uiSlash = kImageName.find('/');
     const bool bListNamed = !(uiSlash == 0 && kImageName.find('/', 1) == std::string::npos);
 
-    const std::string kHotMap = kBase + "_h.tga";
-    if (os::GetFileSize(kHotMap) > 0)
+    std::vector<KeyArea> kAreas;
+    if (ReadKeyAreas(kBase + "_h.tga", kAreas))
     {
-        for (const KeyArea& kArea : ReadKeyAreas(kHotMap))
+        for (const KeyArea& kArea : kAreas)
         {
             auto pkArea = std::make_unique<COrvaneWidget>();
             if (kArea.m_iX >= 0)
@@ -170,7 +170,8 @@ void COrvaneCanvasLayout::Build(const std::string& kImageName, float fX, float f
     const std::string kPlaceMap = kBase + "_p.tga";
     if (os::GetFileSize(kPlaceMap) > 0)
     {
-        const std::vector<KeyArea> kAreas = ReadKeyAreas(kPlaceMap);
+        if (!ReadKeyAreas(kPlaceMap, kAreas))
+            return;
         for (std::size_t k = 1; k <= kAreas.size(); ++k)
         {
             const KeyArea& kArea = kAreas[k - 1];

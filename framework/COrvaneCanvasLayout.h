@@ -32,8 +32,9 @@ public:
         std::int32_t m_iWidth = 0;
         std::int32_t m_iHeight = 0;
     };
-    // Empty for a map that is missing, empty or neither 24- nor 32-bit.
-    [[nodiscard]] static std::vector<KeyArea> ReadKeyAreas(const std::string& kMapName);
+    // False for a map that is missing, empty, unreadable or neither 24-
+    // nor 32-bit: its step is skipped then.
+    [[nodiscard]] static bool ReadKeyAreas(const std::string& kMapName, std::vector<KeyArea>& kAreas);
     // The first file of the folder matching the pattern whose name
     // contains one of the texts (none given: any); empty when none.
     [[nodiscard]] static std::string FindFile(const std::string& kPattern, const std::vector<std::string>& kMustHold);

@@ -72,6 +72,7 @@ protected:
     [[nodiscard]] TestRenderer& Renderer() const { return *m_kRenderers.m_pkLast; }
     [[nodiscard]] UiTestLocale& Locale() const;
 
+public:
     // An image file of the given pixels (R, G, B[, A] from the top row).
     static void WriteImage(const std::filesystem::path& kPath, std::uint16_t usWidth, std::uint16_t usHeight,
                            std::uint8_t ucDepth, const std::vector<std::uint8_t>& kPixels);
@@ -83,6 +84,8 @@ protected:
     // A 24-bit image of one colour.
     static void WriteFilled(const std::filesystem::path& kPath, std::uint16_t usWidth, std::uint16_t usHeight,
                             std::uint8_t ucRed, std::uint8_t ucGreen, std::uint8_t ucBlue);
+
+protected:
 
     UiTestGameFactory m_kFactory;
     TestRendererFactory m_kRenderers;
