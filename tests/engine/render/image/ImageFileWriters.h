@@ -1,193 +1,19 @@
 #pragma once
 
-// Test-side writers: small image files built byte by byte, so every reader
-// branch can be fed a file whose expected pixels follow from its bytes.
+// Test-side writers: small image files built byte by byte (ImageFileBytes.h),
+// so every reader branch can be fed a file whose expected pixels follow from
+// its bytes, and the checks the reader tests share.
 
 #include "engine/core/NiMemoryStream.h"
 #include "engine/render/NiPixelData.h"
 #include "engine/render/image/NiImageReader.h"
-#include "tools/COrvaneTgaWriter.h"
+#include "tests/engine/render/image/ImageFileBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <initializer_list>
 #include <random>
 #include <vector>
-
-using Bytes = std::vector<std::uint8_t>;
-
-inline void PutLE16(Bytes& b, std::uint32_t v)
-{
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-inline void PutLE32(Bytes& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-inline void PutBE16(Bytes& b, std::uint32_t v)
-{
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-    b.push_back(static_cast<std::uint8_t>(v));
-}
-inline void PutBE32(Bytes& b, std::uint32_t v)
-{
-    for (int i = 3; i >= 0; --i)
-        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-inline void Append(Bytes& b, std::initializer_list<std::uint8_t> k)
-{
-    b.insert(b.end(), k.begin(), k.end());
-}
-inline void Append(Bytes& b, const Bytes& k)
-{
-    b.insert(b.end(), k.begin(), k.end());
-}
-
-// DDS header fields a test varies; the rest are the usual values.
-struct DdsHeader
-{
-    std::uint32_t uiFlags = 0x1007;
-    std::uint32_t uiHeight = 4;
-    std::uint32_t uiWidth = 4;
-    std::uint32_t uiDepth = 0;
-    std::uint32_t uiMipCount = 0;
-    std::uint32_t uiPFFlags = 0x4;
-    std::uint32_t uiFourCC = 0x31545844; // "DXT1"
-    std::uint32_t uiBitCount = 0;
-    std::uint32_t auiMasks[4] = {0, 0, 0, 0};
-    std::uint32_t uiCaps1 = 0x1000;
-    std::uint32_t uiCaps2 = 0;
-};
-
-inline Bytes DdsFile(const DdsHeader& h, const Bytes& kPixels)
-{
-    Bytes b;
-    PutLE32(b, 0x20534444);
-    PutLE32(b, 124);
-    PutLE32(b, h.uiFlags);
-    PutLE32(b, h.uiHeight);
-    PutLE32(b, h.uiWidth);
-    PutLE32(b, 0);
-    PutLE32(b, h.uiDepth);
-    PutLE32(b, h.uiMipCount);
-    for (int i = 0; i < 11; ++i)
-        PutLE32(b, 0);
-    PutLE32(b, 32);
-    PutLE32(b, h.uiPFFlags);
-    PutLE32(b, h.uiFourCC);
-    PutLE32(b, h.uiBitCount);
-    for (std::uint32_t m : h.auiMasks)
-        PutLE32(b, m);
-    PutLE32(b, h.uiCaps1);
-    PutLE32(b, h.uiCaps2);
-    PutLE32(b, 0);
-    PutLE32(b, 0);
-    PutLE32(b, 0);
-    Append(b, kPixels);
-    return b;
-}
-
-struct SgiHeader
-{
-    std::uint16_t usMagic = 474;
-    std::uint8_t ucStorage = 0;
-    std::uint8_t ucBytesPerChannel = 1;
-    std::uint16_t usWidth = 1;
-    std::uint16_t usHeight = 1;
-    std::uint16_t usChannels = 3;
-};
-
-inline Bytes SgiHeaderBytes(const SgiHeader& h)
-{
-    Bytes b;
-    PutBE16(b, h.usMagic);
-    b.push_back(h.ucStorage);
-    b.push_back(h.ucBytesPerChannel);
-    PutBE16(b, 3);
-    PutBE16(b, h.usWidth);
-    PutBE16(b, h.usHeight);
-    PutBE16(b, h.usChannels);
-    b.resize(512, 0);
-    return b;
-}
-
-// Verbatim SGI: kChannelRows[c][r] is file row r (bottom first) of channel c.
-inline Bytes SgiVerbatim(const SgiHeader& h, const std::vector<std::vector<Bytes>>& kChannelRows)
-{
-    Bytes b = SgiHeaderBytes(h);
-    for (const auto& kRows : kChannelRows)
-        for (const Bytes& kRow : kRows)
-            Append(b, kRow);
-    return b;
-}
-
-// Run-length SGI: rows given as encoded packets; offsets and lengths made to
-// match, rows stored in channel-major order.
-inline Bytes SgiEncoded(const SgiHeader& h, const std::vector<std::vector<Bytes>>& kChannelRows)
-{
-    Bytes b = SgiHeaderBytes(h);
-    const std::uint32_t uiRows = static_cast<std::uint32_t>(h.usChannels) * h.usHeight;
-    std::uint32_t uiOffset = 512 + 8 * uiRows;
-    Bytes kOffsets, kLengths, kData;
-    for (const auto& kRows : kChannelRows)
-    {
-        for (const Bytes& kRow : kRows)
-        {
-            PutBE32(kOffsets, uiOffset);
-            PutBE32(kLengths, static_cast<std::uint32_t>(kRow.size()));
-            uiOffset += static_cast<std::uint32_t>(kRow.size());
-            Append(kData, kRow);
-        }
-    }
-    Append(b, kOffsets);
-    Append(b, kLengths);
-    Append(b, kData);
-    return b;
-}
-
-struct BmpHeader
-{
-    std::int32_t iWidth = 1;
-    std::int32_t iHeight = 1;
-    std::uint16_t usBitCount = 24;
-    std::uint32_t uiCompression = 0;
-    std::uint32_t uiColorsUsed = 0;
-    std::uint32_t uiInfoSize = 40;
-    std::int64_t iDataOffset = -1; // -1: right after the palette
-};
-
-inline Bytes BmpFile(const BmpHeader& h, const Bytes& kPalette, const Bytes& kPixels, const Bytes& kMasks = {})
-{
-    Bytes b;
-    const std::uint32_t uiBefore = 14 + h.uiInfoSize + static_cast<std::uint32_t>(kMasks.size()) +
-                                   static_cast<std::uint32_t>(kPalette.size());
-    const std::uint32_t uiOffset = h.iDataOffset < 0 ? uiBefore : static_cast<std::uint32_t>(h.iDataOffset);
-    Append(b, {'B', 'M'});
-    PutLE32(b, uiBefore + static_cast<std::uint32_t>(kPixels.size()));
-    PutLE32(b, 0);
-    PutLE32(b, uiOffset);
-    PutLE32(b, h.uiInfoSize);
-    PutLE32(b, static_cast<std::uint32_t>(h.iWidth));
-    PutLE32(b, static_cast<std::uint32_t>(h.iHeight));
-    PutLE16(b, 1);
-    PutLE16(b, h.usBitCount);
-    PutLE32(b, h.uiCompression);
-    PutLE32(b, 0);
-    PutLE32(b, 2835);
-    PutLE32(b, 2835);
-    PutLE32(b, h.uiColorsUsed);
-    PutLE32(b, 0);
-    b.resize(14 + h.uiInfoSize, 0);
-    Append(b, kMasks);
-    Append(b, kPalette);
-    if (uiOffset > b.size())
-        b.resize(uiOffset, 0xEE);
-    Append(b, kPixels);
-    return b;
-}
 
 // Reads the file with the reader through a memory stream.
 inline NiPixelDataPtr ReadWith(NiImageReader& kReader, const Bytes& kFile, NiPixelData* pkReuse = nullptr)

@@ -1,0 +1,432 @@
+// Writes the seed corpus of every fuzz target with the project's own
+// writers: the scene-file stream for scene and pixel-data files, the font
+// writer, the tag tree and line-file writers, the tools' TGA writer, and the
+// image tests' byte writers for the formats the engine only reads.
+// Usage: orvane_fuzz_seeds <folder>; each target's seeds go to <folder>/<target name>.
+
+#include "engine/animation/NiAnimKeyTables.h"
+#include "engine/animation/NiAnimationLibrary.h"
+#include "engine/animation/NiKeyData.h"
+#include "engine/animation/NiTransformData.h"
+#include "engine/core/NiMainLibrary.h"
+#include "engine/core/NiObjectStream.h"
+#include "engine/render/NiPalette.h"
+#include "engine/render/NiPixelData.h"
+#include "engine/render/NiSourceTexture.h"
+#include "engine/render/image/NiFontWriter.h"
+#include "engine/render/image/NiPixelFormat.h"
+#include "engine/scene/NiDynamicEffect.h"
+#include "engine/scene/NiExtraData.h"
+#include "engine/scene/NiNode.h"
+#include "engine/scene/NiProperty.h"
+#include "engine/scene/NiStringExtraData.h"
+#include "engine/scene/NiTexturingProperty.h"
+#include "engine/scene/NiTriShape.h"
+#include "framework/COrvaneFile.h"
+#include "framework/COrvaneTagTree.h"
+#include "tests/engine/render/image/ImageFileBytes.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+namespace fs = std::filesystem;
+
+class SeedFolder
+{
+public:
+    SeedFolder(const fs::path& kRoot, const char* pcTarget) : m_kFolder(kRoot / pcTarget)
+    {
+        fs::create_directories(m_kFolder, m_kError);
+    }
+
+    void Add(const std::vector<std::uint8_t>& kBytes)
+    {
+        char acName[32];
+        std::snprintf(acName, sizeof(acName), "seed-%03u", m_uiCount++);
+        std::ofstream kOut(m_kFolder / acName, std::ios::binary | std::ios::trunc);
+        kOut.write(reinterpret_cast<const char*>(kBytes.data()), static_cast<std::streamsize>(kBytes.size()));
+        if (!kOut)
+            m_bFailed = true;
+    }
+    // Copies a file another writer made.
+    void AddFile(const fs::path& kPath)
+    {
+        std::ifstream kIn(kPath, std::ios::binary);
+        Add(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(kIn), {}));
+    }
+    [[nodiscard]] bool Failed() const { return m_bFailed || m_kError || m_uiCount == 0; }
+    [[nodiscard]] const fs::path& GetFolder() const { return m_kFolder; }
+
+private:
+    fs::path m_kFolder;
+    std::error_code m_kError;
+    std::uint32_t m_uiCount = 0;
+    bool m_bFailed = false;
+};
+
+// The stream's save of the objects, in order, as top-level objects.
+std::vector<std::uint8_t> SaveScene(std::initializer_list<NiObject*> kObjects)
+{
+    NiObjectStream kStream;
+    for (NiObject* pkObject : kObjects)
+        kStream.InsertTopObject(pkObject);
+    std::unique_ptr<std::uint8_t[]> spBuffer;
+    std::uint32_t uiSize = 0;
+    if (!kStream.SaveBuffer(spBuffer, uiSize))
+        return {};
+    return std::vector<std::uint8_t>(spBuffer.get(), spBuffer.get() + uiSize);
+}
+
+// Pixel data of the format with every byte set, optionally mip-mapped.
+NiRefPtr<NiPixelData> Image(std::uint32_t uiWidth, std::uint32_t uiHeight, const NiPixelFormat& kFormat,
+                            std::uint32_t uiLevels)
+{
+    NiRefPtr<NiPixelData> spImage = new NiPixelData(uiWidth, uiHeight, kFormat, uiLevels);
+    for (std::uint32_t uiLevel = 0; uiLevel < spImage->GetNumMipmapLevels(); ++uiLevel)
+    {
+        std::uint8_t* pucPixels = spImage->GetPixels(uiLevel);
+        for (std::uint32_t i = 0; pucPixels != nullptr && i < spImage->GetSizeInBytes(uiLevel); ++i)
+            pucPixels[i] = static_cast<std::uint8_t>(i * 37 + uiLevel);
+    }
+    return spImage;
+}
+
+NiRefPtr<NiPalette> GreyPalette(std::uint32_t uiEntries)
+{
+    std::vector<NiPalette::PaletteEntry> kEntries(uiEntries);
+    for (std::uint32_t i = 0; i < uiEntries; ++i)
+        kEntries[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i),
+                       static_cast<std::uint8_t>(255 - i)};
+    return new NiPalette(true, uiEntries, kEntries.data());
+}
+
+// Three keys at times 0, 1 and 2 (values zero) of the content and type.
+NiAnimKey* ThreeKeys(std::uint32_t uiContent, std::uint32_t uiType)
+{
+    const std::uint8_t uiStride = NiAnimKeyTables::GetKeySize(uiContent, uiType);
+    if (uiStride == 0)
+        return nullptr;
+    NiAnimKey* pkKeys = NiAnimKey::AllocateArray(3, uiStride);
+    for (std::uint32_t i = 0; pkKeys != nullptr && i < 3; ++i)
+        NiAnimKey::At(pkKeys, i, uiStride)->m_fTime = static_cast<float>(i);
+    return pkKeys;
+}
+
+void SceneSeeds(SeedFolder& kSeeds, SeedFolder& kImages)
+{
+    // Every class the game can load, alone and as it is made.
+    std::vector<const char*> kClasses(NiMainLibrary::CREATE_FUNCTION_NAMES,
+                                      NiMainLibrary::CREATE_FUNCTION_NAMES + NiMainLibrary::CREATE_FUNCTION_NAME_COUNT);
+    for (std::uint32_t i = 0; i < NiAnimationLibrary::GetClassNameCount(); ++i)
+        kClasses.push_back(NiAnimationLibrary::GetClassName(i));
+    for (const char* pcClass : kClasses)
+    {
+        NiObjectPtr spObject = NiObjectStream::CreateObjectByName(pcClass);
+        if (spObject != nullptr)
+            kSeeds.Add(SaveScene({spObject}));
+    }
+
+    // Key data of every content and interpolation the tables know.
+    const struct
+    {
+        const char* pcClass;
+        std::uint32_t uiContent;
+    } akKeyed[] = {{"NiFloatData", NI_FLOATKEY}, {"NiPosData", NI_POSKEY},   {"NiRotData", NI_ROTKEY},
+                   {"NiColorData", NI_COLORKEY}, {"NiBoolData", NI_BOOLKEY}};
+    for (const auto& kKeyed : akKeyed)
+    {
+        for (std::uint32_t uiType : {NI_LINKEY, NI_BEZKEY, NI_TCBKEY, NI_STEPKEY})
+        {
+            NiAnimKey* pkKeys = ThreeKeys(kKeyed.uiContent, uiType);
+            if (pkKeys == nullptr)
+                continue;
+            NiRefPtr<NiKeyData> spData = NiDynamicCast<NiKeyData>(NiObjectStream::CreateObjectByName(kKeyed.pcClass));
+            if (spData == nullptr)
+            {
+                NiAnimKey::FreeArray(pkKeys);
+                continue;
+            }
+            spData->ReplaceKeys(pkKeys, 3, uiType);
+            kSeeds.Add(SaveScene({spData}));
+        }
+    }
+    NiRefPtr<NiTransformData> spTransform = new NiTransformData;
+    spTransform->SetPosKeys(ThreeKeys(NI_POSKEY, NI_LINKEY), 3, NI_LINKEY);
+    spTransform->SetScaleKeys(ThreeKeys(NI_FLOATKEY, NI_BEZKEY), 3, NI_BEZKEY);
+    kSeeds.Add(SaveScene({spTransform}));
+
+    // A textured, lit, named scene holding one of every kind of scene
+    // object below its root.
+    NiRefPtr<NiNode> spRoot = new NiNode;
+    spRoot->SetName("Scene Root");
+    auto* pkVertices = new NiVec3[4]{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    auto* pkNormals = new NiVec3[4]{{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+    auto* pkUVs = new NiVec2[4]{{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    auto* pusTriangles = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+    NiRefPtr<NiTriShape> spShape = new NiTriShape(4, pkVertices, pkNormals, nullptr, pkUVs, 1, 0, 2, pusTriangles);
+    spShape->SetName("Square");
+    spShape->AttachProperty(new NiTexturingProperty(Image(8, 8, NiPixelFormat::RGBA32, 0)));
+    spShape->AddExtraData(new NiStringExtraData("floor"));
+    spRoot->AttachChild(spShape);
+    for (const char* pcClass : kClasses)
+    {
+        NiObjectPtr spObject = NiObjectStream::CreateObjectByName(pcClass);
+        if (auto* pkEffect = NiDynamicCast<NiDynamicEffect>(spObject.Get()))
+            spRoot->AttachEffect(pkEffect);
+        if (auto* pkChild = NiDynamicCast<NiAVObject>(spObject.Get()))
+            spRoot->AttachChild(pkChild);
+        else if (auto* pkProperty = NiDynamicCast<NiProperty>(spObject.Get()))
+            spRoot->AttachProperty(pkProperty);
+        else if (auto* pkExtra = NiDynamicCast<NiExtraData>(spObject.Get()))
+            spRoot->AddExtraData(pkExtra);
+    }
+    kSeeds.Add(SaveScene({spRoot}));
+    kSeeds.Add(SaveScene({spShape, spRoot}));
+
+    // Pixel-data files, as the engine's own image format.
+    kImages.Add(SaveScene({Image(4, 4, NiPixelFormat::RGB24, 1)}));
+    kImages.Add(SaveScene({Image(8, 4, NiPixelFormat::RGBA32, 0)}));
+    kImages.Add(SaveScene({Image(8, 8, NiPixelFormat::DXT1, 0)}));
+    kImages.Add(SaveScene({Image(4, 4, NiPixelFormat::DXT5, 1)}));
+    kImages.Add(SaveScene({Image(2, 2, NiPixelFormat::R5G6B5, 1)}));
+    NiRefPtr<NiPixelData> spMapped = Image(4, 2, NiPixelFormat::PAL8, 1);
+    spMapped->SetPalette(GreyPalette(256));
+    kImages.Add(SaveScene({spMapped}));
+    NiRefPtr<NiPixelData> spMapped4 = Image(4, 2, NiPixelFormat::PALA4, 1);
+    spMapped4->SetPalette(GreyPalette(16));
+    kImages.Add(SaveScene({spMapped4}));
+}
+
+Bytes Counting(std::size_t n)
+{
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i)
+        b[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    return b;
+}
+
+void TgaSeeds(SeedFolder& kSeeds)
+{
+    auto TrueColor = [](std::uint16_t w, std::uint16_t h, std::uint8_t ucDepth, std::uint8_t ucType) {
+        TgaHeader t;
+        t.ucType = ucType;
+        t.usWidth = w;
+        t.usHeight = h;
+        t.ucDepth = ucDepth;
+        return t;
+    };
+    auto Mapped = [&](std::uint16_t w, std::uint16_t h, std::uint16_t usLength, std::uint8_t ucEntry,
+                      std::uint8_t ucType) {
+        TgaHeader t = TrueColor(w, h, 8, ucType);
+        t.ucMapType = 1;
+        t.usMapLength = usLength;
+        t.ucMapEntrySize = ucEntry;
+        return t;
+    };
+    kSeeds.Add(TgaFile(TrueColor(2, 2, 24, 2), Counting(12)));
+    kSeeds.Add(TgaFile(TrueColor(2, 2, 32, 2), Counting(16)));
+    kSeeds.Add(TgaFile(TrueColor(3, 1, 16, 2), Counting(6)));
+    kSeeds.Add(TgaFile(TrueColor(2, 2, 8, 3), Counting(4)));
+    kSeeds.Add(TgaFile(TrueColor(2, 1, 16, 3), Counting(4)));
+    kSeeds.Add(TgaFile(TrueColor(3, 2, 24, 10), {0x01, 1, 2, 3, 4, 5, 6, 0x82, 30, 20, 10, 0x00, 9, 8, 7}));
+    kSeeds.Add(TgaFile(TrueColor(2, 1, 16, 11), {0x81, 7, 9}));
+    Bytes kMap = Counting(16 * 3);
+    Append(kMap, {1, 2, 3, 4});
+    kSeeds.Add(TgaFile(Mapped(4, 1, 16, 24, 1), kMap));
+    kSeeds.Add(TgaFile(Mapped(2, 2, 2, 32, 9), {1, 2, 3, 4, 5, 6, 7, 8, 0x83, 1}));
+    kSeeds.Add(TgaFile(Mapped(1, 1, 1, 16, 1), {0x1F, 0x7C, 0}));
+    TgaHeader kBottomUp = TrueColor(2, 2, 24, 2);
+    kBottomUp.ucDescriptor = 0;
+    kBottomUp.ucIDLength = 3;
+    kSeeds.Add(TgaFile(kBottomUp, Counting(12)));
+}
+
+void BmpSeeds(SeedFolder& kSeeds)
+{
+    auto Bmp = [](std::int32_t w, std::int32_t h, std::uint16_t usBits) {
+        BmpHeader b;
+        b.iWidth = w;
+        b.iHeight = h;
+        b.usBitCount = usBits;
+        return b;
+    };
+    auto Palette = [](std::uint32_t uiEntries) {
+        Bytes b;
+        for (std::uint32_t i = 0; i < uiEntries; ++i)
+            Append(b, {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i + 1), static_cast<std::uint8_t>(i + 2), 0});
+        return b;
+    };
+    kSeeds.Add(BmpFile(Bmp(3, 2, 24), {}, Counting(24)));
+    kSeeds.Add(BmpFile(Bmp(3, -2, 32), {}, Counting(24)));
+    BmpHeader kEight = Bmp(3, 2, 8);
+    kEight.uiColorsUsed = 4;
+    kSeeds.Add(BmpFile(kEight, Palette(4), Bytes(8, 2)));
+    kSeeds.Add(BmpFile(Bmp(5, 2, 4), Palette(16), Bytes(8, 0x12)));
+    BmpHeader kFields = Bmp(2, 2, 32);
+    kFields.uiCompression = 3; // bit fields
+    Bytes kMasks;
+    PutLE32(kMasks, 0xFF0000);
+    PutLE32(kMasks, 0xFF00);
+    PutLE32(kMasks, 0xFF);
+    kSeeds.Add(BmpFile(kFields, {}, Counting(16), kMasks));
+}
+
+void DdsSeeds(SeedFolder& kSeeds)
+{
+    constexpr std::uint32_t CAPS_COMPLEX = 0x8;
+    constexpr std::uint32_t CAPS_TEXTURE = 0x1000;
+    constexpr std::uint32_t CAPS_MIPMAP = 0x400000;
+    auto Rgb = [](std::uint32_t w, std::uint32_t h, std::uint32_t uiBits, std::uint32_t r, std::uint32_t g,
+                  std::uint32_t b, std::uint32_t a) {
+        DdsHeader d;
+        d.uiWidth = w;
+        d.uiHeight = h;
+        d.uiPFFlags = 0x40 | (a ? 0x1 : 0);
+        d.uiFourCC = 0;
+        d.uiBitCount = uiBits;
+        d.auiMasks[0] = r;
+        d.auiMasks[1] = g;
+        d.auiMasks[2] = b;
+        d.auiMasks[3] = a;
+        return d;
+    };
+    DdsHeader kChain;
+    kChain.uiWidth = 8;
+    kChain.uiHeight = 4;
+    kChain.uiMipCount = 4;
+    kChain.uiCaps1 = CAPS_COMPLEX | CAPS_TEXTURE | CAPS_MIPMAP;
+    kSeeds.Add(DdsFile(kChain, Counting(16 + 8 + 8 + 8)));
+    for (std::uint32_t uiFourCC : {0x31545844u, 0x33545844u, 0x35545844u}) // DXT1, DXT3, DXT5
+    {
+        DdsHeader kBlocks;
+        kBlocks.uiFourCC = uiFourCC;
+        kSeeds.Add(DdsFile(kBlocks, Counting(uiFourCC == 0x31545844u ? 8 : 16)));
+    }
+    kSeeds.Add(DdsFile(Rgb(3, 2, 16, 0x7C00, 0x3E0, 0x1F, 0x8000), Counting(12)));
+    kSeeds.Add(DdsFile(Rgb(3, 2, 32, 0xFF0000, 0xFF00, 0xFF, 0), Counting(24)));
+    kSeeds.Add(DdsFile(Rgb(3, 2, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), Counting(24)));
+    kSeeds.Add(DdsFile(Rgb(3, 2, 24, 0xFF0000, 0xFF00, 0xFF, 0), Counting(18)));
+}
+
+void SgiSeeds(SeedFolder& kSeeds)
+{
+    auto Sgi = [](std::uint16_t w, std::uint16_t h, std::uint16_t usChannels, std::uint8_t ucStorage,
+                  std::uint8_t ucBytes) {
+        SgiHeader s;
+        s.usWidth = w;
+        s.usHeight = h;
+        s.usChannels = usChannels;
+        s.ucStorage = ucStorage;
+        s.ucBytesPerChannel = ucBytes;
+        return s;
+    };
+    kSeeds.Add(SgiEncoded(Sgi(4, 2, 2, 1, 1),
+                          {{{0x82, 7, 8, 0x02, 9, 0x00}, {0x04, 5, 0x00}}, {{0x84, 1, 2, 3, 4, 0}, {0x7F, 1, 0}}}));
+    kSeeds.Add(SgiVerbatim(Sgi(2, 2, 3, 0, 2), {{Bytes(4, 1), Bytes(4, 2)}, {Bytes(4, 3), Bytes(4, 4)},
+                                                {Bytes(4, 5), Bytes(4, 6)}}));
+    kSeeds.Add(SgiVerbatim(Sgi(2, 1, 1, 0, 1), {{Bytes{9, 200}}}));
+    kSeeds.Add(SgiVerbatim(Sgi(1, 2, 4, 0, 1), {{Bytes{1}, Bytes{2}}, {Bytes{3}, Bytes{4}}, {Bytes{5}, Bytes{6}},
+                                                {Bytes{7}, Bytes{8}}}));
+    kSeeds.Add(SgiEncoded(Sgi(2, 1, 3, 1, 1), {{{0x82, 1, 2, 0}}, {{0x02, 3, 0}}, {{0x82, 4, 5, 0}}}));
+}
+
+void FontSeeds(SeedFolder& kSeeds)
+{
+    kSeeds.Add(NiFontWriter::MakeGrid(4, 2, 3).ToBytes());
+    NiFontWriter kFull = NiFontWriter::MakeGrid(96, 1, 2);
+    kFull.m_uiHeight = 3;
+    kFull.m_fTextureScale = 0.5f;
+    kSeeds.Add(kFull.ToBytes());
+    NiFontWriter kOld = NiFontWriter::MakeGrid(2, 1, 1);
+    kOld.m_uiVersion = 0;
+    kSeeds.Add(kOld.ToBytes());
+}
+
+void TextSeeds(SeedFolder& kTags, SeedFolder& kLines)
+{
+    // Documents written by the tag tree, as the game's data files are.
+    const fs::path kTemp = kTags.GetFolder() / "document.tmp";
+    COrvaneTagTree kTree;
+    (void)kTree.AddChild("Game_Data");
+    (void)kTree.FindChild("Game_Data");
+    kTree.AddValue("Name");
+    kTree.AddValue("12\t34\t5.5");
+    (void)kTree.AddChild("Room");
+    (void)kTree.FindChild("Room");
+    kTree.AddValue("Kitchen");
+    (void)kTree.AddChild("Empty");
+    if (kTree.Save(kTemp.c_str()))
+    {
+        kTags.AddFile(kTemp);
+        kLines.AddFile(kTemp);
+    }
+    if (kTree.SaveSplit(kTemp.c_str()))
+        kLines.AddFile(kTemp.string() + "_DATA.txt");
+    std::vector<std::uint8_t> kHand;
+    const std::string kText = "# a comment\n<Settings>\nWidth\n1024\n\n<Inner>\nx\n</Inner>\n</Settings>\n</Extra>\n<";
+    kHand.assign(kText.begin(), kText.end());
+    kTags.Add(kHand);
+
+    // Line files as the file class writes them, CR LF and LF alone.
+    COrvaneFile kFile;
+    if (kFile.Open(kTemp.c_str(), COrvaneFile::MODE_WRITE) != 0)
+    {
+        (void)kFile.WriteString("first line\r\nsecond\r\n\r\nlast without end");
+        (void)kFile.Flush();
+        kFile.Close();
+        kLines.AddFile(kTemp);
+    }
+    const std::string kPlain = "a\nbb\n\nccc\n";
+    kLines.Add(std::vector<std::uint8_t>(kPlain.begin(), kPlain.end()));
+    std::error_code kError;
+    fs::remove(kTemp, kError);
+    fs::remove(kTemp.string() + "_TAGS.xml", kError);
+    fs::remove(kTemp.string() + "_DATA.txt", kError);
+}
+} // namespace
+
+int main(int iArgs, char** ppcArgs)
+{
+    if (iArgs != 2)
+    {
+        std::fprintf(stderr, "usage: %s <folder>\n", ppcArgs[0]);
+        return 2;
+    }
+    fuzz::StartEngine();
+    const fs::path kRoot = ppcArgs[1];
+    bool bOk = true;
+    {
+        SeedFolder kScene(kRoot, "fuzz_scene");
+        SeedFolder kNif(kRoot, "fuzz_image_nif");
+        SceneSeeds(kScene, kNif);
+        SeedFolder kTga(kRoot, "fuzz_image_tga");
+        TgaSeeds(kTga);
+        SeedFolder kBmp(kRoot, "fuzz_image_bmp");
+        BmpSeeds(kBmp);
+        SeedFolder kDds(kRoot, "fuzz_image_dds");
+        DdsSeeds(kDds);
+        SeedFolder kSgi(kRoot, "fuzz_image_sgi");
+        SgiSeeds(kSgi);
+        SeedFolder kFont(kRoot, "fuzz_font");
+        FontSeeds(kFont);
+        SeedFolder kTags(kRoot, "fuzz_tag");
+        SeedFolder kLines(kRoot, "fuzz_line");
+        TextSeeds(kTags, kLines);
+        for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines})
+        {
+            if (pkFolder->Failed())
+            {
+                std::fprintf(stderr, "orvane_fuzz_seeds: could not fill %s\n", pkFolder->GetFolder().c_str());
+                bOk = false;
+            }
+        }
+    }
+    NiLibraryRegistry::ShutdownLibraries();
+    return bOk ? 0 : 1;
+}

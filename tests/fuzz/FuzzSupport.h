@@ -1,0 +1,34 @@
+#pragma once
+
+// Shared by the fuzz targets: the engine started the way the game starts
+// it, and a scratch file for loaders that only open files by name.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace fuzz
+{
+// Registers the engine libraries in the game's order and starts them; once
+// per process, later calls do nothing.
+void StartEngine();
+
+// One file per process (the name holds the process id, so parallel fuzzing
+// jobs never share it), rewritten with each input and removed at exit.
+class ScratchFile
+{
+public:
+    // The suffix picks the loader where the extension does (".tga").
+    explicit ScratchFile(const char* pcSuffix);
+    ~ScratchFile();
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    // False when the bytes could not all be written.
+    [[nodiscard]] bool Write(const std::uint8_t* pucData, std::size_t uiSize) const;
+    [[nodiscard]] const char* GetPath() const { return m_kPath.c_str(); }
+
+private:
+    std::string m_kPath;
+};
+} // namespace fuzz
