@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
+#include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoModel.h"
 
 #include <cstdio>
@@ -74,5 +75,5 @@ bool BuildDemoData(const std::string& kFolder)
         return false;
     }
     return WriteDocument(kFolder + "/setup.xml", SETUP) && WriteDocument(kFolder + "/data.xml", DATA) &&
-           WriteDemoModel(kFolder + "/models");
+           WriteDemoModel(kFolder + "/models") && WriteDemoInterface(kFolder);
 }

@@ -4,6 +4,7 @@
 
 // Writes the small data set the game runs in when no game folder is given:
 // "setup.xml" and "data.xml" through the framework's own tag-tree writer,
-// and the "models" folder with the animated demo model and its animations. False (with the reason on standard
+// the "models" folder with the animated demo model and its animations, and
+// the user interface's cursor, panel, rows and fonts. False (with the reason on standard
 // error) when a file or folder cannot be made.
 [[nodiscard]] bool BuildDemoData(const std::string& kFolder);
