@@ -219,6 +219,10 @@ void NiControllerManager::PostLink(NiObjectStream& kStream)
     auto* pkTarget = NiDynamicCast<NiAVObject>(m_pkTarget);
     if (pkTarget == nullptr)
         return;
+    // Files before 10.1.0.104 store no palette: without one nothing could
+    // ever be bound.
+    if (!m_spObjectPalette && kStream.GetFileVersion() < PALETTE_LINK_FROM)
+        m_spObjectPalette = new NiDefaultAVObjectPalette(pkTarget);
     for (std::size_t i = 0; i < m_kSequences.size(); ++i)
     {
         NiControllerSequencePtr sp = m_kSequences[i];

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cstring>
 #include <string>
 
 using animtest::MakeSequence;
@@ -571,4 +572,64 @@ TEST_F(NiControllerManagerTest, EngineWrittenModelAndAnimationsPlayCrossFadeAndS
     // Removing every sequence left the bones' blends empty.
     spBody->Update(9.0f);
     EXPECT_NEAR(pkHip->GetTranslate().x, 7.5f, 1e-4f);
+}
+
+TEST_F(NiControllerManagerTest, OldFileBindsItsOldSequenceBeforeThatSequenceIsConverted)
+{
+    constexpr std::uint32_t NONE = 0xFFFFFFFF;
+    using animtest::Bytes;
+    auto Str = [](Bytes& b, const char* pc) {
+        b.U32(static_cast<std::uint32_t>(std::strlen(pc)));
+        for (const char* p = pc; *p; ++p)
+            b.U8(static_cast<std::uint8_t>(*p));
+    };
+    auto Node = [&](const char* pcName, std::uint32_t uiController, std::uint32_t uiChild) {
+        Bytes b;
+        Str(b, pcName);
+        b.U32(0).U32(uiController).U16(0x0E).Floats({0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1});
+        b.U32(0).U32(NONE);
+        if (uiChild == NONE)
+            b.U32(0);
+        else
+            b.U32(1).U32(uiChild);
+        return b.U32(0);
+    };
+    // 10.1.0.103: the manager (no palette link) comes before its old
+    // sequence, whose item is an old transform controller with key data.
+    animtest::File kFile(animtest::V(10, 1, 0, 103));
+    kFile.Add("NiNode", Node("root", 1, 3));
+    Bytes kManager;
+    kManager.U32(NONE).U16(0x0C).F32(1).F32(0).F32(0).F32(1).U32(0).U8(0).U32(1).U32(2);
+    kFile.Add("NiControllerManager", kManager);
+    Bytes kSequence;
+    Str(kSequence, "idle");
+    Str(kSequence, "root");
+    kSequence.U32(NONE).U32(1);
+    Str(kSequence, "Box");
+    kSequence.U32(4);
+    kFile.Add("NiControllerSequence", kSequence);
+    kFile.Add("NiNode", Node("Box", NONE, NONE));
+    Bytes kController;
+    kController.U32(NONE).U16(0x08).F32(1).F32(0).F32(0).F32(1).U32(3).U32(5);
+    kFile.Add("NiKeyframeController", kController);
+    Bytes kData;
+    kData.U32(0).U32(2).U32(NI_LINKEY).F32(0).Floats({0, 0, 0}).F32(1).Floats({10, 0, 0}).U32(0);
+    kFile.Add("NiKeyframeData", kData);
+    kFile.Top(0);
+
+    NiObjectPtr spLoaded = animtest::Load(kFile.Build());
+    auto* pkRoot = NiDynamicCast<NiNode>(spLoaded.Get());
+    ASSERT_NE(pkRoot, nullptr);
+    auto* pkManager = NiDynamicCast<NiControllerManager>(pkRoot->GetControllers());
+    ASSERT_NE(pkManager, nullptr);
+    ASSERT_NE(pkManager->GetObjectPalette(), nullptr);
+    NiControllerSequence* pkIdle = pkManager->GetSequenceByName("idle");
+    ASSERT_NE(pkIdle, nullptr);
+    ASSERT_NE(Item(pkIdle, "Box"), nullptr);
+    EXPECT_NE(Item(pkIdle, "Box")->m_pkBlendInterp, nullptr);
+    ASSERT_TRUE(pkIdle->Activate(0, false, 1, 0, nullptr));
+    Frame(pkRoot, 0.0f);
+    Frame(pkRoot, 0.5f);
+    EXPECT_FLOAT_EQ(Bone(pkRoot, "Box")->GetTranslate().x, 5.0f);
+    pkManager->RemoveAllSequences();
 }
