@@ -224,8 +224,10 @@ void NiControllerSequence::Update(float fTime, bool bUpdateInterpolators)
     float fInput = fTime + m_fOffset;
     if (NiControllerSequence* pkPartner = m_pkPartnerSequence)
     {
+        // A partner that has not started has no offset yet: its input time
+        // would look current at -FLT_MAX.
         float fPartnerInput = fTime + pkPartner->m_fOffset;
-        if (pkPartner->m_fLastTime != fPartnerInput)
+        if (pkPartner->m_fOffset == NI_MIN_FLOAT || pkPartner->m_fLastTime != fPartnerInput)
         {
             pkPartner->Update(fTime, true);
             fPartnerInput = fTime + pkPartner->m_fOffset;

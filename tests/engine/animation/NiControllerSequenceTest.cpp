@@ -354,8 +354,11 @@ TEST_F(NiControllerSequenceTest, SynchronisedTimeSitsAtTheSamePlaceBetweenMorphK
     m_spB->SetTextKeys(MakeTextKeys({{0.0f, "morph:L"}, {1.0f, "morph:R"}}));
     ASSERT_TRUE(m_spA->Activate(0, false, 1, 0, nullptr));
     ASSERT_TRUE(m_spB->Activate(0, false, 1, 0, m_spA));
+    m_spB->Update(10.0f, true); // a has not started: b starts it
+    EXPECT_EQ(m_spA->GetTimeOffset(), -10.0f);
+    // At a's first morph key b sits at the end of its previous cycle.
+    EXPECT_FLOAT_EQ(m_spB->GetLastScaledTime(), 2.0f);
     m_spA->Update(10.0f, true);
-    m_spB->Update(10.0f, true);
     m_spB->Update(10.25f, true); // a has not run at 10.25: b runs it
     EXPECT_FLOAT_EQ(m_spA->GetLastScaledTime(), 0.25f);
     EXPECT_FLOAT_EQ(m_spB->GetLastScaledTime(), 0.5f);
