@@ -237,13 +237,21 @@ bool NiMultiTargetTransformController::IsEqual(NiObject* pkOther)
     auto* pkController = static_cast<NiMultiTargetTransformController*>(pkOther);
     if (pkController->m_usNumInterps != m_usNumInterps)
         return false;
+    // Targets by class and name: a target's own equality compares its
+    // controllers, and the model root a sequence moves holds this
+    // controller's manager, which would lead back here without end.
     for (std::uint16_t i = 0; i < m_usNumInterps; ++i)
     {
         NiAVObject* pkMine = m_ppkTargets[i];
         NiAVObject* pkTheirs = pkController->m_ppkTargets[i];
         if ((pkMine == nullptr) != (pkTheirs == nullptr))
             return false;
-        if (pkMine != nullptr && !pkMine->IsEqual(pkTheirs))
+        if (pkMine == nullptr)
+            continue;
+        const char* pcMine = pkMine->GetName();
+        const char* pcTheirs = pkTheirs->GetName();
+        if (pkMine->GetTypeInfo() != pkTheirs->GetTypeInfo() || (pcMine == nullptr) != (pcTheirs == nullptr) ||
+            (pcMine != nullptr && std::strcmp(pcMine, pcTheirs) != 0))
             return false;
     }
     return true;

@@ -633,3 +633,23 @@ TEST_F(NiControllerManagerTest, OldFileBindsItsOldSequenceBeforeThatSequenceIsCo
     EXPECT_FLOAT_EQ(Bone(pkRoot, "Box")->GetTranslate().x, 5.0f);
     pkManager->RemoveAllSequences();
 }
+
+TEST_F(NiControllerManagerTest, AModelWhoseRootMovesComparesWithItsCopy)
+{
+    // The root itself is a target of the multi-target controller its
+    // manager drives: comparing the model must not come back round.
+    NiCloneContext::ms_uiDefaultCopyMode = NiCloneContext::COPY_EXACT;
+    NiRefPtr<NiNode> spRoot = MakeSkeleton("root", 1);
+    NiControllerManagerPtr spManager = new NiControllerManager(spRoot, false);
+    ASSERT_TRUE(spManager->AddSequence(MakeSequence("walk", {{"root", MoveX(0, 10)}, {"bone0", MoveX(0, 1)}})));
+    auto* pkMulti = NiDynamicCast<NiMultiTargetTransformController>(spManager->GetNext());
+    ASSERT_NE(pkMulti, nullptr);
+    EXPECT_EQ(pkMulti->FindTarget(spRoot), 0);
+
+    NiRefPtr<NiNode> spCopy = static_cast<NiNode*>(spRoot->Clone());
+    EXPECT_TRUE(spRoot->IsEqual(spCopy));
+    spCopy->GetObjectByName("bone0")->SetName("other");
+    EXPECT_FALSE(spRoot->IsEqual(spCopy));
+    NiDynamicCast<NiControllerManager>(spCopy->GetControllers())->RemoveAllSequences();
+    spManager->RemoveAllSequences();
+}
