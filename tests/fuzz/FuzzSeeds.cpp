@@ -26,6 +26,7 @@
 #include "framework/COrvaneTagTree.h"
 #include "tests/engine/render/image/ImageFileBytes.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tools/COrvaneDemoInterface.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -389,6 +390,61 @@ void TextSeeds(SeedFolder& kTags, SeedFolder& kLines)
     fs::remove(kTemp.string() + "_TAGS.xml", kError);
     fs::remove(kTemp.string() + "_DATA.txt", kError);
 }
+// Interface pictures: the demo data's cursor, panel and maps; a saved
+// preview; shaped font and map inputs (width - 1, height - 1, then the
+// target's own bytes, then 24-bit pixels).
+void UiSeeds(SeedFolder& kImages, SeedFolder& kPreviews, SeedFolder& kFonts, SeedFolder& kMaps)
+{
+    const fs::path kDemo = kImages.GetFolder() / "demo.tmp";
+    if (WriteDemoInterface(kDemo.string()))
+    {
+        for (const char* pcName : {"cursor.tga", "images/demo/panel_h.tga", "images/demo/panel1_s.tga",
+                                   "images/demo/row01.tga", "fonts/demo.tga"})
+            kImages.AddFile(kDemo / pcName);
+    }
+    std::error_code kError;
+    fs::remove_all(kDemo, kError);
+    NiPixelDataPtr spPreview = new NiPixelData(8, 6, NiPixelFormat::RGBA32, 1);
+    for (std::uint32_t i = 0; i < spPreview->GetSizeInBytes(); ++i)
+        spPreview->GetPixels()[i] = static_cast<std::uint8_t>(i);
+    kPreviews.Add(SaveScene({spPreview}));
+
+    const std::vector<std::uint8_t> kKey = {255, 0, 255};
+    auto Shaped = [](std::uint8_t ucWidth, std::uint8_t ucHeight, const std::vector<std::uint8_t>& kOwn,
+                     const std::vector<std::vector<std::uint8_t>>& kRows) {
+        std::vector<std::uint8_t> b = {static_cast<std::uint8_t>(ucWidth - 1), static_cast<std::uint8_t>(ucHeight - 1)};
+        b.insert(b.end(), kOwn.begin(), kOwn.end());
+        for (const auto& kRow : kRows)
+            b.insert(b.end(), kRow.begin(), kRow.end());
+        return b;
+    };
+    // Width 12, cells 2 high in two bands: "ab" then "c".
+    auto Row = [&](std::initializer_list<int> kKeyColumns) {
+        std::vector<std::uint8_t> kRow(12 * 3, 0);
+        for (int x : kKeyColumns)
+            std::copy(kKey.begin(), kKey.end(), kRow.begin() + 3 * x);
+        return kRow;
+    };
+    const std::vector<std::uint8_t> kInk(12 * 3, 255);
+    kFonts.Add(Shaped(12, 7, {3, 'a', 'b', 'c'}, {Row({0, 5, 9}), kInk, kInk, Row({0, 4}), kInk, kInk, Row({0})}));
+
+    // A 16 x 8 map: red and blue keys, then white; a block of each below.
+    std::vector<std::vector<std::uint8_t>> kRows(8, std::vector<std::uint8_t>(16 * 3, 40));
+    auto Put = [&](int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        kRows[y][3 * x] = r;
+        kRows[y][3 * x + 1] = g;
+        kRows[y][3 * x + 2] = b;
+    };
+    Put(0, 0, 255, 0, 0);
+    Put(1, 0, 0, 0, 255);
+    Put(2, 0, 255, 255, 255);
+    for (int y = 2; y < 5; ++y)
+        for (int x = 3; x < 7; ++x)
+            Put(x, y, 255, 0, 0);
+    Put(10, 6, 0, 0, 255);
+    kMaps.Add(Shaped(16, 8, {0}, kRows));
+    kMaps.Add(Shaped(16, 8, {1}, kRows));
+}
 } // namespace
 
 int main(int iArgs, char** ppcArgs)
@@ -418,7 +474,13 @@ int main(int iArgs, char** ppcArgs)
         SeedFolder kTags(kRoot, "fuzz_tag");
         SeedFolder kLines(kRoot, "fuzz_line");
         TextSeeds(kTags, kLines);
-        for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines})
+        SeedFolder kUiTga(kRoot, "fuzz_ui_image_tga");
+        SeedFolder kUiFdp(kRoot, "fuzz_ui_image_fdp");
+        SeedFolder kUiFont(kRoot, "fuzz_ui_font");
+        SeedFolder kUiLayout(kRoot, "fuzz_ui_layout");
+        UiSeeds(kUiTga, kUiFdp, kUiFont, kUiLayout);
+        for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
+                                           &kUiFdp, &kUiFont, &kUiLayout})
         {
             if (pkFolder->Failed())
             {
