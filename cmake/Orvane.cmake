@@ -24,6 +24,12 @@ function(orvane_tests target)
   add_executable(${target} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/SanitizerDefaults.cpp)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  if(ORVANE_TSAN)
+    # Read by tests/SanitizerDefaults.cpp, so a program run by hand reports
+    # the same as under CTest.
+    target_compile_definitions(${target} PRIVATE
+      ORVANE_TSAN_SUPPRESSIONS="${PROJECT_SOURCE_DIR}/tests/ThreadSanitizer.supp")
+  endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
   set_property(GLOBAL APPEND PROPERTY ORVANE_TEST_PROGRAMS ${target})
 endfunction()
@@ -34,4 +40,18 @@ function(orvane_bench target)
   add_executable(${target} ${ARG_SOURCES})
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} benchmark::benchmark Threads::Threads)
+endfunction()
+
+# orvane_sanitized_program(<target>)
+# A program of ours built with the sanitizers gets the test programs' sanitizer
+# defaults and GL library pin, so a normal close exits 0 unless our own code
+# leaks; release builds get neither.
+function(orvane_sanitized_program target)
+  if(ORVANE_SANITIZE)
+    target_sources(${target} PRIVATE
+      ${PROJECT_SOURCE_DIR}/tests/SanitizerDefaults.cpp
+      ${PROJECT_SOURCE_DIR}/tests/support/SanitizedProgramPin.cpp)
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} PRIVATE ${CMAKE_DL_LIBS})
+  endif()
 endfunction()

@@ -11,6 +11,13 @@ const char* __asan_default_options()
     return "detect_leaks=1:strict_string_checks=1:check_initialization_order=1:intercept_tls_get_addr=0";
 }
 
+#ifdef ORVANE_TSAN_SUPPRESSIONS
+const char* __tsan_default_options()
+{
+    return "suppressions=" ORVANE_TSAN_SUPPRESSIONS ":second_deadlock_stack=1";
+}
+#endif
+
 const char* __ubsan_default_options()
 {
     return "print_stacktrace=1:halt_on_error=1";
