@@ -192,7 +192,8 @@ COrvaneTextWidget::COrvaneTextWidget()
 
 void COrvaneTextWidget::Destroy()
 {
-    m_kText.clear();
+    // The terminated copy is the string's own: nothing else to free, and
+    // the text stays until the field goes.
 }
 
 void COrvaneTextWidget::Reset()

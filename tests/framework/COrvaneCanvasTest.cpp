@@ -1,5 +1,6 @@
 #include "framework/COrvaneCanvas.h"
 
+#include "framework/COrvaneImageTexture.h"
 #include "framework/COrvaneInterface.h"
 #include "framework/COrvaneMouse.h"
 #include "framework/COrvaneWidget.h"
@@ -322,4 +323,34 @@ TEST_F(COrvaneCanvasTest, OneInterfaceIsRegisteredAtATime)
     pkSecond->Destroy();
     EXPECT_FALSE(pkSecond->HasState());
     EXPECT_EQ(pkSecond->GetHoverTextIndex(), -1);
+}
+
+TEST_F(COrvaneCanvasTest, OverlayImagesTurnWhiteOrGreenWithTheirEvents)
+{
+    WriteImage("overlay.tga", 4, 4, 32, std::vector<std::uint8_t>(4 * 4 * 4, 255));
+    COrvaneCanvas kCanvas;
+    for (int i = 0; i < 2; ++i)
+    {
+        auto pkImage = std::make_unique<COrvaneImage>();
+        CWidgetDesc kDesc;
+        kDesc.m_kName = "overlay.tga";
+        pkImage->Create(kDesc);
+        kCanvas.AddWidget(std::move(pkImage));
+    }
+    auto Colour = [&](std::int32_t i) {
+        const auto* pkImage = static_cast<const COrvaneImage*>(kCanvas.GetWidget(i));
+        return pkImage->GetTexture().GetTiles().front().m_spPolygon->GetColors()[0];
+    };
+    kCanvas.OnWidgetEvent(1, COrvaneCanvas::EVENT_PRESSED);
+    EXPECT_EQ(Colour(1), NiColorRGBA(0.0f, 1.0f, 0.0f, 1.0f));
+    EXPECT_TRUE(kCanvas.GetWidget(1)->IsVisible());
+    kCanvas.OnWidgetEvent(1, COrvaneCanvas::EVENT_HOVER);
+    EXPECT_EQ(Colour(1), NiColorRGBA(1.0f, 1.0f, 1.0f, 1.0f));
+    kCanvas.OnWidgetEvent(0, COrvaneCanvas::EVENT_PRESSED); // the background never changes
+    EXPECT_EQ(Colour(0), NiColorRGBA(1.0f, 1.0f, 1.0f, 1.0f));
+    kCanvas.SetWidgetColor(NiColorRGBA(0.5f, 0.5f, 0.5f, 1.0f));
+    EXPECT_EQ(Colour(0), NiColorRGBA(0.5f, 0.5f, 0.5f, 1.0f));
+    Stack().Push(&kCanvas, false);
+    Stack().SetColorAll(NiColorRGBA(0.25f, 0.5f, 0.5f, 1.0f));
+    EXPECT_EQ(Colour(1), NiColorRGBA(0.25f, 0.5f, 0.5f, 1.0f));
 }

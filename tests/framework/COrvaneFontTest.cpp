@@ -202,6 +202,16 @@ TEST_F(COrvaneFontTest, WrappingCountsLinesAndKeepsLongWordsWhole)
 
     // Given line feeds count as lines.
     EXPECT_EQ(kFont.DrawTextWrapped(kRect, "a\nb\nc"), 3);
+
+    // Without an 'A' a line is one cell high.
+    WriteFont("noa.txt", "ab", {4, 4}, 2, 9);
+    COrvaneFont kNoA;
+    ASSERT_TRUE(kNoA.Create("noa.txt", &Camera()));
+    kNoA.BeginBatch();
+    EXPECT_EQ(kNoA.DrawTextWrapped(kRect, "a\nb"), 2);
+    auto kTwo = Rects(*kNoA.GetBatch(0));
+    ASSERT_EQ(kTwo.size(), 2u);
+    EXPECT_EQ(kTwo[1].m_sPixTop - kTwo[0].m_sPixTop, 9);
 }
 
 TEST_F(COrvaneFontTest, TextObjectsDrawWithAnEngineFont)
@@ -217,8 +227,21 @@ TEST_F(COrvaneFontTest, TextObjectsDrawWithAnEngineFont)
     EXPECT_EQ(kText.GetFont()->GetRenderer(), &Renderer());
 
     kText.Draw("Hi there", 100.0f, 50.0f, 0, nullptr);
-    ASSERT_EQ(Renderer().m_kScreenTextures.size(), 1u);
+    ASSERT_EQ(Renderer().m_kScreenRects.size(), 1u);
+    const auto kLeft = Renderer().m_kScreenRects[0];
+    ASSERT_EQ(kLeft.size(), 8u);
+    EXPECT_EQ(kLeft[0].m_sPixLeft, 100);
+    EXPECT_EQ(kLeft[0].m_sPixTop, 50);
+    // Alignment 2 centres the line on the position: 8 glyphs of 8 texels.
     kText.Draw("Hi there", 100.0f, 50.0f, COrvaneText::ALIGN_CENTRE, nullptr);
-    ASSERT_EQ(Renderer().m_kScreenTextures.size(), 2u);
+    ASSERT_EQ(Renderer().m_kScreenRects.size(), 2u);
+    EXPECT_EQ(Renderer().m_kScreenRects[1][0].m_sPixLeft, 100 - 32);
+
+    // Wrapping inside 100..140: "Hi there" does not fit, the space breaks it.
+    const NiRect<float> kWrap(100.0f, 140.0f, 0.0f, 0.0f);
+    kText.Draw("Hi there", 100.0f, 50.0f, 0, &kWrap);
+    const auto& kWrapped = Renderer().m_kScreenRects.back();
+    ASSERT_FALSE(kWrapped.empty());
+    EXPECT_GT(kWrapped.back().m_sPixTop, kWrapped.front().m_sPixTop);
     EXPECT_EQ(kText.GetArea(), 0.0f);
 }

@@ -26,6 +26,12 @@ void TestRenderer::ClearBuffer(const NiRect<float>* pkViewport, std::uint32_t ui
     m_kCalls.push_back(kText.str());
 }
 
+void TestRenderer::RenderScreenTexture(NiScreenTexture* pkTexture)
+{
+    m_kScreenTextures.push_back(pkTexture);
+    m_kScreenRects.emplace_back(pkTexture->GetScreenRects(), pkTexture->GetScreenRects() + pkTexture->GetNumScreenRects());
+}
+
 void TestRenderer::DisplayFrame()
 {
     m_kCalls.push_back("DisplayFrame");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/render/NiRenderer.h"
+#include "engine/render/NiScreenTexture.h"
 #include "framework/COrvaneRendererFactory.h"
 
 #include <string>
@@ -26,13 +27,15 @@ public:
     std::uint32_t GetFlags() const override { return 0; }
     // Screen elements are counted, not drawn.
     void RenderScreenPolygon(NiScreenPolygon* pkPolygon) override { m_kScreenPolygons.push_back(pkPolygon); }
-    void RenderScreenTexture(NiScreenTexture* pkTexture) override { m_kScreenTextures.push_back(pkTexture); }
+    // The rectangles are copied: a font string's texture goes with the string.
+    void RenderScreenTexture(NiScreenTexture* pkTexture) override;
 
     COrvaneRendererParams m_kParams;
     NiColorRGBA m_kBackground;
     std::vector<std::string> m_kCalls;
     std::vector<NiScreenPolygon*> m_kScreenPolygons;
     std::vector<NiScreenTexture*> m_kScreenTextures;
+    std::vector<std::vector<NiScreenTexture::NiScreenRect>> m_kScreenRects;
 };
 
 // Makes TestRenderers; can be told to fail, and lists two adapters.
