@@ -161,6 +161,17 @@ std::uint32_t NiBufferedFile::GetSize()
     return uiSize > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(uiSize);
 }
 
+std::uint64_t NiBufferedFile::GetBytesLeft() const
+{
+    struct stat kStatus;
+    if (m_pkFile == nullptr || m_uiMode != READ_ONLY || ::fstat(fileno(m_pkFile), &kStatus) != 0 ||
+        !S_ISREG(kStatus.st_mode) || kStatus.st_size < 0)
+        return UNKNOWN_SIZE;
+    const auto uiSize = static_cast<std::uint64_t>(kStatus.st_size);
+    const std::uint64_t uiHere = GetPosition();
+    return uiHere < uiSize ? uiSize - uiHere : 0;
+}
+
 std::uint64_t NiBufferedFile::GetPosition() const
 {
     if (m_pkFile == nullptr)

@@ -35,6 +35,8 @@ public:
     [[nodiscard]] bool IsGood() const override { return m_bGood; }
     std::uint32_t Read(void* pvBuffer, std::uint32_t uiBytes) override;
     std::uint32_t Write(const void* pvBuffer, std::uint32_t uiBytes) override;
+    // Read mode on a regular file: its length past the logical position.
+    [[nodiscard]] std::uint64_t GetBytesLeft() const override;
     // The good flag becomes the seek's success; returns it.
     virtual bool Seek(std::int32_t iOffset, int iOrigin);
 

@@ -10,7 +10,13 @@ class NiByteStream
 public:
     virtual ~NiByteStream() = default;
 
+    // GetBytesLeft when the stream cannot tell without reading.
+    static constexpr std::uint64_t UNKNOWN_SIZE = ~0ull;
+
     [[nodiscard]] virtual bool IsGood() const = 0;
+    // What is left to read from the current position, so a reader can check
+    // a size its data promises before allocating for it.
+    [[nodiscard]] virtual std::uint64_t GetBytesLeft() const { return UNKNOWN_SIZE; }
     // Both return the number of bytes actually moved; a short count is how
     // the end of the data or a failure shows.
     virtual std::uint32_t Read(void* pvBuffer, std::uint32_t uiBytes) = 0;

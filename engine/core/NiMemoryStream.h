@@ -31,7 +31,7 @@ public:
     [[nodiscard]] std::uint32_t GetSize() const { return m_uiSize; }
     [[nodiscard]] std::uint32_t GetCapacity() const { return m_uiCapacity; }
     [[nodiscard]] std::uint32_t GetPosition() const { return m_uiPos; }
-    [[nodiscard]] std::uint32_t GetBytesLeft() const { return m_uiSize - m_uiPos; }
+    [[nodiscard]] std::uint64_t GetBytesLeft() const override { return m_uiSize - m_uiPos; }
     [[nodiscard]] const std::uint8_t* GetBuffer() const { return m_pucBuffer; }
 
 private:

@@ -907,7 +907,7 @@ void NiObjectStream::AddSharedTexture(const char* pcName, NiObject* pkTexture)
         m_spSharedTextures->AddTexture(pcName, pkTexture);
 }
 
-NiObject* NiObjectStream::FindSharedTexture(const char* pcName, const NiObject* pkLoading)
+NiObjectPtr NiObjectStream::FindSharedTexture(const char* pcName, const NiObject* pkLoading)
 {
     return m_spSharedTextures != nullptr ? m_spSharedTextures->FindTexture(pcName, pkLoading) : nullptr;
 }

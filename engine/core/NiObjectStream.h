@@ -194,7 +194,9 @@ public:
 
     // ---- Shared textures and the search path ----
     void AddSharedTexture(const char* pcName, NiObject* pkTexture);
-    [[nodiscard]] NiObject* FindSharedTexture(const char* pcName, const NiObject* pkLoading);
+    // The hit comes with a reference (a texture found among every live one
+    // may lose its other owners meanwhile).
+    [[nodiscard]] NiObjectPtr FindSharedTexture(const char* pcName, const NiObject* pkLoading);
     [[nodiscard]] NiSharedTextureTable* GetSharedTextureTable() const;
     [[nodiscard]] NiFileSearchPath* GetSearchPath() const { return m_spSearchPath.get(); }
     [[nodiscard]] const std::string& GetFileName() const { return m_kFileName; }

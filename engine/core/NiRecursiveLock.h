@@ -1,33 +1,38 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <thread>
 
 // A critical section that also records its owner and nesting depth, so a
-// debugger (or a test) can see who holds it.
+// debugger (or a test) can see who holds it. Only the holder writes the two
+// records, but any thread may read them: they are atomic, and a reading
+// thread sees some recent state, not a promise.
 class NiRecursiveLock
 {
 public:
     void Lock()
     {
         m_kMutex.lock();
-        m_kOwner = std::this_thread::get_id();
-        ++m_uiDepth;
+        m_kOwner.store(std::this_thread::get_id(), std::memory_order_relaxed);
+        m_uiDepth.store(m_uiDepth.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     }
     void Unlock()
     {
-        if (--m_uiDepth == 0)
-            m_kOwner = std::thread::id();
+        const std::uint32_t uiDepth = m_uiDepth.load(std::memory_order_relaxed) - 1;
+        m_uiDepth.store(uiDepth, std::memory_order_relaxed);
+        if (uiDepth == 0)
+            m_kOwner.store(std::thread::id(), std::memory_order_relaxed);
         m_kMutex.unlock();
     }
-    [[nodiscard]] std::thread::id GetOwner() const { return m_kOwner; }
-    [[nodiscard]] std::uint32_t GetDepth() const { return m_uiDepth; }
+    [[nodiscard]] std::thread::id GetOwner() const { return m_kOwner.load(std::memory_order_relaxed); }
+    [[nodiscard]] std::uint32_t GetDepth() const { return m_uiDepth.load(std::memory_order_relaxed); }
 
 private:
     std::recursive_mutex m_kMutex;
-    std::thread::id m_kOwner;
-    std::uint32_t m_uiDepth = 0;
+    std::atomic<std::thread::id> m_kOwner{};
+    std::atomic<std::uint32_t> m_uiDepth{0};
 };
 
 class NiRecursiveLockGuard

@@ -19,11 +19,31 @@ public:
     void DecRefCount()
     {
         if (m_uiRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            delete this;
+            DeleteThis();
+    }
+    // Adds a reference unless the count already reached 0: an object found
+    // through a list that does not own it may be on its way to deletion, and
+    // must then be left alone. False when the object is dying.
+    [[nodiscard]] bool TryIncRefCount()
+    {
+        std::uint32_t uiCount = m_uiRefCount.load(std::memory_order_relaxed);
+        while (uiCount != 0)
+        {
+            if (m_uiRefCount.compare_exchange_weak(uiCount, uiCount + 1, std::memory_order_acquire,
+                                                   std::memory_order_relaxed))
+                return true;
+        }
+        return false;
     }
     [[nodiscard]] std::uint32_t GetRefCount() const { return m_uiRefCount.load(std::memory_order_relaxed); }
 
     [[nodiscard]] static std::uint32_t GetTotalObjectCount() { return ms_uiObjects.load(); }
+
+protected:
+    // Runs once the count reached 0. A class that a list reaches without a
+    // reference leaves that list here first, so nobody can find it while its
+    // parts are destroyed.
+    virtual void DeleteThis() { delete this; }
 
 private:
     std::atomic<std::uint32_t> m_uiRefCount{0};

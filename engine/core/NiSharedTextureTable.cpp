@@ -5,7 +5,7 @@ namespace
 NiSharedTextureTable::SearchAllFunction s_pfnSearchAll = nullptr;
 } // namespace
 
-NiObject* NiSharedTextureTable::FindTexture(const char* pcName, const NiObject* pkLoading)
+NiObjectPtr NiSharedTextureTable::FindTexture(const char* pcName, const NiObject* pkLoading)
 {
     if (pcName == nullptr)
         return nullptr;

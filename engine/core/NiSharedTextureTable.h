@@ -14,15 +14,16 @@ public:
     static constexpr std::uint32_t HASH_SIZE = 37;
 
     // Walks every live texture for one whose file name equals pcName without
-    // regard to case, skipping pkLoading; set by the texture code.
-    using SearchAllFunction = NiObject* (*)(const char* pcName, const NiObject* pkLoading);
+    // regard to case, skipping pkLoading; set by the texture code. The hit
+    // comes with a reference: another thread may drop its last one meanwhile.
+    using SearchAllFunction = NiObjectPtr (*)(const char* pcName, const NiObject* pkLoading);
 
     NiSharedTextureTable() = default;
     ~NiSharedTextureTable() override = default;
 
     // A hit in the table; otherwise, with search-all on, the live-texture
     // walk; else null.
-    [[nodiscard]] virtual NiObject* FindTexture(const char* pcName, const NiObject* pkLoading);
+    [[nodiscard]] virtual NiObjectPtr FindTexture(const char* pcName, const NiObject* pkLoading);
     // Stores (or replaces) the entry, holding a reference.
     virtual void AddTexture(const char* pcName, NiObject* pkTexture);
     virtual void SetSearchAll(bool bSearchAll) { m_bSearchAll = bSearchAll; }

@@ -27,6 +27,12 @@ NiBltSource::~NiBltSource()
     m_spSrcPixelData.Clear();
 }
 
+void NiBltSource::DeleteThis()
+{
+    RemoveFromList();
+    delete this;
+}
+
 NiObject* NiBltSource::CreateObject()
 {
     return new NiBltSource;

@@ -57,6 +57,10 @@ public:
 
     [[nodiscard]] static NiObject* CreateObject();
 
+protected:
+    // Leaves the blit-source list before any part of it is destroyed.
+    void DeleteThis() override;
+
 private:
     void AddToList();
     void RemoveFromList();

@@ -15,7 +15,9 @@ NiSourceCubeMap::~NiSourceCubeMap() = default;
 
 NiObject* NiSourceCubeMap::CreateObject()
 {
-    return new NiSourceCubeMap;
+    auto* pkCubeMap = new NiSourceCubeMap;
+    pkCubeMap->AddToTextureList();
+    return pkCubeMap;
 }
 
 void NiSourceCubeMap::SetFaceFileName(std::uint32_t uiFace, const char* pcFileName)
@@ -70,10 +72,7 @@ void NiSourceCubeMap::ReadFromStream(NiObjectStream& kStream)
         delete[] pcName;
     }
     if (!m_akFaceNames[0].empty() && m_kFileName.empty())
-    {
-        m_kFileName = m_akFaceNames[0];
-        m_kPlatformFileName = m_akFacePlatformNames[0];
-    }
+        SetFileNames(m_akFaceNames[0].c_str());
     kStream.QueueLinkCount(FACE_NUM);
     for (std::uint32_t i = 0; i < FACE_NUM; ++i)
         kStream.ReadLinkID();

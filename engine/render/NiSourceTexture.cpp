@@ -16,7 +16,9 @@ NiSourceTexture::~NiSourceTexture() = default;
 
 NiObject* NiSourceTexture::CreateObject()
 {
-    return new NiSourceTexture;
+    auto* pkTexture = new NiSourceTexture;
+    pkTexture->AddToTextureList();
+    return pkTexture;
 }
 
 NiRefPtr<NiSourceTexture> NiSourceTexture::CreateFromFile(const char* pcFileName, const FormatPrefs& kPrefs,
@@ -28,6 +30,7 @@ NiRefPtr<NiSourceTexture> NiSourceTexture::CreateFromFile(const char* pcFileName
     spTexture->m_kFormatPrefs = kPrefs;
     spTexture->m_bLoadDirectToRendererHint = bLoadDirectToRendererHint;
     spTexture->SetFileNames(pcFileName);
+    spTexture->AddToTextureList();
     if (GetPrecacheOnCreation() && !spTexture->Precache())
         return nullptr;
     return spTexture;
@@ -40,6 +43,7 @@ NiRefPtr<NiSourceTexture> NiSourceTexture::CreateFromPixelData(NiPixelData* pkPi
     NiRefPtr<NiSourceTexture> spTexture = new NiSourceTexture;
     spTexture->m_kFormatPrefs = kPrefs;
     spTexture->m_spSrcPixelData = pkPixelData;
+    spTexture->AddToTextureList();
     if (GetPrecacheOnCreation() && !spTexture->Precache())
         return nullptr;
     return spTexture;
@@ -47,8 +51,18 @@ NiRefPtr<NiSourceTexture> NiSourceTexture::CreateFromPixelData(NiPixelData* pkPi
 
 void NiSourceTexture::SetFileNames(const char* pcFileName)
 {
-    m_kFileName = pcFileName ? pcFileName : "";
-    m_kPlatformFileName = NiImageConverter::ConvertFilenameToPlatformSpecific(pcFileName);
+    std::string kName = pcFileName ? pcFileName : "";
+    std::string kPlatformName = NiImageConverter::ConvertFilenameToPlatformSpecific(pcFileName);
+    NiRecursiveLockGuard kGuard(NiTextureListLock());
+    m_kFileName.swap(kName);
+    m_kPlatformFileName.swap(kPlatformName);
+}
+
+void NiSourceTexture::SetPlatformFileName(const std::string& kName)
+{
+    std::string kCopy = kName;
+    NiRecursiveLockGuard kGuard(NiTextureListLock());
+    m_kPlatformFileName.swap(kCopy);
 }
 
 std::uint32_t NiSourceTexture::GetWidth() const
@@ -94,16 +108,20 @@ bool NiSourceTexture::Precache()
 
 void NiSourceTexture::BeginRead(NiObjectStream& kStream)
 {
+    NiRecursiveLockGuard kGuard(NiTextureListLock());
     m_pkLinkStream = &kStream;
     m_pkPostLinkStream = &kStream;
 }
 
 bool NiSourceTexture::TakeOwnLinkPass(NiObjectStream& kStream)
 {
-    if (m_pkLinkStream == &kStream)
     {
-        m_pkLinkStream = nullptr;
-        return true;
+        NiRecursiveLockGuard kGuard(NiTextureListLock());
+        if (m_pkLinkStream == &kStream)
+        {
+            m_pkLinkStream = nullptr;
+            return true;
+        }
     }
     // Only a source texture's record replaces itself by a texture found, so
     // one made to stand in for it takes exactly the links it queued.
@@ -115,6 +133,7 @@ bool NiSourceTexture::TakeOwnLinkPass(NiObjectStream& kStream)
 
 bool NiSourceTexture::TakeOwnPostLinkPass(NiObjectStream& kStream)
 {
+    NiRecursiveLockGuard kGuard(NiTextureListLock());
     if (m_pkPostLinkStream != &kStream)
         return false;
     m_pkPostLinkStream = nullptr;
@@ -192,7 +211,8 @@ void NiSourceTexture::FindOrShare(NiObjectStream& kStream, bool bExternal)
 {
     if (!bExternal)
     {
-        auto* pkFound = NiDynamicCast<NiSourceTexture>(kStream.FindSharedTexture(m_kPlatformFileName.c_str(), this));
+        const NiObjectPtr spFound = kStream.FindSharedTexture(m_kPlatformFileName.c_str(), this);
+        auto* pkFound = NiDynamicCast<NiSourceTexture>(spFound.Get());
         if (pkFound != nullptr && pkFound != this)
             kStream.ReplaceCurrentObject(pkFound);
         else
@@ -206,16 +226,21 @@ void NiSourceTexture::FindOrShare(NiObjectStream& kStream, bool bExternal)
     std::string kCandidate;
     while (pkSearch->GetNextPath(kCandidate))
     {
-        auto* pkFound = NiDynamicCast<NiSourceTexture>(kStream.FindSharedTexture(kCandidate.c_str(), this));
+        const NiObjectPtr spFound = kStream.FindSharedTexture(kCandidate.c_str(), this);
+        auto* pkFound = NiDynamicCast<NiSourceTexture>(spFound.Get());
         if (pkFound != nullptr && pkFound != this)
         {
-            m_kPlatformFileName = kCandidate;
+            SetPlatformFileName(kCandidate);
             kStream.ReplaceCurrentObject(pkFound);
             return;
         }
     }
-    if (NiFindTextureFile(*pkSearch, m_kPlatformFileName, m_kPlatformFileName))
+    std::string kFound;
+    if (NiFindTextureFile(*pkSearch, m_kPlatformFileName, kFound))
+    {
+        SetPlatformFileName(kFound);
         kStream.AddSharedTexture(m_kPlatformFileName.c_str(), this);
+    }
 }
 
 void NiSourceTexture::ResolveLinks(NiObjectStream& kStream)

@@ -59,8 +59,10 @@ public:
 
 protected:
     // Both names from a file name (the platform name as the converter makes
-    // it); null clears them.
+    // it); null clears them. Other threads' searches read the names of a
+    // listed texture, so they change under the texture-list lock.
     void SetFileNames(const char* pcFileName);
+    void SetPlatformFileName(const std::string& kName);
     // Marks this texture as read by the stream: its own link and post-link
     // passes are still to come.
     void BeginRead(NiObjectStream& kStream);
@@ -83,6 +85,9 @@ private:
     // texture; a hit takes this reader's place in the stream.
     void FindOrShare(NiObjectStream& kStream, bool bExternal);
 
+    // Which stream still owes this texture its link and post-link passes.
+    // A texture found by another thread's stream gets that stream's passes
+    // too, so these are read and written under the texture-list lock.
     const NiObjectStream* m_pkLinkStream = nullptr;
     const NiObjectStream* m_pkPostLinkStream = nullptr;
 };

@@ -117,20 +117,26 @@ char* ModeViewerString(const char* pcName, std::uint32_t uiMode, const char* con
 }
 } // namespace
 
-NiTexture::NiTexture()
-{
-    AddToTextureList();
-}
+NiTexture::NiTexture() = default;
 
 NiTexture::~NiTexture()
 {
     m_spRendererData.reset();
+    // Off the list already, unless deleted without counting.
     RemoveFromTextureList();
+}
+
+void NiTexture::DeleteThis()
+{
+    RemoveFromTextureList();
+    delete this;
 }
 
 void NiTexture::AddToTextureList()
 {
     NiRecursiveLockGuard kGuard(NiTextureListLock());
+    if (ms_pkHead == this || m_pkPrev != nullptr)
+        return;
     NiInstanceListAppend(ms_pkHead, ms_pkTail, this, &NiTexture::m_pkPrev, &NiTexture::m_pkNext);
 }
 
@@ -214,21 +220,18 @@ void NiTexture::StaticShutdown()
     NiSharedTextureTable::SetSearchAllFunction(nullptr);
 }
 
-NiObject* NiTexture::FindTextureByName(const char* pcName, const NiObject* pkLoading)
+NiObjectPtr NiTexture::FindTextureByName(const char* pcName, const NiObject* pkLoading)
 {
     if (pcName == nullptr)
         return nullptr;
     NiRecursiveLockGuard kGuard(NiTextureListLock());
-    for (NiTexture* pk = ms_pkHead; pk != nullptr; pk = pk->m_pkNext)
-    {
-        if (pk == pkLoading)
-            continue;
-        auto* pkSource = NiDynamicCast<NiSourceTexture>(pk);
-        if (pkSource != nullptr && !pkSource->GetFileName().empty() &&
-            strcasecmp(pkSource->GetFileName().c_str(), pcName) == 0)
-            return pkSource;
-    }
-    return nullptr;
+    return NiInstanceListFind(ms_pkHead, &NiTexture::m_pkNext, [&](NiTexture& kTexture) {
+        if (&kTexture == pkLoading)
+            return false;
+        auto* pkSource = NiDynamicCast<NiSourceTexture>(&kTexture);
+        return pkSource != nullptr && !pkSource->GetFileName().empty() &&
+               strcasecmp(pkSource->GetFileName().c_str(), pcName) == 0;
+    });
 }
 
 void NiTexture::AppendViewerStrings(NiViewerStringArray& kStrings)

@@ -10,10 +10,10 @@
 #include <memory>
 
 // Base of every engine texture: how its image should be laid out on the
-// device, and the data the renderer makes for it. Every live texture sits in
-// one process-wide list from construction to destruction, so the renderer
-// can walk them all (purges) and a loading scene can find a texture any
-// other scene already loaded.
+// device, and the data the renderer makes for it. Every live texture made by
+// the engine sits in one process-wide list from the moment it is whole until
+// its last reference goes, so the renderer can walk them all (purges) and a
+// loading scene can find a texture any other scene already loaded.
 class NiTexture : public NiObjectNET
 {
     NiDeclareTypeInfo()
@@ -86,6 +86,11 @@ public:
     void SetRendererData(std::unique_ptr<RendererData> spData) { m_spRendererData = std::move(spData); }
 
     // ---- The texture list: walked under NiTextureListLock() ----
+    // Whoever makes a texture adds it once it is whole (the create
+    // functions, the stream's create pass); from then on other threads can
+    // find it. It leaves by itself when its last reference goes. Adding a
+    // listed texture again does nothing.
+    void AddToTextureList();
     [[nodiscard]] static NiTexture* GetListHead() { return ms_pkHead; }
     [[nodiscard]] static NiTexture* GetListTail() { return ms_pkTail; }
     [[nodiscard]] NiTexture* GetListNext() const { return m_pkNext; }
@@ -128,16 +133,19 @@ public:
     static void StaticShutdown();
 
     // A live source texture whose file name equals pcName without regard to
-    // case, other than pkLoading; walks the list under its lock.
-    [[nodiscard]] static NiObject* FindTextureByName(const char* pcName, const NiObject* pkLoading);
+    // case, other than pkLoading, with a reference held; walks the list under
+    // its lock and skips a texture whose last reference is already gone.
+    [[nodiscard]] static NiObjectPtr FindTextureByName(const char* pcName, const NiObject* pkLoading);
 
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
 
 protected:
+    // Leaves the texture list before any part of the texture is destroyed.
+    void DeleteThis() override;
+
     FormatPrefs m_kFormatPrefs;
 
 private:
-    void AddToTextureList();
     void RemoveFromTextureList();
 
     std::unique_ptr<RendererData> m_spRendererData;

@@ -112,14 +112,16 @@ NiPixelDataPtr NiBMPReader::ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest)
     const std::uint64_t uiReached = m_uiPosition + 4ull * m_uiColorsUsed;
     if (!Skip(kIst, m_uiDataOffset - uiReached))
         return nullptr;
+    const std::uint32_t uiDataBytes = m_usBitCount == 4 ? (m_uiWidth + 1) / 2 : m_uiWidth * (m_usBitCount / 8u);
+    const std::uint32_t uiFileRow = (uiDataBytes + 3) & ~3u;
+    if (!HoldsAtLeast(kIst, static_cast<std::uint64_t>(uiFileRow) * m_uiHeight))
+        return nullptr;
 
     NiPixelDataPtr spImage = MakeImage(pkOptDest, m_uiWidth, m_uiHeight, m_kFormat);
     if (!spImage)
         return nullptr;
     const std::uint32_t uiStride = spImage->GetPixelStride();
     const std::uint32_t uiImageRow = m_uiWidth * uiStride;
-    const std::uint32_t uiDataBytes = m_usBitCount == 4 ? (m_uiWidth + 1) / 2 : m_uiWidth * (m_usBitCount / 8u);
-    const std::uint32_t uiFileRow = (uiDataBytes + 3) & ~3u;
     std::vector<std::uint8_t> kRow(uiFileRow);
     std::uint8_t* pucPixels = spImage->GetPixels();
     for (std::uint32_t r = 0; r < m_uiHeight; ++r)

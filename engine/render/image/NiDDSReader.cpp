@@ -120,6 +120,17 @@ NiPixelDataPtr NiDDSReader::ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest)
     NiRecursiveLockGuard kGuard(m_kReadCriticalSection);
     if (!ParseHeader(kIst))
         return nullptr;
+    // Every level is stored whole, in the file's own layout.
+    std::uint64_t uiFileBytes = 0;
+    for (std::uint32_t uiLevel = 0; uiLevel < m_uiLevels; ++uiLevel)
+    {
+        const std::uint32_t uiW = std::max(m_uiWidth >> uiLevel, 1u);
+        const std::uint32_t uiH = std::max(m_uiHeight >> uiLevel, 1u);
+        uiFileBytes += m_bCompressed ? NiPixelData::ComputeLevelSize(m_kFileFormat, uiW, uiH)
+                                     : static_cast<std::uint64_t>(uiW) * uiH * (m_uiBitCount / 8);
+    }
+    if (!HoldsAtLeast(kIst, uiFileBytes))
+        return nullptr;
     NiPixelDataPtr spImage = MakeImage(pkOptDest, m_uiWidth, m_uiHeight, m_kImageFormat, m_uiLevels, true);
     if (!spImage)
         return nullptr;

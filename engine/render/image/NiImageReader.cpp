@@ -49,6 +49,12 @@ bool NiImageReader::ReadExact(NiByteStream& kIst, void* pvBuffer, std::uint64_t 
     return true;
 }
 
+bool NiImageReader::HoldsAtLeast(const NiByteStream& kIst, std::uint64_t uiBytes)
+{
+    const std::uint64_t uiLeft = kIst.GetBytesLeft();
+    return uiLeft == NiByteStream::UNKNOWN_SIZE || uiLeft >= uiBytes;
+}
+
 bool NiImageReader::Skip(NiByteStream& kIst, std::uint64_t uiBytes)
 {
     std::uint8_t aucScratch[4096];

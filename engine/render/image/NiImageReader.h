@@ -43,6 +43,9 @@ protected:
                                                   std::uint32_t uiLevels = 1, bool bSameLevels = false);
     // Exactly uiBytes into pvBuffer, else false.
     [[nodiscard]] static bool ReadExact(NiByteStream& kIst, void* pvBuffer, std::uint64_t uiBytes);
+    // False when the stream knows it ends before uiBytes more bytes: a
+    // header's promise is checked so before anything is allocated for it.
+    [[nodiscard]] static bool HoldsAtLeast(const NiByteStream& kIst, std::uint64_t uiBytes);
     // Reads and drops uiBytes; false when the stream ends first.
     [[nodiscard]] static bool Skip(NiByteStream& kIst, std::uint64_t uiBytes);
 

@@ -116,10 +116,13 @@ void NiSGIReader::DecodeRow(const std::uint8_t* pucSrc, std::uint32_t uiLength, 
     }
 }
 
-bool NiSGIReader::ReadEncoded(NiByteStream& kIst, NiPixelData& kImage)
+bool NiSGIReader::ReadEncodedRows(NiByteStream& kIst, EncodedRows& kOut) const
 {
     const std::uint32_t uiRows = static_cast<std::uint32_t>(m_usChannels) * m_usHeight;
-    std::vector<std::uint8_t> kTables(static_cast<std::size_t>(uiRows) * 8);
+    const std::uint64_t uiTableBytes = static_cast<std::uint64_t>(uiRows) * 8;
+    if (!HoldsAtLeast(kIst, uiTableBytes))
+        return false;
+    std::vector<std::uint8_t> kTables(static_cast<std::size_t>(uiTableBytes));
     if (!ReadExact(kIst, kTables.data(), kTables.size()))
         return false;
     std::uint64_t uiSum = 0;
@@ -127,34 +130,47 @@ bool NiSGIReader::ReadEncoded(NiByteStream& kIst, NiPixelData& kImage)
         uiSum += GetBE32(kTables.data() + 4 * (uiRows + i));
     // Rows may share bytes, so the sum is only an upper bound: read up to it
     // or to the end of the file, growing as the data arrives.
-    const std::uint64_t uiDataStart = HEADER_SIZE + static_cast<std::uint64_t>(uiRows) * 8;
-    std::vector<std::uint8_t> kData;
-    while (kData.size() < uiSum)
+    const std::uint64_t uiDataStart = HEADER_SIZE + uiTableBytes;
+    std::vector<std::uint8_t>& kPackets = kOut.m_kPackets;
+    kPackets.clear();
+    while (kPackets.size() < uiSum)
     {
-        const std::size_t uiOld = kData.size();
-        const std::size_t uiWant = static_cast<std::size_t>(std::min<std::uint64_t>(uiSum - uiOld, std::max<std::size_t>(uiOld, 65536)));
-        kData.resize(uiOld + uiWant);
-        const std::uint32_t uiRead = kIst.Read(kData.data() + uiOld, static_cast<std::uint32_t>(uiWant));
-        kData.resize(uiOld + uiRead);
+        const std::size_t uiOld = kPackets.size();
+        const std::size_t uiWant =
+            static_cast<std::size_t>(std::min<std::uint64_t>(uiSum - uiOld, std::max<std::size_t>(uiOld, 65536)));
+        kPackets.resize(uiOld + uiWant);
+        const std::uint32_t uiRead = kIst.Read(kPackets.data() + uiOld, static_cast<std::uint32_t>(uiWant));
+        kPackets.resize(uiOld + uiRead);
         if (uiRead < uiWant)
             break;
     }
+    kOut.m_kRows.resize(uiRows);
+    for (std::uint32_t i = 0; i < uiRows; ++i)
+    {
+        const std::uint64_t uiOffset = GetBE32(kTables.data() + 4 * i);
+        const std::uint64_t uiLength = GetBE32(kTables.data() + 4 * (uiRows + i));
+        if (uiOffset < uiDataStart || uiOffset - uiDataStart + uiLength > kPackets.size())
+            return false;
+        kOut.m_kRows[i] = {static_cast<std::uint32_t>(uiOffset - uiDataStart), static_cast<std::uint32_t>(uiLength)};
+    }
+    return true;
+}
+
+void NiSGIReader::DecodeEncodedRows(const EncodedRows& kRows, NiPixelData& kImage) const
+{
     const std::uint32_t uiStride = kImage.GetPixelStride();
     std::uint8_t* pucPixels = kImage.GetPixels();
+    // Encoded rows that end early leave the rest of their row as zero.
+    std::memset(pucPixels, 0, static_cast<std::size_t>(m_usWidth) * m_usHeight * uiStride);
     for (std::uint32_t c = 0; c < m_usChannels; ++c)
     {
         for (std::uint32_t r = 0; r < m_usHeight; ++r)
         {
-            const std::uint32_t uiIndex = c * m_usHeight + r;
-            const std::uint64_t uiOffset = GetBE32(kTables.data() + 4 * uiIndex);
-            const std::uint64_t uiLength = GetBE32(kTables.data() + 4 * (uiRows + uiIndex));
-            if (uiOffset < uiDataStart || uiOffset - uiDataStart + uiLength > kData.size())
-                return false;
+            const EncodedRows::Row& kRow = kRows.m_kRows[c * m_usHeight + r];
             std::uint8_t* pucDest = pucPixels + (static_cast<std::size_t>(m_usHeight - 1 - r) * m_usWidth) * uiStride + c;
-            DecodeRow(kData.data() + (uiOffset - uiDataStart), static_cast<std::uint32_t>(uiLength), pucDest, uiStride);
+            DecodeRow(kRows.m_kPackets.data() + kRow.m_uiStart, kRow.m_uiLength, pucDest, uiStride);
         }
     }
-    return true;
 }
 
 NiPixelDataPtr NiSGIReader::ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest)
@@ -162,16 +178,20 @@ NiPixelDataPtr NiSGIReader::ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest)
     NiRecursiveLockGuard kGuard(m_kReadCriticalSection);
     if (!ParseHeader(kIst))
         return nullptr;
+    const std::size_t uiPixels = static_cast<std::size_t>(m_usWidth) * m_usHeight;
+    // Whatever the file holds is read, or known to be there, before the image
+    // is made: a header alone never costs a whole image.
+    EncodedRows kEncoded;
+    if (m_bRLE ? !ReadEncodedRows(kIst, kEncoded) : !HoldsAtLeast(kIst, uiPixels * m_usChannels * m_ucBytesPerChannel))
+        return nullptr;
     NiPixelDataPtr spImage = MakeImage(pkOptDest, m_usWidth, m_usHeight, m_kFormat);
     if (!spImage)
         return nullptr;
     std::uint8_t* pucPixels = spImage->GetPixels();
     const std::uint32_t uiStride = spImage->GetPixelStride();
-    const std::size_t uiPixels = static_cast<std::size_t>(m_usWidth) * m_usHeight;
-    // Encoded rows that end early leave the rest of their row as zero.
     if (m_bRLE)
-        std::memset(pucPixels, 0, uiPixels * uiStride);
-    if (!(m_bRLE ? ReadEncoded(kIst, *spImage) : ReadVerbatim(kIst, *spImage)))
+        DecodeEncodedRows(kEncoded, *spImage);
+    else if (!ReadVerbatim(kIst, *spImage))
         return nullptr;
     for (std::size_t i = 0; i < uiPixels; ++i)
     {

@@ -4,6 +4,7 @@
 #include "engine/core/NiEndian.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 namespace
@@ -258,7 +259,11 @@ void NiTGAReader::UnpackRow(const std::uint8_t* pucSrc, std::uint8_t* pucDest) c
             pucDest[3] = pucSrc[3];
         }
         break;
-    case Unpacker::NONE: break;
+    case Unpacker::NONE:
+        // Only a header the reader accepted picks the kind, and ReadFile
+        // stops at any header it refuses: no file can lead here.
+        assert(false && "a TGA row unpacked before a header chose how");
+        break;
     }
 }
 
@@ -269,6 +274,8 @@ NiPixelDataPtr NiTGAReader::ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest)
         return nullptr;
     const std::uint32_t uiRowBytes = m_uiBytesPerPixel ? m_uiBytesPerPixel * m_usWidth : m_usWidth / 2u;
     if (m_ucColorMapType != 0 && !ReadColorMap(kIst))
+        return nullptr;
+    if (!m_bRLE && !HoldsAtLeast(kIst, static_cast<std::uint64_t>(uiRowBytes) * m_usHeight))
         return nullptr;
 
     NiPixelDataPtr spImage = MakeImage(pkOptDest, m_usWidth, m_usHeight, m_kFormat);

@@ -16,6 +16,11 @@ public:
     [[nodiscard]] bool CanReadFile(const char* pcExtension) const override;
     [[nodiscard]] NiPixelDataPtr ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest) override;
 
+protected:
+    // One row of file pixels into image pixels, as the last parsed header
+    // says; unpacking before a header chose how is a caller's bug.
+    void UnpackRow(const std::uint8_t* pucSrc, std::uint8_t* pucDest) const;
+
 private:
     enum class Unpacker
     {
@@ -35,7 +40,6 @@ private:
     [[nodiscard]] HeaderFacts GetHeaderFacts() const override { return {m_usWidth, m_usHeight, m_kFormat, false}; }
     [[nodiscard]] bool ReadColorMap(NiByteStream& kIst);
     [[nodiscard]] bool DecodeRow(NiByteStream& kIst, std::uint8_t* pucRow);
-    void UnpackRow(const std::uint8_t* pucSrc, std::uint8_t* pucDest) const;
 
     // The header fields as read.
     std::uint8_t m_ucIDLength = 0;

@@ -101,6 +101,27 @@ TEST(NiBufferedFileTest, SeeksInsideTheBufferAndThroughTheFile)
     EXPECT_EQ(ab[0], kData[10]);
 }
 
+TEST(NiBufferedFileTest, BytesLeftFollowTheLogicalPosition)
+{
+    TempFolder kFolder;
+    const std::string kPath = kFolder.File("left.bin");
+    WriteAll(kPath, Sequence(100));
+    NiBufferedFile kIn(kPath.c_str(), NiBufferedFile::READ_ONLY, 16);
+    EXPECT_EQ(kIn.GetBytesLeft(), 100u);
+    std::uint8_t ab[8];
+    ASSERT_EQ(kIn.Read(ab, 3), 3u);
+    EXPECT_EQ(kIn.GetBytesLeft(), 97u) << "the buffer read ahead; the count does not";
+    EXPECT_TRUE(kIn.Seek(-1, NiBufferedFile::SEEK_FROM_END));
+    EXPECT_EQ(kIn.GetBytesLeft(), 1u);
+    ASSERT_EQ(kIn.Read(ab, 8), 1u);
+    EXPECT_EQ(kIn.GetBytesLeft(), 0u);
+
+    NiBufferedFile kOut(kFolder.File("out.bin").c_str(), NiBufferedFile::WRITE_ONLY, 16);
+    EXPECT_EQ(kOut.GetBytesLeft(), NiByteStream::UNKNOWN_SIZE) << "nothing to read in a file being written";
+    NiBufferedFile kMissing(kFolder.File("missing.bin").c_str(), NiBufferedFile::READ_ONLY, 16);
+    EXPECT_EQ(kMissing.GetBytesLeft(), NiByteStream::UNKNOWN_SIZE);
+}
+
 TEST(NiBufferedFileTest, MissingFilesAndFullDisksFailCleanly)
 {
     TempFolder kFolder;

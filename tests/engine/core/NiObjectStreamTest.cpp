@@ -799,7 +799,7 @@ TEST_F(NiObjectStreamTest, SharedTexturesAreFoundByNameInTheirStream)
 
     static NiObject* s_pkFound = nullptr;
     s_pkFound = spTexture;
-    NiSharedTextureTable::SetSearchAllFunction(+[](const char*, const NiObject*) { return s_pkFound; });
+    NiSharedTextureTable::SetSearchAllFunction(+[](const char*, const NiObject*) { return NiObjectPtr(s_pkFound); });
     EXPECT_EQ(kStream.FindSharedTexture("other.tga", nullptr), nullptr) << "search-all starts off";
     kStream.GetSharedTextureTable()->SetSearchAll(true);
     EXPECT_EQ(kStream.FindSharedTexture("other.tga", nullptr), spTexture.Get());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 #include <thread>
 
@@ -56,4 +57,34 @@ TEST(NiRecursiveLock, TheSevenGlobalLocksAreDistinctAndStable)
                                          &NiGeometryDataLock()};
     EXPECT_EQ(kLocks.size(), 7u);
     EXPECT_EQ(&NiListNodePoolLock(), &NiListNodePoolLock());
+}
+
+TEST(NiRecursiveLockThreadsTest, OwnerAndDepthCanBeWatchedFromAnotherThread)
+{
+    // A watcher reads the records while the holder changes them; each read
+    // must give a state the lock really passed through.
+    NiRecursiveLock kLock;
+    std::atomic<bool> bDone{false};
+    std::thread::id kHolderId;
+    std::thread kHolder([&] {
+        for (int i = 0; i < 20000; ++i)
+        {
+            NiRecursiveLockGuard kGuard(kLock);
+            NiRecursiveLockGuard kAgain(kLock);
+        }
+        bDone = true;
+    });
+    kHolderId = kHolder.get_id();
+    std::uint32_t uiOddStates = 0;
+    while (!bDone)
+    {
+        const std::uint32_t uiDepth = kLock.GetDepth();
+        const std::thread::id kOwner = kLock.GetOwner();
+        if (uiDepth > 2 || (kOwner != std::thread::id() && kOwner != kHolderId))
+            ++uiOddStates;
+    }
+    kHolder.join();
+    EXPECT_EQ(uiOddStates, 0u);
+    EXPECT_EQ(kLock.GetDepth(), 0u);
+    EXPECT_EQ(kLock.GetOwner(), std::thread::id());
 }

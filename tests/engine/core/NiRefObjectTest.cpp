@@ -189,3 +189,44 @@ TEST_F(NiRefObjectTest, CountsStayExactUnderConcurrentUse)
     spShared.Clear();
     EXPECT_EQ(iDeaths, 1);
 }
+
+namespace
+{
+// Tries to take itself when its last reference went, as a search of a list
+// that still holds it would, then deletes itself.
+class Dying : public Tracked
+{
+public:
+    Dying(int* piDeaths, int* piTakenWhileDying) : Tracked(piDeaths), m_piTakenWhileDying(piTakenWhileDying) {}
+
+protected:
+    void DeleteThis() override
+    {
+        *m_piTakenWhileDying = TryIncRefCount() ? 1 : 0;
+        delete this;
+    }
+
+private:
+    int* m_piTakenWhileDying;
+};
+} // namespace
+
+TEST_F(NiRefObjectTest, TryIncRefCountTakesOnlyAnObjectThatStillHasAnOwner)
+{
+    int iDeaths = 0;
+    auto* pkFresh = new Tracked(&iDeaths);
+    EXPECT_FALSE(pkFresh->TryIncRefCount()) << "count 0";
+    EXPECT_EQ(pkFresh->GetRefCount(), 0u);
+    TrackedPtr sp = pkFresh;
+    EXPECT_TRUE(sp->TryIncRefCount());
+    EXPECT_EQ(sp->GetRefCount(), 2u);
+    sp->DecRefCount();
+    sp.Clear();
+    EXPECT_EQ(iDeaths, 1);
+
+    int iTakenWhileDying = -1;
+    NiRefPtr<Dying> spDying = new Dying(&iDeaths, &iTakenWhileDying);
+    spDying.Clear();
+    EXPECT_EQ(iTakenWhileDying, 0) << "a dying object cannot be taken again";
+    EXPECT_EQ(iDeaths, 2) << "deleted once, by its own hook";
+}

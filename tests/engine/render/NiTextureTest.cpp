@@ -6,6 +6,7 @@
 #include "engine/render/NiSourceTexture.h"
 #include "tests/engine/render/TextureTestSupport.h"
 
+#include <atomic>
 #include <thread>
 
 using namespace texture_test;
@@ -14,6 +15,32 @@ namespace
 {
 class NiTextureTest : public TextureTest
 {
+};
+
+class NiTextureThreadsTest : public TextureTest
+{
+};
+
+bool IsListed(const NiTexture* pkTexture)
+{
+    NiRecursiveLockGuard kGuard(NiTextureListLock());
+    for (NiTexture* pk = NiTexture::GetListHead(); pk != nullptr; pk = pk->GetListNext())
+    {
+        if (pk == pkTexture)
+            return true;
+    }
+    return false;
+}
+
+// Notes, while its own destructor runs, whether it can still be found.
+class ProbeTexture : public NiSourceTexture
+{
+public:
+    explicit ProbeTexture(int* piListedAtDeath) : m_piListedAtDeath(piListedAtDeath) { SetFileNames("probe.tga"); }
+    ~ProbeTexture() override { *m_piListedAtDeath = IsListed(this) ? 1 : 0; }
+
+private:
+    int* m_piListedAtDeath;
 };
 
 std::vector<NiTexture*> ListFrom(NiTexture* pkFirst)
@@ -247,6 +274,67 @@ TEST_F(NiTextureTest, SearchOfEveryLiveTextureIsCaseBlindAndSkipsTheReader)
     NiTexture::StaticShutdown();
     EXPECT_EQ(kTable.FindTexture("maps\\wall.tga", nullptr), nullptr) << "shut-down removes the search";
     NiTexture::StaticInit();
+}
+
+TEST_F(NiTextureTest, ATextureLeavesTheListBeforeItsPartsAreDestroyed)
+{
+    int iListedAtDeath = -1;
+    const std::uint32_t uiBefore = NiTexture::GetListCount();
+    NiRefPtr<ProbeTexture> spProbe = new ProbeTexture(&iListedAtDeath);
+    EXPECT_FALSE(IsListed(spProbe)) << "made, not yet added by its maker";
+    spProbe->AddToTextureList();
+    spProbe->AddToTextureList();
+    EXPECT_EQ(NiTexture::GetListCount(), uiBefore + 1) << "adding twice lists it once";
+    ASSERT_TRUE(IsListed(spProbe));
+    EXPECT_EQ(NiTexture::FindTextureByName("PROBE.TGA", nullptr), spProbe.Get());
+    spProbe.Clear();
+    EXPECT_EQ(iListedAtDeath, 0) << "still listed while its destructor runs";
+}
+
+TEST_F(NiTextureThreadsTest, SearchNeverHandsOutATextureWhoseLastReferenceIsGone)
+{
+    // One thread makes and drops "race.tga" while another searches for it,
+    // in rounds: the maker drops its texture only once the searcher is busy
+    // searching, and the searcher goes on until the texture is gone, so each
+    // drop lands among searches. Handing out the dying texture would revive
+    // it and delete it twice.
+    constexpr int ROUNDS = 10000;
+    std::atomic<int> iMade{-1}, iSearching{-1}, iGone{-1};
+    std::thread kMaker([&] {
+        for (int i = 0; i < ROUNDS; ++i)
+        {
+            NiSourceTexturePtr spTexture = Named("race.tga");
+            iMade = i;
+            while (iSearching != i)
+                std::this_thread::yield();
+            spTexture.Clear();
+            while (iGone != i)
+                std::this_thread::yield();
+        }
+    });
+    std::uint32_t uiHits = 0;
+    std::uint32_t uiWrongHits = 0;
+    for (int i = 0; i < ROUNDS; ++i)
+    {
+        while (iMade != i)
+            std::this_thread::yield();
+        iSearching = i;
+        for (;;)
+        {
+            NiObjectPtr spFound = NiTexture::FindTextureByName("RACE.tga", nullptr);
+            if (spFound == nullptr)
+                break;
+            ++uiHits;
+            auto* pkSource = NiDynamicCast<NiSourceTexture>(spFound.Get());
+            if (pkSource == nullptr || pkSource->GetFileName() != "race.tga" || spFound->GetRefCount() == 0)
+                ++uiWrongHits;
+        }
+        iGone = i;
+    }
+    kMaker.join();
+    EXPECT_EQ(uiWrongHits, 0u);
+    EXPECT_GE(uiHits, static_cast<std::uint32_t>(ROUNDS)) << "the searcher saw each texture before it went";
+    EXPECT_EQ(NiTexture::FindTextureByName("race.tga", nullptr), nullptr) << "every one was dropped";
 }
 
 TEST(NiTextureLibraryTest, StartUpMakesTheTextureClassesCreatableAndShutDownUndoesIt)

@@ -7,6 +7,7 @@
 #include "engine/core/NiMemoryStream.h"
 #include "engine/render/NiPixelData.h"
 #include "engine/render/image/NiImageReader.h"
+#include "tests/engine/render/image/HeapCounter.h"
 #include "tests/engine/render/image/ImageFileBytes.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,20 @@ inline void ExpectEveryTruncationFails(NiImageReader& kReader, const Bytes& kFil
             return;
         }
     }
+}
+
+// The biggest side whose image a header can promise and the tests still
+// notice: 8192 x 8192 is 192 MiB as RGB24.
+constexpr std::uint16_t PROMISED_SIDE = 8192;
+
+// A file holding less than its header promises is refused before the image
+// is allocated: the refusal costs less than 1 MiB of heap.
+inline void ExpectRefusedBeforeAllocating(NiImageReader& kReader, const Bytes& kFile)
+{
+    heap_test::HeapCounter kHeap;
+    const bool bRead = ReadWith(kReader, kFile) != nullptr;
+    EXPECT_FALSE(bRead);
+    EXPECT_LT(kHeap.GetBytes(), heap_test::ONE_MIB) << "largest request: " << kHeap.GetLargest() << " bytes";
 }
 
 // A seeded mutation loop: random bytes changed, inserted or cut. Any result

@@ -175,3 +175,19 @@ TEST_F(NiBMPReaderTest, DamagedFilesFailCleanly)
     }
     MutateAndRead(m_kReader, kSeeds, 3000, 5150);
 }
+
+TEST_F(NiBMPReaderTest, HeaderPromisingMoreThanTheFileHoldsIsRefusedBeforeAllocating)
+{
+    for (std::uint16_t usBits : {8, 24, 32})
+    {
+        SCOPED_TRACE(usBits);
+        BmpHeader h;
+        h.iWidth = PROMISED_SIDE;
+        h.iHeight = PROMISED_SIDE;
+        h.usBitCount = usBits;
+        const Bytes kPalette(usBits == 8 ? 4 * 256 : 0, 0x40);
+        ExpectRefusedBeforeAllocating(m_kReader, BmpFile(h, kPalette, {}));
+        h.iHeight = -PROMISED_SIDE; // top-down rows
+        ExpectRefusedBeforeAllocating(m_kReader, BmpFile(h, kPalette, Bytes(PROMISED_SIDE * 4u, 1)));
+    }
+}

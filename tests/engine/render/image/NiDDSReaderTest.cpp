@@ -250,3 +250,31 @@ TEST_F(NiDDSReaderTest, DamagedFilesFailCleanly)
     }
     MutateAndRead(m_kReader, kSeeds, 3000, 99);
 }
+
+TEST_F(NiDDSReaderTest, HeaderPromisingMoreThanTheFileHoldsIsRefusedBeforeAllocating)
+{
+    DdsHeader kRgb;
+    kRgb.uiWidth = PROMISED_SIDE;
+    kRgb.uiHeight = PROMISED_SIDE;
+    kRgb.uiPFFlags = 0x40 | 0x1;
+    kRgb.uiFourCC = 0;
+    kRgb.uiBitCount = 32;
+    kRgb.auiMasks[0] = 0xFF0000;
+    kRgb.auiMasks[1] = 0xFF00;
+    kRgb.auiMasks[2] = 0xFF;
+    kRgb.auiMasks[3] = 0xFF000000;
+    ExpectRefusedBeforeAllocating(m_kReader, DdsFile(kRgb, {}));
+    kRgb.uiBitCount = 24;
+    kRgb.uiPFFlags = 0x40;
+    kRgb.auiMasks[3] = 0;
+    ExpectRefusedBeforeAllocating(m_kReader, DdsFile(kRgb, Bytes(PROMISED_SIDE * 3u, 5)));
+
+    // Compressed, with a whole level 0 but not the chain the header asks for.
+    DdsHeader kDxt;
+    kDxt.uiWidth = 2048;
+    kDxt.uiHeight = 2048;
+    ExpectRefusedBeforeAllocating(m_kReader, DdsFile(kDxt, {}));
+    kDxt.uiMipCount = 12;
+    kDxt.uiCaps1 = 0x1000 | 0x8 | 0x400000;
+    ExpectRefusedBeforeAllocating(m_kReader, DdsFile(kDxt, Bytes(2048u * 2048u / 2u, 0)));
+}

@@ -583,6 +583,33 @@ TEST_F(NiImageFileConverterTest, LaterReadersComeFirstAndFailuresFallThrough)
     EXPECT_EQ(iFailing, 1);
 }
 
+TEST_F(NiImageFileConverterTest, FilesOnDiskHoldingLessThanTheirHeaderPromiseCostNoImage)
+{
+    // Read from disk, the file's length is what the readers check against.
+    BmpHeader kBmp;
+    kBmp.iWidth = PROMISED_SIDE;
+    kBmp.iHeight = PROMISED_SIDE;
+    SgiHeader kSgi;
+    kSgi.usWidth = PROMISED_SIDE;
+    kSgi.usHeight = PROMISED_SIDE;
+    DdsHeader kDds;
+    kDds.uiWidth = 4096;
+    kDds.uiHeight = 4096;
+    const std::string kPaths[] = {
+        Write("big.tga", TgaFile(Tga(PROMISED_SIDE, PROMISED_SIDE, 32), Bytes(100, 1))),
+        Write("big.bmp", BmpFile(kBmp, {}, Bytes(100, 1))),
+        Write("big.sgi", SgiHeaderBytes(kSgi)),
+        Write("big.dds", DdsFile(kDds, Bytes(100, 1))),
+    };
+    for (const std::string& kPath : kPaths)
+    {
+        SCOPED_TRACE(kPath);
+        heap_test::HeapCounter kHeap;
+        EXPECT_FALSE(m_kConverter.ReadImageFile(kPath.c_str(), nullptr));
+        EXPECT_LT(kHeap.GetBytes(), heap_test::ONE_MIB) << "largest request: " << kHeap.GetLargest();
+    }
+}
+
 TEST_F(NiImageFileConverterTest, FilesOpenThroughTheOpenHook)
 {
     MemoryFiles().clear();

@@ -147,3 +147,31 @@ TEST_F(NiSGIReaderTest, DamagedFilesFailCleanly)
         ASSERT_TRUE(ReadWith(m_kReader, kSeed));
     MutateAndRead(m_kReader, kSeeds, 3000, 7);
 }
+
+TEST_F(NiSGIReaderTest, HeaderPromisingMoreThanTheFileHoldsIsRefusedBeforeAllocating)
+{
+    for (std::uint16_t usChannels : {1, 3, 4})
+    {
+        SCOPED_TRACE(usChannels);
+        const SgiHeader kVerbatim = Sgi(PROMISED_SIDE, PROMISED_SIDE, usChannels);
+        ExpectRefusedBeforeAllocating(m_kReader, SgiHeaderBytes(kVerbatim));
+        ExpectRefusedBeforeAllocating(m_kReader, SgiHeaderBytes(Sgi(PROMISED_SIDE, PROMISED_SIDE, usChannels, 0, 2)));
+
+        // Run-length: no row tables at all.
+        ExpectRefusedBeforeAllocating(m_kReader, SgiHeaderBytes(Sgi(PROMISED_SIDE, PROMISED_SIDE, usChannels, 1)));
+    }
+
+    // Run-length with whole row tables whose rows (3 bytes each, all at the
+    // same place) lie past the 2 packet bytes the file holds: refused before
+    // an image is made and cleared.
+    const SgiHeader kEncoded = Sgi(PROMISED_SIDE, PROMISED_SIDE, 3, 1);
+    Bytes kFile = SgiHeaderBytes(kEncoded);
+    const std::uint32_t uiRows = 3u * PROMISED_SIDE;
+    const std::uint32_t uiDataStart = 512 + 8 * uiRows;
+    for (std::uint32_t i = 0; i < uiRows; ++i)
+        PutBE32(kFile, uiDataStart);
+    for (std::uint32_t i = 0; i < uiRows; ++i)
+        PutBE32(kFile, 3);
+    Append(kFile, {0x01, 0x00});
+    ExpectRefusedBeforeAllocating(m_kReader, kFile);
+}

@@ -276,3 +276,53 @@ TEST_F(NiTGAReaderTest, DamagedFilesFailCleanly)
         ExpectEveryTruncationFails(m_kReader, kSeed);
     MutateAndRead(m_kReader, kSeeds, 3000, 1234);
 }
+
+TEST_F(NiTGAReaderTest, HeaderPromisingMoreThanTheFileHoldsIsRefusedBeforeAllocating)
+{
+    // 8192 x 8192 true colour and grey, uncompressed, without their pixels
+    // (or with one row of them).
+    for (std::uint8_t ucDepth : {24, 32})
+    {
+        SCOPED_TRACE(ucDepth);
+        TgaHeader h;
+        h.usWidth = PROMISED_SIDE;
+        h.usHeight = PROMISED_SIDE;
+        h.ucDepth = ucDepth;
+        ExpectRefusedBeforeAllocating(m_kReader, TgaFile(h, {}));
+        ExpectRefusedBeforeAllocating(m_kReader, TgaFile(h, Bytes(PROMISED_SIDE * (ucDepth / 8u), 7)));
+    }
+    TgaHeader kGrey;
+    kGrey.ucType = 3;
+    kGrey.ucDepth = 8;
+    kGrey.usWidth = PROMISED_SIDE;
+    kGrey.usHeight = PROMISED_SIDE;
+    ExpectRefusedBeforeAllocating(m_kReader, TgaFile(kGrey, {}));
+
+    // Exactly the promised bytes still read.
+    TgaHeader kSmall;
+    kSmall.usWidth = 2;
+    kSmall.usHeight = 2;
+    EXPECT_NE(ReadWith(m_kReader, TgaFile(kSmall, Bytes(12, 9))), nullptr);
+}
+
+namespace
+{
+// Reaches the row unpacker of a reader that never parsed a header.
+class UnparsedTGAReader : public NiTGAReader
+{
+public:
+    void UnpackWithoutHeader() const
+    {
+        const std::uint8_t aucSrc[4] = {};
+        std::uint8_t aucDest[4] = {};
+        UnpackRow(aucSrc, aucDest);
+    }
+};
+} // namespace
+
+TEST(NiTGAReaderDeathTest, UnpackingBeforeAHeaderChoseHowStopsADebugBuild)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const UnparsedTGAReader kReader;
+    EXPECT_DEBUG_DEATH(kReader.UnpackWithoutHeader(), "before a header chose how");
+}
