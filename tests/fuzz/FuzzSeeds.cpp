@@ -1,7 +1,8 @@
 // Writes the seed corpus of every fuzz target with the project's own
 // writers: the scene-file stream for scene and pixel-data files, the font
-// writer, the tag tree and line-file writers, the tools' TGA writer, and the
-// image tests' byte writers for the formats the engine only reads.
+// writer, the tag tree and line-file writers, the tools' TGA writer and
+// demo-data builder, and the image tests' byte writers for the formats the
+// engine only reads.
 // Usage: orvane_fuzz_seeds <folder>; each target's seeds go to <folder>/<target name>.
 
 #include "engine/animation/NiAnimKeyTables.h"
@@ -26,6 +27,7 @@
 #include "framework/COrvaneTagTree.h"
 #include "tests/engine/render/image/ImageFileBytes.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoInterface.h"
 
 #include <cstdio>
@@ -445,6 +447,35 @@ void UiSeeds(SeedFolder& kImages, SeedFolder& kPreviews, SeedFolder& kFonts, See
     kMaps.Add(Shaped(16, 8, {0}, kRows));
     kMaps.Add(Shaped(16, 8, {1}, kRows));
 }
+
+// The demo data set, as the game reads it: its models, documents and engine
+// fonts go to the targets that load them (its pictures seed the interface
+// image target).
+bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont, SeedFolder& kTags, SeedFolder& kLines)
+{
+    const fs::path kData = kRoot / "demo-data";
+    if (!BuildDemoData(kData.string()))
+        return false;
+    std::error_code kError;
+    for (const fs::directory_entry& kEntry : fs::recursive_directory_iterator(kData, kError))
+    {
+        if (!kEntry.is_regular_file())
+            continue;
+        const fs::path& kPath = kEntry.path();
+        const std::string kExt = kPath.extension().string();
+        if (kExt == ".nif" || kExt == ".kf")
+            kScene.AddFile(kPath);
+        else if (kExt == ".nff")
+            kFont.AddFile(kPath);
+        else if (kExt == ".xml")
+        {
+            kTags.AddFile(kPath);
+            kLines.AddFile(kPath);
+        }
+    }
+    fs::remove_all(kData, kError);
+    return true;
+}
 } // namespace
 
 int main(int iArgs, char** ppcArgs)
@@ -479,6 +510,11 @@ int main(int iArgs, char** ppcArgs)
         SeedFolder kUiFont(kRoot, "fuzz_ui_font");
         SeedFolder kUiLayout(kRoot, "fuzz_ui_layout");
         UiSeeds(kUiTga, kUiFdp, kUiFont, kUiLayout);
+        if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines))
+        {
+            std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
+            bOk = false;
+        }
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout})
         {
