@@ -3,6 +3,7 @@
 #include "engine/render/NiPalette.h"
 #include "engine/render/NiPixelData.h"
 
+#include <algorithm>
 #include <cstring>
 
 NiChannelLayout NiChannelLayout::From(const NiPixelFormat& kFormat)
@@ -12,7 +13,9 @@ NiChannelLayout NiChannelLayout::From(const NiPixelFormat& kFormat)
     {
         kLayout.m_auiMask[c] = kFormat.GetMask(c);
         kLayout.m_aucShift[c] = static_cast<std::uint8_t>(kFormat.GetChannelShift(c) & 31);
-        kLayout.m_aucBits[c] = static_cast<std::uint8_t>(kFormat.GetChannelBits(c));
+        // A file's descriptor may claim up to 63 bits for a channel of a
+        // 32-bit pixel word; more than 32 would shift past the word.
+        kLayout.m_aucBits[c] = static_cast<std::uint8_t>(std::min<std::uint32_t>(kFormat.GetChannelBits(c), 32));
     }
     kLayout.m_uiBitsPerPixel = kFormat.GetBitsPerPixel();
     kLayout.m_uiKind = kFormat.GetKind();
