@@ -1,5 +1,6 @@
 #include "engine/animation/NiAnimationLibrary.h"
 
+#include "engine/animation/NiAlphaController.h"
 #include "engine/animation/NiAnimKeyTables.h"
 #include "engine/animation/NiBlendAccumTransformInterpolator.h"
 #include "engine/animation/NiBlendBoolInterpolator.h"
@@ -12,23 +13,33 @@
 #include "engine/animation/NiBoolInterpolator.h"
 #include "engine/animation/NiBoolTimelineInterpolator.h"
 #include "engine/animation/NiColorData.h"
+#include "engine/animation/NiColorExtraDataController.h"
 #include "engine/animation/NiColorInterpolator.h"
 #include "engine/animation/NiControllerManager.h"
 #include "engine/animation/NiControllerSequence.h"
+#include "engine/animation/NiFlipController.h"
 #include "engine/animation/NiFloatData.h"
+#include "engine/animation/NiFloatExtraDataController.h"
+#include "engine/animation/NiFloatsExtraDataController.h"
 #include "engine/animation/NiFloatInterpolator.h"
+#include "engine/animation/NiMaterialColorController.h"
 #include "engine/animation/NiMultiTargetTransformController.h"
 #include "engine/animation/NiPoint3Interpolator.h"
 #include "engine/animation/NiPosData.h"
 #include "engine/animation/NiQuaternionInterpolator.h"
+#include "engine/animation/NiRollController.h"
 #include "engine/animation/NiRotData.h"
 #include "engine/animation/NiSequence.h"
 #include "engine/animation/NiSequenceStreamHelper.h"
 #include "engine/animation/NiStringPalette.h"
 #include "engine/animation/NiTextKeyExtraData.h"
+#include "engine/animation/NiTextureTransformController.h"
 #include "engine/animation/NiTransformController.h"
 #include "engine/animation/NiTransformData.h"
 #include "engine/animation/NiTransformInterpolator.h"
+#include "engine/animation/NiUVController.h"
+#include "engine/animation/NiUVData.h"
+#include "engine/animation/NiVisController.h"
 #include "engine/core/NiObjectStream.h"
 
 namespace
@@ -44,6 +55,7 @@ struct ClassEntry
 // controller "NiKeyframeController"; they load into the current classes,
 // which read the old layouts by version.
 const ClassEntry CLASSES[] = {
+    {"NiAlphaController", &NiAlphaController::CreateObject},
     {"NiBlendAccumTransformInterpolator", &NiBlendAccumTransformInterpolator::CreateObject},
     {"NiBlendBoolInterpolator", &NiBlendBoolInterpolator::CreateObject},
     {"NiBlendColorInterpolator", &NiBlendColorInterpolator::CreateObject},
@@ -55,25 +67,36 @@ const ClassEntry CLASSES[] = {
     {"NiBoolInterpolator", &NiBoolInterpolator::CreateObject},
     {"NiBoolTimelineInterpolator", &NiBoolTimelineInterpolator::CreateObject},
     {"NiColorData", &NiColorData::CreateObject},
+    {"NiColorExtraDataController", &NiColorExtraDataController::CreateObject},
     {"NiColorInterpolator", &NiColorInterpolator::CreateObject},
     {"NiControllerManager", &NiControllerManager::CreateObject},
     {"NiControllerSequence", &NiControllerSequence::CreateObject},
+    {"NiFlipController", &NiFlipController::CreateObject},
     {"NiFloatData", &NiFloatData::CreateObject},
+    {"NiFloatExtraDataController", &NiFloatExtraDataController::CreateObject},
     {"NiFloatInterpolator", &NiFloatInterpolator::CreateObject},
+    {"NiFloatsExtraDataController", &NiFloatsExtraDataController::CreateObject},
     {"NiKeyframeController", &NiTransformController::CreateObject},
     {"NiKeyframeData", &NiTransformData::CreateObject},
+    {"NiLightColorController", &NiLightColorController::CreateObject},
+    {"NiMaterialColorController", &NiMaterialColorController::CreateObject},
     {"NiMultiTargetTransformController", &NiMultiTargetTransformController::CreateObject},
     {"NiPoint3Interpolator", &NiPoint3Interpolator::CreateObject},
     {"NiPosData", &NiPosData::CreateObject},
     {"NiQuaternionInterpolator", &NiQuaternionInterpolator::CreateObject},
+    {"NiRollController", &NiRollController::CreateObject},
     {"NiRotData", &NiRotData::CreateObject},
     {"NiSequence", &NiSequence::CreateObject},
     {"NiSequenceStreamHelper", &NiSequenceStreamHelper::CreateObject},
     {"NiStringPalette", &NiStringPalette::CreateObject},
     {"NiTextKeyExtraData", &NiTextKeyExtraData::CreateObject},
+    {"NiTextureTransformController", &NiTextureTransformController::CreateObject},
     {"NiTransformController", &NiTransformController::CreateObject},
     {"NiTransformData", &NiTransformData::CreateObject},
     {"NiTransformInterpolator", &NiTransformInterpolator::CreateObject},
+    {"NiUVController", &NiUVController::CreateObject},
+    {"NiUVData", &NiUVData::CreateObject},
+    {"NiVisController", &NiVisController::CreateObject},
     {"NiVisData", &NiBoolData::CreateObject},
 };
 constexpr std::uint32_t CLASS_COUNT = sizeof(CLASSES) / sizeof(CLASSES[0]);
