@@ -67,7 +67,9 @@ bool NiPixelData::AllocateLevels(std::uint32_t uiLevels, std::uint32_t uiTotalSi
     const std::uint64_t uiBlock = uiPixelBytes + static_cast<std::uint64_t>(uiLevels) * 12 + 4;
     if (uiBlock > MAX_TOTAL_BYTES + 4096)
         return false;
-    std::uint8_t* pucBlock = new (std::nothrow) std::uint8_t[uiBlock];
+    // Zero-filled: an image starts defined, so equality and saving never
+    // see bytes nobody wrote.
+    std::uint8_t* pucBlock = new (std::nothrow) std::uint8_t[uiBlock]();
     if (pucBlock == nullptr)
         return false;
     m_pucBlock.reset(pucBlock);

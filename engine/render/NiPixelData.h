@@ -21,7 +21,8 @@ public:
     static constexpr std::uint64_t MAX_TOTAL_BYTES = 0xFFFFFFF0ull;
 
     // Level count 0 asks for ComputeMipLevelCount. A size that cannot be
-    // allocated leaves an image without levels (GetPixels() is null).
+    // allocated leaves an image without levels (GetPixels() is null). New
+    // pixels are all zero.
     NiPixelData(std::uint32_t uiWidth, std::uint32_t uiHeight, const NiPixelFormat& kFormat,
                 std::uint32_t uiLevels = 1);
     NiPixelData(const NiPixelData& kOther);

@@ -71,8 +71,6 @@ void NiSourceCubeMap::ReadFromStream(NiObjectStream& kStream)
         SetFaceFileName(i, pcName);
         delete[] pcName;
     }
-    if (!m_akFaceNames[0].empty() && m_kFileName.empty())
-        SetFileNames(m_akFaceNames[0].c_str());
     kStream.QueueLinkCount(FACE_NUM);
     for (std::uint32_t i = 0; i < FACE_NUM; ++i)
         kStream.ReadLinkID();
@@ -96,6 +94,10 @@ void NiSourceCubeMap::ReadFromStream(NiObjectStream& kStream)
     std::uint8_t ucStatic = 1;
     kStream.ReadLE(ucStatic);
     m_bStatic = ucStatic != 0;
+    // Face 0 names the texture once the rest is read: a name makes it
+    // findable by other threads' searches.
+    if (!m_akFaceNames[0].empty() && m_kFileName.empty())
+        SetFileNames(m_akFaceNames[0].c_str());
 }
 
 void NiSourceCubeMap::ResolveLinks(NiObjectStream& kStream)

@@ -8,6 +8,8 @@
 #include "engine/render/NiTextureFileSearch.h"
 #include "engine/render/image/NiImageConverter.h"
 
+#include <memory>
+
 NiImplementTypeInfo(NiSourceTexture, NiTexture)
 
 NiSourceTexture::NiSourceTexture() = default;
@@ -175,15 +177,9 @@ void NiSourceTexture::ReadFromStream(NiObjectStream& kStream)
         kStream.QueueLinkCount(1);
         kStream.ReadLinkID();
     }
-    if (pcName != nullptr)
-    {
-        SetFileNames(pcName);
-        delete[] pcName;
-    }
-
-    // A texture without a name has nothing to look for.
-    if (!kStream.IsCorrupt() && !m_kPlatformFileName.empty())
-        FindOrShare(kStream, ucExternal != 0);
+    // The name goes on last: from then on another thread's search can find
+    // this texture, and everything it reads must be in place.
+    const std::unique_ptr<char[]> spName(pcName);
 
     kStream.ReadLE(m_kFormatPrefs.m_ePixelLayout);
     kStream.ReadLE(m_kFormatPrefs.m_eMipMapped);
@@ -205,6 +201,12 @@ void NiSourceTexture::ReadFromStream(NiObjectStream& kStream)
         kStream.ReadLE(ucDirect);
         m_bLoadDirectToRendererHint = ucDirect != 0;
     }
+
+    if (spName != nullptr)
+        SetFileNames(spName.get());
+    // A texture without a name has nothing to look for.
+    if (!kStream.IsCorrupt() && !m_kPlatformFileName.empty())
+        FindOrShare(kStream, ucExternal != 0);
 }
 
 void NiSourceTexture::FindOrShare(NiObjectStream& kStream, bool bExternal)

@@ -115,6 +115,27 @@ TEST_F(NiPixelDataTest, LevelSizes)
     EXPECT_EQ(spHuge->GetNumMipmapLevels(), 0u);
 }
 
+TEST_F(NiPixelDataTest, NewPixelsStartAsZero)
+{
+    // Large enough that the allocator hands out recycled memory, several
+    // formats and levels; every byte of every level reads 0.
+    std::vector<NiPixelDataPtr> kKeep;
+    for (int iRound = 0; iRound < 2; ++iRound)
+    {
+        for (const NiPixelFormat& kFormat : {NiPixelFormat::RGBA32, NiPixelFormat::RGB24, NiPixelFormat::DXT1})
+        {
+            NiPixelDataPtr spImage = new NiPixelData(128, 64, kFormat, 0);
+            ASSERT_NE(spImage->GetPixels(), nullptr);
+            const std::uint8_t* puc = spImage->GetPixels();
+            const std::uint32_t uiBytes = spImage->GetTotalSizeInBytes();
+            EXPECT_EQ(std::count(puc, puc + uiBytes, 0), static_cast<std::ptrdiff_t>(uiBytes));
+            EXPECT_TRUE(spImage->IsEqual(NiPixelDataPtr(new NiPixelData(128, 64, kFormat, 0))));
+            // Dirty the memory so the second round gets it back used.
+            std::fill_n(spImage->GetPixels(), uiBytes, 0xA5);
+        }
+    }
+}
+
 TEST_F(NiPixelDataTest, CopiesAndEquality)
 {
     NiPixelDataPtr spImage = PaletteImage();

@@ -4,6 +4,7 @@
 #include "engine/render/image/NiImageFileConverter.h"
 #include "tests/engine/render/TextureTestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -19,7 +20,7 @@ protected:
     static NiPixelDataPtr Face(std::uint8_t ucValue)
     {
         NiPixelDataPtr sp = new NiPixelData(4, 4, NiPixelFormat::RGBA32, 1);
-        sp->GetPixels()[0] = ucValue;
+        std::fill_n(sp->GetPixels(), sp->GetTotalSizeInBytes(), ucValue);
         return sp;
     }
     static NiRefPtr<NiSourceCubeMap> WithFaces()

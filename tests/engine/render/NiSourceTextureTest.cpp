@@ -6,8 +6,11 @@
 #include "tests/engine/render/TextureTestSupport.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <strings.h>
+#include <thread>
 
 using namespace texture_test;
 
@@ -279,4 +282,69 @@ TEST_F(NiSourceTextureFolderTest, SearchAllFindsLiveTexturesOfAnyCase)
     ASSERT_TRUE(Load(kFile));
     EXPECT_EQ(m_kLoaded.at(0).Get(), spLive.Get());
     EXPECT_EQ(Loaded(1)->GetFileName(), "maps\\alone.tga") << "the reader never finds itself";
+}
+
+namespace
+{
+class NiSourceTextureThreadsTest : public NiSourceTextureFolderTest
+{
+};
+
+// One load of kFile through a stream of its own with search-all on: both
+// top-level objects must come back as live textures of the file (the same
+// one, or textures other threads made meanwhile).
+bool LoadsTexturesOfTheFile(const std::vector<std::uint8_t>& kFile)
+{
+    NiObjectStream kStream;
+    kStream.GetSharedTextureTable()->SetSearchAll(true);
+    if (!kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())) || kStream.GetObjectCount() != 2)
+        return false;
+    for (std::uint32_t i = 0; i < 2; ++i)
+    {
+        auto* pkTexture = NiDynamicCast<NiSourceTexture>(kStream.GetObjectAt(i));
+        if (pkTexture == nullptr || pkTexture->GetRefCount() == 0 ||
+            strcasecmp(pkTexture->GetFileName().c_str(), "race.tga") != 0)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+TEST_F(NiSourceTextureThreadsTest, LoadersShareTexturesWhileAnotherThreadMakesAndDropsThem)
+{
+    // Three threads load the same saved textures, each through its own
+    // stream, finding each other's textures and the fourth thread's, which
+    // makes and drops textures of that name all along. A texture is found
+    // only once whole, and only while it has an owner.
+    Touch("race.tga");
+    const std::vector<std::uint8_t> kFile = Save({Named("race.tga"), Named("RACE.TGA")});
+    constexpr int ROUNDS = 2000;
+    std::atomic<int> iLoadersLeft{3};
+    std::atomic<int> iFailedLoads{0};
+    std::atomic<int> iMade{0};
+    std::vector<std::thread> kThreads;
+    for (int t = 0; t < 3; ++t)
+    {
+        kThreads.emplace_back([&] {
+            for (int i = 0; i < ROUNDS; ++i)
+            {
+                if (!LoadsTexturesOfTheFile(kFile))
+                    ++iFailedLoads;
+            }
+            --iLoadersLeft;
+        });
+    }
+    kThreads.emplace_back([&] {
+        while (iLoadersLeft > 0)
+        {
+            NiSourceTexturePtr spTexture = Named(iMade % 2 ? "race.tga" : "Race.tga");
+            if (spTexture != nullptr)
+                ++iMade;
+        }
+    });
+    for (std::thread& k : kThreads)
+        k.join();
+    EXPECT_EQ(iFailedLoads, 0);
+    EXPECT_GT(iMade, 0);
+    EXPECT_EQ(NiTexture::GetListCount(), 0u) << "every texture was let go";
 }
