@@ -5,6 +5,7 @@
 // engine only reads.
 // Usage: orvane_fuzz_seeds <folder>; each target's seeds go to <folder>/<target name>.
 
+#include "engine/animation/NiAnimKey.h"
 #include "engine/animation/NiAnimKeyTables.h"
 #include "engine/animation/NiAnimationLibrary.h"
 #include "engine/animation/NiKeyData.h"
@@ -20,6 +21,8 @@
 #include "engine/scene/NiExtraData.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiProperty.h"
+#include "engine/scene/NiSkinData.h"
+#include "engine/scene/NiSkinInstance.h"
 #include "engine/scene/NiStringExtraData.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
@@ -159,6 +162,25 @@ void SceneSeeds(SeedFolder& kSeeds, SeedFolder& kImages)
             kSeeds.Add(SaveScene({spData}));
         }
     }
+    // One Euler rotation key with a linear channel per axis.
+    NiAnimKey* pkEuler = ThreeKeys(NI_ROTKEY, NI_EULERKEY);
+    if (pkEuler != nullptr)
+    {
+        auto* pkKey = static_cast<NiEulerRotKey*>(pkEuler);
+        for (std::uint32_t uiAxis = 0; uiAxis < 3; ++uiAxis)
+        {
+            pkKey->m_uiNumKeys[uiAxis] = 3;
+            pkKey->m_eType[uiAxis] = NI_LINKEY;
+            pkKey->m_ucSizes[uiAxis] = NiAnimKeyTables::GetKeySize(NI_FLOATKEY, NI_LINKEY);
+            pkKey->m_apkKeys[uiAxis] = ThreeKeys(NI_FLOATKEY, NI_LINKEY);
+        }
+        NiRefPtr<NiKeyData> spRotations = NiDynamicCast<NiKeyData>(NiObjectStream::CreateObjectByName("NiRotData"));
+        if (spRotations != nullptr)
+        {
+            spRotations->ReplaceKeys(pkEuler, 1, NI_EULERKEY);
+            kSeeds.Add(SaveScene({spRotations}));
+        }
+    }
     NiRefPtr<NiTransformData> spTransform = new NiTransformData;
     spTransform->SetPosKeys(ThreeKeys(NI_POSKEY, NI_LINKEY), 3, NI_LINKEY);
     spTransform->SetScaleKeys(ThreeKeys(NI_FLOATKEY, NI_BEZKEY), 3, NI_BEZKEY);
@@ -191,6 +213,30 @@ void SceneSeeds(SeedFolder& kSeeds, SeedFolder& kImages)
     }
     kSeeds.Add(SaveScene({spRoot}));
     kSeeds.Add(SaveScene({spShape, spRoot}));
+
+    // The square skinned to two bones below a root of its own.
+    NiRefPtr<NiNode> spSkinned = new NiNode;
+    NiRefPtr<NiTriShape> spSkin = new NiTriShape(static_cast<NiTriShapeData*>(spShape->GetModelData()));
+    NiRefPtr<NiNode> aspBones[2] = {new NiNode, new NiNode};
+    spSkinned->AttachChild(spSkin);
+    NiRefPtr<NiSkinData> spSkinData = new NiSkinData;
+    auto spBoneData = std::make_unique<NiSkinData::BoneData[]>(2);
+    spSkinData->SetBones(2, std::move(spBoneData));
+    for (std::uint32_t uiBone = 0; uiBone < 2; ++uiBone)
+    {
+        spSkinned->AttachChild(aspBones[uiBone]);
+        auto spWeights = std::make_unique<NiSkinData::SkinWeight[]>(2);
+        spWeights[0] = {static_cast<std::uint16_t>(2 * uiBone), 1.0f};
+        spWeights[1] = {static_cast<std::uint16_t>(2 * uiBone + 1), 1.0f};
+        spSkinData->SetBoneWeights(uiBone, 2, std::move(spWeights));
+    }
+    NiRefPtr<NiSkinInstance> spInstance = new NiSkinInstance;
+    spInstance->SetSkinData(spSkinData);
+    spInstance->SetRootParent(spSkinned);
+    for (std::uint32_t uiBone = 0; uiBone < 2; ++uiBone)
+        spInstance->SetBone(uiBone, aspBones[uiBone]);
+    spSkin->SetSkinInstance(spInstance);
+    kSeeds.Add(SaveScene({spSkinned}));
 
     // Pixel-data files, as the engine's own image format.
     kImages.Add(SaveScene({Image(4, 4, NiPixelFormat::RGB24, 1)}));
