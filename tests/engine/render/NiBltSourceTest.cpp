@@ -1,6 +1,8 @@
 #include "engine/render/NiBltSource.h"
 
 #include "engine/core/NiFile.h"
+#include "engine/core/NiInstanceList.h"
+#include "engine/core/NiRecursiveLock.h"
 #include "tests/engine/render/TextureTestSupport.h"
 
 #include <algorithm>
@@ -22,11 +24,52 @@ public:
     [[nodiscard]] std::uint32_t GetHeight() const override { return 44; }
 };
 
+bool IsListed(const NiBltSource* pkSource)
+{
+    NiRecursiveLockGuard kGuard(NiBltSourceLock());
+    for (NiBltSource* pk = NiBltSource::GetListHead(); pk != nullptr; pk = pk->GetListNext())
+    {
+        if (pk == pkSource)
+            return true;
+    }
+    return false;
+}
+
+// Notes, while its own destructor runs, whether a walk of the list still
+// meets it.
+class ProbeBltSource : public NiBltSource
+{
+public:
+    explicit ProbeBltSource(int* piListedAtDeath) : m_piListedAtDeath(piListedAtDeath) {}
+    ~ProbeBltSource() override { *m_piListedAtDeath = IsListed(this) ? 1 : 0; }
+
+private:
+    int* m_piListedAtDeath;
+};
+
 Record BltRecord(const Bytes& kBody)
 {
     return {"NiBltSource", kBody};
 }
 } // namespace
+
+TEST_F(NiBltSourceTest, ABlitSourceLeavesItsListBeforeItsPartsAreDestroyed)
+{
+    int iListedAtDeath = -1;
+    auto* pkProbe = new ProbeBltSource(&iListedAtDeath);
+    EXPECT_TRUE(IsListed(pkProbe));
+    {
+        NiRecursiveLockGuard kGuard(NiBltSourceLock());
+        EXPECT_EQ(NiInstanceListTake<NiBltSource>(pkProbe), nullptr) << "no owner yet: not to be handed out";
+    }
+    NiBltSourcePtr spProbe = pkProbe;
+    {
+        NiRecursiveLockGuard kGuard(NiBltSourceLock());
+        EXPECT_EQ(NiInstanceListTake<NiBltSource>(pkProbe), spProbe.Get());
+    }
+    spProbe.Clear();
+    EXPECT_EQ(iListedAtDeath, 0) << "still listed while its destructor runs";
+}
 
 TEST_F(NiBltSourceTest, ListAndSize)
 {
