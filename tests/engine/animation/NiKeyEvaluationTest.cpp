@@ -1,0 +1,398 @@
+// Key evaluation compared bit for bit with a stored reference: every key kind,
+// through its interpolator and through the raw key functions, at 100,000
+// pseudo-random times (playback steps, jumps back and forth, exact key times,
+// times outside the keys). Key arrays include shared times and, for two
+// kinds, keys out of order as a damaged file may hold them.
+//
+// The reference lives in NiKeyEvaluationReference.inc: per case a 64-bit
+// FNV-1a hash over every result's bit pattern, and the explicit bit patterns
+// of every 2000th result. Run the test with ORVANE_WRITE_KEY_REFERENCE=<file>
+// to write a new one; only a change meant to alter the values may do that.
+
+#include "engine/animation/NiAnimKeyTables.h"
+#include "engine/animation/NiBoolData.h"
+#include "engine/animation/NiBoolInterpolator.h"
+#include "engine/animation/NiColorData.h"
+#include "engine/animation/NiColorInterpolator.h"
+#include "engine/animation/NiFloatData.h"
+#include "engine/animation/NiFloatInterpolator.h"
+#include "engine/animation/NiPoint3Interpolator.h"
+#include "engine/animation/NiPosData.h"
+#include "engine/animation/NiQuaternionInterpolator.h"
+#include "engine/animation/NiRotData.h"
+#include "engine/animation/NiTransformData.h"
+#include "engine/animation/NiTransformInterpolator.h"
+#include "tests/engine/animation/AnimTestFile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace
+{
+#include "tests/engine/animation/NiKeyEvaluationReference.inc"
+
+constexpr int TIMES = 100000;
+constexpr int SAMPLE_EVERY = 2000;
+constexpr std::uint32_t KEYS = 24;
+
+// A small generator of our own, so the sequence never depends on a library.
+class Lcg
+{
+public:
+    explicit Lcg(std::uint32_t uiSeed) : m_uiState(uiSeed) {}
+    std::uint32_t Next()
+    {
+        m_uiState = m_uiState * 1664525u + 1013904223u;
+        return m_uiState >> 8;
+    }
+    // [a, b) on a grid of 2^-24 of the span.
+    float Range(float a, float b) { return a + (b - a) * static_cast<float>(Next()) / 16777216.0f; }
+
+private:
+    std::uint32_t m_uiState;
+};
+
+// What one case produced: the hash of everything and the sampled words.
+struct Record
+{
+    std::uint64_t m_uiHash = 14695981039346656037ull;
+    std::vector<std::uint32_t> m_kSamples;
+
+    void Add(const void* pv, std::size_t uiBytes, bool bSample)
+    {
+        const auto* puc = static_cast<const std::uint8_t*>(pv);
+        for (std::size_t i = 0; i < uiBytes; ++i)
+        {
+            m_uiHash ^= puc[i];
+            m_uiHash *= 1099511628211ull;
+        }
+        if (!bSample)
+            return;
+        for (std::size_t i = 0; i + 4 <= uiBytes; i += 4)
+        {
+            std::uint32_t w;
+            std::memcpy(&w, puc + i, 4);
+            m_kSamples.push_back(w);
+        }
+        if (uiBytes % 4 != 0)
+            m_kSamples.push_back(puc[uiBytes - 1]);
+    }
+};
+
+// Key times from 0 on, the same for every case so exact key times reach them
+// all: mostly increasing, one in eight shared with the key before it. Out of
+// order: a few neighbours swapped.
+std::vector<float> KeyTimes(bool bOutOfOrder)
+{
+    Lcg kRandom(777u);
+    std::vector<float> kTimes(KEYS);
+    float t = 0.0f;
+    for (std::uint32_t i = 0; i < KEYS; ++i)
+    {
+        if (i > 0 && kRandom.Next() % 8 != 0)
+            t += kRandom.Range(0.05f, 1.0f);
+        kTimes[i] = t;
+    }
+    if (bOutOfOrder)
+    {
+        for (std::uint32_t i = 3; i + 1 < KEYS; i += 5)
+            std::swap(kTimes[i], kTimes[i + 1]);
+    }
+    return kTimes;
+}
+
+NiQuat RandomQuat(Lcg& kRandom)
+{
+    NiQuat q(kRandom.Range(-1, 1), kRandom.Range(-1, 1), kRandom.Range(-1, 1), kRandom.Range(-1, 1));
+    float fLength = std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z);
+    return NiQuat(q.w / fLength, q.x / fLength, q.y / fLength, q.z / fLength);
+}
+
+// A filled key array of one kind (derived fields filled as a load does).
+NiAnimKey* MakeKeys(std::uint32_t uiContent, std::uint32_t uiType, std::uint32_t uiSeed, bool bOutOfOrder = false)
+{
+    Lcg kRandom(uiSeed);
+    if (uiContent == NI_ROTKEY && uiType == NI_EULERKEY)
+    {
+        NiAnimKey* pk = NiAnimKeyTables::GetCreateFunction(NI_ROTKEY, NI_EULERKEY)(1);
+        auto* e = static_cast<NiEulerRotKey*>(pk);
+        const std::uint32_t auiTypes[3] = {NI_LINKEY, NI_BEZKEY, NI_TCBKEY};
+        for (int c = 0; c < 3; ++c)
+        {
+            e->m_apkKeys[c] = MakeKeys(NI_FLOATKEY, auiTypes[c], uiSeed * 7 + static_cast<std::uint32_t>(c));
+            e->m_uiNumKeys[c] = KEYS;
+            e->m_eType[c] = auiTypes[c];
+            e->m_ucSizes[c] = NiAnimKeyTables::GetKeySize(NI_FLOATKEY, auiTypes[c]);
+        }
+        return pk;
+    }
+
+    const std::uint8_t ucSize = NiAnimKeyTables::GetKeySize(uiContent, uiType);
+    NiAnimKey* pk = NiAnimKeyTables::GetCreateFunction(uiContent, uiType)(KEYS);
+    std::vector<float> kTimes = KeyTimes(bOutOfOrder);
+    for (std::uint32_t i = 0; i < KEYS; ++i)
+    {
+        NiAnimKey* k = NiAnimKey::At(pk, i, ucSize);
+        k->m_fTime = kTimes[i];
+        float fT = kRandom.Range(-0.5f, 0.5f), fC = kRandom.Range(-0.5f, 0.5f), fB = kRandom.Range(-0.5f, 0.5f);
+        switch (uiContent)
+        {
+        case NI_FLOATKEY:
+            static_cast<NiFloatKey*>(k)->m_fValue = kRandom.Range(-10, 10);
+            if (uiType == NI_BEZKEY)
+            {
+                static_cast<NiBezFloatKey*>(k)->m_fInTan = kRandom.Range(-3, 3);
+                static_cast<NiBezFloatKey*>(k)->m_fOutTan = kRandom.Range(-3, 3);
+            }
+            else if (uiType == NI_TCBKEY)
+            {
+                auto* p = static_cast<NiTCBFloatKey*>(k);
+                p->m_fTension = fT;
+                p->m_fContinuity = fC;
+                p->m_fBias = fB;
+            }
+            break;
+        case NI_POSKEY:
+            static_cast<NiPosKey*>(k)->m_kPos =
+                NiVec3(kRandom.Range(-10, 10), kRandom.Range(-10, 10), kRandom.Range(-10, 10));
+            if (uiType == NI_BEZKEY)
+            {
+                auto* p = static_cast<NiBezPosKey*>(k);
+                p->m_kInTan = NiVec3(kRandom.Range(-3, 3), kRandom.Range(-3, 3), kRandom.Range(-3, 3));
+                p->m_kOutTan = NiVec3(kRandom.Range(-3, 3), kRandom.Range(-3, 3), kRandom.Range(-3, 3));
+            }
+            else if (uiType == NI_TCBKEY)
+            {
+                auto* p = static_cast<NiTCBPosKey*>(k);
+                p->m_fTension = fT;
+                p->m_fContinuity = fC;
+                p->m_fBias = fB;
+            }
+            break;
+        case NI_ROTKEY:
+            static_cast<NiRotKey*>(k)->m_kQuat = RandomQuat(kRandom);
+            if (uiType == NI_TCBKEY)
+            {
+                auto* p = static_cast<NiTCBRotKey*>(k);
+                p->m_fTension = fT;
+                p->m_fContinuity = fC;
+                p->m_fBias = fB;
+            }
+            break;
+        case NI_COLORKEY:
+            static_cast<NiColorKey*>(k)->m_kColor =
+                NiColorRGBA(kRandom.Range(0, 1), kRandom.Range(0, 1), kRandom.Range(0, 1), kRandom.Range(0, 1));
+            break;
+        case NI_BOOLKEY:
+            static_cast<NiBoolKey*>(k)->m_bValue = static_cast<std::uint8_t>(kRandom.Next() & 1u);
+            break;
+        default:
+            break;
+        }
+    }
+    NiAnimKeyTables::GetFillDerivedFunction(uiContent, uiType)(pk, KEYS, ucSize);
+    return pk;
+}
+
+// The evaluation times: playback steps of 1/60 s, jumps anywhere (back
+// included), exact key times and times outside the keyed range.
+std::vector<float> EvaluationTimes()
+{
+    const std::vector<float> kKeyTimes = KeyTimes(false);
+    Lcg kRandom(20261207u);
+    std::vector<float> kTimes(TIMES);
+    float t = 0.0f;
+    for (int n = 0; n < TIMES; ++n)
+    {
+        std::uint32_t uiKind = kRandom.Next() % 10;
+        if (uiKind < 5)
+            t += 1.0f / 60.0f;
+        else if (uiKind < 7)
+            t = kRandom.Range(-1.0f, 14.0f);
+        else if (uiKind < 9)
+            t = kKeyTimes[kRandom.Next() % KEYS];
+        else
+            t = kRandom.Range(-30.0f, 30.0f);
+        if (t > 14.0f)
+            t -= 15.0f;
+        kTimes[static_cast<std::size_t>(n)] = t;
+    }
+    return kTimes;
+}
+
+struct Case
+{
+    std::string m_kName;
+    Record m_kRecord;
+};
+
+class NiKeyEvaluationTest : public animtest::AnimTest
+{
+protected:
+    std::vector<Case> m_kCases;
+    std::vector<float> m_kTimes;
+
+    Record& Add(const std::string& kName)
+    {
+        m_kCases.push_back({kName, {}});
+        return m_kCases.back().m_kRecord;
+    }
+
+    template <class Value, class Fn>
+    void Run(const std::string& kName, Fn fnEvaluate)
+    {
+        Record& kRecord = Add(kName);
+        for (int n = 0; n < TIMES; ++n)
+        {
+            Value kValue{};
+            bool bValid = fnEvaluate(m_kTimes[static_cast<std::size_t>(n)], kValue);
+            bool bSample = n % SAMPLE_EVERY == 0;
+            kRecord.Add(&kValue, sizeof(kValue), bSample);
+            std::uint8_t ucValid = bValid ? 1 : 0;
+            kRecord.Add(&ucValid, 1, false);
+        }
+    }
+
+    // One single-channel kind through its interpolator and the raw call.
+    template <class Data, class Interp, class Value, class Update, class Raw>
+    void SingleChannel(const std::string& kName, std::uint32_t uiContent, std::uint32_t uiType, std::uint32_t uiSeed,
+                       bool bOutOfOrder, Update pfnUpdate, Raw pfnRaw)
+    {
+        NiRefPtr<Data> spData = new Data;
+        spData->ReplaceKeys(MakeKeys(uiContent, uiType, uiSeed, bOutOfOrder), uiContent == NI_ROTKEY &&
+                                                                                 uiType == NI_EULERKEY
+                                                                             ? 1
+                                                                             : KEYS,
+                            uiType);
+        NiRefPtr<Interp> spInterp = new Interp(spData);
+        Run<Value>(kName + " interpolator",
+                   [&](float t, Value& kValue) { return ((*spInterp).*pfnUpdate)(t, nullptr, kValue); });
+        std::uint32_t uiHint = 0;
+        Run<Value>(kName + " keys", [&](float t, Value& kValue) {
+            kValue = pfnRaw(t, spData->GetKeys(), spData->GetKeyType(), spData->GetNumKeys(), uiHint,
+                            spData->GetKeyStride());
+            return true;
+        });
+    }
+};
+
+std::string Hex(std::uint64_t v)
+{
+    char ac[32];
+    std::snprintf(ac, sizeof(ac), "0x%016llxull", static_cast<unsigned long long>(v));
+    return ac;
+}
+} // namespace
+
+TEST_F(NiKeyEvaluationTest, EveryKindMatchesTheStoredReferenceBitForBit)
+{
+    m_kTimes = EvaluationTimes();
+
+    const std::pair<const char*, std::uint32_t> akTypes[] = {
+        {"lin", NI_LINKEY}, {"step", NI_STEPKEY}, {"bez", NI_BEZKEY}, {"tcb", NI_TCBKEY}};
+    std::uint32_t uiSeed = 1;
+    for (const auto& [pcType, uiType] : akTypes)
+    {
+        SingleChannel<NiFloatData, NiFloatInterpolator, float>(std::string("float ") + pcType, NI_FLOATKEY, uiType,
+                                                               uiSeed++, false, &NiFloatInterpolator::UpdateFloat,
+                                                               &NiFloatKey::EvaluateAt);
+        SingleChannel<NiPosData, NiPoint3Interpolator, NiVec3>(std::string("pos ") + pcType, NI_POSKEY, uiType,
+                                                               uiSeed++, false, &NiPoint3Interpolator::UpdatePoint3,
+                                                               &NiPosKey::EvaluateAt);
+        SingleChannel<NiRotData, NiQuaternionInterpolator, NiQuat>(
+            std::string("rot ") + pcType, NI_ROTKEY, uiType, uiSeed++, false,
+            &NiQuaternionInterpolator::UpdateQuaternion, &NiRotKey::EvaluateAt);
+    }
+    SingleChannel<NiRotData, NiQuaternionInterpolator, NiQuat>("rot euler", NI_ROTKEY, NI_EULERKEY, uiSeed++, false,
+                                                               &NiQuaternionInterpolator::UpdateQuaternion,
+                                                               &NiRotKey::EvaluateAt);
+    for (const auto& [pcType, uiType] : {akTypes[0], akTypes[1]})
+    {
+        SingleChannel<NiColorData, NiColorInterpolator, NiColorRGBA>(std::string("color ") + pcType, NI_COLORKEY,
+                                                                     uiType, uiSeed++, false,
+                                                                     &NiColorInterpolator::UpdateColor,
+                                                                     &NiColorKey::EvaluateAt);
+    }
+    SingleChannel<NiBoolData, NiBoolInterpolator, std::uint8_t>(
+        "bool step", NI_BOOLKEY, NI_STEPKEY, uiSeed++, false, &NiBoolInterpolator::UpdateBool,
+        [](float t, const NiAnimKey* k, std::uint32_t uiType, std::uint32_t n, std::uint32_t& h, std::uint8_t s) {
+            return static_cast<std::uint8_t>(NiBoolKey::EvaluateAt(t, k, uiType, n, h, s) ? 1 : 0);
+        });
+    SingleChannel<NiFloatData, NiFloatInterpolator, float>("float lin out of order", NI_FLOATKEY, NI_LINKEY,
+                                                           uiSeed++, true, &NiFloatInterpolator::UpdateFloat,
+                                                           &NiFloatKey::EvaluateAt);
+    SingleChannel<NiPosData, NiPoint3Interpolator, NiVec3>("pos bez out of order", NI_POSKEY, NI_BEZKEY, uiSeed++,
+                                                           true, &NiPoint3Interpolator::UpdatePoint3,
+                                                           &NiPosKey::EvaluateAt);
+
+    // Transforms: all three channels in one interpolator.
+    const std::uint32_t auiTransform[][3] = {
+        {NI_LINKEY, NI_LINKEY, NI_LINKEY}, {NI_BEZKEY, NI_TCBKEY, NI_TCBKEY}, {NI_TCBKEY, NI_BEZKEY, NI_BEZKEY},
+        {NI_STEPKEY, NI_EULERKEY, NI_STEPKEY}};
+    for (const auto& auiTypes : auiTransform)
+    {
+        NiTransformDataPtr spData = new NiTransformData;
+        spData->ReplacePosKeys(MakeKeys(NI_POSKEY, auiTypes[0], uiSeed++), KEYS, auiTypes[0]);
+        spData->ReplaceRotKeys(MakeKeys(NI_ROTKEY, auiTypes[1], uiSeed++), auiTypes[1] == NI_EULERKEY ? 1 : KEYS,
+                               auiTypes[1]);
+        spData->ReplaceScaleKeys(MakeKeys(NI_FLOATKEY, auiTypes[2], uiSeed++), KEYS, auiTypes[2]);
+        NiTransformInterpolatorPtr spInterp = new NiTransformInterpolator(spData);
+        std::string kName = "transform " + std::to_string(auiTypes[0]) + std::to_string(auiTypes[1]) +
+                            std::to_string(auiTypes[2]);
+        Run<NiQuatTransform>(kName, [&](float t, NiQuatTransform& kValue) {
+            return spInterp->UpdateTransform(t, nullptr, kValue);
+        });
+    }
+
+    if (const char* pcOut = std::getenv("ORVANE_WRITE_KEY_REFERENCE"))
+    {
+        std::FILE* pf = std::fopen(pcOut, "w");
+        ASSERT_NE(pf, nullptr);
+        std::size_t uiMax = 0;
+        for (const Case& k : m_kCases)
+            uiMax = std::max(uiMax, k.m_kRecord.m_kSamples.size());
+        std::fprintf(pf, "// Written by NiKeyEvaluationTest (ORVANE_WRITE_KEY_REFERENCE); do not edit.\n");
+        std::fprintf(pf, "constexpr std::size_t KEY_REFERENCE_SAMPLE_WORDS = %zu;\n", uiMax);
+        std::fprintf(pf, "struct KeyReference\n{\n    const char* m_pcName;\n    std::uint64_t m_uiHash;\n"
+                         "    std::uint32_t m_auiSamples[KEY_REFERENCE_SAMPLE_WORDS];\n};\n");
+        std::fprintf(pf, "const KeyReference KEY_REFERENCE[] = {\n");
+        for (const Case& k : m_kCases)
+        {
+            std::fprintf(pf, "    {\"%s\", %s, {", k.m_kName.c_str(), Hex(k.m_kRecord.m_uiHash).c_str());
+            for (std::size_t i = 0; i < k.m_kRecord.m_kSamples.size(); ++i)
+                std::fprintf(pf, "%s0x%08x,", i % 8 == 0 ? "\n        " : " ", k.m_kRecord.m_kSamples[i]);
+            std::fprintf(pf, "}},\n");
+        }
+        std::fprintf(pf, "};\n");
+        std::fclose(pf);
+        GTEST_SKIP() << "reference written to " << pcOut;
+    }
+
+    ASSERT_EQ(m_kCases.size(), std::size(KEY_REFERENCE));
+    for (std::size_t c = 0; c < m_kCases.size(); ++c)
+    {
+        const Case& k = m_kCases[c];
+        const KeyReference& r = KEY_REFERENCE[c];
+        SCOPED_TRACE(k.m_kName);
+        ASSERT_STREQ(k.m_kName.c_str(), r.m_pcName);
+        // The samples first: they name the first time that differs.
+        for (std::size_t i = 0; i < k.m_kRecord.m_kSamples.size() && i < KEY_REFERENCE_SAMPLE_WORDS; ++i)
+        {
+            if (k.m_kRecord.m_kSamples[i] != r.m_auiSamples[i])
+            {
+                ADD_FAILURE() << "sampled word " << i << ": " << k.m_kRecord.m_kSamples[i] << " != "
+                              << r.m_auiSamples[i];
+                break;
+            }
+        }
+        EXPECT_EQ(k.m_kRecord.m_uiHash, r.m_uiHash);
+    }
+}
