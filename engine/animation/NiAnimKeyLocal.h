@@ -5,6 +5,7 @@
 #include "engine/animation/NiAnimKey.h"
 #include "engine/animation/NiAnimKeyTables.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -19,6 +20,52 @@ namespace NiAnimKeyLocal
 // back into range, and an interval of zero length gives 1 (the later key).
 float Search(float t, const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride,
              std::uint32_t& uiLastIdx, std::uint32_t& i);
+
+// The same search over any view of the times (fnTime(k) is key k's time):
+// the key arrays read them from the records, prepared channels from their
+// own copy.
+template <class TimeAt>
+float SearchTimes(float t, std::uint32_t uiCount, const TimeAt& fnTime, std::uint32_t& uiLastIdx, std::uint32_t& i)
+{
+    const std::uint32_t uiLast = uiCount - 1;
+    // At or after the last key: the last key's value, even when keys
+    // before it share its time.
+    if (t >= fnTime(uiLast))
+    {
+        i = uiLast - 1;
+        uiLastIdx = i;
+        return 1.0f;
+    }
+
+    i = std::min(uiLastIdx, uiLast - 1);
+    if (t < fnTime(i))
+        i = 0;
+    std::uint32_t j = i + 1;
+    while (j < uiLast && t > fnTime(j))
+    {
+        i = j;
+        ++j;
+    }
+    // Keys sharing t: the latest of them gives the value, wherever the scan
+    // started. It opens the interval after the group (t is before the last
+    // key, so that interval has a length) and is met at its start. A single
+    // key at t keeps the interval that ends there.
+    if (t == fnTime(j) && j < uiLast && (fnTime(i) == t || fnTime(j + 1) == t))
+    {
+        while (j < uiLast && !(t < fnTime(j)))
+        {
+            i = j;
+            ++j;
+        }
+    }
+    uiLastIdx = i;
+
+    float fT0 = fnTime(i);
+    float fSpan = fnTime(j) - fT0;
+    if (!(fSpan > 0.0f))
+        return 1.0f;
+    return (t - fT0) / fSpan;
+}
 
 // Index of the first key whose time is not below t; false when a key with
 // exactly that time exists (nothing is to be inserted then).

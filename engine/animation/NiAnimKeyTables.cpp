@@ -343,46 +343,8 @@ void NiAnimKeyTables::GuaranteeKeyRange(std::uint32_t uiContent, std::uint32_t u
 float NiAnimKeyLocal::Search(float t, const NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint8_t uiStride,
                              std::uint32_t& uiLastIdx, std::uint32_t& i)
 {
-    const std::uint32_t uiLast = uiCount - 1;
-    // At or after the last key: the last key's value, even when keys
-    // before it share its time.
-    if (t >= NiAnimKey::At(pkKeys, uiLast, uiStride)->m_fTime)
-    {
-        i = uiLast - 1;
-        uiLastIdx = i;
-        return 1.0f;
-    }
-
-    i = std::min(uiLastIdx, uiLast - 1);
-    if (t < NiAnimKey::At(pkKeys, i, uiStride)->m_fTime)
-        i = 0;
-    std::uint32_t j = i + 1;
-    while (j < uiLast && t > NiAnimKey::At(pkKeys, j, uiStride)->m_fTime)
-    {
-        i = j;
-        ++j;
-    }
-    // Keys sharing t: the latest of them gives the value, wherever the scan
-    // started. It opens the interval after the group (t is before the last
-    // key, so that interval has a length) and is met at its start. A single
-    // key at t keeps the interval that ends there.
-    const float fTj = NiAnimKey::At(pkKeys, j, uiStride)->m_fTime;
-    if (t == fTj && j < uiLast &&
-        (NiAnimKey::At(pkKeys, i, uiStride)->m_fTime == t || NiAnimKey::At(pkKeys, j + 1, uiStride)->m_fTime == t))
-    {
-        while (j < uiLast && !(t < NiAnimKey::At(pkKeys, j, uiStride)->m_fTime))
-        {
-            i = j;
-            ++j;
-        }
-    }
-    uiLastIdx = i;
-
-    float fT0 = NiAnimKey::At(pkKeys, i, uiStride)->m_fTime;
-    float fSpan = NiAnimKey::At(pkKeys, j, uiStride)->m_fTime - fT0;
-    if (!(fSpan > 0.0f))
-        return 1.0f;
-    return (t - fT0) / fSpan;
+    return SearchTimes(
+        t, uiCount, [&](std::uint32_t k) { return NiAnimKey::At(pkKeys, k, uiStride)->m_fTime; }, uiLastIdx, i);
 }
 
 bool NiAnimKeyLocal::InterpolatePair(float t, const NiAnimKey* pkKeys, std::uint32_t uiContent, std::uint32_t uiType,

@@ -35,6 +35,8 @@ void NiColorInterpolator::SetPoseValue(const NiColorRGBA& kPose)
 void NiColorInterpolator::EvaluatePose(float fTime)
 {
     const NiKeyData& kData = *m_spData;
+    if (kData.GetChannel().InterpolateAt(fTime, m_uiLastIdx, &m_kColorValue))
+        return;
     m_kColorValue = NiColorKey::EvaluateAt(fTime, kData.GetKeys(), kData.GetKeyType(), kData.GetNumKeys(), m_uiLastIdx,
                                            kData.GetKeyStride());
 }

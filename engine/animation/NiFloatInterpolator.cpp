@@ -35,6 +35,8 @@ void NiFloatInterpolator::SetPoseValue(float kPose)
 void NiFloatInterpolator::EvaluatePose(float fTime)
 {
     const NiKeyData& kData = *m_spData;
+    if (kData.GetChannel().InterpolateAt(fTime, m_uiLastIdx, &m_fFloatValue))
+        return;
     m_fFloatValue = NiFloatKey::EvaluateAt(fTime, kData.GetKeys(), kData.GetKeyType(), kData.GetNumKeys(), m_uiLastIdx,
                                            kData.GetKeyStride());
 }

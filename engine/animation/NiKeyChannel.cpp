@@ -1,6 +1,10 @@
 #include "engine/animation/NiKeyChannel.h"
 
+#include "engine/animation/NiAnimKeyLocal.h"
 #include "engine/core/NiObjectStream.h"
+
+#include <algorithm>
+#include <new>
 
 void NiKeyChannel::Free()
 {
@@ -16,6 +20,7 @@ void NiKeyChannel::Free()
     m_uiNumKeys = 0;
     m_uiType = 0;
     m_ucStride = 0;
+    Prepare();
 }
 
 void NiKeyChannel::Set(NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint32_t uiType)
@@ -34,6 +39,41 @@ void NiKeyChannel::Set(NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint32_t u
         m_uiType = 0;
         m_ucStride = 0;
     }
+    Prepare();
+}
+
+void NiKeyChannel::Prepare()
+{
+    m_pfnInterpolate = nullptr;
+    m_spTimes.reset();
+    m_bOrdered = false;
+    if (m_pkKeys == nullptr || m_uiNumKeys < 2 || m_ucStride == 0 || m_uiType == NI_EULERKEY)
+        return;
+    NiAnimKeyTables::CurveFunction pfnInterpolate = NiAnimKeyTables::GetInterpolateFunction(m_uiContent, m_uiType);
+    if (pfnInterpolate == nullptr)
+        return;
+    // Without memory for the times the channel evaluates the slow way.
+    m_spTimes.reset(new (std::nothrow) float[m_uiNumKeys]);
+    if (!m_spTimes)
+        return;
+    m_bOrdered = true;
+    for (std::uint32_t i = 0; i < m_uiNumKeys; ++i)
+    {
+        m_spTimes[i] = GetKeyAt(i)->m_fTime;
+        // NaN counts as out of order too.
+        if (i > 0 && !(m_spTimes[i - 1] <= m_spTimes[i]))
+            m_bOrdered = false;
+    }
+    m_pfnInterpolate = pfnInterpolate;
+}
+
+// Over the copied times: a scan from a stale hint reads only them.
+void NiKeyChannel::SearchAndInterpolate(float t, std::uint32_t& uiLastIdx, void* pvResult) const
+{
+    const float* pfT = m_spTimes.get();
+    std::uint32_t i;
+    float u = NiAnimKeyLocal::SearchTimes(t, m_uiNumKeys, [pfT](std::uint32_t k) { return pfT[k]; }, uiLastIdx, i);
+    m_pfnInterpolate(u, GetKeyAt(i), GetKeyAt(i + 1), pvResult);
 }
 
 void NiKeyChannel::Replace(NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint32_t uiType)
@@ -82,6 +122,7 @@ void NiKeyChannel::GuaranteeKeysAtStartAndEnd(float fStart, float fEnd)
     NiAnimKeyTables::GuaranteeKeyRange(m_uiContent, m_uiType, m_pkKeys, m_uiNumKeys, fStart, fEnd);
     if (m_pkKeys != nullptr)
         m_ucStride = NiAnimKeyTables::GetKeySize(m_uiContent, m_uiType);
+    Prepare();
 }
 
 void NiKeyChannel::ReduceToSubRange(float fBegin, float fEnd)

@@ -4,12 +4,18 @@
 #include "engine/animation/NiAnimKeyTables.h"
 
 #include <cstdint>
+#include <memory>
 
 class NiObjectStream;
 
 // One owned key array with the count, type and stride kept beside it: the
 // unit every key-data object is made of. All work on the keys goes through
 // the key tables of the channel's content.
+//
+// Setting keys also prepares them for evaluation: the kind's interpolation
+// function, and a copy of the key times the search reads instead of the
+// records. Key times are therefore taken as they are when the keys are set;
+// values are always read from the records.
 class NiKeyChannel
 {
 public:
@@ -37,6 +43,52 @@ public:
     void CopyFrom(const NiKeyChannel& kOther);
     [[nodiscard]] bool IsEqual(const NiKeyChannel& kOther) const;
 
+    // The value at t for a channel of two or more keys of a kind that
+    // interpolates pairs (not Euler keys), written to pvResult: the same bits
+    // as the content's EvaluateAt over the same keys and hint. False, with
+    // nothing written, for any other channel.
+    // Inline: it runs for every animated channel every frame, and the call
+    // would cost as much as the common case itself.
+    bool InterpolateAt(float t, std::uint32_t& uiLastIdx, void* pvResult) const
+    {
+        if (m_pfnInterpolate == nullptr)
+            return false;
+        // With the times in order, t inside the interval of the last search
+        // or strictly inside the next one leaves the search nothing else to
+        // find. Playback mostly stays there, so the common case reads
+        // neighbouring keys only, never the far end of the array.
+        if (m_bOrdered)
+        {
+            std::uint32_t h = uiLastIdx < m_uiNumKeys - 1 ? uiLastIdx : m_uiNumKeys - 2;
+            const NiAnimKey* pkKey0 = GetKeyAt(h);
+            const NiAnimKey* pkKey1 = GetKeyAt(h + 1);
+            bool bFound = pkKey0->m_fTime <= t && t < pkKey1->m_fTime;
+            if (!bFound && t > pkKey1->m_fTime && h + 2 < m_uiNumKeys && t < GetKeyAt(h + 2)->m_fTime)
+            {
+                ++h;
+                pkKey0 = pkKey1;
+                pkKey1 = GetKeyAt(h + 1);
+                bFound = true;
+            }
+            if (bFound)
+            {
+                uiLastIdx = h;
+                float fSpan = pkKey1->m_fTime - pkKey0->m_fTime;
+                m_pfnInterpolate(fSpan > 0.0f ? (t - pkKey0->m_fTime) / fSpan : 1.0f, pkKey0, pkKey1, pvResult);
+                return true;
+            }
+        }
+        SearchAndInterpolate(t, uiLastIdx, pvResult);
+        return true;
+    }
+    // Starts loading the keys a search from this hint reads first, so that
+    // an object evaluating several channels waits for their memory once.
+    void Prefetch(std::uint32_t uiLastIdx) const
+    {
+        if (m_pfnInterpolate != nullptr)
+            __builtin_prefetch(GetKeyAt(uiLastIdx < m_uiNumKeys - 1 ? uiLastIdx : m_uiNumKeys - 2));
+    }
+
     void GuaranteeKeysAtStartAndEnd(float fStart, float fEnd);
     // Replaces the keys by their copy over [begin, end].
     void ReduceToSubRange(float fBegin, float fEnd);
@@ -48,9 +100,19 @@ public:
     void Write(NiObjectStream& kStream) const;
 
 private:
+    void Prepare();
+    // InterpolateAt outside the last interval: the shared key search.
+    void SearchAndInterpolate(float t, std::uint32_t& uiLastIdx, void* pvResult) const;
+
     const std::uint32_t m_uiContent;
     std::uint32_t m_uiNumKeys = 0;
     NiAnimKey* m_pkKeys = nullptr;
     std::uint32_t m_uiType = 0;
     std::uint8_t m_ucStride = 0;
+
+    // Evaluation state from Prepare: null function unless InterpolateAt
+    // applies; the times in order of the keys; whether they never decrease.
+    NiAnimKeyTables::CurveFunction m_pfnInterpolate = nullptr;
+    std::unique_ptr<float[]> m_spTimes;
+    bool m_bOrdered = false;
 };

@@ -19,6 +19,7 @@ public:
     [[nodiscard]] NiAnimKey* GetKeys() const { return m_kKeys.GetKeys(); }
     [[nodiscard]] std::uint32_t GetKeyType() const { return m_kKeys.GetType(); }
     [[nodiscard]] std::uint8_t GetKeyStride() const { return m_kKeys.GetStride(); }
+    [[nodiscard]] const NiKeyChannel& GetChannel() const { return m_kKeys; }
 
     // Takes the array (freeing the current one); all zero unless keys, count
     // and type are all given.

@@ -35,6 +35,8 @@ void NiPoint3Interpolator::SetPoseValue(const NiVec3& kPose)
 void NiPoint3Interpolator::EvaluatePose(float fTime)
 {
     const NiKeyData& kData = *m_spData;
+    if (kData.GetChannel().InterpolateAt(fTime, m_uiLastIdx, &m_kPoint3Value))
+        return;
     m_kPoint3Value = NiPosKey::EvaluateAt(fTime, kData.GetKeys(), kData.GetKeyType(), kData.GetNumKeys(), m_uiLastIdx,
                                           kData.GetKeyStride());
 }

@@ -35,6 +35,8 @@ void NiQuaternionInterpolator::SetPoseValue(const NiQuat& kPose)
 void NiQuaternionInterpolator::EvaluatePose(float fTime)
 {
     const NiKeyData& kData = *m_spData;
+    if (kData.GetChannel().InterpolateAt(fTime, m_uiLastIdx, &m_kQuaternionValue))
+        return;
     m_kQuaternionValue = NiRotKey::EvaluateAt(fTime, kData.GetKeys(), kData.GetKeyType(), kData.GetNumKeys(),
                                               m_uiLastIdx, kData.GetKeyStride());
 }

@@ -28,19 +28,27 @@ bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatT
     if (bNewTime && m_spData)
     {
         NiTransformData* pkData = m_spData;
-        if (pkData->GetNumPosKeys() > 0)
+        pkData->PosChannel().Prefetch(m_uiLastTransIdx);
+        pkData->RotChannel().Prefetch(m_uiLastRotIdx);
+        pkData->ScaleChannel().Prefetch(m_uiLastScaleIdx);
+        // Prepared channels first; the key functions handle the rest (one
+        // key, Euler keys).
+        if (pkData->GetNumPosKeys() > 0 &&
+            !pkData->PosChannel().InterpolateAt(fTime, m_uiLastTransIdx, &m_kTransformValue.m_kTranslate))
         {
             m_kTransformValue.m_kTranslate =
                 NiPosKey::EvaluateAt(fTime, pkData->GetPosKeys(), pkData->GetPosType(), pkData->GetNumPosKeys(),
                                      m_uiLastTransIdx, pkData->GetPosStride());
         }
-        if (pkData->GetNumRotKeys() > 0)
+        if (pkData->GetNumRotKeys() > 0 &&
+            !pkData->RotChannel().InterpolateAt(fTime, m_uiLastRotIdx, &m_kTransformValue.m_kRotate))
         {
             m_kTransformValue.m_kRotate =
                 NiRotKey::EvaluateAt(fTime, pkData->GetRotKeys(), pkData->GetRotType(), pkData->GetNumRotKeys(),
                                      m_uiLastRotIdx, pkData->GetRotStride());
         }
-        if (pkData->GetNumScaleKeys() > 0)
+        if (pkData->GetNumScaleKeys() > 0 &&
+            !pkData->ScaleChannel().InterpolateAt(fTime, m_uiLastScaleIdx, &m_kTransformValue.m_fScale))
         {
             m_kTransformValue.m_fScale =
                 NiFloatKey::EvaluateAt(fTime, pkData->GetScaleKeys(), pkData->GetScaleType(),
