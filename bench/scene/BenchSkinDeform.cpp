@@ -1,6 +1,8 @@
-// Software skinning against transforming the same vertices by one matrix:
-// 20,000 vertices on 32 bones with four weights each, positions and normals
-// at a 32-byte stride and positions alone packed.
+// Software skinning of 20,000 vertices on 32 bones with four weights each,
+// positions and normals at a 32-byte stride and positions alone packed,
+// against a plain loop over the same vertices with four weights per vertex
+// that also normalises the normals (the measure), and for information
+// against transforming the same vertices by one matrix.
 
 #include "bench/BenchSupport.h"
 #include "engine/core/NiBatch.h"
@@ -34,6 +36,13 @@ struct Scene
     std::vector<unsigned char> m_kWide;
     std::vector<NiVec3> m_kPacked;
     NiXform m_kPlain;
+    // The plain loop's own data: four bones and weights per vertex.
+    struct FourWeights
+    {
+        std::uint16_t m_ausBone[4];
+        float m_afWeight[4];
+    };
+    std::vector<FourWeights> m_kFour;
 };
 
 Scene* s_pkScene = nullptr;
@@ -50,8 +59,14 @@ void BuildScene(Scene& k)
         float f = static_cast<float>(i);
         k.m_kPositions[i] = NiVec3(std::sin(f * 0.01f) * 5.0f, std::cos(f * 0.013f) * 5.0f, f * 0.001f);
         k.m_kNormals[i] = NiVec3(std::cos(f), std::sin(f), 0.0f);
+        Scene::FourWeights kFour{};
         for (int w = 0; w < 4; ++w)
+        {
             kWeights[(i + auiOffset[w]) % BONES].push_back({static_cast<std::uint16_t>(i), afWeight[w]});
+            kFour.m_ausBone[w] = static_cast<std::uint16_t>((i + auiOffset[w]) % BONES);
+            kFour.m_afWeight[w] = afWeight[w];
+        }
+        k.m_kFour.push_back(kFour);
     }
     std::unique_ptr<NiSkinData::BoneData[]> spBones(new NiSkinData::BoneData[BONES]);
     for (std::uint32_t b = 0; b < BONES; ++b)
@@ -126,6 +141,70 @@ void BM_PlainPositionsNormals(benchmark::State& kState)
     SetRate(kState);
 }
 
+// The same skinning written plainly: bone transforms once a frame into plain
+// float arrays, then per vertex four weighted transforms written out inline
+// and a normal normalised with a square root.
+struct PlainBone
+{
+    float m_afS[3][3];
+    float m_afR[3][3];
+    float m_afT[3];
+};
+
+void BM_PlainFourWeights(benchmark::State& kState)
+{
+    Scene& k = *s_pkScene;
+    NiXform kRootWorldInverse = k.m_spRoot->GetWorldTransform().Invert();
+    NiXform kW = k.m_spSkin->GetSkinData()->GetRootParentToSkin().Multiply(kRootWorldInverse);
+    const NiSkinData::BoneData* pkBoneData = k.m_spSkin->GetSkinData()->GetBoneData();
+    std::vector<PlainBone> kBones(BONES);
+    for (auto _ : kState)
+    {
+        for (std::uint32_t b = 0; b < BONES; ++b)
+        {
+            NiXform kB = kW.Multiply(k.m_kBones[b]->GetWorldTransform()).Multiply(pkBoneData[b].m_kSkinToBone);
+            for (int r = 0; r < 3; ++r)
+            {
+                for (int c = 0; c < 3; ++c)
+                {
+                    kBones[b].m_afR[r][c] = kB.m_kRotate.GetEntry(r, c);
+                    kBones[b].m_afS[r][c] = kB.m_kRotate.GetEntry(r, c) * kB.m_fScale;
+                }
+            }
+            kBones[b].m_afT[0] = kB.m_kTranslate.x;
+            kBones[b].m_afT[1] = kB.m_kTranslate.y;
+            kBones[b].m_afT[2] = kB.m_kTranslate.z;
+        }
+        unsigned char* puc = k.m_kWide.data();
+        for (std::uint32_t i = 0; i < VERTICES; ++i)
+        {
+            const Scene::FourWeights& kFour = k.m_kFour[i];
+            const NiVec3& v = k.m_kPositions[i];
+            const NiVec3& n = k.m_kNormals[i];
+            float afPos[3] = {0.0f, 0.0f, 0.0f};
+            float afNormal[3] = {0.0f, 0.0f, 0.0f};
+            for (int w = 0; w < 4; ++w)
+            {
+                const PlainBone& kB = kBones[kFour.m_ausBone[w]];
+                const float fWeight = kFour.m_afWeight[w];
+                for (int r = 0; r < 3; ++r)
+                {
+                    afPos[r] += (kB.m_afS[r][0] * v.x + kB.m_afS[r][1] * v.y + kB.m_afS[r][2] * v.z + kB.m_afT[r]) *
+                                fWeight;
+                    afNormal[r] += (kB.m_afR[r][0] * n.x + kB.m_afR[r][1] * n.y + kB.m_afR[r][2] * n.z) * fWeight;
+                }
+            }
+            float fSquared = afNormal[0] * afNormal[0] + afNormal[1] * afNormal[1] + afNormal[2] * afNormal[2];
+            float fScale = fSquared > 0.0f ? 1.0f / std::sqrt(fSquared) : 0.0f;
+            At(puc, i, 0) = NiVec3(afPos[0], afPos[1], afPos[2]);
+            At(puc, i, 12) = NiVec3(afNormal[0] * fScale, afNormal[1] * fScale, afNormal[2] * fScale);
+        }
+        benchmark::DoNotOptimize(puc);
+        benchmark::ClobberMemory();
+    }
+    SetRate(kState);
+}
+
 void BM_SkinPositions(benchmark::State& kState)
 {
     Scene& k = *s_pkScene;
@@ -155,6 +234,7 @@ void BM_PlainPositions(benchmark::State& kState)
 }
 
 BENCHMARK(BM_SkinPositionsNormals)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainFourWeights)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainPositionsNormals)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SkinPositions)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainPositions)->Unit(benchmark::kMicrosecond);
@@ -175,10 +255,15 @@ int main(int argc, char** argv)
         benchmark::RunSpecifiedBenchmarks(&kReporter);
         auto Ratio = [&](const char* pcSkin, const char* pcPlain, const char* pcWhat) {
             if (kReporter.m_kTimes.count(pcSkin) && kReporter.m_kTimes.count(pcPlain))
-                std::printf("skinning / plain time, %s = %.2f\n", pcWhat,
+                std::printf("for information: skinning / one-matrix transform, %s = %.2f\n", pcWhat,
                             kReporter.m_kTimes[pcSkin] / kReporter.m_kTimes[pcPlain]);
         };
         std::printf("%u vertices, %u bones, 4 weights per vertex\n", VERTICES, BONES);
+        if (kReporter.m_kTimes.count("BM_SkinPositionsNormals") && kReporter.m_kTimes.count("BM_PlainFourWeights"))
+        {
+            std::printf("skinning positions+normals / plain four-weight normalising loop = %.2f (goal <= 1.5)\n",
+                        kReporter.m_kTimes["BM_SkinPositionsNormals"] / kReporter.m_kTimes["BM_PlainFourWeights"]);
+        }
         Ratio("BM_SkinPositionsNormals", "BM_PlainPositionsNormals", "positions and normals at stride 32");
         Ratio("BM_SkinPositions", "BM_PlainPositions", "positions at stride 12");
         benchmark::Shutdown();

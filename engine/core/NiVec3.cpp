@@ -35,38 +35,13 @@ float NiVec3::Normalize()
 
 namespace
 {
-// The reciprocal square root of x^2 + y^2 + z^2 taken from the table: the
-// root's exponent is half the exponent of the sum, its mantissa the table
-// entry picked by the sum's top 7 mantissa bits and its exponent's parity.
-float TableInverseLength(float fX, float fY, float fZ, const std::uint32_t* puiTable)
-{
-    float fSquared = fX * fX + fY * fY + fZ * fZ;
-    std::uint32_t uiBits = NiFloatBits(fSquared);
-    if (uiBits == 0)
-        return 0.0f;
-    if (!puiTable)
-        return 1.0f / std::sqrt(fSquared);
-
-    auto iExponent = static_cast<std::int16_t>(static_cast<std::int32_t>(uiBits >> 23) - 127);
-    std::uint32_t uiMantissa = uiBits & 0x7FFFFFu;
-    if (iExponent & 1)
-        uiMantissa |= 0x800000u;
-    std::uint32_t uiIndex = (uiMantissa >> 16) & 0xFFu;
-
-    // An arithmetic shift: an odd exponent 2k+1 (negative ones included)
-    // gives k, the odd half of the table supplying the sqrt(2).
-    std::int32_t iRootExponent = iExponent >> 1;
-    std::uint32_t uiRootBits = (static_cast<std::uint32_t>(iRootExponent + 127) << 23) | puiTable[uiIndex];
-    return 1.0f / NiBitsFloat(uiRootBits);
-}
-
 // Vectors may sit at any byte stride, so they are moved with memcpy rather
 // than dereferenced as possibly misaligned NiVec3 objects.
 void UnitizeAt(unsigned char* pucVector, const std::uint32_t* puiTable)
 {
     float af[3];
     std::memcpy(af, pucVector, sizeof(af));
-    float fFactor = TableInverseLength(af[0], af[1], af[2], puiTable);
+    float fFactor = NiTableInverseLength(af[0], af[1], af[2], puiTable);
     af[0] *= fFactor;
     af[1] *= fFactor;
     af[2] *= fFactor;

@@ -4,6 +4,7 @@
 #include "engine/scene/NiGeometryData.h"
 #include "engine/scene/NiSkinPartition.h"
 
+#include <algorithm>
 #include <new>
 
 NiImplementTypeInfo(NiSkinData, NiObject)
@@ -53,6 +54,7 @@ void NiSkinData::SetBones(std::uint32_t uiBones, std::unique_ptr<BoneData[]> spB
 {
     m_uiBones = spBones ? uiBones : 0;
     m_spBoneData = std::move(spBones);
+    PrepareVertexWeights();
 }
 
 void NiSkinData::SetBoneWeights(std::uint32_t uiBone, std::uint16_t usCount, std::unique_ptr<SkinWeight[]> spWeights)
@@ -61,6 +63,46 @@ void NiSkinData::SetBoneWeights(std::uint32_t uiBone, std::uint16_t usCount, std
         return;
     m_spBoneData[uiBone].m_spWeights = std::move(spWeights);
     m_spBoneData[uiBone].m_usVerts = m_spBoneData[uiBone].m_spWeights ? usCount : 0;
+    PrepareVertexWeights();
+}
+
+void NiSkinData::PrepareVertexWeights()
+{
+    m_kVertexWeights.clear();
+    if (m_uiBones == 0 || m_uiBones >= 0xFFFFu)
+        return;
+    std::uint32_t uiVertices = 0;
+    std::uint64_t uiWeights = 0;
+    for (std::uint32_t b = 0; b < m_uiBones; ++b)
+    {
+        const BoneData& kBone = m_spBoneData[b];
+        uiWeights += kBone.m_usVerts;
+        for (std::uint16_t w = 0; w < kBone.m_usVerts; ++w)
+            uiVertices = std::max<std::uint32_t>(uiVertices, kBone.m_spWeights[w].m_usVertex + 1u);
+    }
+    // A table is one record per vertex up to the highest one named: a few
+    // weights naming far vertices (as a hostile file may) would make it far
+    // larger than the data. Such skins go bone by bone.
+    if (uiVertices > 2 * uiWeights + 16)
+        return;
+    const auto usUnused = static_cast<std::uint16_t>(m_uiBones);
+    std::vector<VertexWeights> kTable(uiVertices, VertexWeights{{usUnused, usUnused, usUnused, usUnused}, {}});
+    std::vector<std::uint8_t> kUsed(uiVertices, 0);
+    // Bone order is the order the bone-by-bone sum adds them in.
+    for (std::uint32_t b = 0; b < m_uiBones; ++b)
+    {
+        const BoneData& kBone = m_spBoneData[b];
+        for (std::uint16_t w = 0; w < kBone.m_usVerts; ++w)
+        {
+            const std::uint16_t v = kBone.m_spWeights[w].m_usVertex;
+            if (kUsed[v] == 4)
+                return; // more than four: no table
+            kTable[v].m_ausBone[kUsed[v]] = static_cast<std::uint16_t>(b);
+            kTable[v].m_afWeight[kUsed[v]] = kBone.m_spWeights[w].m_fWeight;
+            ++kUsed[v];
+        }
+    }
+    m_kVertexWeights = std::move(kTable);
 }
 
 NiSkinPartition* NiSkinData::GetOldPartition() const
@@ -139,6 +181,7 @@ void NiSkinData::ReadFromStream(NiObjectStream& kStream)
                 return;
         }
     }
+    PrepareVertexWeights();
     if (uiVersion == NiStreamVersion(4, 1, 0, 9))
     {
         std::uint8_t ucIgnored = 0;

@@ -53,6 +53,28 @@ public:
     // True when every weight names a vertex below the count.
     [[nodiscard]] bool WeightsBelow(std::uint32_t uiVertexCount) const;
 
+    // The weights turned vertex-major for software skinning, prepared
+    // whenever bones or weights are set or read: per vertex its first four
+    // weights in bone order; unused places name bone GetBoneCount() with
+    // weight 0. Weights edited in place through GetBoneData are not seen
+    // here until they are set again.
+    struct VertexWeights
+    {
+        std::uint16_t m_ausBone[4];
+        float m_afWeight[4];
+    };
+    // Null when a vertex has more than four weights or the skin has 65,535
+    // bones or more; skinning then goes bone by bone.
+    [[nodiscard]] const VertexWeights* GetVertexWeights() const
+    {
+        return m_kVertexWeights.empty() ? nullptr : m_kVertexWeights.data();
+    }
+    // One past the highest vertex any weight names.
+    [[nodiscard]] std::uint32_t GetVertexWeightCount() const
+    {
+        return static_cast<std::uint32_t>(m_kVertexWeights.size());
+    }
+
     void ReadFromStream(NiObjectStream& kStream) override;
     void ResolveLinks(NiObjectStream& kStream) override;
     bool RegisterForSave(NiObjectStream& kStream) override;
@@ -60,10 +82,13 @@ public:
     bool IsEqual(NiObject* pkOther) override;
 
 private:
+    void PrepareVertexWeights();
+
     NiRefPtr<NiSkinPartition> m_spOldPartition;
     NiXform m_kRootParentToSkin;
     std::uint32_t m_uiBones = 0;
     std::unique_ptr<BoneData[]> m_spBoneData;
+    std::vector<VertexWeights> m_kVertexWeights;
 };
 
 using NiSkinDataPtr = NiRefPtr<NiSkinData>;

@@ -1,5 +1,6 @@
 #include "engine/scene/NiSkinInstance.h"
 
+#include "engine/core/NiBatch.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
@@ -12,6 +13,10 @@
 #include <cstring>
 #include <string>
 #include <unordered_set>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 NiImplementTypeInfo(NiSkinInstance, NiObject)
 
@@ -110,6 +115,114 @@ bool LeadsTo(NiAVObject* pkStart, const NiSkinInstance* pkSkin, std::uint32_t ui
 }
 } // namespace
 
+namespace
+{
+#if defined(__SSE2__)
+// One bone's transform for the vertex loop, column by column in the low
+// three lanes: its scaled rotation for positions, its rotation for normals,
+// its translation.
+struct BoneColumns
+{
+    __m128 m_akS[3];
+    __m128 m_akR[3];
+    __m128 m_kT;
+};
+
+__m128 Lanes(float x, float y, float z) { return _mm_set_ps(0.0f, z, y, x); }
+
+BoneColumns Columns(const NiXform& kB)
+{
+    const NiMatrix3x3& kR = kB.m_kRotate;
+    const NiMatrix3x3 kS = kR.ScaleBy(kB.m_fScale);
+    BoneColumns k;
+    for (int c = 0; c < 3; ++c)
+    {
+        k.m_akS[c] = Lanes(kS.GetEntry(0, c), kS.GetEntry(1, c), kS.GetEntry(2, c));
+        k.m_akR[c] = Lanes(kR.GetEntry(0, c), kR.GetEntry(1, c), kR.GetEntry(2, c));
+    }
+    k.m_kT = Lanes(kB.m_kTranslate.x, kB.m_kTranslate.y, kB.m_kTranslate.z);
+    return k;
+}
+
+// m v, lane by lane in the order the matrix-vector product adds, so every
+// lane equals that product's component.
+__m128 Product(const __m128* pkColumns, const NiVec3& v)
+{
+    __m128 k = _mm_add_ps(_mm_mul_ps(pkColumns[0], _mm_set1_ps(v.x)), _mm_mul_ps(pkColumns[1], _mm_set1_ps(v.y)));
+    return _mm_add_ps(k, _mm_mul_ps(pkColumns[2], _mm_set1_ps(v.z)));
+}
+
+void Store(void* pvBase, std::uint32_t uiIndex, std::uint32_t uiStride, __m128 k)
+{
+    alignas(16) float af[4];
+    _mm_store_ps(af, k);
+    std::memcpy(static_cast<unsigned char*>(pvBase) + static_cast<std::size_t>(uiIndex) * uiStride, af, 12);
+}
+
+// Unit length as UnitizeArray makes it.
+void StoreUnit(void* pvBase, std::uint32_t uiIndex, std::uint32_t uiStride, __m128 k, const std::uint32_t* puiTable)
+{
+    alignas(16) float af[4];
+    _mm_store_ps(af, k);
+    const float fFactor = NiTableInverseLength(af[0], af[1], af[2], puiTable);
+    af[0] *= fFactor;
+    af[1] *= fFactor;
+    af[2] *= fFactor;
+    std::memcpy(static_cast<unsigned char*>(pvBase) + static_cast<std::size_t>(uiIndex) * uiStride, af, 12);
+}
+
+struct DeformTarget
+{
+    const NiVec3* m_pkSrcVertex;
+    const NiVec3* m_apkSrcVector[3]; // normal, binormal, tangent
+    void* m_pvDstVertex;
+    void* m_apvDstVector[3];
+    std::uint32_t m_uiStride;
+};
+
+// One pass, one vertex at a time: the weighted sum of its four bones'
+// transforms, added in bone order (the bone-by-bone sum's order, so the
+// values are the same), the vectors then made unit length.
+template <int VECTORS>
+void DeformVertexMajor(const DeformTarget& k, const NiSkinData::VertexWeights* pkWeights, std::uint32_t uiWeighted,
+                       std::uint32_t uiVertexCount, const BoneColumns* pkBones)
+{
+    const std::uint32_t* puiTable = NiGetSqrtTable();
+    const std::uint32_t uiStride = k.m_uiStride;
+    for (std::uint32_t i = 0; i < uiWeighted; ++i)
+    {
+        const NiSkinData::VertexWeights& kW = pkWeights[i];
+        const NiVec3 kV = k.m_pkSrcVertex[i];
+        NiVec3 akVector[VECTORS > 0 ? VECTORS : 1];
+        for (int c = 0; c < VECTORS; ++c)
+            akVector[c] = k.m_apkSrcVector[c][i];
+        __m128 kPos = _mm_setzero_ps();
+        __m128 akSum[VECTORS > 0 ? VECTORS : 1];
+        for (int c = 0; c < VECTORS; ++c)
+            akSum[c] = _mm_setzero_ps();
+        for (int w = 0; w < 4; ++w)
+        {
+            const BoneColumns& kB = pkBones[kW.m_ausBone[w]];
+            const __m128 kWeight = _mm_set1_ps(kW.m_afWeight[w]);
+            kPos = _mm_add_ps(kPos, _mm_mul_ps(_mm_add_ps(Product(kB.m_akS, kV), kB.m_kT), kWeight));
+            for (int c = 0; c < VECTORS; ++c)
+                akSum[c] = _mm_add_ps(akSum[c], _mm_mul_ps(Product(kB.m_akR, akVector[c]), kWeight));
+        }
+        Store(k.m_pvDstVertex, i, uiStride, kPos);
+        for (int c = 0; c < VECTORS; ++c)
+            StoreUnit(k.m_apvDstVector[c], i, uiStride, akSum[c], puiTable);
+    }
+    // Vertices no weight names end at zero.
+    for (std::uint32_t i = uiWeighted; i < uiVertexCount; ++i)
+    {
+        Store(k.m_pvDstVertex, i, uiStride, _mm_setzero_ps());
+        for (int c = 0; c < VECTORS; ++c)
+            Store(k.m_apvDstVector[c], i, uiStride, _mm_setzero_ps());
+    }
+}
+#endif
+} // namespace
+
 NiSkinInstance::NiSkinInstance() = default;
 
 NiSkinInstance::~NiSkinInstance()
@@ -195,6 +308,52 @@ void NiSkinInstance::NiDeformSkinnedVertices(const NiVec3* pkSrcVertex, const Ni
 {
     if (m_spSkinData == nullptr || pkSrcVertex == nullptr || pvDstVertex == nullptr)
         return;
+    const bool bNormals = pkSrcNormal != nullptr && pvDstNormal != nullptr;
+    const bool bTangents = bNormals && pvDstBinormal != nullptr && pvDstTangent != nullptr;
+
+#if defined(__SSE2__)
+    // Vertex by vertex when the skin has its vertex-major weights and every
+    // bone is there; otherwise bone by bone.
+    const NiSkinData::VertexWeights* pkWeights = m_spSkinData->GetVertexWeights();
+    const std::uint32_t uiBones = m_spSkinData->GetBoneCount();
+    bool bVertexMajor = pkWeights != nullptr && GetBoneCount() >= uiBones;
+    for (std::uint32_t b = 0; bVertexMajor && b < uiBones; ++b)
+        bVertexMajor = m_kBones[b] != nullptr;
+    if (bVertexMajor)
+    {
+        const NiXform kW = SkinFromWorld();
+        const NiSkinData::BoneData* pkBoneData = m_spSkinData->GetBoneData();
+        // The extra last bone is all zero: the unused places' bone.
+        std::vector<BoneColumns> kBones(uiBones + 1);
+        for (std::uint32_t b = 0; b < uiBones; ++b)
+            kBones[b] = Columns(kW.Multiply(m_kBones[b]->GetWorldTransform()).Multiply(pkBoneData[b].m_kSkinToBone));
+        kBones[uiBones] = BoneColumns{{_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()},
+                                      {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()},
+                                      _mm_setzero_ps()};
+        DeformTarget kTarget{pkSrcVertex,
+                             {pkSrcNormal, bTangents ? pkSrcNormal + uiVertexCount : nullptr,
+                              bTangents ? pkSrcNormal + 2 * static_cast<std::size_t>(uiVertexCount) : nullptr},
+                             pvDstVertex,
+                             {pvDstNormal, pvDstBinormal, pvDstTangent},
+                             uiStride};
+        const std::uint32_t uiWeighted = std::min(uiVertexCount, m_spSkinData->GetVertexWeightCount());
+        if (bTangents)
+            DeformVertexMajor<3>(kTarget, pkWeights, uiWeighted, uiVertexCount, kBones.data());
+        else if (bNormals)
+            DeformVertexMajor<1>(kTarget, pkWeights, uiWeighted, uiVertexCount, kBones.data());
+        else
+            DeformVertexMajor<0>(kTarget, pkWeights, uiWeighted, uiVertexCount, kBones.data());
+        return;
+    }
+#endif
+    DeformBoneMajor(pkSrcVertex, pkSrcNormal, uiVertexCount, pvDstVertex, pvDstNormal, pvDstBinormal, pvDstTangent,
+                    uiStride);
+}
+
+void NiSkinInstance::DeformBoneMajor(const NiVec3* pkSrcVertex, const NiVec3* pkSrcNormal,
+                                     std::uint32_t uiVertexCount, void* pvDstVertex, void* pvDstNormal,
+                                     void* pvDstBinormal, void* pvDstTangent, std::uint32_t uiStride) const
+{
     const bool bNormals = pkSrcNormal != nullptr && pvDstNormal != nullptr;
     const bool bTangents = bNormals && pvDstBinormal != nullptr && pvDstTangent != nullptr;
 

@@ -67,6 +67,10 @@ public:
 private:
     // W: the skin's frame relative to the root parent's world.
     [[nodiscard]] NiXform SkinFromWorld() const;
+    // The general case: bone by bone, adding into zeroed outputs.
+    void DeformBoneMajor(const NiVec3* pkSrcVertex, const NiVec3* pkSrcNormal, std::uint32_t uiVertexCount,
+                         void* pvDstVertex, void* pvDstNormal, void* pvDstBinormal, void* pvDstTangent,
+                         std::uint32_t uiStride) const;
     void Hold(NiObject* pkObject);
 
     NiSkinDataPtr m_spSkinData;
