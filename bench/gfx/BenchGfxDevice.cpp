@@ -2,8 +2,12 @@
 // (1) clear + present frames, (2) a 10,000-triangle XYZ|DIFFUSE list from a
 // managed vertex buffer against a VBO drawn with a minimal program and
 // glDrawArrays. Both sides end every iteration with glFinish. The run ends
-// with the two ratios device/plain (goal: at most 1.2).
+// with the two ratios device/plain (goal: at most 1.2), each the median of
+// interleaved pairs (device frames, plain frames, device frames, ...), so
+// a busy moment of the shared machine (llvmpipe draws on the same cores)
+// falls on both sides of a pair alike.
 
+#include "bench/BenchSupport.h"
 #include "platform/gfx/Gfx.h"
 
 #include <SDL2/SDL.h>
@@ -135,9 +139,15 @@ struct PlainSide {
         glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
         glEnableVertexAttribArray(1);
         glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex), reinterpret_cast<void*>(12));
+        glUseProgram(program);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
         return true;
     }
-    void MakeCurrent() { SDL_GL_MakeCurrent(window, context); }
+    // The context keeps the program, vertex array and depth state bound.
+    void MakeCurrent() {
+        if (SDL_GL_GetCurrentContext() != context) SDL_GL_MakeCurrent(window, context);
+    }
     ~PlainSide() {
         if (context) {
             MakeCurrent();
@@ -154,100 +164,69 @@ struct PlainSide {
 DeviceSide* g_device = nullptr;
 PlainSide* g_plain = nullptr;
 
-void BM_DeviceClearPresent(benchmark::State& state) {
+// One frame of each kind, each side; the device makes its own context
+// current on every call, the plain side here.
+void DeviceClearPresent() {
     gfx::IDirect3DDevice9* d = g_device->device;
-    for (auto _ : state) {
-        d->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
-        d->Present(nullptr, nullptr, nullptr, nullptr);
-        glFinish(); // the device's context is current after Present
-    }
+    d->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, 0xFF336699u, 1.0f, 0);
+    d->Present(nullptr, nullptr, nullptr, nullptr);
+    glFinish(); // the device's context is current after Present
+}
+
+void PlainClearSwap() {
+    g_plain->MakeCurrent();
+    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SDL_GL_SwapWindow(g_plain->window);
+    glFinish();
+}
+
+void DeviceTriangles() {
+    gfx::IDirect3DDevice9* d = g_device->device;
+    d->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+    d->BeginScene();
+    d->DrawPrimitive(gfx::D3DPT_TRIANGLELIST, 0, kTriangles);
+    d->EndScene();
+    glFinish();
+}
+
+void PlainTriangles() {
+    g_plain->MakeCurrent();
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDrawArrays(GL_TRIANGLES, 0, kTriangles * 3);
+    glFinish();
+}
+
+void BM_DeviceClearPresent(benchmark::State& state) {
+    for (auto _ : state) DeviceClearPresent();
 }
 
 void BM_PlainClearSwap(benchmark::State& state) {
-    g_plain->MakeCurrent();
-    for (auto _ : state) {
-        glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-        glClearDepth(1.0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        SDL_GL_SwapWindow(g_plain->window);
-        glFinish();
-    }
+    for (auto _ : state) PlainClearSwap();
 }
 
 void BM_DeviceTriangles(benchmark::State& state) {
-    gfx::IDirect3DDevice9* d = g_device->device;
-    for (auto _ : state) {
-        d->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
-        d->BeginScene();
-        d->DrawPrimitive(gfx::D3DPT_TRIANGLELIST, 0, kTriangles);
-        d->EndScene();
-        glFinish();
-    }
+    for (auto _ : state) DeviceTriangles();
     state.SetItemsProcessed(state.iterations() * kTriangles);
 }
 
 void BM_PlainTriangles(benchmark::State& state) {
-    g_plain->MakeCurrent();
-    glUseProgram(g_plain->program);
-    glBindVertexArray(g_plain->vao);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    for (auto _ : state) {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glDrawArrays(GL_TRIANGLES, 0, kTriangles * 3);
-        glFinish();
-    }
+    for (auto _ : state) PlainTriangles();
     state.SetItemsProcessed(state.iterations() * kTriangles);
 }
 
-// Repetitions, and the fastest of them in the ratio: other work on the machine
-// (llvmpipe shares the cores) only ever slows a run down.
-BENCHMARK(BM_DeviceClearPresent)->Unit(benchmark::kMicrosecond)->Repetitions(5);
-BENCHMARK(BM_PlainClearSwap)->Unit(benchmark::kMicrosecond)->Repetitions(5);
-BENCHMARK(BM_DeviceTriangles)->Unit(benchmark::kMicrosecond)->Repetitions(5);
-BENCHMARK(BM_PlainTriangles)->Unit(benchmark::kMicrosecond)->Repetitions(5);
-
-// Keeps each benchmark's fastest real time per iteration for the ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.iterations <= 0) continue;
-            const std::string name = run.run_name.function_name;
-            const double t = run.GetAdjustedRealTime();
-            if (run.run_type == Run::RT_Iteration) {
-                auto it = times.find(name);
-                if (it == times.end() || t < it->second) times[name] = t;
-            } else if (run.aggregate_name == "median") {
-                medians[name] = t; // when only aggregates are reported
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medians;
-    std::map<std::string, double> times;
-};
-
-void PrintRatio(const RatioReporter& r, const char* what, const char* device, const char* plain) {
-    const auto& times = r.times.count(device) && r.times.count(plain) ? r.times : r.medians;
-    const auto d = times.find(device), p = times.find(plain);
-    if (d == times.end() || p == times.end() || p->second <= 0) return;
-    std::printf("ratio %s device/plain: %.2f (goal <= 1.2)\n", what, d->second / p->second);
-}
+// The timings for reading; the ratios come from the pairs below.
+BENCHMARK(BM_DeviceClearPresent)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainClearSwap)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DeviceTriangles)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainTriangles)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
 int main(int argc, char** argv) {
     if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    // Repetitions of the device and the plain side interleave, so that a busy
-    // moment of the machine does not fall on one side only.
-    std::vector<char*> args(argv, argv + argc);
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave.data());
-    argc = int(args.size());
-    args.push_back(nullptr);
-    argv = args.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     PlainSide plain;
@@ -260,12 +239,13 @@ int main(int argc, char** argv) {
     }
     g_plain = &plain;
     g_device = &device;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::RunSpecifiedBenchmarks();
     std::fflush(stdout);
     std::printf("\n");
-    PrintRatio(reporter, "clear+present", "BM_DeviceClearPresent", "BM_PlainClearSwap");
-    PrintRatio(reporter, "10000 triangles", "BM_DeviceTriangles", "BM_PlainTriangles");
+    PrintPairRatio("device clear+present / plain OpenGL", MeasurePairs(21, 0.05, DeviceClearPresent, PlainClearSwap),
+                   1.2);
+    PrintPairRatio("device 10,000 triangles / plain OpenGL", MeasurePairs(21, 0.05, DeviceTriangles, PlainTriangles),
+                   1.2);
     benchmark::Shutdown();
     return 0;
 }

@@ -81,13 +81,6 @@ public:
         SearchAndInterpolate(t, uiLastIdx, pvResult);
         return true;
     }
-    // Starts loading the keys a search from this hint reads first, so that
-    // an object evaluating several channels waits for their memory once.
-    void Prefetch(std::uint32_t uiLastIdx) const
-    {
-        if (m_pfnInterpolate != nullptr)
-            __builtin_prefetch(GetKeyAt(uiLastIdx < m_uiNumKeys - 1 ? uiLastIdx : m_uiNumKeys - 2));
-    }
 
     void GuaranteeKeysAtStartAndEnd(float fStart, float fEnd);
     // Replaces the keys by their copy over [begin, end].

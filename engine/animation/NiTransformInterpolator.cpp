@@ -28,9 +28,6 @@ bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatT
     if (bNewTime && m_spData)
     {
         NiTransformData* pkData = m_spData;
-        pkData->PosChannel().Prefetch(m_uiLastTransIdx);
-        pkData->RotChannel().Prefetch(m_uiLastRotIdx);
-        pkData->ScaleChannel().Prefetch(m_uiLastScaleIdx);
         // Prepared channels first; the key functions handle the rest (one
         // key, Euler keys).
         if (pkData->GetNumPosKeys() > 0 &&
