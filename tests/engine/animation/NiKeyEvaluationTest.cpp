@@ -396,3 +396,52 @@ TEST_F(NiKeyEvaluationTest, EveryKindMatchesTheStoredReferenceBitForBit)
         EXPECT_EQ(k.m_kRecord.m_uiHash, r.m_uiHash);
     }
 }
+
+// Every way keys reach a channel prepares them again: replaced, copied,
+// reduced to a sub-range and given keys at both ends. Each time the
+// channel's evaluation equals the key function's over its current keys.
+TEST_F(NiKeyEvaluationTest, ChannelsPrepareTheKeysTheyHoldNow)
+{
+    const std::vector<float> kTimes = EvaluationTimes();
+    auto fnSame = [&](const NiKeyData& kData) {
+        const NiKeyChannel& kChannel = kData.GetChannel();
+        std::uint32_t uiChannelHint = 0, uiRawHint = 0;
+        for (std::size_t n = 0; n < 2000; ++n)
+        {
+            float t = kTimes[n];
+            float fChannel = -1.0f;
+            ASSERT_TRUE(kChannel.InterpolateAt(t, uiChannelHint, &fChannel));
+            float fRaw = NiFloatKey::EvaluateAt(t, kData.GetKeys(), kData.GetKeyType(), kData.GetNumKeys(), uiRawHint,
+                                                kData.GetKeyStride());
+            ASSERT_EQ(NiFloatBits(fChannel), NiFloatBits(fRaw)) << t;
+            ASSERT_EQ(uiChannelHint, uiRawHint) << t;
+        }
+    };
+
+    NiRefPtr<NiFloatData> spData = new NiFloatData;
+    spData->ReplaceKeys(MakeKeys(NI_FLOATKEY, NI_BEZKEY, 5), KEYS, NI_BEZKEY);
+    fnSame(*spData);
+    spData->ReplaceKeys(MakeKeys(NI_FLOATKEY, NI_LINKEY, 6, true), KEYS, NI_LINKEY);
+    fnSame(*spData);
+    NiRefPtr<NiObject> spCopy = spData->Clone();
+    fnSame(static_cast<NiFloatData&>(*spCopy));
+    spData->GuaranteeKeysAtStartAndEnd(-0.5f, 13.5f);
+    EXPECT_EQ(spData->GetNumKeys(), KEYS + 2);
+    fnSame(*spData);
+    NiRefPtr<NiKeyData> spPart = spData->GetSequenceKeyData(2.0f, 6.0f);
+    ASSERT_GE(spPart->GetNumKeys(), 2u);
+    fnSame(*spPart);
+
+    // Channels the key functions handle alone: one key, Euler keys, none.
+    float fValue = 0.0f;
+    std::uint32_t uiHint = 0;
+    spData->ReplaceKeys(MakeKeys(NI_FLOATKEY, NI_LINKEY, 7), 1, NI_LINKEY);
+    EXPECT_FALSE(spData->GetChannel().InterpolateAt(1.0f, uiHint, &fValue));
+    spData->ReplaceKeys(nullptr, 0, 0);
+    EXPECT_FALSE(spData->GetChannel().InterpolateAt(1.0f, uiHint, &fValue));
+    NiRefPtr<NiRotData> spRot = new NiRotData;
+    spRot->ReplaceKeys(MakeKeys(NI_ROTKEY, NI_EULERKEY, 8), 1, NI_EULERKEY);
+    NiQuat kQuat;
+    EXPECT_FALSE(spRot->GetChannel().InterpolateAt(1.0f, uiHint, &kQuat));
+    EXPECT_EQ(fValue, 0.0f);
+}
