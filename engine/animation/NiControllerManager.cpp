@@ -196,11 +196,8 @@ void NiControllerManager::ResolveLinks(NiObjectStream& kStream)
         m_spObjectPalette = kStream.GetLinkedObjectAs<NiAVObjectPalette>();
 }
 
-void NiControllerManager::PostLink(NiObjectStream& kStream)
+bool NiControllerManager::ItemChainsLeadBack(std::uint32_t uiBound) const
 {
-    NiTimeController::PostLink(kStream);
-    // A sequence controller whose chain leads back here would keep the
-    // manager, and so itself, alive for ever.
     for (const NiControllerSequencePtr& sp : m_kSequences)
     {
         for (std::uint32_t i = 0; sp && i < sp->GetArraySize(); ++i)
@@ -208,13 +205,26 @@ void NiControllerManager::PostLink(NiObjectStream& kStream)
             std::uint32_t uiSteps = 0;
             for (NiTimeController* pk = sp->GetItem(i)->m_spInterpCtlr; pk != nullptr; pk = pk->GetNext())
             {
-                if (pk == this || ++uiSteps > kStream.GetFileObjectCount())
-                {
-                    kStream.SetCorrupt();
-                    return;
-                }
+                if (pk == this || ++uiSteps > uiBound)
+                    return true;
             }
         }
+    }
+    return false;
+}
+
+void NiControllerManager::PostLink(NiObjectStream& kStream)
+{
+    NiTimeController::PostLink(kStream);
+    // A sequence controller whose chain leads back here would keep the
+    // manager, and so itself, alive for ever. Binding reuses the
+    // controllers a file put on its objects, so it is checked again after.
+    // The bound counts the controllers binding may add.
+    const std::uint32_t uiBound = 2 * kStream.GetFileObjectCount() + 2;
+    if (ItemChainsLeadBack(uiBound))
+    {
+        kStream.SetCorrupt();
+        return;
     }
     auto* pkTarget = NiDynamicCast<NiAVObject>(m_pkTarget);
     if (pkTarget == nullptr)
@@ -229,6 +239,8 @@ void NiControllerManager::PostLink(NiObjectStream& kStream)
         if (sp)
             sp->BindToTargets(pkTarget);
     }
+    if (ItemChainsLeadBack(uiBound))
+        kStream.SetCorrupt();
 }
 
 void NiControllerManager::DropCountedLinks()

@@ -97,6 +97,9 @@ public:
     void DropCountedLinks() override;
 
 private:
+    // Whether a sequence item's controller chain reaches this manager (or
+    // runs on past the bound).
+    [[nodiscard]] bool ItemChainsLeadBack(std::uint32_t uiBound) const;
     // Stores an adopted sequence in the first empty entry and names it in
     // the map (a nameless one stays out of the map).
     void StoreSequence(NiControllerSequence* pkSequence);

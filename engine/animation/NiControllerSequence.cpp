@@ -80,10 +80,21 @@ bool MorphKeysFoundIn(const NiTextKeyExtraData& kFrom, const NiTextKeyExtraData&
 void PlaceAfterManager(NiControllerManager* pkManager, NiTimeController* pkController)
 {
     NiObjectNET* pkTarget = pkManager->GetTarget();
-    if (pkTarget == nullptr || pkController == pkManager)
+    if (pkTarget == nullptr || pkController == pkManager || pkManager->GetNext() == pkController)
         return;
     NiTimeControllerPtr spKeep = pkController;
     pkTarget->RemoveController(pkController);
+    // A manager outside its target's chain (files can put it anywhere) may
+    // still have the controller after it: unlinked there too, or the
+    // controller would come to follow itself.
+    for (NiTimeController* pk = pkManager; pk->GetNext() != nullptr; pk = pk->GetNext())
+    {
+        if (pk->GetNext() == pkController)
+        {
+            pk->SetNext(pkController->GetNext());
+            break;
+        }
+    }
     pkController->SetNext(pkManager->GetNext());
     pkManager->SetNext(pkController);
 }

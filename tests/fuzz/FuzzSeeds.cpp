@@ -8,8 +8,13 @@
 #include "engine/animation/NiAnimKey.h"
 #include "engine/animation/NiAnimKeyTables.h"
 #include "engine/animation/NiAnimationLibrary.h"
+#include "engine/animation/NiControllerManager.h"
+#include "engine/animation/NiControllerSequence.h"
+#include "engine/animation/NiStringPalette.h"
+#include "engine/animation/NiTextKeyExtraData.h"
 #include "engine/animation/NiKeyData.h"
 #include "engine/animation/NiTransformData.h"
+#include "engine/animation/NiTransformInterpolator.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/render/NiPalette.h"
@@ -185,6 +190,50 @@ void SceneSeeds(SeedFolder& kSeeds, SeedFolder& kImages)
     spTransform->SetPosKeys(ThreeKeys(NI_POSKEY, NI_LINKEY), 3, NI_LINKEY);
     spTransform->SetScaleKeys(ThreeKeys(NI_FLOATKEY, NI_BEZKEY), 3, NI_BEZKEY);
     kSeeds.Add(SaveScene({spTransform}));
+
+    // An animated model: a manager playing two sequences on named bones,
+    // one of them moving the root, with text keys; and the sequences alone,
+    // as an animation file holds them.
+    NiRefPtr<NiNode> spModel = new NiNode;
+    spModel->SetName("Body");
+    for (const char* pcBone : {"Hip", "Arm"})
+    {
+        NiRefPtr<NiNode> spBone = new NiNode;
+        spBone->SetName(pcBone);
+        spModel->AttachChild(spBone);
+    }
+    NiControllerManagerPtr spManager = new NiControllerManager(spModel, false);
+    std::vector<NiControllerSequencePtr> kSequences;
+    for (const char* pcName : {"walk", "wave"})
+    {
+        NiControllerSequencePtr spSeq = new NiControllerSequence;
+        spSeq->SetName(pcName);
+        spSeq->SetStringPalette(new NiStringPalette(0));
+        spSeq->SetArrayGrowBy(3);
+        spSeq->SetKeyRange(0.0f, 2.0f);
+        for (const char* pcBone : {"Body", "Hip", "Arm"})
+        {
+            NiRefPtr<NiTransformData> spData = new NiTransformData;
+            spData->SetPosKeys(ThreeKeys(NI_POSKEY, NI_LINKEY), 3, NI_LINKEY);
+            NiControllerSequence::IDTag kTag;
+            kTag.SetStrings(spSeq->GetStringPalette(), pcBone, nullptr, "NiTransformController", nullptr, nullptr);
+            spSeq->AddItem(new NiTransformInterpolator(spData), kTag);
+        }
+        auto spKeys = std::make_unique<NiTextKey[]>(2);
+        spKeys[0] = NiTextKey(0.0f, "morph:a");
+        spKeys[1] = NiTextKey(1.0f, "morph:b");
+        NiTextKeyExtraDataPtr spTextKeys = new NiTextKeyExtraData;
+        spTextKeys->SetKeys(std::move(spKeys), 2);
+        spSeq->SetTextKeys(spTextKeys);
+        kSequences.push_back(spSeq);
+    }
+    kSeeds.Add(SaveScene({kSequences[0], kSequences[1]}));
+    for (const NiControllerSequencePtr& spSeq : kSequences)
+        spManager->AddSequence(spSeq);
+    kSequences[0]->Activate(0, false, 1.0f, 0.0f, nullptr);
+    kSequences[1]->Activate(0, false, 1.0f, 0.5f, kSequences[0]);
+    kSeeds.Add(SaveScene({spModel}));
+    spManager->RemoveAllSequences();
 
     // A textured, lit, named scene holding one of every kind of scene
     // object below its root.

@@ -653,3 +653,27 @@ TEST_F(NiControllerManagerTest, AModelWhoseRootMovesComparesWithItsCopy)
     NiDynamicCast<NiControllerManager>(spCopy->GetControllers())->RemoveAllSequences();
     spManager->RemoveAllSequences();
 }
+
+TEST_F(NiControllerManagerTest, AChainSharedWithABoneClonesIntoFiniteChains)
+{
+    // Files may hang one manager's chain off several objects; a copy of
+    // such a model gets a manager per chain, each binding its own copies.
+    NiCloneContext::ms_uiDefaultCopyMode = NiCloneContext::COPY_EXACT;
+    NiRefPtr<NiNode> spRoot = MakeSkeleton("root", 2);
+    NiControllerManagerPtr spManager = new NiControllerManager(spRoot, false);
+    ASSERT_TRUE(spManager->AddSequence(MakeSequence("walk", {{"root", MoveX(0, 1)}, {"bone0", MoveX(0, 2)}})));
+    Bone(spRoot, "bone1")->SetControllers(spManager);
+
+    NiRefPtr<NiNode> spCopy = static_cast<NiNode*>(spRoot->Clone());
+    for (NiAVObject* pkObject : {static_cast<NiAVObject*>(spCopy), Bone(spCopy, "bone1")})
+    {
+        std::uint32_t uiLength = 0;
+        for (NiTimeController* pk = pkObject->GetControllers(); pk != nullptr && uiLength < 10; pk = pk->GetNext())
+            ++uiLength;
+        EXPECT_LT(uiLength, 10u);
+        if (auto* pkManager = NiDynamicCast<NiControllerManager>(pkObject->GetControllers()))
+            pkManager->RemoveAllSequences();
+    }
+    Bone(spRoot, "bone1")->SetControllers(nullptr);
+    spManager->RemoveAllSequences();
+}
