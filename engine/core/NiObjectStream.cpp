@@ -11,6 +11,7 @@
 #include "engine/core/NiSharedTextureTable.h"
 
 #include <algorithm>
+#include <functional>
 #include <cstring>
 #include <string_view>
 
@@ -180,13 +181,6 @@ void NiObjectStream::SetError(std::uint32_t uiCode, const std::string& kText)
     m_kErrorText = kText.size() > MAX_TEXT_CHARS ? kText.substr(0, MAX_TEXT_CHARS) : kText;
 }
 
-bool NiObjectStream::FailCorrupt()
-{
-    SetError(ERROR_CORRUPT, CORRUPT_TEXT);
-    EndLoad(false);
-    return false;
-}
-
 bool NiObjectStream::CheckStatus()
 {
     if (m_uiStatus == STATUS_STOP)
@@ -308,7 +302,7 @@ bool NiObjectStream::ReadClassTable()
 {
     std::uint16_t usClasses = 0;
     if (!ReadLE(usClasses) || usClasses > GetBytesLeft() / 4)
-        return FailCorrupt();
+        return Corrupt();
     m_kClassNames.assign(usClasses, std::string());
     for (std::string& kName : m_kClassNames)
     {
@@ -412,93 +406,116 @@ bool NiObjectStream::ReadTopObjects()
     return true;
 }
 
+namespace
+{
+// A load's one cleanup: unless the load got to its end, whatever it made is
+// let go (see EndLoad), whichever check stopped it.
+class LoadGuard
+{
+public:
+    explicit LoadGuard(std::function<void()> fnCleanup) : m_fnCleanup(std::move(fnCleanup)) {}
+    ~LoadGuard()
+    {
+        if (!m_bSucceeded)
+            m_fnCleanup();
+    }
+    LoadGuard(const LoadGuard&) = delete;
+    LoadGuard& operator=(const LoadGuard&) = delete;
+    void Succeeded() { m_bSucceeded = true; }
+
+private:
+    std::function<void()> m_fnCleanup;
+    bool m_bSucceeded = false;
+};
+
+// The arena's first block: about what the objects of a file this size take
+// (records grow by about half once in memory), so most loads need one block.
+constexpr std::uint64_t ARENA_BYTES_PER_FILE_BYTE = 2;
+} // namespace
+
+bool NiObjectStream::Corrupt()
+{
+    SetError(ERROR_CORRUPT, CORRUPT_TEXT);
+    return false;
+}
+
 bool NiObjectStream::ReadObjects()
 {
     RemoveAllTopObjects();
     EndLoad(false);
     m_bCorrupt = false;
+    LoadGuard kGuard([this] { EndLoad(false); });
 
+    m_pkArena = NiLoadArena::Create(static_cast<std::size_t>(
+        std::min<std::uint64_t>(GetBytesLeft() * ARENA_BYTES_PER_FILE_BYTE, std::uint64_t{1} << 30)));
     if (!ReadHeader())
-    {
-        EndLoad(false);
         return false;
-    }
     m_uiLoadPos = 0;
     m_uiLinkPos = 0;
     m_uiPostLinkPos = 0;
+    // Each link takes four bytes of the file.
+    m_kLinks.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(GetBytesLeft() / 4, m_uiFileObjectCount * 4ull)));
+    m_kCounts.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(GetBytesLeft() / 4, m_uiFileObjectCount * 4ull)));
 
-    bool bOld = m_uiFileVersion < NiStreamVersion(5, 0, 0, 1);
-    if (!bOld && !ReadClassTable())
     {
-        EndLoad(false);
-        return false;
-    }
-    if (m_uiFileVersion >= NiStreamVersion(5, 0, 0, 6) && !ReadGroupTable())
-    {
-        EndLoad(false);
-        return false;
-    }
-
-    for (; m_uiLoadPos < m_uiFileObjectCount; ++m_uiLoadPos)
-    {
-        if (!CheckStatus())
-        {
-            EndLoad(false);
+        // What the records make lives in the load's arena; what the link
+        // checks and the callbacks after them make, on the heap.
+        NiLoadArena::Scope kArena(m_pkArena);
+        bool bOld = m_uiFileVersion < NiStreamVersion(5, 0, 0, 1);
+        if (!bOld && !ReadClassTable())
             return false;
-        }
-        if (bOld)
+        if (m_uiFileVersion >= NiStreamVersion(5, 0, 0, 6) && !ReadGroupTable())
+            return false;
+
+        for (; m_uiLoadPos < m_uiFileObjectCount; ++m_uiLoadPos)
         {
-            if (!ReadOldObject())
-            {
-                EndLoad(false); // the error is set
+            if (!CheckStatus())
                 return false;
+            if (bOld)
+            {
+                if (!ReadOldObject())
+                    return false; // the error is set
             }
+            else
+            {
+                m_pcCurrentClass = m_kClassNames[m_kClassIndices[m_uiLoadPos]].c_str();
+                if (NiObject* pkObject = m_kObjects[m_uiLoadPos])
+                {
+                    // Held: the record may replace itself.
+                    NiObjectPtr spObject = pkObject;
+                    spObject->ReadFromStream(*this);
+                }
+            }
+            m_spReplaced.Clear();
+            if (IsCorrupt())
+                return Corrupt();
         }
-        else
-        {
-            m_pcCurrentClass = m_kClassNames[m_kClassIndices[m_uiLoadPos]].c_str();
-            NiObjectPtr spObject = m_kObjects[m_uiLoadPos];
-            if (spObject != nullptr)
-                spObject->ReadFromStream(*this);
-        }
-        m_spReplaced.Clear();
-        if (IsCorrupt())
-            return FailCorrupt();
-    }
-    m_pcCurrentClass = nullptr;
+        m_pcCurrentClass = nullptr;
 
-    if (!ReadTopObjects() || IsCorrupt())
-        return FailCorrupt();
+        if (!ReadTopObjects() || IsCorrupt())
+            return Corrupt();
 
-    for (; m_uiLinkPos < m_kObjects.size(); ++m_uiLinkPos)
-    {
-        if (!CheckStatus())
+        for (; m_uiLinkPos < m_kObjects.size(); ++m_uiLinkPos)
         {
-            EndLoad(false);
-            return false;
+            if (!CheckStatus())
+                return false;
+            if (m_kObjects[m_uiLinkPos] != nullptr)
+                m_kObjects[m_uiLinkPos]->ResolveLinks(*this);
+            if (IsCorrupt())
+                return Corrupt();
         }
-        if (m_kObjects[m_uiLinkPos] != nullptr)
-            m_kObjects[m_uiLinkPos]->ResolveLinks(*this);
-        if (IsCorrupt())
-            return FailCorrupt();
     }
     for (; m_uiPostLinkPos < m_kObjects.size(); ++m_uiPostLinkPos)
     {
         if (!CheckStatus())
-        {
-            EndLoad(false);
             return false;
-        }
         if (m_kObjects[m_uiPostLinkPos] != nullptr)
             m_kObjects[m_uiPostLinkPos]->PostLink(*this);
         if (IsCorrupt())
-            return FailCorrupt();
+            return Corrupt();
     }
     if (!CheckStatus())
-    {
-        EndLoad(false);
         return false;
-    }
 
     if (s_pkPostLoad != nullptr && s_pkPostLoad->GetEffectiveSize() > 0)
     {
@@ -522,6 +539,7 @@ bool NiObjectStream::ReadObjects()
         }
     }
 
+    kGuard.Succeeded();
     EndLoad(true);
     return true;
 }
@@ -552,6 +570,12 @@ void NiObjectStream::EndLoad(bool bSucceeded)
     m_kClassNames.clear();
     m_kClassIndices.clear();
     m_pcCurrentClass = nullptr;
+    // The objects keep the arena's blocks for as long as any of them lives.
+    if (m_pkArena != nullptr)
+    {
+        m_pkArena->Release();
+        m_pkArena = nullptr;
+    }
     if (!bSucceeded)
     {
         m_kTopObjects.clear();
@@ -750,8 +774,13 @@ void NiObjectStream::ReadLinkIDList()
     std::uint32_t uiCount = 0;
     ReadCount(uiCount, 4);
     m_kCounts.push_back(uiCount);
-    for (std::uint32_t i = 0; i < uiCount; ++i)
-        ReadLinkID();
+    // The count was checked against the bytes left: all links in one go.
+    const std::uint8_t* puc = uiCount > 0 ? TakeBytes(std::uint64_t{uiCount} * 4) : nullptr;
+    if (puc == nullptr)
+        return;
+    std::size_t uiOld = m_kLinks.size();
+    m_kLinks.resize(uiOld + uiCount);
+    std::memcpy(m_kLinks.data() + uiOld, puc, std::size_t{uiCount} * 4);
 }
 
 void NiObjectStream::QueueLinkCount(std::uint32_t uiCount)
@@ -806,7 +835,11 @@ bool NiObjectStream::ReadBytes(void* pvBuffer, std::uint32_t uiBytes)
 {
     if (uiBytes == 0)
         return !IsCorrupt();
-    return GetInStream()->Read(pvBuffer, uiBytes) == uiBytes;
+    const std::uint8_t* puc = TakeBytes(uiBytes);
+    if (puc == nullptr)
+        return false;
+    std::memcpy(pvBuffer, puc, uiBytes);
+    return true;
 }
 
 void NiObjectStream::WriteBytes(const void* pvBuffer, std::uint32_t uiBytes)
@@ -828,6 +861,20 @@ bool NiObjectStream::ReadCount(std::uint32_t& uiCount, std::uint32_t uiElementBy
     }
     uiCount = uiRead;
     return true;
+}
+
+NiArenaString NiObjectStream::ReadArenaString()
+{
+    std::uint32_t uiLength = 0;
+    if (!ReadLE(uiLength) || uiLength == 0 || (uiLength & 0x80000000u) != 0)
+        return nullptr;
+    if (uiLength > GetBytesLeft())
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    const std::uint8_t* puc = TakeBytes(uiLength);
+    return NiArenaString(NiArenaStrDup(reinterpret_cast<const char*>(puc), uiLength));
 }
 
 char* NiObjectStream::ReadString()

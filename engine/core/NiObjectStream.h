@@ -2,13 +2,16 @@
 
 #include "engine/core/NiByteStream.h"
 #include "engine/core/NiEndian.h"
+#include "engine/core/NiLoadArena.h"
 #include "engine/core/NiObject.h"
 #include "engine/core/NiSparsePtrArray.h"
 
+#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -147,13 +150,11 @@ public:
     NiObject* ReadObjectRef();
 
     // Little-endian fields of the record being read or written. Failure is
-    // sticky: after a short read every further read fails too.
+    // sticky: after a short read every further read fails too, and the
+    // value is left as it was.
     template <class T>
-    bool ReadLE(T& v)
-    {
-        return NiReadLE(*GetInStream(), v);
-    }
-    bool ReadLE(float* pf, std::uint32_t n) { return NiReadLE(*GetInStream(), pf, n); }
+    bool ReadLE(T& v);
+    bool ReadLE(float* pf, std::uint32_t n);
     template <class T>
     void WriteLE(T v)
     {
@@ -161,6 +162,9 @@ public:
     }
     void WriteLE(const float* pf, std::uint32_t n) { (void)NiWriteLE(*GetOutStream(), pf, n); }
     bool ReadBytes(void* pvBuffer, std::uint32_t uiBytes);
+    // The next uiBytes of the record in one bounds check, or null (the load
+    // then fails) when fewer are left.
+    [[nodiscard]] const std::uint8_t* TakeBytes(std::uint64_t uiBytes);
     void WriteBytes(const void* pvBuffer, std::uint32_t uiBytes);
     // Reads a u32 count of elements of uiElementBytes each; a count the
     // bytes left cannot hold marks the load corrupt and gives false (and 0).
@@ -168,6 +172,9 @@ public:
     // u32 length and the bytes; null for length 0 or a length with the top
     // bit set. The caller owns the new[] string.
     [[nodiscard]] char* ReadString();
+    // The same text, kept with the load's other objects (NiLoadArena::Free
+    // releases it).
+    [[nodiscard]] NiArenaString ReadArenaString();
     // Null writes length 0.
     void WriteString(const char* pcText);
 
@@ -255,6 +262,8 @@ protected:
     // Empties the object table and queues (and, after a failure, the
     // top-level list and groups).
     void EndLoad(bool bSucceeded);
+    // Sets the corrupt-file error; the load's guard cleans up.
+    [[nodiscard]] bool Corrupt();
     [[nodiscard]] bool ReadClassTable();
     [[nodiscard]] bool ReadGroupTable();
     void WriteClassTable();
@@ -262,7 +271,6 @@ protected:
     // A class name record: u32 length and the bytes; lengths beyond 255 are
     // refused with ERROR_NO_CREATE_FUNCTION.
     [[nodiscard]] bool ReadClassName(std::string& kName);
-    [[nodiscard]] bool FailCorrupt();
     [[nodiscard]] bool CheckStatus();
 
     std::uint32_t m_uiFileVersion = CURRENT_VERSION;
@@ -276,6 +284,8 @@ protected:
     NiObjectPtr m_spReplaced;
 
     std::unique_ptr<Reader> m_spReader;
+    // The memory of the load in progress (the load's own reference).
+    NiLoadArena* m_pkArena = nullptr;
     std::unique_ptr<Writer> m_spWriter;
 
     std::vector<std::uint32_t> m_kLinks;
@@ -363,3 +373,34 @@ private:
     const std::uint8_t* m_pucEnd;
     bool m_bFailed = false;
 };
+
+static_assert(std::endian::native == std::endian::little, "records are copied as they are stored");
+
+template <class T>
+bool NiObjectStream::ReadLE(T& v)
+{
+    static_assert(std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, "stored fields only");
+    assert(m_spReader != nullptr && "a record read with no load running");
+    const std::uint8_t* puc = m_spReader->Take(sizeof(T));
+    if (puc == nullptr)
+        return false;
+    std::memcpy(&v, puc, sizeof(T));
+    return true;
+}
+
+inline bool NiObjectStream::ReadLE(float* pf, std::uint32_t n)
+{
+    assert(m_spReader != nullptr && "a record read with no load running");
+    const std::uint8_t* puc = m_spReader->Take(std::uint64_t{n} * 4);
+    if (puc == nullptr)
+        return false;
+    if (n > 0)
+        std::memcpy(pf, puc, std::size_t{n} * 4);
+    return true;
+}
+
+inline const std::uint8_t* NiObjectStream::TakeBytes(std::uint64_t uiBytes)
+{
+    assert(m_spReader != nullptr && "a record read with no load running");
+    return m_spReader->Take(uiBytes);
+}

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "engine/core/NiLoadArena.h"
+
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
 // Root of every engine object: an atomic reference count that deletes the
 // object through its virtual destructor when the last reference goes, and a
@@ -14,6 +18,18 @@ public:
 
     NiRefObject(const NiRefObject&) = delete;
     NiRefObject& operator=(const NiRefObject&) = delete;
+
+    // Objects a scene-file load makes come from its arena; all others from
+    // the heap. Either way delete gives the memory back where it came from.
+    static void* operator new(std::size_t uiBytes) { return NiLoadArena::Allocate(uiBytes); }
+    static void* operator new(std::size_t uiBytes, const std::nothrow_t&) noexcept
+    {
+        return NiLoadArena::Allocate(uiBytes);
+    }
+    static void* operator new(std::size_t, void* pvPlace) noexcept { return pvPlace; }
+    static void operator delete(void* pv) { NiLoadArena::Free(pv); }
+    static void operator delete(void* pv, const std::nothrow_t&) noexcept { NiLoadArena::Free(pv); }
+    static void operator delete(void*, void*) noexcept {}
 
     void IncRefCount() { m_uiRefCount.fetch_add(1, std::memory_order_relaxed); }
     void DecRefCount()

@@ -1,0 +1,187 @@
+#include "engine/core/NiLoadArena.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdlib>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define ORVANE_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
+#define ORVANE_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+#else
+#define ORVANE_POISON(p, n) ((void)(p), (void)(n))
+#define ORVANE_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace
+{
+// In front of every piece: its arena (null: the heap) and its size.
+struct alignas(NiLoadArena::ALIGNMENT) PieceHeader
+{
+    NiLoadArena* m_pkArena;
+    std::size_t m_uiBytes;
+};
+static_assert(sizeof(PieceHeader) == NiLoadArena::ALIGNMENT);
+
+constexpr std::size_t MIN_BLOCK = 4096;
+constexpr std::size_t MAX_BLOCK = std::size_t{64} << 20;
+
+thread_local NiLoadArena* t_pkActive = nullptr;
+
+std::size_t RoundUp(std::size_t uiBytes)
+{
+    return (uiBytes + NiLoadArena::ALIGNMENT - 1) & ~(NiLoadArena::ALIGNMENT - 1);
+}
+
+void* CheckedMalloc(std::size_t uiBytes)
+{
+    void* pv = std::malloc(uiBytes);
+    if (pv == nullptr)
+        std::abort();
+    return pv;
+}
+} // namespace
+
+struct alignas(NiLoadArena::ALIGNMENT) NiLoadArena::Block
+{
+    Block* m_pkPrevious;
+    std::size_t m_uiBytes;
+};
+
+NiLoadArena* NiLoadArena::Create(std::size_t uiFirstBlock)
+{
+    return new NiLoadArena(std::clamp(uiFirstBlock, MIN_BLOCK, MAX_BLOCK));
+}
+
+NiLoadArena::~NiLoadArena()
+{
+    while (m_pkBlocks != nullptr)
+    {
+        Block* pkBlock = m_pkBlocks;
+        m_pkBlocks = pkBlock->m_pkPrevious;
+        ORVANE_UNPOISON(pkBlock, pkBlock->m_uiBytes);
+        std::free(pkBlock);
+    }
+}
+
+void NiLoadArena::Release()
+{
+    // The load's own hold (or a piece's) may be the last.
+    if (t_pkActive == this && m_uiPending > 0)
+    {
+        --m_uiPending;
+        return;
+    }
+    if (m_uiLive.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        delete this;
+}
+
+std::uint64_t NiLoadArena::GetLiveCount() const
+{
+    return m_uiLive.load(std::memory_order_acquire) + m_uiPending;
+}
+
+void NiLoadArena::NewBlock(std::size_t uiBytes)
+{
+    std::size_t uiSize = std::max(m_uiNextBlockSize, uiBytes + sizeof(Block));
+    m_uiNextBlockSize = std::min(m_uiNextBlockSize * 2, MAX_BLOCK);
+    auto* pkBlock = static_cast<Block*>(CheckedMalloc(uiSize));
+    pkBlock->m_pkPrevious = m_pkBlocks;
+    pkBlock->m_uiBytes = uiSize;
+    m_pkBlocks = pkBlock;
+    ++m_uiBlocks;
+    m_pucNext = reinterpret_cast<std::uint8_t*>(pkBlock + 1);
+    m_pucEnd = reinterpret_cast<std::uint8_t*>(pkBlock) + uiSize;
+    // Untouched room is poisoned: a stray pointer into it is found.
+    ORVANE_POISON(m_pucNext, static_cast<std::size_t>(m_pucEnd - m_pucNext));
+}
+
+void* NiLoadArena::Bump(std::size_t uiBytes)
+{
+    if (static_cast<std::size_t>(m_pucEnd - m_pucNext) < uiBytes)
+        NewBlock(uiBytes);
+    void* pv = m_pucNext;
+    m_pucNext += uiBytes;
+    ORVANE_UNPOISON(pv, uiBytes);
+    ++m_uiPending;
+    return pv;
+}
+
+void* NiLoadArena::Allocate(std::size_t uiBytes)
+{
+    std::size_t uiTotal = RoundUp(uiBytes) + sizeof(PieceHeader);
+    NiLoadArena* pkArena = t_pkActive;
+    auto* pkHeader =
+        static_cast<PieceHeader*>(pkArena != nullptr ? pkArena->Bump(uiTotal) : CheckedMalloc(uiTotal));
+    pkHeader->m_pkArena = pkArena;
+    pkHeader->m_uiBytes = uiTotal;
+    return pkHeader + 1;
+}
+
+void NiLoadArena::Free(void* pv)
+{
+    if (pv == nullptr)
+        return;
+    PieceHeader* pkHeader = static_cast<PieceHeader*>(pv) - 1;
+    NiLoadArena* pkArena = pkHeader->m_pkArena;
+    if (pkArena == nullptr)
+    {
+        std::free(pkHeader);
+        return;
+    }
+    // A freed piece is never handed out again: poisoned, a use after free
+    // shows under the sanitizers as it would on the heap.
+    ORVANE_POISON(pkHeader, pkHeader->m_uiBytes);
+    pkArena->Release();
+}
+
+NiLoadArena* NiLoadArena::GetOwner(const void* pv)
+{
+    return pv != nullptr ? (static_cast<const PieceHeader*>(pv) - 1)->m_pkArena : nullptr;
+}
+
+NiLoadArena* NiLoadArena::GetActive()
+{
+    return t_pkActive;
+}
+
+void NiLoadArena::FlushPending()
+{
+    if (m_uiPending > 0)
+    {
+        m_uiLive.fetch_add(m_uiPending, std::memory_order_relaxed);
+        m_uiPending = 0;
+    }
+}
+
+// Only the active arena has pieces counted apart: whenever another becomes
+// active, the count is handed to the shared one first.
+NiLoadArena::Scope::Scope(NiLoadArena* pkArena) : m_pkPrevious(t_pkActive)
+{
+    if (m_pkPrevious != nullptr)
+        m_pkPrevious->FlushPending();
+    t_pkActive = pkArena;
+}
+
+NiLoadArena::Scope::~Scope()
+{
+    if (t_pkActive != nullptr)
+        t_pkActive->FlushPending();
+    t_pkActive = m_pkPrevious;
+}
+
+char* NiArenaStrDup(const char* pcText, std::size_t uiLength)
+{
+    if (pcText == nullptr)
+        return nullptr;
+    auto* pc = static_cast<char*>(NiLoadArena::Allocate(uiLength + 1));
+    std::memcpy(pc, pcText, uiLength);
+    pc[uiLength] = '\0';
+    return pc;
+}
+
+char* NiArenaStrDup(const char* pcText)
+{
+    return pcText != nullptr ? NiArenaStrDup(pcText, std::strlen(pcText)) : nullptr;
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+
+// Memory of the objects, names and arrays one scene-file load makes, taken
+// from a few large blocks instead of one heap allocation each. Every piece
+// still dies on its own (an object when its count reaches 0): it goes back
+// to the arena it came from, and the arena frees its blocks when the last
+// piece and the load itself have let go. A piece of a scene kept after the
+// rest is freed therefore keeps its arena's blocks.
+//
+// Allocate and Free serve both arena and heap memory: a header in front of
+// each piece names its arena (or none), so the owner never needs to know
+// where its memory came from. Pieces are taken from the arena active on the
+// calling thread, if any; only the loading thread activates an arena.
+class NiLoadArena
+{
+public:
+    static constexpr std::size_t ALIGNMENT = 16;
+
+    NiLoadArena(const NiLoadArena&) = delete;
+    NiLoadArena& operator=(const NiLoadArena&) = delete;
+
+    // A new arena whose first block holds about uiFirstBlock bytes; the
+    // caller holds its one reference.
+    [[nodiscard]] static NiLoadArena* Create(std::size_t uiFirstBlock);
+    void Release();
+
+    // At least uiBytes, ALIGNMENT-aligned: from the active arena, else from
+    // the heap. Never null (out of memory ends the process).
+    [[nodiscard]] static void* Allocate(std::size_t uiBytes);
+    // Memory from Allocate, wherever it came from; null is ignored.
+    static void Free(void* pv);
+
+    // The arena of a piece, or null for the heap.
+    [[nodiscard]] static NiLoadArena* GetOwner(const void* pv);
+    [[nodiscard]] static NiLoadArena* GetActive();
+
+    // Makes the arena active on this thread for the scope's lifetime.
+    class Scope
+    {
+    public:
+        explicit Scope(NiLoadArena* pkArena);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        NiLoadArena* m_pkPrevious;
+    };
+
+    // For tests and diagnostics.
+    [[nodiscard]] std::uint32_t GetBlockCount() const { return m_uiBlocks; }
+    [[nodiscard]] std::uint64_t GetLiveCount() const;
+
+private:
+    struct Block;
+    explicit NiLoadArena(std::size_t uiFirstBlock) : m_uiNextBlockSize(uiFirstBlock) {}
+    ~NiLoadArena();
+
+    void* Bump(std::size_t uiBytes);
+    void NewBlock(std::size_t uiBytes);
+    void FlushPending();
+
+    Block* m_pkBlocks = nullptr;
+    std::uint8_t* m_pucNext = nullptr;
+    std::uint8_t* m_pucEnd = nullptr;
+    std::size_t m_uiNextBlockSize;
+    std::uint32_t m_uiBlocks = 0;
+    // Pieces handed out while the arena is active on the loading thread are
+    // counted there first and added to the shared count when the scope ends:
+    // no atomic operation per piece.
+    std::uint64_t m_uiPending = 0;
+    std::atomic<std::uint64_t> m_uiLive{1};
+};
+
+// Frees through NiLoadArena::Free, for owners of text and arrays.
+struct NiArenaDeleter
+{
+    void operator()(void* pv) const { NiLoadArena::Free(pv); }
+};
+using NiArenaString = std::unique_ptr<char, NiArenaDeleter>;
+
+// A copy of the text (null for null) that NiLoadArena::Free releases.
+[[nodiscard]] char* NiArenaStrDup(const char* pcText);
+[[nodiscard]] char* NiArenaStrDup(const char* pcText, std::size_t uiLength);
+
+// Zeroed room for uiCount elements of a trivial type, freed by
+// NiLoadArena::Free; null for a count of 0.
+template <class T>
+[[nodiscard]] T* NiArenaNewArray(std::size_t uiCount)
+{
+    static_assert(std::is_trivially_destructible_v<T> && std::is_trivially_default_constructible_v<T>);
+    static_assert(alignof(T) <= NiLoadArena::ALIGNMENT);
+    if (uiCount == 0)
+        return nullptr;
+    void* pv = NiLoadArena::Allocate(uiCount * sizeof(T));
+    std::memset(pv, 0, uiCount * sizeof(T));
+    return static_cast<T*>(pv);
+}
