@@ -11,13 +11,13 @@ NiImplementTypeInfo(NiExtraDataController, NiSingleInterpController)
 
 NiExtraDataController::~NiExtraDataController()
 {
-    delete[] m_pcExtraDataName;
+    NiLoadArena::Free(m_pcExtraDataName);
 }
 
 void NiExtraDataController::SetExtraDataName(const char* pcName)
 {
-    char* pcCopy = NiStrDup(pcName);
-    delete[] m_pcExtraDataName;
+    char* pcCopy = NiArenaStrDup(pcName);
+    NiLoadArena::Free(m_pcExtraDataName);
     m_pcExtraDataName = pcCopy;
 }
 
@@ -66,8 +66,8 @@ void NiExtraDataController::FinishClone(NiCloneContext& kCloning)
 void NiExtraDataController::ReadFromStream(NiObjectStream& kStream)
 {
     NiSingleInterpController::ReadFromStream(kStream);
-    char* pcName = kStream.ReadString();
-    delete[] m_pcExtraDataName;
+    char* pcName = kStream.ReadArenaString().release();
+    NiLoadArena::Free(m_pcExtraDataName);
     m_pcExtraDataName = pcName;
 }
 

@@ -31,7 +31,13 @@ NiImplementCreateClone(NiBinaryExtraData)
 void NiBinaryExtraData::CopyMembers(NiBinaryExtraData* pkDest, NiCloneContext& kCloning)
 {
     NiExtraData::CopyMembers(pkDest, kCloning);
-    pkDest->SetValue(m_uiSize, NiExtraDataLocal::CopyArray(m_uiSize, m_pucData));
+    std::uint8_t* pucCopy = nullptr;
+    if (m_pucData != nullptr && m_uiSize > 0)
+    {
+        pucCopy = new std::uint8_t[m_uiSize];
+        std::memcpy(pucCopy, m_pucData, m_uiSize);
+    }
+    pkDest->SetValue(m_uiSize, pucCopy);
 }
 
 void NiBinaryExtraData::ReadFromStream(NiObjectStream& kStream)

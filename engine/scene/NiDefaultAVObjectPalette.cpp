@@ -103,7 +103,7 @@ void NiDefaultAVObjectPalette::ReadFromStream(NiObjectStream& kStream)
         return;
     for (std::uint32_t i = 0; i < uiCount && !kStream.IsCorrupt(); ++i)
     {
-        std::unique_ptr<char[]> spName(kStream.ReadString());
+        NiArenaString spName = kStream.ReadArenaString();
         NiObject* pkLinked = kStream.ReadObjectRef();
         NiAVObject* pkObject = NiDynamicCast<NiAVObject>(pkLinked);
         if (pkLinked != nullptr && pkObject == nullptr)

@@ -10,16 +10,6 @@
 
 NiImplementTypeInfo(NiExtraData, NiObject)
 
-char* NiStrDup(const char* pcText)
-{
-    if (pcText == nullptr)
-        return nullptr;
-    std::size_t uiLength = std::strlen(pcText);
-    auto* pcCopy = new char[uiLength + 1];
-    std::memcpy(pcCopy, pcText, uiLength + 1);
-    return pcCopy;
-}
-
 NiExtraData::NiExtraData(const char* pcName)
 {
     SetName(pcName);
@@ -27,13 +17,13 @@ NiExtraData::NiExtraData(const char* pcName)
 
 NiExtraData::~NiExtraData()
 {
-    delete[] m_pcName;
+    NiLoadArena::Free(m_pcName);
 }
 
 void NiExtraData::SetName(const char* pcName)
 {
-    char* pcCopy = (pcName != nullptr && pcName[0] != '\0') ? NiStrDup(pcName) : nullptr;
-    delete[] m_pcName;
+    char* pcCopy = (pcName != nullptr && pcName[0] != '\0') ? NiArenaStrDup(pcName) : nullptr;
+    NiLoadArena::Free(m_pcName);
     m_pcName = pcCopy;
 }
 
@@ -42,8 +32,8 @@ void NiExtraData::ReadFromStream(NiObjectStream& kStream)
     NiObject::ReadFromStream(kStream);
     if (kStream.GetFileVersion() >= NiStreamVersion(5, 0, 0, 11))
     {
-        char* pcName = kStream.ReadString();
-        delete[] m_pcName;
+        char* pcName = kStream.ReadArenaString().release();
+        NiLoadArena::Free(m_pcName);
         m_pcName = pcName;
         return;
     }

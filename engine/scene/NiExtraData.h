@@ -50,6 +50,3 @@ protected:
 };
 
 using NiExtraDataPtr = NiRefPtr<NiExtraData>;
-
-// Copies a string with new[]; null stays null.
-[[nodiscard]] char* NiStrDup(const char* pcText);

@@ -9,8 +9,8 @@ namespace NiExtraDataLocal
 void FreeStrings(std::uint32_t& uiCount, char**& ppcStrings)
 {
     for (std::uint32_t i = 0; ppcStrings != nullptr && i < uiCount; ++i)
-        delete[] ppcStrings[i];
-    delete[] ppcStrings;
+        NiLoadArena::Free(ppcStrings[i]);
+    NiLoadArena::Free(ppcStrings);
     ppcStrings = nullptr;
     uiCount = 0;
 }
@@ -21,10 +21,10 @@ void ReadStrings(NiObjectStream& kStream, std::uint32_t& uiCount, char**& ppcStr
     std::uint32_t uiRead = 0;
     if (!kStream.ReadCount(uiRead, 4) || uiRead == 0)
         return;
-    ppcStrings = new char*[uiRead]();
+    ppcStrings = NiArenaNewArray<char*>(uiRead);
     uiCount = uiRead;
     for (std::uint32_t i = 0; i < uiRead; ++i)
-        ppcStrings[i] = kStream.ReadString();
+        ppcStrings[i] = kStream.ReadArenaString().release();
 }
 
 void WriteStrings(NiObjectStream& kStream, std::uint32_t uiCount, char* const* ppcStrings)
@@ -38,9 +38,9 @@ char** CopyStrings(std::uint32_t uiCount, char* const* ppcStrings)
 {
     if (ppcStrings == nullptr || uiCount == 0)
         return nullptr;
-    auto** ppcCopy = new char*[uiCount];
+    auto** ppcCopy = NiArenaNewArray<char*>(uiCount);
     for (std::uint32_t i = 0; i < uiCount; ++i)
-        ppcCopy[i] = NiStrDup(ppcStrings[i]);
+        ppcCopy[i] = NiArenaStrDup(ppcStrings[i]);
     return ppcCopy;
 }
 

@@ -10,19 +10,23 @@
 
 namespace NiExtraDataLocal
 {
+// The arrays, strings and string arrays of these helpers are freed by
+// NiLoadArena::Free (a load's live in its arena).
+
 // Reads a u32 count and that many elements of 4 bytes; the array is null for
 // 0 (and after a failure).
 template <class T>
 void ReadArray(NiObjectStream& kStream, std::uint32_t& uiCount, T*& pArray)
 {
     static_assert(sizeof(T) == 4);
-    delete[] pArray;
+    NiLoadArena::Free(pArray);
     pArray = nullptr;
     if (!kStream.ReadCount(uiCount, 4) || uiCount == 0)
         return;
-    pArray = new T[uiCount]();
-    for (std::uint32_t i = 0; i < uiCount; ++i)
-        kStream.ReadLE(pArray[i]);
+    pArray = NiArenaNewArray<T>(uiCount);
+    // The count was checked against the bytes left: one copy.
+    if (const std::uint8_t* puc = kStream.TakeBytes(std::uint64_t{uiCount} * 4))
+        std::memcpy(pArray, puc, std::size_t{uiCount} * 4);
 }
 
 template <class T>
@@ -39,7 +43,7 @@ T* CopyArray(std::uint32_t uiCount, const T* pArray)
 {
     if (pArray == nullptr || uiCount == 0)
         return nullptr;
-    T* pCopy = new T[uiCount];
+    T* pCopy = NiArenaNewArray<T>(uiCount);
     std::memcpy(pCopy, pArray, uiCount * sizeof(T));
     return pCopy;
 }

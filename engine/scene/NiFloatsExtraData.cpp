@@ -11,13 +11,13 @@ NiImplementCreateClone(NiFloatsExtraData)
 
 NiFloatsExtraData::~NiFloatsExtraData()
 {
-    delete[] m_pfValue;
+    NiLoadArena::Free(m_pfValue);
 }
 
 void NiFloatsExtraData::SetArray(std::uint32_t uiSize, const float* p)
 {
     float* pCopy = NiExtraDataLocal::CopyArray(uiSize, p);
-    delete[] m_pfValue;
+    NiLoadArena::Free(m_pfValue);
     m_pfValue = pCopy;
     m_uiSize = pCopy ? uiSize : 0;
 }

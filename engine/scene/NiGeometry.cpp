@@ -227,7 +227,7 @@ void NiGeometry::ReadFromStream(NiObjectStream& kStream)
     std::uint8_t ucHasShader = 0;
     if (!kStream.ReadLE(ucHasShader) || ucHasShader == 0)
         return;
-    std::unique_ptr<char[]> spName(kStream.ReadString());
+    NiArenaString spName = kStream.ReadArenaString();
     std::uint32_t uiImplementation = 0;
     if (!kStream.ReadLE(uiImplementation))
         return;

@@ -11,13 +11,13 @@ NiImplementCreateClone(NiIntegersExtraData)
 
 NiIntegersExtraData::~NiIntegersExtraData()
 {
-    delete[] m_piValue;
+    NiLoadArena::Free(m_piValue);
 }
 
 void NiIntegersExtraData::SetArray(std::uint32_t uiSize, const std::int32_t* p)
 {
     std::int32_t* pCopy = NiExtraDataLocal::CopyArray(uiSize, p);
-    delete[] m_piValue;
+    NiLoadArena::Free(m_piValue);
     m_piValue = pCopy;
     m_uiSize = pCopy ? uiSize : 0;
 }

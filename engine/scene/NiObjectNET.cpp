@@ -26,13 +26,13 @@ int CompareNames(const char* pcA, const char* pcB)
 NiObjectNET::~NiObjectNET()
 {
     RemoveAllExtraData();
-    delete[] m_pcName;
+    NiLoadArena::Free(m_pcName);
 }
 
 void NiObjectNET::SetName(const char* pcName)
 {
-    char* pcCopy = NiStrDup(pcName);
-    delete[] m_pcName;
+    char* pcCopy = NiArenaStrDup(pcName);
+    NiLoadArena::Free(m_pcName);
     m_pcName = pcCopy;
 }
 
@@ -84,10 +84,10 @@ bool NiObjectNET::AddExtraData(NiExtraData* pkExtra)
     if (m_uiExtraDataSize == m_uiExtraDataCapacity)
     {
         std::uint32_t uiNewCapacity = m_ppkExtra == nullptr ? 1 : 2 * m_uiExtraDataCapacity + 1;
-        auto** ppkNew = new NiExtraData*[uiNewCapacity]();
+        auto** ppkNew = NiArenaNewArray<NiExtraData*>(uiNewCapacity);
         for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
             ppkNew[i] = m_ppkExtra[i];
-        delete[] m_ppkExtra;
+        NiLoadArena::Free(m_ppkExtra);
         m_ppkExtra = ppkNew;
         m_uiExtraDataCapacity = uiNewCapacity;
     }
@@ -143,7 +143,7 @@ void NiObjectNET::RemoveAllExtraData()
 {
     while (m_uiExtraDataSize > 0)
         RemoveExtraDataAt(m_uiExtraDataSize - 1);
-    delete[] m_ppkExtra;
+    NiLoadArena::Free(m_ppkExtra);
     m_ppkExtra = nullptr;
     m_uiExtraDataCapacity = 0;
 }
@@ -153,10 +153,10 @@ bool NiObjectNET::ReserveExtraData(std::uint32_t uiCount)
     // Fewer slots than entries would drop references.
     if (uiCount == 0 || uiCount < m_uiExtraDataSize)
         return false;
-    auto** ppkNew = new NiExtraData*[uiCount]();
+    auto** ppkNew = NiArenaNewArray<NiExtraData*>(uiCount);
     for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
         ppkNew[i] = m_ppkExtra[i];
-    delete[] m_ppkExtra;
+    NiLoadArena::Free(m_ppkExtra);
     m_ppkExtra = ppkNew;
     m_uiExtraDataCapacity = uiCount;
     return true;
@@ -209,8 +209,8 @@ NiTimeController* NiObjectNET::GetControllerOfType(const NiTypeInfo* pkType) con
 void NiObjectNET::ReadFromStream(NiObjectStream& kStream)
 {
     NiObject::ReadFromStream(kStream);
-    char* pcName = kStream.ReadString();
-    delete[] m_pcName;
+    char* pcName = kStream.ReadArenaString().release();
+    NiLoadArena::Free(m_pcName);
     m_pcName = pcName;
     if (kStream.GetFileVersion() >= NiStreamVersion(5, 0, 0, 11))
         kStream.ReadLinkIDList();

@@ -9,13 +9,13 @@ NiImplementCreateClone(NiStringExtraData)
 
 NiStringExtraData::~NiStringExtraData()
 {
-    delete[] m_pString;
+    NiLoadArena::Free(m_pString);
 }
 
 void NiStringExtraData::SetValue(const char* pcText)
 {
-    char* pcCopy = NiStrDup(pcText);
-    delete[] m_pString;
+    char* pcCopy = NiArenaStrDup(pcText);
+    NiLoadArena::Free(m_pString);
     m_pString = pcCopy;
 }
 
@@ -28,8 +28,8 @@ void NiStringExtraData::CopyMembers(NiStringExtraData* pkDest, NiCloneContext& k
 void NiStringExtraData::ReadFromStream(NiObjectStream& kStream)
 {
     NiExtraData::ReadFromStream(kStream);
-    char* pcText = kStream.ReadString();
-    delete[] m_pString;
+    char* pcText = kStream.ReadArenaString().release();
+    NiLoadArena::Free(m_pString);
     m_pString = pcText;
 }
 
