@@ -53,7 +53,8 @@ public:
     }
     [[nodiscard]] std::uint32_t GetRefCount() const { return m_uiRefCount.load(std::memory_order_relaxed); }
 
-    [[nodiscard]] static std::uint32_t GetTotalObjectCount() { return ms_uiObjects.load(); }
+    // Exact when no other thread is making or freeing objects.
+    [[nodiscard]] static std::uint32_t GetTotalObjectCount();
 
 protected:
     // Runs once the count reached 0. A class that a list reaches without a
@@ -63,5 +64,4 @@ protected:
 
 private:
     std::atomic<std::uint32_t> m_uiRefCount{0};
-    static std::atomic<std::uint32_t> ms_uiObjects;
 };

@@ -1,0 +1,127 @@
+#include "engine/core/NiLoadArena.h"
+
+#include "engine/core/NiRefObject.h"
+#include "engine/core/NiRefPtr.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace
+{
+class Piece : public NiRefObject
+{
+public:
+    std::uint64_t m_aui[6] = {1, 2, 3, 4, 5, 6};
+};
+
+TEST(NiLoadArena, PiecesComeFromTheActiveArenaAndTheHeapOtherwise)
+{
+    void* pvHeap = NiLoadArena::Allocate(24);
+    EXPECT_EQ(NiLoadArena::GetOwner(pvHeap), nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(pvHeap) % NiLoadArena::ALIGNMENT, 0u);
+
+    NiLoadArena* pkArena = NiLoadArena::Create(4096);
+    std::vector<void*> kPieces;
+    {
+        NiLoadArena::Scope kScope(pkArena);
+        EXPECT_EQ(NiLoadArena::GetActive(), pkArena);
+        for (std::size_t n : {1u, 15u, 16u, 17u, 100u})
+        {
+            kPieces.push_back(NiLoadArena::Allocate(n));
+            EXPECT_EQ(NiLoadArena::GetOwner(kPieces.back()), pkArena);
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(kPieces.back()) % NiLoadArena::ALIGNMENT, 0u);
+            std::memset(kPieces.back(), 0xAB, n);
+        }
+        {
+            // A scope without an arena: the heap again, then back.
+            NiLoadArena::Scope kHeap(nullptr);
+            void* pv = NiLoadArena::Allocate(8);
+            EXPECT_EQ(NiLoadArena::GetOwner(pv), nullptr);
+            NiLoadArena::Free(pv);
+        }
+        EXPECT_EQ(NiLoadArena::GetActive(), pkArena);
+        // Engine objects and texts follow the same rule.
+        NiRefPtr<Piece> sp = new Piece;
+        EXPECT_EQ(NiLoadArena::GetOwner(sp.Get()), pkArena);
+        char* pc = NiArenaStrDup("name");
+        EXPECT_EQ(NiLoadArena::GetOwner(pc), pkArena);
+        EXPECT_STREQ(pc, "name");
+        NiLoadArena::Free(pc);
+    }
+    EXPECT_EQ(NiLoadArena::GetActive(), nullptr);
+    // The five pieces and the creator's reference.
+    EXPECT_EQ(pkArena->GetLiveCount(), 6u);
+    pkArena->Release();
+    for (std::size_t i = 0; i + 1 < kPieces.size(); ++i)
+        NiLoadArena::Free(kPieces[i]);
+    EXPECT_EQ(pkArena->GetLiveCount(), 1u);
+    // The last piece frees the arena (the leak checker sees it go).
+    NiLoadArena::Free(kPieces.back());
+    NiLoadArena::Free(pvHeap);
+    NiLoadArena::Free(nullptr);
+}
+
+TEST(NiLoadArena, BlocksGrowAndTakePiecesLargerThanABlock)
+{
+    NiLoadArena* pkArena = NiLoadArena::Create(4096);
+    std::vector<void*> kPieces;
+    {
+        NiLoadArena::Scope kScope(pkArena);
+        for (int i = 0; i < 100; ++i)
+            kPieces.push_back(NiLoadArena::Allocate(200));
+        EXPECT_GT(pkArena->GetBlockCount(), 1u);
+        std::uint32_t uiBefore = pkArena->GetBlockCount();
+        kPieces.push_back(NiLoadArena::Allocate(1 << 20));
+        std::memset(kPieces.back(), 0, 1 << 20);
+        EXPECT_EQ(pkArena->GetBlockCount(), uiBefore + 1);
+    }
+    pkArena->Release();
+    for (void* pv : kPieces)
+        NiLoadArena::Free(pv);
+}
+
+TEST(NiLoadArena, PiecesMayDieOnAnotherThread)
+{
+    NiLoadArena* pkArena = NiLoadArena::Create(4096);
+    std::vector<NiRefPtr<Piece>> kPieces;
+    {
+        NiLoadArena::Scope kScope(pkArena);
+        for (int i = 0; i < 1000; ++i)
+            kPieces.emplace_back(new Piece);
+    }
+    pkArena->Release();
+    std::vector<std::thread> kThreads;
+    for (int t = 0; t < 4; ++t)
+    {
+        kThreads.emplace_back([&kPieces, t] {
+            for (std::size_t i = static_cast<std::size_t>(t); i < kPieces.size(); i += 4)
+                kPieces[i].Clear();
+        });
+    }
+    for (std::thread& k : kThreads)
+        k.join();
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+TEST(NiLoadArena, AFreedPieceIsPoisonedLikeFreedHeap)
+{
+    NiLoadArena* pkArena = NiLoadArena::Create(4096);
+    char* pcKept = nullptr;
+    char* pcFreed = nullptr;
+    {
+        NiLoadArena::Scope kScope(pkArena);
+        pcKept = NiArenaStrDup("kept");
+        pcFreed = NiArenaStrDup("freed");
+    }
+    pkArena->Release();
+    NiLoadArena::Free(pcFreed);
+    EXPECT_STREQ(pcKept, "kept");
+    EXPECT_DEATH((void)*static_cast<volatile char*>(pcFreed), "use-after-poison");
+    NiLoadArena::Free(pcKept);
+}
+#endif
+} // namespace
