@@ -62,8 +62,9 @@ int COrvaneAICharacter::Load(COrvaneObjectDesc& kDesc)
 {
     COrvaneCharacter::Load(kDesc);
     m_kBlock.m_pkOwner = this;
-    // The action value comes from the model's "action" list once models
-    // carry their lists.
+    // The action value would be the first entry of the model's "action"
+    // list; no model is given such a list (templates' extras stay empty), so
+    // it keeps its reset value 0.
     return 1;
 }
 

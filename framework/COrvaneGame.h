@@ -11,6 +11,7 @@ class COrvaneCamera;
 class COrvaneKeyboard;
 class COrvaneLocale;
 class COrvaneMouse;
+class COrvanePrerequisites;
 class COrvaneTagTree;
 
 // Two lists the game fills and clears together.
@@ -90,6 +91,9 @@ public:
     [[nodiscard]] virtual COrvaneLastKeyEvent& GetLastKeyEvent() { return m_kLastKey; }
     // Called once when a canvas widget is first pressed.
     virtual void OnWidgetPressed() {}
+    // The registry of prerequisite lists: every template's list is told to
+    // it once read (the list stays with its template).
+    virtual void RegisterPrerequisites(COrvanePrerequisites& kList) { (void)kList; }
 
 private:
     void ClearFields();

@@ -2,7 +2,9 @@
 
 #include "framework/COrvaneBlockGrid.h"
 #include "framework/COrvaneFile.h"
+#include "framework/COrvaneObjectTemplate.h"
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,8 +28,15 @@ void COrvaneGridObject::Reset()
 int COrvaneGridObject::Load(COrvaneObjectDesc& kDesc)
 {
     COrvaneGridEntity::Load(kDesc);
-    // Width and depth are the template's first two parameters; they are
-    // read once templates carry parameters.
+    // Width and depth are the template's first two parameters.
+    if (m_pkTemplate)
+    {
+        const std::vector<std::string>& kParameters = m_pkTemplate->m_kParameters;
+        if (kParameters.size() > 0)
+            std::istringstream(kParameters[0]) >> m_iWidth;
+        if (kParameters.size() > 1)
+            std::istringstream(kParameters[1]) >> m_iDepth;
+    }
     m_usParameterCursor = static_cast<std::uint16_t>(m_usParameterCursor + 2);
     return 1;
 }

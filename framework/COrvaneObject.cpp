@@ -1,10 +1,13 @@
 #include "framework/COrvaneObject.h"
 
+#include "framework/COrvaneAnim.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneObjectDesc.h"
+#include "framework/COrvaneObjectTemplate.h"
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 
 COrvaneObject::COrvaneObject()
 {
@@ -19,11 +22,25 @@ COrvaneObject::~COrvaneObject()
 void COrvaneObject::Destroy()
 {
     RemoveFromWorld();
-    // A shared model stays with its template entry.
-    m_pkSharedModel = nullptr;
+    // A shared model stays with its template entry; the counts taken by
+    // Load are given back.
+    if (m_spSharedModel)
+    {
+        if (m_spSharedModel->m_uiUseCount > 0)
+            --m_spSharedModel->m_uiUseCount;
+        if (m_pkModel && m_pkModel->GetOwner() == this)
+            m_pkModel->SetOwner(nullptr);
+        m_spSharedModel.reset();
+    }
     m_pkModel = nullptr;
     m_pkOwnedModel.reset();
+    for (COrvaneAnimEntryPtr& spEntry : m_kAnimations)
+    {
+        if (spEntry->m_uiUseCount > 0)
+            --spEntry->m_uiUseCount;
+    }
     m_kAnimations.clear();
+    m_pkCurrentAnimation = nullptr;
     m_kSharedParts.clear();
 }
 
@@ -36,7 +53,7 @@ void COrvaneObject::Reset()
     m_pkModel = nullptr;
     m_pkOwnedModel.reset();
     m_pkCurrentAnimation = nullptr;
-    m_pkSharedModel = nullptr;
+    m_spSharedModel.reset();
     m_usParameterCursor = 0;
     m_ucPlayMode = 1;
     m_ucAnimationStarted = 0;
@@ -161,39 +178,96 @@ int COrvaneObject::Load(COrvaneObjectDesc& kDesc)
 {
     m_pkTemplate = kDesc.m_pkTemplate;
     m_pkTypeObject = kDesc.m_pkType;
-    // Sharing the template's first model and the template's animation
-    // entries come with the templates; an own model is made here.
-    if (kDesc.m_ucMode != 0)
+    COrvaneObjectTemplate* pkTemplate = m_pkTemplate;
+    if (kDesc.m_ucMode == 0)
     {
+        // An empty template has no model to share.
+        if (pkTemplate && !pkTemplate->m_kModels.empty())
+        {
+            m_spSharedModel = pkTemplate->m_kModels.front();
+            ++m_spSharedModel->m_uiUseCount;
+            m_pkModel = m_spSharedModel->Get();
+            m_pkModel->SetOwner(this);
+        }
+    }
+    else
+    {
+        COrvaneModelSource kSource;
+        kSource.m_bClone = kDesc.m_ucMode == 1;
+        if (pkTemplate)
+        {
+            for (const COrvaneModelEntryPtr& spEntry : pkTemplate->m_kModels)
+                kSource.m_kEntries.push_back(spEntry->Get());
+        }
+        const char* pcFirst = kSource.m_kEntries.empty() ? nullptr : kSource.m_kEntries.front()->GetName();
+        kSource.m_kName = pcFirst ? pcFirst : kDesc.m_kName;
         m_pkOwnedModel = std::make_unique<COrvaneComposite>();
         m_pkModel = m_pkOwnedModel.get();
-        if (!kDesc.m_kName.empty())
-            m_pkModel->SetName(kDesc.m_kName.c_str());
+        if (kDesc.m_uiValueA != 0)
+            m_pkModel->SetUserValue(kDesc.m_uiValueA);
+        m_pkModel->Load(kSource);
+        if (kSource.m_kName.empty())
+            m_pkModel->ClearName();
         m_pkModel->SetOwner(this);
+    }
+    if (pkTemplate && !pkTemplate->m_kAnimations.empty() && m_pkModel)
+    {
+        std::vector<COrvaneAnim*> kList;
+        for (const COrvaneAnimEntryPtr& spEntry : pkTemplate->m_kAnimations)
+        {
+            ++spEntry->m_uiUseCount;
+            m_kAnimations.push_back(spEntry);
+            kList.push_back(spEntry->Get());
+        }
+        m_pkCurrentAnimation = m_kAnimations.front()->Get();
+        m_pkModel->CreateControllerManager();
+        m_pkModel->AddSequences(kList);
     }
     return 1;
 }
 
-void COrvaneObject::PlayAnimation(const char*, std::uint8_t ucMode, float, std::uint32_t, std::int32_t)
+void COrvaneObject::PlayAnimation(const char* pcName, std::uint8_t ucMode, float fDuration, std::uint32_t uiFlags,
+                                  std::int32_t iLengthFactor)
 {
     m_ucPlayMode = ucMode;
     m_ucAnimationStarted = 0;
-    // Animation entries come from the template; without one no name
-    // matches, and the timer and current animation stay as they were.
+    if (!pcName)
+        return;
+    COrvaneAnim* pkFound = nullptr;
+    for (const COrvaneAnimEntryPtr& spEntry : m_kAnimations)
+    {
+        const char* pcAnimation = spEntry->Get()->GetName();
+        if (pcAnimation && std::strstr(pcAnimation, pcName))
+        {
+            pkFound = spEntry->Get();
+            break;
+        }
+    }
+    if (!pkFound)
+        return;
+    m_pkCurrentAnimation = pkFound;
+    if (m_pkModel)
+        m_pkModel->PlaySequence(pkFound, uiFlags != 0);
+    float fLength = m_pkModel ? m_pkModel->GetSequenceLength() : 0.0f;
+    m_fTimer = fDuration > 0.0f ? fDuration : fLength * static_cast<float>(iLengthFactor);
 }
 
-void COrvaneObject::SetModelHidden(bool)
+void COrvaneObject::SetModelHidden(bool bHidden)
 {
+    if (m_pkModel)
+        m_pkModel->SetVisible(!bHidden);
 }
 
 bool COrvaneObject::IsModelVisible() const
 {
-    return m_pkModel != nullptr;
+    return m_pkModel != nullptr && m_pkModel->IsVisible();
 }
 
 void COrvaneObject::ResetModelAnimation()
 {
     m_auiWords[0] = 0;
+    if (m_pkModel)
+        m_pkModel->ResetSequenceTime();
 }
 
 void COrvaneObject::ApplyToModel(std::uint32_t)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/core/NiVec3.h"
+#include "framework/COrvaneAssetPool.h"
 #include "framework/COrvaneBase.h"
 
 #include <cstdint>
@@ -13,8 +14,6 @@ class COrvaneComposite;
 class COrvaneWorld;
 class COrvaneObjectTemplate;
 class NiAVObject;
-struct COrvaneAnimEntry;
-struct COrvaneModelEntry;
 struct COrvaneObjectDesc;
 
 // Root of every world object and character: ties the object to its
@@ -62,6 +61,10 @@ public:
     void ApplyToModel(std::uint32_t uiValue);
 
     [[nodiscard]] COrvaneComposite* GetModel() const { return m_pkModel; }
+    [[nodiscard]] COrvaneObjectTemplate* GetTemplate() const { return m_pkTemplate; }
+    [[nodiscard]] COrvaneAnim* GetCurrentAnimation() const { return m_pkCurrentAnimation; }
+    [[nodiscard]] const std::vector<COrvaneAnimEntryPtr>& GetAnimationEntries() const { return m_kAnimations; }
+    [[nodiscard]] const COrvaneModelEntryPtr& GetSharedModelEntry() const { return m_spSharedModel; }
     [[nodiscard]] COrvaneWorld* GetWorld() const { return m_pkWorld; }
     [[nodiscard]] COrvaneBase* GetTypeObject() const { return m_pkTypeObject; }
     [[nodiscard]] float GetHeading() const { return m_afAngles[1]; }
@@ -82,9 +85,10 @@ protected:
     float m_fLastTimeStep = 0.0f;
     COrvaneAnim* m_pkCurrentAnimation = nullptr; // link: the template's entry holds it
     std::uint32_t m_auiWords[3] = {};
-    COrvaneModelEntry* m_pkSharedModel = nullptr; // link: the template's first model entry
+    // The template's first model entry while the model is shared.
+    COrvaneModelEntryPtr m_spSharedModel;
     std::vector<void*> m_kUnused;
-    std::vector<COrvaneAnimEntry*> m_kAnimations;
+    std::vector<COrvaneAnimEntryPtr> m_kAnimations;
     std::list<NiAVObject*> m_kSharedParts;
     // The model: owned unless shared from the template, whose entry keeps a
     // shared one alive.

@@ -1,10 +1,13 @@
 #include "tests/framework/FrameworkTestSupport.h"
 
+#include "engine/core/NiCloneContext.h"
 #include "engine/core/NiLibraryRegistry.h"
+#include "engine/core/NiMessageBox.h"
 #include "engine/render/NiRenderer.h"
 #include "engine/render/image/NiImageConverter.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneCamera.h"
+#include "framework/COrvaneComposite.h"
 #include "framework/COrvaneDebugOptions.h"
 #include "framework/COrvaneInterface.h"
 #include "framework/COrvaneRendererFactory.h"
@@ -32,6 +35,9 @@ void ResetFrameworkState()
     NiRenderer::ResetRenderer();
     NiImageConverter::ReleaseCurrent();
     NiLibraryRegistry::Reset();
+    COrvaneComposite::ResetProcessState(); // owner handles, camera game
+    NiCloneContext::ResetDefaults();       // the model clones set copy mode 1
+    NiResetMessageBoxFunction();
     os::Reset(); // windows, queue, key state, cursor, clock, message-box hook
 }
 

@@ -1,0 +1,18 @@
+#include "framework/COrvaneObjectFactory.h"
+
+#include "framework/COrvaneObject.h"
+#include "framework/COrvaneObjectDesc.h"
+
+COrvaneObjectFactory::COrvaneObjectFactory()
+{
+    SetName("orvaneObjectFactory");
+}
+
+COrvaneObject* COrvaneObjectFactory::Create(COrvaneObjectDesc& kDesc)
+{
+    auto* pkObject = new COrvaneObject;
+    pkObject->Load(kDesc);
+    if (m_pkWorld && kDesc.m_ucAddToWorld)
+        pkObject->AddToWorld(m_pkWorld, true);
+    return pkObject;
+}
