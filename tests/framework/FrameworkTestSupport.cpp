@@ -2,6 +2,10 @@
 
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiLibraryRegistry.h"
+#include "engine/core/NiMainLibrary.h"
+#include "engine/animation/NiAnimationLibrary.h"
+#include "engine/scene/NiSceneGraphLibrary.h"
+#include "engine/scene/NiSceneLibrary.h"
 #include "engine/core/NiMessageBox.h"
 #include "engine/render/NiRenderer.h"
 #include "engine/render/image/NiImageConverter.h"
@@ -58,6 +62,23 @@ void FrameworkTest::TearDown()
     std::error_code kError;
     std::filesystem::current_path(m_kPrevious, kError);
     std::filesystem::remove_all(m_kFolder, kError);
+}
+
+void EngineFrameworkTest::SetUp()
+{
+    FrameworkTest::SetUp();
+    NiMainLibrary::Reset();
+    NiSceneLibraryRegister();
+    NiSceneGraphRegister();
+    NiMainLibrary::Init();
+    NiAnimationLibrary::Init();
+}
+
+void EngineFrameworkTest::TearDown()
+{
+    NiAnimationLibrary::Shutdown();
+    NiMainLibrary::Reset();
+    FrameworkTest::TearDown();
 }
 
 void WriteFileBytes(const std::filesystem::path& kPath, const std::string& kBytes)

@@ -24,6 +24,15 @@ private:
     std::filesystem::path m_kPrevious;
 };
 
+// A framework test whose engine libraries are up, so scene and animation
+// files load and save.
+class EngineFrameworkTest : public FrameworkTest
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
 // Whole-file helpers, bytes as they are.
 void WriteFileBytes(const std::filesystem::path& kPath, const std::string& kBytes);
 [[nodiscard]] std::string ReadFileBytes(const std::filesystem::path& kPath);
