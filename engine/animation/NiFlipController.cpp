@@ -170,6 +170,25 @@ void NiFlipController::ResolveLinks(NiObjectStream& kStream)
         m_kTextures.emplace_back(kStream.GetLinkedObjectAs<NiTexture>());
 }
 
+void NiFlipController::PostLink(NiObjectStream& kStream)
+{
+    NiFloatInterpController::PostLink(kStream);
+    for (const NiTexturePtr& spTexture : m_kTextures)
+    {
+        if (!spTexture)
+            continue;
+        std::uint32_t uiSteps = 0;
+        for (NiTimeController* pk = spTexture->GetControllers(); pk != nullptr; pk = pk->GetNext())
+        {
+            if (pk == this || ++uiSteps > kStream.GetFileObjectCount())
+            {
+                kStream.SetCorrupt();
+                return;
+            }
+        }
+    }
+}
+
 void NiFlipController::DropCountedLinks()
 {
     NiFloatInterpController::DropCountedLinks();

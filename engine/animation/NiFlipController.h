@@ -51,6 +51,8 @@ public:
     // interpolator; they become step keys.
     void ReadFromStream(NiObjectStream& kStream) override;
     void ResolveLinks(NiObjectStream& kStream) override;
+    // A texture whose own controllers include this one would hold itself.
+    void PostLink(NiObjectStream& kStream) override;
     bool RegisterForSave(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;

@@ -185,6 +185,26 @@ void NiKeyframeManager::ResolveLinks(NiObjectStream& kStream)
     m_kOldEntries.clear();
 }
 
+void NiKeyframeManager::PostLink(NiObjectStream& kStream)
+{
+    NiTimeController::PostLink(kStream);
+    for (const auto& kEntry : m_kSequences)
+    {
+        for (std::uint32_t i = 0; i < kEntry.second->GetCount(); ++i)
+        {
+            std::uint32_t uiSteps = 0;
+            for (NiTimeController* pk = kEntry.second->GetControllerAt(i); pk != nullptr; pk = pk->GetNext())
+            {
+                if (pk == this || ++uiSteps > kStream.GetFileObjectCount())
+                {
+                    kStream.SetCorrupt();
+                    return;
+                }
+            }
+        }
+    }
+}
+
 void NiKeyframeManager::DropCountedLinks()
 {
     NiTimeController::DropCountedLinks();

@@ -40,6 +40,8 @@ public:
     // with every sequence embedded.
     void ReadFromStream(NiObjectStream& kStream) override;
     void ResolveLinks(NiObjectStream& kStream) override;
+    // A sequence whose controllers lead back here would hold this manager.
+    void PostLink(NiObjectStream& kStream) override;
     bool RegisterForSave(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;

@@ -143,3 +143,17 @@ TEST_F(NiKeyframeManagerTest, OldEmbeddedEntriesEachBecomeASequence)
     for (std::size_t n = 0; n < kFile.size(); ++n)
         EXPECT_EQ(animtest::Load(kFile, n), nullptr) << n;
 }
+
+TEST_F(NiKeyframeManagerTest, ASequenceHoldingItsManagerIsRefusedAndFreed)
+{
+    // manager -> sequence -> the manager as the sequence's controller.
+    animtest::File kFile;
+    kFile.Add("NiKeyframeManager", animtest::TimeControllerRecord(0x0C).U32(1).U8(0).U32(1));
+    kFile.Add("NiSequence", animtest::Bytes().U32(1).U8('s').U32(0).U32(NULL_LINK).U32(1).U32(1).U8('a').U32(0));
+    kFile.Top(0);
+    NiObjectStream kStream;
+    const auto kBytes = kFile.Build();
+    EXPECT_FALSE(kStream.LoadBuffer(kBytes.data(), static_cast<std::uint32_t>(kBytes.size())));
+    EXPECT_EQ(kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+    // The fixture checks that both are gone.
+}

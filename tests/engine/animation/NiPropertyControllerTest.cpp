@@ -13,6 +13,8 @@
 #include "engine/animation/NiTextureTransformController.h"
 #include "engine/animation/NiUVController.h"
 #include "engine/animation/NiVisController.h"
+#include "engine/render/NiRenderLibrary.h"
+#include "engine/render/image/NiRenderImageLibrary.h"
 #include "engine/render/NiSourceTexture.h"
 #include "engine/scene/NiColorExtraData.h"
 #include "engine/scene/NiFloatExtraData.h"
@@ -678,4 +680,33 @@ TEST_F(NiPropertyControllerTest, RollTurnsAboutLocalZAndAccumulates)
     EXPECT_TRUE(sp->IsTransformController());
     sp->SetTarget(nullptr);
     ExpectRoundTrip(sp);
+}
+
+TEST_F(NiPropertyControllerTest, AFlipTextureDrivenByItsOwnFlipIsRefusedAndFreed)
+{
+    // Textures load too.
+    NiAnimationLibrary::Shutdown();
+    NiMainLibrary::Reset();
+    NiSceneLibraryRegister();
+    NiSceneGraphRegister();
+    NiRenderImageLibraryRegister();
+    NiRenderLibraryRegister();
+    NiMainLibrary::Init();
+    NiAnimationLibrary::Init();
+    // What the render library keeps for the process is no leak of this test.
+    m_uiLive = NiRefObject::GetTotalObjectCount();
+    // flip -> texture -> the texture's controllers -> the flip.
+    NiRefPtr<NiSourceTexture> spTexture = NiSourceTexture::CreateFromFile("flip.tga", NiTexture::FormatPrefs());
+    ASSERT_NE(spTexture, nullptr);
+    NiRefPtr<NiFlipController> sp = new NiFlipController;
+    sp->AttachTexture(spTexture);
+    spTexture->PrependController(sp);
+    const auto kFile = animtest::Save(sp);
+    spTexture->RemoveController(sp);
+    sp = nullptr;
+    spTexture = nullptr;
+    ASSERT_FALSE(kFile.empty());
+    NiObjectStream kStream;
+    EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    EXPECT_EQ(kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
 }
