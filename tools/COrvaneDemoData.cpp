@@ -4,6 +4,7 @@
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoModel.h"
+#include "tools/COrvaneDemoSign.h"
 
 #include <cstdio>
 #include <utility>
@@ -75,5 +76,6 @@ bool BuildDemoData(const std::string& kFolder)
         return false;
     }
     return WriteDocument(kFolder + "/setup.xml", SETUP) && WriteDocument(kFolder + "/data.xml", DATA) &&
-           WriteDemoModel(kFolder + "/models") && WriteDemoInterface(kFolder);
+           WriteDemoModel(kFolder + "/models") &&
+           WriteDemoSign(kFolder + "/models") && WriteDemoInterface(kFolder);
 }

@@ -8,13 +8,22 @@
 #include "engine/animation/NiAnimKey.h"
 #include "engine/animation/NiAnimKeyTables.h"
 #include "engine/animation/NiAnimationLibrary.h"
+#include "engine/animation/NiBoneLODController.h"
 #include "engine/animation/NiControllerManager.h"
 #include "engine/animation/NiControllerSequence.h"
+#include "engine/animation/NiFloatInterpolator.h"
+#include "engine/animation/NiGeomMorpherController.h"
+#include "engine/animation/NiKeyData.h"
+#include "engine/animation/NiKeyframeManager.h"
+#include "engine/animation/NiLookAtInterpolator.h"
+#include "engine/animation/NiPathInterpolator.h"
+#include "engine/animation/NiPoint3Interpolator.h"
 #include "engine/animation/NiStringPalette.h"
 #include "engine/animation/NiTextKeyExtraData.h"
-#include "engine/animation/NiKeyData.h"
+#include "engine/animation/NiTransformController.h"
 #include "engine/animation/NiTransformData.h"
 #include "engine/animation/NiTransformInterpolator.h"
+#include "engine/animation/NiUVController.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/render/NiPalette.h"
@@ -234,6 +243,67 @@ void SceneSeeds(SeedFolder& kSeeds, SeedFolder& kImages)
     kSequences[1]->Activate(0, false, 1.0f, 0.5f, kSequences[0]);
     kSeeds.Add(SaveScene({spModel}));
     spManager->RemoveAllSequences();
+    // Animated objects with their data: a morphing shape with a UV scroll, a
+    // rig with bone levels, an object on a path looking at another, and an
+    // old manager with a sequence.
+    {
+        auto* pkVerts = new NiVec3[4]{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+        auto* pkUV = new NiVec2[4]{{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+        auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+        NiRefPtr<NiTriShape> spMorphed = new NiTriShape(4, pkVerts, nullptr, nullptr, pkUV, 1, 0, 2, pusTris);
+        NiRefPtr<NiMorphData> spMorph = new NiMorphData;
+        spMorph->SetTargets(2, 4);
+        spMorph->GetTarget(0)->SetName("Base");
+        spMorph->GetTarget(1)->SetName("Smile");
+        NiGeomMorpherControllerPtr spMorpher = new NiGeomMorpherController;
+        spMorpher->SetMorphData(spMorph);
+        spMorpher->SetInterpolator(new NiFloatInterpolator(0.5f), 1);
+        spMorpher->SetTarget(spMorphed);
+        NiRefPtr<NiUVData> spUV = new NiUVData;
+        spUV->SetChannel(NiUVData::U_OFFSET, ThreeKeys(NI_FLOATKEY, NI_LINKEY), 3, NI_LINKEY);
+        NiUVControllerPtr spScroll = new NiUVController;
+        spScroll->SetUVData(spUV);
+        spScroll->SetTarget(spMorphed);
+        kSeeds.Add(SaveScene({spMorphed}));
+
+        NiRefPtr<NiNode> spRig = new NiNode;
+        NiRefPtr<NiNode> spBone = new NiNode;
+        spRig->AttachChild(spBone);
+        spRig->AttachChild(spMorphed);
+        NiBoneLODControllerPtr spLOD = new NiBoneLODController;
+        spLOD->SetNumberOfBoneLODs(2);
+        spLOD->AddBone(0, spBone);
+        spLOD->AddShape(spMorphed);
+        NiRefPtr<NiSkinInstance> spLODSkin = new NiSkinInstance;
+        spLODSkin->SetSkinData(new NiSkinData);
+        spLOD->AddSkin(1, spMorphed, spLODSkin);
+        spLOD->SetTarget(spRig);
+
+        NiRefPtr<NiNode> spMover = new NiNode;
+        spMover->SetName("Mover");
+        spRig->AttachChild(spMover);
+        NiPosDataPtr spPath = new NiPosData;
+        spPath->ReplaceKeys(ThreeKeys(NI_POSKEY, NI_BEZKEY), 3, NI_BEZKEY);
+        NiFloatDataPtr spPercent = new NiFloatData;
+        spPercent->ReplaceKeys(ThreeKeys(NI_FLOATKEY, NI_LINKEY), 3, NI_LINKEY);
+        NiTransformControllerPtr spOnPath = new NiTransformController;
+        spOnPath->SetInterpolator(new NiPathInterpolator(spPath, spPercent));
+        spOnPath->SetTarget(spMover);
+        NiRefPtr<NiNode> spWatcher = new NiNode;
+        spRig->AttachChild(spWatcher);
+        NiLookAtInterpolatorPtr spLook = new NiLookAtInterpolator(spMover, NiLookAtInterpolator::Y, true);
+        spLook->SetSub(NiLookAtInterpolator::ROLL, new NiFloatInterpolator(0.25f));
+        spLook->SetSub(NiLookAtInterpolator::TRANSLATE, new NiPoint3Interpolator(NiVec3(1, 2, 3)));
+        NiTransformControllerPtr spWatching = new NiTransformController;
+        spWatching->SetInterpolator(spLook);
+        spWatching->SetTarget(spWatcher);
+        NiKeyframeManagerPtr spOldManager = new NiKeyframeManager;
+        NiSequencePtr spSequence = new NiSequence("wave", 4, 4);
+        spSequence->AddNameAndController("Mover", new NiTransformController);
+        spOldManager->AddSequence(spSequence);
+        spOldManager->SetTarget(spWatcher);
+        kSeeds.Add(SaveScene({spRig}));
+    }
 
     // A textured, lit, named scene holding one of every kind of scene
     // object below its root.

@@ -51,6 +51,7 @@ TEST_F(COrvaneDemoDataTest, TheGameReadsEverySettingItWrites)
     EXPECT_TRUE(std::filesystem::is_directory(kData / "models"));
     EXPECT_TRUE(std::filesystem::is_regular_file(kData / "models" / "prisoner.nif"));
     EXPECT_TRUE(std::filesystem::is_regular_file(kData / "models" / "prisoner.kf"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(kData / "models" / "sign.nif"));
 
     COrvaneTagTree kSetup;
     ASSERT_TRUE(kSetup.Load((kData / "setup.xml").c_str()));
