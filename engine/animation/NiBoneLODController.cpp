@@ -93,7 +93,10 @@ bool NiBoneLODController::SetBoneLOD(std::int32_t iLOD)
         for (NiNode* pkBone : m_kBoneSets[i])
         {
             if (pkBone != nullptr)
-                SetFlagBits(pkBone, bOn ? SELECTIVE_UPDATE_BIT : std::uint16_t(0), bOn ? std::uint16_t(0) : SELECTIVE_UPDATE_BIT);
+            {
+                const std::uint16_t usSet = bOn ? SELECTIVE_UPDATE_BIT : 0;
+                SetFlagBits(pkBone, usSet, static_cast<std::uint16_t>(SELECTIVE_UPDATE_BIT & ~usSet));
+            }
         }
     }
     for (NiGeometry* pkShape : m_kShapes)

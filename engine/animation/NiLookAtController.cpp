@@ -48,8 +48,8 @@ void NiLookAtController::Update(float)
     auto* pkTarget = NiDynamicCast<NiAVObject>(m_pkTarget);
     if (m_pkLookAt == nullptr || pkTarget == nullptr || !GetActive())
         return;
-    const std::uint16_t usAxis =
-        static_cast<std::uint16_t>((m_usLookAtFlags & NiLookAtInterpolator::AXIS_MASK) >> NiLookAtInterpolator::AXIS_POS);
+    const auto usAxis = static_cast<std::uint16_t>((m_usLookAtFlags & NiLookAtInterpolator::AXIS_MASK) >>
+                                                   NiLookAtInterpolator::AXIS_POS);
     pkTarget->SetRotate(NiLookAtInterpolator::ComputeLookAt(pkTarget->GetTranslate(), pkTarget->GetParent(),
                                                             m_pkLookAt->GetWorldTransform().m_kTranslate, usAxis,
                                                             (m_usLookAtFlags & NiLookAtInterpolator::FLIP_MASK) != 0));

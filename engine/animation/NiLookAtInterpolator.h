@@ -69,7 +69,10 @@ public:
     [[nodiscard]] std::uint16_t GetFlags() const { return m_usFlags; }
     void SetFlags(std::uint16_t us) { m_usFlags = us; }
     [[nodiscard]] bool GetFlip() const { return (m_usFlags & FLIP_MASK) != 0; }
-    [[nodiscard]] std::uint16_t GetAxis() const { return static_cast<std::uint16_t>((m_usFlags & AXIS_MASK) >> AXIS_POS); }
+    [[nodiscard]] std::uint16_t GetAxis() const
+    {
+        return static_cast<std::uint16_t>((m_usFlags & AXIS_MASK) >> AXIS_POS);
+    }
     [[nodiscard]] NiInterpolator* GetSub(SubInterpolator e) const { return m_aspSub[e]; }
     void SetSub(SubInterpolator e, NiInterpolator* pk) { m_aspSub[e] = pk; }
     [[nodiscard]] const NiQuatTransform& GetPose() const { return m_kTransformValue; }

@@ -381,7 +381,8 @@ void NiPathCurve::CopySettingsFrom(const NiPathCurve& kSource)
 void NiPathCurve::CopyFrom(const NiPathCurve& kSource, NiCloneContext& kCloning)
 {
     CopySettingsFrom(kSource);
-    m_spPathData = kSource.m_spPathData ? static_cast<NiPosData*>(kSource.m_spPathData->CreateClone(kCloning)) : nullptr;
+    m_spPathData =
+        kSource.m_spPathData ? static_cast<NiPosData*>(kSource.m_spPathData->CreateClone(kCloning)) : nullptr;
     m_spPercentData =
         kSource.m_spPercentData ? static_cast<NiFloatData*>(kSource.m_spPercentData->CreateClone(kCloning)) : nullptr;
     m_fMaxCurvature = kSource.m_fMaxCurvature;

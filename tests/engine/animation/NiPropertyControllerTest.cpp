@@ -24,6 +24,7 @@
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
 #include "tests/engine/animation/AnimModelSupport.h"
+#include "tests/engine/animation/AnimShapes.h"
 #include "tests/engine/animation/AnimTestFile.h"
 
 #include <gtest/gtest.h>
@@ -32,39 +33,17 @@
 #include <limits>
 
 using animtest::Bytes;
+using animtest::ExpectRoundTrip;
+using animtest::FloatKeys;
 using animtest::V;
 
 namespace
 {
-constexpr std::uint32_t NONE = 0xFFFFFFFF;
+constexpr std::uint32_t NONE = animtest::NULL_LINK;
 
 class NiPropertyControllerTest : public animtest::ModelTest
 {
 };
-
-NiAnimKey* FloatKeys(std::uint32_t uiType, std::initializer_list<std::pair<float, float>> kKeys)
-{
-    const std::uint8_t ucSize = NiAnimKeyTables::GetKeySize(NI_FLOATKEY, uiType);
-    NiAnimKey* pk = NiAnimKeyTables::GetCreateFunction(NI_FLOATKEY, uiType)(static_cast<std::uint32_t>(kKeys.size()));
-    std::uint32_t i = 0;
-    for (const auto& k : kKeys)
-    {
-        auto* p = static_cast<NiFloatKey*>(NiAnimKey::At(pk, i++, ucSize));
-        p->m_fTime = k.first;
-        p->m_fValue = k.second;
-    }
-    if (auto pfnFill = NiAnimKeyTables::GetFillDerivedFunction(NI_FLOATKEY, uiType))
-        pfnFill(pk, i, ucSize);
-    return pk;
-}
-
-// The time-controller record: next, flags, frequency, phase, range, target.
-Bytes TimeControllerBody(std::uint16_t usFlags, std::uint32_t uiTarget = NONE, float fLo = 0, float fHi = 1)
-{
-    Bytes b;
-    b.U32(NONE).U16(usFlags).F32(1).F32(0).F32(fLo).F32(fHi).U32(uiTarget);
-    return b;
-}
 
 // A key range wide enough that the scaled time is the time itself.
 template <class T>
@@ -73,21 +52,6 @@ T* Ready(T* pkController)
     pkController->SetBeginKeyTime(0.0f);
     pkController->SetEndKeyTime(100.0f);
     return pkController;
-}
-
-// Alone in a file at the current version: loads equal, writes back the
-// same bytes, and every cut of the file fails cleanly.
-void ExpectRoundTrip(NiObject* pkObject)
-{
-    const auto kFile = animtest::Save(pkObject);
-    ASSERT_FALSE(kFile.empty());
-    NiObjectPtr spLoaded = animtest::Load(kFile);
-    ASSERT_NE(spLoaded, nullptr);
-    EXPECT_EQ(spLoaded->GetTypeInfo(), pkObject->GetTypeInfo());
-    EXPECT_TRUE(spLoaded->IsEqual(pkObject));
-    EXPECT_EQ(animtest::Save(spLoaded), kFile);
-    for (std::size_t n = 0; n < kFile.size(); ++n)
-        EXPECT_EQ(animtest::Load(kFile, n), nullptr) << "cut at " << n;
 }
 
 // A four-vertex quad with uiSets texture sets, u = 0 or 1, v = 0 or 1.
@@ -226,7 +190,7 @@ TEST_F(NiPropertyControllerTest, UVRecordsRoundTripAndRefuseOtherKeyKinds)
     EXPECT_EQ(animtest::Load(kHugeFile.Build()), nullptr);
     // A controller linking anything but UV data.
     animtest::File kWrong;
-    kWrong.Add("NiUVController", TimeControllerBody(0x0C).U16(0).U32(1));
+    kWrong.Add("NiUVController", animtest::TimeControllerRecord(0x0C).U16(0).U32(1));
     kWrong.Add("NiFloatData", Bytes().U32(0));
     kWrong.Top(0);
     EXPECT_EQ(animtest::Load(kWrong.Build()), nullptr);
@@ -282,7 +246,7 @@ TEST_F(NiPropertyControllerTest, OldVisibilityAlphaAndExtraDataControllersWrapTh
     {
         SCOPED_TRACE(k.m_pcClass);
         animtest::File kFile(V(10, 1, 0, 103));
-        Bytes kRecord = TimeControllerBody(0x0C);
+        Bytes kRecord = animtest::TimeControllerRecord(0x0C);
         kRecord.Append(k.m_kOwn).U32(1);
         kFile.Add(k.m_pcClass, kRecord);
         kFile.Add(k.m_pcData, k.m_kData);
@@ -387,7 +351,7 @@ TEST_F(NiPropertyControllerTest, OldFlipBecomesStepKeysAndTakesItsLinksWithoutAT
     // a float data object after it proves the links were all taken.
     animtest::File kFile(V(10, 0, 1, 0));
     kFile.Add("NiFlipController",
-              TimeControllerBody(0x0C).U32(0).F32(1.0f).F32(0.5f).U32(3).U32(NONE).U32(NONE).U32(NONE));
+              animtest::TimeControllerRecord(0x0C).U32(0).F32(1.0f).F32(0.5f).U32(3).U32(NONE).U32(NONE).U32(NONE));
     kFile.Top(0);
     NiObjectPtr sp = animtest::Load(kFile.Build());
     auto* pkFlip = NiDynamicCast<NiFlipController>(sp.Get());
@@ -413,8 +377,8 @@ TEST_F(NiPropertyControllerTest, OldFlipBecomesStepKeysAndTakesItsLinksWithoutAT
     // The controller's links come off the queue even without a target, so
     // the next object's link is its own.
     animtest::File kTwo(V(10, 0, 1, 0));
-    kTwo.Add("NiFlipController", TimeControllerBody(0x0C).U32(0).F32(0).F32(1).U32(1).U32(NONE));
-    kTwo.Add("NiUVController", TimeControllerBody(0x0C).U16(0).U32(2));
+    kTwo.Add("NiFlipController", animtest::TimeControllerRecord(0x0C).U32(0).F32(0).F32(1).U32(1).U32(NONE));
+    kTwo.Add("NiUVController", animtest::TimeControllerRecord(0x0C).U16(0).U32(2));
     kTwo.Add("NiUVData", Bytes().U32(0).U32(0).U32(0).U32(0));
     kTwo.Top(0);
     kTwo.Top(1);
@@ -427,7 +391,7 @@ TEST_F(NiPropertyControllerTest, OldFlipBecomesStepKeysAndTakesItsLinksWithoutAT
 
     // A texture link to anything but a texture fails the load.
     animtest::File kWrong(V(10, 0, 1, 0));
-    kWrong.Add("NiFlipController", TimeControllerBody(0x0C).U32(0).F32(0).F32(1).U32(1).U32(1));
+    kWrong.Add("NiFlipController", animtest::TimeControllerRecord(0x0C).U32(0).F32(0).F32(1).U32(1).U32(1));
     kWrong.Add("NiUVData", Bytes().U32(0).U32(0).U32(0).U32(0));
     kWrong.Top(0);
     EXPECT_EQ(animtest::Load(kWrong.Build()), nullptr);
@@ -444,7 +408,7 @@ TEST_F(NiPropertyControllerTest, FlipRecordRoundTripsAndRefusesHostileCounts)
     for (std::uint32_t uiVersion : {V(10, 0, 1, 0), V(10, 2, 0, 0)})
     {
         animtest::File kFile(uiVersion);
-        Bytes kRecord = TimeControllerBody(0x0C);
+        Bytes kRecord = animtest::TimeControllerRecord(0x0C);
         if (uiVersion >= V(10, 1, 0, 104))
             kRecord.U32(NONE).U32(0).U32(0xFFFFFFF0);
         else
@@ -561,7 +525,7 @@ TEST_F(NiPropertyControllerTest, TextureTransformSetsOneMemberAndMakesAMissingTr
     ExpectRoundTrip(sp);
     // A member beyond the five is refused.
     animtest::File kBad;
-    kBad.Add("NiTextureTransformController", TimeControllerBody(0x0C).U32(NONE).U8(0).U32(0).U32(5));
+    kBad.Add("NiTextureTransformController", animtest::TimeControllerRecord(0x0C).U32(NONE).U8(0).U32(0).U32(5));
     kBad.Top(0);
     EXPECT_EQ(animtest::Load(kBad.Build()), nullptr);
 }
@@ -639,7 +603,7 @@ TEST_F(NiPropertyControllerTest, OldSelectorsComeFromTheRawFlagsWord)
     {
         SCOPED_TRACE(k.m_usRaw);
         animtest::File kFile(V(10, 0, 1, 1));
-        kFile.Add(k.m_pcClass, TimeControllerBody(k.m_usRaw).U8(0).U32(1));
+        kFile.Add(k.m_pcClass, animtest::TimeControllerRecord(k.m_usRaw).U8(0).U32(1));
         Bytes kPos;
         kPos.U32(1).U32(NI_LINKEY).F32(0).Floats({0.5f, 0.5f, 0.5f});
         kFile.Add("NiPosData", kPos);
