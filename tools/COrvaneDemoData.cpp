@@ -4,6 +4,7 @@
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoModel.h"
+#include "tools/COrvaneDemoProps.h"
 #include "tools/COrvaneDemoSign.h"
 
 #include <cstdio>
@@ -76,6 +77,6 @@ bool BuildDemoData(const std::string& kFolder)
         return false;
     }
     return WriteDocument(kFolder + "/setup.xml", SETUP) && WriteDocument(kFolder + "/data.xml", DATA) &&
-           WriteDemoModel(kFolder + "/models") &&
-           WriteDemoSign(kFolder + "/models") && WriteDemoInterface(kFolder);
+           AddDemoTemplates(kFolder + "/data.xml") && WriteDemoModel(kFolder + "/models") &&
+           WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder);
 }

@@ -4,11 +4,15 @@
 #include "framework/COrvaneAICharacterController.h"
 #include "framework/COrvaneAIControllerManager.h"
 #include "framework/COrvaneBlockGrid.h"
+#include "framework/COrvaneComposite.h"
+#include "framework/COrvaneDynamicObjectManager.h"
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneGridObject.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvanePathSpline.h"
+#include "framework/COrvaneTagTree.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tools/COrvaneDemoData.h"
 
 #include <gtest/gtest.h>
 
@@ -482,4 +486,34 @@ TEST_F(COrvaneAICharacterTest, ResetAIStateAndDestroyClearOnlyWhatTheyOwn)
     // Nothing is bound any more: a second Destroy hands nothing back again.
     kPrisoner.Destroy();
     EXPECT_EQ(m_pkWander->m_kReleased.size(), 1u);
+}
+
+namespace
+{
+class COrvaneAIDemoCharacterTest : public EngineFrameworkTest
+{
+};
+} // namespace
+
+// Models carry no "action" list, so a character made from a demo template
+// keeps the action value 0.
+TEST_F(COrvaneAIDemoCharacterTest, DemoCharacterKeepsActionValueZero)
+{
+    ASSERT_TRUE(BuildDemoData(Folder().string()));
+    COrvaneTagTree kDocument;
+    ASSERT_TRUE(kDocument.Load("data.xml"));
+    COrvaneDynamicObjectManager kTemplates;
+    kTemplates.Init();
+    kTemplates.LoadTemplateSection(kDocument, true);
+    ASSERT_NE(kTemplates.GetTemplate(0, 0), nullptr);
+    COrvaneBlockGrid kGrid;
+    kGrid.Setup(8, 8, NiVec3::ZERO, 1, 2);
+    Prisoner kPrisoner;
+    COrvaneObjectDesc kDesc;
+    kDesc.m_pkTemplate = kTemplates.GetTemplate(0, 0);
+    kDesc.m_ucMode = 1;
+    kDesc.m_pkGrid = &kGrid;
+    ASSERT_EQ(kPrisoner.Load(kDesc), 1);
+    ASSERT_NE(kPrisoner.GetModel()->GetRoot(), nullptr);
+    EXPECT_EQ(kPrisoner.GetActionValue(), 0.0f);
 }

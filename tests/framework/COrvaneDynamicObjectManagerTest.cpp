@@ -17,6 +17,7 @@
 #include "framework/COrvaneTemplateBuilder.h"
 #include "framework/COrvaneTrigger.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoModel.h"
 
 #include <gtest/gtest.h>
@@ -464,4 +465,50 @@ TEST_F(COrvaneDynamicObjectManagerTest, LoaderVisitsTopObjectsInOrder)
     NiSetMessageBoxFunction(nullptr);
     EXPECT_FALSE(kLoader.Load("also-missing.nif", pfnCollect));
     EXPECT_EQ(s_kBoxes.size(), 1u);
+}
+
+TEST_F(COrvaneDynamicObjectManagerTest, DemoDataMakesAnObjectPerTemplate)
+{
+    std::filesystem::create_directory("demo");
+    std::filesystem::current_path("demo");
+    ASSERT_TRUE(BuildDemoData("."));
+    COrvaneTagTree kDocument;
+    ASSERT_TRUE(kDocument.Load("data.xml"));
+    COrvaneDynamicObjectManager kManager;
+    kManager.SetGame(&m_kGame);
+    kManager.Init();
+    kManager.LoadTemplateSection(kDocument, true);
+    EXPECT_TRUE(s_kBoxes.empty());
+    ASSERT_EQ(kManager.GetGroupCount(), 1u);
+    ASSERT_EQ(kManager.GetGroup(0)->m_kRecords.size(), 2u);
+    EXPECT_EQ(m_kGame.m_kLists.size(), 2u);
+    kManager.AddFactory(std::make_unique<ThingFactory>("thing"));
+    COrvaneObjectFactory* pkDefault = kManager.FindFactory("orvaneObjectFactory", nullptr);
+    std::vector<std::string> kNames{"models/props/crate.nif|Scene Root", "models/props/lamp.nif|Scene Root"};
+    for (std::uint16_t usIndex = 0; usIndex < 2; ++usIndex)
+    {
+        COrvaneObjectTemplate* pkTemplate = kManager.GetTemplate(0, usIndex);
+        ASSERT_EQ(pkTemplate->m_kModels.size(), 1u);
+        EXPECT_STREQ(ModelName(pkTemplate), kNames[usIndex].c_str());
+        EXPECT_TRUE(pkTemplate->m_kAnimations.empty()); // lamp.kf is empty
+        EXPECT_EQ(pkTemplate->m_kParameters, (std::vector<std::string>{"2", "2"}));
+        EXPECT_EQ(pkTemplate->m_pkPrerequisites->GetAll().size(), 1u);
+        COrvaneObjectDesc kDesc;
+        kDesc.m_pkTemplate = pkTemplate;
+        kDesc.m_ucMode = 1;
+        COrvaneObject* pkObject = kManager.CreateObject(pkDefault, kDesc);
+        ASSERT_NE(pkObject, nullptr);
+        ASSERT_NE(pkObject->GetModel()->GetRoot(), nullptr);
+        ASSERT_NE(pkObject->GetModel()->GetModelObject(), nullptr);
+    }
+    EXPECT_EQ(kManager.GetLiveCount(), 2u);
+    // The crate's marker text, its CR LF line end cut.
+    COrvaneObjectDesc kDesc;
+    kDesc.m_pkTemplate = kManager.GetTemplate(0, 0);
+    kDesc.m_ucMode = 1;
+    auto* pkThing = static_cast<Thing*>(kManager.CreateObject(kManager.FindFactory("thing", nullptr), kDesc));
+    COrvaneTrigger kTrigger;
+    kTrigger.Scan(pkThing->GetModel(), pkThing);
+    EXPECT_EQ(pkThing->m_kTexts, (std::vector<std::string>{"1crate", "2crate"}));
+    std::filesystem::current_path(Folder());
 }

@@ -7,6 +7,7 @@
 #include "engine/scene/NiSceneGraphLibrary.h"
 #include "engine/scene/NiSceneLibrary.h"
 #include "engine/core/NiMessageBox.h"
+#include "engine/render/NiRenderLibrary.h"
 #include "engine/render/NiRenderer.h"
 #include "engine/render/image/NiImageConverter.h"
 #include "framework/COrvaneApplication.h"
@@ -70,6 +71,7 @@ void EngineFrameworkTest::SetUp()
     NiMainLibrary::Reset();
     NiSceneLibraryRegister();
     NiSceneGraphRegister();
+    NiRenderLibraryRegister();
     NiMainLibrary::Init();
     NiAnimationLibrary::Init();
 }

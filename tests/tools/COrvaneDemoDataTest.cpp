@@ -107,3 +107,31 @@ TEST_F(COrvaneDemoDataTest, AFolderThatCannotBeMadeFails)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot make the folder"), std::string::npos);
 }
 } // namespace
+
+TEST_F(COrvaneDemoDataTest, PropsComeWithTexturesAnEmptyAnimationFileAndTemplates)
+{
+    ASSERT_TRUE(BuildDemoData(m_kFolder.string()));
+    const std::filesystem::path kProps = m_kFolder / "models" / "props";
+    for (const char* pcName : {"crate.nif", "crate.tga", "lamp.nif", "lamp.tga"})
+    {
+        ASSERT_TRUE(std::filesystem::is_regular_file(kProps / pcName)) << pcName;
+        EXPECT_GT(std::filesystem::file_size(kProps / pcName), 0u) << pcName;
+    }
+    EXPECT_EQ(std::filesystem::file_size(kProps / "lamp.kf"), 0u);
+    // An 8 x 8 true-colour image: 18 header bytes and 3 bytes a pixel.
+    EXPECT_EQ(std::filesystem::file_size(kProps / "crate.tga"), 18u + 8u * 8u * 3u);
+    EXPECT_NE(Read(kProps / "crate.nif").find("crate\r\nstackable"), std::string::npos);
+
+    COrvaneTagTree kData;
+    ASSERT_TRUE(kData.Load((m_kFolder / "data.xml").c_str()));
+    ASSERT_TRUE(kData.SelectSection("TEMPLATES", true));
+    ASSERT_TRUE(kData.FindChild(nullptr));
+    ASSERT_TRUE(kData.FindChild("plans"));
+    ASSERT_TRUE(kData.FindChild("lamp"));
+    ASSERT_EQ(kData.GetValues().size(), 3u);
+    EXPECT_EQ(kData.GetValues()[0], "models/props/lamp.nif");
+    ASSERT_TRUE(kData.FindChild("prerequisits"));
+    EXPECT_EQ(kData.GetValues().size(), 1u);
+    // The debug switches are still read.
+    EXPECT_TRUE(kData.SelectSection("DEBUG", true));
+}
