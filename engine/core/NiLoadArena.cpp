@@ -67,19 +67,14 @@ NiLoadArena::~NiLoadArena()
 
 void NiLoadArena::Release()
 {
-    // The load's own hold (or a piece's) may be the last.
-    if (t_pkActive == this && m_uiPending > 0)
-    {
-        --m_uiPending;
-        return;
-    }
     if (m_uiLive.fetch_sub(1, std::memory_order_acq_rel) == 1)
         delete this;
 }
 
 std::uint64_t NiLoadArena::GetLiveCount() const
 {
-    return m_uiLive.load(std::memory_order_acquire) + m_uiPending;
+    std::uint64_t uiLive = m_uiLive.load(std::memory_order_acquire) + m_uiPending;
+    return t_pkActive == this ? uiLive - ACTIVE_BIAS : uiLive;
 }
 
 void NiLoadArena::NewBlock(std::size_t uiBytes)
@@ -146,29 +141,38 @@ NiLoadArena* NiLoadArena::GetActive()
     return t_pkActive;
 }
 
-void NiLoadArena::FlushPending()
+// While active, the shared count carries a bias no number of frees can use
+// up: pieces of a load in progress may already be in other threads' hands
+// (shared textures) and die there before the pieces made since are counted.
+void NiLoadArena::Activate()
 {
-    if (m_uiPending > 0)
-    {
-        m_uiLive.fetch_add(m_uiPending, std::memory_order_relaxed);
-        m_uiPending = 0;
-    }
+    m_uiLive.fetch_add(ACTIVE_BIAS, std::memory_order_relaxed);
+    t_pkActive = this;
 }
 
-// Only the active arena has pieces counted apart: whenever another becomes
-// active, the count is handed to the shared one first.
+void NiLoadArena::Deactivate()
+{
+    t_pkActive = nullptr;
+    std::uint64_t uiDelta = m_uiPending - ACTIVE_BIAS; // modulo 2^64
+    m_uiPending = 0;
+    if (m_uiLive.fetch_add(uiDelta, std::memory_order_acq_rel) + uiDelta == 0)
+        delete this;
+}
+
 NiLoadArena::Scope::Scope(NiLoadArena* pkArena) : m_pkPrevious(t_pkActive)
 {
     if (m_pkPrevious != nullptr)
-        m_pkPrevious->FlushPending();
-    t_pkActive = pkArena;
+        m_pkPrevious->Deactivate();
+    if (pkArena != nullptr)
+        pkArena->Activate();
 }
 
 NiLoadArena::Scope::~Scope()
 {
     if (t_pkActive != nullptr)
-        t_pkActive->FlushPending();
-    t_pkActive = m_pkPrevious;
+        t_pkActive->Deactivate();
+    if (m_pkPrevious != nullptr)
+        m_pkPrevious->Activate();
 }
 
 char* NiArenaStrDup(const char* pcText, std::size_t uiLength)

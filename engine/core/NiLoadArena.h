@@ -65,7 +65,8 @@ private:
 
     void* Bump(std::size_t uiBytes);
     void NewBlock(std::size_t uiBytes);
-    void FlushPending();
+    void Activate();
+    void Deactivate();
 
     Block* m_pkBlocks = nullptr;
     std::uint8_t* m_pucNext = nullptr;
@@ -75,6 +76,7 @@ private:
     // Pieces handed out while the arena is active on the loading thread are
     // counted there first and added to the shared count when the scope ends:
     // no atomic operation per piece.
+    static constexpr std::uint64_t ACTIVE_BIAS = std::uint64_t{1} << 48;
     std::uint64_t m_uiPending = 0;
     std::atomic<std::uint64_t> m_uiLive{1};
 };

@@ -106,6 +106,25 @@ TEST(NiLoadArena, PiecesMayDieOnAnotherThread)
         k.join();
 }
 
+TEST(NiLoadArena, APieceFreedElsewhereWhileTheLoadRunsKeepsTheArena)
+{
+    // A load's shared textures reach other threads before it ends.
+    NiLoadArena* pkArena = NiLoadArena::Create(4096);
+    {
+        NiLoadArena::Scope kScope(pkArena);
+        void* pvShared = NiLoadArena::Allocate(32);
+        void* pvOwn = NiLoadArena::Allocate(32);
+        std::thread([pvShared] { NiLoadArena::Free(pvShared); }).join();
+        void* pvLater = NiLoadArena::Allocate(32);
+        EXPECT_EQ(NiLoadArena::GetOwner(pvLater), pkArena);
+        EXPECT_EQ(pkArena->GetLiveCount(), 3u); // two pieces and the creator's hold
+        NiLoadArena::Free(pvOwn);
+        NiLoadArena::Free(pvLater);
+    }
+    EXPECT_EQ(pkArena->GetLiveCount(), 1u);
+    pkArena->Release();
+}
+
 #if defined(__SANITIZE_ADDRESS__)
 TEST(NiLoadArena, AFreedPieceIsPoisonedLikeFreedHeap)
 {
