@@ -470,6 +470,14 @@ bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
     if (!RebuildDefaults())
         return false;
 
+    m_spVBManager = new NiDX9VertexBufferManager(m_pkD3DDevice9);
+    m_spIBManager = new NiDX9IndexBufferManager(m_pkD3DDevice9);
+    m_spGeometryManager = NiDX9GeometryDataManager::Create(m_pkD3DDevice9, (m_uiRendFlags & 0x200) != 0);
+    if (m_spGeometryManager == nullptr)
+        return false;
+    m_spGeometryManager->CreateGroup(1, 0);
+    m_spGeometryManager->CreateGroup(2, 0);
+
     BuildDriverInfo();
     return true;
 }
@@ -762,6 +770,9 @@ NiDX9Renderer::~NiDX9Renderer()
         m_pkD3DDevice9->SetIndices(nullptr);
     }
     ReleaseDefaults();
+    m_spVBManager = nullptr;
+    m_spIBManager = nullptr;
+    m_spGeometryManager = nullptr;
     if (m_pkD3DDevice9 != nullptr)
         m_pkD3DDevice9->Release();
     m_pkD3DDevice9 = nullptr;
@@ -892,11 +903,37 @@ void NiDX9Renderer::ClearBuffer(const NiRect<float>* pkViewport, std::uint32_t u
         m_pkD3DDevice9->Clear(1, &kRect, uiD3DFlags, m_uiBackground, m_fZClear, m_uiStencilClear);
 }
 
+void NiDX9Renderer::PurgeGeometryRendererData(NiGeometryData* pkData)
+{
+    if (pkData != nullptr && pkData->GetRendererData() != nullptr && m_spGeometryManager != nullptr)
+        m_spGeometryManager->ReleaseGeometryData(pkData, nullptr);
+}
+
+void NiDX9Renderer::PurgeSkinPartitionRendererData(NiSkinPartition* pkPartition)
+{
+    if (pkPartition == nullptr || pkPartition->GetPartitions() == nullptr)
+        return;
+    for (std::uint32_t i = 0; i < pkPartition->GetPartitionCount(); ++i)
+    {
+        NiSkinPartition::Partition& kPart = pkPartition->GetPartitions()[i];
+        auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(kPart.m_pvRendererData);
+        if (pkRecord != nullptr && pkRecord->m_pkGroup != nullptr)
+        {
+            NiDX9GeometryBufferGroup* pkGroup = pkRecord->m_pkGroup;
+            pkGroup->ReleasePartitionData(&kPart);
+            if (pkGroup->GetGeometryCount() == 0)
+                pkGroup->Purge();
+        }
+    }
+}
+
 void NiDX9Renderer::DisplayFrame()
 {
     if (!DeviceUsable())
         return;
     m_pkD3DDevice9->Present(nullptr, nullptr, nullptr, nullptr);
+    if (m_spVBManager != nullptr)
+        m_spVBManager->AdvanceFrame();
 }
 
 std::uint32_t NiDX9Renderer::GetBitDepth() const

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "engine/render/NiDX9GeometryDataManager.h"
+#include "engine/render/NiDX9IndexBufferManager.h"
 #include "engine/render/NiDX9SystemInfo.h"
+#include "engine/render/NiDX9VertexBufferManager.h"
 #include "engine/render/NiPixelData.h"
 #include "engine/render/NiRenderer.h"
 #include "engine/render/NiSourceTexture.h"
@@ -238,8 +241,16 @@ public:
     // The 2x1 image (black, white) drawn where a texture is missing.
     [[nodiscard]] NiSourceTexture* GetDefaultTexture() const { return m_spDefaultTexture; }
 
+    // ---- vertex and index buffers ----
+    [[nodiscard]] NiDX9VertexBufferManager* GetVBManager() const { return m_spVBManager; }
+    [[nodiscard]] NiDX9IndexBufferManager* GetIBManager() const { return m_spIBManager; }
+    [[nodiscard]] NiDX9GeometryDataManager* GetGeometryGroupManager() const { return m_spGeometryManager; }
+
     // ---- frame ----
     void PurgeMaterialRendererData(NiMaterialProperty*) override {}
+    // A dying geometry data or skin partition gives its buffer records back.
+    void PurgeGeometryRendererData(NiGeometryData* pkData) override;
+    void PurgeSkinPartitionRendererData(NiSkinPartition* pkPartition) override;
     void PurgeEffectRendererData(NiDynamicEffect*) override {}
     using NiRenderer::SetBackgroundColor;
     void SetBackgroundColor(const NiColorRGBA& kColor) override;
@@ -320,6 +331,9 @@ private:
     CreationParameters m_kCreation;
     gfx::D3DPRESENT_PARAMETERS m_kD3DPresentParams;
     bool m_bInScene = false;
+    NiDX9VertexBufferManagerPtr m_spVBManager;
+    NiDX9IndexBufferManagerPtr m_spIBManager;
+    NiDX9GeometryDataManagerPtr m_spGeometryManager;
 
     static gfx::IDirect3D9* ms_pkD3D9;
     static NiDX9SystemInfo* ms_pkSystemInfo;

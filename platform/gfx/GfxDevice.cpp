@@ -504,10 +504,8 @@ HRESULT IDirect3DDevice9::CreateVertexBuffer(std::uint32_t length, std::uint32_t
                                              std::uint32_t pool, IDirect3DVertexBuffer9** buffer, void*) {
     if (!buffer || length == 0 || pool >= D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
-    if (fvf != 0) {
-        const VertexLayout layout = LayoutFromFVF(fvf);
-        if (!layout.valid || length < layout.stride) return D3DERR_INVALIDCALL;
-    }
+    // The format word is only described back: draws take their layout from
+    // SetFVF or a declaration, so any word is kept (pools file stride keys here).
     auto* b = new IDirect3DVertexBuffer9(this, length, usage, fvf, pool);
     ResourceCreated(b);
     *buffer = b;
