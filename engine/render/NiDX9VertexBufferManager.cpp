@@ -160,6 +160,9 @@ NiDX9VertexBufferRange* NiDX9VertexBufferManager::ChooseStream(NiDX9GeometryBuff
         return nullptr;
     if (pkRecord->GetStreamCount() == 0)
         pkRecord->SetStreamCount(1);
+    // The stream being replaced goes back first; the dynamic group's ranges are its own.
+    if (!pkRecord->m_pkGroup->IsDynamic())
+        pkRecord->m_pkGroup->ReleaseStream(pkRecord, 0);
     NiDX9VertexBufferRange* pkRange = pkRecord->m_pkGroup->CreateStream(pkRecord, 0);
     if (!pkRange || !pkRange->m_pkVB)
         return nullptr;
@@ -182,8 +185,9 @@ NiDX9VertexBufferRange* NiDX9VertexBufferManager::PackGeometry(NiGeometryData* p
     {
         pkRecord->m_uiFVF = kLayout.m_uiFVF;
         pkRecord->m_pkDeclaration = nullptr;
-        if (pkRecord->GetStreamCount() > 0)
-            pkRecord->SetStride(0, kLayout.m_uiStride);
+        if (pkRecord->GetStreamCount() == 0)
+            pkRecord->SetStreamCount(1); // a fixed-function layout is one stream
+        pkRecord->SetStride(0, kLayout.m_uiStride);
         if (pkRecord->m_uiVertCount < uiCount)
             pkRecord->m_uiVertCount = uiCount;
     }
@@ -283,6 +287,8 @@ gfx::IDirect3DVertexBuffer9* NiDX9VertexBufferManager::PackSkinPartition(NiGeome
         {
             if (!pkRecord || !pkRecord->m_pkGroup)
                 return nullptr;
+            if (!pkRecord->m_pkGroup->IsDynamic())
+                pkRecord->m_pkGroup->ReleaseStream(pkRecord, 0);
             pkRange = pkRecord->m_pkGroup->CreateStream(pkRecord, 0);
             if (!pkRange || !pkRange->m_pkVB)
                 return nullptr;
