@@ -4,6 +4,7 @@
 #include "engine/animation/NiAnimationLibrary.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiDX9RendererLibrary.h"
 #include "engine/render/NiRenderLibrary.h"
 #include "engine/render/image/NiRenderImageLibrary.h"
 #include "engine/scene/NiSceneLibrary.h"
@@ -19,12 +20,14 @@ int main()
 {
     // Every engine library joins start-up here, before the application starts
     // them: the core first, then the animation library; the scene and render
-    // libraries add their steps to the core's start-up.
+    // libraries add their steps to the core's start-up; the device renderer's
+    // library comes last.
     NiMainLibrary::RegisterOnce();
     NiSceneLibraryRegister();
     NiRenderImageLibraryRegister();
     NiRenderLibraryRegister();
     NiAnimationLibrary::RegisterOnce();
+    NiDX9RendererLibraryInit();
     // The framework makes its renderers through this; it outlives the application.
     CDX9RendererFactory kRenderers;
     COrvaneRendererFactory::Set(&kRenderers);

@@ -1,0 +1,57 @@
+#include "engine/render/NiDX9RendererLibrary.h"
+
+#include "engine/core/NiLibraryRegistry.h"
+#include "engine/render/NiDX9Renderer.h"
+#include "engine/shaders/framework/NiD3DShaderDeclaration.h"
+
+#include <algorithm>
+
+namespace
+{
+NiLibraryRegistrationCounter s_kCounter;
+bool s_bStarted = false;
+std::vector<std::uint32_t> s_kIdentifiers;
+
+void AddIdentifier(std::uint32_t ui)
+{
+    if (std::find(s_kIdentifiers.begin(), s_kIdentifiers.end(), ui) == s_kIdentifiers.end())
+        s_kIdentifiers.push_back(ui);
+}
+} // namespace
+
+void NiDX9RendererLibraryInit()
+{
+    if (s_kCounter.Count())
+        NiLibraryRegistry::RegisterLibrary(&NiDX9RendererLibraryStartup, &NiDX9RendererLibraryShutdown);
+}
+
+void NiDX9RendererLibraryStartup()
+{
+    if (s_bStarted)
+        return;
+    s_bStarted = true;
+    AddIdentifier(22);
+    AddIdentifier(23);
+    AddIdentifier(24);
+    NiDX9PackingRegistry::Create();
+}
+
+void NiDX9RendererLibraryShutdown()
+{
+    if (!s_bStarted)
+        return;
+    s_bStarted = false;
+    NiDX9PackingRegistry::Destroy();
+    NiDX9Renderer::ShutdownDirect3D();
+    s_kIdentifiers.clear();
+}
+
+bool NiDX9RendererLibraryIsStarted() { return s_bStarted; }
+
+const std::vector<std::uint32_t>& NiDX9RendererLibraryIdentifiers() { return s_kIdentifiers; }
+
+void NiDX9RendererLibraryReset()
+{
+    NiDX9RendererLibraryShutdown();
+    s_kCounter.Reset();
+}
