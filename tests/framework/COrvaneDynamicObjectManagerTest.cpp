@@ -8,6 +8,7 @@
 #include "framework/COrvaneAnim.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneGame.h"
+#include "framework/COrvaneGridObject.h"
 #include "framework/COrvaneObject.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvaneObjectFactory.h"
@@ -61,6 +62,12 @@ public:
         pkThing->Load(kDesc);
         return pkThing;
     }
+};
+
+class Bench : public COrvaneGridObject
+{
+public:
+    std::int32_t GetEntityKind() const override { return 2; }
 };
 
 class RegistryGame : public COrvaneGame
@@ -510,5 +517,13 @@ TEST_F(COrvaneDynamicObjectManagerTest, DemoDataMakesAnObjectPerTemplate)
     COrvaneTrigger kTrigger;
     kTrigger.Scan(pkThing->GetModel(), pkThing);
     EXPECT_EQ(pkThing->m_kTexts, (std::vector<std::string>{"1crate", "2crate"}));
+
+    // Grid objects take width and depth from the first two parameters.
+    Bench kLamp;
+    kDesc.m_pkTemplate = kManager.GetTemplate(0, 1);
+    ASSERT_EQ(kLamp.Load(kDesc), 1);
+    EXPECT_EQ(kLamp.GetWidth(), 2);
+    EXPECT_EQ(kLamp.GetDepth(), 2);
+    EXPECT_EQ(kLamp.GetParameterCursor(), 2);
     std::filesystem::current_path(Folder());
 }

@@ -616,7 +616,8 @@ void UiSeeds(SeedFolder& kImages, SeedFolder& kPreviews, SeedFolder& kFonts, See
 // The demo data set, as the game reads it: its models, documents and engine
 // fonts go to the targets that load them (its pictures seed the interface
 // image target).
-bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont, SeedFolder& kTags, SeedFolder& kLines)
+bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont, SeedFolder& kTags, SeedFolder& kLines,
+                   SeedFolder& kTemplates)
 {
     const fs::path kData = kRoot / "demo-data";
     if (!BuildDemoData(kData.string()))
@@ -636,6 +637,8 @@ bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont,
         {
             kTags.AddFile(kPath);
             kLines.AddFile(kPath);
+            if (kPath.filename() == "data.xml")
+                kTemplates.AddFile(kPath);
         }
     }
     fs::remove_all(kData, kError);
@@ -675,13 +678,14 @@ int main(int iArgs, char** ppcArgs)
         SeedFolder kUiFont(kRoot, "fuzz_ui_font");
         SeedFolder kUiLayout(kRoot, "fuzz_ui_layout");
         UiSeeds(kUiTga, kUiFdp, kUiFont, kUiLayout);
-        if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines))
+        SeedFolder kTemplates(kRoot, "fuzz_templates");
+        if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates))
         {
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
             bOk = false;
         }
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
-                                           &kUiFdp, &kUiFont, &kUiLayout})
+                                           &kUiFdp, &kUiFont, &kUiLayout, &kTemplates})
         {
             if (pkFolder->Failed())
             {

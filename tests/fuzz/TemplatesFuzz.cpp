@@ -1,0 +1,87 @@
+// Object templates from a game-data document: the input is the document;
+// the model files it may name are the demo data's, written once into a
+// scratch folder that becomes the current folder. Every template the
+// document yields makes an object through the framework's factory, in each
+// model mode, and everything goes again.
+
+#include "engine/core/NiMessageBox.h"
+#include "framework/COrvaneComposite.h"
+#include "framework/COrvaneDynamicObjectManager.h"
+#include "framework/COrvaneObject.h"
+#include "framework/COrvaneObjectDesc.h"
+#include "framework/COrvaneObjectTemplate.h"
+#include "framework/COrvaneTagTree.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tools/COrvaneDemoData.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace
+{
+void Check(bool bHolds)
+{
+    if (!bHolds)
+        std::abort();
+}
+
+// The demo data under the temporary folder, made once per process.
+bool EnterDemoData()
+{
+    static bool s_bEntered = false;
+    if (s_bEntered)
+        return true;
+    const std::filesystem::path kFolder =
+        std::filesystem::temp_directory_path() / ("orvane-fuzz-templates-" + std::to_string(getpid()));
+    if (!BuildDemoData(kFolder.string()))
+        return false;
+    std::filesystem::current_path(kFolder);
+    s_bEntered = true;
+    return true;
+}
+
+const fuzz::ScratchFile g_kFile(".xml");
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
+{
+    fuzz::StartEngine();
+    NiSetMessageBoxFunction(nullptr);
+    if (!EnterDemoData() || !g_kFile.Write(pucData, uiSize))
+        return 0;
+    COrvaneTagTree kDocument;
+    if (!kDocument.Load(g_kFile.GetPath()))
+        return 0;
+    COrvaneDynamicObjectManager kManager;
+    kManager.Init();
+    kManager.LoadTemplateSection(kDocument, true);
+    COrvaneObjectFactory* pkFactory = kManager.FindFactory("orvaneObjectFactory", nullptr);
+    Check(pkFactory != nullptr);
+    for (std::uint16_t usGroup = 0; usGroup < kManager.GetGroupCount() && usGroup < 64; ++usGroup)
+    {
+        for (std::uint16_t usIndex = 0; usIndex < 64; ++usIndex)
+        {
+            COrvaneObjectTemplate* pkTemplate = kManager.GetTemplate(usGroup, usIndex);
+            if (!pkTemplate)
+                break;
+            for (const COrvaneModelEntryPtr& spEntry : pkTemplate->m_kModels)
+                Check(spEntry && spEntry->Get() && spEntry->Get()->GetName());
+            COrvaneObjectDesc kDesc;
+            kDesc.m_pkTemplate = pkTemplate;
+            kDesc.m_ucMode = static_cast<std::uint8_t>(usIndex % 3);
+            COrvaneObject* pkObject = kManager.CreateObject(pkFactory, kDesc);
+            Check(pkObject != nullptr);
+            pkObject->PlayAnimation("i", 1, 0.0f, 0, 2);
+            if (!pkTemplate->m_kModels.empty())
+                Check(kManager.FindTemplate(pkTemplate->m_kModels.front()->Get()->GetName()) != nullptr);
+        }
+    }
+    kManager.UpdateObjects(0.1f);
+    kManager.Destroy();
+    COrvaneComposite::ResetProcessState();
+    return 0;
+}
