@@ -29,18 +29,31 @@ void Check(bool bHolds)
         std::abort();
 }
 
-// The demo data under the temporary folder, made once per process.
+std::filesystem::path& DemoFolder()
+{
+    static std::filesystem::path s_kFolder;
+    return s_kFolder;
+}
+
+void RemoveDemoData()
+{
+    std::error_code kError;
+    std::filesystem::remove_all(DemoFolder(), kError);
+}
+
+// The demo data under the temporary folder, made once per process and
+// removed at exit.
 bool EnterDemoData()
 {
-    static bool s_bEntered = false;
-    if (s_bEntered)
+    if (!DemoFolder().empty())
         return true;
     const std::filesystem::path kFolder =
         std::filesystem::temp_directory_path() / ("orvane-fuzz-templates-" + std::to_string(getpid()));
     if (!BuildDemoData(kFolder.string()))
         return false;
     std::filesystem::current_path(kFolder);
-    s_bEntered = true;
+    DemoFolder() = kFolder;
+    std::atexit(&RemoveDemoData);
     return true;
 }
 
