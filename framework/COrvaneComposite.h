@@ -10,6 +10,7 @@
 #include <vector>
 
 class COrvaneAnim;
+class COrvaneComposite;
 class COrvaneCompositeImpl;
 class COrvaneGame;
 class COrvaneObject;
@@ -28,7 +29,7 @@ struct COrvaneModelSource
 {
     std::string m_kName;
     NiAVObject* m_pkPrebuilt = nullptr;
-    std::vector<class COrvaneComposite*> m_kEntries;
+    std::vector<COrvaneComposite*> m_kEntries;
     bool m_bClone = false;
 };
 
