@@ -1,5 +1,6 @@
 #include "engine/render/NiDX9Renderer.h"
 
+#include "engine/scene/NiLight.h"
 #include "engine/shaders/framework/NiD3DPass.h"
 #include "platform/gfx/GfxFormat.h"
 
@@ -150,6 +151,7 @@ std::vector<gfx::D3DFORMAT> NiDX9Renderer::ms_kDisplayFormats;
 NiDX9Renderer::Direct3DCreateFunction NiDX9Renderer::ms_pfnD3DCreate = &CreatePlatformDirect3D;
 NiDX9Renderer::DeviceCapsFunction NiDX9Renderer::ms_pfnDeviceCaps = nullptr;
 std::uint32_t NiDX9Renderer::ms_uiProjectedTextureFlags = 0;
+bool NiDX9Renderer::ms_b16BitDepthBuffer = false;
 
 // ---- error text ----
 
@@ -221,6 +223,7 @@ void NiDX9Renderer::ResetStatics()
     ms_pfnD3DCreate = &CreatePlatformDirect3D;
     ms_pfnDeviceCaps = nullptr;
     ms_uiProjectedTextureFlags = 0;
+    ms_b16BitDepthBuffer = false;
     g_akClampModes = {};
     g_akFilterModes = {};
     g_kLastError.clear();
@@ -470,6 +473,13 @@ bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
     if (!RebuildDefaults())
         return false;
 
+    // The state cache takes the depth flag the previous renderer left, then
+    // the flag follows this renderer's depth buffer.
+    m_spRenderState = NiDX9RenderState::Create(this, m_kD3DCaps9, true, true, ms_b16BitDepthBuffer,
+                                               (m_uiRendFlags & CAPS_STENCIL) != 0);
+    const gfx::D3DFORMAT eDepth = m_kD3DPresentParams.AutoDepthStencilFormat;
+    ms_b16BitDepthBuffer =
+        eDepth == gfx::D3DFMT_D16_LOCKABLE || eDepth == gfx::D3DFMT_D15S1 || eDepth == gfx::D3DFMT_D16;
     m_spVBManager = new NiDX9VertexBufferManager(m_pkD3DDevice9);
     m_spIBManager = new NiDX9IndexBufferManager(m_pkD3DDevice9);
     m_spGeometryManager = NiDX9GeometryDataManager::Create(m_pkD3DDevice9, (m_uiRendFlags & 0x200) != 0);
@@ -477,6 +487,9 @@ bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
         return false;
     m_spGeometryManager->CreateGroup(1, 0);
     m_spGeometryManager->CreateGroup(2, 0);
+    m_spLightManager = new NiDX9LightManager(m_spRenderState, m_pkD3DDevice9);
+    if (m_kD3DPresentParams.MultiSampleType != gfx::D3DMULTISAMPLE_NONE)
+        m_spRenderState->SetRenderState(gfx::D3DRS_MULTISAMPLEANTIALIAS, 1);
 
     BuildDriverInfo();
     return true;
@@ -773,6 +786,8 @@ NiDX9Renderer::~NiDX9Renderer()
     m_spVBManager = nullptr;
     m_spIBManager = nullptr;
     m_spGeometryManager = nullptr;
+    m_spRenderState = nullptr;
+    m_spLightManager = nullptr;
     if (m_pkD3DDevice9 != nullptr)
         m_pkD3DDevice9->Release();
     m_pkD3DDevice9 = nullptr;
@@ -834,6 +849,19 @@ bool NiDX9Renderer::DeviceUsable() const
     return m_pkD3DDevice9 != nullptr && m_pkD3DDevice9->TestCooperativeLevel() == gfx::D3D_OK;
 }
 
+void NiDX9Renderer::PurgeMaterialRendererData(NiMaterialProperty* pkMaterial)
+{
+    if (m_spRenderState != nullptr)
+        m_spRenderState->PurgeMaterial(pkMaterial);
+}
+
+void NiDX9Renderer::PurgeEffectRendererData(NiDynamicEffect* pkEffect)
+{
+    NiLight* pkLight = NiDynamicCast<NiLight>(pkEffect);
+    if (pkLight != nullptr && m_spLightManager != nullptr)
+        m_spLightManager->RemoveLight(pkLight);
+}
+
 void NiDX9Renderer::SetBackgroundColor(const NiColorRGBA& kColor)
 {
     m_uiBackground = (ChannelByte(kColor.a) << 24) | (ChannelByte(kColor.r) << 16) | (ChannelByte(kColor.g) << 8) |
@@ -853,6 +881,8 @@ bool NiDX9Renderer::BeginScene()
 {
     if (!DeviceUsable())
         return false;
+    if (m_spLightManager != nullptr)
+        m_spLightManager->BeginFrame();
     if (gfx::FAILED(m_pkD3DDevice9->BeginScene()))
         return false;
     m_bInScene = true;

@@ -2,6 +2,8 @@
 
 #include "engine/render/NiDX9GeometryDataManager.h"
 #include "engine/render/NiDX9IndexBufferManager.h"
+#include "engine/render/NiDX9LightManager.h"
+#include "engine/render/NiDX9RenderState.h"
 #include "engine/render/NiDX9SystemInfo.h"
 #include "engine/render/NiDX9VertexBufferManager.h"
 #include "engine/render/NiPixelData.h"
@@ -181,6 +183,10 @@ public:
     static void SetDeviceCapsFunction(DeviceCapsFunction pfnCaps) { ms_pfnDeviceCaps = pfnCaps; }
     // Everything process-wide back to a fresh process (tests).
     static void ResetStatics();
+    // Whether the last renderer made has a 16-bit depth buffer: the next
+    // renderer's state cache prefers the w-buffer by it.
+    [[nodiscard]] static bool Get16BitDepthBuffer() { return ms_b16BitDepthBuffer; }
+    static void Set16BitDepthBuffer(bool b16Bit) { ms_b16BitDepthBuffer = b16Bit; }
 
     // ---- formats ----
     [[nodiscard]] static gfx::D3DFORMAT FramebufferFormatToD3DFormat(std::uint32_t eFBFormat);
@@ -216,6 +222,9 @@ public:
     [[nodiscard]] bool GetSWVertexSwitchable() const { return m_bSWVertexSwitchable; }
     [[nodiscard]] const NiDX9AdapterDesc* GetAdapterDesc() const { return m_pkAdapterDesc; }
     [[nodiscard]] const NiDX9DeviceDesc* GetDeviceDesc() const { return m_pkDeviceDesc; }
+    // Every state the renderer and the shaders set goes through this cache.
+    [[nodiscard]] NiDX9RenderState* GetRenderState() const { return m_spRenderState; }
+    [[nodiscard]] NiDX9LightManager* GetLightManager() const { return m_spLightManager; }
 
     [[nodiscard]] const char* GetDriverInfo() const override { return m_kDriverInfo.c_str(); }
     [[nodiscard]] std::uint32_t GetFlags() const override { return m_uiRendFlags; }
@@ -247,11 +256,11 @@ public:
     [[nodiscard]] NiDX9GeometryDataManager* GetGeometryGroupManager() const { return m_spGeometryManager; }
 
     // ---- frame ----
-    void PurgeMaterialRendererData(NiMaterialProperty*) override {}
+    void PurgeMaterialRendererData(NiMaterialProperty* pkMaterial) override;
     // A dying geometry data or skin partition gives its buffer records back.
     void PurgeGeometryRendererData(NiGeometryData* pkData) override;
     void PurgeSkinPartitionRendererData(NiSkinPartition* pkPartition) override;
-    void PurgeEffectRendererData(NiDynamicEffect*) override {}
+    void PurgeEffectRendererData(NiDynamicEffect* pkEffect) override;
     using NiRenderer::SetBackgroundColor;
     void SetBackgroundColor(const NiColorRGBA& kColor) override;
     [[nodiscard]] NiColorRGBA GetBackgroundColor() const override;
@@ -334,6 +343,8 @@ private:
     NiDX9VertexBufferManagerPtr m_spVBManager;
     NiDX9IndexBufferManagerPtr m_spIBManager;
     NiDX9GeometryDataManagerPtr m_spGeometryManager;
+    NiDX9RenderStatePtr m_spRenderState;
+    NiDX9LightManagerPtr m_spLightManager;
 
     static gfx::IDirect3D9* ms_pkD3D9;
     static NiDX9SystemInfo* ms_pkSystemInfo;
@@ -341,6 +352,7 @@ private:
     static Direct3DCreateFunction ms_pfnD3DCreate;
     static DeviceCapsFunction ms_pfnDeviceCaps;
     static std::uint32_t ms_uiProjectedTextureFlags;
+    static bool ms_b16BitDepthBuffer;
 };
 
 using NiDX9RendererPtr = NiRefPtr<NiDX9Renderer>;

@@ -287,6 +287,7 @@ struct DeviceState {
     static constexpr std::uint32_t kStages = 16, kStageStates = 33;
     static constexpr std::uint32_t kSamplers = 16, kSamplerStates = 14;
     static constexpr std::uint32_t kStreams = 16, kTargets = 4;
+    static constexpr std::uint32_t kMaxActiveLights = 8;
     static constexpr std::uint32_t kVsConstF = 256, kPsConstF = 224, kConstI = 16, kConstB = 16;
 
     struct Light {
@@ -336,6 +337,23 @@ struct RecordedCall {
     D3DCOLOR color = 0;
     float z = 0;
     std::uint32_t stencil = 0;
+};
+
+// A state call as the device received it, with its result (recorded beside the draws, for tests
+// of the code that drives the device).
+struct StateCall {
+    enum class Kind {
+        SetRenderState, SetTextureStageState, SetSamplerState, SetTexture, SetLight, LightEnable, SetMaterial,
+        SetFVF, SetVertexDeclaration, SetVertexShader, SetPixelShader, SetSoftwareVertexProcessing,
+        SetVertexShaderConstantF, SetVertexShaderConstantI, SetVertexShaderConstantB, SetPixelShaderConstantF,
+        SetPixelShaderConstantI, SetPixelShaderConstantB
+    };
+    Kind kind = Kind::SetRenderState;
+    std::uint32_t index = 0;      // state, stage, sampler, light index or first register
+    std::uint32_t type = 0;       // stage or sampler state
+    std::uint32_t value = 0;      // value, enable flag, FVF or register count
+    const void* object = nullptr; // texture, declaration or shader
+    HRESULT result = D3D_OK;
 };
 
 class IDirect3DDevice9 final : public Unknown {
@@ -457,6 +475,9 @@ public:
     [[nodiscard]] const std::vector<RecordedCall>& RecordedCalls() const { return m_recorded; }
     void ClearRecordedCalls() { m_recorded.clear(); }
     void SetCallRecording(bool on) { m_recording = on; }
+    // State calls, recorded while call recording is on (kept apart from the draws).
+    [[nodiscard]] const std::vector<StateCall>& StateCalls() const { return m_stateCalls; }
+    void ClearStateCalls() { m_stateCalls.clear(); }
     void InjectBackendFault(BackendFault fault);
     [[nodiscard]] const char* BackendName() const;
     [[nodiscard]] IDirect3DSurface9* BackBufferSurface() const { return m_backBuffers.empty() ? nullptr : m_backBuffers[0]; }
@@ -487,6 +508,8 @@ private:
     // the back buffer's X twin full screen. Textures are checked against it.
     [[nodiscard]] D3DFORMAT DisplayFormat() const;
     void Record(const RecordedCall& call);
+    HRESULT RecordState(StateCall::Kind kind, std::uint32_t index, std::uint32_t type, std::uint32_t value,
+                        const void* object, HRESULT result);
     [[nodiscard]] bool Lost() const { return m_loss != LossState::None; }
 
     enum class LossState { None, Lost, NotReset };
@@ -506,6 +529,7 @@ private:
     LossState m_loss = LossState::None;
     bool m_recording = false;
     std::vector<RecordedCall> m_recorded;
+    std::vector<StateCall> m_stateCalls;
 };
 
 class IDirect3D9 final : public Unknown {

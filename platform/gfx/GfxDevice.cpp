@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 
 namespace gfx {
@@ -354,6 +356,12 @@ void IDirect3DDevice9::InjectBackendFault(BackendFault fault) { m_backend->Injec
 
 void IDirect3DDevice9::Record(const RecordedCall& call) {
     if (m_recording) m_recorded.push_back(call);
+}
+
+HRESULT IDirect3DDevice9::RecordState(StateCall::Kind kind, std::uint32_t index, std::uint32_t type,
+                                      std::uint32_t value, const void* object, HRESULT result) {
+    if (m_recording) m_stateCalls.push_back(StateCall{kind, index, type, value, object, result});
+    return result;
 }
 
 // ---- loss, reset, present -------------------------------------------------------------------
@@ -735,9 +743,9 @@ HRESULT IDirect3DDevice9::GetViewport(D3DVIEWPORT9* vp) const {
 }
 
 HRESULT IDirect3DDevice9::SetMaterial(const D3DMATERIAL9* material) {
-    if (!material) return D3DERR_INVALIDCALL;
+    if (!material) return RecordState(StateCall::Kind::SetMaterial, 0, 0, 0, nullptr, D3DERR_INVALIDCALL);
     m_state.material = *material;
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetMaterial, 0, 0, 0, material, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetMaterial(D3DMATERIAL9* material) const {
@@ -746,10 +754,28 @@ HRESULT IDirect3DDevice9::GetMaterial(D3DMATERIAL9* material) const {
     return D3D_OK;
 }
 
+namespace {
+// What the device can light with: a range it can square, an attenuation that
+// never divides by zero, and a cone whose inner angle lies inside the outer one.
+bool LightValid(const D3DLIGHT9& l) {
+    if (l.Type < D3DLIGHT_POINT || l.Type > D3DLIGHT_DIRECTIONAL) return false;
+    if (l.Type == D3DLIGHT_DIRECTIONAL) return true;
+    if (!(l.Range >= 0.0f && l.Range <= std::sqrt(FLT_MAX))) return false;
+    if (!(l.Attenuation0 >= 0.0f && l.Attenuation1 >= 0.0f && l.Attenuation2 >= 0.0f) ||
+        l.Attenuation0 + l.Attenuation1 + l.Attenuation2 == 0.0f)
+        return false;
+    if (l.Type == D3DLIGHT_SPOT &&
+        !(l.Theta >= 0.0f && l.Theta <= l.Phi && l.Phi <= 3.14159265358979323846f))
+        return false;
+    return true;
+}
+} // namespace
+
 HRESULT IDirect3DDevice9::SetLight(std::uint32_t index, const D3DLIGHT9* light) {
-    if (!light || light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
+    if (!light || !LightValid(*light))
+        return RecordState(StateCall::Kind::SetLight, index, 0, 0, light, D3DERR_INVALIDCALL);
     m_state.lights[index].light = *light;
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetLight, index, 0, 0, light, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetLight(std::uint32_t index, D3DLIGHT9* light) const {
@@ -761,6 +787,12 @@ HRESULT IDirect3DDevice9::GetLight(std::uint32_t index, D3DLIGHT9* light) const 
 
 HRESULT IDirect3DDevice9::LightEnable(std::uint32_t index, std::int32_t enable) {
     auto it = m_state.lights.find(index);
+    if (it == m_state.lights.end() && enable) {
+        std::size_t active = 0;
+        for (const auto& entry : m_state.lights) active += entry.second.enabled ? 1 : 0;
+        if (active >= DeviceState::kMaxActiveLights)
+            return RecordState(StateCall::Kind::LightEnable, index, 0, 1, nullptr, D3DERR_INVALIDCALL);
+    }
     if (it == m_state.lights.end()) {
         // Enabling a light never set creates the default one: white, directional, along +z.
         DeviceState::Light light;
@@ -769,8 +801,15 @@ HRESULT IDirect3DDevice9::LightEnable(std::uint32_t index, std::int32_t enable) 
         light.light.Direction = D3DVECTOR{0.0f, 0.0f, 1.0f};
         it = m_state.lights.emplace(index, light).first;
     }
+    if (enable && !it->second.enabled) {
+        // The device lights at most kMaxActiveLights at once: one more is refused, not dropped.
+        std::size_t active = 0;
+        for (const auto& entry : m_state.lights) active += entry.second.enabled ? 1 : 0;
+        if (active >= DeviceState::kMaxActiveLights)
+            return RecordState(StateCall::Kind::LightEnable, index, 0, 1, nullptr, D3DERR_INVALIDCALL);
+    }
     it->second.enabled = enable != 0;
-    return D3D_OK;
+    return RecordState(StateCall::Kind::LightEnable, index, 0, enable != 0, nullptr, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetLightEnable(std::uint32_t index, std::int32_t* enable) const {
@@ -781,9 +820,10 @@ HRESULT IDirect3DDevice9::GetLightEnable(std::uint32_t index, std::int32_t* enab
 }
 
 HRESULT IDirect3DDevice9::SetRenderState(std::uint32_t state, std::uint32_t value) {
-    if (state >= DeviceState::kRenderStates) return D3DERR_INVALIDCALL;
+    if (state >= DeviceState::kRenderStates)
+        return RecordState(StateCall::Kind::SetRenderState, state, 0, value, nullptr, D3DERR_INVALIDCALL);
     m_state.renderStates[state] = value;
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetRenderState, state, 0, value, nullptr, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetRenderState(std::uint32_t state, std::uint32_t* value) const {
@@ -793,10 +833,10 @@ HRESULT IDirect3DDevice9::GetRenderState(std::uint32_t state, std::uint32_t* val
 }
 
 HRESULT IDirect3DDevice9::SetTexture(std::uint32_t stage, IDirect3DBaseTexture9* texture) {
-    if (stage >= DeviceState::kStages) return D3DERR_INVALIDCALL;
-    if (texture && texture->Device() != this) return D3DERR_INVALIDCALL;
+    if (stage >= DeviceState::kStages || (texture && texture->Device() != this))
+        return RecordState(StateCall::Kind::SetTexture, stage, 0, 0, texture, D3DERR_INVALIDCALL);
     Rebind(m_state.textures[stage], texture);
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetTexture, stage, 0, 0, texture, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetTexture(std::uint32_t stage, IDirect3DBaseTexture9** texture) {
@@ -807,9 +847,10 @@ HRESULT IDirect3DDevice9::GetTexture(std::uint32_t stage, IDirect3DBaseTexture9*
 }
 
 HRESULT IDirect3DDevice9::SetTextureStageState(std::uint32_t stage, std::uint32_t type, std::uint32_t value) {
-    if (stage >= DeviceState::kStages || type == 0 || type >= DeviceState::kStageStates) return D3DERR_INVALIDCALL;
+    if (stage >= DeviceState::kStages || type == 0 || type >= DeviceState::kStageStates)
+        return RecordState(StateCall::Kind::SetTextureStageState, stage, type, value, nullptr, D3DERR_INVALIDCALL);
     m_state.stageStates[stage][type] = value;
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetTextureStageState, stage, type, value, nullptr, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetTextureStageState(std::uint32_t stage, std::uint32_t type, std::uint32_t* value) const {
@@ -821,9 +862,9 @@ HRESULT IDirect3DDevice9::GetTextureStageState(std::uint32_t stage, std::uint32_
 
 HRESULT IDirect3DDevice9::SetSamplerState(std::uint32_t sampler, std::uint32_t type, std::uint32_t value) {
     if (sampler >= DeviceState::kSamplers || type == 0 || type >= DeviceState::kSamplerStates)
-        return D3DERR_INVALIDCALL;
+        return RecordState(StateCall::Kind::SetSamplerState, sampler, type, value, nullptr, D3DERR_INVALIDCALL);
     m_state.samplerStates[sampler][type] = value;
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetSamplerState, sampler, type, value, nullptr, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetSamplerState(std::uint32_t sampler, std::uint32_t type, std::uint32_t* value) const {
@@ -853,9 +894,11 @@ HRESULT IDirect3DDevice9::GetScissorRect(RECT* rect) const {
 
 HRESULT IDirect3DDevice9::SetSoftwareVertexProcessing(std::int32_t software) {
     // Only a mixed-mode device switches.
-    if (!(m_creation.BehaviorFlags & D3DCREATE_MIXED_VERTEXPROCESSING)) return D3DERR_INVALIDCALL;
+    if (!(m_creation.BehaviorFlags & D3DCREATE_MIXED_VERTEXPROCESSING))
+        return RecordState(StateCall::Kind::SetSoftwareVertexProcessing, 0, 0, software != 0, nullptr,
+                           D3DERR_INVALIDCALL);
     m_state.softwareVertexProcessing = software != 0;
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetSoftwareVertexProcessing, 0, 0, software != 0, nullptr, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::SetNPatchMode(float segments) {
@@ -882,7 +925,7 @@ HRESULT IDirect3DDevice9::CreateVertexDeclaration(const D3DVERTEXELEMENT9* eleme
 HRESULT IDirect3DDevice9::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl) {
     Rebind(m_state.declaration, decl);
     if (decl) m_state.fvf = 0;
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetVertexDeclaration, 0, 0, 0, decl, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetVertexDeclaration(IDirect3DVertexDeclaration9** decl) {
@@ -893,10 +936,11 @@ HRESULT IDirect3DDevice9::GetVertexDeclaration(IDirect3DVertexDeclaration9** dec
 }
 
 HRESULT IDirect3DDevice9::SetFVF(std::uint32_t fvf) {
-    if (fvf != 0 && !LayoutFromFVF(fvf).valid) return D3DERR_INVALIDCALL;
+    if (fvf != 0 && !LayoutFromFVF(fvf).valid)
+        return RecordState(StateCall::Kind::SetFVF, 0, 0, fvf, nullptr, D3DERR_INVALIDCALL);
     m_state.fvf = fvf;
     if (fvf != 0) Rebind<IDirect3DVertexDeclaration9>(m_state.declaration, nullptr);
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetFVF, 0, 0, fvf, nullptr, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetFVF(std::uint32_t* fvf) const {
@@ -927,7 +971,7 @@ HRESULT IDirect3DDevice9::CreateVertexShader(const std::uint32_t* function, IDir
 
 HRESULT IDirect3DDevice9::SetVertexShader(IDirect3DVertexShader9* shader) {
     Rebind(m_state.vertexShader, shader);
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetVertexShader, 0, 0, 0, shader, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetVertexShader(IDirect3DVertexShader9** shader) {
@@ -946,7 +990,7 @@ HRESULT IDirect3DDevice9::CreatePixelShader(const std::uint32_t* function, IDire
 
 HRESULT IDirect3DDevice9::SetPixelShader(IDirect3DPixelShader9* shader) {
     Rebind(m_state.pixelShader, shader);
-    return D3D_OK;
+    return RecordState(StateCall::Kind::SetPixelShader, 0, 0, 0, shader, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetPixelShader(IDirect3DPixelShader9** shader) {
@@ -974,28 +1018,34 @@ HRESULT GetConstants(const C& store, std::uint32_t registers, std::uint32_t widt
 } // namespace
 
 HRESULT IDirect3DDevice9::SetVertexShaderConstantF(std::uint32_t start, const float* data, std::uint32_t count) {
-    return SetConstants(m_state.vsConstF, DeviceState::kVsConstF, 4, start, data, count);
+    return RecordState(StateCall::Kind::SetVertexShaderConstantF, start, 0, count, data,
+                       SetConstants(m_state.vsConstF, DeviceState::kVsConstF, 4, start, data, count));
 }
 HRESULT IDirect3DDevice9::GetVertexShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const {
     return GetConstants(m_state.vsConstF, DeviceState::kVsConstF, 4, start, data, count);
 }
 HRESULT IDirect3DDevice9::SetVertexShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count) {
-    return SetConstants(m_state.vsConstI, DeviceState::kConstI, 4, start, data, count);
+    return RecordState(StateCall::Kind::SetVertexShaderConstantI, start, 0, count, data,
+                       SetConstants(m_state.vsConstI, DeviceState::kConstI, 4, start, data, count));
 }
 HRESULT IDirect3DDevice9::SetVertexShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count) {
-    return SetConstants(m_state.vsConstB, DeviceState::kConstB, 1, start, data, count);
+    return RecordState(StateCall::Kind::SetVertexShaderConstantB, start, 0, count, data,
+                       SetConstants(m_state.vsConstB, DeviceState::kConstB, 1, start, data, count));
 }
 HRESULT IDirect3DDevice9::SetPixelShaderConstantF(std::uint32_t start, const float* data, std::uint32_t count) {
-    return SetConstants(m_state.psConstF, DeviceState::kPsConstF, 4, start, data, count);
+    return RecordState(StateCall::Kind::SetPixelShaderConstantF, start, 0, count, data,
+                       SetConstants(m_state.psConstF, DeviceState::kPsConstF, 4, start, data, count));
 }
 HRESULT IDirect3DDevice9::GetPixelShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const {
     return GetConstants(m_state.psConstF, DeviceState::kPsConstF, 4, start, data, count);
 }
 HRESULT IDirect3DDevice9::SetPixelShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count) {
-    return SetConstants(m_state.psConstI, DeviceState::kConstI, 4, start, data, count);
+    return RecordState(StateCall::Kind::SetPixelShaderConstantI, start, 0, count, data,
+                       SetConstants(m_state.psConstI, DeviceState::kConstI, 4, start, data, count));
 }
 HRESULT IDirect3DDevice9::SetPixelShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count) {
-    return SetConstants(m_state.psConstB, DeviceState::kConstB, 1, start, data, count);
+    return RecordState(StateCall::Kind::SetPixelShaderConstantB, start, 0, count, data,
+                       SetConstants(m_state.psConstB, DeviceState::kConstB, 1, start, data, count));
 }
 
 HRESULT IDirect3DDevice9::SetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9* buffer,

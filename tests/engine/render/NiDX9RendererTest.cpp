@@ -505,3 +505,42 @@ TEST_P(NiDX9RendererTest, TeardownReleasesTheDevice)
     // Ours was the last reference left.
     EXPECT_EQ(pkDevice->Release(), 0u);
 }
+
+TEST_P(NiDX9RendererTest, StateCacheAndLightManagerMadeWithTheDevice)
+{
+    m_spRenderer = CreateWindowed(NiDX9Renderer::USE_STENCIL);
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    NiDX9RenderState* pkState = m_spRenderer->GetRenderState();
+    ASSERT_NE(pkState, nullptr);
+    ASSERT_NE(m_spRenderer->GetLightManager(), nullptr);
+    // Option one, depth on and the stencil flag; the caps copy is the device's.
+    EXPECT_EQ(pkState->GetFlags(), std::uint32_t(NiD3DRenderState::CAPS_OPTION_ONE | NiD3DRenderState::CAPS_DEPTH_ON |
+                                                 NiD3DRenderState::CAPS_STENCIL));
+    EXPECT_EQ(pkState->GetD3DCaps().MaxTextureBlendStages, m_spRenderer->GetD3DCaps().MaxTextureBlendStages);
+    EXPECT_EQ(pkState->GetD3DDevice(), m_spRenderer->GetD3DDevice());
+    // The light manager's reset went through the cache to the device.
+    std::uint32_t uiValue = 1;
+    ASSERT_EQ(m_spRenderer->GetD3DDevice()->GetRenderState(D3DRS_LIGHTING, &uiValue), D3D_OK);
+    EXPECT_EQ(uiValue, 0u);
+    EXPECT_EQ(pkState->GetRenderState(D3DRS_AMBIENT), 0u);
+    EXPECT_EQ(pkState->GetRenderState(D3DRS_DIFFUSEMATERIALSOURCE), std::uint32_t(D3DMCS_MATERIAL));
+    // No multisampling was asked: antialiasing is left unknown.
+    EXPECT_EQ(pkState->GetRenderState(D3DRS_MULTISAMPLEANTIALIAS), NiD3DRenderState::UNKNOWN);
+    EXPECT_FALSE(pkState->GetWBufferPreferred());
+    EXPECT_FALSE(NiDX9Renderer::Get16BitDepthBuffer());
+}
+
+TEST_P(NiDX9RendererTest, TheSixteenBitDepthFlagReachesTheNextRenderersCache)
+{
+    m_spRenderer = CreateWindowed(NiDX9Renderer::USE_16BITBUFFERS);
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    ASSERT_EQ(m_spRenderer->GetPresentParams().AutoDepthStencilFormat, D3DFMT_D16);
+    // This renderer's cache took the flag as it was; the flag now follows its depth buffer.
+    EXPECT_FALSE(m_spRenderer->GetRenderState()->GetWBufferPreferred());
+    EXPECT_TRUE(NiDX9Renderer::Get16BitDepthBuffer());
+    m_spRenderer = nullptr;
+    m_spRenderer = CreateWindowed();
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    EXPECT_TRUE(m_spRenderer->GetRenderState()->GetWBufferPreferred());
+    EXPECT_FALSE(NiDX9Renderer::Get16BitDepthBuffer());
+}

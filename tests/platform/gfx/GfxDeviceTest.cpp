@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -102,6 +104,7 @@ TEST_P(GfxDevice, StoresStatesOfEveryRange) {
     D3DLIGHT9 light;
     light.Type = D3DLIGHT_POINT;
     light.Range = 5.0f;
+    light.Attenuation0 = 1.0f;
     EXPECT_EQ(device->SetLight(1000, &light), D3D_OK); // sparse indices
     D3DLIGHT9 back;
     ASSERT_EQ(device->GetLight(1000, &back), D3D_OK);
@@ -416,6 +419,84 @@ TEST_P(GfxDevice, ClearValidatesItsFlags) {
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL); // no depth surface
     EXPECT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->Clear(0, nullptr, 0, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+}
+
+// The device lights only what it can: a range it can square, an attenuation
+// that never divides by zero, a cone with its inner angle inside the outer.
+TEST_P(GfxDevice, LightsTheDeviceCannotPerformAreRefused) {
+    Create();
+    D3DLIGHT9 point;
+    point.Type = D3DLIGHT_POINT;
+    point.Attenuation1 = 1.0f;
+    point.Range = std::sqrt(FLT_MAX);
+    EXPECT_EQ(device->SetLight(0, &point), D3D_OK);
+    D3DLIGHT9 bad = point;
+    bad.Range = std::nextafter(std::sqrt(FLT_MAX), FLT_MAX);
+    EXPECT_EQ(device->SetLight(0, &bad), D3DERR_INVALIDCALL);
+    bad = point;
+    bad.Attenuation1 = 0.0f;
+    EXPECT_EQ(device->SetLight(0, &bad), D3DERR_INVALIDCALL);
+    D3DLIGHT9 spot = point;
+    spot.Type = D3DLIGHT_SPOT;
+    spot.Theta = 0.5f;
+    spot.Phi = 0.5f;
+    EXPECT_EQ(device->SetLight(1, &spot), D3D_OK);
+    spot.Phi = 3.14159265358979323846f;
+    EXPECT_EQ(device->SetLight(1, &spot), D3D_OK);
+    for (const auto& [theta, phi] : {std::pair{0.6f, 0.5f}, std::pair{-0.1f, 0.5f}, std::pair{0.0f, 3.2f}}) {
+        bad = spot;
+        bad.Theta = theta;
+        bad.Phi = phi;
+        EXPECT_EQ(device->SetLight(1, &bad), D3DERR_INVALIDCALL);
+    }
+    D3DLIGHT9 back;
+    ASSERT_EQ(device->GetLight(1, &back), D3D_OK);
+    EXPECT_EQ(back.Theta, 0.5f); // the refused calls changed nothing
+    // A directional light needs neither range nor attenuation.
+    D3DLIGHT9 directional;
+    directional.Type = D3DLIGHT_DIRECTIONAL;
+    directional.Range = -1.0f;
+    EXPECT_EQ(device->SetLight(2, &directional), D3D_OK);
+
+    // Eight lights at once; a ninth is refused until one goes off.
+    for (std::uint32_t i = 0; i < 8; ++i) EXPECT_EQ(device->LightEnable(10 + i, 1), D3D_OK);
+    EXPECT_EQ(device->LightEnable(10, 1), D3D_OK); // already on
+    EXPECT_EQ(device->LightEnable(2, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->LightEnable(30, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->GetLight(30, &back), D3DERR_INVALIDCALL); // no default light made either
+    EXPECT_EQ(device->LightEnable(2, 0), D3D_OK);
+    EXPECT_EQ(device->LightEnable(12, 0), D3D_OK);
+    EXPECT_EQ(device->LightEnable(2, 1), D3D_OK);
+    std::int32_t on = 0;
+    ASSERT_EQ(device->GetLightEnable(2, &on), D3D_OK);
+    EXPECT_EQ(on, 1);
+}
+
+// State calls are recorded beside the draws, with their results.
+TEST_P(GfxDevice, StateCallsAreRecordedWithTheirResults) {
+    Create();
+    device->SetCallRecording(true);
+    device->ClearStateCalls();
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(300, 1);
+    device->SetSamplerState(1, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    const float c[4] = {1, 2, 3, 4};
+    device->SetPixelShaderConstantF(2, c, 1);
+    const auto& calls = device->StateCalls();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[0].kind, StateCall::Kind::SetRenderState);
+    EXPECT_EQ(calls[0].index, D3DRS_CULLMODE);
+    EXPECT_EQ(calls[0].value, D3DCULL_NONE);
+    EXPECT_EQ(calls[1].result, D3DERR_INVALIDCALL);
+    EXPECT_EQ(calls[2].kind, StateCall::Kind::SetSamplerState);
+    EXPECT_EQ(calls[2].type, D3DSAMP_MAGFILTER);
+    EXPECT_EQ(calls[3].kind, StateCall::Kind::SetPixelShaderConstantF);
+    EXPECT_EQ(calls[3].index, 2u);
+    EXPECT_EQ(calls[3].value, 1u);
+    EXPECT_TRUE(device->RecordedCalls().empty());
+    device->SetCallRecording(false);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+    EXPECT_EQ(device->StateCalls().size(), 4u);
 }
 
 TEST_P(GfxDevice, RecordedCalls) {
