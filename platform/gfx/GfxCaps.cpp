@@ -19,34 +19,41 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
                 D3DDEVCAPS_PUREDEVICE;
     c.PrimitiveMiscCaps = D3DPMISCCAPS_MASKZ | D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW |
                           D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_BLENDOP;
-    // No W-buffer, no table or W fog: not performed.
-    c.RasterCaps = D3DPRASTERCAPS_ZTEST | D3DPRASTERCAPS_SCISSORTEST;
+    // Vertex fog, by depth or by distance. No W-buffer, no table or W fog: not performed.
+    c.RasterCaps = D3DPRASTERCAPS_ZTEST | D3DPRASTERCAPS_SCISSORTEST | D3DPRASTERCAPS_FOGVERTEX |
+                   D3DPRASTERCAPS_FOGRANGE;
     c.ZCmpCaps = D3DPCMPCAPS_ALL;
     c.AlphaCmpCaps = D3DPCMPCAPS_ALL;
     // Every source factor ZERO..BOTHINVSRCALPHA; destination factors ZERO..INVDESTCOLOR.
     for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_BOTHINVSRCALPHA; ++f) c.SrcBlendCaps |= D3DPBLENDCAPS(f);
     for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_INVDESTCOLOR; ++f) c.DestBlendCaps |= D3DPBLENDCAPS(f);
     c.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB;
-    // Neither POW2 nor SQUAREONLY: any size is made. Nothing else until textures are sampled.
-    c.TextureCaps = 0;
+    // Neither POW2 nor SQUAREONLY: any size is made. Mip chains and cube maps are
+    // sampled; mipmapped cube maps and projected coordinates are not.
+    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP;
+    c.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
+                          D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
+    c.CubeTextureFilterCaps = c.TextureFilterCaps;
+    c.TextureAddressCaps =
+        D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_MIRRORONCE;
     c.MaxTextureWidth = 4096;
     c.MaxTextureHeight = 4096;
     c.MaxTextureAspectRatio = 4096;
     c.MaxAnisotropy = 1;
-    c.StencilCaps = D3DSTENCILCAPS_ALL8; // one-sided only
+    c.StencilCaps = D3DSTENCILCAPS_ALL8 | D3DSTENCILCAPS_TWOSIDED;
     c.FVFCaps = 8; // texture-coordinate sets
-    // Stage operations the generated fragment shader performs (no texture sampling yet:
-    // a TEXTURE argument reads white).
-    c.TextureOpCaps = D3DTEXOPCAPS(D3DTOP_DISABLE) | D3DTEXOPCAPS(D3DTOP_SELECTARG1) |
-                      D3DTEXOPCAPS(D3DTOP_SELECTARG2) | D3DTEXOPCAPS(D3DTOP_MODULATE) |
-                      D3DTEXOPCAPS(D3DTOP_MODULATE2X) | D3DTEXOPCAPS(D3DTOP_MODULATE4X) |
-                      D3DTEXOPCAPS(D3DTOP_ADD) | D3DTEXOPCAPS(D3DTOP_ADDSIGNED) | D3DTEXOPCAPS(D3DTOP_SUBTRACT);
+    // Stage operations the generated fragment shader performs: all but PREMODULATE
+    // and the two bump-map operations.
+    c.TextureOpCaps = 0;
+    for (std::uint32_t op = D3DTOP_DISABLE; op <= D3DTOP_LERP; ++op)
+        if (op != D3DTOP_PREMODULATE && op != D3DTOP_BUMPENVMAP && op != D3DTOP_BUMPENVMAPLUMINANCE)
+            c.TextureOpCaps |= D3DTEXOPCAPS(op);
     // The one deliberate exception: the renderer's creation needs two stages and
     // textures; eight are stored.
     c.MaxTextureBlendStages = 8;
     c.MaxSimultaneousTextures = 8;
     c.VertexProcessingCaps = D3DVTXPCAPS_MATERIALSOURCE7;
-    c.MaxActiveLights = 0;
+    c.MaxActiveLights = DeviceState::kMaxActiveLights; // per-vertex lights in camera space
     c.MaxUserClipPlanes = 0;
     c.MaxVertexBlendMatrices = 0;
     c.MaxVertexBlendMatrixIndex = 0;

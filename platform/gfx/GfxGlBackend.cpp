@@ -11,6 +11,7 @@
 #include <array>
 #include <cassert>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -26,24 +27,44 @@ namespace {
 // once. Pixel centres sit on integer D3D coordinates (GL window x = D3D x + 0.5);
 // z runs 0..1; clockwise faces on screen come out as GL's counter-clockwise ones.
 // Shader bodies: each program is generated for the fixed-function state it
-// serves, as constants in front of these bodies, so the driver folds away
-// every path that state does not take.
+// serves, as constants in front of these bodies (and, for the texture stages,
+// code written out per stage), so the driver folds away every path that state
+// does not take.
 constexpr const char* kVertexShader = R"(
 layout(location = 0) in vec4 aPos;
 layout(location = 1) in vec4 aDiffuse;
 layout(location = 2) in vec4 aSpecular;
+layout(location = 3) in vec3 aNormal;
+layout(location = 4) in vec4 aTex[8];
 uniform mat4 uWVP;
+uniform mat4 uWV;          // world x view: camera space
+uniform mat3 uNormalMatrix; // inverse transpose of world x view
 uniform vec4 uViewport;    // X, Y, Width, Height
 uniform vec2 uDepthRange;  // MinZ, MaxZ
 uniform vec2 uTarget;      // target width, height
 uniform vec2 uFlipY;       // (-1, nudge) drawing into the bottom-up window, else (1, 0)
-uniform vec4 uMatDiffuse, uMatAmbient, uMatEmissive, uGlobalAmbient;
+uniform vec4 uMatDiffuse, uMatAmbient, uMatSpecular, uMatEmissive, uGlobalAmbient;
+uniform float uMatPower;
+// Lights in camera space: directions unit length, pointing from the light.
+uniform vec4 uLightDiffuse[8], uLightSpecular[8], uLightAmbient[8];
+uniform vec3 uLightPos[8], uLightDir[8];
+uniform vec4 uLightAtten[8]; // a0, a1, a2, range
+uniform vec3 uLightSpot[8];  // cos(theta / 2), cos(phi / 2), falloff
+uniform vec3 uFog;           // start, end, density
+uniform mat4 uTexMatrix[8];
 out vec4 vDiffuse;
 flat out vec4 vDiffuseFlat;
 out vec4 vSpecular;
 flat out vec4 vSpecularFlat;
+out float vFog;
+out vec4 vTex[8];
 vec4 pick(int src, vec4 material) { return src == 1 ? aDiffuse : (src == 2 ? aSpecular : material); }
+// A set of n coordinates enters as a row whose first missing component is 1.
+vec4 expand(vec4 a, int n) {
+    return n == 1 ? vec4(a.x, 1.0, 0.0, 0.0) : (n == 2 ? vec4(a.xy, 1.0, 0.0) : (n == 3 ? vec4(a.xyz, 1.0) : a));
+}
 void main() {
+    vec3 pc = vec3(0.0);
     if (kPretransformed) {
         float w = aPos.w != 0.0 ? 1.0 / aPos.w : 1.0;
         vec2 ndc = 2.0 * (aPos.xy + 0.5) / uTarget - 1.0;
@@ -54,22 +75,71 @@ void main() {
         float y = (2.0 * (uViewport.y + 0.5 + 0.5 * uViewport.w) / uTarget.y - 1.0) * c.w - (uViewport.w / uTarget.y) * c.y;
         float z = (2.0 * uDepthRange.x - 1.0) * c.w + 2.0 * (uDepthRange.y - uDepthRange.x) * c.z;
         gl_Position = vec4(x, y, z, c.w);
+        pc = (uWV * vec4(aPos.xyz, 1.0)).xyz;
     }
     // In the window, D3D's top edge is GL's top edge, which GL's fill rule leaves
     // out: a nudge of one sub-pixel step up keeps top and left edges inside.
     gl_Position.y = gl_Position.y * uFlipY.x + uFlipY.y * gl_Position.w;
+    vec3 N = vec3(0.0);
+    if (kHasNormal && !kPretransformed) {
+        N = uNormalMatrix * aNormal;
+        if (kNormalize && dot(N, N) > 0.0) N = normalize(N);
+    }
+    // Towards the eye: from the vertex with a local viewer, else along the view axis.
+    vec3 E = kLocalViewer ? (dot(pc, pc) > 0.0 ? normalize(-pc) : vec3(0.0)) : vec3(0.0, 0.0, -1.0);
     vec4 diffuse = aDiffuse;
     vec4 specular = aSpecular;
     if (kLighting && !kPretransformed) {
-        // No light is performed: emissive plus global ambient times the ambient source.
-        vec3 rgb = pick(kEmissiveSrc, uMatEmissive).rgb + uGlobalAmbient.rgb * pick(kAmbientSrc, uMatAmbient).rgb;
-        diffuse = vec4(clamp(rgb, 0.0, 1.0), pick(kDiffuseSrc, uMatDiffuse).a);
-        specular = vec4(0.0);
+        vec3 amb = vec3(0.0), dif = vec3(0.0), spe = vec3(0.0);
+        for (int i = 0; i < kLightCount; ++i) {
+            vec3 L = -uLightDir[i];
+            float as = 1.0;
+            if (kLightType[i] != 3) {
+                vec3 toLight = uLightPos[i] - pc;
+                float d = length(toLight);
+                L = d > 0.0 ? toLight / d : vec3(0.0);
+                vec4 at = uLightAtten[i];
+                as = d > at.w ? 0.0 : 1.0 / (at.x + at.y * d + at.z * d * d);
+                if (kLightType[i] == 2) {
+                    vec3 sp = uLightSpot[i];
+                    float rho = dot(-L, uLightDir[i]);
+                    // Inside the inner cone first: equal cones never divide by zero.
+                    as *= rho > sp.x ? 1.0 : (rho <= sp.y ? 0.0 : pow((rho - sp.y) / (sp.x - sp.y), sp.z));
+                }
+            }
+            amb += as * uLightAmbient[i].rgb;
+            dif += as * uLightDiffuse[i].rgb * max(dot(N, L), 0.0);
+            if (kSpecular) {
+                vec3 h = E + L;
+                h = dot(h, h) > 0.0 ? normalize(h) : h;
+                float nh = dot(N, h);
+                if (nh > 0.0) spe += as * uLightSpecular[i].rgb * pow(nh, uMatPower);
+            }
+        }
+        vec4 cd = pick(kDiffuseSrc, uMatDiffuse);
+        vec3 rgb = pick(kEmissiveSrc, uMatEmissive).rgb + pick(kAmbientSrc, uMatAmbient).rgb * (uGlobalAmbient.rgb + amb) +
+                   cd.rgb * dif;
+        diffuse = vec4(clamp(rgb, 0.0, 1.0), cd.a);
+        specular = vec4(clamp(pick(kSpecularSrc, uMatSpecular).rgb * spe, 0.0, 1.0), 0.0);
     }
+    float fog = 1.0;
+    if (kFogMode == 4) {
+        fog = kHasSpecularInput ? aSpecular.a : 1.0;
+    } else if (kFogMode != 0) {
+        float d = kRangeFog ? length(pc) : pc.z;
+        if (kFogMode == 3)
+            fog = uFog.y != uFog.x ? (uFog.y - d) / (uFog.y - uFog.x) : (d <= uFog.x ? 1.0 : 0.0);
+        else if (kFogMode == 1)
+            fog = exp(-uFog.z * d);
+        else
+            fog = exp(-(uFog.z * d) * (uFog.z * d));
+    }
+    vFog = clamp(fog, 0.0, 1.0);
     vDiffuse = diffuse;
     vDiffuseFlat = diffuse;
     vSpecular = specular;
     vSpecularFlat = specular;
+    TEXCOORDS
 }
 )";
 
@@ -78,22 +148,26 @@ in vec4 vDiffuse;
 flat in vec4 vDiffuseFlat;
 in vec4 vSpecular;
 flat in vec4 vSpecularFlat;
+in float vFog;
+in vec4 vTex[8];
 uniform vec4 uTFactor;
 uniform float uAlphaRef;
+uniform vec3 uFogColor;
 out vec4 oColor;
-vec4 arg(int a, vec4 diffuse, vec4 current, vec4 specular) {
-    int sel = a & 15;
+vec4 sel(int a, vec4 diffuse, vec4 current, vec4 specular, vec4 tex, vec4 temp) {
+    int s = a & 15;
     vec4 v = current;
-    if (sel == 0) v = diffuse;
-    else if (sel == 2) v = vec4(1.0);
-    else if (sel == 3) v = uTFactor;
-    else if (sel == 4) v = specular;
-    else if (sel == 5) v = vec4(0.0);
+    if (s == 0) v = diffuse;
+    else if (s == 2) v = tex;
+    else if (s == 3) v = uTFactor;
+    else if (s == 4) v = specular;
+    else if (s == 5) v = temp;
     if ((a & 16) != 0) v = vec4(1.0) - v;
     if ((a & 32) != 0) v = vec4(v.a);
     return v;
 }
-vec4 op(int o, vec4 a1, vec4 a2) {
+// The stage operations; da, ta, fa, ca: diffuse, texture, factor and current alpha.
+vec4 op(int o, vec4 a0, vec4 a1, vec4 a2, float da, float ta, float fa, float ca) {
     vec4 r = a1 * a2;
     if (o == 2) r = a1;
     else if (o == 3) r = a2;
@@ -101,10 +175,23 @@ vec4 op(int o, vec4 a1, vec4 a2) {
     else if (o == 6) r = 4.0 * a1 * a2;
     else if (o == 7) r = a1 + a2;
     else if (o == 8) r = a1 + a2 - 0.5;
+    else if (o == 9) r = 2.0 * (a1 + a2 - 0.5);
     else if (o == 10) r = a1 - a2;
+    else if (o == 11) r = a1 + a2 - a1 * a2;
+    else if (o == 12) r = mix(a2, a1, da);
+    else if (o == 13) r = mix(a2, a1, ta);
+    else if (o == 14) r = mix(a2, a1, fa);
+    else if (o == 15) r = a1 + a2 * (1.0 - ta);
+    else if (o == 16) r = mix(a2, a1, ca);
+    else if (o == 18) r = vec4(a1.rgb + a1.a * a2.rgb, a1.a);
+    else if (o == 19) r = vec4(a1.rgb * a2.rgb + a1.a, a1.a);
+    else if (o == 20) r = vec4((1.0 - a1.a) * a2.rgb + a1.rgb, a1.a);
+    else if (o == 21) r = vec4((vec3(1.0) - a1.rgb) * a2.rgb + a1.a, a1.a);
+    else if (o == 24) r = vec4(4.0 * dot(a1.rgb - 0.5, a2.rgb - 0.5));
+    else if (o == 25) r = a0 + a1 * a2;
+    else if (o == 26) r = mix(a2, a1, a0);
     return clamp(r, 0.0, 1.0);
 }
-bool usesTexture(int a1, int a2) { return (a1 & 15) == 2 || (a2 & 15) == 2; }
 bool passes(int func, float a, float ref) {
     if (func == 1) return false;
     if (func == 2) return a < ref;
@@ -119,35 +206,14 @@ void main() {
     vec4 diffuse = kFlat ? vDiffuseFlat : vDiffuse;
     vec4 specular = kFlat ? vSpecularFlat : vSpecular;
     vec4 current = diffuse;
-    for (int i = 0; i < 8; ++i) {
-        if (kColorOp[i] == 1) break;
-        vec3 rgb = current.rgb;
-        // A stage without a texture passes the current value where its operation reads the texture.
-        if (kHasTexture[i] || !usesTexture(kColorArg1[i], kColorArg2[i]))
-            rgb = op(kColorOp[i], arg(kColorArg1[i], diffuse, current, specular),
-                     arg(kColorArg2[i], diffuse, current, specular)).rgb;
-        float a = current.a;
-        if (kAlphaOp[i] != 1 && (kHasTexture[i] || !usesTexture(kAlphaArg1[i], kAlphaArg2[i])))
-            a = op(kAlphaOp[i], arg(kAlphaArg1[i], diffuse, current, specular),
-                   arg(kAlphaArg2[i], diffuse, current, specular)).a;
-        current = vec4(rgb, a);
-    }
+    vec4 temp = vec4(0.0);
+    STAGES
     if (kSpecularEnable) current.rgb = clamp(current.rgb + specular.rgb, 0.0, 1.0);
+    if (kFog) current.rgb = mix(uFogColor, current.rgb, vFog);
     if (kAlphaFunc != 0 && !passes(kAlphaFunc, floor(current.a * 255.0 + 0.5), uAlphaRef)) discard;
     oColor = current;
 }
 )";
-
-// Constants of a plain state's program: every working context builds it (checked at Open).
-constexpr const char* kProbeVs =
-    "const bool kPretransformed = true;\nconst bool kLighting = false;\n"
-    "const int kDiffuseSrc = 0, kAmbientSrc = 0, kEmissiveSrc = 0;\n";
-constexpr const char* kProbeFs =
-    "const int kColorOp[8] = int[8](1,1,1,1,1,1,1,1);\nconst int kColorArg1[8] = int[8](0,0,0,0,0,0,0,0);\n"
-    "const int kColorArg2[8] = int[8](0,0,0,0,0,0,0,0);\nconst int kAlphaOp[8] = int[8](0,0,0,0,0,0,0,0);\n"
-    "const int kAlphaArg1[8] = int[8](0,0,0,0,0,0,0,0);\nconst int kAlphaArg2[8] = int[8](0,0,0,0,0,0,0,0);\n"
-    "const bool kHasTexture[8] = bool[8](false,false,false,false,false,false,false,false);\n"
-    "const bool kFlat = false;\nconst bool kSpecularEnable = false;\nconst int kAlphaFunc = 0;\n";
 
 struct GlFormat {
     GLenum internal, format, type;
@@ -163,6 +229,47 @@ bool GlColorFormat(D3DFORMAT f, GlFormat& out) {
     case D3DFMT_A1R5G5B5: out = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV}; return true;
     case D3DFMT_A4R4G4B4: out = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV}; return true;
     default: return false;
+    }
+}
+
+// How a texture format is uploaded and read: GL storage and a swizzle that
+// gives a format without alpha an alpha of 1. The device makes textures of
+// these six formats and the block-compressed ones.
+struct GlTextureFormat {
+    GLenum internal = 0, format = 0, type = 0;
+    GLint swizzle[4] = {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA};
+    std::uint32_t bytes = 0; // per pixel
+};
+
+bool GlTextureFormatOf(D3DFORMAT f, GlTextureFormat& out) {
+    out = GlTextureFormat{};
+    switch (f) {
+    case D3DFMT_A8R8G8B8: out.internal = GL_RGBA8; out.format = GL_BGRA; out.type = GL_UNSIGNED_BYTE; out.bytes = 4; break;
+    case D3DFMT_X8R8G8B8:
+        out.internal = GL_RGBA8; out.format = GL_BGRA; out.type = GL_UNSIGNED_BYTE; out.bytes = 4;
+        out.swizzle[3] = GL_ONE;
+        break;
+    case D3DFMT_R5G6B5: out.internal = GL_RGB565; out.format = GL_RGB; out.type = GL_UNSIGNED_SHORT_5_6_5; out.bytes = 2; break;
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_X1R5G5B5:
+        out.internal = GL_RGB5_A1; out.format = GL_BGRA; out.type = GL_UNSIGNED_SHORT_1_5_5_5_REV; out.bytes = 2;
+        if (f == D3DFMT_X1R5G5B5) out.swizzle[3] = GL_ONE;
+        break;
+    case D3DFMT_A4R4G4B4:
+        out.internal = GL_RGBA4; out.format = GL_BGRA; out.type = GL_UNSIGNED_SHORT_4_4_4_4_REV; out.bytes = 2;
+        break;
+    default: return false; // block-compressed: uploaded by the texture-data work, not yet
+    }
+    return true;
+}
+
+// Mirrored once needs GL 4.4 or its extension; without either it clamps.
+GLint GlAddress(std::uint32_t mode, bool mirrorOnce) {
+    switch (mode) {
+    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_MIRRORONCE: return mirrorOnce ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
+    default: return GL_REPEAT;
     }
 }
 
@@ -237,7 +344,20 @@ GLuint Compile(GLenum kind, const char* source, std::string& failure) {
 }
 
 class GlBackend final : public Backend {
-    using StateKey = std::array<std::uint32_t, 8 + 8 * 6>;
+    // Everything a generated program depends on, word by word.
+    enum KeyWord : std::size_t {
+        kPretransformedWord, kLightingWord, kDiffuseSrcWord, kAmbientSrcWord, kSpecularSrcWord, kEmissiveSrcWord,
+        kHasNormalWord, kNormalizeWord, kLocalViewerWord, kSpecularLightWord, kFogModeWord, kRangeFogWord,
+        kHasSpecularInputWord, kLightCountWord, kLightTypesWord, kFlatWord, kSpecularEnableWord, kAlphaFuncWord,
+        kFogWord, kStageBase
+    };
+    // Per stage: operations and arguments, result, texture kind and coordinates.
+    enum StageWord : std::size_t {
+        kColorOp, kColorArg0, kColorArg1, kColorArg2, kAlphaOp, kAlphaArg0, kAlphaArg1, kAlphaArg2, kResultArg,
+        kTextureKind, kTexCoordSource, kTexCoordForm, kStageWords
+    };
+    static constexpr std::size_t kKeyWords = kStageBase + 8 * kStageWords;
+    using StateKey = std::array<std::uint32_t, kKeyWords>;
     struct StateKeyHash {
         std::size_t operator()(const StateKey& k) const {
             std::size_t h = 1469598103934665603ull;
@@ -251,8 +371,13 @@ class GlBackend final : public Backend {
         GLuint id = 0;
         // Why a program could not be built: "compile" or "link", and the driver's log.
         std::string failureKind, failure;
-        GLint wvp = -1, viewport = -1, depthRange = -1, target = -1, flipY = -1, matDiffuse = -1, matAmbient = -1,
-              matEmissive = -1, globalAmbient = -1, tfactor = -1, alphaRef = -1;
+        GLint wvp = -1, wv = -1, normalMatrix = -1, viewport = -1, depthRange = -1, target = -1, flipY = -1,
+              matDiffuse = -1, matAmbient = -1, matSpecular = -1, matEmissive = -1, matPower = -1,
+              globalAmbient = -1, lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightPos = -1,
+              lightDir = -1, lightAtten = -1, lightSpot = -1, fog = -1, texMatrix = -1, tfactor = -1,
+              alphaRef = -1, fogColor = -1;
+        bool lighting = false, texMatrices = false, fogUniforms = false;
+        std::uint32_t lightCount = 0;
     };
 
 public:
@@ -263,6 +388,7 @@ public:
             if (MakeCurrent()) {
             for (auto& entry : m_programs) glDeleteProgram(entry.second.id);
             glDeleteVertexArrays(1, &m_vao);
+            glDeleteSamplers(GLsizei(m_samplers.size()), m_samplers.data());
             glDeleteFramebuffers(1, &m_fbo);
             glDeleteFramebuffers(1, &m_readFbo);
             glDeleteBuffers(1, &m_streamVbo);
@@ -316,12 +442,20 @@ public:
             return D3DERR_NOTAVAILABLE;
         }
         // The program of a plain state must build, or this context cannot draw at all.
-        if (const Program* probe = ProgramFor(kProbeVs, kProbeFs); !probe->id) {
+        StateKey plain{};
+        plain[kPretransformedWord] = 1;
+        plain[std::size_t(kStageBase) + kColorOp] = D3DTOP_DISABLE;
+        if (const Program* probe = GenerateProgram(plain); !probe->id) {
             ReportFailure("gfx gl: the driver cannot build the device's programs: " + probe->failure);
             return D3DERR_NOTAVAILABLE;
         }
         glGenVertexArrays(1, &m_vao);
         glBindVertexArray(m_vao);
+        glGenSamplers(GLsizei(m_samplers.size()), m_samplers.data());
+        m_mirrorOnce = epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
+                       epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp") ||
+                       epoxy_has_gl_extension("GL_ATI_texture_mirror_once");
+        for (auto& params : m_samplerParams) params.fill(-1);
         glGenFramebuffers(1, &m_fbo);
         glGenFramebuffers(1, &m_readFbo);
         glGenBuffers(1, &m_streamVbo);
@@ -414,6 +548,8 @@ public:
                               reinterpret_cast<const void*>(base + std::uintptr_t(layout.position)));
         SetColorAttribute(1, layout.diffuse, stride, base, 1.0f);
         SetColorAttribute(2, layout.specular, stride, base, 0.0f);
+        SetFloatAttribute(3, layout.normal, 3, stride, base);
+        for (int i = 0; i < 8; ++i) SetFloatAttribute(GLuint(4 + i), layout.texcoord[i], layout.texcoordSize[i], stride, base);
 
         if (const Program* prog = SetProgram(s, layout, *rt); !prog->id) {
             ReportOnce("program " + prog->failureKind, "gfx gl: a generated program failed: " + prog->failure);
@@ -538,6 +674,10 @@ public:
             if (r.backend.name2) glDeleteRenderbuffers(1, &r.backend.name2);
         } else if (r.GetType() == D3DRTYPE_VERTEXBUFFER || r.GetType() == D3DRTYPE_INDEXBUFFER) {
             glDeleteBuffers(1, &r.backend.name);
+        } else if (r.GetType() == D3DRTYPE_TEXTURE || r.GetType() == D3DRTYPE_CUBETEXTURE) {
+            for (GLuint& bound : m_boundTextures)
+                if (bound == r.backend.name) bound = 0;
+            glDeleteTextures(1, &r.backend.name);
         }
         r.backend = BackendData{};
     }
@@ -599,13 +739,11 @@ private:
         if (m_reported.insert(kind).second) std::fprintf(stderr, "%s\n", text.c_str());
     }
 
-    // One program per fixed-function state: the constants in front of the bodies.
-    Program* ProgramFor(const std::string& vsConstants, const std::string& fsConstants) {
-        const std::string key = vsConstants + "|" + fsConstants;
+    // One program per fixed-function state, by its generated sources.
+    Program* ProgramFor(const std::string& vsSource, const std::string& fsSource) {
+        const std::string key = vsSource + "|" + fsSource;
         auto it = m_programs.find(key);
         if (it != m_programs.end()) return &it->second;
-        const std::string vsSource = "#version 330 core\n" + vsConstants + kVertexShader;
-        const std::string fsSource = "#version 330 core\n" + fsConstants + kFragmentShader;
         Program prog;
         const GLuint vs = Compile(GL_VERTEX_SHADER, vsSource.c_str(), prog.failure);
         const GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, fsSource.c_str(), prog.failure) : 0;
@@ -630,16 +768,39 @@ private:
         if (fs) glDeleteShader(fs);
         auto loc = [&](const char* name) { return prog.id ? glGetUniformLocation(prog.id, name) : -1; };
         prog.wvp = loc("uWVP");
+        prog.wv = loc("uWV");
+        prog.normalMatrix = loc("uNormalMatrix");
         prog.viewport = loc("uViewport");
         prog.depthRange = loc("uDepthRange");
         prog.target = loc("uTarget");
         prog.flipY = loc("uFlipY");
         prog.matDiffuse = loc("uMatDiffuse");
         prog.matAmbient = loc("uMatAmbient");
+        prog.matSpecular = loc("uMatSpecular");
         prog.matEmissive = loc("uMatEmissive");
+        prog.matPower = loc("uMatPower");
         prog.globalAmbient = loc("uGlobalAmbient");
+        prog.lightDiffuse = loc("uLightDiffuse");
+        prog.lightSpecular = loc("uLightSpecular");
+        prog.lightAmbient = loc("uLightAmbient");
+        prog.lightPos = loc("uLightPos");
+        prog.lightDir = loc("uLightDir");
+        prog.lightAtten = loc("uLightAtten");
+        prog.lightSpot = loc("uLightSpot");
+        prog.fog = loc("uFog");
+        prog.texMatrix = loc("uTexMatrix");
         prog.tfactor = loc("uTFactor");
         prog.alphaRef = loc("uAlphaRef");
+        prog.fogColor = loc("uFogColor");
+        if (prog.id) {
+            // Stage i samples texture unit i, for good.
+            glUseProgram(prog.id);
+            for (int i = 0; i < 8; ++i) {
+                const std::string name = "uTex" + std::to_string(i);
+                const GLint unit = glGetUniformLocation(prog.id, name.c_str());
+                if (unit >= 0) glUniform1i(unit, i);
+            }
+        }
         return &m_programs.emplace(key, prog).first->second;
     }
 
@@ -789,6 +950,81 @@ private:
         return b.backend.name;
     }
 
+    // Attributes the layout lacks are switched off, so no pointer of an earlier draw is read.
+    void SetFloatAttribute(GLuint index, int offset, int size, std::uint32_t stride, std::uintptr_t base) {
+        if (offset >= 0 && size >= 1 && size <= 4) {
+            glEnableVertexAttribArray(index);
+            glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, GLsizei(stride),
+                                  reinterpret_cast<const void*>(base + std::uintptr_t(offset)));
+        } else {
+            glDisableVertexAttribArray(index);
+        }
+    }
+
+    // Uploads every level on first use and after a lock, then binds the
+    // texture and its stage's sampler to unit `unit`.
+    void BindTexture(GLuint unit, IDirect3DBaseTexture9& t, const std::array<std::uint32_t, DeviceState::kSamplerStates>& ss) {
+        GlTextureFormat f;
+        if (!GlTextureFormatOf(t.Format(), f)) return;
+        const bool cube = t.GetType() == D3DRTYPE_CUBETEXTURE;
+        const GLenum target = cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+        glActiveTexture(GL_TEXTURE0 + unit);
+        if (!t.backend.name || t.backend.version != t.ContentVersion()) {
+            if (!t.backend.name) {
+                glGenTextures(1, &t.backend.name);
+                glBindTexture(target, t.backend.name);
+                glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, GLint(t.GetLevelCount()) - 1);
+                glTexParameteriv(target, GL_TEXTURE_SWIZZLE_RGBA, f.swizzle);
+            } else {
+                glBindTexture(target, t.backend.name);
+            }
+            m_boundTextures[unit] = t.backend.name;
+            auto upload = [&](GLenum face, GLint level, IDirect3DSurface9& surface) {
+                glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(surface.Pitch() / f.bytes));
+                glTexImage2D(face, level, GLint(f.internal), GLsizei(surface.Width()), GLsizei(surface.Height()), 0,
+                             f.format, f.type, surface.Bytes());
+            };
+            for (std::uint32_t level = 0; level < t.GetLevelCount(); ++level) {
+                if (cube) {
+                    auto& c = static_cast<IDirect3DCubeTexture9&>(t);
+                    for (std::uint32_t face = 0; face < 6; ++face)
+                        upload(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, GLint(level), *c.Face(face, level));
+                } else {
+                    upload(GL_TEXTURE_2D, GLint(level), *static_cast<IDirect3DTexture9&>(t).Level(level));
+                }
+            }
+            glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+            t.backend.version = t.ContentVersion();
+        } else if (m_boundTextures[unit] != t.backend.name) {
+            glBindTexture(target, t.backend.name);
+            m_boundTextures[unit] = t.backend.name;
+        }
+        // The sampler: address modes, filters, mip choice and bias.
+        const GLint mag = ss[D3DSAMP_MAGFILTER] == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR;
+        const bool linearMin = ss[D3DSAMP_MINFILTER] != D3DTEXF_POINT;
+        GLint min = linearMin ? GL_LINEAR : GL_NEAREST;
+        if (ss[D3DSAMP_MIPFILTER] == D3DTEXF_POINT) min = linearMin ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+        else if (ss[D3DSAMP_MIPFILTER] != D3DTEXF_NONE) min = linearMin ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+        const std::array<GLint, 8> params = {GlAddress(ss[D3DSAMP_ADDRESSU], m_mirrorOnce),
+                                             GlAddress(ss[D3DSAMP_ADDRESSV], m_mirrorOnce),
+                                             GlAddress(ss[D3DSAMP_ADDRESSW], m_mirrorOnce), mag, min,
+                                             GLint(ss[D3DSAMP_MAXMIPLEVEL]), GLint(ss[D3DSAMP_MIPMAPLODBIAS]), 0};
+        const GLuint sampler = m_samplers[unit];
+        std::array<GLint, 8>& last = m_samplerParams[unit];
+        if (params != last) {
+            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, params[0]);
+            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, params[1]);
+            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, params[2]);
+            glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, params[3]);
+            glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, params[4]);
+            // The most detailed level used: LOD never goes below it.
+            glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, float(ss[D3DSAMP_MAXMIPLEVEL]));
+            glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, AsFloat(ss[D3DSAMP_MIPMAPLODBIAS]));
+            last = params;
+        }
+        glBindSampler(unit, sampler);
+    }
+
     void SetColorAttribute(GLuint index, int offset, std::uint32_t stride, std::uintptr_t base, float absent) {
         if (offset >= 0) {
             glEnableVertexAttribArray(index);
@@ -801,33 +1037,112 @@ private:
         }
     }
 
-    // The constants in front of the shader bodies for a state key.
+    static std::string Bool(std::uint32_t v) { return v ? "true" : "false"; }
+
+    // The sources of a state key's program: constants in front of the bodies,
+    // the texture coordinates and the stages written out.
     Program* GenerateProgram(const StateKey& key) {
-        char text[512];
-        std::snprintf(text, sizeof text,
-                      "const bool kPretransformed = %s;\nconst bool kLighting = %s;\n"
-                      "const int kDiffuseSrc = %u, kAmbientSrc = %u, kEmissiveSrc = %u;\n",
-                      key[0] ? "true" : "false", key[1] ? "true" : "false", key[2], key[3], key[4]);
-        const std::string vsConstants = text;
-        static constexpr const char* kNames[7] = {"kColorOp", "kColorArg1", "kColorArg2", "kAlphaOp",
-                                                  "kAlphaArg1", "kAlphaArg2", "kHasTexture"};
-        std::string fsConstants;
-        for (int k = 0; k < 7; ++k) {
-            fsConstants += std::string("const ") + (k == 6 ? "bool " : "int ") + kNames[k] + "[8] = " +
-                           (k == 6 ? "bool" : "int") + "[8](";
-            for (int i = 0; i < 8; ++i) {
-                // Texture sampling is not performed yet: no stage has a texture.
-                fsConstants += k == 6 ? std::string("false") : std::to_string(key[8 + i * 6 + k]);
-                fsConstants += i < 7 ? "," : ");\n";
+        std::string vs = "#version 330 core\n";
+        vs += "const bool kPretransformed = " + Bool(key[kPretransformedWord]) + ";\n";
+        vs += "const bool kLighting = " + Bool(key[kLightingWord]) + ";\n";
+        vs += "const int kDiffuseSrc = " + std::to_string(key[kDiffuseSrcWord]) +
+              ", kAmbientSrc = " + std::to_string(key[kAmbientSrcWord]) +
+              ", kSpecularSrc = " + std::to_string(key[kSpecularSrcWord]) +
+              ", kEmissiveSrc = " + std::to_string(key[kEmissiveSrcWord]) + ";\n";
+        vs += "const bool kHasNormal = " + Bool(key[kHasNormalWord]) + ";\n";
+        vs += "const bool kNormalize = " + Bool(key[kNormalizeWord]) + ";\n";
+        vs += "const bool kLocalViewer = " + Bool(key[kLocalViewerWord]) + ";\n";
+        vs += "const bool kSpecular = " + Bool(key[kSpecularLightWord]) + ";\n";
+        vs += "const int kFogMode = " + std::to_string(key[kFogModeWord]) + ";\n";
+        vs += "const bool kRangeFog = " + Bool(key[kRangeFogWord]) + ";\n";
+        vs += "const bool kHasSpecularInput = " + Bool(key[kHasSpecularInputWord]) + ";\n";
+        vs += "const int kLightCount = " + std::to_string(key[kLightCountWord]) + ";\n";
+        vs += "const int kLightType[8] = int[8](";
+        for (int i = 0; i < 8; ++i)
+            vs += std::to_string((key[kLightTypesWord] >> (2 * i)) & 3u) + (i < 7 ? "," : ");\n");
+
+        std::string fs = "#version 330 core\n";
+        fs += "const bool kFlat = " + Bool(key[kFlatWord]) + ";\n";
+        fs += "const bool kSpecularEnable = " + Bool(key[kSpecularEnableWord]) + ";\n";
+        fs += "const int kAlphaFunc = " + std::to_string(key[kAlphaFuncWord]) + ";\n";
+        fs += "const bool kFog = " + Bool(key[kFogWord]) + ";\n";
+
+        std::string coords, stages;
+        for (int i = 0; i < 8; ++i) {
+            const std::uint32_t* st = &key[kStageBase + std::size_t(i) * kStageWords];
+            if (st[kColorOp] == D3DTOP_DISABLE) break;
+            const std::string n = std::to_string(i);
+            // Coordinates: a set of the vertex, or one made in camera space.
+            const std::uint32_t source = st[kTexCoordSource], form = st[kTexCoordForm];
+            const std::uint32_t set = source & 0xFFFF, generated = source >> 16;
+            const std::uint32_t size = form & 0xFF, count = form >> 8;
+            std::string t;
+            if (generated == 1) t = "vec4(N, 1.0)";
+            else if (generated == 2) t = "vec4(pc, 1.0)";
+            else if (generated == 3) t = "vec4(2.0 * dot(E, N) * N - E, 1.0)";
+            else if (size == 0) t = "vec4(0.0, 0.0, 0.0, 1.0)";
+            else t = "expand(aTex[" + std::to_string(set) + "], " + std::to_string(size) + ")";
+            if (count != 0) t = "uTexMatrix[" + n + "] * " + t;
+            coords += "vTex[" + n + "] = " + t + ";\n    ";
+
+            const std::uint32_t kind = st[kTextureKind];
+            if (kind == 1) fs += "uniform sampler2D uTex" + n + ";\n";
+            if (kind == 2) fs += "uniform samplerCube uTex" + n + ";\n";
+            auto usesTexture = [&](std::uint32_t op, const std::uint32_t* args) {
+                if (op == D3DTOP_DISABLE) return false;
+                if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM) return true;
+                for (int k = 0; k < 3; ++k)
+                    if ((args[k] & D3DTA_SELECTMASK) == D3DTA_TEXTURE) return true;
+                return false;
+            };
+            const std::uint32_t colorArgs[3] = {st[kColorArg0], st[kColorArg1], st[kColorArg2]};
+            const std::uint32_t alphaArgs[3] = {st[kAlphaArg0], st[kAlphaArg1], st[kAlphaArg2]};
+            // A stage without a texture passes the current value where its operation reads the texture.
+            const bool colorRuns = kind != 0 || !usesTexture(st[kColorOp], colorArgs);
+            const bool alphaRuns = st[kAlphaOp] != D3DTOP_DISABLE && (kind != 0 || !usesTexture(st[kAlphaOp], alphaArgs));
+            auto sel = [&](std::uint32_t a) {
+                return "sel(" + std::to_string(a) + ", diffuse, current, specular, tex, temp)";
+            };
+            auto opCall = [&](std::uint32_t o, const std::uint32_t* args) {
+                return "op(" + std::to_string(o) + ", " + sel(args[0]) + ", " + sel(args[1]) + ", " + sel(args[2]) +
+                       ", diffuse.a, tex.a, uTFactor.a, current.a)";
+            };
+            stages += "{\n        vec4 tex = ";
+            if (kind == 1) stages += "texture(uTex" + n + ", vTex[" + n + "].xy);\n";
+            else if (kind == 2) stages += "texture(uTex" + n + ", vTex[" + n + "].xyz);\n";
+            else stages += "vec4(1.0);\n";
+            stages += "        vec4 c = " + (colorRuns ? opCall(st[kColorOp], colorArgs) : std::string("current")) + ";\n";
+            if (st[kColorOp] == D3DTOP_DOTPRODUCT3 && colorRuns) {
+                stages += "        vec4 r = c;\n"; // the dot product goes to every channel
+            } else {
+                stages += "        vec4 r = vec4(c.rgb, " +
+                          (alphaRuns ? opCall(st[kAlphaOp], alphaArgs) + ".a" : std::string("current.a")) + ");\n";
             }
+            stages += st[kResultArg] == D3DTA_TEMP ? "        temp = r;\n    }\n    " : "        current = r;\n    }\n    ";
         }
-        std::snprintf(text, sizeof text, "const bool kFlat = %s;\nconst bool kSpecularEnable = %s;\nconst int kAlphaFunc = %u;\n",
-                      key[5] ? "true" : "false", key[6] ? "true" : "false", key[7]);
-        fsConstants += text;
-        if (m_fault == BackendFault::CompileError) fsConstants += "#error a fault injected by a test\n";
+        if (m_fault == BackendFault::CompileError) fs += "#error a fault injected by a test\n";
         // The same uniform with another type in each stage compiles, and fails to link.
-        if (m_fault == BackendFault::LinkError) fsConstants += "uniform float uViewport;\n";
-        return ProgramFor(vsConstants, fsConstants);
+        if (m_fault == BackendFault::LinkError) fs += "uniform float uViewport;\n";
+
+        std::string vsBody = kVertexShader, fsBody = kFragmentShader;
+        vsBody.replace(vsBody.find("TEXCOORDS"), 9, coords);
+        fsBody.replace(fsBody.find("STAGES"), 6, stages);
+        Program* prog = ProgramFor(vs + vsBody, fs + fsBody);
+        prog->lighting = key[kLightingWord] != 0;
+        prog->lightCount = key[kLightCountWord];
+        prog->fogUniforms = key[kFogModeWord] != 0 && key[kFogModeWord] != 4;
+        for (int i = 0; i < 8; ++i)
+            prog->texMatrices = prog->texMatrices || (key[kStageBase + std::size_t(i) * kStageWords + kTexCoordForm] >> 8) != 0;
+        return prog;
+    }
+
+    // What a stage samples: 1 a plain texture, 2 a cube texture, 0 nothing
+    // (none bound, or a format not uploaded).
+    static std::uint32_t TextureKind(const IDirect3DBaseTexture9* t) {
+        if (!t) return 0;
+        GlTextureFormat f;
+        if (!GlTextureFormatOf(t->Format(), f)) return 0;
+        return t->GetType() == D3DRTYPE_CUBETEXTURE ? 2 : 1;
     }
 
     // Chooses the program for the state and sets its uniforms; one with id 0 when it cannot be built.
@@ -840,25 +1155,66 @@ private:
             if (v == D3DMCS_COLOR2 && layout.specular >= 0) return 2;
             return 0;
         };
-        // Everything a generated program depends on, in a few words.
         StateKey key{};
         const bool lighting = rs[D3DRS_LIGHTING] != 0 && !layout.pretransformed;
         const std::uint32_t alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? rs[D3DRS_ALPHAFUNC] : 0;
-        key[0] = layout.pretransformed;
-        key[1] = lighting;
-        key[2] = lighting ? source(D3DRS_DIFFUSEMATERIALSOURCE) : 0;
-        key[3] = lighting ? source(D3DRS_AMBIENTMATERIALSOURCE) : 0;
-        key[4] = lighting ? source(D3DRS_EMISSIVEMATERIALSOURCE) : 0;
-        key[5] = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
-        key[6] = rs[D3DRS_SPECULARENABLE] != 0;
-        key[7] = alphaFunc >= 1 && alphaFunc <= 8 ? alphaFunc : 0;
+        const bool fog = rs[D3DRS_FOGENABLE] != 0 &&
+                         (layout.pretransformed || (rs[D3DRS_FOGVERTEXMODE] >= D3DFOG_EXP && rs[D3DRS_FOGVERTEXMODE] <= D3DFOG_LINEAR));
+        key[kPretransformedWord] = layout.pretransformed;
+        key[kLightingWord] = lighting;
+        key[kDiffuseSrcWord] = lighting ? source(D3DRS_DIFFUSEMATERIALSOURCE) : 0;
+        key[kAmbientSrcWord] = lighting ? source(D3DRS_AMBIENTMATERIALSOURCE) : 0;
+        key[kSpecularSrcWord] = lighting ? source(D3DRS_SPECULARMATERIALSOURCE) : 0;
+        key[kEmissiveSrcWord] = lighting ? source(D3DRS_EMISSIVEMATERIALSOURCE) : 0;
+        key[kHasNormalWord] = layout.normal >= 0 && !layout.pretransformed;
+        key[kNormalizeWord] = rs[D3DRS_NORMALIZENORMALS] != 0;
+        key[kLocalViewerWord] = rs[D3DRS_LOCALVIEWER] != 0;
+        key[kSpecularLightWord] = lighting && rs[D3DRS_SPECULARENABLE] != 0;
+        key[kFogModeWord] = !fog ? 0 : (layout.pretransformed ? 4 : rs[D3DRS_FOGVERTEXMODE]);
+        key[kRangeFogWord] = rs[D3DRS_RANGEFOGENABLE] != 0;
+        key[kHasSpecularInputWord] = layout.specular >= 0;
+        // Enabled lights in index order; the device never enables more than eight.
+        m_lights.clear();
+        if (lighting)
+            for (const auto& entry : s.lights)
+                if (entry.second.enabled && m_lights.size() < DeviceState::kMaxActiveLights)
+                    m_lights.push_back(&entry.second.light);
+        key[kLightCountWord] = std::uint32_t(m_lights.size());
+        for (std::size_t i = 0; i < m_lights.size(); ++i)
+            key[kLightTypesWord] |= (m_lights[i]->Type & 3u) << (2 * i);
+        key[kFlatWord] = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+        key[kSpecularEnableWord] = rs[D3DRS_SPECULARENABLE] != 0;
+        key[kAlphaFuncWord] = alphaFunc >= 1 && alphaFunc <= 8 ? alphaFunc : 0;
+        key[kFogWord] = fog;
         // Stages after the first disabled one never run: they stay out of the key.
-        static constexpr std::uint32_t kStates[6] = {D3DTSS_COLOROP, D3DTSS_COLORARG1, D3DTSS_COLORARG2,
-                                                     D3DTSS_ALPHAOP, D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2};
-        bool disabled = false;
-        for (int i = 0; i < 8; ++i) {
-            disabled = disabled || s.stageStates[i][D3DTSS_COLOROP] == D3DTOP_DISABLE;
-            for (int k = 0; k < 6; ++k) key[8 + i * 6 + k] = disabled ? (k == 0 ? 1u : 0u) : s.stageStates[i][kStates[k]];
+        for (std::size_t i = 0; i < 8; ++i) {
+            const auto& ts = s.stageStates[i];
+            std::uint32_t* st = &key[kStageBase + i * kStageWords];
+            if (ts[D3DTSS_COLOROP] == D3DTOP_DISABLE || ts[D3DTSS_COLOROP] > D3DTOP_LERP) {
+                st[kColorOp] = D3DTOP_DISABLE;
+                break;
+            }
+            st[kColorOp] = ts[D3DTSS_COLOROP];
+            st[kColorArg0] = ts[D3DTSS_COLORARG0];
+            st[kColorArg1] = ts[D3DTSS_COLORARG1];
+            st[kColorArg2] = ts[D3DTSS_COLORARG2];
+            st[kAlphaOp] = ts[D3DTSS_ALPHAOP] > D3DTOP_LERP ? D3DTOP_DISABLE : ts[D3DTSS_ALPHAOP];
+            st[kAlphaArg0] = ts[D3DTSS_ALPHAARG0];
+            st[kAlphaArg1] = ts[D3DTSS_ALPHAARG1];
+            st[kAlphaArg2] = ts[D3DTSS_ALPHAARG2];
+            st[kResultArg] = ts[D3DTSS_RESULTARG] == D3DTA_TEMP ? D3DTA_TEMP : D3DTA_CURRENT;
+            st[kTextureKind] = TextureKind(s.textures[i]);
+            const std::uint32_t index = ts[D3DTSS_TEXCOORDINDEX];
+            const std::uint32_t set = index & 7, generated = (index >> 16) & 0xFFFF;
+            if (generated >= 1 && generated <= 3 && !layout.pretransformed) {
+                st[kTexCoordSource] = generated << 16;
+            } else {
+                st[kTexCoordSource] = set;
+                st[kTexCoordForm] = layout.texcoord[set] >= 0 ? std::uint32_t(layout.texcoordSize[set]) : 0;
+            }
+            const std::uint32_t count = ts[D3DTSS_TEXTURETRANSFORMFLAGS] & 0xFF;
+            if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !layout.pretransformed)
+                st[kTexCoordForm] |= count << 8;
         }
         const Program* prog = nullptr;
         if (m_lastProgram && key == m_lastKey) {
@@ -872,7 +1228,8 @@ private:
         if (!prog->id) return prog;
         glUseProgram(prog->id);
 
-        const D3DMATRIX wvp = Multiply(Multiply(s.world[0], s.view), s.projection);
+        const D3DMATRIX wv = Multiply(s.world[0], s.view);
+        const D3DMATRIX wvp = Multiply(wv, s.projection);
         // Row-vector matrices uploaded as they are read as their transpose by GLSL:
         // uWVP * v then equals v x world x view x projection.
         glUniformMatrix4fv(prog->wvp, 1, GL_FALSE, &wvp.m[0][0]);
@@ -881,17 +1238,103 @@ private:
         glUniform2f(prog->depthRange, s.viewport.MinZ, s.viewport.MaxZ);
         glUniform2f(prog->target, float(rt.Width()), float(rt.Height()));
         glUniform2f(prog->flipY, m_flipY ? -1.0f : 1.0f, m_flipY ? 2.0f / (256.0f * float(rt.Height())) : 0.0f);
+        if (prog->wv >= 0) glUniformMatrix4fv(prog->wv, 1, GL_FALSE, &wv.m[0][0]);
+        if (prog->normalMatrix >= 0) {
+            float n[9];
+            NormalMatrix(wv, n);
+            glUniformMatrix3fv(prog->normalMatrix, 1, GL_FALSE, n);
+        }
         const D3DMATERIAL9& m = s.material;
-        glUniform4f(prog->matDiffuse, m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a);
-        glUniform4f(prog->matAmbient, m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a);
-        glUniform4f(prog->matEmissive, m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a);
+        if (prog->lighting) {
+            glUniform4f(prog->matDiffuse, m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a);
+            glUniform4f(prog->matAmbient, m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a);
+            glUniform4f(prog->matSpecular, m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a);
+            glUniform4f(prog->matEmissive, m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a);
+            glUniform1f(prog->matPower, m.Power);
+            float c[4];
+            ColorToFloats(rs[D3DRS_AMBIENT], c);
+            glUniform4fv(prog->globalAmbient, 1, c);
+            if (prog->lightCount) SetLightUniforms(*prog, s.view);
+        }
+        if (prog->fogUniforms)
+            glUniform3f(prog->fog, AsFloat(rs[D3DRS_FOGSTART]), AsFloat(rs[D3DRS_FOGEND]), AsFloat(rs[D3DRS_FOGDENSITY]));
+        if (prog->texMatrices) glUniformMatrix4fv(prog->texMatrix, 8, GL_FALSE, &s.texture[0].m[0][0]);
         float c[4];
-        ColorToFloats(rs[D3DRS_AMBIENT], c);
-        glUniform4fv(prog->globalAmbient, 1, c);
         ColorToFloats(rs[D3DRS_TEXTUREFACTOR], c);
         glUniform4fv(prog->tfactor, 1, c);
         glUniform1f(prog->alphaRef, float(rs[D3DRS_ALPHAREF] & 0xFF));
+        if (prog->fogColor >= 0) {
+            ColorToFloats(rs[D3DRS_FOGCOLOR], c);
+            glUniform3f(prog->fogColor, c[0], c[1], c[2]);
+        }
+        for (std::size_t i = 0; i < 8; ++i) {
+            const std::uint32_t* st = &key[kStageBase + i * kStageWords];
+            if (st[kColorOp] == D3DTOP_DISABLE) break;
+            if (st[kTextureKind] != 0) BindTexture(GLuint(i), *s.textures[i], s.samplerStates[i]);
+        }
         return prog;
+    }
+
+    static float AsFloat(std::uint32_t bits) {
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return f;
+    }
+
+    // The inverse transpose of world x view's rotation part, laid out for
+    // GLSL as the matrices are: n x (M^-1)^T is the cofactor matrix over det.
+    static void NormalMatrix(const D3DMATRIX& wv, float out[9]) {
+        const auto& a = wv.m;
+        float cof[3][3];
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) {
+                const int r1 = (r + 1) % 3, r2 = (r + 2) % 3, c1 = (c + 1) % 3, c2 = (c + 2) % 3;
+                cof[r][c] = a[r1][c1] * a[r2][c2] - a[r1][c2] * a[r2][c1];
+            }
+        const float det = a[0][0] * cof[0][0] + a[0][1] * cof[0][1] + a[0][2] * cof[0][2];
+        const float scale = det != 0.0f ? 1.0f / det : 0.0f;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) out[r * 3 + c] = cof[r][c] * scale;
+    }
+
+    // The enabled lights, moved into camera space.
+    void SetLightUniforms(const Program& prog, const D3DMATRIX& view) {
+        const std::size_t n = m_lights.size();
+        float diffuse[32], specular[32], ambient[32], pos[24], dir[24], atten[32], spot[24];
+        for (std::size_t i = 0; i < n; ++i) {
+            const D3DLIGHT9& l = *m_lights[i];
+            const float d[4] = {l.Diffuse.r, l.Diffuse.g, l.Diffuse.b, l.Diffuse.a};
+            const float sp[4] = {l.Specular.r, l.Specular.g, l.Specular.b, l.Specular.a};
+            const float am[4] = {l.Ambient.r, l.Ambient.g, l.Ambient.b, l.Ambient.a};
+            std::memcpy(diffuse + 4 * i, d, sizeof d);
+            std::memcpy(specular + 4 * i, sp, sizeof sp);
+            std::memcpy(ambient + 4 * i, am, sizeof am);
+            const float p[3] = {l.Position.x, l.Position.y, l.Position.z};
+            const float v[3] = {l.Direction.x, l.Direction.y, l.Direction.z};
+            float len = 0.0f;
+            for (int c = 0; c < 3; ++c) {
+                pos[3 * i + c] = p[0] * view.m[0][c] + p[1] * view.m[1][c] + p[2] * view.m[2][c] + view.m[3][c];
+                dir[3 * i + c] = v[0] * view.m[0][c] + v[1] * view.m[1][c] + v[2] * view.m[2][c];
+                len += dir[3 * i + c] * dir[3 * i + c];
+            }
+            len = std::sqrt(len);
+            for (int c = 0; c < 3 && len > 0.0f; ++c) dir[3 * i + c] /= len;
+            atten[4 * i + 0] = l.Attenuation0;
+            atten[4 * i + 1] = l.Attenuation1;
+            atten[4 * i + 2] = l.Attenuation2;
+            atten[4 * i + 3] = l.Range;
+            spot[3 * i + 0] = std::cos(l.Theta * 0.5f);
+            spot[3 * i + 1] = std::cos(l.Phi * 0.5f);
+            spot[3 * i + 2] = l.Falloff;
+        }
+        const GLsizei count = GLsizei(n);
+        glUniform4fv(prog.lightDiffuse, count, diffuse);
+        glUniform4fv(prog.lightSpecular, count, specular);
+        glUniform4fv(prog.lightAmbient, count, ambient);
+        glUniform3fv(prog.lightPos, count, pos);
+        glUniform3fv(prog.lightDir, count, dir);
+        glUniform4fv(prog.lightAtten, count, atten);
+        glUniform3fv(prog.lightSpot, count, spot);
     }
 
     void SetRasterState(const DeviceState& s, const IDirect3DSurface9& rt) {
@@ -913,9 +1356,19 @@ private:
         }
         if (rs[D3DRS_STENCILENABLE] && m_hasStencil) {
             glEnable(GL_STENCIL_TEST);
-            glStencilFunc(GlCompare(rs[D3DRS_STENCILFUNC]), GLint(rs[D3DRS_STENCILREF] & 0xFF), rs[D3DRS_STENCILMASK]);
-            glStencilOp(GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
-                        GlStencilOp(rs[D3DRS_STENCILPASS]));
+            const GLint ref = GLint(rs[D3DRS_STENCILREF] & 0xFF);
+            // GL's front faces are the ones clockwise on screen (see the top of this
+            // file): they take the plain states, the others the CCW ones when two-sided.
+            const bool twoSided = rs[D3DRS_TWOSIDEDSTENCILMODE] != 0;
+            glStencilFuncSeparate(GL_FRONT, GlCompare(rs[D3DRS_STENCILFUNC]), ref, rs[D3DRS_STENCILMASK]);
+            glStencilOpSeparate(GL_FRONT, GlStencilOp(rs[D3DRS_STENCILFAIL]), GlStencilOp(rs[D3DRS_STENCILZFAIL]),
+                                GlStencilOp(rs[D3DRS_STENCILPASS]));
+            const std::uint32_t func = twoSided ? D3DRS_CCW_STENCILFUNC : D3DRS_STENCILFUNC;
+            const std::uint32_t fail = twoSided ? D3DRS_CCW_STENCILFAIL : D3DRS_STENCILFAIL;
+            const std::uint32_t zfail = twoSided ? D3DRS_CCW_STENCILZFAIL : D3DRS_STENCILZFAIL;
+            const std::uint32_t pass = twoSided ? D3DRS_CCW_STENCILPASS : D3DRS_STENCILPASS;
+            glStencilFuncSeparate(GL_BACK, GlCompare(rs[func]), ref, rs[D3DRS_STENCILMASK]);
+            glStencilOpSeparate(GL_BACK, GlStencilOp(rs[fail]), GlStencilOp(rs[zfail]), GlStencilOp(rs[pass]));
             glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
         } else {
             glDisable(GL_STENCIL_TEST);
@@ -965,6 +1418,12 @@ private:
     SDL_GLContext m_context = nullptr;
     std::unordered_map<std::string, Program> m_programs; // by generated source
     std::unordered_map<StateKey, Program*, StateKeyHash> m_byState;
+    std::vector<const D3DLIGHT9*> m_lights; // the draw's enabled lights, in index order
+    // One sampler object per stage, with the parameters last given to it.
+    std::array<GLuint, 8> m_samplers{};
+    std::array<std::array<GLint, 8>, 8> m_samplerParams{};
+    std::array<GLuint, 8> m_boundTextures{};
+    bool m_mirrorOnce = false; // the driver mirrors once
     StateKey m_lastKey{};
     const Program* m_lastProgram = nullptr;
     GLuint m_vao = 0, m_fbo = 0, m_readFbo = 0, m_streamVbo = 0, m_streamIbo = 0;

@@ -1,6 +1,7 @@
 #include "engine/render/NiDX9LightManager.h"
 
 #include "engine/render/NiPixelData.h"
+#include "engine/scene/NiMaterialProperty.h"
 #include "engine/scene/NiEffectSet.h"
 #include "engine/scene/NiLight.h"
 #include "engine/scene/NiTexturingProperty.h"
@@ -275,4 +276,73 @@ TEST_F(NiDX9LightManagerTest, VertexColourSourcesAndPurges)
     std::int32_t iEnabled = 1;
     ASSERT_EQ(Device()->GetLightEnable(uiIndex, &iEnabled), D3D_OK);
     EXPECT_EQ(iEnabled, 0);
+}
+
+namespace
+{
+// End to end: engine lights through the light manager and the device's
+// lighting to the pixel, on both back ends; the pixel is read on gl.
+class NiDX9LightManagerDrawTest : public rendertest::RendererTest
+{
+};
+RENDERER_BOTH_BACKENDS(NiDX9LightManagerDrawTest);
+} // namespace
+
+TEST_P(NiDX9LightManagerDrawTest, EngineLightsGiveTheHandComputedPixel)
+{
+    NiDynamicEffect::ResetIndexCounter();
+    m_spRenderer = CreateWindowed(0, NiDX9Renderer::DEVDESC_PURE, NiDX9Renderer::FBMODE_LOCKABLE);
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    NiDX9RenderState* pkState = m_spRenderer->GetRenderState();
+    pkState->ResetToDefaults();
+    pkState->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    pkState->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+
+    // A directional light shining along +z, dimmed to 0.5, and an ambient one.
+    NiRefPtr<NiDirectionalLight> spSun = new NiDirectionalLight;
+    NiMatrix3x3 kRotate;
+    kRotate.SetColumns(NiVec3{0.0f, 0.0f, 1.0f}, NiVec3{0.0f, 1.0f, 0.0f}, NiVec3{-1.0f, 0.0f, 0.0f});
+    spSun->SetRotate(kRotate);
+    spSun->Update(0.0f);
+    ASSERT_EQ(spSun->GetWorldDirection().z, 1.0f);
+    spSun->SetDiffuseColor(NiColorRGB{1.0f, 0.6f, 0.2f});
+    spSun->SetAmbientColor(NiColorRGB{0.0f, 0.0f, 0.0f});
+    spSun->SetDimmer(0.5f);
+    NiRefPtr<NiAmbientLight> spSky = new NiAmbientLight;
+    spSky->SetAmbientColor(NiColorRGB{0.0f, 0.0f, 0.4f});
+    NiEffectSetPtr spEffects = new NiEffectSet;
+    spEffects->AddEffect(spSun);
+    spEffects->AddEffect(spSky);
+    NiRefPtr<NiMaterialProperty> spMaterial = new NiMaterialProperty;
+    spMaterial->SetDiffuseColor(NiColorRGB{1.0f, 1.0f, 1.0f});
+    spMaterial->SetAmbientColor(NiColorRGB{0.0f, 0.0f, 1.0f});
+    NiRefPtr<NiVertexColorProperty> spVertexColor = new NiVertexColorProperty;
+    pkState->ApplyMaterial(spMaterial);
+    m_spRenderer->GetLightManager()->ApplyVertexColorMode(spEffects, nullptr, spVertexColor);
+
+    ASSERT_TRUE(m_spRenderer->BeginScene() || GetParam() == gfx::BackendKind::Null);
+    m_spRenderer->GetLightManager()->ApplyVertexColorMode(spEffects, nullptr, spVertexColor);
+    pkDevice->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    struct V
+    {
+        float x, y, z, nx, ny, nz;
+    };
+    const V akQuad[4] = {{-1, 1, 0.5f, 0, 0, -1}, {1, 1, 0.5f, 0, 0, -1}, {-1, -1, 0.5f, 0, 0, -1}, {1, -1, 0.5f, 0, 0, -1}};
+    pkState->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+    ASSERT_EQ(pkDevice->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, akQuad, sizeof(V)), D3D_OK);
+    m_spRenderer->EndScene();
+    // Diffuse: 0.5 x (1, 0.6, 0.2); ambient: material blue x light 0.4, summed into AMBIENT.
+    EXPECT_EQ(pkState->GetRenderState(D3DRS_AMBIENT), 0xFF000066u);
+    if (GetParam() != gfx::BackendKind::Gl)
+        return;
+    gfxtest::Ref<IDirect3DSurface9> spBack;
+    ASSERT_EQ(pkDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &spBack), D3D_OK);
+    D3DLOCKED_RECT kLocked;
+    ASSERT_EQ(spBack->LockRect(&kLocked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const std::uint8_t* pucPixel = static_cast<const std::uint8_t*>(kLocked.pBits) + 24 * kLocked.Pitch + 32 * 4;
+    EXPECT_NEAR(pucPixel[2], 127.5, 1.01);                   // red
+    EXPECT_NEAR(pucPixel[1], 76.5, 1.01);                    // green
+    EXPECT_NEAR(pucPixel[0], 0.1 * 255 + 0x66, 1.01);        // blue: diffuse plus ambient
+    spBack->UnlockRect();
 }

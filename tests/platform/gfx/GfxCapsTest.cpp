@@ -15,22 +15,24 @@ TEST(GfxCaps, TableIsPinned) {
     EXPECT_EQ(c.PresentationIntervals, D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE);
     EXPECT_EQ(c.DevCaps, 0x190550u);
     EXPECT_EQ(c.PrimitiveMiscCaps, 0x8F2u);
-    EXPECT_EQ(c.RasterCaps, 0x1000010u);
+    EXPECT_EQ(c.RasterCaps, 0x1010090u); // z test, scissor, vertex fog, range fog
     EXPECT_EQ(c.ZCmpCaps, 0xFFu);
     EXPECT_EQ(c.SrcBlendCaps, 0x1FFFu);
     EXPECT_EQ(c.DestBlendCaps, 0x3FFu);
     EXPECT_EQ(c.AlphaCmpCaps, 0xFFu);
     EXPECT_EQ(c.ShadeCaps, 0x8u);
-    EXPECT_EQ(c.TextureCaps, 0u);
-    EXPECT_EQ(c.TextureFilterCaps, 0u);
-    EXPECT_EQ(c.TextureAddressCaps, 0u);
-    EXPECT_EQ(c.StencilCaps, 0xFFu);
+    EXPECT_EQ(c.TextureCaps, 0x4800u);         // mipmaps, cube maps
+    EXPECT_EQ(c.TextureFilterCaps, 0x3030300u); // point and linear: min, mip, mag
+    EXPECT_EQ(c.CubeTextureFilterCaps, 0x3030300u);
+    EXPECT_EQ(c.TextureAddressCaps, 0x27u);     // wrap, mirror, clamp, mirror once
+    EXPECT_EQ(c.StencilCaps, 0x1FFu);           // every operation, two-sided
     EXPECT_EQ(c.FVFCaps, 8u);
-    EXPECT_EQ(c.TextureOpCaps, 0x2FFu);
+    // Operations 1-16, 18-21 and 24-26: bit (op - 1).
+    EXPECT_EQ(c.TextureOpCaps, 0x39EFFFFu);
     EXPECT_EQ(c.MaxTextureBlendStages, 8u);
     EXPECT_EQ(c.MaxSimultaneousTextures, 8u);
     EXPECT_EQ(c.VertexProcessingCaps, D3DVTXPCAPS_MATERIALSOURCE7);
-    EXPECT_EQ(c.MaxActiveLights, 0u);
+    EXPECT_EQ(c.MaxActiveLights, 8u);
     EXPECT_EQ(c.MaxUserClipPlanes, 0u);
     EXPECT_EQ(c.MaxVertexBlendMatrices, 0u);
     EXPECT_EQ(c.MaxStreams, 1u);
@@ -51,8 +53,9 @@ TEST(GfxCaps, AbsentFeaturesStayAbsent) {
     EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_WBUFFER, 0u);
     EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_FOGTABLE, 0u);
     EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_WFOG, 0u);
-    EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS_BLENDTEXTUREALPHA, 0u);
+    EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS(D3DTOP_PREMODULATE), 0u);
     EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS_BUMPENVMAP, 0u);
     EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS_BUMPENVMAPLUMINANCE, 0u);
     EXPECT_EQ(c.TextureAddressCaps & D3DPTADDRESSCAPS_BORDER, 0u);
+    EXPECT_NE(c.TextureOpCaps & D3DTEXOPCAPS_BLENDTEXTUREALPHA, 0u); // lets decals join the open pass
 }
