@@ -213,6 +213,8 @@ TEST_F(COrvaneDynamicObjectManagerTest, LevelsOfDetailGroupAndAnimationsComeFrom
     EXPECT_STREQ(ModelName(pkBench, 1), "models/props/bench.nif|bench_LOD1");
     EXPECT_EQ(pkBench->m_kAnimations.size(), 2u);
     EXPECT_STREQ(pkBench->m_kAnimations[0]->Get()->GetName(), "props/idle");
+    // The search walks past the model-less records of the first group.
+    EXPECT_EQ(kManager.FindTemplate("bench"), pkBench);
     // An empty .kf brings nothing; an unnamed node is keyed by its file.
     const COrvaneObjectTemplate* pkBox = pkYard->m_kRecords[1].get();
     ASSERT_EQ(pkBox->m_kModels.size(), 1u);
