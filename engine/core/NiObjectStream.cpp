@@ -113,7 +113,14 @@ bool NiObjectStream::LoadByteStream(NiByteStream* pkIstr)
 
     // Records are read from memory: a memory stream's own bytes, else the
     // rest of the input read in one go (a file's size is known up front).
-    std::vector<std::uint8_t> kCopy;
+    // Filled by the read at once: not zeroed first (megabytes for a level).
+    struct UnsetByte
+    {
+        std::uint8_t m_uc;
+        UnsetByte() {} // NOLINT: left unset on purpose
+    };
+    static_assert(sizeof(UnsetByte) == 1);
+    std::vector<UnsetByte> kCopy;
     const std::uint8_t* pucBytes = nullptr;
     std::uint64_t uiLeft = 0;
     if (auto* pkMemory = dynamic_cast<NiMemoryStream*>(pkIstr); pkMemory != nullptr && pkMemory->GetBuffer())
@@ -142,7 +149,7 @@ bool NiObjectStream::LoadByteStream(NiByteStream* pkIstr)
                 break;
             uiChunk = SLURP_CHUNK;
         }
-        pucBytes = kCopy.data();
+        pucBytes = reinterpret_cast<const std::uint8_t*>(kCopy.data());
         uiLeft = kCopy.size();
     }
 
