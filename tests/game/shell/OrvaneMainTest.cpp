@@ -69,8 +69,20 @@ pid_t SpawnGame(std::vector<std::string> kEnvironment, const std::filesystem::pa
     posix_spawn_file_actions_addchdir_np(&kActions, kFolder.c_str());
     std::string kProgram = ORVANE_GAME_PROGRAM;
     char* apcArgs[] = {kProgram.data(), nullptr};
+    // A test runner started as a background job ignores SIGINT, and an ignored
+    // signal stays ignored across exec: the game would never see the close.
+    // Start it as a terminal would, with the default actions.
+    posix_spawnattr_t kAttributes;
+    posix_spawnattr_init(&kAttributes);
+    sigset_t kDefaults;
+    sigemptyset(&kDefaults);
+    sigaddset(&kDefaults, SIGINT);
+    sigaddset(&kDefaults, SIGTERM);
+    posix_spawnattr_setsigdefault(&kAttributes, &kDefaults);
+    posix_spawnattr_setflags(&kAttributes, POSIX_SPAWN_SETSIGDEF);
     pid_t iChild = -1;
-    const int iSpawned = posix_spawn(&iChild, kProgram.c_str(), &kActions, nullptr, apcArgs, kEnvp.data());
+    const int iSpawned = posix_spawn(&iChild, kProgram.c_str(), &kActions, &kAttributes, apcArgs, kEnvp.data());
+    posix_spawnattr_destroy(&kAttributes);
     posix_spawn_file_actions_destroy(&kActions);
     EXPECT_EQ(iSpawned, 0) << std::strerror(iSpawned);
     return iSpawned == 0 ? iChild : -1;
