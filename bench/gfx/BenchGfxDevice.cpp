@@ -242,9 +242,9 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     std::fflush(stdout);
     std::printf("\n");
-    PrintPairRatio("device clear+present / plain OpenGL", MeasurePairs(21, 0.05, DeviceClearPresent, PlainClearSwap),
+    PrintPairRatio("device clear+present / plain OpenGL", MeasurePairs(31, 0.1, DeviceClearPresent, PlainClearSwap),
                    1.2);
-    PrintPairRatio("device 10,000 triangles / plain OpenGL", MeasurePairs(21, 0.05, DeviceTriangles, PlainTriangles),
+    PrintPairRatio("device 10,000 triangles / plain OpenGL", MeasurePairs(31, 0.1, DeviceTriangles, PlainTriangles),
                    1.2);
     benchmark::Shutdown();
     return 0;
