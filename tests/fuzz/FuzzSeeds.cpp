@@ -48,6 +48,7 @@
 #include "tools/COrvaneDemoInterface.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -80,6 +81,7 @@ public:
         std::ifstream kIn(kPath, std::ios::binary);
         Add(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(kIn), {}));
     }
+    void Fail() { m_bFailed = true; }
     [[nodiscard]] bool Failed() const { return m_bFailed || m_kError || m_uiCount == 0; }
     [[nodiscard]] const fs::path& GetFolder() const { return m_kFolder; }
 
@@ -151,6 +153,17 @@ void SceneSeeds(SeedFolder& kSeeds, SeedFolder& kImages)
         if (spObject != nullptr)
             kSeeds.Add(SaveScene({spObject}));
     }
+    // The class names as files hold them (a u32 length, then the name), for
+    // the fuzzer to put wherever a file names a class.
+    std::ofstream kDictionary(kSeeds.GetFolder().string() + ".dict", std::ios::trunc);
+    for (const char* pcClass : kClasses)
+    {
+        char acLength[32];
+        std::snprintf(acLength, sizeof(acLength), "\\x%02X\\x00\\x00\\x00", static_cast<unsigned>(std::strlen(pcClass)));
+        kDictionary << '"' << acLength << pcClass << "\"\n";
+    }
+    if (!kDictionary)
+        kSeeds.Fail();
 
     // Key data of every content and interpolation the tables know.
     const struct
