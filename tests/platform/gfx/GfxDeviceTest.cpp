@@ -771,6 +771,11 @@ class GfxDeviceDeathTest : public BackendTest {};
 INSTANTIATE_TEST_SUITE_P(, GfxDeviceDeathTest, ::testing::Values(BackendKind::Null), gfxtest::BackendParamName);
 
 TEST_P(GfxDeviceDeathTest, InvariantsOfTheCallersAreAsserted) {
+#ifdef NDEBUG
+    // An optimised build has no asserts: the calls below would be the real
+    // double release and out-of-range reads they stand for.
+    GTEST_SKIP() << "asserts are compiled out";
+#endif
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     Create();
     IDirect3DSurface9* back = nullptr;
