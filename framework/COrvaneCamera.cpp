@@ -1,12 +1,16 @@
 #include "framework/COrvaneCamera.h"
 
 #include "engine/core/NiMatrix3x3.h"
+#include "engine/scene/NiAccumulator.h"
 #include "engine/scene/NiCamera.h"
 #include "engine/scene/NiScreenSpaceCamera.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneSceneLink.h"
+#include "framework/COrvaneGame.h"
 #include "framework/COrvaneTagTree.h"
+#include "platform/os/OsDialog.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace
@@ -28,6 +32,7 @@ bool ReadCursorFloat(const COrvaneTagTree& kTree, float& fValue)
 }
 
 const NiVec3 ZERO_VECTOR;
+constexpr float QUARTER_TURN = 1.5707964f;
 } // namespace
 
 // The engine side of the camera.
@@ -48,7 +53,9 @@ bool COrvaneCamera::LoadSettings(float, float, float)
     m_pkImpl->m_spCamera = new NiCamera;
     NiCamera* pkCamera = m_pkImpl->m_spCamera;
 
-    float fFar = 0.0f;
+    // Unread, the far distance stays the engine camera's own.
+    float fFar = NiViewFrustum().m_fFar;
+    bool bFarRead = false;
     if (COrvaneTagTree* pkSettings = COrvaneApplication::GetSettings())
     {
         // The three distances are read only as consecutive siblings.
@@ -57,13 +64,15 @@ bool COrvaneCamera::LoadSettings(float, float, float)
         {
             (void)ReadCursorFloat(*pkSettings, fIgnored);
             if (pkSettings->NextSibling("FarClipPlane"))
-                (void)ReadCursorFloat(*pkSettings, fFar);
+                bFarRead = ReadCursorFloat(*pkSettings, fFar);
         }
     }
+    if (!bFarRead)
+        os::OutputDebugString("Camera: no FarClipPlane right after NearClipPlane in Game_Data; far plane 2.0\n");
     pkCamera->SetTranslate(NiVec3(-100.0f, 0.0f, 0.0f));
     NiViewFrustum kFrustum;
-    // Near 0: the engine camera raises it from the far distance.
-    kFrustum.Set(-0.25f, 0.25f, 0.1875f, -0.1875f, 0.0f, fFar, false);
+    // A near plane of 0 would leave the depth range without precision.
+    kFrustum.Set(-0.25f, 0.25f, 0.1875f, -0.1875f, std::max(fFar / 10000.0f, 0.1f), fFar, false);
     pkCamera->SetViewFrustum(kFrustum);
     NiRect<float> kPort;
     kPort.m_left = 0.0f;
@@ -90,20 +99,180 @@ void COrvaneCamera::Reset()
     m_uiMode = MODE_IDLE;
 }
 
-void COrvaneCamera::RotateC(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine)
+void COrvaneCamera::Turn(NiMatrix3x3 kRotation, const NiVec3* pkPivot, std::int32_t iCombine)
 {
     NiCamera* pkCamera = m_pkImpl->m_spCamera;
-    m_fAngleC = iCombine != 0 ? m_fAngleC + fAngle : fAngle;
     if (pkCamera == nullptr)
         return;
-    NiMatrix3x3 kRotation;
-    kRotation.MakeZRotation(fAngle);
     if (iCombine != 0)
         kRotation = pkCamera->GetRotate() * kRotation;
     pkCamera->SetRotate(kRotation);
     if (pkPivot != nullptr)
         pkCamera->SetTranslate(*pkPivot - kRotation * *pkPivot);
     pkCamera->Update(0.0f);
+}
+
+void COrvaneCamera::RotateA(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine)
+{
+    m_fAngleA = iCombine != 0 ? m_fAngleA + fAngle : fAngle;
+    NiMatrix3x3 kQuarter;
+    kQuarter.MakeYRotation(QUARTER_TURN);
+    NiMatrix3x3 kTilt;
+    kTilt.MakeXRotation(fAngle);
+    NiMatrix3x3 kBack;
+    kBack.MakeYRotation(-QUARTER_TURN);
+    Turn(kQuarter * kTilt * kBack, pkPivot, iCombine);
+}
+
+void COrvaneCamera::RotateB(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine)
+{
+    m_fAngleB = iCombine != 0 ? m_fAngleB + fAngle : fAngle;
+    NiMatrix3x3 kRotation;
+    kRotation.MakeYRotation(-fAngle);
+    Turn(kRotation, pkPivot, iCombine);
+}
+
+void COrvaneCamera::RotateC(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine)
+{
+    m_fAngleC = iCombine != 0 ? m_fAngleC + fAngle : fAngle;
+    NiMatrix3x3 kRotation;
+    kRotation.MakeZRotation(fAngle);
+    Turn(kRotation, pkPivot, iCombine);
+}
+
+void COrvaneCamera::Translate(const NiVec3& kDelta)
+{
+    if (NiCamera* pkCamera = m_pkImpl->m_spCamera)
+    {
+        pkCamera->SetTranslate(pkCamera->GetTranslate() + kDelta);
+        pkCamera->Update(0.0f);
+    }
+}
+
+void COrvaneCamera::SetPosition(const NiVec3& kPoint)
+{
+    if (NiCamera* pkCamera = m_pkImpl->m_spCamera)
+    {
+        pkCamera->SetTranslate(kPoint);
+        pkCamera->Update(0.0f);
+    }
+}
+
+bool COrvaneCamera::Move(const NiVec3& kDelta, const MoveValidator& kValidator, bool bRaw)
+{
+    NiCamera* pkCamera = m_pkImpl->m_spCamera;
+    if (pkCamera == nullptr)
+        return false;
+    NiVec3 kStep = kDelta;
+    if (!bRaw)
+    {
+        kStep = NiVec3();
+        if (kDelta.z != 0.0f)
+        {
+            NiVec3 kForward = pkCamera->GetWorldDirection();
+            kForward.y = 0.0f;
+            kForward.Normalize();
+            kStep += kForward * kDelta.z;
+        }
+        if (kDelta.x != 0.0f)
+        {
+            NiVec3 kRight = pkCamera->GetWorldRightVector();
+            kRight.y = 0.0f;
+            kRight.Normalize();
+            kStep += kRight * -kDelta.x;
+        }
+        if (kDelta.y != 0.0f)
+        {
+            NiVec3 kUp(0.0f, pkCamera->GetWorldUpVector().y, 0.0f);
+            kUp.Normalize();
+            kStep += kUp * kDelta.y;
+        }
+    }
+    const NiVec3 kPosition = pkCamera->GetTranslate() + kStep;
+    if (kValidator && !kValidator(kPosition))
+        return false;
+    pkCamera->SetTranslate(kPosition);
+    pkCamera->Update(0.0f);
+    return true;
+}
+
+bool COrvaneCamera::LookAt(const NiVec3& kPoint)
+{
+    NiCamera* pkCamera = m_pkImpl->m_spCamera;
+    if (pkCamera == nullptr || !pkCamera->LookAtWorldPoint(kPoint, NiVec3(0.0f, 1.0f, 0.0f)))
+        return false;
+    pkCamera->Update(0.0f);
+    return true;
+}
+
+void COrvaneCamera::ResetAngles()
+{
+    m_fAngleA = m_fAngleB = m_fAngleC = 0.0f;
+}
+
+std::int32_t COrvaneCamera::BeginRender()
+{
+    NiCamera* pkCamera = m_pkImpl->m_spCamera;
+    NiRenderer* pkRenderer = pkCamera != nullptr ? pkCamera->GetRenderer() : nullptr;
+    if (pkRenderer == nullptr)
+        return 0;
+    pkRenderer->SetCameraData(pkCamera->GetWorldLocation(), pkCamera->GetWorldDirection(),
+                              pkCamera->GetWorldUpVector(), pkCamera->GetWorldRightVector(),
+                              pkCamera->GetViewFrustum(), pkCamera->GetViewPort());
+    (void)pkRenderer->BeginScene();
+    return 1;
+}
+
+std::int32_t COrvaneCamera::RenderScene()
+{
+    NiCamera* pkCamera = m_pkImpl->m_spCamera;
+    NiRenderer* pkRenderer = pkCamera != nullptr ? pkCamera->GetRenderer() : nullptr;
+    NiAccumulator* pkAccumulator = pkRenderer != nullptr ? pkRenderer->GetAccumulator() : nullptr;
+    if (pkAccumulator == nullptr)
+        return 0;
+    (void)pkAccumulator->StartAccumulating(pkCamera);
+    if (NiAVObject* pkScene = pkCamera->GetScene())
+    {
+        std::uint32_t uiPlanes = pkCamera->GetActivePlaneMask();
+        pkScene->Cull(pkCamera, pkCamera->GetWorldPlanes(), uiPlanes);
+    }
+    pkAccumulator->FinishAccumulating();
+    return 1;
+}
+
+std::int32_t COrvaneCamera::EndRender()
+{
+    NiCamera* pkCamera = m_pkImpl->m_spCamera;
+    if (pkCamera == nullptr || pkCamera->GetRenderer() == nullptr)
+        return 0;
+    pkCamera->GetRenderer()->EndScene();
+    return 1;
+}
+
+std::int32_t COrvaneCamera::DisplayFrame()
+{
+    NiCamera* pkCamera = m_pkImpl->m_spCamera;
+    if (pkCamera == nullptr)
+        return 0;
+    pkCamera->DisplayFrame();
+    return 1;
+}
+
+std::int32_t COrvaneCamera::ClearViewport(std::int32_t, std::int32_t iKind)
+{
+    NiCamera* pkCamera = m_pkImpl->m_spCamera;
+    if (pkCamera == nullptr)
+        return 0;
+    static constexpr std::uint32_t CLEAR_FLAGS[] = {1, 4, 5};
+    if (iKind >= 1 && iKind <= 3)
+        pkCamera->ClearViewport(CLEAR_FLAGS[iKind - 1]);
+    return 1;
+}
+
+void COrvaneCamera::ClearVisibleSet()
+{
+    if (NiScreenSpaceCamera* pkScreen = m_pkImpl->m_spScreenCamera)
+        pkScreen->RemoveAllScreenTextures();
 }
 
 std::int32_t COrvaneCamera::ProvideCamera(NiCamera*& rpkSlot) const
@@ -202,4 +371,54 @@ void CZelmarCamera::Reset()
     m_uiReserved = 0;
     m_fMaxPitch = 1.5f;
     m_ucTurnLocked = 0;
+}
+
+bool CZelmarCamera::LoadSettings(MoveValidator kValidator)
+{
+    m_kMoveValidator = std::move(kValidator);
+    return true;
+}
+
+void CZelmarCamera::ClampedRotateA(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine)
+{
+    if (m_uiMode == MODE_PITCH_LOCKED)
+        return;
+    const float fPitch = m_fAngleA + fAngle;
+    if (fPitch >= m_fMinPitch && fPitch <= m_fMaxPitch)
+        RotateA(pkPivot, fAngle, iCombine);
+}
+
+void CZelmarCamera::Update()
+{
+    const NiVec3 kZero;
+    if (m_uiMode == MODE_TURNING)
+    {
+        if (m_ucTurnLocked == 0)
+        {
+            if (m_kTurn.x != 0.0f)
+                ClampedRotateA(nullptr, m_kTurn.x * 0.1f, 2);
+            if (m_kTurn.y != 0.0f)
+                RotateB(nullptr, m_kTurn.y * -0.1f, 2);
+        }
+        m_kTurn = kZero;
+    }
+    else if (m_uiMode == MODE_RAISING)
+    {
+        if (m_kMove != kZero)
+            MoveVertical(NiVec3(0.0f, -m_kMove.y, 0.0f));
+    }
+    else if (m_uiMode == MODE_MOVING)
+    {
+        if (m_kMove != kZero)
+        {
+            const COrvaneApplication* pkApplication = COrvaneApplication::GetExisting();
+            const COrvaneGame* pkGame = pkApplication != nullptr ? pkApplication->GetGame() : nullptr;
+            const float fFrameTime = pkGame != nullptr ? pkGame->GetFrameTimes().m_fFrameTime : 0.0f;
+            m_fSpeed = std::min(m_fSpeed + fFrameTime, 1.0f);
+            (void)Move(NiVec3(m_kMove.x * m_fSpeed, 0.0f, m_kMove.z * m_fSpeed), m_kMoveValidator, false);
+        }
+    }
+    if (m_ucHeld == 0)
+        m_kMove = kZero;
+    COrvaneCamera::Update();
 }

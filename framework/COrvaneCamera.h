@@ -1,8 +1,10 @@
 #pragma once
 
+#include "engine/core/NiMatrix3x3.h"
 #include "engine/core/NiVec3.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class COrvaneCameraImpl;
@@ -38,9 +40,41 @@ public:
     // Angles and control fields back to zero.
     virtual void Reset();
 
-    // Rotation = Rz(angle), or the current rotation times it when combine
-    // is non-zero; with a pivot the pivot keeps its place.
-    void RotateC(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine);
+    // Says whether the camera may go to a position.
+    using MoveValidator = std::function<bool(const NiVec3&)>;
+
+    // The engine camera's local translation moved by delta / set.
+    virtual void Translate(const NiVec3& kDelta);
+    void SetPosition(const NiVec3& kPoint);
+    // Raw: by delta; otherwise z along the flattened view direction, x
+    // against the flattened right vector, y straight up or down. A refusing
+    // validator leaves the camera where it was: false.
+    bool Move(const NiVec3& kDelta, const MoveValidator& kValidator, bool bRaw);
+    // The three turns (R = Ry(q) Rx(a) Ry(-q) with a quarter turn q; Ry(-a);
+    // Rz(a)) become the rotation, or follow the current one when combine is
+    // non-zero; with a pivot the pivot keeps its place. The matching angle
+    // is set or grows by the angle.
+    virtual void RotateA(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine);
+    virtual void RotateB(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine);
+    virtual void RotateC(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine);
+    // Per frame control; nothing at this level.
+    virtual void Update() {}
+    bool LookAt(const NiVec3& kPoint);
+    void ResetAngles();
+    [[nodiscard]] float GetAngleA() const { return m_fAngleA; }
+    [[nodiscard]] float GetAngleB() const { return m_fAngleB; }
+
+    // The frame: camera data and begin, cull and draw the camera's scene,
+    // end, present. Each 1 (0 without an engine camera or renderer).
+    std::int32_t BeginRender();
+    std::int32_t RenderScene();
+    std::int32_t EndRender();
+    std::int32_t DisplayFrame();
+    // Kinds 1, 2, 3 clear with the engine flags 1 (colour), 4 (depth),
+    // 5 (colour and depth); other kinds nothing.
+    std::int32_t ClearViewport(std::int32_t iIgnored, std::int32_t iKind);
+    // Releases the screen camera's screen textures.
+    void ClearVisibleSet();
 
     // Stores the engine camera into an empty slot: 1; else 0.
     std::int32_t ProvideCamera(NiCamera*& rpkSlot) const;
@@ -74,6 +108,9 @@ public:
     std::uint32_t m_uiMode = MODE_IDLE;
 
 protected:
+    // The rotation (after the current one when combining); the pivot stays.
+    void Turn(NiMatrix3x3 kRotation, const NiVec3* pkPivot, std::int32_t iCombine);
+
     std::unique_ptr<COrvaneCameraImpl> m_pkImpl;
     float m_fAngleA = 0.0f;
     float m_fAngleB = 0.0f;
@@ -87,6 +124,16 @@ class CZelmarCamera : public COrvaneCamera
 public:
     CZelmarCamera();
     void Reset() override;
+    using COrvaneCamera::LoadSettings;
+    // Keeps the position check for moves; the engine camera is not made.
+    bool LoadSettings(MoveValidator kValidator);
+    // Turning (mode 1), raising (4), moving (8) by the control vectors;
+    // the move vector is cleared unless held.
+    void Update() override;
+    // The game's camera raises or lowers itself; nothing here.
+    virtual void MoveVertical(const NiVec3& kDelta) { (void)kDelta; }
+    // RotateA only while the pitch stays within its limits, never in mode 16.
+    virtual void ClampedRotateA(const NiVec3* pkPivot, float fAngle, std::int32_t iCombine);
 
     // Speed 0..1; set to 0 by turning, by the cursor inside the scroll
     // margin and by releasing the arrows, Shift or Control.
@@ -94,5 +141,6 @@ public:
     float m_fMinPitch = 0.1f;
     std::uint32_t m_uiReserved = 0;
     float m_fMaxPitch = 1.5f;
+    MoveValidator m_kMoveValidator;
     std::uint8_t m_ucTurnLocked = 0;
 };

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace
 {
 class COrvaneCameraTest : public UiTest
@@ -132,4 +134,189 @@ TEST_F(COrvaneCameraTest, ResetsClearTheControlFields)
     kCamera.COrvaneCamera::Reset();
     EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_IDLE);
     EXPECT_EQ(kCamera.m_kMove, NiVec3());
+}
+
+TEST_F(COrvaneCameraTest, NearPlaneFollowsTheFarOneAndAnUnreadFarKeepsTheDefault)
+{
+    WriteClipPlanes("");
+    COrvaneCamera kCamera;
+    ASSERT_TRUE(kCamera.LoadSettings(0.0f, 0.0f, 0.0f));
+    EXPECT_FLOAT_EQ(kCamera.GetEngineCamera()->GetViewFrustum().m_fNear, 0.5f); // 5000 / 10000
+    EXPECT_TRUE(kCamera.GetEngineCamera()->GetViewFrustum().m_bOrtho == false);
+
+    WriteFileBytes("setup.xml", "<Game_Data>\r\n<NearClipPlane>\r\n1\r\n</NearClipPlane>\r\n</Game_Data>\r\n");
+    COrvaneApplication::LoadSettings();
+    COrvaneCamera kMissing;
+    ASSERT_TRUE(kMissing.LoadSettings(0.0f, 0.0f, 0.0f));
+    EXPECT_FLOAT_EQ(kMissing.GetEngineCamera()->GetViewFrustum().m_fFar, 2.0f);
+    EXPECT_FLOAT_EQ(kMissing.GetEngineCamera()->GetViewFrustum().m_fNear, 0.1f);
+}
+
+TEST_F(COrvaneCameraTest, TurnsSetOrAddTheirAnglesAndKeepAPivotInPlace)
+{
+    COrvaneCamera kCamera;
+    ASSERT_TRUE(kCamera.LoadSettings(0.0f, 0.0f, 0.0f));
+    NiCamera* pkEngine = kCamera.GetEngineCamera();
+
+    kCamera.RotateB(nullptr, 0.3f, 0);
+    NiMatrix3x3 kExpected;
+    kExpected.MakeYRotation(-0.3f);
+    EXPECT_TRUE(pkEngine->GetRotate() == kExpected);
+    EXPECT_FLOAT_EQ(kCamera.GetAngleB(), 0.3f);
+    kCamera.RotateB(nullptr, 0.2f, 2);
+    EXPECT_FLOAT_EQ(kCamera.GetAngleB(), 0.5f);
+    NiMatrix3x3 kSecond;
+    kSecond.MakeYRotation(-0.2f);
+    kExpected = kExpected * kSecond;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(pkEngine->GetRotate().GetEntry(r, c), kExpected.GetEntry(r, c), 1e-6f);
+
+    // RotateA turns by the angle about the axis a quarter turn about y
+    // carries x into: that axis stays, and a vector across it turns by 0.4.
+    kCamera.RotateA(nullptr, 0.4f, 0);
+    EXPECT_FLOAT_EQ(kCamera.GetAngleA(), 0.4f);
+    NiMatrix3x3 kQuarter;
+    kQuarter.MakeYRotation(1.5707964f);
+    const NiVec3 kAxis = kQuarter * NiVec3(1.0f, 0.0f, 0.0f);
+    const NiVec3 kKept = pkEngine->GetRotate() * kAxis;
+    EXPECT_NEAR((kKept - kAxis).Length(), 0.0f, 1e-5f);
+    const NiVec3 kAcross(0.0f, 1.0f, 0.0f);
+    EXPECT_NEAR((pkEngine->GetRotate() * kAcross).Dot(kAcross), std::cos(0.4f), 1e-5f);
+
+    const NiVec3 kPivot(10.0f, 0.0f, 5.0f);
+    kCamera.RotateC(&kPivot, 1.0f, 0);
+    const NiVec3 kWorldPivot = pkEngine->GetRotate() * kPivot + pkEngine->GetTranslate();
+    EXPECT_NEAR(kWorldPivot.x, kPivot.x, 1e-4f);
+    EXPECT_NEAR(kWorldPivot.y, kPivot.y, 1e-4f);
+    EXPECT_NEAR(kWorldPivot.z, kPivot.z, 1e-4f);
+    kCamera.ResetAngles();
+    EXPECT_EQ(kCamera.GetAngleA(), 0.0f);
+    EXPECT_EQ(kCamera.GetAngleC(), 0.0f);
+}
+
+TEST_F(COrvaneCameraTest, MovesFollowTheFlattenedViewAndAskTheValidator)
+{
+    COrvaneCamera kCamera;
+    ASSERT_TRUE(kCamera.LoadSettings(0.0f, 0.0f, 0.0f));
+    NiCamera* pkEngine = kCamera.GetEngineCamera();
+    NiMatrix3x3 kIdentity;
+    kIdentity.MakeIdentity();
+    pkEngine->SetRotate(kIdentity);
+    kCamera.SetPosition(NiVec3(0.0f, 10.0f, 0.0f));
+
+    ASSERT_TRUE(kCamera.Move(NiVec3(1.0f, 2.0f, 3.0f), {}, true));
+    EXPECT_EQ(pkEngine->GetTranslate(), NiVec3(1.0f, 12.0f, 3.0f));
+
+    // Tilt the view so that its direction has a y part: the move stays flat.
+    NiMatrix3x3 kTilt;
+    kTilt.MakeZRotation(0.5f);
+    pkEngine->SetRotate(kTilt);
+    pkEngine->Update(0.0f);
+    const NiVec3 kBefore = pkEngine->GetTranslate();
+    ASSERT_TRUE(kCamera.Move(NiVec3(0.0f, 0.0f, 2.0f), {}, false));
+    const NiVec3 kStep = pkEngine->GetTranslate() - kBefore;
+    EXPECT_NEAR(kStep.y, 0.0f, 1e-6f);
+    EXPECT_NEAR(kStep.Length(), 2.0f, 1e-5f);
+    NiVec3 kFlat = pkEngine->GetWorldDirection();
+    kFlat.y = 0.0f;
+    kFlat.Normalize();
+    EXPECT_NEAR(kStep.Dot(kFlat), 2.0f, 1e-5f);
+
+    // Up moves are straight along y, the sign of the up vector's y.
+    const NiVec3 kHigh = pkEngine->GetTranslate();
+    ASSERT_TRUE(kCamera.Move(NiVec3(0.0f, 3.0f, 0.0f), {}, false));
+    const float fSign = pkEngine->GetWorldUpVector().y > 0.0f ? 1.0f : -1.0f;
+    EXPECT_NEAR(pkEngine->GetTranslate().y - kHigh.y, 3.0f * fSign, 1e-5f);
+    EXPECT_NEAR(pkEngine->GetTranslate().x, kHigh.x, 1e-6f);
+
+    NiVec3 kAsked;
+    const NiVec3 kKept = pkEngine->GetTranslate();
+    EXPECT_FALSE(kCamera.Move(NiVec3(5.0f, 0.0f, 0.0f),
+                              [&kAsked](const NiVec3& k)
+                              {
+                                  kAsked = k;
+                                  return false;
+                              },
+                              true));
+    EXPECT_EQ(pkEngine->GetTranslate(), kKept);
+    EXPECT_EQ(kAsked, kKept + NiVec3(5.0f, 0.0f, 0.0f));
+}
+
+TEST_F(COrvaneCameraTest, GameCameraUpdateTurnsRaisesAndRampsTheSpeed)
+{
+    struct Raising : CZelmarCamera
+    {
+        void MoveVertical(const NiVec3& k) override { m_kRaised.push_back(k); }
+        std::vector<NiVec3> m_kRaised;
+    } kCamera;
+    ASSERT_TRUE(kCamera.LoadSettings(0.0f, 0.0f, 0.0f));
+
+    // Pitch limits 0.1 .. 1.5; mode 16 refuses every turn.
+    kCamera.ClampedRotateA(nullptr, 0.05f, 2);
+    EXPECT_EQ(kCamera.GetAngleA(), 0.0f);
+    kCamera.ClampedRotateA(nullptr, 1.0f, 2);
+    EXPECT_FLOAT_EQ(kCamera.GetAngleA(), 1.0f);
+    kCamera.ClampedRotateA(nullptr, 0.6f, 2);
+    EXPECT_FLOAT_EQ(kCamera.GetAngleA(), 1.0f);
+    kCamera.m_uiMode = COrvaneCamera::MODE_PITCH_LOCKED;
+    kCamera.ClampedRotateA(nullptr, 0.2f, 2);
+    EXPECT_FLOAT_EQ(kCamera.GetAngleA(), 1.0f);
+
+    kCamera.m_uiMode = COrvaneCamera::MODE_TURNING;
+    kCamera.m_kTurn = NiVec3(2.0f, 3.0f, 0.0f);
+    kCamera.Update();
+    EXPECT_FLOAT_EQ(kCamera.GetAngleA(), 1.2f);
+    EXPECT_FLOAT_EQ(kCamera.GetAngleB(), -0.3f);
+    EXPECT_EQ(kCamera.m_kTurn, NiVec3());
+
+    kCamera.m_uiMode = COrvaneCamera::MODE_RAISING;
+    kCamera.m_kMove = NiVec3(0.0f, 4.0f, 0.0f);
+    kCamera.Update();
+    ASSERT_EQ(kCamera.m_kRaised.size(), 1u);
+    EXPECT_EQ(kCamera.m_kRaised[0], NiVec3(0.0f, -4.0f, 0.0f));
+    EXPECT_EQ(kCamera.m_kMove, NiVec3()); // not held
+
+    kCamera.m_uiMode = COrvaneCamera::MODE_MOVING;
+    kCamera.m_ucHeld = 1;
+    kCamera.m_kMove = NiVec3(0.0f, 0.0f, 1.0f);
+    Game().Update(0.04f);
+    int iAsked = 0;
+    ASSERT_TRUE(kCamera.LoadSettings(
+        [&iAsked](const NiVec3&)
+        {
+            ++iAsked;
+            return true;
+        }));
+    const NiVec3 kStart = kCamera.GetEngineCamera()->GetTranslate();
+    kCamera.Update();
+    EXPECT_FLOAT_EQ(kCamera.m_fSpeed, 0.04f);
+    EXPECT_NEAR((kCamera.GetEngineCamera()->GetTranslate() - kStart).Length(), 0.04f, 1e-5f);
+    for (int i = 0; i < 40; ++i)
+        kCamera.Update();
+    EXPECT_EQ(kCamera.m_fSpeed, 1.0f);
+    EXPECT_EQ(iAsked, 41);
+    EXPECT_EQ(kCamera.m_kMove, NiVec3(0.0f, 0.0f, 1.0f)); // held
+}
+
+TEST_F(COrvaneCameraTest, FrameCallsReachTheRendererAndClearKindsPassTheirFlags)
+{
+    StartRenderer();
+    Renderer().m_kCalls.clear();
+    CZelmarCamera& kCamera = Camera();
+    EXPECT_EQ(kCamera.BeginRender(), 1);
+    EXPECT_EQ(kCamera.ClearViewport(0, 1), 1);
+    EXPECT_EQ(kCamera.ClearViewport(0, 2), 1);
+    EXPECT_EQ(kCamera.ClearViewport(0, 3), 1);
+    EXPECT_EQ(kCamera.ClearViewport(0, 4), 1);
+    EXPECT_EQ(kCamera.EndRender(), 1);
+    EXPECT_EQ(kCamera.DisplayFrame(), 1);
+    const std::vector<std::string> kExpected = {"BeginScene",     "ClearBuffer rect 1", "ClearBuffer rect 4",
+                                                "ClearBuffer rect 5", "EndScene",       "DisplayFrame"};
+    EXPECT_EQ(Renderer().m_kCalls, kExpected);
+
+    COrvaneCamera kBare;
+    EXPECT_EQ(kBare.BeginRender(), 0);
+    EXPECT_EQ(kBare.RenderScene(), 0);
+    EXPECT_EQ(kBare.ClearViewport(0, 3), 0);
 }
