@@ -4,6 +4,8 @@
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvaneObjectTemplate.h"
+#include "framework/COrvaneSceneLink.h"
+#include "framework/COrvaneWorld.h"
 
 #include <cfloat>
 #include <cmath>
@@ -84,16 +86,24 @@ void COrvaneObject::SetModelValue(std::uint32_t uiValue)
         m_pkModel->SetUserValue(uiValue);
 }
 
-bool COrvaneObject::AddToWorld(COrvaneWorld* pkWorld, bool)
+bool COrvaneObject::AddToWorld(COrvaneWorld* pkWorld, bool bUseCollision)
 {
     m_pkWorld = pkWorld;
-    return pkWorld != nullptr;
+    if (pkWorld == nullptr || m_pkModel == nullptr)
+        return false;
+    if (COrvaneSceneEvents* pkEvents = pkWorld->GetSceneEvents())
+        pkEvents->m_kFirst.push_back(m_pkModel);
+    return AttachModelToWorld(*m_pkModel, *pkWorld, bUseCollision);
 }
 
 bool COrvaneObject::RemoveFromWorld()
 {
     if (!m_pkWorld)
         return false;
+    if (COrvaneSceneEvents* pkEvents = m_pkWorld->GetSceneEvents())
+        pkEvents->m_kFirst.remove(m_pkModel);
+    if (m_pkModel != nullptr)
+        (void)DetachModelFromWorld(*m_pkModel);
     m_pkWorld = nullptr;
     return true;
 }

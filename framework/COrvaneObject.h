@@ -66,6 +66,7 @@ public:
     [[nodiscard]] const std::vector<COrvaneAnimEntryPtr>& GetAnimationEntries() const { return m_kAnimations; }
     [[nodiscard]] const COrvaneModelEntryPtr& GetSharedModelEntry() const { return m_spSharedModel; }
     [[nodiscard]] COrvaneWorld* GetWorld() const { return m_pkWorld; }
+    [[nodiscard]] const std::list<NiAVObject*>& GetSharedParts() const { return m_kSharedParts; }
     [[nodiscard]] COrvaneBase* GetTypeObject() const { return m_pkTypeObject; }
     [[nodiscard]] float GetHeading() const { return m_afAngles[1]; }
     [[nodiscard]] float GetTimer() const { return m_fTimer; }

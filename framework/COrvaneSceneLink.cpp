@@ -2,6 +2,16 @@
 
 #include "engine/render/image/NiFont.h"
 #include "engine/scene/NiCamera.h"
+#include "engine/scene/NiFogProperty.h"
+#include "engine/scene/NiNode.h"
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneComposite.h"
+#include "framework/COrvaneTagTree.h"
+#include "framework/COrvaneWindow.h"
+#include "framework/COrvaneWorld.h"
+
+#include <algorithm>
+#include <sstream>
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneRenderer.h"
 
@@ -27,4 +37,101 @@ bool LoadFont(const char* pcFileName, NiRefPtr<NiFont>& spSlot, COrvaneRenderer&
         return false;
     *kLink.m_pspFontSlot = NiFont::Create(kLink.m_pkRenderer, pcFileName);
     return *kLink.m_pspFontSlot != nullptr;
+}
+
+bool DetachLinked(COrvaneSceneLink& kLink)
+{
+    if (kLink.m_pkTarget == nullptr || kLink.m_pkNode == nullptr)
+        return false;
+    if (auto* pkParent = NiDynamicCast<NiNode>(kLink.m_pkNode->GetParent()))
+        (void)pkParent->DetachChild(kLink.m_pkNode);
+    return true;
+}
+
+bool AttachModelToWorld(COrvaneComposite& kModel, COrvaneWorld& kWorld, bool bUseCollision)
+{
+    COrvaneSceneLink kLink;
+    kModel.ProvideRoot(kLink);
+    kWorld.ProvideRoot(kLink, bUseCollision);
+    if (kLink.m_pkTarget == nullptr || kLink.m_pkNode == nullptr)
+        return false;
+    kLink.m_pkTarget->AttachChild(kLink.m_pkNode, true);
+    kModel.SetWorld(&kWorld);
+    if (bUseCollision)
+        kModel.UpdateNode(0.0f);
+    return true;
+}
+
+bool DetachModelFromWorld(COrvaneComposite& kModel)
+{
+    COrvaneWorld* pkWorld = kModel.GetWorld();
+    if (pkWorld == nullptr)
+        return false;
+    COrvaneSceneLink kLink;
+    kModel.ProvideRoot(kLink);
+    // Whichever world node holds the root.
+    kLink.m_pkTarget = kLink.m_pkNode != nullptr ? NiDynamicCast<NiNode>(kLink.m_pkNode->GetParent()) : nullptr;
+    if (!DetachLinked(kLink))
+        return false;
+    kModel.SetWorld(nullptr);
+    return true;
+}
+
+float FogDepth(float fFar, float fNear, float fFog)
+{
+    if (!(fFar > fNear))
+        return 0.0f;
+    return std::max(0.0f, (fFar - fFog) / (fFar - fNear));
+}
+
+bool ApplyWorldFog(COrvaneCamera& kCamera, COrvaneWorld& kWorld)
+{
+    COrvaneSceneLink kLink;
+    kCamera.ProvideCamera(kLink.m_pkCamera);
+    kWorld.ProvideRoot(kLink, false);
+    NiCamera* pkCamera = kLink.m_pkCamera;
+    NiNode* pkRoot = kLink.m_pkTarget;
+    if (pkCamera == nullptr || pkRoot == nullptr || pkCamera->GetScene() != nullptr)
+        return false;
+
+    float fFog = 0.0f;
+    if (COrvaneTagTree* pkSettings = COrvaneApplication::GetSettings())
+    {
+        if (pkSettings->SelectSection("Game_Data", true) && pkSettings->FindChild("FogClipPlane") &&
+            !pkSettings->GetValues().empty())
+        {
+            std::istringstream kStream(pkSettings->GetValues().front());
+            kStream >> fFog;
+        }
+    }
+    NiRefPtr<NiFogProperty> spFog = new NiFogProperty;
+    spFog->SetFog(true);
+    spFog->SetFogFunction(0);
+    const NiViewFrustum& kFrustum = pkCamera->GetViewFrustum();
+    spFog->SetDepth(FogDepth(kFrustum.m_fFar, kFrustum.m_fNear, fFog));
+    const COrvaneApplication* pkApplication = COrvaneApplication::GetExisting();
+    const COrvaneWindow* pkWindow = pkApplication != nullptr ? pkApplication->GetWindow() : nullptr;
+    if (const COrvaneRenderer* pkHolder = pkWindow != nullptr ? pkWindow->GetRenderer() : nullptr)
+    {
+        const NiColorRGBA& kBackground = pkHolder->GetBackgroundColor();
+        spFog->SetFogColor(NiColorRGB(kBackground.r, kBackground.g, kBackground.b));
+    }
+    pkRoot->AttachProperty(spFog);
+    pkCamera->SetScene(pkRoot);
+    pkRoot->Update(0.0f);
+    pkRoot->UpdateProperties();
+    pkRoot->UpdateEffects();
+    pkCamera->Update(0.0f);
+    return true;
+}
+
+bool DetachCameraFromWorld(COrvaneCamera& kCamera, COrvaneWorld& kWorld)
+{
+    COrvaneSceneLink kLink;
+    kCamera.ProvideCamera(kLink.m_pkCamera);
+    kWorld.ProvideRoot(kLink, false);
+    if (kLink.m_pkCamera == nullptr || kLink.m_pkTarget == nullptr || kLink.m_pkCamera->GetScene() != kLink.m_pkTarget)
+        return false;
+    kLink.m_pkCamera->SetScene(nullptr);
+    return true;
 }

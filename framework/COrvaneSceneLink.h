@@ -3,6 +3,8 @@
 #include "engine/core/NiRefPtr.h"
 
 class COrvaneCamera;
+class COrvaneComposite;
+class COrvaneWorld;
 class COrvaneRenderer;
 class NiAVObject;
 class NiCamera;
@@ -36,3 +38,21 @@ bool AttachRendererToCamera(COrvaneCamera& kCamera, COrvaneRenderer& kRenderer);
 // false when the slot or the renderer is missing, or the file does not load
 // (the slot is then emptied).
 bool LoadFont(const char* pcFileName, NiRefPtr<NiFont>& spSlot, COrvaneRenderer& kRenderer);
+
+// Detaches the record's node from its parent: false without a target or a
+// node.
+bool DetachLinked(COrvaneSceneLink& kLink);
+// The model's root under the world's scene root (collision node when asked;
+// then the model is updated at once). False when either is missing.
+bool AttachModelToWorld(COrvaneComposite& kModel, COrvaneWorld& kWorld, bool bUseCollision);
+// The model leaves the world it remembers.
+bool DetachModelFromWorld(COrvaneComposite& kModel);
+// Fog from "Game_Data" "FogClipPlane" on the world's scene root, which the
+// camera then views. False when the camera already views a scene.
+bool ApplyWorldFog(COrvaneCamera& kCamera, COrvaneWorld& kWorld);
+// The camera lets go of the world's scene root; false when it views
+// something else.
+bool DetachCameraFromWorld(COrvaneCamera& kCamera, COrvaneWorld& kWorld);
+// Fog depth for the far and near distances and the fog distance F:
+// max(0, (far - F) / (far - near)); 0 for an empty depth range.
+float FogDepth(float fFar, float fNear, float fFog);

@@ -2,6 +2,7 @@
 
 #include "engine/render/NiRenderer.h"
 #include "engine/render/NiScreenTexture.h"
+#include "engine/scene/NiPropertySet.h"
 #include "framework/COrvaneRendererFactory.h"
 
 #include <string>
@@ -25,6 +26,13 @@ public:
     std::uint32_t GetWidth() const override { return m_kParams.m_uiWidth; }
     std::uint32_t GetHeight() const override { return m_kParams.m_uiHeight; }
     std::uint32_t GetFlags() const override { return 0; }
+    // Geometry is recorded with the property state it was drawn with.
+    void DrawTriShape(NiTriBasedGeom* pkGeometry) override
+    {
+        m_kCalls.push_back("DrawTriShape");
+        m_kDrawn.push_back(pkGeometry);
+        m_kDrawnProperties.emplace_back(GetPropertyState());
+    }
     // Screen elements are counted, not drawn.
     void RenderScreenPolygon(NiScreenPolygon* pkPolygon) override { m_kScreenPolygons.push_back(pkPolygon); }
     // The rectangles are copied: a font string's texture goes with the string.
@@ -34,6 +42,8 @@ public:
     NiColorRGBA m_kBackground;
     std::vector<std::string> m_kCalls;
     std::vector<NiScreenPolygon*> m_kScreenPolygons;
+    std::vector<NiTriBasedGeom*> m_kDrawn;
+    std::vector<NiRefPtr<NiPropertySet>> m_kDrawnProperties;
     std::vector<NiScreenTexture*> m_kScreenTextures;
     std::vector<std::vector<NiScreenTexture::NiScreenRect>> m_kScreenRects;
 };

@@ -1,0 +1,354 @@
+#include "framework/COrvaneWorld.h"
+
+#include "engine/core/NiObjectStream.h"
+#include "engine/scene/NiCamera.h"
+#include "engine/scene/NiFogProperty.h"
+#include "engine/scene/NiNode.h"
+#include "engine/scene/NiNodeAttachment.h"
+#include "engine/scene/NiStringExtraData.h"
+#include "engine/scene/NiSwitchNode.h"
+#include "engine/scene/NiTriShape.h"
+#include "engine/scene/NiZBufferProperty.h"
+#include "framework/COrvaneAnimationSpline.h"
+#include "framework/COrvaneCamera.h"
+#include "framework/COrvaneLevelManager.h"
+#include "framework/COrvaneSceneLink.h"
+#include "tests/framework/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace
+{
+// A flat square of the given half size in the XY plane (the level's ground:
+// Z up in the file).
+NiRefPtr<NiTriShape> Square(float fHalf, const char* pcName)
+{
+    auto* pkVertex = new NiVec3[4]{{-fHalf, -fHalf, 0}, {fHalf, -fHalf, 0}, {-fHalf, fHalf, 0}, {fHalf, fHalf, 0}};
+    auto* pusList = new std::uint16_t[6]{0, 1, 2, 2, 1, 3};
+    NiRefPtr<NiTriShape> sp = new NiTriShape(new NiTriShapeData(4, pkVertex, nullptr, nullptr, nullptr, 0, 0, 2, pusList));
+    sp->SetName(pcName);
+    return sp;
+}
+
+NiRefPtr<NiNode> Named(const char* pcName)
+{
+    NiRefPtr<NiNode> sp = new NiNode;
+    sp->SetName(pcName);
+    return sp;
+}
+
+NiRefPtr<NiNode> Placeholder(const char* pcName, const std::string& kText, const NiVec3& kAt)
+{
+    NiRefPtr<NiNode> sp = Named(pcName);
+    if (!kText.empty())
+        sp->AddExtraData(new NiStringExtraData(kText.c_str()));
+    sp->SetTranslate(kAt);
+    return sp;
+}
+
+// A level: sky box over a square, collision ground, one spline node, and
+// the placeholders given.
+void WriteLevel(const char* pcPath, const std::vector<NiRefPtr<NiNode>>& kPlaceholders,
+                NiRefPtr<NiAVObject> spSky = nullptr)
+{
+    NiRefPtr<NiNode> spRoot = Named("Scene Root");
+    if (spSky == nullptr)
+    {
+        NiRefPtr<NiNode> spBox = Named("SkyBox");
+        spBox->AttachChild(Square(500.0f, "sky"));
+        spSky = static_cast<NiNode*>(spBox);
+    }
+    spRoot->AttachChild(spSky);
+    NiRefPtr<NiNode> spCollide = Named("collide");
+    spCollide->AttachChild(Square(32.0f, "ground"));
+    spRoot->AttachChild(spCollide);
+    NiRefPtr<NiNode> spSplines = Named("splines");
+    spSplines->AttachChild(Named("route"));
+    spSplines->AttachChild(Square(1.0f, "not a node"));
+    spRoot->AttachChild(spSplines);
+    NiRefPtr<NiNode> spObjects = Named("objects");
+    for (const NiRefPtr<NiNode>& sp : kPlaceholders)
+        spObjects->AttachChild(sp);
+    spObjects->AttachChild(Square(1.0f, "shape placeholder"));
+    spRoot->AttachChild(spObjects);
+    NiObjectStream kStream;
+    kStream.InsertTopObject(spRoot);
+    ASSERT_TRUE(kStream.SaveFile(pcPath));
+}
+
+// A world whose game layer takes the placeholders named in a list, in the
+// given pass, and records every question.
+class TestWorld : public COrvaneWorld
+{
+public:
+    int BuildObjectFromNode(const char* pcText, int iPass, NiVec3* pkPosition) override
+    {
+        m_kAsked.emplace_back(pcText, iPass);
+        if (m_kTake == pcText && iPass == m_iTakePass)
+        {
+            m_kTakenAt = *pkPosition;
+            return 1;
+        }
+        return 0;
+    }
+    std::vector<std::pair<std::string, int>> m_kAsked;
+    std::string m_kTake = "spawn";
+    int m_iTakePass = 2;
+    NiVec3 m_kTakenAt;
+};
+
+class COrvaneWorldTest : public UiTest
+{
+protected:
+    static void WriteSettings(const char* pcFog)
+    {
+        WriteFileBytes("setup.xml", std::string("<Game_Data>\r\n<NearClipPlane>\r\n1\r\n</NearClipPlane>\r\n"
+                                                "<FarClipPlane>\r\n1000\r\n</FarClipPlane>\r\n<FogClipPlane>\r\n") +
+                                        pcFog + "\r\n</FogClipPlane>\r\n</Game_Data>\r\n");
+        COrvaneApplication::LoadSettings();
+    }
+};
+
+NiNode* Child(NiNode* pkRoot, const char* pcName)
+{
+    return NiDynamicCast<NiNode>(pkRoot->GetObjectByName(pcName));
+}
+} // namespace
+
+TEST_F(COrvaneWorldTest, ALevelGivesItsSkyBoxCollisionSplinesAndPlaceholders)
+{
+    WriteLevel("level.nif", {Placeholder("a", "spawn\r\nsecond line", NiVec3(1, 2, 3)), Placeholder("b", "", {}),
+                             Placeholder("c", "models/missing.nif\r\n", NiVec3(4, 5, 6))});
+    TestWorld kWorld;
+    ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
+    EXPECT_STREQ(kWorld.GetName(), "level.nif");
+    NiNode* pkRoot = kWorld.GetSceneRoot();
+    ASSERT_NE(pkRoot, nullptr);
+    NiMatrix3x3 kTurn;
+    kTurn.MakeXRotation(1.5707964f);
+    EXPECT_TRUE(pkRoot->GetRotate() == kTurn);
+
+    // The sky box leaves the scene and is turned the same way.
+    ASSERT_NE(kWorld.GetSkyBox(), nullptr);
+    EXPECT_EQ(kWorld.GetSkyBox()->GetParent(), nullptr);
+    EXPECT_EQ(Child(pkRoot, "SkyBox"), nullptr);
+    EXPECT_TRUE(kWorld.GetSkyBox()->GetRotate() == kTurn);
+    ASSERT_NE(kWorld.GetCollisionNode(), nullptr);
+    EXPECT_EQ(kWorld.GetCollisionNode()->GetParent(), pkRoot);
+    ASSERT_EQ(kWorld.GetSplines().size(), 1u);
+    EXPECT_STREQ(kWorld.GetSplines()[0]->GetName(), "route");
+
+    // "spawn" is declined in pass 1, taken in pass 2 at its translation and
+    // removed; the text-less node stays; the model placeholder is removed
+    // (its file is missing).
+    const std::vector<std::pair<std::string, int>> kAsked = {{"spawn", 1}, {"models/missing.nif", 1}, {"spawn", 2}};
+    EXPECT_EQ(kWorld.m_kAsked, kAsked);
+    EXPECT_EQ(kWorld.m_kTakenAt, NiVec3(1, 2, 3));
+    NiNode* pkObjects = Child(pkRoot, "objects");
+    ASSERT_NE(pkObjects, nullptr);
+    EXPECT_EQ(Child(pkObjects, "a"), nullptr);
+    EXPECT_NE(Child(pkObjects, "b"), nullptr);
+    EXPECT_EQ(Child(pkObjects, "c"), nullptr);
+
+    // A second load keeps the scene.
+    ASSERT_TRUE(kWorld.LoadLevel("other.nif", nullptr));
+    EXPECT_EQ(kWorld.GetSceneRoot(), pkRoot);
+    kWorld.UpdateObjects(0.1f);
+}
+
+TEST_F(COrvaneWorldTest, PlaceholderTextsAreTheirFirstLine)
+{
+    const std::vector<std::pair<std::string, std::string>> kCases = {
+        {"plain", "plain"}, {"crlf\r\nnext", "crlf"}, {"lf\nnext", "lf"}, {"\nfirst", ""}, {"\r\nfirst", ""},
+        {"in\rside\n", "in\rside"}, {std::string(100000, 'x'), std::string(100000, 'x')}};
+    std::vector<NiRefPtr<NiNode>> kNodes;
+    for (std::size_t i = 0; i < kCases.size(); ++i)
+        kNodes.push_back(Placeholder(("p" + std::to_string(i)).c_str(), kCases[i].first, {}));
+    // Two texts: the lowest-index one counts.
+    NiRefPtr<NiNode> spTwo = Named("two");
+    spTwo->AddExtraData(new NiStringExtraData("second\r\n"));
+    spTwo->GetExtraDataAt(0)->SetName("b");
+    NiStringExtraData* pkFirst = new NiStringExtraData("first\r\n");
+    pkFirst->SetName("a");
+    spTwo->AddExtraData(pkFirst);
+    kNodes.push_back(spTwo);
+    WriteLevel("level.nif", kNodes);
+
+    TestWorld kWorld;
+    kWorld.m_kTake.clear();
+    ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
+    std::vector<std::string> kPass1;
+    for (const auto& [kText, iPass] : kWorld.m_kAsked)
+        if (iPass == 1)
+            kPass1.push_back(kText);
+    std::vector<std::string> kExpected;
+    for (const auto& [kIn, kOut] : kCases)
+        if (!kOut.empty())
+            kExpected.push_back(kOut);
+    kExpected.push_back(std::string(spTwo->GetExtraDataAt(0)->GetName()) == "a" ? "first" : "second");
+    EXPECT_EQ(kPass1, kExpected);
+}
+
+TEST_F(COrvaneWorldTest, MissingAndHostileLevels)
+{
+    TestWorld kMissing;
+    EXPECT_FALSE(kMissing.LoadLevel("nowhere.nif", &Camera()));
+    EXPECT_EQ(kMissing.GetSceneRoot(), nullptr);
+    EXPECT_TRUE(kMissing.m_kAsked.empty());
+    kMissing.UpdateObjects(0.1f);
+    kMissing.UpdateScene(0.1f);
+    EXPECT_EQ(kMissing.FindObjectByName("x"), nullptr);
+    EXPECT_EQ(kMissing.SelectFloor(0), nullptr);
+
+    // Without a file name the scene is an empty node.
+    COrvaneWorld kEmpty;
+    EXPECT_TRUE(kEmpty.LoadLevel(nullptr, nullptr));
+    ASSERT_NE(kEmpty.GetSceneRoot(), nullptr);
+    EXPECT_EQ(kEmpty.GetSceneRoot()->GetChildCount(), 0u);
+
+    // A "SkyBox" that is a shape is no sky box; every cut of a level file
+    // loads or fails without harm.
+    WriteLevel("shape.nif", {Placeholder("a", "spawn\r\n", {})}, static_cast<NiTriShape*>(Square(5.0f, "SkyBox")));
+    COrvaneWorld kShape;
+    ASSERT_TRUE(kShape.LoadLevel("shape.nif", nullptr));
+    EXPECT_EQ(kShape.GetSkyBox(), nullptr);
+    const std::string kBytes = ReadFileBytes("shape.nif");
+    for (std::size_t n = 0; n < kBytes.size(); n += 7)
+    {
+        WriteFileBytes("cut.nif", kBytes.substr(0, n));
+        TestWorld kCut;
+        (void)kCut.LoadLevel("cut.nif", nullptr);
+        kCut.UpdateObjects(0.0f);
+    }
+}
+
+TEST_F(COrvaneWorldTest, FogGoesOnTheRootOnceAndTheCameraViewsIt)
+{
+    WriteSettings("250");
+    StartRenderer();
+    WriteLevel("level.nif", {});
+    COrvaneWorld kWorld;
+    ASSERT_TRUE(kWorld.LoadLevel("level.nif", &Camera()));
+    NiNode* pkRoot = kWorld.GetSceneRoot();
+    NiCamera* pkCamera = Camera().GetEngineCamera();
+    EXPECT_EQ(pkCamera->GetScene(), pkRoot);
+    auto* pkFog = NiDynamicCast<NiFogProperty>(pkRoot->GetProperty(NiProperty::FOG));
+    ASSERT_NE(pkFog, nullptr);
+    EXPECT_TRUE(pkFog->GetFog());
+    EXPECT_EQ(pkFog->GetFogFunction(), 0);
+    const float fNear = pkCamera->GetViewFrustum().m_fNear;
+    EXPECT_FLOAT_EQ(pkFog->GetDepth(), (1000.0f - 250.0f) / (1000.0f - fNear));
+    EXPECT_EQ(pkRoot->GetPropertyList().GetSize(), 1u);
+    EXPECT_FALSE(ApplyWorldFog(Camera(), kWorld)); // the camera views a scene already
+    EXPECT_EQ(pkRoot->GetPropertyList().GetSize(), 1u);
+
+    COrvaneWorld kOther;
+    ASSERT_TRUE(kOther.LoadLevel(nullptr, nullptr));
+    EXPECT_FALSE(DetachCameraFromWorld(Camera(), kOther));
+    EXPECT_TRUE(DetachCameraFromWorld(Camera(), kWorld));
+    EXPECT_EQ(pkCamera->GetScene(), nullptr);
+
+    EXPECT_FLOAT_EQ(FogDepth(1000.0f, 10.0f, 10.0f), 1.0f);
+    EXPECT_EQ(FogDepth(1000.0f, 10.0f, 2000.0f), 0.0f);
+    EXPECT_EQ(FogDepth(10.0f, 10.0f, 5.0f), 0.0f);
+    EXPECT_EQ(FogDepth(5.0f, 10.0f, 5.0f), 0.0f);
+}
+
+TEST_F(COrvaneWorldTest, TheSkyBoxIsDrawnAroundTheCameraWithoutDepth)
+{
+    StartRenderer();
+    WriteLevel("level.nif", {});
+    COrvaneWorld kWorld;
+    ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
+    Camera().SetPosition(NiVec3(10.0f, 200.0f, -30.0f));
+    kWorld.RenderFrame(Camera());
+    const NiVec3& kAt = kWorld.GetSkyBox()->GetTranslate();
+    EXPECT_FLOAT_EQ(kAt.x, 10.0f);
+    EXPECT_FLOAT_EQ(kAt.y, 200.0f * 0.99925f);
+    EXPECT_FLOAT_EQ(kAt.z, -30.0f);
+    ASSERT_EQ(Renderer().m_kDrawn.size(), 1u);
+    EXPECT_EQ(Renderer().m_kDrawn[0], kWorld.GetSkyBox()->GetAt(0));
+    auto* pkDepth = NiDynamicCast<NiZBufferProperty>(Renderer().m_kDrawnProperties[0]->GetProperty(NiProperty::ZBUFFER));
+    ASSERT_NE(pkDepth, nullptr);
+    EXPECT_EQ(pkDepth->GetFlags() & 3u, 0u);
+    EXPECT_EQ(pkDepth->GetTestFunction(), 3u);
+    EXPECT_FALSE(Renderer().IsBatching());
+}
+
+TEST_F(COrvaneWorldTest, NodesAreFoundAndOnlySwitchNodesSelectFloors)
+{
+    WriteLevel("level.nif", {});
+    COrvaneWorld kWorld;
+    ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
+    std::vector<std::unique_ptr<NiNodeAttachment>> kFound;
+    EXPECT_EQ(kWorld.FindNode("collide", kFound), 1);
+    EXPECT_EQ(kWorld.FindNode("ground", kFound), 0); // a shape
+    EXPECT_EQ(kWorld.FindNode("nothing", kFound), 0);
+    ASSERT_EQ(kFound.size(), 1u);
+    EXPECT_EQ(kFound[0]->GetObject(), kWorld.GetCollisionNode());
+
+    NiRefPtr<NiSwitchNode> spFloors = new NiSwitchNode;
+    spFloors->SetName("floors");
+    spFloors->AttachChild(Named("f0"));
+    spFloors->AttachChild(Named("f1"));
+    kWorld.GetSceneRoot()->AttachChild(spFloors);
+    EXPECT_EQ(kWorld.FindObjectByName("floors"), spFloors);
+    EXPECT_EQ(kWorld.SelectFloor(1), spFloors);
+    EXPECT_EQ(spFloors->GetIndex(), 1);
+    EXPECT_EQ(kWorld.SelectFloor(-1), spFloors);
+    EXPECT_EQ(spFloors->GetIndex(), -1);
+    (void)kWorld.SelectFloor(2);
+    EXPECT_EQ(spFloors->GetIndex(), -1);
+    // A plain node has no active child: nothing changes, nothing breaks.
+    EXPECT_NE(kWorld.FindObjectByName("collide"), nullptr);
+    EXPECT_EQ(kWorld.SelectFloor(0), kWorld.GetCollisionNode());
+
+    COrvaneSceneLink kLink;
+    EXPECT_TRUE(kWorld.ProvideRoot(kLink, true));
+    EXPECT_EQ(kLink.m_pkTarget, kWorld.GetCollisionNode());
+    EXPECT_FALSE(kWorld.ProvideRoot(kLink, false));
+    kLink.m_pkNode = spFloors;
+    EXPECT_TRUE(DetachLinked(kLink));
+    EXPECT_EQ(spFloors->GetParent(), nullptr);
+    kLink.m_pkNode = nullptr;
+    EXPECT_FALSE(DetachLinked(kLink));
+}
+
+TEST_F(COrvaneWorldTest, TheLevelManagerMapsNumbersToFiles)
+{
+    WriteLevel("one.nif", {});
+    WriteFileBytes("setup.xml", "<Level_Data>\r\n<10>\r\nten.nif\r\n</10>\r\n<1>\r\none.nif\r\n</1>\r\n"
+                                "<20>\r\ntwenty.nif\r\n</20>\r\n<0>\r\n\r\n</0>\r\n</Level_Data>\r\n");
+    COrvaneApplication::LoadSettings();
+    COrvaneTagTree& kSettings = *COrvaneApplication::GetSettings();
+    std::string kFile;
+    bool bHasFile = false;
+    ASSERT_TRUE(COrvaneLevelManager::FindLevelFile(kSettings, 1, kFile, bHasFile));
+    EXPECT_EQ(kFile, "one.nif");
+    ASSERT_TRUE(COrvaneLevelManager::FindLevelFile(kSettings, 2, kFile, bHasFile));
+    EXPECT_EQ(kFile, "twenty.nif"); // contains "2"
+    ASSERT_TRUE(COrvaneLevelManager::FindLevelFile(kSettings, 7, kFile, bHasFile));
+    EXPECT_FALSE(bHasFile); // the "0" entry, no file
+
+    COrvaneLevelManager kManager;
+    EXPECT_EQ(kManager.GetLevel(), 1u);
+    ASSERT_TRUE(kManager.LoadLevel());
+    ASSERT_NE(kManager.GetWorld(), nullptr);
+    EXPECT_STREQ(kManager.GetWorld()->GetName(), "one.nif");
+    kManager.UpdateWorld(0.1f);
+    kManager.SetLevel(3);
+    EXPECT_TRUE(kManager.DestroyWorld());
+    EXPECT_EQ(kManager.GetWorld(), nullptr);
+    EXPECT_TRUE(kManager.LoadLevel()); // "0": an empty scene
+    kManager.Reset();
+    EXPECT_EQ(kManager.GetLevel(), 1u);
+    EXPECT_EQ(kManager.GetWorld(), nullptr);
+
+    WriteFileBytes("setup.xml", "<Game_Data>\r\n</Game_Data>\r\n");
+    COrvaneApplication::LoadSettings();
+    EXPECT_FALSE(kManager.LoadLevel());
+}
