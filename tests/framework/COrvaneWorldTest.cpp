@@ -13,6 +13,9 @@
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneLevelManager.h"
 #include "framework/COrvaneSceneLink.h"
+#include "framework/COrvaneWorldPicker.h"
+#include "engine/scene/NiIntegerExtraData.h"
+#include <cfloat>
 #include "tests/framework/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -351,4 +354,74 @@ TEST_F(COrvaneWorldTest, TheLevelManagerMapsNumbersToFiles)
     WriteFileBytes("setup.xml", "<Game_Data>\r\n</Game_Data>\r\n");
     COrvaneApplication::LoadSettings();
     EXPECT_FALSE(kManager.LoadLevel());
+}
+
+TEST_F(COrvaneWorldTest, PicksFindTheNearestHitAndItsOwner)
+{
+    StartRenderer();
+    WriteLevel("level.nif", {});
+    COrvaneWorld kWorld;
+    ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
+    // An owned model above the ground: "Scene Root" with its handle over a
+    // staff root over a small square.
+    NiRefPtr<NiNode> spOwned = Named("Scene Root");
+    auto* pkOwner = new NiIntegerExtraData(77);
+    pkOwner->SetName("Owner");
+    spOwned->AddExtraData(pkOwner);
+    NiRefPtr<NiNode> spStaff = Named("Staff_Root");
+    spOwned->AttachChild(spStaff);
+    spStaff->AttachChild(Square(2.0f, "crate"));
+    // The picker stops at the first object hit in child order: the model
+    // goes before the ground.
+    NiAVObjectPtr spGround = kWorld.GetCollisionNode()->DetachChildAt(0);
+    kWorld.GetCollisionNode()->AttachChild(spOwned);
+    kWorld.GetCollisionNode()->AttachChild(spGround);
+    spOwned->SetTranslate(NiVec3(0.0f, 0.0f, 5.0f));
+    kWorld.GetSceneRoot()->Update(0.0f);
+    if (spOwned->GetWorldTransform().m_kTranslate.y < 0.0f)
+    {
+        spOwned->SetTranslate(NiVec3(0.0f, 0.0f, -5.0f));
+        kWorld.GetSceneRoot()->Update(0.0f);
+    }
+
+    Camera().SetPosition(NiVec3(0.0f, 500.0f, 0.5f));
+    ASSERT_TRUE(Camera().LookAt(NiVec3(0.0f, 0.0f, 0.0f)));
+    COrvaneWorldPicker kPicker;
+    EXPECT_EQ(kPicker.GetBestDistance(), FLT_MAX);
+    kPicker.Init(kWorld, Camera());
+    const float afCentre[2] = {512.0f, 384.0f};
+    COrvanePickQuery kQuery;
+    kQuery.m_pfScreenPoint = afCentre;
+    EXPECT_EQ(kPicker.Pick(kQuery), 77u);
+    ASSERT_NE(kQuery.m_pfDistance, nullptr); // the answers point at the picker's fields
+    EXPECT_EQ(*kQuery.m_pfDistance, kPicker.GetBestDistance());
+    EXPECT_NEAR(kPicker.GetHitPoint().y, 5.0f, 1e-3f);
+    EXPECT_NEAR(kPicker.GetBestDistance(), 495.0f, 0.01f);
+    ASSERT_NE(kPicker.GetStaffAttachment(), nullptr);
+    EXPECT_EQ(kPicker.GetStaffAttachment()->GetObject(), spStaff);
+
+    // The ground beside the crate has no owner: the value stays as reset.
+    kPicker.Reset();
+    const float afBeside[2] = {512.0f + 100.0f, 384.0f};
+    kQuery.m_pfScreenPoint = afBeside;
+    EXPECT_EQ(kPicker.Pick(kQuery), 0u);
+    EXPECT_NEAR(kPicker.GetHitPoint().y, 0.0f, 1e-3f);
+    EXPECT_EQ(kPicker.GetStaffAttachment(), nullptr);
+
+    // A miss keeps the value of the last hit.
+    kPicker.Reset();
+    kQuery.m_pfScreenPoint = afCentre;
+    EXPECT_EQ(kPicker.Pick(kQuery), 77u);
+    const float afCorner[2] = {0.0f, 0.0f};
+    kQuery.m_pfScreenPoint = afCorner;
+    EXPECT_EQ(kPicker.Pick(kQuery), 77u);
+
+    // Without a collision node nothing is picked.
+    COrvaneWorld kBare;
+    ASSERT_TRUE(kBare.LoadLevel(nullptr, nullptr));
+    COrvaneWorldPicker kNone;
+    kNone.Init(kBare, Camera());
+    kQuery.m_pfScreenPoint = afCentre;
+    EXPECT_EQ(kNone.Pick(kQuery), 0u);
+    EXPECT_EQ(kNone.GetBestDistance(), FLT_MAX);
 }
