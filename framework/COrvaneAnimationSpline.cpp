@@ -143,6 +143,14 @@ void COrvaneAnimationSpline::SetPoint(std::int32_t, const NiVec3&)
 
 void COrvaneAnimationSpline::CreateDebugLines()
 {
+    NiTimeController* pkController = GetController();
+    if (!m_pkImpl || pkController == nullptr || GetDebugLines() != nullptr)
+        return;
+    const float fRange = pkController->GetEndKeyTime() - pkController->GetBeginKeyTime();
+    std::vector<NiVec3> kPoints;
+    for (int i = 0; i < 10; ++i)
+        kPoints.push_back(m_pkImpl->PointAt(static_cast<float>(i) * fRange * 0.1f));
+    MakeDebugLines(kPoints);
 }
 
 std::unique_ptr<COrvaneSplineBase> COrvaneAnimationSpline::Clone() const

@@ -1,8 +1,11 @@
 #include "framework/COrvaneBlockGrid.h"
 
 #include "engine/core/NiRandom.h"
+#include "framework/COrvaneApplication.h"
 #include "framework/COrvaneBlock.h"
 #include "framework/COrvanePathSpline.h"
+#include "framework/COrvaneRenderer.h"
+#include "framework/COrvaneWindow.h"
 
 #include <algorithm>
 #include <cmath>
@@ -484,6 +487,17 @@ bool COrvaneBlockGrid::AllowMove(int, std::int32_t) const
 
 void COrvaneBlockGrid::DebugDraw()
 {
+    const COrvaneApplication* pkApplication = COrvaneApplication::GetExisting();
+    const COrvaneWindow* pkWindow = pkApplication != nullptr ? pkApplication->GetWindow() : nullptr;
+    const COrvaneRenderer* pkHolder = pkWindow != nullptr ? pkWindow->GetRenderer() : nullptr;
+    if (pkHolder == nullptr)
+        return;
+    const std::int32_t iHalf = GetCellSize() / 2;
+    const NiVec3& kOrigin = *GetOrigin();
+    const NiVec3 kCorner(kOrigin.x - static_cast<float>(iHalf), kOrigin.y, kOrigin.z + static_cast<float>(iHalf));
+    // Columns first, then rows, as the line builder takes them.
+    pkHolder->CreateGridLines(kCorner, GetColumns(), GetRows(), static_cast<float>(GetCellSize()),
+                              NiColorRGBA(0.0f, 0.8f, 0.0f, 1.0f));
 }
 
 const NiVec3* COrvaneBlockGrid::GetOrigin() const

@@ -1,6 +1,22 @@
 #include "framework/COrvaneBlockGridStack.h"
 
 #include "framework/COrvaneBlockGrid.h"
+#include "framework/COrvaneLevelManager.h"
+#include "framework/COrvaneSceneLink.h"
+#include "framework/COrvaneSceneNode.h"
+#include "framework/COrvaneWorld.h"
+
+namespace
+{
+// The centre of a grid's cells: its origin names the centre of the first cell.
+NiVec3 GridCentre(const COrvaneBlockGrid& kGrid)
+{
+    const NiVec3& kOrigin = *kGrid.GetOrigin();
+    const float fHalfCell = static_cast<float>(kGrid.GetCellSize()) / 2.0f;
+    return NiVec3(kOrigin.x + kGrid.GetExtentX() / 2.0f - fHalfCell, kOrigin.y,
+                  kOrigin.z - kGrid.GetExtentZ() / 2.0f + fHalfCell);
+}
+} // namespace
 
 COrvaneBlockGridStack::COrvaneBlockGridStack() = default;
 
@@ -19,7 +35,17 @@ bool COrvaneBlockGridStack::Build(std::unique_ptr<COrvaneBlockGrid> pkGrid, std:
         m_kFloors.resize(uiSlot + 1);
     SelectFirstFloor();
     m_kFloors[uiSlot] = std::move(pkGrid);
-    UpdateFloorDisplay();
+    const COrvaneBlockGrid* pkStored = m_kFloors[uiSlot].get();
+    if (m_pkFloorDisplay == nullptr && pkStored != nullptr)
+    {
+        m_pkFloorDisplay = CreateFlatQuad(pkStored->GetExtentX(), pkStored->GetExtentZ());
+        if (COrvaneWorld* pkWorld = GetGameWorld())
+            (void)AttachSceneNodeToWorld(*m_pkFloorDisplay, *pkWorld, false);
+        m_pkFloorDisplay->ApplyChanges();
+        m_pkFloorDisplay->SetVisible(true);
+        m_pkFloorDisplay->SetPosition(GridCentre(*pkStored), false);
+        m_pkFloorDisplay->ApplyChanges();
+    }
     return true;
 }
 
@@ -66,14 +92,20 @@ void COrvaneBlockGridStack::SelectFirstFloor()
 
 void COrvaneBlockGridStack::UpdateFloorDisplay()
 {
-    // Moves the display over the current floor once the display exists.
+    const COrvaneBlockGrid* pkFloor = GetCurrentFloor();
+    if (m_pkFloorDisplay == nullptr || pkFloor == nullptr)
+        return;
+    m_pkFloorDisplay->SetPosition(GridCentre(*pkFloor), false);
+    m_pkFloorDisplay->ApplyChanges();
 }
 
 void COrvaneBlockGridStack::ReleaseFloors()
 {
     m_kFloors.clear();
     m_uiCurrent = 0;
-    m_pkFloorDisplay = nullptr;
+    if (m_pkFloorDisplay != nullptr)
+        m_pkFloorDisplay->Release();
+    m_pkFloorDisplay.reset();
 }
 
 COrvaneBlockGrid* COrvaneBlockGridStack::GetCurrentFloor() const

@@ -30,10 +30,12 @@ public:
 
     [[nodiscard]] COrvaneBlockGrid* GetCurrentFloor() const;
     [[nodiscard]] std::size_t GetFloorSlots() const { return m_kFloors.size(); }
+    [[nodiscard]] COrvaneSceneNode* GetFloorDisplay() const { return m_pkFloorDisplay.get(); }
 
 protected:
-    // Made by the flat-quad builder with the scene nodes; null until then.
-    COrvaneSceneNode* m_pkFloorDisplay = nullptr;
+    // The translucent rectangle over the current floor, made by the first
+    // Build; in the game's world when there is one.
+    std::unique_ptr<COrvaneSceneNode> m_pkFloorDisplay;
     std::vector<std::unique_ptr<COrvaneBlockGrid>> m_kFloors;
     std::size_t m_uiCurrent = 0;
 };

@@ -9,6 +9,7 @@
 
 class COrvaneCamera;
 class COrvaneKeyboard;
+class COrvaneLevelManager;
 class COrvaneLocale;
 class COrvaneMouse;
 class COrvanePrerequisites;
@@ -89,6 +90,9 @@ public:
     void SetMouse(std::unique_ptr<COrvaneMouse> pkMouse);
     void SetKeyboard(std::unique_ptr<COrvaneKeyboard> pkKeyboard);
     [[nodiscard]] virtual COrvaneLastKeyEvent& GetLastKeyEvent() { return m_kLastKey; }
+    // The game's level manager, whose world the floor display and the debug
+    // views go into; none at this level.
+    [[nodiscard]] virtual COrvaneLevelManager* GetLevelManager() const { return nullptr; }
     // Called once when a canvas widget is first pressed.
     virtual void OnWidgetPressed() {}
     // The registry of prerequisite lists: every template's list is told to

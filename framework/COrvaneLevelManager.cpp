@@ -1,6 +1,7 @@
 #include "framework/COrvaneLevelManager.h"
 
 #include "framework/COrvaneApplication.h"
+#include "framework/COrvaneGame.h"
 #include "framework/COrvaneTagTree.h"
 #include "framework/COrvaneWorld.h"
 
@@ -96,4 +97,12 @@ bool COrvaneLevelManager::LoadLevel()
     if (m_pkWorld == nullptr)
         m_pkWorld = CreateWorld();
     return m_pkWorld->LoadLevel(bHasFile ? kFile.c_str() : nullptr, nullptr);
+}
+
+COrvaneWorld* GetGameWorld()
+{
+    const COrvaneApplication* pkApplication = COrvaneApplication::GetExisting();
+    const COrvaneGame* pkGame = pkApplication != nullptr ? pkApplication->GetGame() : nullptr;
+    const COrvaneLevelManager* pkManager = pkGame != nullptr ? pkGame->GetLevelManager() : nullptr;
+    return pkManager != nullptr ? pkManager->GetWorld() : nullptr;
 }

@@ -43,3 +43,7 @@ protected:
     std::uint32_t m_uiLevel = 1;
     std::unique_ptr<COrvaneWorld> m_pkWorld;
 };
+
+// The world of the application's game (its level manager's); null when
+// there is no game, manager or world.
+[[nodiscard]] COrvaneWorld* GetGameWorld();

@@ -200,6 +200,8 @@ void COrvanePathSpline::SetPoint(std::int32_t iIndex, const NiVec3& kPoint)
 
 void COrvanePathSpline::CreateDebugLines()
 {
+    const std::size_t uiCount = std::min<std::size_t>(GetPointCount(), m_kPoints.size());
+    MakeDebugLines(std::vector<NiVec3>(m_kPoints.begin(), m_kPoints.begin() + static_cast<std::ptrdiff_t>(uiCount)));
 }
 
 std::unique_ptr<COrvaneSplineBase> COrvanePathSpline::Clone() const

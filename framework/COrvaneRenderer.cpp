@@ -4,6 +4,9 @@
 #include "engine/render/NiRenderer.h"
 #include "engine/render/image/NiImageFileConverter.h"
 #include "engine/scene/NiAlphaAccumulator.h"
+#include "engine/scene/NiEffectSet.h"
+#include "engine/scene/NiLines.h"
+#include "engine/scene/NiVertexColorProperty.h"
 #include "engine/scene/NiPropertySet.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneRendererFactory.h"
@@ -240,4 +243,49 @@ bool COrvaneRenderer::AttachTo(COrvaneSceneLink& kLink) const
         return false;
     kLink.m_pkRenderer = pkRenderer;
     return true;
+}
+
+void COrvaneRenderer::CreateGridLines(const NiVec3& kOrigin, std::int32_t iColumns, std::int32_t iRows,
+                                      float fCellSize, const NiColorRGBA& kColor) const
+{
+    NiRenderer* pkRenderer = GetRenderer();
+    if (pkRenderer == nullptr || iColumns < 0 || iRows < 0)
+        return;
+    const std::int64_t iCount = 2 * (static_cast<std::int64_t>(iColumns) + iRows) + 4;
+    // The line object counts its vertices in 16 bits.
+    if (iCount > 0xFFFF)
+        return;
+    const auto usCount = static_cast<std::uint16_t>(iCount);
+    auto* pkVertex = new NiVec3[usCount];
+    auto* pkColor = new NiColorRGBA[usCount];
+    auto* pucFlags = new std::uint8_t[usCount];
+    const float fY = kOrigin.y + 0.1f;
+    const float fRight = kOrigin.x + static_cast<float>(iColumns) * fCellSize;
+    const float fFar = kOrigin.z - static_cast<float>(iRows) * fCellSize;
+    std::uint16_t usAt = 0;
+    for (std::int32_t k = 0; k <= iRows; ++k)
+    {
+        const float fZ = kOrigin.z - static_cast<float>(k) * fCellSize;
+        pkVertex[usAt++] = NiVec3(kOrigin.x, fY, fZ);
+        pkVertex[usAt++] = NiVec3(fRight, fY, fZ);
+    }
+    for (std::int32_t k = 0; k <= iColumns; ++k)
+    {
+        const float fX = kOrigin.x + static_cast<float>(k) * fCellSize;
+        pkVertex[usAt++] = NiVec3(fX, fY, kOrigin.z);
+        pkVertex[usAt++] = NiVec3(fX, fY, fFar);
+    }
+    for (std::uint16_t i = 0; i < usCount; ++i)
+    {
+        pkColor[i] = kColor;
+        pucFlags[i] = (i % 2 == 0) ? 1 : 0;
+    }
+    NiRefPtr<NiLines> spLines = new NiLines(usCount, pkVertex, pkColor, nullptr, 0, 0, pucFlags);
+    NiPropertySetPtr spProperties = new NiPropertySet;
+    NiRefPtr<NiVertexColorProperty> spVertexColor = new NiVertexColorProperty;
+    spVertexColor->SetSourceMode(1);
+    spVertexColor->SetLightingMode(1);
+    spProperties->SetProperty(spVertexColor);
+    NiRefPtr<NiEffectSet> spEffects = new NiEffectSet;
+    pkRenderer->DrawLines(spLines, spProperties, spEffects);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/core/NiColor.h"
+#include "engine/core/NiVec3.h"
 #include "platform/os/OsDefs.h"
 
 #include <cstdint>
@@ -64,6 +65,11 @@ public:
     // property set; null while no renderer was made.
     [[nodiscard]] NiAlphaAccumulator* GetAccumulator() const;
     [[nodiscard]] NiPropertySet* GetPropertySet() const;
+    // Draws the lines of a flat grid at once, a little above the origin's
+    // height: C columns and R rows of cells of side s from the corner
+    // origin (rows going towards -z). Nothing without a renderer.
+    void CreateGridLines(const NiVec3& kOrigin, std::int32_t iColumns, std::int32_t iRows, float fCellSize,
+                         const NiColorRGBA& kColor) const;
     // Stores the renderer in the record's empty renderer field: true then.
     bool AttachTo(COrvaneSceneLink& kLink) const;
 

@@ -6,6 +6,7 @@
 #include "engine/scene/NiNode.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneComposite.h"
+#include "framework/COrvaneSceneNode.h"
 #include "framework/COrvaneTagTree.h"
 #include "framework/COrvaneWindow.h"
 #include "framework/COrvaneWorld.h"
@@ -134,4 +135,68 @@ bool DetachCameraFromWorld(COrvaneCamera& kCamera, COrvaneWorld& kWorld)
         return false;
     kLink.m_pkCamera->SetScene(nullptr);
     return true;
+}
+
+bool AttachSceneNodeToWorld(COrvaneSceneNode& kNode, COrvaneWorld& kWorld, bool bUseCollision)
+{
+    COrvaneSceneLink kLink;
+    kNode.ProvideNode(kLink);
+    kWorld.ProvideRoot(kLink, bUseCollision);
+    if (kLink.m_pkTarget == nullptr || kLink.m_pkNode == nullptr)
+        return false;
+    kLink.m_pkTarget->AttachChild(kLink.m_pkNode, true);
+    kNode.SetWorld(&kWorld);
+    kLink.m_pkNode->Update(0.0f);
+    return true;
+}
+
+bool DetachSceneNodeFromWorld(COrvaneSceneNode& kNode, COrvaneWorld& kWorld)
+{
+    COrvaneSceneLink kLink;
+    kNode.ProvideNode(kLink);
+    kWorld.ProvideRoot(kLink, false);
+    if (!DetachLinked(kLink))
+        return false;
+    kNode.SetWorld(nullptr);
+    return true;
+}
+
+namespace
+{
+NiVec3* QuadVertices(float fWidth, float fDepth)
+{
+    const float fX = fWidth * 0.5f;
+    const float fZ = fDepth * 0.5f;
+    return new NiVec3[4]{{-fX, 0.0f, -fZ}, {fX, 0.0f, -fZ}, {-fX, 0.0f, fZ}, {fX, 0.0f, fZ}};
+}
+
+std::uint16_t* QuadTriangles()
+{
+    return new std::uint16_t[6]{0, 2, 1, 2, 3, 1};
+}
+} // namespace
+
+std::unique_ptr<COrvaneSceneNode> CreateFlatQuad(float fWidth, float fDepth)
+{
+    auto* pkColors = new NiColorRGBA[4];
+    for (int i = 0; i < 4; ++i)
+        pkColors[i] = NiColorRGBA(0.0f, 0.0f, 0.0f, 0.1f);
+    auto* pkUV = new NiVec2[4]{{0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}};
+    auto pkNode = std::make_unique<COrvaneSceneNode>();
+    pkNode->BuildColouredShape(4, QuadVertices(fWidth, fDepth), pkColors, 2, QuadTriangles(),
+                               NiColorRGBA(1.0f, 1.0f, 1.0f, 1.0f), pkUV, 1, nullptr);
+    return pkNode;
+}
+
+std::unique_ptr<COrvaneSceneNode> CreateTexturedQuad(float fWidth, float fDepth, const char* pcTexture,
+                                                     float fURepeat, float fVRepeat)
+{
+    auto* pkColors = new NiColorRGBA[4];
+    for (int i = 0; i < 4; ++i)
+        pkColors[i] = NiColorRGBA(1.0f, 1.0f, 1.0f, 1.0f);
+    auto* pkUV = new NiVec2[4]{{0.0f, 0.0f}, {fURepeat, 0.0f}, {0.0f, fVRepeat}, {fURepeat, fVRepeat}};
+    auto pkNode = std::make_unique<COrvaneSceneNode>();
+    pkNode->BuildTexturedShape(4, QuadVertices(fWidth, fDepth), pkColors, 2, QuadTriangles(),
+                               pcTexture != nullptr ? pcTexture : "", pkUV, 1, nullptr);
+    return pkNode;
 }

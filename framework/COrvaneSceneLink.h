@@ -2,9 +2,12 @@
 
 #include "engine/core/NiRefPtr.h"
 
+#include <memory>
+
 class COrvaneCamera;
 class COrvaneComposite;
 class COrvaneWorld;
+class COrvaneSceneNode;
 class COrvaneRenderer;
 class NiAVObject;
 class NiCamera;
@@ -56,3 +59,14 @@ bool DetachCameraFromWorld(COrvaneCamera& kCamera, COrvaneWorld& kWorld);
 // Fog depth for the far and near distances and the fog distance F:
 // max(0, (far - F) / (far - near)); 0 for an empty depth range.
 float FogDepth(float fFar, float fNear, float fFog);
+
+// A scene node under the world's scene root (or collision node); the node
+// remembers the world. DetachSceneNodeFromWorld takes it out again.
+bool AttachSceneNodeToWorld(COrvaneSceneNode& kNode, COrvaneWorld& kWorld, bool bUseCollision);
+bool DetachSceneNodeFromWorld(COrvaneSceneNode& kNode, COrvaneWorld& kWorld);
+// A w x d rectangle in the XZ plane centred on the origin: flat (faint
+// black vertices under a white material) or textured (repeated u times
+// along x and v times along z).
+[[nodiscard]] std::unique_ptr<COrvaneSceneNode> CreateFlatQuad(float fWidth, float fDepth);
+[[nodiscard]] std::unique_ptr<COrvaneSceneNode> CreateTexturedQuad(float fWidth, float fDepth, const char* pcTexture,
+                                                                   float fURepeat, float fVRepeat);

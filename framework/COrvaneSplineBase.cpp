@@ -1,6 +1,10 @@
 #include "framework/COrvaneSplineBase.h"
 
+#include "engine/scene/NiLines.h"
+#include "engine/scene/NiNode.h"
 #include "framework/COrvaneComposite.h"
+#include "framework/COrvaneLevelManager.h"
+#include "framework/COrvaneWorld.h"
 
 #include <cmath>
 
@@ -32,4 +36,49 @@ void COrvaneSplineBase::FaceAndPlace(COrvaneComposite& kModel, const NiVec3& kTa
     if (pkPosition && FacingYaw(*pkPosition, kTarget, fSpeed, fYaw))
         kModel.Rotate(NiVec3::UNIT_Y, fYaw, 0);
     kModel.SetPosition(kTarget, 0);
+}
+
+COrvaneSplineBase::COrvaneSplineBase() = default;
+
+COrvaneSplineBase::~COrvaneSplineBase()
+{
+    ClearDebugLines();
+}
+
+NiLines* COrvaneSplineBase::GetDebugLines() const
+{
+    return m_spDebugLines;
+}
+
+void COrvaneSplineBase::MakeDebugLines(const std::vector<NiVec3>& kPoints)
+{
+    if (m_spDebugLines != nullptr || kPoints.empty() || kPoints.size() > 0xFFFF)
+        return;
+    COrvaneWorld* pkWorld = GetGameWorld();
+    NiNode* pkRoot = pkWorld != nullptr ? pkWorld->GetSceneRoot() : nullptr;
+    if (pkRoot == nullptr)
+        return;
+    const auto usCount = static_cast<std::uint16_t>(kPoints.size());
+    auto* pkVertex = new NiVec3[usCount];
+    auto* pkColor = new NiColorRGBA[usCount];
+    auto* pucFlags = new std::uint8_t[usCount];
+    for (std::uint16_t i = 0; i < usCount; ++i)
+    {
+        pkVertex[i] = kPoints[i] + NiVec3(0.0f, 1.0f, 0.0f);
+        pkColor[i] = NiColorRGBA(1.0f, 0.5f, 1.0f, 1.0f);
+        pucFlags[i] = i + 1 < usCount ? 1 : 0;
+    }
+    m_spDebugLines = new NiLines(usCount, pkVertex, pkColor, nullptr, 0, 0, pucFlags);
+    pkRoot->AttachChild(m_spDebugLines);
+    pkRoot->Update(0.0f);
+}
+
+void COrvaneSplineBase::ClearDebugLines()
+{
+    if (m_spDebugLines == nullptr)
+        return;
+    // The scene holds the lines too: they leave it first.
+    if (auto* pkParent = NiDynamicCast<NiNode>(m_spDebugLines->GetParent()))
+        (void)pkParent->DetachChild(m_spDebugLines);
+    m_spDebugLines = nullptr;
 }

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "engine/core/NiRefPtr.h"
 #include "engine/core/NiVec3.h"
 #include "framework/COrvaneBase.h"
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class COrvaneComposite;
+class NiLines;
 
 // A route a walker follows by a parameter t in [0, 1]: each frame the spline
 // places and turns the walker's model at t and hands back the advanced t.
@@ -16,7 +19,8 @@ public:
     // Degrees per radian as the facing rule uses it.
     static constexpr float DEGREES_PER_RADIAN = 57.2957763671875f;
 
-    ~COrvaneSplineBase() override = default;
+    COrvaneSplineBase();
+    ~COrvaneSplineBase() override;
 
     virtual void Reset() {}
 
@@ -47,4 +51,16 @@ public:
     // The yaw (degrees) of the step from kFrom to kTo by the facing rule;
     // false when the step has no horizontal direction.
     [[nodiscard]] static bool FacingYaw(const NiVec3& kFrom, const NiVec3& kTo, float fSpeed, float& fYaw);
+
+    // The route's debug lines leave the world's scene and are let go.
+    void ClearDebugLines();
+    [[nodiscard]] NiLines* GetDebugLines() const;
+
+protected:
+    // Once: lines through the points raised 1.0, each joined to the next,
+    // under the scene root of the game's world (none without one).
+    void MakeDebugLines(const std::vector<NiVec3>& kPoints);
+
+private:
+    NiRefPtr<NiLines> m_spDebugLines;
 };

@@ -2,6 +2,8 @@
 
 #include "engine/render/NiRenderer.h"
 #include "engine/render/NiScreenTexture.h"
+#include "engine/scene/NiEffectSet.h"
+#include "engine/scene/NiLines.h"
 #include "engine/scene/NiPropertySet.h"
 #include "framework/COrvaneRendererFactory.h"
 
@@ -33,6 +35,14 @@ public:
         m_kDrawn.push_back(pkGeometry);
         m_kDrawnProperties.emplace_back(GetPropertyState());
     }
+    // Lines are kept with their property and effect sets.
+    void DrawLines(NiLines* pkLines, NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet) override
+    {
+        m_kCalls.push_back("DrawLines");
+        m_kLines.emplace_back(pkLines);
+        m_kLineProperties.emplace_back(pkPropertySet);
+        m_kLineEffects.emplace_back(pkEffectSet);
+    }
     // Screen elements are counted, not drawn.
     void RenderScreenPolygon(NiScreenPolygon* pkPolygon) override { m_kScreenPolygons.push_back(pkPolygon); }
     // The rectangles are copied: a font string's texture goes with the string.
@@ -43,6 +53,9 @@ public:
     std::vector<std::string> m_kCalls;
     std::vector<NiScreenPolygon*> m_kScreenPolygons;
     std::vector<NiTriBasedGeom*> m_kDrawn;
+    std::vector<NiRefPtr<NiLines>> m_kLines;
+    std::vector<NiRefPtr<NiPropertySet>> m_kLineProperties;
+    std::vector<NiRefPtr<NiEffectSet>> m_kLineEffects;
     std::vector<NiRefPtr<NiPropertySet>> m_kDrawnProperties;
     std::vector<NiScreenTexture*> m_kScreenTextures;
     std::vector<std::vector<NiScreenTexture::NiScreenRect>> m_kScreenRects;

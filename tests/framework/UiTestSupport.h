@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class COrvaneLevelManager;
 class CZelmarCamera;
 class CZelmarMouse;
 
@@ -43,7 +44,9 @@ class UiTestGame : public COrvaneGame
 {
 public:
     void OnWidgetPressed() override { ++m_iWidgetPresses; }
+    [[nodiscard]] COrvaneLevelManager* GetLevelManager() const override { return m_pkLevels; }
     int m_iWidgetPresses = 0;
+    COrvaneLevelManager* m_pkLevels = nullptr; // the test's
 };
 
 class UiTestGameFactory : public COrvaneGameFactory
