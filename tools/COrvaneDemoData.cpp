@@ -3,6 +3,7 @@
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoInterface.h"
+#include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
 #include "tools/COrvaneDemoProps.h"
 #include "tools/COrvaneDemoSign.h"
@@ -24,6 +25,7 @@ struct Section
 const std::vector<Section> SETUP = {
     {"Game_Data", {{"BGr", "40"}, {"BGg", "56"}, {"BGb", "80"}, {"BGa", "255"}, {"Language", "0"}}},
     {"Debug_Data", {{"DebugFile", "debug.txt"}}},
+    {"Level_Data", {{"1", "levels/demo01.nif"}}},
 };
 
 // Every switch at the value the game starts with.
@@ -78,5 +80,6 @@ bool BuildDemoData(const std::string& kFolder)
     }
     return WriteDocument(kFolder + "/setup.xml", SETUP) && WriteDocument(kFolder + "/data.xml", DATA) &&
            AddDemoTemplates(kFolder + "/data.xml") && WriteDemoModel(kFolder + "/models") &&
-           WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder);
+           WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) &&
+           WriteDemoLevel(kFolder);
 }

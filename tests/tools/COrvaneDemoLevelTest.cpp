@@ -1,0 +1,111 @@
+#include "tools/COrvaneDemoLevel.h"
+
+#include "engine/animation/NiAnimationLibrary.h"
+#include "engine/core/NiMainLibrary.h"
+#include "engine/render/NiRenderLibrary.h"
+#include "engine/scene/NiNode.h"
+#include "engine/scene/NiPicker.h"
+#include "engine/scene/NiSceneGraphLibrary.h"
+#include "engine/scene/NiSceneLibrary.h"
+#include "framework/COrvaneAnimationSpline.h"
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneLevelManager.h"
+#include "framework/COrvaneWorld.h"
+#include "tools/COrvaneDemoData.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace
+{
+// Asks for every placeholder text, takes none.
+class RecordingWorld : public COrvaneWorld
+{
+public:
+    int BuildObjectFromNode(const char* pcText, int iPass, NiVec3*) override
+    {
+        m_kAsked.emplace_back(pcText, iPass);
+        return 0;
+    }
+    std::vector<std::pair<std::string, int>> m_kAsked;
+};
+
+class RecordingLevels : public COrvaneLevelManager
+{
+protected:
+    std::unique_ptr<COrvaneWorld> CreateWorld() override { return std::make_unique<RecordingWorld>(); }
+};
+
+class COrvaneDemoLevelTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        NiMainLibrary::Reset();
+        NiSceneLibraryRegister();
+        NiSceneGraphRegister();
+        NiRenderLibraryRegister();
+        NiMainLibrary::Init();
+        NiAnimationLibrary::Init();
+        std::string kTemplate = (std::filesystem::temp_directory_path() / "orvane-level-XXXXXX").string();
+        ASSERT_NE(mkdtemp(kTemplate.data()), nullptr);
+        m_kFolder = kTemplate;
+        m_kPrevious = std::filesystem::current_path();
+    }
+    void TearDown() override
+    {
+        COrvaneApplication::ResetSettings();
+        NiAnimationLibrary::Shutdown();
+        NiMainLibrary::Reset();
+        std::error_code kError;
+        std::filesystem::current_path(m_kPrevious, kError);
+        std::filesystem::remove_all(m_kFolder, kError);
+    }
+
+    std::filesystem::path m_kFolder;
+    std::filesystem::path m_kPrevious;
+};
+} // namespace
+
+TEST_F(COrvaneDemoLevelTest, LevelOneLoadsThroughTheSettingsWithItsParts)
+{
+    ASSERT_TRUE(BuildDemoData(m_kFolder.string()));
+    EXPECT_TRUE(std::filesystem::is_directory(m_kFolder / "maps"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(m_kFolder / "levels" / "sky.tga"));
+    std::filesystem::current_path(m_kFolder);
+    COrvaneApplication::LoadSettings();
+
+    RecordingLevels kLevels;
+    ASSERT_TRUE(kLevels.LoadLevel());
+    auto* pkWorld = static_cast<RecordingWorld*>(kLevels.GetWorld());
+    ASSERT_NE(pkWorld, nullptr);
+    EXPECT_STREQ(pkWorld->GetName(), DEMO_LEVEL_FILE);
+    ASSERT_NE(pkWorld->GetSkyBox(), nullptr);
+    ASSERT_NE(pkWorld->GetCollisionNode(), nullptr);
+    EXPECT_EQ(pkWorld->GetCollisionNode()->GetChildCount(), 3u);
+    ASSERT_EQ(pkWorld->GetSplines().size(), 1u);
+    EXPECT_NE(pkWorld->GetSplines()[0]->GetController(), nullptr);
+    EXPECT_EQ(pkWorld->GetObjects().size(), 2u);
+    // "spawn" is asked in both passes and declined: its placeholder stays.
+    const std::vector<std::pair<std::string, int>> kAsked = {
+        {"models/props/crate.nif", 1}, {"models/props/crate.nif", 1}, {"spawn", 1}, {"spawn", 2}};
+    EXPECT_EQ(pkWorld->m_kAsked, kAsked);
+    auto* pkObjects = NiDynamicCast<NiNode>(pkWorld->GetSceneRoot()->GetObjectByName("objects"));
+    ASSERT_NE(pkObjects, nullptr);
+    EXPECT_EQ(pkObjects->GetChildCount(), 1u);
+    pkWorld->UpdateObjects(0.1f);
+
+    // Straight down from above the middle: the ground's top at height 0.
+    NiPicker kPicker;
+    kPicker.SetTarget(pkWorld->GetCollisionNode());
+    kPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);
+    ASSERT_TRUE(kPicker.Pick(NiVec3(0.0f, 100.0f, 0.0f), NiVec3(0.0f, -1.0f, 0.0f)));
+    ASSERT_GT(kPicker.GetSize(), 0u);
+    EXPECT_NEAR(kPicker.GetAt(0)->GetIntersection().y, 0.0f, 1e-3f);
+    EXPECT_STREQ(kPicker.GetAt(0)->GetAVObject()->GetName(), "ground");
+}

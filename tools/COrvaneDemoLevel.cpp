@@ -1,0 +1,146 @@
+#include "tools/COrvaneDemoLevel.h"
+
+#include "engine/animation/NiAnimKeyTables.h"
+#include "engine/animation/NiTransformController.h"
+#include "engine/animation/NiTransformData.h"
+#include "engine/animation/NiTransformInterpolator.h"
+#include "engine/core/NiObjectStream.h"
+#include "engine/scene/NiNode.h"
+#include "engine/scene/NiStringExtraData.h"
+#include "engine/scene/NiTexturingProperty.h"
+#include "engine/scene/NiTriShape.h"
+#include "platform/os/OsFiles.h"
+#include "tools/COrvaneTgaWriter.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace
+{
+constexpr std::uint16_t SKY_SIZE = 16;
+
+// An axis box from kMin to kMax; inward turns its faces to the inside.
+NiTriShape* MakeBox(const NiVec3& kMin, const NiVec3& kMax, bool bInward, const char* pcName)
+{
+    static const int FACES[6][4][3] = {
+        {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}}, {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
+        {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, {{0, 1, 0}, {0, 1, 1}, {1, 1, 1}, {1, 1, 0}},
+        {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}, {0, 1, 0}}, {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}},
+    };
+    static const float UV[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    auto* pkVertex = new NiVec3[24];
+    auto* pkTexture = new NiVec2[24];
+    auto* pusTriangles = new std::uint16_t[36];
+    for (int f = 0; f < 6; ++f)
+    {
+        for (int v = 0; v < 4; ++v)
+        {
+            const int* piCorner = FACES[f][v];
+            pkVertex[f * 4 + v] = NiVec3(piCorner[0] != 0 ? kMax.x : kMin.x, piCorner[1] != 0 ? kMax.y : kMin.y,
+                                         piCorner[2] != 0 ? kMax.z : kMin.z);
+            pkTexture[f * 4 + v] = NiVec2(UV[v][0], UV[v][1]);
+        }
+        const auto usBase = static_cast<std::uint16_t>(f * 4);
+        const std::uint16_t ausOut[6] = {usBase, static_cast<std::uint16_t>(usBase + 1),
+                                         static_cast<std::uint16_t>(usBase + 2), usBase,
+                                         static_cast<std::uint16_t>(usBase + 2), static_cast<std::uint16_t>(usBase + 3)};
+        for (int i = 0; i < 6; ++i)
+            pusTriangles[f * 6 + i] = bInward ? ausOut[5 - i] : ausOut[i];
+    }
+    auto* pkBox = new NiTriShape(24, pkVertex, nullptr, nullptr, pkTexture, 1, 0, 12, pusTriangles);
+    pkBox->SetName(pcName);
+    return pkBox;
+}
+
+NiRefPtr<NiNode> Named(const char* pcName)
+{
+    NiRefPtr<NiNode> sp = new NiNode;
+    sp->SetName(pcName);
+    return sp;
+}
+
+NiRefPtr<NiNode> Placeholder(const char* pcName, const char* pcText, const NiVec3& kAt)
+{
+    NiRefPtr<NiNode> sp = Named(pcName);
+    auto* pkText = new NiStringExtraData(pcText);
+    pkText->SetName("UserPropBuffer");
+    sp->AddExtraData(pkText);
+    sp->SetTranslate(kAt);
+    return sp;
+}
+
+// A route across the ground: two position keys over four seconds.
+NiRefPtr<NiNode> Route()
+{
+    NiRefPtr<NiNode> spRoute = Named("route01");
+    const std::uint8_t ucSize = NiAnimKeyTables::GetKeySize(NI_POSKEY, NI_LINKEY);
+    NiAnimKey* pkKeys = NiAnimKeyTables::GetCreateFunction(NI_POSKEY, NI_LINKEY)(2);
+    auto* pkFirst = static_cast<NiPosKey*>(NiAnimKey::At(pkKeys, 0, ucSize));
+    pkFirst->m_fTime = 0.0f;
+    pkFirst->m_kPos = NiVec3(-20.0f, -20.0f, 0.0f);
+    auto* pkLast = static_cast<NiPosKey*>(NiAnimKey::At(pkKeys, 1, ucSize));
+    pkLast->m_fTime = 4.0f;
+    pkLast->m_kPos = NiVec3(20.0f, 20.0f, 0.0f);
+    NiAnimKeyTables::GetFillDerivedFunction(NI_POSKEY, NI_LINKEY)(pkKeys, 2, ucSize);
+    NiTransformDataPtr spData = new NiTransformData;
+    spData->ReplacePosKeys(pkKeys, 2, NI_LINKEY);
+    NiRefPtr<NiTransformController> spController = new NiTransformController;
+    spController->SetInterpolator(new NiTransformInterpolator(spData));
+    spController->ResetTimeExtrema();
+    spController->SetTarget(spRoute);
+    return spRoute;
+}
+} // namespace
+
+bool WriteDemoLevel(const std::string& kFolder)
+{
+    if (!os::CreateFolderTree(kFolder + "/levels") || !os::CreateFolderTree(kFolder + "/maps"))
+    {
+        std::fprintf(stderr, "demo data: cannot make the level folders under %s\n", kFolder.c_str());
+        return false;
+    }
+    // A sky that pales towards the horizon.
+    std::vector<std::uint8_t> kSky;
+    for (int y = 0; y < SKY_SIZE; ++y)
+        for (int x = 0; x < SKY_SIZE; ++x)
+        {
+            kSky.push_back(static_cast<std::uint8_t>(230 - y * 6)); // blue first in the file
+            kSky.push_back(static_cast<std::uint8_t>(150 + y * 4));
+            kSky.push_back(static_cast<std::uint8_t>(90 + y * 8));
+        }
+    if (!WriteTga(kFolder + "/levels/sky.tga", SKY_SIZE, SKY_SIZE, 24, kSky))
+        return false;
+
+    NiRefPtr<NiNode> spRoot = Named("demo01");
+    NiRefPtr<NiNode> spSky = Named("SkyBox");
+    NiTriShape* pkSkyBox = MakeBox(NiVec3(-500, -500, -500), NiVec3(500, 500, 500), true, "sky");
+    pkSkyBox->AttachProperty(new NiTexturingProperty("levels/sky.tga"));
+    spSky->AttachChild(pkSkyBox);
+    spRoot->AttachChild(spSky);
+
+    NiRefPtr<NiNode> spCollide = Named("collide");
+    spCollide->AttachChild(MakeBox(NiVec3(-32, -32, -0.5f), NiVec3(32, 32, 0), false, "ground"));
+    spCollide->AttachChild(MakeBox(NiVec3(-12, 6, 0), NiVec3(-6, 12, 4), false, "block01"));
+    spCollide->AttachChild(MakeBox(NiVec3(8, -14, 0), NiVec3(14, -8, 6), false, "block02"));
+    spRoot->AttachChild(spCollide);
+
+    NiRefPtr<NiNode> spSplines = Named("splines");
+    spSplines->AttachChild(Route());
+    spRoot->AttachChild(spSplines);
+
+    NiRefPtr<NiNode> spObjects = Named("objects");
+    spObjects->AttachChild(Placeholder("crate01", "models/props/crate.nif\r\n", NiVec3(4, 4, 0)));
+    spObjects->AttachChild(Placeholder("crate02", "models/props/crate.nif\r\n", NiVec3(-4, 8, 0)));
+    spObjects->AttachChild(Placeholder("start", "spawn\r\n", NiVec3(0, -10, 0)));
+    spRoot->AttachChild(spObjects);
+
+    NiObjectStream kStream;
+    kStream.InsertTopObject(spRoot);
+    const std::string kPath = kFolder + "/" + DEMO_LEVEL_FILE;
+    if (!kStream.SaveFile(kPath.c_str()))
+    {
+        std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
+        return false;
+    }
+    return true;
+}
