@@ -318,16 +318,23 @@ TEST_F(NiTextureThreadsTest, SearchNeverHandsOutATextureWhoseLastReferenceIsGone
     {
         while (iMade != i)
             std::this_thread::yield();
-        iSearching = i;
-        for (;;)
-        {
+        auto kSearch = [&] {
             NiObjectPtr spFound = NiTexture::FindTextureByName("RACE.tga", nullptr);
             if (spFound == nullptr)
-                break;
+                return false;
             ++uiHits;
             auto* pkSource = NiDynamicCast<NiSourceTexture>(spFound.Get());
             if (pkSource == nullptr || pkSource->GetFileName() != "race.tga" || spFound->GetRefCount() == 0)
                 ++uiWrongHits;
+            return true;
+        };
+        // The maker still holds this round's texture, so this first search
+        // must find it; the drop can only come after the signal.
+        const bool bFoundWhileHeld = kSearch();
+        EXPECT_TRUE(bFoundWhileHeld) << "round " << i;
+        iSearching = i;
+        while (kSearch())
+        {
         }
         iGone = i;
     }
