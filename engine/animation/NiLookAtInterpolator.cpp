@@ -287,6 +287,33 @@ void NiLookAtInterpolator::ResolveLinks(NiObjectStream& kStream)
         sp = kStream.GetLinkedObjectAs<NiInterpolator>();
 }
 
+void NiLookAtInterpolator::PostLink(NiObjectStream& kStream)
+{
+    NiInterpolator::PostLink(kStream);
+    // A counted cycle would never be freed, and evaluating it would not end.
+    std::uint32_t uiSteps = kStream.GetFileObjectCount() + 1;
+    if (SubsReach(this, uiSteps))
+        kStream.SetCorrupt();
+}
+
+bool NiLookAtInterpolator::SubsReach(const NiLookAtInterpolator* pkTarget, std::uint32_t& uiSteps) const
+{
+    for (const NiInterpolatorPtr& sp : m_aspSub)
+    {
+        if (sp == nullptr)
+            continue;
+        if (sp.Get() == pkTarget || uiSteps == 0)
+            return true;
+        if (const auto* pkSub = NiDynamicCast<NiLookAtInterpolator>(sp.Get()))
+        {
+            --uiSteps;
+            if (pkSub->SubsReach(pkTarget, uiSteps))
+                return true;
+        }
+    }
+    return false;
+}
+
 void NiLookAtInterpolator::DropCountedLinks()
 {
     NiInterpolator::DropCountedLinks();

@@ -81,6 +81,8 @@ public:
     // sub-interpolator links.
     void ReadFromStream(NiObjectStream& kStream) override;
     void ResolveLinks(NiObjectStream& kStream) override;
+    // A sub-interpolator chain that leads back here fails the load (code 6).
+    void PostLink(NiObjectStream& kStream) override;
     bool RegisterForSave(NiObjectStream& kStream) override;
     void WriteToStream(NiObjectStream& kStream) override;
     bool IsEqual(NiObject* pkOther) override;
@@ -90,6 +92,9 @@ public:
 
 private:
     void SetLookAtName(const char* pcName);
+    // True when a sub-interpolator chain from here reaches pkTarget within
+    // uiSteps look-at interpolators.
+    [[nodiscard]] bool SubsReach(const NiLookAtInterpolator* pkTarget, std::uint32_t& uiSteps) const;
 
     std::uint16_t m_usFlags = 0;
     NiAVObject* m_pkLookAt = nullptr; // the scene graph's

@@ -200,3 +200,31 @@ TEST_F(NiLookAtInterpolatorTest, OldControllerTurnsItsObjectAndCloneFollowsCopie
     kWrong.Top(0);
     EXPECT_EQ(animtest::Load(kWrong.Build()), nullptr);
 }
+
+// Found by fuzzing: a look-at interpolator whose sub-interpolator is itself
+// loaded and could never be freed.
+const std::uint8_t SELF_SUB_LOOK_AT[114] = {
+    0x46, 0x69, 0x6C, 0x65, 0x20, 0x46, 0x6F, 0x72, 0x6D, 0x61, 0x74, 0x0A, 0x00, 0x00, 0x02, 0x0A, 0x00, 0x00, 0x00,
+    0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x14, 0x00, 0x00, 0x00, 0x4E, 0x69, 0x4C, 0x6F, 0x6F, 0x6B, 0x41, 0x74,
+    0x49, 0x6E, 0x74, 0x65, 0x72, 0x70, 0x6F, 0x6C, 0x61, 0x74, 0x6F, 0x72, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x0D,
+};
+
+TEST_F(NiLookAtInterpolatorTest, ASubChainBackToTheInterpolatorFailsTheLoad)
+{
+    std::vector<std::uint8_t> kFile(std::begin(SELF_SUB_LOOK_AT), std::end(SELF_SUB_LOOK_AT));
+    kFile.resize(kFile.size() + 48, 0);
+    EXPECT_EQ(animtest::Load(kFile), nullptr);
+
+    // Two that name each other, and one that names another: the first fails,
+    // the second loads.
+    NiRefPtr<NiLookAtInterpolator> spA = new NiLookAtInterpolator;
+    NiRefPtr<NiLookAtInterpolator> spB = new NiLookAtInterpolator;
+    spA->SetSub(NiLookAtInterpolator::TRANSLATE, spB);
+    spB->SetSub(NiLookAtInterpolator::TRANSLATE, spA);
+    const std::vector<std::uint8_t> kPair = animtest::Save(spA);
+    spB->SetSub(NiLookAtInterpolator::TRANSLATE, nullptr);
+    ASSERT_FALSE(kPair.empty());
+    EXPECT_EQ(animtest::Load(kPair), nullptr);
+    EXPECT_NE(animtest::Load(animtest::Save(spA)), nullptr);
+}
