@@ -184,7 +184,9 @@ private:
     std::vector<std::unique_ptr<IDirect3DSurface9, SurfaceDeleter>> m_surfaces;
 };
 
-// Vertex and index buffers share their memory rules.
+// Vertex and index buffers share their memory rules. A DYNAMIC buffer locked
+// with DISCARD gets fresh storage (draws already issued keep the old bytes);
+// NOOVERWRITE keeps the contents and does not wait; 0 keeps them and waits.
 class BufferResource : public IDirect3DResource9 {
 public:
     [[nodiscard]] std::uint32_t Size() const { return static_cast<std::uint32_t>(m_bytes.size()); }
@@ -192,6 +194,12 @@ public:
     [[nodiscard]] std::uint64_t ContentVersion() const { return m_contentVersion; }
     // Bytes changed since the back end last took them: [dirtyBegin, dirtyEnd).
     std::uint32_t dirtyBegin = 0, dirtyEnd = 0;
+    // Set by DISCARD: the back end gives the buffer new storage before it
+    // takes the dirty bytes, and clears this.
+    bool renamed = false;
+    // A draw reads [begin, end): checked against the bytes written since the
+    // last DISCARD in strict mode, and remembered for NOOVERWRITE locks.
+    void NoteDrawRead(std::uint32_t begin, std::uint32_t end);
 
 protected:
     BufferResource(IDirect3DDevice9* device, std::uint32_t type, std::uint32_t pool, std::uint32_t usage,
@@ -202,6 +210,8 @@ protected:
     bool m_locked = false;
     std::uint32_t m_lockOffset = 0, m_lockSize = 0, m_lockFlags = 0;
     std::uint64_t m_contentVersion = 1;
+    // Since creation or the last DISCARD: byte ranges written, and read by draws.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_written, m_read;
 };
 
 class IDirect3DVertexBuffer9 final : public BufferResource {
@@ -590,6 +600,17 @@ private:
 // when a call fails on its arguments alone.
 [[nodiscard]] const std::string& GetLastFailureText();
 void ClearLastFailureText();
+
+// Strict buffer checks, a test switch (off by default): DISCARD fills the
+// fresh storage with 0xCD, and each of these is counted and described on
+// standard error: a NOOVERWRITE lock over bytes a draw read since the last
+// DISCARD, a draw reading bytes not written since then, DISCARD or
+// NOOVERWRITE on a buffer that is not DYNAMIC.
+void SetStrictBufferChecks(bool on);
+[[nodiscard]] bool StrictBufferChecks();
+[[nodiscard]] std::uint32_t StrictBufferViolations();
+// Off, and the count back to 0.
+void ResetStrictBufferChecks();
 
 // Call before creating an SDL window that a `gl` device will draw into: asks
 // for an OpenGL 3.3 core context with 8-bit colour, 24-bit depth and 8-bit

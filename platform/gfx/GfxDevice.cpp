@@ -1152,6 +1152,7 @@ HRESULT IDirect3DDevice9::DrawPrimitive(std::uint32_t type, std::uint32_t startV
     rec.startVertex = startVertex;
     rec.fvf = m_state.fvf;
     Record(rec);
+    s.buffer->NoteDrawRead(s.offset + startVertex * s.stride, s.offset + (startVertex + call.vertexCount) * s.stride);
     return m_backend->Draw(*this, layout, call);
 }
 
@@ -1193,6 +1194,8 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitive(std::uint32_t type, std::int32_t 
     rec.startIndex = startIndex;
     rec.fvf = m_state.fvf;
     Record(rec);
+    s.buffer->NoteDrawRead(s.offset + std::uint32_t(baseVertex + std::int64_t(span.low)) * s.stride,
+                           s.offset + std::uint32_t(baseVertex + std::int64_t(span.high) + 1) * s.stride);
     return m_backend->Draw(*this, layout, call);
 }
 

@@ -939,9 +939,16 @@ private:
                          (b.Usage() & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
             b.backend.version = b.ContentVersion();
             b.dirtyBegin = b.dirtyEnd = 0;
+            b.renamed = false;
             return b.backend.name;
         }
         glBindBuffer(target, b.backend.name);
+        if (b.renamed) {
+            // Orphan the storage: draws already issued keep theirs, nothing waits.
+            glBufferData(target, b.Size(), nullptr,
+                         (b.Usage() & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
+            b.renamed = false;
+        }
         if (b.backend.version != b.ContentVersion() && b.dirtyEnd > b.dirtyBegin) {
             glBufferSubData(target, b.dirtyBegin, b.dirtyEnd - b.dirtyBegin, b.Bytes() + b.dirtyBegin);
         }

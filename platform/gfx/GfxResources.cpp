@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace gfx {
 
@@ -237,17 +239,72 @@ BufferResource::BufferResource(IDirect3DDevice9* device, std::uint32_t type, std
                                std::uint32_t usage, std::uint32_t size)
     : IDirect3DResource9(device, type, pool, usage), dirtyEnd(size), m_bytes(size, 0) {}
 
+namespace {
+bool gs_strict = false;
+std::uint32_t gs_violations = 0;
+
+void StrictViolation(const char* what, std::uint32_t begin, std::uint32_t end) {
+    if (!gs_strict) return;
+    ++gs_violations;
+    std::fprintf(stderr, "gfx strict: %s (bytes %u to %u)\n", what, begin, end);
+}
+
+using Ranges = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
+// Kept sorted and merged: buffers see few distinct ranges between DISCARDs.
+void AddRange(Ranges& ranges, std::uint32_t begin, std::uint32_t end) {
+    if (begin >= end) return;
+    auto it = std::lower_bound(ranges.begin(), ranges.end(), std::make_pair(begin, 0u));
+    if (it != ranges.begin() && std::prev(it)->second >= begin) --it;
+    auto last = it;
+    while (last != ranges.end() && last->first <= end) {
+        begin = std::min(begin, last->first);
+        end = std::max(end, last->second);
+        ++last;
+    }
+    it = ranges.erase(it, last);
+    ranges.insert(it, {begin, end});
+}
+
+bool Covers(const Ranges& ranges, std::uint32_t begin, std::uint32_t end) {
+    for (const auto& r : ranges)
+        if (r.first <= begin && end <= r.second) return true;
+    return begin >= end;
+}
+
+bool Overlaps(const Ranges& ranges, std::uint32_t begin, std::uint32_t end) {
+    for (const auto& r : ranges)
+        if (r.first < end && begin < r.second) return true;
+    return false;
+}
+} // namespace
+
+void SetStrictBufferChecks(bool on) { gs_strict = on; }
+bool StrictBufferChecks() { return gs_strict; }
+std::uint32_t StrictBufferViolations() { return gs_violations; }
+void ResetStrictBufferChecks() {
+    gs_strict = false;
+    gs_violations = 0;
+}
+
 HRESULT BufferResource::LockBytes(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
     if (!data || m_locked) return D3DERR_INVALIDCALL;
     const std::uint32_t total = Size();
     if (offset > total) return D3DERR_INVALIDCALL;
     if (size == 0) size = total - offset;
     if (size > total - offset) return D3DERR_INVALIDCALL;
-    if ((flags & D3DLOCK_DISCARD) && (m_usage & D3DUSAGE_DYNAMIC)) {
+    const bool dynamic = (m_usage & D3DUSAGE_DYNAMIC) != 0;
+    if ((flags & (D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE)) && !dynamic)
+        StrictViolation("DISCARD or NOOVERWRITE lock on a buffer that is not DYNAMIC", offset, offset + size);
+    if ((flags & D3DLOCK_DISCARD) && dynamic) {
         // A renamed buffer: the old bytes may still be drawn from, the caller gets fresh ones.
-        std::vector<std::uint8_t>(total, 0).swap(m_bytes);
-        dirtyBegin = 0;
-        dirtyEnd = total;
+        std::memset(m_bytes.data(), gs_strict ? 0xCD : 0x00, total);
+        m_written.clear();
+        m_read.clear();
+        renamed = true;
+        dirtyBegin = dirtyEnd = 0;
+    } else if ((flags & D3DLOCK_NOOVERWRITE) && Overlaps(m_read, offset, offset + size)) {
+        StrictViolation("NOOVERWRITE lock over bytes a draw read since the last DISCARD", offset, offset + size);
     }
     m_locked = true;
     m_lockOffset = offset;
@@ -268,9 +325,18 @@ HRESULT BufferResource::UnlockBytes() {
             dirtyBegin = std::min(dirtyBegin, m_lockOffset);
             dirtyEnd = std::max(dirtyEnd, m_lockOffset + m_lockSize);
         }
+        AddRange(m_written, m_lockOffset, m_lockOffset + m_lockSize);
         ++m_contentVersion;
     }
     return D3D_OK;
+}
+
+void BufferResource::NoteDrawRead(std::uint32_t begin, std::uint32_t end) {
+    end = std::min(end, Size());
+    if (begin >= end) return;
+    if (!Covers(m_written, begin, end))
+        StrictViolation("a draw reads bytes not written since the last DISCARD", begin, end);
+    AddRange(m_read, begin, end);
 }
 
 HRESULT IDirect3DVertexBuffer9::GetDesc(D3DVERTEXBUFFER_DESC* desc) const {

@@ -366,5 +366,65 @@ TEST_P(NiDX9VertexBufferManagerTest, ScreenTexturesAndPolygons)
     Groups()->ReleaseScreenTextureData(spTexture);
 }
 
+TEST_P(NiDX9VertexBufferManagerTest, HostileSizesStayInBounds)
+{
+    NiRefPtr<NiTriShapeData> spBig = MakeData(65535, true, true, 2);
+    ASSERT_TRUE(Groups()->CreateGeometryData(NiDX9GeometryBufferGroup::GetDynamicInstance(), spBig, nullptr, 0));
+    NiDX9VertexBufferRange* pkRange = VB()->PackGeometry(spBig, nullptr, 0xFFF, nullptr, nullptr);
+    ASSERT_NE(pkRange, nullptr);
+    EXPECT_GE(buffertest::Describe(pkRange->m_pkVB).Size, 65535u * 40u);
+    NiRefPtr<NiTriShapeData> spNone = MakeData(1, false, false, 0);
+    spNone->SetActiveVertexCount(0);
+    NiSkinPartition::Partition kEmpty;
+    EXPECT_EQ(VB()->PackSkinPartition(spNone, &kEmpty, 0xF, nullptr, nullptr), nullptr);
+}
+
 BUFFER_NULL_BACKEND(NiDX9VertexBufferManagerTest);
+
+// Packed streams drawn on the device, with the strict buffer checks on.
+class NiDX9DynamicDrawTest : public NiDX9VertexBufferManagerTest
+{
+public:
+    // Packs the data through the dynamic group and draws it from its record.
+    gfx::HRESULT Draw(NiGeometryData* pkData)
+    {
+        auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(pkData->GetRendererData());
+        NiDX9VertexBufferRange* pkRange = pkRecord->GetStream(0);
+        m_pkDevice->SetFVF(pkRecord->m_uiFVF);
+        m_pkDevice->SetStreamSource(0, pkRange->m_pkVB, 0, pkRecord->GetStride(0));
+        return m_pkDevice->DrawPrimitive(gfx::D3DPT_TRIANGLELIST, pkRecord->m_uiBaseVertexIndex,
+                                         pkData->GetVertexCount() / 3);
+    }
+};
+
+TEST_P(NiDX9DynamicDrawTest, DrawingARecordPackedBeforeADiscardCountsOneViolation)
+{
+    NiDX9GeometryBufferGroup* pkDynamic = NiDX9GeometryBufferGroup::GetDynamicInstance();
+    NiRefPtr<NiTriShapeData> spFirst = MakeData(9, false, true, 0);
+    NiRefPtr<NiTriShapeData> spSecond = MakeData(9, false, true, 0);
+    ASSERT_TRUE(Groups()->CreateGeometryData(pkDynamic, spFirst, nullptr, 0));
+    ASSERT_TRUE(Groups()->CreateGeometryData(pkDynamic, spSecond, nullptr, 0));
+    // Pack then draw, twice, appending: nothing to count.
+    ASSERT_NE(VB()->PackGeometry(spFirst, nullptr, 0xFFF, nullptr, nullptr), nullptr);
+    EXPECT_EQ(Draw(spFirst), gfx::D3D_OK);
+    NiDX9VertexBufferRange* pkRange = VB()->PackGeometry(spSecond, nullptr, 0xFFF, nullptr, nullptr);
+    ASSERT_NE(pkRange, nullptr);
+    EXPECT_EQ(pkRange->m_uiLockFlags, gfx::D3DLOCK_NOOVERWRITE);
+    EXPECT_EQ(Draw(spSecond), gfx::D3D_OK);
+    EXPECT_EQ(gfx::StrictBufferViolations(), 0u);
+
+    // The buffer starts again with DISCARD; the second record, packed before it, is drawn after it.
+    auto* pkGroup = static_cast<NiDX9DynamicGeometryBufferGroup*>(pkDynamic);
+    NiDX9DynamicVertexBuffer* pkBuffer = pkGroup->GetBuffer(0x142);
+    ASSERT_NE(pkBuffer, nullptr);
+    std::uint32_t uiOffset = 0, uiFlags = 0;
+    gfx::IDirect3DVertexBuffer9* pkVB = pkBuffer->ReserveBuffer(20, uiOffset, uiFlags, true, false);
+    ASSERT_NE(VB()->LockBuffer(pkVB, uiOffset, 20, uiFlags), nullptr);
+    VB()->UnlockBuffer(pkVB);
+    EXPECT_EQ(Draw(spSecond), gfx::D3D_OK);
+    EXPECT_EQ(gfx::StrictBufferViolations(), 1u);
+    m_uiExpectedViolations = 1;
+}
+
+RENDERER_BOTH_BACKENDS(NiDX9DynamicDrawTest);
 } // namespace

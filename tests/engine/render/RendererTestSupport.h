@@ -30,6 +30,10 @@ public:
         NiTexture::ResetReplacements();
         NiRenderer::ClearRenderer();
         NiDX9Renderer::SetDirect3DCreateFunction(GetParam() == gfx::BackendKind::Gl ? &CreateGl : &CreateNull);
+        // Buffer misuse is counted in every renderer test; a test that
+        // provokes some says how many.
+        gfx::ResetStrictBufferChecks();
+        gfx::SetStrictBufferChecks(true);
         if (NiDX9Renderer::LoadD3D9() != 0)
         {
             if (GetParam() == gfx::BackendKind::Gl && gfxtest::CallerDriver() == "dummy")
@@ -40,6 +44,8 @@ public:
 
     void TearDown() override
     {
+        EXPECT_EQ(gfx::StrictBufferViolations(), m_uiExpectedViolations);
+        gfx::ResetStrictBufferChecks();
         m_spRenderer = nullptr;
         NiDX9Renderer::ResetStatics();
         NiTexture::ResetReplacements();
@@ -57,6 +63,7 @@ public:
     }
 
     NiDX9RendererPtr m_spRenderer;
+    std::uint32_t m_uiExpectedViolations = 0;
 };
 
 inline std::string BackendName(const ::testing::TestParamInfo<gfx::BackendKind>& kInfo)
