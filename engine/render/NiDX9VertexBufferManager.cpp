@@ -17,12 +17,14 @@ constexpr std::uint32_t MAX_SETS = 8;
 std::uint32_t Channel(float f)
 {
     const float fScaled = f * 255.0f; // single precision, as stored
-    const float fRounded = std::nearbyint(fScaled);
-    if (!(fRounded > 0.0f)) // NaN and negatives
+    if (!(fScaled > 0.0f)) // NaN and negatives
         return 0;
-    if (fRounded >= 255.0f)
+    if (fScaled >= 255.0f)
         return 255;
-    return static_cast<std::uint32_t>(fRounded);
+    // Adding and taking away 1.5 x 2^23 leaves the nearest integer, ties to
+    // even, without a call into the maths library.
+    const float fShifted = fScaled + 12582912.0f;
+    return static_cast<std::uint32_t>(fShifted - 12582912.0f);
 }
 
 void Store(std::uint8_t* puc, std::uint32_t ui) { std::memcpy(puc, &ui, 4); }

@@ -96,10 +96,15 @@ std::uint32_t PackUInt8Scaled(const NiDX9PackingRecord& k) { return PackIntegers
 
 std::uint32_t Channel(float f)
 {
-    const float fRounded = std::nearbyint(f * 255.0f);
-    if (!(fRounded > 0.0f))
+    const float fScaled = f * 255.0f; // single precision, as stored
+    if (!(fScaled > 0.0f)) // NaN and negatives
         return 0;
-    return fRounded >= 255.0f ? 255u : std::uint32_t(fRounded);
+    if (fScaled >= 255.0f)
+        return 255;
+    // Adding and taking away 1.5 x 2^23 leaves the nearest integer, ties to
+    // even, without a call into the maths library.
+    const float fShifted = fScaled + 12582912.0f;
+    return static_cast<std::uint32_t>(fShifted - 12582912.0f);
 }
 
 void StoreWord(std::uint8_t* puc, std::uint32_t ui) { std::memcpy(puc, &ui, 4); }
