@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CCharacterStats;
+class COrvaneFile;
+
+// The prison's ledger: money in and out, score and level, order, the counts
+// of prisoners and staff and the day's incidents. It points at the person
+// records of the people it counts and owns none of them.
+class CPrisonStatistics
+{
+public:
+    static constexpr int LINE_VALUES = 20;
+    static constexpr int CATEGORY_COUNT = 4;
+    static constexpr int SECURITY_LEVELS = 4;
+
+    // Counters of one staff category.
+    struct StaffGroup
+    {
+        std::uint16_t m_usCount = 0;
+        std::uint16_t m_usServices = 0;
+        std::uint16_t m_usWages = 0;
+    };
+
+    // Every field after the lists back to its first value.
+    void Reset();
+
+    void AddScore(int iAmount);
+    void AddOrder(int iAmount);
+    // The category's services-done counter + 1; other numbers change nothing.
+    void CountCategory(int iCategory);
+
+    // Null gives false.
+    bool RegisterPrisoner(CCharacterStats* pkRecord);
+    bool RemovePrisoner(CCharacterStats* pkRecord);
+    bool RegisterStaff(CCharacterStats* pkRecord, int iCategory);
+    bool RemoveStaff(CCharacterStats* pkRecord, int iCategory);
+
+    // The staff group of a category (0..3, else null): they lie in the
+    // order 0, 2, 1, 3.
+    [[nodiscard]] StaffGroup* GetStaffGroup(int iCategory);
+    [[nodiscard]] const StaffGroup* GetStaffGroup(int iCategory) const;
+
+    // Sums the income and expense items.
+    void UpdateTotals();
+    [[nodiscard]] int GetBalance() const { return m_iIncomeTotal - m_iExpenseTotal; }
+
+    // The saved line: the twenty values, comma-joined, without line end.
+    [[nodiscard]] std::string FormatLine() const;
+    bool SaveLine(COrvaneFile& kFile) const;
+    // Reads a saved line into twenty values: missing values keep the fresh
+    // block's, values past twenty are ignored, and a line of exactly 19
+    // values (older saves without the order) gets order 500. Never fails.
+    static void ParseLine(const std::string& kLine, int (&aiValues)[LINE_VALUES]);
+    // Puts parsed values into their fields; 16-bit fields keep the low bits.
+    void ApplyLine(const int (&aiValues)[LINE_VALUES]);
+
+    std::vector<CCharacterStats*> m_kPrisoners;
+    std::vector<CCharacterStats*> m_kStaff;
+
+    std::int32_t m_iStartingFunds = 100000;
+    std::int32_t m_iPrisonerPayments = 0;
+    std::int32_t m_iOtherIncome = 0;
+    std::int32_t m_iWorkIncome = 0;
+    std::int32_t m_iIncomeTotal = 0;
+    std::int32_t m_iPurchases = 0;
+    std::int32_t m_iWages = 0;
+    std::int32_t m_iRunningCosts = 0;
+    std::int32_t m_iFoodCosts = 0;
+    std::int32_t m_iIncidentCosts = 0;
+    std::int32_t m_iAdminCosts = 0;
+    std::int32_t m_iExpenseTotal = 0;
+    std::uint16_t m_usPrisonersNow = 0;
+    std::uint16_t m_usPrisonersReceived = 0;
+    std::uint16_t m_usPrisonersGone = 0;
+    std::uint16_t m_usIntake = 0;
+    std::uint16_t m_usPrisonersReleased = 0;
+    std::uint16_t m_ausPrisonersByLevel[SECURITY_LEVELS] = {};
+    std::uint16_t m_usSentenceTotal = 0;
+    std::uint16_t m_usKnockdowns = 0;
+    StaffGroup m_akStaff[CATEGORY_COUNT] = {};
+    std::uint16_t m_usPrisonLevel = 0;
+    std::uint16_t m_usEscapes = 0;
+    std::uint16_t m_usBeds = 0;
+    std::uint16_t m_usBedsTaken = 0;
+    std::uint16_t m_usTodayExecutions = 0;
+    std::uint16_t m_usTodayEscapes = 0;
+    std::uint16_t m_usTodayDeaths = 0;
+    std::uint16_t m_usTodayOtherDepartures = 0;
+    std::uint16_t m_usTodayCompleted = 0;
+    std::uint16_t m_usTodayReleases = 0;
+    std::uint16_t m_usTodayKnockdowns = 0;
+    std::int32_t m_iScore = 0;
+    std::uint16_t m_usClericalLevel = 0;
+    std::uint16_t m_usUpgradeLevel = 0;
+    std::uint16_t m_usHighestCellLevel = 0;
+    std::uint16_t m_usExecutionRooms = 0;
+    std::int32_t m_iOrder = 500;
+    std::int32_t m_iNoFoodReports = 0;
+    std::int32_t m_iNoWorkReports = 0;
+    std::int32_t m_iShortageReports = 0;
+    std::int32_t m_iNoHospitalReports = 0;
+    std::uint8_t m_ucNoFoodWarned = 0;
+    std::uint8_t m_ucNoWorkWarned = 0;
+    std::uint8_t m_ucShortageWarned = 0;
+    std::uint8_t m_ucNoHospitalWarned = 0;
+};
