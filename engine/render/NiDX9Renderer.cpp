@@ -1,4 +1,5 @@
 #include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiDX9TextureData.h"
 
 #include "engine/scene/NiLight.h"
 #include "engine/shaders/framework/NiD3DPass.h"
@@ -685,6 +686,7 @@ bool NiDX9Renderer::RebuildDefaults()
             TextureFormatEntry& kEntry = m_aakTextureFormats[eUsage][eFormat];
             kEntry.m_bValid = true;
             kEntry.m_kPixelFormat = PixelFormatForEntry(eFormat);
+            kEntry.m_uiIndex = eFormat;
             kEntry.m_eD3DFormat = eD3DFormat;
         }
 
@@ -830,6 +832,18 @@ const NiDX9Renderer::TextureFormatEntry& NiDX9Renderer::GetTextureFormat(std::ui
 const NiDX9Renderer::TextureFormatEntry* NiDX9Renderer::GetDefaultTextureFormat(std::uint32_t eUsage) const
 {
     return eUsage < TEXUSE_NUM ? m_apkDefaultTextureFormat[eUsage] : nullptr;
+}
+
+const NiDX9Renderer::TextureFormatTable& NiDX9Renderer::GetTextureFormats(std::uint32_t eUsage) const
+{
+    static const TextureFormatTable s_kNone{};
+    return eUsage < TEXUSE_NUM ? m_aakTextureFormats[eUsage] : s_kNone;
+}
+
+const NiPixelFormat* NiDX9Renderer::FindClosestPixelFormat(const NiTexture::FormatPrefs& kPrefs) const
+{
+    const TextureFormatEntry* pkEntry = NiDX9TextureData::FindClosestFormat(kPrefs, m_aakTextureFormats[TEXUSE_TEX]);
+    return pkEntry != nullptr ? &pkEntry->m_kPixelFormat : nullptr;
 }
 
 NiPixelData* NiDX9Renderer::GetDefaultTextureData(std::uint32_t eUsage) const

@@ -132,8 +132,10 @@ public:
     {
         bool m_bValid = false;
         NiPixelFormat m_kPixelFormat;
+        std::uint32_t m_uiIndex = 0; // the entry's place in its table
         gfx::D3DFORMAT m_eD3DFormat = gfx::D3DFMT_UNKNOWN;
     };
+    using TextureFormatTable = std::array<TextureFormatEntry, TEX_NUM>;
 
     // Depth/stencil candidates in the order the searches try them.
     static constexpr gfx::D3DFORMAT DEPTH_STENCIL_CANDIDATES[NiDX9DisplayFormatInfo::DEPTH_CANDIDATES] = {
@@ -243,6 +245,11 @@ public:
     [[nodiscard]] const TextureFormatEntry& GetTextureFormat(std::uint32_t eUsage, std::uint32_t eFormat) const;
     // Null when the table has no entry at all.
     [[nodiscard]] const TextureFormatEntry* GetDefaultTextureFormat(std::uint32_t eUsage) const;
+    // A whole table (an unknown usage gives an empty one).
+    [[nodiscard]] const TextureFormatTable& GetTextureFormats(std::uint32_t eUsage) const;
+    // The plain-texture format that best fits the preferences; null when the
+    // device has none of the candidates.
+    [[nodiscard]] const NiPixelFormat* FindClosestPixelFormat(const NiTexture::FormatPrefs& kPrefs) const;
     [[nodiscard]] NiPixelData* GetDefaultTextureData(std::uint32_t eUsage) const;
     [[nodiscard]] gfx::D3DFORMAT GetRenderTargetDepthFormat(std::uint32_t eFormat) const;
     // The render-target texture entry made the default; TEX_NUM when none.
@@ -327,7 +334,7 @@ private:
     std::uint32_t m_uiMaxPixelShaderVersion = 0;
     std::uint32_t m_uiMaxVertexShaderVersion = 0;
     bool m_bMipmapCubeMaps = false;
-    std::array<std::array<TextureFormatEntry, TEX_NUM>, TEXUSE_NUM> m_aakTextureFormats{};
+    std::array<TextureFormatTable, TEXUSE_NUM> m_aakTextureFormats{};
     std::array<const TextureFormatEntry*, TEXUSE_NUM> m_apkDefaultTextureFormat{};
     std::array<NiRefPtr<NiPixelData>, TEXUSE_NUM> m_aspDefaultTextureData;
     std::array<gfx::D3DFORMAT, TEX_NUM> m_aeRenderTargetDepth{};

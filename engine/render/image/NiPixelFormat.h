@@ -99,6 +99,9 @@ public:
     [[nodiscard]] constexpr std::uint32_t GetFlags() const { return m_uiFlags; }
     void SetFlags(std::uint32_t uiFlags) { m_uiFlags = uiFlags; }
     [[nodiscard]] constexpr std::uint32_t GetMask(std::uint32_t uiChannel) const { return m_auiMasks[uiChannel & 3]; }
+    // Sets one mask word alone; the descriptor and shift words are left as
+    // they are (a size-only layout keeps its device code in the red word).
+    constexpr void SetMask(std::uint32_t uiChannel, std::uint32_t uiMask) { m_auiMasks[uiChannel & 3] = uiMask; }
     [[nodiscard]] constexpr std::uint32_t GetBitsPerPixel() const { return m_uiBitsPerPixel; }
     [[nodiscard]] constexpr std::uint32_t GetDescriptor() const { return m_uiDescriptor; }
     [[nodiscard]] constexpr std::uint32_t GetShiftWord() const { return m_uiShift; }
