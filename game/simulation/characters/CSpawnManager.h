@@ -1,0 +1,115 @@
+#pragma once
+
+#include "game/simulation/characters/CCharacterStats.h"
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CAIPrisoner;
+class COrvaneAnimationSpline;
+class COrvaneImage;
+class COrvaneTagTree;
+class CSpawnObject;
+class NiNode;
+class COrvaneGridEntity;
+
+// Brings people into the prison and keeps the lists they are drawn from:
+// the prison's prisoner templates, the name lists, the re-offenders who come
+// back, the prisoners waiting for a cell and the parole candidates. One per
+// running game, owned by the game object.
+class CSpawnManager
+{
+public:
+    // No arrival, unloading or vehicle.
+    static constexpr std::int32_t ARRIVAL_IDLE = 0;
+    // Set by the game at 13:00 and at the change of day.
+    static constexpr std::int32_t ARRIVAL_DUE = 1;
+    static constexpr std::int32_t ARRIVAL_DRIVING = 2;
+    static constexpr std::int32_t ARRIVAL_UNLOADING = 3;
+
+    // A prisoner who will come back: its template name and its record.
+    struct Reoffender
+    {
+        std::string m_kName;
+        CCharacterStats m_kStats;
+    };
+
+    // The vehicle's road into the prison, made by the world.
+    struct ArrivalPath
+    {
+        ArrivalPath();
+        ~ArrivalPath();
+        std::unique_ptr<COrvaneAnimationSpline> m_pkSpline;
+        CSpawnObject* m_pkVehicle = nullptr; // link: the registry owns it
+    };
+
+    // The head images of one character model, the first at index 0.
+    struct HeadSet
+    {
+        HeadSet();
+        ~HeadSet();
+        std::string m_kName;
+        std::vector<std::unique_ptr<COrvaneImage>> m_kImages;
+    };
+
+    CSpawnManager();
+    ~CSpawnManager();
+    CSpawnManager(const CSpawnManager&) = delete;
+    CSpawnManager& operator=(const CSpawnManager&) = delete;
+
+    // Counts, flags, the arrival and the carry back to their first values;
+    // the lists keep their entries.
+    void Reset();
+    // Frees the head sets, the name lists, the carry marker and the arrival
+    // path, then Reset.
+    void Clear();
+
+    // The first-name and surname lists from the data document's
+    // "MALE_NAMES", "FEMALE_NAMES" and "SURNAMES" sections, one name per
+    // value line; a missing section leaves its list empty.
+    void LoadRosters(COrvaneTagTree& kDocument);
+
+    // The parole screen reads and empties the candidates.
+    void AddParoleCandidate(CAIPrisoner* pkPrisoner);
+    void ClearParoleCandidates() { m_kParoleCandidates.clear(); }
+    [[nodiscard]] const std::list<CAIPrisoner*>& GetParoleCandidates() const { return m_kParoleCandidates; }
+
+    [[nodiscard]] std::int32_t GetArrivalState() const { return m_iArrivalState; }
+    void SetArrivalState(std::int32_t iState) { m_iArrivalState = iState; }
+    // Makes the day's arrivals due.
+    void MakeArrivalsDue() { m_iArrivalState = ARRIVAL_DUE; }
+
+    [[nodiscard]] const std::vector<std::string>& GetMaleNames() const { return m_kMaleNames; }
+    [[nodiscard]] const std::vector<std::string>& GetFemaleNames() const { return m_kFemaleNames; }
+    [[nodiscard]] const std::vector<std::string>& GetSurnames() const { return m_kSurnames; }
+
+    std::vector<std::string> m_kPrisonerTemplates;
+    std::vector<std::string> m_kMaleNames;
+    std::vector<std::string> m_kFemaleNames;
+    std::vector<std::string> m_kSurnames;
+    std::list<Reoffender> m_kReoffenders;
+    std::list<CAIPrisoner*> m_kWaitingPrisoners; // links
+    std::list<CAIPrisoner*> m_kParoleCandidates; // links
+    std::uint16_t m_usTemplateCount = 0;
+    std::uint16_t m_usMaleNameCount = 0;
+    std::uint16_t m_usFemaleNameCount = 0;
+    std::uint16_t m_usSurnameCount = 0;
+    std::int32_t m_iArrivalState = ARRIVAL_IDLE;
+    std::uint8_t m_ucCameraFollows = 0;
+    std::unique_ptr<ArrivalPath> m_pkArrivalPath;
+    std::uint16_t m_usPrisonersToUnload = 0;
+    float m_fUnloadTimer = 0.0f;
+    std::uint8_t m_ucPlacedHigher = 0;
+    std::uint8_t m_ucNoCell = 0;
+    // The hand tool's carry: its marker, the carried character and where it
+    // was picked up.
+    NiNode* m_pkCarryMarker = nullptr; // link: the scene owns it
+    COrvaneGridEntity* m_pkCarried = nullptr; // link
+    std::int32_t m_iCarryGrid = -1;
+    std::int32_t m_iCarryCell = -1;
+    std::uint32_t m_uiStaffGroupBase = 0;
+    std::vector<std::unique_ptr<HeadSet>> m_kHeadSets;
+};
