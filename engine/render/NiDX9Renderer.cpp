@@ -153,6 +153,7 @@ NiDX9Renderer::Direct3DCreateFunction NiDX9Renderer::ms_pfnD3DCreate = &CreatePl
 NiDX9Renderer::DeviceCapsFunction NiDX9Renderer::ms_pfnDeviceCaps = nullptr;
 std::uint32_t NiDX9Renderer::ms_uiProjectedTextureFlags = 0;
 bool NiDX9Renderer::ms_b16BitDepthBuffer = false;
+std::uint32_t NiDX9Renderer::ms_uiMipmapSkipLevel = 0;
 
 // ---- error text ----
 
@@ -225,6 +226,7 @@ void NiDX9Renderer::ResetStatics()
     ms_pfnDeviceCaps = nullptr;
     ms_uiProjectedTextureFlags = 0;
     ms_b16BitDepthBuffer = false;
+    ms_uiMipmapSkipLevel = 0;
     g_akClampModes = {};
     g_akFilterModes = {};
     g_kLastError.clear();
@@ -784,6 +786,8 @@ NiDX9Renderer::~NiDX9Renderer()
             m_pkD3DDevice9->SetStreamSource(uiStream, nullptr, 0, 0);
         m_pkD3DDevice9->SetIndices(nullptr);
     }
+    // Texture data releases its device textures through the state cache.
+    NiDX9TextureData::PurgeAllRendererData();
     ReleaseDefaults();
     m_spVBManager = nullptr;
     m_spIBManager = nullptr;
@@ -857,6 +861,25 @@ gfx::D3DFORMAT NiDX9Renderer::GetRenderTargetDepthFormat(std::uint32_t eFormat) 
 }
 
 // ---- frame ----
+
+bool NiDX9Renderer::PurgeTextureRendererData(NiTexture* pkTexture)
+{
+    if (pkTexture != nullptr)
+        pkTexture->SetRendererData(nullptr);
+    return true;
+}
+
+bool NiDX9Renderer::PurgeAllTextureRendererData()
+{
+    NiDX9TextureData::PurgeAllRendererData();
+    return true;
+}
+
+bool NiDX9Renderer::SetMipmapSkipLevel(std::uint32_t uiLevel)
+{
+    ms_uiMipmapSkipLevel = uiLevel;
+    return true;
+}
 
 bool NiDX9Renderer::DeviceUsable() const
 {

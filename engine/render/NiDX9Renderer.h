@@ -257,6 +257,13 @@ public:
     // The 2x1 image (black, white) drawn where a texture is missing.
     [[nodiscard]] NiSourceTexture* GetDefaultTexture() const { return m_spDefaultTexture; }
 
+    // ---- texture data ----
+    bool PurgeTextureRendererData(NiTexture* pkTexture) override;
+    bool PurgeAllTextureRendererData() override;
+    // Process-wide: every renderer's textures leave out this many top levels.
+    bool SetMipmapSkipLevel(std::uint32_t uiLevel) override;
+    [[nodiscard]] std::uint32_t GetMipmapSkipLevel() const override { return ms_uiMipmapSkipLevel; }
+
     // ---- vertex and index buffers ----
     [[nodiscard]] NiDX9VertexBufferManager* GetVBManager() const { return m_spVBManager; }
     [[nodiscard]] NiDX9IndexBufferManager* GetIBManager() const { return m_spIBManager; }
@@ -360,6 +367,7 @@ private:
     static DeviceCapsFunction ms_pfnDeviceCaps;
     static std::uint32_t ms_uiProjectedTextureFlags;
     static bool ms_b16BitDepthBuffer;
+    static std::uint32_t ms_uiMipmapSkipLevel;
 };
 
 using NiDX9RendererPtr = NiRefPtr<NiDX9Renderer>;

@@ -320,3 +320,46 @@ const NiDX9Renderer::TextureFormatEntry* NiDX9TextureData::FindClosestFormat(con
     default: return nullptr;
     }
 }
+
+NiDX9TextureData::NiDX9TextureData(NiTexture* pkTexture, NiDX9Renderer* pkRenderer)
+    : m_pkTexture(pkTexture), m_pkRenderer(pkRenderer)
+{
+}
+
+NiDX9TextureData::~NiDX9TextureData() = default;
+
+bool NiDX9TextureData::GetLevelDesc(IDirect3DBaseTexture9* pkD3DTexture, std::uint32_t uiLevel,
+                                    D3DSURFACE_DESC& kDesc)
+{
+    if (pkD3DTexture == nullptr)
+        return false;
+    switch (pkD3DTexture->GetType())
+    {
+    case D3DRTYPE_TEXTURE:
+        return SUCCEEDED(static_cast<IDirect3DTexture9*>(pkD3DTexture)->GetLevelDesc(uiLevel, &kDesc));
+    case D3DRTYPE_CUBETEXTURE:
+        return SUCCEEDED(static_cast<IDirect3DCubeTexture9*>(pkD3DTexture)->GetLevelDesc(uiLevel, &kDesc));
+    default: return false;
+    }
+}
+
+bool NiDX9TextureData::InitializeFromD3DTexture(IDirect3DBaseTexture9* pkD3DTexture)
+{
+    D3DSURFACE_DESC kDesc;
+    if (!GetLevelDesc(pkD3DTexture, 0, kDesc))
+        return false;
+    if (kDesc.Format == D3DFMT_P8 || kDesc.Format == D3DFMT_A8P8)
+        return false;
+    m_uiLevels = pkD3DTexture->GetLevelCount();
+    m_uiWidth = kDesc.Width;
+    m_uiHeight = kDesc.Height;
+    NiDX9PixelFormatFromD3D(m_kPixelFormat, kDesc.Format);
+    return true;
+}
+
+void NiDX9TextureData::PurgeAllRendererData()
+{
+    NiRecursiveLockGuard kGuard(NiTextureListLock());
+    for (NiTexture* pkTexture = NiTexture::GetListHead(); pkTexture != nullptr; pkTexture = pkTexture->GetListNext())
+        pkTexture->SetRendererData(nullptr);
+}

@@ -115,6 +115,20 @@ public:
         (void)pkCubeMap;
         return true;
     }
+    // Delete the renderer's data of one texture, or of every live texture.
+    virtual bool PurgeTextureRendererData(NiTexture* pkTexture)
+    {
+        (void)pkTexture;
+        return true;
+    }
+    virtual bool PurgeAllTextureRendererData() { return true; }
+    // How many top mipmap levels textures leave out on the device.
+    virtual bool SetMipmapSkipLevel(std::uint32_t uiLevel)
+    {
+        (void)uiLevel;
+        return false;
+    }
+    [[nodiscard]] virtual std::uint32_t GetMipmapSkipLevel() const { return 0; }
     virtual bool CreateBltSourceData(NiBltSource* pkBltSource)
     {
         (void)pkBltSource;

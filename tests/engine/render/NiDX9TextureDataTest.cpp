@@ -1,5 +1,6 @@
 #include "engine/render/NiDX9TextureData.h"
 
+#include "engine/render/NiSourceTexture.h"
 #include "engine/render/image/NiImageFileConverter.h"
 #include "tests/engine/render/RendererTestSupport.h"
 
@@ -404,6 +405,120 @@ TEST_P(NiDX9TextureDataRendererTest, FindClosestPixelFormatUsesThePlainTextureTa
               &kTex[NiDX9Renderer::TEX_RGBA4444].m_kPixelFormat);
     EXPECT_EQ(m_spRenderer->FindClosestPixelFormat(Prefs{}), nullptr);
     EXPECT_EQ(m_spRenderer->FindClosestPixelFormat(MakePrefs(Prefs::BUMPMAP, Prefs::NONE)), nullptr);
+}
+
+namespace
+{
+// Data of the simplest kind: a device texture it does not own.
+class PlainData : public NiDX9TextureData
+{
+public:
+    PlainData(NiTexture* pkTexture, NiDX9Renderer* pkRenderer, int* piDeleted)
+        : NiDX9TextureData(pkTexture, pkRenderer), m_piDeleted(piDeleted)
+    {
+    }
+    ~PlainData() override
+    {
+        if (m_piDeleted != nullptr)
+        {
+            // The texture no longer links to data being deleted.
+            EXPECT_NE(m_pkTexture->GetRendererData(), this);
+            ++*m_piDeleted;
+        }
+    }
+    bool HasDeviceTexture() const override { return m_pkD3DTexture != nullptr; }
+    IDirect3DBaseTexture9* GetD3DTexture() const override { return m_pkD3DTexture; }
+
+    IDirect3DBaseTexture9* m_pkD3DTexture = nullptr;
+    int* m_piDeleted;
+};
+
+NiSourceTexturePtr MakeTexture()
+{
+    NiPixelDataPtr spPixels = new NiPixelData(4, 4, NiPixelFormat::A8R8G8B8, 1);
+    return NiSourceTexture::CreateFromPixelData(spPixels, Prefs{});
+}
+} // namespace
+
+TEST_P(NiDX9TextureDataRendererTest, TakesSizeLevelsAndFormatFromADeviceTexture)
+{
+    m_spRenderer = CreateWindowed();
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+
+    PlainData kData(nullptr, m_spRenderer, nullptr);
+    EXPECT_EQ(kData.GetRenderer(), static_cast<NiDX9Renderer*>(m_spRenderer));
+    EXPECT_EQ(kData.GetWidth(), 0u);
+    EXPECT_EQ(kData.GetPixelFormat().m_eD3DFormat, 0u);
+    EXPECT_EQ(kData.GetAsSourceTextureData(), nullptr);
+    EXPECT_EQ(kData.GetAsRenderedTextureData(), nullptr);
+    EXPECT_FALSE(kData.InitializeFromD3DTexture(nullptr));
+
+    IDirect3DTexture9* pkTexture = nullptr;
+    ASSERT_EQ(pkDevice->CreateTexture(32, 8, 3, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, &pkTexture, nullptr), D3D_OK);
+    ASSERT_TRUE(kData.InitializeFromD3DTexture(pkTexture));
+    EXPECT_EQ(kData.GetWidth(), 32u);
+    EXPECT_EQ(kData.GetHeight(), 8u);
+    EXPECT_EQ(kData.GetLevels(), 3u);
+    EXPECT_EQ(kData.GetPixelFormat().m_eD3DFormat, D3DFMT_R5G6B5);
+    EXPECT_EQ(kData.GetPixelFormat().m_kPixelFormat, NiPixelFormat::R5G6B5);
+    // Only its top level is read; the data takes no reference.
+    EXPECT_EQ(pkTexture->RefCount(), 1u);
+    pkTexture->Release();
+
+    IDirect3DCubeTexture9* pkCube = nullptr;
+    ASSERT_EQ(pkDevice->CreateCubeTexture(16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &pkCube, nullptr), D3D_OK);
+    ASSERT_TRUE(kData.InitializeFromD3DTexture(pkCube));
+    EXPECT_EQ(kData.GetWidth(), 16u);
+    EXPECT_EQ(kData.GetHeight(), 16u);
+    EXPECT_EQ(kData.GetLevels(), 1u);
+    EXPECT_EQ(kData.GetPixelFormat().m_eD3DFormat, D3DFMT_A8R8G8B8);
+    pkCube->Release();
+}
+
+TEST_P(NiDX9TextureDataRendererTest, PurgesDeleteDataOfOneOrEveryTextureAndTeardownPurgesAll)
+{
+    NiTexture::SetPrecacheOnCreation(false);
+    m_spRenderer = CreateWindowed();
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+
+    int iDeleted = 0;
+    NiSourceTexturePtr aspTextures[3] = {MakeTexture(), MakeTexture(), MakeTexture()};
+    for (NiSourceTexturePtr& spTexture : aspTextures)
+    {
+        ASSERT_NE(spTexture, nullptr);
+        spTexture->SetRendererData(std::make_unique<PlainData>(spTexture, m_spRenderer, &iDeleted));
+    }
+
+    EXPECT_TRUE(m_spRenderer->PurgeTextureRendererData(aspTextures[1]));
+    EXPECT_EQ(iDeleted, 1);
+    EXPECT_EQ(aspTextures[1]->GetRendererData(), nullptr);
+    EXPECT_NE(aspTextures[0]->GetRendererData(), nullptr);
+    EXPECT_TRUE(m_spRenderer->PurgeTextureRendererData(nullptr));
+
+    EXPECT_TRUE(m_spRenderer->PurgeAllTextureRendererData());
+    EXPECT_EQ(iDeleted, 3);
+    for (NiSourceTexturePtr& spTexture : aspTextures)
+        EXPECT_EQ(spTexture->GetRendererData(), nullptr);
+
+    // The renderer's teardown leaves no data pointing at it.
+    aspTextures[2]->SetRendererData(std::make_unique<PlainData>(aspTextures[2], m_spRenderer, &iDeleted));
+    m_spRenderer = nullptr;
+    EXPECT_EQ(iDeleted, 4);
+    EXPECT_EQ(aspTextures[2]->GetRendererData(), nullptr);
+    NiTexture::ResetSettings();
+}
+
+TEST_P(NiDX9TextureDataRendererTest, MipmapSkipLevelIsProcessWide)
+{
+    m_spRenderer = CreateWindowed();
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    EXPECT_EQ(m_spRenderer->GetMipmapSkipLevel(), 0u);
+    EXPECT_TRUE(m_spRenderer->SetMipmapSkipLevel(2));
+    m_spRenderer = nullptr;
+    m_spRenderer = CreateWindowed();
+    ASSERT_NE(m_spRenderer, nullptr);
+    EXPECT_EQ(m_spRenderer->GetMipmapSkipLevel(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(, NiDX9TextureDataRendererTest, ::testing::Values(gfx::BackendKind::Null),
