@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneFile.h"
 #include "game/simulation/characters/CCharacterStats.h"
+#include "game/simulation/objects/CObjectRecord.h"
 #include "game/simulation/objects/TextConvert.h"
 
 #include <algorithm>
@@ -31,9 +32,108 @@ void CPrisonStatistics::Reset()
 {
     std::vector<CCharacterStats*> kPrisoners = std::move(m_kPrisoners);
     std::vector<CCharacterStats*> kStaff = std::move(m_kStaff);
+    std::vector<std::vector<CObjectRecord*>> kCells = std::move(m_kCellsByLevel);
     *this = CPrisonStatistics();
     m_kPrisoners = std::move(kPrisoners);
     m_kStaff = std::move(kStaff);
+    m_kCellsByLevel = std::move(kCells);
+}
+
+bool CPrisonStatistics::AddObject(const CObjectRecord* pkRecord)
+{
+    if (!pkRecord)
+    {
+        return false;
+    }
+    m_iPurchases += pkRecord->m_usPrice;
+    AddScore(pkRecord->m_sScoreValue);
+    return true;
+}
+
+bool CPrisonStatistics::RemoveObject(const CObjectRecord* pkRecord)
+{
+    if (!pkRecord)
+    {
+        return false;
+    }
+    AddScore(-pkRecord->m_sScoreValue);
+    return true;
+}
+
+bool CPrisonStatistics::AddCell(CObjectRecord* pkRecord)
+{
+    if (!pkRecord || pkRecord->m_usRequiredLevel >= SECURITY_LEVELS)
+    {
+        return false;
+    }
+    const std::size_t uiLevel = pkRecord->m_usRequiredLevel;
+    if (m_kCellsByLevel.size() <= uiLevel)
+    {
+        m_kCellsByLevel.resize(uiLevel + 1);
+    }
+    m_kCellsByLevel[uiLevel].push_back(pkRecord);
+    m_usHighestCellLevel = std::max(m_usHighestCellLevel, pkRecord->m_usRequiredLevel);
+    m_usBeds = static_cast<std::uint16_t>(m_usBeds + pkRecord->m_usPlaces);
+    m_iPurchases += pkRecord->m_usPrice;
+    AddScore(pkRecord->m_sScoreValue);
+    return true;
+}
+
+bool CPrisonStatistics::RemoveCell(CObjectRecord* pkRecord)
+{
+    if (!pkRecord || pkRecord->m_usRequiredLevel >= m_kCellsByLevel.size())
+    {
+        return false;
+    }
+    // A cell removed twice, or never added, must not take beds and score a
+    // second time.
+    std::vector<CObjectRecord*>& kCells = m_kCellsByLevel[pkRecord->m_usRequiredLevel];
+    const auto kFound = std::find(kCells.begin(), kCells.end(), pkRecord);
+    if (kFound == kCells.end())
+    {
+        return false;
+    }
+    kCells.erase(kFound);
+    m_usHighestCellLevel = 0;
+    for (std::size_t i = m_kCellsByLevel.size(); i > 0; --i)
+    {
+        if (!m_kCellsByLevel[i - 1].empty())
+        {
+            m_usHighestCellLevel = static_cast<std::uint16_t>(i - 1);
+            break;
+        }
+    }
+    Decrease(m_usBeds, pkRecord->m_usPlaces);
+    AddScore(-pkRecord->m_sScoreValue);
+    return true;
+}
+
+CObjectRecord* CPrisonStatistics::FindCellFor(int iLevel) const
+{
+    if (iLevel < 0 || static_cast<std::size_t>(iLevel) >= m_kCellsByLevel.size())
+    {
+        return nullptr;
+    }
+    const std::vector<CObjectRecord*>& kCells = m_kCellsByLevel[static_cast<std::size_t>(iLevel)];
+    for (CObjectRecord* pkCell : kCells)
+    {
+        if (pkCell->m_usOccupancy == 0 && pkCell->m_usPlaces > 0)
+        {
+            return pkCell;
+        }
+    }
+    CObjectRecord* pkBest = nullptr;
+    int iBestFree = 0;
+    for (CObjectRecord* pkCell : kCells)
+    {
+        const int iFree = static_cast<int>(pkCell->m_usPlaces) - pkCell->m_usOccupancy;
+        if (iFree > iBestFree)
+        {
+            pkBest = pkCell;
+            iBestFree = iFree;
+        }
+    }
+    return pkBest;
 }
 
 void CPrisonStatistics::AddScore(int iAmount)

@@ -6,6 +6,7 @@
 
 class CCharacterStats;
 class COrvaneFile;
+struct CObjectRecord;
 
 // The prison's ledger: money in and out, score and level, order, the counts
 // of prisoners and staff and the day's incidents. It points at the person
@@ -27,6 +28,20 @@ public:
 
     // Every field after the lists back to its first value.
     void Reset();
+
+    // Placed objects: purchases and score. The price is not refunded on
+    // removal. Null gives false.
+    bool AddObject(const CObjectRecord* pkRecord);
+    bool RemoveObject(const CObjectRecord* pkRecord);
+
+    // Cells are kept per security level (their record's required level),
+    // their places counted as beds. A level outside 0..3 is refused.
+    bool AddCell(CObjectRecord* pkRecord);
+    // False, changing nothing, for a cell the lists do not hold.
+    bool RemoveCell(CObjectRecord* pkRecord);
+    // The first empty cell of the level, else the one with most free beds
+    // (the first of equals); null when the level has none with room.
+    [[nodiscard]] CObjectRecord* FindCellFor(int iLevel) const;
 
     void AddScore(int iAmount);
     void AddOrder(int iAmount);
@@ -60,6 +75,8 @@ public:
 
     std::vector<CCharacterStats*> m_kPrisoners;
     std::vector<CCharacterStats*> m_kStaff;
+    // One list per cell level, created up to the highest level placed.
+    std::vector<std::vector<CObjectRecord*>> m_kCellsByLevel;
 
     std::int32_t m_iStartingFunds = 100000;
     std::int32_t m_iPrisonerPayments = 0;

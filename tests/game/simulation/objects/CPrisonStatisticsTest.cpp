@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneFile.h"
 #include "game/simulation/characters/CCharacterStats.h"
+#include "game/simulation/objects/CObjectRecord.h"
 #include "tests/framework/FrameworkTestSupport.h"
 
 namespace
@@ -210,6 +211,142 @@ TEST_F(CPrisonStatisticsFileTest, FreshLineIsByteExactAndRoundTrips)
     kRead.ApplyLine(aiValues);
     EXPECT_EQ(kRead.FormatLine(), kStats.FormatLine());
     EXPECT_EQ(kRead.m_akStaff[3].m_usServices, 1);
+}
+
+CObjectRecord MakeCell(std::uint16_t usLevel, std::uint16_t usBeds, std::uint16_t usPrice = 0,
+    std::int16_t sScore = 0)
+{
+    CObjectRecord kCell;
+    kCell.m_usRequiredLevel = usLevel;
+    kCell.m_usPlaces = usBeds;
+    kCell.m_usPrice = usPrice;
+    kCell.m_sScoreValue = sScore;
+    return kCell;
+}
+
+TEST(CPrisonStatistics, ObjectsBookPriceAndScoreButAreNotRefunded)
+{
+    CPrisonStatistics kStats;
+    CObjectRecord kKitchen;
+    kKitchen.m_usPrice = 4000;
+    kKitchen.m_sScoreValue = 120;
+    EXPECT_FALSE(kStats.AddObject(nullptr));
+    EXPECT_FALSE(kStats.RemoveObject(nullptr));
+    ASSERT_TRUE(kStats.AddObject(&kKitchen));
+    EXPECT_EQ(kStats.m_iPurchases, 4000);
+    EXPECT_EQ(kStats.m_iScore, 120);
+    EXPECT_EQ(kStats.m_usPrisonLevel, 1);
+    ASSERT_TRUE(kStats.RemoveObject(&kKitchen));
+    EXPECT_EQ(kStats.m_iPurchases, 4000);
+    EXPECT_EQ(kStats.m_iScore, 0);
+    EXPECT_EQ(kStats.m_usPrisonLevel, 0);
+
+    // A negative score value lowers the score while counted.
+    kKitchen.m_sScoreValue = -30;
+    ASSERT_TRUE(kStats.AddObject(&kKitchen));
+    EXPECT_EQ(kStats.m_iScore, -30);
+}
+
+TEST(CPrisonStatistics, CellsAreListedPerLevelAndTheHighestFollowsRemovals)
+{
+    CPrisonStatistics kStats;
+    CObjectRecord kLevel4 = MakeCell(4, 2, 500, 10);
+    EXPECT_FALSE(kStats.AddCell(&kLevel4));
+    EXPECT_FALSE(kStats.AddCell(nullptr));
+    EXPECT_TRUE(kStats.m_kCellsByLevel.empty());
+    EXPECT_EQ(kStats.m_usBeds, 0);
+    EXPECT_EQ(kStats.m_iPurchases, 0);
+    EXPECT_EQ(kStats.m_iScore, 0);
+
+    CObjectRecord kLow = MakeCell(1, 2, 300, 5);
+    CObjectRecord kLow2 = MakeCell(1, 1, 300, 5);
+    CObjectRecord kHigh = MakeCell(3, 4, 900, 40);
+    ASSERT_TRUE(kStats.AddCell(&kLow));
+    // The lists below the level exist, empty.
+    ASSERT_EQ(kStats.m_kCellsByLevel.size(), 2u);
+    EXPECT_TRUE(kStats.m_kCellsByLevel[0].empty());
+    ASSERT_TRUE(kStats.AddCell(&kHigh));
+    ASSERT_TRUE(kStats.AddCell(&kLow2));
+    ASSERT_EQ(kStats.m_kCellsByLevel.size(), 4u);
+    EXPECT_EQ(kStats.m_kCellsByLevel[1], (std::vector<CObjectRecord*>{&kLow, &kLow2}));
+    EXPECT_EQ(kStats.m_kCellsByLevel[3], (std::vector<CObjectRecord*>{&kHigh}));
+    EXPECT_EQ(kStats.m_usHighestCellLevel, 3);
+    EXPECT_EQ(kStats.m_usBeds, 7);
+    EXPECT_EQ(kStats.m_iPurchases, 1500);
+    EXPECT_EQ(kStats.m_iScore, 50);
+
+    // The only level-3 cell goes: level-1 cells remain.
+    ASSERT_TRUE(kStats.RemoveCell(&kHigh));
+    EXPECT_EQ(kStats.m_usHighestCellLevel, 1);
+    EXPECT_EQ(kStats.m_usBeds, 3);
+    EXPECT_EQ(kStats.m_iScore, 10);
+    EXPECT_EQ(kStats.m_iPurchases, 1500);
+    // Removed twice: refused, nothing taken again.
+    EXPECT_FALSE(kStats.RemoveCell(&kHigh));
+    EXPECT_EQ(kStats.m_usBeds, 3);
+    EXPECT_EQ(kStats.m_iScore, 10);
+
+    ASSERT_TRUE(kStats.RemoveCell(&kLow));
+    ASSERT_TRUE(kStats.RemoveCell(&kLow2));
+    EXPECT_EQ(kStats.m_usHighestCellLevel, 0);
+    EXPECT_EQ(kStats.m_usBeds, 0);
+
+    // A level without a list changes nothing.
+    CPrisonStatistics kEmpty;
+    CObjectRecord kStray = MakeCell(2, 3, 0, 7);
+    EXPECT_FALSE(kEmpty.RemoveCell(&kStray));
+    EXPECT_EQ(kEmpty.m_iScore, 0);
+
+    // Reset keeps the lists.
+    ASSERT_TRUE(kStats.AddCell(&kLow));
+    kStats.Reset();
+    EXPECT_EQ(kStats.m_usBeds, 0);
+    EXPECT_EQ(kStats.m_kCellsByLevel[1], (std::vector<CObjectRecord*>{&kLow}));
+}
+
+TEST(CPrisonStatistics, FindCellForPrefersAnEmptyCellThenMostFreeBeds)
+{
+    CPrisonStatistics kStats;
+    CObjectRecord kA = MakeCell(2, 4);
+    CObjectRecord kB = MakeCell(2, 6);
+    CObjectRecord kC = MakeCell(2, 6);
+    CObjectRecord kD = MakeCell(2, 2);
+    for (CObjectRecord* pkCell : {&kA, &kB, &kC, &kD})
+    {
+        ASSERT_TRUE(kStats.AddCell(pkCell));
+    }
+    EXPECT_EQ(kStats.FindCellFor(-1), nullptr);
+    EXPECT_EQ(kStats.FindCellFor(1), nullptr);
+    EXPECT_EQ(kStats.FindCellFor(3), nullptr);
+    EXPECT_EQ(kStats.FindCellFor(4), nullptr);
+
+    // The first empty one, whatever its size.
+    EXPECT_EQ(kStats.FindCellFor(2), &kA);
+    kA.m_usOccupancy = 1;
+    EXPECT_EQ(kStats.FindCellFor(2), &kB);
+    kB.m_usOccupancy = 1;
+    kC.m_usOccupancy = 1;
+    kD.m_usOccupancy = 1;
+    // None empty: most free beds, the first of equals (B and C have 5).
+    EXPECT_EQ(kStats.FindCellFor(2), &kB);
+    kB.m_usOccupancy = 3;
+    EXPECT_EQ(kStats.FindCellFor(2), &kC);
+    // An over-full cell counts as full, not as a huge number of free beds.
+    kC.m_usOccupancy = 9;
+    EXPECT_EQ(kStats.FindCellFor(2), &kA);
+    kA.m_usOccupancy = 4;
+    kB.m_usOccupancy = 6;
+    kD.m_usOccupancy = 2;
+    EXPECT_EQ(kStats.FindCellFor(2), nullptr);
+
+    // A cell without beds is never offered, even empty.
+    CPrisonStatistics kBare;
+    CObjectRecord kNoBeds = MakeCell(0, 0);
+    CObjectRecord kRoomy = MakeCell(0, 2);
+    kRoomy.m_usOccupancy = 1;
+    ASSERT_TRUE(kBare.AddCell(&kNoBeds));
+    ASSERT_TRUE(kBare.AddCell(&kRoomy));
+    EXPECT_EQ(kBare.FindCellFor(0), &kRoomy);
 }
 
 } // namespace
