@@ -46,7 +46,7 @@ void COrvaneLevelManager::SetWorld(std::unique_ptr<COrvaneWorld> pkWorld)
     m_pkWorld = std::move(pkWorld);
 }
 
-std::unique_ptr<COrvaneWorld> COrvaneLevelManager::CreateWorld()
+std::unique_ptr<COrvaneWorld> COrvaneLevelManager::MakeWorld()
 {
     return std::make_unique<COrvaneWorld>();
 }
@@ -89,14 +89,19 @@ bool COrvaneLevelManager::FindLevelFile(COrvaneTagTree& kSettings, std::uint32_t
 
 bool COrvaneLevelManager::LoadLevel()
 {
+    return LoadLevelFor(nullptr);
+}
+
+bool COrvaneLevelManager::LoadLevelFor(COrvaneCamera* pkCamera)
+{
     COrvaneTagTree* pkSettings = COrvaneApplication::GetSettings();
     std::string kFile;
     bool bHasFile = false;
     if (pkSettings == nullptr || !FindLevelFile(*pkSettings, m_uiLevel, kFile, bHasFile))
         return false;
     if (m_pkWorld == nullptr)
-        m_pkWorld = CreateWorld();
-    return m_pkWorld->LoadLevel(bHasFile ? kFile.c_str() : nullptr, nullptr);
+        m_pkWorld = MakeWorld();
+    return m_pkWorld->LoadLevel(bHasFile ? kFile.c_str() : nullptr, pkCamera);
 }
 
 COrvaneWorld* GetGameWorld()

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+class COrvaneCamera;
 class COrvaneWorld;
 class COrvaneTagTree;
 
@@ -38,7 +39,9 @@ public:
 
 protected:
     // The world a load goes into when there is none yet.
-    [[nodiscard]] virtual std::unique_ptr<COrvaneWorld> CreateWorld();
+    [[nodiscard]] virtual std::unique_ptr<COrvaneWorld> MakeWorld();
+    // The load itself; with a camera the world's fog is set up for it.
+    bool LoadLevelFor(COrvaneCamera* pkCamera);
 
     std::uint32_t m_uiLevel = 1;
     std::unique_ptr<COrvaneWorld> m_pkWorld;

@@ -21,12 +21,26 @@ struct Section
     std::vector<Setting> kSettings;
 };
 
-// A dark slate blue: clearly not the black of a renderer that never got its colour.
+// A dark slate blue: clearly not the black of a renderer that never got its
+// colour. The three clip distances stand together, in this order: the camera reads
+// them only so. "Game_type" names its child that holds the level number.
 const std::vector<Section> SETUP = {
-    {"Game_Data", {{"BGr", "40"}, {"BGg", "56"}, {"BGb", "80"}, {"BGa", "255"}, {"Language", "0"}}},
+    {"Game_Data",
+     {{"BGr", "40"},
+      {"BGg", "56"},
+      {"BGb", "80"},
+      {"BGa", "255"},
+      {"Language", "0"},
+      {"NearClipPlane", "1"},
+      {"FarClipPlane", "3000"},
+      {"FogClipPlane", "900"},
+      {"Game_type", "Normal"}}},
     {"Debug_Data", {{"DebugFile", "debug.txt"}}},
-    {"Level_Data", {{"1", "levels/demo01.nif"}}},
+    {"Level_Data", {{"0", "levels/demo01.nif"}, {"1", "levels/demo01.nif"}}},
 };
+
+// The game types "Game_type" chooses from, each with its level number.
+const std::vector<Setting> GAME_TYPES = {{"Normal", "0"}};
 
 // Every switch at the value the game starts with.
 const std::vector<Section> DATA = {
@@ -60,6 +74,17 @@ bool WriteDocument(const std::string& kPath, const std::vector<Section>& kSectio
             // The newest child is the last one of the section.
             kTree.FindChild(kKey.c_str());
             kTree.AddValue(kSetting.second);
+        }
+    }
+    if (&kSections == &SETUP)
+    {
+        for (const Setting& kType : GAME_TYPES)
+        {
+            const std::string kKey = std::string("<") + kType.first + ">";
+            if (!kTree.SelectSection("<Game_type>", true) || !kTree.AddChild(kType.first) ||
+                !kTree.FindChild(kKey.c_str()))
+                return false;
+            kTree.AddValue(kType.second);
         }
     }
     if (!kTree.Save(kPath.c_str()))

@@ -1,13 +1,40 @@
 #include "game/shell/CGame.h"
 
-#include "engine/render/NiRenderer.h"
-#include "framework/COrvaneRenderer.h"
-#include "framework/COrvaneWindow.h"
+#include "framework/COrvaneCamera.h"
+#include "framework/COrvaneKeyboard.h"
+#include "framework/COrvaneWorld.h"
+#include "game/shell/CLevelManager.h"
+
+namespace
+{
+// Where the camera starts over a level: above and behind its middle,
+// looking at it.
+const NiVec3 START_POSITION(0.0f, 60.0f, -80.0f);
+const NiVec3 START_TARGET(0.0f, 0.0f, 0.0f);
+} // namespace
+
+CGame::CGame() = default;
+
+CGame::~CGame()
+{
+    // The world goes before the camera that views it.
+    m_pkLevelManager.reset();
+}
 
 bool CGame::Init(const char* pcName)
 {
     if (!COrvaneGame::Init(pcName))
         return false;
+    if (GetKeyboard() == nullptr)
+        SetKeyboard(std::make_unique<CZelmarKeyboard>());
+    if (GetCamera() == nullptr)
+    {
+        auto pkCamera = std::make_unique<CZelmarCamera>();
+        if (!pkCamera->LoadSettings(1024.0f, 768.0f, 0.0f))
+            return false;
+        (void)pkCamera->LoadSettings(CZelmarCamera::MoveValidator());
+        SetCamera(std::move(pkCamera));
+    }
     // The first step after start-up covers the loading time: skip it.
     SetSkipNextUpdate(true);
     return true;
@@ -15,26 +42,52 @@ bool CGame::Init(const char* pcName)
 
 bool CGame::Start()
 {
+    if (m_pkLevelManager == nullptr)
+    {
+        m_pkLevelManager = std::make_unique<CLevelManager>();
+        m_pkLevelManager->SetCamera(GetCamera());
+        (void)m_pkLevelManager->ReadGameType();
+    }
+    (void)m_pkLevelManager->CreateWorld();
+    if (COrvaneCamera* pkCamera = GetCamera())
+    {
+        pkCamera->SetPosition(START_POSITION);
+        (void)pkCamera->LookAt(START_TARGET);
+    }
+    SetState(4);
     return true;
+}
+
+COrvaneLevelManager* CGame::GetLevelManager() const
+{
+    return m_pkLevelManager.get();
+}
+
+COrvaneWorld* CGame::GetWorld() const
+{
+    return m_pkLevelManager != nullptr ? m_pkLevelManager->GetWorld() : nullptr;
 }
 
 void CGame::Render()
 {
-    const COrvaneApplication* pkApp = COrvaneApplication::GetExisting();
-    const COrvaneWindow* pkWindow = pkApp != nullptr ? pkApp->GetWindow() : nullptr;
-    const COrvaneRenderer* pkHolder = pkWindow != nullptr ? pkWindow->GetRenderer() : nullptr;
-    NiRenderer* pkRenderer = pkHolder != nullptr ? pkHolder->GetRenderer() : nullptr;
-    if (pkRenderer == nullptr)
+    COrvaneCamera* pkCamera = GetCamera();
+    if (pkCamera == nullptr || pkCamera->BeginRender() == 0)
         return;
-    pkRenderer->BeginScene();
-    pkRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_ALL);
-    pkRenderer->EndScene();
-    pkRenderer->DisplayFrame();
+    (void)pkCamera->ClearViewport(0, 3);
+    if (COrvaneWorld* pkWorld = GetWorld())
+        pkWorld->RenderFrame(*pkCamera);
+    (void)pkCamera->RenderScene();
+    (void)pkCamera->EndRender();
+    (void)pkCamera->DisplayFrame();
 }
 
 void CGame::Update(float fDeltaTime)
 {
     COrvaneGame::Update(fDeltaTime);
+    if (COrvaneCamera* pkCamera = GetCamera())
+        pkCamera->Update();
+    if (m_pkLevelManager != nullptr)
+        m_pkLevelManager->UpdateWorld(GetFrameTimes().m_fFrameTime);
 }
 
 std::unique_ptr<COrvaneGame> CGameFactory::CreateGame()

@@ -38,7 +38,7 @@ public:
 class RecordingLevels : public COrvaneLevelManager
 {
 protected:
-    std::unique_ptr<COrvaneWorld> CreateWorld() override { return std::make_unique<RecordingWorld>(); }
+    std::unique_ptr<COrvaneWorld> MakeWorld() override { return std::make_unique<RecordingWorld>(); }
 };
 
 class COrvaneDemoLevelTest : public testing::Test

@@ -52,7 +52,7 @@ TEST_F(CGameTest, TheGameStartsAndClearsToTheBackgroundEveryFrame)
     pkRenderer->m_kCalls.clear();
     pkGame->Render();
     EXPECT_EQ(pkRenderer->m_kCalls,
-              (std::vector<std::string>{"BeginScene", "ClearBuffer all 7", "EndScene", "DisplayFrame"}));
+              (std::vector<std::string>{"BeginScene", "ClearBuffer rect 5", "EndScene", "DisplayFrame"}));
     EXPECT_FLOAT_EQ(pkRenderer->GetBackgroundColor().g, 20.0f / 255.0f);
 }
 

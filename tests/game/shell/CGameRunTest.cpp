@@ -1,0 +1,131 @@
+#include "game/shell/CGame.h"
+
+#include "engine/animation/NiAnimationLibrary.h"
+#include "engine/core/NiMainLibrary.h"
+#include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiDX9RendererLibrary.h"
+#include "engine/render/NiRenderLibrary.h"
+#include "engine/render/image/NiRenderImageLibrary.h"
+#include "engine/scene/NiSceneLibrary.h"
+#include "engine/scene/NiCamera.h"
+#include "engine/scene/NiNode.h"
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneCamera.h"
+#include "framework/COrvaneKeyboard.h"
+#include "framework/COrvaneWorld.h"
+#include "game/shell/CDX9RendererFactory.h"
+#include "game/shell/CLevelManager.h"
+#include "platform/os/OsDefs.h"
+#include "platform/os/OsDialog.h"
+#include "platform/os/OsWindow.h"
+#include "tests/framework/FrameworkTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+// The game as it ships; it notes where the camera stands after each frame
+// and, after the third, closes its window as the player would.
+class ClosingGame : public CGame
+{
+public:
+    void Update(float fDeltaTime) override
+    {
+        CGame::Update(fDeltaTime);
+        m_kPositions.push_back(GetCamera()->GetWorldPosition());
+        if (m_kPositions.size() == 1)
+        {
+            // W held: the camera moves forward in the following frames.
+            COrvaneKeyEvent kKey;
+            kKey.m_uiKeyCode = 'w';
+            GetKeyboard()->OnKeyDown(kKey);
+        }
+        if (m_kPositions.size() == 3)
+            os::PostMessage(os::GetMainWindow(), os::WM_CLOSE, 0, 0);
+    }
+    std::vector<NiVec3> m_kPositions;
+};
+
+class ClosingGameFactory : public COrvaneGameFactory
+{
+public:
+    std::unique_ptr<COrvaneGame> CreateGame() override
+    {
+        auto pkGame = std::make_unique<ClosingGame>();
+        m_pkGame = pkGame.get();
+        return pkGame;
+    }
+    ClosingGame* m_pkGame = nullptr;
+};
+
+class CGameRunTest : public FrameworkTest
+{
+protected:
+    void SetUp() override
+    {
+        FrameworkTest::SetUp();
+        // The engine libraries join start-up as the program's entry has them.
+        NiMainLibrary::Reset();
+        NiMainLibrary::RegisterOnce();
+        NiSceneLibraryRegister();
+        NiRenderImageLibraryRegister();
+        NiRenderLibraryRegister();
+        NiAnimationLibrary::Reset();
+        NiAnimationLibrary::RegisterOnce();
+        NiDX9RendererLibraryInit();
+        NiDX9Renderer::ResetStatics();
+        COrvaneRendererFactory::Set(&m_kRenderers);
+        os::SetMessageBoxHook([this](os::WindowHandle, std::string_view kText, std::string_view, std::uint32_t) {
+            m_kBoxes.emplace_back(kText);
+            return 1;
+        });
+    }
+
+    void TearDown() override
+    {
+        COrvaneApplication::DestroyInstance();
+        COrvaneRendererFactory::Set(nullptr);
+        NiDX9Renderer::ResetStatics();
+        NiAnimationLibrary::Reset();
+        NiMainLibrary::Reset();
+        FrameworkTest::TearDown();
+    }
+
+    CDX9RendererFactory m_kRenderers;
+    std::vector<std::string> m_kBoxes;
+};
+
+TEST_F(CGameRunTest, TheDemoLevelRunsUntilTheWindowIsClosed)
+{
+    std::filesystem::copy(ORVANE_DEMO_DATA, Folder(), std::filesystem::copy_options::recursive);
+    ClosingGameFactory kGames;
+    COrvaneApplication* pkApp = COrvaneApplication::Get();
+    ASSERT_TRUE(pkApp->Init(nullptr, kGames, 1024, 768));
+    ASSERT_TRUE(pkApp->Start()) << NiDX9Renderer::GetLastErrorString();
+    ClosingGame* pkGame = kGames.m_pkGame;
+    ASSERT_NE(pkGame, nullptr);
+
+    // The game type's level is the demo level, viewed by the game camera.
+    COrvaneWorld* pkWorld = pkGame->GetWorld();
+    EXPECT_TRUE(m_kBoxes.empty());
+    EXPECT_EQ(pkGame->GetGameLevelManager()->GetLevel(), 0u);
+    ASSERT_NE(pkWorld, nullptr);
+    ASSERT_NE(pkWorld->GetSceneRoot(), nullptr);
+    EXPECT_NE(pkWorld->GetSkyBox(), nullptr);
+    EXPECT_EQ(pkGame->GetCamera()->GetEngineCamera()->GetScene(), pkWorld->GetSceneRoot());
+    // The settings' far plane, not the camera's default.
+    EXPECT_FLOAT_EQ(pkGame->GetCamera()->GetEngineCamera()->GetViewFrustum().m_fFar, 3000.0f);
+
+    EXPECT_FALSE(pkApp->Run());
+    ASSERT_GE(pkGame->m_kPositions.size(), 3u);
+    const NiVec3& kFirst = pkGame->m_kPositions.front();
+    const NiVec3& kLast = pkGame->m_kPositions.back();
+    EXPECT_NE(kFirst, kLast);
+    EXPECT_FLOAT_EQ(kFirst.y, kLast.y); // moving keeps the height
+}
+} // namespace
