@@ -89,8 +89,12 @@ public:
     // Used by the level scene load.
     void AddSpline(std::unique_ptr<COrvaneAnimationSpline> pkSpline);
 
-private:
+    // The object's first shared part joins the world's per-frame updates,
+    // unless a part of the same name (less its two-character suffix) is
+    // there already: parts shared by several objects are updated once.
     void AttachSharedParts(COrvaneObject& kObject);
+
+private:
 
     std::unique_ptr<COrvaneWorldImpl> m_pkImpl;
     std::unique_ptr<COrvaneSceneEvents> m_pkSceneEvents;

@@ -12,10 +12,13 @@
 #include "framework/COrvaneAnimationSpline.h"
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneLevelManager.h"
+#include "framework/COrvaneObject.h"
 #include "framework/COrvaneSceneLink.h"
+#include "framework/COrvaneSceneNode.h"
 #include "framework/COrvaneWorldPicker.h"
 #include "engine/scene/NiIntegerExtraData.h"
 #include <cfloat>
+#include <cmath>
 #include "tests/framework/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -425,3 +428,105 @@ TEST_F(COrvaneWorldTest, PicksFindTheNearestHitAndItsOwner)
     EXPECT_EQ(kNone.Pick(kQuery), 0u);
     EXPECT_EQ(kNone.GetBestDistance(), FLT_MAX);
 }
+
+namespace
+{
+TEST_F(COrvaneWorldTest, ARestrictedPickLooksOnlyInTheSceneNodeAndNamesNoOwner)
+{
+    StartRenderer();
+    WriteLevel("level.nif", {});
+    COrvaneWorld kWorld;
+    ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
+    // An owned crate on the ground under the collision node.
+    NiRefPtr<NiNode> spOwned = Named("Scene Root");
+    auto* pkOwner = new NiIntegerExtraData(77);
+    pkOwner->SetName("Owner");
+    spOwned->AddExtraData(pkOwner);
+    spOwned->AttachChild(Square(2.0f, "crate"));
+    NiAVObjectPtr spGround = kWorld.GetCollisionNode()->DetachChildAt(0);
+    kWorld.GetCollisionNode()->AttachChild(spOwned);
+    kWorld.GetCollisionNode()->AttachChild(spGround);
+    kWorld.GetSceneRoot()->Update(0.0f);
+
+    // A flat quad in the world's scene, raised above the crate; it carries an
+    // owner handle of its own, which a restricted pick must not read.
+    std::unique_ptr<COrvaneSceneNode> pkQuad = CreateFlatQuad(8.0f, 8.0f);
+    ASSERT_NE(pkQuad, nullptr);
+    auto* pkQuadOwner = new NiIntegerExtraData(99);
+    pkQuadOwner->SetName("Owner");
+    pkQuad->GetSceneRoot()->AddExtraData(pkQuadOwner);
+    ASSERT_TRUE(AttachSceneNodeToWorld(*pkQuad, kWorld, false));
+    pkQuad->SetPosition(NiVec3(0.0f, 20.0f, 0.0f), false);
+    pkQuad->ApplyChanges();
+    kWorld.GetSceneRoot()->Update(0.0f);
+    const float fQuadHeight = pkQuad->GetRoot()->GetWorldTransform().m_kTranslate.y;
+    ASSERT_GT(std::abs(fQuadHeight), 5.0f);
+
+    Camera().SetPosition(NiVec3(0.0f, 500.0f, 0.5f));
+    ASSERT_TRUE(Camera().LookAt(NiVec3(0.0f, 0.0f, 0.0f)));
+    COrvaneWorldPicker kPicker;
+    kPicker.Init(kWorld, Camera());
+    const float afCentre[2] = {512.0f, 384.0f};
+    COrvanePickQuery kQuery;
+    kQuery.m_pfScreenPoint = afCentre;
+    // Unrestricted: the collision geometry only, the crate's owner.
+    EXPECT_EQ(kPicker.Pick(kQuery), 77u);
+    EXPECT_NEAR(kPicker.GetHitPoint().y, 0.0f, 1e-3f);
+
+    // Restricted: the quad is hit, the value stays, no staff attachment.
+    kPicker.Reset();
+    kQuery.m_pkRestrict = pkQuad.get();
+    EXPECT_EQ(kPicker.Pick(kQuery), 0u);
+    EXPECT_NEAR(kPicker.GetHitPoint().y, fQuadHeight, 1e-3f);
+    EXPECT_NEAR(kPicker.GetBestDistance(), 500.0f - fQuadHeight, 0.01f);
+    EXPECT_EQ(kPicker.GetStaffAttachment(), nullptr);
+
+    // Beside the quad (the ground and crate are still under the ray's end):
+    // a miss, nothing changes.
+    kPicker.Reset();
+    const float afBeside[2] = {512.0f + 200.0f, 384.0f};
+    kQuery.m_pfScreenPoint = afBeside;
+    EXPECT_EQ(kPicker.Pick(kQuery), 0u);
+    EXPECT_EQ(kPicker.GetBestDistance(), FLT_MAX);
+
+    ASSERT_TRUE(DetachSceneNodeFromWorld(*pkQuad, kWorld));
+}
+} // namespace
+
+namespace
+{
+// An object whose model shares the given parts.
+class PartsObject : public COrvaneObject
+{
+public:
+    explicit PartsObject(std::initializer_list<NiAVObject*> kParts) { m_kSharedParts.assign(kParts); }
+};
+
+TEST_F(COrvaneWorldTest, SharedPartsAreUpdatedOncePerNameFamily)
+{
+    COrvaneWorld kWorld;
+    ASSERT_TRUE(kWorld.LoadLevel(nullptr, nullptr));
+    NiRefPtr<NiNode> spWheelA = Named("wheel01");
+    NiRefPtr<NiNode> spWheelB = Named("wheel02");
+    NiRefPtr<NiNode> spDoor = Named("door01");
+    NiRefPtr<NiNode> spLamp = Named("lamp01");
+
+    PartsObject kFirst{spWheelA, spLamp};
+    PartsObject kSecond{spWheelB};
+    PartsObject kThird{spDoor};
+    PartsObject kNone{};
+    PartsObject kNull{nullptr, spLamp};
+    for (PartsObject* pkObject : {&kFirst, &kSecond, &kThird, &kNone, &kNull, &kFirst})
+        kWorld.AttachSharedParts(*pkObject);
+    // Only first parts join; "wheel02" is the family of "wheel01"; a null
+    // first part or an empty list add nothing; a second call adds nothing.
+    EXPECT_EQ(kWorld.GetSharedParts(), (std::list<NiAVObject*>{spWheelA, spDoor}));
+
+    // Each listed part is updated with the world's objects.
+    spWheelA->SetTranslate(NiVec3(1.0f, 2.0f, 3.0f));
+    spLamp->SetTranslate(NiVec3(4.0f, 5.0f, 6.0f));
+    kWorld.UpdateObjects(0.5f);
+    EXPECT_EQ(spWheelA->GetWorldTransform().m_kTranslate, NiVec3(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(spLamp->GetWorldTransform().m_kTranslate, NiVec3());
+}
+} // namespace
