@@ -188,7 +188,7 @@ bool COrvaneCamera::Move(const NiVec3& kDelta, const MoveValidator& kValidator, 
             kStep += kUp * kDelta.y;
         }
     }
-    const NiVec3 kPosition = pkCamera->GetTranslate() + kStep;
+    NiVec3 kPosition = pkCamera->GetTranslate() + kStep;
     if (kValidator && !kValidator(kPosition))
         return false;
     pkCamera->SetTranslate(kPosition);

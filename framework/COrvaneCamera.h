@@ -40,8 +40,9 @@ public:
     // Angles and control fields back to zero.
     virtual void Reset();
 
-    // Says whether the camera may go to a position.
-    using MoveValidator = std::function<bool(const NiVec3&)>;
+    // Says whether the camera may go to a position; it may also correct
+    // the position (a game keeps its camera within bounds so).
+    using MoveValidator = std::function<bool(NiVec3&)>;
 
     // The engine camera's local translation moved by delta / set.
     virtual void Translate(const NiVec3& kDelta);

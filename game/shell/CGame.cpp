@@ -3,13 +3,14 @@
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneKeyboard.h"
 #include "framework/COrvaneWorld.h"
+#include "game/shell/CCamera.h"
 #include "game/shell/CLevelManager.h"
 
 namespace
 {
 // Where the camera starts over a level: above and behind its middle,
 // looking at it.
-const NiVec3 START_POSITION(0.0f, 60.0f, -80.0f);
+const NiVec3 START_POSITION(0.0f, 60.0f, -40.0f);
 const NiVec3 START_TARGET(0.0f, 0.0f, 0.0f);
 } // namespace
 
@@ -29,10 +30,9 @@ bool CGame::Init(const char* pcName)
         SetKeyboard(std::make_unique<CZelmarKeyboard>());
     if (GetCamera() == nullptr)
     {
-        auto pkCamera = std::make_unique<CZelmarCamera>();
+        auto pkCamera = std::make_unique<CCamera>();
         if (!pkCamera->LoadSettings(1024.0f, 768.0f, 0.0f))
             return false;
-        (void)pkCamera->LoadSettings(CZelmarCamera::MoveValidator());
         SetCamera(std::move(pkCamera));
     }
     // The first step after start-up covers the loading time: skip it.

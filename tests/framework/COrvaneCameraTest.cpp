@@ -241,6 +241,16 @@ TEST_F(COrvaneCameraTest, MovesFollowTheFlattenedViewAndAskTheValidator)
                               true));
     EXPECT_EQ(pkEngine->GetTranslate(), kKept);
     EXPECT_EQ(kAsked, kKept + NiVec3(5.0f, 0.0f, 0.0f));
+
+    // A validator may also correct the destination.
+    EXPECT_TRUE(kCamera.Move(NiVec3(5.0f, 0.0f, 0.0f),
+                             [](NiVec3& k)
+                             {
+                                 k.x = 1.0f;
+                                 return true;
+                             },
+                             true));
+    EXPECT_EQ(pkEngine->GetTranslate(), NiVec3(1.0f, kKept.y, kKept.z));
 }
 
 TEST_F(COrvaneCameraTest, GameCameraUpdateTurnsRaisesAndRampsTheSpeed)
