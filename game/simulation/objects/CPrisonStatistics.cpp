@@ -1,8 +1,12 @@
 #include "game/simulation/objects/CPrisonStatistics.h"
 
+#include "engine/core/NiRandom.h"
 #include "framework/COrvaneFile.h"
+#include "framework/COrvaneObject.h"
 #include "game/simulation/characters/CCharacterStats.h"
+#include "game/simulation/objects/CGameHost.h"
 #include "game/simulation/objects/CObjectRecord.h"
+#include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/TextConvert.h"
 
 #include <algorithm>
@@ -13,6 +17,32 @@ namespace
 // Where each category's counters lie: the groups are kept in the order
 // 0, 2, 1, 3.
 constexpr int s_aiGroupOfCategory[CPrisonStatistics::CATEGORY_COUNT] = {0, 2, 1, 3};
+
+// Message numbers of the "InGameMessages" list.
+constexpr int MSG_RELEASES = 14;
+constexpr int MSG_DEATHS = 15;
+constexpr int MSG_ESCAPES = 16;
+constexpr int MSG_OTHER_DEPARTURES = 18;
+constexpr int MSG_EXECUTIONS = 19;
+constexpr int MSG_COMPLETED = 20;
+constexpr int MSG_NO_FOOD = 56;
+constexpr int MSG_SHORTAGE = 57;
+constexpr int MSG_NO_HOSPITAL = 58;
+constexpr int MSG_NO_WORK = 59;
+constexpr int MSG_ORDER_GOOD = 60;
+constexpr int MSG_ORDER_FAIR = 61;
+constexpr int MSG_ORDER_BAD = 62;
+constexpr int MSG_CHATTER_FIRST = 68;
+constexpr int CHATTER_COUNT = 15;
+
+// Effect samples.
+constexpr int SAMPLE_NOON = 20;
+constexpr int SAMPLE_EXECUTION = 25;
+constexpr int FULL_VOLUME = 255;
+
+// Admin room kinds.
+constexpr int ROOM_PLANNING = 1;
+constexpr int ROOM_CLERICAL = 2;
 
 // Counts never go below 0: a removal the ledger never saw registered (a
 // damaged save, a person counted twice) must not wrap to 65535.
@@ -58,6 +88,43 @@ bool CPrisonStatistics::RemoveObject(const CObjectRecord* pkRecord)
     }
     AddScore(-pkRecord->m_sScoreValue);
     return true;
+}
+
+bool CPrisonStatistics::AddAdminRoom(const CObjectRecord* pkRecord, int iKind, int iCount)
+{
+    if (!pkRecord)
+    {
+        return false;
+    }
+    if (iKind == ROOM_PLANNING && iCount > m_usUpgradeLevel)
+    {
+        CGameHost* pkHost = CGameHost::Get();
+        CWorld* pkWorld = pkHost ? pkHost->GetWorld() : nullptr;
+        if (pkWorld)
+        {
+            if (pkWorld->GetUpgradeLevel() < iCount)
+            {
+                pkWorld->SetUpgradeLevel(iCount);
+            }
+            m_usUpgradeLevel = Low16(std::max(0, pkWorld->GetUpgradeLevel()));
+        }
+        else
+        {
+            // No level is running (a test, a tool): the ledger keeps the
+            // level the room gives.
+            m_usUpgradeLevel = Low16(iCount);
+        }
+    }
+    else if (iKind == ROOM_CLERICAL && iCount > m_usClericalLevel)
+    {
+        m_usClericalLevel = Low16(iCount);
+    }
+    return AddObject(pkRecord);
+}
+
+bool CPrisonStatistics::RemoveAdminRoom(const CObjectRecord* pkRecord, int, int)
+{
+    return RemoveObject(pkRecord);
 }
 
 bool CPrisonStatistics::AddCell(CObjectRecord* pkRecord)
@@ -260,6 +327,173 @@ bool CPrisonStatistics::RemoveStaff(CCharacterStats* pkRecord, int iCategory)
     return true;
 }
 
+void CPrisonStatistics::Report(std::int32_t& iReports, std::uint8_t& ucWarned, int iMessage)
+{
+    if (ucWarned)
+    {
+        return;
+    }
+    ++iReports;
+    if (iReports > m_usPrisonersNow / 2)
+    {
+        ucWarned = 1;
+        iReports = 0;
+        if (CGameHost* pkHost = CGameHost::Get())
+        {
+            pkHost->PostMessage(iMessage);
+        }
+    }
+}
+
+void CPrisonStatistics::ReportNoFood()
+{
+    Report(m_iNoFoodReports, m_ucNoFoodWarned, MSG_NO_FOOD);
+}
+
+void CPrisonStatistics::ReportNoWork()
+{
+    Report(m_iNoWorkReports, m_ucNoWorkWarned, MSG_NO_WORK);
+}
+
+void CPrisonStatistics::ReportNoHospital()
+{
+    Report(m_iNoHospitalReports, m_ucNoHospitalWarned, MSG_NO_HOSPITAL);
+}
+
+void CPrisonStatistics::ReportShortage()
+{
+    Report(m_iShortageReports, m_ucShortageWarned, MSG_SHORTAGE);
+}
+
+void CPrisonStatistics::Update()
+{
+    UpdateTotals();
+    CGameHost* pkHost = CGameHost::Get();
+    if (!pkHost)
+    {
+        return;
+    }
+    const CClockState kClock = pkHost->GetClock();
+    if (kClock.m_ucDayRolled)
+    {
+        for (const CCharacterStats* pkPrisoner : m_kPrisoners)
+        {
+            m_iPrisonerPayments += (pkPrisoner->m_usSecurityLevel + 1) * 1000;
+        }
+    }
+    if (kClock.HasHourBegun(18))
+    {
+        if (m_usPrisonersNow != 0)
+        {
+            if (m_usTodayKnockdowns < m_usPrisonersNow / 2)
+            {
+                pkHost->PostMessage(MSG_ORDER_GOOD);
+            }
+            else if (m_usTodayKnockdowns < m_usPrisonersNow)
+            {
+                pkHost->PostMessage(MSG_ORDER_FAIR);
+            }
+            else
+            {
+                pkHost->PostMessage(MSG_ORDER_BAD);
+            }
+        }
+        m_usTodayKnockdowns = 0;
+    }
+    if (kClock.HasHourBegun(12))
+    {
+        pkHost->PlaySample(SAMPLE_NOON, FULL_VOLUME, false);
+    }
+    if (m_usPrisonersNow != 0 && kClock.HasHourChanged() && !pkHost->IsMessageShowing())
+    {
+        if (NiRand() % 5 == 0)
+        {
+            pkHost->PostMessage(MSG_CHATTER_FIRST + NiRand() % CHATTER_COUNT);
+        }
+    }
+}
+
+void CPrisonStatistics::NewDay()
+{
+    if (CGameHost* pkHost = CGameHost::Get())
+    {
+        if (m_usTodayExecutions != 0)
+        {
+            CWorld* pkWorld = pkHost->GetWorld();
+            COrvaneObject* pkProtesters = pkWorld ? pkWorld->GetProtesters() : nullptr;
+            if (pkProtesters && pkProtesters->IsModelVisible())
+            {
+                pkProtesters->SetModelHidden(true);
+            }
+            pkHost->StopSample(SAMPLE_EXECUTION);
+            pkHost->PostNumberedMessage(MSG_EXECUTIONS, m_usTodayExecutions);
+        }
+        const std::pair<int, std::uint16_t> akReports[] = {
+            {MSG_DEATHS, m_usTodayDeaths},
+            {MSG_OTHER_DEPARTURES, m_usTodayOtherDepartures},
+            {MSG_ESCAPES, m_usTodayEscapes},
+            {MSG_COMPLETED, m_usTodayCompleted},
+            {MSG_RELEASES, m_usTodayReleases},
+        };
+        for (const auto& [iMessage, usCount] : akReports)
+        {
+            if (usCount != 0)
+            {
+                pkHost->PostNumberedMessage(iMessage, usCount);
+            }
+        }
+    }
+    m_ucNoFoodWarned = 0;
+    m_ucNoWorkWarned = 0;
+    m_ucShortageWarned = 0;
+    m_ucNoHospitalWarned = 0;
+    m_usTodayExecutions = 0;
+    m_usTodayEscapes = 0;
+    m_usTodayDeaths = 0;
+    m_usTodayOtherDepartures = 0;
+    m_usTodayCompleted = 0;
+    m_usTodayReleases = 0;
+}
+
+std::int32_t CPrisonStatistics::GetStatistic(int iKind) const
+{
+    switch (iKind)
+    {
+    case 0:
+        return GetBalance();
+    case 1:
+    {
+        const CGameHost* pkHost = CGameHost::Get();
+        return pkHost ? pkHost->GetClock().m_sYearOffset : 0;
+    }
+    case 2:
+        return m_usPrisonersReceived;
+    case 3:
+        return m_iOrder;
+    case 4:
+        return m_usPrisonersNow;
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+        return m_ausPrisonersByLevel[iKind - 5];
+    case 9:
+        return m_usPrisonersReleased;
+    case 10:
+        return m_usPrisonersGone;
+    case 11:
+        return m_usIntake;
+    case 12:
+        return m_usKnockdowns;
+    case 13:
+        return m_usEscapes;
+    case 14:
+        return m_usPrisonLevel;
+    default:
+        return 0;
+    }
+}
+
 void CPrisonStatistics::UpdateTotals()
 {
     m_iIncomeTotal = m_iStartingFunds + m_iPrisonerPayments + m_iOtherIncome + m_iWorkIncome;
@@ -306,6 +540,36 @@ std::string CPrisonStatistics::FormatLine() const
 bool CPrisonStatistics::SaveLine(COrvaneFile& kFile) const
 {
     return kFile.WriteString((FormatLine() + "\r\n").c_str());
+}
+
+bool CPrisonStatistics::Save(COrvaneFile& kFile) const
+{
+    return SaveLine(kFile);
+}
+
+bool CPrisonStatistics::Load(COrvaneFile& kFile)
+{
+    if (!kFile.IsOpen() || kFile.GetMode() != COrvaneFile::MODE_READ || kFile.IsEof())
+    {
+        return false;
+    }
+    std::string kLine;
+    kFile.ReadLine(kLine);
+    // An empty section holds its closing tag where the values belong: taken
+    // for values it would read as a block with no starting funds.
+    if (kLine.find('<') != std::string::npos)
+    {
+        return false;
+    }
+    int aiValues[LINE_VALUES];
+    ParseLine(kLine, aiValues);
+    ApplyLine(aiValues);
+    const CGameHost* pkHost = CGameHost::Get();
+    if (const CWorld* pkWorld = pkHost ? pkHost->GetWorld() : nullptr)
+    {
+        m_usUpgradeLevel = Low16(std::max(0, pkWorld->GetUpgradeLevel()));
+    }
+    return true;
 }
 
 void CPrisonStatistics::ParseLine(const std::string& kLine, int (&aiValues)[LINE_VALUES])

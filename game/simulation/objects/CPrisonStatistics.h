@@ -34,6 +34,13 @@ public:
     bool AddObject(const CObjectRecord* pkRecord);
     bool RemoveObject(const CObjectRecord* pkRecord);
 
+    // Administration rooms: a planning room (kind 1) numbered above the
+    // upgrade level raises the world's upgrade level to its number, a
+    // clerical room (kind 2) raises the clerical level; then as an object.
+    bool AddAdminRoom(const CObjectRecord* pkRecord, int iKind, int iCount);
+    // Levels reached stay: removal takes back only the score.
+    bool RemoveAdminRoom(const CObjectRecord* pkRecord, int iKind = 0, int iCount = 0);
+
     // Cells are kept per security level (their record's required level),
     // their places counted as beds. A level outside 0..3 is refused.
     bool AddCell(CObjectRecord* pkRecord);
@@ -54,6 +61,24 @@ public:
     bool RegisterStaff(CCharacterStats* pkRecord, int iCategory);
     bool RemoveStaff(CCharacterStats* pkRecord, int iCategory);
 
+    // Prisoners who found nothing of a kind they sought. Each kind warns
+    // once a day, when its reports exceed half the prisoners held.
+    void ReportNoFood();
+    void ReportNoWork();
+    void ReportNoHospital();
+    void ReportShortage();
+
+    // The per-frame step: totals, the daily prisoner payments, the 18:00
+    // order report, the noon bell and the hourly chatter.
+    void Update();
+    // The start of a game day: the day's departures reported, the day
+    // counters and the shortage warnings cleared.
+    void NewDay();
+
+    // The value a scenario condition reads for a statistic kind 0..14;
+    // other kinds read 0.
+    [[nodiscard]] std::int32_t GetStatistic(int iKind) const;
+
     // The staff group of a category (0..3, else null): they lie in the
     // order 0, 2, 1, 3.
     [[nodiscard]] StaffGroup* GetStaffGroup(int iCategory);
@@ -66,6 +91,12 @@ public:
     // The saved line: the twenty values, comma-joined, without line end.
     [[nodiscard]] std::string FormatLine() const;
     bool SaveLine(COrvaneFile& kFile) const;
+    // The statistics line and its CR LF; false when the write fails.
+    bool Save(COrvaneFile& kFile) const;
+    // Reads the next line of the file into the block, then takes the
+    // world's upgrade level. False, changing nothing, when the file has no
+    // further line or the line is a section tag rather than values.
+    bool Load(COrvaneFile& kFile);
     // Reads a saved line into twenty values: missing values keep the fresh
     // block's, values past twenty are ignored, and a line of exactly 19
     // values (older saves without the order) gets order 500. Never fails.
@@ -124,4 +155,7 @@ public:
     std::uint8_t m_ucNoWorkWarned = 0;
     std::uint8_t m_ucShortageWarned = 0;
     std::uint8_t m_ucNoHospitalWarned = 0;
+
+private:
+    void Report(std::int32_t& iReports, std::uint8_t& ucWarned, int iMessage);
 };
