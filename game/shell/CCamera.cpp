@@ -149,6 +149,9 @@ bool CCamera::ConstrainPosition(NiVec3& kPosition) const
     if (pkRoot == nullptr)
         return true;
     const NiBoundSphere& kBound = pkRoot->GetWorldBound();
+    // An empty scene has no extent to keep to.
+    if (!(kBound.m_fRadius > 0.0f))
+        return true;
     const float fX = kPosition.x - kBound.m_kCenter.x;
     const float fZ = kPosition.z - kBound.m_kCenter.z;
     const float fDistance = std::sqrt(fX * fX + fZ * fZ);

@@ -1,34 +1,163 @@
 #include "game/shell/CGame.h"
 
+#include "engine/core/NiRandom.h"
+#include "engine/render/NiRenderer.h"
 #include "framework/COrvaneCamera.h"
-#include "framework/COrvaneKeyboard.h"
-#include "framework/COrvaneWorld.h"
+#include "framework/COrvaneRenderer.h"
+#include "framework/COrvaneTagTree.h"
+#include "framework/COrvaneWindow.h"
 #include "game/shell/CCamera.h"
+#include "game/shell/CConditions.h"
+#include "game/shell/CFrontEndScreens.h"
+#include "game/shell/CKeyboard.h"
 #include "game/shell/CLevelManager.h"
+#include "game/shell/CLocale.h"
+#include "game/shell/CMouse.h"
+#include "game/shell/CSoundSystem.h"
+#include "game/shell/CStartUp.h"
+#include "game/shell/ui/CInterface.h"
+#include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorld.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string>
 
 namespace
 {
+CGame* g_pkGame = nullptr;
+float g_fScreenScaleX = 1.0f;
+float g_fScreenScaleY = 1.0f;
+
 // Where the camera starts over a level: above and behind its middle,
 // looking at it.
 const NiVec3 START_POSITION(0.0f, 60.0f, -40.0f);
 const NiVec3 START_TARGET(0.0f, 0.0f, 0.0f);
+
+NiRenderer* GameRenderer()
+{
+    const COrvaneApplication* pkApp = COrvaneApplication::GetExisting();
+    const COrvaneWindow* pkWindow = pkApp != nullptr ? pkApp->GetWindow() : nullptr;
+    const COrvaneRenderer* pkHolder = pkWindow != nullptr ? pkWindow->GetRenderer() : nullptr;
+    return pkHolder != nullptr ? pkHolder->GetRenderer() : nullptr;
+}
+
+// The first value of the cursor's node as a 16-bit number; false when there
+// is none.
+bool ReadChannel(COrvaneTagTree& kData, const char* pcName, float& fChannel)
+{
+    if (!kData.NextSibling(pcName) && !kData.FindChild(pcName))
+        return false;
+    const std::vector<std::string>& kValues = kData.GetValues();
+    if (kValues.empty())
+        return false;
+    const std::string& kText = kValues.front();
+    std::int32_t iValue = 0;
+    const auto [pcEnd, eError] = std::from_chars(kText.data(), kText.data() + kText.size(), iValue);
+    (void)pcEnd;
+    if (eError != std::errc())
+        return false;
+    fChannel = static_cast<float>(static_cast<std::uint16_t>(iValue)) * 0.003921569f;
+    return true;
+}
 } // namespace
 
-CGame::CGame() = default;
+CGame::CGame()
+{
+    CGame::Reset();
+    (void)CInterface::Rebuild(nullptr, false);
+}
 
 CGame::~CGame()
 {
-    // The world goes before the camera that views it.
+    CGame::Shutdown();
+    m_kClock.Reset();
+    m_kBuildTime.clear();
+    m_kBuildDate.clear();
+    m_kTypedCode.clear();
+    // The world goes before the camera the base deletes.
     m_pkLevelManager.reset();
+    if (g_pkGame == this)
+        g_pkGame = nullptr;
+    if (CGameHost::Get() == this)
+        CGameHost::Set(nullptr);
+}
+
+CGame* CGame::Get()
+{
+    return g_pkGame;
+}
+
+float CGame::GetScreenScaleX()
+{
+    return g_fScreenScaleX;
+}
+
+float CGame::GetScreenScaleY()
+{
+    return g_fScreenScaleY;
+}
+
+void CGame::Reset()
+{
+    m_fFadeLevel = 0.0f;
+    m_iNightState = NIGHT_NONE;
+    m_fFrameTime = 0.0f;
+    m_fGameTime = 0.0f;
+    m_ucInputBlocked = 0;
+    m_ucFadeAlpha = 0;
+    m_usNextPerson = 0;
+    m_usSaveVersion = 0;
+    m_iCodeEntry = 0;
+    // Shutdown deletes these first; a reset on its own deletes them too
+    // rather than losing them.
+    m_pkConditions.reset();
+    m_pkFrontEnd.reset();
+    m_pkSoundSystem.reset();
+    m_pkStartUp.reset();
+    m_pkSpawnManager.reset();
+    m_pkSelectedBuilding = nullptr;
+    m_fGameSpeed = 1.0f;
+    m_fSavedSpeed = 1.0f;
+    m_bFadeQuad = false;
+}
+
+void CGame::Shutdown()
+{
+    COrvaneInterface::ReleaseActivePanel();
+    m_pkSpawnManager.reset();
+    m_pkStartUp.reset();
+    m_pkConditions.reset();
+    m_pkFrontEnd.reset();
+    m_pkSoundSystem.reset();
+    m_bFadeQuad = false;
+    Reset();
 }
 
 bool CGame::Init(const char* pcName)
 {
+    g_pkGame = this;
+    CGameHost::Set(this);
+    NiSeedRandomFromTime();
     if (!COrvaneGame::Init(pcName))
         return false;
+    if (COrvaneGame::GetLocale() == nullptr)
+    {
+        auto pkLocale = std::make_unique<CLocale>();
+        (void)pkLocale->Load();
+        SetLocale(std::move(pkLocale));
+    }
     if (GetKeyboard() == nullptr)
-        SetKeyboard(std::make_unique<CZelmarKeyboard>());
-    if (GetCamera() == nullptr)
+    {
+        auto pkKeyboard = std::make_unique<CKeyboard>();
+        if (!pkKeyboard->SetCallbacks([this](const COrvaneKeyEvent& kEvent) { OnKey(kEvent); },
+                                      [this](const COrvaneKeyEvent& kEvent) { OnKeyUp(kEvent); }))
+            return false;
+        pkKeyboard->SetBlockTest([this] { return IsInputBlocked(); });
+        SetKeyboard(std::move(pkKeyboard));
+    }
+    if (COrvaneGame::GetCamera() == nullptr)
     {
         auto pkCamera = std::make_unique<CCamera>();
         if (!pkCamera->LoadSettings(1024.0f, 768.0f, 0.0f))
@@ -40,54 +169,494 @@ bool CGame::Init(const char* pcName)
     return true;
 }
 
+bool CGame::ChooseDisplayMode(std::uint32_t& uiAdapter, std::uint32_t& uiMode)
+{
+    if (m_pkStartUp == nullptr)
+        m_pkStartUp = std::make_unique<CStartUp>();
+    std::int32_t iAdapter = 0;
+    std::int32_t iMode = 0;
+    if (!m_pkStartUp->Run(iAdapter, iMode))
+        return false;
+    uiAdapter = static_cast<std::uint32_t>(std::max(iAdapter, 0));
+    uiMode = static_cast<std::uint32_t>(std::max(iMode, 0));
+    m_pkStartUp.reset();
+    return true;
+}
+
 bool CGame::Start()
 {
+    if (const COrvaneCamera* pkCamera = COrvaneGame::GetCamera())
+        SetScreenSize(static_cast<std::int32_t>(pkCamera->GetScreenWidth()),
+                      static_cast<std::int32_t>(pkCamera->GetScreenHeight()));
+    g_fScreenScaleX = static_cast<float>(GetScreenWidth()) * 0.0009765625f;
+    g_fScreenScaleY = static_cast<float>(GetScreenHeight()) * 0.0013020834f;
+
+    ShowTimedScreen(STUDIO_SCREEN, 2.0f);
+    ShowTimedScreen(RATING_SCREEN, 4.1f);
+
+    if (GetMouse() == nullptr)
+    {
+        auto pkMouse = std::make_unique<CMouse>();
+        if (!pkMouse->SetCallback([this] { OnMouse(); }))
+            return false;
+        pkMouse->SetCursorScaled(true);
+        SetMouse(std::move(pkMouse));
+    }
+
+    auto pkData = std::make_unique<COrvaneTagTree>();
+    // A missing file leaves the document empty: its readers find nothing.
+    (void)pkData->Load(DATA_FILE);
+    SetDataDocument(std::move(pkData));
+
+    if (CLocale* pkLocale = GetGameLocale())
+        (void)pkLocale->LoadFontsAndScreenText(GetDataDocument());
+
     if (m_pkLevelManager == nullptr)
     {
         m_pkLevelManager = std::make_unique<CLevelManager>();
-        m_pkLevelManager->SetCamera(GetCamera());
-        (void)m_pkLevelManager->ReadGameType();
+        m_pkLevelManager->SetCamera(COrvaneGame::GetCamera());
+        if (!m_pkLevelManager->ReadGameType())
+            return false;
     }
-    (void)m_pkLevelManager->CreateWorld();
-    if (COrvaneCamera* pkCamera = GetCamera())
+
+    if (CInterface* pkInterface = CInterface::Get())
+        (void)pkInterface->CreatePanels(GetDataDocument());
+
+    if (m_pkConditions == nullptr)
+        m_pkConditions = std::make_unique<CConditions>();
+
+    if (COrvaneMouse* pkMouse = GetMouse())
+        pkMouse->SetCursorShown(true);
+    ShowTimedScreen(TITLE_SCREEN, 2.0f);
+
+    m_pkFrontEnd = std::make_unique<CFrontEndScreens>();
+    (void)m_pkFrontEnd->CreateFrontEndPanels(GetDataDocument());
+
+    SetState(STATE_FRONT_END);
+
+    m_pkSoundSystem = std::make_unique<CSoundSystem>();
+    (void)m_pkSoundSystem->Configure(GetDataDocument());
+    m_pkSoundSystem->PlayMusicTrack(0, 1);
+    return true;
+}
+
+bool CGame::BeginCameraFrame()
+{
+    COrvaneCamera* pkCamera = COrvaneGame::GetCamera();
+    if (pkCamera == nullptr || pkCamera->BeginRender() == 0)
+        return false;
+    (void)pkCamera->ClearViewport(0, 3);
+    return true;
+}
+
+void CGame::EndCameraFrame()
+{
+    COrvaneCamera* pkCamera = COrvaneGame::GetCamera();
+    (void)pkCamera->EndRender();
+    (void)pkCamera->DisplayFrame();
+}
+
+void CGame::Render()
+{
+    if (GetState() == STATE_FRONT_END)
     {
+        if (!BeginCameraFrame())
+            return;
+        if (m_pkFrontEnd != nullptr)
+            m_pkFrontEnd->Draw();
+        if (CInterface* pkInterface = CInterface::Get())
+            pkInterface->Draw();
+        if (COrvaneMouse* pkMouse = GetMouse())
+            pkMouse->DrawCursor();
+        EndCameraFrame();
+        return;
+    }
+    if (GetState() != STATE_IN_GAME || COrvaneGame::GetCamera() == nullptr || !BeginCameraFrame())
+        return;
+    COrvaneCamera* pkCamera = COrvaneGame::GetCamera();
+    if (COrvaneWorld* pkWorld = GetWorld())
+        pkWorld->RenderFrame(*pkCamera);
+    (void)pkCamera->RenderScene();
+    // The fade quad is drawn under the interface (layer 1) or over it (3)
+    // while its alpha is above 0; the screen drawing comes with the overlays.
+    if (CInterface* pkInterface = CInterface::Get())
+        pkInterface->Draw();
+    if (m_pkConditions != nullptr)
+        m_pkConditions->UpdateResultScreens(GetGameLocale());
+    if (COrvaneMouse* pkMouse = GetMouse())
+        pkMouse->DrawCursor();
+    EndCameraFrame();
+}
+
+std::int32_t CGame::RenderScene()
+{
+    COrvaneCamera* pkCamera = COrvaneGame::GetCamera();
+    if (pkCamera == nullptr || pkCamera->BeginRender() == 0)
+        return 0;
+    if (COrvaneWorld* pkWorld = GetWorld())
+        pkWorld->RenderFrame(*pkCamera);
+    (void)pkCamera->RenderScene();
+    (void)pkCamera->EndRender();
+    return 1;
+}
+
+void CGame::Update(float fDeltaTime)
+{
+    COrvaneGame::Update(fDeltaTime);
+    m_fFrameTime = GetFrameTimes().m_fFrameTime;
+    CLocale* pkLocale = GetGameLocale();
+    CMouse* pkMouse = dynamic_cast<CMouse*>(GetMouse());
+
+    if (GetState() == STATE_FRONT_END)
+    {
+        m_ucInputBlocked = 1;
+        if (pkLocale != nullptr)
+            pkLocale->ReleaseFontGlyphs();
+        // The stand-in front end starts a new game as the player's choice.
+        if (m_pkFrontEnd != nullptr && m_pkFrontEnd->Update(m_fFrameTime))
+            LoadLevelData();
+        if (CInterface* pkInterface = CInterface::Get())
+            pkInterface->Update(m_fFrameTime);
+        if (pkMouse != nullptr)
+            pkMouse->ClearMovement();
+        GetLastKeyEvent() = COrvaneLastKeyEvent{};
+        return;
+    }
+    if (GetState() != STATE_IN_GAME)
+        return;
+
+    if (pkMouse != nullptr)
+        pkMouse->m_bFrameFlag = false;
+    if (m_pkConditions != nullptr && m_pkConditions->IsResultPending())
+    {
+        // The game stands still while a result shows.
+        if (pkLocale != nullptr)
+            pkLocale->ReleaseFontGlyphs();
+        return;
+    }
+    if (pkLocale != nullptr)
+        pkLocale->ReleaseFontGlyphs();
+    if (COrvaneCamera* pkCamera = COrvaneGame::GetCamera())
+        pkCamera->Update();
+    StepSimulation(m_fFrameTime);
+    if (CInterface* pkInterface = CInterface::Get())
+    {
+        if (m_iNightState == NIGHT_NONE)
+            pkInterface->Update(m_fFrameTime);
+        else
+            pkInterface->UpdateDuringNight();
+    }
+    if (pkMouse != nullptr)
+        pkMouse->ClearMovement();
+    GetLastKeyEvent() = COrvaneLastKeyEvent{};
+
+    // Back at the front end within this frame: a fresh interface.
+    if (GetState() == STATE_FRONT_END)
+        (void)CInterface::Rebuild(GetDataDocument(), true);
+}
+
+void CGame::StepSimulation(float fFrameTime)
+{
+    const float fScaled = m_fGameSpeed * fFrameTime;
+    m_fGameTime += fScaled;
+    if (m_iNightState == NIGHT_NONE && m_kClock.m_fMinutes > NIGHT_MINUTES)
+        m_iNightState = NIGHT_FADING_OUT;
+    if (m_iNightState != NIGHT_NONE)
+        UpdateEventTimer(fScaled);
+    m_kClock.Advance(fScaled);
+    if (m_kClock.HasHourBegun(ARRIVAL_HOUR) && m_pkSpawnManager != nullptr)
+        m_pkSpawnManager->MakeArrivalsDue();
+    if (m_pkLevelManager != nullptr)
+        m_pkLevelManager->UpdateWorld(m_fGameTime);
+}
+
+void CGame::UpdateEventTimer(float fScaled)
+{
+    if (m_iNightState == NIGHT_FADING_OUT)
+    {
+        m_fFadeLevel += fScaled * FADE_PER_SECOND;
+        SetFadeLevel(static_cast<std::uint8_t>(std::min(m_fFadeLevel, FADE_FULL)));
+        if (m_fFadeLevel >= FADE_FULL)
+        {
+            m_fFadeLevel = FADE_FULL;
+            m_iNightState = NIGHT_FADING_IN;
+            AdvanceToMorning();
+            if (CInterface* pkInterface = CInterface::Get())
+                pkInterface->ShowDeskTop(true);
+        }
+    }
+    else if (m_iNightState == NIGHT_FADING_IN)
+    {
+        m_fFadeLevel = std::max(m_fFadeLevel - fScaled * FADE_PER_SECOND, 0.0f);
+        SetFadeLevel(static_cast<std::uint8_t>(m_fFadeLevel));
+        if (m_fFadeLevel <= 0.0f)
+        {
+            m_fFadeLevel = 0.0f;
+            m_iNightState = NIGHT_NONE;
+            PlaySample(SAMPLE_MORNING, 255, false);
+            if (m_pkSpawnManager != nullptr)
+                m_pkSpawnManager->ClearParoleCandidates();
+        }
+    }
+}
+
+void CGame::AdvanceToMorning()
+{
+    if (CInterface* pkInterface = CInterface::Get())
+        pkInterface->CloseAllPanels();
+    if (m_pkSpawnManager != nullptr)
+        m_pkSpawnManager->MakeArrivalsDue();
+    m_kClock.AdvanceToDay(MORNING_MINUTES);
+    if (CPrisonStatistics* pkStatistics = GetStatistics())
+    {
+        const std::int32_t iUpgrade = pkStatistics->m_usUpgradeLevel;
+        const std::int32_t iClerical = pkStatistics->m_usClericalLevel;
+        pkStatistics->m_iAdminCosts += ADMIN_COST * (iUpgrade + 1) / (iClerical + 1);
+    }
+}
+
+void CGame::ResetGame()
+{
+    ShowLoadingScreen();
+    if (COrvaneCamera* pkCamera = COrvaneGame::GetCamera())
+        pkCamera->ClearVisibleSet();
+    m_kClock.Reset();
+    m_pkSpawnManager.reset();
+    if (CInterface* pkInterface = CInterface::Get())
+        pkInterface->ResetForFrontEnd();
+    if (m_pkLevelManager != nullptr)
+        (void)m_pkLevelManager->DestroyWorld();
+    if (m_pkConditions != nullptr)
+        m_pkConditions->ClearConditions();
+    if (m_pkFrontEnd == nullptr)
+        m_pkFrontEnd = std::make_unique<CFrontEndScreens>();
+    (void)m_pkFrontEnd->CreateFrontEndPanels(GetDataDocument());
+    SetState(STATE_FRONT_END);
+    if (m_pkSoundSystem != nullptr)
+    {
+        m_pkSoundSystem->StopMusic();
+        m_pkSoundSystem->SetAmbientVolume(0);
+        m_pkSoundSystem->SetVolume(0);
+        m_pkSoundSystem->PlayMusicTrack(0, 1);
+    }
+}
+
+void CGame::LoadLevelData()
+{
+    if (m_pkSoundSystem != nullptr)
+    {
+        m_pkSoundSystem->StopMusic();
+        m_pkSoundSystem->CloseMusicStream();
+        m_pkSoundSystem->SetVolume(CSoundSystem::MAX_VOLUME);
+        m_pkSoundSystem->PlaySample(SAMPLE_LEVEL_START, 255, false);
+    }
+    ShowLoadingScreen();
+    if (m_pkFrontEnd != nullptr)
+        m_pkFrontEnd->DeleteScreens();
+
+    if (CInterface* pkInterface = CInterface::Get())
+        (void)pkInterface->PrepareForLevel(GetDataDocument());
+
+    if (m_pkSpawnManager == nullptr)
+    {
+        m_pkSpawnManager = std::make_unique<CSpawnManager>();
+        if (COrvaneTagTree* pkData = GetDataDocument())
+            m_pkSpawnManager->LoadRosters(*pkData);
+    }
+
+    m_kClock.m_usYear = START_YEAR;
+
+    if (m_pkLevelManager == nullptr)
+    {
+        m_pkLevelManager = std::make_unique<CLevelManager>();
+        m_pkLevelManager->SetCamera(COrvaneGame::GetCamera());
+    }
+    COrvaneCamera* pkCamera = COrvaneGame::GetCamera();
+    if (pkCamera != nullptr)
+        pkCamera->ResetAngles();
+    (void)m_pkLevelManager->CreateWorld();
+    if (pkCamera != nullptr)
+    {
+        // Until the level names its camera place: above its middle.
         pkCamera->SetPosition(START_POSITION);
         (void)pkCamera->LookAt(START_TARGET);
     }
-    SetState(4);
+
+    LoadPrisonTemplate();
+    m_ucFadeLayer = 1;
+    (void)BuildColourQuad(NiColorRGBA{0.0f, 0.0f, 0.0f, 1.0f});
+
+    m_iNightState = NIGHT_FADING_IN;
+    m_fFadeLevel = 0.0f;
+    m_ucInputBlocked = 0;
+
+    if (m_kClock.m_fMinutes > NIGHT_MINUTES || m_kClock.m_fMinutes < MORNING_MINUTES)
+        AdvanceToMorning();
+
+    m_pkSelectedBuilding = nullptr;
+    SetState(STATE_IN_GAME);
+
+    if (m_pkSoundSystem != nullptr)
+    {
+        const std::int32_t iLevel = static_cast<std::int32_t>(GetLevelNumber());
+        m_pkSoundSystem->PlayMusicTrack(iLevel + 1, 1);
+        m_pkSoundSystem->SetAmbientSample(iLevel >= 0 && iLevel <= m_pkSoundSystem->GetAmbientCount() ? iLevel : -1);
+        m_pkSoundSystem->SetAmbientVolume(255);
+    }
+}
+
+void CGame::ShowTimedScreen(const char* pcPicture, float fSeconds)
+{
+    // The pictures come with the screen overlays; nothing waits until then.
+    m_kShownScreens.push_back({pcPicture != nullptr ? pcPicture : "", fSeconds});
+}
+
+void CGame::ShowLoadingScreen()
+{
+    m_kShownScreens.push_back({LOADING_SCREEN, 0.0f});
+}
+
+bool CGame::BuildColourQuad(const NiColorRGBA& kColour)
+{
+    m_kFadeColour = kColour;
+    m_bFadeQuad = true;
     return true;
 }
+
+void CGame::SetFadeLevel(std::uint8_t ucLevel)
+{
+    m_ucFadeAlpha = std::min<std::uint8_t>(ucLevel, 100);
+    if (m_bFadeQuad && ucLevel > 0)
+        m_kFadeColour.a = static_cast<float>(m_ucFadeAlpha) * 0.01f;
+}
+
+void CGame::LoadPrisonTemplate()
+{
+    COrvaneTagTree* pkData = GetDataDocument();
+    if (pkData == nullptr || !pkData->SelectSection("TEMPLATES", true))
+        return;
+    const std::string kPrison = "PRISON" + std::to_string(GetLevelNumber() + 1);
+    if (!pkData->FindChild(kPrison.c_str()) || !pkData->FindChild("FOG"))
+        return;
+    (void)pkData->FindChild("plans");
+    NiColorRGBA kColour = m_kFadeColour;
+    if (!pkData->FindChild("R"))
+        return;
+    // The first channel is under the cursor; the others follow as siblings.
+    const std::vector<std::string>& kRed = pkData->GetValues();
+    std::int32_t iRed = 0;
+    if (kRed.empty() || std::from_chars(kRed.front().data(), kRed.front().data() + kRed.front().size(), iRed).ec !=
+                            std::errc())
+        return;
+    kColour.r = static_cast<float>(static_cast<std::uint16_t>(iRed)) * 0.003921569f;
+    if (!ReadChannel(*pkData, "G", kColour.g) || !ReadChannel(*pkData, "B", kColour.b) ||
+        !ReadChannel(*pkData, "A", kColour.a))
+        return;
+    if (NiRenderer* pkRenderer = GameRenderer())
+        pkRenderer->SetBackgroundColor(kColour);
+}
+
+void CGame::OnKey(const COrvaneKeyEvent& kEvent)
+{
+    (void)kEvent;
+}
+
+void CGame::OnKeyUp(const COrvaneKeyEvent& kEvent)
+{
+    COrvaneLastKeyEvent& kLast = GetLastKeyEvent();
+    kLast.m_uiFirst = kEvent.m_ucCtrl;
+    kLast.m_uiSecond = kEvent.m_ucShift;
+    kLast.m_uiKeyCode = kEvent.m_uiKeyCode;
+    kLast.m_uiFourth = kEvent.m_ucCharacter;
+}
+
+void CGame::OnMouse() {}
 
 COrvaneLevelManager* CGame::GetLevelManager() const
 {
     return m_pkLevelManager.get();
 }
 
-COrvaneWorld* CGame::GetWorld() const
+CCamera* CGame::GetGameCamera() const
 {
-    return m_pkLevelManager != nullptr ? m_pkLevelManager->GetWorld() : nullptr;
+    return dynamic_cast<CCamera*>(COrvaneGame::GetCamera());
 }
 
-void CGame::Render()
+COrvaneCamera* CGame::GetCamera() const
 {
-    COrvaneCamera* pkCamera = GetCamera();
-    if (pkCamera == nullptr || pkCamera->BeginRender() == 0)
-        return;
-    (void)pkCamera->ClearViewport(0, 3);
-    if (COrvaneWorld* pkWorld = GetWorld())
-        pkWorld->RenderFrame(*pkCamera);
-    (void)pkCamera->RenderScene();
-    (void)pkCamera->EndRender();
-    (void)pkCamera->DisplayFrame();
+    return COrvaneGame::GetCamera();
 }
 
-void CGame::Update(float fDeltaTime)
+CLocale* CGame::GetGameLocale() const
 {
-    COrvaneGame::Update(fDeltaTime);
-    if (COrvaneCamera* pkCamera = GetCamera())
-        pkCamera->Update();
-    if (m_pkLevelManager != nullptr)
-        m_pkLevelManager->UpdateWorld(GetFrameTimes().m_fFrameTime);
+    return dynamic_cast<CLocale*>(COrvaneGame::GetLocale());
+}
+
+CPrisonStatistics* CGame::GetStatistics() const
+{
+    return nullptr;
+}
+
+CWorld* CGame::GetWorld() const
+{
+    return m_pkLevelManager != nullptr ? dynamic_cast<CWorld*>(m_pkLevelManager->GetWorld()) : nullptr;
+}
+
+CClockState CGame::GetClock() const
+{
+    CClockState kState;
+    kState.m_usYear = m_kClock.m_usYear;
+    kState.m_sYearOffset = m_kClock.m_sYearOffset;
+    kState.m_usDay = m_kClock.m_usDay;
+    kState.m_fMinutes = m_kClock.m_fMinutes;
+    kState.m_fPreviousMinutes = m_kClock.m_fPreviousMinutes;
+    kState.m_ucDayRolled = m_kClock.m_ucDayRolled;
+    return kState;
+}
+
+void CGame::PostMessage(int iMessage)
+{
+    if (CInterface* pkInterface = CInterface::Get())
+        pkInterface->PostMessage(iMessage);
+}
+
+void CGame::PostNumberedMessage(int iMessage, int iValue)
+{
+    if (CInterface* pkInterface = CInterface::Get())
+        pkInterface->PostNumberedMessage(iMessage, iValue);
+}
+
+bool CGame::IsMessageShowing() const
+{
+    const CInterface* pkInterface = CInterface::Get();
+    return pkInterface != nullptr && pkInterface->IsMessageShowing();
+}
+
+void CGame::PlaySample(int iSample, int iVolume, bool bLoop)
+{
+    if (m_pkSoundSystem != nullptr)
+        m_pkSoundSystem->PlaySample(iSample, iVolume, bLoop);
+}
+
+void CGame::StopSample(int iSample)
+{
+    if (m_pkSoundSystem != nullptr)
+        m_pkSoundSystem->StopSample(iSample);
+}
+
+std::uint32_t CGame::GetLevelNumber() const
+{
+    return m_pkLevelManager != nullptr ? m_pkLevelManager->GetLevel() : 0;
+}
+
+void CGame::ObjectDestroyed(COrvaneObject* pkObject)
+{
+    if (CCamera* pkCamera = GetGameCamera())
+        pkCamera->ObjectDestroyed(pkObject);
+    // A building is a world object, and so an object of the registry.
+    if (m_pkSelectedBuilding != nullptr &&
+        static_cast<const void*>(m_pkSelectedBuilding) == static_cast<const void*>(pkObject))
+        m_pkSelectedBuilding = nullptr;
 }
 
 std::unique_ptr<COrvaneGame> CGameFactory::CreateGame()

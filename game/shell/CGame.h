@@ -1,35 +1,199 @@
 #pragma once
 
+#include "engine/core/NiColor.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneGame.h"
+#include "game/shell/CGameClock.h"
+#include "game/simulation/objects/CGameHost.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
+class CCamera;
+class CConditions;
+class CFrontEndScreens;
 class CLevelManager;
-class COrvaneWorld;
-class CZelmarCamera;
+class CLocale;
+class CPrisonStatistics;
+class CSoundSystem;
+class CSpawnManager;
+class CStartUp;
+class CWorld;
+class CWorldObject;
+class COrvaneObject;
+struct COrvaneKeyEvent;
 
-// The game object: its camera, keyboard and level manager; each frame it
-// draws the level's world through the camera and moves the camera by the
-// keys.
-class CGame : public COrvaneGame
+// The game object: one per process, made by the application through the
+// factory. It owns what the running game needs (interface, sound,
+// conditions, locale, camera, keys, mouse, level manager, spawn manager,
+// clock and speed) and moves between the front end (state 3) and a level
+// (state 4). It is also the host the simulation calls upwards.
+class CGame : public COrvaneGame, public CGameHost
 {
 public:
+    static constexpr std::int32_t STATE_NONE = 0;
+    static constexpr std::int32_t STATE_FRONT_END = 3;
+    static constexpr std::int32_t STATE_IN_GAME = 4;
+
+    static constexpr std::int32_t NIGHT_NONE = 0;
+    static constexpr std::int32_t NIGHT_FADING_IN = 1;
+    static constexpr std::int32_t NIGHT_FADING_OUT = 2;
+    // The night starts after 22:00; the morning is 06:00.
+    static constexpr float NIGHT_MINUTES = 1320.0f;
+    static constexpr float MORNING_MINUTES = 360.0f;
+    // A full fade takes five scaled seconds each way.
+    static constexpr float FADE_PER_SECOND = 20.0f;
+    static constexpr float FADE_FULL = 100.0f;
+    // A day's administration before the upgrade and clerical levels.
+    static constexpr std::int32_t ADMIN_COST = 2500;
+    static constexpr std::uint16_t START_YEAR = 2005;
+    static constexpr std::uint16_t ARRIVAL_HOUR = 13;
+    static constexpr std::int32_t SAMPLE_LEVEL_START = 7;
+    static constexpr std::int32_t SAMPLE_MORNING = 8;
+
+    // The pictures shown at start-up and while loading.
+    static constexpr const char* STUDIO_SCREEN = "images/studio.tga";
+    static constexpr const char* RATING_SCREEN = "images/rating.tga";
+    static constexpr const char* TITLE_SCREEN = "images/titlescreen.tga";
+    static constexpr const char* LOADING_SCREEN = "images/loading.tga";
+    static constexpr const char* DATA_FILE = "./data.xml";
+
     CGame();
     ~CGame() override;
+    CGame(const CGame&) = delete;
+    CGame& operator=(const CGame&) = delete;
+
+    // The game object (set by Init), or null.
+    [[nodiscard]] static CGame* Get();
+    // Layout units (1024 x 768) to screen pixels; set by Start.
+    [[nodiscard]] static float GetScreenScaleX();
+    [[nodiscard]] static float GetScreenScaleY();
+
+    // Everything the game made goes; the game's own fields start again.
+    void Destroy() override { Shutdown(); }
+    virtual void Shutdown();
+    // The game's own fields back to their first values; nothing is deleted
+    // here (Shutdown deletes first). Clock and fade layer stay.
+    void Reset() override;
 
     bool Init(const char* pcName) override;
+    bool ChooseDisplayMode(std::uint32_t& uiAdapter, std::uint32_t& uiMode) override;
     bool Start() override;
     void Render() override;
     void Update(float fDeltaTime) override;
 
+    // One step of the running level that needs no window, renderer or
+    // mouse: scaled time, night, objects, clock, world, arrivals.
+    virtual void StepSimulation(float fFrameTime);
+    // Back to the front end (also the first step of loading a save).
+    void ResetGame();
+    // Starts the level the level manager holds.
+    void LoadLevelData();
+    // One step of the night fade by scaled seconds.
+    void UpdateEventTimer(float fScaled);
+    // The jump to 06:00 of the next day.
+    void AdvanceToMorning();
+    // Draws the world alone through the game camera; the begin result.
+    std::int32_t RenderScene();
+
+    // Start-up, loading and fade pictures.
+    void ShowTimedScreen(const char* pcPicture, float fSeconds);
+    void ShowLoadingScreen();
+    bool BuildColourQuad(const NiColorRGBA& kColour);
+    void SetFadeLevel(std::uint8_t ucLevel);
+    // The prison template's fog colour becomes the background colour.
+    void LoadPrisonTemplate();
+
+    // Key and mouse handlers the devices call.
+    void OnKey(const COrvaneKeyEvent& kEvent);
+    void OnKeyUp(const COrvaneKeyEvent& kEvent);
+    void OnMouse();
+
     [[nodiscard]] COrvaneLevelManager* GetLevelManager() const override;
     [[nodiscard]] CLevelManager* GetGameLevelManager() const { return m_pkLevelManager.get(); }
-    // The level manager's world; null without one.
-    [[nodiscard]] COrvaneWorld* GetWorld() const;
+    [[nodiscard]] CCamera* GetGameCamera() const;
+    [[nodiscard]] CGameClock& GetGameClock() { return m_kClock; }
+    [[nodiscard]] CSoundSystem* GetSoundSystem() const { return m_pkSoundSystem.get(); }
+    [[nodiscard]] CConditions* GetConditions() const { return m_pkConditions.get(); }
+    [[nodiscard]] CFrontEndScreens* GetFrontEndScreens() const { return m_pkFrontEnd.get(); }
+    [[nodiscard]] CLocale* GetGameLocale() const;
+    // The registry's statistics block, or null.
+    [[nodiscard]] CPrisonStatistics* GetStatistics() const;
+
+    [[nodiscard]] float GetFadeLevel() const { return m_fFadeLevel; }
+    [[nodiscard]] std::int32_t GetNightState() const { return m_iNightState; }
+    [[nodiscard]] float GetGameTime() const { return m_fGameTime; }
+    [[nodiscard]] float GetFrameTimeCopy() const { return m_fFrameTime; }
+    [[nodiscard]] bool IsInputBlocked() const { return m_ucInputBlocked != 0; }
+    [[nodiscard]] std::uint8_t GetFadeAlpha() const { return m_ucFadeAlpha; }
+    [[nodiscard]] std::uint8_t GetFadeLayer() const { return m_ucFadeLayer; }
+    [[nodiscard]] bool HasFadeQuad() const { return m_bFadeQuad; }
+    [[nodiscard]] const NiColorRGBA& GetFadeColour() const { return m_kFadeColour; }
+    // Every picture shown, in order, with its time (the loading screen 0).
+    struct ShownScreen
+    {
+        std::string m_kPicture;
+        float m_fSeconds = 0.0f;
+    };
+    [[nodiscard]] const std::vector<ShownScreen>& GetShownScreens() const { return m_kShownScreens; }
+
+    // The host.
+    [[nodiscard]] CClockState GetClock() const override;
+    [[nodiscard]] float GetGameSpeed() const override { return m_fGameSpeed; }
+    void SetGameSpeed(float fSpeed) override { m_fGameSpeed = fSpeed; }
+    [[nodiscard]] float GetSavedSpeed() const override { return m_fSavedSpeed; }
+    void SetSavedSpeed(float fSpeed) override { m_fSavedSpeed = fSpeed; }
+    void PostMessage(int iMessage) override;
+    void PostNumberedMessage(int iMessage, int iValue) override;
+    [[nodiscard]] bool IsMessageShowing() const override;
+    void PlaySample(int iSample, int iVolume, bool bLoop) override;
+    void StopSample(int iSample) override;
+    [[nodiscard]] std::uint32_t GetLevelNumber() const override;
+    [[nodiscard]] CWorld* GetWorld() const override;
+    [[nodiscard]] CSpawnManager* GetSpawnManager() const override { return m_pkSpawnManager.get(); }
+    [[nodiscard]] CWorldObject* GetSelectedBuilding() const override { return m_pkSelectedBuilding; }
+    void SetSelectedBuilding(CWorldObject* pkBuilding) override { m_pkSelectedBuilding = pkBuilding; }
+    std::uint16_t TakePersonNumber() override { return m_usNextPerson++; }
+    [[nodiscard]] std::uint16_t GetPersonCounter() const override { return m_usNextPerson; }
+    void SetPersonCounter(std::uint16_t usCounter) override { m_usNextPerson = usCounter; }
+    [[nodiscard]] std::uint16_t GetSaveVersion() const override { return m_usSaveVersion; }
+    void SetSaveVersion(std::uint16_t usVersion) { m_usSaveVersion = usVersion; }
+    [[nodiscard]] COrvaneCamera* GetCamera() const override;
+    void ObjectDestroyed(COrvaneObject* pkObject) override;
 
 private:
+    // The camera frame: begin and clear; end and present.
+    bool BeginCameraFrame();
+    void EndCameraFrame();
+
+    float m_fFadeLevel = 0.0f;
+    std::int32_t m_iNightState = NIGHT_NONE;
+    float m_fFrameTime = 0.0f;
+    float m_fGameSpeed = 1.0f;
+    float m_fSavedSpeed = 1.0f;
+    float m_fGameTime = 0.0f;
+    std::uint8_t m_ucInputBlocked = 0;
+    std::unique_ptr<CConditions> m_pkConditions;
+    bool m_bFadeQuad = false;
+    NiColorRGBA m_kFadeColour{0.0f, 0.0f, 0.0f, 1.0f};
+    std::uint8_t m_ucFadeAlpha = 0;
+    std::uint8_t m_ucFadeLayer = 1;
+    std::uint16_t m_usNextPerson = 0;
+    std::unique_ptr<CFrontEndScreens> m_pkFrontEnd;
+    std::unique_ptr<CSoundSystem> m_pkSoundSystem;
+    std::string m_kBuildTime;
+    std::string m_kBuildDate;
+    std::uint16_t m_usSaveVersion = 0;
+    CWorldObject* m_pkSelectedBuilding = nullptr; // link: the registry owns it
+    std::int32_t m_iCodeEntry = 0;
+    std::string m_kTypedCode;
+    CGameClock m_kClock;
+    std::unique_ptr<CStartUp> m_pkStartUp;
+    std::unique_ptr<CSpawnManager> m_pkSpawnManager;
     std::unique_ptr<CLevelManager> m_pkLevelManager;
+    std::vector<ShownScreen> m_kShownScreens;
 };
 
 // The factory the entry hands to the application.

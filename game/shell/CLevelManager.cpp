@@ -7,6 +7,7 @@
 #include "framework/COrvaneSceneLink.h"
 #include "framework/COrvaneTagTree.h"
 #include "framework/COrvaneWorld.h"
+#include "game/simulation/objects/CWorld.h"
 
 #include <charconv>
 #include <string>
@@ -73,6 +74,11 @@ CLevelManager::~CLevelManager()
 COrvaneCamera* CLevelManager::GetCamera() const
 {
     return m_pkCamera != nullptr ? m_pkCamera : GameCamera();
+}
+
+std::unique_ptr<COrvaneWorld> CLevelManager::MakeWorld()
+{
+    return std::make_unique<CWorld>();
 }
 
 bool CLevelManager::LoadLevel()

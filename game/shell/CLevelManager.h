@@ -45,6 +45,10 @@ public:
     bool Load(COrvaneFile& kFile);
     bool Load(COrvaneFile& kFile, COrvaneTagTree& kSettings);
 
+protected:
+    // The game's world.
+    [[nodiscard]] std::unique_ptr<COrvaneWorld> MakeWorld() override;
+
 private:
     COrvaneCamera* m_pkCamera = nullptr; // link: the game owns it
 };

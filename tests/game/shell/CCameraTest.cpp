@@ -84,10 +84,14 @@ TEST_F(CCameraTest, MovesStayWithinThePrisonsCircle)
     EXPECT_NEAR(kFar.x, -m_fRadius, 1e-3f);
     EXPECT_EQ(kFar.z, 0.0f);
 
-    // Without a world scene there is no circle.
+    // Without a world scene, or with an empty one, there is no circle.
     COrvaneWorld kEmpty;
     m_kCamera.SetWorld(&kEmpty);
     NiVec3 kAnywhere(5000.0f, 1.0f, 5000.0f);
+    EXPECT_TRUE(m_kCamera.ConstrainPosition(kAnywhere));
+    EXPECT_EQ(kAnywhere, NiVec3(5000.0f, 1.0f, 5000.0f));
+    ASSERT_TRUE(kEmpty.LoadLevel(nullptr, nullptr));
+    kEmpty.GetSceneRoot()->Update(0.0f);
     EXPECT_TRUE(m_kCamera.ConstrainPosition(kAnywhere));
     EXPECT_EQ(kAnywhere, NiVec3(5000.0f, 1.0f, 5000.0f));
     EXPECT_EQ(m_kCamera.GetBoundsSide(), CCamera::NO_SIDE);

@@ -15,6 +15,7 @@
 #include "framework/COrvaneWorld.h"
 #include "game/shell/CDX9RendererFactory.h"
 #include "game/shell/CLevelManager.h"
+#include "game/simulation/objects/CWorld.h"
 #include "platform/os/OsDefs.h"
 #include "platform/os/OsDialog.h"
 #include "platform/os/OsWindow.h"
@@ -109,19 +110,23 @@ TEST_F(CGameRunTest, TheDemoLevelRunsUntilTheWindowIsClosed)
     ASSERT_TRUE(pkApp->Start()) << NiDX9Renderer::GetLastErrorString();
     ClosingGame* pkGame = kGames.m_pkGame;
     ASSERT_NE(pkGame, nullptr);
+    // Started into the front end, which takes the player into a new game of
+    // the game type's level on its first frame.
+    EXPECT_EQ(pkGame->GetState(), CGame::STATE_FRONT_END);
+    EXPECT_EQ(pkGame->GetWorld(), nullptr);
 
-    // The game type's level is the demo level, viewed by the game camera.
-    COrvaneWorld* pkWorld = pkGame->GetWorld();
+    EXPECT_FALSE(pkApp->Run());
+    EXPECT_EQ(pkGame->GetState(), CGame::STATE_IN_GAME);
     EXPECT_TRUE(m_kBoxes.empty());
     EXPECT_EQ(pkGame->GetGameLevelManager()->GetLevel(), 0u);
+    // The demo level, viewed by the game camera.
+    COrvaneWorld* pkWorld = pkGame->GetWorld();
     ASSERT_NE(pkWorld, nullptr);
     ASSERT_NE(pkWorld->GetSceneRoot(), nullptr);
     EXPECT_NE(pkWorld->GetSkyBox(), nullptr);
     EXPECT_EQ(pkGame->GetCamera()->GetEngineCamera()->GetScene(), pkWorld->GetSceneRoot());
     // The settings' far plane, not the camera's default.
     EXPECT_FLOAT_EQ(pkGame->GetCamera()->GetEngineCamera()->GetViewFrustum().m_fFar, 3000.0f);
-
-    EXPECT_FALSE(pkApp->Run());
     ASSERT_GE(pkGame->m_kPositions.size(), 3u);
     const NiVec3& kFirst = pkGame->m_kPositions.front();
     const NiVec3& kLast = pkGame->m_kPositions.back();

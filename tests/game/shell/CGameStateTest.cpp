@@ -1,0 +1,409 @@
+#include "game/shell/CGame.h"
+
+#include "engine/scene/NiCamera.h"
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneKeyboard.h"
+#include "framework/COrvaneObject.h"
+#include "game/shell/CCamera.h"
+#include "game/shell/CConditions.h"
+#include "game/shell/CFrontEndScreens.h"
+#include "game/shell/CLevelManager.h"
+#include "game/shell/CLocale.h"
+#include "game/shell/CSoundSystem.h"
+#include "game/shell/ui/CInterface.h"
+#include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CWorld.h"
+#include "tests/framework/FrameworkTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+// Level 0 has an entry without a file: an empty level.
+const char* const SETTINGS = "<Game_Data>\r\n<Game_type>\r\nNormal\r\n<Normal>\r\n0\r\n</Normal>\r\n</Game_type>\r\n"
+                             "</Game_Data>\r\n<Level_Data>\r\n<0>\r\n</0>\r\n</Level_Data>\r\n";
+
+// An object standing where the test puts it.
+class Walker : public COrvaneObject
+{
+public:
+    [[nodiscard]] const NiVec3* GetModelPosition() const override { return &m_kAt; }
+    NiVec3 m_kAt;
+};
+
+// A game whose simulation step can leave the level, as a panel's answer
+// would, in the middle of a frame.
+class LeavingGame : public CGame
+{
+public:
+    void StepSimulation(float fFrameTime) override
+    {
+        CGame::StepSimulation(fFrameTime);
+        if (m_bLeave)
+            ResetGame();
+    }
+    bool m_bLeave = false;
+};
+
+class CGameStateTest : public EngineFrameworkTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineFrameworkTest::SetUp();
+        WriteFileBytes("setup.xml", SETTINGS);
+        COrvaneApplication::LoadSettings();
+    }
+    void TearDown() override
+    {
+        COrvaneApplication::ResetSettings();
+        CCamera::ResetCurrent();
+        EngineFrameworkTest::TearDown();
+    }
+
+    // Started headless and kept in the front end.
+    static void StartGame(CGame& kGame)
+    {
+        ASSERT_TRUE(kGame.Init("Orvane Game"));
+        ASSERT_TRUE(kGame.Start());
+        kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+    }
+
+    // Runs frames of the simulation alone until the scaled time passed.
+    static void Run(CGame& kGame, float fSeconds, float fFrame = 0.05f)
+    {
+        for (float f = 0.0f; f < fSeconds; f += fFrame)
+            kGame.StepSimulation(fFrame);
+    }
+};
+
+TEST_F(CGameStateTest, StartShowsItsPicturesAndEndsInTheFrontEnd)
+{
+    CGame kGame;
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_NONE);
+    ASSERT_NE(CInterface::Get(), nullptr); // made with the game
+    ASSERT_TRUE(kGame.Init("Orvane Game"));
+    EXPECT_EQ(CGame::Get(), &kGame);
+    EXPECT_EQ(CGameHost::Get(), &kGame);
+    EXPECT_TRUE(kGame.GetSkipNextUpdate());
+    ASSERT_NE(kGame.GetGameCamera(), nullptr);
+    ASSERT_NE(kGame.GetGameLocale(), nullptr);
+    ASSERT_TRUE(kGame.Start());
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_FRONT_END);
+    ASSERT_EQ(kGame.GetShownScreens().size(), 3u);
+    EXPECT_EQ(kGame.GetShownScreens()[0].m_kPicture, CGame::STUDIO_SCREEN);
+    EXPECT_EQ(kGame.GetShownScreens()[0].m_fSeconds, 2.0f);
+    EXPECT_EQ(kGame.GetShownScreens()[1].m_fSeconds, 4.1f);
+    EXPECT_EQ(kGame.GetShownScreens()[2].m_kPicture, CGame::TITLE_SCREEN);
+    ASSERT_NE(kGame.GetDataDocument(), nullptr);
+    ASSERT_NE(kGame.GetMouse(), nullptr);
+    ASSERT_NE(kGame.GetConditions(), nullptr);
+    EXPECT_EQ(kGame.GetGameLevelManager()->GetLevel(), 0u); // the game type's
+    EXPECT_EQ(CInterface::Get()->GetCalls(), (std::vector<std::string>{"CreatePanels"}));
+    ASSERT_NE(kGame.GetSoundSystem(), nullptr);
+    EXPECT_EQ(kGame.GetSoundSystem()->GetCalls(), (std::vector<std::string>{"Configure", "PlayMusicTrack 0 1"}));
+
+    // The first frame advances nothing; front-end frames block the keys.
+    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+    kGame.Update(0.001f);
+    EXPECT_EQ(kGame.GetFrameTimeCopy(), 0.0f);
+    EXPECT_TRUE(kGame.IsInputBlocked());
+    EXPECT_EQ(CInterface::Get()->m_uiUpdates, 1u);
+
+    // The front end's new game enters the level within its frame.
+    kGame.GetFrontEndScreens()->m_bStartNewGame = true;
+    kGame.Update(0.02f);
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
+    EXPECT_FALSE(kGame.IsInputBlocked());
+    ASSERT_NE(kGame.GetWorld(), nullptr);
+    EXPECT_EQ(kGame.GetCamera()->GetEngineCamera() != nullptr, true);
+}
+
+TEST_F(CGameStateTest, EnteringALevelPreparesEverythingAndJumpsANightStartToMorning)
+{
+    CGame kGame;
+    StartGame(kGame);
+    kGame.GetSoundSystem()->ClearCalls();
+    kGame.GetGameClock().m_fMinutes = 23.5f * 60.0f;
+    kGame.LoadLevelData();
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
+    EXPECT_EQ(kGame.GetGameClock().m_usYear, 2005);
+    EXPECT_EQ(kGame.GetGameClock().m_fMinutes, 360.0f);
+    EXPECT_EQ(kGame.GetGameClock().m_usDay, 1);
+    EXPECT_EQ(kGame.GetNightState(), CGame::NIGHT_FADING_IN);
+    EXPECT_EQ(kGame.GetFadeLevel(), 0.0f);
+    EXPECT_EQ(kGame.GetFadeLayer(), 1);
+    EXPECT_TRUE(kGame.HasFadeQuad());
+    ASSERT_NE(kGame.GetSpawnManager(), nullptr);
+    EXPECT_EQ(kGame.GetSpawnManager()->GetArrivalState(), CSpawnManager::ARRIVAL_DUE);
+    EXPECT_FALSE(kGame.GetFrontEndScreens()->IsBuilt());
+    EXPECT_EQ(kGame.GetShownScreens().back().m_kPicture, CGame::LOADING_SCREEN);
+    EXPECT_EQ(kGame.GetSoundSystem()->GetCalls(),
+              (std::vector<std::string>{"StopMusic", "CloseMusicStream", "SetVolume 255", "PlaySample 7 255",
+                                        "PlayMusicTrack 1 1", "SetAmbientSample 0", "SetAmbientVolume 255"}));
+    EXPECT_EQ(kGame.GetSoundSystem()->GetVolume(), 255);
+    const std::vector<std::string>& kCalls = CInterface::Get()->GetCalls();
+    EXPECT_EQ(std::vector<std::string>(kCalls.end() - 2, kCalls.end()),
+              (std::vector<std::string>{"PrepareForLevel", "CloseAllPanels"}));
+
+    // The first frame ends the fade-in at once: sample 8.
+    kGame.GetSoundSystem()->ClearCalls();
+    kGame.Update(0.02f);
+    EXPECT_EQ(kGame.GetNightState(), CGame::NIGHT_NONE);
+    EXPECT_EQ(kGame.GetSoundSystem()->GetCalls(), (std::vector<std::string>{"PlaySample 8 255"}));
+
+    // A level entered at noon keeps its time.
+    CGame kNoon;
+    StartGame(kNoon);
+    kNoon.GetGameClock().m_fMinutes = 720.0f;
+    kNoon.LoadLevelData();
+    EXPECT_EQ(kNoon.GetGameClock().m_fMinutes, 720.0f);
+    EXPECT_EQ(kNoon.GetGameClock().m_usDay, 0);
+}
+
+TEST_F(CGameStateTest, TheNightFadesOutInFiveSecondsJumpsToMorningAndFadesBackIn)
+{
+    CGame kGame;
+    StartGame(kGame);
+    kGame.LoadLevelData(); // 06:00 of day 1
+    kGame.StepSimulation(0.05f);
+    ASSERT_EQ(kGame.GetNightState(), CGame::NIGHT_NONE);
+    kGame.GetSpawnManager()->SetArrivalState(CSpawnManager::ARRIVAL_IDLE);
+
+    // 22:00 exactly is not yet night.
+    kGame.GetGameClock().m_fMinutes = 1320.0f;
+    kGame.SetGameSpeed(0.0f);
+    kGame.StepSimulation(0.05f);
+    EXPECT_EQ(kGame.GetNightState(), CGame::NIGHT_NONE);
+    kGame.SetGameSpeed(1.0f);
+    kGame.StepSimulation(0.05f);
+    EXPECT_EQ(kGame.GetNightState(), CGame::NIGHT_NONE); // the clock passed 1320 in this step
+    kGame.StepSimulation(0.05f);
+    EXPECT_EQ(kGame.GetNightState(), CGame::NIGHT_FADING_OUT);
+
+    // Darkening: 20 per scaled second; the clock runs on meanwhile.
+    Run(kGame, 2.5f - 0.01f);
+    EXPECT_NEAR(kGame.GetFadeLevel(), 50.0f, 1.01f);
+    EXPECT_NEAR(kGame.GetFadeAlpha(), 50, 1);
+    EXPECT_EQ(kGame.GetGameClock().m_usDay, 1);
+    CInterface::Get()->ClearCalls();
+    Run(kGame, 2.5f + 0.01f);
+    // Dark: the next morning, the desk top, arrivals due.
+    EXPECT_EQ(kGame.GetNightState(), CGame::NIGHT_FADING_IN);
+    EXPECT_EQ(kGame.GetGameClock().m_usDay, 2);
+    EXPECT_NEAR(kGame.GetGameClock().m_fMinutes, 360.0f, 1.0f);
+    EXPECT_EQ(CInterface::Get()->GetCalls(), (std::vector<std::string>{"CloseAllPanels", "ShowDeskTop 1"}));
+    EXPECT_EQ(kGame.GetSpawnManager()->GetArrivalState(), CSpawnManager::ARRIVAL_DUE);
+    EXPECT_LE(kGame.GetFadeAlpha(), 100);
+
+    // Back to light in five more seconds: sample 8 once, parole list emptied.
+    kGame.GetSpawnManager()->AddParoleCandidate(nullptr);
+    kGame.GetSoundSystem()->ClearCalls();
+    Run(kGame, 5.0f + 0.06f);
+    EXPECT_EQ(kGame.GetNightState(), CGame::NIGHT_NONE);
+    EXPECT_EQ(kGame.GetFadeLevel(), 0.0f);
+    EXPECT_EQ(kGame.GetSoundSystem()->GetCalls(), (std::vector<std::string>{"PlaySample 8 255"}));
+    EXPECT_TRUE(kGame.GetSpawnManager()->GetParoleCandidates().empty());
+
+    // At 13:00 the day's arrivals become due.
+    kGame.GetSpawnManager()->SetArrivalState(CSpawnManager::ARRIVAL_IDLE);
+    kGame.GetGameClock().m_fMinutes = 779.99f;
+    kGame.StepSimulation(0.05f);
+    EXPECT_EQ(kGame.GetSpawnManager()->GetArrivalState(), CSpawnManager::ARRIVAL_DUE);
+}
+
+TEST_F(CGameStateTest, TwoGameDaysRunHeadlessWithAMorningEachDay)
+{
+    CGame kGame;
+    StartGame(kGame);
+    kGame.LoadLevelData(); // entry morning: 06:00 of day 1
+    ASSERT_EQ(kGame.GetGameClock().m_usDay, 1);
+    kGame.SetGameSpeed(12.0f);
+    std::uint32_t uiMornings = 0;
+    std::int32_t iNight = kGame.GetNightState();
+    // Two days, in 0.05 s frames: each night skips from 22:05 to 06:00, so a
+    // day takes 965 scaled seconds; 2400 seconds hold two nights.
+    for (int i = 0; i < 4000; ++i)
+    {
+        kGame.StepSimulation(0.05f);
+        if (kGame.GetNightState() == CGame::NIGHT_FADING_IN && iNight == CGame::NIGHT_FADING_OUT)
+            ++uiMornings;
+        iNight = kGame.GetNightState();
+    }
+    EXPECT_EQ(uiMornings, 2u);
+    EXPECT_EQ(kGame.GetGameClock().m_usDay, 3);
+    EXPECT_NEAR(kGame.GetGameTime(), 4000 * 0.6f, 1.0f);
+    std::uint32_t uiDeskTops = 0;
+    for (const std::string& kCall : CInterface::Get()->GetCalls())
+        uiDeskTops += kCall == "ShowDeskTop 1" ? 1 : 0;
+    EXPECT_EQ(uiDeskTops, 2u);
+}
+
+TEST_F(CGameStateTest, SpeedZeroStopsTheSimulationButNotTheCameraOrTheInterface)
+{
+    CGame kGame;
+    StartGame(kGame);
+    kGame.LoadLevelData();
+    kGame.Update(0.02f); // ends the fade-in
+    Walker kWalker;
+    kGame.GetGameCamera()->SetWorld(kGame.GetWorld());
+    kGame.GetGameCamera()->SetFollowTarget(&kWalker);
+    kGame.SetGameSpeed(0.0f);
+    const float fMinutes = kGame.GetGameClock().m_fMinutes;
+    const float fGameTime = kGame.GetGameTime();
+    const std::uint32_t uiUpdates = CInterface::Get()->m_uiUpdates;
+    const NiVec3 kBefore = kGame.GetGameCamera()->GetPosition();
+    kWalker.m_kAt = NiVec3(0.0f, 1.0f, 0.0f);
+    for (int i = 0; i < 3; ++i)
+        kGame.Update(0.05f);
+    EXPECT_EQ(kGame.GetGameClock().m_fMinutes, fMinutes);
+    EXPECT_EQ(kGame.GetGameTime(), fGameTime);
+    EXPECT_EQ(CInterface::Get()->m_uiUpdates, uiUpdates + 3);
+    EXPECT_EQ(kGame.GetGameCamera()->GetPosition(), kBefore + NiVec3(0.0f, 1.0f, 0.0f));
+
+    // Speed 2 runs the clock twice as fast as the frames.
+    kGame.SetGameSpeed(2.0f);
+    kGame.Update(0.05f);
+    EXPECT_FLOAT_EQ(kGame.GetGameClock().m_fMinutes, fMinutes + 0.1f);
+}
+
+TEST_F(CGameStateTest, APendingResultOnlyLetsTheLocaleRun)
+{
+    CGame kGame;
+    StartGame(kGame);
+    kGame.LoadLevelData();
+    kGame.Update(0.02f);
+    kGame.GetConditions()->SetResults(0, CConditions::NO_RESULT);
+    const float fMinutes = kGame.GetGameClock().m_fMinutes;
+    const std::uint32_t uiUpdates = CInterface::Get()->m_uiUpdates;
+    const std::uint32_t uiGlyphs = kGame.GetGameLocale()->GetGlyphReleases();
+    kGame.Update(0.05f);
+    EXPECT_EQ(kGame.GetGameClock().m_fMinutes, fMinutes);
+    EXPECT_EQ(CInterface::Get()->m_uiUpdates, uiUpdates);
+    EXPECT_EQ(kGame.GetGameLocale()->GetGlyphReleases(), uiGlyphs + 1);
+    kGame.GetConditions()->SetResults(CConditions::NO_RESULT, 2);
+    kGame.Update(0.05f);
+    EXPECT_EQ(kGame.GetGameClock().m_fMinutes, fMinutes);
+    kGame.GetConditions()->ClearConditions();
+    kGame.Update(0.05f);
+    EXPECT_GT(kGame.GetGameClock().m_fMinutes, fMinutes);
+}
+
+TEST_F(CGameStateTest, LeavingTheLevelInAFrameRebuildsTheInterfaceAtItsEnd)
+{
+    LeavingGame kGame;
+    StartGame(kGame);
+    kGame.LoadLevelData();
+    kGame.Update(0.02f);
+    CInterface::Get()->PostMessage(5);
+    const CInterface* pkOld = CInterface::Get();
+    kGame.m_bLeave = true;
+    kGame.Update(0.05f);
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_FRONT_END);
+    ASSERT_NE(CInterface::Get(), nullptr);
+    EXPECT_NE(CInterface::Get(), pkOld);
+    EXPECT_EQ(CInterface::Get()->GetCalls(), (std::vector<std::string>{"CreatePanels"}));
+    EXPECT_TRUE(CInterface::Get()->GetMessages().empty());
+
+    // The reset: clock zeroed, no spawn manager, no world, front end built,
+    // the music back to track 0.
+    EXPECT_EQ(kGame.GetGameClock().m_usYear, 0);
+    EXPECT_EQ(kGame.GetGameClock().m_fMinutes, 0.0f);
+    EXPECT_EQ(kGame.GetSpawnManager(), nullptr);
+    EXPECT_EQ(kGame.GetWorld(), nullptr);
+    EXPECT_TRUE(kGame.GetFrontEndScreens()->IsBuilt());
+    const std::vector<std::string>& kSound = kGame.GetSoundSystem()->GetCalls();
+    EXPECT_EQ(std::vector<std::string>(kSound.end() - 4, kSound.end()),
+              (std::vector<std::string>{"StopMusic", "SetAmbientVolume 0", "SetVolume 0", "PlayMusicTrack 0 1"}));
+}
+
+TEST_F(CGameStateTest, TheHostAnswersForTheGame)
+{
+    CGame kGame;
+    StartGame(kGame);
+    kGame.LoadLevelData();
+    CGameHost* pkHost = CGameHost::Get();
+    ASSERT_EQ(pkHost, &kGame);
+    kGame.GetGameClock().m_fMinutes = 500.0f;
+    kGame.GetGameClock().m_sYearOffset = 2;
+    const CClockState kClock = pkHost->GetClock();
+    EXPECT_EQ(kClock.m_usYear, 2005);
+    EXPECT_EQ(kClock.m_sYearOffset, 2);
+    EXPECT_EQ(kClock.m_fMinutes, 500.0f);
+    EXPECT_EQ(kClock.m_usDay, 1);
+    EXPECT_EQ(pkHost->GetLevelNumber(), 0u);
+    EXPECT_EQ(pkHost->GetWorld(), kGame.GetWorld());
+    EXPECT_NE(pkHost->GetWorld(), nullptr);
+    EXPECT_EQ(pkHost->GetSpawnManager(), kGame.GetSpawnManager());
+    EXPECT_EQ(pkHost->GetCamera(), kGame.GetGameCamera());
+    EXPECT_EQ(pkHost->GetSelectedBuilding(), nullptr);
+
+    pkHost->PostMessage(56);
+    pkHost->PostNumberedMessage(19, 3);
+    EXPECT_EQ(CInterface::Get()->GetMessages(),
+              (std::vector<CInterfaceMessage>{{56, 0, false}, {19, 3, true}}));
+    EXPECT_FALSE(pkHost->IsMessageShowing());
+    kGame.GetSoundSystem()->ClearCalls();
+    pkHost->PlaySample(20);
+    pkHost->StopSample(25);
+    EXPECT_EQ(kGame.GetSoundSystem()->GetCalls(), (std::vector<std::string>{"PlaySample 20 255", "StopSample 25"}));
+
+    pkHost->SetPersonCounter(7);
+    EXPECT_EQ(pkHost->TakePersonNumber(), 7);
+    EXPECT_EQ(pkHost->GetPersonCounter(), 8);
+    pkHost->SetSavedSpeed(pkHost->GetGameSpeed());
+    pkHost->SetGameSpeed(0.0f);
+    EXPECT_EQ(pkHost->GetSavedSpeed(), 1.0f);
+    EXPECT_EQ(pkHost->GetSaveVersion(), 0);
+
+    // The registry's word that an object goes ends the camera's following.
+    Walker kWalker;
+    kGame.GetGameCamera()->SetFollowTarget(&kWalker);
+    pkHost->ObjectDestroyed(&kWalker);
+    EXPECT_EQ(kGame.GetGameCamera()->GetFollowTarget(), nullptr);
+
+    // Shut down: the game's parts go, its own fields start again.
+    kGame.Shutdown();
+    EXPECT_EQ(kGame.GetSpawnManager(), nullptr);
+    EXPECT_EQ(kGame.GetSoundSystem(), nullptr);
+    EXPECT_EQ(kGame.GetConditions(), nullptr);
+    EXPECT_EQ(CInterface::Get(), nullptr);
+    EXPECT_EQ(kGame.GetGameSpeed(), 1.0f);
+    EXPECT_EQ(kGame.GetPersonCounter(), 0);
+}
+
+TEST_F(CGameStateTest, StandInsKeepWhatTheyAreAsked)
+{
+    CSoundSystem kSound;
+    kSound.SetVolume(0);
+    EXPECT_EQ(kSound.GetVolume(), 1); // exactly 0 becomes 1
+    kSound.SetVolume(400);
+    EXPECT_EQ(kSound.GetVolume(), 255);
+    kSound.SetVolume(0);
+    EXPECT_EQ(kSound.GetVolume(), 255);
+
+    // Keys are ignored while the game blocks them (front end), the camera
+    // keys work in a level.
+    CGame kGame;
+    StartGame(kGame);
+    kGame.Update(0.001f);
+    ASSERT_TRUE(kGame.IsInputBlocked());
+    ASSERT_TRUE(kGame.GetKeyboard() != nullptr);
+    COrvaneKeyEvent kKey;
+    kKey.m_uiKeyCode = 'w';
+    // The framework's keys reach the camera through the application's game only.
+    kGame.GetKeyboard()->OnKeyUp(kKey);
+    EXPECT_EQ(kGame.GetLastKeyEvent().m_uiKeyCode, 'w');
+    kGame.Update(0.02f);
+    EXPECT_EQ(kGame.GetLastKeyEvent().m_uiKeyCode, 0u); // cleared after every update
+
+    std::uint32_t uiAdapter = 9;
+    std::uint32_t uiMode = 9;
+    EXPECT_TRUE(kGame.ChooseDisplayMode(uiAdapter, uiMode));
+    EXPECT_EQ(uiAdapter, 0u);
+    EXPECT_EQ(uiMode, 0u);
+}
+} // namespace
