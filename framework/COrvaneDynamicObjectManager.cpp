@@ -88,18 +88,55 @@ void COrvaneDynamicObjectManager::AddFactory(std::unique_ptr<COrvaneObjectFactor
 
 COrvaneObjectFactory* COrvaneDynamicObjectManager::FindFactory(const char* pcName, COrvaneWorld* pkWorld)
 {
+    COrvaneObjectFactory* pkFactory = FactoryNamed(pcName);
+    if (pkFactory)
+        pkFactory->SetWorld(pkWorld);
+    return pkFactory;
+}
+
+COrvaneObjectFactory* COrvaneDynamicObjectManager::FactoryNamed(const char* pcName) const
+{
     if (!pcName)
         return nullptr;
     for (const std::unique_ptr<COrvaneObjectFactory>& pkFactory : m_kFactories)
     {
         const char* pcFactory = pkFactory->GetName();
         if (pcFactory && std::strstr(pcFactory, pcName))
-        {
-            pkFactory->SetWorld(pkWorld);
             return pkFactory.get();
-        }
     }
     return nullptr;
+}
+
+COrvaneObjectFactory* COrvaneDynamicObjectManager::GetFactory(std::size_t uiIndex) const
+{
+    return uiIndex < m_kFactories.size() ? m_kFactories[uiIndex].get() : nullptr;
+}
+
+bool COrvaneDynamicObjectManager::IsLive(const COrvaneObject* pkObject) const
+{
+    return std::find(m_kLive.begin(), m_kLive.end(), pkObject) != m_kLive.end();
+}
+
+bool COrvaneDynamicObjectManager::IsPending(const COrvaneObject* pkObject) const
+{
+    return std::find(m_kPending.begin(), m_kPending.end(), pkObject) != m_kPending.end();
+}
+
+void COrvaneDynamicObjectManager::AddGroup(std::unique_ptr<COrvaneTemplateGroup> pkGroup)
+{
+    if (pkGroup)
+        m_kGroups.push_back(std::move(pkGroup));
+}
+
+void COrvaneDynamicObjectManager::ClearTemplates()
+{
+    m_kGroups.clear();
+}
+
+void COrvaneDynamicObjectManager::RenewPools()
+{
+    m_pkAnimations = std::make_unique<COrvaneAnimPool>();
+    m_pkModels = std::make_unique<COrvaneModelPool>();
 }
 
 COrvaneObject* COrvaneDynamicObjectManager::CreateObject(COrvaneObjectFactory* pkFactory, COrvaneObjectDesc& kDesc)
@@ -125,6 +162,7 @@ void COrvaneDynamicObjectManager::RemoveObject(COrvaneObject* pkObject, bool bNo
     m_kLive.erase(kAt);
     // A later flush must not find it again.
     std::erase(m_kPending, pkObject);
+    OnDeleting(pkObject);
     delete pkObject;
 }
 
@@ -139,6 +177,7 @@ void COrvaneDynamicObjectManager::FlushRemovals()
         if (kAt == m_kLive.end())
             continue;
         m_kLive.erase(kAt);
+        OnDeleting(pkObject);
         delete pkObject;
     }
 }
@@ -148,7 +187,10 @@ void COrvaneDynamicObjectManager::DestroyAllObjects()
     std::list<COrvaneObject*> kLive;
     kLive.swap(m_kLive);
     for (COrvaneObject* pkObject : kLive)
+    {
+        OnDeleting(pkObject);
         delete pkObject;
+    }
     m_kPending.clear();
 }
 

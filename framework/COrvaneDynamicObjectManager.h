@@ -51,6 +51,14 @@ public:
     virtual void Init();
 
     [[nodiscard]] COrvaneObjectFactory* FindFactory(const char* pcName, COrvaneWorld* pkWorld);
+    // The lookup of FindFactory without touching the factory's world.
+    [[nodiscard]] COrvaneObjectFactory* FactoryNamed(const char* pcName) const;
+    [[nodiscard]] std::size_t GetFactoryCount() const { return m_kFactories.size(); }
+    [[nodiscard]] COrvaneObjectFactory* GetFactory(std::size_t uiIndex) const;
+    // Every template group goes.
+    void ClearTemplates();
+    // New empty pools in place of the old ones.
+    void RenewPools();
     void AddFactory(std::unique_ptr<COrvaneObjectFactory> pkFactory);
     [[nodiscard]] COrvaneObjectTemplate* GetTemplate(std::uint16_t usGroup, std::uint16_t usIndex) const;
     // The first record whose first model's name contains the name.
@@ -65,7 +73,14 @@ public:
     [[nodiscard]] std::size_t GetGroupCount() const { return m_kGroups.size(); }
     [[nodiscard]] const COrvaneTemplateGroup* GetGroup(std::size_t uiIndex) const;
     [[nodiscard]] std::size_t GetLiveCount() const { return m_kLive.size(); }
+    [[nodiscard]] bool IsLive(const COrvaneObject* pkObject) const;
+    [[nodiscard]] bool IsPending(const COrvaneObject* pkObject) const;
     [[nodiscard]] std::size_t GetPendingCount() const { return m_kPending.size(); }
+
+protected:
+    // Told of each object right before it is deleted, whichever way it goes.
+    virtual void OnDeleting(COrvaneObject* pkObject) { (void)pkObject; }
+    void AddGroup(std::unique_ptr<COrvaneTemplateGroup> pkGroup);
 
 private:
     void ReadPrerequisites(const COrvaneTagNode& kNode, COrvaneObjectTemplate& kRecord);

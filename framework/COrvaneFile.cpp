@@ -15,12 +15,14 @@ public:
     std::unique_ptr<NiByteStream> m_pkFile;
     int m_iPeeked = -1; // -1: none
     bool m_bWriteFailed = false;
+    std::uint32_t m_uiLinesRead = 0;
 
     void Close()
     {
         m_pkFile.reset();
         m_iPeeked = -1;
         m_bWriteFailed = false;
+        m_uiLinesRead = 0;
     }
 
     // -1 at the end of the file (or without a file).
@@ -122,6 +124,7 @@ bool COrvaneFile::IsEof()
 void COrvaneFile::ReadLine(std::string& kText)
 {
     kText.clear();
+    ++m_pkImpl->m_uiLinesRead;
     for (;;)
     {
         int iByte = m_pkImpl->ReadByte();
@@ -130,6 +133,11 @@ void COrvaneFile::ReadLine(std::string& kText)
         if (iByte != '\r')
             kText.push_back(static_cast<char>(iByte));
     }
+}
+
+std::uint32_t COrvaneFile::GetLinesRead() const
+{
+    return m_pkImpl->m_uiLinesRead;
 }
 
 bool COrvaneFile::WriteString(const char* pcText)

@@ -39,6 +39,10 @@ public:
 
     // The next line without LF and CR, any length; empty at the end.
     void ReadLine(std::string& kText);
+    // ReadLine calls since the file was (re)opened, the ones at the end
+    // included: after a read, the number of the line just read, counting
+    // from 1, so a reader can say where a file went wrong.
+    [[nodiscard]] std::uint32_t GetLinesRead() const;
     // Writes the text up to its first NUL; false when not every byte went
     // out (or no file is open for writing).
     bool WriteString(const char* pcText);

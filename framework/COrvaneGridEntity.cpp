@@ -49,11 +49,31 @@ int COrvaneGridEntity::SaveState(COrvaneFile& kFile)
 
 int COrvaneGridEntity::LoadState(COrvaneFile& kFile)
 {
-    if (!COrvaneIOObject::LoadState(kFile))
+    COrvaneGridEntityState kState;
+    if (!COrvaneGridEntity::ParseState(kFile, kState))
         return 0;
+    COrvaneGridEntity::ApplyState(kState);
+    return 1;
+}
+
+std::unique_ptr<COrvaneIOState> COrvaneGridEntity::NewState() const
+{
+    return std::make_unique<COrvaneGridEntityState>();
+}
+
+bool COrvaneGridEntity::ParseState(COrvaneFile& kFile, COrvaneIOState& kState) const
+{
+    if (!COrvaneIOObject::ParseState(kFile, kState))
+        return false;
     long long llNumber = 0;
     if (!ReadInteger(kFile, llNumber))
-        return 0;
-    m_iGridNumber = static_cast<std::int32_t>(llNumber);
-    return 1;
+        return false;
+    static_cast<COrvaneGridEntityState&>(kState).m_iGridNumber = static_cast<std::int32_t>(llNumber);
+    return true;
+}
+
+void COrvaneGridEntity::ApplyState(const COrvaneIOState& kState)
+{
+    COrvaneIOObject::ApplyState(kState);
+    m_iGridNumber = static_cast<const COrvaneGridEntityState&>(kState).m_iGridNumber;
 }

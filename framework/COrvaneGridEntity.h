@@ -6,6 +6,12 @@
 
 class COrvaneBlockGrid;
 
+// A grid entity's record: the object's values and its floor's id.
+struct COrvaneGridEntityState : COrvaneIOState
+{
+    std::int32_t m_iGridNumber = -1;
+};
+
 // An object bound to one floor.
 class COrvaneGridEntity : public COrvaneIOObject
 {
@@ -18,6 +24,9 @@ public:
     // The object state, then the floor's id ("-1" without a floor).
     int LoadState(COrvaneFile& kFile) override;
     int SaveState(COrvaneFile& kFile) override;
+    [[nodiscard]] std::unique_ptr<COrvaneIOState> NewState() const override;
+    [[nodiscard]] bool ParseState(COrvaneFile& kFile, COrvaneIOState& kState) const override;
+    void ApplyState(const COrvaneIOState& kState) override;
 
     // Each kind of grid object answers its own kind.
     [[nodiscard]] virtual std::int32_t GetEntityKind() const = 0;

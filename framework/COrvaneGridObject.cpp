@@ -140,15 +140,39 @@ int COrvaneGridObject::SaveState(COrvaneFile& kFile)
 
 int COrvaneGridObject::LoadState(COrvaneFile& kFile)
 {
-    if (!COrvaneGridEntity::LoadState(kFile))
+    COrvaneGridObjectState kState;
+    if (!COrvaneGridObject::ParseState(kFile, kState))
         return 0;
+    COrvaneGridObject::ApplyState(kState);
+    return 1;
+}
+
+std::unique_ptr<COrvaneIOState> COrvaneGridObject::NewState() const
+{
+    return std::make_unique<COrvaneGridObjectState>();
+}
+
+bool COrvaneGridObject::ParseState(COrvaneFile& kFile, COrvaneIOState& kState) const
+{
+    if (!COrvaneGridEntity::ParseState(kFile, kState))
+        return false;
     std::string kLine;
     kFile.ReadLine(kLine);
     std::vector<long long> kValues;
     if (!SplitIntegers(kLine, kValues) || kValues.size() < 3)
-        return 0;
-    m_iAnchor = static_cast<std::int32_t>(kValues[0]);
-    m_iRows = static_cast<std::int32_t>(kValues[1]);
-    m_iColumns = static_cast<std::int32_t>(kValues[2]);
-    return 1;
+        return false;
+    auto& kObject = static_cast<COrvaneGridObjectState&>(kState);
+    kObject.m_iAnchor = static_cast<std::int32_t>(kValues[0]);
+    kObject.m_iRows = static_cast<std::int32_t>(kValues[1]);
+    kObject.m_iColumns = static_cast<std::int32_t>(kValues[2]);
+    return true;
+}
+
+void COrvaneGridObject::ApplyState(const COrvaneIOState& kState)
+{
+    COrvaneGridEntity::ApplyState(kState);
+    const auto& kObject = static_cast<const COrvaneGridObjectState&>(kState);
+    m_iAnchor = kObject.m_iAnchor;
+    m_iRows = kObject.m_iRows;
+    m_iColumns = kObject.m_iColumns;
 }

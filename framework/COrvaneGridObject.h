@@ -5,6 +5,14 @@
 
 #include <cstdint>
 
+// A grid object's record: the entity's values and "anchor,rows,columns".
+struct COrvaneGridObjectState : COrvaneGridEntityState
+{
+    std::int32_t m_iAnchor = -1;
+    std::int32_t m_iRows = 0;
+    std::int32_t m_iColumns = 0;
+};
+
 // A grid entity with a rectangular footprint of cells that it occupies and
 // frees.
 class COrvaneGridObject : public COrvaneGridEntity
@@ -18,6 +26,9 @@ public:
     // The entity state, then "anchor,rows,columns".
     int LoadState(COrvaneFile& kFile) override;
     int SaveState(COrvaneFile& kFile) override;
+    [[nodiscard]] std::unique_ptr<COrvaneIOState> NewState() const override;
+    [[nodiscard]] bool ParseState(COrvaneFile& kFile, COrvaneIOState& kState) const override;
+    void ApplyState(const COrvaneIOState& kState) override;
 
     virtual int ClearFootprint();
     virtual int OccupyFootprint();

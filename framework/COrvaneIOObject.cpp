@@ -25,6 +25,8 @@ template <typename T> bool SplitFields(const std::string& kLine, std::vector<T>&
 }
 } // namespace
 
+COrvaneIOState::~COrvaneIOState() = default;
+
 COrvaneIOObject::~COrvaneIOObject() = default;
 
 std::string COrvaneIOObject::FormatFloat(float fValue)
@@ -67,14 +69,34 @@ int COrvaneIOObject::SaveState(COrvaneFile& kFile)
 
 int COrvaneIOObject::LoadState(COrvaneFile& kFile)
 {
+    // This class's lines alone, also when called for a derived object.
+    COrvaneIOState kState;
+    if (!COrvaneIOObject::ParseState(kFile, kState))
+        return 0;
+    COrvaneIOObject::ApplyState(kState);
+    return 1;
+}
+
+std::unique_ptr<COrvaneIOState> COrvaneIOObject::NewState() const
+{
+    return std::make_unique<COrvaneIOState>();
+}
+
+bool COrvaneIOObject::ParseState(COrvaneFile& kFile, COrvaneIOState& kState) const
+{
     std::string kLine;
     kFile.ReadLine(kLine);
     std::vector<float> kValues;
-    // A short or damaged line changes nothing.
     if (!SplitFloats(kLine, kValues) || kValues.size() < 4)
-        return 0;
-    Rotate(NiVec3::UNIT_Y, kValues[3], false);
-    SetPosition(NiVec3(kValues[0], kValues[1], kValues[2]), 2);
+        return false;
+    kState.m_kPosition = NiVec3(kValues[0], kValues[1], kValues[2]);
+    kState.m_fHeading = kValues[3];
+    return true;
+}
+
+void COrvaneIOObject::ApplyState(const COrvaneIOState& kState)
+{
+    Rotate(NiVec3::UNIT_Y, kState.m_fHeading, false);
+    SetPosition(kState.m_kPosition, 2);
     Update(0.0f);
-    return 1;
 }

@@ -8,6 +8,11 @@ COrvaneObjectFactory::COrvaneObjectFactory()
     SetName("orvaneObjectFactory");
 }
 
+std::unique_ptr<COrvaneObject> COrvaneObjectFactory::CreateBlank() const
+{
+    return std::make_unique<COrvaneObject>();
+}
+
 COrvaneObject* COrvaneObjectFactory::Create(COrvaneObjectDesc& kDesc)
 {
     auto* pkObject = new COrvaneObject;

@@ -2,6 +2,8 @@
 
 #include "framework/COrvaneBase.h"
 
+#include <memory>
+
 class COrvaneObject;
 class COrvaneWorld;
 struct COrvaneObjectDesc;
@@ -20,6 +22,10 @@ public:
     // the descriptor asks for it.
     [[nodiscard]] virtual COrvaneObject* Create(COrvaneObjectDesc& kDesc);
     virtual void SetWorld(COrvaneWorld* pkWorld) { m_pkWorld = pkWorld; }
+    // A constructed object of the kind Create makes, neither loaded nor in
+    // a world: a reader asks it how to read a saved record before anything
+    // is made. Null when the factory makes nothing.
+    [[nodiscard]] virtual std::unique_ptr<COrvaneObject> CreateBlank() const;
 
     [[nodiscard]] COrvaneWorld* GetWorld() const { return m_pkWorld; }
 

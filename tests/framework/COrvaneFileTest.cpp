@@ -136,6 +136,28 @@ TEST_F(COrvaneFileTest, FindLineStartsOverAndMissesAMatchOnTheLastLine)
     EXPECT_EQ(kFile.FindLine("nowhere"), 0);
 }
 
+TEST_F(COrvaneFileTest, LinesAreCountedFromEachOpeningAlsoPastTheEnd)
+{
+    WriteFileBytes("count.txt", "one\r\ntwo\r\nthree");
+    COrvaneFile kFile;
+    ASSERT_EQ(kFile.Open("count.txt", COrvaneFile::MODE_READ), 1);
+    std::string kLine;
+    EXPECT_EQ(kFile.GetLinesRead(), 0u);
+    kFile.ReadLine(kLine);
+    EXPECT_EQ(kFile.GetLinesRead(), 1u);
+    EXPECT_EQ(kFile.FindLine("two"), 1); // reopened: counted from the start again
+    EXPECT_EQ(kFile.GetLinesRead(), 2u);
+    kFile.ReadLine(kLine);
+    EXPECT_EQ(kLine, "three");
+    EXPECT_EQ(kFile.GetLinesRead(), 3u);
+    // A read at the end is the line that would have followed.
+    kFile.ReadLine(kLine);
+    EXPECT_TRUE(kLine.empty());
+    EXPECT_EQ(kFile.GetLinesRead(), 4u);
+    kFile.Close();
+    EXPECT_EQ(kFile.GetLinesRead(), 0u);
+}
+
 TEST_F(COrvaneFileTest, FindLineNeverReopensAFileBeingWritten)
 {
     COrvaneFile kFile;

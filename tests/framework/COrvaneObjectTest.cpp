@@ -277,3 +277,43 @@ TEST_F(COrvaneObjectTest, TruncatedStateRecordsLoadOnlyWhenWhole)
         }
     }
 }
+
+TEST_F(COrvaneObjectTest, ARecordIsParsedWholeBeforeAnyOfItReachesTheObject)
+{
+    // Good object and entity lines, a damaged last line: nothing is taken.
+    WriteFileBytes(Folder() / "bad.txt", "4,5,6,90\r\n7\r\n12,2,x\r\n");
+    Thing kLoaded;
+    LoadWithModel(kLoaded);
+    kLoaded.Rotate(NiVec3::UNIT_Y, 30.0f, false);
+    {
+        COrvaneFile kFile;
+        ASSERT_EQ(kFile.Open("bad.txt", COrvaneFile::MODE_READ), 1);
+        EXPECT_EQ(kLoaded.LoadState(kFile), 0);
+    }
+    EXPECT_EQ(*kLoaded.GetModelPosition(), NiVec3::ZERO);
+    EXPECT_EQ(kLoaded.GetHeading(), 30.0f);
+    EXPECT_EQ(kLoaded.GetGridNumber(), -1);
+    EXPECT_EQ(kLoaded.GetAnchor(), -1);
+
+    // The parse alone fills the record of the object's kind and leaves the
+    // object as it was; the apply then puts the whole record in.
+    WriteFileBytes(Folder() / "good.txt", "4,5,6,90\r\n7\r\n12,2,3\r\n");
+    COrvaneFile kFile;
+    ASSERT_EQ(kFile.Open("good.txt", COrvaneFile::MODE_READ), 1);
+    std::unique_ptr<COrvaneIOState> pkState = kLoaded.NewState();
+    ASSERT_TRUE(kLoaded.ParseState(kFile, *pkState));
+    EXPECT_EQ(kLoaded.GetGridNumber(), -1);
+    EXPECT_EQ(*kLoaded.GetModelPosition(), NiVec3::ZERO);
+    const auto& kRecord = static_cast<const COrvaneGridObjectState&>(*pkState);
+    EXPECT_EQ(kRecord.m_kPosition, NiVec3(4.0f, 5.0f, 6.0f));
+    EXPECT_EQ(kRecord.m_fHeading, 90.0f);
+    EXPECT_EQ(kRecord.m_iGridNumber, 7);
+    EXPECT_EQ(kRecord.m_iColumns, 3);
+    kLoaded.ApplyState(*pkState);
+    EXPECT_EQ(*kLoaded.GetModelPosition(), NiVec3(4.0f, 5.0f, 6.0f));
+    EXPECT_EQ(kLoaded.GetHeading(), 90.0f);
+    EXPECT_EQ(kLoaded.GetGridNumber(), 7);
+    EXPECT_EQ(kLoaded.GetAnchor(), 12);
+    EXPECT_EQ(kLoaded.GetRows(), 2);
+    EXPECT_EQ(kLoaded.GetColumns(), 3);
+}

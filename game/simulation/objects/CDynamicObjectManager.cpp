@@ -1,0 +1,335 @@
+#include "game/simulation/objects/CDynamicObjectManager.h"
+
+#include "framework/COrvaneFile.h"
+#include "framework/COrvaneGridEntity.h"
+#include "framework/COrvaneIOObject.h"
+#include "framework/COrvaneObject.h"
+#include "framework/COrvaneObjectDesc.h"
+#include "framework/COrvaneObjectFactory.h"
+#include "framework/COrvaneObjectTemplate.h"
+#include "framework/COrvaneTagTree.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CGameFactories.h"
+#include "game/simulation/objects/CGameHost.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorld.h"
+
+#include <algorithm>
+#include <string>
+#include <typeindex>
+#include <vector>
+
+namespace
+{
+std::unique_ptr<CDynamicObjectManager> g_pkInstance;
+
+CWorld* LevelWorld()
+{
+    CGameHost* pkHost = CGameHost::Get();
+    return pkHost ? pkHost->GetWorld() : nullptr;
+}
+
+// One record of the objects section, read and not yet made.
+struct ParsedRecord
+{
+    COrvaneObjectTemplate* m_pkTemplate = nullptr;
+    std::string m_kFactory;
+    std::type_index m_kKind = typeid(void);
+    std::unique_ptr<COrvaneIOState> m_pkState;
+};
+} // namespace
+
+CDynamicObjectManager* CDynamicObjectManager::GetInstance()
+{
+    if (!g_pkInstance)
+    {
+        g_pkInstance = std::make_unique<CDynamicObjectManager>();
+        g_pkInstance->RegisterFactories();
+    }
+    return g_pkInstance.get();
+}
+
+void CDynamicObjectManager::DestroyInstance()
+{
+    g_pkInstance.reset();
+}
+
+CDynamicObjectManager::CDynamicObjectManager() = default;
+
+CDynamicObjectManager::~CDynamicObjectManager()
+{
+    // The framework's part frees templates, factories and pools after.
+    CDynamicObjectManager::Destroy();
+}
+
+void CDynamicObjectManager::Destroy()
+{
+    m_pkStatistics.reset();
+    RemoveAllObjects();
+}
+
+void CDynamicObjectManager::Reset()
+{
+    m_pkStatistics.reset();
+}
+
+void CDynamicObjectManager::RegisterFactories()
+{
+    m_pkStatistics = std::make_unique<CPrisonStatistics>();
+    StatisticsStep();
+    Init();
+    AddFactory(std::make_unique<CGameCharacterFactory>());
+    AddFactory(std::make_unique<CAIPrisonerFactory>());
+    AddFactory(std::make_unique<CAISecurityFactory>());
+    AddFactory(std::make_unique<CAIMedicalFactory>());
+    AddFactory(std::make_unique<CAISupportStaffFactory>());
+    AddFactory(std::make_unique<CAIMaintenanceFactory>());
+    AddFactory(std::make_unique<CCellFactory>());
+    AddFactory(std::make_unique<CWorkObjectFactory>());
+    AddFactory(std::make_unique<CFoodObjectFactory>());
+    AddFactory(std::make_unique<CHospitalObjectFactory>());
+    AddFactory(std::make_unique<CAdminRoomFactory>());
+    AddFactory(std::make_unique<CScalableObjectFactory>());
+    AddFactory(std::make_unique<CPathableObjectFactory>());
+    AddFactory(std::make_unique<CWorldObjectFactory>());
+    AddFactory(std::make_unique<CBaseObjectFactory>());
+    AddFactory(std::make_unique<CSpawnObjectFactory>());
+}
+
+void CDynamicObjectManager::StatisticsStep()
+{
+    if (m_pkStatistics)
+        m_pkStatistics->UpdateTotals();
+}
+
+bool CDynamicObjectManager::SelectPrisonSection(COrvaneTagTree& kDocument)
+{
+    CGameHost* pkHost = CGameHost::Get();
+    const std::uint32_t uiLevel = pkHost ? pkHost->GetLevelNumber() : 0;
+    const std::string kName = "PRISON" + std::to_string(static_cast<std::uint64_t>(uiLevel) + 1);
+    kDocument.FindChild(kName.c_str());
+    return true;
+}
+
+bool CDynamicObjectManager::BeforePlans(COrvaneTagTree& kDocument)
+{
+    return SelectPrisonSection(kDocument);
+}
+
+void CDynamicObjectManager::LoadPlans(COrvaneTagTree& kDocument)
+{
+    if (!kDocument.FindChild(nullptr))
+        return;
+    do
+    {
+        const std::string kName = kDocument.GetCursor()->GetName();
+        if (kDocument.HasChild("plans") && kName.find("<FOG>") == std::string::npos)
+        {
+            auto pkGroup = std::make_unique<COrvaneTemplateGroup>();
+            pkGroup->m_kName = kName;
+            kDocument.FindChild("plans");
+            LoadTemplates(pkGroup->m_kRecords, kDocument);
+            kDocument.SelectParent();
+            AddGroup(std::move(pkGroup));
+        }
+        else
+        {
+            LoadPlans(kDocument);
+        }
+    } while (kDocument.NextSibling(nullptr));
+    kDocument.SelectParent();
+}
+
+void CDynamicObjectManager::LoadPrisonTemplates(COrvaneTagTree& kDocument)
+{
+    LoadTemplateSection(kDocument, true);
+}
+
+int CDynamicObjectManager::FindTemplateGroup(const char* pcText) const
+{
+    if (!pcText)
+        return -1;
+    for (std::size_t i = 0; i < GetGroupCount(); ++i)
+        if (GetGroup(i)->m_kName.find(pcText) != std::string::npos)
+            return static_cast<int>(i);
+    return -1;
+}
+
+const COrvaneTemplateGroup* CDynamicObjectManager::FindGroupOfTemplate(const COrvaneObjectTemplate* pkRecord) const
+{
+    if (!pkRecord)
+        return nullptr;
+    for (std::size_t i = 0; i < GetGroupCount(); ++i)
+    {
+        const COrvaneTemplateGroup* pkGroup = GetGroup(i);
+        for (const std::unique_ptr<COrvaneObjectTemplate>& pkHeld : pkGroup->m_kRecords)
+            if (pkHeld.get() == pkRecord)
+                return pkGroup;
+    }
+    return nullptr;
+}
+
+COrvaneObject* CDynamicObjectManager::CreateObject(COrvaneObjectFactory* pkFactory, COrvaneObjectDesc& kDesc)
+{
+    kDesc.m_pkType = pkFactory;
+    COrvaneObject* pkObject = COrvaneDynamicObjectManager::CreateObject(pkFactory, kDesc);
+    if (pkObject && kDesc.m_pkGrid)
+    {
+        auto* pkGrid = dynamic_cast<CBlockGrid*>(kDesc.m_pkGrid);
+        auto* pkEntity = dynamic_cast<COrvaneGridEntity*>(pkObject);
+        if (pkGrid && pkEntity)
+            pkGrid->AddMember(pkEntity);
+    }
+    return pkObject;
+}
+
+void CDynamicObjectManager::DestroyObject(COrvaneObject* pkObject, bool bNow)
+{
+    if (!pkObject || !IsLive(pkObject))
+        return;
+    if (auto* pkEntity = dynamic_cast<COrvaneGridEntity*>(pkObject))
+    {
+        if (auto* pkGrid = dynamic_cast<CBlockGrid*>(pkEntity->GetGrid()))
+            pkGrid->RemoveMember(pkEntity);
+    }
+    RemoveObject(pkObject, bNow);
+}
+
+void CDynamicObjectManager::RemoveAllObjects()
+{
+    while (COrvaneObject* pkFirst = GetObjectAt(0))
+        DestroyObject(pkFirst, true);
+}
+
+void CDynamicObjectManager::DestroyAllObjects()
+{
+    RemoveAllObjects();
+}
+
+void CDynamicObjectManager::OnDeleting(COrvaneObject* pkObject)
+{
+    if (CGameHost* pkHost = CGameHost::Get())
+        pkHost->ObjectDestroyed(pkObject);
+}
+
+void CDynamicObjectManager::UpdateObjects(float fDt)
+{
+    COrvaneDynamicObjectManager::UpdateObjects(fDt);
+    StatisticsStep();
+}
+
+bool CDynamicObjectManager::SaveObjects(COrvaneFile& kFile)
+{
+    bool bWritten = kFile.WriteString("<OBJECTS>\r\n");
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
+    {
+        if (auto* pkSaving = dynamic_cast<COrvaneIOObject*>(pkObject))
+            bWritten = pkSaving->SaveState(kFile) != 0 && bWritten;
+    }
+    bWritten = kFile.WriteString("</OBJECTS>\r\n<STATISTICS>\r\n") && bWritten;
+    // Without a ledger the line of a fresh one keeps the section readable.
+    const std::string kLine = m_pkStatistics ? m_pkStatistics->FormatLine() : CPrisonStatistics().FormatLine();
+    bWritten = kFile.WriteString((kLine + "\r\n</STATISTICS>\r\n").c_str()) && bWritten;
+    return bWritten;
+}
+
+bool CDynamicObjectManager::LoadObjects(COrvaneFile& kFile)
+{
+    m_uiBadLine = 0;
+    const std::string kFileName = kFile.GetFileName();
+    if (kFileName.empty() || kFile.Open(kFileName.c_str(), COrvaneFile::MODE_READ) == 0)
+        return false;
+
+    bool bSection = false;
+    std::string kLine;
+    while (!bSection && !kFile.IsEof())
+    {
+        kFile.ReadLine(kLine);
+        bSection = kLine.find("<OBJECTS>") != std::string::npos;
+    }
+
+    // Every record is read before anything is made.
+    std::vector<ParsedRecord> kRecords;
+    auto Bad = [this](std::uint32_t uiLine) {
+        m_uiBadLine = uiLine;
+        return false;
+    };
+    while (bSection)
+    {
+        if (kFile.IsEof())
+            return Bad(kFile.GetLinesRead() + 1);
+        kFile.ReadLine(kLine);
+        if (kLine.find("</OBJECTS>") != std::string::npos)
+            break;
+        // A second start inside the section: its end was lost.
+        if (kLine.find("<OBJECTS>") != std::string::npos)
+            return Bad(kFile.GetLinesRead());
+        ParsedRecord kRecord;
+        kRecord.m_pkTemplate = FindTemplate(kLine.c_str());
+        if (!kRecord.m_pkTemplate)
+            return Bad(kFile.GetLinesRead());
+        kFile.ReadLine(kRecord.m_kFactory);
+        COrvaneObjectFactory* pkFactory = FactoryNamed(kRecord.m_kFactory.c_str());
+        std::unique_ptr<COrvaneObject> pkBlank = pkFactory ? pkFactory->CreateBlank() : nullptr;
+        auto* pkReader = dynamic_cast<COrvaneIOObject*>(pkBlank.get());
+        if (!pkReader)
+            return Bad(kFile.GetLinesRead());
+        kRecord.m_kKind = typeid(*pkReader);
+        kRecord.m_pkState = pkReader->NewState();
+        if (!kRecord.m_pkState || !pkReader->ParseState(kFile, *kRecord.m_pkState))
+            return Bad(kFile.GetLinesRead());
+        kRecords.push_back(std::move(kRecord));
+    }
+
+    CWorld* pkWorld = LevelWorld();
+    for (ParsedRecord& kRecord : kRecords)
+    {
+        COrvaneObjectDesc kDesc;
+        kDesc.m_pkTemplate = kRecord.m_pkTemplate;
+        kDesc.m_ucMode = 1;
+        kDesc.m_ucAddToWorld = 1;
+        COrvaneObject* pkObject = CreateObject(FindFactory(kRecord.m_kFactory.c_str(), pkWorld), kDesc);
+        // The factory makes the kind its blank showed; a factory that does
+        // not would be handed a record it cannot take.
+        auto* pkLoaded = dynamic_cast<COrvaneIOObject*>(pkObject);
+        if (pkLoaded && std::type_index(typeid(*pkLoaded)) == kRecord.m_kKind)
+            pkLoaded->ApplyState(*kRecord.m_pkState);
+    }
+
+    if (m_pkStatistics && kFile.FindLine("<STATISTICS>"))
+    {
+        kFile.ReadLine(kLine);
+        int aiValues[CPrisonStatistics::LINE_VALUES];
+        CPrisonStatistics::ParseLine(kLine, aiValues);
+        m_pkStatistics->ApplyLine(aiValues);
+        if (CWorld* pkLevel = LevelWorld())
+            m_pkStatistics->m_usUpgradeLevel = static_cast<std::uint16_t>(pkLevel->GetUpgradeLevel());
+    }
+    return true;
+}
+
+bool CDynamicObjectManager::RelinkAfterLoad()
+{
+    CWorld* pkWorld = LevelWorld();
+    if (pkWorld)
+        pkWorld->UpdateScene(0.0f);
+    StatisticsStep();
+    if (pkWorld)
+        pkWorld->UpdateScene(0.0f);
+    return true;
+}
+
+void CDynamicObjectManager::NewDayStep()
+{
+    // Characters finish their day and placed objects pay and age their
+    // posts here once the game has those kinds; then the ledger's day.
+}
+
+void CDynamicObjectManager::ResetForNewGame()
+{
+    RemoveAllObjects();
+    ClearTemplates();
+    if (m_pkStatistics)
+        m_pkStatistics = std::make_unique<CPrisonStatistics>();
+    RenewPools();
+}
