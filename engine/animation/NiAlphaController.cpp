@@ -9,11 +9,6 @@
 NiImplementTypeInfo(NiAlphaController, NiFloatInterpController)
 NiImplementCreateClone(NiAlphaController)
 
-namespace
-{
-constexpr std::uint32_t INTERPOLATOR_LINK_FROM = NiStreamVersion(10, 1, 0, 104);
-} // namespace
-
 NiObject* NiAlphaController::CreateObject()
 {
     return new NiAlphaController;
@@ -38,35 +33,23 @@ void NiAlphaController::GetTargetFloatValue(float& fValue)
 
 void NiAlphaController::Update(float fTime)
 {
-    if (!BeginUpdate(fTime))
-        return;
-    auto* pkMaterial = NiDynamicCast<NiMaterialProperty>(m_pkTarget);
-    if (pkMaterial == nullptr)
-        return;
-    float fValue = 0.0f;
-    if (!m_spInterpolator->UpdateFloat(m_fScaledTime, pkMaterial, fValue))
-        return;
-    pkMaterial->SetAlpha(fValue);
-    pkMaterial->SetRevisionID(pkMaterial->GetRevisionID() + 1);
+    UpdateOwner(fTime, NiDynamicCast<NiMaterialProperty>(m_pkTarget), 0.0f,
+                [](NiMaterialProperty& kMaterial, float fValue) {
+                    kMaterial.SetAlpha(fValue);
+                    kMaterial.SetRevisionID(kMaterial.GetRevisionID() + 1);
+                });
 }
 
 void NiAlphaController::ReadFromStream(NiObjectStream& kStream)
 {
     NiFloatInterpController::ReadFromStream(kStream);
-    if (kStream.GetFileVersion() < INTERPOLATOR_LINK_FROM)
-        kStream.ReadLinkID();
+    ReadOldKeyDataLink(kStream);
 }
 
 void NiAlphaController::ResolveLinks(NiObjectStream& kStream)
 {
     NiFloatInterpController::ResolveLinks(kStream);
-    if (kStream.GetFileVersion() >= INTERPOLATOR_LINK_FROM)
-        return;
-    NiFloatData* pkData = kStream.GetLinkedObjectAs<NiFloatData>();
-    if (pkData == nullptr)
-        return;
-    m_spInterpolator = new NiFloatInterpolator(pkData);
-    m_spInterpolator->Collapse();
+    ResolveOldKeyDataLink<NiFloatInterpolator, NiFloatData>(kStream);
 }
 
 void NiAlphaController::AppendViewerStrings(NiViewerStringArray& kStrings)

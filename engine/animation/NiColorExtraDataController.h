@@ -8,7 +8,7 @@
 class NiColorExtraData;
 
 // Drives the value of the target's color extra data (r, g, b, a) of the controller's name.
-class NiColorExtraDataController : public NiExtraDataController
+class NiColorExtraDataController : public NiValueInterpController<NiExtraDataController, NiColorRGBA>
 {
     NiDeclareTypeInfo()
     NiDeclareClone(NiColorExtraDataController)
@@ -20,15 +20,6 @@ public:
     [[nodiscard]] static NiObject* CreateObject();
 
     void Update(float fTime) override;
-    [[nodiscard]] NiInterpolator* CreatePoseInterpolator(std::uint16_t usIndex) override;
-    void SynchronizePoseInterpolator(NiInterpolator* pkInterpolator, std::uint16_t usIndex) override;
-    [[nodiscard]] NiBlendInterpolator* CreateBlendInterpolator(std::uint16_t usIndex, bool bManagerControlled,
-                                                               bool bAccumulate, float fWeightThreshold,
-                                                               std::uint8_t ucArraySize) const override;
-    [[nodiscard]] bool InterpolatorIsCorrectType(NiInterpolator* pkInterpolator, std::uint16_t) const override
-    {
-        return pkInterpolator != nullptr && pkInterpolator->IsColorValueSupported();
-    }
     // The extra data's current value; left as it is without one.
     void GetTargetValue(NiColorRGBA& kValue) const;
 
@@ -36,6 +27,9 @@ public:
     void ReadFromStream(NiObjectStream& kStream) override;
     void ResolveLinks(NiObjectStream& kStream) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
+
+protected:
+    void GetPoseValue(NiColorRGBA& kValue) override { GetTargetValue(kValue); }
 };
 
 using NiColorExtraDataControllerPtr = NiRefPtr<NiColorExtraDataController>;

@@ -36,3 +36,6 @@ protected:
     char* m_pcExtraDataName = nullptr;
     NiExtraDataPtr m_spExtraData;
 };
+
+extern template class NiValueInterpController<NiExtraDataController, float>;
+extern template class NiValueInterpController<NiExtraDataController, NiColorRGBA>;

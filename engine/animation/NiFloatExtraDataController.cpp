@@ -10,11 +10,6 @@
 NiImplementTypeInfo(NiFloatExtraDataController, NiExtraDataController)
 NiImplementCreateClone(NiFloatExtraDataController)
 
-namespace
-{
-constexpr std::uint32_t INTERPOLATOR_LINK_FROM = NiStreamVersion(10, 1, 0, 104);
-} // namespace
-
 NiObject* NiFloatExtraDataController::CreateObject()
 {
     return new NiFloatExtraDataController;
@@ -31,59 +26,22 @@ void NiFloatExtraDataController::GetTargetValue(float& fValue) const
         fValue = pkData->GetValue();
 }
 
-NiInterpolator* NiFloatExtraDataController::CreatePoseInterpolator(std::uint16_t)
-{
-    float fValue = 0.0f;
-    GetTargetValue(fValue);
-    return new NiFloatInterpolator(fValue);
-}
-
-void NiFloatExtraDataController::SynchronizePoseInterpolator(NiInterpolator* pkInterpolator, std::uint16_t)
-{
-    auto* pkFloat = NiDynamicCast<NiFloatInterpolator>(pkInterpolator);
-    if (pkFloat == nullptr)
-        return;
-    float fValue = 0.0f;
-    GetTargetValue(fValue);
-    pkFloat->SetPoseValue(fValue);
-}
-
-NiBlendInterpolator* NiFloatExtraDataController::CreateBlendInterpolator(std::uint16_t, bool bManagerControlled,
-                                                                         bool, float fWeightThreshold,
-                                                                         std::uint8_t ucArraySize) const
-{
-    return new NiBlendFloatInterpolator(bManagerControlled, fWeightThreshold, ucArraySize);
-}
-
 void NiFloatExtraDataController::Update(float fTime)
 {
-    if (!BeginUpdate(fTime))
-        return;
-    auto* pkData = NiDynamicCast<NiFloatExtraData>(m_spExtraData.Get());
-    if (pkData == nullptr)
-        return;
-    float fValue = 0.0f;
-    if (m_spInterpolator->UpdateFloat(m_fScaledTime, m_pkTarget, fValue))
-        pkData->SetValue(fValue);
+    UpdateOwner(fTime, NiDynamicCast<NiFloatExtraData>(m_spExtraData.Get()), 0.0f,
+                [](NiFloatExtraData& kData, float fValue) { kData.SetValue(fValue); });
 }
 
 void NiFloatExtraDataController::ReadFromStream(NiObjectStream& kStream)
 {
     NiExtraDataController::ReadFromStream(kStream);
-    if (kStream.GetFileVersion() < INTERPOLATOR_LINK_FROM)
-        kStream.ReadLinkID();
+    ReadOldKeyDataLink(kStream);
 }
 
 void NiFloatExtraDataController::ResolveLinks(NiObjectStream& kStream)
 {
     NiExtraDataController::ResolveLinks(kStream);
-    if (kStream.GetFileVersion() >= INTERPOLATOR_LINK_FROM)
-        return;
-    NiFloatData* pkData = kStream.GetLinkedObjectAs<NiFloatData>();
-    if (pkData == nullptr)
-        return;
-    m_spInterpolator = new NiFloatInterpolator(pkData);
-    m_spInterpolator->Collapse();
+    ResolveOldKeyDataLink<NiFloatInterpolator, NiFloatData>(kStream);
 }
 
 void NiFloatExtraDataController::AppendViewerStrings(NiViewerStringArray& kStrings)

@@ -8,7 +8,7 @@
 class NiFloatExtraData;
 
 // Drives the value of the target's float extra data of the controller's name.
-class NiFloatExtraDataController : public NiExtraDataController
+class NiFloatExtraDataController : public NiValueInterpController<NiExtraDataController, float>
 {
     NiDeclareTypeInfo()
     NiDeclareClone(NiFloatExtraDataController)
@@ -20,15 +20,6 @@ public:
     [[nodiscard]] static NiObject* CreateObject();
 
     void Update(float fTime) override;
-    [[nodiscard]] NiInterpolator* CreatePoseInterpolator(std::uint16_t usIndex) override;
-    void SynchronizePoseInterpolator(NiInterpolator* pkInterpolator, std::uint16_t usIndex) override;
-    [[nodiscard]] NiBlendInterpolator* CreateBlendInterpolator(std::uint16_t usIndex, bool bManagerControlled,
-                                                               bool bAccumulate, float fWeightThreshold,
-                                                               std::uint8_t ucArraySize) const override;
-    [[nodiscard]] bool InterpolatorIsCorrectType(NiInterpolator* pkInterpolator, std::uint16_t) const override
-    {
-        return pkInterpolator != nullptr && pkInterpolator->IsFloatValueSupported();
-    }
     // The extra data's current value; left as it is without one.
     void GetTargetValue(float& kValue) const;
 
@@ -36,6 +27,9 @@ public:
     void ReadFromStream(NiObjectStream& kStream) override;
     void ResolveLinks(NiObjectStream& kStream) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
+
+protected:
+    void GetPoseValue(float& kValue) override { GetTargetValue(kValue); }
 };
 
 using NiFloatExtraDataControllerPtr = NiRefPtr<NiFloatExtraDataController>;

@@ -10,11 +10,6 @@
 NiImplementTypeInfo(NiFloatsExtraDataController, NiExtraDataController)
 NiImplementCreateClone(NiFloatsExtraDataController)
 
-namespace
-{
-constexpr std::uint32_t INTERPOLATOR_LINK_FROM = NiStreamVersion(10, 1, 0, 104);
-} // namespace
-
 NiFloatsExtraDataController::~NiFloatsExtraDataController()
 {
     delete[] m_pcCtlrID;
@@ -51,60 +46,24 @@ void NiFloatsExtraDataController::GetTargetValue(float& fValue) const
         fValue = pkData->GetValue(static_cast<std::uint32_t>(m_iFloatsExtraDataIndex));
 }
 
-NiInterpolator* NiFloatsExtraDataController::CreatePoseInterpolator(std::uint16_t)
-{
-    float fValue = 0.0f;
-    GetTargetValue(fValue);
-    return new NiFloatInterpolator(fValue);
-}
-
-void NiFloatsExtraDataController::SynchronizePoseInterpolator(NiInterpolator* pkInterpolator, std::uint16_t)
-{
-    auto* pkFloat = NiDynamicCast<NiFloatInterpolator>(pkInterpolator);
-    if (pkFloat == nullptr)
-        return;
-    float fValue = 0.0f;
-    GetTargetValue(fValue);
-    pkFloat->SetPoseValue(fValue);
-}
-
-NiBlendInterpolator* NiFloatsExtraDataController::CreateBlendInterpolator(std::uint16_t, bool bManagerControlled,
-                                                                         bool, float fWeightThreshold,
-                                                                         std::uint8_t ucArraySize) const
-{
-    return new NiBlendFloatInterpolator(bManagerControlled, fWeightThreshold, ucArraySize);
-}
-
 void NiFloatsExtraDataController::Update(float fTime)
 {
-    if (!BeginUpdate(fTime))
-        return;
-    auto* pkData = NiDynamicCast<NiFloatsExtraData>(m_spExtraData.Get());
-    if (pkData == nullptr)
-        return;
-    float fValue = 0.0f;
-    if (m_spInterpolator->UpdateFloat(m_fScaledTime, m_pkTarget, fValue))
-        (void)pkData->SetValue(static_cast<std::uint32_t>(m_iFloatsExtraDataIndex), fValue);
+    const auto uiIndex = static_cast<std::uint32_t>(m_iFloatsExtraDataIndex);
+    UpdateOwner(fTime, NiDynamicCast<NiFloatsExtraData>(m_spExtraData.Get()), 0.0f,
+                [uiIndex](NiFloatsExtraData& kData, float fValue) { (void)kData.SetValue(uiIndex, fValue); });
 }
 
 void NiFloatsExtraDataController::ReadFromStream(NiObjectStream& kStream)
 {
     NiExtraDataController::ReadFromStream(kStream);
     kStream.ReadLE(m_iFloatsExtraDataIndex);
-    if (kStream.GetFileVersion() < INTERPOLATOR_LINK_FROM)
-        kStream.ReadLinkID();
+    ReadOldKeyDataLink(kStream);
 }
 
 void NiFloatsExtraDataController::ResolveLinks(NiObjectStream& kStream)
 {
     NiExtraDataController::ResolveLinks(kStream);
-    if (kStream.GetFileVersion() >= INTERPOLATOR_LINK_FROM)
-        return;
-    NiFloatData* pkData = kStream.GetLinkedObjectAs<NiFloatData>();
-    if (pkData == nullptr)
-        return;
-    m_spInterpolator = new NiFloatInterpolator(pkData);
-    m_spInterpolator->Collapse();
+    ResolveOldKeyDataLink<NiFloatInterpolator, NiFloatData>(kStream);
 }
 
 void NiFloatsExtraDataController::WriteToStream(NiObjectStream& kStream)

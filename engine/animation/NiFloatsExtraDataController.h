@@ -9,7 +9,7 @@ class NiFloatsExtraData;
 
 // Drives the value of one element of the target's floats extra data of the
 // controller's name.
-class NiFloatsExtraDataController : public NiExtraDataController
+class NiFloatsExtraDataController : public NiValueInterpController<NiExtraDataController, float>
 {
     NiDeclareTypeInfo()
     NiDeclareClone(NiFloatsExtraDataController)
@@ -21,15 +21,6 @@ public:
     [[nodiscard]] static NiObject* CreateObject();
 
     void Update(float fTime) override;
-    [[nodiscard]] NiInterpolator* CreatePoseInterpolator(std::uint16_t usIndex) override;
-    void SynchronizePoseInterpolator(NiInterpolator* pkInterpolator, std::uint16_t usIndex) override;
-    [[nodiscard]] NiBlendInterpolator* CreateBlendInterpolator(std::uint16_t usIndex, bool bManagerControlled,
-                                                               bool bAccumulate, float fWeightThreshold,
-                                                               std::uint8_t ucArraySize) const override;
-    [[nodiscard]] bool InterpolatorIsCorrectType(NiInterpolator* pkInterpolator, std::uint16_t) const override
-    {
-        return pkInterpolator != nullptr && pkInterpolator->IsFloatValueSupported();
-    }
     // The extra data's current value; left as it is without one.
     void GetTargetValue(float& kValue) const;
     // The extra-data name and the element, "name[index]".
@@ -44,6 +35,9 @@ public:
     void ReadFromStream(NiObjectStream& kStream) override;
     void ResolveLinks(NiObjectStream& kStream) override;
     void AppendViewerStrings(NiViewerStringArray& kStrings) override;
+
+protected:
+    void GetPoseValue(float& kValue) override { GetTargetValue(kValue); }
 
 private:
     std::int32_t m_iFloatsExtraDataIndex = -1;

@@ -16,7 +16,6 @@ NiImplementCreateClone(NiLightColorController)
 
 namespace
 {
-constexpr std::uint32_t INTERPOLATOR_LINK_FROM = NiStreamVersion(10, 1, 0, 104);
 constexpr std::uint32_t OWN_FLAGS_FROM = NiStreamVersion(10, 0, 1, 2);
 
 NiColorRGB ClampedColor(const NiVec3& kValue)
@@ -28,24 +27,6 @@ NiColorRGB ClampedColor(const NiVec3& kValue)
 NiVec3 ToPoint(const NiColorRGB& k)
 {
     return NiVec3(k.r, k.g, k.b);
-}
-
-// Old files link point key data in place of the interpolator.
-void ReadOldDataLink(NiObjectStream& kStream)
-{
-    if (kStream.GetFileVersion() < INTERPOLATOR_LINK_FROM)
-        kStream.ReadLinkID();
-}
-
-void ResolveOldDataLink(NiObjectStream& kStream, NiInterpolatorPtr& spInterpolator)
-{
-    if (kStream.GetFileVersion() >= INTERPOLATOR_LINK_FROM)
-        return;
-    NiPosData* pkData = kStream.GetLinkedObjectAs<NiPosData>();
-    if (pkData == nullptr)
-        return;
-    spInterpolator = new NiPoint3Interpolator(pkData);
-    spInterpolator->Collapse();
 }
 
 void ReadSelector(NiObjectStream& kStream, const NiTimeController& kController, std::uint16_t& usSelector,
@@ -141,13 +122,13 @@ void NiMaterialColorController::ReadFromStream(NiObjectStream& kStream)
 {
     NiPoint3InterpController::ReadFromStream(kStream);
     ReadSelector(kStream, *this, m_usSelector, 0xFF);
-    ReadOldDataLink(kStream);
+    ReadOldKeyDataLink(kStream);
 }
 
 void NiMaterialColorController::ResolveLinks(NiObjectStream& kStream)
 {
     NiPoint3InterpController::ResolveLinks(kStream);
-    ResolveOldDataLink(kStream, m_spInterpolator);
+    ResolveOldKeyDataLink<NiPoint3Interpolator, NiPosData>(kStream);
 }
 
 void NiMaterialColorController::WriteToStream(NiObjectStream& kStream)
@@ -233,13 +214,13 @@ void NiLightColorController::ReadFromStream(NiObjectStream& kStream)
 {
     NiPoint3InterpController::ReadFromStream(kStream);
     ReadSelector(kStream, *this, m_usSelector, 0x3F);
-    ReadOldDataLink(kStream);
+    ReadOldKeyDataLink(kStream);
 }
 
 void NiLightColorController::ResolveLinks(NiObjectStream& kStream)
 {
     NiPoint3InterpController::ResolveLinks(kStream);
-    ResolveOldDataLink(kStream, m_spInterpolator);
+    ResolveOldKeyDataLink<NiPoint3Interpolator, NiPosData>(kStream);
 }
 
 void NiLightColorController::WriteToStream(NiObjectStream& kStream)

@@ -1,9 +1,12 @@
 #include "engine/animation/NiSingleInterpController.h"
 
 #include "engine/animation/NiBlendBoolInterpolator.h"
+#include "engine/animation/NiBlendColorInterpolator.h"
 #include "engine/animation/NiBlendFloatInterpolator.h"
 #include "engine/animation/NiBlendPoint3Interpolator.h"
 #include "engine/animation/NiBoolInterpolator.h"
+#include "engine/animation/NiColorInterpolator.h"
+#include "engine/animation/NiExtraDataController.h"
 #include "engine/animation/NiFloatInterpolator.h"
 #include "engine/animation/NiPoint3Interpolator.h"
 #include "engine/core/NiCloneContext.h"
@@ -32,6 +35,31 @@ void NiSingleInterpController::GuaranteeTimeRange(float fStart, float fEnd)
 {
     if (m_spInterpolator)
         m_spInterpolator->GuaranteeTimeRange(fStart, fEnd);
+}
+
+bool NiSingleInterpController::InterpolatedValue(float& fValue)
+{
+    return m_spInterpolator->UpdateFloat(m_fScaledTime, m_pkTarget, fValue);
+}
+
+bool NiSingleInterpController::InterpolatedValue(NiVec3& kValue)
+{
+    return m_spInterpolator->UpdatePoint3(m_fScaledTime, m_pkTarget, kValue);
+}
+
+bool NiSingleInterpController::InterpolatedValue(NiColorRGBA& kValue)
+{
+    return m_spInterpolator->UpdateColor(m_fScaledTime, m_pkTarget, kValue);
+}
+
+bool NiSingleInterpController::InterpolatedValue(std::uint8_t& ucValue)
+{
+    return m_spInterpolator->UpdateBool(m_fScaledTime, m_pkTarget, ucValue);
+}
+
+bool NiSingleInterpController::InterpolatedValue(NiQuatTransform& kValue)
+{
+    return m_spInterpolator->UpdateTransform(m_fScaledTime, m_pkTarget, kValue);
 }
 
 bool NiSingleInterpController::BeginUpdate(float fTime)
@@ -77,6 +105,27 @@ void NiSingleInterpController::ReadFromStream(NiObjectStream& kStream)
         kStream.SetCorrupt();
 }
 
+void NiSingleInterpController::ReadOldKeyDataLink(NiObjectStream& kStream)
+{
+    if (kStream.GetFileVersion() < INTERPOLATOR_LINK_FROM)
+        kStream.ReadLinkID();
+}
+
+NiObject* NiSingleInterpController::LinkedOldKeyData(NiObjectStream& kStream, const NiTypeInfo* pkDataType)
+{
+    if (kStream.GetFileVersion() >= INTERPOLATOR_LINK_FROM)
+        return nullptr;
+    NiObject* pkObject = kStream.GetLinkedObject();
+    if (pkObject == nullptr)
+        return nullptr;
+    if (NiDynamicCast(pkDataType, pkObject) == nullptr)
+    {
+        kStream.SetCorrupt();
+        return nullptr;
+    }
+    return pkObject;
+}
+
 void NiSingleInterpController::DropCountedLinks()
 {
     NiInterpController::DropCountedLinks();
@@ -116,76 +165,91 @@ void NiSingleInterpController::AppendViewerStrings(NiViewerStringArray& kStrings
         m_spInterpolator->AppendViewerStrings(kStrings);
 }
 
-// ---- Typed bases ----
+// ---- Value kinds ----
 
-NiInterpolator* NiFloatInterpController::CreatePoseInterpolator(std::uint16_t)
+namespace
 {
-    float fValue = 0.0f;
-    GetTargetFloatValue(fValue);
-    return new NiFloatInterpolator(fValue);
+template <class TValue>
+struct ValueKind;
+
+template <>
+struct ValueKind<float>
+{
+    using Pose = NiFloatInterpolator;
+    using Blend = NiBlendFloatInterpolator;
+    static float Start() { return 0.0f; }
+    static float Stored(float fValue) { return fValue; }
+    static bool Supported(const NiInterpolator& kInterpolator) { return kInterpolator.IsFloatValueSupported(); }
+};
+
+template <>
+struct ValueKind<NiVec3>
+{
+    using Pose = NiPoint3Interpolator;
+    using Blend = NiBlendPoint3Interpolator;
+    static NiVec3 Start() { return NiVec3::ZERO; }
+    static const NiVec3& Stored(const NiVec3& kValue) { return kValue; }
+    static bool Supported(const NiInterpolator& kInterpolator) { return kInterpolator.IsPoint3ValueSupported(); }
+};
+
+template <>
+struct ValueKind<NiColorRGBA>
+{
+    using Pose = NiColorInterpolator;
+    using Blend = NiBlendColorInterpolator;
+    static NiColorRGBA Start() { return NiColorRGBA::BLACK; }
+    static const NiColorRGBA& Stored(const NiColorRGBA& kValue) { return kValue; }
+    static bool Supported(const NiInterpolator& kInterpolator) { return kInterpolator.IsColorValueSupported(); }
+};
+
+template <>
+struct ValueKind<bool>
+{
+    using Pose = NiBoolInterpolator;
+    using Blend = NiBlendBoolInterpolator;
+    static bool Start() { return false; }
+    static std::uint8_t Stored(bool bValue) { return static_cast<std::uint8_t>(bValue ? 1 : 0); }
+    static bool Supported(const NiInterpolator& kInterpolator) { return kInterpolator.IsBoolValueSupported(); }
+};
+} // namespace
+
+template <class TBase, class TValue>
+NiInterpolator* NiValueInterpController<TBase, TValue>::CreatePoseInterpolator(std::uint16_t)
+{
+    TValue kValue = ValueKind<TValue>::Start();
+    GetPoseValue(kValue);
+    return new typename ValueKind<TValue>::Pose(ValueKind<TValue>::Stored(kValue));
 }
 
-void NiFloatInterpController::SynchronizePoseInterpolator(NiInterpolator* pkInterpolator, std::uint16_t)
+template <class TBase, class TValue>
+void NiValueInterpController<TBase, TValue>::SynchronizePoseInterpolator(NiInterpolator* pkInterpolator, std::uint16_t)
 {
-    auto* pkFloat = NiDynamicCast<NiFloatInterpolator>(pkInterpolator);
-    if (pkFloat == nullptr)
+    auto* pkPose = NiDynamicCast<typename ValueKind<TValue>::Pose>(pkInterpolator);
+    if (pkPose == nullptr)
         return;
-    float fValue = 0.0f;
-    GetTargetFloatValue(fValue);
-    pkFloat->SetPoseValue(fValue);
+    TValue kValue = ValueKind<TValue>::Start();
+    GetPoseValue(kValue);
+    pkPose->SetPoseValue(ValueKind<TValue>::Stored(kValue));
 }
 
-NiBlendInterpolator* NiFloatInterpController::CreateBlendInterpolator(std::uint16_t, bool bManagerControlled, bool,
-                                                                      float fWeightThreshold,
-                                                                      std::uint8_t ucArraySize) const
+template <class TBase, class TValue>
+NiBlendInterpolator* NiValueInterpController<TBase, TValue>::CreateBlendInterpolator(std::uint16_t,
+                                                                                    bool bManagerControlled, bool,
+                                                                                    float fWeightThreshold,
+                                                                                    std::uint8_t ucArraySize) const
 {
-    return new NiBlendFloatInterpolator(bManagerControlled, fWeightThreshold, ucArraySize);
+    return new typename ValueKind<TValue>::Blend(bManagerControlled, fWeightThreshold, ucArraySize);
 }
 
-NiInterpolator* NiPoint3InterpController::CreatePoseInterpolator(std::uint16_t)
+template <class TBase, class TValue>
+bool NiValueInterpController<TBase, TValue>::InterpolatorIsCorrectType(NiInterpolator* pkInterpolator,
+                                                                      std::uint16_t) const
 {
-    NiVec3 kValue = NiVec3::ZERO;
-    GetTargetPoint3Value(kValue);
-    return new NiPoint3Interpolator(kValue);
+    return pkInterpolator != nullptr && ValueKind<TValue>::Supported(*pkInterpolator);
 }
 
-void NiPoint3InterpController::SynchronizePoseInterpolator(NiInterpolator* pkInterpolator, std::uint16_t)
-{
-    auto* pkPoint = NiDynamicCast<NiPoint3Interpolator>(pkInterpolator);
-    if (pkPoint == nullptr)
-        return;
-    NiVec3 kValue = NiVec3::ZERO;
-    GetTargetPoint3Value(kValue);
-    pkPoint->SetPoseValue(kValue);
-}
-
-NiBlendInterpolator* NiPoint3InterpController::CreateBlendInterpolator(std::uint16_t, bool bManagerControlled, bool,
-                                                                       float fWeightThreshold,
-                                                                       std::uint8_t ucArraySize) const
-{
-    return new NiBlendPoint3Interpolator(bManagerControlled, fWeightThreshold, ucArraySize);
-}
-
-NiInterpolator* NiBoolInterpController::CreatePoseInterpolator(std::uint16_t)
-{
-    bool bValue = false;
-    GetTargetBoolValue(bValue);
-    return new NiBoolInterpolator(static_cast<std::uint8_t>(bValue ? 1 : 0));
-}
-
-void NiBoolInterpController::SynchronizePoseInterpolator(NiInterpolator* pkInterpolator, std::uint16_t)
-{
-    auto* pkBool = NiDynamicCast<NiBoolInterpolator>(pkInterpolator);
-    if (pkBool == nullptr)
-        return;
-    bool bValue = false;
-    GetTargetBoolValue(bValue);
-    pkBool->SetPoseValue(static_cast<std::uint8_t>(bValue ? 1 : 0));
-}
-
-NiBlendInterpolator* NiBoolInterpController::CreateBlendInterpolator(std::uint16_t, bool bManagerControlled, bool,
-                                                                     float fWeightThreshold,
-                                                                     std::uint8_t ucArraySize) const
-{
-    return new NiBlendBoolInterpolator(bManagerControlled, fWeightThreshold, ucArraySize);
-}
+template class NiValueInterpController<NiSingleInterpController, float>;
+template class NiValueInterpController<NiSingleInterpController, NiVec3>;
+template class NiValueInterpController<NiSingleInterpController, bool>;
+template class NiValueInterpController<NiExtraDataController, float>;
+template class NiValueInterpController<NiExtraDataController, NiColorRGBA>;

@@ -14,7 +14,6 @@ NiImplementCreateClone(NiTextureTransformController)
 
 namespace
 {
-constexpr std::uint32_t INTERPOLATOR_LINK_FROM = NiStreamVersion(10, 1, 0, 104);
 constexpr std::uint32_t MEMBER_COUNT = 5;
 const char* const MEMBER_NAMES[MEMBER_COUNT] = {"TT_TRANSLATE_U", "TT_TRANSLATE_V", "TT_ROTATE", "TT_SCALE_U",
                                                  "TT_SCALE_V"};
@@ -176,20 +175,13 @@ void NiTextureTransformController::ReadFromStream(NiObjectStream& kStream)
         kStream.SetCorrupt();
     else
         m_eMember = static_cast<TransformMember>(uiMember);
-    if (kStream.GetFileVersion() < INTERPOLATOR_LINK_FROM)
-        kStream.ReadLinkID();
+    ReadOldKeyDataLink(kStream);
 }
 
 void NiTextureTransformController::ResolveLinks(NiObjectStream& kStream)
 {
     NiFloatInterpController::ResolveLinks(kStream);
-    if (kStream.GetFileVersion() >= INTERPOLATOR_LINK_FROM)
-        return;
-    NiFloatData* pkData = kStream.GetLinkedObjectAs<NiFloatData>();
-    if (pkData == nullptr)
-        return;
-    m_spInterpolator = new NiFloatInterpolator(pkData);
-    m_spInterpolator->Collapse();
+    ResolveOldKeyDataLink<NiFloatInterpolator, NiFloatData>(kStream);
 }
 
 void NiTextureTransformController::WriteToStream(NiObjectStream& kStream)

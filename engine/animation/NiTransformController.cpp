@@ -14,11 +14,6 @@
 NiImplementTypeInfo(NiTransformController, NiSingleInterpController)
 NiImplementCreateClone(NiTransformController)
 
-namespace
-{
-constexpr std::uint32_t INTERPOLATOR_LINK_FROM = NiStreamVersion(10, 1, 0, 104);
-} // namespace
-
 NiObject* NiTransformController::CreateObject()
 {
     return new NiTransformController;
@@ -57,14 +52,8 @@ NiQuatTransform NiTransformController::GetPose(const NiAVObject* pkTarget)
 
 void NiTransformController::Update(float fTime)
 {
-    if (!BeginUpdate(fTime))
-        return;
-    auto* pkTarget = NiDynamicCast<NiAVObject>(m_pkTarget);
-    if (pkTarget == nullptr)
-        return;
-    NiQuatTransform kValue;
-    if (m_spInterpolator->UpdateTransform(m_fScaledTime, pkTarget, kValue))
-        ApplyTransform(pkTarget, kValue);
+    UpdateOwner(fTime, NiDynamicCast<NiAVObject>(m_pkTarget), NiQuatTransform(),
+                [](NiAVObject& kTarget, const NiQuatTransform& kValue) { ApplyTransform(&kTarget, kValue); });
 }
 
 NiInterpolator* NiTransformController::CreatePoseInterpolator(std::uint16_t)
@@ -100,21 +89,13 @@ NiBlendInterpolator* NiTransformController::CreateBlendInterpolator(std::uint16_
 void NiTransformController::ReadFromStream(NiObjectStream& kStream)
 {
     NiSingleInterpController::ReadFromStream(kStream);
-    if (kStream.GetFileVersion() < INTERPOLATOR_LINK_FROM)
-        kStream.ReadLinkID();
+    ReadOldKeyDataLink(kStream);
 }
 
 void NiTransformController::ResolveLinks(NiObjectStream& kStream)
 {
     NiSingleInterpController::ResolveLinks(kStream);
-    if (kStream.GetFileVersion() >= INTERPOLATOR_LINK_FROM)
-        return;
-    NiTransformData* pkData = kStream.GetLinkedObjectAs<NiTransformData>();
-    if (pkData == nullptr)
-        return;
-    NiTransformInterpolatorPtr spInterpolator = new NiTransformInterpolator(pkData);
-    spInterpolator->Collapse();
-    m_spInterpolator = spInterpolator.Get();
+    ResolveOldKeyDataLink<NiTransformInterpolator, NiTransformData>(kStream);
 }
 
 void NiTransformController::AppendViewerStrings(NiViewerStringArray& kStrings)

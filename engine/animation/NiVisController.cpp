@@ -9,11 +9,6 @@
 NiImplementTypeInfo(NiVisController, NiBoolInterpController)
 NiImplementCreateClone(NiVisController)
 
-namespace
-{
-constexpr std::uint32_t INTERPOLATOR_LINK_FROM = NiStreamVersion(10, 1, 0, 104);
-} // namespace
-
 NiObject* NiVisController::CreateObject()
 {
     return new NiVisController;
@@ -38,33 +33,20 @@ void NiVisController::GetTargetBoolValue(bool& bValue)
 
 void NiVisController::Update(float fTime)
 {
-    if (!BeginUpdate(fTime))
-        return;
-    auto* pkTarget = NiDynamicCast<NiAVObject>(m_pkTarget);
-    if (pkTarget == nullptr)
-        return;
-    std::uint8_t ucValue = 0;
-    if (m_spInterpolator->UpdateBool(m_fScaledTime, pkTarget, ucValue))
-        pkTarget->SetAppCulled(ucValue == 0);
+    UpdateOwner(fTime, NiDynamicCast<NiAVObject>(m_pkTarget), std::uint8_t{0},
+                [](NiAVObject& kTarget, std::uint8_t ucValue) { kTarget.SetAppCulled(ucValue == 0); });
 }
 
 void NiVisController::ReadFromStream(NiObjectStream& kStream)
 {
     NiBoolInterpController::ReadFromStream(kStream);
-    if (kStream.GetFileVersion() < INTERPOLATOR_LINK_FROM)
-        kStream.ReadLinkID();
+    ReadOldKeyDataLink(kStream);
 }
 
 void NiVisController::ResolveLinks(NiObjectStream& kStream)
 {
     NiBoolInterpController::ResolveLinks(kStream);
-    if (kStream.GetFileVersion() >= INTERPOLATOR_LINK_FROM)
-        return;
-    NiBoolData* pkData = kStream.GetLinkedObjectAs<NiBoolData>();
-    if (pkData == nullptr)
-        return;
-    m_spInterpolator = new NiBoolInterpolator(pkData);
-    m_spInterpolator->Collapse();
+    ResolveOldKeyDataLink<NiBoolInterpolator, NiBoolData>(kStream);
 }
 
 void NiVisController::AppendViewerStrings(NiViewerStringArray& kStrings)
