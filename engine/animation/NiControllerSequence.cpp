@@ -1,5 +1,6 @@
 #include "engine/animation/NiControllerSequence.h"
 
+#include "engine/animation/NiAnimText.h"
 #include "engine/animation/NiControllerManager.h"
 #include "engine/animation/NiMultiTargetTransformController.h"
 #include "engine/animation/NiTransformController.h"
@@ -33,23 +34,6 @@ constexpr std::uint32_t MAX_ITEMS = 0xFFFF;
 constexpr const char* MORPH_PREFIX = "morph:";
 constexpr const char* TRANSFORM_CONTROLLER = "NiTransformController";
 
-std::unique_ptr<char[]> CopyText(const char* pcText)
-{
-    if (pcText == nullptr)
-        return nullptr;
-    std::size_t uiLength = std::strlen(pcText) + 1;
-    auto sp = std::make_unique<char[]>(uiLength);
-    std::memcpy(sp.get(), pcText, uiLength);
-    return sp;
-}
-
-bool EqualText(const char* a, const char* b)
-{
-    if (a == nullptr || b == nullptr)
-        return a == b;
-    return std::strcmp(a, b) == 0;
-}
-
 bool IsMorphKey(const NiTextKey& kKey)
 {
     return kKey.GetText() != nullptr && std::strncmp(kKey.GetText(), MORPH_PREFIX, 6) == 0;
@@ -68,7 +52,7 @@ bool MorphKeysFoundIn(const NiTextKeyExtraData& kFrom, const NiTextKeyExtraData&
         bAny = true;
         bool bFound = false;
         for (std::uint32_t j = 0; j < kIn.GetNumKeys() && !bFound; ++j)
-            bFound = EqualText(kIn.GetKeyAt(j)->GetText(), kKey.GetText());
+            bFound = NiTextEqual(kIn.GetKeyAt(j)->GetText(), kKey.GetText());
         if (!bFound)
             return false;
     }
@@ -131,12 +115,12 @@ void NiControllerSequence::IDTag::SetStrings(NiStringPalette* pkPalette, const c
 
 void NiControllerSequence::SetName(const char* pcName)
 {
-    m_spName = CopyText(pcName);
+    m_spName = NiCopyText(pcName);
 }
 
 void NiControllerSequence::SetAccumRootName(const char* pcName)
 {
-    m_spAccumRootName = CopyText(pcName);
+    m_spAccumRootName = NiCopyText(pcName);
 }
 
 // ---- Playing ----
@@ -350,12 +334,12 @@ float NiControllerSequence::FindCorrespondingMorphTime(NiControllerSequence* pkP
     for (std::uint32_t i = 0; i < m_spTextKeys->GetNumKeys() && !(bSb && bSa); ++i)
     {
         const NiTextKey* pkKey = m_spTextKeys->GetKeyAt(i);
-        if (!bSb && EqualText(pkKey->GetText(), pkBefore->GetText()))
+        if (!bSb && NiTextEqual(pkKey->GetText(), pkBefore->GetText()))
         {
             fSb = pkKey->GetTime();
             bSb = true;
         }
-        if (!bSa && EqualText(pkKey->GetText(), pkAfter->GetText()))
+        if (!bSa && NiTextEqual(pkKey->GetText(), pkAfter->GetText()))
         {
             fSa = pkKey->GetTime();
             bSa = true;
@@ -446,7 +430,7 @@ std::int32_t NiControllerSequence::FindItem(const char* pcObjectName) const
 {
     for (std::size_t i = 0; i < m_kTags.size(); ++i)
     {
-        if (pcObjectName != nullptr && EqualText(m_kTags[i].GetAVObjectName(), pcObjectName))
+        if (pcObjectName != nullptr && NiTextEqual(m_kTags[i].GetAVObjectName(), pcObjectName))
             return static_cast<std::int32_t>(i);
     }
     return -1;
@@ -463,7 +447,7 @@ bool NiControllerSequence::BindMultiTargetTransforms(NiAVObject* pkRoot, NiAVObj
     std::uint32_t uiTransforms = 0;
     for (const IDTag& kTag : m_kTags)
     {
-        if (EqualText(kTag.GetCtlrType(), TRANSFORM_CONTROLLER))
+        if (NiTextEqual(kTag.GetCtlrType(), TRANSFORM_CONTROLLER))
             ++uiTransforms;
     }
     if (uiTransforms == 0)
@@ -483,7 +467,7 @@ bool NiControllerSequence::BindMultiTargetTransforms(NiAVObject* pkRoot, NiAVObj
     for (std::size_t i = 0; i < m_kItems.size(); ++i)
     {
         const IDTag& kTag = m_kTags[i];
-        if (!EqualText(kTag.GetCtlrType(), TRANSFORM_CONTROLLER))
+        if (!NiTextEqual(kTag.GetCtlrType(), TRANSFORM_CONTROLLER))
             continue;
         NiAVObject* pkObject = pkPalette->GetAVObject(kTag.GetAVObjectName());
         if (pkObject == nullptr)
@@ -558,7 +542,7 @@ bool NiControllerSequence::BindToTargets(NiAVObject* pkRoot)
         {
             auto* pkInterp = NiDynamicCast<NiInterpController>(pk);
             if (pkInterp != nullptr && std::strcmp(pk->GetTypeInfo()->GetName(), pcType) == 0 &&
-                EqualText(pkInterp->GetCtlrID(), kTag.GetCtlrID()))
+                NiTextEqual(pkInterp->GetCtlrID(), kTag.GetCtlrID()))
             {
                 pkController = pkInterp;
                 break;
@@ -1025,7 +1009,7 @@ bool NiControllerSequence::IsEqual(NiObject* pkOther)
     if (!NiObject::IsEqual(pkOther))
         return false;
     auto* pkSeq = static_cast<NiControllerSequence*>(pkOther);
-    if (!EqualText(GetName(), pkSeq->GetName()) || m_kItems.size() != pkSeq->m_kItems.size() ||
+    if (!NiTextEqual(GetName(), pkSeq->GetName()) || m_kItems.size() != pkSeq->m_kItems.size() ||
         m_uiArrayGrowBy != pkSeq->m_uiArrayGrowBy)
         return false;
     auto EqualObjects = [](NiObject* a, NiObject* b) {
@@ -1052,6 +1036,6 @@ bool NiControllerSequence::IsEqual(NiObject* pkOther)
            m_uiCycleType == pkSeq->m_uiCycleType && m_fFrequency == pkSeq->m_fFrequency &&
            m_fPhase == pkSeq->m_fPhase && m_fBeginKeyTime == pkSeq->m_fBeginKeyTime &&
            m_fEndKeyTime == pkSeq->m_fEndKeyTime && (m_pkOwner == nullptr) == (pkSeq->m_pkOwner == nullptr) &&
-           EqualText(GetAccumRootName(), pkSeq->GetAccumRootName()) &&
+           NiTextEqual(GetAccumRootName(), pkSeq->GetAccumRootName()) &&
            EqualObjects(m_spStringPalette, pkSeq->m_spStringPalette);
 }

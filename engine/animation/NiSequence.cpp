@@ -1,12 +1,12 @@
 #include "engine/animation/NiSequence.h"
 
+#include "engine/animation/NiAnimText.h"
 #include "engine/animation/NiSequenceStreamHelper.h"
 #include "engine/animation/NiTransformController.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/scene/NiStringExtraData.h"
 
-#include <cstring>
 
 NiImplementTypeInfo(NiSequence, NiObject)
 NiImplementCreateClone(NiSequence)
@@ -14,27 +14,10 @@ NiImplementCreateClone(NiSequence)
 namespace
 {
 constexpr std::uint32_t SEQUENCE_RECORD_FROM = NiStreamVersion(4, 1, 0, 3);
-
-std::unique_ptr<char[]> CopyText(const char* pcText)
-{
-    if (pcText == nullptr)
-        return nullptr;
-    std::size_t uiLength = std::strlen(pcText) + 1;
-    auto sp = std::make_unique<char[]>(uiLength);
-    std::memcpy(sp.get(), pcText, uiLength);
-    return sp;
-}
-
-bool EqualText(const char* a, const char* b)
-{
-    if (a == nullptr || b == nullptr)
-        return a == b;
-    return std::strcmp(a, b) == 0;
-}
 } // namespace
 
 NiSequence::NiSequence(const char* pcName, std::uint32_t uiInitialSize, std::uint32_t uiGrowBy)
-    : m_spName(CopyText(pcName)), m_uiGrowBy(uiGrowBy)
+    : m_spName(NiCopyText(pcName)), m_uiGrowBy(uiGrowBy)
 {
     m_kNames.reserve(uiInitialSize);
     m_kControllers.reserve(uiInitialSize);
@@ -42,12 +25,12 @@ NiSequence::NiSequence(const char* pcName, std::uint32_t uiInitialSize, std::uin
 
 void NiSequence::SetName(const char* pcName)
 {
-    m_spName = CopyText(pcName);
+    m_spName = NiCopyText(pcName);
 }
 
 std::uint32_t NiSequence::AddNameAndController(const char* pcName, NiTimeController* pkController)
 {
-    m_kNames.push_back(CopyText(pcName));
+    m_kNames.push_back(NiCopyText(pcName));
     m_kControllers.emplace_back(pkController);
     return static_cast<std::uint32_t>(m_kControllers.size() - 1);
 }
@@ -207,7 +190,7 @@ bool NiSequence::IsEqual(NiObject* pkOther)
     if (!NiObject::IsEqual(pkOther))
         return false;
     auto* pkSequence = static_cast<NiSequence*>(pkOther);
-    if (!EqualText(GetName(), pkSequence->GetName()) || GetCount() != pkSequence->GetCount() ||
+    if (!NiTextEqual(GetName(), pkSequence->GetName()) || GetCount() != pkSequence->GetCount() ||
         m_uiStoredValue != pkSequence->m_uiStoredValue)
         return false;
     if ((m_spTextKeys == nullptr) != (pkSequence->m_spTextKeys == nullptr) ||
@@ -217,7 +200,7 @@ bool NiSequence::IsEqual(NiObject* pkOther)
     {
         NiTimeController* a = m_kControllers[i];
         NiTimeController* b = pkSequence->m_kControllers[i];
-        if (!EqualText(GetNameAt(i), pkSequence->GetNameAt(i)) || (a == nullptr) != (b == nullptr) ||
+        if (!NiTextEqual(GetNameAt(i), pkSequence->GetNameAt(i)) || (a == nullptr) != (b == nullptr) ||
             (a != nullptr && !a->IsEqual(b)))
             return false;
     }

@@ -1,55 +1,38 @@
 #include "engine/animation/NiTextKeyExtraData.h"
 
+#include "engine/animation/NiAnimText.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 
-#include <cstring>
 
 NiImplementTypeInfo(NiTextKeyExtraData, NiExtraData)
 NiImplementCreateClone(NiTextKeyExtraData)
 
-namespace
-{
-std::unique_ptr<char[]> CopyText(const char* pcText)
-{
-    if (pcText == nullptr)
-        return nullptr;
-    std::size_t uiLength = std::strlen(pcText) + 1;
-    auto spCopy = std::make_unique<char[]>(uiLength);
-    std::memcpy(spCopy.get(), pcText, uiLength);
-    return spCopy;
-}
-} // namespace
+NiTextKey::NiTextKey(float fTime, const char* pcText) : m_fTime(fTime), m_spText(NiCopyText(pcText)) {}
 
-NiTextKey::NiTextKey(float fTime, const char* pcText) : m_fTime(fTime), m_spText(CopyText(pcText)) {}
-
-NiTextKey::NiTextKey(const NiTextKey& kOther) : m_fTime(kOther.m_fTime), m_spText(CopyText(kOther.GetText())) {}
+NiTextKey::NiTextKey(const NiTextKey& kOther) : m_fTime(kOther.m_fTime), m_spText(NiCopyText(kOther.GetText())) {}
 
 NiTextKey& NiTextKey::operator=(const NiTextKey& kOther)
 {
     if (this != &kOther)
     {
         m_fTime = kOther.m_fTime;
-        m_spText = CopyText(kOther.GetText());
+        m_spText = NiCopyText(kOther.GetText());
     }
     return *this;
 }
 
 void NiTextKey::SetText(const char* pcText)
 {
-    m_spText = CopyText(pcText);
+    m_spText = NiCopyText(pcText);
 }
 
 bool NiTextKey::operator!=(const NiTextKey& kOther) const
 {
     if (m_fTime != kOther.m_fTime)
         return true;
-    const char* a = GetText();
-    const char* b = kOther.GetText();
-    if (a == nullptr || b == nullptr)
-        return a != b;
-    return std::strcmp(a, b) != 0;
+    return !NiTextEqual(GetText(), kOther.GetText());
 }
 
 NiObject* NiTextKeyExtraData::CreateObject()
