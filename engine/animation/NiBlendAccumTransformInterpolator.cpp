@@ -1,5 +1,6 @@
 #include "engine/animation/NiBlendAccumTransformInterpolator.h"
 
+#include "engine/animation/NiTransformMean.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
@@ -192,12 +193,7 @@ bool NiBlendAccumTransformInterpolator::Blend(NiQuatTransform& kValue)
     if (m_ucArraySize == 0)
         return false;
 
-    NiVec3 kTranslateSum = NiVec3::ZERO;
-    NiQuat kRotateSum(0.0f, 0.0f, 0.0f, 0.0f);
-    float fScaleSum = 0.0f;
-    float fTranslateTotal = 1.0f;
-    float fScaleTotal = 1.0f;
-    bool bTranslate = false, bRotate = false, bScale = false, bFirstRotation = true;
+    NiTransformMean kMean;
     for (std::uint8_t i = 0; i < m_ucArraySize; ++i)
     {
         const NiBlendInterpItem& kItem = m_pkInterpArray[i];
@@ -205,46 +201,12 @@ bool NiBlendAccumTransformInterpolator::Blend(NiQuatTransform& kValue)
         if (!kItem.m_spInterpolator || !(w > 0.0f))
             continue;
         const NiQuatTransform& kPart = bValues ? m_pkAccumArray[i].m_kLastValue : m_pkAccumArray[i].m_kDeltaValue;
-        if (kPart.IsTranslateValid())
-        {
-            kTranslateSum += kPart.m_kTranslate * w;
-            bTranslate = true;
-        }
-        else
-        {
-            fTranslateTotal -= w;
-        }
-        if (kPart.IsRotateValid())
-        {
-            NiQuat q = kPart.m_kRotate;
-            if (!bFirstRotation && NiQuat::Dot(q, kRotateSum) < 0.0f)
-                q = -q;
-            bFirstRotation = false;
-            kRotateSum = kRotateSum + q * w;
-            bRotate = true;
-        }
-        if (kPart.IsScaleValid())
-        {
-            fScaleSum += kPart.m_fScale * w;
-            bScale = true;
-        }
-        else
-        {
-            fScaleTotal -= w;
-        }
+        kMean.Add(w, kPart);
     }
-    if (!bTranslate && !bRotate && !bScale)
+    if (!kMean.Any())
         return false;
     NiQuatTransform kBlended;
-    if (bTranslate)
-        kBlended.m_kTranslate = kTranslateSum * (1.0f / fTranslateTotal);
-    if (bRotate)
-    {
-        kRotateSum.Normalize();
-        kBlended.m_kRotate = kRotateSum;
-    }
-    if (bScale)
-        kBlended.m_fScale = fScaleSum * (1.0f / fScaleTotal);
+    kMean.WriteTo(kBlended);
 
     m_kAccumulatedTransform = NiQuatTransform::ComposeParts(m_kAccumulatedTransform, kBlended);
     if (m_kAccumulatedTransform.IsTransformInvalid())

@@ -1,5 +1,6 @@
 #include "engine/animation/NiBlendTransformInterpolator.h"
 
+#include "engine/animation/NiTransformMean.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
@@ -38,58 +39,16 @@ bool NiBlendTransformInterpolator::StoreSingleValue(float fTime, NiObjectNET* pk
 
 bool NiBlendTransformInterpolator::BlendValues(float fTime, NiObjectNET* pkTarget, NiQuatTransform& kValue)
 {
-    NiVec3 kTranslateSum = NiVec3::ZERO;
-    NiQuat kRotateSum(0.0f, 0.0f, 0.0f, 0.0f);
-    float fScaleSum = 0.0f;
-    float fTranslateTotal = 1.0f;
-    float fScaleTotal = 1.0f;
-    bool bTranslate = false, bRotate = false, bScale = false, bFirstRotation = true;
+    NiTransformMean kMean;
     AskItems(fTime, pkTarget, &NiInterpolator::UpdateTransform,
-             [&](float w, bool bAnswered, const NiQuatTransform& kItemValue) {
-                 if (!bAnswered)
-                 {
-                     fTranslateTotal -= w;
-                     fScaleTotal -= w;
-                     return;
-                 }
-                 if (kItemValue.IsTranslateValid())
-                 {
-                     kTranslateSum += kItemValue.m_kTranslate * w;
-                     bTranslate = true;
-                 }
+             [&kMean](float w, bool bAnswered, const NiQuatTransform& kItemValue) {
+                 if (bAnswered)
+                     kMean.Add(w, kItemValue);
                  else
-                 {
-                     fTranslateTotal -= w;
-                 }
-                 if (kItemValue.IsRotateValid())
-                 {
-                     NiQuat q = kItemValue.m_kRotate;
-                     if (!bFirstRotation && NiQuat::Dot(q, kRotateSum) < 0.0f)
-                         q = -q;
-                     bFirstRotation = false;
-                     kRotateSum = kRotateSum + q * w;
-                     bRotate = true;
-                 }
-                 if (kItemValue.IsScaleValid())
-                 {
-                     fScaleSum += kItemValue.m_fScale * w;
-                     bScale = true;
-                 }
-                 else
-                 {
-                     fScaleTotal -= w;
-                 }
+                     kMean.Skip(w);
              });
     kValue.MakeInvalid();
-    if (bTranslate)
-        kValue.m_kTranslate = kTranslateSum * (1.0f / fTranslateTotal);
-    if (bRotate)
-    {
-        kRotateSum.Normalize();
-        kValue.m_kRotate = kRotateSum;
-    }
-    if (bScale)
-        kValue.m_fScale = fScaleSum * (1.0f / fScaleTotal);
+    kMean.WriteTo(kValue);
     return !kValue.IsTransformInvalid();
 }
 
