@@ -172,6 +172,62 @@ NiDX9VertexBufferRange* NiDX9VertexBufferManager::ChooseStream(NiDX9GeometryBuff
     return pkRange;
 }
 
+std::uint8_t* NiDX9VertexBufferManager::LockChosenStream(NiDX9GeometryBufferData* pkRecord, std::uint32_t uiFVF,
+                                                         std::uint32_t uiBytes, bool bMayReuse,
+                                                         std::uint32_t uiAllFlags, std::uint32_t& uiFlags,
+                                                         NiDX9VertexBufferRange*& pkRange)
+{
+    bool bNew = false;
+    pkRange = ChooseStream(pkRecord, pkRange, uiFVF, uiBytes, bMayReuse, bNew);
+    if (!pkRange)
+        return nullptr;
+    if (bNew)
+        uiFlags = uiAllFlags; // a new stream holds nothing yet
+    return static_cast<std::uint8_t*>(LockBuffer(pkRange->m_pkVB, pkRange->m_uiOffset,
+                                                 std::max(pkRange->m_uiSize, uiBytes), pkRange->m_uiLockFlags));
+}
+
+NiDX9VertexBufferManager::ScreenLayout::ScreenLayout(std::uint32_t uiPositionFVF, std::uint32_t uiPositionBytes,
+                                                     bool bColors, bool bTextures)
+    : m_uiFVF(uiPositionFVF), m_uiStride(uiPositionBytes)
+{
+    if (bColors)
+    {
+        m_uiFVF |= gfx::D3DFVF_DIFFUSE;
+        m_iColor = std::int32_t(m_uiStride);
+        m_uiStride += 4;
+    }
+    if (bTextures)
+    {
+        m_uiFVF |= gfx::D3DFVF_TEX1;
+        m_iTexture = std::int32_t(m_uiStride);
+        m_uiStride += 8;
+    }
+}
+
+std::uint8_t* NiDX9VertexBufferManager::BeginScreenPack(NiDX9GeometryBufferData* pkRecord,
+                                                        const ScreenLayout& kLayout, std::uint32_t uiCount,
+                                                        void* pvDest, std::uint32_t& uiFlags,
+                                                        NiDX9VertexBufferRange*& pkRange)
+{
+    if (pkRecord)
+    {
+        pkRecord->m_uiFVF = kLayout.m_uiFVF;
+        pkRecord->m_pkDeclaration = nullptr;
+        if (pkRecord->GetStreamCount() > 0)
+            pkRecord->SetStride(0, kLayout.m_uiStride);
+        pkRecord->m_uiVertCount = uiCount;
+    }
+    if (pvDest)
+        return static_cast<std::uint8_t*>(pvDest);
+    if (pkRecord && pkRecord->GetStreamCount() == 0)
+    {
+        pkRecord->SetStreamCount(1);
+        pkRecord->SetStride(0, kLayout.m_uiStride);
+    }
+    return LockChosenStream(pkRecord, kLayout.m_uiFVF, uiCount * kLayout.m_uiStride, true, 0x7, uiFlags, pkRange);
+}
+
 NiDX9VertexBufferRange* NiDX9VertexBufferManager::PackGeometry(NiGeometryData* pkData, NiSkinInstance* pkSkin,
                                                                std::uint32_t uiFlags, NiDX9VertexBufferRange* pkStream,
                                                                void* pvDest)
@@ -200,15 +256,7 @@ NiDX9VertexBufferRange* NiDX9VertexBufferManager::PackGeometry(NiGeometryData* p
     if (!puc)
     {
         const bool bVolatile = (pkData->GetConsistency() & NiGeometryData::VOLATILE) != 0;
-        bool bNew = false;
-        pkRange = ChooseStream(pkRecord, pkStream, kLayout.m_uiFVF, uiBytes, !bVolatile, bNew);
-        if (!pkRange)
-            return nullptr;
-        if (bNew)
-            uiFlags = UPDATE_ALL;
-        puc = static_cast<std::uint8_t*>(
-            LockBuffer(pkRange->m_pkVB, pkRange->m_uiOffset, std::max(pkRange->m_uiSize, uiBytes),
-                       pkRange->m_uiLockFlags));
+        puc = LockChosenStream(pkRecord, kLayout.m_uiFVF, uiBytes, !bVolatile, UPDATE_ALL, uiFlags, pkRange);
         if (!puc)
             return nullptr;
     }
@@ -389,54 +437,16 @@ NiDX9VertexBufferRange* NiDX9VertexBufferManager::PackScreenTextureVertices(
 {
     if (usVertices == 0 || !pfPositions)
         return nullptr;
-    std::uint32_t uiFVF = gfx::D3DFVF_XYZRHW;
-    std::uint32_t uiStride = 16;
-    std::int32_t iColor = -1, iTexture = -1;
-    if (pfColors)
-    {
-        uiFVF |= gfx::D3DFVF_DIFFUSE;
-        iColor = std::int32_t(uiStride);
-        uiStride += 4;
-    }
-    if (pfTextures)
-    {
-        uiFVF |= gfx::D3DFVF_TEX1;
-        iTexture = std::int32_t(uiStride);
-        uiStride += 8;
-    }
-    if (pkRecord)
-    {
-        pkRecord->m_uiFVF = uiFVF;
-        pkRecord->m_pkDeclaration = nullptr;
-        if (pkRecord->GetStreamCount() > 0)
-            pkRecord->SetStride(0, uiStride);
-        pkRecord->m_uiVertCount = usVertices;
-    }
-    const std::uint32_t uiBytes = usVertices * uiStride;
-    std::uint8_t* puc = static_cast<std::uint8_t*>(pvDest);
+    const ScreenLayout kLayout(gfx::D3DFVF_XYZRHW, 16, pfColors != nullptr, pfTextures != nullptr);
     NiDX9VertexBufferRange* pkRange = pkStream;
+    std::uint8_t* puc = BeginScreenPack(pkRecord, kLayout, usVertices, pvDest, uiFlags, pkRange);
     if (!puc)
-    {
-        if (pkRecord && pkRecord->GetStreamCount() == 0)
-        {
-            pkRecord->SetStreamCount(1);
-            pkRecord->SetStride(0, uiStride);
-        }
-        bool bNew = false;
-        pkRange = ChooseStream(pkRecord, pkStream, uiFVF, uiBytes, true, bNew);
-        if (!pkRange)
-            return nullptr;
-        if (bNew)
-            uiFlags = 0x7; // a new stream holds nothing yet
-        puc = static_cast<std::uint8_t*>(
-            LockBuffer(pkRange->m_pkVB, pkRange->m_uiOffset, std::max(pkRange->m_uiSize, uiBytes),
-                       pkRange->m_uiLockFlags));
-        if (!puc)
-            return nullptr;
-    }
+        return nullptr;
+    const std::int32_t iColor = kLayout.m_iColor;
+    const std::int32_t iTexture = kLayout.m_iTexture;
     for (std::uint32_t i = 0; i < usVertices; ++i)
     {
-        std::uint8_t* pucV = puc + std::size_t(i) * uiStride;
+        std::uint8_t* pucV = puc + std::size_t(i) * kLayout.m_uiStride;
         if (uiFlags & 0x1)
         {
             const float afPos[4] = {pfPositions[2 * i], pfPositions[2 * i + 1], 0.0f, 1.0f};
@@ -467,55 +477,17 @@ NiDX9VertexBufferRange* NiDX9VertexBufferManager::PackScreenPolygon(NiScreenPoly
         return nullptr;
     const NiColorRGBA* pkColors = pkPolygon->GetColors();
     const NiVec2* pkTextures = pkPolygon->GetTextures();
-    std::uint32_t uiFVF = gfx::D3DFVF_XYZ;
-    std::uint32_t uiStride = 12;
-    std::int32_t iColor = -1, iTexture = -1;
-    if (pkColors)
-    {
-        uiFVF |= gfx::D3DFVF_DIFFUSE;
-        iColor = std::int32_t(uiStride);
-        uiStride += 4;
-    }
-    if (pkTextures)
-    {
-        uiFVF |= gfx::D3DFVF_TEX1;
-        iTexture = std::int32_t(uiStride);
-        uiStride += 8;
-    }
+    const ScreenLayout kLayout(gfx::D3DFVF_XYZ, 12, pkColors != nullptr, pkTextures != nullptr);
     auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(pkPolygon->GetRendererData());
-    if (pkRecord)
-    {
-        pkRecord->m_uiFVF = uiFVF;
-        pkRecord->m_pkDeclaration = nullptr;
-        if (pkRecord->GetStreamCount() > 0)
-            pkRecord->SetStride(0, uiStride);
-        pkRecord->m_uiVertCount = uiCount;
-    }
-    const std::uint32_t uiBytes = uiCount * uiStride;
-    std::uint8_t* puc = static_cast<std::uint8_t*>(pvDest);
     NiDX9VertexBufferRange* pkRange = pkStream;
+    std::uint8_t* puc = BeginScreenPack(pkRecord, kLayout, uiCount, pvDest, uiFlags, pkRange);
     if (!puc)
-    {
-        if (pkRecord && pkRecord->GetStreamCount() == 0)
-        {
-            pkRecord->SetStreamCount(1);
-            pkRecord->SetStride(0, uiStride);
-        }
-        bool bNew = false;
-        pkRange = ChooseStream(pkRecord, pkStream, uiFVF, uiBytes, true, bNew);
-        if (!pkRange)
-            return nullptr;
-        if (bNew)
-            uiFlags = 0x7;
-        puc = static_cast<std::uint8_t*>(
-            LockBuffer(pkRange->m_pkVB, pkRange->m_uiOffset, std::max(pkRange->m_uiSize, uiBytes),
-                       pkRange->m_uiLockFlags));
-        if (!puc)
-            return nullptr;
-    }
+        return nullptr;
+    const std::int32_t iColor = kLayout.m_iColor;
+    const std::int32_t iTexture = kLayout.m_iTexture;
     for (std::uint32_t i = 0; i < uiCount; ++i)
     {
-        std::uint8_t* pucV = puc + std::size_t(i) * uiStride;
+        std::uint8_t* pucV = puc + std::size_t(i) * kLayout.m_uiStride;
         if (uiFlags & 0x1)
         {
             const float fW = fDepth * pkVerts[i].z + fNear;

@@ -90,6 +90,27 @@ private:
     // record's group; bNew says everything must be written.
     NiDX9VertexBufferRange* ChooseStream(NiDX9GeometryBufferData* pkRecord, NiDX9VertexBufferRange* pkStream,
                                          std::uint32_t uiFVF, std::uint32_t uiBytes, bool bMayReuse, bool& bNew);
+    // ChooseStream from pkRange, then its lock: the place to write, or null.
+    // A new stream turns uiFlags into uiAllFlags.
+    std::uint8_t* LockChosenStream(NiDX9GeometryBufferData* pkRecord, std::uint32_t uiFVF, std::uint32_t uiBytes,
+                                   bool bMayReuse, std::uint32_t uiAllFlags, std::uint32_t& uiFlags,
+                                   NiDX9VertexBufferRange*& pkRange);
+
+    // A screen-space vertex: its position, then a packed colour and one
+    // texture set where there are such (offsets -1 where not).
+    struct ScreenLayout
+    {
+        ScreenLayout(std::uint32_t uiPositionFVF, std::uint32_t uiPositionBytes, bool bColors, bool bTextures);
+        std::uint32_t m_uiFVF;
+        std::uint32_t m_uiStride;
+        std::int32_t m_iColor = -1;
+        std::int32_t m_iTexture = -1;
+    };
+    // Puts the layout on the record and, without pvDest, gives the record a
+    // stream and locks it: the place to write uiCount vertices, or null.
+    std::uint8_t* BeginScreenPack(NiDX9GeometryBufferData* pkRecord, const ScreenLayout& kLayout,
+                                  std::uint32_t uiCount, void* pvDest, std::uint32_t& uiFlags,
+                                  NiDX9VertexBufferRange*& pkRange);
 
     gfx::IDirect3DDevice9* m_pkDevice = nullptr; // one reference
     std::uint32_t m_uiFrame = 0;
