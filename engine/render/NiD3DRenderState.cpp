@@ -513,22 +513,8 @@ void NiD3DRenderState::RestoreShaderState()
 
 void NiD3DRenderState::SetPixelShader(gfx::IDirect3DPixelShader9* pkShader, bool bSave)
 {
-    if (bSave)
-        m_pkSavedPixelShader = m_pkCurrentPixelShader;
-    if (pkShader == NO_PIXEL_SHADER)
-    {
-        // The marker stands for "unknown": the device is told none.
-        m_pkCurrentPixelShader = nullptr;
-        if (m_pkD3DDevice9 != nullptr)
-            m_pkD3DDevice9->SetPixelShader(nullptr);
-        return;
-    }
-    if (m_pkCurrentPixelShader != pkShader)
-    {
-        m_pkCurrentPixelShader = pkShader;
-        if (m_pkD3DDevice9 != nullptr)
-            m_pkD3DDevice9->SetPixelShader(pkShader);
-    }
+    ChangeShader(m_pkCurrentPixelShader, m_pkSavedPixelShader, pkShader, NO_PIXEL_SHADER, bSave,
+                 &gfx::IDirect3DDevice9::SetPixelShader);
 }
 
 void NiD3DRenderState::RestorePixelShader()
@@ -538,14 +524,7 @@ void NiD3DRenderState::RestorePixelShader()
 
 void NiD3DRenderState::ClearPixelShader(gfx::IDirect3DPixelShader9* pkShader)
 {
-    if (m_pkCurrentPixelShader == pkShader)
-    {
-        m_pkCurrentPixelShader = nullptr;
-        if (m_pkD3DDevice9 != nullptr)
-            m_pkD3DDevice9->SetPixelShader(nullptr);
-    }
-    if (m_pkSavedPixelShader == pkShader)
-        m_pkSavedPixelShader = nullptr;
+    DropShader(m_pkCurrentPixelShader, m_pkSavedPixelShader, pkShader, &gfx::IDirect3DDevice9::SetPixelShader);
 }
 
 // ---- texture stages and samplers ----

@@ -169,6 +169,45 @@ protected:
     explicit NiD3DRenderState(NiDX9Renderer* pkRenderer);
     void ResetSharedDefaults(bool bMultisampleOff);
 
+    // The shader setters' rule, for vertex and pixel shaders alike: bSave
+    // keeps the current one first; pkUnknown (InitShaderState's saved
+    // marker) makes the device use none; otherwise only a change reaches the
+    // device, through pfnSend.
+    template <class TShader, class TSend>
+    void ChangeShader(TShader*& pkCurrent, TShader*& pkSaved, TShader* pkShader, TShader* pkUnknown, bool bSave,
+                      TSend pfnSend)
+    {
+        if (bSave)
+            pkSaved = pkCurrent;
+        if (pkShader == pkUnknown)
+        {
+            pkCurrent = nullptr;
+            if (m_pkD3DDevice9 != nullptr)
+                (m_pkD3DDevice9->*pfnSend)(nullptr);
+            return;
+        }
+        if (pkCurrent != pkShader)
+        {
+            pkCurrent = pkShader;
+            if (m_pkD3DDevice9 != nullptr)
+                (m_pkD3DDevice9->*pfnSend)(pkShader);
+        }
+    }
+    // A shader going away: where it is current the device is told none, and
+    // neither the current nor the saved one refers to it any more.
+    template <class TShader, class TSend>
+    void DropShader(TShader*& pkCurrent, TShader*& pkSaved, TShader* pkShader, TSend pfnSend)
+    {
+        if (pkCurrent == pkShader)
+        {
+            pkCurrent = nullptr;
+            if (m_pkD3DDevice9 != nullptr)
+                (m_pkD3DDevice9->*pfnSend)(nullptr);
+        }
+        if (pkSaved == pkShader)
+            pkSaved = nullptr;
+    }
+
     std::uint32_t m_uiFlags = 0;
     std::uint8_t m_bWBufferPreferred = 0;
     std::array<std::uint32_t, 5> m_auiVertexBlend{};

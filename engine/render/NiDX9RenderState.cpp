@@ -87,21 +87,8 @@ void NiDX9RenderState::RestoreShaderState()
 
 void NiDX9RenderState::SetVertexShader(IDirect3DVertexShader9* pkShader, bool bSave)
 {
-    if (bSave)
-        m_pkSavedVertexShader = m_pkCurrentVertexShader;
-    if (pkShader == NO_VERTEX_SHADER)
-    {
-        m_pkCurrentVertexShader = nullptr;
-        if (m_pkD3DDevice9 != nullptr)
-            m_pkD3DDevice9->SetVertexShader(nullptr);
-        return;
-    }
-    if (m_pkCurrentVertexShader != pkShader)
-    {
-        m_pkCurrentVertexShader = pkShader;
-        if (m_pkD3DDevice9 != nullptr)
-            m_pkD3DDevice9->SetVertexShader(pkShader);
-    }
+    ChangeShader(m_pkCurrentVertexShader, m_pkSavedVertexShader, pkShader, NO_VERTEX_SHADER, bSave,
+                 &IDirect3DDevice9::SetVertexShader);
 }
 
 void NiDX9RenderState::RestoreVertexShader()
@@ -111,14 +98,7 @@ void NiDX9RenderState::RestoreVertexShader()
 
 void NiDX9RenderState::ClearVertexShader(IDirect3DVertexShader9* pkShader)
 {
-    if (m_pkCurrentVertexShader == pkShader)
-    {
-        m_pkCurrentVertexShader = nullptr;
-        if (m_pkD3DDevice9 != nullptr)
-            m_pkD3DDevice9->SetVertexShader(nullptr);
-    }
-    if (m_pkSavedVertexShader == pkShader)
-        m_pkSavedVertexShader = nullptr;
+    DropShader(m_pkCurrentVertexShader, m_pkSavedVertexShader, pkShader, &IDirect3DDevice9::SetVertexShader);
 }
 
 void NiDX9RenderState::SetFVF(std::uint32_t uiFVF, bool bSave)
