@@ -7,6 +7,7 @@
 // a busy moment of the shared machine (llvmpipe draws on the same cores)
 // falls on both sides of a pair alike.
 
+#include "bench/BenchGlBaseline.h"
 #include "bench/BenchSupport.h"
 #include "platform/gfx/Gfx.h"
 
@@ -106,29 +107,13 @@ void main() { oColor = vColor; }
 )";
 
 struct PlainSide {
-    SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
+    BenchGlWindow gl;
     GLuint program = 0, vao = 0, vbo = 0;
 
     bool Open() {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-        // The same pixel format as the device's window: 8-bit colour, 24-bit depth, 8-bit stencil.
-        gfx::SetGlWindowAttributes();
-        window = SDL_CreateWindow("plain", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!window) return false;
-        context = SDL_GL_CreateContext(window);
-        if (!context) return false;
-        SDL_GL_SetSwapInterval(0);
-        auto compile = [](GLenum kind, const char* src) {
-            GLuint s = glCreateShader(kind);
-            glShaderSource(s, 1, &src, nullptr);
-            glCompileShader(s);
-            return s;
-        };
-        program = glCreateProgram();
-        glAttachShader(program, compile(GL_VERTEX_SHADER, kPlainVs));
-        glAttachShader(program, compile(GL_FRAGMENT_SHADER, kPlainFs));
-        glLinkProgram(program);
+        // The same pixel format as the device's window.
+        if (!gl.Open(kWidth, kHeight)) return false;
+        program = BenchGlProgram(kPlainVs, kPlainFs);
         glGenVertexArrays(1, &vao);
         glBindVertexArray(vao);
         const std::vector<Vertex> tris = MakeTriangles();
@@ -145,19 +130,14 @@ struct PlainSide {
         return true;
     }
     // The context keeps the program, vertex array and depth state bound.
-    void MakeCurrent() {
-        if (SDL_GL_GetCurrentContext() != context) SDL_GL_MakeCurrent(window, context);
-    }
+    void MakeCurrent() { gl.MakeCurrent(); }
     ~PlainSide() {
-        if (context) {
+        if (gl.m_pkContext) {
             MakeCurrent();
             glDeleteBuffers(1, &vbo);
             glDeleteVertexArrays(1, &vao);
             glDeleteProgram(program);
-            SDL_GL_DeleteContext(context);
         }
-        if (window) SDL_DestroyWindow(window);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 };
 
@@ -178,7 +158,7 @@ void PlainClearSwap() {
     glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    SDL_GL_SwapWindow(g_plain->window);
+    SDL_GL_SwapWindow(g_plain->gl.m_pkWindow);
     glFinish();
 }
 

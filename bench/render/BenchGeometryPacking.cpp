@@ -6,6 +6,7 @@
 // points. Both sides end a frame with glFinish. The ratio packer/plain (goal:
 // at most 1.5) is the median of interleaved pairs.
 
+#include "bench/BenchGlBaseline.h"
 #include "bench/BenchSupport.h"
 #include "engine/render/NiDX9GeometryBufferGroup.h"
 #include "engine/render/NiDX9VertexBufferManager.h"
@@ -113,34 +114,16 @@ void main() { oColor = vColor; }
 
 struct PlainSide
 {
-    SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
+    BenchGlWindow gl;
     GLuint program = 0, vao = 0, vbo = 0;
     std::vector<NiRefPtr<NiTriShapeData>> kData;
     std::vector<std::uint8_t> kScratch = std::vector<std::uint8_t>(kVertices * kStride);
 
     bool Open()
     {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        if (!gl.Open(64, 64))
             return false;
-        gfx::SetGlWindowAttributes();
-        window = SDL_CreateWindow("plain", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!window)
-            return false;
-        context = SDL_GL_CreateContext(window);
-        if (!context)
-            return false;
-        SDL_GL_SetSwapInterval(0);
-        auto compile = [](GLenum kind, const char* src) {
-            GLuint s = glCreateShader(kind);
-            glShaderSource(s, 1, &src, nullptr);
-            glCompileShader(s);
-            return s;
-        };
-        program = glCreateProgram();
-        glAttachShader(program, compile(GL_VERTEX_SHADER, kVs));
-        glAttachShader(program, compile(GL_FRAGMENT_SHADER, kFs));
-        glLinkProgram(program);
+        program = BenchGlProgram(kVs, kFs);
         glGenVertexArrays(1, &vao);
         glBindVertexArray(vao);
         glGenBuffers(1, &vbo);
@@ -155,24 +138,16 @@ struct PlainSide
             kData.emplace_back(MakeData(g));
         return true;
     }
-    void MakeCurrent()
-    {
-        if (SDL_GL_GetCurrentContext() != context)
-            SDL_GL_MakeCurrent(window, context);
-    }
+    void MakeCurrent() { gl.MakeCurrent(); }
     ~PlainSide()
     {
-        if (context)
+        if (gl.m_pkContext)
         {
             MakeCurrent();
             glDeleteBuffers(1, &vbo);
             glDeleteVertexArrays(1, &vao);
             glDeleteProgram(program);
-            SDL_GL_DeleteContext(context);
         }
-        if (window)
-            SDL_DestroyWindow(window);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 };
 

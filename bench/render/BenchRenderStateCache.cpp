@@ -4,6 +4,7 @@
 // (a light, one or two textured stages, fog, blending); both sides end the
 // frame with glFinish. The run ends with the ratio cache/plain (goal: at most 1.5).
 
+#include "bench/BenchGlBaseline.h"
 #include "engine/render/NiDX9Renderer.h"
 #include "platform/gfx/Gfx.h"
 
@@ -197,38 +198,15 @@ void main() {
 }
 
 struct PlainSide {
-    SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
+    BenchGlWindow gl;
     GLuint programs[kSets] = {};
     GLuint vao = 0, vbo = 0, textures[2] = {};
 
     bool Open() {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-        gfx::SetGlWindowAttributes();
-        window = SDL_CreateWindow("plain", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!window) return false;
-        context = SDL_GL_CreateContext(window);
-        if (!context) return false;
-        SDL_GL_SetSwapInterval(0);
-        auto compile = [](GLenum kind, const std::string& src) {
-            GLuint sh = glCreateShader(kind);
-            const char* text = src.c_str();
-            glShaderSource(sh, 1, &text, nullptr);
-            glCompileShader(sh);
-            return sh;
-        };
+        if (!gl.Open(kWidth, kHeight)) return false;
         for (int i = 0; i < kSets; ++i) {
-            GLuint p = glCreateProgram();
-            const GLuint vs = compile(GL_VERTEX_SHADER, PlainVs(kStateSets[i]));
-            const GLuint fs = compile(GL_FRAGMENT_SHADER, PlainFs(kStateSets[i]));
-            glAttachShader(p, vs);
-            glAttachShader(p, fs);
-            glLinkProgram(p);
-            glDeleteShader(vs);
-            glDeleteShader(fs);
-            GLint ok = 0;
-            glGetProgramiv(p, GL_LINK_STATUS, &ok);
-            if (!ok) return false;
+            const GLuint p = BenchGlProgram(PlainVs(kStateSets[i]).c_str(), PlainFs(kStateSets[i]).c_str());
+            if (!p) return false;
             glUseProgram(p);
             glUniform3f(glGetUniformLocation(p, "uLightDir"), 0.3f, -0.3f, 0.9f);
             glUniform3f(glGetUniformLocation(p, "uLightDiffuse"), 1.0f, 0.8f, 0.6f);
@@ -267,18 +245,15 @@ struct PlainSide {
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         return true;
     }
-    void MakeCurrent() { SDL_GL_MakeCurrent(window, context); }
+    void MakeCurrent() { SDL_GL_MakeCurrent(gl.m_pkWindow, gl.m_pkContext); }
     ~PlainSide() {
-        if (context) {
+        if (gl.m_pkContext) {
             MakeCurrent();
             glDeleteTextures(2, textures);
             glDeleteBuffers(1, &vbo);
             glDeleteVertexArrays(1, &vao);
             for (GLuint p : programs) glDeleteProgram(p);
-            SDL_GL_DeleteContext(context);
         }
-        if (window) SDL_DestroyWindow(window);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 };
 
