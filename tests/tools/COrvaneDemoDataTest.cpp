@@ -3,10 +3,10 @@
 #include "framework/COrvaneDebugOptions.h"
 #include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneTagTree.h"
+#include "tests/tools/DemoTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,9 +20,8 @@ protected:
     void SetUp() override
     {
         COrvaneDebugOptions::ResetInstance();
-        std::string kTemplate = (std::filesystem::temp_directory_path() / "orvane-demo-XXXXXX").string();
-        ASSERT_NE(mkdtemp(kTemplate.data()), nullptr);
-        m_kFolder = kTemplate;
+        m_kFolder = demotest::MakeTempFolder("demo");
+        ASSERT_FALSE(m_kFolder.empty());
         m_kPrevious = std::filesystem::current_path();
     }
 
@@ -31,7 +30,7 @@ protected:
         COrvaneDebugOptions::ResetInstance();
         std::error_code kError;
         std::filesystem::current_path(m_kPrevious, kError);
-        std::filesystem::remove_all(m_kFolder, kError);
+        demotest::RemoveFolder(m_kFolder);
     }
 
     static std::string Read(const std::filesystem::path& kPath)

@@ -6,10 +6,10 @@
 #include "framework/COrvaneFont.h"
 #include "framework/COrvaneImageTexture.h"
 #include "framework/COrvaneWidget.h"
+#include "tests/tools/DemoTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -20,9 +20,8 @@ class COrvaneDemoInterfaceTest : public testing::Test
 protected:
     void SetUp() override
     {
-        std::string kTemplate = (std::filesystem::temp_directory_path() / "orvane-demo-ui-XXXXXX").string();
-        ASSERT_NE(mkdtemp(kTemplate.data()), nullptr);
-        m_kFolder = kTemplate;
+        m_kFolder = demotest::MakeTempFolder("demo-ui");
+        ASSERT_FALSE(m_kFolder.empty());
         m_kPrevious = std::filesystem::current_path();
         NiImageConverter::SetCurrent(new NiImageFileConverter);
         ASSERT_TRUE(WriteDemoInterface(m_kFolder.string()));
@@ -34,7 +33,7 @@ protected:
         NiImageConverter::ReleaseCurrent();
         std::error_code kError;
         std::filesystem::current_path(m_kPrevious, kError);
-        std::filesystem::remove_all(m_kFolder, kError);
+        demotest::RemoveFolder(m_kFolder);
     }
 
     std::filesystem::path m_kFolder;

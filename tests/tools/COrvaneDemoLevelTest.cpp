@@ -1,21 +1,16 @@
 #include "tools/COrvaneDemoLevel.h"
 
-#include "engine/animation/NiAnimationLibrary.h"
-#include "engine/core/NiMainLibrary.h"
-#include "engine/render/NiRenderLibrary.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiPicker.h"
-#include "engine/scene/NiSceneGraphLibrary.h"
-#include "engine/scene/NiSceneLibrary.h"
 #include "framework/COrvaneAnimationSpline.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneLevelManager.h"
 #include "framework/COrvaneWorld.h"
+#include "tests/tools/DemoTestSupport.h"
 #include "tools/COrvaneDemoData.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -46,25 +41,18 @@ class COrvaneDemoLevelTest : public testing::Test
 protected:
     void SetUp() override
     {
-        NiMainLibrary::Reset();
-        NiSceneLibraryRegister();
-        NiSceneGraphRegister();
-        NiRenderLibraryRegister();
-        NiMainLibrary::Init();
-        NiAnimationLibrary::Init();
-        std::string kTemplate = (std::filesystem::temp_directory_path() / "orvane-level-XXXXXX").string();
-        ASSERT_NE(mkdtemp(kTemplate.data()), nullptr);
-        m_kFolder = kTemplate;
+        demotest::StartEngine({.m_bRender = true});
+        m_kFolder = demotest::MakeTempFolder("level");
+        ASSERT_FALSE(m_kFolder.empty());
         m_kPrevious = std::filesystem::current_path();
     }
     void TearDown() override
     {
         COrvaneApplication::ResetSettings();
-        NiAnimationLibrary::Shutdown();
-        NiMainLibrary::Reset();
+        demotest::StopEngine();
         std::error_code kError;
         std::filesystem::current_path(m_kPrevious, kError);
-        std::filesystem::remove_all(m_kFolder, kError);
+        demotest::RemoveFolder(m_kFolder);
     }
 
     std::filesystem::path m_kFolder;

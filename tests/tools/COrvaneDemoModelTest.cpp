@@ -1,18 +1,14 @@
 #include "tools/COrvaneDemoModel.h"
 
-#include "engine/animation/NiAnimationLibrary.h"
 #include "engine/animation/NiControllerManager.h"
 #include "engine/animation/NiControllerSequence.h"
-#include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/scene/NiNode.h"
-#include "engine/scene/NiSceneGraphLibrary.h"
-#include "engine/scene/NiSceneLibrary.h"
+#include "tests/tools/DemoTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -23,21 +19,14 @@ class COrvaneDemoModelTest : public testing::Test
 protected:
     void SetUp() override
     {
-        NiMainLibrary::Reset();
-        NiSceneLibraryRegister();
-        NiSceneGraphRegister();
-        NiMainLibrary::Init();
-        NiAnimationLibrary::Init();
-        std::string kTemplate = (std::filesystem::temp_directory_path() / "orvane-model-XXXXXX").string();
-        ASSERT_NE(mkdtemp(kTemplate.data()), nullptr);
-        m_kFolder = kTemplate;
+        demotest::StartEngine({});
+        m_kFolder = demotest::MakeTempFolder("model");
+        ASSERT_FALSE(m_kFolder.empty());
     }
     void TearDown() override
     {
-        NiAnimationLibrary::Shutdown();
-        NiMainLibrary::Reset();
-        std::error_code kError;
-        std::filesystem::remove_all(m_kFolder, kError);
+        demotest::StopEngine();
+        demotest::RemoveFolder(m_kFolder);
     }
 
     std::filesystem::path m_kFolder;

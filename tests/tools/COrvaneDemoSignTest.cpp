@@ -1,22 +1,16 @@
 #include "tools/COrvaneDemoSign.h"
 
-#include "engine/animation/NiAnimationLibrary.h"
 #include "engine/animation/NiFlipController.h"
 #include "engine/animation/NiUVController.h"
-#include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
-#include "engine/render/NiRenderLibrary.h"
 #include "engine/render/NiSourceTexture.h"
-#include "engine/render/image/NiRenderImageLibrary.h"
 #include "engine/scene/NiNode.h"
-#include "engine/scene/NiSceneGraphLibrary.h"
-#include "engine/scene/NiSceneLibrary.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
+#include "tests/tools/DemoTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -27,23 +21,14 @@ class COrvaneDemoSignTest : public testing::Test
 protected:
     void SetUp() override
     {
-        NiMainLibrary::Reset();
-        NiSceneLibraryRegister();
-        NiSceneGraphRegister();
-        NiRenderImageLibraryRegister();
-        NiRenderLibraryRegister();
-        NiMainLibrary::Init();
-        NiAnimationLibrary::Init();
-        std::string kTemplate = (std::filesystem::temp_directory_path() / "orvane-sign-XXXXXX").string();
-        ASSERT_NE(mkdtemp(kTemplate.data()), nullptr);
-        m_kFolder = kTemplate;
+        demotest::StartEngine({.m_bRenderImage = true, .m_bRender = true});
+        m_kFolder = demotest::MakeTempFolder("sign");
+        ASSERT_FALSE(m_kFolder.empty());
     }
     void TearDown() override
     {
-        NiAnimationLibrary::Shutdown();
-        NiMainLibrary::Reset();
-        std::error_code kError;
-        std::filesystem::remove_all(m_kFolder, kError);
+        demotest::StopEngine();
+        demotest::RemoveFolder(m_kFolder);
     }
 
     std::filesystem::path m_kFolder;
