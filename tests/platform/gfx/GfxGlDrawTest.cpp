@@ -24,57 +24,19 @@ constexpr std::uint32_t kRhwFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 constexpr std::uint32_t kXyzFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 constexpr std::uint32_t kBlack = 0xFF000000u, kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu;
 
-// The gl back end's read-back tests; they run on offscreen (EGL) unless the
-// caller chose a driver. Each runs twice: drawing straight into the device's own
-// window, and into a framebuffer object because the window has another size.
-class GfxGlDraw : public ::testing::TestWithParam<bool> {
+class GfxGlDraw : public gfxtest::GlReadBackTest {
 protected:
     void SetUp() override {
-        gfxtest::UseDriverFor(BackendKind::Gl);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION, BackendKind::Gl);
-        if (!d3d && gfxtest::CallerDriver() == "dummy") GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
-        ASSERT_NE(d3d, nullptr);
-        if (GetParam()) {
-            window = std::make_unique<gfxtest::TestWindow>(24, 20);
-            ASSERT_NE(window->handle, nullptr);
-        }
+        GlReadBackTest::SetUp();
+        if (Stopped()) return;
         Create(gfxtest::Windowed(16, 16));
     }
-    void TearDown() override {
-        if (device) {
-            EXPECT_EQ(device->Release(), 0u);
-        }
-        window.reset();
-        if (d3d) {
-            EXPECT_EQ(d3d->Release(), 0u);
-        }
-    }
     void Create(D3DPRESENT_PARAMETERS p) {
-        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window ? window->handle : nullptr,
-                                    D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device),
-                  D3D_OK);
+        ASSERT_NO_FATAL_FAILURE(CreateDevice(p));
         device->SetRenderState(D3DRS_LIGHTING, 0);
         ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0), D3D_OK);
     }
 
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    std::unique_ptr<gfxtest::TestWindow> window;
-
-    // The back buffer as 0xAARRGGBB words, rows top-down.
-    std::vector<std::uint32_t> ReadBack() {
-        std::vector<std::uint32_t> out;
-        Ref<IDirect3DSurface9> back;
-        EXPECT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
-        D3DLOCKED_RECT lr;
-        if (back->LockRect(&lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return out;
-        for (std::uint32_t y = 0; y < back->Height(); ++y)
-            for (std::uint32_t x = 0; x < back->Width(); ++x)
-                out.push_back(reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(lr.pBits) +
-                                                                     y * lr.Pitch)[x] | 0xFF000000u);
-        back->UnlockRect();
-        return out;
-    }
     std::uint32_t At(const std::vector<std::uint32_t>& px, int x, int y) const { return px[std::size_t(y) * 16 + x]; }
 
     void Quad(float x0, float y0, float x1, float y1, float z, std::uint32_t color) {
@@ -93,9 +55,7 @@ protected:
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(, GfxGlDraw, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
-    return std::string(info.param ? "FramebufferObject" : "Window");
-});
+INSTANTIATE_TEST_SUITE_P(, GfxGlDraw, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
 TEST_P(GfxGlDraw, RectangleClear) {
     const D3DRECT rects[2] = {{2, 1, 5, 3}, {10, 10, 20, 20}};

@@ -44,52 +44,20 @@ D3DMATRIX Identity() {
 
 // Each runs twice, like the other read-back tests: into the window and into
 // a framebuffer object.
-class GfxGlFixedFunction : public ::testing::TestWithParam<bool> {
+class GfxGlFixedFunction : public gfxtest::GlReadBackTest {
 protected:
     void SetUp() override {
-        gfxtest::UseDriverFor(BackendKind::Gl);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION, BackendKind::Gl);
-        if (!d3d && gfxtest::CallerDriver() == "dummy") GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
-        ASSERT_NE(d3d, nullptr);
-        if (GetParam()) {
-            window = std::make_unique<gfxtest::TestWindow>(24, 20);
-            ASSERT_NE(window->handle, nullptr);
-        }
-        D3DPRESENT_PARAMETERS p = gfxtest::Windowed(16, 16);
-        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window ? window->handle : nullptr,
-                                    D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device),
-                  D3D_OK);
+        GlReadBackTest::SetUp();
+        if (Stopped()) return;
+        ASSERT_NO_FATAL_FAILURE(CreateDevice(gfxtest::Windowed(16, 16)));
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         Clear();
-    }
-    void TearDown() override {
-        if (device) {
-            EXPECT_EQ(device->Release(), 0u);
-        }
-        window.reset();
-        if (d3d) {
-            EXPECT_EQ(d3d->Release(), 0u);
-        }
     }
     void Clear(std::uint32_t color = kBlack) {
         ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, color, 1.0f, 0),
                   D3D_OK);
     }
 
-    // The back buffer as 0xAARRGGBB words, rows top-down.
-    std::vector<std::uint32_t> ReadBack() {
-        std::vector<std::uint32_t> out;
-        Ref<IDirect3DSurface9> back;
-        EXPECT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
-        D3DLOCKED_RECT lr;
-        if (back->LockRect(&lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return out;
-        for (std::uint32_t y = 0; y < back->Height(); ++y)
-            for (std::uint32_t x = 0; x < back->Width(); ++x)
-                out.push_back(reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(lr.pBits) +
-                                                                     y * lr.Pitch)[x] | 0xFF000000u);
-        back->UnlockRect();
-        return out;
-    }
     std::uint32_t At(int x, int y) {
         const auto px = ReadBack();
         return px.empty() ? 0 : px[std::size_t(y) * 16 + x];
@@ -178,15 +146,9 @@ protected:
         device->SetSamplerState(stage, D3DSAMP_MINFILTER, D3DTEXF_POINT);
         device->SetSamplerState(stage, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
     }
-
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    std::unique_ptr<gfxtest::TestWindow> window;
 };
 
-INSTANTIATE_TEST_SUITE_P(, GfxGlFixedFunction, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
-    return std::string(info.param ? "FramebufferObject" : "Window");
-});
+INSTANTIATE_TEST_SUITE_P(, GfxGlFixedFunction, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
 // ---- lights --------------------------------------------------------------------------------------
 
@@ -378,9 +340,7 @@ protected:
     }
     void ExpectFog(double f) { ExpectPixel(8, 8, 255 * f, 0, 255 * (1 - f)); }
 };
-INSTANTIATE_TEST_SUITE_P(, GfxGlFog, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
-    return std::string(info.param ? "FramebufferObject" : "Window");
-});
+INSTANTIATE_TEST_SUITE_P(, GfxGlFog, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
 TEST_P(GfxGlFog, LinearExpAndExp2) {
     Fog(D3DFOG_LINEAR, 10.0f, 20.0f, 0.05f);
