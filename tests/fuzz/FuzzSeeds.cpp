@@ -629,6 +629,24 @@ void UiSeeds(SeedFolder& kImages, SeedFolder& kPreviews, SeedFolder& kFonts, See
 // The demo data set, as the game reads it: its models, documents and engine
 // fonts go to the targets that load them (its pictures seed the interface
 // image target).
+// Statistics lines as saves hold them: fresh, full, older (19 values) and
+// short lines, and a section whose line is missing.
+void StatisticsSeeds(SeedFolder& kStatistics)
+{
+    const char* const apcSeeds[] = {
+        "100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500\r\n",
+        "100000,2000,150,40,300,120,35,0,2500,6,1,2,1,3,4,0,1,2,0,480\r\n",
+        "-5,0,0,0,0,0,0,0,0,70000,0,0,0,0,0,0,0,0,65535,1000\n",
+        "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19\r\n7,8,9\r\n",
+        "</STATISTICS>\r\n",
+    };
+    for (const char* pcSeed : apcSeeds)
+    {
+        const std::string kSeed = pcSeed;
+        kStatistics.Add(std::vector<std::uint8_t>(kSeed.begin(), kSeed.end()));
+    }
+}
+
 bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont, SeedFolder& kTags, SeedFolder& kLines,
                    SeedFolder& kTemplates)
 {
@@ -692,13 +710,15 @@ int main(int iArgs, char** ppcArgs)
         SeedFolder kUiLayout(kRoot, "fuzz_ui_layout");
         UiSeeds(kUiTga, kUiFdp, kUiFont, kUiLayout);
         SeedFolder kTemplates(kRoot, "fuzz_templates");
+        SeedFolder kStatistics(kRoot, "fuzz_statistics");
+        StatisticsSeeds(kStatistics);
         if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates))
         {
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
             bOk = false;
         }
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
-                                           &kUiFdp, &kUiFont, &kUiLayout, &kTemplates})
+                                           &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics})
         {
             if (pkFolder->Failed())
             {
