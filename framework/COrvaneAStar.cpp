@@ -10,11 +10,79 @@
 
 namespace
 {
-// The open heap keeps the smallest f at the front.
-struct FGreater
+using OpenEntry = COrvaneAStarOpenEntry;
+
+// The open heap keeps the smallest f at the front. The moves below are the
+// classic vector heap's, step for step: which of several equal-f nodes comes
+// out first depends on exactly these moves.
+
+// Moves the value up from the hole while the parent's f is greater (a parent
+// with an equal f stays above), not past uiTop.
+inline void SiftUp(OpenEntry* pkHeap, std::size_t uiHole, std::size_t uiTop, OpenEntry kValue)
 {
-    bool operator()(const COrvaneAStarNode* pkA, const COrvaneAStarNode* pkB) const { return pkA->m_uiF > pkB->m_uiF; }
-};
+    while (uiHole > uiTop)
+    {
+        const std::size_t uiParent = (uiHole - 1) / 2;
+        if (pkHeap[uiParent].m_uiF <= kValue.m_uiF)
+            break;
+        pkHeap[uiHole] = pkHeap[uiParent];
+        uiHole = uiParent;
+    }
+    pkHeap[uiHole] = kValue;
+}
+
+// Moves the value down from the hole, at each level along the child with the
+// smaller f (the left one only when the right one's f is greater), past every
+// child whose f is not greater than its own. The classic move takes the hole
+// to a leaf first and the value back up past the greater f values; below the
+// hole lies a heap, so the children on that way never decrease and both
+// leave every node in the same place. This one stops early.
+inline void SiftDown(OpenEntry* pkHeap, std::size_t uiHole, std::size_t uiLength, OpenEntry kValue)
+{
+    for (;;)
+    {
+        std::size_t uiChild = 2 * uiHole + 2;
+        if (uiChild < uiLength)
+            // Without a branch: the choice is a coin toss to the predictor.
+            uiChild -= static_cast<std::size_t>(pkHeap[uiChild].m_uiF > pkHeap[uiChild - 1].m_uiF);
+        else if (uiChild == uiLength)
+            uiChild = uiLength - 1; // a lone left child
+        else
+            break;
+        if (pkHeap[uiChild].m_uiF > kValue.m_uiF)
+            break;
+        pkHeap[uiHole] = pkHeap[uiChild];
+        uiHole = uiChild;
+    }
+    pkHeap[uiHole] = kValue;
+}
+
+void PushHeap(std::vector<OpenEntry>& kHeap, OpenEntry kValue)
+{
+    kHeap.push_back(kValue);
+    SiftUp(kHeap.data(), kHeap.size() - 1, 0, kValue);
+}
+
+OpenEntry PopHeap(std::vector<OpenEntry>& kHeap)
+{
+    OpenEntry kFront = kHeap.front();
+    const std::size_t uiLength = kHeap.size() - 1;
+    if (uiLength > 0)
+        SiftDown(kHeap.data(), 0, uiLength, kHeap[uiLength]);
+    kHeap.pop_back();
+    return kFront;
+}
+
+// Bottom-up construction over the whole vector.
+void MakeHeap(std::vector<OpenEntry>& kHeap)
+{
+    const std::size_t uiLength = kHeap.size();
+    if (uiLength < 2)
+        return;
+    OpenEntry* pkHeap = kHeap.data();
+    for (std::size_t uiParent = (uiLength - 2) / 2 + 1; uiParent-- > 0;)
+        SiftDown(pkHeap, uiParent, uiLength, pkHeap[uiParent]);
+}
 
 // Where list markers would be drawn; nothing draws them in this system.
 void DebugMarker(const NiVec3&, float, int)
@@ -70,11 +138,13 @@ void COrvaneAStar::Reset()
     // The lists point into the pool: they go with it.
     m_kOpen.clear();
     m_kClosed.clear();
+    m_uiClosedCount = 0;
     m_kSuccessors.clear();
     m_pkPoolOwner.reset();
     m_pkGrid = nullptr;
     m_pucVisited.reset();
     m_pkNodeOfCell.reset();
+    m_puiClosedIndexOfCell.reset();
     m_uiMapSize = 0;
     m_pkStart = nullptr;
     m_pkGoal = nullptr;
@@ -83,50 +153,65 @@ void COrvaneAStar::Reset()
 
 void COrvaneAStar::FreeAllNodes()
 {
-    for (COrvaneAStarNode* pkNode : m_kOpen)
-        FreeNode(pkNode);
+    for (const OpenEntry& kEntry : m_kOpen)
+        FreeNode(kEntry.m_pkNode);
     for (COrvaneAStarNode* pkNode : m_kClosed)
-        FreeNode(pkNode);
+        if (pkNode)
+            FreeNode(pkNode);
     m_kOpen.clear();
     m_kClosed.clear();
+    m_uiClosedCount = 0;
 }
 
 void COrvaneAStar::FreeNodesOffPath()
 {
-    for (COrvaneAStarNode* pkNode : m_kOpen)
-        if (!pkNode->m_pkChild)
-            FreeNode(pkNode);
+    for (const OpenEntry& kEntry : m_kOpen)
+        if (!kEntry.m_pkNode->m_pkChild)
+            FreeNode(kEntry.m_pkNode);
     for (COrvaneAStarNode* pkNode : m_kClosed)
-        if (!pkNode->m_pkChild)
+        if (pkNode && !pkNode->m_pkChild)
             FreeNode(pkNode);
     m_kOpen.clear();
     m_kClosed.clear();
+    m_uiClosedCount = 0;
 }
 
 void COrvaneAStar::PushOpen(COrvaneAStarNode* pkNode)
 {
-    m_kOpen.push_back(pkNode);
-    std::push_heap(m_kOpen.begin(), m_kOpen.end(), FGreater());
+    PushHeap(m_kOpen, OpenEntry{pkNode->m_uiF, pkNode});
 }
 
 void COrvaneAStar::RemoveOpen(COrvaneAStarNode* pkNode)
 {
-    auto kIt = std::find(m_kOpen.begin(), m_kOpen.end(), pkNode);
+    // Found, taken out with the rest moved down one place, and the heap built
+    // again over the whole vector: the arrangement that decides the order of
+    // equal f values is the rebuild's.
+    auto kIt = std::find_if(m_kOpen.begin(), m_kOpen.end(),
+                            [pkNode](const OpenEntry& kEntry) { return kEntry.m_pkNode == pkNode; });
     assert(kIt != m_kOpen.end() && "node marked open is not on the open list");
     if (kIt == m_kOpen.end())
         return;
     m_kOpen.erase(kIt);
     if (m_kOpen.size() > 1)
-        std::make_heap(m_kOpen.begin(), m_kOpen.end(), FGreater());
+        MakeHeap(m_kOpen);
+}
+
+void COrvaneAStar::CloseNode(COrvaneAStarNode* pkNode)
+{
+    m_puiClosedIndexOfCell[static_cast<std::size_t>(pkNode->m_iCell)] = static_cast<std::uint32_t>(m_kClosed.size());
+    m_kClosed.push_back(pkNode);
+    ++m_uiClosedCount;
 }
 
 void COrvaneAStar::RemoveClosed(COrvaneAStarNode* pkNode)
 {
-    auto kIt = std::find(m_kClosed.rbegin(), m_kClosed.rend(), pkNode);
-    assert(kIt != m_kClosed.rend() && "node marked closed is not on the closed list");
-    if (kIt == m_kClosed.rend())
+    const std::uint32_t uiIndex = m_puiClosedIndexOfCell[static_cast<std::size_t>(pkNode->m_iCell)];
+    assert(uiIndex < m_kClosed.size() && m_kClosed[uiIndex] == pkNode &&
+           "node marked closed is not on the closed list");
+    if (uiIndex >= m_kClosed.size() || m_kClosed[uiIndex] != pkNode)
         return;
-    m_kClosed.erase(std::next(kIt).base());
+    m_kClosed[uiIndex] = nullptr;
+    --m_uiClosedCount;
 }
 
 std::int32_t COrvaneAStar::SearchStep()
@@ -142,7 +227,7 @@ std::int32_t COrvaneAStar::SearchStep()
         FreeAllNodes();
         return m_iState;
     }
-    if (m_kClosed.size() > m_uiMapSize / 2)
+    if (m_uiClosedCount > m_uiMapSize / 2)
     {
         m_iState = STATE_GAVE_UP;
         FreeAllNodes();
@@ -150,9 +235,7 @@ std::int32_t COrvaneAStar::SearchStep()
     }
 
     ++m_uiSteps;
-    std::pop_heap(m_kOpen.begin(), m_kOpen.end(), FGreater());
-    COrvaneAStarNode* pkNode = m_kOpen.back();
-    m_kOpen.pop_back();
+    COrvaneAStarNode* pkNode = PopHeap(m_kOpen).m_pkNode;
     // Every open node is its cell's one listed node, marked open.
     assert(pkNode->m_iCell >= 0 && static_cast<std::uint32_t>(pkNode->m_iCell) < m_uiMapSize);
     assert(m_pucVisited[static_cast<std::size_t>(pkNode->m_iCell)] == 1 &&
@@ -237,7 +320,7 @@ std::int32_t COrvaneAStar::SearchStep()
     m_kSuccessors.clear();
 
     assert(m_pucVisited[static_cast<std::size_t>(pkNode->m_iCell)] == 1 && "node closed twice");
-    m_kClosed.push_back(pkNode);
+    CloseNode(pkNode);
     m_pucVisited[static_cast<std::size_t>(pkNode->m_iCell)] = 2;
     m_iState = STATE_SEARCHING;
     return m_iState;
@@ -251,6 +334,7 @@ void COrvaneAStar::SizeMapToGrid()
     m_uiMapSize = uiSize;
     m_pucVisited = std::make_unique<std::uint8_t[]>(uiSize);
     m_pkNodeOfCell = std::make_unique_for_overwrite<COrvaneAStarNode*[]>(uiSize);
+    m_puiClosedIndexOfCell = std::make_unique_for_overwrite<std::uint32_t[]>(uiSize);
 }
 
 void COrvaneAStar::ReturnLooseNodes()
@@ -451,11 +535,11 @@ void COrvaneAStar::DebugDrawLists() const
     if (!m_pkGrid)
         return;
     NiVec3 kPosition;
-    for (const COrvaneAStarNode* pkNode : m_kOpen)
-        if (m_pkGrid->CellPosition(pkNode->m_iCell, kPosition, true))
+    for (const OpenEntry& kEntry : m_kOpen)
+        if (m_pkGrid->CellPosition(kEntry.m_pkNode->m_iCell, kPosition, true))
             DebugMarker(kPosition + NiVec3(0.0f, 0.1f, 0.0f), 0.5f, 4);
     for (const COrvaneAStarNode* pkNode : m_kClosed)
-        if (m_pkGrid->CellPosition(pkNode->m_iCell, kPosition, true))
+        if (pkNode && m_pkGrid->CellPosition(pkNode->m_iCell, kPosition, true))
             DebugMarker(kPosition + NiVec3(0.0f, 0.1f, 0.0f), 0.75f, 5);
 }
 

@@ -22,6 +22,14 @@ struct COrvaneAStarNode
     std::uint32_t m_uiUnused = 0;
 };
 
+// One place of the open heap: the node's f kept beside it, so the heap moves
+// compare without visiting the nodes.
+struct COrvaneAStarOpenEntry
+{
+    std::uint32_t m_uiF;
+    COrvaneAStarNode* m_pkNode;
+};
+
 // Recycles nodes: every node ever made lives until the pool goes.
 class COrvaneAStarNodePool
 {
@@ -96,7 +104,7 @@ public:
     [[nodiscard]] std::int32_t GetState() const { return m_iState; }
     [[nodiscard]] std::uint32_t GetSteps() const { return m_uiSteps; }
     [[nodiscard]] std::uint32_t GetPathLength() const { return m_uiPathLength; }
-    [[nodiscard]] std::uint32_t GetClosedCount() const { return static_cast<std::uint32_t>(m_kClosed.size()); }
+    [[nodiscard]] std::uint32_t GetClosedCount() const { return m_uiClosedCount; }
     [[nodiscard]] std::uint32_t GetMapSize() const { return m_uiMapSize; }
     [[nodiscard]] const COrvaneAStarNodePool* GetPool() const;
 
@@ -105,6 +113,7 @@ private:
     void ReturnLooseNodes();
     void PushOpen(COrvaneAStarNode* pkNode);
     void RemoveOpen(COrvaneAStarNode* pkNode);
+    void CloseNode(COrvaneAStarNode* pkNode);
     void RemoveClosed(COrvaneAStarNode* pkNode);
 
     std::int32_t m_iState = 0;
@@ -115,13 +124,20 @@ private:
     COrvaneBlockGrid* m_pkGrid = nullptr; // link
     std::unique_ptr<std::uint8_t[]> m_pucVisited;
     std::uint32_t m_uiMapSize = 0;
-    std::vector<COrvaneAStarNode*> m_kOpen;
+    // A binary min-heap on f. Among equal f the pop order is whatever the
+    // heap moves leave at the front, so every move is the classic one.
+    std::vector<COrvaneAStarOpenEntry> m_kOpen;
+    // Closing order; a node reopened from here leaves a null in its place.
     std::vector<COrvaneAStarNode*> m_kClosed;
+    std::uint32_t m_uiClosedCount = 0;
     std::vector<COrvaneAStarNode*> m_kSuccessors;
     COrvaneAStarNode* m_pkStart = nullptr;
     COrvaneAStarNode* m_pkGoal = nullptr;
     // A cell has at most one listed node: this finds it where the lists
     // would be scanned. Read only where the visited map says 1 or 2.
     std::unique_ptr<COrvaneAStarNode*[]> m_pkNodeOfCell;
+    // Where a closed cell's node sits in the closed list; read only where
+    // the visited map says 2.
+    std::unique_ptr<std::uint32_t[]> m_puiClosedIndexOfCell;
     bool m_bStartListed = false;
 };

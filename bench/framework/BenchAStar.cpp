@@ -135,6 +135,7 @@ struct RunResult
     double dSeconds = 0.0;
     int iFound = 0;
     double dLength = 0.0;
+    long lExpansions = 0;
 };
 
 RunResult RunSystem(COrvaneAStar& kFinder, std::vector<std::int32_t>& kPath)
@@ -149,6 +150,7 @@ RunResult RunSystem(COrvaneAStar& kFinder, std::vector<std::int32_t>& kPath)
         do
             iState = kFinder.SearchStep();
         while (iState == COrvaneAStar::STATE_SEARCHING || iState == COrvaneAStar::STATE_STARTED);
+        kResult.lExpansions += kFinder.GetSteps();
         kPath.clear();
         if (iState == COrvaneAStar::STATE_FOUND)
         {
@@ -204,6 +206,7 @@ public:
             if (m_kClosed[static_cast<std::size_t>(iCell)] || fF != m_kG[static_cast<std::size_t>(iCell)] + H(iCell))
                 continue;
             m_kClosed[static_cast<std::size_t>(iCell)] = 1;
+            ++m_lExpansions;
             if (iCell == iGoal)
             {
                 kPath.clear();
@@ -236,6 +239,9 @@ public:
         return false;
     }
 
+    // Nodes taken off the open list and expanded (stale entries not counted).
+    long m_lExpansions = 0;
+
 private:
     std::vector<Cost> m_kG;
     std::vector<int> m_kParent;
@@ -247,6 +253,7 @@ RunResult RunTextbook(TextbookAStar<LIKE_SYSTEM>& kSearch, std::vector<std::int3
 {
     Floor& kFloor = GetFloor();
     RunResult kResult;
+    const long lExpansionsBefore = kSearch.m_lExpansions;
     auto kStart = std::chrono::steady_clock::now();
     for (const Pair& kPair : kFloor.kPairs)
     {
@@ -257,6 +264,7 @@ RunResult RunTextbook(TextbookAStar<LIKE_SYSTEM>& kSearch, std::vector<std::int3
         }
     }
     kResult.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - kStart).count();
+    kResult.lExpansions = kSearch.m_lExpansions - lExpansionsBefore;
     return kResult;
 }
 
@@ -331,6 +339,9 @@ int main(int argc, char** argv)
         std::printf("for information: mean path length system / textbook with the same heuristic = %.3f\n",
                     (kSystem.dLength / kSystem.iFound) / (kSameResult.dLength / kSameResult.iFound));
     }
+    std::printf("for information: expansions system / textbook with the same heuristic = %ld / %ld = %.3f\n",
+                kSystem.lExpansions, kSameResult.lExpansions,
+                static_cast<double>(kSystem.lExpansions) / static_cast<double>(std::max(kSameResult.lExpansions, 1L)));
     benchmark::Shutdown();
     return 0;
 }

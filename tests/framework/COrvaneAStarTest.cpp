@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <random>
+#include <utility>
 
 namespace
 {
@@ -396,4 +398,209 @@ TEST_F(COrvaneAStarTest, ListBookkeepingBugsStopADebugBuild)
     kFinder.Init(nullptr);
     EXPECT_DEATH(kFinder.FreeNode(nullptr), "node pool asked to free null");
 #endif
+}
+
+namespace
+{
+// Step costs for the order comparison: the system's 1 everywhere, or 0 to 3
+// by cell, which gives many equal f values and many nodes reopened.
+std::uint32_t UnitCost(std::int32_t)
+{
+    return 1;
+}
+
+std::uint32_t MixedCost(std::int32_t iCell)
+{
+    return static_cast<std::uint32_t>((iCell * 2654435761u) >> 30);
+}
+
+using CostFunction = std::uint32_t (*)(std::int32_t);
+
+// What one search did: every expanded cell with the closed count before it
+// closed, in order, then how it ended.
+struct SearchTrace
+{
+    std::vector<std::pair<std::int32_t, std::uint32_t>> kExpanded;
+    std::int32_t iState = 0;
+    std::uint32_t uiSteps = 0;
+    std::vector<std::int32_t> kPath;
+
+    bool operator==(const SearchTrace&) const = default;
+};
+
+// The finder as first written, kept to hold the finder to its order: node
+// pointers in a vector under the standard heap moves, the whole heap rebuilt
+// after a removal, both lists searched linearly.
+SearchTrace ClassicSearch(const COrvaneBlockGrid& kGrid, std::int32_t iStart, std::int32_t iGoal, CostFunction fnCost)
+{
+    struct Node
+    {
+        std::int32_t iCell;
+        Node* pkParent;
+        std::uint32_t uiF, uiG;
+    };
+    std::vector<std::unique_ptr<Node>> kNodes;
+    auto Make = [&](std::int32_t iCell) {
+        kNodes.push_back(std::make_unique<Node>(Node{iCell, nullptr, 0, 0}));
+        return kNodes.back().get();
+    };
+    auto H = [&](std::int32_t iCell) {
+        return static_cast<std::uint32_t>(std::abs(kGrid.RowOf(iCell, true) - kGrid.RowOf(iGoal, true)) +
+                                          std::abs(kGrid.ColumnOf(iCell, true) - kGrid.ColumnOf(iGoal, true)));
+    };
+    auto Greater = [](const Node* a, const Node* b) { return a->uiF > b->uiF; };
+    std::vector<std::uint8_t> kVisited(static_cast<std::size_t>(kGrid.GetCellCount()));
+    std::vector<Node*> kOpen, kClosed;
+    Node* pkStart = Make(iStart);
+    pkStart->uiF = H(iStart);
+    kOpen.push_back(pkStart);
+    kVisited[static_cast<std::size_t>(iStart)] = 1;
+    SearchTrace kTrace;
+    for (;;)
+    {
+        if (kOpen.empty())
+        {
+            kTrace.iState = COrvaneAStar::STATE_OPEN_EMPTY;
+            return kTrace;
+        }
+        if (kClosed.size() > kVisited.size() / 2)
+        {
+            kTrace.iState = COrvaneAStar::STATE_GAVE_UP;
+            return kTrace;
+        }
+        ++kTrace.uiSteps;
+        std::pop_heap(kOpen.begin(), kOpen.end(), Greater);
+        Node* pkNode = kOpen.back();
+        kOpen.pop_back();
+        if (pkNode->iCell == iGoal)
+        {
+            for (Node* p = pkNode; p; p = p->pkParent)
+                kTrace.kPath.insert(kTrace.kPath.begin(), p->iCell);
+            kTrace.iState = COrvaneAStar::STATE_FOUND;
+            return kTrace;
+        }
+        kTrace.kExpanded.emplace_back(pkNode->iCell, static_cast<std::uint32_t>(kClosed.size()));
+        for (int d = 0; d < 8; ++d)
+        {
+            if (!kGrid.CanLeaveCell(d, pkNode->iCell))
+                continue;
+            std::int32_t iCell = pkNode->iCell + COrvaneBlockGrid::DirectionOffset(d, kGrid.GetColumns());
+            std::uint32_t uiG = pkNode->uiG + fnCost(iCell);
+            auto kOpenIt = kOpen.end();
+            auto kClosedIt = kClosed.end();
+            if (kVisited[static_cast<std::size_t>(iCell)] == 1)
+            {
+                kOpenIt = std::find_if(kOpen.begin(), kOpen.end(), [&](Node* n) { return n->iCell == iCell; });
+                if (kOpenIt != kOpen.end() && (*kOpenIt)->uiG <= uiG)
+                    continue;
+            }
+            else if (kVisited[static_cast<std::size_t>(iCell)] == 2)
+            {
+                auto kBack = std::find_if(kClosed.rbegin(), kClosed.rend(), [&](Node* n) { return n->iCell == iCell; });
+                if (kBack != kClosed.rend())
+                {
+                    if ((*kBack)->uiG <= uiG)
+                        continue;
+                    kClosedIt = std::next(kBack).base();
+                }
+            }
+            Node* pkSuccessor = Make(iCell);
+            pkSuccessor->pkParent = pkNode;
+            pkSuccessor->uiG = uiG;
+            pkSuccessor->uiF = uiG + H(iCell);
+            if (kClosedIt != kClosed.end())
+                kClosed.erase(kClosedIt);
+            if (kOpenIt != kOpen.end())
+            {
+                kOpen.erase(kOpenIt);
+                if (kOpen.size() > 1)
+                    std::make_heap(kOpen.begin(), kOpen.end(), Greater);
+            }
+            kOpen.push_back(pkSuccessor);
+            std::push_heap(kOpen.begin(), kOpen.end(), Greater);
+            kVisited[static_cast<std::size_t>(iCell)] = 1;
+        }
+        kClosed.push_back(pkNode);
+        kVisited[static_cast<std::size_t>(pkNode->iCell)] = 2;
+    }
+}
+
+// The finder with its expansions written down and a chosen step cost.
+class TracingFinder : public COrvaneAStar
+{
+public:
+    explicit TracingFinder(CostFunction fnCost) : m_fnCost(fnCost) {}
+
+    int GenerateSuccessors(COrvaneAStarNode* pkNode, COrvaneAStarNode* pkParent) override
+    {
+        m_kExpanded.emplace_back(pkNode->m_iCell, GetClosedCount());
+        return COrvaneAStar::GenerateSuccessors(pkNode, pkParent);
+    }
+    [[nodiscard]] std::uint32_t StepCost(const COrvaneAStarNode* pkSuccessor) const override
+    {
+        return m_fnCost(pkSuccessor->m_iCell);
+    }
+
+    CostFunction m_fnCost;
+    std::vector<std::pair<std::int32_t, std::uint32_t>> m_kExpanded;
+};
+} // namespace
+
+TEST_F(COrvaneAStarTest, RandomSearchesExpandInTheClassicHeapOrder)
+{
+    // Grids of many shapes and wall densities, both costs, one finder reused
+    // over grids as a character does; every expansion, state, step count and
+    // path must equal the classic finder's.
+    std::mt19937 kRandom(20261207);
+    int iFound = 0, iEmpty = 0, iGaveUp = 0, iReopenedOrder = 0;
+    for (CostFunction fnCost : {&UnitCost, &MixedCost})
+    {
+        TracingFinder kFinder(fnCost);
+        kFinder.Init(nullptr);
+        for (int iGridIndex = 0; iGridIndex < 40; ++iGridIndex)
+        {
+            COrvaneBlockGrid kGrid;
+            const std::int32_t iRows = 3 + static_cast<std::int32_t>(kRandom() % 38);
+            const std::int32_t iColumns = 3 + static_cast<std::int32_t>(kRandom() % 38);
+            kGrid.Setup(iRows, iColumns, NiVec3::ZERO, 1, 1);
+            const std::uint32_t uiWalls = kRandom() % 45;
+            for (std::int32_t iCell = 0; iCell < iRows * iColumns; ++iCell)
+                if (kRandom() % 100 < uiWalls)
+                    kGrid.GetBlock(iCell)->SetState(COrvaneBlock::STATE_BLOCKING);
+            for (int iSearch = 0; iSearch < 8; ++iSearch)
+            {
+                const auto iStart = static_cast<std::int32_t>(kRandom() % static_cast<std::uint32_t>(iRows * iColumns));
+                const auto iGoal = static_cast<std::int32_t>(kRandom() % static_cast<std::uint32_t>(iRows * iColumns));
+                SCOPED_TRACE(testing::Message() << "grid " << iGridIndex << " " << iRows << "x" << iColumns
+                                                << " search " << iStart << " to " << iGoal);
+                SearchTrace kClassic = ClassicSearch(kGrid, iStart, iGoal, fnCost);
+
+                kFinder.m_kExpanded.clear();
+                kFinder.StartSearch(iStart, iGoal, &kGrid, iSearch);
+                SearchTrace kTrace;
+                kTrace.iState = RunToEnd(kFinder);
+                kTrace.uiSteps = kFinder.GetSteps();
+                kFinder.GetPath(kTrace.kPath, false);
+                kTrace.kExpanded = kFinder.m_kExpanded;
+                ASSERT_EQ(kTrace.kExpanded.size(), kClassic.kExpanded.size());
+                ASSERT_TRUE(kTrace == kClassic);
+                // Every other search is left for the next StartSearch to clear.
+                if (iSearch % 2 == 0)
+                    kFinder.ClearVisited();
+
+                iFound += kTrace.iState == COrvaneAStar::STATE_FOUND;
+                iEmpty += kTrace.iState == COrvaneAStar::STATE_OPEN_EMPTY;
+                iGaveUp += kTrace.iState == COrvaneAStar::STATE_GAVE_UP;
+                // A closed count that fell between two expansions: a closed
+                // node was reopened.
+                for (std::size_t i = 1; i < kTrace.kExpanded.size(); ++i)
+                    iReopenedOrder += kTrace.kExpanded[i].second <= kTrace.kExpanded[i - 1].second;
+            }
+        }
+    }
+    // The comparison covered every way a search ends and reopened nodes.
+    EXPECT_GT(iFound, 100);
+    EXPECT_GT(iEmpty, 10);
+    EXPECT_GT(iGaveUp, 10);
+    EXPECT_GT(iReopenedOrder, 50);
 }
