@@ -263,7 +263,9 @@ std::int32_t COrvaneCamera::ClearViewport(std::int32_t, std::int32_t iKind)
     NiCamera* pkCamera = m_pkImpl->m_spCamera;
     if (pkCamera == nullptr)
         return 0;
-    static constexpr std::uint32_t CLEAR_FLAGS[] = {1, 4, 5};
+    // Kinds 1-3: colour, depth, colour and depth (the renderer's flags 1, 4, 5).
+    static constexpr std::uint32_t CLEAR_FLAGS[] = {NiRenderer::CLEAR_BACKBUFFER, NiRenderer::CLEAR_ZBUFFER,
+                                                    NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER};
     if (iKind >= 1 && iKind <= 3)
         pkCamera->ClearViewport(CLEAR_FLAGS[iKind - 1]);
     return 1;

@@ -1,6 +1,10 @@
 #include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiDX9RenderTarget.h"
 #include "engine/render/NiDX9TextureData.h"
+#include "engine/render/NiRenderedTexture.h"
 
+#include "engine/core/NiXform.h"
+#include "engine/scene/NiCamera.h"
 #include "engine/scene/NiLight.h"
 #include "engine/shaders/framework/NiD3DPass.h"
 #include "platform/gfx/GfxFormat.h"
@@ -143,6 +147,25 @@ std::uint32_t ChannelByte(float fValue)
         return 0;
     const float fScaled = std::clamp(fValue * 255.0f, -2147483648.0f, 2147483520.0f);
     return static_cast<std::uint32_t>(static_cast<std::int64_t>(fScaled)) & 0xFF;
+}
+
+// A pixel count truncated towards zero, as the device takes it; out-of-range
+// values keep their low 32 bits (the device refuses them) instead of being
+// undefined.
+std::uint32_t TruncatePixels(float fValue)
+{
+    if (std::isnan(fValue))
+        return 0;
+    const float fClamped = std::clamp(fValue, -2147483648.0f, 2147483520.0f);
+    return static_cast<std::uint32_t>(static_cast<std::int64_t>(fClamped));
+}
+
+gfx::D3DMATRIX IdentityMatrix()
+{
+    gfx::D3DMATRIX kMatrix{};
+    for (int i = 0; i < 4; ++i)
+        kMatrix.m[i][i] = 1.0f;
+    return kMatrix;
 }
 } // namespace
 
@@ -329,6 +352,23 @@ bool NiDX9Renderer::GetFilterModeStates(std::uint32_t uiFilter, std::uint32_t& u
 
 // ---- creation ----
 
+NiDX9Renderer::NiDX9Renderer()
+{
+    m_kD3DIdentity = IdentityMatrix();
+    m_kD3DModel.m[3][3] = 1.0f;
+    // Screen polygons: (0, 1) to (-1, 1) in x and y; z terms follow the camera.
+    m_kScreenSpaceProj.m[0][0] = 2.0f;
+    m_kScreenSpaceProj.m[1][1] = 2.0f;
+    m_kScreenSpaceProj.m[2][0] = -1.0f;
+    m_kScreenSpaceProj.m[2][1] = -1.0f;
+    m_kScreenSpaceProj.m[2][2] = 1.0f;
+    m_kScreenSpaceProj.m[2][3] = 1.0f;
+    m_kScreenSpaceProj.m[3][2] = 0.0f;
+    m_kPixelToUnit = IdentityMatrix();
+    m_kClearViewport.MinZ = 0.0f;
+    m_kClearViewport.MaxZ = 1.0f;
+}
+
 NiRefPtr<NiDX9Renderer> NiDX9Renderer::Create(std::uint32_t uiWidth, std::uint32_t uiHeight, std::uint32_t uiUseFlags,
                                               gfx::WindowHandle kWndDevice, gfx::WindowHandle kWndFocus,
                                               std::uint32_t uiAdapter, std::uint32_t eDesc, std::uint32_t eFBFormat,
@@ -473,6 +513,17 @@ bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
     m_bSWVertexCapable = (m_uiBehaviorFlags & gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING) == 0;
     m_bSWVertexSwitchable = (m_uiBehaviorFlags & gfx::D3DCREATE_MIXED_VERTEXPROCESSING) != 0;
 
+    std::unique_ptr<NiDX9BackBufferTarget> spBackBuffer = NiDX9BackBufferTarget::Create(m_pkD3DDevice9,
+                                                                                        m_kD3DPresentParams);
+    if (spBackBuffer == nullptr)
+    {
+        SetCreationError("Could not create back-buffer target");
+        return false;
+    }
+    m_pkDefaultTarget = spBackBuffer.get();
+    m_pkCurrentTarget = m_pkDefaultTarget;
+    m_kWindowTargets[m_kWndDevice] = std::move(spBackBuffer);
+
     if (!RebuildDefaults())
         return false;
 
@@ -495,6 +546,12 @@ bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
         m_spRenderState->SetRenderState(gfx::D3DRS_MULTISAMPLEANTIALIAS, 1);
 
     BuildDriverInfo();
+
+    // A default camera, so that the first frame has a view and a viewport.
+    NiViewFrustum kFrustum;
+    kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 0.1f, 1.0f, false);
+    SetCameraData(NiVec3(0.0f, 0.0f, 0.0f), NiVec3(1.0f, 0.0f, 0.0f), NiVec3(0.0f, 1.0f, 0.0f),
+                  NiVec3(0.0f, 0.0f, 1.0f), kFrustum, NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
     return true;
 }
 
@@ -789,6 +846,11 @@ NiDX9Renderer::~NiDX9Renderer()
     // Texture data releases its device textures through the state cache.
     NiDX9TextureData::PurgeAllRendererData();
     ReleaseDefaults();
+    // The targets hold the device's surfaces and a device reference each.
+    m_pkCurrentTarget = nullptr;
+    m_pkDefaultTarget = nullptr;
+    m_kWindowTargets.clear();
+    NiDX9RenderTarget::ForgetBindings();
     m_spVBManager = nullptr;
     m_spIBManager = nullptr;
     m_spGeometryManager = nullptr;
@@ -917,7 +979,10 @@ NiColorRGBA NiDX9Renderer::GetBackgroundColor() const
 bool NiDX9Renderer::BeginScene()
 {
     if (!DeviceUsable())
+    {
+        m_bInScene = false;
         return false;
+    }
     if (m_spLightManager != nullptr)
         m_spLightManager->BeginFrame();
     if (gfx::FAILED(m_pkD3DDevice9->BeginScene()))
@@ -936,23 +1001,23 @@ void NiDX9Renderer::EndScene()
 
 void NiDX9Renderer::ClearBuffer(const NiRect<float>* pkViewport, std::uint32_t uiFlags)
 {
-    if (!DeviceUsable())
+    if (!DeviceUsable() || m_pkCurrentTarget == nullptr)
         return;
-    const std::uint32_t uiWidth = GetWidth();
-    const std::uint32_t uiHeight = GetHeight();
+    const std::uint32_t uiWidth = m_pkCurrentTarget->GetWidth();
+    const std::uint32_t uiHeight = m_pkCurrentTarget->GetHeight();
     const float fWidth = static_cast<float>(uiWidth);
     const float fHeight = static_cast<float>(uiHeight);
     gfx::D3DRECT kRect{0, 0, static_cast<std::int32_t>(uiWidth), static_cast<std::int32_t>(uiHeight)};
     if (pkViewport != nullptr)
     {
         // Rows run downwards, the rectangle's top and bottom upwards.
-        kRect.x1 = static_cast<std::int32_t>(fWidth * pkViewport->m_left);
-        kRect.y1 = static_cast<std::int32_t>((1.0f - pkViewport->m_top) * fHeight);
-        kRect.x2 = static_cast<std::int32_t>(fWidth * pkViewport->m_right);
-        kRect.y2 = static_cast<std::int32_t>((1.0f - pkViewport->m_bottom) * fHeight);
+        kRect.x1 = static_cast<std::int32_t>(TruncatePixels(fWidth * pkViewport->m_left));
+        kRect.y1 = static_cast<std::int32_t>(TruncatePixels((1.0f - pkViewport->m_top) * fHeight));
+        kRect.x2 = static_cast<std::int32_t>(TruncatePixels(fWidth * pkViewport->m_right));
+        kRect.y2 = static_cast<std::int32_t>(TruncatePixels((1.0f - pkViewport->m_bottom) * fHeight));
     }
 
-    const bool bDepthSurface = m_kD3DPresentParams.EnableAutoDepthStencil != 0;
+    const bool bDepthSurface = m_pkCurrentTarget->GetDepthStencilSurface() != nullptr;
     std::uint32_t uiD3DFlags = 0;
     if ((uiFlags & CLEAR_BACKBUFFER) != 0)
         uiD3DFlags |= gfx::D3DCLEAR_TARGET;
@@ -961,13 +1026,213 @@ void NiDX9Renderer::ClearBuffer(const NiRect<float>* pkViewport, std::uint32_t u
     if ((uiFlags & CLEAR_STENCIL) != 0 && bDepthSurface && (m_uiRendFlags & CAPS_STENCIL) != 0)
         uiD3DFlags |= gfx::D3DCLEAR_STENCIL;
 
-    // A clear always runs with the full-target viewport.
-    gfx::D3DVIEWPORT9 kViewport;
-    kViewport.Width = uiWidth;
-    kViewport.Height = uiHeight;
-    m_pkD3DDevice9->SetViewport(&kViewport);
+    // A clear always runs with the full-target viewport; the camera's comes
+    // back with the next SetCameraData.
+    m_kClearViewport.Width = uiWidth;
+    m_kClearViewport.Height = uiHeight;
+    m_pkD3DDevice9->SetViewport(&m_kClearViewport);
     if (uiD3DFlags != 0)
         m_pkD3DDevice9->Clear(1, &kRect, uiD3DFlags, m_uiBackground, m_fZClear, m_uiStencilClear);
+}
+
+void NiDX9Renderer::SetCameraData(const NiVec3& kWorldLoc, const NiVec3& kWorldDir, const NiVec3& kWorldUp,
+                                  const NiVec3& kWorldRight, const NiViewFrustum& kFrustum,
+                                  const NiRect<float>& kPort)
+{
+    if (!DeviceUsable() || m_pkCurrentTarget == nullptr)
+        return;
+    const float fL = kFrustum.m_fLeft;
+    const float fR = kFrustum.m_fRight;
+    const float fT = kFrustum.m_fTop;
+    const float fB = kFrustum.m_fBottom;
+    const float fN = kFrustum.m_fNear;
+    const float fF = kFrustum.m_fFar;
+    // A frustum without width, height or depth has no projection: the last
+    // good camera stays on the device rather than infinities.
+    if (fR == fL || fT == fB || fF == fN)
+        return;
+
+    const NiVec3& kR = kWorldRight;
+    const NiVec3& kU = kWorldUp;
+    const NiVec3& kD = kWorldDir;
+    const NiVec3& kL = kWorldLoc;
+    m_kD3DView = gfx::D3DMATRIX{{{kR.x, kU.x, kD.x, 0.0f},
+                                 {kR.y, kU.y, kD.y, 0.0f},
+                                 {kR.z, kU.z, kD.z, 0.0f},
+                                 {-kL.Dot(kR), -kL.Dot(kU), -kL.Dot(kD), 1.0f}}};
+    m_kInvView = gfx::D3DMATRIX{{{kR.x, kR.y, kR.z, 0.0f},
+                                 {kU.x, kU.y, kU.z, 0.0f},
+                                 {kD.x, kD.y, kD.z, 0.0f},
+                                 {kL.x, kL.y, kL.z, 1.0f}}};
+    m_pkD3DDevice9->SetTransform(gfx::D3DTS_VIEW, &m_kD3DView);
+
+    m_kCamRight = kR;
+    m_kCamUp = kU;
+    m_kModelCamRight = kR;
+    m_kModelCamUp = kU;
+    m_fNearDepth = fN;
+    m_fDepthRange = fF - fN;
+
+    const bool bMirror = m_spRenderState != nullptr && m_spRenderState->GetLeftRightSwap();
+    const float fInvWidth = 1.0f / (fR - fL);
+    const float fInvHeight = 1.0f / (fT - fB);
+    const float fInvDepth = 1.0f / (fF - fN);
+    const float fXShift = -(fL + fR) * fInvWidth;
+    const float fYShift = -(fT + fB) * fInvHeight;
+    m_kD3DProj = gfx::D3DMATRIX{};
+    m_kD3DProj.m[0][0] = (bMirror ? -2.0f : 2.0f) * fInvWidth;
+    m_kD3DProj.m[1][1] = 2.0f * fInvHeight;
+    if (kFrustum.m_bOrtho)
+    {
+        m_kD3DProj.m[2][2] = fInvDepth;
+        m_kD3DProj.m[3][0] = bMirror ? -fXShift : fXShift;
+        m_kD3DProj.m[3][1] = fYShift;
+        m_kD3DProj.m[3][2] = -fN * fInvDepth;
+        m_kD3DProj.m[3][3] = 1.0f;
+    }
+    else
+    {
+        m_kD3DProj.m[2][0] = bMirror ? -fXShift : fXShift;
+        m_kD3DProj.m[2][1] = fYShift;
+        m_kD3DProj.m[2][2] = fF * fInvDepth;
+        m_kD3DProj.m[2][3] = 1.0f;
+        m_kD3DProj.m[3][2] = -fN * fF * fInvDepth;
+    }
+    m_pkD3DDevice9->SetTransform(gfx::D3DTS_PROJECTION, &m_kD3DProj);
+    m_kScreenSpaceProj.m[2][2] = m_kD3DProj.m[2][2];
+    m_kScreenSpaceProj.m[3][2] = m_kD3DProj.m[3][2];
+
+    const float fWidth = static_cast<float>(m_pkCurrentTarget->GetWidth());
+    const float fHeight = static_cast<float>(m_pkCurrentTarget->GetHeight());
+    gfx::D3DVIEWPORT9 kViewport;
+    kViewport.X = TruncatePixels(fWidth * kPort.m_left);
+    kViewport.Y = TruncatePixels((1.0f - kPort.m_top) * fHeight);
+    kViewport.Width = TruncatePixels((kPort.m_right - kPort.m_left) * fWidth);
+    kViewport.Height = TruncatePixels((kPort.m_top - kPort.m_bottom) * fHeight);
+    kViewport.MinZ = 0.0f;
+    kViewport.MaxZ = 1.0f;
+    m_pkD3DDevice9->SetViewport(&kViewport);
+
+    if (fWidth > 0.0f && fHeight > 0.0f)
+    {
+        m_kPixelToUnit = IdentityMatrix();
+        m_kPixelToUnit.m[0][0] = 1.0f / fWidth;
+        m_kPixelToUnit.m[1][1] = -1.0f / fHeight;
+        m_kPixelToUnit.m[3][0] = -0.5f / fWidth;
+        m_kPixelToUnit.m[3][1] = 1.0f + 0.5f / fHeight;
+    }
+
+    if (m_spRenderState != nullptr)
+        m_spRenderState->SetCameraNearAndFar(fN, fF);
+}
+
+void NiDX9Renderer::SetModelTransform(const NiXform& kXform, bool bPush)
+{
+    const NiMatrix3x3& kM = kXform.m_kRotate;
+    const float fS = kXform.m_fScale;
+    for (int iRow = 0; iRow < 3; ++iRow)
+    {
+        for (int iCol = 0; iCol < 3; ++iCol)
+            m_kD3DModel.m[iRow][iCol] = fS * kM.GetEntry(iCol, iRow);
+        m_kD3DModel.m[iRow][3] = 0.0f;
+    }
+    m_kD3DModel.m[3][0] = kXform.m_kTranslate.x;
+    m_kD3DModel.m[3][1] = kXform.m_kTranslate.y;
+    m_kD3DModel.m[3][2] = kXform.m_kTranslate.z;
+    m_kD3DModel.m[3][3] = 1.0f;
+    if (bPush && m_pkD3DDevice9 != nullptr)
+        m_pkD3DDevice9->SetTransform(gfx::D3DTS_WORLD, &m_kD3DModel);
+    if (m_spRenderState != nullptr)
+        m_spRenderState->UpdateNormalizeNormals(kXform);
+    // Camera-facing geometry builds itself from these, in its own frame.
+    m_kModelCamRight = kM.TransposeMultiplyVector(m_kCamRight) * fS;
+    m_kModelCamUp = kM.TransposeMultiplyVector(m_kCamUp) * fS;
+}
+
+bool NiDX9Renderer::SetRenderTarget(NiRenderedTexture* pkTarget)
+{
+    if (m_bInScene || m_pkD3DDevice9 == nullptr)
+        return false;
+    for (std::uint32_t uiIndex = 1; uiIndex < NiDX9RenderTarget::MAX_TARGETS; ++uiIndex)
+        NiDX9RenderTarget::ClearRenderTarget(m_pkD3DDevice9, uiIndex);
+    NiDX9RenderTarget* pkNew = m_pkDefaultTarget;
+    if (pkTarget != nullptr)
+    {
+        pkNew = RenderTargetOf(pkTarget);
+        if (pkNew == nullptr)
+            return false;
+    }
+    if (pkNew == nullptr || !pkNew->SetRenderTarget(m_pkD3DDevice9, 0))
+        return false;
+    m_pkCurrentTarget = pkNew;
+    return true;
+}
+
+bool NiDX9Renderer::GetLeftRightSwap() const
+{
+    return m_spRenderState != nullptr && m_spRenderState->GetLeftRightSwap();
+}
+
+bool NiDX9Renderer::SetLeftRightSwap(bool bSwap)
+{
+    if (m_spRenderState == nullptr)
+        return false;
+    m_spRenderState->SetLeftRightSwap(bSwap);
+    return true;
+}
+
+NiDX9RenderTarget* NiDX9Renderer::RenderTargetOf(NiRenderedTexture* pkTexture) const
+{
+    if (pkTexture == nullptr || pkTexture->GetRendererData() == nullptr)
+        return nullptr;
+    return nullptr;
+}
+
+NiRefPtr<NiPixelData> NiDX9Renderer::CaptureBackBuffer(const NiRect<std::int32_t>* pkRect)
+{
+    NiDX9BackBufferTarget* pkTarget = m_pkDefaultTarget;
+    if (pkTarget == nullptr || pkTarget->GetColorSurface() == nullptr || pkTarget->GetFormat() == nullptr)
+        return nullptr;
+    const std::int32_t iWidth = static_cast<std::int32_t>(pkTarget->GetWidth());
+    const std::int32_t iHeight = static_cast<std::int32_t>(pkTarget->GetHeight());
+    gfx::RECT kArea{0, 0, iWidth, iHeight};
+    if (pkRect != nullptr)
+    {
+        if (pkRect->m_left < 0 || pkRect->m_left >= iWidth || pkRect->m_top < 0 || pkRect->m_top >= iHeight)
+            return nullptr;
+        // An inverted rectangle is empty, not a wrapped-around huge one.
+        if (pkRect->m_right < pkRect->m_left || pkRect->m_bottom < pkRect->m_top)
+            return nullptr;
+        kArea.left = pkRect->m_left;
+        kArea.top = pkRect->m_top;
+        kArea.right = std::min(pkRect->m_right, iWidth - 1) + 1;
+        kArea.bottom = std::min(pkRect->m_bottom, iHeight - 1) + 1;
+    }
+
+    const NiPixelFormat& kFormat = pkTarget->GetFormat()->m_kPixelFormat;
+    const std::uint32_t uiBytesPerPixel = NiDX9Renderer::GetFormatBitsPerPixel(pkTarget->GetFormat()->m_eD3DFormat) / 8;
+    if (uiBytesPerPixel == 0)
+        return nullptr;
+    gfx::D3DLOCKED_RECT kLocked{};
+    gfx::IDirect3DSurface9* pkSurface = pkTarget->GetColorSurface();
+    if (gfx::FAILED(pkSurface->LockRect(&kLocked, &kArea, gfx::D3DLOCK_READONLY)))
+        return nullptr;
+    const std::uint32_t uiWidth = static_cast<std::uint32_t>(kArea.right - kArea.left);
+    const std::uint32_t uiHeight = static_cast<std::uint32_t>(kArea.bottom - kArea.top);
+    NiRefPtr<NiPixelData> spData = new NiPixelData(uiWidth, uiHeight, kFormat, 1);
+    if (spData->GetPixels() == nullptr)
+    {
+        pkSurface->UnlockRect();
+        return nullptr;
+    }
+    const std::size_t uiRowBytes = static_cast<std::size_t>(uiWidth) * uiBytesPerPixel;
+    const auto* pucSource = static_cast<const std::uint8_t*>(kLocked.pBits);
+    std::uint8_t* pucDest = spData->GetPixels();
+    for (std::uint32_t uiRow = 0; uiRow < uiHeight; ++uiRow)
+        std::memcpy(pucDest + uiRow * uiRowBytes, pucSource + static_cast<std::size_t>(uiRow) * kLocked.Pitch,
+                    uiRowBytes);
+    pkSurface->UnlockRect();
+    return spData;
 }
 
 void NiDX9Renderer::PurgeGeometryRendererData(NiGeometryData* pkData)
@@ -998,12 +1263,23 @@ void NiDX9Renderer::DisplayFrame()
 {
     if (!DeviceUsable())
         return;
-    m_pkD3DDevice9->Present(nullptr, nullptr, nullptr, nullptr);
+    if (m_pkCurrentTarget != nullptr)
+        m_pkCurrentTarget->Display();
     if (m_spVBManager != nullptr)
         m_spVBManager->AdvanceFrame();
 }
 
+std::uint32_t NiDX9Renderer::GetWidth() const
+{
+    return m_pkCurrentTarget != nullptr ? m_pkCurrentTarget->GetWidth() : 0;
+}
+
+std::uint32_t NiDX9Renderer::GetHeight() const
+{
+    return m_pkCurrentTarget != nullptr ? m_pkCurrentTarget->GetHeight() : 0;
+}
+
 std::uint32_t NiDX9Renderer::GetBitDepth() const
 {
-    return GetFormatBitsPerPixel(m_kD3DPresentParams.BackBufferFormat);
+    return m_pkCurrentTarget != nullptr ? m_pkCurrentTarget->GetBitDepth() : 0;
 }

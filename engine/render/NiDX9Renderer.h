@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/core/NiVec3.h"
 #include "engine/render/NiDX9GeometryDataManager.h"
 #include "engine/render/NiDX9IndexBufferManager.h"
 #include "engine/render/NiDX9LightManager.h"
@@ -14,8 +15,14 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+class NiDX9BackBufferTarget;
+class NiDX9RenderTarget;
+class NiXform;
 
 // The renderer on the graphics device: describes the machine, creates the
 // device on the game window with a fallback over vertex-processing kinds,
@@ -281,13 +288,51 @@ public:
     [[nodiscard]] std::uint32_t GetBackgroundColorARGB() const { return m_uiBackground; }
     void SetDepthClear(float fZClear) override { m_fZClear = fZClear; }
     void SetStencilClear(std::uint32_t uiClear) override { m_uiStencilClear = uiClear; }
+    // Each frame operation first checks the device: a lost device makes it
+    // a no-op, and BeginScene then leaves the in-scene flag clear.
     bool BeginScene() override;
     void EndScene() override;
+    [[nodiscard]] bool IsInScene() const { return m_bInScene; }
     void ClearBuffer(const NiRect<float>* pkViewport, std::uint32_t uiFlags) override;
     void DisplayFrame() override;
-    [[nodiscard]] std::uint32_t GetWidth() const override { return m_kD3DPresentParams.BackBufferWidth; }
-    [[nodiscard]] std::uint32_t GetHeight() const override { return m_kD3DPresentParams.BackBufferHeight; }
+    // Of the current render target.
+    [[nodiscard]] std::uint32_t GetWidth() const override;
+    [[nodiscard]] std::uint32_t GetHeight() const override;
     [[nodiscard]] std::uint32_t GetBitDepth() const override;
+
+    // ---- camera and model transform ----
+    // A frustum with no width, height or depth changes nothing.
+    void SetCameraData(const NiVec3& kWorldLoc, const NiVec3& kWorldDir, const NiVec3& kWorldUp,
+                       const NiVec3& kWorldRight, const NiViewFrustum& kFrustum, const NiRect<float>& kPort) override;
+    // The model matrix of the next geometry; with bPush set also the
+    // device's world transform.
+    void SetModelTransform(const NiXform& kXform, bool bPush = true);
+    [[nodiscard]] const gfx::D3DMATRIX& GetD3DView() const { return m_kD3DView; }
+    [[nodiscard]] const gfx::D3DMATRIX& GetInvView() const { return m_kInvView; }
+    [[nodiscard]] const gfx::D3DMATRIX& GetD3DProj() const { return m_kD3DProj; }
+    [[nodiscard]] const gfx::D3DMATRIX& GetD3DModel() const { return m_kD3DModel; }
+    [[nodiscard]] const gfx::D3DMATRIX& GetD3DIdentity() const { return m_kD3DIdentity; }
+    // Screen polygons: (0, 1) coordinates to clip space, with the camera's z terms.
+    [[nodiscard]] const gfx::D3DMATRIX& GetScreenSpaceProjection() const { return m_kScreenSpaceProj; }
+    // Pixels of the target to (0, 1) units, v upwards.
+    [[nodiscard]] const gfx::D3DMATRIX& GetPixelToUnit() const { return m_kPixelToUnit; }
+    [[nodiscard]] const NiVec3& GetCameraRight() const { return m_kCamRight; }
+    [[nodiscard]] const NiVec3& GetCameraUp() const { return m_kCamUp; }
+    // The camera axes in the current model's frame.
+    [[nodiscard]] const NiVec3& GetModelCameraRight() const { return m_kModelCamRight; }
+    [[nodiscard]] const NiVec3& GetModelCameraUp() const { return m_kModelCamUp; }
+    [[nodiscard]] float GetCameraNear() const { return m_fNearDepth; }
+    [[nodiscard]] float GetCameraDepthRange() const { return m_fDepthRange; }
+
+    // The mirror flag of the state cache: projections flip x while set.
+    [[nodiscard]] bool GetLeftRightSwap() const override;
+    bool SetLeftRightSwap(bool bSwap) override;
+
+    // ---- render targets ----
+    bool SetRenderTarget(NiRenderedTexture* pkTarget) override;
+    [[nodiscard]] NiDX9BackBufferTarget* GetDefaultRenderTarget() const { return m_pkDefaultTarget; }
+    [[nodiscard]] NiDX9RenderTarget* GetCurrentRenderTarget() const { return m_pkCurrentTarget; }
+    [[nodiscard]] NiRefPtr<NiPixelData> CaptureBackBuffer(const NiRect<std::int32_t>* pkRect) override;
 
 private:
     struct CreationParameters
@@ -308,7 +353,7 @@ private:
         std::uint32_t m_uiRefreshRate = 0;
     };
 
-    NiDX9Renderer() = default;
+    NiDX9Renderer();
     [[nodiscard]] bool Initialize(const CreationParameters& kParams);
     [[nodiscard]] bool ChooseFormatsAndMode(gfx::D3DPRESENT_PARAMETERS& kPresent) const;
     [[nodiscard]] bool CheckDeviceCaps();
@@ -316,6 +361,8 @@ private:
     void BuildDriverInfo();
     [[nodiscard]] bool DeviceUsable() const;
     void ReleaseDefaults();
+    // The target a rendered texture's data draws into; null without data.
+    [[nodiscard]] NiDX9RenderTarget* RenderTargetOf(NiRenderedTexture* pkTexture) const;
 
     gfx::IDirect3DDevice9* m_pkD3DDevice9 = nullptr; // one reference, released at teardown
     gfx::D3DCAPS9 m_kD3DCaps9{};
@@ -354,6 +401,24 @@ private:
     CreationParameters m_kCreation;
     gfx::D3DPRESENT_PARAMETERS m_kD3DPresentParams;
     bool m_bInScene = false;
+    // Back-buffer targets by device window; the default one is among them.
+    std::map<gfx::WindowHandle, std::unique_ptr<NiDX9BackBufferTarget>> m_kWindowTargets;
+    NiDX9BackBufferTarget* m_pkDefaultTarget = nullptr;
+    NiDX9RenderTarget* m_pkCurrentTarget = nullptr;
+    gfx::D3DVIEWPORT9 m_kClearViewport;
+    NiVec3 m_kCamRight;
+    NiVec3 m_kCamUp;
+    NiVec3 m_kModelCamRight;
+    NiVec3 m_kModelCamUp;
+    float m_fNearDepth = 0.0f;
+    float m_fDepthRange = 0.0f;
+    gfx::D3DMATRIX m_kD3DView{};
+    gfx::D3DMATRIX m_kInvView{};
+    gfx::D3DMATRIX m_kD3DProj{};
+    gfx::D3DMATRIX m_kD3DModel{};
+    gfx::D3DMATRIX m_kD3DIdentity{};
+    gfx::D3DMATRIX m_kScreenSpaceProj{};
+    gfx::D3DMATRIX m_kPixelToUnit{};
     NiDX9VertexBufferManagerPtr m_spVBManager;
     NiDX9IndexBufferManagerPtr m_spIBManager;
     NiDX9GeometryDataManagerPtr m_spGeometryManager;

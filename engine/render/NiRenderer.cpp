@@ -1,6 +1,7 @@
 #include "engine/render/NiRenderer.h"
 
 #include "engine/core/NiViewerStrings.h"
+#include "engine/render/NiPixelData.h"
 #include "engine/scene/NiAccumulator.h"
 #include "engine/scene/NiEffectSet.h"
 #include "engine/scene/NiPropertySet.h"
@@ -81,6 +82,26 @@ bool NiRenderer::PixelToUnit(std::uint32_t uiX, std::uint32_t uiY, float& fU, fl
     fU = static_cast<float>(uiX) / static_cast<float>(uiWidth);
     fV = 1.0f - static_cast<float>(uiY) / static_cast<float>(uiHeight);
     return true;
+}
+
+bool NiRenderer::SetRenderTarget(NiRenderedTexture*)
+{
+    return false;
+}
+
+bool NiRenderer::CreateRenderedTextureData(NiRenderedTexture*)
+{
+    return false;
+}
+
+bool NiRenderer::CreateRenderedCubeMapData(NiRenderedCubeMap*)
+{
+    return false;
+}
+
+NiRefPtr<NiPixelData> NiRenderer::CaptureBackBuffer(const NiRect<std::int32_t>*)
+{
+    return nullptr;
 }
 
 NiAccumulator* NiRenderer::GetAccumulator() const

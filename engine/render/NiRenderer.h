@@ -15,6 +15,9 @@ class NiEffectSet;
 class NiGeometryData;
 class NiLines;
 class NiParticles;
+class NiPixelData;
+class NiRenderedCubeMap;
+class NiRenderedTexture;
 class NiSkinInstance;
 class NiSkinPartition;
 class NiTriBasedGeom;
@@ -143,12 +146,13 @@ public:
     [[nodiscard]] NiAccumulator* GetAccumulator() const;
     void SetAccumulator(NiAccumulator* pkAccumulator);
 
-    // ClearBuffer flags.
+    // ClearBuffer flags: colour 1, stencil 2, depth 4 (callers pass the
+    // numbers themselves, so 5 is colour and depth).
     enum ClearFlags : std::uint32_t
     {
         CLEAR_BACKBUFFER = 0x1,
-        CLEAR_ZBUFFER = 0x2,
-        CLEAR_STENCIL = 0x4,
+        CLEAR_STENCIL = 0x2,
+        CLEAR_ZBUFFER = 0x4,
         CLEAR_ALL = CLEAR_BACKBUFFER | CLEAR_ZBUFFER | CLEAR_STENCIL,
     };
 
@@ -177,6 +181,17 @@ public:
     [[nodiscard]] virtual std::uint32_t GetWidth() const = 0;
     [[nodiscard]] virtual std::uint32_t GetHeight() const = 0;
     [[nodiscard]] virtual std::uint32_t GetBitDepth() const { return 0; }
+
+    // Render targets: a rendered texture, or the back buffer for null.
+    // False inside a scene, and for a texture the renderer keeps nothing for.
+    virtual bool SetRenderTarget(NiRenderedTexture* pkTarget);
+    // The renderer's target for a rendered texture or cube map; false when
+    // it cannot be made.
+    virtual bool CreateRenderedTextureData(NiRenderedTexture* pkTexture);
+    virtual bool CreateRenderedCubeMapData(NiRenderedCubeMap* pkCubeMap);
+    // A copy of the back buffer (whole, or the inclusive pixel rectangle cut
+    // at its edges); null when it cannot be read.
+    [[nodiscard]] virtual NiRefPtr<NiPixelData> CaptureBackBuffer(const NiRect<std::int32_t>* pkRect);
 
     // Mirror the picture left to right; a renderer that cannot says false.
     [[nodiscard]] virtual bool GetLeftRightSwap() const { return false; }

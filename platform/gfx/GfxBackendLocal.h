@@ -53,8 +53,9 @@ public:
     // D3D_OK, or the error of a failure inside the back end (its text on standard error).
     virtual HRESULT Draw(IDirect3DDevice9& device, const VertexLayout& layout, const DrawCall& call) = 0;
     virtual HRESULT Present(IDirect3DDevice9& device) = 0;
-    // A target's pixels into its bytes before a lock, and back after an unlock.
-    virtual void ReadSurface(IDirect3DSurface9& surface) = 0;
+    // A target's pixels into its bytes before a lock (only the rectangle's,
+    // null: all), and back after an unlock.
+    virtual void ReadSurface(IDirect3DSurface9& surface, const RECT* rect) = 0;
     virtual void WriteSurface(IDirect3DSurface9& surface) = 0;
     virtual void ResourceDestroyed(IDirect3DResource9& resource) = 0;
     // Test hook (IDirect3DDevice9::InjectBackendFault); back ends without the fault ignore it.

@@ -592,7 +592,7 @@ HRESULT IDirect3DDevice9::UpdateSurface(IDirect3DSurface9* source, const RECT* s
             std::memcpy(dest->Bytes() + (dst.y / 4 + r) * dest->Pitch() + (dst.x / 4) * block,
                         source->Bytes() + (src.top / 4 + r) * source->Pitch() + (src.left / 4) * block, bw * block);
     } else {
-        if (dest->IsTarget()) m_backend->ReadSurface(*dest);
+        if (dest->IsTarget()) m_backend->ReadSurface(*dest, nullptr);
         const std::uint32_t bpp = FormatBitsPerPixel(dest->Format()) / 8;
         for (std::int32_t r = 0; r < h; ++r)
             std::memcpy(dest->Bytes() + std::size_t(dst.y + r) * dest->Pitch() + dst.x * bpp,
@@ -608,7 +608,7 @@ HRESULT IDirect3DDevice9::GetRenderTargetData(IDirect3DSurface9* target, IDirect
     if (!target || !dest || !(target->Usage() & D3DUSAGE_RENDERTARGET) || dest->Pool() != D3DPOOL_SYSTEMMEM ||
         target->Format() != dest->Format() || target->Width() != dest->Width() || target->Height() != dest->Height())
         return D3DERR_INVALIDCALL;
-    m_backend->ReadSurface(*target);
+    m_backend->ReadSurface(*target, nullptr);
     std::memcpy(dest->Bytes(), target->Bytes(), FormatLevelSize(dest->Format(), dest->Width(), dest->Height()));
     return D3D_OK;
 }

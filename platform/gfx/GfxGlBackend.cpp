@@ -620,9 +620,11 @@ public:
         return D3D_OK;
     }
 
-    void ReadSurface(IDirect3DSurface9& surface) override {
+    void ReadSurface(IDirect3DSurface9& surface, const RECT* rect) override {
+        const RECT all{0, 0, std::int32_t(surface.Width()), std::int32_t(surface.Height())};
+        const RECT& r = rect ? *rect : all;
         if (IsWindowSurface(surface)) {
-            ReadWindow(surface);
+            ReadWindow(surface, r);
             return;
         }
         GlFormat f;
@@ -630,7 +632,15 @@ public:
         if (!MakeCurrent()) return;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
         glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, surface.backend.name, 0);
-        glReadPixels(0, 0, GLsizei(surface.Width()), GLsizei(surface.Height()), f.format, f.type, surface.Bytes());
+        // Target textures keep row 0 at y 0: the rectangle reads straight
+        // into its place in the surface's rows.
+        const std::uint32_t bpp = FormatBitsPerPixel(surface.Format()) / 8;
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glPixelStorei(GL_PACK_ROW_LENGTH, GLint(surface.Pitch() / bpp));
+        glReadPixels(r.left, r.top, r.right - r.left, r.bottom - r.top, f.format, f.type,
+                     surface.Bytes() + std::size_t(r.top) * surface.Pitch() + std::size_t(r.left) * bpp);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
         m_boundFramebuffer = ~0u;
     }
 
@@ -870,17 +880,26 @@ private:
         return m_flipY ? GLint(m_targetHeight - bottom) : GLint(top);
     }
 
-    void ReadWindow(IDirect3DSurface9& surface) {
+    // The window counts rows bottom-up: the rectangle is read from its
+    // mirrored place and its rows turned over into the surface's.
+    void ReadWindow(IDirect3DSurface9& surface, const RECT& r) {
         GlFormat f;
         if (!GlColorFormat(surface.Format(), f)) return;
         if (!MakeCurrent()) return;
-        const std::uint32_t pitch = surface.Pitch(), h = surface.Height();
-        std::vector<std::uint8_t> rows(std::size_t(pitch) * h);
+        const std::uint32_t pitch = surface.Pitch(), bpp = FormatBitsPerPixel(surface.Format()) / 8;
+        const std::uint32_t w = std::uint32_t(r.right - r.left), h = std::uint32_t(r.bottom - r.top);
+        const std::size_t rowBytes = std::size_t(w) * bpp;
+        m_readRows.resize(rowBytes * h);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
         glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, GLsizei(surface.Width()), GLsizei(h), f.format, f.type, rows.data());
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(r.left, GLint(surface.Height()) - r.bottom, GLsizei(w), GLsizei(h), f.format, f.type,
+                     m_readRows.data());
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        std::uint8_t* first = surface.Bytes() + std::size_t(r.top) * pitch + std::size_t(r.left) * bpp;
         for (std::uint32_t y = 0; y < h; ++y)
-            std::memcpy(surface.Bytes() + std::size_t(y) * pitch, rows.data() + std::size_t(h - 1 - y) * pitch, pitch);
+            std::memcpy(first + std::size_t(y) * pitch, m_readRows.data() + std::size_t(h - 1 - y) * rowBytes,
+                        rowBytes);
         m_boundFramebuffer = ~0u;
     }
 
@@ -1437,6 +1456,7 @@ private:
     GLuint m_boundColor = 0, m_boundDepth = 0;
     GLuint m_boundFramebuffer = ~0u;
     GLuint m_uploadTexture = 0;
+    std::vector<std::uint8_t> m_readRows; // window rows before they are turned over
     bool m_direct = false;     // the back buffer is the window's framebuffer
     bool m_windowSuits = false; // the window's pixel format serves the back buffer
     bool m_flipY = false;      // drawing into the bottom-up window framebuffer

@@ -19,7 +19,7 @@ public:
     }
     HRESULT Draw(IDirect3DDevice9&, const VertexLayout&, const DrawCall&) override { return D3D_OK; }
     HRESULT Present(IDirect3DDevice9&) override { return D3D_OK; }
-    void ReadSurface(IDirect3DSurface9&) override {}
+    void ReadSurface(IDirect3DSurface9&, const RECT*) override {}
     void WriteSurface(IDirect3DSurface9&) override {}
     void ResourceDestroyed(IDirect3DResource9&) override {}
 };

@@ -111,7 +111,10 @@ HRESULT IDirect3DSurface9::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, st
         top = std::uint32_t(rect->top);
         if (IsCompressedFormat(m_format) && ((left % 4) != 0 || (top % 4) != 0)) return D3DERR_INVALIDCALL;
     }
-    if (IsTarget() && m_device && !(flags & D3DLOCK_DISCARD)) m_device->GetBackend()->ReadSurface(*this);
+    // A read-only lock reads back only what it covers; a writing one reads
+    // everything, as its unlock writes the whole surface back.
+    if (IsTarget() && m_device && !(flags & D3DLOCK_DISCARD))
+        m_device->GetBackend()->ReadSurface(*this, (flags & D3DLOCK_READONLY) ? rect : nullptr);
     const std::uint32_t pitch = Pitch();
     std::size_t offset = 0;
     if (IsCompressedFormat(m_format)) {

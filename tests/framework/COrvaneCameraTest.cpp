@@ -324,6 +324,9 @@ TEST_F(COrvaneCameraTest, FrameCallsReachTheRendererAndClearKindsPassTheirFlags)
     const std::vector<std::string> kExpected = {"BeginScene",     "ClearBuffer rect 1", "ClearBuffer rect 4",
                                                 "ClearBuffer rect 5", "EndScene",       "DisplayFrame"};
     EXPECT_EQ(Renderer().m_kCalls, kExpected);
+    // Kind 2 clears depth, kind 3 colour and depth, as the renderer numbers them.
+    EXPECT_EQ(NiRenderer::CLEAR_ZBUFFER, 4u);
+    EXPECT_EQ(NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER, 5u);
 
     COrvaneCamera kBare;
     EXPECT_EQ(kBare.BeginRender(), 0);

@@ -298,6 +298,9 @@ TEST_P(NiDX9LightManagerDrawTest, EngineLightsGiveTheHandComputedPixel)
     pkState->ResetToDefaults();
     pkState->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     pkState->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    // The renderer's start-up camera looks along +x; this draw is in clip space.
+    ASSERT_EQ(pkDevice->SetTransform(D3DTS_VIEW, &m_spRenderer->GetD3DIdentity()), D3D_OK);
+    ASSERT_EQ(pkDevice->SetTransform(D3DTS_PROJECTION, &m_spRenderer->GetD3DIdentity()), D3D_OK);
 
     // A directional light shining along +z, dimmed to 0.5, and an ambient one.
     NiRefPtr<NiDirectionalLight> spSun = new NiDirectionalLight;
