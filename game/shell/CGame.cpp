@@ -99,6 +99,13 @@ float CGame::GetScreenScaleY()
     return g_fScreenScaleY;
 }
 
+void CGame::ResetStatics()
+{
+    g_pkGame = nullptr;
+    g_fScreenScaleX = 1.0f;
+    g_fScreenScaleY = 1.0f;
+}
+
 void CGame::Reset()
 {
     m_fFadeLevel = 0.0f;

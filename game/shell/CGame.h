@@ -70,6 +70,8 @@ public:
     // Layout units (1024 x 768) to screen pixels; set by Start.
     [[nodiscard]] static float GetScreenScaleX();
     [[nodiscard]] static float GetScreenScaleY();
+    // No game, scale factors 1 (tests).
+    static void ResetStatics();
 
     // Everything the game made goes; the game's own fields start again.
     void Destroy() override { Shutdown(); }

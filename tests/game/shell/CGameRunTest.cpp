@@ -94,6 +94,7 @@ protected:
         NiDX9Renderer::ResetStatics();
         NiAnimationLibrary::Reset();
         NiMainLibrary::Reset();
+        CGame::ResetStatics();
         FrameworkTest::TearDown();
     }
 
@@ -114,6 +115,11 @@ TEST_F(CGameRunTest, TheDemoLevelRunsUntilTheWindowIsClosed)
     // the game type's level on its first frame.
     EXPECT_EQ(pkGame->GetState(), CGame::STATE_FRONT_END);
     EXPECT_EQ(pkGame->GetWorld(), nullptr);
+    // Layouts in 1024 x 768 units fit the screen exactly.
+    EXPECT_EQ(pkGame->GetScreenWidth(), 1024);
+    EXPECT_EQ(pkGame->GetScreenHeight(), 768);
+    EXPECT_FLOAT_EQ(CGame::GetScreenScaleX(), 1.0f);
+    EXPECT_FLOAT_EQ(CGame::GetScreenScaleY(), 1.0f);
 
     EXPECT_FALSE(pkApp->Run());
     EXPECT_EQ(pkGame->GetState(), CGame::STATE_IN_GAME);

@@ -61,6 +61,7 @@ protected:
     {
         COrvaneApplication::ResetSettings();
         CCamera::ResetCurrent();
+        CGame::ResetStatics();
         EngineFrameworkTest::TearDown();
     }
 
