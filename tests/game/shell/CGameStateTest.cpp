@@ -374,6 +374,15 @@ TEST_F(CGameStateTest, TheHostAnswersForTheGame)
     EXPECT_EQ(CInterface::Get(), nullptr);
     EXPECT_EQ(kGame.GetGameSpeed(), 1.0f);
     EXPECT_EQ(kGame.GetPersonCounter(), 0);
+
+    // A reset on its own lets nothing leak: what the game made goes.
+    CGame kOther;
+    StartGame(kOther);
+    kOther.LoadLevelData();
+    kOther.Reset();
+    EXPECT_EQ(kOther.GetSoundSystem(), nullptr);
+    EXPECT_EQ(kOther.GetSpawnManager(), nullptr);
+    EXPECT_EQ(kOther.GetGameClock().m_usYear, 2005); // the clock stays
 }
 
 TEST_F(CGameStateTest, StandInsKeepWhatTheyAreAsked)
