@@ -3,6 +3,7 @@
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/render/NiRenderer.h"
 #include "game/shell/CDX9RendererFactory.h"
+#include "game/shell/CLevelManager.h"
 #include "platform/os/OsSystem.h"
 
 #include "framework/COrvaneApplication.h"
@@ -101,5 +102,46 @@ TEST_F(CGameTest, WithoutARendererTheGameDrawsNothing)
     ASSERT_TRUE(kGame.Init("Orvane Game"));
     kGame.Render(); // no application, no renderer: nothing to do, no crash
     EXPECT_TRUE(kGame.Start());
+}
+} // namespace
+
+namespace
+{
+TEST_F(CGameTest, ALevelTakesItsPrisonsFogColourAsTheBackground)
+{
+    WriteSetupFile(10, 20, 30, 255);
+    // Level 1 (no game type) uses the second prison's template.
+    WriteFileBytes("data.xml", "<TEMPLATES>\r\n<PRISON1>\r\n<FOG>\r\n<R>\r\n1\r\n</R>\r\n<G>\r\n1\r\n</G>\r\n<B>\r\n1\r\n"
+                               "</B>\r\n<A>\r\n1\r\n</A>\r\n</FOG>\r\n</PRISON1>\r\n<PRISON2>\r\n<FOG>\r\n<plans>\r\n"
+                               "<R>\r\n51\r\n</R>\r\n<G>\r\n102\r\n</G>\r\n<B>\r\n255\r\n</B>\r\n<A>\r\n0\r\n</A>\r\n"
+                               "</plans>\r\n</FOG>\r\n</PRISON2>\r\n</TEMPLATES>\r\n");
+    CGameFactory kFactory;
+    COrvaneApplication* pkApp = COrvaneApplication::Get();
+    ASSERT_TRUE(pkApp->Init(nullptr, kFactory, 1024, 768));
+    ASSERT_TRUE(pkApp->Start());
+    auto* pkGame = dynamic_cast<CGame*>(pkApp->GetGame());
+    ASSERT_NE(pkGame, nullptr);
+    TestRenderer* pkRenderer = m_kRenderers.m_pkLast;
+    ASSERT_NE(pkRenderer, nullptr);
+    pkGame->LoadLevelData();
+    EXPECT_EQ(pkGame->GetState(), CGame::STATE_IN_GAME);
+    EXPECT_FLOAT_EQ(pkRenderer->GetBackgroundColor().r, 0.2f);
+    EXPECT_FLOAT_EQ(pkRenderer->GetBackgroundColor().g, 0.4f);
+    EXPECT_FLOAT_EQ(pkRenderer->GetBackgroundColor().b, 1.0f);
+    EXPECT_FLOAT_EQ(pkRenderer->GetBackgroundColor().a, 0.0f);
+
+    // A prison without fog keeps the colour.
+    pkGame->ResetGame();
+    pkGame->GetGameLevelManager()->SetLevel(5);
+    pkGame->LoadLevelData();
+    EXPECT_FLOAT_EQ(pkRenderer->GetBackgroundColor().g, 0.4f);
+
+    // The frame in a level: the world through the game camera.
+    pkRenderer->m_kCalls.clear();
+    pkGame->Render();
+    ASSERT_FALSE(pkRenderer->m_kCalls.empty());
+    EXPECT_EQ(pkRenderer->m_kCalls.front(), "BeginScene");
+    EXPECT_EQ(pkRenderer->m_kCalls.back(), "DisplayFrame");
+    COrvaneApplication::DestroyInstance();
 }
 } // namespace
