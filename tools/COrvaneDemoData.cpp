@@ -5,6 +5,7 @@
 #include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
+#include "tools/COrvaneDemoPrison.h"
 #include "tools/COrvaneDemoProps.h"
 #include "tools/COrvaneDemoSign.h"
 
@@ -104,7 +105,8 @@ bool BuildDemoData(const std::string& kFolder)
         return false;
     }
     return WriteDocument(kFolder + "/setup.xml", SETUP) && WriteDocument(kFolder + "/data.xml", DATA) &&
-           AddDemoTemplates(kFolder + "/data.xml") && WriteDemoModel(kFolder + "/models") &&
+           AddDemoTemplates(kFolder + "/data.xml") && AddDemoPrison(kFolder + "/data.xml") &&
+           WriteDemoPrisonModels(kFolder) && WriteDemoModel(kFolder + "/models") &&
            WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) &&
            WriteDemoLevel(kFolder);
 }

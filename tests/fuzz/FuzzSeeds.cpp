@@ -626,6 +626,25 @@ void UiSeeds(SeedFolder& kImages, SeedFolder& kPreviews, SeedFolder& kFonts, See
     kMaps.Add(Shaped(16, 8, {1}, kRows));
 }
 
+// Saves' objects and statistics sections over the demo prison's templates:
+// whole records of both saving kinds, an empty prison, a section without
+// statistics, and damaged ones.
+void ObjectsSeeds(SeedFolder& kSeeds)
+{
+    const std::string kCell = "prison1/cells/cell_single.nif|Scene Root\r\nCellFactory\r\n"
+                              "4.00000,0.00000,-6.00000,90.0000\r\n3\r\n21,1,1\r\n";
+    const std::string kGuard = "prison1/staff/guard.nif|Scene Root\r\nSecurityGuardFactory\r\n"
+                               "1.50000,0.00000,2.00000,180.000\r\n-1\r\n";
+    const std::string kStatistics = "<STATISTICS>\r\n100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500\r\n"
+                                    "</STATISTICS>\r\n";
+    for (const std::string& kText :
+         {"<OBJECTS>\r\n" + kCell + kGuard + kCell + "</OBJECTS>\r\n" + kStatistics,
+          "<OBJECTS>\r\n</OBJECTS>\r\n" + kStatistics, "<OBJECTS>\r\n" + kGuard + "</OBJECTS>\r\n",
+          "<OBJECTS>\r\n" + kCell + kCell.substr(0, kCell.size() - 4) + "</OBJECTS>\r\n" + kStatistics,
+          "<VERSION>\r\n1\r\n" + kStatistics})
+        kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
+}
+
 // The demo data set, as the game reads it: its models, documents and engine
 // fonts go to the targets that load them (its pictures seed the interface
 // image target).
@@ -712,13 +731,15 @@ int main(int iArgs, char** ppcArgs)
         SeedFolder kTemplates(kRoot, "fuzz_templates");
         SeedFolder kStatistics(kRoot, "fuzz_statistics");
         StatisticsSeeds(kStatistics);
+        SeedFolder kObjects(kRoot, "fuzz_objects");
+        ObjectsSeeds(kObjects);
         if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates))
         {
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
             bOk = false;
         }
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
-                                           &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics})
+                                           &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects})
         {
             if (pkFolder->Failed())
             {

@@ -99,7 +99,7 @@ void CDynamicObjectManager::RegisterFactories()
 void CDynamicObjectManager::StatisticsStep()
 {
     if (m_pkStatistics)
-        m_pkStatistics->UpdateTotals();
+        m_pkStatistics->Update();
 }
 
 bool CDynamicObjectManager::SelectPrisonSection(COrvaneTagTree& kDocument)
@@ -228,8 +228,8 @@ bool CDynamicObjectManager::SaveObjects(COrvaneFile& kFile)
     }
     bWritten = kFile.WriteString("</OBJECTS>\r\n<STATISTICS>\r\n") && bWritten;
     // Without a ledger the line of a fresh one keeps the section readable.
-    const std::string kLine = m_pkStatistics ? m_pkStatistics->FormatLine() : CPrisonStatistics().FormatLine();
-    bWritten = kFile.WriteString((kLine + "\r\n</STATISTICS>\r\n").c_str()) && bWritten;
+    bWritten = (m_pkStatistics ? m_pkStatistics->Save(kFile) : CPrisonStatistics().Save(kFile)) && bWritten;
+    bWritten = kFile.WriteString("</STATISTICS>\r\n") && bWritten;
     return bWritten;
 }
 
@@ -297,14 +297,7 @@ bool CDynamicObjectManager::LoadObjects(COrvaneFile& kFile)
     }
 
     if (m_pkStatistics && kFile.FindLine("<STATISTICS>"))
-    {
-        kFile.ReadLine(kLine);
-        int aiValues[CPrisonStatistics::LINE_VALUES];
-        CPrisonStatistics::ParseLine(kLine, aiValues);
-        m_pkStatistics->ApplyLine(aiValues);
-        if (CWorld* pkLevel = LevelWorld())
-            m_pkStatistics->m_usUpgradeLevel = static_cast<std::uint16_t>(pkLevel->GetUpgradeLevel());
-    }
+        m_pkStatistics->Load(kFile);
     return true;
 }
 
@@ -323,6 +316,8 @@ void CDynamicObjectManager::NewDayStep()
 {
     // Characters finish their day and placed objects pay and age their
     // posts here once the game has those kinds; then the ledger's day.
+    if (m_pkStatistics)
+        m_pkStatistics->NewDay();
 }
 
 void CDynamicObjectManager::ResetForNewGame()

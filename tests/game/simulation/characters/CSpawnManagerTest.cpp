@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneTagTree.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tools/COrvaneDemoData.h"
 
 namespace
 {
@@ -28,6 +29,22 @@ TEST_F(CSpawnManagerTest, NameListsComeFromTheirSectionsInOrder)
     kSpawn.Clear();
     EXPECT_TRUE(kSpawn.GetMaleNames().empty());
     EXPECT_EQ(kSpawn.m_usSurnameCount, 0);
+}
+
+TEST_F(CSpawnManagerTest, TheDemoDataHoldsTwentyNamesInEachList)
+{
+    ASSERT_TRUE(BuildDemoData("."));
+    COrvaneTagTree kDocument;
+    ASSERT_TRUE(kDocument.Load("data.xml"));
+    CSpawnManager kSpawn;
+    kSpawn.LoadRosters(kDocument);
+    // "MALE_NAMES" lies inside "FEMALE_NAMES": the male list comes first.
+    ASSERT_EQ(kSpawn.m_usMaleNameCount, 20);
+    ASSERT_EQ(kSpawn.m_usFemaleNameCount, 20);
+    ASSERT_EQ(kSpawn.m_usSurnameCount, 20);
+    EXPECT_EQ(kSpawn.GetMaleNames().front(), "Abel");
+    EXPECT_EQ(kSpawn.GetFemaleNames().front(), "Alda");
+    EXPECT_EQ(kSpawn.GetSurnames().back(), "Thorne");
 }
 
 TEST(CSpawnManager, ResetClearsTheArrivalAndTheCarry)

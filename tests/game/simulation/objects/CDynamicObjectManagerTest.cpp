@@ -14,6 +14,8 @@
 #include "game/simulation/objects/CWorld.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/game/support/CRecordingHost.h"
+#include "tools/COrvaneDemoData.h"
+#include "tools/COrvaneDemoPrison.h"
 
 #include <filesystem>
 #include <string>
@@ -451,6 +453,67 @@ TEST_F(CDynamicObjectManagerTest, ANewGameKeepsTheFactoriesAndRenewsOnlyAnExisti
     kBare.Reset();
     kManager.Reset();
     EXPECT_EQ(kManager.GetStatistics(), nullptr);
+}
+
+TEST_F(CDynamicObjectManagerTest, TheDemoPrisonGivesTheBuildMenusCategoriesInOrder)
+{
+    std::filesystem::create_directory("demo");
+    std::filesystem::current_path("demo");
+    ASSERT_TRUE(BuildDemoData("."));
+    COrvaneTagTree kDocument;
+    ASSERT_TRUE(kDocument.Load("data.xml"));
+    CDynamicObjectManager kManager;
+    Prepare(kManager, kDocument);
+    // Only the prison's groups: the framework's props lie outside it.
+    const std::vector<std::string> kGroups{
+        "<BUILDINGS_CELLBLOCKS>", "<BUILDINGS_SERVICES>", "<BUILDINGS_ADMIN>",  "<BUILDINGS_GROUNDS>",
+        "<CONTENTS_CELLS>",       "<CONTENTS_FOOD>",      "<CONTENTS_WORK>",    "<CONTENTS_HEALTH>",
+        "<CONTENTS_ADMIN>",       "<STAFF_SECURITY>",     "<STAFF_MEDICAL>",    "<STAFF_SUPPORT>",
+        "<STAFF_MAINTENANCE>",    "<CRIMINALS>",          "<ARRIVALS>"};
+    ASSERT_EQ(kManager.GetGroupCount(), kGroups.size());
+    std::size_t uiTemplates = 0;
+    for (std::size_t i = 0; i < kGroups.size(); ++i)
+    {
+        EXPECT_EQ(kManager.GetGroup(i)->m_kName.rfind(kGroups[i], 0), 0u) << kManager.GetGroup(i)->m_kName;
+        for (const std::unique_ptr<COrvaneObjectTemplate>& pkRecord : kManager.GetGroup(i)->m_kRecords)
+        {
+            ASSERT_EQ(pkRecord->m_kModels.size(), 1u) << kGroups[i];
+            ++uiTemplates;
+        }
+    }
+    EXPECT_EQ(uiTemplates, DemoPrisonModels().size());
+    // The lookups the build menu, the buildings and the spawn manager make.
+    EXPECT_EQ(kManager.FindTemplateGroup("CELLBLOCKS"), 0);
+    EXPECT_EQ(kManager.FindTemplateGroup("STAFF") - kManager.FindTemplateGroup("BUILDINGS"), 9);
+    EXPECT_EQ(kManager.FindTemplateGroup("CRIMINALS"), 13);
+    // Each tested word names only the models meant.
+    const std::pair<const char*, std::size_t> akWords[] = {
+        {"female", 2}, {"old", 1},       {"tower", 1},   {"balc", 1},     {"execution", 1}, {"planning", 2},
+        {"clerical", 1}, {"therapy", 1}, {"maint", 1},   {"chaplain", 1}, {"spawn", 1}};
+    for (const auto& [pcWord, uiCount] : akWords)
+    {
+        std::size_t uiFound = 0;
+        for (const std::string& kPath : DemoPrisonModels())
+        {
+            EXPECT_EQ(kPath.rfind("prison1/", 0), 0u) << kPath;
+            EXPECT_EQ(kPath.find('.'), kPath.size() - 4) << kPath;
+            if (kPath.find(pcWord) != std::string::npos)
+                ++uiFound;
+        }
+        EXPECT_EQ(uiFound, uiCount) << pcWord;
+    }
+
+    // A saved prison of its templates loads back.
+    COrvaneObject* pkCell = Make(kManager, "CellFactory", "cell_single");
+    ASSERT_NE(pkCell, nullptr);
+    ASSERT_NE(Make(kManager, "SecurityGuardFactory", "guard_female"), nullptr);
+    ASSERT_TRUE(Save(kManager, "prison.fds"));
+    CDynamicObjectManager kLoaded;
+    Prepare(kLoaded, kDocument);
+    ASSERT_TRUE(Load(kLoaded, "prison.fds"));
+    ASSERT_EQ(kLoaded.GetLiveCount(), 2u);
+    EXPECT_EQ(kLoaded.GetObjectAt(0)->GetTemplate(), kLoaded.FindTemplate("cell_single"));
+    EXPECT_EQ(kLoaded.GetObjectAt(1)->GetTemplate(), kLoaded.FindTemplate("guard_female"));
 }
 
 } // namespace

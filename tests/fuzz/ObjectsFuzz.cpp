@@ -1,0 +1,141 @@
+// The objects and statistics sections of a save: the input is the save
+// file; the templates are the demo data's, written once into a scratch
+// folder that becomes the current folder. Two factories make saving
+// objects (one with a footprint, one without). A load either makes every
+// record's object or nothing and names a line; what loads is saved and
+// must load again to the same count.
+
+#include "engine/core/NiMessageBox.h"
+#include "framework/COrvaneComposite.h"
+#include "framework/COrvaneFile.h"
+#include "framework/COrvaneGridObject.h"
+#include "framework/COrvaneTagTree.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CGameFactories.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tools/COrvaneDemoData.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace
+{
+void Check(bool bHolds)
+{
+    if (!bHolds)
+        std::abort();
+}
+
+class Furniture : public COrvaneGridObject
+{
+public:
+    std::int32_t GetEntityKind() const override { return 2; }
+};
+
+class Walker : public COrvaneGridEntity
+{
+public:
+    std::int32_t GetEntityKind() const override { return 1; }
+};
+
+std::unique_ptr<COrvaneObject> MakeFurniture()
+{
+    return std::make_unique<Furniture>();
+}
+
+std::unique_ptr<COrvaneObject> MakeWalker()
+{
+    return std::make_unique<Walker>();
+}
+
+std::filesystem::path& DemoFolder()
+{
+    static std::filesystem::path s_kFolder;
+    return s_kFolder;
+}
+
+void RemoveDemoData()
+{
+    std::error_code kError;
+    std::filesystem::remove_all(DemoFolder(), kError);
+}
+
+bool EnterDemoData()
+{
+    if (!DemoFolder().empty())
+        return true;
+    const std::filesystem::path kFolder =
+        std::filesystem::temp_directory_path() / ("orvane-fuzz-objects-" + std::to_string(getpid()));
+    if (!BuildDemoData(kFolder.string()))
+        return false;
+    std::filesystem::current_path(kFolder);
+    DemoFolder() = kFolder;
+    std::atexit(&RemoveDemoData);
+    return true;
+}
+
+void Prepare(CDynamicObjectManager& kManager, COrvaneTagTree& kDocument)
+{
+    kManager.RegisterFactories();
+    kManager.LoadPrisonTemplates(kDocument);
+    static_cast<CGameObjectFactory*>(kManager.FactoryNamed("CellFactory"))->SetMaker(&MakeFurniture);
+    static_cast<CGameObjectFactory*>(kManager.FactoryNamed("SecurityGuardFactory"))->SetMaker(&MakeWalker);
+}
+
+bool LoadFrom(CDynamicObjectManager& kManager, const char* pcPath)
+{
+    COrvaneFile kFile;
+    return kFile.Open(pcPath, COrvaneFile::MODE_READ) == 1 && kManager.LoadObjects(kFile);
+}
+
+const fuzz::ScratchFile g_kSave(".fds");
+const fuzz::ScratchFile g_kAgain(".fds");
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
+{
+    fuzz::StartEngine();
+    NiSetMessageBoxFunction(nullptr);
+    if (!EnterDemoData() || !g_kSave.Write(pucData, uiSize))
+        return 0;
+    COrvaneTagTree kDocument;
+    Check(kDocument.Load("data.xml"));
+    {
+        CDynamicObjectManager kManager;
+        Prepare(kManager, kDocument);
+        const std::int32_t iFunds = kManager.GetStatistics()->m_iStartingFunds;
+        COrvaneFile kFile;
+        if (kFile.Open(g_kSave.GetPath(), COrvaneFile::MODE_READ) == 1)
+        {
+            if (!kManager.LoadObjects(kFile))
+            {
+                // Nothing made, nothing changed, a line named.
+                Check(kManager.GetLiveCount() == 0);
+                Check(kManager.GetBadLine() > 0);
+                Check(kManager.GetStatistics()->m_iStartingFunds == iFunds);
+            }
+            else
+            {
+                Check(kManager.GetBadLine() == 0);
+                const std::size_t uiCount = kManager.GetLiveCount();
+                COrvaneFile kOut;
+                Check(kOut.Open(g_kAgain.GetPath(), COrvaneFile::MODE_WRITE) == 1);
+                Check(kManager.SaveObjects(kOut) && kOut.Flush());
+                kOut.Close();
+                CDynamicObjectManager kReloaded;
+                Prepare(kReloaded, kDocument);
+                Check(LoadFrom(kReloaded, g_kAgain.GetPath()));
+                Check(kReloaded.GetLiveCount() == uiCount);
+                kManager.UpdateObjects(0.1f);
+                kManager.ResetForNewGame();
+                Check(kManager.GetLiveCount() == 0);
+            }
+        }
+    }
+    COrvaneComposite::ResetProcessState();
+    return 0;
+}

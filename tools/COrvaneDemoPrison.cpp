@@ -1,0 +1,235 @@
+#include "tools/COrvaneDemoPrison.h"
+
+#include "engine/core/NiObjectStream.h"
+#include "engine/scene/NiNode.h"
+#include "framework/COrvaneTagTree.h"
+#include "platform/os/OsFiles.h"
+
+#include <cstdio>
+#include <initializer_list>
+
+namespace
+{
+// One template: the model's key folder and name, then its parameters in
+// the order the object reads them.
+struct Plan
+{
+    const char* pcKey;
+    const char* pcName;
+    std::initializer_list<const char*> kParameters;
+};
+
+// A template group: its tag (which holds the word it is looked up by) and
+// its plans.
+struct Group
+{
+    const char* pcTag;
+    std::initializer_list<Plan> kPlans;
+};
+
+// Buildings: width, depth, price, required level, kind word.
+// Usable objects: width, depth, price, places, required level, kind word,
+// score value, staff count.
+const Group BUILDINGS[] = {
+    {"BUILDINGS_CELLBLOCKS",
+     {{"cellblocks", "cellblock_small", {"16", "16", "20000", "0", "cellblock"}},
+      {"cellblocks", "cellblock_large", {"24", "16", "45000", "1", "cellblock"}}}},
+    {"BUILDINGS_SERVICES",
+     {{"services", "canteen_hall", {"16", "12", "15000", "0", "food"}},
+      {"services", "workshop_hall", {"16", "12", "18000", "0", "work"}},
+      {"services", "infirmary", {"12", "12", "22000", "1", "health"}}}},
+    {"BUILDINGS_ADMIN", {{"admin", "admin_block", {"12", "12", "25000", "0", "staff"}}}},
+    {"BUILDINGS_GROUNDS",
+     {{"grounds", "fence", {"2", "2", "500", "0", "fence"}},
+      {"grounds", "watchtower", {"4", "4", "6000", "1", "tower"}},
+      {"grounds", "balcony_walk", {"4", "2", "3000", "2", "balc"}}}},
+};
+
+const Group CONTENTS[] = {
+    {"CONTENTS_CELLS",
+     {{"cells", "cell_single", {"2", "2", "1000", "1", "0", "cell", "2", "0"}},
+      {"cells", "cell_double", {"4", "2", "1800", "2", "1", "cell", "3", "0"}},
+      {"cells", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "5", "0"}}}},
+    {"CONTENTS_FOOD",
+     {{"food", "serving_counter", {"4", "2", "2000", "4", "0", "food", "2", "1"}},
+      {"food", "dining_table", {"4", "2", "400", "4", "0", "food", "1", "0"}}}},
+    {"CONTENTS_WORK",
+     {{"work", "work_bench", {"4", "2", "1500", "2", "0", "work", "2", "1"}},
+      {"work", "laundry_press", {"2", "2", "2200", "1", "1", "work", "3", "1"}}}},
+    {"CONTENTS_HEALTH",
+     {{"health", "sick_bed", {"2", "4", "1200", "1", "0", "health", "2", "1"}},
+      {"health", "therapy_room", {"4", "4", "5000", "2", "1", "health", "4", "1"}}}},
+    {"CONTENTS_ADMIN",
+     {{"admin", "planning1", {"4", "4", "8000", "0", "0", "planning", "5", "1"}},
+      {"admin", "planning2", {"4", "4", "16000", "0", "1", "planning", "8", "1"}},
+      {"admin", "clerical1", {"4", "4", "6000", "0", "0", "clerical", "4", "1"}},
+      {"admin", "execution_room", {"4", "4", "30000", "0", "2", "execution", "0", "1"}}}},
+};
+
+// People: model, then the staff kind word.
+const Group STAFF[] = {
+    {"STAFF_SECURITY", {{"staff", "guard", {"security"}}, {"staff", "guard_female", {"security"}}}},
+    {"STAFF_MEDICAL", {{"staff", "doctor", {"medical"}}}},
+    {"STAFF_SUPPORT", {{"staff", "chaplain", {"support"}}, {"staff", "counsellor", {"support"}}}},
+    {"STAFF_MAINTENANCE", {{"staff", "maint_worker", {"maintenance"}}}},
+};
+
+const Group CRIMINALS = {
+    "CRIMINALS",
+    {{"criminals", "thug", {}}, {"criminals", "old_lag", {}}, {"criminals", "con_female", {}}}};
+
+const Group ARRIVALS = {"ARRIVALS", {{"arrivals", "spawn_van", {}}, {"arrivals", "protesters", {}}}};
+
+const char* const MALE_NAMES[] = {"Abel",   "Bram",  "Corin", "Dace",  "Elric", "Fenn",  "Gorton",
+                                  "Hollis", "Ivo",   "Jasper", "Kellan", "Lorne", "Marek", "Niall",
+                                  "Osric",  "Perrin", "Quill", "Roscoe", "Silas", "Tobin"};
+const char* const FEMALE_NAMES[] = {"Alda",  "Brina",  "Cressa", "Delia", "Evadne", "Fira",   "Greta",
+                                    "Hesper", "Isolde", "Jocasta", "Kira", "Lenna",  "Mirela", "Nessa",
+                                    "Orla",  "Petra",  "Quenby", "Rhosyn", "Sabra", "Tamsin"};
+const char* const SURNAMES[] = {"Ashdown", "Blackett", "Corrigan", "Dunmore", "Elsworth", "Fairley", "Grantham",
+                                "Hollow",  "Ingram",   "Jessop",   "Kettle",  "Lindqvist", "Marlowe", "Norcott",
+                                "Oakes",   "Pennick",  "Quarry",   "Redfern", "Stanwick", "Thorne"};
+
+std::string ModelPath(const Plan& kPlan)
+{
+    return std::string("prison1/") + kPlan.pcKey + "/" + kPlan.pcName + ".nif";
+}
+
+// A group under the cursor: its tag, "plans", one child per plan holding
+// the model path and the parameters. The cursor comes back.
+bool AddGroup(COrvaneTagTree& kTree, const Group& kGroup)
+{
+    const std::string kTag = std::string("<") + kGroup.pcTag + ">";
+    if (!kTree.AddChild(kGroup.pcTag) || !kTree.FindChild(kTag.c_str()) || !kTree.AddChild("plans") ||
+        !kTree.FindChild("<plans>"))
+        return false;
+    for (const Plan& kPlan : kGroup.kPlans)
+    {
+        const std::string kPlanTag = std::string("<") + kPlan.pcName + ">";
+        if (!kTree.AddChild(kPlan.pcName))
+            return false;
+        // The newest child is the last one: walk to it (names may share a
+        // beginning).
+        kTree.FindChild(nullptr);
+        while (kTree.NextSibling(nullptr))
+        {
+        }
+        // Node names keep their line end.
+        if (kTree.GetCursor()->GetName().rfind(kPlanTag, 0) != 0)
+            return false;
+        kTree.AddValue(ModelPath(kPlan));
+        for (const char* pcValue : kPlan.kParameters)
+            kTree.AddValue(pcValue);
+        kTree.SelectParent();
+    }
+    kTree.SelectParent();
+    kTree.SelectParent();
+    return true;
+}
+
+// A container under the cursor with a "panel" child and then its groups.
+template <std::size_t N> bool AddContainer(COrvaneTagTree& kTree, const char* pcName, const Group (&akGroups)[N])
+{
+    const std::string kTag = std::string("<") + pcName + ">";
+    if (!kTree.AddChild(pcName) || !kTree.FindChild(kTag.c_str()) || !kTree.AddChild("panel"))
+        return false;
+    for (const Group& kGroup : akGroups)
+        if (!AddGroup(kTree, kGroup))
+            return false;
+    kTree.SelectParent();
+    return true;
+}
+
+template <std::size_t N> bool AddNames(COrvaneTagTree& kTree, const char* pcSection, const char* const (&apcNames)[N])
+{
+    const std::string kTag = std::string("<") + pcSection + ">";
+    if (!kTree.SelectSection("root", true) || !kTree.AddChild(pcSection) || !kTree.SelectSection(kTag.c_str(), true))
+        return false;
+    for (const char* pcName : apcNames)
+        kTree.AddValue(pcName);
+    return true;
+}
+
+template <typename F> bool ForEachPlan(F&& fnVisit)
+{
+    for (const Group& kGroup : BUILDINGS)
+        for (const Plan& kPlan : kGroup.kPlans)
+            if (!fnVisit(kPlan))
+                return false;
+    for (const Group& kGroup : CONTENTS)
+        for (const Plan& kPlan : kGroup.kPlans)
+            if (!fnVisit(kPlan))
+                return false;
+    for (const Group& kGroup : STAFF)
+        for (const Plan& kPlan : kGroup.kPlans)
+            if (!fnVisit(kPlan))
+                return false;
+    for (const Group* pkGroup : {&CRIMINALS, &ARRIVALS})
+        for (const Plan& kPlan : pkGroup->kPlans)
+            if (!fnVisit(kPlan))
+                return false;
+    return true;
+}
+} // namespace
+
+bool AddDemoPrison(const std::string& kDataPath)
+{
+    COrvaneTagTree kTree;
+    if (!kTree.Load(kDataPath.c_str()))
+        return false;
+    bool bOk = kTree.SelectSection("<TEMPLATES>", true) || (kTree.SelectSection("root", true) &&
+                                                            kTree.AddChild("TEMPLATES") &&
+                                                            kTree.SelectSection("<TEMPLATES>", true));
+    bOk = bOk && kTree.AddChild("PRISON1") && kTree.FindChild("<PRISON1>");
+    bOk = bOk && kTree.AddChild("BUILD_OBJECTS") && kTree.FindChild("<BUILD_OBJECTS>") &&
+          AddContainer(kTree, "BUILDINGS", BUILDINGS) && AddContainer(kTree, "CONTENTS", CONTENTS) &&
+          kTree.SelectParent();
+    bOk = bOk && kTree.AddChild("STAFF") && kTree.FindChild("<STAFF>");
+    for (const Group& kGroup : STAFF)
+        bOk = bOk && AddGroup(kTree, kGroup);
+    bOk = bOk && kTree.SelectParent() && AddGroup(kTree, CRIMINALS) && AddGroup(kTree, ARRIVALS);
+    bOk = bOk && AddNames(kTree, "MALE_NAMES", MALE_NAMES) && AddNames(kTree, "FEMALE_NAMES", FEMALE_NAMES) &&
+          AddNames(kTree, "SURNAMES", SURNAMES);
+    if (!bOk || !kTree.Save(kDataPath.c_str()))
+    {
+        std::fprintf(stderr, "demo data: cannot write the prison of %s\n", kDataPath.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> DemoPrisonModels()
+{
+    std::vector<std::string> kPaths;
+    (void)ForEachPlan([&kPaths](const Plan& kPlan) {
+        kPaths.push_back(ModelPath(kPlan));
+        return true;
+    });
+    return kPaths;
+}
+
+bool WriteDemoPrisonModels(const std::string& kFolder)
+{
+    return ForEachPlan([&kFolder](const Plan& kPlan) {
+        const std::string kDirectory = kFolder + "/prison1/" + kPlan.pcKey;
+        if (!os::CreateFolderTree(kDirectory))
+        {
+            std::fprintf(stderr, "demo data: cannot make the folder %s\n", kDirectory.c_str());
+            return false;
+        }
+        NiRefPtr<NiNode> spRoot = new NiNode;
+        spRoot->SetName("Scene Root");
+        NiRefPtr<NiNode> spModel = new NiNode;
+        spModel->SetName(kPlan.pcName);
+        spRoot->AttachChild(spModel);
+        NiObjectStream kStream;
+        kStream.InsertTopObject(spRoot);
+        const std::string kPath = kFolder + "/" + ModelPath(kPlan);
+        if (!kStream.SaveFile(kPath.c_str()))
+        {
+            std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
+            return false;
+        }
+        return true;
+    });
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The demo prison: the "PRISON1" node under "TEMPLATES" of the document at
+// the path, holding the build menu's building and contents categories, the
+// four staff groups, the criminals and the arrivals group, each a template
+// group with its "plans"; and the first-name and surname lists
+// ("MALE_NAMES", "FEMALE_NAMES", "SURNAMES").
+[[nodiscard]] bool AddDemoPrison(const std::string& kDataPath);
+
+// The templates' models under the folder ("prison1/<key>/<name>.nif"): a
+// "Scene Root" over the model node, written with the engine's scene-file
+// writer.
+[[nodiscard]] bool WriteDemoPrisonModels(const std::string& kFolder);
+
+// Every model path the templates name, in the document's order.
+[[nodiscard]] std::vector<std::string> DemoPrisonModels();
