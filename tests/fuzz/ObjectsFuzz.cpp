@@ -12,6 +12,7 @@
 #include "framework/COrvaneTagTree.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGameFactories.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tools/COrvaneDemoData.h"
 
