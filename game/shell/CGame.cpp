@@ -17,6 +17,7 @@
 #include "game/shell/CStartUp.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
 
@@ -132,6 +133,7 @@ void CGame::Reset()
 
 void CGame::Shutdown()
 {
+    CDynamicObjectManager::DestroyInstance();
     COrvaneInterface::ReleaseActivePanel();
     m_pkSpawnManager.reset();
     m_pkStartUp.reset();
@@ -370,6 +372,7 @@ void CGame::StepSimulation(float fFrameTime)
         m_iNightState = NIGHT_FADING_OUT;
     if (m_iNightState != NIGHT_NONE)
         UpdateEventTimer(fScaled);
+    CDynamicObjectManager::GetInstance()->UpdateObjects(fScaled);
     m_kClock.Advance(fScaled);
     if (m_kClock.HasHourBegun(ARRIVAL_HOUR) && m_pkSpawnManager != nullptr)
         m_pkSpawnManager->MakeArrivalsDue();
@@ -414,6 +417,7 @@ void CGame::AdvanceToMorning()
     if (m_pkSpawnManager != nullptr)
         m_pkSpawnManager->MakeArrivalsDue();
     m_kClock.AdvanceToDay(MORNING_MINUTES);
+    CDynamicObjectManager::GetInstance()->NewDayStep();
     if (CPrisonStatistics* pkStatistics = GetStatistics())
     {
         const std::int32_t iUpgrade = pkStatistics->m_usUpgradeLevel;
@@ -429,6 +433,7 @@ void CGame::ResetGame()
         pkCamera->ClearVisibleSet();
     m_kClock.Reset();
     m_pkSpawnManager.reset();
+    CDynamicObjectManager::GetInstance()->ResetForNewGame();
     if (CInterface* pkInterface = CInterface::Get())
         pkInterface->ResetForFrontEnd();
     if (m_pkLevelManager != nullptr)
@@ -461,6 +466,8 @@ void CGame::LoadLevelData()
     if (m_pkFrontEnd != nullptr)
         m_pkFrontEnd->DeleteScreens();
 
+    if (COrvaneTagTree* pkData = GetDataDocument())
+        CDynamicObjectManager::GetInstance()->LoadPrisonTemplates(*pkData);
     if (CInterface* pkInterface = CInterface::Get())
         (void)pkInterface->PrepareForLevel(GetDataDocument());
 
@@ -601,7 +608,7 @@ CLocale* CGame::GetGameLocale() const
 
 CPrisonStatistics* CGame::GetStatistics() const
 {
-    return nullptr;
+    return CDynamicObjectManager::GetInstance()->GetStatistics();
 }
 
 CWorld* CGame::GetWorld() const

@@ -12,6 +12,7 @@
 #include "game/shell/CSoundSystem.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
 #include "tests/framework/FrameworkTestSupport.h"
 
@@ -222,6 +223,8 @@ TEST_F(CGameStateTest, TwoGameDaysRunHeadlessWithAMorningEachDay)
     StartGame(kGame);
     kGame.LoadLevelData(); // entry morning: 06:00 of day 1
     ASSERT_EQ(kGame.GetGameClock().m_usDay, 1);
+    ASSERT_NE(kGame.GetStatistics(), nullptr);
+    EXPECT_EQ(kGame.GetStatistics()->m_iAdminCosts, 2500);
     kGame.SetGameSpeed(12.0f);
     std::uint32_t uiMornings = 0;
     std::int32_t iNight = kGame.GetNightState();
@@ -241,6 +244,14 @@ TEST_F(CGameStateTest, TwoGameDaysRunHeadlessWithAMorningEachDay)
     for (const std::string& kCall : CInterface::Get()->GetCalls())
         uiDeskTops += kCall == "ShowDeskTop 1" ? 1 : 0;
     EXPECT_EQ(uiDeskTops, 2u);
+    // The entry morning and two nights, each at upgrade 0, clerical 0.
+    EXPECT_EQ(kGame.GetStatistics()->m_iAdminCosts, 7500);
+
+    // Upgrade 2 and clerical 1: 2500 x 3 / 2.
+    kGame.GetStatistics()->m_usUpgradeLevel = 2;
+    kGame.GetStatistics()->m_usClericalLevel = 1;
+    kGame.AdvanceToMorning();
+    EXPECT_EQ(kGame.GetStatistics()->m_iAdminCosts, 7500 + 3750);
 }
 
 TEST_F(CGameStateTest, SpeedZeroStopsTheSimulationButNotTheCameraOrTheInterface)
