@@ -1,5 +1,6 @@
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/render/NiDX9RenderTarget.h"
+#include "engine/render/NiDX9SourceTextureData.h"
 #include "engine/render/NiDX9TextureData.h"
 #include "engine/render/NiRenderedTexture.h"
 
@@ -536,6 +537,7 @@ bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
         eDepth == gfx::D3DFMT_D16_LOCKABLE || eDepth == gfx::D3DFMT_D15S1 || eDepth == gfx::D3DFMT_D16;
     m_spVBManager = new NiDX9VertexBufferManager(m_pkD3DDevice9);
     m_spIBManager = new NiDX9IndexBufferManager(m_pkD3DDevice9);
+    m_spTextureManager = new NiDX9TextureManager(this);
     m_spGeometryManager = NiDX9GeometryDataManager::Create(m_pkD3DDevice9, (m_uiRendFlags & 0x200) != 0);
     if (m_spGeometryManager == nullptr)
         return false;
@@ -855,6 +857,7 @@ NiDX9Renderer::~NiDX9Renderer()
     m_spIBManager = nullptr;
     m_spGeometryManager = nullptr;
     m_spRenderState = nullptr;
+    m_spTextureManager = nullptr;
     m_spLightManager = nullptr;
     if (m_pkD3DDevice9 != nullptr)
         m_pkD3DDevice9->Release();
@@ -929,6 +932,21 @@ bool NiDX9Renderer::PurgeTextureRendererData(NiTexture* pkTexture)
     if (pkTexture != nullptr)
         pkTexture->SetRendererData(nullptr);
     return true;
+}
+
+bool NiDX9Renderer::PrecacheTexture(NiTexture* pkTexture)
+{
+    if (pkTexture == nullptr)
+        return false;
+    LockPrecache();
+    if (pkTexture->GetRendererData() == nullptr)
+    {
+        if (auto* pkSource = NiDynamicCast<NiSourceTexture>(pkTexture))
+            (void)NiDX9SourceTextureData::Create(pkSource, this);
+    }
+    const bool bHasData = pkTexture->GetRendererData() != nullptr;
+    UnlockPrecache();
+    return bHasData;
 }
 
 bool NiDX9Renderer::PurgeAllTextureRendererData()

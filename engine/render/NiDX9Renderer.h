@@ -6,6 +6,7 @@
 #include "engine/render/NiDX9LightManager.h"
 #include "engine/render/NiDX9RenderState.h"
 #include "engine/render/NiDX9SystemInfo.h"
+#include "engine/render/NiDX9TextureManager.h"
 #include "engine/render/NiDX9VertexBufferManager.h"
 #include "engine/render/NiPixelData.h"
 #include "engine/render/NiRenderer.h"
@@ -265,6 +266,10 @@ public:
     [[nodiscard]] NiSourceTexture* GetDefaultTexture() const { return m_spDefaultTexture; }
 
     // ---- texture data ----
+    [[nodiscard]] NiDX9TextureManager* GetTextureManager() const { return m_spTextureManager; }
+    // Makes a source texture's data when it has none; true when the texture
+    // then has data.
+    bool PrecacheTexture(NiTexture* pkTexture) override;
     bool PurgeTextureRendererData(NiTexture* pkTexture) override;
     bool PurgeAllTextureRendererData() override;
     // Process-wide: every renderer's textures leave out this many top levels.
@@ -423,6 +428,7 @@ private:
     NiDX9IndexBufferManagerPtr m_spIBManager;
     NiDX9GeometryDataManagerPtr m_spGeometryManager;
     NiDX9RenderStatePtr m_spRenderState;
+    NiDX9TextureManagerPtr m_spTextureManager;
     NiDX9LightManagerPtr m_spLightManager;
 
     static gfx::IDirect3D9* ms_pkD3D9;

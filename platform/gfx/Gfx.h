@@ -618,6 +618,10 @@ void ResetStrictBufferChecks();
 // (other windows work too, through a framebuffer object and a copy per Present).
 void SetGlWindowAttributes();
 
+// Test hook: 0 makes `gl` act as a driver without S3TC blocks (DXT formats
+// refused), 1 as one with them, -1 asks the driver again.
+void SetGlCompressedTexturesForTests(int mode);
+
 // The caps table shared by both back ends (GfxCaps.cpp).
 [[nodiscard]] D3DCAPS9 DeviceCaps(std::uint32_t adapter);
 

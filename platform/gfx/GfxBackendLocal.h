@@ -67,6 +67,9 @@ public:
 [[nodiscard]] std::unique_ptr<Backend> CreateGlBackend();
 // Whether SDL's current video driver can load OpenGL (no context made).
 [[nodiscard]] bool GlAvailable();
+// Whether the driver's OpenGL samples S3TC blocks (DXT1/3/5); asked once,
+// through the current context or a hidden one.
+[[nodiscard]] bool GlHasCompressedTextures();
 // The display format of an SDL pixel format; UNKNOWN for one the device does not list.
 [[nodiscard]] D3DFORMAT DisplayFormatFromSdl(std::uint32_t sdlFormat);
 // The display format a full-screen back buffer runs on: alpha formats show as their X twins.

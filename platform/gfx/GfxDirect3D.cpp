@@ -193,6 +193,10 @@ HRESULT IDirect3D9::CheckDeviceFormat(std::uint32_t adapter, std::uint32_t devic
     case D3DRTYPE_CUBETEXTURE:
         if (usage & D3DUSAGE_DEPTHSTENCIL) return D3DERR_NOTAVAILABLE;
         if (usage & D3DUSAGE_RENDERTARGET) return IsRenderTargetColorFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
+        // Blocks go to GL as they are; a GL that cannot sample them leaves
+        // the engine's decoder to serve.
+        if (IsCompressedFormat(format) && m_kind == BackendKind::Gl && !GlHasCompressedTextures())
+            return D3DERR_NOTAVAILABLE;
         return IsTextureFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
     case D3DRTYPE_VERTEXBUFFER: return format == D3DFMT_VERTEXDATA ? D3D_OK : D3DERR_NOTAVAILABLE;
     case D3DRTYPE_INDEXBUFFER:

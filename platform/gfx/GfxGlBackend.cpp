@@ -238,7 +238,7 @@ bool GlColorFormat(D3DFORMAT f, GlFormat& out) {
 struct GlTextureFormat {
     GLenum internal = 0, format = 0, type = 0;
     GLint swizzle[4] = {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA};
-    std::uint32_t bytes = 0; // per pixel
+    std::uint32_t bytes = 0; // per pixel; 0 for blocks, uploaded compressed as they stand
 };
 
 bool GlTextureFormatOf(D3DFORMAT f, GlTextureFormat& out) {
@@ -258,7 +258,12 @@ bool GlTextureFormatOf(D3DFORMAT f, GlTextureFormat& out) {
     case D3DFMT_A4R4G4B4:
         out.internal = GL_RGBA4; out.format = GL_BGRA; out.type = GL_UNSIGNED_SHORT_4_4_4_4_REV; out.bytes = 2;
         break;
-    default: return false; // block-compressed: uploaded by the texture-data work, not yet
+    // DXT1's fourth colour is transparent black where its two end colours
+    // are ordered so: the RGBA variant keeps that alpha.
+    case D3DFMT_DXT1: out.internal = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT; break;
+    case D3DFMT_DXT3: out.internal = GL_COMPRESSED_RGBA_S3TC_DXT3_EXT; break;
+    case D3DFMT_DXT5: out.internal = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT; break;
+    default: return false;
     }
     return true;
 }
@@ -1006,6 +1011,12 @@ private:
             }
             m_boundTextures[unit] = t.backend.name;
             auto upload = [&](GLenum face, GLint level, IDirect3DSurface9& surface) {
+                if (f.bytes == 0) {
+                    glCompressedTexImage2D(face, level, f.internal, GLsizei(surface.Width()), GLsizei(surface.Height()),
+                                           0, GLsizei(FormatLevelSize(surface.Format(), surface.Width(), surface.Height())),
+                                           surface.Bytes());
+                    return;
+                }
                 glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(surface.Pitch() / f.bytes));
                 glTexImage2D(face, level, GLint(f.internal), GLsizei(surface.Width()), GLsizei(surface.Height()), 0,
                              f.format, f.type, surface.Bytes());
@@ -1481,6 +1492,36 @@ void SetGlWindowAttributes() {
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+}
+
+namespace {
+int g_s3tcOverride = -1; // test hook: -1 the driver decides
+int g_s3tcDriver = -1;   // what the driver said, once asked
+} // namespace
+
+void SetGlCompressedTexturesForTests(int mode) { g_s3tcOverride = mode < 0 ? -1 : (mode != 0 ? 1 : 0); }
+
+bool GlHasCompressedTextures() {
+    if (g_s3tcOverride >= 0) return g_s3tcOverride == 1;
+    if (g_s3tcDriver >= 0) return g_s3tcDriver == 1;
+    constexpr const char* kExtension = "GL_EXT_texture_compression_s3tc";
+    if (SDL_GL_GetCurrentContext() != nullptr) {
+        g_s3tcDriver = epoxy_has_gl_extension(kExtension) ? 1 : 0;
+        return g_s3tcDriver == 1;
+    }
+    // No device yet: a hidden window's context answers, then goes.
+    SetGlWindowAttributes();
+    SDL_Window* window = SDL_CreateWindow("orvane probe", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1, 1,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) return false;
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (context) {
+        g_s3tcDriver = epoxy_has_gl_extension(kExtension) ? 1 : 0;
+        SDL_GL_MakeCurrent(window, nullptr);
+        SDL_GL_DeleteContext(context);
+    }
+    SDL_DestroyWindow(window);
+    return g_s3tcDriver == 1;
 }
 
 bool GlAvailable() {

@@ -43,6 +43,7 @@
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneTagTree.h"
 #include "tests/engine/render/image/ImageFileBytes.h"
+#include "tests/platform/gfxutil/DdsFixture.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoInterface.h"
@@ -696,6 +697,31 @@ bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont,
 }
 } // namespace
 
+// Files of each kind the platform loader takes (and a few it refuses): the
+// fuzzer starts from whole, sound headers.
+void DdsTextureSeeds(SeedFolder& kFolder)
+{
+    using ddsfixture::Spec;
+    auto Make = [](gfx::D3DFORMAT eFormat, std::uint32_t uiW, std::uint32_t uiH, std::uint32_t uiLevels) {
+        Spec kSpec;
+        kSpec.format = eFormat;
+        kSpec.width = uiW;
+        kSpec.height = uiH;
+        kSpec.levels = uiLevels;
+        return kSpec;
+    };
+    Spec kCube = Make(gfx::D3DFMT_DXT5, 8, 8, 4);
+    kCube.cube = true;
+    Spec kVolume = Make(gfx::D3DFMT_A8R8G8B8, 4, 4, 3);
+    kVolume.volume = true;
+    kVolume.depth = 4;
+    for (const Spec& kSpec :
+         {Make(gfx::D3DFMT_DXT1, 16, 8, 5), Make(gfx::D3DFMT_DXT3, 8, 8, 1), Make(gfx::D3DFMT_A8R8G8B8, 4, 4, 3),
+          Make(gfx::D3DFMT_R5G6B5, 8, 2, 4), Make(gfx::D3DFMT_A4R4G4B4, 3, 5, 3), Make(gfx::D3DFMT_R8G8B8, 2, 2, 1),
+          Make(gfx::D3DFMT_P8, 4, 4, 1), kCube, kVolume})
+        kFolder.Add(ddsfixture::Build(kSpec));
+}
+
 int main(int iArgs, char** ppcArgs)
 {
     if (iArgs != 2)
@@ -716,6 +742,13 @@ int main(int iArgs, char** ppcArgs)
         BmpSeeds(kBmp);
         SeedFolder kDds(kRoot, "fuzz_image_dds");
         DdsSeeds(kDds);
+        SeedFolder kDdsTexture(kRoot, "fuzz_dds_texture");
+        DdsTextureSeeds(kDdsTexture);
+        if (kDdsTexture.Failed())
+        {
+            std::fprintf(stderr, "orvane_fuzz_seeds: could not fill %s\n", kDdsTexture.GetFolder().c_str());
+            bOk = false;
+        }
         SeedFolder kSgi(kRoot, "fuzz_image_sgi");
         SgiSeeds(kSgi);
         SeedFolder kFont(kRoot, "fuzz_font");
