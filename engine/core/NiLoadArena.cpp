@@ -29,6 +29,16 @@ constexpr std::size_t MAX_BLOCK = std::size_t{64} << 20;
 
 thread_local NiLoadArena* t_pkActive = nullptr;
 
+// Frees of the open batches on this thread: the arena of the latest run of
+// pieces and their number, not yet taken off its count.
+struct FreeBatchState
+{
+    std::uint32_t m_uiDepth = 0;
+    NiLoadArena* m_pkArena = nullptr;
+    std::uint64_t m_uiPieces = 0;
+};
+thread_local FreeBatchState t_kBatch;
+
 std::size_t RoundUp(std::size_t uiBytes)
 {
     return (uiBytes + NiLoadArena::ALIGNMENT - 1) & ~(NiLoadArena::ALIGNMENT - 1);
@@ -56,10 +66,11 @@ NiLoadArena* NiLoadArena::Create(std::size_t uiFirstBlock)
 
 NiLoadArena::~NiLoadArena()
 {
-    while (m_pkBlocks != nullptr)
+    Block* pkNext = m_pkBlocks.load(std::memory_order_acquire);
+    while (pkNext != nullptr)
     {
-        Block* pkBlock = m_pkBlocks;
-        m_pkBlocks = pkBlock->m_pkPrevious;
+        Block* pkBlock = pkNext;
+        pkNext = pkBlock->m_pkPrevious;
         ORVANE_UNPOISON(pkBlock, pkBlock->m_uiBytes);
         std::free(pkBlock);
     }
@@ -67,8 +78,34 @@ NiLoadArena::~NiLoadArena()
 
 void NiLoadArena::Release()
 {
-    if (m_uiLive.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    Release(1);
+}
+
+void NiLoadArena::Release(std::uint64_t uiPieces)
+{
+    if (m_uiLive.fetch_sub(uiPieces, std::memory_order_acq_rel) == uiPieces)
         delete this;
+}
+
+void NiLoadArena::FlushBatch()
+{
+    NiLoadArena* pkArena = t_kBatch.m_pkArena;
+    std::uint64_t uiPieces = t_kBatch.m_uiPieces;
+    t_kBatch.m_pkArena = nullptr;
+    t_kBatch.m_uiPieces = 0;
+    if (pkArena != nullptr)
+        pkArena->Release(uiPieces);
+}
+
+NiLoadArena::FreeBatch::FreeBatch()
+{
+    ++t_kBatch.m_uiDepth;
+}
+
+NiLoadArena::FreeBatch::~FreeBatch()
+{
+    if (--t_kBatch.m_uiDepth == 0)
+        FlushBatch();
 }
 
 std::uint64_t NiLoadArena::GetLiveCount() const
@@ -82,14 +119,27 @@ void NiLoadArena::NewBlock(std::size_t uiBytes)
     std::size_t uiSize = std::max(m_uiNextBlockSize, uiBytes + sizeof(Block));
     m_uiNextBlockSize = std::min(m_uiNextBlockSize * 2, MAX_BLOCK);
     auto* pkBlock = static_cast<Block*>(CheckedMalloc(uiSize));
-    pkBlock->m_pkPrevious = m_pkBlocks;
+    pkBlock->m_pkPrevious = m_pkBlocks.load(std::memory_order_relaxed);
     pkBlock->m_uiBytes = uiSize;
-    m_pkBlocks = pkBlock;
+    m_pkBlocks.store(pkBlock, std::memory_order_release);
     ++m_uiBlocks;
     m_pucNext = reinterpret_cast<std::uint8_t*>(pkBlock + 1);
     m_pucEnd = reinterpret_cast<std::uint8_t*>(pkBlock) + uiSize;
     // Untouched room is poisoned: a stray pointer into it is found.
     ORVANE_POISON(m_pucNext, static_cast<std::size_t>(m_pucEnd - m_pucNext));
+}
+
+bool NiLoadArena::Holds(const void* pv) const
+{
+    auto uiAt = reinterpret_cast<std::uintptr_t>(pv);
+    for (const Block* pkBlock = m_pkBlocks.load(std::memory_order_acquire); pkBlock != nullptr;
+         pkBlock = pkBlock->m_pkPrevious)
+    {
+        auto uiBegin = reinterpret_cast<std::uintptr_t>(pkBlock);
+        if (uiAt > uiBegin && uiAt - uiBegin < pkBlock->m_uiBytes)
+            return true;
+    }
+    return false;
 }
 
 void* NiLoadArena::Bump(std::size_t uiBytes)
@@ -119,6 +169,15 @@ void NiLoadArena::Free(void* pv)
     if (pv == nullptr)
         return;
     PieceHeader* pkHeader = static_cast<PieceHeader*>(pv) - 1;
+    // A piece of the arena the batch is counting: known by its address, so
+    // a piece nobody touched while it died (a name, an array) is not
+    // brought into the cache just to learn its arena.
+    if (t_kBatch.m_pkArena != nullptr && t_kBatch.m_pkArena->Holds(pv))
+    {
+        ORVANE_POISON(pkHeader, pkHeader->m_uiBytes);
+        ++t_kBatch.m_uiPieces;
+        return;
+    }
     NiLoadArena* pkArena = pkHeader->m_pkArena;
     if (pkArena == nullptr)
     {
@@ -128,7 +187,17 @@ void NiLoadArena::Free(void* pv)
     // A freed piece is never handed out again: poisoned, a use after free
     // shows under the sanitizers as it would on the heap.
     ORVANE_POISON(pkHeader, pkHeader->m_uiBytes);
-    pkArena->Release();
+    if (t_kBatch.m_uiDepth == 0)
+    {
+        pkArena->Release(1);
+        return;
+    }
+    if (t_kBatch.m_pkArena != pkArena)
+    {
+        FlushBatch();
+        t_kBatch.m_pkArena = pkArena;
+    }
+    ++t_kBatch.m_uiPieces;
 }
 
 NiLoadArena* NiLoadArena::GetOwner(const void* pv)

@@ -54,6 +54,20 @@ public:
         NiLoadArena* m_pkPrevious;
     };
 
+    // While a batch is open on a thread, the pieces freed there are taken
+    // off their arena's count when the outermost batch closes, one locked
+    // instruction per run of pieces of one arena instead of one per piece
+    // (a scene dies object by object). An arena therefore never dies early,
+    // only at the batch's end instead of at its last piece's.
+    class FreeBatch
+    {
+    public:
+        FreeBatch();
+        ~FreeBatch();
+        FreeBatch(const FreeBatch&) = delete;
+        FreeBatch& operator=(const FreeBatch&) = delete;
+    };
+
     // For tests and diagnostics.
     [[nodiscard]] std::uint32_t GetBlockCount() const { return m_uiBlocks; }
     [[nodiscard]] std::uint64_t GetLiveCount() const;
@@ -67,8 +81,14 @@ private:
     void NewBlock(std::size_t uiBytes);
     void Activate();
     void Deactivate();
+    void Release(std::uint64_t uiPieces);
+    // Whether pv lies in one of this arena's blocks.
+    [[nodiscard]] bool Holds(const void* pv) const;
+    static void FlushBatch();
 
-    Block* m_pkBlocks = nullptr;
+    // Read by frees on any thread (see Holds) while the loading thread adds
+    // blocks: published with release, blocks never leave before the arena.
+    std::atomic<Block*> m_pkBlocks{nullptr};
     std::uint8_t* m_pucNext = nullptr;
     std::uint8_t* m_pucEnd = nullptr;
     std::size_t m_uiNextBlockSize;

@@ -486,12 +486,10 @@ bool NiObjectStream::ReadObjects()
             else
             {
                 m_pcCurrentClass = m_kClassNames[m_kClassIndices[m_uiLoadPos]].c_str();
+                // A record that replaces itself stays alive in m_spReplaced
+                // until its read returns.
                 if (NiObject* pkObject = m_kObjects[m_uiLoadPos])
-                {
-                    // Held: the record may replace itself.
-                    NiObjectPtr spObject = pkObject;
-                    spObject->ReadFromStream(*this);
-                }
+                    pkObject->ReadFromStream(*this);
             }
             m_spReplaced.Clear();
             if (IsCorrupt())
@@ -568,8 +566,7 @@ void NiObjectStream::EndLoad(bool bSucceeded)
             m_spReplaced->DropCountedLinks();
     }
     m_spReplaced.Clear();
-    m_kObjects.clear();
-    m_kObjects.shrink_to_fit();
+    ReleaseObjectTable();
     m_kLinks.clear();
     m_uiLinkRead = 0;
     m_kCounts.clear();
@@ -588,6 +585,23 @@ void NiObjectStream::EndLoad(bool bSucceeded)
         m_kTopObjects.clear();
         m_kGroups.clear();
     }
+}
+
+void NiObjectStream::ReleaseObjectTable()
+{
+    // The objects were last touched a whole pass ago: the ones a few places
+    // ahead are fetched while this one's reference goes.
+    constexpr std::size_t AHEAD = 8;
+    NiObjectPtr* pspObjects = m_kObjects.data();
+    std::size_t uiCount = m_kObjects.size();
+    for (std::size_t i = 0; i < uiCount; ++i)
+    {
+        if (i + AHEAD < uiCount)
+            __builtin_prefetch(pspObjects[i + AHEAD].Get(), 1);
+        pspObjects[i].Clear();
+    }
+    m_kObjects.clear();
+    m_kObjects.shrink_to_fit();
 }
 
 // ---- Saving ----
@@ -747,8 +761,10 @@ void NiObjectStream::ReplaceCurrentObject(NiObject* pkObject)
     if (m_uiLoadPos >= m_kObjects.size())
         return;
     // The object being replaced is usually the caller itself: it must live
-    // until its read returns.
-    m_spReplaced = m_kObjects[m_uiLoadPos];
+    // until its read returns. A second replacement in the same read keeps
+    // that first object, the one whose read is running.
+    if (m_spReplaced == nullptr)
+        m_spReplaced = m_kObjects[m_uiLoadPos];
     m_kObjects[m_uiLoadPos] = pkObject;
 }
 

@@ -262,6 +262,8 @@ protected:
     // Empties the object table and queues (and, after a failure, the
     // top-level list and groups).
     void EndLoad(bool bSucceeded);
+    // Lets go of the table's references, first to last.
+    void ReleaseObjectTable();
     // Sets the corrupt-file error; the load's guard cleans up.
     [[nodiscard]] bool Corrupt();
     [[nodiscard]] bool ReadClassTable();

@@ -51,6 +51,12 @@ NiRefObject::~NiRefObject()
     AddToOwnCount(-1);
 }
 
+void NiRefObject::DeleteInBatch()
+{
+    NiLoadArena::FreeBatch kBatch;
+    DeleteThis();
+}
+
 std::uint32_t NiRefObject::GetTotalObjectCount()
 {
     std::int64_t iTotal = 0;

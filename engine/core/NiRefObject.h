@@ -35,7 +35,7 @@ public:
     void DecRefCount()
     {
         if (m_uiRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            DeleteThis();
+            DeleteInBatch();
     }
     // Adds a reference unless the count already reached 0: an object found
     // through a list that does not own it may be on its way to deletion, and
@@ -63,5 +63,9 @@ protected:
     virtual void DeleteThis() { delete this; }
 
 private:
+    // DeleteThis with the memory of everything that dies with this object
+    // given back in one batch.
+    void DeleteInBatch();
+
     std::atomic<std::uint32_t> m_uiRefCount{0};
 };

@@ -91,10 +91,10 @@ bool NiObjectNET::AddExtraData(NiExtraData* pkExtra)
         m_ppkExtra = ppkNew;
         m_uiExtraDataCapacity = uiNewCapacity;
     }
+    // Slots past the entries are null already (arrays start zeroed, a
+    // removal clears the slot it frees).
     std::uint32_t uiIndex = m_uiExtraDataSize++;
     m_ppkExtra[uiIndex] = pkExtra;
-    for (std::uint32_t i = m_uiExtraDataSize; i < m_uiExtraDataCapacity; ++i)
-        m_ppkExtra[i] = nullptr;
 
     while (uiIndex > 0)
     {

@@ -18,6 +18,16 @@ public:
     std::uint64_t m_aui[6] = {1, 2, 3, 4, 5, 6};
 };
 
+// An object owning a text and holding others, as a loaded node does.
+class Holder : public NiRefObject
+{
+public:
+    explicit Holder(const char* pcName) : m_pcName(NiArenaStrDup(pcName)) {}
+    ~Holder() override { NiLoadArena::Free(m_pcName); }
+    char* m_pcName;
+    std::vector<NiRefPtr<NiRefObject>> m_kHeld;
+};
+
 TEST(NiLoadArena, PiecesComeFromTheActiveArenaAndTheHeapOtherwise)
 {
     void* pvHeap = NiLoadArena::Allocate(24);
@@ -123,6 +133,94 @@ TEST(NiLoadArena, APieceFreedElsewhereWhileTheLoadRunsKeepsTheArena)
     }
     EXPECT_EQ(pkArena->GetLiveCount(), 1u);
     pkArena->Release();
+}
+
+TEST(NiLoadArena, ABatchCountsItsFreesWhenTheOutermostBatchCloses)
+{
+    NiLoadArena* pkA = NiLoadArena::Create(4096);
+    NiLoadArena* pkB = NiLoadArena::Create(4096);
+    std::vector<void*> kA, kB;
+    {
+        NiLoadArena::Scope kScope(pkA);
+        for (int i = 0; i < 6; ++i)
+            kA.push_back(NiLoadArena::Allocate(40));
+    }
+    {
+        NiLoadArena::Scope kScope(pkB);
+        for (int i = 0; i < 4; ++i)
+            kB.push_back(NiLoadArena::Allocate(40));
+    }
+    // The first arena grows a second block: its pieces are known in both.
+    {
+        NiLoadArena::Scope kScope(pkA);
+        kA.push_back(NiLoadArena::Allocate(8000));
+        EXPECT_EQ(pkA->GetBlockCount(), 2u);
+    }
+    void* pvHeap = NiLoadArena::Allocate(40);
+    {
+        NiLoadArena::FreeBatch kOuter;
+        NiLoadArena::Free(kA[0]);
+        NiLoadArena::Free(kA[6]);
+        NiLoadArena::Free(pvHeap); // heap pieces go at once
+        NiLoadArena::Free(kB[0]);  // another arena: the first run is counted
+        EXPECT_EQ(pkA->GetLiveCount(), 6u);
+        {
+            NiLoadArena::FreeBatch kInner;
+            NiLoadArena::Free(kB[1]);
+            NiLoadArena::Free(kA[1]);
+        }
+        // Only the outermost batch's end counts what is pending.
+        EXPECT_EQ(pkA->GetLiveCount(), 6u);
+        EXPECT_EQ(pkB->GetLiveCount(), 3u);
+    }
+    EXPECT_EQ(pkA->GetLiveCount(), 5u);
+    EXPECT_EQ(pkB->GetLiveCount(), 3u);
+    // Outside a batch a free counts at once.
+    NiLoadArena::Free(kA[2]);
+    EXPECT_EQ(pkA->GetLiveCount(), 4u);
+    // Every piece of an arena freed in one batch after its creator let go:
+    // the arena dies when the batch closes (the leak checker sees it go).
+    pkA->Release();
+    pkB->Release();
+    {
+        NiLoadArena::FreeBatch kBatch;
+        for (std::size_t i : {3u, 4u, 5u})
+            NiLoadArena::Free(kA[i]);
+        NiLoadArena::Free(kB[2]);
+        NiLoadArena::Free(kB[3]);
+    }
+}
+
+TEST(NiLoadArena, AnObjectDyingFreesWhatItHoldsAndKeepsWhatOthersHold)
+{
+    NiLoadArena* pkArena = NiLoadArena::Create(4096);
+    NiRefPtr<Holder> spRoot;
+    NiRefPtr<Holder> spKept;
+    std::uint32_t uiObjects = NiRefObject::GetTotalObjectCount();
+    {
+        NiLoadArena::Scope kScope(pkArena);
+        spRoot = new Holder("root");
+        for (int i = 0; i < 3; ++i)
+        {
+            NiRefPtr<Holder> spChild = new Holder("child");
+            for (int j = 0; j < 3; ++j)
+                spChild->m_kHeld.emplace_back(new Piece);
+            spRoot->m_kHeld.emplace_back(spChild);
+        }
+        spKept = static_cast<Holder*>(spRoot->m_kHeld[1].Get());
+    }
+    pkArena->Release();
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), uiObjects + 13);
+    // Root, two children, their pieces, their names and the held vectors'
+    // memory (heap) go; the kept child keeps its arena.
+    spRoot.Clear();
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), uiObjects + 4);
+    ASSERT_EQ(NiLoadArena::GetOwner(spKept.Get()), pkArena);
+    EXPECT_EQ(pkArena->GetLiveCount(), 5u); // the child, its name, three pieces
+    EXPECT_STREQ(spKept->m_pcName, "child");
+    EXPECT_EQ(static_cast<Piece*>(spKept->m_kHeld[2].Get())->m_aui[5], 6u);
+    spKept.Clear();
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), uiObjects);
 }
 
 #if defined(__SANITIZE_ADDRESS__)
