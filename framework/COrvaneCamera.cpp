@@ -84,6 +84,19 @@ bool COrvaneCamera::LoadSettings(float, float, float)
     return true;
 }
 
+bool COrvaneCamera::SetProjection(float fTanHalfHeight, float fAspect)
+{
+    NiCamera* pkCamera = m_pkImpl->m_spCamera;
+    if (pkCamera == nullptr || !(fTanHalfHeight > 0.0f) || !(fAspect > 0.0f))
+        return false;
+    NiViewFrustum kFrustum = pkCamera->GetViewFrustum();
+    const float fHalfWidth = fTanHalfHeight * fAspect;
+    kFrustum.Set(-fHalfWidth, fHalfWidth, fTanHalfHeight, -fTanHalfHeight, kFrustum.m_fNear, kFrustum.m_fFar, false);
+    pkCamera->SetViewFrustum(kFrustum);
+    pkCamera->Update(0.0f);
+    return true;
+}
+
 void COrvaneCamera::Release()
 {
     m_pkImpl->m_spScreenCamera = nullptr;

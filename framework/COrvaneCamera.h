@@ -37,6 +37,10 @@ public:
     // about z. The three values are the game's and not used here.
     virtual bool LoadSettings(float fWidth, float fHeight, float fDepth);
     virtual void Release();
+    // A perspective frustum of the vertical half-angle tangent and the
+    // width-to-height aspect; near and far stay. False without an engine
+    // camera or for a tangent or aspect not above 0.
+    virtual bool SetProjection(float fTanHalfHeight, float fAspect);
     // Angles and control fields back to zero.
     virtual void Reset();
 

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace
@@ -171,6 +172,8 @@ bool CGame::Init(const char* pcName)
         auto pkCamera = std::make_unique<CCamera>();
         if (!pkCamera->LoadSettings(1024.0f, 768.0f, 0.0f))
             return false;
+        // A 60 degree view from top to bottom on a 4:3 screen.
+        (void)pkCamera->SetProjection(std::tan(3.1415927f / 6.0f), 1.3333334f);
         SetCamera(std::move(pkCamera));
     }
     // The first step after start-up covers the loading time: skip it.

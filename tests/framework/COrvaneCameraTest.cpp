@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -333,3 +334,27 @@ TEST_F(COrvaneCameraTest, FrameCallsReachTheRendererAndClearKindsPassTheirFlags)
     EXPECT_EQ(kBare.RenderScene(), 0);
     EXPECT_EQ(kBare.ClearViewport(0, 3), 0);
 }
+
+namespace
+{
+TEST_F(COrvaneCameraTest, AProjectionKeepsNearAndFarAndRefusesEmptyViews)
+{
+    COrvaneCamera kCamera;
+    EXPECT_FALSE(kCamera.SetProjection(0.5f, 1.0f)); // no engine camera yet
+    ASSERT_TRUE(kCamera.LoadSettings(0.0f, 0.0f, 0.0f));
+    const NiViewFrustum kBefore = kCamera.GetEngineCamera()->GetViewFrustum();
+    ASSERT_TRUE(kCamera.SetProjection(0.5f, 2.0f));
+    const NiViewFrustum& kAfter = kCamera.GetEngineCamera()->GetViewFrustum();
+    EXPECT_EQ(kAfter.m_fLeft, -1.0f);
+    EXPECT_EQ(kAfter.m_fRight, 1.0f);
+    EXPECT_EQ(kAfter.m_fTop, 0.5f);
+    EXPECT_EQ(kAfter.m_fBottom, -0.5f);
+    EXPECT_EQ(kAfter.m_fNear, kBefore.m_fNear);
+    EXPECT_EQ(kAfter.m_fFar, kBefore.m_fFar);
+    for (const auto& [fTan, fAspect] : {std::pair{0.0f, 1.0f}, std::pair{0.5f, -1.0f}, std::pair{NAN, 1.0f}})
+    {
+        EXPECT_FALSE(kCamera.SetProjection(fTan, fAspect));
+        EXPECT_EQ(kCamera.GetEngineCamera()->GetViewFrustum().m_fTop, 0.5f);
+    }
+}
+} // namespace

@@ -93,6 +93,13 @@ TEST_F(CGameStateTest, StartShowsItsPicturesAndEndsInTheFrontEnd)
     EXPECT_TRUE(kGame.GetSkipNextUpdate());
     ASSERT_NE(kGame.GetGameCamera(), nullptr);
     ASSERT_NE(kGame.GetGameLocale(), nullptr);
+    // The game's view: tan(pi / 6) up and down, 4:3 across.
+    const NiViewFrustum& kFrustum = kGame.GetCamera()->GetEngineCamera()->GetViewFrustum();
+    EXPECT_NEAR(kFrustum.m_fTop, 0.57735f, 1e-5f);
+    EXPECT_NEAR(kFrustum.m_fBottom, -0.57735f, 1e-5f);
+    EXPECT_NEAR(kFrustum.m_fRight, 0.7698f, 1e-4f);
+    EXPECT_NEAR(kFrustum.m_fLeft, -0.7698f, 1e-4f);
+    EXPECT_FALSE(kFrustum.m_bOrtho);
     ASSERT_TRUE(kGame.Start());
     EXPECT_EQ(kGame.GetState(), CGame::STATE_FRONT_END);
     ASSERT_EQ(kGame.GetShownScreens().size(), 3u);
