@@ -429,6 +429,40 @@ TEST_F(CDynamicObjectManagerTest, ABadRecordAnywhereMakesNothingAndNamesItsLine)
     EXPECT_EQ(kManager.GetStatistics()->m_iStartingFunds, 100000);
 }
 
+TEST_F(CDynamicObjectManagerTest, AFailedWriteIsReportedAndTheDayEndsWithTheLedgersReport)
+{
+    CDynamicObjectManager kManager;
+    Prepare(kManager, m_kDocument);
+    Make(kManager, "CellFactory", CRATE);
+    // A file that cannot be written: the sections are not saved.
+    WriteFileBytes("read-only.fds", "x\r\n");
+    {
+        COrvaneFile kFile;
+        ASSERT_EQ(kFile.Open("read-only.fds", COrvaneFile::MODE_READ), 1);
+        EXPECT_FALSE(kManager.SaveObjects(kFile));
+    }
+    EXPECT_EQ(ReadFileBytes("read-only.fds"), "x\r\n");
+    // Without a ledger the section still holds a fresh line.
+    CDynamicObjectManager kBare;
+    ASSERT_TRUE(Save(kBare, "bare.fds"));
+    EXPECT_EQ(ReadFileBytes("bare.fds"),
+              "<OBJECTS>\r\n</OBJECTS>\r\n<STATISTICS>\r\n" + FRESH_LINE + "\r\n</STATISTICS>\r\n");
+
+    // The day's step ends with the ledger's report of the day.
+    kManager.GetStatistics()->m_usTodayDeaths = 2;
+    kManager.GetStatistics()->m_usTodayReleases = 1;
+    m_kHost.ClearCalls();
+    kManager.NewDayStep();
+    EXPECT_EQ(m_kHost.CallsNamed("PostNumberedMessage"), (std::vector<std::string>{"15,2", "14,1"}));
+    EXPECT_EQ(kManager.GetStatistics()->m_usTodayDeaths, 0);
+    // After a load the ledger's step runs once with the world.
+    CWorld kWorld;
+    m_kHost.m_pkWorld = &kWorld;
+    kManager.GetStatistics()->m_iWorkIncome = 250;
+    EXPECT_TRUE(kManager.RelinkAfterLoad());
+    EXPECT_EQ(kManager.GetStatistics()->m_iIncomeTotal, 100250);
+}
+
 TEST_F(CDynamicObjectManagerTest, ANewGameKeepsTheFactoriesAndRenewsOnlyAnExistingLedger)
 {
     CDynamicObjectManager kManager;
