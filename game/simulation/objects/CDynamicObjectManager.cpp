@@ -54,6 +54,11 @@ void CDynamicObjectManager::DestroyInstance()
     g_pkInstance.reset();
 }
 
+CDynamicObjectManager* CDynamicObjectManager::GetExisting()
+{
+    return g_pkInstance.get();
+}
+
 CDynamicObjectManager::CDynamicObjectManager() = default;
 
 CDynamicObjectManager::~CDynamicObjectManager()

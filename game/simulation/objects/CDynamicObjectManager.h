@@ -22,6 +22,8 @@ public:
     [[nodiscard]] static CDynamicObjectManager* GetInstance();
     // Deletes it; the next GetInstance makes a fresh one.
     static void DestroyInstance();
+    // The registry when one was made, else null (nothing is made).
+    [[nodiscard]] static CDynamicObjectManager* GetExisting();
 
     // Empty, without factories or ledger until RegisterFactories.
     CDynamicObjectManager();

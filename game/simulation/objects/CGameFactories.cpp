@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneObject.h"
 #include "framework/COrvaneObjectDesc.h"
+#include "game/simulation/objects/CBaseObject.h"
 
 CGameObjectFactory::CGameObjectFactory(const char* pcName)
 {
@@ -82,6 +83,7 @@ CWorldObjectFactory::CWorldObjectFactory() : CGameObjectFactory("WorldObjectFact
 
 CBaseObjectFactory::CBaseObjectFactory() : CGameObjectFactory("BaseObjectFactory")
 {
+    SetMaker([]() -> std::unique_ptr<COrvaneObject> { return std::make_unique<CBaseObject>(); });
 }
 
 CSpawnObjectFactory::CSpawnObjectFactory() : CGameObjectFactory("SpawnObjectFactory")

@@ -8,6 +8,14 @@ class CSpawnManager;
 class CWorld;
 class CWorldObject;
 
+// An item of the build menu: its picture and the text that describes it.
+struct CBuildMenuItem
+{
+    const void* m_pkPicture = nullptr; // link: the build panel owns it
+    std::uint16_t m_usDescriptionList = 0;
+    std::uint16_t m_usDescriptionEntry = 0;
+};
+
 // What the simulation reads of the game's clock: a copy of its values taken
 // when asked, so the simulation needs nothing of the shell above it.
 struct CClockState
@@ -86,4 +94,15 @@ public:
 
     // The registry is about to delete the object: nothing may keep it.
     virtual void ObjectDestroyed(COrvaneObject* pkObject) = 0;
+
+    // The build menu's item whose picture belongs to the object's model, in
+    // the internal or the external build panel. False until the game has
+    // build panels.
+    virtual bool FindBuildMenuItem(const COrvaneObject& kObject, bool bInternal, CBuildMenuItem& kOut)
+    {
+        (void)kObject;
+        (void)bInternal;
+        (void)kOut;
+        return false;
+    }
 };

@@ -1,0 +1,14 @@
+#include "game/simulation/objects/CBlock.h"
+
+CBlock::CBlock()
+{
+    CBlock::Reset();
+}
+
+CBlock::~CBlock() = default;
+
+void CBlock::Reset()
+{
+    COrvaneBlock::Reset();
+    m_pkOwner = nullptr;
+}

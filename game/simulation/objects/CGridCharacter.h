@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+class CBaseObject;
+class CBlockGrid;
+class COrvaneBlockGrid;
+
+// What a floor asks of a character standing on it. The game's characters
+// implement it; a grid entity that is not a placeable object counts as a
+// character on a floor whether or not it does, but only one that does is
+// counted as staff or prisoner and told of changes to its floor.
+class CGridCharacter
+{
+public:
+    // Whom a floor counts the character as.
+    enum class Role
+    {
+        Other,
+        Staff,
+        Prisoner,
+    };
+
+    virtual ~CGridCharacter() = default;
+
+    [[nodiscard]] virtual Role GetFloorRole() const = 0;
+    // The floor is going away: the character must let go of it.
+    virtual void OnGridDestroyed(CBlockGrid& kGrid) = 0;
+    // A cell of the floor changed: a character whose current or next cell
+    // it is, or whose planned path crosses it, plans again.
+    virtual void OnGridCellChanged(CBlockGrid& kGrid, std::int32_t iCell) = 0;
+    // True when the character stands on the cell of the grid, is headed
+    // for it, or its unfinished path has it at the current waypoint or the
+    // one after.
+    [[nodiscard]] virtual bool IsAboutToStandOn(const COrvaneBlockGrid& kGrid, std::int32_t iCell) const = 0;
+    // Moves the character off cells an object is being placed on.
+    virtual void ForceRelocate() = 0;
+    // A placed object went: the character must forget it.
+    virtual void OnObjectRemoved(CBaseObject& kObject) = 0;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+class COrvaneBase;
+class COrvaneObject;
+
+// The search record with which characters look for objects and for each
+// other: each candidate is asked whether it answers, and the nearest-only
+// search narrows the best distance as it goes.
+struct CObjectQuery
+{
+    // The factory whose objects are searched.
+    const COrvaneBase* m_pkFactory = nullptr;
+    // An object never to answer (the previous target).
+    const COrvaneObject* m_pkSkip = nullptr;
+    const COrvaneObject* m_pkSeeker = nullptr;
+    // Largest horizontal squared distance; 0 is unlimited.
+    float m_fMaxDistanceSquared = 0.0f;
+    // The distance of the best answer so far (nearest-only searches).
+    float m_fBestDistance = 0.0f;
+    std::uint8_t m_ucNearestOnly = 0;
+    // Objects that are unattractive answer instead of those wanting a user.
+    std::uint8_t m_ucWantUnattractive = 0;
+};
