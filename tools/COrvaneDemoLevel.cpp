@@ -7,6 +7,7 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiStringExtraData.h"
+#include "engine/scene/NiSwitchNode.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
 #include "platform/os/OsFiles.h"
@@ -69,18 +70,18 @@ NiRefPtr<NiNode> Placeholder(const char* pcName, const char* pcText, const NiVec
     return sp;
 }
 
-// A route across the ground: two position keys over four seconds.
-NiRefPtr<NiNode> Route()
+// A route from one point to another: two position keys over four seconds.
+NiRefPtr<NiNode> Route(const char* pcName, const NiVec3& kFrom, const NiVec3& kTo)
 {
-    NiRefPtr<NiNode> spRoute = Named("route01");
+    NiRefPtr<NiNode> spRoute = Named(pcName);
     const std::uint8_t ucSize = NiAnimKeyTables::GetKeySize(NI_POSKEY, NI_LINKEY);
     NiAnimKey* pkKeys = NiAnimKeyTables::GetCreateFunction(NI_POSKEY, NI_LINKEY)(2);
     auto* pkFirst = static_cast<NiPosKey*>(NiAnimKey::At(pkKeys, 0, ucSize));
     pkFirst->m_fTime = 0.0f;
-    pkFirst->m_kPos = NiVec3(-20.0f, -20.0f, 0.0f);
+    pkFirst->m_kPos = kFrom;
     auto* pkLast = static_cast<NiPosKey*>(NiAnimKey::At(pkKeys, 1, ucSize));
     pkLast->m_fTime = 4.0f;
-    pkLast->m_kPos = NiVec3(20.0f, 20.0f, 0.0f);
+    pkLast->m_kPos = kTo;
     NiAnimKeyTables::GetFillDerivedFunction(NI_POSKEY, NI_LINKEY)(pkKeys, 2, ucSize);
     NiTransformDataPtr spData = new NiTransformData;
     spData->ReplacePosKeys(pkKeys, 2, NI_LINKEY);
@@ -124,15 +125,37 @@ bool WriteDemoLevel(const std::string& kFolder)
     spCollide->AttachChild(MakeBox(NiVec3(8, -14, 0), NiVec3(14, -8, 6), false, "block02"));
     spRoot->AttachChild(spCollide);
 
+    // Routes lie on the ground (height 0 of the scene): the arrival road
+    // ends inside the prison yard, one connector leads from the yard to the
+    // field and one back.
     NiRefPtr<NiNode> spSplines = Named("splines");
-    spSplines->AttachChild(Route());
+    spSplines->AttachChild(Route("route01", NiVec3(-20.0f, -20.0f, 0.0f), NiVec3(20.0f, 20.0f, 0.0f)));
+    spSplines->AttachChild(Route("spawn_road", NiVec3(-60.0f, 0.0f, 0.0f), NiVec3(-9.0f, 0.0f, 0.0f)));
+    spSplines->AttachChild(Route("connectorA_1_2", NiVec3(31.0f, 0.0f, 0.0f), NiVec3(103.0f, 0.0f, 0.0f)));
+    spSplines->AttachChild(Route("connectorB_2_1", NiVec3(105.0f, 0.0f, 0.0f), NiVec3(21.0f, 0.0f, 0.0f)));
     spRoot->AttachChild(spSplines);
 
+    // Placeholders name their places as the game reads them: the yard (grid
+    // 1, 40 x 40 cells of 2 centred on the ground), a small field (grid 2,
+    // 6 x 8, with a door run along its first row), the camera start, the
+    // protesters.
     NiRefPtr<NiNode> spObjects = Named("objects");
     spObjects->AttachChild(Placeholder("crate01", "models/props/crate.nif\r\n", NiVec3(4, 4, 0)));
     spObjects->AttachChild(Placeholder("crate02", "models/props/crate.nif\r\n", NiVec3(-4, 8, 0)));
     spObjects->AttachChild(Placeholder("start", "spawn\r\n", NiVec3(0, -10, 0)));
+    spObjects->AttachChild(Placeholder("yard", "map_1_40_40_0_2\r\n", NiVec3(-39, 0, 39)));
+    spObjects->AttachChild(Placeholder("field", "map_2_6_8_0_2,2-4\r\n", NiVec3(99, 0, 7)));
+    spObjects->AttachChild(Placeholder("view", "camera_45\r\n", NiVec3(0, 60, -40)));
+    spObjects->AttachChild(Placeholder("crowd", "protest\r\n", NiVec3(-50, 0, 0)));
     spRoot->AttachChild(spObjects);
+
+    // One fence per upgrade level 0-2 and one detail node.
+    NiRefPtr<NiSwitchNode> spFence = new NiSwitchNode;
+    spFence->SetName("NiSwitchNode_fence");
+    for (const char* pcFence : {"fence0", "fence1", "fence2"})
+        spFence->AttachChild(Named(pcFence));
+    spRoot->AttachChild(spFence);
+    spRoot->AttachChild(Named("detail2"));
 
     NiObjectStream kStream;
     kStream.InsertTopObject(spRoot);

@@ -4,9 +4,12 @@
 
 // The demo level "levels/demo01.nif" (Z up): "SkyBox" (a box seen from
 // inside with a sky texture), "collide" (64 x 64 ground and two boxes),
-// "splines" (one route node moved by a transform controller) and
-// "objects" (two crate placeholders and a "spawn" one the framework
-// declines), plus the empty save folder "maps".
+// "splines" (route nodes moved by transform controllers: a plain route, the
+// arrival road and a connector each way between the yard and the field),
+// "objects" (two crate placeholders, a "spawn" one the framework declines,
+// the yard and field map texts, the camera start and the protesters), the
+// fence switch with one child per upgrade level and a detail node, plus the
+// empty save folder "maps".
 [[nodiscard]] bool WriteDemoLevel(const std::string& kFolder);
 
 inline constexpr const char* DEMO_LEVEL_FILE = "levels/demo01.nif";

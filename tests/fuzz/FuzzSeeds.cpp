@@ -667,6 +667,23 @@ void StatisticsSeeds(SeedFolder& kStatistics)
     }
 }
 
+// Placeable objects' records as saves hold them: with posts, without, a
+// building's of a file without version, and damaged ones.
+void BaseObjectSeeds(SeedFolder& kObjects)
+{
+    const std::string kHead = "prison1/guardroom/guardroom.nif|Scene Root\r\nBaseObjectFactory\r\n"
+                              "4.00000,0.00000,-6.00000,90.0000\r\n1\r\n27,2,1\r\n";
+    const std::string kPost = "0,0,1,0,100,0,2,1,0,40,2005,0,0,7,0,0,25,0\r\n";
+    const std::string apcSeeds[] = {
+        kHead + "4,0,0,60\r\n7,3\r\n2\r\n" + kPost + kPost,
+        kHead + "0,0,0,100\r\n0,0\r\n0\r\n",
+        kHead + "0,0,0,100\r\n2,3\r\n",
+        kHead + "1,2\r\n5\r\n4000000000\r\n1,2\r\nabc,70000,-,,\r\n",
+    };
+    for (const std::string& kSeed : apcSeeds)
+        kObjects.Add(std::vector<std::uint8_t>(kSeed.begin(), kSeed.end()));
+}
+
 bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont, SeedFolder& kTags, SeedFolder& kLines,
                    SeedFolder& kTemplates)
 {
@@ -766,13 +783,16 @@ int main(int iArgs, char** ppcArgs)
         StatisticsSeeds(kStatistics);
         SeedFolder kObjects(kRoot, "fuzz_objects");
         ObjectsSeeds(kObjects);
+        SeedFolder kBaseObjects(kRoot, "fuzz_base_object");
+        BaseObjectSeeds(kBaseObjects);
         if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates))
         {
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
             bOk = false;
         }
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
-                                           &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects})
+                                           &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
+                                           &kBaseObjects})
         {
             if (pkFolder->Failed())
             {

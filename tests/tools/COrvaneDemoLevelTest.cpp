@@ -76,16 +76,22 @@ TEST_F(COrvaneDemoLevelTest, LevelOneLoadsThroughTheSettingsWithItsParts)
     ASSERT_NE(pkWorld->GetSkyBox(), nullptr);
     ASSERT_NE(pkWorld->GetCollisionNode(), nullptr);
     EXPECT_EQ(pkWorld->GetCollisionNode()->GetChildCount(), 3u);
-    ASSERT_EQ(pkWorld->GetSplines().size(), 1u);
-    EXPECT_NE(pkWorld->GetSplines()[0]->GetController(), nullptr);
+    ASSERT_EQ(pkWorld->GetSplines().size(), 4u);
+    for (const auto& pkSpline : pkWorld->GetSplines())
+        EXPECT_NE(pkSpline->GetController(), nullptr);
+    EXPECT_STREQ(pkWorld->GetSplines()[2]->GetName(), "connectorA_1_2");
     EXPECT_EQ(pkWorld->GetObjects().size(), 2u);
-    // "spawn" is asked in both passes and declined: its placeholder stays.
-    const std::vector<std::pair<std::string, int>> kAsked = {
-        {"models/props/crate.nif", 1}, {"models/props/crate.nif", 1}, {"spawn", 1}, {"spawn", 2}};
+    // Texts other than models are asked in both passes and declined: their
+    // placeholders stay.
+    const std::vector<std::string> kKept = {"spawn", "map_1_40_40_0_2", "map_2_6_8_0_2,2-4", "camera_45", "protest"};
+    std::vector<std::pair<std::string, int>> kAsked = {{"models/props/crate.nif", 1}, {"models/props/crate.nif", 1}};
+    for (int iPass = 1; iPass <= 2; ++iPass)
+        for (const std::string& kText : kKept)
+            kAsked.emplace_back(kText, iPass);
     EXPECT_EQ(pkWorld->m_kAsked, kAsked);
     auto* pkObjects = NiDynamicCast<NiNode>(pkWorld->GetSceneRoot()->GetObjectByName("objects"));
     ASSERT_NE(pkObjects, nullptr);
-    EXPECT_EQ(pkObjects->GetChildCount(), 1u);
+    EXPECT_EQ(pkObjects->GetChildCount(), kKept.size());
     pkWorld->UpdateObjects(0.1f);
 
     // Straight down from above the middle: the ground's top at height 0.

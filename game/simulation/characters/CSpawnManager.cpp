@@ -24,8 +24,6 @@ std::uint16_t ReadNames(COrvaneTagTree& kDocument, const char* pcSection, std::v
 }
 } // namespace
 
-CSpawnManager::ArrivalPath::ArrivalPath() = default;
-CSpawnManager::ArrivalPath::~ArrivalPath() = default;
 CSpawnManager::HeadSet::HeadSet() = default;
 CSpawnManager::HeadSet::~HeadSet() = default;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/COrvaneAnimationSpline.h"
 #include "game/simulation/characters/CCharacterStats.h"
 
 #include <cstdint>
@@ -9,8 +10,8 @@
 #include <vector>
 
 class CAIPrisoner;
-class COrvaneAnimationSpline;
 class COrvaneImage;
+class COrvaneObject;
 class COrvaneTagTree;
 class CSpawnObject;
 class NiNode;
@@ -37,13 +38,13 @@ public:
         CCharacterStats m_kStats;
     };
 
-    // The vehicle's road into the prison, made by the world.
+    // The vehicle's road into the prison, made by the world (which only
+    // reads this header: the record is complete here).
     struct ArrivalPath
     {
-        ArrivalPath();
-        ~ArrivalPath();
         std::unique_ptr<COrvaneAnimationSpline> m_pkSpline;
-        CSpawnObject* m_pkVehicle = nullptr; // link: the registry owns it
+        // The spawn object driving it; the registry owns it.
+        COrvaneObject* m_pkVehicle = nullptr; // link
     };
 
     // The head images of one character model, the first at index 0.

@@ -64,6 +64,11 @@ template <typename Call> void CBlockGrid::TellCharacters(Call&& kCall)
 void CBlockGrid::Destroy()
 {
     TellCharacters([this](CGridCharacter& kCharacter, COrvaneObject&) { kCharacter.OnGridDestroyed(*this); });
+    // Nothing may stand on a grid that is gone.
+    if (CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting())
+        for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+            if (auto* pkEntity = dynamic_cast<COrvaneGridEntity*>(pkObject); pkEntity && pkEntity->GetGrid() == this)
+                pkEntity->SetGrid(nullptr);
     m_pkMembers.reset();
     COrvaneBlockGrid::Destroy();
 }

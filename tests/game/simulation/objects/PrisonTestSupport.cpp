@@ -7,6 +7,7 @@
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvaneTagTree.h"
 #include "game/simulation/objects/CBaseObject.h"
+#include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGameFactories.h"
@@ -25,6 +26,10 @@ const char* const DATA = "<TEMPLATES>\r\n<PRISON1>\r\n"
                          "<PEOPLE>\r\n<plans>\r\n"
                          "<person>\r\nprison1/person/person.nif\r\n</person>\r\n"
                          "</plans>\r\n</PEOPLE>\r\n"
+                         "<ARRIVALS>\r\n<plans>\r\n"
+                         "<van>\r\nprison1/spawn_van/spawn_van.nif\r\n</van>\r\n"
+                         "<protesters>\r\nprison1/protesters/protesters.nif\r\n</protesters>\r\n"
+                         "</plans>\r\n</ARRIVALS>\r\n"
                          "</PRISON1>\r\n</TEMPLATES>\r\n";
 
 std::unique_ptr<COrvaneObject> MakeTestCharacter()
@@ -33,8 +38,10 @@ std::unique_ptr<COrvaneObject> MakeTestCharacter()
 }
 } // namespace
 
-void TestCharacter::OnGridDestroyed(CBlockGrid&)
+void TestCharacter::OnGridDestroyed(CBlockGrid& kGrid)
 {
+    if (GetGrid() == static_cast<COrvaneBlockGrid*>(&kGrid))
+        SetGrid(nullptr);
     m_kTold.push_back("grid gone");
 }
 
@@ -84,6 +91,8 @@ void PrisonTest::SetUp()
     WriteModelWithPosts("prison1/execution/execution.nif", {});
     WriteModelWithPosts("prison1/bench/bench.nif", {});
     WriteModelWithPosts("prison1/person/person.nif", {});
+    WriteModelWithPosts("prison1/spawn_van/spawn_van.nif", {});
+    WriteModelWithPosts("prison1/protesters/protesters.nif", {});
     WriteFileBytes("data.xml", std::string(DATA) + "<MALE_NAMES>\r\nAdam\r\nBert\r\nCyril\r\n</MALE_NAMES>\r\n"
                                                    "<FEMALE_NAMES>\r\nDora\r\nEve\r\n</FEMALE_NAMES>\r\n"
                                                    "<SURNAMES>\r\nFrost\r\nGale\r\nHill\r\nIves\r\n</SURNAMES>\r\n");
