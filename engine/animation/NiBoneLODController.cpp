@@ -1,12 +1,11 @@
 #include "engine/animation/NiBoneLODController.h"
 
+#include "engine/animation/NiAnimText.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 #include "engine/scene/NiGeometry.h"
 #include "engine/scene/NiNode.h"
-
-#include <cstring>
 
 NiImplementTypeInfo(NiBoneLODController, NiTimeController)
 NiImplementCreateClone(NiBoneLODController)
@@ -21,21 +20,6 @@ constexpr std::uint16_t SELECTIVE_UPDATE_BIT = 0x0002;
 void SetFlagBits(NiAVObject* pkObject, std::uint16_t usSet, std::uint16_t usClear)
 {
     pkObject->SetFlags(static_cast<std::uint16_t>((pkObject->GetFlags() & ~usClear) | usSet));
-}
-
-// By class and name: the objects' own equality compares their controllers,
-// this one among them.
-bool SameObject(const NiObjectNET* pkA, const NiObjectNET* pkB)
-{
-    if (pkA == nullptr || pkB == nullptr)
-        return pkA == pkB;
-    if (pkA->GetTypeInfo() != pkB->GetTypeInfo())
-        return false;
-    const char* pcA = pkA->GetName();
-    const char* pcB = pkB->GetName();
-    if (pcA == nullptr || pcB == nullptr)
-        return pcA == pcB;
-    return std::strcmp(pcA, pcB) == 0;
 }
 
 template <class T>
@@ -298,7 +282,7 @@ bool NiBoneLODController::IsEqual(NiObject* pkOther)
             return false;
         for (std::size_t j = 0; j < kMine.size(); ++j)
         {
-            if (!SameObject(kMine[j], kTheirs[j]))
+            if (!NiSameClassAndName(kMine[j], kTheirs[j]))
                 return false;
         }
     }
@@ -310,7 +294,7 @@ bool NiBoneLODController::IsEqual(NiObject* pkOther)
             return false;
         for (std::size_t j = 0; j < kMine.size(); ++j)
         {
-            if (!SameObject(kMine[j].m_pkGeometry, kTheirs[j].m_pkGeometry))
+            if (!NiSameClassAndName(kMine[j].m_pkGeometry, kTheirs[j].m_pkGeometry))
                 return false;
             NiSkinInstance* pkA = kMine[j].m_spSkinInstance;
             NiSkinInstance* pkB = kTheirs[j].m_spSkinInstance;
@@ -320,7 +304,7 @@ bool NiBoneLODController::IsEqual(NiObject* pkOther)
     }
     for (std::size_t i = 0; i < m_kShapes.size(); ++i)
     {
-        if (!SameObject(m_kShapes[i], pkController->m_kShapes[i]))
+        if (!NiSameClassAndName(m_kShapes[i], pkController->m_kShapes[i]))
             return false;
     }
     return true;

@@ -1,12 +1,11 @@
 #include "engine/animation/NiLookAtController.h"
 
+#include "engine/animation/NiAnimText.h"
 #include "engine/animation/NiLookAtInterpolator.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 #include "engine/scene/NiAVObject.h"
-
-#include <cstring>
 
 NiImplementTypeInfo(NiLookAtController, NiTimeController)
 NiImplementCreateClone(NiLookAtController)
@@ -94,16 +93,7 @@ bool NiLookAtController::IsEqual(NiObject* pkOther)
     auto* pkController = static_cast<NiLookAtController*>(pkOther);
     if (m_usLookAtFlags != pkController->m_usLookAtFlags)
         return false;
-    NiAVObject* pkA = m_pkLookAt;
-    NiAVObject* pkB = pkController->m_pkLookAt;
-    if (pkA == nullptr || pkB == nullptr)
-        return pkA == pkB;
-    // By class and name: the objects' own equality walks their controllers.
-    if (pkA->GetTypeInfo() != pkB->GetTypeInfo())
-        return false;
-    if (pkA->GetName() == nullptr || pkB->GetName() == nullptr)
-        return pkA->GetName() == pkB->GetName();
-    return std::strcmp(pkA->GetName(), pkB->GetName()) == 0;
+    return NiSameClassAndName(m_pkLookAt, pkController->m_pkLookAt);
 }
 
 void NiLookAtController::AppendViewerStrings(NiViewerStringArray& kStrings)

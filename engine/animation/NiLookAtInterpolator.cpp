@@ -1,5 +1,6 @@
 #include "engine/animation/NiLookAtInterpolator.h"
 
+#include "engine/animation/NiAnimText.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiQuat.h"
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <cfloat>
-#include <cstring>
 
 NiImplementTypeInfo(NiLookAtInterpolator, NiInterpolator)
 NiImplementCreateClone(NiLookAtInterpolator)
@@ -18,19 +18,6 @@ namespace
 {
 // Nearer than this (squared) the direction is meaningless.
 constexpr float MIN_DISTANCE_SQUARED = 0.001f;
-
-bool SameObject(const NiObjectNET* pkA, const NiObjectNET* pkB)
-{
-    if (pkA == nullptr || pkB == nullptr)
-        return pkA == pkB;
-    if (pkA->GetTypeInfo() != pkB->GetTypeInfo())
-        return false;
-    const char* pcA = pkA->GetName();
-    const char* pcB = pkB->GetName();
-    if (pcA == nullptr || pcB == nullptr)
-        return pcA == pcB;
-    return std::strcmp(pcA, pcB) == 0;
-}
 } // namespace
 
 NiLookAtInterpolator::NiLookAtInterpolator(NiAVObject* pkLookAt, Axis eAxis, bool bFlip)
@@ -46,14 +33,7 @@ NiObject* NiLookAtInterpolator::CreateObject()
 
 void NiLookAtInterpolator::SetLookAtName(const char* pcName)
 {
-    if (pcName == nullptr)
-    {
-        m_spLookAtName.reset();
-        return;
-    }
-    const std::size_t uiLen = std::strlen(pcName);
-    m_spLookAtName = std::make_unique<char[]>(uiLen + 1);
-    std::memcpy(m_spLookAtName.get(), pcName, uiLen + 1);
+    m_spLookAtName = NiCopyText(pcName);
 }
 
 NiMatrix3x3 NiLookAtInterpolator::ComputeLookAt(const NiVec3& kPosition, const NiAVObject* pkParent,
@@ -352,7 +332,7 @@ bool NiLookAtInterpolator::IsEqual(NiObject* pkOther)
     auto* pkLookAt = static_cast<NiLookAtInterpolator*>(pkOther);
     // The looked-at objects by class and name: their own equality would
     // walk their controllers, which may lead back here.
-    if (m_usFlags != pkLookAt->m_usFlags || !SameObject(m_pkLookAt, pkLookAt->m_pkLookAt) ||
+    if (m_usFlags != pkLookAt->m_usFlags || !NiSameClassAndName(m_pkLookAt, pkLookAt->m_pkLookAt) ||
         m_kTransformValue != pkLookAt->m_kTransformValue)
         return false;
     for (std::uint32_t i = 0; i < SUB_COUNT; ++i)
