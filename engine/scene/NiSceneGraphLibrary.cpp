@@ -60,23 +60,6 @@ const CreateEntry CREATE_ENTRIES[NI_SCENE_GRAPH_CLASS_COUNT] = {
     {"NiZBufferProperty", &NiZBufferProperty::CreateObject},
 };
 
-void DefaultPropertiesInit()
-{
-    // In type-code order, alpha to z-buffer.
-    NiPropertySet::SetDefault(NiProperty::ALPHA, new NiAlphaProperty);
-    NiPropertySet::SetDefault(NiProperty::DITHER, new NiDitherProperty);
-    NiPropertySet::SetDefault(NiProperty::FOG, new NiFogProperty);
-    NiPropertySet::SetDefault(NiProperty::MATERIAL, new NiMaterialProperty);
-    NiPropertySet::SetDefault(NiProperty::REND_SPEC, new NiRendererSpecificProperty);
-    NiPropertySet::SetDefault(NiProperty::SHADE, new NiShadeProperty);
-    NiPropertySet::SetDefault(NiProperty::SPECULAR, new NiSpecularProperty);
-    NiPropertySet::SetDefault(NiProperty::STENCIL, new NiStencilProperty);
-    NiPropertySet::SetDefault(NiProperty::TEXTURING, new NiTexturingProperty);
-    NiPropertySet::SetDefault(NiProperty::VERTEX_COLOR, new NiVertexColorProperty);
-    NiPropertySet::SetDefault(NiProperty::WIREFRAME, new NiWireframeProperty);
-    NiPropertySet::SetDefault(NiProperty::ZBUFFER, new NiZBufferProperty);
-}
-
 void DefaultPropertiesShutdown()
 {
     NiPropertySet::ResetDefaults();
@@ -107,9 +90,26 @@ const char* const NI_SCENE_GRAPH_CLASS_NAMES[NI_SCENE_GRAPH_CLASS_COUNT] = {
     CREATE_ENTRIES[24].m_pcName, CREATE_ENTRIES[25].m_pcName, CREATE_ENTRIES[26].m_pcName,
 };
 
+void NiSceneGraphSetDefaultProperties()
+{
+    // In type-code order, alpha to z-buffer.
+    NiPropertySet::SetDefault(NiProperty::ALPHA, new NiAlphaProperty);
+    NiPropertySet::SetDefault(NiProperty::DITHER, new NiDitherProperty);
+    NiPropertySet::SetDefault(NiProperty::FOG, new NiFogProperty);
+    NiPropertySet::SetDefault(NiProperty::MATERIAL, new NiMaterialProperty);
+    NiPropertySet::SetDefault(NiProperty::REND_SPEC, new NiRendererSpecificProperty);
+    NiPropertySet::SetDefault(NiProperty::SHADE, new NiShadeProperty);
+    NiPropertySet::SetDefault(NiProperty::SPECULAR, new NiSpecularProperty);
+    NiPropertySet::SetDefault(NiProperty::STENCIL, new NiStencilProperty);
+    NiPropertySet::SetDefault(NiProperty::TEXTURING, new NiTexturingProperty);
+    NiPropertySet::SetDefault(NiProperty::VERTEX_COLOR, new NiVertexColorProperty);
+    NiPropertySet::SetDefault(NiProperty::WIREFRAME, new NiWireframeProperty);
+    NiPropertySet::SetDefault(NiProperty::ZBUFFER, new NiZBufferProperty);
+}
+
 void NiSceneGraphRegister()
 {
-    NiMainLibrary::AddModuleHook(NI_INIT_DEFAULT_PROPERTIES, DefaultPropertiesInit, NI_SHUTDOWN_DEFAULT_PROPERTIES,
+    NiMainLibrary::AddModuleHook(NI_INIT_DEFAULT_PROPERTIES, NiSceneGraphSetDefaultProperties, NI_SHUTDOWN_DEFAULT_PROPERTIES,
                                  DefaultPropertiesShutdown);
     NiMainLibrary::AddModuleHook(NI_INIT_CREATE_FUNCTIONS, CreateFunctionsInit, NI_SHUTDOWN_CREATE_FUNCTIONS,
                                  CreateFunctionsShutdown);

@@ -1,16 +1,9 @@
 #include "tests/engine/scene/RenderPathTestSupport.h"
 
 #include "engine/render/NiScreenTexture.h"
-#include "engine/scene/NiAlphaProperty.h"
-#include "engine/scene/NiFlagProperty.h"
-#include "engine/scene/NiFogProperty.h"
 #include "engine/scene/NiLines.h"
-#include "engine/scene/NiMaterialProperty.h"
-#include "engine/scene/NiRendererSpecificProperty.h"
-#include "engine/scene/NiStencilProperty.h"
-#include "engine/scene/NiTexturingProperty.h"
-#include "engine/scene/NiVertexColorProperty.h"
-#include "engine/scene/NiZBufferProperty.h"
+#include "engine/scene/NiPropertySet.h"
+#include "engine/scene/NiSceneGraphLibrary.h"
 
 namespace scene_test
 {
@@ -56,18 +49,7 @@ void RenderPathTest::SetUp()
     // Cameras list screen textures; the render library may not be started.
     NiObjectStream::RegisterCreateFunction("NiScreenTexture", &NiScreenTexture::CreateObject);
     // The library's shared defaults, as its start-up makes them.
-    NiPropertySet::SetDefault(NiProperty::ALPHA, new NiAlphaProperty);
-    NiPropertySet::SetDefault(NiProperty::DITHER, new NiDitherProperty);
-    NiPropertySet::SetDefault(NiProperty::FOG, new NiFogProperty);
-    NiPropertySet::SetDefault(NiProperty::MATERIAL, new NiMaterialProperty);
-    NiPropertySet::SetDefault(NiProperty::REND_SPEC, new NiRendererSpecificProperty);
-    NiPropertySet::SetDefault(NiProperty::SHADE, new NiShadeProperty);
-    NiPropertySet::SetDefault(NiProperty::SPECULAR, new NiSpecularProperty);
-    NiPropertySet::SetDefault(NiProperty::STENCIL, new NiStencilProperty);
-    NiPropertySet::SetDefault(NiProperty::TEXTURING, new NiTexturingProperty);
-    NiPropertySet::SetDefault(NiProperty::VERTEX_COLOR, new NiVertexColorProperty);
-    NiPropertySet::SetDefault(NiProperty::WIREFRAME, new NiWireframeProperty);
-    NiPropertySet::SetDefault(NiProperty::ZBUFFER, new NiZBufferProperty);
+    NiSceneGraphSetDefaultProperties();
 }
 
 void RenderPathTest::TearDown()
