@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 class NiByteStream;
 
 // Colours as floats, nominally 0..1 per channel. Plain values.
@@ -55,3 +57,11 @@ inline constexpr NiColorRGBA NiColorRGBA::BLACK{0.0f, 0.0f, 0.0f, 1.0f};
 // new heap strings the caller frees with delete[].
 [[nodiscard]] char* NiViewerColorRGB(const char* pcName, const NiColorRGB& kValue);
 [[nodiscard]] char* NiViewerColorRGBA(const char* pcName, const NiColorRGBA& kValue);
+
+// One channel of a device colour word (0xAARRGGBB) from a float nominally
+// 0..1. Rounded: scaled by 255 in single precision and rounded to the
+// nearest, ties to even; NaN and negatives give 0, 255 and above give 255.
+[[nodiscard]] std::uint32_t NiColorChannelRounded(float f);
+// Truncated: scaled by 255, cut toward zero and to its low 8 bits, as a
+// plain integer conversion does; beyond the 32-bit range (and NaN) 0.
+[[nodiscard]] std::uint32_t NiColorChannelTruncated(float f);

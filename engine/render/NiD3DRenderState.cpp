@@ -1,5 +1,6 @@
 #include "engine/render/NiD3DRenderState.h"
 
+#include "engine/core/NiColor.h"
 #include "engine/core/NiXform.h"
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/scene/NiAlphaProperty.h"
@@ -158,14 +159,8 @@ constexpr NiD3DRenderState::StateValue SAMPLER_DEFAULTS[] = {
 
 std::uint32_t PackColor(float r, float g, float b)
 {
-    // Each channel truncated toward zero and cut to its low 8 bits.
-    auto Channel = [](float f) {
-        const float fScaled = f * 255.0f;
-        if (!(std::fabs(fScaled) < 2147483648.0f))
-            return 0u;
-        return static_cast<std::uint32_t>(static_cast<std::int32_t>(fScaled)) & 0xFF;
-    };
-    return 0xFF000000u | (Channel(r) << 16) | (Channel(g) << 8) | Channel(b);
+    return 0xFF000000u | (NiColorChannelTruncated(r) << 16) | (NiColorChannelTruncated(g) << 8) |
+           NiColorChannelTruncated(b);
 }
 
 std::uint32_t StagesInUse()

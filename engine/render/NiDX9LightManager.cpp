@@ -1,5 +1,6 @@
 #include "engine/render/NiDX9LightManager.h"
 
+#include "engine/core/NiColor.h"
 #include "engine/render/NiD3DRenderState.h"
 #include "engine/scene/NiEffectSet.h"
 #include "engine/scene/NiLight.h"
@@ -37,13 +38,6 @@ D3DVECTOR Vector(const NiVec3& k)
     return v;
 }
 
-std::uint32_t Channel(float f)
-{
-    const float fScaled = f * 255.0f;
-    if (!(std::fabs(fScaled) < 2147483648.0f))
-        return 0;
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(fScaled)) & 0xFF;
-}
 } // namespace
 
 NiDX9LightManager::NiDX9LightManager(NiD3DRenderState* pkRenderState, IDirect3DDevice9* pkDevice)
@@ -301,8 +295,9 @@ void NiDX9LightManager::SetLights(const NiEffectSet* pkEffects)
     }
 
     if (m_pkRenderState != nullptr)
-        m_pkRenderState->SetRenderState(D3DRS_AMBIENT,
-                                        0xFF000000u | (Channel(fR) << 16) | (Channel(fG) << 8) | Channel(fB));
+        m_pkRenderState->SetRenderState(D3DRS_AMBIENT, 0xFF000000u | (NiColorChannelTruncated(fR) << 16) |
+                                                           (NiColorChannelTruncated(fG) << 8) |
+                                                           NiColorChannelTruncated(fB));
 }
 
 void NiDX9LightManager::RemoveLight(NiLight* pkLight)

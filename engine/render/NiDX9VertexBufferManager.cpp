@@ -1,5 +1,6 @@
 #include "engine/render/NiDX9VertexBufferManager.h"
 
+#include "engine/core/NiColor.h"
 #include "engine/scene/NiGeometryData.h"
 #include "engine/scene/NiScreenPolygon.h"
 #include "engine/scene/NiSkinInstance.h"
@@ -13,19 +14,6 @@
 namespace
 {
 constexpr std::uint32_t MAX_SETS = 8;
-
-std::uint32_t Channel(float f)
-{
-    const float fScaled = f * 255.0f; // single precision, as stored
-    if (!(fScaled > 0.0f)) // NaN and negatives
-        return 0;
-    if (fScaled >= 255.0f)
-        return 255;
-    // Adding and taking away 1.5 x 2^23 leaves the nearest integer, ties to
-    // even, without a call into the maths library.
-    const float fShifted = fScaled + 12582912.0f;
-    return static_cast<std::uint32_t>(fShifted - 12582912.0f);
-}
 
 void Store(std::uint8_t* puc, std::uint32_t ui) { std::memcpy(puc, &ui, 4); }
 
@@ -139,7 +127,8 @@ NiDX9VertexLayout NiDX9VertexBufferManager::ComputeVertexLayout(const NiGeometry
 
 std::uint32_t NiDX9VertexBufferManager::PackColor(float fR, float fG, float fB, float fA)
 {
-    return (Channel(fA) << 24) | (Channel(fR) << 16) | (Channel(fG) << 8) | Channel(fB);
+    return (NiColorChannelRounded(fA) << 24) | (NiColorChannelRounded(fR) << 16) | (NiColorChannelRounded(fG) << 8) |
+           NiColorChannelRounded(fB);
 }
 
 void NiDX9VertexBufferManager::CopyStrided(void* pvDest, const void* pvSource, std::uint32_t uiStride,

@@ -1,5 +1,7 @@
 #include "engine/shaders/framework/NiD3DShaderDeclaration.h"
 
+#include "engine/core/NiColor.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -94,19 +96,6 @@ std::uint32_t PackInt16Scaled(const NiDX9PackingRecord& k) { return PackIntegers
 std::uint32_t PackUInt8Biased(const NiDX9PackingRecord& k) { return PackIntegers<std::uint8_t, 20, true>(k, SCALE_127); }
 std::uint32_t PackUInt8Scaled(const NiDX9PackingRecord& k) { return PackIntegers<std::uint8_t, 24, false>(k, SCALE_255); }
 
-std::uint32_t Channel(float f)
-{
-    const float fScaled = f * 255.0f; // single precision, as stored
-    if (!(fScaled > 0.0f)) // NaN and negatives
-        return 0;
-    if (fScaled >= 255.0f)
-        return 255;
-    // Adding and taking away 1.5 x 2^23 leaves the nearest integer, ties to
-    // even, without a call into the maths library.
-    const float fShifted = fScaled + 12582912.0f;
-    return static_cast<std::uint32_t>(fShifted - 12582912.0f);
-}
-
 void StoreWord(std::uint8_t* puc, std::uint32_t ui) { std::memcpy(puc, &ui, 4); }
 
 // R, G, B (and A) floats; three components give an opaque colour. Kinds
@@ -121,7 +110,8 @@ std::uint32_t PackFloatColor(const NiDX9PackingRecord& k)
         {
             float af[4] = {0.0f, 0.0f, 0.0f, 1.0f};
             std::memcpy(af, pucSrc, std::size_t(std::min(n, 4u)) * 4);
-            uiColor = (Channel(af[3]) << 24) | (Channel(af[0]) << 16) | (Channel(af[1]) << 8) | Channel(af[2]);
+            uiColor = (NiColorChannelRounded(af[3]) << 24) | (NiColorChannelRounded(af[0]) << 16) |
+                      (NiColorChannelRounded(af[1]) << 8) | NiColorChannelRounded(af[2]);
         }
         StoreWord(Dest(k, i), uiColor);
     }

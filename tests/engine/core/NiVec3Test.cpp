@@ -65,6 +65,25 @@ TEST(NiColorRGBA, AddAndScaleComponentWise)
     EXPECT_EQ(a.Scale(2.0f), NiColorRGBA(0.2f, 0.4f, 0.6f, 0.8f));
 }
 
+TEST(NiColorChannel, RoundedToNearestEvenAndClampedTruncatedToTheLowByte)
+{
+    EXPECT_EQ(NiColorChannelRounded(0.0f), 0u);
+    EXPECT_EQ(NiColorChannelRounded(1.0f), 255u);
+    EXPECT_EQ(NiColorChannelRounded(0.25f), 64u); // 63.75
+    EXPECT_EQ(NiColorChannelRounded(0.5f), 128u); // 127.5: the tie goes to the even one
+    EXPECT_EQ(NiColorChannelRounded(-0.5f), 0u);
+    EXPECT_EQ(NiColorChannelRounded(3.0f), 255u);
+    EXPECT_EQ(NiColorChannelRounded(std::nanf("")), 0u);
+
+    EXPECT_EQ(NiColorChannelTruncated(0.5f), 127u);
+    EXPECT_EQ(NiColorChannelTruncated(1.0f), 255u);
+    // Past 1 and below 0 the low byte of the integer stays: no clamping.
+    EXPECT_EQ(NiColorChannelTruncated(2.0f), 254u);  // 510
+    EXPECT_EQ(NiColorChannelTruncated(-1.0f), 1u);   // -255
+    EXPECT_EQ(NiColorChannelTruncated(1.0e8f), 0u);  // beyond the integer range
+    EXPECT_EQ(NiColorChannelTruncated(std::nanf("")), 0u);
+}
+
 TEST(NiPlane, ConstructorsAndDistance)
 {
     NiPlane kDefault;
