@@ -36,26 +36,23 @@ protected:
     std::unique_ptr<COrvaneWorld> MakeWorld() override { return std::make_unique<RecordingWorld>(); }
 };
 
-class COrvaneDemoLevelTest : public testing::Test
+class COrvaneDemoLevelTest : public demotest::EngineFolderTest
 {
 protected:
+    COrvaneDemoLevelTest() : EngineFolderTest("level", {.m_bRender = true}) {}
     void SetUp() override
     {
-        demotest::StartEngine({.m_bRender = true});
-        m_kFolder = demotest::MakeTempFolder("level");
-        ASSERT_FALSE(m_kFolder.empty());
+        EngineFolderTest::SetUp();
         m_kPrevious = std::filesystem::current_path();
     }
     void TearDown() override
     {
         COrvaneApplication::ResetSettings();
-        demotest::StopEngine();
         std::error_code kError;
         std::filesystem::current_path(m_kPrevious, kError);
-        demotest::RemoveFolder(m_kFolder);
+        EngineFolderTest::TearDown();
     }
 
-    std::filesystem::path m_kFolder;
     std::filesystem::path m_kPrevious;
 };
 } // namespace

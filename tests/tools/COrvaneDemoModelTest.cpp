@@ -14,22 +14,10 @@
 
 namespace
 {
-class COrvaneDemoModelTest : public testing::Test
+class COrvaneDemoModelTest : public demotest::EngineFolderTest
 {
 protected:
-    void SetUp() override
-    {
-        demotest::StartEngine({});
-        m_kFolder = demotest::MakeTempFolder("model");
-        ASSERT_FALSE(m_kFolder.empty());
-    }
-    void TearDown() override
-    {
-        demotest::StopEngine();
-        demotest::RemoveFolder(m_kFolder);
-    }
-
-    std::filesystem::path m_kFolder;
+    COrvaneDemoModelTest() : EngineFolderTest("model", {}) {}
 };
 } // namespace
 

@@ -16,22 +16,10 @@
 
 namespace
 {
-class COrvaneDemoSignTest : public testing::Test
+class COrvaneDemoSignTest : public demotest::EngineFolderTest
 {
 protected:
-    void SetUp() override
-    {
-        demotest::StartEngine({.m_bRenderImage = true, .m_bRender = true});
-        m_kFolder = demotest::MakeTempFolder("sign");
-        ASSERT_FALSE(m_kFolder.empty());
-    }
-    void TearDown() override
-    {
-        demotest::StopEngine();
-        demotest::RemoveFolder(m_kFolder);
-    }
-
-    std::filesystem::path m_kFolder;
+    COrvaneDemoSignTest() : EngineFolderTest("sign", {.m_bRenderImage = true, .m_bRender = true}) {}
 };
 } // namespace
 

@@ -9,6 +9,8 @@
 #include "engine/scene/NiSceneGraphLibrary.h"
 #include "engine/scene/NiSceneLibrary.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -58,4 +60,32 @@ inline void StopEngine()
     NiAnimationLibrary::Shutdown();
     NiMainLibrary::Reset();
 }
+
+// A test with the engine started as asked and a fresh temporary folder,
+// both undone at the end.
+class EngineFolderTest : public testing::Test
+{
+protected:
+    EngineFolderTest(const char* pcName, const EngineLibraries& kLibraries)
+        : m_pcName(pcName), m_kLibraries(kLibraries)
+    {
+    }
+    void SetUp() override
+    {
+        StartEngine(m_kLibraries);
+        m_kFolder = MakeTempFolder(m_pcName);
+        ASSERT_FALSE(m_kFolder.empty());
+    }
+    void TearDown() override
+    {
+        StopEngine();
+        RemoveFolder(m_kFolder);
+    }
+
+    std::filesystem::path m_kFolder;
+
+private:
+    const char* m_pcName;
+    EngineLibraries m_kLibraries;
+};
 } // namespace demotest
