@@ -5,7 +5,9 @@
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneTagTree.h"
+#include "framework/COrvaneMouse.h"
 #include "framework/COrvaneWindow.h"
+#include "framework/COrvaneWorldPicker.h"
 #include "game/shell/CCamera.h"
 #include "game/shell/CConditions.h"
 #include "game/shell/CFrontEndScreens.h"
@@ -17,11 +19,15 @@
 #include "game/shell/CStartUp.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -136,6 +142,8 @@ void CGame::Shutdown()
 {
     CDynamicObjectManager::DestroyInstance();
     COrvaneInterface::ReleaseActivePanel();
+    CBlockGridManager::DestroyInstance();
+    m_pkPicker.reset();
     m_pkSpawnManager.reset();
     m_pkStartUp.reset();
     m_pkConditions.reset();
@@ -350,6 +358,7 @@ void CGame::Update(float fDeltaTime)
         pkLocale->ReleaseFontGlyphs();
     if (COrvaneCamera* pkCamera = COrvaneGame::GetCamera())
         pkCamera->Update();
+    UpdateMousePick();
     StepSimulation(m_fFrameTime);
     if (CInterface* pkInterface = CInterface::Get())
     {
@@ -365,6 +374,22 @@ void CGame::Update(float fDeltaTime)
     // Back at the front end within this frame: a fresh interface.
     if (GetState() == STATE_FRONT_END)
         (void)CInterface::Rebuild(GetDataDocument(), true);
+}
+
+void CGame::UpdateMousePick()
+{
+    CBlockGridManager* pkGrids = CBlockGridManager::GetInstance();
+    pkGrids->ResetPick();
+    COrvaneMouse* pkMouse = GetMouse();
+    if (m_pkPicker == nullptr || pkMouse == nullptr)
+        return;
+    m_pkPicker->Reset();
+    const float afPoint[2] = {pkMouse->GetPosition().x, pkMouse->GetPosition().y};
+    COrvanePickQuery kQuery;
+    kQuery.m_pfScreenPoint = afPoint;
+    (void)m_pkPicker->Pick(kQuery);
+    if (m_pkPicker->GetBestDistance() < FLT_MAX)
+        pkGrids->UpdatePick(&m_pkPicker->GetHitPoint());
 }
 
 void CGame::StepSimulation(float fFrameTime)
@@ -437,8 +462,10 @@ void CGame::ResetGame()
     m_kClock.Reset();
     m_pkSpawnManager.reset();
     CDynamicObjectManager::GetInstance()->ResetForNewGame();
+    CBlockGridManager::GetInstance()->Clear();
     if (CInterface* pkInterface = CInterface::Get())
         pkInterface->ResetForFrontEnd();
+    m_pkPicker.reset();
     if (m_pkLevelManager != nullptr)
         (void)m_pkLevelManager->DestroyWorld();
     if (m_pkConditions != nullptr)
@@ -492,6 +519,15 @@ void CGame::LoadLevelData()
     if (pkCamera != nullptr)
         pkCamera->ResetAngles();
     (void)m_pkLevelManager->CreateWorld();
+    CBlockGridManager* pkGrids = CBlockGridManager::GetInstance();
+    if (CCamera* pkGameCamera = GetGameCamera())
+    {
+        // Heights are kept over the ground floor: the first grid's.
+        const CBlockGridStack* pkFirst = pkGrids->GetStacks().empty() ? nullptr : pkGrids->GetStacks().front().get();
+        const CBlockGrid* pkGround = pkFirst != nullptr ? pkFirst->GetFloor(0) : nullptr;
+        const NiVec3* pkOrigin = pkGround != nullptr ? pkGround->GetOrigin() : nullptr;
+        pkGameCamera->SetGroundHeight(pkOrigin != nullptr ? pkOrigin->y : 0.0f);
+    }
     if (pkCamera != nullptr)
     {
         // Until the level names its camera place: above its middle.
@@ -502,6 +538,13 @@ void CGame::LoadLevelData()
     LoadPrisonTemplate();
     m_ucFadeLayer = 1;
     (void)BuildColourQuad(NiColorRGBA{0.0f, 0.0f, 0.0f, 1.0f});
+
+    // The mouse picks in the level's collision geometry.
+    if (pkCamera != nullptr && GetWorld() != nullptr)
+    {
+        m_pkPicker = std::make_unique<COrvaneWorldPicker>();
+        m_pkPicker->Init(*GetWorld(), *pkCamera);
+    }
 
     m_iNightState = NIGHT_FADING_IN;
     m_fFadeLevel = 0.0f;

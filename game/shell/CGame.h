@@ -23,6 +23,7 @@ class CStartUp;
 class CWorld;
 class CWorldObject;
 class COrvaneObject;
+class COrvaneWorldPicker;
 struct COrvaneKeyEvent;
 
 // The game object: one per process, made by the application through the
@@ -165,8 +166,13 @@ public:
     [[nodiscard]] COrvaneCamera* GetCamera() const override;
     void ObjectDestroyed(COrvaneObject* pkObject) override;
 
+    // The mouse pick of the level (made at level entry), or null.
+    [[nodiscard]] COrvaneWorldPicker* GetPicker() const { return m_pkPicker.get(); }
+
 private:
     // The camera frame: begin and clear; end and present.
+    // The point under the mouse becomes the grid manager's pick.
+    void UpdateMousePick();
     bool BeginCameraFrame();
     void EndCameraFrame();
 
@@ -195,6 +201,7 @@ private:
     std::unique_ptr<CStartUp> m_pkStartUp;
     std::unique_ptr<CSpawnManager> m_pkSpawnManager;
     std::unique_ptr<CLevelManager> m_pkLevelManager;
+    std::unique_ptr<COrvaneWorldPicker> m_pkPicker;
     std::vector<ShownScreen> m_kShownScreens;
 };
 

@@ -13,9 +13,13 @@
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneKeyboard.h"
 #include "framework/COrvaneWorld.h"
+#include "game/shell/CCamera.h"
 #include "game/shell/CDX9RendererFactory.h"
 #include "game/shell/CLevelManager.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CWorld.h"
+#include "framework/COrvaneMouse.h"
 #include "platform/os/OsDefs.h"
 #include "platform/os/OsDialog.h"
 #include "platform/os/OsWindow.h"
@@ -45,11 +49,22 @@ public:
             COrvaneKeyEvent kKey;
             kKey.m_uiKeyCode = 'w';
             GetKeyboard()->OnKeyDown(kKey);
+            // The cursor in the middle of the screen, where the camera looks.
+            GetMouse()->SetPosition(NiVec2(512.0f, 384.0f));
+        }
+        if (m_kPositions.size() == 2)
+        {
+            m_iPickCell = CBlockGridManager::GetInstance()->GetPickCell();
+            m_pkPickGrid = CBlockGridManager::GetInstance()->GetPickGrid();
+            m_kPickPoint = CBlockGridManager::GetInstance()->GetPickPoint();
         }
         if (m_kPositions.size() == 3)
             os::PostMessage(os::GetMainWindow(), os::WM_CLOSE, 0, 0);
     }
     std::vector<NiVec3> m_kPositions;
+    std::int32_t m_iPickCell = -1;
+    CBlockGrid* m_pkPickGrid = nullptr;
+    NiVec3 m_kPickPoint;
 };
 
 class ClosingGameFactory : public COrvaneGameFactory
@@ -133,6 +148,13 @@ TEST_F(CGameRunTest, TheDemoLevelRunsUntilTheWindowIsClosed)
     EXPECT_EQ(pkGame->GetCamera()->GetEngineCamera()->GetScene(), pkWorld->GetSceneRoot());
     // The settings' far plane, not the camera's default.
     EXPECT_FLOAT_EQ(pkGame->GetCamera()->GetEngineCamera()->GetViewFrustum().m_fFar, 3000.0f);
+    // The cursor in the middle picks the yard's cell the camera looks at,
+    // at the ground floor's height, which the camera keeps over.
+    EXPECT_GE(pkGame->m_iPickCell, 0);
+    EXPECT_NE(pkGame->m_pkPickGrid, nullptr);
+    EXPECT_NEAR(pkGame->m_kPickPoint.x, 0.0f, 2.0f);
+    EXPECT_NEAR(pkGame->m_kPickPoint.z, 0.0f, 2.0f);
+    EXPECT_EQ(pkGame->m_kPickPoint.y, pkGame->GetGameCamera()->GetGroundHeight());
     ASSERT_GE(pkGame->m_kPositions.size(), 3u);
     const NiVec3& kFirst = pkGame->m_kPositions.front();
     const NiVec3& kLast = pkGame->m_kPositions.back();
