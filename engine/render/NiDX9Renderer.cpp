@@ -1246,9 +1246,16 @@ NiRefPtr<NiPixelData> NiDX9Renderer::CaptureBackBuffer(const NiRect<std::int32_t
     const std::size_t uiRowBytes = static_cast<std::size_t>(uiWidth) * uiBytesPerPixel;
     const auto* pucSource = static_cast<const std::uint8_t*>(kLocked.pBits);
     std::uint8_t* pucDest = spData->GetPixels();
-    for (std::uint32_t uiRow = 0; uiRow < uiHeight; ++uiRow)
-        std::memcpy(pucDest + uiRow * uiRowBytes, pucSource + static_cast<std::size_t>(uiRow) * kLocked.Pitch,
-                    uiRowBytes);
+    if (static_cast<std::size_t>(kLocked.Pitch) == uiRowBytes)
+    {
+        std::memcpy(pucDest, pucSource, uiRowBytes * uiHeight);
+    }
+    else
+    {
+        for (std::uint32_t uiRow = 0; uiRow < uiHeight; ++uiRow)
+            std::memcpy(pucDest + uiRow * uiRowBytes, pucSource + static_cast<std::size_t>(uiRow) * kLocked.Pitch,
+                        uiRowBytes);
+    }
     pkSurface->UnlockRect();
     return spData;
 }
