@@ -1,5 +1,6 @@
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/render/NiDX9RenderTarget.h"
+#include "engine/render/NiDX9RenderedTextureData.h"
 #include "engine/render/NiDX9SourceTextureData.h"
 #include "engine/render/NiDX9TextureData.h"
 #include "engine/render/NiRenderedTexture.h"
@@ -848,6 +849,17 @@ NiDX9Renderer::~NiDX9Renderer()
     // Texture data releases its device textures through the state cache.
     NiDX9TextureData::PurgeAllRendererData();
     ReleaseDefaults();
+    // Rendered textures may outlive the renderer: their data, which calls
+    // back into it, goes now.
+    std::vector<NiTexture*> kRendered;
+    for (const auto& kEntry : m_kRenderedTextures)
+        kRendered.push_back(kEntry.first);
+    for (const auto& kEntry : m_kRenderedCubeMaps)
+        kRendered.push_back(kEntry.first);
+    for (NiTexture* pkTexture : kRendered)
+        pkTexture->SetRendererData(nullptr);
+    m_kRenderedTextures.clear();
+    m_kRenderedCubeMaps.clear();
     // The targets hold the device's surfaces and a device reference each.
     m_pkCurrentTarget = nullptr;
     m_pkDefaultTarget = nullptr;
@@ -1201,9 +1213,64 @@ bool NiDX9Renderer::SetLeftRightSwap(bool bSwap)
 
 NiDX9RenderTarget* NiDX9Renderer::RenderTargetOf(NiRenderedTexture* pkTexture) const
 {
-    if (pkTexture == nullptr || pkTexture->GetRendererData() == nullptr)
+    if (pkTexture == nullptr)
         return nullptr;
-    return nullptr;
+    auto* pkData = dynamic_cast<NiDX9TextureData*>(pkTexture->GetRendererData());
+    NiDX9RenderedTextureData* pkRendered = pkData != nullptr ? pkData->GetAsRenderedTextureData() : nullptr;
+    return pkRendered != nullptr ? pkRendered->GetRenderTarget() : nullptr;
+}
+
+bool NiDX9Renderer::CreateRenderedTextureData(NiRenderedTexture* pkTexture)
+{
+    if (pkTexture == nullptr)
+        return false;
+    if (pkTexture->GetRendererData() != nullptr)
+        return true;
+    NiDX9RenderedTextureData* pkData = NiDX9RenderedTextureData::Create(pkTexture, this);
+    if (pkData == nullptr)
+        return false;
+    m_kRenderedTextures[pkTexture] = pkData;
+    return true;
+}
+
+bool NiDX9Renderer::CreateRenderedCubeMapData(NiRenderedCubeMap* pkCubeMap)
+{
+    if (pkCubeMap == nullptr)
+        return false;
+    if (pkCubeMap->GetRendererData() != nullptr)
+        return true;
+    NiDX9RenderedCubeMapData* pkData = NiDX9RenderedCubeMapData::Create(pkCubeMap, this);
+    if (pkData == nullptr)
+        return false;
+    m_kRenderedCubeMaps[pkCubeMap] = pkData;
+    return true;
+}
+
+void NiDX9Renderer::RemoveRenderedTexture(NiTexture* pkTexture, NiDX9RenderedTextureData* pkData)
+{
+    auto kFound = m_kRenderedTextures.find(pkTexture);
+    if (kFound != m_kRenderedTextures.end() && kFound->second == pkData)
+        m_kRenderedTextures.erase(kFound);
+}
+
+void NiDX9Renderer::RemoveRenderedCubeMap(NiTexture* pkCubeMap, NiDX9RenderedTextureData* pkData)
+{
+    auto kFound = m_kRenderedCubeMaps.find(pkCubeMap);
+    if (kFound != m_kRenderedCubeMaps.end() && kFound->second == pkData)
+        m_kRenderedCubeMaps.erase(kFound);
+}
+
+void NiDX9Renderer::ForgetRenderTarget(const NiDX9RenderTarget* pkTarget)
+{
+    if (pkTarget != nullptr && m_pkCurrentTarget == pkTarget)
+        m_pkCurrentTarget = m_pkDefaultTarget;
+}
+
+std::unique_ptr<NiDX9TextureRenderTarget> NiDX9Renderer::CreateRenderedTextureRendererData(
+    gfx::IDirect3DCubeTexture9* pkCube, std::uint32_t uiFace, const NiDX9RenderTarget* pkShared,
+    gfx::IDirect3DDevice9* pkDevice)
+{
+    return NiDX9TextureRenderTarget::CreateCubeFace(pkCube, uiFace, pkShared, pkDevice);
 }
 
 NiRefPtr<NiPixelData> NiDX9Renderer::CaptureBackBuffer(const NiRect<std::int32_t>* pkRect)

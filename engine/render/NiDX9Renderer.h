@@ -17,12 +17,15 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
 #include <vector>
 
 class NiDX9BackBufferTarget;
+class NiDX9RenderedTextureData;
 class NiDX9RenderTarget;
+class NiDX9TextureRenderTarget;
 class NiXform;
 
 // The renderer on the graphics device: describes the machine, creates the
@@ -338,6 +341,22 @@ public:
     [[nodiscard]] NiDX9BackBufferTarget* GetDefaultRenderTarget() const { return m_pkDefaultTarget; }
     [[nodiscard]] NiDX9RenderTarget* GetCurrentRenderTarget() const { return m_pkCurrentTarget; }
     [[nodiscard]] NiRefPtr<NiPixelData> CaptureBackBuffer(const NiRect<std::int32_t>* pkRect) override;
+    // Rendered textures and cube maps get their data here and are listed
+    // until the data goes; true at once for a texture that has data.
+    bool CreateRenderedTextureData(NiRenderedTexture* pkTexture) override;
+    bool CreateRenderedCubeMapData(NiRenderedCubeMap* pkCubeMap) override;
+    [[nodiscard]] std::size_t GetRenderedTextureCount() const { return m_kRenderedTextures.size(); }
+    [[nodiscard]] std::size_t GetRenderedCubeMapCount() const { return m_kRenderedCubeMaps.size(); }
+    // From the data's destructor: the texture leaves the list.
+    void RemoveRenderedTexture(NiTexture* pkTexture, NiDX9RenderedTextureData* pkData);
+    void RemoveRenderedCubeMap(NiTexture* pkCubeMap, NiDX9RenderedTextureData* pkData);
+    // A target about to go stops being the current one.
+    void ForgetRenderTarget(const NiDX9RenderTarget* pkTarget);
+    // A target on level 0 of one cube face; its depth surface is the shared
+    // target's when that has one, else a new 16-bit one.
+    [[nodiscard]] static std::unique_ptr<NiDX9TextureRenderTarget> CreateRenderedTextureRendererData(
+        gfx::IDirect3DCubeTexture9* pkCube, std::uint32_t uiFace, const NiDX9RenderTarget* pkShared,
+        gfx::IDirect3DDevice9* pkDevice);
 
 private:
     struct CreationParameters
@@ -410,6 +429,8 @@ private:
     std::map<gfx::WindowHandle, std::unique_ptr<NiDX9BackBufferTarget>> m_kWindowTargets;
     NiDX9BackBufferTarget* m_pkDefaultTarget = nullptr;
     NiDX9RenderTarget* m_pkCurrentTarget = nullptr;
+    std::unordered_map<NiTexture*, NiDX9RenderedTextureData*> m_kRenderedTextures;
+    std::unordered_map<NiTexture*, NiDX9RenderedTextureData*> m_kRenderedCubeMaps;
     gfx::D3DVIEWPORT9 m_kClearViewport;
     NiVec3 m_kCamRight;
     NiVec3 m_kCamUp;

@@ -992,6 +992,41 @@ private:
         }
     }
 
+    // What was drawn into a target texture lives in its level surface's own
+    // GL texture, rows as drawn (row 0 at the top, as uploads put it): a
+    // plain one is sampled from there; a cube's faces are copied into its
+    // cube texture on each bind.
+    void BindTargetTexture(GLuint unit, IDirect3DBaseTexture9& t, const GlTextureFormat& f) {
+        if (t.GetType() != D3DRTYPE_CUBETEXTURE) {
+            IDirect3DSurface9& level = *static_cast<IDirect3DTexture9&>(t).Level(0);
+            EnsureColor(level);
+            glBindTexture(GL_TEXTURE_2D, level.backend.name);
+            m_boundTextures[unit] = level.backend.name;
+            return;
+        }
+        auto& cube = static_cast<IDirect3DCubeTexture9&>(t);
+        const GLsizei edge = GLsizei(cube.Face(0, 0)->Width());
+        if (!t.backend.name) {
+            glGenTextures(1, &t.backend.name);
+            glBindTexture(GL_TEXTURE_CUBE_MAP, t.backend.name);
+            glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAX_LEVEL, 0);
+            glTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_SWIZZLE_RGBA, f.swizzle);
+            for (GLenum face = 0; face < 6; ++face)
+                glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GLint(f.internal), edge, edge, 0, f.format,
+                             f.type, nullptr);
+        }
+        for (std::uint32_t face = 0; face < 6; ++face) EnsureColor(*cube.Face(face, 0));
+        glBindTexture(GL_TEXTURE_CUBE_MAP, t.backend.name);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
+        for (std::uint32_t face = 0; face < 6; ++face) {
+            glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                                   cube.Face(face, 0)->backend.name, 0);
+            glCopyTexSubImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, 0, 0, 0, 0, edge, edge);
+        }
+        m_boundFramebuffer = ~0u;
+        m_boundTextures[unit] = t.backend.name;
+    }
+
     // Uploads every level on first use and after a lock, then binds the
     // texture and its stage's sampler to unit `unit`.
     void BindTexture(GLuint unit, IDirect3DBaseTexture9& t, const std::array<std::uint32_t, DeviceState::kSamplerStates>& ss) {
@@ -1000,7 +1035,9 @@ private:
         const bool cube = t.GetType() == D3DRTYPE_CUBETEXTURE;
         const GLenum target = cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
         glActiveTexture(GL_TEXTURE0 + unit);
-        if (!t.backend.name || t.backend.version != t.ContentVersion()) {
+        if (t.Usage() & D3DUSAGE_RENDERTARGET) {
+            BindTargetTexture(unit, t, f);
+        } else if (!t.backend.name || t.backend.version != t.ContentVersion()) {
             if (!t.backend.name) {
                 glGenTextures(1, &t.backend.name);
                 glBindTexture(target, t.backend.name);
