@@ -83,6 +83,9 @@ protected:
     friend class IDirect3DDevice9;
     IDirect3DDevice9* m_device; // link: null once the device is gone
     std::uint32_t m_type, m_pool, m_usage, m_priority = 0;
+    // Counted among the live default-pool resources: decided at creation, as
+    // a surface being destroyed no longer knows its container.
+    bool m_countedInPool = false;
 };
 
 class IDirect3DSurface9 final : public IDirect3DResource9 {

@@ -336,7 +336,8 @@ void IDirect3DDevice9::ResourceCreated(IDirect3DResource9* r) {
     m_resources.insert(r);
     auto* surface = dynamic_cast<IDirect3DSurface9*>(r);
     const bool counted = !surface || (!surface->Container() && !surface->IsImplicit());
-    if (counted && r->Pool() == D3DPOOL_DEFAULT) ++m_defaultPoolCount;
+    r->m_countedInPool = counted && r->Pool() == D3DPOOL_DEFAULT;
+    if (r->m_countedInPool) ++m_defaultPoolCount;
 }
 
 void IDirect3DDevice9::ResourceDestroyed(IDirect3DResource9* r) {
@@ -344,9 +345,7 @@ void IDirect3DDevice9::ResourceDestroyed(IDirect3DResource9* r) {
         assert(false && "a resource the device never made");
         return;
     }
-    auto* surface = dynamic_cast<IDirect3DSurface9*>(r);
-    const bool counted = !surface || (!surface->Container() && !surface->IsImplicit());
-    if (counted && r->Pool() == D3DPOOL_DEFAULT) --m_defaultPoolCount;
+    if (r->m_countedInPool) --m_defaultPoolCount;
     m_backend->ResourceDestroyed(*r);
 }
 

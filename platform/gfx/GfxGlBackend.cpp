@@ -685,6 +685,9 @@ public:
         if (r.GetType() == D3DRTYPE_SURFACE) {
             if (r.backend.name == m_boundColor) m_boundColor = 0;
             if (r.backend.name2 == m_boundDepth) m_boundDepth = 0;
+            // A target level's texture may be bound for sampling.
+            for (GLuint& bound : m_boundTextures)
+                if (r.backend.name && bound == r.backend.name) bound = 0;
             if (r.backend.name) glDeleteTextures(1, &r.backend.name);
             if (r.backend.name2) glDeleteRenderbuffers(1, &r.backend.name2);
         } else if (r.GetType() == D3DRTYPE_VERTEXBUFFER || r.GetType() == D3DRTYPE_INDEXBUFFER) {

@@ -331,7 +331,49 @@ TEST_P(NiDX9RenderedTextureDataTest, CubeFacesShareFaceZerosSixteenBitDepth)
     spCube->SetCurrentCubeFace(NiRenderedCubeMap::FACE_NEG_Y);
     EXPECT_EQ(pkData->GetRenderTarget(), pkData->GetFaceTarget(3));
     ASSERT_TRUE(m_spRenderer->SetRenderTarget(spCube));
-    EXPECT_EQ(m_spRenderer->GetD3DDevice()->State().renderTargets[0], pkCube->Face(3, 0));
+    IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    EXPECT_EQ(pkDevice->State().renderTargets[0], pkCube->Face(3, 0));
+
+    // Face +X cleared red, -Y blue; sampled along +x the cube gives red.
+    m_spRenderer->SetBackgroundColor(NiColorRGB(0.0f, 0.0f, 1.0f));
+    m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_ALL);
+    spCube->SetCurrentCubeFace(NiRenderedCubeMap::FACE_POS_X);
+    ASSERT_TRUE(m_spRenderer->SetRenderTarget(spCube));
+    m_spRenderer->SetBackgroundColor(NiColorRGB(1.0f, 0.0f, 0.0f));
+    m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_ALL);
+    ASSERT_TRUE(m_spRenderer->SetRenderTarget(nullptr));
+    m_spRenderer->SetBackgroundColor(NiColorRGB(0.0f, 0.0f, 0.0f));
+    ASSERT_TRUE(m_spRenderer->BeginScene());
+    m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_ALL);
+    NiDX9RenderState* pkState = m_spRenderer->GetRenderState();
+    pkState->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    pkState->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    pkState->SetRenderState(D3DRS_LIGHTING, 0);
+    pkState->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    pkState->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    pkState->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    struct Direction
+    {
+        float x, y, z, rhw;
+        float u, v, w;
+    };
+    const Direction akQuad[4] = {{-0.5f, -0.5f, 0.5f, 1, 1, 0, 0},
+                                 {7.5f, -0.5f, 0.5f, 1, 1, 0, 0},
+                                 {-0.5f, 7.5f, 0.5f, 1, 1, 0, 0},
+                                 {7.5f, 7.5f, 0.5f, 1, 1, 0, 0}};
+    pkState->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1 | (1u << 16));
+    ASSERT_EQ(pkDevice->SetTexture(0, pkCube), D3D_OK);
+    ASSERT_EQ(pkDevice->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, akQuad, sizeof(Direction)), D3D_OK);
+    m_spRenderer->EndScene();
+    ASSERT_EQ(pkDevice->SetTexture(0, nullptr), D3D_OK);
+    NiRefPtr<NiPixelData> spCapture = m_spRenderer->CaptureBackBuffer(nullptr);
+    ASSERT_NE(spCapture, nullptr);
+    if (GetParam() == BackendKind::Gl)
+    {
+        const std::uint8_t* pucPixel = spCapture->GetPixels() + (4 * 64 + 4) * 4;
+        EXPECT_EQ(pucPixel[2], 0xFF);
+        EXPECT_EQ(pucPixel[0], 0x00);
+    }
     spCube = nullptr;
     EXPECT_EQ(m_spRenderer->GetRenderedCubeMapCount(), 0u);
     EXPECT_EQ(m_spRenderer->GetCurrentRenderTarget(), m_spRenderer->GetDefaultRenderTarget());

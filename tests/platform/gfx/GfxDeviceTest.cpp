@@ -335,6 +335,18 @@ TEST_P(GfxDevice, ResetRefusedWhileDefaultPoolOrBackBufferLives) {
     ASSERT_EQ(device->CreateRenderTarget(8, 8, D3DFMT_A8R8G8B8, 0, 0, 0, &target, nullptr), D3D_OK);
     EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL);
     target->Release();
+    // Default-pool textures count once each, whatever their levels or faces.
+    IDirect3DTexture9* levels = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 3, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &levels, nullptr),
+              D3D_OK);
+    IDirect3DCubeTexture9* cube = nullptr;
+    ASSERT_EQ(device->CreateCubeTexture(8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &cube, nullptr),
+              D3D_OK);
+    EXPECT_EQ(device->LiveDefaultPoolResources(), 2u);
+    EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL);
+    levels->Release();
+    cube->Release();
+    EXPECT_EQ(device->LiveDefaultPoolResources(), 0u);
 
     ASSERT_EQ(device->Reset(&p), D3D_OK);
     ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
