@@ -300,6 +300,10 @@ WParam TranslatedMouseFlags()
 
 void DrainSdlEvents()
 {
+    if (auto hook = PumpHookSlot())
+    {
+        hook();
+    }
     if (!GetState().started)
     {
         return;

@@ -85,6 +85,13 @@ State& GetState();
 bool EnsureStarted();
 // Moves every pending SDL event into the message queue, translated.
 void DrainSdlEvents();
+// The other layer's work for each pump pass (SetPumpHook); outside State so
+// that Reset keeps it.
+inline void (*&PumpHookSlot())()
+{
+    static void (*hook)() = nullptr;
+    return hook;
+}
 // A live window by SDL window id; null when unknown.
 WindowHandle FindBySdlId(std::uint32_t sdlId);
 // The live window for an input event: its own, else the main window.

@@ -27,4 +27,12 @@ namespace os
 // pumping thread. Null removes it; Reset removes it too.
 using SdlEventObserver = void (*)(const SDL_Event& event, void* user);
 void SetSdlEventObserver(SdlEventObserver observer, void* user);
+
+// Work another layer must do on the main thread at every pass of the message
+// pump (the sound layer hands over what its audio thread noted). Called first
+// in every pass, before SDL's events are taken, whether or not a window
+// exists. Null removes it. Reset leaves it: it belongs to the layer that set
+// it, whose own reset removes it.
+using PumpHook = void (*)();
+void SetPumpHook(PumpHook hook);
 } // namespace os

@@ -586,6 +586,11 @@ WindowHandle FindWindowBySdl(SDL_Window* sdlWindow)
     return sdlWindow ? detail::FindBySdlId(SDL_GetWindowID(sdlWindow)) : nullptr;
 }
 
+void SetPumpHook(PumpHook hook)
+{
+    detail::PumpHookSlot() = hook;
+}
+
 void SetSdlEventObserver(SdlEventObserver observer, void* user)
 {
     detail::State& st = detail::GetState();
