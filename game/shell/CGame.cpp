@@ -112,6 +112,7 @@ void CGame::ResetStatics()
     g_pkGame = nullptr;
     g_fScreenScaleX = 1.0f;
     g_fScreenScaleY = 1.0f;
+    CSoundSystem::ResetStatics();
 }
 
 void CGame::Reset()

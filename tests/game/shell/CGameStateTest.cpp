@@ -406,8 +406,7 @@ TEST_F(CGameStateTest, TheHostAnswersForTheGame)
 TEST_F(CGameStateTest, StandInsKeepWhatTheyAreAsked)
 {
     CSoundSystem kSound;
-    kSound.SetVolume(0);
-    EXPECT_EQ(kSound.GetVolume(), 1); // exactly 0 becomes 1
+    EXPECT_EQ(kSound.GetVolume(), 255);
     kSound.SetVolume(400);
     EXPECT_EQ(kSound.GetVolume(), 255);
     kSound.SetVolume(0);
