@@ -6,6 +6,8 @@
 #include "framework/COrvaneWindow.h"
 #include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CBlock.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/objects/CConnector.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGameHost.h"
@@ -69,6 +71,20 @@ void CBlockGrid::Destroy()
         for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
             if (auto* pkEntity = dynamic_cast<COrvaneGridEntity*>(pkObject); pkEntity && pkEntity->GetGrid() == this)
                 pkEntity->SetGrid(nullptr);
+    // Connectors leading here would lead nowhere.
+    if (CBlockGridManager* pkGrids = CBlockGridManager::GetExisting())
+    {
+        auto Forget = [this](const CBlockGridStack& kStack)
+        {
+            for (std::size_t i = 0; i < kStack.GetFloorSlots(); ++i)
+                if (CBlockGrid* pkFloor = kStack.GetFloor(i); pkFloor && pkFloor != this)
+                    pkFloor->RemoveMarkersOfOwner(this);
+        };
+        for (const std::unique_ptr<CBlockGridStack>& pkStack : pkGrids->GetStacks())
+            Forget(*pkStack);
+        if (const CBlockGridStack* pkBuilding = pkGrids->GetStackUnderConstruction())
+            Forget(*pkBuilding);
+    }
     m_pkMembers.reset();
     COrvaneBlockGrid::Destroy();
 }

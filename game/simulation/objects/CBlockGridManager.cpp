@@ -38,6 +38,11 @@ void CBlockGridManager::DestroyInstance()
     g_pkInstance.reset();
 }
 
+CBlockGridManager* CBlockGridManager::GetExisting()
+{
+    return g_pkInstance.get();
+}
+
 CBlockGridManager::CBlockGridManager()
 {
     ResetPick();

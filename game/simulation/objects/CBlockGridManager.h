@@ -39,6 +39,8 @@ public:
     [[nodiscard]] static CBlockGridManager* GetInstance();
     // Deletes every stack and the manager.
     static void DestroyInstance();
+    // The manager when one was made, else null (nothing is made).
+    [[nodiscard]] static CBlockGridManager* GetExisting();
 
     CBlockGridManager();
     ~CBlockGridManager();

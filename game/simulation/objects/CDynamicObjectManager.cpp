@@ -8,6 +8,7 @@
 #include "framework/COrvaneObjectFactory.h"
 #include "framework/COrvaneObjectTemplate.h"
 #include "framework/COrvaneTagTree.h"
+#include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CGameFactories.h"
 #include "game/simulation/objects/CGameHost.h"
@@ -192,7 +193,12 @@ void CDynamicObjectManager::DestroyObject(COrvaneObject* pkObject, bool bNow)
 {
     if (!pkObject || !IsLive(pkObject))
         return;
-    if (auto* pkEntity = dynamic_cast<COrvaneGridEntity*>(pkObject))
+    if (auto* pkPlaced = dynamic_cast<CBaseObject*>(pkObject))
+    {
+        // Off its footprint and its floor at once, even while it waits.
+        pkPlaced->Unplace();
+    }
+    else if (auto* pkEntity = dynamic_cast<COrvaneGridEntity*>(pkObject))
     {
         if (auto* pkGrid = dynamic_cast<CBlockGrid*>(pkEntity->GetGrid()))
             pkGrid->RemoveMember(pkEntity);
@@ -311,6 +317,17 @@ bool CDynamicObjectManager::RelinkAfterLoad()
     CWorld* pkWorld = LevelWorld();
     if (pkWorld)
         pkWorld->UpdateScene(0.0f);
+    // Placed objects find their floors, take their people back and stand
+    // on their footprints again; buildings rebuild their floors once they
+    // exist.
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
+    {
+        auto* pkPlaced = dynamic_cast<CBaseObject*>(pkObject);
+        if (!pkPlaced || pkPlaced->IsBuilding())
+            continue;
+        pkPlaced->Reattach();
+        pkPlaced->Place();
+    }
     StatisticsStep();
     if (pkWorld)
         pkWorld->UpdateScene(0.0f);
@@ -319,8 +336,11 @@ bool CDynamicObjectManager::RelinkAfterLoad()
 
 void CDynamicObjectManager::NewDayStep()
 {
-    // Characters finish their day and placed objects pay and age their
-    // posts here once the game has those kinds; then the ledger's day.
+    // Characters finish their day here once the game has them; placed
+    // objects pay and age their posts; then the ledger's day.
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
+        if (auto* pkPlaced = dynamic_cast<CBaseObject*>(pkObject))
+            pkPlaced->DailyUpdate();
     if (m_pkStatistics)
         m_pkStatistics->NewDay();
 }

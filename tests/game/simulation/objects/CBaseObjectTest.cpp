@@ -464,3 +464,71 @@ TEST_F(CBaseObjectTest, APreviewDestroyedUnplacedGivesBackTheWagesItsPostsBooked
 }
 
 } // namespace
+
+namespace
+{
+
+using CBaseObjectRegistryTest = CBaseObjectTest;
+
+TEST_F(CBaseObjectRegistryTest, ARemovedObjectLeavesItsFloorAtOnceAndTheDayPaysThePosts)
+{
+    CBlockGrid* pkFloor = Floor();
+    CBaseObject* pkRoom = MakeObject("guardroom");
+    CBaseObject* pkBench = MakeObject("execution");
+    ASSERT_TRUE(pkRoom && pkBench);
+    Put(*pkBench, *pkFloor, 27);
+    pkBench->Place();
+    const std::int32_t iCell = pkBench->GetAnchor();
+    ASSERT_EQ(pkFloor->GetBlock(iCell)->GetOccupant(), pkBench);
+
+    // The morning's step pays every placed object's posts.
+    Ledger().m_iWages = 0;
+    m_pkManager->NewDayStep();
+    EXPECT_EQ(Ledger().m_iWages, 75);
+
+    // Removed at the end of the update, but off its footprint now.
+    m_pkManager->DestroyObject(pkBench, false);
+    EXPECT_TRUE(m_pkManager->IsLive(pkBench));
+    EXPECT_FALSE(pkBench->IsPlaced());
+    EXPECT_EQ(pkFloor->GetBlock(iCell)->GetOccupant(), nullptr);
+    EXPECT_FALSE(pkFloor->IsMember(pkBench));
+    m_pkManager->UpdateObjects(0.0f);
+    EXPECT_FALSE(m_pkManager->IsLive(pkBench));
+}
+
+TEST_F(CBaseObjectRegistryTest, ALoadedPrisonStandsItsObjectsOnTheirFloorsWithTheirPeople)
+{
+    CBlockGrid* pkFloor = Floor();
+    CBaseObject* pkRoom = MakeObject("guardroom");
+    ASSERT_NE(pkRoom, nullptr);
+    Put(*pkRoom, *pkFloor, 27);
+    pkRoom->Place();
+    const std::int32_t iAnchor = pkRoom->GetAnchor();
+    pkRoom->GetPosts()[2]->m_usAge = 61;
+    {
+        COrvaneFile kFile;
+        ASSERT_EQ(kFile.Open("prison.fds", COrvaneFile::MODE_WRITE), 1);
+        ASSERT_TRUE(m_pkManager->SaveObjects(kFile));
+        ASSERT_TRUE(kFile.Flush());
+    }
+    m_pkManager->DestroyObject(pkRoom, true);
+    ASSERT_EQ(pkFloor->GetBlock(iAnchor)->GetOccupant(), nullptr);
+
+    COrvaneFile kFile;
+    ASSERT_EQ(kFile.Open("prison.fds", COrvaneFile::MODE_READ), 1);
+    ASSERT_TRUE(m_pkManager->LoadObjects(kFile));
+    ASSERT_EQ(m_pkManager->GetLiveCount(), 1u);
+    auto* pkLoaded = dynamic_cast<CBaseObject*>(m_pkManager->GetObjectAt(0));
+    ASSERT_NE(pkLoaded, nullptr);
+    EXPECT_FALSE(pkLoaded->IsPlaced());
+    ASSERT_TRUE(m_pkManager->RelinkAfterLoad());
+    EXPECT_TRUE(pkLoaded->IsPlaced());
+    EXPECT_EQ(pkLoaded->GetGrid(), pkFloor);
+    EXPECT_EQ(pkLoaded->GetAnchor(), iAnchor);
+    EXPECT_EQ(pkFloor->GetBlock(iAnchor)->GetOccupant(), pkLoaded);
+    EXPECT_TRUE(pkFloor->IsMember(pkLoaded));
+    EXPECT_TRUE(pkLoaded->IsInStatistics());
+    EXPECT_EQ(pkLoaded->GetPosts()[2]->m_usAge, 61);
+}
+
+} // namespace

@@ -362,6 +362,24 @@ TEST_F(CBlockGridPrisonTest, ConnectorsAreFoundByDestinationAndDrawnAmongOpenAre
     EXPECT_EQ(kReached, (std::set<CBlockGrid*>{pkField, pkFloor}));
 }
 
+TEST_F(CBlockGridPrisonTest, AGridThatGoesTakesTheConnectorsLeadingToItAlong)
+{
+    CBlockGridManager* pkGrids = CBlockGridManager::GetInstance();
+    CBlockGrid* pkYard = pkGrids->CreateGrid(Description(1, 10, 10, 0, 2, true));
+    ASSERT_NE(pkYard, nullptr);
+    NiVec3 kStart;
+    pkYard->CellPosition(11, kStart, true);
+    {
+        CBlockGrid kGone;
+        kGone.Setup(4, 4, NiVec3::ZERO, 2, 7, 0, nullptr, {}, 0.0f);
+        pkYard->AddMarker(CConnector::Make(kStart, NiVec3::ZERO, &kGone, nullptr));
+        ASSERT_NE(pkYard->GetConnector(7), nullptr);
+    }
+    EXPECT_TRUE(pkYard->GetMarkers().empty());
+    EXPECT_EQ(pkYard->GetBlock(11)->GetState(), CBlock::STATE_FREE);
+    EXPECT_EQ(pkYard->GetConnector(7), nullptr);
+}
+
 TEST_F(CBlockGridPrisonTest, ThePickFindsTheCellCentreOnOpenAreasOrTheSelectedBuilding)
 {
     CWorld kWorld;
