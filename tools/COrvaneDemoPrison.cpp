@@ -2,6 +2,7 @@
 
 #include "engine/core/NiObjectStream.h"
 #include "engine/scene/NiNode.h"
+#include "engine/scene/NiStringExtraData.h"
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
 
@@ -89,6 +90,20 @@ const char* const FEMALE_NAMES[] = {"Alda",  "Brina",  "Cressa", "Delia", "Evadn
 const char* const SURNAMES[] = {"Ashdown", "Blackett", "Corrigan", "Dunmore", "Elsworth", "Fairley", "Grantham",
                                 "Hollow",  "Ingram",   "Jessop",   "Kettle",  "Lindqvist", "Marlowe", "Norcott",
                                 "Oakes",   "Pennick",  "Quarry",   "Redfern", "Stanwick", "Thorne"};
+
+// The staff and visitor posts a room's model marks: one "Staff_Root" node
+// each, whose text names the head picture and so the post's kind.
+struct Posts
+{
+    const char* pcName;
+    std::initializer_list<const char*> kTexts;
+};
+
+const Posts ROOM_POSTS[] = {
+    {"admin_block", {"security", "support", "visitor"}},
+    {"infirmary", {"support"}},
+    {"execution_room", {"security", "security_female"}},
+};
 
 std::string ModelPath(const Plan& kPlan)
 {
@@ -222,6 +237,19 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
         NiRefPtr<NiNode> spModel = new NiNode;
         spModel->SetName(kPlan.pcName);
         spRoot->AttachChild(spModel);
+        for (const Posts& kPosts : ROOM_POSTS)
+        {
+            if (std::string(kPosts.pcName) != kPlan.pcName)
+                continue;
+            int iPost = 0;
+            for (const char* pcText : kPosts.kTexts)
+            {
+                NiRefPtr<NiNode> spPost = new NiNode;
+                spPost->SetName(("Staff_Root0" + std::to_string(++iPost)).c_str());
+                spPost->AddExtraData(new NiStringExtraData((std::string(pcText) + "\r\n").c_str()));
+                spModel->AttachChild(spPost);
+            }
+        }
         NiObjectStream kStream;
         kStream.InsertTopObject(spRoot);
         const std::string kPath = kFolder + "/" + ModelPath(kPlan);

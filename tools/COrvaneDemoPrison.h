@@ -12,7 +12,9 @@
 
 // The templates' models under the folder ("prison1/<key>/<name>.nif"): a
 // "Scene Root" over the model node, written with the engine's scene-file
-// writer.
+// writer. Rooms with staff or visitor posts carry one "Staff_Root" node per
+// post, its text naming the post's kind ("security", "support",
+// "visitor").
 [[nodiscard]] bool WriteDemoPrisonModels(const std::string& kFolder);
 
 // Every model path the templates name, in the document's order.

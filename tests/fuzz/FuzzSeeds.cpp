@@ -684,6 +684,22 @@ void BaseObjectSeeds(SeedFolder& kObjects)
         kObjects.Add(std::vector<std::uint8_t>(kSeed.begin(), kSeed.end()));
 }
 
+// Level texts as the game's world reads them: areas with door runs, the
+// camera, the protesters, connectors and the arrival road.
+void GameLevelSeeds(SeedFolder& kLevels)
+{
+    const char* const apcSeeds[] = {
+        "map_1_40_40_0_2\nmap_2_6_8_0_2,2-4,7\ncamera_45\nprotest\nconnectorA_1_2\nspawn_road\n",
+        "map_camera_3_4_4_0_2,0-3\nmap_5_0_4_0_2\nmap_6_4_4\nconnectorC_1_9\n",
+        "map_9_512_512_255_1,-1-99999,1e30\n",
+    };
+    for (const char* pcSeed : apcSeeds)
+    {
+        const std::string kSeed = pcSeed;
+        kLevels.Add(std::vector<std::uint8_t>(kSeed.begin(), kSeed.end()));
+    }
+}
+
 bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont, SeedFolder& kTags, SeedFolder& kLines,
                    SeedFolder& kTemplates)
 {
@@ -785,6 +801,8 @@ int main(int iArgs, char** ppcArgs)
         ObjectsSeeds(kObjects);
         SeedFolder kBaseObjects(kRoot, "fuzz_base_object");
         BaseObjectSeeds(kBaseObjects);
+        SeedFolder kGameLevels(kRoot, "fuzz_game_level");
+        GameLevelSeeds(kGameLevels);
         if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates))
         {
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
@@ -792,7 +810,7 @@ int main(int iArgs, char** ppcArgs)
         }
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
-                                           &kBaseObjects})
+                                           &kBaseObjects, &kGameLevels})
         {
             if (pkFolder->Failed())
             {

@@ -14,7 +14,7 @@ std::unique_ptr<CBlockGridManager> g_pkInstance;
 
 // Bounds on what a description may ask for: a level or building text
 // names these, and nothing larger is ever laid out.
-constexpr std::int32_t MAX_CELLS_PER_SIDE = 1024;
+constexpr std::int32_t MAX_CELLS_PER_SIDE = 512;
 constexpr std::int32_t MAX_FLOOR_INDEX = 255;
 
 constexpr float NOWHERE = std::numeric_limits<float>::max();

@@ -6,6 +6,7 @@
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvaneObjectFactory.h"
+#include "framework/COrvaneTagTree.h"
 #include "game/simulation/objects/CBlock.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
@@ -13,10 +14,12 @@
 #include "game/simulation/objects/CObjectQuery.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "tests/game/simulation/objects/PrisonTestSupport.h"
+#include "tools/COrvaneDemoData.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 namespace
 {
@@ -529,6 +532,33 @@ TEST_F(CBaseObjectRegistryTest, ALoadedPrisonStandsItsObjectsOnTheirFloorsWithTh
     EXPECT_TRUE(pkFloor->IsMember(pkLoaded));
     EXPECT_TRUE(pkLoaded->IsInStatistics());
     EXPECT_EQ(pkLoaded->GetPosts()[2]->m_usAge, 61);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(CBaseObjectRegistryTest, TheDemoPrisonsRoomsCarryTheirPosts)
+{
+    ASSERT_TRUE(BuildDemoData("demo"));
+    ASSERT_TRUE(std::filesystem::exists("demo/prison1/admin/admin_block.nif"));
+    std::filesystem::current_path("demo");
+    COrvaneTagTree kDocument;
+    ASSERT_TRUE(kDocument.Load("data.xml"));
+    m_pkManager->LoadPrisonTemplates(kDocument);
+    CBaseObject* pkBlock = MakeObject("admin_block");
+    ASSERT_NE(pkBlock, nullptr);
+    std::vector<std::uint16_t> kCategories;
+    for (const auto& pkPost : pkBlock->GetPosts())
+        kCategories.push_back(pkPost->GetCategory());
+    EXPECT_EQ(kCategories, (std::vector<std::uint16_t>{CStaffPost::SECURITY, CStaffPost::SUPPORT, CStaffPost::VISITOR}));
+    EXPECT_EQ(pkBlock->GetPosts()[2]->m_kHeadTexturePath, "prison1/admin/visitor.tga");
+    CBaseObject* pkExecution = MakeObject("execution_room");
+    ASSERT_NE(pkExecution, nullptr);
+    ASSERT_EQ(pkExecution->GetPosts().size(), 2u);
+    EXPECT_EQ(pkExecution->GetPosts()[1]->m_uiGender, 1u);
+    EXPECT_TRUE(MakeObject("canteen_hall")->GetPosts().empty());
 }
 
 } // namespace

@@ -285,6 +285,8 @@ TEST(CBlockGridManager, OutsideAreasKeepTheirNumbersAndEveryBuildingNumbersOnAft
     EXPECT_EQ(pkGrids->CreateGrid(Description(9, 0, 4, 0, 2, true)), nullptr);
     EXPECT_EQ(pkGrids->CreateGrid(Description(9, 4, 4, 0, 0, true)), nullptr);
     EXPECT_EQ(pkGrids->CreateGrid(Description(9, 100000, 100000, 0, 2, true)), nullptr);
+    EXPECT_EQ(pkGrids->CreateGrid(Description(9, 4, 513, 0, 2, true)), nullptr);
+    EXPECT_NE(pkGrids->CreateGrid(Description(10, 512, 2, 0, 2, true)), nullptr);
     EXPECT_EQ(pkGrids->CreateGrid(Description(9, 4, 4, 2000000000, 2, true)), nullptr);
     EXPECT_EQ(pkGrids->CreateGrid(Description(9, 4, 4, -1, 2, true)), nullptr);
     CBlockGridManager::DestroyInstance();
