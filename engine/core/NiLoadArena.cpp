@@ -14,20 +14,13 @@
 #define ORVANE_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
+constinit thread_local NiLoadArena* NiLoadArena::s_pkActive = nullptr;
+
 namespace
 {
-// In front of every piece: its arena (null: the heap) and its size.
-struct alignas(NiLoadArena::ALIGNMENT) PieceHeader
-{
-    NiLoadArena* m_pkArena;
-    std::size_t m_uiBytes;
-};
-static_assert(sizeof(PieceHeader) == NiLoadArena::ALIGNMENT);
-
 constexpr std::size_t MIN_BLOCK = 4096;
 constexpr std::size_t MAX_BLOCK = std::size_t{64} << 20;
 
-thread_local NiLoadArena* t_pkActive = nullptr;
 
 // Frees of the open batches on this thread: the arena of the latest run of
 // pieces and their number, not yet taken off its count.
@@ -111,7 +104,7 @@ NiLoadArena::FreeBatch::~FreeBatch()
 std::uint64_t NiLoadArena::GetLiveCount() const
 {
     std::uint64_t uiLive = m_uiLive.load(std::memory_order_acquire) + m_uiPending;
-    return t_pkActive == this ? uiLive - ACTIVE_BIAS : uiLive;
+    return s_pkActive == this ? uiLive - ACTIVE_BIAS : uiLive;
 }
 
 void NiLoadArena::NewBlock(std::size_t uiBytes)
@@ -153,10 +146,10 @@ void* NiLoadArena::Bump(std::size_t uiBytes)
     return pv;
 }
 
-void* NiLoadArena::Allocate(std::size_t uiBytes)
+void* NiLoadArena::AllocateElsewhere(std::size_t uiBytes)
 {
     std::size_t uiTotal = RoundUp(uiBytes) + sizeof(PieceHeader);
-    NiLoadArena* pkArena = t_pkActive;
+    NiLoadArena* pkArena = s_pkActive;
     auto* pkHeader =
         static_cast<PieceHeader*>(pkArena != nullptr ? pkArena->Bump(uiTotal) : CheckedMalloc(uiTotal));
     pkHeader->m_pkArena = pkArena;
@@ -207,7 +200,7 @@ NiLoadArena* NiLoadArena::GetOwner(const void* pv)
 
 NiLoadArena* NiLoadArena::GetActive()
 {
-    return t_pkActive;
+    return s_pkActive;
 }
 
 // While active, the shared count carries a bias no number of frees can use
@@ -216,19 +209,19 @@ NiLoadArena* NiLoadArena::GetActive()
 void NiLoadArena::Activate()
 {
     m_uiLive.fetch_add(ACTIVE_BIAS, std::memory_order_relaxed);
-    t_pkActive = this;
+    s_pkActive = this;
 }
 
 void NiLoadArena::Deactivate()
 {
-    t_pkActive = nullptr;
+    s_pkActive = nullptr;
     std::uint64_t uiDelta = m_uiPending - ACTIVE_BIAS; // modulo 2^64
     m_uiPending = 0;
     if (m_uiLive.fetch_add(uiDelta, std::memory_order_acq_rel) + uiDelta == 0)
         delete this;
 }
 
-NiLoadArena::Scope::Scope(NiLoadArena* pkArena) : m_pkPrevious(t_pkActive)
+NiLoadArena::Scope::Scope(NiLoadArena* pkArena) : m_pkPrevious(s_pkActive)
 {
     if (m_pkPrevious != nullptr)
         m_pkPrevious->Deactivate();
@@ -238,8 +231,8 @@ NiLoadArena::Scope::Scope(NiLoadArena* pkArena) : m_pkPrevious(t_pkActive)
 
 NiLoadArena::Scope::~Scope()
 {
-    if (t_pkActive != nullptr)
-        t_pkActive->Deactivate();
+    if (s_pkActive != nullptr)
+        s_pkActive->Deactivate();
     if (m_pkPrevious != nullptr)
         m_pkPrevious->Activate();
 }

@@ -74,6 +74,19 @@ public:
 
 private:
     struct Block;
+    // In front of every piece: its arena (null: the heap) and its size.
+    struct alignas(ALIGNMENT) PieceHeader
+    {
+        NiLoadArena* m_pkArena;
+        std::size_t m_uiBytes;
+    };
+    static_assert(sizeof(PieceHeader) == ALIGNMENT);
+
+    // The arena active on this thread.
+    static constinit thread_local NiLoadArena* s_pkActive;
+
+    // Allocate when the active block has no room, or on the heap.
+    [[nodiscard]] static void* AllocateElsewhere(std::size_t uiBytes);
     explicit NiLoadArena(std::size_t uiFirstBlock) : m_uiNextBlockSize(uiFirstBlock) {}
     ~NiLoadArena();
 
@@ -100,6 +113,27 @@ private:
     std::uint64_t m_uiPending = 0;
     std::atomic<std::uint64_t> m_uiLive{1};
 };
+
+// A load takes hundreds of thousands of pieces: the common case, room in
+// the active block, is inline.
+inline void* NiLoadArena::Allocate(std::size_t uiBytes)
+{
+#if !defined(__SANITIZE_ADDRESS__)
+    std::size_t uiTotal = ((uiBytes + ALIGNMENT - 1) & ~(ALIGNMENT - 1)) + sizeof(PieceHeader);
+    NiLoadArena* pkArena = s_pkActive;
+    if (pkArena != nullptr && uiTotal >= uiBytes &&
+        uiTotal <= static_cast<std::size_t>(pkArena->m_pucEnd - pkArena->m_pucNext))
+    {
+        auto* pkHeader = reinterpret_cast<PieceHeader*>(pkArena->m_pucNext);
+        pkArena->m_pucNext += uiTotal;
+        ++pkArena->m_uiPending;
+        pkHeader->m_pkArena = pkArena;
+        pkHeader->m_uiBytes = uiTotal;
+        return pkHeader + 1;
+    }
+#endif
+    return AllocateElsewhere(uiBytes);
+}
 
 // Frees through NiLoadArena::Free, for owners of text and arrays.
 struct NiArenaDeleter

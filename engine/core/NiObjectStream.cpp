@@ -13,7 +13,12 @@
 #include <algorithm>
 #include <functional>
 #include <cstring>
+#include <mutex>
 #include <string_view>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace
 {
@@ -33,6 +38,52 @@ constexpr const char* CORRUPT_TEXT = "Corrupt scene file.";
 constexpr std::uint32_t SLURP_CHUNK = 65536;
 // The class name part of a missing-class message, in characters.
 constexpr std::size_t MAX_SHOWN_NAME = 64;
+
+// A file's bytes while its load runs. Filled by the read at once: not
+// zeroed first (megabytes for a level).
+struct UnsetByte
+{
+    std::uint8_t m_uc;
+    UnsetByte() {} // NOLINT: left unset on purpose
+};
+static_assert(sizeof(UnsetByte) == 1);
+using ReadBuffer = std::vector<UnsetByte>;
+
+// The last load's file buffer, kept for the next one: files are loaded one
+// after another, and a buffer the previous load warmed takes the next
+// file's bytes faster than fresh memory. One buffer of at most
+// MAX_KEPT_READ_BUFFER bytes; a load running beside another makes its own.
+constexpr std::size_t MAX_KEPT_READ_BUFFER = std::size_t{32} << 20;
+std::mutex s_kReadBufferMutex;
+ReadBuffer s_kReadBuffer;
+
+ReadBuffer TakeReadBuffer()
+{
+    std::lock_guard<std::mutex> kLock(s_kReadBufferMutex);
+    ReadBuffer kBuffer = std::move(s_kReadBuffer);
+    s_kReadBuffer = ReadBuffer();
+#if defined(__SANITIZE_ADDRESS__)
+    ASAN_UNPOISON_MEMORY_REGION(kBuffer.data(), kBuffer.capacity());
+#endif
+    return kBuffer;
+}
+
+void KeepReadBuffer(ReadBuffer&& kBuffer)
+{
+    if (kBuffer.capacity() > MAX_KEPT_READ_BUFFER)
+        return;
+    kBuffer.clear();
+#if defined(__SANITIZE_ADDRESS__)
+    // Bytes of a load that ended: nothing may read them any more.
+    ASAN_POISON_MEMORY_REGION(kBuffer.data(), kBuffer.capacity());
+#endif
+    std::lock_guard<std::mutex> kLock(s_kReadBufferMutex);
+    if (kBuffer.capacity() >= s_kReadBuffer.capacity())
+        std::swap(s_kReadBuffer, kBuffer);
+#if defined(__SANITIZE_ADDRESS__)
+    ASAN_UNPOISON_MEMORY_REGION(kBuffer.data(), kBuffer.capacity());
+#endif
+}
 
 // The message for a class the table cannot create. A name from a damaged
 // file may hold any byte: a NUL would end the text early for a C-string
@@ -113,14 +164,7 @@ bool NiObjectStream::LoadByteStream(NiByteStream* pkIstr)
 
     // Records are read from memory: a memory stream's own bytes, else the
     // rest of the input read in one go (a file's size is known up front).
-    // Filled by the read at once: not zeroed first (megabytes for a level).
-    struct UnsetByte
-    {
-        std::uint8_t m_uc;
-        UnsetByte() {} // NOLINT: left unset on purpose
-    };
-    static_assert(sizeof(UnsetByte) == 1);
-    std::vector<UnsetByte> kCopy;
+    ReadBuffer kCopy;
     const std::uint8_t* pucBytes = nullptr;
     std::uint64_t uiLeft = 0;
     if (auto* pkMemory = dynamic_cast<NiMemoryStream*>(pkIstr); pkMemory != nullptr && pkMemory->GetBuffer())
@@ -138,6 +182,7 @@ bool NiObjectStream::LoadByteStream(NiByteStream* pkIstr)
             uiExpected = uiSize > uiPos ? uiSize - uiPos : 0;
         }
         std::uint64_t uiChunk = uiExpected > 0 ? uiExpected + 1 : SLURP_CHUNK;
+        kCopy = TakeReadBuffer();
         for (;;)
         {
             std::size_t uiOld = kCopy.size();
@@ -156,6 +201,8 @@ bool NiObjectStream::LoadByteStream(NiByteStream* pkIstr)
     m_spReader = std::make_unique<Reader>(pucBytes, uiLeft);
     bool bResult = ReadObjects();
     m_spReader.reset();
+    if (kCopy.capacity() > 0)
+        KeepReadBuffer(std::move(kCopy));
     return bResult;
 }
 
@@ -343,7 +390,8 @@ bool NiObjectStream::ReadClassTable()
             return false;
         }
         m_kClassIndices[i] = usIndex;
-        m_kObjects.emplace_back(pkObject);
+        pkObject->IncRefCountFirst();
+        m_kObjects.push_back(NiObjectPtr::Adopt(pkObject));
     }
     return true;
 }
@@ -997,8 +1045,14 @@ void NiObjectStream::StaticInit()
         s_pkPostLoad = new NiSparsePtrArray<NiPostLoadCallback>(0, 3);
 }
 
+void NiObjectStream::ReleaseKeptMemory()
+{
+    ReadBuffer kBuffer = TakeReadBuffer();
+}
+
 void NiObjectStream::StaticShutdown()
 {
+    ReleaseKeptMemory();
     delete s_pkCreateTable;
     s_pkCreateTable = nullptr;
     delete s_pkPostLoad;

@@ -240,6 +240,8 @@ public:
     // core start-up to its shut-down.
     static void StaticInit();
     static void StaticShutdown();
+    // Frees the file buffer kept for the next load (the shut-down does too).
+    static void ReleaseKeptMemory();
     [[nodiscard]] static bool IsStaticInitialized();
     // The table keeps the caller's name pointer: names must outlive entries.
     static bool RegisterCreateFunction(const char* pcClassName, NiCreateFunction pfnCreate);

@@ -32,6 +32,16 @@ public:
     static void operator delete(void*, void*) noexcept {}
 
     void IncRefCount() { m_uiRefCount.fetch_add(1, std::memory_order_relaxed); }
+    // The first reference to an object just made: while its count is 0 no
+    // other thread may count it (TryIncRefCount refuses a 0), so a plain
+    // store does. Otherwise the same as IncRefCount.
+    void IncRefCountFirst()
+    {
+        if (m_uiRefCount.load(std::memory_order_relaxed) == 0)
+            m_uiRefCount.store(1, std::memory_order_relaxed);
+        else
+            m_uiRefCount.fetch_add(1, std::memory_order_relaxed);
+    }
     void DecRefCount()
     {
         if (m_uiRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1)

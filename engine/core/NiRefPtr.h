@@ -67,6 +67,14 @@ public:
             pkOld->DecRefCount();
     }
 
+    // Takes over a reference the caller counted already.
+    [[nodiscard]] static NiRefPtr Adopt(T* pkObject)
+    {
+        NiRefPtr sp;
+        sp.m_pkObject = pkObject;
+        return sp;
+    }
+
     [[nodiscard]] T* Get() const { return m_pkObject; }
     operator T*() const { return m_pkObject; }
     T* operator->() const { return m_pkObject; }

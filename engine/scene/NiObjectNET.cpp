@@ -271,8 +271,9 @@ void NiObjectNET::PostLink(NiObjectStream& kStream)
     }
 
     // Vertex weights are dropped on load; the rescan restarts after each
-    // removal because the entries move down.
-    bool bRemoved = true;
+    // removal because the entries move down. With no such entry alive
+    // anywhere there is nothing to look for.
+    bool bRemoved = NiVertWeightsExtraData::AnyAlive();
     while (bRemoved)
     {
         bRemoved = false;

@@ -10,7 +10,12 @@ class NiVertWeightsExtraData : public NiExtraData
     NiDeclareClone(NiVertWeightsExtraData)
 
 public:
-    NiVertWeightsExtraData() = default;
+    NiVertWeightsExtraData();
+    ~NiVertWeightsExtraData() override;
+
+    // Whether any such entry exists: owners look for one after a load only
+    // then.
+    [[nodiscard]] static bool AnyAlive();
 
     void ReadFromStream(NiObjectStream& kStream) override;
 };

@@ -739,6 +739,42 @@ TEST_F(NiObjectStreamTest, FilesLoadThroughTheResolverAndSavesReportFailures)
     }
 }
 
+TEST_F(NiObjectStreamTest, AFileAfterALargerOneSeesOnlyItsOwnBytes)
+{
+    // The previous load's file buffer is reused: what is left of a larger
+    // file in it must never be read as the rest of a shorter one.
+    TempFolder kFolder;
+    std::vector<std::uint8_t> kFile = ValidFile();
+    auto Write = [&kFolder](const char* pcName, const std::vector<std::uint8_t>& kBytes) {
+        std::ofstream kOut(kFolder.File(pcName), std::ios::binary);
+        kOut.write(reinterpret_cast<const char*>(kBytes.data()), static_cast<std::streamsize>(kBytes.size()));
+        return kFolder.File(pcName);
+    };
+    std::string kWhole = Write("whole.nif", kFile);
+    for (std::size_t n : {kFile.size() - 1, kFile.size() / 2, std::size_t{40}})
+    {
+        SCOPED_TRACE(n);
+        std::string kCut = Write("cut.nif", std::vector<std::uint8_t>(kFile.begin(), kFile.begin() + n));
+        {
+            NiObjectStream kStream;
+            ASSERT_TRUE(kStream.LoadFile(kWhole.c_str()));
+            EXPECT_EQ(kStream.GetObjectCount(), 2u);
+            EXPECT_FALSE(kStream.LoadFile(kCut.c_str()));
+            EXPECT_NE(kStream.GetLastError(), 0u);
+            EXPECT_EQ(kStream.GetObjectCount(), 0u);
+            // And the same file twice gives the same objects.
+            ASSERT_TRUE(kStream.LoadFile(kWhole.c_str()));
+            NiObjectStream kAgain;
+            ASSERT_TRUE(kAgain.LoadFile(kWhole.c_str()));
+            EXPECT_TRUE(kStream.GetObjectAt(0)->IsEqual(kAgain.GetObjectAt(0)));
+        }
+        EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+    }
+    NiObjectStream::ReleaseKeptMemory();
+    NiObjectStream kStream;
+    EXPECT_TRUE(kStream.LoadFile(kWhole.c_str()));
+}
+
 TEST_F(NiObjectStreamTest, StringsAreLengthPrefixedAndNullForZeroOrTopBit)
 {
     NiMemoryStream kMemory;

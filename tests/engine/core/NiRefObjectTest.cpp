@@ -59,6 +59,24 @@ TEST_F(NiRefObjectTest, CountStartsAtZeroAndLiveCountFollowsConstruction)
     EXPECT_EQ(LiveSinceSetUp(), 0u);
 }
 
+TEST_F(NiRefObjectTest, AFirstReferenceIsOneAndOnAHeldObjectAddsOne)
+{
+    NiRefPtr<Tracked> spFresh = NiRefPtr<Tracked>::Adopt([] {
+        auto* pk = new Tracked;
+        pk->IncRefCountFirst();
+        return pk;
+    }());
+    EXPECT_EQ(spFresh->GetRefCount(), 1u);
+    // An object someone holds already (a create function may hand out a
+    // shared one) keeps that reference too.
+    spFresh->IncRefCountFirst();
+    EXPECT_EQ(spFresh->GetRefCount(), 2u);
+    spFresh->DecRefCount();
+    EXPECT_EQ(LiveSinceSetUp(), 1u);
+    spFresh.Clear();
+    EXPECT_EQ(LiveSinceSetUp(), 0u);
+}
+
 TEST_F(NiRefObjectTest, LastReleaseDeletesOnceAndNotBefore)
 {
     int iDeaths = 0;

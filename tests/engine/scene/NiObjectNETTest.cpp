@@ -194,6 +194,18 @@ TEST_F(NiObjectNETTest, VertexWeightsNeverSurviveALoad)
     ASSERT_TRUE(Load(BuildFile(v, kRecords, {0})));
     auto* pkRoot = static_cast<TestAVObject*>(m_kLoaded[0].Get());
     EXPECT_EQ(Names(*pkRoot), (std::vector<std::string>{"keep"}));
+    // Owners look for them only while one exists.
+    m_kLoaded.clear();
+    m_kStream.RemoveAllTopObjects();
+    EXPECT_FALSE(NiVertWeightsExtraData::AnyAlive());
+    {
+        NiRefPtr<NiVertWeightsExtraData> sp = new NiVertWeightsExtraData;
+        EXPECT_TRUE(NiVertWeightsExtraData::AnyAlive());
+        NiObjectPtr spClone = sp->Clone();
+        sp.Clear();
+        EXPECT_TRUE(NiVertWeightsExtraData::AnyAlive());
+    }
+    EXPECT_FALSE(NiVertWeightsExtraData::AnyAlive());
 }
 
 TEST_F(NiObjectNETTest, ControllerChainsThatLoopOrLinkTheWrongClassFail)
