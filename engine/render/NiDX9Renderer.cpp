@@ -1198,6 +1198,21 @@ bool NiDX9Renderer::SetRenderTarget(NiRenderedTexture* pkTarget)
     return true;
 }
 
+bool NiDX9Renderer::SetMultipleRenderTarget(std::uint32_t uiIndex, NiRenderedTexture* pkTarget)
+{
+    if (m_bInScene || m_pkD3DDevice9 == nullptr)
+        return false;
+    if (uiIndex == 0)
+        return SetRenderTarget(pkTarget);
+    if (pkTarget == nullptr)
+    {
+        NiDX9RenderTarget::ClearRenderTarget(m_pkD3DDevice9, uiIndex);
+        return true;
+    }
+    NiDX9RenderTarget* pkRenderTarget = RenderTargetOf(pkTarget);
+    return pkRenderTarget != nullptr && pkRenderTarget->SetRenderTarget(m_pkD3DDevice9, uiIndex);
+}
+
 bool NiDX9Renderer::GetLeftRightSwap() const
 {
     return m_spRenderState != nullptr && m_spRenderState->GetLeftRightSwap();

@@ -338,6 +338,9 @@ public:
 
     // ---- render targets ----
     bool SetRenderTarget(NiRenderedTexture* pkTarget) override;
+    // Index 0 as SetRenderTarget; another index binds the texture's target
+    // there, or unbinds it for null. False inside a scene.
+    bool SetMultipleRenderTarget(std::uint32_t uiIndex, NiRenderedTexture* pkTarget);
     [[nodiscard]] NiDX9BackBufferTarget* GetDefaultRenderTarget() const { return m_pkDefaultTarget; }
     [[nodiscard]] NiDX9RenderTarget* GetCurrentRenderTarget() const { return m_pkCurrentTarget; }
     [[nodiscard]] NiRefPtr<NiPixelData> CaptureBackBuffer(const NiRect<std::int32_t>* pkRect) override;

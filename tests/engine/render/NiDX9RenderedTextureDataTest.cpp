@@ -291,6 +291,17 @@ TEST_P(NiDX9RenderedTextureDataTest, CompatibilityAtOtherIndices)
         NiDX9RenderTarget::SetTargetLimits(3, true);
         EXPECT_TRUE(pkHigh->IsCompatible(0));
     }
+    // Through the renderer: index 0 is the plain switch; index 1 takes only
+    // a compatible target; null unbinds; nothing inside a scene.
+    EXPECT_TRUE(m_spRenderer->SetMultipleRenderTarget(0, spLarge));
+    EXPECT_EQ(m_spRenderer->GetCurrentRenderTarget(), pkLarge);
+    EXPECT_FALSE(m_spRenderer->SetMultipleRenderTarget(1, spSmall));
+    EXPECT_TRUE(m_spRenderer->SetMultipleRenderTarget(1, nullptr));
+    EXPECT_EQ(NiDX9RenderTarget::GetBoundTarget(1), nullptr);
+    ASSERT_TRUE(m_spRenderer->BeginScene());
+    EXPECT_FALSE(m_spRenderer->SetMultipleRenderTarget(1, nullptr));
+    EXPECT_FALSE(m_spRenderer->SetMultipleRenderTarget(0, nullptr));
+    m_spRenderer->EndScene();
     // Index 0 is never unbound; an empty index is left alone.
     NiDX9RenderTarget::ClearRenderTarget(pkDevice, 0);
     NiDX9RenderTarget::ClearRenderTarget(pkDevice, 2);
