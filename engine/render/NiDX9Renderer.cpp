@@ -9,6 +9,7 @@
 #include "engine/scene/NiCamera.h"
 #include "engine/scene/NiLight.h"
 #include "engine/shaders/framework/NiD3DPass.h"
+#include "engine/shaders/framework/NiD3DShaderFramework.h"
 #include "platform/gfx/GfxFormat.h"
 
 #include <algorithm>
@@ -536,6 +537,7 @@ bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
     const gfx::D3DFORMAT eDepth = m_kD3DPresentParams.AutoDepthStencilFormat;
     ms_b16BitDepthBuffer =
         eDepth == gfx::D3DFMT_D16_LOCKABLE || eDepth == gfx::D3DFMT_D15S1 || eDepth == gfx::D3DFMT_D16;
+    NiD3DShaderFramework::SetRenderer(this);
     m_spVBManager = new NiDX9VertexBufferManager(m_pkD3DDevice9);
     m_spIBManager = new NiDX9IndexBufferManager(m_pkD3DDevice9);
     m_spTextureManager = new NiDX9TextureManager(this);
@@ -860,6 +862,7 @@ NiDX9Renderer::~NiDX9Renderer()
         pkTexture->SetRendererData(nullptr);
     m_kRenderedTextures.clear();
     m_kRenderedCubeMaps.clear();
+    NiD3DShaderFramework::ReleaseRenderer();
     // The targets hold the device's surfaces and a device reference each.
     m_pkCurrentTarget = nullptr;
     m_pkDefaultTarget = nullptr;

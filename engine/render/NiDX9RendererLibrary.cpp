@@ -3,6 +3,7 @@
 #include "engine/core/NiLibraryRegistry.h"
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/shaders/framework/NiD3DShaderDeclaration.h"
+#include "engine/shaders/framework/NiD3DShaderFactory.h"
 
 #include <algorithm>
 
@@ -34,6 +35,7 @@ void NiDX9RendererLibraryStartup()
     AddIdentifier(23);
     AddIdentifier(24);
     NiDX9PackingRegistry::Create();
+    NiD3DShaderFactory::Create();
 }
 
 void NiDX9RendererLibraryShutdown()
@@ -41,6 +43,8 @@ void NiDX9RendererLibraryShutdown()
     if (!s_bStarted)
         return;
     s_bStarted = false;
+    NiD3DShaderFactory::SetRendererStatic(nullptr);
+    NiD3DShaderFactory::Destroy();
     NiDX9PackingRegistry::Destroy();
     NiDX9Renderer::ShutdownDirect3D();
     s_kIdentifiers.clear();

@@ -7,6 +7,7 @@
 #include "engine/scene/NiAccumulator.h"
 #include "engine/scene/NiCamera.h"
 #include "engine/scene/NiSkinInstance.h"
+#include "engine/shaders/framework/NiShaderFactory.h"
 
 #include <cstdio>
 #include <memory>
@@ -22,6 +23,7 @@ NiGeometry::NiGeometry(NiGeometryData* pkData) : m_spModelData(pkData), m_uiPlan
 
 NiGeometry::~NiGeometry()
 {
+    NiShaderFactory::ReleaseGeometry(this);
     m_spShader = nullptr;
     m_spSkinInstance = nullptr;
     m_spModelData = nullptr;
@@ -209,10 +211,14 @@ void NiGeometry::FinishClone(NiCloneContext& kCloning)
         }
         pkClone->m_spSkinInstance = static_cast<NiSkinInstance*>(pkSkinCopy);
     }
-    // An unbound placeholder is copied; a bound shader would be bound again
-    // through the shader system, which binds nothing yet.
-    if (m_spShader != nullptr && NiIsExactKindOf(NiShader::TypeInfo(), m_spShader.Get()))
+    // An unbound placeholder is copied; a bound shader binds the clone by
+    // name, as loading does.
+    if (m_spShader == nullptr)
+        return;
+    if (NiIsExactKindOf(NiShader::TypeInfo(), m_spShader.Get()))
         pkClone->m_spShader = new NiShader(m_spShader->GetName(), m_spShader->GetImplementation());
+    else
+        NiShaderFactory::AttachShaderByNameToGeometry(pkClone, m_spShader->GetName(), m_spShader->GetImplementation());
 }
 
 // ---- Scene-file record ----
@@ -227,11 +233,8 @@ void NiGeometry::ReadFromStream(NiObjectStream& kStream)
     std::uint8_t ucHasShader = 0;
     if (!kStream.ReadLE(ucHasShader) || ucHasShader == 0)
         return;
-    NiArenaString spName = kStream.ReadArenaString();
-    std::uint32_t uiImplementation = 0;
-    if (!kStream.ReadLE(uiImplementation))
-        return;
-    m_spShader = new NiShader(spName.get(), uiImplementation);
+    m_spShader = new NiShader;
+    m_spShader->LoadBinary(kStream);
 }
 
 void NiGeometry::ResolveLinks(NiObjectStream& kStream)
@@ -250,6 +253,10 @@ void NiGeometry::ResolveLinks(NiObjectStream& kStream)
 void NiGeometry::PostLink(NiObjectStream& kStream)
 {
     NiAVObject::PostLink(kStream);
+    // The loaded placeholder gives way to the shader of its name, when the
+    // shader system knows one.
+    if (m_spShader != nullptr && m_spShader->GetName() != nullptr)
+        NiShaderFactory::AttachShaderByNameToGeometry(this, m_spShader->GetName(), m_spShader->GetImplementation());
     if (m_spSkinInstance == nullptr)
         return;
     m_spSkinInstance->TakeOldPartition();
@@ -292,10 +299,7 @@ void NiGeometry::WriteToStream(NiObjectStream& kStream)
     const char* pcShader = m_spShader != nullptr ? m_spShader->GetName() : nullptr;
     kStream.WriteLE(static_cast<std::uint8_t>(pcShader != nullptr ? 1 : 0));
     if (pcShader != nullptr)
-    {
-        kStream.WriteString(pcShader);
-        kStream.WriteLE(m_spShader->GetImplementation());
-    }
+        m_spShader->SaveBinary(kStream);
 }
 
 bool NiGeometry::IsEqual(NiObject* pkOther)

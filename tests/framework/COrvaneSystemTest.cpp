@@ -2,6 +2,7 @@
 
 #include "engine/core/NiLibraryRegistry.h"
 #include "engine/scene/NiAlphaAccumulator.h"
+#include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneGame.h"
 #include "framework/COrvaneRenderer.h"
@@ -194,6 +195,42 @@ TEST_F(COrvaneSystemTest, ShaderStartUpRunsTheParserAndBothLibraries)
     EXPECT_TRUE(kSystem.LoadShaders());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Shader start-up skipped: no shader factory\n");
     EXPECT_TRUE(m_kBoxes.empty());
+}
+
+TEST_F(COrvaneSystemTest, ShaderStartUpGoesToTheEngineFactory)
+{
+    COrvaneShaderFactory::Set(nullptr);
+    NiD3DShaderFactory::Create();
+    COrvaneShaderFactory* pkShaders = COrvaneShaderFactory::Get();
+    ASSERT_NE(pkShaders, nullptr);
+    // The dispatchers are in place; this build has neither library nor parser.
+    EXPECT_EQ(NiShaderFactory::GetClassCreateCallback(), &COrvaneShaderFactory::CreateShaderLibraryEntry);
+    EXPECT_EQ(NiShaderFactory::GetRunParserCallback(), &COrvaneShaderFactory::RunNSFParserEntry);
+    static std::vector<std::string> s_kReports;
+    s_kReports.clear();
+    NiShaderFactory::SetErrorCallback(+[](const char* pcText, std::uint32_t, bool) {
+        s_kReports.emplace_back(pcText);
+        return 0;
+    });
+
+    COrvaneSystem kSystem;
+    kSystem.CreateShaderSetup();
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(kSystem.LoadShaders());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Shader library NSBShaderLib.nl9 failed to load\nShader library NiD3DXEffectShaderLib.nl9 failed to load\n");
+    EXPECT_EQ(NiD3DShaderFactory::GetD3DShaderFactory()->GetLibraryCount(), 0u);
+    EXPECT_TRUE(s_kReports.empty()); // both callbacks were there
+
+    // Without the dispatchers the factory says so.
+    NiShaderFactory::SetClassCreateCallback(nullptr);
+    NiShaderFactory::SetRunParserCallback(nullptr);
+    EXPECT_FALSE(pkShaders->LoadAndRegisterShaderLibrary("NSBShaderLib.nl9", 0, nullptr, true));
+    EXPECT_EQ(pkShaders->RunParser("NSFParserLib.np9", "models", true), 0u);
+    EXPECT_EQ(s_kReports, (std::vector<std::string>{"LoadAndRegisterShaderLibrary: No valid ClassCreate call\n",
+                                                    "LoadAndRegisterShaderLibrary: No valid RunParser call\n"}));
+    NiD3DShaderFactory::Destroy();
+    EXPECT_EQ(COrvaneShaderFactory::Get(), nullptr);
 }
 
 TEST_F(COrvaneSystemTest, TheFirstRendererGetsTheSettingsColour)

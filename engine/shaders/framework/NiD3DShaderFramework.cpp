@@ -1,0 +1,29 @@
+#include "engine/shaders/framework/NiD3DShaderFramework.h"
+
+#include "engine/render/NiDX9Renderer.h"
+#include "engine/shaders/framework/NiD3DPass.h"
+#include "engine/shaders/framework/NiD3DShaderFactory.h"
+
+int NiD3DShaderFramework::SetRenderer(NiDX9Renderer* pkRenderer)
+{
+    NiD3DPass::SetRenderer(pkRenderer);
+    NiD3DShaderFactory::SetRendererStatic(pkRenderer);
+    if (pkRenderer != nullptr && pkRenderer->GetRenderState() != nullptr)
+        pkRenderer->GetRenderState()->ResetToDefaults();
+    if (NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory())
+        pkFactory->SetRenderer(pkRenderer);
+    return 0;
+}
+
+int NiD3DShaderFramework::ReleaseRenderer()
+{
+    if (NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory())
+    {
+        if (NiShaderFactory* pkCurrent = NiShaderFactory::GetInstance())
+            pkCurrent->RemoveAllShaders();
+        pkFactory->SetRenderer(nullptr);
+    }
+    NiD3DPass::SetRenderer(nullptr);
+    NiD3DShaderFactory::SetRendererStatic(nullptr);
+    return 0;
+}
