@@ -3,7 +3,10 @@
 #include "engine/core/NiLibraryRegistry.h"
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/shaders/framework/NiD3DShaderDeclaration.h"
+#include "engine/shaders/framework/NiD3DRenderStateGroup.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/framework/NiD3DShaderStatics.h"
+#include "engine/shaders/framework/NiD3DTextureStageGroup.h"
 
 #include <algorithm>
 
@@ -34,6 +37,9 @@ void NiDX9RendererLibraryStartup()
     AddIdentifier(22);
     AddIdentifier(23);
     AddIdentifier(24);
+    NiD3DRenderStateGroup::CreatePools();
+    NiD3DTextureStageGroup::CreatePool();
+    NiD3DShaderStatics::InitPools();
     NiDX9PackingRegistry::Create();
     NiD3DShaderFactory::Create();
 }
@@ -46,6 +52,9 @@ void NiDX9RendererLibraryShutdown()
     NiD3DShaderFactory::SetRendererStatic(nullptr);
     NiD3DShaderFactory::Destroy();
     NiDX9PackingRegistry::Destroy();
+    NiD3DShaderStatics::ShutdownPools();
+    NiD3DRenderStateGroup::DestroyPools();
+    NiD3DTextureStageGroup::DestroyPool();
     NiDX9Renderer::ShutdownDirect3D();
     s_kIdentifiers.clear();
 }

@@ -1,10 +1,31 @@
 #include "engine/shaders/framework/NiD3DPass.h"
 
+#include "engine/render/NiDX9GeometryBufferGroup.h"
 #include "engine/render/NiDX9Renderer.h"
+#include "engine/scene/NiGeometry.h"
+#include "engine/scene/NiPropertySet.h"
+#include "engine/scene/NiTexturingProperty.h"
+#include "engine/shaders/framework/NiD3DRenderStateGroup.h"
+#include "engine/shaders/framework/NiD3DUtility.h"
 
 std::uint32_t NiD3DPass::ms_uiMaxTextureBlendStages = NiD3DPass::DEFAULT_STAGES;
 std::uint32_t NiD3DPass::ms_uiMaxSimultaneousTextures = NiD3DPass::DEFAULT_STAGES;
 std::uint32_t NiD3DPass::ms_uiMaxSamplers = NiD3DPass::DEFAULT_STAGES;
+NiDX9Renderer* NiD3DPass::ms_pkRenderer = nullptr;
+gfx::IDirect3DDevice9* NiD3DPass::ms_pkD3DDevice = nullptr;
+NiD3DRenderState* NiD3DPass::ms_pkRenderState = nullptr;
+std::unique_ptr<NiD3DPool<NiD3DPass>> NiD3DPass::ms_spPool;
+
+NiD3DPass::NiD3DPass()
+{
+    m_kStages.reserve(ms_uiMaxTextureBlendStages);
+}
+
+NiD3DPass::~NiD3DPass()
+{
+    NiD3DRenderStateGroup::DeleteRenderStateGroup(m_pkRenderStateGroup);
+    m_pkRenderStateGroup = nullptr;
+}
 
 void NiD3DPass::ResetStageLimits()
 {
@@ -13,9 +34,155 @@ void NiD3DPass::ResetStageLimits()
     ms_uiMaxSamplers = DEFAULT_STAGES;
 }
 
-NiDX9Renderer* NiD3DPass::ms_pkRenderer = nullptr;
-gfx::IDirect3DDevice9* NiD3DPass::ms_pkD3DDevice = nullptr;
-NiD3DRenderState* NiD3DPass::ms_pkRenderState = nullptr;
+void NiD3DPass::DecRefCount()
+{
+    if (m_uiRefCount == 0 || --m_uiRefCount != 0)
+        return;
+    if (m_bPooled == 0)
+    {
+        delete this;
+        return;
+    }
+    Empty();
+    if (ms_spPool != nullptr)
+        ms_spPool->Return(this);
+}
+
+void NiD3DPass::Empty()
+{
+    NiD3DRenderStateGroup::DeleteRenderStateGroup(m_pkRenderStateGroup);
+    m_pkRenderStateGroup = nullptr;
+    for (auto& spString : m_aspStrings)
+        spString.reset();
+    // The array keeps its storage for the pass's next use.
+    for (NiD3DTextureStagePtr& spStage : m_kStages)
+        spStage = nullptr;
+    m_uiStageCount = 0;
+    m_uiStagesSet = 0;
+    m_uiStagesWithTexture = 0;
+    m_bSoftwareVP = 0;
+}
+
+void NiD3DPass::CreateNewPass(NiRefPtr<NiD3DPass>& spPass)
+{
+    spPass = nullptr;
+    if (ms_spPool == nullptr)
+        return;
+    NiD3DPass* pkPass = ms_spPool->Take();
+    pkPass->m_bPooled = 1;
+    spPass = pkPass;
+}
+
+std::uint32_t NiD3DPass::SetStage(std::uint32_t uiIndex, NiD3DTextureStage* pkStage)
+{
+    if (uiIndex >= ms_uiMaxSamplers)
+        return 1;
+    // Every accepted index is stored: the array grows to hold it.
+    if (uiIndex >= m_kStages.size())
+        m_kStages.resize(uiIndex + 1);
+    NiD3DTextureStagePtr& spSlot = m_kStages[uiIndex];
+    if (spSlot != nullptr)
+    {
+        --m_uiStagesSet;
+        if (spSlot->GetTexture() != nullptr)
+            --m_uiStagesWithTexture;
+    }
+    spSlot = pkStage;
+    if (pkStage == nullptr)
+    {
+        if (m_uiStageCount == uiIndex + 1)
+            --m_uiStageCount;
+        return 0;
+    }
+    pkStage->SetStage(uiIndex);
+    if (uiIndex == m_uiStageCount)
+        ++m_uiStageCount;
+    ++m_uiStagesSet;
+    if (pkStage->GetTexture() != nullptr)
+        ++m_uiStagesWithTexture;
+    return 0;
+}
+
+NiD3DTextureStage* NiD3DPass::GetStage(std::uint32_t uiIndex) const
+{
+    return uiIndex < m_kStages.size() ? m_kStages[uiIndex].Get() : nullptr;
+}
+
+bool NiD3DPass::CanAddStages(std::uint32_t uiStages, std::uint32_t uiTextures) const
+{
+    return m_uiStageCount + uiStages <= ms_uiMaxTextureBlendStages &&
+           m_uiStagesWithTexture + uiTextures <= ms_uiMaxSimultaneousTextures &&
+           m_uiStageCount + uiTextures <= ms_uiMaxSimultaneousTextures;
+}
+
+void NiD3DPass::SetRenderStateGroup(NiD3DRenderStateGroup* pkGroup)
+{
+    if (pkGroup == m_pkRenderStateGroup)
+        return;
+    NiD3DRenderStateGroup::DeleteRenderStateGroup(m_pkRenderStateGroup);
+    m_pkRenderStateGroup = pkGroup;
+}
+
+void NiD3DPass::SetProgramString(ProgramString eWhich, const char* pcText)
+{
+    if (eWhich < PROGRAM_STRINGS)
+        NiD3DUtility::SetString(m_aspStrings[eWhich], pcText);
+}
+
+std::uint32_t NiD3DPass::SetupShaderPrograms(NiGeometry* pkGeometry, const NiSkinInstance*,
+                                             const NiSkinPartition::Partition* pkPartition,
+                                             NiDX9GeometryBufferData* pkBuffers, const NiPropertySet*,
+                                             const NiEffectSet*, const NiXform&, const NiBoundSphere&, std::uint32_t)
+{
+    if (ms_pkRenderState == nullptr)
+        return 0;
+    ms_pkRenderState->SetPixelShader(nullptr);
+    ms_pkRenderState->SetVertexShader(nullptr);
+    NiDX9GeometryBufferData* pkData = pkBuffers;
+    if (pkData == nullptr && pkPartition != nullptr)
+        pkData = static_cast<NiDX9GeometryBufferData*>(pkPartition->m_pvRendererData);
+    if (pkData == nullptr && pkGeometry != nullptr && pkGeometry->GetModelData() != nullptr)
+        pkData = static_cast<NiDX9GeometryBufferData*>(pkGeometry->GetModelData()->GetRendererData());
+    if (pkData == nullptr)
+        return 0;
+    if (pkData->m_uiFVF != 0)
+        ms_pkRenderState->SetFVF(pkData->m_uiFVF);
+    else
+        ms_pkRenderState->SetVertexDeclaration(pkData->m_pkDeclaration);
+    return 0;
+}
+
+std::uint8_t NiD3DPass::SetupRenderingPass(NiGeometry*, const NiSkinInstance*, NiDX9GeometryBufferData*,
+                                           const NiPropertySet* pkState, const NiEffectSet*, const NiXform&,
+                                           const NiBoundSphere&)
+{
+    if (ms_pkRenderState != nullptr)
+        ms_pkRenderState->SetSoftwareVertexProcessing(m_bSoftwareVP != 0);
+    if (m_pkRenderStateGroup != nullptr)
+        m_pkRenderStateGroup->SetRenderStates();
+    const NiTexturingProperty* pkTexturing =
+        pkState != nullptr ? static_cast<const NiTexturingProperty*>(pkState->GetProperty(NiProperty::TEXTURING))
+                           : nullptr;
+    std::uint8_t ucResult = 1;
+    std::uint32_t uiApplied = 0;
+    for (; uiApplied < m_uiStageCount; ++uiApplied)
+    {
+        NiD3DTextureStage* pkStage = GetStage(uiApplied);
+        if (pkStage == nullptr)
+            break;
+        ucResult = pkStage->ApplyTextureStage(pkTexturing) ? 1 : 0;
+    }
+    if (uiApplied < ms_uiMaxSamplers)
+        NiD3DTextureStage::DisableStagesFrom(uiApplied);
+    return ucResult;
+}
+
+std::uint32_t NiD3DPass::PostProcessRenderingPass(std::uint32_t)
+{
+    if (m_pkRenderStateGroup != nullptr)
+        m_pkRenderStateGroup->RestoreRenderStates();
+    return 0;
+}
 
 void NiD3DPass::SetRenderer(NiDX9Renderer* pkRenderer)
 {
@@ -27,4 +194,15 @@ void NiD3DPass::SetRenderer(NiDX9Renderer* pkRenderer)
     ms_pkD3DDevice = pkDevice;
     ms_pkRenderer = pkRenderer;
     ms_pkRenderState = pkRenderer != nullptr ? pkRenderer->GetRenderState() : nullptr;
+}
+
+void NiD3DPass::CreatePool()
+{
+    if (ms_spPool == nullptr)
+        ms_spPool = std::make_unique<NiD3DPool<NiD3DPass>>(BLOCK);
+}
+
+void NiD3DPass::DestroyPool()
+{
+    ms_spPool.reset();
 }

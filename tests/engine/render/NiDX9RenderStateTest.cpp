@@ -38,21 +38,23 @@ D3DCAPS9 CapsWith(std::uint32_t uiRaster)
 
 TEST_F(NiDX9RenderStateTest, RenderAndStageStatesReachTheDeviceOnlyOnAChange)
 {
-    // Every state starts unknown: the first set always goes through.
-    EXPECT_EQ(m_pkState->GetRenderState(D3DRS_DITHERENABLE), NiD3DRenderState::UNKNOWN);
-    m_pkState->SetRenderState(D3DRS_DITHERENABLE, 0);
-    m_pkState->SetRenderState(D3DRS_DITHERENABLE, 0);
-    EXPECT_EQ(CallsOf(Kind::SetRenderState, D3DRS_DITHERENABLE).size(), 1u);
+    // The renderer's start-up reset sent dithering off; only a change
+    // reaches the device.
+    EXPECT_EQ(m_pkState->GetRenderState(D3DRS_DITHERENABLE), 0u);
+    const std::size_t uiSent = CallsOf(Kind::SetRenderState, D3DRS_DITHERENABLE).size();
+    m_pkState->SetRenderState(D3DRS_DITHERENABLE, 1);
+    m_pkState->SetRenderState(D3DRS_DITHERENABLE, 1);
+    EXPECT_EQ(CallsOf(Kind::SetRenderState, D3DRS_DITHERENABLE).size(), uiSent + 1);
 
     // Saving an unchanged value copies it without a device call.
-    m_pkState->SetRenderState(D3DRS_DITHERENABLE, 0, true);
-    EXPECT_EQ(CallsOf(Kind::SetRenderState, D3DRS_DITHERENABLE).size(), 1u);
-    EXPECT_EQ(m_pkState->GetSavedRenderState(D3DRS_DITHERENABLE), 0u);
     m_pkState->SetRenderState(D3DRS_DITHERENABLE, 1, true);
-    EXPECT_EQ(m_pkState->GetSavedRenderState(D3DRS_DITHERENABLE), 0u);
+    EXPECT_EQ(CallsOf(Kind::SetRenderState, D3DRS_DITHERENABLE).size(), uiSent + 1);
+    EXPECT_EQ(m_pkState->GetSavedRenderState(D3DRS_DITHERENABLE), 1u);
+    m_pkState->SetRenderState(D3DRS_DITHERENABLE, 0, true);
+    EXPECT_EQ(m_pkState->GetSavedRenderState(D3DRS_DITHERENABLE), 1u);
     m_pkState->RestoreRenderState(D3DRS_DITHERENABLE);
-    EXPECT_EQ(DeviceState(D3DRS_DITHERENABLE), 0u);
-    EXPECT_EQ(CallsOf(Kind::SetRenderState, D3DRS_DITHERENABLE).size(), 3u);
+    EXPECT_EQ(DeviceState(D3DRS_DITHERENABLE), 1u);
+    EXPECT_EQ(CallsOf(Kind::SetRenderState, D3DRS_DITHERENABLE).size(), uiSent + 3);
 
     m_pkState->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
     m_pkState->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD, true);

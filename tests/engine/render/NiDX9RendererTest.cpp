@@ -524,8 +524,10 @@ TEST_P(NiDX9RendererTest, StateCacheAndLightManagerMadeWithTheDevice)
     EXPECT_EQ(uiValue, 0u);
     EXPECT_EQ(pkState->GetRenderState(D3DRS_AMBIENT), 0u);
     EXPECT_EQ(pkState->GetRenderState(D3DRS_DIFFUSEMATERIALSOURCE), std::uint32_t(D3DMCS_MATERIAL));
-    // No multisampling was asked: antialiasing is left unknown.
-    EXPECT_EQ(pkState->GetRenderState(D3DRS_MULTISAMPLEANTIALIAS), NiD3DRenderState::UNKNOWN);
+    // The shader framework's start-up reset sent the default states; no
+    // multisampling was asked, so antialiasing keeps the default table's value.
+    EXPECT_EQ(pkState->GetRenderState(D3DRS_MULTISAMPLEANTIALIAS), 1u);
+    EXPECT_EQ(pkState->GetRenderState(D3DRS_DITHERENABLE), 0u);
     EXPECT_FALSE(pkState->GetWBufferPreferred());
     EXPECT_FALSE(NiDX9Renderer::Get16BitDepthBuffer());
 }

@@ -3,6 +3,8 @@
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/render/NiDX9RendererLibrary.h"
+#include "engine/render/NiRenderLibrary.h"
+#include "engine/render/image/NiRenderImageLibrary.h"
 #include "engine/scene/NiPropertySet.h"
 #include "engine/scene/NiSceneLibrary.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
@@ -10,6 +12,28 @@
 namespace shader_test
 {
 NiImplementTypeInfo(TestShader, NiD3DShaderInterface)
+
+NiSourceTexturePtr MakeTexture(std::uint32_t uiSide, std::uint32_t uiColor, bool bMipmapped)
+{
+    std::uint32_t uiLevels = 1;
+    NiPixelDataPtr spImage = new NiPixelData(uiSide, uiSide, NiPixelFormat::RGBA32, uiLevels);
+    for (std::uint32_t uiLevel = 0; uiLevel < uiLevels; ++uiLevel)
+    {
+        std::uint8_t* puc = spImage->GetPixels(uiLevel);
+        for (std::uint32_t ui = 0; ui + 3 < spImage->GetSizeInBytes(uiLevel); ui += 4)
+        {
+            // RGBA32 keeps red first.
+            puc[ui + 0] = static_cast<std::uint8_t>(uiColor >> 16);
+            puc[ui + 1] = static_cast<std::uint8_t>(uiColor >> 8);
+            puc[ui + 2] = static_cast<std::uint8_t>(uiColor);
+            puc[ui + 3] = static_cast<std::uint8_t>(uiColor >> 24);
+        }
+    }
+    NiTexture::FormatPrefs kPrefs;
+    kPrefs.m_ePixelLayout = NiTexture::FormatPrefs::TRUE_COLOR_32;
+    kPrefs.m_eMipMapped = bMipmapped ? NiTexture::FormatPrefs::YES : NiTexture::FormatPrefs::NO;
+    return NiSourceTexture::CreateFromPixelData(spImage, kPrefs);
+}
 
 std::vector<Report> ShaderTest::ms_kReports;
 int ShaderTest::ms_iReportResult = 0;
@@ -31,6 +55,8 @@ void ShaderTest::SetUp()
 {
     NiMainLibrary::Reset();
     NiSceneLibraryRegister();
+    NiRenderLibraryRegister();
+    NiRenderImageLibraryRegister();
     NiMainLibrary::Init();
     NiPropertySet::ResetDefaults();
     NiDX9Renderer::ResetStatics();
@@ -55,6 +81,7 @@ void ShaderTest::TearDown()
     NiRenderer::ClearRenderer();
     NiPropertySet::ResetDefaults();
     NiMainLibrary::Reset();
+    NiObjectStream::StaticShutdown();
 }
 
 void ShaderTest::CreateRenderer(gfx::BackendKind eKind)

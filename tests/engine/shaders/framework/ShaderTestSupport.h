@@ -4,6 +4,7 @@
 // started, so the shader factory exists as in the game.
 
 #include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiSourceTexture.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "engine/shaders/framework/NiD3DShaderInterface.h"
 #include "engine/shaders/framework/NiShaderLibraryBase.h"
@@ -78,6 +79,10 @@ struct Report
     std::string m_kText;
     std::uint32_t m_uiCode;
 };
+
+// A texture of one colour given as 0xAARRGGBB,
+// with all its mip levels when asked.
+NiSourceTexturePtr MakeTexture(std::uint32_t uiSide, std::uint32_t uiColor, bool bMipmapped = false);
 
 class ShaderTest : public ::testing::Test
 {
