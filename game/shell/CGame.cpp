@@ -218,7 +218,7 @@ bool CGame::Start()
     if (GetMouse() == nullptr)
     {
         auto pkMouse = std::make_unique<CMouse>();
-        if (!pkMouse->SetCallback([this] { OnMouse(); }))
+        if (!pkMouse->SetCallback([this](std::int32_t iButton) { return OnMouse(iButton); }))
             return false;
         pkMouse->SetCursorScaled(true);
         SetMouse(std::move(pkMouse));
@@ -616,22 +616,6 @@ void CGame::LoadPrisonTemplate()
     if (NiRenderer* pkRenderer = GameRenderer())
         pkRenderer->SetBackgroundColor(kColour);
 }
-
-void CGame::OnKey(const COrvaneKeyEvent& kEvent)
-{
-    (void)kEvent;
-}
-
-void CGame::OnKeyUp(const COrvaneKeyEvent& kEvent)
-{
-    COrvaneLastKeyEvent& kLast = GetLastKeyEvent();
-    kLast.m_uiFirst = kEvent.m_ucCtrl;
-    kLast.m_uiSecond = kEvent.m_ucShift;
-    kLast.m_uiKeyCode = kEvent.m_uiKeyCode;
-    kLast.m_uiFourth = kEvent.m_ucCharacter;
-}
-
-void CGame::OnMouse() {}
 
 COrvaneLevelManager* CGame::GetLevelManager() const
 {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CCamera;
@@ -53,6 +54,7 @@ public:
     static constexpr std::uint16_t ARRIVAL_HOUR = 13;
     static constexpr std::int32_t SAMPLE_LEVEL_START = 7;
     static constexpr std::int32_t SAMPLE_MORNING = 8;
+    static constexpr std::int32_t SAMPLE_DEMOLISH = 1;
 
     // The pictures shown at start-up and while loading.
     static constexpr const char* STUDIO_SCREEN = "images/studio.tga";
@@ -109,10 +111,28 @@ public:
     // The prison template's fog colour becomes the background colour.
     void LoadPrisonTemplate();
 
-    // Key and mouse handlers the devices call.
-    void OnKey(const COrvaneKeyEvent& kEvent);
-    void OnKeyUp(const COrvaneKeyEvent& kEvent);
-    void OnMouse();
+    // Key and mouse handlers the devices call (1: handled; OnMouse 0 outside
+    // the front end and a level).
+    int OnKey(const COrvaneKeyEvent& kEvent);
+    int OnKeyUp(const COrvaneKeyEvent& kEvent);
+    int OnMouse(std::int32_t iButton);
+    // The answer yes to the quit question: back to the front end.
+    void OnQuitConfirmed();
+    // Leaves the building view.
+    void ActOnSelectedBuilding();
+    // Demolition: the object is remembered and destroyed (buildings once
+    // the player confirmed).
+    void ConfirmDemolish(COrvaneObject* pkObject);
+    void Demolish();
+    // The loop sample of a building by its type name.
+    [[nodiscard]] static std::int32_t BuildingLoopSample(std::string_view kTypeName);
+    // Code entry: idle, typing (after Enter), cheats (for the rest of the run).
+    static constexpr std::int32_t CODE_IDLE = 0;
+    static constexpr std::int32_t CODE_TYPING = 1;
+    static constexpr std::int32_t CODE_CHEATS = 2;
+    static constexpr const char* CHEAT_CODE = "copperkites";
+    [[nodiscard]] std::int32_t GetCodeEntry() const { return m_iCodeEntry; }
+    [[nodiscard]] const std::string& GetTypedCode() const { return m_kTypedCode; }
 
     [[nodiscard]] COrvaneLevelManager* GetLevelManager() const override;
     [[nodiscard]] CLevelManager* GetGameLevelManager() const { return m_pkLevelManager.get(); }
@@ -197,6 +217,7 @@ private:
     CWorldObject* m_pkSelectedBuilding = nullptr; // link: the registry owns it
     std::int32_t m_iCodeEntry = 0;
     std::string m_kTypedCode;
+    COrvaneObject* m_pkDemolishTarget = nullptr; // link: the registry owns it
     CGameClock m_kClock;
     std::unique_ptr<CStartUp> m_pkStartUp;
     std::unique_ptr<CSpawnManager> m_pkSpawnManager;

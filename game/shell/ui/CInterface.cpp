@@ -46,6 +46,25 @@ void CInterface::CloseAllPanels()
     m_kCalls.emplace_back("CloseAllPanels");
 }
 
+void CInterface::ShowConfirmation(std::int32_t iMessage, std::function<void()> kOnYes)
+{
+    m_bPanelOpen = true;
+    m_kOnYes = std::move(kOnYes);
+    m_kCalls.emplace_back("ShowConfirmation " + std::to_string(iMessage));
+}
+
+bool CInterface::AnswerConfirmation(bool bYes)
+{
+    if (!m_kOnYes)
+        return false;
+    std::function<void()> kOnYes = std::move(m_kOnYes);
+    m_kOnYes = nullptr;
+    m_bPanelOpen = false;
+    if (bYes)
+        kOnYes();
+    return true;
+}
+
 void CInterface::ShowDeskTop(bool bShow)
 {
     m_kCalls.emplace_back(bShow ? "ShowDeskTop 1" : "ShowDeskTop 0");

@@ -3,6 +3,7 @@
 #include "framework/COrvaneInterface.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,12 @@ public:
     bool PrepareForLevel(COrvaneTagTree* pkData);
     void ResetForFrontEnd();
     void CloseAllPanels();
+    // The confirmation panel with text iMessage of "InGameMessages"; the
+    // answer yes runs kOnYes. AnswerConfirmation gives the player's answer
+    // (false when no question is open).
+    void ShowConfirmation(std::int32_t iMessage, std::function<void()> kOnYes);
+    bool AnswerConfirmation(bool bYes);
+    [[nodiscard]] bool IsConfirmationOpen() const { return static_cast<bool>(m_kOnYes); }
     void ShowDeskTop(bool bShow);
     void Update(float fDeltaTime);
     // At night only an open panel's canvas takes the mouse.
@@ -59,4 +66,5 @@ public:
 private:
     std::vector<CInterfaceMessage> m_kMessages;
     std::vector<std::string> m_kCalls;
+    std::function<void()> m_kOnYes;
 };

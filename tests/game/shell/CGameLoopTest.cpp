@@ -7,6 +7,7 @@
 #include "game/shell/CDX9RendererFactory.h"
 #include "platform/os/OsDialog.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tests/game/shell/GameTestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,7 @@ protected:
     void SetUp() override
     {
         FrameworkTest::SetUp();
+        WriteFileBytes("cursor.tga", TinyTgaBytes());
         NiDX9Renderer::ResetStatics();
         COrvaneRendererFactory::Set(&m_kRenderers);
         os::SetMessageBoxHook([this](os::WindowHandle, std::string_view kText, std::string_view, std::uint32_t) {

@@ -15,6 +15,7 @@
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tests/game/shell/GameTestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,7 @@ protected:
     {
         EngineFrameworkTest::SetUp();
         WriteFileBytes("setup.xml", SETTINGS);
+        WriteFileBytes("cursor.tga", TinyTgaBytes());
         COrvaneApplication::LoadSettings();
     }
     void TearDown() override

@@ -11,6 +11,7 @@
 #include "framework/COrvaneWindow.h"
 #include "platform/os/OsDialog.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tests/game/shell/GameTestFiles.h"
 #include "tests/framework/TestRenderer.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@ protected:
     void SetUp() override
     {
         FrameworkTest::SetUp();
+        WriteFileBytes("cursor.tga", TinyTgaBytes());
         COrvaneRendererFactory::Set(&m_kRenderers);
         os::SetMessageBoxHook([](os::WindowHandle, std::string_view, std::string_view, std::uint32_t) { return 1; });
     }

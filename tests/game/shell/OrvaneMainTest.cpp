@@ -209,3 +209,26 @@ TEST(OrvaneMainTest, AGameClosedNormallyEndsWithStatusZero)
     EXPECT_EQ(kRun.iStatus, 0) << kRun.kErrors;
 }
 } // namespace
+
+// The demo data without its cursor image: the game says which file is
+// missing where, and ends with status 1 instead of running without a cursor.
+TEST(OrvaneMainTest, AMissingCursorImageEndsWithStatusOneAndNamesTheFile)
+{
+    const std::filesystem::path kFolder = TestFolder();
+    std::filesystem::remove_all(kFolder);
+    std::filesystem::copy(ORVANE_DEMO_DATA, kFolder, std::filesystem::copy_options::recursive);
+    std::filesystem::remove(kFolder / "cursor.tga");
+    const std::filesystem::path kErrorFile = kFolder / "stderr.txt";
+    const Outcome kRun = WaitForGame(
+        SpawnGame(ChangedEnvironment({{"SDL_VIDEODRIVER", "offscreen"}, {"ORVANE_GFX_BACKEND", nullptr}}), kFolder,
+                  kErrorFile),
+        kErrorFile);
+    const std::string kFolderText = std::filesystem::canonical(kFolder).string();
+    std::filesystem::remove_all(kFolder);
+    ASSERT_TRUE(kRun.bExited) << kRun.kErrors;
+    EXPECT_EQ(kRun.iStatus, 1);
+    EXPECT_NE(kRun.kErrors.find("Cannot start: the cursor image \"cursor.tga\" is missing or unreadable in " +
+                                kFolderText + "."),
+              std::string::npos)
+        << kRun.kErrors;
+}

@@ -1,0 +1,300 @@
+#include "game/shell/CGame.h"
+
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneKeyboard.h"
+#include "game/shell/CConditions.h"
+#include "game/shell/CFrontEndScreens.h"
+#include "game/shell/CMouse.h"
+#include "game/shell/CSoundSystem.h"
+#include "game/shell/ui/CInterface.h"
+#include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorld.h"
+#include "platform/os/OsDialog.h"
+#include "platform/os/OsFiles.h"
+#include "tests/framework/FrameworkTestSupport.h"
+#include "tests/game/shell/GameTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+const char* const SETTINGS = "<Game_Data>\r\n<Game_type>\r\nNormal\r\n<Normal>\r\n0\r\n</Normal>\r\n</Game_type>\r\n"
+                             "</Game_Data>\r\n<Level_Data>\r\n<0>\r\n</0>\r\n</Level_Data>\r\n";
+
+class CGameInputTest : public EngineFrameworkTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineFrameworkTest::SetUp();
+        WriteFileBytes("setup.xml", SETTINGS);
+        WriteFileBytes("cursor.tga", TinyTgaBytes());
+        COrvaneApplication::LoadSettings();
+    }
+    void TearDown() override
+    {
+        os::ResetMessageBoxHook();
+        COrvaneApplication::ResetSettings();
+        CGame::ResetStatics();
+        EngineFrameworkTest::TearDown();
+    }
+
+    // Started headless and moved into the (empty) level 0.
+    static void EnterLevel(CGame& kGame)
+    {
+        ASSERT_TRUE(kGame.Init("Orvane Game"));
+        ASSERT_TRUE(kGame.Start());
+        kGame.GetFrontEndScreens()->m_bStartNewGame = true;
+        kGame.Update(0.001f);
+        kGame.Update(0.02f);
+        ASSERT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
+        ASSERT_FALSE(kGame.IsInputBlocked());
+    }
+
+    static void Press(CGame& kGame, std::uint32_t uiKey)
+    {
+        COrvaneKeyEvent kEvent;
+        kEvent.m_uiKeyCode = uiKey;
+        (void)kGame.OnKey(kEvent);
+    }
+    static void Type(CGame& kGame, const std::string& kText)
+    {
+        for (char c : kText)
+            Press(kGame, static_cast<unsigned char>(c));
+    }
+};
+} // namespace
+
+TEST_F(CGameInputTest, TheCodeIsTypedAfterEnterAndAWrongLetterCancelsIt)
+{
+    CGame kGame;
+    EnterLevel(kGame);
+
+    // Letters without Enter are ordinary keys.
+    Type(kGame, "copperkites");
+    EXPECT_EQ(kGame.GetCodeEntry(), CGame::CODE_IDLE);
+
+    // Any piece of the code keeps the entry open; a letter that leaves the
+    // code ends it with nothing kept.
+    Press(kGame, COrvaneKeys::KEY_ENTER);
+    EXPECT_EQ(kGame.GetCodeEntry(), CGame::CODE_TYPING);
+    Type(kGame, "kite");
+    EXPECT_EQ(kGame.GetCodeEntry(), CGame::CODE_TYPING);
+    EXPECT_EQ(kGame.GetTypedCode(), "kite");
+    Press(kGame, 'x');
+    EXPECT_EQ(kGame.GetCodeEntry(), CGame::CODE_IDLE);
+    EXPECT_EQ(kGame.GetTypedCode(), "");
+
+    // While typing, keys do nothing else: "0" does not pause.
+    Press(kGame, COrvaneKeys::KEY_ENTER);
+    Type(kGame, "cop0");
+    EXPECT_EQ(kGame.GetGameSpeed(), 1.0f);
+    EXPECT_EQ(kGame.GetCodeEntry(), CGame::CODE_IDLE);
+
+    Press(kGame, COrvaneKeys::KEY_ENTER);
+    Type(kGame, "copperkites");
+    EXPECT_EQ(kGame.GetCodeEntry(), CGame::CODE_CHEATS);
+
+    // Cheat mode stays: Enter, other keys and the way back to the front end keep it.
+    Press(kGame, COrvaneKeys::KEY_ENTER);
+    Press(kGame, 'q');
+    kGame.ResetGame();
+    EXPECT_EQ(kGame.GetCodeEntry(), CGame::CODE_CHEATS);
+}
+
+TEST_F(CGameInputTest, SpeedKeysActAtOnceAndCheatKeysOnlyInCheatMode)
+{
+    CGame kGame;
+    EnterLevel(kGame);
+    Press(kGame, '0');
+    EXPECT_EQ(kGame.GetGameSpeed(), 0.0f);
+    Press(kGame, '3');
+    EXPECT_EQ(kGame.GetGameSpeed(), 3.0f);
+    Press(kGame, '2');
+    EXPECT_EQ(kGame.GetGameSpeed(), 2.0f);
+    Press(kGame, '1');
+    EXPECT_EQ(kGame.GetGameSpeed(), 1.0f);
+
+    ASSERT_NE(kGame.GetStatistics(), nullptr);
+    const std::int32_t iIncome = kGame.GetStatistics()->m_iOtherIncome;
+    const std::int32_t iScore = kGame.GetStatistics()->m_iScore;
+    for (std::uint32_t uiKey : {std::uint32_t{'4'}, std::uint32_t{'m'}, std::uint32_t{'x'}, COrvaneKeys::KEY_F1})
+        Press(kGame, uiKey);
+    EXPECT_EQ(kGame.GetGameSpeed(), 1.0f);
+    EXPECT_EQ(kGame.GetStatistics()->m_iOtherIncome, iIncome);
+    EXPECT_EQ(kGame.GetStatistics()->m_iScore, iScore);
+
+    Press(kGame, COrvaneKeys::KEY_ENTER);
+    Type(kGame, CGame::CHEAT_CODE);
+    const std::vector<std::pair<std::uint32_t, float>> kSpeeds{{'4', 6.0f}, {'5', 9.0f}, {'6', 12.0f}, {'`', 0.5f},
+                                                               {'0', 0.0f}};
+    for (const auto& [uiKey, fSpeed] : kSpeeds)
+    {
+        Press(kGame, uiKey);
+        EXPECT_EQ(kGame.GetGameSpeed(), fSpeed) << uiKey;
+    }
+    Press(kGame, 'm');
+    EXPECT_EQ(kGame.GetStatistics()->m_iOtherIncome, iIncome + 10000);
+    Press(kGame, 'x');
+    EXPECT_EQ(kGame.GetStatistics()->m_iScore, iScore + 100);
+
+    // The upgrade keys only raise the level.
+    ASSERT_NE(kGame.GetWorld(), nullptr);
+    Press(kGame, COrvaneKeys::KEY_F1 + 1);
+    EXPECT_EQ(kGame.GetWorld()->GetUpgradeLevel(), 2);
+    Press(kGame, COrvaneKeys::KEY_F1);
+    EXPECT_EQ(kGame.GetWorld()->GetUpgradeLevel(), 2);
+    Press(kGame, COrvaneKeys::KEY_F1 + 2);
+    EXPECT_EQ(kGame.GetWorld()->GetUpgradeLevel(), 3);
+}
+
+TEST_F(CGameInputTest, SpaceClosesThePanelsAndEscapeAsksBeforeLeaving)
+{
+    CGame kGame;
+    EnterLevel(kGame);
+    CInterface::Get()->ClearCalls();
+    Press(kGame, ' ');
+    EXPECT_EQ(CInterface::Get()->GetCalls(), (std::vector<std::string>{"CloseAllPanels"}));
+
+    Press(kGame, COrvaneKeys::KEY_ESCAPE);
+    ASSERT_TRUE(CInterface::Get()->IsConfirmationOpen());
+    EXPECT_EQ(CInterface::Get()->GetCalls().back(), "ShowConfirmation 2");
+    EXPECT_TRUE(CInterface::Get()->AnswerConfirmation(false));
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
+
+    Press(kGame, COrvaneKeys::KEY_ESCAPE);
+    EXPECT_TRUE(CInterface::Get()->AnswerConfirmation(true));
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_FRONT_END);
+    EXPECT_FALSE(CInterface::Get()->AnswerConfirmation(true)); // nothing asked
+}
+
+TEST_F(CGameInputTest, APendingResultLetsOnlySpaceOrEscapeLeave)
+{
+    CGame kGame;
+    EnterLevel(kGame);
+    kGame.GetConditions()->SetResults(0, CConditions::NO_RESULT);
+    Press(kGame, '0');
+    Press(kGame, COrvaneKeys::KEY_ENTER);
+    EXPECT_EQ(kGame.GetGameSpeed(), 1.0f);
+    EXPECT_EQ(kGame.GetCodeEntry(), CGame::CODE_IDLE);
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
+    Press(kGame, ' ');
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_FRONT_END);
+
+    kGame.GetFrontEndScreens()->m_bStartNewGame = true;
+    kGame.Update(0.02f);
+    kGame.Update(0.02f);
+    ASSERT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
+    kGame.GetConditions()->SetResults(CConditions::NO_RESULT, 1);
+    Press(kGame, COrvaneKeys::KEY_ESCAPE);
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_FRONT_END);
+    EXPECT_FALSE(CInterface::Get()->IsConfirmationOpen());
+}
+
+TEST_F(CGameInputTest, TheFrontEndBlocksTheKeysAndKeyUpIsRecorded)
+{
+    CGame kGame;
+    ASSERT_TRUE(kGame.Init("Orvane Game"));
+    ASSERT_TRUE(kGame.Start());
+    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+    kGame.Update(0.001f);
+    ASSERT_TRUE(kGame.IsInputBlocked());
+    Press(kGame, '0');
+    Press(kGame, COrvaneKeys::KEY_ENTER);
+    EXPECT_EQ(kGame.GetGameSpeed(), 1.0f);
+    EXPECT_EQ(kGame.GetCodeEntry(), CGame::CODE_IDLE);
+
+    COrvaneKeyEvent kUp;
+    kUp.m_ucCtrl = 1;
+    kUp.m_ucShift = 1;
+    kUp.m_uiKeyCode = 'k';
+    kUp.m_ucCharacter = 'K';
+    EXPECT_EQ(kGame.OnKeyUp(kUp), 1);
+    EXPECT_EQ(kGame.GetLastKeyEvent().m_uiKeyCode, static_cast<std::uint32_t>('k'));
+    EXPECT_EQ(kGame.GetLastKeyEvent().m_uiFirst, 1u);
+    EXPECT_EQ(kGame.GetLastKeyEvent().m_uiSecond, 1u);
+    EXPECT_EQ(kGame.GetLastKeyEvent().m_uiFourth, static_cast<std::uint32_t>('K'));
+}
+
+TEST_F(CGameInputTest, ALeftClickInALevelIsReleasedAtOnceAndEndsTheArrivalView)
+{
+    CGame kGame;
+    EXPECT_EQ(kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN), 0); // not started
+    EnterLevel(kGame);
+    auto* pkMouse = dynamic_cast<CMouse*>(kGame.GetMouse());
+    ASSERT_NE(pkMouse, nullptr);
+    ASSERT_NE(kGame.GetSpawnManager(), nullptr);
+    kGame.GetSpawnManager()->m_ucCameraFollows = 1;
+
+    (void)pkMouse->OnLeftDown(NiVec2{100.0f, 100.0f});
+    EXPECT_EQ(pkMouse->GetLeft(), COrvaneMouse::BUTTON_RELEASED);
+    EXPECT_EQ(kGame.GetSpawnManager()->m_ucCameraFollows, 0);
+
+    // The right button stays pressed for the framework's camera control.
+    kGame.GetSpawnManager()->m_ucCameraFollows = 1;
+    (void)pkMouse->OnRightDown(NiVec2{100.0f, 100.0f});
+    EXPECT_EQ(pkMouse->GetRight(), COrvaneMouse::BUTTON_PRESSED);
+    EXPECT_EQ(kGame.GetSpawnManager()->m_ucCameraFollows, 0);
+    EXPECT_EQ(kGame.OnMouse(CMouse::BUTTON_LEFT_UP), 1);
+
+    kGame.ResetGame();
+    EXPECT_EQ(kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN), 1); // the front end
+}
+
+TEST_F(CGameInputTest, DemolishingClearsTheSelectionAndPlaysItsSample)
+{
+    CGame kGame;
+    EnterLevel(kGame);
+    kGame.GetSoundSystem()->ClearCalls();
+    kGame.ConfirmDemolish(nullptr);
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+    EXPECT_EQ(kGame.GetSoundSystem()->GetCalls(), (std::vector<std::string>{"PlaySample 1 255"}));
+}
+
+TEST_F(CGameInputTest, EachBuildingKindHasItsLoopSample)
+{
+    EXPECT_EQ(CGame::BuildingLoopSample("staffroom"), 9);
+    EXPECT_EQ(CGame::BuildingLoopSample("foodhall"), 12);
+    EXPECT_EQ(CGame::BuildingLoopSample("workshop"), 10);
+    EXPECT_EQ(CGame::BuildingLoopSample("healthcentre"), 11);
+    EXPECT_EQ(CGame::BuildingLoopSample("cellblock"), 13);
+    EXPECT_EQ(CGame::BuildingLoopSample("Staff"), 13); // case counts
+    EXPECT_EQ(CGame::BuildingLoopSample("staff_food"), 9); // the first rule wins
+}
+
+TEST_F(CGameInputTest, WithoutTheCursorImageTheGameDoesNotStartAndSaysWhy)
+{
+    std::filesystem::remove("cursor.tga");
+    std::vector<std::string> kBoxes;
+    os::SetMessageBoxHook([&](os::WindowHandle, std::string_view kText, std::string_view kCaption, std::uint32_t) {
+        kBoxes.push_back(std::string(kCaption) + ": " + std::string(kText));
+        return 1;
+    });
+    CGame kGame;
+    ASSERT_TRUE(kGame.Init("Orvane Game"));
+    EXPECT_FALSE(kGame.Start());
+    ASSERT_EQ(kBoxes.size(), 1u);
+    EXPECT_EQ(kBoxes[0], "Application Error: Cannot start: the cursor image \"cursor.tga\" is missing or unreadable in " +
+                             os::GetCurrentFolder() + ".");
+
+    // An empty file is no better.
+    WriteFileBytes("cursor.tga", "");
+    CGame kOther;
+    kBoxes.clear();
+    ASSERT_TRUE(kOther.Init("Orvane Game"));
+    EXPECT_FALSE(kOther.Start());
+    EXPECT_EQ(kBoxes.size(), 1u);
+
+    // Any letter case finds it.
+    WriteFileBytes("CURSOR.TGA", TinyTgaBytes());
+    std::filesystem::remove("cursor.tga");
+    CGame kThird;
+    kBoxes.clear();
+    ASSERT_TRUE(kThird.Init("Orvane Game"));
+    EXPECT_TRUE(kThird.Start());
+    EXPECT_TRUE(kBoxes.empty());
+}
