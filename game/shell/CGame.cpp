@@ -27,6 +27,7 @@
 #include "game/simulation/objects/CWorld.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -228,6 +229,7 @@ bool CGame::Start()
     // A missing file leaves the document empty: its readers find nothing.
     (void)pkData->Load(DATA_FILE);
     SetDataDocument(std::move(pkData));
+    (void)EnsureScenarioStates();
 
     if (CLocale* pkLocale = GetGameLocale())
         (void)pkLocale->LoadFontsAndScreenText(GetDataDocument());
@@ -589,6 +591,48 @@ void CGame::SetFadeLevel(std::uint8_t ucLevel)
     m_ucFadeAlpha = std::min<std::uint8_t>(ucLevel, 100);
     if (m_bFadeQuad && ucLevel > 0)
         m_kFadeColour.a = static_cast<float>(m_ucFadeAlpha) * 0.01f;
+}
+
+bool CGame::EnsureScenarioStates()
+{
+    static constexpr const char* STATES = "SCENARIO_STATES";
+    static constexpr const char* OPEN = "OPEN";
+    COrvaneTagTree* pkData = GetDataDocument();
+    std::size_t uiScenarios = 0;
+    const auto CountLines = [](const std::vector<std::string>& kValues) {
+        return static_cast<std::size_t>(std::count_if(kValues.begin(), kValues.end(), [](const std::string& k) {
+            return k.find_first_not_of("\r\n") != std::string::npos;
+        }));
+    };
+    if (pkData != nullptr && pkData->SelectSection("SCENARIOS", true))
+        uiScenarios = CountLines(pkData->GetValues());
+
+    COrvaneTagTree kConfig;
+    // The cursor stays at the root when the file or the section is missing.
+    const bool bExisted = kConfig.Load(CONFIG_FILE);
+    if (!kConfig.SelectSection(STATES, true))
+    {
+        const std::string kTag = std::string("<") + STATES + ">";
+        if (!kConfig.AddChild(kTag.c_str()) || !kConfig.FindChild(STATES))
+            return false;
+    }
+    // Blank lines are no scenario's state (and are not written back).
+    const std::size_t uiHave = CountLines(kConfig.GetValues());
+    if (bExisted && uiHave >= uiScenarios)
+        return true;
+    for (std::size_t i = uiHave; i < uiScenarios; ++i)
+        kConfig.AddValue(std::string(OPEN) + "\r\n");
+    if (!kConfig.Save(CONFIG_FILE))
+    {
+        std::fprintf(stderr, "Cannot write the scenario states to \"%s\".\n", CONFIG_FILE);
+        return false;
+    }
+    if (bExisted)
+        std::fprintf(stderr, "\"%s\": %zu scenario states added (now %zu).\n", CONFIG_FILE, uiScenarios - uiHave,
+                     uiScenarios);
+    else
+        std::fprintf(stderr, "\"%s\" created with %zu scenario states.\n", CONFIG_FILE, uiScenarios);
+    return true;
 }
 
 void CGame::LoadPrisonTemplate()

@@ -62,6 +62,7 @@ public:
     static constexpr const char* TITLE_SCREEN = "images/titlescreen.tga";
     static constexpr const char* LOADING_SCREEN = "images/loading.tga";
     static constexpr const char* DATA_FILE = "./data.xml";
+    static constexpr const char* CONFIG_FILE = "./config.bin";
 
     CGame();
     ~CGame() override;
@@ -110,6 +111,10 @@ public:
     void SetFadeLevel(std::uint8_t ucLevel);
     // The prison template's fog colour becomes the background colour.
     void LoadPrisonTemplate();
+    // "./config.bin" holds a state line for every scenario of the data
+    // document: a missing file is created, a short list padded, each with a
+    // line on standard error. False when it cannot be written.
+    bool EnsureScenarioStates();
 
     // Key and mouse handlers the devices call (1: handled; OnMouse 0 outside
     // the front end and a level).

@@ -265,36 +265,3 @@ TEST_F(CGameInputTest, EachBuildingKindHasItsLoopSample)
     EXPECT_EQ(CGame::BuildingLoopSample("Staff"), 13); // case counts
     EXPECT_EQ(CGame::BuildingLoopSample("staff_food"), 9); // the first rule wins
 }
-
-TEST_F(CGameInputTest, WithoutTheCursorImageTheGameDoesNotStartAndSaysWhy)
-{
-    std::filesystem::remove("cursor.tga");
-    std::vector<std::string> kBoxes;
-    os::SetMessageBoxHook([&](os::WindowHandle, std::string_view kText, std::string_view kCaption, std::uint32_t) {
-        kBoxes.push_back(std::string(kCaption) + ": " + std::string(kText));
-        return 1;
-    });
-    CGame kGame;
-    ASSERT_TRUE(kGame.Init("Orvane Game"));
-    EXPECT_FALSE(kGame.Start());
-    ASSERT_EQ(kBoxes.size(), 1u);
-    EXPECT_EQ(kBoxes[0], "Application Error: Cannot start: the cursor image \"cursor.tga\" is missing or unreadable in " +
-                             os::GetCurrentFolder() + ".");
-
-    // An empty file is no better.
-    WriteFileBytes("cursor.tga", "");
-    CGame kOther;
-    kBoxes.clear();
-    ASSERT_TRUE(kOther.Init("Orvane Game"));
-    EXPECT_FALSE(kOther.Start());
-    EXPECT_EQ(kBoxes.size(), 1u);
-
-    // Any letter case finds it.
-    WriteFileBytes("CURSOR.TGA", TinyTgaBytes());
-    std::filesystem::remove("cursor.tga");
-    CGame kThird;
-    kBoxes.clear();
-    ASSERT_TRUE(kThird.Init("Orvane Game"));
-    EXPECT_TRUE(kThird.Start());
-    EXPECT_TRUE(kBoxes.empty());
-}
