@@ -8,6 +8,7 @@
 #include "tools/COrvaneDemoPrison.h"
 #include "tools/COrvaneDemoProps.h"
 #include "tools/COrvaneDemoSign.h"
+#include "tools/COrvaneDemoSound.h"
 
 #include <cstdio>
 #include <utility>
@@ -108,5 +109,5 @@ bool BuildDemoData(const std::string& kFolder)
            AddDemoTemplates(kFolder + "/data.xml") && AddDemoPrison(kFolder + "/data.xml") &&
            WriteDemoPrisonModels(kFolder) && WriteDemoModel(kFolder + "/models") &&
            WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) &&
-           WriteDemoLevel(kFolder);
+           WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml");
 }

@@ -568,17 +568,6 @@ void CGame::LoadLevelData()
     }
 }
 
-void CGame::ShowTimedScreen(const char* pcPicture, float fSeconds)
-{
-    // The pictures come with the screen overlays; nothing waits until then.
-    m_kShownScreens.push_back({pcPicture != nullptr ? pcPicture : "", fSeconds});
-}
-
-void CGame::ShowLoadingScreen()
-{
-    m_kShownScreens.push_back({LOADING_SCREEN, 0.0f});
-}
-
 bool CGame::BuildColourQuad(const NiColorRGBA& kColour)
 {
     m_kFadeColour = kColour;

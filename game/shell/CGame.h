@@ -57,8 +57,8 @@ public:
     static constexpr std::int32_t SAMPLE_DEMOLISH = 1;
 
     // The pictures shown at start-up and while loading.
-    static constexpr const char* STUDIO_SCREEN = "images/studio.tga";
-    static constexpr const char* RATING_SCREEN = "images/rating.tga";
+    static constexpr const char* STUDIO_SCREEN = "images/splash1.tga";
+    static constexpr const char* RATING_SCREEN = "images/splash2.tga";
     static constexpr const char* TITLE_SCREEN = "images/titlescreen.tga";
     static constexpr const char* LOADING_SCREEN = "images/loading.tga";
     static constexpr const char* DATA_FILE = "./data.xml";
@@ -104,7 +104,9 @@ public:
     // Draws the world alone through the game camera; the begin result.
     std::int32_t RenderScene();
 
-    // Start-up, loading and fade pictures.
+    // Start-up, loading and fade pictures. A timed screen stays for its
+    // time, while the messages are pumped, unless a key or a click ends it;
+    // a picture that is not there is neither shown nor waited for.
     void ShowTimedScreen(const char* pcPicture, float fSeconds);
     void ShowLoadingScreen();
     bool BuildColourQuad(const NiColorRGBA& kColour);
@@ -200,6 +202,12 @@ private:
     void UpdateMousePick();
     bool BeginCameraFrame();
     void EndCameraFrame();
+    // One frame with the picture over the whole screen; false (nothing
+    // drawn) when the picture is not there.
+    bool DrawScreenPicture(const char* pcPicture);
+    // Pumps the messages until the time passed (true) or a key, a click or
+    // the quit message came (false).
+    bool WaitOnScreen(float fSeconds);
 
     float m_fFadeLevel = 0.0f;
     std::int32_t m_iNightState = NIGHT_NONE;
