@@ -3,6 +3,16 @@
 #include "framework/COrvaneObject.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "game/simulation/objects/CBaseObject.h"
+#include "game/simulation/objects/CPathableObject.h"
+#include "game/simulation/objects/CScalableObject.h"
+
+namespace
+{
+std::unique_ptr<COrvaneObject> MakePathable()
+{
+    return std::make_unique<CPathableObject>();
+}
+} // namespace
 
 CGameObjectFactory::CGameObjectFactory(const char* pcName)
 {
@@ -55,14 +65,17 @@ CCellFactory::CCellFactory() : CGameObjectFactory("CellFactory")
 
 CWorkObjectFactory::CWorkObjectFactory() : CGameObjectFactory("WorkObjectFactory")
 {
+    SetMaker(&MakePathable);
 }
 
 CFoodObjectFactory::CFoodObjectFactory() : CGameObjectFactory("FoodObjectFactory")
 {
+    SetMaker(&MakePathable);
 }
 
 CHospitalObjectFactory::CHospitalObjectFactory() : CGameObjectFactory("HospitalObjectFactory")
 {
+    SetMaker(&MakePathable);
 }
 
 CAdminRoomFactory::CAdminRoomFactory() : CGameObjectFactory("AdminRoomFactory")
@@ -71,10 +84,12 @@ CAdminRoomFactory::CAdminRoomFactory() : CGameObjectFactory("AdminRoomFactory")
 
 CScalableObjectFactory::CScalableObjectFactory() : CGameObjectFactory("ScalableObjectFactory")
 {
+    SetMaker([]() -> std::unique_ptr<COrvaneObject> { return std::make_unique<CScalableObject>(); });
 }
 
 CPathableObjectFactory::CPathableObjectFactory() : CGameObjectFactory("PathableObjectFactory")
 {
+    SetMaker(&MakePathable);
 }
 
 CWorldObjectFactory::CWorldObjectFactory() : CGameObjectFactory("WorldObjectFactory")

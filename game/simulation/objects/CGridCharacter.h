@@ -37,4 +37,6 @@ public:
     virtual void ForceRelocate() = 0;
     // A placed object went: the character must forget it.
     virtual void OnObjectRemoved(CBaseObject& kObject) = 0;
+    // The object this character was posted to is gone: it has no home.
+    virtual void OnPostLost(CBaseObject& kObject) { (void)kObject; }
 };
