@@ -6,6 +6,7 @@
 // run ends with the ratio direct road / plain (goal: at most 1.5), the median
 // of interleaved pairs.
 
+#include "bench/BenchGlBaseline.h"
 #include "bench/BenchSupport.h"
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilImage.h"
@@ -71,31 +72,18 @@ struct DeviceSide {
 
 // ---- plain GL side ----------------------------------------------------------------
 struct PlainSide {
-    SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
+    BenchGlWindow gl;
     std::vector<const std::uint8_t*> levels;
 
     bool Open() {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-        gfx::SetGlWindowAttributes();
-        window = SDL_CreateWindow("plain", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!window) return false;
-        context = SDL_GL_CreateContext(window);
-        if (!context) return false;
+        if (!gl.Open(64, 64)) return false;
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         const ddsfixture::Spec spec = FileSpec();
         for (std::uint32_t level = 0; level < kLevels; ++level)
             levels.push_back(g_file.data() + ddsfixture::LevelOffset(spec, 0, level));
         return true;
     }
-    void MakeCurrent() {
-        if (SDL_GL_GetCurrentContext() != context) SDL_GL_MakeCurrent(window, context);
-    }
-    ~PlainSide() {
-        if (context) SDL_GL_DeleteContext(context);
-        if (window) SDL_DestroyWindow(window);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
+    void MakeCurrent() { gl.MakeCurrent(); }
 };
 
 DeviceSide* g_device = nullptr;
