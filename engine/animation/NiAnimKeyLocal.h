@@ -4,6 +4,7 @@
 
 #include "engine/animation/NiAnimKey.h"
 #include "engine/animation/NiAnimKeyTables.h"
+#include "engine/core/NiHermite.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -65,6 +66,123 @@ float SearchTimes(float t, std::uint32_t uiCount, const TimeAt& fnTime, std::uin
     if (!(fSpan > 0.0f))
         return 1.0f;
     return (t - fT0) / fSpan;
+}
+
+// The value between two keys at parameter u, one implementation per kind:
+// the key tables' interpolate functions and the transform interpolator's
+// inline path both use these, so both give the same bits.
+inline NiVec3 PosLin(float u, const NiAnimKey* k0, const NiAnimKey* k1)
+{
+    return static_cast<const NiPosKey*>(k0)->m_kPos * (1.0f - u) + static_cast<const NiPosKey*>(k1)->m_kPos * u;
+}
+inline NiVec3 PosStep(float u, const NiAnimKey* k0, const NiAnimKey* k1)
+{
+    return u < 1.0f ? static_cast<const NiPosKey*>(k0)->m_kPos : static_cast<const NiPosKey*>(k1)->m_kPos;
+}
+// P0 + out0 u + a u^2 + b u^3, all from the first key.
+inline NiVec3 PosCubic(const NiVec3& kP0, const NiVec3& kOut, const NiVec3& kA, const NiVec3& kB, float u)
+{
+    return ((kB * u + kA) * u + kOut) * u + kP0;
+}
+inline NiVec3 PosBez(float u, const NiAnimKey* k0)
+{
+    const auto& b = *static_cast<const NiBezPosKey*>(k0);
+    return PosCubic(b.m_kPos, b.m_kOutTan, b.m_kA, b.m_kB, u);
+}
+inline NiVec3 PosTCB(float u, const NiAnimKey* k0)
+{
+    const auto& b = *static_cast<const NiTCBPosKey*>(k0);
+    return PosCubic(b.m_kPos, b.m_kDD, b.m_kA, b.m_kB, u);
+}
+
+inline NiQuat RotLin(float u, const NiAnimKey* k0, const NiAnimKey* k1)
+{
+    return NiQuat::Slerp(u, static_cast<const NiRotKey*>(k0)->m_kQuat, static_cast<const NiRotKey*>(k1)->m_kQuat);
+}
+inline NiQuat RotStep(float u, const NiAnimKey* k0, const NiAnimKey* k1)
+{
+    return u < 1.0f ? static_cast<const NiRotKey*>(k0)->m_kQuat : static_cast<const NiRotKey*>(k1)->m_kQuat;
+}
+inline NiQuat RotBez(float u, const NiAnimKey* k0, const NiAnimKey* k1)
+{
+    const auto& a = *static_cast<const NiBezRotKey*>(k0);
+    const auto& b = *static_cast<const NiBezRotKey*>(k1);
+    return NiQuat::Squad(u, a.m_kQuat, a.m_kIntQuat, b.m_kIntQuat, b.m_kQuat);
+}
+inline NiQuat RotTCB(float u, const NiAnimKey* k0, const NiAnimKey* k1)
+{
+    const auto& a = *static_cast<const NiTCBRotKey*>(k0);
+    const auto& b = *static_cast<const NiTCBRotKey*>(k1);
+    return NiQuat::Squad(u, a.m_kQuat, a.m_kA, b.m_kB, b.m_kQuat);
+}
+
+inline float FloatLin(float u, const NiAnimKey* k0, const NiAnimKey* k1)
+{
+    return NiAnimKey::Lerp(u, static_cast<const NiFloatKey*>(k0)->m_fValue, static_cast<const NiFloatKey*>(k1)->m_fValue);
+}
+inline float FloatStep(float u, const NiAnimKey* k0, const NiAnimKey* k1)
+{
+    return u < 1.0f ? static_cast<const NiFloatKey*>(k0)->m_fValue : static_cast<const NiFloatKey*>(k1)->m_fValue;
+}
+inline float FloatBez(float u, const NiAnimKey* k0, const NiAnimKey* k1)
+{
+    const auto& a = *static_cast<const NiBezFloatKey*>(k0);
+    const auto& b = *static_cast<const NiBezFloatKey*>(k1);
+    return NiHermiteCubic(u, a.m_fValue, a.m_fOutTan, b.m_fValue, b.m_fInTan);
+}
+inline float FloatTCB(float u, const NiAnimKey* k0, const NiAnimKey* k1)
+{
+    const auto& a = *static_cast<const NiTCBFloatKey*>(k0);
+    const auto& b = *static_cast<const NiTCBFloatKey*>(k1);
+    return NiHermiteCubic(u, a.m_fValue, a.m_fDD, b.m_fValue, b.m_fDS);
+}
+
+// The same chosen by key type, with the value in registers; other types go
+// through the kind's interpolate function pfn.
+inline NiVec3 PosPair(std::uint32_t uiType, NiAnimKeyTables::CurveFunction pfn, float u, const NiAnimKey* k0,
+                      const NiAnimKey* k1)
+{
+    switch (uiType)
+    {
+    case NI_LINKEY: return PosLin(u, k0, k1);
+    case NI_STEPKEY: return PosStep(u, k0, k1);
+    case NI_BEZKEY: return PosBez(u, k0);
+    case NI_TCBKEY: return PosTCB(u, k0);
+    default: break;
+    }
+    NiVec3 kValue;
+    pfn(u, k0, k1, &kValue);
+    return kValue;
+}
+inline NiQuat RotPair(std::uint32_t uiType, NiAnimKeyTables::CurveFunction pfn, float u, const NiAnimKey* k0,
+                      const NiAnimKey* k1)
+{
+    switch (uiType)
+    {
+    case NI_LINKEY: return RotLin(u, k0, k1);
+    case NI_STEPKEY: return RotStep(u, k0, k1);
+    case NI_BEZKEY: return RotBez(u, k0, k1);
+    case NI_TCBKEY: return RotTCB(u, k0, k1);
+    default: break;
+    }
+    NiQuat kValue;
+    pfn(u, k0, k1, &kValue);
+    return kValue;
+}
+inline float FloatPair(std::uint32_t uiType, NiAnimKeyTables::CurveFunction pfn, float u, const NiAnimKey* k0,
+                       const NiAnimKey* k1)
+{
+    switch (uiType)
+    {
+    case NI_LINKEY: return FloatLin(u, k0, k1);
+    case NI_STEPKEY: return FloatStep(u, k0, k1);
+    case NI_BEZKEY: return FloatBez(u, k0, k1);
+    case NI_TCBKEY: return FloatTCB(u, k0, k1);
+    default: break;
+    }
+    float fValue;
+    pfn(u, k0, k1, &fValue);
+    return fValue;
 }
 
 // Index of the first key whose time is not below t; false when a key with

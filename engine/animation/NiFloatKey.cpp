@@ -15,23 +15,19 @@ const NiFloatKey& F(const NiAnimKey* p) { return *static_cast<const NiFloatKey*>
 void InterpNone(float, const NiAnimKey*, const NiAnimKey*, void* pv) { *static_cast<float*>(pv) = 0.0f; }
 void InterpLin(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
 {
-    *static_cast<float*>(pv) = NiAnimKey::Lerp(u, F(k0).m_fValue, F(k1).m_fValue);
+    *static_cast<float*>(pv) = FloatLin(u, k0, k1);
 }
 void InterpStep(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
 {
-    *static_cast<float*>(pv) = u < 1.0f ? F(k0).m_fValue : F(k1).m_fValue;
+    *static_cast<float*>(pv) = FloatStep(u, k0, k1);
 }
 void InterpBez(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
 {
-    const auto& a = *static_cast<const NiBezFloatKey*>(k0);
-    const auto& b = *static_cast<const NiBezFloatKey*>(k1);
-    *static_cast<float*>(pv) = NiHermiteCubic(u, a.m_fValue, a.m_fOutTan, b.m_fValue, b.m_fInTan);
+    *static_cast<float*>(pv) = FloatBez(u, k0, k1);
 }
 void InterpTCB(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
 {
-    const auto& a = *static_cast<const NiTCBFloatKey*>(k0);
-    const auto& b = *static_cast<const NiTCBFloatKey*>(k1);
-    *static_cast<float*>(pv) = NiHermiteCubic(u, a.m_fValue, a.m_fDD, b.m_fValue, b.m_fDS);
+    *static_cast<float*>(pv) = FloatTCB(u, k0, k1);
 }
 
 // --- Derived values --------------------------------------------------------------------------------------------------

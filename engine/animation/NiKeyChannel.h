@@ -3,6 +3,7 @@
 #include "engine/animation/NiAnimKey.h"
 #include "engine/animation/NiAnimKeyTables.h"
 
+#include <bit>
 #include <cstdint>
 #include <memory>
 
@@ -53,34 +54,79 @@ public:
     {
         if (m_pfnInterpolate == nullptr)
             return false;
-        // With the times in order, t inside the interval of the last search
-        // or strictly inside the next one leaves the search nothing else to
-        // find. Playback mostly stays there, so the common case reads
-        // neighbouring keys only, never the far end of the array.
-        if (m_bOrdered)
-        {
-            std::uint32_t h = uiLastIdx < m_uiNumKeys - 1 ? uiLastIdx : m_uiNumKeys - 2;
-            const NiAnimKey* pkKey0 = GetKeyAt(h);
-            const NiAnimKey* pkKey1 = GetKeyAt(h + 1);
-            bool bFound = pkKey0->m_fTime <= t && t < pkKey1->m_fTime;
-            if (!bFound && t > pkKey1->m_fTime && h + 2 < m_uiNumKeys && t < GetKeyAt(h + 2)->m_fTime)
-            {
-                ++h;
-                pkKey0 = pkKey1;
-                pkKey1 = GetKeyAt(h + 1);
-                bFound = true;
-            }
-            if (bFound)
-            {
-                uiLastIdx = h;
-                float fSpan = pkKey1->m_fTime - pkKey0->m_fTime;
-                m_pfnInterpolate(fSpan > 0.0f ? (t - pkKey0->m_fTime) / fSpan : 1.0f, pkKey0, pkKey1, pvResult);
-                return true;
-            }
-        }
-        SearchAndInterpolate(t, uiLastIdx, pvResult);
+        const NiAnimKey* pkKey0;
+        const NiAnimKey* pkKey1;
+        float fU;
+        if (NearInterval(t, uiLastIdx, pkKey0, pkKey1, fU))
+            m_pfnInterpolate(fU, pkKey0, pkKey1, pvResult);
+        else
+            SearchAndInterpolate(t, uiLastIdx, pvResult);
         return true;
     }
+
+    // InterpolateAt's common case on its own: with the times in order, t
+    // inside the interval of the last search or strictly inside the next one
+    // leaves the search nothing else to find. Playback mostly stays there, so
+    // this reads neighbouring keys only, never the far end of the array.
+    // True with the interval's keys and the parameter the kind's function
+    // takes (uiLastIdx updated); false, with nothing changed, for every other
+    // case.
+    bool NearInterval(float t, std::uint32_t& uiLastIdx, const NiAnimKey*& pkKey0, const NiAnimKey*& pkKey1,
+                      float& fU) const
+    {
+        IntervalMemo kMemo;
+        return NearInterval(t, uiLastIdx, pkKey0, pkKey1, fU, kMemo);
+    }
+
+    // The last interval whose parameter was worked out, for channels
+    // evaluated at one and the same t one after the other: when they are
+    // keyed at the same times (as exported animation mostly is), the divide
+    // is the same and is done once. The times are compared bit for bit (0
+    // and -0 differ), so the same inputs give the same bits. Never kept
+    // across two values of t.
+    struct IntervalMemo
+    {
+        // A NaN pattern: an ordered channel has no NaN times.
+        std::uint32_t m_uiT0 = 0xFFFFFFFFu;
+        std::uint32_t m_uiT1 = 0xFFFFFFFFu;
+        float m_fU = 0.0f;
+    };
+    bool NearInterval(float t, std::uint32_t& uiLastIdx, const NiAnimKey*& pkKey0, const NiAnimKey*& pkKey1,
+                      float& fU, IntervalMemo& kMemo) const
+    {
+        // Ordered implies a function and at least two keys (Prepare).
+        if (!m_bOrdered)
+            return false;
+        std::uint32_t h = uiLastIdx < m_uiNumKeys - 1 ? uiLastIdx : m_uiNumKeys - 2;
+        const NiAnimKey* pkK0 = GetKeyAt(h);
+        const NiAnimKey* pkK1 = GetKeyAt(h + 1);
+        if (!(pkK0->m_fTime <= t && t < pkK1->m_fTime))
+        {
+            if (!(t > pkK1->m_fTime && h + 2 < m_uiNumKeys && t < GetKeyAt(h + 2)->m_fTime))
+                return false;
+            ++h;
+            pkK0 = pkK1;
+            pkK1 = GetKeyAt(h + 1);
+        }
+        uiLastIdx = h;
+        pkKey0 = pkK0;
+        pkKey1 = pkK1;
+        const float fT0 = pkK0->m_fTime;
+        const float fT1 = pkK1->m_fTime;
+        const auto uiT0 = std::bit_cast<std::uint32_t>(fT0);
+        const auto uiT1 = std::bit_cast<std::uint32_t>(fT1);
+        if (uiT0 == kMemo.m_uiT0 && uiT1 == kMemo.m_uiT1)
+        {
+            fU = kMemo.m_fU;
+            return true;
+        }
+        const float fSpan = fT1 - fT0;
+        fU = fSpan > 0.0f ? (t - fT0) / fSpan : 1.0f;
+        kMemo = {uiT0, uiT1, fU};
+        return true;
+    }
+
+    [[nodiscard]] NiAnimKeyTables::CurveFunction GetInterpolateFunction() const { return m_pfnInterpolate; }
 
     void GuaranteeKeysAtStartAndEnd(float fStart, float fEnd);
     // Replaces the keys by their copy over [begin, end].

@@ -31,23 +31,16 @@ Cubic TCBCubic(const NiAnimKey* k)
     const auto& b = *static_cast<const NiTCBPosKey*>(k);
     return {b.m_kPos, b.m_kDD, b.m_kA, b.m_kB};
 }
-NiVec3 CubicValue(const Cubic& c, float u) { return ((c.m_kB * u + c.m_kA) * u + c.m_kOut) * u + c.m_kP0; }
 NiVec3 CubicD1(const Cubic& c, float u) { return c.m_kOut + c.m_kA * (2.0f * u) + c.m_kB * (3.0f * u * u); }
 NiVec3 CubicD2(const Cubic& c, float u) { return c.m_kA * 2.0f + c.m_kB * (6.0f * u); }
 
 // --- Interpolation and derivatives -----------------------------------------------------------------------------------
 
 void Zero(float, const NiAnimKey*, const NiAnimKey*, void* pv) { Out(pv) = NiVec3::ZERO; }
-void InterpLin(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
-{
-    Out(pv) = P(k0).m_kPos * (1.0f - u) + P(k1).m_kPos * u;
-}
-void InterpStep(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
-{
-    Out(pv) = u < 1.0f ? P(k0).m_kPos : P(k1).m_kPos;
-}
-void InterpBez(float u, const NiAnimKey* k0, const NiAnimKey*, void* pv) { Out(pv) = CubicValue(BezCubic(k0), u); }
-void InterpTCB(float u, const NiAnimKey* k0, const NiAnimKey*, void* pv) { Out(pv) = CubicValue(TCBCubic(k0), u); }
+void InterpLin(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv) { Out(pv) = PosLin(u, k0, k1); }
+void InterpStep(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv) { Out(pv) = PosStep(u, k0, k1); }
+void InterpBez(float u, const NiAnimKey* k0, const NiAnimKey*, void* pv) { Out(pv) = PosBez(u, k0); }
+void InterpTCB(float u, const NiAnimKey* k0, const NiAnimKey*, void* pv) { Out(pv) = PosTCB(u, k0); }
 
 void D1Lin(float, const NiAnimKey* k0, const NiAnimKey* k1, void* pv) { Out(pv) = P(k1).m_kPos - P(k0).m_kPos; }
 void D1Step(float, const NiAnimKey* k0, const NiAnimKey* k1, void* pv) { Out(pv) = P(k0).m_kPos - P(k1).m_kPos; }

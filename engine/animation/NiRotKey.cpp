@@ -24,26 +24,10 @@ NiQuat& Out(void* pv) { return *static_cast<NiQuat*>(pv); }
 // --- Interpolation ---------------------------------------------------------------------------------------------------
 
 void InterpNone(float, const NiAnimKey*, const NiAnimKey*, void* pv) { Out(pv) = NiQuat::IDENTITY; }
-void InterpLin(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
-{
-    Out(pv) = NiQuat::Slerp(u, R(k0).m_kQuat, R(k1).m_kQuat);
-}
-void InterpStep(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
-{
-    Out(pv) = u < 1.0f ? R(k0).m_kQuat : R(k1).m_kQuat;
-}
-void InterpBez(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
-{
-    const auto& a = *static_cast<const NiBezRotKey*>(k0);
-    const auto& b = *static_cast<const NiBezRotKey*>(k1);
-    Out(pv) = NiQuat::Squad(u, a.m_kQuat, a.m_kIntQuat, b.m_kIntQuat, b.m_kQuat);
-}
-void InterpTCB(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv)
-{
-    const auto& a = *static_cast<const NiTCBRotKey*>(k0);
-    const auto& b = *static_cast<const NiTCBRotKey*>(k1);
-    Out(pv) = NiQuat::Squad(u, a.m_kQuat, a.m_kA, b.m_kB, b.m_kQuat);
-}
+void InterpLin(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv) { Out(pv) = RotLin(u, k0, k1); }
+void InterpStep(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv) { Out(pv) = RotStep(u, k0, k1); }
+void InterpBez(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv) { Out(pv) = RotBez(u, k0, k1); }
+void InterpTCB(float u, const NiAnimKey* k0, const NiAnimKey* k1, void* pv) { Out(pv) = RotTCB(u, k0, k1); }
 // The Euler kind is handed the time itself and its single key.
 void InterpEuler(float t, const NiAnimKey* k0, const NiAnimKey*, void* pv)
 {

@@ -1,5 +1,6 @@
 #include "engine/animation/NiTransformInterpolator.h"
 
+#include "engine/animation/NiAnimKeyLocal.h"
 #include "engine/core/NiCloneContext.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
@@ -22,37 +23,100 @@ void NiTransformInterpolator::CopyMembers(NiTransformInterpolator* pkDest, NiClo
     pkDest->m_uiLastScaleIdx = m_uiLastScaleIdx;
 }
 
+namespace
+{
+// Everything but the common interval: the channel's search, then the key
+// functions (one key, Euler keys). Out of line and by value, so the caller's
+// values never have their address taken.
+[[gnu::noinline]] NiVec3 SlowPos(const NiKeyChannel& kPos, float fTime, std::uint32_t& uiLastIdx)
+{
+    NiVec3 kValue;
+    if (!kPos.InterpolateAt(fTime, uiLastIdx, &kValue))
+        kValue = NiPosKey::EvaluateAt(fTime, kPos.GetKeys(), kPos.GetType(), kPos.GetNumKeys(), uiLastIdx,
+                                      kPos.GetStride());
+    return kValue;
+}
+
+[[gnu::noinline]] NiQuat SlowRot(const NiKeyChannel& kRot, float fTime, std::uint32_t& uiLastIdx)
+{
+    NiQuat kValue;
+    if (!kRot.InterpolateAt(fTime, uiLastIdx, &kValue))
+        kValue = NiRotKey::EvaluateAt(fTime, kRot.GetKeys(), kRot.GetType(), kRot.GetNumKeys(), uiLastIdx,
+                                      kRot.GetStride());
+    return kValue;
+}
+
+[[gnu::noinline]] float SlowScale(const NiKeyChannel& kScale, float fTime, std::uint32_t& uiLastIdx)
+{
+    float fValue;
+    if (!kScale.InterpolateAt(fTime, uiLastIdx, &fValue))
+        fValue = NiFloatKey::EvaluateAt(fTime, kScale.GetKeys(), kScale.GetType(), kScale.GetNumKeys(), uiLastIdx,
+                                        kScale.GetStride());
+    return fValue;
+}
+} // namespace
+
 bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatTransform& kValue)
 {
     bool bNewTime = fTime != m_fLastTime;
     if (bNewTime && m_spData)
     {
         NiTransformData* pkData = m_spData;
-        // Prepared channels first; the key functions handle the rest (one
-        // key, Euler keys).
-        if (pkData->GetNumPosKeys() > 0 &&
-            !pkData->PosChannel().InterpolateAt(fTime, m_uiLastTransIdx, &m_kTransformValue.m_kTranslate))
+        const NiKeyChannel& kPos = pkData->PosChannel();
+        const NiKeyChannel& kRot = pkData->RotChannel();
+        const NiKeyChannel& kScale = pkData->ScaleChannel();
+        const NiAnimKey* pkKey0;
+        const NiAnimKey* pkKey1;
+        float fU;
+        NiKeyChannel::IntervalMemo kMemo;
+        // Each new value goes from registers straight to both places: read
+        // back from the member right after being written in pieces, it would
+        // stall. The rotation, the one that calls out, comes first, so that
+        // little is kept across its call.
+        if (kRot.GetNumKeys() > 0)
         {
-            m_kTransformValue.m_kTranslate =
-                NiPosKey::EvaluateAt(fTime, pkData->GetPosKeys(), pkData->GetPosType(), pkData->GetNumPosKeys(),
-                                     m_uiLastTransIdx, pkData->GetPosStride());
+            const NiQuat kRotate =
+                kRot.NearInterval(fTime, m_uiLastRotIdx, pkKey0, pkKey1, fU, kMemo)
+                    ? NiAnimKeyLocal::RotPair(kRot.GetType(), kRot.GetInterpolateFunction(), fU, pkKey0, pkKey1)
+                    : SlowRot(kRot, fTime, m_uiLastRotIdx);
+            m_kTransformValue.m_kRotate = kRotate;
+            kValue.m_kRotate = kRotate;
         }
-        if (pkData->GetNumRotKeys() > 0 &&
-            !pkData->RotChannel().InterpolateAt(fTime, m_uiLastRotIdx, &m_kTransformValue.m_kRotate))
+        else
         {
-            m_kTransformValue.m_kRotate =
-                NiRotKey::EvaluateAt(fTime, pkData->GetRotKeys(), pkData->GetRotType(), pkData->GetNumRotKeys(),
-                                     m_uiLastRotIdx, pkData->GetRotStride());
+            kValue.m_kRotate = m_kTransformValue.m_kRotate;
         }
-        if (pkData->GetNumScaleKeys() > 0 &&
-            !pkData->ScaleChannel().InterpolateAt(fTime, m_uiLastScaleIdx, &m_kTransformValue.m_fScale))
+        if (kScale.GetNumKeys() > 0)
         {
-            m_kTransformValue.m_fScale =
-                NiFloatKey::EvaluateAt(fTime, pkData->GetScaleKeys(), pkData->GetScaleType(),
-                                       pkData->GetNumScaleKeys(), m_uiLastScaleIdx, pkData->GetScaleStride());
+            const float fScale =
+                kScale.NearInterval(fTime, m_uiLastScaleIdx, pkKey0, pkKey1, fU, kMemo)
+                    ? NiAnimKeyLocal::FloatPair(kScale.GetType(), kScale.GetInterpolateFunction(), fU, pkKey0, pkKey1)
+                    : SlowScale(kScale, fTime, m_uiLastScaleIdx);
+            m_kTransformValue.m_fScale = fScale;
+            kValue.m_fScale = fScale;
+        }
+        else
+        {
+            kValue.m_fScale = m_kTransformValue.m_fScale;
+        }
+        if (kPos.GetNumKeys() > 0)
+        {
+            const NiVec3 kTranslate =
+                kPos.NearInterval(fTime, m_uiLastTransIdx, pkKey0, pkKey1, fU, kMemo)
+                    ? NiAnimKeyLocal::PosPair(kPos.GetType(), kPos.GetInterpolateFunction(), fU, pkKey0, pkKey1)
+                    : SlowPos(kPos, fTime, m_uiLastTransIdx);
+            m_kTransformValue.m_kTranslate = kTranslate;
+            kValue.m_kTranslate = kTranslate;
+        }
+        else
+        {
+            kValue.m_kTranslate = m_kTransformValue.m_kTranslate;
         }
     }
-    kValue = m_kTransformValue;
+    else
+    {
+        kValue = m_kTransformValue;
+    }
     if (m_kTransformValue.IsTransformInvalid())
         return false;
     if (bNewTime)
