@@ -152,6 +152,11 @@ public:
     [[nodiscard]] std::uint32_t GetFlags() const { return m_uiFlags; }
     [[nodiscard]] bool GetWBufferPreferred() const { return m_bWBufferPreferred != 0; }
     [[nodiscard]] std::uint32_t GetFogColor() const { return m_uiFogColor; }
+    // The device blend factor of an engine alpha function (ONE for others).
+    [[nodiscard]] std::uint32_t GetD3DBlend(std::uint32_t uiFunction) const
+    {
+        return uiFunction < m_auiAlphaBlendModes.size() ? m_auiAlphaBlendModes[uiFunction] : 2u;
+    }
     [[nodiscard]] float GetCameraNear() const { return m_fCameraNear; }
     [[nodiscard]] float GetCameraFar() const { return m_fCameraFar; }
     [[nodiscard]] NiD3DMaterialCache& GetMaterialCache() { return m_kMaterials; }

@@ -9,6 +9,7 @@
 #include "engine/scene/NiCamera.h"
 #include "engine/scene/NiLight.h"
 #include "engine/shaders/framework/NiD3DPass.h"
+#include "engine/shaders/framework/NiD3DDefaultShader.h"
 #include "engine/shaders/framework/NiD3DShaderFramework.h"
 #include "platform/gfx/GfxFormat.h"
 
@@ -538,6 +539,8 @@ bool NiDX9Renderer::Initialize(const CreationParameters& kParams)
     ms_b16BitDepthBuffer =
         eDepth == gfx::D3DFMT_D16_LOCKABLE || eDepth == gfx::D3DFMT_D15S1 || eDepth == gfx::D3DFMT_D16;
     NiD3DShaderFramework::SetRenderer(this);
+    m_spDefaultShader = new NiD3DDefaultShader;
+    m_spDefaultShader->Initialize(this);
     m_spVBManager = new NiDX9VertexBufferManager(m_pkD3DDevice9);
     m_spIBManager = new NiDX9IndexBufferManager(m_pkD3DDevice9);
     m_spTextureManager = new NiDX9TextureManager(this);
@@ -877,6 +880,7 @@ NiDX9Renderer::~NiDX9Renderer()
     if (m_pkD3DDevice9 != nullptr)
         m_pkD3DDevice9->Release();
     m_pkD3DDevice9 = nullptr;
+    m_spDefaultShader = nullptr;
 }
 
 void NiDX9Renderer::GetCreationParameters(std::uint32_t& uiWidth, std::uint32_t& uiHeight, std::uint32_t& uiUseFlags,
@@ -1018,6 +1022,8 @@ bool NiDX9Renderer::BeginScene()
     }
     if (m_spLightManager != nullptr)
         m_spLightManager->BeginFrame();
+    if (m_spDefaultShader != nullptr)
+        m_spDefaultShader->ResetPassCache();
     if (gfx::FAILED(m_pkD3DDevice9->BeginScene()))
         return false;
     m_bInScene = true;

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+class NiD3DDefaultShader;
 class NiDX9BackBufferTarget;
 class NiDX9RenderedTextureData;
 class NiDX9RenderTarget;
@@ -238,6 +239,8 @@ public:
     // Every state the renderer and the shaders set goes through this cache.
     [[nodiscard]] NiDX9RenderState* GetRenderState() const { return m_spRenderState; }
     [[nodiscard]] NiDX9LightManager* GetLightManager() const { return m_spLightManager; }
+    // Draws geometry that has no shader of its own.
+    [[nodiscard]] NiD3DDefaultShader* GetDefaultShader() const { return m_spDefaultShader; }
 
     [[nodiscard]] const char* GetDriverInfo() const override { return m_kDriverInfo.c_str(); }
     [[nodiscard]] std::uint32_t GetFlags() const override { return m_uiRendFlags; }
@@ -454,6 +457,7 @@ private:
     NiDX9RenderStatePtr m_spRenderState;
     NiDX9TextureManagerPtr m_spTextureManager;
     NiDX9LightManagerPtr m_spLightManager;
+    NiRefPtr<NiD3DDefaultShader> m_spDefaultShader;
 
     static gfx::IDirect3D9* ms_pkD3D9;
     static NiDX9SystemInfo* ms_pkSystemInfo;

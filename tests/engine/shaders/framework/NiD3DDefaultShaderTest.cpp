@@ -1,0 +1,560 @@
+#include "engine/shaders/framework/NiD3DDefaultShader.h"
+
+#include "engine/scene/NiAlphaProperty.h"
+#include "engine/scene/NiCamera.h"
+#include "engine/scene/NiEffectSet.h"
+#include "engine/scene/NiFogProperty.h"
+#include "engine/scene/NiTextureEffect.h"
+#include "engine/scene/NiTexturingProperty.h"
+#include "engine/scene/NiTriShape.h"
+#include "engine/shaders/framework/NiD3DRenderStateGroup.h"
+#include "engine/shaders/framework/NiD3DTextureStage.h"
+#include "tests/engine/shaders/framework/ShaderDriver.h"
+#include "tests/engine/shaders/framework/ShaderTestSupport.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+// Heap allocations of this test program, for the warm-batch test.
+namespace
+{
+std::atomic<std::uint64_t> g_uiAllocations{0};
+}
+
+void* operator new(std::size_t uiBytes)
+{
+    ++g_uiAllocations;
+    void* pv = std::malloc(uiBytes > 0 ? uiBytes : 1);
+    if (pv == nullptr)
+        std::abort();
+    return pv;
+}
+void* operator new[](std::size_t uiBytes)
+{
+    return operator new(uiBytes);
+}
+void* operator new(std::size_t uiBytes, const std::nothrow_t&) noexcept
+{
+    ++g_uiAllocations;
+    return std::malloc(uiBytes > 0 ? uiBytes : 1);
+}
+void* operator new[](std::size_t uiBytes, const std::nothrow_t& kTag) noexcept
+{
+    return operator new(uiBytes, kTag);
+}
+void* operator new(std::size_t uiBytes, std::align_val_t eAlign)
+{
+    ++g_uiAllocations;
+    const auto uiAlign = static_cast<std::size_t>(eAlign);
+    void* pv = std::aligned_alloc(uiAlign, (uiBytes + uiAlign - 1) / uiAlign * uiAlign);
+    if (pv == nullptr)
+        std::abort();
+    return pv;
+}
+void* operator new[](std::size_t uiBytes, std::align_val_t eAlign)
+{
+    return operator new(uiBytes, eAlign);
+}
+void operator delete(void* pv) noexcept
+{
+    std::free(pv);
+}
+void operator delete[](void* pv) noexcept
+{
+    std::free(pv);
+}
+void operator delete(void* pv, std::size_t) noexcept
+{
+    std::free(pv);
+}
+void operator delete[](void* pv, std::size_t) noexcept
+{
+    std::free(pv);
+}
+void operator delete(void* pv, const std::nothrow_t&) noexcept
+{
+    std::free(pv);
+}
+void operator delete[](void* pv, const std::nothrow_t&) noexcept
+{
+    std::free(pv);
+}
+void operator delete(void* pv, std::align_val_t) noexcept
+{
+    std::free(pv);
+}
+void operator delete[](void* pv, std::align_val_t) noexcept
+{
+    std::free(pv);
+}
+void operator delete(void* pv, std::size_t, std::align_val_t) noexcept
+{
+    std::free(pv);
+}
+void operator delete[](void* pv, std::size_t, std::align_val_t) noexcept
+{
+    std::free(pv);
+}
+
+namespace shader_test
+{
+namespace
+{
+using namespace gfx;
+constexpr std::uint32_t ABSENT = 0xDEADBEEF;
+
+class NiD3DDefaultShaderTest : public ShaderTest
+{
+protected:
+    void SetUp() override
+    {
+        ShaderTest::SetUp();
+        CreateRenderer();
+        if (m_spRenderer == nullptr)
+            return;
+        m_pkDevice = m_spRenderer->GetD3DDevice();
+        m_spShader = m_spRenderer->GetDefaultShader();
+        ASSERT_NE(m_spShader, nullptr);
+        m_spTexturing = new NiTexturingProperty;
+        m_spAlpha = new NiAlphaProperty;
+        m_spFog = new NiFogProperty;
+        m_spState = new NiPropertySet;
+        m_spState->SetProperty(m_spTexturing);
+        m_spState->SetProperty(m_spAlpha);
+        m_spState->SetProperty(m_spFog);
+        m_spEffects = new NiEffectSet;
+        m_spShape = MakeShape(1);
+        m_spQuad = std::make_unique<QuadBuffers>(
+            m_pkDevice, std::vector<QuadVertex>{{-1, -1, 0.5f, 0xFFFFFFFF, 0, 1},
+                                                {-1, 1, 0.5f, 0xFFFFFFFF, 0, 0},
+                                                {1, -1, 0.5f, 0xFFFFFFFF, 1, 1},
+                                                {1, 1, 0.5f, 0xFFFFFFFF, 1, 0}});
+    }
+    void TearDown() override
+    {
+        m_spQuad.reset();
+        m_spShader = nullptr;
+        m_spShape = nullptr;
+        m_spState = nullptr;
+        m_spEffects = nullptr;
+        m_spTexturing = nullptr;
+        m_spAlpha = nullptr;
+        m_spFog = nullptr;
+        ShaderTest::TearDown();
+    }
+    static NiRefPtr<NiTriShape> MakeShape(std::uint16_t usSets)
+    {
+        auto* pkVertex = new NiVec3[3]{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+        NiVec2* pkTexture = usSets > 0 ? new NiVec2[3u * usSets] : nullptr;
+        return new NiTriShape(
+            new NiTriShapeData(3, pkVertex, nullptr, nullptr, pkTexture, usSets, 0, 1, new std::uint16_t[3]{0, 1, 2}));
+    }
+    NiTextureMap* SetMap(std::uint32_t uiSlot, std::uint32_t uiColor = 0xFFFFFFFF)
+    {
+        NiTextureMap* pkMap = uiSlot == NiTexturingProperty::BUMP_INDEX ? new NiBumpMap : new NiTextureMap;
+        pkMap->SetTexture(Texture(uiColor));
+        m_spTexturing->SetMap(uiSlot, pkMap);
+        return pkMap;
+    }
+    NiTexture* Texture(std::uint32_t uiColor)
+    {
+        m_kTextures.push_back(MakeTexture(2, uiColor));
+        return m_kTextures.back();
+    }
+    NiRefPtr<NiTextureEffect> AddEffect(std::uint32_t uiType, bool bPlane, std::uint32_t uiCoord = 0)
+    {
+        NiRefPtr<NiTextureEffect> spEffect = new NiTextureEffect;
+        spEffect->SetTextureType(uiType);
+        spEffect->SetTextureCoordGen(uiCoord);
+        spEffect->SetClippingPlaneEnable(bPlane);
+        spEffect->SetEffectTexture(Texture(0xFF808080));
+        spEffect->SetModelClippingPlane(NiPlane(NiVec3(0, 0, 1), 2.0f));
+        spEffect->UpdateWorldData();
+        m_spEffects->AddEffect(spEffect);
+        m_kEffects.push_back(spEffect);
+        return spEffect;
+    }
+    // Builds the passes for the current properties and effects.
+    std::uint32_t Build()
+    {
+        const NiXform kWorld;
+        const NiBoundSphere kBound;
+        m_spShader->ResetPassCache();
+        if (m_spShader->PreProcessPipeline(m_spShape, nullptr, m_spQuad->Get(), m_spState, m_spEffects, kWorld, kBound) != 0)
+            return ABSENT;
+        return m_spShader->UpdatePipeline(m_spShape, nullptr, m_spQuad->Get(), m_spState, m_spEffects, kWorld, kBound);
+    }
+    std::uint32_t Passes() const { return m_spShader->GetPassCount(); }
+    std::uint32_t Stages(std::uint32_t uiPass) const { return m_spShader->GetPass(uiPass)->GetStageCount(); }
+    NiD3DTextureStage* Stage(std::uint32_t uiPass, std::uint32_t uiStage) const
+    {
+        return m_spShader->GetPass(uiPass)->GetStage(uiStage);
+    }
+    std::uint32_t StageState(std::uint32_t uiPass, std::uint32_t uiStage, std::uint32_t uiState) const
+    {
+        std::uint32_t uiValue = ABSENT;
+        bool bSave = false;
+        NiD3DTextureStage* pkStage = Stage(uiPass, uiStage);
+        if (pkStage == nullptr || !pkStage->GetStageGroup()->GetStageState(uiState, uiValue, bSave))
+            return ABSENT;
+        return uiValue;
+    }
+    std::uint32_t PassState(std::uint32_t uiPass, std::uint32_t uiState) const
+    {
+        const NiD3DRenderStateGroup* pkGroup = m_spShader->GetPass(uiPass)->GetRenderStateGroup();
+        std::uint32_t uiValue = ABSENT;
+        bool bSave = false;
+        if (pkGroup == nullptr || !pkGroup->GetRenderState(uiState, uiValue, bSave))
+            return ABSENT;
+        return uiValue;
+    }
+    std::pair<std::uint32_t, std::uint32_t> Blend(std::uint32_t uiPass) const
+    {
+        return {PassState(uiPass, D3DRS_SRCBLEND), PassState(uiPass, D3DRS_DESTBLEND)};
+    }
+    // Colour and alpha operations of a stage.
+    std::pair<std::uint32_t, std::uint32_t> Ops(std::uint32_t uiPass, std::uint32_t uiStage) const
+    {
+        return {StageState(uiPass, uiStage, D3DTSS_COLOROP), StageState(uiPass, uiStage, D3DTSS_ALPHAOP)};
+    }
+
+    gfx::IDirect3DDevice9* m_pkDevice = nullptr;
+    NiD3DDefaultShaderPtr m_spShader;
+    NiRefPtr<NiTexturingProperty> m_spTexturing;
+    NiRefPtr<NiAlphaProperty> m_spAlpha;
+    NiRefPtr<NiFogProperty> m_spFog;
+    NiPropertySetPtr m_spState;
+    NiEffectSetPtr m_spEffects;
+    NiRefPtr<NiTriShape> m_spShape;
+    std::unique_ptr<QuadBuffers> m_spQuad;
+    std::vector<NiSourceTexturePtr> m_kTextures;
+    std::vector<NiRefPtr<NiTextureEffect>> m_kEffects;
+};
+
+using Pair = std::pair<std::uint32_t, std::uint32_t>;
+const Pair NO_BLEND{ABSENT, ABSENT};
+} // namespace
+
+TEST_F(NiD3DDefaultShaderTest, TheRendererHoldsAnInitialisedDefaultShader)
+{
+    EXPECT_TRUE(m_spShader->IsInitialized());
+    EXPECT_EQ(m_spShader->GetRenderer(), m_spRenderer.Get());
+    // The null device blends by texture alpha and has no bump operations.
+    EXPECT_TRUE(m_spShader->GetBlendTextureAlphaSupported());
+    EXPECT_EQ(m_spShader->GetBumpMapOperation(), 1u);
+    EXPECT_EQ(NiD3DPass::GetMaxTextureBlendStages(), 8u);
+    EXPECT_EQ(NiD3DPass::GetMaxSimultaneousTextures(), 8u);
+    EXPECT_EQ(NiD3DPass::GetMaxSamplers(), 8u);
+    // Initialised again for the same renderer: nothing changes.
+    EXPECT_TRUE(m_spShader->Initialize(m_spRenderer));
+}
+
+TEST_F(NiD3DDefaultShaderTest, ABaseMapAloneModulatesOrReplacesTheVertexColour)
+{
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 1u);
+    ASSERT_EQ(Stages(0), 1u);
+    EXPECT_EQ(Ops(0, 0), Pair(D3DTOP_MODULATE, D3DTOP_MODULATE));
+    EXPECT_EQ(StageState(0, 0, D3DTSS_COLORARG1), D3DTA_TEXTURE);
+    EXPECT_EQ(StageState(0, 0, D3DTSS_COLORARG2), D3DTA_DIFFUSE);
+    EXPECT_EQ(StageState(0, 0, D3DTSS_ALPHAARG2), D3DTA_DIFFUSE);
+    EXPECT_EQ(StageState(0, 0, D3DTSS_RESULTARG), D3DTA_CURRENT);
+    EXPECT_EQ(Blend(0), NO_BLEND);
+
+    m_spTexturing->SetApplyMode(0);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 1u);
+    EXPECT_EQ(Ops(0, 0), Pair(D3DTOP_SELECTARG1, D3DTOP_SELECTARG1));
+}
+
+TEST_F(NiD3DDefaultShaderTest, WithoutMapsOnlyTheVertexColourIsDrawn)
+{
+    m_spTexturing->SetApplyMode(0);
+    ASSERT_EQ(Build(), 0u);
+    EXPECT_EQ(Passes(), 0u);
+    m_spTexturing->SetApplyMode(2);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 1u);
+    ASSERT_EQ(Stages(0), 1u);
+    EXPECT_EQ(Ops(0, 0), Pair(D3DTOP_SELECTARG1, D3DTOP_SELECTARG1));
+    EXPECT_EQ(StageState(0, 0, D3DTSS_COLORARG1), D3DTA_DIFFUSE);
+    EXPECT_EQ(StageState(0, 0, D3DTSS_ALPHAARG1), D3DTA_DIFFUSE);
+    EXPECT_EQ(Stage(0, 0)->GetTexture(), nullptr);
+}
+
+TEST_F(NiD3DDefaultShaderTest, TwoTextureStagesSplitFourMapsIntoThreePassesAndFogAddsAFourth)
+{
+    NiD3DPass::SetMaxTextureBlendStages(2);
+    NiD3DPass::SetMaxSimultaneousTextures(2);
+    m_spTexturing->SetApplyMode(0);
+    NiTextureMap* pkBase = SetMap(NiTexturingProperty::BASE_INDEX, 0xFF0000FF);
+    NiTextureMap* pkDark = SetMap(NiTexturingProperty::DARK_INDEX, 0xFF00FF00);
+    NiTextureMap* pkDetail = SetMap(NiTexturingProperty::DETAIL_INDEX, 0xFFFF0000);
+    NiTextureMap* pkGlow = SetMap(NiTexturingProperty::GLOW_INDEX, 0xFF202020);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 3u);
+    ASSERT_EQ(Stages(0), 1u);
+    EXPECT_EQ(Stage(0, 0)->GetTexture(), pkDark->GetTexture());
+    EXPECT_EQ(Blend(0), NO_BLEND);
+    ASSERT_EQ(Stages(1), 2u);
+    EXPECT_EQ(Stage(1, 0)->GetTexture(), pkBase->GetTexture());
+    EXPECT_EQ(Ops(1, 0), Pair(D3DTOP_SELECTARG1, D3DTOP_SELECTARG1));
+    EXPECT_EQ(Stage(1, 1)->GetTexture(), pkDetail->GetTexture());
+    EXPECT_EQ(StageState(1, 1, D3DTSS_COLOROP), D3DTOP_MODULATE2X);
+    EXPECT_EQ(Blend(1), Pair(D3DBLEND_ZERO, D3DBLEND_SRCCOLOR));
+    EXPECT_EQ(PassState(1, D3DRS_ALPHABLENDENABLE), 1u);
+    ASSERT_EQ(Stages(2), 1u);
+    EXPECT_EQ(Stage(2, 0)->GetTexture(), pkGlow->GetTexture());
+    EXPECT_EQ(StageState(2, 0, D3DTSS_COLOROP), D3DTOP_SELECTARG1);
+    EXPECT_EQ(Blend(2), Pair(D3DBLEND_ONE, D3DBLEND_ONE));
+
+    m_spFog->SetFog(true);
+    m_spFog->SetFogColor(NiColorRGB(1.0f, 0.0f, 0.0f));
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 4u);
+    EXPECT_EQ(m_spShader->GetPassFogFlag(0), 1u);
+    EXPECT_EQ(m_spShader->GetPassFogFlag(1), 0u);
+    EXPECT_EQ(m_spShader->GetPassFogFlag(2), 1u);
+    EXPECT_EQ(PassState(0, D3DRS_FOGENABLE), 1u);
+    EXPECT_EQ(PassState(0, D3DRS_FOGCOLOR), 0xFF000000u);
+    EXPECT_EQ(PassState(1, D3DRS_FOGENABLE), 0u);
+    EXPECT_EQ(PassState(1, D3DRS_FOGCOLOR), ABSENT);
+    ASSERT_EQ(Stages(3), 1u);
+    EXPECT_EQ(Stage(3, 0)->GetTexture(), nullptr); // no alpha: the base stays out
+    EXPECT_EQ(StageState(3, 0, D3DTSS_COLOROP), D3DTOP_SELECTARG1);
+    EXPECT_EQ(StageState(3, 0, D3DTSS_COLORARG1), D3DTA_TFACTOR);
+    EXPECT_EQ(StageState(3, 0, D3DTSS_ALPHAOP), D3DTOP_SELECTARG1);
+    // The alpha property's source function, though blending is off.
+    EXPECT_EQ(Blend(3), Pair(D3DBLEND_SRCALPHA, D3DBLEND_ONE));
+    EXPECT_EQ(PassState(3, D3DRS_TEXTUREFACTOR), 0xFF000000u);
+    EXPECT_EQ(PassState(3, D3DRS_FOGENABLE), 1u);
+    // The fog colour the cache holds, as the fog property sent it.
+    EXPECT_EQ(PassState(3, D3DRS_FOGCOLOR), m_spRenderer->GetRenderState()->GetRenderState(D3DRS_FOGCOLOR));
+    EXPECT_EQ(PassState(3, D3DRS_FOGCOLOR) & 0x00FFFFFFu, 0x00FF0000u);
+}
+
+TEST_F(NiD3DDefaultShaderTest, FogOverOnePassNeedsNoFixUp)
+{
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    m_spFog->SetFog(true);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 1u);
+    EXPECT_EQ(m_spShader->GetPass(0)->GetRenderStateGroup(), nullptr);
+}
+
+TEST_F(NiD3DDefaultShaderTest, AProjectedLightWithItsPlaneSharesThePassWithTheBase)
+{
+    NiRefPtr<NiTextureEffect> spLight = AddEffect(NiTextureEffect::PROJECTED_LIGHT, true);
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    m_spTexturing->SetApplyMode(0);
+    ASSERT_EQ(Build(), 0u);
+    EXPECT_EQ(m_spShader->GetEffectCount(NiD3DDefaultShader::LIGHT_PLANE), 1u);
+    ASSERT_EQ(Passes(), 1u);
+    ASSERT_EQ(Stages(0), 3u);
+    EXPECT_EQ(Stage(0, 0)->GetTexture(), spLight->GetEffectTexture());
+    EXPECT_EQ(Stage(0, 1)->GetTexture(), m_spRenderer->GetDefaultTexture());
+    EXPECT_EQ(Ops(0, 1), Pair(D3DTOP_MODULATE, D3DTOP_SELECTARG2));
+    EXPECT_EQ(Ops(0, 2), Pair(D3DTOP_MODULATE, D3DTOP_SELECTARG1));
+    // Clipping plane z = 2: u = (z - 2) + 0.5 for the camera's position.
+    NiD3DTextureStage* pkClip = Stage(0, 1);
+    EXPECT_EQ(pkClip->GetTexCoordIndex(), D3DTSS_TCI_CAMERASPACEPOSITION);
+    EXPECT_EQ(StageState(0, 1, D3DTSS_TEXTURETRANSFORMFLAGS), D3DTTFF_COUNT2);
+    const D3DMATRIX& kC = m_spRenderer->GetInvView();
+    const D3DMATRIX& kR = pkClip->GetTextureMatrix();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FLOAT_EQ(kR.m[i][0], kC.m[i][2]);
+    EXPECT_FLOAT_EQ(kR.m[3][0], kC.m[3][2] + 0.5f - 2.0f);
+}
+
+TEST_F(NiD3DDefaultShaderTest, TwoPlaneLightsNeverShareAPass)
+{
+    AddEffect(NiTextureEffect::PROJECTED_LIGHT, true);
+    AddEffect(NiTextureEffect::PROJECTED_LIGHT, true);
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 3u);
+    EXPECT_EQ(Stages(0), 2u);
+    EXPECT_EQ(Stages(1), 2u);
+    EXPECT_EQ(Blend(1), Pair(D3DBLEND_ONE, D3DBLEND_ONE));
+    ASSERT_EQ(Stages(2), 1u);
+    EXPECT_EQ(Blend(2), Pair(D3DBLEND_ZERO, D3DBLEND_SRCCOLOR));
+    EXPECT_EQ(Stage(2, 0)->GetTexture(), m_spTexturing->GetMap(0)->GetTexture());
+}
+
+TEST_F(NiD3DDefaultShaderTest, AShadowWithItsPlaneUsesTheNegatedPlaneInADarkeningPass)
+{
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    m_spTexturing->SetApplyMode(0);
+    NiRefPtr<NiTextureEffect> spShadow = AddEffect(NiTextureEffect::PROJECTED_SHADOW, true);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 2u);
+    EXPECT_EQ(Blend(1), Pair(D3DBLEND_ZERO, D3DBLEND_SRCCOLOR));
+    ASSERT_EQ(Stages(1), 2u);
+    EXPECT_EQ(Stage(1, 0)->GetTexture(), spShadow->GetEffectTexture());
+    EXPECT_EQ(StageState(1, 1, D3DTSS_COLOROP), D3DTOP_ADD);
+    const D3DMATRIX& kC = m_spRenderer->GetInvView();
+    const D3DMATRIX& kR = Stage(1, 1)->GetTextureMatrix();
+    EXPECT_FLOAT_EQ(kR.m[2][0], -kC.m[2][2]);
+    EXPECT_FLOAT_EQ(kR.m[3][0], -kC.m[3][2] + 0.5f + 2.0f);
+}
+
+TEST_F(NiD3DDefaultShaderTest, OnlyTheFirstEnvironmentMapIsDrawnAndGlossNeedsIt)
+{
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    SetMap(NiTexturingProperty::GLOSS_INDEX);
+    SetMap(NiTexturingProperty::BUMP_INDEX);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 1u); // no environment effect: gloss and bump left out
+    EXPECT_EQ(Stages(0), 1u);
+
+    NiRefPtr<NiTextureEffect> spFirst = AddEffect(NiTextureEffect::ENVIRONMENT_MAP, false, 2);
+    // An effect state keeps one environment map: a second list entry of
+    // that mode is the next effect set's.
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 2u);
+    EXPECT_EQ(Blend(1), Pair(D3DBLEND_ONE, D3DBLEND_ONE));
+    // No bump operation on the device: the environment map, then gloss.
+    ASSERT_EQ(Stages(1), 2u);
+    EXPECT_EQ(Stage(1, 0)->GetTexture(), spFirst->GetEffectTexture());
+    EXPECT_EQ(Stage(1, 0)->GetTexCoordIndex(), D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+    EXPECT_EQ(StageState(1, 0, D3DTSS_TEXTURETRANSFORMFLAGS), D3DTTFF_COUNT2);
+    EXPECT_EQ(StageState(1, 1, D3DTSS_COLOROP), D3DTOP_MODULATE);
+
+    // Without gloss the environment joins an open (ONE, ONE) pass: here the
+    // first pass, whose blend always matches.
+    m_spTexturing->SetMap(NiTexturingProperty::GLOSS_INDEX, nullptr);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 1u);
+    ASSERT_EQ(Stages(0), 2u);
+    EXPECT_EQ(StageState(0, 1, D3DTSS_COLOROP), D3DTOP_ADD);
+}
+
+TEST_F(NiD3DDefaultShaderTest, EffectsThatCannotBeDrawnAreLeftOut)
+{
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    NiRefPtr<NiTextureEffect> spOff = AddEffect(NiTextureEffect::PROJECTED_LIGHT, false);
+    spOff->SetSwitch(false);
+    NiRefPtr<NiTextureEffect> spBare = AddEffect(NiTextureEffect::PROJECTED_LIGHT, false);
+    spBare->SetEffectTexture(nullptr);
+    NiRefPtr<NiTextureEffect> spOddMode = AddEffect(NiTextureEffect::PROJECTED_LIGHT, false, 7);
+    NiRefPtr<NiTextureEffect> spOddType = AddEffect(NiTextureEffect::PROJECTED_LIGHT, false);
+    spOddType->SetTextureType(9);
+    ASSERT_EQ(Build(), 0u);
+    for (std::uint32_t ui = 0; ui < NiD3DDefaultShader::LIST_COUNT; ++ui)
+        EXPECT_EQ(m_spShader->GetEffectCount(ui), 0u) << ui;
+    ASSERT_EQ(Passes(), 1u);
+    EXPECT_EQ(Stages(0), 1u);
+
+    // A light in list B adds to the base in the same pass.
+    AddEffect(NiTextureEffect::PROJECTED_LIGHT, false, 1);
+    ASSERT_EQ(Build(), 0u);
+    EXPECT_EQ(m_spShader->GetEffectCount(NiD3DDefaultShader::LIGHT), 1u);
+    ASSERT_EQ(Stages(0), 2u);
+    EXPECT_EQ(StageState(0, 0, D3DTSS_TEXTURETRANSFORMFLAGS), NiDX9Renderer::GetProjectedTextureFlags());
+    EXPECT_EQ(StageState(0, 1, D3DTSS_COLOROP), D3DTOP_MODULATE);
+}
+
+TEST_F(NiD3DDefaultShaderTest, TextureSetsBoundTheMapsAndTheirIndices)
+{
+    NiTextureMap* pkBase = SetMap(NiTexturingProperty::BASE_INDEX);
+    pkBase->SetTextureIndex(11);
+    m_spShape = MakeShape(12);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 1u);
+    EXPECT_EQ(Stage(0, 0)->GetTexCoordIndex(), 7u); // more than 8 sets count as 8
+
+    // No sets: the standard maps stay out; the vertex colour is drawn.
+    m_spShape = MakeShape(0);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 1u);
+    ASSERT_EQ(Stages(0), 1u);
+    EXPECT_EQ(Stage(0, 0)->GetTexture(), nullptr);
+}
+
+TEST_F(NiD3DDefaultShaderTest, StageLimitsBelowTwoEndTheBuildInsteadOfLoopingForEver)
+{
+    NiD3DPass::SetMaxTextureBlendStages(1);
+    NiD3DPass::SetMaxSimultaneousTextures(1);
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    SetMap(NiTexturingProperty::DARK_INDEX);
+    m_spAlpha->SetAlphaTesting(true);
+    EXPECT_EQ(Build(), 0xFFFFFFFFu);
+    EXPECT_EQ(Passes(), 0u);
+}
+
+TEST_F(NiD3DDefaultShaderTest, MissingInputsBuildNothing)
+{
+    const NiXform kWorld;
+    const NiBoundSphere kBound;
+    EXPECT_EQ(m_spShader->UpdatePipeline(m_spShape, nullptr, nullptr, m_spState, nullptr, kWorld, kBound), 0xFFFFFFFFu);
+    EXPECT_EQ(m_spShader->UpdatePipeline(m_spShape, nullptr, m_spQuad->Get(), nullptr, nullptr, kWorld, kBound),
+              0xFFFFFFFFu);
+    NiDX9GeometryBufferData kEmpty;
+    EXPECT_EQ(m_spShader->UpdatePipeline(nullptr, nullptr, &kEmpty, m_spState, nullptr, kWorld, kBound), 0xFFFFFFFFu);
+    EXPECT_EQ(m_spShader->UpdatePipeline(nullptr, nullptr, m_spQuad->Get(), m_spState, nullptr, kWorld, kBound), 0u);
+}
+
+TEST_F(NiD3DDefaultShaderTest, LightingIsPutBackAndTheFrameForgetsTheEffects)
+{
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    AddEffect(NiTextureEffect::PROJECTED_LIGHT, false);
+    NiD3DRenderState* pkCache = m_spRenderer->GetRenderState();
+    DrawBatch(*m_spShader, m_pkDevice, m_spShape, m_spQuad->Get(), m_spState, m_spEffects);
+    EXPECT_EQ(m_spShader->GetCachedEffectState(), m_spEffects.Get());
+    const std::uint32_t uiLighting = pkCache->GetRenderState(D3DRS_LIGHTING);
+    pkCache->SetRenderState(D3DRS_LIGHTING, uiLighting ^ 1);
+    const NiXform kWorld;
+    const NiBoundSphere kBound;
+    m_spShader->PreProcessPipeline(m_spShape, nullptr, m_spQuad->Get(), m_spState, m_spEffects, kWorld, kBound);
+    const std::uint32_t uiDuring = pkCache->GetRenderState(D3DRS_LIGHTING);
+    pkCache->SetRenderState(D3DRS_LIGHTING, uiDuring ^ 1);
+    m_spShader->PostProcessPipeline(m_spShape, nullptr, m_spQuad->Get(), m_spState, m_spEffects, kWorld, kBound);
+    EXPECT_EQ(pkCache->GetRenderState(D3DRS_LIGHTING), uiDuring);
+
+    ASSERT_TRUE(m_spRenderer->BeginScene());
+    EXPECT_EQ(m_spShader->GetCachedEffectState(), nullptr);
+    EXPECT_EQ(m_spShader->GetEffectCount(NiD3DDefaultShader::LIGHT), 0u);
+    m_spRenderer->EndScene();
+}
+
+TEST_F(NiD3DDefaultShaderTest, WarmBatchesAllocateNothing)
+{
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    SetMap(NiTexturingProperty::DARK_INDEX);
+    SetMap(NiTexturingProperty::DETAIL_INDEX);
+    m_spFog->SetFog(true);
+    NiD3DPass::SetMaxTextureBlendStages(2);
+    NiD3DPass::SetMaxSimultaneousTextures(2);
+    for (int i = 0; i < 20; ++i)
+        DrawBatch(*m_spShader, m_pkDevice, m_spShape, m_spQuad->Get(), m_spState, m_spEffects);
+    ASSERT_GE(Passes(), 3u);
+    // The null device itself allocates now and then on texture and state
+    // calls (its records grow by doubling); the same calls without the
+    // shader set the allowance.
+    NiTexture* pkTexture = m_spTexturing->GetMap(0)->GetTexture();
+    bool bChanged = false;
+    bool bMipmapped = false;
+    gfx::IDirect3DBaseTexture9* pkD3DTexture =
+        m_spRenderer->GetTextureManager()->GetD3DTextureForRendering(pkTexture, bChanged, bMipmapped);
+    const std::uint64_t uiDeviceBefore = g_uiAllocations.load();
+    for (int i = 0; i < 1000 * 4; ++i)
+    {
+        m_pkDevice->SetTexture(0, pkD3DTexture);
+        m_pkDevice->SetTexture(0, nullptr);
+        m_pkDevice->SetSamplerState(0, 5, i & 1);
+        m_pkDevice->SetRenderState(gfx::D3DRS_FOGENABLE, i & 1);
+    }
+    const std::uint64_t uiDeviceOwn = g_uiAllocations.load() - uiDeviceBefore;
+    const std::uint64_t uiBefore = g_uiAllocations.load();
+    std::uint32_t uiDrawn = 0;
+    // The shader's side of each batch; the null device's own draw records
+    // are the platform's.
+    for (int i = 0; i < 1000; ++i)
+        uiDrawn += DrawBatch(*m_spShader, nullptr, m_spShape, m_spQuad->Get(), m_spState, m_spEffects);
+    EXPECT_LE(g_uiAllocations.load() - uiBefore, uiDeviceOwn + 2);
+    EXPECT_EQ(uiDrawn, 1000u * Passes());
+    EXPECT_EQ(NiD3DPass::GetPool()->GetItemCount(), 8u);
+}
+} // namespace shader_test
