@@ -889,7 +889,7 @@ private:
     }
 
     // The window counts rows bottom-up: the rectangle is read from its
-    // mirrored place and its rows turned over into the surface's.
+    // mirrored place straight into the surface's rows, then turned over there.
     void ReadWindow(IDirect3DSurface9& surface, const RECT& r) {
         GlFormat f;
         if (!GlColorFormat(surface.Format(), f)) return;
@@ -897,17 +897,22 @@ private:
         const std::uint32_t pitch = surface.Pitch(), bpp = FormatBitsPerPixel(surface.Format()) / 8;
         const std::uint32_t w = std::uint32_t(r.right - r.left), h = std::uint32_t(r.bottom - r.top);
         const std::size_t rowBytes = std::size_t(w) * bpp;
-        m_readRows.resize(rowBytes * h);
+        std::uint8_t* first = surface.Bytes() + std::size_t(r.top) * pitch + std::size_t(r.left) * bpp;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
         glReadBuffer(GL_BACK);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(r.left, GLint(surface.Height()) - r.bottom, GLsizei(w), GLsizei(h), f.format, f.type,
-                     m_readRows.data());
+        glPixelStorei(GL_PACK_ROW_LENGTH, GLint(pitch / bpp));
+        glReadPixels(r.left, GLint(surface.Height()) - r.bottom, GLsizei(w), GLsizei(h), f.format, f.type, first);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        std::uint8_t* first = surface.Bytes() + std::size_t(r.top) * pitch + std::size_t(r.left) * bpp;
-        for (std::uint32_t y = 0; y < h; ++y)
-            std::memcpy(first + std::size_t(y) * pitch, m_readRows.data() + std::size_t(h - 1 - y) * rowBytes,
-                        rowBytes);
+        m_readRows.resize(rowBytes);
+        for (std::uint32_t y = 0; y < h / 2; ++y) {
+            std::uint8_t* top = first + std::size_t(y) * pitch;
+            std::uint8_t* bottom = first + std::size_t(h - 1 - y) * pitch;
+            std::memcpy(m_readRows.data(), top, rowBytes);
+            std::memcpy(top, bottom, rowBytes);
+            std::memcpy(bottom, m_readRows.data(), rowBytes);
+        }
         m_boundFramebuffer = ~0u;
     }
 
@@ -1507,7 +1512,7 @@ private:
     GLuint m_boundColor = 0, m_boundDepth = 0;
     GLuint m_boundFramebuffer = ~0u;
     GLuint m_uploadTexture = 0;
-    std::vector<std::uint8_t> m_readRows; // window rows before they are turned over
+    std::vector<std::uint8_t> m_readRows; // one window row while rows are turned over
     bool m_direct = false;     // the back buffer is the window's framebuffer
     bool m_windowSuits = false; // the window's pixel format serves the back buffer
     bool m_flipY = false;      // drawing into the bottom-up window framebuffer
