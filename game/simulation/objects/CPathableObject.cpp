@@ -7,9 +7,14 @@
 #include "framework/COrvaneBlock.h"
 #include "framework/COrvaneBlockGrid.h"
 #include "framework/COrvaneComposite.h"
+#include "framework/COrvaneSceneLink.h"
+#include "framework/COrvaneSceneNode.h"
+#include "game/simulation/objects/CGameHost.h"
+#include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CBlock.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGridCharacter.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
@@ -21,6 +26,7 @@
 namespace
 {
 constexpr float NEAR_DOOR = 0.1f;
+constexpr float HELD_ALPHA = 0.45f;
 
 CPrisonStatistics* Ledger()
 {
@@ -40,6 +46,22 @@ float NearestWhole(float fValue)
 }
 
 CUseSlot::CUseSlot() = default;
+
+CUseSlotList::CUseSlotList() = default;
+
+CUseSlotList::~CUseSlotList()
+{
+    RemoveMarker();
+}
+
+void CUseSlotList::RemoveMarker()
+{
+    if (!m_pkMarker)
+        return;
+    if (COrvaneWorld* pkWorld = m_pkMarker->GetWorld())
+        DetachSceneNodeFromWorld(*m_pkMarker, *pkWorld);
+    m_pkMarker.reset();
+}
 
 CUseSlot::~CUseSlot() = default;
 
@@ -87,6 +109,71 @@ void CPathableObject::Update(float fDt)
     const CPrisonStatistics* pkLedger = Ledger();
     m_kRecord.m_usUpkeep =
         static_cast<std::uint16_t>(m_kRecord.m_usPrice / ((pkLedger ? pkLedger->m_usClericalLevel : 0) + 1));
+    if (!m_ucPlaced)
+        ColourMarkers();
+}
+
+void CPathableObject::ColourMarkers()
+{
+    const CBlockGridManager* pkGrids = CBlockGridManager::GetExisting();
+    const CBlockGrid* pkCurrent = pkGrids ? pkGrids->GetPickGrid() : nullptr;
+    if (!pkCurrent)
+    {
+        for (const std::unique_ptr<CUseSlotList>& pkList : m_kLists)
+            if (pkList->m_pkMarker)
+                pkList->m_pkMarker->SetMaterialColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
+        return;
+    }
+    const bool bValid = IsPlacementValid(true);
+    for (std::size_t i = m_kLists.size(); i-- > 0;)
+    {
+        CUseSlotList& kList = *m_kLists[i];
+        if (!kList.m_pkMarker)
+            continue;
+        const std::int32_t iAccess = GetAccessCell(static_cast<std::int32_t>(i));
+        const std::int32_t iX = pkCurrent->CellX(iAccess, false);
+        const std::int32_t iZ = pkCurrent->CellZ(iAccess, false);
+        const NiVec3 kDoor = kList.m_pkDoor ? kList.m_pkDoor->GetWorldTransform().m_kTranslate : NiVec3();
+        const NiVec3* pkOrigin = pkCurrent->GetOrigin();
+        if (iX == -1 || iZ == -1 || !kList.m_pkDoor || pkCurrent->CellAt(kDoor) < 0)
+        {
+            kList.m_pkMarker->SetPosition(kDoor, false);
+            kList.m_pkMarker->SetMaterialColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
+        }
+        else
+        {
+            kList.m_pkMarker->SetPosition(NiVec3(static_cast<float>(iX), (pkOrigin ? pkOrigin->y : 0.0f) + 0.1f,
+                                                 static_cast<float>(iZ)),
+                                          false);
+            if (bValid)
+                kList.m_pkMarker->SetMaterialColor(0.0f, 1.0f, 0.0f, HELD_ALPHA);
+            else
+                kList.m_pkMarker->SetMaterialColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
+        }
+        kList.m_pkMarker->ApplyChanges();
+    }
+}
+
+void CPathableObject::NotifyUsers()
+{
+    if (!m_ucPlaced)
+        return;
+    for (const std::unique_ptr<CUseSlotList>& pkList : m_kLists)
+        for (const std::unique_ptr<CUseSlot>& pkSlot : pkList->m_kSlots)
+            if (pkSlot->m_pkSpline)
+                pkSlot->m_pkSpline->CreateDebugLines();
+}
+
+bool CPathableObject::IsOnSameBuilding(const COrvaneBlockGrid* pkGrid) const
+{
+    if (!pkGrid || !m_pkGrid)
+        return false;
+    if (pkGrid == m_pkGrid)
+        return true;
+    const auto* pkOwn = dynamic_cast<const CBlockGrid*>(m_pkGrid);
+    const auto* pkOther = dynamic_cast<const CBlockGrid*>(pkGrid);
+    return pkOwn && pkOther && pkOwn->GetStack() && pkOwn->GetStack() == pkOther->GetStack() &&
+           pkOwn->GetStack()->GetOwner() != nullptr;
 }
 
 int CPathableObject::Create(COrvaneObjectDesc& kDesc)
@@ -122,6 +209,14 @@ void CPathableObject::BuildUseSlots(COrvaneObjectDesc& kDesc)
         pkList->m_pkDoor = pkDoor;
         pkList->m_fColumnOffset = NearestWhole((kP.x + (m_iWidth - 1) * 0.5f) * 0.5f);
         pkList->m_fRowOffset = NearestWhole((kP.z - (m_iDepth - 1) * 0.5f) * 0.5f);
+        pkList->m_pkMarker = CreateFlatQuad(2.0f, 2.0f);
+        if (pkList->m_pkMarker)
+        {
+            pkList->m_pkMarker->SetMaterialColor(0.0f, 0.0f, 1.0f, 0.25f);
+            const CGameHost* pkHost = CGameHost::Get();
+            if (CWorld* pkWorld = pkHost ? pkHost->GetWorld() : nullptr)
+                AttachSceneNodeToWorld(*pkList->m_pkMarker, *pkWorld, false);
+        }
         for (NiNode* pkPlace : kPlaces)
         {
             const NiVec3& kQ = pkPlace->GetTranslate();
@@ -189,6 +284,7 @@ int CPathableObject::OccupyFootprint()
         }
         m_pkGrid->OccupyArea(iAccess, this, 1, 1, false);
         m_ucAccessOccupied = 1;
+        m_kLists[i]->RemoveMarker();
     }
     return iResult;
 }

@@ -9,6 +9,7 @@
 
 class CGridCharacter;
 class COrvaneAnimationSpline;
+class COrvaneSceneNode;
 class NiAVObject;
 
 // One place of use: who holds it and the walk into it.
@@ -28,10 +29,21 @@ struct CUseSlot
 // The places of use reached through one entrance.
 struct CUseSlotList
 {
+    CUseSlotList();
+    ~CUseSlotList();
+    CUseSlotList(const CUseSlotList&) = delete;
+    CUseSlotList& operator=(const CUseSlotList&) = delete;
+
+    // Out of the world's scene and deleted.
+    void RemoveMarker();
+
     std::vector<std::unique_ptr<CUseSlot>> m_kSlots;
     NiVec3 m_kEntrance;          // the door node's local translation
     float m_fColumnOffset = 0.0f; // whole numbers
     float m_fRowOffset = 0.0f;
+    // Shows the access cell while the object is held for placing; goes
+    // once the object stands.
+    std::unique_ptr<COrvaneSceneNode> m_pkMarker;
     NiAVObject* m_pkDoor = nullptr; // link: a node of the model
 };
 
@@ -48,7 +60,11 @@ public:
 
     void Destroy() override;
     void Reset() override;
+    // While held for placing, the access markers show where the entrances
+    // would be and whether the object may stand there.
     void Update(float fDt) override;
+    // Only while placed: every place's walk prepares its path.
+    virtual void NotifyUsers();
     int Create(COrvaneObjectDesc& kDesc) override;
     void BuildUseSlots(COrvaneObjectDesc& kDesc) override;
     // The footprint, then each entrance's access cell without blocking it.
@@ -75,6 +91,9 @@ public:
     [[nodiscard]] const NiVec3* GetSlotPosition(std::int32_t iList, std::int32_t iSlot) const;
     [[nodiscard]] float GetSlotHeading(std::int32_t iList, std::int32_t iSlot) const;
     void AdjustAttraction(int iDelta);
+    // The object stands on the grid, or both grids are floors of one
+    // building.
+    [[nodiscard]] bool IsOnSameBuilding(const COrvaneBlockGrid* pkGrid) const;
     // One request per unit of the staff count; answers the requests made.
     int SpawnStaff();
     void AddStaffMember(CGridCharacter* pkMember);
@@ -92,6 +111,7 @@ protected:
     virtual void RequestStaffUnit() {}
     [[nodiscard]] CUseSlot* SlotAt(std::int32_t iList, std::int32_t iSlot) const;
     void DeleteLists();
+    void ColourMarkers();
 
     std::vector<std::unique_ptr<CUseSlotList>> m_kLists;
     std::vector<CGridCharacter*> m_kStaffMembers; // links

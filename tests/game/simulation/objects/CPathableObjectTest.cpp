@@ -3,10 +3,12 @@
 #include "engine/animation/NiTimeController.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiRandom.h"
+#include "engine/scene/NiMaterialProperty.h"
 #include "engine/scene/NiNode.h"
 #include "framework/COrvaneAnimationSpline.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneObjectDesc.h"
+#include "framework/COrvaneSceneNode.h"
 #include "framework/COrvaneTagTree.h"
 #include "game/simulation/objects/CBlock.h"
 #include "game/simulation/objects/CBlockGrid.h"
@@ -452,4 +454,78 @@ TEST_F(CPathableObjectTest, TowersAndScalableObjects)
     EXPECT_EQ(pkBalcony->OccupyFootprint(), 1);
     EXPECT_FALSE(pkFloor->IsAreaFree(pkBalcony->GetAnchor(), 1, 1, false));
     EXPECT_TRUE(pkFloor->GetBlock(pkBalcony->GetAnchor())->IsWalkable());
+}
+
+namespace
+{
+const NiMaterialProperty& MarkerMaterial(const CUseSlotList& kList)
+{
+    return *static_cast<NiMaterialProperty*>(kList.m_pkMarker->GetSceneRoot()->GetProperty(NiProperty::MATERIAL));
+}
+
+void ExpectColour(const CUseSlotList& kList, const NiColorRGB& kColour, float fAlpha)
+{
+    ASSERT_NE(kList.m_pkMarker, nullptr);
+    EXPECT_EQ(MarkerMaterial(kList).GetAmbientColor(), kColour);
+    EXPECT_FLOAT_EQ(MarkerMaterial(kList).GetAlpha(), fAlpha);
+}
+} // namespace
+
+TEST_F(CPathableObjectTest, MarkersShowWhereTheEntrancesWouldBeWhileHeld)
+{
+    CWorld kWorld;
+    m_kHost.m_pkWorld = &kWorld;
+    CBlockGrid* pkFloor = Floor();
+    ASSERT_NE(pkFloor, nullptr);
+    CPathableObject* pkCanteen = Canteen();
+    ASSERT_NE(pkCanteen, nullptr);
+    const auto& kLists = pkCanteen->GetUseSlotLists();
+    ASSERT_EQ(kLists.size(), 2u);
+    const NiColorRGB kRed(1.0f, 0.0f, 0.0f);
+    const NiColorRGB kGreen(0.0f, 1.0f, 0.0f);
+    ExpectColour(*kLists[0], NiColorRGB(0.0f, 0.0f, 1.0f), 0.25f);
+
+    // No current floor: every marker red.
+    Stand(*pkCanteen, *pkFloor, 27, 0.0f);
+    ExpectColour(*kLists[0], kRed, 0.45f);
+    ExpectColour(*kLists[1], kRed, 0.45f);
+
+    NiVec3 kAt;
+    ASSERT_NE(pkFloor->CellPosition(27, kAt, false), nullptr);
+    CBlockGridManager::GetInstance()->PickCell(kAt);
+    pkCanteen->Update(0.0f);
+    ExpectColour(*kLists[0], kGreen, 0.45f);
+    ExpectColour(*kLists[1], kGreen, 0.45f);
+    // The marker stands on the access cell, a little above the floor.
+    const std::int32_t iFront = pkCanteen->GetAccessCell(0);
+    EXPECT_EQ(kLists[0]->m_pkMarker->GetRoot()->GetTranslate(),
+              NiVec3(static_cast<float>(pkFloor->CellX(iFront, false)), 0.1f,
+                     static_cast<float>(pkFloor->CellZ(iFront, false))));
+
+    // Something in front of one entrance: both markers turn red.
+    static_cast<CBlock*>(pkFloor->GetBlock(iFront))->SetState(CBlock::STATE_CONNECTOR);
+    pkCanteen->Update(0.0f);
+    ExpectColour(*kLists[0], kRed, 0.45f);
+    ExpectColour(*kLists[1], kRed, 0.45f);
+    static_cast<CBlock*>(pkFloor->GetBlock(iFront))->SetState(CBlock::STATE_FREE);
+
+    // Standing, the object has no markers and is on its own floor only.
+    pkCanteen->Place();
+    EXPECT_EQ(kLists[0]->m_pkMarker, nullptr);
+    EXPECT_EQ(kLists[1]->m_pkMarker, nullptr);
+    pkCanteen->Update(0.0f);
+    pkCanteen->NotifyUsers();
+    EXPECT_TRUE(pkCanteen->IsOnSameBuilding(pkFloor));
+    EXPECT_FALSE(pkCanteen->IsOnSameBuilding(nullptr));
+    CGridDesc kOther;
+    kOther.m_aiNumbers[0] = 2;
+    kOther.m_aiNumbers[1] = 4;
+    kOther.m_aiNumbers[2] = 4;
+    kOther.m_aiNumbers[3] = 0;
+    kOther.m_aiNumbers[4] = 2;
+    kOther.m_ucOwnStack = 1;
+    kOther.m_kOrigin = NiVec3(100.0f, 0.0f, 0.0f);
+    CBlockGrid* pkField = CBlockGridManager::GetInstance()->CreateGrid(kOther);
+    ASSERT_NE(pkField, nullptr);
+    EXPECT_FALSE(pkCanteen->IsOnSameBuilding(pkField));
 }
