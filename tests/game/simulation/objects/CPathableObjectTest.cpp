@@ -268,6 +268,9 @@ TEST_F(CPathableObjectTest, UsersTakeAndReleaseSlots)
     EXPECT_TRUE(pkCanteen->IsUserAt(&kAnn, 1, 1));
     EXPECT_FALSE(pkCanteen->IsUserAt(&kBob, 1, 1));
     EXPECT_FALSE(pkCanteen->IsUserAt(&kAnn, 1, 7));
+    // Nobody releasing a free slot frees nothing and counts nothing off.
+    EXPECT_FALSE(pkCanteen->ReleaseUser(nullptr, 0, 0));
+    EXPECT_EQ(pkCanteen->GetUsers(), 1);
 
     std::int32_t iList = -1;
     std::int32_t iSlot = -1;
