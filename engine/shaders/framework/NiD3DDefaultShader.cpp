@@ -948,7 +948,7 @@ void NiD3DDefaultShader::FogFixUp(const NiFogProperty* pkFog, const NiAlphaPrope
         }
     }
 
-    const std::uint32_t uiSrc = MapAlpha(pkAlpha != nullptr ? pkAlpha->GetSrcBlendMode() : NiAlphaProperty::ALPHA_ONE);
+    const std::uint32_t uiSrc = MapAlpha(pkAlpha != nullptr ? pkAlpha->GetSrcBlendMode() : std::uint16_t(NiAlphaProperty::ALPHA_ONE));
     StartNewPass(uiSrc, D3DBLEND_ONE, false, false);
     NiD3DTextureStage* pkStage = AddTextureStage(bBaseInFogPass ? pkBase : nullptr, bBaseInFogPass ? uiBaseIndex : 0);
     Set(pkStage, D3DTSS_COLOROP, D3DTOP_SELECTARG1);

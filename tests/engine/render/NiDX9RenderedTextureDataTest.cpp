@@ -142,7 +142,9 @@ TEST_P(NiDX9RenderedTextureDataTest, ARenderedTextureGetsAOneLevelTargetTextureW
         NiRenderedTexture::Create(8, 8, m_spRenderer, PrefsOf(Prefs::HIGH_COLOR_16, Prefs::SMOOTH));
     ASSERT_NE(spHigh, nullptr);
     if (k565.m_bValid)
+    {
         EXPECT_EQ(DataOf(spHigh)->GetD3DTexture()->Format(), D3DFMT_R5G6B5);
+    }
     EXPECT_EQ(m_spRenderer->GetRenderedTextureCount(), 2u);
 
     spTexture = nullptr;

@@ -326,7 +326,9 @@ TEST_F(NiSourceTextureThreadsTest, LoadersShareTexturesWhileAnotherThreadMakesAn
     for (int t = 0; t < 3; ++t)
     {
         kThreads.emplace_back([&] {
-            for (int i = 0; i < ROUNDS; ++i)
+            // Keep loading until the maker has run too: on a busy machine the
+            // loaders can otherwise finish before its thread is scheduled.
+            for (int i = 0; i < ROUNDS || iMade < 10; ++i)
             {
                 if (!LoadsTexturesOfTheFile(kFile))
                     ++iFailedLoads;

@@ -79,7 +79,8 @@ inline std::vector<std::uint8_t> Build(const Spec& s) {
     PutPixelFormat(b, s.format);
     Put(b, 108, 0x1000 | (s.levels > 1 ? 0x400008 : 0));
     Put(b, 112, s.cube ? 0xFE00 : s.volume ? 0x200000 : 0);
-    if (s.format == gfx::D3DFMT_P8) b.resize(b.size() + 1024, 0x40);
+    if (s.format == gfx::D3DFMT_P8)
+        for (int i = 0; i < 1024; ++i) b.push_back(0x40);
     const std::size_t start = b.size();
     const std::uint32_t faces = s.cube ? 6 : 1;
     for (std::uint32_t face = 0; face < faces; ++face)
@@ -87,9 +88,7 @@ inline std::vector<std::uint8_t> Build(const Spec& s) {
             const std::uint32_t w = std::max(s.width >> level, 1u), h = std::max(s.height >> level, 1u);
             const std::uint32_t d = s.volume ? std::max(s.depth >> level, 1u) : 1u;
             const std::size_t n = LevelBytes(s.format, w, h) * d;
-            const std::size_t at = b.size();
-            b.resize(at + n);
-            for (std::size_t i = 0; i < n; ++i) b[at + i] = Pattern(at - start + i);
+            for (std::size_t i = 0; i < n; ++i) b.push_back(Pattern(b.size() - start));
         }
     return b;
 }
