@@ -7,7 +7,7 @@
 #include "engine/core/NiMemoryStream.h"
 #include "engine/render/NiPixelData.h"
 #include "engine/render/image/NiImageReader.h"
-#include "tests/engine/render/image/HeapCounter.h"
+#include "tests/support/HeapCounter.h"
 #include "tests/engine/render/image/ImageFileBytes.h"
 
 #include <gtest/gtest.h>

@@ -11,91 +11,7 @@
 #include "engine/shaders/framework/NiD3DTextureStage.h"
 #include "tests/engine/shaders/framework/ShaderDriver.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-// Heap allocations of this test program, for the warm-batch test.
-namespace
-{
-std::atomic<std::uint64_t> g_uiAllocations{0};
-}
-
-void* operator new(std::size_t uiBytes)
-{
-    ++g_uiAllocations;
-    void* pv = std::malloc(uiBytes > 0 ? uiBytes : 1);
-    if (pv == nullptr)
-        std::abort();
-    return pv;
-}
-void* operator new[](std::size_t uiBytes)
-{
-    return operator new(uiBytes);
-}
-void* operator new(std::size_t uiBytes, const std::nothrow_t&) noexcept
-{
-    ++g_uiAllocations;
-    return std::malloc(uiBytes > 0 ? uiBytes : 1);
-}
-void* operator new[](std::size_t uiBytes, const std::nothrow_t& kTag) noexcept
-{
-    return operator new(uiBytes, kTag);
-}
-void* operator new(std::size_t uiBytes, std::align_val_t eAlign)
-{
-    ++g_uiAllocations;
-    const auto uiAlign = static_cast<std::size_t>(eAlign);
-    void* pv = std::aligned_alloc(uiAlign, (uiBytes + uiAlign - 1) / uiAlign * uiAlign);
-    if (pv == nullptr)
-        std::abort();
-    return pv;
-}
-void* operator new[](std::size_t uiBytes, std::align_val_t eAlign)
-{
-    return operator new(uiBytes, eAlign);
-}
-void operator delete(void* pv) noexcept
-{
-    std::free(pv);
-}
-void operator delete[](void* pv) noexcept
-{
-    std::free(pv);
-}
-void operator delete(void* pv, std::size_t) noexcept
-{
-    std::free(pv);
-}
-void operator delete[](void* pv, std::size_t) noexcept
-{
-    std::free(pv);
-}
-void operator delete(void* pv, const std::nothrow_t&) noexcept
-{
-    std::free(pv);
-}
-void operator delete[](void* pv, const std::nothrow_t&) noexcept
-{
-    std::free(pv);
-}
-void operator delete(void* pv, std::align_val_t) noexcept
-{
-    std::free(pv);
-}
-void operator delete[](void* pv, std::align_val_t) noexcept
-{
-    std::free(pv);
-}
-void operator delete(void* pv, std::size_t, std::align_val_t) noexcept
-{
-    std::free(pv);
-}
-void operator delete[](void* pv, std::size_t, std::align_val_t) noexcept
-{
-    std::free(pv);
-}
+#include "tests/support/HeapCounter.h"
 
 namespace shader_test
 {
@@ -538,22 +454,29 @@ TEST_F(NiD3DDefaultShaderTest, WarmBatchesAllocateNothing)
     bool bMipmapped = false;
     gfx::IDirect3DBaseTexture9* pkD3DTexture =
         m_spRenderer->GetTextureManager()->GetD3DTextureForRendering(pkTexture, bChanged, bMipmapped);
-    const std::uint64_t uiDeviceBefore = g_uiAllocations.load();
-    for (int i = 0; i < 1000 * 4; ++i)
+    std::uint64_t uiDeviceOwn = 0;
     {
-        m_pkDevice->SetTexture(0, pkD3DTexture);
-        m_pkDevice->SetTexture(0, nullptr);
-        m_pkDevice->SetSamplerState(0, 5, i & 1);
-        m_pkDevice->SetRenderState(gfx::D3DRS_FOGENABLE, i & 1);
+        heap_test::HeapCounter kHeap;
+        for (int i = 0; i < 1000 * 4; ++i)
+        {
+            m_pkDevice->SetTexture(0, pkD3DTexture);
+            m_pkDevice->SetTexture(0, nullptr);
+            m_pkDevice->SetSamplerState(0, 5, i & 1);
+            m_pkDevice->SetRenderState(gfx::D3DRS_FOGENABLE, i & 1);
+        }
+        uiDeviceOwn = kHeap.GetCount();
     }
-    const std::uint64_t uiDeviceOwn = g_uiAllocations.load() - uiDeviceBefore;
-    const std::uint64_t uiBefore = g_uiAllocations.load();
     std::uint32_t uiDrawn = 0;
-    // The shader's side of each batch; the null device's own draw records
-    // are the platform's.
-    for (int i = 0; i < 1000; ++i)
-        uiDrawn += DrawBatch(*m_spShader, nullptr, m_spShape, m_spQuad->Get(), m_spState, m_spEffects);
-    EXPECT_LE(g_uiAllocations.load() - uiBefore, uiDeviceOwn + 2);
+    std::uint64_t uiShaderOwn = 0;
+    {
+        heap_test::HeapCounter kHeap;
+        // The shader's side of each batch; the null device's own draw
+        // records are the platform's.
+        for (int i = 0; i < 1000; ++i)
+            uiDrawn += DrawBatch(*m_spShader, nullptr, m_spShape, m_spQuad->Get(), m_spState, m_spEffects);
+        uiShaderOwn = kHeap.GetCount();
+    }
+    EXPECT_LE(uiShaderOwn, uiDeviceOwn + 2);
     EXPECT_EQ(uiDrawn, 1000u * Passes());
     EXPECT_EQ(NiD3DPass::GetPool()->GetItemCount(), 8u);
 }

@@ -1,9 +1,11 @@
 #pragma once
 
-// Counts the bytes this test program asks of operator new (every form), so a
-// test can show that a reader refused a file without allocating what its
-// header promised. The program's own replacement of the global allocation
-// functions forwards to malloc and free, which the sanitizers still watch.
+// Counts what this test program asks of operator new (every form): the bytes,
+// so a test can show that a reader refused a file without allocating what its
+// header promised, and the calls, so a test can show a warm path allocates
+// nothing. A program that links HeapCounter.cpp replaces the global
+// allocation functions; they forward to malloc and free, which the sanitizers
+// still watch.
 
 #include <cstdint>
 
@@ -19,6 +21,8 @@ public:
     HeapCounter& operator=(const HeapCounter&) = delete;
 
     [[nodiscard]] std::uint64_t GetBytes() const;
+    // Calls of any form of operator new.
+    [[nodiscard]] std::uint64_t GetCount() const;
     // The largest single request.
     [[nodiscard]] std::uint64_t GetLargest() const;
 };
