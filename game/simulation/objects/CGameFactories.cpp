@@ -2,7 +2,9 @@
 
 #include "framework/COrvaneObject.h"
 #include "framework/COrvaneObjectDesc.h"
+#include "game/simulation/objects/CAdminRoom.h"
 #include "game/simulation/objects/CBaseObject.h"
+#include "game/simulation/objects/CCell.h"
 #include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CScalableObject.h"
 
@@ -11,6 +13,16 @@ namespace
 std::unique_ptr<COrvaneObject> MakePathable()
 {
     return std::make_unique<CPathableObject>();
+}
+
+std::unique_ptr<COrvaneObject> MakeCell()
+{
+    return std::make_unique<CCell>();
+}
+
+std::unique_ptr<COrvaneObject> MakeAdminRoom()
+{
+    return std::make_unique<CAdminRoom>();
 }
 } // namespace
 
@@ -61,6 +73,7 @@ CAIMaintenanceFactory::CAIMaintenanceFactory() : CGameObjectFactory("Maintenance
 
 CCellFactory::CCellFactory() : CGameObjectFactory("CellFactory")
 {
+    SetMaker(&MakeCell);
 }
 
 CWorkObjectFactory::CWorkObjectFactory() : CGameObjectFactory("WorkObjectFactory")
@@ -80,6 +93,7 @@ CHospitalObjectFactory::CHospitalObjectFactory() : CGameObjectFactory("HospitalO
 
 CAdminRoomFactory::CAdminRoomFactory() : CGameObjectFactory("AdminRoomFactory")
 {
+    SetMaker(&MakeAdminRoom);
 }
 
 CScalableObjectFactory::CScalableObjectFactory() : CGameObjectFactory("ScalableObjectFactory")

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+class CBaseObject;
 class COrvaneCamera;
 class COrvaneObject;
 class CSpawnManager;
@@ -79,6 +80,10 @@ public:
     // The building the player has opened, or null.
     [[nodiscard]] virtual CWorldObject* GetSelectedBuilding() const = 0;
     virtual void SetSelectedBuilding(CWorldObject* pkBuilding) = 0;
+    // The selected building as a placeable object, whose level a cell built
+    // inside it must not exceed. Null until buildings are placeable objects
+    // of the game.
+    [[nodiscard]] virtual const CBaseObject* GetSelectedBuildingObject() const { return nullptr; }
 
     // The next character number: handed out and counted up by every
     // character made.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+class CAIPrisoner;
 class CBaseObject;
 class CBlockGrid;
 class COrvaneBlockGrid;
@@ -39,4 +40,7 @@ public:
     virtual void OnObjectRemoved(CBaseObject& kObject) = 0;
     // The object this character was posted to is gone: it has no home.
     virtual void OnPostLost(CBaseObject& kObject) { (void)kObject; }
+    // The prisoner this character is, for the lists of prisoners waiting
+    // for a cell; null for anyone else.
+    [[nodiscard]] virtual CAIPrisoner* AsPrisoner() { return nullptr; }
 };

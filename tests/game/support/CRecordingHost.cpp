@@ -104,6 +104,12 @@ CWorldObject* CRecordingHost::GetSelectedBuilding() const
     return m_pkSelectedBuilding;
 }
 
+const CBaseObject* CRecordingHost::GetSelectedBuildingObject() const
+{
+    Record("GetSelectedBuildingObject");
+    return m_pkSelectedBuildingObject;
+}
+
 void CRecordingHost::SetSelectedBuilding(CWorldObject* pkBuilding)
 {
     Record("SetSelectedBuilding", pkBuilding ? "building" : "none");

@@ -32,6 +32,7 @@ public:
     CSpawnManager* GetSpawnManager() const override;
     CWorldObject* GetSelectedBuilding() const override;
     void SetSelectedBuilding(CWorldObject* pkBuilding) override;
+    const CBaseObject* GetSelectedBuildingObject() const override;
     std::uint16_t TakePersonNumber() override;
     std::uint16_t GetPersonCounter() const override;
     void SetPersonCounter(std::uint16_t usCounter) override;
@@ -55,6 +56,7 @@ public:
     CWorld* m_pkWorld = nullptr;
     CSpawnManager* m_pkSpawnManager = nullptr;
     CWorldObject* m_pkSelectedBuilding = nullptr;
+    const CBaseObject* m_pkSelectedBuildingObject = nullptr;
     std::uint16_t m_usPersonCounter = 0;
     std::uint16_t m_usSaveVersion = 1;
     COrvaneCamera* m_pkCamera = nullptr;
