@@ -90,8 +90,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A renderer on the null device (made by the start-up's road).
-    void CreateRenderer(gfx::BackendKind eKind = gfx::BackendKind::Null);
+    // A renderer on the null device (made by the start-up's road); read-back
+    // needs a lockable back buffer.
+    void CreateRenderer(gfx::BackendKind eKind = gfx::BackendKind::Null,
+                        std::int32_t iFBMode = NiDX9Renderer::FBMODE_DEFAULT);
     // The reports since the last call.
     std::vector<Report> TakeReports();
 
