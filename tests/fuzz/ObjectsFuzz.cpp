@@ -13,15 +13,11 @@
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGameFactories.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
+#include "tests/fuzz/FuzzDemoData.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "tools/COrvaneDemoData.h"
-
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 namespace
 {
@@ -53,32 +49,6 @@ std::unique_ptr<COrvaneObject> MakeWalker()
     return std::make_unique<Walker>();
 }
 
-std::filesystem::path& DemoFolder()
-{
-    static std::filesystem::path s_kFolder;
-    return s_kFolder;
-}
-
-void RemoveDemoData()
-{
-    std::error_code kError;
-    std::filesystem::remove_all(DemoFolder(), kError);
-}
-
-bool EnterDemoData()
-{
-    if (!DemoFolder().empty())
-        return true;
-    const std::filesystem::path kFolder =
-        std::filesystem::temp_directory_path() / ("orvane-fuzz-objects-" + std::to_string(getpid()));
-    if (!BuildDemoData(kFolder.string()))
-        return false;
-    std::filesystem::current_path(kFolder);
-    DemoFolder() = kFolder;
-    std::atexit(&RemoveDemoData);
-    return true;
-}
-
 void Prepare(CDynamicObjectManager& kManager, COrvaneTagTree& kDocument)
 {
     kManager.RegisterFactories();
@@ -101,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
 {
     fuzz::StartEngine();
     NiSetMessageBoxFunction(nullptr);
-    if (!EnterDemoData() || !g_kSave.Write(pucData, uiSize))
+    if (!EnterDemoData("objects") || !g_kSave.Write(pucData, uiSize))
         return 0;
     COrvaneTagTree kDocument;
     Check(kDocument.Load("data.xml"));

@@ -11,15 +11,11 @@
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvaneObjectTemplate.h"
 #include "framework/COrvaneTagTree.h"
+#include "tests/fuzz/FuzzDemoData.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "tools/COrvaneDemoData.h"
-
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 namespace
 {
@@ -29,34 +25,6 @@ void Check(bool bHolds)
         std::abort();
 }
 
-std::filesystem::path& DemoFolder()
-{
-    static std::filesystem::path s_kFolder;
-    return s_kFolder;
-}
-
-void RemoveDemoData()
-{
-    std::error_code kError;
-    std::filesystem::remove_all(DemoFolder(), kError);
-}
-
-// The demo data under the temporary folder, made once per process and
-// removed at exit.
-bool EnterDemoData()
-{
-    if (!DemoFolder().empty())
-        return true;
-    const std::filesystem::path kFolder =
-        std::filesystem::temp_directory_path() / ("orvane-fuzz-templates-" + std::to_string(getpid()));
-    if (!BuildDemoData(kFolder.string()))
-        return false;
-    std::filesystem::current_path(kFolder);
-    DemoFolder() = kFolder;
-    std::atexit(&RemoveDemoData);
-    return true;
-}
-
 const fuzz::ScratchFile g_kFile(".xml");
 } // namespace
 
@@ -64,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
 {
     fuzz::StartEngine();
     NiSetMessageBoxFunction(nullptr);
-    if (!EnterDemoData() || !g_kFile.Write(pucData, uiSize))
+    if (!EnterDemoData("templates") || !g_kFile.Write(pucData, uiSize))
         return 0;
     COrvaneTagTree kDocument;
     if (!kDocument.Load(g_kFile.GetPath()))
