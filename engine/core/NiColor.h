@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 class NiByteStream;
@@ -61,7 +62,26 @@ inline constexpr NiColorRGBA NiColorRGBA::BLACK{0.0f, 0.0f, 0.0f, 1.0f};
 // One channel of a device colour word (0xAARRGGBB) from a float nominally
 // 0..1. Rounded: scaled by 255 in single precision and rounded to the
 // nearest, ties to even; NaN and negatives give 0, 255 and above give 255.
-[[nodiscard]] std::uint32_t NiColorChannelRounded(float f);
+[[nodiscard]] inline std::uint32_t NiColorChannelRounded(float f)
+{
+    const float fScaled = f * 255.0f; // single precision, as stored
+    if (!(fScaled > 0.0f)) // NaN and negatives
+        return 0;
+    if (fScaled >= 255.0f)
+        return 255;
+    // Adding and taking away 1.5 x 2^23 leaves the nearest integer, ties to
+    // even, without a call into the maths library.
+    const float fShifted = fScaled + 12582912.0f;
+    return static_cast<std::uint32_t>(fShifted - 12582912.0f);
+}
+
 // Truncated: scaled by 255, cut toward zero and to its low 8 bits, as a
 // plain integer conversion does; beyond the 32-bit range (and NaN) 0.
-[[nodiscard]] std::uint32_t NiColorChannelTruncated(float f);
+[[nodiscard]] inline std::uint32_t NiColorChannelTruncated(float f)
+{
+    const float fScaled = f * 255.0f;
+    if (!(std::fabs(fScaled) < 2147483648.0f))
+        return 0;
+    return static_cast<std::uint32_t>(static_cast<std::int32_t>(fScaled)) & 0xFF;
+}
+
