@@ -147,7 +147,8 @@ TEST_F(CSoundSystemTest, ADocumentWithoutSoundLeavesEveryListEmpty)
 
 TEST_F(CSoundSystemTest, PlaySampleKeepsToTheEffectCountVolumesAndTheEnabledFlag)
 {
-    MakeData(Names("fx", 24), {}, {});
+    // Long enough to be still playing when checked on a busy machine.
+    MakeData(Names("fx", 24), {}, {}, 3000);
     CSoundSystem kSound;
     ASSERT_TRUE(kSound.Configure(&m_kData));
     ASSERT_EQ(kSound.GetEffectCount(), 24);
