@@ -134,7 +134,7 @@ NiTextureMap* NiD3DTextureStage::GetMapFromSelector(std::uint32_t uiSelector, co
     switch (uiFamily)
     {
     case 0: {
-        const std::uint32_t uiMap = (uiSelector >> TSTF_NDL_SHIFT) & 0xF;
+        const std::uint32_t uiMap = (uiSelector >> TSTF_FIXED_MAP_SHIFT) & 0xF;
         if (uiMap < 2 || uiMap > 7)
             return nullptr;
         return pkTexturing->GetMap(uiMap - 2);

@@ -28,7 +28,8 @@ public:
     static constexpr std::uint32_t TSTF_MAP_USE_INDEX = 0x10000000;
     static constexpr std::uint32_t TSTF_MAP_MASK = 0x0F000000;
     static constexpr std::uint32_t TSTF_MAP_SHIFT = 24;
-    static constexpr std::uint32_t TSTF_NDL_SHIFT = 20;
+    // Family 0: bits 20-23 name one of the property's fixed maps (2-7).
+    static constexpr std::uint32_t TSTF_FIXED_MAP_SHIFT = 20;
     static constexpr std::uint32_t TSTF_INDEX_MASK = 0x0000FFFF;
     // Transform selector: bits 28-31 the source, bits 0-27 the mode.
     static constexpr std::uint32_t TSTTF_SOURCE_SHIFT = 28;
