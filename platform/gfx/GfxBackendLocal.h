@@ -30,6 +30,8 @@ struct VertexLayout {
     std::uint32_t stride = 0;    // bytes one vertex spans: the FVF's size, or the end of a declaration's furthest element
     int position = -1;
     int normal = -1;
+    int weights = -1;     // blend weights (floats) after the position
+    int weightCount = 0;  // how many the vertex carries
     int diffuse = -1;
     int specular = -1;
     int texcoord[8] = {-1, -1, -1, -1, -1, -1, -1, -1};

@@ -55,7 +55,7 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.VertexProcessingCaps = D3DVTXPCAPS_MATERIALSOURCE7;
     c.MaxActiveLights = DeviceState::kMaxActiveLights; // per-vertex lights in camera space
     c.MaxUserClipPlanes = 0;
-    c.MaxVertexBlendMatrices = 0;
+    c.MaxVertexBlendMatrices = 4; // VERTEXBLEND 0-3 over world matrices 0-3
     c.MaxVertexBlendMatrixIndex = 0;
     c.MaxPointSize = 1.0f;
     c.MaxPrimitiveCount = 0xFFFFF;

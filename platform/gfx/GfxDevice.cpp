@@ -134,9 +134,13 @@ VertexLayout LayoutFromFVF(std::uint32_t fvf) {
     case D3DFVF_XYZRHW: l.position = 0; l.pretransformed = true; offset = 16; break;
     case D3DFVF_XYZW: l.position = 0; offset = 16; break;
     case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5:
-        // Blend weights follow the position; the device keeps no blend matrices, so they are skipped.
+        // Blend weights follow the position.
         l.position = 0;
-        offset = 12 + 4 * ((pos - D3DFVF_XYZ) / 2);
+        l.weightCount = int((pos - D3DFVF_XYZRHW) / 2); // XYZB1 (6) one .. XYZB5 (0xE) five
+        // A last beta holding matrix indices is no weight.
+        if (fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) --l.weightCount;
+        l.weights = 12;
+        offset = 12 + 4 * std::uint32_t(l.weightCount);
         break;
     default: return l;
     }
@@ -170,6 +174,12 @@ VertexLayout LayoutFromDeclaration(const std::vector<D3DVERTEXELEMENT9>& element
             break;
         case D3DDECLUSAGE_POSITIONT:
             if (e.Type == D3DDECLTYPE_FLOAT4) { l.position = off; l.pretransformed = true; }
+            break;
+        case D3DDECLUSAGE_BLENDWEIGHT:
+            if (e.UsageIndex == 0 && e.Type <= D3DDECLTYPE_FLOAT4) {
+                l.weights = off;
+                l.weightCount = e.Type + 1;
+            }
             break;
         case D3DDECLUSAGE_NORMAL:
             if (e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT3) l.normal = off;

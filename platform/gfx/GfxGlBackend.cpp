@@ -36,9 +36,15 @@ layout(location = 1) in vec4 aDiffuse;
 layout(location = 2) in vec4 aSpecular;
 layout(location = 3) in vec3 aNormal;
 layout(location = 4) in vec4 aTex[8];
+layout(location = 12) in vec4 aWeights;
 uniform mat4 uWVP;
 uniform mat4 uWV;          // world x view: camera space
 uniform mat3 uNormalMatrix; // inverse transpose of world x view
+// Vertex blending: world matrices 0-3 times view, their normal matrices, and
+// the projection the blended camera-space position goes through.
+uniform mat4 uBlendWV[4];
+uniform mat3 uBlendNormal[4];
+uniform mat4 uProj;
 uniform vec4 uViewport;    // X, Y, Width, Height
 uniform vec2 uDepthRange;  // MinZ, MaxZ
 uniform vec2 uTarget;      // target width, height
@@ -65,24 +71,41 @@ vec4 expand(vec4 a, int n) {
 }
 void main() {
     vec3 pc = vec3(0.0);
+    // Weights of the blended world matrices: the vertex's first kBlendWeights,
+    // the last matrix taking what they leave of 1.
+    float bw[4] = float[4](0.0, 0.0, 0.0, 0.0);
+    if (kBlendWeights > 0) {
+        float sum = 0.0;
+        for (int i = 0; i < kBlendWeights; ++i) { bw[i] = aWeights[i]; sum += aWeights[i]; }
+        bw[kBlendWeights] = 1.0 - sum;
+    }
     if (kPretransformed) {
         float w = aPos.w != 0.0 ? 1.0 / aPos.w : 1.0;
         vec2 ndc = 2.0 * (aPos.xy + 0.5) / uTarget - 1.0;
         gl_Position = vec4(ndc * w, (2.0 * aPos.z - 1.0) * w, w);
     } else {
-        vec4 c = uWVP * vec4(aPos.xyz, 1.0);
+        vec4 c;
+        if (kBlendWeights > 0) {
+            for (int i = 0; i <= kBlendWeights; ++i) pc += bw[i] * (uBlendWV[i] * vec4(aPos.xyz, 1.0)).xyz;
+            c = uProj * vec4(pc, 1.0);
+        } else {
+            c = uWVP * vec4(aPos.xyz, 1.0);
+            pc = (uWV * vec4(aPos.xyz, 1.0)).xyz;
+        }
         float x = (2.0 * (uViewport.x + 0.5 + 0.5 * uViewport.z) / uTarget.x - 1.0) * c.w + (uViewport.z / uTarget.x) * c.x;
         float y = (2.0 * (uViewport.y + 0.5 + 0.5 * uViewport.w) / uTarget.y - 1.0) * c.w - (uViewport.w / uTarget.y) * c.y;
         float z = (2.0 * uDepthRange.x - 1.0) * c.w + 2.0 * (uDepthRange.y - uDepthRange.x) * c.z;
         gl_Position = vec4(x, y, z, c.w);
-        pc = (uWV * vec4(aPos.xyz, 1.0)).xyz;
     }
     // In the window, D3D's top edge is GL's top edge, which GL's fill rule leaves
     // out: a nudge of one sub-pixel step up keeps top and left edges inside.
     gl_Position.y = gl_Position.y * uFlipY.x + uFlipY.y * gl_Position.w;
     vec3 N = vec3(0.0);
     if (kHasNormal && !kPretransformed) {
-        N = uNormalMatrix * aNormal;
+        if (kBlendWeights > 0)
+            for (int i = 0; i <= kBlendWeights; ++i) N += bw[i] * (uBlendNormal[i] * aNormal);
+        else
+            N = uNormalMatrix * aNormal;
         if (kNormalize && dot(N, N) > 0.0) N = normalize(N);
     }
     // Towards the eye: from the vertex with a local viewer, else along the view axis.
@@ -354,7 +377,7 @@ class GlBackend final : public Backend {
         kPretransformedWord, kLightingWord, kDiffuseSrcWord, kAmbientSrcWord, kSpecularSrcWord, kEmissiveSrcWord,
         kHasNormalWord, kNormalizeWord, kLocalViewerWord, kSpecularLightWord, kFogModeWord, kRangeFogWord,
         kHasSpecularInputWord, kLightCountWord, kLightTypesWord, kFlatWord, kSpecularEnableWord, kAlphaFuncWord,
-        kFogWord, kStageBase
+        kFogWord, kBlendWord, kStageBase
     };
     // Per stage: operations and arguments, result, texture kind and coordinates.
     enum StageWord : std::size_t {
@@ -376,7 +399,7 @@ class GlBackend final : public Backend {
         GLuint id = 0;
         // Why a program could not be built: "compile" or "link", and the driver's log.
         std::string failureKind, failure;
-        GLint wvp = -1, wv = -1, normalMatrix = -1, viewport = -1, depthRange = -1, target = -1, flipY = -1,
+        GLint wvp = -1, wv = -1, normalMatrix = -1, blendWV = -1, blendNormal = -1, proj = -1, viewport = -1, depthRange = -1, target = -1, flipY = -1,
               matDiffuse = -1, matAmbient = -1, matSpecular = -1, matEmissive = -1, matPower = -1,
               globalAmbient = -1, lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightPos = -1,
               lightDir = -1, lightAtten = -1, lightSpot = -1, fog = -1, texMatrix = -1, tfactor = -1,
@@ -554,6 +577,7 @@ public:
         SetColorAttribute(1, layout.diffuse, stride, base, 1.0f);
         SetColorAttribute(2, layout.specular, stride, base, 0.0f);
         SetFloatAttribute(3, layout.normal, 3, stride, base);
+        SetFloatAttribute(12, layout.weights, layout.weightCount, stride, base);
         for (int i = 0; i < 8; ++i) SetFloatAttribute(GLuint(4 + i), layout.texcoord[i], layout.texcoordSize[i], stride, base);
 
         if (const Program* prog = SetProgram(s, layout, *rt); !prog->id) {
@@ -788,6 +812,9 @@ private:
         prog.wvp = loc("uWVP");
         prog.wv = loc("uWV");
         prog.normalMatrix = loc("uNormalMatrix");
+        prog.blendWV = loc("uBlendWV");
+        prog.blendNormal = loc("uBlendNormal");
+        prog.proj = loc("uProj");
         prog.viewport = loc("uViewport");
         prog.depthRange = loc("uDepthRange");
         prog.target = loc("uTarget");
@@ -1133,6 +1160,7 @@ private:
               ", kEmissiveSrc = " + std::to_string(key[kEmissiveSrcWord]) + ";\n";
         vs += "const bool kHasNormal = " + Bool(key[kHasNormalWord]) + ";\n";
         vs += "const bool kNormalize = " + Bool(key[kNormalizeWord]) + ";\n";
+        vs += "const int kBlendWeights = " + std::to_string(key[kBlendWord]) + ";\n";
         vs += "const bool kLocalViewer = " + Bool(key[kLocalViewerWord]) + ";\n";
         vs += "const bool kSpecular = " + Bool(key[kSpecularLightWord]) + ";\n";
         vs += "const int kFogMode = " + std::to_string(key[kFogModeWord]) + ";\n";
@@ -1250,6 +1278,11 @@ private:
         key[kEmissiveSrcWord] = lighting ? source(D3DRS_EMISSIVEMATERIALSOURCE) : 0;
         key[kHasNormalWord] = layout.normal >= 0 && !layout.pretransformed;
         key[kNormalizeWord] = rs[D3DRS_NORMALIZENORMALS] != 0;
+        // VERTEXBLEND 1-3 blends that many weights of the vertex (no more than
+        // it carries) over one more world matrix; 0 and the others draw with world 0.
+        const std::uint32_t blend = rs[D3DRS_VERTEXBLEND];
+        if (!layout.pretransformed && blend >= 1 && blend <= 3)
+            key[kBlendWord] = std::min<std::uint32_t>(blend, std::uint32_t(std::max(layout.weightCount, 0)));
         key[kLocalViewerWord] = rs[D3DRS_LOCALVIEWER] != 0;
         key[kSpecularLightWord] = lighting && rs[D3DRS_SPECULARENABLE] != 0;
         key[kFogModeWord] = !fog ? 0 : (layout.pretransformed ? 4 : rs[D3DRS_FOGVERTEXMODE]);
@@ -1325,6 +1358,18 @@ private:
             float n[9];
             NormalMatrix(wv, n);
             glUniformMatrix3fv(prog->normalMatrix, 1, GL_FALSE, n);
+        }
+        if (key[kBlendWord] != 0) {
+            D3DMATRIX blendWV[4];
+            float blendNormal[4][9] = {};
+            for (std::uint32_t i = 0; i <= key[kBlendWord]; ++i) {
+                blendWV[i] = Multiply(s.world[i], s.view);
+                NormalMatrix(blendWV[i], blendNormal[i]);
+            }
+            const GLsizei count = GLsizei(key[kBlendWord] + 1);
+            if (prog->blendWV >= 0) glUniformMatrix4fv(prog->blendWV, count, GL_FALSE, &blendWV[0].m[0][0]);
+            if (prog->blendNormal >= 0) glUniformMatrix3fv(prog->blendNormal, count, GL_FALSE, &blendNormal[0][0]);
+            if (prog->proj >= 0) glUniformMatrix4fv(prog->proj, 1, GL_FALSE, &s.projection.m[0][0]);
         }
         const D3DMATERIAL9& m = s.material;
         if (prog->lighting) {

@@ -91,7 +91,7 @@ TEST_P(NiDX9RendererTest, FullScreenWithTheFrameworksValuesInTheDesktopMode)
     EXPECT_EQ(spRenderer->GetHeight(), kDesktop.Height);
     EXPECT_EQ(spRenderer->GetBitDepth(), 32u);
 
-    EXPECT_EQ(spRenderer->GetFlags(), 0x6Du);
+    EXPECT_EQ(spRenderer->GetFlags(), 0x26Du);
     const std::string kDescription = NiDX9Renderer::GetSystemInfo()->GetAdapter(0)->GetStringDescription();
     EXPECT_EQ(std::string(spRenderer->GetDriverInfo()), kDescription + " (HAL-PURE HWVP)");
     EXPECT_EQ(spRenderer->GetBehaviorFlags(), D3DCREATE_PUREDEVICE | D3DCREATE_HARDWARE_VERTEXPROCESSING);
@@ -185,17 +185,17 @@ TEST_P(NiDX9RendererTest, CapabilityFlagsRiseOnlyWithTheirCapsBits)
         return kCaps;
     };
     const Case akCases[] = {
-        {"as the device is", Extra(0, 0, 0, 0), 0x6D, 2, 8, false},
+        {"as the device is", Extra(0, 0, 0, 0), 0x26D, 2, 8, false},
         // The power-of-two flag follows the square-only bit; the power-of-two bit alone leaves it.
-        {"square only", Extra(D3DPTEXTURECAPS_SQUAREONLY, 0, 0, 0), 0x6F, 2, 8, false},
-        {"power of two", Extra(D3DPTEXTURECAPS_POW2, 0, 0, 0), 0x6D, 2, 8, false},
-        {"w-buffer", Extra(0, D3DPRASTERCAPS_WBUFFER, 0, 0), 0x16D, 2, 8, false},
+        {"square only", Extra(D3DPTEXTURECAPS_SQUAREONLY, 0, 0, 0), 0x26F, 2, 8, false},
+        {"power of two", Extra(D3DPTEXTURECAPS_POW2, 0, 0, 0), 0x26D, 2, 8, false},
+        {"w-buffer", Extra(0, D3DPRASTERCAPS_WBUFFER, 0, 0), 0x36D, 2, 8, false},
         {"four blend matrices", Extra(0, 0, 4, 0), 0x26D, 2, 8, false},
         {"three blend matrices", Extra(0, 0, 3, 0), 0x6D, 2, 8, false},
-        {"projected textures", Extra(D3DPTEXTURECAPS_PROJECTED, 0, 0, 0), 0x6D, 0x103, 8, false},
-        {"mipmapped cube maps", Extra(D3DPTEXTURECAPS_MIPCUBEMAP, 0, 0, 0), 0x6D, 2, 8, true},
-        {"pixel shader 2.0", Extra(0, 0, 0, D3DPS_VERSION(2, 0)), 0x6D, 2, 16, false},
-        {"pixel shader 1.4", Extra(0, 0, 0, D3DPS_VERSION(1, 4)), 0x6D, 2, 8, false},
+        {"projected textures", Extra(D3DPTEXTURECAPS_PROJECTED, 0, 0, 0), 0x26D, 0x103, 8, false},
+        {"mipmapped cube maps", Extra(D3DPTEXTURECAPS_MIPCUBEMAP, 0, 0, 0), 0x26D, 2, 8, true},
+        {"pixel shader 2.0", Extra(0, 0, 0, D3DPS_VERSION(2, 0)), 0x26D, 2, 16, false},
+        {"pixel shader 1.4", Extra(0, 0, 0, D3DPS_VERSION(1, 4)), 0x26D, 2, 8, false},
     };
     for (const Case& kCase : akCases)
     {
@@ -278,7 +278,7 @@ TEST_P(NiDX9RendererTest, StencilWantedGivesD24S8AndTheStencilFlag)
     m_spRenderer = CreateWindowed(NiDX9Renderer::USE_STENCIL);
     ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
     EXPECT_EQ(m_spRenderer->GetPresentParams().AutoDepthStencilFormat, D3DFMT_D24S8);
-    EXPECT_EQ(m_spRenderer->GetFlags(), 0xEDu);
+    EXPECT_EQ(m_spRenderer->GetFlags(), 0x2EDu);
     // A window always presents at once and without a refresh rate.
     EXPECT_EQ(m_spRenderer->GetPresentParams().PresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
     EXPECT_EQ(m_spRenderer->GetPresentParams().FullScreen_RefreshRateInHz, 0u);
@@ -319,9 +319,8 @@ TEST_P(NiDX9RendererTest, HardwareKindsFallBackDownToSoftwareNeverToReference)
         EXPECT_EQ(spRenderer->GetBehaviorFlags(), kCase.m_uiBehavior);
         const std::string kInfo = spRenderer->GetDriverInfo();
         EXPECT_NE(kInfo.find(std::string("(") + kCase.m_pcBehaviorText + ")"), std::string::npos) << kInfo;
-        // Software vertex processing blends four matrices itself.
-        const bool bSoftware = kCase.m_uiBehavior == D3DCREATE_SOFTWARE_VERTEXPROCESSING;
-        EXPECT_EQ(spRenderer->GetMaxVertexBlendMatrices(), bSoftware ? 4u : 0u);
+        // Software vertex processing blends four matrices itself; the device blends four too.
+        EXPECT_EQ(spRenderer->GetMaxVertexBlendMatrices(), 4u);
         EXPECT_EQ(spRenderer->GetSWVertexCapable(), kCase.m_uiBehavior != D3DCREATE_HARDWARE_VERTEXPROCESSING);
         EXPECT_EQ(spRenderer->GetSWVertexSwitchable(), kCase.m_uiBehavior == D3DCREATE_MIXED_VERTEXPROCESSING);
     }

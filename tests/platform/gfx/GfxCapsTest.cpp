@@ -34,7 +34,7 @@ TEST(GfxCaps, TableIsPinned) {
     EXPECT_EQ(c.VertexProcessingCaps, D3DVTXPCAPS_MATERIALSOURCE7);
     EXPECT_EQ(c.MaxActiveLights, 8u);
     EXPECT_EQ(c.MaxUserClipPlanes, 0u);
-    EXPECT_EQ(c.MaxVertexBlendMatrices, 0u);
+    EXPECT_EQ(c.MaxVertexBlendMatrices, 4u);
     EXPECT_EQ(c.MaxStreams, 1u);
     EXPECT_EQ(c.VertexShaderVersion, 0xFFFE0000u);
     EXPECT_EQ(c.PixelShaderVersion, 0xFFFF0000u);

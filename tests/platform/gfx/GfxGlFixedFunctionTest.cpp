@@ -316,6 +316,111 @@ TEST_P(GfxGlFixedFunction, NormalsRenormalisedOnlyWhenAsked) {
     ExpectPixel(8, 8, 0, 0, 0);
 }
 
+// ---- vertex blending ----------------------------------------------------------------------------
+
+// Position, three blend weights, normal.
+struct BlendVertex {
+    float x, y, z, w0, w1, w2, nx, ny, nz;
+};
+constexpr std::uint32_t kBlendFvf = D3DFVF_XYZB3 | D3DFVF_NORMAL;
+
+D3DMATRIX Translation(float x, float y, float z) {
+    D3DMATRIX m = Identity();
+    m.m[3][0] = x, m.m[3][1] = y, m.m[3][2] = z;
+    return m;
+}
+
+TEST_P(GfxGlFixedFunction, VertexBlendWeighsWorldMatricesTheLastTakingTheRest) {
+    // A green square of half a quarter of the target, moved by world matrices
+    // 0-3 into one of the four quarters each.
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, kGreen);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    const float t[4][2] = {{-0.5f, 0.5f}, {0.5f, 0.5f}, {-0.5f, -0.5f}, {0.5f, -0.5f}};
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        const D3DMATRIX m = Translation(t[i][0], t[i][1], 0.0f);
+        ASSERT_EQ(device->SetTransform(D3DTS_WORLD + i, &m), D3D_OK);
+    }
+    struct Case {
+        std::uint32_t blend;
+        float w0, w1, w2;
+        int x, y; // the pixel that turns green
+    };
+    // Quarters: world 0 top left (4, 4), 1 top right (12, 4), 2 bottom left (4, 12), 3 bottom right (12, 12).
+    const Case cases[] = {
+        {0, 0.0f, 1.0f, 1.0f, 4, 4},     // off: world 0 alone, whatever the weights
+        {1, 0.0f, 0.7f, 0.7f, 12, 4},    // one weight: 0 for world 0, 1 - 0 for world 1
+        {2, 0.0f, 0.0f, 0.9f, 4, 12},    // two weights: the rest to world 2
+        {3, 0.0f, 0.0f, 0.0f, 12, 12},   // three: world 3 takes 1 - 0
+        {3, 1.0f, 0.0f, 0.0f, 4, 4},     // world 0 alone, world 3 gets 0
+        {2, 0.5f, 0.5f, 0.0f, 8, 4},     // halfway between worlds 0 and 1: top middle
+        {3, 0.0f, 0.5f, 0.0f, 12, 8},    // halfway between worlds 1 and 3: right middle
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "VERTEXBLEND " << c.blend << " weights " << c.w0 << " " << c.w1 << " "
+                                        << c.w2);
+        Clear();
+        device->SetRenderState(D3DRS_VERTEXBLEND, c.blend);
+        const float h = 0.25f;
+        const BlendVertex v[4] = {{-h, h, 0.5f, c.w0, c.w1, c.w2, 0, 0, -1},
+                                  {h, h, 0.5f, c.w0, c.w1, c.w2, 0, 0, -1},
+                                  {-h, -h, 0.5f, c.w0, c.w1, c.w2, 0, 0, -1},
+                                  {h, -h, 0.5f, c.w0, c.w1, c.w2, 0, 0, -1}};
+        device->SetFVF(kBlendFvf);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(BlendVertex)), D3D_OK);
+        const auto px = ReadBack();
+        ASSERT_EQ(px.size(), 256u);
+        int green = 0;
+        for (std::uint32_t p : px) green += (p & 0xFFFFFFu) == (kGreen & 0xFFFFFFu);
+        EXPECT_EQ(green, 16); // the square, 4 x 4 pixels, whole
+        EXPECT_EQ(At(c.x, c.y) & 0xFFFFFFu, kGreen & 0xFFFFFFu);
+    }
+}
+
+TEST_P(GfxGlFixedFunction, VertexBlendBlendsNormalsAlike) {
+    // World 1 halves depth: positions stay on the same pixels, normals through
+    // its inverse transpose double in length. Without renormalising, the lit
+    // value shows the blended normal's length.
+    Lit(White());
+    D3DLIGHT9 light;
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = D3DCOLORVALUE{0.4f, 0.4f, 0.4f, 0.0f};
+    light.Direction = D3DVECTOR{0.0f, 0.0f, 1.0f};
+    SetLight(0, light);
+    device->SetRenderState(D3DRS_NORMALIZENORMALS, 0);
+    D3DMATRIX half = Identity();
+    half.m[2][2] = 0.5f;
+    device->SetTransform(D3DTS_WORLD, &half);
+    const D3DMATRIX identity = Identity();
+    device->SetTransform(D3DTS_WORLD1, &identity);
+    device->SetFVF(kBlendFvf);
+    const auto quad = [&](float w0) {
+        const BlendVertex v[4] = {{-1, 1, 0.5f, w0, 0, 0, 0, 0, -1},
+                                  {1, 1, 0.5f, w0, 0, 0, 0, 0, -1},
+                                  {-1, -1, 0.5f, w0, 0, 0, 0, 0, -1},
+                                  {1, -1, 0.5f, w0, 0, 0, 0, 0, -1}};
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(BlendVertex)), D3D_OK);
+    };
+    device->SetRenderState(D3DRS_VERTEXBLEND, 1);
+    // All on world 1 (identity): length 1.
+    quad(0.0f);
+    ExpectPixel(8, 8, 0.4 * 255, 0.4 * 255, 0.4 * 255);
+    // All on world 0: length 2.
+    Clear();
+    quad(1.0f);
+    ExpectPixel(8, 8, 0.8 * 255, 0.8 * 255, 0.8 * 255);
+    // Half and half: 0.5 x 2 + 0.5 x 1 = 1.5.
+    Clear();
+    quad(0.5f);
+    ExpectPixel(8, 8, 0.6 * 255, 0.6 * 255, 0.6 * 255);
+    // Blending off: world 0 alone, whatever the weight says.
+    device->SetRenderState(D3DRS_VERTEXBLEND, 0);
+    Clear();
+    quad(0.0f);
+    ExpectPixel(8, 8, 0.8 * 255, 0.8 * 255, 0.8 * 255);
+}
+
 // ---- fog -----------------------------------------------------------------------------------------
 
 class GfxGlFog : public GfxGlFixedFunction {
