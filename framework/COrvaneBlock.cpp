@@ -1,5 +1,6 @@
 #include "framework/COrvaneBlock.h"
 
+#include "framework/COrvaneBlockGrid.h"
 #include "framework/COrvaneFile.h"
 
 #include <cstring>
@@ -23,6 +24,13 @@ void COrvaneBlock::Reset()
     m_iState = STATE_FREE;
     m_uiMark = 0;
     m_pkOccupant = nullptr;
+    PassageChanged();
+}
+
+void COrvaneBlock::PassageChanged()
+{
+    if (m_kPassageLink.m_pkGrid)
+        m_kPassageLink.m_pkGrid->ForgetPassage(m_kPassageLink.m_iCell);
 }
 
 int COrvaneBlock::OnOccupantSet()
@@ -53,6 +61,7 @@ int COrvaneBlock::Load(COrvaneFile& kFile)
         m_iState = iState;
     else
         m_iState = 0;
+    PassageChanged();
     return 1;
 }
 
@@ -116,4 +125,5 @@ bool COrvaneBlock::IsSpecialKind2() const
 void COrvaneBlock::SetState(std::int32_t iState)
 {
     m_iState = iState;
+    PassageChanged();
 }

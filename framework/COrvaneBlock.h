@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class COrvaneBlockGrid;
 class COrvaneFile;
 
 // One cell of a block grid: what lies on it and whether its sides are closed.
@@ -50,7 +51,28 @@ public:
     [[nodiscard]] COrvaneBase* GetOccupant() const { return m_pkOccupant; }
 
 protected:
+    // A subclass whose walkability or side tests answer on more than the
+    // state calls this when such an answer may have changed: the grid
+    // holding the block keeps a copy of them for its step test.
+    void PassageChanged();
+
     std::int32_t m_iState = STATE_FREE;
     std::uint32_t m_uiMark = 0;
     COrvaneBase* m_pkOccupant = nullptr; // link: the placed object owns itself
+
+private:
+    friend class COrvaneBlockGrid;
+
+    // The grid and cell whose copy of the answers this block keeps current;
+    // a copied block belongs to no grid.
+    struct PassageLink
+    {
+        PassageLink() = default;
+        PassageLink(const PassageLink&) {}
+        PassageLink& operator=(const PassageLink&) { return *this; }
+
+        COrvaneBlockGrid* m_pkGrid = nullptr;
+        std::int32_t m_iCell = -1;
+    };
+    PassageLink m_kPassageLink;
 };

@@ -63,6 +63,7 @@ void COrvaneBlockGrid::Destroy()
 void COrvaneBlockGrid::Reset()
 {
     m_kBlocks.clear();
+    m_kPassage.clear();
     m_iRows = 0;
     m_iColumns = 0;
     m_iCellCount = 0;
@@ -276,6 +277,14 @@ std::unique_ptr<COrvaneBlock>* COrvaneBlockGrid::GetBlockSlot(std::int32_t iCell
 {
     if (!IsValidCell(iCell, true))
         return nullptr;
+    // The caller may put another block here: from now on the cell's block
+    // is asked directly, and the present one may leave the grid.
+    if (InRange(iCell) && static_cast<std::size_t>(iCell) < m_kPassage.size())
+    {
+        m_kPassage[static_cast<std::size_t>(iCell)] = PASSAGE_UNCACHED;
+        if (COrvaneBlock* pkBlock = m_kBlocks[static_cast<std::size_t>(iCell)].get())
+            pkBlock->m_kPassageLink.m_pkGrid = nullptr;
+    }
     return &m_kBlocks[static_cast<std::size_t>(iCell)];
 }
 
@@ -420,6 +429,37 @@ NiVec3* COrvaneBlockGrid::CellPosition(std::int32_t iCell, NiVec3& kOut, bool bW
     return &kOut;
 }
 
+std::uint8_t COrvaneBlockGrid::ReadPassage(std::int32_t iCell) const
+{
+    COrvaneBlock* pkBlock = m_kBlocks[static_cast<std::size_t>(iCell)].get();
+    std::uint8_t& ucEntry = m_kPassage[static_cast<std::size_t>(iCell)];
+    if (!pkBlock)
+        return ucEntry & PASSAGE_UNCACHED;
+    std::uint8_t ucPassage = 0;
+    if (pkBlock->IsWalkable())
+        ucPassage |= PASSAGE_WALKABLE;
+    if (pkBlock->IsClosedTowardNextColumn())
+        ucPassage |= PASSAGE_CLOSED_NEXT_COLUMN;
+    if (pkBlock->IsClosedTowardPreviousColumn())
+        ucPassage |= PASSAGE_CLOSED_PREVIOUS_COLUMN;
+    if (pkBlock->IsClosedTowardNextRow())
+        ucPassage |= PASSAGE_CLOSED_NEXT_ROW;
+    if (pkBlock->IsClosedTowardPreviousRow())
+        ucPassage |= PASSAGE_CLOSED_PREVIOUS_ROW;
+    if (ucEntry & PASSAGE_UNCACHED)
+        return ucPassage | PASSAGE_UNCACHED;
+    pkBlock->m_kPassageLink.m_pkGrid = const_cast<COrvaneBlockGrid*>(this);
+    pkBlock->m_kPassageLink.m_iCell = iCell;
+    ucEntry = ucPassage | PASSAGE_KNOWN;
+    return ucEntry;
+}
+
+void COrvaneBlockGrid::ForgetPassage(std::int32_t iCell)
+{
+    if (InRange(iCell) && static_cast<std::size_t>(iCell) < m_kPassage.size())
+        m_kPassage[static_cast<std::size_t>(iCell)] &= static_cast<std::uint8_t>(~PASSAGE_KNOWN);
+}
+
 bool COrvaneBlockGrid::CanLeaveCell(int iDirection, std::int32_t iCell) const
 {
     if (!IsValidCell(iCell, true) || iDirection < 0 || iDirection > 7)
@@ -427,28 +467,29 @@ bool COrvaneBlockGrid::CanLeaveCell(int iDirection, std::int32_t iCell) const
     const std::int32_t iW = m_iColumns;
     const std::int32_t iRow = iCell / iW;
     const std::int32_t iCol = iCell % iW;
-    const COrvaneBlock& kFrom = *m_kBlocks[static_cast<std::size_t>(iCell)];
-    auto Walkable = [this](std::int32_t iAt) { return m_kBlocks[static_cast<std::size_t>(iAt)]->IsWalkable(); };
+    // The blocks' answers come from the copy kept beside them (Passage).
+    const std::uint8_t ucFrom = Passage(iCell);
+    auto Walkable = [this](std::int32_t iAt) { return (Passage(iAt) & PASSAGE_WALKABLE) != 0; };
 
     switch (iDirection)
     {
     case 0:
-        if (!(iCol + 1 < iW && IsValidCell(iCell + 1, true) && !kFrom.IsClosedTowardNextColumn() &&
+        if (!(iCol + 1 < iW && IsValidCell(iCell + 1, true) && !(ucFrom & PASSAGE_CLOSED_NEXT_COLUMN) &&
               Walkable(iCell + 1)))
             return false;
         break;
     case 2:
-        if (!(iRow + 1 < m_iRows && IsValidCell(iCell + iW, true) && !kFrom.IsClosedTowardNextRow() &&
+        if (!(iRow + 1 < m_iRows && IsValidCell(iCell + iW, true) && !(ucFrom & PASSAGE_CLOSED_NEXT_ROW) &&
               Walkable(iCell + iW)))
             return false;
         break;
     case 4:
-        if (!(iCol - 1 >= 0 && IsValidCell(iCell - 1, true) && !kFrom.IsClosedTowardPreviousColumn() &&
+        if (!(iCol - 1 >= 0 && IsValidCell(iCell - 1, true) && !(ucFrom & PASSAGE_CLOSED_PREVIOUS_COLUMN) &&
               Walkable(iCell - 1)))
             return false;
         break;
     case 6:
-        if (!(iRow - 1 >= 0 && IsValidCell(iCell - iW, true) && !kFrom.IsClosedTowardPreviousRow() &&
+        if (!(iRow - 1 >= 0 && IsValidCell(iCell - iW, true) && !(ucFrom & PASSAGE_CLOSED_PREVIOUS_ROW) &&
               Walkable(iCell - iW)))
             return false;
         break;
@@ -463,16 +504,16 @@ bool COrvaneBlockGrid::CanLeaveCell(int iDirection, std::int32_t iCell) const
         const std::int32_t iDiagonal = iAhead + iDc;
         if (!IsValidCell(iSide, true) || !IsValidCell(iAhead, true) || !IsValidCell(iDiagonal, true))
             return false;
-        if (iDc > 0 ? kFrom.IsClosedTowardNextColumn() : kFrom.IsClosedTowardPreviousColumn())
+        if (ucFrom & (iDc > 0 ? PASSAGE_CLOSED_NEXT_COLUMN : PASSAGE_CLOSED_PREVIOUS_COLUMN))
             return false;
-        if (iDr > 0 ? kFrom.IsClosedTowardNextRow() : kFrom.IsClosedTowardPreviousRow())
+        if (ucFrom & (iDr > 0 ? PASSAGE_CLOSED_NEXT_ROW : PASSAGE_CLOSED_PREVIOUS_ROW))
             return false;
-        const COrvaneBlock& kDiagonal = *m_kBlocks[static_cast<std::size_t>(iDiagonal)];
-        if (iDc > 0 ? kDiagonal.IsClosedTowardPreviousColumn() : kDiagonal.IsClosedTowardNextColumn())
+        const std::uint8_t ucDiagonal = Passage(iDiagonal);
+        if (ucDiagonal & (iDc > 0 ? PASSAGE_CLOSED_PREVIOUS_COLUMN : PASSAGE_CLOSED_NEXT_COLUMN))
             return false;
-        if (iDr > 0 ? kDiagonal.IsClosedTowardPreviousRow() : kDiagonal.IsClosedTowardNextRow())
+        if (ucDiagonal & (iDr > 0 ? PASSAGE_CLOSED_PREVIOUS_ROW : PASSAGE_CLOSED_NEXT_ROW))
             return false;
-        if (!Walkable(iSide) || !Walkable(iAhead) || !Walkable(iDiagonal))
+        if (!Walkable(iSide) || !Walkable(iAhead) || !(ucDiagonal & PASSAGE_WALKABLE))
             return false;
         break;
     }
@@ -528,6 +569,7 @@ void COrvaneBlockGrid::Setup(std::int32_t iRows, std::int32_t iColumns, const Ni
                              std::int32_t iCellSize, std::int32_t iId)
 {
     m_kBlocks.clear();
+    m_kPassage.clear();
     m_kOrigin = kOrigin;
     m_iRows = iRows;
     m_iCellSize = iCellSize;
@@ -549,4 +591,5 @@ void COrvaneBlockGrid::Setup(std::int32_t iRows, std::int32_t iColumns, const Ni
     m_kBlocks.reserve(static_cast<std::size_t>(m_iCellCount));
     for (std::int32_t i = 0; i < m_iCellCount; ++i)
         m_kBlocks.push_back(CreateBlock());
+    m_kPassage.assign(static_cast<std::size_t>(m_iCellCount), 0);
 }

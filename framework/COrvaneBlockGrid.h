@@ -112,6 +112,27 @@ protected:
     std::uint16_t m_usSpecialCount = 0;
 
 private:
+    friend class COrvaneBlock;
+
+    // Bits of a cell's entry in m_kPassage.
+    static constexpr std::uint8_t PASSAGE_KNOWN = 0x01;
+    static constexpr std::uint8_t PASSAGE_WALKABLE = 0x02;
+    static constexpr std::uint8_t PASSAGE_CLOSED_NEXT_COLUMN = 0x04;
+    static constexpr std::uint8_t PASSAGE_CLOSED_PREVIOUS_COLUMN = 0x08;
+    static constexpr std::uint8_t PASSAGE_CLOSED_NEXT_ROW = 0x10;
+    static constexpr std::uint8_t PASSAGE_CLOSED_PREVIOUS_ROW = 0x20;
+    // The slot was handed out: whatever block sits there is asked each time.
+    static constexpr std::uint8_t PASSAGE_UNCACHED = 0x40;
+
+    // The block's answers, from the copy while it is known.
+    [[nodiscard]] std::uint8_t Passage(std::int32_t iCell) const
+    {
+        const std::uint8_t ucPassage = m_kPassage[static_cast<std::size_t>(iCell)];
+        return (ucPassage & PASSAGE_KNOWN) ? ucPassage : ReadPassage(iCell);
+    }
+    [[nodiscard]] std::uint8_t ReadPassage(std::int32_t iCell) const;
+    // The block of the cell says its answers may have changed.
+    void ForgetPassage(std::int32_t iCell);
     void FreeMarker(std::size_t uiIndex);
     [[nodiscard]] bool InRange(std::int64_t iCell) const { return iCell >= 0 && iCell < m_iCellCount; }
 
@@ -126,4 +147,10 @@ private:
     NiVec3 m_kOrigin;
     std::int32_t m_iCellSize = 0;
     std::vector<std::unique_ptr<COrvaneGridMarker>> m_kMarkers;
+    // One byte a cell: its block's walkability and side tests as last read.
+    // A search asks about every neighbour of every cell it expands; the
+    // blocks themselves lie scattered over the heap, these bytes together.
+    // A block of the grid clears its cell's known bit whenever an answer
+    // may change (COrvaneBlock::PassageChanged).
+    mutable std::vector<std::uint8_t> m_kPassage;
 };

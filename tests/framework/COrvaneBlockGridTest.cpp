@@ -412,3 +412,173 @@ TEST_F(COrvaneBlockGridTest, StackRefusesFloorZeroAndSkipsMissingFloors)
     kStack.ReleaseFloors();
     EXPECT_EQ(kStack.GetCurrentFloor(), nullptr);
 }
+
+namespace
+{
+// A block with walls of its own: its side tests answer on more than the
+// state, so it reports each change.
+class WalledBlock : public COrvaneBlock
+{
+public:
+    bool IsClosedTowardNextColumn() const override { return (m_uiWalls & 1u) != 0; }
+    bool IsClosedTowardPreviousColumn() const override { return (m_uiWalls & 2u) != 0; }
+    bool IsClosedTowardNextRow() const override { return (m_uiWalls & 4u) != 0; }
+    bool IsClosedTowardPreviousRow() const override { return (m_uiWalls & 8u) != 0; }
+    void SetWalls(std::uint32_t uiWalls)
+    {
+        m_uiWalls = uiWalls;
+        PassageChanged();
+    }
+
+private:
+    std::uint32_t m_uiWalls = 0;
+};
+
+class WalledGrid : public COrvaneBlockGrid
+{
+public:
+    std::unique_ptr<COrvaneBlock> CreateBlock() override { return std::make_unique<WalledBlock>(); }
+};
+
+// The step test asked of the blocks themselves, as the rule reads.
+bool StepByTheBlocks(const COrvaneBlockGrid& kGrid, int iDirection, std::int32_t iCell)
+{
+    const std::int32_t iW = kGrid.GetColumns(), iRow = iCell / iW, iCol = iCell % iW;
+    const COrvaneBlock* pkFrom = kGrid.GetBlock(iCell);
+    const std::int32_t iDc = (iDirection == 0 || iDirection == 1 || iDirection == 7)   ? 1
+                             : (iDirection == 3 || iDirection == 4 || iDirection == 5) ? -1
+                                                                                       : 0;
+    const std::int32_t iDr = (iDirection >= 1 && iDirection <= 3) ? 1 : (iDirection >= 5) ? -1 : 0;
+    if (iCol + iDc < 0 || iCol + iDc >= iW || iRow + iDr < 0 || iRow + iDr >= kGrid.GetRows())
+        return false;
+    if (iDc != 0 && (iDc > 0 ? pkFrom->IsClosedTowardNextColumn() : pkFrom->IsClosedTowardPreviousColumn()))
+        return false;
+    if (iDr != 0 && (iDr > 0 ? pkFrom->IsClosedTowardNextRow() : pkFrom->IsClosedTowardPreviousRow()))
+        return false;
+    if (iDc != 0 && iDr != 0)
+    {
+        const COrvaneBlock* pkDiagonal = kGrid.GetBlock(iCell + iDr * iW + iDc);
+        if (iDc > 0 ? pkDiagonal->IsClosedTowardPreviousColumn() : pkDiagonal->IsClosedTowardNextColumn())
+            return false;
+        if (iDr > 0 ? pkDiagonal->IsClosedTowardPreviousRow() : pkDiagonal->IsClosedTowardNextRow())
+            return false;
+        return kGrid.GetBlock(iCell + iDc)->IsWalkable() && kGrid.GetBlock(iCell + iDr * iW)->IsWalkable() &&
+               pkDiagonal->IsWalkable();
+    }
+    return kGrid.GetBlock(iCell + iDr * iW + iDc)->IsWalkable();
+}
+
+void ExpectStepsAsTheBlocksSay(const COrvaneBlockGrid& kGrid, int iRound)
+{
+    for (std::int32_t iCell = 0; iCell < kGrid.GetCellCount(); ++iCell)
+        for (int iDirection = 0; iDirection < 8; ++iDirection)
+            ASSERT_EQ(kGrid.CanLeaveCell(iDirection, iCell), StepByTheBlocks(kGrid, iDirection, iCell))
+                << "round " << iRound << ", cell " << iCell << ", direction " << iDirection;
+}
+} // namespace
+
+// The grid answers steps from a copy of its blocks' answers: every way a
+// block's answer can change must reach it, between any two questions.
+TEST_F(COrvaneBlockGridTest, StepsFollowEveryChangeOfTheBlocks)
+{
+    WalledGrid kGrid;
+    kGrid.Setup(6, 7, NiVec3::ZERO, 1, 1);
+    const std::int32_t iCells = kGrid.GetCellCount();
+    std::vector<std::unique_ptr<COrvaneBlock>> kTakenOut;
+    int iKinds[6] = {};
+    for (int iRound = 0; iRound < 400; ++iRound)
+    {
+        const std::int32_t iCell = NiRand() % iCells;
+        const int iKind = NiRand() % 6;
+        ++iKinds[iKind];
+        COrvaneBlock* pkBlock = kGrid.GetBlock(iCell);
+        switch (iKind)
+        {
+        case 0: pkBlock->SetState(NiRand() % 3 == 0 ? COrvaneBlock::STATE_BLOCKING : COrvaneBlock::STATE_FREE); break;
+        case 1: pkBlock->Reset(); break;
+        case 2: pkBlock->Destroy(); break;
+        case 3:
+            if (auto* pkWalled = dynamic_cast<WalledBlock*>(pkBlock))
+                pkWalled->SetWalls(static_cast<std::uint32_t>(NiRand() % 16));
+            break;
+        case 4: kGrid.SetRectangleState(iCell, NiRand() % iCells, NiRand() % 5, false); break;
+        case 5:
+        {
+            // Another block put in the slot; the old one leaves the grid and
+            // is changed afterwards, which must not reach the grid.
+            std::unique_ptr<COrvaneBlock>* pkSlot = kGrid.GetBlockSlot(iCell);
+            ASSERT_NE(pkSlot, nullptr);
+            auto pkNew = std::make_unique<WalledBlock>();
+            pkNew->SetWalls(static_cast<std::uint32_t>(NiRand() % 16));
+            if (NiRand() % 2)
+                pkNew->SetState(COrvaneBlock::STATE_BLOCKING);
+            kTakenOut.push_back(std::move(*pkSlot));
+            *pkSlot = std::move(pkNew);
+            kTakenOut.back()->SetState(COrvaneBlock::STATE_FREE);
+            break;
+        }
+        }
+        ExpectStepsAsTheBlocksSay(kGrid, iRound);
+        // A block in a slot handed out still counts when changed later.
+        if (iKind == 5)
+        {
+            kGrid.GetBlock(iCell)->SetState(COrvaneBlock::STATE_BLOCKING);
+            ExpectStepsAsTheBlocksSay(kGrid, iRound);
+        }
+    }
+    for (int iKind = 0; iKind < 6; ++iKind)
+        EXPECT_GT(iKinds[iKind], 20) << iKind;
+
+    // Set up anew: fresh blocks, nothing of the old answers kept.
+    kGrid.GetBlock(3)->SetState(COrvaneBlock::STATE_BLOCKING);
+    EXPECT_FALSE(kGrid.CanLeaveCell(0, 2));
+    kGrid.Setup(6, 7, NiVec3::ZERO, 1, 1);
+    EXPECT_TRUE(kGrid.CanLeaveCell(0, 2));
+    ExpectStepsAsTheBlocksSay(kGrid, -1);
+}
+
+// A block taken out of its grid outlives it and may still be changed.
+TEST_F(COrvaneBlockGridTest, ABlockTakenOutOutlivesItsGrid)
+{
+    std::unique_ptr<COrvaneBlock> pkKept;
+    std::unique_ptr<COrvaneBlock> pkCopyKept;
+    {
+        COrvaneBlockGrid kGrid;
+        kGrid.Setup(3, 3, NiVec3::ZERO, 1, 1);
+        EXPECT_TRUE(kGrid.CanLeaveCell(0, 3)); // the answers of 3 and 4 are read and kept
+        pkCopyKept = std::make_unique<COrvaneBlock>(*kGrid.GetBlock(4));
+        pkKept = std::move(*kGrid.GetBlockSlot(4));
+        *kGrid.GetBlockSlot(4) = std::make_unique<COrvaneBlock>();
+        pkKept->SetState(COrvaneBlock::STATE_BLOCKING);
+        EXPECT_TRUE(kGrid.CanLeaveCell(0, 3));
+        pkCopyKept->SetState(COrvaneBlock::STATE_BLOCKING);
+        EXPECT_TRUE(kGrid.CanLeaveCell(0, 3));
+        kGrid.GetBlock(4)->SetState(COrvaneBlock::STATE_BLOCKING);
+        EXPECT_FALSE(kGrid.CanLeaveCell(0, 3));
+    }
+    // Under the sanitizers: neither block reaches back into the freed grid.
+    pkKept->SetState(COrvaneBlock::STATE_FREE);
+    pkCopyKept->Reset();
+    EXPECT_TRUE(pkKept->IsWalkable());
+}
+
+// A state loaded from a file counts like one set.
+TEST_F(COrvaneBlockGridTest, LoadedBlockStatesReachTheSteps)
+{
+    {
+        COrvaneFile kFile;
+        ASSERT_EQ(kFile.Open("states.txt", COrvaneFile::MODE_WRITE), 1);
+        kFile.WriteString("4,0,");
+        kFile.Close();
+    }
+    COrvaneBlockGrid kGrid;
+    kGrid.Setup(3, 3, NiVec3::ZERO, 1, 1);
+    EXPECT_TRUE(kGrid.CanLeaveCell(0, 4));
+    COrvaneFile kFile;
+    ASSERT_EQ(kFile.Open("states.txt", COrvaneFile::MODE_READ), 1);
+    EXPECT_EQ(kGrid.GetBlock(5)->Load(kFile), 1);
+    EXPECT_FALSE(kGrid.CanLeaveCell(0, 4));
+    EXPECT_FALSE(kGrid.CanLeaveCell(1, 4));
+    EXPECT_EQ(kGrid.GetBlock(5)->Load(kFile), 1);
+    EXPECT_TRUE(kGrid.CanLeaveCell(0, 4));
+}
