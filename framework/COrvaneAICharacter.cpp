@@ -7,6 +7,9 @@
 
 #include <string>
 
+COrvaneAICharacterState::COrvaneAICharacterState() = default;
+COrvaneAICharacterState::~COrvaneAICharacterState() = default;
+
 COrvaneAICharacter::COrvaneAICharacter()
 {
     m_kBlock.m_pkOwner = this;
@@ -32,14 +35,15 @@ void COrvaneAICharacter::Reset()
     m_kBlock.m_pkReferenceA = nullptr;
     m_kBlock.m_pkReferenceB = nullptr;
     m_kBlock.m_pkReference3 = nullptr;
-    m_kBlock.m_auiWords[0] = m_kBlock.m_auiWords[1] = 0;
+    m_kBlock.m_pkReference4 = nullptr;
+    m_kBlock.m_pkReference5 = nullptr;
     m_kBlock.m_asValues[1] = -1;
     m_kBlock.m_asValues[2] = -1;
     m_kBlock.m_ucCurrentState = 0;
     m_kBlock.m_ucRequestedState = 0;
     m_kBlock.m_ucChangePending = 0;
     m_kBlock.m_fUpdateTimer = 0.0f;
-    m_kBlock.m_uiTimerWord = 0;
+    m_kBlock.m_fControllerTimer = 0.0f;
     m_kBlock.m_asValues[0] = 0;
     m_kBlock.m_ucEntered = 1;
     m_kBlock.m_ucExtraUpdate = 0;
@@ -100,7 +104,7 @@ void COrvaneAICharacter::SwitchController(COrvaneAICharacterController* pkContro
     m_kBlock.m_ucRequestedState = 0;
     m_kBlock.m_ucChangePending = 0;
     m_kBlock.m_fUpdateTimer = 0.0f;
-    m_kBlock.m_uiTimerWord = 0;
+    m_kBlock.m_fControllerTimer = 0.0f;
     m_kBlock.m_pkOwner = this;
     m_pkPendingController = nullptr;
     m_pkActiveController = pkController;
@@ -182,7 +186,7 @@ int COrvaneAICharacter::SaveReference(const COrvaneGridEntity* pkObject, COrvane
     return 1;
 }
 
-int COrvaneAICharacter::SaveNullReference(std::uint32_t, COrvaneFile& kFile)
+int COrvaneAICharacter::SaveNullReference(const COrvaneAICharacter*, COrvaneFile& kFile)
 {
     kFile.WriteString("-1\r\n");
     return 1;
@@ -195,8 +199,8 @@ int COrvaneAICharacter::SaveState(COrvaneFile& kFile)
     kFile.WriteString((std::to_string(m_iDestination) + "\r\n").c_str());
     SaveReference(m_kBlock.m_pkReferenceA, kFile);
     SaveReference(m_kBlock.m_pkReferenceB, kFile);
-    SaveNullReference(0, kFile);
-    SaveNullReference(0, kFile);
+    SaveNullReference(m_kBlock.m_pkReference3, kFile);
+    SaveNullReference(nullptr, kFile);
     kFile.WriteString((std::to_string(m_iWalkMode) + "\r\n").c_str());
     COrvaneAICharacterController* pkSaved = m_pkActiveController;
     if (m_pkPendingController && m_pkPendingController != m_pkActiveController)
@@ -216,32 +220,63 @@ int COrvaneAICharacter::SaveState(COrvaneFile& kFile)
 
 int COrvaneAICharacter::LoadState(COrvaneFile& kFile)
 {
-    if (!COrvaneGridEntity::LoadState(kFile))
+    COrvaneAICharacterState kState;
+    if (!COrvaneAICharacter::ParseState(kFile, kState))
         return 0;
+    COrvaneAICharacter::ApplyState(kState);
+    return 1;
+}
+
+std::unique_ptr<COrvaneIOState> COrvaneAICharacter::NewState() const
+{
+    return std::make_unique<COrvaneAICharacterState>();
+}
+
+bool COrvaneAICharacter::ParseState(COrvaneFile& kFile, COrvaneIOState& kState) const
+{
+    auto& kOwn = static_cast<COrvaneAICharacterState&>(kState);
+    if (!COrvaneGridEntity::ParseState(kFile, kState))
+        return false;
     long long llValue = 0;
-    if (!ReadInteger(kFile, llValue))
-        return 0;
-    m_iDestination = static_cast<std::int32_t>(llValue);
-    LoadReference(kFile);
-    LoadReference(kFile);
-    LoadNullReference(kFile);
-    LoadNullReference(kFile);
-    if (!ReadInteger(kFile, llValue))
-        return 0;
-    m_iWalkMode = static_cast<std::int16_t>(llValue);
+    if (kFile.IsEof() || !ReadInteger(kFile, llValue))
+        return false;
+    kOwn.m_iDestination = static_cast<std::int32_t>(llValue);
+    for (int i = 0; i < 2; ++i)
+        if (kFile.IsEof() || !LoadReference(kFile, kOwn, i))
+            return false;
+    for (int i = 0; i < 2; ++i)
+        if (kFile.IsEof() || !LoadNullReference(kFile, kOwn, i))
+            return false;
+    if (kFile.IsEof() || !ReadInteger(kFile, llValue))
+        return false;
+    kOwn.m_sWalkMode = static_cast<std::int16_t>(llValue);
     // A record cut before its name line is damaged, not "no controller".
     if (kFile.IsEof())
-        return 0;
-    std::string kName;
-    kFile.ReadLine(kName);
-    if (kName.empty())
-        return 1;
+        return false;
+    kFile.ReadLine(kOwn.m_kControllerName);
+    kOwn.m_pkController = nullptr;
+    kOwn.m_pkControllerState.reset();
+    if (kOwn.m_kControllerName.empty())
+        return true;
     // An unknown name leaves the controller's lines unread: stop here.
-    if (!SetControllerByName(kName.c_str(), 1, 1))
-        return 0;
-    if (m_pkActiveController)
-        return m_pkActiveController->Load(kFile, m_kBlock);
-    return 1;
+    kOwn.m_pkController = FindControllerByName(kOwn.m_kControllerName.c_str());
+    if (!kOwn.m_pkController)
+        return false;
+    kOwn.m_pkControllerState = kOwn.m_pkController->NewState();
+    return kOwn.m_pkControllerState && kOwn.m_pkController->ParseState(kFile, *kOwn.m_pkControllerState);
+}
+
+void COrvaneAICharacter::ApplyState(const COrvaneIOState& kState)
+{
+    const auto& kOwn = static_cast<const COrvaneAICharacterState&>(kState);
+    COrvaneGridEntity::ApplyState(kState);
+    m_iDestination = kOwn.m_iDestination;
+    m_iWalkMode = kOwn.m_sWalkMode;
+    if (kOwn.m_kControllerName.empty())
+        return;
+    SetControllerByName(kOwn.m_kControllerName.c_str(), 1, 1);
+    if (m_pkActiveController && m_pkActiveController == kOwn.m_pkController && kOwn.m_pkControllerState)
+        m_pkActiveController->ApplyState(*kOwn.m_pkControllerState, m_kBlock);
 }
 
 float COrvaneAICharacter::GetActionValue() const
@@ -253,7 +288,7 @@ int COrvaneAICharacter::ResetAIState()
 {
     m_kBlock.m_pkReferenceA = nullptr;
     m_kBlock.m_pkReference3 = nullptr;
-    m_kBlock.m_auiWords[1] = 0;
+    m_kBlock.m_pkReference5 = nullptr;
     m_iDestination = -1;
     return 0;
 }

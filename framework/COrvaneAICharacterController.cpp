@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+COrvaneAIControllerState::~COrvaneAIControllerState() = default;
+
 COrvaneAICharacterController::COrvaneAICharacterController()
 {
     Reset();
@@ -73,15 +75,38 @@ int COrvaneAICharacterController::Save(COrvaneFile& kFile, COrvaneAIStateBlock& 
 
 int COrvaneAICharacterController::Load(COrvaneFile& kFile, COrvaneAIStateBlock& kBlock)
 {
+    std::unique_ptr<COrvaneAIControllerState> pkState = NewState();
+    if (!pkState || !ParseState(kFile, *pkState))
+        return 0;
+    ApplyState(*pkState, kBlock);
+    return 1;
+}
+
+std::unique_ptr<COrvaneAIControllerState> COrvaneAICharacterController::NewState() const
+{
+    return std::make_unique<COrvaneAIControllerState>();
+}
+
+bool COrvaneAICharacterController::ParseState(COrvaneFile& kFile, COrvaneAIControllerState& kState) const
+{
+    if (kFile.IsEof())
+        return false;
     std::string kLine;
     kFile.ReadLine(kLine);
     std::vector<long long> kValues;
     if (!COrvaneIOObject::SplitIntegers(kLine, kValues) || kValues.size() < 3)
-        return 0;
-    kBlock.m_ucCurrentState = static_cast<std::uint8_t>(kValues[0]);
-    kBlock.m_ucRequestedState = static_cast<std::uint8_t>(kValues[1]);
-    kBlock.m_ucChangePending = static_cast<std::uint8_t>(kValues[2]);
-    return 1;
+        return false;
+    kState.m_ucCurrentState = static_cast<std::uint8_t>(kValues[0]);
+    kState.m_ucRequestedState = static_cast<std::uint8_t>(kValues[1]);
+    kState.m_ucChangePending = static_cast<std::uint8_t>(kValues[2]);
+    return true;
+}
+
+void COrvaneAICharacterController::ApplyState(const COrvaneAIControllerState& kState, COrvaneAIStateBlock& kBlock)
+{
+    kBlock.m_ucCurrentState = kState.m_ucCurrentState;
+    kBlock.m_ucRequestedState = kState.m_ucRequestedState;
+    kBlock.m_ucChangePending = kState.m_ucChangePending;
 }
 
 int COrvaneAICharacterController::Enter(COrvaneAIStateBlock& kBlock)

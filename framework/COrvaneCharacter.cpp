@@ -130,7 +130,7 @@ bool COrvaneCharacter::MoveAlongSpline(float fDt)
     return true;
 }
 
-bool COrvaneCharacter::PathStep(std::int32_t iFrom, std::int32_t iTo, std::int32_t iBudget, std::int32_t iTag)
+bool COrvaneCharacter::PathStep(std::int32_t iFrom, std::int32_t iTo, float fBudget, std::int32_t iTag)
 {
     if (m_iPathState == PATH_IDLE)
     {
@@ -183,11 +183,11 @@ bool COrvaneCharacter::PathStep(std::int32_t iFrom, std::int32_t iTo, std::int32
             break;
         // Only a search still running is put off: a finished one is taken
         // now, or its result would be lost with the finder's lists.
-        if (iBudget > 0 && os::GetTickCount() - uiStart > static_cast<std::uint32_t>(iBudget))
+        if (fBudget > 0.0f && static_cast<float>(os::GetTickCount() - uiStart) > fBudget)
         {
             // The budget is in milliseconds and the wait counts down frame
             // times in seconds: ten budgets, at least one frame.
-            m_fSearchWait = std::max(static_cast<float>(iBudget) * 10.0f / 1000.0f, m_fLastTimeStep);
+            m_fSearchWait = std::max(fBudget * 10.0f / 1000.0f, m_fLastTimeStep);
             os::OutputDebugString(SEARCH_SPLIT_TEXT);
             return false;
         }
@@ -205,9 +205,9 @@ bool COrvaneCharacter::PathStep(std::int32_t iFrom, std::int32_t iTo, std::int32
     return true;
 }
 
-bool COrvaneCharacter::PathToDestination(std::int32_t iBudget, std::int32_t iTag)
+bool COrvaneCharacter::PathToDestination(float fBudget, std::int32_t iTag)
 {
-    return PathStep(m_iCurrentCell, m_iDestination, iBudget, iTag);
+    return PathStep(m_iCurrentCell, m_iDestination, fBudget, iTag);
 }
 
 std::int32_t COrvaneCharacter::WalkStraight(std::int32_t iFrom, std::int32_t iTo)

@@ -38,9 +38,11 @@ public:
     // True when there is no spline or the walk has arrived.
     virtual bool MoveAlongSpline(float fDt);
     // One slice of planning; true once planning has finished in this call.
-    // Budget in milliseconds; 0 or less runs the search to its end.
-    virtual bool PathStep(std::int32_t iFrom, std::int32_t iTo, std::int32_t iBudget, std::int32_t iTag);
-    virtual bool PathToDestination(std::int32_t iBudget, std::int32_t iTag);
+    // Budget in milliseconds, fractions allowed (the game passes 0.0025:
+    // a slice then ends as soon as the tick moves); 0 or less runs the
+    // search to its end.
+    virtual bool PathStep(std::int32_t iFrom, std::int32_t iTo, float fBudget, std::int32_t iTag);
+    virtual bool PathToDestination(float fBudget, std::int32_t iTag);
     // Cell by cell toward the target while the grid allows; the last cell
     // reached. Cells travel as 16-bit values.
     virtual std::int32_t WalkStraight(std::int32_t iFrom, std::int32_t iTo);

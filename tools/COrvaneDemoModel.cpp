@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -113,6 +114,58 @@ bool Save(NiObjectStream& kStream, const std::string& kPath)
     return false;
 }
 } // namespace
+
+namespace
+{
+NiRefPtr<NiNode> MakeSkeleton(std::vector<NiRefPtr<NiNode>>& kBones)
+{
+    NiRefPtr<NiNode> spRoot = new NiNode;
+    spRoot->SetName(DEMO_MODEL_BONES[0]);
+    kBones.assign(1, spRoot);
+    static const int PARENT[] = {-1, 0, 1, 2, 2, 2, 1, 1};
+    for (int i = 1; i < static_cast<int>(std::size(DEMO_MODEL_BONES)); ++i)
+    {
+        NiRefPtr<NiNode> spBone = new NiNode;
+        spBone->SetName(DEMO_MODEL_BONES[i]);
+        spBone->SetTranslate(RestPosition(i));
+        kBones[static_cast<std::size_t>(PARENT[i])]->AttachChild(spBone);
+        kBones.push_back(spBone);
+    }
+    return spRoot;
+}
+} // namespace
+
+bool WriteDemoPerson(const std::string& kPath, int iHeads, int iBodies)
+{
+    std::vector<NiRefPtr<NiNode>> kBones;
+    NiRefPtr<NiNode> spRoot = MakeSkeleton(kBones);
+    // Variant nodes: the head's under the "Head" bone, the body's under the
+    // pelvis.
+    for (int i = 1; i <= iHeads; ++i)
+    {
+        NiRefPtr<NiNode> spHead = new NiNode;
+        spHead->SetName(("head" + std::to_string(i)).c_str());
+        kBones[3]->AttachChild(spHead);
+    }
+    for (int i = 1; i <= iBodies; ++i)
+    {
+        NiRefPtr<NiNode> spBody = new NiNode;
+        spBody->SetName(("body" + std::to_string(i)).c_str());
+        kBones[1]->AttachChild(spBody);
+    }
+    NiObjectStream kModel;
+    kModel.InsertTopObject(spRoot);
+    if (kPath.size() < 4 || !Save(kModel, kPath))
+        return false;
+    NiObjectStream kAnimations;
+    for (const char* pcName : DEMO_PERSON_ANIMATIONS)
+    {
+        const bool bWalking = std::string(pcName).rfind("walk", 0) == 0 || std::string(pcName) == "limp";
+        kAnimations.InsertTopObject(
+            MakeSequence(pcName, bWalking ? WALK_LENGTH : IDLE_LENGTH, bWalking ? 0.6f : 0.1f, bWalking ? 0.03f : 0.0f));
+    }
+    return Save(kAnimations, kPath.substr(0, kPath.size() - 3) + "kf");
+}
 
 bool WriteDemoModel(const std::string& kFolder)
 {

@@ -5,9 +5,11 @@
 #include "engine/scene/NiStringExtraData.h"
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
+#include "tools/COrvaneDemoModel.h"
 
 #include <cstdio>
 #include <initializer_list>
+#include <string>
 
 namespace
 {
@@ -69,7 +71,7 @@ const Group CONTENTS[] = {
 
 // People: model, then the staff kind word.
 const Group STAFF[] = {
-    {"STAFF_SECURITY", {{"staff", "guard", {"security"}}, {"staff", "guard_female", {"security"}}}},
+    {"STAFF_SECURITY", {{"staff", "guard1", {"security"}}, {"staff", "guard_female", {"security"}}}},
     {"STAFF_MEDICAL", {{"staff", "doctor", {"medical"}}}},
     {"STAFF_SUPPORT", {{"staff", "chaplain", {"support"}}, {"staff", "counsellor", {"support"}}}},
     {"STAFF_MAINTENANCE", {{"staff", "maint_worker", {"maintenance"}}}},
@@ -104,6 +106,18 @@ const Posts ROOM_POSTS[] = {
     {"infirmary", {"support"}},
     {"execution_room", {"security", "security_female"}},
 };
+
+// Head variants of a person's model by kind (prisoners 5, guards 3, the
+// other staff 1); 0 for anything that is not a person.
+int HeadVariants(const Plan& kPlan)
+{
+    const std::string kKey = kPlan.pcKey;
+    if (kKey == "criminals")
+        return 5;
+    if (kKey != "staff")
+        return 0;
+    return std::string(*kPlan.kParameters.begin()) == "security" ? 3 : 1;
+}
 
 std::string ModelPath(const Plan& kPlan)
 {
@@ -232,6 +246,9 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
             std::fprintf(stderr, "demo data: cannot make the folder %s\n", kDirectory.c_str());
             return false;
         }
+        // People are animated skeletons with their head and body variants.
+        if (const int iHeads = HeadVariants(kPlan); iHeads > 0)
+            return WriteDemoPerson(kFolder + "/" + ModelPath(kPlan), iHeads, std::string(kPlan.pcKey) == "criminals" ? 2 : 0);
         NiRefPtr<NiNode> spRoot = new NiNode;
         spRoot->SetName("Scene Root");
         NiRefPtr<NiNode> spModel = new NiNode;

@@ -18,6 +18,7 @@
 #include "game/shell/CSoundSystem.h"
 #include "game/shell/CStartUp.h"
 #include "game/shell/ui/CInterface.h"
+#include "game/simulation/characters/CCharacterFactories.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
@@ -159,6 +160,8 @@ bool CGame::Init(const char* pcName)
 {
     g_pkGame = this;
     CGameHost::Set(this);
+    // The registry's character factories make the game's people.
+    RegisterCharacterKinds();
     NiSeedRandomFromTime();
     if (!COrvaneGame::Init(pcName))
         return false;

@@ -53,14 +53,26 @@ public:
     {
         m_kCalls.push_back(std::string("change ") + pkOld->GetName() + ">" + pkNew->GetName());
     }
-    int LoadReference(COrvaneFile& kFile) override
+    bool LoadReference(COrvaneFile& kFile, COrvaneAICharacterState&, int) const override
     {
         std::string kLine;
         kFile.ReadLine(kLine);
         m_kReferences.push_back(kLine);
-        return 1;
+        return true;
     }
-    int LoadNullReference(COrvaneFile& kFile) override { return LoadReference(kFile); }
+    bool LoadNullReference(COrvaneFile& kFile, COrvaneAICharacterState& kState, int iIndex) const override
+    {
+        return LoadReference(kFile, kState, iIndex);
+    }
+    bool BeUsedByCharacter(COrvaneAICharacter*) override { return false; }
+    bool ReleasePartner(COrvaneAICharacter*) override { return false; }
+    void OnPartnerTask() override {}
+    bool ChooseWanderTarget() override { return false; }
+    bool AnswersTrue() const override { return true; }
+    COrvaneAICharacterController* FindControllerByName(const char* pcName) const override
+    {
+        return m_pkManager ? m_pkManager->FindController(pcName) : nullptr;
+    }
     int SetControllerByName(const char* pcName, int, int) override
     {
         COrvaneAICharacterController* pkFound = m_pkManager ? m_pkManager->FindController(pcName) : nullptr;
@@ -72,7 +84,7 @@ public:
 
     COrvaneAIControllerManager* m_pkManager;
     std::vector<std::string> m_kCalls;
-    std::vector<std::string> m_kReferences;
+    mutable std::vector<std::string> m_kReferences;
 };
 
 class Bed : public COrvaneGridObject
@@ -288,7 +300,7 @@ TEST_F(COrvaneAICharacterTest, ReferencesAreSixteenBitsOrMinusOne)
         kPrisoner.SaveReference(nullptr, kFile);
         kPrisoner.SaveReference(&kOffGrid, kFile);
         kPrisoner.SaveReference(&kOnGrid, kFile);
-        kPrisoner.SaveNullReference(1234, kFile);
+        kPrisoner.SaveNullReference(&kPrisoner, kFile);
     }
     // Kept 16 bits wide: id 70000 and cell 65537 wrap.
     EXPECT_EQ(ReadFileBytes(Folder() / "r.txt"), "-1\r\n-1\r\n4464,1\r\n-1\r\n");
@@ -320,6 +332,7 @@ TEST_F(COrvaneAICharacterTest, AnUnknownControllerStopsTheLoad)
     Prisoner kSaved(&m_kManager);
     Spawn(kSaved, 9);
     kSaved.SwitchController(m_pkWander);
+    kSaved.SetDestination(17);
     std::string kText = SaveToText(kSaved);
     std::size_t uiAt = kText.find("Wander");
     ASSERT_NE(uiAt, std::string::npos);
@@ -333,6 +346,9 @@ TEST_F(COrvaneAICharacterTest, AnUnknownControllerStopsTheLoad)
     kFile.ReadLine(kLine);
     EXPECT_EQ(kLoaded.LoadState(kFile), 0);
     EXPECT_EQ(kLoaded.GetActiveController(), nullptr);
+    // Nothing of the record reached the character.
+    EXPECT_EQ(kLoaded.GetDestination(), -1);
+    EXPECT_EQ(kLoaded.GetGridNumber(), -1);
 }
 
 TEST_F(COrvaneAICharacterTest, QueuedSplinesFollowOneAnotherAndMeet)
@@ -444,20 +460,21 @@ TEST_F(COrvaneAICharacterTest, ResetAIStateAndDestroyClearOnlyWhatTheyOwn)
     Prisoner kPrisoner(&m_kManager);
     Spawn(kPrisoner, 9);
     Bed kBed;
-    int iThird = 0;
+    Prisoner kPartner;
+    COrvaneGridMarker kConnector;
     COrvaneAIStateBlock& kBlock = kPrisoner.GetStateBlock();
     kBlock.m_pkReferenceA = &kBed;
     kBlock.m_pkReferenceB = &kBed;
-    kBlock.m_pkReference3 = &iThird;
-    kBlock.m_auiWords[0] = 5;
-    kBlock.m_auiWords[1] = 6;
+    kBlock.m_pkReference3 = &kPartner;
+    kBlock.m_pkReference4 = &kPartner;
+    kBlock.m_pkReference5 = &kConnector;
     kPrisoner.SetDestination(17);
     EXPECT_EQ(kPrisoner.ResetAIState(), 0);
     EXPECT_EQ(kBlock.m_pkReferenceA, nullptr);
     EXPECT_EQ(kBlock.m_pkReferenceB, &kBed); // the second reference stays
     EXPECT_EQ(kBlock.m_pkReference3, nullptr);
-    EXPECT_EQ(kBlock.m_auiWords[0], 5u);
-    EXPECT_EQ(kBlock.m_auiWords[1], 0u);
+    EXPECT_EQ(kBlock.m_pkReference4, &kPartner);
+    EXPECT_EQ(kBlock.m_pkReference5, nullptr);
     EXPECT_EQ(kPrisoner.GetDestination(), -1);
 
     // A bound block goes back to its controller; the queue, both controllers

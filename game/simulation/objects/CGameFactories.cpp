@@ -5,11 +5,22 @@
 #include "game/simulation/objects/CAdminRoom.h"
 #include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CCell.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CScalableObject.h"
 
+#include <cstring>
+#include <map>
+#include <string>
+
 namespace
 {
+std::map<std::string, CGameObjectFactory::Maker>& KindMakers()
+{
+    static std::map<std::string, CGameObjectFactory::Maker> s_kMakers;
+    return s_kMakers;
+}
+
 std::unique_ptr<COrvaneObject> MakePathable()
 {
     return std::make_unique<CPathableObject>();
@@ -29,6 +40,29 @@ std::unique_ptr<COrvaneObject> MakeAdminRoom()
 CGameObjectFactory::CGameObjectFactory(const char* pcName)
 {
     SetName(pcName);
+    auto kAt = KindMakers().find(pcName ? pcName : "");
+    if (kAt != KindMakers().end())
+        m_pfnMaker = kAt->second;
+}
+
+void CGameObjectFactory::SetKindMaker(const char* pcFactoryName, Maker pfnMaker)
+{
+    if (!pcFactoryName)
+        return;
+    KindMakers()[pcFactoryName] = pfnMaker;
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting();
+    for (std::size_t i = 0; pkManager && i < pkManager->GetFactoryCount(); ++i)
+    {
+        auto* pkFactory = dynamic_cast<CGameObjectFactory*>(pkManager->GetFactory(i));
+        const char* pcName = pkFactory ? pkFactory->GetName() : nullptr;
+        if (pcName && std::strcmp(pcName, pcFactoryName) == 0)
+            pkFactory->SetMaker(pfnMaker);
+    }
+}
+
+void CGameObjectFactory::ResetKindMakers()
+{
+    KindMakers().clear();
 }
 
 std::unique_ptr<COrvaneObject> CGameObjectFactory::CreateBlank() const

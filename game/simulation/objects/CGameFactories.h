@@ -22,6 +22,13 @@ public:
     [[nodiscard]] std::unique_ptr<COrvaneObject> CreateBlank() const override;
 
     void SetMaker(Maker pfnMaker) { m_pfnMaker = pfnMaker; }
+
+    // The maker a library above the registry hands for the factory of that
+    // exact name: factories made later start with it, and the registry's
+    // factory, when the registry exists, takes it now.
+    static void SetKindMaker(const char* pcFactoryName, Maker pfnMaker);
+    // Forgets every handed maker; for tests.
+    static void ResetKindMakers();
     [[nodiscard]] Maker GetMaker() const { return m_pfnMaker; }
 
 private:

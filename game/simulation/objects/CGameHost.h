@@ -3,6 +3,7 @@
 #include <cstdint>
 
 class CBaseObject;
+class COrvaneAIControllerManager;
 class COrvaneCamera;
 class COrvaneObject;
 class CSpawnManager;
@@ -96,6 +97,10 @@ public:
 
     // The game camera, or null.
     [[nodiscard]] virtual COrvaneCamera* GetCamera() const = 0;
+
+    // The AI controllers characters switch between by name; null before
+    // the game has made them.
+    [[nodiscard]] virtual COrvaneAIControllerManager* GetControllerManager() const { return nullptr; }
 
     // The registry is about to delete the object: nothing may keep it.
     virtual void ObjectDestroyed(COrvaneObject* pkObject) = 0;

@@ -38,6 +38,7 @@ public:
     void SetPersonCounter(std::uint16_t usCounter) override;
     std::uint16_t GetSaveVersion() const override;
     COrvaneCamera* GetCamera() const override;
+    COrvaneAIControllerManager* GetControllerManager() const override { return m_pkControllerManager; }
     void ObjectDestroyed(COrvaneObject* pkObject) override;
 
     // The recorded calls whose name is the given one, their arguments only
@@ -60,6 +61,7 @@ public:
     std::uint16_t m_usPersonCounter = 0;
     std::uint16_t m_usSaveVersion = 1;
     COrvaneCamera* m_pkCamera = nullptr;
+    COrvaneAIControllerManager* m_pkControllerManager = nullptr;
     std::vector<COrvaneObject*> m_kDestroyed;
 
 private:
