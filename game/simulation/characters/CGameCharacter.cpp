@@ -114,17 +114,25 @@ void CGameCharacter::Reset()
 
 void CGameCharacter::Destroy()
 {
+    // Others are told only while the registry lists them: while it goes
+    // itself, everything goes and no link is followed.
     if (CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting())
+    {
         for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
             if (auto* pkOther = dynamic_cast<CGameCharacter*>(pkObject); pkOther && pkOther != this)
                 pkOther->OnCharacterRemoved(this);
-    // Nothing may keep a link to a character that is gone.
-    if (CPathableObject* pkTarget = GetTargetPathable())
-        pkTarget->ReleaseUser(this, GetUseSlotList(), GetUseSlot());
-    if (auto* pkCell = dynamic_cast<CCell*>(m_pkHome))
-        pkCell->RemovePrisoner(this);
-    else if (auto* pkPost = dynamic_cast<CPathableObject*>(m_pkHome))
-        pkPost->RemoveStaffMember(this);
+        // Nothing may keep a link to a character that is gone.
+        CPathableObject* pkTarget = GetTargetPathable();
+        if (pkTarget && pkManager->IsLive(pkTarget))
+            pkTarget->ReleaseUser(this, GetUseSlotList(), GetUseSlot());
+        if (m_pkHome && pkManager->IsLive(m_pkHome))
+        {
+            if (auto* pkCell = dynamic_cast<CCell*>(m_pkHome))
+                pkCell->RemovePrisoner(this);
+            else if (auto* pkPost = dynamic_cast<CPathableObject*>(m_pkHome))
+                pkPost->RemoveStaffMember(this);
+        }
+    }
     if (auto* pkFloor = dynamic_cast<CBlockGrid*>(m_pkGrid))
         pkFloor->RemoveMember(this);
     m_kObjectReferences.clear();

@@ -187,6 +187,12 @@ public:
     [[nodiscard]] CPathableObject* GetTargetPathable() const;
 
     // Walk helpers the controllers share.
+    void SetPathState(std::int32_t iState) { m_iPathState = iState; }
+    void SetSplineProgress(float fT, bool bReversed)
+    {
+        m_fT = fT;
+        m_bReversed = bReversed;
+    }
     void AbandonTarget();
     void FollowSpline(const COrvaneSplineBase* pkSpline, bool bWalk);
     void AppendSpline(const COrvaneSplineBase* pkSpline);
