@@ -26,6 +26,7 @@
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
+#include "game/simulation/objects/CWorldObject.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -666,6 +667,33 @@ CCamera* CGame::GetGameCamera() const
 COrvaneCamera* CGame::GetCamera() const
 {
     return COrvaneGame::GetCamera();
+}
+
+const CBaseObject* CGame::GetSelectedBuildingObject() const
+{
+    return m_pkSelectedBuilding;
+}
+
+std::int32_t CGame::GetCameraBoundsSide() const
+{
+    const CCamera* pkCamera = GetGameCamera();
+    return pkCamera ? pkCamera->GetBoundsSide() : CCamera::NO_SIDE;
+}
+
+void CGame::SetCameraHeight(float fHeight)
+{
+    CCamera* pkCamera = GetGameCamera();
+    if (!pkCamera)
+        return;
+    NiVec3 kAt = pkCamera->GetPosition();
+    kAt.y = fHeight;
+    pkCamera->SetPositionClamped(kAt);
+}
+
+void CGame::SetCameraBounds(float fFirst, float fSecond, float fThird, float fFourth)
+{
+    if (CCamera* pkCamera = GetGameCamera())
+        pkCamera->SetBounds(fFirst, fSecond, fThird, fFourth);
 }
 
 CLocale* CGame::GetGameLocale() const

@@ -185,6 +185,10 @@ public:
     [[nodiscard]] CSpawnManager* GetSpawnManager() const override { return m_pkSpawnManager.get(); }
     [[nodiscard]] CWorldObject* GetSelectedBuilding() const override { return m_pkSelectedBuilding; }
     void SetSelectedBuilding(CWorldObject* pkBuilding) override { m_pkSelectedBuilding = pkBuilding; }
+    [[nodiscard]] const CBaseObject* GetSelectedBuildingObject() const override;
+    [[nodiscard]] std::int32_t GetCameraBoundsSide() const override;
+    void SetCameraHeight(float fHeight) override;
+    void SetCameraBounds(float fFirst, float fSecond, float fThird, float fFourth) override;
     std::uint16_t TakePersonNumber() override { return m_usNextPerson++; }
     [[nodiscard]] std::uint16_t GetPersonCounter() const override { return m_usNextPerson; }
     void SetPersonCounter(std::uint16_t usCounter) override { m_usNextPerson = usCounter; }

@@ -148,6 +148,24 @@ CBlockGrid* CBlockGridManager::CommitStack()
     return pkFirst;
 }
 
+bool CBlockGridManager::RemoveStack(const CBlockGridStack* pkStack)
+{
+    for (auto it = m_kStacks.begin(); it != m_kStacks.end(); ++it)
+    {
+        if (it->get() != pkStack)
+            continue;
+        if (m_pkPickStack == pkStack)
+            ResetPick();
+        // Out of the list first: floors going tell others, who must not
+        // find the stack any more.
+        std::unique_ptr<CBlockGridStack> pkGone = std::move(*it);
+        m_kStacks.erase(it);
+        pkGone.reset();
+        return true;
+    }
+    return false;
+}
+
 CBlockGrid* CBlockGridManager::GetStackFloor(std::size_t uiIndex) const
 {
     return m_pkBuilding ? m_pkBuilding->GetFloor(uiIndex) : nullptr;

@@ -59,6 +59,9 @@ public:
     // The building's floors are complete: its stack joins the list. The
     // stack's first floor, or null when nothing was under construction.
     CBlockGrid* CommitStack();
+    // The stack leaves the list and is deleted with its floors; false when
+    // it is not one of the list (nothing changes).
+    bool RemoveStack(const CBlockGridStack* pkStack);
     // The grid and cell at the point: the selected building's current
     // floor, else the current floors of the open outside areas (upgrade
     // level + 1 stacks). The pick point, the cell's centre at the grid's

@@ -5,6 +5,7 @@
 #include "game/simulation/objects/CGameHost.h"
 #include "game/simulation/objects/CGridCharacter.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorldObject.h"
 
 #include <algorithm>
 
@@ -72,13 +73,18 @@ bool CCell::CanBuild() const
     const CBaseObject* pkBuilding = pkHost ? pkHost->GetSelectedBuildingObject() : nullptr;
     if (!pkBuilding)
         return false;
-    return static_cast<std::int16_t>(GetRequiredLevel()) <= static_cast<std::int16_t>(pkBuilding->GetRequiredLevel());
+    // The cell's own security level: once held inside the building its
+    // required level is the building's, which would always pass.
+    return static_cast<std::int16_t>(m_kRecord.m_usRequiredLevel) <=
+           static_cast<std::int16_t>(pkBuilding->GetRequiredLevel());
 }
 
 std::uint16_t CCell::GetRequiredLevel() const
 {
-    // A cell takes its building's level once floors know their building;
-    // until then, and on a floor without building, its own.
+    // The level of the building whose floor the cell stands on; on a floor
+    // without building, its own.
+    if (const CWorldObject* pkBuilding = CWorldObject::FindOwnerOf(m_pkGrid))
+        return pkBuilding->GetRequiredLevel();
     return m_kRecord.m_usRequiredLevel;
 }
 

@@ -10,10 +10,12 @@
 #include "framework/COrvaneTagTree.h"
 #include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/objects/CGameFactories.h"
 #include "game/simulation/objects/CGameHost.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
+#include "game/simulation/objects/CWorldObject.h"
 
 #include <algorithm>
 #include <string>
@@ -317,9 +319,19 @@ bool CDynamicObjectManager::RelinkAfterLoad()
     CWorld* pkWorld = LevelWorld();
     if (pkWorld)
         pkWorld->UpdateScene(0.0f);
+    // Buildings lay out their floors again first, so that what stands
+    // inside finds its floor.
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
+    {
+        auto* pkBuilding = dynamic_cast<CWorldObject*>(pkObject);
+        if (!pkBuilding)
+            continue;
+        pkBuilding->Reattach();
+        pkBuilding->BuildFloors();
+        pkBuilding->ConstructionStep(true);
+    }
     // Placed objects find their floors, take their people back and stand
-    // on their footprints again; buildings rebuild their floors once they
-    // exist.
+    // on their footprints again.
     for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
     {
         auto* pkPlaced = dynamic_cast<CBaseObject*>(pkObject);
@@ -328,6 +340,12 @@ bool CDynamicObjectManager::RelinkAfterLoad()
         pkPlaced->Reattach();
         pkPlaced->Place();
     }
+    // What stands on a building's floors shows only when the player looks
+    // inside.
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
+        if (auto* pkBuilding = dynamic_cast<CWorldObject*>(pkObject);
+            pkBuilding && pkBuilding->HasInteriorFloors() && pkBuilding->GetStack())
+            pkBuilding->GetStack()->HideAllFloors();
     StatisticsStep();
     if (pkWorld)
         pkWorld->UpdateScene(0.0f);

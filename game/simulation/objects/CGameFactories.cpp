@@ -8,6 +8,7 @@
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CScalableObject.h"
+#include "game/simulation/objects/CWorldObject.h"
 
 #include <cstring>
 #include <map>
@@ -142,6 +143,7 @@ CPathableObjectFactory::CPathableObjectFactory() : CGameObjectFactory("PathableO
 
 CWorldObjectFactory::CWorldObjectFactory() : CGameObjectFactory("WorldObjectFactory")
 {
+    SetMaker([]() -> std::unique_ptr<COrvaneObject> { return std::make_unique<CWorldObject>(); });
 }
 
 CBaseObjectFactory::CBaseObjectFactory() : CGameObjectFactory("BaseObjectFactory")

@@ -82,8 +82,7 @@ public:
     [[nodiscard]] virtual CWorldObject* GetSelectedBuilding() const = 0;
     virtual void SetSelectedBuilding(CWorldObject* pkBuilding) = 0;
     // The selected building as a placeable object, whose level a cell built
-    // inside it must not exceed. Null until buildings are placeable objects
-    // of the game.
+    // inside it must not exceed.
     [[nodiscard]] virtual const CBaseObject* GetSelectedBuildingObject() const { return nullptr; }
 
     // The next character number: handed out and counted up by every
@@ -101,6 +100,26 @@ public:
     // The AI controllers characters switch between by name; null before
     // the game has made them.
     [[nodiscard]] virtual COrvaneAIControllerManager* GetControllerManager() const { return nullptr; }
+    // The corner of the selected building the game camera stands at (1 to
+    // 4), 5 at none or without a camera.
+    [[nodiscard]] virtual std::int32_t GetCameraBoundsSide() const { return 5; }
+    // The game camera keeps its x and z and takes the height, within its
+    // limits.
+    virtual void SetCameraHeight(float fHeight) { (void)fHeight; }
+    // The game camera's four movement bounds, in the camera's order.
+    virtual void SetCameraBounds(float fFirst, float fSecond, float fThird, float fFourth)
+    {
+        (void)fFirst;
+        (void)fSecond;
+        (void)fThird;
+        (void)fFourth;
+    }
+    // The build placement holds the object under the cursor.
+    [[nodiscard]] virtual bool IsHeldForPlacing(const COrvaneObject& kObject) const
+    {
+        (void)kObject;
+        return false;
+    }
 
     // The registry is about to delete the object: nothing may keep it.
     virtual void ObjectDestroyed(COrvaneObject* pkObject) = 0;

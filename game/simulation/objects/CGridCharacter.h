@@ -5,6 +5,7 @@
 class CAIPrisoner;
 class CBaseObject;
 class CBlockGrid;
+class CWorldObject;
 class COrvaneBlockGrid;
 
 // What a floor asks of a character standing on it. The game's characters
@@ -38,6 +39,9 @@ public:
     virtual void ForceRelocate() = 0;
     // A placed object went: the character must forget it.
     virtual void OnObjectRemoved(CBaseObject& kObject) = 0;
+    // A building went: a character on one of its floors, or on its way
+    // into one, must leave it.
+    virtual void OnWorldObjectRemoved(CWorldObject& kBuilding) { (void)kBuilding; }
     // The object this character was posted to is gone: it has no home.
     virtual void OnPostLost(CBaseObject& kObject) { (void)kObject; }
     // The prisoner this character is, for the lists of prisoners waiting

@@ -22,4 +22,6 @@ struct CObjectQuery
     std::uint8_t m_ucNearestOnly = 0;
     // Objects that are unattractive answer instead of those wanting a user.
     std::uint8_t m_ucWantUnattractive = 0;
+    // Only buildings of this kind answer; -1 asks for no kind.
+    std::int32_t m_iBuildingKind = -1;
 };

@@ -174,3 +174,25 @@ std::vector<std::string> CRecordingHost::Actions() const
             kFound.push_back(kCall);
     return kFound;
 }
+
+std::int32_t CRecordingHost::GetCameraBoundsSide() const
+{
+    Record("GetCameraBoundsSide");
+    return m_iCameraBoundsSide;
+}
+
+void CRecordingHost::SetCameraHeight(float fHeight)
+{
+    Record("SetCameraHeight", Number(fHeight));
+}
+
+void CRecordingHost::SetCameraBounds(float fFirst, float fSecond, float fThird, float fFourth)
+{
+    Record("SetCameraBounds", Number(fFirst) + "," + Number(fSecond) + "," + Number(fThird) + "," + Number(fFourth));
+}
+
+bool CRecordingHost::IsHeldForPlacing(const COrvaneObject& kObject) const
+{
+    Record("IsHeldForPlacing");
+    return m_pkHeldForPlacing == &kObject;
+}

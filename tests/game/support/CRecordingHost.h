@@ -39,6 +39,10 @@ public:
     std::uint16_t GetSaveVersion() const override;
     COrvaneCamera* GetCamera() const override;
     COrvaneAIControllerManager* GetControllerManager() const override { return m_pkControllerManager; }
+    std::int32_t GetCameraBoundsSide() const override;
+    void SetCameraHeight(float fHeight) override;
+    void SetCameraBounds(float fFirst, float fSecond, float fThird, float fFourth) override;
+    bool IsHeldForPlacing(const COrvaneObject& kObject) const override;
     void ObjectDestroyed(COrvaneObject* pkObject) override;
 
     // The recorded calls whose name is the given one, their arguments only
@@ -62,6 +66,8 @@ public:
     std::uint16_t m_usSaveVersion = 1;
     COrvaneCamera* m_pkCamera = nullptr;
     COrvaneAIControllerManager* m_pkControllerManager = nullptr;
+    std::int32_t m_iCameraBoundsSide = 5;
+    const COrvaneObject* m_pkHeldForPlacing = nullptr;
     std::vector<COrvaneObject*> m_kDestroyed;
 
 private:

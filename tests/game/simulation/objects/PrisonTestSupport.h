@@ -16,6 +16,7 @@ class CBlockGrid;
 class CDynamicObjectManager;
 class COrvaneBlockGrid;
 class COrvaneObject;
+class CWorldObject;
 
 // A character as a floor sees it: its role, the cells it is about to stand
 // on, and a record of what it was told.
@@ -29,6 +30,7 @@ public:
     [[nodiscard]] bool IsAboutToStandOn(const COrvaneBlockGrid& kGrid, std::int32_t iCell) const override;
     void ForceRelocate() override { m_kTold.push_back("relocate"); }
     void OnObjectRemoved(CBaseObject& kObject) override;
+    void OnWorldObjectRemoved(CWorldObject&) override { m_kTold.push_back("building gone"); }
 
     Role m_eRole = Role::Other;
     std::set<std::int32_t> m_kCellsAhead;
