@@ -1,4 +1,5 @@
 #include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiDX9BltSourceData.h"
 #include "engine/render/NiDX9RenderTarget.h"
 #include "engine/render/NiDX9RenderedTextureData.h"
 #include "engine/render/NiDX9SourceTextureData.h"
@@ -853,6 +854,7 @@ NiDX9Renderer::~NiDX9Renderer()
     }
     // Texture data releases its device textures through the state cache.
     NiDX9TextureData::PurgeAllRendererData();
+    NiDX9BltSourceData::PurgeAllBltSourceRendererData();
     ReleaseDefaults();
     // Rendered textures may outlive the renderer: their data, which calls
     // back into it, goes now.
@@ -865,6 +867,7 @@ NiDX9Renderer::~NiDX9Renderer()
         pkTexture->SetRendererData(nullptr);
     m_kRenderedTextures.clear();
     m_kRenderedCubeMaps.clear();
+    PurgeAllD3DShaders();
     NiD3DShaderFramework::ReleaseRenderer();
     // The targets hold the device's surfaces and a device reference each.
     m_pkCurrentTarget = nullptr;
@@ -948,8 +951,13 @@ gfx::D3DFORMAT NiDX9Renderer::GetRenderTargetDepthFormat(std::uint32_t eFormat) 
 
 bool NiDX9Renderer::PurgeTextureRendererData(NiTexture* pkTexture)
 {
-    if (pkTexture != nullptr)
-        pkTexture->SetRendererData(nullptr);
+    if (pkTexture == nullptr)
+        return true;
+    pkTexture->SetRendererData(nullptr);
+    // A rendered texture may be listed without data (between the halves of a
+    // reset): it must not be made again after it is gone.
+    m_kRenderedTextures.erase(pkTexture);
+    m_kRenderedCubeMaps.erase(pkTexture);
     return true;
 }
 
@@ -978,11 +986,6 @@ bool NiDX9Renderer::SetMipmapSkipLevel(std::uint32_t uiLevel)
 {
     ms_uiMipmapSkipLevel = uiLevel;
     return true;
-}
-
-bool NiDX9Renderer::DeviceUsable() const
-{
-    return m_pkD3DDevice9 != nullptr && m_pkD3DDevice9->TestCooperativeLevel() == gfx::D3D_OK;
 }
 
 void NiDX9Renderer::PurgeMaterialRendererData(NiMaterialProperty* pkMaterial)
@@ -1015,7 +1018,7 @@ NiColorRGBA NiDX9Renderer::GetBackgroundColor() const
 
 bool NiDX9Renderer::BeginScene()
 {
-    if (!DeviceUsable())
+    if (!CheckDevice())
     {
         m_bInScene = false;
         return false;
@@ -1040,7 +1043,7 @@ void NiDX9Renderer::EndScene()
 
 void NiDX9Renderer::ClearBuffer(const NiRect<float>* pkViewport, std::uint32_t uiFlags)
 {
-    if (!DeviceUsable() || m_pkCurrentTarget == nullptr)
+    if (!CheckDevice() || m_pkCurrentTarget == nullptr)
         return;
     const std::uint32_t uiWidth = m_pkCurrentTarget->GetWidth();
     const std::uint32_t uiHeight = m_pkCurrentTarget->GetHeight();
@@ -1078,7 +1081,7 @@ void NiDX9Renderer::SetCameraData(const NiVec3& kWorldLoc, const NiVec3& kWorldD
                                   const NiVec3& kWorldRight, const NiViewFrustum& kFrustum,
                                   const NiRect<float>& kPort)
 {
-    if (!DeviceUsable() || m_pkCurrentTarget == nullptr)
+    if (!CheckDevice() || m_pkCurrentTarget == nullptr)
         return;
     const float fL = kFrustum.m_fLeft;
     const float fR = kFrustum.m_fRight;
@@ -1353,8 +1356,12 @@ NiRefPtr<NiPixelData> NiDX9Renderer::CaptureBackBuffer(const NiRect<std::int32_t
 
 void NiDX9Renderer::PurgeGeometryRendererData(NiGeometryData* pkData)
 {
-    if (pkData != nullptr && pkData->GetRendererData() != nullptr && m_spGeometryManager != nullptr)
-        m_spGeometryManager->ReleaseGeometryData(pkData, nullptr);
+    if (pkData == nullptr || pkData->GetRendererData() == nullptr || m_spGeometryManager == nullptr)
+        return;
+    LockRenderer();
+    DropPendingRepacks(pkData->GetRendererData());
+    UnlockRenderer();
+    m_spGeometryManager->ReleaseGeometryData(pkData, nullptr);
 }
 
 void NiDX9Renderer::PurgeSkinPartitionRendererData(NiSkinPartition* pkPartition)
@@ -1367,6 +1374,9 @@ void NiDX9Renderer::PurgeSkinPartitionRendererData(NiSkinPartition* pkPartition)
         auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(kPart.m_pvRendererData);
         if (pkRecord != nullptr && pkRecord->m_pkGroup != nullptr)
         {
+            LockRenderer();
+            DropPendingRepacks(pkRecord);
+            UnlockRenderer();
             NiDX9GeometryBufferGroup* pkGroup = pkRecord->m_pkGroup;
             pkGroup->ReleasePartitionData(&kPart);
             if (pkGroup->GetGeometryCount() == 0)
@@ -1377,7 +1387,7 @@ void NiDX9Renderer::PurgeSkinPartitionRendererData(NiSkinPartition* pkPartition)
 
 void NiDX9Renderer::DisplayFrame()
 {
-    if (!DeviceUsable())
+    if (!CheckDevice())
         return;
     if (m_pkCurrentTarget != nullptr)
         m_pkCurrentTarget->Display();

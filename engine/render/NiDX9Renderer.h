@@ -20,9 +20,11 @@
 #include <unordered_map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class NiD3DDefaultShader;
+class NiD3DShaderInterface;
 class NiDX9BackBufferTarget;
 class NiDX9RenderedTextureData;
 class NiDX9RenderTarget;
@@ -364,6 +366,63 @@ public:
         gfx::IDirect3DCubeTexture9* pkCube, std::uint32_t uiFace, const NiDX9RenderTarget* pkShared,
         gfx::IDirect3DDevice9* pkDevice);
 
+    // ---- device loss, reset, mode change ----
+    // Other code's say in a loss and a reset: lost functions are called once
+    // when a loss is first seen, reset functions before (true) and after
+    // (false) every reset. A false answer stops the list, and a reset with it.
+    using LostDeviceNotifyFunc = bool (*)(void* pvData);
+    using ResetNotifyFunc = bool (*)(bool bBeforeReset, void* pvData);
+    void AddLostDeviceNotifyFunc(LostDeviceNotifyFunc pfnNotify, void* pvData);
+    void RemoveLostDeviceNotifyFunc(LostDeviceNotifyFunc pfnNotify, void* pvData);
+    void AddResetNotifyFunc(ResetNotifyFunc pfnNotify, void* pvData);
+    void RemoveResetNotifyFunc(ResetNotifyFunc pfnNotify, void* pvData);
+    // Before every frame operation: false while the device is lost or cannot
+    // be reset yet; a device waiting for its reset is reset here.
+    bool CheckDevice();
+    // Releases everything of the default pool, resets the device with the
+    // back-buffer target's present parameters and builds it all again.
+    bool ResetDevice();
+    [[nodiscard]] bool IsDeviceLost() const { return m_bDeviceLost; }
+    [[nodiscard]] std::uint32_t GetResetCounter() const { return m_uiResetCounter; }
+    // A new mode through a reset: RECREATE_OK when it is in force,
+    // RECREATE_OLD_MODE when it failed and the previous one came back,
+    // RECREATE_FAILED when no working mode could be set. A null window keeps
+    // the device window.
+    enum RecreateStatus : std::uint32_t
+    {
+        RECREATE_FAILED = 0,
+        RECREATE_OLD_MODE = 1,
+        RECREATE_OK = 2,
+    };
+    std::uint32_t Recreate(std::uint32_t uiWidth, std::uint32_t uiHeight, std::uint32_t uiUseFlags,
+                           gfx::WindowHandle kWndDevice, std::uint32_t eFBFormat = FBFMT_UNKNOWN,
+                           gfx::D3DFORMAT eDSFormat = 0, std::uint32_t ePresentationInterval = PRESENT_INTERVAL_ONE,
+                           std::uint32_t eSwapEffect = SWAPEFFECT_DEFAULT, std::int32_t iFBMode = FBMODE_DEFAULT,
+                           std::uint32_t uiBackBufferCount = 1, std::uint32_t uiRefreshRate = 0);
+
+    // ---- shaders that keep device objects ----
+    // Newest first; registered shaders are told of every reset and kept
+    // until unregistered, purged or the renderer goes.
+    void RegisterD3DShader(NiD3DShaderInterface* pkShader);
+    void UnregisterD3DShader(NiD3DShaderInterface* pkShader);
+    void PurgeD3DShader(NiD3DShaderInterface* pkShader);
+    void PurgeAllD3DShaders();
+    [[nodiscard]] const std::vector<NiRefPtr<NiD3DShaderInterface>>& GetD3DShaders() const { return m_kD3DShaders; }
+
+    // ---- renderer data of engine objects ----
+    bool PurgeScreenTextureRendererData(NiScreenTexture* pkScreenTexture) override;
+    void PurgeScreenPolygonRendererData(NiScreenPolygon* pkPolygon) override;
+    bool PrecacheCubeMap(NiSourceCubeMap* pkCubeMap) override;
+    bool CreateBltSourceData(NiBltSource* pkBltSource) override;
+    // Whether the rendered texture (or cube map) is listed, with or without
+    // data (between the two halves of a reset it has none).
+    [[nodiscard]] bool IsRenderedTextureListed(const NiTexture* pkTexture) const;
+
+    // ---- blits ----
+    // Copies the blit source (all of it, or the rectangle cut to its size)
+    // into the current target at (x, y), cut at the target's edges.
+    void Blit(NiBltSource* pkSource, const NiRect<std::uint32_t>* pkRect, std::uint32_t uiX, std::uint32_t uiY);
+
 private:
     struct CreationParameters
     {
@@ -389,7 +448,6 @@ private:
     [[nodiscard]] bool CheckDeviceCaps();
     [[nodiscard]] bool RebuildDefaults();
     void BuildDriverInfo();
-    [[nodiscard]] bool DeviceUsable() const;
     void ReleaseDefaults();
     // The target a rendered texture's data draws into; null without data.
     [[nodiscard]] NiDX9RenderTarget* RenderTargetOf(NiRenderedTexture* pkTexture) const;
@@ -458,6 +516,17 @@ private:
     NiDX9TextureManagerPtr m_spTextureManager;
     NiDX9LightManagerPtr m_spLightManager;
     NiRefPtr<NiD3DDefaultShader> m_spDefaultShader;
+
+    // Device loss and reset.
+    bool m_bDeviceLost = false;
+    std::uint32_t m_uiResetCounter = 0;
+    std::vector<std::pair<LostDeviceNotifyFunc, void*>> m_kLostDeviceNotify;
+    std::vector<std::pair<ResetNotifyFunc, void*>> m_kResetNotify;
+    std::vector<NiRefPtr<NiD3DShaderInterface>> m_kD3DShaders;
+    // Pending repacks of a renderer data go with it (the repack queue's own).
+    void DropPendingRepacks(const void* pvRendererData);
+    // After a mode change the default target is filed under the device window.
+    void MoveDefaultTargetTo(gfx::WindowHandle kWindow);
 
     static gfx::IDirect3D9* ms_pkD3D9;
     static NiDX9SystemInfo* ms_pkSystemInfo;

@@ -3,6 +3,7 @@
 #include "engine/core/NiFile.h"
 #include "engine/core/NiFilePath.h"
 #include "engine/render/NiDX9ErrorString.h"
+#include "engine/render/NiDX9SourceCubeMapData.h"
 #include "engine/render/NiSourceCubeMap.h"
 #include "engine/render/image/NiImageConverter.h"
 #include "platform/gfxutil/GfxUtilImage.h"
@@ -127,8 +128,8 @@ NiDX9TextureData* NiDX9SourceTextureData::Create(NiSourceTexture* pkTexture, NiD
 {
     if (pkTexture == nullptr || pkRenderer == nullptr)
         return nullptr;
-    if (NiIsKindOf<NiSourceCubeMap>(pkTexture))
-        return nullptr;
+    if (auto* pkCubeMap = NiDynamicCast<NiSourceCubeMap>(pkTexture))
+        return NiDX9SourceCubeMapData::Create(pkCubeMap, pkRenderer);
 
     std::unique_ptr<NiDX9SourceTextureData> spData(new NiDX9SourceTextureData(pkTexture, pkRenderer));
     const NiTexture::FormatPrefs& kPrefs = pkTexture->GetFormatPreferences();

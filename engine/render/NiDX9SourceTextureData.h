@@ -16,8 +16,8 @@ class NiDX9SourceTextureData : public NiDX9TextureData
 public:
     // The texture's new data, already attached to it. An image that cannot
     // be read, sized or converted is replaced by the replacement image of
-    // its error code; the data then never refreshes. Null for cube maps,
-    // whose faces this data cannot hold.
+    // its error code; the data then never refreshes. Cube maps get cube-map
+    // data instead.
     static NiDX9TextureData* Create(NiSourceTexture* pkTexture, NiDX9Renderer* pkRenderer);
 
     ~NiDX9SourceTextureData() override;

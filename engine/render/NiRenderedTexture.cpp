@@ -10,7 +10,13 @@ NiRenderedTexture::NiRenderedTexture(std::uint32_t uiWidth, std::uint32_t uiHeig
 {
 }
 
-NiRenderedTexture::~NiRenderedTexture() = default;
+NiRenderedTexture::~NiRenderedTexture()
+{
+    // The renderer lists rendered textures, with data or (between the halves
+    // of a device reset) without: it must forget this one.
+    if (NiRenderer* pkRenderer = NiRenderer::GetRenderer())
+        (void)pkRenderer->PurgeTextureRendererData(this);
+}
 
 NiRefPtr<NiRenderedTexture> NiRenderedTexture::Create(std::uint32_t uiWidth, std::uint32_t uiHeight,
                                                       NiRenderer* pkRenderer, const FormatPrefs& kPrefs)

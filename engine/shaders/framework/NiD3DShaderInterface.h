@@ -74,6 +74,8 @@ public:
     virtual void SetShaderDecl(NiDX9ShaderDeclaration* pkDecl) { m_spShaderDecl = pkDecl; }
     virtual void HandleLostDevice() {}
     virtual void HandleResetDevice() {}
+    // When the renderer purges the shader: whatever it made on the device goes.
+    virtual void ReleaseDeviceObjects() {}
     virtual void PurgeRendererData() {}
     virtual void RecreateRendererData() {}
     [[nodiscard]] virtual bool AllPassesHaveVertexShader() const { return false; }

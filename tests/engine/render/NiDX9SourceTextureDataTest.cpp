@@ -460,9 +460,12 @@ TEST_P(NiDX9SourceTextureDataTest, TheManagerMakesDataAndReportsFormatIndices)
     EXPECT_NE(SourceData(spOther), nullptr);
     EXPECT_FALSE(m_spRenderer->PrecacheTexture(nullptr));
 
-    // Cube maps are not source data of this kind.
+    // Cube maps get cube data: without faces, six replacement faces.
     NiRefPtr<NiSourceCubeMap> spCube = new NiSourceCubeMap;
-    EXPECT_EQ(NiDX9SourceTextureData::Create(spCube, m_spRenderer), nullptr);
+    NiDX9TextureData* pkCubeData = NiDX9SourceTextureData::Create(spCube, m_spRenderer);
+    ASSERT_NE(pkCubeData, nullptr);
+    EXPECT_EQ(pkCubeData->GetD3DTexture()->GetType(), D3DRTYPE_CUBETEXTURE);
+    EXPECT_TRUE(pkCubeData->GetAsSourceTextureData()->IsReplacementData());
 }
 
 TEST_P(NiDX9SourceTextureDataTest, DroppingDataClearsItsTextureFromEveryStage)
