@@ -1,5 +1,9 @@
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/render/NiDX9BltSourceData.h"
+
+#include "engine/scene/NiEffectSet.h"
+#include "engine/scene/NiPropertySet.h"
+#include "engine/shaders/framework/NiD3DShaderInterface.h"
 #include "engine/render/NiDX9RenderTarget.h"
 #include "engine/render/NiDX9RenderedTextureData.h"
 #include "engine/render/NiDX9SourceTextureData.h"
@@ -852,6 +856,17 @@ NiDX9Renderer::~NiDX9Renderer()
             m_pkD3DDevice9->SetStreamSource(uiStream, nullptr, 0, 0);
         m_pkD3DDevice9->SetIndices(nullptr);
     }
+    // Batch entries and queued repacks point at geometry the renderer does not hold.
+    while (m_pkBatchHead != nullptr)
+    {
+        BatchEntry* pkNext = m_pkBatchHead->m_pkNext;
+        GiveBatchEntry(m_pkBatchHead);
+        m_pkBatchHead = pkNext;
+    }
+    m_pkBatchTail = nullptr;
+    m_kPendingRepacks.clear();
+    m_kBoneMatrices.clear();
+    m_spBatchShader = nullptr;
     // Texture data releases its device textures through the state cache.
     NiDX9TextureData::PurgeAllRendererData();
     NiDX9BltSourceData::PurgeAllBltSourceRendererData();
@@ -1023,6 +1038,7 @@ bool NiDX9Renderer::BeginScene()
         m_bInScene = false;
         return false;
     }
+    UpdatePendingRepacks();
     if (m_spLightManager != nullptr)
         m_spLightManager->BeginFrame();
     if (m_spDefaultShader != nullptr)

@@ -11,6 +11,7 @@
 #include "engine/render/NiPixelData.h"
 #include "engine/render/NiRenderer.h"
 #include "engine/render/NiSourceTexture.h"
+#include "engine/scene/NiSkinPartition.h"
 #include "engine/render/image/NiPixelFormat.h"
 #include "platform/gfx/Gfx.h"
 
@@ -25,6 +26,9 @@
 
 class NiD3DDefaultShader;
 class NiD3DShaderInterface;
+class NiDX9GeometryBufferData;
+class NiGeometry;
+class NiBoundSphere;
 class NiDX9BackBufferTarget;
 class NiDX9RenderedTextureData;
 class NiDX9RenderTarget;
@@ -289,6 +293,64 @@ public:
     [[nodiscard]] NiDX9IndexBufferManager* GetIBManager() const { return m_spIBManager; }
     [[nodiscard]] NiDX9GeometryDataManager* GetGeometryGroupManager() const { return m_spGeometryManager; }
 
+    // ---- geometry drawing ----
+    // Triangle shapes and strip sets, one code for both: packed into the
+    // static group (the dynamic one for volatile or software-skinned data)
+    // and drawn through the geometry's shader or the default shader.
+    void DrawTriShape(NiTriBasedGeom* pkGeometry) override;
+    void DrawTriStrips(NiTriBasedGeom* pkGeometry) { DrawTriShape(pkGeometry); }
+    // The batched form: packed now, drawn at EndBatch with the batch's state.
+    void RenderTriShape(NiTriBasedGeom* pkGeometry);
+    void RenderTriStrips(NiTriBasedGeom* pkGeometry) { RenderTriShape(pkGeometry); }
+    void BeginBatch(NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet) override;
+    void EndBatch() override;
+    // Always through the default shader, in batches the 16-bit temporary
+    // indices can address.
+    void DrawLines(NiLines* pkLines, NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet) override;
+    void DrawPoints(NiParticles* pkParticles) override;
+    void RenderScreenPolygon(NiScreenPolygon* pkPolygon) override;
+    // The single pipeline: one geometry (or none, for screen geometry) drawn
+    // from its record through the shader (null: the geometry's, else the
+    // default shader).
+    void DrawGeometry(NiGeometry* pkGeometry, NiSkinInstance* pkSkin, NiDX9GeometryBufferData* pkBuffers,
+                      NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet, const NiXform& kWorld,
+                      const NiBoundSphere& kBound, NiD3DShaderInterface* pkShader = nullptr);
+    // Makes the streams of a geometry now and queues its vertices for the
+    // next BeginScene; true when the streams exist. The packing arguments:
+    // caller bits of the records' keys, passed to the buffer group.
+    bool PrecacheGeometry(NiGeometry* pkGeometry, std::uint32_t uiBonesPerPartition = 0,
+                          std::uint32_t uiBonesPerVertex = 0, std::uint32_t uiKeyFlags = 0,
+                          std::uint32_t uiReserved = 0);
+    // Bone matrices of a skin instance, once per frame: each bone's world
+    // transform with the skin's binding, in the skin's frame (64-byte rows).
+    void CalculateBoneMatrices(NiSkinInstance* pkSkin, const NiXform& kWorld);
+    // World matrices 256-259 from the partition's own bones (at most four),
+    // the other slots identity; the world transform goes to the state cache.
+    void SetSkinBoneTransforms(const NiSkinPartition::Partition* pkPartition, const NiSkinInstance* pkSkin,
+                               const NiXform& kWorld);
+    // The matrices CalculateBoneMatrices made; null before.
+    [[nodiscard]] const gfx::D3DMATRIX* GetBoneMatrices(const NiSkinInstance* pkSkin, std::uint32_t& uiCount) const;
+    void PurgeSkinInstanceRendererData(NiSkinInstance* pkSkin) override;
+    // Whether the geometry is drawn from skin partitions on the device.
+    [[nodiscard]] bool UsesHardwareSkinning(NiGeometry* pkGeometry, NiD3DShaderInterface* pkShader) const;
+    // Packs one record (the data's, or one partition's); false when it
+    // cannot be drawn. With a destination the vertices go there (a span the
+    // caller holds locked) instead of through a lock of their own.
+    bool RepackRecord(NiGeometryData* pkData, NiSkinInstance* pkSkin, NiSkinPartition::Partition* pkPartition,
+                      NiD3DShaderInterface* pkShader, bool bForce, NiDX9GeometryBufferData* pkRecord,
+                      void* pvDest = nullptr);
+    // The queue PrecacheGeometry fills: records per vertex buffer.
+    [[nodiscard]] std::size_t GetPendingRepackCount() const;
+    // Process-wide free list of batch entries, and its test views.
+    [[nodiscard]] static std::uint32_t GetFreeBatchEntryCount();
+    static void FreeBatchEntryPool();
+    // Keep-flag bits: the arrays static, precached data keeps after packing.
+    static constexpr std::uint8_t KEEP_POSITIONS = 0x01;
+    static constexpr std::uint8_t KEEP_NORMALS = 0x02;
+    static constexpr std::uint8_t KEEP_COLORS = 0x04;
+    static constexpr std::uint8_t KEEP_TEXTURES = 0x08;
+    static constexpr std::uint8_t KEEP_INDICES = 0x10;
+
     // ---- frame ----
     void PurgeMaterialRendererData(NiMaterialProperty* pkMaterial) override;
     // A dying geometry data or skin partition gives its buffer records back.
@@ -452,6 +514,62 @@ private:
     // The target a rendered texture's data draws into; null without data.
     [[nodiscard]] NiDX9RenderTarget* RenderTargetOf(NiRenderedTexture* pkTexture) const;
 
+    // ---- geometry drawing (private) ----
+    struct BatchEntry
+    {
+        NiGeometry* m_pkGeometry = nullptr;
+        NiSkinInstance* m_pkSkin = nullptr;
+        NiSkinPartition::Partition* m_pkPartition = nullptr;
+        NiDX9GeometryBufferData* m_pkBuffers = nullptr;
+        std::uint32_t m_uiDiscardEpoch = 0; // the vertex-buffer manager's when packed
+        BatchEntry* m_pkNext = nullptr;
+    };
+    struct PendingRepack
+    {
+        NiGeometryData* m_pkData = nullptr;
+        NiSkinInstance* m_pkSkin = nullptr;
+        std::uint32_t m_uiPartition = 0xFFFFFFFFu; // none
+        NiD3DShaderInterface* m_pkShader = nullptr;
+        std::uint32_t m_uiFlags = 0;
+        NiDX9GeometryBufferData* m_pkRecord = nullptr;
+    };
+    struct BoneMatrices
+    {
+        std::vector<gfx::D3DMATRIX> m_kMatrices;
+        std::uint32_t m_uiFrame = 0xFFFFFFFFu;
+    };
+    [[nodiscard]] NiD3DShaderInterface* ShaderOf(NiGeometry* pkGeometry) const;
+    // Group choice, records and packing for a geometry about to be drawn.
+    bool PackForDrawing(NiGeometry* pkGeometry, NiD3DShaderInterface* pkShader, bool& bHardware);
+    void DrawSkinned(NiGeometry* pkGeometry, NiSkinInstance* pkSkin, NiPropertySet* pkPropertySet,
+                     NiEffectSet* pkEffectSet, NiD3DShaderInterface* pkShader);
+    void DrawRecord(const NiDX9GeometryBufferData* pkRecord, std::uint32_t uiVertexCount);
+    void CommitStates();
+    void EndPipeline();
+    // Lines and points: vertices written into a stream of the dynamic group
+    // and drawn with temporary indices through the default shader.
+    void DrawTemporary(NiGeometry* pkGeometry, NiGeometryData* pkData, NiDX9GeometryBufferData* pkRecord,
+                       gfx::IDirect3DIndexBuffer9* pkIB, std::uint32_t uiPrimitiveType, std::uint32_t uiPrimitives,
+                       std::uint32_t uiVertices, NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet);
+    void UpdatePendingRepacks();
+    void ReleaseStaticArrays(NiGeometryData* pkData);
+    // A reset drops the pending records of one record (purges).
+    void DropPendingRepacks(const void* pvRendererData);
+    static BatchEntry* TakeBatchEntry();
+    static void GiveBatchEntry(BatchEntry* pkEntry);
+
+    NiRefPtr<NiD3DShaderInterface> m_spBatchShader;
+    NiRefPtr<NiPropertySet> m_spBatchProperties;
+    NiRefPtr<NiEffectSet> m_spBatchEffects;
+    BatchEntry* m_pkBatchHead = nullptr;
+    BatchEntry* m_pkBatchTail = nullptr;
+    std::unordered_map<gfx::IDirect3DVertexBuffer9*, std::vector<PendingRepack>> m_kPendingRepacks;
+    std::unordered_map<const NiSkinInstance*, BoneMatrices> m_kBoneMatrices;
+    // Records of lines and points: theirs only while drawn.
+    NiDX9GeometryBufferData* m_pkTempRecord = nullptr;
+    static BatchEntry* ms_pkFreeBatchEntries;
+    static std::uint32_t ms_uiFreeBatchEntries;
+
     gfx::IDirect3DDevice9* m_pkD3DDevice9 = nullptr; // one reference, released at teardown
     gfx::D3DCAPS9 m_kD3DCaps9{};
     gfx::WindowHandle m_kWndDevice = nullptr;
@@ -523,8 +641,6 @@ private:
     std::vector<std::pair<LostDeviceNotifyFunc, void*>> m_kLostDeviceNotify;
     std::vector<std::pair<ResetNotifyFunc, void*>> m_kResetNotify;
     std::vector<NiRefPtr<NiD3DShaderInterface>> m_kD3DShaders;
-    // Pending repacks of a renderer data go with it (the repack queue's own).
-    void DropPendingRepacks(const void* pvRendererData);
     // After a mode change the default target is filed under the device window.
     void MoveDefaultTargetTo(gfx::WindowHandle kWindow);
 

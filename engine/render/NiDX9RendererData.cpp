@@ -51,10 +51,3 @@ bool NiDX9Renderer::IsRenderedTextureListed(const NiTexture* pkTexture) const
     auto* pkKey = const_cast<NiTexture*>(pkTexture);
     return m_kRenderedTextures.count(pkKey) != 0 || m_kRenderedCubeMaps.count(pkKey) != 0;
 }
-
-void NiDX9Renderer::DropPendingRepacks(const void* pvRendererData)
-{
-    // The repack queue is filled by the drawing code; until it keeps
-    // records there is nothing of this data to drop.
-    (void)pvRendererData;
-}

@@ -56,6 +56,7 @@ void NiDX9RendererLibraryShutdown()
     NiD3DRenderStateGroup::DestroyPools();
     NiD3DTextureStageGroup::DestroyPool();
     NiDX9Renderer::ShutdownDirect3D();
+    NiDX9Renderer::FreeBatchEntryPool();
     s_kIdentifiers.clear();
 }
 

@@ -84,6 +84,8 @@ public:
 
     // The device declaration the derived class builds.
     [[nodiscard]] virtual gfx::IDirect3DVertexDeclaration9* GetD3DDeclaration() = 0;
+    // Whether the declaration carries blend weights the device blends with.
+    [[nodiscard]] virtual bool GetHardwareSkinning() const { return false; }
 
 protected:
     NiDX9ShaderDeclaration() = default;

@@ -47,6 +47,8 @@ void* NiDX9VertexBufferManager::LockBuffer(gfx::IDirect3DVertexBuffer9* pkVB, st
         return nullptr;
     m_kLock.lock();
     ++m_uiLockDepth;
+    if (uiFlags & gfx::D3DLOCK_DISCARD)
+        ++m_uiDiscardEpoch;
     if (uiSize == 0)
         uiSize = pkVB->Size() - uiOffset;
     m_pvLocked = pvDevice;

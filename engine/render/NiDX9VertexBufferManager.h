@@ -52,6 +52,8 @@ public:
     bool UnlockBuffer(gfx::IDirect3DVertexBuffer9* pkVB);
 
     void AdvanceFrame() { ++m_uiFrame; }
+    // Rises with every DISCARD lock: bytes packed before it may be gone.
+    [[nodiscard]] std::uint32_t GetDiscardEpoch() const { return m_uiDiscardEpoch; }
     [[nodiscard]] std::uint32_t GetFrameNumber() const { return m_uiFrame; }
     // Device reset: nothing this manager owns lives in the default pool.
     void ReleaseAllBuffers() {}
@@ -114,6 +116,7 @@ private:
 
     gfx::IDirect3DDevice9* m_pkDevice = nullptr; // one reference
     std::uint32_t m_uiFrame = 0;
+    std::uint32_t m_uiDiscardEpoch = 0;
     std::unique_ptr<std::uint8_t[]> m_spStaging; // only grows
     std::uint32_t m_uiStagingCapacity = 0;
     void* m_pvLocked = nullptr;

@@ -74,15 +74,23 @@ std::uint32_t NiD3DShader::SetupRenderingPass(NiGeometry* pkGeometry, const NiSk
     return m_spCurrentPass->SetupRenderingPass(pkGeometry, pkSkin, pkBuffers, pkState, pkEffects, kWorld, kBound);
 }
 
-std::uint32_t NiD3DShader::SetupTransformations(NiGeometry*, const NiSkinInstance*, const Partition* pkPartition,
-                                                NiDX9GeometryBufferData*, const NiPropertySet*, const NiEffectSet*,
-                                                const NiXform& kWorld, const NiBoundSphere&)
+std::uint32_t NiD3DShader::SetupTransformations(NiGeometry*, const NiSkinInstance* pkSkin,
+                                                const Partition* pkPartition, NiDX9GeometryBufferData*,
+                                                const NiPropertySet*, const NiEffectSet*, const NiXform& kWorld,
+                                                const NiBoundSphere&)
 {
     if (m_pkRenderState == nullptr || m_pkRenderer == nullptr)
         return 0;
     if (pkPartition != nullptr)
     {
-        // Bone matrices are the skinning renderer's: only the blend count.
+        // The device blends the partition's bones: their matrices (made once
+        // a frame) into the world slots, and the blend count.
+        if (pkSkin != nullptr)
+        {
+            auto* pkSkinned = const_cast<NiSkinInstance*>(pkSkin);
+            m_pkRenderer->CalculateBoneMatrices(pkSkinned, kWorld);
+            m_pkRenderer->SetSkinBoneTransforms(pkPartition, pkSkin, kWorld);
+        }
         m_pkRenderState->SetBoneCount(pkPartition->m_usBonesPerVertex);
         return 0;
     }

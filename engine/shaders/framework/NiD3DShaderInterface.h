@@ -82,6 +82,8 @@ public:
     [[nodiscard]] virtual bool AnyPassHasVertexShader() const { return false; }
     [[nodiscard]] virtual bool AllPassesHavePixelShader() const { return false; }
     [[nodiscard]] virtual bool AnyPassHasPixelShader() const { return false; }
+    // Whether the shader's vertex programs blend the bones themselves.
+    [[nodiscard]] virtual bool GetVertexSkinning() const { return false; }
     [[nodiscard]] virtual bool IsDefaultImplementation() const { return m_bDefaultImplementation != 0; }
     virtual void SetDefaultImplementation(bool bDefault) { m_bDefaultImplementation = bDefault ? 1 : 0; }
 

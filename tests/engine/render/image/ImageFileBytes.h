@@ -1,9 +1,10 @@
 #pragma once
 
-// Small image files built byte by byte (TGA through the tools' writer): the
+// Small image files built byte by byte (TGA and DDS through the tools' writers): the
 // image tests feed them to every reader branch, and the fuzz seed generator
 // writes them as seeds.
 
+#include "tools/COrvaneDdsWriter.h"
 #include "tools/COrvaneTgaWriter.h"
 
 #include <cstdint>
@@ -39,50 +40,6 @@ inline void Append(Bytes& b, std::initializer_list<std::uint8_t> k)
 inline void Append(Bytes& b, const Bytes& k)
 {
     b.insert(b.end(), k.begin(), k.end());
-}
-
-// DDS header fields a test varies; the rest are the usual values.
-struct DdsHeader
-{
-    std::uint32_t uiFlags = 0x1007;
-    std::uint32_t uiHeight = 4;
-    std::uint32_t uiWidth = 4;
-    std::uint32_t uiDepth = 0;
-    std::uint32_t uiMipCount = 0;
-    std::uint32_t uiPFFlags = 0x4;
-    std::uint32_t uiFourCC = 0x31545844; // "DXT1"
-    std::uint32_t uiBitCount = 0;
-    std::uint32_t auiMasks[4] = {0, 0, 0, 0};
-    std::uint32_t uiCaps1 = 0x1000;
-    std::uint32_t uiCaps2 = 0;
-};
-
-inline Bytes DdsFile(const DdsHeader& h, const Bytes& kPixels)
-{
-    Bytes b;
-    PutLE32(b, 0x20534444);
-    PutLE32(b, 124);
-    PutLE32(b, h.uiFlags);
-    PutLE32(b, h.uiHeight);
-    PutLE32(b, h.uiWidth);
-    PutLE32(b, 0);
-    PutLE32(b, h.uiDepth);
-    PutLE32(b, h.uiMipCount);
-    for (int i = 0; i < 11; ++i)
-        PutLE32(b, 0);
-    PutLE32(b, 32);
-    PutLE32(b, h.uiPFFlags);
-    PutLE32(b, h.uiFourCC);
-    PutLE32(b, h.uiBitCount);
-    for (std::uint32_t m : h.auiMasks)
-        PutLE32(b, m);
-    PutLE32(b, h.uiCaps1);
-    PutLE32(b, h.uiCaps2);
-    PutLE32(b, 0);
-    PutLE32(b, 0);
-    PutLE32(b, 0);
-    Append(b, kPixels);
-    return b;
 }
 
 struct SgiHeader

@@ -1,0 +1,410 @@
+// Geometry drawing on the null device: the order of the shader pipeline's
+// calls and the draws between them, strips, batches, skin partitions,
+// lines, points, screen polygons and the repack queue.
+#include "tests/engine/render/DrawTestSupport.h"
+#include "tests/engine/render/RendererTestSupport.h"
+
+#include "engine/render/NiDX9GeometryBufferGroup.h"
+#include "engine/render/NiDX9RendererLibrary.h"
+#include "engine/scene/NiScreenPolygon.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace gfx;
+using namespace drawtest;
+
+namespace
+{
+class NiDX9RendererDrawTest : public rendertest::RendererTest
+{
+public:
+    void SetUp() override
+    {
+        // The shader framework's pools, as the game's start-up makes them.
+        NiDX9RendererLibraryReset();
+        NiDX9RendererLibraryStartup();
+        RendererTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        m_spRenderer = CreateWindowed();
+        ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+        m_pkDevice = m_spRenderer->GetD3DDevice();
+        m_spShader = new RecordingShader(m_pkDevice);
+        ASSERT_TRUE(m_spShader->Initialize(m_spRenderer));
+        m_spProperties = new NiPropertySet;
+        m_spRenderer->SetPropertyState(m_spProperties);
+    }
+    void TearDown() override
+    {
+        m_spShader = nullptr;
+        m_spProperties = nullptr;
+        RendererTest::TearDown();
+        NiDX9RendererLibraryReset();
+    }
+
+    std::vector<RecordedCall> Draws() const
+    {
+        std::vector<RecordedCall> k;
+        for (const RecordedCall& c : m_pkDevice->RecordedCalls())
+            if (c.kind == RecordedCall::Kind::DrawPrimitive || c.kind == RecordedCall::Kind::DrawIndexedPrimitive)
+                k.push_back(c);
+        return k;
+    }
+    void Begin()
+    {
+        ASSERT_TRUE(m_spRenderer->BeginScene());
+        m_pkDevice->ClearRecordedCalls();
+    }
+
+    IDirect3DDevice9* m_pkDevice = nullptr;
+    NiRefPtr<RecordingShader> m_spShader;
+    NiRefPtr<NiPropertySet> m_spProperties;
+};
+
+TEST_P(NiDX9RendererDrawTest, ASingleGeometryGoesThroughThePipelineInOrder)
+{
+    NiRefPtr<NiTriShape> spQuad = MakeQuad();
+    spQuad->SetShader(m_spShader);
+    Begin();
+    m_spRenderer->DrawTriShape(spQuad);
+    EXPECT_EQ(Join(m_spShader->m_kCalls),
+              "Pre Update Pass Transform Prepare Programs PostRender(draws 1) PostProcess");
+    const auto kDraws = Draws();
+    ASSERT_EQ(kDraws.size(), 1u);
+    EXPECT_EQ(kDraws[0].kind, RecordedCall::Kind::DrawIndexedPrimitive);
+    EXPECT_EQ(kDraws[0].primitiveType, D3DPT_TRIANGLELIST);
+    EXPECT_EQ(kDraws[0].primitiveCount, 2u);
+    EXPECT_EQ(kDraws[0].numVertices, 4u);
+    // Packed into the static group; change bits cleared after the passes.
+    auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(spQuad->GetModelData()->GetRendererData());
+    ASSERT_NE(pkRecord, nullptr);
+    EXPECT_EQ(pkRecord->m_pkGroup, NiDX9GeometryBufferGroup::GetStaticInstance());
+    EXPECT_EQ(spQuad->GetModelData()->GetDirtyFlags() & 0x0FFF, 0);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, ANonZeroPreProcessStopsAndANullRecordSkipsOnlyThatDraw)
+{
+    NiRefPtr<NiTriShape> spQuad = MakeQuad();
+    spQuad->SetShader(m_spShader);
+    Begin();
+    m_spShader->m_uiPreResult = 1;
+    m_spRenderer->DrawTriShape(spQuad);
+    EXPECT_EQ(Join(m_spShader->m_kCalls), "Pre");
+    EXPECT_TRUE(Draws().empty());
+
+    m_spShader->m_kCalls.clear();
+    m_spShader->m_uiPreResult = 0;
+    m_spShader->m_uiNullPrepareAt = 0;
+    m_spRenderer->DrawTriShape(spQuad);
+    EXPECT_EQ(Join(m_spShader->m_kCalls), "Pre Update Pass Transform Prepare PostProcess");
+    EXPECT_TRUE(Draws().empty());
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, NothingIsPackedOrDrawnOutsideASceneOrWithoutActiveVertices)
+{
+    auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+    auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+    NiRefPtr<NiTriShape> spQuad =
+        new NiTriShape(new NiTriShapeDynamicData(4, pkVerts, nullptr, nullptr, nullptr, 0, 0, 2, pusTris));
+    spQuad->Update(0.0f);
+    m_pkDevice->ClearRecordedCalls();
+    m_spRenderer->DrawTriShape(spQuad);
+    EXPECT_EQ(spQuad->GetModelData()->GetRendererData(), nullptr);
+    Begin();
+    spQuad->GetModelData()->SetActiveVertexCount(0);
+    m_spRenderer->DrawTriShape(spQuad);
+    EXPECT_EQ(spQuad->GetModelData()->GetRendererData(), nullptr);
+    EXPECT_TRUE(Draws().empty());
+    // Without a shader of its own the default shader draws it.
+    spQuad->GetModelData()->SetActiveVertexCount(4);
+    m_spRenderer->DrawTriShape(spQuad);
+    EXPECT_EQ(Draws().size(), 1u);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, StripsOfFiveFourAndThreeAreThreeIndexedDraws)
+{
+    NiRefPtr<NiTriStrips> spStrips = MakeStrips({5, 4, 3});
+    Begin();
+    m_spRenderer->DrawTriStrips(spStrips);
+    const auto kDraws = Draws();
+    ASSERT_EQ(kDraws.size(), 3u);
+    const std::uint32_t auiCount[3] = {3, 2, 1}, auiStart[3] = {0, 5, 9};
+    for (int i = 0; i < 3; ++i)
+    {
+        EXPECT_EQ(kDraws[i].kind, RecordedCall::Kind::DrawIndexedPrimitive);
+        EXPECT_EQ(kDraws[i].primitiveType, D3DPT_TRIANGLESTRIP);
+        EXPECT_EQ(kDraws[i].primitiveCount, auiCount[i]);
+        EXPECT_EQ(kDraws[i].startIndex, auiStart[i]);
+    }
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, ARecordWithoutIndicesIsDrawnWithDrawPrimitive)
+{
+    NiRefPtr<NiTriShape> spQuad = MakeQuad();
+    Begin();
+    m_spRenderer->DrawTriShape(spQuad);
+    auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(spQuad->GetModelData()->GetRendererData());
+    ASSERT_NE(pkRecord, nullptr);
+    pkRecord->ReleaseIndexBuffer();
+    pkRecord->m_uiPrimitiveCount = 1; // four vertices as a list: one triangle
+    // Static data is not repacked: the record stays without indices.
+    spQuad->GetModelData()->SetConsistency(NiGeometryData::STATIC);
+    m_pkDevice->ClearRecordedCalls();
+    m_spRenderer->DrawTriShape(spQuad);
+    const auto kDraws = Draws();
+    ASSERT_EQ(kDraws.size(), 1u);
+    EXPECT_EQ(kDraws[0].kind, RecordedCall::Kind::DrawPrimitive);
+    EXPECT_EQ(kDraws[0].primitiveCount, 1u);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, ChangedTrianglesRepackIntoANewIndexBufferAndTheOldOneIsReleased)
+{
+    NiRefPtr<NiTriShape> spQuad = MakeQuad();
+    Begin();
+    m_spRenderer->DrawTriShape(spQuad);
+    auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(spQuad->GetModelData()->GetRendererData());
+    ASSERT_NE(pkRecord->m_pkIB, nullptr);
+    IDirect3DIndexBuffer9* pkOld = pkRecord->m_pkIB;
+    pkOld->AddRef();
+    // Four triangles: the old buffer is too small and is replaced.
+    auto* pkData = static_cast<NiTriShapeData*>(spQuad->GetModelData());
+    pkData->SetTriangles(4, new std::uint16_t[12]{0, 1, 2, 0, 2, 3, 0, 1, 2, 0, 2, 3});
+    pkData->SetActiveTriangleCount(4);
+    pkData->SetDirtyFlags(static_cast<std::uint16_t>(pkData->GetDirtyFlags() | 0x10));
+    m_spRenderer->DrawTriShape(spQuad);
+    EXPECT_NE(pkRecord->m_pkIB, pkOld);
+    // Only the test's reference is left on the old buffer.
+    EXPECT_EQ(pkOld->Release(), 0u);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, BatchesSetUpThePipelineOnceAndTakeEntriesFromTheFreeList)
+{
+    NiRefPtr<NiTriShape> spA = MakeQuad();
+    NiRefPtr<NiTriShape> spB = MakeQuad(0.5f);
+    spA->SetShader(m_spShader);
+    Begin();
+    // An empty batch only clears the flag.
+    m_spRenderer->BeginBatch(m_spProperties, nullptr);
+    EXPECT_TRUE(m_spRenderer->IsBatching());
+    m_spRenderer->EndBatch();
+    EXPECT_FALSE(m_spRenderer->IsBatching());
+    EXPECT_TRUE(m_spShader->m_kCalls.empty());
+
+    m_spRenderer->BeginBatch(m_spProperties, nullptr);
+    m_spRenderer->RenderTriShape(spA);
+    m_spRenderer->RenderTriShape(spB); // the batch's shader is the first one's
+    EXPECT_TRUE(Draws().empty());
+    m_spRenderer->EndBatch();
+    EXPECT_EQ(Join(m_spShader->m_kCalls), "Pre Update Pass Transform Prepare Programs PostRender(draws 1) Transform "
+                                          "Prepare Programs PostRender(draws 2) PostProcess");
+    EXPECT_FALSE(m_spRenderer->IsBatching());
+    const std::uint32_t uiFree = NiDX9Renderer::GetFreeBatchEntryCount();
+    EXPECT_GE(uiFree, 2u);
+    // The next batch takes its entries from the list again.
+    m_spRenderer->BeginBatch(m_spProperties, nullptr);
+    m_spRenderer->RenderTriShape(spA);
+    m_spRenderer->RenderTriShape(spB);
+    EXPECT_EQ(NiDX9Renderer::GetFreeBatchEntryCount(), uiFree - 2);
+    m_spRenderer->EndBatch();
+    EXPECT_EQ(NiDX9Renderer::GetFreeBatchEntryCount(), uiFree);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, HardwareSkinnedPartitionsDrawThroughThePartitionLoop)
+{
+    ASSERT_NE(m_spRenderer->GetFlags() & NiDX9Renderer::CAPS_HARDWARE_SKINNING, 0u);
+    SkinnedBar kBar = MakeSkinnedBar(true);
+    kBar.m_spShape->SetShader(m_spShader);
+    Begin();
+    m_spRenderer->DrawTriShape(kBar.m_spShape);
+    EXPECT_EQ(Join(m_spShader->m_kCalls),
+              "Pre Update Pass Transform(partition) Prepare Programs PostRender(draws 1) PostProcess");
+    NiSkinPartition::Partition& kPart = kBar.m_spShape->GetSkinInstance()->GetSkinPartition()->GetPartitions()[0];
+    auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(kPart.m_pvRendererData);
+    ASSERT_NE(pkRecord, nullptr);
+    EXPECT_EQ(kBar.m_spShape->GetModelData()->GetRendererData(), nullptr);
+    EXPECT_EQ(pkRecord->m_uiFVF & D3DFVF_POSITION_MASK, D3DFVF_XYZB3);
+    EXPECT_EQ(pkRecord->m_pkGroup, NiDX9GeometryBufferGroup::GetStaticInstance());
+    // Two bones a vertex: one weight; world 0 and 1 are the bones, 2 and 3 identity.
+    std::uint32_t uiBlend = 0;
+    m_pkDevice->GetRenderState(D3DRS_VERTEXBLEND, &uiBlend);
+    EXPECT_EQ(uiBlend, static_cast<std::uint32_t>(D3DVBF_1WEIGHTS));
+    D3DMATRIX kWorld1{}, kWorld2{};
+    m_pkDevice->GetTransform(D3DTS_WORLD1, &kWorld1);
+    m_pkDevice->GetTransform(D3DTS_WORLD2, &kWorld2);
+    // Bone 1, bound unturned at x = 1, turned there: x -> (0, -1), origin -> (1, 1).
+    EXPECT_NEAR(kWorld1.m[0][0], 0.0f, 1e-6f);
+    EXPECT_NEAR(kWorld1.m[0][1], -1.0f, 1e-6f);
+    EXPECT_NEAR(kWorld1.m[3][0], 1.0f, 1e-6f);
+    EXPECT_NEAR(kWorld1.m[3][1], 1.0f, 1e-6f);
+    EXPECT_EQ(kWorld2.m[0][0], 1.0f);
+    EXPECT_EQ(kWorld2.m[3][0], 0.0f);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, ANullPartitionRecordEndsTheDrawingButThePipelineCloses)
+{
+    SkinnedBar kBar = MakeSkinnedBar(true);
+    kBar.m_spShape->SetShader(m_spShader);
+    m_spShader->m_uiNullPrepareAt = 0;
+    Begin();
+    m_spRenderer->DrawTriShape(kBar.m_spShape);
+    EXPECT_EQ(Join(m_spShader->m_kCalls), "Pre Update Pass Transform(partition) Prepare PostProcess");
+    EXPECT_TRUE(Draws().empty());
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, TheDefaultShaderSkipsPartitionsWithMoreBonesThanTheDeviceBlends)
+{
+    SkinnedBar kBar = MakeSkinnedBar(true, 6);
+    Begin();
+    m_spRenderer->DrawTriShape(kBar.m_spShape);
+    EXPECT_TRUE(Draws().empty());
+    // Through another shader it is drawn.
+    kBar.m_spShape->SetShader(m_spShader);
+    m_spRenderer->DrawTriShape(kBar.m_spShape);
+    EXPECT_EQ(Draws().size(), 1u);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, SkinsWithoutPartitionsDeformInSoftwareThroughTheDynamicGroup)
+{
+    SkinnedBar kBar = MakeSkinnedBar(false);
+    Begin();
+    m_spRenderer->DrawTriShape(kBar.m_spShape);
+    auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(kBar.m_spShape->GetModelData()->GetRendererData());
+    ASSERT_NE(pkRecord, nullptr);
+    EXPECT_EQ(pkRecord->m_pkGroup, NiDX9GeometryBufferGroup::GetDynamicInstance());
+    EXPECT_EQ(kBar.m_spShape->GetModelData()->GetConsistency(), NiGeometryData::VOLATILE);
+    EXPECT_EQ(pkRecord->m_uiFVF & D3DFVF_POSITION_MASK, D3DFVF_XYZ);
+    EXPECT_EQ(Draws().size(), 1u);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, LinesAreDrawnByTheDefaultShaderWithoutPrepare)
+{
+    auto* pkVerts = new NiVec3[4]{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    auto* pkColors = new NiColorRGBA[4]{{2, -1, 0.5f, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}};
+    auto* pucFlags = new std::uint8_t[4]{1, 1, 1, 0};
+    NiRefPtr<NiLines> spLines = new NiLines(4, pkVerts, pkColors, nullptr, 0, 0, pucFlags);
+    spLines->SetShader(m_spShader); // not used: lines always take the default shader
+    spLines->Update(0.0f);
+    Begin();
+    m_spRenderer->DrawLines(spLines, m_spProperties, nullptr);
+    EXPECT_TRUE(m_spShader->m_kCalls.empty());
+    const auto kDraws = Draws();
+    ASSERT_EQ(kDraws.size(), 1u);
+    EXPECT_EQ(kDraws[0].primitiveType, D3DPT_LINELIST);
+    EXPECT_EQ(kDraws[0].primitiveCount, 3u);
+    // Colours clamped per channel: (2, -1, 0.5, 1) is 0xFFFF0080.
+    auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(spLines->GetModelData()->GetRendererData());
+    ASSERT_NE(pkRecord, nullptr);
+    EXPECT_EQ(pkRecord->m_uiFVF, D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    NiDX9VertexBufferRange* pkRange = pkRecord->GetStream(0);
+    void* pv = nullptr;
+    ASSERT_EQ(pkRange->m_pkVB->Lock(pkRange->m_uiOffset, 16, &pv, D3DLOCK_READONLY), D3D_OK);
+    std::uint32_t uiColor = 0;
+    std::memcpy(&uiColor, static_cast<std::uint8_t*>(pv) + 12, 4);
+    pkRange->m_pkVB->Unlock();
+    EXPECT_EQ(uiColor, 0xFFFF0080u);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, LongLineSetsAreDrawnInBatchesTheTemporaryIndicesReach)
+{
+    // 70,000 vertices joined in one line with a closing segment: 70,000 segments.
+    constexpr std::uint32_t N = 65535; // u16 vertex counts: the largest set
+    auto* pkVerts = new NiVec3[N];
+    auto* pucFlags = new std::uint8_t[N];
+    for (std::uint32_t i = 0; i < N; ++i)
+        pkVerts[i] = NiVec3(static_cast<float>(i % 100), static_cast<float>(i / 100), 0.0f), pucFlags[i] = 1;
+    NiRefPtr<NiLines> spLines = new NiLines(static_cast<std::uint16_t>(N), pkVerts, nullptr, nullptr, 0, 0, pucFlags);
+    spLines->Update(0.0f);
+    Begin();
+    m_spRenderer->DrawLines(spLines, m_spProperties, nullptr);
+    std::uint32_t uiSegments = 0;
+    for (const RecordedCall& k : Draws())
+        uiSegments += k.primitiveCount;
+    EXPECT_EQ(uiSegments, N);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, PointsBecomeCameraFacingQuads)
+{
+    auto* pkVerts = new NiVec3[3]{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    NiRefPtr<NiParticles> spPoints = new NiParticles(new NiParticlesData(3, pkVerts, nullptr, nullptr, nullptr, 0, 0));
+    spPoints->Update(0.0f);
+    Begin();
+    m_spRenderer->DrawPoints(spPoints);
+    const auto kDraws = Draws();
+    ASSERT_EQ(kDraws.size(), 1u);
+    EXPECT_EQ(kDraws[0].primitiveType, D3DPT_TRIANGLELIST);
+    EXPECT_EQ(kDraws[0].primitiveCount, 6u);
+    EXPECT_EQ(kDraws[0].numVertices, 12u);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, ScreenPolygonsDrawInScreenSpaceAndTheCameraComesBack)
+{
+    const NiVec3 akVerts[4] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    NiRefPtr<NiScreenPolygon> spPolygon = new NiScreenPolygon(4, akVerts, nullptr, nullptr);
+    ASSERT_NE(spPolygon, nullptr);
+    Begin();
+    D3DMATRIX kViewBefore{}, kProjBefore{};
+    m_pkDevice->GetTransform(D3DTS_VIEW, &kViewBefore);
+    m_pkDevice->GetTransform(D3DTS_PROJECTION, &kProjBefore);
+    m_spRenderer->RenderScreenPolygon(spPolygon);
+    const auto kDraws = Draws();
+    ASSERT_EQ(kDraws.size(), 1u);
+    EXPECT_EQ(kDraws[0].kind, RecordedCall::Kind::DrawPrimitive);
+    EXPECT_EQ(kDraws[0].primitiveType, D3DPT_TRIANGLEFAN);
+    EXPECT_EQ(kDraws[0].primitiveCount, 2u);
+    D3DMATRIX kView{}, kProj{};
+    m_pkDevice->GetTransform(D3DTS_VIEW, &kView);
+    m_pkDevice->GetTransform(D3DTS_PROJECTION, &kProj);
+    EXPECT_EQ(std::memcmp(&kView, &kViewBefore, sizeof kView), 0);
+    EXPECT_EQ(std::memcmp(&kProj, &kProjBefore, sizeof kProj), 0);
+    m_spRenderer->EndScene();
+    // Its record goes with it.
+    spPolygon = nullptr;
+    EXPECT_EQ(NiDX9GeometryBufferGroup::GetStaticInstance()->GetGeometryCount(), 0u);
+}
+
+TEST_P(NiDX9RendererDrawTest, PrecacheQueuesAndBeginSceneWritesThenStaticArraysGo)
+{
+    NiRefPtr<NiTriShape> spKept = MakeQuad();
+    NiRefPtr<NiTriShape> spDropped = MakeQuad();
+    spKept->GetModelData()->SetKeepFlags(NiDX9Renderer::KEEP_POSITIONS);
+    EXPECT_TRUE(m_spRenderer->PrecacheGeometry(spKept));
+    EXPECT_TRUE(m_spRenderer->PrecacheGeometry(spDropped));
+    EXPECT_EQ(m_spRenderer->GetPendingRepackCount(), 2u);
+    EXPECT_EQ(spKept->GetModelData()->GetConsistency(), NiGeometryData::STATIC);
+    // A purge drops a queued record.
+    NiRefPtr<NiTriShape> spPurged = MakeQuad();
+    EXPECT_TRUE(m_spRenderer->PrecacheGeometry(spPurged));
+    EXPECT_EQ(m_spRenderer->GetPendingRepackCount(), 3u);
+    m_spRenderer->PurgeGeometryRendererData(spPurged->GetModelData());
+    EXPECT_EQ(m_spRenderer->GetPendingRepackCount(), 2u);
+
+    Begin();
+    EXPECT_EQ(m_spRenderer->GetPendingRepackCount(), 0u);
+    EXPECT_NE(spKept->GetModelData()->GetVertices(), nullptr);
+    EXPECT_EQ(spKept->GetModelData()->GetColors(), nullptr);
+    EXPECT_EQ(spDropped->GetModelData()->GetVertices(), nullptr);
+    // Still drawn from what was packed.
+    m_spRenderer->DrawTriShape(spDropped);
+    ASSERT_EQ(Draws().size(), 1u);
+    EXPECT_EQ(Draws()[0].primitiveCount, 2u);
+    m_spRenderer->EndScene();
+}
+
+INSTANTIATE_TEST_SUITE_P(, NiDX9RendererDrawTest, ::testing::Values(gfx::BackendKind::Null), rendertest::BackendName);
+} // namespace
