@@ -70,8 +70,14 @@ NiRefPtr<NiNode> Placeholder(const char* pcName, const char* pcText, const NiVec
     return sp;
 }
 
-// A route from one point to another: two position keys over four seconds.
 NiRefPtr<NiNode> Route(const char* pcName, const NiVec3& kFrom, const NiVec3& kTo)
+{
+    return MakeDemoRoute(pcName, kFrom, kTo);
+}
+} // namespace
+
+// Two position keys over four seconds.
+NiRefPtr<NiNode> MakeDemoRoute(const char* pcName, const NiVec3& kFrom, const NiVec3& kTo)
 {
     NiRefPtr<NiNode> spRoute = Named(pcName);
     const std::uint8_t ucSize = NiAnimKeyTables::GetKeySize(NI_POSKEY, NI_LINKEY);
@@ -91,7 +97,6 @@ NiRefPtr<NiNode> Route(const char* pcName, const NiVec3& kFrom, const NiVec3& kT
     spController->SetTarget(spRoute);
     return spRoute;
 }
-} // namespace
 
 bool WriteDemoLevel(const std::string& kFolder)
 {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "engine/core/NiRefPtr.h"
+#include "engine/core/NiVec3.h"
+#include "engine/scene/NiNode.h"
+
 #include <string>
 
 // The demo level "levels/demo01.nif" (Z up): "SkyBox" (a box seen from
@@ -13,3 +17,7 @@
 [[nodiscard]] bool WriteDemoLevel(const std::string& kFolder);
 
 inline constexpr const char* DEMO_LEVEL_FILE = "levels/demo01.nif";
+
+// A route node: a transform controller moves it from one point to another
+// in four seconds (the level's splines and the places of use of objects).
+[[nodiscard]] NiRefPtr<NiNode> MakeDemoRoute(const char* pcName, const NiVec3& kFrom, const NiVec3& kTo);

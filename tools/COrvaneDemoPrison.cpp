@@ -5,6 +5,7 @@
 #include "engine/scene/NiStringExtraData.h"
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
+#include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
 
 #include <cstdio>
@@ -117,6 +118,24 @@ int HeadVariants(const Plan& kPlan)
     if (kKey != "staff")
         return 0;
     return std::string(*kPlan.kParameters.begin()) == "security" ? 3 : 1;
+}
+
+// The place of use of a usable object: its route node's name carries the
+// animation the user plays after the first "_"; empty for other plans.
+std::string PlaceName(const Plan& kPlan)
+{
+    if (kPlan.kParameters.size() < 8)
+        return std::string();
+    const std::string kKind = *(kPlan.kParameters.begin() + 5);
+    if (kKind == "food")
+        return "SP_pause3_eat";
+    if (kKind == "work")
+        return "SP_work_bench";
+    if (kKind == "health")
+        return "SP_pause5_rest";
+    if (kKind == "cell")
+        return "SP_pause6_bunk";
+    return "SP_pause4_desk";
 }
 
 std::string ModelPath(const Plan& kPlan)
@@ -266,6 +285,19 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
                 spPost->AddExtraData(new NiStringExtraData((std::string(pcText) + "\r\n").c_str()));
                 spModel->AttachChild(spPost);
             }
+        }
+        // Usable objects: an entrance and one place of use beside it, the
+        // walk in along its route.
+        if (const std::string kPlace = PlaceName(kPlan); !kPlace.empty())
+        {
+            const NiVec3 kDoor(0.5f, 0.0f, -0.5f);
+            NiRefPtr<NiNode> spDoor = new NiNode;
+            spDoor->SetName("door01");
+            spDoor->SetTranslate(kDoor);
+            spModel->AttachChild(spDoor);
+            NiRefPtr<NiNode> spPlace = MakeDemoRoute(kPlace.c_str(), kDoor, NiVec3(0.5f, 0.0f, 0.5f));
+            spPlace->SetTranslate(kDoor);
+            spModel->AttachChild(spPlace);
         }
         NiObjectStream kStream;
         kStream.InsertTopObject(spRoot);

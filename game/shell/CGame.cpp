@@ -18,6 +18,7 @@
 #include "game/shell/CSoundSystem.h"
 #include "game/shell/CStartUp.h"
 #include "game/shell/ui/CInterface.h"
+#include "game/simulation/ai/CAIControllerManager.h"
 #include "game/simulation/characters/CCharacterFactories.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBlockGrid.h"
@@ -147,6 +148,8 @@ void CGame::Shutdown()
     CDynamicObjectManager::DestroyInstance();
     COrvaneInterface::ReleaseActivePanel();
     CBlockGridManager::DestroyInstance();
+    // Only once no character runs one.
+    m_pkControllers.reset();
     m_pkPicker.reset();
     m_pkSpawnManager.reset();
     m_pkStartUp.reset();
@@ -255,6 +258,12 @@ bool CGame::Start()
     if (COrvaneMouse* pkMouse = GetMouse())
         pkMouse->SetCursorShown(true);
     ShowTimedScreen(TITLE_SCREEN, 2.0f);
+
+    if (m_pkControllers == nullptr)
+    {
+        m_pkControllers = std::make_unique<CAIControllerManager>();
+        m_pkControllers->RegisterControllers();
+    }
 
     m_pkFrontEnd = std::make_unique<CFrontEndScreens>();
     (void)m_pkFrontEnd->CreateFrontEndPanels(GetDataDocument());
@@ -694,6 +703,11 @@ void CGame::SetCameraBounds(float fFirst, float fSecond, float fThird, float fFo
 {
     if (CCamera* pkCamera = GetGameCamera())
         pkCamera->SetBounds(fFirst, fSecond, fThird, fFourth);
+}
+
+COrvaneAIControllerManager* CGame::GetControllerManager() const
+{
+    return m_pkControllers.get();
 }
 
 CLocale* CGame::GetGameLocale() const

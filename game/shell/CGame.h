@@ -19,6 +19,7 @@ class CLevelManager;
 class CLocale;
 class CPrisonStatistics;
 class CSoundSystem;
+class CAIControllerManager;
 class CSpawnManager;
 class CStartUp;
 class CWorld;
@@ -195,6 +196,7 @@ public:
     [[nodiscard]] std::uint16_t GetSaveVersion() const override { return m_usSaveVersion; }
     void SetSaveVersion(std::uint16_t usVersion) { m_usSaveVersion = usVersion; }
     [[nodiscard]] COrvaneCamera* GetCamera() const override;
+    [[nodiscard]] COrvaneAIControllerManager* GetControllerManager() const override;
     void ObjectDestroyed(COrvaneObject* pkObject) override;
 
     // The mouse pick of the level (made at level entry), or null.
@@ -238,6 +240,8 @@ private:
     CGameClock m_kClock;
     std::unique_ptr<CStartUp> m_pkStartUp;
     std::unique_ptr<CSpawnManager> m_pkSpawnManager;
+    // The seven shared AI controllers, made in the start sequence.
+    std::unique_ptr<CAIControllerManager> m_pkControllers;
     std::unique_ptr<CLevelManager> m_pkLevelManager;
     std::unique_ptr<COrvaneWorldPicker> m_pkPicker;
     std::vector<ShownScreen> m_kShownScreens;

@@ -958,8 +958,12 @@ void CGameCharacter::ResolveReferences()
     SetPreviousPartner(pkPrevious != this ? pkPrevious : nullptr);
     if (m_pkActiveController)
         m_pkActiveController->Restore(m_kBlock);
+    // A user standing in its object's place is where it belongs, though the
+    // object's cells do not let walkers through.
+    const CPathableObject* pkUsed = GetTargetPathable();
+    const bool bInPlace = pkUsed && pkUsed->IsUserAt(this, GetUseSlotList(), GetUseSlot());
     const COrvaneBlock* pkHere = m_pkGrid ? m_pkGrid->GetBlock(m_iCurrentCell) : nullptr;
-    if (!m_pkGrid || !m_pkGrid->IsValidCell(m_iCurrentCell, true) || !pkHere || !pkHere->IsWalkable())
+    if (!bInPlace && (!m_pkGrid || !m_pkGrid->IsValidCell(m_iCurrentCell, true) || !pkHere || !pkHere->IsWalkable()))
         Relocate();
     m_kObjectReferences.clear();
     m_kPersonReferences.clear();

@@ -1,0 +1,625 @@
+#include "game/simulation/ai/CAIControllerManager.h"
+
+#include "engine/core/NiRandom.h"
+#include "framework/COrvaneAIStateBlock.h"
+#include "framework/COrvaneAnim.h"
+#include "framework/COrvaneAnimationSpline.h"
+#include "framework/COrvaneComposite.h"
+#include "framework/COrvaneFile.h"
+#include "framework/COrvaneObjectDesc.h"
+#include "game/simulation/ai/CAIMovementControllers.h"
+#include "game/simulation/ai/CAIUseControllers.h"
+#include "game/simulation/characters/CAIPrisoner.h"
+#include "game/simulation/characters/CAIStaff.h"
+#include "game/simulation/objects/CBlock.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CConnector.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CGameFactories.h"
+#include "game/simulation/objects/CPathableObject.h"
+#include "game/simulation/objects/CWorld.h"
+#include "tests/framework/TestClock.h"
+#include "tests/game/simulation/characters/CharacterTestSupport.h"
+#include "tools/COrvaneDemoLevel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+
+namespace
+{
+constexpr float FRAME = 1.0f / 60.0f;
+
+class CAIControllerTest : public CharacterTest
+{
+protected:
+    void SetUp() override
+    {
+        CharacterTest::SetUp();
+        // Path searches never split: the tick stands still.
+        os::SetClock(&m_kClock);
+        auto pkControllers = std::make_unique<CAIControllerManager>();
+        pkControllers->RegisterControllers();
+        m_pkControllers = std::move(pkControllers);
+        m_kHost.m_pkControllerManager = m_pkControllers.get();
+        m_kHost.m_pkWorld = &m_kWorld;
+    }
+
+    void TearDown() override
+    {
+        CharacterTest::TearDown();
+        os::SetClock(nullptr);
+    }
+
+    // The demo level's yard (1) and field (2) with their connectors.
+    void LoadDemoLevel()
+    {
+        ASSERT_TRUE(WriteDemoLevel("."));
+        ASSERT_TRUE(m_kWorld.LoadLevel(DEMO_LEVEL_FILE, nullptr));
+        m_pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+        m_pkField = CBlockGridManager::GetInstance()->FindGrid(2);
+        ASSERT_TRUE(m_pkYard && m_pkField);
+    }
+
+    // A demo usable object standing on the cell, placed.
+    CPathableObject* Stand(const char* pcTemplate, CBlockGrid& kFloor, std::int32_t iCell)
+    {
+        COrvaneObjectDesc kDesc;
+        kDesc.m_pkTemplate = m_pkManager->FindTemplate(pcTemplate);
+        kDesc.m_ucMode = 1;
+        auto* pkObject = dynamic_cast<CPathableObject*>(
+            m_pkManager->CreateObject(m_pkManager->FindFactory("FoodObjectFactory", nullptr), kDesc));
+        NiVec3 kAt;
+        if (!pkObject || !kFloor.CellPosition(iCell, kAt, true))
+            return nullptr;
+        pkObject->SetPosition(kAt, 0);
+        pkObject->PlaceAt(kAt, &kFloor);
+        pkObject->Update(0.0f);
+        if (COrvaneComposite* pkModel = pkObject->GetModel())
+            pkModel->UpdateNode(0.0f);
+        pkObject->Place();
+        return pkObject;
+    }
+
+    // Frames of the registry until the test holds or the time runs out.
+    bool RunUntil(float fSeconds, const std::function<bool()>& kDone)
+    {
+        for (float fTime = 0.0f; fTime < fSeconds; fTime += FRAME)
+        {
+            m_pkManager->UpdateObjects(FRAME);
+            // The level's scene update places the models in the game.
+            m_fSceneTime += FRAME;
+            for (std::uint32_t i = 0; COrvaneObject* pkObject = m_pkManager->GetObjectAt(i); ++i)
+                if (COrvaneComposite* pkModel = pkObject->GetModel())
+                    pkModel->UpdateNode(m_fSceneTime);
+            if (kDone())
+                return true;
+        }
+        return false;
+    }
+
+    static std::string Controller(const CGameCharacter& kCharacter)
+    {
+        const COrvaneAICharacterController* pkActive = kCharacter.GetActiveController();
+        return pkActive && pkActive->GetName() ? pkActive->GetName() : "";
+    }
+
+    static std::string Animation(const COrvaneObject& kObject)
+    {
+        const COrvaneAnim* pkAnimation = kObject.GetCurrentAnimation();
+        return pkAnimation && pkAnimation->GetName() ? pkAnimation->GetName() : "";
+    }
+
+    std::string SaveController(CGameCharacter& kCharacter)
+    {
+        {
+            COrvaneFile kFile;
+            EXPECT_EQ(kFile.Open("controller.txt", COrvaneFile::MODE_WRITE), 1);
+            kCharacter.GetActiveController()->Save(kFile, kCharacter.GetStateBlock());
+        }
+        return ReadFileBytes(Folder() / "controller.txt");
+    }
+
+    // A character on the grid's cell, in the controller now.
+    CGameCharacter* Place(const char* pcFactory, const char* pcTemplate, CBlockGrid& kFloor, std::int32_t iCell)
+    {
+        CGameCharacter* pkCharacter = Make(pcFactory, pcTemplate, &kFloor);
+        if (pkCharacter)
+            StandOn(*pkCharacter, iCell);
+        return pkCharacter;
+    }
+
+    TestClock m_kClock{0};
+    float m_fSceneTime = 0.0f;
+    CWorld m_kWorld;
+    CBlockGrid* m_pkYard = nullptr;
+    CBlockGrid* m_pkField = nullptr;
+};
+
+// Asks for the next state on every enter.
+class Restless : public CAIGameController
+{
+public:
+    Restless() : CAIGameController("restless") {}
+    int HandleEvent(std::int32_t iEvent, std::uint8_t ucState) override
+    {
+        if (iEvent == EVENT_ENTER)
+        {
+            ++m_iEnters;
+            RequestState(static_cast<std::uint8_t>(ucState + 1));
+        }
+        return 1;
+    }
+    int m_iEnters = 0;
+};
+} // namespace
+
+TEST_F(CAIControllerTest, TheSevenAreFoundByNameInRegistrationOrder)
+{
+    const char* apcNames[] = {"wander",       "objectUse",      "characterUse", "usedByCharacter",
+                              "connectorUse", "pathToSpecific", "spawn"};
+    ASSERT_EQ(m_pkControllers->GetCount(), 7u);
+    for (const char* pcName : apcNames)
+    {
+        COrvaneAICharacterController* pkFound = m_pkControllers->FindController(pcName);
+        ASSERT_NE(pkFound, nullptr) << pcName;
+        EXPECT_STREQ(pkFound->GetName(), pcName);
+        EXPECT_EQ(pkFound->GetManager(), m_pkControllers.get());
+    }
+    EXPECT_STREQ(m_pkControllers->FindController("Use")->GetName(), "objectUse");
+    EXPECT_EQ(m_pkControllers->FindController("Wander"), nullptr);
+}
+
+TEST_F(CAIControllerTest, SwitchingNowStartsAtZeroAndDeferredWaitsForTheNextStep)
+{
+    CBlockGrid* pkYard = Area(1);
+    CGameCharacter* pkThug = Place("PrisonerFactory", "thug", *pkYard, 27);
+    COrvaneAIStateBlock& kBlock = pkThug->GetStateBlock();
+    kBlock.m_ucCurrentState = 3;
+    kBlock.m_ucChangePending = 1;
+    pkThug->SetControllerTimer(0.5f);
+    pkThug->SetFree(true);
+    ASSERT_TRUE(pkThug->SetController("Use", true, true));
+    EXPECT_EQ(Controller(*pkThug), "objectUse");
+    EXPECT_EQ(kBlock.m_ucCurrentState, 0);
+    EXPECT_EQ(kBlock.m_ucChangePending, 0);
+    EXPECT_EQ(pkThug->GetControllerTimer(), 0.0f);
+    EXPECT_FALSE(pkThug->IsFree());
+
+    ASSERT_TRUE(pkThug->SetController("usedBy", true, false));
+    EXPECT_EQ(Controller(*pkThug), "objectUse");
+    pkThug->Update(0.005f);
+    EXPECT_EQ(Controller(*pkThug), "objectUse");
+    pkThug->Update(0.01f);
+    EXPECT_EQ(Controller(*pkThug), "usedByCharacter");
+    // An unknown name leaves no pending switch.
+    EXPECT_FALSE(pkThug->SetController("escape", true, false));
+    EXPECT_EQ(pkThug->GetPendingController(), nullptr);
+
+    // A handler asking for a state on every enter stops at ten a run.
+    Restless* pkRestless = static_cast<Restless*>(m_pkControllers->Register(std::make_unique<Restless>()));
+    pkThug->SwitchController(pkRestless);
+    kBlock.m_ucChangePending = 1;
+    kBlock.m_ucRequestedState = 1;
+    pkRestless->UpdateFor(0.0f, kBlock);
+    EXPECT_EQ(pkRestless->m_iEnters, 10);
+    EXPECT_EQ(kBlock.m_ucCurrentState, 10);
+    EXPECT_EQ(kBlock.m_ucChangePending, 1);
+}
+
+TEST_F(CAIControllerTest, EveryKindSavesItsLines)
+{
+    CBlockGrid* pkYard = Area(1);
+    CGameCharacter* pkThug = Place("PrisonerFactory", "thug", *pkYard, 27);
+    pkThug->SetPosition(NiVec3(2.5f, 0.0f, -4.0f), 0);
+    COrvaneAIStateBlock& kBlock = pkThug->GetStateBlock();
+    auto SavedIn = [&](const char* pcName, std::uint8_t ucState) {
+        pkThug->SetController(pcName, true, true);
+        kBlock.m_ucCurrentState = kBlock.m_ucRequestedState = ucState;
+        return SaveController(*pkThug);
+    };
+    EXPECT_EQ(SavedIn("wander", 2), "2,2,0\r\n");
+    EXPECT_EQ(SavedIn("wander", 4), "3,3,0\r\n");
+    EXPECT_EQ(SavedIn("characterUse", 0), "0,0,0\r\n");
+    EXPECT_EQ(SavedIn("characterUse", 2), "1,1,0\r\n");
+    EXPECT_EQ(SavedIn("characterUse", 3), "1,1,0\r\n");
+    EXPECT_EQ(SavedIn("usedByCharacter", 0), "0,0,0\r\n");
+    EXPECT_EQ(SavedIn("pathToSpecific", 3), "1,1,0\r\n2.50000,0.00000,-4.00000\r\n");
+    EXPECT_EQ(SavedIn("connectorUse", 1), "2.50000,0.00000,-4.00000\r\n");
+    EXPECT_EQ(SavedIn("spawn", 1), "2.50000,0.00000,-4.00000\r\n");
+    pkThug->SetUseSlot(1, 2);
+    pkThug->SetSplineProgress(0.25f, true);
+    EXPECT_EQ(SavedIn("objectUse", 2), "2,2,0\r\n1\r\n2\r\n0.250000\r\n1\r\n");
+    pkThug->PlayAnimation("pause6", 1, 7.5f, 0, 1);
+    EXPECT_EQ(SavedIn("objectUse", 3), "3,3,0\r\n1\r\n2\r\n" + Animation(*pkThug) + "\r\n7.50000\r\n1\r\n");
+    EXPECT_EQ(SavedIn("objectUse", 1), "1,1,0\r\n1\r\n2\r\n");
+}
+
+TEST_F(CAIControllerTest, PositionControllersLoadIntoWanderAtThePositionOrNotAtAll)
+{
+    CBlockGrid* pkYard = Area(1);
+    CGameCharacter* pkSaved = Place("PrisonerFactory", "thug", *pkYard, 27);
+    pkSaved->SetController("connectorUse", true, true);
+    pkSaved->SetPosition(NiVec3(6.0f, 0.0f, -8.0f), 0);
+    const std::string kRecord = SaveText(*pkSaved);
+    ASSERT_NE(kRecord.find("connectorUse\r\n6.00000,0.00000,-8.00000\r\n"), std::string::npos);
+    CGameCharacter* pkLoaded = Make("PrisonerFactory", "thug");
+    ASSERT_EQ(LoadText(*pkLoaded, kRecord), 1);
+    EXPECT_EQ(Controller(*pkLoaded), "wander");
+    EXPECT_EQ(pkLoaded->GetStateBlock().m_ucCurrentState, 0);
+    EXPECT_EQ(*pkLoaded->GetModelPosition(), NiVec3(6.0f, 0.0f, -8.0f));
+
+    // "pathToSpecific" keeps its controller and routes again from state 1.
+    pkSaved->SetController("pathToSpecific", true, true);
+    CGameCharacter* pkRouted = Make("PrisonerFactory", "thug");
+    ASSERT_EQ(LoadText(*pkRouted, SaveText(*pkSaved)), 1);
+    EXPECT_EQ(Controller(*pkRouted), "pathToSpecific");
+    EXPECT_EQ(pkRouted->GetStateBlock().m_ucCurrentState, 1);
+
+    // A short or unreadable position line fails the whole record.
+    for (const char* pcLine : {"6.00000,0.00000", "6,x,8", ""})
+    {
+        SCOPED_TRACE(pcLine);
+        std::string kBad = kRecord;
+        kBad.replace(kBad.find("6.00000,0.00000,-8.00000"), 24, pcLine);
+        CGameCharacter* pkUntouched = Make("PrisonerFactory", "thug");
+        const std::string kBefore = SaveText(*pkUntouched);
+        EXPECT_EQ(LoadText(*pkUntouched, kBad), 0);
+        EXPECT_EQ(SaveText(*pkUntouched), kBefore);
+    }
+}
+
+TEST_F(CAIControllerTest, WanderPausesChoosesPlansAndWalksToItsTarget)
+{
+    LoadDemoLevel();
+    NiResetRandom();
+    CGameCharacter* pkThug = Place("PrisonerFactory", "thug", *m_pkYard, m_pkYard->GetColumns() * 20 + 20);
+    pkThug->SetFailedWalks(2);
+    COrvaneAIStateBlock& kBlock = pkThug->GetStateBlock();
+    // The pause lasts until the frame times add up past a second.
+    ASSERT_TRUE(RunUntil(0.5f, [&] { return kBlock.m_ucCurrentState == 1; }));
+    EXPECT_FALSE(RunUntil(0.9f, [&] { return kBlock.m_ucCurrentState > 1; }));
+    std::int32_t iTarget = -1;
+    ASSERT_TRUE(RunUntil(3.0f, [&] {
+        iTarget = pkThug->GetDestination();
+        return kBlock.m_ucCurrentState == 4;
+    }));
+    EXPECT_EQ(pkThug->GetFailedWalks(), 0);
+    EXPECT_EQ(pkThug->GetWalkMode(), CGameCharacter::MODE_FOLLOWING);
+    ASSERT_TRUE(RunUntil(30.0f, [&] { return kBlock.m_ucCurrentState == 1; }));
+    NiVec3 kTarget;
+    ASSERT_NE(m_pkYard->CellPosition(iTarget, kTarget, true), nullptr);
+    const NiVec3 kAt = *pkThug->GetModelPosition();
+    EXPECT_LT((kAt.x - kTarget.x) * (kAt.x - kTarget.x) + (kAt.z - kTarget.z) * (kAt.z - kTarget.z), 1.0f);
+    EXPECT_EQ(pkThug->GetWalkMode(), CGameCharacter::MODE_INTERACTING);
+}
+
+TEST_F(CAIControllerTest, NoPathClosesTheObjectAndRemembersIt)
+{
+    CBlockGrid* pkYard = Area(1, 12, 12);
+    CPathableObject* pkCounter = Stand("serving_counter", *pkYard, 12 * 6 + 6);
+    ASSERT_NE(pkCounter, nullptr);
+    CGameCharacter* pkThug = Place("PrisonerFactory", "thug", *pkYard, 12 * 2 + 2);
+    // A ring of blocked cells about the cell aimed at.
+    const std::int32_t iShut = 12 * 9 + 9;
+    for (int r = -1; r <= 1; ++r)
+        for (int c = -1; c <= 1; ++c)
+            if (r || c)
+                static_cast<CBlock*>(pkYard->GetBlock(iShut + 12 * r + c))->SetState(COrvaneBlock::STATE_BLOCKING);
+    pkThug->SetTargetObject(pkCounter);
+    pkThug->SetDestination(iShut);
+    COrvaneAIStateBlock& kBlock = pkThug->GetStateBlock();
+    kBlock.m_ucCurrentState = 3;
+    ASSERT_TRUE(RunUntil(1.0f, [&] { return kBlock.m_ucCurrentState == 1; }));
+    EXPECT_FALSE(pkCounter->IsOpen());
+    EXPECT_EQ(pkThug->GetPreviousTarget(), pkCounter);
+    EXPECT_EQ(pkThug->GetTargetObject(), nullptr);
+    EXPECT_EQ(pkThug->GetFailedWalks(), 1);
+}
+
+TEST_F(CAIControllerTest, UsingAnObjectWalksInUsesWalksOutAndReleases)
+{
+    CBlockGrid* pkYard = Area(1, 12, 12);
+    CPathableObject* pkCounter = Stand("serving_counter", *pkYard, 12 * 6 + 6);
+    ASSERT_NE(pkCounter, nullptr);
+    ASSERT_EQ(pkCounter->GetCapacity(), 1);
+    CGameCharacter* pkThug = Place("PrisonerFactory", "thug", *pkYard, pkCounter->GetAccessCell(0));
+    ASSERT_TRUE(pkCounter->AssignUser(pkThug, 0, 0));
+    pkThug->SetTargetObject(pkCounter);
+    pkThug->SetUseSlot(0, 0);
+    pkThug->SetController("objectUse", true, true);
+    COrvaneAIStateBlock& kBlock = pkThug->GetStateBlock();
+    ASSERT_TRUE(RunUntil(40.0f, [&] { return kBlock.m_ucCurrentState == 3; }));
+    EXPECT_EQ(Animation(*pkThug).substr(Animation(*pkThug).rfind('/') + 1), "pause3");
+    EXPECT_EQ(*pkThug->GetModelPosition(), *pkCounter->GetSlotPosition(0, 0));
+    // Three times the animation's length, then out again.
+    ASSERT_TRUE(RunUntil(40.0f, [&] { return Controller(*pkThug) == "wander"; }));
+    EXPECT_FALSE(pkCounter->IsUserAt(pkThug, 0, 0));
+    EXPECT_EQ(pkThug->GetUseSlot(), -1);
+    EXPECT_EQ(pkThug->GetPreviousTarget(), pkCounter);
+
+    // A prisoner at the highest level uses it without end.
+    pkThug->GetStats().m_usSecurityLevel = 3;
+    ASSERT_TRUE(pkCounter->AssignUser(pkThug, 0, 0));
+    pkThug->SetTargetObject(pkCounter);
+    pkThug->SetUseSlot(0, 0);
+    pkThug->SetController("objectUse", true, true);
+    ASSERT_TRUE(RunUntil(40.0f, [&] { return kBlock.m_ucCurrentState == 3; }));
+    EXPECT_FALSE(RunUntil(30.0f, [&] { return kBlock.m_ucCurrentState != 3; }));
+
+    // A maintenance worker works there; the object plays nothing.
+    CGameCharacter* pkWorker =
+        Place("MaintenanceStaffFactory", "maint_worker", *pkYard, pkCounter->GetAccessCell(0));
+    m_pkManager->DestroyObject(pkThug, true);
+    EXPECT_FALSE(pkCounter->IsUserAt(pkThug, 0, 0));
+    ASSERT_TRUE(pkCounter->AssignUser(pkWorker, 0, 0));
+    pkWorker->SetTargetObject(pkCounter);
+    pkWorker->SetUseSlot(0, 0);
+    pkWorker->SetController("objectUse", true, true);
+    ASSERT_TRUE(RunUntil(40.0f, [&] { return pkWorker->GetStateBlock().m_ucCurrentState == 3; }));
+    EXPECT_NE(Animation(*pkWorker).find("work"), std::string::npos);
+    EXPECT_EQ(pkCounter->GetCurrentAnimation(), nullptr);
+}
+
+TEST_F(CAIControllerTest, AnObjectUseSavedWalkingOrUsingRestoresItsSlotAndWalk)
+{
+    CBlockGrid* pkYard = Area(1, 12, 12);
+    CPathableObject* pkCounter = Stand("serving_counter", *pkYard, 12 * 6 + 6);
+    ASSERT_NE(pkCounter, nullptr);
+    for (std::uint8_t ucState : {2, 3, 4})
+    {
+        SCOPED_TRACE(ucState);
+        CGameCharacter* pkSaved = Place("PrisonerFactory", "thug", *pkYard, pkCounter->GetAccessCell(0));
+        ASSERT_TRUE(pkCounter->AssignUser(pkSaved, 0, 0));
+        pkSaved->SetTargetObject(pkCounter);
+        pkSaved->SetUseSlot(0, 0);
+        pkSaved->SetController("objectUse", true, true);
+        ASSERT_TRUE(RunUntil(40.0f, [&] { return pkSaved->GetStateBlock().m_ucCurrentState == ucState; }));
+        const std::string kRecord = SaveText(*pkSaved);
+        m_pkManager->DestroyObject(pkSaved, true);
+        EXPECT_FALSE(pkCounter->IsUserAt(pkSaved, 0, 0));
+
+        CGameCharacter* pkLoaded = Make("PrisonerFactory", "thug");
+        ASSERT_EQ(LoadText(*pkLoaded, kRecord), 1);
+        pkLoaded->ResolveReferences();
+
+        EXPECT_EQ(Controller(*pkLoaded), "objectUse");
+        EXPECT_TRUE(pkCounter->IsUserAt(pkLoaded, 0, 0));
+        EXPECT_EQ(pkLoaded->GetTargetObject(), pkCounter);
+        ASSERT_NE(pkLoaded->GetSpline(), nullptr);
+        EXPECT_EQ(pkLoaded->IsReversed(), ucState == 4);
+        ASSERT_TRUE(RunUntil(60.0f, [&] { return Controller(*pkLoaded) == "wander"; }));
+        EXPECT_FALSE(pkCounter->IsUserAt(pkLoaded, 0, 0));
+        m_pkManager->DestroyObject(pkLoaded, true);
+    }
+}
+
+TEST_F(CAIControllerTest, BoutsFacePartnersAtTheInteractionDistance)
+{
+    CBlockGrid* pkYard = Area(1, 16, 16);
+    CGameCharacter* pkAttacker = Place("PrisonerFactory", "thug", *pkYard, 16 * 4 + 4);
+    CGameCharacter* pkVictim = Place("PrisonerFactory", "old_lag", *pkYard, 16 * 4 + 9);
+    pkVictim->SetFree(true);
+    ASSERT_TRUE(pkVictim->BeUsedByCharacter(pkAttacker));
+    pkAttacker->SetPartner(pkVictim);
+    pkAttacker->SetDestination(pkVictim->GetCurrentCell());
+    pkAttacker->SetController("characterUse", true, true);
+    COrvaneAIStateBlock& kBlock = pkAttacker->GetStateBlock();
+    ASSERT_TRUE(RunUntil(20.0f, [&] { return kBlock.m_ucCurrentState == 3; }));
+    EXPECT_EQ(Controller(*pkVictim), "usedByCharacter");
+    EXPECT_NE(Animation(*pkAttacker).find("fight1_a"), std::string::npos);
+    EXPECT_NE(Animation(*pkVictim).find("fight1_d"), std::string::npos);
+    const NiVec3 kGap = *pkVictim->GetModelPosition() - *pkAttacker->GetModelPosition();
+    EXPECT_NEAR(std::sqrt(kGap.x * kGap.x + kGap.z * kGap.z), pkAttacker->GetInteractionDistance(), 1e-3f);
+    ASSERT_TRUE(RunUntil(20.0f, [&] { return Controller(*pkAttacker) == "wander"; }));
+    EXPECT_EQ(pkAttacker->GetPreviousPartner(), pkVictim);
+    EXPECT_EQ(pkVictim->GetPreviousPartner(), pkAttacker);
+    EXPECT_EQ(pkVictim->GetPartner(), nullptr);
+    EXPECT_TRUE(pkVictim->IsFree() || Controller(*pkVictim) == "wander" ||
+                pkVictim->GetPendingController() == m_pkControllers->FindController("wander"));
+
+    EXPECT_EQ(CAIControllerCharacterUse::PartnerAnimation("people/fight3_a"), "fight3_d");
+    EXPECT_EQ(CAIControllerCharacterUse::PartnerAnimation("talk_"), "");
+    EXPECT_EQ(CAIControllerCharacterUse::PartnerAnimation("talk"), "");
+}
+
+TEST_F(CAIControllerTest, ARefusedReleaseLeavesBothFree)
+{
+    CBlockGrid* pkYard = Area(1, 16, 16);
+    CGameCharacter* pkAttacker = Place("PrisonerFactory", "thug", *pkYard, 16 * 4 + 4);
+    CGameCharacter* pkStranger = Place("PrisonerFactory", "old_lag", *pkYard, 16 * 4 + 5);
+    // The partner never accepted: it will not be released by this one.
+    pkAttacker->SetPartner(pkStranger);
+    pkAttacker->SetDestination(pkAttacker->GetCurrentCell());
+    pkAttacker->SetController("characterUse", true, true);
+    ASSERT_TRUE(RunUntil(20.0f, [&] { return Controller(*pkAttacker) == "wander"; }));
+    EXPECT_EQ(pkAttacker->GetPartner(), nullptr);
+    EXPECT_EQ(pkStranger->GetPartner(), nullptr);
+    EXPECT_EQ(Controller(*pkStranger), "wander");
+}
+
+TEST_F(CAIControllerTest, PathToSpecificCrossesToTheFieldAndUsesTheObject)
+{
+    LoadDemoLevel();
+    CPathableObject* pkCounter = Stand("serving_counter", *m_pkField, 8 * 3 + 3);
+    ASSERT_NE(pkCounter, nullptr);
+    ASSERT_GE(pkCounter->GetAccessCell(0), 0);
+    CGameCharacter* pkThug = Place("PrisonerFactory", "thug", *m_pkYard, m_pkYard->GetColumns() * 20 + 20);
+    bool bNeeded = false;
+    EXPECT_EQ(CAIControllerPathToSpecificObject::ChooseLeg(*pkThug, *pkCounter, bNeeded), m_pkYard->GetConnector(2));
+    ASSERT_TRUE(pkCounter->AssignUser(pkThug, 0, 0));
+    pkThug->SetTargetObject(pkCounter);
+    pkThug->SetUseSlot(0, 0);
+    pkThug->SetController("pathToSpecific", true, true);
+    ASSERT_TRUE(RunUntil(120.0f, [&] { return pkThug->GetGrid() == m_pkField; }));
+    EXPECT_TRUE(pkThug->IsModelVisible()); // an outside area: seen
+    EXPECT_TRUE(m_pkField->IsMember(pkThug));
+    EXPECT_FALSE(m_pkYard->IsMember(pkThug));
+    ASSERT_TRUE(RunUntil(60.0f, [&] { return Controller(*pkThug) == "objectUse"; }));
+    ASSERT_TRUE(RunUntil(90.0f, [&] { return Controller(*pkThug) == "wander"; }));
+    EXPECT_EQ(pkThug->GetPreviousTarget(), pkCounter);
+}
+
+TEST_F(CAIControllerTest, SpawnWalksTheRoadHomeAndOnToItsPlace)
+{
+    LoadDemoLevel();
+    ASSERT_NE(m_kSpawn.m_pkArrivalPath, nullptr);
+    NiVec3 kEnd;
+    ASSERT_TRUE(m_kSpawn.m_pkArrivalPath->m_pkSpline->GetEndPosition(kEnd));
+    const std::int32_t iArrival = m_pkYard->CellAt(kEnd);
+    CPathableObject* pkBunk = Stand("cell_single", *m_pkYard, iArrival + 6);
+    ASSERT_NE(pkBunk, nullptr);
+    CGameCharacter* pkNew = Make("PrisonerFactory", "thug", m_pkYard);
+    pkNew->FollowSpline(m_kSpawn.m_pkArrivalPath->m_pkSpline.get(), true);
+    pkNew->SetTargetObject(pkBunk);
+    pkNew->SetController("spawn", true, true);
+    ASSERT_TRUE(RunUntil(30.0f, [&] { return Controller(*pkNew) == "pathToSpecific"; }));
+    EXPECT_EQ(pkNew->GetHome(), pkBunk);
+    EXPECT_TRUE(pkBunk->IsUserAt(pkNew, 0, 0));
+    EXPECT_TRUE(pkNew->GetStateBlock().m_ucExtraUpdate);
+    ASSERT_TRUE(RunUntil(60.0f, [&] { return Controller(*pkNew) == "objectUse"; }));
+
+    // A home without a free place: "wander".
+    CGameCharacter* pkLate = Make("PrisonerFactory", "thug", m_pkYard);
+    pkLate->FollowSpline(m_kSpawn.m_pkArrivalPath->m_pkSpline.get(), true);
+    pkLate->SetTargetObject(pkBunk);
+    pkLate->SetController("spawn", true, true);
+    ASSERT_TRUE(RunUntil(30.0f, [&] { return Controller(*pkLate) != "spawn"; }));
+    EXPECT_EQ(Controller(*pkLate), "wander");
+}
+
+TEST_F(CAIControllerTest, ThingsThatGoMidWalkLeaveNoLinkBehind)
+{
+    LoadDemoLevel();
+    CPathableObject* pkCounter = Stand("serving_counter", *m_pkField, 8 * 3 + 3);
+    CGameCharacter* pkThug = Place("PrisonerFactory", "thug", *m_pkYard, m_pkYard->GetColumns() * 20 + 20);
+    CGameCharacter* pkOther = Place("PrisonerFactory", "old_lag", *m_pkYard, m_pkYard->GetColumns() * 20 + 25);
+    ASSERT_TRUE(pkCounter->AssignUser(pkThug, 0, 0));
+    pkThug->SetTargetObject(pkCounter);
+    pkThug->SetUseSlot(0, 0);
+    pkThug->SetController("pathToSpecific", true, true);
+    ASSERT_TRUE(RunUntil(5.0f, [&] { return pkThug->GetStateBlock().m_ucCurrentState == 3; }));
+    ASSERT_NE(pkThug->GetConnector(), nullptr);
+    m_pkManager->DestroyObject(pkCounter, true);
+    EXPECT_EQ(pkThug->GetTargetObject(), nullptr);
+    EXPECT_EQ(Controller(*pkThug), "wander");
+
+    // The partner goes mid-bout.
+    pkOther->SetFree(true);
+    ASSERT_TRUE(pkOther->BeUsedByCharacter(pkThug));
+    pkThug->SetPartner(pkOther);
+    pkThug->SetDestination(pkOther->GetCurrentCell());
+    pkThug->SetController("characterUse", true, true);
+    ASSERT_TRUE(RunUntil(2.0f, [&] { return pkThug->GetStateBlock().m_ucCurrentState >= 2; }));
+    m_pkManager->DestroyObject(pkOther, true);
+    EXPECT_EQ(pkThug->GetPartner(), nullptr);
+    RunUntil(1.0f, [] { return false; });
+
+    // The connector's grid goes mid-walk.
+    CPathableObject* pkSecond = Stand("serving_counter", *m_pkField, 8 * 4 + 3);
+    ASSERT_NE(pkSecond, nullptr);
+    ASSERT_TRUE(pkSecond->AssignUser(pkThug, 0, 0));
+    pkThug->SetTargetObject(pkSecond);
+    pkThug->SetUseSlot(0, 0);
+    pkThug->SetController("pathToSpecific", true, true);
+    ASSERT_TRUE(RunUntil(5.0f, [&] { return pkThug->GetConnector() != nullptr; }));
+    m_pkField->Destroy();
+    EXPECT_EQ(pkThug->GetConnector(), nullptr);
+    RunUntil(1.0f, [] { return false; });
+}
+
+namespace
+{
+// A building as the floors see it: a placed object that says it is one.
+class TestBuilding : public CBaseObject
+{
+public:
+    [[nodiscard]] bool IsBuilding() const override { return true; }
+};
+
+std::unique_ptr<COrvaneObject> MakeTestBuilding()
+{
+    return std::make_unique<TestBuilding>();
+}
+
+void Connect(CBlockGrid& kFrom, std::int32_t iCell, CBlockGrid& kTo)
+{
+    NiVec3 kAt;
+    ASSERT_NE(kFrom.CellPosition(iCell, kAt, true), nullptr);
+    kFrom.AddMarker(CConnector::Make(kAt, kAt, &kTo, std::make_unique<CSplineHolder>(nullptr)));
+}
+} // namespace
+
+TEST_F(CAIControllerTest, EachLegRuleChoosesItsConnector)
+{
+    CBlockGrid* pkYard = Area(1, 12, 12);
+    static_cast<CGameObjectFactory*>(m_pkManager->FactoryNamed("WorldObjectFactory"))->SetMaker(&MakeTestBuilding);
+    COrvaneObjectDesc kDesc;
+    kDesc.m_pkTemplate = m_pkManager->FindTemplate("cellblock_small");
+    kDesc.m_ucMode = 1;
+    auto* pkBuilding = dynamic_cast<CBaseObject*>(
+        m_pkManager->CreateObject(m_pkManager->FindFactory("WorldObjectFactory", nullptr), kDesc));
+    ASSERT_NE(pkBuilding, nullptr);
+    pkBuilding->PlaceAt(NiVec3(4.0f, 0.0f, -4.0f), pkYard);
+    ASSERT_EQ(pkBuilding->GetGrid(), pkYard);
+    CBlockGrid* apkFloors[2] = {};
+    for (std::int32_t i = 0; i < 2; ++i)
+    {
+        CGridDesc kFloor;
+        kFloor.m_aiNumbers[0] = i + 1;
+        kFloor.m_aiNumbers[1] = kFloor.m_aiNumbers[2] = 6;
+        kFloor.m_aiNumbers[3] = i;
+        kFloor.m_aiNumbers[4] = 2;
+        kFloor.m_pkOwner = dynamic_cast<const void*>(pkBuilding);
+        apkFloors[i] = CBlockGridManager::GetInstance()->CreateGrid(kFloor);
+        ASSERT_NE(apkFloors[i], nullptr);
+    }
+    CBlockGridManager::GetInstance()->CommitStack();
+    CBlockGrid& kGround = *apkFloors[0];
+    CBlockGrid& kUpper = *apkFloors[1];
+    ASSERT_EQ(kGround.GetId() + 1, kUpper.GetId());
+    Connect(*pkYard, 20, kGround);
+    Connect(kGround, 8, *pkYard);
+    Connect(kGround, 9, kUpper);
+    Connect(kUpper, 9, kGround);
+
+    CPathableObject* pkUpstairs = Stand("serving_counter", kUpper, 14);
+    CPathableObject* pkDownstairs = Stand("serving_counter", kGround, 14);
+    CPathableObject* pkOutside = Stand("serving_counter", *pkYard, 80);
+    ASSERT_TRUE(pkUpstairs && pkDownstairs && pkOutside);
+    struct Case
+    {
+        CBlockGrid* m_pkFrom;
+        CPathableObject* m_pkTo;
+        const COrvaneGridMarker* m_pkExpected;
+        bool m_bNeeded;
+    };
+    const Case akCases[] = {
+        {pkYard, pkOutside, nullptr, false},                        // 1: the same grid
+        {&kGround, pkUpstairs, kGround.GetConnector(kUpper.GetId()), true}, // 2: up
+        {&kUpper, pkDownstairs, kUpper.GetConnector(kGround.GetId()), true}, // 2: down
+        {pkYard, pkUpstairs, pkYard->GetConnector(kGround.GetId()), true},   // 3: into the building
+        {&kGround, pkOutside, kGround.GetConnector(1), true},                // 4: out at floor 0
+        {&kUpper, pkOutside, kUpper.GetConnector(kGround.GetId()), true},    // 4: down first
+    };
+    for (const Case& kCase : akCases)
+    {
+        SCOPED_TRACE(kCase.m_pkFrom->GetId());
+        CGameCharacter* pkWalker = Place("PrisonerFactory", "thug", *kCase.m_pkFrom, 7);
+        bool bNeeded = !kCase.m_bNeeded;
+        EXPECT_EQ(CAIControllerPathToSpecificObject::ChooseLeg(*pkWalker, *kCase.m_pkTo, bNeeded), kCase.m_pkExpected);
+        EXPECT_EQ(bNeeded, kCase.m_bNeeded);
+    }
+    // A building floor out of view hides its walkers; an outside area
+    // shows them.
+    CGameCharacter* pkInside = Place("PrisonerFactory", "thug", kUpper, 7);
+    pkInside->SetModelHidden(true);
+    pkInside->SetGrid(&kGround);
+    EXPECT_FALSE(pkInside->IsModelVisible());
+    pkInside->SetGrid(pkYard);
+    EXPECT_TRUE(pkInside->IsModelVisible());
+}
