@@ -22,6 +22,7 @@
 #include "game/simulation/objects/CGameHost.h"
 #include "game/simulation/objects/CObjectQuery.h"
 #include "game/simulation/objects/CPathableObject.h"
+#include "game/simulation/objects/CWorldObject.h"
 
 #include <algorithm>
 #include <cstring>
@@ -440,8 +441,8 @@ void CGameCharacter::ReturnToCell(std::int32_t iGridNumber, std::int32_t iCell)
         COrvaneBase* pkHolder = pkBlock ? pkBlock->GetOccupant() : nullptr;
         if (auto* pkObject = dynamic_cast<CBaseObject*>(pkHolder))
         {
-            if (pkObject->IsBuilding())
-                iCell = -1; // buildings' entrances come with the buildings
+            if (auto* pkBuilding = dynamic_cast<CWorldObject*>(pkObject))
+                iCell = pkBuilding->GetEntrances().empty() ? -1 : pkBuilding->GetEntrances().front()->m_iCell;
             else if (auto* pkPathable = dynamic_cast<CPathableObject*>(pkObject))
                 iCell = pkPathable->GetAccessCell(0);
         }
@@ -529,13 +530,12 @@ void CGameCharacter::SetGrid(COrvaneBlockGrid* pkGrid)
     {
         if (!pkNew->IsMember(this))
             pkNew->AddMember(this);
+        const CWorldObject* pkBuilding = CWorldObject::FindOwnerOf(pkNew);
         const CBlockGridStack* pkStack = pkNew->GetStack();
-        const void* pkBuilding = pkStack ? pkStack->GetOwner() : nullptr;
         const CGameHost* pkHost = CGameHost::Get();
-        const void* pkOnView = pkHost ? static_cast<const void*>(pkHost->GetSelectedBuilding()) : nullptr;
         const COrvaneBlockGrid* pkViewed = pkStack ? pkStack->GetCurrentFloor() : nullptr;
-        if (!pkBuilding || pkStack->GetFloorSlots() <= 1 ||
-            (pkBuilding == pkOnView && pkViewed && pkNew->GetId() <= pkViewed->GetId()))
+        if (!pkBuilding || !pkBuilding->HasInteriorFloors() ||
+            (pkHost && pkHost->GetSelectedBuilding() == pkBuilding && pkViewed && pkNew->GetId() <= pkViewed->GetId()))
             SetModelHidden(false);
     }
     COrvaneAICharacter::SetGrid(pkGrid);
@@ -645,7 +645,13 @@ void CGameCharacter::OnCharacterRemoved(CGameCharacter* pkCharacter)
     Relocate();
 }
 
-void CGameCharacter::OnWorldObjectRemoved(const void* pkBuilding, COrvaneBlockGrid* pkStandsOn, const NiVec3& kAt)
+void CGameCharacter::OnWorldObjectRemoved(CWorldObject& kBuilding)
+{
+    const NiVec3* pkAt = kBuilding.GetModelPosition();
+    LeaveBuilding(static_cast<const void*>(&kBuilding), kBuilding.GetGrid(), pkAt ? *pkAt : NiVec3::ZERO);
+}
+
+void CGameCharacter::LeaveBuilding(const void* pkBuilding, COrvaneBlockGrid* pkStandsOn, const NiVec3& kAt)
 {
     if (!pkBuilding)
         return;

@@ -13,6 +13,7 @@ class CBaseObject;
 class CBlockGrid;
 class COrvaneImage;
 class CPathableObject;
+class CWorldObject;
 struct CObjectQuery;
 
 // A character's saved record read apart from the character: the AI lines,
@@ -143,7 +144,7 @@ public:
     void OnCharacterRemoved(CGameCharacter* pkCharacter);
     // A building that goes: a character on its floors or headed through
     // one of its connectors goes back to the grid the building stands on.
-    void OnWorldObjectRemoved(const void* pkBuildingStack, COrvaneBlockGrid* pkStandsOn, const NiVec3& kAt);
+    void OnWorldObjectRemoved(CWorldObject& kBuilding) override;
     void OnGridRemoved(COrvaneBlockGrid* pkGrid);
     void ForceRelocate() override;
     // Before the hand tool lifts the character.
@@ -215,6 +216,9 @@ public:
     [[nodiscard]] const std::vector<std::int32_t>& GetPersonReferences() const { return m_kPersonReferences; }
 
 protected:
+    // The building (named by the address its floors' stack keeps) goes: see
+    // OnWorldObjectRemoved.
+    void LeaveBuilding(const void* pkBuilding, COrvaneBlockGrid* pkStandsOn, const NiVec3& kAt);
     // Path and AI state cleared, then "wander".
     void Settle();
     void PlaceAt(const NiVec3& kPosition, COrvaneBlockGrid* pkGrid);

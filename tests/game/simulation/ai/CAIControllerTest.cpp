@@ -614,12 +614,4 @@ TEST_F(CAIControllerTest, EachLegRuleChoosesItsConnector)
         EXPECT_EQ(CAIControllerPathToSpecificObject::ChooseLeg(*pkWalker, *kCase.m_pkTo, bNeeded), kCase.m_pkExpected);
         EXPECT_EQ(bNeeded, kCase.m_bNeeded);
     }
-    // A building floor out of view hides its walkers; an outside area
-    // shows them.
-    CGameCharacter* pkInside = Place("PrisonerFactory", "thug", kUpper, 7);
-    pkInside->SetModelHidden(true);
-    pkInside->SetGrid(&kGround);
-    EXPECT_FALSE(pkInside->IsModelVisible());
-    pkInside->SetGrid(pkYard);
-    EXPECT_TRUE(pkInside->IsModelVisible());
 }
