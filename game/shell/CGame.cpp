@@ -17,6 +17,7 @@
 #include "game/shell/CMouse.h"
 #include "game/shell/CSoundSystem.h"
 #include "game/shell/CStartUp.h"
+#include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/simulation/ai/CAIControllerManager.h"
 #include "game/simulation/characters/CCharacterFactories.h"
@@ -145,6 +146,7 @@ void CGame::Reset()
 
 void CGame::Shutdown()
 {
+    CBuildPlacement::Destroy();
     CDynamicObjectManager::DestroyInstance();
     COrvaneInterface::ReleaseActivePanel();
     CBlockGridManager::DestroyInstance();
@@ -383,6 +385,8 @@ void CGame::Update(float fDeltaTime)
         else
             pkInterface->UpdateDuringNight();
     }
+    if (CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting())
+        pkPlacement->Update();
     if (pkMouse != nullptr)
         pkMouse->ClearMovement();
     GetLastKeyEvent() = COrvaneLastKeyEvent{};
@@ -477,6 +481,8 @@ void CGame::ResetGame()
         pkCamera->ClearVisibleSet();
     m_kClock.Reset();
     m_pkSpawnManager.reset();
+    if (CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting())
+        (void)pkPlacement->ClearAll();
     CDynamicObjectManager::GetInstance()->ResetForNewGame();
     CBlockGridManager::GetInstance()->Clear();
     if (CInterface* pkInterface = CInterface::Get())
@@ -678,6 +684,12 @@ COrvaneCamera* CGame::GetCamera() const
     return COrvaneGame::GetCamera();
 }
 
+bool CGame::IsHeldForPlacing(const COrvaneObject& kObject) const
+{
+    const CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting();
+    return pkPlacement && static_cast<const COrvaneObject*>(pkPlacement->GetObject()) == &kObject;
+}
+
 const CBaseObject* CGame::GetSelectedBuildingObject() const
 {
     return m_pkSelectedBuilding;
@@ -776,6 +788,8 @@ void CGame::ObjectDestroyed(COrvaneObject* pkObject)
 {
     if (CCamera* pkCamera = GetGameCamera())
         pkCamera->ObjectDestroyed(pkObject);
+    if (CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting())
+        pkPlacement->ObjectDestroyed(pkObject);
     // A building is a world object, and so an object of the registry.
     if (m_pkSelectedBuilding != nullptr &&
         static_cast<const void*>(m_pkSelectedBuilding) == static_cast<const void*>(pkObject))

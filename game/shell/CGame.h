@@ -190,6 +190,7 @@ public:
     [[nodiscard]] std::int32_t GetCameraBoundsSide() const override;
     void SetCameraHeight(float fHeight) override;
     void SetCameraBounds(float fFirst, float fSecond, float fThird, float fFourth) override;
+    [[nodiscard]] bool IsHeldForPlacing(const COrvaneObject& kObject) const override;
     std::uint16_t TakePersonNumber() override { return m_usNextPerson++; }
     [[nodiscard]] std::uint16_t GetPersonCounter() const override { return m_usNextPerson; }
     void SetPersonCounter(std::uint16_t usCounter) override { m_usNextPerson = usCounter; }

@@ -6,6 +6,7 @@
 #include "game/shell/CCamera.h"
 #include "game/shell/CConditions.h"
 #include "game/shell/CMouse.h"
+#include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBlockGridManager.h"
@@ -168,9 +169,16 @@ int CGame::OnMouse(std::int32_t iButton)
         if (m_pkSpawnManager != nullptr && m_pkSpawnManager->m_ucCameraFollows != 0)
             m_pkSpawnManager->m_ucCameraFollows = 0;
         const bool bPanelTookIt = pkMouse != nullptr && pkMouse->IsOverInterface();
+        CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting();
+        const bool bPlacing = !bPanelTookIt && pkPlacement != nullptr && pkPlacement->IsPlacing();
+        if (iButton == CMouse::BUTTON_RIGHT_DOWN && bPlacing)
+            (void)pkPlacement->Rotate();
         if (iButton == CMouse::BUTTON_LEFT_DOWN)
         {
-            (void)bPanelTookIt;
+            // Until the build pages exist nothing picks the same item up
+            // again after a commit.
+            if (bPlacing)
+                (void)pkPlacement->Commit();
             // A left click never stays held in the framework's buttons.
             if (auto* pkGameMouse = dynamic_cast<CMouse*>(pkMouse))
                 (void)pkGameMouse->OnLeftUp(0);

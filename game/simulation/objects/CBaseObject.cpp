@@ -420,6 +420,13 @@ CStaffPost* CBaseObject::FindPost(const NiNodeAttachment& kHolder) const
     return nullptr;
 }
 
+void CBaseObject::SetBuildMenuItem(const CBuildMenuItem& kItem)
+{
+    m_pkLabelWidget = kItem.m_pkPicture;
+    m_usDescriptionList = kItem.m_usDescriptionList;
+    m_usDescriptionEntry = kItem.m_usDescriptionEntry;
+}
+
 void CBaseObject::SetDescription(std::uint16_t usList, std::uint16_t usEntry)
 {
     m_usDescriptionList = usList;

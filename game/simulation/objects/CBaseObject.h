@@ -10,6 +10,7 @@
 #include <vector>
 
 class CPrisonStatistics;
+struct CBuildMenuItem;
 class NiNodeAttachment;
 struct CObjectQuery;
 
@@ -111,6 +112,9 @@ public:
     // The first post whose model node is the holder's, or null.
     [[nodiscard]] CStaffPost* FindPost(const NiNodeAttachment& kHolder) const;
     void SetDescription(std::uint16_t usList, std::uint16_t usEntry);
+    // The build-menu item the object came from: its picture as the label
+    // and its description.
+    void SetBuildMenuItem(const CBuildMenuItem& kItem);
 
     [[nodiscard]] std::int32_t GetEntityKind() const override { return 2; }
     [[nodiscard]] const std::vector<std::unique_ptr<CStaffPost>>& GetPosts() const { return m_kPosts; }
