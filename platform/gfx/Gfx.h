@@ -102,7 +102,7 @@ public:
     [[nodiscard]] std::uint32_t Height() const { return m_height; }
     [[nodiscard]] D3DFORMAT Format() const { return m_format; }
     [[nodiscard]] std::uint32_t Pitch() const;
-    [[nodiscard]] std::uint8_t* Bytes() { return m_bytes.data(); }
+    [[nodiscard]] std::uint8_t* Bytes() { return m_bytes.get(); }
     [[nodiscard]] bool IsImplicit() const { return m_implicit; }
     [[nodiscard]] bool IsTarget() const { return (m_usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0; }
     [[nodiscard]] Unknown* Container() const { return m_container; }
@@ -111,8 +111,11 @@ private:
     friend class IDirect3DDevice9;
     friend class IDirect3DTexture9;
     friend class IDirect3DCubeTexture9;
+    // `zeroed` false leaves the memory as it comes, for a maker that writes
+    // all of it before anyone can read it.
     IDirect3DSurface9(IDirect3DDevice9* device, Unknown* container, std::uint32_t width, std::uint32_t height,
-                      D3DFORMAT format, std::uint32_t usage, std::uint32_t pool, bool lockable, bool implicit);
+                      D3DFORMAT format, std::uint32_t usage, std::uint32_t pool, bool lockable, bool implicit,
+                      bool zeroed = true);
     ~IDirect3DSurface9() override;
 
     Unknown* m_container; // owner texture (its count is this surface's count), or null
@@ -122,7 +125,7 @@ private:
     bool m_implicit; // back buffer or automatic depth surface: owned by the device
     bool m_locked = false;
     std::uint32_t m_lockFlags = 0;
-    std::vector<std::uint8_t> m_bytes;
+    std::unique_ptr<std::uint8_t[]> m_bytes;
 };
 
 class IDirect3DBaseTexture9 : public IDirect3DResource9 {
@@ -159,7 +162,7 @@ public:
 private:
     friend class IDirect3DDevice9;
     IDirect3DTexture9(IDirect3DDevice9* device, std::uint32_t width, std::uint32_t height, std::uint32_t levels,
-                      std::uint32_t usage, D3DFORMAT format, std::uint32_t pool);
+                      std::uint32_t usage, D3DFORMAT format, std::uint32_t pool, bool zeroed);
     ~IDirect3DTexture9() override;
     struct SurfaceDeleter { void operator()(IDirect3DSurface9* s) const; };
     std::vector<std::unique_ptr<IDirect3DSurface9, SurfaceDeleter>> m_surfaces;
@@ -181,7 +184,7 @@ public:
 private:
     friend class IDirect3DDevice9;
     IDirect3DCubeTexture9(IDirect3DDevice9* device, std::uint32_t edge, std::uint32_t levels, std::uint32_t usage,
-                          D3DFORMAT format, std::uint32_t pool);
+                          D3DFORMAT format, std::uint32_t pool, bool zeroed);
     ~IDirect3DCubeTexture9() override;
     struct SurfaceDeleter { void operator()(IDirect3DSurface9* s) const; };
     std::vector<std::unique_ptr<IDirect3DSurface9, SurfaceDeleter>> m_surfaces;
@@ -375,7 +378,8 @@ public:
 
     HRESULT TestCooperativeLevel() const;
     [[nodiscard]] std::uint32_t GetAvailableTextureMem() const;
-    HRESULT EvictManagedResources() { return D3D_OK; }
+    // Also lets go of the level memory kept for reuse.
+    HRESULT EvictManagedResources();
     HRESULT GetDirect3D(IDirect3D9** d3d);
     HRESULT GetDeviceCaps(D3DCAPS9* caps) const;
     HRESULT GetDisplayMode(std::uint32_t swapChain, D3DDISPLAYMODE* mode) const;
@@ -479,6 +483,13 @@ public:
     HRESULT GetIndices(IDirect3DIndexBuffer9** indices);
 
     // ---- not of the published interface: test hooks and back-end views ----
+    // For loaders that write every byte of every level before anything reads
+    // them: as CreateTexture and CreateCubeTexture, but the levels' memory is
+    // not zeroed first (every other way of making a surface zeroes it).
+    HRESULT CreateTextureToFill(std::uint32_t width, std::uint32_t height, std::uint32_t levels, std::uint32_t usage,
+                                D3DFORMAT format, std::uint32_t pool, IDirect3DTexture9** texture);
+    HRESULT CreateCubeTextureToFill(std::uint32_t edge, std::uint32_t levels, std::uint32_t usage, D3DFORMAT format,
+                                    std::uint32_t pool, IDirect3DCubeTexture9** texture);
     // Loss injection: TestCooperativeLevel gives DEVICELOST until EndDeviceLoss,
     // then DEVICENOTRESET until a Reset succeeds.
     void SimulateDeviceLoss();
@@ -505,6 +516,17 @@ public:
         assert(erased == 1 && "a device child the device never made");
     }
     [[nodiscard]] Backend* GetBackend() const { return m_backend.get(); }
+    // Level memory: surfaces take theirs here and give it back when they go.
+    // Large blocks let go are kept (up to kSpareBytesLimit, the newest) for
+    // the next surface of the same size, so textures made and dropped in
+    // turn reuse warm memory instead of the allocator handing pages back to
+    // the system and faulting fresh ones in. `zeroed` false: the maker
+    // writes every byte before anything reads them.
+    [[nodiscard]] std::unique_ptr<std::uint8_t[]> TakeSurfaceBytes(std::size_t size, bool zeroed);
+    void GiveBackSurfaceBytes(std::unique_ptr<std::uint8_t[]> bytes, std::size_t size);
+    [[nodiscard]] std::size_t SpareSurfaceBytes() const { return m_spareTotal; }
+    static constexpr std::size_t kSpareBytesMinimum = std::size_t(64) << 10;
+    static constexpr std::size_t kSpareBytesLimit = std::size_t(32) << 20;
 
 private:
     friend class IDirect3D9;
@@ -517,6 +539,10 @@ private:
     void SetDefaultStates();
     void ReleaseBindings();
     HRESULT PrepareDraw(std::uint32_t type, std::uint32_t primitiveCount) const;
+    HRESULT MakeTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels, std::uint32_t usage,
+                        D3DFORMAT format, std::uint32_t pool, IDirect3DTexture9** texture, bool zeroed);
+    HRESULT MakeCubeTexture(std::uint32_t edge, std::uint32_t levels, std::uint32_t usage, D3DFORMAT format,
+                            std::uint32_t pool, IDirect3DCubeTexture9** texture, bool zeroed);
     // The format of the display the device shows on: the desktop's windowed,
     // the back buffer's X twin full screen. Textures are checked against it.
     [[nodiscard]] D3DFORMAT DisplayFormat() const;
@@ -543,6 +569,12 @@ private:
     bool m_recording = false;
     std::vector<RecordedCall> m_recorded;
     std::vector<StateCall> m_stateCalls;
+    struct SpareBytes {
+        std::size_t size;
+        std::unique_ptr<std::uint8_t[]> bytes;
+    };
+    std::vector<SpareBytes> m_spare; // oldest first
+    std::size_t m_spareTotal = 0;
 };
 
 class IDirect3D9 final : public Unknown {

@@ -389,6 +389,34 @@ HRESULT IDirect3DDevice9::TestCooperativeLevel() const {
 
 std::uint32_t IDirect3DDevice9::GetAvailableTextureMem() const { return 256u << 20; }
 
+HRESULT IDirect3DDevice9::EvictManagedResources() {
+    m_spare.clear();
+    m_spareTotal = 0;
+    return D3D_OK;
+}
+
+std::unique_ptr<std::uint8_t[]> IDirect3DDevice9::TakeSurfaceBytes(std::size_t size, bool zeroed) {
+    for (auto it = m_spare.rbegin(); it != m_spare.rend(); ++it) {
+        if (it->size != size) continue;
+        std::unique_ptr<std::uint8_t[]> bytes = std::move(it->bytes);
+        m_spareTotal -= size;
+        m_spare.erase(std::next(it).base());
+        if (zeroed) std::memset(bytes.get(), 0, size);
+        return bytes;
+    }
+    return zeroed ? std::make_unique<std::uint8_t[]>(size) : std::make_unique_for_overwrite<std::uint8_t[]>(size);
+}
+
+void IDirect3DDevice9::GiveBackSurfaceBytes(std::unique_ptr<std::uint8_t[]> bytes, std::size_t size) {
+    if (!bytes || size < kSpareBytesMinimum || size > kSpareBytesLimit) return;
+    while (m_spareTotal + size > kSpareBytesLimit) {
+        m_spareTotal -= m_spare.front().size;
+        m_spare.erase(m_spare.begin());
+    }
+    m_spare.push_back({size, std::move(bytes)});
+    m_spareTotal += size;
+}
+
 HRESULT IDirect3DDevice9::GetDirect3D(IDirect3D9** d3d) {
     if (!d3d) return D3DERR_INVALIDCALL;
     m_d3d->AddRef();
@@ -480,6 +508,18 @@ HRESULT IDirect3DDevice9::GetBackBuffer(std::uint32_t swapChain, std::uint32_t i
 HRESULT IDirect3DDevice9::CreateTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels,
                                         std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,
                                         IDirect3DTexture9** texture, void*) {
+    return MakeTexture(width, height, levels, usage, format, pool, texture, true);
+}
+
+HRESULT IDirect3DDevice9::CreateTextureToFill(std::uint32_t width, std::uint32_t height, std::uint32_t levels,
+                                              std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,
+                                              IDirect3DTexture9** texture) {
+    return MakeTexture(width, height, levels, usage, format, pool, texture, false);
+}
+
+HRESULT IDirect3DDevice9::MakeTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels,
+                                      std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,
+                                      IDirect3DTexture9** texture, bool zeroed) {
     if (!texture || width == 0 || height == 0 || pool > D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_RENDERTARGET) && pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
@@ -492,7 +532,7 @@ HRESULT IDirect3DDevice9::CreateTexture(std::uint32_t width, std::uint32_t heigh
     const std::uint32_t chain = std::bit_width(std::max(width, height));
     if (levels == 0) levels = chain;
     if (levels > chain) return D3DERR_INVALIDCALL;
-    auto* t = new IDirect3DTexture9(this, width, height, levels, usage, format, pool);
+    auto* t = new IDirect3DTexture9(this, width, height, levels, usage, format, pool, zeroed);
     ResourceCreated(t);
     *texture = t;
     return D3D_OK;
@@ -501,6 +541,18 @@ HRESULT IDirect3DDevice9::CreateTexture(std::uint32_t width, std::uint32_t heigh
 HRESULT IDirect3DDevice9::CreateCubeTexture(std::uint32_t edge, std::uint32_t levels, std::uint32_t usage,
                                             D3DFORMAT format, std::uint32_t pool, IDirect3DCubeTexture9** texture,
                                             void*) {
+    return MakeCubeTexture(edge, levels, usage, format, pool, texture, true);
+}
+
+HRESULT IDirect3DDevice9::CreateCubeTextureToFill(std::uint32_t edge, std::uint32_t levels, std::uint32_t usage,
+                                                  D3DFORMAT format, std::uint32_t pool,
+                                                  IDirect3DCubeTexture9** texture) {
+    return MakeCubeTexture(edge, levels, usage, format, pool, texture, false);
+}
+
+HRESULT IDirect3DDevice9::MakeCubeTexture(std::uint32_t edge, std::uint32_t levels, std::uint32_t usage,
+                                          D3DFORMAT format, std::uint32_t pool, IDirect3DCubeTexture9** texture,
+                                          bool zeroed) {
     if (!texture || edge == 0 || pool > D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_RENDERTARGET) && pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
@@ -511,7 +563,7 @@ HRESULT IDirect3DDevice9::CreateCubeTexture(std::uint32_t edge, std::uint32_t le
     const std::uint32_t chain = std::bit_width(edge);
     if (levels == 0) levels = chain;
     if (levels > chain) return D3DERR_INVALIDCALL;
-    auto* t = new IDirect3DCubeTexture9(this, edge, levels, usage, format, pool);
+    auto* t = new IDirect3DCubeTexture9(this, edge, levels, usage, format, pool, zeroed);
     ResourceCreated(t);
     *texture = t;
     return D3D_OK;

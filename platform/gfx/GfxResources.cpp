@@ -58,15 +58,19 @@ HRESULT DeviceChild::GetDevice(IDirect3DDevice9** device) {
 // ---- surfaces --------------------------------------------------------------------
 IDirect3DSurface9::IDirect3DSurface9(IDirect3DDevice9* device, Unknown* container, std::uint32_t width,
                                      std::uint32_t height, D3DFORMAT format, std::uint32_t usage,
-                                     std::uint32_t pool, bool lockable, bool implicit)
+                                     std::uint32_t pool, bool lockable, bool implicit, bool zeroed)
     : IDirect3DResource9(device, D3DRTYPE_SURFACE, pool, usage), m_container(container), m_width(width),
       m_height(height), m_format(format), m_lockable(lockable), m_implicit(implicit),
-      m_bytes(FormatLevelSize(format, width, height), 0) {
+      m_bytes(device ? device->TakeSurfaceBytes(FormatLevelSize(format, width, height), zeroed)
+              : zeroed ? std::make_unique<std::uint8_t[]>(FormatLevelSize(format, width, height))
+                       : std::make_unique_for_overwrite<std::uint8_t[]>(FormatLevelSize(format, width, height))) {
     // The device owns implicit surfaces; their count is the users' references only.
     if (m_implicit) m_refs = 0;
 }
 
-IDirect3DSurface9::~IDirect3DSurface9() = default;
+IDirect3DSurface9::~IDirect3DSurface9() {
+    if (m_device) m_device->GiveBackSurfaceBytes(std::move(m_bytes), FormatLevelSize(m_format, m_width, m_height));
+}
 
 std::uint32_t IDirect3DSurface9::AddRef() {
     if (m_container) return m_container->AddRef();
@@ -123,7 +127,7 @@ HRESULT IDirect3DSurface9::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, st
         offset = std::size_t(top) * pitch + left * (FormatBitsPerPixel(m_format) / 8);
     }
     locked->Pitch = std::int32_t(pitch);
-    locked->pBits = m_bytes.data() + offset;
+    locked->pBits = m_bytes.get() + offset;
     m_locked = true;
     m_lockFlags = flags;
     return D3D_OK;
@@ -163,12 +167,12 @@ void IDirect3DCubeTexture9::SurfaceDeleter::operator()(IDirect3DSurface9* s) con
 
 IDirect3DTexture9::IDirect3DTexture9(IDirect3DDevice9* device, std::uint32_t width, std::uint32_t height,
                                      std::uint32_t levels, std::uint32_t usage, D3DFORMAT format,
-                                     std::uint32_t pool)
+                                     std::uint32_t pool, bool zeroed)
     : IDirect3DBaseTexture9(device, D3DRTYPE_TEXTURE, pool, usage, format, levels) {
     for (std::uint32_t i = 0; i < levels; ++i) {
         const std::uint32_t w = std::max(1u, width >> i), h = std::max(1u, height >> i);
         m_surfaces.emplace_back(new IDirect3DSurface9(device, this, w, h, format, usage, pool,
-                                                      LevelsLockable(pool, usage), false));
+                                                      LevelsLockable(pool, usage), false, zeroed));
         if (device) device->ResourceCreated(m_surfaces.back().get());
     }
 }
@@ -199,13 +203,14 @@ HRESULT IDirect3DTexture9::UnlockRect(std::uint32_t level) {
 }
 
 IDirect3DCubeTexture9::IDirect3DCubeTexture9(IDirect3DDevice9* device, std::uint32_t edge, std::uint32_t levels,
-                                             std::uint32_t usage, D3DFORMAT format, std::uint32_t pool)
+                                             std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,
+                                             bool zeroed)
     : IDirect3DBaseTexture9(device, D3DRTYPE_CUBETEXTURE, pool, usage, format, levels) {
     for (std::uint32_t face = 0; face < 6; ++face) {
         for (std::uint32_t i = 0; i < levels; ++i) {
             const std::uint32_t e = std::max(1u, edge >> i);
             m_surfaces.emplace_back(new IDirect3DSurface9(device, this, e, e, format, usage, pool,
-                                                          LevelsLockable(pool, usage), false));
+                                                          LevelsLockable(pool, usage), false, zeroed));
             if (device) device->ResourceCreated(m_surfaces.back().get());
         }
     }

@@ -175,7 +175,8 @@ bool Parse(const std::uint8_t* bytes, std::uint64_t size, Parsed& out) {
 }
 
 // One level's rows from the file into the locked level, row by row at the
-// lock's pitch.
+// lock's pitch. The level's memory starts unset: a wider pitch's padding is
+// zeroed, so every byte is written.
 void CopyLevel(const std::uint8_t* src, D3DFORMAT format, std::uint32_t width, std::uint32_t height,
                const D3DLOCKED_RECT& locked) {
     const std::uint32_t rowBytes = FormatPitch(format, width);
@@ -187,8 +188,10 @@ void CopyLevel(const std::uint8_t* src, D3DFORMAT format, std::uint32_t width, s
         return;
     }
     const std::uint32_t copy = std::min(rowBytes, pitch);
-    for (std::uint32_t row = 0; row < rows; ++row)
+    for (std::uint32_t row = 0; row < rows; ++row) {
         std::memcpy(dst + std::size_t(row) * pitch, src + std::size_t(row) * rowBytes, copy);
+        std::memset(dst + std::size_t(row) * pitch + copy, 0, pitch - copy);
+    }
 }
 
 } // namespace
@@ -212,8 +215,9 @@ HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* 
     if (info.ResourceType != D3DRTYPE_TEXTURE) return D3DERR_INVALIDCALL;
 
     IDirect3DTexture9* made = nullptr;
-    HRESULT hr = device->CreateTexture(info.Width, info.Height, info.MipLevels, 0, info.Format, D3DPOOL_MANAGED,
-                                       &made, nullptr);
+    // Every byte of every level is copied from the file below.
+    HRESULT hr = device->CreateTextureToFill(info.Width, info.Height, info.MipLevels, 0, info.Format,
+                                             D3DPOOL_MANAGED, &made);
     if (FAILED(hr)) return hr;
     const std::uint8_t* src = bytes + parsed.dataOffset;
     for (std::uint32_t level = 0; level < info.MipLevels; ++level) {
@@ -243,8 +247,8 @@ HRESULT D3DXCreateCubeTextureFromFileInMemory(IDirect3DDevice9* device, const vo
     if (info.ResourceType != D3DRTYPE_CUBETEXTURE) return D3DERR_INVALIDCALL;
 
     IDirect3DCubeTexture9* made = nullptr;
-    HRESULT hr = device->CreateCubeTexture(info.Width, info.MipLevels, 0, info.Format, D3DPOOL_MANAGED, &made,
-                                           nullptr);
+    HRESULT hr = device->CreateCubeTextureToFill(info.Width, info.MipLevels, 0, info.Format, D3DPOOL_MANAGED,
+                                                 &made);
     if (FAILED(hr)) return hr;
     const std::uint8_t* src = bytes + parsed.dataOffset;
     // Faces follow each other, each with its whole chain.

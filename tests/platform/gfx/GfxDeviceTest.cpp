@@ -214,6 +214,104 @@ TEST_P(GfxDevice, LockRoundTripKeepsBytesInTheFormatLayout) {
     EXPECT_EQ(def->LockRect(0, &lr, nullptr, 0), D3DERR_INVALIDCALL);
 }
 
+namespace {
+void FillLevel(IDirect3DSurface9* surface, std::uint8_t value) {
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(surface->LockRect(&lr, nullptr, 0), D3D_OK);
+    std::memset(lr.pBits, value, FormatLevelSize(surface->Format(), surface->Width(), surface->Height()));
+    surface->UnlockRect();
+}
+bool LevelIs(IDirect3DSurface9* surface, std::uint8_t value) {
+    D3DLOCKED_RECT lr;
+    if (surface->LockRect(&lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return false;
+    const auto* bytes = static_cast<const std::uint8_t*>(lr.pBits);
+    const std::size_t size = FormatLevelSize(surface->Format(), surface->Width(), surface->Height());
+    const bool all = std::all_of(bytes, bytes + size, [&](std::uint8_t b) { return b == value; });
+    surface->UnlockRect();
+    return all;
+}
+} // namespace
+
+// Level memory let go is kept for the next surface of its size. Only the
+// loaders' own creation calls take it as it is; every other surface starts
+// zeroed, also on memory that held another texture.
+TEST_P(GfxDevice, NewSurfacesReadZeroEvenOnReusedMemory) {
+    Create();
+    constexpr std::uint32_t kSide = 256; // 256 KiB a level of 32-bit texels
+    constexpr std::size_t kLevelBytes = std::size_t(kSide) * kSide * 4;
+    auto dropDirtyTexture = [&] {
+        device->EvictManagedResources();
+        IDirect3DTexture9* t = nullptr;
+        ASSERT_EQ(device->CreateTexture(kSide, kSide, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+        FillLevel(t->Level(0), 0xAB);
+        EXPECT_EQ(t->Release(), 0u);
+        EXPECT_EQ(device->SpareSurfaceBytes(), kLevelBytes);
+    };
+
+    dropDirtyTexture();
+    {
+        Ref<IDirect3DTexture9> t;
+        ASSERT_EQ(device->CreateTexture(kSide, kSide, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+        EXPECT_EQ(device->SpareSurfaceBytes(), 0u); // the kept memory was taken
+        EXPECT_TRUE(LevelIs(t->Level(0), 0));
+    }
+    dropDirtyTexture();
+    {
+        Ref<IDirect3DCubeTexture9> cube;
+        ASSERT_EQ(device->CreateCubeTexture(kSide, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+        for (std::uint32_t face = 0; face < 6; ++face) EXPECT_TRUE(LevelIs(cube->Face(face, 0), 0)) << face;
+    }
+    dropDirtyTexture();
+    {
+        Ref<IDirect3DSurface9> plain;
+        ASSERT_EQ(device->CreateOffscreenPlainSurface(kSide, kSide, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &plain,
+                                                      nullptr),
+                  D3D_OK);
+        EXPECT_TRUE(LevelIs(plain.get(), 0));
+    }
+    dropDirtyTexture();
+    {
+        Ref<IDirect3DSurface9> target;
+        ASSERT_EQ(device->CreateRenderTarget(kSide, kSide, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, 1, &target,
+                                             nullptr),
+                  D3D_OK);
+        EXPECT_TRUE(LevelIs(target.get(), 0));
+    }
+    // The loaders' call leaves the memory as it was: they write all of it.
+    dropDirtyTexture();
+    {
+        Ref<IDirect3DTexture9> t;
+        ASSERT_EQ(device->CreateTextureToFill(kSide, kSide, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t), D3D_OK);
+        EXPECT_TRUE(LevelIs(t->Level(0), 0xAB));
+    }
+}
+
+TEST_P(GfxDevice, KeptLevelMemoryIsBoundedAndLetGoOnRequest) {
+    Create();
+    // Small levels are not kept: the allocator serves them well.
+    Ref<IDirect3DTexture9> small;
+    ASSERT_EQ(device->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &small, nullptr), D3D_OK);
+    small.reset();
+    EXPECT_EQ(device->SpareSurfaceBytes(), 0u);
+    // Three 16 MiB levels let go: at most the limit is kept, the newest.
+    Ref<IDirect3DTexture9> big[3];
+    for (Ref<IDirect3DTexture9>& t : big)
+        ASSERT_EQ(device->CreateTexture(2048, 2048, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+    for (Ref<IDirect3DTexture9>& t : big) {
+        t.reset();
+        EXPECT_LE(device->SpareSurfaceBytes(), IDirect3DDevice9::kSpareBytesLimit);
+    }
+    EXPECT_EQ(device->SpareSurfaceBytes(), IDirect3DDevice9::kSpareBytesLimit);
+    // A level larger than the limit is never kept.
+    {
+        Ref<IDirect3DTexture9> huge;
+        ASSERT_EQ(device->CreateTexture(4096, 4096, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &huge, nullptr), D3D_OK);
+    }
+    EXPECT_EQ(device->SpareSurfaceBytes(), IDirect3DDevice9::kSpareBytesLimit);
+    EXPECT_EQ(device->EvictManagedResources(), D3D_OK);
+    EXPECT_EQ(device->SpareSurfaceBytes(), 0u);
+}
+
 TEST_P(GfxDevice, BuffersDescribeThemselvesAndHonourDiscard) {
     Create();
     Ref<IDirect3DVertexBuffer9> vb;

@@ -537,6 +537,29 @@ TEST_P(GfxGlFixedFunction, PointFilteredTextureTexelForTexel) {
     EXPECT_EQ(At(1, 1), kGreen);
 }
 
+// Eight-bit texels go up byte for byte and are reordered when sampled:
+// red and blue stay in place, an X format's alpha byte is never read.
+TEST_P(GfxGlFixedFunction, EightBitTexturesKeepRedAndBlueAndXFormatsAreOpaque) {
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    PointSampling();
+    Clear(kBlue);
+    // Alpha byte 0: drawn as it stands only if read as 1.
+    Ref<IDirect3DTexture9> x(Texture(2, 1, 1, [](std::uint32_t, std::uint32_t u, std::uint32_t) {
+        return u == 0 ? 0x00FF2010u : 0x00102030u;
+    }, D3DFMT_X8R8G8B8));
+    device->SetTexture(0, x.get());
+    TexQuad(0, 0, 2, 1, 0, 0, 1, 1);
+    EXPECT_EQ(At(0, 0), 0xFFFF2010u);
+    EXPECT_EQ(At(1, 0), 0xFF102030u);
+    // Half-transparent red over blue.
+    Ref<IDirect3DTexture9> a(Texture(1, 1, 1, [](std::uint32_t, std::uint32_t, std::uint32_t) { return 0x80FF0000u; }));
+    device->SetTexture(0, a.get());
+    TexQuad(0, 1, 1, 2, 0, 0, 1, 1);
+    ExpectPixel(0, 1, 128, 0, 127);
+}
+
 TEST_P(GfxGlFixedFunction, AddressModesWrapClampMirror) {
     Ref<IDirect3DTexture9> t(Texture(4, 1, 1, [](std::uint32_t, std::uint32_t x, std::uint32_t) { return TexelColor(x, 0); }));
     device->SetTexture(0, t.get());

@@ -238,6 +238,36 @@ TEST_P(GfxUtilImageTest, TexturesHoldEachLevelByteForByte) {
     }
 }
 
+// The loader's levels start on memory that is not cleared (here: that of a
+// texture just let go, full of 0xAB); the file's bytes must cover all of it.
+TEST_P(GfxUtilImageTest, LevelsOnReusedMemoryHoldOnlyTheFile) {
+    Create();
+    const Spec specs[] = {Make(D3DFMT_A8R8G8B8, 256, 256, 2), Make(D3DFMT_DXT1, 512, 512, 2),
+                          Make(D3DFMT_R5G6B5, 256, 256, 3)};
+    for (const Spec& s : specs) {
+        SCOPED_TRACE(FormatName(s.format));
+        IDirect3DTexture9* dirty = nullptr;
+        ASSERT_EQ(device->CreateTexture(s.width, s.height, s.levels, 0, s.format, D3DPOOL_MANAGED, &dirty, nullptr),
+                  D3D_OK);
+        for (std::uint32_t level = 0; level < s.levels; ++level) {
+            D3DLOCKED_RECT locked{};
+            ASSERT_EQ(dirty->LockRect(level, &locked, nullptr, 0), D3D_OK);
+            std::memset(locked.pBits, 0xAB, FormatLevelSize(s.format, std::max(s.width >> level, 1u),
+                                                             std::max(s.height >> level, 1u)));
+            dirty->UnlockRect(level);
+        }
+        dirty->Release();
+        ASSERT_GT(device->SpareSurfaceBytes(), 0u);
+        const std::vector<std::uint8_t> file = ddsfixture::Build(s);
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, file.data(), static_cast<std::uint32_t>(file.size()),
+                                                    &texture),
+                  D3D_OK);
+        ExpectLevels(texture, s, file);
+        EXPECT_EQ(texture->Release(), 0u);
+    }
+}
+
 TEST_P(GfxUtilImageTest, CubeFilesMakeCubeTexturesFaceByFace) {
     Create();
     Spec s = Make(D3DFMT_DXT1, 8, 8, 4);
