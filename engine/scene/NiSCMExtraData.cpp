@@ -16,7 +16,9 @@ bool NiSCMExtraData::AddEntry(std::uint32_t uiArray, std::uint32_t uiKey, NiExtr
 {
     if (uiArray > 1 || m_auiCount[uiArray] >= m_auiCapacity[uiArray])
         return false;
-    m_aspEntries[uiArray][m_auiCount[uiArray]++] = Entry{uiKey, pkSource};
+    Entry& kEntry = m_aspEntries[uiArray][m_auiCount[uiArray]++];
+    kEntry.m_uiKey = uiKey;
+    kEntry.m_spSource = pkSource;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/core/NiRefPtr.h"
 #include "engine/scene/NiExtraData.h"
 
 #include <cstdint>
@@ -16,8 +17,9 @@ public:
     struct Entry
     {
         std::uint32_t m_uiKey = 0;
-        // A link only: the owner keeps the supplying extra data alive.
-        NiExtraData* m_pkSource = nullptr;
+        // Counted: the entry keeps its source alive when the owner removes
+        // or replaces it, so the mapping never reads a freed object.
+        NiRefPtr<NiExtraData> m_spSource;
     };
 
     NiSCMExtraData(const char* pcName, std::uint32_t uiFirstCapacity, std::uint32_t uiSecondCapacity);

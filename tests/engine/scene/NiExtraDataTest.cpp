@@ -271,7 +271,7 @@ TEST_F(NiExtraDataTest, RunTimeOnlyEntriesAreNeitherSavedNorCloned)
     EXPECT_TRUE(spMap->AddEntry(0, 18, spSource));
     EXPECT_FALSE(spMap->AddEntry(0, 19, spSource)) << "full";
     EXPECT_FALSE(spMap->AddEntry(1, 1, spSource)) << "no room in the second array";
-    EXPECT_EQ(spMap->GetEntry(0, 1)->m_pkSource, spSource.Get());
+    EXPECT_EQ(spMap->GetEntry(0, 1)->m_spSource.Get(), spSource.Get());
     EXPECT_EQ(spMap->GetEntry(0, 2), nullptr);
     spOwner->AddExtraData(spSource);
     spOwner->AddExtraData(spMap);
@@ -288,6 +288,35 @@ TEST_F(NiExtraDataTest, RunTimeOnlyEntriesAreNeitherSavedNorCloned)
     NiExtraData* pkCount = pkBack->GetExtraData("count");
     ASSERT_NE(pkCount, nullptr);
     EXPECT_EQ(pkCount->GetTypeInfo(), NiExtraData::TypeInfo()) << "the value is not written";
+}
+
+// The mapping holds its sources counted: an owner that drops a source
+// leaves the entry pointing at a live object, which goes with the mapping.
+TEST_F(NiExtraDataTest, MappingEntriesKeepTheirSourcesAlive)
+{
+    NiRefPtr<TestAVObject> spOwner = new TestAVObject;
+    auto* pkSource = new NiFloatExtraData(2.5f);
+    pkSource->SetName("gloss");
+    spOwner->AddExtraData(pkSource);
+    NiRefPtr<NiSCMExtraData> spMap = new NiSCMExtraData("__ZRB_SCMData", 1, 1);
+    ASSERT_TRUE(spMap->AddEntry(1, 0xFF0004, pkSource));
+    spOwner->AddExtraData(spMap);
+    const std::uint32_t uiHeld = pkSource->GetRefCount();
+
+    EXPECT_TRUE(spOwner->RemoveExtraData("gloss"));
+    EXPECT_EQ(spOwner->GetExtraData("gloss"), nullptr);
+    const NiSCMExtraData::Entry* pkEntry = spMap->GetEntry(1, 0);
+    ASSERT_NE(pkEntry, nullptr);
+    ASSERT_EQ(pkEntry->m_spSource.Get(), pkSource);
+    EXPECT_EQ(pkSource->GetRefCount(), uiHeld - 1);
+    EXPECT_EQ(static_cast<NiFloatExtraData*>(pkEntry->m_spSource.Get())->GetValue(), 2.5f);
+
+    // The mapping going (removed from its owner) lets go of the source too.
+    NiRefPtr<NiExtraData> spWatch = pkSource;
+    EXPECT_EQ(pkSource->GetRefCount(), 2u);
+    EXPECT_TRUE(spOwner->RemoveExtraData("__ZRB_SCMData"));
+    spMap = nullptr;
+    EXPECT_EQ(pkSource->GetRefCount(), 1u);
 }
 
 TEST_F(NiExtraDataTest, HostilePayloadCountsFail)
