@@ -68,9 +68,13 @@ bool NiD3DDefaultShader::Initialize(NiDX9Renderer* pkRenderer)
 
 void NiD3DDefaultShader::ReadTextureOpCaps()
 {
-    if (m_pkRenderer == nullptr)
-        return;
-    const std::uint32_t uiCaps = m_pkRenderer->GetD3DCaps().TextureOpCaps;
+    if (m_pkRenderer != nullptr)
+        ReadTextureOpCaps(m_pkRenderer->GetD3DCaps());
+}
+
+void NiD3DDefaultShader::ReadTextureOpCaps(const gfx::D3DCAPS9& kCaps)
+{
+    const std::uint32_t uiCaps = kCaps.TextureOpCaps;
     m_bBlendTextureAlpha = (uiCaps & (1u << 12)) != 0 ? 1 : 0;
     if ((uiCaps & (1u << 22)) != 0)
         m_uiBumpOp = D3DTOP_BUMPENVMAPLUMINANCE;

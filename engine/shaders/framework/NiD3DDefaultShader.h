@@ -43,7 +43,9 @@ public:
 
     // Forgets the per-frame effect lists (every BeginScene).
     void ResetPassCache();
+    // The renderer's caps; the second form reads a given caps record.
     void ReadTextureOpCaps();
+    void ReadTextureOpCaps(const gfx::D3DCAPS9& kCaps);
 
     [[nodiscard]] bool GetBlendTextureAlphaSupported() const { return m_bBlendTextureAlpha != 0; }
     [[nodiscard]] std::uint32_t GetBumpMapOperation() const { return m_uiBumpOp; }

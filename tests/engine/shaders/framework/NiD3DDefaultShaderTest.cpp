@@ -9,9 +9,12 @@
 #include "engine/scene/NiTriShape.h"
 #include "engine/shaders/framework/NiD3DRenderStateGroup.h"
 #include "engine/shaders/framework/NiD3DTextureStage.h"
+#include "tests/engine/core/NiStreamFixture.h"
 #include "tests/engine/shaders/framework/ShaderDriver.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
 #include "tests/support/HeapCounter.h"
+
+#include <bit>
 
 namespace shader_test
 {
@@ -91,6 +94,42 @@ protected:
         m_kEffects.push_back(spEffect);
         return spEffect;
     }
+    // Decal maps in slots 6, 7, ... (a false entry: a map without a
+    // texture). The decal count is the property's own, counted when a
+    // stream's links are resolved, so the property goes through a saved
+    // stream and the loaded one takes its place.
+    void LoadWithDecals(const std::vector<bool>& kTextured)
+    {
+        for (std::uint32_t ui = 0; ui < kTextured.size(); ++ui)
+        {
+            auto* pkMap = new NiTextureMap;
+            if (kTextured[ui])
+                pkMap->SetTexture(Texture(0x80FF0000u | ui));
+            m_spTexturing->SetMap(NiTexturingProperty::DECAL_BASE + ui, pkMap);
+        }
+        const std::vector<std::uint8_t> kBytes = stream_test::SaveTops({m_spTexturing.Get()});
+        NiObjectStream kStream;
+        ASSERT_TRUE(kStream.LoadBuffer(kBytes.data(), static_cast<std::uint32_t>(kBytes.size())));
+        std::vector<NiObjectPtr> kLoaded;
+        stream_test::TakeTopObjects(kStream, kLoaded);
+        ASSERT_EQ(kLoaded.size(), 1u);
+        auto* pkLoaded = dynamic_cast<NiTexturingProperty*>(kLoaded[0].Get());
+        ASSERT_NE(pkLoaded, nullptr);
+        m_spTexturing = pkLoaded;
+        m_spState->SetProperty(m_spTexturing);
+    }
+    NiTexture* DecalTexture(std::uint32_t uiDecal) const
+    {
+        const NiTextureMap* pkMap = m_spTexturing->GetMap(NiTexturingProperty::DECAL_BASE + uiDecal);
+        return pkMap != nullptr ? pkMap->GetTexture() : nullptr;
+    }
+    static gfx::D3DCAPS9 TextureOpCaps(std::uint32_t uiBits)
+    {
+        gfx::D3DCAPS9 kCaps{};
+        kCaps.TextureOpCaps = uiBits;
+        return kCaps;
+    }
+
     // Builds the passes for the current properties and effects.
     std::uint32_t Build()
     {
@@ -345,6 +384,158 @@ TEST_F(NiD3DDefaultShaderTest, OnlyTheFirstEnvironmentMapIsDrawnAndGlossNeedsIt)
     ASSERT_EQ(Passes(), 1u);
     ASSERT_EQ(Stages(0), 2u);
     EXPECT_EQ(StageState(0, 1, D3DTSS_COLOROP), D3DTOP_ADD);
+}
+
+TEST_F(NiD3DDefaultShaderTest, TheTextureOpCapsChooseDecalBlendingAndTheBumpOperation)
+{
+    constexpr std::uint32_t BLEND_TEXTURE_ALPHA = 1u << 12, BUMP = 1u << 21, BUMP_LUMINANCE = 1u << 22;
+    m_spShader->ReadTextureOpCaps(TextureOpCaps(BLEND_TEXTURE_ALPHA));
+    EXPECT_TRUE(m_spShader->GetBlendTextureAlphaSupported());
+    EXPECT_EQ(m_spShader->GetBumpMapOperation(), 1u);
+    m_spShader->ReadTextureOpCaps(TextureOpCaps(BUMP));
+    EXPECT_FALSE(m_spShader->GetBlendTextureAlphaSupported());
+    EXPECT_EQ(m_spShader->GetBumpMapOperation(), static_cast<std::uint32_t>(D3DTOP_BUMPENVMAP));
+    m_spShader->ReadTextureOpCaps(TextureOpCaps(BUMP | BUMP_LUMINANCE));
+    EXPECT_EQ(m_spShader->GetBumpMapOperation(), static_cast<std::uint32_t>(D3DTOP_BUMPENVMAPLUMINANCE));
+    // Neither bump bit: the operation read before stays.
+    m_spShader->ReadTextureOpCaps(TextureOpCaps(0));
+    EXPECT_EQ(m_spShader->GetBumpMapOperation(), static_cast<std::uint32_t>(D3DTOP_BUMPENVMAPLUMINANCE));
+}
+
+TEST_F(NiD3DDefaultShaderTest, ABumpMapPrecedesTheEnvironmentMapWhenTheDeviceCanBump)
+{
+    m_spShader->ReadTextureOpCaps(TextureOpCaps((1u << 12) | (1u << 22)));
+    m_spTexturing->SetApplyMode(0);
+    NiTextureMap* pkBase = SetMap(NiTexturingProperty::BASE_INDEX);
+    auto* pkBump = static_cast<NiBumpMap*>(SetMap(NiTexturingProperty::BUMP_INDEX));
+    pkBump->m_fBumpMat01 = 0.25f;
+    pkBump->m_fLumaScale = 2.0f;
+    pkBump->m_fLumaOffset = -0.5f;
+    NiRefPtr<NiTextureEffect> spEnvironment = AddEffect(NiTextureEffect::ENVIRONMENT_MAP, false, 2);
+    ASSERT_EQ(Build(), 0u);
+    // The base pass stays open (no gloss map, room for both): base, bump, environment.
+    ASSERT_EQ(Passes(), 1u);
+    ASSERT_EQ(Stages(0), 3u);
+    EXPECT_EQ(Stage(0, 0)->GetTexture(), pkBase->GetTexture());
+    EXPECT_EQ(Stage(0, 1)->GetTexture(), pkBump->GetTexture());
+    EXPECT_EQ(StageState(0, 1, D3DTSS_COLOROP), static_cast<std::uint32_t>(D3DTOP_BUMPENVMAPLUMINANCE));
+    EXPECT_EQ(StageState(0, 1, D3DTSS_BUMPENVMAT00), std::bit_cast<std::uint32_t>(0.5f));
+    EXPECT_EQ(StageState(0, 1, D3DTSS_BUMPENVMAT01), std::bit_cast<std::uint32_t>(0.25f));
+    EXPECT_EQ(StageState(0, 1, D3DTSS_BUMPENVMAT11), std::bit_cast<std::uint32_t>(0.5f));
+    EXPECT_EQ(StageState(0, 1, D3DTSS_BUMPENVLSCALE), std::bit_cast<std::uint32_t>(2.0f));
+    EXPECT_EQ(StageState(0, 1, D3DTSS_BUMPENVLOFFSET), std::bit_cast<std::uint32_t>(-0.5f));
+    EXPECT_EQ(Stage(0, 2)->GetTexture(), spEnvironment->GetEffectTexture());
+    EXPECT_EQ(StageState(0, 2, D3DTSS_COLOROP), D3DTOP_ADD);
+}
+
+// ---- decals ----------------------------------------------------------------------------------------
+
+TEST_F(NiD3DDefaultShaderTest, DecalsJoinTheOpenPassBlendedByTheirAlpha)
+{
+    m_spTexturing->SetApplyMode(0);
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    // Slot 7's map has no texture: it neither counts nor takes a stage.
+    LoadWithDecals({true, false, true});
+    ASSERT_EQ(m_spTexturing->GetDecalMapCount(), 3u);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 1u);
+    ASSERT_EQ(Stages(0), 3u);
+    EXPECT_EQ(Stage(0, 0)->GetTexture(), m_spTexturing->GetMap(NiTexturingProperty::BASE_INDEX)->GetTexture());
+    EXPECT_EQ(Ops(0, 0), Pair(D3DTOP_SELECTARG1, D3DTOP_SELECTARG1));
+    EXPECT_EQ(Stage(0, 1)->GetTexture(), DecalTexture(0));
+    EXPECT_EQ(Ops(0, 1), Pair(D3DTOP_BLENDTEXTUREALPHA, D3DTOP_SELECTARG2));
+    EXPECT_EQ(Stage(0, 2)->GetTexture(), DecalTexture(2));
+    EXPECT_EQ(Ops(0, 2), Pair(D3DTOP_BLENDTEXTUREALPHA, D3DTOP_SELECTARG2));
+    EXPECT_EQ(Blend(0), NO_BLEND);
+}
+
+TEST_F(NiD3DDefaultShaderTest, DecalsBeyondTheBudgetShareBlendedPasses)
+{
+    NiD3DPass::SetMaxTextureBlendStages(2);
+    NiD3DPass::SetMaxSimultaneousTextures(2);
+    m_spTexturing->SetApplyMode(0);
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    LoadWithDecals({true, true, true});
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 2u);
+    // The base and the first decal fill the first pass.
+    ASSERT_EQ(Stages(0), 2u);
+    EXPECT_EQ(Stage(0, 1)->GetTexture(), DecalTexture(0));
+    EXPECT_EQ(StageState(0, 1, D3DTSS_COLOROP), D3DTOP_BLENDTEXTUREALPHA);
+    // The next opens a pass blended by its alpha; the last joins it.
+    ASSERT_EQ(Stages(1), 2u);
+    EXPECT_EQ(Blend(1), Pair(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA));
+    EXPECT_EQ(PassState(1, D3DRS_ALPHABLENDENABLE), 1u);
+    EXPECT_EQ(Stage(1, 0)->GetTexture(), DecalTexture(1));
+    EXPECT_EQ(Ops(1, 0), Pair(D3DTOP_MODULATE, D3DTOP_SELECTARG1));
+    EXPECT_EQ(StageState(1, 0, D3DTSS_COLORARG2), static_cast<std::uint32_t>(D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE));
+    EXPECT_EQ(Stage(1, 1)->GetTexture(), DecalTexture(2));
+    EXPECT_EQ(Ops(1, 1), Pair(D3DTOP_BLENDTEXTUREALPHA, D3DTOP_ADD));
+}
+
+TEST_F(NiD3DDefaultShaderTest, EachDecalGetsItsOwnPassWithAnApplyModeOrWithoutTextureAlphaBlending)
+{
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    LoadWithDecals({true, true});
+    // Apply mode 2: each decal modulates the vertex colour in a pass of its own.
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 3u);
+    EXPECT_EQ(Stages(0), 1u);
+    for (std::uint32_t uiPass = 1; uiPass < 3; ++uiPass)
+    {
+        SCOPED_TRACE(uiPass);
+        ASSERT_EQ(Stages(uiPass), 1u);
+        EXPECT_EQ(Stage(uiPass, 0)->GetTexture(), DecalTexture(uiPass - 1));
+        EXPECT_EQ(Blend(uiPass), Pair(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA));
+        EXPECT_EQ(Ops(uiPass, 0), Pair(D3DTOP_MODULATE, D3DTOP_MODULATE));
+        EXPECT_EQ(StageState(uiPass, 0, D3DTSS_COLORARG2), D3DTA_DIFFUSE);
+        EXPECT_EQ(StageState(uiPass, 0, D3DTSS_ALPHAARG2), D3DTA_DIFFUSE);
+    }
+
+    // Apply mode 0 on a device without blending by texture alpha: the
+    // decal's own colour and alpha, one pass each.
+    m_spShader->ReadTextureOpCaps(TextureOpCaps(0));
+    m_spTexturing->SetApplyMode(0);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 3u);
+    for (std::uint32_t uiPass = 1; uiPass < 3; ++uiPass)
+    {
+        SCOPED_TRACE(uiPass);
+        ASSERT_EQ(Stages(uiPass), 1u);
+        EXPECT_EQ(Stage(uiPass, 0)->GetTexture(), DecalTexture(uiPass - 1));
+        EXPECT_EQ(Blend(uiPass), Pair(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA));
+        EXPECT_EQ(Ops(uiPass, 0), Pair(D3DTOP_SELECTARG1, D3DTOP_SELECTARG1));
+    }
+}
+
+TEST_F(NiD3DDefaultShaderTest, BlendedGeometryDrawsDecalsInPassesOfTheirOwn)
+{
+    m_spTexturing->SetApplyMode(0);
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    LoadWithDecals({true});
+    m_spAlpha->SetAlphaBlending(true);
+    m_spAlpha->SetSrcBlendMode(NiAlphaProperty::ALPHA_SRCALPHA);
+    ASSERT_EQ(Build(), 0u);
+    ASSERT_EQ(Passes(), 2u);
+    ASSERT_EQ(Stages(1), 1u);
+    EXPECT_EQ(Stage(1, 0)->GetTexture(), DecalTexture(0));
+    EXPECT_EQ(Blend(1), Pair(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA));
+    EXPECT_EQ(Ops(1, 0), Pair(D3DTOP_MODULATE, D3DTOP_SELECTARG1));
+}
+
+TEST_F(NiD3DDefaultShaderTest, WithoutTextureSetsDecalsStillDrawFromSetZero)
+{
+    m_spShape = MakeShape(0);
+    m_spTexturing->SetApplyMode(0);
+    SetMap(NiTexturingProperty::BASE_INDEX);
+    LoadWithDecals({true});
+    m_spTexturing->GetMap(NiTexturingProperty::DECAL_BASE)->SetTextureIndex(3);
+    ASSERT_EQ(Build(), 0u);
+    // The base map is left out; the decal alone makes the one pass.
+    ASSERT_EQ(Passes(), 1u);
+    ASSERT_EQ(Stages(0), 1u);
+    EXPECT_EQ(Stage(0, 0)->GetTexture(), DecalTexture(0));
+    EXPECT_EQ(Stage(0, 0)->GetTexCoordIndex(), 0u);
 }
 
 TEST_F(NiD3DDefaultShaderTest, EffectsThatCannotBeDrawnAreLeftOut)
