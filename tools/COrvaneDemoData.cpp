@@ -7,6 +7,7 @@
 #include "tools/COrvaneDemoModel.h"
 #include "tools/COrvaneDemoPrison.h"
 #include "tools/COrvaneDemoProps.h"
+#include "tools/COrvaneDemoScene.h"
 #include "tools/COrvaneDemoSign.h"
 #include "tools/COrvaneDemoSound.h"
 
@@ -109,5 +110,5 @@ bool BuildDemoData(const std::string& kFolder)
            AddDemoTemplates(kFolder + "/data.xml") && AddDemoPrison(kFolder + "/data.xml") &&
            WriteDemoPrisonModels(kFolder) && WriteDemoModel(kFolder + "/models") &&
            WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) &&
-           WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml");
+           WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder);
 }

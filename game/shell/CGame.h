@@ -14,6 +14,7 @@
 
 class CCamera;
 class CConditions;
+class CDemoScene;
 class CFrontEndScreens;
 class CLevelManager;
 class CLocale;
@@ -63,6 +64,7 @@ public:
     static constexpr const char* TITLE_SCREEN = "images/titlescreen.tga";
     static constexpr const char* LOADING_SCREEN = "images/loading.tga";
     static constexpr const char* DATA_FILE = "./data.xml";
+    static constexpr const char* DEMO_SCENE_FILE = "./models/demo.nif";
     static constexpr const char* CONFIG_FILE = "./config.bin";
 
     CGame();
@@ -208,6 +210,7 @@ private:
     // The point under the mouse becomes the grid manager's pick.
     void UpdateMousePick();
     bool BeginCameraFrame();
+    void DrawDemoScene();
     void EndCameraFrame();
     // One frame with the picture over the whole screen; false (nothing
     // drawn) when the picture is not there.
@@ -244,6 +247,8 @@ private:
     // The seven shared AI controllers, made in the start sequence.
     std::unique_ptr<CAIControllerManager> m_pkControllers;
     std::unique_ptr<CLevelManager> m_pkLevelManager;
+    // The demo data's scene, drawn under everything while the file is there.
+    std::unique_ptr<CDemoScene> m_pkDemoScene;
     std::unique_ptr<COrvaneWorldPicker> m_pkPicker;
     std::vector<ShownScreen> m_kShownScreens;
 };
