@@ -138,6 +138,35 @@ std::string PlaceName(const Plan& kPlan)
     return "SP_pause4_desk";
 }
 
+// A cell block's nodes: its two floors of 8 x 8 cells of size 2 (a map text
+// each), the roof, the entrance in front with the ways in and out, and
+// stairs up and down. Routes walk in four seconds.
+void AddCellBlockNodes(NiNode& kModel)
+{
+    auto Text = [&kModel](const char* pcName, const NiVec3& kAt, const char* pcText) {
+        NiRefPtr<NiNode> spNode = new NiNode;
+        spNode->SetName(pcName);
+        spNode->SetTranslate(kAt);
+        spNode->AddExtraData(new NiStringExtraData((std::string(pcText) + "\r\n").c_str()));
+        kModel.AttachChild(spNode);
+    };
+    auto Way = [&kModel](const char* pcName, const NiVec3& kFrom, const NiVec3& kTo) {
+        NiRefPtr<NiNode> spRoute = MakeDemoRoute(pcName, kFrom, kTo);
+        spRoute->SetTranslate(kFrom);
+        kModel.AttachChild(spRoute);
+    };
+    Text("floor0", NiVec3(-7.0f, 0.0f, 7.0f), "map_1_8_8_0_2");
+    Text("floor1", NiVec3(-7.0f, 3.0f, 7.0f), "map_2_8_8_1_2");
+    Text("roof", NiVec3(0.0f, 6.0f, 0.0f), "roof");
+    Text("mark_door", NiVec3(0.0f, 0.0f, 8.5f), "door_e1");
+    Way("SP_enter_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(1.0f, 0.0f, 5.0f));
+    Way("SP_exit_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(0.0f, 0.0f, 10.0f));
+    Text("mark_up", NiVec3(5.0f, 0.0f, -3.0f), "connector_1_2");
+    Way("path_1_2", NiVec3(5.0f, 0.0f, -3.0f), NiVec3(5.0f, 3.0f, -5.0f));
+    Text("mark_down", NiVec3(3.0f, 3.0f, -3.0f), "connector_2_1");
+    Way("path_2_1", NiVec3(3.0f, 3.0f, -3.0f), NiVec3(3.0f, 0.0f, -5.0f));
+}
+
 std::string ModelPath(const Plan& kPlan)
 {
     return std::string("prison1/") + kPlan.pcKey + "/" + kPlan.pcName + ".nif";
@@ -286,6 +315,8 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
                 spModel->AttachChild(spPost);
             }
         }
+        if (std::string(kPlan.pcKey) == "cellblocks")
+            AddCellBlockNodes(*spModel);
         // Usable objects: an entrance and one place of use beside it, the
         // walk in along its route.
         if (const std::string kPlace = PlaceName(kPlan); !kPlace.empty())

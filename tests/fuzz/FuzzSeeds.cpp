@@ -646,6 +646,23 @@ void ObjectsSeeds(SeedFolder& kSeeds)
         kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
 }
 
+// Characters' records as saves hold them (after the two name lines): in
+// "wander", using an object, on a connector, with a short person line, and
+// damaged ones.
+void CharacterSeeds(SeedFolder& kCharacters)
+{
+    const std::string kHead = "4.00000,0.00000,-6.00000,90.0000\r\n1\r\n12\r\n-1\r\n1,40\r\n7\r\n-1\r\n4\r\n";
+    const std::string kPerson = "0,0,1,0,100,2,3,4,77,30,2005,5,0,3,0,0,0,2\r\n";
+    for (const std::string& kText :
+         {kHead + "wander\r\n1,1,0\r\n-1\r\n" + kPerson,
+          kHead + "objectUse\r\n3,3,0\r\n0\r\n1\r\nprison1/pause3\r\n2.50000\r\n1\r\n2,5\r\n" + kPerson,
+          kHead + "objectUse\r\n2,2,0\r\n0\r\n0\r\n0.250000\r\n1\r\n-1\r\n" + kPerson,
+          kHead + "connectorUse\r\n31.0000,0.00000,-2.00000\r\n-1\r\n" + kPerson,
+          kHead + "pathToSpecific\r\n1,1,0\r\n1,2,3\r\n-1\r\n1,2,3\r\n",
+          kHead + "spawn\r\n1,2\r\n-1\r\n" + kPerson, kHead + "escape\r\n0,0,0\r\n-1\r\n" + kPerson})
+        kCharacters.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
+}
+
 // The demo data set, as the game reads it: its models, documents and engine
 // fonts go to the targets that load them (its pictures seed the interface
 // image target).
@@ -799,6 +816,8 @@ int main(int iArgs, char** ppcArgs)
         StatisticsSeeds(kStatistics);
         SeedFolder kObjects(kRoot, "fuzz_objects");
         ObjectsSeeds(kObjects);
+        SeedFolder kCharacters(kRoot, "fuzz_character");
+        CharacterSeeds(kCharacters);
         SeedFolder kBaseObjects(kRoot, "fuzz_base_object");
         BaseObjectSeeds(kBaseObjects);
         SeedFolder kGameLevels(kRoot, "fuzz_game_level");
@@ -810,7 +829,7 @@ int main(int iArgs, char** ppcArgs)
         }
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
-                                           &kBaseObjects, &kGameLevels})
+                                           &kCharacters, &kBaseObjects, &kGameLevels})
         {
             if (pkFolder->Failed())
             {

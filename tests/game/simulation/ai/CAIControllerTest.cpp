@@ -14,11 +14,13 @@
 #include "game/simulation/objects/CBlock.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/objects/CConnector.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGameFactories.h"
 #include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CWorld.h"
+#include "game/simulation/objects/CWorldObject.h"
 #include "tests/framework/TestClock.h"
 #include "tests/game/simulation/characters/CharacterTestSupport.h"
 #include "tools/COrvaneDemoLevel.h"
@@ -614,4 +616,59 @@ TEST_F(CAIControllerTest, EachLegRuleChoosesItsConnector)
         EXPECT_EQ(CAIControllerPathToSpecificObject::ChooseLeg(*pkWalker, *kCase.m_pkTo, bNeeded), kCase.m_pkExpected);
         EXPECT_EQ(bNeeded, kCase.m_bNeeded);
     }
+}
+
+TEST_F(CAIControllerTest, OnTheDemoLevelAPrisonerEntersACellBlockAndTwoOthersFight)
+{
+    LoadDemoLevel();
+    COrvaneObjectDesc kDesc;
+    kDesc.m_pkTemplate = m_pkManager->FindTemplate("cellblock_small");
+    kDesc.m_ucMode = 1;
+    auto* pkBlock = dynamic_cast<CWorldObject*>(
+        m_pkManager->CreateObject(m_pkManager->FindFactory("WorldObjectFactory", nullptr), kDesc));
+    ASSERT_NE(pkBlock, nullptr);
+    NiVec3 kAt;
+    ASSERT_NE(m_pkYard->CellPosition(40 * 24 + 24, kAt, true), nullptr);
+    pkBlock->SetPosition(kAt, 0);
+    pkBlock->PlaceAt(kAt, m_pkYard);
+    pkBlock->Update(0.0f);
+    pkBlock->GetModel()->UpdateNode(0.0f);
+    pkBlock->Place();
+    ASSERT_NE(pkBlock->GetStack(), nullptr);
+    CBlockGrid* pkGround = pkBlock->GetStack()->GetFloor(0);
+    CBlockGrid* pkUpper = pkBlock->GetStack()->GetFloor(1);
+    ASSERT_TRUE(pkGround && pkUpper);
+    CPathableObject* pkBunk = Stand("cell_single", *pkUpper, 8 * 2 + 2);
+    ASSERT_NE(pkBunk, nullptr);
+
+    CGameCharacter* pkNew = Place("PrisonerFactory", "thug", *m_pkYard, 40 * 10 + 10);
+    bool bNeeded = false;
+    EXPECT_EQ(CAIControllerPathToSpecificObject::ChooseLeg(*pkNew, *pkBunk, bNeeded),
+              m_pkYard->GetConnector(pkGround->GetId()));
+    ASSERT_TRUE(pkBunk->AssignUser(pkNew, 0, 0));
+    pkNew->SetTargetObject(pkBunk);
+    pkNew->SetUseSlot(0, 0);
+    pkNew->SetController("pathToSpecific", true, true);
+    CGameCharacter* pkAttacker = Place("PrisonerFactory", "thug", *m_pkYard, 40 * 30 + 5);
+    CGameCharacter* pkVictim = Place("PrisonerFactory", "con_female", *m_pkYard, 40 * 30 + 9);
+    pkVictim->SetFree(true);
+    ASSERT_TRUE(pkVictim->BeUsedByCharacter(pkAttacker));
+    pkAttacker->SetPartner(pkVictim);
+    pkAttacker->SetDestination(pkVictim->GetCurrentCell());
+    pkAttacker->SetController("characterUse", true, true);
+
+    // Ten game minutes at most: a game minute is a scaled second.
+    bool bEntered = false;
+    EXPECT_TRUE(RunUntil(600.0f, [&] {
+        bEntered = bEntered || pkNew->GetGrid() == pkGround;
+        return bEntered && Controller(*pkAttacker) == "wander";
+    }));
+    EXPECT_TRUE(pkGround->IsMember(pkNew));
+    EXPECT_EQ(pkAttacker->GetPreviousPartner(), pkVictim);
+
+    // The building going sends its walkers out onto the yard.
+    m_pkManager->DestroyObject(pkBlock, true);
+    EXPECT_EQ(pkNew->GetGrid(), m_pkYard);
+    EXPECT_EQ(Controller(*pkNew), "wander");
+    RunUntil(1.0f, [] { return false; });
 }
