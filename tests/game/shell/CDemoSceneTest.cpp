@@ -246,6 +246,47 @@ TEST_F(CDemoSceneTest, TheBarSkinnedOnTheDeviceMatchesTheOneSkinnedInSoftware)
     EXPECT_GT(uiBarPixels, 10000u);
 }
 
+TEST_F(CDemoSceneTest, TheFrameComesBackAfterALossAndAModeChange)
+{
+    ASSERT_NO_FATAL_FAILURE(DrawAndRead());
+    const std::vector<std::uint8_t> kBefore = m_kFrame;
+    auto Same = [&](const char* pcWhen) {
+        std::size_t uiDifferent = 0;
+        for (std::size_t i = 0; i < kBefore.size(); ++i)
+            uiDifferent += std::abs(int(kBefore[i]) - int(m_kFrame[i])) > 1;
+        EXPECT_EQ(uiDifferent, 0u) << pcWhen;
+    };
+
+    // A loss of ten frames: nothing drawn meanwhile, then the reset brings it all back.
+    gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    const std::uint32_t uiResets = m_spRenderer->GetResetCounter();
+    pkDevice->SimulateDeviceLoss();
+    for (int i = 0; i < 10; ++i)
+    {
+        m_pkScene->DrawFrame(m_spRenderer);
+        m_spRenderer->DisplayFrame();
+    }
+    EXPECT_TRUE(m_spRenderer->IsDeviceLost());
+    pkDevice->EndDeviceLoss();
+    ASSERT_NO_FATAL_FAILURE(DrawAndRead());
+    EXPECT_EQ(m_spRenderer->GetResetCounter(), uiResets + 1);
+    Same("after the loss");
+
+    // A windowed change to 800 x 600 and back.
+    ASSERT_EQ(m_spRenderer->Recreate(800, 600, 0, nullptr, NiDX9Renderer::FBFMT_UNKNOWN, 0,
+                                     NiDX9Renderer::PRESENT_INTERVAL_IMMEDIATE, NiDX9Renderer::SWAPEFFECT_DEFAULT,
+                                     NiDX9Renderer::FBMODE_LOCKABLE),
+              NiDX9Renderer::RECREATE_OK);
+    EXPECT_EQ(m_spRenderer->GetWidth(), 800u);
+    m_pkScene->DrawFrame(m_spRenderer);
+    ASSERT_EQ(m_spRenderer->Recreate(WIDTH, HEIGHT, 0, nullptr, NiDX9Renderer::FBFMT_UNKNOWN, 0,
+                                     NiDX9Renderer::PRESENT_INTERVAL_IMMEDIATE, NiDX9Renderer::SWAPEFFECT_DEFAULT,
+                                     NiDX9Renderer::FBMODE_LOCKABLE),
+              NiDX9Renderer::RECREATE_OK);
+    ASSERT_NO_FATAL_FAILURE(DrawAndRead());
+    Same("after 800 x 600 and back");
+}
+
 TEST_F(CDemoSceneTest, TheTurntableTurnsAndAMissingFileLoadsNothing)
 {
     CDemoScene kMissing;
