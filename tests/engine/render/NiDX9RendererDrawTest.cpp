@@ -406,5 +406,31 @@ TEST_P(NiDX9RendererDrawTest, PrecacheQueuesAndBeginSceneWritesThenStaticArraysG
     m_spRenderer->EndScene();
 }
 
+TEST_P(NiDX9RendererDrawTest, AVolatileBatchLargerThanTheDynamicBufferIsDrawnFromLiveBytesOnly)
+{
+    // A hundred volatile quads: the dynamic buffer starts again with DISCARD
+    // several times while the batch is packed. Strict mode counts every draw
+    // of bytes written before a DISCARD (the fixture expects none).
+    std::vector<NiRefPtr<NiTriShape>> kQuads;
+    for (int i = 0; i < 100; ++i)
+    {
+        kQuads.push_back(MakeQuad(0.1f));
+        kQuads.back()->GetModelData()->SetConsistency(NiGeometryData::VOLATILE);
+    }
+    Begin();
+    m_spRenderer->BeginBatch(m_spProperties, nullptr);
+    const std::uint32_t uiEpoch = m_spRenderer->GetVBManager()->GetDiscardEpoch();
+    for (const NiRefPtr<NiTriShape>& spQuad : kQuads)
+        m_spRenderer->RenderTriShape(spQuad);
+    EXPECT_GT(m_spRenderer->GetVBManager()->GetDiscardEpoch(), uiEpoch + 1); // it did wrap
+    m_spRenderer->EndBatch();
+    const auto kDraws = Draws();
+    ASSERT_EQ(kDraws.size(), 100u);
+    for (const RecordedCall& k : kDraws)
+        EXPECT_EQ(k.primitiveCount, 2u);
+    EXPECT_EQ(gfx::StrictBufferViolations(), 0u);
+    m_spRenderer->EndScene();
+}
+
 INSTANTIATE_TEST_SUITE_P(, NiDX9RendererDrawTest, ::testing::Values(gfx::BackendKind::Null), rendertest::BackendName);
 } // namespace
