@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <new>
 
+std::atomic<std::uint64_t> NiKeyChannel::s_uiGeneration{1};
+
 void NiKeyChannel::Free()
 {
     if (m_pkKeys != nullptr)
@@ -44,6 +46,8 @@ void NiKeyChannel::Set(NiAnimKey* pkKeys, std::uint32_t uiCount, std::uint32_t u
 
 void NiKeyChannel::Prepare()
 {
+    // Every change of what a view holds ends here.
+    s_uiGeneration.fetch_add(1, std::memory_order_relaxed);
     m_pfnInterpolate = nullptr;
     m_spTimes.reset();
     m_bOrdered = false;

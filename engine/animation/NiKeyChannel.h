@@ -3,6 +3,7 @@
 #include "engine/animation/NiAnimKey.h"
 #include "engine/animation/NiAnimKeyTables.h"
 
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <memory>
@@ -20,6 +21,34 @@ class NiObjectStream;
 class NiKeyChannel
 {
 public:
+    // What the common case of an evaluation reads of a channel, in 16 bytes,
+    // for an owner that keeps it beside its own state (see GetGeneration).
+    struct View
+    {
+        const NiAnimKey* m_pkKeys = nullptr;
+        std::uint32_t m_uiNumKeys = 0;
+        std::uint8_t m_ucStride = 0;
+        std::uint8_t m_ucType = 0; // one of the four pair kinds when ordered
+        bool m_bOrdered = false;   // NearInterval applies
+    };
+    [[nodiscard]] View GetView() const
+    {
+        View kView;
+        kView.m_pkKeys = m_pkKeys;
+        kView.m_uiNumKeys = m_uiNumKeys;
+        kView.m_ucStride = m_ucStride;
+        const bool bPairKind = m_uiType == NI_LINKEY || m_uiType == NI_BEZKEY || m_uiType == NI_TCBKEY ||
+                               m_uiType == NI_STEPKEY;
+        kView.m_ucType = bPairKind ? static_cast<std::uint8_t>(m_uiType) : 0;
+        kView.m_bOrdered = m_bOrdered && bPairKind;
+        return kView;
+    }
+    // Counts every change of any channel's keys, count, type or evaluation
+    // state, process-wide: a view taken at one count is still the channel's
+    // own while the count stays the same. Only ever grows, so it needs no
+    // reset between tests.
+    [[nodiscard]] static std::uint64_t GetGeneration() { return s_uiGeneration.load(std::memory_order_relaxed); }
+
     explicit NiKeyChannel(std::uint32_t uiContent) : m_uiContent(uiContent) {}
     ~NiKeyChannel() { Free(); }
     NiKeyChannel(const NiKeyChannel&) = delete;
@@ -97,16 +126,46 @@ public:
         // Ordered implies a function and at least two keys (Prepare).
         if (!m_bOrdered)
             return false;
-        std::uint32_t h = uiLastIdx < m_uiNumKeys - 1 ? uiLastIdx : m_uiNumKeys - 2;
-        const NiAnimKey* pkK0 = GetKeyAt(h);
-        const NiAnimKey* pkK1 = GetKeyAt(h + 1);
+        return NearInterval(m_pkKeys, m_uiNumKeys, m_ucStride, t, uiLastIdx, pkKey0, pkKey1, fU, kMemo);
+    }
+    // The same over a view taken while the generation has not changed.
+    static bool NearInterval(const View& kView, float t, std::uint32_t& uiLastIdx, const NiAnimKey*& pkKey0,
+                             const NiAnimKey*& pkKey1, float& fU, IntervalMemo& kMemo)
+    {
+        if (!kView.m_bOrdered)
+            return false;
+        return NearInterval(kView.m_pkKeys, kView.m_uiNumKeys, kView.m_ucStride, t, uiLastIdx, pkKey0, pkKey1, fU,
+                            kMemo);
+    }
+
+    [[nodiscard]] NiAnimKeyTables::CurveFunction GetInterpolateFunction() const { return m_pfnInterpolate; }
+
+    void GuaranteeKeysAtStartAndEnd(float fStart, float fEnd);
+    // Replaces the keys by their copy over [begin, end].
+    void ReduceToSubRange(float fBegin, float fEnd);
+
+    // Block: u32 count; when not 0, u32 type and the keys. A block the
+    // remaining bytes cannot hold, or of a type without a file form, marks
+    // the load corrupt and leaves the channel empty.
+    bool Read(NiObjectStream& kStream);
+    void Write(NiObjectStream& kStream) const;
+
+private:
+    // NearInterval over ordered keys (two or more).
+    static bool NearInterval(const NiAnimKey* pkKeys, std::uint32_t uiNumKeys, std::uint8_t ucStride, float t,
+                             std::uint32_t& uiLastIdx, const NiAnimKey*& pkKey0, const NiAnimKey*& pkKey1, float& fU,
+                             IntervalMemo& kMemo)
+    {
+        std::uint32_t h = uiLastIdx < uiNumKeys - 1 ? uiLastIdx : uiNumKeys - 2;
+        const NiAnimKey* pkK0 = NiAnimKey::At(pkKeys, h, ucStride);
+        const NiAnimKey* pkK1 = NiAnimKey::At(pkKeys, h + 1, ucStride);
         if (!(pkK0->m_fTime <= t && t < pkK1->m_fTime))
         {
-            if (!(t > pkK1->m_fTime && h + 2 < m_uiNumKeys && t < GetKeyAt(h + 2)->m_fTime))
+            if (!(t > pkK1->m_fTime && h + 2 < uiNumKeys && t < NiAnimKey::At(pkKeys, h + 2, ucStride)->m_fTime))
                 return false;
             ++h;
             pkK0 = pkK1;
-            pkK1 = GetKeyAt(h + 1);
+            pkK1 = NiAnimKey::At(pkKeys, h + 1, ucStride);
         }
         uiLastIdx = h;
         pkKey0 = pkK0;
@@ -126,19 +185,6 @@ public:
         return true;
     }
 
-    [[nodiscard]] NiAnimKeyTables::CurveFunction GetInterpolateFunction() const { return m_pfnInterpolate; }
-
-    void GuaranteeKeysAtStartAndEnd(float fStart, float fEnd);
-    // Replaces the keys by their copy over [begin, end].
-    void ReduceToSubRange(float fBegin, float fEnd);
-
-    // Block: u32 count; when not 0, u32 type and the keys. A block the
-    // remaining bytes cannot hold, or of a type without a file form, marks
-    // the load corrupt and leaves the channel empty.
-    bool Read(NiObjectStream& kStream);
-    void Write(NiObjectStream& kStream) const;
-
-private:
     void Prepare();
     // InterpolateAt outside the last interval: the shared key search.
     void SearchAndInterpolate(float t, std::uint32_t& uiLastIdx, void* pvResult) const;
@@ -154,4 +200,6 @@ private:
     NiAnimKeyTables::CurveFunction m_pfnInterpolate = nullptr;
     std::unique_ptr<float[]> m_spTimes;
     bool m_bOrdered = false;
+
+    static std::atomic<std::uint64_t> s_uiGeneration;
 };

@@ -56,15 +56,27 @@ namespace
 }
 } // namespace
 
+void NiTransformInterpolator::TakeChannelViews()
+{
+    NiTransformData* pkData = m_spData;
+    m_kViews.m_pkData = pkData;
+    m_kViews.m_uiGeneration = NiKeyChannel::GetGeneration();
+    m_kViews.m_kRot = pkData->RotChannel().GetView();
+    m_kViews.m_kScale = pkData->ScaleChannel().GetView();
+    m_kViews.m_kPos = pkData->PosChannel().GetView();
+}
+
 bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatTransform& kValue)
 {
     bool bNewTime = fTime != m_fLastTime;
     if (bNewTime && m_spData)
     {
         NiTransformData* pkData = m_spData;
-        const NiKeyChannel& kPos = pkData->PosChannel();
-        const NiKeyChannel& kRot = pkData->RotChannel();
-        const NiKeyChannel& kScale = pkData->ScaleChannel();
+        if (m_kViews.m_pkData != pkData || m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration())
+            TakeChannelViews();
+        const NiKeyChannel::View& kRot = m_kViews.m_kRot;
+        const NiKeyChannel::View& kScale = m_kViews.m_kScale;
+        const NiKeyChannel::View& kPos = m_kViews.m_kPos;
         const NiAnimKey* pkKey0;
         const NiAnimKey* pkKey1;
         float fU;
@@ -72,13 +84,14 @@ bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatT
         // Each new value goes from registers straight to both places: read
         // back from the member right after being written in pieces, it would
         // stall. The rotation, the one that calls out, comes first, so that
-        // little is kept across its call.
-        if (kRot.GetNumKeys() > 0)
+        // little is kept across its call. Only the rare cases read the data
+        // object itself.
+        if (kRot.m_uiNumKeys > 0)
         {
             const NiQuat kRotate =
-                kRot.NearInterval(fTime, m_uiLastRotIdx, pkKey0, pkKey1, fU, kMemo)
-                    ? NiAnimKeyLocal::RotPair(kRot.GetType(), kRot.GetInterpolateFunction(), fU, pkKey0, pkKey1)
-                    : SlowRot(kRot, fTime, m_uiLastRotIdx);
+                NiKeyChannel::NearInterval(kRot, fTime, m_uiLastRotIdx, pkKey0, pkKey1, fU, kMemo)
+                    ? NiAnimKeyLocal::RotPair(kRot.m_ucType, nullptr, fU, pkKey0, pkKey1)
+                    : SlowRot(pkData->RotChannel(), fTime, m_uiLastRotIdx);
             m_kTransformValue.m_kRotate = kRotate;
             kValue.m_kRotate = kRotate;
         }
@@ -86,12 +99,12 @@ bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatT
         {
             kValue.m_kRotate = m_kTransformValue.m_kRotate;
         }
-        if (kScale.GetNumKeys() > 0)
+        if (kScale.m_uiNumKeys > 0)
         {
             const float fScale =
-                kScale.NearInterval(fTime, m_uiLastScaleIdx, pkKey0, pkKey1, fU, kMemo)
-                    ? NiAnimKeyLocal::FloatPair(kScale.GetType(), kScale.GetInterpolateFunction(), fU, pkKey0, pkKey1)
-                    : SlowScale(kScale, fTime, m_uiLastScaleIdx);
+                NiKeyChannel::NearInterval(kScale, fTime, m_uiLastScaleIdx, pkKey0, pkKey1, fU, kMemo)
+                    ? NiAnimKeyLocal::FloatPair(kScale.m_ucType, nullptr, fU, pkKey0, pkKey1)
+                    : SlowScale(pkData->ScaleChannel(), fTime, m_uiLastScaleIdx);
             m_kTransformValue.m_fScale = fScale;
             kValue.m_fScale = fScale;
         }
@@ -99,12 +112,12 @@ bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatT
         {
             kValue.m_fScale = m_kTransformValue.m_fScale;
         }
-        if (kPos.GetNumKeys() > 0)
+        if (kPos.m_uiNumKeys > 0)
         {
             const NiVec3 kTranslate =
-                kPos.NearInterval(fTime, m_uiLastTransIdx, pkKey0, pkKey1, fU, kMemo)
-                    ? NiAnimKeyLocal::PosPair(kPos.GetType(), kPos.GetInterpolateFunction(), fU, pkKey0, pkKey1)
-                    : SlowPos(kPos, fTime, m_uiLastTransIdx);
+                NiKeyChannel::NearInterval(kPos, fTime, m_uiLastTransIdx, pkKey0, pkKey1, fU, kMemo)
+                    ? NiAnimKeyLocal::PosPair(kPos.m_ucType, nullptr, fU, pkKey0, pkKey1)
+                    : SlowPos(pkData->PosChannel(), fTime, m_uiLastTransIdx);
             m_kTransformValue.m_kTranslate = kTranslate;
             kValue.m_kTranslate = kTranslate;
         }

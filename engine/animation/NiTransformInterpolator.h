@@ -65,6 +65,22 @@ private:
     std::uint32_t m_uiLastTransIdx = 0;
     std::uint32_t m_uiLastRotIdx = 0;
     std::uint32_t m_uiLastScaleIdx = 0;
+
+    // The data's channels as UpdateTransform reads them, kept here so that a
+    // frame reads the interpolator and the keys but not the data object: a
+    // crowd's evaluations are bound by those cache misses, one after the
+    // other. Valid while the data is the one they were taken from and no
+    // key channel anywhere has changed since (NiKeyChannel::GetGeneration).
+    struct ChannelViews
+    {
+        const NiTransformData* m_pkData = nullptr;
+        std::uint64_t m_uiGeneration = 0;
+        NiKeyChannel::View m_kRot;
+        NiKeyChannel::View m_kScale;
+        NiKeyChannel::View m_kPos;
+    };
+    void TakeChannelViews();
+    ChannelViews m_kViews;
 };
 
 using NiTransformInterpolatorPtr = NiRefPtr<NiTransformInterpolator>;

@@ -16,28 +16,6 @@ void NiQuat::Normalize()
     *this = ScaleBy(fInv);
 }
 
-namespace
-{
-// Linear approximation of 1/sqrt(v) about s0.
-float ApproxInverseRoot(float v)
-{
-    return NI_FAST_SLERP_K1 + NI_FAST_SLERP_K2 * (v - NI_FAST_SLERP_S0);
-}
-} // namespace
-
-void NiQuat::FastNormalize()
-{
-    float fSquared = Dot(*this, *this);
-    float u = ApproxInverseRoot(fSquared);
-    if (fSquared <= NI_FAST_SLERP_REFINE_1)
-    {
-        u *= ApproxInverseRoot(u * u * fSquared);
-        if (fSquared <= NI_FAST_SLERP_REFINE_2)
-            u *= ApproxInverseRoot(u * u * fSquared);
-    }
-    *this = ScaleBy(u);
-}
-
 void NiQuat::SnapTinyToZero()
 {
     for (float* pf : {&w, &x, &y, &z})
@@ -103,33 +81,6 @@ NiQuat NiQuat::Exp(const NiQuat& q)
     float fSin = std::sin(fAngle);
     float f = (std::fabs(fSin) < 0.001f) ? 1.0f : fSin / fAngle;
     return {std::cos(fAngle), f * q.x, f * q.y, f * q.z};
-}
-
-NiQuat NiQuat::Slerp(float t, const NiQuat& p, const NiQuat& q)
-{
-    // A renormalised chord point lags near the ends and runs ahead in the
-    // middle; this cubic in t, weighted by how far apart p and q are,
-    // corrects the parameter before the chord point is renormalised.
-    float d = Dot(p, q);
-    float e = 1.0f - NI_FAST_SLERP_ATTENUATION * d;
-    float fCorrected;
-    if (t > 0.5f)
-    {
-        float s = 1.0f - t;
-        fCorrected = 1.0f - s * (e * e * NI_FAST_SLERP_CORRECTION * ((2.0f * s - 3.0f) * s + 1.0f) + 1.0f);
-    }
-    else
-    {
-        fCorrected = t * (e * e * NI_FAST_SLERP_CORRECTION * ((2.0f * t - 3.0f) * t + 1.0f) + 1.0f);
-    }
-    NiQuat r = p + (q - p) * fCorrected;
-    r.FastNormalize();
-    return r;
-}
-
-NiQuat NiQuat::Squad(float t, const NiQuat& p, const NiQuat& a, const NiQuat& b, const NiQuat& q)
-{
-    return Slerp(2.0f * t * (1.0f - t), Slerp(t, p, q), Slerp(t, a, b));
 }
 
 NiQuat NiQuat::Intermediate(const NiQuat& kPrevious, const NiQuat& kCurrent, const NiQuat& kNext)

@@ -111,3 +111,55 @@ inline constexpr NiQuat NiQuat::INVALID_QUATERNION{NI_MIN_FLOAT, NI_MIN_FLOAT, N
 // Viewer string "%s: (w=%g,x=%g,y=%g,z=%g)"; a new heap string the caller
 // frees with delete[].
 [[nodiscard]] char* NiViewerQuat(const char* pcName, const NiQuat& kValue);
+
+// Slerp, Squad and FastNormalize are inline: animation evaluates them for
+// every rotation channel every frame, and a quaternion returned from a call
+// comes back in two halves that the caller joins through memory.
+namespace NiQuatDetail
+{
+// Linear approximation of 1/sqrt(v) about s0.
+inline float ApproxInverseRoot(float v)
+{
+    return NI_FAST_SLERP_K1 + NI_FAST_SLERP_K2 * (v - NI_FAST_SLERP_S0);
+}
+} // namespace NiQuatDetail
+
+inline void NiQuat::FastNormalize()
+{
+    float fSquared = Dot(*this, *this);
+    float u = NiQuatDetail::ApproxInverseRoot(fSquared);
+    if (fSquared <= NI_FAST_SLERP_REFINE_1)
+    {
+        u *= NiQuatDetail::ApproxInverseRoot(u * u * fSquared);
+        if (fSquared <= NI_FAST_SLERP_REFINE_2)
+            u *= NiQuatDetail::ApproxInverseRoot(u * u * fSquared);
+    }
+    *this = ScaleBy(u);
+}
+
+inline NiQuat NiQuat::Slerp(float t, const NiQuat& p, const NiQuat& q)
+{
+    // A renormalised chord point lags near the ends and runs ahead in the
+    // middle; this cubic in t, weighted by how far apart p and q are,
+    // corrects the parameter before the chord point is renormalised.
+    float d = Dot(p, q);
+    float e = 1.0f - NI_FAST_SLERP_ATTENUATION * d;
+    float fCorrected;
+    if (t > 0.5f)
+    {
+        float s = 1.0f - t;
+        fCorrected = 1.0f - s * (e * e * NI_FAST_SLERP_CORRECTION * ((2.0f * s - 3.0f) * s + 1.0f) + 1.0f);
+    }
+    else
+    {
+        fCorrected = t * (e * e * NI_FAST_SLERP_CORRECTION * ((2.0f * t - 3.0f) * t + 1.0f) + 1.0f);
+    }
+    NiQuat r = p + (q - p) * fCorrected;
+    r.FastNormalize();
+    return r;
+}
+
+inline NiQuat NiQuat::Squad(float t, const NiQuat& p, const NiQuat& a, const NiQuat& b, const NiQuat& q)
+{
+    return Slerp(2.0f * t * (1.0f - t), Slerp(t, p, q), Slerp(t, a, b));
+}

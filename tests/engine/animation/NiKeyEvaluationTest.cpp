@@ -510,3 +510,113 @@ TEST_F(NiKeyEvaluationTest, TransformChannelsAtSharedTimesKeepTheirOwnBits)
         }
     }
 }
+
+namespace
+{
+// The transform as the key functions give it over the data's keys now, with
+// hints of its own kept as an interpolator keeps them; a channel without keys
+// gives the pose part.
+NiQuatTransform TransformByTheKeys(const NiTransformData& kData, const NiQuatTransform& kPose, float t,
+                                   std::uint32_t (&auiHint)[3])
+{
+    NiQuatTransform kValue = kPose;
+    if (kData.GetNumPosKeys() > 0)
+        kValue.m_kTranslate = NiPosKey::EvaluateAt(t, kData.GetPosKeys(), kData.GetPosType(), kData.GetNumPosKeys(),
+                                                   auiHint[0], kData.GetPosStride());
+    if (kData.GetNumRotKeys() > 0)
+        kValue.m_kRotate = NiRotKey::EvaluateAt(t, kData.GetRotKeys(), kData.GetRotType(), kData.GetNumRotKeys(),
+                                                auiHint[1], kData.GetRotStride());
+    if (kData.GetNumScaleKeys() > 0)
+        kValue.m_fScale = NiFloatKey::EvaluateAt(t, kData.GetScaleKeys(), kData.GetScaleType(),
+                                                 kData.GetNumScaleKeys(), auiHint[2], kData.GetScaleStride());
+    return kValue;
+}
+
+NiTransformDataPtr MakeTransformData(std::uint32_t uiPosType, std::uint32_t uiRotType, std::uint32_t uiScaleType,
+                                     std::uint32_t uiSeed)
+{
+    NiTransformDataPtr spData = new NiTransformData;
+    spData->ReplacePosKeys(MakeKeys(NI_POSKEY, uiPosType, uiSeed), KEYS, uiPosType);
+    spData->ReplaceRotKeys(MakeKeys(NI_ROTKEY, uiRotType, uiSeed + 1), KEYS, uiRotType);
+    spData->ReplaceScaleKeys(MakeKeys(NI_FLOATKEY, uiScaleType, uiSeed + 2), KEYS, uiScaleType);
+    return spData;
+}
+} // namespace
+
+// An interpolator keeps what it reads of its data's channels beside itself:
+// every change of the keys, of the data or of the data's place in memory
+// must still reach the next update, for each of two interpolators sharing
+// the data.
+TEST_F(NiKeyEvaluationTest, TransformInterpolatorsSeeEveryChangeOfTheirData)
+{
+    const std::vector<float> kAll = EvaluationTimes();
+    const std::vector<float> kTimes(kAll.begin(), kAll.begin() + 300);
+    NiTransformDataPtr spData = MakeTransformData(NI_LINKEY, NI_LINKEY, NI_LINKEY, 60);
+    NiTransformInterpolatorPtr aspInterp[2] = {new NiTransformInterpolator(spData),
+                                               new NiTransformInterpolator(spData)};
+    std::uint32_t auiHints[2][3] = {};
+    int iChecks = 0;
+    auto fnSame = [&](const char* pcStep) {
+        SCOPED_TRACE(pcStep);
+        for (std::size_t n = 0; n < kTimes.size(); ++n)
+        {
+            for (int i = 0; i < 2; ++i)
+            {
+                NiTransformInterpolator* spInterp = aspInterp[i];
+                // Every other time twice in a row: the second finds nothing new.
+                const float t = kTimes[n];
+                NiQuatTransform kValue;
+                spInterp->UpdateTransform(t, nullptr, kValue);
+                if (n % 2)
+                    spInterp->UpdateTransform(t, nullptr, kValue);
+                const NiQuatTransform kWant = TransformByTheKeys(*spInterp->GetTransformData(),
+                                                                 spInterp->GetPoseValue(), t, auiHints[i]);
+                const float afGot[8] = {kValue.m_kTranslate.x, kValue.m_kTranslate.y, kValue.m_kTranslate.z,
+                                        kValue.m_kRotate.w,    kValue.m_kRotate.x,    kValue.m_kRotate.y,
+                                        kValue.m_kRotate.z,    kValue.m_fScale};
+                const float afWant[8] = {kWant.m_kTranslate.x, kWant.m_kTranslate.y, kWant.m_kTranslate.z,
+                                         kWant.m_kRotate.w,    kWant.m_kRotate.x,    kWant.m_kRotate.y,
+                                         kWant.m_kRotate.z,    kWant.m_fScale};
+                for (int c = 0; c < 8; ++c)
+                    ASSERT_EQ(NiFloatBits(afGot[c]), NiFloatBits(afWant[c])) << "t " << t << " component " << c;
+                ++iChecks;
+            }
+        }
+    };
+    fnSame("first keys");
+
+    spData->ReplaceRotKeys(MakeKeys(NI_ROTKEY, NI_TCBKEY, 70), KEYS, NI_TCBKEY);
+    fnSame("rotation keys replaced by another kind");
+    spData->ReplacePosKeys(MakeKeys(NI_POSKEY, NI_BEZKEY, 71), KEYS - 5, NI_BEZKEY);
+    fnSame("fewer position keys of another kind");
+    spData->GuaranteeKeysAtStartAndEnd(-1.0f, 40.0f);
+    fnSame("keys added at both ends");
+    spData->ReplaceScaleKeys(nullptr, 0, 0);
+    fnSame("scale keys taken away");
+    spData->ReplaceScaleKeys(MakeKeys(NI_FLOATKEY, NI_STEPKEY, 72), 1, NI_STEPKEY);
+    fnSame("a single scale key");
+    spData->ReplaceRotKeys(MakeKeys(NI_ROTKEY, NI_EULERKEY, 73), 1, NI_EULERKEY);
+    fnSame("Euler rotation keys");
+    spData->RotChannel().ReduceToSubRange(2.0f, 9.0f);
+    spData->PosChannel().CopyFrom(MakeTransformData(NI_TCBKEY, NI_LINKEY, NI_LINKEY, 74)->PosChannel());
+    fnSame("channels changed directly");
+
+    // Values are read from the keys themselves, changed in place.
+    const std::uint8_t ucStride = spData->GetPosStride();
+    for (std::uint32_t k = 0; k < spData->GetNumPosKeys(); ++k)
+        static_cast<NiPosKey*>(NiAnimKey::At(spData->GetPosKeys(), k, ucStride))->m_kPos.x += 1.0f;
+    NiAnimKeyTables::GetFillDerivedFunction(NI_POSKEY, spData->GetPosType())(spData->GetPosKeys(),
+                                                                             spData->GetNumPosKeys(), ucStride);
+    fnSame("key values changed in place");
+
+    // Another data object, then the first one freed and a new one made,
+    // likely where the first one was.
+    aspInterp[0]->SetTransformData(MakeTransformData(NI_BEZKEY, NI_BEZKEY, NI_BEZKEY, 80));
+    fnSame("one interpolator given other data");
+    aspInterp[1]->SetTransformData(aspInterp[0]->GetTransformData());
+    spData = nullptr;
+    spData = MakeTransformData(NI_STEPKEY, NI_TCBKEY, NI_TCBKEY, 90);
+    aspInterp[1]->SetTransformData(spData);
+    fnSame("data freed and made anew");
+    EXPECT_EQ(iChecks, 11 * 2 * 300);
+}
