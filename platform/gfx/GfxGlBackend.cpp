@@ -8,12 +8,14 @@
 #include <SDL2/SDL.h>
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -432,6 +434,7 @@ public:
             glDeleteBuffers(1, &m_streamVbo);
             glDeleteBuffers(1, &m_streamIbo);
             if (m_uploadTexture) glDeleteTextures(1, &m_uploadTexture);
+            for (const SpareTexture& spare : m_spareTextures) glDeleteTextures(1, &spare.name);
             }
             SDL_GL_DeleteContext(m_context);
         }
@@ -729,12 +732,76 @@ public:
         } else if (r.GetType() == D3DRTYPE_TEXTURE || r.GetType() == D3DRTYPE_CUBETEXTURE) {
             for (GLuint& bound : m_boundTextures)
                 if (bound == r.backend.name) bound = 0;
-            glDeleteTextures(1, &r.backend.name);
+            KeepOrDeleteTexture(r);
         }
         r.backend = BackendData{};
     }
 
 private:
+    // GL storage of sampled textures let go is kept (up to
+    // kSpareTextureBytesLimit, the newest) for the next texture of the same
+    // kind, format, size and levels, which uploads into it in place: the
+    // driver then neither allocates nor clears new storage for it. The shape
+    // is noted when the storage is made, as a texture being destroyed no
+    // longer has its levels.
+    struct TextureShape {
+        std::uint32_t type = 0;
+        D3DFORMAT format = D3DFMT_UNKNOWN;
+        std::uint32_t width = 0, height = 0, levels = 0;
+        std::size_t bytes = 0;
+        bool operator==(const TextureShape&) const = default;
+    };
+    struct SpareTexture {
+        TextureShape shape;
+        GLuint name;
+    };
+    static constexpr std::size_t kSpareTextureBytesLimit = std::size_t(32) << 20;
+
+    static TextureShape ShapeOf(const IDirect3DBaseTexture9& t) {
+        const bool cube = t.GetType() == D3DRTYPE_CUBETEXTURE;
+        const IDirect3DSurface9* top = cube ? static_cast<const IDirect3DCubeTexture9&>(t).Face(0, 0)
+                                            : static_cast<const IDirect3DTexture9&>(t).Level(0);
+        TextureShape shape{t.GetType(), t.Format(), top->Width(), top->Height(), t.GetLevelCount(), 0};
+        for (std::uint32_t level = 0; level < shape.levels; ++level)
+            shape.bytes += FormatLevelSize(shape.format, std::max(shape.width >> level, 1u),
+                                           std::max(shape.height >> level, 1u));
+        if (cube) shape.bytes *= 6;
+        return shape;
+    }
+
+    void KeepOrDeleteTexture(const IDirect3DResource9& r) {
+        const GLuint name = r.backend.name;
+        const auto found = m_textureShapes.find(name);
+        // Target textures are drawn into and keep state of their own: never kept.
+        if (found == m_textureShapes.end() || (r.Usage() & D3DUSAGE_RENDERTARGET) ||
+            found->second.bytes > kSpareTextureBytesLimit) {
+            if (found != m_textureShapes.end()) m_textureShapes.erase(found);
+            glDeleteTextures(1, &name);
+            return;
+        }
+        const TextureShape shape = found->second;
+        m_textureShapes.erase(found);
+        while (m_spareTextureBytes + shape.bytes > kSpareTextureBytesLimit) {
+            glDeleteTextures(1, &m_spareTextures.front().name);
+            m_spareTextureBytes -= m_spareTextures.front().shape.bytes;
+            m_spareTextures.erase(m_spareTextures.begin());
+        }
+        m_spareTextures.push_back({shape, name});
+        m_spareTextureBytes += shape.bytes;
+    }
+
+    // A kept texture of the same shape, or 0.
+    GLuint TakeSpareTexture(const TextureShape& shape) {
+        for (auto it = m_spareTextures.rbegin(); it != m_spareTextures.rend(); ++it) {
+            if (!(it->shape == shape)) continue;
+            const GLuint name = it->name;
+            m_spareTextureBytes -= shape.bytes;
+            m_spareTextures.erase(std::next(it).base());
+            return name;
+        }
+        return 0;
+    }
+
     // The window belongs to the os layer and may be destroyed before the
     // device; ids are never reused, so a lookup by id tells whether it lives.
     bool WindowAlive() const { return m_window && m_windowId && SDL_GetWindowFromID(m_windowId) == m_window; }
@@ -1084,8 +1151,17 @@ private:
             BindTargetTexture(unit, t, f);
         } else if (!t.backend.name || t.backend.version != t.ContentVersion()) {
             UploadBytesAsTheyStand(f);
+            // A kept texture of this shape already has its storage and
+            // parameters (both follow from the shape): the levels go into it.
+            bool inPlace = false;
             if (!t.backend.name) {
-                glGenTextures(1, &t.backend.name);
+                const TextureShape shape = ShapeOf(t);
+                t.backend.name = TakeSpareTexture(shape);
+                inPlace = t.backend.name != 0;
+                if (!inPlace) glGenTextures(1, &t.backend.name);
+                m_textureShapes[t.backend.name] = shape;
+            }
+            if (!inPlace && t.backend.version == 0) {
                 glBindTexture(target, t.backend.name);
                 glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, GLint(t.GetLevelCount()) - 1);
                 glTexParameteriv(target, GL_TEXTURE_SWIZZLE_RGBA, f.swizzle);
@@ -1094,15 +1170,20 @@ private:
             }
             m_boundTextures[unit] = t.backend.name;
             auto upload = [&](GLenum face, GLint level, IDirect3DSurface9& surface) {
+                const GLsizei w = GLsizei(surface.Width()), h = GLsizei(surface.Height());
                 if (f.bytes == 0) {
-                    glCompressedTexImage2D(face, level, f.internal, GLsizei(surface.Width()), GLsizei(surface.Height()),
-                                           0, GLsizei(FormatLevelSize(surface.Format(), surface.Width(), surface.Height())),
-                                           surface.Bytes());
+                    const GLsizei size = GLsizei(FormatLevelSize(surface.Format(), surface.Width(), surface.Height()));
+                    if (inPlace)
+                        glCompressedTexSubImage2D(face, level, 0, 0, w, h, f.internal, size, surface.Bytes());
+                    else
+                        glCompressedTexImage2D(face, level, f.internal, w, h, 0, size, surface.Bytes());
                     return;
                 }
                 glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(surface.Pitch() / f.bytes));
-                glTexImage2D(face, level, GLint(f.internal), GLsizei(surface.Width()), GLsizei(surface.Height()), 0,
-                             f.format, f.type, surface.Bytes());
+                if (inPlace)
+                    glTexSubImage2D(face, level, 0, 0, w, h, f.format, f.type, surface.Bytes());
+                else
+                    glTexImage2D(face, level, GLint(f.internal), w, h, 0, f.format, f.type, surface.Bytes());
             };
             for (std::uint32_t level = 0; level < t.GetLevelCount(); ++level) {
                 if (cube) {
@@ -1561,6 +1642,9 @@ private:
     std::array<GLuint, 8> m_samplers{};
     std::array<std::array<GLint, 8>, 8> m_samplerParams{};
     std::array<GLuint, 8> m_boundTextures{};
+    std::vector<SpareTexture> m_spareTextures; // oldest first
+    std::size_t m_spareTextureBytes = 0;
+    std::unordered_map<GLuint, TextureShape> m_textureShapes; // sampled textures' storage, by name
     bool m_mirrorOnce = false; // the driver mirrors once
     StateKey m_lastKey{};
     const Program* m_lastProgram = nullptr;

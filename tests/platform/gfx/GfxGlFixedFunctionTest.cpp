@@ -560,6 +560,61 @@ TEST_P(GfxGlFixedFunction, EightBitTexturesKeepRedAndBlueAndXFormatsAreOpaque) {
     ExpectPixel(0, 1, 128, 0, 127);
 }
 
+// A texture let go leaves its GL storage for the next of the same shape,
+// which uploads into it: the new texels are drawn, never the old ones.
+TEST_P(GfxGlFixedFunction, ATextureOfTheSameShapeReusesTheStorageOfOneLetGo) {
+    PointSampling();
+    auto drawn = [&](IDirect3DTexture9* t) {
+        device->SetTexture(0, t);
+        TexQuad(0, 0, 4, 4, 0, 0, 1, 1);
+        device->SetTexture(0, nullptr);
+        return At(1, 1);
+    };
+    auto solid = [&](std::uint32_t color) {
+        return Texture(4, 4, 3, [color](std::uint32_t, std::uint32_t, std::uint32_t) { return color; });
+    };
+    IDirect3DTexture9* first = solid(kRed);
+    ASSERT_EQ(drawn(first), kRed);
+    const std::uint32_t firstName = first->backend.name;
+    ASSERT_NE(firstName, 0u);
+    first->Release();
+    Ref<IDirect3DTexture9> second(solid(kGreen));
+    EXPECT_EQ(drawn(second.get()), kGreen);
+    EXPECT_EQ(second->backend.name, firstName);
+    // Another shape makes storage of its own; a lock uploads again in place.
+    Ref<IDirect3DTexture9> other(Texture(4, 4, 1, [](std::uint32_t, std::uint32_t, std::uint32_t) { return kBlue; }));
+    EXPECT_EQ(drawn(other.get()), kBlue);
+    EXPECT_NE(other->backend.name, firstName);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(second->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch)[x] = kBlue;
+    second->UnlockRect(0);
+    EXPECT_EQ(drawn(second.get()), kBlue);
+
+    // Block-compressed levels go into kept storage too (where GL takes them).
+    auto block = [&](std::uint16_t color) {
+        IDirect3DTexture9* t = nullptr;
+        if (FAILED(device->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, &t, nullptr))) return t;
+        D3DLOCKED_RECT locked;
+        EXPECT_EQ(t->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        const std::uint8_t bytes[8] = {std::uint8_t(color), std::uint8_t(color >> 8), std::uint8_t(color),
+                                       std::uint8_t(color >> 8), 0, 0, 0, 0};
+        std::memcpy(locked.pBits, bytes, sizeof bytes);
+        t->UnlockRect(0);
+        return t;
+    };
+    IDirect3DTexture9* red = block(0xF800);
+    if (!red) return;
+    EXPECT_EQ(drawn(red), kRed);
+    const std::uint32_t blockName = red->backend.name;
+    red->Release();
+    Ref<IDirect3DTexture9> green(block(0x07E0));
+    EXPECT_EQ(drawn(green.get()), kGreen);
+    EXPECT_EQ(green->backend.name, blockName);
+}
+
 TEST_P(GfxGlFixedFunction, AddressModesWrapClampMirror) {
     Ref<IDirect3DTexture9> t(Texture(4, 1, 1, [](std::uint32_t, std::uint32_t x, std::uint32_t) { return TexelColor(x, 0); }));
     device->SetTexture(0, t.get());
