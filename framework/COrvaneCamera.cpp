@@ -1,6 +1,9 @@
 #include "framework/COrvaneCamera.h"
 
 #include "engine/core/NiMatrix3x3.h"
+#include "engine/core/NiObjectStream.h"
+#include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiPixelData.h"
 #include "engine/scene/NiAccumulator.h"
 #include "engine/scene/NiCamera.h"
 #include "engine/scene/NiScreenSpaceCamera.h"
@@ -11,6 +14,7 @@
 #include "platform/os/OsDialog.h"
 
 #include <algorithm>
+#include <cstring>
 #include <sstream>
 
 namespace
@@ -269,6 +273,64 @@ std::int32_t COrvaneCamera::DisplayFrame()
         return 0;
     pkCamera->DisplayFrame();
     return 1;
+}
+
+bool COrvaneCamera::SavePreview(const char* pcPath)
+{
+    NiCamera* pkCamera = m_pkImpl->m_spCamera;
+    auto* pkRenderer = pkCamera != nullptr ? NiDynamicCast<NiDX9Renderer>(pkCamera->GetRenderer()) : nullptr;
+    if (pkRenderer == nullptr || pcPath == nullptr)
+        return false;
+    std::uint32_t uiWidth = 0, uiHeight = 0, uiFlags = 0, uiAdapter = 0, uiDesc = 0, uiFBFormat = 0;
+    std::uint32_t uiInterval = 0, uiSwap = 0, uiBackBuffers = 0, uiRefresh = 0;
+    gfx::WindowHandle kWindow = nullptr, kFocus = nullptr;
+    gfx::D3DFORMAT eDepth = 0;
+    std::int32_t iFBMode = 0;
+    pkRenderer->GetCreationParameters(uiWidth, uiHeight, uiFlags, kWindow, kFocus, uiAdapter, uiDesc, uiFBFormat,
+                                      eDepth, uiInterval, uiSwap, iFBMode, uiBackBuffers, uiRefresh);
+    // The game keeps its window mode: a windowed game is not sent full screen
+    // for its picture.
+    const std::uint32_t uiMode = uiFlags & NiDX9Renderer::USE_FULLSCREEN;
+    const std::uint32_t uiScreenWidth = GetScreenWidth();
+    const std::uint32_t uiScreenHeight = GetScreenHeight();
+
+    (void)pkRenderer->Recreate(uiScreenWidth, uiScreenHeight, uiMode, kWindow, 0, 0, 1, 0,
+                               NiDX9Renderer::FBMODE_LOCKABLE, 1, 0);
+    COrvaneApplication* pkApp = COrvaneApplication::GetExisting();
+    if (COrvaneGame* pkGame = pkApp != nullptr ? pkApp->GetGame() : nullptr)
+        (void)pkGame->RenderScene();
+    NiRefPtr<NiPixelData> spCapture = pkRenderer->CaptureBackBuffer(nullptr);
+
+    bool bSaved = false;
+    if (spCapture != nullptr && spCapture->GetPixels() != nullptr)
+    {
+        // Point samples, every (W / 128)th column of every (H / 96)th row.
+        const std::uint32_t uiStride = spCapture->GetPixelStride();
+        const std::uint32_t uiStepX = spCapture->GetWidth() >> 7;
+        const std::uint32_t uiStepY = spCapture->GetHeight() / PREVIEW_HEIGHT;
+        NiRefPtr<NiPixelData> spPreview =
+            new NiPixelData(PREVIEW_WIDTH, PREVIEW_HEIGHT, spCapture->GetPixelFormat(), 1);
+        if (spPreview->GetPixels() != nullptr && uiStride > 0)
+        {
+            const std::uint8_t* pucSource = spCapture->GetPixels();
+            std::uint8_t* pucDest = spPreview->GetPixels();
+            const std::size_t uiSourceRow = std::size_t(spCapture->GetWidth()) * uiStride;
+            for (std::uint32_t uiY = 0; uiY < PREVIEW_HEIGHT; ++uiY)
+            {
+                for (std::uint32_t uiX = 0; uiX < PREVIEW_WIDTH; ++uiX)
+                    std::memcpy(pucDest + (std::size_t(uiY) * PREVIEW_WIDTH + uiX) * uiStride,
+                                pucSource + uiY * uiStepY * uiSourceRow + std::size_t(uiX) * uiStepX * uiStride,
+                                uiStride);
+            }
+            NiObjectStream kStream;
+            kStream.InsertTopObject(spPreview);
+            bSaved = kStream.SaveFile(pcPath);
+        }
+    }
+
+    (void)pkRenderer->Recreate(uiScreenWidth, uiScreenHeight, uiMode, kWindow, 0, 0, 1, 0,
+                               NiDX9Renderer::FBMODE_DEFAULT, 1, 0);
+    return bSaved;
 }
 
 std::int32_t COrvaneCamera::ClearViewport(std::int32_t, std::int32_t iKind)

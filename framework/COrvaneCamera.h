@@ -80,6 +80,15 @@ public:
     std::int32_t ClearViewport(std::int32_t iIgnored, std::int32_t iKind);
     // Releases the screen camera's screen textures.
     void ClearVisibleSet();
+    // The save browser's preview picture: the game's scene drawn into a
+    // lockable back buffer, 128 x 96 point samples of it saved at the path
+    // as a scene file holding only that pixel data, the renderer then back
+    // to its own back buffer. False, and no file, when the picture cannot be
+    // had or written.
+    bool SavePreview(const char* pcPath);
+    // Size of the preview picture.
+    static constexpr std::uint32_t PREVIEW_WIDTH = 128;
+    static constexpr std::uint32_t PREVIEW_HEIGHT = 96;
 
     // Stores the engine camera into an empty slot: 1; else 0.
     std::int32_t ProvideCamera(NiCamera*& rpkSlot) const;

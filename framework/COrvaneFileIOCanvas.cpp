@@ -165,6 +165,13 @@ void COrvaneFileIOCanvas::ShowPreview(const std::string& kFileName)
     m_pkPreview->Create(kDesc);
 }
 
+bool COrvaneFileIOCanvas::CapturePreview(const std::string& kFileName, std::int32_t, std::int32_t)
+{
+    m_pkPreview.reset();
+    COrvaneCamera* pkCamera = GameCamera();
+    return pkCamera != nullptr && pkCamera->SavePreview(kFileName.c_str());
+}
+
 void COrvaneFileIOCanvas::SetNameText(const std::string& kText)
 {
     if (COrvaneWidget* pkName = GetWidget(m_sNameField))

@@ -49,6 +49,10 @@ public:
     // entry is entered unless asked to stay.
     void LoadPreview(std::int32_t iIndex, bool bStayInFolder);
     void ShowPreview(const std::string& kFileName);
+    // The preview goes; the game's camera draws the current view and stores
+    // it as the named preview picture (the two sizes are the save panel's
+    // and not used). False when no picture was written.
+    bool CapturePreview(const std::string& kFileName, std::int32_t iWidth, std::int32_t iHeight);
 
     [[nodiscard]] bool HasFiles() const { return m_iHasFiles != 0; }
     [[nodiscard]] const std::string& GetStartFolder() const { return m_kStartFolder; }

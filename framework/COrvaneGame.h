@@ -70,6 +70,9 @@ public:
     // A zero step after a skip request, else dt capped at MAX_FRAME_TIME.
     virtual void Update(float fDeltaTime);
     virtual void Render() {}
+    // Draws the game's scene alone (no interface); 1 when it drew. The
+    // camera's preview picture is drawn through it.
+    virtual std::int32_t RenderScene() { return 0; }
     virtual bool Start() { return true; }
     virtual bool Init(const char* pcName);
 

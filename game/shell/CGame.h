@@ -105,7 +105,7 @@ public:
     // The jump to 06:00 of the next day.
     void AdvanceToMorning();
     // Draws the world alone through the game camera; the begin result.
-    std::int32_t RenderScene();
+    std::int32_t RenderScene() override;
 
     // Start-up, loading and fade pictures. A timed screen stays for its
     // time, while the messages are pumped, unless a key or a click ends it;

@@ -506,6 +506,10 @@ public:
     [[nodiscard]] const char* BackendName() const;
     [[nodiscard]] IDirect3DSurface9* BackBufferSurface() const { return m_backBuffers.empty() ? nullptr : m_backBuffers[0]; }
     [[nodiscard]] std::size_t LiveDefaultPoolResources() const { return m_defaultPoolCount; }
+    // Every resource (but the device's own back buffers and depth surface)
+    // and every declaration or shader still alive, held by anyone.
+    [[nodiscard]] std::size_t LiveResources() const;
+    [[nodiscard]] std::size_t LiveChildren() const { return m_children.size(); }
 
     // Called by resources (not by users).
     void ResourceCreated(IDirect3DResource9* resource);
@@ -605,6 +609,9 @@ public:
         m_failCreate = result;
         m_failCreateCount = count;
     }
+    // Test hook: CheckDeviceFormat refuses every format for this resource
+    // type (a driver without cube textures, say); 0 turns it off.
+    void RefuseResourceType(std::uint32_t resourceType) { m_refusedType = resourceType; }
 
     struct Adapter {
         std::string description;
@@ -621,6 +628,7 @@ private:
     std::vector<Adapter> m_adapters;
     HRESULT m_failCreate = D3D_OK;
     std::uint32_t m_failCreateCount = 0;
+    std::uint32_t m_refusedType = 0;
 };
 
 // The top object, as Direct3DCreate9 gives it: null unless sdkVersion is

@@ -359,6 +359,13 @@ void IDirect3DDevice9::ResourceDestroyed(IDirect3DResource9* r) {
     m_backend->ResourceDestroyed(*r);
 }
 
+std::size_t IDirect3DDevice9::LiveResources() const {
+    return static_cast<std::size_t>(std::count_if(m_resources.begin(), m_resources.end(), [](IDirect3DResource9* r) {
+        auto* surface = dynamic_cast<IDirect3DSurface9*>(r);
+        return !surface || !surface->IsImplicit();
+    }));
+}
+
 const char* IDirect3DDevice9::BackendName() const { return m_backend->Name(); }
 
 void IDirect3DDevice9::InjectBackendFault(BackendFault fault) { m_backend->InjectFault(fault); }

@@ -184,6 +184,7 @@ HRESULT IDirect3D9::CheckDeviceFormat(std::uint32_t adapter, std::uint32_t devic
     const std::uint32_t known = D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL | D3DUSAGE_DYNAMIC |
                                 D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING;
     if (usage & ~known) return D3DERR_NOTAVAILABLE;
+    if (m_refusedType != 0 && resourceType == m_refusedType) return D3DERR_NOTAVAILABLE;
     switch (resourceType) {
     case D3DRTYPE_SURFACE:
         if (usage & D3DUSAGE_DEPTHSTENCIL) return IsSupportedDepthFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,7 +46,9 @@ class UiTestGame : public COrvaneGame
 public:
     void OnWidgetPressed() override { ++m_iWidgetPresses; }
     [[nodiscard]] COrvaneLevelManager* GetLevelManager() const override { return m_pkLevels; }
+    std::int32_t RenderScene() override { return m_kRenderScene ? m_kRenderScene() : 0; }
     int m_iWidgetPresses = 0;
+    std::function<std::int32_t()> m_kRenderScene; // the test's scene, if any
     COrvaneLevelManager* m_pkLevels = nullptr; // the test's
 };
 

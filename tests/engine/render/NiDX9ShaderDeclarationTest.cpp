@@ -7,6 +7,7 @@
 
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace
@@ -41,10 +42,11 @@ public:
         if (IsSkipped() || HasFatalFailure())
             return;
         NiDX9RendererLibraryStartup();
-        ASSERT_TRUE(m_kDecl.Initialize(m_spRenderer, 4, 2));
+        ASSERT_TRUE(m_spDecl->Initialize(m_spRenderer, 4, 2));
     }
     void TearDown() override
     {
+        m_spDecl.reset();
         NiDX9PackingRegistry::Destroy();
         NiDX9RendererLibraryReset();
         BufferTest::TearDown();
@@ -56,13 +58,14 @@ public:
                                    NiDX9ExtraDataSource* pkExtra = nullptr, std::uint32_t* puiBytes = nullptr)
     {
         std::vector<std::uint8_t> k(std::size_t(usVertices) * 16, 0xAB);
-        const std::uint32_t ui = m_kDecl.PackEntry(usVertices, pkData, 0, pkPart, pkExtra, kEntry, 16, k.data());
+        const std::uint32_t ui = m_spDecl->PackEntry(usVertices, pkData, 0, pkPart, pkExtra, kEntry, 16, k.data());
         if (puiBytes)
             *puiBytes = ui;
         return k;
     }
 
-    TestDeclaration m_kDecl;
+    // Made per test and gone before the renderer, which it holds the device of.
+    std::unique_ptr<TestDeclaration> m_spDecl = std::make_unique<TestDeclaration>();
 };
 
 // Extra-data answers from a fixed array.
@@ -235,13 +238,13 @@ TEST_P(NiDX9ShaderDeclarationTest, EntriesThatPackNothing)
 
 TEST_P(NiDX9ShaderDeclarationTest, InitializeKeepsTheRendererAndItsStreams)
 {
-    EXPECT_EQ(m_kDecl.GetRenderer(), m_spRenderer.Get());
-    EXPECT_EQ(m_kDecl.GetDevice(), m_pkDevice);
-    ASSERT_EQ(m_kDecl.GetStreamCount(), 2u);
-    const Entry& kEntry = m_kDecl.GetStream(1)->m_spEntries[3];
+    EXPECT_EQ(m_spDecl->GetRenderer(), m_spRenderer.Get());
+    EXPECT_EQ(m_spDecl->GetDevice(), m_pkDevice);
+    ASSERT_EQ(m_spDecl->GetStreamCount(), 2u);
+    const Entry& kEntry = m_spDecl->GetStream(1)->m_spEntries[3];
     EXPECT_EQ(kEntry.m_iParameter, -1);
     EXPECT_EQ(kEntry.m_uiType, 17u);
-    EXPECT_EQ(m_kDecl.GetStream(2), nullptr);
+    EXPECT_EQ(m_spDecl->GetStream(2), nullptr);
 }
 
 TEST(NiDX9ErrorStringTest, NamesTheDeviceResults)

@@ -46,7 +46,7 @@ public:
     {
         EXPECT_EQ(gfx::StrictBufferViolations(), m_uiExpectedViolations);
         gfx::ResetStrictBufferChecks();
-        m_spRenderer = nullptr;
+        ReleaseRendererAndCheckDevice();
         NiDX9Renderer::ResetStatics();
         NiTexture::ResetReplacements();
         NiRenderer::ClearRenderer();
@@ -60,6 +60,25 @@ public:
         return NiDX9Renderer::Create(64, 48, uiFlags, nullptr, nullptr, uiAdapter, eDesc, 0, 0,
                                      NiDX9Renderer::PRESENT_INTERVAL_ONE, NiDX9Renderer::SWAPEFFECT_DEFAULT,
                                      iFBMode, 1, 0);
+    }
+
+    // The renderer goes; nothing it made on the device may outlive it: the
+    // device itself, its resources, its declarations and shaders.
+    void ReleaseRendererAndCheckDevice()
+    {
+        if (m_spRenderer == nullptr)
+            return;
+        gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+        if (pkDevice == nullptr)
+        {
+            m_spRenderer = nullptr;
+            return;
+        }
+        pkDevice->AddRef();
+        m_spRenderer = nullptr;
+        EXPECT_EQ(pkDevice->LiveResources(), 0u) << "device resources outlive the renderer";
+        EXPECT_EQ(pkDevice->LiveChildren(), 0u) << "declarations or shaders outlive the renderer";
+        EXPECT_EQ(pkDevice->Release(), 0u) << "the device outlives the renderer";
     }
 
     NiDX9RendererPtr m_spRenderer;
