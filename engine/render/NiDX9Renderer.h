@@ -480,6 +480,12 @@ public:
     // data (between the two halves of a reset it has none).
     [[nodiscard]] bool IsRenderedTextureListed(const NiTexture* pkTexture) const;
 
+    // ---- screen textures ----
+    // Inside a scene: the rectangles over what was drawn, in pixels of the
+    // current target, with a private state (vertex colours unlit, alpha
+    // blending, no depth); the caller's property and effect sets come back.
+    void RenderScreenTexture(NiScreenTexture* pkScreenTexture) override;
+
     // ---- blits ----
     // Copies the blit source (all of it, or the rectangle cut to its size)
     // into the current target at (x, y), cut at the target's edges.
@@ -634,6 +640,14 @@ private:
     NiDX9TextureManagerPtr m_spTextureManager;
     NiDX9LightManagerPtr m_spLightManager;
     NiRefPtr<NiD3DDefaultShader> m_spDefaultShader;
+
+    // Screen textures: four vertices and six indices a rectangle; false when
+    // they cannot be written.
+    bool PackScreenTexture(NiScreenTexture* pkScreenTexture);
+    NiRefPtr<NiPropertySet> m_spScreenTextureProperties;
+    std::vector<float> m_kScreenPositions;
+    std::vector<float> m_kScreenColors;
+    std::vector<float> m_kScreenTextures;
 
     // Device loss and reset.
     bool m_bDeviceLost = false;
