@@ -109,7 +109,8 @@ std::uint64_t NiLoadArena::GetLiveCount() const
 
 void NiLoadArena::NewBlock(std::size_t uiBytes)
 {
-    std::size_t uiSize = std::max(m_uiNextBlockSize, uiBytes + sizeof(Block));
+    // Data pieces are taken from the block's end: it must be aligned too.
+    std::size_t uiSize = RoundUp(std::max(m_uiNextBlockSize, uiBytes + sizeof(Block)));
     m_uiNextBlockSize = std::min(m_uiNextBlockSize * 2, MAX_BLOCK);
     auto* pkBlock = static_cast<Block*>(CheckedMalloc(uiSize));
     pkBlock->m_pkPrevious = m_pkBlocks.load(std::memory_order_relaxed);
@@ -135,23 +136,32 @@ bool NiLoadArena::Holds(const void* pv) const
     return false;
 }
 
-void* NiLoadArena::Bump(std::size_t uiBytes)
+void* NiLoadArena::Bump(std::size_t uiBytes, bool bData)
 {
     if (static_cast<std::size_t>(m_pucEnd - m_pucNext) < uiBytes)
         NewBlock(uiBytes);
-    void* pv = m_pucNext;
-    m_pucNext += uiBytes;
+    void* pv;
+    if (bData)
+    {
+        m_pucEnd -= uiBytes;
+        pv = m_pucEnd;
+    }
+    else
+    {
+        pv = m_pucNext;
+        m_pucNext += uiBytes;
+    }
     ORVANE_UNPOISON(pv, uiBytes);
     ++m_uiPending;
     return pv;
 }
 
-void* NiLoadArena::AllocateElsewhere(std::size_t uiBytes)
+void* NiLoadArena::AllocateElsewhere(std::size_t uiBytes, bool bData)
 {
     std::size_t uiTotal = RoundUp(uiBytes) + sizeof(PieceHeader);
     NiLoadArena* pkArena = s_pkActive;
-    auto* pkHeader =
-        static_cast<PieceHeader*>(pkArena != nullptr ? pkArena->Bump(uiTotal) : CheckedMalloc(uiTotal));
+    auto* pkHeader = static_cast<PieceHeader*>(pkArena != nullptr ? pkArena->Bump(uiTotal, bData)
+                                                                   : CheckedMalloc(uiTotal));
     pkHeader->m_pkArena = pkArena;
     pkHeader->m_uiBytes = uiTotal;
     return pkHeader + 1;
@@ -241,7 +251,7 @@ char* NiArenaStrDup(const char* pcText, std::size_t uiLength)
 {
     if (pcText == nullptr)
         return nullptr;
-    auto* pc = static_cast<char*>(NiLoadArena::Allocate(uiLength + 1));
+    auto* pc = static_cast<char*>(NiLoadArena::AllocateData(uiLength + 1));
     std::memcpy(pc, pcText, uiLength);
     pc[uiLength] = '\0';
     return pc;

@@ -18,6 +18,11 @@
 // each piece names its arena (or none), so the owner never needs to know
 // where its memory came from. Pieces are taken from the arena active on the
 // calling thread, if any; only the loading thread activates an arena.
+//
+// A block is filled from both ends: objects and the arrays of pointers they
+// hold from the front, texts and plain arrays (AllocateData) from the back.
+// The passes of a load and the free walk the objects; their texts would
+// only spread them over more cache lines.
 class NiLoadArena
 {
 public:
@@ -34,6 +39,9 @@ public:
     // At least uiBytes, ALIGNMENT-aligned: from the active arena, else from
     // the heap. Never null (out of memory ends the process).
     [[nodiscard]] static void* Allocate(std::size_t uiBytes);
+    // The same, for memory that objects point to but nothing walks when
+    // they die: kept apart from the objects in the active arena.
+    [[nodiscard]] static void* AllocateData(std::size_t uiBytes);
     // Memory from Allocate, wherever it came from; null is ignored.
     static void Free(void* pv);
 
@@ -85,12 +93,17 @@ private:
     // The arena active on this thread.
     static constinit thread_local NiLoadArena* s_pkActive;
 
-    // Allocate when the active block has no room, or on the heap.
-    [[nodiscard]] static void* AllocateElsewhere(std::size_t uiBytes);
+    // Allocate (AllocateData) when the active block has no room, or on the
+    // heap.
+    [[nodiscard]] static void* AllocateElsewhere(std::size_t uiBytes, bool bData);
+    [[nodiscard]] static std::size_t PieceBytes(std::size_t uiBytes)
+    {
+        return ((uiBytes + ALIGNMENT - 1) & ~(ALIGNMENT - 1)) + sizeof(PieceHeader);
+    }
     explicit NiLoadArena(std::size_t uiFirstBlock) : m_uiNextBlockSize(uiFirstBlock) {}
     ~NiLoadArena();
 
-    void* Bump(std::size_t uiBytes);
+    void* Bump(std::size_t uiBytes, bool bData);
     void NewBlock(std::size_t uiBytes);
     void Activate();
     void Deactivate();
@@ -102,6 +115,8 @@ private:
     // Read by frees on any thread (see Holds) while the loading thread adds
     // blocks: published with release, blocks never leave before the arena.
     std::atomic<Block*> m_pkBlocks{nullptr};
+    // The active block's free room: objects are taken at its start, data
+    // at its end.
     std::uint8_t* m_pucNext = nullptr;
     std::uint8_t* m_pucEnd = nullptr;
     std::size_t m_uiNextBlockSize;
@@ -119,7 +134,7 @@ private:
 inline void* NiLoadArena::Allocate(std::size_t uiBytes)
 {
 #if !defined(__SANITIZE_ADDRESS__)
-    std::size_t uiTotal = ((uiBytes + ALIGNMENT - 1) & ~(ALIGNMENT - 1)) + sizeof(PieceHeader);
+    std::size_t uiTotal = PieceBytes(uiBytes);
     NiLoadArena* pkArena = s_pkActive;
     if (pkArena != nullptr && uiTotal >= uiBytes &&
         uiTotal <= static_cast<std::size_t>(pkArena->m_pucEnd - pkArena->m_pucNext))
@@ -132,7 +147,26 @@ inline void* NiLoadArena::Allocate(std::size_t uiBytes)
         return pkHeader + 1;
     }
 #endif
-    return AllocateElsewhere(uiBytes);
+    return AllocateElsewhere(uiBytes, false);
+}
+
+inline void* NiLoadArena::AllocateData(std::size_t uiBytes)
+{
+#if !defined(__SANITIZE_ADDRESS__)
+    std::size_t uiTotal = PieceBytes(uiBytes);
+    NiLoadArena* pkArena = s_pkActive;
+    if (pkArena != nullptr && uiTotal >= uiBytes &&
+        uiTotal <= static_cast<std::size_t>(pkArena->m_pucEnd - pkArena->m_pucNext))
+    {
+        pkArena->m_pucEnd -= uiTotal;
+        auto* pkHeader = reinterpret_cast<PieceHeader*>(pkArena->m_pucEnd);
+        ++pkArena->m_uiPending;
+        pkHeader->m_pkArena = pkArena;
+        pkHeader->m_uiBytes = uiTotal;
+        return pkHeader + 1;
+    }
+#endif
+    return AllocateElsewhere(uiBytes, true);
 }
 
 // Frees through NiLoadArena::Free, for owners of text and arrays.
@@ -142,12 +176,46 @@ struct NiArenaDeleter
 };
 using NiArenaString = std::unique_ptr<char, NiArenaDeleter>;
 
+// Copies uiLength bytes; texts of a scene file are mostly a few bytes long,
+// which this copies in at most two overlapping moves instead of a call.
+inline void NiCopyShortText(void* pvTo, const void* pvFrom, std::size_t uiLength)
+{
+    auto* pucTo = static_cast<std::uint8_t*>(pvTo);
+    const auto* pucFrom = static_cast<const std::uint8_t*>(pvFrom);
+    if (uiLength >= 8 && uiLength <= 16)
+    {
+        std::uint64_t uiHead, uiTail;
+        std::memcpy(&uiHead, pucFrom, 8);
+        std::memcpy(&uiTail, pucFrom + uiLength - 8, 8);
+        std::memcpy(pucTo, &uiHead, 8);
+        std::memcpy(pucTo + uiLength - 8, &uiTail, 8);
+    }
+    else if (uiLength >= 4 && uiLength < 8)
+    {
+        std::uint32_t uiHead, uiTail;
+        std::memcpy(&uiHead, pucFrom, 4);
+        std::memcpy(&uiTail, pucFrom + uiLength - 4, 4);
+        std::memcpy(pucTo, &uiHead, 4);
+        std::memcpy(pucTo + uiLength - 4, &uiTail, 4);
+    }
+    else if (uiLength < 4)
+    {
+        for (std::size_t i = 0; i < uiLength; ++i)
+            pucTo[i] = pucFrom[i];
+    }
+    else
+    {
+        std::memcpy(pucTo, pucFrom, uiLength);
+    }
+}
+
 // A copy of the text (null for null) that NiLoadArena::Free releases.
 [[nodiscard]] char* NiArenaStrDup(const char* pcText);
 [[nodiscard]] char* NiArenaStrDup(const char* pcText, std::size_t uiLength);
 
 // Zeroed room for uiCount elements of a trivial type, freed by
-// NiLoadArena::Free; null for a count of 0.
+// NiLoadArena::Free; null for a count of 0. Arrays of pointers are walked
+// when their owner dies and lie with the objects; other arrays are data.
 template <class T>
 [[nodiscard]] T* NiArenaNewArray(std::size_t uiCount)
 {
@@ -155,7 +223,8 @@ template <class T>
     static_assert(alignof(T) <= NiLoadArena::ALIGNMENT);
     if (uiCount == 0)
         return nullptr;
-    void* pv = NiLoadArena::Allocate(uiCount * sizeof(T));
+    void* pv = std::is_pointer_v<T> ? NiLoadArena::Allocate(uiCount * sizeof(T))
+                                    : NiLoadArena::AllocateData(uiCount * sizeof(T));
     std::memset(pv, 0, uiCount * sizeof(T));
     return static_cast<T*>(pv);
 }

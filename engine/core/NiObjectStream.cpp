@@ -363,33 +363,49 @@ bool NiObjectStream::ReadClassTable()
         if (!ReadClassName(kName))
             return false;
     }
-    std::vector<NiCreateFunction> kCreate(usClasses, nullptr);
+    m_kCreate.assign(usClasses, nullptr);
     for (std::uint16_t i = 0; i < usClasses; ++i)
     {
-        kCreate[i] = GetCreateFunction(m_kClassNames[i].c_str());
-        if (kCreate[i] == nullptr)
+        m_kCreate[i] = GetCreateFunction(m_kClassNames[i].c_str());
+        if (m_kCreate[i] == nullptr)
         {
             SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(m_kClassNames[i]));
             return false;
         }
     }
 
+    // Every index is checked now; the objects are made as their records
+    // come (see CreateObjectsThrough).
+    const std::uint8_t* puc = TakeBytes(std::uint64_t{m_uiFileObjectCount} * 2);
+    if (puc == nullptr)
+        return Corrupt();
     m_kClassIndices.resize(m_uiFileObjectCount);
-    for (std::uint32_t i = 0; i < m_uiFileObjectCount; ++i)
+    if (m_uiFileObjectCount > 0)
+        std::memcpy(m_kClassIndices.data(), puc, std::size_t{m_uiFileObjectCount} * 2);
+    for (std::uint16_t usIndex : m_kClassIndices)
     {
-        std::uint16_t usIndex = 0;
-        if (!ReadLE(usIndex) || usIndex >= usClasses)
-        {
-            SetError(ERROR_CORRUPT, CORRUPT_TEXT);
-            return false;
-        }
-        NiObject* pkObject = kCreate[usIndex]();
+        if (usIndex >= usClasses)
+            return Corrupt();
+    }
+    return true;
+}
+
+bool NiObjectStream::CreateObjectsThrough(std::uint32_t uiIndex)
+{
+    // An object is made just before its record is read, so it, its names and
+    // its arrays lie together in the arena and the record is read while the
+    // object is still in the cache. A record may ask for a later object at
+    // once (ReadObjectRef): the objects up to it are made then, in order.
+    while (m_kObjects.size() <= uiIndex)
+    {
+        std::uint16_t usClass = m_kClassIndices[m_kObjects.size()];
+        NiObject* pkObject = m_kCreate[usClass]();
         if (pkObject == nullptr)
         {
-            SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(m_kClassNames[usIndex]));
+            SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(m_kClassNames[usClass]));
+            m_bCreateFailed = true;
             return false;
         }
-        m_kClassIndices[i] = usIndex;
         pkObject->IncRefCountFirst();
         m_kObjects.push_back(NiObjectPtr::Adopt(pkObject));
     }
@@ -488,6 +504,14 @@ private:
 constexpr std::uint64_t ARENA_BYTES_PER_FILE_BYTE = 2;
 } // namespace
 
+void NiObjectStream::PrefetchObject(std::size_t uiIndex) const
+{
+    // The link passes visit every object a pass after it was last touched:
+    // the object a few places ahead is fetched while this one is handled.
+    if (uiIndex < m_kObjects.size())
+        __builtin_prefetch(m_kObjects[uiIndex].Get());
+}
+
 bool NiObjectStream::Corrupt()
 {
     SetError(ERROR_CORRUPT, CORRUPT_TEXT);
@@ -499,6 +523,7 @@ bool NiObjectStream::ReadObjects()
     RemoveAllTopObjects();
     EndLoad(false);
     m_bCorrupt = false;
+    m_bCreateFailed = false;
     LoadGuard kGuard([this] { EndLoad(false); });
 
     m_pkArena = NiLoadArena::Create(static_cast<std::size_t>(
@@ -533,6 +558,8 @@ bool NiObjectStream::ReadObjects()
             }
             else
             {
+                if (m_uiLoadPos >= m_kObjects.size() && !CreateObjectsThrough(m_uiLoadPos))
+                    return false; // the error is set
                 m_pcCurrentClass = m_kClassNames[m_kClassIndices[m_uiLoadPos]].c_str();
                 // A record that replaces itself stays alive in m_spReplaced
                 // until its read returns.
@@ -540,6 +567,8 @@ bool NiObjectStream::ReadObjects()
                     pkObject->ReadFromStream(*this);
             }
             m_spReplaced.Clear();
+            if (m_bCreateFailed)
+                return false; // the error is set
             if (IsCorrupt())
                 return Corrupt();
         }
@@ -552,6 +581,7 @@ bool NiObjectStream::ReadObjects()
         {
             if (!CheckStatus())
                 return false;
+            PrefetchObject(m_uiLinkPos + PREFETCH_AHEAD);
             if (m_kObjects[m_uiLinkPos] != nullptr)
                 m_kObjects[m_uiLinkPos]->ResolveLinks(*this);
             if (IsCorrupt())
@@ -562,6 +592,7 @@ bool NiObjectStream::ReadObjects()
     {
         if (!CheckStatus())
             return false;
+        PrefetchObject(m_uiPostLinkPos + PREFETCH_AHEAD);
         if (m_kObjects[m_uiPostLinkPos] != nullptr)
             m_kObjects[m_uiPostLinkPos]->PostLink(*this);
         if (IsCorrupt())
@@ -621,6 +652,7 @@ void NiObjectStream::EndLoad(bool bSucceeded)
     m_uiCountRead = 0;
     m_kClassNames.clear();
     m_kClassIndices.clear();
+    m_kCreate.clear();
     m_pcCurrentClass = nullptr;
     // The objects keep the arena's blocks for as long as any of them lives.
     if (m_pkArena != nullptr)
@@ -639,7 +671,7 @@ void NiObjectStream::ReleaseObjectTable()
 {
     // The objects were last touched a whole pass ago: the ones a few places
     // ahead are fetched while this one's reference goes.
-    constexpr std::size_t AHEAD = 8;
+    constexpr std::size_t AHEAD = PREFETCH_AHEAD;
     NiObjectPtr* pspObjects = m_kObjects.data();
     std::size_t uiCount = m_kObjects.size();
     for (std::size_t i = 0; i < uiCount; ++i)
@@ -840,7 +872,7 @@ std::uint32_t NiObjectStream::ReadLinkID()
     return static_cast<std::uint32_t>(m_kLinks.size() - 1);
 }
 
-void NiObjectStream::ReadLinkIDList()
+std::uint32_t NiObjectStream::ReadLinkIDList()
 {
     std::uint32_t uiCount = 0;
     ReadCount(uiCount, 4);
@@ -848,33 +880,16 @@ void NiObjectStream::ReadLinkIDList()
     // The count was checked against the bytes left: all links in one go.
     const std::uint8_t* puc = uiCount > 0 ? TakeBytes(std::uint64_t{uiCount} * 4) : nullptr;
     if (puc == nullptr)
-        return;
+        return 0;
     std::size_t uiOld = m_kLinks.size();
     m_kLinks.resize(uiOld + uiCount);
     std::memcpy(m_kLinks.data() + uiOld, puc, std::size_t{uiCount} * 4);
+    return uiCount;
 }
 
 void NiObjectStream::QueueLinkCount(std::uint32_t uiCount)
 {
     m_kCounts.push_back(uiCount);
-}
-
-NiObject* NiObjectStream::GetLinkedObject()
-{
-    if (m_uiLinkRead >= m_kLinks.size())
-    {
-        SetCorrupt();
-        return nullptr;
-    }
-    std::uint32_t uiLink = m_kLinks[m_uiLinkRead++];
-    if (uiLink == NULL_LINK)
-        return nullptr;
-    if (uiLink >= m_kObjects.size())
-    {
-        SetCorrupt();
-        return nullptr;
-    }
-    return m_kObjects[uiLink];
 }
 
 std::uint32_t NiObjectStream::GetNextLinkCount()
@@ -898,7 +913,9 @@ NiObject* NiObjectStream::ReadObjectRef()
         return nullptr;
     }
     // Old files create each object as its record comes: a later one does
-    // not exist yet.
+    // not exist yet. Class-table files name every object up front.
+    if (uiLink >= m_kObjects.size() && uiLink < m_kClassIndices.size() && !CreateObjectsThrough(uiLink))
+        return nullptr;
     return uiLink < m_kObjects.size() ? m_kObjects[uiLink].Get() : nullptr;
 }
 
@@ -934,7 +951,7 @@ bool NiObjectStream::ReadCount(std::uint32_t& uiCount, std::uint32_t uiElementBy
     return true;
 }
 
-NiArenaString NiObjectStream::ReadArenaString()
+NiArenaString NiObjectStream::ReadArenaStringChecked()
 {
     std::uint32_t uiLength = 0;
     if (!ReadLE(uiLength) || uiLength == 0 || (uiLength & 0x80000000u) != 0)

@@ -126,8 +126,9 @@ public:
     // ---- What records use while they are read ----
     // Queues a link index for the link pass; returns its queue position.
     std::uint32_t ReadLinkID();
-    // A u32 count (checked against the bytes left) and that many links.
-    void ReadLinkIDList();
+    // A u32 count (checked against the bytes left) and that many links;
+    // gives the count (0 after a failure).
+    std::uint32_t ReadLinkIDList();
     void QueueLinkCount(std::uint32_t uiCount);
     // The next queued link's object (null for the null link). A link beyond
     // the file's objects, or an empty queue, marks the load corrupt.
@@ -177,6 +178,8 @@ public:
     [[nodiscard]] NiArenaString ReadArenaString();
     // Null writes length 0.
     void WriteString(const char* pcText);
+    // ReadArenaString for every case, the failures included.
+    [[nodiscard]] NiArenaString ReadArenaStringChecked();
 
     [[nodiscard]] std::uint64_t GetBytesLeft() const;
     // Marks the load corrupt: it fails with ERROR_CORRUPT at the next check.
@@ -266,9 +269,15 @@ protected:
     void EndLoad(bool bSucceeded);
     // Lets go of the table's references, first to last.
     void ReleaseObjectTable();
+    // Objects ahead in a pass over the table are fetched this far ahead.
+    static constexpr std::size_t PREFETCH_AHEAD = 8;
+    void PrefetchObject(std::size_t uiIndex) const;
     // Sets the corrupt-file error; the load's guard cleans up.
     [[nodiscard]] bool Corrupt();
     [[nodiscard]] bool ReadClassTable();
+    // Makes the objects of the class table up to and including uiIndex; false
+    // (ERROR_NO_CREATE_FUNCTION set) when a create function gives null.
+    [[nodiscard]] bool CreateObjectsThrough(std::uint32_t uiIndex);
     [[nodiscard]] bool ReadGroupTable();
     void WriteClassTable();
     void WriteGroupTable();
@@ -307,6 +316,8 @@ protected:
     const char* m_pcCurrentClass = nullptr;
     std::vector<std::string> m_kClassNames;
     std::vector<std::uint16_t> m_kClassIndices;
+    std::vector<NiCreateFunction> m_kCreate;
+    bool m_bCreateFailed = false;
     std::string m_kCurrentClassName;
     std::uint16_t m_usSavedObjectFlags = 0;
     std::uint16_t m_usRawObjectFlags = 0;
@@ -401,6 +412,49 @@ inline bool NiObjectStream::ReadLE(float* pf, std::uint32_t n)
     if (n > 0)
         std::memcpy(pf, puc, std::size_t{n} * 4);
     return true;
+}
+
+// A load reads a text for nearly every object: the common case (a length
+// that fits the bytes left, then the text) is one check and one copy.
+// Anything else takes ReadArenaStringChecked, which reads it as ever.
+inline NiArenaString NiObjectStream::ReadArenaString()
+{
+    assert(m_spReader != nullptr && "a record read with no load running");
+    Reader& kReader = *m_spReader;
+    std::uint64_t uiLeft = kReader.GetLeft();
+    if (!kReader.Failed() && uiLeft >= 4)
+    {
+        const std::uint8_t* puc = kReader.Peek();
+        std::uint32_t uiLength;
+        std::memcpy(&uiLength, puc, 4);
+        if (uiLength != 0 && (uiLength & 0x80000000u) == 0 && uiLength <= uiLeft - 4)
+        {
+            auto* pc = static_cast<char*>(NiLoadArena::AllocateData(std::size_t{uiLength} + 1));
+            NiCopyShortText(pc, puc + 4, uiLength);
+            pc[uiLength] = '\0';
+            kReader.Advance(std::uint64_t{uiLength} + 4);
+            return NiArenaString(pc);
+        }
+    }
+    return ReadArenaStringChecked();
+}
+
+inline NiObject* NiObjectStream::GetLinkedObject()
+{
+    if (m_uiLinkRead >= m_kLinks.size())
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    std::uint32_t uiLink = m_kLinks[m_uiLinkRead++];
+    if (uiLink == NULL_LINK)
+        return nullptr;
+    if (uiLink >= m_kObjects.size())
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    return m_kObjects[uiLink].Get();
 }
 
 inline const std::uint8_t* NiObjectStream::TakeBytes(std::uint64_t uiBytes)

@@ -5,11 +5,8 @@
 
 namespace
 {
-// The live count is kept per thread, so making and freeing an object takes
-// no locked instruction (a load makes and frees them by the hundred
-// thousand); the total is the sum. A count may go negative on a thread that
-// frees what another made. Counters are never freed: a thread that ends
-// leaves its count in the sum.
+// A count may go negative on a thread that frees what another made.
+// Counters are never freed: a thread that ends leaves its count in the sum.
 struct alignas(64) ThreadCount
 {
     std::atomic<std::int64_t> m_iCount{0};
@@ -18,37 +15,20 @@ struct alignas(64) ThreadCount
 
 std::mutex s_kThreadsMutex;
 ThreadCount* s_pkThreads = nullptr;
-thread_local ThreadCount* t_pkCount = nullptr;
+} // namespace
 
-ThreadCount& OwnCount()
+constinit thread_local std::atomic<std::int64_t>* NiRefObject::s_piLiveCount = nullptr;
+
+void NiRefObject::AddToNewLiveCount(std::int64_t iDelta)
 {
-    if (t_pkCount == nullptr)
+    auto* pkCount = new ThreadCount;
     {
-        auto* pkCount = new ThreadCount;
         std::lock_guard<std::mutex> kLock(s_kThreadsMutex);
         pkCount->m_pkNext = s_pkThreads;
         s_pkThreads = pkCount;
-        t_pkCount = pkCount;
     }
-    return *t_pkCount;
-}
-
-void AddToOwnCount(std::int64_t iDelta)
-{
-    // Only this thread writes its counter: a plain add, published relaxed.
-    std::atomic<std::int64_t>& kCount = OwnCount().m_iCount;
-    kCount.store(kCount.load(std::memory_order_relaxed) + iDelta, std::memory_order_relaxed);
-}
-} // namespace
-
-NiRefObject::NiRefObject()
-{
-    AddToOwnCount(1);
-}
-
-NiRefObject::~NiRefObject()
-{
-    AddToOwnCount(-1);
+    s_piLiveCount = &pkCount->m_iCount;
+    AddToLiveCount(iDelta);
 }
 
 void NiRefObject::DeleteInBatch()

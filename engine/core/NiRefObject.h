@@ -13,8 +13,8 @@
 class NiRefObject
 {
 public:
-    NiRefObject();
-    virtual ~NiRefObject();
+    NiRefObject() { AddToLiveCount(1); }
+    virtual ~NiRefObject() { AddToLiveCount(-1); }
 
     NiRefObject(const NiRefObject&) = delete;
     NiRefObject& operator=(const NiRefObject&) = delete;
@@ -76,6 +76,21 @@ private:
     // DeleteThis with the memory of everything that dies with this object
     // given back in one batch.
     void DeleteInBatch();
+
+    // The live count is kept per thread, so making and freeing an object
+    // takes no locked instruction (a load makes and frees them by the
+    // hundred thousand); the total is the sum. Only the owning thread writes
+    // its counter. Null until the thread's first object.
+    static constinit thread_local std::atomic<std::int64_t>* s_piLiveCount;
+    static void AddToLiveCount(std::int64_t iDelta)
+    {
+        if (std::atomic<std::int64_t>* piCount = s_piLiveCount)
+            piCount->store(piCount->load(std::memory_order_relaxed) + iDelta, std::memory_order_relaxed);
+        else
+            AddToNewLiveCount(iDelta);
+    }
+    // Registers this thread's counter first.
+    static void AddToNewLiveCount(std::int64_t iDelta);
 
     std::atomic<std::uint32_t> m_uiRefCount{0};
 };

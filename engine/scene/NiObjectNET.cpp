@@ -14,12 +14,21 @@ NiImplementTypeInfo(NiObjectNET, NiObject)
 
 namespace
 {
-// Byte-wise comparison with unsigned bytes; a null name sorts first.
-int CompareNames(const char* pcA, const char* pcB)
+// Byte-wise comparison with unsigned bytes; a null name sorts first. Names
+// mostly differ within their first bytes, where a call would cost more than
+// the comparison.
+inline int CompareNames(const char* pcA, const char* pcB)
 {
     if (pcA == nullptr || pcB == nullptr)
         return (pcA != nullptr) - (pcB != nullptr);
-    return std::strcmp(pcA, pcB); // strcmp compares as unsigned char
+    const auto* pucA = reinterpret_cast<const unsigned char*>(pcA);
+    const auto* pucB = reinterpret_cast<const unsigned char*>(pcB);
+    while (*pucA != 0 && *pucA == *pucB)
+    {
+        ++pucA;
+        ++pucB;
+    }
+    return static_cast<int>(*pucA) - static_cast<int>(*pucB);
 }
 } // namespace
 
@@ -213,9 +222,18 @@ void NiObjectNET::ReadFromStream(NiObjectStream& kStream)
     NiLoadArena::Free(m_pcName);
     m_pcName = pcName;
     if (kStream.GetFileVersion() >= NiStreamVersion(5, 0, 0, 11))
-        kStream.ReadLinkIDList();
+    {
+        // The entries' slots are taken now, beside this object, rather than
+        // in the link pass among everything else: this object's death reads
+        // them.
+        std::uint32_t uiCount = kStream.ReadLinkIDList();
+        if (uiCount > 0 && m_uiExtraDataSize + uiCount > m_uiExtraDataCapacity)
+            ReserveExtraData(m_uiExtraDataSize + uiCount);
+    }
     else
+    {
         kStream.ReadLinkID();
+    }
     kStream.ReadLinkID();
 }
 
@@ -225,7 +243,7 @@ void NiObjectNET::ResolveLinks(NiObjectStream& kStream)
     if (kStream.GetFileVersion() >= NiStreamVersion(5, 0, 0, 11))
     {
         std::uint32_t uiCount = kStream.GetNextLinkCount();
-        if (uiCount > 0)
+        if (uiCount > 0 && m_uiExtraDataSize + uiCount != m_uiExtraDataCapacity)
             ReserveExtraData(m_uiExtraDataSize + uiCount);
         for (std::uint32_t i = 0; i < uiCount; ++i)
             AddExtraData(kStream.GetLinkedObjectAs<NiExtraData>());

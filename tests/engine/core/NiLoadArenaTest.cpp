@@ -94,6 +94,66 @@ TEST(NiLoadArena, BlocksGrowAndTakePiecesLargerThanABlock)
         NiLoadArena::Free(pv);
 }
 
+TEST(NiLoadArena, ObjectsAndDataFillEachBlockFromOppositeEnds)
+{
+    // A first block size that is no multiple of the alignment.
+    NiLoadArena* pkArena = NiLoadArena::Create(4100);
+    std::vector<std::pair<void*, std::size_t>> kPieces;
+    {
+        NiLoadArena::Scope kScope(pkArena);
+        auto* pucObject = static_cast<std::uint8_t*>(NiLoadArena::Allocate(40));
+        auto* pucData = static_cast<std::uint8_t*>(NiLoadArena::AllocateData(5));
+        auto* pucObject2 = static_cast<std::uint8_t*>(NiLoadArena::Allocate(24));
+        auto* pucData2 = static_cast<std::uint8_t*>(NiLoadArena::AllocateData(33));
+        EXPECT_LT(pucObject, pucObject2);
+        EXPECT_LT(pucData2, pucData);
+        EXPECT_LT(pucObject2, pucData2);
+        kPieces = {{pucObject, 40}, {pucData, 5}, {pucObject2, 24}, {pucData2, 33}};
+        // Texts and plain arrays are data; arrays of pointers lie with the
+        // objects.
+        char* pcText = NiArenaStrDup("text");
+        auto* piPlain = NiArenaNewArray<std::int32_t>(3);
+        auto** ppvPointers = NiArenaNewArray<void*>(3);
+        EXPECT_LT(reinterpret_cast<std::uint8_t*>(pcText), pucData2);
+        EXPECT_LT(reinterpret_cast<std::uint8_t*>(piPlain), reinterpret_cast<std::uint8_t*>(pcText));
+        EXPECT_LT(reinterpret_cast<std::uint8_t*>(ppvPointers), reinterpret_cast<std::uint8_t*>(piPlain));
+        EXPECT_GT(reinterpret_cast<std::uint8_t*>(ppvPointers), pucObject2);
+        kPieces.insert(kPieces.end(), {{pcText, 5}, {piPlain, 12}, {ppvPointers, 24}});
+        // Either end running into the other takes a new block.
+        EXPECT_EQ(pkArena->GetBlockCount(), 1u);
+        for (int i = 0; i < 120; ++i)
+        {
+            std::size_t uiBytes = 1 + static_cast<std::size_t>(i % 7) * 9;
+            void* pv = i % 3 == 0 ? NiLoadArena::Allocate(uiBytes) : NiLoadArena::AllocateData(uiBytes);
+            kPieces.emplace_back(pv, uiBytes);
+        }
+        EXPECT_GT(pkArena->GetBlockCount(), 1u);
+    }
+    // Every piece aligned, owned and apart from every other.
+    for (std::size_t i = 0; i < kPieces.size(); ++i)
+    {
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(kPieces[i].first) % NiLoadArena::ALIGNMENT, 0u);
+        EXPECT_EQ(NiLoadArena::GetOwner(kPieces[i].first), pkArena);
+        std::memset(kPieces[i].first, static_cast<int>(i & 0xFF), kPieces[i].second);
+    }
+    for (std::size_t i = 0; i < kPieces.size(); ++i)
+    {
+        const auto* puc = static_cast<const std::uint8_t*>(kPieces[i].first);
+        for (std::size_t j = 0; j < kPieces[i].second; ++j)
+            ASSERT_EQ(puc[j], i & 0xFF) << "piece " << i;
+    }
+    EXPECT_EQ(pkArena->GetLiveCount(), kPieces.size() + 1);
+    pkArena->Release();
+    {
+        // Data pieces are known by their address in a batch as objects are.
+        NiLoadArena::FreeBatch kBatch;
+        for (std::size_t i = 0; i + 1 < kPieces.size(); ++i)
+            NiLoadArena::Free(kPieces[i].first);
+    }
+    EXPECT_EQ(pkArena->GetLiveCount(), 1u);
+    NiLoadArena::Free(kPieces.back().first);
+}
+
 TEST(NiLoadArena, PiecesMayDieOnAnotherThread)
 {
     NiLoadArena* pkArena = NiLoadArena::Create(4096);

@@ -586,6 +586,64 @@ TEST_F(NiObjectStreamTest, FailedLoadHasEveryObjectDropItsCountedLinksFirst)
     EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
 }
 
+TEST_F(NiObjectStreamTest, ObjectsAreMadeAsTheirRecordsComeAndEarlierWhenARecordReachesThem)
+{
+    // The linker at 0 reaches 3 and 1 while it is read: those are made then,
+    // and their own records later fill the same objects.
+    auto Linker = [](const std::vector<std::uint32_t>& kLinks) {
+        Bytes k;
+        k.U32(static_cast<std::uint32_t>(kLinks.size()));
+        for (std::uint32_t ui : kLinks)
+            k.U32(ui);
+        return k;
+    };
+    std::vector<std::uint8_t> kFile = BuildFile(NiObjectStream::CURRENT_VERSION,
+                                                {{"TestLinker", Linker({3, 1})},
+                                                 {"TestLeaf", LeafBody(11)},
+                                                 {"TestRoot", RootBody(5, {3})},
+                                                 {"TestLeaf", LeafBody(33)}},
+                                                {0, 2, 3});
+    {
+        NiObjectStream kStream;
+        ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+        auto* pkLinker = NiDynamicCast<TestLinker>(kStream.GetObjectAt(0));
+        auto* pkRoot = NiDynamicCast<TestRoot>(kStream.GetObjectAt(1));
+        auto* pkLeaf = NiDynamicCast<TestLeaf>(kStream.GetObjectAt(2));
+        ASSERT_TRUE(pkLinker && pkRoot && pkLeaf);
+        ASSERT_EQ(pkLinker->m_kHeld.size(), 2u);
+        EXPECT_EQ(pkLinker->m_kHeld[0], pkLeaf);
+        EXPECT_EQ(pkLeaf->m_uiValue, 33u);
+        auto* pkHeld = NiDynamicCast<TestLeaf>(pkLinker->m_kHeld[1].Get());
+        ASSERT_NE(pkHeld, nullptr);
+        EXPECT_EQ(pkHeld->m_uiValue, 11u);
+        ASSERT_EQ(pkRoot->m_kLeaves.size(), 1u);
+        EXPECT_EQ(pkRoot->m_kLeaves[0], pkLeaf);
+        // The table's and the links' references only.
+        EXPECT_EQ(pkLeaf->GetRefCount(), 3u);
+        EXPECT_EQ(pkHeld->GetRefCount(), 1u);
+    }
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+
+    // A create function that gives nothing fails the load with its class
+    // named, whether the object's record or an earlier one reaches it first,
+    // and whatever was made is freed.
+    NiObjectStream::RegisterCreateFunction("TestLeaf", +[]() -> NiObject* { return nullptr; });
+    for (const std::vector<std::uint32_t>& kReach : {std::vector<std::uint32_t>{}, std::vector<std::uint32_t>{2}})
+    {
+        std::vector<std::uint8_t> kNull = BuildFile(
+            NiObjectStream::CURRENT_VERSION,
+            {{"TestLinker", Linker(kReach)}, {"TestRoot", RootBody(5, {})}, {"TestLeaf", LeafBody(1)}}, {0});
+        {
+            NiObjectStream kStream;
+            EXPECT_FALSE(kStream.LoadBuffer(kNull.data(), static_cast<std::uint32_t>(kNull.size())));
+            EXPECT_EQ(kStream.GetLastError(), NiObjectStream::ERROR_NO_CREATE_FUNCTION);
+            EXPECT_EQ(kStream.GetLastErrorMessage(), "TestLeaf: cannot find create function.");
+            EXPECT_EQ(kStream.GetObjectCount(), 0u);
+        }
+        EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+    }
+}
+
 TEST_F(NiObjectStreamTest, EveryTruncationFailsWithACodeAndKeepsNothing)
 {
     for (std::uint32_t uiVersion : {V(3, 3, 0, 11), V(5, 0, 0, 6), NiObjectStream::CURRENT_VERSION})
