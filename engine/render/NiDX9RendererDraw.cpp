@@ -837,8 +837,10 @@ void NiDX9Renderer::DrawPoints(NiParticles* pkParticles)
     // (1 for each that is missing).
     const std::uint32_t uiTotal = pkData->GetActiveVertexCount();
     const std::uint32_t uiMax = NiDX9IndexBufferManager::MAX_TEMP_POINTS;
-    static constexpr float s_afCorner[4][2] = {{-1.0f, 1.0f}, {-1.0f, -1.0f}, {1.0f, 1.0f}, {1.0f, -1.0f}};
-    static constexpr float s_afUV[4][2] = {{0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}};
+    // Corners round the quad as the temporary indices take them (0 1 2, 0 2
+    // 3), in the winding the default culling keeps.
+    static constexpr float s_afCorner[4][2] = {{-1.0f, 1.0f}, {-1.0f, -1.0f}, {1.0f, -1.0f}, {1.0f, 1.0f}};
+    static constexpr float s_afUV[4][2] = {{0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}, {1.0f, 0.0f}};
     for (std::uint32_t uiStart = 0; uiStart < uiTotal; uiStart += uiMax)
     {
         const std::uint32_t uiCount = std::min(uiMax, uiTotal - uiStart);

@@ -6,7 +6,9 @@
 
 #include "engine/render/NiDX9GeometryBufferGroup.h"
 #include "engine/render/NiDX9RendererLibrary.h"
+#include "engine/scene/NiCamera.h"
 #include "engine/scene/NiScreenPolygon.h"
+#include "engine/scene/NiVertexColorProperty.h"
 
 #include <gtest/gtest.h>
 
@@ -433,4 +435,99 @@ TEST_P(NiDX9RendererDrawTest, AVolatileBatchLargerThanTheDynamicBufferIsDrawnFro
 }
 
 INSTANTIATE_TEST_SUITE_P(, NiDX9RendererDrawTest, ::testing::Values(gfx::BackendKind::Null), rendertest::BackendName);
+
+// The same drawing on the gl device, read back: screen polygons, lines and
+// points land where they should, in their vertex colour.
+class NiDX9RendererDrawGlTest : public rendertest::RendererTest
+{
+public:
+    void SetUp() override
+    {
+        NiDX9RendererLibraryReset();
+        NiDX9RendererLibraryStartup();
+        RendererTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        m_spRenderer = CreateWindowed(0, NiDX9Renderer::DEVDESC_PURE, NiDX9Renderer::FBMODE_LOCKABLE);
+        ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+        m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f));
+        // Vertex colours as they are: emissive from the vertices, no lighting.
+        m_spProperties = new NiPropertySet;
+        NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;
+        spColors->SetSourceMode(1);
+        spColors->SetLightingMode(0);
+        m_spProperties->SetProperty(spColors);
+        m_spRenderer->SetPropertyState(m_spProperties);
+        // Orthographic, looking down -z: world x and y in -1..1 fill the 64 x 48 target.
+        NiViewFrustum kFrustum;
+        kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
+        m_spRenderer->SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
+                                    NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
+        ASSERT_TRUE(m_spRenderer->BeginScene());
+        m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
+    }
+    void TearDown() override
+    {
+        m_spProperties = nullptr;
+        RendererTest::TearDown();
+        NiDX9RendererLibraryReset();
+    }
+    // 0xRRGGBB of a pixel after the scene ends.
+    std::uint32_t Pixel(std::uint32_t x, std::uint32_t y)
+    {
+        if (m_spRenderer->IsInScene())
+            m_spRenderer->EndScene();
+        NiRefPtr<NiPixelData> spImage = m_spRenderer->CaptureBackBuffer(nullptr);
+        if (spImage == nullptr)
+            return 0xDEADBEEF;
+        const std::uint8_t* puc = spImage->GetPixels() + (std::size_t(y) * spImage->GetWidth() + x) * 4;
+        return (std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0];
+    }
+    NiRefPtr<NiPropertySet> m_spProperties;
+};
+
+TEST_P(NiDX9RendererDrawGlTest, AScreenPolygonCoversItsPartOfTheScreen)
+{
+    // The left half, in green (screen x and y run 0 to 1, y down).
+    const NiVec3 akVerts[4] = {{0, 0, 0.5f}, {0.5f, 0, 0.5f}, {0.5f, 1, 0.5f}, {0, 1, 0.5f}};
+    const NiColorRGBA akColors[4] = {{0, 1, 0, 1}, {0, 1, 0, 1}, {0, 1, 0, 1}, {0, 1, 0, 1}};
+    NiRefPtr<NiScreenPolygon> spPolygon = new NiScreenPolygon(4, akVerts, nullptr, akColors);
+    m_spRenderer->RenderScreenPolygon(spPolygon);
+    EXPECT_EQ(Pixel(10, 24), 0x00FF00u);
+    EXPECT_EQ(Pixel(50, 24), 0x000000u);
+}
+
+TEST_P(NiDX9RendererDrawGlTest, LinesAreDrawnInTheirClampedColours)
+{
+    // One horizontal segment through the middle row; colour (2, 0.5, -1) clamps to (255, 128, 0).
+    auto* pkVerts = new NiVec3[2]{{-1, 0.02f, 0}, {1, 0.02f, 0}};
+    auto* pkColors = new NiColorRGBA[2]{{2, 0.5f, -1, 1}, {2, 0.5f, -1, 1}};
+    auto* pucFlags = new std::uint8_t[2]{1, 0};
+    NiRefPtr<NiLines> spLines = new NiLines(2, pkVerts, pkColors, nullptr, 0, 0, pucFlags);
+    spLines->Update(0.0f);
+    m_spRenderer->DrawLines(spLines, m_spProperties, nullptr);
+    std::uint32_t uiLit = 0;
+    for (std::uint32_t y = 20; y < 28; ++y)
+        uiLit += Pixel(32, y) == 0xFF8000u;
+    EXPECT_EQ(uiLit, 1u); // one pixel wide
+    EXPECT_EQ(Pixel(32, 5), 0x000000u);
+}
+
+TEST_P(NiDX9RendererDrawGlTest, PointsAreQuadsOfTheirSizeAroundThemselves)
+{
+    auto* pkVerts = new NiVec3[1]{{0, 0, 0}};
+    auto* pkColors = new NiColorRGBA[1]{{1, 0, 1, 1}};
+    NiRefPtr<NiParticles> spPoints =
+        new NiParticles(new NiParticlesData(1, pkVerts, nullptr, pkColors, nullptr, 0, 0));
+    static_cast<NiParticlesData*>(spPoints->GetModelData())->GetRadii()[0] = 0.25f;
+    spPoints->Update(0.0f);
+    m_spRenderer->DrawPoints(spPoints);
+    // Half a side of 0.25 of the -1..1 view: 8 of 64 pixels across, 6 of 48 up.
+    EXPECT_EQ(Pixel(32, 24), 0xFF00FFu);
+    EXPECT_EQ(Pixel(27, 24), 0xFF00FFu);
+    EXPECT_EQ(Pixel(20, 24), 0x000000u);
+    EXPECT_EQ(Pixel(32, 15), 0x000000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(, NiDX9RendererDrawGlTest, ::testing::Values(gfx::BackendKind::Gl), rendertest::BackendName);
 } // namespace
