@@ -11,6 +11,16 @@ public:
     // The node's world position at a time of its animation.
     [[nodiscard]] NiVec3 PointAt(float fTime) const
     {
+        // The route's controllers run on the clock that starts at their
+        // first update, and routes are read at times in any order (the end
+        // first, when a connector is made): start them at 0 for each
+        // reading, so the time asked for is the time read.
+        for (NiTimeController* pkController = m_spNode->GetControllers(); pkController;
+             pkController = pkController->GetNext())
+        {
+            pkController->Start(0.0f);
+            pkController->Update(0.0f);
+        }
         m_spNode->Update(fTime);
         return m_spNode->GetWorldTransform().m_kTranslate;
     }

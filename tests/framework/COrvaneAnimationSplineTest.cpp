@@ -4,6 +4,7 @@
 #include "engine/scene/NiAVObject.h"
 #include "framework/COrvaneComposite.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tools/COrvaneDemoLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -77,6 +78,23 @@ TEST_F(COrvaneAnimationSplineTest, AdvancePlacesOnTheRouteAndKeepsItsTimeStep)
     EXPECT_EQ(*kModel.GetPosition(), NiVec3(4.0f, 0.5f, 4.0f));
     // Walking from the origin toward (+4, +4): 360 - 45.
     EXPECT_NEAR(kModel.GetAccumulatedAngle(), 315.0f, 1e-3f);
+}
+
+// A keyframed route as levels and models hold it: read at its end first, as
+// a connector does when it is made, it still gives each time's point.
+TEST_F(COrvaneAnimationSplineTest, AKeyframedRouteIsReadAtTheTimeAskedInAnyOrder)
+{
+    NiRefPtr<NiNode> spRoute = MakeDemoRoute("route_keys", NiVec3(0.0f, 0.0f, 0.0f), NiVec3(8.0f, 0.0f, 0.0f));
+    COrvaneAnimationSpline kSpline;
+    kSpline.CreateFromFile(spRoute, nullptr);
+    NiVec3 kEnd, kStart;
+    ASSERT_TRUE(kSpline.GetEndPosition(kEnd));
+    ASSERT_TRUE(kSpline.GetStartPosition(kStart));
+    EXPECT_EQ(kEnd, NiVec3(8.0f, 0.0f, 0.0f));
+    EXPECT_EQ(kStart, NiVec3(0.0f, 0.0f, 0.0f));
+    COrvaneComposite kModel;
+    (void)kSpline.Advance(0.5f, &kModel, 0.0f, 1.0f, nullptr, true);
+    EXPECT_NEAR(kModel.GetPosition()->x, 4.0f, 1e-4f);
 }
 
 TEST_F(COrvaneAnimationSplineTest, RouteOfNoLengthOrNoControllerIsHandled)

@@ -618,7 +618,7 @@ TEST_F(CAIControllerTest, EachLegRuleChoosesItsConnector)
     }
 }
 
-TEST_F(CAIControllerTest, OnTheDemoLevelAPrisonerEntersACellBlockAndTwoOthersFight)
+TEST_F(CAIControllerTest, OnTheDemoLevelAPrisonerUsesAnUpperFloorPlaceOfACellBlockAndTwoOthersFight)
 {
     LoadDemoLevel();
     COrvaneObjectDesc kDesc;
@@ -659,11 +659,19 @@ TEST_F(CAIControllerTest, OnTheDemoLevelAPrisonerEntersACellBlockAndTwoOthersFig
 
     // Ten game minutes at most: a game minute is a scaled second.
     bool bEntered = false;
+    bool bUpstairs = false;
+    bool bUsed = false;
     EXPECT_TRUE(RunUntil(600.0f, [&] {
         bEntered = bEntered || pkNew->GetGrid() == pkGround;
-        return bEntered && Controller(*pkAttacker) == "wander";
+        bUpstairs = bUpstairs || pkNew->GetGrid() == pkUpper;
+        bUsed = bUsed || (Controller(*pkNew) == "objectUse" && pkNew->GetStateBlock().m_ucCurrentState == 3);
+        return bUsed && Controller(*pkNew) == "wander" && Controller(*pkAttacker) == "wander";
     }));
-    EXPECT_TRUE(pkGround->IsMember(pkNew));
+    EXPECT_TRUE(bEntered);
+    EXPECT_TRUE(bUpstairs);
+    EXPECT_TRUE(bUsed);
+    EXPECT_TRUE(pkUpper->IsMember(pkNew));
+    EXPECT_FALSE(pkBunk->IsUserAt(pkNew, 0, 0));
     EXPECT_EQ(pkAttacker->GetPreviousPartner(), pkVictim);
 
     // The building going sends its walkers out onto the yard.
