@@ -91,7 +91,11 @@ bool NiD3DShaderFactory::AttachShader(NiGeometry* pkGeometry, NiShader* pkShader
     if (pkFound != nullptr && pkFound != pkShader)
         return false;
     if (pkFound == nullptr)
+    {
+        if (pkD3DShader != nullptr)
+            m_pkRenderer->RegisterD3DShader(pkD3DShader);
         InsertShader(pkShader, uiStoredAs);
+    }
     // Looked up again under the number it was stored with, so a shader of
     // another implementation finds itself.
     return AttachShaderByName(pkGeometry, pkShader->GetName(), uiStoredAs);
@@ -151,7 +155,10 @@ NiShader* NiD3DShaderFactory::RetrieveShader(const char* pcName, std::uint32_t u
             continue;
         InsertShader(pkShader, uiImplementation);
         if (auto* pkD3DShader = NiDynamicCast<NiD3DShaderInterface>(pkShader))
+        {
+            m_pkRenderer->RegisterD3DShader(pkD3DShader);
             pkD3DShader->SetRenderer(m_pkRenderer);
+        }
         return pkShader;
     }
     if (bReportErrors)
@@ -244,16 +251,8 @@ void NiD3DShaderFactory::SetRenderer(NiDX9Renderer* pkRenderer)
 
 void NiD3DShaderFactory::PurgeAllShaderRendererData()
 {
-    if (m_pkRenderer == nullptr)
-        return;
-    for (NiHashMapPos kPos = m_kShaders.GetFirstPos(); kPos != nullptr;)
-    {
-        const char* pcKey = nullptr;
-        NiShader* pkShader = nullptr;
-        m_kShaders.GetNext(kPos, pcKey, pkShader);
-        if (auto* pkD3DShader = NiDynamicCast<NiD3DShaderInterface>(pkShader))
-            pkD3DShader->PurgeRendererData();
-    }
+    if (m_pkRenderer != nullptr)
+        m_pkRenderer->PurgeAllD3DShaders();
 }
 
 void NiD3DShaderFactory::InitializeShaders()
@@ -270,6 +269,7 @@ void NiD3DShaderFactory::InitializeShaders()
             continue;
         pkD3DShader->SetRenderer(m_pkRenderer);
         pkD3DShader->RecreateRendererData();
+        m_pkRenderer->RegisterD3DShader(pkD3DShader);
     }
 }
 

@@ -74,8 +74,9 @@ public:
     virtual void SetShaderDecl(NiDX9ShaderDeclaration* pkDecl) { m_spShaderDecl = pkDecl; }
     virtual void HandleLostDevice() {}
     virtual void HandleResetDevice() {}
-    // When the renderer purges the shader: whatever it made on the device goes.
-    virtual void ReleaseDeviceObjects() {}
+    // When the renderer purges the shader: whatever it made on the device
+    // goes, which is what purging its renderer data does.
+    virtual void ReleaseDeviceObjects() { PurgeRendererData(); }
     virtual void PurgeRendererData() {}
     virtual void RecreateRendererData() {}
     [[nodiscard]] virtual bool AllPassesHaveVertexShader() const { return false; }

@@ -367,12 +367,51 @@ TEST_F(NiD3DShaderFactoryTest, InitializeShadersRestoresThosePurged)
     ASSERT_TRUE(spReady->Initialize(m_spRenderer));
     Factory()->InsertShader(spPurged, 0);
     Factory()->InsertShader(spReady, 0);
+    m_spRenderer->RegisterD3DShader(spReady);
     Factory()->InitializeShaders();
     EXPECT_EQ(spPurged->m_iRecreates, 1);
     EXPECT_EQ(spPurged->GetRenderer(), m_spRenderer.Get());
     EXPECT_EQ(spReady->m_iRecreates, 0);
+    // The restored shader joins the renderer's list of live shaders.
+    const auto& kLive = m_spRenderer->GetD3DShaders();
+    ASSERT_EQ(kLive.size(), 2u);
+    EXPECT_EQ(kLive[0], spPurged.Get());
+    // The renderer purges every shader it tracks: renderer data gone, renderer let go.
     Factory()->PurgeAllShaderRendererData();
+    EXPECT_TRUE(m_spRenderer->GetD3DShaders().empty());
     EXPECT_FALSE(spReady->IsInitialized());
+    EXPECT_FALSE(spPurged->IsInitialized());
+    EXPECT_EQ(spReady->GetRenderer(), nullptr);
+    // And they come back with the next initialisation.
+    Factory()->InitializeShaders();
+    EXPECT_EQ(spReady->m_iRecreates, 1);
+    EXPECT_EQ(spReady->GetRenderer(), m_spRenderer.Get());
+    EXPECT_EQ(m_spRenderer->GetD3DShaders().size(), 2u);
+}
+
+TEST_F(NiD3DShaderFactoryTest, ShadersTheFactoryHandsOutJoinTheRenderersLiveList)
+{
+    NiRefPtr<TestLibrary> spLibrary = new TestLibrary("NSBShaderLib", {"Gloss"});
+    Factory()->InsertLibrary(spLibrary);
+    CreateRenderer();
+    NiShader* pkFound = Factory()->RetrieveShader("Gloss", 0, true);
+    ASSERT_NE(pkFound, nullptr);
+    auto* pkGloss = NiDynamicCast<NiD3DShaderInterface>(pkFound);
+    ASSERT_NE(pkGloss, nullptr);
+    EXPECT_EQ(pkGloss->GetRenderer(), m_spRenderer.Get());
+    const auto& kLive = m_spRenderer->GetD3DShaders();
+    ASSERT_EQ(kLive.size(), 1u);
+    EXPECT_EQ(kLive[0], pkGloss);
+    // Found again in the map: not registered twice.
+    EXPECT_EQ(Factory()->RetrieveShader("Gloss", 0, true), pkFound);
+    EXPECT_EQ(m_spRenderer->GetD3DShaders().size(), 1u);
+
+    // A shader attached directly is handed over too.
+    NiRefPtr<TestShader> spOwn = new TestShader("Own", 0);
+    NiRefPtr<NiTriShape> spShape = Triangle();
+    EXPECT_TRUE(Factory()->AttachShader(spShape, spOwn));
+    ASSERT_EQ(m_spRenderer->GetD3DShaders().size(), 2u);
+    EXPECT_EQ(m_spRenderer->GetD3DShaders()[0], spOwn.Get());
 }
 
 // ---- the binder: loading, cloning and destroying geometry ----
@@ -394,7 +433,7 @@ TEST_F(NiD3DShaderFactoryTest, ALoadedGeometryIsBoundToTheShaderItNames)
     EXPECT_STREQ(pkShader->GetName(), "Water");
     EXPECT_EQ(pkShader->GetImplementation(), 2u);
     EXPECT_EQ(pkShader->m_kSetUp, std::vector<NiGeometry*>{spLoaded.Get()});
-    EXPECT_EQ(pkShader->GetRefCount(), 2u); // the factory's and the geometry's
+    EXPECT_EQ(pkShader->GetRefCount(), 3u); // the factory's, the renderer's list's and the geometry's
 
     // A clone of a bound geometry is bound through the factory as well.
     NiRefPtr<NiTriShape> spClone = NiDynamicCast<NiTriShape>(spLoaded->Clone());
@@ -402,11 +441,11 @@ TEST_F(NiD3DShaderFactoryTest, ALoadedGeometryIsBoundToTheShaderItNames)
     EXPECT_EQ(spClone->GetShader(), pkShader);
     EXPECT_EQ(pkShader->m_kSetUp.size(), 2u);
     EXPECT_EQ(pkShader->m_kSetUp.back(), spClone.Get());
-    EXPECT_EQ(pkShader->GetRefCount(), 3u);
+    EXPECT_EQ(pkShader->GetRefCount(), 4u);
 
     spClone = nullptr;
     spLoaded = nullptr;
-    EXPECT_EQ(pkShader->GetRefCount(), 1u);
+    EXPECT_EQ(pkShader->GetRefCount(), 2u);
 }
 
 TEST_F(NiD3DShaderFactoryTest, AnUnknownNameKeepsThePlaceholder)
