@@ -223,7 +223,8 @@ TEST_P(NiDX9RendererResetTest, TheResetReleasesTheDefaultPoolAndBuildsItAgainInO
     m_spRenderer->RegisterD3DShader(spNew);
 
     // Default-pool objects of every kind: a rendered texture and cube map,
-    // a dynamic vertex buffer bound as a stream, a device light.
+    // a dynamic vertex buffer bound as a stream, temporary indices bound, a
+    // device light.
     NiRefPtr<NiRenderedTexture> spTexture = NiRenderedTexture::Create(32, 32, m_spRenderer);
     NiRefPtr<NiRenderedCubeMap> spCube = NiRenderedCubeMap::Create(16, m_spRenderer);
     ASSERT_NE(spTexture, nullptr);
@@ -247,6 +248,13 @@ TEST_P(NiDX9RendererResetTest, TheResetReleasesTheDefaultPoolAndBuildsItAgainInO
     LightWith(spEffects);
     ASSERT_NE(spSun->GetRendererData(), nullptr);
     EXPECT_GT(pkDevice->LiveDefaultPoolResources(), 0u);
+    // Temporary line indices in the default pool.
+    const std::uint8_t aucConnect[3] = {1, 1, 0};
+    std::uint32_t uiLineIndices = 0;
+    ASSERT_NE(m_spRenderer->GetIBManager()->ResizeTempLineConnectivity(
+                  3, aucConnect, uiLineIndices, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, D3DPOOL_DEFAULT),
+              nullptr);
+    ASSERT_EQ(pkDevice->SetIndices(m_spRenderer->GetIBManager()->GetTempLineBuffer()), D3D_OK);
     // A state the reset's defaults must put back.
     m_spRenderer->GetRenderState()->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
 
@@ -286,6 +294,11 @@ TEST_P(NiDX9RendererResetTest, TheResetReleasesTheDefaultPoolAndBuildsItAgainInO
                                                                       nullptr, nullptr);
     ASSERT_NE(pkRange, nullptr);
     EXPECT_NE(pkRange->m_pkVB, nullptr);
+    EXPECT_EQ(m_spRenderer->GetIBManager()->GetTempLineBuffer(), nullptr);
+    EXPECT_NE(m_spRenderer->GetIBManager()->ResizeTempLineConnectivity(
+                  3, aucConnect, uiLineIndices, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, D3DPOOL_DEFAULT),
+              nullptr);
+    EXPECT_EQ(uiLineIndices, 4u);
     std::uint32_t uiCull = 0;
     ASSERT_EQ(pkDevice->GetRenderState(D3DRS_CULLMODE, &uiCull), D3D_OK);
     EXPECT_EQ(uiCull, std::uint32_t(D3DCULL_CW));
