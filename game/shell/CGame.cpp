@@ -2,6 +2,8 @@
 
 #include "engine/core/NiRandom.h"
 #include "engine/render/NiRenderer.h"
+#include "engine/scene/NiVertexColorProperty.h"
+#include "engine/scene/NiAlphaProperty.h"
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneTagTree.h"
@@ -142,7 +144,7 @@ void CGame::Reset()
     m_pkSelectedBuilding = nullptr;
     m_fGameSpeed = 1.0f;
     m_fSavedSpeed = 1.0f;
-    m_bFadeQuad = false;
+    m_spFadeQuad = nullptr;
 }
 
 void CGame::Shutdown()
@@ -161,7 +163,7 @@ void CGame::Shutdown()
     m_pkSoundSystem.reset();
     // Its geometry gives its buffers back to the renderer, which is still there.
     m_pkDemoScene.reset();
-    m_bFadeQuad = false;
+    m_spFadeQuad = nullptr;
     Reset();
 }
 
@@ -336,9 +338,11 @@ void CGame::Render()
         pkWorld->RenderFrame(*pkCamera);
     (void)pkCamera->RenderScene();
     // The fade quad is drawn under the interface (layer 1) or over it (3)
-    // while its alpha is above 0; the screen drawing comes with the overlays.
+    // while its alpha is above 0.
+    DrawFadeQuad(1);
     if (CInterface* pkInterface = CInterface::Get())
         pkInterface->Draw();
+    DrawFadeQuad(3);
     if (m_pkConditions != nullptr)
         m_pkConditions->UpdateResultScreens(GetGameLocale());
     if (COrvaneMouse* pkMouse = GetMouse())
@@ -612,15 +616,50 @@ void CGame::LoadLevelData()
 bool CGame::BuildColourQuad(const NiColorRGBA& kColour)
 {
     m_kFadeColour = kColour;
-    m_bFadeQuad = true;
+    if (m_spFadeQuad == nullptr)
+    {
+        // Screen polygons run from (0, 0) at the bottom left to (1, 1).
+        const NiVec3 akVertex[4] = {{0.0f, 0.0f, FADE_QUAD_DEPTH},
+                                    {1.0f, 0.0f, FADE_QUAD_DEPTH},
+                                    {1.0f, 1.0f, FADE_QUAD_DEPTH},
+                                    {0.0f, 1.0f, FADE_QUAD_DEPTH}};
+        const NiVec2 akTexture[4] = {{0.0f, 1.0f}, {1.0f, 1.0f}, {0.0f, 0.0f}, {0.0f, 0.0f}};
+        const NiColorRGBA akColor[4] = {kColour, kColour, kColour, kColour};
+        m_spFadeQuad = new NiScreenPolygon(4, akVertex, akTexture, akColor);
+        auto* pkVertexColor = new NiVertexColorProperty;
+        pkVertexColor->SetSourceMode(1);
+        pkVertexColor->SetLightingMode(0);
+        m_spFadeQuad->SetProperty(pkVertexColor);
+        auto* pkAlpha = new NiAlphaProperty;
+        pkAlpha->SetFlags(FADE_QUAD_ALPHA_FLAGS);
+        m_spFadeQuad->SetProperty(pkAlpha);
+        return true;
+    }
+    NiColorRGBA* pkColors = m_spFadeQuad->GetColors();
+    for (std::uint16_t us = 0; us < m_spFadeQuad->GetVertexCount(); ++us)
+        pkColors[us] = kColour;
+    m_spFadeQuad->SetRendererFlags(m_spFadeQuad->GetRendererFlags() | 1);
     return true;
 }
 
 void CGame::SetFadeLevel(std::uint8_t ucLevel)
 {
     m_ucFadeAlpha = std::min<std::uint8_t>(ucLevel, 100);
-    if (m_bFadeQuad && ucLevel > 0)
-        m_kFadeColour.a = static_cast<float>(m_ucFadeAlpha) * 0.01f;
+    if (m_spFadeQuad == nullptr || ucLevel == 0)
+        return;
+    m_kFadeColour.a = static_cast<float>(m_ucFadeAlpha) * 0.01f;
+    NiColorRGBA* pkColors = m_spFadeQuad->GetColors();
+    for (std::uint16_t us = 0; us < m_spFadeQuad->GetVertexCount(); ++us)
+        pkColors[us].a = m_kFadeColour.a;
+    m_spFadeQuad->SetRendererFlags(m_spFadeQuad->GetRendererFlags() | 1);
+}
+
+void CGame::DrawFadeQuad(std::uint8_t ucLayer)
+{
+    if (m_spFadeQuad == nullptr || m_ucFadeAlpha == 0 || m_ucFadeLayer != ucLayer)
+        return;
+    if (NiRenderer* pkRenderer = GameRenderer())
+        m_spFadeQuad->Draw(pkRenderer);
 }
 
 bool CGame::EnsureScenarioStates()

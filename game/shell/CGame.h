@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/core/NiColor.h"
+#include "engine/scene/NiScreenPolygon.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneGame.h"
 #include "game/shell/CGameClock.h"
@@ -114,6 +115,9 @@ public:
     void ShowLoadingScreen();
     bool BuildColourQuad(const NiColorRGBA& kColour);
     void SetFadeLevel(std::uint8_t ucLevel);
+    // The fade quad when it belongs to this layer (1 under the interface,
+    // 3 over it) and is not fully clear.
+    void DrawFadeQuad(std::uint8_t ucLayer);
     // The prison template's fog colour becomes the background colour.
     void LoadPrisonTemplate();
     // "./config.bin" holds a state line for every scenario of the data
@@ -162,7 +166,13 @@ public:
     [[nodiscard]] bool IsInputBlocked() const { return m_ucInputBlocked != 0; }
     [[nodiscard]] std::uint8_t GetFadeAlpha() const { return m_ucFadeAlpha; }
     [[nodiscard]] std::uint8_t GetFadeLayer() const { return m_ucFadeLayer; }
-    [[nodiscard]] bool HasFadeQuad() const { return m_bFadeQuad; }
+    [[nodiscard]] bool HasFadeQuad() const { return m_spFadeQuad != nullptr; }
+    // The whole-screen quad that darkens the night; null before a level starts.
+    [[nodiscard]] NiScreenPolygon* GetFadeQuad() const { return m_spFadeQuad; }
+    // Depth of the fade quad's corners, and its alpha property's flags
+    // (blending on, source alpha over the inverse source alpha).
+    static constexpr float FADE_QUAD_DEPTH = 0.05f;
+    static constexpr std::uint16_t FADE_QUAD_ALPHA_FLAGS = 237;
     [[nodiscard]] const NiColorRGBA& GetFadeColour() const { return m_kFadeColour; }
     // Every picture shown, in order, with its time (the loading screen 0).
     struct ShownScreen
@@ -227,7 +237,7 @@ private:
     float m_fGameTime = 0.0f;
     std::uint8_t m_ucInputBlocked = 0;
     std::unique_ptr<CConditions> m_pkConditions;
-    bool m_bFadeQuad = false;
+    NiScreenPolygonPtr m_spFadeQuad;
     NiColorRGBA m_kFadeColour{0.0f, 0.0f, 0.0f, 1.0f};
     std::uint8_t m_ucFadeAlpha = 0;
     std::uint8_t m_ucFadeLayer = 1;

@@ -1,6 +1,8 @@
 #include "game/shell/CGame.h"
 
+#include "engine/scene/NiAlphaProperty.h"
 #include "engine/scene/NiCamera.h"
+#include "engine/scene/NiVertexColorProperty.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneKeyboard.h"
 #include "framework/COrvaneObject.h"
@@ -173,6 +175,54 @@ TEST_F(CGameStateTest, EnteringALevelPreparesEverythingAndJumpsANightStartToMorn
     kNoon.LoadLevelData();
     EXPECT_EQ(kNoon.GetGameClock().m_fMinutes, 720.0f);
     EXPECT_EQ(kNoon.GetGameClock().m_usDay, 0);
+}
+
+TEST_F(CGameStateTest, TheFadeQuadCoversTheScreenAndTakesTheFadeLevelAsItsAlpha)
+{
+    CGame kGame;
+    StartGame(kGame);
+    kGame.LoadLevelData();
+    NiScreenPolygon* pkQuad = kGame.GetFadeQuad();
+    ASSERT_NE(pkQuad, nullptr);
+    ASSERT_EQ(pkQuad->GetVertexCount(), 4u);
+    const NiVec3 akCorner[4] = {{0, 0, 0.05f}, {1, 0, 0.05f}, {1, 1, 0.05f}, {0, 1, 0.05f}};
+    for (int i = 0; i < 4; ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(pkQuad->GetVertices()[i], akCorner[i]);
+        EXPECT_EQ(pkQuad->GetColors()[i], NiColorRGBA(0, 0, 0, 1));
+    }
+    auto* pkAlpha = static_cast<NiAlphaProperty*>(pkQuad->GetPropertyState()->GetProperty(NiProperty::ALPHA));
+    ASSERT_NE(pkAlpha, nullptr);
+    EXPECT_EQ(pkAlpha->GetFlags(), 237u);
+    auto* pkVertexColor =
+        static_cast<NiVertexColorProperty*>(pkQuad->GetPropertyState()->GetProperty(NiProperty::VERTEX_COLOR));
+    ASSERT_NE(pkVertexColor, nullptr);
+    EXPECT_EQ(pkVertexColor->GetSourceMode(), 1u);
+    EXPECT_EQ(pkVertexColor->GetLightingMode(), 0u);
+
+    // Above 100 counts as 100: fully opaque; each change marks the colours for repacking.
+    pkQuad->SetRendererFlags(0);
+    kGame.SetFadeLevel(150);
+    EXPECT_EQ(kGame.GetFadeAlpha(), 100);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(pkQuad->GetColors()[i].a, 1.0f) << i;
+    EXPECT_EQ(pkQuad->GetRendererFlags() & 1, 1);
+    kGame.SetFadeLevel(40);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(pkQuad->GetColors()[i].a, 0.4f) << i;
+    // Level 0: the colours stay, the quad is not drawn.
+    pkQuad->SetRendererFlags(0);
+    kGame.SetFadeLevel(0);
+    EXPECT_EQ(kGame.GetFadeAlpha(), 0);
+    EXPECT_FLOAT_EQ(pkQuad->GetColors()[0].a, 0.4f);
+    EXPECT_EQ(pkQuad->GetRendererFlags(), 0);
+
+    // Built once: later colours (the next level start) go into the same quad.
+    EXPECT_TRUE(kGame.BuildColourQuad(NiColorRGBA(1, 0, 0, 1)));
+    EXPECT_EQ(kGame.GetFadeQuad(), pkQuad);
+    EXPECT_EQ(pkQuad->GetColors()[3], NiColorRGBA(1, 0, 0, 1));
+    EXPECT_EQ(pkQuad->GetRendererFlags() & 1, 1);
 }
 
 TEST_F(CGameStateTest, TheNightFadesOutInFiveSecondsJumpsToMorningAndFadesBackIn)
