@@ -5,12 +5,30 @@
 #include "framework/COrvaneLevelManager.h"
 #include "framework/COrvaneObject.h"
 #include "framework/COrvaneWorld.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridStack.h"
+#include "game/simulation/objects/CGameHost.h"
+#include "game/simulation/objects/CWorldObject.h"
+
+#include <algorithm>
 
 #include <cmath>
 
 namespace
 {
 CCamera* g_pkCurrent = nullptr;
+
+const CWorldObject* OpenBuilding()
+{
+    const CGameHost* pkHost = CGameHost::Get();
+    return pkHost ? pkHost->GetSelectedBuilding() : nullptr;
+}
+
+NiVec3 BuildingPosition(const CWorldObject& kBuilding)
+{
+    const NiVec3* pkAt = kBuilding.GetModelPosition();
+    return pkAt ? *pkAt : NiVec3();
+}
 
 NiVec3 TargetPosition(const COrvaneObject& kTarget)
 {
@@ -60,6 +78,13 @@ bool CCamera::Move(const NiVec3& kVector, bool bAbsolute)
 
 void CCamera::Update()
 {
+    if (OpenBuilding() != nullptr)
+    {
+        // Looking into a building the view only turns.
+        if (m_uiMode == MODE_TURNING)
+            CZelmarCamera::Update();
+        return;
+    }
     if (m_pkFollowTarget != nullptr)
     {
         const NiVec3 kNow = TargetPosition(*m_pkFollowTarget);
@@ -67,6 +92,58 @@ void CCamera::Update()
         m_kFollowLast = kNow;
     }
     CZelmarCamera::Update();
+}
+
+bool CCamera::GetBuildingExtents(float& fWidth, float& fDepth)
+{
+    const CWorldObject* pkBuilding = OpenBuilding();
+    if (pkBuilding == nullptr)
+        return false;
+    const COrvaneBlockGrid* pkGrid = pkBuilding->GetGrid();
+    const float fSize = pkGrid != nullptr ? static_cast<float>(pkGrid->GetCellSize()) : 0.0f;
+    fWidth = fSize * static_cast<float>(pkBuilding->GetColumns());
+    fDepth = fSize * static_cast<float>(pkBuilding->GetRows());
+    return true;
+}
+
+bool CCamera::GetBuildingCorner(std::int32_t iSide, NiVec3& kOut)
+{
+    float fWidth = 0.0f, fDepth = 0.0f;
+    if (!GetBuildingExtents(fWidth, fDepth) || iSide < 1 || iSide > 4)
+        return false;
+    const NiVec3 kAt = BuildingPosition(*OpenBuilding());
+    kOut = kAt;
+    if (iSide == 2 || iSide == 3)
+        kOut.z = kAt.z - fDepth;
+    if (iSide == 3 || iSide == 4)
+        kOut.x = kAt.x + fWidth;
+    return true;
+}
+
+float CCamera::GetLowerLimit() const
+{
+    if (const CWorldObject* pkBuilding = OpenBuilding())
+    {
+        const CBlockGridStack* pkStack = pkBuilding->GetStack();
+        const CBlockGrid* pkFirst = pkStack != nullptr ? pkStack->GetFloor(0) : nullptr;
+        const NiVec3* pkOrigin = pkFirst != nullptr ? pkFirst->GetOrigin() : nullptr;
+        return (pkOrigin != nullptr ? pkOrigin->y : BuildingPosition(*pkBuilding).y) + MIN_HEIGHT;
+    }
+    return m_fGroundHeight + MIN_HEIGHT;
+}
+
+float CCamera::GetUpperLimit() const
+{
+    if (const CWorldObject* pkBuilding = OpenBuilding())
+        return static_cast<float>(pkBuilding->GetFloors().size()) + BUILDING_HEIGHT;
+    return m_fGroundHeight + MAX_HEIGHT;
+}
+
+float CCamera::GetClampUpperLimit() const
+{
+    if (const CWorldObject* pkBuilding = OpenBuilding())
+        return static_cast<float>(pkBuilding->GetFloors().size()) + BUILDING_CLAMP_HEIGHT;
+    return m_fGroundHeight + MAX_HEIGHT;
 }
 
 void CCamera::MoveVertical(const NiVec3& kDelta)
@@ -138,33 +215,55 @@ void CCamera::SetPositionClamped(const NiVec3& kPosition)
 bool CCamera::ClampHeight(NiVec3& kPosition) const
 {
     (void)ConstrainPosition(kPosition);
-    kPosition.y = std::fmin(std::fmax(kPosition.y, GetLowerLimit()), GetUpperLimit());
+    kPosition.y = std::fmin(std::fmax(kPosition.y, GetLowerLimit()), GetClampUpperLimit());
     return true;
 }
 
 bool CCamera::ConstrainPosition(NiVec3& kPosition) const
 {
-    const COrvaneWorld* pkWorld = BoundingWorld();
-    const NiNode* pkRoot = pkWorld != nullptr ? pkWorld->GetSceneRoot() : nullptr;
-    if (pkRoot == nullptr)
-        return true;
-    const NiBoundSphere& kBound = pkRoot->GetWorldBound();
-    // An empty scene has no extent to keep to.
-    if (!(kBound.m_fRadius > 0.0f))
-        return true;
-    const float fX = kPosition.x - kBound.m_kCenter.x;
-    const float fZ = kPosition.z - kBound.m_kCenter.z;
-    const float fDistance = std::sqrt(fX * fX + fZ * fZ);
-    if (fDistance > kBound.m_fRadius)
+    NiVec3 kCentre;
+    float fRadius = 0.0f;
+    float fWidth = 0.0f, fDepth = 0.0f;
+    if (GetBuildingExtents(fWidth, fDepth))
     {
-        const float fScale = kBound.m_fRadius / fDistance;
-        kPosition.x = kBound.m_kCenter.x + fX * fScale;
-        kPosition.z = kBound.m_kCenter.z + fZ * fScale;
+        kCentre = BuildingPosition(*OpenBuilding());
+        fRadius = std::max(fWidth, fDepth);
+    }
+    else
+    {
+        const COrvaneWorld* pkWorld = BoundingWorld();
+        const NiNode* pkRoot = pkWorld != nullptr ? pkWorld->GetSceneRoot() : nullptr;
+        if (pkRoot == nullptr)
+            return true;
+        const NiBoundSphere& kBound = pkRoot->GetWorldBound();
+        kCentre = kBound.m_kCenter;
+        fRadius = kBound.m_fRadius;
+    }
+    // An empty scene or building has no extent to keep to.
+    if (!(fRadius > 0.0f))
+        return true;
+    const float fX = kPosition.x - kCentre.x;
+    const float fZ = kPosition.z - kCentre.z;
+    const float fDistance = std::sqrt(fX * fX + fZ * fZ);
+    if (fDistance > fRadius)
+    {
+        const float fScale = fRadius / fDistance;
+        kPosition.x = kCentre.x + fX * fScale;
+        kPosition.z = kCentre.z + fZ * fScale;
     }
     return true;
 }
 
 std::int32_t CCamera::GetBoundsSide() const
 {
+    const NiVec3 kAt = GetPosition();
+    for (std::int32_t iSide = 1; iSide <= 4; ++iSide)
+    {
+        NiVec3 kCorner;
+        if (!GetBuildingCorner(iSide, kCorner))
+            return NO_SIDE;
+        if (kAt.x == kCorner.x && kAt.z == kCorner.z)
+            return iSide;
+    }
     return NO_SIDE;
 }

@@ -18,6 +18,9 @@ public:
     // Heights over the ground floor the camera keeps.
     static constexpr float MIN_HEIGHT = 15.0f;
     static constexpr float MAX_HEIGHT = 150.0f;
+    // Over an open building's floor count.
+    static constexpr float BUILDING_HEIGHT = 25.0f;
+    static constexpr float BUILDING_CLAMP_HEIGHT = 50.0f;
     // GetBoundsSide without a corner.
     static constexpr std::int32_t NO_SIDE = 5;
 
@@ -69,8 +72,19 @@ public:
     // The ground floor's height (the first block grid's); 0 until set.
     void SetGroundHeight(float fHeight) { m_fGroundHeight = fHeight; }
     [[nodiscard]] float GetGroundHeight() const { return m_fGroundHeight; }
-    [[nodiscard]] float GetLowerLimit() const { return m_fGroundHeight + MIN_HEIGHT; }
-    [[nodiscard]] float GetUpperLimit() const { return m_fGroundHeight + MAX_HEIGHT; }
+    // With a building open: its first floor + 15 up to its number of
+    // floors + 25 (+ 50 for ClampHeight); else the ground floor + 15 up to
+    // the ground floor + 150.
+    [[nodiscard]] float GetLowerLimit() const;
+    [[nodiscard]] float GetUpperLimit() const;
+    [[nodiscard]] float GetClampUpperLimit() const;
+
+    // The opened building's corners: 1 (x, z), 2 (x, z - D), 3 (x + W,
+    // z - D), 4 (x + W, z), with W and D its extents; false without one.
+    [[nodiscard]] static bool GetBuildingCorner(std::int32_t iSide, NiVec3& kOut);
+    // The opened building's extents (columns and rows times the cell size);
+    // false without one.
+    [[nodiscard]] static bool GetBuildingExtents(float& fWidth, float& fDepth);
 
     // The engine camera's local position (zero without one).
     [[nodiscard]] NiVec3 GetPosition() const;

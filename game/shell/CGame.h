@@ -134,6 +134,10 @@ public:
     void OnQuitConfirmed();
     // Leaves the building view.
     void ActOnSelectedBuilding();
+    // The camera at a corner of the selected building (1 to 4) looking at
+    // it, or above it (anything else); -1 takes the next after the corner
+    // it stands at. Nothing without a selected building or camera.
+    void ChangeFloor(std::int32_t iSide);
     // Demolition: the object is remembered and destroyed (buildings once
     // the player confirmed).
     void ConfirmDemolish(COrvaneObject* pkObject);
