@@ -7,10 +7,12 @@
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
+#include "tools/COrvaneTgaWriter.h"
 
 #include <cstdio>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -287,6 +289,20 @@ std::vector<std::string> DemoPrisonModels()
 
 bool WriteDemoPrisonModels(const std::string& kFolder)
 {
+    // The plate under a building while it is laid out.
+    std::vector<std::uint8_t> kGround(16 * 16 * 3);
+    for (std::size_t i = 0; i < kGround.size(); i += 3)
+    {
+        kGround[i] = 200;
+        kGround[i + 1] = 120;
+        kGround[i + 2] = 60;
+    }
+    if (!os::CreateFolderTree(kFolder + "/images/panels/build") ||
+        !WriteTga(kFolder + "/images/panels/build/ground.tga", 16, 16, 24, kGround))
+    {
+        std::fprintf(stderr, "demo data: cannot write the building ground plate under %s\n", kFolder.c_str());
+        return false;
+    }
     return ForEachPlan([&kFolder](const Plan& kPlan) {
         const std::string kDirectory = kFolder + "/prison1/" + kPlan.pcKey;
         if (!os::CreateFolderTree(kDirectory))
@@ -319,7 +335,22 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
             AddCellBlockNodes(*spModel);
         // Usable objects: an entrance and one place of use beside it, the
         // walk in along its route.
-        if (const std::string kPlace = PlaceName(kPlan); !kPlace.empty())
+        if (std::string(kPlan.pcName) == "cell_double")
+        {
+            // Two bunks beside the one door.
+            const NiVec3 kDoor(0.5f, 0.0f, -0.5f);
+            NiRefPtr<NiNode> spDoor = new NiNode;
+            spDoor->SetName("door01");
+            spDoor->SetTranslate(kDoor);
+            spModel->AttachChild(spDoor);
+            for (const char* pcBunk : {"SP_sleep1", "SP_sleep2"})
+            {
+                NiRefPtr<NiNode> spPlace = MakeDemoRoute(pcBunk, kDoor, NiVec3(0.5f, 0.0f, 0.5f));
+                spPlace->SetTranslate(kDoor);
+                spModel->AttachChild(spPlace);
+            }
+        }
+        else if (const std::string kPlace = PlaceName(kPlan); !kPlace.empty())
         {
             const NiVec3 kDoor(0.5f, 0.0f, -0.5f);
             NiRefPtr<NiNode> spDoor = new NiNode;

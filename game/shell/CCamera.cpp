@@ -267,3 +267,48 @@ std::int32_t CCamera::GetBoundsSide() const
     }
     return NO_SIDE;
 }
+
+void CCamera::ViewBuilding(std::int32_t iSide)
+{
+    const CWorldObject* pkBuilding = OpenBuilding();
+    float fWidth = 0.0f, fDepth = 0.0f;
+    if (pkBuilding == nullptr || !GetBuildingExtents(fWidth, fDepth))
+        return;
+    if (iSide == -1)
+    {
+        const std::int32_t iAt = GetBoundsSide();
+        iSide = iAt == NO_SIDE ? 1 : iAt + 1;
+    }
+    const NiVec3 kBuilding = BuildingPosition(*pkBuilding);
+    constexpr float PI = 3.14159265f;
+    if (iSide >= 1 && iSide <= 4)
+    {
+        // Each corner moves one coordinate on from the last, so stepping
+        // walks round the building.
+        NiVec3 kAt = GetPosition();
+        if (iSide == 1)
+            kAt = kBuilding;
+        else if (iSide == 2)
+            kAt.z = kBuilding.z - fDepth;
+        else if (iSide == 3)
+            kAt.x = kBuilding.x + fWidth;
+        else
+            kAt.z = kBuilding.z;
+        // Only the heights: the circle around the building (its larger
+        // extent) would pull the far corner in, and the camera would
+        // never be found standing there.
+        kAt.y = std::fmin(std::fmax(kAt.y, GetLowerLimit()), GetClampUpperLimit());
+        ResetAngles();
+        SetPosition(kAt);
+        const float fA = std::atan2(fDepth, fWidth);
+        const float afTurns[4] = {fA, 2.0f * PI - fA, PI + fA, PI - fA};
+        RotateB(nullptr, afTurns[iSide - 1], 0);
+        const float fHeight = kAt.y - kBuilding.y;
+        RotateA(nullptr, TILT * std::atan2(fHeight, std::sqrt(fWidth * fWidth + fDepth * fDepth)), 2);
+        return;
+    }
+    ResetAngles();
+    SetPosition(NiVec3(kBuilding.x + fWidth * 0.5f - 1.0f, kBuilding.y + 3.5f * std::max(fWidth, fDepth),
+                       kBuilding.z - (fDepth * 0.5f - 1.0f)));
+    RotateA(nullptr, STRAIGHT_DOWN, 0);
+}

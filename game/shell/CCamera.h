@@ -79,6 +79,14 @@ public:
     [[nodiscard]] float GetUpperLimit() const;
     [[nodiscard]] float GetClampUpperLimit() const;
 
+    // At a corner of the open building (1 to 4) turned to it and tilted
+    // down to it, or above its middle looking straight down (any other
+    // side); -1 the next corner after the one the camera stands at (from
+    // none: corner 1; after 4: above).
+    void ViewBuilding(std::int32_t iSide);
+    static constexpr float TILT = 1.25f;
+    static constexpr float STRAIGHT_DOWN = 1.5707964f;
+
     // The opened building's corners: 1 (x, z), 2 (x, z - D), 3 (x + W,
     // z - D), 4 (x + W, z), with W and D its extents; false without one.
     [[nodiscard]] static bool GetBuildingCorner(std::int32_t iSide, NiVec3& kOut);

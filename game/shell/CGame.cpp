@@ -748,47 +748,11 @@ COrvaneCamera* CGame::GetCamera() const
 void CGame::ChangeFloor(std::int32_t iSide)
 {
     CCamera* pkCamera = GetGameCamera();
-    const NiVec3* pkBuildingAt = m_pkSelectedBuilding != nullptr ? m_pkSelectedBuilding->GetModelPosition() : nullptr;
-    float fWidth = 0.0f, fDepth = 0.0f;
-    if (pkCamera == nullptr || pkBuildingAt == nullptr || !CCamera::GetBuildingExtents(fWidth, fDepth))
+    if (pkCamera == nullptr || m_pkSelectedBuilding == nullptr)
         return;
     if (CWorld* pkWorld = GetWorld())
         pkWorld->UpdateScene(0.0f);
-    if (iSide == -1)
-    {
-        const std::int32_t iAt = pkCamera->GetBoundsSide();
-        iSide = iAt == CCamera::NO_SIDE ? 1 : iAt + 1;
-    }
-    const NiVec3 kBuilding = *pkBuildingAt;
-    constexpr float PI = 3.14159265f;
-    if (iSide >= 1 && iSide <= 4)
-    {
-        // Each corner moves one coordinate on from the last, so stepping
-        // walks round the building.
-        NiVec3 kAt = pkCamera->GetPosition();
-        if (iSide == 1)
-            kAt = kBuilding;
-        else if (iSide == 2)
-            kAt.z = kBuilding.z - fDepth;
-        else if (iSide == 3)
-            kAt.x = kBuilding.x + fWidth;
-        else
-            kAt.z = kBuilding.z;
-        (void)pkCamera->ClampHeight(kAt);
-        pkCamera->ResetAngles();
-        pkCamera->SetPosition(kAt);
-        const float fA = std::atan2(fDepth, fWidth);
-        const float afTurns[4] = {fA, 2.0f * PI - fA, PI + fA, PI - fA};
-        pkCamera->RotateB(nullptr, afTurns[iSide - 1], 2);
-        const float fHeight = kAt.y - kBuilding.y;
-        pkCamera->RotateA(nullptr, 1.25f * std::atan2(fHeight, std::sqrt(fWidth * fWidth + fDepth * fDepth)), 2);
-        return;
-    }
-    const NiVec3 kTop(kBuilding.x + fWidth * 0.5f - 1.0f, kBuilding.y + 3.5f * std::max(fWidth, fDepth),
-                      kBuilding.z - (fDepth * 0.5f - 1.0f));
-    pkCamera->ResetAngles();
-    pkCamera->SetPosition(kTop);
-    pkCamera->RotateA(nullptr, 1.5707964f, 2);
+    pkCamera->ViewBuilding(iSide);
 }
 
 bool CGame::IsHeldForPlacing(const COrvaneObject& kObject) const

@@ -263,6 +263,9 @@ bool CBuildPlacement::FollowCursor()
     const NiVec3 kAt = Snap(kPick, 1.0f);
     m_pkObject->SetPosition(kAt, 0);
     m_pkObject->Update(0.0f);
+    // The test below reads where the model's nodes now stand.
+    if (COrvaneComposite* pkModel = m_pkObject->GetModel())
+        pkModel->UpdateNode(0.0f);
     if (m_pkMarker)
     {
         m_pkMarker->SetPosition(NiVec3(kAt.x, kPick.y + 0.1f, kAt.z), false);

@@ -373,8 +373,12 @@ bool CWorldObject::MakeConnectors(const std::string& kText, const NiVec3& kOffse
         auto pkSpline = std::make_unique<COrvaneAnimationSpline>();
         pkSpline->CreateFromFile(pkNode, pcName);
         NiVec3 kEnd = kDoor;
+        const NiVec3 kKept = kLocal;
         if (!pkSpline->GetEndPosition(kEnd))
             kEnd = kDoor;
+        // Reading the path's end moved its node there: back where the
+        // model put it, so later texts and the entrance cells find it.
+        pkNode->SetTranslate(kKept);
         pkSource->AddMarker(CConnector::Make(kDoor, kEnd, pkTarget, std::make_unique<CSplineHolder>(std::move(pkSpline))));
         if (bExit)
             ++m_uiExitCount;
@@ -521,14 +525,21 @@ void CWorldObject::BuildFloors()
         pkEntrance->RemoveMarker();
 }
 
+std::int32_t CWorldObject::EntranceCell(const CBuildingEntrance& kEntrance) const
+{
+    // From the model's own layout: the nodes' world places may still be
+    // those their paths were last read at.
+    const NiAVObject* pkNode = kEntrance.m_pkPath ? kEntrance.m_pkPath->GetObject() : nullptr;
+    if (!m_pkGrid || !pkNode)
+        return -1;
+    const NiVec3* pkPosition = GetModelPosition();
+    return m_pkGrid->CellAt(TurnOffset(pkNode->GetTranslate()) + (pkPosition ? *pkPosition : NiVec3::ZERO));
+}
+
 void CWorldObject::TakeEntranceCells()
 {
     for (const std::unique_ptr<CBuildingEntrance>& pkEntrance : m_kEntrances)
-    {
-        const NiAVObject* pkNode = pkEntrance->m_pkPath ? pkEntrance->m_pkPath->GetObject() : nullptr;
-        pkEntrance->m_iCell =
-            m_pkGrid && pkNode ? m_pkGrid->CellAt(pkNode->GetWorldTransform().m_kTranslate) : -1;
-    }
+        pkEntrance->m_iCell = EntranceCell(*pkEntrance);
 }
 
 void CWorldObject::RemoveGroundPlate()
@@ -547,7 +558,7 @@ bool CWorldObject::IsPlacementValid(bool bWithBorder) const
     const auto* pkOutside = dynamic_cast<const CBlockGrid*>(m_pkGrid);
     for (const std::unique_ptr<CBuildingEntrance>& pkEntrance : m_kEntrances)
     {
-        const std::int32_t iCell = pkEntrance->m_iCell;
+        const std::int32_t iCell = EntranceCell(*pkEntrance);
         if (!m_pkGrid->IsValidCell(iCell, true) || !m_pkGrid->IsAreaFree(iCell, 1, 1, true) ||
             (pkOutside && !pkOutside->IsAreaPlaceable(iCell, 1, 1)))
             return false;
@@ -559,14 +570,7 @@ void CWorldObject::ColourEntranceMarkers()
 {
     const NiVec3* pkOrigin = m_pkGrid ? m_pkGrid->GetOrigin() : nullptr;
     const float fHeight = (pkOrigin ? pkOrigin->y : 0.0f) + 0.01f;
-    for (const std::unique_ptr<CBuildingEntrance>& pkEntrance : m_kEntrances)
-    {
-        const NiAVObject* pkNode = pkEntrance->m_pkPath ? pkEntrance->m_pkPath->GetObject() : nullptr;
-        if (!pkNode)
-            continue;
-        const NiVec3& kAt = pkNode->GetWorldTransform().m_kTranslate;
-        pkEntrance->m_iCell = m_pkGrid ? m_pkGrid->CellAt(kAt) : -1;
-    }
+    TakeEntranceCells();
     const bool bValid = IsPlacementValid(true);
     for (const std::unique_ptr<CBuildingEntrance>& pkEntrance : m_kEntrances)
     {

@@ -135,6 +135,8 @@ private:
     // a new building) when none is saved or one of them is in use.
     bool PlanSavedNumbers();
     void TakeEntranceCells();
+    // The outside cell under the entrance's path node; -1 without one.
+    [[nodiscard]] std::int32_t EntranceCell(const CBuildingEntrance& kEntrance) const;
     void RemoveGroundPlate();
     void RemoveStack();
     void SetFloorShown(std::int32_t iIndex, bool bShown);

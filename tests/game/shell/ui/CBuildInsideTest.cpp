@@ -1,0 +1,246 @@
+// The demo prison built through the placement tool: a cell block on the
+// demo level and a cell inside it.
+
+#include "game/shell/ui/CBuildPlacement.h"
+
+#include "game/shell/CCamera.h"
+
+#include "framework/COrvaneComposite.h"
+#include "framework/COrvaneTagTree.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CBlockGridStack.h"
+#include "game/simulation/objects/CCell.h"
+#include "game/simulation/objects/CConnector.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorld.h"
+#include "game/simulation/objects/CWorldObject.h"
+#include "tests/game/simulation/objects/PrisonTestSupport.h"
+#include "tools/COrvaneDemoData.h"
+#include "tools/COrvaneDemoLevel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+namespace
+{
+class CBuildInsideTest : public PrisonTest
+{
+protected:
+    void SetUp() override
+    {
+        PrisonTest::SetUp();
+        CBuildPlacement::Destroy();
+        CBuildPlacement::SetPanelTest(nullptr);
+        m_kPrevious = std::filesystem::current_path();
+        ASSERT_TRUE(BuildDemoData("demo"));
+        std::filesystem::current_path("demo");
+        COrvaneTagTree kDocument;
+        ASSERT_TRUE(kDocument.Load("data.xml"));
+        m_pkManager->LoadPrisonTemplates(kDocument);
+        m_kHost.m_pkWorld = &m_kWorld;
+        ASSERT_TRUE(m_kWorld.LoadLevel(DEMO_LEVEL_FILE, nullptr));
+    }
+
+    void TearDown() override
+    {
+        CBuildPlacement::Destroy();
+        m_pkManager->RemoveAllObjects();
+        CBlockGridManager::GetInstance()->Clear();
+        std::filesystem::current_path(m_kPrevious);
+        PrisonTest::TearDown();
+    }
+
+    // The template's place in the registry's groups, by its model name.
+    bool Find(const char* pcGroup, const char* pcModel, std::uint16_t& usGroup, std::uint16_t& usIndex) const
+    {
+        const int iGroup = m_pkManager->FindTemplateGroup(pcGroup);
+        if (iGroup < 0)
+            return false;
+        for (std::uint16_t i = 0; COrvaneObjectTemplate* pkTemplate = m_pkManager->GetTemplate(
+                                      static_cast<std::uint16_t>(iGroup), i);
+             ++i)
+        {
+            if (pkTemplate == m_pkManager->FindTemplate(pcModel))
+            {
+                usGroup = static_cast<std::uint16_t>(iGroup);
+                usIndex = i;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The large cell block through the placement, in the middle of the
+    // yard.
+    CWorldObject* PlaceCellBlock()
+    {
+        std::uint16_t usGroup = 0, usIndex = 0;
+        if (!Find("CELLBLOCKS", "cellblock_large", usGroup, usIndex))
+            return nullptr;
+        CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+        (void)pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("WorldObjectFactory", nullptr));
+        auto* pkBuilding = dynamic_cast<CWorldObject*>(pkPlacement->GetObject());
+        PointAt(*CBlockGridManager::GetInstance()->FindGrid(1), 20 * 40 + 20);
+        return pkPlacement->Commit() == 1 ? pkBuilding : nullptr;
+    }
+
+    static void PointAt(const CBlockGrid& kGrid, std::int32_t iCell)
+    {
+        NiVec3 kAt;
+        ASSERT_NE(kGrid.CellPosition(iCell, kAt, false), nullptr);
+        (void)CBlockGridManager::GetInstance()->PickCell(kAt);
+    }
+
+    std::filesystem::path m_kPrevious;
+    CWorld m_kWorld;
+};
+} // namespace
+
+TEST_F(CBuildInsideTest, ACellBlockAndATwoBedCellAreBuiltThroughThePlacement)
+{
+    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
+    kLedger.m_iIncomeTotal = 100000;
+    kLedger.m_usPrisonLevel = 3;
+    const int iPurchases = kLedger.m_iPurchases;
+    CBlockGridManager* pkGrids = CBlockGridManager::GetInstance();
+    CBlockGrid* pkYard = pkGrids->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    ASSERT_NE(pkGrids->FindGrid(2), nullptr);
+
+    // The cell block, turned once, in the middle of the yard.
+    std::uint16_t usGroup = 0, usIndex = 0;
+    ASSERT_TRUE(Find("CELLBLOCKS", "cellblock_large", usGroup, usIndex));
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+    ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("WorldObjectFactory", nullptr)));
+    auto* pkBuilding = dynamic_cast<CWorldObject*>(pkPlacement->GetObject());
+    ASSERT_NE(pkBuilding, nullptr);
+    EXPECT_TRUE(pkPlacement->CanPlace());
+    EXPECT_EQ(pkBuilding->GetBuildingKind(), 0);
+    PointAt(*pkYard, 20 * 40 + 20);
+    ASSERT_EQ(pkPlacement->Commit(), 1);
+    EXPECT_TRUE(pkBuilding->IsPlaced());
+    EXPECT_TRUE(pkBuilding->IsComplete());
+    ASSERT_EQ(pkBuilding->GetFloors().size(), 3u);
+    EXPECT_EQ(pkBuilding->GetCurrentFloor(), pkBuilding->GetRoofIndex());
+    EXPECT_EQ(pkBuilding->GetRoofIndex(), 2);
+    // Its floors number on after the yard (1) and the field (2).
+    EXPECT_EQ(pkBuilding->GetFirstGridNumber(), 3);
+    CBlockGrid* pkGround = pkGrids->FindGrid(3);
+    CBlockGrid* pkUpper = pkGrids->FindGrid(4);
+    ASSERT_TRUE(pkGround && pkUpper);
+    EXPECT_EQ(pkGround->GetRows(), 8);
+    EXPECT_EQ(pkGround->GetColumns(), 8);
+    // The way in from the yard and the stairs end on their floors.
+    const COrvaneGridMarker* pkIn = pkYard->GetConnector(3);
+    ASSERT_NE(pkIn, nullptr);
+    EXPECT_GE(pkGround->CellAt(CConnector::GetEnd(*pkIn)), 0);
+    const COrvaneGridMarker* pkUp = pkGround->GetConnector(4);
+    ASSERT_NE(pkUp, nullptr);
+    EXPECT_GE(pkUpper->CellAt(CConnector::GetEnd(*pkUp)), 0);
+    EXPECT_NE(pkUpper->GetConnector(3), nullptr);
+    EXPECT_NE(pkGround->GetConnector(1), nullptr);
+    const std::int32_t iEntrance = pkBuilding->GetEntrances().at(0)->m_iCell;
+    EXPECT_GE(iEntrance, 0);
+    EXPECT_TRUE(pkYard->IsAreaFree(iEntrance, 1, 1, true));
+
+    // Inside, on the ground floor.
+    m_kHost.m_pkSelectedBuilding = pkBuilding;
+    m_kHost.m_pkSelectedBuildingObject = pkBuilding;
+    EXPECT_TRUE(pkBuilding->GoDownFloor());
+    EXPECT_TRUE(pkBuilding->GoDownFloor());
+    EXPECT_EQ(pkBuilding->GetStack()->GetCurrentGrid(), pkGround);
+    ASSERT_TRUE(Find("CELLS", "cell_double", usGroup, usIndex));
+    ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
+    auto* pkCell = dynamic_cast<CCell*>(pkPlacement->GetObject());
+    ASSERT_NE(pkCell, nullptr);
+    PointAt(*pkGround, 5 * 8 + 4);
+    EXPECT_EQ(pkGrids->GetPickGrid(), pkGround);
+    // The ledger works the prison's level out afresh as objects join.
+    kLedger.m_usPrisonLevel = 3;
+    EXPECT_TRUE(pkPlacement->CanPlace());
+    ASSERT_EQ(pkPlacement->Commit(), 1);
+    EXPECT_TRUE(pkCell->IsPlaced());
+    EXPECT_EQ(pkCell->GetCapacity(), 2);
+    EXPECT_EQ(pkCell->GetRequiredLevel(), 1);
+    EXPECT_EQ(kLedger.m_usBeds, 2);
+    EXPECT_EQ(kLedger.m_iPurchases, iPurchases + 45000 + 1800);
+    EXPECT_TRUE(pkGround->IsMember(pkCell));
+}
+
+TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)
+{
+    CCamera kCamera;
+    ASSERT_TRUE(kCamera.LoadSettings(1024.0f, 768.0f, 0.0f));
+    kCamera.SetWorld(&m_kWorld);
+    kCamera.SetPosition(NiVec3(0.0f, 40.0f, 0.0f));
+    EXPECT_EQ(kCamera.GetBoundsSide(), CCamera::NO_SIDE);
+    float fWidth = 0.0f, fDepth = 0.0f;
+    EXPECT_FALSE(CCamera::GetBuildingExtents(fWidth, fDepth));
+
+    CWorldObject* pkBuilding = PlaceCellBlock();
+    ASSERT_NE(pkBuilding, nullptr);
+    m_kHost.m_pkSelectedBuilding = pkBuilding;
+    ASSERT_TRUE(CCamera::GetBuildingExtents(fWidth, fDepth));
+    // 24 x 16 world units at heading 0: 12 rows along x, 8 columns.
+    EXPECT_FLOAT_EQ(fWidth, 16.0f);
+    EXPECT_FLOAT_EQ(fDepth, 24.0f);
+    const NiVec3 kAt = *pkBuilding->GetModelPosition();
+
+    // Corners in turn, then the view from above, then corner 1 again.
+    const float fA = std::atan2(fDepth, fWidth);
+    const float afTurns[4] = {fA, 2.0f * 3.14159265f - fA, 3.14159265f + fA, 3.14159265f - fA};
+    const NiVec3 akCorners[4] = {NiVec3(kAt.x, 0.0f, kAt.z), NiVec3(kAt.x, 0.0f, kAt.z - fDepth),
+                                 NiVec3(kAt.x + fWidth, 0.0f, kAt.z - fDepth), NiVec3(kAt.x + fWidth, 0.0f, kAt.z)};
+    for (int i = 0; i < 4; ++i)
+    {
+        SCOPED_TRACE(i + 1);
+        kCamera.ViewBuilding(-1);
+        const NiVec3 kNow = kCamera.GetPosition();
+        EXPECT_FLOAT_EQ(kNow.x, akCorners[i].x);
+        EXPECT_FLOAT_EQ(kNow.z, akCorners[i].z);
+        EXPECT_EQ(kCamera.GetBoundsSide(), i + 1);
+        EXPECT_FLOAT_EQ(kCamera.GetAngleB(), afTurns[i]);
+        // Kept between the first floor + 15 and the floors + 50.
+        EXPECT_GE(kNow.y, kCamera.GetLowerLimit());
+        EXPECT_LE(kNow.y, kCamera.GetClampUpperLimit());
+        const float fTilt = 1.25f * std::atan2(kNow.y - kAt.y, std::sqrt(fWidth * fWidth + fDepth * fDepth));
+        EXPECT_FLOAT_EQ(kCamera.GetAngleA(), fTilt);
+    }
+    kCamera.ViewBuilding(-1);
+    const NiVec3 kTop = kCamera.GetPosition();
+    EXPECT_FLOAT_EQ(kTop.x, kAt.x + fWidth * 0.5f - 1.0f);
+    EXPECT_FLOAT_EQ(kTop.y, kAt.y + 3.5f * fDepth);
+    EXPECT_FLOAT_EQ(kTop.z, kAt.z - (fDepth * 0.5f - 1.0f));
+    EXPECT_FLOAT_EQ(kCamera.GetAngleA(), CCamera::STRAIGHT_DOWN);
+    EXPECT_EQ(kCamera.GetBoundsSide(), CCamera::NO_SIDE);
+    kCamera.ViewBuilding(-1);
+    EXPECT_EQ(kCamera.GetBoundsSide(), 1);
+
+    // Limits: first floor + 15 to floor count (3) + 25, or + 50 when
+    // clamped.
+    EXPECT_FLOAT_EQ(kCamera.GetLowerLimit(), pkBuilding->GetStack()->GetFloor(0)->GetOrigin()->y + 15.0f);
+    EXPECT_FLOAT_EQ(kCamera.GetUpperLimit(), 28.0f);
+    EXPECT_FLOAT_EQ(kCamera.GetClampUpperLimit(), 53.0f);
+    kCamera.SetPositionClamped(NiVec3(kAt.x, 500.0f, kAt.z));
+    EXPECT_FLOAT_EQ(kCamera.GetPosition().y, 28.0f);
+    NiVec3 kHigh(kAt.x, 500.0f, kAt.z);
+    EXPECT_TRUE(kCamera.ClampHeight(kHigh));
+    EXPECT_FLOAT_EQ(kHigh.y, 53.0f);
+
+    // The circle: centred on the building, its radius the larger extent.
+    NiVec3 kFar(kAt.x + 100.0f, 30.0f, kAt.z);
+    EXPECT_TRUE(kCamera.ConstrainPosition(kFar));
+    EXPECT_FLOAT_EQ(kFar.x, kAt.x + 24.0f);
+    EXPECT_FLOAT_EQ(kFar.z, kAt.z);
+    EXPECT_FLOAT_EQ(kFar.y, 30.0f);
+
+    // Without the building the prison's rules come back.
+    m_kHost.m_pkSelectedBuilding = nullptr;
+    EXPECT_EQ(kCamera.GetBoundsSide(), CCamera::NO_SIDE);
+    EXPECT_FLOAT_EQ(kCamera.GetUpperLimit(), kCamera.GetGroundHeight() + CCamera::MAX_HEIGHT);
+    CCamera::ResetCurrent();
+}
