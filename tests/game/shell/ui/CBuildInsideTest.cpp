@@ -157,7 +157,7 @@ TEST_F(CBuildInsideTest, ACellBlockAndATwoBedCellAreBuiltThroughThePlacement)
     ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
     auto* pkCell = dynamic_cast<CCell*>(pkPlacement->GetObject());
     ASSERT_NE(pkCell, nullptr);
-    PointAt(*pkGround, 5 * 8 + 4);
+    PointAt(*pkGround, 3 * 8 + 4);
     EXPECT_EQ(pkGrids->GetPickGrid(), pkGround);
     // The ledger works the prison's level out afresh as objects join.
     kLedger.m_usPrisonLevel = 3;
