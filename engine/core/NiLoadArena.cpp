@@ -15,6 +15,7 @@
 #endif
 
 constinit thread_local NiLoadArena* NiLoadArena::s_pkActive = nullptr;
+constinit thread_local NiLoadArena::BatchState NiLoadArena::s_kBatch{};
 
 namespace
 {
@@ -22,15 +23,6 @@ constexpr std::size_t MIN_BLOCK = 4096;
 constexpr std::size_t MAX_BLOCK = std::size_t{64} << 20;
 
 
-// Frees of the open batches on this thread: the arena of the latest run of
-// pieces and their number, not yet taken off its count.
-struct FreeBatchState
-{
-    std::uint32_t m_uiDepth = 0;
-    NiLoadArena* m_pkArena = nullptr;
-    std::uint64_t m_uiPieces = 0;
-};
-thread_local FreeBatchState t_kBatch;
 
 std::size_t RoundUp(std::size_t uiBytes)
 {
@@ -82,23 +74,15 @@ void NiLoadArena::Release(std::uint64_t uiPieces)
 
 void NiLoadArena::FlushBatch()
 {
-    NiLoadArena* pkArena = t_kBatch.m_pkArena;
-    std::uint64_t uiPieces = t_kBatch.m_uiPieces;
-    t_kBatch.m_pkArena = nullptr;
-    t_kBatch.m_uiPieces = 0;
+    NiLoadArena* pkArena = s_kBatch.m_pkArena;
+    std::uint64_t uiPieces = s_kBatch.m_uiPieces;
+    s_kBatch.m_pkArena = nullptr;
+    s_kBatch.m_uiPieces = 0;
+    // The block may go with its arena now.
+    s_kBatch.m_uiBlockBegin = 0;
+    s_kBatch.m_uiBlockBytes = 0;
     if (pkArena != nullptr)
         pkArena->Release(uiPieces);
-}
-
-NiLoadArena::FreeBatch::FreeBatch()
-{
-    ++t_kBatch.m_uiDepth;
-}
-
-NiLoadArena::FreeBatch::~FreeBatch()
-{
-    if (--t_kBatch.m_uiDepth == 0)
-        FlushBatch();
 }
 
 std::uint64_t NiLoadArena::GetLiveCount() const
@@ -123,7 +107,7 @@ void NiLoadArena::NewBlock(std::size_t uiBytes)
     ORVANE_POISON(m_pucNext, static_cast<std::size_t>(m_pucEnd - m_pucNext));
 }
 
-bool NiLoadArena::Holds(const void* pv) const
+const NiLoadArena::Block* NiLoadArena::FindBlock(const void* pv) const
 {
     auto uiAt = reinterpret_cast<std::uintptr_t>(pv);
     for (const Block* pkBlock = m_pkBlocks.load(std::memory_order_acquire); pkBlock != nullptr;
@@ -131,9 +115,9 @@ bool NiLoadArena::Holds(const void* pv) const
     {
         auto uiBegin = reinterpret_cast<std::uintptr_t>(pkBlock);
         if (uiAt > uiBegin && uiAt - uiBegin < pkBlock->m_uiBytes)
-            return true;
+            return pkBlock;
     }
-    return false;
+    return nullptr;
 }
 
 void* NiLoadArena::Bump(std::size_t uiBytes, bool bData)
@@ -167,19 +151,23 @@ void* NiLoadArena::AllocateElsewhere(std::size_t uiBytes, bool bData)
     return pkHeader + 1;
 }
 
-void NiLoadArena::Free(void* pv)
+void NiLoadArena::FreeElsewhere(void* pv)
 {
-    if (pv == nullptr)
-        return;
     PieceHeader* pkHeader = static_cast<PieceHeader*>(pv) - 1;
     // A piece of the arena the batch is counting: known by its address, so
     // a piece nobody touched while it died (a name, an array) is not
-    // brought into the cache just to learn its arena.
-    if (t_kBatch.m_pkArena != nullptr && t_kBatch.m_pkArena->Holds(pv))
+    // brought into the cache just to learn its arena. Its block is
+    // remembered for the inline test in Free.
+    if (s_kBatch.m_pkArena != nullptr)
     {
-        ORVANE_POISON(pkHeader, pkHeader->m_uiBytes);
-        ++t_kBatch.m_uiPieces;
-        return;
+        if (const Block* pkBlock = s_kBatch.m_pkArena->FindBlock(pv))
+        {
+            ORVANE_POISON(pkHeader, pkHeader->m_uiBytes);
+            ++s_kBatch.m_uiPieces;
+            s_kBatch.m_uiBlockBegin = reinterpret_cast<std::uintptr_t>(pkBlock + 1);
+            s_kBatch.m_uiBlockBytes = pkBlock->m_uiBytes - sizeof(Block);
+            return;
+        }
     }
     NiLoadArena* pkArena = pkHeader->m_pkArena;
     if (pkArena == nullptr)
@@ -190,17 +178,17 @@ void NiLoadArena::Free(void* pv)
     // A freed piece is never handed out again: poisoned, a use after free
     // shows under the sanitizers as it would on the heap.
     ORVANE_POISON(pkHeader, pkHeader->m_uiBytes);
-    if (t_kBatch.m_uiDepth == 0)
+    if (s_kBatch.m_uiDepth == 0)
     {
         pkArena->Release(1);
         return;
     }
-    if (t_kBatch.m_pkArena != pkArena)
+    if (s_kBatch.m_pkArena != pkArena)
     {
         FlushBatch();
-        t_kBatch.m_pkArena = pkArena;
+        s_kBatch.m_pkArena = pkArena;
     }
-    ++t_kBatch.m_uiPieces;
+    ++s_kBatch.m_uiPieces;
 }
 
 NiLoadArena* NiLoadArena::GetOwner(const void* pv)

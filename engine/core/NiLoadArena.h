@@ -70,8 +70,12 @@ public:
     class FreeBatch
     {
     public:
-        FreeBatch();
-        ~FreeBatch();
+        FreeBatch() { ++s_kBatch.m_uiDepth; }
+        ~FreeBatch()
+        {
+            if (--s_kBatch.m_uiDepth == 0)
+                FlushBatch();
+        }
         FreeBatch(const FreeBatch&) = delete;
         FreeBatch& operator=(const FreeBatch&) = delete;
     };
@@ -93,6 +97,21 @@ private:
     // The arena active on this thread.
     static constinit thread_local NiLoadArena* s_pkActive;
 
+    // Frees of the open batches on this thread: the arena of the latest run
+    // of pieces and their number, not yet taken off its count, and the
+    // block the last piece lay in (a scene dies mostly block by block).
+    struct BatchState
+    {
+        std::uint32_t m_uiDepth = 0;
+        NiLoadArena* m_pkArena = nullptr;
+        std::uint64_t m_uiPieces = 0;
+        std::uintptr_t m_uiBlockBegin = 0;
+        std::uintptr_t m_uiBlockBytes = 0;
+    };
+    static constinit thread_local BatchState s_kBatch;
+    // Free for all but a piece of the last block a batch freed from.
+    static void FreeElsewhere(void* pv);
+
     // Allocate (AllocateData) when the active block has no room, or on the
     // heap.
     [[nodiscard]] static void* AllocateElsewhere(std::size_t uiBytes, bool bData);
@@ -108,8 +127,8 @@ private:
     void Activate();
     void Deactivate();
     void Release(std::uint64_t uiPieces);
-    // Whether pv lies in one of this arena's blocks.
-    [[nodiscard]] bool Holds(const void* pv) const;
+    // The block of this arena that pv lies in, or null.
+    [[nodiscard]] const Block* FindBlock(const void* pv) const;
     static void FlushBatch();
 
     // Read by frees on any thread (see Holds) while the loading thread adds
@@ -167,6 +186,23 @@ inline void* NiLoadArena::AllocateData(std::size_t uiBytes)
     }
 #endif
     return AllocateElsewhere(uiBytes, true);
+}
+
+// The common case of a scene dying, a piece of the block the previous piece
+// came from, is counted inline; the rest, and every free under ASan (which
+// poisons the piece), goes through FreeElsewhere.
+inline void NiLoadArena::Free(void* pv)
+{
+#if !defined(__SANITIZE_ADDRESS__)
+    BatchState& kBatch = s_kBatch;
+    if (reinterpret_cast<std::uintptr_t>(pv) - kBatch.m_uiBlockBegin < kBatch.m_uiBlockBytes)
+    {
+        ++kBatch.m_uiPieces;
+        return;
+    }
+#endif
+    if (pv != nullptr)
+        FreeElsewhere(pv);
 }
 
 // Frees through NiLoadArena::Free, for owners of text and arrays.

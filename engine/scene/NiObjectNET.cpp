@@ -150,8 +150,14 @@ bool NiObjectNET::RemoveExtraDataAt(std::uint32_t uiIndex)
 
 void NiObjectNET::RemoveAllExtraData()
 {
+    // Last to first, each slot cleared before its entry lets go (as
+    // RemoveExtraDataAt does it, without the moves).
     while (m_uiExtraDataSize > 0)
-        RemoveExtraDataAt(m_uiExtraDataSize - 1);
+    {
+        NiExtraData* pkOld = m_ppkExtra[--m_uiExtraDataSize];
+        m_ppkExtra[m_uiExtraDataSize] = nullptr;
+        pkOld->DecRefCount();
+    }
     NiLoadArena::Free(m_ppkExtra);
     m_ppkExtra = nullptr;
     m_uiExtraDataCapacity = 0;

@@ -251,6 +251,50 @@ TEST(NiLoadArena, ABatchCountsItsFreesWhenTheOutermostBatchCloses)
     }
 }
 
+TEST(NiLoadArena, ABatchCountsEachPieceForItsOwnArenaWhicheverBlockItLiesIn)
+{
+    // Alternating arenas and blocks: the block a batch remembered for its
+    // run must never take a piece of another arena or block.
+    NiLoadArena* pkA = NiLoadArena::Create(4096);
+    NiLoadArena* pkB = NiLoadArena::Create(4096);
+    std::vector<void*> kA, kB;
+    {
+        NiLoadArena::Scope kScope(pkA);
+        for (int i = 0; i < 4; ++i)
+            kA.push_back(NiLoadArena::Allocate(64));
+        kA.push_back(NiLoadArena::AllocateData(6000)); // a second block
+        kA.push_back(NiLoadArena::AllocateData(16));
+        EXPECT_EQ(pkA->GetBlockCount(), 2u);
+    }
+    {
+        NiLoadArena::Scope kScope(pkB);
+        for (int i = 0; i < 4; ++i)
+            kB.push_back(NiLoadArena::Allocate(64));
+    }
+    pkA->Release();
+    pkB->Release();
+    {
+        NiLoadArena::FreeBatch kBatch;
+        NiLoadArena::Free(kA[0]);
+        NiLoadArena::Free(kA[1]); // remembered: A's first block
+        NiLoadArena::Free(kB[0]); // A's run counted
+        EXPECT_EQ(pkA->GetLiveCount(), 4u);
+        NiLoadArena::Free(kB[1]); // remembered: B's block
+        NiLoadArena::Free(kA[4]); // A's second block: B's run counted
+        EXPECT_EQ(pkB->GetLiveCount(), 2u);
+        NiLoadArena::Free(kA[5]);
+        NiLoadArena::Free(kA[2]); // back in A's first block
+        EXPECT_EQ(pkA->GetLiveCount(), 4u);
+    }
+    EXPECT_EQ(pkA->GetLiveCount(), 1u);
+    EXPECT_EQ(pkB->GetLiveCount(), 2u);
+    // Outside a batch every free counts at once.
+    NiLoadArena::Free(kB[2]);
+    EXPECT_EQ(pkB->GetLiveCount(), 1u);
+    NiLoadArena::Free(kB[3]);
+    NiLoadArena::Free(kA[3]);
+}
+
 TEST(NiLoadArena, AnObjectDyingFreesWhatItHoldsAndKeepsWhatOthersHold)
 {
     NiLoadArena* pkArena = NiLoadArena::Create(4096);
