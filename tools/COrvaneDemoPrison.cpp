@@ -140,9 +140,11 @@ std::string PlaceName(const Plan& kPlan)
     return "SP_pause4_desk";
 }
 
-// A cell block's nodes: its two floors of 8 x 8 cells of size 2 (a map text
+// A cell block's nodes: its two floors of 8 x 9 cells of size 2 (a map text
 // each), the roof, the entrance in front with the ways in and out, and
-// stairs up and down. Routes walk in four seconds.
+// stairs up and down. Routes walk in four seconds. The floors reach one row
+// past the front wall, so the entrance lies on the ground floor as well as
+// in front of the building: the ways in and out both start there.
 void AddCellBlockNodes(NiNode& kModel)
 {
     auto Text = [&kModel](const char* pcName, const NiVec3& kAt, const char* pcText) {
@@ -157,12 +159,12 @@ void AddCellBlockNodes(NiNode& kModel)
         spRoute->SetTranslate(kFrom);
         kModel.AttachChild(spRoute);
     };
-    Text("floor0", NiVec3(-7.0f, 0.0f, 7.0f), "map_1_8_8_0_2");
-    Text("floor1", NiVec3(-7.0f, 3.0f, 7.0f), "map_2_8_8_1_2");
+    Text("floor0", NiVec3(-7.0f, 0.0f, 9.0f), "map_1_8_9_0_2");
+    Text("floor1", NiVec3(-7.0f, 3.0f, 9.0f), "map_2_8_9_1_2");
     Text("roof", NiVec3(0.0f, 6.0f, 0.0f), "roof");
     Text("mark_door", NiVec3(0.0f, 0.0f, 8.5f), "door_e1");
     Way("SP_enter_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(1.0f, 0.0f, 5.0f));
-    Way("SP_exit_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(0.0f, 0.0f, 10.0f));
+    Way("SP_exit_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(0.0f, 0.0f, 11.0f));
     Text("mark_up", NiVec3(5.0f, 0.0f, -3.0f), "connector_1_2");
     Way("path_1_2", NiVec3(5.0f, 0.0f, -3.0f), NiVec3(5.0f, 3.0f, -5.0f));
     Text("mark_down", NiVec3(3.0f, 3.0f, -3.0f), "connector_2_1");

@@ -674,7 +674,25 @@ TEST_F(CAIControllerTest, OnTheDemoLevelAPrisonerUsesAnUpperFloorPlaceOfACellBlo
     EXPECT_FALSE(pkBunk->IsUserAt(pkNew, 0, 0));
     EXPECT_EQ(pkAttacker->GetPreviousPartner(), pkVictim);
 
+    // Down the stairs and out of the door to a place on the yard, from the
+    // bunk's entry cell (the demo bunk's walk out ends inside it).
+    pkNew->ReturnToCell(pkUpper->GetId(), pkBunk->GetAccessCell(0));
+    ASSERT_EQ(pkNew->GetGrid(), pkUpper);
+    CPathableObject* pkTable = Stand("dining_table", *m_pkYard, 40 * 12 + 30);
+    ASSERT_NE(pkTable, nullptr);
+    ASSERT_TRUE(pkTable->AssignUser(pkNew, 0, 0));
+    pkNew->SetTargetObject(pkTable);
+    pkNew->SetUseSlot(0, 0);
+    pkNew->SetController("pathToSpecific", true, true);
+    bool bDown = false;
+    EXPECT_TRUE(RunUntil(600.0f, [&] {
+        bDown = bDown || pkNew->GetGrid() == pkGround;
+        return bDown && pkNew->GetGrid() == m_pkYard && Controller(*pkNew) == "objectUse";
+    }));
+    EXPECT_TRUE(m_pkYard->IsMember(pkNew));
+
     // The building going sends its walkers out onto the yard.
+    pkNew->SetGrid(pkUpper);
     m_pkManager->DestroyObject(pkBlock, true);
     EXPECT_EQ(pkNew->GetGrid(), m_pkYard);
     EXPECT_EQ(Controller(*pkNew), "wander");
