@@ -133,7 +133,7 @@ TEST_F(CBuildInsideTest, ACellBlockAndATwoBedCellAreBuiltThroughThePlacement)
     CBlockGrid* pkUpper = pkGrids->FindGrid(4);
     ASSERT_TRUE(pkGround && pkUpper);
     EXPECT_EQ(pkGround->GetRows(), 8);
-    EXPECT_EQ(pkGround->GetColumns(), 8);
+    EXPECT_EQ(pkGround->GetColumns(), 9);
     // The way in from the yard and the stairs end on their floors.
     const COrvaneGridMarker* pkIn = pkYard->GetConnector(3);
     ASSERT_NE(pkIn, nullptr);
@@ -157,7 +157,7 @@ TEST_F(CBuildInsideTest, ACellBlockAndATwoBedCellAreBuiltThroughThePlacement)
     ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
     auto* pkCell = dynamic_cast<CCell*>(pkPlacement->GetObject());
     ASSERT_NE(pkCell, nullptr);
-    PointAt(*pkGround, 3 * 8 + 4);
+    PointAt(*pkGround, 3 * 9 + 4);
     EXPECT_EQ(pkGrids->GetPickGrid(), pkGround);
     // The ledger works the prison's level out afresh as objects join.
     kLedger.m_usPrisonLevel = 3;
