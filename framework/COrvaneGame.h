@@ -63,6 +63,8 @@ public:
     virtual void SetMode(std::int32_t iMode) { m_iMode = iMode; }
     [[nodiscard]] virtual std::int32_t GetMode() const { return m_iMode; }
     [[nodiscard]] virtual const COrvaneFrameTimes& GetFrameTimes() const { return m_kTimes; }
+    // A loaded game takes its times back.
+    void SetFrameTimes(const COrvaneFrameTimes& kTimes) { m_kTimes = kTimes; }
 
     // The launcher's choice of adapter and display mode; false when the
     // player leaves instead.

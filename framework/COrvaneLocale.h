@@ -21,6 +21,7 @@ public:
     // integer; the index stays as it was when there is nothing to read.
     bool ReadLanguage();
     [[nodiscard]] std::int32_t GetLanguage() const { return m_iLanguage; }
+    void SetLanguage(std::int32_t iLanguage) { m_iLanguage = iLanguage; }
 
     // The index of the first text list whose name contains the text; -1
     // when none does. The game's locale holds the lists.

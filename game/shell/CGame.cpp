@@ -179,7 +179,7 @@ bool CGame::Init(const char* pcName)
     if (COrvaneGame::GetLocale() == nullptr)
     {
         auto pkLocale = std::make_unique<CLocale>();
-        (void)pkLocale->Load();
+        (void)pkLocale->ReadLanguageAndLoad();
         SetLocale(std::move(pkLocale));
     }
     if (GetKeyboard() == nullptr)
@@ -503,6 +503,8 @@ void CGame::AdvanceToMorning()
 void CGame::ResetGame()
 {
     ShowLoadingScreen();
+    if (GetWorld() != nullptr)
+        (void)WriteSettings();
     if (COrvaneCamera* pkCamera = COrvaneGame::GetCamera())
         pkCamera->ClearVisibleSet();
     m_kClock.Reset();
@@ -611,6 +613,8 @@ void CGame::LoadLevelData()
         m_pkSoundSystem->SetAmbientSample(iLevel >= 0 && iLevel <= m_pkSoundSystem->GetAmbientCount() ? iLevel : -1);
         m_pkSoundSystem->SetAmbientVolume(255);
     }
+    if (GetWorld() != nullptr)
+        ApplySettings();
 }
 
 bool CGame::BuildColourQuad(const NiColorRGBA& kColour)

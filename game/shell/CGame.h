@@ -125,6 +125,36 @@ public:
     // line on standard error. False when it cannot be written.
     bool EnsureScenarioStates();
 
+    // Saved games. SaveGame writes "<path>.tmp" and puts it in the place of
+    // the path only when every byte went out; false (the old save as it
+    // was) otherwise. LoadGame reads the whole file before it lets go of the
+    // running game: false, nothing changed, for an empty path, a file that
+    // does not open, or a damaged one (a box then names the file and line).
+    bool SaveGame(const std::string& kPath);
+    bool LoadGame(const std::string& kPath);
+    static constexpr std::uint16_t SAVE_VERSION = 1;
+    // The build's own stamp written in every save ("HH:MM:SS", "Mmm dd yyyy").
+    [[nodiscard]] static const char* BuildTime();
+    [[nodiscard]] static const char* BuildDate();
+    [[nodiscard]] const std::string& GetLoadedBuildTime() const { return m_kBuildTime; }
+    [[nodiscard]] const std::string& GetLoadedBuildDate() const { return m_kBuildDate; }
+
+    // In-game settings: "In_Game_Settings" of the settings document.
+    // Written (only with a world) when the player leaves a level, applied
+    // (by toggling) when one starts.
+    static constexpr const char* SETUP_FILE = "./setup.xml";
+    bool WriteSettings();
+    void ApplySettings();
+    // Marks scenario n "COMPLETE" in "./config.bin" (never creating or
+    // extending it); false when nothing was written.
+    bool MarkScenarioComplete(std::uint32_t uiScenario);
+    void ToggleMusic();
+    void ToggleSound();
+    void ToggleDetail();
+    [[nodiscard]] bool IsMusicOn() const;
+    [[nodiscard]] bool IsSoundOn() const;
+    [[nodiscard]] bool IsDetailOn() const;
+
     // Key and mouse handlers the devices call (1: handled; OnMouse 0 outside
     // the front end and a level).
     int OnKey(const COrvaneKeyEvent& kEvent);

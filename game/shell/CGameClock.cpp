@@ -1,7 +1,6 @@
 #include "game/shell/CGameClock.h"
 
 #include "framework/COrvaneFile.h"
-#include "framework/COrvaneIOObject.h"
 #include "game/simulation/objects/TextConvert.h"
 
 #include <vector>
@@ -90,9 +89,9 @@ bool CGameClock::Save(COrvaneFile& kFile) const
         m_ucDayRolled,
     };
     bool bOk = WriteUShortList(kFile, kFirst);
-    bOk = kFile.WriteString((COrvaneIOObject::FormatFloat(m_fMinutes) + "\r\n").c_str()) && bOk;
-    bOk = kFile.WriteString((COrvaneIOObject::FormatFloat(m_fPreviousMinutes) + "\r\n").c_str())
-        && bOk;
+    // The stream's default form: six significant digits, no trailing zeros.
+    bOk = kFile.WriteString((ToString(m_fMinutes) + "\r\n").c_str()) && bOk;
+    bOk = kFile.WriteString((ToString(m_fPreviousMinutes) + "\r\n").c_str()) && bOk;
     return bOk;
 }
 

@@ -4,11 +4,13 @@
 #include "platform/os/OsLocal.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <map>
 #include <vector>
 
@@ -308,6 +310,66 @@ bool RemoveFolder(std::string_view path)
 bool RenameFile(std::string_view from, std::string_view to)
 {
     return std::rename(ResolvePath(from).c_str(), ResolvePath(to).c_str()) == 0;
+}
+
+std::string TemporaryPathFor(std::string_view path)
+{
+    return std::string(path) + ".tmp";
+}
+
+namespace
+{
+// fsync through a descriptor of its own: the writer's stream may already be
+// closed, and Linux syncs a file's data whatever mode it was opened in.
+bool SyncPath(const std::string& path, int flags)
+{
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0)
+    {
+        return false;
+    }
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
+} // namespace
+
+bool CommitFile(std::string_view tempPath, std::string_view path)
+{
+    const std::string from = ResolvePath(tempPath);
+    const std::string to = ResolvePath(path);
+    struct stat info{};
+    const bool isFile = ::lstat(from.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (!isFile || !SyncPath(from, O_RDONLY) || std::rename(from.c_str(), to.c_str()) != 0)
+    {
+        if (isFile)
+        {
+            ::unlink(from.c_str());
+        }
+        return false;
+    }
+    // The rename itself is durable once the folder's entry is.
+    const std::string::size_type slash = to.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : to.substr(0, slash));
+    return SyncPath(folder, O_RDONLY | O_DIRECTORY);
+}
+
+bool DiscardFile(std::string_view tempPath)
+{
+    const std::string resolved = ResolvePath(tempPath);
+    struct stat info{};
+    return ::lstat(resolved.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::unlink(resolved.c_str()) == 0;
+}
+
+std::string RealPath(std::string_view path)
+{
+    char* real = ::realpath(ResolvePath(path).c_str(), nullptr);
+    if (!real)
+    {
+        return {};
+    }
+    std::string result(real);
+    std::free(real);
+    return result;
 }
 
 std::string GetCurrentFolder()

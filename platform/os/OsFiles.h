@@ -55,6 +55,22 @@ bool RemoveFile(std::string_view path);
 bool RemoveFolder(std::string_view path); // empty folders only
 bool RenameFile(std::string_view from, std::string_view to);
 
+// Safe replacement of a file: the new content is written to
+// TemporaryPathFor(path) beside it, then CommitFile puts it in place. Commit
+// syncs the temporary file's bytes, renames it over the path (a reader sees
+// the whole old file or the whole new one) and syncs the folder, so a crash
+// or a full disk never leaves a half-written file under the path. On any
+// failure the temporary file is removed, the path is left as it was and the
+// result is false.
+[[nodiscard]] std::string TemporaryPathFor(std::string_view path);
+bool CommitFile(std::string_view tempPath, std::string_view path);
+// The temporary file of a write that failed goes (false when there was
+// none).
+bool DiscardFile(std::string_view tempPath);
+// realpath: the absolute path with every symbolic link, "." and ".."
+// resolved, through the resolver; empty when the path does not exist.
+[[nodiscard]] std::string RealPath(std::string_view path);
+
 // _getcwd: the current folder, absolute, '/'-separated, without a trailing
 // '/' (except for "/" itself). Empty on failure.
 [[nodiscard]] std::string GetCurrentFolder();

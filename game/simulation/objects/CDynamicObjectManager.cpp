@@ -1,5 +1,6 @@
 #include "game/simulation/objects/CDynamicObjectManager.h"
 
+#include "framework/COrvaneComposite.h"
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneGridEntity.h"
 #include "framework/COrvaneIOObject.h"
@@ -16,6 +17,7 @@
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
+#include "game/simulation/objects/TextConvert.h"
 
 #include <algorithm>
 #include <string>
@@ -32,14 +34,6 @@ CWorld* LevelWorld()
     return pkHost ? pkHost->GetWorld() : nullptr;
 }
 
-// One record of the objects section, read and not yet made.
-struct ParsedRecord
-{
-    COrvaneObjectTemplate* m_pkTemplate = nullptr;
-    std::string m_kFactory;
-    std::type_index m_kKind = typeid(void);
-    std::unique_ptr<COrvaneIOState> m_pkState;
-};
 } // namespace
 
 CDynamicObjectManager* CDynamicObjectManager::GetInstance()
@@ -248,7 +242,17 @@ bool CDynamicObjectManager::SaveObjects(COrvaneFile& kFile)
 
 bool CDynamicObjectManager::LoadObjects(COrvaneFile& kFile)
 {
+    CParsedObjects kParsed;
+    if (!ParseObjects(kFile, kParsed) || !ResolveTemplates(kParsed))
+        return false;
+    MakeObjects(kParsed);
+    return true;
+}
+
+bool CDynamicObjectManager::ParseObjects(COrvaneFile& kFile, CParsedObjects& kParsed)
+{
     m_uiBadLine = 0;
+    kParsed = CParsedObjects{};
     const std::string kFileName = kFile.GetFileName();
     if (kFileName.empty() || kFile.Open(kFileName.c_str(), COrvaneFile::MODE_READ) == 0)
         return false;
@@ -261,10 +265,9 @@ bool CDynamicObjectManager::LoadObjects(COrvaneFile& kFile)
         bSection = kLine.find("<OBJECTS>") != std::string::npos;
     }
 
-    // Every record is read before anything is made.
-    std::vector<ParsedRecord> kRecords;
-    auto Bad = [this](std::uint32_t uiLine) {
+    auto Bad = [this, &kParsed](std::uint32_t uiLine) {
         m_uiBadLine = uiLine;
+        kParsed = CParsedObjects{};
         return false;
     };
     while (bSection)
@@ -277,10 +280,12 @@ bool CDynamicObjectManager::LoadObjects(COrvaneFile& kFile)
         // A second start inside the section: its end was lost.
         if (kLine.find("<OBJECTS>") != std::string::npos)
             return Bad(kFile.GetLinesRead());
-        ParsedRecord kRecord;
-        kRecord.m_pkTemplate = FindTemplate(kLine.c_str());
-        if (!kRecord.m_pkTemplate)
+        // Another section's tag where a record starts: the end was lost.
+        if (kLine.find('<') != std::string::npos)
             return Bad(kFile.GetLinesRead());
+        CParsedObjectRecord kRecord;
+        kRecord.m_kTemplate = kLine;
+        kRecord.m_uiTemplateLine = kFile.GetLinesRead();
         kFile.ReadLine(kRecord.m_kFactory);
         COrvaneObjectFactory* pkFactory = FactoryNamed(kRecord.m_kFactory.c_str());
         std::unique_ptr<COrvaneObject> pkBlank = pkFactory ? pkFactory->CreateBlank() : nullptr;
@@ -291,12 +296,48 @@ bool CDynamicObjectManager::LoadObjects(COrvaneFile& kFile)
         kRecord.m_pkState = pkReader->NewState();
         if (!kRecord.m_pkState || !pkReader->ParseState(kFile, *kRecord.m_pkState))
             return Bad(kFile.GetLinesRead());
-        kRecords.push_back(std::move(kRecord));
+        kParsed.m_kRecords.push_back(std::move(kRecord));
     }
 
-    CWorld* pkWorld = LevelWorld();
-    for (ParsedRecord& kRecord : kRecords)
+    if (kFile.FindLine("<STATISTICS>"))
     {
+        // Values only: a tag where the line belongs is an empty section,
+        // which changes nothing.
+        kFile.ReadLine(kLine);
+        std::vector<int> kValues;
+        if (kLine.find('<') == std::string::npos)
+        {
+            if (!ParseWholeIntList(kLine, kValues, ','))
+                return Bad(kFile.GetLinesRead());
+            kParsed.m_bStatistics = true;
+            kParsed.m_kStatisticsLine = kLine;
+        }
+    }
+    return true;
+}
+
+bool CDynamicObjectManager::ResolveTemplates(CParsedObjects& kParsed)
+{
+    m_uiBadLine = 0;
+    for (CParsedObjectRecord& kRecord : kParsed.m_kRecords)
+    {
+        kRecord.m_pkTemplate = FindTemplate(kRecord.m_kTemplate.c_str());
+        if (!kRecord.m_pkTemplate)
+        {
+            m_uiBadLine = kRecord.m_uiTemplateLine;
+            return false;
+        }
+    }
+    return true;
+}
+
+void CDynamicObjectManager::MakeObjects(CParsedObjects& kParsed)
+{
+    CWorld* pkWorld = LevelWorld();
+    for (CParsedObjectRecord& kRecord : kParsed.m_kRecords)
+    {
+        if (!kRecord.m_pkTemplate)
+            continue;
         COrvaneObjectDesc kDesc;
         kDesc.m_pkTemplate = kRecord.m_pkTemplate;
         kDesc.m_ucMode = 1;
@@ -308,10 +349,8 @@ bool CDynamicObjectManager::LoadObjects(COrvaneFile& kFile)
         if (pkLoaded && std::type_index(typeid(*pkLoaded)) == kRecord.m_kKind)
             pkLoaded->ApplyState(*kRecord.m_pkState);
     }
-
-    if (m_pkStatistics && kFile.FindLine("<STATISTICS>"))
-        m_pkStatistics->Load(kFile);
-    return true;
+    if (m_pkStatistics && kParsed.m_bStatistics)
+        m_pkStatistics->LoadLine(kParsed.m_kStatisticsLine);
 }
 
 bool CDynamicObjectManager::RelinkAfterLoad()
@@ -319,6 +358,12 @@ bool CDynamicObjectManager::RelinkAfterLoad()
     CWorld* pkWorld = LevelWorld();
     if (pkWorld)
         pkWorld->UpdateScene(0.0f);
+    // Models outside the world's scene (a level without one) take their
+    // objects' places too, so a save made straight after a load says where
+    // everything stands.
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
+        if (COrvaneComposite* pkModel = pkObject->GetModel())
+            pkModel->UpdateNode(0.0f);
     // Buildings lay out their floors again first, so that what stands
     // inside finds its floor.
     for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)

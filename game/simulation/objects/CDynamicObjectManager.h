@@ -1,15 +1,38 @@
 #pragma once
 
 #include "framework/COrvaneDynamicObjectManager.h"
+#include "framework/COrvaneIOObject.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <typeindex>
+#include <vector>
 
 class COrvaneFile;
 class COrvaneObjectTemplate;
 class COrvaneTagTree;
 class CPrisonStatistics;
 struct COrvaneTemplateGroup;
+
+// One record of a save's objects section, read and not yet made.
+struct CParsedObjectRecord
+{
+    std::string m_kTemplate;
+    std::uint32_t m_uiTemplateLine = 0;
+    COrvaneObjectTemplate* m_pkTemplate = nullptr; // link, once resolved
+    std::string m_kFactory;
+    std::type_index m_kKind = typeid(void);
+    std::unique_ptr<COrvaneIOState> m_pkState;
+};
+
+// A save's objects and statistics sections read whole; nothing made.
+struct CParsedObjects
+{
+    std::vector<CParsedObjectRecord> m_kRecords;
+    bool m_bStatistics = false;
+    std::string m_kStatisticsLine;
+};
 
 // The one registry of everything that lives in a prison: it makes every
 // object through the game's named factories, updates and removes them,
@@ -73,6 +96,16 @@ public:
     // gives false with the number of the first bad line (GetBadLine) and
     // nothing made or changed. A missing section is skipped.
     bool LoadObjects(COrvaneFile& kFile);
+    // LoadObjects in three steps, so a caller can read a whole save before
+    // it lets go of the running game. ParseObjects reads both sections
+    // (every record through its kind's parse step, the statistics line as
+    // whole numbers) and touches nothing; ResolveTemplates finds each
+    // record's template among those loaded now; MakeObjects makes the
+    // objects and takes the statistics, and cannot fail. The first two
+    // give false with GetBadLine.
+    bool ParseObjects(COrvaneFile& kFile, CParsedObjects& kParsed);
+    bool ResolveTemplates(CParsedObjects& kParsed);
+    void MakeObjects(CParsedObjects& kParsed);
     // The line LoadObjects stopped at; 0 after a good load.
     [[nodiscard]] std::uint32_t GetBadLine() const { return m_uiBadLine; }
     // Puts the loaded prison back together (scene, ledger); true.

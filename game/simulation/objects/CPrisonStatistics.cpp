@@ -561,6 +561,12 @@ bool CPrisonStatistics::Load(COrvaneFile& kFile)
     {
         return false;
     }
+    LoadLine(kLine);
+    return true;
+}
+
+void CPrisonStatistics::LoadLine(const std::string& kLine)
+{
     int aiValues[LINE_VALUES];
     ParseLine(kLine, aiValues);
     ApplyLine(aiValues);
@@ -569,7 +575,6 @@ bool CPrisonStatistics::Load(COrvaneFile& kFile)
     {
         m_usUpgradeLevel = Low16(std::max(0, pkWorld->GetUpgradeLevel()));
     }
-    return true;
 }
 
 void CPrisonStatistics::ParseLine(const std::string& kLine, int (&aiValues)[LINE_VALUES])

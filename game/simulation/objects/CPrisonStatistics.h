@@ -97,6 +97,8 @@ public:
     // world's upgrade level. False, changing nothing, when the file has no
     // further line or the line is a section tag rather than values.
     bool Load(COrvaneFile& kFile);
+    // The reading of Load for a line already read (and found to be values).
+    void LoadLine(const std::string& kLine);
     // Reads a saved line into twenty values: missing values keep the fresh
     // block's, values past twenty are ignored, and a line of exactly 19
     // values (older saves without the order) gets order 500. Never fails.

@@ -2,6 +2,10 @@
 
 #include "framework/COrvaneFile.h"
 
+#include <charconv>
+#include <climits>
+#include <cmath>
+
 namespace
 {
 
@@ -41,7 +45,85 @@ void SplitLine(const std::string& kLine, std::vector<T>& kValues, char cSeparato
     }
 }
 
+// The text without the blanks around it.
+std::string Trimmed(const std::string& kText)
+{
+    const std::size_t uiFirst = kText.find_first_not_of(" \t\r\n");
+    if (uiFirst == std::string::npos)
+    {
+        return {};
+    }
+    const std::size_t uiLast = kText.find_last_not_of(" \t\r\n");
+    return kText.substr(uiFirst, uiLast - uiFirst + 1);
+}
+
 } // namespace
+
+bool ParseWholeInt(const std::string& kText, long long& llValue)
+{
+    const std::string kNumber = Trimmed(kText);
+    // from_chars takes no plus sign; a stream would.
+    const std::size_t uiSkip = !kNumber.empty() && kNumber[0] == '+' ? 1 : 0;
+    if (uiSkip != 0 && kNumber.size() > 1 && kNumber[1] == '-')
+    {
+        return false;
+    }
+    long long llRead = 0;
+    const char* pcEnd = kNumber.data() + kNumber.size();
+    const auto kResult = std::from_chars(kNumber.data() + uiSkip, pcEnd, llRead);
+    if (kNumber.size() == uiSkip || kResult.ec != std::errc() || kResult.ptr != pcEnd)
+    {
+        return false;
+    }
+    llValue = llRead;
+    return true;
+}
+
+bool ParseWholeFloat(const std::string& kText, float& fValue)
+{
+    const std::string kNumber = Trimmed(kText);
+    const std::size_t uiSkip = !kNumber.empty() && kNumber[0] == '+' ? 1 : 0;
+    if (uiSkip != 0 && kNumber.size() > 1 && kNumber[1] == '-')
+    {
+        return false;
+    }
+    float fRead = 0.0f;
+    const char* pcEnd = kNumber.data() + kNumber.size();
+    const auto kResult = std::from_chars(kNumber.data() + uiSkip, pcEnd, fRead);
+    if (kNumber.size() == uiSkip || kResult.ec != std::errc() || kResult.ptr != pcEnd || !std::isfinite(fRead))
+    {
+        return false;
+    }
+    fValue = fRead;
+    return true;
+}
+
+bool ParseWholeIntList(const std::string& kLine, std::vector<int>& kValues, char cSeparator)
+{
+    std::vector<int> kRead;
+    std::size_t uiStart = 0;
+    while (uiStart <= kLine.size())
+    {
+        std::size_t uiEnd = kLine.find(cSeparator, uiStart);
+        if (uiEnd == std::string::npos)
+        {
+            uiEnd = kLine.size();
+        }
+        if (uiEnd > uiStart)
+        {
+            long long llValue = 0;
+            if (!ParseWholeInt(kLine.substr(uiStart, uiEnd - uiStart), llValue) || llValue < INT_MIN ||
+                llValue > INT_MAX)
+            {
+                return false;
+            }
+            kRead.push_back(static_cast<int>(llValue));
+        }
+        uiStart = uiEnd + 1;
+    }
+    kValues.insert(kValues.end(), kRead.begin(), kRead.end());
+    return true;
+}
 
 std::string IntToString(int iValue)
 {

@@ -50,6 +50,16 @@ bool ReadIntListLine(COrvaneFile& kFile, std::vector<int>& kValues, char cSepara
 bool ReadUShortList(COrvaneFile& kFile, std::vector<unsigned short>& kValues,
     char cSeparator = ',');
 
+// Strict readings for files that must not be half-understood: the whole
+// text (spaces around it allowed) is one number in range of the type; false
+// otherwise, the value untouched. Floats accept every exponent form
+// ("1.23457e+06", "1.23457e+006") but not infinities or NaN.
+[[nodiscard]] bool ParseWholeInt(const std::string& kText, long long& llValue);
+[[nodiscard]] bool ParseWholeFloat(const std::string& kText, float& fValue);
+// A separated list of such integers (empty pieces skipped, as the readers
+// do); false, appending nothing, when a piece is not a whole integer.
+[[nodiscard]] bool ParseWholeIntList(const std::string& kLine, std::vector<int>& kValues, char cSeparator = ',');
+
 // The splitting of the readers, for lines already read.
 void SplitIntList(const std::string& kLine, std::vector<int>& kValues, char cSeparator = ',');
 void SplitUShortList(const std::string& kLine, std::vector<unsigned short>& kValues,

@@ -112,7 +112,7 @@ TEST_F(CGameClockFileTest, SaveIsByteExactAndReadsBack)
     ASSERT_TRUE(kFile.Flush());
     kFile.Close();
     EXPECT_EQ(ReadFileBytes(Folder() / "clock.txt"),
-        "2005,0,1,0\r\n780.500\r\n780.250\r\n2005,65535,1,1\r\n780.500\r\n780.250\r\n");
+        "2005,0,1,0\r\n780.5\r\n780.25\r\n2005,65535,1,1\r\n780.5\r\n780.25\r\n");
 
     ASSERT_EQ(kFile.Open("clock.txt", COrvaneFile::MODE_READ), 1);
     CGameClock kRead;

@@ -1,0 +1,289 @@
+// Saved games, the in-game settings and the scenario completion record.
+
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneFile.h"
+#include "framework/COrvaneTagTree.h"
+#include "framework/COrvaneUtility.h"
+#include "game/shell/CConditions.h"
+#include "game/shell/CGame.h"
+#include "game/shell/CLevelManager.h"
+#include "game/shell/CSaveFile.h"
+#include "game/shell/CSoundSystem.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CWorld.h"
+#include "game/simulation/objects/TextConvert.h"
+#include "platform/os/OsFiles.h"
+
+#include <cstdio>
+#include <string>
+
+namespace
+{
+// A tag document written beside its file and put in its place whole.
+bool SaveDocumentAtomically(const COrvaneTagTree& kDocument, const char* pcPath)
+{
+    const std::string kTemp = os::TemporaryPathFor(pcPath);
+    if (!kDocument.Save(kTemp.c_str()))
+    {
+        (void)os::DiscardFile(kTemp);
+        std::fprintf(stderr, "Cannot write \"%s\": the file is left as it was.\n", pcPath);
+        return false;
+    }
+    if (!os::CommitFile(kTemp, pcPath))
+    {
+        std::fprintf(stderr, "Cannot replace \"%s\": the file is left as it was.\n", pcPath);
+        return false;
+    }
+    return true;
+}
+
+// The last part of a path, as the player named the file.
+std::string FileNameOf(const std::string& kPath)
+{
+    const std::string::size_type uiSlash = kPath.find_last_of("/\\");
+    return uiSlash == std::string::npos ? kPath : kPath.substr(uiSlash + 1);
+}
+
+// "In_Game_Settings" / the child's first value as a 16-bit number; false
+// when the child or its value is missing. The cursor is back on the section.
+bool ReadSetting(COrvaneTagTree& kSettings, const char* pcName, std::uint16_t& usValue)
+{
+    if (!kSettings.FindChild(pcName))
+        return false;
+    const std::vector<std::string>& kValues = kSettings.GetValues();
+    bool bRead = false;
+    if (!kValues.empty())
+    {
+        usValue = static_cast<std::uint16_t>(StringToShort(kValues.front()));
+        bRead = true;
+    }
+    kSettings.SelectParent();
+    return bRead;
+}
+} // namespace
+
+const char* CGame::BuildTime()
+{
+    return __TIME__;
+}
+
+const char* CGame::BuildDate()
+{
+    return __DATE__;
+}
+
+bool CGame::SaveGame(const std::string& kPath)
+{
+    if (kPath.empty())
+        return false;
+    CSaveHeader kHeader;
+    kHeader.m_usVersion = SAVE_VERSION;
+    kHeader.m_kBuildTime = BuildTime();
+    kHeader.m_kBuildDate = BuildDate();
+    kHeader.m_uiLevel = GetLevelNumber();
+    kHeader.m_usNextPerson = m_usNextPerson;
+    kHeader.m_kConditions = m_pkConditions != nullptr ? m_pkConditions->MakeSection() : CConditions().MakeSection();
+    kHeader.m_ausClock[0] = m_kClock.m_usYear;
+    kHeader.m_ausClock[1] = static_cast<std::uint16_t>(m_kClock.m_sYearOffset);
+    kHeader.m_ausClock[2] = m_kClock.m_usDay;
+    kHeader.m_ausClock[3] = m_kClock.m_ucDayRolled;
+    kHeader.m_fMinutes = m_kClock.m_fMinutes;
+    kHeader.m_fPreviousMinutes = m_kClock.m_fPreviousMinutes;
+    kHeader.m_fTotalTime = GetFrameTimes().m_fTotalTime;
+    kHeader.m_fFrameTime = GetFrameTimes().m_fFrameTime;
+    kHeader.m_fGameTime = m_fGameTime;
+    const CWorld* pkWorld = GetWorld();
+    kHeader.m_iUpgradeLevel = pkWorld != nullptr ? pkWorld->GetUpgradeLevel() : 0;
+
+    const std::string kTemp = os::TemporaryPathFor(kPath);
+    bool bOk = false;
+    {
+        COrvaneTagFile kFile;
+        if (kFile.Open(kTemp.c_str(), COrvaneFile::MODE_WRITE) == 0)
+            return false;
+        bOk = CSaveFile::WriteHeader(kFile, kHeader);
+        bOk = CDynamicObjectManager::GetInstance()->SaveObjects(kFile) && bOk;
+        bOk = kFile.Flush() && bOk;
+        kFile.Close();
+    }
+    if (!bOk)
+    {
+        (void)os::DiscardFile(kTemp);
+        return false;
+    }
+    return os::CommitFile(kTemp, kPath);
+}
+
+bool CGame::LoadGame(const std::string& kPath)
+{
+    CDynamicObjectManager* pkRegistry = CDynamicObjectManager::GetInstance();
+    CSaveFile kSave;
+    const auto Damaged = [&kPath](std::uint32_t uiLine) {
+        const std::string kText = "Could not load \"" + FileNameOf(kPath) + "\": the file is damaged (line " +
+                                  std::to_string(uiLine) + ").";
+        ShowErrorBox(kText.c_str());
+        return false;
+    };
+    if (!kSave.Parse(kPath, *pkRegistry))
+        return kSave.GetBadLine() == 0 ? false : Damaged(kSave.GetBadLine());
+    const CSaveHeader& kHeader = kSave.GetHeader();
+    const std::uint32_t uiLevel = kHeader.m_bWorld ? kHeader.m_uiLevel : GetLevelNumber();
+    // The running level's templates are those the save needs when it is the
+    // same level: then even an unknown template is found before anything
+    // goes.
+    const bool bSameLevel = GetState() == STATE_IN_GAME && uiLevel == GetLevelNumber();
+    if (bSameLevel && !pkRegistry->ResolveTemplates(kSave.GetObjects()))
+        return Damaged(pkRegistry->GetBadLine());
+
+    ResetGame();
+    if (kHeader.m_bVersion)
+    {
+        m_usSaveVersion = kHeader.m_usVersion;
+        m_kBuildTime = kHeader.m_kBuildTime;
+        m_kBuildDate = kHeader.m_kBuildDate;
+    }
+    else
+    {
+        m_usSaveVersion = 0;
+    }
+    if (kHeader.m_bWorld)
+    {
+        if (m_pkLevelManager != nullptr)
+            m_pkLevelManager->SetLevel(kHeader.m_uiLevel);
+        m_usNextPerson = kHeader.m_usNextPerson;
+    }
+    if (m_pkConditions != nullptr)
+        m_pkConditions->ApplySection(kHeader.m_kConditions);
+    if (kHeader.m_bTime)
+    {
+        m_kClock.m_usYear = kHeader.m_ausClock[0];
+        m_kClock.m_sYearOffset = static_cast<std::int16_t>(kHeader.m_ausClock[1]);
+        m_kClock.m_usDay = kHeader.m_ausClock[2];
+        m_kClock.m_ucDayRolled = static_cast<std::uint8_t>(kHeader.m_ausClock[3]);
+        m_kClock.m_fMinutes = kHeader.m_fMinutes;
+        m_kClock.m_fPreviousMinutes = kHeader.m_fPreviousMinutes;
+        COrvaneFrameTimes kTimes;
+        kTimes.m_fTotalTime = kHeader.m_fTotalTime;
+        kTimes.m_fFrameTime = kHeader.m_fFrameTime;
+        SetFrameTimes(kTimes);
+        m_fFrameTime = kHeader.m_fFrameTime;
+        m_fGameTime = kHeader.m_fGameTime;
+    }
+    LoadLevelData();
+    if (kHeader.m_bUpgrade)
+        if (CWorld* pkWorld = GetWorld())
+            pkWorld->SetUpgradeLevel(kHeader.m_iUpgradeLevel);
+    // The reset let go of the templates: found again among the level's.
+    if (!pkRegistry->ResolveTemplates(kSave.GetObjects()))
+    {
+        // Only the level's own templates could tell (a save of another
+        // level): back to the front end rather than a prison without some of
+        // its objects.
+        const std::uint32_t uiBad = pkRegistry->GetBadLine();
+        ResetGame();
+        return Damaged(uiBad);
+    }
+    pkRegistry->MakeObjects(kSave.GetObjects());
+    (void)pkRegistry->RelinkAfterLoad();
+    // Characters made during the load took numbers: the saved counter holds.
+    if (kHeader.m_bWorld)
+        m_usNextPerson = kHeader.m_usNextPerson;
+    return true;
+}
+
+bool CGame::WriteSettings()
+{
+    COrvaneTagTree* pkSettings = COrvaneApplication::GetSettings();
+    if (pkSettings == nullptr || !pkSettings->SelectSection("In_Game_Settings", true))
+        return false;
+    const bool abFlags[] = {IsMusicOn(), IsSoundOn(), IsDetailOn()};
+    const char* const apcNames[] = {"Music", "SFX", "Detail"};
+    for (std::size_t i = 0; i < 3; ++i)
+    {
+        if (!pkSettings->FindChild(apcNames[i]))
+            continue;
+        // A node without a value has no line to replace.
+        (void)pkSettings->ReplaceValue(0, std::string(abFlags[i] ? "1" : "0") + "\r\n");
+        pkSettings->SelectParent();
+    }
+    return SaveDocumentAtomically(*pkSettings, SETUP_FILE);
+}
+
+void CGame::ApplySettings()
+{
+    COrvaneTagTree* pkSettings = COrvaneApplication::GetSettings();
+    if (pkSettings == nullptr || !pkSettings->SelectSection("In_Game_Settings", true))
+        return;
+    std::uint16_t usValue = 0;
+    if (ReadSetting(*pkSettings, "Music", usValue) && usValue != (IsMusicOn() ? 1 : 0))
+        ToggleMusic();
+    if (ReadSetting(*pkSettings, "SFX", usValue) && usValue != (IsSoundOn() ? 1 : 0))
+        ToggleSound();
+    if (ReadSetting(*pkSettings, "Detail", usValue) && usValue != (IsDetailOn() ? 1 : 0))
+        ToggleDetail();
+}
+
+bool CGame::MarkScenarioComplete(std::uint32_t uiScenario)
+{
+    COrvaneTagTree kConfig;
+    if (!kConfig.Load(CONFIG_FILE) || !kConfig.SelectSection("SCENARIO_STATES", true))
+        return false;
+    if (uiScenario >= kConfig.GetValues().size())
+        return false;
+    (void)kConfig.ReplaceValue(uiScenario, "COMPLETE\r\n");
+    return SaveDocumentAtomically(kConfig, CONFIG_FILE);
+}
+
+void CGame::ToggleMusic()
+{
+    if (m_pkSoundSystem == nullptr)
+        return;
+    if (m_pkSoundSystem->IsMusicEnabled())
+    {
+        m_pkSoundSystem->StopMusicOnly();
+        m_pkSoundSystem->SetMusicEnabled(false);
+    }
+    else
+    {
+        m_pkSoundSystem->SetMusicEnabled(true);
+        m_pkSoundSystem->PlayMusicTrack(m_pkSoundSystem->GetCurrentTrack(), 1);
+    }
+}
+
+void CGame::ToggleSound()
+{
+    if (m_pkSoundSystem == nullptr)
+        return;
+    if (m_pkSoundSystem->IsSoundEnabled())
+    {
+        m_pkSoundSystem->StopAllSamples();
+        m_pkSoundSystem->SetSoundEnabled(false);
+    }
+    else
+    {
+        m_pkSoundSystem->SetSoundEnabled(true);
+        m_pkSoundSystem->SetAmbientVolume(255);
+    }
+}
+
+void CGame::ToggleDetail()
+{
+    if (CWorld* pkWorld = GetWorld())
+        pkWorld->ToggleDetails();
+}
+
+bool CGame::IsMusicOn() const
+{
+    return m_pkSoundSystem != nullptr && m_pkSoundSystem->IsMusicEnabled();
+}
+
+bool CGame::IsSoundOn() const
+{
+    return m_pkSoundSystem != nullptr && m_pkSoundSystem->IsSoundEnabled();
+}
+
+bool CGame::IsDetailOn() const
+{
+    const CWorld* pkWorld = GetWorld();
+    return pkWorld != nullptr && pkWorld->AreDetailsShown();
+}
