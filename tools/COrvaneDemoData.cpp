@@ -10,6 +10,7 @@
 #include "tools/COrvaneDemoScene.h"
 #include "tools/COrvaneDemoSign.h"
 #include "tools/COrvaneDemoSound.h"
+#include "tools/COrvaneDemoText.h"
 
 #include <cstdio>
 #include <utility>
@@ -110,5 +111,6 @@ bool BuildDemoData(const std::string& kFolder)
            AddDemoTemplates(kFolder + "/data.xml") && AddDemoPrison(kFolder + "/data.xml") &&
            WriteDemoPrisonModels(kFolder) && WriteDemoModel(kFolder + "/models") &&
            WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) &&
-           WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder);
+           WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder) &&
+           WriteDemoTexts(kFolder);
 }

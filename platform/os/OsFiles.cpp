@@ -347,10 +347,13 @@ bool CommitFile(std::string_view tempPath, std::string_view path)
         }
         return false;
     }
-    // The rename itself is durable once the folder's entry is.
+    // The rename itself is durable once the folder's entry is. The new file
+    // is in place by now whatever the sync says, so the result stays true:
+    // false would tell the caller the old file was kept.
     const std::string::size_type slash = to.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : to.substr(0, slash));
-    return SyncPath(folder, O_RDONLY | O_DIRECTORY);
+    (void)SyncPath(folder, O_RDONLY | O_DIRECTORY);
+    return true;
 }
 
 bool DiscardFile(std::string_view tempPath)

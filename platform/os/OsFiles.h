@@ -60,8 +60,9 @@ bool RenameFile(std::string_view from, std::string_view to);
 // syncs the temporary file's bytes, renames it over the path (a reader sees
 // the whole old file or the whole new one) and syncs the folder, so a crash
 // or a full disk never leaves a half-written file under the path. On any
-// failure the temporary file is removed, the path is left as it was and the
-// result is false.
+// failure before the rename the temporary file is removed, the path is left
+// as it was and the result is false; once renamed the result is true (the
+// folder's sync is then only attempted).
 [[nodiscard]] std::string TemporaryPathFor(std::string_view path);
 bool CommitFile(std::string_view tempPath, std::string_view path);
 // The temporary file of a write that failed goes (false when there was

@@ -663,6 +663,35 @@ void CharacterSeeds(SeedFolder& kCharacters)
         kCharacters.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
 }
 
+// Whole saved games: the header sections in full, partly missing and
+// damaged, with objects of both saving kinds.
+void SaveSeeds(SeedFolder& kSeeds)
+{
+    const std::string kHeader = "<VERSION>\r\n1\r\n12:00:00\r\nJan  1 2026\r\n</VERSION>\r\n<WORLD>\r\n0\r\n41\r\n"
+                                "<CONDITIONS>\r\n3\r\n1,1,20,12,0,3\r\n0,0,-5000\r\n</CONDITIONS>\r\n<TIME>\r\n"
+                                "2005,0,2,0\r\n840.3\r\n840.25\r\n1.23457e+06\r\n0.05\r\n12.5\r\n</TIME>\r\n"
+                                "<UPGRADE_LEVEL>\r\n1\r\n</UPGRADE_LEVEL>\r\n</WORLD>\r\n";
+    const std::string kObjects = "<OBJECTS>\r\nprison1/cells/cell_single.nif|Scene Root\r\nCellFactory\r\n"
+                                 "4.00000,0.00000,-6.00000,90.0000\r\n3\r\n21,1,1\r\n"
+                                 "prison1/staff/guard.nif|Scene Root\r\nSecurityGuardFactory\r\n"
+                                 "1.50000,0.00000,2.00000,180.000\r\n-1\r\n</OBJECTS>\r\n<STATISTICS>\r\n"
+                                 "100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500\r\n</STATISTICS>\r\n";
+    for (const std::string& kText : {kHeader + kObjects, kHeader, kObjects,
+                                     std::string("<TIME>\r\n2005,1\r\n1410\r\n1409\r\n1\r\n1\r\n1\r\n"),
+                                     std::string("<WORLD>\r\n-1\r\n0\r\n"), kHeader.substr(0, 200)})
+        kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
+}
+
+// Language files: three languages, an entry with too few values, a wrongly
+// numbered entry, Latin-1 letters.
+void LanguageSeeds(SeedFolder& kSeeds)
+{
+    const std::string kText = "<LANGUAGE>\r\n<InGameMessages>\r\n<0>\r\nPrison\r\nGef\xe4ngnis\r\nPrison\r\n</0>\r\n"
+                              "<1>\r\nguard on duty\r\nWache\r\n</1>\r\n<3>\r\nx\r\ny\r\nz\r\n</3>\r\n"
+                              "</InGameMessages>\r\n<Empty>\r\n</Empty>\r\n</LANGUAGE>\r\n";
+    kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
+}
+
 // The demo data set, as the game reads it: its models, documents and engine
 // fonts go to the targets that load them (its pictures seed the interface
 // image target).
@@ -822,6 +851,10 @@ int main(int iArgs, char** ppcArgs)
         BaseObjectSeeds(kBaseObjects);
         SeedFolder kGameLevels(kRoot, "fuzz_game_level");
         GameLevelSeeds(kGameLevels);
+        SeedFolder kSaves(kRoot, "fuzz_save");
+        SaveSeeds(kSaves);
+        SeedFolder kLanguages(kRoot, "fuzz_language");
+        LanguageSeeds(kLanguages);
         if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates))
         {
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
@@ -829,7 +862,7 @@ int main(int iArgs, char** ppcArgs)
         }
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
-                                           &kCharacters, &kBaseObjects, &kGameLevels})
+                                           &kCharacters, &kBaseObjects, &kGameLevels, &kSaves, &kLanguages})
         {
             if (pkFolder->Failed())
             {

@@ -191,6 +191,37 @@ TEST_F(OsFilesTest, FoldersAreMadeRemovedAndRenamed)
     EXPECT_FALSE(os::FolderExists(m_root + "/Maps/x/y"));
 }
 
+TEST_F(OsFilesTest, CommitPutsAWholeFileInPlaceOrLeavesTheOldOne)
+{
+    Write("old.txt", 3);
+    const std::string path = m_root + "/old.txt";
+    const std::string temp = os::TemporaryPathFor(path);
+    EXPECT_EQ(temp, path + ".tmp");
+    Write("old.txt.tmp", 5);
+    EXPECT_TRUE(os::CommitFile(temp, path));
+    EXPECT_EQ(os::GetFileSize(path), 5u);
+    EXPECT_FALSE(os::FileExists(temp));
+    // Nothing to commit, or a folder where the file should come from: the
+    // old file stays; a failed file goes, a folder is left alone.
+    EXPECT_FALSE(os::CommitFile(temp, path));
+    Folder("old.txt.tmp");
+    EXPECT_FALSE(os::CommitFile(temp, path));
+    EXPECT_FALSE(os::DiscardFile(temp));
+    EXPECT_TRUE(os::FolderExists(temp));
+    Write("new.tmp", 2);
+    Folder("target");
+    Write("target/inside", 1);
+    EXPECT_FALSE(os::CommitFile(m_root + "/new.tmp", m_root + "/target")); // a full folder is not replaced
+    EXPECT_FALSE(os::FileExists(m_root + "/new.tmp"));
+    EXPECT_EQ(os::GetFileSize(path), 5u);
+
+    // Real paths follow links and resolve letter case.
+    ASSERT_EQ(::symlink((m_root + "/target").c_str(), (m_root + "/link").c_str()), 0);
+    EXPECT_EQ(os::RealPath(m_root + "/LINK/Inside"), os::RealPath(m_root + "/target/inside"));
+    EXPECT_EQ(os::RealPath(m_root + "/link/.."), os::RealPath(m_root));
+    EXPECT_EQ(os::RealPath(m_root + "/none"), "");
+}
+
 TEST_F(OsFilesTest, SplitPathLikeTheCRuntime)
 {
     struct Case

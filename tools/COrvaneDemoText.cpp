@@ -1,0 +1,292 @@
+#include "tools/COrvaneDemoText.h"
+
+#include "framework/COrvaneTagTree.h"
+#include "platform/text/TextRaster.h"
+#include "tools/COrvaneTgaWriter.h"
+
+#include <cstdio>
+#include <set>
+#include <vector>
+
+namespace
+{
+// English, German, French; Latin-1 bytes.
+struct Message
+{
+    const char* pcEnglish;
+    const char* pcGerman;
+    const char* pcFrench;
+};
+
+// "InGameMessages" 0-82. 7-9 head and close the result screens; from 22 on
+// each statistic kind has its goal line (even) and failure line (odd).
+const Message MESSAGES[] = {
+    {"Welcome, Governor.", "Willkommen, Direktor.", "Bienvenue, directeur."},
+    {"The building is finished.", "Das Geb\xe4ude ist fertig.", "Le b\xe2timent est termin\xe9."},
+    {"Not enough money.", "Nicht genug Geld.", "Pas assez d'argent."},
+    {"This cannot be placed here.", "Das kann hier nicht stehen.", "Impossible de placer ceci ici."},
+    {"The game has been saved.", "Das Spiel wurde gespeichert.", "La partie a \xe9t\xe9 sauvegard\xe9""e."},
+    {"The game could not be saved.", "Das Spiel konnte nicht gespeichert werden.",
+     "La partie n'a pas pu \xeatre sauvegard\xe9""e."},
+    {"Demolish this building?", "Dieses Geb\xe4ude abrei\xdf""en?", "D\xe9molir ce b\xe2timent ?"},
+    {"SCENARIO FAILED", "SZENARIO GESCHEITERT", "SC\xc9NARIO \xc9""CHOU\xc9"},
+    {"SCENARIO COMPLETE", "SZENARIO ERF\xdcLLT", "SC\xc9NARIO R\xc9USSI"},
+    {"Press Space to return to the menu", "Leertaste: zur\xfc""ck zum Men\xfc",
+     "Espace : retour au menu"},
+    {"Night falls over the prison.", "Die Nacht bricht herein.", "La nuit tombe sur la prison."},
+    {"Morning: the doors open.", "Morgen: die T\xfcren \xf6""ffnen sich.", "Matin : les portes s'ouvrent."},
+    {"New prisoners are on their way.", "Neue H\xe4""ftlinge sind unterwegs.",
+     "De nouveaux d\xe9tenus arrivent."},
+    {"Loading...", "Laden...", "Chargement..."},
+    {"prisoners arrived today", "H\xe4""ftlinge kamen heute an", "d\xe9tenus arriv\xe9s aujourd'hui"},
+    {"prisoners were released today", "H\xe4""ftlinge wurden heute entlassen",
+     "d\xe9tenus lib\xe9r\xe9s aujourd'hui"},
+    {"prisoners escaped today", "H\xe4""ftlinge sind heute geflohen", "d\xe9tenus \xe9vad\xe9s aujourd'hui"},
+    {"prisoners were paroled today", "H\xe4""ftlinge kamen heute auf Bew\xe4hrung frei",
+     "d\xe9tenus en libert\xe9 conditionnelle"},
+    {"prisoners died today", "H\xe4""ftlinge starben heute", "d\xe9tenus sont morts aujourd'hui"},
+    {"An execution took place today.", "Heute fand eine Hinrichtung statt.",
+     "Une ex\xe9""cution a eu lieu aujourd'hui."},
+    {"prisoners were executed today", "H\xe4""ftlinge wurden heute hingerichtet",
+     "d\xe9tenus ex\xe9""cut\xe9s aujourd'hui"},
+    {"The parole board meets.", "Der Bew\xe4hrungsausschuss tagt.", "La commission se r\xe9unit."},
+    {"The prison's finances are healthy.", "Die Finanzen sind gesund.", "Les finances sont saines."},
+    {"The prison has run out of money.", "Das Gef\xe4ngnis ist pleite.", "La prison est ruin\xe9""e."},
+    {"The years of service are complete.", "Die Dienstjahre sind erf\xfcllt.",
+     "Les ann\xe9""es de service sont accomplies."},
+    {"Time has run out.", "Die Zeit ist abgelaufen.", "Le temps est \xe9""coul\xe9."},
+    {"Enough prisoners have been received.", "Genug H\xe4""ftlinge wurden aufgenommen.",
+     "Assez de d\xe9tenus ont \xe9t\xe9 accueillis."},
+    {"Too many prisoners were received.", "Zu viele H\xe4""ftlinge aufgenommen.",
+     "Trop de d\xe9tenus accueillis."},
+    {"Order has been kept.", "Die Ordnung wurde gewahrt.", "L'ordre a \xe9t\xe9 maintenu."},
+    {"Order has broken down.", "Die Ordnung ist zusammengebrochen.", "L'ordre s'est effondr\xe9."},
+    {"The prison holds enough inmates.", "Das Gef\xe4ngnis ist gut belegt.", "La prison est bien remplie."},
+    {"The prison population is out of hand.", "Die Belegung ist au\xdf""er Kontrolle.",
+     "La population carc\xe9rale d\xe9""borde."},
+    {"Minimum security is filled.", "Die leichte Sicherheitsstufe ist voll.", "La s\xe9""curit\xe9 minimale est pleine."},
+    {"Minimum security has failed.", "Die leichte Sicherheitsstufe versagt.",
+     "La s\xe9""curit\xe9 minimale a \xe9""chou\xe9."},
+    {"Medium security is filled.", "Die mittlere Sicherheitsstufe ist voll.",
+     "La s\xe9""curit\xe9 moyenne est pleine."},
+    {"Medium security has failed.", "Die mittlere Sicherheitsstufe versagt.",
+     "La s\xe9""curit\xe9 moyenne a \xe9""chou\xe9."},
+    {"High security is filled.", "Die hohe Sicherheitsstufe ist voll.", "La haute s\xe9""curit\xe9 est pleine."},
+    {"High security has failed.", "Die hohe Sicherheitsstufe versagt.", "La haute s\xe9""curit\xe9 a \xe9""chou\xe9."},
+    {"Death row is filled.", "Der Todestrakt ist voll.", "Le couloir de la mort est plein."},
+    {"Death row has failed.", "Der Todestrakt versagt.", "Le couloir de la mort a \xe9""chou\xe9."},
+    {"Enough prisoners have been released.", "Genug H\xe4""ftlinge wurden entlassen.",
+     "Assez de d\xe9tenus ont \xe9t\xe9 lib\xe9r\xe9s."},
+    {"Too many prisoners were released.", "Zu viele H\xe4""ftlinge entlassen.", "Trop de d\xe9tenus lib\xe9r\xe9s."},
+    {"Justice has been done.", "Der Gerechtigkeit ist Gen\xfcge getan.", "Justice a \xe9t\xe9 rendue."},
+    {"Too many prisoners have been lost.", "Zu viele H\xe4""ftlinge verloren.", "Trop de d\xe9tenus perdus."},
+    {"The intake target is met.", "Das Aufnahmeziel ist erreicht.", "L'objectif d'accueil est atteint."},
+    {"The intake has overwhelmed the prison.", "Die Aufnahme \xfc""berfordert das Gef\xe4ngnis.",
+     "L'accueil a d\xe9""bord\xe9 la prison."},
+    {"The guards have kept the peace.", "Die Wachen haben den Frieden bewahrt.",
+     "Les gardiens ont maintenu la paix."},
+    {"Too many fights have broken out.", "Zu viele Schl\xe4gereien.", "Trop de bagarres ont \xe9""clat\xe9."},
+    {"No one has escaped.", "Niemand ist geflohen.", "Personne ne s'est \xe9vad\xe9."},
+    {"Too many prisoners have escaped.", "Zu viele H\xe4""ftlinge sind geflohen.",
+     "Trop de d\xe9tenus se sont \xe9vad\xe9s."},
+    {"The prison has reached its level.", "Das Gef\xe4ngnis hat seine Stufe erreicht.",
+     "La prison a atteint son niveau."},
+    {"The prison has fallen below its level.", "Das Gef\xe4ngnis ist unter seine Stufe gefallen.",
+     "La prison est tomb\xe9""e sous son niveau."},
+    {"A guard is needed.", "Eine Wache wird gebraucht.", "Il faut un gardien."},
+    {"A doctor is needed.", "Ein Arzt wird gebraucht.", "Il faut un m\xe9""decin."},
+    {"A cleaner is needed.", "Eine Reinigungskraft wird gebraucht.", "Il faut un agent d'entretien."},
+    {"A chaplain is needed.", "Ein Seelsorger wird gebraucht.", "Il faut un aum\xf4nier."},
+    {"The prisoners are hungry: build more kitchens.", "Die H\xe4""ftlinge hungern: mehr K\xfc""chen bauen.",
+     "Les d\xe9tenus ont faim : construisez des cuisines."},
+    {"There are not enough beds.", "Es gibt nicht genug Betten.", "Il n'y a pas assez de lits."},
+    {"The sick need a hospital.", "Die Kranken brauchen ein Krankenhaus.", "Les malades ont besoin d'un h\xf4pital."},
+    {"The prisoners need work.", "Die H\xe4""ftlinge brauchen Arbeit.", "Les d\xe9tenus ont besoin de travail."},
+    {"Evening report: a quiet day.", "Abendbericht: ein ruhiger Tag.", "Rapport du soir : journ\xe9""e calme."},
+    {"Evening report: some trouble today.", "Abendbericht: heute gab es \xc4rger.",
+     "Rapport du soir : quelques ennuis."},
+    {"Evening report: a violent day.", "Abendbericht: ein gewaltsamer Tag.", "Rapport du soir : journ\xe9""e violente."},
+    {"The money is running low.", "Das Geld wird knapp.", "L'argent vient \xe0 manquer."},
+    {"Wages have been paid.", "Die L\xf6hne wurden gezahlt.", "Les salaires ont \xe9t\xe9 vers\xe9s."},
+    {"The inspector is coming.", "Der Inspektor kommt.", "L'inspecteur arrive."},
+    {"A riot is brewing.", "Eine Revolte braut sich zusammen.", "Une \xe9meute se pr\xe9pare."},
+    {"Protesters are at the gate.", "Demonstranten stehen am Tor.", "Des manifestants sont \xe0 la porte."},
+    {"The food is cold again.", "Das Essen ist wieder kalt.", "La nourriture est encore froide."},
+    {"Someone is singing in block A.", "In Block A singt jemand.", "Quelqu'un chante dans le bloc A."},
+    {"The yard is muddy today.", "Der Hof ist heute schlammig.", "La cour est boueuse aujourd'hui."},
+    {"A letter arrived for a prisoner.", "Ein Brief kam f\xfcr einen H\xe4""ftling.",
+     "Une lettre est arriv\xe9""e pour un d\xe9tenu."},
+    {"The library needs new books.", "Die B\xfc""cherei braucht neue B\xfc""cher.",
+     "La biblioth\xe8que a besoin de livres."},
+    {"A guard asks for a raise.", "Eine Wache will mehr Lohn.", "Un gardien demande une augmentation."},
+    {"The laundry is behind.", "Die W\xe4scherei ist im R\xfc""ckstand.", "La blanchisserie est en retard."},
+    {"The cells were inspected.", "Die Zellen wurden durchsucht.", "Les cellules ont \xe9t\xe9 fouill\xe9""es."},
+    {"Visiting hours are busy.", "Die Besuchszeit ist voll.", "Les visites sont nombreuses."},
+    {"The chaplain held a service.", "Der Seelsorger hielt eine Andacht.", "L'aum\xf4nier a c\xe9l\xe9""br\xe9 un office."},
+    {"A football match in the yard.", "Ein Fu\xdf""ballspiel im Hof.", "Un match de football dans la cour."},
+    {"The kitchen burnt the bread.", "Die K\xfc""che lie\xdf das Brot anbrennen.", "La cuisine a br\xfbl\xe9 le pain."},
+    {"The night shift reports nothing.", "Die Nachtschicht meldet nichts.", "L'\xe9quipe de nuit ne signale rien."},
+    {"A prisoner asks for a lawyer.", "Ein H\xe4""ftling verlangt einen Anwalt.", "Un d\xe9tenu demande un avocat."},
+    {"The weather turns cold.", "Das Wetter wird kalt.", "Le temps se refroidit."},
+};
+static_assert(sizeof(MESSAGES) / sizeof(MESSAGES[0]) == 83, "InGameMessages holds entries 0 to 82");
+
+// Fonts 0-4: body, line, small, heading, bold body.
+struct FontSpec
+{
+    const char* pcTrueType;
+    int iPixels;
+};
+const FontSpec FONTS[] = {{DEMO_TRUETYPE, 14}, {DEMO_TRUETYPE, 20}, {DEMO_TRUETYPE, 11},
+                          {DEMO_TRUETYPE_BOLD, 30}, {DEMO_TRUETYPE_BOLD, 14}};
+
+bool WriteBytes(const std::string& kPath, const std::string& kBytes)
+{
+    std::FILE* pkFile = std::fopen(kPath.c_str(), "wb");
+    if (pkFile == nullptr)
+    {
+        std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
+        return false;
+    }
+    const bool bWritten = std::fwrite(kBytes.data(), 1, kBytes.size(), pkFile) == kBytes.size();
+    return std::fclose(pkFile) == 0 && bWritten;
+}
+
+std::string LanguageFile()
+{
+    std::string kText = "<LANGUAGE>\r\n<InGameMessages>\r\n";
+    int iEntry = 0;
+    for (const Message& kMessage : MESSAGES)
+    {
+        const std::string kNumber = std::to_string(iEntry++);
+        kText += "<" + kNumber + ">\r\n" + kMessage.pcEnglish + "\r\n" + kMessage.pcGerman + "\r\n" +
+                 kMessage.pcFrench + "\r\n</" + kNumber + ">\r\n";
+    }
+    return kText + "</InGameMessages>\r\n</LANGUAGE>\r\n";
+}
+
+// Printable ASCII and every other byte the texts use.
+std::string FontCharacters(const std::string& kTexts)
+{
+    std::set<unsigned char> kBytes;
+    for (unsigned char c = 0x20; c < 0x7F; ++c)
+        kBytes.insert(c);
+    for (const char c : kTexts)
+        if (static_cast<unsigned char>(c) >= 0xA0)
+            kBytes.insert(static_cast<unsigned char>(c));
+    return std::string(kBytes.begin(), kBytes.end());
+}
+
+// The bitmap-font format: bands of cells, a key pixel left of each
+// separator row and one after each cell's glyph and its two spare columns.
+bool WriteFont(const std::string& kFolder, int iIndex, const FontSpec& kSpec, const std::string& kChars)
+{
+    std::vector<text::GlyphPicture> kGlyphs;
+    std::string kError;
+    if (!text::RenderGlyphs(kSpec.pcTrueType, kSpec.iPixels, kChars, kGlyphs, kError))
+    {
+        std::fprintf(stderr, "demo data: %s\n", kError.c_str());
+        return false;
+    }
+    const std::uint32_t uiCell = kGlyphs.empty() ? 1 : kGlyphs.front().height;
+    constexpr std::uint32_t WIDTH = 512;
+    // Place the cells band by band.
+    struct Place
+    {
+        std::uint32_t uiX;
+        std::uint32_t uiBand;
+    };
+    std::vector<Place> kPlaces;
+    std::uint32_t uiX = 1;
+    std::uint32_t uiBand = 0;
+    for (const text::GlyphPicture& kGlyph : kGlyphs)
+    {
+        if (uiX + kGlyph.width + 3 > WIDTH)
+        {
+            uiX = 1;
+            ++uiBand;
+        }
+        kPlaces.push_back(Place{uiX, uiBand});
+        uiX += kGlyph.width + 3;
+    }
+    const std::uint32_t uiHeight = (uiBand + 1) * (uiCell + 1) + 1;
+    std::vector<std::uint8_t> kPixels(static_cast<std::size_t>(WIDTH) * uiHeight * 4, 0);
+    auto Set = [&](std::uint32_t x, std::uint32_t y, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+        std::uint8_t* puc = &kPixels[(static_cast<std::size_t>(y) * WIDTH + x) * 4];
+        puc[0] = r;
+        puc[1] = g;
+        puc[2] = b;
+        puc[3] = a;
+    };
+    for (std::uint32_t b = 0; b <= uiBand + 1; ++b)
+        Set(0, b * (uiCell + 1), 255, 0, 255, 255);
+    for (std::size_t i = 0; i < kGlyphs.size(); ++i)
+    {
+        const text::GlyphPicture& kGlyph = kGlyphs[i];
+        const std::uint32_t uiTop = kPlaces[i].uiBand * (uiCell + 1);
+        Set(kPlaces[i].uiX + kGlyph.width + 2, uiTop, 255, 0, 255, 255);
+        for (std::uint32_t y = 0; y < kGlyph.height && y < uiCell; ++y)
+            for (std::uint32_t x = 0; x < kGlyph.width; ++x)
+                if (const std::uint8_t ucA = kGlyph.coverage[static_cast<std::size_t>(y) * kGlyph.width + x])
+                    Set(kPlaces[i].uiX + x, uiTop + 1 + y, 255, 255, 255, ucA);
+    }
+    const std::string kName = "font" + std::to_string(iIndex);
+    if (!WriteTga(kFolder + "/fonts/" + kName + ".tga", static_cast<std::uint16_t>(WIDTH),
+                  static_cast<std::uint16_t>(uiHeight), 32, kPixels))
+        return false;
+    return WriteBytes(kFolder + "/fonts/" + kName + ".txt",
+                      "Screen font " + std::to_string(iIndex) + "\r\n" + kName + ".tga\r\ncharacters:\r\n" + kChars +
+                          "\r\n");
+}
+
+bool AddSection(COrvaneTagTree& kTree, const char* pcName, const std::vector<std::string>& kValues)
+{
+    const std::string kTag = std::string("<") + pcName + ">";
+    if (!kTree.SelectSection("root", true) || !kTree.AddChild(pcName) || !kTree.SelectSection(kTag.c_str(), true))
+        return false;
+    for (const std::string& kValue : kValues)
+        kTree.AddValue(kValue);
+    return true;
+}
+} // namespace
+
+bool WriteDemoTexts(const std::string& kFolder)
+{
+    const std::string kLanguage = LanguageFile();
+    if (!WriteBytes(kFolder + "/language.xml", kLanguage) ||
+        !WriteBytes(kFolder + "/config.bin", "<SCENARIO_STATES>\r\nOPEN\r\n</SCENARIO_STATES>\r\n"))
+        return false;
+    const std::string kChars = FontCharacters(kLanguage);
+    std::vector<std::string> kScreenText;
+    for (int i = 0; i < 5; ++i)
+    {
+        if (!WriteFont(kFolder, i, FONTS[i], kChars))
+            return false;
+        kScreenText.push_back("fonts/font" + std::to_string(i) + ".txt");
+    }
+
+    COrvaneTagTree kData;
+    if (!kData.Load((kFolder + "/data.xml").c_str()) || !AddSection(kData, "FONTS", {"fonts/demo.nff"}) ||
+        !AddSection(kData, "SCREENTEXT", kScreenText) || !kData.Save((kFolder + "/data.xml").c_str()))
+    {
+        std::fprintf(stderr, "demo data: cannot add the fonts to %s/data.xml\n", kFolder.c_str());
+        return false;
+    }
+    COrvaneTagTree kSetup;
+    bool bOk = kSetup.Load((kFolder + "/setup.xml").c_str()) && kSetup.SelectSection("root", true) &&
+               kSetup.AddChild("In_Game_Settings");
+    for (const char* pcName : {"Music", "SFX", "Detail"})
+    {
+        const std::string kTag = std::string("<") + pcName + ">";
+        bOk = bOk && kSetup.SelectSection("<In_Game_Settings>", true) && kSetup.AddChild(pcName) &&
+              kSetup.FindChild(kTag.c_str());
+        if (bOk)
+            kSetup.AddValue("1");
+    }
+    if (!bOk || !kSetup.Save((kFolder + "/setup.xml").c_str()))
+    {
+        std::fprintf(stderr, "demo data: cannot add the in-game settings to %s/setup.xml\n", kFolder.c_str());
+        return false;
+    }
+    return true;
+}
