@@ -294,7 +294,7 @@ TEST_F(CSaveGameTest, AFailedWriteLeavesTheOldSaveAndNoTemporaryFile)
     rlimit kLimit{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &kLimit), 0);
     const std::size_t uiNewSize = kOld.size() + 200;
-    for (std::size_t uiBytes = 0; uiBytes < uiNewSize; uiBytes += uiBytes < 64 ? 1 : 37)
+    for (std::size_t uiBytes = 0; uiBytes < uiNewSize; ++uiBytes)
     {
         rlimit kSmall = kLimit;
         kSmall.rlim_cur = uiBytes;
