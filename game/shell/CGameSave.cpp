@@ -9,11 +9,13 @@
 #include "game/shell/CLevelManager.h"
 #include "game/shell/CSaveFile.h"
 #include "game/shell/CSoundSystem.h"
+#include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/TextConvert.h"
 #include "platform/os/OsFiles.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -185,9 +187,13 @@ bool CGame::LoadGame(const std::string& kPath)
     }
     pkRegistry->MakeObjects(kSave.GetObjects());
     (void)pkRegistry->RelinkAfterLoad();
-    // Characters made during the load took numbers: the saved counter holds.
-    if (kHeader.m_bWorld)
-        m_usNextPerson = kHeader.m_usNextPerson;
+    // Characters made during the load took numbers: the saved counter holds,
+    // but never below a loaded person's number + 1 (16-bit numbers wrap).
+    std::uint16_t usCounter = kHeader.m_bWorld ? kHeader.m_usNextPerson : 0;
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkRegistry->GetObjectAt(i); ++i)
+        if (auto* pkPerson = dynamic_cast<CGameCharacter*>(pkObject))
+            usCounter = std::max(usCounter, static_cast<std::uint16_t>(pkPerson->GetStats().m_usPersonNumber + 1));
+    m_usNextPerson = usCounter;
     return true;
 }
 
