@@ -48,7 +48,9 @@ const Group BUILDINGS[] = {
     {"BUILDINGS_GROUNDS",
      {{"grounds", "fence", {"2", "2", "500", "0", "fence"}},
       {"grounds", "watchtower", {"4", "4", "6000", "1", "tower"}},
-      {"grounds", "balcony_walk", {"4", "2", "3000", "2", "balc"}}}},
+      {"grounds", "balcony_walk", {"4", "2", "3000", "2", "balc"}},
+      // Stretched to length where it is laid.
+      {"grounds", "wall_stretch", {"2", "2", "100", "0", "wall"}}}},
 };
 
 const Group CONTENTS[] = {
@@ -58,18 +60,23 @@ const Group CONTENTS[] = {
       {"cells", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "5", "0"}}}},
     {"CONTENTS_FOOD",
      {{"food", "serving_counter", {"4", "2", "2000", "4", "0", "food", "2", "1"}},
-      {"food", "dining_table", {"4", "2", "400", "4", "0", "food", "1", "0"}}}},
+      {"food", "dining_table", {"4", "2", "400", "4", "0", "food", "1", "0"}},
+      {"food", "bench", {"2", "2", "150", "2", "0", "food", "1", "0"}}}},
     {"CONTENTS_WORK",
      {{"work", "work_bench", {"4", "2", "1500", "2", "0", "work", "2", "1"}},
-      {"work", "laundry_press", {"2", "2", "2200", "1", "1", "work", "3", "1"}}}},
+      {"work", "laundry_press", {"2", "2", "2200", "1", "1", "work", "3", "1"}},
+      {"work", "repair_room", {"4", "4", "4000", "1", "0", "maint", "2", "1"}}}},
     {"CONTENTS_HEALTH",
      {{"health", "sick_bed", {"2", "4", "1200", "1", "0", "health", "2", "1"}},
-      {"health", "therapy_room", {"4", "4", "5000", "2", "1", "health", "4", "1"}}}},
+      {"health", "therapy_room", {"4", "4", "5000", "2", "1", "health", "4", "1"}},
+      {"health", "medical_room", {"4", "4", "6000", "1", "0", "health", "3", "1"}},
+      {"health", "counselling_room", {"4", "4", "5000", "1", "0", "therapy", "3", "1"}}}},
     {"CONTENTS_ADMIN",
      {{"admin", "planning1", {"4", "4", "8000", "0", "0", "planning", "5", "1"}},
       {"admin", "planning2", {"4", "4", "16000", "0", "1", "planning", "8", "1"}},
       {"admin", "clerical1", {"4", "4", "6000", "0", "0", "clerical", "4", "1"}},
-      {"admin", "execution_room", {"4", "4", "30000", "0", "2", "execution", "0", "1"}}}},
+      {"admin", "execution_room", {"4", "4", "30000", "0", "2", "execution", "0", "1"}},
+      {"admin", "guard_room", {"4", "4", "4000", "0", "0", "security", "2", "2"}}}},
 };
 
 // People: model, then the staff kind word.
@@ -128,6 +135,8 @@ std::string PlaceName(const Plan& kPlan)
 {
     if (kPlan.kParameters.size() < 8)
         return std::string();
+    if (std::string(kPlan.pcName) == "bench")
+        return "SP_sit";
     const std::string kKind = *(kPlan.kParameters.begin() + 5);
     if (kKind == "food")
         return "SP_pause3_eat";

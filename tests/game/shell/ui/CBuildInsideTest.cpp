@@ -5,6 +5,7 @@
 
 #include "game/shell/CCamera.h"
 
+#include "framework/COrvaneAnimationSpline.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneTagTree.h"
 #include "game/simulation/objects/CBlockGrid.h"
@@ -13,7 +14,9 @@
 #include "game/simulation/objects/CCell.h"
 #include "game/simulation/objects/CConnector.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CScalableObject.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
 #include "tests/game/simulation/objects/PrisonTestSupport.h"
@@ -243,4 +246,34 @@ TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)
     EXPECT_EQ(kCamera.GetBoundsSide(), CCamera::NO_SIDE);
     EXPECT_FLOAT_EQ(kCamera.GetUpperLimit(), kCamera.GetGroundHeight() + CCamera::MAX_HEIGHT);
     CCamera::ResetCurrent();
+}
+
+TEST_F(CBuildInsideTest, TheDemoPrisonOffersTheRoomsAndFurnitureInside)
+{
+    // Staff rooms by their kind words, and their staff.
+    const std::pair<const char*, const char*> akRooms[] = {{"guard_room", "security"},
+                                                           {"medical_room", "health"},
+                                                           {"counselling_room", "therapy"},
+                                                           {"repair_room", "maint"}};
+    for (const auto& [pcModel, pcKind] : akRooms)
+    {
+        SCOPED_TRACE(pcModel);
+        auto* pkRoom = dynamic_cast<CPathableObject*>(Make("PathableObjectFactory", pcModel));
+        ASSERT_NE(pkRoom, nullptr);
+        EXPECT_EQ(pkRoom->GetStringParameter(), pcKind);
+        EXPECT_GE(pkRoom->GetRecord().m_usStaffCount, 1);
+        EXPECT_EQ(pkRoom->GetCapacity(), 1);
+    }
+    // A bench to sit on, the two bunks of the double cell.
+    auto* pkBench = dynamic_cast<CPathableObject*>(Make("FoodObjectFactory", "bench"));
+    ASSERT_NE(pkBench, nullptr);
+    ASSERT_NE(pkBench->GetSlotSpline(0, 0), nullptr);
+    EXPECT_STREQ(pkBench->GetSlotSpline(0, 0)->GetName(), "SP_sit");
+    auto* pkCell = dynamic_cast<CCell*>(Make("CellFactory", "cell_double"));
+    ASSERT_NE(pkCell, nullptr);
+    EXPECT_STREQ(pkCell->GetSlotSpline(0, 1)->GetName(), "SP_sleep2");
+    // A wall stretched where it is laid.
+    EXPECT_NE(dynamic_cast<CScalableObject*>(Make("ScalableObjectFactory", "wall_stretch")), nullptr);
+    // The plate under a building while it is laid out.
+    EXPECT_TRUE(std::filesystem::is_regular_file("images/panels/build/ground.tga"));
 }
