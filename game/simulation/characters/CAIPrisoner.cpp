@@ -2,7 +2,9 @@
 
 #include "engine/core/NiRandom.h"
 #include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGameHost.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
 
 CAIPrisoner::CAIPrisoner()
 {
@@ -17,6 +19,14 @@ CAIPrisoner::~CAIPrisoner()
 void CAIPrisoner::Reset()
 {
     m_ucPrisonerState = 0;
+}
+
+void CAIPrisoner::Escape()
+{
+    if (CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting())
+        if (CPrisonStatistics* pkLedger = pkManager->GetStatistics())
+            pkLedger->RemovePrisoner(&m_kStats);
+    DestroySelf();
 }
 
 void CAIPrisoner::Destroy()

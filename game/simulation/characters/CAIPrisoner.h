@@ -16,6 +16,9 @@ public:
     void Destroy() override;
     void Reset() override;
     void PlayPauseAnimation() override;
+    // Leaves the prison: off the ledger, then gone. The prisoner rules
+    // give it its way out.
+    virtual void Escape();
 
     [[nodiscard]] Role GetFloorRole() const override { return Role::Prisoner; }
     [[nodiscard]] CAIPrisoner* AsPrisoner() override { return this; }

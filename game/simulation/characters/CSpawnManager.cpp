@@ -1,8 +1,24 @@
 #include "game/simulation/characters/CSpawnManager.h"
 
+#include "engine/core/NiRandom.h"
+#include "framework/COrvaneAnim.h"
 #include "framework/COrvaneAnimationSpline.h"
+#include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvaneTagTree.h"
 #include "framework/COrvaneWidget.h"
+#include "game/simulation/characters/CAIPrisoner.h"
+#include "game/simulation/objects/CBaseObject.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CGameHost.h"
+#include "game/simulation/objects/CObjectRecord.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorld.h"
+
+#include "platform/os/OsFiles.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace
 {
@@ -21,6 +37,71 @@ std::uint16_t ReadNames(COrvaneTagTree& kDocument, const char* pcSection, std::v
     for (const std::string& kValue : kDocument.GetValues())
         kNames.push_back(WithoutLineEnd(kValue));
     return static_cast<std::uint16_t>(kNames.size());
+}
+
+// The first child whose name holds the text; null when none does.
+const COrvaneTagNode* ChildNamed(const COrvaneTagNode* pkNode, const char* pcText)
+{
+    if (!pkNode)
+        return nullptr;
+    for (std::size_t i = 0; i < pkNode->GetChildCount(); ++i)
+        if (const COrvaneTagNode* pkChild = pkNode->GetChild(i); pkChild && pkChild->GetName().find(pcText) != std::string::npos)
+            return pkChild;
+    return nullptr;
+}
+
+// The first values of the "plans" children that have values, in order.
+std::vector<std::string> PlanNames(const COrvaneTagNode* pkNode)
+{
+    std::vector<std::string> kNames;
+    const COrvaneTagNode* pkPlans = ChildNamed(pkNode, "plans");
+    for (std::size_t i = 0; pkPlans && i < pkPlans->GetChildCount(); ++i)
+        if (const COrvaneTagNode* pkPlan = pkPlans->GetChild(i); pkPlan && !pkPlan->GetValues().empty())
+            kNames.push_back(WithoutLineEnd(pkPlan->GetValues().front()));
+    return kNames;
+}
+
+std::unique_ptr<COrvaneImage> LoadImage(const std::string& kPath)
+{
+    CWidgetDesc kDesc;
+    kDesc.m_kName = kPath;
+    const CGameHost* pkHost = CGameHost::Get();
+    kDesc.m_pkCamera = pkHost ? pkHost->GetCamera() : nullptr;
+    auto pkImage = std::make_unique<COrvaneImage>();
+    pkImage->Create(kDesc);
+    return pkImage;
+}
+
+// The first file of the folder search for the pattern, or empty.
+std::string FirstMatch(const std::string& kPattern)
+{
+    os::FindData kFound;
+    const os::FindHandle hFind = os::FindFirst(kPattern, kFound);
+    if (hFind == -1)
+        return std::string();
+    (void)os::FindClose(hFind);
+    return kFound.name;
+}
+
+CPrisonStatistics* Ledger()
+{
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting();
+    return pkManager ? pkManager->GetStatistics() : nullptr;
+}
+
+void Post(int iMessage)
+{
+    if (CGameHost* pkHost = CGameHost::Get())
+        pkHost->PostMessage(iMessage);
+}
+
+int CurrentYear()
+{
+    const CGameHost* pkHost = CGameHost::Get();
+    if (!pkHost)
+        return 0;
+    const CClockState kClock = pkHost->GetClock();
+    return static_cast<int>(kClock.m_usYear) + kClock.m_sYearOffset;
 }
 } // namespace
 
@@ -72,6 +153,40 @@ void CSpawnManager::Clear()
 
 void CSpawnManager::LoadRosters(COrvaneTagTree& kDocument)
 {
+    // A missing group leaves no base: every staff spawn then reports its
+    // template as missing.
+    m_uiStaffGroupBase = NO_STAFF_GROUP_BASE;
+    if (const CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting())
+    {
+        const int iStaff = pkManager->FindTemplateGroup("STAFF");
+        const int iBuildings = pkManager->FindTemplateGroup("BUILDINGS");
+        if (iStaff >= 0 && iBuildings >= 0)
+            m_uiStaffGroupBase = static_cast<std::uint32_t>(iStaff - iBuildings);
+    }
+
+    const CGameHost* pkHost = CGameHost::Get();
+    const std::string kPrison = "PRISON" + std::to_string((pkHost ? pkHost->GetLevelNumber() : 0) + 1);
+    if (kDocument.SelectSection(kPrison.c_str(), true))
+    {
+        const COrvaneTagNode* pkPrison = kDocument.GetCursor();
+        const COrvaneTagNode* pkCriminals = ChildNamed(pkPrison, "CRIMINALS");
+        LoadHeadSets(pkCriminals);
+        if (const COrvaneTagNode* pkSecurity = ChildNamed(ChildNamed(pkPrison, "STAFF"), "SECURITY"))
+        {
+            const COrvaneTagNode* pkParent = pkSecurity->GetParent();
+            bool bFrom = false;
+            for (std::size_t i = 0; pkParent && i < pkParent->GetChildCount(); ++i)
+            {
+                bFrom = bFrom || pkParent->GetChild(i) == pkSecurity;
+                if (bFrom)
+                    LoadHeadSets(pkParent->GetChild(i));
+            }
+        }
+        for (std::string& kName : PlanNames(pkCriminals))
+            m_kPrisonerTemplates.push_back(std::move(kName));
+        m_usTemplateCount = static_cast<std::uint16_t>(m_kPrisonerTemplates.size());
+    }
+
     m_usMaleNameCount = ReadNames(kDocument, "MALE_NAMES", m_kMaleNames);
     m_usFemaleNameCount = ReadNames(kDocument, "FEMALE_NAMES", m_kFemaleNames);
     m_usSurnameCount = ReadNames(kDocument, "SURNAMES", m_kSurnames);
@@ -79,6 +194,277 @@ void CSpawnManager::LoadRosters(COrvaneTagTree& kDocument)
 
 void CSpawnManager::AddParoleCandidate(CAIPrisoner* pkPrisoner)
 {
-    if (pkPrisoner)
+    if (pkPrisoner &&
+        std::find(m_kParoleCandidates.begin(), m_kParoleCandidates.end(), pkPrisoner) == m_kParoleCandidates.end())
         m_kParoleCandidates.push_back(pkPrisoner);
+}
+
+void CSpawnManager::LoadHeadSets(const COrvaneTagNode* pkNode)
+{
+    for (const std::string& kName : PlanNames(pkNode))
+    {
+        auto pkSet = std::make_unique<HeadSet>();
+        pkSet->m_kName = kName;
+        const std::size_t uiSlash = kName.rfind('/');
+        const std::string kDirectory = uiSlash == std::string::npos ? std::string() : kName.substr(0, uiSlash + 1);
+        for (int i = 1; i <= MAX_HEAD_IMAGES; ++i)
+        {
+            const std::string kFile = FirstMatch(kDirectory + "head_" + std::to_string(i) + "*.*");
+            if (kFile.empty())
+                break;
+            pkSet->m_kImages.push_back(LoadImage(kDirectory + kFile));
+        }
+        m_kHeadSets.push_back(std::move(pkSet));
+    }
+}
+
+COrvaneImage* CSpawnManager::FindHeadImage(const char* pcName, std::size_t uiIndex) const
+{
+    if (!pcName)
+        return nullptr;
+    for (const std::unique_ptr<HeadSet>& pkSet : m_kHeadSets)
+        if (pkSet->m_kName.find(pcName) != std::string::npos && pkSet->m_kImages.size() > uiIndex)
+            return pkSet->m_kImages[uiIndex].get();
+    return nullptr;
+}
+
+COrvaneImage* CSpawnManager::FindOrLoadImage(const char* pcPath)
+{
+    if (COrvaneImage* pkImage = FindHeadImage(pcPath, 0))
+        return pkImage;
+    if (!pcPath || !std::strstr(pcPath, ".tga"))
+        return nullptr;
+    auto pkSet = std::make_unique<HeadSet>();
+    pkSet->m_kName = pcPath;
+    pkSet->m_kImages.push_back(LoadImage(pcPath));
+    COrvaneImage* pkImage = pkSet->m_kImages.front().get();
+    m_kHeadSets.push_back(std::move(pkSet));
+    return pkImage;
+}
+
+void CSpawnManager::AddWaitingPrisoner(CAIPrisoner* pkPrisoner)
+{
+    if (pkPrisoner && std::find(m_kWaitingPrisoners.begin(), m_kWaitingPrisoners.end(), pkPrisoner) == m_kWaitingPrisoners.end())
+        m_kWaitingPrisoners.push_back(pkPrisoner);
+}
+
+void CSpawnManager::RemoveWaitingPrisoner(CAIPrisoner* pkPrisoner)
+{
+    m_kWaitingPrisoners.remove(pkPrisoner);
+}
+
+void CSpawnManager::FormatNameList(std::string& kOut, std::uint32_t uiGender, std::uint32_t uiFirstName,
+                                   std::uint32_t uiSurname) const
+{
+    if (uiSurname < m_usSurnameCount && uiSurname < m_kSurnames.size())
+        kOut = m_kSurnames[uiSurname] + ",\n";
+    const std::vector<std::string>& kFirst = uiGender ? m_kFemaleNames : m_kMaleNames;
+    const std::uint16_t usCount = uiGender ? m_usFemaleNameCount : m_usMaleNameCount;
+    if (uiFirstName < usCount && uiFirstName < kFirst.size())
+        kOut += kFirst[uiFirstName];
+}
+
+std::uint16_t CSpawnManager::CountArrivals(int iBeds, int iBedsTaken, int iOrder)
+{
+    const int iCap = std::min(iBeds, BED_CAP);
+    const int iFree = iBedsTaken >= iCap ? 0 : iCap - iBedsTaken;
+    const int iAtMost = 1 + static_cast<int>(static_cast<float>(iOrder) * 0.009f);
+    if (iFree <= 0)
+        return 0;
+    if (iFree == 1 || iAtMost <= 1)
+        return 1;
+    return static_cast<std::uint16_t>(NiRand() % std::min(iFree - 1, iAtMost - 1) + 1);
+}
+
+void CSpawnManager::UpdateArrivals(float fDt)
+{
+    COrvaneObject* pkVehicle = m_pkArrivalPath ? m_pkArrivalPath->m_pkVehicle : nullptr;
+    if (m_iArrivalState == ARRIVAL_DUE)
+    {
+        const CPrisonStatistics* pkLedger = Ledger();
+        const int iBeds = pkLedger ? pkLedger->m_usBeds : 0;
+        if (iBeds == 0)
+            Post(MESSAGE_NO_BEDS);
+        m_usPrisonersToUnload =
+            CountArrivals(iBeds, pkLedger ? pkLedger->m_usBedsTaken : 0, pkLedger ? pkLedger->m_iOrder : 0);
+        if (pkVehicle)
+        {
+            const COrvaneAnim* pkAnimation = pkVehicle->GetCurrentAnimation();
+            pkVehicle->PlayAnimation(pkAnimation ? pkAnimation->GetName() : nullptr, 0, 0.0f, 0, 1);
+            m_fUnloadTimer = pkVehicle->GetTimer() + UNLOAD_INTERVAL;
+            if (pkVehicle->GetTimer() > 0.0f)
+                m_ucCameraFollows = 1;
+        }
+        m_iArrivalState = ARRIVAL_DRIVING;
+    }
+    else if (m_iArrivalState == ARRIVAL_DRIVING)
+    {
+        // Without a vehicle nobody arrives: the arrival waits for one.
+        if (!pkVehicle)
+            return;
+        if (pkVehicle->GetTimer() <= 0.0f)
+        {
+            m_ucCameraFollows = 0;
+            m_iArrivalState = ARRIVAL_UNLOADING;
+        }
+    }
+    else if (m_iArrivalState == ARRIVAL_UNLOADING)
+    {
+        if (UnloadStep(fDt))
+            m_iArrivalState = ARRIVAL_IDLE;
+    }
+}
+
+bool CSpawnManager::UnloadStep(float fDt)
+{
+    if (m_usPrisonersToUnload == 0)
+    {
+        if (m_ucPlacedHigher)
+        {
+            m_ucPlacedHigher = 0;
+            Post(MESSAGE_PLACED_HIGHER);
+        }
+        if (m_ucNoCell)
+        {
+            m_ucNoCell = 0;
+            Post(MESSAGE_NO_CELL);
+        }
+        return true;
+    }
+    if (m_fUnloadTimer > 0.0f)
+    {
+        m_fUnloadTimer -= fDt;
+        return false;
+    }
+    // Nobody made still counts: a missing floor or template must not hold
+    // the arrival open for ever.
+    if (CAIPrisoner* pkPrisoner = CreateArrivingPrisoner())
+        if (!AssignCell(pkPrisoner))
+            AddWaitingPrisoner(pkPrisoner);
+    --m_usPrisonersToUnload;
+    m_fUnloadTimer = UNLOAD_INTERVAL;
+    return false;
+}
+
+CAIPrisoner* CSpawnManager::CreateArrivingPrisoner()
+{
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting();
+    CBlockGridManager* pkGrids = CBlockGridManager::GetExisting();
+    if (!pkManager || !pkGrids || !pkGrids->FindGrid(1))
+        return nullptr;
+    CGameHost* pkHost = CGameHost::Get();
+    CWorld* pkWorld = pkHost ? pkHost->GetWorld() : nullptr;
+    COrvaneObjectFactory* pkFactory = pkManager->FindFactory("PrisonerFactory", pkWorld);
+    if (!pkFactory)
+        return nullptr;
+
+    COrvaneObjectDesc kDesc;
+    kDesc.m_ucMode = 1;
+    CCharacterStats* pkReturning = nullptr;
+    std::list<Reoffender>::iterator kEntry = m_kReoffenders.end();
+    if (!m_kReoffenders.empty() && (NiRand() & 1) != 0)
+    {
+        kEntry = std::next(m_kReoffenders.begin(), NiRand() % static_cast<int>(m_kReoffenders.size()));
+        kDesc.m_pkTemplate = pkManager->FindTemplate(kEntry->m_kName.c_str());
+        pkReturning = &kEntry->m_kStats;
+    }
+    else
+    {
+        if (m_kPrisonerTemplates.empty())
+            return nullptr;
+        const std::string& kName =
+            m_kPrisonerTemplates[static_cast<std::size_t>(NiRand()) % m_kPrisonerTemplates.size()];
+        kDesc.m_pkTemplate = pkManager->FindTemplate(kName.c_str());
+    }
+    if (!kDesc.m_pkTemplate)
+        return nullptr;
+    auto* pkPrisoner = dynamic_cast<CAIPrisoner*>(pkManager->CreateObject(pkFactory, kDesc));
+    if (!pkPrisoner)
+        return nullptr;
+    CPrisonStatistics* pkLedger = Ledger();
+    if (pkReturning)
+    {
+        pkReturning->m_usArrivalYear = static_cast<std::uint16_t>(CurrentYear());
+        pkReturning->m_usTerm =
+            static_cast<std::uint16_t>((NiRand() % 10 + 1) * (pkReturning->m_usSecurityLevel + 1));
+        pkPrisoner->SetStats(*pkReturning);
+        m_kReoffenders.erase(kEntry);
+        if (pkLedger)
+        {
+            ++pkLedger->m_usIntake;
+            pkLedger->AddOrder(-1);
+        }
+    }
+    if (pkWorld)
+        pkWorld->UpdateScene(0.0f);
+    if (m_pkArrivalPath && m_pkArrivalPath->m_pkSpline)
+        pkPrisoner->FollowSpline(m_pkArrivalPath->m_pkSpline.get(), true);
+    pkPrisoner->SetController("spawn", true, true);
+    if (pkLedger)
+        pkLedger->RegisterPrisoner(&pkPrisoner->GetStats());
+    return pkPrisoner;
+}
+
+bool CSpawnManager::AssignCell(CAIPrisoner* pkPrisoner)
+{
+    if (!pkPrisoner)
+        return false;
+    const CPrisonStatistics* pkLedger = Ledger();
+    const int iOwn = pkPrisoner->GetStats().m_usSecurityLevel;
+    for (int iLevel = iOwn; pkLedger && iLevel <= HIGHEST_SECURITY_LEVEL; ++iLevel)
+    {
+        CObjectRecord* pkRecord = pkLedger->FindCellFor(iLevel);
+        if (!pkRecord || pkRecord->m_usOccupancy >= pkRecord->m_usPlaces)
+            continue;
+        auto* pkCell = dynamic_cast<CBaseObject*>(pkRecord->m_pkOwner);
+        if (!pkCell)
+            continue;
+        pkPrisoner->SetHome(pkCell);
+        if (iLevel != iOwn)
+            m_ucPlacedHigher = 1;
+        return true;
+    }
+    m_ucNoCell = 1;
+    return false;
+}
+
+void CSpawnManager::PlaceWaitingPrisoners()
+{
+    // Taken out first: an escape leaves the lists through Destroy.
+    std::list<CAIPrisoner*> kWaiting;
+    kWaiting.swap(m_kWaitingPrisoners);
+    bool bEscaped = false;
+    for (CAIPrisoner* pkPrisoner : kWaiting)
+    {
+        if (AssignCell(pkPrisoner))
+            continue;
+        pkPrisoner->Escape();
+        bEscaped = true;
+    }
+    if (bEscaped)
+        Post(MESSAGE_ESCAPED);
+}
+
+void CSpawnManager::ReturnToRoster(CAIPrisoner* pkPrisoner)
+{
+    if (!pkPrisoner)
+        return;
+    const char* pcName = pkPrisoner->GetName();
+    m_kReoffenders.push_back({pcName ? pcName : "", pkPrisoner->GetStats()});
+}
+
+void CSpawnManager::ConsiderParole(CAIPrisoner* pkPrisoner)
+{
+    const CPrisonStatistics* pkLedger = Ledger();
+    if (!pkPrisoner || !pkLedger)
+        return;
+    const std::size_t uiLimit = std::min<std::size_t>(pkLedger->m_usPrisonersNow / 10, 5);
+    if (m_kParoleCandidates.size() >= uiLimit)
+        return;
+    const CCharacterStats& kStats = pkPrisoner->GetStats();
+    const int iLeft = static_cast<int>(kStats.m_usArrivalYear) + kStats.m_usTerm - CurrentYear();
+    if (iLeft <= 0)
+        return;
+    if (NiRand() % std::min(iLeft, 3) == 0)
+        AddParoleCandidate(pkPrisoner);
 }

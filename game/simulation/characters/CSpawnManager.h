@@ -12,6 +12,7 @@
 class CAIPrisoner;
 class COrvaneImage;
 class COrvaneObject;
+class COrvaneTagNode;
 class COrvaneTagTree;
 class CSpawnObject;
 class NiNode;
@@ -30,6 +31,21 @@ public:
     static constexpr std::int32_t ARRIVAL_DUE = 1;
     static constexpr std::int32_t ARRIVAL_DRIVING = 2;
     static constexpr std::int32_t ARRIVAL_UNLOADING = 3;
+
+    // The interface's messages, by number.
+    static constexpr int MESSAGE_PLACED_HIGHER = 4;
+    static constexpr int MESSAGE_NO_CELL = 5;
+    static constexpr int MESSAGE_ESCAPED = 12;
+    static constexpr int MESSAGE_NO_BEDS = 63;
+    // Beds beyond this many do not count for arrivals.
+    static constexpr int BED_CAP = 250;
+    // Seconds between two prisoners stepping out, and after the vehicle's
+    // animation before the first.
+    static constexpr float UNLOAD_INTERVAL = 3.0f;
+    static constexpr int HIGHEST_SECURITY_LEVEL = 3;
+    // The staff group base while the data has no staff or building group.
+    static constexpr std::uint32_t NO_STAFF_GROUP_BASE = 0xFFFFFFFFu;
+    static constexpr int MAX_HEAD_IMAGES = 5;
 
     // A prisoner who will come back: its template name and its record.
     struct Reoffender
@@ -68,13 +84,60 @@ public:
     // path, then Reset.
     void Clear();
 
-    // The first-name and surname lists from the data document's
-    // "MALE_NAMES", "FEMALE_NAMES" and "SURNAMES" sections, one name per
-    // value line; a missing section leaves its list empty.
+    // From the data document, once the registry holds the prison's
+    // templates: the staff group base, the head sets of the level's
+    // criminals and staff, the roster of the level's "CRIMINALS", and the
+    // first-name and surname lists from the "MALE_NAMES", "FEMALE_NAMES"
+    // and "SURNAMES" sections, one name per value line. Missing sections
+    // are skipped.
     void LoadRosters(COrvaneTagTree& kDocument);
+    // One head set per plan of the node's "plans" with values: the images
+    // "head_1*.*", "head_2*.*" ... beside its model, up to the first
+    // number without a file.
+    void LoadHeadSets(const COrvaneTagNode* pkNode);
+    // Image i of the first head set whose name holds the text and that has
+    // more than i images; null otherwise.
+    [[nodiscard]] COrvaneImage* FindHeadImage(const char* pcName, std::size_t uiIndex) const;
+    // The first image of a head set named so, else a ".tga" file loaded
+    // into a new set of that name; null for anything else.
+    COrvaneImage* FindOrLoadImage(const char* pcPath);
 
-    // The parole screen reads and empties the candidates.
+    // The display name: surname + ",\n", then the first name of the
+    // gender's list (nonzero: female); an index out of range leaves its
+    // part out.
+    void FormatNameList(std::string& kOut, std::uint32_t uiGender, std::uint32_t uiFirstName,
+                        std::uint32_t uiSurname) const;
+
+    // The number of prisoners of one arrival, drawn with NiRand when more
+    // than one may come. Beds count up to BED_CAP.
+    [[nodiscard]] static std::uint16_t CountArrivals(int iBeds, int iBedsTaken, int iOrder);
+
+    // Every in-game frame, with the scaled frame time.
+    void UpdateArrivals(float fDt);
+    // One step of the unloading; true when everyone is out and the messages
+    // are posted.
+    bool UnloadStep(float fDt);
+    // A prisoner from a re-offender or the roster, on the arrival road;
+    // null without grid 1, factory or template.
+    CAIPrisoner* CreateArrivingPrisoner();
+    // A cell of the prisoner's security level or higher; false when none
+    // has room (the no-cell flag is set).
+    bool AssignCell(CAIPrisoner* pkPrisoner);
+    void AddWaitingPrisoner(CAIPrisoner* pkPrisoner);
+    void RemoveWaitingPrisoner(CAIPrisoner* pkPrisoner);
+    // At the change of day: a waiting prisoner still without a cell
+    // escapes.
+    void PlaceWaitingPrisoners();
+    // The prisoner comes back later with its record.
+    void ReturnToRoster(CAIPrisoner* pkPrisoner);
+    // After an activity: maybe a parole candidate, the fewer years left the
+    // likelier.
+    void ConsiderParole(CAIPrisoner* pkPrisoner);
+
+    // The parole screen reads and empties the candidates. A prisoner is
+    // listed once.
     void AddParoleCandidate(CAIPrisoner* pkPrisoner);
+    void RemoveParoleCandidate(CAIPrisoner* pkPrisoner) { m_kParoleCandidates.remove(pkPrisoner); }
     void ClearParoleCandidates() { m_kParoleCandidates.clear(); }
     [[nodiscard]] const std::list<CAIPrisoner*>& GetParoleCandidates() const { return m_kParoleCandidates; }
 

@@ -8,6 +8,7 @@
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CScalableObject.h"
+#include "game/simulation/objects/CSpawnObject.h"
 #include "game/simulation/objects/CWorldObject.h"
 
 #include <cstring>
@@ -153,4 +154,5 @@ CBaseObjectFactory::CBaseObjectFactory() : CGameObjectFactory("BaseObjectFactory
 
 CSpawnObjectFactory::CSpawnObjectFactory() : CGameObjectFactory("SpawnObjectFactory")
 {
+    SetMaker([]() -> std::unique_ptr<COrvaneObject> { return std::make_unique<CSpawnObject>(); });
 }
