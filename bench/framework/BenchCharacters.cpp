@@ -62,9 +62,15 @@ public:
     void PreAIUpdate() override {}
     void PostAIUpdate() override {}
     void OnControllerChange(COrvaneAICharacterController*, COrvaneAICharacterController*) override {}
-    int LoadReference(COrvaneFile&) override { return 1; }
-    int LoadNullReference(COrvaneFile&) override { return 1; }
+    bool LoadReference(COrvaneFile&, COrvaneAICharacterState&, int) const override { return true; }
+    bool LoadNullReference(COrvaneFile&, COrvaneAICharacterState&, int) const override { return true; }
     int SetControllerByName(const char*, int, int) override { return 0; }
+    COrvaneAICharacterController* FindControllerByName(const char*) const override { return nullptr; }
+    bool BeUsedByCharacter(COrvaneAICharacter*) override { return false; }
+    bool ReleasePartner(COrvaneAICharacter*) override { return true; }
+    void OnPartnerTask() override {}
+    bool ChooseWanderTarget() override { return false; }
+    bool AnswersTrue() const override { return true; }
 
     std::unique_ptr<COrvaneSplineBase> m_pkPlan;
 };
