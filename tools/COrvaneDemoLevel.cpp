@@ -5,6 +5,8 @@
 #include "engine/animation/NiTransformData.h"
 #include "engine/animation/NiTransformInterpolator.h"
 #include "engine/core/NiObjectStream.h"
+#include "engine/scene/NiLight.h"
+#include "engine/scene/NiMaterialProperty.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiStringExtraData.h"
 #include "engine/scene/NiSwitchNode.h"
@@ -121,8 +123,33 @@ bool WriteDemoLevel(const std::string& kFolder)
     NiRefPtr<NiNode> spSky = Named("SkyBox");
     NiTriShape* pkSkyBox = MakeBox(NiVec3(-500, -500, -500), NiVec3(500, 500, 500), true, "sky");
     pkSkyBox->AttachProperty(new NiTexturingProperty("levels/sky.tga"));
+    // The sky shows its picture whatever the lights: it glows white, the texel modulating it.
+    auto* pkSkyMaterial = new NiMaterialProperty;
+    pkSkyMaterial->SetEmittance(NiColorRGB{1.0f, 1.0f, 1.0f});
+    pkSkyBox->AttachProperty(pkSkyMaterial);
     spSky->AttachChild(pkSkyBox);
     spRoot->AttachChild(spSky);
+
+    // Daylight over the whole level: a sun from high up and a soft ambient.
+    // They hang under the sky node so the level's own top-level layout stays as it is.
+    auto* pkSun = new NiDirectionalLight;
+    pkSun->SetName("sun");
+    const NiVec3 kDown = NiVec3(0.3f, 0.4f, -0.866f);
+    const NiVec3 kSide = NiVec3(0.8f, -0.6f, 0.0f);
+    NiMatrix3x3 kSunTurn;
+    kSunTurn.SetColumns(kDown, kSide, kDown.Cross(kSide));
+    pkSun->SetRotate(kSunTurn);
+    pkSun->SetDiffuseColor(NiColorRGB{0.75f, 0.72f, 0.65f});
+    pkSun->SetAmbientColor(NiColorRGB{0.0f, 0.0f, 0.0f});
+    pkSun->SetSpecularColor(NiColorRGB{0.0f, 0.0f, 0.0f});
+    spSky->AttachChild(pkSun);
+    spRoot->AttachEffect(pkSun);
+    auto* pkDaylight = new NiAmbientLight;
+    pkDaylight->SetName("daylight");
+    pkDaylight->SetAmbientColor(NiColorRGB{0.35f, 0.35f, 0.38f});
+    pkDaylight->SetDiffuseColor(NiColorRGB{0.0f, 0.0f, 0.0f});
+    spSky->AttachChild(pkDaylight);
+    spRoot->AttachEffect(pkDaylight);
 
     NiRefPtr<NiNode> spCollide = Named("collide");
     spCollide->AttachChild(MakeBox(NiVec3(-32, -32, -0.5f), NiVec3(32, 32, 0), false, "ground"));
