@@ -461,14 +461,15 @@ public:
     HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** decl);
     HRESULT SetFVF(std::uint32_t fvf);
     HRESULT GetFVF(std::uint32_t* fvf) const;
-    HRESULT CreateVertexShader(const std::uint32_t* function, IDirect3DVertexShader9** shader);
+    // The token stream and its size in bytes; created whatever the caps say.
+    HRESULT CreateVertexShader(const std::uint32_t* function, std::uint32_t byteSize, IDirect3DVertexShader9** shader);
     HRESULT SetVertexShader(IDirect3DVertexShader9* shader);
     HRESULT GetVertexShader(IDirect3DVertexShader9** shader);
     HRESULT SetVertexShaderConstantF(std::uint32_t start, const float* data, std::uint32_t count);
     HRESULT GetVertexShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const;
     HRESULT SetVertexShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
     HRESULT SetVertexShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
-    HRESULT CreatePixelShader(const std::uint32_t* function, IDirect3DPixelShader9** shader);
+    HRESULT CreatePixelShader(const std::uint32_t* function, std::uint32_t byteSize, IDirect3DPixelShader9** shader);
     HRESULT SetPixelShader(IDirect3DPixelShader9* shader);
     HRESULT GetPixelShader(IDirect3DPixelShader9** shader);
     HRESULT SetPixelShaderConstantF(std::uint32_t start, const float* data, std::uint32_t count);

@@ -1,4 +1,5 @@
 #include "platform/gfx/Gfx.h"
+#include "platform/gfx/GfxShaderTokens.h"
 
 #include "platform/gfx/GfxBackendLocal.h"
 #include "platform/gfx/GfxFormat.h"
@@ -982,8 +983,12 @@ HRESULT IDirect3DDevice9::CreateVertexDeclaration(const D3DVERTEXELEMENT9* eleme
     std::vector<D3DVERTEXELEMENT9> list;
     for (const D3DVERTEXELEMENT9* e = elements; e->Stream != 0xFF; ++e) {
         if (e->Type >= D3DDECLTYPE_UNUSED || e->Method > D3DDECLMETHOD_LOOKUPPRESAMPLED ||
-            e->Usage > D3DDECLUSAGE_SAMPLE || list.size() >= 64)
+            e->Usage > D3DDECLUSAGE_SAMPLE || list.size() >= 64 || e->Stream >= DeviceCaps(0).MaxStreams ||
+            e->Offset % 4 != 0)
             return D3DERR_INVALIDCALL;
+        // Each input is fed once: a second (usage, index) is refused.
+        for (const D3DVERTEXELEMENT9& seen : list)
+            if (seen.Usage == e->Usage && seen.UsageIndex == e->UsageIndex) return D3DERR_INVALIDCALL;
         list.push_back(*e);
     }
     *decl = new IDirect3DVertexDeclaration9(this, std::move(list));
@@ -1018,21 +1023,22 @@ HRESULT IDirect3DDevice9::GetFVF(std::uint32_t* fvf) const {
 }
 
 namespace {
-// The version token comes first and D3DSIO_END last; a stream without its end
-// within a million tokens is refused rather than read on.
-bool CopyTokens(const std::uint32_t* function, std::uint32_t kind, std::vector<std::uint32_t>& out) {
-    if (!function || (function[0] & 0xFFFF0000u) != kind) return false;
-    for (std::size_t i = 0; i < (1u << 20); ++i) {
-        out.push_back(function[i]);
-        if (function[i] == D3DSIO_END) return true;
-    }
-    return false;
+// The stream is walked instruction by instruction inside the bytes given; one
+// that runs off their end, has no end token or names an unknown instruction
+// is refused rather than read on.
+bool CopyTokens(const std::uint32_t* function, std::uint32_t byteSize, std::uint32_t kind,
+                std::vector<std::uint32_t>& out) {
+    const std::size_t used = WalkShaderTokens(function, byteSize / 4, kind);
+    if (used == 0) return false;
+    out.assign(function, function + used);
+    return true;
 }
 } // namespace
 
-HRESULT IDirect3DDevice9::CreateVertexShader(const std::uint32_t* function, IDirect3DVertexShader9** shader) {
+HRESULT IDirect3DDevice9::CreateVertexShader(const std::uint32_t* function, std::uint32_t byteSize,
+                                             IDirect3DVertexShader9** shader) {
     std::vector<std::uint32_t> tokens;
-    if (!shader || !CopyTokens(function, D3DVS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
+    if (!shader || !CopyTokens(function, byteSize, D3DVS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
     *shader = new IDirect3DVertexShader9(this, std::move(tokens));
     return D3D_OK;
 }
@@ -1049,9 +1055,10 @@ HRESULT IDirect3DDevice9::GetVertexShader(IDirect3DVertexShader9** shader) {
     return D3D_OK;
 }
 
-HRESULT IDirect3DDevice9::CreatePixelShader(const std::uint32_t* function, IDirect3DPixelShader9** shader) {
+HRESULT IDirect3DDevice9::CreatePixelShader(const std::uint32_t* function, std::uint32_t byteSize,
+                                            IDirect3DPixelShader9** shader) {
     std::vector<std::uint32_t> tokens;
-    if (!shader || !CopyTokens(function, D3DPS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
+    if (!shader || !CopyTokens(function, byteSize, D3DPS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
     *shader = new IDirect3DPixelShader9(this, std::move(tokens));
     return D3D_OK;
 }

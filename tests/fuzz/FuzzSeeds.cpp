@@ -801,6 +801,26 @@ void DdsTextureSeeds(SeedFolder& kFolder)
         kFolder.Add(ddsfixture::Build(kSpec));
 }
 
+// Assembly texts of each model, with modifiers, relative addressing,
+// predicates and macros: the fuzzer starts from programs that assemble.
+void ShaderAssemblySeeds(SeedFolder& kFolder)
+{
+    const char* const apcTexts[] = {
+        "vs_1_1\ndcl_position v0\ndcl_normal v1\nm4x4 oPos, v0, c0\ndp3 r0.x, v1, c4\nmov oD0, r0.x\n"
+        "mov oT0.xy, c[a0.x]\n",
+        "ps.1.1\ndef c0, 1.0, 0.5, -2.0, 0.0\ntex t0\nmul_x2 r0.rgb, t0_bx2, -c0\n+mov_sat r0.a, 1-v0.a\n",
+        "ps_1_4\ntexld r0, t0\ntexcrd r1.rgb, t1\nphase\ncnd r0, r1.a, r0, c0 ; last\n",
+        "ps_2_0\ndcl t0.xy\ndcl_2d s0\ndcl_cube s1\ntexld r0, t0, s0\ntexldp_pp r1, t0, s1\n"
+        "mov oC0, r0\n",
+        "#define POS v0\nvs_2_x\ndefb b0, true\ndefi i0, 3, 0, 1, 0\ndcl_texcoord1 v1\nmova a0.x, v1.x\n"
+        "setp_gt p0.x, v1.x, c0.y\n(!p0.x) mov r0, c[a0.x + 3]\nrep i0\nadd r0, r0, POS\nendrep\n",
+        "vs_3_0\ndcl_position o0\ndcl_texcoord0 v0\ndcl_2d s0\ntexldl r0, v0, s0\nloop aL, i0\n"
+        "mov o0, v[aL]\nendloop\n",
+    };
+    for (const char* pcText : apcTexts)
+        kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));
+}
+
 int main(int iArgs, char** ppcArgs)
 {
     if (iArgs != 2)
@@ -828,6 +848,8 @@ int main(int iArgs, char** ppcArgs)
             std::fprintf(stderr, "orvane_fuzz_seeds: could not fill %s\n", kDdsTexture.GetFolder().c_str());
             bOk = false;
         }
+        SeedFolder kShaders(kRoot, "fuzz_shader_assembly");
+        ShaderAssemblySeeds(kShaders);
         SeedFolder kSgi(kRoot, "fuzz_image_sgi");
         SgiSeeds(kSgi);
         SeedFolder kFont(kRoot, "fuzz_font");
@@ -862,7 +884,8 @@ int main(int iArgs, char** ppcArgs)
         }
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
-                                           &kCharacters, &kBaseObjects, &kGameLevels, &kSaves, &kLanguages})
+                                           &kCharacters, &kBaseObjects, &kGameLevels, &kSaves, &kLanguages,
+                                           &kShaders})
         {
             if (pkFolder->Failed())
             {

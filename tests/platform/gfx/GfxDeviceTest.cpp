@@ -666,7 +666,7 @@ TEST_P(GfxDevice, DrawsValidateTheirInput) {
     EXPECT_EQ(device->SetStreamSource(1, vb.get(), 0, 12), D3DERR_INVALIDCALL); // one stream
     const std::uint32_t vs[] = {D3DVS_VERSION(1, 1), 0x0000FFFFu};
     Ref<IDirect3DVertexShader9> shader;
-    ASSERT_EQ(device->CreateVertexShader(vs, &shader), D3D_OK);
+    ASSERT_EQ(device->CreateVertexShader(vs, sizeof(vs), &shader), D3D_OK);
     std::uint32_t size = 0;
     shader->GetFunction(nullptr, &size);
     EXPECT_EQ(size, 8u);

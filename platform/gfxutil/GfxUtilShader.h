@@ -1,0 +1,73 @@
+#pragma once
+// Shader programs from text, in place of the utility library's shader calls.
+// Assembly text becomes the published token stream; high-level shader
+// source is refused with a clear message, since nothing here compiles it.
+
+#include "platform/gfx/Gfx.h"
+#include "platform/gfxutil/GfxUtilImage.h" // D3DXERR_INVALIDDATA
+
+#include <cstdint>
+#include <vector>
+
+namespace gfx {
+
+// A counted block of bytes: code or a NUL-terminated error text.
+class ID3DXBuffer final : public Unknown {
+public:
+    explicit ID3DXBuffer(std::uint32_t size) : m_bytes(size, 0) {}
+    void* GetBufferPointer() { return m_bytes.data(); }
+    [[nodiscard]] std::uint32_t GetBufferSize() const { return static_cast<std::uint32_t>(m_bytes.size()); }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+};
+
+// A constant table: none are ever made here (no compiled code carries one).
+class ID3DXConstantTable;
+
+// Assembly flags (published values); SKIPVALIDATION skips the register limits.
+constexpr std::uint32_t D3DXSHADER_DEBUG = 1;          // D3DXSHADER_DEBUG
+constexpr std::uint32_t D3DXSHADER_SKIPVALIDATION = 2; // D3DXSHADER_SKIPVALIDATION
+
+// Assembles `size` bytes of text. On success the code buffer holds the
+// tokens and no error buffer is made; on failure no code, D3DXERR_INVALIDDATA
+// and one "line N: text" line per problem. Either out pointer may be null.
+HRESULT D3DXAssembleShader(const char* text, std::uint32_t size, std::uint32_t flags, ID3DXBuffer** code,
+                           ID3DXBuffer** errors);
+// The same for a file found through the path resolver; a missing file is
+// D3DXERR_INVALIDDATA with "cannot open file 'name'".
+HRESULT D3DXAssembleShaderFromFile(const char* path, std::uint32_t flags, ID3DXBuffer** code,
+                                   ID3DXBuffer** errors);
+
+// High-level source: always E_FAIL with "HLSL compilation is not supported",
+// no code and no table.
+HRESULT D3DXCompileShader(const char* source, std::uint32_t size, const char* entry, const char* profile,
+                          std::uint32_t flags, ID3DXBuffer** code, ID3DXBuffer** errors,
+                          ID3DXConstantTable** table);
+HRESULT D3DXCompileShaderFromFile(const char* path, const char* entry, const char* profile, std::uint32_t flags,
+                                  ID3DXBuffer** code, ID3DXBuffer** errors, ID3DXConstantTable** table);
+// Fails (D3DXERR_INVALIDDATA, null table) for every stream: none carries a
+// table this library can read.
+HRESULT D3DXGetShaderConstantTable(const std::uint32_t* function, ID3DXConstantTable** table);
+
+// The highest profile the caps allow ("vs_1_1" ... "vs_3_0", "ps_1_1" ...
+// "ps_3_0"); null at version 0.0 or a null device.
+const char* D3DXGetVertexShaderProfile(IDirect3DDevice9* device);
+const char* D3DXGetPixelShaderProfile(IDirect3DDevice9* device);
+const char* VertexShaderProfileForCaps(const D3DCAPS9& caps);
+const char* PixelShaderProfileForCaps(const D3DCAPS9& caps);
+
+// The version token, 0 for a null stream.
+std::uint32_t D3DXGetShaderVersion(const std::uint32_t* function);
+
+struct D3DXSEMANTIC {
+    std::uint32_t Usage = 0;
+    std::uint32_t UsageIndex = 0;
+};
+// Usage and index of each input declaration, in order. `semantics` may be
+// null to ask the count. The stream must end with its end token; its size
+// is taken from there (up to a million tokens).
+HRESULT D3DXGetShaderInputSemantics(const std::uint32_t* function, D3DXSEMANTIC* semantics,
+                                    std::uint32_t* count);
+
+} // namespace gfx

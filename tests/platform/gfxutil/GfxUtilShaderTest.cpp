@@ -1,0 +1,290 @@
+#include "platform/gfxutil/GfxUtilShader.h"
+
+#include "platform/gfx/GfxShaderTokens.h"
+#include "tests/platform/gfx/GfxBackendFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace gfx;
+
+namespace {
+
+struct Assembled {
+    HRESULT result = D3D_OK;
+    std::vector<std::uint32_t> tokens;
+    std::string errors;
+};
+
+Assembled Assemble(const std::string& text, std::uint32_t flags = 0) {
+    Assembled out;
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    out.result = D3DXAssembleShader(text.data(), static_cast<std::uint32_t>(text.size()), flags, &code, &errors);
+    if (code) {
+        const auto* words = static_cast<const std::uint32_t*>(code->GetBufferPointer());
+        out.tokens.assign(words, words + code->GetBufferSize() / 4);
+        EXPECT_EQ(code->Release(), 0u);
+    }
+    if (errors) {
+        const auto* text0 = static_cast<const char*>(errors->GetBufferPointer());
+        EXPECT_EQ(text0[errors->GetBufferSize() - 1], '\0');
+        out.errors = text0;
+        EXPECT_EQ(errors->Release(), 0u);
+    }
+    return out;
+}
+
+// Each program with its token words, worked out by hand from the published
+// layout: version, instruction (opcode, control, length from 2.0 on),
+// parameters (type bits 28-30 and 11-12, number, mask or swizzle, modifiers).
+struct Golden {
+    const char* text;
+    std::vector<std::uint32_t> tokens;
+};
+
+const Golden kVertex11 = {
+    "vs_1_1\n"
+    "dcl_position v0   ; the position\n"
+    "m4x4 oPos, v0, c0 // four rows\n"
+    "mov oD0, c4.x\n",
+    {0xFFFE0101, 0x0000001F, 0x80000000, 0x900F0000, 0x00000014, 0xC00F0000, 0x90E40000, 0xA0E40000, 0x00000001,
+     0xD00F0000, 0xA0000004, 0x0000FFFF}};
+
+const Golden kPixel11 = {
+    "ps.1.1\n"
+    "def c0, 1.0, 0.5, -2.0, 0.0\n"
+    "tex t0\n"
+    "mul_x2 r0.rgb, t0_bx2, -c0\n"
+    "+mov_sat r0.a, 1-v0.a\n",
+    {0xFFFF0101, 0x00000051, 0xA00F0000, 0x3F800000, 0x3F000000, 0xC0000000, 0x00000000, 0x00000042, 0xB00F0000,
+     0x00000005, 0x81070000, 0xB4E40000, 0xA1E40000, 0x40000001, 0x80180000, 0x96FF0000, 0x0000FFFF}};
+
+const Golden kPixel20 = {
+    "ps_2_0\n"
+    "dcl t0.xy\n"
+    "dcl_2d s0\n"
+    "texld r0, t0, s0\n"
+    "mov oC0, r0\n",
+    {0xFFFF0200, 0x0200001F, 0x80000000, 0xB0030000, 0x0200001F, 0x90000000, 0xA00F0800, 0x03000042, 0x800F0000,
+     0xB0E40000, 0xA0E40800, 0x02000001, 0x800F0800, 0x80E40000, 0x0000FFFF}};
+
+const Golden kVertex2x = {
+    "vs_2_x\n"
+    "defb b0, true\n"
+    "dcl_texcoord1 v1\n"
+    "mova a0.x, v1.x\n"
+    "setp_gt p0.x, v1.x, c0.y\n"
+    "(!p0.x) mov r0, c[a0.x + 3]\n",
+    {0xFFFE0201, 0x0200002F, 0xE00F0800, 0x00000001, 0x0200001F, 0x80010005, 0x900F0001, 0x0200002E, 0xB0010000,
+     0x90000001, 0x0301005E, 0xB0011000, 0x90000001, 0xA0550000, 0x14000001, 0x800F0000, 0xBD001000, 0xA0E42003,
+     0xB0000000, 0x0000FFFF}};
+
+const Golden* const kGoldens[] = {&kVertex11, &kPixel11, &kPixel20, &kVertex2x};
+
+} // namespace
+
+TEST(GfxUtilShaderAssembleTest, ProgramsGiveThePublishedTokens) {
+    for (const Golden* golden : kGoldens) {
+        const Assembled out = Assemble(golden->text);
+        EXPECT_EQ(out.result, D3D_OK) << golden->text << out.errors;
+        EXPECT_EQ(out.tokens, golden->tokens) << golden->text;
+        EXPECT_TRUE(out.errors.empty());
+    }
+    // Object-like macros, in any letter case of the text; #undef ends them.
+    const Assembled defined = Assemble("#define POS v0\nVS_1_1\nDCL_POSITION POS\nM4X4 oPos, POS, C0\n"
+                                       "mov oD0, c4.x\n");
+    EXPECT_EQ(defined.tokens, kVertex11.tokens);
+    EXPECT_EQ(Assemble("#define POS v0\nvs_1_1\n#undef POS\nmov oPos, POS\n").errors,
+              "line 4: unknown register 'pos'\n");
+}
+
+TEST(GfxUtilShaderAssembleTest, EachProblemIsReportedWithItsLine) {
+    const Assembled out = Assemble("vs_1_1\n"
+                                   "texld r0, t0, s0\n"
+                                   "mad r0, r1, r2\n"
+                                   "mov r0, q0\n"
+                                   "mov r12, v0\n"
+                                   "mov r0.yx, v0\n"
+                                   "mov r0, v0.xq\n"
+                                   "vs_2_0\n"
+                                   "#include \"more.vsh\"\n"
+                                   "madd r0, r0, r0\n"
+                                   "mov oC0, r0\n"
+                                   "+mov r0, v0\n"
+                                   "mov_sat_x r0, v0\n"
+                                   "def c0, 1.0, one, 0, 0\n");
+    EXPECT_EQ(out.result, D3DXERR_INVALIDDATA);
+    EXPECT_TRUE(out.tokens.empty());
+    EXPECT_EQ(out.errors, "line 2: 'texld' is not available in vs_1_1\n"
+                          "line 3: 'mad' takes 4 operands, not 3\n"
+                          "line 4: unknown register 'q0'\n"
+                          "line 5: register 'r12' is out of range\n"
+                          "line 6: bad write mask '.yx'\n"
+                          "line 7: bad swizzle '.xq'\n"
+                          "line 8: second version line 'vs_2_0'\n"
+                          "line 9: unsupported directive '#include'\n"
+                          "line 10: unknown instruction 'madd'\n"
+                          "line 11: register 'oc0' is not available in vs_1_1\n"
+                          "line 12: co-issue '+' is only for ps_1_x\n"
+                          "line 13: unknown modifier '_x' on 'mov'\n"
+                          "line 14: bad value 'one'\n");
+    EXPECT_EQ(Assemble("\nmov r0, v0\n").errors, "line 2: missing version line\n");
+    EXPECT_EQ(Assemble("").errors, "line 1: missing version line\n");
+    EXPECT_EQ(Assemble("ps_1_1\nnrm r0, r1\n").errors, "line 2: 'nrm' is not available in ps_1_1\n");
+    // The skip-validation flag lifts the register limits, not the rules.
+    EXPECT_EQ(Assemble("vs_1_1\nmov r12, v0\n", D3DXSHADER_SKIPVALIDATION).result, D3D_OK);
+    EXPECT_EQ(Assemble("vs_1_1\nmov r2048, v0\n", D3DXSHADER_SKIPVALIDATION).result, D3DXERR_INVALIDDATA);
+}
+
+TEST(GfxUtilShaderAssembleTest, HighLevelSourceIsRefusedAndFilesGoThroughTheResolver) {
+    ID3DXBuffer* code = reinterpret_cast<ID3DXBuffer*>(1);
+    ID3DXBuffer* errors = nullptr;
+    ID3DXConstantTable* table = reinterpret_cast<ID3DXConstantTable*>(1);
+    const char source[] = "float4 main() : COLOR { return 1; }";
+    EXPECT_EQ(D3DXCompileShader(source, sizeof(source) - 1, "main", "ps_2_0", 0, &code, &errors, &table), E_FAIL);
+    EXPECT_EQ(code, nullptr);
+    EXPECT_EQ(table, nullptr);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_STREQ(static_cast<const char*>(errors->GetBufferPointer()), "HLSL compilation is not supported");
+    errors->Release();
+    EXPECT_EQ(D3DXCompileShaderFromFile("x.hlsl", "main", "vs_2_0", 0, &code, nullptr, &table), E_FAIL);
+    EXPECT_EQ(D3DXGetShaderConstantTable(kVertex11.tokens.data(), &table), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(table, nullptr);
+
+    char folder[] = "/tmp/gfxutil-shader-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string file = std::string(folder) + "/Water.VSH";
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(kVertex11.text, f);
+    std::fclose(f);
+    const std::string asked = std::string(folder) + "\\water.vsh";
+    ASSERT_EQ(D3DXAssembleShaderFromFile(asked.c_str(), 0, &code, &errors), D3D_OK);
+    EXPECT_EQ(errors, nullptr);
+    ASSERT_EQ(code->GetBufferSize(), kVertex11.tokens.size() * 4);
+    EXPECT_EQ(std::memcmp(code->GetBufferPointer(), kVertex11.tokens.data(), code->GetBufferSize()), 0);
+    code->Release();
+    EXPECT_EQ(D3DXAssembleShaderFromFile((std::string(folder) + "/none.vsh").c_str(), 0, &code, &errors),
+              D3DXERR_INVALIDDATA);
+    EXPECT_EQ(code, nullptr);
+    ASSERT_NE(errors, nullptr);
+    errors->Release();
+    std::filesystem::remove_all(folder);
+}
+
+TEST(GfxUtilShaderAssembleTest, ProfilesFollowTheCapsAndStreamsAreRead) {
+    D3DCAPS9 caps{};
+    EXPECT_EQ(VertexShaderProfileForCaps(caps), nullptr);
+    EXPECT_EQ(PixelShaderProfileForCaps(caps), nullptr);
+    caps.VertexShaderVersion = D3DVS_VERSION(1, 1);
+    caps.PixelShaderVersion = D3DPS_VERSION(1, 4);
+    EXPECT_STREQ(VertexShaderProfileForCaps(caps), "vs_1_1");
+    EXPECT_STREQ(PixelShaderProfileForCaps(caps), "ps_1_4");
+    caps.VertexShaderVersion = D3DVS_VERSION(3, 0);
+    caps.PixelShaderVersion = D3DPS_VERSION(2, 0);
+    EXPECT_STREQ(VertexShaderProfileForCaps(caps), "vs_3_0");
+    EXPECT_STREQ(PixelShaderProfileForCaps(caps), "ps_2_0");
+
+    EXPECT_EQ(D3DXGetShaderVersion(kPixel20.tokens.data()), 0xFFFF0200u);
+    std::uint32_t count = 0;
+    D3DXSEMANTIC semantics[4];
+    ASSERT_EQ(D3DXGetShaderInputSemantics(kVertex2x.tokens.data(), semantics, &count), D3D_OK);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(semantics[0].Usage, 5u); // TEXCOORD
+    EXPECT_EQ(semantics[0].UsageIndex, 1u);
+    ASSERT_EQ(D3DXGetShaderInputSemantics(kPixel20.tokens.data(), nullptr, &count), D3D_OK);
+    EXPECT_EQ(count, 0u); // t0 is a texture coordinate register, not an input
+}
+
+class GfxUtilShaderDeviceTest : public gfxtest::BackendTest {};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilShaderDeviceTest, ::testing::Values(gfx::BackendKind::Null),
+                         gfxtest::BackendParamName);
+
+// Streams cut anywhere, without their end or of the other kind are refused,
+// and each copy is exactly as long as the cut so a read beyond it shows.
+TEST_P(GfxUtilShaderDeviceTest, ProgramsAreCreatedOnlyFromWholeStreams) {
+    Create();
+    D3DCAPS9 caps{};
+    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+    EXPECT_EQ(D3DXGetVertexShaderProfile(device), nullptr); // the device runs no programs
+    EXPECT_EQ(D3DXGetPixelShaderProfile(device), nullptr);
+    for (const Golden* golden : kGoldens) {
+        const std::vector<std::uint32_t>& tokens = golden->tokens;
+        const bool pixel = (tokens[0] & 0xFFFF0000u) == 0xFFFF0000u;
+        auto create = [&](const std::uint32_t* data, std::uint32_t bytes, bool asPixel) {
+            if (asPixel) {
+                IDirect3DPixelShader9* shader = nullptr;
+                const HRESULT hr = device->CreatePixelShader(data, bytes, &shader);
+                if (shader) shader->Release();
+                return hr;
+            }
+            IDirect3DVertexShader9* shader = nullptr;
+            const HRESULT hr = device->CreateVertexShader(data, bytes, &shader);
+            if (shader) shader->Release();
+            return hr;
+        };
+        for (std::size_t bytes = 0; bytes < tokens.size() * 4; ++bytes) {
+            std::vector<std::uint8_t> cut(reinterpret_cast<const std::uint8_t*>(tokens.data()),
+                                          reinterpret_cast<const std::uint8_t*>(tokens.data()) + bytes);
+            cut.shrink_to_fit();
+            std::vector<std::uint32_t> words((bytes + 3) / 4);
+            if (bytes) std::memcpy(words.data(), cut.data(), bytes);
+            words.shrink_to_fit();
+            EXPECT_EQ(create(words.empty() ? nullptr : words.data(), static_cast<std::uint32_t>(bytes), pixel),
+                      D3DERR_INVALIDCALL)
+                << golden->text << " cut at " << bytes;
+        }
+        EXPECT_EQ(create(tokens.data(), static_cast<std::uint32_t>(tokens.size() * 4), pixel), D3D_OK);
+        EXPECT_EQ(create(tokens.data(), static_cast<std::uint32_t>(tokens.size() * 4), !pixel), D3DERR_INVALIDCALL);
+        std::vector<std::uint32_t> unknown = tokens;
+        unknown[1] = (unknown[1] & ~0xFFFFu) | 0x00FF; // no such instruction
+        EXPECT_EQ(create(unknown.data(), static_cast<std::uint32_t>(unknown.size() * 4), pixel), D3DERR_INVALIDCALL);
+    }
+    // Created although the caps stay at 0.0; a draw with it bound is refused.
+    EXPECT_EQ(caps.VertexShaderVersion, 0xFFFE0000u);
+    EXPECT_EQ(caps.PixelShaderVersion, 0xFFFF0000u);
+    IDirect3DVertexShader9* shader = nullptr;
+    ASSERT_EQ(device->CreateVertexShader(kVertex11.tokens.data(),
+                                         static_cast<std::uint32_t>(kVertex11.tokens.size() * 4), &shader),
+              D3D_OK);
+    EXPECT_EQ(device->SetVertexShader(shader), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    device->SetVertexShader(nullptr);
+    shader->Release();
+}
+
+TEST_P(GfxUtilShaderDeviceTest, DeclarationsFeedEachInputOnce) {
+    Create();
+    auto make = [&](const D3DVERTEXELEMENT9* elements) {
+        IDirect3DVertexDeclaration9* decl = nullptr;
+        const HRESULT hr = device->CreateVertexDeclaration(elements, &decl);
+        if (decl) decl->Release();
+        return hr;
+    };
+    const D3DVERTEXELEMENT9 good[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {0, 12, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+        {0, 20, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 1},
+        D3DDECL_END(),
+    };
+    EXPECT_EQ(make(good), D3D_OK);
+    D3DVERTEXELEMENT9 twice[4];
+    std::memcpy(twice, good, sizeof(good));
+    twice[2].UsageIndex = 0;
+    EXPECT_EQ(make(twice), D3DERR_INVALIDCALL);
+    D3DVERTEXELEMENT9 stream[4];
+    std::memcpy(stream, good, sizeof(good));
+    stream[1].Stream = 1; // one stream on this device
+    EXPECT_EQ(make(stream), D3DERR_INVALIDCALL);
+    D3DVERTEXELEMENT9 odd[4];
+    std::memcpy(odd, good, sizeof(good));
+    odd[1].Offset = 14;
+    EXPECT_EQ(make(odd), D3DERR_INVALIDCALL);
+}
