@@ -58,7 +58,7 @@ public:
     int Load(COrvaneObjectDesc& kDesc) override;
     // After a whole save is read: references, grid, partners, the
     // controller's own restore, and a relocation off bad cells.
-    virtual void ResolveReferences();
+    void ResolveReferences() override;
     void SetGrid(COrvaneBlockGrid* pkGrid) override;
     // The record: the AI lines, home and the person record.
     int SaveState(COrvaneFile& kFile) override;

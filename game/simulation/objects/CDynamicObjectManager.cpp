@@ -14,6 +14,7 @@
 #include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/objects/CGameFactories.h"
 #include "game/simulation/objects/CGameHost.h"
+#include "game/simulation/objects/CGridCharacter.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
@@ -385,6 +386,10 @@ bool CDynamicObjectManager::RelinkAfterLoad()
         pkPlaced->Reattach();
         pkPlaced->Place();
     }
+    // Characters find the objects, floors and partners their records name.
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
+        if (auto* pkCharacter = dynamic_cast<CGridCharacter*>(pkObject))
+            pkCharacter->ResolveReferences();
     // What stands on a building's floors shows only when the player looks
     // inside.
     for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)

@@ -42,6 +42,9 @@ public:
     // A building went: a character on one of its floors, or on its way
     // into one, must leave it.
     virtual void OnWorldObjectRemoved(CWorldObject& kBuilding) { (void)kBuilding; }
+    // After a saved game is read and its objects stand again: the
+    // character finds what its record names (objects, grid, partners).
+    virtual void ResolveReferences() {}
     // The object this character was posted to is gone: it has no home.
     virtual void OnPostLost(CBaseObject& kObject) { (void)kObject; }
     // The prisoner this character is, for the lists of prisoners waiting

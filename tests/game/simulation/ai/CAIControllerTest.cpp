@@ -698,3 +698,36 @@ TEST_F(CAIControllerTest, OnTheDemoLevelAPrisonerUsesAnUpperFloorPlaceOfACellBlo
     EXPECT_EQ(Controller(*pkNew), "wander");
     RunUntil(1.0f, [] { return false; });
 }
+
+TEST_F(CAIControllerTest, ASavedPrisonGivesItsCharactersTheirPartnersAndTargetsBack)
+{
+    CBlockGrid* pkYard = Area(1, 12, 12);
+    CPathableObject* pkCounter = Stand("serving_counter", *pkYard, 12 * 6 + 6);
+    ASSERT_NE(pkCounter, nullptr);
+    m_kHost.m_usPersonCounter = 20;
+    CGameCharacter* pkUser = Place("PrisonerFactory", "thug", *pkYard, 12 * 2 + 2);
+    CGameCharacter* pkUsed = Place("PrisonerFactory", "old_lag", *pkYard, 12 * 2 + 5);
+    pkUsed->SetFree(true);
+    ASSERT_TRUE(pkUsed->BeUsedByCharacter(pkUser));
+    pkUser->SetPartner(pkUsed);
+    pkUser->SetTargetObject(pkCounter);
+    {
+        COrvaneFile kFile;
+        ASSERT_EQ(kFile.Open("prison.fds", COrvaneFile::MODE_WRITE), 1);
+        ASSERT_TRUE(m_pkManager->SaveObjects(kFile));
+    }
+    m_pkManager->RemoveAllObjects();
+    COrvaneFile kFile;
+    ASSERT_EQ(kFile.Open("prison.fds", COrvaneFile::MODE_READ), 1);
+    ASSERT_TRUE(m_pkManager->LoadObjects(kFile));
+    ASSERT_TRUE(m_pkManager->RelinkAfterLoad());
+    CGameCharacter* pkLoadedUser = CGameCharacter::FindCharacterByNumber(20);
+    CGameCharacter* pkLoadedUsed = CGameCharacter::FindCharacterByNumber(21);
+    ASSERT_TRUE(pkLoadedUser && pkLoadedUsed);
+    EXPECT_EQ(pkLoadedUser->GetPartner(), pkLoadedUsed);
+    EXPECT_EQ(pkLoadedUsed->GetPartner(), pkLoadedUser);
+    EXPECT_EQ(pkLoadedUser->GetGrid(), pkYard);
+    ASSERT_NE(pkLoadedUser->GetTargetObject(), nullptr);
+    EXPECT_EQ(pkLoadedUser->GetTargetObject()->GetReferenceCell(), 12 * 6 + 6);
+    EXPECT_TRUE(pkLoadedUser->GetObjectReferences().empty());
+}
