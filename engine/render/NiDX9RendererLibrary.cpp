@@ -5,6 +5,7 @@
 #include "engine/shaders/framework/NiD3DShaderDeclaration.h"
 #include "engine/shaders/framework/NiD3DRenderStateGroup.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/framework/NiD3DShaderProgramCreator.h"
 #include "engine/shaders/framework/NiD3DShaderStatics.h"
 #include "engine/shaders/framework/NiD3DTextureStageGroup.h"
 
@@ -42,6 +43,7 @@ void NiDX9RendererLibraryStartup()
     NiD3DShaderStatics::InitPools();
     NiDX9PackingRegistry::Create();
     NiD3DShaderFactory::Create();
+    NiD3DShaderProgramCreator::Startup();
 }
 
 void NiDX9RendererLibraryShutdown()
@@ -51,6 +53,7 @@ void NiDX9RendererLibraryShutdown()
     s_bStarted = false;
     NiD3DShaderFactory::SetRendererStatic(nullptr);
     NiD3DShaderFactory::Destroy();
+    NiD3DShaderProgramCreator::Shutdown();
     NiDX9PackingRegistry::Destroy();
     NiD3DShaderStatics::ShutdownPools();
     NiD3DRenderStateGroup::DestroyPools();

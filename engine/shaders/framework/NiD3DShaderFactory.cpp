@@ -1,4 +1,5 @@
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
 
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/scene/NiGeometry.h"
@@ -234,11 +235,35 @@ NiShaderLibraryBase* NiD3DShaderFactory::GetNextLibrary()
     return pkLibrary;
 }
 
-const char* NiD3DShaderFactory::GetFirstProgramDirectory(std::uint32_t&) { return nullptr; }
-const char* NiD3DShaderFactory::GetNextProgramDirectory(std::uint32_t&) { return nullptr; }
-void NiD3DShaderFactory::AddProgramDirectory(const char*) {}
-void NiD3DShaderFactory::RemoveProgramDirectory(const char*) {}
-void NiD3DShaderFactory::RemoveAllProgramDirectories() {}
+const char* NiD3DShaderFactory::GetFirstProgramDirectory(std::uint32_t& uiPos)
+{
+    NiD3DShaderProgramFactory* pkPrograms = NiD3DShaderProgramFactory::GetInstance();
+    return pkPrograms ? pkPrograms->GetFirstProgramDirectory(uiPos) : nullptr;
+}
+
+const char* NiD3DShaderFactory::GetNextProgramDirectory(std::uint32_t& uiPos)
+{
+    NiD3DShaderProgramFactory* pkPrograms = NiD3DShaderProgramFactory::GetInstance();
+    return pkPrograms ? pkPrograms->GetNextProgramDirectory(uiPos) : nullptr;
+}
+
+void NiD3DShaderFactory::AddProgramDirectory(const char* pcDirectory)
+{
+    if (NiD3DShaderProgramFactory* pkPrograms = NiD3DShaderProgramFactory::GetInstance())
+        pkPrograms->AddProgramDirectory(pcDirectory);
+}
+
+void NiD3DShaderFactory::RemoveProgramDirectory(const char* pcDirectory)
+{
+    if (NiD3DShaderProgramFactory* pkPrograms = NiD3DShaderProgramFactory::GetInstance())
+        pkPrograms->RemoveProgramDirectory(pcDirectory);
+}
+
+void NiD3DShaderFactory::RemoveAllProgramDirectories()
+{
+    if (NiD3DShaderProgramFactory* pkPrograms = NiD3DShaderProgramFactory::GetInstance())
+        pkPrograms->RemoveAllProgramDirectories();
+}
 
 void NiD3DShaderFactory::SetRenderer(NiDX9Renderer* pkRenderer)
 {

@@ -1,0 +1,210 @@
+#include "engine/shaders/framework/NiD3DShaderProgram.h"
+#include "engine/shaders/framework/NiD3DShaderProgramCreator.h"
+#include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+#include "tests/engine/shaders/framework/ShaderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace shader_test;
+
+namespace
+{
+const char kVertexText[] = "vs_1_1\ndcl_position v0\nm4x4 oPos, v0, c0\n";
+const char kPixelText[] = "ps_2_0\ndcl t0.xy\ndcl_2d s0\ntexld r0, t0, s0\nmov oC0, r0\n";
+
+std::vector<std::uint8_t> AssembleText(const char* pcText)
+{
+    gfx::ID3DXBuffer* pkCode = nullptr;
+    EXPECT_EQ(gfx::D3DXAssembleShader(pcText, static_cast<std::uint32_t>(std::strlen(pcText)), 0, &pkCode, nullptr),
+              gfx::D3D_OK);
+    if (pkCode == nullptr)
+        return {};
+    const auto* pucBytes = static_cast<const std::uint8_t*>(pkCode->GetBufferPointer());
+    std::vector<std::uint8_t> kBytes(pucBytes, pucBytes + pkCode->GetBufferSize());
+    pkCode->Release();
+    return kBytes;
+}
+
+class NiD3DShaderProgramFactoryTest : public ShaderTest
+{
+protected:
+    void SetUp() override
+    {
+        ShaderTest::SetUp();
+        char acFolder[] = "/tmp/shader-programs-XXXXXX";
+        ASSERT_NE(mkdtemp(acFolder), nullptr);
+        m_kFolder = acFolder;
+    }
+    void TearDown() override
+    {
+        NiD3DShaderProgramCreator::SetUniversalShaderCreationFlags(0);
+        ShaderTest::TearDown();
+        std::filesystem::remove_all(m_kFolder);
+    }
+    void Write(const std::string& kName, const void* pvBytes, std::size_t uiSize)
+    {
+        std::FILE* pkFile = std::fopen((m_kFolder + "/" + kName).c_str(), "wb");
+        ASSERT_NE(pkFile, nullptr);
+        std::fwrite(pvBytes, 1, uiSize, pkFile);
+        std::fclose(pkFile);
+    }
+    std::vector<std::string> Texts()
+    {
+        std::vector<std::string> kTexts;
+        for (const Report& kReport : TakeReports())
+        {
+            EXPECT_EQ(kReport.m_uiCode, 1u);
+            kTexts.push_back(kReport.m_kText);
+        }
+        return kTexts;
+    }
+
+    std::string m_kFolder;
+};
+} // namespace
+
+TEST_F(NiD3DShaderProgramFactoryTest, DirectoriesAndCreators)
+{
+    EXPECT_EQ(NiD3DShaderProgramFactory::GetInstance(), nullptr); // made with the renderer
+    CreateRenderer();
+    NiD3DShaderProgramFactory* pkFactory = NiD3DShaderProgramFactory::GetInstance();
+    ASSERT_NE(pkFactory, nullptr);
+    NiD3DShaderFactory* pkShaders = NiD3DShaderFactory::GetD3DShaderFactory();
+    pkShaders->AddProgramDirectory("Data/Shaders");
+    pkShaders->AddProgramDirectory("DATA\\shaders"); // the same, in other letters
+    pkShaders->AddProgramDirectory("");
+    pkShaders->AddProgramDirectory("Other");
+    std::uint32_t uiPos = 0;
+    EXPECT_STREQ(pkShaders->GetFirstProgramDirectory(uiPos), "Other");
+    EXPECT_STREQ(pkShaders->GetNextProgramDirectory(uiPos), "Data\\Shaders");
+    EXPECT_EQ(pkShaders->GetNextProgramDirectory(uiPos), nullptr);
+    pkShaders->RemoveProgramDirectory("data/SHADERS");
+    EXPECT_STREQ(pkFactory->GetFirstProgramDirectory(uiPos), "Other");
+    EXPECT_EQ(pkFactory->GetNextProgramDirectory(uiPos), nullptr);
+    pkShaders->RemoveAllProgramDirectories();
+    EXPECT_EQ(pkFactory->GetFirstProgramDirectory(uiPos), nullptr);
+
+    // The start-up's three creators; the text after the last dot, or all.
+    NiD3DShaderProgramCreator* pkAsm = NiD3DShaderProgramFactory::GetCreator("a.b.VSH");
+    ASSERT_NE(pkAsm, nullptr);
+    EXPECT_EQ(NiD3DShaderProgramFactory::GetCreator("psh"), pkAsm);
+    EXPECT_NE(NiD3DShaderProgramFactory::GetCreator("x.vso"), nullptr);
+    EXPECT_NE(NiD3DShaderProgramFactory::GetCreator("x.vso"), pkAsm);
+    EXPECT_EQ(NiD3DShaderProgramFactory::GetCreator("x.pso"), NiD3DShaderProgramFactory::GetCreator("x.vso"));
+    EXPECT_NE(NiD3DShaderProgramFactory::GetCreator("x.hlsl"), nullptr);
+    EXPECT_EQ(NiD3DShaderProgramFactory::GetCreator("x.fx"), nullptr);
+    EXPECT_EQ(NiD3DShaderProgramFactory::GetCreator(""), nullptr);
+    EXPECT_FALSE(NiD3DShaderProgramFactory::RegisterCreator(".asm", pkAsm));
+    EXPECT_TRUE(NiD3DShaderProgramFactory::RegisterCreator("ASM", pkAsm));
+    EXPECT_EQ(NiD3DShaderProgramFactory::GetCreator("water.asm"), pkAsm);
+    NiD3DShaderProgramFactory::UnregisterCreator(pkAsm);
+    EXPECT_EQ(NiD3DShaderProgramFactory::GetCreator("water.asm"), nullptr);
+    EXPECT_EQ(NiD3DShaderProgramFactory::GetCreator("water.vsh"), nullptr);
+    EXPECT_NE(NiD3DShaderProgramFactory::GetCreator("water.vso"), nullptr);
+}
+
+TEST_F(NiD3DShaderProgramFactoryTest, ProgramsAreMadeFoundAndKept)
+{
+    CreateRenderer();
+    NiD3DShaderProgramFactory* pkFactory = NiD3DShaderProgramFactory::GetInstance();
+    ASSERT_NE(pkFactory, nullptr);
+    Write("Water.VSH", kVertexText, sizeof(kVertexText) - 1);
+    const std::vector<std::uint8_t> kPixelCode = AssembleText(kPixelText);
+    Write("Glow.PSO", kPixelCode.data(), kPixelCode.size());
+    Write("Light.HLSL", "float4 main() : COLOR { return 1; }", 35);
+
+    // Found by the name given, in another letter case, without directories.
+    NiD3DVertexShader* pkWater = pkFactory->CreateVertexShaderFromFile((m_kFolder + "/water.vsh").c_str(), "water",
+                                                                       nullptr, nullptr, nullptr, 7, true);
+    ASSERT_NE(pkWater, nullptr);
+    EXPECT_NE(pkWater->GetVertexShader(), nullptr);
+    EXPECT_EQ(pkWater->GetUsage(), 7u);
+    EXPECT_TRUE(pkWater->GetSoftwareVertexProcessing());
+    EXPECT_EQ(pkWater->GetCreator(), NiD3DShaderProgramFactory::GetCreator("vsh"));
+    const std::vector<std::uint8_t> kVertexCode = AssembleText(kVertexText);
+    ASSERT_EQ(pkWater->GetCodeSize(), kVertexCode.size());
+    EXPECT_EQ(std::memcmp(pkWater->GetCode(), kVertexCode.data(), kVertexCode.size()), 0);
+    // A second request for the name returns the first program.
+    EXPECT_EQ(pkFactory->CreateVertexShaderFromFile("Glow.PSO", "water", nullptr, nullptr, nullptr, 0, false),
+              pkWater);
+    EXPECT_EQ(pkFactory->GetVertexShader("water"), pkWater);
+    EXPECT_TRUE(Texts().empty());
+
+    // Through the directories, with their texts on the way.
+    pkFactory->AddProgramDirectory(m_kFolder.c_str());
+    pkFactory->AddProgramDirectory(""); // ignored
+    NiD3DPixelShader* pkGlow = pkFactory->CreatePixelShaderFromFile("glow.pso", "glow", nullptr, nullptr);
+    ASSERT_NE(pkGlow, nullptr);
+    EXPECT_NE(pkGlow->GetPixelShader(), nullptr);
+    EXPECT_EQ(pkGlow->GetCodeSize(), kPixelCode.size());
+    EXPECT_TRUE(Texts().empty());
+    EXPECT_EQ(pkFactory->CreatePixelShaderFromFile("light.hlsl", "light", nullptr, nullptr), nullptr);
+    EXPECT_EQ(pkFactory->CreateVertexShaderFromFile("none.vsh", "none", nullptr, nullptr, nullptr, 0, false),
+              nullptr);
+    std::string kStored = m_kFolder;
+    std::replace(kStored.begin(), kStored.end(), '/', '\\');
+    const std::vector<std::string> kExpected = {
+        "Failed to compile shader main in file light.hlsl\nError: HLSL compilation is not supported\n",
+        "Shader program file not found none.vsh in directory " + kStored + "\n",
+        "Failed to find shader program file none.vsh\n",
+    };
+    EXPECT_EQ(Texts(), kExpected);
+    EXPECT_EQ(pkFactory->GetPixelShaderCount(), 1u);
+    EXPECT_EQ(pkFactory->GetVertexShaderCount(), 1u);
+
+    // After the device object is lost, the stored code makes it again.
+    pkGlow->DestroyRendererData();
+    EXPECT_EQ(pkGlow->GetPixelShader(), nullptr);
+    EXPECT_TRUE(pkFactory->RecreatePixelShader(pkGlow));
+    gfx::IDirect3DPixelShader9* pkDevice = pkGlow->GetPixelShader();
+    ASSERT_NE(pkDevice, nullptr);
+    EXPECT_TRUE(pkGlow->RecreateRendererData());
+    EXPECT_EQ(pkGlow->GetPixelShader(), pkDevice); // kept while it exists
+}
+
+TEST_F(NiD3DShaderProgramFactoryTest, BadProgramsAreReportedAndNotKept)
+{
+    CreateRenderer();
+    NiD3DShaderProgramFactory* pkFactory = NiD3DShaderProgramFactory::GetInstance();
+    pkFactory->AddProgramDirectory(m_kFolder.c_str());
+    const char acBad[] = "vs_1_1\nmadd r0, v0, v0\n";
+    Write("bad.vsh", acBad, sizeof(acBad) - 1);
+    std::vector<std::uint8_t> kCut = AssembleText(kVertexText);
+    kCut.resize(kCut.size() - 4); // no end token
+    Write("cut.vso", kCut.data(), kCut.size());
+    const char acWide[] = "vs_1_1\nmov r12, v0\n"; // beyond the register limit
+    Write("wide.vsh", acWide, sizeof(acWide) - 1);
+
+    EXPECT_EQ(pkFactory->CreateVertexShaderFromFile("bad.vsh", "bad", nullptr, nullptr, nullptr, 0, false), nullptr);
+    EXPECT_EQ(pkFactory->CreateVertexShaderFromFile("cut.vso", "cut", nullptr, nullptr, nullptr, 0, false), nullptr);
+    const std::vector<std::string> kExpected = {
+        "Failed to assemble shader bad.vsh\nError: line 2: unknown instruction 'madd'\n\n",
+        "Failed to create vertex shader\nError 0x8876086c\n",
+        "Failed CreateVertexShader call on cut\n",
+    };
+    EXPECT_EQ(Texts(), kExpected);
+    EXPECT_EQ(pkFactory->GetVertexShaderCount(), 0u);
+
+    // Only bits 0 and 1 of the flags reach the assembler; bit 1 lifts the limits.
+    NiD3DShaderProgramCreator::SetUniversalShaderCreationFlags(4);
+    EXPECT_EQ(pkFactory->CreateVertexShaderFromFile("wide.vsh", "wide", nullptr, nullptr, nullptr, 0, false), nullptr);
+    NiD3DShaderProgramCreator::SetUniversalShaderCreationFlags(6);
+    EXPECT_NE(pkFactory->CreateVertexShaderFromFile("wide.vsh", "wide", nullptr, nullptr, nullptr, 0, false), nullptr);
+    TakeReports();
+
+    // Without a factory only the name as given is found.
+    NiD3DShaderProgramFactory::Destroy();
+    std::string kPath;
+    EXPECT_FALSE(NiD3DShaderProgramFactory::FindProgramFile("bad.vsh", kPath));
+    EXPECT_EQ(Texts(), std::vector<std::string>{"No valid shader program factory\n"});
+    EXPECT_TRUE(NiD3DShaderProgramFactory::FindProgramFile((m_kFolder + "/BAD.vsh").c_str(), kPath));
+}
