@@ -37,8 +37,6 @@ void CAIPrisoner::Destroy()
     {
         pkSpawn->m_kWaitingPrisoners.remove(this);
         pkSpawn->m_kParoleCandidates.remove(this);
-        if (pkSpawn->m_pkCarried == this)
-            pkSpawn->m_pkCarried = nullptr;
     }
     CGameCharacter::Destroy();
 }

@@ -115,6 +115,9 @@ void CGameCharacter::Reset()
 
 void CGameCharacter::Destroy()
 {
+    // The hand tool lets go of a character that goes.
+    if (CSpawnManager* pkSpawn = Spawning(); pkSpawn && pkSpawn->GetCarried() == this)
+        pkSpawn->ClearCarry();
     // Others are told only while the registry lists them: while it goes
     // itself, everything goes and no link is followed.
     if (CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting())

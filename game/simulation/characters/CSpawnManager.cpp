@@ -8,6 +8,7 @@
 #include "framework/COrvaneWidget.h"
 #include "game/simulation/characters/CAIPrisoner.h"
 #include "game/simulation/objects/CBaseObject.h"
+#include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGameHost.h"
@@ -276,8 +277,84 @@ std::uint16_t CSpawnManager::CountArrivals(int iBeds, int iBedsTaken, int iOrder
     return static_cast<std::uint16_t>(NiRand() % std::min(iFree - 1, iAtMost - 1) + 1);
 }
 
+bool CSpawnManager::PickUpCharacter(CGameCharacter* pkCharacter)
+{
+    // A second pick-up would lose the first character's way back.
+    if (!pkCharacter || m_pkCarried)
+        return false;
+    pkCharacter->PrepareForCarry();
+    m_pkCarried = pkCharacter;
+    const COrvaneBlockGrid* pkGrid = pkCharacter->GetGrid();
+    const NiVec3* pkAt = pkCharacter->GetModelPosition();
+    m_iCarryGrid = pkGrid ? pkGrid->GetId() : -1;
+    m_iCarryCell = pkGrid && pkAt ? pkGrid->CellAt(*pkAt) : -1;
+    if (CGameHost* pkHost = CGameHost::Get())
+    {
+        // A game a panel has paused keeps the speed that panel kept.
+        if (pkHost->GetGameSpeed() > 0.0f)
+            pkHost->SetSavedSpeed(pkHost->GetGameSpeed());
+        pkHost->SetGameSpeed(0.0f);
+    }
+    return true;
+}
+
+void CSpawnManager::UpdateCarry()
+{
+    if (!m_pkCarried)
+        return;
+    CGameHost* pkHost = CGameHost::Get();
+    if (pkHost && pkHost->GetGameSpeed() > 0.0f)
+    {
+        pkHost->SetGameSpeed(0.0f);
+        return;
+    }
+    const CBlockGridManager* pkGrids = CBlockGridManager::GetExisting();
+    CBlockGrid* pkGrid = pkGrids ? pkGrids->GetPickGrid() : nullptr;
+    if (!pkGrid || !m_pkCarried->CanDropOn(pkGrid))
+        return;
+    if (m_pkCarried->GetGrid() != pkGrid)
+    {
+        m_pkCarried->SetGrid(pkGrid);
+        m_pkCarried->AddToWorld(pkHost ? pkHost->GetWorld() : nullptr, false);
+    }
+    m_pkCarried->SetPosition(pkGrids->GetPickPoint(), 0);
+}
+
+void CSpawnManager::DropCharacter()
+{
+    if (!m_pkCarried)
+        return;
+    const CBlockGridManager* pkGrids = CBlockGridManager::GetExisting();
+    CBlockGrid* pkGrid = pkGrids ? pkGrids->GetPickGrid() : nullptr;
+    if (pkGrid && m_pkCarried->CanDropOn(pkGrid))
+        m_pkCarried->OnDropped(true);
+    else
+        m_pkCarried->ReturnToCell(m_iCarryGrid, m_iCarryCell);
+    if (CGameHost* pkHost = CGameHost::Get())
+        pkHost->SetGameSpeed(pkHost->GetSavedSpeed());
+    ClearCarry();
+}
+
+void CSpawnManager::CancelCarry()
+{
+    if (!m_pkCarried)
+        return;
+    m_pkCarried->ReturnToCell(m_iCarryGrid, m_iCarryCell);
+    if (CGameHost* pkHost = CGameHost::Get())
+        pkHost->SetGameSpeed(pkHost->GetSavedSpeed());
+    ClearCarry();
+}
+
+void CSpawnManager::ClearCarry()
+{
+    m_pkCarried = nullptr;
+    m_iCarryGrid = -1;
+    m_iCarryCell = -1;
+}
+
 void CSpawnManager::UpdateArrivals(float fDt)
 {
+    UpdateCarry();
     COrvaneObject* pkVehicle = m_pkArrivalPath ? m_pkArrivalPath->m_pkVehicle : nullptr;
     if (m_iArrivalState == ARRIVAL_DUE)
     {

@@ -10,6 +10,7 @@
 #include <vector>
 
 class CAIPrisoner;
+class CGameCharacter;
 class COrvaneImage;
 class COrvaneObject;
 class COrvaneTagNode;
@@ -134,6 +135,20 @@ public:
     // likelier.
     void ConsiderParole(CAIPrisoner* pkPrisoner);
 
+    // The hand tool. A pick-up pauses the game (keeping the speed to come
+    // back to) and is refused while someone is carried.
+    bool PickUpCharacter(CGameCharacter* pkCharacter);
+    // Every frame: the game stays paused, and the character follows the
+    // pick over any floor it may stand on.
+    void UpdateCarry();
+    // Where it is held when it may stay there, else back where it was
+    // picked up; the speed before the pause returns.
+    void DropCharacter();
+    void CancelCarry();
+    // Forgets the carry, leaving the game speed alone.
+    void ClearCarry();
+    [[nodiscard]] CGameCharacter* GetCarried() const { return m_pkCarried; }
+
     // The parole screen reads and empties the candidates. A prisoner is
     // listed once.
     void AddParoleCandidate(CAIPrisoner* pkPrisoner);
@@ -171,7 +186,7 @@ public:
     // The hand tool's carry: its marker, the carried character and where it
     // was picked up.
     NiNode* m_pkCarryMarker = nullptr; // link: the scene owns it
-    COrvaneGridEntity* m_pkCarried = nullptr; // link
+    CGameCharacter* m_pkCarried = nullptr; // link: cleared when it goes
     std::int32_t m_iCarryGrid = -1;
     std::int32_t m_iCarryCell = -1;
     std::uint32_t m_uiStaffGroupBase = 0;

@@ -4,7 +4,10 @@
 #include "framework/COrvaneAIControllerManager.h"
 #include "framework/COrvaneTagTree.h"
 #include "game/simulation/characters/CAIPrisoner.h"
+#include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/objects/CBaseObject.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CObjectRecord.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
@@ -345,6 +348,107 @@ TEST_F(SpawnTest, ParoleLimitChanceAndNoDuplicates)
     pkPrisoner->GetStats().m_usTerm = 1;
     m_kSpawn.ConsiderParole(pkPrisoner);
     EXPECT_TRUE(m_kSpawn.GetParoleCandidates().empty());
+}
+
+} // namespace
+
+namespace
+{
+
+class CarryTest : public SpawnTest
+{
+protected:
+    void SetUp() override
+    {
+        SpawnTest::SetUp();
+        m_pkYard = Area(1);
+        m_pkThug = Make("PrisonerFactory", "thug", m_pkYard);
+        ASSERT_NE(m_pkThug, nullptr);
+        StandOn(*m_pkThug, 0);
+        m_kHost.m_fGameSpeed = 3.0f;
+        m_kHost.m_fSavedSpeed = 1.0f;
+    }
+
+    // The pick over the cell of the yard, or over nothing.
+    void PickAt(std::int32_t iCell)
+    {
+        CBlockGridManager* pkGrids = CBlockGridManager::GetExisting();
+        if (iCell < 0)
+        {
+            pkGrids->ResetPick();
+            return;
+        }
+        NiVec3 kAt;
+        ASSERT_NE(m_pkYard->CellPosition(iCell, kAt, true), nullptr);
+        pkGrids->PickCell(kAt);
+    }
+
+    CBlockGrid* m_pkYard = nullptr;
+    CGameCharacter* m_pkThug = nullptr;
+};
+
+TEST_F(CarryTest, TheGameStaysPausedAndTheDropOnAFreeCellKeepsThePlace)
+{
+    ASSERT_TRUE(m_kSpawn.PickUpCharacter(m_pkThug));
+    EXPECT_EQ(m_kHost.m_fGameSpeed, 0.0f);
+    EXPECT_EQ(m_kHost.m_fSavedSpeed, 3.0f);
+    EXPECT_EQ(m_kSpawn.m_iCarryGrid, 1);
+    EXPECT_EQ(m_kSpawn.m_iCarryCell, 0);
+    // A second pick-up is refused.
+    CGameCharacter* pkOther = Make("PrisonerFactory", "thug", m_pkYard);
+    EXPECT_FALSE(m_kSpawn.PickUpCharacter(pkOther));
+    EXPECT_EQ(m_kSpawn.GetCarried(), m_pkThug);
+    // A speed key has no lasting effect, and that frame nothing moves.
+    PickAt(9);
+    m_kHost.m_fGameSpeed = 2.0f;
+    m_kSpawn.UpdateArrivals(0.0f);
+    EXPECT_EQ(m_kHost.m_fGameSpeed, 0.0f);
+    EXPECT_NE(m_pkThug->GetCurrentCell(), 9);
+    m_kSpawn.UpdateArrivals(0.0f);
+    const NiVec3 kPick = CBlockGridManager::GetExisting()->GetPickPoint();
+    ASSERT_NE(m_pkThug->GetModelPosition(), nullptr);
+    EXPECT_FLOAT_EQ(m_pkThug->GetModelPosition()->x, kPick.x);
+    EXPECT_FLOAT_EQ(m_pkThug->GetModelPosition()->z, kPick.z);
+    m_kSpawn.DropCharacter();
+    EXPECT_EQ(m_kHost.m_fGameSpeed, 3.0f);
+    EXPECT_EQ(m_kSpawn.GetCarried(), nullptr);
+    EXPECT_EQ(m_kSpawn.m_iCarryGrid, -1);
+    EXPECT_FLOAT_EQ(m_pkThug->GetModelPosition()->x, kPick.x);
+}
+
+TEST_F(CarryTest, ARefusedDropGoesBackAndAPanelsSpeedReturns)
+{
+    NiVec3 kHome;
+    ASSERT_NE(m_pkYard->CellPosition(0, kHome, true), nullptr);
+    // Paused by a panel that kept speed 2.
+    m_kHost.m_fGameSpeed = 0.0f;
+    m_kHost.m_fSavedSpeed = 2.0f;
+    ASSERT_TRUE(m_kSpawn.PickUpCharacter(m_pkThug));
+    EXPECT_EQ(m_kHost.m_fSavedSpeed, 2.0f);
+    PickAt(-1);
+    m_kSpawn.UpdateArrivals(0.0f);
+    m_kSpawn.DropCharacter();
+    EXPECT_EQ(m_kHost.m_fGameSpeed, 2.0f);
+    EXPECT_EQ(m_pkThug->GetGrid(), m_pkYard);
+    ASSERT_NE(m_pkThug->GetModelPosition(), nullptr);
+    EXPECT_FLOAT_EQ(m_pkThug->GetModelPosition()->x, kHome.x);
+    EXPECT_FLOAT_EQ(m_pkThug->GetModelPosition()->z, kHome.z);
+}
+
+TEST_F(CarryTest, CancelRestoresTheSpeedAndADestroyedCharacterEndsTheCarry)
+{
+    ASSERT_TRUE(m_kSpawn.PickUpCharacter(m_pkThug));
+    PickAt(9);
+    m_kSpawn.CancelCarry();
+    EXPECT_EQ(m_kHost.m_fGameSpeed, 3.0f);
+    EXPECT_EQ(m_kSpawn.GetCarried(), nullptr);
+    // Nothing carried: nothing to drop or cancel.
+    m_kSpawn.DropCharacter();
+    EXPECT_EQ(m_kHost.m_fGameSpeed, 3.0f);
+    ASSERT_TRUE(m_kSpawn.PickUpCharacter(m_pkThug));
+    m_pkManager->DestroyObject(m_pkThug, true);
+    EXPECT_EQ(m_kSpawn.GetCarried(), nullptr);
+    m_kSpawn.UpdateArrivals(0.0f);
 }
 
 } // namespace
