@@ -29,7 +29,6 @@ using Partition = NiSkinPartition::Partition;
 constexpr std::uint32_t CHANGED_TRIANGLES = 0x10;
 constexpr std::uint32_t CHANGED_CONNECTIVITY = 0x20;
 constexpr std::uint32_t CHANGED_ALL = 0xFFF;
-constexpr std::uint32_t NO_PARTITION = 0xFFFFFFFFu;
 
 gfx::D3DMATRIX ToD3D(const NiXform& kXform)
 {

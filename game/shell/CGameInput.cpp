@@ -20,7 +20,6 @@ namespace
 {
 constexpr std::uint32_t KEY_SPACE = 32;
 constexpr std::int32_t MESSAGE_QUIT = 2;
-constexpr std::int32_t MESSAGE_DEMOLISH = 6;
 constexpr std::int32_t CHEAT_MONEY = 10000;
 constexpr std::int32_t CHEAT_SCORE = 100;
 } // namespace
