@@ -117,6 +117,8 @@ bool Save(NiObjectStream& kStream, const std::string& kPath)
 
 namespace
 {
+// Pelvis under the root; spine, legs under the pelvis; head and arms
+// under the spine.
 NiRefPtr<NiNode> MakeSkeleton(std::vector<NiRefPtr<NiNode>>& kBones)
 {
     NiRefPtr<NiNode> spRoot = new NiNode;
@@ -169,20 +171,8 @@ bool WriteDemoPerson(const std::string& kPath, int iHeads, int iBodies)
 
 bool WriteDemoModel(const std::string& kFolder)
 {
-    NiRefPtr<NiNode> spRoot = new NiNode;
-    spRoot->SetName(DEMO_MODEL_BONES[0]);
-    // Pelvis under the root; spine, legs under the pelvis; head and arms
-    // under the spine.
-    std::vector<NiRefPtr<NiNode>> kBones{spRoot};
-    static const int PARENT[] = {-1, 0, 1, 2, 2, 2, 1, 1};
-    for (int i = 1; i < static_cast<int>(std::size(DEMO_MODEL_BONES)); ++i)
-    {
-        NiRefPtr<NiNode> spBone = new NiNode;
-        spBone->SetName(DEMO_MODEL_BONES[i]);
-        spBone->SetTranslate(RestPosition(i));
-        kBones[static_cast<std::size_t>(PARENT[i])]->AttachChild(spBone);
-        kBones.push_back(spBone);
-    }
+    std::vector<NiRefPtr<NiNode>> kBones;
+    NiRefPtr<NiNode> spRoot = MakeSkeleton(kBones);
     NiObjectStream kModel;
     kModel.InsertTopObject(spRoot);
     if (!Save(kModel, kFolder + "/prisoner.nif"))
