@@ -6,6 +6,7 @@
 // format.
 
 #include "platform/gfx/Gfx.h"
+#include "tests/fuzz/FuzzSupport.h"
 #include "platform/gfx/GfxFormat.h"
 #include "platform/gfxutil/GfxUtilImage.h"
 
@@ -15,7 +16,6 @@
 
 namespace
 {
-gfx::IDirect3D9* g_pkD3D = nullptr;
 gfx::IDirect3DDevice9* g_pkDevice = nullptr;
 
 // Every byte of every level is touched, so a level shorter than it claims
@@ -38,19 +38,7 @@ std::uint32_t Touch(gfx::IDirect3DSurface9* pkSurface)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    g_pkD3D = gfx::Direct3DCreate9(gfx::D3D_SDK_VERSION, gfx::BackendKind::Null);
-    if (g_pkD3D == nullptr)
-        std::abort();
-    gfx::D3DPRESENT_PARAMETERS kParams;
-    kParams.BackBufferWidth = 16;
-    kParams.BackBufferHeight = 16;
-    kParams.BackBufferFormat = gfx::D3DFMT_X8R8G8B8;
-    kParams.BackBufferCount = 1;
-    kParams.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD;
-    kParams.Windowed = 1;
-    if (gfx::FAILED(g_pkD3D->CreateDevice(0, gfx::D3DDEVTYPE_HAL, nullptr, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                          &kParams, &g_pkDevice)))
-        std::abort();
+    g_pkDevice = fuzz::NullDevice();
     return 0;
 }
 

@@ -6,8 +6,10 @@
 #include "engine/render/NiRenderLibrary.h"
 #include "engine/render/image/NiRenderImageLibrary.h"
 #include "engine/scene/NiSceneLibrary.h"
+#include "platform/gfx/Gfx.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -15,6 +17,27 @@
 
 namespace fuzz
 {
+gfx::IDirect3DDevice9* NullDevice()
+{
+    static gfx::IDirect3DDevice9* s_pkDevice = nullptr;
+    if (s_pkDevice != nullptr)
+        return s_pkDevice;
+    gfx::IDirect3D9* pkD3D = gfx::Direct3DCreate9(gfx::D3D_SDK_VERSION, gfx::BackendKind::Null);
+    if (pkD3D == nullptr)
+        std::abort();
+    gfx::D3DPRESENT_PARAMETERS kParams;
+    kParams.BackBufferWidth = 16;
+    kParams.BackBufferHeight = 16;
+    kParams.BackBufferFormat = gfx::D3DFMT_X8R8G8B8;
+    kParams.BackBufferCount = 1;
+    kParams.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD;
+    kParams.Windowed = 1;
+    if (gfx::FAILED(pkD3D->CreateDevice(0, gfx::D3DDEVTYPE_HAL, nullptr, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                        &kParams, &s_pkDevice)))
+        std::abort();
+    return s_pkDevice;
+}
+
 void StartEngine()
 {
     static bool s_bStarted = false;

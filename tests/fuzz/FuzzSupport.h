@@ -7,11 +7,20 @@
 #include <cstdint>
 #include <string>
 
+namespace gfx
+{
+class IDirect3DDevice9;
+}
+
 namespace fuzz
 {
 // Registers the engine libraries in the game's order and starts them; once
 // per process, later calls do nothing.
 void StartEngine();
+
+// A 16 x 16 windowed device on the null back end, made on the first call and
+// kept for the process; aborts when it cannot be made.
+gfx::IDirect3DDevice9* NullDevice();
 
 // One file per process (the name holds the process id, so parallel fuzzing
 // jobs never share it), rewritten with each input and removed at exit.

@@ -4,6 +4,7 @@
 // refuses cut short; errors come as NUL-terminated text, never with code.
 
 #include "platform/gfx/Gfx.h"
+#include "tests/fuzz/FuzzSupport.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include <cstdint>
@@ -13,7 +14,6 @@
 
 namespace
 {
-gfx::IDirect3D9* g_pkD3D = nullptr;
 gfx::IDirect3DDevice9* g_pkDevice = nullptr;
 
 // Creates a program of the stream's kind; true when the device took it.
@@ -37,19 +37,7 @@ bool Create(const std::uint32_t* puiTokens, std::uint32_t uiBytes)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    g_pkD3D = gfx::Direct3DCreate9(gfx::D3D_SDK_VERSION, gfx::BackendKind::Null);
-    if (g_pkD3D == nullptr)
-        std::abort();
-    gfx::D3DPRESENT_PARAMETERS kParams;
-    kParams.BackBufferWidth = 16;
-    kParams.BackBufferHeight = 16;
-    kParams.BackBufferFormat = gfx::D3DFMT_X8R8G8B8;
-    kParams.BackBufferCount = 1;
-    kParams.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD;
-    kParams.Windowed = 1;
-    if (gfx::FAILED(g_pkD3D->CreateDevice(0, gfx::D3DDEVTYPE_HAL, nullptr, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                          &kParams, &g_pkDevice)))
-        std::abort();
+    g_pkDevice = fuzz::NullDevice();
     return 0;
 }
 
