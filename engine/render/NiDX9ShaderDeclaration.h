@@ -45,19 +45,23 @@ public:
     };
     static constexpr std::uint32_t EXTRA_DATA_BIT = 0x80000000u;
 
+    // One element of a stream: where it sits in the vertex (set when the
+    // device declaration is built), what it holds and how it is declared.
     struct ShaderRegisterEntry
     {
-        std::uint32_t m_uiFirst = 0;
         std::uint32_t m_uiOffset = 0;
         std::int32_t m_iParameter = SPTYPE_NONE;
         std::uint32_t m_uiType = 17; // unused
-        std::uint32_t m_auiFurther[3] = {0, 0, 0};
+        std::uint32_t m_uiMethod = 0;
+        std::uint32_t m_uiUsage = 0;
+        std::uint32_t m_uiUsageIndex = 0;
+
+        [[nodiscard]] bool IsUsed() const { return m_iParameter != SPTYPE_NONE && m_uiType != 17; }
     };
 
     struct ShaderRegisterStream
     {
-        bool m_bFlag = false;
-        std::uint32_t m_uiWord = 0;
+        bool m_bInUse = false; // at least one used entry at the last build
         std::unique_ptr<ShaderRegisterEntry[]> m_spEntries; // null when it could not be allocated
         std::uint32_t m_uiStride = 0;
     };
@@ -93,10 +97,10 @@ protected:
     NiDX9Renderer* m_pkRenderer = nullptr;
     NiDX9VertexBufferManager* m_pkVBManager = nullptr;
     gfx::IDirect3DDevice9* m_pkDevice = nullptr; // one reference
-    std::uint32_t m_uiWordA = 0;
-    std::uint32_t m_uiWordB = 0;
+    std::uint32_t m_uiElementCapacity = 0; // device elements the derived class's buffer holds
+    std::uint32_t m_uiElementCount = 0;    // elements written by the last build
     std::uint32_t m_uiMaxEntries = 0;
     std::uint32_t m_uiStreamCount = 0;
     std::unique_ptr<ShaderRegisterStream[]> m_spStreams;
-    std::uint32_t m_uiWordC = 0;
+    bool m_bDirty = true; // the device declaration must be built again
 };

@@ -163,6 +163,17 @@ NiDX9VertexBufferRange* NiDX9VertexBufferManager::ChooseStream(NiDX9GeometryBuff
     return pkRange;
 }
 
+NiDX9VertexBufferRange* NiDX9VertexBufferManager::CreateStreamBuffer(NiDX9GeometryBufferData* pkRecord,
+                                                                     std::uint32_t uiStream)
+{
+    if (!pkRecord || !pkRecord->m_pkGroup || uiStream >= pkRecord->GetStreamCount())
+        return nullptr;
+    if (!pkRecord->m_pkGroup->IsDynamic())
+        pkRecord->m_pkGroup->ReleaseStream(pkRecord, uiStream);
+    NiDX9VertexBufferRange* pkRange = pkRecord->m_pkGroup->CreateStream(pkRecord, uiStream);
+    return pkRange && pkRange->m_pkVB ? pkRange : nullptr;
+}
+
 std::uint8_t* NiDX9VertexBufferManager::LockChosenStream(NiDX9GeometryBufferData* pkRecord, std::uint32_t uiFVF,
                                                          std::uint32_t uiBytes, bool bMayReuse,
                                                          std::uint32_t uiAllFlags, std::uint32_t& uiFlags,

@@ -69,6 +69,12 @@ public:
     static void CopyStrided(void* pvDest, const void* pvSource, std::uint32_t uiStride, std::uint32_t uiElement,
                             std::uint32_t uiCount);
 
+    // A new vertex buffer for stream uiStream of the record, sized from its
+    // vertex count and the stream's stride; the old one goes back first.
+    // Null without a group, for a stream the record lacks, or on failure.
+    [[nodiscard]] NiDX9VertexBufferRange* CreateStreamBuffer(NiDX9GeometryBufferData* pkRecord,
+                                                             std::uint32_t uiStream);
+
     [[nodiscard]] NiDX9VertexBufferRange* PackGeometry(NiGeometryData* pkData, NiSkinInstance* pkSkin,
                                                        std::uint32_t uiFlags, NiDX9VertexBufferRange* pkStream,
                                                        void* pvDest);

@@ -92,7 +92,8 @@ TEST_P(NiDX9ShaderDeclarationTest, RegistryHoldsTheTypeSizesAndIsFilledOnce)
     for (std::uint32_t t = 0; t < 18; ++t)
         EXPECT_NE(NiDX9PackingRegistry::GetFunction(t, 0), nullptr) << t; // kind 0: the no-op
     EXPECT_EQ(NiDX9PackingRegistry::GetFunction(FLOAT16_2, 3), nullptr);
-    EXPECT_EQ(NiDX9PackingRegistry::GetFunction(5, 3), nullptr); // UBYTE4: not yet
+    EXPECT_NE(NiDX9PackingRegistry::GetFunction(5, 3), nullptr); // UBYTE4 from floats
+    EXPECT_EQ(NiDX9PackingRegistry::GetFunction(8, 3), nullptr); // UBYTE4N: none
     EXPECT_EQ(NiDX9PackingRegistry::GetFunction(D3DCOLOR, 1), nullptr);
     NiDX9PackingRegistry::SetFunction(FLOAT1, 1, nullptr);
     NiDX9RendererLibraryStartup(); // a second start-up changes nothing
