@@ -859,6 +859,22 @@ std::uint32_t CGame::GetLevelNumber() const
     return m_pkLevelManager != nullptr ? m_pkLevelManager->GetLevel() : 0;
 }
 
+void CGame::SpawnStaffForRoom(CPathableObject& kRoom)
+{
+    if (m_pkSpawnManager != nullptr)
+        (void)m_pkSpawnManager->SpawnStaffForRoom(&kRoom);
+}
+
+void CGame::SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle)
+{
+    if (m_pkSpawnManager == nullptr)
+        return;
+    auto pkPath = std::make_unique<CSpawnManager::ArrivalPath>();
+    pkPath->m_pkSpline = std::move(pkSpline);
+    pkPath->m_pkVehicle = pkVehicle;
+    m_pkSpawnManager->SetArrivalPath(std::move(pkPath));
+}
+
 void CGame::ObjectDestroyed(COrvaneObject* pkObject)
 {
     if (CCamera* pkCamera = GetGameCamera())

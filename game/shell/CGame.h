@@ -245,6 +245,8 @@ public:
     [[nodiscard]] COrvaneCamera* GetCamera() const override;
     [[nodiscard]] COrvaneAIControllerManager* GetControllerManager() const override;
     void ObjectDestroyed(COrvaneObject* pkObject) override;
+    void SpawnStaffForRoom(CPathableObject& kRoom) override;
+    void SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle) override;
 
     // The mouse pick of the level (made at level entry), or null.
     [[nodiscard]] COrvaneWorldPicker* GetPicker() const { return m_pkPicker.get(); }

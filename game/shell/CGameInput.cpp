@@ -165,8 +165,8 @@ int CGame::OnMouse(std::int32_t iButton)
     if (iButton == CMouse::BUTTON_RIGHT_DOWN || iButton == CMouse::BUTTON_LEFT_DOWN)
     {
         // The view riding along with the arrivals gives way to the player.
-        if (m_pkSpawnManager != nullptr && m_pkSpawnManager->m_ucCameraFollows != 0)
-            m_pkSpawnManager->m_ucCameraFollows = 0;
+        if (m_pkSpawnManager != nullptr)
+            m_pkSpawnManager->ResetCameraView(false);
         const bool bPanelTookIt = pkMouse != nullptr && pkMouse->IsOverInterface();
         CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting();
         const bool bPlacing = !bPanelTookIt && pkPlacement != nullptr && pkPlacement->IsPlacing();

@@ -4,7 +4,10 @@
 #include "framework/COrvaneAnim.h"
 #include "framework/COrvaneAnimationSpline.h"
 #include "framework/COrvaneObjectDesc.h"
+#include "framework/COrvaneBlock.h"
+#include "framework/COrvaneCamera.h"
 #include "framework/COrvaneTagTree.h"
+#include "framework/COrvaneUtility.h"
 #include "framework/COrvaneWidget.h"
 #include "game/simulation/characters/CAIPrisoner.h"
 #include "game/simulation/objects/CBaseObject.h"
@@ -13,13 +16,17 @@
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGameHost.h"
 #include "game/simulation/objects/CObjectRecord.h"
+#include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CSpawnObject.h"
 #include "game/simulation/objects/CWorld.h"
 
 #include "platform/os/OsFiles.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <numbers>
 
 namespace
 {
@@ -94,6 +101,47 @@ void Post(int iMessage)
 {
     if (CGameHost* pkHost = CGameHost::Get())
         pkHost->PostMessage(iMessage);
+}
+
+// The level's view of the prison when the camera is put back: position and
+// heading in degrees, for levels 0 to 2.
+struct StartView
+{
+    NiVec3 m_kPosition;
+    float m_fHeading;
+};
+const std::array<StartView, 3> START_VIEWS{{
+    {NiVec3(104.0f, 13.0f, -30.0f), 20.0f},
+    {NiVec3(98.0f, 29.0f, 25.0f), 153.0f},
+    {NiVec3(67.0f, 29.0f, 36.0f), 118.0f},
+}};
+// The camera looks down this far at every start view.
+constexpr float START_TILT_DEGREES = 9.0f;
+
+float Radians(float fDegrees)
+{
+    return fDegrees * std::numbers::pi_v<float> / 180.0f;
+}
+
+// The cell of grid 1 under the spline's end; -1 when it has none there.
+std::int32_t EndCell(const COrvaneAnimationSpline* pkSpline, const CBlockGrid* pkGrid)
+{
+    NiVec3 kEnd;
+    if (!pkSpline || !pkGrid || !pkSpline->GetEndPosition(kEnd))
+        return -1;
+    const std::int32_t iCell = pkGrid->CellAt(kEnd);
+    return pkGrid->IsValidCell(iCell, true) ? iCell : -1;
+}
+
+CBlockGrid* OutsideGrid()
+{
+    const CBlockGridManager* pkGrids = CBlockGridManager::GetExisting();
+    return pkGrids ? pkGrids->FindGrid(1) : nullptr;
+}
+
+bool Contains(const std::string& kText, const char* pcPart)
+{
+    return kText.find(pcPart) != std::string::npos;
 }
 
 int CurrentYear()
@@ -381,9 +429,11 @@ void CSpawnManager::UpdateArrivals(float fDt)
             return;
         if (pkVehicle->GetTimer() <= 0.0f)
         {
-            m_ucCameraFollows = 0;
+            ResetCameraView(false);
             m_iArrivalState = ARRIVAL_UNLOADING;
         }
+        else if (m_ucCameraFollows)
+            (void)FollowVehicle();
     }
     else if (m_iArrivalState == ARRIVAL_UNLOADING)
     {
@@ -544,4 +594,147 @@ void CSpawnManager::ConsiderParole(CAIPrisoner* pkPrisoner)
         return;
     if (NiRand() % std::min(iLeft, 3) == 0)
         AddParoleCandidate(pkPrisoner);
+}
+
+void CSpawnManager::SetArrivalPath(std::unique_ptr<ArrivalPath> pkPath)
+{
+    CBlockGrid* pkGrid = OutsideGrid();
+    if (m_pkArrivalPath)
+    {
+        const std::int32_t iOld = EndCell(m_pkArrivalPath->m_pkSpline.get(), pkGrid);
+        if (COrvaneBlock* pkBlock = iOld >= 0 ? pkGrid->GetBlock(iOld) : nullptr)
+            pkBlock->SetState(COrvaneBlock::STATE_FREE);
+        m_pkArrivalPath.reset();
+    }
+    m_pkArrivalPath = std::move(pkPath);
+    if (!m_pkArrivalPath)
+        return;
+    if (!m_pkArrivalPath->m_pkSpline)
+    {
+        ShowErrorBox("Spawn point has no spline");
+        return;
+    }
+    const std::int32_t iEnd = EndCell(m_pkArrivalPath->m_pkSpline.get(), pkGrid);
+    COrvaneBlock* pkBlock = iEnd >= 0 ? pkGrid->GetBlock(iEnd) : nullptr;
+    if (!pkBlock)
+    {
+        ShowErrorBox("Spawn point does not end on valid map index");
+        return;
+    }
+    pkBlock->SetState(ARRIVAL_POINT_TYPE);
+}
+
+void CSpawnManager::ResetCameraView(bool bForce)
+{
+    if (!m_ucCameraFollows && !bForce)
+        return;
+    m_ucCameraFollows = 0;
+    if (COrvaneObject* pkVehicle = m_pkArrivalPath ? m_pkArrivalPath->m_pkVehicle : nullptr)
+        pkVehicle->ResetModelAnimation();
+    const CGameHost* pkHost = CGameHost::Get();
+    COrvaneCamera* pkCamera = pkHost ? pkHost->GetCamera() : nullptr;
+    const std::uint32_t uiLevel = pkHost ? pkHost->GetLevelNumber() : 0;
+    // Other levels have no start view: the camera stays where it is.
+    if (!pkCamera || uiLevel >= START_VIEWS.size())
+        return;
+    const StartView& kView = START_VIEWS[uiLevel];
+    pkCamera->SetPosition(kView.m_kPosition);
+    pkCamera->ResetAngles();
+    pkCamera->RotateA(nullptr, 0.0f, 0);
+    pkCamera->RotateA(nullptr, Radians(START_TILT_DEGREES), 1);
+    pkCamera->RotateB(nullptr, Radians(kView.m_fHeading), 1);
+}
+
+bool CSpawnManager::FollowVehicle()
+{
+    const auto* pkVehicle =
+        dynamic_cast<const CSpawnObject*>(m_pkArrivalPath ? m_pkArrivalPath->m_pkVehicle : nullptr);
+    const CGameHost* pkHost = CGameHost::Get();
+    COrvaneCamera* pkCamera = pkHost ? pkHost->GetCamera() : nullptr;
+    NiVec3 kAt;
+    NiVec3 kTarget;
+    // A vehicle missing either node leaves the camera where it is.
+    if (!pkVehicle || !pkCamera || !pkVehicle->GetCameraPosition(kAt) || !pkVehicle->GetTargetPosition(kTarget))
+        return false;
+    pkCamera->SetPosition(kAt);
+    return pkCamera->LookAt(kTarget);
+}
+
+CGameCharacter* CSpawnManager::SpawnStaffForRoom(CPathableObject* pkRoom)
+{
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting();
+    if (!pkRoom || !pkManager)
+        return nullptr;
+    const std::string& kKind = pkRoom->GetStringParameter();
+    const std::string kName = pkRoom->GetName() ? pkRoom->GetName() : "";
+    const char* pcFactory = "SecurityGuardFactory";
+    std::uint32_t uiGroup = 0;
+    std::uint32_t uiModel = std::min(pkRoom->GetRequiredLevel(), HIGHEST_GUARD_MODEL);
+    if (Contains(kKind, "health") && Contains(kName, "therapy"))
+    {
+        pcFactory = "SupportStaffFactory";
+        uiGroup = 2;
+        uiModel = 1;
+    }
+    else if (Contains(kKind, "health"))
+    {
+        pcFactory = "MedicalFactory";
+        uiGroup = 1;
+        uiModel = 0;
+    }
+    else if (Contains(kKind, "indoor"))
+    {
+        pcFactory = "SupportStaffFactory";
+        uiGroup = 2;
+        uiModel = 0;
+    }
+    else if (Contains(kName, "maint"))
+    {
+        pcFactory = "MaintenanceStaffFactory";
+        uiGroup = 3;
+        uiModel = 0;
+    }
+    // Without a staff group there is no template to find: the box says
+    // which was asked for.
+    COrvaneObjectTemplate* pkTemplate = nullptr;
+    const bool bBase = m_uiStaffGroupBase != NO_STAFF_GROUP_BASE;
+    if (bBase)
+        uiGroup += m_uiStaffGroupBase;
+    if (bBase && uiGroup <= 0xFFFFu)
+        pkTemplate = pkManager->GetTemplate(static_cast<std::uint16_t>(uiGroup), static_cast<std::uint16_t>(uiModel));
+    if (!pkTemplate)
+    {
+        const std::string kGroup = bBase ? std::to_string(uiGroup) : std::string("-1");
+        ShowErrorBox(("Staff Spawn Error. Category: " + kGroup + " Model: " + std::to_string(uiModel)).c_str());
+        return nullptr;
+    }
+    CGameHost* pkHost = CGameHost::Get();
+    CWorld* pkWorld = pkHost ? pkHost->GetWorld() : nullptr;
+    COrvaneObjectFactory* pkFactory = pkManager->FindFactory(pcFactory, pkWorld);
+    if (!pkFactory)
+        return nullptr;
+    COrvaneObjectDesc kDesc;
+    kDesc.m_ucMode = 1;
+    kDesc.m_pkTemplate = pkTemplate;
+    auto* pkStaff = dynamic_cast<CGameCharacter*>(pkManager->CreateObject(pkFactory, kDesc));
+    if (pkWorld)
+        pkWorld->UpdateScene(0.0f);
+    if (!pkStaff)
+        return nullptr;
+    if (m_pkArrivalPath && m_pkArrivalPath->m_pkSpline)
+        pkStaff->FollowSpline(m_pkArrivalPath->m_pkSpline.get(), true);
+    pkStaff->SetController("spawn", true, true);
+    pkStaff->SetHome(pkRoom);
+    pkStaff->FinishActivity();
+    return pkStaff;
+}
+
+void CSpawnManager::SetAllPrisonersMood(std::uint32_t uiMood)
+{
+    const CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting();
+    if (!pkManager)
+        return;
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+        if (auto* pkPrisoner = dynamic_cast<CAIPrisoner*>(pkObject))
+            pkPrisoner->SetMood(uiMood, true);
 }

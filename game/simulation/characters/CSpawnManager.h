@@ -11,6 +11,7 @@
 
 class CAIPrisoner;
 class CGameCharacter;
+class CPathableObject;
 class COrvaneImage;
 class COrvaneObject;
 class COrvaneTagNode;
@@ -47,6 +48,15 @@ public:
     // The staff group base while the data has no staff or building group.
     static constexpr std::uint32_t NO_STAFF_GROUP_BASE = 0xFFFFFFFFu;
     static constexpr int MAX_HEAD_IMAGES = 5;
+    // Guards come in models up to this index (by the room's level).
+    static constexpr std::uint16_t HIGHEST_GUARD_MODEL = 2;
+    // The block type of the cell where the arrival road ends.
+    static constexpr std::int32_t ARRIVAL_POINT_TYPE = 3;
+    // The marker under a carried character: its side, and its height over
+    // the floor.
+    static constexpr float CARRY_MARKER_SIZE = 2.0f;
+    static constexpr float CARRY_MARKER_RAISE = 0.1f;
+    static constexpr float CARRY_MARKER_ALPHA = 0.5f;
 
     // A prisoner who will come back: its template name and its record.
     struct Reoffender
@@ -108,6 +118,27 @@ public:
     // part out.
     void FormatNameList(std::string& kOut, std::uint32_t uiGender, std::uint32_t uiFirstName,
                         std::uint32_t uiSurname) const;
+
+    // The arrival road the world built: the end cell of the old road on
+    // grid 1 becomes a plain cell again and the new one the arrival point.
+    // A road without a spline or ending off the grid shows an error box.
+    void SetArrivalPath(std::unique_ptr<ArrivalPath> pkPath);
+    // Ends a camera follow (or, forced, in any case): the vehicle's
+    // animation back to its start and the camera at the level's start
+    // view. A level without a start view leaves the camera where it is.
+    void ResetCameraView(bool bForce);
+    // While the camera follows: at the vehicle's "camera" node, looking at
+    // its "bus03" node. False when the vehicle or a node is missing (the
+    // camera then stays).
+    bool FollowVehicle();
+
+    // One staff member for the room, of the kind its string parameter and
+    // name ask for; it walks in along the arrival road and takes the room
+    // as its post. Null, with an error box, when the data has no such
+    // template.
+    CGameCharacter* SpawnStaffForRoom(CPathableObject* pkRoom);
+    // Every prisoner takes the mood, forced.
+    void SetAllPrisonersMood(std::uint32_t uiMood);
 
     // The number of prisoners of one arrival, drawn with NiRand when more
     // than one may come. Beds count up to BED_CAP.

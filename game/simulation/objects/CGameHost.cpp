@@ -1,5 +1,7 @@
 #include "game/simulation/objects/CGameHost.h"
 
+#include "framework/COrvaneAnimationSpline.h"
+
 namespace
 {
 CGameHost* g_pkHost = nullptr;
@@ -43,4 +45,10 @@ void CGameHost::Set(CGameHost* pkHost)
 void CGameHost::ResetInstance()
 {
     g_pkHost = nullptr;
+}
+
+void CGameHost::SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle)
+{
+    (void)pkSpline;
+    (void)pkVehicle;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class CBaseObject;
+class COrvaneAnimationSpline;
+class CPathableObject;
 class COrvaneAIControllerManager;
 class COrvaneCamera;
 class COrvaneObject;
@@ -120,6 +123,14 @@ public:
         (void)kObject;
         return false;
     }
+
+    // The spawn manager's steps that the objects start. The game hands them
+    // on to its manager; without one nothing happens.
+    // One staff member for a room that has just been placed.
+    virtual void SpawnStaffForRoom(CPathableObject& kRoom) { (void)kRoom; }
+    // The arrival road the world built and the vehicle driving it (the
+    // registry owns the vehicle).
+    virtual void SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle);
 
     // The registry is about to delete the object: nothing may keep it.
     virtual void ObjectDestroyed(COrvaneObject* pkObject) = 0;

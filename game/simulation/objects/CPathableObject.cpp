@@ -465,6 +465,12 @@ void CPathableObject::AdjustAttraction(int iDelta)
     m_kRecord.m_usAttraction = static_cast<std::uint16_t>(iValue);
 }
 
+void CPathableObject::RequestStaffUnit()
+{
+    if (CGameHost* pkHost = CGameHost::Get())
+        pkHost->SpawnStaffForRoom(*this);
+}
+
 int CPathableObject::SpawnStaff()
 {
     for (std::uint16_t i = 0; i < m_kRecord.m_usStaffCount; ++i)

@@ -107,8 +107,8 @@ public:
     void SetOpen(bool bOpen) { m_ucOpen = bOpen ? 1 : 0; }
 
 protected:
-    // Staff spawning asks for one staff member for this room.
-    virtual void RequestStaffUnit() {}
+    // Staff spawning asks the game for one staff member for this room.
+    virtual void RequestStaffUnit();
     [[nodiscard]] CUseSlot* SlotAt(std::int32_t iList, std::int32_t iSlot) const;
     void DeleteLists();
     void ColourMarkers();

@@ -5,7 +5,6 @@
 #include "framework/COrvaneAnimationSpline.h"
 #include "framework/COrvaneObject.h"
 #include "framework/COrvaneObjectDesc.h"
-#include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CConnector.h"
@@ -141,19 +140,16 @@ bool CWorld::LoadLevel(const char* pcFileName, COrvaneCamera* pkCamera)
     if (!m_kArrivals.empty())
     {
         UpdateScene(0.0f);
-        const CGameHost* pkHost = CGameHost::Get();
-        CSpawnManager* pkSpawn = pkHost ? pkHost->GetSpawnManager() : nullptr;
+        CGameHost* pkHost = CGameHost::Get();
         for (const Arrival& kArrival : m_kArrivals)
         {
-            if (!pkSpawn)
+            if (!pkHost)
                 break;
-            auto pkPath = std::make_unique<CSpawnManager::ArrivalPath>();
             std::unique_ptr<COrvaneSplineBase> pkCopy = kArrival.m_pkSpline->Clone();
-            pkPath->m_pkSpline.reset(dynamic_cast<COrvaneAnimationSpline*>(pkCopy.get()));
-            if (pkPath->m_pkSpline)
+            std::unique_ptr<COrvaneAnimationSpline> pkSpline(dynamic_cast<COrvaneAnimationSpline*>(pkCopy.get()));
+            if (pkSpline)
                 (void)pkCopy.release();
-            pkPath->m_pkVehicle = kArrival.m_pkVehicle;
-            pkSpawn->m_pkArrivalPath = std::move(pkPath);
+            pkHost->SetArrivalPath(std::move(pkSpline), kArrival.m_pkVehicle);
         }
         m_kArrivals.clear();
     }

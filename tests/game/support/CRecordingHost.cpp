@@ -1,5 +1,8 @@
 #include "tests/game/support/CRecordingHost.h"
 
+#include "framework/COrvaneAnimationSpline.h"
+#include "game/simulation/characters/CSpawnManager.h"
+
 #include <sstream>
 
 namespace
@@ -195,4 +198,22 @@ bool CRecordingHost::IsHeldForPlacing(const COrvaneObject& kObject) const
 {
     Record("IsHeldForPlacing");
     return m_pkHeldForPlacing == &kObject;
+}
+
+void CRecordingHost::SpawnStaffForRoom(CPathableObject& kRoom)
+{
+    Record("SpawnStaffForRoom");
+    if (m_pkSpawnManager)
+        (void)m_pkSpawnManager->SpawnStaffForRoom(&kRoom);
+}
+
+void CRecordingHost::SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle)
+{
+    Record("SetArrivalPath");
+    if (!m_pkSpawnManager)
+        return;
+    auto pkPath = std::make_unique<CSpawnManager::ArrivalPath>();
+    pkPath->m_pkSpline = std::move(pkSpline);
+    pkPath->m_pkVehicle = pkVehicle;
+    m_pkSpawnManager->SetArrivalPath(std::move(pkPath));
 }

@@ -44,6 +44,9 @@ public:
     void SetCameraBounds(float fFirst, float fSecond, float fThird, float fFourth) override;
     bool IsHeldForPlacing(const COrvaneObject& kObject) const override;
     void ObjectDestroyed(COrvaneObject* pkObject) override;
+    // Recorded, and handed to the spawn manager when a test set one.
+    void SpawnStaffForRoom(CPathableObject& kRoom) override;
+    void SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle) override;
 
     // The recorded calls whose name is the given one, their arguments only
     // ("" for a call without).

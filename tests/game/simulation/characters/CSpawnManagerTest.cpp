@@ -1,23 +1,33 @@
 #include "game/simulation/characters/CSpawnManager.h"
 
 #include "engine/core/NiRandom.h"
+#include "engine/scene/NiCamera.h"
 #include "framework/COrvaneAIControllerManager.h"
+#include "framework/COrvaneAnimationSpline.h"
+#include "framework/COrvaneBlock.h"
+#include "framework/COrvaneCamera.h"
 #include "framework/COrvaneTagTree.h"
 #include "game/simulation/characters/CAIPrisoner.h"
+#include "game/simulation/characters/CAIStaff.h"
 #include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CObjectRecord.h"
+#include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
+#include "platform/os/OsDialog.h"
 #include "platform/os/OsFiles.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/game/simulation/characters/CharacterTestSupport.h"
 #include "tools/COrvaneDemoData.h"
+#include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneTgaWriter.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 namespace
 {
@@ -348,6 +358,220 @@ TEST_F(SpawnTest, ParoleLimitChanceAndNoDuplicates)
     pkPrisoner->GetStats().m_usTerm = 1;
     m_kSpawn.ConsiderParole(pkPrisoner);
     EXPECT_TRUE(m_kSpawn.GetParoleCandidates().empty());
+}
+
+// A room of the kind and name, at the level, standing nowhere.
+class TestRoom : public CPathableObject
+{
+public:
+    TestRoom(const char* pcKind, const char* pcName, std::uint16_t usLevel) : m_kName(pcName)
+    {
+        m_kStringParameter = pcKind;
+        m_kRecord.m_usRequiredLevel = usLevel;
+        m_kRecord.m_usStaffCount = 2;
+    }
+    [[nodiscard]] const char* GetName() const override { return m_kName.c_str(); }
+
+private:
+    std::string m_kName;
+};
+
+class StaffSpawnTest : public SpawnTest
+{
+protected:
+    void SetUp() override
+    {
+        SpawnTest::SetUp();
+        Area(1);
+        os::SetMessageBoxHook([this](os::WindowHandle, std::string_view kText, std::string_view kCaption,
+                                     std::uint32_t) {
+            m_kBoxes.emplace_back(std::string(kCaption) + ": " + std::string(kText));
+            return 1;
+        });
+    }
+    void TearDown() override
+    {
+        os::ResetMessageBoxHook();
+        SpawnTest::TearDown();
+    }
+
+    // The staff member's template name, or "none".
+    std::string Spawn(const char* pcKind, const char* pcName, std::uint16_t usLevel, CGameCharacter** ppkMade = nullptr)
+    {
+        m_kRooms.push_back(std::make_unique<TestRoom>(pcKind, pcName, usLevel));
+        CGameCharacter* pkStaff = m_kSpawn.SpawnStaffForRoom(m_kRooms.back().get());
+        if (ppkMade)
+            *ppkMade = pkStaff;
+        if (!pkStaff)
+            return "none";
+        EXPECT_EQ(pkStaff->GetHome(), m_kRooms.back().get());
+        // The model's own name, without folder and extension.
+        std::string kName = pkStaff->GetName() ? pkStaff->GetName() : "";
+        kName.erase(0, kName.rfind('/') + 1);
+        return kName.substr(0, kName.find('.'));
+    }
+
+    [[nodiscard]] std::uint32_t ObjectCount() const
+    {
+        std::uint32_t i = 0;
+        while (m_pkManager->GetObjectAt(i))
+            ++i;
+        return i;
+    }
+
+    std::vector<std::unique_ptr<TestRoom>> m_kRooms;
+    std::vector<std::string> m_kBoxes;
+};
+
+TEST_F(StaffSpawnTest, EachKindOfRoomGetsItsStaffAndAMissingModelShowsTheBox)
+{
+    CGameCharacter* pkMade = nullptr;
+    EXPECT_EQ(Spawn("health", "prison1/contents/health/therapy_room.nif", 0, &pkMade), "counsellor");
+    EXPECT_NE(dynamic_cast<CAISupportStaff*>(pkMade), nullptr);
+    EXPECT_EQ(Spawn("health", "prison1/contents/health/medical_room.nif", 0, &pkMade), "doctor");
+    EXPECT_NE(dynamic_cast<CAIMedical*>(pkMade), nullptr);
+    EXPECT_EQ(Spawn("indoor_sports", "gym", 0, &pkMade), "chaplain");
+    EXPECT_NE(dynamic_cast<CAISupportStaff*>(pkMade), nullptr);
+    EXPECT_EQ(Spawn("work", "maint_shed", 0, &pkMade), "maint_worker");
+    EXPECT_NE(dynamic_cast<CAIMaintenance*>(pkMade), nullptr);
+    // Guards by the room's level: model 0, then 1.
+    EXPECT_EQ(Spawn("security", "guard_room", 0, &pkMade), "guard1");
+    EXPECT_NE(dynamic_cast<CAISecurity*>(pkMade), nullptr);
+    EXPECT_EQ(Spawn("food", "canteen", 1), "guard_female");
+    EXPECT_TRUE(m_kBoxes.empty());
+    // Levels above 2 ask for model 2, which the data lacks.
+    const std::uint32_t uiMade = ObjectCount();
+    EXPECT_EQ(Spawn("food", "canteen", 3), "none");
+    ASSERT_EQ(m_kBoxes.size(), 1u);
+    EXPECT_EQ(m_kBoxes[0], "Application Error: Staff Spawn Error. Category: " +
+                               std::to_string(m_kSpawn.m_uiStaffGroupBase) + " Model: 2");
+    EXPECT_EQ(ObjectCount(), uiMade);
+}
+
+TEST_F(StaffSpawnTest, WithoutStaffGroupsEveryRoomShowsTheBoxAndARoomAsksPerUnit)
+{
+    m_kSpawn.m_uiStaffGroupBase = CSpawnManager::NO_STAFF_GROUP_BASE;
+    EXPECT_EQ(Spawn("health", "sick_bay", 0), "none");
+    ASSERT_EQ(m_kBoxes.size(), 1u);
+    EXPECT_EQ(m_kBoxes[0], "Application Error: Staff Spawn Error. Category: -1 Model: 0");
+
+    // A placed room asks the game once per unit of its staff count.
+    COrvaneTagTree kDocument;
+    ASSERT_TRUE(kDocument.Load("data.xml"));
+    m_kSpawn.LoadRosters(kDocument);
+    TestRoom kRoom("security", "guard_room", 0);
+    const std::size_t uiBefore = m_kHost.CallsNamed("SpawnStaffForRoom").size();
+    EXPECT_EQ(kRoom.SpawnStaff(), 2);
+    EXPECT_EQ(m_kHost.CallsNamed("SpawnStaffForRoom").size(), uiBefore + 2);
+    int iGuards = 0;
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = m_pkManager->GetObjectAt(i); ++i)
+        if (auto* pkGuard = dynamic_cast<CAISecurity*>(pkObject); pkGuard && pkGuard->GetHome() == &kRoom)
+            ++iGuards;
+    EXPECT_EQ(iGuards, 2);
+    m_pkManager->DestroyAllObjects();
+}
+
+TEST_F(StaffSpawnTest, EveryPrisonerTakesTheMoodAndStaffKeepTheirs)
+{
+    CGameCharacter* pkA = Make("PrisonerFactory", "thug");
+    CGameCharacter* pkB = Make("PrisonerFactory", "con_female");
+    CGameCharacter* pkGuard = Make("SecurityGuardFactory", "guard1");
+    ASSERT_TRUE(pkA && pkB && pkGuard);
+    const std::uint32_t uiGuardMood = pkGuard->GetStats().m_uiMood;
+    m_kSpawn.SetAllPrisonersMood(4);
+    EXPECT_EQ(pkA->GetStats().m_uiMood, 4u);
+    EXPECT_EQ(pkB->GetStats().m_uiMood, 4u);
+    EXPECT_EQ(pkGuard->GetStats().m_uiMood, uiGuardMood);
+}
+
+TEST_F(StaffSpawnTest, TheArrivalRoadMarksItsEndCellAndReportsABadRoad)
+{
+    CBlockGrid* pkYard = CBlockGridManager::GetExisting()->FindGrid(1);
+    NiVec3 kCell9;
+    NiVec3 kCell20;
+    ASSERT_NE(pkYard->CellPosition(9, kCell9, true), nullptr);
+    ASSERT_NE(pkYard->CellPosition(20, kCell20, true), nullptr);
+    auto Road = [](const NiVec3& kTo) {
+        auto pkPath = std::make_unique<CSpawnManager::ArrivalPath>();
+        pkPath->m_pkSpline = std::make_unique<COrvaneAnimationSpline>();
+        pkPath->m_pkSpline->CreateFromFile(MakeDemoRoute("road", NiVec3(-40.0f, 0.0f, -40.0f), kTo).Get(), "road");
+        return pkPath;
+    };
+    m_kSpawn.SetArrivalPath(Road(kCell9));
+    EXPECT_EQ(pkYard->GetBlock(9)->GetState(), CSpawnManager::ARRIVAL_POINT_TYPE);
+    // A new road frees the old end.
+    m_kSpawn.SetArrivalPath(Road(kCell20));
+    EXPECT_EQ(pkYard->GetBlock(9)->GetState(), COrvaneBlock::STATE_FREE);
+    EXPECT_EQ(pkYard->GetBlock(20)->GetState(), CSpawnManager::ARRIVAL_POINT_TYPE);
+    EXPECT_TRUE(m_kBoxes.empty());
+
+    m_kSpawn.SetArrivalPath(Road(NiVec3(-40.0f, 0.0f, -40.0f)));
+    EXPECT_EQ(pkYard->GetBlock(20)->GetState(), COrvaneBlock::STATE_FREE);
+    m_kSpawn.SetArrivalPath(std::make_unique<CSpawnManager::ArrivalPath>());
+    EXPECT_EQ(m_kBoxes, (std::vector<std::string>{"Application Error: Spawn point does not end on valid map index",
+                                                   "Application Error: Spawn point has no spline"}));
+    // The road is kept either way.
+    ASSERT_NE(m_kSpawn.m_pkArrivalPath, nullptr);
+}
+
+TEST_F(StaffSpawnTest, TheCameraGoesToTheLevelsStartViewWhenAFollowEnds)
+{
+    COrvaneCamera kCamera;
+    ASSERT_TRUE(kCamera.LoadSettings(0.0f, 0.0f, 0.0f));
+    m_kHost.m_pkCamera = &kCamera;
+    const NiVec3 kAway(1.0f, 2.0f, 3.0f);
+    kCamera.SetPosition(kAway);
+    // Not following and not forced: nothing.
+    m_kSpawn.ResetCameraView(false);
+    EXPECT_EQ(kCamera.GetEngineCamera()->GetTranslate(), kAway);
+
+    const float fDegree = std::numbers::pi_v<float> / 180.0f;
+    const struct
+    {
+        std::uint32_t uiLevel;
+        NiVec3 kAt;
+        float fHeading;
+    } kViews[] = {{0, NiVec3(104.0f, 13.0f, -30.0f), 20.0f},
+                  {1, NiVec3(98.0f, 29.0f, 25.0f), 153.0f},
+                  {2, NiVec3(67.0f, 29.0f, 36.0f), 118.0f}};
+    for (const auto& kView : kViews)
+    {
+        m_kHost.m_uiLevel = kView.uiLevel;
+        kCamera.RotateC(nullptr, 0.7f, 0);
+        m_kSpawn.m_ucCameraFollows = 1;
+        m_kSpawn.ResetCameraView(false);
+        EXPECT_EQ(m_kSpawn.m_ucCameraFollows, 0);
+        EXPECT_EQ(kCamera.GetEngineCamera()->GetTranslate(), kView.kAt);
+        EXPECT_FLOAT_EQ(kCamera.GetAngleA(), 9.0f * fDegree);
+        EXPECT_FLOAT_EQ(kCamera.GetAngleB(), kView.fHeading * fDegree);
+        EXPECT_EQ(kCamera.GetAngleC(), 0.0f);
+        // Looking along the heading, tilted down by the 9 degrees.
+        NiMatrix3x3 kExpected;
+        NiMatrix3x3 kQuarter;
+        NiMatrix3x3 kTilt;
+        NiMatrix3x3 kBack;
+        NiMatrix3x3 kTurn;
+        kQuarter.MakeYRotation(std::numbers::pi_v<float> / 2.0f);
+        kTilt.MakeXRotation(9.0f * fDegree);
+        kBack.MakeYRotation(-std::numbers::pi_v<float> / 2.0f);
+        kTurn.MakeYRotation(-kView.fHeading * fDegree);
+        kExpected = kQuarter * kTilt * kBack * kTurn;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(kCamera.GetEngineCamera()->GetRotate().GetEntry(r, c), kExpected.GetEntry(r, c), 1e-5f);
+    }
+    // A level without a start view: the follow ends, the camera stays.
+    m_kHost.m_uiLevel = 5;
+    kCamera.SetPosition(kAway);
+    m_kSpawn.m_ucCameraFollows = 1;
+    m_kSpawn.ResetCameraView(false);
+    EXPECT_EQ(m_kSpawn.m_ucCameraFollows, 0);
+    EXPECT_EQ(kCamera.GetEngineCamera()->GetTranslate(), kAway);
+    // Forced, as after a load, without a follow.
+    m_kHost.m_uiLevel = 0;
+    m_kSpawn.ResetCameraView(true);
+    EXPECT_EQ(kCamera.GetEngineCamera()->GetTranslate(), NiVec3(104.0f, 13.0f, -30.0f));
+    m_kHost.m_pkCamera = nullptr;
 }
 
 } // namespace

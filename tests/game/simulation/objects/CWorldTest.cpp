@@ -278,13 +278,13 @@ TEST_F(CWorldTest, TheDemoLevelGivesTheYardTheFieldTheirConnectorsTheRoadAndTheF
     EXPECT_EQ(pkField->CellAt(CConnector::GetEnd(*pkOut)) >= 0, true);
     EXPECT_EQ(pkYard->CellAt(CConnector::GetEnd(*pkBack)) >= 0, true);
 
-    // The road ends on a free cell of the yard.
+    // The road ends on a cell of the yard, which becomes the arrival point.
     ASSERT_NE(m_kSpawn.m_pkArrivalPath, nullptr);
     NiVec3 kEnd;
     ASSERT_TRUE(m_kSpawn.m_pkArrivalPath->m_pkSpline->GetEndPosition(kEnd));
     const std::int32_t iArrival = pkYard->CellAt(kEnd);
     ASSERT_GE(iArrival, 0);
-    EXPECT_EQ(pkYard->GetBlock(iArrival)->GetState(), CBlock::STATE_FREE);
+    EXPECT_EQ(pkYard->GetBlock(iArrival)->GetState(), CSpawnManager::ARRIVAL_POINT_TYPE);
 
     EXPECT_EQ(FenceIndex(), 1);
     EXPECT_EQ(m_kWorld.GetDetailNodes().size(), 1u);
