@@ -158,11 +158,12 @@ bool WriteDemoLevel(const std::string& kFolder)
     spRoot->AttachChild(spCollide);
 
     // Routes lie on the ground (height 0 of the scene): the arrival road
-    // ends inside the prison yard, one connector leads from the yard to the
+    // ends inside the prison yard near its western edge (its end cell takes
+    // no building), one connector leads from the yard to the
     // field and one back.
     NiRefPtr<NiNode> spSplines = Named("splines");
     spSplines->AttachChild(Route("route01", NiVec3(-20.0f, -20.0f, 0.0f), NiVec3(20.0f, 20.0f, 0.0f)));
-    spSplines->AttachChild(Route("spawn_road", NiVec3(-60.0f, 0.0f, 0.0f), NiVec3(-9.0f, 0.0f, 0.0f)));
+    spSplines->AttachChild(Route("spawn_road", NiVec3(-60.0f, 0.0f, 0.0f), NiVec3(-35.0f, 0.0f, 0.0f)));
     spSplines->AttachChild(Route("connectorA_1_2", NiVec3(31.0f, 0.0f, 0.0f), NiVec3(103.0f, 0.0f, 0.0f)));
     spSplines->AttachChild(Route("connectorB_2_1", NiVec3(105.0f, 0.0f, 0.0f), NiVec3(21.0f, 0.0f, 0.0f)));
     spRoot->AttachChild(spSplines);
