@@ -1125,7 +1125,9 @@ HRESULT IDirect3DDevice9::SetPixelShaderConstantB(std::uint32_t start, const std
 
 HRESULT IDirect3DDevice9::SetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9* buffer,
                                           std::uint32_t offset, std::uint32_t stride) {
-    if (stream >= DeviceCaps(0).MaxStreams) return D3DERR_INVALIDCALL;
+    // Asked on every draw: the table is built once.
+    static const std::uint32_t maxStreams = DeviceCaps(0).MaxStreams;
+    if (stream >= maxStreams) return D3DERR_INVALIDCALL;
     if (buffer && (buffer->Device() != this || offset > buffer->Size())) return D3DERR_INVALIDCALL;
     DeviceState::Stream& s = m_state.streams[stream];
     Rebind(s.buffer, buffer);

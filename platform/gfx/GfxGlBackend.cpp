@@ -406,6 +406,15 @@ class GlBackend final : public Backend {
         }
     };
 
+    // The uniforms a program may have, each with the value it was last sent.
+    enum UniformSlot : std::size_t {
+        kSlotWVP, kSlotWV, kSlotNormalMatrix, kSlotBlendWV, kSlotBlendNormal, kSlotProj, kSlotViewport,
+        kSlotDepthRange, kSlotTarget, kSlotFlipY, kSlotMatDiffuse, kSlotMatAmbient, kSlotMatSpecular,
+        kSlotMatEmissive, kSlotMatPower, kSlotGlobalAmbient, kSlotLightDiffuse, kSlotLightSpecular,
+        kSlotLightAmbient, kSlotLightPos, kSlotLightDir, kSlotLightAtten, kSlotLightSpot, kSlotFog, kSlotTexMatrix,
+        kSlotTFactor, kSlotAlphaRef, kSlotFogColor, kUniformSlots
+    };
+
     // A generated program and where its uniforms sit.
     struct Program {
         GLuint id = 0;
@@ -418,6 +427,9 @@ class GlBackend final : public Backend {
               alphaRef = -1, fogColor = -1;
         bool lighting = false, texMatrices = false, fogUniforms = false;
         std::uint32_t lightCount = 0;
+        // A program keeps its uniforms between uses: most draws of a frame
+        // change only their matrices, and the rest is not sent again.
+        std::array<std::vector<float>, kUniformSlots> sent;
     };
 
 public:
@@ -523,6 +535,8 @@ public:
             m_boundFramebuffer = ~0u;
         }
         if (!MakeCurrent()) return D3DERR_INVALIDCALL;
+        m_rasterKnown = false;
+        m_viewportSize = {-1, -1};
         ApplyWindowMode();
         ChooseDirect();
         return D3D_OK;
@@ -532,6 +546,7 @@ public:
                std::uint32_t stencil) override {
         if (!MakeCurrent()) return;
         if (!BindTargets(device.State())) return;
+        m_rasterKnown = false; // masks and scissor change below
         GLbitfield bits = 0;
         if (flags & D3DCLEAR_TARGET) {
             float c[4];
@@ -584,9 +599,8 @@ public:
             stride = s.streams[0].stride;
         }
         glBindBuffer(GL_ARRAY_BUFFER, vbo);
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, layout.pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE, GLsizei(stride),
-                              reinterpret_cast<const void*>(base + std::uintptr_t(layout.position)));
+        m_arrayBuffer = vbo;
+        SetAttribute(0, layout.pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE, stride, base + std::uintptr_t(layout.position));
         SetColorAttribute(1, layout.diffuse, stride, base, 1.0f);
         SetColorAttribute(2, layout.specular, stride, base, 0.0f);
         SetFloatAttribute(3, layout.normal, 3, stride, base);
@@ -650,6 +664,7 @@ public:
         SDL_GL_GetDrawableSize(m_window, &w, &h);
         glDisable(GL_SCISSOR_TEST);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        m_rasterKnown = false;
         const GLint bw = GLint(back->Width()), bh = GLint(back->Height());
         // Rows are stored top-down: the flip puts row 0 at the top of the window,
         // scaled to the drawable (full screen is SDL desktop full screen).
@@ -695,6 +710,7 @@ public:
         if (window && !m_uploadTexture) glGenTextures(1, &m_uploadTexture);
         if (!window) EnsureColor(surface);
         glBindTexture(GL_TEXTURE_2D, texture);
+        m_boundTextures[m_activeUnit] = texture;
         if (window) {
             glTexImage2D(GL_TEXTURE_2D, 0, GLint(f.internal), GLsizei(surface.Width()), GLsizei(surface.Height()), 0,
                          f.format, f.type, surface.Bytes());
@@ -704,6 +720,7 @@ public:
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
             glDisable(GL_SCISSOR_TEST);
             glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+            m_rasterKnown = false;
             const GLint w = GLint(surface.Width()), h = GLint(surface.Height());
             glBlitFramebuffer(0, 0, w, h, 0, h, w, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
             m_boundFramebuffer = ~0u;
@@ -729,6 +746,7 @@ public:
             if (r.backend.name2) glDeleteRenderbuffers(1, &r.backend.name2);
         } else if (r.GetType() == D3DRTYPE_VERTEXBUFFER || r.GetType() == D3DRTYPE_INDEXBUFFER) {
             glDeleteBuffers(1, &r.backend.name);
+            ForgetAttributes();
         } else if (r.GetType() == D3DRTYPE_TEXTURE || r.GetType() == D3DRTYPE_CUBETEXTURE) {
             for (GLuint& bound : m_boundTextures)
                 if (bound == r.backend.name) bound = 0;
@@ -916,7 +934,7 @@ private:
         prog.fogColor = loc("uFogColor");
         if (prog.id) {
             // Stage i samples texture unit i, for good.
-            glUseProgram(prog.id);
+            UseProgram(prog.id);
             for (int i = 0; i < 8; ++i) {
                 const std::string name = "uTex" + std::to_string(i);
                 const GLint unit = glGetUniformLocation(prog.id, name.c_str());
@@ -935,6 +953,7 @@ private:
         if (!known) return;
         glGenTextures(1, &s.backend.name);
         glBindTexture(GL_TEXTURE_2D, s.backend.name);
+        m_boundTextures[m_activeUnit] = s.backend.name;
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
@@ -1039,7 +1058,7 @@ private:
                                      "drawing without depth\n");
                 m_warnedDepth = true;
             }
-            glViewport(0, 0, GLsizei(rt->Width()), GLsizei(rt->Height()));
+            SetViewport(*rt);
             return true;
         }
         m_flipY = false;
@@ -1063,8 +1082,15 @@ private:
         }
         m_hasDepth = m_boundDepth != 0;
         m_hasStencil = m_hasDepth && FormatHasStencil(ds->Format());
-        glViewport(0, 0, GLsizei(rt->Width()), GLsizei(rt->Height()));
+        SetViewport(*rt);
         return true;
+    }
+
+    void SetViewport(const IDirect3DSurface9& rt) {
+        const std::array<GLsizei, 2> size = {GLsizei(rt.Width()), GLsizei(rt.Height())};
+        if (size == m_viewportSize) return;
+        glViewport(0, 0, size[0], size[1]);
+        m_viewportSize = size;
     }
 
     GLuint UploadBuffer(BufferResource& b, GLenum target) {
@@ -1093,14 +1119,57 @@ private:
         return b.backend.name;
     }
 
+    // The vertex array's attributes as last set, so a draw sends only what
+    // differs from the one before. Buffer deletion resets the lot (GL unbinds
+    // a deleted buffer from the bound vertex array, and its name comes back).
+    struct AttributeState {
+        bool known = false, enabled = false;
+        GLuint buffer = 0;
+        GLint size = 0;
+        GLenum type = 0;
+        GLboolean normalized = GL_FALSE;
+        std::uint32_t stride = 0;
+        std::uintptr_t offset = 0;
+        bool constantKnown = false; // the current value a disabled attribute reads
+        float constant = 0.0f;
+    };
+    static constexpr std::size_t kAttributes = 13;
+
+    // Attribute `index` reads the bound array buffer.
+    void SetAttribute(GLuint index, GLint size, GLenum type, GLboolean normalized, std::uint32_t stride,
+                      std::uintptr_t offset) {
+        AttributeState& a = m_attributes[index];
+        if (!a.known || !a.enabled) glEnableVertexAttribArray(index);
+        if (!a.known || !a.enabled || a.buffer != m_arrayBuffer || a.size != size || a.type != type ||
+            a.normalized != normalized || a.stride != stride || a.offset != offset)
+            glVertexAttribPointer(index, size, type, normalized, GLsizei(stride), reinterpret_cast<const void*>(offset));
+        // GL leaves an attribute's current value undefined after drawing from its array.
+        a = AttributeState{true, true, m_arrayBuffer, size, type, normalized, stride, offset, false, 0.0f};
+    }
+
+    // Attribute `index` switched off; with `constant`, reading that in every component.
+    void DisableAttribute(GLuint index, const float* constant) {
+        AttributeState& a = m_attributes[index];
+        if (!a.known || a.enabled) glDisableVertexAttribArray(index);
+        a.known = true;
+        a.enabled = false;
+        if (constant && (!a.constantKnown || a.constant != *constant)) {
+            glVertexAttrib4f(index, *constant, *constant, *constant, *constant);
+            a.constantKnown = true;
+            a.constant = *constant;
+        }
+    }
+
+    void ForgetAttributes() {
+        for (AttributeState& a : m_attributes) a.known = false;
+    }
+
     // Attributes the layout lacks are switched off, so no pointer of an earlier draw is read.
     void SetFloatAttribute(GLuint index, int offset, int size, std::uint32_t stride, std::uintptr_t base) {
         if (offset >= 0 && size >= 1 && size <= 4) {
-            glEnableVertexAttribArray(index);
-            glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, GLsizei(stride),
-                                  reinterpret_cast<const void*>(base + std::uintptr_t(offset)));
+            SetAttribute(index, size, GL_FLOAT, GL_FALSE, stride, base + std::uintptr_t(offset));
         } else {
-            glDisableVertexAttribArray(index);
+            DisableAttribute(index, nullptr);
         }
     }
 
@@ -1146,7 +1215,10 @@ private:
         if (!GlTextureFormatOf(t.Format(), f)) return;
         const bool cube = t.GetType() == D3DRTYPE_CUBETEXTURE;
         const GLenum target = cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
-        glActiveTexture(GL_TEXTURE0 + unit);
+        if (unit != m_activeUnit) {
+            glActiveTexture(GL_TEXTURE0 + unit);
+            m_activeUnit = unit;
+        }
         if (t.Usage() & D3DUSAGE_RENDERTARGET) {
             BindTargetTexture(unit, t, f);
         } else if (!t.backend.name || t.backend.version != t.ContentVersion()) {
@@ -1223,18 +1295,18 @@ private:
             glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, AsFloat(ss[D3DSAMP_MIPMAPLODBIAS]));
             last = params;
         }
-        glBindSampler(unit, sampler);
+        if (m_boundSamplers[unit] != sampler) {
+            glBindSampler(unit, sampler);
+            m_boundSamplers[unit] = sampler;
+        }
     }
 
     void SetColorAttribute(GLuint index, int offset, std::uint32_t stride, std::uintptr_t base, float absent) {
         if (offset >= 0) {
-            glEnableVertexAttribArray(index);
             // D3DCOLOR bytes are B, G, R, A in memory.
-            glVertexAttribPointer(index, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, GLsizei(stride),
-                                  reinterpret_cast<const void*>(base + std::uintptr_t(offset)));
+            SetAttribute(index, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, base + std::uintptr_t(offset));
         } else {
-            glDisableVertexAttribArray(index);
-            glVertexAttrib4f(index, absent, absent, absent, absent);
+            DisableAttribute(index, &absent);
         }
     }
 
@@ -1423,7 +1495,7 @@ private:
             if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !layout.pretransformed)
                 st[kTexCoordForm] |= count << 8;
         }
-        const Program* prog = nullptr;
+        Program* prog = nullptr;
         if (m_lastProgram && key == m_lastKey) {
             prog = m_lastProgram;
         } else {
@@ -1433,23 +1505,28 @@ private:
             m_lastProgram = prog;
         }
         if (!prog->id) return prog;
-        glUseProgram(prog->id);
+        UseProgram(prog->id);
+        Program& p = *prog;
 
         const D3DMATRIX wv = Multiply(s.world[0], s.view);
         const D3DMATRIX wvp = Multiply(wv, s.projection);
         // Row-vector matrices uploaded as they are read as their transpose by GLSL:
         // uWVP * v then equals v x world x view x projection.
-        glUniformMatrix4fv(prog->wvp, 1, GL_FALSE, &wvp.m[0][0]);
-        glUniform4f(prog->viewport, float(s.viewport.X), float(s.viewport.Y), float(s.viewport.Width),
-                    float(s.viewport.Height));
-        glUniform2f(prog->depthRange, s.viewport.MinZ, s.viewport.MaxZ);
-        glUniform2f(prog->target, float(rt.Width()), float(rt.Height()));
-        glUniform2f(prog->flipY, m_flipY ? -1.0f : 1.0f, m_flipY ? 2.0f / (256.0f * float(rt.Height())) : 0.0f);
-        if (prog->wv >= 0) glUniformMatrix4fv(prog->wv, 1, GL_FALSE, &wv.m[0][0]);
-        if (prog->normalMatrix >= 0) {
+        if (Changed(p, kSlotWVP, p.wvp, &wvp.m[0][0], 16)) glUniformMatrix4fv(p.wvp, 1, GL_FALSE, &wvp.m[0][0]);
+        const float viewport[4] = {float(s.viewport.X), float(s.viewport.Y), float(s.viewport.Width),
+                                   float(s.viewport.Height)};
+        if (Changed(p, kSlotViewport, p.viewport, viewport, 4)) glUniform4fv(p.viewport, 1, viewport);
+        const float depthRange[2] = {s.viewport.MinZ, s.viewport.MaxZ};
+        if (Changed(p, kSlotDepthRange, p.depthRange, depthRange, 2)) glUniform2fv(p.depthRange, 1, depthRange);
+        const float target[2] = {float(rt.Width()), float(rt.Height())};
+        if (Changed(p, kSlotTarget, p.target, target, 2)) glUniform2fv(p.target, 1, target);
+        const float flipY[2] = {m_flipY ? -1.0f : 1.0f, m_flipY ? 2.0f / (256.0f * float(rt.Height())) : 0.0f};
+        if (Changed(p, kSlotFlipY, p.flipY, flipY, 2)) glUniform2fv(p.flipY, 1, flipY);
+        if (Changed(p, kSlotWV, p.wv, &wv.m[0][0], 16)) glUniformMatrix4fv(p.wv, 1, GL_FALSE, &wv.m[0][0]);
+        if (p.normalMatrix >= 0) {
             float n[9];
             NormalMatrix(wv, n);
-            glUniformMatrix3fv(prog->normalMatrix, 1, GL_FALSE, n);
+            if (Changed(p, kSlotNormalMatrix, p.normalMatrix, n, 9)) glUniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, n);
         }
         if (key[kBlendWord] != 0) {
             D3DMATRIX blendWV[4];
@@ -1459,32 +1536,43 @@ private:
                 NormalMatrix(blendWV[i], blendNormal[i]);
             }
             const GLsizei count = GLsizei(key[kBlendWord] + 1);
-            if (prog->blendWV >= 0) glUniformMatrix4fv(prog->blendWV, count, GL_FALSE, &blendWV[0].m[0][0]);
-            if (prog->blendNormal >= 0) glUniformMatrix3fv(prog->blendNormal, count, GL_FALSE, &blendNormal[0][0]);
-            if (prog->proj >= 0) glUniformMatrix4fv(prog->proj, 1, GL_FALSE, &s.projection.m[0][0]);
+            if (Changed(p, kSlotBlendWV, p.blendWV, &blendWV[0].m[0][0], std::size_t(count) * 16))
+                glUniformMatrix4fv(p.blendWV, count, GL_FALSE, &blendWV[0].m[0][0]);
+            if (Changed(p, kSlotBlendNormal, p.blendNormal, &blendNormal[0][0], std::size_t(count) * 9))
+                glUniformMatrix3fv(p.blendNormal, count, GL_FALSE, &blendNormal[0][0]);
+            if (Changed(p, kSlotProj, p.proj, &s.projection.m[0][0], 16))
+                glUniformMatrix4fv(p.proj, 1, GL_FALSE, &s.projection.m[0][0]);
         }
         const D3DMATERIAL9& m = s.material;
-        if (prog->lighting) {
-            glUniform4f(prog->matDiffuse, m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a);
-            glUniform4f(prog->matAmbient, m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a);
-            glUniform4f(prog->matSpecular, m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a);
-            glUniform4f(prog->matEmissive, m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a);
-            glUniform1f(prog->matPower, m.Power);
+        if (p.lighting) {
+            const float diffuse[4] = {m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a};
+            const float ambient[4] = {m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a};
+            const float specular[4] = {m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a};
+            const float emissive[4] = {m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a};
+            if (Changed(p, kSlotMatDiffuse, p.matDiffuse, diffuse, 4)) glUniform4fv(p.matDiffuse, 1, diffuse);
+            if (Changed(p, kSlotMatAmbient, p.matAmbient, ambient, 4)) glUniform4fv(p.matAmbient, 1, ambient);
+            if (Changed(p, kSlotMatSpecular, p.matSpecular, specular, 4)) glUniform4fv(p.matSpecular, 1, specular);
+            if (Changed(p, kSlotMatEmissive, p.matEmissive, emissive, 4)) glUniform4fv(p.matEmissive, 1, emissive);
+            if (Changed(p, kSlotMatPower, p.matPower, &m.Power, 1)) glUniform1f(p.matPower, m.Power);
             float c[4];
             ColorToFloats(rs[D3DRS_AMBIENT], c);
-            glUniform4fv(prog->globalAmbient, 1, c);
-            if (prog->lightCount) SetLightUniforms(*prog, s.view);
+            if (Changed(p, kSlotGlobalAmbient, p.globalAmbient, c, 4)) glUniform4fv(p.globalAmbient, 1, c);
+            if (p.lightCount) SetLightUniforms(p, s.view);
         }
-        if (prog->fogUniforms)
-            glUniform3f(prog->fog, AsFloat(rs[D3DRS_FOGSTART]), AsFloat(rs[D3DRS_FOGEND]), AsFloat(rs[D3DRS_FOGDENSITY]));
-        if (prog->texMatrices) glUniformMatrix4fv(prog->texMatrix, 8, GL_FALSE, &s.texture[0].m[0][0]);
+        if (p.fogUniforms) {
+            const float fog[3] = {AsFloat(rs[D3DRS_FOGSTART]), AsFloat(rs[D3DRS_FOGEND]), AsFloat(rs[D3DRS_FOGDENSITY])};
+            if (Changed(p, kSlotFog, p.fog, fog, 3)) glUniform3fv(p.fog, 1, fog);
+        }
+        if (p.texMatrices && Changed(p, kSlotTexMatrix, p.texMatrix, &s.texture[0].m[0][0], 8 * 16))
+            glUniformMatrix4fv(p.texMatrix, 8, GL_FALSE, &s.texture[0].m[0][0]);
         float c[4];
         ColorToFloats(rs[D3DRS_TEXTUREFACTOR], c);
-        glUniform4fv(prog->tfactor, 1, c);
-        glUniform1f(prog->alphaRef, float(rs[D3DRS_ALPHAREF] & 0xFF));
-        if (prog->fogColor >= 0) {
+        if (Changed(p, kSlotTFactor, p.tfactor, c, 4)) glUniform4fv(p.tfactor, 1, c);
+        const float alphaRef = float(rs[D3DRS_ALPHAREF] & 0xFF);
+        if (Changed(p, kSlotAlphaRef, p.alphaRef, &alphaRef, 1)) glUniform1f(p.alphaRef, alphaRef);
+        if (p.fogColor >= 0) {
             ColorToFloats(rs[D3DRS_FOGCOLOR], c);
-            glUniform3f(prog->fogColor, c[0], c[1], c[2]);
+            if (Changed(p, kSlotFogColor, p.fogColor, c, 3)) glUniform3fv(p.fogColor, 1, c);
         }
         for (std::size_t i = 0; i < 8; ++i) {
             const std::uint32_t* st = &key[kStageBase + i * kStageWords];
@@ -1516,8 +1604,23 @@ private:
             for (int c = 0; c < 3; ++c) out[r * 3 + c] = cof[r][c] * scale;
     }
 
+    // True, with the value noted, when the uniform exists and `v` is not what it last received.
+    static bool Changed(Program& p, UniformSlot slot, GLint location, const float* v, std::size_t n) {
+        if (location < 0) return false;
+        std::vector<float>& last = p.sent[slot];
+        if (last.size() == n && std::memcmp(last.data(), v, n * sizeof(float)) == 0) return false;
+        last.assign(v, v + n);
+        return true;
+    }
+
+    void UseProgram(GLuint id) {
+        if (id == m_usedProgram) return;
+        glUseProgram(id);
+        m_usedProgram = id;
+    }
+
     // The enabled lights, moved into camera space.
-    void SetLightUniforms(const Program& prog, const D3DMATRIX& view) {
+    void SetLightUniforms(Program& prog, const D3DMATRIX& view) {
         const std::size_t n = m_lights.size();
         float diffuse[32], specular[32], ambient[32], pos[24], dir[24], atten[32], spot[24];
         for (std::size_t i = 0; i < n; ++i) {
@@ -1547,17 +1650,72 @@ private:
             spot[3 * i + 2] = l.Falloff;
         }
         const GLsizei count = GLsizei(n);
-        glUniform4fv(prog.lightDiffuse, count, diffuse);
-        glUniform4fv(prog.lightSpecular, count, specular);
-        glUniform4fv(prog.lightAmbient, count, ambient);
-        glUniform3fv(prog.lightPos, count, pos);
-        glUniform3fv(prog.lightDir, count, dir);
-        glUniform4fv(prog.lightAtten, count, atten);
-        glUniform3fv(prog.lightSpot, count, spot);
+        if (Changed(prog, kSlotLightDiffuse, prog.lightDiffuse, diffuse, 4 * n))
+            glUniform4fv(prog.lightDiffuse, count, diffuse);
+        if (Changed(prog, kSlotLightSpecular, prog.lightSpecular, specular, 4 * n))
+            glUniform4fv(prog.lightSpecular, count, specular);
+        if (Changed(prog, kSlotLightAmbient, prog.lightAmbient, ambient, 4 * n))
+            glUniform4fv(prog.lightAmbient, count, ambient);
+        if (Changed(prog, kSlotLightPos, prog.lightPos, pos, 3 * n)) glUniform3fv(prog.lightPos, count, pos);
+        if (Changed(prog, kSlotLightDir, prog.lightDir, dir, 3 * n)) glUniform3fv(prog.lightDir, count, dir);
+        if (Changed(prog, kSlotLightAtten, prog.lightAtten, atten, 4 * n)) glUniform4fv(prog.lightAtten, count, atten);
+        if (Changed(prog, kSlotLightSpot, prog.lightSpot, spot, 3 * n)) glUniform3fv(prog.lightSpot, count, spot);
     }
 
+    // What SetRasterState's calls depend on: the states of the branches it
+    // takes, and the scissor rectangle it ends with.
+    struct RasterKey {
+        std::array<std::uint32_t, 24> states{};
+        std::array<GLint, 4> scissor{};
+        bool operator==(const RasterKey&) const = default;
+    };
+
+    // Sends the draw's raster state, unless it is the one sent last (and
+    // nothing else has touched those states since).
     void SetRasterState(const DeviceState& s, const IDirect3DSurface9& rt) {
         const auto& rs = s.renderStates;
+        RasterKey key;
+        std::size_t n = 0;
+        key.states[n++] = m_flipY;
+        key.states[n++] = rs[D3DRS_CULLMODE];
+        key.states[n++] = rs[D3DRS_FILLMODE];
+        key.states[n++] = rs[D3DRS_COLORWRITEENABLE];
+        if (rs[D3DRS_ZENABLE] != D3DZB_FALSE && m_hasDepth) {
+            key.states[n++] = 1;
+            key.states[n++] = rs[D3DRS_ZFUNC];
+            key.states[n++] = rs[D3DRS_ZWRITEENABLE] != 0;
+        }
+        n = 7;
+        if (rs[D3DRS_STENCILENABLE] && m_hasStencil) {
+            for (std::uint32_t state : {D3DRS_STENCILENABLE, D3DRS_STENCILREF, D3DRS_STENCILMASK, D3DRS_STENCILWRITEMASK,
+                                        D3DRS_STENCILFUNC, D3DRS_STENCILFAIL, D3DRS_STENCILZFAIL, D3DRS_STENCILPASS,
+                                        D3DRS_TWOSIDEDSTENCILMODE, D3DRS_CCW_STENCILFUNC, D3DRS_CCW_STENCILFAIL,
+                                        D3DRS_CCW_STENCILZFAIL, D3DRS_CCW_STENCILPASS})
+                key.states[n++] = rs[state];
+        }
+        n = 20;
+        if (rs[D3DRS_ALPHABLENDENABLE]) {
+            key.states[n++] = 1;
+            key.states[n++] = rs[D3DRS_SRCBLEND];
+            key.states[n++] = rs[D3DRS_DESTBLEND];
+            key.states[n++] = rs[D3DRS_BLENDOP];
+        }
+        // Drawing stays inside the viewport, and the scissor rectangle when enabled.
+        std::int32_t left = std::int32_t(s.viewport.X), top = std::int32_t(s.viewport.Y);
+        std::int32_t right = left + std::int32_t(s.viewport.Width), bottom = top + std::int32_t(s.viewport.Height);
+        if (rs[D3DRS_SCISSORTESTENABLE]) {
+            left = std::max(left, s.scissor.left);
+            top = std::max(top, s.scissor.top);
+            right = std::min(right, s.scissor.right);
+            bottom = std::min(bottom, s.scissor.bottom);
+        }
+        right = std::min(right, std::int32_t(rt.Width()));
+        bottom = std::min(bottom, std::int32_t(rt.Height()));
+        key.scissor = {left, ScissorY(top, std::max(top, bottom)), std::max(0, right - left), std::max(0, bottom - top)};
+        if (m_rasterKnown && key == m_raster) return;
+        m_raster = key;
+        m_rasterKnown = true;
+
         // Clockwise on screen is GL's counter-clockwise in the top-down framebuffer
         // object, and GL's clockwise in the bottom-up window (see the top of this file).
         glFrontFace(m_flipY ? GL_CW : GL_CCW);
@@ -1615,19 +1773,8 @@ private:
         case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
         default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
         }
-        // Drawing stays inside the viewport, and the scissor rectangle when enabled.
-        std::int32_t left = std::int32_t(s.viewport.X), top = std::int32_t(s.viewport.Y);
-        std::int32_t right = left + std::int32_t(s.viewport.Width), bottom = top + std::int32_t(s.viewport.Height);
-        if (rs[D3DRS_SCISSORTESTENABLE]) {
-            left = std::max(left, s.scissor.left);
-            top = std::max(top, s.scissor.top);
-            right = std::min(right, s.scissor.right);
-            bottom = std::min(bottom, s.scissor.bottom);
-        }
-        right = std::min(right, std::int32_t(rt.Width()));
-        bottom = std::min(bottom, std::int32_t(rt.Height()));
         glEnable(GL_SCISSOR_TEST);
-        glScissor(left, ScissorY(top, std::max(top, bottom)), std::max(0, right - left), std::max(0, bottom - top));
+        glScissor(key.scissor[0], key.scissor[1], key.scissor[2], key.scissor[3]);
     }
 
     D3DPRESENT_PARAMETERS m_params;
@@ -1641,13 +1788,23 @@ private:
     // One sampler object per stage, with the parameters last given to it.
     std::array<GLuint, 8> m_samplers{};
     std::array<std::array<GLint, 8>, 8> m_samplerParams{};
-    std::array<GLuint, 8> m_boundTextures{};
+    std::array<GLuint, 8> m_boundTextures{}; // by unit, whatever target: what a draw's stage last bound there
+    GLuint m_activeUnit = 0;                 // the texture unit glActiveTexture last chose
+    std::array<GLuint, 8> m_boundSamplers{};
     std::vector<SpareTexture> m_spareTextures; // oldest first
     std::size_t m_spareTextureBytes = 0;
     std::unordered_map<GLuint, TextureShape> m_textureShapes; // sampled textures' storage, by name
     bool m_mirrorOnce = false; // the driver mirrors once
     StateKey m_lastKey{};
-    const Program* m_lastProgram = nullptr;
+    Program* m_lastProgram = nullptr;
+    GLuint m_usedProgram = 0; // the program glUseProgram last made current
+    // The raster state last sent; clears, presents and copies change some of
+    // those states and make it unknown.
+    RasterKey m_raster;
+    bool m_rasterKnown = false;
+    std::array<GLsizei, 2> m_viewportSize{-1, -1};
+    std::array<AttributeState, kAttributes> m_attributes{};
+    GLuint m_arrayBuffer = 0; // the array buffer the draw's attributes read
     GLuint m_vao = 0, m_fbo = 0, m_readFbo = 0, m_streamVbo = 0, m_streamIbo = 0;
     GLuint m_boundColor = 0, m_boundDepth = 0;
     GLuint m_boundFramebuffer = ~0u;

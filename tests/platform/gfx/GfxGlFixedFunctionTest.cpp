@@ -937,4 +937,85 @@ TEST_P(GfxGlFixedFunction, TwoSidedStencilTestsEachWindingByItsOwnStates) {
     EXPECT_EQ(At(2, 2), kBlack);
 }
 
+// ---- state carried from draw to draw -------------------------------------------------------------
+
+// A target drawn into for the first time gets its storage at that draw, on the
+// texture unit the previous draw left active: the stage's texture must still be
+// the one sampled there, not the new target itself.
+TEST_P(GfxGlFixedFunction, ANewTargetSamplesTheStageTextureNotItself) {
+    Ref<IDirect3DTexture9> t(Texture(4, 4, 1, [](std::uint32_t, std::uint32_t, std::uint32_t) { return kGreen; }));
+    device->SetTexture(0, t.get());
+    PointSampling();
+    TexQuad(0, 0, 4, 4, 0, 0, 1, 1);
+    EXPECT_EQ(At(1, 1), kGreen);
+    Ref<IDirect3DTexture9> target;
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
+              D3D_OK);
+    Ref<IDirect3DSurface9> level, back;
+    ASSERT_EQ(target->GetSurfaceLevel(0, &level), D3D_OK);
+    ASSERT_EQ(device->GetRenderTarget(0, &back), D3D_OK);
+    ASSERT_EQ(device->SetRenderTarget(0, level.get()), D3D_OK);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    TexQuad(0, 0, 4, 4, 0, 0, 1, 1);
+    Ref<IDirect3DSurface9> copy;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
+    ASSERT_EQ(device->GetRenderTargetData(level.get(), copy.get()), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(copy->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const auto* row1 = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(lr.pBits) + lr.Pitch);
+    EXPECT_EQ(row1[1], kGreen);
+    EXPECT_EQ(row1[5], 0u); // outside the quad: the target's first bytes
+    copy->UnlockRect();
+    ASSERT_EQ(device->SetRenderTarget(0, back.get()), D3D_OK);
+}
+
+// Draws repeat what did not change since the draw before; a clear in between
+// (which sets masks and scissor of its own) and a draw of another layout must
+// not leave the next draw with their states.
+TEST_P(GfxGlFixedFunction, RepeatedStatesHoldAcrossClearsAndLayouts) {
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    struct Plain {
+        float x, y, z, rhw;
+    };
+    struct Coloured {
+        float x, y, z, rhw;
+        std::uint32_t color;
+    };
+    const Plain plain[4] = {{-0.5f, -0.5f, 0.5f, 1}, {15.5f, -0.5f, 0.5f, 1}, {-0.5f, 15.5f, 0.5f, 1}, {15.5f, 15.5f, 0.5f, 1}};
+    const Coloured red[4] = {{-0.5f, -0.5f, 0.5f, 1, kRed}, {15.5f, -0.5f, 0.5f, 1, kRed},
+                             {-0.5f, 15.5f, 0.5f, 1, kRed}, {15.5f, 15.5f, 0.5f, 1, kRed}};
+    auto drawPlain = [&] {
+        device->SetFVF(D3DFVF_XYZRHW);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, plain, sizeof(Plain)), D3D_OK);
+    };
+    // Without a vertex colour the diffuse colour is white, before and after a coloured draw.
+    drawPlain();
+    EXPECT_EQ(At(3, 3), 0xFFFFFFFFu);
+    device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, red, sizeof(Coloured)), D3D_OK);
+    EXPECT_EQ(At(3, 3), kRed);
+    drawPlain();
+    EXPECT_EQ(At(3, 3), 0xFFFFFFFFu);
+    // Red channel only, over a blue clear: the clear writes every channel, the draws after it red only.
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_RED);
+    Clear(kBlue);
+    drawPlain();
+    EXPECT_EQ(At(3, 3), 0xFFFF00FFu);
+    Clear(kBlue);
+    EXPECT_EQ(At(3, 3), kBlue);
+    drawPlain();
+    EXPECT_EQ(At(3, 3), 0xFFFF00FFu);
+    // A clear of a rectangle scissors itself; the next draw covers the whole target again.
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    drawPlain();
+    Clear(kBlack);
+    const D3DRECT corner{0, 0, 2, 2};
+    ASSERT_EQ(device->Clear(1, &corner, D3DCLEAR_TARGET, kGreen, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(At(1, 1), kGreen);
+    EXPECT_EQ(At(12, 12), kBlack);
+    drawPlain();
+    EXPECT_EQ(At(1, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(At(12, 12), 0xFFFFFFFFu);
+}
+
 } // namespace
