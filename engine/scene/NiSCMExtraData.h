@@ -33,9 +33,17 @@ public:
     [[nodiscard]] std::uint32_t GetCount(std::uint32_t uiArray) const;
     // Null beyond the count.
     [[nodiscard]] const Entry* GetEntry(std::uint32_t uiArray, std::uint32_t uiIndex) const;
+    // The next entry a reader of the array expects (array 0 or 1).
+    [[nodiscard]] std::uint32_t GetCursor(std::uint32_t uiArray) const { return uiArray < 2 ? m_auiCursor[uiArray] : 0; }
+    void SetCursor(std::uint32_t uiArray, std::uint32_t uiIndex)
+    {
+        if (uiArray < 2)
+            m_auiCursor[uiArray] = uiIndex;
+    }
 
 private:
     std::uint32_t m_auiCapacity[2];
     std::uint32_t m_auiCount[2] = {0, 0};
+    std::uint32_t m_auiCursor[2] = {0, 0};
     std::unique_ptr<Entry[]> m_aspEntries[2];
 };

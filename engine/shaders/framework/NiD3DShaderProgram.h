@@ -19,6 +19,8 @@ class IDirect3DVertexDeclaration9;
 class NiDX9Renderer;
 class NiDX9RenderState;
 class NiD3DShaderProgramCreator;
+class NiD3DShaderConstantMapEntry;
+class NiD3DShaderConstantCache;
 
 class NiD3DShaderProgram : public NiRefObject
 {
@@ -40,6 +42,26 @@ public:
     virtual void DestroyRendererData() = 0;
     virtual bool RecreateRendererData() = 0;
 
+    // A constant map entry's value into the program's constants. Values
+    // null means the entry's own data, count 0 the entry's register count
+    // (1 when that is 0); uiValueRegisters is how many registers (boolean
+    // constants: words) the values hold, 0 when they are the entry's own
+    // data. False when this kind of program takes no such value, or the
+    // value does not fit.
+    virtual bool SetVertexShaderConstant(NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues = nullptr,
+                                         std::uint32_t uiCount = 0, std::uint32_t uiValueRegisters = 0);
+    // Element i (uiRegistersPerElement registers) from the values' element
+    // puiIndices[i], into the registers from the entry's register + i x
+    // registers per element. Matrix entries only.
+    virtual bool SetVertexShaderConstantArray(NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues,
+                                              std::uint32_t uiElements, std::uint32_t uiRegistersPerElement,
+                                              const std::uint16_t* puiIndices);
+    virtual bool SetPixelShaderConstant(NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues = nullptr,
+                                        std::uint32_t uiCount = 0, std::uint32_t uiValueRegisters = 0);
+    virtual bool SetPixelShaderConstantArray(NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues,
+                                             std::uint32_t uiElements, std::uint32_t uiRegistersPerElement,
+                                             const std::uint16_t* puiIndices);
+
     [[nodiscard]] gfx::IDirect3DDevice9* GetDevice() const { return m_pkDevice; }
 
     // The framework's renderer, its device (one reference held) and its
@@ -49,6 +71,16 @@ public:
 
 protected:
     NiD3DShaderProgram();
+
+    // The constants register values go into: the render-state cache's.
+    [[nodiscard]] virtual NiD3DShaderConstantCache* GetConstantCache() const;
+    // The register-addressed forms of the constant operations, into the
+    // render-state cache's constants of one stage (0 vertex, 1 pixel).
+    bool SetRegisterConstant(std::uint32_t uiStage, NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues,
+                             std::uint32_t uiCount, std::uint32_t uiValueRegisters);
+    bool SetRegisterConstantArray(std::uint32_t uiStage, NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues,
+                                  std::uint32_t uiElements, std::uint32_t uiRegistersPerElement,
+                                  const std::uint16_t* puiIndices);
 
     std::string m_kName;
     std::string m_kFilename;
@@ -83,6 +115,18 @@ public:
     void DestroyRendererData() override;
     bool RecreateRendererData() override;
 
+    bool SetVertexShaderConstant(NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues = nullptr,
+                                 std::uint32_t uiCount = 0, std::uint32_t uiValueRegisters = 0) override
+    {
+        return SetRegisterConstant(0, pkEntry, pvValues, uiCount, uiValueRegisters);
+    }
+    bool SetVertexShaderConstantArray(NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues,
+                                      std::uint32_t uiElements, std::uint32_t uiRegistersPerElement,
+                                      const std::uint16_t* puiIndices) override
+    {
+        return SetRegisterConstantArray(0, pkEntry, pvValues, uiElements, uiRegistersPerElement, puiIndices);
+    }
+
 private:
     bool m_bSoftwareVP = false;
     std::uint32_t m_uiUsage = 0;
@@ -102,6 +146,18 @@ public:
 
     void DestroyRendererData() override;
     bool RecreateRendererData() override;
+
+    bool SetPixelShaderConstant(NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues = nullptr,
+                                std::uint32_t uiCount = 0, std::uint32_t uiValueRegisters = 0) override
+    {
+        return SetRegisterConstant(1, pkEntry, pvValues, uiCount, uiValueRegisters);
+    }
+    bool SetPixelShaderConstantArray(NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues,
+                                     std::uint32_t uiElements, std::uint32_t uiRegistersPerElement,
+                                     const std::uint16_t* puiIndices) override
+    {
+        return SetRegisterConstantArray(1, pkEntry, pvValues, uiElements, uiRegistersPerElement, puiIndices);
+    }
 
 private:
     gfx::IDirect3DPixelShader9* m_pkShader = nullptr;

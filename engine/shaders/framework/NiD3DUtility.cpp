@@ -10,16 +10,19 @@
 #include <vector>
 
 bool NiD3DUtility::ms_bDebug = false;
+NiD3DUtility::LogHook NiD3DUtility::ms_pfnLogHook = nullptr;
 
 void NiD3DUtility::Log(const char* pcFormat, ...)
 {
-    if (!ms_bDebug)
+    if (!ms_bDebug && ms_pfnLogHook == nullptr)
         return;
     char acText[1024];
     std::va_list kArgs;
     va_start(kArgs, pcFormat);
     std::vsnprintf(acText, sizeof(acText), pcFormat, kArgs);
     va_end(kArgs);
+    if (ms_pfnLogHook != nullptr)
+        ms_pfnLogHook(acText);
 }
 
 bool NiD3DUtility::_splitpath(const char* pcPath, std::string& kDrive, std::string& kDirectory, std::string& kName,

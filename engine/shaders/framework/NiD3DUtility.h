@@ -13,9 +13,13 @@ class NiByteStream;
 class NiD3DUtility
 {
 public:
-    // Formats only while the debug flag is set; the text goes nowhere.
+    // Formats only while the debug flag is set or a hook listens; the text
+    // goes nowhere but to the hook.
     static void Log(const char* pcFormat, ...) __attribute__((format(printf, 1, 2)));
     static void SetDebugFlag(bool bOn) { ms_bDebug = bOn; }
+    using LogHook = void (*)(const char* pcText);
+    // Tests listen here; null stops listening.
+    static void SetLogHook(LogHook pfnHook) { ms_pfnLogHook = pfnHook; }
 
     // Drive ("C:"), directory up to and including the last separator,
     // file name up to the last dot, extension from that dot; either
@@ -41,4 +45,5 @@ public:
 
 private:
     static bool ms_bDebug;
+    static LogHook ms_pfnLogHook;
 };
