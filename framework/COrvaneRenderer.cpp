@@ -16,6 +16,7 @@
 #include "framework/COrvaneUtility.h"
 #include "platform/os/OsDialog.h"
 
+#include <cstdlib>
 #include <sstream>
 
 // The holder is the renderer's owner: it makes it the current renderer and
@@ -153,13 +154,16 @@ bool COrvaneRenderer::Initialise(os::WindowHandle pkWindow, std::uint32_t uiAdap
         return false;
     }
     const COrvaneModeDesc kMode = kAdapters[uiAdapter].m_kModes[uiMode];
+    COrvaneTagTree* pkSettings = COrvaneApplication::GetSettings();
+    const bool bWindowed = pkSettings != nullptr && ReadWindowed(*pkSettings);
 
     if (!m_pkImpl)
         m_pkImpl = std::make_unique<COrvaneRendererImpl>();
     // The device must be gone before a new one takes the window.
     m_pkImpl->SetRenderer(nullptr);
     m_pkImpl->SetRenderer(kFactory.Create(MakeParams(pkWindow, kMode.m_uiWidth, kMode.m_uiHeight,
-                                                     COrvaneRendererFactory::FLAG_FULLSCREEN, uiAdapter)));
+                                                     bWindowed ? 0 : COrvaneRendererFactory::FLAG_FULLSCREEN,
+                                                     uiAdapter)));
     if (!m_pkImpl->m_spRenderer)
     {
         ReportCreationFailure();
@@ -168,8 +172,16 @@ bool COrvaneRenderer::Initialise(os::WindowHandle pkWindow, std::uint32_t uiAdap
     m_pkImpl->m_spRenderer->SetBackgroundColor(m_kBackground);
     m_pkImpl->NewAccumulator();
     if (COrvaneApplication* pkApp = COrvaneApplication::GetExisting())
-        pkApp->SetFullScreen(true);
+        pkApp->SetFullScreen(!bWindowed);
     return true;
+}
+
+bool COrvaneRenderer::ReadWindowed(COrvaneTagTree& kSettings)
+{
+    if (!kSettings.SelectSection("Application_Data", true) || !kSettings.FindChild("Windowed") ||
+        kSettings.GetValues().empty())
+        return false;
+    return std::strtol(kSettings.GetValues().front().c_str(), nullptr, 10) == 1;
 }
 
 std::uint32_t COrvaneRenderer::GetAdapterCount() const

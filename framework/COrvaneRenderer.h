@@ -43,7 +43,8 @@ public:
     // and the engine's shut-down) when no renderer can be made.
     [[nodiscard]] bool Create(os::WindowHandle pkWindow);
     void Destroy();
-    // Re-creates the renderer full screen in the chosen mode. False, with
+    // Re-creates the renderer in the chosen mode: full screen, or in a
+    // window when the settings say "Application_Data" / "Windowed" 1. False, with
     // the renderer kept, when the indices name no mode; false after an
     // error box when the new renderer cannot be made.
     [[nodiscard]] bool Initialise(os::WindowHandle pkWindow, std::uint32_t uiAdapter, std::uint32_t uiMode);
@@ -78,6 +79,8 @@ public:
     // follows the one before; a channel that cannot be read keeps its
     // default (0, 0, 0, 1).
     [[nodiscard]] static NiColorRGBA ReadBackgroundColor(COrvaneTagTree& kSettings);
+    // "Application_Data" / "Windowed" is 1 (absent: full screen).
+    [[nodiscard]] static bool ReadWindowed(COrvaneTagTree& kSettings);
 
 private:
     std::unique_ptr<COrvaneRendererImpl> m_pkImpl;

@@ -121,6 +121,7 @@ void CGame::ResetStatics()
     g_fScreenScaleX = 1.0f;
     g_fScreenScaleY = 1.0f;
     CSoundSystem::ResetStatics();
+    CStartUp::ResetStatics();
 }
 
 void CGame::Reset()
@@ -179,7 +180,11 @@ bool CGame::Init(const char* pcName)
     if (COrvaneGame::GetLocale() == nullptr)
     {
         auto pkLocale = std::make_unique<CLocale>();
-        (void)pkLocale->ReadLanguageAndLoad();
+        (void)pkLocale->ReadLanguage();
+        // The launcher's choice holds even where the settings have no key for it.
+        if (m_ucLanguageChosen != 0)
+            pkLocale->SetLanguage(m_iLanguage);
+        (void)pkLocale->Load();
         SetLocale(std::move(pkLocale));
     }
     if (GetKeyboard() == nullptr)
@@ -209,14 +214,26 @@ bool CGame::ChooseDisplayMode(std::uint32_t& uiAdapter, std::uint32_t& uiMode)
 {
     if (m_pkStartUp == nullptr)
         m_pkStartUp = std::make_unique<CStartUp>();
-    std::int32_t iAdapter = 0;
-    std::int32_t iMode = 0;
-    if (!m_pkStartUp->Run(iAdapter, iMode))
-        return false;
-    uiAdapter = static_cast<std::uint32_t>(std::max(iAdapter, 0));
-    uiMode = static_cast<std::uint32_t>(std::max(iMode, 0));
+    m_pkStartUp->SetLanguage(GetLanguage());
+    const bool bPlay = m_pkStartUp->Run();
+    m_ucLanguageChosen = bPlay && m_pkStartUp->HasLanguage() ? 1 : 0;
+    if (m_ucLanguageChosen != 0)
+        m_iLanguage = m_pkStartUp->GetLanguage();
+    m_ucLeftAtLauncher = !bPlay && m_pkStartUp->GetEnd() == CStartUp::End::Leave ? 1 : 0;
+    if (bPlay)
+    {
+        uiAdapter = static_cast<std::uint32_t>(std::max(m_pkStartUp->GetAdapter(), 0));
+        uiMode = static_cast<std::uint32_t>(std::max(m_pkStartUp->GetMode(), 0));
+    }
     m_pkStartUp.reset();
-    return true;
+    return bPlay;
+}
+
+std::int32_t CGame::GetLanguage() const
+{
+    if (const CLocale* pkLocale = GetGameLocale())
+        return pkLocale->GetLanguage();
+    return m_iLanguage;
 }
 
 bool CGame::Start()

@@ -89,7 +89,15 @@ public:
     void Reset() override;
 
     bool Init(const char* pcName) override;
+    // Runs the launcher; false when the player leaves there or no display
+    // can be chosen (LeftAtLauncher tells the two apart).
     bool ChooseDisplayMode(std::uint32_t& uiAdapter, std::uint32_t& uiMode) override;
+    // The player left at the launcher (exit, uninstall, Esc, closed): the
+    // program ends with status 0, not as a failed start.
+    [[nodiscard]] bool LeftAtLauncher() const { return m_ucLeftAtLauncher != 0; }
+    // The locale's language once the locale exists, else the game's own
+    // language field (which the launcher sets).
+    [[nodiscard]] std::int32_t GetLanguage() const;
     bool Start() override;
     void Render() override;
     void Update(float fDeltaTime) override;
@@ -289,6 +297,9 @@ private:
     COrvaneObject* m_pkDemolishTarget = nullptr; // link: the registry owns it
     CGameClock m_kClock;
     std::unique_ptr<CStartUp> m_pkStartUp;
+    std::int32_t m_iLanguage = 0;
+    std::uint8_t m_ucLanguageChosen = 0;
+    std::uint8_t m_ucLeftAtLauncher = 0;
     std::unique_ptr<CSpawnManager> m_pkSpawnManager;
     // The seven shared AI controllers, made in the start sequence.
     std::unique_ptr<CAIControllerManager> m_pkControllers;

@@ -1,6 +1,7 @@
 // The program's entry: make the game factory, then start, run and destroy
 // the application. A start that fails (no window, no device, no renderer)
-// ends the program with exit status 1 once the user has been told why.
+// ends the program with exit status 1 once the user has been told why;
+// leaving at the launcher ends it with status 0.
 #include "engine/animation/NiAnimationLibrary.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/render/NiDX9Renderer.h"
@@ -35,9 +36,13 @@ int main()
     auto pkFactory = std::make_unique<CGameFactory>();
     COrvaneApplication* pkApp = COrvaneApplication::Get();
     int iExitCode = 1;
-    if (pkApp != nullptr && pkApp->Init(nullptr, *pkFactory, 1024, 768) && pkApp->Start())
+    if (pkApp != nullptr && pkApp->Init(nullptr, *pkFactory, 1024, 768))
     {
-        iExitCode = pkApp->Run() ? 1 : 0;
+        if (pkApp->Start())
+            iExitCode = pkApp->Run() ? 1 : 0;
+        else if (const auto* pkGame = dynamic_cast<const CGame*>(pkApp->GetGame()))
+            // Leaving at the launcher is the player's choice, not a failure.
+            iExitCode = pkGame->LeftAtLauncher() ? 0 : 1;
         pkFactory.reset();
     }
     COrvaneApplication::DestroyInstance();

@@ -1,6 +1,7 @@
 #include "platform/os/OsSystem.h"
 
 #include "platform/os/OsDialog.h"
+#include "platform/os/OsDialogWindow.h"
 #include "platform/os/OsLocal.h"
 
 #include <SDL.h>
@@ -106,6 +107,7 @@ void Reset()
     detail::ResetFindHandles();
     detail::ResetClock();
     ResetMessageBoxHook();
+    SetDialogIdleHook(nullptr);
 }
 
 std::string GetVideoDriverName()

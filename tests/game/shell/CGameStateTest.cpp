@@ -479,10 +479,13 @@ TEST_F(CGameStateTest, StandInsKeepWhatTheyAreAsked)
     kGame.Update(0.02f);
     EXPECT_EQ(kGame.GetLastKeyEvent().m_uiKeyCode, 0u); // cleared after every update
 
+    // No adapter to choose from: the launcher says so and the start fails
+    // (it is not the player leaving), the indices untouched.
     std::uint32_t uiAdapter = 9;
     std::uint32_t uiMode = 9;
-    EXPECT_TRUE(kGame.ChooseDisplayMode(uiAdapter, uiMode));
-    EXPECT_EQ(uiAdapter, 0u);
-    EXPECT_EQ(uiMode, 0u);
+    EXPECT_FALSE(kGame.ChooseDisplayMode(uiAdapter, uiMode));
+    EXPECT_FALSE(kGame.LeftAtLauncher());
+    EXPECT_EQ(uiAdapter, 9u);
+    EXPECT_EQ(uiMode, 9u);
 }
 } // namespace
