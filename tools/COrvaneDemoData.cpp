@@ -3,6 +3,7 @@
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoInterface.h"
+#include "tools/COrvaneDemoLauncher.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
 #include "tools/COrvaneDemoPrison.h"
@@ -34,7 +35,7 @@ const std::vector<Section> SETUP = {
       {"BGg", "56"},
       {"BGb", "80"},
       {"BGa", "255"},
-      {"Language", "0"},
+      {"Current_Language", "0"},
       {"NearClipPlane", "1"},
       {"FarClipPlane", "3000"},
       {"FogClipPlane", "900"},
@@ -112,5 +113,5 @@ bool BuildDemoData(const std::string& kFolder)
            WriteDemoPrisonModels(kFolder) && WriteDemoModel(kFolder + "/models") &&
            WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) &&
            WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder) &&
-           WriteDemoTexts(kFolder);
+           WriteDemoTexts(kFolder) && WriteDemoLauncher(kFolder);
 }

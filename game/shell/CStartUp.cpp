@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 
 extern char** environ;
 
@@ -127,8 +126,8 @@ bool CStartUpBitmap::Load(const std::string& kPath)
     if (uiSize == 0 || uiSize > MAX_BITMAP_BYTES)
         return false;
     std::ifstream kIn(kResolved, std::ios::binary);
-    const std::vector<char> kBytes((std::istreambuf_iterator<char>(kIn)), std::istreambuf_iterator<char>());
-    if (kBytes.empty())
+    std::vector<char> kBytes(static_cast<std::size_t>(uiSize));
+    if (!kIn.read(kBytes.data(), static_cast<std::streamsize>(kBytes.size())))
         return false;
     NiMemoryStream kStream(kBytes.data(), static_cast<std::uint32_t>(kBytes.size()));
     NiBMPReader kReader;

@@ -72,7 +72,8 @@ public:
     // The dialog's client size in pixels.
     static constexpr int WIDTH = 640;
     static constexpr int HEIGHT = 480;
-    // Where the two lists sit: (x, y), width, closed height, dropped height.
+    // Where the two lists sit: (x, y), width, closed height, height of the
+    // dropped list.
     static constexpr int ADAPTER_LIST[5] = {39, 44, 135, 20, 49};
     static constexpr int MODE_LIST[5] = {38, 96, 135, 20, 335};
 

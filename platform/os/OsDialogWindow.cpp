@@ -59,14 +59,14 @@ struct Entry
 
 struct Picker
 {
-    int x = 0, y = 0, width = 0, closedHeight = 0, dropHeight = 0;
+    int x = 0, y = 0, width = 0, closedHeight = 0, listHeight = 0;
     std::vector<Entry> entries;
     int selection = -1;
     bool shown = true;
     bool open = false;
     int firstRow = 0; // the top entry of the open list
 
-    [[nodiscard]] int VisibleRows() const { return std::max(1, (dropHeight - closedHeight) / ROW_HEIGHT); }
+    [[nodiscard]] int VisibleRows() const { return std::max(1, listHeight / ROW_HEIGHT); }
     [[nodiscard]] int ListHeight() const
     {
         return std::min(static_cast<int>(entries.size()), VisibleRows()) * ROW_HEIGHT + 2;
@@ -110,6 +110,8 @@ struct DialogWindow::Impl
     Picture back;
     Picture shown;
     std::vector<Picker> pickers;
+    // The release of a press a picker took belongs to the picker too.
+    bool swallowRelease = false;
 
     TTF_Font* Font(int pixelSize)
     {
@@ -360,18 +362,18 @@ void DialogWindow::Blit(int x, int y, int width, int height, const std::uint32_t
     Picture& back = m_impl->back;
     if (rows == nullptr || width <= 0 || height <= 0 || rowPixels < width)
         return;
+    const int x0 = std::max(x, 0);
+    const int x1 = std::min(x + width, back.width);
+    if (x0 >= x1)
+        return;
     for (int row = 0; row < height; ++row)
     {
         const int ty = y + row;
         if (ty < 0 || ty >= back.height)
             continue;
-        for (int column = 0; column < width; ++column)
-        {
-            const int tx = x + column;
-            if (tx >= 0 && tx < back.width)
-                back.pixels[static_cast<std::size_t>(ty) * back.width + tx] =
-                    rows[static_cast<std::size_t>(row) * rowPixels + column] | 0xFF000000u;
-        }
+        const std::uint32_t* source = rows + static_cast<std::size_t>(row) * rowPixels + (x0 - x);
+        std::uint32_t* target = back.pixels.data() + static_cast<std::size_t>(ty) * back.width + x0;
+        std::transform(source, source + (x1 - x0), target, [](std::uint32_t pixel) { return pixel | 0xFF000000u; });
     }
 }
 
@@ -403,14 +405,14 @@ std::uint32_t DialogWindow::ReadPixel(int x, int y) const
     return shown.pixels[static_cast<std::size_t>(y) * shown.width + x];
 }
 
-int DialogWindow::AddPicker(int x, int y, int width, int closedHeight, int dropHeight)
+int DialogWindow::AddPicker(int x, int y, int width, int closedHeight, int listHeight)
 {
     Picker picker;
     picker.x = x;
     picker.y = y;
     picker.width = width;
     picker.closedHeight = closedHeight;
-    picker.dropHeight = std::max(dropHeight, closedHeight + ROW_HEIGHT);
+    picker.listHeight = std::max(listHeight, ROW_HEIGHT);
     m_impl->pickers.push_back(picker);
     return static_cast<int>(m_impl->pickers.size()) - 1;
 }
@@ -558,7 +560,8 @@ bool DialogWindow::WaitEvent(DialogEvent& event, int timeoutMs)
                 event.y = sdl.button.y;
                 if (sdl.type == SDL_MOUSEBUTTONDOWN)
                 {
-                    if (m_impl->PressOnPickers(event.x, event.y, event))
+                    m_impl->swallowRelease = m_impl->PressOnPickers(event.x, event.y, event);
+                    if (m_impl->swallowRelease)
                     {
                         if (event.type == DialogEvent::Type::PickerChanged)
                             return true;
@@ -566,6 +569,12 @@ bool DialogWindow::WaitEvent(DialogEvent& event, int timeoutMs)
                     }
                     event.type = DialogEvent::Type::LeftDown;
                     return true;
+                }
+                if (m_impl->swallowRelease)
+                {
+                    m_impl->swallowRelease = false;
+                    event = DialogEvent{};
+                    break;
                 }
                 event.type = DialogEvent::Type::LeftUp;
                 return true;

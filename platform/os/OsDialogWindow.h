@@ -69,9 +69,10 @@ public:
     [[nodiscard]] std::uint32_t ReadPixel(int x, int y) const;
 
     // List pickers: a closed box of closedHeight at (x, y) showing the
-    // selected entry, opening downwards to dropHeight in all when clicked.
-    // Returns the picker's number.
-    int AddPicker(int x, int y, int width, int closedHeight, int dropHeight);
+    // selected entry, dropping a list of at most listHeight below it when
+    // clicked (16-pixel rows; the wheel scrolls a longer list). Returns the
+    // picker's number.
+    int AddPicker(int x, int y, int width, int closedHeight, int listHeight);
     // Returns the new entry's index; -1 for an unknown picker.
     int AddItem(int picker, std::string text, std::int64_t data);
     void ClearItems(int picker);

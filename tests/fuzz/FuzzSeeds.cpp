@@ -47,6 +47,7 @@
 #include "tests/fuzz/FuzzSupport.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoInterface.h"
+#include "tools/COrvaneDemoLauncher.h"
 
 #include <cstdio>
 #include <cstring>
@@ -839,6 +840,9 @@ int main(int iArgs, char** ppcArgs)
         TgaSeeds(kTga);
         SeedFolder kBmp(kRoot, "fuzz_image_bmp");
         BmpSeeds(kBmp);
+        SeedFolder kLauncherBmp(kRoot, "fuzz_launcher_bitmap");
+        BmpSeeds(kLauncherBmp);
+        kLauncherBmp.Add(MakeBmp24(5, 3, std::vector<std::uint32_t>(15, 0x2E3644)));
         SeedFolder kDds(kRoot, "fuzz_image_dds");
         DdsSeeds(kDds);
         SeedFolder kDdsTexture(kRoot, "fuzz_dds_texture");
@@ -882,7 +886,7 @@ int main(int iArgs, char** ppcArgs)
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
             bOk = false;
         }
-        for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
+        for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kLauncherBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
                                            &kCharacters, &kBaseObjects, &kGameLevels, &kSaves, &kLanguages,
                                            &kShaders})

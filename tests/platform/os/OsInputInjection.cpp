@@ -4,6 +4,8 @@
 
 #include "platform/os/OsInput.h"
 
+#include <gtest/gtest.h>
+
 #include <cctype>
 
 namespace ostest
@@ -71,5 +73,69 @@ void InjectWindowEvent(os::WindowHandle window, WindowEvent eEvent)
 void InjectQuit()
 {
     PushQuit();
+}
+
+namespace
+{
+void PushEvent(SDL_Event& e)
+{
+    ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+}
+} // namespace
+
+void InjectDialogMotion(std::uint32_t uiWindowId, int iX, int iY)
+{
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = uiWindowId;
+    e.motion.x = iX;
+    e.motion.y = iY;
+    PushEvent(e);
+}
+
+void InjectDialogClick(std::uint32_t uiWindowId, int iX, int iY)
+{
+    for (const bool bDown : {true, false})
+    {
+        SDL_Event e{};
+        e.type = bDown ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        e.button.windowID = uiWindowId;
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.state = bDown ? SDL_PRESSED : SDL_RELEASED;
+        e.button.clicks = 1;
+        e.button.x = iX;
+        e.button.y = iY;
+        PushEvent(e);
+    }
+}
+
+void InjectDialogWheel(std::uint32_t uiWindowId, int iNotches)
+{
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.windowID = uiWindowId;
+    e.wheel.y = iNotches;
+    e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    PushEvent(e);
+}
+
+void InjectDialogEscape(std::uint32_t uiWindowId)
+{
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = uiWindowId;
+    e.key.state = SDL_PRESSED;
+    e.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+    e.key.keysym.sym = SDLK_ESCAPE;
+    PushEvent(e);
+}
+
+void InjectDialogClose(std::uint32_t uiWindowId)
+{
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = uiWindowId;
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    PushEvent(e);
 }
 } // namespace ostest

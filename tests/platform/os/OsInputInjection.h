@@ -36,4 +36,13 @@ void InjectButton(os::WindowHandle window, MouseButton eButton, bool bDown, int 
 void InjectWheel(os::WindowHandle window, int iNotches);
 void InjectWindowEvent(os::WindowHandle window, WindowEvent eEvent);
 void InjectQuit();
+
+// The same for an os::DialogWindow, named by its GetWindowId.
+void InjectDialogMotion(std::uint32_t uiWindowId, int iX, int iY);
+// Left button down and up at the point.
+void InjectDialogClick(std::uint32_t uiWindowId, int iX, int iY);
+void InjectDialogWheel(std::uint32_t uiWindowId, int iNotches);
+void InjectDialogEscape(std::uint32_t uiWindowId);
+// The window's close button.
+void InjectDialogClose(std::uint32_t uiWindowId);
 } // namespace ostest
