@@ -4,6 +4,7 @@
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoLauncher.h"
+#include "tools/COrvaneDemoScreens.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
 #include "tools/COrvaneDemoPrison.h"
@@ -113,5 +114,5 @@ bool BuildDemoData(const std::string& kFolder)
            WriteDemoPrisonModels(kFolder) && WriteDemoModel(kFolder + "/models") &&
            WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) &&
            WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder) &&
-           WriteDemoTexts(kFolder) && WriteDemoLauncher(kFolder);
+           WriteDemoTexts(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder);
 }

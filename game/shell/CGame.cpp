@@ -19,6 +19,7 @@
 #include "game/shell/CLocale.h"
 #include "game/shell/CMouse.h"
 #include "game/shell/CSoundSystem.h"
+#include "game/shell/CSecurityScreen.h"
 #include "game/shell/CStartUp.h"
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CInterface.h"
@@ -141,6 +142,7 @@ void CGame::Reset()
     m_pkFrontEnd.reset();
     m_pkSoundSystem.reset();
     m_pkStartUp.reset();
+    m_pkSecurityScreen.reset();
     m_pkSpawnManager.reset();
     m_pkSelectedBuilding = nullptr;
     m_fGameSpeed = 1.0f;
@@ -354,6 +356,8 @@ void CGame::Render()
     if (COrvaneWorld* pkWorld = GetWorld())
         pkWorld->RenderFrame(*pkCamera);
     (void)pkCamera->RenderScene();
+    if (m_pkSelectedBuilding != nullptr)
+        DrawSecurityScreen();
     // The fade quad is drawn under the interface (layer 1) or over it (3)
     // while its alpha is above 0.
     DrawFadeQuad(1);
@@ -533,6 +537,9 @@ void CGame::ResetGame()
     if (CInterface* pkInterface = CInterface::Get())
         pkInterface->ResetForFrontEnd();
     m_pkPicker.reset();
+    if (m_pkSecurityScreen != nullptr)
+        m_pkSecurityScreen->Clear();
+    m_pkSecurityScreen.reset();
     if (m_pkLevelManager != nullptr)
         (void)m_pkLevelManager->DestroyWorld();
     if (m_pkConditions != nullptr)
@@ -605,6 +612,8 @@ void CGame::LoadLevelData()
     LoadPrisonTemplate();
     m_ucFadeLayer = 1;
     (void)BuildColourQuad(NiColorRGBA{0.0f, 0.0f, 0.0f, 1.0f});
+    m_pkSecurityScreen = std::make_unique<CSecurityScreen>();
+    m_pkSecurityScreen->Create(GetGameLocale(), pkCamera);
 
     // The mouse picks in the level's collision geometry.
     if (pkCamera != nullptr && GetWorld() != nullptr)

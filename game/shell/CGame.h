@@ -24,6 +24,7 @@ class CSoundSystem;
 class CAIControllerManager;
 class CSpawnManager;
 class CStartUp;
+class CSecurityScreen;
 class CWorld;
 class CWorldObject;
 class COrvaneObject;
@@ -64,6 +65,9 @@ public:
     static constexpr const char* RATING_SCREEN = "images/splash2.tga";
     static constexpr const char* TITLE_SCREEN = "images/titlescreen.tga";
     static constexpr const char* LOADING_SCREEN = "images/loading.tga";
+    // The loading frame's text: this entry of the in-game messages in this font.
+    static constexpr std::int32_t LOADING_MESSAGE = 13;
+    static constexpr std::int32_t LOADING_FONT = 1;
     static constexpr const char* DATA_FILE = "./data.xml";
     static constexpr const char* DEMO_SCENE_FILE = "./models/demo.nif";
     static constexpr const char* CONFIG_FILE = "./config.bin";
@@ -211,6 +215,10 @@ public:
     [[nodiscard]] bool HasFadeQuad() const { return m_spFadeQuad != nullptr; }
     // The whole-screen quad that darkens the night; null before a level starts.
     [[nodiscard]] NiScreenPolygon* GetFadeQuad() const { return m_spFadeQuad; }
+    // The security-screen overlay of the running level, or null.
+    [[nodiscard]] CSecurityScreen* GetSecurityScreen() const { return m_pkSecurityScreen.get(); }
+    // One frame of the overlay for the selected building (nothing without one).
+    void DrawSecurityScreen();
     // Depth of the fade quad's corners, and its alpha property's flags
     // (blending on, source alpha over the inverse source alpha).
     static constexpr float FADE_QUAD_DEPTH = 0.05f;
@@ -266,9 +274,9 @@ private:
     bool BeginCameraFrame();
     void DrawDemoScene();
     void EndCameraFrame();
-    // One frame with the picture over the whole screen; false (nothing
-    // drawn) when the picture is not there.
-    bool DrawScreenPicture(const char* pcPicture);
+    // One frame with the picture (false, nothing drawn, when it is not
+    // there); the loading frame also draws its text, picture or not.
+    bool DrawScreenPicture(const char* pcPicture, bool bLoadingText = false);
     // Pumps the messages until the time passed (true) or a key, a click or
     // the quit message came (false).
     bool WaitOnScreen(float fSeconds);
@@ -297,6 +305,8 @@ private:
     COrvaneObject* m_pkDemolishTarget = nullptr; // link: the registry owns it
     CGameClock m_kClock;
     std::unique_ptr<CStartUp> m_pkStartUp;
+    // The overlay while a level runs; drawn while a building is selected.
+    std::unique_ptr<CSecurityScreen> m_pkSecurityScreen;
     std::int32_t m_iLanguage = 0;
     std::uint8_t m_ucLanguageChosen = 0;
     std::uint8_t m_ucLeftAtLauncher = 0;

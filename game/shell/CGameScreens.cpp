@@ -1,6 +1,12 @@
-// The game object's full-screen pictures: the timed start-up screens and the
-// loading screen.
+// The game object's full-screen pictures: the timed start-up screens, the
+// loading screen and the security-screen overlay.
 #include "game/shell/CGame.h"
+
+#include "game/shell/CCamera.h"
+#include "game/shell/CConditions.h"
+#include "game/shell/CLocale.h"
+#include "game/shell/CSecurityScreen.h"
+#include "game/simulation/objects/CWorldObject.h"
 
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneWidget.h"
@@ -35,24 +41,39 @@ bool EndsTheWait(std::uint32_t uiMessage)
 }
 } // namespace
 
-bool CGame::DrawScreenPicture(const char* pcPicture)
+bool CGame::DrawScreenPicture(const char* pcPicture, bool bLoadingText)
 {
-    if (!PictureReadable(pcPicture))
+    const bool bReadable = PictureReadable(pcPicture);
+    // The loading frame shows its text even without its picture.
+    if (!bReadable && !bLoadingText)
         return false;
-    auto pkImage = std::make_unique<COrvaneImage>();
-    CWidgetDesc kDesc;
-    kDesc.m_kName = pcPicture;
-    kDesc.m_fWidth = 1024.0f;
-    kDesc.m_fHeight = 768.0f;
-    kDesc.m_pkCamera = COrvaneGame::GetCamera();
-    kDesc.m_ucScaleToScreen = 1;
-    pkImage->Create(kDesc);
+    std::unique_ptr<COrvaneImage> pkImage;
+    if (bReadable)
+    {
+        pkImage = std::make_unique<COrvaneImage>();
+        CWidgetDesc kDesc;
+        kDesc.m_kName = pcPicture;
+        kDesc.m_fWidth = 1024.0f;
+        kDesc.m_fHeight = 768.0f;
+        kDesc.m_pkCamera = COrvaneGame::GetCamera();
+        kDesc.m_ucScaleToScreen = 1;
+        pkImage->Create(kDesc);
+    }
     if (BeginCameraFrame())
     {
-        pkImage->Draw(0.0f, 0.0f);
+        if (pkImage != nullptr)
+            pkImage->Draw(0.0f, 0.0f);
+        CLocale* pkLocale = GetGameLocale();
+        if (bLoadingText && pkLocale != nullptr)
+        {
+            pkLocale->BeginFont(LOADING_FONT);
+            (void)pkLocale->DrawText(LOADING_FONT, pkLocale->FindList(CConditions::MESSAGES), LOADING_MESSAGE, 0.0f,
+                                     static_cast<float>(GetScreenHeight()) - 128.0f, CLocale::ALIGN_CENTRE, nullptr);
+            pkLocale->FlushFont(LOADING_FONT);
+        }
         EndCameraFrame();
     }
-    return true;
+    return bReadable;
 }
 
 bool CGame::WaitOnScreen(float fSeconds)
@@ -96,5 +117,26 @@ void CGame::ShowTimedScreen(const char* pcPicture, float fSeconds)
 void CGame::ShowLoadingScreen()
 {
     m_kShownScreens.push_back({LOADING_SCREEN, 0.0f});
-    (void)DrawScreenPicture(LOADING_SCREEN);
+    (void)DrawScreenPicture(LOADING_SCREEN, true);
+}
+
+void CGame::DrawSecurityScreen()
+{
+    if (m_pkSecurityScreen == nullptr || m_pkSelectedBuilding == nullptr)
+        return;
+    CSecurityScreenView kView;
+    kView.m_fFrameTime = m_fFrameTime;
+    kView.m_fScreenWidth = static_cast<float>(GetScreenWidth());
+    kView.m_fScreenHeight = static_cast<float>(GetScreenHeight());
+    kView.m_iGridNumber = m_pkSelectedBuilding->GetFirstGridNumber();
+    NiVec3 kOrigin;
+    float fWidth = 0.0f, fDepth = 0.0f;
+    if (const CCamera* pkCamera = GetGameCamera();
+        pkCamera != nullptr && CCamera::GetBuildingCorner(1, kOrigin) && CCamera::GetBuildingExtents(fWidth, fDepth))
+    {
+        const NiVec3 kAt = pkCamera->GetPosition();
+        kView.m_cCorner = CSecurityScreen::CornerLetter(kAt.x, kAt.z, kOrigin.x, kOrigin.z, fWidth, fDepth);
+    }
+    m_kClock.FormatTime(kView.m_kTime, kView.m_kYear);
+    m_pkSecurityScreen->Draw(kView, GetGameLocale());
 }

@@ -80,6 +80,8 @@ public:
     std::int32_t DrawNumberedText(std::int32_t iNumber, std::int32_t iFont, std::int32_t iList,
                                   std::int32_t iEntry, float fX, float fY, std::int32_t iAlignment,
                                   const COrvaneWidgetRect* pkBox);
+    // A text of the game's own (a label, the clock) with font k at (x, y).
+    void DrawPlainText(std::int32_t iFont, float fX, float fY, const std::string& kText) { DrawLine(iFont, fX, fY, kText); }
     // The entry's width in the font; -1 for a missing list or entry (or a
     // font that is not there).
     [[nodiscard]] std::int32_t GetEntryWidth(std::int32_t iFont, std::int32_t iList, std::int32_t iEntry) const;
