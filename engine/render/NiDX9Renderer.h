@@ -26,6 +26,8 @@
 
 class NiD3DDefaultShader;
 class NiD3DShaderInterface;
+class NiD3DPixelShader;
+class NiD3DVertexShader;
 class NiDX9GeometryBufferData;
 class NiGeometry;
 class NiBoundSphere;
@@ -469,6 +471,10 @@ public:
     void UnregisterD3DShader(NiD3DShaderInterface* pkShader);
     void PurgeD3DShader(NiD3DShaderInterface* pkShader);
     void PurgeAllD3DShaders();
+    // A program lets go of its device shader: the state cache forgets it
+    // first, so nothing stays bound that is gone.
+    void PurgeVertexShader(NiD3DVertexShader* pkShader);
+    void PurgePixelShader(NiD3DPixelShader* pkShader);
     [[nodiscard]] const std::vector<NiRefPtr<NiD3DShaderInterface>>& GetD3DShaders() const { return m_kD3DShaders; }
 
     // ---- renderer data of engine objects ----

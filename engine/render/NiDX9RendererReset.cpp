@@ -7,6 +7,7 @@
 #include "engine/render/NiRenderedTexture.h"
 
 #include "engine/shaders/framework/NiD3DShaderInterface.h"
+#include "engine/shaders/framework/NiD3DShaderProgram.h"
 
 #include <algorithm>
 #include <vector>
@@ -300,4 +301,22 @@ void NiDX9Renderer::PurgeAllD3DShaders()
 {
     while (!m_kD3DShaders.empty())
         PurgeD3DShader(m_kD3DShaders.front());
+}
+
+void NiDX9Renderer::PurgeVertexShader(NiD3DVertexShader* pkShader)
+{
+    if (pkShader == nullptr)
+        return;
+    if (m_spRenderState != nullptr && pkShader->GetVertexShader() != nullptr)
+        m_spRenderState->ClearVertexShader(pkShader->GetVertexShader());
+    pkShader->SetVertexShader(nullptr);
+}
+
+void NiDX9Renderer::PurgePixelShader(NiD3DPixelShader* pkShader)
+{
+    if (pkShader == nullptr)
+        return;
+    if (m_spRenderState != nullptr && pkShader->GetPixelShader() != nullptr)
+        m_spRenderState->ClearPixelShader(pkShader->GetPixelShader());
+    pkShader->SetPixelShader(nullptr);
 }

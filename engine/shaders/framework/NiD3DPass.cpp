@@ -6,7 +6,11 @@
 #include "engine/scene/NiPropertySet.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/shaders/framework/NiD3DRenderStateGroup.h"
+#include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
+#include "engine/shaders/framework/NiD3DTextureStageGroup.h"
 #include "engine/shaders/framework/NiD3DUtility.h"
+
+#include <string>
 
 std::uint32_t NiD3DPass::ms_uiMaxTextureBlendStages = NiD3DPass::DEFAULT_STAGES;
 std::uint32_t NiD3DPass::ms_uiMaxSimultaneousTextures = NiD3DPass::DEFAULT_STAGES;
@@ -52,6 +56,8 @@ void NiD3DPass::Empty()
 {
     NiD3DRenderStateGroup::DeleteRenderStateGroup(m_pkRenderStateGroup);
     m_pkRenderStateGroup = nullptr;
+    m_spPixelShader = nullptr;
+    m_spVertexShader = nullptr;
     for (auto& spString : m_aspStrings)
         spString.reset();
     // The array keeps its storage for the pass's next use.
@@ -129,6 +135,66 @@ void NiD3DPass::SetProgramString(ProgramString eWhich, const char* pcText)
         NiD3DUtility::SetString(m_aspStrings[eWhich], pcText);
 }
 
+namespace
+{
+struct ProgramNames
+{
+    std::string m_kFile; // what the factory looks for
+    std::string m_kKey;  // what the program is kept under
+};
+
+// The file part of a path (after the last '/', '\\' or drive colon) with
+// the default extension added when it has none; the key is the path as
+// given, with "##" and the entry point when there is one.
+ProgramNames NamesOf(const char* pcPath, const char* pcEntry, const char* pcDefaultExtension)
+{
+    const std::string kPath(pcPath);
+    const std::size_t uiSlash = kPath.find_last_of("/\\:");
+    std::string kFile = uiSlash == std::string::npos ? kPath : kPath.substr(uiSlash + 1);
+    if (kFile.find('.') == std::string::npos)
+        kFile += pcDefaultExtension;
+    ProgramNames kNames{kFile, kPath};
+    if (pcEntry != nullptr && pcEntry[0] != '\0')
+        kNames.m_kKey += std::string("##") + pcEntry;
+    return kNames;
+}
+} // namespace
+
+bool NiD3DPass::LoadVertexProgram(gfx::IDirect3DVertexDeclaration9* pkDeclaration)
+{
+    const char* pcFile = GetProgramString(VERTEX_FILE);
+    if (pcFile == nullptr || pcFile[0] == '\0')
+        return true;
+    NiD3DShaderProgramFactory* pkFactory = NiD3DShaderProgramFactory::GetInstance();
+    if (pkFactory == nullptr)
+        return false;
+    const ProgramNames kNames = NamesOf(pcFile, GetProgramString(VERTEX_ENTRY), ".vsh");
+    NiD3DVertexShader* pkProgram = pkFactory->CreateVertexShaderFromFile(
+        kNames.m_kFile.c_str(), kNames.m_kKey.c_str(), GetProgramString(VERTEX_ENTRY),
+        GetProgramString(VERTEX_TARGET), pkDeclaration, 0, m_bSoftwareVP != 0);
+    if (pkProgram == nullptr)
+        return false;
+    m_spVertexShader = pkProgram;
+    return true;
+}
+
+bool NiD3DPass::LoadPixelProgram()
+{
+    const char* pcFile = GetProgramString(PIXEL_FILE);
+    if (pcFile == nullptr || pcFile[0] == '\0')
+        return true;
+    NiD3DShaderProgramFactory* pkFactory = NiD3DShaderProgramFactory::GetInstance();
+    if (pkFactory == nullptr)
+        return false;
+    const ProgramNames kNames = NamesOf(pcFile, GetProgramString(PIXEL_ENTRY), ".psh");
+    NiD3DPixelShader* pkProgram = pkFactory->CreatePixelShaderFromFile(
+        kNames.m_kFile.c_str(), kNames.m_kKey.c_str(), GetProgramString(PIXEL_ENTRY), GetProgramString(PIXEL_TARGET));
+    if (pkProgram == nullptr)
+        return false;
+    m_spPixelShader = pkProgram;
+    return true;
+}
+
 std::uint32_t NiD3DPass::SetupShaderPrograms(NiGeometry* pkGeometry, const NiSkinInstance*,
                                              const NiSkinPartition::Partition* pkPartition,
                                              NiDX9GeometryBufferData* pkBuffers, const NiPropertySet*,
@@ -136,7 +202,27 @@ std::uint32_t NiD3DPass::SetupShaderPrograms(NiGeometry* pkGeometry, const NiSki
 {
     if (ms_pkRenderState == nullptr)
         return 0;
-    ms_pkRenderState->SetPixelShader(nullptr);
+    ms_pkRenderState->SetPixelShader(m_spPixelShader != nullptr ? m_spPixelShader->GetPixelShader() : nullptr);
+    if (m_spVertexShader != nullptr)
+    {
+        ms_pkRenderState->SetVertexShader(m_spVertexShader->GetVertexShader());
+        // A program reads the coordinates of its own stage, transformed only
+        // when the stage asks for a projection.
+        for (std::uint32_t ui = 0; ui < ms_uiMaxTextureBlendStages; ++ui)
+        {
+            ms_pkRenderState->SetTextureStageState(ui, gfx::D3DTSS_TEXCOORDINDEX, ui, false);
+            std::uint32_t uiFlags = 0;
+            bool bSave = false;
+            const NiD3DTextureStage* pkStage = GetStage(ui);
+            const NiD3DTextureStageGroup* pkGroup = pkStage != nullptr ? pkStage->GetStageGroup() : nullptr;
+            const bool bProjected = pkGroup != nullptr &&
+                                    pkGroup->GetStageState(gfx::D3DTSS_TEXTURETRANSFORMFLAGS, uiFlags, bSave) &&
+                                    (uiFlags & gfx::D3DTTFF_PROJECTED) != 0;
+            ms_pkRenderState->SetTextureStageState(ui, gfx::D3DTSS_TEXTURETRANSFORMFLAGS,
+                                                   bProjected ? gfx::D3DTTFF_PROJECTED : 0, false);
+        }
+        return 0;
+    }
     ms_pkRenderState->SetVertexShader(nullptr);
     NiDX9GeometryBufferData* pkData = pkBuffers;
     if (pkData == nullptr && pkPartition != nullptr)
@@ -157,7 +243,9 @@ std::uint8_t NiD3DPass::SetupRenderingPass(NiGeometry*, const NiSkinInstance*, N
                                            const NiBoundSphere&)
 {
     if (ms_pkRenderState != nullptr)
-        ms_pkRenderState->SetSoftwareVertexProcessing(m_bSoftwareVP != 0);
+        ms_pkRenderState->SetSoftwareVertexProcessing(m_spVertexShader != nullptr
+                                                          ? m_spVertexShader->GetSoftwareVertexProcessing()
+                                                          : m_bSoftwareVP != 0);
     if (m_pkRenderStateGroup != nullptr)
         m_pkRenderStateGroup->SetRenderStates();
     const NiTexturingProperty* pkTexturing =

@@ -3,6 +3,7 @@
 #include "engine/core/NiRefPtr.h"
 #include "engine/scene/NiSkinPartition.h"
 #include "engine/shaders/framework/NiD3DPool.h"
+#include "engine/shaders/framework/NiD3DShaderProgram.h"
 #include "engine/shaders/framework/NiD3DTextureStage.h"
 #include "platform/gfx/Gfx.h"
 
@@ -77,9 +78,20 @@ public:
     };
     void SetProgramString(ProgramString eWhich, const char* pcText);
     [[nodiscard]] const char* GetProgramString(ProgramString eWhich) const { return m_aspStrings[eWhich].get(); }
-    // Whether the pass has programs of its own (none until programs exist).
-    [[nodiscard]] bool HasPixelProgram() const { return false; }
-    [[nodiscard]] bool HasVertexProgram() const { return false; }
+    // The pass's programs (counted; null clears).
+    void SetPixelShader(NiD3DPixelShader* pkShader) { m_spPixelShader = pkShader; }
+    [[nodiscard]] NiD3DPixelShader* GetPixelShader() const { return m_spPixelShader; }
+    void SetVertexShader(NiD3DVertexShader* pkShader) { m_spVertexShader = pkShader; }
+    [[nodiscard]] NiD3DVertexShader* GetVertexShader() const { return m_spVertexShader; }
+    [[nodiscard]] bool HasPixelProgram() const { return m_spPixelShader != nullptr; }
+    [[nodiscard]] bool HasVertexProgram() const { return m_spVertexShader != nullptr; }
+    // Ask the program factory for the program the pass's file name gives:
+    // the name without its folders (".vsh" / ".psh" added when it has no
+    // extension), kept under the file name, or "file##entry" with an entry
+    // point. True when there is no file name or the program was made; a
+    // failure leaves the pass without that program.
+    bool LoadVertexProgram(gfx::IDirect3DVertexDeclaration9* pkDeclaration);
+    bool LoadPixelProgram();
 
     virtual std::uint32_t SetupShaderPrograms(NiGeometry* pkGeometry, const NiSkinInstance* pkSkin,
                                               const NiSkinPartition::Partition* pkPartition,
@@ -122,6 +134,8 @@ private:
     std::vector<NiD3DTextureStagePtr> m_kStages;
     NiD3DRenderStateGroup* m_pkRenderStateGroup = nullptr;
     std::unique_ptr<char[]> m_aspStrings[PROGRAM_STRINGS];
+    NiD3DPixelShaderPtr m_spPixelShader;
+    NiD3DVertexShaderPtr m_spVertexShader;
     std::uint8_t m_bSoftwareVP = 0;
     std::uint8_t m_bPooled = 0;
     std::uint32_t m_uiRefCount = 0;

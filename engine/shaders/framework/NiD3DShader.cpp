@@ -164,6 +164,16 @@ std::uint32_t NiD3DShader::NextPass()
 
 void NiD3DShader::PurgeRendererData()
 {
+    for (std::uint32_t ui = 0; ui < m_uiPassCount; ++ui)
+    {
+        NiD3DPass* pkPass = GetPass(ui);
+        if (pkPass == nullptr)
+            continue;
+        if (pkPass->GetPixelShader() != nullptr)
+            pkPass->GetPixelShader()->DestroyRendererData();
+        if (pkPass->GetVertexShader() != nullptr)
+            pkPass->GetVertexShader()->DestroyRendererData();
+    }
     m_bInitialized = 0;
 }
 
@@ -171,6 +181,16 @@ void NiD3DShader::RecreateRendererData()
 {
     if (m_pkRenderer == nullptr)
         return;
+    for (std::uint32_t ui = 0; ui < m_uiPassCount; ++ui)
+    {
+        NiD3DPass* pkPass = GetPass(ui);
+        if (pkPass == nullptr)
+            continue;
+        if (pkPass->GetPixelShader() != nullptr)
+            pkPass->GetPixelShader()->RecreateRendererData();
+        if (pkPass->GetVertexShader() != nullptr)
+            pkPass->GetVertexShader()->RecreateRendererData();
+    }
     m_bInitialized = 1;
 }
 

@@ -58,7 +58,15 @@ void NiD3DVertexShader::SetVertexShader(gfx::IDirect3DVertexShader9* pkShader)
     m_pkShader = pkShader;
 }
 
-void NiD3DVertexShader::DestroyRendererData() { SetVertexShader(nullptr); }
+void NiD3DVertexShader::DestroyRendererData()
+{
+    // The framework's renderer, not the one the program was made with: that
+    // one may be gone, and then nothing can still have the shader bound.
+    if (ms_pkRenderer != nullptr)
+        ms_pkRenderer->PurgeVertexShader(this);
+    else
+        SetVertexShader(nullptr);
+}
 
 bool NiD3DVertexShader::RecreateRendererData()
 {
@@ -83,7 +91,13 @@ void NiD3DPixelShader::SetPixelShader(gfx::IDirect3DPixelShader9* pkShader)
     m_pkShader = pkShader;
 }
 
-void NiD3DPixelShader::DestroyRendererData() { SetPixelShader(nullptr); }
+void NiD3DPixelShader::DestroyRendererData()
+{
+    if (ms_pkRenderer != nullptr)
+        ms_pkRenderer->PurgePixelShader(this);
+    else
+        SetPixelShader(nullptr);
+}
 
 bool NiD3DPixelShader::RecreateRendererData()
 {

@@ -1,6 +1,13 @@
+#include "engine/core/NiBoundSphere.h"
+#include "engine/core/NiXform.h"
+#include "engine/render/NiDX9RenderState.h"
+#include "engine/shaders/framework/NiD3DPass.h"
+#include "engine/shaders/framework/NiD3DShader.h"
 #include "engine/shaders/framework/NiD3DShaderProgram.h"
 #include "engine/shaders/framework/NiD3DShaderProgramCreator.h"
 #include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
+#include "engine/shaders/framework/NiD3DTextureStage.h"
+#include "engine/shaders/framework/NiD3DTextureStageGroup.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
 
@@ -207,4 +214,94 @@ TEST_F(NiD3DShaderProgramFactoryTest, BadProgramsAreReportedAndNotKept)
     EXPECT_FALSE(NiD3DShaderProgramFactory::FindProgramFile("bad.vsh", kPath));
     EXPECT_EQ(Texts(), std::vector<std::string>{"No valid shader program factory\n"});
     EXPECT_TRUE(NiD3DShaderProgramFactory::FindProgramFile((m_kFolder + "/BAD.vsh").c_str(), kPath));
+}
+
+namespace
+{
+class PlainShader : public NiD3DShader
+{
+};
+} // namespace
+
+TEST_F(NiD3DShaderProgramFactoryTest, PassesAskTheFactoryForTheirPrograms)
+{
+    CreateRenderer();
+    NiD3DShaderProgramFactory* pkFactory = NiD3DShaderProgramFactory::GetInstance();
+    ASSERT_NE(pkFactory, nullptr);
+    pkFactory->AddProgramDirectory(m_kFolder.c_str());
+    Write("Water.VSH", kVertexText, sizeof(kVertexText) - 1);
+    Write("glow.psh", kPixelText, sizeof(kPixelText) - 1);
+
+    NiD3DPassPtr spPass;
+    NiD3DPass::CreateNewPass(spPass);
+    EXPECT_TRUE(spPass->LoadVertexProgram(nullptr)); // no file: nothing to load
+    EXPECT_FALSE(spPass->HasVertexProgram());
+    // Folders are dropped and the missing extension added; the key is the name as given.
+    spPass->SetProgramString(NiD3DPass::VERTEX_FILE, "C:\\art\\shaders/water");
+    spPass->SetSoftwareVertexProcessing(true);
+    ASSERT_TRUE(spPass->LoadVertexProgram(nullptr));
+    NiD3DVertexShader* pkWater = spPass->GetVertexShader();
+    ASSERT_NE(pkWater, nullptr);
+    EXPECT_STREQ(pkWater->GetName(), "C:\\art\\shaders/water");
+    EXPECT_TRUE(pkWater->GetSoftwareVertexProcessing());
+    EXPECT_EQ(pkFactory->GetVertexShader("C:\\art\\shaders/water"), pkWater);
+    // With an entry point the key carries it.
+    spPass->SetProgramString(NiD3DPass::PIXEL_FILE, "/elsewhere/glow.psh");
+    spPass->SetProgramString(NiD3DPass::PIXEL_ENTRY, "main");
+    ASSERT_TRUE(spPass->LoadPixelProgram());
+    ASSERT_NE(spPass->GetPixelShader(), nullptr);
+    EXPECT_STREQ(spPass->GetPixelShader()->GetName(), "/elsewhere/glow.psh##main");
+    EXPECT_TRUE(spPass->HasPixelProgram());
+    EXPECT_TRUE(Texts().empty());
+
+    // A file nowhere: reported, and the pass keeps what it had.
+    NiD3DPassPtr spOther;
+    NiD3DPass::CreateNewPass(spOther);
+    spOther->SetProgramString(NiD3DPass::VERTEX_FILE, "missing");
+    EXPECT_FALSE(spOther->LoadVertexProgram(nullptr));
+    EXPECT_FALSE(spOther->HasVertexProgram());
+    const std::vector<std::string> kTexts = Texts();
+    ASSERT_FALSE(kTexts.empty());
+    EXPECT_EQ(kTexts.back(), "Failed to find shader program file missing.vsh\n");
+
+    // Set up for drawing, the pass binds both device programs and gives
+    // every stage its own coordinates.
+    NiDX9RenderState* pkState = m_spRenderer->GetRenderState();
+    NiD3DTextureStage* pkStage = NiD3DTextureStage::GetFreeStage();
+    ASSERT_NE(pkStage, nullptr);
+    ASSERT_NE(pkStage->GetStageGroup(), nullptr);
+    pkStage->GetStageGroup()->SetStageState(gfx::D3DTSS_TEXTURETRANSFORMFLAGS,
+                                            gfx::D3DTTFF_COUNT3 | gfx::D3DTTFF_PROJECTED, false);
+    ASSERT_EQ(spPass->SetStage(1, pkStage), 0u);
+    pkState->SetTextureStageState(0, gfx::D3DTSS_TEXCOORDINDEX, 3, false);
+    spPass->SetupShaderPrograms(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, NiXform(), NiBoundSphere(), 0);
+    EXPECT_EQ(pkState->GetVertexShader(), pkWater->GetVertexShader());
+    EXPECT_EQ(pkState->GetPixelShader(), spPass->GetPixelShader()->GetPixelShader());
+    EXPECT_EQ(pkState->GetTextureStageState(0, gfx::D3DTSS_TEXCOORDINDEX), 0u);
+    EXPECT_EQ(pkState->GetTextureStageState(1, gfx::D3DTSS_TEXCOORDINDEX), 1u);
+    EXPECT_EQ(pkState->GetTextureStageState(0, gfx::D3DTSS_TEXTURETRANSFORMFLAGS), 0u);
+    EXPECT_EQ(pkState->GetTextureStageState(1, gfx::D3DTSS_TEXTURETRANSFORMFLAGS), gfx::D3DTTFF_PROJECTED);
+
+    // Purging a shader of the pass lets go of the device programs, unbinding
+    // them first; recreating makes them again from the kept code.
+    NiRefPtr<PlainShader> spShader = new PlainShader;
+    spShader->SetPass(0, spPass);
+    spShader->SetPassCount(1);
+    ASSERT_TRUE(spShader->Initialize(m_spRenderer));
+    spShader->PurgeRendererData();
+    EXPECT_EQ(pkWater->GetVertexShader(), nullptr);
+    EXPECT_EQ(spPass->GetPixelShader()->GetPixelShader(), nullptr);
+    EXPECT_EQ(pkState->GetVertexShader(), nullptr);
+    EXPECT_EQ(pkState->GetPixelShader(), nullptr);
+    spShader->RecreateRendererData();
+    EXPECT_NE(pkWater->GetVertexShader(), nullptr);
+    EXPECT_NE(spPass->GetPixelShader()->GetPixelShader(), nullptr);
+
+    // The pass going back to the pool lets go of its programs; the factory still has them.
+    spShader = nullptr;
+    NiD3DPixelShaderPtr spGlow = spPass->GetPixelShader();
+    const std::uint32_t uiHeld = spGlow->GetRefCount();
+    spPass = nullptr;
+    EXPECT_EQ(spGlow->GetRefCount(), uiHeld - 1);
+    EXPECT_EQ(pkFactory->GetPixelShader("/elsewhere/glow.psh##main"), spGlow);
 }
