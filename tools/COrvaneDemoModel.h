@@ -16,11 +16,18 @@ inline constexpr const char* DEMO_MODEL_BONES[] = {"Prisoner", "Pelvis",   "Spin
 // skeleton with "head1".."headN" nodes under the head and "body1".."bodyM"
 // nodes under the pelvis (texture variants the game picks by number), and
 // the people's animations "walk", "walk2", "limp", "pause", "pause1" to
-// "pause6", "work", "fight1_a" and "fight1_d". False (with the reason on
+// "pause6", "work", and the bouts' pairs ("_a" for the one who acts, "_d"
+// for the partner): fights, knockdowns, talks, the guards' fights and
+// knockdowns, healing and blessing, with "recover" and "grecover". False (with the reason on
 // standard error) when a file cannot be written.
 [[nodiscard]] bool WriteDemoPerson(const std::string& kPath, int iHeads, int iBodies);
 
 // The people's animations in the order the ".kf" file holds them.
-inline constexpr const char* DEMO_PERSON_ANIMATIONS[] = {"walk",   "walk2",  "limp",   "pause",  "pause1",
-                                                         "pause2", "pause3", "pause4", "pause5", "pause6",
-                                                         "work",   "fight1_a", "fight1_d"};
+inline constexpr const char* DEMO_PERSON_ANIMATIONS[] = {
+    "walk",      "walk2",     "limp",         "pause",        "pause1",       "pause2",       "pause3",
+    "pause4",    "pause5",    "pause6",       "work",         "fight1_a",     "fight1_d",     "fight2_a",
+    "fight2_d",  "fight3_a",  "fight3_d",     "knockdown1_a", "knockdown1_d", "talk1_a",      "talk1_d",
+    "talk2_a",   "talk2_d",   "talk3_a",      "talk3_d",      "talk4_a",      "talk4_d",      "recover",
+    "gfight1_a", "gfight1_d", "gfight2_a",    "gfight2_d",    "gknockdown1_a", "gknockdown1_d", "gknockdown2_a",
+    "gknockdown2_d", "grecover", "heal1_a",   "heal1_d",      "heal2_a",      "heal2_d",      "heal3_a",
+    "heal3_d",   "bless1_a",  "bless1_d",     "bless2_a",     "bless2_d",     "bless3_a",     "bless3_d"};

@@ -83,13 +83,7 @@ void CAIControllerObjectUse::CancelUse()
 
 void CAIControllerObjectUse::StopObjectAnimation(CGameCharacter& kCharacter)
 {
-    CPathableObject* pkObject = kCharacter.GetTargetPathable();
-    const COrvaneAnim* pkPlaying = pkObject ? pkObject->GetCurrentAnimation() : nullptr;
-    if (!pkPlaying)
-        return;
-    pkObject->ApplyToModel(0);
-    if (pkObject->GetModel() && pkPlaying->GetName())
-        pkObject->GetModel()->StopSequence(pkPlaying->GetName());
+    kCharacter.StopTargetAnimation();
 }
 
 int CAIControllerObjectUse::HandleEvent(std::int32_t iEvent, std::uint8_t ucState)

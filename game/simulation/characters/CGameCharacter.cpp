@@ -3,11 +3,13 @@
 #include "engine/core/NiRandom.h"
 #include "framework/COrvaneAICharacterController.h"
 #include "framework/COrvaneAIControllerManager.h"
+#include "framework/COrvaneAnim.h"
 #include "framework/COrvaneBlock.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneGridObject.h"
 #include "framework/COrvaneObjectDesc.h"
+#include "framework/COrvaneObjectFactory.h"
 #include "framework/COrvaneObjectTemplate.h"
 #include "framework/COrvanePathSpline.h"
 #include "framework/COrvaneSplineBase.h"
@@ -76,13 +78,26 @@ std::uint16_t DrawIndex(std::size_t uiCount)
     return uiCount == 0 ? 0 : static_cast<std::uint16_t>(static_cast<std::size_t>(NiRand()) % uiCount);
 }
 
-std::uint16_t CurrentYear()
+template <typename Call> void ForEachFloor(bool bBuildingsOnly, Call&& kCall)
 {
-    const CGameHost* pkHost = CGameHost::Get();
-    if (!pkHost)
-        return 0;
-    const CClockState kClock = pkHost->GetClock();
-    return static_cast<std::uint16_t>(kClock.m_usYear + kClock.m_sYearOffset);
+    const CBlockGridManager* pkGrids = CBlockGridManager::GetExisting();
+    if (!pkGrids)
+        return;
+    for (const std::unique_ptr<CBlockGridStack>& pkStack : pkGrids->GetStacks())
+    {
+        if (!pkStack || (bBuildingsOnly && !pkStack->GetOwner()))
+            continue;
+        for (std::size_t i = 0; i < pkStack->GetFloorSlots(); ++i)
+            if (CBlockGrid* pkFloor = pkStack->GetFloor(i))
+                if (!kCall(*pkFloor))
+                    return;
+    }
+}
+
+const COrvaneBase* FactoryNamed(const char* pcName)
+{
+    const CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting();
+    return pkManager ? pkManager->FactoryNamed(pcName) : nullptr;
 }
 
 float DrawSpeed()
@@ -92,6 +107,138 @@ float DrawSpeed()
 } // namespace
 
 CGameCharacterState::CGameCharacterState() = default;
+
+CPrisonStatistics* CGameCharacter::Ledger()
+{
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting();
+    return pkManager ? pkManager->GetStatistics() : nullptr;
+}
+
+std::uint16_t CGameCharacter::CurrentYear()
+{
+    const CGameHost* pkHost = CGameHost::Get();
+    if (!pkHost)
+        return 0;
+    const CClockState kClock = pkHost->GetClock();
+    return static_cast<std::uint16_t>(kClock.m_usYear + kClock.m_sYearOffset);
+}
+
+bool CGameCharacter::IsNewYear()
+{
+    const CGameHost* pkHost = CGameHost::Get();
+    if (!pkHost)
+        return false;
+    const CClockState kClock = pkHost->GetClock();
+    return kClock.m_ucDayRolled && kClock.m_usDay == 0;
+}
+
+CBaseObject* CGameCharacter::FirstObjectOn(CBlockGrid* pkGrid, const char* pcFactory, CObjectQuery& kQuery)
+{
+    const COrvaneBase* pkFactory = FactoryNamed(pcFactory);
+    const std::vector<COrvaneGridEntity*>* pkGroup = pkGrid ? pkGrid->FindGroup(pkFactory, false) : nullptr;
+    if (!pkGroup)
+        return nullptr;
+    kQuery.m_pkFactory = pkFactory;
+    for (COrvaneGridEntity* pkEntity : *pkGroup)
+        if (auto* pkObject = dynamic_cast<CBaseObject*>(pkEntity); pkObject && pkObject->MatchQuery(kQuery))
+            return pkObject;
+    return nullptr;
+}
+
+CBaseObject* CGameCharacter::NearestObject(const char* pcFactory, CObjectQuery& kQuery, bool bBuildingsOnly)
+{
+    const COrvaneBase* pkFactory = FactoryNamed(pcFactory);
+    if (!pkFactory)
+        return nullptr;
+    kQuery.m_pkFactory = pkFactory;
+    CBaseObject* pkBest = nullptr;
+    ForEachFloor(bBuildingsOnly, [&](CBlockGrid& kFloor) {
+        if (const std::vector<COrvaneGridEntity*>* pkGroup = kFloor.FindGroup(pkFactory, false))
+            for (COrvaneGridEntity* pkEntity : *pkGroup)
+                if (auto* pkObject = dynamic_cast<CBaseObject*>(pkEntity); pkObject && pkObject->MatchQuery(kQuery))
+                    pkBest = pkObject;
+        return true;
+    });
+    return pkBest;
+}
+
+bool CGameCharacter::ReserveUseOf(CBaseObject* pkObject)
+{
+    auto* pkUsable = dynamic_cast<CPathableObject*>(pkObject);
+    std::int32_t iList = -1;
+    std::int32_t iSlot = -1;
+    if (!pkUsable || !pkUsable->FindFreeUseSlot(iList, iSlot) || !pkUsable->AssignUser(this, iList, iSlot))
+        return false;
+    SetTargetObject(pkUsable);
+    SetUseSlot(static_cast<std::int16_t>(iList), static_cast<std::int16_t>(iSlot));
+    m_iDestination = pkUsable->GetGrid() == m_pkGrid ? pkUsable->GetAccessCell(iList) : m_iCurrentCell;
+    if (auto* pkFloor = dynamic_cast<CBlockGrid*>(pkUsable->GetGrid()))
+        pkFloor->MoveMemberToEnd(pkUsable);
+    return true;
+}
+
+CGameCharacter* CGameCharacter::FindPartner(const char* pcFactory, CObjectQuery& kQuery, bool bOwnGridOnly)
+{
+    const COrvaneBase* pkFactory = FactoryNamed(pcFactory);
+    if (!pkFactory)
+        return nullptr;
+    kQuery.m_pkFactory = pkFactory;
+    CGameCharacter* pkFound = nullptr;
+    CBlockGrid* pkFoundOn = nullptr;
+    auto Ask = [&](CBlockGrid& kFloor) {
+        const std::vector<COrvaneGridEntity*>* pkGroup = kFloor.FindGroup(pkFactory, true);
+        if (!pkGroup)
+            return true;
+        for (COrvaneGridEntity* pkEntity : *pkGroup)
+        {
+            auto* pkOther = dynamic_cast<CGameCharacter*>(pkEntity);
+            if (!pkOther || pkOther->IsGone())
+                continue;
+            if (CGameCharacter* pkAnswer = pkOther->IsCandidateFor(kQuery))
+            {
+                pkFound = pkAnswer;
+                pkFoundOn = &kFloor;
+                // A nearest search looks at everyone; the first answer
+                // ends any other.
+                if (!kQuery.m_ucNearestOnly)
+                    return false;
+            }
+        }
+        return true;
+    };
+    if (bOwnGridOnly)
+    {
+        if (auto* pkOwn = dynamic_cast<CBlockGrid*>(m_pkGrid))
+            Ask(*pkOwn);
+    }
+    else
+    {
+        ForEachFloor(false, Ask);
+    }
+    return pkFound ? (pkFoundOn->MoveMemberToEnd(pkFound), pkFound) : nullptr;
+}
+
+void CGameCharacter::StopTargetAnimation()
+{
+    CPathableObject* pkObject = GetTargetPathable();
+    const COrvaneAnim* pkPlaying = pkObject ? pkObject->GetCurrentAnimation() : nullptr;
+    if (!pkPlaying)
+        return;
+    pkObject->ApplyToModel(0);
+    if (pkObject->GetModel() && pkPlaying->GetName())
+        pkObject->GetModel()->StopSequence(pkPlaying->GetName());
+}
+
+bool CGameCharacter::TargetRandomConnector()
+{
+    auto* pkFloor = dynamic_cast<CBlockGrid*>(m_pkGrid);
+    COrvaneGridMarker* pkConnector = pkFloor ? pkFloor->RandomConnector() : nullptr;
+    if (!pkConnector)
+        return false;
+    SetConnector(pkConnector);
+    m_iDestination = pkFloor->CellAt(pkConnector->m_kPosition);
+    return true;
+}
 CGameCharacterState::~CGameCharacterState() = default;
 
 CGameCharacter::CGameCharacter()

@@ -11,6 +11,7 @@
 
 class CBaseObject;
 class CBlockGrid;
+class CPrisonStatistics;
 class COrvaneImage;
 class CPathableObject;
 class CWorldObject;
@@ -119,7 +120,8 @@ public:
     virtual void AfterRelocate() {}
     [[nodiscard]] virtual bool WantsObject() const { return false; }
     virtual bool FindObjectForMood() { return false; }
-    virtual bool FindTarget() { return false; }
+    // A partner to go to: the partner set and its cell the target cell.
+    virtual bool FindCharacterToServe() { return false; }
     [[nodiscard]] virtual bool WantsCharacter() const { return false; }
     [[nodiscard]] virtual bool IsCellFree(const COrvaneBlockGrid* pkGrid, std::int32_t iCell) const;
     virtual void SetHome(CBaseObject* pkHome);
@@ -141,7 +143,7 @@ public:
 
     // Things that vanish.
     void OnObjectRemoved(CBaseObject& kObject) override;
-    void OnCharacterRemoved(CGameCharacter* pkCharacter);
+    virtual void OnCharacterRemoved(CGameCharacter* pkCharacter);
     // A building that goes: a character on its floors or headed through
     // one of its connectors goes back to the grid the building stands on.
     void OnWorldObjectRemoved(CWorldObject& kBuilding) override;
@@ -214,6 +216,36 @@ public:
         return m_kObjectReferences;
     }
     [[nodiscard]] const std::vector<std::int32_t>& GetPersonReferences() const { return m_kPersonReferences; }
+
+    // The prison's ledger, or null outside a game.
+    [[nodiscard]] static CPrisonStatistics* Ledger();
+    // The clock's year (start year plus offset); 0 without a game.
+    [[nodiscard]] static std::uint16_t CurrentYear();
+    // True on the one update that follows the change of day into day 0.
+    [[nodiscard]] static bool IsNewYear();
+
+    // Searches shared by the kinds. The first object of the named factory
+    // on the grid, in the grid's order, that the query matches; null when
+    // none does.
+    [[nodiscard]] static CBaseObject* FirstObjectOn(CBlockGrid* pkGrid, const char* pcFactory, CObjectQuery& kQuery);
+    // The nearest match of the named factory over every floor of every
+    // building (or of every stack); the query should ask for the nearest.
+    [[nodiscard]] static CBaseObject* NearestObject(const char* pcFactory, CObjectQuery& kQuery, bool bBuildingsOnly);
+    // The object's first free place is reserved for this character and
+    // the object becomes the target; the target cell is the place's entry
+    // cell when the object stands on this character's grid, else the
+    // current cell. False, nothing changed, without a free place.
+    bool ReserveUseOf(CBaseObject* pkObject);
+    // The first character of the named factory, over every floor (or only
+    // this character's), that answers IsCandidateFor (the last to answer
+    // in a nearest search); it goes to the end of its floor's list. Null
+    // when none answers.
+    CGameCharacter* FindPartner(const char* pcFactory, CObjectQuery& kQuery, bool bOwnGridOnly);
+    // A random connector of the grid becomes the connector and its cell
+    // the target cell; false without one.
+    bool TargetRandomConnector();
+    // The target object stops the use animation it plays.
+    void StopTargetAnimation();
 
 protected:
     // The building (named by the address its floors' stack keeps) goes: see

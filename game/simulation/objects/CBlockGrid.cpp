@@ -312,6 +312,33 @@ bool CBlockGrid::IsMember(const COrvaneGridEntity* pkEntity) const
     return false;
 }
 
+bool CBlockGrid::MoveMemberToEnd(COrvaneGridEntity* pkEntity)
+{
+    if (!pkEntity || !m_pkMembers)
+        return false;
+    for (CGridMembers::Group& kGroup : *GroupsFor(*m_pkMembers, pkEntity))
+    {
+        if (kGroup.m_pkFactory != pkEntity->GetTypeObject())
+            continue;
+        auto kAt = std::find(kGroup.m_kMembers.begin(), kGroup.m_kMembers.end(), pkEntity);
+        if (kAt == kGroup.m_kMembers.end())
+            return false;
+        std::rotate(kAt, kAt + 1, kGroup.m_kMembers.end());
+        return true;
+    }
+    return false;
+}
+
+const std::vector<COrvaneGridEntity*>* CBlockGrid::FindGroup(const COrvaneBase* pkFactory, bool bCharacters) const
+{
+    if (!m_pkMembers || !pkFactory)
+        return nullptr;
+    for (const CGridMembers::Group& kGroup : bCharacters ? m_pkMembers->m_kCharacters : m_pkMembers->m_kObjects)
+        if (kGroup.m_pkFactory == pkFactory)
+            return &kGroup.m_kMembers;
+    return nullptr;
+}
+
 std::size_t CBlockGrid::GetMemberCount() const
 {
     std::size_t uiCount = 0;

@@ -83,6 +83,14 @@ public:
     // False, nothing changed, when it was not a member.
     bool RemoveMember(COrvaneGridEntity* pkEntity);
     [[nodiscard]] bool IsMember(const COrvaneGridEntity* pkEntity) const;
+    // The member goes to the end of its factory's group, so that searches
+    // asking the group in order spread over its members. False when it is
+    // not a member.
+    bool MoveMemberToEnd(COrvaneGridEntity* pkEntity);
+    // The characters (or placed objects) a factory made on this floor, in
+    // order; null when it has none here.
+    [[nodiscard]] const std::vector<COrvaneGridEntity*>* FindGroup(const COrvaneBase* pkFactory,
+                                                                    bool bCharacters) const;
     [[nodiscard]] std::size_t GetMemberCount() const;
     // Character models shown and objects added to the level's world.
     void ShowMembers();

@@ -404,11 +404,18 @@ bool CDynamicObjectManager::RelinkAfterLoad()
 
 void CDynamicObjectManager::NewDayStep()
 {
-    // Characters finish their day here once the game has them; placed
-    // objects pay and age their posts; then the ledger's day.
+    // Characters finish their day (a prisoner's sentence may end: it is
+    // only marked gone here, so the list stays as it is); placed objects
+    // pay and age their posts; then the ledger's day.
     for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
-        if (auto* pkPlaced = dynamic_cast<CBaseObject*>(pkObject))
+    {
+        if (IsPending(pkObject))
+            continue;
+        if (auto* pkCharacter = dynamic_cast<CGridCharacter*>(pkObject))
+            pkCharacter->FinishActivity();
+        else if (auto* pkPlaced = dynamic_cast<CBaseObject*>(pkObject))
             pkPlaced->DailyUpdate();
+    }
     if (m_pkStatistics)
         m_pkStatistics->NewDay();
 }

@@ -45,6 +45,8 @@ public:
     // After a saved game is read and its objects stand again: the
     // character finds what its record names (objects, grid, partners).
     virtual void ResolveReferences() {}
+    // The character's step at the start of a game day.
+    virtual void FinishActivity() {}
     // The object this character was posted to is gone: it has no home.
     virtual void OnPostLost(CBaseObject& kObject) { (void)kObject; }
     // The prisoner this character is, for the lists of prisoners waiting

@@ -413,12 +413,57 @@ void CPrisonStatistics::Update()
     }
 }
 
+void CPrisonStatistics::RecordPrisonerGone(int iCause)
+{
+    ++m_usPrisonersGone;
+    if (iCause == GONE_DEATH)
+        ++m_usTodayDeaths;
+    else if (iCause == GONE_OTHER)
+        ++m_usTodayOtherDepartures;
+    else if (iCause == GONE_EXECUTION)
+        ++m_usTodayExecutions;
+}
+
+void CPrisonStatistics::RecordEscape()
+{
+    ++m_usEscapes;
+    ++m_usTodayEscapes;
+    m_iIncidentCosts += NiRand() % 10000 + 1;
+    AddOrder(-5);
+}
+
+void CPrisonStatistics::AnnounceExecution()
+{
+    if (m_ucExecutionAnnounced)
+        return;
+    m_ucExecutionAnnounced = 1;
+    CGameHost* pkHost = CGameHost::Get();
+    if (!pkHost)
+        return;
+    CWorld* pkWorld = pkHost->GetWorld();
+    if (COrvaneObject* pkProtesters = pkWorld ? pkWorld->GetProtesters() : nullptr;
+        pkProtesters && !pkProtesters->IsModelVisible())
+        pkProtesters->SetModelHidden(false);
+    pkHost->PlaySample(SAMPLE_EXECUTION, 255, true);
+}
+
+bool CPrisonStatistics::HoldsPrisoner(const CCharacterStats* pkRecord) const
+{
+    return pkRecord && std::find(m_kPrisoners.begin(), m_kPrisoners.end(), pkRecord) != m_kPrisoners.end();
+}
+
+bool CPrisonStatistics::HoldsStaff(const CCharacterStats* pkRecord) const
+{
+    return pkRecord && std::find(m_kStaff.begin(), m_kStaff.end(), pkRecord) != m_kStaff.end();
+}
+
 void CPrisonStatistics::NewDay()
 {
     if (CGameHost* pkHost = CGameHost::Get())
     {
         if (m_usTodayExecutions != 0)
         {
+            m_ucExecutionAnnounced = 0;
             CWorld* pkWorld = pkHost->GetWorld();
             COrvaneObject* pkProtesters = pkWorld ? pkWorld->GetProtesters() : nullptr;
             if (pkProtesters && pkProtesters->IsModelVisible())

@@ -68,6 +68,23 @@ public:
     void ReportNoHospital();
     void ReportShortage();
 
+    // Causes of RecordPrisonerGone.
+    static constexpr int GONE_DEATH = 0;
+    static constexpr int GONE_OTHER = 1;
+    static constexpr int GONE_EXECUTION = 2;
+    // A prisoner left: prisoners gone + 1, and the day's counter of the
+    // cause (a death, another departure or an execution); an unknown cause
+    // counts only as gone.
+    void RecordPrisonerGone(int iCause);
+    // An escape: escapes and the day's escapes + 1, incident costs, order.
+    void RecordEscape();
+    // An execution is due: the flag is raised, the protesters show and the
+    // execution sound loops, each once until the day's end hides them.
+    void AnnounceExecution();
+    // Whether a known prisoner record is listed (so it leaves only once).
+    [[nodiscard]] bool HoldsPrisoner(const CCharacterStats* pkRecord) const;
+    [[nodiscard]] bool HoldsStaff(const CCharacterStats* pkRecord) const;
+
     // The per-frame step: totals, the daily prisoner payments, the 18:00
     // order report, the noon bell and the hourly chatter.
     void Update();
@@ -157,6 +174,8 @@ public:
     std::uint8_t m_ucNoWorkWarned = 0;
     std::uint8_t m_ucShortageWarned = 0;
     std::uint8_t m_ucNoHospitalWarned = 0;
+    // An execution has been announced and not yet carried out; not saved.
+    std::uint8_t m_ucExecutionAnnounced = 0;
 
 private:
     void Report(std::int32_t& iReports, std::uint8_t& ucWarned, int iMessage);

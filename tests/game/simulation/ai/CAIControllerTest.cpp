@@ -406,6 +406,8 @@ TEST_F(CAIControllerTest, BoutsFacePartnersAtTheInteractionDistance)
     CGameCharacter* pkAttacker = Place("PrisonerFactory", "thug", *pkYard, 16 * 4 + 4);
     CGameCharacter* pkVictim = Place("PrisonerFactory", "old_lag", *pkYard, 16 * 4 + 9);
     pkVictim->SetFree(true);
+    // An angry prisoner with no guard about fights.
+    pkAttacker->SetMood(3, true);
     ASSERT_TRUE(pkVictim->BeUsedByCharacter(pkAttacker));
     pkAttacker->SetPartner(pkVictim);
     pkAttacker->SetDestination(pkVictim->GetCurrentCell());
@@ -413,8 +415,10 @@ TEST_F(CAIControllerTest, BoutsFacePartnersAtTheInteractionDistance)
     COrvaneAIStateBlock& kBlock = pkAttacker->GetStateBlock();
     ASSERT_TRUE(RunUntil(20.0f, [&] { return kBlock.m_ucCurrentState == 3; }));
     EXPECT_EQ(Controller(*pkVictim), "usedByCharacter");
-    EXPECT_NE(Animation(*pkAttacker).find("fight1_a"), std::string::npos);
-    EXPECT_NE(Animation(*pkVictim).find("fight1_d"), std::string::npos);
+    const std::string kBout = Animation(*pkAttacker);
+    ASSERT_NE(kBout.find("fight"), std::string::npos);
+    ASSERT_EQ(kBout.substr(kBout.size() - 2), "_a");
+    EXPECT_EQ(Animation(*pkVictim), kBout.substr(0, kBout.size() - 1) + "d");
     const NiVec3 kGap = *pkVictim->GetModelPosition() - *pkAttacker->GetModelPosition();
     EXPECT_NEAR(std::sqrt(kGap.x * kGap.x + kGap.z * kGap.z), pkAttacker->GetInteractionDistance(), 1e-3f);
     ASSERT_TRUE(RunUntil(20.0f, [&] { return Controller(*pkAttacker) == "wander"; }));
@@ -652,6 +656,8 @@ TEST_F(CAIControllerTest, OnTheDemoLevelAPrisonerUsesAnUpperFloorPlaceOfACellBlo
     CGameCharacter* pkAttacker = Place("PrisonerFactory", "thug", *m_pkYard, 40 * 30 + 5);
     CGameCharacter* pkVictim = Place("PrisonerFactory", "con_female", *m_pkYard, 40 * 30 + 9);
     pkVictim->SetFree(true);
+    // An angry prisoner with no guard about fights.
+    pkAttacker->SetMood(3, true);
     ASSERT_TRUE(pkVictim->BeUsedByCharacter(pkAttacker));
     pkAttacker->SetPartner(pkVictim);
     pkAttacker->SetDestination(pkVictim->GetCurrentCell());
@@ -673,6 +679,9 @@ TEST_F(CAIControllerTest, OnTheDemoLevelAPrisonerUsesAnUpperFloorPlaceOfACellBlo
     EXPECT_TRUE(pkUpper->IsMember(pkNew));
     EXPECT_FALSE(pkBunk->IsUserAt(pkNew, 0, 0));
     EXPECT_EQ(pkAttacker->GetPreviousPartner(), pkVictim);
+    // The fighters go: a hurt and angry prisoner would pick the walker.
+    m_pkManager->DestroyObject(pkAttacker, true);
+    m_pkManager->DestroyObject(pkVictim, true);
 
     // Down the stairs and out of the door to a place on the yard, from the
     // bunk's entry cell (the demo bunk's walk out ends inside it).

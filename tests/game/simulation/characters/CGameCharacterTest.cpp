@@ -118,12 +118,12 @@ TEST_F(CGameCharacterTest, TheSixFactoriesMakeTheirKinds)
     EXPECT_FALSE(pkPlain->PlayWorkAnimation());
     // A staff member asked for a duty while free marks it; a busy one not.
     auto* pkGuard = dynamic_cast<CAIStaff*>(Make("SecurityGuardFactory", "guard1"));
-    EXPECT_FALSE(pkGuard->IsAvailable()); // entering "wander" engaged it
-    pkGuard->RequestDuty();
+    EXPECT_FALSE(pkGuard->IsIdle()); // entering "wander" engaged it
+    pkGuard->RequestRecall();
     EXPECT_EQ(pkGuard->GetDutyState()[0], 0);
     pkGuard->SetFree(true);
-    EXPECT_TRUE(pkGuard->IsAvailable());
-    pkGuard->RequestDuty();
+    EXPECT_TRUE(pkGuard->IsIdle());
+    pkGuard->RequestRecall();
     EXPECT_EQ(pkGuard->GetDutyState()[0], 1);
 }
 

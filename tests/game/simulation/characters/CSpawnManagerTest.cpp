@@ -292,6 +292,11 @@ TEST_F(SpawnTest, PrisonersWithoutACellWaitAndEscapeAtTheDayChange)
     m_kSpawn.PlaceWaitingPrisoners();
     EXPECT_TRUE(m_kSpawn.m_kWaitingPrisoners.empty());
     EXPECT_EQ(Posted(CSpawnManager::MESSAGE_ESCAPED), 1u);
+    EXPECT_TRUE(pkPrisoner->IsGone());
+    EXPECT_EQ(m_pkLedger->m_usEscapes, 1);
+    // The escaped prisoner leaves the ledger as it goes, at its next update.
+    m_pkManager->UpdateObjects(0.05f);
+    m_pkManager->UpdateObjects(0.05f);
     EXPECT_TRUE(m_pkLedger->m_kPrisoners.empty());
     // Nobody left waiting: no message.
     m_kSpawn.PlaceWaitingPrisoners();
