@@ -81,7 +81,11 @@ const Group CONTENTS[] = {
 
 // People: model, then the staff kind word.
 const Group STAFF[] = {
-    {"STAFF_SECURITY", {{"staff", "guard1", {"security"}}, {"staff", "guard_female", {"security"}}}},
+    {"STAFF_SECURITY",
+     {{"staff", "guard1", {"security"}},
+      {"staff", "guard2", {"security"}},
+      {"staff", "guard3", {"security"}},
+      {"staff", "guard_female", {"security"}}}},
     {"STAFF_MEDICAL", {{"staff", "doctor", {"medical"}}}},
     {"STAFF_SUPPORT", {{"staff", "chaplain", {"support"}}, {"staff", "counsellor", {"support"}}}},
     {"STAFF_MAINTENANCE", {{"staff", "maint_worker", {"maintenance"}}}},

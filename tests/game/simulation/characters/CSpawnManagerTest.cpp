@@ -152,10 +152,10 @@ TEST_F(SpawnTest, RostersGiveTemplatesStaffBaseAndHeadSets)
     EXPECT_EQ(m_kSpawn.m_uiStaffGroupBase, static_cast<std::uint32_t>(iStaff - iBuildings));
     // Three criminals, then the six staff of "SECURITY" and its later
     // siblings, in the document's order.
-    ASSERT_EQ(m_kSpawn.m_kHeadSets.size(), 9u);
+    ASSERT_EQ(m_kSpawn.m_kHeadSets.size(), 11u);
     EXPECT_EQ(m_kSpawn.m_kHeadSets[0]->m_kName, "prison1/criminals/thug.nif");
     EXPECT_EQ(m_kSpawn.m_kHeadSets[3]->m_kName, "prison1/staff/guard1.nif");
-    EXPECT_EQ(m_kSpawn.m_kHeadSets[8]->m_kName, "prison1/staff/maint_worker.nif");
+    EXPECT_EQ(m_kSpawn.m_kHeadSets[10]->m_kName, "prison1/staff/maint_worker.nif");
 }
 
 TEST_F(SpawnTest, HeadSetSearchStopsAtTheFirstGapAndTakesOneFilePerNumber)
