@@ -150,7 +150,7 @@ TEST_F(SpawnTest, RostersGiveTemplatesStaffBaseAndHeadSets)
     ASSERT_GE(iStaff, 0);
     ASSERT_GE(iBuildings, 0);
     EXPECT_EQ(m_kSpawn.m_uiStaffGroupBase, static_cast<std::uint32_t>(iStaff - iBuildings));
-    // Three criminals, then the six staff of "SECURITY" and its later
+    // Three criminals, then the eight staff of "SECURITY" and its later
     // siblings, in the document's order.
     ASSERT_EQ(m_kSpawn.m_kHeadSets.size(), 11u);
     EXPECT_EQ(m_kSpawn.m_kHeadSets[0]->m_kName, "prison1/criminals/thug.nif");
