@@ -148,7 +148,10 @@ void CAIStaff::SetHome(CBaseObject* pkHome)
     if (m_pkHome || !pkHome)
         return;
     CGameCharacter::SetHome(pkHome);
-    if (auto* pkPost = dynamic_cast<CPathableObject*>(pkHome))
+    // Only a post the registry holds lists its staff: leaving the list at
+    // destruction asks the registry whether the post still lives.
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting();
+    if (auto* pkPost = dynamic_cast<CPathableObject*>(pkHome); pkPost && pkManager && pkManager->IsLive(pkPost))
         pkPost->AddStaffMember(this);
 }
 

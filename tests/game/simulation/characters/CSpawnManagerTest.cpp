@@ -439,12 +439,15 @@ TEST_F(StaffSpawnTest, EachKindOfRoomGetsItsStaffAndAMissingModelShowsTheBox)
     EXPECT_NE(dynamic_cast<CAISupportStaff*>(pkMade), nullptr);
     EXPECT_EQ(Spawn("work", "maint_shed", 0, &pkMade), "maint_worker");
     EXPECT_NE(dynamic_cast<CAIMaintenance*>(pkMade), nullptr);
-    // Guards by the room's level: model 0, then 1.
+    // Guards by the room's level: models 0, 1 and 2 (guards of grades 1 to
+    // 3); levels above 2 ask for model 2 too.
     EXPECT_EQ(Spawn("security", "guard_room", 0, &pkMade), "guard1");
     EXPECT_NE(dynamic_cast<CAISecurity*>(pkMade), nullptr);
-    EXPECT_EQ(Spawn("food", "canteen", 1), "guard_female");
+    EXPECT_EQ(Spawn("food", "canteen", 1), "guard2");
+    EXPECT_EQ(Spawn("food", "canteen", 3), "guard3");
     EXPECT_TRUE(m_kBoxes.empty());
-    // Levels above 2 ask for model 2, which the data lacks.
+    // A staff group without the model asked for: the box, nothing made.
+    m_kSpawn.m_uiStaffGroupBase += 3;
     const std::uint32_t uiMade = ObjectCount();
     EXPECT_EQ(Spawn("food", "canteen", 3), "none");
     ASSERT_EQ(m_kBoxes.size(), 1u);
