@@ -59,6 +59,10 @@ public:
     static constexpr std::int32_t SAMPLE_LEVEL_START = 7;
     static constexpr std::int32_t SAMPLE_MORNING = 8;
     static constexpr std::int32_t SAMPLE_DEMOLISH = 1;
+    static constexpr std::int32_t SAMPLE_ENTER_BUILDING = 0;
+    static constexpr std::int32_t SAMPLE_MARKER_REMOVED = 2;
+    // "InGameMessages" entry of the demolition question.
+    static constexpr std::int32_t MESSAGE_DEMOLISH = 6;
 
     // The pictures shown at start-up and while loading.
     static constexpr const char* STUDIO_SCREEN = "images/splash1.tga";
@@ -174,18 +178,30 @@ public:
     int OnMouse(std::int32_t iButton);
     // The answer yes to the quit question: back to the front end.
     void OnQuitConfirmed();
-    // Leaves the building view.
+    // Leaves the building view: all floors shown, the view of before the
+    // building, panels closed, the building's loop sample stopped.
     void ActOnSelectedBuilding();
+    // Opens the building view of the selected building: its interior, the
+    // camera at its first corner (the view before remembered), the entry
+    // sound and the building's loop sample.
+    void EnterBuilding();
+    // The object under the mouse as the last pick found it; null for none.
+    [[nodiscard]] virtual COrvaneObject* GetPickedObject() const;
+    // The world's part of a click: turning or placing what is held,
+    // entering, demolishing, picking up or dropping.
+    void OnRightClickInWorld();
+    void OnLeftClickInWorld();
     // The camera at a corner of the selected building (1 to 4) looking at
     // it, or above it (anything else); -1 takes the next after the corner
     // it stands at. Nothing without a selected building or camera.
     void ChangeFloor(std::int32_t iSide);
-    // Demolition: the object is remembered and destroyed (buildings once
-    // the player confirmed).
+    // Demolition: the object is remembered and destroyed (a building once
+    // the player has answered the question yes).
     void ConfirmDemolish(COrvaneObject* pkObject);
     void Demolish();
     // The loop sample of a building by its type name.
     [[nodiscard]] static std::int32_t BuildingLoopSample(std::string_view kTypeName);
+    [[nodiscard]] static std::int32_t BuildingLoopSample(const CWorldObject& kBuilding);
     // Code entry: idle, typing (after Enter), cheats (for the rest of the run).
     static constexpr std::int32_t CODE_IDLE = 0;
     static constexpr std::int32_t CODE_TYPING = 1;

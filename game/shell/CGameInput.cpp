@@ -1,20 +1,27 @@
 // The game object's key bindings, code entry and in-game clicks.
 #include "game/shell/CGame.h"
 
+#include "framework/COrvaneComposite.h"
 #include "framework/COrvaneKeyboard.h"
 #include "framework/COrvaneMouse.h"
+#include "framework/COrvaneWorldPicker.h"
 #include "game/shell/CCamera.h"
 #include "game/shell/CConditions.h"
 #include "game/shell/CMouse.h"
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CInterface.h"
+#include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
+#include "game/simulation/objects/CWorldObject.h"
 
 #include <string_view>
+#include <utility>
 
 namespace
 {
@@ -22,19 +29,26 @@ constexpr std::uint32_t KEY_SPACE = 32;
 constexpr std::int32_t MESSAGE_QUIT = 2;
 constexpr std::int32_t CHEAT_MONEY = 10000;
 constexpr std::int32_t CHEAT_SCORE = 100;
+// The building loop samples by the words of the building's type name.
+constexpr std::pair<const char*, std::int32_t> LOOP_SAMPLES[] = {
+    {"staff", 9}, {"food", 12}, {"work", 10}, {"health", 11}};
+constexpr std::int32_t LOOP_SAMPLE_OTHER = 13;
 } // namespace
 
 std::int32_t CGame::BuildingLoopSample(std::string_view kTypeName)
 {
-    if (kTypeName.find("staff") != std::string_view::npos)
-        return 9;
-    if (kTypeName.find("food") != std::string_view::npos)
-        return 12;
-    if (kTypeName.find("work") != std::string_view::npos)
-        return 10;
-    if (kTypeName.find("health") != std::string_view::npos)
-        return 11;
-    return 13;
+    for (const auto& [pcWord, iSample] : LOOP_SAMPLES)
+        if (kTypeName.find(pcWord) != std::string_view::npos)
+            return iSample;
+    return LOOP_SAMPLE_OTHER;
+}
+
+std::int32_t CGame::BuildingLoopSample(const CWorldObject& kBuilding)
+{
+    for (const auto& [pcWord, iSample] : LOOP_SAMPLES)
+        if (kBuilding.NameContains(pcWord))
+            return iSample;
+    return LOOP_SAMPLE_OTHER;
 }
 
 int CGame::OnKey(const COrvaneKeyEvent& kEvent)
@@ -84,6 +98,10 @@ int CGame::OnKey(const COrvaneKeyEvent& kEvent)
         break;
     case '3':
         SetGameSpeed(3.0f);
+        break;
+    case 'c':
+        if (m_pkSelectedBuilding != nullptr)
+            ChangeFloor(-1);
         break;
     case 'e':
         if (m_pkSelectedBuilding != nullptr)
@@ -135,6 +153,16 @@ int CGame::OnKey(const COrvaneKeyEvent& kEvent)
                 pkWorld->SetUpgradeLevel(iLevel);
         }
         break;
+    case COrvaneKeys::KEY_F1 + 3:
+    case COrvaneKeys::KEY_F1 + 4:
+    case COrvaneKeys::KEY_F1 + 5:
+    case COrvaneKeys::KEY_F1 + 6:
+    case COrvaneKeys::KEY_F1 + 7:
+    case COrvaneKeys::KEY_F1 + 8:
+        // F4 to F9: every prisoner's mood 0 to 5.
+        if (m_pkSpawnManager != nullptr)
+            m_pkSpawnManager->SetAllPrisonersMood(uiKey - (COrvaneKeys::KEY_F1 + 3));
+        break;
     default:
         break;
     }
@@ -156,39 +184,134 @@ void CGame::OnQuitConfirmed()
     ResetGame();
 }
 
+COrvaneObject* CGame::GetPickedObject() const
+{
+    if (m_pkPicker == nullptr || m_pkPicker->GetResult() == 0)
+        return nullptr;
+    const COrvaneComposite* pkModel = COrvaneComposite::FromHandle(m_pkPicker->GetResult());
+    return pkModel != nullptr ? pkModel->GetOwner() : nullptr;
+}
+
 int CGame::OnMouse(std::int32_t iButton)
 {
     if (GetState() != STATE_IN_GAME)
         return GetState() < STATE_FRONT_END || GetState() > STATE_IN_GAME ? 0 : 1;
+    if (iButton != CMouse::BUTTON_RIGHT_DOWN && iButton != CMouse::BUTTON_LEFT_DOWN)
+        return 1;
 
-    COrvaneMouse* pkMouse = GetMouse();
-    if (iButton == CMouse::BUTTON_RIGHT_DOWN || iButton == CMouse::BUTTON_LEFT_DOWN)
+    // The view riding along with the arrivals gives way to the player.
+    if (m_pkSpawnManager != nullptr && m_pkSpawnManager->m_ucCameraFollows != 0)
     {
-        // The view riding along with the arrivals gives way to the player.
-        if (m_pkSpawnManager != nullptr)
-            m_pkSpawnManager->ResetCameraView(false);
-        const bool bPanelTookIt = pkMouse != nullptr && pkMouse->IsOverInterface();
-        CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting();
-        const bool bPlacing = !bPanelTookIt && pkPlacement != nullptr && pkPlacement->IsPlacing();
-        if (iButton == CMouse::BUTTON_RIGHT_DOWN && bPlacing)
-            (void)pkPlacement->Rotate();
-        if (iButton == CMouse::BUTTON_LEFT_DOWN)
+        m_pkSpawnManager->m_ucCameraFollows = 0;
+        m_pkSpawnManager->ResetCameraView(false);
+    }
+    COrvaneMouse* pkMouse = GetMouse();
+    const bool bPanelTookIt = pkMouse != nullptr && pkMouse->IsOverInterface();
+    if (iButton == CMouse::BUTTON_RIGHT_DOWN)
+    {
+        if (!bPanelTookIt)
+            OnRightClickInWorld();
+        return 1;
+    }
+    if (!bPanelTookIt)
+        OnLeftClickInWorld();
+    // A left click never stays held in the framework's buttons.
+    if (auto* pkGameMouse = dynamic_cast<CMouse*>(pkMouse))
+        (void)pkGameMouse->OnLeftUp(0);
+    return 1;
+}
+
+void CGame::OnRightClickInWorld()
+{
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting();
+    if (pkPlacement != nullptr && pkPlacement->IsPlacing())
+    {
+        (void)pkPlacement->Rotate();
+        return;
+    }
+    COrvaneObject* pkPicked = GetPickedObject();
+    if (pkPicked == nullptr || (m_pkSpawnManager != nullptr && m_pkSpawnManager->GetCarried() != nullptr))
+        return;
+    // Buildings and other objects open their pop-ups (the interface's).
+    auto* pkCharacter = dynamic_cast<CGameCharacter*>(pkPicked);
+    if (dynamic_cast<CPathableObject*>(pkPicked) != nullptr || pkCharacter == nullptr)
+        return;
+    if (m_pkSelectedBuilding != nullptr && !m_pkSelectedBuilding->IsCurrentBuilding(pkCharacter->GetGrid()))
+        ActOnSelectedBuilding();
+    if (CCamera* pkCamera = GetGameCamera())
+        pkCamera->SetFollowTarget(pkCharacter);
+}
+
+void CGame::OnLeftClickInWorld()
+{
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting();
+    if (pkPlacement != nullptr && pkPlacement->IsPlacing())
+    {
+        (void)pkPlacement->Commit();
+        return;
+    }
+    const bool bMarking = pkPlacement != nullptr && pkPlacement->GetMode() == CBuildPlacement::MODE_MARKER;
+    CSpawnManager* pkSpawns = m_pkSpawnManager.get();
+    const bool bCarrying = pkSpawns != nullptr && pkSpawns->GetCarried() != nullptr;
+    COrvaneObject* pkPicked = GetPickedObject();
+    bool bUsed = false;
+    if (auto* pkBuilding = dynamic_cast<CWorldObject*>(pkPicked))
+    {
+        // A building not yet placed ends the click.
+        if (!pkBuilding->IsPlaced())
+            return;
+        bUsed = true;
+        if (bMarking)
         {
-            // Until the build pages exist nothing picks the same item up
-            // again after a commit.
-            if (bPlacing)
-                (void)pkPlacement->Commit();
-            // A left click never stays held in the framework's buttons.
-            if (auto* pkGameMouse = dynamic_cast<CMouse*>(pkMouse))
-                (void)pkGameMouse->OnLeftUp(0);
+            if (m_pkSelectedBuilding == pkBuilding)
+                ActOnSelectedBuilding();
+            ConfirmDemolish(pkBuilding);
+            if (m_pkPicker != nullptr)
+                m_pkPicker->Reset();
+        }
+        else
+        {
+            if (m_pkSelectedBuilding != nullptr && m_pkSelectedBuilding != pkBuilding)
+                ActOnSelectedBuilding();
+            if (m_pkSelectedBuilding == nullptr)
+            {
+                m_pkSelectedBuilding = pkBuilding;
+                EnterBuilding();
+            }
         }
     }
-    return 1;
+    else if (pkPicked != nullptr && !bCarrying)
+    {
+        auto* pkCharacter = dynamic_cast<CGameCharacter*>(pkPicked);
+        if (auto* pkObject = dynamic_cast<CBaseObject*>(pkPicked); pkObject != nullptr && bMarking)
+        {
+            CDynamicObjectManager::GetInstance()->DestroyObject(pkObject, false);
+            if (m_pkPicker != nullptr)
+                m_pkPicker->Reset();
+            PlaySample(SAMPLE_MARKER_REMOVED, 255, false);
+            bUsed = true;
+        }
+        else if (pkCharacter != nullptr && pkCharacter->IsPickable() && pkSpawns != nullptr)
+        {
+            if (CInterface* pkInterface = CInterface::Get())
+                pkInterface->CloseAllPanels();
+            (void)pkSpawns->PickUpCharacter(pkCharacter);
+            bUsed = true;
+        }
+    }
+    if (!bUsed && bCarrying)
+        pkSpawns->DropCharacter();
 }
 
 void CGame::ConfirmDemolish(COrvaneObject* pkObject)
 {
     m_pkDemolishTarget = pkObject;
+    CInterface* pkInterface = CInterface::Get();
+    if (dynamic_cast<CWorldObject*>(pkObject) != nullptr && pkInterface != nullptr)
+    {
+        pkInterface->ShowConfirmation(MESSAGE_DEMOLISH, [this] { Demolish(); });
+        return;
+    }
     Demolish();
 }
 
@@ -198,16 +321,40 @@ void CGame::Demolish()
         CDynamicObjectManager::GetInstance()->DestroyObject(m_pkDemolishTarget, false);
     m_pkDemolishTarget = nullptr;
     m_pkSelectedBuilding = nullptr;
+    if (m_pkPicker != nullptr)
+        m_pkPicker->Reset();
     if (CBlockGridManager* pkGrids = CBlockGridManager::GetInstance())
         pkGrids->ResetPick();
     PlaySample(SAMPLE_DEMOLISH, 255, false);
 }
 
+void CGame::EnterBuilding()
+{
+    if (m_pkSelectedBuilding == nullptr)
+        return;
+    if (CInterface* pkInterface = CInterface::Get())
+        pkInterface->CloseAllPanels();
+    m_pkSelectedBuilding->FocusCamera();
+    if (CCamera* pkCamera = GetGameCamera())
+        pkCamera->SaveView();
+    ChangeFloor(-1);
+    PlaySample(SAMPLE_ENTER_BUILDING, 255, false);
+    PlaySample(BuildingLoopSample(*m_pkSelectedBuilding), 255, true);
+}
+
 void CGame::ActOnSelectedBuilding()
 {
+    if (m_pkSelectedBuilding != nullptr)
+    {
+        m_pkSelectedBuilding->ShowAllFloors();
+        if (CWorld* pkWorld = GetWorld())
+            pkWorld->UpdateScene(0.0f);
+    }
     if (CCamera* pkCamera = GetGameCamera())
         pkCamera->RestoreView();
     if (CInterface* pkInterface = CInterface::Get())
         pkInterface->CloseAllPanels();
+    if (m_pkSelectedBuilding != nullptr)
+        StopSample(BuildingLoopSample(*m_pkSelectedBuilding));
     m_pkSelectedBuilding = nullptr;
 }

@@ -6,10 +6,12 @@
 #include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CMouse.h"
 #include "game/shell/CSoundSystem.h"
+#include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
+#include "game/simulation/objects/CWorldObject.h"
 #include "platform/os/OsDialog.h"
 #include "platform/os/OsFiles.h"
 #include "tests/framework/FrameworkTestSupport.h"
@@ -24,6 +26,30 @@ namespace
 {
 const char* const SETTINGS = "<Game_Data>\r\n<Game_type>\r\nNormal\r\n<Normal>\r\n0\r\n</Normal>\r\n</Game_type>\r\n"
                              "</Game_Data>\r\n<Level_Data>\r\n<0>\r\n</0>\r\n</Level_Data>\r\n";
+
+// A game whose mouse points at what the test says.
+class PickedGame : public CGame
+{
+public:
+    COrvaneObject* m_pkPicked = nullptr;
+    COrvaneObject* GetPickedObject() const override { return m_pkPicked; }
+};
+
+// A building of a type, placed or not, outside any registry.
+class TestBuilding : public CWorldObject
+{
+public:
+    TestBuilding(const char* pcType, bool bPlaced)
+    {
+        m_kStringParameter = pcType;
+        m_ucPlaced = bPlaced ? 1 : 0;
+    }
+};
+
+// A thing that is no building.
+class TestThing : public CBaseObject
+{
+};
 
 class CGameInputTest : public EngineFrameworkTest
 {
@@ -264,4 +290,93 @@ TEST_F(CGameInputTest, EachBuildingKindHasItsLoopSample)
     EXPECT_EQ(CGame::BuildingLoopSample("cellblock"), 13);
     EXPECT_EQ(CGame::BuildingLoopSample("Staff"), 13); // case counts
     EXPECT_EQ(CGame::BuildingLoopSample("staff_food"), 9); // the first rule wins
+}
+
+TEST_F(CGameInputTest, ALeftClickEntersAPlacedBuildingAndAnotherOneLeavesItFirst)
+{
+    PickedGame kGame;
+    EnterLevel(kGame);
+    CSoundSystem& kSound = *kGame.GetSoundSystem();
+    TestBuilding kKitchen("foodhall", true);
+    TestBuilding kWorkshop("workshop", true);
+    TestBuilding kUnplaced("staffroom", false);
+
+    // Nothing under the mouse, or a building not placed yet: nothing.
+    kSound.ClearCalls();
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    kGame.m_pkPicked = &kUnplaced;
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+    EXPECT_TRUE(kSound.GetCalls().empty());
+
+    kGame.m_pkPicked = &kKitchen;
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    EXPECT_EQ(kGame.GetSelectedBuilding(), &kKitchen);
+    EXPECT_EQ(kSound.GetCalls(), (std::vector<std::string>{"PlaySample 0 255", "PlaySample 12 255 loop"}));
+    // The same building again changes nothing.
+    kSound.ClearCalls();
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    EXPECT_TRUE(kSound.GetCalls().empty());
+
+    kGame.m_pkPicked = &kWorkshop;
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    EXPECT_EQ(kGame.GetSelectedBuilding(), &kWorkshop);
+    EXPECT_EQ(kSound.GetCalls(),
+              (std::vector<std::string>{"StopSample 12", "PlaySample 0 255", "PlaySample 10 255 loop"}));
+
+    // "e" leaves the view and stops the building's loop; "c" without a
+    // building does nothing.
+    kSound.ClearCalls();
+    Press(kGame, 'e');
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+    EXPECT_EQ(kSound.GetCalls(), (std::vector<std::string>{"StopSample 10"}));
+    Press(kGame, 'c');
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+
+    // A click the interface took never reaches the world.
+    auto* pkMouse = dynamic_cast<CMouse*>(kGame.GetMouse());
+    ASSERT_NE(pkMouse, nullptr);
+    pkMouse->SetOverInterface(true);
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+    pkMouse->SetOverInterface(false);
+    kGame.m_pkPicked = nullptr;
+}
+
+TEST_F(CGameInputTest, TheMarkerAsksBeforeABuildingGoesAndRemovesOtherThingsAtOnce)
+{
+    PickedGame kGame;
+    EnterLevel(kGame);
+    CSoundSystem& kSound = *kGame.GetSoundSystem();
+    TestBuilding kKitchen("foodhall", true);
+    TestThing kBench;
+    kGame.m_pkPicked = &kKitchen;
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    ASSERT_EQ(kGame.GetSelectedBuilding(), &kKitchen);
+
+    CBuildPlacement::GetInstance()->BeginMarker();
+    kSound.ClearCalls();
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    // The view of the building is left first, then the question is asked.
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+    CInterface* pkInterface = CInterface::Get();
+    ASSERT_NE(pkInterface, nullptr);
+    EXPECT_TRUE(pkInterface->IsConfirmationOpen());
+    EXPECT_EQ(kSound.GetCalls(), (std::vector<std::string>{"StopSample 12"}));
+    EXPECT_TRUE(pkInterface->AnswerConfirmation(true));
+    EXPECT_EQ(kSound.GetCalls(), (std::vector<std::string>{"StopSample 12", "PlaySample 1 255"}));
+
+    kSound.ClearCalls();
+    kGame.m_pkPicked = &kBench;
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    EXPECT_FALSE(pkInterface->IsConfirmationOpen());
+    EXPECT_EQ(kSound.GetCalls(), (std::vector<std::string>{"PlaySample 2 255"}));
+
+    // Without the marker the same thing is no building to enter.
+    (void)CBuildPlacement::GetInstance()->Clear();
+    kSound.ClearCalls();
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    EXPECT_TRUE(kSound.GetCalls().empty());
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+    kGame.m_pkPicked = nullptr;
 }
