@@ -347,6 +347,28 @@ TEST_F(COrvaneSystemTest, InitRendererAppliesTheLaunchersChoice)
     EXPECT_EQ(m_kFactory.m_kCreated.size(), 3u);
 }
 
+// "Windowed" 1 in the settings: the chosen mode in a window, and the
+// application knows it is not full screen; absent or 0: full screen.
+TEST_F(COrvaneSystemTest, TheSettingsWindowedKeyKeepsTheRendererInAWindow)
+{
+    MakeWindow();
+    ASSERT_TRUE(m_pkWindow->CreateRenderer());
+    COrvaneRenderer* pkHolder = m_pkWindow->GetRenderer();
+    WriteFileBytes("setup.xml", "<Application_Data>\r\n<Windowed>\r\n1\r\n</Windowed>\r\n</Application_Data>\r\n");
+    COrvaneApplication::LoadSettings();
+    ASSERT_TRUE(pkHolder->Initialise(m_pkWindow->GetHandle(), 1, 0));
+    EXPECT_EQ(m_kFactory.m_kCreated.back().m_uiFlags, 0u);
+    EXPECT_EQ(m_kFactory.m_kCreated.back().m_uiWidth, 1024u);
+
+    WriteFileBytes("setup.xml", "<Application_Data>\r\n<Windowed>\r\n2\r\n</Windowed>\r\n</Application_Data>\r\n");
+    COrvaneApplication::LoadSettings();
+    ASSERT_TRUE(pkHolder->Initialise(m_pkWindow->GetHandle(), 1, 0));
+    EXPECT_EQ(m_kFactory.m_kCreated.back().m_uiFlags, COrvaneRendererFactory::FLAG_FULLSCREEN);
+    COrvaneApplication::ResetSettings();
+    ASSERT_TRUE(pkHolder->Initialise(m_pkWindow->GetHandle(), 1, 0));
+    EXPECT_EQ(m_kFactory.m_kCreated.back().m_uiFlags, COrvaneRendererFactory::FLAG_FULLSCREEN);
+}
+
 TEST_F(COrvaneSystemTest, ABadChoiceKeepsTheRendererAndAFailedOneIsReported)
 {
     MakeWindow();
