@@ -1,0 +1,16 @@
+#pragma once
+
+// The shader libraries' place in the engine's start-up: the first call of
+// Register adds their start-up and shut-down pair to the library registry.
+class NiD3DShaderLibraryStatics
+{
+public:
+    static void Register();
+    // Marks the libraries started; the previous mark.
+    static bool Startup();
+    // Clears the mark when set.
+    static void Shutdown();
+    [[nodiscard]] static bool IsStarted();
+    // Back to a fresh process (tests).
+    static void Reset();
+};
