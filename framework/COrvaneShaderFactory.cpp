@@ -1,6 +1,10 @@
 #include "framework/COrvaneShaderFactory.h"
 
+#include "engine/render/NiDX9Renderer.h"
 #include "engine/shaders/framework/NiShaderFactory.h"
+#include "engine/shaders/nsb/NSBShaderLib.h"
+
+#include <cstring>
 
 namespace
 {
@@ -43,12 +47,25 @@ bool COrvaneShaderFactory::LoadAndRegisterShaderLibrary(const char* pcLibrary, s
     return NiShaderFactory::LoadAndRegisterShaderLibrary(pcLibrary, uiDirectoryCount, ppcDirectories, bRecurse);
 }
 
-bool COrvaneShaderFactory::CreateShaderLibraryEntry(const char*, NiRenderer*, std::uint32_t, const char* const*, bool,
+bool COrvaneShaderFactory::CreateShaderLibraryEntry(const char* pcLibrary, NiRenderer* pkRenderer,
+                                                    std::uint32_t uiDirectoryCount,
+                                                    const char* const* ppcDirectories, bool bRecurse,
                                                     NiShaderLibraryBase** ppkLibrary)
 {
-    // The binary shader and effect libraries join here as they are built.
     if (ppkLibrary != nullptr)
         *ppkLibrary = nullptr;
+    if (ppkLibrary == nullptr || pcLibrary == nullptr)
+        return false;
+    // The effect library joins here as it is built.
+    if (std::strcmp(pcLibrary, "NSBShaderLib.nl9") == 0)
+    {
+        NSBShaderLib* pkLibrary = NSBShaderLib::Create(uiDirectoryCount, ppcDirectories, bRecurse);
+        if (pkLibrary == nullptr)
+            return false;
+        pkLibrary->SetRenderer(NiDynamicCast<NiDX9Renderer>(pkRenderer));
+        *ppkLibrary = pkLibrary;
+        return true;
+    }
     return false;
 }
 

@@ -10,6 +10,7 @@
 #include "tools/COrvaneDemoPrison.h"
 #include "tools/COrvaneDemoProps.h"
 #include "tools/COrvaneDemoScene.h"
+#include "tools/COrvaneDemoShader.h"
 #include "tools/COrvaneDemoSign.h"
 #include "tools/COrvaneDemoSound.h"
 #include "tools/COrvaneDemoText.h"
@@ -114,5 +115,6 @@ bool BuildDemoData(const std::string& kFolder)
            WriteDemoPrisonModels(kFolder) && WriteDemoModel(kFolder + "/models") &&
            WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) &&
            WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder) &&
-           WriteDemoTexts(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder);
+           WriteDemoTexts(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder) &&
+           WriteDemoShader(kFolder + "/models");
 }

@@ -30,6 +30,8 @@
 #include "engine/render/NiPixelData.h"
 #include "engine/render/NiSourceTexture.h"
 #include "engine/render/image/NiFontWriter.h"
+#include "engine/core/NiMemoryStream.h"
+#include "engine/shaders/nsb/NSBShader.h"
 #include "engine/render/image/NiPixelFormat.h"
 #include "engine/scene/NiDynamicEffect.h"
 #include "engine/scene/NiExtraData.h"
@@ -748,7 +750,7 @@ void GameLevelSeeds(SeedFolder& kLevels)
 }
 
 bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont, SeedFolder& kTags, SeedFolder& kLines,
-                   SeedFolder& kTemplates)
+                   SeedFolder& kTemplates, SeedFolder& kNsb)
 {
     const fs::path kData = kRoot / "demo-data";
     if (!BuildDemoData(kData.string()))
@@ -762,6 +764,8 @@ bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont,
         const std::string kExt = kPath.extension().string();
         if (kExt == ".nif" || kExt == ".kf")
             kScene.AddFile(kPath);
+        else if (kExt == ".nsb")
+            kNsb.AddFile(kPath);
         else if (kExt == ".nff")
             kFont.AddFile(kPath);
         else if (kExt == ".xml")
@@ -776,6 +780,55 @@ bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont,
     return true;
 }
 } // namespace
+
+// Binary shader files: the smallest, and one with a record of each kind in
+// every list (the demo data adds its own).
+void NsbSeeds(SeedFolder& kFolder)
+{
+    auto Add = [&](NSBShader& kShader) {
+        NiMemoryStream kStream;
+        if (!kShader.SaveBinary(kStream))
+            kFolder.Fail();
+        kFolder.Add(std::vector<std::uint8_t>(kStream.GetBuffer(), kStream.GetBuffer() + kStream.GetSize()));
+    };
+    NSBShaderPtr spMinimal = new NSBShader;
+    spMinimal->SetName("Minimal");
+    Add(*spMinimal);
+
+    NSBShaderPtr spFull = new NSBShader;
+    spFull->SetName("Full");
+    spFull->SetDescription("one of each record");
+    NSBUserDefinedDataSetPtr spSet = new NSBUserDefinedDataSet;
+    const float afValues[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    spSet->GetBlock("Wind", true)->AddEntry("Speed", 0x10000004, 4, 4, afValues, true);
+    spFull->SetUserDefinedDataSet(spSet);
+    NSBAttributeDescPtr spGloss = new NSBAttributeDesc;
+    spGloss->SetName("Gloss");
+    spGloss->SetValue_Float(0.5f);
+    spGloss->SetRange_Float(0.0f, 1.0f);
+    spGloss->SetRanged(true);
+    spFull->GetAttributeTable().AddAttribDesc(spGloss);
+    NSBAttributeDescPtr spTexture = new NSBAttributeDesc;
+    spTexture->SetName("Base");
+    spTexture->SetValue_Texture(0, "base.dds");
+    spFull->GetGlobalAttributeTable().AddAttribDesc(spTexture);
+    spFull->GetPackingDef("Skin", true)->AddPackingEntry(0, 0, 0, 2, 0, 14, 0);
+    NSBImplementation* pkImplementation = spFull->AddImplementation("Main", true, 0);
+    pkImplementation->GetRequirements()->SetPSVersion(0xFFFF0200);
+    pkImplementation->SetPackingDef("Skin");
+    pkImplementation->GetRenderStateGroup()->SetState(7, 1, true);
+    NSBConstantMap* pkMap = pkImplementation->GetPixelConstantMap();
+    pkMap->AddEntry("Color", 0x1000000A, 0, 0, 1, "gColor", 16, 4, afValues, true);
+    pkMap->AddPlatformSpecificEntry(1 | 2 | 4, "Fog", 0x20000004, 0, 1, 1, nullptr, 0, 0, nullptr, false);
+    NSBPass* pkPass = pkImplementation->GetPass(0, true);
+    pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, "a.psh");
+    pkPass->GetVertexConstantMap()->AddEntry("WVP", 0x20000009, 0, 0, 4, nullptr, 0, 0, nullptr, false);
+    NSBTextureStage* pkStage = pkPass->GetStage(1, true);
+    pkStage->GetSamplerStageGroup()->SetState(5, 2, false);
+    pkStage->SetTextureTransformation(afValues);
+    pkStage->SetUseTextureTransformation(true);
+    Add(*spFull);
+}
 
 // Files of each kind the platform loader takes (and a few it refuses): the
 // fuzzer starts from whole, sound headers.
@@ -881,7 +934,9 @@ int main(int iArgs, char** ppcArgs)
         SaveSeeds(kSaves);
         SeedFolder kLanguages(kRoot, "fuzz_language");
         LanguageSeeds(kLanguages);
-        if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates))
+        SeedFolder kNsb(kRoot, "fuzz_nsb");
+        NsbSeeds(kNsb);
+        if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates, kNsb))
         {
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
             bOk = false;
@@ -889,7 +944,7 @@ int main(int iArgs, char** ppcArgs)
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kLauncherBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
                                            &kCharacters, &kBaseObjects, &kGameLevels, &kSaves, &kLanguages,
-                                           &kShaders})
+                                           &kShaders, &kNsb})
         {
             if (pkFolder->Failed())
             {

@@ -139,3 +139,21 @@ TEST_F(NSBShaderLibTest, ProcessFileMatchesTheExtensionIgnoringCase)
     EXPECT_FALSE(NSBLoader::ProcessFile("", ".NSB", kList));
     EXPECT_EQ(kList, std::vector<std::string>{"models/x.NsB"});
 }
+
+// The library holds one reference on its description: a new one replaces
+// it, the same one changes nothing, and the library's end lets it go.
+TEST_F(NSBShaderLibTest, LibraryDescriptionIsCountedOnce)
+{
+    WriteShader(m_kRoot / "a.nsb", "Alpha", 0);
+    NSBShaderLibPtr spLibrary = Create();
+    ASSERT_TRUE(spLibrary);
+    NiShaderLibraryDescPtr spDesc = new NiShaderLibraryDesc;
+    spLibrary->SetLibraryDesc(spDesc);
+    spLibrary->SetLibraryDesc(spDesc);
+    EXPECT_EQ(spDesc->GetRefCount(), 2u);
+    EXPECT_EQ(spLibrary->GetLibraryDesc(), spDesc.Get());
+    testing::internal::CaptureStderr();
+    spLibrary = nullptr;
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(spDesc->GetRefCount(), 1u);
+}

@@ -1,0 +1,63 @@
+#include "tools/COrvaneDemoShader.h"
+
+#include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/nsb/NSBShaderLib.h"
+#include "engine/shaders/nsb/NiShaderLibraryDesc.h"
+#include "framework/COrvaneShaderFactory.h"
+#include "framework/COrvaneSystem.h"
+#include "tests/tools/DemoTestSupport.h"
+#include "tools/COrvaneDemoData.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+class COrvaneDemoShaderTest : public demotest::EngineFolderTest
+{
+protected:
+    COrvaneDemoShaderTest() : EngineFolderTest("shader", {}) {}
+    void SetUp() override
+    {
+        EngineFolderTest::SetUp();
+        m_kPrevious = std::filesystem::current_path();
+        COrvaneShaderFactory::Set(nullptr);
+        NiD3DShaderFactory::Create();
+    }
+    void TearDown() override
+    {
+        NiD3DShaderFactory::Destroy();
+        std::error_code kError;
+        std::filesystem::current_path(m_kPrevious, kError);
+        EngineFolderTest::TearDown();
+    }
+
+    std::filesystem::path m_kPrevious;
+};
+} // namespace
+
+// The framework's shader start-up in the demo data registers the binary
+// shader library, which holds the demo shader.
+TEST_F(COrvaneDemoShaderTest, ShaderStartUpInTheDemoDataFindsTheDemoShader)
+{
+    ASSERT_TRUE(BuildDemoData(m_kFolder.string()));
+    std::filesystem::current_path(m_kFolder);
+
+    COrvaneSystem kSystem;
+    kSystem.CreateShaderSetup();
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(kSystem.LoadShaders());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Shader library NiD3DXEffectShaderLib.nl9 failed to load\n");
+
+    auto* pkLibrary = static_cast<NSBShaderLib*>(NiD3DShaderFactory::GetD3DShaderFactory()->FindLibrary("NSBShaderLib"));
+    ASSERT_NE(pkLibrary, nullptr);
+    NSBShader* pkShader = pkLibrary->FindShader(DEMO_SHADER_NAME);
+    ASSERT_NE(pkShader, nullptr);
+    EXPECT_EQ(pkShader->GetImplementationCount(), 2u);
+    EXPECT_NE(pkShader->GetPackingDef("PosNormUV", false), nullptr);
+    EXPECT_EQ(pkShader->GetMaxVertexShaderVersion(), 0xFFFE0101u);
+    ASSERT_NE(pkLibrary->GetLibraryDesc(), nullptr);
+    EXPECT_NE(pkLibrary->GetLibraryDesc()->GetShaderDesc(DEMO_SHADER_NAME), nullptr);
+    testing::internal::CaptureStderr();
+    NiD3DShaderFactory::GetD3DShaderFactory()->RemoveAllLibraries();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Releasing Binary Shaders!\n");
+}

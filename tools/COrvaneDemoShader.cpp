@@ -1,0 +1,92 @@
+#include "tools/COrvaneDemoShader.h"
+
+#include "engine/shaders/nsb/NSBShader.h"
+
+#include <cstdio>
+
+namespace
+{
+// Published render, texture-stage and sampler state numbers and values.
+constexpr std::uint32_t D3DRS_ZENABLE = 7;
+constexpr std::uint32_t D3DRS_CULLMODE = 22;
+constexpr std::uint32_t D3DCULL_CCW = 3;
+constexpr std::uint32_t D3DTSS_COLOROP = 1;
+constexpr std::uint32_t D3DTSS_COLORARG1 = 2;
+constexpr std::uint32_t D3DTSS_COLORARG2 = 3;
+constexpr std::uint32_t D3DTOP_MODULATE = 4;
+constexpr std::uint32_t D3DTA_DIFFUSE = 0;
+constexpr std::uint32_t D3DTA_TEXTURE = 2;
+constexpr std::uint32_t D3DSAMP_MINFILTER = 6;
+constexpr std::uint32_t D3DTEXF_LINEAR = 2;
+// Vertex shader 1.1 and pixel shader 1.1 version tokens.
+constexpr std::uint32_t VS_1_1 = 0xFFFE0101;
+constexpr std::uint32_t PS_1_1 = 0xFFFF0101;
+
+void AddPass(NSBImplementation& kImplementation)
+{
+    NSBPass* pkPass = kImplementation.GetPass(0, true);
+    pkPass->SetName("Lit");
+    pkPass->GetRenderStateGroup()->SetState(D3DRS_CULLMODE, D3DCULL_CCW, true);
+    NSBTextureStage* pkStage = pkPass->GetStage(0, true);
+    pkStage->SetName("Base");
+    NSBStateGroup* pkStates = pkStage->GetTextureStageGroup();
+    pkStates->SetState(D3DTSS_COLOROP, D3DTOP_MODULATE, false);
+    pkStates->SetState(D3DTSS_COLORARG1, D3DTA_TEXTURE, false);
+    pkStates->SetState(D3DTSS_COLORARG2, D3DTA_DIFFUSE, false);
+    pkStage->GetSamplerStageGroup()->SetState(D3DSAMP_MINFILTER, D3DTEXF_LINEAR, false);
+}
+} // namespace
+
+bool WriteDemoShader(const std::string& kFolder)
+{
+    NSBShaderPtr spShader = new NSBShader;
+    spShader->SetName(DEMO_SHADER_NAME);
+    spShader->SetDescription("Lit, textured material of the demo data");
+
+    NSBAttributeDescPtr spTint = new NSBAttributeDesc;
+    spTint->SetName("Tint");
+    const float afWhite[3] = {1.0f, 1.0f, 1.0f};
+    const float afBlack[3] = {0.0f, 0.0f, 0.0f};
+    spTint->SetValue_Color(afWhite);
+    spTint->SetRange_Color(afBlack, afWhite);
+    spTint->SetRanged(true);
+    spShader->GetAttributeTable().AddAttribDesc(spTint);
+
+    // Position, normal and one texture-coordinate set in one stream.
+    NSBPackingDef* pkPacking = spShader->GetPackingDef("PosNormUV", true);
+    pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    pkPacking->AddPackingEntry(0, 3, NSBPackingDef::INPUT_NORMAL, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    pkPacking->AddPackingEntry(0, 7, NSBPackingDef::INPUT_TEXCOORD0, 1, 0, NSBPackingDef::USAGE_NONE, 0);
+
+    NSBImplementation* pkPrograms = spShader->AddImplementation("Programs", true, 0);
+    pkPrograms->SetDesc("Vertex and pixel programs");
+    pkPrograms->SetPackingDef("PosNormUV");
+    NSBRequirements* pkRequirements = pkPrograms->GetRequirements();
+    pkRequirements->SetVSVersion(VS_1_1);
+    pkRequirements->SetPSVersion(PS_1_1);
+    pkRequirements->SetPlatformFlags(0x2);
+    pkRequirements->SetUsesNiRenderState(true);
+    pkPrograms->GetRenderStateGroup()->SetState(D3DRS_ZENABLE, 1, false);
+    AddPass(*pkPrograms);
+    NSBPass* pkPass = pkPrograms->GetPass(0, false);
+    pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, "DemoMaterial.vsh");
+    pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, "DemoMaterial.psh");
+    NSBConstantMap* pkVertexMap = pkPass->GetVertexConstantMap();
+    pkVertexMap->AddEntry("WorldViewProjTranspose", 0x20000000, 0, 0, 4, nullptr, 0, 0, nullptr, false);
+    pkVertexMap->AddEntry("Tint", 0x3000000A, 0, 4, 1, nullptr, 0, 0, nullptr, false);
+
+    NSBImplementation* pkFixed = spShader->AddImplementation("FixedFunction", true, 1);
+    pkFixed->SetDesc("No programs");
+    pkFixed->GetRequirements()->SetPlatformFlags(0x2);
+    pkFixed->GetRequirements()->SetUsesNiRenderState(true);
+    pkFixed->GetRequirements()->SetUsesNiLightState(true);
+    AddPass(*pkFixed);
+
+    const std::string kPath = kFolder + "/DemoShader.nsb";
+    if (!spShader->SaveToFile(kPath.c_str()))
+    {
+        std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
+        return false;
+    }
+    return true;
+}
