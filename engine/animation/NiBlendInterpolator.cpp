@@ -440,19 +440,9 @@ void NiBlendInterpolator::GuaranteeTimeRange(float fStart, float fEnd)
     }
 }
 
-const NiBlendInterpolator::NiBlendInterpItem* NiBlendInterpolator::GetItem(std::uint8_t ucIndex) const
-{
-    return ucIndex < m_ucArraySize ? &m_pkInterpArray[ucIndex] : nullptr;
-}
-
 NiInterpolator* NiBlendInterpolator::GetInterpolator(std::uint8_t ucIndex) const
 {
     return ucIndex < m_ucArraySize ? m_pkInterpArray[ucIndex].m_spInterpolator.Get() : nullptr;
-}
-
-float NiBlendInterpolator::GetWeight(std::uint8_t ucIndex) const
-{
-    return ucIndex < m_ucArraySize ? m_pkInterpArray[ucIndex].m_fWeight : 0.0f;
 }
 
 float NiBlendInterpolator::GetNormalizedWeight(std::uint8_t ucIndex) const
@@ -483,15 +473,6 @@ void NiBlendInterpolator::SetPriority(std::int8_t cPriority, std::uint8_t ucInde
     m_pkInterpArray[ucIndex].m_cPriority = cPriority;
     RebuildPriorities();
     WeightsChanged();
-}
-
-void NiBlendInterpolator::SetTime(float fTime, std::uint8_t ucIndex)
-{
-    if (ucIndex >= m_ucArraySize)
-        return;
-    m_pkInterpArray[ucIndex].m_fUpdateTime = fTime;
-    if (ucIndex == m_ucSingleIdx)
-        m_fSingleTime = fTime;
 }
 
 void NiBlendInterpolator::SetWeightThreshold(float fThreshold)

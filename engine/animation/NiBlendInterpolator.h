@@ -63,15 +63,29 @@ public:
     [[nodiscard]] float GetSingleTime() const { return m_fSingleTime; }
     [[nodiscard]] std::int8_t GetHighestPriority() const { return m_cHighPriority; }
     [[nodiscard]] std::int8_t GetNextHighestPriority() const { return m_cNextHighPriority; }
-    [[nodiscard]] const NiBlendInterpItem* GetItem(std::uint8_t ucIndex) const;
+    // The sequences call these for every item of every frame: inline.
+    [[nodiscard]] const NiBlendInterpItem* GetItem(std::uint8_t ucIndex) const
+    {
+        return ucIndex < m_ucArraySize ? &m_pkInterpArray[ucIndex] : nullptr;
+    }
     [[nodiscard]] NiInterpolator* GetInterpolator(std::uint8_t ucIndex) const;
-    [[nodiscard]] float GetWeight(std::uint8_t ucIndex) const;
+    [[nodiscard]] float GetWeight(std::uint8_t ucIndex) const
+    {
+        return ucIndex < m_ucArraySize ? m_pkInterpArray[ucIndex].m_fWeight : 0.0f;
+    }
     [[nodiscard]] float GetNormalizedWeight(std::uint8_t ucIndex) const;
     void SetWeight(float fWeight, std::uint8_t ucIndex);
     void SetEaseSpinner(float fEaseSpinner, std::uint8_t ucIndex);
     void SetPriority(std::int8_t cPriority, std::uint8_t ucIndex);
     // The key time the item is evaluated at (manager-controlled blends).
-    void SetTime(float fTime, std::uint8_t ucIndex);
+    void SetTime(float fTime, std::uint8_t ucIndex)
+    {
+        if (ucIndex >= m_ucArraySize)
+            return;
+        m_pkInterpArray[ucIndex].m_fUpdateTime = fTime;
+        if (ucIndex == m_ucSingleIdx)
+            m_fSingleTime = fTime;
+    }
 
     [[nodiscard]] float GetWeightThreshold() const { return m_fWeightThreshold; }
     void SetWeightThreshold(float fThreshold);
