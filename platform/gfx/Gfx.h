@@ -203,8 +203,9 @@ public:
     // Set by DISCARD: the back end gives the buffer new storage before it
     // takes the dirty bytes, and clears this.
     bool renamed = false;
-    // A draw reads [begin, end): checked against the bytes written since the
-    // last DISCARD in strict mode, and remembered for NOOVERWRITE locks.
+    // A draw reads [begin, end): in strict mode, checked against the bytes
+    // written since the last DISCARD and remembered for NOOVERWRITE locks;
+    // otherwise nothing is kept.
     void NoteDrawRead(std::uint32_t begin, std::uint32_t end);
 
 protected:
