@@ -49,6 +49,14 @@ public:
     [[nodiscard]] std::int16_t GetHoverTextList() const { return static_cast<std::int16_t>(m_usHoverList); }
     [[nodiscard]] bool HasState() const { return m_pucState != nullptr; }
 
+protected:
+    // Nothing hovered: index -1 and the given list.
+    void ClearHoverText(std::uint16_t usList)
+    {
+        m_sHoverIndex = -1;
+        m_usHoverList = usList;
+    }
+
 private:
     std::unique_ptr<std::uint8_t> m_pucState;
     std::int16_t m_sHoverIndex = -1;

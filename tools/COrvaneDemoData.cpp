@@ -5,6 +5,7 @@
 #include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoLauncher.h"
 #include "tools/COrvaneDemoScreens.h"
+#include "tools/COrvaneDemoPanels.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
 #include "tools/COrvaneDemoPrison.h"
@@ -113,7 +114,7 @@ bool BuildDemoData(const std::string& kFolder)
     return WriteDocument(kFolder + "/setup.xml", SETUP) && WriteDocument(kFolder + "/data.xml", DATA) &&
            AddDemoTemplates(kFolder + "/data.xml") && AddDemoPrison(kFolder + "/data.xml") &&
            WriteDemoPrisonModels(kFolder) && WriteDemoModel(kFolder + "/models") &&
-           WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) &&
+           WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) && WriteDemoPanels(kFolder) &&
            WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder) &&
            WriteDemoTexts(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder) &&
            WriteDemoShader(kFolder + "/models");

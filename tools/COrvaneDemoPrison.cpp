@@ -7,6 +7,7 @@
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
+#include "tools/COrvaneDemoPanels.h"
 #include "tools/COrvaneTgaWriter.h"
 
 #include <cstdio>
@@ -191,7 +192,7 @@ std::string ModelPath(const Plan& kPlan)
 
 // A group under the cursor: its tag, "plans", one child per plan holding
 // the model path and the parameters. The cursor comes back.
-bool AddGroup(COrvaneTagTree& kTree, const Group& kGroup)
+bool AddGroup(COrvaneTagTree& kTree, const Group& kGroup, bool bThumbnails = false)
 {
     const std::string kTag = std::string("<") + kGroup.pcTag + ">";
     if (!kTree.AddChild(kGroup.pcTag) || !kTree.FindChild(kTag.c_str()) || !kTree.AddChild("plans") ||
@@ -214,6 +215,14 @@ bool AddGroup(COrvaneTagTree& kTree, const Group& kGroup)
         kTree.AddValue(ModelPath(kPlan));
         for (const char* pcValue : kPlan.kParameters)
             kTree.AddValue(pcValue);
+        // The build menu's picture of the plan.
+        if (bThumbnails)
+        {
+            if (!kTree.AddChild("thumbnail") || !kTree.FindChild("<thumbnail>"))
+                return false;
+            kTree.AddValue(DemoThumbnailPath(kPlan.pcKey, kPlan.pcName));
+            kTree.SelectParent();
+        }
         kTree.SelectParent();
     }
     kTree.SelectParent();
@@ -221,14 +230,20 @@ bool AddGroup(COrvaneTagTree& kTree, const Group& kGroup)
     return true;
 }
 
-// A container under the cursor with a "panel" child and then its groups.
-template <std::size_t N> bool AddContainer(COrvaneTagTree& kTree, const char* pcName, const Group (&akGroups)[N])
+// A container under the cursor with a "panel" child (the menu's category
+// row and page layouts) and then its groups, one menu category each.
+template <std::size_t N>
+bool AddContainer(COrvaneTagTree& kTree, const char* pcName, const char* pcIconRow, const Group (&akGroups)[N])
 {
     const std::string kTag = std::string("<") + pcName + ">";
-    if (!kTree.AddChild(pcName) || !kTree.FindChild(kTag.c_str()) || !kTree.AddChild("panel"))
+    if (!kTree.AddChild(pcName) || !kTree.FindChild(kTag.c_str()) || !kTree.AddChild("panel") ||
+        !kTree.FindChild("<panel>"))
         return false;
+    kTree.AddValue(pcIconRow);
+    kTree.AddValue("images/panels/build/page.tga");
+    kTree.SelectParent();
     for (const Group& kGroup : akGroups)
-        if (!AddGroup(kTree, kGroup))
+        if (!AddGroup(kTree, kGroup, true))
             return false;
     kTree.SelectParent();
     return true;
@@ -276,7 +291,8 @@ bool AddDemoPrison(const std::string& kDataPath)
                                                             kTree.SelectSection("<TEMPLATES>", true));
     bOk = bOk && kTree.AddChild("PRISON1") && kTree.FindChild("<PRISON1>");
     bOk = bOk && kTree.AddChild("BUILD_OBJECTS") && kTree.FindChild("<BUILD_OBJECTS>") &&
-          AddContainer(kTree, "BUILDINGS", BUILDINGS) && AddContainer(kTree, "CONTENTS", CONTENTS) &&
+          AddContainer(kTree, "BUILDINGS", "images/panels/build/icons_ext.tga", BUILDINGS) &&
+          AddContainer(kTree, "CONTENTS", "images/panels/build/icons_int.tga", CONTENTS) &&
           kTree.SelectParent();
     bOk = bOk && kTree.AddChild("STAFF") && kTree.FindChild("<STAFF>");
     for (const Group& kGroup : STAFF)
@@ -290,6 +306,25 @@ bool AddDemoPrison(const std::string& kDataPath)
         return false;
     }
     return true;
+}
+
+std::vector<DemoBuildPlan> DemoBuildPlans()
+{
+    std::vector<DemoBuildPlan> kPlans;
+    for (const Group* pkGroups : {&BUILDINGS[0], &CONTENTS[0]})
+    {
+        const bool bBuildings = pkGroups == &BUILDINGS[0];
+        const std::size_t uiCount = bBuildings ? std::size(BUILDINGS) : std::size(CONTENTS);
+        for (std::size_t g = 0; g < uiCount; ++g)
+        {
+            // "BUILDINGS_CELLBLOCKS" -> "BUILDINGSCELLBLOCKS".
+            std::string kList = pkGroups[g].pcTag;
+            kList.erase(kList.find('_'), 1);
+            for (const Plan& kPlan : pkGroups[g].kPlans)
+                kPlans.push_back({kPlan.pcKey, kPlan.pcName, kList, bBuildings});
+        }
+    }
+    return kPlans;
 }
 
 std::vector<std::string> DemoPrisonModels()

@@ -17,5 +17,18 @@
 // "visitor").
 [[nodiscard]] bool WriteDemoPrisonModels(const std::string& kFolder);
 
+// One plan of the build menu: its model's key folder and name, the
+// category it is listed under ("BUILDINGSCELLBLOCKS", "CONTENTSFOOD", ...)
+// and whether it stands on the grounds.
+struct DemoBuildPlan
+{
+    std::string m_kKey;
+    std::string m_kName;
+    std::string m_kCategory;
+    bool m_bGrounds = false;
+};
+// The grounds plans, then the inside plans, in menu order.
+[[nodiscard]] std::vector<DemoBuildPlan> DemoBuildPlans();
+
 // Every model path the templates name, in the document's order.
 [[nodiscard]] std::vector<std::string> DemoPrisonModels();

@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneTagTree.h"
 #include "platform/text/TextRaster.h"
+#include "tools/COrvaneDemoPrison.h"
 #include "tools/COrvaneTgaWriter.h"
 
 #include <cstdio>
@@ -162,7 +163,46 @@ std::string LanguageFile()
         kText += "<" + kNumber + ">\r\n" + kMessage.pcEnglish + "\r\n" + kMessage.pcGerman + "\r\n" +
                  kMessage.pcFrench + "\r\n</" + kNumber + ">\r\n";
     }
-    return kText + "</InGameMessages>\r\n</LANGUAGE>\r\n";
+    kText += "</InGameMessages>\r\n";
+    auto List = [&kText](const std::string& kName, const std::vector<Message>& kEntries) {
+        kText += "<" + kName + ">\r\n";
+        for (std::size_t i = 0; i < kEntries.size(); ++i)
+        {
+            const std::string kNumber = std::to_string(i);
+            kText += "<" + kNumber + ">\r\n" + kEntries[i].pcEnglish + "\r\n" + kEntries[i].pcGerman + "\r\n" +
+                     kEntries[i].pcFrench + "\r\n</" + kNumber + ">\r\n";
+        }
+        kText += "</" + kName + ">\r\n";
+    };
+    List("security_level_text", {{"Low", "Niedrig", "Basse"},
+                                 {"Medium", "Mittel", "Moyenne"},
+                                 {"High", "Hoch", "Haute"},
+                                 {"Maximum", "Maximal", "Maximale"}});
+    List("build_panel_extra_text", {{"Price:", "Preis:", "Prix:"}});
+    // The build menu's descriptions: one list per category, one entry per
+    // plan (its name in words, alike in every language), in menu order. The
+    // inside menu's first list carries the name its page looks the lists up
+    // by.
+    std::vector<std::pair<std::string, std::vector<std::string>>> kLists;
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+    {
+        std::string kWords = kPlan.m_kName;
+        for (char& c : kWords)
+            c = c == '_' ? ' ' : c;
+        kWords[0] = static_cast<char>(kWords[0] - 'a' + 'A');
+        const std::string kCategory = kPlan.m_kCategory == "CONTENTSCELLS" ? "CONTENTSCELLBLOCKS" : kPlan.m_kCategory;
+        if (kLists.empty() || kLists.back().first != kCategory)
+            kLists.push_back({kCategory, {}});
+        kLists.back().second.push_back(kWords);
+    }
+    for (const auto& [kCategory, kWords] : kLists)
+    {
+        std::vector<Message> kEntries;
+        for (const std::string& kWord : kWords)
+            kEntries.push_back({kWord.c_str(), kWord.c_str(), kWord.c_str()});
+        List("PRISON1TEMPLATESBUILD_OBJECTS" + kCategory, kEntries);
+    }
+    return kText + "</LANGUAGE>\r\n";
 }
 
 // Printable ASCII and every other byte the texts use.

@@ -823,6 +823,11 @@ COrvaneAIControllerManager* CGame::GetControllerManager() const
     return m_pkControllers.get();
 }
 
+bool CGame::IsResultPending() const
+{
+    return m_pkConditions != nullptr && m_pkConditions->IsResultPending();
+}
+
 CLocale* CGame::GetGameLocale() const
 {
     return dynamic_cast<CLocale*>(COrvaneGame::GetLocale());

@@ -216,6 +216,8 @@ public:
     [[nodiscard]] CGameClock& GetGameClock() { return m_kClock; }
     [[nodiscard]] CSoundSystem* GetSoundSystem() const { return m_pkSoundSystem.get(); }
     [[nodiscard]] CConditions* GetConditions() const { return m_pkConditions.get(); }
+    // A scenario's goal or failure result is waiting to be shown.
+    [[nodiscard]] bool IsResultPending() const;
     [[nodiscard]] CFrontEndScreens* GetFrontEndScreens() const { return m_pkFrontEnd.get(); }
     [[nodiscard]] CLocale* GetGameLocale() const;
     // The registry's statistics block, or null.

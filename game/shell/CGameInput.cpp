@@ -215,8 +215,9 @@ int CGame::OnMouse(std::int32_t iButton)
     }
     if (!bPanelTookIt)
         OnLeftClickInWorld();
-    // A left click never stays held in the framework's buttons.
-    if (auto* pkGameMouse = dynamic_cast<CMouse*>(pkMouse))
+    // A left click on the world never stays held in the framework's
+    // buttons; one a panel took is the panel's to release.
+    if (auto* pkGameMouse = bPanelTookIt ? nullptr : dynamic_cast<CMouse*>(pkMouse))
         (void)pkGameMouse->OnLeftUp(0);
     return 1;
 }

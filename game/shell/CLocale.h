@@ -89,6 +89,8 @@ public:
     void ReleaseFontGlyphs();
     [[nodiscard]] std::uint32_t GetGlyphReleases() const { return m_uiGlyphReleases; }
 
+    // A text of the game's own (a number, a name) at (x, y) in font k.
+    void DrawTextAt(std::int32_t iFont, float fX, float fY, const std::string& kText) { DrawLine(iFont, fX, fY, kText); }
     // The width of a text in font k (0 without the font).
     [[nodiscard]] virtual float MeasureText(std::int32_t iFont, const std::string& kText) const;
     // Opens and flushes a font's batch (nothing without the font).

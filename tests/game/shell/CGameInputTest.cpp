@@ -7,6 +7,7 @@
 #include "game/shell/CMouse.h"
 #include "game/shell/CSoundSystem.h"
 #include "game/shell/ui/CBuildPlacement.h"
+#include "game/shell/ui/CConfirmPanel.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
@@ -182,13 +183,14 @@ TEST_F(CGameInputTest, SpaceClosesThePanelsAndEscapeAsksBeforeLeaving)
 {
     CGame kGame;
     EnterLevel(kGame);
-    CInterface::Get()->ClearCalls();
+    CInterface::Get()->ShowPanel(CInterface::PANEL_MANAGEMENT, false);
+    ASSERT_TRUE(CInterface::Get()->IsCanvasOpen(CInterface::Get()->GetPanel(CInterface::PANEL_MANAGEMENT), false));
     Press(kGame, ' ');
-    EXPECT_EQ(CInterface::Get()->GetCalls(), (std::vector<std::string>{"CloseAllPanels"}));
+    EXPECT_FALSE(CInterface::Get()->IsCanvasOpen(CInterface::Get()->GetPanel(CInterface::PANEL_MANAGEMENT), false));
 
     Press(kGame, COrvaneKeys::KEY_ESCAPE);
     ASSERT_TRUE(CInterface::Get()->IsConfirmationOpen());
-    EXPECT_EQ(CInterface::Get()->GetCalls().back(), "ShowConfirmation 2");
+    EXPECT_EQ(CInterface::Get()->GetConfirmPanel()->GetQuestion(), 2);
     EXPECT_TRUE(CInterface::Get()->AnswerConfirmation(false));
     EXPECT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
 

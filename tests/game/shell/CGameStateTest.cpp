@@ -13,6 +13,7 @@
 #include "game/shell/CLocale.h"
 #include "game/shell/CSoundSystem.h"
 #include "game/shell/ui/CInterface.h"
+#include "game/shell/ui/CMainPanel.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
@@ -21,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -115,7 +117,8 @@ TEST_F(CGameStateTest, StartShowsItsPicturesAndEndsInTheFrontEnd)
     ASSERT_NE(kGame.GetMouse(), nullptr);
     ASSERT_NE(kGame.GetConditions(), nullptr);
     EXPECT_EQ(kGame.GetGameLevelManager()->GetLevel(), 0u); // the game type's
-    EXPECT_EQ(CInterface::Get()->GetCalls(), (std::vector<std::string>{"CreatePanels"}));
+    ASSERT_NE(CInterface::Get()->GetMainPanel(), nullptr); // the panels are made
+    EXPECT_EQ(CInterface::Get()->GetPanelCount(), CInterface::PANEL_COUNT);
     ASSERT_NE(kGame.GetSoundSystem(), nullptr);
     EXPECT_EQ(kGame.GetSoundSystem()->GetCalls(), (std::vector<std::string>{"Configure", "PlayMusicTrack 0 1"}));
 
@@ -158,9 +161,13 @@ TEST_F(CGameStateTest, EnteringALevelPreparesEverythingAndJumpsANightStartToMorn
               (std::vector<std::string>{"StopMusic", "CloseMusicStream", "SetVolume 255", "PlaySample 7 255",
                                         "PlayMusicTrack 1 1", "SetAmbientSample 0", "SetAmbientVolume 255"}));
     EXPECT_EQ(kGame.GetSoundSystem()->GetVolume(), 255);
-    const std::vector<std::string>& kCalls = CInterface::Get()->GetCalls();
-    EXPECT_EQ(std::vector<std::string>(kCalls.end() - 2, kCalls.end()),
-              (std::vector<std::string>{"PrepareForLevel", "CloseAllPanels"}));
+    // The level's interface: the main panel on the stack with the two
+    // opening messages, no other panel open.
+    CInterface* pkInterface = CInterface::Get();
+    EXPECT_TRUE(pkInterface->IsCanvasOpen(pkInterface->GetMainPanel(), false));
+    EXPECT_EQ(pkInterface->GetMainPanel()->GetQueue(),
+              (std::deque<CTickerMessage>{{CInterface::MESSAGE_LEVEL_FIRST, -1}, {CInterface::MESSAGE_LEVEL_SECOND, -1}}));
+    EXPECT_FALSE(pkInterface->IsBuildPanelOpen());
 
     // The first frame ends the fade-in at once: sample 8.
     kGame.GetSoundSystem()->ClearCalls();
@@ -250,13 +257,14 @@ TEST_F(CGameStateTest, TheNightFadesOutInFiveSecondsJumpsToMorningAndFadesBackIn
     EXPECT_NEAR(kGame.GetFadeLevel(), 50.0f, 1.01f);
     EXPECT_NEAR(kGame.GetFadeAlpha(), 50, 1);
     EXPECT_EQ(kGame.GetGameClock().m_usDay, 1);
-    CInterface::Get()->ClearCalls();
+    EXPECT_FALSE(CInterface::Get()->IsDeskTopShown());
     Run(kGame, 2.5f + 0.01f);
     // Dark: the next morning, the desk top, arrivals due.
     EXPECT_EQ(kGame.GetNightState(), CGame::NIGHT_FADING_IN);
     EXPECT_EQ(kGame.GetGameClock().m_usDay, 2);
     EXPECT_NEAR(kGame.GetGameClock().m_fMinutes, 360.0f, 1.0f);
-    EXPECT_EQ(CInterface::Get()->GetCalls(), (std::vector<std::string>{"CloseAllPanels", "ShowDeskTop 1"}));
+    EXPECT_TRUE(CInterface::Get()->IsDeskTopShown());
+    EXPECT_FALSE(CInterface::Get()->IsCanvasOpen(CInterface::Get()->GetMainPanel(), false));
     EXPECT_EQ(kGame.GetSpawnManager()->GetArrivalState(), CSpawnManager::ARRIVAL_DUE);
     EXPECT_LE(kGame.GetFadeAlpha(), 100);
 
@@ -299,10 +307,7 @@ TEST_F(CGameStateTest, TwoGameDaysRunHeadlessWithAMorningEachDay)
     EXPECT_EQ(uiMornings, 2u);
     EXPECT_EQ(kGame.GetGameClock().m_usDay, 3);
     EXPECT_NEAR(kGame.GetGameTime(), 4000 * 0.6f, 1.0f);
-    std::uint32_t uiDeskTops = 0;
-    for (const std::string& kCall : CInterface::Get()->GetCalls())
-        uiDeskTops += kCall == "ShowDeskTop 1" ? 1 : 0;
-    EXPECT_EQ(uiDeskTops, 2u);
+    EXPECT_TRUE(CInterface::Get()->IsDeskTopShown());
     // The entry morning and two nights, each at upgrade 0, clerical 0.
     EXPECT_EQ(kGame.GetStatistics()->m_iAdminCosts, 7500);
 
@@ -376,8 +381,8 @@ TEST_F(CGameStateTest, LeavingTheLevelInAFrameRebuildsTheInterfaceAtItsEnd)
     kGame.Update(0.05f);
     EXPECT_EQ(kGame.GetState(), CGame::STATE_FRONT_END);
     ASSERT_NE(CInterface::Get(), nullptr);
-    EXPECT_EQ(CInterface::Get()->GetCalls(), (std::vector<std::string>{"CreatePanels"}));
-    EXPECT_TRUE(CInterface::Get()->GetMessages().empty());
+    EXPECT_EQ(CInterface::Get()->GetPanelCount(), CInterface::PANEL_COUNT);
+    EXPECT_FALSE(CInterface::Get()->HasPendingMessages());
 
     // The reset: clock zeroed, no spawn manager, no world, front end built,
     // the music back to track 0.
@@ -414,9 +419,11 @@ TEST_F(CGameStateTest, TheHostAnswersForTheGame)
 
     pkHost->PostMessage(56);
     pkHost->PostNumberedMessage(19, 3);
-    EXPECT_EQ(CInterface::Get()->GetMessages(),
-              (std::vector<CInterfaceMessage>{{56, 0, false}, {19, 3, true}}));
-    EXPECT_FALSE(pkHost->IsMessageShowing());
+    const std::deque<CTickerMessage>& kQueue = CInterface::Get()->GetMainPanel()->GetQueue();
+    ASSERT_GE(kQueue.size(), 2u);
+    EXPECT_EQ(kQueue[kQueue.size() - 2], (CTickerMessage{56, -1}));
+    EXPECT_EQ(kQueue.back(), (CTickerMessage{19, 3}));
+    EXPECT_TRUE(pkHost->IsMessageShowing());
     kGame.GetSoundSystem()->ClearCalls();
     pkHost->PlaySample(20);
     pkHost->StopSample(25);

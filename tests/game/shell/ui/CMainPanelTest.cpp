@@ -1,0 +1,185 @@
+#include "game/shell/ui/CMainPanel.h"
+
+#include "framework/COrvaneMouse.h"
+#include "framework/COrvaneWidget.h"
+#include "game/shell/CSoundSystem.h"
+#include "game/shell/ui/CBasePanel.h"
+#include "game/shell/ui/CBuildPanel.h"
+#include "game/shell/ui/CBuildPlacement.h"
+#include "game/shell/ui/CInterface.h"
+#include "game/shell/ui/CMessageHistoryPanel.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorldObject.h"
+#include "tests/game/shell/ui/PanelTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace
+{
+class CMainPanelTest : public PanelTest
+{
+protected:
+    void SetUp() override
+    {
+        PanelTest::SetUp();
+        m_pkMain = Ui().GetMainPanel();
+        ASSERT_NE(m_pkMain, nullptr);
+        m_pkMain->ClearMessages();
+        Game().GetSoundSystem()->ClearCalls();
+    }
+
+    [[nodiscard]] std::size_t Played(int iSample)
+    {
+        const std::vector<std::string>& kCalls = Game().GetSoundSystem()->GetCalls();
+        return static_cast<std::size_t>(
+            std::count(kCalls.begin(), kCalls.end(), "PlaySample " + std::to_string(iSample) + " 255"));
+    }
+
+    CMainPanel* m_pkMain = nullptr;
+};
+
+TEST_F(CMainPanelTest, OnlyAMessageThatBecomesTheShownOnePlaysItsSound)
+{
+    m_pkMain->PostMessage(14);
+    m_pkMain->PostMessage(12);
+    m_pkMain->PostMessage(-1); // never queued
+    EXPECT_EQ(m_pkMain->GetQueue().size(), 2u);
+    m_pkMain->Draw();
+    EXPECT_EQ(Played(18), 1u);
+    m_pkMain->Draw();
+    EXPECT_EQ(Played(18), 1u);
+    EXPECT_EQ(Played(17), 0u); // waiting behind
+    // Ten scaled seconds later the next one shows and sounds.
+    Game().SetGameSpeed(2.0f);
+    EXPECT_EQ(m_pkMain->Tick(4.0f), -1);
+    EXPECT_EQ(m_pkMain->Tick(1.0f), 14);
+    m_pkMain->Draw();
+    EXPECT_EQ(Played(17), 1u);
+    EXPECT_EQ(CMainPanel::MessageSample(15), 16);
+    EXPECT_EQ(CMainPanel::MessageSample(18), 16);
+    EXPECT_EQ(CMainPanel::MessageSample(19), 16);
+    EXPECT_EQ(CMainPanel::MessageSample(0), 15);
+}
+
+TEST_F(CMainPanelTest, APausedTickerHoldsItsMessageAndEveryMessageEndsInTheHistory)
+{
+    m_pkMain->PostNumberedMessage(19, 3);
+    Game().SetGameSpeed(0.0f);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(m_pkMain->Tick(1.0f), -1);
+    EXPECT_EQ(m_pkMain->GetQueue().size(), 1u);
+    Game().SetGameSpeed(1.0f);
+    EXPECT_EQ(m_pkMain->Tick(10.0f), 19);
+    EXPECT_FALSE(m_pkMain->HasMessages());
+    EXPECT_EQ(Ui().GetMessageHistory()->GetMessages().back(), (CHistoryMessage{-1, 19, 3}));
+    EXPECT_EQ(m_pkMain->Tick(1.0f), -1);
+    EXPECT_EQ(m_pkMain->GetTimer(), CMainPanel::MESSAGE_SECONDS);
+}
+
+TEST_F(CMainPanelTest, NumbersFromOneUpUseTheNumberedForm)
+{
+    const std::int16_t sList = Locale().FindList("InGameMessages");
+    const std::string kEntry = Locale().GetEntryText(sList, 2);
+    const int iX = static_cast<int>(m_pkMain->GetX()) + 155;
+    const int iY = static_cast<int>(m_pkMain->GetY()) + 17;
+    const std::string kBox = "0 box " + std::to_string(iX) + "," + std::to_string(iY) + " ";
+    for (const auto& [iNumber, kShown] : {std::pair{0, kEntry}, std::pair{-1, kEntry}, std::pair{1, "1 " + kEntry}})
+    {
+        m_pkMain->ClearMessages();
+        m_pkMain->PostNumberedMessage(2, iNumber);
+        Locale().m_kDrawn.clear();
+        m_pkMain->Draw();
+        EXPECT_TRUE(Locale().Drew(kBox + kShown)) << iNumber;
+    }
+    // The money and the beds in their places.
+    CPrisonStatistics& kStatistics = *Game().GetStatistics();
+    kStatistics.m_usPrisonersNow = 7;
+    kStatistics.m_usBeds = 12;
+    Locale().m_kDrawn.clear();
+    m_pkMain->Draw();
+    const int iTop = static_cast<int>(m_pkMain->GetY()) + 56;
+    EXPECT_TRUE(Locale().Drew("0 423," + std::to_string(iTop) + " 7 / 12"));
+    EXPECT_TRUE(Locale().Drew("0 290," + std::to_string(iTop) + " " + std::to_string(kStatistics.GetBalance())));
+}
+
+TEST_F(CMainPanelTest, TheOrderBarIsHiddenAtZeroAndFullAtAThousand)
+{
+    COrvaneBar* pkBar = m_pkMain->GetOrderBar();
+    ASSERT_NE(pkBar, nullptr);
+    EXPECT_EQ(pkBar->GetFullLength(), CMainPanel::BAR_LENGTH);
+    Game().GetStatistics()->m_iOrder = 0;
+    m_pkMain->Draw();
+    EXPECT_FALSE(pkBar->IsVisible());
+    Game().GetStatistics()->m_iOrder = 1000;
+    m_pkMain->Draw();
+    EXPECT_TRUE(pkBar->IsVisible());
+    EXPECT_EQ(pkBar->GetFraction(), 1.0f);
+    Game().GetStatistics()->m_iOrder = 5000; // never past full
+    m_pkMain->Draw();
+    EXPECT_EQ(pkBar->GetFraction(), 1.0f);
+}
+
+TEST_F(CMainPanelTest, TheBuildButtonPausesAndClosingTheMenuGivesTheSpeedBack)
+{
+    for (const float fSpeed : {2.0f, 8.0f})
+    {
+        SCOPED_TRACE(fSpeed);
+        Game().SetGameSpeed(fSpeed);
+        Click(*m_pkMain, CMainPanel::WIDGET_BUILD);
+        EXPECT_EQ(Game().GetGameSpeed(), 0.0f);
+        CBuildPanel* pkBuild = Ui().GetBuildPanel(false);
+        ASSERT_TRUE(Ui().IsCanvasOpen(pkBuild, false));
+        ASSERT_NE(CBuildPlacement::GetExisting()->GetObject(), nullptr);
+        // Again while open: still paused, and the speed to return to kept.
+        Click(*m_pkMain, CMainPanel::WIDGET_BUILD);
+        EXPECT_EQ(Game().GetGameSpeed(), 0.0f);
+        Click(*pkBuild, CBasePanel::WIDGET_CLOSE);
+        EXPECT_FALSE(Ui().IsCanvasOpen(pkBuild, false));
+        EXPECT_EQ(Game().GetGameSpeed(), fSpeed);
+        EXPECT_EQ(CBuildPlacement::GetExisting()->GetObject(), nullptr);
+    }
+}
+
+TEST_F(CMainPanelTest, ACellBlockIsBuiltFromTheMenuOnTheRunningLevel)
+{
+    Game().SetGameSpeed(1.0f);
+    Click(*m_pkMain, CMainPanel::WIDGET_BUILD);
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting();
+    auto* pkBlock = dynamic_cast<CWorldObject*>(pkPlacement->GetObject());
+    ASSERT_NE(pkBlock, nullptr);
+    EXPECT_TRUE(pkBlock->NameContains("cellblock"));
+    CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    NiVec3 kAt;
+    ASSERT_NE(pkYard->CellPosition(20 * 40 + 20, kAt, false), nullptr);
+    Frame(600.0f, 300.0f, false); // the pointer leaves the panels for the yard
+    (void)CBlockGridManager::GetInstance()->PickCell(kAt);
+    ASSERT_EQ(pkPlacement->Commit(), 1);
+    EXPECT_TRUE(pkBlock->IsPlaced());
+    // Space closes the menu: the game runs on.
+    Ui().CloseAllPanels();
+    EXPECT_EQ(Game().GetGameSpeed(), 1.0f);
+}
+
+TEST_F(CMainPanelTest, SpeedButtonsSetTheSpeedAndMarkItUpToThree)
+{
+    Game().SetGameSpeed(8.0f); // a cheat speed
+    Click(*m_pkMain, 7);
+    EXPECT_EQ(Game().GetGameSpeed(), 2.0f);
+    EXPECT_TRUE(m_pkMain->GetWidget(7)->IsVisible());
+    Click(*m_pkMain, 5);
+    EXPECT_EQ(Game().GetGameSpeed(), 0.0f);
+    // Management and messages open their panels.
+    Click(*m_pkMain, CMainPanel::WIDGET_MANAGEMENT);
+    EXPECT_TRUE(Ui().IsCanvasOpen(Ui().GetPanel(CInterface::PANEL_MANAGEMENT), false));
+    Click(*m_pkMain, CMainPanel::WIDGET_MESSAGES);
+    EXPECT_TRUE(Ui().IsCanvasOpen(Ui().GetPanel(CInterface::PANEL_MESSAGES), true));
+    Ui().CloseAllPanels();
+    Click(*m_pkMain, 3);
+    EXPECT_TRUE(Ui().IsCanvasOpen(Ui().GetPanel(CInterface::PANEL_OPTIONS), false));
+}
+} // namespace

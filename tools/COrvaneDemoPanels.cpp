@@ -1,0 +1,227 @@
+#include "tools/COrvaneDemoPanels.h"
+
+#include "platform/os/OsFiles.h"
+#include "tools/COrvaneDemoPrison.h"
+#include "tools/COrvaneTgaWriter.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace
+{
+using Rgba = std::array<std::uint8_t, 4>;
+
+const Rgba PANEL = {30, 40, 70, 235};
+const Rgba FRAME = {150, 160, 190, 255};
+const Rgba BUTTON = {60, 80, 130, 255};
+const Rgba TITLE = {45, 60, 100, 255};
+const Rgba HIGHLIGHT = {255, 255, 255, 90};
+const Rgba WHITE = {255, 255, 255, 255};
+const Rgba BLACK = {0, 0, 0, 255};
+
+struct Rect
+{
+    std::uint32_t x;
+    std::uint32_t y;
+    std::uint32_t w;
+    std::uint32_t h;
+};
+
+class Image
+{
+public:
+    Image(std::uint32_t uiWidth, std::uint32_t uiHeight, const Rgba& kFill) : m_uiWidth(uiWidth), m_uiHeight(uiHeight)
+    {
+        for (std::uint32_t i = 0; i < uiWidth * uiHeight; ++i)
+            m_kPixels.insert(m_kPixels.end(), kFill.begin(), kFill.end());
+    }
+    Image& Set(std::uint32_t x, std::uint32_t y, const Rgba& kColour)
+    {
+        if (x < m_uiWidth && y < m_uiHeight)
+            std::copy(kColour.begin(), kColour.end(), m_kPixels.begin() + (static_cast<std::ptrdiff_t>(y) * m_uiWidth + x) * 4);
+        return *this;
+    }
+    Image& Fill(const Rect& kRect, const Rgba& kColour)
+    {
+        for (std::uint32_t y = kRect.y; y < kRect.y + kRect.h; ++y)
+            for (std::uint32_t x = kRect.x; x < kRect.x + kRect.w; ++x)
+                Set(x, y, kColour);
+        return *this;
+    }
+    Image& Box(const Rect& kRect, const Rgba& kFill)
+    {
+        Fill(kRect, FRAME);
+        if (kRect.w > 2 && kRect.h > 2)
+            Fill({kRect.x + 1, kRect.y + 1, kRect.w - 2, kRect.h - 2}, kFill);
+        return *this;
+    }
+    [[nodiscard]] bool Write(const std::string& kPath) const
+    {
+        return WriteTga(kPath, static_cast<std::uint16_t>(m_uiWidth), static_cast<std::uint16_t>(m_uiHeight), 32,
+                        m_kPixels);
+    }
+
+private:
+    std::uint32_t m_uiWidth;
+    std::uint32_t m_uiHeight;
+    std::vector<std::uint8_t> m_kPixels;
+};
+
+// Key colour k of a placement map: never black or white.
+Rgba Key(std::size_t k)
+{
+    return {static_cast<std::uint8_t>(40 + 20 * k), static_cast<std::uint8_t>(200 - 15 * k),
+            static_cast<std::uint8_t>(k % 2 == 0 ? 60 : 160), 255};
+}
+
+// A panel: "<base>.tga" with its buttons drawn, "<base>_p.tga" placing
+// button k (from 1) at its top-left corner, and "<base>k_s.tga", the
+// overlay shown while the button is hovered or pressed.
+bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std::uint32_t uiWidth,
+                      std::uint32_t uiHeight, const std::vector<Rect>& kButtons, const Rgba& kFill = PANEL)
+{
+    Image kBackground(uiWidth, uiHeight, kFill);
+    kBackground.Box({0, 0, uiWidth, uiHeight}, kFill);
+    Image kPlace(uiWidth, uiHeight, BLACK);
+    for (std::size_t k = 0; k < kButtons.size(); ++k)
+    {
+        kBackground.Box(kButtons[k], k == 0 && kButtons.size() > 1 && kButtons[0].w > 60 ? TITLE : BUTTON);
+        kPlace.Set(static_cast<std::uint32_t>(k), 0, Key(k));
+        kPlace.Set(kButtons[k].x, kButtons[k].y, Key(k));
+    }
+    kPlace.Set(static_cast<std::uint32_t>(kButtons.size()), 0, WHITE);
+    if (!kBackground.Write(kFolder + "/" + kBase + ".tga"))
+        return false;
+    if (kButtons.empty())
+        return true;
+    if (!kPlace.Write(kFolder + "/" + kBase + "_p.tga"))
+        return false;
+    for (std::size_t k = 0; k < kButtons.size(); ++k)
+    {
+        Image kOverlay(kButtons[k].w, kButtons[k].h, HIGHLIGHT);
+        kOverlay.Box({0, 0, kButtons[k].w, kButtons[k].h}, HIGHLIGHT);
+        if (!kOverlay.Write(kFolder + "/" + kBase + std::to_string(k + 1) + "_s.tga"))
+            return false;
+    }
+    return true;
+}
+
+// A base panel: title bar (1) and close button (2).
+std::vector<Rect> TitleAndClose(std::uint32_t uiWidth)
+{
+    return {{2, 2, uiWidth - 28, 20}, {uiWidth - 24, 2, 20, 20}};
+}
+
+bool WriteSquare(const std::string& kPath, std::uint32_t uiSize, const Rgba& kFill)
+{
+    Image kImage(uiSize, uiSize, kFill);
+    kImage.Box({0, 0, uiSize, uiSize}, kFill);
+    return kImage.Write(kPath);
+}
+
+// A category row: a slim background and numbered icons to its right.
+bool WriteIconRow(const std::string& kFolder, const std::string& kBase, std::size_t uiIcons)
+{
+    if (!Image(2, 32, PANEL).Write(kFolder + "/" + kBase + ".tga"))
+        return false;
+    for (std::size_t i = 1; i <= uiIcons; ++i)
+    {
+        char acNumber[8];
+        std::snprintf(acNumber, sizeof acNumber, "%02zu", i);
+        const Rgba kColour = {static_cast<std::uint8_t>(60 + 30 * i), 90, static_cast<std::uint8_t>(200 - 25 * i), 255};
+        if (!WriteSquare(kFolder + "/" + kBase + acNumber + ".tga", 32, kColour))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+std::string DemoThumbnailPath(const std::string& kKey, const std::string& kName)
+{
+    return "images/panels/build/thumbs/" + kKey + "/" + kName + ".tga";
+}
+
+bool WriteDemoPanels(const std::string& kFolder)
+{
+    for (const char* pcFolder :
+         {"images/panels/main/base", "images/panels/main/floors", "images/panels/build", "images/panels/management",
+          "images/panels/options", "images/confirm", "images/panels/load", "images/panels/save",
+          "images/panels/building", "images/panels/prisoner", "images/panels/staff", "images/panels/messages",
+          "images/parole", "images/panels/starsign", "images/panels/seclev"})
+    {
+        if (!os::CreateFolderTree(kFolder + "/" + pcFolder))
+        {
+            std::fprintf(stderr, "demo data: cannot make %s/%s\n", kFolder.c_str(), pcFolder);
+            return false;
+        }
+    }
+    // The main panel: build, management, options (3, 4), speeds 0-3 (5-8),
+    // messages (9), clear of the texts, ticker and bar it draws.
+    bool bOk = WriteButtonPanel(kFolder, "images/panels/main/base/base", 800, 96,
+                                {{5, 5, 45, 40},
+                                 {52, 5, 45, 40},
+                                 {99, 5, 45, 40},
+                                 {5, 50, 45, 40},
+                                 {740, 4, 55, 20},
+                                 {740, 26, 55, 20},
+                                 {740, 48, 55, 20},
+                                 {740, 70, 55, 20},
+                                 {52, 50, 45, 40}});
+    Image kBar(68, 8, {60, 200, 80, 255});
+    bOk = bOk && kBar.Write(kFolder + "/images/panels/main/base/bar.tga");
+    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/main/floors/floors", 224, 96,
+                                  {{5, 10, 40, 30}, {5, 55, 40, 30}, {170, 10, 48, 30}, {170, 55, 48, 30}});
+    // Build panel: title, close; the rows at (8, 40), the page at (0, 78).
+    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/build", 240, 250, TitleAndClose(240));
+    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/page", 240, 160,
+                                  {{8, 122, 28, 26}, {72, 122, 28, 26}, {110, 122, 28, 26}});
+    bOk = bOk && WriteIconRow(kFolder, "images/panels/build/icons_ext", 4) &&
+          WriteIconRow(kFolder, "images/panels/build/icons_int", 5);
+    bOk = bOk && Image(192, 36, {90, 90, 100, 200}).Write(kFolder + "/images/panels/build/plate.tga");
+    Image kDemolish(96, 96, {120, 30, 30, 255});
+    for (std::uint32_t i = 8; i < 88; ++i)
+        kDemolish.Fill({i, i, 3, 3}, WHITE).Fill({95 - i - 2, i, 3, 3}, WHITE);
+    bOk = bOk && kDemolish.Write(kFolder + "/images/panels/build/demolish.tga");
+    bOk = bOk && WriteButtonPanel(kFolder, "images/confirm/confirm", 184, 140, {{20, 110, 60, 24}, {104, 110, 60, 24}});
+    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/management/finance", 260, 170,
+                                  {{5, 145, 60, 20}, {70, 145, 60, 20}});
+    for (const char* pcBase :
+         {"images/panels/management/management", "images/panels/options/options", "images/panels/messages/messages",
+          "images/panels/building/building", "images/panels/prisoner/prisoner", "images/panels/staff/staff"})
+        bOk = bOk && WriteButtonPanel(kFolder, pcBase, 300, 200, TitleAndClose(300));
+    for (const char* pcBase : {"images/panels/load/load", "images/panels/save/save", "images/parole/parole"})
+        bOk = bOk && WriteButtonPanel(kFolder, pcBase, 300, 200, {});
+
+    // Icons: 16 x 16 squares.
+    std::uint8_t ucShade = 40;
+    for (const char* pcSign : {"Aquarius", "Aries", "Cancer", "Capricorn", "Gemini", "Leo", "Libra", "Pisces",
+                               "Sagittarius", "Scorpio", "Taurus", "Virgo"})
+    {
+        bOk = bOk && WriteSquare(kFolder + "/images/panels/starsign/" + pcSign + ".tga", 16, {ucShade, 120, 200, 255});
+        ucShade = static_cast<std::uint8_t>(ucShade + 16);
+    }
+    const std::array<Rgba, 4> akLevels = {{{80, 200, 80, 255}, {220, 200, 60, 255}, {230, 120, 40, 255}, {210, 40, 40, 255}}};
+    const char* const apcLevels[] = {"low", "med", "high", "max"};
+    for (std::size_t i = 0; i < 4; ++i)
+        bOk = bOk && WriteSquare(kFolder + "/images/panels/seclev/" + apcLevels[i] + ".tga", 16, akLevels[i]);
+    bOk = bOk && WriteSquare(kFolder + "/images/panels/seclev/gang1.tga", 16, {160, 60, 160, 255}) &&
+          WriteSquare(kFolder + "/images/panels/seclev/gang2.tga", 16, {60, 160, 160, 255});
+
+    // A thumbnail for every build-menu plan.
+    std::size_t uiPlan = 0;
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+    {
+        const std::string kPath = DemoThumbnailPath(kPlan.m_kKey, kPlan.m_kName);
+        const std::size_t uiSlash = kPath.rfind('/');
+        const Rgba kColour = {static_cast<std::uint8_t>(70 + 11 * uiPlan), 110,
+                              static_cast<std::uint8_t>(220 - 9 * uiPlan), 255};
+        ++uiPlan;
+        bOk = bOk && os::CreateFolderTree(kFolder + "/" + kPath.substr(0, uiSlash)) &&
+              WriteSquare(kFolder + "/" + kPath, 96, kColour);
+    }
+    if (!bOk)
+        std::fprintf(stderr, "demo data: cannot write the panels under %s\n", kFolder.c_str());
+    return bOk;
+}
