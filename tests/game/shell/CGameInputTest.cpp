@@ -368,6 +368,10 @@ TEST_F(CGameInputTest, TheMarkerAsksBeforeABuildingGoesAndRemovesOtherThingsAtOn
     EXPECT_TRUE(pkInterface->AnswerConfirmation(true));
     EXPECT_EQ(kSound.GetCalls(), (std::vector<std::string>{"StopSample 12", "PlaySample 1 255"}));
 
+    // Leaving the building closed every panel, and with the build panels
+    // the marker went: the player takes it up again.
+    EXPECT_NE(CBuildPlacement::GetInstance()->GetMode(), CBuildPlacement::MODE_MARKER);
+    CBuildPlacement::GetInstance()->BeginMarker();
     kSound.ClearCalls();
     kGame.m_pkPicked = &kBench;
     (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
