@@ -14,6 +14,7 @@
 #include "engine/scene/NiTriShape.h"
 #include "engine/scene/NiTriStrips.h"
 #include "engine/shaders/framework/NiD3DDefaultShader.h"
+#include "engine/shaders/framework/NiD3DShaderDeclaration.h"
 #include "engine/shaders/framework/NiD3DShaderInterface.h"
 
 #include <algorithm>
@@ -236,7 +237,25 @@ bool NiDX9Renderer::RepackRecord(NiGeometryData* pkData, NiSkinInstance* pkSkin,
         pkRecord->m_kStripLengths.assign(kIndices.m_pusStripLengths, kIndices.m_pusStripLengths + kIndices.m_uiStrips);
     // 7. Vertices: a declaration packs its own streams; without one, only the
     // one-stream fixed-function layout.
-    if ((uiChanged & ~CHANGED_TRIANGLES) != 0)
+    auto* pkShaderDecl = NiDynamicCast<NiD3DShaderDeclaration>(pkDecl);
+    if ((uiChanged & ~CHANGED_TRIANGLES) != 0 && pkShaderDecl != nullptr &&
+        pkShaderDecl->GetD3DDeclaration() != nullptr)
+    {
+        // The declaration lays out and fills each stream it uses.
+        if (uiStreams != 1 && pvDest != nullptr)
+            return false;
+        for (std::uint32_t ui = 0; ui < uiStreams; ++ui)
+        {
+            if (pkShaderDecl->GetVertexStride(ui) == 0)
+                continue;
+            if (pkShaderDecl->PackUntransformedVB(pkData, pkSkin, pkPartition, 0, uiChanged,
+                                                  pkRecord->GetStream(ui), ui, pvDest) == nullptr)
+                return false;
+        }
+        if (bSoftwareSkin)
+            pkSkin->m_iFrameID = static_cast<std::int32_t>(m_spVBManager->GetFrameNumber());
+    }
+    else if ((uiChanged & ~CHANGED_TRIANGLES) != 0)
     {
         if (uiStreams != 1)
             return false;

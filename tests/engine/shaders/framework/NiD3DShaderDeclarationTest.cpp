@@ -5,6 +5,8 @@
 #include "engine/scene/NiSkinData.h"
 #include "engine/scene/NiSkinInstance.h"
 #include "engine/scene/NiTriShape.h"
+#include "engine/scene/NiPropertySet.h"
+#include "engine/shaders/framework/NiD3DDefaultShader.h"
 #include "engine/shaders/framework/NiD3DShaderDeclaration.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
 
@@ -449,4 +451,50 @@ TEST_F(NiD3DShaderDeclarationTest, SkinnedDataIsDeformedIntoItsElements)
     ASSERT_NE(m_spDecl->PackUntransformedVB(spData, spSkin, nullptr, 0, 0xFFF, &kGiven, 0, kSmall.data()), nullptr);
     EXPECT_EQ(ReadAt<float>(kSmall.data(), 16 + 8), 1.0f); // undeformed x
     EXPECT_EQ(ReadAt<float>(kSmall.data(), 16 + 12), 2.0f);
+}
+
+TEST_F(NiD3DShaderDeclarationTest, AShaderWithADeclarationDrawsFromTheStreamItLaysOut)
+{
+    MakeThreeEntries();
+    auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+    auto* pkColors = new NiColorRGBA[4]{};
+    for (int i = 0; i < 4; ++i)
+        pkColors[i] = NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f);
+    auto* pkTex = new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+    NiRefPtr<NiTriShape> spQuad = new NiTriShape(4, pkVerts, nullptr, pkColors, pkTex, 1, 0, 2, pusTris);
+    spQuad->Update(0.0f);
+    NiRefPtr<NiD3DDefaultShader> spShader = new NiD3DDefaultShader;
+    ASSERT_TRUE(spShader->Initialize(m_spRenderer));
+    spShader->SetShaderDecl(m_spDecl);
+    spQuad->SetShader(spShader);
+    NiRefPtr<NiPropertySet> spProperties = new NiPropertySet;
+    m_spRenderer->SetPropertyState(spProperties);
+
+    ASSERT_TRUE(m_spRenderer->BeginScene());
+    m_spRenderer->DrawTriShape(spQuad);
+    m_spRenderer->EndScene();
+
+    auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(spQuad->GetModelData()->GetRendererData());
+    ASSERT_NE(pkRecord, nullptr);
+    EXPECT_EQ(pkRecord->m_uiFVF, 0u);
+    EXPECT_EQ(pkRecord->m_pkDeclaration, m_spDecl->GetD3DDeclaration());
+    EXPECT_EQ(pkRecord->GetStride(0), 24u);
+    NiDX9VertexBufferRange* pkRange = pkRecord->GetStream(0);
+    ASSERT_NE(pkRange, nullptr);
+    const std::vector<std::uint8_t> k = Bytes(pkRange->m_pkVB, pkRange->m_uiOffset, 96);
+    ASSERT_EQ(k.size(), 96u);
+    EXPECT_EQ(ReadAt<float>(k.data(), 48 + 0), 1.0f);             // vertex 2 at (1, 1, 0)
+    EXPECT_EQ(ReadAt<std::uint32_t>(k.data(), 48 + 12), 0xFF0000FFu); // opaque blue
+    EXPECT_EQ(ReadAt<float>(k.data(), 48 + 16), 1.0f);            // coordinates (1, 0)
+    EXPECT_EQ(ReadAt<float>(k.data(), 48 + 20), 0.0f);
+    // Drawn with the declaration, not a fixed-function layout.
+    bool bDeclared = false, bDrawn = false;
+    for (const gfx::StateCall& kCall : m_spRenderer->GetD3DDevice()->StateCalls())
+        bDeclared = bDeclared || (kCall.kind == gfx::StateCall::Kind::SetVertexDeclaration &&
+                                  kCall.object == m_spDecl->GetD3DDeclaration());
+    for (const gfx::RecordedCall& kCall : m_spRenderer->GetD3DDevice()->RecordedCalls())
+        bDrawn = bDrawn || kCall.kind == gfx::RecordedCall::Kind::DrawIndexedPrimitive;
+    EXPECT_TRUE(bDeclared);
+    EXPECT_TRUE(bDrawn);
 }
