@@ -5,6 +5,7 @@
 #include "engine/scene/NiVertexColorProperty.h"
 #include "engine/scene/NiAlphaProperty.h"
 #include "framework/COrvaneCamera.h"
+#include "framework/COrvaneComposite.h"
 #include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneTagTree.h"
 #include "framework/COrvaneMouse.h"
@@ -821,6 +822,27 @@ void CGame::SetCameraBounds(float fFirst, float fSecond, float fThird, float fFo
 COrvaneAIControllerManager* CGame::GetControllerManager() const
 {
     return m_pkControllers.get();
+}
+
+bool CGame::FindBuildMenuItem(const COrvaneObject& kObject, bool bInternal, CBuildMenuItem& kOut)
+{
+    const CInterface* pkInterface = CInterface::Get();
+    if (pkInterface == nullptr)
+        return false;
+    if (IsHeldForPlacing(kObject))
+    {
+        kOut.m_pkPicture = pkInterface->GetBuildItemPicture(bInternal);
+        kOut.m_usDescriptionList = pkInterface->GetBuildItemTextList(bInternal);
+        kOut.m_usDescriptionEntry = static_cast<std::uint16_t>(pkInterface->GetBuildItemIndex(bInternal));
+        return kOut.m_pkPicture != nullptr;
+    }
+    const COrvaneComposite* pkModel = kObject.GetModel();
+    const char* pcName = pkModel != nullptr ? pkModel->GetName() : nullptr;
+    if (pcName == nullptr)
+        return false;
+    kOut.m_pkPicture = pkInterface->AddBuildMenuItem(bInternal, pcName, kOut.m_usDescriptionList,
+                                                      kOut.m_usDescriptionEntry);
+    return kOut.m_pkPicture != nullptr;
 }
 
 bool CGame::IsResultPending() const

@@ -279,6 +279,9 @@ public:
     [[nodiscard]] COrvaneCamera* GetCamera() const override;
     [[nodiscard]] COrvaneAIControllerManager* GetControllerManager() const override;
     void ObjectDestroyed(COrvaneObject* pkObject) override;
+    // The item the build page holds for the object being committed, else
+    // the item whose picture is named after the object's model.
+    bool FindBuildMenuItem(const COrvaneObject& kObject, bool bInternal, CBuildMenuItem& kOut) override;
     void SpawnStaffForRoom(CPathableObject& kRoom) override;
     void SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle) override;
 

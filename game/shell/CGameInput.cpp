@@ -10,6 +10,7 @@
 #include "game/shell/CMouse.h"
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CInterface.h"
+#include "game/simulation/characters/CAIStaff.h"
 #include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBaseObject.h"
@@ -233,12 +234,23 @@ void CGame::OnRightClickInWorld()
     COrvaneObject* pkPicked = GetPickedObject();
     if (pkPicked == nullptr || (m_pkSpawnManager != nullptr && m_pkSpawnManager->GetCarried() != nullptr))
         return;
-    // Buildings and other objects open their pop-ups (the interface's).
+    CInterface* pkInterface = CInterface::Get();
+    // Buildings and other objects open the building pop-up.
     auto* pkCharacter = dynamic_cast<CGameCharacter*>(pkPicked);
-    if (dynamic_cast<CPathableObject*>(pkPicked) != nullptr || pkCharacter == nullptr)
+    if (dynamic_cast<CWorldObject*>(pkPicked) != nullptr || dynamic_cast<CPathableObject*>(pkPicked) != nullptr)
+    {
+        if (pkInterface != nullptr)
+            pkInterface->ShowPopUp(CInterface::PANEL_BUILDING, pkPicked, -1);
+        return;
+    }
+    if (pkCharacter == nullptr)
         return;
     if (m_pkSelectedBuilding != nullptr && !m_pkSelectedBuilding->IsCurrentBuilding(pkCharacter->GetGrid()))
         ActOnSelectedBuilding();
+    if (pkInterface != nullptr)
+        pkInterface->ShowPopUp(dynamic_cast<CAIStaff*>(pkPicked) != nullptr ? CInterface::PANEL_STAFF
+                                                                           : CInterface::PANEL_PRISONER,
+                               pkPicked, -1);
     if (CCamera* pkCamera = GetGameCamera())
         pkCamera->SetFollowTarget(pkCharacter);
 }
@@ -248,7 +260,10 @@ void CGame::OnLeftClickInWorld()
     CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting();
     if (pkPlacement != nullptr && pkPlacement->IsPlacing())
     {
-        (void)pkPlacement->Commit();
+        // Built: the page picks the same item up again, for the next copy.
+        CInterface* pkInterface = CInterface::Get();
+        if (pkPlacement->Commit() == 1 && pkInterface != nullptr)
+            pkInterface->RepeatBuildItem(m_pkSelectedBuilding != nullptr);
         return;
     }
     const bool bMarking = pkPlacement != nullptr && pkPlacement->GetMode() == CBuildPlacement::MODE_MARKER;

@@ -386,3 +386,29 @@ TEST_F(CGameInputTest, TheMarkerAsksBeforeABuildingGoesAndRemovesOtherThingsAtOn
     EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
     kGame.m_pkPicked = nullptr;
 }
+
+namespace
+{
+TEST_F(CGameInputTest, ARightClickOnABuildingOpensItsPopUpUnlessAPanelTookIt)
+{
+    PickedGame kGame;
+    EnterLevel(kGame);
+    TestBuilding kKitchen("foodhall", true);
+    kGame.m_pkPicked = &kKitchen;
+    CInterface* pkInterface = CInterface::Get();
+    COrvaneCanvas* pkPopUp = pkInterface->GetPanel(CInterface::PANEL_BUILDING);
+    kGame.GetMouse()->SetOverInterface(true);
+    (void)kGame.OnMouse(CMouse::BUTTON_RIGHT_DOWN);
+    EXPECT_FALSE(pkInterface->IsCanvasOpen(pkPopUp, false));
+    kGame.GetMouse()->SetOverInterface(false);
+    (void)kGame.OnMouse(CMouse::BUTTON_RIGHT_DOWN);
+    EXPECT_TRUE(pkInterface->IsCanvasOpen(pkPopUp, false));
+    // A thing that is neither building nor character opens nothing.
+    pkInterface->CloseAllPanels();
+    TestThing kBench;
+    kGame.m_pkPicked = &kBench;
+    (void)kGame.OnMouse(CMouse::BUTTON_RIGHT_DOWN);
+    EXPECT_FALSE(pkInterface->IsCanvasOpen(pkPopUp, false));
+    kGame.m_pkPicked = nullptr;
+}
+} // namespace

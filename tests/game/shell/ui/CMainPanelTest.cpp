@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneMouse.h"
 #include "framework/COrvaneWidget.h"
+#include "game/shell/CMouse.h"
 #include "game/shell/CSoundSystem.h"
 #include "game/shell/ui/CBasePanel.h"
 #include "game/shell/ui/CBuildPanel.h"
@@ -158,8 +159,15 @@ TEST_F(CMainPanelTest, ACellBlockIsBuiltFromTheMenuOnTheRunningLevel)
     ASSERT_NE(pkYard->CellPosition(20 * 40 + 20, kAt, false), nullptr);
     Frame(600.0f, 300.0f, false); // the pointer leaves the panels for the yard
     (void)CBlockGridManager::GetInstance()->PickCell(kAt);
-    ASSERT_EQ(pkPlacement->Commit(), 1);
+    const void* pkPicture = Ui().GetBuildItemPicture(false);
+    ASSERT_NE(pkPicture, nullptr);
+    EXPECT_EQ(Game().OnMouse(CMouse::BUTTON_LEFT_DOWN), 1);
     EXPECT_TRUE(pkBlock->IsPlaced());
+    // It keeps its menu item; the page has picked up the next copy.
+    EXPECT_EQ(pkBlock->GetLabelWidget(), pkPicture);
+    EXPECT_EQ(pkBlock->GetDescriptionList(), Ui().GetBuildItemTextList(false));
+    ASSERT_NE(pkPlacement->GetObject(), nullptr);
+    EXPECT_NE(pkPlacement->GetObject(), pkBlock);
     // Space closes the menu: the game runs on.
     Ui().CloseAllPanels();
     EXPECT_EQ(Game().GetGameSpeed(), 1.0f);
