@@ -60,6 +60,8 @@ void NiD3DPass::Empty()
     m_spVertexShader = nullptr;
     for (auto& spString : m_aspStrings)
         spString.reset();
+    m_spPixelConstantMap = nullptr;
+    m_spVertexConstantMap = nullptr;
     // The array keeps its storage for the pass's next use.
     for (NiD3DTextureStagePtr& spStage : m_kStages)
         spStage = nullptr;

@@ -3,6 +3,7 @@
 #include "engine/core/NiRefPtr.h"
 #include "engine/scene/NiSkinPartition.h"
 #include "engine/shaders/framework/NiD3DPool.h"
+#include "engine/shaders/framework/NiD3DShaderConstantMap.h"
 #include "engine/shaders/framework/NiD3DShaderProgram.h"
 #include "engine/shaders/framework/NiD3DTextureStage.h"
 #include "platform/gfx/Gfx.h"
@@ -92,6 +93,11 @@ public:
     // failure leaves the pass without that program.
     bool LoadVertexProgram(gfx::IDirect3DVertexDeclaration9* pkDeclaration);
     bool LoadPixelProgram();
+    // The constant maps of the pass's programs (held; null: none).
+    void SetPixelConstantMap(NiD3DShaderConstantMap* pkMap) { m_spPixelConstantMap = pkMap; }
+    [[nodiscard]] NiD3DShaderConstantMap* GetPixelConstantMap() const { return m_spPixelConstantMap; }
+    void SetVertexConstantMap(NiD3DShaderConstantMap* pkMap) { m_spVertexConstantMap = pkMap; }
+    [[nodiscard]] NiD3DShaderConstantMap* GetVertexConstantMap() const { return m_spVertexConstantMap; }
 
     virtual std::uint32_t SetupShaderPrograms(NiGeometry* pkGeometry, const NiSkinInstance* pkSkin,
                                               const NiSkinPartition::Partition* pkPartition,
@@ -136,6 +142,8 @@ private:
     std::unique_ptr<char[]> m_aspStrings[PROGRAM_STRINGS];
     NiD3DPixelShaderPtr m_spPixelShader;
     NiD3DVertexShaderPtr m_spVertexShader;
+    NiD3DShaderConstantMapPtr m_spPixelConstantMap;
+    NiD3DShaderConstantMapPtr m_spVertexConstantMap;
     std::uint8_t m_bSoftwareVP = 0;
     std::uint8_t m_bPooled = 0;
     std::uint32_t m_uiRefCount = 0;

@@ -4,6 +4,7 @@
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/scene/NiGeometry.h"
 #include "engine/scene/NiPropertySet.h"
+#include "engine/scene/NiSCMExtraData.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiVertexColorProperty.h"
 #include "engine/shaders/framework/NiD3DRenderStateGroup.h"
@@ -30,10 +31,39 @@ NiD3DShader::~NiD3DShader()
 
 bool NiD3DShader::SetupGeometry(NiGeometry* pkGeometry)
 {
-    // Rebuilt only for constant entries bound to the geometry's extra data;
-    // this shader's passes have none.
-    if (pkGeometry != nullptr)
-        pkGeometry->RemoveExtraData(SCM_EXTRA_DATA);
+    if (pkGeometry == nullptr)
+        return true;
+    pkGeometry->RemoveExtraData(SCM_EXTRA_DATA);
+    // Records of the entries bound to the geometry's extra data, per side in
+    // the order a draw reads them: each pass's own map, then the shader's.
+    auto Count = [](const NiD3DShaderConstantMap* pkMap) { return pkMap ? pkMap->GetAttributeEntryCount() : 0u; };
+    const std::uint32_t uiPasses = static_cast<std::uint32_t>(m_kPasses.size());
+    std::uint32_t auiCount[2] = {uiPasses * Count(m_spPixelConstantMap), uiPasses * Count(m_spVertexConstantMap)};
+    for (const NiD3DPassPtr& spPass : m_kPasses)
+    {
+        if (spPass == nullptr)
+            continue;
+        auiCount[0] += Count(spPass->GetPixelConstantMap());
+        auiCount[1] += Count(spPass->GetVertexConstantMap());
+    }
+    if (auiCount[0] == 0 && auiCount[1] == 0)
+        return true;
+    auto* pkRecords = new NiSCMExtraData(SCM_EXTRA_DATA, auiCount[0], auiCount[1]);
+    for (std::uint32_t ui = 0; ui < uiPasses; ++ui)
+    {
+        if (NiD3DPass* pkPass = m_kPasses[ui])
+        {
+            if (pkPass->GetPixelConstantMap() != nullptr)
+                pkPass->GetPixelConstantMap()->AppendSCMRecords(pkRecords, pkGeometry, ui, false);
+            if (pkPass->GetVertexConstantMap() != nullptr)
+                pkPass->GetVertexConstantMap()->AppendSCMRecords(pkRecords, pkGeometry, ui, false);
+        }
+        if (m_spPixelConstantMap != nullptr)
+            m_spPixelConstantMap->AppendSCMRecords(pkRecords, pkGeometry, ui, true);
+        if (m_spVertexConstantMap != nullptr)
+            m_spVertexConstantMap->AppendSCMRecords(pkRecords, pkGeometry, ui, true);
+    }
+    pkGeometry->AddExtraData(pkRecords);
     return true;
 }
 
@@ -108,6 +138,9 @@ std::uint32_t NiD3DShader::SetupShaderPrograms(NiGeometry* pkGeometry, const NiS
                                                const NiXform& kWorld, const NiBoundSphere& kBound)
 {
     std::uint32_t uiResult = 0;
+    if (pkGeometry != nullptr)
+        NiD3DShaderConstantMap::ResetSCMCursors(
+            NiDynamicCast<NiSCMExtraData>(pkGeometry->GetExtraData(SCM_EXTRA_DATA)), m_uiCurrentPass);
     if (m_spCurrentPass != nullptr)
         uiResult = m_spCurrentPass->SetupShaderPrograms(pkGeometry, pkSkin, pkPartition, pkBuffers, pkState,
                                                         pkEffects, kWorld, kBound, m_uiCurrentPass);

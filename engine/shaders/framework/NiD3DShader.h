@@ -69,6 +69,11 @@ public:
     // The shader owns its group.
     void SetRenderStateGroup(NiD3DRenderStateGroup* pkGroup);
     [[nodiscard]] NiD3DRenderStateGroup* GetRenderStateGroup() const { return m_pkRenderStateGroup; }
+    // Constant maps set for every pass's programs (held; null: none).
+    void SetPixelConstantMap(NiD3DShaderConstantMap* pkMap) { m_spPixelConstantMap = pkMap; }
+    [[nodiscard]] NiD3DShaderConstantMap* GetPixelConstantMap() const { return m_spPixelConstantMap; }
+    void SetVertexConstantMap(NiD3DShaderConstantMap* pkMap) { m_spVertexConstantMap = pkMap; }
+    [[nodiscard]] NiD3DShaderConstantMap* GetVertexConstantMap() const { return m_spVertexConstantMap; }
     void SetApplyProperties(bool bApply) { m_bApplyProperties = bApply ? 1 : 0; }
     void SetApplyVertexColorLighting(bool bApply) { m_bApplyVertexColorLighting = bApply ? 1 : 0; }
 
@@ -80,6 +85,8 @@ protected:
     std::uint32_t m_uiPassCount = 0;
     NiD3DPassPtr m_spCurrentPass;
     std::vector<NiD3DPassPtr> m_kPasses;
+    NiD3DShaderConstantMapPtr m_spPixelConstantMap;
+    NiD3DShaderConstantMapPtr m_spVertexConstantMap;
 };
 
 using NiD3DShaderPtr = NiRefPtr<NiD3DShader>;

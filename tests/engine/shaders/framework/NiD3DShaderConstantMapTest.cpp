@@ -480,6 +480,70 @@ TEST_F(ConstantMapTest, AttributeRecordsAreReadInDrawOrderPerPassAndLevel)
     EXPECT_EQ(m_kProgram.m_kCalls[0].F(0), 20.0f);
 }
 
+TEST_F(ConstantMapTest, ShadersRecordAttributeSourcesPerPassInDrawOrder)
+{
+    // Two passes with a vertex map each, a shader-level vertex map and a
+    // pixel map: every side's records run pass by pass, pass map first.
+    NiRefPtr<NiD3DShader> spShader = new NiD3DShader;
+    NiRefPtr<NiD3DVertexShaderConstantMap> spShaderMap = new NiD3DVertexShaderConstantMap(nullptr);
+    NiRefPtr<NiD3DPixelShaderConstantMap> spPixelMap = new NiD3DPixelShaderConstantMap(nullptr);
+    ASSERT_EQ(spShaderMap->AddEntry("s", ATTRIBUTE | 4, 0, 0, 1, nullptr, 0, 0, nullptr, false), 0u);
+    ASSERT_EQ(spPixelMap->AddEntry("p", ATTRIBUTE | 4, 0, 0, 1, nullptr, 0, 0, nullptr, false), 0u);
+    ASSERT_EQ(spPixelMap->AddEntry("absent", ATTRIBUTE | 4, 0, 1, 1, nullptr, 0, 0, nullptr, false), 0u);
+    spShader->SetVertexConstantMap(spShaderMap);
+    for (std::uint32_t uiPass = 0; uiPass < 2; ++uiPass)
+    {
+        NiD3DPassPtr spPass = new NiD3DPass;
+        NiRefPtr<NiD3DVertexShaderConstantMap> spMap = new NiD3DVertexShaderConstantMap(nullptr);
+        ASSERT_EQ(spMap->AddEntry("own", CONSTANT, 0, 0, 1, nullptr, 4, 4, &m_kBound, true), 0u);
+        ASSERT_EQ(spMap->AddEntry(uiPass ? "b" : "a", ATTRIBUTE | 4, 0, 1, 1, nullptr, 0, 0, nullptr, false), 0u);
+        spPass->SetVertexConstantMap(spMap);
+        if (uiPass == 1)
+            spPass->SetPixelConstantMap(spPixelMap);
+        spShader->SetPass(uiPass, spPass);
+    }
+    spShader->SetPassCount(2);
+    NiRefPtr<NiTriShape> spShape = Triangle();
+    for (const char* pcName : {"a", "b", "s", "p"})
+        spShape->AddExtraData(Named(new NiFloatExtraData(1.0f), pcName));
+
+    ASSERT_TRUE(spShader->SetupGeometry(spShape));
+    auto* pkRecords = NiDynamicCast<NiSCMExtraData>(spShape->GetExtraData(NiD3DShader::SCM_EXTRA_DATA));
+    ASSERT_NE(pkRecords, nullptr);
+    const std::uint32_t VERTEX = Map::SCM_SIDE_VERTEX, PIXEL = Map::SCM_SIDE_PIXEL;
+    ASSERT_EQ(pkRecords->GetCount(VERTEX), 4u);
+    const std::uint32_t auiKeys[4] = {Map::MakeSCMKey(0, false, 1), Map::MakeSCMKey(0, true, 0),
+                                      Map::MakeSCMKey(1, false, 1), Map::MakeSCMKey(1, true, 0)};
+    const char* apcSources[4] = {"a", "s", "b", "s"};
+    for (std::uint32_t ui = 0; ui < 4; ++ui)
+    {
+        EXPECT_EQ(pkRecords->GetEntry(VERTEX, ui)->m_uiKey, auiKeys[ui]) << ui;
+        EXPECT_STREQ(pkRecords->GetEntry(VERTEX, ui)->m_spSource->GetName(), apcSources[ui]) << ui;
+    }
+    // "absent" has nothing to record.
+    ASSERT_EQ(pkRecords->GetCount(PIXEL), 1u);
+    EXPECT_EQ(pkRecords->GetEntry(PIXEL, 0)->m_uiKey, Map::MakeSCMKey(1, false, 0));
+
+    // Each pass starts at its own first record.
+    spShader->FirstPass();
+    spShader->NextPass();
+    spShader->SetupShaderPrograms(spShape, nullptr, nullptr, nullptr, nullptr, nullptr, m_kWorld, m_kBound);
+    EXPECT_EQ(pkRecords->GetCursor(VERTEX), 2u);
+    EXPECT_EQ(pkRecords->GetCursor(PIXEL), 0u);
+    spShader->FirstPass();
+    spShader->SetupShaderPrograms(spShape, nullptr, nullptr, nullptr, nullptr, nullptr, m_kWorld, m_kBound);
+    EXPECT_EQ(pkRecords->GetCursor(VERTEX), 0u);
+    EXPECT_EQ(pkRecords->GetCursor(PIXEL), 1u); // pass 0 has no pixel records
+
+    // Without attribute entries the records go.
+    spShader->SetVertexConstantMap(nullptr);
+    spShader->GetPass(0)->SetVertexConstantMap(nullptr);
+    spShader->GetPass(1)->SetVertexConstantMap(nullptr);
+    spShader->GetPass(1)->SetPixelConstantMap(nullptr);
+    ASSERT_TRUE(spShader->SetupGeometry(spShape));
+    EXPECT_EQ(spShape->GetExtraData(NiD3DShader::SCM_EXTRA_DATA), nullptr);
+}
+
 // A vertex program over a cache of its own, with every register file.
 class CachedVertexProgram : public NiD3DVertexShader
 {

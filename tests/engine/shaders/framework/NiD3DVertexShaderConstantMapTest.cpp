@@ -785,6 +785,12 @@ TEST_F(OperatorTest, MatrixResultsAreInvertedThenTransposedOnRequest)
     ExpectMatrix(m_kProgram.m_kCalls.at(0), T(kProduct), 1e-4, "transpose");
     EXPECT_EQ(Evaluate(Encode(1, M_MATRIX, M_MATRIX, 0x03000000)), 0u);
     ExpectMatrix(m_kProgram.m_kCalls.at(0), T(Inv(kProduct)), 1e-4, "both");
+    // A result without an inverse: the identity.
+    const float fZero = 0.0f;
+    ASSERT_EQ(m_spMap->AddEntry("zero", CONSTANT | 4, 0, NONE, 0, nullptr, 4, 4, &fZero, true), 0u);
+    const std::uint32_t uiZero = static_cast<std::uint32_t>(m_spMap->GetEntryIndex("zero"));
+    EXPECT_EQ(Evaluate(Encode(1, M_MATRIX, uiZero, 0x03000000)), 0u);
+    ExpectMatrix(m_kProgram.m_kCalls.at(0), Identity(), 0, "singular");
     // A defined operand: "WorldViewProj" times a point.
     ASSERT_EQ(m_spMap->AddEntry("WorldViewProj", DEFINED, 0, NONE, 0, nullptr, 0, 0, nullptr, false), 0u);
     const std::uint32_t uiWVP = static_cast<std::uint32_t>(m_spMap->GetEntryIndex("WorldViewProj"));
