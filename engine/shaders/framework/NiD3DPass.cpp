@@ -197,17 +197,24 @@ bool NiD3DPass::LoadPixelProgram()
     return true;
 }
 
-std::uint32_t NiD3DPass::SetupShaderPrograms(NiGeometry* pkGeometry, const NiSkinInstance*,
+std::uint32_t NiD3DPass::SetupShaderPrograms(NiGeometry* pkGeometry, const NiSkinInstance* pkSkin,
                                              const NiSkinPartition::Partition* pkPartition,
-                                             NiDX9GeometryBufferData* pkBuffers, const NiPropertySet*,
-                                             const NiEffectSet*, const NiXform&, const NiBoundSphere&, std::uint32_t)
+                                             NiDX9GeometryBufferData* pkBuffers, const NiPropertySet* pkState,
+                                             const NiEffectSet* pkEffects, const NiXform& kWorld,
+                                             const NiBoundSphere& kBound, std::uint32_t uiPass)
 {
     if (ms_pkRenderState == nullptr)
         return 0;
     ms_pkRenderState->SetPixelShader(m_spPixelShader != nullptr ? m_spPixelShader->GetPixelShader() : nullptr);
+    if (m_spPixelShader != nullptr && m_spPixelConstantMap != nullptr)
+        m_spPixelConstantMap->SetShaderConstants(m_spPixelShader, pkGeometry, pkSkin, pkPartition, pkBuffers, pkState,
+                                                 pkEffects, kWorld, kBound, uiPass, false);
     if (m_spVertexShader != nullptr)
     {
         ms_pkRenderState->SetVertexShader(m_spVertexShader->GetVertexShader());
+        if (m_spVertexConstantMap != nullptr)
+            m_spVertexConstantMap->SetShaderConstants(m_spVertexShader, pkGeometry, pkSkin, pkPartition, pkBuffers,
+                                                      pkState, pkEffects, kWorld, kBound, uiPass, false);
         // A program reads the coordinates of its own stage, transformed only
         // when the stage asks for a projection.
         for (std::uint32_t ui = 0; ui < ms_uiMaxTextureBlendStages; ++ui)

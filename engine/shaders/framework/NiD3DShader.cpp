@@ -144,6 +144,15 @@ std::uint32_t NiD3DShader::SetupShaderPrograms(NiGeometry* pkGeometry, const NiS
     if (m_spCurrentPass != nullptr)
         uiResult = m_spCurrentPass->SetupShaderPrograms(pkGeometry, pkSkin, pkPartition, pkBuffers, pkState,
                                                         pkEffects, kWorld, kBound, m_uiCurrentPass);
+    // The shader's own maps, for every pass's programs, after the pass's.
+    if (m_spCurrentPass != nullptr && m_spPixelConstantMap != nullptr && m_spCurrentPass->HasPixelProgram())
+        m_spPixelConstantMap->SetShaderConstants(m_spCurrentPass->GetPixelShader(), pkGeometry, pkSkin, pkPartition,
+                                                 pkBuffers, pkState, pkEffects, kWorld, kBound, m_uiCurrentPass,
+                                                 true);
+    if (m_spCurrentPass != nullptr && m_spVertexConstantMap != nullptr && m_spCurrentPass->HasVertexProgram())
+        m_spVertexConstantMap->SetShaderConstants(m_spCurrentPass->GetVertexShader(), pkGeometry, pkSkin,
+                                                  pkPartition, pkBuffers, pkState, pkEffects, kWorld, kBound,
+                                                  m_uiCurrentPass, true);
     if (m_uiCurrentPass == 0 && m_spShaderDecl != nullptr && m_pkRenderState != nullptr)
         m_pkRenderState->SetVertexDeclaration(m_spShaderDecl->GetD3DDeclaration());
     return uiResult;

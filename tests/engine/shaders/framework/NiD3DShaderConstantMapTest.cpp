@@ -632,5 +632,43 @@ TEST_F(ConstantMapTest, RegisterProgramsWriteTheCacheInWholeElements)
     spEntry->SetFlags(CONSTANT | Entry::SCME_TYPE_POINT4);
     EXPECT_FALSE(spProgram->SetVertexShaderConstantArray(spEntry, afPalette, 2, 3, ausIndex));
 }
+TEST_F(ConstantMapTest, APassSetsItsMapsThenTheShadersForItsPrograms)
+{
+    CreateRenderer();
+    ASSERT_NE(m_spRenderer, nullptr);
+    NiRefPtr<CachedVertexProgram> spProgram = new CachedVertexProgram;
+    NiD3DPassPtr spPass = new NiD3DPass;
+    spPass->SetVertexShader(spProgram);
+    const float afPass[4] = {1, 2, 3, 4};
+    const float afShader[4] = {5, 6, 7, 8};
+    NiRefPtr<NiD3DVertexShaderConstantMap> spPassMap = new NiD3DVertexShaderConstantMap(m_spRenderer);
+    ASSERT_EQ(spPassMap->AddEntry("c", CONSTANT, 0, 0, 1, nullptr, 16, 4, afPass, true), 0u);
+    ASSERT_EQ(spPassMap->AddEntry("a", ATTRIBUTE | 4, 0, 1, 1, nullptr, 0, 0, nullptr, false), 0u);
+    spPass->SetVertexConstantMap(spPassMap);
+    // A pixel map without a pixel program is not asked.
+    NiRefPtr<NiD3DPixelShaderConstantMap> spPixelMap = new NiD3DPixelShaderConstantMap(m_spRenderer);
+    ASSERT_EQ(spPixelMap->AddEntry("time", 0x20000000, 0, 0, 1, nullptr, 0, 0, nullptr, false), 0u);
+    spPass->SetPixelConstantMap(spPixelMap);
+    NiRefPtr<NiD3DShader> spShader = new NiD3DShader;
+    spShader->SetPass(0, spPass);
+    spShader->SetPassCount(1);
+    NiRefPtr<NiD3DVertexShaderConstantMap> spShaderMap = new NiD3DVertexShaderConstantMap(m_spRenderer);
+    ASSERT_EQ(spShaderMap->AddEntry("c", CONSTANT, 0, 2, 1, nullptr, 16, 4, afShader, true), 0u);
+    spShader->SetVertexConstantMap(spShaderMap);
+    spShader->SetPixelConstantMap(spPixelMap);
+    NiRefPtr<NiTriShape> spShape = Triangle();
+    spShape->AddExtraData(Named(new NiFloatExtraData(9.0f), "a"));
+
+    ASSERT_TRUE(spShader->SetupGeometry(spShape));
+    spShader->FirstPass();
+    spShader->SetupShaderPrograms(spShape, nullptr, nullptr, nullptr, nullptr, nullptr, m_kWorld, m_kBound);
+    EXPECT_EQ(spProgram->F(0)[3], 4.0f);
+    EXPECT_EQ(spProgram->F(1)[2], 9.0f);
+    EXPECT_EQ(spProgram->F(2)[0], 5.0f);
+    EXPECT_EQ(spPassMap->GetCurrentProgram(), spProgram.Get());
+    EXPECT_EQ(spPixelMap->GetCurrentProgram(), nullptr);
+    EXPECT_TRUE(s_kLog.empty());
+}
+
 } // namespace
 } // namespace shader_test
