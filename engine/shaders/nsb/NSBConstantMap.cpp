@@ -6,21 +6,15 @@
 
 #include <cstring>
 
-void NSBConstantMap::Entry::SetData(std::uint32_t uiSize, std::uint32_t uiStride, const void* pvData, bool bCopy)
+bool NSBConstantMap::SameKey(const Entry& kEntry, const char* pcKey)
 {
-    m_uiDataSize = uiSize;
-    m_uiDataStride = uiStride;
-    m_kOwned.clear();
-    m_pvBorrowed = nullptr;
-    if (bCopy && pvData != nullptr && uiSize > 0)
-    {
-        const auto* puc = static_cast<const std::uint8_t*>(pvData);
-        m_kOwned.assign(puc, puc + uiSize);
-    }
-    else if (!bCopy)
-    {
-        m_pvBorrowed = pvData;
-    }
+    const char* pcOwn = kEntry.GetKey();
+    return std::strcmp(pcOwn ? pcOwn : "", pcKey ? pcKey : "") == 0;
+}
+
+bool NSBConstantMap::WriteText(NiByteStream& kStream, const char* pcText)
+{
+    return NSBStream::WriteString(kStream, pcText ? pcText : "");
 }
 
 NSBConstantMap::List NSBConstantMap::PlatformList(std::uint32_t uiPlatform)
@@ -43,10 +37,10 @@ NSBConstantMap::Entry* NSBConstantMap::FindInList(List eList, const char* pcKey)
 {
     if (pcKey == nullptr || eList >= LIST_COUNT)
         return nullptr;
-    for (const auto& spEntry : m_akLists[eList])
+    for (const NiD3DShaderConstantMapEntryPtr& spEntry : m_akLists[eList])
     {
-        if (spEntry->m_kKey == pcKey)
-            return spEntry.get();
+        if (SameKey(*spEntry, pcKey))
+            return spEntry.Get();
     }
     return nullptr;
 }
@@ -55,15 +49,15 @@ void NSBConstantMap::Append(List eList, const char* pcKey, std::uint32_t uiFlags
                             std::uint32_t uiRegister, std::uint32_t uiRegisterCount, const char* pcVariableName,
                             std::uint32_t uiDataSize, std::uint32_t uiDataStride, const void* pvData, bool bCopyData)
 {
-    auto spEntry = std::make_unique<Entry>();
-    spEntry->m_kKey = pcKey ? pcKey : "";
-    spEntry->m_uiFlags = uiFlags;
-    spEntry->m_uiExtra = uiExtra;
-    spEntry->m_uiShaderRegister = uiRegister;
-    spEntry->m_uiRegisterCount = uiRegisterCount;
-    spEntry->m_kVariableName = pcVariableName ? pcVariableName : "";
+    NiD3DShaderConstantMapEntryPtr spEntry = new NiD3DShaderConstantMapEntry;
+    spEntry->SetKey(pcKey);
+    spEntry->SetFlags(uiFlags);
+    spEntry->SetExtra(uiExtra);
+    spEntry->SetShaderRegister(uiRegister);
+    spEntry->SetRegisterCount(uiRegisterCount);
+    spEntry->SetVariableName(pcVariableName);
     spEntry->SetData(uiDataSize, uiDataStride, pvData, bCopyData);
-    m_akLists[eList].push_back(std::move(spEntry));
+    m_akLists[eList].push_back(spEntry);
 }
 
 bool NSBConstantMap::AddEntry(const char* pcKey, std::uint32_t uiFlags, std::uint32_t uiExtra,
@@ -76,7 +70,7 @@ bool NSBConstantMap::AddEntry(const char* pcKey, std::uint32_t uiFlags, std::uin
         NiShaderFactory::ReportError(NiShaderFactory::ERROR_GENERAL, true,
                                      "* ERROR: NSBConstantMap::AddEntry\n    Failed to add entry %s\n"
                                      "    It already exists!\n",
-                                     pkExisting->m_kKey.c_str());
+                                     pkExisting->GetKey() ? pkExisting->GetKey() : "");
         return false;
     }
     Append(LIST_COMMON, pcKey, uiFlags, uiExtra, uiRegister, uiRegisterCount, pcVariableName, uiDataSize,
@@ -120,7 +114,7 @@ std::int32_t NSBConstantMap::GetEntryIndex(const char* pcKey) const
     const auto& kList = m_akLists[LIST_COMMON];
     for (std::size_t ui = 0; ui < kList.size(); ++ui)
     {
-        if (kList[ui]->m_kKey == pcKey)
+        if (SameKey(*kList[ui], pcKey))
             return static_cast<std::int32_t>(ui);
     }
     return -1;
@@ -153,29 +147,29 @@ NSBConstantMap::Entry* NSBConstantMap::Next(List eList)
 {
     if (eList >= LIST_COUNT || m_auiIter[eList] >= m_akLists[eList].size())
         return nullptr;
-    return m_akLists[eList][m_auiIter[eList]++].get();
+    return m_akLists[eList][m_auiIter[eList]++].Get();
 }
 
 bool NSBConstantMap::SaveList(NiByteStream& kStream, List eList) const
 {
     if (!NSBStream::WriteU32(kStream, GetListCount(eList)))
         return false;
-    for (const auto& spEntry : m_akLists[eList])
+    for (const NiD3DShaderConstantMapEntryPtr& spEntry : m_akLists[eList])
     {
         const Entry& kEntry = *spEntry;
+        const std::uint32_t uiSize = kEntry.GetDataSize();
         // The byte count is the data size: a size without bytes to write
         // would make a file that promises data it does not hold.
-        if (kEntry.m_uiDataSize > 0 && kEntry.GetData() == nullptr)
+        if (uiSize > 0 && kEntry.GetDataSource() == nullptr)
             return false;
-        if (!NSBStream::WriteString(kStream, kEntry.m_kKey) || !NSBStream::WriteU32(kStream, kEntry.m_uiFlags) ||
-            !NSBStream::WriteU32(kStream, kEntry.m_uiExtra) ||
-            !NSBStream::WriteU32(kStream, kEntry.m_uiShaderRegister) ||
-            !NSBStream::WriteU32(kStream, kEntry.m_uiRegisterCount) ||
-            !NSBStream::WriteString(kStream, kEntry.m_kVariableName) ||
-            !NSBStream::WriteU32(kStream, kEntry.m_uiDataSize) || !NSBStream::WriteU32(kStream, kEntry.m_uiDataStride) ||
-            !NSBStream::WriteU32(kStream, kEntry.m_uiDataSize))
+        if (!WriteText(kStream, kEntry.GetKey()) || !NSBStream::WriteU32(kStream, kEntry.GetFlags()) ||
+            !NSBStream::WriteU32(kStream, kEntry.GetExtra()) ||
+            !NSBStream::WriteU32(kStream, kEntry.GetShaderRegister()) ||
+            !NSBStream::WriteU32(kStream, kEntry.GetRegisterCount()) ||
+            !WriteText(kStream, kEntry.GetVariableName()) || !NSBStream::WriteU32(kStream, uiSize) ||
+            !NSBStream::WriteU32(kStream, kEntry.GetDataStride()) || !NSBStream::WriteU32(kStream, uiSize))
             return false;
-        if (kEntry.m_uiDataSize > 0 && kStream.Write(kEntry.GetData(), kEntry.m_uiDataSize) != kEntry.m_uiDataSize)
+        if (uiSize > 0 && kStream.Write(kEntry.GetDataSource(), uiSize) != uiSize)
             return false;
     }
     return true;
@@ -189,15 +183,14 @@ bool NSBConstantMap::LoadList(NiByteStream& kStream, List eList)
     const bool bVariableName = NSBStream::GetCurrentVersion() != NSBStream::VERSION_1_1;
     for (std::uint32_t ui = 0; ui < uiCount; ++ui)
     {
-        auto spEntry = std::make_unique<Entry>();
+        std::string kKey;
+        std::string kVariableName;
+        std::uint32_t auiWords[4] = {};
         std::uint32_t uiSize = 0;
         std::uint32_t uiStride = 0;
         std::uint32_t uiBytes = 0;
-        if (!NSBStream::ReadString(kStream, spEntry->m_kKey) || !NSBStream::ReadU32(kStream, spEntry->m_uiFlags) ||
-            !NSBStream::ReadU32(kStream, spEntry->m_uiExtra) ||
-            !NSBStream::ReadU32(kStream, spEntry->m_uiShaderRegister) ||
-            !NSBStream::ReadU32(kStream, spEntry->m_uiRegisterCount) ||
-            (bVariableName && !NSBStream::ReadString(kStream, spEntry->m_kVariableName)) ||
+        if (!NSBStream::ReadString(kStream, kKey) || !NSBStream::ReadU32Array(kStream, auiWords, 4) ||
+            (bVariableName && !NSBStream::ReadString(kStream, kVariableName)) ||
             !NSBStream::ReadU32(kStream, uiSize) || !NSBStream::ReadU32(kStream, uiStride) ||
             !NSBStream::ReadU32(kStream, uiBytes))
             return false;
@@ -208,8 +201,8 @@ bool NSBConstantMap::LoadList(NiByteStream& kStream, List eList)
         std::vector<std::uint8_t> kData(uiBytes);
         if (uiBytes > 0 && kStream.Read(kData.data(), uiBytes) != uiBytes)
             return false;
-        spEntry->SetData(uiSize, uiStride, kData.data(), true);
-        m_akLists[eList].push_back(std::move(spEntry));
+        Append(eList, kKey.c_str(), auiWords[0], auiWords[1], auiWords[2], auiWords[3], kVariableName.c_str(), uiSize,
+               uiStride, kData.data(), true);
     }
     return true;
 }

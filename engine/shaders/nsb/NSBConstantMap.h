@@ -2,6 +2,7 @@
 
 #include "engine/core/NiRefObject.h"
 #include "engine/core/NiRefPtr.h"
+#include "engine/shaders/framework/NiD3DShaderConstantMapEntry.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,33 +16,8 @@ class NiByteStream;
 class NSBConstantMap : public NiRefObject
 {
 public:
-    // One stored mapping: where a constant's value comes from and where it
-    // goes in the program.
-    struct Entry
-    {
-        // Kind in the top four bits, value type in the low byte.
-        static constexpr std::uint32_t MAPPING_MASK = 0xF0000000;
-        static constexpr std::uint32_t MAPPING_GLOBAL = 0x40000000;
-        static constexpr std::uint32_t MAPPING_ATTRIBUTE = 0x30000000;
-
-        [[nodiscard]] const void* GetData() const { return m_kOwned.empty() ? m_pvBorrowed : m_kOwned.data(); }
-        [[nodiscard]] bool OwnsData() const { return !m_kOwned.empty(); }
-        // A copy (owned) or the caller's pointer (borrowed).
-        void SetData(std::uint32_t uiSize, std::uint32_t uiStride, const void* pvData, bool bCopy);
-
-        std::string m_kKey;
-        std::uint32_t m_uiFlags = 0;
-        std::uint32_t m_uiExtra = 0;
-        std::uint32_t m_uiShaderRegister = 0;
-        std::uint32_t m_uiRegisterCount = 0;
-        std::string m_kVariableName;
-        std::uint32_t m_uiDataSize = 0;
-        std::uint32_t m_uiDataStride = 0;
-
-    private:
-        std::vector<std::uint8_t> m_kOwned;
-        const void* m_pvBorrowed = nullptr;
-    };
+    // The stored mapping is the renderer's own entry record.
+    using Entry = NiD3DShaderConstantMapEntry;
 
     // Program kinds.
     static constexpr std::uint32_t PROGRAM_NONE = 0;
@@ -112,6 +88,9 @@ protected:
         LIST_NONE = LIST_COUNT,
     };
     static List PlatformList(std::uint32_t uiPlatform);
+    // Exact; an unset key is "".
+    static bool SameKey(const Entry& kEntry, const char* pcKey);
+    static bool WriteText(NiByteStream& kStream, const char* pcText);
     [[nodiscard]] std::uint32_t GetListCount(List eList) const
     {
         return eList < LIST_COUNT ? static_cast<std::uint32_t>(m_akLists[eList].size()) : 0;
@@ -126,7 +105,7 @@ protected:
     bool LoadList(NiByteStream& kStream, List eList);
 
     std::uint32_t m_uiProgramType = PROGRAM_NONE;
-    std::vector<std::unique_ptr<Entry>> m_akLists[LIST_COUNT];
+    std::vector<NiD3DShaderConstantMapEntryPtr> m_akLists[LIST_COUNT];
     std::size_t m_auiIter[LIST_COUNT] = {};
 };
 

@@ -1,8 +1,11 @@
 #include "engine/shaders/nsb/NSBPackingDef.h"
 
+#include "engine/shaders/framework/NiD3DShaderDeclaration.h"
 #include "engine/shaders/framework/NiD3DUtility.h"
 #include "engine/shaders/framework/NiShaderFactory.h"
 #include "engine/shaders/nsb/NSBStream.h"
+
+#include <map>
 
 namespace
 {
@@ -131,6 +134,42 @@ bool NSBPackingDef::GetStreamInfo(std::uint32_t& uiStreamCount, std::uint32_t& u
             uiMaxEntriesPerStream = auiCounts[kEntry.m_uiStream];
     }
     return true;
+}
+
+std::vector<std::uint32_t> NSBPackingDef::GetStreamEntryIndices() const
+{
+    std::vector<std::uint32_t> kIndices;
+    kIndices.reserve(m_kEntries.size());
+    std::map<std::uint32_t, std::uint32_t> kNext;
+    for (const Entry& kEntry : m_kEntries)
+        kIndices.push_back(kNext[kEntry.m_uiStream]++);
+    return kIndices;
+}
+
+NiD3DShaderDeclaration* NSBPackingDef::GetShaderDeclaration(NiDX9Renderer* pkRenderer) const
+{
+    std::uint32_t uiStreams = 0;
+    std::uint32_t uiPerStream = 0;
+    if (!GetStreamInfo(uiStreams, uiPerStream))
+        return nullptr;
+    NiD3DShaderDeclaration* pkDeclaration = NiD3DShaderDeclaration::Create(pkRenderer, uiPerStream, uiStreams);
+    if (pkDeclaration == nullptr)
+        return nullptr;
+    const std::vector<std::uint32_t> kIndices = GetStreamEntryIndices();
+    for (std::size_t uiEntry = 0; uiEntry < m_kEntries.size(); ++uiEntry)
+    {
+        const Entry& kEntry = m_kEntries[uiEntry];
+        const std::uint32_t uiIndex = kIndices[uiEntry];
+        const auto uiType = static_cast<std::uint32_t>(ConvertPackingDefType(kEntry.m_uiType));
+        // A type this renderer has none for is refused by the declaration;
+        // the other entries still go in.
+        if (kEntry.m_uiUsage != USAGE_NONE)
+            (void)pkDeclaration->SetEntry(kEntry.m_uiStream, uiIndex, kEntry.m_uiRegister, kEntry.m_iInput, uiType,
+                                          kEntry.m_uiUsage, kEntry.m_uiUsageIndex, kEntry.m_uiTesselator);
+        else
+            (void)pkDeclaration->SetEntry(uiIndex, kEntry.m_uiRegister, kEntry.m_iInput, uiType, kEntry.m_uiStream);
+    }
+    return pkDeclaration;
 }
 
 bool NSBPackingDef::SaveBinary(NiByteStream& kStream) const

@@ -5,6 +5,8 @@
 #include <vector>
 
 class NiByteStream;
+class NiD3DShaderDeclaration;
+class NiDX9Renderer;
 
 // The vertex layout a shader expects: which engine vertex component goes to
 // which stream and input register, in which stored type, with which
@@ -72,6 +74,16 @@ public:
     // The number of streams used and the most entries one stream has.
     // False when a stream is 64 or above.
     bool GetStreamInfo(std::uint32_t& uiStreamCount, std::uint32_t& uiMaxEntriesPerStream) const;
+
+    // The place each entry takes in its stream, in list order: every stream
+    // numbers its own entries, so streams 0, 1, 0 give 0, 0, 1 and a stream
+    // that comes back never overwrites its first entries.
+    [[nodiscard]] std::vector<std::uint32_t> GetStreamEntryIndices() const;
+    // A new declaration for the renderer with every entry, each stream
+    // numbering its own entries; usage 14 lets the declaration choose the
+    // usage. Null when a stream is 64 or above or the renderer refuses the
+    // streams.
+    [[nodiscard]] NiD3DShaderDeclaration* GetShaderDeclaration(NiDX9Renderer* pkRenderer) const;
 
     // Name, fixed-function flag (0/1), count, seven words per entry.
     bool SaveBinary(NiByteStream& kStream) const;

@@ -11,7 +11,7 @@ bool NSBUserDefinedDataBlock::AddEntry(const char* pcKey, std::uint32_t uiFlags,
         NiShaderFactory::ReportError(NiShaderFactory::ERROR_GENERAL, true,
                                      "* ERROR: NSBUserDefinedDataBlock::AddEntry\n    Failed to add entry %s\n"
                                      "    It already exists!\n",
-                                     pkExisting->m_kKey.c_str());
+                                     pkExisting->GetKey() ? pkExisting->GetKey() : "");
         return false;
     }
     Append(LIST_COMMON, pcKey, uiFlags, 0, 0xFFFFFFFF, 1, nullptr, uiDataSize, uiDataStride, pvData, bCopyData);

@@ -14,7 +14,7 @@ std::vector<std::string> Keys(NSBConstantMap& kMap, std::uint32_t uiPlatform)
 {
     std::vector<std::string> kKeys;
     for (auto* pk = kMap.GetFirstPlatformEntry(uiPlatform); pk; pk = kMap.GetNextPlatformEntry(uiPlatform))
-        kKeys.push_back(pk->m_kKey);
+        kKeys.emplace_back(pk->GetKey() ? pk->GetKey() : "");
     return kKeys;
 }
 } // namespace
@@ -34,9 +34,9 @@ TEST_F(NSBConstantMapTest, AddEntryRefusesAKeyOfTheCommonList)
     EXPECT_EQ(spMap->GetEntryIndex("COLOR"), -1);
     const NSBConstantMap::Entry* pkEntry = spMap->FindEntry("Color");
     ASSERT_NE(pkEntry, nullptr);
-    EXPECT_TRUE(pkEntry->OwnsData());
-    EXPECT_NE(pkEntry->GetData(), static_cast<const void*>(af));
-    EXPECT_EQ(std::memcmp(pkEntry->GetData(), af, 16), 0);
+    EXPECT_TRUE(pkEntry->GetOwnsData());
+    EXPECT_NE(pkEntry->GetDataSource(), static_cast<const void*>(af));
+    EXPECT_EQ(std::memcmp(pkEntry->GetDataSource(), af, 16), 0);
 }
 
 TEST_F(NSBConstantMapTest, PlatformEntriesLandInTheListsTheBitsName)
@@ -76,7 +76,7 @@ TEST_F(NSBConstantMapTest, RecordHoldsKindAndFourListsOfEntries)
     ASSERT_TRUE(NSBConstantMap::LoadOptional(kIn, spRead));
     ASSERT_TRUE(spRead);
     EXPECT_EQ(spRead->GetProgramType(), 2u);
-    EXPECT_TRUE(spRead->FindEntry("K")->OwnsData());
+    EXPECT_TRUE(spRead->FindEntry("K")->GetOwnsData());
     EXPECT_EQ(Keys(*spRead, 4), std::vector<std::string>{"X"});
     NiMemoryStream kAgain;
     ASSERT_TRUE(NSBConstantMap::SaveOptional(kAgain, spRead));
@@ -92,8 +92,8 @@ TEST_F(NSBConstantMapTest, OldVersionsHaveNoVariableNamesOrPlatformLists)
     NiMemoryStream kIn(kOld.data(), static_cast<std::uint32_t>(kOld.size()));
     ASSERT_TRUE(spMap->LoadRecord(kIn));
     EXPECT_EQ(kIn.GetBytesLeft(), 4u);
-    EXPECT_EQ(spMap->FindEntry("K")->m_uiDataSize, 4u);
-    EXPECT_TRUE(spMap->FindEntry("K")->m_kVariableName.empty());
+    EXPECT_EQ(spMap->FindEntry("K")->GetDataSize(), 4u);
+    EXPECT_EQ(spMap->FindEntry("K")->GetVariableName(), nullptr);
 
     // 0x00010003: the variable name, still one list.
     NSBStream::SetCurrentVersion(0x00010003);

@@ -1,5 +1,7 @@
 #include "engine/shaders/nsb/NSBPackingDef.h"
 
+#include "engine/shaders/framework/NiD3DShaderDeclaration.h"
+#include "tests/engine/shaders/framework/ShaderTestSupport.h"
 #include "tests/engine/shaders/nsb/NsbTestSupport.h"
 
 using namespace nsb_test;
@@ -80,4 +82,75 @@ TEST_F(NSBPackingDefTest, StreamInfoCountsStreamsAndRefusesStreamsPastTheLast)
     EXPECT_EQ(uiPerStream, 2u);
     kDef.AddPackingEntry(64, 3, 5, 1, 0, 14, 0);
     EXPECT_FALSE(kDef.GetStreamInfo(uiStreams, uiPerStream));
+}
+
+namespace
+{
+class NSBPackingDefDeclarationTest : public shader_test::ShaderTest
+{
+protected:
+    void SetUp() override
+    {
+        ShaderTest::SetUp();
+        CreateRenderer();
+        ASSERT_NE(m_spRenderer, nullptr);
+    }
+};
+} // namespace
+
+// Each stream numbers its own entries: streams 0, 1, 0 give entries 0, 0
+// and 1, so the stream that comes back keeps its first entry.
+TEST_F(NSBPackingDefTest, EveryStreamNumbersItsOwnEntries)
+{
+    NSBPackingDef kDef;
+    for (std::uint32_t uiStream : {0u, 1u, 0u, 2u, 1u, 0u})
+        kDef.AddPackingEntry(uiStream, kDef.GetEntryCount(), 0, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    EXPECT_EQ(kDef.GetStreamEntryIndices(), (std::vector<std::uint32_t>{0, 0, 1, 0, 1, 2}));
+}
+
+TEST_F(NSBPackingDefDeclarationTest, EntriesGoInWithTheirTypesUsagesAndMethods)
+{
+    NSBPackingDef kDef;
+    kDef.AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    // Explicit usage: texture coordinates, usage index 3, a method.
+    kDef.AddPackingEntry(0, 2, NSBPackingDef::INPUT_TEXCOORD0, 1, 1, 5, 3);
+    NiRefPtr<NiD3DShaderDeclaration> spDecl = kDef.GetShaderDeclaration(m_spRenderer);
+    ASSERT_NE(spDecl, nullptr);
+    const auto* pkPosition = spDecl->GetEntry(0, 0);
+    const auto* pkCoords = spDecl->GetEntry(1, 0);
+    ASSERT_TRUE(pkPosition && pkCoords);
+    EXPECT_EQ(pkPosition->m_iParameter, NSBPackingDef::INPUT_POSITION);
+    EXPECT_EQ(pkPosition->m_uiType, 2u);
+    EXPECT_EQ(pkPosition->m_uiUsage, 0u); // chosen by the declaration
+    EXPECT_EQ(pkCoords->m_iParameter, NSBPackingDef::INPUT_TEXCOORD0);
+    EXPECT_EQ(pkCoords->m_uiType, 1u);
+    EXPECT_EQ(pkCoords->m_uiUsage, 5u);
+    EXPECT_EQ(pkCoords->m_uiUsageIndex, 3u);
+    EXPECT_EQ(pkCoords->m_uiMethod, 1u);
+    EXPECT_EQ(spDecl->GetEntry(2, 0), nullptr); // two entries per stream
+}
+
+TEST_F(NSBPackingDefDeclarationTest, TypesWithoutADeclarationTypeAreLeftOut)
+{
+    NSBPackingDef kDef;
+    kDef.AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    kDef.AddPackingEntry(0, 1, NSBPackingDef::INPUT_COLOR, 6, 0, NSBPackingDef::USAGE_NONE, 0);
+    NiRefPtr<NiD3DShaderDeclaration> spDecl = kDef.GetShaderDeclaration(m_spRenderer);
+    ASSERT_NE(spDecl, nullptr);
+    EXPECT_TRUE(spDecl->GetEntry(0, 0)->IsUsed());
+    EXPECT_FALSE(spDecl->GetEntry(1, 0)->IsUsed());
+}
+
+TEST_F(NSBPackingDefDeclarationTest, StreamsPastTheLastOrBeyondTheRendererGiveNone)
+{
+    NSBPackingDef kHigh;
+    kHigh.AddPackingEntry(64, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    EXPECT_EQ(kHigh.GetShaderDeclaration(m_spRenderer), nullptr);
+
+    // One stream more than the device has.
+    NSBPackingDef kMany;
+    for (std::uint32_t ui = 0; ui <= m_spRenderer->GetMaxStreams(); ++ui)
+        kMany.AddPackingEntry(ui, ui, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    EXPECT_EQ(kMany.GetShaderDeclaration(m_spRenderer), nullptr);
+    EXPECT_EQ(kMany.GetShaderDeclaration(nullptr), nullptr);
 }

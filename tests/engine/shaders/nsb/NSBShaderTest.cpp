@@ -272,9 +272,9 @@ TEST_F(NSBShaderTest, RichShaderRoundTripsFieldByFieldAndResavesIdentical)
     NSBConstantMap* pkMap = pkFancy->PeekVertexConstantMap();
     ASSERT_NE(pkMap, nullptr);
     EXPECT_EQ(pkMap->GetProgramType(), 2u);
-    EXPECT_STREQ(pkMap->GetFirstPlatformEntry(1)->m_kKey.c_str(), "IVDX8");
-    EXPECT_STREQ(pkMap->GetFirstPlatformEntry(4)->m_kKey.c_str(), "IVBox");
-    EXPECT_EQ(pkMap->FindEntry("IVCommon")->m_kVariableName, "gCommon");
+    EXPECT_STREQ(pkMap->GetFirstPlatformEntry(1)->GetKey(), "IVDX8");
+    EXPECT_STREQ(pkMap->GetFirstPlatformEntry(4)->GetKey(), "IVBox");
+    EXPECT_STREQ(pkMap->FindEntry("IVCommon")->GetVariableName(), "gCommon");
     NSBPass* pkDetail = pkFancy->GetPass(1, false);
     ASSERT_NE(pkDetail, nullptr);
     EXPECT_NE(pkDetail->GetUserDefinedDataSet(), nullptr);
