@@ -695,6 +695,27 @@ void LanguageSeeds(SeedFolder& kSeeds)
     kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
 }
 
+// Build menus: the demo's layouts with numbered thumbnails, an empty
+// category, a category without plans, an inside menu without categories
+// and a prison of another level.
+void BuildMenuSeeds(SeedFolder& kSeeds)
+{
+    const std::string kMenu =
+        "<TEMPLATES>\r\n<PRISON1>\r\n<BUILD_OBJECTS>\r\n<BUILDINGS>\r\n<panel>\r\n"
+        "images/panels/build/icons_ext.tga\r\nimages/panels/build/page.tga\r\n</panel>\r\n"
+        "<BUILDINGS_CELLBLOCKS>\r\n<plans>\r\n<cellblock_small>\r\nprison1/cellblocks/cellblock_small.nif\r\n"
+        "<thumbnail>\r\nimages/panels/build/thumbs/cellblocks/cellblock_small.tga\r\n7\r\n</thumbnail>\r\n"
+        "</cellblock_small>\r\n<shed>\r\n<thumbnail>\r\n</thumbnail>\r\n</shed>\r\n</plans>\r\n"
+        "</BUILDINGS_CELLBLOCKS>\r\n<EMPTY>\r\n<plans>\r\n</plans>\r\n</EMPTY>\r\n<NO_PLANS>\r\n</NO_PLANS>\r\n"
+        "</BUILDINGS>\r\n<CONTENTS>\r\n<panel>\r\nimages/panels/build/icons_int.tga\r\n"
+        "images/panels/build/page.tga\r\n</panel>\r\n</CONTENTS>\r\n</BUILD_OBJECTS>\r\n</PRISON1>\r\n"
+        "</TEMPLATES>\r\n";
+    const std::string kOtherLevel = "<PRISON2>\r\n<BUILD_OBJECTS>\r\n<BUILDINGS>\r\n<panel>\r\n</panel>\r\n"
+                                    "</BUILDINGS>\r\n</BUILD_OBJECTS>\r\n</PRISON2>\r\n";
+    for (const std::string& kText : {kMenu, kOtherLevel})
+        kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
+}
+
 // The demo data set, as the game reads it: its models, documents and engine
 // fonts go to the targets that load them (its pictures seed the interface
 // image target).
@@ -934,6 +955,8 @@ int main(int iArgs, char** ppcArgs)
         SaveSeeds(kSaves);
         SeedFolder kLanguages(kRoot, "fuzz_language");
         LanguageSeeds(kLanguages);
+        SeedFolder kBuildMenu(kRoot, "fuzz_build_menu");
+        BuildMenuSeeds(kBuildMenu);
         SeedFolder kNsb(kRoot, "fuzz_nsb");
         NsbSeeds(kNsb);
         if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates, kNsb))
@@ -944,7 +967,7 @@ int main(int iArgs, char** ppcArgs)
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kLauncherBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
                                            &kCharacters, &kBaseObjects, &kGameLevels, &kSaves, &kLanguages,
-                                           &kShaders, &kNsb})
+                                           &kBuildMenu, &kShaders, &kNsb})
         {
             if (pkFolder->Failed())
             {
