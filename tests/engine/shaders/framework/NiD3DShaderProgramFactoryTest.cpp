@@ -305,3 +305,66 @@ TEST_F(NiD3DShaderProgramFactoryTest, PassesAskTheFactoryForTheirPrograms)
     EXPECT_EQ(spGlow->GetRefCount(), uiHeld - 1);
     EXPECT_EQ(pkFactory->GetPixelShader("/elsewhere/glow.psh##main"), spGlow);
 }
+
+TEST_F(NiD3DShaderProgramFactoryTest, ProgramsOutliveALostAndResetDevice)
+{
+    CreateRenderer();
+    NiD3DShaderProgramFactory* pkFactory = NiD3DShaderProgramFactory::GetInstance();
+    ASSERT_NE(pkFactory, nullptr);
+    pkFactory->AddProgramDirectory(m_kFolder.c_str());
+    Write("water.vsh", kVertexText, sizeof(kVertexText) - 1);
+    Write("glow.psh", kPixelText, sizeof(kPixelText) - 1);
+
+    NiD3DPassPtr spPass;
+    NiD3DPass::CreateNewPass(spPass);
+    spPass->SetProgramString(NiD3DPass::VERTEX_FILE, "water");
+    spPass->SetProgramString(NiD3DPass::PIXEL_FILE, "glow");
+    ASSERT_TRUE(spPass->LoadVertexProgram(nullptr));
+    ASSERT_TRUE(spPass->LoadPixelProgram());
+    NiRefPtr<PlainShader> spShader = new PlainShader;
+    spShader->SetPass(0, spPass);
+    spShader->SetPassCount(1);
+    ASSERT_TRUE(spShader->Initialize(m_spRenderer));
+    gfx::IDirect3DVertexShader9* pkVertex = spPass->GetVertexShader()->GetVertexShader();
+    gfx::IDirect3DPixelShader9* pkPixel = spPass->GetPixelShader()->GetPixelShader();
+    ASSERT_NE(pkVertex, nullptr);
+    ASSERT_NE(pkPixel, nullptr);
+
+    auto Frame = [this]() {
+        const bool bBegun = m_spRenderer->BeginScene();
+        m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_ALL);
+        m_spRenderer->EndScene();
+        m_spRenderer->DisplayFrame();
+        return bBegun;
+    };
+    gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    ASSERT_TRUE(Frame());
+    pkDevice->SimulateDeviceLoss();
+    EXPECT_FALSE(Frame());
+    EXPECT_FALSE(Frame());
+    pkDevice->EndDeviceLoss();
+    ASSERT_TRUE(Frame());
+    EXPECT_FALSE(m_spRenderer->IsDeviceLost());
+
+    // Device programs are not in the pool a reset empties: the same objects
+    // come through, and the pass binds them as before.
+    EXPECT_EQ(spPass->GetVertexShader()->GetVertexShader(), pkVertex);
+    EXPECT_EQ(spPass->GetPixelShader()->GetPixelShader(), pkPixel);
+    spPass->SetupShaderPrograms(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, NiXform(), NiBoundSphere(), 0);
+    NiDX9RenderState* pkState = m_spRenderer->GetRenderState();
+    EXPECT_EQ(pkState->GetVertexShader(), pkVertex);
+    EXPECT_EQ(pkState->GetPixelShader(), pkPixel);
+
+    // After a purge during the loss the kept code makes them again once the
+    // device is back.
+    pkDevice->SimulateDeviceLoss();
+    EXPECT_FALSE(Frame());
+    spShader->PurgeRendererData();
+    EXPECT_EQ(spPass->GetVertexShader()->GetVertexShader(), nullptr);
+    pkDevice->EndDeviceLoss();
+    ASSERT_TRUE(Frame());
+    spShader->RecreateRendererData();
+    EXPECT_NE(spPass->GetVertexShader()->GetVertexShader(), nullptr);
+    EXPECT_NE(spPass->GetPixelShader()->GetPixelShader(), nullptr);
+    EXPECT_TRUE(Texts().empty());
+}
