@@ -1,0 +1,381 @@
+// The prison's simulation step: 900 prisoners and 100 staff (25 of each
+// kind), made through their factories, live on a 128 x 128 outside grid
+// with 40 cells and 60 usable objects of the demo prison, every controller
+// running. One registry update at a scaled 1/60 s; goal: under 1.7 ms for
+// the 1,000 characters. The same number of do-nothing AI characters walking
+// planned paths on the same grid is the baseline, measured in the same run.
+
+#include "bench/BenchSupport.h"
+#include "engine/animation/NiAnimationLibrary.h"
+#include "engine/core/NiMainLibrary.h"
+#include "engine/core/NiRandom.h"
+#include "engine/render/NiRenderLibrary.h"
+#include "engine/scene/NiSceneGraphLibrary.h"
+#include "engine/scene/NiSceneLibrary.h"
+#include "framework/COrvaneAICharacter.h"
+#include "framework/COrvaneAICharacterController.h"
+#include "framework/COrvaneBlock.h"
+#include "framework/COrvaneComposite.h"
+#include "framework/COrvaneObjectDesc.h"
+#include "framework/COrvaneSplineBase.h"
+#include "framework/COrvaneTagTree.h"
+#include "game/simulation/ai/CAIControllerManager.h"
+#include "game/simulation/characters/CCharacterFactories.h"
+#include "game/simulation/characters/CGameCharacter.h"
+#include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CGameFactories.h"
+#include "game/simulation/objects/CGameHost.h"
+#include "game/simulation/objects/CPathableObject.h"
+#include "tools/COrvaneDemoPrison.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <memory>
+#include <vector>
+
+namespace
+{
+constexpr int SIZE = 128;
+constexpr int PRISONERS = 900;
+constexpr int STAFF_PER_KIND = 25;
+constexpr int CHARACTERS = PRISONERS + 4 * STAFF_PER_KIND;
+constexpr int CELLS = 40;
+constexpr int USABLES = 60;
+constexpr float FRAME = 1.0f / 60.0f;
+constexpr float WARM_UP_SECONDS = 60.0f;
+
+// The game as the simulation sees it, without a window: a clock standing at
+// 09:00 of the first day, no messages or sound.
+class BenchHost : public CGameHost
+{
+public:
+    BenchHost() { CGameHost::Set(this); }
+    ~BenchHost() override { CGameHost::Set(nullptr); }
+
+    CClockState GetClock() const override { return m_kClock; }
+    float GetGameSpeed() const override { return 1.0f; }
+    void SetGameSpeed(float) override {}
+    float GetSavedSpeed() const override { return 1.0f; }
+    void SetSavedSpeed(float) override {}
+    void PostMessage(int) override {}
+    void PostNumberedMessage(int, int) override {}
+    bool IsMessageShowing() const override { return false; }
+    void PlaySample(int, int, bool) override {}
+    void StopSample(int) override {}
+    std::uint32_t GetLevelNumber() const override { return 0; }
+    CWorld* GetWorld() const override { return nullptr; }
+    CSpawnManager* GetSpawnManager() const override { return m_pkSpawn; }
+    CWorldObject* GetSelectedBuilding() const override { return nullptr; }
+    void SetSelectedBuilding(CWorldObject*) override {}
+    std::uint16_t TakePersonNumber() override { return m_usPersons++; }
+    std::uint16_t GetPersonCounter() const override { return m_usPersons; }
+    void SetPersonCounter(std::uint16_t usCounter) override { m_usPersons = usCounter; }
+    std::uint16_t GetSaveVersion() const override { return 0; }
+    COrvaneCamera* GetCamera() const override { return nullptr; }
+    COrvaneAIControllerManager* GetControllerManager() const override { return m_pkControllers; }
+    void ObjectDestroyed(COrvaneObject*) override {}
+
+    CClockState m_kClock;
+    CSpawnManager* m_pkSpawn = nullptr;
+    COrvaneAIControllerManager* m_pkControllers = nullptr;
+    std::uint16_t m_usPersons = 0;
+};
+
+// The baseline: characters_bench's do-nothing character, walking its plan
+// and the plan back for as long as the run lasts.
+class IdleController : public COrvaneAICharacterController
+{
+public:
+    IdleController() { SetName("Idle"); }
+    int HandleEvent(std::int32_t, std::uint8_t) override { return 0; }
+    void ReleaseBlock(COrvaneAIStateBlock*) override {}
+};
+
+class Walker : public COrvaneAICharacter
+{
+public:
+    ~Walker() override { COrvaneAICharacter::Destroy(); }
+    std::int32_t GetEntityKind() const override { return 0; }
+    void ExtraUpdate() override {}
+    void OnPathQueueEmpty() override
+    {
+        if (m_pkPlan)
+            QueuePath(m_pkPlan.get(), true, true);
+    }
+    void SuspendedUpdate() override {}
+    void PreAIUpdate() override {}
+    void PostAIUpdate() override {}
+    void OnControllerChange(COrvaneAICharacterController*, COrvaneAICharacterController*) override {}
+    bool LoadReference(COrvaneFile&, COrvaneAICharacterState&, int) const override { return true; }
+    bool LoadNullReference(COrvaneFile&, COrvaneAICharacterState&, int) const override { return true; }
+    int SetControllerByName(const char*, int, int) override { return 0; }
+    COrvaneAICharacterController* FindControllerByName(const char*) const override { return nullptr; }
+    bool BeUsedByCharacter(COrvaneAICharacter*) override { return false; }
+    bool ReleasePartner(COrvaneAICharacter*) override { return true; }
+    void OnPartnerTask() override {}
+    bool ChooseWanderTarget() override { return false; }
+    bool AnswersTrue() const override { return true; }
+
+    std::unique_ptr<COrvaneSplineBase> m_pkPlan;
+};
+
+// The prison in a temporary folder, the current folder while it lives.
+class Prison
+{
+public:
+    bool Start()
+    {
+        NiSceneLibraryRegister();
+        NiSceneGraphRegister();
+        NiRenderLibraryRegister();
+        NiMainLibrary::Init();
+        NiAnimationLibrary::Init();
+        std::string kTemplate = (std::filesystem::temp_directory_path() / "orvane-bench-XXXXXX").string();
+        if (!mkdtemp(kTemplate.data()))
+            return false;
+        m_kFolder = kTemplate;
+        std::filesystem::current_path(m_kFolder);
+        std::ofstream("data.xml", std::ios::binary) << "<TEMPLATES>\r\n</TEMPLATES>\r\n";
+        COrvaneTagTree kDocument;
+        if (!AddDemoPrison("data.xml") || !WriteDemoPrisonModels(".") || !kDocument.Load("data.xml"))
+            return false;
+        m_kSpawn.LoadRosters(kDocument);
+        m_kHost.m_pkSpawn = &m_kSpawn;
+        m_kHost.m_kClock.m_usYear = 2005;
+        m_kHost.m_kClock.m_fMinutes = m_kHost.m_kClock.m_fPreviousMinutes = 9.0f * 60.0f;
+        m_kControllers.RegisterControllers();
+        m_kHost.m_pkControllers = &m_kControllers;
+        RegisterCharacterKinds();
+        m_pkManager = CDynamicObjectManager::GetInstance();
+        m_pkManager->LoadPrisonTemplates(kDocument);
+
+        CGridDesc kDesc;
+        kDesc.m_aiNumbers[0] = 1;
+        kDesc.m_aiNumbers[1] = SIZE;
+        kDesc.m_aiNumbers[2] = SIZE;
+        kDesc.m_aiNumbers[3] = 0;
+        kDesc.m_aiNumbers[4] = 2;
+        kDesc.m_ucOwnStack = 1;
+        m_pkGrid = CBlockGridManager::GetInstance()->CreateGrid(kDesc);
+        if (!m_pkGrid)
+            return false;
+        NiSeedRandom(7);
+        // Objects stand in a loose lattice, characters anywhere free.
+        const char* const apcUsable[][2] = {
+            {"FoodObjectFactory", "dining_table"}, {"FoodObjectFactory", "bench"},
+            {"WorkObjectFactory", "work_bench"},   {"HospitalObjectFactory", "sick_bed"},
+            {"PathableObjectFactory", "bench"},
+        };
+        int iSpot = 0;
+        auto NextSpot = [&iSpot] {
+            const int iRow = 6 + (iSpot / 10) * 12;
+            const int iColumn = 6 + (iSpot % 10) * 12;
+            ++iSpot;
+            return iRow * SIZE + iColumn;
+        };
+        std::vector<CBaseObject*> kCells;
+        for (int i = 0; i < CELLS; ++i)
+            if (CBaseObject* pkCell = Stand("CellFactory", "cell_single", NextSpot()))
+                kCells.push_back(pkCell);
+        for (int i = 0; i < USABLES; ++i)
+            Stand(apcUsable[i % 5][0], apcUsable[i % 5][1], NextSpot());
+        for (int i = 0; i < PRISONERS; ++i)
+        {
+            CGameCharacter* pkPrisoner = Person("PrisonerFactory", i % 2 ? "thug" : "old_lag");
+            if (!pkPrisoner)
+                return false;
+            if (static_cast<std::size_t>(i) < kCells.size() * 2)
+                pkPrisoner->SetHome(kCells[static_cast<std::size_t>(i) / 2]);
+        }
+        const char* const apcStaff[][2] = {
+            {"SecurityGuardFactory", "guard2"}, {"MedicalFactory", "doctor"},
+            {"SupportStaffFactory", "counsellor"}, {"MaintenanceStaffFactory", "maint_worker"},
+        };
+        for (const auto& apcKind : apcStaff)
+            for (int i = 0; i < STAFF_PER_KIND; ++i)
+                if (!Person(apcKind[0], apcKind[1]))
+                    return false;
+        return true;
+    }
+
+    ~Prison()
+    {
+        CDynamicObjectManager::DestroyInstance();
+        CBlockGridManager::DestroyInstance();
+        CGameObjectFactory::ResetKindMakers();
+        std::error_code kError;
+        std::filesystem::current_path(m_kPrevious, kError);
+        if (!m_kFolder.empty())
+            std::filesystem::remove_all(m_kFolder, kError);
+    }
+
+    void Update() { m_pkManager->UpdateObjects(FRAME); }
+
+    // How many characters each controller runs, as "name n" pairs.
+    [[nodiscard]] std::string ControllerCounts() const
+    {
+        std::map<std::string, int> kCounts;
+        for (std::uint32_t i = 0; COrvaneObject* pkObject = m_pkManager->GetObjectAt(i); ++i)
+            if (auto* pkCharacter = dynamic_cast<CGameCharacter*>(pkObject))
+            {
+                const COrvaneAICharacterController* pkActive = pkCharacter->GetActiveController();
+                ++kCounts[pkActive && pkActive->GetName() ? pkActive->GetName() : "none"];
+            }
+        std::string kText;
+        for (const auto& [kName, iCount] : kCounts)
+            kText += (kText.empty() ? "" : ", ") + kName + " " + std::to_string(iCount);
+        return kText;
+    }
+
+    [[nodiscard]] CBlockGrid& GetGrid() const { return *m_pkGrid; }
+
+private:
+    CBaseObject* Stand(const char* pcFactory, const char* pcTemplate, std::int32_t iCell)
+    {
+        COrvaneObjectDesc kDesc;
+        kDesc.m_pkTemplate = m_pkManager->FindTemplate(pcTemplate);
+        kDesc.m_ucMode = 1;
+        auto* pkObject = dynamic_cast<CPathableObject*>(
+            m_pkManager->CreateObject(m_pkManager->FindFactory(pcFactory, nullptr), kDesc));
+        NiVec3 kAt;
+        if (!pkObject || !m_pkGrid->CellPosition(iCell, kAt, true))
+            return nullptr;
+        pkObject->SetPosition(kAt, 0);
+        pkObject->PlaceAt(kAt, m_pkGrid);
+        pkObject->Update(0.0f);
+        if (COrvaneComposite* pkModel = pkObject->GetModel())
+            pkModel->UpdateNode(0.0f);
+        pkObject->Place();
+        return pkObject;
+    }
+
+    CGameCharacter* Person(const char* pcFactory, const char* pcTemplate)
+    {
+        COrvaneObjectDesc kDesc;
+        kDesc.m_pkTemplate = m_pkManager->FindTemplate(pcTemplate);
+        kDesc.m_ucMode = 1;
+        kDesc.m_pkGrid = m_pkGrid;
+        auto* pkPerson =
+            dynamic_cast<CGameCharacter*>(m_pkManager->CreateObject(m_pkManager->FindFactory(pcFactory, nullptr), kDesc));
+        if (!pkPerson)
+            return nullptr;
+        pkPerson->SetGrid(m_pkGrid);
+        NiVec3 kAt;
+        std::int32_t iCell = 0;
+        do
+            iCell = NiRand() % (SIZE * SIZE);
+        while (!m_pkGrid->GetBlock(iCell)->IsWalkable());
+        if (m_pkGrid->CellPosition(iCell, kAt, true))
+            pkPerson->SetPosition(kAt, 0);
+        pkPerson->SetGrid(m_pkGrid);
+        pkPerson->SetUpdateHook(true);
+        return pkPerson;
+    }
+
+    std::filesystem::path m_kFolder;
+    std::filesystem::path m_kPrevious = std::filesystem::current_path();
+    BenchHost m_kHost;
+    CSpawnManager m_kSpawn;
+    CAIControllerManager m_kControllers;
+    CDynamicObjectManager* m_pkManager = nullptr;
+    CBlockGrid* m_pkGrid = nullptr;
+};
+
+struct Walkers
+{
+    IdleController kController;
+    std::vector<std::unique_ptr<Walker>> kWalkers;
+};
+
+std::unique_ptr<Walkers> MakeWalkers(CBlockGrid& kGrid)
+{
+    auto pkWalkers = std::make_unique<Walkers>();
+    NiSeedRandom(11);
+    while (static_cast<int>(pkWalkers->kWalkers.size()) < CHARACTERS)
+    {
+        auto pkWalker = std::make_unique<Walker>();
+        COrvaneObjectDesc kDesc;
+        kDesc.m_pkGrid = &kGrid;
+        kDesc.m_ucMode = 2;
+        pkWalker->Load(kDesc);
+        const std::int32_t iFrom = NiRand() % (SIZE * SIZE), iTo = NiRand() % (SIZE * SIZE);
+        NiVec3 kAt;
+        if (!kGrid.CellPosition(iFrom, kAt, true))
+            continue;
+        pkWalker->SetPosition(kAt, 0);
+        pkWalker->COrvaneCharacter::Update(0.0f);
+        if (!pkWalker->PathStep(iFrom, iTo, 0, 0) || pkWalker->GetPathState() != COrvaneCharacter::PATH_READY ||
+            !pkWalker->GetSpline())
+            continue;
+        pkWalker->m_pkPlan = pkWalker->GetSpline()->Clone();
+        pkWalker->QueuePath(pkWalker->m_pkPlan.get(), true, true);
+        pkWalker->SetWalkMode(COrvaneCharacter::WALK_FOLLOWING);
+        pkWalker->SwitchController(&pkWalkers->kController);
+        pkWalkers->kWalkers.push_back(std::move(pkWalker));
+    }
+    return pkWalkers;
+}
+
+void UpdateWalkers(Walkers& kWalkers)
+{
+    for (std::unique_ptr<Walker>& pkWalker : kWalkers.kWalkers)
+        pkWalker->Update(FRAME);
+}
+
+Prison* s_pkPrison = nullptr;
+
+void BM_SimulationUpdate(benchmark::State& kState)
+{
+    for (auto _ : kState)
+        s_pkPrison->Update();
+    kState.counters["us/character"] = benchmark::Counter(
+        static_cast<double>(kState.iterations()) * CHARACTERS, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_SimulationUpdate)->Unit(benchmark::kMillisecond);
+} // namespace
+
+int main(int argc, char** argv)
+{
+    auto pkPrison = std::make_unique<Prison>();
+    if (!pkPrison->Start())
+    {
+        std::fprintf(stderr, "simulation_bench: cannot make the demo prison\n");
+        return 1;
+    }
+    s_pkPrison = pkPrison.get();
+    for (float fTime = 0.0f; fTime < WARM_UP_SECONDS; fTime += FRAME)
+        pkPrison->Update();
+
+    std::printf("simulation: controllers after the warm-up: %s\n", pkPrison->ControllerCounts().c_str());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+
+    constexpr int UPDATES = 600;
+    auto kStart = std::chrono::steady_clock::now();
+    for (int i = 0; i < UPDATES; ++i)
+        pkPrison->Update();
+    const double dMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - kStart).count() / UPDATES;
+    std::printf("simulation update: %.3f ms per UpdateObjects for %d characters (goal under 1.7 ms: %s)\n", dMs,
+                CHARACTERS, dMs < 1.7 ? "met" : "not met");
+    std::printf("simulation update: %.3f us per character\n", dMs * 1000.0 / CHARACTERS);
+
+    std::unique_ptr<Walkers> pkWalkers = MakeWalkers(pkPrison->GetGrid());
+    const PairRatio kRatio = MeasurePairs(
+        21, 0.02, [&] { pkPrison->Update(); }, [&] { UpdateWalkers(*pkWalkers); });
+    std::printf("simulation update / bare AI update: %.2f\n", kRatio.m_dMedian);
+    pkWalkers.reset();
+    pkPrison.reset();
+    benchmark::Shutdown();
+    return 0;
+}
