@@ -499,9 +499,72 @@ bool CGameCharacter::ReleasePartner(COrvaneAICharacter* pkOther)
     return true;
 }
 
+bool CGameCharacter::StepOffBlockedCell()
+{
+    if (!m_pkGrid)
+        return false;
+    const NiVec3* pkAt = GetModelPosition();
+    if (!m_pkGrid->IsValidCell(m_iCurrentCell, true) && pkAt)
+    {
+        // Just off the grid's edge: back onto the nearest cell.
+        float fBest = 0.0f;
+        std::int32_t iBest = -1;
+        const std::int32_t iCells = m_pkGrid->GetRows() * m_pkGrid->GetColumns();
+        for (std::int32_t i = 0; i < iCells; ++i)
+        {
+            NiVec3 kCentre;
+            if (!m_pkGrid->CellPosition(i, kCentre, true))
+                continue;
+            const float fDx = kCentre.x - pkAt->x;
+            const float fDz = kCentre.z - pkAt->z;
+            if (iBest < 0 || fDx * fDx + fDz * fDz < fBest)
+            {
+                fBest = fDx * fDx + fDz * fDz;
+                iBest = i;
+            }
+        }
+        NiVec3 kCentre;
+        if (iBest < 0 || !m_pkGrid->CellPosition(iBest, kCentre, true))
+            return false;
+        PlaceAt(kCentre, m_pkGrid);
+        m_iCurrentCell = iBest;
+    }
+    if (!m_pkGrid->IsValidCell(m_iCurrentCell, true))
+        return false;
+    const COrvaneBlock* pkHere = m_pkGrid->GetBlock(m_iCurrentCell);
+    if (pkHere && pkHere->IsWalkable())
+        return true;
+    const std::int32_t iColumn = m_pkGrid->ColumnOf(m_iCurrentCell, true);
+    const std::int32_t iRow = m_pkGrid->RowOf(m_iCurrentCell, true);
+    for (std::int32_t iReach = 1; iReach <= 2; ++iReach)
+        for (std::int32_t iDr = -iReach; iDr <= iReach; ++iDr)
+            for (std::int32_t iDc = -iReach; iDc <= iReach; ++iDc)
+            {
+                const std::int32_t iR = iRow + iDr;
+                const std::int32_t iC = iColumn + iDc;
+                if (iR < 0 || iC < 0 || iR >= m_pkGrid->GetRows() || iC >= m_pkGrid->GetColumns())
+                    continue;
+                const std::int32_t iCell = m_pkGrid->CellIndex(iR, iC, true);
+                const COrvaneBlock* pkBlock = m_pkGrid->GetBlock(iCell);
+                NiVec3 kAt;
+                if (pkBlock && pkBlock->IsWalkable() && m_pkGrid->CellPosition(iCell, kAt, true))
+                {
+                    PlaceAt(kAt, m_pkGrid);
+                    m_iCurrentCell = iCell;
+                    return true;
+                }
+            }
+    return false;
+}
+
 bool CGameCharacter::ChooseWanderTarget()
 {
     if (!m_pkGrid)
+        return false;
+    // A walk that ended inside an object's footprint (a place whose way out
+    // ends at its door) or just past the grid's edge would leave the
+    // character choosing for ever.
+    if (!StepOffBlockedCell())
         return false;
     std::int32_t aiCount[2] = {NiRand() % 5 + 1, NiRand() % 5 + 1};
     const int aiStep[2] = {NiRand() % 2 != 0 ? -1 : 1, NiRand() % 2 != 0 ? -1 : 1};

@@ -244,6 +244,10 @@ public:
     // A random connector of the grid becomes the connector and its cell
     // the target cell; false without one.
     bool TargetRandomConnector();
+    // Standing off the grid: onto its nearest cell. Standing on a cell that
+    // may not be walked: onto the nearest walkable cell within two. False
+    // when there is none.
+    bool StepOffBlockedCell();
     // The target object stops the use animation it plays.
     void StopTargetAnimation();
 

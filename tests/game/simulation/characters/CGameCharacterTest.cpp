@@ -4,6 +4,7 @@
 #include "framework/COrvaneAICharacterController.h"
 #include "framework/COrvaneAIControllerManager.h"
 #include "framework/COrvaneAnim.h"
+#include "framework/COrvaneBlock.h"
 #include "framework/COrvaneComposite.h"
 #include "game/simulation/characters/CAIPrisoner.h"
 #include "game/simulation/characters/CAIStaff.h"
@@ -366,4 +367,44 @@ TEST_F(CGameCharacterTest, RelocationGoesHomeElseToTheRoadElseToTheYard)
     pkWalker->ForceRelocate();
     EXPECT_EQ(pkWalker->GetGrid(), pkYard);
     EXPECT_TRUE(pkWalker->IsSkippingUpdate());
+}
+
+TEST_F(CGameCharacterTest, AWalkerOnABlockedCellOrPastTheEdgeStepsBackBeforeItChooses)
+{
+    UseStubControllers();
+    CBlockGrid* pkYard = Area(1, 8, 8);
+    CGameCharacter* pkWalker = Make("GameCharacterFactory", "thug", pkYard);
+    ASSERT_NE(pkWalker, nullptr);
+    // Inside a footprint: every cell blocked but one, diagonal to it.
+    const std::int32_t iFree = pkYard->CellIndex(1, 2, true);
+    for (std::int32_t i = 0; i < 64; ++i)
+        if (i != iFree)
+            pkYard->GetBlock(i)->SetState(COrvaneBlock::STATE_BLOCKING);
+    StandOn(*pkWalker, pkYard->CellIndex(2, 3, true));
+    EXPECT_TRUE(pkWalker->StepOffBlockedCell());
+    EXPECT_EQ(pkWalker->GetCurrentCell(), iFree);
+    // Placed there once the scene places the model.
+    pkWalker->GetModel()->UpdateNode(0.0f);
+    EXPECT_EQ(pkYard->CellAt(*pkWalker->GetModelPosition()), iFree);
+    // Nothing walkable within two cells: it stays and chooses nothing.
+    const std::int32_t iFar = pkYard->CellIndex(6, 6, true);
+    StandOn(*pkWalker, iFar);
+    EXPECT_FALSE(pkWalker->ChooseWanderTarget());
+    EXPECT_EQ(pkWalker->GetCurrentCell(), iFar);
+
+    // Just past the edge: back onto the nearest cell, then a walk.
+    for (std::int32_t i = 0; i < 64; ++i)
+        pkYard->GetBlock(i)->SetState(COrvaneBlock::STATE_FREE);
+    NiVec3 kCorner;
+    ASSERT_NE(pkYard->CellPosition(0, kCorner, true), nullptr);
+    // Half a cell past the outer corner, whichever way the grid lies.
+    NiVec3 kOther;
+    ASSERT_NE(pkYard->CellPosition(pkYard->CellIndex(1, 1, true), kOther, true), nullptr);
+    const NiVec3 kOff = kCorner + (kCorner - kOther) * 0.75f;
+    pkWalker->SetPosition(kOff, 0);
+    pkWalker->SetGrid(pkYard);
+    ASSERT_EQ(pkWalker->GetCurrentCell(), -1);
+    EXPECT_TRUE(pkWalker->ChooseWanderTarget());
+    EXPECT_EQ(pkWalker->GetCurrentCell(), 0);
+    EXPECT_GE(pkWalker->GetDestination(), 0);
 }

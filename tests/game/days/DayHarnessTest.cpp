@@ -1,0 +1,485 @@
+// A small prison run by the game for whole game days on the demo data:
+// nobody may be lost, the money must add up, nobody may stand stuck, and the
+// same seed must give the same days.
+
+#include "game/shell/CGame.h"
+
+#include "engine/core/NiRandom.h"
+#include "framework/COrvaneAICharacterController.h"
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneComposite.h"
+#include "framework/COrvaneObjectDesc.h"
+#include "game/shell/CCamera.h"
+#include "game/shell/CFrontEndScreens.h"
+#include "game/shell/ui/CInterface.h"
+#include "game/simulation/characters/CAIPrisoner.h"
+#include "game/simulation/characters/CAIStaff.h"
+#include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CCell.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CPathableObject.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorld.h"
+#include "platform/os/OsTime.h"
+#include "tests/framework/FrameworkTestSupport.h"
+#include "tests/framework/TestClock.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr float FRAME = 0.05f;
+constexpr float SPEED = 12.0f;
+constexpr int DAYS = 12;
+// Game minutes (scaled seconds) a character may keep its controller, state
+// and cell during the day.
+constexpr float STUCK_MINUTES = 120.0f;
+
+struct Placed
+{
+    const char* m_pcFactory;
+    const char* m_pcTemplate;
+};
+
+// What a run leaves to compare.
+struct DayRun
+{
+    std::string m_kStatistics;
+    std::vector<CInterfaceMessage> m_kMessages;
+    std::vector<std::string> m_kFailures;
+    int m_iMornings = 0;
+    int m_iPrisonersSeen = 0;
+    int m_iReceived = 0;
+    int m_iDeparted = 0;
+    int m_iServices = 0;
+};
+
+// Where a character was last seen changing.
+struct Seen
+{
+    std::string m_kController;
+    std::uint8_t m_ucState = 0;
+    std::int32_t m_iCell = -1;
+    // Off every cell (on the arrival road) the position tells the move.
+    NiVec3 m_kAt;
+    const void* m_pkGrid = nullptr;
+    float m_fSince = 0.0f;
+};
+
+class DayHarnessTest : public EngineFrameworkTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineFrameworkTest::SetUp();
+        std::filesystem::copy(ORVANE_DEMO_DATA, Folder(),
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::overwrite_existing);
+        COrvaneApplication::LoadSettings();
+        // Path searches never split: the tick stands still.
+        os::SetClock(&m_kTick);
+    }
+
+    void TearDown() override
+    {
+        os::SetClock(nullptr);
+        COrvaneApplication::ResetSettings();
+        CCamera::ResetCurrent();
+        CGame::ResetStatics();
+        EngineFrameworkTest::TearDown();
+    }
+
+    static CPathableObject* Stand(CGame& kGame, const Placed& kWhat, CBlockGrid& kFloor, std::int32_t iCell)
+    {
+        CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+        COrvaneObjectDesc kDesc;
+        kDesc.m_pkTemplate = pkManager->FindTemplate(kWhat.m_pcTemplate);
+        kDesc.m_ucMode = 1;
+        kDesc.m_ucAddToWorld = 1;
+        auto* pkObject = dynamic_cast<CPathableObject*>(
+            pkManager->CreateObject(pkManager->FindFactory(kWhat.m_pcFactory, kGame.GetWorld()), kDesc));
+        NiVec3 kAt;
+        if (!pkObject || !kFloor.CellPosition(iCell, kAt, true))
+            return nullptr;
+        pkObject->SetPosition(kAt, 0);
+        pkObject->PlaceAt(kAt, &kFloor);
+        pkObject->Update(0.0f);
+        if (COrvaneComposite* pkModel = pkObject->GetModel())
+            pkModel->UpdateNode(0.0f);
+        pkObject->Place();
+        return pkObject;
+    }
+
+    static CGameCharacter* Hire(CGame& kGame, const char* pcFactory, const char* pcTemplate, CPathableObject& kRoom)
+    {
+        CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+        COrvaneObjectDesc kDesc;
+        kDesc.m_pkTemplate = pkManager->FindTemplate(pcTemplate);
+        kDesc.m_ucMode = 1;
+        kDesc.m_pkGrid = kRoom.GetGrid();
+        auto* pkMember =
+            dynamic_cast<CGameCharacter*>(pkManager->CreateObject(pkManager->FindFactory(pcFactory, kGame.GetWorld()), kDesc));
+        if (!pkMember)
+            return nullptr;
+        pkMember->SetGrid(kRoom.GetGrid());
+        pkMember->SetHome(&kRoom);
+        pkMember->FinishActivity();
+        pkMember->SetUpdateHook(true);
+        return pkMember;
+    }
+
+    // Prisoners off the arrival road into cells, or waiting for one.
+    static int Admit(CGame& kGame, int iCount)
+    {
+        CSpawnManager* pkSpawn = kGame.GetSpawnManager();
+        int iAdmitted = 0;
+        for (int i = 0; pkSpawn && i < iCount; ++i)
+        {
+            CAIPrisoner* pkPrisoner = pkSpawn->CreateArrivingPrisoner();
+            if (!pkPrisoner)
+                continue;
+            // The arrival leaves the prisoner without a grid, so it cannot
+            // walk the road: the harness puts it on the yard, at its cell
+            // or, waiting, in the middle.
+            CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+            pkPrisoner->SetGrid(pkYard);
+            pkPrisoner->ClearPath();
+            pkPrisoner->SetUpdateHook(true);
+            ++iAdmitted;
+            if (pkSpawn->AssignCell(pkPrisoner))
+            {
+                pkPrisoner->Relocate();
+            }
+            else
+            {
+                pkSpawn->AddWaitingPrisoner(pkPrisoner);
+                pkPrisoner->ReturnToCell(1, (pkYard->GetRows() / 2) * pkYard->GetColumns() + pkYard->GetColumns() / 2);
+            }
+        }
+        return iAdmitted;
+    }
+
+    // The prison: eight cells of levels 0, 1 and 3, a table, a workbench,
+    // a sick bed, a bench, the two administration rooms, an execution room
+    // and the four staff rooms with their staff; then the first prisoners.
+    static bool Build(CGame& kGame)
+    {
+        CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+        if (!pkYard)
+            return false;
+        int iSpot = 0;
+        auto Next = [&iSpot, pkYard] {
+            const int iRow = 4 + (iSpot / 6) * 6;
+            const int iColumn = 4 + (iSpot % 6) * 6;
+            ++iSpot;
+            return iRow * pkYard->GetColumns() + iColumn;
+        };
+        const char* const apcCells[] = {"cell_single", "cell_single", "cell_double", "cell_double",
+                                        "cell_double", "cell_secure", "cell_secure", "cell_secure"};
+        for (const char* pcCell : apcCells)
+            if (!Stand(kGame, {"CellFactory", pcCell}, *pkYard, Next()))
+                return false;
+        const Placed akObjects[] = {
+            {"FoodObjectFactory", "dining_table"}, {"WorkObjectFactory", "work_bench"},
+            {"HospitalObjectFactory", "sick_bed"}, {"PathableObjectFactory", "bench"},
+            {"AdminRoomFactory", "planning1"},     {"AdminRoomFactory", "clerical1"},
+            {"AdminRoomFactory", "execution_room"},
+        };
+        for (const Placed& kObject : akObjects)
+            if (!Stand(kGame, kObject, *pkYard, Next()))
+                return false;
+        const struct
+        {
+            const char* m_pcRoom;
+            const char* m_pcFactory;
+            const char* m_pcStaff;
+        } akRooms[] = {
+            {"guard_room", "SecurityGuardFactory", "guard2"},
+            {"medical_room", "MedicalFactory", "doctor"},
+            {"counselling_room", "SupportStaffFactory", "chaplain"},
+            {"repair_room", "MaintenanceStaffFactory", "maint_worker"},
+        };
+        for (const auto& kRoom : akRooms)
+        {
+            CPathableObject* pkRoom = Stand(kGame, {"AdminRoomFactory", kRoom.m_pcRoom}, *pkYard, Next());
+            if (!pkRoom || !Hire(kGame, kRoom.m_pcFactory, kRoom.m_pcStaff, *pkRoom))
+                return false;
+        }
+        return Admit(kGame, 12) == 12;
+    }
+
+    // The checks of a morning, once the night's departures have gone.
+    static void CheckBooks(DayRun& kRun, int iDay)
+    {
+        CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+        const CPrisonStatistics& kLedger = *pkManager->GetStatistics();
+        const CSpawnManager* pkSpawn = CGameHost::Get() ? CGameHost::Get()->GetSpawnManager() : nullptr;
+        auto Fail = [&kRun, iDay](const std::string& kWhat) {
+            kRun.m_kFailures.push_back("day " + std::to_string(iDay) + ": " + kWhat);
+        };
+        std::vector<CAIPrisoner*> kPrisoners;
+        int aiStaff[CPrisonStatistics::CATEGORY_COUNT] = {};
+        int iOccupancy = 0;
+        for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+        {
+            if (auto* pkPrisoner = dynamic_cast<CAIPrisoner*>(pkObject))
+                kPrisoners.push_back(pkPrisoner);
+            else if (auto* pkStaff = dynamic_cast<CAIStaff*>(pkObject))
+                ++aiStaff[pkStaff->GetStaffCategory()];
+            if (auto* pkCell = dynamic_cast<CCell*>(pkObject))
+                iOccupancy += pkCell->GetOccupancy();
+            if (auto* pkPlaced = dynamic_cast<CBaseObject*>(pkObject))
+                for (const std::unique_ptr<CStaffPost>& pkPost : pkPlaced->GetPosts())
+                    if (pkPost->m_usMoodIntensity < CPrisonStatistics::CATEGORY_COUNT)
+                        ++aiStaff[pkPost->m_usMoodIntensity];
+        }
+        // Nobody lost.
+        std::int64_t iReoffences = 0;
+        for (const CInterfaceMessage& kMessage : CInterface::Get()->GetMessages())
+            if (kMessage.m_bNumbered && (kMessage.m_iMessage == 20 || kMessage.m_iMessage == 14))
+                iReoffences += kMessage.m_iMessage == 20 ? kMessage.m_iValue : -kMessage.m_iValue;
+        const std::int64_t iAccounted = static_cast<std::int64_t>(kLedger.m_usPrisonersNow) +
+                                        kLedger.m_usPrisonersReleased + kLedger.m_usPrisonersGone +
+                                        kLedger.m_usEscapes + iReoffences;
+        if (kLedger.m_usPrisonersReceived != iAccounted)
+            Fail("received " + std::to_string(kLedger.m_usPrisonersReceived) + " but accounted " +
+                 std::to_string(iAccounted));
+        if (kPrisoners.size() != kLedger.m_usPrisonersNow || kLedger.m_kPrisoners.size() != kPrisoners.size())
+            Fail("prisoners: " + std::to_string(kPrisoners.size()) + " in the registry, " +
+                 std::to_string(kLedger.m_usPrisonersNow) + " now, " + std::to_string(kLedger.m_kPrisoners.size()) +
+                 " records");
+        for (CAIPrisoner* pkPrisoner : kPrisoners)
+        {
+            if (std::count(kLedger.m_kPrisoners.begin(), kLedger.m_kPrisoners.end(), &pkPrisoner->GetStats()) != 1)
+                Fail("a prisoner's record is not listed once");
+            const auto* pkCell = dynamic_cast<const CCell*>(pkPrisoner->GetHome());
+            const bool bHoused =
+                pkCell && std::count(pkCell->GetPrisoners().begin(), pkCell->GetPrisoners().end(), pkPrisoner) == 1;
+            const bool bWaiting = pkSpawn && std::count(pkSpawn->m_kWaitingPrisoners.begin(),
+                                                        pkSpawn->m_kWaitingPrisoners.end(), pkPrisoner) == 1;
+            if (bHoused == bWaiting)
+                Fail("a prisoner is neither housed nor waiting, or both");
+        }
+        if (kLedger.m_usBedsTaken != iOccupancy)
+            Fail("beds taken " + std::to_string(kLedger.m_usBedsTaken) + ", occupancy " + std::to_string(iOccupancy));
+        for (int i = 0; i < CPrisonStatistics::CATEGORY_COUNT; ++i)
+            if (kLedger.GetStaffGroup(i)->m_usCount != aiStaff[i])
+                Fail("staff category " + std::to_string(i) + ": " + std::to_string(kLedger.GetStaffGroup(i)->m_usCount) +
+                     " counted, " + std::to_string(aiStaff[i]) + " present");
+        // The money.
+        const int iItems = kLedger.m_iStartingFunds + kLedger.m_iPrisonerPayments + kLedger.m_iOtherIncome +
+                           kLedger.m_iWorkIncome - kLedger.m_iPurchases - kLedger.m_iWages - kLedger.m_iRunningCosts -
+                           kLedger.m_iFoodCosts - kLedger.m_iIncidentCosts - kLedger.m_iAdminCosts;
+        if (kLedger.GetBalance() != iItems)
+            Fail("the balance is not the sum of the items");
+        if (kLedger.m_iOrder < 0 || kLedger.m_iOrder > 1000)
+            Fail("order " + std::to_string(kLedger.m_iOrder));
+    }
+
+    // The items of the ledger that may only grow.
+    static std::vector<int> Items(const CPrisonStatistics& kLedger)
+    {
+        return {kLedger.m_iPrisonerPayments, kLedger.m_iOtherIncome, kLedger.m_iWorkIncome, kLedger.m_iPurchases,
+                kLedger.m_iWages,           kLedger.m_iRunningCosts, kLedger.m_iFoodCosts, kLedger.m_iIncidentCosts,
+                kLedger.m_iAdminCosts};
+    }
+
+    // What a morning adds: the day's administration, the objects' upkeep,
+    // the staff's and posts' wages.
+    static void ExpectedMorning(int& iAdmin, int& iUpkeep, int& iWages)
+    {
+        CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+        const CPrisonStatistics& kLedger = *pkManager->GetStatistics();
+        iAdmin = 2500 * (kLedger.m_usUpgradeLevel + 1) / (kLedger.m_usClericalLevel + 1);
+        iUpkeep = 0;
+        iWages = 0;
+        for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+        {
+            if (auto* pkStaff = dynamic_cast<CAIStaff*>(pkObject))
+                iWages += pkStaff->GetStats().m_usWage;
+            if (auto* pkUsable = dynamic_cast<CPathableObject*>(pkObject); pkUsable && pkUsable->IsPlaced())
+                iUpkeep += pkUsable->GetRecord().m_usUpkeep;
+            if (auto* pkPlaced = dynamic_cast<CBaseObject*>(pkObject))
+                for (const std::unique_ptr<CStaffPost>& pkPost : pkPlaced->GetPosts())
+                    iWages += pkPost->m_usWage;
+        }
+    }
+
+    DayRun Run(std::uint32_t uiSeed, int iDays)
+    {
+        DayRun kRun;
+        CGame kGame;
+        EXPECT_TRUE(kGame.Init("Orvane Game"));
+        EXPECT_TRUE(kGame.Start());
+        kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+        kGame.LoadLevelData();
+        NiSeedRandom(uiSeed);
+        if (!Build(kGame))
+        {
+            kRun.m_kFailures.push_back("the prison could not be built");
+            return kRun;
+        }
+        kGame.SetGameSpeed(SPEED);
+        CPrisonStatistics& kLedger = *kGame.GetStatistics();
+        std::map<const CGameCharacter*, Seen> kSeen;
+        std::vector<int> kItems = Items(kLedger);
+        std::uint16_t usDay = kGame.GetGameClock().m_usDay;
+        std::int16_t sYear = kGame.GetGameClock().m_sYearOffset;
+        int iDaysRun = 0;
+        bool bMorningChecked = true;
+        while (iDaysRun < iDays && kRun.m_kFailures.size() < 20)
+        {
+            int iAdmin = 0, iUpkeep = 0, iWages = 0;
+            ExpectedMorning(iAdmin, iUpkeep, iWages);
+            const int iPayments = kLedger.m_iPrisonerPayments;
+            const std::vector<int> kBefore = Items(kLedger);
+            kGame.StepSimulation(FRAME);
+            // The people's models are placed as the level's scene update
+            // would place them.
+            for (std::uint32_t i = 0; COrvaneObject* pkObject = CDynamicObjectManager::GetInstance()->GetObjectAt(i); ++i)
+                if (COrvaneComposite* pkModel = dynamic_cast<CGameCharacter*>(pkObject) ? pkObject->GetModel() : nullptr)
+                    pkModel->UpdateNode(kGame.GetGameTime());
+            if (kLedger.m_iPrisonerPayments != iPayments)
+            {
+                int iOwed = 0;
+                for (const CCharacterStats* pkRecord : kLedger.m_kPrisoners)
+                    iOwed += (pkRecord->m_usSecurityLevel + 1) * 1000;
+                if (kLedger.m_iPrisonerPayments - iPayments != iOwed)
+                    kRun.m_kFailures.push_back("payments rose by " + std::to_string(kLedger.m_iPrisonerPayments - iPayments) +
+                                               ", owed " + std::to_string(iOwed));
+            }
+            const CGameClock& kClock = kGame.GetGameClock();
+            if (kClock.m_usDay != usDay || kClock.m_sYearOffset != sYear)
+            {
+                // The morning: its step has run in this frame.
+                usDay = kClock.m_usDay;
+                sYear = kClock.m_sYearOffset;
+                ++iDaysRun;
+                ++kRun.m_iMornings;
+                if (kLedger.m_iAdminCosts - kBefore[8] != iAdmin)
+                    kRun.m_kFailures.push_back("administration rose by " +
+                                               std::to_string(kLedger.m_iAdminCosts - kBefore[8]));
+                if (kLedger.m_iRunningCosts - kBefore[5] != iUpkeep)
+                    kRun.m_kFailures.push_back("running costs rose by " +
+                                               std::to_string(kLedger.m_iRunningCosts - kBefore[5]) + ", upkeep " +
+                                               std::to_string(iUpkeep));
+                if (kLedger.m_iWages - kBefore[4] != iWages)
+                    kRun.m_kFailures.push_back("wages rose by " + std::to_string(kLedger.m_iWages - kBefore[4]) +
+                                               ", owed " + std::to_string(iWages));
+                // The desk top is left as its widget leaves it.
+                if (CSpawnManager* pkSpawn = kGame.GetSpawnManager())
+                    pkSpawn->ClearParoleCandidates();
+                kGame.SetGameSpeed(SPEED);
+                kRun.m_iPrisonersSeen += Admit(kGame, 2);
+                bMorningChecked = false;
+            }
+            const std::vector<int> kNow = Items(kLedger);
+            for (std::size_t i = 0; i < kNow.size(); ++i)
+                if (kNow[i] < kItems[i])
+                    kRun.m_kFailures.push_back("ledger item " + std::to_string(i) + " fell");
+            kItems = kNow;
+            const float fMinutes = kClock.m_fMinutes;
+            if (!bMorningChecked && fMinutes >= 7.0f * 60.0f)
+            {
+                CheckBooks(kRun, iDaysRun);
+                bMorningChecked = true;
+            }
+            WatchForStuck(kRun, kSeen, kGame.GetGameTime(), fMinutes >= 6.0f * 60.0f && fMinutes <= 22.0f * 60.0f);
+        }
+        kRun.m_kStatistics = kLedger.FormatLine();
+        kRun.m_iReceived = kLedger.m_usPrisonersReceived;
+        kRun.m_iDeparted = kLedger.m_usPrisonersReceived - kLedger.m_usPrisonersNow;
+        for (int i = 0; i < CPrisonStatistics::CATEGORY_COUNT; ++i)
+            kRun.m_iServices += kLedger.GetStaffGroup(i)->m_usServices;
+        kRun.m_kMessages = CInterface::Get()->GetMessages();
+        kGame.ResetGame();
+        return kRun;
+    }
+
+    static void WatchForStuck(DayRun& kRun, std::map<const CGameCharacter*, Seen>& kSeen, float fTime, bool bDaytime)
+    {
+        CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+        std::map<const CGameCharacter*, Seen> kNow;
+        for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+        {
+            auto* pkCharacter = dynamic_cast<CGameCharacter*>(pkObject);
+            if (!pkCharacter)
+                continue;
+            const COrvaneAICharacterController* pkActive = pkCharacter->GetActiveController();
+            Seen kHere;
+            kHere.m_kController = pkActive && pkActive->GetName() ? pkActive->GetName() : "";
+            kHere.m_ucState = pkCharacter->GetStateBlock().m_ucCurrentState;
+            kHere.m_iCell = pkCharacter->GetCurrentCell();
+            kHere.m_pkGrid = pkCharacter->GetGrid();
+            if (kHere.m_iCell < 0 && pkCharacter->GetModelPosition())
+                kHere.m_kAt = *pkCharacter->GetModelPosition();
+            kHere.m_fSince = fTime;
+            auto kWas = kSeen.find(pkCharacter);
+            if (kWas != kSeen.end() && kWas->second.m_kController == kHere.m_kController &&
+                kWas->second.m_ucState == kHere.m_ucState && kWas->second.m_iCell == kHere.m_iCell &&
+                kWas->second.m_pkGrid == kHere.m_pkGrid && (kWas->second.m_kAt - kHere.m_kAt).Length() < 0.01f)
+                kHere.m_fSince = kWas->second.m_fSince;
+            auto* pkPrisoner = dynamic_cast<CAIPrisoner*>(pkCharacter);
+            const bool bEndlessUse = pkPrisoner && pkPrisoner->GetStats().m_usSecurityLevel == 3 &&
+                                     kHere.m_kController == "objectUse" && kHere.m_ucState == 3;
+            if (!bDaytime)
+                kHere.m_fSince = fTime;
+            else if (!bEndlessUse && fTime - kHere.m_fSince > STUCK_MINUTES)
+            {
+                kRun.m_kFailures.push_back(pkCharacter->DebugText() + " stuck in " + kHere.m_kController + " state " +
+                                           std::to_string(kHere.m_ucState) + " cell " + std::to_string(kHere.m_iCell) + " at " +
+                                           std::to_string(pkCharacter->GetModelPosition() ? pkCharacter->GetModelPosition()->x : 0.0f) + "," +
+                                           std::to_string(pkCharacter->GetModelPosition() ? pkCharacter->GetModelPosition()->z : 0.0f) + " grid " +
+                                           std::to_string(pkCharacter->GetGrid() ? pkCharacter->GetGrid()->GetId() : -1) +
+                                           " since " + std::to_string(kHere.m_fSince) + " now " + std::to_string(fTime));
+                kHere.m_fSince = fTime;
+            }
+            kNow[pkCharacter] = kHere;
+        }
+        kSeen.swap(kNow);
+    }
+
+    TestClock m_kTick{0};
+};
+
+std::string Failures(const DayRun& kRun)
+{
+    std::ostringstream kOut;
+    for (const std::string& kFailure : kRun.m_kFailures)
+        kOut << kFailure << "\n";
+    return kOut.str();
+}
+
+TEST_F(DayHarnessTest, TwelveDaysLoseNobodyKeepTheBooksAndLeaveNobodyStuck)
+{
+    const DayRun kRun = Run(2005, DAYS);
+    EXPECT_EQ(kRun.m_iMornings, DAYS);
+    EXPECT_TRUE(kRun.m_kFailures.empty()) << Failures(kRun);
+    // The prison lived: arrivals every morning, some left over three
+    // years, and the staff served.
+    EXPECT_EQ(kRun.m_iReceived, 12 + kRun.m_iPrisonersSeen);
+    EXPECT_EQ(kRun.m_iPrisonersSeen, 2 * DAYS);
+    EXPECT_GT(kRun.m_iDeparted, 0);
+    EXPECT_GT(kRun.m_iServices, 0);
+    std::printf("after %d days: %s\n", DAYS, kRun.m_kStatistics.c_str());
+}
+
+TEST_F(DayHarnessTest, TheSameSeedGivesTheSameDays)
+{
+    const DayRun kFirst = Run(77, 2);
+    const DayRun kSecond = Run(77, 2);
+    EXPECT_TRUE(kFirst.m_kFailures.empty()) << Failures(kFirst);
+    EXPECT_EQ(kFirst.m_kStatistics, kSecond.m_kStatistics);
+    EXPECT_EQ(kFirst.m_kMessages, kSecond.m_kMessages);
+}
+} // namespace
