@@ -45,6 +45,32 @@ constexpr int DAYS = 12;
 // and cell during the day.
 constexpr float STUCK_MINUTES = 120.0f;
 
+// A message the game posted: its number, and its value when numbered.
+struct PostedMessage
+{
+    int m_iMessage = 0;
+    int m_iValue = 0;
+    bool m_bNumbered = false;
+    bool operator==(const PostedMessage&) const = default;
+};
+
+// The game with its messages recorded on their way to the interface.
+class RecordingGame : public CGame
+{
+public:
+    void PostMessage(int iMessage) override
+    {
+        m_kMessages.push_back({iMessage, 0, false});
+        CGame::PostMessage(iMessage);
+    }
+    void PostNumberedMessage(int iMessage, int iValue) override
+    {
+        m_kMessages.push_back({iMessage, iValue, true});
+        CGame::PostNumberedMessage(iMessage, iValue);
+    }
+    std::vector<PostedMessage> m_kMessages;
+};
+
 struct Placed
 {
     const char* m_pcFactory;
@@ -55,7 +81,7 @@ struct Placed
 struct DayRun
 {
     std::string m_kStatistics;
-    std::vector<CInterfaceMessage> m_kMessages;
+    std::vector<PostedMessage> m_kMessages;
     std::vector<std::string> m_kFailures;
     int m_iMornings = 0;
     int m_iPrisonersSeen = 0;
@@ -219,7 +245,7 @@ protected:
     }
 
     // The checks of a morning, once the night's departures have gone.
-    static void CheckBooks(DayRun& kRun, int iDay)
+    static void CheckBooks(DayRun& kRun, int iDay, const std::vector<PostedMessage>& kMessages)
     {
         CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
         const CPrisonStatistics& kLedger = *pkManager->GetStatistics();
@@ -245,7 +271,7 @@ protected:
         }
         // Nobody lost.
         std::int64_t iReoffences = 0;
-        for (const CInterfaceMessage& kMessage : CInterface::Get()->GetMessages())
+        for (const PostedMessage& kMessage : kMessages)
             if (kMessage.m_bNumbered && (kMessage.m_iMessage == 20 || kMessage.m_iMessage == 14))
                 iReoffences += kMessage.m_iMessage == 20 ? kMessage.m_iValue : -kMessage.m_iValue;
         const std::int64_t iAccounted = static_cast<std::int64_t>(kLedger.m_usPrisonersNow) +
@@ -318,7 +344,7 @@ protected:
     DayRun Run(std::uint32_t uiSeed, int iDays)
     {
         DayRun kRun;
-        CGame kGame;
+        RecordingGame kGame;
         EXPECT_TRUE(kGame.Init("Orvane Game"));
         EXPECT_TRUE(kGame.Start());
         kGame.GetFrontEndScreens()->m_bStartNewGame = false;
@@ -379,6 +405,8 @@ protected:
                 // The desk top is left as its widget leaves it.
                 if (CSpawnManager* pkSpawn = kGame.GetSpawnManager())
                     pkSpawn->ClearParoleCandidates();
+                if (CInterface* pkInterface = CInterface::Get())
+                    pkInterface->ShowDeskTop(false);
                 kGame.SetGameSpeed(SPEED);
                 kRun.m_iPrisonersSeen += Admit(kGame, 2);
                 bMorningChecked = false;
@@ -391,7 +419,7 @@ protected:
             const float fMinutes = kClock.m_fMinutes;
             if (!bMorningChecked && fMinutes >= 7.0f * 60.0f)
             {
-                CheckBooks(kRun, iDaysRun);
+                CheckBooks(kRun, iDaysRun, kGame.m_kMessages);
                 bMorningChecked = true;
             }
             WatchForStuck(kRun, kSeen, kGame.GetGameTime(), fMinutes >= 6.0f * 60.0f && fMinutes <= 22.0f * 60.0f);
@@ -401,7 +429,7 @@ protected:
         kRun.m_iDeparted = kLedger.m_usPrisonersReceived - kLedger.m_usPrisonersNow;
         for (int i = 0; i < CPrisonStatistics::CATEGORY_COUNT; ++i)
             kRun.m_iServices += kLedger.GetStaffGroup(i)->m_usServices;
-        kRun.m_kMessages = CInterface::Get()->GetMessages();
+        kRun.m_kMessages = kGame.m_kMessages;
         kGame.ResetGame();
         return kRun;
     }
