@@ -12,6 +12,13 @@ NSBShader::~NSBShader()
     DeletePackingDefs();
 }
 
+NSBShader* NSBShader::GetOrCreate(NiRefPtr<NSBShader>& spShader)
+{
+    if (!spShader)
+        spShader = new NSBShader;
+    return spShader.Get();
+}
+
 void NSBShader::DeletePackingDefs()
 {
     NiHashMapPos kPos = m_kPackingDefs.GetFirstPos();

@@ -31,6 +31,10 @@ public:
     NSBShader() = default;
     ~NSBShader() override;
 
+    // The shader a description being parsed fills: made when the reference
+    // is empty.
+    static NSBShader* GetOrCreate(NiRefPtr<NSBShader>& spShader);
+
     [[nodiscard]] const char* GetName() const { return m_kName.empty() ? nullptr : m_kName.c_str(); }
     void SetName(const char* pcName) { m_kName = pcName ? pcName : ""; }
     [[nodiscard]] const char* GetDescription() const { return m_kDescription.empty() ? nullptr : m_kDescription.c_str(); }

@@ -480,3 +480,44 @@ TEST_F(NSBShaderTest, MutatedFilesNeverCrashOrLeak)
     EXPECT_GT(uiLoaded, 0u);
     TakeReports();
 }
+
+namespace
+{
+// Counts the writes it takes, and refuses the one it is told to.
+class RefusingStream : public NiByteStream
+{
+public:
+    explicit RefusingStream(std::uint32_t uiRefused) : m_uiRefused(uiRefused) {}
+    [[nodiscard]] bool IsGood() const override { return true; }
+    std::uint32_t Read(void*, std::uint32_t) override { return 0; }
+    std::uint32_t Write(const void*, std::uint32_t uiBytes) override
+    {
+        return m_uiWrites++ == m_uiRefused ? 0 : uiBytes;
+    }
+    std::uint32_t m_uiWrites = 0;
+
+private:
+    std::uint32_t m_uiRefused;
+};
+} // namespace
+
+// Every write is checked, the user-data flag's included: a save where any
+// one write fails reports failure.
+TEST_F(NSBShaderTest, SaveWithAnyOneWriteRefusedFails)
+{
+    NSBShaderPtr spRich = MakeRich();
+    RefusingStream kCount(0xFFFFFFFF);
+    ASSERT_TRUE(spRich->SaveBinary(kCount));
+    ASSERT_GT(kCount.m_uiWrites, 100u);
+    for (std::uint32_t ui = 0; ui < kCount.m_uiWrites; ++ui)
+    {
+        RefusingStream kStream(ui);
+        EXPECT_FALSE(spRich->SaveBinary(kStream)) << ui;
+    }
+    TakeReports();
+
+    NSBShaderPtr spParsed;
+    NSBShader* pkShader = NSBShader::GetOrCreate(spParsed);
+    ASSERT_NE(pkShader, nullptr);
+    EXPECT_EQ(NSBShader::GetOrCreate(spParsed), pkShader);
+}
