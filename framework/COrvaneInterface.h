@@ -45,6 +45,7 @@ public:
     [[nodiscard]] static COrvaneInterface* GetActivePanel();
 
     [[nodiscard]] COrvaneStack<COrvaneCanvas*>& GetStack() { return m_kStack; }
+    [[nodiscard]] const COrvaneStack<COrvaneCanvas*>& GetStack() const { return m_kStack; }
     [[nodiscard]] std::int16_t GetHoverTextIndex() const { return m_sHoverIndex; }
     [[nodiscard]] std::int16_t GetHoverTextList() const { return static_cast<std::int16_t>(m_usHoverList); }
     [[nodiscard]] bool HasState() const { return m_pucState != nullptr; }

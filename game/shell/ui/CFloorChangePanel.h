@@ -21,4 +21,3 @@ public:
     void OnWidgetEvent(std::int32_t iIndex, std::int32_t iEvent) override;
     void Draw() override;
 };
-

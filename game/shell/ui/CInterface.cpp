@@ -279,7 +279,7 @@ bool CInterface::HasPendingMessages() const
 
 bool CInterface::IsCanvasOpen(const COrvaneCanvas* pkCanvas, bool bModal) const
 {
-    return pkCanvas != nullptr && const_cast<CInterface*>(this)->GetStack().Contains(pkCanvas, bModal);
+    return pkCanvas != nullptr && GetStack().Contains(pkCanvas, bModal);
 }
 
 void CInterface::PopulateAll(COrvaneTagTree* pkData, bool bRecreate)
