@@ -440,6 +440,7 @@ public:
             if (MakeCurrent()) {
             for (auto& entry : m_programs) glDeleteProgram(entry.second.id);
             glDeleteVertexArrays(1, &m_vao);
+            for (auto& entry : m_vertexArrays) glDeleteVertexArrays(1, &entry.second.name);
             glDeleteSamplers(GLsizei(m_samplers.size()), m_samplers.data());
             glDeleteFramebuffers(1, &m_fbo);
             glDeleteFramebuffers(1, &m_readFbo);
@@ -504,6 +505,7 @@ public:
         }
         glGenVertexArrays(1, &m_vao);
         glBindVertexArray(m_vao);
+        m_boundVertexArray = m_vao;
         glGenSamplers(GLsizei(m_samplers.size()), m_samplers.data());
         m_mirrorOnce = epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
                        epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp") ||
@@ -598,7 +600,8 @@ public:
             base = s.streams[0].offset;
             stride = s.streams[0].stride;
         }
-        glBindBuffer(GL_ARRAY_BUFFER, vbo);
+        // UploadBuffer and the user-pointer branch leave vbo bound as the array buffer.
+        UseVertexArrayOf(vbo);
         m_arrayBuffer = vbo;
         SetAttribute(0, layout.pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE, stride, base + std::uintptr_t(layout.position));
         SetColorAttribute(1, layout.diffuse, stride, base, 1.0f);
@@ -745,8 +748,8 @@ public:
             if (r.backend.name) glDeleteTextures(1, &r.backend.name);
             if (r.backend.name2) glDeleteRenderbuffers(1, &r.backend.name2);
         } else if (r.GetType() == D3DRTYPE_VERTEXBUFFER || r.GetType() == D3DRTYPE_INDEXBUFFER) {
+            ForgetVertexArrayOf(r.backend.name);
             glDeleteBuffers(1, &r.backend.name);
-            ForgetAttributes();
         } else if (r.GetType() == D3DRTYPE_TEXTURE || r.GetType() == D3DRTYPE_CUBETEXTURE) {
             for (GLuint& bound : m_boundTextures)
                 if (bound == r.backend.name) bound = 0;
@@ -1119,9 +1122,9 @@ private:
         return b.backend.name;
     }
 
-    // The vertex array's attributes as last set, so a draw sends only what
-    // differs from the one before. Buffer deletion resets the lot (GL unbinds
-    // a deleted buffer from the bound vertex array, and its name comes back).
+    // Each vertex buffer draws through a vertex array of its own, which keeps
+    // the attributes last set on it: a buffer drawn again with the same
+    // layout sends nothing but the binding. The array goes with its buffer.
     struct AttributeState {
         bool known = false, enabled = false;
         GLuint buffer = 0;
@@ -1130,38 +1133,66 @@ private:
         GLboolean normalized = GL_FALSE;
         std::uint32_t stride = 0;
         std::uintptr_t offset = 0;
-        bool constantKnown = false; // the current value a disabled attribute reads
-        float constant = 0.0f;
     };
     static constexpr std::size_t kAttributes = 13;
+    struct VertexArray {
+        GLuint name = 0;
+        std::array<AttributeState, kAttributes> attributes{};
+    };
+    // The current value a disabled attribute reads: context state, not the array's.
+    struct AttributeConstant {
+        bool known = false;
+        float value = 0.0f;
+    };
+
+    void UseVertexArrayOf(GLuint buffer) {
+        VertexArray& va = m_vertexArrays[buffer];
+        if (!va.name) glGenVertexArrays(1, &va.name);
+        if (va.name != m_boundVertexArray) {
+            glBindVertexArray(va.name);
+            m_boundVertexArray = va.name;
+        }
+        m_attributes = &va.attributes;
+    }
+
+    // The buffer's vertex array goes with it (a deleted buffer's name comes back).
+    void ForgetVertexArrayOf(GLuint buffer) {
+        const auto found = m_vertexArrays.find(buffer);
+        if (found == m_vertexArrays.end()) return;
+        if (found->second.name == m_boundVertexArray) {
+            glBindVertexArray(m_vao);
+            m_boundVertexArray = m_vao;
+        }
+        glDeleteVertexArrays(1, &found->second.name);
+        if (m_attributes == &found->second.attributes) m_attributes = nullptr;
+        m_vertexArrays.erase(found);
+    }
 
     // Attribute `index` reads the bound array buffer.
     void SetAttribute(GLuint index, GLint size, GLenum type, GLboolean normalized, std::uint32_t stride,
                       std::uintptr_t offset) {
-        AttributeState& a = m_attributes[index];
+        AttributeState& a = (*m_attributes)[index];
         if (!a.known || !a.enabled) glEnableVertexAttribArray(index);
         if (!a.known || !a.enabled || a.buffer != m_arrayBuffer || a.size != size || a.type != type ||
             a.normalized != normalized || a.stride != stride || a.offset != offset)
             glVertexAttribPointer(index, size, type, normalized, GLsizei(stride), reinterpret_cast<const void*>(offset));
+        a = AttributeState{true, true, m_arrayBuffer, size, type, normalized, stride, offset};
         // GL leaves an attribute's current value undefined after drawing from its array.
-        a = AttributeState{true, true, m_arrayBuffer, size, type, normalized, stride, offset, false, 0.0f};
+        m_constants[index].known = false;
     }
 
     // Attribute `index` switched off; with `constant`, reading that in every component.
     void DisableAttribute(GLuint index, const float* constant) {
-        AttributeState& a = m_attributes[index];
+        AttributeState& a = (*m_attributes)[index];
         if (!a.known || a.enabled) glDisableVertexAttribArray(index);
         a.known = true;
         a.enabled = false;
-        if (constant && (!a.constantKnown || a.constant != *constant)) {
+        AttributeConstant& c = m_constants[index];
+        if (constant && (!c.known || c.value != *constant)) {
             glVertexAttrib4f(index, *constant, *constant, *constant, *constant);
-            a.constantKnown = true;
-            a.constant = *constant;
+            c.known = true;
+            c.value = *constant;
         }
-    }
-
-    void ForgetAttributes() {
-        for (AttributeState& a : m_attributes) a.known = false;
     }
 
     // Attributes the layout lacks are switched off, so no pointer of an earlier draw is read.
@@ -1803,7 +1834,10 @@ private:
     RasterKey m_raster;
     bool m_rasterKnown = false;
     std::array<GLsizei, 2> m_viewportSize{-1, -1};
-    std::array<AttributeState, kAttributes> m_attributes{};
+    std::unordered_map<GLuint, VertexArray> m_vertexArrays; // by vertex buffer name
+    std::array<AttributeState, kAttributes>* m_attributes = nullptr; // the bound array's
+    std::array<AttributeConstant, kAttributes> m_constants{};
+    GLuint m_boundVertexArray = 0;
     GLuint m_arrayBuffer = 0; // the array buffer the draw's attributes read
     GLuint m_vao = 0, m_fbo = 0, m_readFbo = 0, m_streamVbo = 0, m_streamIbo = 0;
     GLuint m_boundColor = 0, m_boundDepth = 0;

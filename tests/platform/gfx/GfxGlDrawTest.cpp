@@ -268,6 +268,63 @@ TEST_P(GfxGlDraw, IndexedListWithBaseVertexFromManagedBuffers) {
     EXPECT_EQ(At(ReadBack(), 1, 1), kBlue);
 }
 
+// Each buffer keeps the attributes it was last drawn with: drawing several in
+// turn, letting them go (while their attributes are in use and while another
+// buffer's are) and making new ones, every draw reads its own buffer by the
+// layout it is drawn with.
+TEST_P(GfxGlDraw, EachBufferDrawsItsOwnVerticesAcrossReleasesAndLayouts) {
+    auto buffer = [&](std::uint32_t color, float right) {
+        IDirect3DVertexBuffer9* vb = nullptr;
+        EXPECT_EQ(device->CreateVertexBuffer(6 * sizeof(RhwVertex), D3DUSAGE_WRITEONLY, kRhwFvf, D3DPOOL_MANAGED, &vb,
+                                             nullptr),
+                  D3D_OK);
+        if (!vb) return vb;
+        const RhwVertex v[6] = {{0, 0, 0.5f, 1, color},     {right, 0, 0.5f, 1, color},  {0, 16, 0.5f, 1, color},
+                                {right, 0, 0.5f, 1, color}, {right, 16, 0.5f, 1, color}, {0, 16, 0.5f, 1, color}};
+        void* p = nullptr;
+        EXPECT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+        std::memcpy(p, v, sizeof v);
+        vb->Unlock();
+        return vb;
+    };
+    auto draw = [&](IDirect3DVertexBuffer9* vb, std::uint32_t fvf, std::uint32_t stride) {
+        device->SetFVF(fvf);
+        device->SetStreamSource(0, vb, 0, stride);
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    };
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    IDirect3DVertexBuffer9* red = buffer(kRed, 16);
+    Ref<IDirect3DVertexBuffer9> green(buffer(kGreen, 8));
+    ASSERT_TRUE(red && green);
+    draw(red, kRhwFvf, sizeof(RhwVertex));
+    draw(green.get(), kRhwFvf, sizeof(RhwVertex));
+    auto px = ReadBack();
+    EXPECT_EQ(At(px, 2, 2), kGreen);
+    EXPECT_EQ(At(px, 12, 2), kRed);
+    draw(red, kRhwFvf, sizeof(RhwVertex));
+    EXPECT_EQ(At(ReadBack(), 2, 2), kRed);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    EXPECT_EQ(red->Release(), 0u);
+    const std::uint32_t colors[4] = {kBlue, kRed, 0xFFFFFF00u, 0xFF00FFFFu};
+    for (int i = 0; i < 4; ++i) {
+        Ref<IDirect3DVertexBuffer9> next(buffer(colors[i], 16));
+        ASSERT_TRUE(next);
+        draw(next.get(), kRhwFvf, sizeof(RhwVertex));
+        px = ReadBack();
+        EXPECT_EQ(At(px, 2, 2), colors[i]) << i;
+        EXPECT_EQ(At(px, 12, 2), colors[i]) << i;
+        device->SetStreamSource(0, nullptr, 0, 0);
+        // Let go after a draw from another buffer, and right after its own.
+        if (i % 2 == 0) ASSERT_NO_FATAL_FAILURE(Quad(0, 0, 16, 16, 0.5f, kBlack));
+    }
+    ASSERT_NO_FATAL_FAILURE(Quad(0, 0, 16, 16, 0.5f, kBlack));
+    // The green buffer read without its colours: white, over the left half only.
+    draw(green.get(), D3DFVF_XYZRHW, sizeof(RhwVertex));
+    px = ReadBack();
+    EXPECT_EQ(At(px, 2, 2), 0xFFFFFFFFu);
+    EXPECT_EQ(At(px, 12, 2), kBlack);
+}
+
 TEST_P(GfxGlDraw, DefaultStageWithoutTextureYieldsTheVertexColour) {
     // Alpha blending shows the vertex alpha survived stage 0's SELECTARG1(TEXTURE).
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
