@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class COrvaneFont;
+class COrvaneText;
 
 // Base of the game's locale: the language index from the settings.
 class COrvaneLocale : public COrvaneBase
@@ -33,6 +34,13 @@ public:
     // One of the game's bitmap fonts (0: the one text fields measure with);
     // null when there is none.
     [[nodiscard]] virtual COrvaneFont* GetFont(std::int32_t iIndex) const
+    {
+        (void)iIndex;
+        return nullptr;
+    }
+    // One of the game's text objects (0: the one debug lines are drawn
+    // with); null when there is none.
+    [[nodiscard]] virtual COrvaneText* GetTextObject(std::int32_t iIndex) const
     {
         (void)iIndex;
         return nullptr;

@@ -183,3 +183,56 @@ bool WriteDemoModel(const std::string& kFolder)
     kAnimations.InsertTopObject(MakeSequence("walk", WALK_LENGTH, 0.6f, 0.03f));
     return Save(kAnimations, kFolder + "/prisoner.kf");
 }
+
+bool WriteDemoVehicle(const std::string& kPath)
+{
+    if (kPath.size() < 4)
+        return false;
+    std::string kName = kPath.substr(kPath.find_last_of('/') + 1);
+    kName = kName.substr(0, kName.find('.'));
+    NiRefPtr<NiNode> spRoot = new NiNode;
+    spRoot->SetName("Scene Root");
+    NiRefPtr<NiNode> spBody = new NiNode;
+    spBody->SetName(kName.c_str());
+    spRoot->AttachChild(spBody);
+    NiRefPtr<NiNode> spCamera = new NiNode;
+    spCamera->SetName("camera");
+    spCamera->SetTranslate(NiVec3(DEMO_VEHICLE_CAMERA[0], DEMO_VEHICLE_CAMERA[1], DEMO_VEHICLE_CAMERA[2]));
+    spBody->AttachChild(spCamera);
+    NiRefPtr<NiNode> spTarget = new NiNode;
+    spTarget->SetName("bus03");
+    spTarget->SetTranslate(NiVec3(DEMO_VEHICLE_TARGET[0], DEMO_VEHICLE_TARGET[1], DEMO_VEHICLE_TARGET[2]));
+    spBody->AttachChild(spTarget);
+    NiObjectStream kModel;
+    kModel.InsertTopObject(spRoot);
+    if (!Save(kModel, kPath))
+        return false;
+
+    // The body drives in along x and stops where the model stands.
+    std::vector<std::pair<float, NiVec3>> kPos;
+    for (int k = 0; k < KEYS; ++k)
+    {
+        const float u = static_cast<float>(k) / static_cast<float>(KEYS - 1);
+        kPos.emplace_back(u * DEMO_ARRIVE_LENGTH, NiVec3(-12.0f * (1.0f - u), 0.0f, 0.0f));
+    }
+    NiTransformDataPtr spData = new NiTransformData;
+    spData->ReplacePosKeys(PosKeys(kPos), KEYS, NI_LINKEY);
+    NiControllerSequencePtr spArrive = new NiControllerSequence;
+    spArrive->SetName("arrive");
+    spArrive->SetStringPalette(new NiStringPalette(0));
+    NiControllerSequence::IDTag kTag;
+    kTag.SetStrings(spArrive->GetStringPalette(), kName.c_str(), nullptr, "NiTransformController", nullptr, nullptr);
+    NiTransformInterpolatorPtr spDrive = new NiTransformInterpolator(spData);
+    spArrive->AddItem(spDrive, kTag);
+    spArrive->SetKeyRange(0.0f, DEMO_ARRIVE_LENGTH);
+    spArrive->SetCycleType(NiControllerSequence::CLAMP);
+    auto spKeys = std::make_unique<NiTextKey[]>(2);
+    spKeys[0] = NiTextKey(0.0f, "start");
+    spKeys[1] = NiTextKey(DEMO_ARRIVE_LENGTH, "end");
+    NiTextKeyExtraDataPtr spTextKeys = new NiTextKeyExtraData;
+    spTextKeys->SetKeys(std::move(spKeys), 2);
+    spArrive->SetTextKeys(spTextKeys);
+    NiObjectStream kAnimations;
+    kAnimations.InsertTopObject(spArrive);
+    return Save(kAnimations, kPath.substr(0, kPath.size() - 3) + "kf");
+}

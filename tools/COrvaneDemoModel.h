@@ -22,6 +22,19 @@ inline constexpr const char* DEMO_MODEL_BONES[] = {"Prisoner", "Pelvis",   "Spin
 // standard error) when a file cannot be written.
 [[nodiscard]] bool WriteDemoPerson(const std::string& kPath, int iHeads, int iBodies);
 
+// The demo spawn vehicle at the path (".nif", with its ".kf" beside it):
+// a body node named as the model, with a "camera" node behind and above it
+// and a "bus03" node at its front that place and aim the camera while it
+// is followed, and the animation "arrive" that drives the body in over
+// DEMO_ARRIVE_LENGTH seconds and stops. False (with the reason on standard
+// error) when a file cannot be written.
+[[nodiscard]] bool WriteDemoVehicle(const std::string& kPath);
+
+inline constexpr float DEMO_ARRIVE_LENGTH = 4.0f;
+// Where the vehicle's camera and target nodes sit on its body (Z up).
+inline constexpr float DEMO_VEHICLE_CAMERA[3] = {-8.0f, 0.0f, 5.0f};
+inline constexpr float DEMO_VEHICLE_TARGET[3] = {2.0f, 0.0f, 1.0f};
+
 // The people's animations in the order the ".kf" file holds them.
 inline constexpr const char* DEMO_PERSON_ANIMATIONS[] = {
     "walk",      "walk2",     "limp",         "pause",        "pause1",       "pause2",       "pause3",

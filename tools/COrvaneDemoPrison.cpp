@@ -57,7 +57,7 @@ const Group BUILDINGS[] = {
 const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
      {{"cells", "cell_single", {"2", "2", "1000", "1", "0", "cell", "2", "0"}},
-      {"cells", "cell_double", {"4", "2", "1800", "2", "1", "cell", "3", "0"}},
+      {"cells", "cell_double", {"4", "2", "1800", "2", "0", "cell", "3", "0"}},
       {"cells", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "5", "0"}}}},
     {"CONTENTS_FOOD",
      {{"food", "serving_counter", {"4", "2", "2000", "4", "0", "food", "2", "1"}},
@@ -121,6 +121,22 @@ const Posts ROOM_POSTS[] = {
     {"infirmary", {"support"}},
     {"execution_room", {"security", "security_female"}},
 };
+
+// A small picture of one colour, a head image or a post's head texture.
+bool WriteHeadPicture(const std::string& kPath, int iShade)
+{
+    std::vector<std::uint8_t> kPixels(4 * 4 * 3);
+    for (std::size_t i = 0; i < kPixels.size(); i += 3)
+    {
+        kPixels[i] = static_cast<std::uint8_t>(40 * iShade);
+        kPixels[i + 1] = 160;
+        kPixels[i + 2] = static_cast<std::uint8_t>(200 - 30 * iShade);
+    }
+    if (WriteTga(kPath, 4, 4, 24, kPixels))
+        return true;
+    std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
+    return false;
+}
 
 // Head variants of a person's model by kind (prisoners 5, guards 3, the
 // other staff 1); 0 for anything that is not a person.
@@ -360,9 +376,18 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
             std::fprintf(stderr, "demo data: cannot make the folder %s\n", kDirectory.c_str());
             return false;
         }
-        // People are animated skeletons with their head and body variants.
+        // People are animated skeletons with their head and body variants,
+        // and "head_1".."head_n" pictures beside them (a folder holds as
+        // many as its person with the most heads).
         if (const int iHeads = HeadVariants(kPlan); iHeads > 0)
+        {
+            for (int i = 1; i <= iHeads; ++i)
+                if (!WriteHeadPicture(kDirectory + "/head_" + std::to_string(i) + ".tga", i))
+                    return false;
             return WriteDemoPerson(kFolder + "/" + ModelPath(kPlan), iHeads, std::string(kPlan.pcKey) == "criminals" ? 2 : 0);
+        }
+        if (std::string(kPlan.pcName) == "spawn_van")
+            return WriteDemoVehicle(kFolder + "/" + ModelPath(kPlan));
         NiRefPtr<NiNode> spRoot = new NiNode;
         spRoot->SetName("Scene Root");
         NiRefPtr<NiNode> spModel = new NiNode;
@@ -375,6 +400,9 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
             int iPost = 0;
             for (const char* pcText : kPosts.kTexts)
             {
+                // The post's head texture beside the room's model.
+                if (!WriteHeadPicture(kDirectory + "/" + pcText + ".tga", iPost + 1))
+                    return false;
                 NiRefPtr<NiNode> spPost = new NiNode;
                 spPost->SetName(("Staff_Root0" + std::to_string(++iPost)).c_str());
                 spPost->AddExtraData(new NiStringExtraData((std::string(pcText) + "\r\n").c_str()));

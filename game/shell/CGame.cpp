@@ -918,6 +918,11 @@ void CGame::SpawnStaffForRoom(CPathableObject& kRoom)
         (void)m_pkSpawnManager->SpawnStaffForRoom(&kRoom);
 }
 
+COrvaneImage* CGame::FindOrLoadImage(const char* pcPath)
+{
+    return m_pkSpawnManager != nullptr ? m_pkSpawnManager->FindOrLoadImage(pcPath) : nullptr;
+}
+
 void CGame::SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle)
 {
     if (m_pkSpawnManager == nullptr)

@@ -283,6 +283,7 @@ public:
     // the item whose picture is named after the object's model.
     bool FindBuildMenuItem(const COrvaneObject& kObject, bool bInternal, CBuildMenuItem& kOut) override;
     void SpawnStaffForRoom(CPathableObject& kRoom) override;
+    COrvaneImage* FindOrLoadImage(const char* pcPath) override;
     void SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle) override;
 
     // The mouse pick of the level (made at level entry), or null.

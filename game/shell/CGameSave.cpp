@@ -10,6 +10,7 @@
 #include "game/shell/CSaveFile.h"
 #include "game/shell/CSoundSystem.h"
 #include "game/simulation/characters/CGameCharacter.h"
+#include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/TextConvert.h"
@@ -194,6 +195,9 @@ bool CGame::LoadGame(const std::string& kPath)
         if (auto* pkPerson = dynamic_cast<CGameCharacter*>(pkObject))
             usCounter = std::max(usCounter, static_cast<std::uint16_t>(pkPerson->GetStats().m_usPersonNumber + 1));
     m_usNextPerson = usCounter;
+    // The loaded prison is seen from its level's start view.
+    if (m_pkSpawnManager != nullptr)
+        m_pkSpawnManager->ResetCameraView(true);
     return true;
 }
 

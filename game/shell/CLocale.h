@@ -58,7 +58,7 @@ public:
 
     // Text object / font k; null when k is out of range or its file did
     // not load.
-    [[nodiscard]] COrvaneText* GetTextObject(std::int32_t iIndex) const;
+    [[nodiscard]] COrvaneText* GetTextObject(std::int32_t iIndex) const override;
     [[nodiscard]] COrvaneFont* GetFont(std::int32_t iIndex) const override;
     [[nodiscard]] std::uint16_t GetTextObjectCount() const { return static_cast<std::uint16_t>(m_kTextObjects.size()); }
     [[nodiscard]] std::uint16_t GetFontCount() const { return static_cast<std::uint16_t>(m_kFonts.size()); }

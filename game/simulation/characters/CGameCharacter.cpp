@@ -2,6 +2,10 @@
 
 #include "engine/core/NiRandom.h"
 #include "framework/COrvaneAICharacterController.h"
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneGame.h"
+#include "framework/COrvaneLocale.h"
+#include "framework/COrvaneText.h"
 #include "framework/COrvaneAIControllerManager.h"
 #include "framework/COrvaneAnim.h"
 #include "framework/COrvaneBlock.h"
@@ -13,6 +17,7 @@
 #include "framework/COrvaneObjectTemplate.h"
 #include "framework/COrvanePathSpline.h"
 #include "framework/COrvaneSplineBase.h"
+#include "framework/COrvaneWidget.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CBlockGrid.h"
@@ -58,6 +63,10 @@ COrvaneAIControllerManager* Controllers()
     const CGameHost* pkHost = CGameHost::Get();
     return pkHost ? pkHost->GetControllerManager() : nullptr;
 }
+
+// Where the debugger line is drawn on the screen.
+constexpr float DEBUG_TEXT_X = 20.0f;
+constexpr float DEBUG_TEXT_Y = 50.0f;
 
 CSpawnManager* Spawning()
 {
@@ -357,9 +366,21 @@ void CGameCharacter::ApplyHead()
 {
     if (m_pkModel)
         m_pkModel->SelectVariant("head", false, m_kStats.m_usHeadTexture);
-    // Head pictures come with the spawn manager's head sets; none are read
-    // yet, so the character has no portrait.
-    m_pkPortrait = nullptr;
+    // The head sets are named by model file and hold the pictures in
+    // variant order; variant 0 has none. A loaded model's name adds its
+    // root node after a "|".
+    const CSpawnManager* pkSpawn = Spawning();
+    std::string kModel = ModelName(m_pkTemplate, m_pkModel);
+    kModel.resize(std::min(kModel.size(), kModel.find('|')));
+    m_pkPortrait = pkSpawn && m_kStats.m_usHeadTexture > 0 && !kModel.empty()
+                       ? pkSpawn->FindHeadImage(kModel.c_str(), m_kStats.m_usHeadTexture - 1u)
+                       : nullptr;
+}
+
+void CGameCharacter::DrawPortrait(float fX, float fY) const
+{
+    if (m_pkPortrait)
+        m_pkPortrait->DrawIfVisible(fX, fY);
 }
 
 void CGameCharacter::SetBodyTexture(int iVariant)
@@ -1024,8 +1045,14 @@ std::string CGameCharacter::FormatName() const
 std::string CGameCharacter::DebugText() const
 {
     const char* pcController = m_pkActiveController ? m_pkActiveController->GetName() : nullptr;
-    return FormatName() + " : CONTROLLER = " + (pcController ? pcController : "") +
-           ": STATE = " + std::to_string(m_kBlock.m_ucCurrentState);
+    const std::string kText = FormatName() + " : CONTROLLER = " + (pcController ? pcController : "") +
+                              ": STATE = " + std::to_string(m_kBlock.m_ucCurrentState);
+    const COrvaneApplication* pkApplication = COrvaneApplication::Get();
+    const COrvaneGame* pkGame = pkApplication ? pkApplication->GetGame() : nullptr;
+    const COrvaneLocale* pkLocale = pkGame ? pkGame->GetLocale() : nullptr;
+    if (COrvaneText* pkDebug = pkLocale ? pkLocale->GetTextObject(0) : nullptr)
+        pkDebug->Draw(kText.c_str(), DEBUG_TEXT_X, DEBUG_TEXT_Y, 0, nullptr);
+    return kText;
 }
 
 // ------------------------------------------------------------ the record

@@ -53,7 +53,8 @@ public:
     void Reset() override;
     void Release() override;
     void Update(float fDt) override;
-    // The debugger line: "Surname,\nFirst : CONTROLLER = name: STATE = n".
+    // The debugger line: "Surname,\nFirst : CONTROLLER = name: STATE = n",
+    // also drawn at (20, 50) with the locale's text object 0.
     [[nodiscard]] virtual std::string DebugText() const;
     // Creation from the template (the framework's Load slot).
     int Load(COrvaneObjectDesc& kDesc) override;
@@ -133,7 +134,7 @@ public:
     virtual bool Interact(CGameCharacter* pkPartner);
     [[nodiscard]] virtual CGameCharacter* IsCandidateFor(CObjectQuery& kQuery);
     virtual void SetBodyTexture(int iVariant);
-    virtual void FinishActivity() { Relocate(); }
+    void FinishActivity() override { Relocate(); }
     virtual void SetMood(std::uint32_t uiMood, bool bForced);
     virtual void SetStats(const CCharacterStats& kStats);
     // Plays "work" where the kind works at objects; false for the others.
@@ -207,6 +208,8 @@ public:
 
     [[nodiscard]] CBaseObject* GetHome() const { return m_pkHome; }
     [[nodiscard]] COrvaneImage* GetPortrait() const { return m_pkPortrait; }
+    // The portrait at the place, when there is one and it is visible.
+    void DrawPortrait(float fX, float fY) const;
     [[nodiscard]] bool IsSkippingUpdate() const { return m_ucSkipUpdate != 0; }
     void SetSkipUpdate() { m_ucSkipUpdate = 1; }
     [[nodiscard]] bool IsPickable() const { return m_ucPickable != 0; }

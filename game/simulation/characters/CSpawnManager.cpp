@@ -6,6 +6,8 @@
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvaneBlock.h"
 #include "framework/COrvaneCamera.h"
+#include "framework/COrvaneSceneLink.h"
+#include "framework/COrvaneSceneNode.h"
 #include "framework/COrvaneTagTree.h"
 #include "framework/COrvaneUtility.h"
 #include "framework/COrvaneWidget.h"
@@ -91,6 +93,16 @@ std::string FirstMatch(const std::string& kPattern)
     return kFound.name;
 }
 
+// The marker out of the world it was attached to, then freed.
+void FreeMarker(std::unique_ptr<COrvaneSceneNode>& rpkMarker)
+{
+    if (!rpkMarker)
+        return;
+    if (COrvaneWorld* pkWorld = rpkMarker->GetWorld())
+        DetachSceneNodeFromWorld(*rpkMarker, *pkWorld);
+    rpkMarker.reset();
+}
+
 CPrisonStatistics* Ledger()
 {
     CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting();
@@ -139,6 +151,18 @@ CBlockGrid* OutsideGrid()
     return pkGrids ? pkGrids->FindGrid(1) : nullptr;
 }
 
+// Without a road a new character starts at the centre of the outside's
+// first cell.
+void StartOutside(CGameCharacter& kCharacter)
+{
+    CBlockGrid* pkGrid = OutsideGrid();
+    NiVec3 kAt;
+    if (!pkGrid || !pkGrid->CellPosition(0, kAt, true))
+        return;
+    kCharacter.SetPosition(kAt, 0);
+    kCharacter.SetGrid(pkGrid);
+}
+
 bool Contains(const std::string& kText, const char* pcPart)
 {
     return kText.find(pcPart) != std::string::npos;
@@ -172,7 +196,7 @@ void CSpawnManager::Reset()
     m_pkCarried = nullptr;
     m_iCarryGrid = -1;
     m_iCarryCell = -1;
-    m_pkCarryMarker = nullptr;
+    FreeMarker(m_pkCarryMarker);
     m_ucCameraFollows = 0;
     m_usTemplateCount = 0;
     m_usMaleNameCount = 0;
@@ -330,13 +354,23 @@ bool CSpawnManager::PickUpCharacter(CGameCharacter* pkCharacter)
     // A second pick-up would lose the first character's way back.
     if (!pkCharacter || m_pkCarried)
         return false;
+    m_pkCarryMarker = CreateFlatQuad(CARRY_MARKER_SIZE, CARRY_MARKER_SIZE);
+    CGameHost* pkHost = CGameHost::Get();
+    CWorld* pkWorld = pkHost ? pkHost->GetWorld() : nullptr;
+    if (m_pkCarryMarker && pkWorld && pkWorld->GetSceneRoot())
+    {
+        AttachSceneNodeToWorld(*m_pkCarryMarker, *pkWorld, false);
+        pkWorld->UpdateScene(0.0f);
+    }
+    if (m_pkCarryMarker)
+        m_pkCarryMarker->SetMaterialColor(0.0f, 0.0f, 1.0f, CARRY_MARKER_ALPHA);
     pkCharacter->PrepareForCarry();
     m_pkCarried = pkCharacter;
     const COrvaneBlockGrid* pkGrid = pkCharacter->GetGrid();
     const NiVec3* pkAt = pkCharacter->GetModelPosition();
     m_iCarryGrid = pkGrid ? pkGrid->GetId() : -1;
     m_iCarryCell = pkGrid && pkAt ? pkGrid->CellAt(*pkAt) : -1;
-    if (CGameHost* pkHost = CGameHost::Get())
+    if (pkHost)
     {
         // A game a panel has paused keeps the speed that panel kept.
         if (pkHost->GetGameSpeed() > 0.0f)
@@ -359,13 +393,27 @@ void CSpawnManager::UpdateCarry()
     const CBlockGridManager* pkGrids = CBlockGridManager::GetExisting();
     CBlockGrid* pkGrid = pkGrids ? pkGrids->GetPickGrid() : nullptr;
     if (!pkGrid || !m_pkCarried->CanDropOn(pkGrid))
+    {
+        if (m_pkCarryMarker)
+        {
+            m_pkCarryMarker->SetMaterialColor(1.0f, 0.0f, 0.0f, CARRY_MARKER_ALPHA);
+            m_pkCarryMarker->ApplyChanges();
+        }
         return;
+    }
     if (m_pkCarried->GetGrid() != pkGrid)
     {
         m_pkCarried->SetGrid(pkGrid);
         m_pkCarried->AddToWorld(pkHost ? pkHost->GetWorld() : nullptr, false);
     }
-    m_pkCarried->SetPosition(pkGrids->GetPickPoint(), 0);
+    const NiVec3& kPick = pkGrids->GetPickPoint();
+    m_pkCarried->SetPosition(kPick, 0);
+    if (m_pkCarryMarker)
+    {
+        m_pkCarryMarker->SetPosition(NiVec3(kPick.x, kPick.y + CARRY_MARKER_RAISE, kPick.z), false);
+        m_pkCarryMarker->SetMaterialColor(0.0f, 0.0f, 1.0f, CARRY_MARKER_ALPHA);
+        m_pkCarryMarker->ApplyChanges();
+    }
 }
 
 void CSpawnManager::DropCharacter()
@@ -398,6 +446,7 @@ void CSpawnManager::ClearCarry()
     m_pkCarried = nullptr;
     m_iCarryGrid = -1;
     m_iCarryCell = -1;
+    FreeMarker(m_pkCarryMarker);
 }
 
 void CSpawnManager::UpdateArrivals(float fDt)
@@ -524,8 +573,12 @@ CAIPrisoner* CSpawnManager::CreateArrivingPrisoner()
     }
     if (pkWorld)
         pkWorld->UpdateScene(0.0f);
+    // The road ends on the outside: a walker needs its floor to walk it.
+    pkPrisoner->SetGrid(pkGrids->FindGrid(1));
     if (m_pkArrivalPath && m_pkArrivalPath->m_pkSpline)
         pkPrisoner->FollowSpline(m_pkArrivalPath->m_pkSpline.get(), true);
+    else
+        StartOutside(*pkPrisoner);
     pkPrisoner->SetController("spawn", true, true);
     if (pkLedger)
         pkLedger->RegisterPrisoner(&pkPrisoner->GetStats());
@@ -721,8 +774,12 @@ CGameCharacter* CSpawnManager::SpawnStaffForRoom(CPathableObject* pkRoom)
         pkWorld->UpdateScene(0.0f);
     if (!pkStaff)
         return nullptr;
+    if (CBlockGrid* pkOutside = OutsideGrid())
+        pkStaff->SetGrid(pkOutside);
     if (m_pkArrivalPath && m_pkArrivalPath->m_pkSpline)
         pkStaff->FollowSpline(m_pkArrivalPath->m_pkSpline.get(), true);
+    else
+        StartOutside(*pkStaff);
     pkStaff->SetController("spawn", true, true);
     pkStaff->SetHome(pkRoom);
     pkStaff->FinishActivity();

@@ -16,8 +16,8 @@ class COrvaneImage;
 class COrvaneObject;
 class COrvaneTagNode;
 class COrvaneTagTree;
+class COrvaneSceneNode;
 class CSpawnObject;
-class NiNode;
 class COrvaneGridEntity;
 
 // Brings people into the prison and keeps the lists they are drawn from:
@@ -176,7 +176,7 @@ public:
     // picked up; the speed before the pause returns.
     void DropCharacter();
     void CancelCarry();
-    // Forgets the carry, leaving the game speed alone.
+    // Forgets the carry and frees the marker, leaving the game speed alone.
     void ClearCarry();
     [[nodiscard]] CGameCharacter* GetCarried() const { return m_pkCarried; }
 
@@ -216,7 +216,7 @@ public:
     std::uint8_t m_ucNoCell = 0;
     // The hand tool's carry: its marker, the carried character and where it
     // was picked up.
-    NiNode* m_pkCarryMarker = nullptr; // link: the scene owns it
+    std::unique_ptr<COrvaneSceneNode> m_pkCarryMarker;
     CGameCharacter* m_pkCarried = nullptr; // link: cleared when it goes
     std::int32_t m_iCarryGrid = -1;
     std::int32_t m_iCarryCell = -1;

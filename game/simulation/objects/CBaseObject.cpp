@@ -190,6 +190,8 @@ void CBaseObject::CreatePosts()
         pkPost->m_pkNode = std::move(pkHolder);
         pkPost->m_kHeadTexturePath = kFolder + kText + ".tga";
         const std::string& kPath = pkPost->m_kHeadTexturePath;
+        if (CGameHost* pkHost = CGameHost::Get())
+            pkPost->m_pkHeadTexture = pkHost->FindOrLoadImage(kPath.c_str());
 
         pkPost->m_usAge = static_cast<std::uint16_t>(NiRand() % 20 + 18);
         pkPost->m_usArrivalYear = CurrentYear();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class COrvaneImage;
 class CPrisonStatistics;
 struct CBuildMenuItem;
 class NiNodeAttachment;
@@ -35,6 +36,7 @@ struct CStaffPost : CCharacterStats
     // Where the head texture is found: the model's folder, the node's text
     // and ".tga"; the spawn manager turns it into a texture.
     std::string m_kHeadTexturePath;
+    COrvaneImage* m_pkHeadTexture = nullptr; // link: the spawn manager's head sets own it
 };
 
 // A base object's saved values, read before any reach the object.

@@ -5,6 +5,7 @@
 
 class CBaseObject;
 class COrvaneAnimationSpline;
+class COrvaneImage;
 class CPathableObject;
 class COrvaneAIControllerManager;
 class COrvaneCamera;
@@ -131,6 +132,13 @@ public:
     // The arrival road the world built and the vehicle driving it (the
     // registry owns the vehicle).
     virtual void SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle);
+    // The picture of a ".tga" path, loaded once and kept by the spawn
+    // manager's head sets; null for other paths or without a manager.
+    virtual COrvaneImage* FindOrLoadImage(const char* pcPath)
+    {
+        (void)pcPath;
+        return nullptr;
+    }
 
     // The registry is about to delete the object: nothing may keep it.
     virtual void ObjectDestroyed(COrvaneObject* pkObject) = 0;

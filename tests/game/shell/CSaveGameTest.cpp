@@ -1,6 +1,7 @@
 #include "game/shell/CGame.h"
 
 #include "engine/core/NiObjectStream.h"
+#include "engine/scene/NiCamera.h"
 #include "engine/scene/NiNode.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneComposite.h"
@@ -176,6 +177,10 @@ TEST_F(CSaveGameTest, ASaveLoadedAndSavedAgainIsTheSameFile)
     kGame.LoadLevelData();
     ASSERT_TRUE(kGame.LoadGame("maps/first.fds"));
     EXPECT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
+    // Seen from the level's start view.
+    ASSERT_NE(kGame.GetCamera(), nullptr);
+    ASSERT_NE(kGame.GetCamera()->GetEngineCamera(), nullptr);
+    EXPECT_EQ(kGame.GetCamera()->GetEngineCamera()->GetTranslate(), NiVec3(104.0f, 13.0f, -30.0f));
     EXPECT_EQ(CDynamicObjectManager::GetInstance()->GetLiveCount(), 2u);
     EXPECT_EQ(kGame.GetSaveVersion(), 1);
     EXPECT_EQ(kGame.GetLoadedBuildDate(), CGame::BuildDate());

@@ -207,6 +207,11 @@ void CRecordingHost::SpawnStaffForRoom(CPathableObject& kRoom)
         (void)m_pkSpawnManager->SpawnStaffForRoom(&kRoom);
 }
 
+COrvaneImage* CRecordingHost::FindOrLoadImage(const char* pcPath)
+{
+    return m_pkSpawnManager ? m_pkSpawnManager->FindOrLoadImage(pcPath) : nullptr;
+}
+
 void CRecordingHost::SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle)
 {
     Record("SetArrivalPath");

@@ -46,6 +46,8 @@ public:
     void ObjectDestroyed(COrvaneObject* pkObject) override;
     // Recorded, and handed to the spawn manager when a test set one.
     void SpawnStaffForRoom(CPathableObject& kRoom) override;
+    // From the spawn manager when a test set one; not recorded.
+    COrvaneImage* FindOrLoadImage(const char* pcPath) override;
     void SetArrivalPath(std::unique_ptr<COrvaneAnimationSpline> pkSpline, COrvaneObject* pkVehicle) override;
 
     // The recorded calls whose name is the given one, their arguments only

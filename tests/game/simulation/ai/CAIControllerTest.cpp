@@ -1,9 +1,11 @@
 #include "game/simulation/ai/CAIControllerManager.h"
 
 #include "engine/core/NiRandom.h"
+#include "engine/scene/NiCamera.h"
 #include "framework/COrvaneAIStateBlock.h"
 #include "framework/COrvaneAnim.h"
 #include "framework/COrvaneAnimationSpline.h"
+#include "framework/COrvaneCamera.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneObjectDesc.h"
@@ -19,14 +21,18 @@
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGameFactories.h"
 #include "game/simulation/objects/CPathableObject.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CSpawnObject.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
 #include "tests/framework/TestClock.h"
 #include "tests/game/simulation/characters/CharacterTestSupport.h"
 #include "tools/COrvaneDemoLevel.h"
+#include "tools/COrvaneDemoModel.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -68,13 +74,14 @@ protected:
     }
 
     // A demo usable object standing on the cell, placed.
-    CPathableObject* Stand(const char* pcTemplate, CBlockGrid& kFloor, std::int32_t iCell)
+    CPathableObject* Stand(const char* pcTemplate, CBlockGrid& kFloor, std::int32_t iCell,
+                           const char* pcFactory = "FoodObjectFactory")
     {
         COrvaneObjectDesc kDesc;
         kDesc.m_pkTemplate = m_pkManager->FindTemplate(pcTemplate);
         kDesc.m_ucMode = 1;
         auto* pkObject = dynamic_cast<CPathableObject*>(
-            m_pkManager->CreateObject(m_pkManager->FindFactory("FoodObjectFactory", nullptr), kDesc));
+            m_pkManager->CreateObject(m_pkManager->FindFactory(pcFactory, nullptr), kDesc));
         NiVec3 kAt;
         if (!pkObject || !kFloor.CellPosition(iCell, kAt, true))
             return nullptr;
@@ -740,3 +747,131 @@ TEST_F(CAIControllerTest, ASavedPrisonGivesItsCharactersTheirPartnersAndTargetsB
     EXPECT_EQ(pkLoadedUser->GetTargetObject()->GetReferenceCell(), 12 * 6 + 6);
     EXPECT_TRUE(pkLoadedUser->GetObjectReferences().empty());
 }
+
+namespace
+{
+TEST_F(CAIControllerTest, TheVehicleOfTheDemoLevelCarriesTheCameraAndTargetNodes)
+{
+    LoadDemoLevel();
+    ASSERT_NE(m_kSpawn.m_pkArrivalPath, nullptr);
+    auto* pkVan = dynamic_cast<CSpawnObject*>(m_kSpawn.m_pkArrivalPath->m_pkVehicle);
+    ASSERT_NE(pkVan, nullptr);
+    EXPECT_GT(pkVan->GetTimer(), 0.0f);
+    NiVec3 kCamera;
+    NiVec3 kTarget;
+    ASSERT_TRUE(pkVan->GetCameraPosition(kCamera));
+    ASSERT_TRUE(pkVan->GetTargetPosition(kTarget));
+    // The nodes keep their distance wherever the body drives.
+    const NiVec3 kApart(DEMO_VEHICLE_CAMERA[0] - DEMO_VEHICLE_TARGET[0], DEMO_VEHICLE_CAMERA[1] - DEMO_VEHICLE_TARGET[1],
+                        DEMO_VEHICLE_CAMERA[2] - DEMO_VEHICLE_TARGET[2]);
+    EXPECT_NEAR((kCamera - kTarget).Length(), kApart.Length(), 1e-4f);
+
+    // A model without the nodes gives no positions.
+    COrvaneObjectDesc kDesc;
+    kDesc.m_pkTemplate = m_pkManager->FindTemplate("thug");
+    kDesc.m_ucMode = 1;
+    auto* pkPlain = dynamic_cast<CSpawnObject*>(
+        m_pkManager->CreateObject(m_pkManager->FindFactory("SpawnObjectFactory", nullptr), kDesc));
+    ASSERT_NE(pkPlain, nullptr);
+    EXPECT_FALSE(pkPlain->GetCameraPosition(kCamera));
+    EXPECT_FALSE(pkPlain->GetTargetPosition(kTarget));
+}
+
+TEST_F(CAIControllerTest, TheOneOClockArrivalOnTheDemoLevelHousesEveryoneAndTheRoomGetsItsGuards)
+{
+    LoadDemoLevel();
+    COrvaneCamera kCamera;
+    ASSERT_TRUE(kCamera.LoadSettings(0.0f, 0.0f, 0.0f));
+    m_kHost.m_pkCamera = &kCamera;
+    CPrisonStatistics* pkLedger = m_pkManager->GetStatistics();
+    ASSERT_NE(pkLedger, nullptr);
+
+    // A small cell block (level 0) with two double cells on its ground floor.
+    COrvaneObjectDesc kDesc;
+    kDesc.m_pkTemplate = m_pkManager->FindTemplate("cellblock_small");
+    kDesc.m_ucMode = 1;
+    auto* pkBlock = dynamic_cast<CWorldObject*>(
+        m_pkManager->CreateObject(m_pkManager->FindFactory("WorldObjectFactory", nullptr), kDesc));
+    ASSERT_NE(pkBlock, nullptr);
+    NiVec3 kAt;
+    ASSERT_NE(m_pkYard->CellPosition(40 * 24 + 24, kAt, true), nullptr);
+    pkBlock->SetPosition(kAt, 0);
+    pkBlock->PlaceAt(kAt, m_pkYard);
+    pkBlock->Update(0.0f);
+    pkBlock->GetModel()->UpdateNode(0.0f);
+    pkBlock->Place();
+    ASSERT_NE(pkBlock->GetStack(), nullptr);
+    CBlockGrid* pkGround = pkBlock->GetStack()->GetFloor(0);
+    ASSERT_NE(pkGround, nullptr);
+    CPathableObject* pkCellA = Stand("cell_double", *pkGround, 9 * 2 + 2, "CellFactory");
+    CPathableObject* pkCellB = Stand("cell_double", *pkGround, 9 * 5 + 2, "CellFactory");
+    ASSERT_TRUE(pkCellA && pkCellB);
+    EXPECT_EQ(pkCellA->GetRequiredLevel(), 0);
+    EXPECT_EQ(pkLedger->m_usBeds, 4);
+    EXPECT_EQ(pkLedger->m_usBedsTaken, 0);
+
+    // The guard room asks for its two guards, who go to their post. (The
+    // fixture read the rosters before the registry held the staff groups.)
+    m_kSpawn.m_uiStaffGroupBase = static_cast<std::uint32_t>(m_pkManager->FindTemplateGroup("STAFF") -
+                                                             m_pkManager->FindTemplateGroup("BUILDINGS"));
+    CPathableObject* pkRoom = Stand("guard_room", *m_pkYard, 40 * 10 + 10, "AdminRoomFactory");
+    ASSERT_NE(pkRoom, nullptr);
+    EXPECT_EQ(pkRoom->SpawnStaff(), 2);
+    NiVec3 kPost;
+    ASSERT_NE(m_pkYard->CellPosition(pkRoom->GetAccessCell(0), kPost, true), nullptr);
+    int iGuards = 0;
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = m_pkManager->GetObjectAt(i); ++i)
+    {
+        auto* pkGuard = dynamic_cast<CAISecurity*>(pkObject);
+        if (!pkGuard || pkGuard->GetHome() != pkRoom)
+            continue;
+        ++iGuards;
+        EXPECT_EQ(pkGuard->GetGrid(), m_pkYard);
+        // Where the level's scene update shows it.
+        pkGuard->GetModel()->UpdateNode(0.0f);
+        ASSERT_NE(pkGuard->GetModelPosition(), nullptr);
+        EXPECT_FLOAT_EQ(pkGuard->GetModelPosition()->x, kPost.x);
+        EXPECT_FLOAT_EQ(pkGuard->GetModelPosition()->z, kPost.z);
+    }
+    EXPECT_EQ(iGuards, 2);
+
+    // 13:00 of a seeded game: 4 free beds and order 500 bring 1 to 3.
+    pkLedger->m_iOrder = 500;
+    NiSeedRandom(23);
+    const int iExpected = NiRand() % 3 + 1;
+    NiSeedRandom(23);
+    m_kSpawn.MakeArrivalsDue();
+    auto* pkVan = dynamic_cast<CSpawnObject*>(m_kSpawn.m_pkArrivalPath->m_pkVehicle);
+    ASSERT_NE(pkVan, nullptr);
+    bool bFollowed = false;
+    ASSERT_TRUE(RunUntil(60.0f, [&] {
+        m_kSpawn.UpdateArrivals(FRAME);
+        NiVec3 kNode;
+        if (m_kSpawn.m_ucCameraFollows && pkVan->GetCameraPosition(kNode))
+            bFollowed = bFollowed || (kCamera.GetEngineCamera()->GetTranslate() - kNode).Length() < 1e-4f;
+        return m_kSpawn.GetArrivalState() == CSpawnManager::ARRIVAL_IDLE;
+    }));
+    EXPECT_TRUE(bFollowed);
+    // The follow ended at the level's start view.
+    EXPECT_EQ(kCamera.GetEngineCamera()->GetTranslate(), NiVec3(104.0f, 13.0f, -30.0f));
+    ASSERT_EQ(pkLedger->m_kPrisoners.size(), static_cast<std::size_t>(iExpected));
+    int iHoused = 0;
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = m_pkManager->GetObjectAt(i); ++i)
+        if (auto* pkPrisoner = dynamic_cast<CAIPrisoner*>(pkObject))
+            iHoused += pkPrisoner->GetHome() == pkCellA || pkPrisoner->GetHome() == pkCellB ? 1 : 0;
+    EXPECT_EQ(iHoused, iExpected);
+    EXPECT_TRUE(m_kSpawn.m_kWaitingPrisoners.empty());
+    // Everyone walks the road off and on home.
+    EXPECT_TRUE(RunUntil(120.0f, [&] {
+        for (std::uint32_t i = 0; COrvaneObject* pkObject = m_pkManager->GetObjectAt(i); ++i)
+            if (auto* pkPrisoner = dynamic_cast<CAIPrisoner*>(pkObject); pkPrisoner && Controller(*pkPrisoner) == "spawn")
+                return false;
+        return true;
+    }));
+    EXPECT_TRUE(m_kHost.CallsNamed("PostMessage").empty());
+    m_kHost.m_pkCamera = nullptr;
+    // The building takes what stands on its floors with it.
+    m_pkManager->DestroyObject(pkBlock, true);
+}
+
+} // namespace

@@ -2,10 +2,14 @@
 
 #include "engine/core/NiRandom.h"
 #include "engine/scene/NiCamera.h"
+#include "engine/scene/NiMaterialProperty.h"
+#include "engine/scene/NiNode.h"
 #include "framework/COrvaneAIControllerManager.h"
 #include "framework/COrvaneAnimationSpline.h"
 #include "framework/COrvaneBlock.h"
 #include "framework/COrvaneCamera.h"
+#include "framework/COrvaneObjectDesc.h"
+#include "framework/COrvaneSceneNode.h"
 #include "framework/COrvaneTagTree.h"
 #include "game/simulation/characters/CAIPrisoner.h"
 #include "game/simulation/characters/CAIStaff.h"
@@ -156,6 +160,73 @@ TEST_F(SpawnTest, RostersGiveTemplatesStaffBaseAndHeadSets)
     EXPECT_EQ(m_kSpawn.m_kHeadSets[0]->m_kName, "prison1/criminals/thug.nif");
     EXPECT_EQ(m_kSpawn.m_kHeadSets[3]->m_kName, "prison1/staff/guard1.nif");
     EXPECT_EQ(m_kSpawn.m_kHeadSets[10]->m_kName, "prison1/staff/maint_worker.nif");
+}
+
+TEST_F(SpawnTest, CharactersShowTheHeadOfTheirVariantAndPostsTheirRoomsHeadTexture)
+{
+    // The demo prisoners' folder holds five heads, one per variant.
+    CGameCharacter* pkThug = Make("PrisonerFactory", "thug");
+    ASSERT_NE(pkThug, nullptr);
+    const std::uint16_t usHead = pkThug->GetStats().m_usHeadTexture;
+    ASSERT_GE(usHead, 1);
+    ASSERT_NE(pkThug->GetPortrait(), nullptr);
+    EXPECT_EQ(pkThug->GetPortrait(), m_kSpawn.FindHeadImage("thug", usHead - 1u));
+    CCharacterStats kStats = pkThug->GetStats();
+    kStats.m_usHeadTexture = usHead == 5 ? 1 : usHead + 1;
+    pkThug->SetStats(kStats);
+    EXPECT_EQ(pkThug->GetPortrait(), m_kSpawn.FindHeadImage("thug", kStats.m_usHeadTexture - 1u));
+    EXPECT_NE(pkThug->GetPortrait(), m_kSpawn.FindHeadImage("thug", usHead - 1u));
+    // A variant without a picture has no portrait.
+    kStats.m_usHeadTexture = 6;
+    pkThug->SetStats(kStats);
+    EXPECT_EQ(pkThug->GetPortrait(), nullptr);
+    pkThug->DrawPortrait(10.0f, 10.0f);
+
+    // Posts take their head texture once per file, shared between rooms.
+    COrvaneObjectDesc kDesc;
+    kDesc.m_pkTemplate = m_pkManager->FindTemplate("admin_block");
+    kDesc.m_ucMode = 1;
+    COrvaneObjectFactory* pkFactory = m_pkManager->FindFactory("WorldObjectFactory", nullptr);
+    auto* pkFirst = dynamic_cast<CBaseObject*>(m_pkManager->CreateObject(pkFactory, kDesc));
+    auto* pkSecond = dynamic_cast<CBaseObject*>(m_pkManager->CreateObject(pkFactory, kDesc));
+    ASSERT_TRUE(pkFirst && pkSecond);
+    ASSERT_EQ(pkFirst->GetPosts().size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+    {
+        ASSERT_NE(pkFirst->GetPosts()[i]->m_pkHeadTexture, nullptr);
+        EXPECT_EQ(pkFirst->GetPosts()[i]->m_pkHeadTexture, pkSecond->GetPosts()[i]->m_pkHeadTexture);
+    }
+    EXPECT_NE(pkFirst->GetPosts()[0]->m_pkHeadTexture, pkFirst->GetPosts()[1]->m_pkHeadTexture);
+    EXPECT_EQ(pkFirst->GetPosts()[2]->m_pkHeadTexture, m_kSpawn.FindHeadImage("visitor.tga", 0));
+}
+
+TEST_F(SpawnTest, WithoutAnArrivalRoadNewcomersStartInTheMiddleOfTheFirstOutsideCell)
+{
+    CBlockGrid* pkYard = Area(1);
+    NiVec3 kFirst;
+    ASSERT_NE(pkYard->CellPosition(0, kFirst, true), nullptr);
+    CAIPrisoner* pkPrisoner = m_kSpawn.CreateArrivingPrisoner();
+    ASSERT_NE(pkPrisoner, nullptr);
+    EXPECT_EQ(pkPrisoner->GetGrid(), pkYard);
+    ASSERT_NE(pkPrisoner->GetModelPosition(), nullptr);
+    EXPECT_FLOAT_EQ(pkPrisoner->GetModelPosition()->x, kFirst.x);
+    EXPECT_FLOAT_EQ(pkPrisoner->GetModelPosition()->z, kFirst.z);
+}
+
+TEST_F(SpawnTest, AtTheDayChangeEveryCharacterFinishesItsActivity)
+{
+    CBlockGrid* pkYard = Area(1);
+    CGameCharacter* pkThug = Make("PrisonerFactory", "thug", pkYard);
+    ASSERT_NE(pkThug, nullptr);
+    StandOn(*pkThug, 20);
+    m_pkManager->NewDayStep();
+    // Without home or road: the middle of the outside's first cell.
+    NiVec3 kFirst;
+    ASSERT_NE(pkYard->CellPosition(0, kFirst, true), nullptr);
+    ASSERT_NE(pkThug->GetModelPosition(), nullptr);
+    EXPECT_FLOAT_EQ(pkThug->GetModelPosition()->x, kFirst.x);
+    EXPECT_FLOAT_EQ(pkThug->GetModelPosition()->z, kFirst.z);
+    EXPECT_EQ(pkThug->GetCurrentCell(), 0);
 }
 
 TEST_F(SpawnTest, HeadSetSearchStopsAtTheFirstGapAndTakesOneFilePerNumber)
@@ -601,6 +672,20 @@ protected:
         m_kHost.m_fSavedSpeed = 1.0f;
     }
 
+    // The marker's colour and alpha.
+    [[nodiscard]] NiColorRGBA MarkerColour() const
+    {
+        const COrvaneSceneNode* pkMarker = m_kSpawn.m_pkCarryMarker.get();
+        const auto* pkMaterial = pkMarker && pkMarker->GetSceneRoot()
+                                     ? static_cast<const NiMaterialProperty*>(
+                                           pkMarker->GetSceneRoot()->GetProperty(NiProperty::MATERIAL))
+                                     : nullptr;
+        if (!pkMaterial)
+            return NiColorRGBA{-1.0f, -1.0f, -1.0f, -1.0f};
+        const NiColorRGB& kColour = pkMaterial->GetAmbientColor();
+        return NiColorRGBA{kColour.r, kColour.g, kColour.b, pkMaterial->GetAlpha()};
+    }
+
     // The pick over the cell of the yard, or over nothing.
     void PickAt(std::int32_t iCell)
     {
@@ -624,6 +709,7 @@ TEST_F(CarryTest, TheGameStaysPausedAndTheDropOnAFreeCellKeepsThePlace)
     ASSERT_TRUE(m_kSpawn.PickUpCharacter(m_pkThug));
     EXPECT_EQ(m_kHost.m_fGameSpeed, 0.0f);
     EXPECT_EQ(m_kHost.m_fSavedSpeed, 3.0f);
+    EXPECT_EQ(MarkerColour(), (NiColorRGBA{0.0f, 0.0f, 1.0f, 0.5f}));
     EXPECT_EQ(m_kSpawn.m_iCarryGrid, 1);
     EXPECT_EQ(m_kSpawn.m_iCarryCell, 0);
     // A second pick-up is refused.
@@ -641,7 +727,12 @@ TEST_F(CarryTest, TheGameStaysPausedAndTheDropOnAFreeCellKeepsThePlace)
     ASSERT_NE(m_pkThug->GetModelPosition(), nullptr);
     EXPECT_FLOAT_EQ(m_pkThug->GetModelPosition()->x, kPick.x);
     EXPECT_FLOAT_EQ(m_pkThug->GetModelPosition()->z, kPick.z);
+    // The marker lies just above the pick, blue.
+    ASSERT_NE(m_kSpawn.m_pkCarryMarker, nullptr);
+    EXPECT_EQ(m_kSpawn.m_pkCarryMarker->GetRoot()->GetTranslate(), NiVec3(kPick.x, kPick.y + 0.1f, kPick.z));
+    EXPECT_EQ(MarkerColour(), (NiColorRGBA{0.0f, 0.0f, 1.0f, 0.5f}));
     m_kSpawn.DropCharacter();
+    EXPECT_EQ(m_kSpawn.m_pkCarryMarker, nullptr);
     EXPECT_EQ(m_kHost.m_fGameSpeed, 3.0f);
     EXPECT_EQ(m_kSpawn.GetCarried(), nullptr);
     EXPECT_EQ(m_kSpawn.m_iCarryGrid, -1);
@@ -659,6 +750,8 @@ TEST_F(CarryTest, ARefusedDropGoesBackAndAPanelsSpeedReturns)
     EXPECT_EQ(m_kHost.m_fSavedSpeed, 2.0f);
     PickAt(-1);
     m_kSpawn.UpdateArrivals(0.0f);
+    // Nowhere to put it down: red.
+    EXPECT_EQ(MarkerColour(), (NiColorRGBA{1.0f, 0.0f, 0.0f, 0.5f}));
     m_kSpawn.DropCharacter();
     EXPECT_EQ(m_kHost.m_fGameSpeed, 2.0f);
     EXPECT_EQ(m_pkThug->GetGrid(), m_pkYard);
