@@ -771,7 +771,7 @@ void GameLevelSeeds(SeedFolder& kLevels)
 }
 
 bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont, SeedFolder& kTags, SeedFolder& kLines,
-                   SeedFolder& kTemplates, SeedFolder& kNsb)
+                   SeedFolder& kTemplates, SeedFolder& kNsb, SeedFolder& kLauncher)
 {
     const fs::path kData = kRoot / "demo-data";
     if (!BuildDemoData(kData.string()))
@@ -795,6 +795,8 @@ bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont,
             kLines.AddFile(kPath);
             if (kPath.filename() == "data.xml")
                 kTemplates.AddFile(kPath);
+            if (kPath.filename() == "setup.xml")
+                kLauncher.AddFile(kPath);
         }
     }
     fs::remove_all(kData, kError);
@@ -959,7 +961,18 @@ int main(int iArgs, char** ppcArgs)
         BuildMenuSeeds(kBuildMenu);
         SeedFolder kNsb(kRoot, "fuzz_nsb");
         NsbSeeds(kNsb);
-        if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates, kNsb))
+        SeedFolder kLauncherLayout(kRoot, "fuzz_launcher_layout");
+        // Stored French in a window; an unknown language with the keys out of order.
+        for (const char* pcSetup :
+             {"<Game_Data>\r\n<Current_Language>\r\n2\r\n</Current_Language>\r\n</Game_Data>\r\n"
+              "<Application_Data>\r\n<Windowed>\r\n1\r\n</Windowed>\r\n</Application_Data>\r\n",
+              "<Game_Data>\r\n<Current_Language>\r\n5\r\n</Current_Language>\r\n</Game_Data>\r\n"
+              "<Application_Data>\r\n<VideoModeBits>\r\n16\r\n</VideoModeBits>\r\n<VideoModeWidth>\r\n1600\r\n"
+              "</VideoModeWidth>\r\n</Application_Data>\r\n<Startup_Screen>\r\n<Generic>\r\n<b>\r\n1\r\n2\r\n3\r\n"
+              "4\r\n6\r\n1\r\n<s>\r\n3\r\n<base>\r\nlanguage0_base.bmp\r\n</base>\r\n</s>\r\n</b>\r\n"
+              "</Generic>\r\n</Startup_Screen>\r\n"})
+            kLauncherLayout.Add(std::vector<std::uint8_t>(pcSetup, pcSetup + std::strlen(pcSetup)));
+        if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates, kNsb, kLauncherLayout))
         {
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
             bOk = false;
@@ -967,7 +980,7 @@ int main(int iArgs, char** ppcArgs)
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kLauncherBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
                                            &kCharacters, &kBaseObjects, &kGameLevels, &kSaves, &kLanguages,
-                                           &kBuildMenu, &kShaders, &kNsb})
+                                           &kLauncherLayout, &kBuildMenu, &kShaders, &kNsb})
         {
             if (pkFolder->Failed())
             {
