@@ -36,16 +36,20 @@ const char* const HELP_FOLDERS[3] = {"eng", "ger", "fre"};
 
 void DefaultHelpOpener(const std::string& kPage)
 {
-    std::string kProgram = "xdg-open";
+    // A shell starts xdg-open in the background and ends at once, so the
+    // dialog never waits on the browser (and leaves no child behind).
+    std::string kShell = "/bin/sh";
+    std::string kFlag = "-c";
+    std::string kScript = "xdg-open \"$1\" >/dev/null 2>&1 &";
+    std::string kName = "sh";
     std::string kArgument = kPage;
-    char* apcArgs[] = {kProgram.data(), kArgument.data(), nullptr};
+    char* apcArgs[] = {kShell.data(), kFlag.data(), kScript.data(), kName.data(), kArgument.data(), nullptr};
     pid_t iChild = -1;
-    if (posix_spawnp(&iChild, kProgram.c_str(), nullptr, nullptr, apcArgs, environ) != 0)
+    if (posix_spawn(&iChild, kShell.c_str(), nullptr, nullptr, apcArgs, environ) != 0)
     {
         std::fprintf(stderr, "launcher: cannot start xdg-open to show %s\n", kPage.c_str());
         return;
     }
-    // xdg-open hands the page over and ends quickly.
     (void)waitpid(iChild, nullptr, 0);
 }
 
