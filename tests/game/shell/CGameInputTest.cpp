@@ -9,6 +9,7 @@
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CConfirmPanel.h"
 #include "game/shell/ui/CInterface.h"
+#include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
@@ -49,6 +50,11 @@ public:
 
 // A thing that is no building.
 class TestThing : public CBaseObject
+{
+};
+
+// A character standing nowhere, outside any registry.
+class TestPrisoner : public CGameCharacter
 {
 };
 
@@ -412,3 +418,30 @@ TEST_F(CGameInputTest, ARightClickOnABuildingOpensItsPopUpUnlessAPanelTookIt)
     kGame.m_pkPicked = nullptr;
 }
 } // namespace
+
+TEST_F(CGameInputTest, APickableCharacterIsPickedUpAndTheNextClickDropsIt)
+{
+    PickedGame kGame;
+    EnterLevel(kGame);
+    CSpawnManager* pkSpawns = kGame.GetSpawnManager();
+    ASSERT_NE(pkSpawns, nullptr);
+    TestPrisoner kPrisoner;
+    kPrisoner.SetPickable(false);
+    kGame.m_pkPicked = &kPrisoner;
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    EXPECT_EQ(pkSpawns->GetCarried(), nullptr);
+
+    kPrisoner.SetPickable(true);
+    kGame.SetGameSpeed(2.0f);
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    EXPECT_EQ(pkSpawns->GetCarried(), &kPrisoner);
+    EXPECT_EQ(kGame.GetGameSpeed(), 0.0f);
+    // While carrying, a right click does nothing and a left click on the
+    // same character drops it: the speed comes back.
+    (void)kGame.OnMouse(CMouse::BUTTON_RIGHT_DOWN);
+    EXPECT_EQ(pkSpawns->GetCarried(), &kPrisoner);
+    (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+    EXPECT_EQ(pkSpawns->GetCarried(), nullptr);
+    EXPECT_EQ(kGame.GetGameSpeed(), 2.0f);
+    kGame.m_pkPicked = nullptr;
+}
