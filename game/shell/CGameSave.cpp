@@ -22,6 +22,71 @@
 
 namespace
 {
+// The first child whose name holds the text, as the document's own search
+// finds it; null when none does.
+const COrvaneTagNode* ChildHolding(const COrvaneTagNode& kNode, const std::string& kText)
+{
+    for (std::size_t i = 0; i < kNode.GetChildCount(); ++i)
+        if (const COrvaneTagNode* pkChild = kNode.GetChild(i); pkChild && pkChild->GetName().find(kText) != std::string::npos)
+            return pkChild;
+    return nullptr;
+}
+
+// The model files of the plans under the node, in the registry's reading
+// of template groups: a node with "plans" is a group (the fog's excepted),
+// any other is searched further.
+void CollectPlanModels(const COrvaneTagNode& kNode, std::vector<std::string>& kModels)
+{
+    for (std::size_t i = 0; i < kNode.GetChildCount(); ++i)
+    {
+        const COrvaneTagNode* pkChild = kNode.GetChild(i);
+        if (!pkChild)
+            continue;
+        const COrvaneTagNode* pkPlans = ChildHolding(*pkChild, "plans");
+        if (!pkPlans || pkChild->GetName().find("<FOG>") != std::string::npos)
+        {
+            CollectPlanModels(*pkChild, kModels);
+            continue;
+        }
+        for (std::size_t j = 0; j < pkPlans->GetChildCount(); ++j)
+        {
+            const COrvaneTagNode* pkPlan = pkPlans->GetChild(j);
+            if (!pkPlan || pkPlan->GetValues().empty())
+                continue;
+            std::string kModel = pkPlan->GetValues().front();
+            while (!kModel.empty() && (kModel.back() == '\n' || kModel.back() == '\r'))
+                kModel.pop_back();
+            kModels.push_back(kModel);
+        }
+    }
+}
+
+// The line of the first saved object whose template the level's plans do
+// not name, read from the data document before anything is loaded; 0 when
+// every one is named. (A loaded model's name adds its root node after a
+// "|".)
+std::uint32_t FirstUnknownTemplate(const COrvaneTagTree& kData, std::uint32_t uiLevel, const CParsedObjects& kObjects)
+{
+    const COrvaneTagNode* pkRoot = kData.GetRoot();
+    const COrvaneTagNode* pkTemplates = pkRoot ? ChildHolding(*pkRoot, "TEMPLATES") : nullptr;
+    if (!pkTemplates)
+        return kObjects.m_kRecords.empty() ? 0 : kObjects.m_kRecords.front().m_uiTemplateLine;
+    const COrvaneTagNode* pkPrison =
+        ChildHolding(*pkTemplates, "PRISON" + std::to_string(static_cast<std::uint64_t>(uiLevel) + 1));
+    std::vector<std::string> kModels;
+    CollectPlanModels(pkPrison ? *pkPrison : *pkTemplates, kModels);
+    for (const CParsedObjectRecord& kRecord : kObjects.m_kRecords)
+    {
+        const std::string kName = kRecord.m_kTemplate.substr(0, kRecord.m_kTemplate.find('|'));
+        const bool bNamed = std::any_of(kModels.begin(), kModels.end(), [&kName](const std::string& kModel) {
+            return kModel.find(kName) != std::string::npos;
+        });
+        if (!bNamed)
+            return kRecord.m_uiTemplateLine;
+    }
+    return 0;
+}
+
 // A tag document written beside its file and put in its place whole.
 bool SaveDocumentAtomically(const COrvaneTagTree& kDocument, const char* pcPath)
 {
@@ -137,6 +202,12 @@ bool CGame::LoadGame(const std::string& kPath)
     const bool bSameLevel = GetState() == STATE_IN_GAME && uiLevel == GetLevelNumber();
     if (bSameLevel && !pkRegistry->ResolveTemplates(kSave.GetObjects()))
         return Damaged(pkRegistry->GetBadLine());
+    // Another level's templates load with it: its plans in the data
+    // document tell beforehand whether the save names only those.
+    if (!bSameLevel)
+        if (const COrvaneTagTree* pkData = GetDataDocument())
+            if (const std::uint32_t uiBad = FirstUnknownTemplate(*pkData, uiLevel, kSave.GetObjects()); uiBad != 0)
+                return Damaged(uiBad);
 
     ResetGame();
     if (kHeader.m_bVersion)

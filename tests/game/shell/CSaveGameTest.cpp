@@ -24,6 +24,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -270,6 +271,17 @@ TEST_F(CSaveGameTest, ADamagedSaveChangesNothingAndNamesItsLine)
     Refused(Replaced(22, "999"), 23);                       // upgrade level
     Refused(Replaced(6, std::string(1 << 20, '7')), 7);     // a 1 MB line
     Refused(std::string("<WORLD>\r\n\x01\xff garbage\r\n"), 2);
+    // A save of another level naming a template that level's plans lack:
+    // refused before the running game goes.
+    const auto kCrate = std::find(kLines.begin(), kLines.end(), CRATE);
+    ASSERT_NE(kCrate, kLines.end());
+    {
+        std::string kBytes;
+        for (std::size_t i = 0; i < kLines.size(); ++i)
+            kBytes += (i == 6 ? std::string("1") : kLines[i] == CRATE ? std::string("prison1/gone/gone.nif") : kLines[i]) +
+                      "\r\n";
+        Refused(kBytes, static_cast<std::uint32_t>(kCrate - kLines.begin()) + 1);
+    }
     // Cut after every line of the objects section: refused, or (cut before
     // the section) a game without the objects that were cut.
     std::size_t uiObjects = 0;
