@@ -384,6 +384,9 @@ public:
     // The model matrix of the next geometry; with bPush set also the
     // device's world transform.
     void SetModelTransform(const NiXform& kXform, bool bPush = true);
+    // A transform as the device's row-vector matrix (scaled rotation
+    // transposed, translation in the last row).
+    [[nodiscard]] static gfx::D3DMATRIX XformToD3D(const NiXform& kXform);
     [[nodiscard]] const gfx::D3DMATRIX& GetD3DView() const { return m_kD3DView; }
     [[nodiscard]] const gfx::D3DMATRIX& GetInvView() const { return m_kInvView; }
     [[nodiscard]] const gfx::D3DMATRIX& GetD3DProj() const { return m_kD3DProj; }

@@ -31,19 +31,6 @@ constexpr std::uint32_t CHANGED_TRIANGLES = 0x10;
 constexpr std::uint32_t CHANGED_CONNECTIVITY = 0x20;
 constexpr std::uint32_t CHANGED_ALL = 0xFFF;
 
-gfx::D3DMATRIX ToD3D(const NiXform& kXform)
-{
-    gfx::D3DMATRIX kM{};
-    for (int iRow = 0; iRow < 3; ++iRow)
-        for (int iCol = 0; iCol < 3; ++iCol)
-            kM.m[iRow][iCol] = kXform.m_fScale * kXform.m_kRotate.GetEntry(iCol, iRow);
-    kM.m[3][0] = kXform.m_kTranslate.x;
-    kM.m[3][1] = kXform.m_kTranslate.y;
-    kM.m[3][2] = kXform.m_kTranslate.z;
-    kM.m[3][3] = 1.0f;
-    return kM;
-}
-
 // Row-vector product: a applied first.
 gfx::D3DMATRIX Multiply(const gfx::D3DMATRIX& kA, const gfx::D3DMATRIX& kB)
 {
@@ -625,7 +612,7 @@ void NiDX9Renderer::CalculateBoneMatrices(NiSkinInstance* pkSkin, const NiXform&
         // Near-unit scale counts as none.
         if (kMatrix.m_fScale >= 0.99f && kMatrix.m_fScale <= 1.01f)
             kMatrix.m_fScale = 1.0f;
-        kEntry.m_kMatrices[b] = ToD3D(kMatrix);
+        kEntry.m_kMatrices[b] = NiDX9Renderer::XformToD3D(kMatrix);
     }
 }
 
@@ -649,7 +636,7 @@ void NiDX9Renderer::SetSkinBoneTransforms(const Partition* pkPartition, const Ni
         return;
     std::uint32_t uiCount = 0;
     const gfx::D3DMATRIX* pkBones = GetBoneMatrices(pkSkin, uiCount);
-    const gfx::D3DMATRIX kWorldMatrix = ToD3D(kWorld);
+    const gfx::D3DMATRIX kWorldMatrix = NiDX9Renderer::XformToD3D(kWorld);
     const std::uint32_t uiOwn = std::min<std::uint32_t>(pkPartition->m_usBones, 4);
     for (std::uint32_t k = 0; k < 4; ++k)
     {
@@ -935,3 +922,15 @@ void NiDX9Renderer::RenderScreenPolygon(NiScreenPolygon* pkPolygon)
     }
 }
 
+gfx::D3DMATRIX NiDX9Renderer::XformToD3D(const NiXform& kXform)
+{
+    gfx::D3DMATRIX kM{};
+    for (int iRow = 0; iRow < 3; ++iRow)
+        for (int iCol = 0; iCol < 3; ++iCol)
+            kM.m[iRow][iCol] = kXform.m_fScale * kXform.m_kRotate.GetEntry(iCol, iRow);
+    kM.m[3][0] = kXform.m_kTranslate.x;
+    kM.m[3][1] = kXform.m_kTranslate.y;
+    kM.m[3][2] = kXform.m_kTranslate.z;
+    kM.m[3][3] = 1.0f;
+    return kM;
+}

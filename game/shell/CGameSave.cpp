@@ -8,6 +8,7 @@
 #include "game/shell/CGame.h"
 #include "game/shell/CLevelManager.h"
 #include "game/shell/CSaveFile.h"
+#include "game/shell/SaveNames.h"
 #include "game/shell/CSoundSystem.h"
 #include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/characters/CSpawnManager.h"
@@ -85,24 +86,6 @@ std::uint32_t FirstUnknownTemplate(const COrvaneTagTree& kData, std::uint32_t ui
             return kRecord.m_uiTemplateLine;
     }
     return 0;
-}
-
-// A tag document written beside its file and put in its place whole.
-bool SaveDocumentAtomically(const COrvaneTagTree& kDocument, const char* pcPath)
-{
-    const std::string kTemp = os::TemporaryPathFor(pcPath);
-    if (!kDocument.Save(kTemp.c_str()))
-    {
-        (void)os::DiscardFile(kTemp);
-        std::fprintf(stderr, "Cannot write \"%s\": the file is left as it was.\n", pcPath);
-        return false;
-    }
-    if (!os::CommitFile(kTemp, pcPath))
-    {
-        std::fprintf(stderr, "Cannot replace \"%s\": the file is left as it was.\n", pcPath);
-        return false;
-    }
-    return true;
 }
 
 // The last part of a path, as the player named the file.

@@ -1,4 +1,5 @@
 #include "game/shell/CStartUp.h"
+#include "game/shell/SaveNames.h"
 
 #include "engine/core/NiMemoryStream.h"
 #include "engine/render/NiPalette.h"
@@ -93,23 +94,6 @@ std::string Trimmed(const std::string& kValue)
     const std::size_t uiEnd = kValue.find_last_not_of(" \t\r\n");
     const std::size_t uiStart = kValue.find_first_not_of(" \t");
     return uiEnd == std::string::npos ? std::string() : kValue.substr(uiStart, uiEnd - uiStart + 1);
-}
-
-bool SaveAtomically(const COrvaneTagTree& kDocument, const char* pcPath)
-{
-    const std::string kTemp = os::TemporaryPathFor(pcPath);
-    if (!kDocument.Save(kTemp.c_str()))
-    {
-        (void)os::DiscardFile(kTemp);
-        std::fprintf(stderr, "Cannot write \"%s\": the file is left as it was.\n", pcPath);
-        return false;
-    }
-    if (!os::CommitFile(kTemp, pcPath))
-    {
-        std::fprintf(stderr, "Cannot replace \"%s\": the file is left as it was.\n", pcPath);
-        return false;
-    }
-    return true;
 }
 
 void DrawBitmap(os::DialogWindow& kWindow, const CStartUpBitmap& kBitmap, std::int32_t iX, std::int32_t iY)
@@ -678,7 +662,7 @@ bool CStartUp::SaveSettings(COrvaneTagTree& kSettings)
         if (kSettings.GetCursor() != pkSection)
             return false;
     }
-    return SaveAtomically(kSettings, SETUP_FILE);
+    return SaveDocumentAtomically(kSettings, SETUP_FILE);
 }
 
 void CStartUp::OpenHelp()

@@ -1,6 +1,9 @@
 #include "game/shell/SaveNames.h"
 
+#include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
+
+#include <cstdio>
 
 namespace
 {
@@ -37,4 +40,21 @@ std::string MakeSavePath(std::string_view kBrowseFolder, std::string_view kName,
     if (kPath.back() != '/' && kPath.back() != '\\')
         kPath += '/';
     return kPath + std::string(kName) + std::string(kExtension);
+}
+
+bool SaveDocumentAtomically(const COrvaneTagTree& kDocument, const char* pcPath)
+{
+    const std::string kTemp = os::TemporaryPathFor(pcPath);
+    if (!kDocument.Save(kTemp.c_str()))
+    {
+        (void)os::DiscardFile(kTemp);
+        std::fprintf(stderr, "Cannot write \"%s\": the file is left as it was.\n", pcPath);
+        return false;
+    }
+    if (!os::CommitFile(kTemp, pcPath))
+    {
+        std::fprintf(stderr, "Cannot replace \"%s\": the file is left as it was.\n", pcPath);
+        return false;
+    }
+    return true;
 }

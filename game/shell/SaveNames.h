@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+class COrvaneTagTree;
+
 // Names the player types for saved games and their folders, and the paths
 // made of them. Every file panel checks both before it saves, loads,
 // creates or deletes anything, so a typed name never reaches outside the
@@ -21,3 +23,8 @@ inline constexpr const char* SAVE_FOLDER = "maps";
 // folder or inside it.
 [[nodiscard]] std::string MakeSavePath(std::string_view kBrowseFolder, std::string_view kName,
                                        std::string_view kExtension);
+
+// A settings document written beside its file and put in its place whole,
+// so a failed write leaves the old file as it was (a line on standard error
+// says which).
+[[nodiscard]] bool SaveDocumentAtomically(const COrvaneTagTree& kDocument, const char* pcPath);

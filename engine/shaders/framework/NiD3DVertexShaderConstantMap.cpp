@@ -142,19 +142,6 @@ bool EqualNoCase(const char* pcName, const char* pcKey, std::size_t uiLength)
     return *pcName == 0;
 }
 
-gfx::D3DMATRIX ToD3D(const NiXform& kXform)
-{
-    gfx::D3DMATRIX kM{};
-    for (int iRow = 0; iRow < 3; ++iRow)
-        for (int iCol = 0; iCol < 3; ++iCol)
-            kM.m[iRow][iCol] = kXform.m_fScale * kXform.m_kRotate.GetEntry(iCol, iRow);
-    kM.m[3][0] = kXform.m_kTranslate.x;
-    kM.m[3][1] = kXform.m_kTranslate.y;
-    kM.m[3][2] = kXform.m_kTranslate.z;
-    kM.m[3][3] = 1.0f;
-    return kM;
-}
-
 void InvertOrIdentity(gfx::D3DMATRIX& kM)
 {
     if (gfx::D3DXMatrixInverse(&kM, nullptr, &kM) == nullptr)
@@ -286,8 +273,9 @@ NiD3DVertexShaderConstantMap::Formed NiD3DVertexShaderConstantMap::FormValue(
             NiXform kRootWorld;
             if (pkSkin->GetRootParent() != nullptr)
                 kRootWorld = pkSkin->GetRootParent()->GetWorldTransform();
-            const gfx::D3DMATRIX kS =
-                ToD3D(kRootWorld.Multiply(pkSkin->GetSkinData()->GetRootParentToSkin().Invert()));
+            const NiXform kSkinToWorld =
+                kRootWorld.Multiply(pkSkin->GetSkinData()->GetRootParentToSkin().Invert());
+            const gfx::D3DMATRIX kS = NiDX9Renderer::XformToD3D(kSkinToWorld);
             gfx::D3DXMatrixMultiply(&kMatrix, &kS, &kV);
             if (uiMapping >= 29)
                 gfx::D3DXMatrixMultiply(&kMatrix, &kMatrix, &kP);

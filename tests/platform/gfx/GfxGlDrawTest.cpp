@@ -315,7 +315,10 @@ TEST_P(GfxGlDraw, EachBufferDrawsItsOwnVerticesAcrossReleasesAndLayouts) {
         EXPECT_EQ(At(px, 12, 2), colors[i]) << i;
         device->SetStreamSource(0, nullptr, 0, 0);
         // Let go after a draw from another buffer, and right after its own.
-        if (i % 2 == 0) ASSERT_NO_FATAL_FAILURE(Quad(0, 0, 16, 16, 0.5f, kBlack));
+        if (i % 2 == 0)
+        {
+            ASSERT_NO_FATAL_FAILURE(Quad(0, 0, 16, 16, 0.5f, kBlack));
+        }
     }
     ASSERT_NO_FATAL_FAILURE(Quad(0, 0, 16, 16, 0.5f, kBlack));
     // The green buffer read without its colours: white, over the left half only.
