@@ -474,6 +474,9 @@ void CGame::StepSimulation(float fFrameTime)
         m_pkSpawnManager->MakeArrivalsDue();
     if (m_pkLevelManager != nullptr)
         m_pkLevelManager->UpdateWorld(m_fGameTime);
+    // Also at speed 0: the hand tool carries while the game is paused.
+    if (m_pkSpawnManager != nullptr)
+        m_pkSpawnManager->UpdateArrivals(fScaled);
 }
 
 void CGame::UpdateEventTimer(float fScaled)
@@ -513,6 +516,8 @@ void CGame::AdvanceToMorning()
     if (m_pkSpawnManager != nullptr)
         m_pkSpawnManager->MakeArrivalsDue();
     m_kClock.AdvanceToDay(MORNING_MINUTES);
+    if (m_pkSpawnManager != nullptr)
+        m_pkSpawnManager->PlaceWaitingPrisoners();
     CDynamicObjectManager::GetInstance()->NewDayStep();
     if (CPrisonStatistics* pkStatistics = GetStatistics())
     {

@@ -34,6 +34,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -87,6 +88,8 @@ struct DayRun
     std::vector<std::string> m_kFailures;
     int m_iMornings = 0;
     int m_iPrisonersSeen = 0;
+    // Brought by the daily arrival, counted as they appear in the registry.
+    int m_iArrived = 0;
     // The prison as saved at the end and as loaded into a fresh level.
     std::string m_kSaved;
     std::string m_kLoaded;
@@ -170,6 +173,16 @@ protected:
         return pkMember;
     }
 
+    static std::set<const CAIPrisoner*> Prisoners()
+    {
+        std::set<const CAIPrisoner*> kFound;
+        CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+        for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+            if (const auto* pkPrisoner = dynamic_cast<const CAIPrisoner*>(pkObject))
+                kFound.insert(pkPrisoner);
+        return kFound;
+    }
+
     // Prisoners off the arrival road into cells, or waiting for one.
     static int Admit(CGame& kGame, int iCount)
     {
@@ -180,9 +193,8 @@ protected:
             CAIPrisoner* pkPrisoner = pkSpawn->CreateArrivingPrisoner();
             if (!pkPrisoner)
                 continue;
-            // The arrival leaves the prisoner without a grid, so it cannot
-            // walk the road: the harness puts it on the yard, at its cell
-            // or, waiting, in the middle.
+            // Not walked down the road: the harness puts it on the yard
+            // straight away, at its cell or, waiting, in the middle.
             CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
             pkPrisoner->SetGrid(pkYard);
             pkPrisoner->ClearPath();
@@ -404,7 +416,11 @@ protected:
             ExpectedMorning(iAdmin, iUpkeep, iWages);
             const int iPayments = kLedger.m_iPrisonerPayments;
             const std::vector<int> kBefore = Items(kLedger);
+            const std::set<const CAIPrisoner*> kPresent = Prisoners();
             kGame.StepSimulation(FRAME);
+            for (const CAIPrisoner* pkPrisoner : Prisoners())
+                if (!kPresent.count(pkPrisoner))
+                    ++kRun.m_iArrived;
             // The people's models are placed as the level's scene update
             // would place them.
             for (std::uint32_t i = 0; COrvaneObject* pkObject = CDynamicObjectManager::GetInstance()->GetObjectAt(i); ++i)
@@ -550,10 +566,11 @@ TEST_F(DayHarnessTest, TwelveDaysLoseNobodyKeepTheBooksAndLeaveNobodyStuck)
     const DayRun kRun = Run(2005, DAYS, true);
     EXPECT_EQ(kRun.m_iMornings, DAYS);
     EXPECT_TRUE(kRun.m_kFailures.empty()) << Failures(kRun);
-    // The prison lived: arrivals every morning, some left over three
-    // years, and the staff served.
-    EXPECT_EQ(kRun.m_iReceived, 12 + kRun.m_iPrisonersSeen);
+    // The prison lived: arrivals every morning (the harness's two and the
+    // daily arrival's), some left over three years, and the staff served.
+    EXPECT_EQ(kRun.m_iReceived, 12 + kRun.m_iPrisonersSeen + kRun.m_iArrived);
     EXPECT_EQ(kRun.m_iPrisonersSeen, 2 * DAYS);
+    EXPECT_GT(kRun.m_iArrived, 0);
     EXPECT_GT(kRun.m_iDeparted, 0);
     EXPECT_GT(kRun.m_iServices, 0);
     std::printf("after %d days: %s\n", DAYS, kRun.m_kStatistics.c_str());

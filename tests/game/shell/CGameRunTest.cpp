@@ -19,6 +19,7 @@
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CWorld.h"
+#include "game/simulation/characters/CSpawnManager.h"
 #include "framework/COrvaneMouse.h"
 #include "platform/os/OsDefs.h"
 #include "platform/os/OsDialog.h"
@@ -41,6 +42,10 @@ class ClosingGame : public CGame
 public:
     void Update(float fDeltaTime) override
     {
+        // The day's arrival would take the camera to follow its vehicle;
+        // this run is about the player's own camera.
+        if (GetSpawnManager() != nullptr)
+            GetSpawnManager()->SetArrivalState(CSpawnManager::ARRIVAL_IDLE);
         CGame::Update(fDeltaTime);
         m_kPositions.push_back(GetCamera()->GetWorldPosition());
         if (m_kPositions.size() == 1)

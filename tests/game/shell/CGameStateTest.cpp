@@ -265,7 +265,8 @@ TEST_F(CGameStateTest, TheNightFadesOutInFiveSecondsJumpsToMorningAndFadesBackIn
     EXPECT_NEAR(kGame.GetGameClock().m_fMinutes, 360.0f, 1.0f);
     EXPECT_TRUE(CInterface::Get()->IsDeskTopShown());
     EXPECT_FALSE(CInterface::Get()->IsCanvasOpen(CInterface::Get()->GetMainPanel(), false));
-    EXPECT_EQ(kGame.GetSpawnManager()->GetArrivalState(), CSpawnManager::ARRIVAL_DUE);
+    // Due at the morning step, taken on by the arrival step of the same frame.
+    EXPECT_EQ(kGame.GetSpawnManager()->GetArrivalState(), CSpawnManager::ARRIVAL_DRIVING);
     EXPECT_LE(kGame.GetFadeAlpha(), 100);
 
     // Back to light in five more seconds: sample 8 once, parole list emptied.
@@ -281,7 +282,8 @@ TEST_F(CGameStateTest, TheNightFadesOutInFiveSecondsJumpsToMorningAndFadesBackIn
     kGame.GetSpawnManager()->SetArrivalState(CSpawnManager::ARRIVAL_IDLE);
     kGame.GetGameClock().m_fMinutes = 779.99f;
     kGame.StepSimulation(0.05f);
-    EXPECT_EQ(kGame.GetSpawnManager()->GetArrivalState(), CSpawnManager::ARRIVAL_DUE);
+    // The step that makes them due also sets the vehicle on its way.
+    EXPECT_EQ(kGame.GetSpawnManager()->GetArrivalState(), CSpawnManager::ARRIVAL_DRIVING);
 }
 
 TEST_F(CGameStateTest, TwoGameDaysRunHeadlessWithAMorningEachDay)
