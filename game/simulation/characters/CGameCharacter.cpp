@@ -625,7 +625,14 @@ void CGameCharacter::PlaceAt(const NiVec3& kPosition, COrvaneBlockGrid* pkGrid)
 {
     SetPosition(kPosition, 0);
     if (m_pkModel)
+    {
+        // Applying the move only sets the model's local placement; the cell
+        // is read from its world placement, which the scene refreshes at its
+        // next update. Refresh it here, or the character's cell stays the one
+        // it left until then.
         m_pkModel->Update(0.0f);
+        m_pkModel->UpdateNode(0.0f);
+    }
     SetGrid(pkGrid);
 }
 

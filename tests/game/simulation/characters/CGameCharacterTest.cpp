@@ -408,3 +408,33 @@ TEST_F(CGameCharacterTest, AWalkerOnABlockedCellOrPastTheEdgeStepsBackBeforeItCh
     EXPECT_EQ(pkWalker->GetCurrentCell(), 0);
     EXPECT_GE(pkWalker->GetDestination(), 0);
 }
+
+TEST_F(CGameCharacterTest, APlacedCharacterStandsOnItsNewCellAtOnce)
+{
+    UseStubControllers();
+    CBlockGrid* pkYard = Area(1, 8, 8);
+    CGameCharacter* pkWalker = Make("GameCharacterFactory", "thug", pkYard);
+    ASSERT_NE(pkWalker, nullptr);
+    const std::int32_t iFrom = pkYard->CellIndex(6, 6, true);
+    StandOn(*pkWalker, iFrom);
+    // A frame: the character steps, then the scene places its model.
+    pkWalker->Update(0.0f);
+    pkWalker->GetModel()->UpdateNode(0.0f);
+    ASSERT_EQ(pkYard->CellAt(*pkWalker->GetModelPosition()), iFrom);
+    ASSERT_EQ(pkWalker->GetCurrentCell(), iFrom);
+
+    // Put back on a cell: the cell is the new one before any scene update.
+    const std::int32_t iTo = pkYard->CellIndex(1, 2, true);
+    pkWalker->ReturnToCell(1, iTo);
+    EXPECT_EQ(pkWalker->GetCurrentCell(), iTo);
+    EXPECT_EQ(pkYard->CellAt(*pkWalker->GetModelPosition()), iTo);
+    // The next step of the character keeps it there.
+    pkWalker->Update(0.0f);
+    EXPECT_EQ(pkWalker->GetCurrentCell(), iTo);
+
+    // Relocated without a home or road: cell 0 of the yard, at once too.
+    pkWalker->Relocate();
+    EXPECT_EQ(pkWalker->GetCurrentCell(), 0);
+    pkWalker->Update(0.0f);
+    EXPECT_EQ(pkWalker->GetCurrentCell(), 0);
+}
