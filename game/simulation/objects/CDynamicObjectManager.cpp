@@ -396,7 +396,12 @@ bool CDynamicObjectManager::RelinkAfterLoad()
         if (auto* pkBuilding = dynamic_cast<CWorldObject*>(pkObject);
             pkBuilding && pkBuilding->HasInteriorFloors() && pkBuilding->GetStack())
             pkBuilding->GetStack()->HideAllFloors();
-    StatisticsStep();
+    // Only the totals: the clock came back with the save, so what its last
+    // change still owes (a new day's payments, the hour's messages) is the
+    // next frame's step to do, once, as in the game that saved. Run here
+    // too, a save made the moment the day rolled would pay the day twice.
+    if (m_pkStatistics)
+        m_pkStatistics->UpdateTotals();
     if (pkWorld)
         pkWorld->UpdateScene(0.0f);
     return true;

@@ -588,4 +588,85 @@ TEST_F(DayHarnessTest, TheSameSeedGivesTheSameDays)
     EXPECT_EQ(kFirst.m_kStatistics, kSecond.m_kStatistics);
     EXPECT_EQ(kFirst.m_kMessages, kSecond.m_kMessages);
 }
+
+// A save made while the clock's day-rolled flag is still set (a new prison
+// before its first frame, or the frame the day changed) holds the day's
+// payments still owed: the loaded game must show the saved books and pay
+// them once, in its first frame, as the saving game would have.
+TEST_F(DayHarnessTest, ALoadedGameShowsTheSavedBooksAndPaysTheDayOnce)
+{
+    RecordingGame kGame;
+    ASSERT_TRUE(kGame.Init("Orvane Game"));
+    ASSERT_TRUE(kGame.Start());
+    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+    kGame.LoadLevelData();
+    NiSeedRandom(40);
+    ASSERT_TRUE(Build(kGame));
+    // The reset makes a fresh ledger: always the game's current one.
+    const auto Ledger = [&kGame]() -> CPrisonStatistics& { return *kGame.GetStatistics(); };
+    const auto Owed = [&Ledger] {
+        const CPrisonStatistics& kLedger = Ledger();
+        int iOwed = 0;
+        for (const CCharacterStats* pkRecord : kLedger.m_kPrisoners)
+            iOwed += (pkRecord->m_usSecurityLevel + 1) * 1000;
+        return iOwed;
+    };
+    // The money the items make (the totals are only brought up to date by
+    // a frame's step).
+    const auto Money = [&Ledger] {
+        const CPrisonStatistics& kLedger = Ledger();
+        return kLedger.m_iStartingFunds + kLedger.m_iPrisonerPayments + kLedger.m_iOtherIncome +
+               kLedger.m_iWorkIncome - kLedger.m_iPurchases - kLedger.m_iWages - kLedger.m_iRunningCosts -
+               kLedger.m_iFoodCosts - kLedger.m_iIncidentCosts - kLedger.m_iAdminCosts;
+    };
+    const auto CheckLoad = [&](const char* pcName) {
+        SCOPED_TRACE(pcName);
+        ASSERT_EQ(kGame.GetGameClock().m_ucDayRolled, 1);
+        const float fMinutes = kGame.GetGameClock().m_fMinutes;
+        ASSERT_TRUE(fMinutes >= 6.0f * 60.0f && fMinutes <= 22.0f * 60.0f);
+        ASSERT_GT(Owed(), 0);
+        const std::string kSavedLine = Ledger().FormatLine();
+        const int iSavedMoney = Money();
+        const std::string kPath = std::string("maps/") + pcName + ".fds";
+        ASSERT_TRUE(kGame.SaveGame(kPath));
+        const std::string kSaved = ReadFileBytes(kPath);
+
+        kGame.ResetGame();
+        ASSERT_TRUE(kGame.LoadGame(kPath));
+        EXPECT_EQ(Ledger().FormatLine(), kSavedLine);
+        EXPECT_EQ(Money(), iSavedMoney);
+        EXPECT_EQ(Ledger().GetBalance(), iSavedMoney);
+        // Saved again, the ledger's line is the one saved.
+        const auto StatisticsLine = [](const std::string& kBytes) {
+            const std::size_t uiAt = kBytes.find("<STATISTICS>\r\n");
+            return uiAt == std::string::npos ? std::string() : kBytes.substr(uiAt);
+        };
+        ASSERT_TRUE(kGame.SaveGame(kPath + ".again"));
+        EXPECT_NE(StatisticsLine(kSaved), "");
+        EXPECT_EQ(StatisticsLine(ReadFileBytes(kPath + ".again")), StatisticsLine(kSaved));
+
+        // The day's payments once, in the first frame; none in the next.
+        CPrisonStatistics& kLedger = Ledger();
+        const int iPayments = kLedger.m_iPrisonerPayments;
+        const int iOwed = Owed();
+        kGame.StepSimulation(FRAME);
+        EXPECT_EQ(kLedger.m_iPrisonerPayments - iPayments, iOwed);
+        EXPECT_EQ(kGame.GetGameClock().m_ucDayRolled, 0);
+        kGame.StepSimulation(FRAME);
+        EXPECT_EQ(kLedger.m_iPrisonerPayments - iPayments, iOwed);
+    };
+    std::filesystem::create_directories("maps");
+
+    // A new prison: the level's start moved the clock to its first morning.
+    CheckLoad("first_morning");
+
+    // A prison that has run half a day, saved in the frame its day changed.
+    kGame.SetGameSpeed(SPEED);
+    for (int i = 0; i < 400; ++i)
+        kGame.StepSimulation(FRAME);
+    ASSERT_GT(Ledger().m_iPrisonerPayments, 0);
+    kGame.GetGameClock().m_ucDayRolled = 1;
+    CheckLoad("day_changed");
+    kGame.ResetGame();
+}
 } // namespace
