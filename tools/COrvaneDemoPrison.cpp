@@ -11,6 +11,7 @@
 #include "tools/COrvaneTgaWriter.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -168,6 +169,30 @@ std::string PlaceName(const Plan& kPlan)
     if (kKind == "cell")
         return "SP_pause6_bunk";
     return "SP_pause4_desk";
+}
+
+// A usable object's footprint in cells of size 2 (width along the rows,
+// depth along the columns, unturned).
+bool TwoCellsEachWay(const Plan& kPlan)
+{
+    if (kPlan.kParameters.size() < 2)
+        return false;
+    return std::atoi(*kPlan.kParameters.begin()) > 2 && std::atoi(*(kPlan.kParameters.begin() + 1)) > 2;
+}
+
+// The entrance node: its place picks the access cell, one row past the
+// first row and one column past the last column of the footprint (row +1,
+// column +1, or column +2 for a footprint two cells each way).
+NiVec3 UsableDoor(const Plan& kPlan)
+{
+    return TwoCellsEachWay(kPlan) ? NiVec3(0.5f, 0.0f, -2.5f) : NiVec3(0.5f, 0.0f, -0.5f);
+}
+
+// The centre of that access cell in the model's own frame (rows run along
+// x, columns along -z, two units a cell).
+NiVec3 UsableAccess(const Plan& kPlan)
+{
+    return TwoCellsEachWay(kPlan) ? NiVec3(2.0f, 0.0f, -4.0f) : NiVec3(2.0f, 0.0f, -2.0f);
 }
 
 // A cell block's nodes: its two floors of 8 x 9 cells of size 2 (a map text
@@ -412,30 +437,32 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
         if (std::string(kPlan.pcKey) == "cellblocks")
             AddCellBlockNodes(*spModel);
         // Usable objects: an entrance and one place of use beside it, the
-        // walk in along its route.
+        // walk in along its route. The route starts on the entrance's access
+        // cell, outside the footprint, so that the walk out ends where the
+        // user can walk on.
+        const NiVec3 kDoor = UsableDoor(kPlan);
+        const NiVec3 kAccess = UsableAccess(kPlan);
         if (std::string(kPlan.pcName) == "cell_double")
         {
             // Two bunks beside the one door.
-            const NiVec3 kDoor(0.5f, 0.0f, -0.5f);
             NiRefPtr<NiNode> spDoor = new NiNode;
             spDoor->SetName("door01");
             spDoor->SetTranslate(kDoor);
             spModel->AttachChild(spDoor);
             for (const char* pcBunk : {"SP_sleep1", "SP_sleep2"})
             {
-                NiRefPtr<NiNode> spPlace = MakeDemoRoute(pcBunk, kDoor, NiVec3(0.5f, 0.0f, 0.5f));
+                NiRefPtr<NiNode> spPlace = MakeDemoRoute(pcBunk, kAccess, NiVec3(0.5f, 0.0f, 0.5f));
                 spPlace->SetTranslate(kDoor);
                 spModel->AttachChild(spPlace);
             }
         }
         else if (const std::string kPlace = PlaceName(kPlan); !kPlace.empty())
         {
-            const NiVec3 kDoor(0.5f, 0.0f, -0.5f);
             NiRefPtr<NiNode> spDoor = new NiNode;
             spDoor->SetName("door01");
             spDoor->SetTranslate(kDoor);
             spModel->AttachChild(spDoor);
-            NiRefPtr<NiNode> spPlace = MakeDemoRoute(kPlace.c_str(), kDoor, NiVec3(0.5f, 0.0f, 0.5f));
+            NiRefPtr<NiNode> spPlace = MakeDemoRoute(kPlace.c_str(), kAccess, NiVec3(0.5f, 0.0f, 0.5f));
             spPlace->SetTranslate(kDoor);
             spModel->AttachChild(spPlace);
         }

@@ -75,7 +75,7 @@ protected:
 
     // A demo usable object standing on the cell, placed.
     CPathableObject* Stand(const char* pcTemplate, CBlockGrid& kFloor, std::int32_t iCell,
-                           const char* pcFactory = "FoodObjectFactory")
+                           const char* pcFactory = "FoodObjectFactory", float fHeading = 0.0f)
     {
         COrvaneObjectDesc kDesc;
         kDesc.m_pkTemplate = m_pkManager->FindTemplate(pcTemplate);
@@ -85,6 +85,8 @@ protected:
         NiVec3 kAt;
         if (!pkObject || !kFloor.CellPosition(iCell, kAt, true))
             return nullptr;
+        if (fHeading != 0.0f)
+            pkObject->Rotate(NiVec3::UNIT_Y, fHeading, false);
         pkObject->SetPosition(kAt, 0);
         pkObject->PlaceAt(kAt, &kFloor);
         pkObject->Update(0.0f);
@@ -875,3 +877,64 @@ TEST_F(CAIControllerTest, TheOneOClockArrivalOnTheDemoLevelHousesEveryoneAndTheR
 }
 
 } // namespace
+
+TEST_F(CAIControllerTest, LeavingADemoUsableObjectEndsOnAWalkableCellOutsideItsFootprint)
+{
+    CBlockGrid* pkYard = Area(1, 12, 12);
+    const std::int32_t iCell = 12 * 6 + 6;
+    // The footprint: rows x columns from the anchor.
+    auto InFootprint = [&](const CPathableObject& kObject, std::int32_t iAt) {
+        const std::int32_t iRow = pkYard->RowOf(iAt, true) - pkYard->RowOf(kObject.GetAnchor(), true);
+        const std::int32_t iColumn = pkYard->ColumnOf(iAt, true) - pkYard->ColumnOf(kObject.GetAnchor(), true);
+        return iRow >= 0 && iRow < kObject.GetRows() && iColumn >= 0 && iColumn < kObject.GetColumns();
+    };
+    for (const char* pcTemplate :
+         {"cell_single", "cell_double", "cell_secure", "serving_counter", "dining_table", "bench", "work_bench",
+          "laundry_press", "repair_room", "sick_bed", "therapy_room", "medical_room", "counselling_room", "planning1",
+          "planning2", "clerical1", "execution_room", "guard_room"})
+        for (float fHeading : {0.0f, 90.0f, 180.0f, 270.0f})
+        {
+            SCOPED_TRACE(std::string(pcTemplate) + " turned " + std::to_string(static_cast<int>(fHeading)));
+            CPathableObject* pkObject = Stand(pcTemplate, *pkYard, iCell, "FoodObjectFactory", fHeading);
+            ASSERT_NE(pkObject, nullptr);
+            const std::int32_t iAccess = pkObject->GetAccessCell(0);
+            ASSERT_TRUE(pkYard->IsValidCell(iAccess, true));
+            ASSERT_FALSE(InFootprint(*pkObject, iAccess));
+            // Every place's route starts, and so a walk out ends, on a free
+            // cell beside the object; unturned, on the access cell itself.
+            for (std::int32_t iSlot = 0; iSlot < pkObject->GetCapacity(); ++iSlot)
+            {
+                COrvaneAnimationSpline* pkSpline = pkObject->GetSlotSpline(0, iSlot);
+                NiVec3 kStart;
+                ASSERT_TRUE(pkSpline && pkSpline->GetStartPosition(kStart));
+                const std::int32_t iStart = pkYard->CellAt(kStart);
+                ASSERT_TRUE(pkYard->IsValidCell(iStart, true));
+                EXPECT_TRUE(pkYard->GetBlock(iStart)->IsWalkable());
+                EXPECT_FALSE(InFootprint(*pkObject, iStart));
+                if (fHeading == 0.0f)
+                    EXPECT_EQ(iStart, iAccess);
+            }
+            // A whole use, walked: in from the access cell, out again.
+            if (fHeading == 0.0f || std::string(pcTemplate) == "therapy_room" ||
+                std::string(pcTemplate) == "serving_counter")
+            {
+                CGameCharacter* pkUser = Place("PrisonerFactory", "thug", *pkYard, iAccess);
+                ASSERT_NE(pkUser, nullptr);
+                ASSERT_TRUE(pkObject->AssignUser(pkUser, 0, 0));
+                pkUser->SetTargetObject(pkObject);
+                pkUser->SetUseSlot(0, 0);
+                pkUser->SetController("objectUse", true, true);
+                ASSERT_TRUE(RunUntil(40.0f, [&] { return pkUser->GetStateBlock().m_ucCurrentState == 3; }));
+                ASSERT_TRUE(RunUntil(60.0f, [&] { return Controller(*pkUser) == "wander"; }));
+                const std::int32_t iEnd = pkYard->CellAt(*pkUser->GetModelPosition());
+                ASSERT_TRUE(pkYard->IsValidCell(iEnd, true));
+                EXPECT_TRUE(pkYard->GetBlock(iEnd)->IsWalkable());
+                EXPECT_FALSE(InFootprint(*pkObject, iEnd));
+                EXPECT_EQ(pkUser->GetCurrentCell(), iEnd);
+                if (fHeading == 0.0f)
+                    EXPECT_EQ(iEnd, iAccess);
+                m_pkManager->DestroyObject(pkUser, true);
+            }
+            m_pkManager->DestroyObject(pkObject, true);
+        }
+}
