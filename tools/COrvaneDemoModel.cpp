@@ -123,7 +123,12 @@ NiRefPtr<NiNode> MakeSkeleton(std::vector<NiRefPtr<NiNode>>& kBones)
 {
     NiRefPtr<NiNode> spRoot = new NiNode;
     spRoot->SetName(DEMO_MODEL_BONES[0]);
-    kBones.assign(1, spRoot);
+    // The game places a person by the root's first child; no animation
+    // drives it, so the pelvis's own keys do not undo the placing.
+    NiRefPtr<NiNode> spFigure = new NiNode;
+    spFigure->SetName("Figure");
+    spRoot->AttachChild(spFigure);
+    kBones.assign(1, spFigure);
     static const int PARENT[] = {-1, 0, 1, 2, 2, 2, 1, 1};
     for (int i = 1; i < static_cast<int>(std::size(DEMO_MODEL_BONES)); ++i)
     {

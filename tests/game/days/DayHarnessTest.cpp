@@ -6,6 +6,7 @@
 
 #include "engine/core/NiRandom.h"
 #include "framework/COrvaneAICharacterController.h"
+#include "framework/COrvaneAnimationSpline.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneFile.h"
@@ -667,6 +668,63 @@ TEST_F(DayHarnessTest, ALoadedGameShowsTheSavedBooksAndPaysTheDayOnce)
     ASSERT_GT(Ledger().m_iPrisonerPayments, 0);
     kGame.GetGameClock().m_ucDayRolled = 1;
     CheckLoad("day_changed");
+    kGame.ResetGame();
+}
+} // namespace
+
+namespace
+{
+TEST_F(DayHarnessTest, AnArrivingPrisonerWalksTheRoadInTheLevelsWorld)
+{
+    RecordingGame kGame;
+    ASSERT_TRUE(kGame.Init("Orvane Game"));
+    ASSERT_TRUE(kGame.Start());
+    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+    kGame.LoadLevelData();
+    NiSeedRandom(38);
+    CSpawnManager* pkSpawn = kGame.GetSpawnManager();
+    ASSERT_NE(pkSpawn, nullptr);
+    ASSERT_NE(pkSpawn->m_pkArrivalPath, nullptr);
+    ASSERT_NE(pkSpawn->m_pkArrivalPath->m_pkSpline, nullptr);
+    NiVec3 kRoadEnd;
+    ASSERT_TRUE(pkSpawn->m_pkArrivalPath->m_pkSpline->GetEndPosition(kRoadEnd));
+
+    CAIPrisoner* pkPrisoner = pkSpawn->CreateArrivingPrisoner();
+    ASSERT_NE(pkPrisoner, nullptr);
+    // Seen and walking: in the level's scene, on the outside floor.
+    EXPECT_EQ(pkPrisoner->GetWorld(), kGame.GetWorld());
+    EXPECT_EQ(pkPrisoner->GetGrid(), CBlockGridManager::GetInstance()->FindGrid(1));
+    ASSERT_NE(pkPrisoner->GetModelPosition(), nullptr);
+    const NiVec3 kStart = *pkPrisoner->GetModelPosition();
+    EXPECT_GT((kStart - kRoadEnd).Length(), 5.0f);
+
+    // Only the game's own frames move it: no model update by the test.
+    kGame.SetGameSpeed(1.0f);
+    float fClosest = (kStart - kRoadEnd).Length();
+    bool bLeftRoad = false;
+    // Frames on the road in which the drawn model came nearer the end:
+    // the walk shows, not only its final placing.
+    int iNearer = 0;
+    int iOnRoad = 0;
+    for (int i = 0; i < 20 * 120 && !bLeftRoad; ++i)
+    {
+        const float fBefore = (*pkPrisoner->GetModelPosition() - kRoadEnd).Length();
+        kGame.StepSimulation(FRAME);
+        const COrvaneAICharacterController* pkActive = pkPrisoner->GetActiveController();
+        bLeftRoad = !pkActive || !pkActive->GetName() || std::string(pkActive->GetName()) != "spawn";
+        const float fNow = (*pkPrisoner->GetModelPosition() - kRoadEnd).Length();
+        if (!bLeftRoad)
+        {
+            ++iOnRoad;
+            iNearer += fNow < fBefore ? 1 : 0;
+        }
+        fClosest = std::min(fClosest, fNow);
+    }
+    EXPECT_TRUE(bLeftRoad);
+    EXPECT_GT(iOnRoad, 20);
+    EXPECT_GT(iNearer, iOnRoad * 9 / 10);
+    EXPECT_LT(fClosest, 2.0f);
+    EXPECT_GT((*pkPrisoner->GetModelPosition() - kStart).Length(), 5.0f);
     kGame.ResetGame();
 }
 } // namespace
