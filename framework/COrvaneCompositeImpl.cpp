@@ -104,6 +104,14 @@ NiNode* COrvaneCompositeImpl::GetRoot() const
     return m_kRoots.empty() ? nullptr : m_kRoots.front().Get();
 }
 
+bool COrvaneCompositeImpl::GetLocalPosition(NiVec3& kOut) const
+{
+    if (m_kRoots.empty() || !m_pkModelObject)
+        return false;
+    kOut = m_bPositionPending ? m_kPendingPosition : m_pkModelObject->GetTranslate();
+    return true;
+}
+
 NiControllerManager* COrvaneCompositeImpl::GetControllerManager() const
 {
     return m_spManager;

@@ -65,6 +65,9 @@ public:
 
     [[nodiscard]] NiNode* GetRoot() const;
     [[nodiscard]] NiAVObject* GetModelObject() const { return m_pkModelObject; }
+    // The position the model object is placed at in its root's frame: the
+    // pending one, else its local translation. False without a model object.
+    [[nodiscard]] bool GetLocalPosition(NiVec3& kOut) const;
     [[nodiscard]] NiControllerManager* GetControllerManager() const;
     [[nodiscard]] NiControllerSequence* GetActiveSequence() const { return m_pkActive; }
     [[nodiscard]] NiBoneLODController* GetBoneLODController() const { return m_pkBoneLOD; }

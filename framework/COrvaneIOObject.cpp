@@ -1,6 +1,9 @@
 #include "framework/COrvaneIOObject.h"
 
+#include "engine/core/NiXform.h"
+#include "engine/scene/NiNode.h"
 #include "framework/COrvaneComposite.h"
+#include "framework/COrvaneCompositeImpl.h"
 #include "framework/COrvaneFile.h"
 
 #include <iomanip>
@@ -21,6 +24,22 @@ template <typename T> bool SplitFields(const std::string& kLine, std::vector<T>&
             return false;
         kValues.push_back(value);
     }
+    return true;
+}
+
+// A model object is placed in the frame of its root, and the root hangs in
+// the world's scene, which may be turned (the demo world's scene is): the
+// placement and the world translation then differ. The record's position
+// line holds the world position, so reading undoes the frame instead of
+// taking the world position for a placement. False: no model object, the
+// position is the model's bare one.
+bool RootFrame(const COrvaneComposite* pkModel, NiXform& kFrame)
+{
+    const NiNode* pkRoot = pkModel ? pkModel->GetRoot() : nullptr;
+    if (!pkRoot || !pkModel->GetModelObject())
+        return false;
+    const NiAVObject* pkParent = pkRoot->GetParent();
+    kFrame = pkParent ? pkParent->GetWorldTransform() * pkRoot->GetLocalTransform() : pkRoot->GetLocalTransform();
     return true;
 }
 } // namespace
@@ -62,6 +81,13 @@ int COrvaneIOObject::SaveState(COrvaneFile& kFile)
     kText += std::string(pcTypeName ? pcTypeName : "") + "\r\n";
     const NiVec3* pkPosition = GetModelPosition();
     NiVec3 kPosition = pkPosition ? *pkPosition : NiVec3::ZERO;
+    // A pending position is still in the root's frame, and a world
+    // translation is only as new as the last update: the line is worked
+    // out from the placement itself.
+    NiXform kFrame;
+    NiVec3 kLocal;
+    if (RootFrame(m_pkModel, kFrame) && m_pkModel->GetImpl()->GetLocalPosition(kLocal))
+        kPosition = kFrame * kLocal;
     kText += FormatFloat(kPosition.x) + "," + FormatFloat(kPosition.y) + "," + FormatFloat(kPosition.z) + "," +
              FormatFloat(m_afAngles[1]) + "\r\n";
     return kFile.WriteString(kText.c_str()) ? 1 : 0;
@@ -97,6 +123,7 @@ bool COrvaneIOObject::ParseState(COrvaneFile& kFile, COrvaneIOState& kState) con
 void COrvaneIOObject::ApplyState(const COrvaneIOState& kState)
 {
     Rotate(NiVec3::UNIT_Y, kState.m_fHeading, false);
-    SetPosition(kState.m_kPosition, 2);
+    NiXform kFrame;
+    SetPosition(RootFrame(m_pkModel, kFrame) ? kFrame.Invert() * kState.m_kPosition : kState.m_kPosition, 2);
     Update(0.0f);
 }
