@@ -127,3 +127,28 @@ TEST_F(NSBImplementationTest, OldestPassesHaveOneProgramNameForEveryPlatform)
     EXPECT_STREQ(kPass.GetVertexShaderProgramEntryPoint(), "main");
     EXPECT_STREQ(kPass.GetVertexShaderProgramShaderTarget(), "vs_1_1");
 }
+
+TEST_F(NSBImplementationTest, EmptyRequirementsMadeForASaveAreMarkedByASoftwarePassWhenReadBack)
+{
+    // No requirements in the file, a software-processing pass: nothing to mark.
+    NSBImplementation kImplementation;
+    ASSERT_TRUE(Load(kImplementation, BareImplementation(Words({0}), 1, BarePass(1))));
+    ASSERT_EQ(kImplementation.PeekRequirements(), nullptr);
+    // Asked for (as a shader's save does), they are made empty and written so.
+    ASSERT_NE(kImplementation.GetRequirements(), nullptr);
+    const Bytes kEmpty = Words({1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const Bytes kFirst = Save(kImplementation);
+    EXPECT_EQ(kFirst, BareImplementation(kEmpty, 1, BarePass(1)));
+
+    // Read back, the pass marks them; from then on the record stays as it is.
+    NSBImplementation kSecond;
+    ASSERT_TRUE(Load(kSecond, kFirst));
+    ASSERT_NE(kSecond.PeekRequirements(), nullptr);
+    EXPECT_TRUE(kSecond.PeekRequirements()->GetSoftwareVPRequired());
+    const Bytes kMarked = Words({1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1});
+    const Bytes kSaved = Save(kSecond);
+    EXPECT_EQ(kSaved, BareImplementation(kMarked, 1, BarePass(1)));
+    NSBImplementation kThird;
+    ASSERT_TRUE(Load(kThird, kSaved));
+    EXPECT_EQ(Save(kThird), kSaved);
+}
