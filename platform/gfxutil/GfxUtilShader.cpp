@@ -103,12 +103,17 @@ private:
         m_errors += "line " + std::to_string(line) + ": " + text + "\n";
     }
 
-    std::string Expand(std::string_view text) const {
-        std::string out(text);
+    // A macro naming itself in its own value grows the line each round; a
+    // statement longer than any real instruction is refused rather than built.
+    static constexpr std::size_t kMaxExpandedLine = 16384;
+
+    bool Expand(std::string_view text, std::string& out) const {
+        out.assign(text);
         for (int depth = 0; depth < 8 && !m_defines.empty(); ++depth) {
             std::string next;
             bool changed = false;
             for (std::size_t i = 0; i < out.size();) {
+                if (next.size() > kMaxExpandedLine) return false;
                 if (!IsWordChar(out[i])) { next += out[i++]; continue; }
                 std::size_t j = i;
                 while (j < out.size() && IsWordChar(out[j])) ++j;
@@ -121,7 +126,7 @@ private:
             out = std::move(next);
             if (!changed) break;
         }
-        return out;
+        return out.size() <= kMaxExpandedLine;
     }
 
     void Directive(int line, std::string_view text) {
@@ -151,7 +156,12 @@ private:
         raw = Trim(raw);
         if (raw.empty()) return;
         if (raw.front() == '#') { Directive(line, raw); return; }
-        const std::string expanded = Lower(Trim(Expand(raw)));
+        std::string macroText;
+        if (!Expand(raw, macroText)) {
+            Error(line, "the line grows too long through its macros");
+            return;
+        }
+        const std::string expanded = Lower(Trim(macroText));
         std::string_view text = expanded;
         if (text.empty()) return;
 

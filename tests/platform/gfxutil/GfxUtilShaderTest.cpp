@@ -103,6 +103,10 @@ TEST(GfxUtilShaderAssembleTest, ProgramsGiveThePublishedTokens) {
     EXPECT_EQ(defined.tokens, kVertex11.tokens);
     EXPECT_EQ(Assemble("#define POS v0\nvs_1_1\n#undef POS\nmov oPos, POS\n").errors,
               "line 4: unknown register 'pos'\n");
+    // A macro that names itself grows each round: the line is refused, not built.
+    const Assembled grown = Assemble("#define R R R R R R R R R R\nvs_1_1\nmov oPos, R\n");
+    EXPECT_NE(grown.result, D3D_OK);
+    EXPECT_EQ(grown.errors, "line 3: the line grows too long through its macros\n");
 }
 
 TEST(GfxUtilShaderAssembleTest, EachProblemIsReportedWithItsLine) {
