@@ -41,7 +41,9 @@ struct Group
 const Group BUILDINGS[] = {
     {"BUILDINGS_CELLBLOCKS",
      {{"cellblocks", "cellblock_small", {"16", "16", "20000", "0", "cellblock"}},
-      {"cellblocks", "cellblock_large", {"24", "16", "45000", "1", "cellblock"}}}},
+      {"cellblocks", "cellblock_large", {"24", "16", "45000", "1", "cellblock"}},
+      // The block that may hold cells of every security level.
+      {"cellblocks", "cellblock_secure", {"24", "16", "60000", "3", "cellblock"}}}},
     {"BUILDINGS_SERVICES",
      {{"services", "canteen_hall", {"16", "12", "15000", "0", "food"}},
       {"services", "workshop_hall", {"16", "12", "18000", "0", "work"}},
@@ -59,7 +61,11 @@ const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
      {{"cells", "cell_single", {"2", "2", "1000", "1", "0", "cell", "2", "0"}},
       {"cells", "cell_double", {"4", "2", "1800", "2", "0", "cell", "3", "0"}},
-      {"cells", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "5", "0"}}}},
+      {"cells", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "5", "0"}},
+      // Two-bed cells for the higher security levels.
+      {"cells", "cell_double_medium", {"4", "2", "2200", "2", "1", "cell", "3", "0"}},
+      {"cells", "cell_double_high", {"4", "2", "2600", "2", "2", "cell", "4", "0"}},
+      {"cells", "cell_double_max", {"4", "2", "3200", "2", "3", "cell", "5", "0"}}}},
     {"CONTENTS_FOOD",
      {{"food", "serving_counter", {"4", "2", "2000", "4", "0", "food", "2", "1"}},
       {"food", "dining_table", {"4", "2", "400", "4", "0", "food", "1", "0"}},
@@ -169,6 +175,13 @@ std::string PlaceName(const Plan& kPlan)
     if (kKind == "cell")
         return "SP_pause6_bunk";
     return "SP_pause4_desk";
+}
+
+// A cell with two places: two bunks beside its one door.
+bool IsTwoBedCell(const Plan& kPlan)
+{
+    return std::string(kPlan.pcKey) == "cells" && kPlan.kParameters.size() > 3 &&
+           std::string(*(kPlan.kParameters.begin() + 3)) == "2";
 }
 
 // A usable object's footprint in cells of size 2 (width along the rows,
@@ -442,7 +455,7 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
         // user can walk on.
         const NiVec3 kDoor = UsableDoor(kPlan);
         const NiVec3 kAccess = UsableAccess(kPlan);
-        if (std::string(kPlan.pcName) == "cell_double")
+        if (IsTwoBedCell(kPlan))
         {
             // Two bunks beside the one door.
             NiRefPtr<NiNode> spDoor = new NiNode;

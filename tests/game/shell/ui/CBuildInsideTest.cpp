@@ -272,6 +272,17 @@ TEST_F(CBuildInsideTest, TheDemoPrisonOffersTheRoomsAndFurnitureInside)
     auto* pkCell = dynamic_cast<CCell*>(Make("CellFactory", "cell_double"));
     ASSERT_NE(pkCell, nullptr);
     EXPECT_STREQ(pkCell->GetSlotSpline(0, 1)->GetName(), "SP_sleep2");
+    // Two-bed cells for every security level.
+    const char* const apcTwoBeds[] = {"cell_double", "cell_double_medium", "cell_double_high", "cell_double_max"};
+    for (std::uint16_t usLevel = 0; usLevel < 4; ++usLevel)
+    {
+        SCOPED_TRACE(apcTwoBeds[usLevel]);
+        auto* pkTwoBeds = dynamic_cast<CCell*>(Make("CellFactory", apcTwoBeds[usLevel]));
+        ASSERT_NE(pkTwoBeds, nullptr);
+        EXPECT_EQ(pkTwoBeds->GetCapacity(), 2);
+        EXPECT_EQ(pkTwoBeds->GetRecord().m_usPlaces, 2);
+        EXPECT_EQ(pkTwoBeds->GetRecord().m_usRequiredLevel, usLevel);
+    }
     // A wall stretched where it is laid.
     EXPECT_NE(dynamic_cast<CScalableObject*>(Make("ScalableObjectFactory", "wall_stretch")), nullptr);
     // The plate under a building while it is laid out.

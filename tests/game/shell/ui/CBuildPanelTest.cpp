@@ -82,13 +82,18 @@ TEST_F(CBuildPanelTest, AnIconClickSelectsItsCategoryAndPicksUpTheFirstItem)
     EXPECT_EQ(Held(), kPage.GetTemplate(0, 0));
     EXPECT_EQ(Ui().GetBuildItemPicture(false), kPage.GetCurrentPicture());
 
-    // The large block needs level 1: stepping to it drops the held object
-    // (its thumbnail turns red); back again picks up the small one.
+    // The large block needs level 1 and the secure one level 3: stepping
+    // to them drops the held object (its thumbnail turns red); back again
+    // picks up the small one.
     Click(kPage, CBuildSubPanel::WIDGET_FORWARD);
     EXPECT_EQ(kPage.GetCurrentItemIndex(), 1);
     EXPECT_EQ(Held(), nullptr);
+    Click(kPage, CBuildSubPanel::WIDGET_FORWARD);
+    EXPECT_EQ(kPage.GetCurrentItemIndex(), 2);
+    EXPECT_EQ(Held(), nullptr);
     Click(kPage, CBuildSubPanel::WIDGET_FORWARD); // the last: nothing
-    EXPECT_EQ(kPage.GetCurrentItemIndex(), 1);
+    EXPECT_EQ(kPage.GetCurrentItemIndex(), 2);
+    Click(kPage, CBuildSubPanel::WIDGET_BACK);
     Click(kPage, CBuildSubPanel::WIDGET_BACK);
     EXPECT_EQ(kPage.GetCurrentItemIndex(), 0);
     EXPECT_EQ(Held(), kPage.GetTemplate(0, 0));
