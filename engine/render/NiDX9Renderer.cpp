@@ -867,6 +867,9 @@ NiDX9Renderer::~NiDX9Renderer()
     m_kPendingRepacks.clear();
     m_kBoneMatrices.clear();
     m_spBatchShader = nullptr;
+    // Kept passes hold textures: they go before the textures' data.
+    if (m_spDefaultShader != nullptr)
+        m_spDefaultShader->ForgetBuilds();
     // Texture data releases its device textures through the state cache.
     NiDX9TextureData::PurgeAllRendererData();
     NiDX9BltSourceData::PurgeAllBltSourceRendererData();

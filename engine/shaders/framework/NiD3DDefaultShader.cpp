@@ -31,6 +31,17 @@ std::uint32_t FloatBits(float f)
     return ui;
 }
 
+std::uint64_t HashWords(const std::vector<std::uint64_t>& kWords)
+{
+    std::uint64_t uiHash = 0x9E3779B97F4A7C15ull ^ kWords.size();
+    for (std::uint64_t uiWord : kWords)
+    {
+        uiHash ^= uiWord + 0x9E3779B97F4A7C15ull + (uiHash << 6) + (uiHash >> 2);
+        uiHash *= 0xFF51AFD7ED558CCDull;
+    }
+    return uiHash ^ (uiHash >> 33);
+}
+
 bool HasTexture(const NiTextureMap* pkMap)
 {
     return pkMap != nullptr && pkMap->GetTexture() != nullptr;
@@ -53,6 +64,7 @@ NiD3DDefaultShader::NiD3DDefaultShader()
 NiD3DDefaultShader::~NiD3DDefaultShader()
 {
     ResetPassCache();
+    ForgetBuilds();
     m_spOpenPass = nullptr;
 }
 
@@ -113,13 +125,111 @@ std::uint32_t NiD3DDefaultShader::UpdatePipeline(NiGeometry* pkGeometry, const N
     if (pkBuffers == nullptr || pkState == nullptr || (pkGeometry == nullptr && !pkBuffers->HasAllStreams()))
         return NONE_LEFT;
     BuildEffectLists(pkEffects);
+    const bool bKeep = ReadBuildInputs(pkGeometry, pkBuffers, pkState);
+    const std::uint64_t uiHash = bKeep ? HashWords(m_kInputs) : 0;
+    if (bKeep)
+    {
+        if (auto kIt = m_kBuilds.find(uiHash); kIt != m_kBuilds.end() && kIt->second.m_kInputs == m_kInputs)
+        {
+            KeptBuild& kBuild = kIt->second;
+            const auto uiCount = static_cast<std::uint32_t>(kBuild.m_kPasses.size());
+            for (std::uint32_t ui = 0; ui < uiCount; ++ui)
+                SetPass(ui, kBuild.m_kPasses[ui]);
+            m_uiPassCount = uiCount;
+            if (kBuild.m_bFogFlags != 0)
+                m_kFogFlags = kBuild.m_kFogFlags;
+            kBuild.m_uiFrame = m_uiFrame;
+            return 0;
+        }
+    }
+    m_bFogFlagsWritten = 0;
     const std::uint32_t uiResult = BuildPasses(pkGeometry, pkBuffers, pkState);
     if (uiResult != 0)
     {
         m_spOpenPass = nullptr;
         ReleasePasses();
+        return uiResult;
     }
-    return uiResult;
+    if (bKeep)
+    {
+        if (m_kBuilds.size() >= MAX_KEPT_BUILDS)
+            m_kBuilds.clear();
+        KeptBuild& kBuild = m_kBuilds[uiHash];
+        kBuild.m_kInputs = m_kInputs;
+        kBuild.m_kPasses.assign(m_kPasses.begin(), m_kPasses.begin() + m_uiPassCount);
+        kBuild.m_bFogFlags = m_bFogFlagsWritten;
+        if (m_bFogFlagsWritten != 0)
+            kBuild.m_kFogFlags = m_kFogFlags;
+        kBuild.m_uiFrame = m_uiFrame;
+    }
+    return 0;
+}
+
+std::uint32_t NiD3DDefaultShader::TextureSetsOf(NiGeometry* pkGeometry, const NiDX9GeometryBufferData* pkBuffers)
+{
+    std::uint32_t uiSets = 0;
+    NiGeometryData* pkData = pkGeometry != nullptr ? pkGeometry->GetModelData() : nullptr;
+    if (pkData != nullptr && (pkData->GetDirtyFlags() & NiGeometryData::CONSISTENCY_MASK) != NiGeometryData::STATIC)
+        uiSets = pkData->GetTextureSets();
+    else
+        uiSets = (pkBuffers->m_uiKey & NiDX9GeometryBufferData::KEY_SETS_MASK) >> NiDX9GeometryBufferData::KEY_SETS_SHIFT;
+    return std::min(uiSets, 8u);
+}
+
+bool NiD3DDefaultShader::ReadBuildInputs(NiGeometry* pkGeometry, const NiDX9GeometryBufferData* pkBuffers,
+                                         const NiPropertySet* pkState)
+{
+    for (const std::vector<NiTextureEffect*>& kList : m_akLists)
+    {
+        if (!kList.empty())
+            return false;
+    }
+    const auto* pkTexturing = static_cast<const NiTexturingProperty*>(pkState->GetProperty(NiProperty::TEXTURING));
+    const auto* pkAlpha = static_cast<const NiAlphaProperty*>(pkState->GetProperty(NiProperty::ALPHA));
+    const auto* pkFog = static_cast<const NiFogProperty*>(pkState->GetProperty(NiProperty::FOG));
+    const bool bFog = pkFog != nullptr && pkFog->GetFog();
+    std::vector<std::uint64_t>& kIn = m_kInputs;
+    kIn.clear();
+    kIn.push_back(std::uint64_t(TextureSetsOf(pkGeometry, pkBuffers)) | std::uint64_t(m_bBlendTextureAlpha) << 8 |
+                  std::uint64_t(pkTexturing != nullptr) << 9 | std::uint64_t(pkAlpha != nullptr) << 10 |
+                  std::uint64_t(bFog) << 11 | std::uint64_t(m_uiBumpOp) << 32);
+    kIn.push_back(std::uint64_t(NiD3DPass::GetMaxTextureBlendStages()) |
+                  std::uint64_t(NiD3DPass::GetMaxSimultaneousTextures()) << 16 |
+                  std::uint64_t(NiD3DPass::GetMaxSamplers()) << 32);
+    if (pkAlpha != nullptr)
+        kIn.push_back(std::uint64_t(pkAlpha->GetAlphaBlending()) | std::uint64_t(pkAlpha->GetAlphaTesting()) << 1 |
+                      std::uint64_t(pkAlpha->GetSrcBlendMode()) << 16 | std::uint64_t(pkAlpha->GetDestBlendMode()) << 32);
+    if (bFog)
+        kIn.push_back(m_pkRenderState != nullptr ? m_pkRenderState->GetRenderState(D3DRS_FOGCOLOR) : 0);
+    if (pkTexturing == nullptr)
+        return true;
+    const std::uint32_t uiSlots = pkTexturing->GetMapArrayCount();
+    kIn.push_back(std::uint64_t(pkTexturing->GetApplyMode()) | std::uint64_t(pkTexturing->GetDecalMapCount()) << 16 |
+                  std::uint64_t(uiSlots) << 32);
+    const std::uint32_t uiRead = std::max<std::uint32_t>(uiSlots, NiTexturingProperty::DECAL_BASE);
+    for (std::uint32_t ui = 0; ui < uiRead; ++ui)
+    {
+        const NiTextureMap* pkMap = pkTexturing->GetMap(ui);
+        if (pkMap == nullptr)
+        {
+            kIn.push_back(0);
+            continue;
+        }
+        // Bump maps read values of their own; they are used with environment
+        // maps only, which are effects and never kept.
+        const NiTextureTransform* pkTransform = pkMap->GetTextureTransform();
+        kIn.push_back(1 | std::uint64_t(pkTransform != nullptr) << 1 | std::uint64_t(pkMap->GetClampMode()) << 8 |
+                      std::uint64_t(pkMap->GetFilterMode()) << 16 | std::uint64_t(pkMap->GetTextureIndex()) << 32);
+        // The build holds the texture, so its address stays its own.
+        kIn.push_back(reinterpret_cast<std::uintptr_t>(pkMap->GetTexture()));
+        if (pkTransform != nullptr)
+        {
+            const NiMatrix3x3& kM = pkTransform->GetMatrix();
+            for (int i = 0; i < 3; ++i)
+                kIn.push_back(std::uint64_t(FloatBits(kM.GetEntry(0, i))) | std::uint64_t(FloatBits(kM.GetEntry(1, i))) << 32);
+        }
+    }
+    return true;
 }
 
 std::uint32_t NiD3DDefaultShader::PostProcessPipeline(NiGeometry* pkGeometry, const NiSkinInstance* pkSkin,
@@ -132,11 +242,23 @@ std::uint32_t NiD3DDefaultShader::PostProcessPipeline(NiGeometry* pkGeometry, co
     return NiD3DShader::PostProcessPipeline(pkGeometry, pkSkin, pkBuffers, pkState, pkEffects, kWorld, kBound);
 }
 
-void NiD3DDefaultShader::ResetPassCache()
+void NiD3DDefaultShader::ClearEffectLists()
 {
     for (std::vector<NiTextureEffect*>& kList : m_akLists)
         kList.clear();
     m_pkCachedEffects = nullptr;
+}
+
+void NiD3DDefaultShader::ResetPassCache()
+{
+    ClearEffectLists();
+    ++m_uiFrame;
+    std::erase_if(m_kBuilds, [this](const auto& kEntry) { return kEntry.second.m_uiFrame + 1 < m_uiFrame; });
+}
+
+void NiD3DDefaultShader::ForgetBuilds()
+{
+    m_kBuilds.clear();
 }
 
 // ---- effect lists ----
@@ -145,7 +267,7 @@ void NiD3DDefaultShader::BuildEffectLists(const NiEffectSet* pkEffects)
 {
     if (pkEffects == m_pkCachedEffects)
         return;
-    ResetPassCache();
+    ClearEffectLists();
     m_pkCachedEffects = pkEffects;
     if (pkEffects == nullptr)
         return;
@@ -510,13 +632,7 @@ std::uint32_t NiD3DDefaultShader::BuildPasses(NiGeometry* pkGeometry, NiDX9Geome
     const auto* pkFog = static_cast<const NiFogProperty*>(pkState->GetProperty(NiProperty::FOG));
 
     // Texture-coordinate sets of the batch.
-    std::uint32_t uiSets = 0;
-    NiGeometryData* pkData = pkGeometry != nullptr ? pkGeometry->GetModelData() : nullptr;
-    if (pkData != nullptr && (pkData->GetDirtyFlags() & NiGeometryData::CONSISTENCY_MASK) != NiGeometryData::STATIC)
-        uiSets = pkData->GetTextureSets();
-    else
-        uiSets = (pkBuffers->m_uiKey & NiDX9GeometryBufferData::KEY_SETS_MASK) >> NiDX9GeometryBufferData::KEY_SETS_SHIFT;
-    uiSets = std::min(uiSets, 8u);
+    const std::uint32_t uiSets = TextureSetsOf(pkGeometry, pkBuffers);
     m_uiMaxTexIndex = uiSets > 0 ? uiSets - 1 : 0;
     auto Index = [this](const NiTextureMap* pkMap) {
         return pkMap != nullptr ? std::min(pkMap->GetTextureIndex(), m_uiMaxTexIndex) : 0u;
@@ -902,6 +1018,7 @@ void NiD3DDefaultShader::FogFixUp(const NiFogProperty* pkFog, const NiAlphaPrope
 
     if (m_kFogFlags.size() < m_uiPassCount)
         m_kFogFlags.resize(m_uiPassCount);
+    m_bFogFlagsWritten = 1;
     m_kFogFlags[0] = 1;
     for (std::uint32_t ui = 1; ui < m_uiPassCount; ++ui)
     {

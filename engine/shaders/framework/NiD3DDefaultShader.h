@@ -3,6 +3,7 @@
 #include "engine/shaders/framework/NiD3DShader.h"
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 class NiAlphaProperty;
@@ -13,11 +14,15 @@ class NiTextureMap;
 class NiTexturingProperty;
 
 // Draws geometry without a shader of its own with the fixed-function
-// pipeline. For every batch it rebuilds its passes from the texturing
+// pipeline. For every batch it builds its passes from the texturing
 // property's maps, the alpha and fog properties, the vertex colours and the
 // texture effects, packing as many stages into each pass as the device
 // allows and blending further passes over it when it runs out. Fog over
 // several passes fogs each towards black and adds the fog colour last.
+// Passes built without texture effects are kept under every value the build
+// read, and a batch whose values match takes them instead of building anew:
+// most geometry shares a handful of property combinations. Builds unused
+// for a whole frame are let go at the next BeginScene.
 class NiD3DDefaultShader : public NiD3DShader
 {
     NiDeclareTypeInfo()
@@ -41,8 +46,12 @@ public:
                                       const NiEffectSet* pkEffects, const NiXform& kWorld,
                                       const NiBoundSphere& kBound) override;
 
-    // Forgets the per-frame effect lists (every BeginScene).
+    // Forgets the per-frame effect lists and the builds the last frame did
+    // not use (every BeginScene).
     void ResetPassCache();
+    // Lets every kept build go.
+    void ForgetBuilds();
+    [[nodiscard]] std::uint32_t GetKeptBuildCount() const { return static_cast<std::uint32_t>(m_kBuilds.size()); }
     // The renderer's caps; the second form reads a given caps record.
     void ReadTextureOpCaps();
     void ReadTextureOpCaps(const gfx::D3DCAPS9& kCaps);
@@ -72,12 +81,29 @@ public:
     };
 
 private:
+    // Passes of one build and the values it read.
+    struct KeptBuild
+    {
+        std::vector<std::uint64_t> m_kInputs;
+        std::vector<NiD3DPassPtr> m_kPasses;
+        std::vector<std::uint32_t> m_kFogFlags;
+        std::uint32_t m_uiFrame = 0;
+        std::uint8_t m_bFogFlags = 0; // the build wrote fog flags
+    };
+    static constexpr std::size_t MAX_KEPT_BUILDS = 1024;
+
     using EffectStageSetter = void (NiD3DDefaultShader::*)(NiD3DTextureStage* pkStage, const NiTextureEffect* pkEffect);
 
+    void ClearEffectLists();
     void BuildEffectLists(const NiEffectSet* pkEffects);
     void Classify(NiTextureEffect* pkEffect, bool bPlane);
     std::uint32_t BuildPasses(NiGeometry* pkGeometry, NiDX9GeometryBufferData* pkBuffers,
                               const NiPropertySet* pkState);
+    [[nodiscard]] static std::uint32_t TextureSetsOf(NiGeometry* pkGeometry, const NiDX9GeometryBufferData* pkBuffers);
+    // Every value BuildPasses reads, into m_kInputs; false when the build
+    // depends on more (texture effects, their camera-space matrices).
+    bool ReadBuildInputs(NiGeometry* pkGeometry, const NiDX9GeometryBufferData* pkBuffers,
+                         const NiPropertySet* pkState);
 
     // ---- pass primitives ----
     void StartNewPass(std::uint32_t uiSrc, std::uint32_t uiDest, bool bReserveBase, bool bAlphaFromDiffuse);
@@ -120,6 +146,10 @@ private:
     std::uint32_t m_uiBumpOp = 1;
     const NiEffectSet* m_pkCachedEffects = nullptr;
     NiD3DPassPtr m_spOpenPass;
+    std::vector<std::uint64_t> m_kInputs;
+    std::unordered_map<std::uint64_t, KeptBuild> m_kBuilds; // by a hash of the inputs
+    std::uint32_t m_uiFrame = 0;
+    std::uint8_t m_bFogFlagsWritten = 0;
 };
 
 using NiD3DDefaultShaderPtr = NiRefPtr<NiD3DDefaultShader>;

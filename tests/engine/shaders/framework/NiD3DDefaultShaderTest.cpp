@@ -1,5 +1,6 @@
 #include "engine/shaders/framework/NiD3DDefaultShader.h"
 
+#include "engine/render/NiTextureTransform.h"
 #include "engine/scene/NiAlphaProperty.h"
 #include "engine/scene/NiCamera.h"
 #include "engine/scene/NiEffectSet.h"
@@ -15,6 +16,8 @@
 #include "tests/support/HeapCounter.h"
 
 #include <bit>
+#include <functional>
+#include <memory>
 
 namespace shader_test
 {
@@ -172,6 +175,41 @@ protected:
     std::pair<std::uint32_t, std::uint32_t> Ops(std::uint32_t uiPass, std::uint32_t uiStage) const
     {
         return {StageState(uiPass, uiStage, D3DTSS_COLOROP), StageState(uiPass, uiStage, D3DTSS_ALPHAOP)};
+    }
+
+    // What the draws of the current passes set: blends, fog, and each
+    // stage's texture, coordinates, operations, samplers and transform.
+    std::vector<std::uint64_t> Describe() const
+    {
+        std::vector<std::uint64_t> kOut{Passes()};
+        for (std::uint32_t uiPass = 0; uiPass < Passes(); ++uiPass)
+        {
+            kOut.insert(kOut.end(), {Blend(uiPass).first, Blend(uiPass).second, PassState(uiPass, D3DRS_FOGENABLE),
+                                     PassState(uiPass, D3DRS_FOGCOLOR), Stages(uiPass)});
+            for (std::uint32_t uiStage = 0; uiStage < Stages(uiPass); ++uiStage)
+            {
+                const NiD3DTextureStage* pkStage = Stage(uiPass, uiStage);
+                kOut.push_back(reinterpret_cast<std::uintptr_t>(pkStage->GetTexture()));
+                kOut.push_back(pkStage->GetTexCoordIndex());
+                for (std::uint32_t uiState : {D3DTSS_COLOROP, D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_ALPHAOP,
+                                              D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2, D3DTSS_TEXTURETRANSFORMFLAGS})
+                    kOut.push_back(StageState(uiPass, uiStage, uiState));
+                for (std::uint32_t uiSampler = 0; uiSampler < 7; ++uiSampler)
+                {
+                    std::uint32_t uiValue = ABSENT;
+                    bool bSave = false;
+                    pkStage->GetStageGroup()->GetSamplerState(uiSampler, uiValue, bSave);
+                    kOut.push_back(uiValue);
+                }
+                // The matrix counts only while the transform is on.
+                const bool bTransform = pkStage->GetTextureTransformEnabled();
+                const gfx::D3DMATRIX& kMatrix = pkStage->GetTextureMatrix();
+                kOut.push_back(bTransform);
+                kOut.push_back(bTransform ? std::bit_cast<std::uint32_t>(kMatrix.m[2][0]) : 0);
+                kOut.push_back(bTransform ? std::bit_cast<std::uint32_t>(kMatrix.m[2][1]) : 0);
+            }
+        }
+        return kOut;
     }
 
     gfx::IDirect3DDevice9* m_pkDevice = nullptr;
@@ -670,5 +708,110 @@ TEST_F(NiD3DDefaultShaderTest, WarmBatchesAllocateNothing)
     EXPECT_LE(uiShaderOwn, uiDeviceOwn + 2);
     EXPECT_EQ(uiDrawn, 1000u * Passes());
     EXPECT_EQ(NiD3DPass::GetPool()->GetItemCount(), 8u);
+}
+
+// A batch takes kept passes only while every value their build read is
+// unchanged: after each change the passes differ from before and equal what
+// a build from nothing gives.
+TEST_F(NiD3DDefaultShaderTest, KeptPassesFollowEveryChangeOfTheValuesTheyWereBuiltFrom)
+{
+    NiTexture* pkBaseTexture = Texture(0xFF102030);
+    NiTexture* pkDarkTexture = Texture(0xFF708090);
+    NiTexture* pkDetailTexture = Texture(0xFF405060);
+    NiTextureMap* pkBase = nullptr;
+    NiTextureMap* pkDetail = nullptr;
+    auto Baseline = [&] {
+        m_spTexturing = new NiTexturingProperty;
+        m_spState->SetProperty(m_spTexturing);
+        pkBase = SetMap(NiTexturingProperty::BASE_INDEX);
+        pkBase->SetTexture(pkBaseTexture);
+        pkBase->SetTextureTransform(std::make_unique<NiTextureTransform>());
+        SetMap(NiTexturingProperty::DARK_INDEX)->SetTexture(pkDarkTexture);
+        pkDetail = SetMap(NiTexturingProperty::DETAIL_INDEX);
+        pkDetail->SetTexture(pkDetailTexture);
+        m_spAlpha->SetFlags(0);
+        m_spFog->SetFog(false);
+        m_spFog->SetFogColor(NiColorRGB{0.0f, 0.0f, 1.0f});
+        NiD3DPass::SetMaxTextureBlendStages(2);
+        NiD3DPass::SetMaxSimultaneousTextures(2);
+        m_spShape = MakeShape(2);
+    };
+    struct Change
+    {
+        const char* m_pcName;
+        std::function<void()> m_fnPrepare;
+        std::function<void()> m_fnChange;
+    };
+    const std::vector<Change> kChanges = {
+        {"base texture", nullptr, [&] { pkBase->SetTexture(Texture(0xFF0000FF)); }},
+        {"clamp", nullptr, [&] { pkBase->SetClampMode(NiTextureMap::CLAMP_S_CLAMP_T); }},
+        {"filter", nullptr, [&] { pkBase->SetFilterMode(NiTextureMap::FILTER_NEAREST); }},
+        {"coordinate set", nullptr, [&] { pkDetail->SetTextureIndex(1); }},
+        {"transform moved", nullptr, [&] { pkBase->GetTextureTransform()->SetTranslate(NiVec2(0.25f, 0.5f)); }},
+        {"transform removed", nullptr, [&] { pkBase->SetTextureTransform(nullptr); }},
+        {"apply mode 0", nullptr, [&] { m_spTexturing->SetApplyMode(0); }},
+        {"glow map", nullptr, [&] { SetMap(NiTexturingProperty::GLOW_INDEX); }},
+        {"no detail texture", nullptr, [&] { pkDetail->SetTexture(nullptr); }},
+        {"alpha test", nullptr, [&] { m_spAlpha->SetAlphaTesting(true); }},
+        {"alpha blending", nullptr,
+         [&] { m_spAlpha->SetAlphaBlending(true), m_spAlpha->SetSrcBlendMode(NiAlphaProperty::ALPHA_SRCALPHA); }},
+        {"fog", nullptr, [&] { m_spFog->SetFog(true); }},
+        {"fog colour", [&] { m_spFog->SetFog(true); },
+         [&] { m_spFog->SetFogColor(NiColorRGB{0.0f, 1.0f, 0.0f}); }},
+        {"stage limits", nullptr, [&] { NiD3DPass::SetMaxTextureBlendStages(4), NiD3DPass::SetMaxSimultaneousTextures(4); }},
+        {"texture sets", nullptr, [&] { m_spShape = MakeShape(0); }},
+        {"another property", nullptr, [&] { m_spState->SetProperty(new NiTexturingProperty); }},
+    };
+    for (const Change& kChange : kChanges)
+    {
+        SCOPED_TRACE(kChange.m_pcName);
+        Baseline();
+        if (kChange.m_fnPrepare)
+            kChange.m_fnPrepare();
+        ASSERT_EQ(Build(), 0u);
+        const std::vector<std::uint64_t> kBefore = Describe();
+        const NiD3DPass* pkBefore = m_spShader->GetPass(0);
+        ASSERT_EQ(Build(), 0u);
+        EXPECT_EQ(m_spShader->GetPass(0), pkBefore); // unchanged: kept
+        kChange.m_fnChange();
+        ASSERT_EQ(Build(), 0u);
+        const std::vector<std::uint64_t> kKept = Describe();
+        EXPECT_NE(kKept, kBefore);
+        m_spShader->ForgetBuilds();
+        ASSERT_EQ(Build(), 0u);
+        EXPECT_EQ(kKept, Describe());
+    }
+}
+
+TEST_F(NiD3DDefaultShaderTest, BuildsAreSharedByEqualStatesLastAFrameUnusedAndNeverKeptWithEffects)
+{
+    NiTexture* pkTexture = Texture(0xFF808080);
+    SetMap(NiTexturingProperty::BASE_INDEX)->SetTexture(pkTexture);
+    ASSERT_EQ(Build(), 0u);
+    const NiD3DPass* pkFirst = m_spShader->GetPass(0);
+    EXPECT_EQ(m_spShader->GetKeptBuildCount(), 1u);
+
+    // Other properties of equal values share the build.
+    NiRefPtr<NiTexturingProperty> spOther = new NiTexturingProperty;
+    spOther->SetMap(NiTexturingProperty::BASE_INDEX, new NiTextureMap(pkTexture));
+    NiPropertySetPtr spOtherState = new NiPropertySet;
+    spOtherState->SetProperty(spOther);
+    spOtherState->SetProperty(new NiAlphaProperty);
+    spOtherState->SetProperty(new NiFogProperty);
+    DrawBatch(*m_spShader, m_pkDevice, m_spShape, m_spQuad->Get(), spOtherState, m_spEffects);
+    EXPECT_EQ(m_spShader->GetPass(0), pkFirst);
+    EXPECT_EQ(m_spShader->GetKeptBuildCount(), 1u);
+
+    // Used in the frame before: kept; unused for a whole frame: let go.
+    m_spShader->ResetPassCache();
+    EXPECT_EQ(m_spShader->GetKeptBuildCount(), 1u);
+    m_spShader->ResetPassCache();
+    EXPECT_EQ(m_spShader->GetKeptBuildCount(), 0u);
+
+    // Texture effects make the passes depend on the camera: built each time.
+    AddEffect(NiTextureEffect::PROJECTED_LIGHT, false);
+    ASSERT_EQ(Build(), 0u);
+    EXPECT_EQ(m_spShader->GetEffectCount(NiD3DDefaultShader::LIGHT), 1u);
+    EXPECT_EQ(m_spShader->GetKeptBuildCount(), 0u);
 }
 } // namespace shader_test
