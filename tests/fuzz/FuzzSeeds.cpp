@@ -898,6 +898,26 @@ void ShaderAssemblySeeds(SeedFolder& kFolder)
         kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));
 }
 
+void EffectSeeds(SeedFolder& kFolder)
+{
+    const char* const apcTexts[] = {
+        "#define N 3\n#if N > 2 && defined(N)\nfloat4 c : DIFFUSE < string UIName = \"c\"; > = {1, 0, 0, 1};\n"
+        "#endif\nrow_major float3x3 m = float3x3(1,2,3,4,5,6,7,8,9);\nint i[2] = {1, -2};\n"
+        "technique T < string shadername = \"S\"; int implementation = 1; > { pass P {\n"
+        "AlphaBlendEnable = true; SrcBlend = SrcAlpha; ColorOp[0] = Modulate; ColorArg1[0] = Texture | Complement;\n"
+        "VertexShaderConstant4[0] = <m>; PixelShaderConstantF[1] = float4(1, 2, 3, 4); } }\n",
+        "texture t < string name = \"a.dds\"; string type = \"cube\"; >;\n"
+        "sampler2D s = sampler_state { Texture = <t>; MinFilter = Linear; AddressU = Clamp; };\n"
+        "float4 f(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }\n"
+        "technique H { pass { Sampler[0] = <s>; PixelShader = compile ps_2_0 f(); VertexShader = NULL; } }\n",
+        "float4x4 W : WORLD;\nvertexshader v = asm { vs_1_1\ndcl_position v0\nm4x4 oPos, v0, c0\n};\n"
+        "technique A { pass { VertexShader = <v>; PixelShader = asm { ps_1_1\ntex t0\nmov r0, t0\n}; "
+        "WorldTransform[0] = <W>; Wibble = 1; } }\n",
+    };
+    for (const char* pcText : apcTexts)
+        kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));
+}
+
 int main(int iArgs, char** ppcArgs)
 {
     if (iArgs != 2)
@@ -930,6 +950,8 @@ int main(int iArgs, char** ppcArgs)
         }
         SeedFolder kShaders(kRoot, "fuzz_shader_assembly");
         ShaderAssemblySeeds(kShaders);
+        SeedFolder kEffects(kRoot, "fuzz_effect");
+        EffectSeeds(kEffects);
         SeedFolder kSgi(kRoot, "fuzz_image_sgi");
         SgiSeeds(kSgi);
         SeedFolder kFont(kRoot, "fuzz_font");

@@ -1,0 +1,1056 @@
+#include "platform/gfxutil/GfxUtilEffect.h"
+
+#include "platform/gfxutil/GfxUtilEffectData.h"
+#include "platform/os/OsFiles.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <tuple>
+
+namespace gfx {
+
+using effect::EffectData;
+using effect::Parameter;
+using effect::State;
+using effect::StateKind;
+
+// ---- the model's own upkeep ---------------------------------------------------
+
+namespace effect {
+
+namespace {
+void ReleaseState(State& s) {
+    if (s.deviceShader) s.deviceShader->Release();
+    s.deviceShader = nullptr;
+}
+} // namespace
+
+EffectData::~EffectData() {
+    for (Parameter& p : parameters) {
+        if (p.texture) p.texture->Release();
+        ReleaseState(p.shader);
+    }
+    for (Technique& t : techniques)
+        for (Pass& pass : t.passes)
+            for (State& s : pass.states) ReleaseState(s);
+}
+
+int EffectData::ParameterIndex(const std::string& name) const {
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        if (parameters[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+void EffectData::MakeHandles() {
+    handles.clear();
+    auto annotations = [&](std::vector<Parameter>& list) {
+        for (Parameter& a : list) handles[a.name.c_str()] = {HandleKind::Parameter, &a};
+    };
+    for (Parameter& p : parameters) {
+        handles[p.name.c_str()] = {HandleKind::Parameter, &p};
+        annotations(p.annotations);
+    }
+    for (Function& f : functions) handles[f.name.c_str()] = {HandleKind::Function, &f};
+    for (Technique& t : techniques) {
+        handles[t.name.c_str()] = {HandleKind::Technique, &t};
+        annotations(t.annotations);
+        for (Pass& pass : t.passes) {
+            handles[pass.name.c_str()] = {HandleKind::Pass, &pass};
+            annotations(pass.annotations);
+            // What the pass's shaders are, for its description.
+            for (const State& s : pass.states) {
+                if (!s.info || (s.info->kind != StateKind::VertexShader && s.info->kind != StateKind::PixelShader))
+                    continue;
+                const std::uint32_t* code = nullptr;
+                if (s.source == State::Source::Parameter && s.parameter >= 0) {
+                    const State& inner = parameters[static_cast<std::size_t>(s.parameter)].shader;
+                    if (!inner.code.empty()) code = inner.code.data();
+                } else if (!s.code.empty()) {
+                    code = s.code.data();
+                }
+                (s.info->kind == StateKind::VertexShader ? pass.vertexFunction : pass.pixelFunction) = code;
+            }
+        }
+    }
+}
+
+} // namespace effect
+
+namespace {
+
+const EffectData::Target* Lookup(const EffectData& d, D3DXHANDLE h, EffectData::HandleKind kind) {
+    if (!h) return nullptr;
+    const auto it = d.handles.find(h);
+    if (it != d.handles.end() && it->second.kind == kind) return &it->second;
+    return nullptr;
+}
+
+Parameter* FindParameter(const EffectData& d, D3DXHANDLE h) {
+    if (const auto* t = Lookup(d, h, EffectData::HandleKind::Parameter)) return static_cast<Parameter*>(t->object);
+    if (!h) return nullptr;
+    const int index = d.ParameterIndex(h);
+    return index < 0 ? nullptr : const_cast<Parameter*>(&d.parameters[static_cast<std::size_t>(index)]);
+}
+
+effect::Technique* FindTechnique(const EffectData& d, D3DXHANDLE h) {
+    if (const auto* t = Lookup(d, h, EffectData::HandleKind::Technique))
+        return static_cast<effect::Technique*>(t->object);
+    if (!h) return nullptr;
+    for (const effect::Technique& t : d.techniques)
+        if (t.name == h) return const_cast<effect::Technique*>(&t);
+    return nullptr;
+}
+
+effect::Pass* FindPass(const EffectData& d, D3DXHANDLE h) {
+    const auto* t = Lookup(d, h, EffectData::HandleKind::Pass);
+    return t ? static_cast<effect::Pass*>(t->object) : nullptr;
+}
+
+const std::vector<Parameter>* AnnotationsOf(const EffectData& d, D3DXHANDLE h) {
+    if (!h) return nullptr;
+    if (Parameter* p = FindParameter(d, h)) return &p->annotations;
+    if (effect::Technique* t = FindTechnique(d, h)) return &t->annotations;
+    if (effect::Pass* p = FindPass(d, h)) return &p->annotations;
+    return nullptr;
+}
+
+bool IsTexture(std::uint32_t type) { return type >= D3DXPT_TEXTURE && type <= D3DXPT_TEXTURECUBE; }
+bool IsMatrix(const Parameter& p) {
+    return p.type == D3DXPT_FLOAT && (p.cls == D3DXPC_MATRIX_ROWS || p.cls == D3DXPC_MATRIX_COLUMNS);
+}
+
+void Touch(EffectData& d, Parameter& p) { p.version = ++d.clock; }
+
+std::uint32_t Elements(const Parameter& p) { return p.elements ? p.elements : 1; }
+
+} // namespace
+
+// ---- ID3DXBaseEffect ---------------------------------------------------------
+
+ID3DXBaseEffect::ID3DXBaseEffect(std::unique_ptr<EffectData> data) : m_data(std::move(data)) {}
+ID3DXBaseEffect::~ID3DXBaseEffect() = default;
+
+HRESULT ID3DXBaseEffect::QueryInterface(const GUID& iid, void** out) {
+    if (!out) return D3DERR_INVALIDCALL;
+    if (iid == IID_IUnknown || iid == IID_ID3DXBaseEffect) {
+        AddRef();
+        *out = this;
+        return D3D_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT ID3DXBaseEffect::GetDesc(D3DXEFFECT_DESC* desc) const {
+    if (!desc) return D3DERR_INVALIDCALL;
+    desc->Creator = "Orvane effect reader";
+    desc->Parameters = static_cast<std::uint32_t>(m_data->parameters.size());
+    desc->Techniques = static_cast<std::uint32_t>(m_data->techniques.size());
+    desc->Functions = static_cast<std::uint32_t>(m_data->functions.size());
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::GetParameterDesc(D3DXHANDLE h, D3DXPARAMETER_DESC* desc) const {
+    const Parameter* p = FindParameter(*m_data, h);
+    if (!p || !desc) return D3DERR_INVALIDCALL;
+    desc->Name = p->name.c_str();
+    desc->Semantic = p->semantic.empty() ? nullptr : p->semantic.c_str();
+    desc->Class = p->cls;
+    desc->Type = p->type;
+    desc->Rows = p->rows;
+    desc->Columns = p->columns;
+    desc->Elements = p->elements;
+    desc->Annotations = static_cast<std::uint32_t>(p->annotations.size());
+    desc->StructMembers = 0;
+    desc->Flags = 0;
+    desc->Bytes = p->Numeric() ? p->Components() * 4 : 4 * Elements(*p);
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::GetTechniqueDesc(D3DXHANDLE h, D3DXTECHNIQUE_DESC* desc) const {
+    const effect::Technique* t = FindTechnique(*m_data, h);
+    if (!t || !desc) return D3DERR_INVALIDCALL;
+    desc->Name = t->name.c_str();
+    desc->Passes = static_cast<std::uint32_t>(t->passes.size());
+    desc->Annotations = static_cast<std::uint32_t>(t->annotations.size());
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::GetPassDesc(D3DXHANDLE h, D3DXPASS_DESC* desc) const {
+    const effect::Pass* p = FindPass(*m_data, h);
+    if (!p || !desc) return D3DERR_INVALIDCALL;
+    desc->Name = p->name.c_str();
+    desc->Annotations = static_cast<std::uint32_t>(p->annotations.size());
+    desc->pVertexShaderFunction = p->vertexFunction;
+    desc->pPixelShaderFunction = p->pixelFunction;
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::GetFunctionDesc(D3DXHANDLE h, D3DXFUNCTION_DESC* desc) const {
+    const EffectData::Target* t = Lookup(*m_data, h, EffectData::HandleKind::Function);
+    const effect::Function* f = t ? static_cast<effect::Function*>(t->object) : nullptr;
+    if (!f && h)
+        for (const effect::Function& g : m_data->functions)
+            if (g.name == h) f = &g;
+    if (!f || !desc) return D3DERR_INVALIDCALL;
+    desc->Name = f->name.c_str();
+    desc->Annotations = 0;
+    return D3D_OK;
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetParameter(D3DXHANDLE parent, std::uint32_t index) const {
+    if (parent || index >= m_data->parameters.size()) return nullptr;
+    return m_data->parameters[index].name.c_str();
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetParameterByName(D3DXHANDLE parent, const char* name) const {
+    if (parent || !name) return nullptr;
+    const int index = m_data->ParameterIndex(name);
+    return index < 0 ? nullptr : m_data->parameters[static_cast<std::size_t>(index)].name.c_str();
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetParameterBySemantic(D3DXHANDLE parent, const char* semantic) const {
+    if (parent || !semantic) return nullptr;
+    for (const Parameter& p : m_data->parameters)
+        if (!p.semantic.empty() && strcasecmp(p.semantic.c_str(), semantic) == 0) return p.name.c_str();
+    return nullptr;
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetTechnique(std::uint32_t index) const {
+    return index < m_data->techniques.size() ? m_data->techniques[index].name.c_str() : nullptr;
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetTechniqueByName(const char* name) const {
+    const effect::Technique* t = name ? FindTechnique(*m_data, name) : nullptr;
+    return t ? t->name.c_str() : nullptr;
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetPass(D3DXHANDLE technique, std::uint32_t index) const {
+    const effect::Technique* t = FindTechnique(*m_data, technique);
+    return t && index < t->passes.size() ? t->passes[index].name.c_str() : nullptr;
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetPassByName(D3DXHANDLE technique, const char* name) const {
+    const effect::Technique* t = FindTechnique(*m_data, technique);
+    if (!t || !name) return nullptr;
+    for (const effect::Pass& p : t->passes)
+        if (p.name == name) return p.name.c_str();
+    return nullptr;
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetFunction(std::uint32_t index) const {
+    return index < m_data->functions.size() ? m_data->functions[index].name.c_str() : nullptr;
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetFunctionByName(const char* name) const {
+    if (!name) return nullptr;
+    for (const effect::Function& f : m_data->functions)
+        if (f.name == name) return f.name.c_str();
+    return nullptr;
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetAnnotation(D3DXHANDLE object, std::uint32_t index) const {
+    const std::vector<Parameter>* list = AnnotationsOf(*m_data, object);
+    return list && index < list->size() ? (*list)[index].name.c_str() : nullptr;
+}
+
+D3DXHANDLE ID3DXBaseEffect::GetAnnotationByName(D3DXHANDLE object, const char* name) const {
+    const std::vector<Parameter>* list = AnnotationsOf(*m_data, object);
+    if (!list || !name) return nullptr;
+    for (const Parameter& a : *list)
+        if (a.name == name) return a.name.c_str();
+    return nullptr;
+}
+
+// -- values
+
+HRESULT ID3DXBaseEffect::SetValue(D3DXHANDLE h, const void* data, std::uint32_t bytes) {
+    Parameter* p = FindParameter(*m_data, h);
+    if (!p || !data || !p->Numeric() || bytes > p->Components() * 4) return D3DERR_INVALIDCALL;
+    std::memcpy(p->data.data(), data, bytes);
+    Touch(*m_data, *p);
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::GetValue(D3DXHANDLE h, void* data, std::uint32_t bytes) const {
+    const Parameter* p = FindParameter(*m_data, h);
+    if (!p || !data || !p->Numeric() || bytes > p->Components() * 4) return D3DERR_INVALIDCALL;
+    std::memcpy(data, p->data.data(), bytes);
+    return D3D_OK;
+}
+
+namespace {
+// Copies up to `count` 4-byte values of a parameter of `type`.
+HRESULT SetWords(EffectData& d, D3DXHANDLE h, std::uint32_t type, const void* values, std::uint32_t count,
+                 bool normaliseBool = false) {
+    Parameter* p = FindParameter(d, h);
+    if (!p || !values || p->type != type) return D3DERR_INVALIDCALL;
+    const std::uint32_t n = std::min(count, p->Components());
+    std::memcpy(p->data.data(), values, std::size_t(n) * 4);
+    if (normaliseBool)
+        for (std::uint32_t i = 0; i < n; ++i) p->data[i] = p->data[i] != 0 ? 1u : 0u;
+    Touch(d, *p);
+    return D3D_OK;
+}
+HRESULT GetWords(const EffectData& d, D3DXHANDLE h, std::uint32_t type, void* values, std::uint32_t count) {
+    const Parameter* p = FindParameter(d, h);
+    if (!p || !values || p->type != type) return D3DERR_INVALIDCALL;
+    std::memcpy(values, p->data.data(), std::size_t(std::min(count, p->Components())) * 4);
+    return D3D_OK;
+}
+} // namespace
+
+HRESULT ID3DXBaseEffect::SetBool(D3DXHANDLE h, std::int32_t v) { return SetWords(*m_data, h, D3DXPT_BOOL, &v, 1, true); }
+HRESULT ID3DXBaseEffect::GetBool(D3DXHANDLE h, std::int32_t* v) const { return GetWords(*m_data, h, D3DXPT_BOOL, v, 1); }
+HRESULT ID3DXBaseEffect::SetBoolArray(D3DXHANDLE h, const std::int32_t* v, std::uint32_t n) {
+    return SetWords(*m_data, h, D3DXPT_BOOL, v, n, true);
+}
+HRESULT ID3DXBaseEffect::GetBoolArray(D3DXHANDLE h, std::int32_t* v, std::uint32_t n) const {
+    return GetWords(*m_data, h, D3DXPT_BOOL, v, n);
+}
+HRESULT ID3DXBaseEffect::SetInt(D3DXHANDLE h, std::int32_t v) { return SetWords(*m_data, h, D3DXPT_INT, &v, 1); }
+HRESULT ID3DXBaseEffect::GetInt(D3DXHANDLE h, std::int32_t* v) const { return GetWords(*m_data, h, D3DXPT_INT, v, 1); }
+HRESULT ID3DXBaseEffect::SetIntArray(D3DXHANDLE h, const std::int32_t* v, std::uint32_t n) {
+    return SetWords(*m_data, h, D3DXPT_INT, v, n);
+}
+HRESULT ID3DXBaseEffect::GetIntArray(D3DXHANDLE h, std::int32_t* v, std::uint32_t n) const {
+    return GetWords(*m_data, h, D3DXPT_INT, v, n);
+}
+HRESULT ID3DXBaseEffect::SetFloat(D3DXHANDLE h, float v) { return SetWords(*m_data, h, D3DXPT_FLOAT, &v, 1); }
+HRESULT ID3DXBaseEffect::GetFloat(D3DXHANDLE h, float* v) const { return GetWords(*m_data, h, D3DXPT_FLOAT, v, 1); }
+HRESULT ID3DXBaseEffect::SetFloatArray(D3DXHANDLE h, const float* v, std::uint32_t n) {
+    return SetWords(*m_data, h, D3DXPT_FLOAT, v, n);
+}
+HRESULT ID3DXBaseEffect::GetFloatArray(D3DXHANDLE h, float* v, std::uint32_t n) const {
+    return GetWords(*m_data, h, D3DXPT_FLOAT, v, n);
+}
+
+namespace {
+Parameter* VectorParameter(const EffectData& d, D3DXHANDLE h) {
+    Parameter* p = FindParameter(d, h);
+    if (!p || p->type != D3DXPT_FLOAT || (p->cls != D3DXPC_VECTOR && p->cls != D3DXPC_SCALAR)) return nullptr;
+    return p;
+}
+Parameter* MatrixParameter(const EffectData& d, D3DXHANDLE h) {
+    Parameter* p = FindParameter(d, h);
+    return p && IsMatrix(*p) ? p : nullptr;
+}
+void PutMatrix(Parameter& p, std::uint32_t element, const D3DXMATRIX& m, bool transpose) {
+    const std::size_t base = std::size_t(element) * p.rows * p.columns;
+    for (std::uint32_t r = 0; r < p.rows; ++r)
+        for (std::uint32_t c = 0; c < p.columns; ++c)
+            p.data[base + r * p.columns + c] = std::bit_cast<std::uint32_t>(transpose ? m.m[c][r] : m.m[r][c]);
+}
+void TakeMatrix(const Parameter& p, std::uint32_t element, D3DXMATRIX& m, bool transpose) {
+    m = D3DXMATRIX{};
+    const std::size_t base = std::size_t(element) * p.rows * p.columns;
+    for (std::uint32_t r = 0; r < p.rows; ++r)
+        for (std::uint32_t c = 0; c < p.columns; ++c)
+            (transpose ? m.m[c][r] : m.m[r][c]) = std::bit_cast<float>(p.data[base + r * p.columns + c]);
+}
+} // namespace
+
+HRESULT ID3DXBaseEffect::SetVector(D3DXHANDLE h, const D3DXVECTOR4* v) { return SetVectorArray(h, v, 1); }
+HRESULT ID3DXBaseEffect::GetVector(D3DXHANDLE h, D3DXVECTOR4* v) const { return GetVectorArray(h, v, 1); }
+
+HRESULT ID3DXBaseEffect::SetVectorArray(D3DXHANDLE h, const D3DXVECTOR4* v, std::uint32_t count) {
+    Parameter* p = VectorParameter(*m_data, h);
+    if (!p || !v) return D3DERR_INVALIDCALL;
+    const std::uint32_t n = std::min(count, Elements(*p));
+    for (std::uint32_t e = 0; e < n; ++e) {
+        const float f[4] = {v[e].x, v[e].y, v[e].z, v[e].w};
+        for (std::uint32_t c = 0; c < p->columns && c < 4; ++c)
+            p->data[e * p->columns + c] = std::bit_cast<std::uint32_t>(f[c]);
+    }
+    Touch(*m_data, *p);
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::GetVectorArray(D3DXHANDLE h, D3DXVECTOR4* v, std::uint32_t count) const {
+    const Parameter* p = VectorParameter(*m_data, h);
+    if (!p || !v) return D3DERR_INVALIDCALL;
+    const std::uint32_t n = std::min(count, Elements(*p));
+    for (std::uint32_t e = 0; e < n; ++e) {
+        float f[4] = {0, 0, 0, 0};
+        for (std::uint32_t c = 0; c < p->columns && c < 4; ++c) f[c] = std::bit_cast<float>(p->data[e * p->columns + c]);
+        v[e] = {f[0], f[1], f[2], f[3]};
+    }
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::SetMatrix(D3DXHANDLE h, const D3DXMATRIX* m) { return SetMatrixArray(h, m, 1); }
+HRESULT ID3DXBaseEffect::GetMatrix(D3DXHANDLE h, D3DXMATRIX* m) const { return GetMatrixArray(h, m, 1); }
+
+HRESULT ID3DXBaseEffect::SetMatrixArray(D3DXHANDLE h, const D3DXMATRIX* m, std::uint32_t count) {
+    Parameter* p = MatrixParameter(*m_data, h);
+    if (!p || !m) return D3DERR_INVALIDCALL;
+    for (std::uint32_t e = 0; e < std::min(count, Elements(*p)); ++e) PutMatrix(*p, e, m[e], false);
+    Touch(*m_data, *p);
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::GetMatrixArray(D3DXHANDLE h, D3DXMATRIX* m, std::uint32_t count) const {
+    const Parameter* p = MatrixParameter(*m_data, h);
+    if (!p || !m) return D3DERR_INVALIDCALL;
+    for (std::uint32_t e = 0; e < std::min(count, Elements(*p)); ++e) TakeMatrix(*p, e, m[e], false);
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::SetMatrixTranspose(D3DXHANDLE h, const D3DXMATRIX* m) {
+    return SetMatrixTransposeArray(h, m, 1);
+}
+
+HRESULT ID3DXBaseEffect::GetMatrixTranspose(D3DXHANDLE h, D3DXMATRIX* m) const {
+    const Parameter* p = MatrixParameter(*m_data, h);
+    if (!p || !m) return D3DERR_INVALIDCALL;
+    TakeMatrix(*p, 0, *m, true);
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::SetMatrixTransposeArray(D3DXHANDLE h, const D3DXMATRIX* m, std::uint32_t count) {
+    Parameter* p = MatrixParameter(*m_data, h);
+    if (!p || !m) return D3DERR_INVALIDCALL;
+    for (std::uint32_t e = 0; e < std::min(count, Elements(*p)); ++e) PutMatrix(*p, e, m[e], true);
+    Touch(*m_data, *p);
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::SetString(D3DXHANDLE h, const char* text) {
+    Parameter* p = FindParameter(*m_data, h);
+    if (!p || !text || p->type != D3DXPT_STRING) return D3DERR_INVALIDCALL;
+    p->text = text;
+    Touch(*m_data, *p);
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::GetString(D3DXHANDLE h, const char** text) const {
+    const Parameter* p = FindParameter(*m_data, h);
+    if (!p || !text || p->type != D3DXPT_STRING) return D3DERR_INVALIDCALL;
+    *text = p->text.c_str();
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::SetTexture(D3DXHANDLE h, IDirect3DBaseTexture9* texture) {
+    Parameter* p = FindParameter(*m_data, h);
+    if (!p || !IsTexture(p->type)) return D3DERR_INVALIDCALL;
+    if (texture) texture->AddRef();
+    if (p->texture) p->texture->Release();
+    p->texture = texture;
+    Touch(*m_data, *p);
+    return D3D_OK;
+}
+
+HRESULT ID3DXBaseEffect::GetTexture(D3DXHANDLE h, IDirect3DBaseTexture9** texture) const {
+    const Parameter* p = FindParameter(*m_data, h);
+    if (!p || !texture || !IsTexture(p->type)) return D3DERR_INVALIDCALL;
+    *texture = p->texture;
+    if (*texture) (*texture)->AddRef();
+    return D3D_OK;
+}
+
+// ---- ID3DXEffectCompiler -------------------------------------------------------
+
+ID3DXEffectCompiler::ID3DXEffectCompiler(std::unique_ptr<EffectData> data) : ID3DXBaseEffect(std::move(data)) {}
+
+HRESULT ID3DXEffectCompiler::QueryInterface(const GUID& iid, void** out) {
+    if (out && iid == IID_ID3DXEffectCompiler) {
+        AddRef();
+        *out = this;
+        return D3D_OK;
+    }
+    return ID3DXBaseEffect::QueryInterface(iid, out);
+}
+
+// ---- ID3DXEffect ------------------------------------------------------------------
+
+struct ID3DXEffect::SavedState {
+    struct Value {
+        StateKind kind;
+        std::uint32_t index, number, value;
+    };
+    std::vector<Value> values;
+    std::vector<std::pair<std::uint32_t, IDirect3DBaseTexture9*>> textures; // counted
+    bool vertexShader = false, pixelShader = false;
+    IDirect3DVertexShader9* vs = nullptr; // counted
+    IDirect3DPixelShader9* ps = nullptr;  // counted
+};
+
+ID3DXEffect::ID3DXEffect(IDirect3DDevice9* device, std::unique_ptr<EffectData> data)
+    : ID3DXBaseEffect(std::move(data)), m_device(device) {
+    m_device->AddRef();
+}
+
+ID3DXEffect::~ID3DXEffect() {
+    if (m_begun) End();
+    if (m_manager) m_manager->Release();
+    m_device->Release();
+}
+
+HRESULT ID3DXEffect::QueryInterface(const GUID& iid, void** out) {
+    if (out && iid == IID_ID3DXEffect) {
+        AddRef();
+        *out = this;
+        return D3D_OK;
+    }
+    return ID3DXBaseEffect::QueryInterface(iid, out);
+}
+
+HRESULT ID3DXEffect::GetDevice(IDirect3DDevice9** device) {
+    if (!device) return D3DERR_INVALIDCALL;
+    *device = m_device;
+    m_device->AddRef();
+    return D3D_OK;
+}
+
+HRESULT ID3DXEffect::SetTechnique(D3DXHANDLE h) {
+    const effect::Technique* t = FindTechnique(*m_data, h);
+    if (!t || m_begun) return D3DERR_INVALIDCALL;
+    m_technique = static_cast<int>(t - m_data->techniques.data());
+    return D3D_OK;
+}
+
+D3DXHANDLE ID3DXEffect::GetCurrentTechnique() const {
+    return m_data->techniques.empty() ? nullptr
+                                      : m_data->techniques[static_cast<std::size_t>(m_technique)].name.c_str();
+}
+
+namespace {
+
+std::string ShaderVersionText(std::uint32_t token) {
+    return std::to_string((token >> 8) & 0xFF) + "." + std::to_string(token & 0xFF);
+}
+
+// Why a shader state cannot run here ("" when it can).
+std::string ShaderProblem(const State& s, const D3DCAPS9& caps) {
+    if (!s.error.empty()) return s.error;
+    if (s.source == State::Source::Null) return {};
+    if (s.code.empty()) return "'" + s.name + "' has no program";
+    const bool vertex = (s.code[0] & 0xFFFF0000u) == 0xFFFE0000u;
+    const std::uint32_t have = (vertex ? caps.VertexShaderVersion : caps.PixelShaderVersion) & 0xFFFF;
+    if ((s.code[0] & 0xFFFF) > have)
+        return std::string(vertex ? "vertex" : "pixel") + " shader " + ShaderVersionText(s.code[0]) +
+               " is beyond the device (" + ShaderVersionText(have) + ")";
+    if (!s.deviceShader) return "the device refused the program of '" + s.name + "'";
+    return {};
+}
+
+} // namespace
+
+HRESULT ID3DXEffect::ValidateTechnique(D3DXHANDLE h) {
+    const effect::Technique* t = FindTechnique(*m_data, h);
+    if (!t) {
+        m_validationError = "no such technique";
+        return D3DERR_INVALIDCALL;
+    }
+    D3DCAPS9 caps{};
+    m_device->GetDeviceCaps(&caps);
+    for (const effect::Pass& pass : t->passes)
+        for (const State& s : pass.states) {
+            std::string problem = s.error;
+            if (problem.empty() && s.info) {
+                const StateKind kind = s.info->kind;
+                if (kind == StateKind::VertexShader || kind == StateKind::PixelShader) {
+                    problem = s.source == State::Source::Parameter
+                                  ? ShaderProblem(m_data->parameters[static_cast<std::size_t>(s.parameter)].shader, caps)
+                                  : ShaderProblem(s, caps);
+                } else if (kind == StateKind::SamplerObject) {
+                    for (const State& inner : m_data->parameters[static_cast<std::size_t>(s.parameter)].samplerStates)
+                        if (problem.empty() && !inner.error.empty()) problem = inner.error;
+                }
+            }
+            if (!problem.empty()) {
+                m_validationError = "pass '" + pass.name + "': " + problem;
+                return E_FAIL;
+            }
+        }
+    m_validationError.clear();
+    return D3D_OK;
+}
+
+HRESULT ID3DXEffect::FindNextValidTechnique(D3DXHANDLE h, D3DXHANDLE* next) {
+    if (!next) return D3DERR_INVALIDCALL;
+    *next = nullptr;
+    std::size_t start = 0;
+    if (h) {
+        const effect::Technique* t = FindTechnique(*m_data, h);
+        if (!t) return D3DERR_INVALIDCALL;
+        start = static_cast<std::size_t>(t - m_data->techniques.data()) + 1;
+    }
+    for (std::size_t i = start; i < m_data->techniques.size(); ++i)
+        if (SUCCEEDED(ValidateTechnique(m_data->techniques[i].name.c_str()))) {
+            *next = m_data->techniques[i].name.c_str();
+            return D3D_OK;
+        }
+    return E_FAIL;
+}
+
+bool ID3DXEffect::IsParameterUsed(D3DXHANDLE parameter, D3DXHANDLE technique) const {
+    const Parameter* wanted = FindParameter(*m_data, parameter);
+    const effect::Technique* t = FindTechnique(*m_data, technique);
+    if (!wanted || !t) return false;
+    const EffectData& d = *m_data;
+    std::set<int> used;
+    std::set<std::string> functions;
+    std::vector<std::string> pending;
+    auto useParameter = [&](int index) {
+        if (index < 0 || !used.insert(index).second) return;
+        const Parameter& p = d.parameters[static_cast<std::size_t>(index)];
+        for (const State& s : p.samplerStates)
+            if (s.source == State::Source::Parameter) used.insert(s.parameter);
+        if (p.shader.source == State::Source::Compile) {
+            pending.push_back(p.shader.entry);
+            for (const std::string& a : p.shader.arguments) pending.push_back(a);
+        }
+    };
+    for (const effect::Pass& pass : t->passes)
+        for (const State& s : pass.states) {
+            if (s.source == State::Source::Parameter) useParameter(s.parameter);
+            if (s.source == State::Source::Compile) {
+                pending.push_back(s.entry);
+                for (const std::string& a : s.arguments) pending.push_back(a);
+            }
+        }
+    // Names reachable from the shaders' entries: functions they call, and
+    // parameters (samplers bring their textures) they mention.
+    while (!pending.empty()) {
+        const std::string name = pending.back();
+        pending.pop_back();
+        const int index = d.ParameterIndex(name);
+        if (index >= 0) {
+            useParameter(index);
+            continue;
+        }
+        if (!functions.insert(name).second) continue;
+        for (const effect::Function& f : d.functions)
+            if (f.name == name)
+                for (const std::string& id : f.identifiers)
+                    if (!functions.count(id)) pending.push_back(id);
+    }
+    return used.count(static_cast<int>(wanted - d.parameters.data())) != 0;
+}
+
+// -- applying states
+
+namespace {
+
+// A numeric parameter's first value as a state value.
+std::uint32_t StateValue(const Parameter& p, effect::ValueType type) {
+    if (p.data.empty()) return 0;
+    const std::uint32_t bits = p.data[0];
+    if (p.type == D3DXPT_FLOAT) {
+        if (type == effect::ValueType::Float) return bits;
+        const float f = std::bit_cast<float>(bits);
+        if (!(f > -2147483649.0f && f < 4294967296.0f)) return 0;
+        return f < 0 ? static_cast<std::uint32_t>(static_cast<std::int32_t>(f)) : static_cast<std::uint32_t>(f);
+    }
+    if (type == effect::ValueType::Float) return std::bit_cast<std::uint32_t>(static_cast<float>(static_cast<std::int32_t>(bits)));
+    return bits;
+}
+
+// Shader constant registers of four from a parameter: matrices by rows when
+// row-major, by columns when column-major; vectors and scalars one each.
+std::vector<std::uint32_t> Registers(const Parameter& p) {
+    std::vector<std::uint32_t> out;
+    const std::uint32_t elements = Elements(p);
+    for (std::uint32_t e = 0; e < elements; ++e) {
+        const std::size_t base = std::size_t(e) * p.rows * p.columns;
+        if (p.cls == D3DXPC_MATRIX_COLUMNS) {
+            for (std::uint32_t c = 0; c < p.columns; ++c)
+                for (std::uint32_t r = 0; r < 4; ++r) out.push_back(r < p.rows ? p.data[base + r * p.columns + c] : 0);
+        } else {
+            for (std::uint32_t r = 0; r < p.rows; ++r)
+                for (std::uint32_t c = 0; c < 4; ++c) out.push_back(c < p.columns ? p.data[base + r * p.columns + c] : 0);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+HRESULT ID3DXEffect::Apply(std::uint32_t stateIndex, bool) {
+    const effect::Pass& pass =
+        m_data->techniques[static_cast<std::size_t>(m_technique)].passes[static_cast<std::size_t>(m_openPass)];
+    const State& s = pass.states[stateIndex];
+    if (!s.info) return E_FAIL;
+    ID3DXEffectStateManager* sm = m_manager;
+    IDirect3DDevice9* dev = m_device;
+    const Parameter* p = s.parameter >= 0 ? &m_data->parameters[static_cast<std::size_t>(s.parameter)] : nullptr;
+    const std::uint32_t value =
+        p ? StateValue(*p, s.info->value) : (s.literal.empty() ? 0u : s.literal[0]);
+    switch (s.info->kind) {
+    case StateKind::Unknown: return E_FAIL;
+    case StateKind::Render:
+        return sm ? sm->SetRenderState(s.info->number, value) : dev->SetRenderState(s.info->number, value);
+    case StateKind::TextureStage:
+        return sm ? sm->SetTextureStageState(s.index, s.info->number, value)
+                  : dev->SetTextureStageState(s.index, s.info->number, value);
+    case StateKind::Sampler:
+        return sm ? sm->SetSamplerState(s.index, s.info->number, value)
+                  : dev->SetSamplerState(s.index, s.info->number, value);
+    case StateKind::Fvf: return sm ? sm->SetFVF(value) : dev->SetFVF(value);
+    case StateKind::Texture: {
+        IDirect3DBaseTexture9* texture = p ? p->texture : nullptr;
+        return sm ? sm->SetTexture(s.index, texture) : dev->SetTexture(s.index, texture);
+    }
+    case StateKind::SamplerObject: {
+        if (!p) return E_FAIL;
+        HRESULT result = D3D_OK;
+        for (const State& inner : p->samplerStates) {
+            if (!inner.error.empty() || !inner.info) continue;
+            HRESULT hr = D3D_OK;
+            if (inner.info->kind == StateKind::Texture) {
+                IDirect3DBaseTexture9* texture =
+                    inner.parameter >= 0 ? m_data->parameters[static_cast<std::size_t>(inner.parameter)].texture : nullptr;
+                hr = sm ? sm->SetTexture(s.index, texture) : dev->SetTexture(s.index, texture);
+            } else {
+                const std::uint32_t v = inner.parameter >= 0
+                                            ? StateValue(m_data->parameters[static_cast<std::size_t>(inner.parameter)],
+                                                         inner.info->value)
+                                            : (inner.literal.empty() ? 0u : inner.literal[0]);
+                hr = sm ? sm->SetSamplerState(s.index, inner.info->number, v)
+                        : dev->SetSamplerState(s.index, inner.info->number, v);
+            }
+            if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+        }
+        return result;
+    }
+    case StateKind::VertexShader:
+    case StateKind::PixelShader: {
+        const State& shader = p ? p->shader : s;
+        if (shader.source == State::Source::Compile || !shader.error.empty()) return E_FAIL;
+        Unknown* object = shader.source == State::Source::Null ? nullptr : shader.deviceShader;
+        if (shader.source != State::Source::Null && !object) return E_FAIL;
+        if (s.info->kind == StateKind::VertexShader) {
+            auto* vs = static_cast<IDirect3DVertexShader9*>(object);
+            return sm ? sm->SetVertexShader(vs) : dev->SetVertexShader(vs);
+        }
+        auto* ps = static_cast<IDirect3DPixelShader9*>(object);
+        return sm ? sm->SetPixelShader(ps) : dev->SetPixelShader(ps);
+    }
+    case StateKind::Transform: {
+        if (!p) return E_FAIL;
+        D3DXMATRIX m;
+        TakeMatrix(*p, 0, m, false);
+        const std::uint32_t number = s.info->number + s.index;
+        return sm ? sm->SetTransform(number, &m) : dev->SetTransform(number, &m);
+    }
+    case StateKind::VertexConstantF:
+    case StateKind::PixelConstantF:
+    case StateKind::VertexConstantI:
+    case StateKind::PixelConstantI:
+    case StateKind::VertexConstantB:
+    case StateKind::PixelConstantB: {
+        const StateKind k = s.info->kind;
+        const bool isBool = k == StateKind::VertexConstantB || k == StateKind::PixelConstantB;
+        std::vector<std::uint32_t> words = p ? (isBool ? p->data : Registers(*p)) : s.literal;
+        if (p && !isBool && (k == StateKind::VertexConstantI || k == StateKind::PixelConstantI) &&
+            p->type == D3DXPT_FLOAT)
+            for (std::uint32_t& w : words) w = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::bit_cast<float>(w)));
+        if (p && (k == StateKind::VertexConstantF || k == StateKind::PixelConstantF) && p->type != D3DXPT_FLOAT)
+            for (std::uint32_t& w : words) w = std::bit_cast<std::uint32_t>(static_cast<float>(static_cast<std::int32_t>(w)));
+        std::uint32_t count = static_cast<std::uint32_t>(isBool ? words.size() : words.size() / 4);
+        if (s.info->registers) count = std::min(count, s.info->registers);
+        if (count == 0) return D3D_OK;
+        const auto* f = reinterpret_cast<const float*>(words.data());
+        const auto* i = reinterpret_cast<const std::int32_t*>(words.data());
+        switch (k) {
+        case StateKind::VertexConstantF:
+            return sm ? sm->SetVertexShaderConstantF(s.index, f, count) : dev->SetVertexShaderConstantF(s.index, f, count);
+        case StateKind::PixelConstantF:
+            return sm ? sm->SetPixelShaderConstantF(s.index, f, count) : dev->SetPixelShaderConstantF(s.index, f, count);
+        case StateKind::VertexConstantI:
+            return sm ? sm->SetVertexShaderConstantI(s.index, i, count) : dev->SetVertexShaderConstantI(s.index, i, count);
+        case StateKind::PixelConstantI:
+            return sm ? sm->SetPixelShaderConstantI(s.index, i, count) : dev->SetPixelShaderConstantI(s.index, i, count);
+        case StateKind::VertexConstantB:
+            return sm ? sm->SetVertexShaderConstantB(s.index, i, count) : dev->SetVertexShaderConstantB(s.index, i, count);
+        default:
+            return sm ? sm->SetPixelShaderConstantB(s.index, i, count) : dev->SetPixelShaderConstantB(s.index, i, count);
+        }
+    }
+    }
+    return E_FAIL;
+}
+
+namespace {
+// The newest change among the parameters a state reads (0: none).
+std::uint64_t StateVersion(const EffectData& d, const State& s) {
+    if (s.parameter < 0) return 0;
+    const Parameter& p = d.parameters[static_cast<std::size_t>(s.parameter)];
+    std::uint64_t v = p.version;
+    for (const State& inner : p.samplerStates)
+        if (inner.parameter >= 0) v = std::max(v, d.parameters[static_cast<std::size_t>(inner.parameter)].version);
+    return v;
+}
+} // namespace
+
+HRESULT ID3DXEffect::Begin(std::uint32_t* passes, std::uint32_t flags) {
+    if (!passes || m_begun || m_data->techniques.empty()) return D3DERR_INVALIDCALL;
+    *passes = static_cast<std::uint32_t>(m_data->techniques[static_cast<std::size_t>(m_technique)].passes.size());
+    SaveStates(flags);
+    m_begun = true;
+    return D3D_OK;
+}
+
+HRESULT ID3DXEffect::BeginPass(std::uint32_t pass) {
+    if (!m_begun || m_openPass >= 0) return D3DERR_INVALIDCALL;
+    const effect::Technique& t = m_data->techniques[static_cast<std::size_t>(m_technique)];
+    if (pass >= t.passes.size()) return D3DERR_INVALIDCALL;
+    m_openPass = static_cast<int>(pass);
+    const std::vector<State>& states = t.passes[pass].states;
+    m_sentVersions.assign(states.size(), 0);
+    HRESULT result = D3D_OK;
+    for (std::uint32_t i = 0; i < states.size(); ++i) {
+        m_sentVersions[i] = StateVersion(*m_data, states[i]);
+        const HRESULT hr = states[i].error.empty() ? Apply(i, false) : E_FAIL;
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
+
+HRESULT ID3DXEffect::CommitChanges() {
+    if (m_openPass < 0) return D3DERR_INVALIDCALL;
+    const std::vector<State>& states =
+        m_data->techniques[static_cast<std::size_t>(m_technique)].passes[static_cast<std::size_t>(m_openPass)].states;
+    HRESULT result = D3D_OK;
+    for (std::uint32_t i = 0; i < states.size(); ++i) {
+        const std::uint64_t version = StateVersion(*m_data, states[i]);
+        if (version <= m_sentVersions[i] || !states[i].error.empty()) continue;
+        m_sentVersions[i] = version;
+        const HRESULT hr = Apply(i, true);
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
+
+HRESULT ID3DXEffect::EndPass() {
+    if (m_openPass < 0) return D3DERR_INVALIDCALL;
+    m_openPass = -1;
+    return D3D_OK;
+}
+
+HRESULT ID3DXEffect::End() {
+    if (!m_begun) return D3DERR_INVALIDCALL;
+    m_openPass = -1;
+    RestoreStates();
+    m_begun = false;
+    return D3D_OK;
+}
+
+void ID3DXEffect::SaveStates(std::uint32_t flags) {
+    m_saved.reset();
+    if (flags & D3DXFX_DONOTSAVESTATE) return;
+    auto saved = std::make_unique<SavedState>();
+    const bool shaders = !(flags & D3DXFX_DONOTSAVESHADERSTATE), samplers = !(flags & D3DXFX_DONOTSAVESAMPLERSTATE);
+    std::set<std::tuple<int, std::uint32_t, std::uint32_t>> seen;
+    auto keep = [&](StateKind kind, std::uint32_t index, std::uint32_t number) {
+        if (!seen.insert({static_cast<int>(kind), index, number}).second) return;
+        std::uint32_t value = 0;
+        HRESULT hr = E_FAIL;
+        if (kind == StateKind::Render) hr = m_device->GetRenderState(number, &value);
+        else if (kind == StateKind::TextureStage) hr = m_device->GetTextureStageState(index, number, &value);
+        else if (kind == StateKind::Sampler) hr = m_device->GetSamplerState(index, number, &value);
+        else if (kind == StateKind::Texture) {
+            IDirect3DBaseTexture9* texture = nullptr;
+            if (SUCCEEDED(m_device->GetTexture(index, &texture))) saved->textures.push_back({index, texture});
+            return;
+        }
+        if (SUCCEEDED(hr)) saved->values.push_back({kind, index, number, value});
+    };
+    for (const effect::Pass& pass : m_data->techniques[static_cast<std::size_t>(m_technique)].passes)
+        for (const State& s : pass.states) {
+            if (!s.info || !s.error.empty()) continue;
+            switch (s.info->kind) {
+            case StateKind::Render:
+            case StateKind::TextureStage: keep(s.info->kind, s.index, s.info->number); break;
+            case StateKind::Sampler:
+                if (samplers) keep(s.info->kind, s.index, s.info->number);
+                break;
+            case StateKind::Texture: keep(s.info->kind, s.index, 0); break;
+            case StateKind::SamplerObject:
+                if (!samplers || s.parameter < 0) break;
+                for (const State& inner : m_data->parameters[static_cast<std::size_t>(s.parameter)].samplerStates)
+                    if (inner.info && inner.error.empty())
+                        keep(inner.info->kind, s.index, inner.info->kind == StateKind::Texture ? 0 : inner.info->number);
+                break;
+            case StateKind::VertexShader:
+                if (shaders && !saved->vertexShader) {
+                    saved->vertexShader = true;
+                    m_device->GetVertexShader(&saved->vs);
+                }
+                break;
+            case StateKind::PixelShader:
+                if (shaders && !saved->pixelShader) {
+                    saved->pixelShader = true;
+                    m_device->GetPixelShader(&saved->ps);
+                }
+                break;
+            default: break;
+            }
+        }
+    m_saved = std::move(saved);
+}
+
+void ID3DXEffect::RestoreStates() {
+    if (!m_saved) return;
+    ID3DXEffectStateManager* sm = m_manager;
+    for (const SavedState::Value& v : m_saved->values) {
+        if (v.kind == StateKind::Render) sm ? sm->SetRenderState(v.number, v.value) : m_device->SetRenderState(v.number, v.value);
+        else if (v.kind == StateKind::TextureStage)
+            sm ? sm->SetTextureStageState(v.index, v.number, v.value)
+               : m_device->SetTextureStageState(v.index, v.number, v.value);
+        else
+            sm ? sm->SetSamplerState(v.index, v.number, v.value) : m_device->SetSamplerState(v.index, v.number, v.value);
+    }
+    for (auto& [stage, texture] : m_saved->textures) {
+        sm ? sm->SetTexture(stage, texture) : m_device->SetTexture(stage, texture);
+        if (texture) texture->Release();
+    }
+    if (m_saved->vertexShader) sm ? sm->SetVertexShader(m_saved->vs) : m_device->SetVertexShader(m_saved->vs);
+    if (m_saved->pixelShader) sm ? sm->SetPixelShader(m_saved->ps) : m_device->SetPixelShader(m_saved->ps);
+    if (m_saved->vs) m_saved->vs->Release();
+    if (m_saved->ps) m_saved->ps->Release();
+    m_saved.reset();
+}
+
+HRESULT ID3DXEffect::SetStateManager(ID3DXEffectStateManager* manager) {
+    if (manager) manager->AddRef();
+    if (m_manager) m_manager->Release();
+    m_manager = manager;
+    return D3D_OK;
+}
+
+HRESULT ID3DXEffect::GetStateManager(ID3DXEffectStateManager** manager) {
+    if (!manager) return D3DERR_INVALIDCALL;
+    *manager = m_manager;
+    if (m_manager) m_manager->AddRef();
+    return D3D_OK;
+}
+
+// ---- creation -----------------------------------------------------------------------
+
+namespace {
+
+ID3DXBuffer* ErrorBuffer(const std::string& text) {
+    auto* buffer = new ID3DXBuffer(static_cast<std::uint32_t>(text.size() + 1));
+    std::memcpy(buffer->GetBufferPointer(), text.c_str(), text.size() + 1);
+    return buffer;
+}
+
+bool ReadFile(const char* path, std::string& out) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(os::OpenFile(path, "rb"), &std::fclose);
+    if (!file) return false;
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file.get())) > 0) out.append(chunk, got);
+    return std::ferror(file.get()) == 0;
+}
+
+HRESULT Read(const std::string& text, const std::string& name, const D3DXMACRO* defines, ID3DXInclude* include,
+             ID3DXEffectPool* pool, std::unique_ptr<EffectData>& data, ID3DXBuffer** errors) {
+    if (include || pool) return D3DERR_INVALIDCALL;
+    data = std::make_unique<EffectData>();
+    std::string errorText;
+    if (!effect::ReadEffect(text, name, defines, *data, errorText)) {
+        if (errors) *errors = ErrorBuffer(errorText);
+        data.reset();
+        return E_FAIL;
+    }
+    data->MakeHandles();
+    return D3D_OK;
+}
+
+// Device programs for every assembled shader.
+void MakePrograms(IDirect3DDevice9* device, EffectData& d) {
+    auto make = [&](State& s) {
+        if (s.source != State::Source::Asm || s.code.empty() || !s.error.empty() || !s.info) return;
+        const auto bytes = static_cast<std::uint32_t>(s.code.size() * 4);
+        if (s.info->kind == StateKind::VertexShader) {
+            IDirect3DVertexShader9* vs = nullptr;
+            if (SUCCEEDED(device->CreateVertexShader(s.code.data(), bytes, &vs))) s.deviceShader = vs;
+        } else if (s.info->kind == StateKind::PixelShader) {
+            IDirect3DPixelShader9* ps = nullptr;
+            if (SUCCEEDED(device->CreatePixelShader(s.code.data(), bytes, &ps))) s.deviceShader = ps;
+        }
+    };
+    for (Parameter& p : d.parameters) make(p.shader);
+    for (effect::Technique& t : d.techniques)
+        for (effect::Pass& pass : t.passes)
+            for (State& s : pass.states) make(s);
+}
+
+} // namespace
+
+HRESULT CreateEffectObject(IDirect3DDevice9* device, std::unique_ptr<EffectData> data, ID3DXEffect** effect,
+                           std::string&) {
+    MakePrograms(device, *data);
+    *effect = new ID3DXEffect(device, std::move(data));
+    return D3D_OK;
+}
+
+HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, std::uint32_t size, const D3DXMACRO* defines,
+                         ID3DXInclude* include, std::uint32_t, ID3DXEffectPool* pool, ID3DXEffect** effect,
+                         ID3DXBuffer** errors) {
+    if (effect) *effect = nullptr;
+    if (errors) *errors = nullptr;
+    if (!device || !effect || (!data && size)) return D3DERR_INVALIDCALL;
+    std::unique_ptr<EffectData> model;
+    const HRESULT hr = Read(std::string(static_cast<const char*>(data), size), "memory", defines, include, pool,
+                            model, errors);
+    if (FAILED(hr)) return hr;
+    std::string unused;
+    return CreateEffectObject(device, std::move(model), effect, unused);
+}
+
+HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, const char* path, const D3DXMACRO* defines,
+                                  ID3DXInclude* include, std::uint32_t, ID3DXEffectPool* pool,
+                                  ID3DXEffect** effect, ID3DXBuffer** errors) {
+    if (effect) *effect = nullptr;
+    if (errors) *errors = nullptr;
+    if (!device || !path || !effect) return D3DERR_INVALIDCALL;
+    std::string text;
+    if (!ReadFile(path, text)) {
+        if (errors) *errors = ErrorBuffer(std::string(path) + "(0): cannot open file\n");
+        return D3DERR_NOTFOUND;
+    }
+    std::unique_ptr<EffectData> model;
+    const HRESULT hr = Read(text, path, defines, include, pool, model, errors);
+    if (FAILED(hr)) return hr;
+    std::string unused;
+    return CreateEffectObject(device, std::move(model), effect, unused);
+}
+
+HRESULT D3DXCreateEffectCompiler(const char* data, std::uint32_t size, const D3DXMACRO* defines,
+                                 ID3DXInclude* include, std::uint32_t, ID3DXEffectCompiler** compiler,
+                                 ID3DXBuffer** errors) {
+    if (compiler) *compiler = nullptr;
+    if (errors) *errors = nullptr;
+    if (!compiler || (!data && size)) return D3DERR_INVALIDCALL;
+    std::unique_ptr<EffectData> model;
+    const HRESULT hr = Read(std::string(data ? data : "", size), "memory", defines, include, nullptr, model, errors);
+    if (FAILED(hr)) return hr;
+    *compiler = new ID3DXEffectCompiler(std::move(model));
+    return D3D_OK;
+}
+
+HRESULT D3DXCreateEffectCompilerFromFileA(const char* path, const D3DXMACRO* defines, ID3DXInclude* include,
+                                          std::uint32_t, ID3DXEffectCompiler** compiler, ID3DXBuffer** errors) {
+    if (compiler) *compiler = nullptr;
+    if (errors) *errors = nullptr;
+    if (!path || !compiler) return D3DERR_INVALIDCALL;
+    std::string text;
+    if (!ReadFile(path, text)) {
+        if (errors) *errors = ErrorBuffer(std::string(path) + "(0): cannot open file\n");
+        return D3DERR_NOTFOUND;
+    }
+    std::unique_ptr<EffectData> model;
+    const HRESULT hr = Read(text, path, defines, include, nullptr, model, errors);
+    if (FAILED(hr)) return hr;
+    *compiler = new ID3DXEffectCompiler(std::move(model));
+    return D3D_OK;
+}
+
+} // namespace gfx

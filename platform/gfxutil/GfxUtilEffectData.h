@@ -1,0 +1,139 @@
+#pragma once
+// What an effect text holds once read: parameters with their values and
+// annotations, functions kept as text, techniques with passes and states.
+// Shared by the reader, the reflection calls and the runtime.
+
+#include "platform/gfxutil/GfxUtilEffect.h"
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace gfx::effect {
+
+// What a state sets.
+enum class StateKind : std::uint8_t {
+    Unknown,       // a name the table does not know: never validates
+    Render,        // device render state
+    TextureStage,  // texture-stage state [stage]
+    Sampler,       // sampler state [sampler]
+    Texture,       // Texture[stage] = <texture parameter>
+    SamplerObject, // Sampler[n] = <sampler parameter>: its states at sampler n
+    VertexShader,
+    PixelShader,
+    Transform,     // World/View/Projection/Texture transforms = <matrix parameter>
+    VertexConstantF,
+    PixelConstantF,
+    VertexConstantI,
+    PixelConstantI,
+    VertexConstantB,
+    PixelConstantB,
+    Fvf,
+};
+
+// How a state's value words and literals are read.
+enum class ValueType : std::uint8_t {
+    Dword, Float, Bool, ZBuffer, Fill, Shade, Cull, Blend, Cmp, StencilOp, Fog, MaterialSource, VertexBlend,
+    BlendOp, Degree, ColorWrite, Wrap, TextureOp, TextureArg, TexCoordIndex, TransformFlags, Filter, Address,
+    Object, // shaders, textures, samplers, matrices, constants: parameters or code
+};
+
+struct StateInfo {
+    const char* name;  // as written in effect texts (compared ignoring case)
+    StateKind kind;
+    std::uint32_t number; // device state (or transform) number
+    ValueType value;
+    std::uint32_t indices; // 0: takes no [n]; else the n below this
+    std::uint32_t registers = 0; // shader constants: registers set (0 = as many as the value has)
+};
+
+// The table: every state name an effect may write, and value words.
+const StateInfo* FindState(const std::string& name);
+[[nodiscard]] const std::vector<StateInfo>& StateTable();
+// The number of a value word for a value type; false when unknown.
+bool FindValueWord(ValueType type, const std::string& word, std::uint32_t& number);
+
+struct Parameter;
+
+struct State {
+    const StateInfo* info = nullptr;
+    std::string name;       // as written
+    std::uint32_t index = 0; // [n], 0 when none
+    enum class Source : std::uint8_t { Literal, Parameter, Asm, Compile, Null } source = Source::Literal;
+    std::vector<std::uint32_t> literal; // value bits (one for a plain state, 4 per register for constants)
+    int parameter = -1;                 // index into EffectData::parameters
+    std::vector<std::uint32_t> code;    // assembled tokens; for `compile`: version, end
+    std::string entry;                  // `compile` entry function
+    std::set<std::string> arguments;    // identifiers in the `compile` call's arguments
+    std::string error;                  // why the state cannot run ("" when it can)
+    Unknown* deviceShader = nullptr;    // the program made from `code` on the effect's device
+    int line = 0;
+};
+
+struct Parameter {
+    std::string name;
+    std::string semantic;
+    std::uint32_t cls = 0, type = 0, rows = 0, columns = 0, elements = 0;
+    std::vector<Parameter> annotations;
+    std::vector<std::uint32_t> data; // 4 bytes per component, [element][row][column]
+    std::string text;                // strings
+    IDirect3DBaseTexture9* texture = nullptr; // counted
+    std::vector<State> samplerStates;         // sampler_state { }
+    State shader;                             // vertex/pixel shader parameters
+    std::uint64_t version = 0;                // raised by every change
+    [[nodiscard]] std::uint32_t Components() const { return rows * columns * (elements ? elements : 1); }
+    [[nodiscard]] bool Numeric() const {
+        return type == D3DXPT_BOOL || type == D3DXPT_INT || type == D3DXPT_FLOAT;
+    }
+};
+
+struct Function {
+    std::string name;
+    std::set<std::string> identifiers; // every identifier of its parameters and body
+};
+
+struct Pass {
+    std::string name;
+    std::vector<Parameter> annotations;
+    std::vector<State> states;
+    // What GetPassDesc reports: tokens of the pass's shaders (null when none).
+    const std::uint32_t* vertexFunction = nullptr;
+    const std::uint32_t* pixelFunction = nullptr;
+};
+
+struct Technique {
+    std::string name;
+    std::vector<Parameter> annotations;
+    std::vector<Pass> passes;
+};
+
+struct EffectData {
+    std::vector<Parameter> parameters;
+    std::vector<Function> functions;
+    std::vector<Technique> techniques;
+    std::uint64_t clock = 0; // the last version given out
+
+    ~EffectData();
+    EffectData() = default;
+    EffectData(const EffectData&) = delete;
+    EffectData& operator=(const EffectData&) = delete;
+
+    // Handles: every object's name pointer, filled once reading is done.
+    enum class HandleKind : std::uint8_t { Parameter, Technique, Pass, Function };
+    struct Target {
+        HandleKind kind;
+        void* object;
+    };
+    std::map<const char*, Target> handles;
+    void MakeHandles();
+
+    [[nodiscard]] int ParameterIndex(const std::string& name) const;
+};
+
+// Reads an effect text. Errors are "file(line): text" lines; false when any.
+bool ReadEffect(const std::string& text, const std::string& fileName, const D3DXMACRO* defines,
+                EffectData& out, std::string& errors);
+
+} // namespace gfx::effect

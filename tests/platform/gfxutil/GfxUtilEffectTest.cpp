@@ -1,0 +1,753 @@
+#include "platform/gfxutil/GfxUtilEffect.h"
+
+#include "platform/gfxutil/GfxUtilEffectData.h"
+#include "tests/platform/gfx/GfxBackendFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace gfx;
+
+namespace {
+
+// A compiler object from text; the error lines land in `errors`.
+ID3DXEffectCompiler* Compile(const std::string& text, std::string* errors = nullptr,
+                             const D3DXMACRO* defines = nullptr) {
+    ID3DXEffectCompiler* compiler = nullptr;
+    ID3DXBuffer* buffer = nullptr;
+    const HRESULT hr = D3DXCreateEffectCompiler(text.data(), static_cast<std::uint32_t>(text.size()), defines,
+                                                nullptr, 0, &compiler, &buffer);
+    if (buffer) {
+        if (errors) *errors = static_cast<const char*>(buffer->GetBufferPointer());
+        buffer->Release();
+    }
+    EXPECT_EQ(SUCCEEDED(hr), compiler != nullptr);
+    return compiler;
+}
+
+std::string ErrorsOf(const std::string& text, const D3DXMACRO* defines = nullptr) {
+    std::string errors;
+    ID3DXEffectCompiler* c = Compile(text, &errors, defines);
+    EXPECT_EQ(c, nullptr) << text;
+    if (c) c->Release();
+    return errors;
+}
+
+const char* kParameters = R"(
+bool Flag = true;
+int Count : COUNT < string UIName = "count"; int min = -2; > = -7;
+float Scale = 2.5;
+float3 Tint : DIFFUSE = float3(0.5, 1, 2);
+float4x4 World : WORLD;
+row_major float3x3 Basis = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+float2x3 Wide = {{1, 2, 3}, {4, 5, 6}};
+float4 Palette[3];
+texture Plain;
+texture2D Flat < string name = "a.dds"; string NTM = "decal"; int NTMIndex = 2; >;
+texture3D Deep;
+textureCUBE Sky;
+string Label = "hello \"world\"";
+sampler2D FlatSampler = sampler_state { Texture = <Flat>; MinFilter = Linear; AddressU = clamp; };
+static float Hidden = 1;
+)";
+
+} // namespace
+
+TEST(GfxUtilEffectReadTest, ParametersAreDescribedByClassTypeAndSize) {
+    ID3DXEffectCompiler* fx = Compile(kParameters);
+    ASSERT_NE(fx, nullptr);
+    D3DXEFFECT_DESC effectDesc;
+    ASSERT_EQ(fx->GetDesc(&effectDesc), D3D_OK);
+    EXPECT_EQ(effectDesc.Parameters, 14u); // the static one is no parameter
+
+    struct Expect {
+        const char* name;
+        std::uint32_t cls, type, rows, columns, elements, bytes;
+        const char* semantic;
+    };
+    const Expect expected[] = {
+        {"Flag", D3DXPC_SCALAR, D3DXPT_BOOL, 1, 1, 0, 4, nullptr},
+        {"Count", D3DXPC_SCALAR, D3DXPT_INT, 1, 1, 0, 4, "COUNT"},
+        {"Scale", D3DXPC_SCALAR, D3DXPT_FLOAT, 1, 1, 0, 4, nullptr},
+        {"Tint", D3DXPC_VECTOR, D3DXPT_FLOAT, 1, 3, 0, 12, "DIFFUSE"},
+        {"World", D3DXPC_MATRIX_COLUMNS, D3DXPT_FLOAT, 4, 4, 0, 64, "WORLD"},
+        {"Basis", D3DXPC_MATRIX_ROWS, D3DXPT_FLOAT, 3, 3, 0, 36, nullptr},
+        {"Wide", D3DXPC_MATRIX_COLUMNS, D3DXPT_FLOAT, 2, 3, 0, 24, nullptr},
+        {"Palette", D3DXPC_VECTOR, D3DXPT_FLOAT, 1, 4, 3, 48, nullptr},
+        {"Plain", D3DXPC_OBJECT, D3DXPT_TEXTURE, 0, 0, 0, 4, nullptr},
+        {"Flat", D3DXPC_OBJECT, D3DXPT_TEXTURE2D, 0, 0, 0, 4, nullptr},
+        {"Deep", D3DXPC_OBJECT, D3DXPT_TEXTURE3D, 0, 0, 0, 4, nullptr},
+        {"Sky", D3DXPC_OBJECT, D3DXPT_TEXTURECUBE, 0, 0, 0, 4, nullptr},
+        {"Label", D3DXPC_OBJECT, D3DXPT_STRING, 0, 0, 0, 4, nullptr},
+        {"FlatSampler", D3DXPC_OBJECT, D3DXPT_SAMPLER2D, 0, 0, 0, 4, nullptr},
+    };
+    for (std::uint32_t i = 0; i < std::size(expected); ++i) {
+        const Expect& e = expected[i];
+        SCOPED_TRACE(e.name);
+        D3DXHANDLE h = fx->GetParameter(nullptr, i);
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(fx->GetParameterByName(nullptr, e.name), h);
+        D3DXPARAMETER_DESC d;
+        ASSERT_EQ(fx->GetParameterDesc(h, &d), D3D_OK);
+        EXPECT_STREQ(d.Name, e.name);
+        EXPECT_EQ(d.Class, e.cls);
+        EXPECT_EQ(d.Type, e.type);
+        EXPECT_EQ(d.Rows, e.rows);
+        EXPECT_EQ(d.Columns, e.columns);
+        EXPECT_EQ(d.Elements, e.elements);
+        EXPECT_EQ(d.Bytes, e.bytes);
+        if (e.semantic) EXPECT_STREQ(d.Semantic, e.semantic);
+        else EXPECT_EQ(d.Semantic, nullptr);
+    }
+    EXPECT_EQ(fx->GetParameter(nullptr, 14), nullptr);
+    EXPECT_EQ(fx->GetParameterByName(nullptr, "Hidden"), nullptr);
+    EXPECT_EQ(fx->GetParameterBySemantic(nullptr, "world"), fx->GetParameterByName(nullptr, "World"));
+
+    // Annotations by index and name, typed.
+    D3DXHANDLE count = fx->GetParameterByName(nullptr, "Count");
+    ASSERT_NE(fx->GetAnnotation(count, 1), nullptr);
+    EXPECT_EQ(fx->GetAnnotation(count, 2), nullptr);
+    const char* text = nullptr;
+    ASSERT_EQ(fx->GetString(fx->GetAnnotationByName(count, "UIName"), &text), D3D_OK);
+    EXPECT_STREQ(text, "count");
+    std::int32_t minimum = 0;
+    ASSERT_EQ(fx->GetInt(fx->GetAnnotation(count, 1), &minimum), D3D_OK);
+    EXPECT_EQ(minimum, -2);
+    D3DXPARAMETER_DESC ad;
+    ASSERT_EQ(fx->GetParameterDesc(fx->GetAnnotationByName("Flat", "NTMIndex"), &ad), D3D_OK);
+    EXPECT_STREQ(ad.Name, "NTMIndex");
+    EXPECT_EQ(ad.Type, D3DXPT_INT);
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+TEST(GfxUtilEffectReadTest, InitialValuesAndTypedAccessHoldToTheParameter) {
+    ID3DXEffectCompiler* fx = Compile(kParameters);
+    ASSERT_NE(fx, nullptr);
+    std::int32_t b = 0, i = 0;
+    float f = 0;
+    ASSERT_EQ(fx->GetBool("Flag", &b), D3D_OK);
+    EXPECT_EQ(b, 1);
+    ASSERT_EQ(fx->GetInt("Count", &i), D3D_OK);
+    EXPECT_EQ(i, -7);
+    ASSERT_EQ(fx->GetFloat("Scale", &f), D3D_OK);
+    EXPECT_EQ(f, 2.5f);
+    D3DXVECTOR4 v;
+    ASSERT_EQ(fx->GetVector("Tint", &v), D3D_OK);
+    EXPECT_EQ(v.x, 0.5f);
+    EXPECT_EQ(v.y, 1.0f);
+    EXPECT_EQ(v.z, 2.0f);
+    EXPECT_EQ(v.w, 0.0f);
+    const char* label = nullptr;
+    ASSERT_EQ(fx->GetString("Label", &label), D3D_OK);
+    EXPECT_STREQ(label, "hello \"world\"");
+
+    // Matrices as written, rows by columns; the transpose swaps.
+    D3DXMATRIX m, t;
+    ASSERT_EQ(fx->GetMatrix("Basis", &m), D3D_OK);
+    ASSERT_EQ(fx->GetMatrixTranspose("Basis", &t), D3D_OK);
+    EXPECT_EQ(m.m[0][1], 2.0f);
+    EXPECT_EQ(m.m[2][0], 7.0f);
+    EXPECT_EQ(m.m[3][3], 0.0f);
+    EXPECT_EQ(t.m[1][0], 2.0f);
+    ASSERT_EQ(fx->GetMatrix("Wide", &m), D3D_OK);
+    EXPECT_EQ(m.m[1][2], 6.0f);
+    EXPECT_EQ(m.m[2][1], 0.0f);
+
+    // Another type or class is refused, nothing read or written.
+    EXPECT_EQ(fx->GetInt("Scale", &i), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->GetFloat("Count", &f), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->GetBool("Count", &b), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->GetMatrix("Tint", &m), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->GetVector("World", &v), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->GetString("Scale", &label), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->SetFloat("Flag", 1.0f), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->GetFloat("Missing", &f), D3DERR_INVALIDCALL);
+    IDirect3DBaseTexture9* texture = reinterpret_cast<IDirect3DBaseTexture9*>(1);
+    ASSERT_EQ(fx->GetTexture("Sky", &texture), D3D_OK);
+    EXPECT_EQ(texture, nullptr);
+    EXPECT_EQ(fx->GetTexture("Scale", &texture), D3DERR_INVALIDCALL);
+
+    // Setters stop at the parameter's size.
+    const float many[20] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+    ASSERT_EQ(fx->SetFloatArray("Palette", many, 20), D3D_OK);
+    float back[12] = {};
+    ASSERT_EQ(fx->GetFloatArray("Palette", back, 12), D3D_OK);
+    EXPECT_EQ(back[11], 12.0f);
+    EXPECT_EQ(fx->SetValue("Tint", many, 16), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->SetValue("Tint", many, 12), D3D_OK);
+    D3DXMATRIX four[4] = {};
+    for (int k = 0; k < 4; ++k) four[k].m[0][0] = float(k + 1);
+    EXPECT_EQ(fx->SetMatrixTransposeArray("World", four, 4), D3D_OK); // one element: the rest ignored
+    ASSERT_EQ(fx->GetMatrix("World", &m), D3D_OK);
+    EXPECT_EQ(m.m[0][0], 1.0f);
+    const D3DXVECTOR4 wide = {9, 8, 7, 6};
+    ASSERT_EQ(fx->SetVector("Tint", &wide), D3D_OK);
+    ASSERT_EQ(fx->GetVector("Tint", &v), D3D_OK);
+    EXPECT_EQ(v.z, 7.0f);
+    EXPECT_EQ(v.w, 0.0f); // three components kept
+    ASSERT_EQ(fx->SetBool("Flag", 5), D3D_OK);
+    ASSERT_EQ(fx->GetBool("Flag", &b), D3D_OK);
+    EXPECT_EQ(b, 1);
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+TEST(GfxUtilEffectReadTest, ProblemsAreReportedAsFileLineText) {
+    EXPECT_EQ(ErrorsOf("float a = 1;\nfloat3 b = {1, 2};\n"),
+              "memory(2): 'b' has 2 initial values, 3 expected\n");
+    EXPECT_EQ(ErrorsOf("float a\nfloat b;"), "memory(2): ';' expected before 'float'\n");
+    EXPECT_EQ(ErrorsOf("\n\nwibble x;"), "memory(3): unknown type 'wibble'\n");
+    EXPECT_EQ(ErrorsOf("float a; float a;"), "memory(1): 'a' declared twice\n");
+    EXPECT_EQ(ErrorsOf("technique T { pass P { Texture[0] = <Nothing>; } }"),
+              "memory(1): unknown parameter 'Nothing'\n");
+    EXPECT_EQ(ErrorsOf("technique T { pass P { VertexShader = asm { vs_1_1\n mov oPos, v99 }; } }"),
+              "memory(1): asm: line 2: register 'v99' is out of range\n");
+    EXPECT_NE(ErrorsOf("string s = \"open;").find("memory(1): string without its closing quote"),
+              std::string::npos);
+    EXPECT_EQ(ErrorsOf("float f = 1;\n/* never\nclosed"), "memory(2): comment without its end\n");
+}
+
+TEST(GfxUtilEffectReadTest, ThePreprocessorIncludesDefinesAndChooses) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "gfxutil_effect_pp";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "Inc");
+    std::ofstream(dir / "Inc" / "common.fxh") << "#define SIZE 3\n#include \"deeper.fxh\"\nfloat FromInclude;\n";
+    std::ofstream(dir / "Inc" / "deeper.fxh") << "float Deeper;\n";
+    std::ofstream(dir / "Inc" / "bad.fxh") << "float ok;\n#pragma once\n";
+    std::ofstream(dir / "main.fx")
+        << "#include \"Inc/common.fxh\"\n"
+           "#define NAME Renamed // trailing comment\n"
+           "float NAME[SIZE];\n"
+           "#if defined(SIZE) && SIZE * 2 == 6 && !defined MISSING\n"
+           "float Taken;\n"
+           "#elif 1\n"
+           "float NotTaken;\n"
+           "#else\n"
+           "float NotTakenEither;\n"
+           "#endif\n"
+           "#undef NAME\n"
+           "#ifdef NAME\n"
+           "float Gone;\n"
+           "#elif (SIZE << 2) > 11 /* 12 */\n"
+           "float Shifted;\n"
+           "#endif\n"
+           "#ifndef EXTRA\n"
+           "float NoExtra;\n"
+           "#else\n"
+           "float EXTRA;\n"
+           "#endif\n";
+    ID3DXEffectCompiler* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffectCompilerFromFileA((dir / "main.fx").c_str(), nullptr, nullptr, 0, &fx, &errors), D3D_OK);
+    ASSERT_NE(fx, nullptr);
+    EXPECT_EQ(errors, nullptr);
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; fx->GetParameter(nullptr, i); ++i) names.push_back(fx->GetParameter(nullptr, i));
+    EXPECT_EQ(names, (std::vector<std::string>{"Deeper", "FromInclude", "Renamed", "Taken", "Shifted", "NoExtra"}));
+    D3DXPARAMETER_DESC d;
+    ASSERT_EQ(fx->GetParameterDesc("Renamed", &d), D3D_OK);
+    EXPECT_EQ(d.Elements, 3u);
+    fx->Release();
+
+    // Macros given by the caller.
+    const D3DXMACRO defines[] = {{"EXTRA", "Given"}, {nullptr, nullptr}};
+    ASSERT_EQ(D3DXCreateEffectCompilerFromFileA((dir / "main.fx").c_str(), defines, nullptr, 0, &fx, nullptr), D3D_OK);
+    EXPECT_NE(fx->GetParameterByName(nullptr, "Given"), nullptr);
+    EXPECT_EQ(fx->GetParameterByName(nullptr, "NoExtra"), nullptr);
+    fx->Release();
+
+    // An error inside an include names the include and its line.
+    std::ofstream(dir / "uses_bad.fx") << "\n#include \"Inc/bad.fxh\"\n";
+    ASSERT_EQ(D3DXCreateEffectCompilerFromFileA((dir / "uses_bad.fx").c_str(), nullptr, nullptr, 0, &fx, &errors),
+              E_FAIL);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char*>(errors->GetBufferPointer())),
+              (dir / "Inc/bad.fxh").string() + "(2): unsupported directive '#pragma'\n");
+    errors->Release();
+    std::filesystem::remove_all(dir);
+
+    EXPECT_EQ(ErrorsOf("#define F(x) x\n"), "memory(1): function-like macros are not supported\n");
+    EXPECT_EQ(ErrorsOf("#include \"nowhere.fxh\"\n"), "memory(1): cannot open include file 'nowhere.fxh'\n");
+    EXPECT_EQ(ErrorsOf("float b;\n#if 1\nfloat a;\n"), "memory(2): #if without #endif\n");
+    EXPECT_EQ(ErrorsOf("#endif\n"), "memory(1): #endif without #if\n");
+    EXPECT_EQ(ErrorsOf("#if 1 / 0\n#endif\n"), "memory(1): #if: division by zero\n");
+    EXPECT_EQ(ErrorsOf("#define A A A\nfloat A;\n"), "memory(2): macro expansion too long\n");
+}
+
+namespace {
+
+const char* kTechniques = R"(
+texture Tex;
+sampler2D Samp = sampler_state { Texture = <Tex>; MagFilter = Point; };
+float4x4 WorldViewProj : WORLDVIEWPROJECTION;
+float4 Colour = {1, 0, 0, 1};
+float Unused;
+float Helper;
+int Blend = 5;
+float4 shade(float4 c) { return c * Helper; }
+float4 mainPS(float2 uv : TEXCOORD0) : COLOR { return shade(tex2D(Samp, uv)) * Colour; }
+float4 mainVS(float4 p : POSITION) : POSITION { return mul(p, WorldViewProj); }
+
+technique Fixed < string shadername = "Quad"; int implementation = 0; >
+{
+    pass P0 < string desc = "first"; >
+    {
+        alphablendenable = TRUE;
+        SrcBlend = srcalpha;
+        DESTBLEND = <Blend>;
+        ColorOp[0] = Modulate;
+        ColorArg1[0] = Texture | AlphaReplicate;
+        Texture[0] = <Tex>;
+        AddressU[1] = Mirror;
+        FogStart = 2;
+        VertexShader = NULL;
+    }
+    pass P1
+    {
+        Sampler[2] = <Samp>;
+        VertexShaderConstant4[4] = <WorldViewProj>;
+        PixelShaderConstantF[1] = float4(1, 2, 3, 4);
+        ZEnable = false;
+    }
+}
+technique Assembled
+{
+    pass
+    {
+        VertexShader = asm { vs_1_1
+            dcl_position v0
+            dcl_texcoord1 v7
+            m4x4 oPos, v0, c0
+            mov oT0, v7 };
+        PixelShader = asm { ps_1_1
+            tex t0
+            mov r0, t0 };
+    }
+}
+technique Compiled
+{
+    pass { VertexShader = compile vs_2_0 mainVS(); PixelShader = compile ps_2_0 mainPS(); }
+}
+technique Odd { pass { Wibble = 3; } }
+technique BadValue { pass { CullMode = Sideways; } }
+technique BadIndex { pass { ColorOp[9] = Modulate; } }
+)";
+
+} // namespace
+
+TEST(GfxUtilEffectReadTest, TechniquesPassesAndTheirShaders) {
+    std::string errors;
+    ID3DXEffectCompiler* fx = Compile(kTechniques, &errors);
+    ASSERT_NE(fx, nullptr) << errors;
+    D3DXEFFECT_DESC desc;
+    ASSERT_EQ(fx->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.Techniques, 6u);
+    EXPECT_EQ(desc.Functions, 3u);
+    D3DXHANDLE fixed = fx->GetTechnique(0);
+    EXPECT_EQ(fx->GetTechniqueByName("Fixed"), fixed);
+    D3DXTECHNIQUE_DESC td;
+    ASSERT_EQ(fx->GetTechniqueDesc(fixed, &td), D3D_OK);
+    EXPECT_STREQ(td.Name, "Fixed");
+    EXPECT_EQ(td.Passes, 2u);
+    EXPECT_EQ(td.Annotations, 2u);
+    const char* shaderName = nullptr;
+    ASSERT_EQ(fx->GetString(fx->GetAnnotation(fixed, 0), &shaderName), D3D_OK);
+    EXPECT_STREQ(shaderName, "Quad");
+    D3DXHANDLE p0 = fx->GetPass(fixed, 0);
+    EXPECT_EQ(fx->GetPassByName(fixed, "P0"), p0);
+    D3DXPASS_DESC pd;
+    ASSERT_EQ(fx->GetPassDesc(p0, &pd), D3D_OK);
+    EXPECT_STREQ(pd.Name, "P0");
+    EXPECT_EQ(pd.Annotations, 1u);
+    EXPECT_EQ(pd.pVertexShaderFunction, nullptr);
+    EXPECT_EQ(pd.pPixelShaderFunction, nullptr);
+
+    // Assembly: the assembler's own tokens, and its inputs readable.
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Assembled", 0), &pd), D3D_OK);
+    ASSERT_NE(pd.pVertexShaderFunction, nullptr);
+    ASSERT_NE(pd.pPixelShaderFunction, nullptr);
+    EXPECT_EQ(D3DXGetShaderVersion(pd.pVertexShaderFunction), D3DVS_VERSION(1, 1));
+    EXPECT_EQ(D3DXGetShaderVersion(pd.pPixelShaderFunction), D3DPS_VERSION(1, 1));
+    const std::string vs = "vs_1_1\ndcl_position v0\ndcl_texcoord1 v7\nm4x4 oPos, v0, c0\nmov oT0, v7";
+    ID3DXBuffer* code = nullptr;
+    ASSERT_EQ(D3DXAssembleShader(vs.data(), std::uint32_t(vs.size()), 0, &code, nullptr), D3D_OK);
+    EXPECT_EQ(std::memcmp(code->GetBufferPointer(), pd.pVertexShaderFunction, code->GetBufferSize()), 0);
+    code->Release();
+    D3DXSEMANTIC semantics[4];
+    std::uint32_t count = 0;
+    ASSERT_EQ(D3DXGetShaderInputSemantics(pd.pVertexShaderFunction, semantics, &count), D3D_OK);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(semantics[1].Usage, D3DDECLUSAGE_TEXCOORD);
+    EXPECT_EQ(semantics[1].UsageIndex, 1u);
+
+    // compile: only the profile's version, then the end.
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Compiled", 0), &pd), D3D_OK);
+    ASSERT_NE(pd.pVertexShaderFunction, nullptr);
+    EXPECT_EQ(pd.pVertexShaderFunction[0], D3DVS_VERSION(2, 0));
+    EXPECT_EQ(pd.pVertexShaderFunction[1], D3DSIO_END);
+    EXPECT_EQ(pd.pPixelShaderFunction[0], D3DPS_VERSION(2, 0));
+    ASSERT_EQ(D3DXGetShaderInputSemantics(pd.pVertexShaderFunction, nullptr, &count), D3D_OK);
+    EXPECT_EQ(count, 0u);
+
+    // No effect interface without a device.
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(fx->QueryInterface(IID_ID3DXEffect, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    ASSERT_EQ(fx->QueryInterface(IID_ID3DXEffectCompiler, &out), D3D_OK);
+    EXPECT_EQ(out, fx);
+    fx->Release();
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+// The names and words of the table give the published numbers, each name once.
+TEST(GfxUtilEffectReadTest, TheStateTableIsPinned) {
+    using effect::FindState;
+    using effect::StateKind;
+    struct Pin {
+        const char* name;
+        StateKind kind;
+        std::uint32_t number, indices;
+    };
+    const Pin pins[] = {
+        {"zenable", StateKind::Render, 7, 0},          {"ALPHABLENDENABLE", StateKind::Render, 27, 0},
+        {"SrcBlend", StateKind::Render, 19, 0},        {"DestBlend", StateKind::Render, 20, 0},
+        {"CullMode", StateKind::Render, 22, 0},        {"Lighting", StateKind::Render, 137, 0},
+        {"FogStart", StateKind::Render, 36, 0},        {"BlendOpAlpha", StateKind::Render, 209, 0},
+        {"Wrap15", StateKind::Render, 205, 0},         {"ColorOp", StateKind::TextureStage, 1, 8},
+        {"TexCoordIndex", StateKind::TextureStage, 11, 8}, {"Constant", StateKind::TextureStage, 32, 8},
+        {"AddressU", StateKind::Sampler, 1, 16},       {"DMapOffset", StateKind::Sampler, 13, 16},
+        {"WorldTransform", StateKind::Transform, 256, 256}, {"ViewTransform", StateKind::Transform, 2, 0},
+        {"TextureTransform", StateKind::Transform, 16, 8},
+    };
+    for (const Pin& pin : pins) {
+        const effect::StateInfo* info = FindState(pin.name);
+        ASSERT_NE(info, nullptr) << pin.name;
+        EXPECT_EQ(info->kind, pin.kind) << pin.name;
+        EXPECT_EQ(info->number, pin.number) << pin.name;
+        EXPECT_EQ(info->indices, pin.indices) << pin.name;
+    }
+    EXPECT_EQ(FindState("Wibble"), nullptr);
+    std::set<std::string> names;
+    for (const effect::StateInfo& info : effect::StateTable()) {
+        std::string lower = info.name;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(names.insert(lower).second) << info.name;
+    }
+    EXPECT_EQ(names.size(), 159u);
+    std::uint32_t n = 0;
+    EXPECT_TRUE(effect::FindValueWord(effect::ValueType::Blend, "invsrcalpha", n));
+    EXPECT_EQ(n, 6u);
+    EXPECT_TRUE(effect::FindValueWord(effect::ValueType::TextureArg, "AlphaReplicate", n));
+    EXPECT_EQ(n, 0x20u);
+    EXPECT_TRUE(effect::FindValueWord(effect::ValueType::Filter, "Anisotropic", n));
+    EXPECT_EQ(n, 3u);
+    EXPECT_TRUE(effect::FindValueWord(effect::ValueType::TextureOp, "Lerp", n));
+    EXPECT_EQ(n, 26u);
+    EXPECT_FALSE(effect::FindValueWord(effect::ValueType::Cull, "Modulate", n));
+}
+
+// Texts that try the reader's limits: refused or read, never a crash.
+TEST(GfxUtilEffectReadTest, HostileTextsAreRefusedCleanly) {
+    const std::string hostile[] = {
+        std::string(5000, '{'),
+        "float a = " + std::string(3000, '(') + "1;",
+        "float a = " + std::string(200, '{') + "1" + std::string(200, '}') + ";",
+        "float a[4000000000];",
+        "float4 v[70000];",
+        "technique T { pass P { VertexShader = asm { vs_1_1 ",
+        "#if " + std::string(500, '(') + "1\n#endif\n",
+        "#if " + std::string(500, '-') + "1\n#endif\n",
+        "technique { pass { ColorOp[99999999999999999999] = 1; } }",
+        "#define A B\n#define B A\nfloat A;",
+        "#if A\n#define A A\n#endif\n",
+        std::string("float a;\0float b;", 17),
+        "sampler s = sampler_state { Texture = <s>; };",
+        "technique { pass { Sampler[0] = <Nothing>; } ",
+        "float4x4 m = float4x4(1,2,3);",
+        "\"",
+        "/",
+        "#",
+    };
+    for (const std::string& text : hostile) {
+        std::string errors;
+        ID3DXEffectCompiler* fx = Compile(text, &errors);
+        if (fx) fx->Release();
+        else EXPECT_FALSE(errors.empty()) << text.substr(0, 80);
+    }
+}
+
+// ---- on a device ----------------------------------------------------------------
+
+namespace {
+
+// Records every call in order.
+class RecordingManager final : public ID3DXEffectStateManager {
+public:
+    std::vector<std::string> calls;
+    std::uint32_t refs = 0;
+    HRESULT QueryInterface(const GUID&, void** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    std::uint32_t AddRef() override { return ++refs; }
+    std::uint32_t Release() override { return --refs; }
+    HRESULT SetTransform(std::uint32_t s, const D3DMATRIX* m) override {
+        return Log("Transform", s, m->m[0][0]);
+    }
+    HRESULT SetMaterial(const D3DMATERIAL9*) override { return Log("Material", 0, 0); }
+    HRESULT SetLight(std::uint32_t i, const D3DLIGHT9*) override { return Log("Light", i, 0); }
+    HRESULT LightEnable(std::uint32_t i, std::int32_t e) override { return Log("LightEnable", i, float(e)); }
+    HRESULT SetRenderState(std::uint32_t s, std::uint32_t v) override { return Log("RS", s, v); }
+    HRESULT SetTexture(std::uint32_t s, IDirect3DBaseTexture9* t) override { return Log("Tex", s, t ? 1 : 0); }
+    HRESULT SetTextureStageState(std::uint32_t s, std::uint32_t t, std::uint32_t v) override {
+        return Log("TSS", s * 100 + t, v);
+    }
+    HRESULT SetSamplerState(std::uint32_t s, std::uint32_t t, std::uint32_t v) override {
+        return Log("Samp", s * 100 + t, v);
+    }
+    HRESULT SetNPatchMode(float) override { return Log("NPatch", 0, 0); }
+    HRESULT SetFVF(std::uint32_t f) override { return Log("FVF", f, 0); }
+    HRESULT SetVertexShader(IDirect3DVertexShader9* s) override { return Log("VS", 0, s ? 1 : 0); }
+    HRESULT SetVertexShaderConstantF(std::uint32_t r, const float* d, std::uint32_t n) override {
+        return Log("VSF", r * 100 + n, d[0]);
+    }
+    HRESULT SetVertexShaderConstantI(std::uint32_t r, const std::int32_t*, std::uint32_t n) override {
+        return Log("VSI", r * 100 + n, 0);
+    }
+    HRESULT SetVertexShaderConstantB(std::uint32_t r, const std::int32_t*, std::uint32_t n) override {
+        return Log("VSB", r * 100 + n, 0);
+    }
+    HRESULT SetPixelShader(IDirect3DPixelShader9* s) override { return Log("PS", 0, s ? 1 : 0); }
+    HRESULT SetPixelShaderConstantF(std::uint32_t r, const float* d, std::uint32_t n) override {
+        return Log("PSF", r * 100 + n, d[3]);
+    }
+    HRESULT SetPixelShaderConstantI(std::uint32_t r, const std::int32_t*, std::uint32_t n) override {
+        return Log("PSI", r * 100 + n, 0);
+    }
+    HRESULT SetPixelShaderConstantB(std::uint32_t r, const std::int32_t*, std::uint32_t n) override {
+        return Log("PSB", r * 100 + n, 0);
+    }
+
+private:
+    HRESULT Log(const char* what, std::uint32_t a, double b) {
+        calls.push_back(std::string(what) + " " + std::to_string(a) + " " + std::to_string(static_cast<long long>(b)));
+        return D3D_OK;
+    }
+};
+
+} // namespace
+
+class GfxUtilEffectDeviceTest : public gfxtest::BackendTest {
+protected:
+    ID3DXEffect* Make(const std::string& text) {
+        ID3DXEffect* fx = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT hr = D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0,
+                                            nullptr, &fx, &errors);
+        if (errors) {
+            ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
+            errors->Release();
+        }
+        EXPECT_EQ(hr, D3D_OK);
+        return fx;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilEffectDeviceTest, ::testing::Values(gfx::BackendKind::Null),
+                         gfxtest::BackendParamName);
+
+TEST_P(GfxUtilEffectDeviceTest, OnlyFixedFunctionTechniquesValidateHere) {
+    Create();
+    ID3DXEffect* fx = Make(kTechniques);
+    ASSERT_NE(fx, nullptr);
+    EXPECT_EQ(fx->ValidateTechnique("Fixed"), D3D_OK);
+    EXPECT_EQ(fx->ValidateTechnique("Compiled"), E_FAIL);
+    EXPECT_NE(fx->ValidationError().find("HLSL compilation is not supported"), std::string::npos);
+    EXPECT_EQ(fx->ValidateTechnique("Assembled"), E_FAIL); // the device runs no programs
+    EXPECT_NE(fx->ValidationError().find("vertex shader 1.1 is beyond the device (0.0)"), std::string::npos);
+    EXPECT_EQ(fx->ValidateTechnique("Odd"), E_FAIL);
+    EXPECT_NE(fx->ValidationError().find("unknown state 'Wibble'"), std::string::npos);
+    EXPECT_EQ(fx->ValidateTechnique("BadValue"), E_FAIL);
+    EXPECT_NE(fx->ValidationError().find("bad value 'Sideways'"), std::string::npos);
+    EXPECT_EQ(fx->ValidateTechnique("BadIndex"), E_FAIL);
+    EXPECT_EQ(fx->ValidateTechnique("Nothing"), D3DERR_INVALIDCALL);
+    D3DXHANDLE next = nullptr;
+    ASSERT_EQ(fx->FindNextValidTechnique(nullptr, &next), D3D_OK);
+    EXPECT_STREQ(next, "Fixed");
+    EXPECT_EQ(fx->FindNextValidTechnique(next, &next), E_FAIL);
+    EXPECT_EQ(next, nullptr);
+    void* out = nullptr;
+    ASSERT_EQ(fx->QueryInterface(IID_ID3DXEffect, &out), D3D_OK);
+    EXPECT_EQ(out, fx);
+    fx->Release();
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+TEST_P(GfxUtilEffectDeviceTest, ParametersAreUsedThroughStatesSamplersAndFunctions) {
+    Create();
+    ID3DXEffect* fx = Make(kTechniques);
+    ASSERT_NE(fx, nullptr);
+    // A state names it.
+    EXPECT_TRUE(fx->IsParameterUsed("Blend", "Fixed"));
+    EXPECT_TRUE(fx->IsParameterUsed("WorldViewProj", "Fixed"));
+    // A sampler a pass uses names the texture.
+    EXPECT_TRUE(fx->IsParameterUsed("Samp", "Fixed"));
+    EXPECT_TRUE(fx->IsParameterUsed("Tex", "Fixed"));
+    EXPECT_FALSE(fx->IsParameterUsed("Colour", "Fixed"));
+    // Functions reachable from the entries, through the calls they make.
+    EXPECT_TRUE(fx->IsParameterUsed("Colour", "Compiled"));
+    EXPECT_TRUE(fx->IsParameterUsed("Helper", "Compiled"));
+    EXPECT_TRUE(fx->IsParameterUsed("Samp", "Compiled"));
+    EXPECT_TRUE(fx->IsParameterUsed("Tex", "Compiled"));
+    EXPECT_TRUE(fx->IsParameterUsed("WorldViewProj", "Compiled"));
+    EXPECT_FALSE(fx->IsParameterUsed("Unused", "Compiled"));
+    EXPECT_FALSE(fx->IsParameterUsed("Blend", "Assembled"));
+    EXPECT_FALSE(fx->IsParameterUsed("Blend", "Nothing"));
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+// Passes set their states in written order through the manager; committing
+// sends again only what reads a changed parameter.
+TEST_P(GfxUtilEffectDeviceTest, PassesGoThroughTheStateManagerInOrder) {
+    Create();
+    ID3DXEffect* fx = Make(kTechniques);
+    ASSERT_NE(fx, nullptr);
+    RecordingManager manager;
+    ASSERT_EQ(fx->SetStateManager(&manager), D3D_OK);
+    EXPECT_EQ(manager.refs, 1u);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(fx->SetTexture("Tex", texture), D3D_OK);
+    D3DXMATRIX wvp{};
+    wvp.m[0][0] = 3;
+    ASSERT_EQ(fx->SetMatrix("WorldViewProj", &wvp), D3D_OK);
+
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, D3DXFX_DONOTSAVESTATE | D3DXFX_DONOTSAVESHADERSTATE | D3DXFX_DONOTSAVESAMPLERSTATE),
+              D3D_OK);
+    EXPECT_EQ(passes, 2u);
+    EXPECT_EQ(fx->Begin(&passes, 7), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->CommitChanges(), D3DERR_INVALIDCALL); // no open pass
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    const std::uint32_t fogStart = std::bit_cast<std::uint32_t>(2.0f);
+    EXPECT_EQ(manager.calls, (std::vector<std::string>{
+                                 "RS 27 1", "RS 19 5", "RS 20 5", "TSS 1 4", "TSS 2 34", "Tex 0 1", "Samp 101 2",
+                                 "RS 36 " + std::to_string(fogStart), "VS 0 0"}));
+    manager.calls.clear();
+    EXPECT_EQ(fx->CommitChanges(), D3D_OK);
+    EXPECT_TRUE(manager.calls.empty());
+    ASSERT_EQ(fx->SetInt("Blend", 2), D3D_OK);
+    ASSERT_EQ(fx->SetFloat("Unused", 1.0f), D3D_OK);
+    EXPECT_EQ(fx->CommitChanges(), D3D_OK);
+    EXPECT_EQ(manager.calls, (std::vector<std::string>{"RS 20 2"}));
+    EXPECT_EQ(fx->BeginPass(1), D3DERR_INVALIDCALL); // one pass at a time
+    ASSERT_EQ(fx->EndPass(), D3D_OK);
+
+    manager.calls.clear();
+    ASSERT_EQ(fx->BeginPass(1), D3D_OK);
+    // The sampler's texture and states at sampler 2; the column-major matrix
+    // by columns into four registers; the literal register; then ZEnable.
+    EXPECT_EQ(manager.calls, (std::vector<std::string>{"Tex 2 1", "Samp 205 1", "VSF 404 3", "PSF 101 4", "RS 7 0"}));
+    manager.calls.clear();
+    ASSERT_EQ(fx->SetTexture("Tex", nullptr), D3D_OK);
+    EXPECT_EQ(fx->CommitChanges(), D3D_OK);
+    EXPECT_EQ(manager.calls, (std::vector<std::string>{"Tex 2 0", "Samp 205 1"}));
+    ASSERT_EQ(fx->EndPass(), D3D_OK);
+    ASSERT_EQ(fx->End(), D3D_OK);
+    EXPECT_EQ(fx->End(), D3DERR_INVALIDCALL);
+
+    // Compiled passes never run.
+    ASSERT_EQ(fx->SetTechnique("Compiled"), D3D_OK);
+    ASSERT_EQ(fx->Begin(&passes, 7), D3D_OK);
+    EXPECT_EQ(fx->BeginPass(0), E_FAIL);
+    ASSERT_EQ(fx->EndPass(), D3D_OK);
+    ASSERT_EQ(fx->End(), D3D_OK);
+    EXPECT_EQ(fx->SetTechnique("Nothing"), D3DERR_INVALIDCALL);
+    EXPECT_STREQ(fx->GetCurrentTechnique(), "Compiled");
+
+    ID3DXEffectStateManager* held = nullptr;
+    ASSERT_EQ(fx->GetStateManager(&held), D3D_OK);
+    EXPECT_EQ(held, &manager);
+    EXPECT_EQ(manager.refs, 2u);
+    held->Release();
+    EXPECT_EQ(fx->Release(), 0u);
+    EXPECT_EQ(manager.refs, 0u);
+    EXPECT_EQ(texture->Release(), 0u);
+}
+
+// Without a manager the device takes the states; without the "save nothing"
+// flags End puts back what the technique changed.
+TEST_P(GfxUtilEffectDeviceTest, WithoutAManagerTheDeviceIsSetAndRestored) {
+    Create();
+    ID3DXEffect* fx = Make(kTechniques);
+    ASSERT_NE(fx, nullptr);
+    ASSERT_EQ(device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE), D3D_OK);
+    ASSERT_EQ(device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1), D3D_OK);
+    std::uint32_t passes = 0, value = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    ASSERT_EQ(device->GetRenderState(D3DRS_SRCBLEND, &value), D3D_OK);
+    EXPECT_EQ(value, D3DBLEND_SRCALPHA);
+    ASSERT_EQ(device->GetTextureStageState(0, D3DTSS_COLOROP, &value), D3D_OK);
+    EXPECT_EQ(value, D3DTOP_MODULATE);
+    ASSERT_EQ(device->GetSamplerState(1, D3DSAMP_ADDRESSU, &value), D3D_OK);
+    EXPECT_EQ(value, D3DTADDRESS_MIRROR);
+    ASSERT_EQ(fx->EndPass(), D3D_OK);
+    ASSERT_EQ(fx->End(), D3D_OK);
+    ASSERT_EQ(device->GetRenderState(D3DRS_SRCBLEND, &value), D3D_OK);
+    EXPECT_EQ(value, D3DBLEND_ONE);
+    ASSERT_EQ(device->GetTextureStageState(0, D3DTSS_COLOROP, &value), D3D_OK);
+    EXPECT_EQ(value, D3DTOP_SELECTARG1);
+    ASSERT_EQ(device->GetSamplerState(1, D3DSAMP_ADDRESSU, &value), D3D_OK);
+    EXPECT_EQ(value, D3DTADDRESS_WRAP);
+
+    // Assembled programs are made on the device and bound by the pass.
+    ASSERT_EQ(fx->SetTechnique("Assembled"), D3D_OK);
+    ASSERT_EQ(fx->Begin(&passes, 7), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    IDirect3DVertexShader9* vs = nullptr;
+    ASSERT_EQ(device->GetVertexShader(&vs), D3D_OK);
+    ASSERT_NE(vs, nullptr);
+    vs->Release();
+    ASSERT_EQ(fx->EndPass(), D3D_OK);
+    ASSERT_EQ(fx->End(), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+TEST_P(GfxUtilEffectDeviceTest, FilesAreFoundThroughTheResolverAndErrorsNameThem) {
+    Create();
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "gfxutil_effect_file";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "Quad.fx") << "float4 c = {1,1,1,1};\ntechnique T { pass { Lighting = false; } }\n";
+    std::ofstream(dir / "broken.fx") << "float4 c = {1,1,1,1};\n\nfloat4 d = ;\n";
+    ID3DXEffect* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const std::string other = (dir / "QUAD.FX").string();
+    ASSERT_EQ(D3DXCreateEffectFromFileA(device, other.c_str(), nullptr, nullptr, 0, nullptr, &fx, &errors), D3D_OK);
+    ASSERT_NE(fx, nullptr);
+    EXPECT_EQ(errors, nullptr);
+    EXPECT_EQ(fx->ValidateTechnique(fx->GetTechnique(0)), D3D_OK);
+    EXPECT_EQ(fx->Release(), 0u);
+    const std::string broken = (dir / "broken.fx").string();
+    EXPECT_EQ(D3DXCreateEffectFromFileA(device, broken.c_str(), nullptr, nullptr, 0, nullptr, &fx, &errors), E_FAIL);
+    EXPECT_EQ(fx, nullptr);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char*>(errors->GetBufferPointer())),
+              broken + "(3): value expected before ';'\n");
+    errors->Release();
+    const std::string missing = (dir / "missing.fx").string();
+    EXPECT_EQ(D3DXCreateEffectFromFileA(device, missing.c_str(), nullptr, nullptr, 0, nullptr, &fx, nullptr),
+              D3DERR_NOTFOUND);
+    EXPECT_EQ(D3DXCreateEffectFromFileA(nullptr, other.c_str(), nullptr, nullptr, 0, nullptr, &fx, nullptr),
+              D3DERR_INVALIDCALL);
+    std::filesystem::remove_all(dir);
+}
