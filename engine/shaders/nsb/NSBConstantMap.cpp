@@ -1,7 +1,11 @@
 #include "engine/shaders/nsb/NSBConstantMap.h"
 
 #include "engine/core/NiByteStream.h"
+#include "engine/shaders/framework/NiD3DPixelShaderConstantMap.h"
+#include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/framework/NiD3DVertexShaderConstantMap.h"
 #include "engine/shaders/framework/NiShaderFactory.h"
+#include "engine/shaders/nsb/NiShaderDesc.h"
 #include "engine/shaders/nsb/NSBStream.h"
 
 #include <cstring>
@@ -260,4 +264,163 @@ bool NSBConstantMap::LoadOptional(NiByteStream& kStream, NiRefPtr<NSBConstantMap
         return false;
     }
     return true;
+}
+
+namespace
+{
+// An attribute's value as the renderer map stores it; false when it has none
+// of the expected type.
+struct AttributeValue
+{
+    std::uint8_t m_aucBytes[64] = {};
+    const void* m_pvData = m_aucBytes;
+    std::uint32_t m_uiSize = 0;
+    std::uint32_t m_uiStride = 0;
+};
+
+bool ReadAttributeValue(const NSBAttributeDesc& kAttribute, AttributeValue& kValue)
+{
+    float afValue[16] = {};
+    auto Floats = [&](std::uint32_t uiCount) {
+        std::memcpy(kValue.m_aucBytes, afValue, uiCount * sizeof(float));
+        kValue.m_uiSize = uiCount * static_cast<std::uint32_t>(sizeof(float));
+        kValue.m_uiStride = sizeof(float);
+        return true;
+    };
+    auto Text = [&](const char* pcText) {
+        kValue.m_pvData = pcText;
+        kValue.m_uiSize = pcText != nullptr ? static_cast<std::uint32_t>(std::strlen(pcText)) : 0;
+        kValue.m_uiStride = 1;
+        return true;
+    };
+    switch (kAttribute.GetType())
+    {
+    case NSBAttributeDesc::ATTRIB_TYPE_BOOL:
+    {
+        bool bValue = false;
+        if (!kAttribute.GetValue_Bool(bValue))
+            return false;
+        kValue.m_aucBytes[0] = bValue ? 1 : 0;
+        kValue.m_uiSize = 1;
+        kValue.m_uiStride = 1;
+        return true;
+    }
+    case NSBAttributeDesc::ATTRIB_TYPE_STRING:
+    {
+        const char* pcText = nullptr;
+        return kAttribute.GetValue_String(pcText) && Text(pcText);
+    }
+    case NSBAttributeDesc::ATTRIB_TYPE_TEXTURE:
+    {
+        std::uint32_t uiSlot = 0;
+        const char* pcText = nullptr;
+        return kAttribute.GetValue_Texture(uiSlot, pcText) && Text(pcText);
+    }
+    case NSBAttributeDesc::ATTRIB_TYPE_UNSIGNEDINT:
+    {
+        std::uint32_t uiValue = 0;
+        if (!kAttribute.GetValue_UnsignedInt(uiValue))
+            return false;
+        std::memcpy(kValue.m_aucBytes, &uiValue, sizeof(uiValue));
+        kValue.m_uiSize = 4;
+        kValue.m_uiStride = 4;
+        return true;
+    }
+    case NSBAttributeDesc::ATTRIB_TYPE_FLOAT: return kAttribute.GetValue_Float(afValue[0]) && Floats(1);
+    case NSBAttributeDesc::ATTRIB_TYPE_POINT2: return kAttribute.GetValue_Point2(afValue) && Floats(2);
+    case NSBAttributeDesc::ATTRIB_TYPE_POINT3: return kAttribute.GetValue_Point3(afValue) && Floats(3);
+    case NSBAttributeDesc::ATTRIB_TYPE_POINT4: return kAttribute.GetValue_Point4(afValue) && Floats(4);
+    case NSBAttributeDesc::ATTRIB_TYPE_MATRIX3: return kAttribute.GetValue_Matrix3(afValue) && Floats(9);
+    case NSBAttributeDesc::ATTRIB_TYPE_MATRIX4: return kAttribute.GetValue_Matrix4(afValue) && Floats(16);
+    case NSBAttributeDesc::ATTRIB_TYPE_COLOR: return kAttribute.GetValue_Color(afValue) && Floats(4);
+    default:
+        // No value: an empty entry.
+        kValue.m_pvData = nullptr;
+        return true;
+    }
+}
+} // namespace
+
+bool NSBConstantMap::ConvertEntry(NiD3DShaderConstantMap& kMap, const Entry& kEntry, const NiShaderDesc* pkDesc,
+                                  bool bPixel)
+{
+    const char* pcKey = kEntry.GetKey();
+    switch (kEntry.GetMappingKind())
+    {
+    case Entry::SCME_MAP_GLOBAL:
+    {
+        // The renderer map releases one use of the global block per global
+        // entry it holds, so it may only hold one it took a use of.
+        if (!NiD3DShaderFactory::AddGlobalData(pcKey, kEntry.GetValueType(), kEntry.GetDataSize(),
+                                               kEntry.GetDataSource()))
+            return false;
+        NiD3DGlobalDataEntry* pkGlobal = NiD3DShaderFactory::GetGlobalDataEntry(pcKey);
+        const std::uint32_t uiResult =
+            pkGlobal == nullptr ? NiD3DShaderConstantMap::SCM_FAIL
+                                : kMap.AddEntry(pcKey, kEntry.GetFlags(), 0, kEntry.GetShaderRegister(),
+                                                kEntry.GetRegisterCount(), kEntry.GetVariableName(),
+                                                kEntry.GetDataSize(), kEntry.GetDataSize(), pkGlobal->GetData(), false);
+        if (uiResult != NiD3DShaderConstantMap::SCM_OK)
+        {
+            NiD3DShaderFactory::ReleaseGlobalData(pcKey);
+            return false;
+        }
+        return true;
+    }
+    case Entry::SCME_MAP_ATTRIBUTE:
+    {
+        const NSBAttributeDesc* pkAttribute = pkDesc != nullptr ? pkDesc->GetAttribute(pcKey) : nullptr;
+        AttributeValue kValue;
+        if (pkAttribute == nullptr || !ReadAttributeValue(*pkAttribute, kValue))
+            return false;
+        return kMap.AddEntry(pcKey, kEntry.GetFlags(), bPixel ? 0 : kEntry.GetExtra(), kEntry.GetShaderRegister(),
+                             kEntry.GetRegisterCount(), kEntry.GetVariableName(), kValue.m_uiSize,
+                             kValue.m_uiStride, kValue.m_pvData, true) == NiD3DShaderConstantMap::SCM_OK;
+    }
+    default:
+        return kMap.AddEntry(pcKey, kEntry.GetFlags(), kEntry.GetExtra(), kEntry.GetShaderRegister(),
+                             kEntry.GetRegisterCount(), kEntry.GetVariableName(), kEntry.GetDataSize(),
+                             kEntry.GetDataStride(), kEntry.GetDataSource(), false) == NiD3DShaderConstantMap::SCM_OK;
+    }
+}
+
+void NSBConstantMap::ConvertLists(NiD3DShaderConstantMap& kMap, const NiShaderDesc* pkDesc, bool bPixel,
+                                  const char* pcCaller) const
+{
+    for (List eList : {LIST_COMMON, LIST_DX9})
+    {
+        for (const NiD3DShaderConstantMapEntryPtr& spEntry : m_akLists[eList])
+        {
+            if (!ConvertEntry(kMap, *spEntry, pkDesc, bPixel))
+            {
+                const char* pcKey = spEntry->GetKey();
+                NiShaderFactory::ReportError(NiShaderFactory::ERROR_GENERAL, true,
+                                             "* ERROR: %s\n    Failed processing of entry %s\n", pcCaller,
+                                             pcKey ? pcKey : "");
+            }
+        }
+    }
+}
+
+NiD3DPixelShaderConstantMap* NSBConstantMap::GetD3DSCM_Pixel(NiDX9Renderer* pkRenderer, const NiShaderDesc* pkDesc)
+{
+    if (pkRenderer == nullptr || m_uiProgramType != PROGRAM_PIXEL)
+        return nullptr;
+    if (GetListCount(LIST_COMMON) + GetListCount(LIST_DX8) + GetListCount(LIST_DX9) + GetListCount(LIST_XBOX) == 0)
+        return nullptr;
+    auto* pkMap = new NiD3DPixelShaderConstantMap(pkRenderer);
+    ConvertLists(*pkMap, pkDesc, true, "NSBConstantMap::GetD3DSCM_Pixel");
+    return pkMap;
+}
+
+NiD3DVertexShaderConstantMap* NSBConstantMap::GetD3DSCM_Vertex(NiDX9Renderer* pkRenderer,
+                                                               const NiShaderDesc* pkDesc)
+{
+    if (pkRenderer == nullptr || m_uiProgramType != PROGRAM_VERTEX)
+        return nullptr;
+    if (GetListCount(LIST_COMMON) + GetListCount(LIST_DX8) + GetListCount(LIST_DX9) + GetListCount(LIST_XBOX) == 0)
+        return nullptr;
+    auto* pkMap = new NiD3DVertexShaderConstantMap(pkRenderer);
+    ConvertLists(*pkMap, pkDesc, false, "NSBConstantMap::GetD3DSCM_Vertex");
+    return pkMap;
 }

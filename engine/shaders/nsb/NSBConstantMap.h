@@ -10,6 +10,11 @@
 #include <vector>
 
 class NiByteStream;
+class NiD3DPixelShaderConstantMap;
+class NiD3DShaderConstantMap;
+class NiD3DVertexShaderConstantMap;
+class NiDX9Renderer;
+class NiShaderDesc;
 
 // Shader-constant mappings of an implementation or pass, renderer
 // independent: a list for every platform and one per platform bit.
@@ -62,6 +67,14 @@ public:
     Entry* GetFirstPlatformEntry(std::uint32_t uiPlatform);
     Entry* GetNextPlatformEntry(std::uint32_t uiPlatform);
 
+    // A new renderer map of the common entries, then the DX9 ones; null
+    // without a renderer, for another program kind or when every list is
+    // empty. An entry that fails is reported and left out. Constant,
+    // defined and operator entries lend their data, so this map must
+    // outlive the result.
+    virtual NiD3DPixelShaderConstantMap* GetD3DSCM_Pixel(NiDX9Renderer* pkRenderer, const NiShaderDesc* pkDesc);
+    virtual NiD3DVertexShaderConstantMap* GetD3DSCM_Vertex(NiDX9Renderer* pkRenderer, const NiShaderDesc* pkDesc);
+
     // Program kind, then the four lists.
     virtual bool SaveRecord(NiByteStream& kStream);
     virtual bool LoadRecord(NiByteStream& kStream);
@@ -102,6 +115,11 @@ protected:
                 std::uint32_t uiRegisterCount, const char* pcVariableName, std::uint32_t uiDataSize,
                 std::uint32_t uiDataStride, const void* pvData, bool bCopyData);
     bool SaveList(NiByteStream& kStream, List eList) const;
+    // One entry into the renderer map; the pixel side gives attribute
+    // entries no extra.
+    static bool ConvertEntry(NiD3DShaderConstantMap& kMap, const Entry& kEntry, const NiShaderDesc* pkDesc,
+                             bool bPixel);
+    void ConvertLists(NiD3DShaderConstantMap& kMap, const NiShaderDesc* pkDesc, bool bPixel, const char* pcCaller) const;
     bool LoadList(NiByteStream& kStream, List eList);
 
     std::uint32_t m_uiProgramType = PROGRAM_NONE;

@@ -2,6 +2,7 @@
 
 #include "engine/shaders/framework/NiD3DUtility.h"
 #include "engine/shaders/framework/NiShaderFactory.h"
+#include "engine/shaders/nsb/NSBStateConversion.h"
 #include "engine/shaders/nsb/NSBStream.h"
 
 namespace
@@ -109,4 +110,19 @@ bool NSBStateGroup::LoadOptional(NiByteStream& kStream, std::unique_ptr<NSBState
         return false;
     }
     return true;
+}
+
+bool NSBStateGroup::SetupRenderStateGroup(NiD3DRenderStateGroup& kRSGroup)
+{
+    return NSBStateConversion::SetupRenderStateGroup(*this, kRSGroup);
+}
+
+bool NSBStateGroup::SetupTextureStageGroup(NiD3DTextureStageGroup& kTSGroup)
+{
+    return NSBStateConversion::SetupTextureStageGroup(*this, kTSGroup);
+}
+
+bool NSBStateGroup::SetupSamplerGroup(NiD3DTextureStageGroup& kTSGroup)
+{
+    return NSBStateConversion::SetupSamplerGroup(*this, kTSGroup);
 }

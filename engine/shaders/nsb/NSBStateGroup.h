@@ -6,6 +6,8 @@
 #include <vector>
 
 class NiByteStream;
+class NiD3DRenderStateGroup;
+class NiD3DTextureStageGroup;
 
 // One device state of a group, renderer-independent.
 struct NSBStateGroupEntry
@@ -39,6 +41,12 @@ public:
     // Insertion order through the group's own position; null at the end.
     NSBStateGroupEntry* GetFirstState();
     NSBStateGroupEntry* GetNextState();
+
+    // Into the renderer's groups: entries marked to be ignored and those
+    // that do not translate are left out. False only for an empty group.
+    bool SetupRenderStateGroup(NiD3DRenderStateGroup& kRSGroup);
+    bool SetupTextureStageGroup(NiD3DTextureStageGroup& kTSGroup);
+    bool SetupSamplerGroup(NiD3DTextureStageGroup& kTSGroup);
 
     // Count, then flags, state, value and text of each entry.
     bool SaveBinary(NiByteStream& kStream) const;
