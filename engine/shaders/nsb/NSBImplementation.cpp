@@ -1,5 +1,10 @@
 #include "engine/shaders/nsb/NSBImplementation.h"
 
+#include "engine/shaders/framework/NiD3DPixelShaderConstantMap.h"
+#include "engine/shaders/framework/NiD3DRenderStateGroup.h"
+#include "engine/shaders/framework/NiD3DVertexShaderConstantMap.h"
+#include "engine/shaders/nsb/NiBinaryShader.h"
+
 #include "engine/shaders/nsb/NSBStream.h"
 
 NSBRequirements* NSBImplementation::GetRequirements()
@@ -125,5 +130,53 @@ bool NSBImplementation::LoadBinary(NiByteStream& kStream)
     }
     if (uiVersion >= NSBStream::VERSION_1_7)
         return NSBStream::ReadBool(kStream, m_bSoftwareVP);
+    return true;
+}
+
+bool NSBImplementation::SetupNiBinaryShader(NiBinaryShader& kShader, const NiShaderDesc* pkDesc)
+{
+    const NSBRequirements* pkReq = m_spRequirements.get();
+    kShader.SetUsesNiRenderState(pkReq != nullptr && pkReq->UsesNiRenderState());
+    kShader.SetUsesNiLightState(pkReq != nullptr && pkReq->UsesNiLightState());
+    kShader.SetBonesPerPartition(pkReq != nullptr ? pkReq->GetBonesPerPartition() : 0);
+    kShader.SetBoneMatrixRegisters(pkReq != nullptr ? pkReq->GetBoneMatrixRegisters() : 0);
+    kShader.SetBoneCalcMethod(pkReq != nullptr ? pkReq->GetBoneCalcMethod() : 0);
+    kShader.SetBinormalTangentMethod(pkReq != nullptr ? pkReq->GetBinormalTangentMethod() : 0);
+
+    NiDX9Renderer* pkRenderer = kShader.GetRenderer();
+    kShader.SetPixelConstantMap(m_spPixelConstantMap != nullptr
+                                    ? m_spPixelConstantMap->GetD3DSCM_Pixel(pkRenderer, pkDesc)
+                                    : nullptr);
+    kShader.SetVertexConstantMap(m_spVertexConstantMap != nullptr
+                                     ? m_spVertexConstantMap->GetD3DSCM_Vertex(pkRenderer, pkDesc)
+                                     : nullptr);
+
+    NiD3DRenderStateGroup* pkGroup = nullptr;
+    if (m_spRenderStateGroup != nullptr && m_spRenderStateGroup->GetStateCount() != 0)
+    {
+        pkGroup = NiD3DRenderStateGroup::CreateRenderStateGroup();
+        if (pkGroup == nullptr)
+            return false;
+        if (!m_spRenderStateGroup->SetupRenderStateGroup(*pkGroup))
+        {
+            NiD3DRenderStateGroup::DeleteRenderStateGroup(pkGroup);
+            return false;
+        }
+    }
+    kShader.SetRenderStateGroup(pkGroup);
+
+    for (std::uint32_t ui = 0; ui < GetPassArraySize(); ++ui)
+    {
+        NSBPass* pkNSBPass = m_kPasses[ui].get();
+        if (pkNSBPass == nullptr)
+            continue;
+        if (m_bSoftwareVP)
+            pkNSBPass->SetSoftwareVertexProcessing(true);
+        NiD3DPassPtr spPass;
+        NiD3DPass::CreateNewPass(spPass);
+        if (spPass == nullptr || !pkNSBPass->SetupNiD3DPass(*spPass, pkDesc))
+            return false;
+        kShader.AppendPass(spPass, pkNSBPass->GetUserDefinedDataSet());
+    }
     return true;
 }

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+class NiBinaryShader;
 class NiByteStream;
+class NiShaderDesc;
 
 // One way of drawing a shader's material: its requirements, packing
 // definition, implementation-wide states and constants, and its passes.
@@ -51,6 +53,14 @@ public:
     [[nodiscard]] std::uint32_t GetPassCount() const;
     // The pass at the index; with create a missing one is made there.
     NSBPass* GetPass(std::uint32_t uiIndex, bool bCreate);
+
+    // One slot per pass number, empty ones included.
+    [[nodiscard]] std::uint32_t GetPassArraySize() const { return static_cast<std::uint32_t>(m_kPasses.size()); }
+
+    // Fills a renderer shader: requirement values, the implementation's
+    // constant maps and states, and one renderer pass per pass at the next
+    // free position, each with its own user data. False at the first failure.
+    bool SetupNiBinaryShader(NiBinaryShader& kShader, const NiShaderDesc* pkDesc);
 
     bool SaveBinary(NiByteStream& kStream) const;
     // A pass with software vertex processing marks the requirements

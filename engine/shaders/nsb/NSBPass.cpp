@@ -1,5 +1,10 @@
 #include "engine/shaders/nsb/NSBPass.h"
 
+#include "engine/shaders/framework/NiD3DPass.h"
+#include "engine/shaders/framework/NiD3DPixelShaderConstantMap.h"
+#include "engine/shaders/framework/NiD3DRenderStateGroup.h"
+#include "engine/shaders/framework/NiD3DVertexShaderConstantMap.h"
+
 #include "engine/shaders/nsb/NSBStream.h"
 
 NSBStateGroup* NSBPass::GetRenderStateGroup()
@@ -169,6 +174,53 @@ bool NSBPass::LoadBinary(NiByteStream& kStream)
         if (!spStage->LoadBinary(kStream))
             return false;
         m_kStages.push_back(std::move(spStage));
+    }
+    return true;
+}
+
+bool NSBPass::SetupNiD3DPass(NiD3DPass& kPass, const NiShaderDesc* pkDesc)
+{
+    if (m_spRenderStateGroup != nullptr && m_spRenderStateGroup->GetStateCount() != 0)
+    {
+        NiD3DRenderStateGroup* pkGroup = NiD3DRenderStateGroup::CreateRenderStateGroup();
+        if (pkGroup == nullptr)
+            return false;
+        if (!m_spRenderStateGroup->SetupRenderStateGroup(*pkGroup))
+        {
+            NiD3DRenderStateGroup::DeleteRenderStateGroup(pkGroup);
+            return false;
+        }
+        kPass.SetRenderStateGroup(pkGroup);
+    }
+
+    NiDX9Renderer* pkRenderer = NiD3DPass::GetRenderer();
+    kPass.SetPixelConstantMap(m_spPixelConstantMap != nullptr
+                                  ? m_spPixelConstantMap->GetD3DSCM_Pixel(pkRenderer, pkDesc)
+                                  : nullptr);
+    kPass.SetVertexConstantMap(m_spVertexConstantMap != nullptr
+                                   ? m_spVertexConstantMap->GetD3DSCM_Vertex(pkRenderer, pkDesc)
+                                   : nullptr);
+
+    kPass.SetProgramString(NiD3DPass::VERTEX_FILE, GetVertexShaderProgramFile(SLOT_DX9));
+    kPass.SetProgramString(NiD3DPass::VERTEX_ENTRY, GetVertexShaderProgramEntryPoint());
+    kPass.SetProgramString(NiD3DPass::VERTEX_TARGET, GetVertexShaderProgramShaderTarget());
+    kPass.SetProgramString(NiD3DPass::PIXEL_FILE, GetPixelShaderProgramFile(SLOT_DX9));
+    kPass.SetProgramString(NiD3DPass::PIXEL_ENTRY, GetPixelShaderProgramEntryPoint());
+    kPass.SetProgramString(NiD3DPass::PIXEL_TARGET, GetPixelShaderProgramShaderTarget());
+    kPass.SetSoftwareVertexProcessing(m_bSoftwareVP);
+
+    if (GetStageCount() > NiD3DPass::GetMaxSamplers())
+        return false;
+    for (std::uint32_t ui = 0; ui < GetStageArraySize(); ++ui)
+    {
+        NSBTextureStage* pkNSBStage = m_kStages[ui].get();
+        if (pkNSBStage == nullptr)
+            continue;
+        NiD3DTextureStagePtr spStage = kPass.GetStage(ui);
+        if (spStage == nullptr)
+            spStage = NiD3DTextureStage::GetFreeStage();
+        if (spStage == nullptr || !pkNSBStage->SetupNiD3DTextureStage(*spStage) || kPass.SetStage(ui, spStage) != 0)
+            return false;
     }
     return true;
 }

@@ -11,6 +11,8 @@
 #include <vector>
 
 class NiByteStream;
+class NiD3DPass;
+class NiShaderDesc;
 
 // One pass of an implementation: states, constants, the pixel and vertex
 // programs by platform and the texture stages.
@@ -65,6 +67,14 @@ public:
     // The stage at the index; with create, every missing stage up to the
     // index is made, each numbered by its place.
     NSBTextureStage* GetStage(std::uint32_t uiIndex, bool bCreate);
+
+    // One slot per stage number, empty ones included.
+    [[nodiscard]] std::uint32_t GetStageArraySize() const { return static_cast<std::uint32_t>(m_kStages.size()); }
+
+    // Fills a renderer pass: states, constant maps (against the pass class's
+    // renderer), the DX9 program names and the stages. False at the first
+    // failure, or when the stages outnumber the device's samplers.
+    bool SetupNiD3DPass(NiD3DPass& kPass, const NiShaderDesc* pkDesc);
 
     bool SaveBinary(NiByteStream& kStream) const;
     bool LoadBinary(NiByteStream& kStream);

@@ -1,8 +1,16 @@
 #include "engine/shaders/nsb/NSBShader.h"
 
 #include "engine/core/NiFile.h"
+#include "engine/render/NiDX9Renderer.h"
+#include "engine/shaders/framework/NiD3DShaderDeclaration.h"
+#include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "engine/shaders/framework/NiD3DUtility.h"
+#include "engine/shaders/framework/NiShaderFactory.h"
 #include "engine/shaders/nsb/NSBStream.h"
+#include "engine/shaders/nsb/NiBinaryShader.h"
+#include "platform/gfx/GfxTypes.h"
+
+#include <algorithm>
 
 #include <cstring>
 
@@ -156,9 +164,284 @@ NiShaderDesc* NSBShader::GetShaderDesc()
     return m_spShaderDesc.Get();
 }
 
-NiD3DShaderInterface* NSBShader::GetD3DShader(NiDX9Renderer*, std::uint32_t)
+namespace
 {
+// Stands in for the renderer's versions while set.
+bool g_bCapsOverride = false;
+NSBCapsSnapshot g_kCapsOverride;
+
+struct EffectiveRequirements
+{
+    std::uint32_t m_uiPS = 0;
+    std::uint32_t m_uiVS = 0;
+    std::uint32_t m_uiUser = 0;
+    std::uint32_t m_uiPlatform = 0;
+    bool m_bSoftwareVPRequired = false;
+    bool m_bSoftwareVPFallback = false;
+};
+
+EffectiveRequirements EffectiveOf(NSBImplementation& kImplementation)
+{
+    const NSBRequirements& kReq = *kImplementation.GetRequirements();
+    EffectiveRequirements k;
+    k.m_uiPS = kReq.GetPSVersion() != 0 ? kReq.GetPSVersion() : gfx::D3DPS_VERSION(0, 0);
+    k.m_uiVS = kReq.GetVSVersion() != 0 ? kReq.GetVSVersion() : gfx::D3DVS_VERSION(0, 0);
+    k.m_uiUser = kReq.GetUserVersion() != 0 ? kReq.GetUserVersion() : gfx::D3DVS_VERSION(0, 0);
+    k.m_uiPlatform = kReq.GetPlatformFlags();
+    k.m_bSoftwareVPRequired = kReq.GetSoftwareVPRequired();
+    k.m_bSoftwareVPFallback = kReq.GetSoftwareVPFallback();
+    return k;
+}
+
+// Global matrix names of the stages whose transform comes from a global
+// attribute.
+template <class F>
+void ForEachGlobalTransform(NSBImplementation& kImplementation, F&& fnVisit)
+{
+    for (std::uint32_t uiPass = 0; uiPass < kImplementation.GetPassArraySize(); ++uiPass)
+    {
+        NSBPass* pkPass = kImplementation.GetPass(uiPass, false);
+        if (pkPass == nullptr)
+            continue;
+        for (std::uint32_t uiStage = 0; uiStage < pkPass->GetStageArraySize(); ++uiStage)
+        {
+            NSBTextureStage* pkStage = pkPass->GetStage(uiStage, false);
+            if (pkStage != nullptr && (pkStage->GetTextureTransformFlags() >> 28) == 1)
+                fnVisit(pkStage->GetGlobalName());
+        }
+    }
+}
+} // namespace
+
+void NSBShader::SetCapsSnapshotOverride(const NSBCapsSnapshot* pkCaps)
+{
+    g_bCapsOverride = pkCaps != nullptr;
+    g_kCapsOverride = pkCaps != nullptr ? *pkCaps : NSBCapsSnapshot{};
+}
+
+void NSBShader::TakeCapsSnapshot(NiDX9Renderer* pkRenderer, NSBCapsSnapshot& kCaps)
+{
+    if (g_bCapsOverride)
+    {
+        kCaps = g_kCapsOverride;
+    }
+    else if (pkRenderer != nullptr)
+    {
+        const auto& kWords = pkRenderer->GetShaderVersionWords();
+        kCaps.m_uiMaxPSVersion = kWords[0];
+        kCaps.m_uiMinPSVersion = kWords[1];
+        kCaps.m_uiCurrPSVersion = kWords[2];
+        kCaps.m_uiMaxVSVersion = kWords[3];
+        kCaps.m_uiMinVSVersion = kWords[4];
+        kCaps.m_uiCurrVSVersion = kWords[5];
+        kCaps.m_uiMaxUserVersion = kWords[6];
+        kCaps.m_uiMinUserVersion = kWords[7];
+        kCaps.m_uiCurrUserVersion = kWords[8];
+        kCaps.m_uiPlatform = kWords[9];
+        kCaps.m_bSoftwareVPAvailable =
+            (pkRenderer->GetBehaviorFlags() & gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING) == 0;
+    }
+    else
+    {
+        kCaps = NSBCapsSnapshot{};
+    }
+    kCaps.m_uiCurrPSVersion = std::min(kCaps.m_uiCurrPSVersion, kCaps.m_uiMaxPSVersion);
+    kCaps.m_uiCurrVSVersion = std::min(kCaps.m_uiCurrVSVersion, kCaps.m_uiMaxVSVersion);
+    kCaps.m_uiCurrUserVersion = std::min(kCaps.m_uiCurrUserVersion, kCaps.m_uiMaxUserVersion);
+}
+
+std::uint32_t NSBShader::IsImplementationUsable(NSBImplementation* pkImplementation, const NSBCapsSnapshot& kCaps)
+{
+    if (pkImplementation == nullptr)
+        return UNUSABLE;
+    const EffectiveRequirements k = EffectiveOf(*pkImplementation);
+    if (k.m_uiPlatform != 0 && (k.m_uiPlatform & kCaps.m_uiPlatform) == 0)
+        return UNUSABLE;
+    if (k.m_uiPS > kCaps.m_uiMaxPSVersion)
+        return UNUSABLE;
+    if (k.m_bSoftwareVPRequired)
+    {
+        if (!kCaps.m_bSoftwareVPAvailable)
+            return UNUSABLE;
+        pkImplementation->SetSoftwareVP(true);
+    }
+    else if (k.m_uiVS > kCaps.m_uiMaxVSVersion)
+    {
+        if (!k.m_bSoftwareVPFallback || !kCaps.m_bSoftwareVPAvailable)
+            return UNUSABLE;
+        pkImplementation->SetSoftwareVP(true);
+    }
+    if (k.m_uiPS < kCaps.m_uiMinPSVersion || k.m_uiVS < kCaps.m_uiMinVSVersion ||
+        k.m_uiUser > kCaps.m_uiMaxUserVersion || k.m_uiUser < kCaps.m_uiMinUserVersion)
+        return UNUSABLE;
+    if (k.m_uiPS == kCaps.m_uiCurrPSVersion && k.m_uiVS == kCaps.m_uiCurrVSVersion &&
+        k.m_uiUser == kCaps.m_uiCurrUserVersion)
+        return USABLE_EXACT;
+    return USABLE;
+}
+
+NSBImplementation* NSBShader::FindUsableImplementation(NiDX9Renderer* pkRenderer)
+{
+    NSBCapsSnapshot kCaps;
+    TakeCapsSnapshot(pkRenderer, kCaps);
+    for (std::uint32_t ui = 0; ui < GetImplementationArraySize(); ++ui)
+    {
+        NSBImplementation* pkImplementation = GetImplementationByIndex(ui);
+        if (pkImplementation == nullptr || IsImplementationUsable(pkImplementation, kCaps) == UNUSABLE)
+            continue;
+        const EffectiveRequirements k = EffectiveOf(*pkImplementation);
+        if (k.m_uiPS > kCaps.m_uiCurrPSVersion || k.m_uiPS < kCaps.m_uiMinPSVersion ||
+            k.m_uiVS < kCaps.m_uiMinVSVersion || k.m_uiUser > kCaps.m_uiCurrUserVersion ||
+            k.m_uiUser < kCaps.m_uiMinUserVersion)
+            continue;
+        if (k.m_uiVS <= kCaps.m_uiCurrVSVersion ||
+            (kCaps.m_bSoftwareVPAvailable && pkImplementation->GetSoftwareVP()))
+            return pkImplementation;
+    }
+    NiShaderFactory::ReportError(NiShaderFactory::ERROR_GENERAL, false,
+                                 "* ERROR: Unable to find usable implementation for %s\n", GetName() ? GetName() : "");
     return nullptr;
+}
+
+NiBinaryShader* NSBShader::DefaultCreateNiBinaryShader(const char* pcClassName)
+{
+    if (pcClassName != nullptr && pcClassName[0] != '\0')
+    {
+        NiD3DUtility::Log("NSBShader::DefaultCreateNiBinaryShader called for class name %s\n"
+                          "   Did you intend to have a callback set for this???\n",
+                          pcClassName);
+    }
+    return nullptr;
+}
+
+bool NSBShader::RegisterGlobalTextureStageVariables(NiDX9Renderer*, NSBImplementation* pkImplementation)
+{
+    if (pkImplementation == nullptr)
+        return false;
+    bool bResult = true;
+    ForEachGlobalTransform(*pkImplementation, [&](const char* pcName) {
+        NSBAttributeDesc* pkAttribute = m_kGlobalAttributes.GetAttribDescByName(pcName);
+        if (pkAttribute == nullptr)
+        {
+            bResult = false;
+            return;
+        }
+        // A stage transforms its coordinates by this matrix; an attribute of
+        // another type gives none, so the stage's coordinates stay put.
+        float afMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        float afValue[16];
+        if (pkAttribute->GetValue_Matrix4(afValue))
+            std::memcpy(afMatrix, afValue, sizeof(afMatrix));
+        NiD3DShaderFactory::AddGlobalData(pcName, pkAttribute->GetType(), sizeof(afMatrix), afMatrix);
+    });
+    return bResult;
+}
+
+bool NSBShader::ReleaseGlobalTextureStageVariables(NiDX9Renderer*, NSBImplementation* pkImplementation)
+{
+    if (pkImplementation == nullptr)
+        return false;
+    bool bResult = true;
+    ForEachGlobalTransform(*pkImplementation, [&](const char* pcName) {
+        if (m_kGlobalAttributes.GetAttribDescByName(pcName) == nullptr)
+        {
+            bResult = false;
+            return;
+        }
+        NiD3DShaderFactory::ReleaseGlobalData(pcName);
+    });
+    return bResult;
+}
+
+NiBinaryShader* NSBShader::GetD3DShader(NiDX9Renderer* pkRenderer, std::uint32_t uiImplementation)
+{
+    const char* pcName = GetName() ? GetName() : "";
+    NSBCapsSnapshot kCaps;
+    TakeCapsSnapshot(pkRenderer, kCaps);
+
+    NSBImplementation* pkImplementation = nullptr;
+    if (uiImplementation != ANY_IMPLEMENTATION)
+    {
+        pkImplementation = GetImplementationByIndex(uiImplementation);
+        if (IsImplementationUsable(pkImplementation, kCaps) == UNUSABLE)
+        {
+            NiD3DUtility::Log("NSBShader::GetD3DShader - %s - Requested implementation (%d) invalid on operating "
+                              "hardware.\n",
+                              pcName, static_cast<int>(uiImplementation));
+            pkImplementation = nullptr;
+        }
+    }
+    if (pkImplementation == nullptr)
+    {
+        pkImplementation = FindUsableImplementation(pkRenderer);
+        if (pkImplementation == nullptr)
+        {
+            NiD3DUtility::Log("NSBShader::GetD3DShader - %s - Unable to find valid implementation for hardware.\n",
+                              pcName);
+            return nullptr;
+        }
+    }
+
+    // Uncounted until handed out: the caller's reference is the first.
+    NiBinaryShader* pkShader = DefaultCreateNiBinaryShader(pkImplementation->GetClassName());
+    if (pkShader == nullptr)
+        pkShader = new NiBinaryShader;
+    pkShader->SetRenderer(pkRenderer);
+    pkShader->SetName(GetName());
+    pkShader->SetImplementation(uiImplementation);
+    pkShader->SetShaderUserDefinedDataSet(m_spUserDefinedDataSet);
+    pkShader->SetImplementationUserDefinedDataSet(pkImplementation->GetUserDefinedDataSet());
+    // Each pass's data travels with its pass, to the position the pass takes
+    // once missing pass numbers are closed up.
+
+    if (!RegisterGlobalTextureStageVariables(pkRenderer, pkImplementation))
+        NiD3DUtility::Log("NSBShader::GetD3DShader - %s - Failed to register global texture stage variables.\n",
+                          pcName);
+    // The stages resolve the global names while the shader is set up, so the
+    // registration holds until then, whatever the outcome.
+    const bool bBuilt = BuildD3DShader(*pkShader, *pkImplementation, pkRenderer);
+    if (!ReleaseGlobalTextureStageVariables(pkRenderer, pkImplementation))
+        NiD3DUtility::Log("NSBShader::GetD3DShader - %s - Failed to release global texture stage variables.\n",
+                          pcName);
+    if (!bBuilt)
+    {
+        delete pkShader;
+        return nullptr;
+    }
+    return pkShader;
+}
+
+bool NSBShader::BuildD3DShader(NiBinaryShader& kShader, NSBImplementation& kImplementation, NiDX9Renderer* pkRenderer)
+{
+    const char* pcName = GetName() ? GetName() : "";
+    if (!kImplementation.SetupNiBinaryShader(kShader, GetShaderDesc()))
+    {
+        NiD3DUtility::Log("NSBShader::GetD3DShader - %s - Failed to setup the binary shader.\n", pcName);
+        return false;
+    }
+    const char* pcPacking = kImplementation.GetPackingDef();
+    if (pcPacking == nullptr)
+    {
+        kShader.SetShaderDecl(nullptr);
+        return true;
+    }
+    NSBPackingDef* pkPacking = GetPackingDef(pcPacking, false);
+    if (pkPacking == nullptr)
+    {
+        NiD3DUtility::Log("NSBShader::GetD3DShader - %s - Failed to find packing definition for implementation.\n",
+                          pcName);
+        return false;
+    }
+    NiD3DShaderDeclaration* pkDecl = pkPacking->GetShaderDeclaration(pkRenderer);
+    if (pkDecl == nullptr)
+    {
+        NiD3DUtility::Log("NSBShader::GetD3DShader - %s - Failed to convert packing definition to "
+                          "NiD3DShaderDeclaration.\n",
+                          pcName);
+        return false;
+    }
+    kShader.SetShaderDecl(pkDecl);
+    return true;
 }
 
 bool NSBShader::LoadFromFile(const char* pcPath)

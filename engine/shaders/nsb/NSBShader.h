@@ -14,9 +14,26 @@
 #include <string>
 #include <vector>
 
+class NiBinaryShader;
 class NiByteStream;
-class NiD3DShaderInterface;
 class NiDX9Renderer;
+
+// What the device offers a binary shader's implementations, taken from the
+// renderer at every request.
+struct NSBCapsSnapshot
+{
+    std::uint32_t m_uiMaxPSVersion = 0;
+    std::uint32_t m_uiMinPSVersion = 0;
+    std::uint32_t m_uiCurrPSVersion = 0;
+    std::uint32_t m_uiMaxVSVersion = 0;
+    std::uint32_t m_uiMinVSVersion = 0;
+    std::uint32_t m_uiCurrVSVersion = 0;
+    std::uint32_t m_uiMaxUserVersion = 0;
+    std::uint32_t m_uiMinUserVersion = 0;
+    std::uint32_t m_uiCurrUserVersion = 0;
+    std::uint32_t m_uiPlatform = 0;
+    bool m_bSoftwareVPAvailable = false;
+};
 
 // A complete, renderer-independent shader as a binary shader file holds it:
 // attributes, packing definitions and every implementation.
@@ -78,8 +95,33 @@ public:
     // Built on the first call, then the same object.
     NiShaderDesc* GetShaderDesc();
 
-    // The renderer shader of an implementation; none is built yet.
-    NiD3DShaderInterface* GetD3DShader(NiDX9Renderer* pkRenderer, std::uint32_t uiImplementation);
+    // Any implementation.
+    static constexpr std::uint32_t ANY_IMPLEMENTATION = 0xFFFFFFFF;
+    // Usability of an implementation.
+    static constexpr std::uint32_t UNUSABLE = 0;
+    static constexpr std::uint32_t USABLE = 1;
+    static constexpr std::uint32_t USABLE_EXACT = 2;
+
+    // The renderer shader of the implementation asked for when the device
+    // runs it, else of the first one it runs; null when none. The shader
+    // keeps the number asked for.
+    NiBinaryShader* GetD3DShader(NiDX9Renderer* pkRenderer, std::uint32_t uiImplementation);
+    // Lowest index the device runs within its current versions; null (with
+    // an error report) when none.
+    NSBImplementation* FindUsableImplementation(NiDX9Renderer* pkRenderer);
+    // UNUSABLE, USABLE or USABLE_EXACT; marks an implementation that is
+    // accepted through software vertex processing.
+    static std::uint32_t IsImplementationUsable(NSBImplementation* pkImplementation, const NSBCapsSnapshot& kCaps);
+    static void TakeCapsSnapshot(NiDX9Renderer* pkRenderer, NSBCapsSnapshot& kCaps);
+    // Stands in for the renderer's versions (tests); null goes back to them.
+    static void SetCapsSnapshotOverride(const NSBCapsSnapshot* pkCaps);
+    // Names a class of renderer shader; none exist beyond the plain one.
+    static NiBinaryShader* DefaultCreateNiBinaryShader(const char* pcClassName);
+    // The global matrices the stages of an implementation transform their
+    // coordinates with, shared through the factory while a shader is built.
+    // False when a name is not among the global attributes.
+    bool RegisterGlobalTextureStageVariables(NiDX9Renderer* pkRenderer, NSBImplementation* pkImplementation);
+    bool ReleaseGlobalTextureStageVariables(NiDX9Renderer* pkRenderer, NSBImplementation* pkImplementation);
 
     // False when the file cannot be opened or read (or written).
     bool LoadFromFile(const char* pcPath);
@@ -96,6 +138,8 @@ public:
 
 private:
     void DeletePackingDefs();
+    // Set-up and declaration; false when either fails.
+    bool BuildD3DShader(NiBinaryShader& kShader, NSBImplementation& kImplementation, NiDX9Renderer* pkRenderer);
 
     std::string m_kName;
     std::string m_kDescription;

@@ -4,6 +4,7 @@
 #include "engine/shaders/framework/NiD3DShaderInterface.h"
 #include "engine/shaders/framework/NiD3DUtility.h"
 #include "engine/shaders/nsb/NSBLoader.h"
+#include "engine/shaders/nsb/NiBinaryShader.h"
 #include "engine/shaders/nsb/NiShaderLibraryDesc.h"
 #include "platform/os/OsDialog.h"
 

@@ -1,7 +1,11 @@
 #include "engine/shaders/nsb/NSBTextureStage.h"
 
 #include "engine/core/NiEndian.h"
+#include "engine/shaders/framework/NiD3DTextureStage.h"
+#include "engine/shaders/framework/NiD3DTextureStageGroup.h"
 #include "engine/shaders/nsb/NSBStream.h"
+
+#include <cstring>
 
 NSBTextureStage::NSBTextureStage()
 {
@@ -61,4 +65,24 @@ bool NSBTextureStage::LoadBinary(NiByteStream& kStream)
     m_bUseTextureTransform = uiUse == 1;
     return NSBStream::ReadU32Array(kStream, m_auiTransform, 16) &&
            NSBStream::ReadU32(kStream, m_uiTextureTransformFlags) && NSBStream::ReadString(kStream, m_kGlobalName);
+}
+
+bool NSBTextureStage::SetupNiD3DTextureStage(NiD3DTextureStage& kStage)
+{
+    kStage.SetStage(m_uiStage);
+    kStage.SetTextureSelector(m_uiTextureFlags);
+    kStage.SetTextureTransformation(m_uiTextureTransformFlags, GetGlobalName());
+    NiD3DTextureStageGroup* pkGroup = kStage.GetStageGroup();
+    if (m_spTextureStageGroup != nullptr && m_spTextureStageGroup->GetStateCount() != 0 &&
+        (pkGroup == nullptr || !m_spTextureStageGroup->SetupTextureStageGroup(*pkGroup)))
+        return false;
+    if (m_spSamplerStageGroup != nullptr && m_spSamplerStageGroup->GetStateCount() != 0 &&
+        (pkGroup == nullptr || !m_spSamplerStageGroup->SetupSamplerGroup(*pkGroup)))
+        return false;
+    float afMatrix[16];
+    GetTextureTransformation(afMatrix);
+    gfx::D3DMATRIX kMatrix;
+    std::memcpy(&kMatrix, afMatrix, sizeof(kMatrix));
+    kStage.SetTextureMatrix(kMatrix);
+    return true;
 }

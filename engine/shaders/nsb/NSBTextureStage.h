@@ -7,6 +7,7 @@
 #include <string>
 
 class NiByteStream;
+class NiD3DTextureStage;
 
 // One texture stage of a pass: its states, samplers and texture transform.
 class NSBTextureStage
@@ -34,6 +35,10 @@ public:
     void SetTextureTransformFlags(std::uint32_t uiFlags) { m_uiTextureTransformFlags = uiFlags; }
     [[nodiscard]] const char* GetGlobalName() const { return m_kGlobalName.empty() ? nullptr : m_kGlobalName.c_str(); }
     void SetGlobalName(const char* pcName) { m_kGlobalName = pcName ? pcName : ""; }
+
+    // Fills a renderer stage: number, texture flags, transform source, the
+    // stage then the sampler states into its one group, and the matrix.
+    bool SetupNiD3DTextureStage(NiD3DTextureStage& kStage);
 
     bool SaveBinary(NiByteStream& kStream) const;
     bool LoadBinary(NiByteStream& kStream);
