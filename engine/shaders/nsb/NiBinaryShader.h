@@ -34,10 +34,12 @@ public:
     // The pass at the next free position, its user data beside it.
     void AppendPass(NiD3DPass* pkPass, NSBUserDefinedDataSet* pkUserData);
 
-    [[nodiscard]] bool GetUsesNiRenderState() const { return m_bUsesNiRenderState; }
-    void SetUsesNiRenderState(bool bOn) { m_bUsesNiRenderState = bOn; }
-    [[nodiscard]] bool GetUsesNiLightState() const { return m_bUsesNiLightState; }
-    void SetUsesNiLightState(bool bOn) { m_bUsesNiLightState = bOn; }
+    // The engine's property states and vertex-colour lighting applied
+    // before the shader's own states.
+    [[nodiscard]] bool GetUsesNiRenderState() const { return m_bApplyProperties != 0; }
+    void SetUsesNiRenderState(bool bOn) { SetApplyProperties(bOn); }
+    [[nodiscard]] bool GetUsesNiLightState() const { return m_bApplyVertexColorLighting != 0; }
+    void SetUsesNiLightState(bool bOn) { SetApplyVertexColorLighting(bOn); }
     [[nodiscard]] std::uint32_t GetBonesPerPartition() const { return m_uiBonesPerPartition; }
     void SetBonesPerPartition(std::uint32_t ui) { m_uiBonesPerPartition = ui; }
     [[nodiscard]] std::uint32_t GetBoneMatrixRegisters() const { return m_uiBoneMatrixRegisters; }
@@ -68,8 +70,6 @@ protected:
     [[nodiscard]] bool UsesTime() const;
     static bool MapUsesTime(const NiD3DShaderConstantMap* pkMap);
 
-    bool m_bUsesNiRenderState = false;
-    bool m_bUsesNiLightState = false;
     std::uint32_t m_uiBonesPerPartition = 0;
     std::uint32_t m_uiBoneMatrixRegisters = 0;
     std::uint32_t m_uiBoneCalcMethod = 0;
