@@ -3,6 +3,7 @@
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/shaders/framework/NiShaderFactory.h"
 #include "engine/shaders/nsb/NSBShaderLib.h"
+#include "engine/shaders/nsf/NSFParserLib.h"
 
 #include <cstring>
 
@@ -69,8 +70,11 @@ bool COrvaneShaderFactory::CreateShaderLibraryEntry(const char* pcLibrary, NiRen
     return false;
 }
 
-std::uint32_t COrvaneShaderFactory::RunNSFParserEntry(const char*, NiRenderer*, const char*, bool)
+std::uint32_t COrvaneShaderFactory::RunNSFParserEntry(const char* pcLibrary, NiRenderer*, const char* pcDirectory,
+                                                      bool bRecurse)
 {
-    // The shader-description parser joins here when it is built.
-    return 0;
+    if (pcLibrary == nullptr || std::strstr(pcLibrary, "NSFParserLib") == nullptr)
+        return 0;
+    const int iCount = ::RunNSFParserEntry(pcDirectory, bRecurse);
+    return iCount > 0 ? static_cast<std::uint32_t>(iCount) : 0;
 }
