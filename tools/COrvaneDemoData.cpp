@@ -117,5 +117,5 @@ bool BuildDemoData(const std::string& kFolder)
            WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) && WriteDemoPanels(kFolder) &&
            WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder) &&
            WriteDemoTexts(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder) &&
-           WriteDemoShader(kFolder + "/models");
+           WriteDemoShader(kFolder + "/models") && WriteDemoShaderDescription(kFolder + "/models");
 }

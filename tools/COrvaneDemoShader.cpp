@@ -1,8 +1,10 @@
 #include "tools/COrvaneDemoShader.h"
 
 #include "engine/shaders/nsb/NSBShader.h"
+#include "platform/os/OsFiles.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace
 {
@@ -84,6 +86,80 @@ bool WriteDemoShader(const std::string& kFolder)
 
     const std::string kPath = kFolder + "/DemoShader.nsb";
     if (!spShader->SaveToFile(kPath.c_str()))
+    {
+        std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool WriteDemoShaderDescription(const std::string& kFolder)
+{
+    // Compiled into "OrvaneDemoFixedFunction.NSB" at each start.
+    static const char s_acText[] =
+        "// Fixed-function material of the demo data: the base map lit by the\n"
+        "// vertex colour, blended over what is behind it.\n"
+        "NSFShader OrvaneDemoFixedFunction\n"
+        "{\n"
+        "    \"Base map times diffuse, no programs\"\n"
+        "    Attributes\n"
+        "    {\n"
+        "        Attrib_Color Tint Artist 1.0, 1.0, 1.0 [(0.0, 0.0, 0.0) (1.0, 1.0, 1.0)]\n"
+        "        Attrib_Texture BaseMap Artist 0\n"
+        "    }\n"
+        "    PackingDef PosNormUV\n"
+        "    {\n"
+        "        PD_Stream 0\n"
+        "        PD_FixedFunction TRUE\n"
+        "        PDP_Position 0 PDT_Float3\n"
+        "        PDP_Normal 3 PDT_Float3\n"
+        "        PDP_TexCoord0 7 PDT_Float2\n"
+        "    }\n"
+        "    Implementation FixedFunction\n"
+        "    {\n"
+        "        \"Any DX9 device\"\n"
+        "        PackingDef PosNormUV\n"
+        "        Requirements\n"
+        "        {\n"
+        "            Platform = DX9\n"
+        "            UsesNiRenderState = TRUE\n"
+        "            UsesNiLightState = TRUE\n"
+        "        }\n"
+        "        Pass Base\n"
+        "        {\n"
+        "            RenderStates\n"
+        "            {\n"
+        "                ZEnable = ZB_True\n"
+        "                ZWriteEnable = TRUE\n"
+        "                AlphaBlendEnable = TRUE\n"
+        "                SrcBlend = SrcAlpha\n"
+        "                DestBlend = InvSrcAlpha\n"
+        "                CullMode = CCW\n"
+        "            }\n"
+        "            Stage 0 Base\n"
+        "            {\n"
+        "                TSS_Texture = NTM_Base\n"
+        "                TSS_ColorOp = TOP_Modulate\n"
+        "                TSS_ColorArg1 = TA_Texture\n"
+        "                TSS_ColorArg2 = TA_Diffuse\n"
+        "                TSS_AlphaOp = TOP_SelectArg1\n"
+        "                TSS_AlphaArg1 = TA_Texture\n"
+        "                TSS_TexCoordIndex = 0\n"
+        "            }\n"
+        "            Sampler 0 Base\n"
+        "            {\n"
+        "                TSAMP_AddressU = TADDR_Wrap\n"
+        "                TSAMP_AddressV = TADDR_Wrap\n"
+        "                TSAMP_MagFilter = TEXF_Linear\n"
+        "                TSAMP_MinFilter = TEXF_Linear\n"
+        "                TSAMP_MipFilter = TEXF_Linear\n"
+        "            }\n"
+        "        }\n"
+        "    }\n"
+        "}\n";
+    const std::string kPath = kFolder + "/DemoFixedFunction.nsf";
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> spFile(os::OpenFile(kPath, "wb"), &std::fclose);
+    if (!spFile || std::fwrite(s_acText, 1, sizeof(s_acText) - 1, spFile.get()) != sizeof(s_acText) - 1)
     {
         std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
         return false;

@@ -983,6 +983,10 @@ int main(int iArgs, char** ppcArgs)
         BuildMenuSeeds(kBuildMenu);
         SeedFolder kNsb(kRoot, "fuzz_nsb");
         NsbSeeds(kNsb);
+        // Shader descriptions: the parser tests' corpus.
+        SeedFolder kNsf(kRoot, "fuzz_nsf");
+        for (const auto& kEntry : fs::directory_iterator(ORVANE_NSF_CORPUS))
+            kNsf.AddFile(kEntry.path());
         SeedFolder kLauncherLayout(kRoot, "fuzz_launcher_layout");
         // Stored French in a window; an unknown language with the keys out of order.
         for (const char* pcSetup :
@@ -1002,7 +1006,7 @@ int main(int iArgs, char** ppcArgs)
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kLauncherBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
                                            &kCharacters, &kBaseObjects, &kGameLevels, &kSaves, &kLanguages,
-                                           &kLauncherLayout, &kBuildMenu, &kShaders, &kNsb})
+                                           &kLauncherLayout, &kBuildMenu, &kShaders, &kNsb, &kNsf})
         {
             if (pkFolder->Failed())
             {

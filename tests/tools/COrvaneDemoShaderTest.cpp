@@ -57,6 +57,15 @@ TEST_F(COrvaneDemoShaderTest, ShaderStartUpInTheDemoDataFindsTheDemoShader)
     EXPECT_EQ(pkShader->GetMaxVertexShaderVersion(), 0xFFFE0101u);
     ASSERT_NE(pkLibrary->GetLibraryDesc(), nullptr);
     EXPECT_NE(pkLibrary->GetLibraryDesc()->GetShaderDesc(DEMO_SHADER_NAME), nullptr);
+
+    // The description was compiled at start and loaded with the others.
+    EXPECT_TRUE(std::filesystem::exists(m_kFolder / "models" / "OrvaneDemoFixedFunction.NSB"));
+    NSBShader* pkDescribed = pkLibrary->FindShader(DEMO_DESCRIBED_SHADER_NAME);
+    ASSERT_NE(pkDescribed, nullptr);
+    EXPECT_EQ(pkDescribed->GetImplementationCount(), 1u);
+    ASSERT_NE(pkDescribed->GetPackingDef("PosNormUV", false), nullptr);
+    EXPECT_TRUE(pkDescribed->GetPackingDef("PosNormUV", false)->GetFixedFunction());
+    EXPECT_EQ(pkDescribed->GetPlatformFlags(), 2u);
     testing::internal::CaptureStderr();
     NiD3DShaderFactory::GetD3DShaderFactory()->RemoveAllLibraries();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Releasing Binary Shaders!\n");

@@ -208,13 +208,11 @@ std::uint32_t NSFGrammarActions::FloatBits(float fValue)
 
 void NSFGrammarActions::StartShader(char* pcName)
 {
-    const std::uint32_t uiStream = 0;
-    Context kFresh;
-    // Values, pending pair, platform items and user data stay; the
-    // shader's own items start empty.
-    s_kContext.m_pkAttributeTable = kFresh.m_pkAttributeTable;
+    // The shader's own items start empty; values, the pending pair, the
+    // platform items and user data keep theirs.
+    s_kContext.m_pkAttributeTable = nullptr;
     s_kContext.m_bGlobalTable = false;
-    s_kContext.m_uiStream = uiStream;
+    s_kContext.m_uiStream = 0;
     s_kContext.m_bFixedFunction = false;
     s_kContext.m_pkPackingDef = nullptr;
     s_kContext.m_pkRequirements = nullptr;

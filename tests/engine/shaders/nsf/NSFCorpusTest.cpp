@@ -4,6 +4,7 @@
 
 #include "tests/engine/shaders/nsf/NsfTestSupport.h"
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -101,4 +102,57 @@ TEST_F(NSFCorpusTest, TheCorpusReducesEveryReachableRule)
     EXPECT_EQ(iUnreachable, 17);
     NSFGrammarActions::Reset();
     TakeReports();
+}
+
+// A compiled description, byte for byte against records written here: the
+// shader head, both attribute tables and a packing definition.
+TEST_F(NSFCorpusTest, ACompiledFileEqualsIndependentlyWrittenRecords)
+{
+    Write("bytes.nsf", "NSFShader Bytes { \"Desc\" \"ribed\"\n"
+                       "Global_Attributes { Attrib_Float G Artist 0.5 [0.0 1.0] }\n"
+                       "Attributes { Attrib_UInt U Hidden 3 [1.9 7.5] Attrib_Texture T Artist 2 \"t.dds\"\n"
+                       "Attrib_Color C Artist 0.5, 0.25, 1.0 }\n"
+                       "PackingDef P { PD_Stream 1 PD_FixedFunction TRUE PDP_Normal 3 PDT_Float3\n"
+                       "PDP_ExtraData 2 9 PDT_Float4 PDTESS_UV PDU_TexCoord 3 } }");
+    EXPECT_EQ(RunNSFParserEntry(m_kRoot.string().c_str(), false), 1);
+    nsb_test::ByteWriter w;
+    w.U32(0x0062736E);
+    w.U32(0x00010007);
+    w.Str("Bytes");
+    w.Str("Described");
+    w.U32(0);
+    // Global attributes: a float whose range the global table drops.
+    w.U32(1);
+    w.Str("G");
+    w.Str("");
+    w.U32(0);
+    w.U32(4);
+    w.F32(0.5f);
+    w.U32(3);
+    w.Str("U");
+    w.Str("");
+    w.U32(3);
+    w.U32(3);
+    for (std::uint32_t ui : {3u, 1u, 7u})
+        w.U32(ui);
+    w.Str("T");
+    w.Str("");
+    w.U32(0);
+    w.U32(11);
+    w.U32(2);
+    w.Str("t.dds");
+    w.Str("C");
+    w.Str("");
+    w.U32(0);
+    w.U32(10);
+    for (float f : {0.5f, 0.25f, 1.0f, 1.0f})
+        w.F32(f);
+    w.U32(1);
+    w.Str("P");
+    w.U32(1);
+    w.U32(2);
+    for (std::uint32_t ui : {1u, 3u, 3u, 2u, 0u, 14u, 0u, 1u, 9u, 0x80000002u, 3u, 4u, 5u, 3u})
+        w.U32(ui);
+    w.U32(0);
+    EXPECT_EQ(ReadFile((m_kRoot / "Bytes.NSB").string()), w.m_kBytes);
 }
