@@ -5,6 +5,7 @@
 #include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoLauncher.h"
 #include "tools/COrvaneDemoScreens.h"
+#include "tools/COrvaneDemoInfoPanels.h"
 #include "tools/COrvaneDemoPanels.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
@@ -115,6 +116,7 @@ bool BuildDemoData(const std::string& kFolder)
            AddDemoTemplates(kFolder + "/data.xml") && AddDemoPrison(kFolder + "/data.xml") &&
            WriteDemoPrisonModels(kFolder) && WriteDemoModel(kFolder + "/models") &&
            WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) && WriteDemoPanels(kFolder) &&
+           WriteDemoInfoPanels(kFolder) &&
            WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder) &&
            WriteDemoTexts(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder) &&
            WriteDemoShader(kFolder + "/models") && WriteDemoShaderDescription(kFolder + "/models");

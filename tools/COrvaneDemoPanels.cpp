@@ -225,3 +225,17 @@ bool WriteDemoPanels(const std::string& kFolder)
         std::fprintf(stderr, "demo data: cannot write the panels under %s\n", kFolder.c_str());
     return bOk;
 }
+
+bool WriteDemoButtonPanel(const std::string& kFolder, const std::string& kBase, std::uint32_t uiWidth,
+                          std::uint32_t uiHeight, const std::vector<std::array<std::uint32_t, 4>>& kButtons)
+{
+    std::vector<Rect> kRects;
+    for (const std::array<std::uint32_t, 4>& kButton : kButtons)
+        kRects.push_back({kButton[0], kButton[1], kButton[2], kButton[3]});
+    return WriteButtonPanel(kFolder, kBase, uiWidth, uiHeight, kRects);
+}
+
+bool WriteDemoSquare(const std::string& kPath, std::uint32_t uiSize, const std::array<std::uint8_t, 4>& kColour)
+{
+    return WriteSquare(kPath, uiSize, kColour);
+}

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // The in-game panels of the demo data, under the data folder: the main
 // panel with its nine buttons, bar and floor block; the build panel with
@@ -14,3 +17,11 @@
 
 // A plan's thumbnail: "images/panels/build/thumbs/<key>/<name>.tga".
 [[nodiscard]] std::string DemoThumbnailPath(const std::string& kKey, const std::string& kName);
+
+// A panel layout as the panels above are written: "<base>.tga" with its
+// buttons (x, y, width, height) drawn, the "_p" map and one overlay each.
+[[nodiscard]] bool WriteDemoButtonPanel(const std::string& kFolder, const std::string& kBase, std::uint32_t uiWidth,
+                                        std::uint32_t uiHeight, const std::vector<std::array<std::uint32_t, 4>>& kButtons);
+// A framed square of one colour (red, green, blue, alpha).
+[[nodiscard]] bool WriteDemoSquare(const std::string& kPath, std::uint32_t uiSize,
+                                   const std::array<std::uint8_t, 4>& kColour);

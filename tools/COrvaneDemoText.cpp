@@ -179,6 +179,30 @@ std::string LanguageFile()
                                  {"High", "Hoch", "Haute"},
                                  {"Maximum", "Maximal", "Maximale"}});
     List("build_panel_extra_text", {{"Price:", "Preis:", "Prix:"}});
+    // Moods 0-3 by intensity 2, 1, 0; then hungry, injured, critical.
+    List("mood_text", {{"Content", "Zufrieden", "Content"},
+                       {"Happy", "Froh", "Heureux"},
+                       {"Very happy", "Sehr froh", "Tr\xe8s heureux"},
+                       {"Calm", "Ruhig", "Calme"},
+                       {"Indifferent", "Gleichg\xfcltig", "Indiff\xe9rent"},
+                       {"Uneasy", "Unruhig", "Inquiet"},
+                       {"Restless", "Rastlos", "Agit\xe9"},
+                       {"Bored", "Gelangweilt", "Ennuy\xe9"},
+                       {"Very bored", "Sehr gelangweilt", "Tr\xe8s ennuy\xe9"},
+                       {"Irritated", "Gereizt", "Irrit\xe9"},
+                       {"Angry", "W\xfctend", "En col\xe8re"},
+                       {"Furious", "Rasend", "Furieux"},
+                       {"Hungry", "Hungrig", "Affam\xe9"},
+                       {"Injured", "Verletzt", "Bless\xe9"},
+                       {"Critical", "Kritisch", "Critique"}});
+    List("gang_text", {{"No gang", "Keine Bande", "Pas de bande"},
+                       {"Gang: Crows", "Bande: Kr\xe4hen", "Bande : Corbeaux"},
+                       {"Gang: Foxes", "Bande: F\xfc""chse", "Bande : Renards"}});
+    List("jobtitles", {{"Guard", "Wache", "Gardien"},
+                       {"Cook", "Koch", "Cuisinier"},
+                       {"Doctor", "Arzt", "M\xe9""decin"},
+                       {"Worker", "Arbeiter", "Ouvrier"},
+                       {"Prisoner", "H\xe4""ftling", "D\xe9tenu"}});
     // The build menu's descriptions: one list per category, one entry per
     // plan (its name in words, alike in every language), in menu order. The
     // inside menu's first list carries the name its page looks the lists up

@@ -944,6 +944,8 @@ void CGame::ObjectDestroyed(COrvaneObject* pkObject)
         pkCamera->ObjectDestroyed(pkObject);
     if (CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting())
         pkPlacement->ObjectDestroyed(pkObject);
+    if (CInterface* pkInterface = CInterface::Get())
+        pkInterface->ObjectDestroyed(pkObject);
     // A building is a world object, and so an object of the registry.
     if (m_pkSelectedBuilding != nullptr &&
         static_cast<const void*>(m_pkSelectedBuilding) == static_cast<const void*>(pkObject))

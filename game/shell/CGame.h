@@ -25,6 +25,7 @@ class CAIControllerManager;
 class CSpawnManager;
 class CStartUp;
 class CSecurityScreen;
+class CSaveFile;
 class CWorld;
 class CWorldObject;
 class COrvaneObject;
@@ -148,6 +149,9 @@ public:
     // does not open, or a damaged one (a box then names the file and line).
     bool SaveGame(const std::string& kPath);
     bool LoadGame(const std::string& kPath);
+    // LoadGame's reading alone: true when the save would load; a damaged
+    // one shows the same box. Nothing changes either way.
+    bool CheckSave(const std::string& kPath);
     static constexpr std::uint16_t SAVE_VERSION = 1;
     // The build's own stamp written in every save ("HH:MM:SS", "Mmm dd yyyy").
     [[nodiscard]] static const char* BuildTime();
@@ -228,6 +232,7 @@ public:
     [[nodiscard]] float GetGameTime() const { return m_fGameTime; }
     [[nodiscard]] float GetFrameTimeCopy() const { return m_fFrameTime; }
     [[nodiscard]] bool IsInputBlocked() const { return m_ucInputBlocked != 0; }
+    void SetInputBlocked(bool bBlocked) { m_ucInputBlocked = bBlocked ? 1 : 0; }
     [[nodiscard]] std::uint8_t GetFadeAlpha() const { return m_ucFadeAlpha; }
     [[nodiscard]] std::uint8_t GetFadeLayer() const { return m_ucFadeLayer; }
     [[nodiscard]] bool HasFadeQuad() const { return m_spFadeQuad != nullptr; }
@@ -290,6 +295,9 @@ public:
     [[nodiscard]] COrvaneWorldPicker* GetPicker() const { return m_pkPicker.get(); }
 
 private:
+    // The save read whole and its templates checked as far as they can be
+    // before the running game goes; false after the box.
+    bool ReadSave(const std::string& kPath, CSaveFile& kSave);
     // The camera frame: begin and clear; end and present.
     // The point under the mouse becomes the grid manager's pick.
     void UpdateMousePick();

@@ -111,6 +111,15 @@ bool ReadSetting(COrvaneTagTree& kSettings, const char* pcName, std::uint16_t& u
     kSettings.SelectParent();
     return bRead;
 }
+
+// The box of a save that does not read; false.
+bool ShowDamagedSave(const std::string& kPath, std::uint32_t uiLine)
+{
+    const std::string kText = "Could not load \"" + FileNameOf(kPath) + "\": the file is damaged (line " +
+                              std::to_string(uiLine) + ").";
+    ShowErrorBox(kText.c_str());
+    return false;
+}
 } // namespace
 
 const char* CGame::BuildTime()
@@ -165,18 +174,11 @@ bool CGame::SaveGame(const std::string& kPath)
     return os::CommitFile(kTemp, kPath);
 }
 
-bool CGame::LoadGame(const std::string& kPath)
+bool CGame::ReadSave(const std::string& kPath, CSaveFile& kSave)
 {
     CDynamicObjectManager* pkRegistry = CDynamicObjectManager::GetInstance();
-    CSaveFile kSave;
-    const auto Damaged = [&kPath](std::uint32_t uiLine) {
-        const std::string kText = "Could not load \"" + FileNameOf(kPath) + "\": the file is damaged (line " +
-                                  std::to_string(uiLine) + ").";
-        ShowErrorBox(kText.c_str());
-        return false;
-    };
     if (!kSave.Parse(kPath, *pkRegistry))
-        return kSave.GetBadLine() == 0 ? false : Damaged(kSave.GetBadLine());
+        return kSave.GetBadLine() == 0 ? false : ShowDamagedSave(kPath, kSave.GetBadLine());
     const CSaveHeader& kHeader = kSave.GetHeader();
     const std::uint32_t uiLevel = kHeader.m_bWorld ? kHeader.m_uiLevel : GetLevelNumber();
     // The running level's templates are those the save needs when it is the
@@ -184,13 +186,30 @@ bool CGame::LoadGame(const std::string& kPath)
     // goes.
     const bool bSameLevel = GetState() == STATE_IN_GAME && uiLevel == GetLevelNumber();
     if (bSameLevel && !pkRegistry->ResolveTemplates(kSave.GetObjects()))
-        return Damaged(pkRegistry->GetBadLine());
+        return ShowDamagedSave(kPath, pkRegistry->GetBadLine());
     // Another level's templates load with it: its plans in the data
     // document tell beforehand whether the save names only those.
     if (!bSameLevel)
         if (const COrvaneTagTree* pkData = GetDataDocument())
             if (const std::uint32_t uiBad = FirstUnknownTemplate(*pkData, uiLevel, kSave.GetObjects()); uiBad != 0)
-                return Damaged(uiBad);
+                return ShowDamagedSave(kPath, uiBad);
+    return true;
+}
+
+bool CGame::CheckSave(const std::string& kPath)
+{
+    CSaveFile kSave;
+    return ReadSave(kPath, kSave);
+}
+
+bool CGame::LoadGame(const std::string& kPath)
+{
+    CDynamicObjectManager* pkRegistry = CDynamicObjectManager::GetInstance();
+    CSaveFile kSave;
+    const auto Damaged = [&kPath](std::uint32_t uiLine) { return ShowDamagedSave(kPath, uiLine); };
+    if (!ReadSave(kPath, kSave))
+        return false;
+    const CSaveHeader& kHeader = kSave.GetHeader();
 
     ResetGame();
     if (kHeader.m_bVersion)

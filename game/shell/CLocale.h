@@ -82,6 +82,11 @@ public:
                                   const COrvaneWidgetRect* pkBox);
     // A text of the game's own (a label, the clock) with font k at (x, y).
     void DrawPlainText(std::int32_t iFont, float fX, float fY, const std::string& kText) { DrawLine(iFont, fX, fY, kText); }
+    // A text of the game's own word-wrapped into the box; the line count.
+    std::int32_t DrawPlainTextInBox(std::int32_t iFont, const COrvaneWidgetRect& kBox, const std::string& kText)
+    {
+        return DrawInBox(iFont, kBox, kText);
+    }
     // The entry's width in the font; -1 for a missing list or entry (or a
     // font that is not there).
     [[nodiscard]] std::int32_t GetEntryWidth(std::int32_t iFont, std::int32_t iList, std::int32_t iEntry) const;

@@ -8,8 +8,11 @@
 #include "game/shell/ui/CBasePanel.h"
 #include "game/shell/ui/CBuildPanel.h"
 #include "game/shell/ui/CConfirmPanel.h"
+#include "game/shell/ui/CFilePanel.h"
 #include "game/shell/ui/CMainPanel.h"
+#include "game/shell/ui/CManagementPanel.h"
 #include "game/shell/ui/CMessageHistoryPanel.h"
+#include "game/shell/ui/CPopUpPanel.h"
 #include "game/shell/ui/PanelServices.h"
 
 const std::array<CInterface::PanelPlace, CInterface::PANEL_COUNT> CInterface::PANELS = {{
@@ -61,9 +64,13 @@ std::unique_ptr<COrvaneCanvas> MakePanel(std::int16_t sIndex)
     {
     case CInterface::PANEL_BUILD_EXTERNAL: return std::make_unique<CBuildPanelExternal>();
     case CInterface::PANEL_BUILD_INTERNAL: return std::make_unique<CBuildPanelInternal>();
+    case CInterface::PANEL_MANAGEMENT: return std::make_unique<CManagementPanel>();
     case CInterface::PANEL_CONFIRM: return std::make_unique<CConfirmPanel>();
-    case CInterface::PANEL_LOAD:
-    case CInterface::PANEL_SAVE: return std::make_unique<COrvaneFileIOCanvas>();
+    case CInterface::PANEL_BUILDING: return std::make_unique<CPopUpPanelBuilding>();
+    case CInterface::PANEL_PRISONER:
+    case CInterface::PANEL_STAFF: return std::make_unique<CPopUpPanelCharacter>();
+    case CInterface::PANEL_LOAD: return std::make_unique<CLoadPanel>();
+    case CInterface::PANEL_SAVE: return std::make_unique<CSavePanel>();
     case CInterface::PANEL_MESSAGES: return std::make_unique<CMessageHistoryPanel>();
     case CInterface::PANEL_DESK_TOP: return std::make_unique<COrvaneCanvas>();
     default: return std::make_unique<CBasePanel>();
@@ -320,7 +327,9 @@ void CInterface::OpenPanel(std::int16_t sIndex)
     if (pkPanel == nullptr)
         return;
     OpenCanvas(pkPanel, true);
-    if (auto* pkFiles = dynamic_cast<COrvaneFileIOCanvas*>(pkPanel))
+    if (auto* pkFilePanel = dynamic_cast<CFilePanel*>(pkPanel))
+        pkFilePanel->Open();
+    else if (auto* pkFiles = dynamic_cast<COrvaneFileIOCanvas*>(pkPanel))
         pkFiles->ScanFolder();
     if (sIndex == PANEL_LOAD)
         m_ucLoadPanel = 1;
@@ -338,13 +347,32 @@ void CInterface::ShowPanel(std::int16_t sIndex, bool bModal)
 
 void CInterface::ShowPopUp(std::int16_t sIndex, COrvaneObject* pkSubject, std::int32_t iDetail)
 {
-    (void)pkSubject;
     (void)iDetail;
     COrvaneCanvas* pkPanel = sIndex >= PANEL_BUILDING && sIndex <= PANEL_STAFF ? GetPanel(sIndex) : nullptr;
     if (pkPanel == nullptr)
         return;
     CloseAllPanels();
     OpenCanvas(pkPanel, false);
+    if (auto* pkPopUp = dynamic_cast<CPopUpPanel*>(pkPanel))
+        pkPopUp->SetSubject(pkSubject, nullptr);
+}
+
+void CInterface::ObjectDestroyed(const COrvaneObject* pkObject)
+{
+    if (pkObject == nullptr)
+        return;
+    for (std::int16_t i = PANEL_BUILDING; i <= PANEL_STAFF; ++i)
+    {
+        auto* pkPopUp = dynamic_cast<CPopUpPanel*>(GetPanel(i));
+        if (pkPopUp == nullptr || pkPopUp->GetSubject() != pkObject)
+            continue;
+        if (IsCanvasOpen(pkPopUp, false))
+        {
+            pkPopUp->Close();
+            GetStack().Remove(pkPopUp);
+        }
+        pkPopUp->SetSubject(nullptr, nullptr);
+    }
 }
 
 void CInterface::CloseAllPanels()
@@ -354,6 +382,14 @@ void CInterface::CloseAllPanels()
     {
         if (auto* pkBase = dynamic_cast<CBasePanel*>(pkPanel.get()))
             pkBase->Close();
+        // An open file panel leaves as its own close would: otherwise the
+        // process stays in the folder it browsed and the game paused.
+        if (auto* pkFilePanel = dynamic_cast<CFilePanel*>(pkPanel.get()); pkFilePanel && IsCanvasOpen(pkFilePanel, true))
+        {
+            pkFilePanel->Leave();
+            if (dynamic_cast<CLoadPanel*>(pkFilePanel) != nullptr)
+                m_ucLoadPanel = 0;
+        }
         GetStack().Remove(pkPanel.get());
     }
     // A modal panel leaves the stack only from its top: the ones that were

@@ -104,6 +104,8 @@ public:
     void ShowPanel(std::int16_t sIndex, bool bModal);
     // Panel 7 (buildings), 8 (prisoners) or 9 (staff) for its subject.
     void ShowPopUp(std::int16_t sIndex, COrvaneObject* pkSubject, std::int32_t iDetail);
+    // A pop-up showing the object closes and lets it go.
+    void ObjectDestroyed(const COrvaneObject* pkObject);
     void CloseAllPanels();
     // Ignored while a question is open: the first keeps its callback.
     void ShowConfirm(std::function<void()> kCallback, std::int32_t iQuestion, std::int16_t sList, bool bCloseBelow,
