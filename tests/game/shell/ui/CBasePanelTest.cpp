@@ -10,8 +10,9 @@
 
 namespace
 {
-// The demo's management panel: 300 x 200, title bar (2, 2, 272 x 20),
-// close button (276, 2, 20 x 20); the main panel is 96 high.
+// The demo's management panel: 300 x 250, title bar (2, 2, 272 x 20),
+// close button (276, 2, 20 x 20), its lowest page 170 high; the main panel
+// is 96 high.
 class CBasePanelTest : public PanelTest
 {
 protected:
@@ -59,14 +60,14 @@ TEST_F(CBasePanelTest, DraggingStaysOnScreenAndOffTheMainPanel)
     // The right edge: 1024 - 300.
     Drag({{900.0f, 0.0f}});
     EXPECT_EQ(m_pkPanel->GetX(), 724.0f);
-    // Down over the main panel (below 768 - 200 - 96): no vertical move
-    // on that frame, the horizontal one still applies.
-    m_pkPanel->SetPosition(200.0f, 400.0f, true);
+    // Down over the main panel (below 768 - 250 - 96 - 170): no vertical
+    // move on that frame, the horizontal one still applies.
+    m_pkPanel->SetPosition(200.0f, 200.0f, true);
     Drag({{-50.0f, 100.0f}});
     EXPECT_EQ(m_pkPanel->GetX(), 150.0f);
-    EXPECT_EQ(m_pkPanel->GetY(), 400.0f);
-    Drag({{0.0f, 72.0f}}); // exactly onto the limit
-    EXPECT_EQ(m_pkPanel->GetY(), 472.0f);
+    EXPECT_EQ(m_pkPanel->GetY(), 200.0f);
+    Drag({{0.0f, 52.0f}}); // exactly onto the limit
+    EXPECT_EQ(m_pkPanel->GetY(), 252.0f);
 }
 
 TEST_F(CBasePanelTest, AHeldTitleBarKeepsDraggingOffTheBar)

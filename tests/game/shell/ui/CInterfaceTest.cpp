@@ -32,8 +32,9 @@ protected:
 
 TEST_F(CInterfaceTest, PanelsStandWhereTheTableSaysAtBothScreenSizes)
 {
-    // Demo backgrounds: main 800 x 96, confirmation 184 x 140, the others
-    // 300 x 200.
+    // Demo backgrounds: main 800 x 96, confirmation 184 x 140, options,
+    // messages and desk top 300 x 200, the file panels 340 x 240, the
+    // pop-ups 300 wide.
     for (const auto& [iWidth, iHeight] : {std::pair{1024, 768}, std::pair{1280, 1024}})
     {
         SCOPED_TRACE(iWidth);
@@ -53,8 +54,8 @@ TEST_F(CInterfaceTest, PanelsStandWhereTheTableSaysAtBothScreenSizes)
             EXPECT_EQ(Y(s), 0.0f);
         }
         EXPECT_EQ(Y(CInterface::PANEL_OPTIONS), fMainTop - 200.0f + 16.0f);
-        EXPECT_EQ(Y(CInterface::PANEL_LOAD), fMainTop - 200.0f - 200.0f + 24.0f);
-        EXPECT_EQ(Y(CInterface::PANEL_SAVE), fMainTop - 200.0f - 200.0f + 24.0f);
+        EXPECT_EQ(Y(CInterface::PANEL_LOAD), fMainTop - 240.0f - 200.0f + 24.0f);
+        EXPECT_EQ(Y(CInterface::PANEL_SAVE), fMainTop - 240.0f - 200.0f + 24.0f);
         EXPECT_EQ(X(CInterface::PANEL_CONFIRM), fW / 2.0f - 92.0f);
         EXPECT_EQ(Y(CInterface::PANEL_CONFIRM), fH / 2.0f - 70.0f);
         for (std::int16_t s : {CInterface::PANEL_BUILDING, CInterface::PANEL_PRISONER, CInterface::PANEL_STAFF})
