@@ -32,6 +32,9 @@ public:
     virtual void DebugDraw(bool bFlag);
     int Load(COrvaneObjectDesc& kDesc) override;
     void SetGrid(COrvaneBlockGrid* pkGrid) override;
+    // A character walks the grids, whose positions are in the world's own
+    // axes: its model hangs upright, so its world position is its placement.
+    [[nodiscard]] bool StandsUpright() const override { return true; }
     [[nodiscard]] std::int32_t GetReferenceCell() const override { return m_iCurrentCell; }
     virtual void OnPathEnd();
     [[nodiscard]] virtual bool IsNextPointWalkable() const;

@@ -93,7 +93,7 @@ bool COrvaneObject::AddToWorld(COrvaneWorld* pkWorld, bool bUseCollision)
         return false;
     if (COrvaneSceneEvents* pkEvents = pkWorld->GetSceneEvents())
         pkEvents->m_kFirst.push_back(m_pkModel);
-    return AttachModelToWorld(*m_pkModel, *pkWorld, bUseCollision);
+    return AttachModelToWorld(*m_pkModel, *pkWorld, bUseCollision, StandsUpright());
 }
 
 bool COrvaneObject::RemoveFromWorld()

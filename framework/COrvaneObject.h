@@ -37,6 +37,9 @@ public:
     // The model joins the world's scene once the world exists; until then
     // only the world is remembered.
     virtual bool AddToWorld(COrvaneWorld* pkWorld, bool bUseCollision);
+    // True: the model joins the world in the world's own axes (the upright
+    // node), not in the level's turned frame.
+    [[nodiscard]] virtual bool StandsUpright() const { return false; }
     virtual bool RemoveFromWorld();
     // Mode 0 sets the position; other modes add the offset.
     virtual void SetPosition(const NiVec3& kPosition, int iMode);

@@ -49,11 +49,14 @@ bool DetachLinked(COrvaneSceneLink& kLink)
     return true;
 }
 
-bool AttachModelToWorld(COrvaneComposite& kModel, COrvaneWorld& kWorld, bool bUseCollision)
+bool AttachModelToWorld(COrvaneComposite& kModel, COrvaneWorld& kWorld, bool bUseCollision, bool bUpright)
 {
     COrvaneSceneLink kLink;
     kModel.ProvideRoot(kLink);
-    kWorld.ProvideRoot(kLink, bUseCollision);
+    if (bUpright)
+        kLink.m_pkTarget = kWorld.GetUprightNode(bUseCollision);
+    else
+        kWorld.ProvideRoot(kLink, bUseCollision);
     if (kLink.m_pkTarget == nullptr || kLink.m_pkNode == nullptr)
         return false;
     kLink.m_pkTarget->AttachChild(kLink.m_pkNode, true);

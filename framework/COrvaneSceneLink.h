@@ -46,8 +46,10 @@ bool LoadFont(const char* pcFileName, NiRefPtr<NiFont>& spSlot, COrvaneRenderer&
 // node.
 bool DetachLinked(COrvaneSceneLink& kLink);
 // The model's root under the world's scene root (collision node when asked;
-// then the model is updated at once). False when either is missing.
-bool AttachModelToWorld(COrvaneComposite& kModel, COrvaneWorld& kWorld, bool bUseCollision);
+// then the model is updated at once), or, upright, under that node's
+// upright child (COrvaneWorld::GetUprightNode). False when either is
+// missing.
+bool AttachModelToWorld(COrvaneComposite& kModel, COrvaneWorld& kWorld, bool bUseCollision, bool bUpright = false);
 // The model leaves the world it remembers.
 bool DetachModelFromWorld(COrvaneComposite& kModel);
 // Fog from "Game_Data" "FogClipPlane" on the world's scene root, which the

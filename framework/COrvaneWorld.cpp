@@ -73,6 +73,8 @@ public:
     COrvaneWorld* m_pkWorld = nullptr;
     NiRefPtr<NiNode> m_spSkyBox;
     NiNode* m_pkSelected = nullptr; // link: the scene holds it
+    // Under the scene root [0] and the collision node [1].
+    NiRefPtr<NiNode> m_aspUpright[2];
 };
 
 void COrvaneWorldImpl::Reset()
@@ -81,6 +83,8 @@ void COrvaneWorldImpl::Reset()
     m_spSkyBox = nullptr;
     m_pkWorld = nullptr;
     m_pkSelected = nullptr;
+    m_aspUpright[0] = nullptr;
+    m_aspUpright[1] = nullptr;
 }
 
 bool COrvaneWorldImpl::LoadFile(const char* pcFileName)
@@ -321,6 +325,27 @@ bool COrvaneWorld::ProvideRoot(COrvaneSceneLink& kLink, bool bUseCollision) cons
         return false;
     kLink.m_pkTarget = bUseCollision ? GetCollisionNode() : GetSceneRoot();
     return true;
+}
+
+NiNode* COrvaneWorld::GetUprightNode(bool bUseCollision)
+{
+    NiNode* pkParent = bUseCollision ? GetCollisionNode() : GetSceneRoot();
+    if (pkParent == nullptr)
+        return nullptr;
+    NiRefPtr<NiNode>& spUpright = m_pkImpl->m_aspUpright[bUseCollision ? 1 : 0];
+    if (spUpright != nullptr && spUpright->GetParent() == pkParent)
+        return spUpright;
+    // The parent's frame from the local transforms up to the top: its world
+    // transform may not have been worked out yet.
+    NiXform kFrame = pkParent->GetLocalTransform();
+    for (const NiAVObject* pkAbove = pkParent->GetParent(); pkAbove != nullptr; pkAbove = pkAbove->GetParent())
+        kFrame = pkAbove->GetLocalTransform() * kFrame;
+    spUpright = new NiNode;
+    spUpright->SetName("Upright");
+    spUpright->SetLocalTransform(kFrame.Invert());
+    pkParent->AttachChild(spUpright, true);
+    spUpright->Update(0.0f, false);
+    return spUpright;
 }
 
 int COrvaneWorld::CreateObjectsFromScene(const char* pcModelFile, const NiVec3& kPosition)

@@ -70,6 +70,11 @@ public:
     NiNode* SelectFloor(int iIndex);
     // The collision node or the scene root into the record's empty target.
     bool ProvideRoot(COrvaneSceneLink& kLink, bool bUseCollision) const;
+    // A child of the collision node (or of the scene root) that undoes the
+    // frame the level's scene is turned into: what hangs there is placed in
+    // the world's own axes, so its placement is its world position. Made on
+    // first use; null while that parent is missing.
+    [[nodiscard]] NiNode* GetUprightNode(bool bUseCollision);
     int CreateObjectsFromScene(const char* pcModelFile, const NiVec3& kPosition);
     void FrameHook() {}
 

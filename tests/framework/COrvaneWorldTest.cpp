@@ -530,3 +530,68 @@ TEST_F(COrvaneWorldTest, SharedPartsAreUpdatedOncePerNameFamily)
     EXPECT_EQ(spLamp->GetWorldTransform().m_kTranslate, NiVec3());
 }
 } // namespace
+
+#include "framework/COrvaneComposite.h"
+
+namespace
+{
+// The level's scene is turned to stand its Z-up file upright; a model hung
+// there directly is placed in that turned frame, an upright one in the
+// world's own axes, so its world position is its placement exactly.
+TEST_F(COrvaneWorldTest, AnUprightModelStandsWhereItIsPlacedInTheTurnedLevel)
+{
+    WriteLevel("level.nif", {});
+    COrvaneWorld kWorld;
+    ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
+    const auto Load = [](COrvaneComposite& kModel) {
+        NiRefPtr<NiNode> spRoot = Named("Scene Root");
+        spRoot->AttachChild(Named("Model"));
+        COrvaneModelSource kSource;
+        kSource.m_kName = "models/a.nif|Scene Root";
+        kSource.m_pkPrebuilt = spRoot;
+        kModel.Load(kSource);
+    };
+    COrvaneComposite kTurned, kUpright, kCarried;
+    Load(kTurned);
+    Load(kUpright);
+    Load(kCarried);
+    ASSERT_TRUE(AttachModelToWorld(kTurned, kWorld, true));
+    ASSERT_TRUE(AttachModelToWorld(kUpright, kWorld, true, true));
+    ASSERT_TRUE(AttachModelToWorld(kCarried, kWorld, false, true));
+    // One upright node under each parent, made once.
+    NiNode* pkUnderCollision = kWorld.GetUprightNode(true);
+    NiNode* pkUnderRoot = kWorld.GetUprightNode(false);
+    ASSERT_NE(pkUnderCollision, nullptr);
+    ASSERT_NE(pkUnderRoot, nullptr);
+    EXPECT_NE(pkUnderCollision, pkUnderRoot);
+    EXPECT_EQ(kWorld.GetUprightNode(true), pkUnderCollision);
+    EXPECT_EQ(pkUnderCollision->GetParent(), kWorld.GetCollisionNode());
+    EXPECT_EQ(pkUnderRoot->GetParent(), kWorld.GetSceneRoot());
+    EXPECT_EQ(kUpright.GetRoot()->GetParent(), pkUnderCollision);
+    EXPECT_EQ(kCarried.GetRoot()->GetParent(), pkUnderRoot);
+
+    const NiVec3 kAt(3.0f, 0.0f, -7.0f);
+    for (COrvaneComposite* pkModel : {&kTurned, &kUpright, &kCarried})
+    {
+        pkModel->SetPosition(kAt, 0);
+        pkModel->Update(0.0f);
+    }
+    kWorld.UpdateScene(0.0f);
+    // Exactly: the position goes into saves and back.
+    EXPECT_EQ(*kUpright.GetPosition(), kAt);
+    EXPECT_EQ(*kCarried.GetPosition(), kAt);
+    EXPECT_EQ(kUpright.GetRoot()->GetWorldTransform().m_kRotate, NiMatrix3x3::IDENTITY);
+    // The turned one shows depth as height.
+    EXPECT_NEAR(std::fabs(kTurned.GetPosition()->y), 7.0f, 1e-4f);
+    EXPECT_NEAR(kTurned.GetPosition()->z, 0.0f, 1e-4f);
+
+    // Without a scene there is nothing to hang from.
+    COrvaneWorld kEmpty;
+    EXPECT_EQ(kEmpty.GetUprightNode(false), nullptr);
+    COrvaneComposite kLost;
+    Load(kLost);
+    EXPECT_FALSE(AttachModelToWorld(kLost, kEmpty, false, true));
+    for (COrvaneComposite* pkModel : {&kTurned, &kUpright, &kCarried})
+        EXPECT_TRUE(DetachModelFromWorld(*pkModel));
+}
+} // namespace

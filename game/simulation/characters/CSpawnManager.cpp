@@ -536,6 +536,8 @@ CAIPrisoner* CSpawnManager::CreateArrivingPrisoner()
 
     COrvaneObjectDesc kDesc;
     kDesc.m_ucMode = 1;
+    // Into the level's scene, where it is drawn and its model follows it.
+    kDesc.m_ucAddToWorld = 1;
     CCharacterStats* pkReturning = nullptr;
     std::list<Reoffender>::iterator kEntry = m_kReoffenders.end();
     if (!m_kReoffenders.empty() && (NiRand() & 1) != 0)
@@ -768,6 +770,7 @@ CGameCharacter* CSpawnManager::SpawnStaffForRoom(CPathableObject* pkRoom)
         return nullptr;
     COrvaneObjectDesc kDesc;
     kDesc.m_ucMode = 1;
+    kDesc.m_ucAddToWorld = 1;
     kDesc.m_pkTemplate = pkTemplate;
     auto* pkStaff = dynamic_cast<CGameCharacter*>(pkManager->CreateObject(pkFactory, kDesc));
     if (pkWorld)

@@ -162,6 +162,7 @@ protected:
         COrvaneObjectDesc kDesc;
         kDesc.m_pkTemplate = pkManager->FindTemplate(pcTemplate);
         kDesc.m_ucMode = 1;
+        kDesc.m_ucAddToWorld = 1;
         kDesc.m_pkGrid = kRoom.GetGrid();
         auto* pkMember =
             dynamic_cast<CGameCharacter*>(pkManager->CreateObject(pkManager->FindFactory(pcFactory, kGame.GetWorld()), kDesc));
@@ -422,11 +423,6 @@ protected:
             for (const CAIPrisoner* pkPrisoner : Prisoners())
                 if (!kPresent.count(pkPrisoner))
                     ++kRun.m_iArrived;
-            // The people's models are placed as the level's scene update
-            // would place them.
-            for (std::uint32_t i = 0; COrvaneObject* pkObject = CDynamicObjectManager::GetInstance()->GetObjectAt(i); ++i)
-                if (COrvaneComposite* pkModel = dynamic_cast<CGameCharacter*>(pkObject) ? pkObject->GetModel() : nullptr)
-                    pkModel->UpdateNode(kGame.GetGameTime());
             if (kLedger.m_iPrisonerPayments != iPayments)
             {
                 int iOwed = 0;
@@ -670,10 +666,11 @@ TEST_F(DayHarnessTest, ALoadedGameShowsTheSavedBooksAndPaysTheDayOnce)
     CheckLoad("day_changed");
     kGame.ResetGame();
 }
-// Saving a loaded prison again gives back the placed objects it was loaded
-// from: a building's position line is the world position, read back into
-// the model's own frame (the world's scene turns it), not added to it.
-// Characters are left out: their records do not survive a load yet.
+// Saving a loaded prison again gives back the objects it was loaded from: a
+// building's position line is the world position, read back into the
+// model's own frame (the world's scene turns it), not added to it; people
+// hang upright in the level's scene, so theirs is their placement. One
+// prisoner is still on the arrival road when the game is saved.
 TEST_F(DayHarnessTest, ALoadedPrisonSavesTheSamePlacedObjectsAgain)
 {
     RecordingGame kGame;
@@ -711,41 +708,76 @@ TEST_F(DayHarnessTest, ALoadedPrisonSavesTheSamePlacedObjectsAgain)
     const auto IsCharacter = [](const std::vector<std::string>& kRecord) {
         return kRecord[0].ends_with("|Prisoner\r");
     };
+    // Every person is drawn in the level's scene.
+    const auto PeopleInTheWorld = [&kGame] {
+        int iPeople = 0;
+        CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+        for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+            if (dynamic_cast<CGameCharacter*>(pkObject))
+                iPeople += pkObject->GetWorld() == kGame.GetWorld() ? 1 : -1000;
+        return iPeople;
+    };
     // bWhole: every line of a building's record; otherwise its position
     // line (a record saved before the first frame has not yet been given
-    // its description, which the load works out).
+    // its description, which the load works out). People's records are
+    // compared whole.
+    // People saved on the arrival road in the last round trip.
+    int iOnRoad = 0;
     const auto CheckRoundTrip = [&](const char* pcName, bool bWhole) {
         SCOPED_TRACE(pcName);
+        iOnRoad = 0;
         const std::string kPath = std::string("maps/") + pcName + ".fds";
+        EXPECT_GT(PeopleInTheWorld(), 12);
         ASSERT_TRUE(kGame.SaveGame(kPath));
         const Records kSaved = Objects(ReadFileBytes(kPath));
         kGame.ResetGame();
         ASSERT_TRUE(kGame.LoadGame(kPath));
+        EXPECT_GT(PeopleInTheWorld(), 12);
         ASSERT_TRUE(kGame.SaveGame(kPath + ".again"));
         const Records kAgain = Objects(ReadFileBytes(kPath + ".again"));
         ASSERT_EQ(kAgain.size(), kSaved.size());
         int iBuildings = 0;
+        int iPeople = 0;
         for (std::size_t i = 0; i < kSaved.size(); ++i)
         {
             ASSERT_GT(kSaved[i].size(), 3u);
             ASSERT_GT(kAgain[i].size(), 3u);
             ASSERT_EQ(kAgain[i][0], kSaved[i][0]);
-            if (IsCharacter(kSaved[i]))
-                continue;
-            ++iBuildings;
-            if (bWhole)
+            const bool bPerson = IsCharacter(kSaved[i]);
+            iPeople += bPerson ? 1 : 0;
+            iBuildings += bPerson ? 0 : 1;
+            const auto kRoad = std::find(kSaved[i].begin(), kSaved[i].end(), "spawn\r");
+            if (bPerson && kRoad != kSaved[i].end() && kRoad + 1 != kSaved[i].end())
+            {
+                // On the road a person is saved with the road's end, where
+                // it is loaded, wandering.
+                ++iOnRoad;
+                const std::string kEnd = kRoad[1].substr(0, kRoad[1].size() - 1) + ",";
+                EXPECT_EQ(kAgain[i][2].substr(0, kEnd.size()), kEnd);
+                EXPECT_NE(std::find(kAgain[i].begin(), kAgain[i].end(), "wander\r"), kAgain[i].end());
+            }
+            else if (bWhole || bPerson)
                 EXPECT_EQ(kAgain[i], kSaved[i]) << kSaved[i][0];
             else
                 EXPECT_EQ(kAgain[i][2], kSaved[i][2]) << kSaved[i][0];
         }
         EXPECT_GT(iBuildings, 10);
+        EXPECT_GT(iPeople, 12);
     };
     std::filesystem::create_directories("maps");
     CheckRoundTrip("before_first_frame", false);
     kGame.SetGameSpeed(SPEED);
     for (int i = 0; i < 400; ++i)
         kGame.StepSimulation(FRAME);
+    // A newcomer half way down the arrival road, off every cell.
+    CAIPrisoner* pkNewcomer = kGame.GetSpawnManager()->CreateArrivingPrisoner();
+    ASSERT_NE(pkNewcomer, nullptr);
+    for (int i = 0; i < 10; ++i)
+        kGame.StepSimulation(FRAME);
+    ASSERT_NE(pkNewcomer->GetActiveController(), nullptr);
+    ASSERT_STREQ(pkNewcomer->GetActiveController()->GetName(), "spawn");
     CheckRoundTrip("half_a_day", true);
+    EXPECT_EQ(iOnRoad, 1);
     kGame.ResetGame();
 }
 } // namespace
@@ -769,26 +801,25 @@ TEST_F(DayHarnessTest, AnArrivingPrisonerWalksTheArrivalRoadOnTheOutsideFloor)
 
     CAIPrisoner* pkPrisoner = pkSpawn->CreateArrivingPrisoner();
     ASSERT_NE(pkPrisoner, nullptr);
+    // Seen and walking: in the level's scene, on the outside floor.
+    EXPECT_EQ(pkPrisoner->GetWorld(), kGame.GetWorld());
     EXPECT_EQ(pkPrisoner->GetGrid(), CBlockGridManager::GetInstance()->FindGrid(1));
-    ASSERT_NE(pkPrisoner->GetModel(), nullptr);
-    // The model is placed as the level's scene update would place it (the
-    // arriving people are not in the level's scene yet).
-    pkPrisoner->GetModel()->UpdateNode(0.0f);
+    ASSERT_NE(pkPrisoner->GetModelPosition(), nullptr);
     const NiVec3 kStart = *pkPrisoner->GetModelPosition();
     EXPECT_GT((kStart - kRoadEnd).Length(), 5.0f);
 
+    // Only the game's own frames move it: no model update by the test.
     kGame.SetGameSpeed(1.0f);
     float fClosest = (kStart - kRoadEnd).Length();
     bool bLeftRoad = false;
-    // Frames on the road in which the model came nearer the end: the walk
-    // shows, not only its final placing.
+    // Frames on the road in which the drawn model came nearer the end: the
+    // walk shows, not only its final placing.
     int iNearer = 0;
     int iOnRoad = 0;
     for (int i = 0; i < 20 * 120 && !bLeftRoad; ++i)
     {
         const float fBefore = (*pkPrisoner->GetModelPosition() - kRoadEnd).Length();
         kGame.StepSimulation(FRAME);
-        pkPrisoner->GetModel()->UpdateNode(kGame.GetGameTime());
         const COrvaneAICharacterController* pkActive = pkPrisoner->GetActiveController();
         bLeftRoad = !pkActive || !pkActive->GetName() || std::string(pkActive->GetName()) != "spawn";
         const float fNow = (*pkPrisoner->GetModelPosition() - kRoadEnd).Length();
