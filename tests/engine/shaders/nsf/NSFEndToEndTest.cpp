@@ -1,0 +1,96 @@
+#include "engine/render/NiD3DRenderState.h"
+#include "engine/shaders/framework/NiD3DPass.h"
+#include "engine/shaders/framework/NiD3DRenderStateGroup.h"
+#include "engine/shaders/framework/NiD3DTextureStage.h"
+#include "engine/shaders/framework/NiD3DTextureStageGroup.h"
+#include "engine/shaders/nsb/NSBShader.h"
+#include "engine/shaders/nsb/NSBShaderLib.h"
+#include "engine/shaders/nsb/NiBinaryShader.h"
+#include "engine/shaders/nsf/NSFGrammarActions.h"
+#include "engine/shaders/nsf/NSFParserLib.h"
+#include "engine/shaders/nsf/NSFScanner.h"
+#include "engine/shaders/nsf/NSFScannerState.h"
+#include "tests/engine/shaders/framework/ShaderTestSupport.h"
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace shader_test;
+
+namespace fs = std::filesystem;
+
+namespace
+{
+class NSFEndToEndTest : public ShaderTest
+{
+protected:
+    void SetUp() override
+    {
+        ShaderTest::SetUp();
+        NSFScannerState::Reset();
+        NSFGrammarActions::Reset();
+        m_kRoot = fs::temp_directory_path() / ("nsf_e2e_" + std::to_string(::getpid()));
+        fs::remove_all(m_kRoot);
+        fs::create_directories(m_kRoot);
+    }
+    void TearDown() override
+    {
+        NSFGrammarActions::Reset();
+        ReleaseScannerBuffer();
+        NSFScannerState::Reset();
+        std::error_code kError;
+        fs::remove_all(m_kRoot, kError);
+        ShaderTest::TearDown();
+    }
+    fs::path m_kRoot;
+};
+} // namespace
+
+// A description compiled at start, loaded by the binary library and built
+// for the renderer: the device states are those the text names.
+TEST_F(NSFEndToEndTest, ACompiledDescriptionBuildsOnTheRendererWithItsStates)
+{
+    CreateRenderer();
+    std::ofstream(m_kRoot / "e2e.nsf") << "NSFShader Compiled {\n"
+                                          "Implementation Only {\n"
+                                          "  Requirements { UsesNiRenderState = TRUE BonesPerPartition = 6 }\n"
+                                          "  RenderStates { ZFunc = LessEqual SAVE AlphaBlendEnable = TRUE }\n"
+                                          "  Pass P {\n"
+                                          "    Stage 0 B { TSS_ColorOp = TOP_Modulate TSS_Texture = NTM_Base }\n"
+                                          "    Sampler 0 B { TSAMP_AddressU = TADDR_Clamp }\n"
+                                          "  }\n"
+                                          "} }\n";
+    ASSERT_EQ(RunNSFParserEntry(m_kRoot.string().c_str(), false), 1);
+    const std::string kRoot = m_kRoot.string();
+    const char* apcDirectories[] = {kRoot.c_str()};
+    NiRefPtr<NSBShaderLib> spLibrary = NSBShaderLib::Create(1, apcDirectories, false);
+    ASSERT_NE(spLibrary, nullptr);
+    NSBShader* pkShader = spLibrary->FindShader("Compiled");
+    ASSERT_NE(pkShader, nullptr);
+    NiBinaryShaderPtr spBuilt = pkShader->GetD3DShader(m_spRenderer, 0);
+    ASSERT_NE(spBuilt, nullptr);
+    EXPECT_TRUE(spBuilt->GetUsesNiRenderState());
+    EXPECT_EQ(spBuilt->GetBonesPerPartition(), 6u);
+    std::uint32_t uiValue = 0;
+    bool bSave = false;
+    ASSERT_NE(spBuilt->GetRenderStateGroup(), nullptr);
+    EXPECT_TRUE(spBuilt->GetRenderStateGroup()->GetRenderState(gfx::D3DRS_ZFUNC, uiValue, bSave));
+    EXPECT_EQ(uiValue, 4u); // less-or-equal
+    EXPECT_TRUE(bSave);
+    EXPECT_TRUE(spBuilt->GetRenderStateGroup()->GetRenderState(gfx::D3DRS_ALPHABLENDENABLE, uiValue, bSave));
+    EXPECT_EQ(uiValue, 1u);
+    ASSERT_EQ(spBuilt->GetPassCount(), 1u);
+    NiD3DTextureStage* pkStage = spBuilt->GetPass(0)->GetStage(0);
+    ASSERT_NE(pkStage, nullptr);
+    EXPECT_EQ(pkStage->GetTextureSelector(), 0x200000u);
+    EXPECT_TRUE(pkStage->GetStageGroup()->GetStageState(gfx::D3DTSS_COLOROP, uiValue, bSave));
+    EXPECT_EQ(uiValue, 4u); // modulate
+    EXPECT_TRUE(pkStage->GetStageGroup()->GetSamplerState(0, uiValue, bSave));
+    EXPECT_EQ(uiValue, 3u); // clamp, for address U
+    spBuilt = nullptr;
+    testing::internal::CaptureStderr();
+    spLibrary = nullptr;
+    testing::internal::GetCapturedStderr();
+    TakeReports();
+}
