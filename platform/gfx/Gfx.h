@@ -340,6 +340,12 @@ struct DeviceState {
     std::array<IDirect3DSurface9*, kTargets> renderTargets{};
     IDirect3DSurface9* depthStencil = nullptr;
     bool softwareVertexProcessing = false;
+    // Rises with every change of what a generated program is chosen by, or
+    // its less frequent inputs read: render and stage states, lights,
+    // material, view, projection and texture matrices, viewport, target 0,
+    // vertex format. World matrices, textures, samplers, streams and indices
+    // leave it: draws change those all the time.
+    std::uint64_t serial = 0;
 };
 
 // What the null back end records, and what every back end receives to draw.

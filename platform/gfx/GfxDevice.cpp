@@ -99,6 +99,12 @@ D3DMATRIX* TransformSlot(DeviceState& s, std::uint32_t state) {
     return nullptr;
 }
 
+// World matrices change with nearly every draw and leave the state serial.
+void NoteTransform(DeviceState& s, std::uint32_t state, const D3DMATRIX& before, const D3DMATRIX& after) {
+    if (state >= D3DTS_WORLD && state < D3DTS_WORLD + 4) return;
+    if (std::memcmp(&before, &after, sizeof(D3DMATRIX)) != 0) ++s.serial;
+}
+
 // Bindings hold one reference; the device's own implicit surfaces are held by the device.
 void Hold(IDirect3DSurface9* s) {
     if (s && !s->IsImplicit()) s->AddRef();
@@ -278,6 +284,7 @@ void IDirect3DDevice9::DestroyImplicitSurfaces() {
 
 void IDirect3DDevice9::SetDefaultStates() {
     DeviceState& s = m_state;
+    ++s.serial;
     s.renderStates.fill(0);
     for (const StateDefault& d : kRenderStateDefaults) s.renderStates[d.state] = d.value;
     s.renderStates[D3DRS_ZENABLE] = m_params.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
@@ -691,6 +698,7 @@ HRESULT IDirect3DDevice9::SetRenderTarget(std::uint32_t index, IDirect3DSurface9
     Hold(surface);
     Drop(m_state.renderTargets[index]);
     m_state.renderTargets[index] = surface;
+    ++m_state.serial;
     if (index == 0) {
         // A new target 0 resets the viewport and the scissor rectangle to its size.
         m_state.viewport = D3DVIEWPORT9{0, 0, surface->Width(), surface->Height(), 0.0f, 1.0f};
@@ -777,6 +785,7 @@ HRESULT IDirect3DDevice9::Clear(std::uint32_t count, const D3DRECT* rects, std::
 HRESULT IDirect3DDevice9::SetTransform(std::uint32_t state, const D3DMATRIX* matrix) {
     D3DMATRIX* slot = TransformSlot(m_state, state);
     if (!slot || !matrix) return D3DERR_INVALIDCALL;
+    NoteTransform(m_state, state, *slot, *matrix);
     *slot = *matrix;
     return D3D_OK;
 }
@@ -791,7 +800,9 @@ HRESULT IDirect3DDevice9::GetTransform(std::uint32_t state, D3DMATRIX* matrix) c
 HRESULT IDirect3DDevice9::MultiplyTransform(std::uint32_t state, const D3DMATRIX* matrix) {
     D3DMATRIX* slot = TransformSlot(m_state, state);
     if (!slot || !matrix) return D3DERR_INVALIDCALL;
-    *slot = Multiply(*matrix, *slot);
+    const D3DMATRIX product = Multiply(*matrix, *slot);
+    NoteTransform(m_state, state, *slot, product);
+    *slot = product;
     return D3D_OK;
 }
 
@@ -802,6 +813,7 @@ HRESULT IDirect3DDevice9::SetViewport(const D3DVIEWPORT9* vp) {
         !(vp->MaxZ >= 0.0f && vp->MaxZ <= 1.0f))
         return D3DERR_INVALIDCALL;
     m_state.viewport = *vp;
+    ++m_state.serial;
     return D3D_OK;
 }
 
@@ -814,6 +826,7 @@ HRESULT IDirect3DDevice9::GetViewport(D3DVIEWPORT9* vp) const {
 HRESULT IDirect3DDevice9::SetMaterial(const D3DMATERIAL9* material) {
     if (!material) return RecordState(StateCall::Kind::SetMaterial, 0, 0, 0, nullptr, D3DERR_INVALIDCALL);
     m_state.material = *material;
+    ++m_state.serial;
     return RecordState(StateCall::Kind::SetMaterial, 0, 0, 0, material, D3D_OK);
 }
 
@@ -844,6 +857,7 @@ HRESULT IDirect3DDevice9::SetLight(std::uint32_t index, const D3DLIGHT9* light) 
     if (!light || !LightValid(*light))
         return RecordState(StateCall::Kind::SetLight, index, 0, 0, light, D3DERR_INVALIDCALL);
     m_state.lights[index].light = *light;
+    ++m_state.serial;
     return RecordState(StateCall::Kind::SetLight, index, 0, 0, light, D3D_OK);
 }
 
@@ -878,6 +892,7 @@ HRESULT IDirect3DDevice9::LightEnable(std::uint32_t index, std::int32_t enable) 
             return RecordState(StateCall::Kind::LightEnable, index, 0, 1, nullptr, D3DERR_INVALIDCALL);
     }
     it->second.enabled = enable != 0;
+    ++m_state.serial;
     return RecordState(StateCall::Kind::LightEnable, index, 0, enable != 0, nullptr, D3D_OK);
 }
 
@@ -891,6 +906,7 @@ HRESULT IDirect3DDevice9::GetLightEnable(std::uint32_t index, std::int32_t* enab
 HRESULT IDirect3DDevice9::SetRenderState(std::uint32_t state, std::uint32_t value) {
     if (state >= DeviceState::kRenderStates)
         return RecordState(StateCall::Kind::SetRenderState, state, 0, value, nullptr, D3DERR_INVALIDCALL);
+    if (m_state.renderStates[state] != value) ++m_state.serial;
     m_state.renderStates[state] = value;
     return RecordState(StateCall::Kind::SetRenderState, state, 0, value, nullptr, D3D_OK);
 }
@@ -918,6 +934,7 @@ HRESULT IDirect3DDevice9::GetTexture(std::uint32_t stage, IDirect3DBaseTexture9*
 HRESULT IDirect3DDevice9::SetTextureStageState(std::uint32_t stage, std::uint32_t type, std::uint32_t value) {
     if (stage >= DeviceState::kStages || type == 0 || type >= DeviceState::kStageStates)
         return RecordState(StateCall::Kind::SetTextureStageState, stage, type, value, nullptr, D3DERR_INVALIDCALL);
+    if (m_state.stageStates[stage][type] != value) ++m_state.serial;
     m_state.stageStates[stage][type] = value;
     return RecordState(StateCall::Kind::SetTextureStageState, stage, type, value, nullptr, D3D_OK);
 }
@@ -998,6 +1015,7 @@ HRESULT IDirect3DDevice9::CreateVertexDeclaration(const D3DVERTEXELEMENT9* eleme
 HRESULT IDirect3DDevice9::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl) {
     Rebind(m_state.declaration, decl);
     if (decl) m_state.fvf = 0;
+    ++m_state.serial;
     return RecordState(StateCall::Kind::SetVertexDeclaration, 0, 0, 0, decl, D3D_OK);
 }
 
@@ -1011,6 +1029,7 @@ HRESULT IDirect3DDevice9::GetVertexDeclaration(IDirect3DVertexDeclaration9** dec
 HRESULT IDirect3DDevice9::SetFVF(std::uint32_t fvf) {
     if (fvf != 0 && !LayoutFromFVF(fvf).valid)
         return RecordState(StateCall::Kind::SetFVF, 0, 0, fvf, nullptr, D3DERR_INVALIDCALL);
+    if (m_state.fvf != fvf) ++m_state.serial;
     m_state.fvf = fvf;
     if (fvf != 0) Rebind<IDirect3DVertexDeclaration9>(m_state.declaration, nullptr);
     return RecordState(StateCall::Kind::SetFVF, 0, 0, fvf, nullptr, D3D_OK);
@@ -1045,6 +1064,7 @@ HRESULT IDirect3DDevice9::CreateVertexShader(const std::uint32_t* function, std:
 
 HRESULT IDirect3DDevice9::SetVertexShader(IDirect3DVertexShader9* shader) {
     Rebind(m_state.vertexShader, shader);
+    ++m_state.serial;
     return RecordState(StateCall::Kind::SetVertexShader, 0, 0, 0, shader, D3D_OK);
 }
 
@@ -1065,6 +1085,7 @@ HRESULT IDirect3DDevice9::CreatePixelShader(const std::uint32_t* function, std::
 
 HRESULT IDirect3DDevice9::SetPixelShader(IDirect3DPixelShader9* shader) {
     Rebind(m_state.pixelShader, shader);
+    ++m_state.serial;
     return RecordState(StateCall::Kind::SetPixelShader, 0, 0, 0, shader, D3D_OK);
 }
 

@@ -65,7 +65,6 @@ flat out vec4 vDiffuseFlat;
 out vec4 vSpecular;
 flat out vec4 vSpecularFlat;
 out float vFog;
-out vec4 vTex[8];
 vec4 pick(int src, vec4 material) { return src == 1 ? aDiffuse : (src == 2 ? aSpecular : material); }
 // A set of n coordinates enters as a row whose first missing component is 1.
 vec4 expand(vec4 a, int n) {
@@ -174,7 +173,6 @@ flat in vec4 vDiffuseFlat;
 in vec4 vSpecular;
 flat in vec4 vSpecularFlat;
 in float vFog;
-in vec4 vTex[8];
 uniform vec4 uTFactor;
 uniform float uAlphaRef;
 uniform vec3 uFogColor;
@@ -430,6 +428,13 @@ class GlBackend final : public Backend {
         // A program keeps its uniforms between uses: most draws of a frame
         // change only their matrices, and the rest is not sent again.
         std::array<std::vector<float>, kUniformSlots> sent;
+        // The state serial, target and flip the uniforms that follow neither
+        // the world matrices nor the textures were last sent for.
+        const DeviceState* slowState = nullptr;
+        std::uint64_t slowSerial = 0;
+        const IDirect3DSurface9* slowTarget = nullptr;
+        std::uint32_t slowWidth = 0, slowHeight = 0;
+        bool slowFlipY = false;
     };
 
 public:
@@ -1388,11 +1393,18 @@ private:
             else if (size == 0) t = "vec4(0.0, 0.0, 0.0, 1.0)";
             else t = "expand(aTex[" + std::to_string(set) + "], " + std::to_string(size) + ")";
             if (count != 0) t = "uTexMatrix[" + n + "] * " + t;
-            coords += "vTex[" + n + "] = " + t + ";\n    ";
 
+            // Only a sampled stage's coordinates travel, with the components its lookup reads.
             const std::uint32_t kind = st[kTextureKind];
-            if (kind == 1) fs += "uniform sampler2D uTex" + n + ";\n";
-            if (kind == 2) fs += "uniform samplerCube uTex" + n + ";\n";
+            if (kind == 1) {
+                vs += "out vec2 vTex" + n + ";\n";
+                coords += "vTex" + n + " = (" + t + ").xy;\n    ";
+                fs += "uniform sampler2D uTex" + n + ";\nin vec2 vTex" + n + ";\n";
+            } else if (kind == 2) {
+                vs += "out vec3 vTex" + n + ";\n";
+                coords += "vTex" + n + " = (" + t + ").xyz;\n    ";
+                fs += "uniform samplerCube uTex" + n + ";\nin vec3 vTex" + n + ";\n";
+            }
             auto usesTexture = [&](std::uint32_t op, const std::uint32_t* args) {
                 if (op == D3DTOP_DISABLE) return false;
                 if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM) return true;
@@ -1413,8 +1425,7 @@ private:
                        ", diffuse.a, tex.a, uTFactor.a, current.a)";
             };
             stages += "{\n        vec4 tex = ";
-            if (kind == 1) stages += "texture(uTex" + n + ", vTex[" + n + "].xy);\n";
-            else if (kind == 2) stages += "texture(uTex" + n + ", vTex[" + n + "].xyz);\n";
+            if (kind != 0) stages += "texture(uTex" + n + ", vTex" + n + ");\n";
             else stages += "vec4(1.0);\n";
             stages += "        vec4 c = " + (colorRuns ? opCall(st[kColorOp], colorArgs) : std::string("current")) + ";\n";
             if (st[kColorOp] == D3DTOP_DOTPRODUCT3 && colorRuns) {
@@ -1450,8 +1461,8 @@ private:
         return t->GetType() == D3DRTYPE_CUBETEXTURE ? 2 : 1;
     }
 
-    // Chooses the program for the state and sets its uniforms; one with id 0 when it cannot be built.
-    const Program* SetProgram(const DeviceState& s, const VertexLayout& layout, const IDirect3DSurface9& rt) {
+    // The key of the program for the state; m_lights receives the enabled lights.
+    StateKey BuildKey(const DeviceState& s, const VertexLayout& layout) {
         const auto& rs = s.renderStates;
         auto source = [&](std::uint32_t state) -> std::uint32_t {
             const std::uint32_t v = rs[state];
@@ -1526,33 +1537,69 @@ private:
             if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !layout.pretransformed)
                 st[kTexCoordForm] |= count << 8;
         }
+        return key;
+    }
+
+    // The fields of a layout a program key reads.
+    static bool SameKeyLayout(const VertexLayout& a, const VertexLayout& b) {
+        if (a.pretransformed != b.pretransformed || (a.normal >= 0) != (b.normal >= 0) ||
+            a.weightCount != b.weightCount || (a.diffuse >= 0) != (b.diffuse >= 0) || (a.specular >= 0) != (b.specular >= 0))
+            return false;
+        for (int i = 0; i < 8; ++i)
+            if ((a.texcoord[i] >= 0) != (b.texcoord[i] >= 0) || a.texcoordSize[i] != b.texcoordSize[i]) return false;
+        return true;
+    }
+
+    // Whether the bound textures are of the kinds the key's running stages were made for.
+    static bool SameTextureKinds(const DeviceState& s, const StateKey& key) {
+        for (std::size_t i = 0; i < 8; ++i) {
+            const std::uint32_t* st = &key[kStageBase + i * kStageWords];
+            if (st[kColorOp] == D3DTOP_DISABLE) break;
+            if (TextureKind(s.textures[i]) != st[kTextureKind]) return false;
+        }
+        return true;
+    }
+
+    // Chooses the program for the state and sets its uniforms; one with id 0 when it cannot be built.
+    // Between draws that change only world matrices and textures the key is not built again, and
+    // only the uniforms that follow those are compared.
+    const Program* SetProgram(const DeviceState& s, const VertexLayout& layout, const IDirect3DSurface9& rt) {
         Program* prog = nullptr;
-        if (m_lastProgram && key == m_lastKey) {
+        if (m_lastProgram && m_lastState == &s && m_lastSerial == s.serial && SameKeyLayout(layout, m_lastLayout) &&
+            SameTextureKinds(s, m_lastKey)) {
             prog = m_lastProgram;
         } else {
-            auto it = m_byState.find(key);
-            prog = it != m_byState.end() ? it->second : (m_byState[key] = GenerateProgram(key));
-            m_lastKey = key;
-            m_lastProgram = prog;
+            const StateKey key = BuildKey(s, layout);
+            if (m_lastProgram && key == m_lastKey) {
+                prog = m_lastProgram;
+            } else {
+                auto it = m_byState.find(key);
+                prog = it != m_byState.end() ? it->second : (m_byState[key] = GenerateProgram(key));
+                m_lastKey = key;
+                m_lastProgram = prog;
+            }
+            m_lastState = &s;
+            m_lastSerial = s.serial;
+            m_lastLayout = layout;
         }
+        const StateKey& key = m_lastKey;
         if (!prog->id) return prog;
         UseProgram(prog->id);
         Program& p = *prog;
+        const bool slow = p.slowState != &s || p.slowSerial != s.serial || p.slowTarget != &rt ||
+                          p.slowWidth != rt.Width() || p.slowHeight != rt.Height() || p.slowFlipY != m_flipY;
+        p.slowState = &s;
+        p.slowSerial = s.serial;
+        p.slowTarget = &rt;
+        p.slowWidth = rt.Width();
+        p.slowHeight = rt.Height();
+        p.slowFlipY = m_flipY;
 
         const D3DMATRIX wv = Multiply(s.world[0], s.view);
         const D3DMATRIX wvp = Multiply(wv, s.projection);
         // Row-vector matrices uploaded as they are read as their transpose by GLSL:
         // uWVP * v then equals v x world x view x projection.
         if (Changed(p, kSlotWVP, p.wvp, &wvp.m[0][0], 16)) glUniformMatrix4fv(p.wvp, 1, GL_FALSE, &wvp.m[0][0]);
-        const float viewport[4] = {float(s.viewport.X), float(s.viewport.Y), float(s.viewport.Width),
-                                   float(s.viewport.Height)};
-        if (Changed(p, kSlotViewport, p.viewport, viewport, 4)) glUniform4fv(p.viewport, 1, viewport);
-        const float depthRange[2] = {s.viewport.MinZ, s.viewport.MaxZ};
-        if (Changed(p, kSlotDepthRange, p.depthRange, depthRange, 2)) glUniform2fv(p.depthRange, 1, depthRange);
-        const float target[2] = {float(rt.Width()), float(rt.Height())};
-        if (Changed(p, kSlotTarget, p.target, target, 2)) glUniform2fv(p.target, 1, target);
-        const float flipY[2] = {m_flipY ? -1.0f : 1.0f, m_flipY ? 2.0f / (256.0f * float(rt.Height())) : 0.0f};
-        if (Changed(p, kSlotFlipY, p.flipY, flipY, 2)) glUniform2fv(p.flipY, 1, flipY);
         if (Changed(p, kSlotWV, p.wv, &wv.m[0][0], 16)) glUniformMatrix4fv(p.wv, 1, GL_FALSE, &wv.m[0][0]);
         if (p.normalMatrix >= 0) {
             float n[9];
@@ -1571,9 +1618,30 @@ private:
                 glUniformMatrix4fv(p.blendWV, count, GL_FALSE, &blendWV[0].m[0][0]);
             if (Changed(p, kSlotBlendNormal, p.blendNormal, &blendNormal[0][0], std::size_t(count) * 9))
                 glUniformMatrix3fv(p.blendNormal, count, GL_FALSE, &blendNormal[0][0]);
-            if (Changed(p, kSlotProj, p.proj, &s.projection.m[0][0], 16))
-                glUniformMatrix4fv(p.proj, 1, GL_FALSE, &s.projection.m[0][0]);
         }
+        if (slow) SetSlowUniforms(p, s, key, rt);
+        for (std::size_t i = 0; i < 8; ++i) {
+            const std::uint32_t* st = &key[kStageBase + i * kStageWords];
+            if (st[kColorOp] == D3DTOP_DISABLE) break;
+            if (st[kTextureKind] != 0) BindTexture(GLuint(i), *s.textures[i], s.samplerStates[i]);
+        }
+        return prog;
+    }
+
+    // The uniforms that change only with the state serial, the target or the flip.
+    void SetSlowUniforms(Program& p, const DeviceState& s, const StateKey& key, const IDirect3DSurface9& rt) {
+        const auto& rs = s.renderStates;
+        const float viewport[4] = {float(s.viewport.X), float(s.viewport.Y), float(s.viewport.Width),
+                                   float(s.viewport.Height)};
+        if (Changed(p, kSlotViewport, p.viewport, viewport, 4)) glUniform4fv(p.viewport, 1, viewport);
+        const float depthRange[2] = {s.viewport.MinZ, s.viewport.MaxZ};
+        if (Changed(p, kSlotDepthRange, p.depthRange, depthRange, 2)) glUniform2fv(p.depthRange, 1, depthRange);
+        const float target[2] = {float(rt.Width()), float(rt.Height())};
+        if (Changed(p, kSlotTarget, p.target, target, 2)) glUniform2fv(p.target, 1, target);
+        const float flipY[2] = {m_flipY ? -1.0f : 1.0f, m_flipY ? 2.0f / (256.0f * float(rt.Height())) : 0.0f};
+        if (Changed(p, kSlotFlipY, p.flipY, flipY, 2)) glUniform2fv(p.flipY, 1, flipY);
+        if (key[kBlendWord] != 0 && Changed(p, kSlotProj, p.proj, &s.projection.m[0][0], 16))
+            glUniformMatrix4fv(p.proj, 1, GL_FALSE, &s.projection.m[0][0]);
         const D3DMATERIAL9& m = s.material;
         if (p.lighting) {
             const float diffuse[4] = {m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a};
@@ -1605,12 +1673,6 @@ private:
             ColorToFloats(rs[D3DRS_FOGCOLOR], c);
             if (Changed(p, kSlotFogColor, p.fogColor, c, 3)) glUniform3fv(p.fogColor, 1, c);
         }
-        for (std::size_t i = 0; i < 8; ++i) {
-            const std::uint32_t* st = &key[kStageBase + i * kStageWords];
-            if (st[kColorOp] == D3DTOP_DISABLE) break;
-            if (st[kTextureKind] != 0) BindTexture(GLuint(i), *s.textures[i], s.samplerStates[i]);
-        }
-        return prog;
     }
 
     static float AsFloat(std::uint32_t bits) {
@@ -1828,6 +1890,10 @@ private:
     bool m_mirrorOnce = false; // the driver mirrors once
     StateKey m_lastKey{};
     Program* m_lastProgram = nullptr;
+    // What the last key was built from: the device state, its serial and the layout.
+    const DeviceState* m_lastState = nullptr;
+    std::uint64_t m_lastSerial = 0;
+    VertexLayout m_lastLayout;
     GLuint m_usedProgram = 0; // the program glUseProgram last made current
     // The raster state last sent; clears, presents and copies change some of
     // those states and make it unknown.

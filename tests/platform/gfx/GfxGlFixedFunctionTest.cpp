@@ -1018,4 +1018,92 @@ TEST_P(GfxGlFixedFunction, RepeatedStatesHoldAcrossClearsAndLayouts) {
     EXPECT_EQ(At(12, 12), 0xFFFFFFFFu);
 }
 
+// Draws of one layout pass the program's choice and its rarer inputs on
+// between them; each change below, alone between two draws, must show in the
+// second one.
+TEST_P(GfxGlFixedFunction, EveryChangeBetweenDrawsOfOneLayoutShowsInTheNextDraw) {
+    Lit(White());
+    D3DLIGHT9 light;
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = D3DCOLORVALUE{1.0f, 0.6f, 0.2f, 0.0f};
+    light.Direction = D3DVECTOR{0.0f, 0.0f, 1.0f};
+    SetLight(0, light);
+    FacingQuad();
+    ExpectPixel(8, 8, 255, 153, 51);
+    D3DMATERIAL9 m = White();
+    m.Diffuse = D3DCOLORVALUE{0.5f, 1.0f, 1.0f, 1.0f};
+    device->SetMaterial(&m);
+    FacingQuad();
+    ExpectPixel(8, 8, 128, 153, 51);
+    light.Diffuse = D3DCOLORVALUE{1.0f, 1.0f, 1.0f, 0.0f};
+    ASSERT_EQ(device->SetLight(0, &light), D3D_OK);
+    FacingQuad();
+    ExpectPixel(8, 8, 128, 255, 255);
+    m.Ambient = D3DCOLORVALUE{1.0f, 1.0f, 1.0f, 1.0f};
+    m.Diffuse = D3DCOLORVALUE{0.0f, 0.0f, 0.0f, 1.0f};
+    device->SetMaterial(&m);
+    device->SetRenderState(D3DRS_AMBIENT, 0xFF404040u);
+    FacingQuad();
+    ExpectPixel(8, 8, 64, 64, 64);
+    device->SetRenderState(D3DRS_AMBIENT, 0xFF808080u);
+    FacingQuad();
+    ExpectPixel(8, 8, 128, 128, 128);
+    ASSERT_EQ(device->LightEnable(0, 0), D3D_OK);
+    device->SetRenderState(D3DRS_AMBIENT, 0xFF202020u);
+    FacingQuad();
+    ExpectPixel(8, 8, 32, 32, 32);
+    // The stage takes the texture factor; then only the factor changes.
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF0000FFu);
+    FacingQuad();
+    EXPECT_EQ(At(8, 8), kBlue);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF00FF00u);
+    FacingQuad();
+    EXPECT_EQ(At(8, 8), kGreen);
+    // A viewport over the left half.
+    Clear();
+    D3DVIEWPORT9 half{0, 0, 8, 16, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetViewport(&half), D3D_OK);
+    FacingQuad();
+    EXPECT_EQ(At(4, 8), kGreen);
+    EXPECT_EQ(At(12, 8), kBlack);
+
+    // Unlit, textured: red texels left, green right, along u.
+    D3DVIEWPORT9 whole{0, 0, 16, 16, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetViewport(&whole), D3D_OK);
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    Ref<IDirect3DTexture9> t(Texture(2, 1, 1, [](std::uint32_t, std::uint32_t x, std::uint32_t) { return x == 0 ? kRed : kGreen; }));
+    device->SetTexture(0, t.get());
+    PointSampling();
+    device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    struct V {
+        float x, y, z;
+        float u, v;
+    };
+    const V v[4] = {{-1, 1, 0.5f, 0, 0}, {1, 1, 0.5f, 1, 0}, {-1, -1, 0.5f, 0, 1}, {1, -1, 0.5f, 1, 1}};
+    auto draw = [&] {
+        device->SetFVF(D3DFVF_XYZ | D3DFVF_TEX1);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+    };
+    draw();
+    EXPECT_EQ(At(4, 8), kRed);
+    EXPECT_EQ(At(12, 8), kGreen);
+    D3DMATRIX tm = Identity();
+    tm.m[2][0] = 0.5f;
+    device->SetTransform(D3DTS_TEXTURE0, &tm);
+    draw();
+    EXPECT_EQ(At(4, 8), kGreen);
+    // No texture bound: the stage passes the white diffuse colour on.
+    device->SetTexture(0, nullptr);
+    draw();
+    EXPECT_EQ(At(4, 8), 0xFFFFFFFFu);
+    device->SetTexture(0, t.get());
+    draw();
+    EXPECT_EQ(At(4, 8), kGreen);
+}
+
 } // namespace
