@@ -838,3 +838,170 @@ TEST_F(DayHarnessTest, AnArrivingPrisonerWalksTheArrivalRoadOnTheOutsideFloor)
     kGame.ResetGame();
 }
 } // namespace
+
+namespace
+{
+// The people of a kind, by the room they work for or the cell they live in.
+template <typename T> std::vector<T*> People()
+{
+    std::vector<T*> kFound;
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+        if (auto* pkPerson = dynamic_cast<T*>(pkObject))
+            kFound.push_back(pkPerson);
+    return kFound;
+}
+
+// Steps the game until the arrival that is due has unloaded and gone back
+// to waiting; false when it never does.
+bool RunTheArrival(CGame& kGame, int iFrames)
+{
+    CSpawnManager* pkSpawn = kGame.GetSpawnManager();
+    bool bStarted = false;
+    for (int i = 0; i < iFrames; ++i)
+    {
+        kGame.StepSimulation(FRAME);
+        bStarted = bStarted || pkSpawn->GetArrivalState() != CSpawnManager::ARRIVAL_IDLE;
+        if (bStarted && pkSpawn->GetArrivalState() == CSpawnManager::ARRIVAL_IDLE)
+            return true;
+    }
+    return false;
+}
+
+// The demo level with two level-0 two-bed cells and a guard room: at 13:00
+// of a seeded game the game loop's arrival brings one to three prisoners
+// for the four free beds at order 500, houses each; the room's guards,
+// hired through the game, stand at their post; everyone stands on the
+// ground of the level's scene.
+TEST_F(DayHarnessTest, TheOneOClockArrivalInTheGameLoopHousesEveryoneAndTheGuardsStandAtTheirPost)
+{
+    RecordingGame kGame;
+    ASSERT_TRUE(kGame.Init("Orvane Game"));
+    ASSERT_TRUE(kGame.Start());
+    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+    kGame.LoadLevelData();
+    NiSeedRandom(13);
+    CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    CPathableObject* pkCellA = Stand(kGame, {"CellFactory", "cell_double"}, *pkYard, 4 * 40 + 4);
+    CPathableObject* pkCellB = Stand(kGame, {"CellFactory", "cell_double"}, *pkYard, 4 * 40 + 10);
+    ASSERT_TRUE(pkCellA && pkCellB);
+    EXPECT_EQ(pkCellA->GetRequiredLevel(), 0);
+    CPrisonStatistics& kLedger = *kGame.GetStatistics();
+    EXPECT_EQ(kLedger.m_usBeds, 4);
+    EXPECT_EQ(kLedger.m_usBedsTaken, 0);
+    CPathableObject* pkRoom = Stand(kGame, {"AdminRoomFactory", "guard_room"}, *pkYard, 16 * 40 + 16);
+    ASSERT_NE(pkRoom, nullptr);
+    EXPECT_EQ(pkRoom->SpawnStaff(), 2);
+    NiVec3 kPost;
+    ASSERT_NE(pkYard->CellPosition(pkRoom->GetAccessCell(0), kPost, true), nullptr);
+    // Guards in the level's scene on the yard: at their post, or anywhere
+    // on the ground once they go about their work.
+    const auto Guards = [&](bool bAtPost) {
+        int iGuards = 0;
+        for (CAISecurity* pkGuard : People<CAISecurity>())
+        {
+            if (pkGuard->GetHome() != pkRoom)
+                continue;
+            EXPECT_EQ(pkGuard->GetWorld(), kGame.GetWorld());
+            EXPECT_EQ(pkGuard->GetGrid(), pkYard);
+            const NiVec3* pkAt = pkGuard->GetModelPosition();
+            if (pkAt && pkAt->y == kPost.y && (!bAtPost || (pkAt->x == kPost.x && pkAt->z == kPost.z)))
+                ++iGuards;
+        }
+        return iGuards;
+    };
+    EXPECT_EQ(Guards(true), 2);
+
+    kLedger.m_iOrder = 500;
+    kGame.GetGameClock().m_fMinutes = 12.0f * 60.0f + 58.0f;
+    kGame.SetGameSpeed(1.0f);
+    ASSERT_TRUE(RunTheArrival(kGame, 20 * 120));
+    const std::vector<CAIPrisoner*> kArrived = People<CAIPrisoner>();
+    EXPECT_GE(kArrived.size(), 1u);
+    EXPECT_LE(kArrived.size(), 3u);
+    EXPECT_EQ(kLedger.m_kPrisoners.size(), kArrived.size());
+    EXPECT_TRUE(kGame.GetSpawnManager()->m_kWaitingPrisoners.empty());
+    for (CAIPrisoner* pkPrisoner : kArrived)
+    {
+        EXPECT_TRUE(pkPrisoner->GetHome() == pkCellA || pkPrisoner->GetHome() == pkCellB);
+        EXPECT_EQ(pkPrisoner->GetWorld(), kGame.GetWorld());
+    }
+    EXPECT_EQ(kLedger.m_usBedsTaken, kArrived.size());
+
+    // They walk the road off, on the ground.
+    bool bOnTheGround = true;
+    bool bOnTheRoad = true;
+    for (int i = 0; i < 20 * 120 && bOnTheRoad; ++i)
+    {
+        kGame.StepSimulation(FRAME);
+        bOnTheRoad = false;
+        for (CAIPrisoner* pkPrisoner : kArrived)
+        {
+            const COrvaneAICharacterController* pkActive = pkPrisoner->GetActiveController();
+            bOnTheRoad = bOnTheRoad || (pkActive && pkActive->GetName() && std::string(pkActive->GetName()) == "spawn");
+            bOnTheGround = bOnTheGround && std::fabs(pkPrisoner->GetModelPosition()->y) < 1e-3f;
+        }
+    }
+    EXPECT_FALSE(bOnTheRoad);
+    EXPECT_TRUE(bOnTheGround);
+    EXPECT_EQ(Guards(false), 2);
+    kGame.ResetGame();
+}
+
+// A save whose person counter is lower than a loaded person's number (an
+// older or edited file): the loaded game numbers the people it makes next,
+// in its own loop, above everyone loaded.
+TEST_F(DayHarnessTest, ALoadedGameNumbersItsNewPeopleAboveEveryLoadedOne)
+{
+    RecordingGame kGame;
+    ASSERT_TRUE(kGame.Init("Orvane Game"));
+    ASSERT_TRUE(kGame.Start());
+    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+    kGame.LoadLevelData();
+    NiSeedRandom(41);
+    ASSERT_TRUE(Build(kGame));
+    kGame.SetGameSpeed(SPEED);
+    for (int i = 0; i < 20; ++i)
+        kGame.StepSimulation(FRAME);
+    const auto Numbers = [] {
+        std::vector<int> kNumbers;
+        for (CGameCharacter* pkPerson : People<CGameCharacter>())
+            kNumbers.push_back(pkPerson->GetStats().m_usPersonNumber);
+        std::sort(kNumbers.begin(), kNumbers.end());
+        return kNumbers;
+    };
+    const std::vector<int> kSavedNumbers = Numbers();
+    ASSERT_GT(kSavedNumbers.size(), 12u);
+    const int iHighest = kSavedNumbers.back();
+    ASSERT_EQ(kGame.GetPersonCounter(), iHighest + 1);
+
+    std::filesystem::create_directories("maps");
+    ASSERT_TRUE(kGame.SaveGame("maps/people.fds"));
+    std::string kBytes = ReadFileBytes("maps/people.fds");
+    // <WORLD>, the level, the counter.
+    const std::string kWorld = "<WORLD>\r\n0\r\n" + std::to_string(iHighest + 1) + "\r\n";
+    const std::size_t uiAt = kBytes.find(kWorld);
+    ASSERT_NE(uiAt, std::string::npos);
+    kBytes.replace(uiAt, kWorld.size(), "<WORLD>\r\n0\r\n1\r\n");
+    WriteFileBytes("maps/people.fds", kBytes);
+
+    kGame.ResetGame();
+    ASSERT_TRUE(kGame.LoadGame("maps/people.fds"));
+    EXPECT_EQ(Numbers(), kSavedNumbers);
+    EXPECT_EQ(kGame.GetPersonCounter(), iHighest + 1);
+
+    // The day's arrival, through the game's own frames.
+    kGame.GetStatistics()->m_iOrder = 500;
+    kGame.GetGameClock().m_fMinutes = 12.0f * 60.0f + 58.0f;
+    kGame.SetGameSpeed(1.0f);
+    ASSERT_TRUE(RunTheArrival(kGame, 20 * 120));
+    const std::vector<int> kNow = Numbers();
+    ASSERT_GT(kNow.size(), kSavedNumbers.size());
+    EXPECT_EQ(std::adjacent_find(kNow.begin(), kNow.end()), kNow.end());
+    for (std::size_t i = kSavedNumbers.size(); i < kNow.size(); ++i)
+        EXPECT_GT(kNow[i], iHighest);
+    EXPECT_EQ(kGame.GetPersonCounter(), kNow.back() + 1);
+    kGame.ResetGame();
+}
+} // namespace
