@@ -16,6 +16,9 @@ NiImplementTypeInfo(NiBinaryShader, NiD3DShader)
 
 namespace
 {
+// Constants whose value is the running time.
+constexpr const char* TIME_NAMES[] = {"time", "sin_time", "cos_time", "tan_time", "time_sin_cos_tan"};
+
 // Object flag that keeps a branch in the selective update.
 constexpr std::uint16_t SELECTIVE_UPDATE = NiAVObject::SELECTIVE_UPDATE;
 
@@ -51,23 +54,11 @@ void NiBinaryShader::SetPassUserDefinedDataSet(std::uint32_t uiPass, NSBUserDefi
     m_kPassUserData[uiPass] = pkSet;
 }
 
-bool NiBinaryShader::IsTimeConstantName(const char* pcKey)
-{
-    if (pcKey == nullptr)
-        return false;
-    for (const char* pcName : {"time", "sin_time", "cos_time", "tan_time", "time_sin_cos_tan"})
-    {
-        if (std::strcmp(pcKey, pcName) == 0)
-            return true;
-    }
-    return false;
-}
-
 bool NiBinaryShader::MapUsesTime(const NiD3DShaderConstantMap* pkMap)
 {
     if (pkMap == nullptr)
         return false;
-    for (const char* pcName : {"time", "sin_time", "cos_time", "tan_time", "time_sin_cos_tan"})
+    for (const char* pcName : TIME_NAMES)
     {
         if (pkMap->GetEntry(pcName) != nullptr)
             return true;

@@ -63,10 +63,8 @@ public:
     }
     void SetPassUserDefinedDataSet(std::uint32_t uiPass, NSBUserDefinedDataSet* pkSet);
 
-    // Constant names whose value is the running time.
-    [[nodiscard]] static bool IsTimeConstantName(const char* pcKey);
-
 protected:
+    // Whether a map of the shader or of a pass reads the running time.
     [[nodiscard]] bool UsesTime() const;
     static bool MapUsesTime(const NiD3DShaderConstantMap* pkMap);
 

@@ -357,3 +357,55 @@ TEST_F(NiBinaryShaderTest, SkinnedPartitionsOfABigPaletteBlendThroughThePrograms
     EXPECT_EQ(VertexBlends(), std::vector<std::uint32_t>{gfx::D3DVBF_1WEIGHTS});
     pkDevice->SetCallRecording(false);
 }
+
+TEST_F(NiBinaryShaderTest, ABatchSetsShaderThenPassStatesAndRestoresThemInReverse)
+{
+    constexpr std::uint32_t LANG_ZWRITEENABLE = 7;
+    constexpr std::uint32_t LANG_DITHERENABLE = 8;
+    m_pkImplementation->GetRenderStateGroup()->SetState(LANG_ZFUNC, 6, true); // GREATEREQUAL, saved
+    NSBPass* pkPass0 = m_pkImplementation->GetPass(0, true);
+    pkPass0->GetRenderStateGroup()->SetState(LANG_ZWRITEENABLE, 0, true);
+    pkPass0->GetStage(0, true)->GetTextureStageGroup()->SetState(0, 3, false); // COLOROP MODULATE
+    m_pkImplementation->GetPass(1, true)->GetRenderStateGroup()->SetState(LANG_DITHERENABLE, 1, true);
+    NiBinaryShaderPtr spBuilt = Build();
+    ASSERT_NE(spBuilt, nullptr);
+    ASSERT_TRUE(spBuilt->Initialize(m_spRenderer));
+
+    gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    // Known values before the batch.
+    NiD3DRenderState* pkCache = m_spRenderer->GetRenderState();
+    pkCache->SetRenderState(gfx::D3DRS_ZFUNC, gfx::D3DCMP_ALWAYS);
+    pkCache->SetRenderState(gfx::D3DRS_ZWRITEENABLE, 1);
+    pkCache->SetRenderState(gfx::D3DRS_DITHERENABLE, 0);
+    pkCache->SetTextureStageState(0, gfx::D3DTSS_COLOROP, gfx::D3DTOP_SELECTARG1);
+    pkDevice->SetCallRecording(true);
+    pkDevice->ClearStateCalls();
+    const NiXform kWorld;
+    const NiBoundSphere kBound;
+    std::uint32_t uiPasses = 0;
+    ASSERT_EQ(spBuilt->PreProcessPipeline(nullptr, nullptr, nullptr, nullptr, nullptr, kWorld, kBound), 0u);
+    for (std::uint32_t uiLeft = spBuilt->FirstPass(); uiLeft != 0; uiLeft = spBuilt->NextPass())
+    {
+        spBuilt->SetupRenderingPass(nullptr, nullptr, nullptr, nullptr, nullptr, kWorld, kBound);
+        ++uiPasses;
+    }
+    spBuilt->PostProcessPipeline(nullptr, nullptr, nullptr, nullptr, nullptr, kWorld, kBound);
+    EXPECT_EQ(uiPasses, 2u);
+
+    std::vector<std::string> kCalls;
+    for (const gfx::StateCall& k : pkDevice->StateCalls())
+    {
+        if (k.kind == gfx::StateCall::Kind::SetRenderState &&
+            (k.index == gfx::D3DRS_ZFUNC || k.index == gfx::D3DRS_ZWRITEENABLE || k.index == gfx::D3DRS_DITHERENABLE))
+            kCalls.push_back("RS " + std::to_string(k.index) + "=" + std::to_string(k.value));
+        else if (k.kind == gfx::StateCall::Kind::SetTextureStageState && k.index == 0 &&
+                 k.type == gfx::D3DTSS_COLOROP)
+            kCalls.push_back("TS0 COLOROP=" + std::to_string(k.value));
+    }
+    pkDevice->SetCallRecording(false);
+    // The shader's state first and restored last; each pass's states and
+    // stages inside, restored when the next pass begins (which has no
+    // stages, so stage 0 is switched off).
+    EXPECT_EQ(kCalls, (std::vector<std::string>{"RS 23=7", "RS 14=0", "TS0 COLOROP=4", "RS 14=1", "RS 26=1",
+                                                "TS0 COLOROP=1", "RS 26=0", "RS 23=8"}));
+}
