@@ -15,6 +15,7 @@
 #include "engine/scene/NiTriShape.h"
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDdsWriter.h"
+#include "tools/COrvaneDemoShader.h"
 #include "tools/COrvaneTgaWriter.h"
 
 #include <cstdio>
@@ -228,6 +229,8 @@ NiRefPtr<NiNode> Build()
     NiTriShape* pkFloor = MakeFloor();
     pkFloor->AttachProperty(Material(FLOOR_MATERIAL));
     pkFloor->AttachProperty(Texturing(FLOOR_IMAGE, false));
+    // Drawn by the shader the demo description compiles to at start.
+    pkFloor->SetShader(new NiShader(DEMO_DESCRIBED_SHADER_NAME, 0));
     pkTurntable->AttachChild(pkFloor);
 
     // The point light reaches the box alone.

@@ -97,8 +97,8 @@ bool WriteDemoShaderDescription(const std::string& kFolder)
 {
     // Compiled into "OrvaneDemoFixedFunction.NSB" at each start.
     static const char s_acText[] =
-        "// Fixed-function material of the demo data: the base map lit by the\n"
-        "// vertex colour, blended over what is behind it.\n"
+        "// Fixed-function material of the demo data's floor: the base map\n"
+        "// lit by the vertex colour.\n"
         "NSFShader OrvaneDemoFixedFunction\n"
         "{\n"
         "    \"Base map times diffuse, no programs\"\n"
@@ -131,10 +131,7 @@ bool WriteDemoShaderDescription(const std::string& kFolder)
         "            {\n"
         "                ZEnable = ZB_True\n"
         "                ZWriteEnable = TRUE\n"
-        "                AlphaBlendEnable = TRUE\n"
-        "                SrcBlend = SrcAlpha\n"
-        "                DestBlend = InvSrcAlpha\n"
-        "                CullMode = CCW\n"
+        "                AlphaBlendEnable = FALSE\n"
         "            }\n"
         "            Stage 0 Base\n"
         "            {\n"

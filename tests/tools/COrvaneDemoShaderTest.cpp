@@ -1,5 +1,8 @@
 #include "tools/COrvaneDemoShader.h"
 
+#include "engine/core/NiObjectStream.h"
+#include "engine/scene/NiGeometry.h"
+#include "engine/scene/NiNode.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "engine/shaders/nsb/NSBShaderLib.h"
 #include "engine/shaders/nsb/NiShaderLibraryDesc.h"
@@ -10,12 +13,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 namespace
 {
 class COrvaneDemoShaderTest : public demotest::EngineFolderTest
 {
 protected:
-    COrvaneDemoShaderTest() : EngineFolderTest("shader", {}) {}
+    COrvaneDemoShaderTest() : EngineFolderTest("shader", {.m_bRenderImage = true, .m_bRender = true}) {}
     void SetUp() override
     {
         EngineFolderTest::SetUp();
@@ -66,6 +73,27 @@ TEST_F(COrvaneDemoShaderTest, ShaderStartUpInTheDemoDataFindsTheDemoShader)
     ASSERT_NE(pkDescribed->GetPackingDef("PosNormUV", false), nullptr);
     EXPECT_TRUE(pkDescribed->GetPackingDef("PosNormUV", false)->GetFixedFunction());
     EXPECT_EQ(pkDescribed->GetPlatformFlags(), 2u);
+
+    // The demo scene's floor names it.
+    NiObjectStream kScene;
+    ASSERT_TRUE(kScene.LoadFile("models/demo.nif"));
+    std::vector<NiGeometry*> kUsers;
+    std::function<void(NiAVObject*)> Walk = [&](NiAVObject* pkObject) {
+        if (auto* pkGeometry = NiDynamicCast<NiGeometry>(pkObject))
+        {
+            if (pkGeometry->GetShader() != nullptr && pkGeometry->GetShader()->GetName() != nullptr &&
+                std::string(pkGeometry->GetShader()->GetName()) == DEMO_DESCRIBED_SHADER_NAME)
+                kUsers.push_back(pkGeometry);
+        }
+        if (auto* pkNode = NiDynamicCast<NiNode>(pkObject))
+            for (std::uint32_t ui = 0; ui < pkNode->GetChildCount(); ++ui)
+                if (pkNode->GetAt(ui) != nullptr)
+                    Walk(pkNode->GetAt(ui));
+    };
+    for (std::uint32_t ui = 0; ui < kScene.GetObjectCount(); ++ui)
+        Walk(NiDynamicCast<NiAVObject>(kScene.GetObjectAt(ui)));
+    EXPECT_EQ(kUsers.size(), 1u);
+    kScene.RemoveAllTopObjects();
     testing::internal::CaptureStderr();
     NiD3DShaderFactory::GetD3DShaderFactory()->RemoveAllLibraries();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Releasing Binary Shaders!\n");
