@@ -2,6 +2,7 @@
 
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/shaders/framework/NiShaderFactory.h"
+#include "engine/shaders/effect/NiD3DXEffectShaderLib.h"
 #include "engine/shaders/nsb/NSBShaderLib.h"
 #include "engine/shaders/nsf/NSFParserLib.h"
 
@@ -57,7 +58,15 @@ bool COrvaneShaderFactory::CreateShaderLibraryEntry(const char* pcLibrary, NiRen
         *ppkLibrary = nullptr;
     if (ppkLibrary == nullptr || pcLibrary == nullptr)
         return false;
-    // The effect library joins here as it is built.
+    if (std::strcmp(pcLibrary, "NiD3DXEffectShaderLib.nl9") == 0)
+    {
+        NiD3DXEffectShaderLib* pkLibrary =
+            NiD3DXEffectShaderLib::Create(pkRenderer, uiDirectoryCount, ppcDirectories, bRecurse);
+        if (pkLibrary == nullptr)
+            return false;
+        *ppkLibrary = pkLibrary;
+        return true;
+    }
     if (std::strcmp(pcLibrary, "NSBShaderLib.nl9") == 0)
     {
         NSBShaderLib* pkLibrary = NSBShaderLib::Create(uiDirectoryCount, ppcDirectories, bRecurse);

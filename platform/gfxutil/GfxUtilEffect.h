@@ -58,8 +58,6 @@ constexpr std::uint32_t D3DXPT_VOID = 0, D3DXPT_BOOL = 1, D3DXPT_INT = 2, D3DXPT
 // Begin flags (D3DXFX_DONOTSAVESTATE, _DONOTSAVESHADERSTATE, _DONOTSAVESAMPLERSTATE)
 constexpr std::uint32_t D3DXFX_DONOTSAVESTATE = 1, D3DXFX_DONOTSAVESHADERSTATE = 2,
                         D3DXFX_DONOTSAVESAMPLERSTATE = 4;
-// D3DX_DEFAULT (sizes and levels taken from the file)
-constexpr std::uint32_t D3DX_DEFAULT = 0xFFFFFFFFu;
 
 struct D3DXMACRO {
     const char* Name;

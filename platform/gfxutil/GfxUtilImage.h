@@ -13,7 +13,9 @@ namespace gfx {
 
 // File kinds of the image information (the published numbering).
 constexpr std::uint32_t D3DXIFF_BMP = 0; // D3DXIFF_BMP
-constexpr std::uint32_t D3DXIFF_TGA = 3; // D3DXIFF_TGA
+constexpr std::uint32_t D3DXIFF_JPG = 1; // D3DXIFF_JPG
+constexpr std::uint32_t D3DXIFF_TGA = 2; // D3DXIFF_TGA
+constexpr std::uint32_t D3DXIFF_PNG = 3; // D3DXIFF_PNG
 constexpr std::uint32_t D3DXIFF_DDS = 4; // D3DXIFF_DDS
 
 struct D3DXIMAGE_INFO {
@@ -25,6 +27,9 @@ struct D3DXIMAGE_INFO {
     std::uint32_t ResourceType = 0; // D3DRTYPE_TEXTURE, _CUBETEXTURE or _VOLUMETEXTURE
     std::uint32_t ImageFileFormat = 0;
 };
+
+// D3DX_DEFAULT (sizes and levels taken from the file)
+constexpr std::uint32_t D3DX_DEFAULT = 0xFFFFFFFFu;
 
 constexpr HRESULT D3DXERR_INVALIDDATA = MakeResult(0x88760B59u); // D3DXERR_INVALIDDATA
 

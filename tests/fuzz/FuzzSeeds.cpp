@@ -47,6 +47,7 @@
 #include "tests/engine/render/image/ImageFileBytes.h"
 #include "tests/platform/gfxutil/DdsFixture.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/TestPng.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoLauncher.h"
@@ -918,6 +919,20 @@ void EffectSeeds(SeedFolder& kFolder)
         kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));
 }
 
+// Small PNG files (stored deflate blocks) and a baseline JPEG header cut short.
+void EffectTextureSeeds(SeedFolder& kFolder)
+{
+    const fs::path kTemp = fs::temp_directory_path() / "orvane_seed_effect_texture.png";
+    const std::vector<std::uint8_t> kRgb = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9, 80, 90, 100, 1, 2, 3};
+    if (test_png::WriteRgb(kTemp.string(), 3, 2, kRgb))
+        kFolder.AddFile(kTemp);
+    if (test_png::WriteRgb(kTemp.string(), 1, 1, {7, 8, 9}))
+        kFolder.AddFile(kTemp);
+    fs::remove(kTemp);
+    kFolder.Add({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00,
+                 0x01, 0x00, 0x00, 0xFF, 0xD9});
+}
+
 int main(int iArgs, char** ppcArgs)
 {
     if (iArgs != 2)
@@ -952,6 +967,8 @@ int main(int iArgs, char** ppcArgs)
         ShaderAssemblySeeds(kShaders);
         SeedFolder kEffects(kRoot, "fuzz_effect");
         EffectSeeds(kEffects);
+        SeedFolder kEffectTextures(kRoot, "fuzz_effect_texture");
+        EffectTextureSeeds(kEffectTextures);
         SeedFolder kSgi(kRoot, "fuzz_image_sgi");
         SgiSeeds(kSgi);
         SeedFolder kFont(kRoot, "fuzz_font");

@@ -6,6 +6,7 @@ namespace
 {
 NiLibraryRegistrationCounter s_kRegistration;
 bool s_bStarted = false;
+NiD3DShaderLibraryStatics::ReleaseFunction s_apfnReleases[3] = {nullptr, nullptr, nullptr};
 
 void StartupEntry()
 {
@@ -33,9 +34,12 @@ bool NiD3DShaderLibraryStatics::Startup()
 
 void NiD3DShaderLibraryStatics::Shutdown()
 {
-    // The effect library's global objects are released here once it exists.
-    if (s_bStarted)
-        s_bStarted = false;
+    if (!s_bStarted)
+        return;
+    s_bStarted = false;
+    for (NiD3DShaderLibraryStatics::ReleaseFunction pfnRelease : s_apfnReleases)
+        if (pfnRelease != nullptr)
+            pfnRelease();
 }
 
 bool NiD3DShaderLibraryStatics::IsStarted()
@@ -47,4 +51,12 @@ void NiD3DShaderLibraryStatics::Reset()
 {
     s_kRegistration.Reset();
     s_bStarted = false;
+}
+
+void NiD3DShaderLibraryStatics::SetEffectReleases(ReleaseFunction pfnPalette, ReleaseFunction pfnFileList,
+                                                  ReleaseFunction pfnFactory)
+{
+    s_apfnReleases[0] = pfnPalette;
+    s_apfnReleases[1] = pfnFileList;
+    s_apfnReleases[2] = pfnFactory;
 }

@@ -13,4 +13,11 @@ public:
     [[nodiscard]] static bool IsStarted();
     // Back to a fresh process (tests).
     static void Reset();
+
+    // The effect library's releases, run by Shutdown in this order: the
+    // shared bone palette, the effect file list, the effect factory. Null
+    // entries are skipped.
+    using ReleaseFunction = void (*)();
+    static void SetEffectReleases(ReleaseFunction pfnPalette, ReleaseFunction pfnFileList,
+                                  ReleaseFunction pfnFactory);
 };
