@@ -1,11 +1,16 @@
 #pragma once
 
+#include "engine/scene/NiSkinPartition.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
 
 #include <cstdint>
 #include <string>
 
 class NSBAttributeTable;
+class NiDX9Renderer;
+class NiGeometry;
+class NiPropertySet;
+class NiSkinInstance;
 
 // What one effect parameter is, read once from the effect: an engine value,
 // an attribute (global or per object) or a texture.
@@ -92,6 +97,18 @@ public:
     // False when the parameter cannot be used (a texture without file,
     // function or map).
     bool Initialize(const NiD3DXEffectParameterDesc& kDesc, NSBAttributeTable& kTable);
+
+    // A predefined parameter's value for one draw, set into the effect:
+    // transforms from the renderer, skin forms and palettes from the skin,
+    // texture transforms (identity when missing), material colours, series
+    // constants and time. False only for a time value without a float
+    // "ZRB_UpdateTime" on the geometry; other missing inputs set nothing.
+    bool SetParameter(gfx::ID3DXEffect* pkEffect, NiDX9Renderer* pkRenderer, const NiGeometry* pkGeometry,
+                      const NiSkinInstance* pkSkin, const NiSkinPartition::Partition* pkPartition,
+                      const NiPropertySet* pkState);
+    // The bone palette all parameters share; freed at shut-down.
+    static void ReleaseBonePalette();
+    [[nodiscard]] static std::uint32_t GetBonePaletteSize();
 
     // The handle in a compiled effect (GetParameterByName).
     void LinkHandle(gfx::ID3DXBaseEffect* pkEffect);

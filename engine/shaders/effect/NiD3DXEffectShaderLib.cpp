@@ -2,6 +2,7 @@
 
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/shaders/effect/NiD3DXEffectFile.h"
+#include "engine/shaders/effect/NiD3DXEffectParameter.h"
 #include "engine/shaders/framework/NiD3DUtility.h"
 #include "engine/shaders/nsb/NiD3DShaderLibraryStatics.h"
 #include "engine/shaders/nsb/NiShaderLibraryDesc.h"
@@ -37,9 +38,9 @@ NiD3DXEffectShaderLib* NiD3DXEffectShaderLib::Create(NiRenderer* pkRenderer, std
     auto* pkDX9 = NiDynamicCast<NiDX9Renderer>(pkRenderer);
     if (pkDX9 == nullptr)
         return nullptr;
-    // The shut-down releases join the shader libraries' statics (the
-    // shared bone palette has none yet).
-    NiD3DShaderLibraryStatics::SetEffectReleases(nullptr, &NiD3DXEffectShaderLib::ReleaseEffectFileList,
+    // The shut-down releases join the shader libraries' statics.
+    NiD3DShaderLibraryStatics::SetEffectReleases(&NiD3DXEffectParameter::ReleaseBonePalette,
+                                                 &NiD3DXEffectShaderLib::ReleaseEffectFileList,
                                                  &NiD3DXEffectFactory::Shutdown);
     auto* pkLibrary = new NiD3DXEffectShaderLib();
     pkLibrary->SetRenderer(pkDX9);

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 using namespace gfx;
 
 namespace {
@@ -215,7 +217,7 @@ TEST(GfxUtilEffectReadTest, ProblemsAreReportedAsFileLineText) {
 }
 
 TEST(GfxUtilEffectReadTest, ThePreprocessorIncludesDefinesAndChooses) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "gfxutil_effect_pp";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("gfxutil_effect_pp_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "Inc");
     std::ofstream(dir / "Inc" / "common.fxh") << "#define SIZE 3\n#include \"deeper.fxh\"\nfloat FromInclude;\n";
@@ -724,7 +726,7 @@ TEST_P(GfxUtilEffectDeviceTest, WithoutAManagerTheDeviceIsSetAndRestored) {
 
 TEST_P(GfxUtilEffectDeviceTest, FilesAreFoundThroughTheResolverAndErrorsNameThem) {
     Create();
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "gfxutil_effect_file";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("gfxutil_effect_file_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "Quad.fx") << "float4 c = {1,1,1,1};\ntechnique T { pass { Lighting = false; } }\n";

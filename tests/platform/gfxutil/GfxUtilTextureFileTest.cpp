@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <unistd.h>
 #include <jpeglib.h>
 
 #include <filesystem>
@@ -82,7 +83,12 @@ protected:
     void SetUp() override {
         gfxtest::BackendTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        dir = std::filesystem::temp_directory_path() / (std::string("gfxutil_texfile_") + gfxtest::KindName(GetParam()));
+        // One folder per test and process: ctest runs the tests side by side.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : name)
+            if (c == '/') c = '_';
+        dir = std::filesystem::temp_directory_path() /
+              ("gfxutil_texfile_" + std::to_string(::getpid()) + "_" + name);
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
     }

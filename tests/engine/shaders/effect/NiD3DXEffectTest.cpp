@@ -1,6 +1,13 @@
 #include "engine/shaders/effect/NiD3DXEffectFile.h"
 #include "engine/shaders/effect/NiD3DXEffectParameter.h"
 #include "engine/shaders/effect/NiD3DXEffectShaderLib.h"
+#include "engine/shaders/effect/NiD3DXEffectStateManager.h"
+#include "engine/render/NiDX9RenderState.h"
+#include "engine/scene/NiFloatExtraData.h"
+#include "engine/scene/NiIntegerExtraData.h"
+#include "engine/scene/NiMaterialProperty.h"
+#include "engine/scene/NiPropertySet.h"
+#include "engine/scene/NiTriShape.h"
 #include "engine/shaders/effect/NiD3DXEffectTechnique.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "engine/shaders/framework/NiD3DVertexShaderConstantMap.h"
@@ -10,6 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -358,4 +368,171 @@ TEST_F(EffectTest, AFileReadWithoutADeviceIsCompiledOnTheDeviceLater)
     NiD3DXEffectFactory::SetRenderer(nullptr);
     EXPECT_EQ(pkFile->GetEffect(), nullptr);
     delete pkFile;
+}
+
+// Effect passes set states through the one manager into the renderer's
+// cache: cache and device agree afterwards.
+TEST_F(EffectTest, TheStateManagerKeepsTheCacheTrue)
+{
+    CreateRenderer();
+    NiDX9RenderState* pkCache = m_spRenderer->GetRenderState();
+    gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    EXPECT_EQ(NiD3DXEffectStateManager::GetInstance(nullptr), nullptr);
+    NiD3DXEffectStateManager* pkManager = NiD3DXEffectStateManager::GetInstance(m_spRenderer);
+    ASSERT_NE(pkManager, nullptr);
+    EXPECT_EQ(NiD3DXEffectStateManager::GetInstance(m_spRenderer), pkManager);
+    EXPECT_EQ(pkManager->GetRefCount(), 0u);
+
+    void* pvOut = reinterpret_cast<void*>(1);
+    EXPECT_EQ(pkManager->QueryInterface(gfx::IID_ID3DXEffect, &pvOut), gfx::E_NOINTERFACE);
+    EXPECT_EQ(pvOut, nullptr);
+    ASSERT_EQ(pkManager->QueryInterface(gfx::IID_IUnknown, &pvOut), gfx::D3D_OK);
+    EXPECT_EQ(pvOut, static_cast<gfx::ID3DXEffectStateManager*>(pkManager));
+    EXPECT_EQ(pkManager->GetRefCount(), 1u);
+
+    const std::string kText = "technique T { pass {\n"
+                              "  AlphaBlendEnable = true; SrcBlend = SrcAlpha; DestBlend = InvSrcAlpha;\n"
+                              "  ColorOp[0] = Modulate; MagFilter[1] = Point; AddressU[15] = Mirror; } }\n";
+    gfx::ID3DXEffect* pkEffect = nullptr;
+    ASSERT_EQ(gfx::D3DXCreateEffect(pkDevice, kText.data(), std::uint32_t(kText.size()), nullptr, nullptr, 0, nullptr,
+                                    &pkEffect, nullptr),
+              gfx::D3D_OK);
+    ASSERT_EQ(pkEffect->SetStateManager(pkManager), gfx::D3D_OK);
+    EXPECT_EQ(pkManager->GetRefCount(), 2u);
+    pkManager->Release();
+    EXPECT_EQ(pkManager->GetRefCount(), 1u);
+    std::uint32_t uiPasses = 0;
+    ASSERT_EQ(pkEffect->Begin(&uiPasses, 7), gfx::D3D_OK);
+    ASSERT_EQ(pkEffect->BeginPass(0), gfx::D3D_OK);
+    struct Render
+    {
+        std::uint32_t uiState, uiValue;
+    };
+    for (const Render& k : {Render{gfx::D3DRS_ALPHABLENDENABLE, 1}, Render{gfx::D3DRS_SRCBLEND, gfx::D3DBLEND_SRCALPHA},
+                            Render{gfx::D3DRS_DESTBLEND, gfx::D3DBLEND_INVSRCALPHA}})
+    {
+        std::uint32_t uiDevice = 0;
+        ASSERT_EQ(pkDevice->GetRenderState(k.uiState, &uiDevice), gfx::D3D_OK);
+        EXPECT_EQ(uiDevice, k.uiValue);
+        EXPECT_EQ(pkCache->GetRenderState(k.uiState), k.uiValue);
+    }
+    std::uint32_t uiDevice = 0;
+    ASSERT_EQ(pkDevice->GetTextureStageState(0, gfx::D3DTSS_COLOROP, &uiDevice), gfx::D3D_OK);
+    EXPECT_EQ(uiDevice, gfx::D3DTOP_MODULATE);
+    EXPECT_EQ(pkCache->GetTextureStageState(0, gfx::D3DTSS_COLOROP), gfx::D3DTOP_MODULATE);
+    ASSERT_EQ(pkDevice->GetSamplerState(1, gfx::D3DSAMP_MAGFILTER, &uiDevice), gfx::D3D_OK);
+    EXPECT_EQ(uiDevice, gfx::D3DTEXF_POINT);
+    EXPECT_EQ(pkCache->GetSamplerState(1, gfx::D3DSAMP_MAGFILTER - 1), gfx::D3DTEXF_POINT);
+    ASSERT_EQ(pkDevice->GetSamplerState(15, gfx::D3DSAMP_ADDRESSU, &uiDevice), gfx::D3D_OK);
+    EXPECT_EQ(uiDevice, gfx::D3DTADDRESS_MIRROR);
+    ASSERT_EQ(pkEffect->EndPass(), gfx::D3D_OK);
+    ASSERT_EQ(pkEffect->End(), gfx::D3D_OK);
+
+    // Registers the cache does not have: refused as an invalid call.
+    const float afValue[4] = {1, 2, 3, 4};
+    const std::int32_t aiValue[4] = {1, 2, 3, 4};
+    NiDX9ShaderConstantCache* pkConstants = pkCache->GetShaderConstantCache();
+    const std::uint32_t uiFloats =
+        pkConstants->GetRegisterCount(NiD3DShaderConstantCache::KIND_FLOAT, NiD3DShaderConstantCache::STAGE_PIXEL);
+    EXPECT_EQ(pkManager->SetVertexShaderConstantF(100000, afValue, 1), gfx::D3DERR_INVALIDCALL);
+    EXPECT_EQ(pkManager->SetPixelShaderConstantF(uiFloats, afValue, 1), gfx::D3DERR_INVALIDCALL);
+    EXPECT_EQ(pkManager->SetPixelShaderConstantB(100000, aiValue, 1), gfx::D3DERR_INVALIDCALL);
+    EXPECT_EQ(pkManager->SetSamplerState(300, gfx::D3DSAMP_ADDRESSU, 1), gfx::D3D_OK); // straight on
+    EXPECT_EQ(pkManager->SetSamplerState(0, 99, 1), gfx::D3D_OK);
+
+    // The last reference goes with the effect; the next request makes a new one.
+    EXPECT_EQ(pkEffect->Release(), 0u);
+    EXPECT_EQ(NiD3DXEffectStateManager::PeekInstance(), nullptr);
+}
+
+// Predefined values per draw, read back from the effect.
+TEST_F(EffectTest, PredefinedValuesAreSetPerDraw)
+{
+    CreateRenderer();
+    const std::string kText = "float4x4 W : World; float4x4 WT : WorldTranspose; float4x4 IV : ViewI;\n"
+                              "float4 D : MaterialDiffuse; float P : MaterialPower; float4 S : TaylorSin;\n"
+                              "float4 C : TaylorCos; float T : time; float4 SCT : time_sin_cos_tan;\n"
+                              "float4x4 TB : TexTransformBase; float4x4 TD : TexTransformDecal < int NTMIndex = 2; >;\n"
+                              "float4 E : EyePos;\n"
+                              "technique X { pass { } }\n";
+    gfx::ID3DXEffect* pkEffect = nullptr;
+    ASSERT_EQ(gfx::D3DXCreateEffect(m_spRenderer->GetD3DDevice(), kText.data(), std::uint32_t(kText.size()), nullptr,
+                                    nullptr, 0, nullptr, &pkEffect, nullptr),
+              gfx::D3D_OK);
+    NSBAttributeTable kTable;
+    std::uint32_t uiMap = 0;
+    std::vector<std::unique_ptr<NiD3DXEffectParameter>> kParameters;
+    for (std::uint32_t ui = 0; pkEffect->GetParameter(nullptr, ui); ++ui)
+    {
+        NiD3DXEffectParameterDesc kDesc;
+        ASSERT_TRUE(NiD3DXEffectParameter::DescribeParameter(pkEffect, pkEffect->GetParameter(nullptr, ui), uiMap, kDesc));
+        ASSERT_EQ(kDesc.m_uiKind, NiD3DXEffectParameterDesc::KIND_PREDEFINED) << kDesc.m_kName;
+        kParameters.push_back(std::make_unique<NiD3DXEffectParameter>());
+        ASSERT_TRUE(kParameters.back()->Initialize(kDesc, kTable));
+        kParameters.back()->LinkHandle(pkEffect);
+    }
+    auto* pkVertex = new NiVec3[3]{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    auto* pusList = new std::uint16_t[3]{0, 1, 2};
+    NiRefPtr<NiTriShape> spShape =
+        new NiTriShape(new NiTriShapeData(3, pkVertex, nullptr, nullptr, nullptr, 0, 0, 1, pusList));
+    NiRefPtr<NiPropertySet> spState = new NiPropertySet();
+    NiRefPtr<NiMaterialProperty> spMaterial = new NiMaterialProperty();
+    spMaterial->SetDiffuseColor(NiColorRGB(0.25f, 0.5f, 0.75f));
+    spMaterial->SetAlpha(0.5f);
+    spMaterial->SetShineness(12.0f);
+    spState->SetProperty(spMaterial);
+
+    // Without "ZRB_UpdateTime" the time values fail; the others succeed.
+    for (const auto& p : kParameters)
+        EXPECT_EQ(p->SetParameter(pkEffect, m_spRenderer, spShape, nullptr, nullptr, spState), !p->IsTimeValue())
+            << p->GetName();
+    auto* pkTime = new NiFloatExtraData(0.5f);
+    pkTime->SetName("ZRB_UpdateTime");
+    ASSERT_TRUE(spShape->AddExtraData(pkTime));
+    for (const auto& p : kParameters)
+        EXPECT_TRUE(p->SetParameter(pkEffect, m_spRenderer, spShape, nullptr, nullptr, spState)) << p->GetName();
+
+    gfx::D3DXMATRIX kM, kWorld = m_spRenderer->GetD3DModel();
+    ASSERT_EQ(pkEffect->GetMatrix("W", &kM), gfx::D3D_OK);
+    EXPECT_EQ(std::memcmp(&kM, &kWorld, sizeof(kM)), 0);
+    ASSERT_EQ(pkEffect->GetMatrixTranspose("WT", &kM), gfx::D3D_OK); // set transposed: reads back as written
+    EXPECT_EQ(std::memcmp(&kM, &kWorld, sizeof(kM)), 0);
+    gfx::D3DXVECTOR4 kV;
+    ASSERT_EQ(pkEffect->GetVector("D", &kV), gfx::D3D_OK);
+    EXPECT_EQ(kV.y, 0.5f);
+    EXPECT_EQ(kV.w, 0.5f);
+    float f = 0;
+    ASSERT_EQ(pkEffect->GetFloat("P", &f), gfx::D3D_OK);
+    EXPECT_EQ(f, 12.0f);
+    ASSERT_EQ(pkEffect->GetVector("S", &kV), gfx::D3D_OK);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(kV.y), 0xBE257EB5u);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(kV.w), 0xB9500C47u);
+    ASSERT_EQ(pkEffect->GetVector("C", &kV), gfx::D3D_OK);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(kV.w), 0x37D00D01u);
+    ASSERT_EQ(pkEffect->GetFloat("T", &f), gfx::D3D_OK);
+    EXPECT_EQ(f, 0.5f);
+    ASSERT_EQ(pkEffect->GetVector("SCT", &kV), gfx::D3D_OK);
+    EXPECT_EQ(kV.x, std::sin(0.5f));
+    EXPECT_EQ(kV.w, 0.5f);
+    // Missing maps give identity.
+    ASSERT_EQ(pkEffect->GetMatrix("TD", &kM), gfx::D3D_OK);
+    EXPECT_EQ(kM.m[0][0], 1.0f);
+    EXPECT_EQ(kM.m[3][3], 1.0f);
+    ASSERT_EQ(pkEffect->GetVector("E", &kV), gfx::D3D_OK);
+    EXPECT_EQ(kV.x, 0.0f); // eye values set nothing
+
+    // A time of another class is no time.
+    spShape->RemoveExtraData("ZRB_UpdateTime");
+    auto* pkOther = new NiIntegerExtraData(3);
+    pkOther->SetName("ZRB_UpdateTime");
+    ASSERT_TRUE(spShape->AddExtraData(pkOther));
+    for (const auto& p : kParameters)
+    {
+        if (p->IsTimeValue())
+        {
+            EXPECT_FALSE(p->SetParameter(pkEffect, m_spRenderer, spShape, nullptr, nullptr, spState));
+        }
+    }
+    kParameters.clear();
+    EXPECT_EQ(pkEffect->Release(), 0u);
 }

@@ -1,0 +1,240 @@
+// The per-draw values of predefined effect parameters: transforms from the
+// renderer, skinning forms and bone palettes from the skin instance,
+// texture transforms from the texturing property, material colours, the
+// series constants and time.
+
+#include "engine/render/NiDX9Renderer.h"
+#include "engine/scene/NiFloatExtraData.h"
+#include "engine/scene/NiGeometry.h"
+#include "engine/scene/NiMaterialProperty.h"
+#include "engine/scene/NiPropertySet.h"
+#include "engine/scene/NiSkinData.h"
+#include "engine/scene/NiSkinInstance.h"
+#include "engine/scene/NiTexturingProperty.h"
+#include "engine/shaders/effect/NiD3DXEffectParameter.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <vector>
+
+namespace
+{
+// The shared palette: grows to the largest array count met, never shrinks.
+std::vector<gfx::D3DXMATRIX>* s_pkPalette = nullptr;
+
+void InvertOrIdentity(gfx::D3DXMATRIX& kM)
+{
+    if (gfx::D3DXMatrixInverse(&kM, nullptr, &kM) == nullptr)
+        gfx::D3DXMatrixIdentity(&kM);
+}
+
+// The skin's frame to world, as the skin instance places it.
+gfx::D3DXMATRIX SkinWorld(const NiSkinInstance* pkSkin)
+{
+    NiXform kRootWorld;
+    if (pkSkin->GetRootParent() != nullptr)
+        kRootWorld = pkSkin->GetRootParent()->GetWorldTransform();
+    return NiDX9Renderer::XformToD3D(kRootWorld.Multiply(pkSkin->GetSkinData()->GetRootParentToSkin().Invert()));
+}
+
+// A texture map's 2-D transform as a 4 x 4 matrix; identity when missing.
+gfx::D3DXMATRIX TextureTransform(const NiTextureMap* pkMap, bool bInverse)
+{
+    gfx::D3DXMATRIX kMatrix;
+    gfx::D3DXMatrixIdentity(&kMatrix);
+    const NiTextureTransform* pkTransform = pkMap != nullptr ? pkMap->GetTextureTransform() : nullptr;
+    if (pkTransform == nullptr)
+        return kMatrix;
+    const NiMatrix3x3& kT = pkTransform->GetMatrix();
+    float m0 = kT.GetEntry(0, 0), m1 = kT.GetEntry(0, 1), m2 = kT.GetEntry(0, 2);
+    float m3 = kT.GetEntry(1, 0), m4 = kT.GetEntry(1, 1), m5 = kT.GetEntry(1, 2);
+    if (bInverse)
+    {
+        const double fDet = double(m0) * m4 - double(m1) * m3;
+        if (fDet == 0.0 || !std::isfinite(fDet))
+            return kMatrix;
+        const double a = m4 / fDet, b = -m1 / fDet, c = -m3 / fDet, d = m0 / fDet;
+        const double e = -(a * m2 + b * m5), f = -(c * m2 + d * m5);
+        m0 = float(a), m1 = float(b), m2 = float(e), m3 = float(c), m4 = float(d), m5 = float(f);
+    }
+    kMatrix = gfx::D3DXMATRIX{};
+    kMatrix.m[0][0] = m0;
+    kMatrix.m[0][1] = m3;
+    kMatrix.m[1][0] = m1;
+    kMatrix.m[1][1] = m4;
+    kMatrix.m[3][0] = m2;
+    kMatrix.m[3][1] = m5;
+    return kMatrix;
+}
+} // namespace
+
+void NiD3DXEffectParameter::ReleaseBonePalette()
+{
+    delete s_pkPalette;
+    s_pkPalette = nullptr;
+}
+
+std::uint32_t NiD3DXEffectParameter::GetBonePaletteSize()
+{
+    return s_pkPalette ? static_cast<std::uint32_t>(s_pkPalette->size()) : 0;
+}
+
+bool NiD3DXEffectParameter::SetParameter(gfx::ID3DXEffect* pkEffect, NiDX9Renderer* pkRenderer,
+                                         const NiGeometry* pkGeometry, const NiSkinInstance* pkSkin,
+                                         const NiSkinPartition::Partition* pkPartition, const NiPropertySet* pkState)
+{
+    if (pkEffect == nullptr)
+        return true;
+    const gfx::D3DXHANDLE h = GetHandle();
+    const std::uint32_t uiNumber = m_uiPredefined;
+    auto setMatrix = [&](const gfx::D3DXMATRIX& kM, bool bTranspose) {
+        bTranspose ? pkEffect->SetMatrixTranspose(h, &kM) : pkEffect->SetMatrix(h, &kM);
+    };
+
+    if (uiNumber >= 1 && uiNumber <= 24)
+    {
+        if (pkRenderer == nullptr)
+            return true;
+        const gfx::D3DXMATRIX kW = pkRenderer->GetD3DModel(), kV = pkRenderer->GetD3DView(),
+                              kP = pkRenderer->GetD3DProj();
+        gfx::D3DXMATRIX kM;
+        switch (((uiNumber - 1) % 12) / 2)
+        {
+        case 0: kM = kP; break;
+        case 1: kM = kV; break;
+        case 2: kM = kW; break;
+        case 3: gfx::D3DXMatrixMultiply(&kM, &kW, &kV); break;
+        case 4: gfx::D3DXMatrixMultiply(&kM, &kV, &kP); break;
+        default:
+            gfx::D3DXMatrixMultiply(&kM, &kW, &kV);
+            gfx::D3DXMatrixMultiply(&kM, &kM, &kP);
+            break;
+        }
+        if (uiNumber % 2 == 0)
+            InvertOrIdentity(kM);
+        setMatrix(kM, uiNumber >= 13);
+        return true;
+    }
+    if (uiNumber >= 25 && uiNumber <= 32)
+    {
+        if (pkSkin == nullptr || pkSkin->GetSkinData() == nullptr || pkRenderer == nullptr)
+            return true;
+        const gfx::D3DXMATRIX kS = SkinWorld(pkSkin);
+        const gfx::D3DXMATRIX kV = pkRenderer->GetD3DView(), kP = pkRenderer->GetD3DProj();
+        gfx::D3DXMATRIX kM;
+        gfx::D3DXMatrixMultiply(&kM, &kS, &kV);
+        if (uiNumber >= 29)
+            gfx::D3DXMatrixMultiply(&kM, &kM, &kP);
+        const std::uint32_t uiForm = (uiNumber - 25) % 4;
+        if (uiForm == 1 || uiForm == 3)
+            InvertOrIdentity(kM);
+        setMatrix(kM, uiForm >= 2);
+        return true;
+    }
+    if (uiNumber >= 33 && uiNumber <= 36)
+    {
+        if (pkSkin == nullptr || pkPartition == nullptr || pkRenderer == nullptr)
+            return true;
+        std::uint32_t uiMatrices = 0;
+        const gfx::D3DMATRIX* pkBones = pkRenderer->GetBoneMatrices(pkSkin, uiMatrices);
+        const std::uint16_t* pusIndices = pkPartition->m_pusBones.get();
+        if (pkBones == nullptr || pusIndices == nullptr)
+            return true;
+        if (s_pkPalette == nullptr)
+            s_pkPalette = new std::vector<gfx::D3DXMATRIX>();
+        // The palette grows to the larger of the array and the partition,
+        // and is sent for at most the array's count.
+        const std::uint32_t uiBones = pkPartition->m_usBones;
+        const std::uint32_t uiNeed = std::max(m_uiArrayCount, uiBones);
+        if (s_pkPalette->size() < uiNeed)
+            s_pkPalette->resize(uiNeed);
+        const bool bThreeRows = uiNumber == 33 || uiNumber == 35;
+        for (std::uint32_t ui = 0; ui < uiBones; ++ui)
+        {
+            if (pusIndices[ui] >= uiMatrices)
+                return true;
+            gfx::D3DXMATRIX& kOut = (*s_pkPalette)[ui];
+            kOut = pkBones[pusIndices[ui]];
+            if (bThreeRows)
+            {
+                kOut.m[3][0] = kOut.m[3][1] = kOut.m[3][2] = 0.0f;
+                kOut.m[3][3] = 1.0f;
+            }
+        }
+        pkEffect->SetMatrixTransposeArray(h, s_pkPalette->data(), std::min(uiBones, m_uiArrayCount));
+        return true;
+    }
+    if (uiNumber >= 37 && uiNumber <= 68)
+    {
+        const std::uint32_t uiBlock = (uiNumber - 37) / 4, uiForm = (uiNumber - 37) % 4;
+        const auto* pkTexturing =
+            pkState ? NiDynamicCast<NiTexturingProperty>(pkState->GetProperty(NiProperty::TEXTURING)) : nullptr;
+        const NiTextureMap* pkMap = nullptr;
+        if (pkTexturing != nullptr)
+        {
+            const auto uiIndex = static_cast<std::uint32_t>(std::max(m_iMapIndex, 0));
+            if (uiBlock < 6 && uiBlock < pkTexturing->GetMapArrayCount())
+                pkMap = pkTexturing->GetMap(uiBlock);
+            else if (uiBlock == 6 && uiIndex < pkTexturing->GetDecalMapCount() &&
+                     NiTexturingProperty::DECAL_BASE + uiIndex < pkTexturing->GetMapArrayCount())
+                pkMap = pkTexturing->GetMap(NiTexturingProperty::DECAL_BASE + uiIndex);
+            else if (uiBlock == 7 && uiIndex < pkTexturing->GetShaderMapCount())
+                pkMap = pkTexturing->GetArrayMapAt(uiIndex);
+        }
+        setMatrix(TextureTransform(pkMap, uiForm == 1 || uiForm == 3), uiForm >= 2);
+        return true;
+    }
+    if (uiNumber >= 73 && uiNumber <= 77)
+    {
+        const auto* pkMaterial =
+            pkState ? NiDynamicCast<NiMaterialProperty>(pkState->GetProperty(NiProperty::MATERIAL)) : nullptr;
+        if (pkMaterial == nullptr)
+            return true;
+        if (uiNumber == 77)
+        {
+            pkEffect->SetFloat(h, pkMaterial->GetShineness());
+            return true;
+        }
+        const NiColorRGB& kC = uiNumber == 73   ? pkMaterial->GetDiffuseColor()
+                               : uiNumber == 74 ? pkMaterial->GetAmbientColor()
+                               : uiNumber == 75 ? pkMaterial->GetSpecularColor()
+                                                : pkMaterial->GetEmittance();
+        const gfx::D3DXVECTOR4 kV = {kC.r, kC.g, kC.b, pkMaterial->GetAlpha()};
+        pkEffect->SetVector(h, &kV);
+        return true;
+    }
+    if (uiNumber == 80 || uiNumber == 81)
+    {
+        static const std::uint32_t s_auiSin[4] = {0x3F800000u, 0xBE257EB5u, 0x3C088865u, 0xB9500C47u};
+        static const std::uint32_t s_auiCos[4] = {0xBF000000u, 0xBD2AAAAAu, 0xBAB60B61u, 0x37D00D01u};
+        const std::uint32_t* puiBits = uiNumber == 80 ? s_auiSin : s_auiCos;
+        const gfx::D3DXVECTOR4 kV = {std::bit_cast<float>(puiBits[0]), std::bit_cast<float>(puiBits[1]),
+                                     std::bit_cast<float>(puiBits[2]), std::bit_cast<float>(puiBits[3])};
+        pkEffect->SetVector(h, &kV);
+        return true;
+    }
+    if (uiNumber >= 82 && uiNumber <= 86)
+    {
+        const NiExtraData* pkExtra = pkGeometry ? pkGeometry->GetExtraData("ZRB_UpdateTime") : nullptr;
+        if (!NiIsExactKindOf(NiFloatExtraData::TypeInfo(), pkExtra))
+            return false;
+        const float fT = static_cast<const NiFloatExtraData*>(pkExtra)->GetValue();
+        const float fSin = std::sin(fT), fCos = std::cos(fT), fTan = std::tan(fT);
+        switch (uiNumber)
+        {
+        case 82: pkEffect->SetFloat(h, fT); break;
+        case 83: pkEffect->SetFloat(h, fSin); break;
+        case 84: pkEffect->SetFloat(h, fCos); break;
+        case 85: pkEffect->SetFloat(h, fTan); break;
+        default: {
+            const gfx::D3DXVECTOR4 kV = {fSin, fCos, fTan, fT};
+            pkEffect->SetVector(h, &kV);
+            break;
+        }
+        }
+        return true;
+    }
+    // Lights, the eye and unknown numbers set nothing.
+    return true;
+}
