@@ -537,6 +537,7 @@ void NiD3DRenderState::InitTextureStageStates()
             else if (uiStage >= 1 && (k.m_uiState == D3DTSS_COLOROP || k.m_uiState == D3DTSS_ALPHAOP))
                 uiValue = D3DTOP_DISABLE;
             m_akTextureStageStates[uiStage * STAGE_STATES + k.m_uiState] = {uiValue, uiValue};
+            StageStatesChanged();
             if (m_pkD3DDevice9 != nullptr)
                 m_pkD3DDevice9->SetTextureStageState(uiStage, k.m_uiState, uiValue);
         }
@@ -545,6 +546,7 @@ void NiD3DRenderState::InitTextureStageStates()
             // Marked as another value first, so the default reaches the
             // device through the cache.
             m_akSamplerStates[uiStage * SAMPLER_STATES + k.m_uiState] = {k.m_uiValue + 1, k.m_uiValue + 1};
+            StageStatesChanged();
             SetSamplerState(uiStage, k.m_uiState, k.m_uiValue, false);
         }
     }
@@ -597,6 +599,8 @@ void NiD3DRenderState::SetTextureStageState(std::uint32_t uiStage, std::uint32_t
         m_pkD3DDevice9->SetTextureStageState(uiStage, uiState, uiValue);
     if (bSave)
         k.m_uiSaved = k.m_uiCurrent;
+    if (k.m_uiCurrent != uiValue)
+        StageStatesChanged();
     k.m_uiCurrent = uiValue;
 }
 

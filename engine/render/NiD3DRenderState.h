@@ -128,6 +128,10 @@ public:
     virtual void SetTextureStageState(std::uint32_t uiStage, std::uint32_t uiState, std::uint32_t uiValue,
                                       bool bSave = false);
     [[nodiscard]] virtual std::uint32_t GetTextureStageState(std::uint32_t uiStage, std::uint32_t uiState) const;
+    // Takes a new value, unique in the process, whenever a cached texture
+    // stage or sampler state changes: a stage group applied at one value has
+    // nothing to send while the value stays.
+    [[nodiscard]] std::uint64_t GetStageStateSerial() const { return m_uiStageStateSerial; }
     [[nodiscard]] std::uint32_t GetSavedTextureStageState(std::uint32_t uiStage, std::uint32_t uiState) const;
     virtual void SetSamplerState(std::uint32_t, std::uint32_t, std::uint32_t, bool = false) {}
     [[nodiscard]] virtual std::uint32_t GetSamplerState(std::uint32_t, std::uint32_t) const { return 0; }
@@ -244,6 +248,9 @@ protected:
     std::array<CachedState, RENDER_STATES> m_akRenderStates{};
     std::array<CachedState, STAGES * STAGE_STATES> m_akTextureStageStates{};
     std::array<CachedState, SAMPLERS * SAMPLER_STATES> m_akSamplerStates{};
+    void StageStatesChanged() { m_uiStageStateSerial = ++ms_uiStageStateSerials; }
+    std::uint64_t m_uiStageStateSerial = ++ms_uiStageStateSerials;
+    inline static std::uint64_t ms_uiStageStateSerials = 0;
     // Links, not references: the shader or texture owner unbinds through Clear.
     std::array<gfx::IDirect3DBaseTexture9*, STAGES> m_apkTextures{};
     gfx::IDirect3DVertexShader9* m_pkCurrentVertexShader = nullptr;

@@ -192,6 +192,7 @@ void NiDX9RenderState::SetSamplerState(std::uint32_t uiSampler, std::uint32_t ui
     if (bSave)
         k.m_uiSaved = k.m_uiCurrent;
     k.m_uiCurrent = uiValue;
+    StageStatesChanged();
     if (uiState < DEVICE_SAMPLER_STATES && m_pkD3DDevice9 != nullptr)
         m_pkD3DDevice9->SetSamplerState(uiSampler, uiState + 1, uiValue);
 }

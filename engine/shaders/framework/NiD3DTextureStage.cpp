@@ -12,6 +12,7 @@ NiDX9Renderer* NiD3DTextureStage::ms_pkRenderer = nullptr;
 gfx::IDirect3DDevice9* NiD3DTextureStage::ms_pkD3DDevice = nullptr;
 NiD3DRenderState* NiD3DTextureStage::ms_pkRenderState = nullptr;
 std::unique_ptr<NiD3DPool<NiD3DTextureStage>> NiD3DTextureStage::ms_spPool;
+NiD3DTextureStage::DisabledStages NiD3DTextureStage::ms_kDisabled;
 
 namespace
 {
@@ -252,13 +253,21 @@ void NiD3DTextureStage::DisableStagesFrom(std::uint32_t uiFirst)
     if (ms_pkRenderState == nullptr)
         return;
     const std::uint32_t uiBlend = NiD3DPass::GetMaxTextureBlendStages();
+    // The operations stay disabled while no cached stage state changed since
+    // the same call; the textures are checked each time.
+    const bool bOpsDisabled = ms_kDisabled.m_pkState == ms_pkRenderState && ms_kDisabled.m_uiFirst == uiFirst &&
+                              ms_kDisabled.m_uiBlend == uiBlend &&
+                              ms_kDisabled.m_uiSerial == ms_pkRenderState->GetStageStateSerial();
     std::uint32_t ui = uiFirst;
     for (; ui < uiBlend; ++ui)
     {
         ms_pkRenderState->SetTexture(ui, nullptr);
+        if (bOpsDisabled)
+            continue;
         ms_pkRenderState->SetTextureStageState(ui, gfx::D3DTSS_COLOROP, gfx::D3DTOP_DISABLE, false);
         ms_pkRenderState->SetTextureStageState(ui, gfx::D3DTSS_ALPHAOP, gfx::D3DTOP_DISABLE, false);
     }
+    ms_kDisabled = {ms_pkRenderState, ms_pkRenderState->GetStageStateSerial(), uiFirst, uiBlend};
     for (; ui < NiD3DPass::GetMaxSamplers(); ++ui)
         ms_pkRenderState->SetTexture(ui, nullptr);
 }
@@ -273,6 +282,7 @@ void NiD3DTextureStage::SetRenderer(NiDX9Renderer* pkRenderer)
     ms_pkD3DDevice = pkDevice;
     ms_pkRenderer = pkRenderer;
     ms_pkRenderState = pkRenderer != nullptr ? pkRenderer->GetRenderState() : nullptr;
+    ms_kDisabled = DisabledStages();
 }
 
 NiD3DTextureStage* NiD3DTextureStage::GetFreeStage()

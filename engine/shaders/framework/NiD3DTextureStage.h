@@ -118,6 +118,16 @@ private:
     static gfx::IDirect3DDevice9* ms_pkD3DDevice;
     static NiD3DRenderState* ms_pkRenderState;
     static std::unique_ptr<NiD3DPool<NiD3DTextureStage>> ms_spPool;
+    // The last DisableStagesFrom: its cache, the cache's stage serial after
+    // it, its first stage and the blend stages then (SetRenderer forgets it).
+    struct DisabledStages
+    {
+        const NiD3DRenderState* m_pkState = nullptr;
+        std::uint64_t m_uiSerial = 0;
+        std::uint32_t m_uiFirst = 0;
+        std::uint32_t m_uiBlend = 0;
+    };
+    static DisabledStages ms_kDisabled;
 };
 
 // A counted hold on a stage (passes keep these).

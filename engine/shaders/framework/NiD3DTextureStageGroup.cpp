@@ -52,11 +52,13 @@ bool NiD3DTextureStageGroup::StateSets<N>::Get(std::uint32_t uiState, std::uint3
 void NiD3DTextureStageGroup::SetStageState(std::uint32_t uiState, std::uint32_t uiValue, bool bSave)
 {
     m_kStage.Set(uiState, uiValue, bSave);
+    Changed();
 }
 
 void NiD3DTextureStageGroup::SetSamplerState(std::uint32_t uiState, std::uint32_t uiValue, bool bSave)
 {
     m_kSampler.Set(uiState, uiValue, bSave);
+    Changed();
 }
 
 bool NiD3DTextureStageGroup::GetStageState(std::uint32_t uiState, std::uint32_t& uiValue, bool& bSave) const
@@ -72,18 +74,24 @@ bool NiD3DTextureStageGroup::GetSamplerState(std::uint32_t uiState, std::uint32_
 void NiD3DTextureStageGroup::RemoveAllStageStates()
 {
     m_kStage.Clear();
+    Changed();
 }
 
 void NiD3DTextureStageGroup::RemoveAllSamplerStates()
 {
     m_kSampler.Clear();
+    Changed();
 }
 
 std::uint32_t NiD3DTextureStageGroup::SetToDevice(std::uint32_t uiStage) const
 {
     if (ms_pkRenderState == nullptr)
         return 0;
-    if (uiStage < NiD3DPass::GetMaxTextureBlendStages())
+    const std::uint32_t uiBlendStages = NiD3DPass::GetMaxTextureBlendStages();
+    if (m_pkAppliedTo == ms_pkRenderState && m_uiAppliedStage == uiStage && m_uiAppliedBlendStages == uiBlendStages &&
+        m_uiAppliedSerial == ms_pkRenderState->GetStageStateSerial())
+        return 0;
+    if (uiStage < uiBlendStages)
     {
         for (std::uint32_t ui = 0; ui < STAGE_STATES; ++ui)
         {
@@ -100,6 +108,10 @@ std::uint32_t NiD3DTextureStageGroup::SetToDevice(std::uint32_t uiStage) const
         else if (m_kSampler.m_abSaved[ui])
             ms_pkRenderState->SetSamplerState(uiStage, ui, m_kSampler.m_auiSaved[ui], false);
     }
+    m_pkAppliedTo = ms_pkRenderState;
+    m_uiAppliedStage = uiStage;
+    m_uiAppliedBlendStages = uiBlendStages;
+    m_uiAppliedSerial = ms_pkRenderState->GetStageStateSerial();
     return 0;
 }
 
@@ -118,6 +130,7 @@ std::uint32_t NiD3DTextureStageGroup::ReleaseGroup(NiD3DTextureStageGroup* pkGro
         return 0;
     pkGroup->m_kStage.Clear();
     pkGroup->m_kSampler.Clear();
+    pkGroup->Changed();
     ms_spPool->Return(pkGroup);
     return 1;
 }

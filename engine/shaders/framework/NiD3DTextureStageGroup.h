@@ -29,7 +29,9 @@ public:
     void RemoveAllSamplerStates();
     // Stage states (only for a stage below the device's blend stages), then
     // sampler states, ascending, each from the unsaved set when held there.
-    // The cache always gets the save flag false. 0 on success.
+    // The cache always gets the save flag false. 0 on success. Nothing is
+    // sent again to the stage the group was last applied to while the
+    // cache's stage states have not changed since.
     std::uint32_t SetToDevice(std::uint32_t uiStage) const;
 
     [[nodiscard]] std::uint32_t GetSavedStageStateCount() const { return m_kStage.m_uiSavedCount; }
@@ -63,9 +65,16 @@ private:
         void Clear() { *this = StateSets(); }
     };
 
+    void Changed() { m_pkAppliedTo = nullptr; }
+
     std::uint8_t m_bPooled = 0;
     StateSets<STAGE_STATES> m_kStage;
     StateSets<SAMPLER_STATES> m_kSampler;
+    // Where and at which cache serial the group was last applied.
+    mutable const NiD3DRenderState* m_pkAppliedTo = nullptr;
+    mutable std::uint64_t m_uiAppliedSerial = 0;
+    mutable std::uint32_t m_uiAppliedStage = 0;
+    mutable std::uint32_t m_uiAppliedBlendStages = 0;
 
     static NiD3DRenderState* ms_pkRenderState;
     static std::unique_ptr<NiD3DPool<NiD3DTextureStageGroup>> ms_spPool;

@@ -111,6 +111,61 @@ TEST_F(NiD3DTextureStageTest, AStateLivesInOneSetAndIsSentUnsaved)
     EXPECT_EQ(kGroup.GetUnsavedStageStateCount() + kGroup.GetSavedSamplerStateCount(), 0u);
 }
 
+// A group applied again to the same stage may skip its states only while the
+// cache still holds them: every change since, by anyone, is sent again.
+TEST_F(NiD3DTextureStageTest, AGroupAppliedAgainRestoresWhatChangedSinceItsLastApply)
+{
+    NiD3DPass::SetMaxTextureBlendStages(2);
+    NiD3DTextureStageGroup kGroup;
+    kGroup.SetStageState(gfx::D3DTSS_COLOROP, gfx::D3DTOP_MODULATE, false);
+    kGroup.SetSamplerState(0, gfx::D3DTADDRESS_CLAMP, false);
+    auto Op = [this](std::uint32_t uiStage) { return m_pkCache->GetTextureStageState(uiStage, gfx::D3DTSS_COLOROP); };
+    kGroup.SetToDevice(0);
+    EXPECT_EQ(Op(0), gfx::D3DTOP_MODULATE);
+    TakeStageCalls();
+    kGroup.SetToDevice(0);
+    EXPECT_TRUE(TakeStageCalls().empty());
+
+    m_pkCache->SetTextureStageState(0, gfx::D3DTSS_COLOROP, gfx::D3DTOP_ADD, false);
+    kGroup.SetToDevice(0);
+    EXPECT_EQ(Op(0), gfx::D3DTOP_MODULATE);
+    m_pkCache->SetSamplerState(0, 0, gfx::D3DTADDRESS_WRAP, false);
+    kGroup.SetToDevice(0);
+    EXPECT_EQ(m_pkCache->GetSamplerState(0, 0), gfx::D3DTADDRESS_CLAMP);
+    NiD3DTextureStageGroup kOther;
+    kOther.SetStageState(gfx::D3DTSS_COLOROP, gfx::D3DTOP_SELECTARG1, false);
+    kOther.SetToDevice(0);
+    kGroup.SetToDevice(0);
+    EXPECT_EQ(Op(0), gfx::D3DTOP_MODULATE);
+    // Its own change, another stage, fewer blend stages.
+    kGroup.SetStageState(gfx::D3DTSS_COLOROP, gfx::D3DTOP_SUBTRACT, false);
+    kGroup.SetToDevice(0);
+    EXPECT_EQ(Op(0), gfx::D3DTOP_SUBTRACT);
+    kGroup.SetToDevice(1);
+    EXPECT_EQ(Op(1), gfx::D3DTOP_SUBTRACT);
+    m_pkCache->SetTextureStageState(1, gfx::D3DTSS_COLOROP, gfx::D3DTOP_ADD, false);
+    NiD3DPass::SetMaxTextureBlendStages(1);
+    kGroup.SetToDevice(1);
+    EXPECT_EQ(Op(1), gfx::D3DTOP_ADD); // at or above the blend stages: samplers only
+    NiD3DPass::SetMaxTextureBlendStages(2);
+    kGroup.SetToDevice(1);
+    EXPECT_EQ(Op(1), gfx::D3DTOP_SUBTRACT);
+
+    // Disabling from a stage: again after any change above it.
+    NiD3DTextureStage::DisableStagesFrom(1);
+    EXPECT_EQ(Op(1), gfx::D3DTOP_DISABLE);
+    m_pkCache->SetTextureStageState(1, gfx::D3DTSS_ALPHAOP, gfx::D3DTOP_MODULATE, false);
+    NiD3DTextureStage::DisableStagesFrom(1);
+    EXPECT_EQ(m_pkCache->GetTextureStageState(1, gfx::D3DTSS_ALPHAOP), gfx::D3DTOP_DISABLE);
+    gfx::IDirect3DTexture9* pkTexture = nullptr;
+    ASSERT_EQ(m_pkDevice->CreateTexture(4, 4, 1, 0, gfx::D3DFMT_A8R8G8B8, gfx::D3DPOOL_MANAGED, &pkTexture, nullptr),
+              gfx::D3D_OK);
+    m_pkCache->SetTexture(1, pkTexture);
+    NiD3DTextureStage::DisableStagesFrom(1);
+    EXPECT_EQ(m_pkCache->GetTexture(1), nullptr);
+    pkTexture->Release();
+}
+
 TEST_F(NiD3DTextureStageTest, TheSelectorPicksTheMap)
 {
     NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty;
