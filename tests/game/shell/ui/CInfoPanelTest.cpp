@@ -6,7 +6,9 @@
 #include "framework/COrvaneWidget.h"
 #include "game/shell/CCamera.h"
 #include "game/shell/CConditions.h"
+#include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CInterface.h"
+#include "game/shell/ui/CMainPanel.h"
 #include "game/shell/ui/CManagementPanel.h"
 #include "game/shell/ui/CPopUpPanel.h"
 #include "game/simulation/characters/CAIPrisoner.h"
@@ -16,6 +18,7 @@
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorldObject.h"
 #include "game/simulation/objects/CWorld.h"
 #include "tests/game/shell/ui/PanelTestSupport.h"
 
@@ -240,5 +243,43 @@ TEST_F(CInfoPanelTest, OnlyAnIdleGuardAnswersTheDutyButton)
     Click(*pkPopUp, CPopUpPanelCharacter::WIDGET_DUTY);
     EXPECT_TRUE(pkGuard->IsRecallRequested());
     EXPECT_FALSE(Ui().IsCanvasOpen(pkPopUp, false));
+}
+TEST_F(CInfoPanelTest, ABuildingShowsItsFiguresFloorsAndDescriptionUntilItGoes)
+{
+    // A cell block from the build menu, placed in the yard.
+    Click(*Ui().GetMainPanel(), CMainPanel::WIDGET_BUILD);
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetExisting();
+    auto* pkBlock = dynamic_cast<CWorldObject*>(pkPlacement->GetObject());
+    ASSERT_NE(pkBlock, nullptr);
+    NiVec3 kAt;
+    ASSERT_NE(CBlockGridManager::GetInstance()->FindGrid(1)->CellPosition(20 * 40 + 20, kAt, false), nullptr);
+    Frame(600.0f, 300.0f, false);
+    (void)CBlockGridManager::GetInstance()->PickCell(kAt);
+    ASSERT_EQ(pkPlacement->Commit(), 1);
+
+    Ui().ShowPopUp(CInterface::PANEL_BUILDING, pkBlock, -1);
+    auto* pkPopUp = dynamic_cast<CPopUpPanelBuilding*>(Ui().GetPanel(CInterface::PANEL_BUILDING));
+    ASSERT_NE(pkPopUp, nullptr);
+    const CObjectRecord& kRecord = pkBlock->GetRecord();
+    Locale().m_kDrawn.clear();
+    pkPopUp->Draw();
+    EXPECT_TRUE(Locale().Drew(At(*pkPopUp, 64, 170, std::to_string(Game().GetClock().m_usYear + kRecord.m_ausSaved[0]))));
+    EXPECT_TRUE(Locale().Drew(At(*pkPopUp, 64, 186, std::to_string(kRecord.m_usPrice))));
+    EXPECT_TRUE(Locale().Drew(At(*pkPopUp, 64, 201, std::to_string(pkBlock->GetRows() * pkBlock->GetColumns()))));
+    ASSERT_GT(pkBlock->GetFloors().size(), 1u);
+    EXPECT_TRUE(Locale().Drew(At(*pkPopUp, 64, 217, std::to_string(pkBlock->GetFloors().size()))));
+    EXPECT_TRUE(Locale().Drew(At(*pkPopUp, 198, 216, std::to_string(kRecord.m_usAttraction) + "%")));
+    EXPECT_TRUE(Locale().Drew(At(*pkPopUp, 190, 160, std::to_string(pkBlock->SumRoomOccupancy()))));
+    EXPECT_TRUE(Locale().Drew("0 box " + std::to_string(static_cast<int>(pkPopUp->GetX()) + 148) + "," +
+                              std::to_string(static_cast<int>(pkPopUp->GetY()) + 42) + " " +
+                              Locale().GetEntryText(pkBlock->GetDescriptionList(), pkBlock->GetDescriptionEntry())));
+    // Widget 3 does nothing; the close button closes.
+    pkPopUp->OnWidgetEvent(CPopUpPanelBuilding::WIDGET_INERT, COrvaneCanvas::EVENT_PRESSED);
+    EXPECT_TRUE(Ui().IsCanvasOpen(pkPopUp, false));
+
+    CDynamicObjectManager::GetInstance()->DestroyObject(pkBlock, true);
+    EXPECT_FALSE(Ui().IsCanvasOpen(pkPopUp, false));
+    EXPECT_EQ(pkPopUp->GetSubject(), nullptr);
+    Frame(600.0f, 20.0f, false);
 }
 } // namespace
