@@ -97,14 +97,9 @@ void CManagementPanelIcons::OnWidgetEvent(std::int32_t iIndex, std::int32_t iEve
     }
     switch (iEvent)
     {
-    case EVENT_HOVER:
-        if (iIndex != m_sSelected)
-            pkIcon->SetColor(GREY);
-        break;
-    case EVENT_NORMAL:
-        if (iIndex != m_sSelected)
-            pkIcon->SetColor(WHITE);
-        break;
+    // The chosen icon keeps its green through every later pass.
+    case EVENT_HOVER: pkIcon->SetColor(iIndex != m_sSelected ? GREY : GREEN); break;
+    case EVENT_NORMAL: pkIcon->SetColor(iIndex != m_sSelected ? WHITE : GREEN); break;
     case EVENT_PRESSED:
         panel::ConsumeClick(true);
         if (COrvaneWidget* pkOld = m_sSelected != iIndex ? GetWidget(m_sSelected) : nullptr)

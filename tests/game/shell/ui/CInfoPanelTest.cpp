@@ -114,6 +114,22 @@ TEST_F(CInfoPanelTest, TheScenarioIconIsRedAndInertWithoutAScenario)
     EXPECT_TRUE(kPanel.GetChild(CManagementPanel::CHILD_STAFF)->IsActive());
     EXPECT_FALSE(kPanel.GetChild(CManagementPanel::CHILD_SCENARIO)->IsActive());
     EXPECT_EQ(Tint(pkScenario), NiColorRGBA(1.0f, 1.0f, 1.0f, 1.0f));
+    EXPECT_EQ(Tint(pkIcons->GetWidget(CManagementPanel::CHILD_STAFF)), NiColorRGBA(0.0f, 1.0f, 0.0f, 1.0f));
+    Frame(600.0f, 400.0f, false);
+    EXPECT_EQ(Tint(pkIcons->GetWidget(CManagementPanel::CHILD_STAFF)), NiColorRGBA(0.0f, 1.0f, 0.0f, 1.0f));
+}
+
+TEST_F(CInfoPanelTest, ThePanelOpenedFromTheMainPanelTurnsItsPages)
+{
+    Click(*Ui().GetMainPanel(), CMainPanel::WIDGET_MANAGEMENT);
+    CManagementPanel& kPanel = Management();
+    ASSERT_TRUE(Ui().IsCanvasOpen(&kPanel, false));
+    auto* pkIcons = dynamic_cast<CManagementPanelIcons*>(kPanel.GetChild(CManagementPanel::CHILD_ICONS));
+    Click(*pkIcons, CManagementPanel::CHILD_STAFF);
+    EXPECT_TRUE(kPanel.GetChild(CManagementPanel::CHILD_STAFF)->IsActive());
+    EXPECT_FALSE(kPanel.GetChild(CManagementPanel::CHILD_FINANCE)->IsActive());
+    Frame(600.0f, 400.0f, false);
+    EXPECT_EQ(Tint(pkIcons->GetWidget(CManagementPanel::CHILD_STAFF)), NiColorRGBA(0.0f, 1.0f, 0.0f, 1.0f));
 }
 
 TEST_F(CInfoPanelTest, StaffTotalsAndPrisonerFiguresAreDrawnWhereThePagesPlaceThem)
