@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
+#include "tools/COrvaneDemoFrontEnd.h"
 #include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoLauncher.h"
 #include "tools/COrvaneDemoScreens.h"
@@ -118,6 +119,6 @@ bool BuildDemoData(const std::string& kFolder)
            WriteDemoSign(kFolder + "/models") && WriteDemoProps(kFolder) && WriteDemoInterface(kFolder) && WriteDemoPanels(kFolder) &&
            WriteDemoInfoPanels(kFolder) &&
            WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder) &&
-           WriteDemoTexts(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder) &&
+           WriteDemoTexts(kFolder) && WriteDemoFrontEnd(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder) &&
            WriteDemoShader(kFolder + "/models") && WriteDemoShaderDescription(kFolder + "/models");
 }

@@ -187,11 +187,11 @@ bool WriteDemoPanels(const std::string& kFolder)
     bOk = bOk && WriteButtonPanel(kFolder, "images/confirm/confirm", 184, 140, {{20, 110, 60, 24}, {104, 110, 60, 24}});
     bOk = bOk && WriteButtonPanel(kFolder, "images/panels/management/finance", 260, 170,
                                   {{5, 145, 60, 20}, {70, 145, 60, 20}});
-    for (const char* pcBase :
-         {"images/panels/management/management", "images/panels/options/options", "images/panels/messages/messages",
-          "images/panels/building/building", "images/panels/prisoner/prisoner", "images/panels/staff/staff"})
+    // Options, messages and the parole desk: COrvaneDemoFrontEnd.
+    for (const char* pcBase : {"images/panels/management/management", "images/panels/building/building",
+                               "images/panels/prisoner/prisoner", "images/panels/staff/staff"})
         bOk = bOk && WriteButtonPanel(kFolder, pcBase, 300, 200, TitleAndClose(300));
-    for (const char* pcBase : {"images/panels/load/load", "images/panels/save/save", "images/parole/parole"})
+    for (const char* pcBase : {"images/panels/load/load", "images/panels/save/save"})
         bOk = bOk && WriteButtonPanel(kFolder, pcBase, 300, 200, {});
 
     // Icons: 16 x 16 squares.

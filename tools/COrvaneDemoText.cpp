@@ -203,6 +203,18 @@ std::string LanguageFile()
                        {"Doctor", "Arzt", "M\xe9""decin"},
                        {"Worker", "Arbeiter", "Ouvrier"},
                        {"Prisoner", "H\xe4""ftling", "D\xe9tenu"}});
+    // The parole desk's words for a candidate.
+    List("gender_text", {{"Male", "M\xe4nnlich", "Homme"}, {"Female", "Weiblich", "Femme"}});
+    List("build_text", {{"Heavy", "Kr\xe4""ftig", "Costaud"}, {"Slim", "Schlank", "Mince"}});
+    // The scenarios' texts by scenario number: first the screen's
+    // description, then the brief the desk shows in play. A list is found
+    // by a part of its name, so "SCENARIOS" must come first.
+    List("SCENARIOS", {{"The first week: hold more than five prisoners before the money runs out.",
+                        "Die erste Woche: mehr als f\xfcnf H\xe4""ftlinge halten, bevor das Geld ausgeht.",
+                        "La premi\xe8re semaine : plus de cinq d\xe9tenus avant la fin de l'argent."}});
+    List("BRIEF_SCENARIOS", {{"Hold more than five prisoners. Keep the balance above -50000.",
+                              "Mehr als f\xfcnf H\xe4""ftlinge halten. Kontostand \xfc""ber -50000.",
+                              "Plus de cinq d\xe9tenus. Solde au-dessus de -50000."}});
     // The build menu's descriptions: one list per category, one entry per
     // plan (its name in words, alike in every language), in menu order. The
     // inside menu's first list carries the name its page looks the lists up

@@ -133,6 +133,7 @@ void CGame::Reset()
     m_fFrameTime = 0.0f;
     m_fGameTime = 0.0f;
     m_ucInputBlocked = 0;
+    m_ucPanelPause = 0;
     m_ucFadeAlpha = 0;
     m_usNextPerson = 0;
     m_usSaveVersion = 0;
@@ -342,9 +343,10 @@ void CGame::Render()
     {
         if (!BeginCameraFrame())
             return;
+        // The screen, then the interface's open panels over it.
         if (m_pkFrontEnd != nullptr)
             m_pkFrontEnd->Draw();
-        if (CInterface* pkInterface = CInterface::Get())
+        else if (CInterface* pkInterface = CInterface::Get())
             pkInterface->Draw();
         if (COrvaneMouse* pkMouse = GetMouse())
             pkMouse->DrawCursor();
@@ -398,7 +400,8 @@ void CGame::Update(float fDeltaTime)
         m_ucInputBlocked = 1;
         if (pkLocale != nullptr)
             pkLocale->ReleaseFontGlyphs();
-        // The stand-in front end starts a new game as the player's choice.
+        // The screens' buttons start games themselves; the quick start
+        // skips them.
         if (m_pkFrontEnd != nullptr && m_pkFrontEnd->Update(m_fFrameTime))
             LoadLevelData();
         if (CInterface* pkInterface = CInterface::Get())
@@ -553,6 +556,7 @@ void CGame::ResetGame()
     if (m_pkFrontEnd == nullptr)
         m_pkFrontEnd = std::make_unique<CFrontEndScreens>();
     (void)m_pkFrontEnd->CreateFrontEndPanels(GetDataDocument());
+    m_ucPanelPause = 0;
     SetState(STATE_FRONT_END);
     if (m_pkSoundSystem != nullptr)
     {
@@ -848,6 +852,11 @@ bool CGame::FindBuildMenuItem(const COrvaneObject& kObject, bool bInternal, CBui
     kOut.m_pkPicture = pkInterface->AddBuildMenuItem(bInternal, pcName, kOut.m_usDescriptionList,
                                                       kOut.m_usDescriptionEntry);
     return kOut.m_pkPicture != nullptr;
+}
+
+std::int32_t CGame::GetScenarioNumber() const
+{
+    return m_pkConditions != nullptr ? m_pkConditions->GetScenario() : -1;
 }
 
 bool CGame::IsResultPending() const

@@ -223,6 +223,12 @@ public:
     // A scenario's goal or failure result is waiting to be shown.
     [[nodiscard]] bool IsResultPending() const;
     [[nodiscard]] CFrontEndScreens* GetFrontEndScreens() const { return m_pkFrontEnd.get(); }
+    // The running scenario's number (its conditions'); -1 outside one.
+    [[nodiscard]] std::int32_t GetScenarioNumber() const;
+    // Set while a panel (desk top, file panels) holds the game paused at
+    // the saved speed.
+    [[nodiscard]] bool IsPanelPaused() const { return m_ucPanelPause != 0; }
+    void SetPanelPause(bool bPaused) { m_ucPanelPause = bPaused ? 1 : 0; }
     [[nodiscard]] CLocale* GetGameLocale() const;
     // The registry's statistics block, or null.
     [[nodiscard]] CPrisonStatistics* GetStatistics() const;
@@ -318,6 +324,7 @@ private:
     float m_fSavedSpeed = 1.0f;
     float m_fGameTime = 0.0f;
     std::uint8_t m_ucInputBlocked = 0;
+    std::uint8_t m_ucPanelPause = 0;
     std::unique_ptr<CConditions> m_pkConditions;
     NiScreenPolygonPtr m_spFadeQuad;
     NiColorRGBA m_kFadeColour{0.0f, 0.0f, 0.0f, 1.0f};

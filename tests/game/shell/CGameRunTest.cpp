@@ -15,6 +15,7 @@
 #include "framework/COrvaneWorld.h"
 #include "game/shell/CCamera.h"
 #include "game/shell/CDX9RendererFactory.h"
+#include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CLevelManager.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
@@ -131,10 +132,16 @@ TEST_F(CGameRunTest, TheDemoLevelRunsUntilTheWindowIsClosed)
     ASSERT_TRUE(pkApp->Start()) << NiDX9Renderer::GetLastErrorString();
     ClosingGame* pkGame = kGames.m_pkGame;
     ASSERT_NE(pkGame, nullptr);
-    // Started into the front end, which takes the player into a new game of
-    // the game type's level on its first frame.
+    // Started into the front end's main menu; the player chooses the first
+    // location there.
     EXPECT_EQ(pkGame->GetState(), CGame::STATE_FRONT_END);
     EXPECT_EQ(pkGame->GetWorld(), nullptr);
+    CFrontEndScreens* pkScreens = pkGame->GetFrontEndScreens();
+    ASSERT_EQ(pkScreens->GetCurrentScreen(), CFrontEndScreens::SCREEN_MAIN);
+    pkScreens->GetMainPanel()->StartScenario(1);
+    ASSERT_EQ(pkScreens->GetCurrentScreen(), CFrontEndScreens::SCREEN_LOCATION);
+    pkScreens->GetLocationPanel()->StartScenario(1);
+    ASSERT_EQ(pkGame->GetState(), CGame::STATE_IN_GAME);
     // Layouts in 1024 x 768 units fit the screen exactly.
     EXPECT_EQ(pkGame->GetScreenWidth(), 1024);
     EXPECT_EQ(pkGame->GetScreenHeight(), 768);
