@@ -9,11 +9,14 @@
 #include "game/shell/ui/CBuildPanel.h"
 #include "game/shell/ui/CConfirmPanel.h"
 #include "game/shell/ui/CFilePanel.h"
+#include "game/shell/ui/CDeskTopPanel.h"
 #include "game/shell/ui/CMainPanel.h"
 #include "game/shell/ui/CManagementPanel.h"
 #include "game/shell/ui/CMessageHistoryPanel.h"
 #include "game/shell/ui/CPopUpPanel.h"
+#include "game/shell/ui/COptionsPanel.h"
 #include "game/shell/ui/PanelServices.h"
+#include "game/simulation/characters/CSpawnManager.h"
 
 const std::array<CInterface::PanelPlace, CInterface::PANEL_COUNT> CInterface::PANELS = {{
     {"images/panels/build/build.tga", PanelPlace::TOP_LEFT},
@@ -65,6 +68,7 @@ std::unique_ptr<COrvaneCanvas> MakePanel(std::int16_t sIndex)
     case CInterface::PANEL_BUILD_EXTERNAL: return std::make_unique<CBuildPanelExternal>();
     case CInterface::PANEL_BUILD_INTERNAL: return std::make_unique<CBuildPanelInternal>();
     case CInterface::PANEL_MANAGEMENT: return std::make_unique<CManagementPanel>();
+    case CInterface::PANEL_OPTIONS: return std::make_unique<COptionsPanel>();
     case CInterface::PANEL_CONFIRM: return std::make_unique<CConfirmPanel>();
     case CInterface::PANEL_BUILDING: return std::make_unique<CPopUpPanelBuilding>();
     case CInterface::PANEL_PRISONER:
@@ -72,7 +76,7 @@ std::unique_ptr<COrvaneCanvas> MakePanel(std::int16_t sIndex)
     case CInterface::PANEL_LOAD: return std::make_unique<CLoadPanel>();
     case CInterface::PANEL_SAVE: return std::make_unique<CSavePanel>();
     case CInterface::PANEL_MESSAGES: return std::make_unique<CMessageHistoryPanel>();
-    case CInterface::PANEL_DESK_TOP: return std::make_unique<COrvaneCanvas>();
+    case CInterface::PANEL_DESK_TOP: return std::make_unique<CDeskTopPanel>();
     default: return std::make_unique<CBasePanel>();
     }
 }
@@ -450,6 +454,10 @@ void CInterface::ShowDeskTop(bool bShow)
         ShowPanel(PANEL_DESK_TOP, true);
         m_ucDeskTop = 1;
         GetStack().Remove(m_pkMainPanel.get());
+        CGame* pkRunning = panel::Game();
+        CSpawnManager* pkSpawn = pkRunning != nullptr ? pkRunning->GetSpawnManager() : nullptr;
+        if (auto* pkDesk = dynamic_cast<CDeskTopPanel*>(GetPanel(PANEL_DESK_TOP)))
+            pkDesk->SetCandidates(pkSpawn != nullptr ? &pkSpawn->GetParoleCandidates() : nullptr);
         return;
     }
     if (m_pkMainPanel)

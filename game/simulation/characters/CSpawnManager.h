@@ -186,6 +186,7 @@ public:
     void RemoveParoleCandidate(CAIPrisoner* pkPrisoner) { m_kParoleCandidates.remove(pkPrisoner); }
     void ClearParoleCandidates() { m_kParoleCandidates.clear(); }
     [[nodiscard]] const std::list<CAIPrisoner*>& GetParoleCandidates() const { return m_kParoleCandidates; }
+    [[nodiscard]] std::list<CAIPrisoner*>& GetParoleCandidates() { return m_kParoleCandidates; }
 
     [[nodiscard]] std::int32_t GetArrivalState() const { return m_iArrivalState; }
     void SetArrivalState(std::int32_t iState) { m_iArrivalState = iState; }

@@ -20,6 +20,9 @@ class CInterfaceTest : public PanelTest
 protected:
     [[nodiscard]] float X(std::int16_t sPanel) { return Ui().GetPanel(sPanel)->GetX(); }
     [[nodiscard]] float Y(std::int16_t sPanel) { return Ui().GetPanel(sPanel)->GetY(); }
+    // The panel's background size.
+    [[nodiscard]] float W(std::int16_t sPanel) { return Ui().GetPanel(sPanel)->GetWidget(0)->GetRect().m_fWidth; }
+    [[nodiscard]] float H(std::int16_t sPanel) { return Ui().GetPanel(sPanel)->GetWidget(0)->GetRect().m_fHeight; }
     [[nodiscard]] bool IsOpen(std::int16_t sPanel) { return Ui().IsCanvasOpen(Ui().GetPanel(sPanel), true); }
 
     // The first corner of the image's first tile, in screen units.
@@ -32,9 +35,8 @@ protected:
 
 TEST_F(CInterfaceTest, PanelsStandWhereTheTableSaysAtBothScreenSizes)
 {
-    // Demo backgrounds: main 800 x 96, confirmation 184 x 140, options,
-    // messages and desk top 300 x 200, the file panels 340 x 240, the
-    // pop-ups 300 wide.
+    // Demo backgrounds: main 800 x 96, confirmation 184 x 140, the pop-ups
+    // 300 wide; the others as their layouts are.
     for (const auto& [iWidth, iHeight] : {std::pair{1024, 768}, std::pair{1280, 1024}})
     {
         SCOPED_TRACE(iWidth);
@@ -53,9 +55,11 @@ TEST_F(CInterfaceTest, PanelsStandWhereTheTableSaysAtBothScreenSizes)
             EXPECT_EQ(X(s), 0.0f);
             EXPECT_EQ(Y(s), 0.0f);
         }
-        EXPECT_EQ(Y(CInterface::PANEL_OPTIONS), fMainTop - 200.0f + 16.0f);
-        EXPECT_EQ(Y(CInterface::PANEL_LOAD), fMainTop - 240.0f - 200.0f + 24.0f);
-        EXPECT_EQ(Y(CInterface::PANEL_SAVE), fMainTop - 240.0f - 200.0f + 24.0f);
+        const float fOptions = H(CInterface::PANEL_OPTIONS);
+        ASSERT_GT(fOptions, 0.0f);
+        EXPECT_EQ(Y(CInterface::PANEL_OPTIONS), fMainTop - fOptions + 16.0f);
+        EXPECT_EQ(Y(CInterface::PANEL_LOAD), fMainTop - H(CInterface::PANEL_LOAD) - fOptions + 24.0f);
+        EXPECT_EQ(Y(CInterface::PANEL_SAVE), fMainTop - H(CInterface::PANEL_SAVE) - fOptions + 24.0f);
         EXPECT_EQ(X(CInterface::PANEL_CONFIRM), fW / 2.0f - 92.0f);
         EXPECT_EQ(Y(CInterface::PANEL_CONFIRM), fH / 2.0f - 70.0f);
         for (std::int16_t s : {CInterface::PANEL_BUILDING, CInterface::PANEL_PRISONER, CInterface::PANEL_STAFF})
@@ -65,8 +69,9 @@ TEST_F(CInterfaceTest, PanelsStandWhereTheTableSaysAtBothScreenSizes)
         }
         for (std::int16_t s : {CInterface::PANEL_MESSAGES, CInterface::PANEL_DESK_TOP})
         {
-            EXPECT_EQ(X(s), fW / 2.0f - 150.0f);
-            EXPECT_EQ(Y(s), fH / 2.0f - 100.0f);
+            ASSERT_GT(W(s), 0.0f);
+            EXPECT_EQ(X(s), fW / 2.0f - W(s) / 2.0f);
+            EXPECT_EQ(Y(s), fH / 2.0f - H(s) / 2.0f);
         }
         // Made once: a second call adds nothing.
         EXPECT_TRUE(Ui().CreatePanels());

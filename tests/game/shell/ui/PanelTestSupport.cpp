@@ -34,7 +34,7 @@ std::int32_t PanelLocale::DrawInBox(std::int32_t iFont, const COrvaneWidgetRect&
 {
     m_kDrawn.push_back(std::to_string(iFont) + " box " + std::to_string(static_cast<int>(kBox.m_fX)) + "," +
                        std::to_string(static_cast<int>(kBox.m_fY)) + " " + kText);
-    return 1;
+    return m_iBoxLines;
 }
 
 void PanelTest::SetUp()

@@ -21,6 +21,8 @@ class PanelLocale : public CLocale
 {
 public:
     std::vector<std::string> m_kDrawn;
+    // The lines every text box reports it took.
+    std::int32_t m_iBoxLines = 1;
     [[nodiscard]] bool Drew(const std::string& kLine) const;
     [[nodiscard]] float MeasureText(std::int32_t iFont, const std::string& kText) const override;
 
