@@ -78,21 +78,15 @@ void CDeskTopPanel::SetCandidates(std::list<CAIPrisoner*>* pkCandidates)
 
 void CDeskTopPanel::OnWidgetEvent(std::int32_t iIndex, std::int32_t iEvent)
 {
-    COrvaneWidget* pkWidget = iIndex > 0 ? GetWidget(iIndex) : nullptr;
-    if (pkWidget == nullptr)
+    if (iIndex <= 0)
         return;
-    if (iEvent == EVENT_HOVER)
+    COrvaneWidget* pkWidget = GetWidget(iIndex);
+    if (iEvent == EVENT_HOVER || iEvent == EVENT_NORMAL)
     {
-        if (iIndex != WIDGET_LEAVE && !HasCandidate())
+        if (pkWidget == nullptr || (iEvent == EVENT_HOVER && iIndex != WIDGET_LEAVE && !HasCandidate()))
             return;
         pkWidget->SetColor(WHITE);
-        pkWidget->SetVisible(true);
-        return;
-    }
-    if (iEvent == EVENT_NORMAL)
-    {
-        pkWidget->SetColor(WHITE);
-        pkWidget->SetVisible(false);
+        pkWidget->SetVisible(iEvent == EVENT_HOVER);
         return;
     }
     if (iEvent != EVENT_PRESSED)

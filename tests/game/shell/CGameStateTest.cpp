@@ -12,6 +12,7 @@
 #include "game/shell/CLevelManager.h"
 #include "game/shell/CLocale.h"
 #include "game/shell/CSoundSystem.h"
+#include "game/shell/ui/CDeskTopPanel.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/shell/ui/CMainPanel.h"
 #include "game/simulation/characters/CSpawnManager.h"
@@ -80,6 +81,14 @@ protected:
         kGame.GetFrontEndScreens()->m_bStartNewGame = false;
     }
 
+    // The player leaves the morning's desk top: the game runs on at its
+    // speed of before.
+    static void LeaveDeskTop()
+    {
+        COrvaneCanvas* pkDesk = CInterface::Get()->GetPanel(CInterface::PANEL_DESK_TOP);
+        ASSERT_NE(pkDesk, nullptr);
+        pkDesk->OnWidgetEvent(CDeskTopPanel::WIDGET_LEAVE, COrvaneCanvas::EVENT_PRESSED);
+    }
     // Runs frames of the simulation alone until the scaled time passed.
     static void Run(CGame& kGame, float fSeconds, float fFrame = 0.05f)
     {
@@ -268,6 +277,10 @@ TEST_F(CGameStateTest, TheNightFadesOutInFiveSecondsJumpsToMorningAndFadesBackIn
     // Due at the morning step, taken on by the arrival step of the same frame.
     EXPECT_EQ(kGame.GetSpawnManager()->GetArrivalState(), CSpawnManager::ARRIVAL_DRIVING);
     EXPECT_LE(kGame.GetFadeAlpha(), 100);
+    // The desk holds the game until the player leaves it.
+    EXPECT_FLOAT_EQ(kGame.GetGameSpeed(), 0.0f);
+    LeaveDeskTop();
+    EXPECT_FLOAT_EQ(kGame.GetGameSpeed(), 1.0f);
 
     // Back to light in five more seconds: sample 8 once, parole list emptied.
     kGame.GetSpawnManager()->AddParoleCandidate(nullptr);
@@ -296,11 +309,17 @@ TEST_F(CGameStateTest, TwoGameDaysRunHeadlessWithAMorningEachDay)
     EXPECT_EQ(kGame.GetStatistics()->m_iAdminCosts, 2500);
     kGame.SetGameSpeed(12.0f);
     std::uint32_t uiMornings = 0;
+    std::uint32_t uiDeskTops = 0;
     std::int32_t iNight = kGame.GetNightState();
     // Two days, in 0.05 s frames: each night skips from 22:05 to 06:00, so a
     // day takes 965 scaled seconds; 2400 seconds hold two nights.
     for (int i = 0; i < 4000; ++i)
     {
+        if (CInterface::Get()->IsDeskTopShown())
+        {
+            ++uiDeskTops;
+            LeaveDeskTop();
+        }
         kGame.StepSimulation(0.05f);
         if (kGame.GetNightState() == CGame::NIGHT_FADING_IN && iNight == CGame::NIGHT_FADING_OUT)
             ++uiMornings;
@@ -309,7 +328,7 @@ TEST_F(CGameStateTest, TwoGameDaysRunHeadlessWithAMorningEachDay)
     EXPECT_EQ(uiMornings, 2u);
     EXPECT_EQ(kGame.GetGameClock().m_usDay, 3);
     EXPECT_NEAR(kGame.GetGameTime(), 4000 * 0.6f, 1.0f);
-    EXPECT_TRUE(CInterface::Get()->IsDeskTopShown());
+    EXPECT_EQ(uiDeskTops, 2u);
     // The entry morning and two nights, each at upgrade 0, clerical 0.
     EXPECT_EQ(kGame.GetStatistics()->m_iAdminCosts, 7500);
 
