@@ -96,11 +96,6 @@ public:
 
     // A text of the game's own (a number, a name) at (x, y) in font k.
     void DrawTextAt(std::int32_t iFont, float fX, float fY, const std::string& kText) { DrawLine(iFont, fX, fY, kText); }
-    // A text of the game's own word-wrapped into the box; the lines it took.
-    std::int32_t DrawTextInBox(std::int32_t iFont, const COrvaneWidgetRect& kBox, const std::string& kText)
-    {
-        return DrawInBox(iFont, kBox, kText);
-    }
     // The width of a text in font k (0 without the font).
     [[nodiscard]] virtual float MeasureText(std::int32_t iFont, const std::string& kText) const;
     // Opens and flushes a font's batch (nothing without the font).

@@ -169,7 +169,7 @@ void CDeskTopPanel::DrawCandidate(CAIPrisoner& kPrisoner)
         kBox.m_fY = m_fY + 151.0f;
         kBox.m_fWidth = 180.0f;
         kBox.m_fHeight = 28.0f;
-        (void)pkLocale->DrawTextInBox(FONT, kBox, kName);
+        (void)pkLocale->DrawPlainTextInBox(FONT, kBox, kName);
     }
     DrawEntry(m_sGenderList, static_cast<std::int32_t>(kStats.m_uiGender), 353.0f, 179.0f);
     DrawNumber(kStats.m_usAge, 420.0f, 179.0f);

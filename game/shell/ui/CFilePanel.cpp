@@ -118,6 +118,7 @@ void CFilePanel::RestoreGame()
     {
         pkGame->SetGameSpeed(pkGame->GetSavedSpeed());
         pkGame->SetInputBlocked(false);
+        pkGame->SetPanelPause(false);
     }
 }
 
