@@ -156,3 +156,94 @@ TEST_F(NSFCorpusTest, ACompiledFileEqualsIndependentlyWrittenRecords)
     w.U32(0);
     EXPECT_EQ(ReadFile((m_kRoot / "Bytes.NSB").string()), w.m_kBytes);
 }
+
+// An implementation with requirements, user data, states, both maps (one
+// platform entry), a pass with programs of both forms, a stage and a
+// sampler, byte for byte against records written here.
+TEST_F(NSFCorpusTest, ACompiledImplementationEqualsIndependentlyWrittenRecords)
+{
+    Write("impl.nsf",
+          "NSFShader Impl { Implementation Main { \"Only\" ClassName = NiCustom\n"
+          "Requirements { PSVersion = v2.0 VSVersion = v1.1 UserVersion = v0.3 Platform = DX9\n"
+          "  UsesNiLightState = TRUE SoftwareVPFallback = TRUE BonesPerPartition = 30\n"
+          "  BinormalTangentMethod = NBTMethod_Max }\n"
+          "RenderStates { ZEnable = ZB_True SAVE }\n"
+          "UserDefinedData U { Scale = 2.0 }\n"
+          "PS_ConstantMap { CM_Constant Color 0 1 1.0, 0.5, 0.25, 1.0 { Platform = DX9 CM_Defined Fog 1 1 } }\n"
+          "Pass P { PSProgram shade.psh main ps_2_0\n"
+          "  VSProgram { Platform = XBOX Program = shade.xvs EntryPoint = vmain ShaderTarget = vs_2_0 SoftwareVP = TRUE }\n"
+          "  VS_ConstantMap { CM_Defined WorldViewProj 0 0 }\n"
+          "  Stage 0 Base { TSS_ColorOp = TOP_Modulate SAVE\n"
+          "    TSS_TexTransMatrix = TTSRC_Constant TT_WorldParallel 2.0, 0.0, 0.0, 0.0, 0.0, 2.0, 0.0, 0.0,\n"
+          "      0.0, 0.0, 2.0, 0.0, 0.5, 0.0, 0.0, 1.0 }\n"
+          "  Sampler 0 { TSAMP_AddressU = TADDR_Clamp } } } }");
+    EXPECT_EQ(RunNSFParserEntry(m_kRoot.string().c_str(), false), 1);
+    nsb_test::ByteWriter w;
+    auto Words = [&](std::initializer_list<std::uint32_t> kWords) {
+        for (std::uint32_t ui : kWords)
+            w.U32(ui);
+    };
+    auto Entry = [&](const char* pcKey, std::uint32_t uiFlags, std::uint32_t uiExtra, std::uint32_t uiRegister,
+                     std::uint32_t uiCount, std::initializer_list<float> kData) {
+        w.Str(pcKey);
+        Words({uiFlags, uiExtra, uiRegister, uiCount});
+        w.Str("");
+        const std::uint32_t uiSize = static_cast<std::uint32_t>(4 * kData.size());
+        Words({uiSize, kData.size() ? 4u : 0u, uiSize});
+        for (float f : kData)
+            w.F32(f);
+    };
+    Words({0x0062736E, 0x00010007});
+    w.Str("Impl");
+    w.Str("");
+    // No user data, no attributes, no packing definitions; one implementation.
+    Words({0, 0, 0, 0, 1});
+    w.Str("Main");
+    w.Str("Only");
+    w.Str("NiCustom");
+    Words({0, 1, 0xFFFF0200, 0xFFFE0101, 0xFFFE0003, 2, 0, 1, 30, 0, 0, 0x2000, 1, 0});
+    // User data: one block of one float, no register.
+    Words({1, 1});
+    w.Str("U");
+    Words({0, 1});
+    Entry("Scale", 0x30000004, 0, 0xFFFFFFFF, 1, {2.0f});
+    Words({0, 0, 0});
+    w.Str("");
+    // States: ZENABLE (73) = 1, saved.
+    Words({1, 1, 1, 73, 1});
+    w.Str("");
+    // Pixel map: a constant in the common list, a defined entry for DX9.
+    Words({1, 1, 1});
+    Entry("Color", 0x10000000, 0, 0, 1, {1.0f, 0.5f, 0.25f, 1.0f});
+    Words({0, 1});
+    Entry("Fog", 0x20000000, 1, 1, 0, {});
+    Words({0});
+    // No vertex map; one pass.
+    Words({0, 1});
+    w.Str("");
+    Words({0, 0});
+    for (const char* pc : {"shade.psh", "shade.psh", "shade.psh", "main", "ps_2_0"})
+        w.Str(pc);
+    Words({0});
+    for (const char* pc : {"shade.xvs", "", "", "vmain", "vs_2_0"})
+        w.Str(pc);
+    Words({1, 2, 1});
+    Entry("WorldViewProj", 0x20000000, 0, 0, 0, {});
+    Words({0, 0, 0});
+    // Software processing, one stage: COLOROP = MODULATE saved, ADDRESSU =
+    // CLAMP, the constant transform with its source word.
+    Words({1, 1});
+    w.Str("");
+    Words({0, 0, 1, 1, 1, 0, 3});
+    w.Str("");
+    Words({1, 1, 0, 0, 2});
+    w.Str("");
+    Words({1});
+    for (float f : {2.0f, 0.0f, 0.0f, 0.0f, 0.0f, 2.0f, 0.0f, 0.0f, 0.0f, 0.0f, 2.0f, 0.0f, 0.5f, 0.0f, 0.0f, 1.0f})
+        w.F32(f);
+    Words({0x20000001});
+    w.Str("");
+    // The implementation's own software-processing flag.
+    Words({0});
+    EXPECT_EQ(ReadFile((m_kRoot / "Impl.NSB").string()), w.m_kBytes);
+}
