@@ -177,7 +177,19 @@ bool CGame::SaveGame(const std::string& kPath)
 bool CGame::ReadSave(const std::string& kPath, CSaveFile& kSave)
 {
     CDynamicObjectManager* pkRegistry = CDynamicObjectManager::GetInstance();
-    if (!kSave.Parse(kPath, *pkRegistry))
+    // The objects are read in the file's own version (a building's record
+    // holds its posts from version 1 on), not in the running game's: a new
+    // game's version 0 would misread a building saved by this one.
+    const std::uint16_t usRunning = m_usSaveVersion;
+    {
+        COrvaneTagFile kFile;
+        CSaveFile kHeaderOnly;
+        if (!kPath.empty() && kFile.Open(kPath.c_str(), COrvaneFile::MODE_READ) != 0 && kHeaderOnly.ParseHeader(kFile))
+            m_usSaveVersion = kHeaderOnly.GetHeader().m_bVersion ? kHeaderOnly.GetHeader().m_usVersion : 0;
+    }
+    const bool bParsed = kSave.Parse(kPath, *pkRegistry);
+    m_usSaveVersion = usRunning;
+    if (!bParsed)
         return kSave.GetBadLine() == 0 ? false : ShowDamagedSave(kPath, kSave.GetBadLine());
     const CSaveHeader& kHeader = kSave.GetHeader();
     const std::uint32_t uiLevel = kHeader.m_bWorld ? kHeader.m_uiLevel : GetLevelNumber();

@@ -69,6 +69,10 @@ public:
     [[nodiscard]] std::unique_ptr<COrvaneIOState> NewState() const override;
     [[nodiscard]] bool ParseState(COrvaneFile& kFile, COrvaneIOState& kState) const override;
     void ApplyState(const COrvaneIOState& kState) override;
+    // A placed object stands on the grids, whose positions are in the
+    // world's own axes: its model hangs upright, so the floors, routes and
+    // doors it lays out lie where it is placed.
+    [[nodiscard]] bool StandsUpright() const override { return true; }
 
     // The grid object's load, use slots, posts and price.
     virtual int Create(COrvaneObjectDesc& kDesc);

@@ -6,6 +6,7 @@
 #include "game/shell/CCamera.h"
 
 #include "framework/COrvaneAnimationSpline.h"
+#include "framework/COrvaneBlock.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneTagTree.h"
 #include "game/simulation/objects/CBlockGrid.h"
@@ -137,6 +138,15 @@ TEST_F(CBuildInsideTest, ACellBlockAndATwoBedCellAreBuiltThroughThePlacement)
     ASSERT_TRUE(pkGround && pkUpper);
     EXPECT_EQ(pkGround->GetRows(), 8);
     EXPECT_EQ(pkGround->GetColumns(), 9);
+    // Upright in the level's turned scene: the ground floor on the yard's
+    // level, the upper one a storey above it, both over the footprint.
+    EXPECT_NEAR(pkGround->GetOrigin()->y, pkYard->GetOrigin()->y, 0.01f);
+    EXPECT_NEAR(pkUpper->GetOrigin()->y, pkGround->GetOrigin()->y + 3.0f, 0.01f);
+    NiVec3 kMiddle;
+    ASSERT_NE(pkGround->CellPosition(4 * 9 + 4, kMiddle, true), nullptr);
+    const std::int32_t iUnder = pkYard->CellAt(kMiddle);
+    ASSERT_GE(iUnder, 0);
+    EXPECT_FALSE(pkYard->GetBlock(iUnder)->IsWalkable());
     // The way in from the yard and the stairs end on their floors.
     const COrvaneGridMarker* pkIn = pkYard->GetConnector(3);
     ASSERT_NE(pkIn, nullptr);
