@@ -144,6 +144,29 @@ protected:
         EngineFrameworkTest::TearDown();
     }
 
+    // An object put straight onto the floor's cell, without the build
+    // placement.
+    static CPathableObject* Stand(CGame& kGame, const Placed& kWhat, CBlockGrid& kFloor, std::int32_t iCell)
+    {
+        CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+        COrvaneObjectDesc kDesc;
+        kDesc.m_pkTemplate = pkManager->FindTemplate(kWhat.m_pcTemplate);
+        kDesc.m_ucMode = 1;
+        kDesc.m_ucAddToWorld = 1;
+        auto* pkObject = dynamic_cast<CPathableObject*>(
+            pkManager->CreateObject(pkManager->FindFactory(kWhat.m_pcFactory, kGame.GetWorld()), kDesc));
+        NiVec3 kAt;
+        if (!pkObject || !kFloor.CellPosition(iCell, kAt, true))
+            return nullptr;
+        pkObject->SetPosition(kAt, 0);
+        pkObject->PlaceAt(kAt, &kFloor);
+        pkObject->Update(0.0f);
+        if (COrvaneComposite* pkModel = pkObject->GetModel())
+            pkModel->UpdateNode(0.0f);
+        pkObject->Place();
+        return pkObject;
+    }
+
     // The cursor over the centre of a cell of the floor.
     static bool PointAt(const CBlockGrid& kFloor, std::int32_t iCell)
     {
