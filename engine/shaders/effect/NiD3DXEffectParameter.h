@@ -106,6 +106,11 @@ public:
     bool SetParameter(gfx::ID3DXEffect* pkEffect, NiDX9Renderer* pkRenderer, const NiGeometry* pkGeometry,
                       const NiSkinInstance* pkSkin, const NiSkinPartition::Partition* pkPartition,
                       const NiPropertySet* pkState);
+    // The device texture of a texture map code from the object's texturing
+    // property (standard maps, decal n below the decal count, shader map n
+    // below their count); null when any step is missing.
+    [[nodiscard]] static gfx::IDirect3DBaseTexture9* GetTexture(NiDX9Renderer* pkRenderer, const NiPropertySet* pkState,
+                                                                std::uint32_t uiMapCode);
     // The bone palette all parameters share; freed at shut-down.
     static void ReleaseBonePalette();
     [[nodiscard]] static std::uint32_t GetBonePaletteSize();

@@ -4,6 +4,7 @@
 // series constants and time.
 
 #include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiDX9TextureManager.h"
 #include "engine/scene/NiFloatExtraData.h"
 #include "engine/scene/NiGeometry.h"
 #include "engine/scene/NiMaterialProperty.h"
@@ -237,4 +238,36 @@ bool NiD3DXEffectParameter::SetParameter(gfx::ID3DXEffect* pkEffect, NiDX9Render
     }
     // Lights, the eye and unknown numbers set nothing.
     return true;
+}
+
+gfx::IDirect3DBaseTexture9* NiD3DXEffectParameter::GetTexture(NiDX9Renderer* pkRenderer, const NiPropertySet* pkState,
+                                                              std::uint32_t uiMapCode)
+{
+    const auto* pkTexturing =
+        pkState ? NiDynamicCast<NiTexturingProperty>(pkState->GetProperty(NiProperty::TEXTURING)) : nullptr;
+    if (pkTexturing == nullptr || pkRenderer == nullptr || pkRenderer->GetTextureManager() == nullptr)
+        return nullptr;
+    const NiTextureMap* pkMap = nullptr;
+    const std::uint32_t uiIndex = uiMapCode & 0xFFFF;
+    if (uiMapCode >= MAP_BASE && uiMapCode <= MAP_BUMP && (uiMapCode & 0xFFFFF) == 0)
+    {
+        const std::uint32_t uiSlot = (uiMapCode >> 20) - 2;
+        if (uiSlot < pkTexturing->GetMapArrayCount())
+            pkMap = pkTexturing->GetMap(uiSlot);
+    }
+    else if ((uiMapCode & 0xFFFF0000u) == MAP_DECAL)
+    {
+        if (uiIndex < pkTexturing->GetDecalMapCount() &&
+            NiTexturingProperty::DECAL_BASE + uiIndex < pkTexturing->GetMapArrayCount())
+            pkMap = pkTexturing->GetMap(NiTexturingProperty::DECAL_BASE + uiIndex);
+    }
+    else if ((uiMapCode & 0xFFFF0000u) == MAP_SHADER)
+    {
+        if (uiIndex < pkTexturing->GetShaderMapCount())
+            pkMap = pkTexturing->GetArrayMapAt(uiIndex);
+    }
+    if (pkMap == nullptr || pkMap->GetTexture() == nullptr)
+        return nullptr;
+    bool bChanged = false, bMipmapped = false;
+    return pkRenderer->GetTextureManager()->GetD3DTextureForRendering(pkMap->GetTexture(), bChanged, bMipmapped);
 }

@@ -7,6 +7,7 @@
 #include "engine/scene/NiIntegerExtraData.h"
 #include "engine/scene/NiMaterialProperty.h"
 #include "engine/scene/NiPropertySet.h"
+#include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
 #include "engine/shaders/effect/NiD3DXEffectTechnique.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
@@ -535,4 +536,27 @@ TEST_F(EffectTest, PredefinedValuesAreSetPerDraw)
     }
     kParameters.clear();
     EXPECT_EQ(pkEffect->Release(), 0u);
+}
+
+// Texture maps by code: the standard slots, decals and shader maps by index.
+TEST_F(EffectTest, MapCodesFindTheObjectsTextures)
+{
+    CreateRenderer();
+    NiRefPtr<NiPropertySet> spState = new NiPropertySet();
+    EXPECT_EQ(NiD3DXEffectParameter::GetTexture(m_spRenderer, spState, NiD3DXEffectParameter::MAP_BASE), nullptr);
+    NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty();
+    spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, new NiTextureMap(shader_test::MakeTexture(4, 0xFF00FF00)));
+    spTexturing->SetMap(NiTexturingProperty::GLOW_INDEX, new NiTextureMap(shader_test::MakeTexture(4, 0xFF0000FF)));
+    spState->SetProperty(spTexturing);
+    gfx::IDirect3DBaseTexture9* pkBase =
+        NiD3DXEffectParameter::GetTexture(m_spRenderer, spState, NiD3DXEffectParameter::MAP_BASE);
+    gfx::IDirect3DBaseTexture9* pkGlow =
+        NiD3DXEffectParameter::GetTexture(m_spRenderer, spState, NiD3DXEffectParameter::MAP_GLOW);
+    ASSERT_NE(pkBase, nullptr);
+    ASSERT_NE(pkGlow, nullptr);
+    EXPECT_NE(pkBase, pkGlow);
+    EXPECT_EQ(NiD3DXEffectParameter::GetTexture(m_spRenderer, spState, NiD3DXEffectParameter::MAP_DARK), nullptr);
+    EXPECT_EQ(NiD3DXEffectParameter::GetTexture(m_spRenderer, spState, NiD3DXEffectParameter::MAP_DECAL | 0), nullptr);
+    EXPECT_EQ(NiD3DXEffectParameter::GetTexture(m_spRenderer, spState, NiD3DXEffectParameter::MAP_SHADER | 2), nullptr);
+    EXPECT_EQ(NiD3DXEffectParameter::GetTexture(nullptr, spState, NiD3DXEffectParameter::MAP_BASE), nullptr);
 }
