@@ -82,6 +82,10 @@ void CFilePanel::SetTypedName(const std::string& kName)
 
 void CFilePanel::Open()
 {
+    // The game's keys rest while a name is typed (a space would close every
+    // panel, a digit set the speed); every way off the stack lifts this.
+    if (CGame* pkGame = panel::Game())
+        pkGame->SetInputBlocked(true);
     GoToStartFolder();
     if (!os::FolderExists(SAVE_FOLDER))
         (void)os::CreateFolder(SAVE_FOLDER);

@@ -39,8 +39,8 @@ public:
     // Widgets and preview, the five rows (folders red), the name field.
     void Draw() override;
 
-    // The interface opened the panel: into the save folder (made when it is
-    // missing).
+    // The interface opened the panel: the game's keys blocked, into the
+    // save folder (made when it is missing).
     void Open();
     // Every way off the stack: back to the start folder, the game speed the
     // opener saved, the input block lifted.

@@ -1,5 +1,6 @@
 #include "game/shell/ui/CFilePanel.h"
 
+#include "framework/COrvaneKeyboard.h"
 #include "framework/COrvaneWidget.h"
 #include "game/shell/CFrontEndScreens.h"
 #include "game/shell/ui/CConfirmPanel.h"
@@ -44,7 +45,7 @@ protected:
     {
         Game().SetSavedSpeed(Game().GetGameSpeed());
         Game().SetGameSpeed(0.0f);
-        Game().SetInputBlocked(true);
+        Game().SetPanelPause(true);
         Ui().OpenPanel(sPanel);
         return *dynamic_cast<CFilePanel*>(Ui().GetPanel(sPanel));
     }
@@ -70,6 +71,7 @@ protected:
         EXPECT_EQ(fs::current_path(), m_kStart);
         EXPECT_EQ(Game().GetGameSpeed(), fSpeed);
         EXPECT_FALSE(Game().IsInputBlocked());
+        EXPECT_FALSE(Game().IsPanelPaused());
     }
     static std::size_t ObjectCount()
     {
@@ -306,6 +308,22 @@ TEST_F(CFilePanelTest, EveryWayOffTheStackReturnsToTheStartFolder)
     Click(kSave, CFilePanel::WIDGET_CLOSE);
     ExpectRestored(4.0f);
     EXPECT_TRUE(Ui().GetStack().GetModal().empty());
+}
+
+TEST_F(CFilePanelTest, TheGamesKeysRestWhileANameIsTyped)
+{
+    CFilePanel& kSave = Open(CInterface::PANEL_SAVE);
+    for (const std::uint32_t uiKey : {32u, static_cast<std::uint32_t>('2')})
+    {
+        COrvaneKeyEvent kEvent;
+        kEvent.m_uiKeyCode = uiKey;
+        (void)Game().OnKey(kEvent);
+    }
+    EXPECT_TRUE(Ui().IsCanvasOpen(&kSave, true));
+    EXPECT_EQ(Game().GetGameSpeed(), 0.0f);
+    EXPECT_EQ(fs::current_path(), m_kStart / "maps");
+    kSave.Close();
+    ExpectRestored(1.0f);
 }
 
 TEST_F(CFilePanelTest, AFailedSaveShowsItsBoxAndThePanelStaysOpen)
