@@ -652,6 +652,17 @@ std::string Failures(const DayRun& kRun)
     return kOut.str();
 }
 
+// Everyone of a kind in the registry.
+template <typename T> std::vector<T*> People()
+{
+    std::vector<T*> kFound;
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+        if (auto* pkPerson = dynamic_cast<T*>(pkObject))
+            kFound.push_back(pkPerson);
+    return kFound;
+}
+
 TEST_F(DayHarnessTest, TwelveDaysLoseNobodyKeepTheBooksAndLeaveNobodyStuck)
 {
     const DayRun kRun = Run(2005, DAYS, true);
@@ -893,6 +904,19 @@ TEST_F(DayHarnessTest, ALoadedPrisonSavesTheSamePlacedObjectsAgain)
     ASSERT_STREQ(pkNewcomer->GetActiveController()->GetName(), "spawn");
     CheckRoundTrip("half_a_day", true);
     EXPECT_EQ(iOnRoad, 1);
+    // Once nobody is between floors or on the road (they are loaded
+    // wandering), the whole file comes back.
+    for (CGameCharacter* pkPerson : People<CGameCharacter>())
+    {
+        const COrvaneAICharacterController* pkActive = pkPerson->GetActiveController();
+        const std::string kName = pkActive && pkActive->GetName() ? pkActive->GetName() : "";
+        ASSERT_TRUE(kName != "spawn" && kName != "connectorUse") << pkPerson->DebugText() << " in " << kName;
+    }
+    ASSERT_TRUE(kGame.SaveGame("maps/whole.fds"));
+    kGame.ResetGame();
+    ASSERT_TRUE(kGame.LoadGame("maps/whole.fds"));
+    ASSERT_TRUE(kGame.SaveGame("maps/whole.fds.again"));
+    EXPECT_EQ(ReadFileBytes("maps/whole.fds.again"), ReadFileBytes("maps/whole.fds"));
     kGame.ResetGame();
 }
 } // namespace
@@ -956,17 +980,6 @@ TEST_F(DayHarnessTest, AnArrivingPrisonerWalksTheArrivalRoadOnTheOutsideFloor)
 
 namespace
 {
-// The people of a kind, by the room they work for or the cell they live in.
-template <typename T> std::vector<T*> People()
-{
-    std::vector<T*> kFound;
-    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
-    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
-        if (auto* pkPerson = dynamic_cast<T*>(pkObject))
-            kFound.push_back(pkPerson);
-    return kFound;
-}
-
 // Steps the game until the arrival that is due has unloaded and gone back
 // to waiting; false when it never does.
 bool RunTheArrival(CGame& kGame, int iFrames)
