@@ -13,6 +13,7 @@
 #include "engine/scene/NiSkinInstance.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/shaders/effect/NiD3DXEffectParameter.h"
+#include "engine/shaders/framework/NiD3DVertexShaderConstantMap.h"
 
 #include <algorithm>
 #include <bit>
@@ -39,35 +40,6 @@ gfx::D3DXMATRIX SkinWorld(const NiSkinInstance* pkSkin)
     return NiDX9Renderer::XformToD3D(kRootWorld.Multiply(pkSkin->GetSkinData()->GetRootParentToSkin().Invert()));
 }
 
-// A texture map's 2-D transform as a 4 x 4 matrix; identity when missing.
-gfx::D3DXMATRIX TextureTransform(const NiTextureMap* pkMap, bool bInverse)
-{
-    gfx::D3DXMATRIX kMatrix;
-    gfx::D3DXMatrixIdentity(&kMatrix);
-    const NiTextureTransform* pkTransform = pkMap != nullptr ? pkMap->GetTextureTransform() : nullptr;
-    if (pkTransform == nullptr)
-        return kMatrix;
-    const NiMatrix3x3& kT = pkTransform->GetMatrix();
-    float m0 = kT.GetEntry(0, 0), m1 = kT.GetEntry(0, 1), m2 = kT.GetEntry(0, 2);
-    float m3 = kT.GetEntry(1, 0), m4 = kT.GetEntry(1, 1), m5 = kT.GetEntry(1, 2);
-    if (bInverse)
-    {
-        const double fDet = double(m0) * m4 - double(m1) * m3;
-        if (fDet == 0.0 || !std::isfinite(fDet))
-            return kMatrix;
-        const double a = m4 / fDet, b = -m1 / fDet, c = -m3 / fDet, d = m0 / fDet;
-        const double e = -(a * m2 + b * m5), f = -(c * m2 + d * m5);
-        m0 = float(a), m1 = float(b), m2 = float(e), m3 = float(c), m4 = float(d), m5 = float(f);
-    }
-    kMatrix = gfx::D3DXMATRIX{};
-    kMatrix.m[0][0] = m0;
-    kMatrix.m[0][1] = m3;
-    kMatrix.m[1][0] = m1;
-    kMatrix.m[1][1] = m4;
-    kMatrix.m[3][0] = m2;
-    kMatrix.m[3][1] = m5;
-    return kMatrix;
-}
 } // namespace
 
 void NiD3DXEffectParameter::ReleaseBonePalette()
@@ -183,7 +155,7 @@ bool NiD3DXEffectParameter::SetParameter(gfx::ID3DXEffect* pkEffect, NiDX9Render
             else if (uiBlock == 7 && uiIndex < pkTexturing->GetShaderMapCount())
                 pkMap = pkTexturing->GetArrayMapAt(uiIndex);
         }
-        setMatrix(TextureTransform(pkMap, uiForm == 1 || uiForm == 3), uiForm >= 2);
+        setMatrix(NiD3DVertexShaderConstantMap::TextureTransformMatrix(pkMap, uiForm == 1 || uiForm == 3), uiForm >= 2);
         return true;
     }
     if (uiNumber >= 73 && uiNumber <= 77)

@@ -309,32 +309,7 @@ NiD3DVertexShaderConstantMap::Formed NiD3DVertexShaderConstantMap::FormValue(
             else
                 pkMap = pkTexturing->GetArrayMapAt(pkEntry->GetExtra());
         }
-        const NiTextureTransform* pkTransform = pkMap != nullptr ? pkMap->GetTextureTransform() : nullptr;
-        gfx::D3DXMatrixIdentity(&kMatrix);
-        if (pkTransform == nullptr)
-            return Formed::MATRIX;
-        const NiMatrix3x3& kT = pkTransform->GetMatrix();
-        float m0 = kT.GetEntry(0, 0), m1 = kT.GetEntry(0, 1), m2 = kT.GetEntry(0, 2);
-        float m3 = kT.GetEntry(1, 0), m4 = kT.GetEntry(1, 1), m5 = kT.GetEntry(1, 2);
-        if (uiForm == 1 || uiForm == 3)
-        {
-            // The inverse of the 2-D affine map (u, v) -> (m0 u + m1 v + m2,
-            // m3 u + m4 v + m5), kept in the same layout; the 4x4 form
-            // itself has a zero row and no inverse.
-            const double fDet = double(m0) * m4 - double(m1) * m3;
-            if (fDet == 0.0 || !std::isfinite(fDet))
-                return Formed::MATRIX;
-            const double a = m4 / fDet, b = -m1 / fDet, c = -m3 / fDet, d = m0 / fDet;
-            const double e = -(a * m2 + b * m5), f = -(c * m2 + d * m5);
-            m0 = float(a), m1 = float(b), m2 = float(e), m3 = float(c), m4 = float(d), m5 = float(f);
-        }
-        kMatrix = gfx::D3DMATRIX{};
-        kMatrix.m[0][0] = m0;
-        kMatrix.m[0][1] = m3;
-        kMatrix.m[1][0] = m1;
-        kMatrix.m[1][1] = m4;
-        kMatrix.m[3][0] = m2;
-        kMatrix.m[3][1] = m5;
+        kMatrix = TextureTransformMatrix(pkMap, uiForm == 1 || uiForm == 3);
         if (uiForm >= 2)
             gfx::D3DXMatrixTranspose(&kMatrix, &kMatrix);
         return Formed::MATRIX;
@@ -439,4 +414,36 @@ void NiD3DVertexShaderConstantMap::FillDefinedOperand(NiD3DShaderConstantMapEntr
     case Formed::VECTOR: kSlot.m_uiType = pkEntry->GetValueType(); break;
     default: kSlot.m_uiType = Entry::SCME_TYPE_NONE; break;
     }
+}
+
+gfx::D3DMATRIX NiD3DVertexShaderConstantMap::TextureTransformMatrix(const NiTextureMap* pkMap, bool bInverse)
+{
+    gfx::D3DMATRIX kMatrix;
+    gfx::D3DXMatrixIdentity(&kMatrix);
+    const NiTextureTransform* pkTransform = pkMap != nullptr ? pkMap->GetTextureTransform() : nullptr;
+    if (pkTransform == nullptr)
+        return kMatrix;
+    const NiMatrix3x3& kT = pkTransform->GetMatrix();
+    float m0 = kT.GetEntry(0, 0), m1 = kT.GetEntry(0, 1), m2 = kT.GetEntry(0, 2);
+    float m3 = kT.GetEntry(1, 0), m4 = kT.GetEntry(1, 1), m5 = kT.GetEntry(1, 2);
+    if (bInverse)
+    {
+        // The inverse of the 2-D affine map (u, v) -> (m0 u + m1 v + m2,
+        // m3 u + m4 v + m5), kept in the same layout; the 4x4 form
+        // itself has a zero row and no inverse.
+        const double fDet = double(m0) * m4 - double(m1) * m3;
+        if (fDet == 0.0 || !std::isfinite(fDet))
+            return kMatrix;
+        const double a = m4 / fDet, b = -m1 / fDet, c = -m3 / fDet, d = m0 / fDet;
+        const double e = -(a * m2 + b * m5), f = -(c * m2 + d * m5);
+        m0 = float(a), m1 = float(b), m2 = float(e), m3 = float(c), m4 = float(d), m5 = float(f);
+    }
+    kMatrix = gfx::D3DMATRIX{};
+    kMatrix.m[0][0] = m0;
+    kMatrix.m[0][1] = m3;
+    kMatrix.m[1][0] = m1;
+    kMatrix.m[1][1] = m4;
+    kMatrix.m[3][0] = m2;
+    kMatrix.m[3][1] = m5;
+    return kMatrix;
 }

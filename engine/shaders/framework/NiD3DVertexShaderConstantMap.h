@@ -2,6 +2,8 @@
 
 #include "engine/shaders/framework/NiD3DShaderConstantMap.h"
 
+class NiTextureMap;
+
 namespace gfx
 {
 struct D3DMATRIX;
@@ -41,6 +43,9 @@ public:
     // count; otherwise the whole key and count 4. The number of the first
     // name equal to it ignoring case; 0 when none.
     [[nodiscard]] static std::uint32_t LookUpPredefinedMapping(const char* pcKey, std::uint32_t& uiCount);
+    // A texture map's 2-D transform (or its inverse) as a 4 x 4 matrix; the
+    // identity when there is no map, no transform or no inverse.
+    [[nodiscard]] static gfx::D3DMATRIX TextureTransformMatrix(const NiTextureMap* pkMap, bool bInverse);
 
 protected:
     bool SendConstant(NiD3DShaderProgram* pkProgram, NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues,

@@ -912,7 +912,9 @@ TEST_F(CAIControllerTest, LeavingADemoUsableObjectEndsOnAWalkableCellOutsideItsF
                 EXPECT_TRUE(pkYard->GetBlock(iStart)->IsWalkable());
                 EXPECT_FALSE(InFootprint(*pkObject, iStart));
                 if (fHeading == 0.0f)
+                {
                     EXPECT_EQ(iStart, iAccess);
+                }
             }
             // A whole use, walked: in from the access cell, out again.
             if (fHeading == 0.0f || std::string(pcTemplate) == "therapy_room" ||
@@ -932,7 +934,9 @@ TEST_F(CAIControllerTest, LeavingADemoUsableObjectEndsOnAWalkableCellOutsideItsF
                 EXPECT_FALSE(InFootprint(*pkObject, iEnd));
                 EXPECT_EQ(pkUser->GetCurrentCell(), iEnd);
                 if (fHeading == 0.0f)
+                {
                     EXPECT_EQ(iEnd, iAccess);
+                }
                 m_pkManager->DestroyObject(pkUser, true);
             }
             m_pkManager->DestroyObject(pkObject, true);
