@@ -326,6 +326,21 @@ public:
     // Bone matrices of a skin instance, once per frame: each bone's world
     // transform with the skin's binding, in the skin's frame (64-byte rows).
     void CalculateBoneMatrices(NiSkinInstance* pkSkin, const NiXform& kWorld);
+    // The same, and the buffer a vertex program reads: one matrix per bone
+    // in 3 registers (48 bytes) or 4 (64 bytes; any other count means 4),
+    // each register one row of the transposed matrix when bTranspose. With
+    // bWorldSpaceBones the bones take the skin into world space; without,
+    // they stay in the skin's frame and the skin-to-world matrix is kept
+    // for the skin-world-view constants. The buffer is rebuilt once a frame
+    // and whenever the bone count or the matrix size changes.
+    void CalculateBoneMatrices(NiSkinInstance* pkSkin, const NiXform& kWorld, bool bTranspose,
+                               std::uint32_t uiRegisters, bool bWorldSpaceBones);
+    // The buffer of the five-argument form: null before one was made.
+    [[nodiscard]] const float* GetBoneMatrixBuffer(const NiSkinInstance* pkSkin, std::uint32_t& uiCount,
+                                                   std::uint32_t& uiRegisters) const;
+    // The skin-to-world matrix kept by the five-argument form; false when
+    // none was asked for.
+    bool GetSkinMatrix(const NiSkinInstance* pkSkin, gfx::D3DMATRIX& kMatrix) const;
     // World matrices 256-259 from the partition's own bones (at most four),
     // the other slots identity; the world transform goes to the state cache.
     void SetSkinBoneTransforms(const NiSkinPartition::Partition* pkPartition, const NiSkinInstance* pkSkin,
@@ -552,6 +567,14 @@ private:
     {
         std::vector<gfx::D3DMATRIX> m_kMatrices;
         std::uint32_t m_uiFrame = 0xFFFFFFFFu;
+        // The program buffer: bones x registers x 4 floats.
+        std::vector<float> m_kBuffer;
+        std::uint32_t m_uiRegisters = 0;
+        std::uint32_t m_uiBufferFrame = 0xFFFFFFFFu;
+        bool m_bTranspose = false;
+        bool m_bWorldSpaceBones = false;
+        bool m_bHasSkinMatrix = false;
+        gfx::D3DMATRIX m_kSkinMatrix{};
     };
     [[nodiscard]] NiD3DShaderInterface* ShaderOf(NiGeometry* pkGeometry) const;
     // Group choice, records and packing for a geometry about to be drawn.

@@ -616,6 +616,79 @@ void NiDX9Renderer::CalculateBoneMatrices(NiSkinInstance* pkSkin, const NiXform&
     }
 }
 
+void NiDX9Renderer::CalculateBoneMatrices(NiSkinInstance* pkSkin, const NiXform& kWorld, bool bTranspose,
+                                          std::uint32_t uiRegisters, bool bWorldSpaceBones)
+{
+    CalculateBoneMatrices(pkSkin, kWorld);
+    const auto it = m_kBoneMatrices.find(pkSkin);
+    if (it == m_kBoneMatrices.end())
+        return;
+    BoneMatrices& kEntry = it->second;
+    uiRegisters = uiRegisters == 3 ? 3 : 4;
+    const std::size_t uiFloats = kEntry.m_kMatrices.size() * uiRegisters * 4;
+    if (kEntry.m_uiBufferFrame == kEntry.m_uiFrame && kEntry.m_uiRegisters == uiRegisters &&
+        kEntry.m_bTranspose == bTranspose && kEntry.m_bWorldSpaceBones == bWorldSpaceBones &&
+        kEntry.m_kBuffer.size() == uiFloats)
+        return;
+    kEntry.m_uiBufferFrame = kEntry.m_uiFrame;
+    kEntry.m_uiRegisters = uiRegisters;
+    kEntry.m_bTranspose = bTranspose;
+    kEntry.m_bWorldSpaceBones = bWorldSpaceBones;
+    kEntry.m_kBuffer.assign(uiFloats, 0.0f);
+    // The skin's frame to world, the inverse of what the bones were put in.
+    NiXform kRootWorld;
+    if (pkSkin->GetRootParent() != nullptr)
+        kRootWorld = pkSkin->GetRootParent()->GetWorldTransform();
+    const gfx::D3DMATRIX kSkinToWorld =
+        XformToD3D(kRootWorld.Multiply(pkSkin->GetSkinData()->GetRootParentToSkin().Invert()));
+    kEntry.m_bHasSkinMatrix = !bWorldSpaceBones;
+    if (kEntry.m_bHasSkinMatrix)
+        kEntry.m_kSkinMatrix = kSkinToWorld;
+    float* pf = kEntry.m_kBuffer.data();
+    for (const gfx::D3DMATRIX& kSkinSpace : kEntry.m_kMatrices)
+    {
+        const gfx::D3DMATRIX kBone = bWorldSpaceBones ? Multiply(kSkinSpace, kSkinToWorld) : kSkinSpace;
+        // Three registers drop the last column (0, 0, 0, 1 for these affine
+        // matrices): transposed, the fourth row; untransposed, each row's w.
+        for (std::uint32_t r = 0; r < uiRegisters; ++r)
+            for (std::uint32_t c = 0; c < 4; ++c)
+            {
+                if (bTranspose)
+                    *pf++ = kBone.m[c][r];
+                else if (uiRegisters == 4)
+                    *pf++ = kBone.m[r][c];
+            }
+        if (!bTranspose && uiRegisters == 3)
+            for (std::uint32_t r = 0; r < 4; ++r)
+                for (std::uint32_t c = 0; c < 3; ++c)
+                    *pf++ = kBone.m[r][c];
+    }
+}
+
+const float* NiDX9Renderer::GetBoneMatrixBuffer(const NiSkinInstance* pkSkin, std::uint32_t& uiCount,
+                                                std::uint32_t& uiRegisters) const
+{
+    const auto it = m_kBoneMatrices.find(pkSkin);
+    if (it == m_kBoneMatrices.end() || it->second.m_kBuffer.empty())
+    {
+        uiCount = 0;
+        uiRegisters = 0;
+        return nullptr;
+    }
+    uiRegisters = it->second.m_uiRegisters;
+    uiCount = static_cast<std::uint32_t>(it->second.m_kBuffer.size() / (std::size_t(uiRegisters) * 4));
+    return it->second.m_kBuffer.data();
+}
+
+bool NiDX9Renderer::GetSkinMatrix(const NiSkinInstance* pkSkin, gfx::D3DMATRIX& kMatrix) const
+{
+    const auto it = m_kBoneMatrices.find(pkSkin);
+    if (it == m_kBoneMatrices.end() || !it->second.m_bHasSkinMatrix)
+        return false;
+    kMatrix = it->second.m_kSkinMatrix;
+    return true;
+}
+
 const gfx::D3DMATRIX* NiDX9Renderer::GetBoneMatrices(const NiSkinInstance* pkSkin, std::uint32_t& uiCount) const
 {
     const auto it = m_kBoneMatrices.find(pkSkin);

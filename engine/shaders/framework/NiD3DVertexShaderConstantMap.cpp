@@ -275,7 +275,10 @@ NiD3DVertexShaderConstantMap::Formed NiD3DVertexShaderConstantMap::FormValue(
                 kRootWorld = pkSkin->GetRootParent()->GetWorldTransform();
             const NiXform kSkinToWorld =
                 kRootWorld.Multiply(pkSkin->GetSkinData()->GetRootParentToSkin().Invert());
-            const gfx::D3DMATRIX kS = NiDX9Renderer::XformToD3D(kSkinToWorld);
+            gfx::D3DMATRIX kS = NiDX9Renderer::XformToD3D(kSkinToWorld);
+            // The one the bone matrices were made with, when kept.
+            if (m_pkRenderer != nullptr)
+                (void)m_pkRenderer->GetSkinMatrix(pkSkin, kS);
             gfx::D3DXMatrixMultiply(&kMatrix, &kS, &kV);
             if (uiMapping >= 29)
                 gfx::D3DXMatrixMultiply(&kMatrix, &kMatrix, &kP);
@@ -342,6 +345,15 @@ std::uint32_t NiD3DVertexShaderConstantMap::SetBonePalette(NiD3DShaderProgram* p
         if (pusIndices[ui] >= uiMatrices)
             return SCM_FAIL;
     }
+    // A buffer the shader asked for in this matrix size goes as it is.
+    std::uint32_t uiBuffered = 0;
+    std::uint32_t uiRegisters = 0;
+    const float* pfBuffer = m_pkRenderer->GetBoneMatrixBuffer(pkSkin, uiBuffered, uiRegisters);
+    if (pfBuffer != nullptr && uiRegisters == (pkEntry->IsMatrix3() ? 3u : 4u) && uiBuffered == uiMatrices)
+        return pkProgram != nullptr &&
+                       pkProgram->SetVertexShaderConstantArray(pkEntry, pfBuffer, uiBones, uiRegisters, pusIndices)
+                   ? SCM_OK
+                   : SCM_ERR_FAILED_SET;
     if (!pkEntry->IsMatrix3())
         return pkProgram != nullptr &&
                        pkProgram->SetVertexShaderConstantArray(pkEntry, pkBones, uiBones, 4, pusIndices)

@@ -171,7 +171,8 @@ std::uint32_t NiBinaryShader::SetupTransformations(NiGeometry* pkGeometry, const
         return 0;
     // The programs blend the bones: their matrices once, on the first pass.
     if (m_uiCurrentPass == 0 && pkPartition != nullptr && pkSkin != nullptr)
-        m_pkRenderer->CalculateBoneMatrices(const_cast<NiSkinInstance*>(pkSkin), kWorld);
+        m_pkRenderer->CalculateBoneMatrices(const_cast<NiSkinInstance*>(pkSkin), kWorld, true,
+                                            m_uiBoneMatrixRegisters, m_uiBoneCalcMethod == 1);
     m_pkRenderState->SetBoneCount(pkPartition != nullptr ? pkPartition->m_usBones : 0);
     m_pkRenderer->SetModelTransform(kWorld, false);
     return 0;

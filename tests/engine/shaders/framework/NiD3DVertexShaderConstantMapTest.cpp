@@ -437,6 +437,136 @@ TEST_F(DefinedValueTest, SkinningValuesAndPalettesComeFromTheSkinInstance)
     EXPECT_TRUE(m_kProgram.m_kCalls.empty());
 }
 
+TEST_F(DefinedValueTest, ProgramBoneBuffersHoldThreeOrFourRegistersAndRegrowOnChange)
+{
+    NiRefPtr<NiNode> spRoot = new NiNode;
+    NiXform kRootLocal;
+    kRootLocal.m_kRotate.MakeZRotation(0.3f);
+    kRootLocal.m_kTranslate = NiVec3(1, 2, 3);
+    spRoot->SetLocalTransform(kRootLocal);
+    NiXform kRootToSkin;
+    kRootToSkin.m_kRotate.MakeXRotation(0.5f);
+    kRootToSkin.m_kTranslate = NiVec3(0, 1, 0);
+    auto spData = NiRefPtr<NiSkinData>(new NiSkinData);
+    spData->SetRootParentToSkin(kRootToSkin);
+    auto MakeBones = [](std::uint32_t uiCount) {
+        auto spBones = std::make_unique<NiSkinData::BoneData[]>(uiCount);
+        for (std::uint32_t ui = 0; ui < uiCount; ++ui)
+            spBones[ui].m_kSkinToBone.m_kTranslate = NiVec3(0, float(ui), 0);
+        return spBones;
+    };
+    spData->SetBones(2, MakeBones(2));
+    NiRefPtr<NiSkinInstance> spSkin = new NiSkinInstance;
+    spSkin->SetSkinData(spData);
+    spSkin->SetRootParent(spRoot);
+    std::vector<NiRefPtr<NiNode>> kBones;
+    for (std::uint32_t ui = 0; ui < 3; ++ui)
+    {
+        NiRefPtr<NiNode> spBone = kBones.emplace_back(new NiNode);
+        NiXform kLocal;
+        kLocal.m_kRotate.MakeYRotation(0.2f * float(ui + 1));
+        kLocal.m_kTranslate = NiVec3(float(ui), 0, 1);
+        spBone->SetLocalTransform(kLocal);
+        spRoot->AttachChild(spBone);
+        spSkin->SetBone(ui, spBone);
+    }
+    spRoot->Update(0.0f);
+    const M kS = FromD3D(NiDX9Renderer::XformToD3D(spRoot->GetWorldTransform().Multiply(kRootToSkin.Invert())));
+    std::uint32_t uiCount = 0, uiRegisters = 0;
+    EXPECT_EQ(m_spRenderer->GetBoneMatrixBuffer(spSkin, uiCount, uiRegisters), nullptr);
+
+    // The plain form makes no program buffer and keeps no skin matrix.
+    m_spRenderer->CalculateBoneMatrices(spSkin, m_kWorld);
+    gfx::D3DMATRIX kSkinMatrix{};
+    EXPECT_EQ(m_spRenderer->GetBoneMatrixBuffer(spSkin, uiCount, uiRegisters), nullptr);
+    EXPECT_FALSE(m_spRenderer->GetSkinMatrix(spSkin, kSkinMatrix));
+
+    // Three registers, skin-space bones: 48 bytes per bone, each register a
+    // column of the bone matrix, and the skin-to-world matrix kept.
+    m_spRenderer->CalculateBoneMatrices(spSkin, m_kWorld, true, 3, false);
+    std::uint32_t uiMatrices = 0;
+    const gfx::D3DMATRIX* pkMatrices = m_spRenderer->GetBoneMatrices(spSkin, uiMatrices);
+    ASSERT_EQ(uiMatrices, 2u);
+    const float* pf = m_spRenderer->GetBoneMatrixBuffer(spSkin, uiCount, uiRegisters);
+    ASSERT_NE(pf, nullptr);
+    EXPECT_EQ(uiCount, 2u);
+    EXPECT_EQ(uiRegisters, 3u);
+    for (std::uint32_t b = 0; b < 2; ++b)
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c)
+                EXPECT_EQ(pf[b * 12 + r * 4 + c], pkMatrices[b].m[c][r]);
+    ASSERT_TRUE(m_spRenderer->GetSkinMatrix(spSkin, kSkinMatrix));
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(kSkinMatrix.m[i / 4][i % 4], kS.m[i / 4][i % 4], 1e-5);
+
+    // A BoneMatrix3 palette sends that buffer as it stands.
+    NiSkinPartition::Partition kPartition;
+    kPartition.m_usBones = 2;
+    kPartition.m_pusBones.reset(new std::uint16_t[2]{1, 0});
+    NiRefPtr<NiD3DVertexShaderConstantMap> spMap = VertexWith("BoneMatrix3", 20u << 16);
+    EXPECT_EQ(Draw(*spMap, nullptr, nullptr, spSkin, &kPartition), 0u);
+    ASSERT_EQ(m_kProgram.m_kCalls.size(), 1u);
+    EXPECT_EQ(m_kProgram.m_kCalls[0].m_uiPerElement, 3u);
+    for (int i = 0; i < 12; ++i)
+    {
+        EXPECT_EQ(m_kProgram.m_kCalls[0].F(i), pf[12 + i]);
+        EXPECT_EQ(m_kProgram.m_kCalls[0].F(12 + i), pf[i]);
+    }
+
+    // Untransposed three registers: each of the four rows without its w.
+    m_spRenderer->CalculateBoneMatrices(spSkin, m_kWorld, false, 3, false);
+    pf = m_spRenderer->GetBoneMatrixBuffer(spSkin, uiCount, uiRegisters);
+    ASSERT_EQ(uiRegisters, 3u);
+    for (std::uint32_t b = 0; b < 2; ++b)
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_EQ(pf[b * 12 + r * 3 + c], pkMatrices[b].m[r][c]);
+
+    // Four registers, world-space bones: 64 bytes, the transposed bone x S,
+    // and no skin matrix. Any count but 3 means 4.
+    m_spRenderer->CalculateBoneMatrices(spSkin, m_kWorld, true, 0, true);
+    pf = m_spRenderer->GetBoneMatrixBuffer(spSkin, uiCount, uiRegisters);
+    ASSERT_NE(pf, nullptr);
+    EXPECT_EQ(uiCount, 2u);
+    EXPECT_EQ(uiRegisters, 4u);
+    EXPECT_FALSE(m_spRenderer->GetSkinMatrix(spSkin, kSkinMatrix));
+    for (std::uint32_t b = 0; b < 2; ++b)
+    {
+        const M kWant = T(Mul(FromD3D(pkMatrices[b]), kS));
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR(pf[b * 16 + i], kWant.m[i / 4][i % 4], 1e-5);
+    }
+    spMap = VertexWith("BoneMatrix4", 20u << 16);
+    EXPECT_EQ(Draw(*spMap, nullptr, nullptr, spSkin, &kPartition), 0u);
+    ASSERT_EQ(m_kProgram.m_kCalls.size(), 1u);
+    EXPECT_EQ(m_kProgram.m_kCalls[0].m_uiPerElement, 4u);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(m_kProgram.m_kCalls[0].F(i), pf[16 + i]);
+    // A 3-register entry does not read a 4-register buffer.
+    spMap = VertexWith("BoneMatrix3", 20u << 16);
+    EXPECT_EQ(Draw(*spMap, nullptr, nullptr, spSkin, &kPartition), 0u);
+    ASSERT_EQ(m_kProgram.m_kCalls.size(), 1u);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(m_kProgram.m_kCalls[0].F(i), pkMatrices[1].m[i % 4][i / 4]);
+
+    // A third bone within the same frame regrows the buffer, then a change
+    // of matrix size shrinks it.
+    spData->SetBones(3, MakeBones(3));
+    spSkin->SetSkinData(spData);
+    for (std::uint32_t ui = 0; ui < 3; ++ui)
+        spSkin->SetBone(ui, kBones[ui]);
+    m_spRenderer->CalculateBoneMatrices(spSkin, m_kWorld, true, 4, true);
+    ASSERT_NE(m_spRenderer->GetBoneMatrixBuffer(spSkin, uiCount, uiRegisters), nullptr);
+    EXPECT_EQ(uiCount, 3u);
+    EXPECT_EQ(uiRegisters, 4u);
+    m_spRenderer->CalculateBoneMatrices(spSkin, m_kWorld, true, 3, true);
+    ASSERT_NE(m_spRenderer->GetBoneMatrixBuffer(spSkin, uiCount, uiRegisters), nullptr);
+    EXPECT_EQ(uiCount, 3u);
+    EXPECT_EQ(uiRegisters, 3u);
+    m_spRenderer->PurgeSkinInstanceRendererData(spSkin);
+    EXPECT_EQ(m_spRenderer->GetBoneMatrixBuffer(spSkin, uiCount, uiRegisters), nullptr);
+}
+
 TEST_F(DefinedValueTest, TextureTransformsAreSentAsRowsOfTheirAffineMap)
 {
     NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty;

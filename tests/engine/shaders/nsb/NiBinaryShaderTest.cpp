@@ -301,6 +301,8 @@ TEST_F(NiBinaryShaderTest, SkinnedPartitionsOfABigPaletteBlendThroughThePrograms
     const NiBoundSphere kBound;
 
     m_pkImplementation->GetRequirements()->SetBonesPerPartition(20);
+    m_pkImplementation->GetRequirements()->SetBoneMatrixRegisters(3);
+    m_pkImplementation->GetRequirements()->SetBoneCalcMethod(1);
     m_pkImplementation->GetPass(0, true);
     m_pkImplementation->GetPass(1, true);
     NiBinaryShaderPtr spBuilt = Build();
@@ -338,6 +340,14 @@ TEST_F(NiBinaryShaderTest, SkinnedPartitionsOfABigPaletteBlendThroughThePrograms
               0u);
     EXPECT_NE(m_spRenderer->GetBoneMatrices(spSkin, uiMatrices), nullptr);
     EXPECT_EQ(uiMatrices, 1u);
+    // The programs' buffer in the requirements' three registers, world-space
+    // bones (calculation mode 1), so no skin matrix.
+    std::uint32_t uiBuffered = 0, uiRegisters = 0;
+    EXPECT_NE(m_spRenderer->GetBoneMatrixBuffer(spSkin, uiBuffered, uiRegisters), nullptr);
+    EXPECT_EQ(uiBuffered, 1u);
+    EXPECT_EQ(uiRegisters, 3u);
+    gfx::D3DMATRIX kSkinMatrix{};
+    EXPECT_FALSE(m_spRenderer->GetSkinMatrix(spSkin, kSkinMatrix));
     // The world matrix is the renderer's to push with the programs' constants.
     gfx::D3DMATRIX kAfter{};
     pkDevice->GetTransform(gfx::D3DTS_WORLD, &kAfter);
