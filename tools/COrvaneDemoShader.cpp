@@ -8,18 +8,23 @@
 
 namespace
 {
-// Published render, texture-stage and sampler state numbers and values.
-constexpr std::uint32_t D3DRS_ZENABLE = 7;
-constexpr std::uint32_t D3DRS_CULLMODE = 22;
-constexpr std::uint32_t D3DCULL_CCW = 3;
-constexpr std::uint32_t D3DTSS_COLOROP = 1;
-constexpr std::uint32_t D3DTSS_COLORARG1 = 2;
-constexpr std::uint32_t D3DTSS_COLORARG2 = 3;
-constexpr std::uint32_t D3DTOP_MODULATE = 4;
-constexpr std::uint32_t D3DTA_DIFFUSE = 0;
-constexpr std::uint32_t D3DTA_TEXTURE = 2;
-constexpr std::uint32_t D3DSAMP_MINFILTER = 6;
-constexpr std::uint32_t D3DTEXF_LINEAR = 2;
+// The binary file keeps the description language's numbers: its own state
+// numbers, and for the values index forms that the loader turns into the
+// device's (the device's number less one for ops and cull modes; argument
+// indices in the language's CURRENT, DIFFUSE, ..., TEXTURE order).
+// Sampler states are the engine's numbers (ADDRESSU = 0).
+constexpr std::uint32_t RS_ZENABLE = 73;
+constexpr std::uint32_t RS_CULLMODE = 77;
+constexpr std::uint32_t ZB_TRUE = 1;
+constexpr std::uint32_t CULL_CCW = 2;
+constexpr std::uint32_t TSS_COLOROP = 0;
+constexpr std::uint32_t TSS_COLORARG1 = 2;
+constexpr std::uint32_t TSS_COLORARG2 = 3;
+constexpr std::uint32_t TOP_MODULATE = 3;
+constexpr std::uint32_t TA_DIFFUSE = 1;
+constexpr std::uint32_t TA_TEXTURE = 5;
+constexpr std::uint32_t SAMP_MINFILTER = 5;
+constexpr std::uint32_t TEXF_LINEAR = 2;
 // Vertex shader 1.1 and pixel shader 1.1 version tokens.
 constexpr std::uint32_t VS_1_1 = 0xFFFE0101;
 constexpr std::uint32_t PS_1_1 = 0xFFFF0101;
@@ -28,14 +33,14 @@ void AddPass(NSBImplementation& kImplementation)
 {
     NSBPass* pkPass = kImplementation.GetPass(0, true);
     pkPass->SetName("Lit");
-    pkPass->GetRenderStateGroup()->SetState(D3DRS_CULLMODE, D3DCULL_CCW, true);
+    pkPass->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_CCW, true);
     NSBTextureStage* pkStage = pkPass->GetStage(0, true);
     pkStage->SetName("Base");
     NSBStateGroup* pkStates = pkStage->GetTextureStageGroup();
-    pkStates->SetState(D3DTSS_COLOROP, D3DTOP_MODULATE, false);
-    pkStates->SetState(D3DTSS_COLORARG1, D3DTA_TEXTURE, false);
-    pkStates->SetState(D3DTSS_COLORARG2, D3DTA_DIFFUSE, false);
-    pkStage->GetSamplerStageGroup()->SetState(D3DSAMP_MINFILTER, D3DTEXF_LINEAR, false);
+    pkStates->SetState(TSS_COLOROP, TOP_MODULATE, false);
+    pkStates->SetState(TSS_COLORARG1, TA_TEXTURE, false);
+    pkStates->SetState(TSS_COLORARG2, TA_DIFFUSE, false);
+    pkStage->GetSamplerStageGroup()->SetState(SAMP_MINFILTER, TEXF_LINEAR, false);
 }
 } // namespace
 
@@ -68,7 +73,7 @@ bool WriteDemoShader(const std::string& kFolder)
     pkRequirements->SetPSVersion(PS_1_1);
     pkRequirements->SetPlatformFlags(0x2);
     pkRequirements->SetUsesNiRenderState(true);
-    pkPrograms->GetRenderStateGroup()->SetState(D3DRS_ZENABLE, 1, false);
+    pkPrograms->GetRenderStateGroup()->SetState(RS_ZENABLE, ZB_TRUE, false);
     AddPass(*pkPrograms);
     NSBPass* pkPass = pkPrograms->GetPass(0, false);
     pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, "DemoMaterial.vsh");

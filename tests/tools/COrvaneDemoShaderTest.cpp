@@ -1,13 +1,17 @@
 #include "tools/COrvaneDemoShader.h"
 
 #include "engine/core/NiObjectStream.h"
+#include "engine/render/NiDX9RendererLibrary.h"
 #include "engine/scene/NiGeometry.h"
 #include "engine/scene/NiNode.h"
+#include "engine/shaders/framework/NiD3DRenderStateGroup.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/framework/NiD3DTextureStageGroup.h"
 #include "engine/shaders/nsb/NSBShaderLib.h"
 #include "engine/shaders/nsb/NiShaderLibraryDesc.h"
 #include "framework/COrvaneShaderFactory.h"
 #include "framework/COrvaneSystem.h"
+#include "platform/gfx/GfxTypes.h"
 #include "tests/tools/DemoTestSupport.h"
 #include "tools/COrvaneDemoData.h"
 
@@ -97,4 +101,65 @@ TEST_F(COrvaneDemoShaderTest, ShaderStartUpInTheDemoDataFindsTheDemoShader)
     testing::internal::CaptureStderr();
     NiD3DShaderFactory::GetD3DShaderFactory()->RemoveAllLibraries();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Releasing Binary Shaders!\n");
+}
+
+// The file keeps the language's numbers; what the renderer makes of them is
+// the material the demo means: depth test on, counter-clockwise culling, the
+// base texture times the diffuse colour, linear minification.
+TEST_F(COrvaneDemoShaderTest, TheDemoShaderConvertsToItsIntendedDeviceStates)
+{
+    // The state groups' pools, undone before the fixture's end.
+    struct RendererLibrary
+    {
+        RendererLibrary() { NiDX9RendererLibraryStartup(); }
+        ~RendererLibrary() { NiDX9RendererLibraryReset(); }
+    } kRendererLibrary;
+    const std::filesystem::path kDir = m_kFolder / "nsb";
+    std::filesystem::create_directories(kDir);
+    ASSERT_TRUE(WriteDemoShader(kDir.string()));
+    const std::string kText = kDir.string();
+    const char* apcFolders[] = {kText.c_str()};
+    NiRefPtr<NSBShaderLib> spLibrary = NSBShaderLib::Create(1, apcFolders, false);
+    ASSERT_NE(spLibrary, nullptr);
+    NSBShader* pkShader = spLibrary->FindShader(DEMO_SHADER_NAME);
+    ASSERT_NE(pkShader, nullptr);
+    ASSERT_EQ(pkShader->GetImplementationCount(), 2u);
+    std::uint32_t uiValue = 0;
+    bool bSave = false;
+
+    NiD3DRenderStateGroup kShaderStates;
+    ASSERT_TRUE(pkShader->GetImplementationByIndex(0)->GetRenderStateGroup()->SetupRenderStateGroup(kShaderStates));
+    ASSERT_TRUE(kShaderStates.GetRenderState(gfx::D3DRS_ZENABLE, uiValue, bSave));
+    EXPECT_EQ(uiValue, gfx::D3DZB_TRUE);
+    EXPECT_FALSE(kShaderStates.GetRenderState(gfx::D3DRS_ZWRITEENABLE, uiValue, bSave));
+
+    for (std::uint32_t ui = 0; ui < 2; ++ui)
+    {
+        SCOPED_TRACE(ui);
+        NSBPass* pkPass = pkShader->GetImplementationByIndex(ui)->GetPass(0, false);
+        ASSERT_NE(pkPass, nullptr);
+        NiD3DRenderStateGroup kPassStates;
+        ASSERT_TRUE(pkPass->GetRenderStateGroup()->SetupRenderStateGroup(kPassStates));
+        ASSERT_TRUE(kPassStates.GetRenderState(gfx::D3DRS_CULLMODE, uiValue, bSave));
+        EXPECT_EQ(uiValue, gfx::D3DCULL_CCW);
+        EXPECT_TRUE(bSave);
+
+        NSBTextureStage* pkStage = pkPass->GetStage(0, false);
+        ASSERT_NE(pkStage, nullptr);
+        NiD3DTextureStageGroup kStage;
+        ASSERT_TRUE(pkStage->GetTextureStageGroup()->SetupTextureStageGroup(kStage));
+        ASSERT_TRUE(pkStage->GetSamplerStageGroup()->SetupSamplerGroup(kStage));
+        ASSERT_TRUE(kStage.GetStageState(gfx::D3DTSS_COLOROP, uiValue, bSave));
+        EXPECT_EQ(uiValue, gfx::D3DTOP_MODULATE);
+        ASSERT_TRUE(kStage.GetStageState(gfx::D3DTSS_COLORARG1, uiValue, bSave));
+        EXPECT_EQ(uiValue, gfx::D3DTA_TEXTURE);
+        ASSERT_TRUE(kStage.GetStageState(gfx::D3DTSS_COLORARG2, uiValue, bSave));
+        EXPECT_EQ(uiValue, gfx::D3DTA_DIFFUSE);
+        EXPECT_FALSE(kStage.GetStageState(gfx::D3DTSS_COLORARG0, uiValue, bSave));
+        // Sampler states by the engine's number: MINFILTER is 5 (the
+        // device's 6), and nothing lands on MIPFILTER.
+        ASSERT_TRUE(kStage.GetSamplerState(gfx::D3DSAMP_MINFILTER - 1, uiValue, bSave));
+        EXPECT_EQ(uiValue, gfx::D3DTEXF_LINEAR);
+        EXPECT_FALSE(kStage.GetSamplerState(gfx::D3DSAMP_MIPFILTER - 1, uiValue, bSave));
+    }
 }

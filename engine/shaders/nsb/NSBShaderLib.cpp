@@ -1,6 +1,7 @@
 #include "engine/shaders/nsb/NSBShaderLib.h"
 
 #include "engine/core/NiLibraryRegistry.h"
+#include "engine/render/NiDX9Renderer.h"
 #include "engine/shaders/framework/NiD3DShaderInterface.h"
 #include "engine/shaders/framework/NiD3DUtility.h"
 #include "engine/shaders/nsb/NSBLoader.h"
@@ -54,12 +55,15 @@ NSBShaderLib* NSBShaderLib::Create(std::uint32_t uiDirectoryCount, const char* c
     return pkLibrary;
 }
 
-NiShader* NSBShaderLib::GetShader(NiRenderer*, const char* pcName, std::uint32_t uiImplementation)
+NiShader* NSBShaderLib::GetShader(NiRenderer* pkRenderer, const char* pcName, std::uint32_t uiImplementation)
 {
     NSBShader* pkShader = FindShader(pcName);
     if (pkShader == nullptr)
         return nullptr;
-    return pkShader->GetD3DShader(m_pkRenderer, uiImplementation);
+    // The shader is built for the renderer that asks; one the library was
+    // given stands in only when the caller names none.
+    NiDX9Renderer* pkDX9 = NiDynamicCast<NiDX9Renderer>(pkRenderer);
+    return pkShader->GetD3DShader(pkDX9 != nullptr ? pkDX9 : m_pkRenderer, uiImplementation);
 }
 
 bool NSBShaderLib::InsertShader(NSBShader* pkShader)

@@ -10,11 +10,15 @@
 #include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
 #include "engine/shaders/framework/NiD3DTimeSyncController.h"
 #include "engine/shaders/nsb/NSBShader.h"
+#include "engine/shaders/nsb/NSBShaderLib.h"
 #include "engine/shaders/nsb/NiBinaryShader.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace shader_test;
 
@@ -418,4 +422,30 @@ TEST_F(NiBinaryShaderTest, ABatchSetsShaderThenPassStatesAndRestoresThemInRevers
     // stages, so stage 0 is switched off).
     EXPECT_EQ(kCalls, (std::vector<std::string>{"RS 23=7", "RS 14=0", "TS0 COLOROP=4", "RS 14=1", "RS 26=1",
                                                 "TS0 COLOROP=1", "RS 26=0", "RS 23=8"}));
+}
+
+TEST_F(NiBinaryShaderTest, TheLibraryBuildsForTheRendererThatAsks)
+{
+    namespace fs = std::filesystem;
+    m_pkImplementation->GetPass(0, true);
+    const fs::path kRoot = fs::temp_directory_path() / ("nsb_asks_" + std::to_string(::getpid()));
+    fs::create_directories(kRoot);
+    ASSERT_TRUE(m_spShader->SaveToFile((kRoot / "Material.nsb").string().c_str()));
+    const std::string kFolder = kRoot.string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NiRefPtr<NSBShaderLib> spLibrary = NSBShaderLib::Create(1, apcFolders, false);
+    fs::remove_all(kRoot);
+    ASSERT_NE(spLibrary, nullptr);
+
+    // Never handed a renderer: the caller's is used.
+    NiRefPtr<NiShader> spShader = spLibrary->GetShader(m_spRenderer, "Material", 0);
+    auto* pkBuilt = NiDynamicCast<NiBinaryShader>(spShader.Get());
+    ASSERT_NE(pkBuilt, nullptr);
+    EXPECT_EQ(pkBuilt->GetRenderer(), m_spRenderer.Get());
+    EXPECT_EQ(spLibrary->GetShader(nullptr, "Material", 0), nullptr);
+    // Its own renderer stands in only when the caller names none.
+    spLibrary->SetRenderer(m_spRenderer);
+    spShader = spLibrary->GetShader(nullptr, "Material", 0);
+    ASSERT_NE(NiDynamicCast<NiBinaryShader>(spShader.Get()), nullptr);
+    EXPECT_EQ(NiDynamicCast<NiBinaryShader>(spShader.Get())->GetRenderer(), m_spRenderer.Get());
 }
