@@ -2,9 +2,8 @@
 
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
-#include "platform/text/TextRaster.h"
+#include "tools/COrvaneDemoImage.h"
 #include "tools/COrvaneDemoText.h"
-#include "tools/COrvaneTgaWriter.h"
 
 #include <array>
 #include <cstdint>
@@ -13,112 +12,23 @@
 
 namespace
 {
-using Rgba = std::array<std::uint8_t, 4>;
+using Rgba = DemoRgba;
 
 const Rgba SCREEN = {24, 30, 52, 255};
 const Rgba PANEL = {30, 40, 70, 235};
-const Rgba FRAME = {150, 160, 190, 255};
 const Rgba BUTTON = {60, 80, 130, 255};
 const Rgba HIGHLIGHT = {255, 255, 255, 90};
 const Rgba WHITE = {255, 255, 255, 255};
 const Rgba BLACK = {0, 0, 0, 255};
 
-struct Rect
-{
-    std::uint32_t x;
-    std::uint32_t y;
-    std::uint32_t w;
-    std::uint32_t h;
-};
+using Rect = DemoRect;
+using Image = COrvaneDemoImage;
 
 struct Button
 {
     Rect kRect;
     const char* pcLabel;
 };
-
-class Image
-{
-public:
-    Image(std::uint32_t uiWidth, std::uint32_t uiHeight, const Rgba& kFill) : m_uiWidth(uiWidth), m_uiHeight(uiHeight)
-    {
-        for (std::uint32_t i = 0; i < uiWidth * uiHeight; ++i)
-            m_kPixels.insert(m_kPixels.end(), kFill.begin(), kFill.end());
-    }
-    Image& Set(std::uint32_t x, std::uint32_t y, const Rgba& kColour)
-    {
-        if (x < m_uiWidth && y < m_uiHeight)
-            std::copy(kColour.begin(), kColour.end(),
-                      m_kPixels.begin() + (static_cast<std::ptrdiff_t>(y) * m_uiWidth + x) * 4);
-        return *this;
-    }
-    Image& Fill(const Rect& kRect, const Rgba& kColour)
-    {
-        for (std::uint32_t y = kRect.y; y < kRect.y + kRect.h; ++y)
-            for (std::uint32_t x = kRect.x; x < kRect.x + kRect.w; ++x)
-                Set(x, y, kColour);
-        return *this;
-    }
-    Image& Box(const Rect& kRect, const Rgba& kFill)
-    {
-        Fill(kRect, FRAME);
-        if (kRect.w > 2 && kRect.h > 2)
-            Fill({kRect.x + 1, kRect.y + 1, kRect.w - 2, kRect.h - 2}, kFill);
-        return *this;
-    }
-    // White text centred in the rectangle, blended by the glyphs' coverage.
-    bool Label(const Rect& kRect, const std::string& kText, int iPixels = 18)
-    {
-        std::vector<text::GlyphPicture> kGlyphs;
-        std::string kError;
-        if (!text::RenderGlyphs(DEMO_TRUETYPE, iPixels, kText, kGlyphs, kError))
-        {
-            std::fprintf(stderr, "demo data: %s\n", kError.c_str());
-            return false;
-        }
-        std::uint32_t uiWidth = 0;
-        for (const text::GlyphPicture& kGlyph : kGlyphs)
-            uiWidth += kGlyph.width;
-        const std::uint32_t uiHeight = kGlyphs.empty() ? 0 : kGlyphs.front().height;
-        std::uint32_t x = kRect.x + (kRect.w > uiWidth ? (kRect.w - uiWidth) / 2 : 0);
-        const std::uint32_t y = kRect.y + (kRect.h > uiHeight ? (kRect.h - uiHeight) / 2 : 0);
-        for (const text::GlyphPicture& kGlyph : kGlyphs)
-        {
-            for (std::uint32_t gy = 0; gy < kGlyph.height; ++gy)
-                for (std::uint32_t gx = 0; gx < kGlyph.width; ++gx)
-                    Blend(x + gx, y + gy, kGlyph.coverage[static_cast<std::size_t>(gy) * kGlyph.width + gx]);
-            x += kGlyph.width;
-        }
-        return true;
-    }
-    [[nodiscard]] bool Write(const std::string& kPath) const
-    {
-        return WriteTga(kPath, static_cast<std::uint16_t>(m_uiWidth), static_cast<std::uint16_t>(m_uiHeight), 32,
-                        m_kPixels);
-    }
-
-private:
-    void Blend(std::uint32_t x, std::uint32_t y, std::uint8_t ucCoverage)
-    {
-        if (x >= m_uiWidth || y >= m_uiHeight || ucCoverage == 0)
-            return;
-        std::uint8_t* puc = &m_kPixels[(static_cast<std::size_t>(y) * m_uiWidth + x) * 4];
-        for (int c = 0; c < 3; ++c)
-            puc[c] = static_cast<std::uint8_t>((puc[c] * (255 - ucCoverage) + 255 * ucCoverage) / 255);
-        puc[3] = std::max(puc[3], ucCoverage);
-    }
-
-    std::uint32_t m_uiWidth;
-    std::uint32_t m_uiHeight;
-    std::vector<std::uint8_t> m_kPixels;
-};
-
-// Key colour k of a placement map: never black or white.
-Rgba Key(std::size_t k)
-{
-    return {static_cast<std::uint8_t>(40 + 20 * k), static_cast<std::uint8_t>(200 - 15 * k),
-            static_cast<std::uint8_t>(k % 2 == 0 ? 60 : 160), 255};
-}
 
 // "<base>.tga" with its labelled buttons, "<base>_p.tga" placing button k
 // (from 1) at its top-left corner and "<base>k_s.tga", its hover overlay.
@@ -135,8 +45,8 @@ bool WriteScreen(const std::string& kFolder, const std::string& kBase, std::uint
         kBackground.Box(kButtons[k].kRect, BUTTON);
         if (kButtons[k].pcLabel != nullptr && !kBackground.Label(kButtons[k].kRect, kButtons[k].pcLabel))
             return false;
-        kPlace.Set(static_cast<std::uint32_t>(k), 0, Key(k));
-        kPlace.Set(kButtons[k].kRect.x, kButtons[k].kRect.y, Key(k));
+        kPlace.Set(static_cast<std::uint32_t>(k), 0, DemoKeyColour(k));
+        kPlace.Set(kButtons[k].kRect.x, kButtons[k].kRect.y, DemoKeyColour(k));
     }
     kPlace.Set(static_cast<std::uint32_t>(kButtons.size()), 0, WHITE);
     if (!kBackground.Write(kFolder + "/" + kBase + ".tga") || !kPlace.Write(kFolder + "/" + kBase + "_p.tga"))
@@ -243,7 +153,7 @@ bool WriteDemoFrontEnd(const std::string& kFolder)
                               {{150, 500, 110, 30}, "Newer"},
                               {{280, 500, 110, 30}, "Older"}},
                              PANEL);
-    bOk = bOk && Image(490, 2, FRAME).Write(kFolder + "/images/panels/messages/line.tga");
+    bOk = bOk && Image(490, 2, DEMO_FRAME).Write(kFolder + "/images/panels/messages/line.tga");
     // The parole desk: grant, refuse, leave; the candidate on the left, the
     // prison on the right.
     bOk = bOk && WriteScreen(kFolder, "images/parole/parole", 840, 520,

@@ -1,8 +1,8 @@
 #include "tools/COrvaneDemoPanels.h"
 
 #include "platform/os/OsFiles.h"
+#include "tools/COrvaneDemoImage.h"
 #include "tools/COrvaneDemoPrison.h"
-#include "tools/COrvaneTgaWriter.h"
 
 #include <array>
 #include <cstdint>
@@ -11,70 +11,17 @@
 
 namespace
 {
-using Rgba = std::array<std::uint8_t, 4>;
+using Rgba = DemoRgba;
 
 const Rgba PANEL = {30, 40, 70, 235};
-const Rgba FRAME = {150, 160, 190, 255};
 const Rgba BUTTON = {60, 80, 130, 255};
 const Rgba TITLE = {45, 60, 100, 255};
 const Rgba HIGHLIGHT = {255, 255, 255, 90};
 const Rgba WHITE = {255, 255, 255, 255};
 const Rgba BLACK = {0, 0, 0, 255};
 
-struct Rect
-{
-    std::uint32_t x;
-    std::uint32_t y;
-    std::uint32_t w;
-    std::uint32_t h;
-};
-
-class Image
-{
-public:
-    Image(std::uint32_t uiWidth, std::uint32_t uiHeight, const Rgba& kFill) : m_uiWidth(uiWidth), m_uiHeight(uiHeight)
-    {
-        for (std::uint32_t i = 0; i < uiWidth * uiHeight; ++i)
-            m_kPixels.insert(m_kPixels.end(), kFill.begin(), kFill.end());
-    }
-    Image& Set(std::uint32_t x, std::uint32_t y, const Rgba& kColour)
-    {
-        if (x < m_uiWidth && y < m_uiHeight)
-            std::copy(kColour.begin(), kColour.end(), m_kPixels.begin() + (static_cast<std::ptrdiff_t>(y) * m_uiWidth + x) * 4);
-        return *this;
-    }
-    Image& Fill(const Rect& kRect, const Rgba& kColour)
-    {
-        for (std::uint32_t y = kRect.y; y < kRect.y + kRect.h; ++y)
-            for (std::uint32_t x = kRect.x; x < kRect.x + kRect.w; ++x)
-                Set(x, y, kColour);
-        return *this;
-    }
-    Image& Box(const Rect& kRect, const Rgba& kFill)
-    {
-        Fill(kRect, FRAME);
-        if (kRect.w > 2 && kRect.h > 2)
-            Fill({kRect.x + 1, kRect.y + 1, kRect.w - 2, kRect.h - 2}, kFill);
-        return *this;
-    }
-    [[nodiscard]] bool Write(const std::string& kPath) const
-    {
-        return WriteTga(kPath, static_cast<std::uint16_t>(m_uiWidth), static_cast<std::uint16_t>(m_uiHeight), 32,
-                        m_kPixels);
-    }
-
-private:
-    std::uint32_t m_uiWidth;
-    std::uint32_t m_uiHeight;
-    std::vector<std::uint8_t> m_kPixels;
-};
-
-// Key colour k of a placement map: never black or white.
-Rgba Key(std::size_t k)
-{
-    return {static_cast<std::uint8_t>(40 + 20 * k), static_cast<std::uint8_t>(200 - 15 * k),
-            static_cast<std::uint8_t>(k % 2 == 0 ? 60 : 160), 255};
-}
+using Rect = DemoRect;
+using Image = COrvaneDemoImage;
 
 // A panel: "<base>.tga" with its buttons drawn, "<base>_p.tga" placing
 // button k (from 1) at its top-left corner, and "<base>k_s.tga", the
@@ -88,8 +35,8 @@ bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std:
     for (std::size_t k = 0; k < kButtons.size(); ++k)
     {
         kBackground.Box(kButtons[k], k == 0 && kButtons.size() > 1 && kButtons[0].w > 60 ? TITLE : BUTTON);
-        kPlace.Set(static_cast<std::uint32_t>(k), 0, Key(k));
-        kPlace.Set(kButtons[k].x, kButtons[k].y, Key(k));
+        kPlace.Set(static_cast<std::uint32_t>(k), 0, DemoKeyColour(k));
+        kPlace.Set(kButtons[k].x, kButtons[k].y, DemoKeyColour(k));
     }
     kPlace.Set(static_cast<std::uint32_t>(kButtons.size()), 0, WHITE);
     if (!kBackground.Write(kFolder + "/" + kBase + ".tga"))

@@ -1,0 +1,87 @@
+#include "tools/COrvaneDemoImage.h"
+
+#include "platform/text/TextRaster.h"
+#include "tools/COrvaneDemoText.h"
+#include "tools/COrvaneTgaWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+
+COrvaneDemoImage::COrvaneDemoImage(std::uint32_t uiWidth, std::uint32_t uiHeight, const DemoRgba& kFill)
+    : m_uiWidth(uiWidth), m_uiHeight(uiHeight)
+{
+    m_kPixels.reserve(static_cast<std::size_t>(uiWidth) * uiHeight * 4);
+    for (std::uint32_t i = 0; i < uiWidth * uiHeight; ++i)
+        m_kPixels.insert(m_kPixels.end(), kFill.begin(), kFill.end());
+}
+
+COrvaneDemoImage& COrvaneDemoImage::Set(std::uint32_t x, std::uint32_t y, const DemoRgba& kColour)
+{
+    if (x < m_uiWidth && y < m_uiHeight)
+        std::copy(kColour.begin(), kColour.end(),
+                  m_kPixels.begin() + (static_cast<std::ptrdiff_t>(y) * m_uiWidth + x) * 4);
+    return *this;
+}
+
+COrvaneDemoImage& COrvaneDemoImage::Fill(const DemoRect& kRect, const DemoRgba& kColour)
+{
+    for (std::uint32_t y = kRect.y; y < kRect.y + kRect.h; ++y)
+        for (std::uint32_t x = kRect.x; x < kRect.x + kRect.w; ++x)
+            Set(x, y, kColour);
+    return *this;
+}
+
+COrvaneDemoImage& COrvaneDemoImage::Box(const DemoRect& kRect, const DemoRgba& kFill)
+{
+    Fill(kRect, DEMO_FRAME);
+    if (kRect.w > 2 && kRect.h > 2)
+        Fill({kRect.x + 1, kRect.y + 1, kRect.w - 2, kRect.h - 2}, kFill);
+    return *this;
+}
+
+bool COrvaneDemoImage::Label(const DemoRect& kRect, const std::string& kText, int iPixels)
+{
+    std::vector<text::GlyphPicture> kGlyphs;
+    std::string kError;
+    if (!text::RenderGlyphs(DEMO_TRUETYPE, iPixels, kText, kGlyphs, kError))
+    {
+        std::fprintf(stderr, "demo data: %s\n", kError.c_str());
+        return false;
+    }
+    std::uint32_t uiWidth = 0;
+    for (const text::GlyphPicture& kGlyph : kGlyphs)
+        uiWidth += kGlyph.width;
+    const std::uint32_t uiHeight = kGlyphs.empty() ? 0 : kGlyphs.front().height;
+    std::uint32_t x = kRect.x + (kRect.w > uiWidth ? (kRect.w - uiWidth) / 2 : 0);
+    const std::uint32_t y = kRect.y + (kRect.h > uiHeight ? (kRect.h - uiHeight) / 2 : 0);
+    for (const text::GlyphPicture& kGlyph : kGlyphs)
+    {
+        for (std::uint32_t gy = 0; gy < kGlyph.height; ++gy)
+            for (std::uint32_t gx = 0; gx < kGlyph.width; ++gx)
+                Blend(x + gx, y + gy, kGlyph.coverage[static_cast<std::size_t>(gy) * kGlyph.width + gx]);
+        x += kGlyph.width;
+    }
+    return true;
+}
+
+bool COrvaneDemoImage::Write(const std::string& kPath) const
+{
+    return WriteTga(kPath, static_cast<std::uint16_t>(m_uiWidth), static_cast<std::uint16_t>(m_uiHeight), 32,
+                    m_kPixels);
+}
+
+void COrvaneDemoImage::Blend(std::uint32_t x, std::uint32_t y, std::uint8_t ucCoverage)
+{
+    if (x >= m_uiWidth || y >= m_uiHeight || ucCoverage == 0)
+        return;
+    std::uint8_t* puc = &m_kPixels[(static_cast<std::size_t>(y) * m_uiWidth + x) * 4];
+    for (int c = 0; c < 3; ++c)
+        puc[c] = static_cast<std::uint8_t>((puc[c] * (255 - ucCoverage) + 255 * ucCoverage) / 255);
+    puc[3] = std::max(puc[3], ucCoverage);
+}
+
+DemoRgba DemoKeyColour(std::size_t k)
+{
+    return {static_cast<std::uint8_t>(40 + 20 * k), static_cast<std::uint8_t>(200 - 15 * k),
+            static_cast<std::uint8_t>(k % 2 == 0 ? 60 : 160), 255};
+}
