@@ -940,15 +940,6 @@ ID3DXBuffer* ErrorBuffer(const std::string& text) {
     return buffer;
 }
 
-bool ReadFile(const char* path, std::string& out) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(os::OpenFile(path, "rb"), &std::fclose);
-    if (!file) return false;
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file.get())) > 0) out.append(chunk, got);
-    return std::ferror(file.get()) == 0;
-}
-
 HRESULT Read(const std::string& text, const std::string& name, const D3DXMACRO* defines, ID3DXInclude* include,
              ID3DXEffectPool* pool, std::unique_ptr<EffectData>& data, ID3DXBuffer** errors) {
     if (include || pool) return D3DERR_INVALIDCALL;
@@ -1012,7 +1003,7 @@ HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, const char* path, co
     if (errors) *errors = nullptr;
     if (!device || !path || !effect) return D3DERR_INVALIDCALL;
     std::string text;
-    if (!ReadFile(path, text)) {
+    if (!os::ReadWholeFile(path, text)) {
         if (errors) *errors = ErrorBuffer(std::string(path) + "(0): cannot open file\n");
         return D3DERR_NOTFOUND;
     }
@@ -1042,7 +1033,7 @@ HRESULT D3DXCreateEffectCompilerFromFileA(const char* path, const D3DXMACRO* def
     if (errors) *errors = nullptr;
     if (!path || !compiler) return D3DERR_INVALIDCALL;
     std::string text;
-    if (!ReadFile(path, text)) {
+    if (!os::ReadWholeFile(path, text)) {
         if (errors) *errors = ErrorBuffer(std::string(path) + "(0): cannot open file\n");
         return D3DERR_NOTFOUND;
     }

@@ -679,15 +679,6 @@ HRESULT Refuse(const std::string& text, ID3DXBuffer** errors, HRESULT result) {
     return result;
 }
 
-bool ReadWholeFile(const char* path, std::string& out) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(os::OpenFile(path, "rb"), &std::fclose);
-    if (!file) return false;
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file.get())) > 0) out.append(chunk, got);
-    return std::ferror(file.get()) == 0;
-}
-
 constexpr const char* kNoHlsl = "HLSL compilation is not supported";
 } // namespace
 
@@ -709,7 +700,7 @@ HRESULT D3DXAssembleShaderFromFile(const char* path, std::uint32_t flags, ID3DXB
     if (errors) *errors = nullptr;
     if (!path) return D3DERR_INVALIDCALL;
     std::string text;
-    if (!ReadWholeFile(path, text))
+    if (!os::ReadWholeFile(path, text))
         return Refuse("cannot open file '" + std::string(path) + "'", errors, D3DXERR_INVALIDDATA);
     return D3DXAssembleShader(text.data(), static_cast<std::uint32_t>(text.size()), flags, code, errors);
 }

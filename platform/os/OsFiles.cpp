@@ -224,6 +224,24 @@ std::FILE* OpenFile(std::string_view path, const char* mode)
     return std::fopen(resolved.c_str(), WithoutTextMode(mode).c_str());
 }
 
+bool ReadWholeFile(std::string_view path, std::string& out)
+{
+    std::FILE* file = OpenFile(path, "rb");
+    if (!file)
+    {
+        return false;
+    }
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
+    {
+        out.append(chunk, got);
+    }
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+}
+
 bool GetFileStatus(std::string_view path, FileStatus& out)
 {
     struct stat st;

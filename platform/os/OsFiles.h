@@ -26,6 +26,9 @@ namespace os
 // "a+t", "wt", ...; 't' is dropped: no text translation on Linux). Null on
 // failure. The caller closes the file.
 [[nodiscard]] std::FILE* OpenFile(std::string_view path, const char* mode);
+// The whole file appended to out, through the resolver; false when it does
+// not open or a read fails.
+[[nodiscard]] bool ReadWholeFile(std::string_view path, std::string& out);
 
 // The file-status query, through the resolver.
 struct FileStatus
