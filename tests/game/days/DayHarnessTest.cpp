@@ -252,6 +252,17 @@ protected:
         return iAdmitted;
     }
 
+    // A started game in level 0, its front end skipped, random draws seeded.
+    static bool EnterLevel(CGame& kGame, std::uint32_t uiSeed)
+    {
+        if (!kGame.Init("Orvane Game") || !kGame.Start())
+            return false;
+        kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+        kGame.LoadLevelData();
+        NiSeedRandom(uiSeed);
+        return true;
+    }
+
     // The prison, committed as the player builds it: a secure cell block
     // in the middle of the yard with eight two-bed cells, two of each
     // security level; on the yard a table, a workbench, a sick bed, a
@@ -489,11 +500,7 @@ protected:
     {
         DayRun kRun;
         RecordingGame kGame;
-        EXPECT_TRUE(kGame.Init("Orvane Game"));
-        EXPECT_TRUE(kGame.Start());
-        kGame.GetFrontEndScreens()->m_bStartNewGame = false;
-        kGame.LoadLevelData();
-        NiSeedRandom(uiSeed);
+        EXPECT_TRUE(EnterLevel(kGame, uiSeed));
         if (!Build(kGame))
         {
             kRun.m_kFailures.push_back("the prison could not be built");
@@ -699,11 +706,7 @@ TEST_F(DayHarnessTest, TheSameSeedGivesTheSameDays)
 TEST_F(DayHarnessTest, ALoadedGameShowsTheSavedBooksAndPaysTheDayOnce)
 {
     RecordingGame kGame;
-    ASSERT_TRUE(kGame.Init("Orvane Game"));
-    ASSERT_TRUE(kGame.Start());
-    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
-    kGame.LoadLevelData();
-    NiSeedRandom(40);
+    ASSERT_TRUE(EnterLevel(kGame, 40));
     ASSERT_TRUE(Build(kGame));
     // The reset makes a fresh ledger: always the game's current one.
     const auto Ledger = [&kGame]() -> CPrisonStatistics& { return *kGame.GetStatistics(); };
@@ -780,11 +783,7 @@ TEST_F(DayHarnessTest, ALoadedGameShowsTheSavedBooksAndPaysTheDayOnce)
 TEST_F(DayHarnessTest, ALoadedPrisonSavesTheSamePlacedObjectsAgain)
 {
     RecordingGame kGame;
-    ASSERT_TRUE(kGame.Init("Orvane Game"));
-    ASSERT_TRUE(kGame.Start());
-    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
-    kGame.LoadLevelData();
-    NiSeedRandom(40);
+    ASSERT_TRUE(EnterLevel(kGame, 40));
     ASSERT_TRUE(Build(kGame));
     // The objects section as records: each starts with its template line,
     // which ends in its model's kind ("|Scene Root" for buildings,
@@ -926,11 +925,7 @@ namespace
 TEST_F(DayHarnessTest, AnArrivingPrisonerWalksTheArrivalRoadOnTheOutsideFloor)
 {
     RecordingGame kGame;
-    ASSERT_TRUE(kGame.Init("Orvane Game"));
-    ASSERT_TRUE(kGame.Start());
-    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
-    kGame.LoadLevelData();
-    NiSeedRandom(38);
+    ASSERT_TRUE(EnterLevel(kGame, 38));
     CSpawnManager* pkSpawn = kGame.GetSpawnManager();
     ASSERT_NE(pkSpawn, nullptr);
     ASSERT_NE(pkSpawn->m_pkArrivalPath, nullptr);
@@ -1004,11 +999,7 @@ bool RunTheArrival(CGame& kGame, int iFrames)
 TEST_F(DayHarnessTest, TheOneOClockArrivalInTheGameLoopHousesEveryoneAndTheGuardsStandAtTheirPost)
 {
     RecordingGame kGame;
-    ASSERT_TRUE(kGame.Init("Orvane Game"));
-    ASSERT_TRUE(kGame.Start());
-    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
-    kGame.LoadLevelData();
-    NiSeedRandom(13);
+    ASSERT_TRUE(EnterLevel(kGame, 13));
     CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
     ASSERT_NE(pkYard, nullptr);
     CPathableObject* pkCellA = Stand(kGame, {"CellFactory", "cell_double"}, *pkYard, 4 * 40 + 4);
@@ -1083,11 +1074,7 @@ TEST_F(DayHarnessTest, TheOneOClockArrivalInTheGameLoopHousesEveryoneAndTheGuard
 TEST_F(DayHarnessTest, ALoadedGameNumbersItsNewPeopleAboveEveryLoadedOne)
 {
     RecordingGame kGame;
-    ASSERT_TRUE(kGame.Init("Orvane Game"));
-    ASSERT_TRUE(kGame.Start());
-    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
-    kGame.LoadLevelData();
-    NiSeedRandom(41);
+    ASSERT_TRUE(EnterLevel(kGame, 41));
     ASSERT_TRUE(Build(kGame));
     kGame.SetGameSpeed(SPEED);
     for (int i = 0; i < 20; ++i)
