@@ -255,7 +255,10 @@ void COrvaneImageTexture::SetColor(const NiColorRGBA& kColor)
         NiColorRGBA* pkColors = kTile.m_spPolygon->GetColors();
         for (std::uint32_t i = 0; i < VERTICES; ++i)
             pkColors[i] = kColor;
-        kTile.m_spPolygon->SetRendererFlags(static_cast<std::uint16_t>(kTile.m_spPolygon->GetRendererFlags() | 1u));
+        // The renderer repacks only what is marked: a tint marked as a
+        // move would keep the colours of the first draw on the screen.
+        kTile.m_spPolygon->SetRendererFlags(
+            static_cast<std::uint16_t>(kTile.m_spPolygon->GetRendererFlags() | COLORS_CHANGED));
     }
 }
 
@@ -280,7 +283,8 @@ void COrvaneImageTexture::Draw(const COrvaneWidgetRect& kRect, float fX, float f
                 pkVertices[i].x += fDX;
                 pkVertices[i].y += fDY;
             }
-            kTile.m_spPolygon->SetRendererFlags(static_cast<std::uint16_t>(kTile.m_spPolygon->GetRendererFlags() | 1u));
+            kTile.m_spPolygon->SetRendererFlags(
+                static_cast<std::uint16_t>(kTile.m_spPolygon->GetRendererFlags() | POSITIONS_CHANGED));
         }
     }
     NiRenderer* pkRenderer = RendererOf(m_pkCamera);
@@ -300,6 +304,7 @@ void COrvaneImageTexture::Scale(float fX, float fY)
             pkVertices[i].x *= fX;
             pkVertices[i].y *= fY;
         }
-        kTile.m_spPolygon->SetRendererFlags(static_cast<std::uint16_t>(kTile.m_spPolygon->GetRendererFlags() | 1u));
+        kTile.m_spPolygon->SetRendererFlags(
+            static_cast<std::uint16_t>(kTile.m_spPolygon->GetRendererFlags() | POSITIONS_CHANGED));
     }
 }

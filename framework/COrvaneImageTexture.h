@@ -23,6 +23,9 @@ public:
     static constexpr float TILE_DEPTH = 0.01f;
     // Alpha property flags: blending on, source alpha, inverse source alpha.
     static constexpr std::uint16_t TILE_ALPHA_FLAGS = 237;
+    // Renderer flags of a screen polygon: what the next draw repacks.
+    static constexpr std::uint16_t POSITIONS_CHANGED = 1;
+    static constexpr std::uint16_t COLORS_CHANGED = 2;
 
     struct Tile
     {
