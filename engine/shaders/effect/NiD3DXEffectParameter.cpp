@@ -449,6 +449,9 @@ bool NiD3DXEffectParameter::Initialize(const NiD3DXEffectParameterDesc& kDesc, N
             global(A::ATTRIB_TYPE_TEXTURE, sizeof(kDesc.m_pkTexture), &kDesc.m_pkTexture);
         m_uiTextureType = kDesc.m_uiTextureType;
         m_iMapIndex = kDesc.m_iMapIndex;
+        m_iWidth = kDesc.m_iWidth;
+        m_iHeight = kDesc.m_iHeight;
+        m_iDepth = kDesc.m_iDepth;
         if (!kDesc.m_bHasMap)
         {
             if (kDesc.m_bHasFile)

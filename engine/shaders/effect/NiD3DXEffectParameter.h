@@ -115,6 +115,19 @@ public:
     static void ReleaseBonePalette();
     [[nodiscard]] static std::uint32_t GetBonePaletteSize();
 
+    // The texture file of a file texture, loaded once onto the renderer's
+    // device and kept until the device objects go; true when a texture is
+    // held. Plain files go through the image-file loader; those it refuses
+    // (BMP, TGA) are read by the engine's image readers and handed to the
+    // device by the renderer's texture manager, and an image the engine
+    // could only replace by its stand-in counts as not loaded. Cube
+    // textures come from cube DDS files only; the device has no volume
+    // textures, so the volume form always fails. A procedural texture (a
+    // function, no file) is not loaded here.
+    bool LoadTexture(NiDX9Renderer* pkRenderer);
+    bool LoadVolumeTexture(NiDX9Renderer* pkRenderer);
+    bool LoadCubeTexture(NiDX9Renderer* pkRenderer);
+
     // The handle in a compiled effect (GetParameterByName).
     void LinkHandle(gfx::ID3DXBaseEffect* pkEffect);
     void ReleaseDeviceObject();
@@ -147,6 +160,7 @@ private:
     std::uint32_t m_uiKind = 0;
     std::uint32_t m_uiTextureType = 0;
     std::string m_kFile, m_kFunction, m_kTarget;
+    std::int32_t m_iWidth = -1, m_iHeight = -1, m_iDepth = -1; // file textures; -1: the file's
     std::uint32_t m_uiElementCount = 1;
     std::uint32_t m_uiArrayCount = 1;
     std::int32_t m_iMapIndex = -1;

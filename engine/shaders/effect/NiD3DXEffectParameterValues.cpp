@@ -107,13 +107,28 @@ bool NiD3DXEffectParameter::SetParameter(gfx::ID3DXEffect* pkEffect, NiDX9Render
     }
     if (uiNumber >= 33 && uiNumber <= 36)
     {
-        if (pkSkin == nullptr || pkPartition == nullptr || pkRenderer == nullptr)
+        if (pkSkin == nullptr || pkPartition == nullptr || pkRenderer == nullptr || pkSkin->GetSkinData() == nullptr)
             return true;
-        std::uint32_t uiMatrices = 0;
-        const gfx::D3DMATRIX* pkBones = pkRenderer->GetBoneMatrices(pkSkin, uiMatrices);
         const std::uint16_t* pusIndices = pkPartition->m_pusBones.get();
-        if (pkBones == nullptr || pusIndices == nullptr)
+        if (pusIndices == nullptr)
             return true;
+        // The renderer's program buffer holds each bone as the rows of its
+        // transposed matrix, 3 or 4 to a bone (the effect shader has it made
+        // on pass 0). Without one, the same rows come from the 4 x 4 bones,
+        // taken into world space for the BoneMatrix forms as the buffer is.
+        std::uint32_t uiMatrices = 0, uiRegisters = 0;
+        const float* pfBuffer = pkRenderer->GetBoneMatrixBuffer(pkSkin, uiMatrices, uiRegisters);
+        const gfx::D3DMATRIX* pkBones = nullptr;
+        gfx::D3DXMATRIX kSkinToWorld;
+        gfx::D3DXMatrixIdentity(&kSkinToWorld);
+        if (pfBuffer == nullptr)
+        {
+            pkBones = pkRenderer->GetBoneMatrices(pkSkin, uiMatrices);
+            if (pkBones == nullptr)
+                return true;
+            if (uiNumber == 33 || uiNumber == 34)
+                kSkinToWorld = SkinWorld(pkSkin);
+        }
         if (s_pkPalette == nullptr)
             s_pkPalette = new std::vector<gfx::D3DXMATRIX>();
         // The palette grows to the larger of the array and the partition,
@@ -122,17 +137,29 @@ bool NiD3DXEffectParameter::SetParameter(gfx::ID3DXEffect* pkEffect, NiDX9Render
         const std::uint32_t uiNeed = std::max(m_uiArrayCount, uiBones);
         if (s_pkPalette->size() < uiNeed)
             s_pkPalette->resize(uiNeed);
-        const bool bThreeRows = uiNumber == 33 || uiNumber == 35;
+        const std::uint32_t uiRows = uiNumber == 33 || uiNumber == 35 ? 3 : 4;
         for (std::uint32_t ui = 0; ui < uiBones; ++ui)
         {
             if (pusIndices[ui] >= uiMatrices)
                 return true;
+            // Rows not copied stay the identity's: the 3-row forms end in
+            // (0, 0, 0, 1) whatever the source.
             gfx::D3DXMATRIX& kOut = (*s_pkPalette)[ui];
-            kOut = pkBones[pusIndices[ui]];
-            if (bThreeRows)
+            gfx::D3DXMatrixIdentity(&kOut);
+            if (pfBuffer != nullptr)
             {
-                kOut.m[3][0] = kOut.m[3][1] = kOut.m[3][2] = 0.0f;
-                kOut.m[3][3] = 1.0f;
+                const float* pfBone = pfBuffer + std::size_t(pusIndices[ui]) * uiRegisters * 4;
+                for (std::uint32_t r = 0; r < std::min(uiRows, uiRegisters); ++r)
+                    for (std::uint32_t c = 0; c < 4; ++c)
+                        kOut.m[r][c] = pfBone[r * 4 + c];
+            }
+            else
+            {
+                gfx::D3DXMATRIX kBone = pkBones[pusIndices[ui]];
+                gfx::D3DXMatrixMultiply(&kBone, &kBone, &kSkinToWorld);
+                for (std::uint32_t r = 0; r < uiRows; ++r)
+                    for (std::uint32_t c = 0; c < 4; ++c)
+                        kOut.m[r][c] = kBone.m[c][r];
             }
         }
         pkEffect->SetMatrixTransposeArray(h, s_pkPalette->data(), std::min(uiBones, m_uiArrayCount));
