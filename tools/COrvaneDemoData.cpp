@@ -13,6 +13,7 @@
 #include "tools/COrvaneDemoPrison.h"
 #include "tools/COrvaneDemoProps.h"
 #include "tools/COrvaneDemoScene.h"
+#include "tools/COrvaneDemoEffect.h"
 #include "tools/COrvaneDemoShader.h"
 #include "tools/COrvaneDemoSign.h"
 #include "tools/COrvaneDemoSound.h"
@@ -120,5 +121,6 @@ bool BuildDemoData(const std::string& kFolder)
            WriteDemoInfoPanels(kFolder) &&
            WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder) &&
            WriteDemoTexts(kFolder) && WriteDemoFrontEnd(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder) &&
-           WriteDemoShader(kFolder + "/models") && WriteDemoShaderDescription(kFolder + "/models");
+           WriteDemoShader(kFolder + "/models") && WriteDemoShaderDescription(kFolder + "/models") &&
+           WriteDemoEffect(kFolder + "/models");
 }

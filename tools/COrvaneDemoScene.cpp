@@ -15,6 +15,7 @@
 #include "engine/scene/NiTriShape.h"
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDdsWriter.h"
+#include "tools/COrvaneDemoEffect.h"
 #include "tools/COrvaneDemoShader.h"
 #include "tools/COrvaneTgaWriter.h"
 
@@ -254,6 +255,8 @@ NiRefPtr<NiNode> Build()
     pkBoxNode->AttachEffect(pkLamp);
     pkTurntable->AttachChild(pkBoxNode);
 
+    // Drawn by the demo effect file's technique.
+    pkTurntable->AttachChild(MakeDemoGlass());
     pkTurntable->AttachChild(MakeBar(BAR_PARTITIONED, BAR_ORIGIN_PARTITIONED, true));
     pkTurntable->AttachChild(
         MakeBar(BAR_SOFTWARE, BAR_ORIGIN_PARTITIONED + NiVec3(BAR_SHIFT, 0.0f, 0.0f), false));

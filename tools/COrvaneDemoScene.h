@@ -13,8 +13,8 @@ class NiNode;
 // The first scene a new user sees: "models/demo.nif" with its images beside
 // it. A floor with a TGA base map (modulated), a box with a load-direct DXT1
 // DDS, two bars of two bones bent 90 degrees (one skinned through a skin
-// partition, one without), a directional, a point and an ambient light and
-// the camera, written with the engine's own writers. The values are public
+// partition, one without), a glass pane drawn by the demo effect, a
+// directional, a point and an ambient light and the camera, written with the engine's own writers. The values are public
 // so a test can compute the picture by hand.
 namespace demo_scene
 {

@@ -115,8 +115,8 @@ public:
     static void ReleaseBonePalette();
     [[nodiscard]] static std::uint32_t GetBonePaletteSize();
 
-    // The texture file of a file texture, loaded once onto the renderer's
-    // device and kept until the device objects go; true when a texture is
+    // The texture file of a file texture, loaded once onto the current
+    // renderer's device and kept until the device objects go; true when a texture is
     // held. Plain files go through the image-file loader; those it refuses
     // (BMP, TGA) are read by the engine's image readers and handed to the
     // device by the renderer's texture manager, and an image the engine
@@ -124,9 +124,9 @@ public:
     // textures come from cube DDS files only; the device has no volume
     // textures, so the volume form always fails. A procedural texture (a
     // function, no file) is not loaded here.
-    bool LoadTexture(NiDX9Renderer* pkRenderer);
-    bool LoadVolumeTexture(NiDX9Renderer* pkRenderer);
-    bool LoadCubeTexture(NiDX9Renderer* pkRenderer);
+    bool LoadTexture();
+    bool LoadVolumeTexture();
+    bool LoadCubeTexture();
 
     // The handle in a compiled effect (GetParameterByName).
     void LinkHandle(gfx::ID3DXBaseEffect* pkEffect);

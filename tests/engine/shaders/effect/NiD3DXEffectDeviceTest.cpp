@@ -166,13 +166,14 @@ protected:
         ADD_FAILURE() << "no parameter " << pcName;
         return nullptr;
     }
-    bool Load(NiD3DXEffectParameter* pkParameter, NiDX9Renderer* pkRenderer)
+    // Loads onto the current renderer's device, as the effect shader does.
+    static bool Load(NiD3DXEffectParameter* pkParameter)
     {
         switch (pkParameter->GetTextureType())
         {
-        case NiD3DXEffectParameterDesc::TEXTURE_VOLUME: return pkParameter->LoadVolumeTexture(pkRenderer);
-        case NiD3DXEffectParameterDesc::TEXTURE_CUBE: return pkParameter->LoadCubeTexture(pkRenderer);
-        default: return pkParameter->LoadTexture(pkRenderer);
+        case NiD3DXEffectParameterDesc::TEXTURE_VOLUME: return pkParameter->LoadVolumeTexture();
+        case NiD3DXEffectParameterDesc::TEXTURE_CUBE: return pkParameter->LoadCubeTexture();
+        default: return pkParameter->LoadTexture();
         }
     }
     std::string Path(const char* pcName) const { return (m_kRoot / pcName).string(); }
@@ -215,24 +216,24 @@ TEST_F(EffectDeviceTest, TextureFilesLoadOnceByKind)
     ASSERT_EQ(m_kParameters.size(), 7u);
 
     NiD3DXEffectParameter* pkDds = Find("Dds");
-    ASSERT_TRUE(Load(pkDds, m_spRenderer));
+    ASSERT_TRUE(Load(pkDds));
     gfx::IDirect3DBaseTexture9* pkTexture = pkDds->GetDeviceTexture();
     ASSERT_NE(pkTexture, nullptr);
     EXPECT_EQ(pkTexture->GetLevelCount(), 3u);
     const Bytes kDdsFile = ReadBytes(m_kRoot / "plain.dds");
     EXPECT_EQ(LevelZero(pkTexture), Bytes(kDdsFile.begin() + 128, kDdsFile.begin() + 128 + 64));
     // Once: a second call keeps the texture it has.
-    EXPECT_TRUE(Load(pkDds, m_spRenderer));
+    EXPECT_TRUE(Load(pkDds));
     EXPECT_EQ(pkDds->GetDeviceTexture(), pkTexture);
     EXPECT_EQ(pkTexture->RefCount(), 1u);
 
     NiD3DXEffectParameter* pkPng = Find("Png");
-    ASSERT_TRUE(Load(pkPng, m_spRenderer));
+    ASSERT_TRUE(Load(pkPng));
     EXPECT_EQ(pkPng->GetDeviceTexture()->GetLevelCount(), 2u);
     EXPECT_EQ(LevelZero(pkPng->GetDeviceTexture()), (Bytes{30, 20, 10, 255, 50, 100, 200, 255}));
 
     NiD3DXEffectParameter* pkJpg = Find("Jpg");
-    ASSERT_TRUE(Load(pkJpg, m_spRenderer));
+    ASSERT_TRUE(Load(pkJpg));
     EXPECT_EQ(pkJpg->GetDeviceTexture()->GetLevelCount(), 4u);
     const Bytes kBlue = LevelZero(pkJpg->GetDeviceTexture());
     ASSERT_EQ(kBlue.size(), 8u * 8u * 4u);
@@ -241,29 +242,31 @@ TEST_F(EffectDeviceTest, TextureFilesLoadOnceByKind)
 
     // The file loader refuses TGA; the engine reads it, in its own size.
     NiD3DXEffectParameter* pkTga = Find("Tga");
-    ASSERT_TRUE(Load(pkTga, m_spRenderer));
+    ASSERT_TRUE(Load(pkTga));
     gfx::IDirect3DBaseTexture9* pkTgaTexture = pkTga->GetDeviceTexture();
     EXPECT_EQ(LevelZero(pkTgaTexture), kTgaPixels);
     // Only the parameter holds it: the engine texture that made it is gone.
     EXPECT_EQ(pkTgaTexture->RefCount(), 1u);
 
     NiD3DXEffectParameter* pkCube = Find("Cube");
-    ASSERT_TRUE(Load(pkCube, m_spRenderer));
+    ASSERT_TRUE(Load(pkCube));
     EXPECT_EQ(pkCube->GetDeviceTexture()->GetType(), gfx::D3DRTYPE_CUBETEXTURE);
 
     NiD3DXEffectParameter* pkVolume = Find("Volume");
     EXPECT_EQ(pkVolume->GetTextureType(), NiD3DXEffectParameterDesc::TEXTURE_VOLUME);
-    EXPECT_FALSE(Load(pkVolume, m_spRenderer));
+    EXPECT_FALSE(Load(pkVolume));
     EXPECT_EQ(pkVolume->GetDeviceTexture(), nullptr);
 
     // A procedural texture is not a file to load; nor is there a device
     // without a renderer.
-    EXPECT_FALSE(Load(Find("Made"), m_spRenderer));
+    EXPECT_FALSE(Load(Find("Made")));
     pkDds->ReleaseDeviceObject();
     EXPECT_EQ(pkDds->GetDeviceTexture(), nullptr);
-    EXPECT_FALSE(Load(pkDds, nullptr));
+    NiRenderer::ClearRenderer();
+    EXPECT_FALSE(Load(pkDds));
+    NiRenderer::SetRenderer(m_spRenderer);
     // After the device objects went, the file loads again.
-    EXPECT_TRUE(Load(pkDds, m_spRenderer));
+    EXPECT_TRUE(Load(pkDds));
 }
 
 // Damaged files load nothing and leave the parameter without a texture:
@@ -302,7 +305,7 @@ TEST_F(EffectDeviceTest, DamagedTextureFilesLoadNothing)
     for (const auto& sp : m_kParameters)
     {
         ASSERT_FALSE(sp->GetFileName().empty()) << sp->GetName();
-        EXPECT_FALSE(Load(sp.get(), m_spRenderer)) << sp->GetFileName();
+        EXPECT_FALSE(Load(sp.get())) << sp->GetFileName();
         EXPECT_EQ(sp->GetDeviceTexture(), nullptr) << sp->GetFileName();
     }
 }

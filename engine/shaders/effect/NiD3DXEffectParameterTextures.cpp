@@ -9,6 +9,12 @@
 
 namespace
 {
+// The loaders work on the current renderer's device.
+NiDX9Renderer* CurrentRenderer()
+{
+    return NiDynamicCast<NiDX9Renderer>(NiRenderer::GetRenderer());
+}
+
 // A size the file did not give (or a nonsensical one) takes the file's.
 std::uint32_t SizeOrDefault(std::int32_t iSize)
 {
@@ -39,10 +45,11 @@ gfx::IDirect3DBaseTexture9* LoadThroughTheEngine(NiDX9Renderer* pkRenderer, cons
 }
 } // namespace
 
-bool NiD3DXEffectParameter::LoadTexture(NiDX9Renderer* pkRenderer)
+bool NiD3DXEffectParameter::LoadTexture()
 {
     if (m_pkTexture != nullptr)
         return true;
+    NiDX9Renderer* pkRenderer = CurrentRenderer();
     if (m_kFile.empty() || pkRenderer == nullptr || pkRenderer->GetD3DDevice() == nullptr)
         return false;
     gfx::IDirect3DTexture9* pkPlain = nullptr;
@@ -57,10 +64,11 @@ bool NiD3DXEffectParameter::LoadTexture(NiDX9Renderer* pkRenderer)
     return m_pkTexture != nullptr;
 }
 
-bool NiD3DXEffectParameter::LoadVolumeTexture(NiDX9Renderer* pkRenderer)
+bool NiD3DXEffectParameter::LoadVolumeTexture()
 {
     if (m_pkTexture != nullptr)
         return true;
+    NiDX9Renderer* pkRenderer = CurrentRenderer();
     if (m_kFile.empty() || pkRenderer == nullptr || pkRenderer->GetD3DDevice() == nullptr)
         return false;
     // One level, as volume textures were always loaded; the device has no
@@ -73,10 +81,11 @@ bool NiD3DXEffectParameter::LoadVolumeTexture(NiDX9Renderer* pkRenderer)
     return gfx::SUCCEEDED(hr) && pkVolume != nullptr;
 }
 
-bool NiD3DXEffectParameter::LoadCubeTexture(NiDX9Renderer* pkRenderer)
+bool NiD3DXEffectParameter::LoadCubeTexture()
 {
     if (m_pkTexture != nullptr)
         return true;
+    NiDX9Renderer* pkRenderer = CurrentRenderer();
     if (m_kFile.empty() || pkRenderer == nullptr || pkRenderer->GetD3DDevice() == nullptr)
         return false;
     gfx::IDirect3DCubeTexture9* pkCube = nullptr;
