@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -38,3 +39,15 @@ struct PairRatio
 
 // "<measure> = <ratio> (goal <= <goal>)" and a line on the pairs.
 void PrintPairRatio(const char* pcMeasure, const PairRatio& kRatio, double dGoal);
+
+// The flags scripts/bench passes, read before benchmark::Initialize takes
+// them out. A smoke run (CI: --benchmark_min_time below 0.1 s) only checks
+// that a program still runs, so the long measurements shrink to a token.
+[[nodiscard]] bool IsSmokeRun(int argc, char** argv);
+// Whether a measurement of its own named pcName runs: always without a
+// --benchmark_filter, else when the filter's pattern is found in the name.
+[[nodiscard]] bool IsWanted(int argc, char** argv, const char* pcName);
+
+// The process's peak resident set in bytes ("VmHWM" of /proc/self/status);
+// 0 when it cannot be read.
+[[nodiscard]] std::uint64_t PeakResidentBytes();

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace os
@@ -161,7 +162,10 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b)
     return true;
 }
 
-std::string ResolvePath(std::string_view path)
+namespace
+{
+// ResolvePath's work, without the recorder.
+std::string ResolveUnrecorded(std::string_view path)
 {
     std::string given(path);
     std::replace(given.begin(), given.end(), '\\', '/');
@@ -212,6 +216,36 @@ std::string ResolvePath(std::string_view path)
         pos = slash + 1;
     }
     return out;
+}
+
+// Guarded: the audio layer may resolve on its own thread.
+std::mutex& RecorderMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+PathRecorder& Recorder()
+{
+    static PathRecorder recorder;
+    return recorder;
+}
+} // namespace
+
+void SetPathRecorder(PathRecorder recorder)
+{
+    std::lock_guard<std::mutex> lock(RecorderMutex());
+    Recorder() = std::move(recorder);
+}
+
+std::string ResolvePath(std::string_view path)
+{
+    std::string resolved = ResolveUnrecorded(path);
+    std::lock_guard<std::mutex> lock(RecorderMutex());
+    if (Recorder())
+    {
+        Recorder()(resolved);
+    }
+    return resolved;
 }
 
 std::FILE* OpenFile(std::string_view path, const char* mode)

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,13 @@ namespace os
 // "." and ".." and empty components (from "//") are kept. Absolute and
 // relative paths both work; relative ones start at the current folder.
 [[nodiscard]] std::string ResolvePath(std::string_view path);
+// Called, when set, with every path ResolvePath returns (an existing file or
+// folder, or a name that matched nothing), so a benchmark can learn which
+// files a run touched. Every open, status query and folder change of this
+// layer resolves first. Null removes it; so does os::Reset. The recorder must
+// not resolve paths itself.
+using PathRecorder = std::function<void(const std::string& resolved)>;
+void SetPathRecorder(PathRecorder recorder);
 
 // fopen through the resolver; mode as the C library's ("rb", "wb", "ab",
 // "a+t", "wt", ...; 't' is dropped: no text translation on Linux). Null on

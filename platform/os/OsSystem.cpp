@@ -2,6 +2,7 @@
 
 #include "platform/os/OsDialog.h"
 #include "platform/os/OsDialogWindow.h"
+#include "platform/os/OsFiles.h"
 #include "platform/os/OsLocal.h"
 
 #include <SDL.h>
@@ -108,6 +109,7 @@ void Reset()
     detail::ResetClock();
     ResetMessageBoxHook();
     SetDialogIdleHook(nullptr);
+    SetPathRecorder(nullptr);
 }
 
 std::string GetVideoDriverName()

@@ -1,6 +1,7 @@
 #include "platform/os/OsFiles.h"
 
 #include "platform/os/OsDefs.h"
+#include "platform/os/OsSystem.h"
 #include "tests/platform/os/OsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -141,6 +142,35 @@ TEST_F(OsFilesTest, OpenFileReadsAndCreatesThroughTheResolver)
     std::fclose(f);
     EXPECT_EQ(os::OpenFile(m_root + "/missing.dat", "rb"), nullptr);
     EXPECT_EQ(os::OpenFile(m_root + "/nofolder/x.dat", "wb"), nullptr);
+}
+
+TEST_F(OsFilesTest, TheRecorderSeesEveryResolvedPathUntilRemovedOrReset)
+{
+    Folder("Data");
+    Write("Data/Cell.NIF", 5);
+    std::vector<std::string> seen;
+    os::SetPathRecorder([&seen](const std::string& resolved) { seen.push_back(resolved); });
+    std::FILE* f = os::OpenFile(m_root + "\\data\\cell.nif", "rb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_EQ(os::GetFileSize(m_root + "/DATA/cell.nif"), 5u);
+    EXPECT_EQ(os::OpenFile(m_root + "/data/gone.nif", "rb"), nullptr);
+    std::string whole;
+    EXPECT_TRUE(os::ReadWholeFile(m_root + "/data/CELL.nif", whole));
+    EXPECT_EQ(whole.size(), 5u);
+    // The paths as found on disk, in order; a missing name as given.
+    const std::string cell = m_root + "/Data/Cell.NIF";
+    EXPECT_EQ(seen, (std::vector<std::string>{cell, cell, m_root + "/Data/gone.nif", cell}));
+
+    os::SetPathRecorder(nullptr);
+    EXPECT_EQ(os::ResolvePath(m_root + "/data"), m_root + "/Data");
+    EXPECT_EQ(seen.size(), 4u);
+
+    os::SetPathRecorder([&seen](const std::string& resolved) { seen.push_back(resolved); });
+    os::Reset();
+    EXPECT_TRUE(os::FileExists(m_root + "/data/cell.nif"));
+    EXPECT_EQ(seen.size(), 4u);
+    ASSERT_TRUE(os::Startup());
 }
 
 TEST_F(OsFilesTest, StatusSizeAndExistence)
