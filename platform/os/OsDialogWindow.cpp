@@ -306,6 +306,11 @@ bool DialogWindow::Create(int width, int height)
         std::fprintf(stderr, "dialog: cannot open a window (%s)\n", SDL_GetError());
         return false;
     }
+    // The dialog draws in software. Left to itself SDL may give the window's
+    // surface an accelerated renderer with a GL context of its own; on EGL
+    // drivers (offscreen) the game's device made after the dialog then gets
+    // no current context. An explicit choice in the environment still wins.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     m_impl->window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                                       SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
     if (m_impl->window == nullptr)

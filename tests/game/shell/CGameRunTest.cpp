@@ -17,6 +17,7 @@
 #include "game/shell/CDX9RendererFactory.h"
 #include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CLevelManager.h"
+#include "game/shell/CStartUp.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CWorld.h"
@@ -24,8 +25,10 @@
 #include "framework/COrvaneMouse.h"
 #include "platform/os/OsDefs.h"
 #include "platform/os/OsDialog.h"
+#include "platform/os/OsDialogWindow.h"
 #include "platform/os/OsWindow.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tests/platform/os/OsInputInjection.h"
 
 #include <gtest/gtest.h>
 
@@ -116,6 +119,7 @@ protected:
         NiAnimationLibrary::Reset();
         NiMainLibrary::Reset();
         CGame::ResetStatics();
+        CStartUp::ResetStatics();
         FrameworkTest::TearDown();
     }
 
@@ -172,5 +176,42 @@ TEST_F(CGameRunTest, TheDemoLevelRunsUntilTheWindowIsClosed)
     const NiVec3& kLast = pkGame->m_kPositions.back();
     EXPECT_NE(kFirst, kLast);
     EXPECT_FLOAT_EQ(kFirst.y, kLast.y); // moving keeps the height
+}
+
+// The launcher shown (as on a desktop) and its Play clicked: the game's own
+// device is made after the dialog has gone and the front end draws.
+TEST_F(CGameRunTest, PlayInTheShownLauncherLeadsToTheFrontEnd)
+{
+    std::filesystem::copy(ORVANE_DEMO_DATA, Folder(), std::filesystem::copy_options::recursive);
+    int iPlayX = -1, iPlayY = -1;
+    {
+        // Where Play is: the launcher read without being shown.
+        CStartUp kProbe;
+        ASSERT_TRUE(kProbe.Run());
+        for (const auto& pkButton : kProbe.GetOptionButtons())
+            if (pkButton->m_iAction == CStartUp::ACTION_PLAY)
+            {
+                iPlayX = (pkButton->m_iLeft + pkButton->m_iRight) / 2;
+                iPlayY = (pkButton->m_iTop + pkButton->m_iBottom) / 2;
+            }
+    }
+    ASSERT_GE(iPlayX, 0);
+    CStartUp::SetShownWhenHeadless(true);
+    int iPasses = 0;
+    os::SetDialogIdleHook([&](os::DialogWindow& kWindow) {
+        if (iPasses++ == 0)
+            ostest::InjectDialogClick(kWindow.GetWindowId(), iPlayX, iPlayY);
+        else if (iPasses > 50)
+            ostest::InjectDialogClose(kWindow.GetWindowId());
+    });
+    ClosingGameFactory kGames;
+    COrvaneApplication* pkApp = COrvaneApplication::Get();
+    ASSERT_TRUE(pkApp->Init(nullptr, kGames, 1024, 768));
+    ASSERT_TRUE(pkApp->Start()) << NiDX9Renderer::GetLastErrorString();
+    os::SetDialogIdleHook(nullptr);
+    EXPECT_GT(iPasses, 0);
+    ASSERT_NE(kGames.m_pkGame, nullptr);
+    EXPECT_EQ(kGames.m_pkGame->GetState(), CGame::STATE_FRONT_END);
+    EXPECT_TRUE(m_kBoxes.empty());
 }
 } // namespace
