@@ -1,0 +1,231 @@
+#include "bench/game/BenchPrison.h"
+
+#include "engine/core/NiRandom.h"
+#include "framework/COrvaneBlock.h"
+#include "framework/COrvaneComposite.h"
+#include "framework/COrvaneMouse.h"
+#include "framework/COrvaneObjectDesc.h"
+#include "game/shell/CFrontEndScreens.h"
+#include "game/shell/CGame.h"
+#include "game/shell/ui/CBuildPlacement.h"
+#include "game/simulation/characters/CAIPrisoner.h"
+#include "game/simulation/characters/CAIStaff.h"
+#include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CBlockGridStack.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorld.h"
+#include "game/simulation/objects/CWorldObject.h"
+
+namespace
+{
+struct Placed
+{
+    const char* m_pcFactory;
+    const char* m_pcTemplate;
+};
+
+// The cursor over the centre of a cell of the floor.
+bool PointAt(const CBlockGrid& kFloor, std::int32_t iCell)
+{
+    NiVec3 kAt;
+    if (!kFloor.CellPosition(iCell, kAt, false))
+        return false;
+    CBlockGridManager* pkGrids = CBlockGridManager::GetInstance();
+    (void)pkGrids->PickCell(kAt);
+    return pkGrids->GetPickGrid() == &kFloor && pkGrids->GetPickCell() == iCell;
+}
+
+// Picked up from its build-menu group, moved over the floor from cell iFrom
+// on until the held object may stand, then committed.
+CBaseObject* Commit(CGame& kGame, const Placed& kWhat, const CBlockGrid& kFloor, std::int32_t iFrom)
+{
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+    const COrvaneObjectTemplate* pkWanted = pkManager->FindTemplate(kWhat.m_pcTemplate);
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+    bool bPicked = false;
+    for (std::size_t g = 0; pkWanted && !bPicked && g < pkManager->GetGroupCount(); ++g)
+    {
+        const auto usGroup = static_cast<std::uint16_t>(g);
+        for (std::uint16_t i = 0; const COrvaneObjectTemplate* pkTemplate = pkManager->GetTemplate(usGroup, i); ++i)
+        {
+            if (pkTemplate != pkWanted)
+                continue;
+            bPicked = pkPlacement->BeginPlacing(usGroup, i, pkManager->FindFactory(kWhat.m_pcFactory, kGame.GetWorld()));
+            break;
+        }
+    }
+    CBaseObject* pkHeld = pkPlacement->GetObject();
+    if (!bPicked || !pkHeld || !pkPlacement->CanPlace())
+    {
+        (void)pkPlacement->Clear();
+        return nullptr;
+    }
+    for (std::int32_t iCell = iFrom; iCell < kFloor.GetRows() * kFloor.GetColumns(); ++iCell)
+        if (PointAt(kFloor, iCell) && pkPlacement->FollowCursor())
+            return pkPlacement->Commit() == 1 ? pkHeld : nullptr;
+    (void)pkPlacement->Clear();
+    return nullptr;
+}
+
+CBlockGrid* Yard()
+{
+    return CBlockGridManager::GetInstance()->FindGrid(1);
+}
+} // namespace
+
+bool EnterHeadlessLevel(CGame& kGame, std::uint32_t uiSeed)
+{
+    // The cursor is never over a panel: nothing draws them.
+    CBuildPlacement::SetPanelTest([] { return false; });
+    if (!kGame.Init("Orvane Game") || !kGame.Start())
+        return false;
+    kGame.SetMouse(nullptr);
+    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+    kGame.LoadLevelData();
+    NiSeedRandom(uiSeed);
+    return kGame.GetWorld() != nullptr && Yard() != nullptr;
+}
+
+bool BuildPrison(CGame& kGame)
+{
+    CBlockGrid* pkYard = Yard();
+    CPrisonStatistics* pkLedger = kGame.GetStatistics();
+    if (!pkYard || !pkLedger)
+        return false;
+    // A rich prison of the highest level: everything may be bought.
+    pkLedger->m_iStartingFunds = 1000000;
+    pkLedger->UpdateTotals();
+    const auto Build = [&kGame, pkLedger](const Placed& kWhat, const CBlockGrid& kFloor, std::int32_t iFrom) {
+        pkLedger->m_usPrisonLevel = 3;
+        return Commit(kGame, kWhat, kFloor, iFrom);
+    };
+    auto* pkBlock = dynamic_cast<CWorldObject*>(
+        Build({"WorldObjectFactory", "cellblock_secure"}, *pkYard, 20 * pkYard->GetColumns() + 20));
+    if (!pkBlock || !pkBlock->GetStack())
+        return false;
+
+    // Inside, from the ground floor up.
+    kGame.SetSelectedBuilding(pkBlock);
+    while (pkBlock->GoDownFloor())
+    {
+    }
+    const char* const apcCells[] = {"cell_double",      "cell_double",      "cell_double_medium",
+                                    "cell_double_medium", "cell_double_high", "cell_double_high",
+                                    "cell_double_max",  "cell_double_max"};
+    int iCells = 0;
+    for (const char* pcCell : apcCells)
+    {
+        for (;;)
+        {
+            const CBlockGrid* pkFloor = pkBlock->GetStack()->GetCurrentGrid();
+            if (pkFloor && Build({"CellFactory", pcCell}, *pkFloor, 0))
+            {
+                ++iCells;
+                break;
+            }
+            if (!pkBlock->GoUpFloor(true))
+                break;
+        }
+    }
+    while (pkBlock->GoUpFloor(false))
+    {
+    }
+    kGame.SetSelectedBuilding(nullptr);
+    if (iCells != 8)
+        return false;
+
+    int iSpot = 0;
+    auto Next = [&iSpot, pkYard] {
+        const int iRow = 4 + (iSpot / 6) * 6;
+        const int iColumn = 4 + (iSpot % 6) * 6;
+        ++iSpot;
+        return iRow * pkYard->GetColumns() + iColumn;
+    };
+    const Placed akObjects[] = {
+        {"FoodObjectFactory", "dining_table"},     {"WorkObjectFactory", "work_bench"},
+        {"HospitalObjectFactory", "sick_bed"},     {"FoodObjectFactory", "bench"},
+        {"AdminRoomFactory", "planning1"},         {"AdminRoomFactory", "clerical1"},
+        {"PathableObjectFactory", "guard_room"},   {"HospitalObjectFactory", "medical_room"},
+        {"HospitalObjectFactory", "therapy_room"}, {"PathableObjectFactory", "repair_room"},
+    };
+    for (const Placed& kObject : akObjects)
+        if (!Build(kObject, *pkYard, Next()))
+            return false;
+    return true;
+}
+
+int AdmitPrisoners(CGame& kGame, int iCount)
+{
+    CSpawnManager* pkSpawn = kGame.GetSpawnManager();
+    CBlockGrid* pkYard = Yard();
+    int iAdmitted = 0;
+    for (int i = 0; pkSpawn && pkYard && i < iCount; ++i)
+    {
+        CAIPrisoner* pkPrisoner = pkSpawn->CreateArrivingPrisoner();
+        if (!pkPrisoner)
+            continue;
+        // Not walked down the arrival road: on the yard straight away.
+        pkPrisoner->SetGrid(pkYard);
+        pkPrisoner->ClearPath();
+        pkPrisoner->SetUpdateHook(true);
+        ++iAdmitted;
+        if (pkSpawn->AssignCell(pkPrisoner))
+        {
+            pkPrisoner->Relocate();
+        }
+        else
+        {
+            pkSpawn->AddWaitingPrisoner(pkPrisoner);
+            pkPrisoner->ReturnToCell(1, (pkYard->GetRows() / 2) * pkYard->GetColumns() + pkYard->GetColumns() / 2);
+        }
+    }
+    return iAdmitted;
+}
+
+int HireStaff(CGame& kGame, int iTotal)
+{
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+    CBlockGrid* pkYard = Yard();
+    const auto Count = [pkManager] {
+        int iStaff = 0;
+        for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+            if (dynamic_cast<CAIStaff*>(pkObject) != nullptr)
+                ++iStaff;
+        return iStaff;
+    };
+    const char* const apcKinds[][2] = {
+        {"SecurityGuardFactory", "guard2"},
+        {"MedicalFactory", "doctor"},
+        {"SupportStaffFactory", "counsellor"},
+        {"MaintenanceStaffFactory", "maint_worker"},
+    };
+    const std::int32_t iCells = pkYard ? pkYard->GetRows() * pkYard->GetColumns() : 0;
+    int iStaff = Count();
+    for (int iKind = 0; pkYard && iStaff < iTotal; ++iKind)
+    {
+        const auto& apcKind = apcKinds[iKind % 4];
+        COrvaneObjectDesc kDesc;
+        kDesc.m_pkTemplate = pkManager->FindTemplate(apcKind[1]);
+        kDesc.m_ucMode = 1;
+        kDesc.m_ucAddToWorld = 1;
+        kDesc.m_pkGrid = pkYard;
+        auto* pkPerson = dynamic_cast<CGameCharacter*>(
+            pkManager->CreateObject(pkManager->FindFactory(apcKind[0], kGame.GetWorld()), kDesc));
+        if (!pkPerson)
+            break;
+        std::int32_t iCell = 0;
+        do
+            iCell = NiRand() % iCells;
+        while (!pkYard->GetBlock(iCell)->IsWalkable());
+        NiVec3 kAt;
+        if (pkYard->CellPosition(iCell, kAt, true))
+            pkPerson->SetPosition(kAt, 0);
+        pkPerson->SetGrid(pkYard);
+        pkPerson->SetUpdateHook(true);
+        ++iStaff;
+    }
+    return iStaff;
+}
