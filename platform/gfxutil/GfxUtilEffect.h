@@ -227,6 +227,10 @@ public:
     HRESULT CommitChanges();
     HRESULT EndPass();
     HRESULT End();
+    // Between Begin and End; the pass between BeginPass and EndPass (-1:
+    // none).
+    [[nodiscard]] bool IsBegun() const { return m_begun; }
+    [[nodiscard]] int GetOpenPass() const { return m_openPass; }
 
     // Holds one reference to the manager (null: states go to the device).
     HRESULT SetStateManager(ID3DXEffectStateManager* manager);

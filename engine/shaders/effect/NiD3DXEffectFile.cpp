@@ -172,6 +172,22 @@ bool NiD3DXEffectFile::LinkHandles()
     return true;
 }
 
+void NiD3DXEffectFile::PrepareForRenderer(NiDX9Renderer* pkRenderer)
+{
+    (void)NiD3DXEffectFactory::GetInstance();
+    NiD3DXEffectFactory::SetRenderer(pkRenderer);
+    NiD3DXEffectFactory::LoadEffectFile(m_kName.c_str());
+    LinkHandles();
+}
+
+NiD3DXEffectShader* NiD3DXEffectFile::GetD3DShader(NiDX9Renderer* pkRenderer, const char* pcName,
+                                                  std::uint32_t uiImplementation)
+{
+    PrepareForRenderer(pkRenderer);
+    NiD3DXEffectTechniqueSet* pkSet = GetTechniqueSet(pcName);
+    return pkSet != nullptr ? pkSet->GetD3DShader(pkRenderer, uiImplementation) : nullptr;
+}
+
 void NiD3DXEffectFile::HandleLostDevice()
 {
     if (m_pkEffect != nullptr && m_bCreatedWithDevice)

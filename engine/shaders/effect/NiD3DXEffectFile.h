@@ -32,6 +32,11 @@ public:
     bool SetEffect(gfx::ID3DXBaseEffect* pkEffect, gfx::IDirect3DDevice9* pkDevice);
     bool ParseEffect();
     bool LinkHandles();
+    // Compiled on the renderer's device and linked (when it is not yet).
+    void PrepareForRenderer(NiDX9Renderer* pkRenderer);
+    // The shader of the set of that name for the implementation (or the
+    // set's default); null when the set is absent or nothing validates.
+    NiD3DXEffectShader* GetD3DShader(NiDX9Renderer* pkRenderer, const char* pcName, std::uint32_t uiImplementation);
     void HandleLostDevice();
     void HandleResetDevice();
     // Drops the effect object; techniques and parameters stay.

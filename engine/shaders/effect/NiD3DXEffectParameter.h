@@ -7,10 +7,14 @@
 #include <string>
 
 class NSBAttributeTable;
+class NiBoundSphere;
+class NiDX9GeometryBufferData;
 class NiDX9Renderer;
+class NiEffectSet;
 class NiGeometry;
 class NiPropertySet;
 class NiSkinInstance;
+class NiXform;
 
 // What one effect parameter is, read once from the effect: an engine value,
 // an attribute (global or per object) or a texture.
@@ -106,6 +110,15 @@ public:
     bool SetParameter(gfx::ID3DXEffect* pkEffect, NiDX9Renderer* pkRenderer, const NiGeometry* pkGeometry,
                       const NiSkinInstance* pkSkin, const NiSkinPartition::Partition* pkPartition,
                       const NiPropertySet* pkState);
+    // Sets the parameter's value for one draw: a predefined value, the
+    // texture of a map or of the parameter's file, a global attribute from
+    // the factory's global data, or an attribute from the geometry's extra
+    // data of the parameter's name. False when nothing could be set; the
+    // effect then keeps the value it had.
+    bool BindValue(gfx::ID3DXEffect* pkEffect, NiDX9Renderer* pkRenderer, NiGeometry* pkGeometry,
+                   const NiSkinInstance* pkSkin, const NiSkinPartition::Partition* pkPartition,
+                   NiDX9GeometryBufferData* pkBuffers, const NiPropertySet* pkState, const NiEffectSet* pkEffects,
+                   const NiXform& kWorld, const NiBoundSphere& kBound, std::uint32_t uiPass);
     // The device texture of a texture map code from the object's texturing
     // property (standard maps, decal n below the decal count, shader map n
     // below their count); null when any step is missing.

@@ -169,15 +169,12 @@ void NiD3DXEffectShaderLib::SetRenderer(NiDX9Renderer* pkRenderer)
     NiD3DXEffectFactory::SetRenderer(pkRenderer);
 }
 
-NiShader* NiD3DXEffectShaderLib::GetShader(NiRenderer* pkRenderer, const char* pcName, std::uint32_t)
+NiShader* NiD3DXEffectShaderLib::GetShader(NiRenderer* pkRenderer, const char* pcName, std::uint32_t uiImplementation)
 {
-    SetRenderer(NiDynamicCast<NiDX9Renderer>(pkRenderer));
+    auto* pkDX9 = NiDynamicCast<NiDX9Renderer>(pkRenderer);
+    SetRenderer(pkDX9);
     NiD3DXEffectFile* pkFile = GetFileOfTechnique(pcName);
-    if (pkFile == nullptr)
+    if (pkFile == nullptr || pkDX9 == nullptr)
         return nullptr;
-    // The file is compiled on the renderer's device and linked; the shader
-    // object of the technique is still to come.
-    NiD3DXEffectFactory::LoadEffectFile(pkFile->GetName());
-    pkFile->LinkHandles();
-    return nullptr;
+    return pkFile->GetD3DShader(pkDX9, pcName, uiImplementation);
 }

@@ -21,8 +21,8 @@ public:
                                                        const char* const* ppcDirectories, bool bRecurse);
     ~NiD3DXEffectShaderLib() override;
 
-    // The renderer shader of a technique needs the effect shader, which is
-    // not built yet: null until then.
+    // The effect shader of the technique of that name (which must also
+    // name a technique set of its file), compiled on the renderer's device.
     NiShader* GetShader(NiRenderer* pkRenderer, const char* pcName, std::uint32_t uiImplementation) override;
     void SetRenderer(NiDX9Renderer* pkRenderer) override;
 

@@ -1,6 +1,10 @@
 #include "engine/shaders/effect/NiD3DXEffectTechnique.h"
 
+#include "engine/render/NiDX9Renderer.h"
+#include "engine/shaders/effect/NiD3DXEffectFile.h"
 #include "engine/shaders/effect/NiD3DXEffectParameter.h"
+#include "engine/shaders/effect/NiD3DXEffectStateManager.h"
+#include "engine/shaders/framework/NiD3DVertexShaderConstantMap.h"
 #include "engine/shaders/nsb/NSBAttributeTable.h"
 
 #include <algorithm>
@@ -81,7 +85,190 @@ bool NiD3DXEffectTechniqueDesc::Read(gfx::ID3DXBaseEffect* pkEffect, gfx::D3DXHA
     return true;
 }
 
-NiD3DXEffectTechnique::~NiD3DXEffectTechnique() = default;
+NiD3DXEffectTechnique::~NiD3DXEffectTechnique()
+{
+    // The shader may outlive its technique (the factory holds it): it is
+    // left without one, and so without an effect.
+    if (m_spShader)
+    {
+        m_spShader->ReleaseEffect();
+        m_spShader->SetTechnique(nullptr);
+    }
+}
+
+void NiD3DXEffectTechnique::ReleaseDeviceObjects()
+{
+    m_hTechnique = nullptr;
+    if (m_spShader)
+        m_spShader->ReleaseEffect();
+}
+
+namespace
+{
+// The bone palettes a skinned technique can read, and how each lays its
+// matrices out: rows per bone, and whether the bones carry the skin into
+// world space.
+struct BoneLayout
+{
+    const char* pcName;
+    std::uint32_t uiRows;
+    bool bWorldSpace;
+};
+constexpr BoneLayout BONE_LAYOUTS[] = {
+    {"BoneMatrix3", 3, true},
+    {"BoneMatrix4", 4, true},
+    {"SkinBoneMatrix3", 3, false},
+    {"SkinBoneMatrix4", 4, false},
+};
+
+const BoneLayout* BoneLayoutOf(std::uint32_t uiPredefined)
+{
+    std::uint32_t uiCount = 0;
+    const NiD3DVertexShaderConstantMap::PredefinedName* pkNames = NiD3DVertexShaderConstantMap::GetPredefinedNames(uiCount);
+    for (std::uint32_t ui = 0; ui < uiCount; ++ui)
+    {
+        if (pkNames[ui].m_uiMapping != uiPredefined)
+            continue;
+        for (const BoneLayout& kLayout : BONE_LAYOUTS)
+            if (strcasecmp(kLayout.pcName, pkNames[ui].m_pcName) == 0)
+                return &kLayout;
+    }
+    return nullptr;
+}
+
+// Switches the device's vertex processing for the length of a check and
+// puts it back as it was.
+class VertexProcessingScope
+{
+public:
+    explicit VertexProcessingScope(gfx::IDirect3DDevice9* pkDevice)
+        : m_pkDevice(pkDevice), m_bWasSoftware(pkDevice != nullptr && pkDevice->GetSoftwareVertexProcessing() != 0)
+    {
+    }
+    ~VertexProcessingScope()
+    {
+        if (m_pkDevice != nullptr && (m_pkDevice->GetSoftwareVertexProcessing() != 0) != m_bWasSoftware)
+            m_pkDevice->SetSoftwareVertexProcessing(m_bWasSoftware ? 1 : 0);
+    }
+    VertexProcessingScope(const VertexProcessingScope&) = delete;
+    VertexProcessingScope& operator=(const VertexProcessingScope&) = delete;
+
+    [[nodiscard]] bool IsSoftware() const { return m_pkDevice != nullptr && m_pkDevice->GetSoftwareVertexProcessing() != 0; }
+    void Switch(bool bSoftware)
+    {
+        if (m_pkDevice != nullptr)
+            m_pkDevice->SetSoftwareVertexProcessing(bSoftware ? 1 : 0);
+    }
+
+private:
+    gfx::IDirect3DDevice9* m_pkDevice;
+    bool m_bWasSoftware;
+};
+
+// The effect interface of a file's effect created on a device (one
+// reference for the caller); null otherwise.
+gfx::ID3DXEffect* DeviceEffectOf(const NiD3DXEffectFile* pkFile)
+{
+    if (pkFile == nullptr || pkFile->GetEffect() == nullptr || !pkFile->IsCreatedWithDevice())
+        return nullptr;
+    void* pvEffect = nullptr;
+    if (gfx::FAILED(pkFile->GetEffect()->QueryInterface(gfx::IID_ID3DXEffect, &pvEffect)))
+        return nullptr;
+    return static_cast<gfx::ID3DXEffect*>(pvEffect);
+}
+} // namespace
+
+NiD3DXEffectShader* NiD3DXEffectTechnique::GetD3DShader(NiDX9Renderer* pkRenderer)
+{
+    if (m_spShader)
+        return m_spShader.Get();
+    if (m_hTechnique == nullptr || pkRenderer == nullptr)
+        return nullptr;
+    gfx::ID3DXEffect* pkEffect = DeviceEffectOf(m_pkFile);
+    if (pkEffect == nullptr)
+        return nullptr;
+    struct Release
+    {
+        gfx::ID3DXEffect* p;
+        ~Release() { p->Release(); }
+    } kRelease{pkEffect};
+
+    // The palette the vertex programs read decides the bone layout.
+    std::uint32_t uiRows = 4;
+    bool bWorldSpace = false;
+    if (m_uiBonesPerPartition != 0)
+    {
+        for (NiD3DXEffectParameter* pkParameter : m_kParameters)
+        {
+            if (pkParameter->GetKind() != NiD3DXEffectParameterDesc::KIND_PREDEFINED)
+                continue;
+            const BoneLayout* pkLayout = BoneLayoutOf(pkParameter->GetPredefined());
+            if (pkLayout == nullptr || pkParameter->GetArrayCount() < m_uiBonesPerPartition ||
+                !pkEffect->IsParameterUsed(pkParameter->GetHandle(), m_hTechnique))
+                continue;
+            uiRows = pkLayout->uiRows;
+            bWorldSpace = pkLayout->bWorldSpace;
+            break;
+        }
+    }
+
+    // Vertex processing: which mode the technique needs, switched only for
+    // the check on a device that can switch.
+    const bool bSoftwareCapable = pkRenderer->GetSWVertexCapable();
+    const bool bMixed = pkRenderer->GetSWVertexSwitchable();
+    bool bSoftware = false;
+    bool bValid = false;
+    {
+        VertexProcessingScope kScope(pkRenderer->GetD3DDevice());
+        if (m_bSoftwareVPRequired)
+        {
+            if (!bSoftwareCapable)
+                return nullptr;
+            if (!kScope.IsSoftware())
+            {
+                if (!bMixed)
+                    return nullptr;
+                kScope.Switch(true);
+            }
+            // Marked even when the device already was in software mode, so
+            // that drawing does not switch a mixed device back.
+            bSoftware = true;
+        }
+        else if (m_bSoftwareVPFallback && kScope.IsSoftware())
+        {
+            if (!bMixed)
+                return nullptr;
+            kScope.Switch(false);
+            bSoftware = false;
+        }
+        bValid = gfx::SUCCEEDED(pkEffect->ValidateTechnique(m_hTechnique));
+        if (!bValid && m_bSoftwareVPFallback && bMixed)
+        {
+            kScope.Switch(true);
+            bSoftware = true;
+            bValid = gfx::SUCCEEDED(pkEffect->ValidateTechnique(m_hTechnique));
+        }
+    }
+    if (!bValid)
+        return nullptr;
+
+    pkEffect->SetStateManager(NiD3DXEffectStateManager::GetInstance(pkRenderer));
+
+    m_spShader = new NiD3DXEffectShader();
+    m_spShader->SetTechnique(this);
+    m_spShader->SetName(m_kShaderName.empty() ? m_kTechniqueName.c_str() : m_kShaderName.c_str());
+    m_spShader->SetImplementation(static_cast<std::uint32_t>(m_iImplementation));
+    m_spShader->SetTechniqueImplementation(static_cast<std::uint32_t>(m_iImplementation));
+    m_spShader->SetUsesNiRenderState(m_bUsesRenderState);
+    m_spShader->SetUsesNiLightState(m_bUsesLightState);
+    m_spShader->SetSoftwareVertexProcessing(bSoftware);
+    if (m_uiBonesPerPartition != 0)
+    {
+        m_spShader->SetBoneMatrixRows(uiRows);
+        m_spShader->SetBonePaletteKind(bWorldSpace);
+    }
+    return m_spShader.Get();
+}
 
 void NiD3DXEffectTechnique::Initialize(const NiD3DXEffectTechniqueDesc& kDesc)
 {
@@ -105,6 +292,7 @@ void NiD3DXEffectTechnique::Initialize(const NiD3DXEffectTechniqueDesc& kDesc)
     m_bUsesLightState = kDesc.m_bUsesLightState;
     m_bSoftwareVPRequired = kDesc.m_bSoftwareVPRequired;
     m_bSoftwareVPFallback = kDesc.m_bSoftwareVPFallback;
+    m_uiBonesPerPartition = kDesc.m_uiBonesPerPartition;
 }
 
 void NiD3DXEffectTechnique::AddParameter(NiD3DXEffectParameter* pkParameter)
@@ -189,8 +377,35 @@ bool NiD3DXEffectTechniqueSet::AddTechnique(NiD3DXEffectTechnique* pkTechnique)
     const auto uiIndex = static_cast<std::uint32_t>(pkTechnique->GetImplementation());
     if (uiIndex >= m_kTechniques.size())
         m_kTechniques.resize(uiIndex + 1);
+    if (m_pkDefault != nullptr && m_kTechniques[uiIndex].Get() == m_pkDefault)
+        m_pkDefault = nullptr;
     m_kTechniques[uiIndex] = pkTechnique;
     return true;
+}
+
+NiD3DXEffectShader* NiD3DXEffectTechniqueSet::GetD3DShader(NiDX9Renderer* pkRenderer, std::uint32_t uiImplementation)
+{
+    if (NiD3DXEffectTechnique* pkTechnique = GetTechnique(uiImplementation))
+        return pkTechnique->GetD3DShader(pkRenderer);
+    return GetDefaultShader(pkRenderer);
+}
+
+NiD3DXEffectShader* NiD3DXEffectTechniqueSet::GetDefaultShader(NiDX9Renderer* pkRenderer)
+{
+    if (m_pkDefault != nullptr)
+        return m_pkDefault->GetD3DShader(pkRenderer);
+    for (const NiD3DXEffectTechniquePtr& spTechnique : m_kTechniques)
+    {
+        if (!spTechnique)
+            continue;
+        NiD3DXEffectShader* pkShader = spTechnique->GetD3DShader(pkRenderer);
+        if (pkShader == nullptr)
+            continue;
+        m_pkDefault = spTechnique.Get();
+        pkShader->SetImplementation(0xFFFFFFFFu);
+        return pkShader;
+    }
+    return nullptr;
 }
 
 std::uint32_t NiD3DXEffectTechniqueSet::GetTechniqueCount() const

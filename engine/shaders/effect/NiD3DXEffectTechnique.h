@@ -2,6 +2,7 @@
 
 #include "engine/core/NiRefObject.h"
 #include "engine/core/NiRefPtr.h"
+#include "engine/shaders/effect/NiD3DXEffectShader.h"
 #include "engine/shaders/nsb/NiShaderDesc.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
 
@@ -11,6 +12,7 @@
 
 class NiD3DXEffectFile;
 class NiD3DXEffectParameter;
+class NiDX9Renderer;
 class NSBAttributeTable;
 
 // What the effect says about one technique, read from its annotations and
@@ -57,7 +59,14 @@ public:
     // The technique in a compiled effect: its handle and which passes have
     // programs.
     void LinkHandle(gfx::ID3DXBaseEffect* pkEffect);
-    void ReleaseDeviceObjects() { m_hTechnique = nullptr; }
+    // The handle goes and the shader lets go of the effect.
+    void ReleaseDeviceObjects();
+
+    // The renderer shader of this technique, made once when the device can
+    // run the technique; null otherwise. Any vertex-processing mode switched
+    // to find that out is switched back.
+    NiD3DXEffectShader* GetD3DShader(NiDX9Renderer* pkRenderer);
+    [[nodiscard]] NiD3DXEffectShader* GetShader() const { return m_spShader.Get(); }
 
     void SetFile(NiD3DXEffectFile* pkFile) { m_pkFile = pkFile; }
     [[nodiscard]] NiD3DXEffectFile* GetFile() const { return m_pkFile; }
@@ -77,6 +86,7 @@ public:
     [[nodiscard]] bool UsesLightState() const { return m_bUsesLightState; }
     [[nodiscard]] bool SoftwareVPRequired() const { return m_bSoftwareVPRequired; }
     [[nodiscard]] bool SoftwareVPFallback() const { return m_bSoftwareVPFallback; }
+    [[nodiscard]] std::uint32_t GetBonesPerPartition() const { return m_uiBonesPerPartition; }
     [[nodiscard]] NiShaderRequirementDesc* GetRequirements() const { return m_spRequirements.Get(); }
 
 private:
@@ -92,7 +102,9 @@ private:
     bool m_bUsesTime = false;
     bool m_bUsesRenderState = false, m_bUsesLightState = false;
     bool m_bSoftwareVPRequired = false, m_bSoftwareVPFallback = false;
+    std::uint32_t m_uiBonesPerPartition = 0;
     NiShaderRequirementDescPtr m_spRequirements;
+    NiD3DXEffectShaderPtr m_spShader;
 };
 
 using NiD3DXEffectTechniquePtr = NiRefPtr<NiD3DXEffectTechnique>;
@@ -113,6 +125,12 @@ public:
     [[nodiscard]] std::uint32_t GetImplementationCount() const { return static_cast<std::uint32_t>(m_kTechniques.size()); }
     [[nodiscard]] std::uint32_t GetTechniqueCount() const;
     void ReleaseDeviceObjects();
+    // The technique of the implementation when the set has one there, else
+    // the default.
+    NiD3DXEffectShader* GetD3DShader(NiDX9Renderer* pkRenderer, std::uint32_t uiImplementation);
+    // The first technique, by implementation, that gives a shader; it is
+    // remembered, and its shader reports implementation 0xFFFFFFFF.
+    NiD3DXEffectShader* GetDefaultShader(NiDX9Renderer* pkRenderer);
     // Once per set; later calls give the same description.
     NiShaderDesc* CreateShaderDesc(NSBAttributeTable& kAttributes);
     [[nodiscard]] const std::string& GetName() const { return m_kName; }
@@ -122,6 +140,7 @@ public:
 private:
     std::string m_kName;
     std::vector<NiD3DXEffectTechniquePtr> m_kTechniques;
+    NiD3DXEffectTechnique* m_pkDefault = nullptr; // one of m_kTechniques
     NiShaderDescPtr m_spShaderDesc;
 };
 
