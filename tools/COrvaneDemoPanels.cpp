@@ -124,8 +124,19 @@ bool WriteDemoPanels(const std::string& kFolder)
     bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/build", 240, 250, TitleAndClose(240));
     bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/page", 240, 160,
                                   {{8, 122, 28, 26}, {72, 122, 28, 26}, {110, 122, 28, 26}});
-    bOk = bOk && WriteIconRow(kFolder, "images/panels/build/icons_ext", 4) &&
-          WriteIconRow(kFolder, "images/panels/build/icons_int", 5);
+    // One icon per menu category.
+    std::size_t uiGroundsRow = 0;
+    std::size_t uiInsideRow = 0;
+    std::string kLastCategory;
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+    {
+        if (kPlan.m_kCategory == kLastCategory)
+            continue;
+        kLastCategory = kPlan.m_kCategory;
+        ++(kPlan.m_bGrounds ? uiGroundsRow : uiInsideRow);
+    }
+    bOk = bOk && WriteIconRow(kFolder, "images/panels/build/icons_ext", uiGroundsRow) &&
+          WriteIconRow(kFolder, "images/panels/build/icons_int", uiInsideRow);
     bOk = bOk && Image(192, 36, {90, 90, 100, 200}).Write(kFolder + "/images/panels/build/plate.tga");
     Image kDemolish(96, 96, {120, 30, 30, 255});
     for (std::uint32_t i = 8; i < 88; ++i)

@@ -35,21 +35,23 @@ struct Group
     std::initializer_list<Plan> kPlans;
 };
 
-// Buildings: width, depth, price, required level, kind word.
-// Usable objects: width, depth, price, places, required level, kind word,
-// score value, staff count.
+// Buildings: width, depth, price, required level, kind word. Grounds
+// category c is template group c: the cell block, the workshop, the
+// canteen, the hospital, the administration building, then the fences and
+// other outdoor objects. An inside item fits a building whose name holds
+// its category word, so each building is named with the words of the items
+// that go inside it; the five buildings share the cell block's form.
 const Group BUILDINGS[] = {
     {"BUILDINGS_CELLBLOCKS",
      {{"cellblocks", "cellblock_small", {"16", "16", "20000", "0", "cellblock"}},
       {"cellblocks", "cellblock_large", {"24", "16", "45000", "1", "cellblock"}},
       // The block that may hold cells of every security level.
       {"cellblocks", "cellblock_secure", {"24", "16", "60000", "3", "cellblock"}}}},
-    {"BUILDINGS_SERVICES",
-     {{"services", "canteen_hall", {"16", "12", "15000", "0", "food"}},
-      {"services", "workshop_hall", {"16", "12", "18000", "0", "work"}},
-      {"services", "infirmary", {"12", "12", "22000", "1", "health"}}}},
-    {"BUILDINGS_ADMIN", {{"admin", "admin_block", {"12", "12", "25000", "0", "staff"}}}},
-    {"BUILDINGS_GROUNDS",
+    {"BUILDINGS_WORKSHOPS", {{"workshops", "workshop_maint", {"16", "16", "18000", "0", "work"}}}},
+    {"BUILDINGS_CANTEENS", {{"canteens", "canteen_food", {"16", "16", "15000", "0", "food"}}}},
+    {"BUILDINGS_HOSPITALS", {{"hospitals", "hospital_health_therapy", {"16", "16", "22000", "0", "health"}}}},
+    {"BUILDINGS_ADMIN", {{"admin", "admin_staff_security", {"16", "16", "25000", "0", "staff"}}}},
+    {"BUILDINGS_FENCES",
      {{"grounds", "fence", {"2", "2", "500", "0", "fence"}},
       {"grounds", "watchtower", {"4", "4", "6000", "1", "tower"}},
       {"grounds", "balcony_walk", {"4", "2", "3000", "2", "balc"}},
@@ -57,33 +59,39 @@ const Group BUILDINGS[] = {
       {"grounds", "wall_stretch", {"2", "2", "100", "0", "wall"}}}},
 };
 
+// Inside category c is the first "CONTENTS" group + c; each keeps its
+// models in its building's folder, so that the building's folder name finds
+// its page. Templates are found by the first name holding the text asked
+// for: the dining "bench" comes before the "work_bench". Administration rooms
+// carry the word "staff" (their own kind comes from their names); the
+// guard room keeps "security", the staff it calls for.
 const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
-     {{"cells", "cell_single", {"2", "2", "1000", "1", "0", "cell", "2", "0"}},
-      {"cells", "cell_double", {"4", "2", "1800", "2", "0", "cell", "3", "0"}},
-      {"cells", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "5", "0"}},
+     {{"cellblocks", "cell_single", {"2", "2", "1000", "1", "0", "cell", "2", "0"}},
+      {"cellblocks", "cell_double", {"4", "2", "1800", "2", "0", "cell", "3", "0"}},
+      {"cellblocks", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "5", "0"}},
       // Two-bed cells for the higher security levels.
-      {"cells", "cell_double_medium", {"4", "2", "2200", "2", "1", "cell", "3", "0"}},
-      {"cells", "cell_double_high", {"4", "2", "2600", "2", "2", "cell", "4", "0"}},
-      {"cells", "cell_double_max", {"4", "2", "3200", "2", "3", "cell", "5", "0"}}}},
+      {"cellblocks", "cell_double_medium", {"4", "2", "2200", "2", "1", "cell", "3", "0"}},
+      {"cellblocks", "cell_double_high", {"4", "2", "2600", "2", "2", "cell", "4", "0"}},
+      {"cellblocks", "cell_double_max", {"4", "2", "3200", "2", "3", "cell", "5", "0"}}}},
     {"CONTENTS_FOOD",
-     {{"food", "serving_counter", {"4", "2", "2000", "4", "0", "food", "2", "1"}},
-      {"food", "dining_table", {"4", "2", "400", "4", "0", "food", "1", "0"}},
-      {"food", "bench", {"2", "2", "150", "2", "0", "food", "1", "0"}}}},
+     {{"canteens", "serving_counter", {"4", "2", "2000", "4", "0", "food", "2", "1"}},
+      {"canteens", "dining_table", {"4", "2", "400", "4", "0", "food", "1", "0"}},
+      {"canteens", "bench", {"2", "2", "150", "2", "0", "food", "1", "0"}}}},
     {"CONTENTS_WORK",
-     {{"work", "work_bench", {"4", "2", "1500", "2", "0", "work", "2", "1"}},
-      {"work", "laundry_press", {"2", "2", "2200", "1", "1", "work", "3", "1"}},
-      {"work", "repair_room", {"4", "4", "4000", "1", "0", "maint", "2", "1"}}}},
+     {{"workshops", "work_bench", {"4", "2", "1500", "2", "0", "work", "2", "1"}},
+      {"workshops", "laundry_press", {"2", "2", "2200", "1", "1", "work", "3", "1"}},
+      {"workshops", "repair_room", {"4", "4", "4000", "1", "0", "maint", "2", "1"}}}},
     {"CONTENTS_HEALTH",
-     {{"health", "sick_bed", {"2", "4", "1200", "1", "0", "health", "2", "1"}},
-      {"health", "therapy_room", {"4", "4", "5000", "2", "1", "health", "4", "1"}},
-      {"health", "medical_room", {"4", "4", "6000", "1", "0", "health", "3", "1"}},
-      {"health", "counselling_room", {"4", "4", "5000", "1", "0", "therapy", "3", "1"}}}},
+     {{"hospitals", "sick_bed", {"2", "4", "1200", "1", "0", "health", "2", "1"}},
+      {"hospitals", "therapy_room", {"4", "4", "5000", "2", "1", "health", "4", "1"}},
+      {"hospitals", "medical_room", {"4", "4", "6000", "1", "0", "health", "3", "1"}},
+      {"hospitals", "counselling_room", {"4", "4", "5000", "1", "0", "therapy", "3", "1"}}}},
     {"CONTENTS_ADMIN",
-     {{"admin", "planning1", {"4", "4", "8000", "0", "0", "planning", "5", "1"}},
-      {"admin", "planning2", {"4", "4", "16000", "0", "1", "planning", "8", "1"}},
-      {"admin", "clerical1", {"4", "4", "6000", "0", "0", "clerical", "4", "1"}},
-      {"admin", "execution_room", {"4", "4", "30000", "0", "2", "execution", "0", "1"}},
+     {{"admin", "planning1", {"4", "4", "8000", "0", "0", "staff", "5", "1"}},
+      {"admin", "planning2", {"4", "4", "16000", "0", "1", "staff", "8", "1"}},
+      {"admin", "clerical1", {"4", "4", "6000", "0", "0", "staff", "4", "1"}},
+      {"admin", "execution_room", {"4", "4", "30000", "0", "2", "staff", "0", "1"}},
       {"admin", "guard_room", {"4", "4", "4000", "0", "0", "security", "2", "2"}}}},
 };
 
@@ -124,8 +132,8 @@ struct Posts
 };
 
 const Posts ROOM_POSTS[] = {
-    {"admin_block", {"security", "support", "visitor"}},
-    {"infirmary", {"support"}},
+    {"admin_staff_security", {"security", "support", "visitor"}},
+    {"hospital_health_therapy", {"support"}},
     {"execution_room", {"security", "security_female"}},
 };
 
@@ -180,7 +188,7 @@ std::string PlaceName(const Plan& kPlan)
 // A cell with two places: two bunks beside its one door.
 bool IsTwoBedCell(const Plan& kPlan)
 {
-    return std::string(kPlan.pcKey) == "cells" && kPlan.kParameters.size() > 3 &&
+    return kPlan.kParameters.size() > 5 && std::string(*(kPlan.kParameters.begin() + 5)) == "cell" &&
            std::string(*(kPlan.kParameters.begin() + 3)) == "2";
 }
 
@@ -237,6 +245,16 @@ void AddCellBlockNodes(NiNode& kModel)
     Way("path_1_2", NiVec3(5.0f, 0.0f, -3.0f), NiVec3(5.0f, 3.0f, -5.0f));
     Text("mark_down", NiVec3(3.0f, 3.0f, -3.0f), "connector_2_1");
     Way("path_2_1", NiVec3(3.0f, 3.0f, -3.0f), NiVec3(3.0f, 0.0f, -5.0f));
+}
+
+// A building with floors inside: a plan of the first five grounds groups.
+bool HasFloors(const Plan& kPlan)
+{
+    for (std::size_t g = 0; g + 1 < std::size(BUILDINGS); ++g)
+        for (const Plan& kBuilding : BUILDINGS[g].kPlans)
+            if (&kBuilding == &kPlan)
+                return true;
+    return false;
 }
 
 std::string ModelPath(const Plan& kPlan)
@@ -447,7 +465,7 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
                 spModel->AttachChild(spPost);
             }
         }
-        if (std::string(kPlan.pcKey) == "cellblocks")
+        if (HasFloors(kPlan))
             AddCellBlockNodes(*spModel);
         // Usable objects: an entrance and one place of use beside it, the
         // walk in along its route. The route starts on the entrance's access

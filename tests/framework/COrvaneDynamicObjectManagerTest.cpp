@@ -488,8 +488,8 @@ TEST_F(COrvaneDynamicObjectManagerTest, DemoDataMakesAnObjectPerTemplate)
     kManager.Init();
     kManager.LoadTemplateSection(kDocument, true);
     EXPECT_TRUE(s_kBoxes.empty());
-    // The props' group first, then the demo prison's fifteen.
-    ASSERT_EQ(kManager.GetGroupCount(), 16u);
+    // The props' group first, then the demo prison's seventeen.
+    ASSERT_EQ(kManager.GetGroupCount(), 18u);
     EXPECT_EQ(kManager.GetGroup(0)->m_kName.rfind("<Props>", 0), 0u);
     ASSERT_EQ(kManager.GetGroup(0)->m_kRecords.size(), 2u);
     EXPECT_EQ(m_kGame.m_kLists.size(), 2u);

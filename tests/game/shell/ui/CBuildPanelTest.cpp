@@ -13,13 +13,17 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace
 {
 // The demo menus. Grounds: cell blocks (small 20000 level 0, large 45000
-// level 1), services (3), administration (1), grounds (fence, watchtower,
-// balcony walk, wall). Inside, from the "CONTENTS" groups: cells (3), food
-// (3), work (3), health (4), administration (planning 1, planning 2,
-// clerical, execution room, guard room).
+// level 1, secure level 3), workshop, canteen, hospital, administration (one
+// each), fences (fence, watchtower, balcony walk, wall). Inside, from the
+// "CONTENTS" groups: cells (6), food (3), work (3),
+// health (4), administration (planning 1, planning 2, clerical, execution
+// room, guard room).
 class CBuildPanelTest : public PanelTest
 {
 protected:
@@ -46,12 +50,12 @@ protected:
 TEST_F(CBuildPanelTest, TheMenusComeFromTheDataWithTheirPlaces)
 {
     CBuildSubPanel& kPage = *m_pkExternal->GetPage();
-    ASSERT_EQ(kPage.GetCategories().size(), 4u);
-    EXPECT_EQ(kPage.GetCategories()[3].m_kItems.size(), 4u);
+    ASSERT_EQ(kPage.GetCategories().size(), 6u);
+    EXPECT_EQ(kPage.GetCategories()[5].m_kItems.size(), 4u);
     EXPECT_EQ(kPage.GetCategories()[0].m_kItems[1].m_kPicture, "images/panels/build/thumbs/cellblocks/cellblock_large.tga");
     EXPECT_EQ(kPage.GetGroupBase(), 0);
     EXPECT_EQ(m_pkInternal->GetPage()->GetCategories().size(), 5u);
-    EXPECT_EQ(m_pkInternal->GetPage()->GetGroupBase(), 4); // "CONTENTS" groups follow the four "BUILDINGS" ones
+    EXPECT_EQ(m_pkInternal->GetPage()->GetGroupBase(), 6); // "CONTENTS" groups follow the six "BUILDINGS" ones
     // Icon row at (x + 8, y + 40), page at (x, y + 78); the plate inside.
     EXPECT_EQ(m_pkExternal->GetChild(0)->GetX(), 8.0f);
     EXPECT_EQ(m_pkExternal->GetChild(0)->GetY(), 40.0f);
@@ -62,7 +66,7 @@ TEST_F(CBuildPanelTest, TheMenusComeFromTheDataWithTheirPlaces)
     std::uint16_t usList = 0;
     std::uint16_t usEntry = 0;
     EXPECT_NE(Ui().AddBuildMenuItem(false, "prison1/grounds/watchtower.nif", usList, usEntry), nullptr);
-    EXPECT_EQ(usList, Locale().FindList("PRISON1TEMPLATESBUILD_OBJECTSBUILDINGSCELLBLOCKS") + 3);
+    EXPECT_EQ(usList, Locale().FindList("PRISON1TEMPLATESBUILD_OBJECTSBUILDINGSCELLBLOCKS") + 5);
     EXPECT_EQ(usEntry, 1);
     EXPECT_EQ(Ui().AddBuildMenuItem(false, "prison1/grounds/moat.nif", usList, usEntry), nullptr);
     EXPECT_EQ(Ui().AddBuildMenuItem(true, "", usList, usEntry), nullptr);
@@ -142,23 +146,23 @@ TEST_F(CBuildPanelTest, OnlyGroundsCategoryFiveMakesFencesAsBaseObjects)
 
 TEST_F(CBuildPanelTest, TheInsidePageStepsOnlyThroughItemsThatFitTheBuilding)
 {
-    // A building whose name holds two of the five administration words.
+    // A building whose name holds one of the two health words.
     CWorldObject kBuilding;
-    kBuilding.SetName("planning and execution block");
+    kBuilding.SetName("health wing");
     Game().SetSelectedBuilding(&kBuilding);
     auto& kPage = dynamic_cast<CBuildSubPanelInternal&>(*m_pkInternal->GetPage());
-    kPage.SelectCategory(4);
-    ASSERT_EQ(kPage.GetCurrentCategory(), 4);
+    kPage.SelectCategory(3);
+    ASSERT_EQ(kPage.GetCurrentCategory(), 3);
     EXPECT_TRUE(kPage.Fits(0));
     EXPECT_TRUE(kPage.Fits(1));
-    EXPECT_FALSE(kPage.Fits(2)); // clerical
-    EXPECT_TRUE(kPage.Fits(3));
+    EXPECT_TRUE(kPage.Fits(2));
+    EXPECT_FALSE(kPage.Fits(3)); // counselling: "therapy"
     kPage.StepItem(true);
     EXPECT_EQ(kPage.GetCurrentItemIndex(), 1);
     kPage.StepItem(true);
-    EXPECT_EQ(kPage.GetCurrentItemIndex(), 3);
-    kPage.StepItem(true); // the guard room does not fit: nothing
-    EXPECT_EQ(kPage.GetCurrentItemIndex(), 3);
+    EXPECT_EQ(kPage.GetCurrentItemIndex(), 2);
+    kPage.StepItem(true); // the counselling room does not fit: nothing
+    EXPECT_EQ(kPage.GetCurrentItemIndex(), 2);
     kPage.StepItem(false);
     EXPECT_EQ(kPage.GetCurrentItemIndex(), 1);
 
@@ -171,19 +175,72 @@ TEST_F(CBuildPanelTest, TheInsidePageStepsOnlyThroughItemsThatFitTheBuilding)
     EXPECT_FALSE(kPage.Fits(0));
 }
 
+TEST_F(CBuildPanelTest, EveryInsideItemFitsOneOfTheFiveBuildings)
+{
+    // The buildings of grounds categories 0-4 by their model's name; the
+    // fences (5) hold nothing.
+    const CBuildSubPanel& kGrounds = *m_pkExternal->GetPage();
+    std::vector<std::string> kBuildings;
+    for (std::int32_t c = 0; c < 5; ++c)
+        for (std::int32_t i = 0; i < static_cast<std::int32_t>(kGrounds.GetCategories()[static_cast<std::size_t>(c)].m_kItems.size()); ++i)
+        {
+            const COrvaneObjectTemplate* pkTemplate = kGrounds.GetTemplate(c, i);
+            ASSERT_NE(pkTemplate, nullptr);
+            ASSERT_FALSE(pkTemplate->m_kModels.empty());
+            kBuildings.emplace_back(pkTemplate->m_kModels.front()->Get()->GetName());
+        }
+    ASSERT_GE(kBuildings.size(), 5u);
+    auto& kPage = dynamic_cast<CBuildSubPanelInternal&>(*m_pkInternal->GetPage());
+    CWorldObject kBuilding;
+    std::vector<bool> kHoldsSomething(kBuildings.size(), false);
+    for (std::int32_t c = 0; c < static_cast<std::int32_t>(kPage.GetCategories().size()); ++c)
+    {
+        kPage.SelectCategory(c);
+        for (std::int32_t i = 0; i < static_cast<std::int32_t>(kPage.GetCategories()[static_cast<std::size_t>(c)].m_kItems.size()); ++i)
+        {
+            bool bFits = false;
+            for (std::size_t b = 0; b < kBuildings.size(); ++b)
+            {
+                kBuilding.SetName(kBuildings[b].c_str());
+                Game().SetSelectedBuilding(&kBuilding);
+                if (kPage.Fits(i))
+                {
+                    bFits = true;
+                    kHoldsSomething[b] = true;
+                }
+            }
+            EXPECT_TRUE(bFits) << "inside category " << c << ", item " << i;
+        }
+    }
+    Game().SetSelectedBuilding(nullptr);
+    for (std::size_t b = 0; b < kBuildings.size(); ++b)
+        EXPECT_TRUE(kHoldsSomething[b]) << kBuildings[b];
+}
+
 TEST_F(CBuildPanelTest, APageIsChosenByThePartOfTheNameAfterPrison)
 {
-    EXPECT_TRUE(m_pkExternal->SelectPageForBuilding("prison1/services/canteen_hall.nif"));
-    EXPECT_EQ(m_pkExternal->GetPage()->GetCurrentCategory(), 1);
+    EXPECT_TRUE(m_pkExternal->SelectPageForBuilding("prison1/canteens/canteen_food.nif"));
+    EXPECT_EQ(m_pkExternal->GetPage()->GetCurrentCategory(), 2);
     EXPECT_FALSE(m_pkExternal->SelectPageForBuilding("prison1/nowhere/shed.nif"));
-    EXPECT_EQ(m_pkExternal->GetPage()->GetCurrentCategory(), 1);
+    EXPECT_EQ(m_pkExternal->GetPage()->GetCurrentCategory(), 2);
+    // Each building opens the inside page on the category of its rooms
+    // (cells, food, work, health, administration).
+    const char* const apcBuildings[] = {"prison1/cellblocks/cellblock_small.nif", "prison1/canteens/canteen_food.nif",
+                                        "prison1/workshops/workshop_maint.nif", "prison1/hospitals/hospital_health_therapy.nif",
+                                        "prison1/admin/admin_staff_security.nif"};
+    for (std::int32_t c = 4; c >= 0; --c)
+    {
+        SCOPED_TRACE(apcBuildings[c]);
+        EXPECT_TRUE(m_pkInternal->SelectPageForBuilding(apcBuildings[c]));
+        EXPECT_EQ(m_pkInternal->GetPage()->GetCurrentCategory(), c);
+    }
     // No "prison", or nothing after it.
-    EXPECT_FALSE(m_pkExternal->SelectPageForBuilding("services/canteen_hall.nif"));
+    EXPECT_FALSE(m_pkExternal->SelectPageForBuilding("canteens/canteen_food.nif"));
     EXPECT_FALSE(m_pkExternal->SelectPageForBuilding("prison1/"));
     EXPECT_FALSE(m_pkExternal->SelectPageForBuilding("prison"));
     EXPECT_FALSE(m_pkExternal->SelectPageForBuilding(""));
     EXPECT_TRUE(m_pkExternal->SelectPageForBuilding("old/prison1/grounds"));
-    EXPECT_EQ(m_pkExternal->GetPage()->GetCurrentCategory(), 3);
+    EXPECT_EQ(m_pkExternal->GetPage()->GetCurrentCategory(), 5);
 }
 
 TEST_F(CBuildPanelTest, MissingSectionsAndEmptyCategoriesPlaceNothing)

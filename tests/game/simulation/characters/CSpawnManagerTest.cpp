@@ -184,7 +184,7 @@ TEST_F(SpawnTest, CharactersShowTheHeadOfTheirVariantAndPostsTheirRoomsHeadTextu
 
     // Posts take their head texture once per file, shared between rooms.
     COrvaneObjectDesc kDesc;
-    kDesc.m_pkTemplate = m_pkManager->FindTemplate("admin_block");
+    kDesc.m_pkTemplate = m_pkManager->FindTemplate("admin_staff_security");
     kDesc.m_ucMode = 1;
     COrvaneObjectFactory* pkFactory = m_pkManager->FindFactory("WorldObjectFactory", nullptr);
     auto* pkFirst = dynamic_cast<CBaseObject*>(m_pkManager->CreateObject(pkFactory, kDesc));

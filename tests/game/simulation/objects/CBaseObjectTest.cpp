@@ -542,12 +542,12 @@ namespace
 TEST_F(CBaseObjectRegistryTest, TheDemoPrisonsRoomsCarryTheirPosts)
 {
     ASSERT_TRUE(BuildDemoData("demo"));
-    ASSERT_TRUE(std::filesystem::exists("demo/prison1/admin/admin_block.nif"));
+    ASSERT_TRUE(std::filesystem::exists("demo/prison1/admin/admin_staff_security.nif"));
     std::filesystem::current_path("demo");
     COrvaneTagTree kDocument;
     ASSERT_TRUE(kDocument.Load("data.xml"));
     m_pkManager->LoadPrisonTemplates(kDocument);
-    CBaseObject* pkBlock = MakeObject("admin_block");
+    CBaseObject* pkBlock = MakeObject("admin_staff_security");
     ASSERT_NE(pkBlock, nullptr);
     std::vector<std::uint16_t> kCategories;
     for (const auto& pkPost : pkBlock->GetPosts())
@@ -558,7 +558,7 @@ TEST_F(CBaseObjectRegistryTest, TheDemoPrisonsRoomsCarryTheirPosts)
     ASSERT_NE(pkExecution, nullptr);
     ASSERT_EQ(pkExecution->GetPosts().size(), 2u);
     EXPECT_EQ(pkExecution->GetPosts()[1]->m_uiGender, 1u);
-    EXPECT_TRUE(MakeObject("canteen_hall")->GetPosts().empty());
+    EXPECT_TRUE(MakeObject("canteen_food")->GetPosts().empty());
 }
 
 } // namespace

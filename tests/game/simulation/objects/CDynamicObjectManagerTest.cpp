@@ -500,10 +500,11 @@ TEST_F(CDynamicObjectManagerTest, TheDemoPrisonGivesTheBuildMenusCategoriesInOrd
     Prepare(kManager, kDocument);
     // Only the prison's groups: the framework's props lie outside it.
     const std::vector<std::string> kGroups{
-        "<BUILDINGS_CELLBLOCKS>", "<BUILDINGS_SERVICES>", "<BUILDINGS_ADMIN>",  "<BUILDINGS_GROUNDS>",
-        "<CONTENTS_CELLS>",       "<CONTENTS_FOOD>",      "<CONTENTS_WORK>",    "<CONTENTS_HEALTH>",
-        "<CONTENTS_ADMIN>",       "<STAFF_SECURITY>",     "<STAFF_MEDICAL>",    "<STAFF_SUPPORT>",
-        "<STAFF_MAINTENANCE>",    "<CRIMINALS>",          "<ARRIVALS>"};
+        "<BUILDINGS_CELLBLOCKS>", "<BUILDINGS_WORKSHOPS>", "<BUILDINGS_CANTEENS>", "<BUILDINGS_HOSPITALS>",
+        "<BUILDINGS_ADMIN>",      "<BUILDINGS_FENCES>",    "<CONTENTS_CELLS>",     "<CONTENTS_FOOD>",
+        "<CONTENTS_WORK>",        "<CONTENTS_HEALTH>",     "<CONTENTS_ADMIN>",     "<STAFF_SECURITY>",
+        "<STAFF_MEDICAL>",        "<STAFF_SUPPORT>",       "<STAFF_MAINTENANCE>",  "<CRIMINALS>",
+        "<ARRIVALS>"};
     ASSERT_EQ(kManager.GetGroupCount(), kGroups.size());
     std::size_t uiTemplates = 0;
     for (std::size_t i = 0; i < kGroups.size(); ++i)
@@ -518,12 +519,13 @@ TEST_F(CDynamicObjectManagerTest, TheDemoPrisonGivesTheBuildMenusCategoriesInOrd
     EXPECT_EQ(uiTemplates, DemoPrisonModels().size());
     // The lookups the build menu, the buildings and the spawn manager make.
     EXPECT_EQ(kManager.FindTemplateGroup("CELLBLOCKS"), 0);
-    EXPECT_EQ(kManager.FindTemplateGroup("STAFF") - kManager.FindTemplateGroup("BUILDINGS"), 9);
-    EXPECT_EQ(kManager.FindTemplateGroup("CRIMINALS"), 13);
-    // Each tested word names only the models meant.
+    EXPECT_EQ(kManager.FindTemplateGroup("STAFF") - kManager.FindTemplateGroup("BUILDINGS"), 11);
+    EXPECT_EQ(kManager.FindTemplateGroup("CRIMINALS"), 15);
+    // Each tested word names only the models meant ("therapy" and "maint"
+    // also name the buildings their rooms go in).
     const std::pair<const char*, std::size_t> akWords[] = {
         {"female", 2}, {"old", 1},       {"tower", 1},   {"balc", 1},     {"execution", 1}, {"planning", 2},
-        {"clerical", 1}, {"therapy", 1}, {"maint", 1},   {"chaplain", 1}, {"spawn", 1}};
+        {"clerical", 1}, {"therapy", 2}, {"maint", 2},   {"chaplain", 1}, {"spawn", 1}};
     for (const auto& [pcWord, uiCount] : akWords)
     {
         std::size_t uiFound = 0;
