@@ -476,7 +476,7 @@ static bool PlaceHeld(CPlayScript& kScript, const CBlockGrid& kFloor, std::int32
     return false;
 }
 
-CWorldObject* CPlayScript::BuildOnYard(const std::string& kTemplate, std::int32_t iFrom)
+CBaseObject* CPlayScript::BuildOnYard(const std::string& kTemplate, std::int32_t iFrom)
 {
     CBuildPanel* pkPanel = OpenBuildPanel(*this, false);
     CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
@@ -487,7 +487,7 @@ CWorldObject* CPlayScript::BuildOnYard(const std::string& kTemplate, std::int32_
     CBaseObject* pkHeld = CBuildPlacement::GetExisting()->GetObject();
     if (!PlaceHeld(*this, *pkYard, iFrom, 1))
         return Fail(kTemplate + " found no place on the yard"), nullptr;
-    return dynamic_cast<CWorldObject*>(pkHeld);
+    return pkHeld;
 }
 
 void CPlayScript::LeaveBuilding()
@@ -559,10 +559,10 @@ struct Building
 // what goes inside.
 const Building BUILDINGS[] = {
     {"cellblock_small", 2, 2, {"cell_double", "cell_double", "cell_double", "cell_double"}},
-    {"workshop_hall", 2, 22, {"work_bench"}},
-    {"canteen_hall", 20, 2, {"serving_counter", "dining_table", "bench"}},
-    {"infirmary", 20, 22, {"sick_bed", "medical_room"}},
-    {"admin_block", 30, 10, {"guard_room", "planning1", "clerical1"}},
+    {"workshop_maint", 2, 22, {"work_bench"}},
+    {"canteen_food", 20, 2, {"serving_counter", "dining_table", "bench"}},
+    {"hospital_health_therapy", 20, 22, {"sick_bed", "medical_room"}},
+    {"admin_staff_security", 30, 10, {"guard_room", "planning1", "clerical1"}},
 };
 } // namespace
 
@@ -589,9 +589,10 @@ bool CPlayScript::BuildGrounds()
     m_kBuilt.clear();
     for (const Building& kBuilding : BUILDINGS)
     {
-        CWorldObject* pkBuilding = BuildOnYard(kBuilding.pcTemplate, kBuilding.iRow * iColumns + kBuilding.iColumn);
+        auto* pkBuilding =
+            dynamic_cast<CWorldObject*>(BuildOnYard(kBuilding.pcTemplate, kBuilding.iRow * iColumns + kBuilding.iColumn));
         if (pkBuilding == nullptr)
-            return false;
+            return m_kWhy.empty() ? Fail(std::string(kBuilding.pcTemplate) + " is no building") : false;
         m_kBuilt.push_back(pkBuilding);
     }
     if (BuildOnYard("fence", 36 * iColumns + 2) == nullptr)

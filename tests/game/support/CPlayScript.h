@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class CBaseObject;
 class CBlockGrid;
 class CGame;
 class COrvaneCanvas;
@@ -85,9 +86,9 @@ public:
     // The grounds build panel opened by the main panel's build button, the
     // item of the category picked through the icons and the page's
     // arrows, then the cursor moved over the yard's cells from iFrom on
-    // until the held object may stand, and the click. The building put
-    // down, or null.
-    CWorldObject* BuildOnYard(const std::string& kTemplate, std::int32_t iFrom);
+    // until the held object may stand, and the click. The object put down
+    // (a building, or a fence), or null.
+    CBaseObject* BuildOnYard(const std::string& kTemplate, std::int32_t iFrom);
     // Inside the building, from its ground floor up: the inside build panel
     // opened, the item picked, placed on the first free place. True when it
     // was put down.
