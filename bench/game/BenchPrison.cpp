@@ -8,6 +8,7 @@
 #include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CGame.h"
 #include "game/shell/ui/CBuildPlacement.h"
+#include "game/shell/ui/CBuildSubPanel.h"
 #include "game/simulation/characters/CAIPrisoner.h"
 #include "game/simulation/characters/CAIStaff.h"
 #include "game/simulation/characters/CSpawnManager.h"
@@ -18,6 +19,8 @@
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
+
+#include <vector>
 
 namespace
 {
@@ -39,7 +42,8 @@ bool PointAt(const CBlockGrid& kFloor, std::int32_t iCell)
 }
 
 // Picked up from its build-menu group, moved over the floor from cell iFrom
-// on until the held object may stand, then committed.
+// on (round to the first cell after the last) until the held object may
+// stand, then committed.
 CBaseObject* Commit(CGame& kGame, const Placed& kWhat, const CBlockGrid& kFloor, std::int32_t iFrom)
 {
     CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
@@ -63,12 +67,30 @@ CBaseObject* Commit(CGame& kGame, const Placed& kWhat, const CBlockGrid& kFloor,
         (void)pkPlacement->Clear();
         return nullptr;
     }
-    for (std::int32_t iCell = iFrom; iCell < kFloor.GetRows() * kFloor.GetColumns(); ++iCell)
-        if (PointAt(kFloor, iCell) && pkPlacement->FollowCursor())
+    const std::int32_t iCells = kFloor.GetRows() * kFloor.GetColumns();
+    for (std::int32_t n = 0; n < iCells; ++n)
+        if (const std::int32_t iCell = (iFrom + n) % iCells; PointAt(kFloor, iCell) && pkPlacement->FollowCursor())
             return pkPlacement->Commit() == 1 ? pkHeld : nullptr;
     (void)pkPlacement->Clear();
     return nullptr;
 }
+
+// The play-through's prison: where each building's search for a place
+// starts on the yard, and what goes inside.
+struct Building
+{
+    const char* m_pcTemplate;
+    std::int32_t m_iRow;
+    std::int32_t m_iColumn;
+    std::vector<const char*> m_kInside;
+};
+const Building BUILDINGS[] = {
+    {"cellblock_small", 2, 2, {"cell_double", "cell_double", "cell_double", "cell_double"}},
+    {"workshop_hall", 2, 22, {"work_bench"}},
+    {"canteen_hall", 20, 2, {"serving_counter", "dining_table", "bench"}},
+    {"infirmary", 20, 22, {"sick_bed", "medical_room"}},
+    {"admin_block", 30, 10, {"guard_room", "planning1", "clerical1"}},
+};
 
 CBlockGrid* Yard()
 {
@@ -89,71 +111,70 @@ bool EnterHeadlessLevel(CGame& kGame, std::uint32_t uiSeed)
     return kGame.GetWorld() != nullptr && Yard() != nullptr;
 }
 
-bool BuildPrison(CGame& kGame)
+bool BuildPrison(CGame& kGame, int& iNotFitting)
 {
+    iNotFitting = 0;
     CBlockGrid* pkYard = Yard();
     CPrisonStatistics* pkLedger = kGame.GetStatistics();
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
     if (!pkYard || !pkLedger)
         return false;
-    // A rich prison of the highest level: everything may be bought.
+    // Money for everything and the highest prison level.
     pkLedger->m_iStartingFunds = 1000000;
     pkLedger->UpdateTotals();
     const auto Build = [&kGame, pkLedger](const Placed& kWhat, const CBlockGrid& kFloor, std::int32_t iFrom) {
         pkLedger->m_usPrisonLevel = 3;
         return Commit(kGame, kWhat, kFloor, iFrom);
     };
-    auto* pkBlock = dynamic_cast<CWorldObject*>(
-        Build({"WorldObjectFactory", "cellblock_secure"}, *pkYard, 20 * pkYard->GetColumns() + 20));
-    if (!pkBlock || !pkBlock->GetStack())
-        return false;
-
-    // Inside, from the ground floor up.
-    kGame.SetSelectedBuilding(pkBlock);
-    while (pkBlock->GoDownFloor())
+    const std::int32_t iColumns = pkYard->GetColumns();
+    std::vector<CWorldObject*> kBuilt;
+    for (const Building& kBuilding : BUILDINGS)
     {
-    }
-    const char* const apcCells[] = {"cell_double",      "cell_double",      "cell_double_medium",
-                                    "cell_double_medium", "cell_double_high", "cell_double_high",
-                                    "cell_double_max",  "cell_double_max"};
-    int iCells = 0;
-    for (const char* pcCell : apcCells)
-    {
-        for (;;)
-        {
-            const CBlockGrid* pkFloor = pkBlock->GetStack()->GetCurrentGrid();
-            if (pkFloor && Build({"CellFactory", pcCell}, *pkFloor, 0))
-            {
-                ++iCells;
-                break;
-            }
-            if (!pkBlock->GoUpFloor(true))
-                break;
-        }
-    }
-    while (pkBlock->GoUpFloor(false))
-    {
-    }
-    kGame.SetSelectedBuilding(nullptr);
-    if (iCells != 8)
-        return false;
-
-    int iSpot = 0;
-    auto Next = [&iSpot, pkYard] {
-        const int iRow = 4 + (iSpot / 6) * 6;
-        const int iColumn = 4 + (iSpot % 6) * 6;
-        ++iSpot;
-        return iRow * pkYard->GetColumns() + iColumn;
-    };
-    const Placed akObjects[] = {
-        {"FoodObjectFactory", "dining_table"},     {"WorkObjectFactory", "work_bench"},
-        {"HospitalObjectFactory", "sick_bed"},     {"FoodObjectFactory", "bench"},
-        {"AdminRoomFactory", "planning1"},         {"AdminRoomFactory", "clerical1"},
-        {"PathableObjectFactory", "guard_room"},   {"HospitalObjectFactory", "medical_room"},
-        {"HospitalObjectFactory", "therapy_room"}, {"PathableObjectFactory", "repair_room"},
-    };
-    for (const Placed& kObject : akObjects)
-        if (!Build(kObject, *pkYard, Next()))
+        auto* pkBuilding = dynamic_cast<CWorldObject*>(
+            Build({"WorldObjectFactory", kBuilding.m_pcTemplate}, *pkYard, kBuilding.m_iRow * iColumns + kBuilding.m_iColumn));
+        if (!pkBuilding)
             return false;
+        kBuilt.push_back(pkBuilding);
+    }
+    if (!Build({"BaseObjectFactory", "fence"}, *pkYard, 36 * iColumns + 2))
+        return false;
+    // Inside, each item on the first floor from the ground up where it
+    // fits; a building without floors takes nothing.
+    for (std::size_t b = 0; b < kBuilt.size(); ++b)
+    {
+        CWorldObject* pkBuilding = kBuilt[b];
+        if (!pkBuilding->GetStack())
+        {
+            iNotFitting += static_cast<int>(BUILDINGS[b].m_kInside.size());
+            continue;
+        }
+        kGame.SetSelectedBuilding(pkBuilding);
+        for (const char* pcItem : BUILDINGS[b].m_kInside)
+        {
+            const COrvaneObjectTemplate* pkTemplate = pkManager->FindTemplate(pcItem);
+            const char* pcFactory = pkTemplate ? CBuildSubPanelInternal::FactoryName(*pkTemplate) : nullptr;
+            if (!pcFactory)
+            {
+                ++iNotFitting;
+                continue;
+            }
+            while (pkBuilding->GoDownFloor())
+            {
+            }
+            bool bPlaced = false;
+            for (bool bFloor = true; bFloor && !bPlaced; bFloor = !bPlaced && pkBuilding->GoUpFloor(true))
+            {
+                const CBlockGrid* pkFloor = pkBuilding->GetStack()->GetCurrentGrid();
+                bPlaced = pkFloor && Build({pcFactory, pcItem}, *pkFloor, 0);
+            }
+            if (!bPlaced)
+                ++iNotFitting;
+        }
+        while (pkBuilding->GoUpFloor(false))
+        {
+        }
+        kGame.SetSelectedBuilding(nullptr);
+    }
     return true;
 }
 

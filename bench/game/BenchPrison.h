@@ -14,11 +14,13 @@ class CGame;
 // seeded. Needs the engine libraries up.
 bool EnterHeadlessLevel(CGame& kGame, std::uint32_t uiSeed);
 
-// A secure cell block with eight two-bed cells on its floors; on the yard a
-// canteen table and bench, a workbench, a sick bed, the administration
-// rooms and the guard, medical, counselling and repair rooms. False when
-// something could not be placed.
-bool BuildPrison(CGame& kGame);
+// The play-through's prison: a small cell block with four two-bed cells, a
+// workshop with a workbench, a canteen with a serving counter, a table and a
+// bench, an infirmary with a sick bed and the medical room, an
+// administration block with the guard, planning and clerical rooms, and a
+// fence. False when a building or the fence could not be put down; inside
+// items no floor of their building took are counted in iNotFitting.
+bool BuildPrison(CGame& kGame, int& iNotFitting);
 
 // Prisoners made by the spawn manager (the prisoner factory), put on the
 // yard: into a free cell, else waiting in the yard's middle. The number made.
