@@ -466,10 +466,6 @@ GameDays MeasureGameDays(int iWarmUpDays, int iDays)
             kResult.m_bDone = bRunning;
             kResult.m_iPrisonersAtEnd = CountOf<CAIPrisoner>();
             kResult.m_iStaffAtEnd = CountOf<CAIStaff>();
-            // Back to the front end first, as the player leaves a level:
-            // shutting down with the prison still standing crashes in the
-            // registry's removal (a cell's footprint cleared on a grid gone).
-            kGame.ResetGame();
             kGame.Shutdown();
         }
         CBuildPlacement::Destroy();

@@ -49,6 +49,11 @@ CDynamicObjectManager* CDynamicObjectManager::GetInstance()
 
 void CDynamicObjectManager::DestroyInstance()
 {
+    // The objects go while the registry can still be found: a building's
+    // floors, as they go, take themselves off what stands on them through it
+    // (the reset below hides the instance before its destructor runs).
+    if (g_pkInstance)
+        g_pkInstance->Destroy();
     g_pkInstance.reset();
 }
 

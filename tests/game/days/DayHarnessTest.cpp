@@ -1120,3 +1120,22 @@ TEST_F(DayHarnessTest, ALoadedGameNumbersItsNewPeopleAboveEveryLoadedOne)
     kGame.ResetGame();
 }
 } // namespace
+
+namespace
+{
+// The window closed while a level runs: the game shuts down with its
+// prison standing (buildings, the cells on their floors, people).
+TEST_F(DayHarnessTest, TheGameShutsDownWithItsPrisonStanding)
+{
+    {
+        RecordingGame kGame;
+        ASSERT_TRUE(EnterLevel(kGame, 9));
+        ASSERT_TRUE(Build(kGame));
+        for (int i = 0; i < 20; ++i)
+            kGame.StepSimulation(FRAME);
+        kGame.Shutdown();
+        EXPECT_EQ(CDynamicObjectManager::GetExisting(), nullptr);
+    }
+    EXPECT_EQ(CGame::Get(), nullptr);
+}
+} // namespace
