@@ -1,0 +1,177 @@
+#include "engine/core/NiObjectStream.h"
+#include "engine/render/NiDX9RenderState.h"
+#include "engine/scene/NiCamera.h"
+#include "engine/scene/NiTriShape.h"
+#include "engine/scene/NiVertexColorProperty.h"
+#include "engine/shaders/effect/NiD3DXEffectFile.h"
+#include "engine/shaders/effect/NiD3DXEffectShader.h"
+#include "engine/shaders/effect/NiD3DXEffectShaderLib.h"
+#include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "tests/engine/shaders/framework/ShaderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+// An effect file's fixed-function technique found by name when a scene
+// file's quad is loaded, and drawn on the `gl` device through the effect's
+// own passes and state manager.
+namespace
+{
+namespace fs = std::filesystem;
+
+int Channel(std::uint32_t uiPixel, int iShift)
+{
+    return static_cast<int>((uiPixel >> iShift) & 0xFF);
+}
+
+class NiD3DXEffectDrawTest : public shader_test::ShaderTest
+{
+protected:
+    void SetUp() override
+    {
+        ShaderTest::SetUp();
+        m_kRoot = fs::temp_directory_path() / ("effect_draw_" + std::to_string(::getpid()));
+        fs::remove_all(m_kRoot);
+        fs::create_directories(m_kRoot);
+        CreateRenderer(gfx::BackendKind::Gl, NiDX9Renderer::FBMODE_LOCKABLE);
+    }
+    void TearDown() override
+    {
+        if (NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory())
+            pkFactory->RemoveAllLibraries();
+        NiD3DXEffectShaderLib::ReleaseEffectFileList();
+        NiD3DXEffectFactory::Shutdown();
+        m_spRenderer = nullptr;
+        ShaderTest::TearDown();
+        fs::remove_all(m_kRoot);
+    }
+
+    // A quad over the whole view in one vertex colour, naming the
+    // technique, through a scene file.
+    NiRefPtr<NiTriShape> LoadQuad(const char* pcShader)
+    {
+        const NiColorRGBA kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+        auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+        auto* pkColors = new NiColorRGBA[4]{kWhite, kWhite, kWhite, kWhite};
+        auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+        NiRefPtr<NiTriShape> spSource = new NiTriShape(4, pkVerts, nullptr, pkColors, nullptr, 0, 0, 2, pusTris);
+        spSource->SetShader(new NiShader(pcShader, 0));
+        const std::string kPath = (m_kRoot / "quad.nif").string();
+        {
+            NiObjectStream kOut;
+            kOut.InsertTopObject(spSource);
+            EXPECT_TRUE(kOut.SaveFile(kPath.c_str()));
+        }
+        NiObjectStream kIn;
+        if (!kIn.LoadFile(kPath.c_str()) || kIn.GetObjectCount() == 0)
+            return nullptr;
+        NiRefPtr<NiTriShape> spQuad = NiDynamicCast<NiTriShape>(kIn.GetObjectAt(0));
+        kIn.RemoveAllTopObjects();
+        return spQuad;
+    }
+
+    // 0xRRGGBB of the centre after the scene ends.
+    std::uint32_t CentrePixel()
+    {
+        NiRefPtr<NiPixelData> spImage = m_spRenderer->CaptureBackBuffer(nullptr);
+        if (spImage == nullptr)
+            return 0xDEADBEEF;
+        const std::uint32_t x = spImage->GetWidth() / 2;
+        const std::uint32_t y = spImage->GetHeight() / 2;
+        const std::uint8_t* puc = spImage->GetPixels() + (std::size_t(y) * spImage->GetWidth() + x) * 4;
+        return (std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0];
+    }
+
+    fs::path m_kRoot;
+};
+} // namespace
+
+// The texture factor (255, 128, 64, alpha 128) modulates the white vertex
+// colour and is blended by its alpha over the blue background; afterwards
+// the render-state cache holds what the device holds.
+TEST_F(NiD3DXEffectDrawTest, AFixedFunctionTechniqueBlendsAQuadOverTheBackground)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    std::ofstream(m_kRoot / "glass.fx") << "technique Glass\n"
+                                           "{\n"
+                                           "    pass P\n"
+                                           "    {\n"
+                                           "        Lighting = false;\n"
+                                           "        AlphaBlendEnable = true;\n"
+                                           "        SrcBlend = SrcAlpha;\n"
+                                           "        DestBlend = InvSrcAlpha;\n"
+                                           "        TextureFactor = 0x80FF8040;\n"
+                                           "        ColorOp[0] = Modulate;\n"
+                                           "        ColorArg1[0] = TFactor;\n"
+                                           "        ColorArg2[0] = Diffuse;\n"
+                                           "        AlphaOp[0] = SelectArg1;\n"
+                                           "        AlphaArg1[0] = TFactor;\n"
+                                           "        ColorOp[1] = Disable;\n"
+                                           "        AlphaOp[1] = Disable;\n"
+                                           "    }\n"
+                                           "}\n";
+    const std::string kFolder = m_kRoot.string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NiD3DXEffectShaderLib* pkLibrary = NiD3DXEffectShaderLib::Create(m_spRenderer, 1, apcFolders, false);
+    ASSERT_NE(pkLibrary, nullptr);
+    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    ASSERT_NE(pkFactory, nullptr);
+    pkFactory->InsertLibrary(pkLibrary);
+
+    NiRefPtr<NiTriShape> spQuad = LoadQuad("Glass");
+    ASSERT_NE(spQuad, nullptr);
+    auto* pkShader = NiDynamicCast<NiD3DXEffectShader>(spQuad->GetShader());
+    ASSERT_NE(pkShader, nullptr) << "the quad kept its placeholder";
+    EXPECT_STREQ(pkShader->GetName(), "Glass");
+    // Vertex colours as they are: no lights.
+    NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;
+    spColors->SetSourceMode(NiVertexColorProperty::SOURCE_EMISSIVE);
+    spColors->SetLightingMode(NiVertexColorProperty::LIGHTING_E);
+    spQuad->AttachProperty(spColors);
+    spQuad->UpdateProperties();
+    spQuad->Update(0.0f);
+
+    // Orthographic, looking down -z: x and y in -1..1 fill the target.
+    NiViewFrustum kFrustum;
+    kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
+    m_spRenderer->SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
+                                NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
+    m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f));
+    ASSERT_TRUE(m_spRenderer->BeginScene());
+    m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
+    spQuad->RenderImmediate(m_spRenderer);
+    m_spRenderer->EndScene();
+
+    // (255, 128, 64) x white, 128/255 of it over blue.
+    const std::uint32_t uiPixel = CentrePixel();
+    const float fA = 128.0f / 255.0f;
+    const std::uint32_t uiExpected = (std::uint32_t(255 * fA + 0.5f) << 16) | (std::uint32_t(128 * fA + 0.5f) << 8) |
+                                     std::uint32_t(64 * fA + 255 * (1.0f - fA) + 0.5f);
+    for (int iShift : {0, 8, 16})
+        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(uiExpected, iShift), 2)
+            << std::hex << uiPixel << " vs " << uiExpected;
+
+    // The cache and the device agree on what the pass set.
+    NiDX9RenderState* pkCache = m_spRenderer->GetRenderState();
+    gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    for (std::uint32_t uiState : {gfx::D3DRS_ALPHABLENDENABLE, gfx::D3DRS_SRCBLEND, gfx::D3DRS_DESTBLEND,
+                                  gfx::D3DRS_LIGHTING, gfx::D3DRS_TEXTUREFACTOR})
+    {
+        std::uint32_t uiDevice = 0;
+        ASSERT_EQ(pkDevice->GetRenderState(uiState, &uiDevice), gfx::D3D_OK);
+        EXPECT_EQ(pkCache->GetRenderState(uiState), uiDevice) << "render state " << uiState;
+    }
+    for (std::uint32_t uiType : {gfx::D3DTSS_COLOROP, gfx::D3DTSS_COLORARG1, gfx::D3DTSS_COLORARG2,
+                                 gfx::D3DTSS_ALPHAOP, gfx::D3DTSS_ALPHAARG1})
+    {
+        std::uint32_t uiDevice = 0;
+        ASSERT_EQ(pkDevice->GetTextureStageState(0, uiType, &uiDevice), gfx::D3D_OK);
+        EXPECT_EQ(pkCache->GetTextureStageState(0, uiType), uiDevice) << "stage state " << uiType;
+    }
+    spQuad = nullptr;
+}
