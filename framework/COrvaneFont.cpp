@@ -13,10 +13,44 @@
 #include "framework/COrvaneWidget.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace
 {
+std::uint32_t NextPowerOfTwo(std::uint32_t uiValue)
+{
+    std::uint32_t ui = 1;
+    while (ui < uiValue && ui < 0x80000000u)
+        ui <<= 1;
+    return ui;
+}
+
+// The device takes textures only of power-of-two sides: a font image of
+// other sides is copied into the top-left corner of the next larger one
+// (the rest left zero, never sampled), so glyph texels keep their places
+// and the screen rectangles, which divide by the texture's own size, find
+// them.
+NiPixelDataPtr OnPowerOfTwoCanvas(NiPixelData* pkImage)
+{
+    if (pkImage == nullptr || pkImage->GetPixels() == nullptr)
+        return pkImage;
+    const std::uint32_t uiWidth = pkImage->GetWidth();
+    const std::uint32_t uiHeight = pkImage->GetHeight();
+    const std::uint32_t uiStride = pkImage->GetPixelStride();
+    const std::uint32_t uiCanvasWidth = NextPowerOfTwo(uiWidth);
+    const std::uint32_t uiCanvasHeight = NextPowerOfTwo(uiHeight);
+    if ((uiCanvasWidth == uiWidth && uiCanvasHeight == uiHeight) || uiStride == 0)
+        return pkImage;
+    NiPixelDataPtr spCanvas = new NiPixelData(uiCanvasWidth, uiCanvasHeight, pkImage->GetPixelFormat(), 1);
+    if (spCanvas->GetPixels() == nullptr)
+        return pkImage;
+    const std::size_t uiRow = static_cast<std::size_t>(uiWidth) * uiStride;
+    for (std::uint32_t uiY = 0; uiY < uiHeight; ++uiY)
+        std::memcpy(spCanvas->GetPixels() + uiY * static_cast<std::size_t>(uiCanvasWidth) * uiStride,
+                    pkImage->GetPixels() + uiY * uiRow, uiRow);
+    return spCanvas;
+}
 const NiColorRGBA WHITE(1.0f, 1.0f, 1.0f, 1.0f);
 } // namespace
 
@@ -162,7 +196,8 @@ void COrvaneFont::MeasureGlyphs()
         if (!bMarker)
             break;
     }
-    m_pkImpl->m_spTexture = NiSourceTexture::CreateFromPixelData(m_pkImpl->m_spPixels, NiTexture::FormatPrefs{});
+    NiPixelDataPtr spCanvas = OnPowerOfTwoCanvas(m_pkImpl->m_spPixels);
+    m_pkImpl->m_spTexture = NiSourceTexture::CreateFromPixelData(spCanvas, NiTexture::FormatPrefs{});
 }
 
 const COrvaneGlyph* COrvaneFont::GetGlyph(std::uint8_t ucChar) const

@@ -332,17 +332,21 @@ void CGame::DrawDemoScene()
 
 void CGame::EndCameraFrame()
 {
-    COrvaneCamera* pkCamera = COrvaneGame::GetCamera();
-    (void)pkCamera->EndRender();
-    (void)pkCamera->DisplayFrame();
+    (void)COrvaneGame::GetCamera()->EndRender();
 }
 
 void CGame::Render()
 {
+    if (DrawFrame())
+        (void)COrvaneGame::GetCamera()->DisplayFrame();
+}
+
+bool CGame::DrawFrame()
+{
     if (GetState() == STATE_FRONT_END)
     {
         if (!BeginCameraFrame())
-            return;
+            return false;
         // The screen, then the interface's open panels over it.
         if (m_pkFrontEnd != nullptr)
             m_pkFrontEnd->Draw();
@@ -351,10 +355,10 @@ void CGame::Render()
         if (COrvaneMouse* pkMouse = GetMouse())
             pkMouse->DrawCursor();
         EndCameraFrame();
-        return;
+        return true;
     }
     if (GetState() != STATE_IN_GAME || COrvaneGame::GetCamera() == nullptr || !BeginCameraFrame())
-        return;
+        return false;
     COrvaneCamera* pkCamera = COrvaneGame::GetCamera();
     if (COrvaneWorld* pkWorld = GetWorld())
         pkWorld->RenderFrame(*pkCamera);
@@ -372,6 +376,7 @@ void CGame::Render()
     if (COrvaneMouse* pkMouse = GetMouse())
         pkMouse->DrawCursor();
     EndCameraFrame();
+    return true;
 }
 
 std::int32_t CGame::RenderScene()

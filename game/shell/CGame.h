@@ -109,6 +109,9 @@ public:
     [[nodiscard]] std::int32_t GetLanguage() const;
     bool Start() override;
     void Render() override;
+    // The whole frame Render shows, left in the back buffer unpresented (a
+    // picture of the screen reads it there); false when nothing was begun.
+    bool DrawFrame();
     void Update(float fDeltaTime) override;
 
     // One step of the running level that needs no window, renderer or

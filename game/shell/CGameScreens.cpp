@@ -72,6 +72,7 @@ bool CGame::DrawScreenPicture(const char* pcPicture, bool bLoadingText)
             pkLocale->FlushFont(LOADING_FONT);
         }
         EndCameraFrame();
+        (void)COrvaneGame::GetCamera()->DisplayFrame();
     }
     return bReadable;
 }

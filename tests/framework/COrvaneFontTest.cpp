@@ -4,6 +4,7 @@
 #include "engine/render/NiSourceTexture.h"
 #include "engine/render/image/NiFont.h"
 #include "engine/render/image/NiFontWriter.h"
+#include "engine/render/image/NiImageConverter.h"
 #include "engine/scene/NiScreenSpaceCamera.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "framework/COrvaneCamera.h"
@@ -120,6 +121,52 @@ TEST_F(COrvaneFontTest, ImagesWithoutCellsLeaveEveryGlyphEmpty)
     }
     COrvaneFont kNone;
     EXPECT_FALSE(kNone.Create("nothing.txt", &Camera()));
+}
+
+TEST_F(COrvaneFontTest, AnImageOfAnySideBecomesAPowerOfTwoTextureWithTheGlyphsInPlace)
+{
+    // Cells 5 high in three bands: 19 rows, a width that is no power of two
+    // either. The device refuses such textures (it would draw a stand-in).
+    WriteFont("fonts/thirty.txt", THIRTY, ThirtyWidths(), 10, 5);
+    COrvaneFont kFont;
+    ASSERT_TRUE(kFont.Create("fonts/thirty.txt", &Camera()));
+    NiSourceTexture* pkTexture = kFont.GetTexture();
+    ASSERT_NE(pkTexture, nullptr);
+    const NiPixelData* pkCanvas = pkTexture->GetSourcePixelData();
+    ASSERT_NE(pkCanvas, nullptr);
+    NiPixelDataPtr spImage = NiImageConverter::GetCurrent()->ReadImageFile("fonts/thirty.tga", nullptr);
+    ASSERT_NE(spImage, nullptr);
+    const std::uint32_t uiWidth = spImage->GetWidth();
+    const std::uint32_t uiHeight = spImage->GetHeight();
+    ASSERT_EQ(uiHeight, 19u);
+    ASSERT_NE(uiWidth & (uiWidth - 1), 0u);
+    std::uint32_t uiSide = 1;
+    while (uiSide < uiWidth)
+        uiSide <<= 1;
+    EXPECT_EQ(pkCanvas->GetWidth(), uiSide);
+    EXPECT_EQ(pkCanvas->GetHeight(), 32u);
+    EXPECT_EQ(pkTexture->GetWidth(), uiSide);
+    EXPECT_EQ(pkTexture->GetHeight(), 32u);
+    // Every texel of the image where it was, byte for byte; nothing beside it.
+    ASSERT_EQ(pkCanvas->GetPixelFormat(), spImage->GetPixelFormat());
+    const std::uint32_t uiStride = spImage->GetPixelStride();
+    for (std::uint32_t uiY = 0; uiY < 32u; ++uiY)
+    {
+        for (std::uint32_t uiX = 0; uiX < uiSide; ++uiX)
+        {
+            const std::uint8_t* pucCanvas = pkCanvas->GetPixels() + (std::size_t(uiY) * uiSide + uiX) * uiStride;
+            for (std::uint32_t b = 0; b < uiStride; ++b)
+            {
+                const std::uint8_t ucExpected = uiX < uiWidth && uiY < uiHeight
+                                                    ? spImage->GetPixels()[(std::size_t(uiY) * uiWidth + uiX) * uiStride + b]
+                                                    : 0;
+                ASSERT_EQ(pucCanvas[b], ucExpected) << uiX << ", " << uiY;
+            }
+        }
+    }
+    // The glyphs measured on the image itself.
+    EXPECT_EQ(kFont.GetGlyph('b')->m_uiY, 1u);
+    EXPECT_EQ(kFont.GetCellHeight(), 5u);
 }
 
 TEST_F(COrvaneFontTest, DrawingAddsOneRectanglePerGlyphInBatches)

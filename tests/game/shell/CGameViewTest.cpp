@@ -1,0 +1,222 @@
+// The level as the player sees it: the real game on the gl device in a copy
+// of the demo data, entered from the front end through the main menu and
+// the first location, run until its fade from black is over, and one whole
+// frame read back before it is presented. A failing test keeps its frame as
+// a PNG in the temporary folder's parent.
+#include "game/shell/CGame.h"
+
+#include "engine/animation/NiAnimationLibrary.h"
+#include "engine/core/NiMainLibrary.h"
+#include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiDX9RendererLibrary.h"
+#include "engine/render/NiPixelData.h"
+#include "engine/render/NiRenderLibrary.h"
+#include "engine/render/image/NiRenderImageLibrary.h"
+#include "engine/scene/NiSceneLibrary.h"
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneRenderer.h"
+#include "framework/COrvaneWindow.h"
+#include "game/shell/CDX9RendererFactory.h"
+#include "game/shell/CFrontEndScreens.h"
+#include "platform/os/OsDefs.h"
+#include "platform/os/OsDialog.h"
+#include "platform/os/OsWindow.h"
+#include "tests/framework/FrameworkTestSupport.h"
+#include "tests/support/TestPng.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr std::uint32_t WIDTH = 1024;
+constexpr std::uint32_t HEIGHT = 768;
+
+// The game as it ships, stepped by frames of a tenth of a second whatever
+// the machine's pace. Once the level's fade is over (and the frames the
+// test asks for have run) it draws one frame, reads it while the window
+// still stands, and closes the window as the player would.
+class ViewedGame : public CGame
+{
+public:
+    void Update(float) override
+    {
+        CGame::Update(0.1f);
+        ++m_iFrames;
+        if (m_bClosing || GetState() != STATE_IN_GAME)
+            return;
+        const bool bReady = m_iFrames >= m_iLeastFrames && GetNightState() == NIGHT_NONE;
+        if (!bReady && m_iFrames < MAX_FRAMES)
+            return;
+        m_bClosing = true;
+        if (m_kBeforeFrame)
+            m_kBeforeFrame(*this);
+        if (DrawFrame())
+            m_spFrame = COrvaneApplication::Get()->GetWindow()->GetRenderer()->GetRenderer()->CaptureBackBuffer(nullptr);
+        os::PostMessage(os::GetMainWindow(), os::WM_CLOSE, 0, 0);
+    }
+
+    static constexpr int MAX_FRAMES = 400;
+    int m_iFrames = 0;
+    int m_iLeastFrames = 3;
+    bool m_bClosing = false;
+    std::function<void(ViewedGame&)> m_kBeforeFrame;
+    NiRefPtr<NiPixelData> m_spFrame;
+};
+
+class ViewedGameFactory : public COrvaneGameFactory
+{
+public:
+    std::unique_ptr<COrvaneGame> CreateGame() override
+    {
+        auto pkGame = std::make_unique<ViewedGame>();
+        m_pkGame = pkGame.get();
+        return pkGame;
+    }
+    ViewedGame* m_pkGame = nullptr;
+};
+
+// The game's own renderer, with a back buffer the test can read.
+class ReadableRenderers : public CDX9RendererFactory
+{
+public:
+    NiRendererPtr Create(const COrvaneRendererParams& kParams) override
+    {
+        COrvaneRendererParams kReadable = kParams;
+        kReadable.m_auiValues[5] = NiDX9Renderer::FBMODE_LOCKABLE;
+        return CDX9RendererFactory::Create(kReadable);
+    }
+};
+
+struct Rgb
+{
+    int r, g, b;
+};
+
+class CGameViewTest : public FrameworkTest
+{
+protected:
+    void SetUp() override
+    {
+        FrameworkTest::SetUp();
+        NiMainLibrary::Reset();
+        NiMainLibrary::RegisterOnce();
+        NiSceneLibraryRegister();
+        NiRenderImageLibraryRegister();
+        NiRenderLibraryRegister();
+        NiAnimationLibrary::Reset();
+        NiAnimationLibrary::RegisterOnce();
+        NiDX9RendererLibraryInit();
+        NiDX9Renderer::ResetStatics();
+        COrvaneRendererFactory::Set(&m_kRenderers);
+        os::SetMessageBoxHook([this](os::WindowHandle, std::string_view kText, std::string_view, std::uint32_t) {
+            m_kBoxes.emplace_back(kText);
+            return 1;
+        });
+    }
+
+    void TearDown() override
+    {
+        if (HasFailure() && !m_kFrame.empty())
+        {
+            const std::string kPng = (Folder().parent_path() / "orvane-view-frame.png").string();
+            if (test_png::WriteRgb(kPng, WIDTH, HEIGHT, m_kFrame))
+                std::fprintf(stderr, "the frame is kept in %s\n", kPng.c_str());
+        }
+        COrvaneApplication::DestroyInstance();
+        COrvaneRendererFactory::Set(nullptr);
+        NiDX9Renderer::ResetStatics();
+        NiAnimationLibrary::Reset();
+        NiMainLibrary::Reset();
+        CGame::ResetStatics();
+        FrameworkTest::TearDown();
+    }
+
+    // Started into the main menu, its first item and the first location
+    // lead into level 0; the game runs until it has read its frame.
+    ViewedGame* PlayLevel(const std::function<void(ViewedGame&)>& kBeforeFrame = {})
+    {
+        std::filesystem::copy(ORVANE_DEMO_DATA, Folder(), std::filesystem::copy_options::recursive);
+        COrvaneApplication* pkApp = COrvaneApplication::Get();
+        if (!pkApp->Init(nullptr, m_kGames, WIDTH, HEIGHT) || !pkApp->Start())
+            return nullptr;
+        ViewedGame* pkGame = m_kGames.m_pkGame;
+        pkGame->m_kBeforeFrame = kBeforeFrame;
+        CFrontEndScreens* pkScreens = pkGame->GetFrontEndScreens();
+        pkScreens->GetMainPanel()->StartScenario(1);
+        pkScreens->GetLocationPanel()->StartScenario(1);
+        if (pkGame->GetState() != CGame::STATE_IN_GAME)
+            return nullptr;
+        (void)pkApp->Run();
+        KeepFrame(pkGame->m_spFrame);
+        return pkGame;
+    }
+
+    // R, G, B rows from the top.
+    void KeepFrame(const NiPixelData* pkImage)
+    {
+        if (pkImage == nullptr || pkImage->GetWidth() != WIDTH || pkImage->GetHeight() != HEIGHT ||
+            pkImage->GetPixelStride() != 4)
+            return;
+        m_kFrame.assign(std::size_t(WIDTH) * HEIGHT * 3, 0);
+        const std::uint8_t* puc = pkImage->GetPixels();
+        for (std::size_t i = 0; i < std::size_t(WIDTH) * HEIGHT; ++i)
+        {
+            m_kFrame[3 * i] = puc[4 * i + 2];
+            m_kFrame[3 * i + 1] = puc[4 * i + 1];
+            m_kFrame[3 * i + 2] = puc[4 * i];
+        }
+    }
+
+    [[nodiscard]] Rgb At(std::uint32_t x, std::uint32_t y) const
+    {
+        const std::size_t i = (std::size_t(y) * WIDTH + x) * 3;
+        return {m_kFrame[i], m_kFrame[i + 1], m_kFrame[i + 2]};
+    }
+
+    ReadableRenderers m_kRenderers;
+    ViewedGameFactory m_kGames;
+    std::vector<std::string> m_kBoxes;
+    std::vector<std::uint8_t> m_kFrame;
+};
+
+TEST_F(CGameViewTest, TheMainPanelsTextsDrawAsGlyphsOverTheLevel)
+{
+    ViewedGame* pkGame = PlayLevel();
+    ASSERT_NE(pkGame, nullptr);
+    ASSERT_EQ(m_kFrame.size(), std::size_t(WIDTH) * HEIGHT * 3) << "no frame was read";
+    EXPECT_TRUE(m_kBoxes.empty());
+    // The clock, year and balance line of the main panel (at its top + 56,
+    // font 0 white on the dark panel): lit glyph texels beside panel colour
+    // in every one of the three, and nowhere the stand-in picture a texture
+    // the device refuses is drawn with.
+    const std::uint32_t uiTop = HEIGHT - 96 + 56;
+    for (const auto& [uiLeft, uiRight] : {std::pair{164u, 190u}, std::pair{196u, 240u}, std::pair{290u, 350u}})
+    {
+        SCOPED_TRACE(uiLeft);
+        int iLit = 0;
+        int iDark = 0;
+        int iStandIn = 0;
+        for (std::uint32_t y = uiTop; y < uiTop + 14; ++y)
+            for (std::uint32_t x = uiLeft; x < uiRight; ++x)
+            {
+                const Rgb k = At(x, y);
+                if (k.r < 40 && k.g > 200 && k.b > 200)
+                    ++iStandIn;
+                else if (k.r > 200 && k.g > 200 && k.b > 200)
+                    ++iLit;
+                else if (k.r < 100 && k.g < 100 && k.b < 120)
+                    ++iDark;
+            }
+        EXPECT_EQ(iStandIn, 0);
+        EXPECT_GT(iLit, 10);
+        EXPECT_GT(iDark, 10);
+    }
+}
+} // namespace
