@@ -112,6 +112,9 @@ protected:
         NiRenderLibraryRegister();
         NiAnimationLibrary::Reset();
         NiAnimationLibrary::RegisterOnce();
+        // The device library's pools and shader statics start afresh: an
+        // earlier game in this process leaves them bound to its own device.
+        NiDX9RendererLibraryReset();
         NiDX9RendererLibraryInit();
         NiDX9Renderer::ResetStatics();
         COrvaneRendererFactory::Set(&m_kRenderers);
@@ -132,6 +135,7 @@ protected:
         COrvaneApplication::DestroyInstance();
         COrvaneRendererFactory::Set(nullptr);
         NiDX9Renderer::ResetStatics();
+        NiDX9RendererLibraryReset();
         NiAnimationLibrary::Reset();
         NiMainLibrary::Reset();
         CGame::ResetStatics();
