@@ -189,8 +189,19 @@ bool CGame::ReadSave(const std::string& kPath, CSaveFile& kSave)
     }
     const bool bParsed = kSave.Parse(kPath, *pkRegistry);
     m_usSaveVersion = usRunning;
+    if (!bParsed && kSave.GetBadLine() == 0)
+    {
+        // There, but not a file that opens (a folder of that name, no right
+        // to read); a path with nothing there asks nothing.
+        // An empty file is one cut before its first line.
+        if (!kPath.empty() && os::FileExists(kPath) && !os::FolderExists(kPath) && os::GetFileSize(kPath) == 0)
+            return ShowDamagedSave(kPath, 1);
+        if (!kPath.empty() && os::FileExists(kPath))
+            ShowErrorBox(("Could not load \"" + FileNameOf(kPath) + "\": the file cannot be read.").c_str());
+        return false;
+    }
     if (!bParsed)
-        return kSave.GetBadLine() == 0 ? false : ShowDamagedSave(kPath, kSave.GetBadLine());
+        return ShowDamagedSave(kPath, kSave.GetBadLine());
     const CSaveHeader& kHeader = kSave.GetHeader();
     const std::uint32_t uiLevel = kHeader.m_bWorld ? kHeader.m_uiLevel : GetLevelNumber();
     // The running level's templates are those the save needs when it is the

@@ -113,10 +113,18 @@ bool CSaveFile::Parse(const std::string& kPath, CDynamicObjectManager& kRegistry
     COrvaneTagFile kFile;
     if (kPath.empty() || kFile.Open(kPath.c_str(), COrvaneFile::MODE_READ) == 0)
         return false;
+    // A file that ends before its sections do (cut short, empty, foreign)
+    // is damaged where it ends.
     if (!ParseHeader(kFile))
-        return false;
+        return Bad(m_uiBadLine != 0 ? m_uiBadLine : kFile.GetLinesRead() + 1);
     if (!kRegistry.ParseObjects(kFile, m_kObjects))
-        return Bad(kRegistry.GetBadLine());
+        return Bad(kRegistry.GetBadLine() != 0 ? kRegistry.GetBadLine() : kFile.GetLinesRead() + 1);
+    // Sections may be missing, but a file with none of them (a picture,
+    // text, anything else) is no save: damaged from its first line.
+    const CSaveHeader& kHeader = m_kHeader;
+    if (!kHeader.m_bVersion && !kHeader.m_bWorld && !kHeader.m_bTime && !kHeader.m_bUpgrade && !m_kObjects.m_bSection &&
+        !m_kObjects.m_bStatistics)
+        return Bad(1);
     return true;
 }
 

@@ -373,7 +373,7 @@ void CLoadPanel::LoadSelectedNow()
     CGame* pkGame = panel::Game();
     // Read whole before anything goes: a damaged save shows its box and
     // leaves the front end or the running game as they were.
-    if (pkGame != nullptr && !kPath.empty() && os::GetFileSize(kPath) != 0 && pkGame->CheckSave(kPath))
+    if (pkGame != nullptr && !kPath.empty() && pkGame->CheckSave(kPath))
     {
         if (CFrontEndScreens* pkScreens = pkGame->GetFrontEndScreens(); pkScreens != nullptr && pkScreens->IsBuilt())
         {

@@ -270,6 +270,7 @@ bool CDynamicObjectManager::ParseObjects(COrvaneFile& kFile, CParsedObjects& kPa
         kFile.ReadLine(kLine);
         bSection = kLine.find("<OBJECTS>") != std::string::npos;
     }
+    kParsed.m_bSection = bSection;
 
     auto Bad = [this, &kParsed](std::uint32_t uiLine) {
         m_uiBadLine = uiLine;
@@ -314,6 +315,14 @@ bool CDynamicObjectManager::ParseObjects(COrvaneFile& kFile, CParsedObjects& kPa
         if (kLine.find('<') == std::string::npos)
         {
             if (!ParseWholeIntList(kLine, kValues, ','))
+                return Bad(kFile.GetLinesRead());
+            // A file cut inside the line still reads as numbers: the
+            // section's end tells it was whole.
+            if (kFile.IsEof())
+                return Bad(kFile.GetLinesRead() + 1);
+            std::string kEnd;
+            kFile.ReadLine(kEnd);
+            if (kEnd.find("</STATISTICS>") == std::string::npos)
                 return Bad(kFile.GetLinesRead());
             kParsed.m_bStatistics = true;
             kParsed.m_kStatisticsLine = kLine;

@@ -30,6 +30,8 @@ struct CParsedObjectRecord
 struct CParsedObjects
 {
     std::vector<CParsedObjectRecord> m_kRecords;
+    // The file held an objects section (perhaps empty).
+    bool m_bSection = false;
     bool m_bStatistics = false;
     std::string m_kStatisticsLine;
 };

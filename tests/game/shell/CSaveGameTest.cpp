@@ -298,6 +298,51 @@ TEST_F(CSaveGameTest, ADamagedSaveChangesNothingAndNamesItsLine)
     EXPECT_EQ(CDynamicObjectManager::GetInstance()->GetLiveCount(), 2u);
 }
 
+// Whatever lands in the save folder under a save's name: a file cut inside
+// the ledger's line, one of none of the sections (a picture, text), an
+// empty one, a folder. Each is refused with a box naming it, and the
+// running game stays as it was.
+TEST_F(CSaveGameTest, ForeignAndCutFilesAreRefusedWithABoxNamingThem)
+{
+    CGame kGame;
+    StartLevel(kGame);
+    ASSERT_TRUE(kGame.SaveGame("maps/good.fds"));
+    const std::string kGood = ReadFileBytes("maps/good.fds");
+    const std::size_t uiLedger = kGood.find("<STATISTICS>\r\n");
+    ASSERT_NE(uiLedger, std::string::npos);
+    const std::uint32_t uiLedgerLine =
+        static_cast<std::uint32_t>(std::count(kGood.begin(), kGood.begin() + static_cast<std::ptrdiff_t>(uiLedger), '\n')) + 2;
+    const auto Refused = [&](const std::string& kBytes, const std::string& kBox) {
+        SCOPED_TRACE(kBox);
+        WriteFileBytes("maps/bad.fds", kBytes);
+        m_kBoxes.clear();
+        EXPECT_FALSE(kGame.CheckSave("maps/bad.fds"));
+        EXPECT_FALSE(kGame.LoadGame("maps/bad.fds"));
+        ASSERT_EQ(m_kBoxes.size(), 2u);
+        EXPECT_EQ(m_kBoxes[1], kBox);
+        ASSERT_TRUE(kGame.SaveGame("maps/after.fds"));
+        EXPECT_EQ(ReadFileBytes("maps/after.fds"), kGood);
+    };
+    // Cut inside the ledger's numbers, and right after them.
+    Refused(kGood.substr(0, uiLedger + 17), "Could not load \"bad.fds\": the file is damaged (line " +
+                                               std::to_string(uiLedgerLine + 1) + ").");
+    Refused(kGood.substr(0, kGood.find("</STATISTICS>")),
+            "Could not load \"bad.fds\": the file is damaged (line " + std::to_string(uiLedgerLine + 1) + ").");
+    Refused(std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "Could not load \"bad.fds\": the file is damaged (line 1).");
+    Refused("just some text\r\n", "Could not load \"bad.fds\": the file is damaged (line 1).");
+    Refused("", "Could not load \"bad.fds\": the file is damaged (line 1).");
+    // A folder of a save's name.
+    std::filesystem::create_directory("maps/x.fds");
+    m_kBoxes.clear();
+    EXPECT_FALSE(kGame.LoadGame("maps/x.fds"));
+    ASSERT_EQ(m_kBoxes.size(), 1u);
+    EXPECT_EQ(m_kBoxes[0], "Could not load \"x.fds\": the file cannot be read.");
+    // The whole file still loads.
+    m_kBoxes.clear();
+    EXPECT_TRUE(kGame.LoadGame("maps/good.fds"));
+    EXPECT_TRUE(m_kBoxes.empty());
+}
+
 TEST_F(CSaveGameTest, AFailedWriteLeavesTheOldSaveAndNoTemporaryFile)
 {
     CGame kGame;
