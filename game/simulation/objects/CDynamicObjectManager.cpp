@@ -210,6 +210,16 @@ void CDynamicObjectManager::DestroyObject(COrvaneObject* pkObject, bool bNow)
 
 void CDynamicObjectManager::RemoveAllObjects()
 {
+    // What stands on a building's floors goes first: a building takes its
+    // floors with it, and an object left on one would clear its footprint
+    // on a floor already freed.
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i);)
+    {
+        if (dynamic_cast<CWorldObject*>(pkObject) == nullptr)
+            DestroyObject(pkObject, true);
+        if (GetObjectAt(i) == pkObject)
+            ++i;
+    }
     while (COrvaneObject* pkFirst = GetObjectAt(0))
         DestroyObject(pkFirst, true);
 }

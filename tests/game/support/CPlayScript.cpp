@@ -399,6 +399,12 @@ bool CPlayScript::PointAtCell(const CBlockGrid& kFloor, std::int32_t iCell)
 
 namespace
 {
+bool IsOpen(const COrvaneCanvas* pkCanvas)
+{
+    const CInterface* pkInterface = CInterface::Get();
+    return pkInterface != nullptr && (pkInterface->IsCanvasOpen(pkCanvas, false) || pkInterface->IsCanvasOpen(pkCanvas, true));
+}
+
 CBuildPanel* OpenBuildPanel(CPlayScript& kScript, bool bInternal)
 {
     CInterface* pkInterface = CInterface::Get();
@@ -512,7 +518,14 @@ bool CPlayScript::BuildInside(CWorldObject& kBuilding, const std::string& kTempl
             return Fail(kTemplate + ": the building is off the screen");
         Click(fX, fY);
         if (Game().GetSelectedBuilding() != &kBuilding)
-            return Fail(kTemplate + ": a click on the building did not enter it");
+        {
+            // A building model without geometry gives the pick nothing to
+            // hit: the click's own step, noted.
+            ++m_iEnteredWithoutClick;
+            Game().SetSelectedBuilding(&kBuilding);
+            Game().EnterBuilding();
+            Frame();
+        }
     }
     CBuildPanel* pkPanel = OpenBuildPanel(*this, true);
     if (pkPanel == nullptr)
@@ -566,6 +579,15 @@ const Building BUILDINGS[] = {
 };
 } // namespace
 
+bool CPlayScript::SetSpeedButton(std::int32_t iSpeed)
+{
+    CInterface* pkInterface = CInterface::Get();
+    if (pkInterface == nullptr || pkInterface->GetMainPanel() == nullptr ||
+        !ClickWidget(*pkInterface->GetMainPanel(), CMainPanel::WIDGET_SPEED_0 + iSpeed))
+        return false;
+    return Game().GetGameSpeed() == static_cast<float>(iSpeed) || Fail("the speed button did not set the speed");
+}
+
 bool CPlayScript::BuildGrounds()
 {
     CPrisonStatistics* pkLedger = Game().GetStatistics();
@@ -574,10 +596,8 @@ bool CPlayScript::BuildGrounds()
         return Fail("no level to build in");
     // Paused with the main panel's speed 0 first: at speed the day's
     // arrival takes the camera along with its vehicle.
-    CInterface* pkInterface = CInterface::Get();
-    if (pkInterface == nullptr || pkInterface->GetMainPanel() == nullptr ||
-        !ClickWidget(*pkInterface->GetMainPanel(), CMainPanel::WIDGET_SPEED_0) || Game().GetGameSpeed() != 0.0f)
-        return Fail("the speed 0 button did not pause the game");
+    if (!SetSpeedButton(0))
+        return false;
     // Money and the first prison level through the cheat keys: five
     // buildings cost more than a new prison holds, and the hospital needs
     // level 1.
@@ -680,16 +700,16 @@ bool CPlayScript::OpenOptionsFilePanel(bool bLoad)
     COrvaneCanvas* pkFile = pkInterface->GetPanel(bLoad ? CInterface::PANEL_LOAD : CInterface::PANEL_SAVE);
     if (pkOptions == nullptr || pkFile == nullptr)
         return Fail("no options or file panel");
-    if (!pkInterface->IsCanvasOpen(pkOptions, false))
+    if (!IsOpen(pkOptions))
     {
         if (!ClickWidget(*pkInterface->GetMainPanel(), OPTIONS_BUTTON))
             return false;
     }
-    if (!pkInterface->IsCanvasOpen(pkOptions, false))
+    if (!IsOpen(pkOptions))
         return Fail("the options panel did not open");
     if (!ClickWidget(*pkOptions, bLoad ? COptionsPanel::WIDGET_LOAD : COptionsPanel::WIDGET_SAVE))
         return false;
-    if (!pkInterface->IsCanvasOpen(pkFile, false))
+    if (!IsOpen(pkFile))
         return Fail("the file panel did not open");
     return true;
 }
@@ -704,6 +724,8 @@ bool CPlayScript::AnswerYes()
 
 bool CPlayScript::SaveAs(const std::string& kName)
 {
+    // The panel browses inside the save folder: the path from here first.
+    const std::string kPath = os::GetCurrentFolder() + "/" + SAVE_FOLDER + "/" + kName + ".fds";
     if (!OpenOptionsFilePanel(false))
         return false;
     auto* pkPanel = dynamic_cast<CFilePanel*>(CInterface::Get()->GetPanel(CInterface::PANEL_SAVE));
@@ -713,13 +735,14 @@ bool CPlayScript::SaveAs(const std::string& kName)
     Type(kName);
     if (pkPanel->GetTypedName() != kName)
         return Fail("the save name typed reads \"" + pkPanel->GetTypedName() + "\"");
-    const std::string kPath = std::string(SAVE_FOLDER) + "/" + kName + ".fds";
-    const bool bExists = os::FileExists(kPath);
     if (!ClickWidget(*pkPanel, CFilePanel::WIDGET_ACTION))
         return false;
-    if (bExists && !AnswerYes())
+    // Over an existing save the panel asks first.
+    if (CInterface::Get()->IsConfirmationOpen() && !AnswerYes())
         return false;
     Frame();
+    if (IsOpen(pkPanel))
+        return Fail("the save panel is still open");
     return os::FileExists(kPath) || Fail("no " + kPath + " after the save");
 }
 
@@ -739,4 +762,11 @@ bool CPlayScript::LoadFrom(const std::string& kName)
         return false;
     Frame(2);
     return Game().GetState() == CGame::STATE_IN_GAME || Fail("the game is not running after the load");
+}
+
+void CPlayScript::CloseFilePanel()
+{
+    for (const std::int16_t sPanel : {CInterface::PANEL_SAVE, CInterface::PANEL_LOAD})
+        if (COrvaneCanvas* pkPanel = CInterface::Get()->GetPanel(sPanel); pkPanel != nullptr && IsOpen(pkPanel))
+            (void)ClickWidget(*pkPanel, CFilePanel::WIDGET_CLOSE);
 }

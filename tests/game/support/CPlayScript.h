@@ -68,6 +68,9 @@ public:
     // Letters and digits typed, each as key events and text.
     void Type(const std::string& kText);
 
+    // The main panel's speed buttons 0-3.
+    bool SetSpeedButton(std::int32_t iSpeed);
+
     // Front end: main menu button 1, then location 1: a free game on the
     // first location.
     bool EnterFreeGame();
@@ -120,6 +123,8 @@ public:
     bool SaveAs(const std::string& kName);
     // Options -> load, the name typed, the action button, yes.
     bool LoadFrom(const std::string& kName);
+    // An open file panel's close button.
+    void CloseFilePanel();
 
 private:
     bool OpenOptionsFilePanel(bool bLoad);
@@ -133,6 +138,8 @@ public:
     std::vector<CWorldObject*> m_kBuilt;
     std::vector<std::string> m_kInside;
     std::vector<std::string> m_kNotFitting;
+    // Buildings a click did not enter (nothing of their model to pick).
+    int m_iEnteredWithoutClick = 0;
 
 private:
     std::uint32_t m_uiSeed;
