@@ -30,6 +30,7 @@ class CWorld;
 class CWorldObject;
 class COrvaneObject;
 class COrvaneWorldPicker;
+class NiNodeAttachment;
 struct COrvaneKeyEvent;
 
 // The game object: one per process, made by the application through the
@@ -194,6 +195,9 @@ public:
     void EnterBuilding();
     // The object under the mouse as the last pick found it; null for none.
     [[nodiscard]] virtual COrvaneObject* GetPickedObject() const;
+    // The staff post's node the last pick passed on its way to the picked
+    // object; null when it passed none.
+    [[nodiscard]] virtual const NiNodeAttachment* GetPickedPost() const;
     // The world's part of a click: turning or placing what is held,
     // entering, demolishing, picking up or dropping.
     void OnRightClickInWorld();

@@ -193,6 +193,11 @@ COrvaneObject* CGame::GetPickedObject() const
     return pkModel != nullptr ? pkModel->GetOwner() : nullptr;
 }
 
+const NiNodeAttachment* CGame::GetPickedPost() const
+{
+    return m_pkPicker != nullptr && m_pkPicker->GetResult() != 0 ? m_pkPicker->GetStaffAttachment() : nullptr;
+}
+
 int CGame::OnMouse(std::int32_t iButton)
 {
     if (GetState() != STATE_IN_GAME)
@@ -235,12 +240,15 @@ void CGame::OnRightClickInWorld()
     if (pkPicked == nullptr || (m_pkSpawnManager != nullptr && m_pkSpawnManager->GetCarried() != nullptr))
         return;
     CInterface* pkInterface = CInterface::Get();
-    // Buildings and other objects open the building pop-up.
+    // Buildings and other objects open the building pop-up; a click on one
+    // of their staff posts shows that post's person instead.
     auto* pkCharacter = dynamic_cast<CGameCharacter*>(pkPicked);
     if (dynamic_cast<CWorldObject*>(pkPicked) != nullptr || dynamic_cast<CPathableObject*>(pkPicked) != nullptr)
     {
+        const NiNodeAttachment* pkPost = GetPickedPost();
         if (pkInterface != nullptr)
-            pkInterface->ShowPopUp(CInterface::PANEL_BUILDING, pkPicked, -1);
+            pkInterface->ShowPopUp(pkPost != nullptr ? CInterface::PANEL_STAFF : CInterface::PANEL_BUILDING, pkPicked,
+                                   pkPost);
         return;
     }
     if (pkCharacter == nullptr)
@@ -250,7 +258,7 @@ void CGame::OnRightClickInWorld()
     if (pkInterface != nullptr)
         pkInterface->ShowPopUp(dynamic_cast<CAIStaff*>(pkPicked) != nullptr ? CInterface::PANEL_STAFF
                                                                            : CInterface::PANEL_PRISONER,
-                               pkPicked, -1);
+                               pkPicked, nullptr);
     if (CCamera* pkCamera = GetGameCamera())
         pkCamera->SetFollowTarget(pkCharacter);
 }

@@ -349,16 +349,15 @@ void CInterface::ShowPanel(std::int16_t sIndex, bool bModal)
     OpenCanvas(pkPanel, bModal);
 }
 
-void CInterface::ShowPopUp(std::int16_t sIndex, COrvaneObject* pkSubject, std::int32_t iDetail)
+void CInterface::ShowPopUp(std::int16_t sIndex, COrvaneObject* pkSubject, const NiNodeAttachment* pkPost)
 {
-    (void)iDetail;
     COrvaneCanvas* pkPanel = sIndex >= PANEL_BUILDING && sIndex <= PANEL_STAFF ? GetPanel(sIndex) : nullptr;
     if (pkPanel == nullptr)
         return;
     CloseAllPanels();
     OpenCanvas(pkPanel, false);
     if (auto* pkPopUp = dynamic_cast<CPopUpPanel*>(pkPanel))
-        pkPopUp->SetSubject(pkSubject, nullptr);
+        pkPopUp->SetSubject(pkSubject, pkPost);
 }
 
 void CInterface::ObjectDestroyed(const COrvaneObject* pkObject)

@@ -17,6 +17,7 @@ class COrvaneCanvas;
 class COrvaneImage;
 class COrvaneObject;
 class COrvaneTagTree;
+class NiNodeAttachment;
 
 // The game's interface: it owns every in-game panel, the shared icons
 // (star signs, security levels, gangs) and the stack the open panels sit
@@ -102,8 +103,10 @@ public:
     // Indices outside the panel list are ignored.
     void OpenPanel(std::int16_t sIndex);
     void ShowPanel(std::int16_t sIndex, bool bModal);
-    // Panel 7 (buildings), 8 (prisoners) or 9 (staff) for its subject.
-    void ShowPopUp(std::int16_t sIndex, COrvaneObject* pkSubject, std::int32_t iDetail);
+    // Panel 7 (buildings), 8 (prisoners) or 9 (staff) for its subject; a
+    // staff post of an object comes as the object and the post's node (the
+    // pop-up keeps its own reference to the node).
+    void ShowPopUp(std::int16_t sIndex, COrvaneObject* pkSubject, const NiNodeAttachment* pkPost);
     // A pop-up showing the object closes and lets it go.
     void ObjectDestroyed(const COrvaneObject* pkObject);
     void CloseAllPanels();

@@ -1,5 +1,7 @@
 #include "game/shell/CGame.h"
 
+#include "engine/scene/NiNode.h"
+#include "engine/scene/NiNodeAttachment.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneKeyboard.h"
 #include "game/shell/CConditions.h"
@@ -9,6 +11,7 @@
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CConfirmPanel.h"
 #include "game/shell/ui/CInterface.h"
+#include "game/shell/ui/CPopUpPanel.h"
 #include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
@@ -34,7 +37,9 @@ class PickedGame : public CGame
 {
 public:
     COrvaneObject* m_pkPicked = nullptr;
+    const NiNodeAttachment* m_pkPost = nullptr;
     COrvaneObject* GetPickedObject() const override { return m_pkPicked; }
+    const NiNodeAttachment* GetPickedPost() const override { return m_pkPost; }
 };
 
 // A building of a type, placed or not, outside any registry.
@@ -418,6 +423,44 @@ TEST_F(CGameInputTest, ARightClickOnABuildingOpensItsPopUpUnlessAPanelTookIt)
     kGame.m_pkPicked = nullptr;
 }
 } // namespace
+
+TEST_F(CGameInputTest, ARightClickOnAStaffPostShowsThePostsPersonAndKeepsItsNode)
+{
+    PickedGame kGame;
+    EnterLevel(kGame);
+    TestBuilding kOffice("admin", true);
+    NiAVObjectPtr spPostNode = new NiNode;
+    auto pkPost = std::make_unique<NiNodeAttachment>();
+    pkPost->Set(spPostNode);
+    kGame.m_pkPicked = &kOffice;
+    kGame.m_pkPost = pkPost.get();
+    CInterface* pkInterface = CInterface::Get();
+    auto* pkStaff = dynamic_cast<CPopUpPanel*>(pkInterface->GetPanel(CInterface::PANEL_STAFF));
+    COrvaneCanvas* pkBuilding = pkInterface->GetPanel(CInterface::PANEL_BUILDING);
+    ASSERT_NE(pkStaff, nullptr);
+    (void)kGame.OnMouse(CMouse::BUTTON_RIGHT_DOWN);
+    EXPECT_TRUE(pkInterface->IsCanvasOpen(pkStaff, false));
+    EXPECT_FALSE(pkInterface->IsCanvasOpen(pkBuilding, false));
+    EXPECT_EQ(pkStaff->GetSubject(), &kOffice);
+    // The pick's holder is the picker's to drop at the next pick: the
+    // pop-up holds the node itself.
+    ASSERT_NE(pkStaff->GetPostNode(), nullptr);
+    EXPECT_NE(pkStaff->GetPostNode(), pkPost.get());
+    kGame.m_pkPost = nullptr;
+    pkPost.reset();
+    EXPECT_EQ(pkStaff->GetPostNode()->GetObject(), spPostNode);
+    EXPECT_EQ(spPostNode->GetRefCount(), 2u);
+
+    // The building itself: its own pop-up, the post let go.
+    (void)kGame.OnMouse(CMouse::BUTTON_RIGHT_DOWN);
+    EXPECT_TRUE(pkInterface->IsCanvasOpen(pkBuilding, false));
+    EXPECT_FALSE(pkInterface->IsCanvasOpen(pkStaff, false));
+    pkInterface->ShowPopUp(CInterface::PANEL_STAFF, &kOffice, nullptr);
+    EXPECT_EQ(pkStaff->GetPostNode(), nullptr);
+    EXPECT_EQ(spPostNode->GetRefCount(), 1u);
+    pkInterface->CloseAllPanels();
+    kGame.m_pkPicked = nullptr;
+}
 
 TEST_F(CGameInputTest, APickableCharacterIsPickedUpAndTheNextClickDropsIt)
 {

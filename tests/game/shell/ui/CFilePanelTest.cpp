@@ -288,7 +288,7 @@ TEST_F(CFilePanelTest, EveryWayOffTheStackReturnsToTheStartFolder)
     ASSERT_EQ(fs::current_path(), m_kStart / "maps" / "sub");
     EXPECT_TRUE(Ui().IsLoadPanelOpen());
     // A click on a prisoner or building opens its pop-up over everything.
-    Ui().ShowPopUp(CInterface::PANEL_BUILDING, nullptr, -1);
+    Ui().ShowPopUp(CInterface::PANEL_BUILDING, nullptr, nullptr);
     EXPECT_FALSE(Ui().IsCanvasOpen(&kLoad, true));
     EXPECT_FALSE(Ui().IsLoadPanelOpen());
     ExpectRestored(2.0f);

@@ -1,6 +1,8 @@
 // The management panel's pages and the information pop-ups on the running
 // demo level.
 
+#include "engine/scene/NiNode.h"
+#include "engine/scene/NiNodeAttachment.h"
 #include "framework/COrvaneImageTexture.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvaneWidget.h"
@@ -199,7 +201,7 @@ TEST_F(CInfoPanelTest, AnInjuredPrisonerAtNoHealthShowsTheUrgentTextAndLeavesWit
     kStats.m_usKnockdowns = 5;
     kStats.m_usWage = 7;
 
-    Ui().ShowPopUp(CInterface::PANEL_PRISONER, pkPrisoner, -1);
+    Ui().ShowPopUp(CInterface::PANEL_PRISONER, pkPrisoner, nullptr);
     auto* pkPopUp = dynamic_cast<CPopUpPanelCharacter*>(Ui().GetPanel(CInterface::PANEL_PRISONER));
     ASSERT_NE(pkPopUp, nullptr);
     EXPECT_EQ(pkPopUp->GetSubject(), pkPrisoner);
@@ -238,7 +240,7 @@ TEST_F(CInfoPanelTest, OnlyAnIdleGuardAnswersTheDutyButton)
     pkGuard->SetPartner(pkPrisoner);
     ASSERT_FALSE(pkGuard->IsIdle());
 
-    Ui().ShowPopUp(CInterface::PANEL_STAFF, pkGuard, -1);
+    Ui().ShowPopUp(CInterface::PANEL_STAFF, pkGuard, nullptr);
     auto* pkPopUp = dynamic_cast<CPopUpPanelCharacter*>(Ui().GetPanel(CInterface::PANEL_STAFF));
     ASSERT_NE(pkPopUp, nullptr);
     Locale().m_kDrawn.clear();
@@ -273,7 +275,7 @@ TEST_F(CInfoPanelTest, ABuildingShowsItsFiguresFloorsAndDescriptionUntilItGoes)
     (void)CBlockGridManager::GetInstance()->PickCell(kAt);
     ASSERT_EQ(pkPlacement->Commit(), 1);
 
-    Ui().ShowPopUp(CInterface::PANEL_BUILDING, pkBlock, -1);
+    Ui().ShowPopUp(CInterface::PANEL_BUILDING, pkBlock, nullptr);
     auto* pkPopUp = dynamic_cast<CPopUpPanelBuilding*>(Ui().GetPanel(CInterface::PANEL_BUILDING));
     ASSERT_NE(pkPopUp, nullptr);
     const CObjectRecord& kRecord = pkBlock->GetRecord();
@@ -299,3 +301,55 @@ TEST_F(CInfoPanelTest, ABuildingShowsItsFiguresFloorsAndDescriptionUntilItGoes)
     Frame(600.0f, 20.0f, false);
 }
 } // namespace
+
+TEST_F(CInfoPanelTest, AStaffPostOfARoomShowsItsPersonUntilThePostIsGone)
+{
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+    COrvaneObjectDesc kDesc;
+    kDesc.m_pkTemplate = pkManager->FindTemplate("admin_block");
+    ASSERT_NE(kDesc.m_pkTemplate, nullptr);
+    kDesc.m_ucMode = 1;
+    auto* pkOffice = dynamic_cast<CBaseObject*>(
+        pkManager->CreateObject(pkManager->FindFactory("WorldObjectFactory", Game().GetWorld()), kDesc));
+    ASSERT_NE(pkOffice, nullptr);
+    ASSERT_EQ(pkOffice->GetPosts().size(), 3u);
+    CStaffPost& kPost = *pkOffice->GetPosts()[1];
+    kPost.m_usWage = 45;
+    kPost.m_usWorkCount = 3;
+    kPost.m_usAge = 52;
+
+    Ui().ShowPopUp(CInterface::PANEL_STAFF, pkOffice, kPost.m_pkNode.get());
+    auto* pkPopUp = dynamic_cast<CPopUpPanelCharacter*>(Ui().GetPanel(CInterface::PANEL_STAFF));
+    ASSERT_NE(pkPopUp, nullptr);
+    Locale().m_kDrawn.clear();
+    pkPopUp->Draw();
+    // The post's own record, its category as the job, staff figures.
+    EXPECT_TRUE(pkPopUp->WasStaffShown());
+    EXPECT_TRUE(Locale().Drew(
+        At(*pkPopUp, 168, 50, Locale().GetEntryText(Locale().FindList("jobtitles"), kPost.GetCategory()))));
+    EXPECT_TRUE(Locale().Drew(At(*pkPopUp, 218, 65, "52")));
+    EXPECT_TRUE(Locale().Drew(At(*pkPopUp, 188, 150, "45")));
+    EXPECT_TRUE(Locale().Drew(At(*pkPopUp, 248, 170, "3")));
+    // A post is nobody to call on duty.
+    Click(*pkPopUp, CPopUpPanelCharacter::WIDGET_DUTY);
+    EXPECT_EQ(Tint(pkPopUp->GetWidget(CPopUpPanelCharacter::WIDGET_DUTY)), NiColorRGBA(1.0f, 0.0f, 0.0f, 1.0f));
+    EXPECT_TRUE(Ui().IsCanvasOpen(pkPopUp, false));
+
+    // A node that is none of the room's posts draws the bare panel.
+    NiNodeAttachment kStranger;
+    NiAVObjectPtr spStranger = new NiNode;
+    kStranger.Set(spStranger);
+    Ui().ShowPopUp(CInterface::PANEL_STAFF, pkOffice, &kStranger);
+    Locale().m_kDrawn.clear();
+    pkPopUp->Draw();
+    EXPECT_TRUE(Locale().m_kDrawn.empty());
+
+    // The room goes with the pop-up showing one of its posts.
+    Ui().ShowPopUp(CInterface::PANEL_STAFF, pkOffice, kPost.m_pkNode.get());
+    pkManager->DestroyObject(pkOffice, true);
+    EXPECT_FALSE(Ui().IsCanvasOpen(pkPopUp, false));
+    EXPECT_EQ(pkPopUp->GetSubject(), nullptr);
+    EXPECT_EQ(pkPopUp->GetPostNode(), nullptr);
+    pkPopUp->Draw();
+    Frame(600.0f, 20.0f, false);
+}

@@ -97,7 +97,7 @@ TEST_F(CInterfaceTest, ABasePanelClosesTheOthersButTheConfirmationDoesNot)
     Ui().ShowPanel(-1, false);
     Ui().OpenPanel(CInterface::PANEL_COUNT);
     Ui().OpenPanel(-3);
-    Ui().ShowPopUp(CInterface::PANEL_OPTIONS, nullptr, 0);
+    Ui().ShowPopUp(CInterface::PANEL_OPTIONS, nullptr, nullptr);
     EXPECT_EQ(Ui().GetStack().GetModal().size(), uiModal);
     EXPECT_EQ(Ui().GetStack().GetModeless().size(), uiModeless);
 
