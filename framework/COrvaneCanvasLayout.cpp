@@ -34,6 +34,13 @@ CWidgetDesc ImageDesc(const std::string& kName, float fX, float fY, bool bScale)
     return kDesc;
 }
 
+// A widget's width back in layout units.
+float LayoutWidth(const COrvaneWidget& kWidget, bool bScale)
+{
+    const float fScale = bScale ? COrvaneWidget::GetScreenScaleX() : 1.0f;
+    return fScale > 0.0f ? kWidget.GetRect().m_fWidth / fScale : kWidget.GetRect().m_fWidth;
+}
+
 std::unique_ptr<COrvaneWidget> MakeImage(const std::string& kName, float fX, float fY, bool bScale)
 {
     auto pkImage = std::make_unique<COrvaneImage>();
@@ -192,8 +199,9 @@ void COrvaneCanvasLayout::Build(const std::string& kImageName, float fX, float f
     int iNumber = 1;
     while (iNumber <= MAX_ROW_NUMBER)
     {
+        // The row is laid out in layout units: each image scales its own place.
         if (iNumber != MAX_ROW_NUMBER)
-            fRowX += kWidgets.back()->GetRect().m_fWidth;
+            fRowX += LayoutWidth(*kWidgets.back(), bScale);
         char acNumber[16];
         std::snprintf(acNumber, sizeof acNumber, "%02d", iNumber);
         const std::string kFile = FindFile(kBase + acNumber + "*.*", {});

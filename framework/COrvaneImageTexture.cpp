@@ -126,10 +126,13 @@ bool COrvaneImageTexture::Load(const CWidgetDesc& kDesc, COrvaneWidgetRect& kRec
     if (spImage == nullptr || spImage->GetPixels() == nullptr ||
         NiPixelData::ComputePixelStride(spImage->GetPixelFormat()) == 0)
         return false;
-    kRect.m_fX = kDesc.m_fX;
-    kRect.m_fY = kDesc.m_fY;
-    kRect.m_fWidth = static_cast<float>(spImage->GetWidth());
-    kRect.m_fHeight = static_cast<float>(spImage->GetHeight());
+    // The rectangle covers the tiles as they are drawn: place and size in
+    // screen pixels, both scaled alike, so that moves, hits and highlights
+    // land on the picture at any screen size.
+    kRect.m_fX = kDesc.m_fX * m_fScaleX;
+    kRect.m_fY = kDesc.m_fY * m_fScaleY;
+    kRect.m_fWidth = static_cast<float>(spImage->GetWidth()) * m_fScaleX;
+    kRect.m_fHeight = static_cast<float>(spImage->GetHeight()) * m_fScaleY;
     MakeTiles(*spImage, kDesc.m_fX, kDesc.m_fY);
     return !m_kTiles.empty();
 }

@@ -9,6 +9,7 @@
 #include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneTagTree.h"
 #include "framework/COrvaneMouse.h"
+#include "framework/COrvaneWidget.h"
 #include "framework/COrvaneWindow.h"
 #include "framework/COrvaneWorldPicker.h"
 #include "game/shell/CCamera.h"
@@ -122,6 +123,7 @@ void CGame::ResetStatics()
     g_pkGame = nullptr;
     g_fScreenScaleX = 1.0f;
     g_fScreenScaleY = 1.0f;
+    COrvaneWidget::ResetScreenScale();
     CSoundSystem::ResetStatics();
     CStartUp::ResetStatics();
 }
@@ -247,6 +249,9 @@ bool CGame::Start()
                       static_cast<std::int32_t>(pkCamera->GetScreenHeight()));
     g_fScreenScaleX = static_cast<float>(GetScreenWidth()) * 0.0009765625f;
     g_fScreenScaleY = static_cast<float>(GetScreenHeight()) * 0.0013020834f;
+    // Layouts flagged to fill the screen (front end, full-screen pictures,
+    // the cursor) are authored for 1024 x 768.
+    COrvaneWidget::SetScreenScale(g_fScreenScaleX, g_fScreenScaleY);
 
     ShowTimedScreen(STUDIO_SCREEN, 2.0f);
     ShowTimedScreen(RATING_SCREEN, 4.1f);

@@ -1,6 +1,7 @@
 #include "framework/COrvaneCanvasLayout.h"
 
 #include "framework/COrvaneCanvas.h"
+#include "framework/COrvaneImageTexture.h"
 #include "framework/COrvaneWidget.h"
 #include "tests/framework/UiTestSupport.h"
 #include "tools/COrvaneTgaWriter.h"
@@ -118,6 +119,25 @@ TEST_F(COrvaneCanvasLayoutTest, ScaledLayoutsScaleTheirHotAreas)
     ASSERT_EQ(kCanvas.GetHotAreaCount(), 2);
     ExpectRect(kCanvas.GetHotArea(1), 40.0f, 4.0f, 10.0f, 1.5f);
     EXPECT_EQ(kCanvas.GetTextList(), -1); // the locale has no such list
+
+    // Overlays move with their size: place and size both scaled.
+    ExpectRect(kCanvas.GetWidget(0), 0.0f, 0.0f, 128.0f, 16.0f);
+    ExpectRect(kCanvas.GetWidget(1), 6.0f, 2.0f, 16.0f, 3.0f);
+    ExpectRect(kCanvas.GetWidget(2), 60.0f, 5.0f, 24.0f, 3.5f);
+    const NiVec2 kOnScaled(7.0f, 3.0f);
+    const NiVec2 kOnUnscaled(4.0f, 5.5f);
+    EXPECT_TRUE(kCanvas.GetWidget(1)->HitTest(&kOnScaled));
+    EXPECT_FALSE(kCanvas.GetWidget(1)->HitTest(&kOnUnscaled));
+    // Drawn where it is hit: the top-left vertex at the scaled place.
+    StartRenderer();
+    kCanvas.Draw();
+    const auto* pkOverlay = dynamic_cast<const COrvaneImage*>(kCanvas.GetWidget(2));
+    ASSERT_NE(pkOverlay, nullptr);
+    const NiVec3& kCorner = pkOverlay->GetTexture().GetTiles().front().m_spPolygon->GetVertices()[0];
+    EXPECT_FLOAT_EQ(kCorner.x, (60.0f - 0.5f) / 1024.0f);
+    EXPECT_FLOAT_EQ(kCorner.y, (768.0f - 5.0f + 0.5f) / 768.0f);
+    const NiVec3& kFar = pkOverlay->GetTexture().GetTiles().back().m_spPolygon->GetVertices()[2];
+    EXPECT_FLOAT_EQ(kFar.x, (60.0f + 24.0f - 0.5f) / 1024.0f);
 }
 
 TEST_F(COrvaneCanvasLayoutTest, KeyRowsThatGiveNothing)
@@ -170,6 +190,16 @@ TEST_F(COrvaneCanvasLayoutTest, WithoutAPlacementMapNumberedImagesStandInARow)
     ExpectRect(kCanvas.GetWidget(2), 150.0f, 50.0f, 12.0f, 10.0f);
     ExpectRect(kCanvas.GetWidget(3), 162.0f, 50.0f, 5.0f, 5.0f); // 99: tried once, no step before it
     EXPECT_STREQ(kCanvas.GetWidget(3)->GetName(), "row99.tga");
+
+    // Scaled, the row steps in layout units and each image scales its place.
+    COrvaneWidget::SetScreenScale(2.0f, 0.5f);
+    COrvaneCanvas kScaled;
+    kScaled.Create("row.tga", 0.0f, 0.0f, true);
+    ASSERT_EQ(kScaled.GetWidgetCount(), 4);
+    ExpectRect(kScaled.GetWidget(1), 80.0f, 0.0f, 20.0f, 5.0f);
+    ExpectRect(kScaled.GetWidget(2), 100.0f, 0.0f, 24.0f, 5.0f);
+    ExpectRect(kScaled.GetWidget(3), 124.0f, 0.0f, 10.0f, 2.5f);
+    COrvaneWidget::ResetScreenScale();
 
     WriteFilled("one.tga", 8, 8, 1, 2, 3);
     WriteFilled("one01.tga", 8, 8, 1, 2, 3);

@@ -218,13 +218,30 @@ TEST_F(COrvaneImageTextureTest, TransparentPixelsOfA32BitImageMiss)
     EXPECT_FALSE(kTexture.HitTest(&kOutside, kRect));
     EXPECT_FALSE(kTexture.HitTest(nullptr, kRect));
 
-    // A zero scale factor: a hit rather than a division by zero.
-    COrvaneWidget::SetScreenScale(0.0f, 0.0f);
+    // Scaled: place and size in screen pixels, the pixel found by dividing back.
+    COrvaneWidget::SetScreenScale(2.0f, 2.0f);
     CWidgetDesc kScaled = Desc("hole.tga", 100.0f, 50.0f);
     kScaled.m_ucScaleToScreen = 1;
+    COrvaneImageTexture kDouble;
+    ASSERT_TRUE(kDouble.Load(kScaled, kRect, "hole.tga"));
+    EXPECT_EQ(kRect.m_fX, 200.0f);
+    EXPECT_EQ(kRect.m_fY, 100.0f);
+    EXPECT_EQ(kRect.m_fWidth, 8.0f);
+    EXPECT_EQ(kRect.m_fHeight, 8.0f);
+    const NiVec2 kScaledHole(205.0f, 103.0f);
+    const NiVec2 kScaledOpaque(202.0f, 102.0f);
+    EXPECT_FALSE(kDouble.HitTest(&kScaledHole, kRect));
+    EXPECT_TRUE(kDouble.HitTest(&kScaledOpaque, kRect));
+    EXPECT_FALSE(kDouble.HitTest(&kEdge, kRect)); // the unscaled place is no longer the picture
+
+    // A zero scale factor collapses the picture to a point: a hit there
+    // rather than a division by zero.
+    COrvaneWidget::SetScreenScale(0.0f, 0.0f);
     COrvaneImageTexture kZero;
     ASSERT_TRUE(kZero.Load(kScaled, kRect, "hole.tga"));
-    EXPECT_TRUE(kZero.HitTest(&kHole, kRect));
+    const NiVec2 kPoint(0.0f, 0.0f);
+    EXPECT_TRUE(kZero.HitTest(&kPoint, kRect));
+    EXPECT_FALSE(kZero.HitTest(&kHole, kRect));
 }
 
 TEST_F(COrvaneImageTextureTest, DrawingMovesVerticesOnlyWhenThePlaceChanges)

@@ -7,7 +7,9 @@
 #include "platform/os/OsSystem.h"
 
 #include "framework/COrvaneApplication.h"
+#include "framework/COrvaneMouse.h"
 #include "framework/COrvaneRenderer.h"
+#include "framework/COrvaneWidget.h"
 #include "framework/COrvaneWindow.h"
 #include "platform/os/OsDialog.h"
 #include "tests/framework/FrameworkTestSupport.h"
@@ -145,5 +147,45 @@ TEST_F(CGameTest, ALevelTakesItsPrisonsFogColourAsTheBackground)
     EXPECT_EQ(pkRenderer->m_kCalls.front(), "BeginScene");
     EXPECT_EQ(pkRenderer->m_kCalls.back(), "DisplayFrame");
     COrvaneApplication::DestroyInstance();
+}
+} // namespace
+
+namespace
+{
+TEST_F(CGameTest, OnALargerScreenTheScreenFillingLayoutsScaleInPlaceAndSize)
+{
+    WriteSetupFile(10, 20, 30, 255);
+    CGameFactory kFactory;
+    COrvaneApplication* pkApp = COrvaneApplication::Get();
+    ASSERT_TRUE(pkApp->Init(nullptr, kFactory, 1280, 1024));
+    ASSERT_TRUE(pkApp->Start());
+    auto* pkGame = dynamic_cast<CGame*>(pkApp->GetGame());
+    ASSERT_NE(pkGame, nullptr);
+    ASSERT_EQ(pkGame->GetScreenWidth(), 1280);
+    ASSERT_EQ(pkGame->GetScreenHeight(), 1024);
+    EXPECT_FLOAT_EQ(COrvaneWidget::GetScreenScaleX(), 1.25f);
+    EXPECT_FLOAT_EQ(COrvaneWidget::GetScreenScaleY(), 1024.0f / 768.0f);
+
+    // A picture laid out at (96, 60) in 1024 x 768 units stands at
+    // (120, 80) on this screen and is as much larger.
+    WriteFileBytes("dot.tga", TinyTgaBytes());
+    CWidgetDesc kDesc;
+    kDesc.m_kName = "dot.tga";
+    kDesc.m_fX = 96.0f;
+    kDesc.m_fY = 60.0f;
+    kDesc.m_pkCamera = pkGame->GetCamera();
+    kDesc.m_ucScaleToScreen = 1;
+    COrvaneImage kDot;
+    kDot.Create(kDesc);
+    EXPECT_FLOAT_EQ(kDot.GetRect().m_fX, 120.0f);
+    EXPECT_FLOAT_EQ(kDot.GetRect().m_fY, 80.0f);
+    EXPECT_FLOAT_EQ(kDot.GetRect().m_fWidth, 1.25f);
+    // The cursor picture too.
+    ASSERT_NE(pkGame->GetMouse()->GetCursorImage(), nullptr);
+    EXPECT_FLOAT_EQ(pkGame->GetMouse()->GetCursorImage()->GetRect().m_fWidth, 1.25f);
+
+    COrvaneApplication::DestroyInstance();
+    CGame::ResetStatics();
+    EXPECT_EQ(COrvaneWidget::GetScreenScaleX(), 1.0f);
 }
 } // namespace
