@@ -347,6 +347,9 @@ void COrvaneFont::Flush()
     if (!m_pkImpl || m_pkImpl->m_uiBatchOpen == 0)
         return;
     NiRenderer* pkRenderer = m_pkImpl->m_pkCamera != nullptr ? m_pkImpl->m_pkCamera->GetRenderer() : nullptr;
+    // A batch is filled afresh every frame, often with other text than it
+    // held before: the renderer must not draw the rectangles it packed last.
+    m_pkImpl->m_pkCurrent->MarkAsChanged(NiScreenTexture::EVERYTHING_MASK);
     m_pkImpl->m_pkCurrent->Draw(pkRenderer);
     m_pkImpl->m_kColor = WHITE;
     ++m_pkImpl->m_usNextBatch;

@@ -1,5 +1,6 @@
 #include "framework/COrvaneFont.h"
 
+#include "engine/render/NiDX9GeometryBufferGroup.h"
 #include "engine/render/NiScreenTexture.h"
 #include "engine/render/NiSourceTexture.h"
 #include "engine/render/image/NiFont.h"
@@ -13,6 +14,8 @@
 #include "tests/framework/UiTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace
 {
@@ -291,4 +294,40 @@ TEST_F(COrvaneFontTest, TextObjectsDrawWithAnEngineFont)
     ASSERT_FALSE(kWrapped.empty());
     EXPECT_GT(kWrapped.back().m_sPixTop, kWrapped.front().m_sPixTop);
     EXPECT_EQ(kText.GetArea(), 0.0f);
+}
+
+TEST_F(COrvaneFontTest, ABatchFilledWithOtherTextShowsTheNewTextOnly)
+{
+    StartDeviceRenderer();
+    WriteFont("f.txt", THIRTY, ThirtyWidths(), 10, 5);
+    COrvaneFont kFont;
+    ASSERT_TRUE(kFont.Create("f.txt", &Camera()));
+    // Screen texture vertices as packed: x, y, z, rhw, colour, u, v.
+    constexpr std::uint32_t STRIDE = 28;
+    auto DrawFrame = [&](float fX, float fY, const char* pcText) {
+        kFont.ResetBatches();
+        ASSERT_TRUE(DeviceRenderer().BeginScene());
+        kFont.BeginBatch();
+        kFont.DrawText(fX, fY, pcText);
+        kFont.Flush();
+        DeviceRenderer().EndScene();
+    };
+    auto Packed = [&]() {
+        const auto* pkRecord = static_cast<const NiDX9GeometryBufferData*>(kFont.GetBatch(0)->GetRendererData());
+        return pkRecord;
+    };
+
+    DrawFrame(100.0f, 40.0f, "abc");
+    ASSERT_NE(Packed(), nullptr);
+    EXPECT_EQ(Packed()->m_uiVertCount, 12u);
+
+    // The next frame's panel writes one letter elsewhere with the same batch.
+    DrawFrame(300.0f, 200.0f, "d");
+    ASSERT_EQ(Packed()->m_uiVertCount, 4u);
+    const std::vector<std::uint8_t> kBytes = PackedVertexBytes(Packed(), STRIDE);
+    ASSERT_EQ(kBytes.size(), STRIDE);
+    float afCorner[2] = {};
+    std::memcpy(afCorner, kBytes.data(), sizeof afCorner);
+    EXPECT_FLOAT_EQ(afCorner[0], 299.5f);
+    EXPECT_FLOAT_EQ(afCorner[1], 199.5f);
 }

@@ -2,11 +2,8 @@
 
 #include "engine/core/NiObjectStream.h"
 #include "engine/render/NiDX9GeometryBufferGroup.h"
-#include "engine/render/NiDX9Renderer.h"
-#include "engine/render/NiDX9VertexBufferPool.h"
 #include "engine/render/NiSourceTexture.h"
 #include "engine/scene/NiAlphaProperty.h"
-#include "engine/scene/NiCamera.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiPropertySet.h"
 #include "engine/scene/NiTexturingProperty.h"
@@ -341,76 +338,41 @@ TEST_F(COrvaneImageTextureTest, PreviewFilesLoadThroughTheSceneStream)
 
 namespace
 {
-gfx::IDirect3D9* CreateNullDevice(std::uint32_t uiVersion)
-{
-    return gfx::Direct3DCreate9(uiVersion, gfx::BackendKind::Null);
-}
-
-// The device renderer on the null back end behind the game's camera: what a
-// draw leaves in the vertex buffers is what the screen would show.
+// A draw on the device renderer: what it leaves in the vertex buffers is
+// what the screen would show.
 class COrvaneImageTextureDeviceTest : public COrvaneImageTextureTest
 {
 protected:
-    void SetUp() override
-    {
-        COrvaneImageTextureTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        NiDX9Renderer::ResetStatics();
-        NiDX9Renderer::SetDirect3DCreateFunction(&CreateNullDevice);
-        m_spRenderer = NiDX9Renderer::Create(1024, 768, 0, nullptr, nullptr);
-        ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
-        ASSERT_TRUE(Camera().LoadSettings(1024.0f, 768.0f, 1.0f));
-        Camera().GetEngineCamera()->SetRenderer(m_spRenderer);
-    }
-    void TearDown() override
-    {
-        if (Camera().GetEngineCamera() != nullptr)
-            Camera().GetEngineCamera()->SetRenderer(nullptr);
-        m_spRenderer = nullptr;
-        NiDX9Renderer::ResetStatics();
-        NiRenderer::ClearRenderer();
-        COrvaneImageTextureTest::TearDown();
-    }
-
     void DrawFrame(COrvaneImageTexture& kTexture, const COrvaneWidgetRect& kRect, float fX, float fY)
     {
-        ASSERT_TRUE(m_spRenderer->BeginScene());
+        ASSERT_TRUE(DeviceRenderer().BeginScene());
         kTexture.Draw(kRect, fX, fY);
-        m_spRenderer->EndScene();
+        DeviceRenderer().EndScene();
     }
 
-    // The packed colour (0xAARRGGBB) and x of every vertex of the first
-    // tile as the device holds them.
+    // The packed colour (0xAARRGGBB) of every vertex of the first tile.
     static std::vector<std::uint32_t> DeviceColours(const COrvaneImageTexture& kTexture)
     {
-        std::vector<std::uint32_t> kColours;
         const NiScreenPolygon& kPolygon = *kTexture.GetTiles().front().m_spPolygon;
         const auto* pkRecord = static_cast<const NiDX9GeometryBufferData*>(kPolygon.GetRendererData());
-        if (pkRecord == nullptr || pkRecord->GetStream(0) == nullptr)
-            return kColours;
-        const NiDX9VertexBufferRange& kRange = *pkRecord->GetStream(0);
-        const std::uint32_t uiStride = pkRecord->GetStride(0);
-        void* pv = nullptr;
-        if (kRange.m_pkVB->Lock(kRange.m_uiOffset, uiStride * 4, &pv, gfx::D3DLOCK_READONLY) != gfx::D3D_OK)
-            return kColours;
-        for (std::uint32_t i = 0; i < 4; ++i)
+        const std::uint32_t uiStride = pkRecord != nullptr ? pkRecord->GetStride(0) : 0;
+        const std::vector<std::uint8_t> kBytes = PackedVertexBytes(pkRecord, uiStride * 4);
+        std::vector<std::uint32_t> kColours;
+        for (std::uint32_t i = 0; i < 4 && !kBytes.empty(); ++i)
         {
             std::uint32_t uiColour = 0;
             // Position (three floats), then the colour.
-            std::memcpy(&uiColour, static_cast<const std::uint8_t*>(pv) + i * uiStride + 12, 4);
+            std::memcpy(&uiColour, kBytes.data() + i * uiStride + 12, 4);
             kColours.push_back(uiColour);
         }
-        kRange.m_pkVB->Unlock();
         return kColours;
     }
-
-    NiDX9RendererPtr m_spRenderer;
 };
 } // namespace
 
 TEST_F(COrvaneImageTextureDeviceTest, ATintAfterTheFirstDrawReachesTheDevice)
 {
+    StartDeviceRenderer();
     WriteImage("t.tga", 4, 4, 32, Pattern(4, 4));
     COrvaneImageTexture kTexture;
     COrvaneWidgetRect kRect;

@@ -7,9 +7,13 @@
 #include "framework/COrvaneWindow.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
+#include "engine/render/NiDX9GeometryBufferGroup.h"
+#include "engine/render/NiDX9RendererLibrary.h"
+#include "engine/render/NiDX9VertexBufferPool.h"
 #include "engine/render/NiRenderLibrary.h"
 #include "engine/render/image/NiImageFileConverter.h"
 #include "engine/render/image/NiRenderImageLibrary.h"
+#include "engine/scene/NiCamera.h"
 #include "engine/scene/NiSceneLibrary.h"
 #include "tools/COrvaneTgaWriter.h"
 
@@ -85,7 +89,17 @@ void UiTest::WriteFilled(const std::filesystem::path& kPath, std::uint16_t usWid
 
 void UiTest::TearDown()
 {
+    const bool bDevice = m_spDevice != nullptr;
+    m_spDevice = nullptr;
+    // The cameras hold the device renderer: it goes with them, before the
+    // shader pools it drew with.
     COrvaneApplication::DestroyInstance();
+    if (bDevice)
+    {
+        NiDX9Renderer::ResetStatics();
+        NiRenderer::ClearRenderer();
+        NiDX9RendererLibraryReset();
+    }
     NiMainLibrary::Shutdown();
     NiMainLibrary::Reset();
     NiObjectStream::StaticShutdown();
@@ -119,6 +133,42 @@ void UiTest::StartRenderer()
     ASSERT_TRUE(Camera().LoadSettings(1024.0f, 768.0f, 1.0f));
     ASSERT_TRUE(AttachRendererToCamera(Camera(), *pkWindow->GetRenderer()));
     ASSERT_TRUE(Camera().CreateScreenRoot());
+}
+
+namespace
+{
+gfx::IDirect3D9* CreateNullDevice(std::uint32_t uiVersion)
+{
+    return gfx::Direct3DCreate9(uiVersion, gfx::BackendKind::Null);
+}
+} // namespace
+
+void UiTest::StartDeviceRenderer()
+{
+    // The shader framework's pools, as the game's start-up makes them.
+    NiDX9RendererLibraryReset();
+    NiDX9RendererLibraryStartup();
+    NiDX9Renderer::ResetStatics();
+    NiDX9Renderer::SetDirect3DCreateFunction(&CreateNullDevice);
+    m_spDevice = NiDX9Renderer::Create(1024, 768, 0, nullptr, nullptr);
+    ASSERT_NE(m_spDevice, nullptr) << NiDX9Renderer::GetLastErrorString();
+    ASSERT_TRUE(Camera().LoadSettings(1024.0f, 768.0f, 1.0f));
+    Camera().GetEngineCamera()->SetRenderer(m_spDevice);
+    // The screen camera, which the fonts draw through.
+    ASSERT_TRUE(Camera().CreateScreenRoot());
+}
+
+std::vector<std::uint8_t> UiTest::PackedVertexBytes(const NiDX9GeometryBufferData* pkRecord, std::uint32_t uiBytes)
+{
+    if (pkRecord == nullptr || pkRecord->GetStream(0) == nullptr)
+        return {};
+    const NiDX9VertexBufferRange& kRange = *pkRecord->GetStream(0);
+    void* pv = nullptr;
+    if (kRange.m_pkVB->Lock(kRange.m_uiOffset, uiBytes, &pv, gfx::D3DLOCK_READONLY) != gfx::D3D_OK)
+        return {};
+    std::vector<std::uint8_t> kBytes(static_cast<const std::uint8_t*>(pv), static_cast<const std::uint8_t*>(pv) + uiBytes);
+    kRange.m_pkVB->Unlock();
+    return kBytes;
 }
 
 void UiTest::WriteFont(const std::filesystem::path& kDescription, const std::string& kChars,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/render/NiDX9Renderer.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneGame.h"
 #include "framework/COrvaneKeyboard.h"
@@ -16,6 +17,7 @@
 #include <vector>
 
 class COrvaneLevelManager;
+class NiDX9GeometryBufferData;
 class CZelmarCamera;
 class CZelmarMouse;
 
@@ -76,6 +78,13 @@ protected:
     // bound to it and the screen camera made, as the start-up does.
     void StartRenderer();
     [[nodiscard]] TestRenderer& Renderer() const { return *m_kRenderers.m_pkLast; }
+    // Instead: the device renderer on the null back end behind the camera,
+    // for what a draw leaves in the device's buffers; let go at tear-down.
+    void StartDeviceRenderer();
+    [[nodiscard]] NiDX9Renderer& DeviceRenderer() const { return *m_spDevice; }
+    // The first bytes of a packed record's first vertex stream, read back
+    // from the device; empty when nothing is packed.
+    static std::vector<std::uint8_t> PackedVertexBytes(const NiDX9GeometryBufferData* pkRecord, std::uint32_t uiBytes);
     [[nodiscard]] UiTestLocale& Locale() const;
 
 public:
@@ -95,4 +104,5 @@ protected:
 
     UiTestGameFactory m_kFactory;
     TestRendererFactory m_kRenderers;
+    NiDX9RendererPtr m_spDevice;
 };
