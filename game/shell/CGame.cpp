@@ -250,8 +250,10 @@ bool CGame::Start()
     g_fScreenScaleX = static_cast<float>(GetScreenWidth()) * 0.0009765625f;
     g_fScreenScaleY = static_cast<float>(GetScreenHeight()) * 0.0013020834f;
     // Layouts flagged to fill the screen (front end, full-screen pictures,
-    // the cursor) are authored for 1024 x 768.
-    COrvaneWidget::SetScreenScale(g_fScreenScaleX, g_fScreenScaleY);
+    // the cursor) are authored for 1024 x 768. A screen of unknown size
+    // keeps them as authored rather than collapsing them to nothing.
+    if (GetScreenWidth() > 0 && GetScreenHeight() > 0)
+        COrvaneWidget::SetScreenScale(g_fScreenScaleX, g_fScreenScaleY);
 
     ShowTimedScreen(STUDIO_SCREEN, 2.0f);
     ShowTimedScreen(RATING_SCREEN, 4.1f);

@@ -187,5 +187,13 @@ TEST_F(CGameTest, OnALargerScreenTheScreenFillingLayoutsScaleInPlaceAndSize)
     COrvaneApplication::DestroyInstance();
     CGame::ResetStatics();
     EXPECT_EQ(COrvaneWidget::GetScreenScaleX(), 1.0f);
+
+    // A game that knows no screen keeps the layouts as authored.
+    CGame kBare;
+    ASSERT_TRUE(kBare.Init("Orvane Game"));
+    ASSERT_EQ(kBare.GetScreenWidth(), 0);
+    EXPECT_TRUE(kBare.Start());
+    EXPECT_EQ(COrvaneWidget::GetScreenScaleX(), 1.0f);
+    EXPECT_EQ(COrvaneWidget::GetScreenScaleY(), 1.0f);
 }
 } // namespace
