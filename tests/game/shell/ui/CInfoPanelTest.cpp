@@ -306,7 +306,7 @@ TEST_F(CInfoPanelTest, AStaffPostOfARoomShowsItsPersonUntilThePostIsGone)
 {
     CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
     COrvaneObjectDesc kDesc;
-    kDesc.m_pkTemplate = pkManager->FindTemplate("admin_block");
+    kDesc.m_pkTemplate = pkManager->FindTemplate("admin_staff_security");
     ASSERT_NE(kDesc.m_pkTemplate, nullptr);
     kDesc.m_ucMode = 1;
     auto* pkOffice = dynamic_cast<CBaseObject*>(
