@@ -17,9 +17,13 @@
 #include "tools/COrvaneDemoShader.h"
 #include "tools/COrvaneDemoSign.h"
 #include "tools/COrvaneDemoSound.h"
+#include "tools/COrvaneDemoSync.h"
 #include "tools/COrvaneDemoText.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -47,7 +51,8 @@ const std::vector<Section> SETUP = {
       {"FogClipPlane", "900"},
       {"Game_type", "Normal"}}},
     {"Debug_Data", {{"DebugFile", "debug.txt"}}},
-    {"Level_Data", {{"0", "levels/demo01.nif"}, {"1", "levels/demo01.nif"}}},
+    // The three prisons of the location screen share the one level.
+    {"Level_Data", {{"0", "levels/demo01.nif"}, {"1", "levels/demo01.nif"}, {"2", "levels/demo01.nif"}, {"total", "3"}}},
 };
 
 // The game types "Game_type" chooses from, each with its level number.
@@ -105,13 +110,12 @@ bool WriteDocument(const std::string& kPath, const std::vector<Section>& kSectio
     }
     return true;
 }
-} // namespace
 
-bool BuildDemoData(const std::string& kFolder)
+bool WriteAll(const std::string& kFolder)
 {
-    if (!os::CreateFolderTree(kFolder) || !os::CreateFolderTree(kFolder + "/models"))
+    if (!os::CreateFolderTree(kFolder + "/models"))
     {
-        std::fprintf(stderr, "demo data: cannot make the folder %s\n", kFolder.c_str());
+        std::fprintf(stderr, "demo data: cannot make the folder %s/models\n", kFolder.c_str());
         return false;
     }
     return WriteDocument(kFolder + "/setup.xml", SETUP) && WriteDocument(kFolder + "/data.xml", DATA) &&
@@ -123,4 +127,27 @@ bool BuildDemoData(const std::string& kFolder)
            WriteDemoTexts(kFolder) && WriteDemoFrontEnd(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder) &&
            WriteDemoShader(kFolder + "/models") && WriteDemoShaderDescription(kFolder + "/models") &&
            WriteDemoEffect(kFolder + "/models");
+}
+} // namespace
+
+bool BuildDemoData(const std::string& kFolder)
+{
+    if (!os::CreateFolderTree(kFolder))
+    {
+        std::fprintf(stderr, "demo data: cannot make the folder %s\n", kFolder.c_str());
+        return false;
+    }
+    // The whole set is written afresh in a folder of its own and then
+    // brought over: files whose bytes are the same keep their times, and
+    // the player's settings, scenario states and saves stay as they are.
+    std::error_code kError;
+    std::string kStaging = (std::filesystem::temp_directory_path(kError) / "orvane-demo-data-XXXXXX").string();
+    if (kError || mkdtemp(kStaging.data()) == nullptr)
+    {
+        std::fprintf(stderr, "demo data: cannot make a folder to write the data in\n");
+        return false;
+    }
+    const bool bOk = WriteAll(kStaging) && SyncDemoFolder(kStaging, kFolder);
+    std::filesystem::remove_all(kStaging, kError);
+    return bOk;
 }

@@ -79,12 +79,12 @@ bool WriteBytes(const std::string& kPath, const std::string& kBytes)
     return std::fclose(pkFile) == 0 && bWritten;
 }
 
-// A saved game on level 0 with nothing built yet: scenario 0, won with
-// more than five prisoners held (kind 4 above 5), lost when the balance
-// falls below -50000 (kind 0 below).
+// A saved game on level 0 with nothing built yet: scenario 0, won once the
+// first game year is over (the year offset, kind 1, above 0), lost when the
+// balance (kind 0) falls below 0.
 const char* const SCENARIO_FILE = "<VERSION>\r\n1\r\n00:00:00\r\nJan  1 2026\r\n</VERSION>\r\n"
                                   "<WORLD>\r\n0\r\n0\r\n"
-                                  "<CONDITIONS>\r\n0\r\n4,1,5\r\n0,0,-50000\r\n</CONDITIONS>\r\n"
+                                  "<CONDITIONS>\r\n0\r\n1,1,0\r\n0,0,0\r\n</CONDITIONS>\r\n"
                                   "</WORLD>\r\n<OBJECTS>\r\n</OBJECTS>\r\n";
 
 bool AddScenarioList(const std::string& kDataPath)
@@ -132,7 +132,7 @@ bool WriteDemoFrontEnd(const std::string& kFolder)
                              SCREEN);
     bOk = bOk && WritePicture(kFolder + "/images/scenario/approved.tga", 220, 80, {170, 30, 30, 200}, "APPROVED", 30);
     bOk = bOk && WriteBytes(kFolder + "/" + DEMO_SCENARIO + ".fds", SCENARIO_FILE) &&
-          WritePicture(kFolder + "/" + DEMO_SCENARIO + ".tga", 400, 300, {60, 110, 70, 255}, "The first week") &&
+          WritePicture(kFolder + "/" + DEMO_SCENARIO + ".tga", 400, 300, {60, 110, 70, 255}, "First steps") &&
           AddScenarioList(kFolder + "/data.xml");
 
     // Options: title, close, load, save, detail, effects, music, quit; the

@@ -15,4 +15,4 @@
 
 // The demo scenario's name as "SCENARIOS" lists it (the save file is this
 // + ".fds", the preview this + ".tga").
-inline constexpr const char* DEMO_SCENARIO = "scenarios/firstweek";
+inline constexpr const char* DEMO_SCENARIO = "scenarios/first_steps";

@@ -216,7 +216,7 @@ bool AddSettings(const std::string& kSetup)
         return false;
     bool bOk = kTree.SelectSection("", true) && AddNode(kTree, "Application_Data", {});
     for (const auto& [pcKey, pcValue] : std::vector<std::pair<const char*, const char*>>{
-             {"Windowed", "0"}, {"VideoModeWidth", "1024"}, {"VideoModeHeight", "768"}, {"VideoModeBits", "32"},
+             {"Windowed", "1"}, {"VideoModeWidth", "1024"}, {"VideoModeHeight", "768"}, {"VideoModeBits", "32"},
              {"ModeIndex", "0"}})
     {
         bOk = bOk && AddNode(kTree, pcKey, {pcValue});

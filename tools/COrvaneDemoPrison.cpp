@@ -351,17 +351,35 @@ template <typename F> bool ForEachPlan(F&& fnVisit)
                 return false;
     return true;
 }
-} // namespace
 
-bool AddDemoPrison(const std::string& kDataPath)
+// The background colour a prison's level clears to, channel by channel
+// under "FOG" / "plans".
+bool AddFog(COrvaneTagTree& kTree, int iPrison)
 {
-    COrvaneTagTree kTree;
-    if (!kTree.Load(kDataPath.c_str()))
+    if (!kTree.AddChild("FOG") || !kTree.FindChild("<FOG>") || !kTree.AddChild("plans") || !kTree.FindChild("<plans>"))
         return false;
+    const int aiChannels[] = {40 + 10 * iPrison, 56, 80 - 10 * iPrison, 255};
+    const char* const apcNames[] = {"R", "G", "B", "A"};
+    for (std::size_t i = 0; i < 4; ++i)
+    {
+        const std::string kTag = std::string("<") + apcNames[i] + ">";
+        if (!kTree.AddChild(apcNames[i]) || !kTree.FindChild(kTag.c_str()))
+            return false;
+        kTree.AddValue(std::to_string(aiChannels[i]));
+        kTree.SelectParent();
+    }
+    kTree.SelectParent();
+    kTree.SelectParent();
+    return true;
+}
+
+bool AddPrison(COrvaneTagTree& kTree, int iPrison)
+{
+    const std::string kName = "PRISON" + std::to_string(iPrison);
     bool bOk = kTree.SelectSection("<TEMPLATES>", true) || (kTree.SelectSection("root", true) &&
                                                             kTree.AddChild("TEMPLATES") &&
                                                             kTree.SelectSection("<TEMPLATES>", true));
-    bOk = bOk && kTree.AddChild("PRISON1") && kTree.FindChild("<PRISON1>");
+    bOk = bOk && kTree.AddChild(kName.c_str()) && kTree.FindChild(("<" + kName + ">").c_str()) && AddFog(kTree, iPrison);
     bOk = bOk && kTree.AddChild("BUILD_OBJECTS") && kTree.FindChild("<BUILD_OBJECTS>") &&
           AddContainer(kTree, "BUILDINGS", "images/panels/build/icons_ext.tga", BUILDINGS) &&
           AddContainer(kTree, "CONTENTS", "images/panels/build/icons_int.tga", CONTENTS) &&
@@ -369,7 +387,18 @@ bool AddDemoPrison(const std::string& kDataPath)
     bOk = bOk && kTree.AddChild("STAFF") && kTree.FindChild("<STAFF>");
     for (const Group& kGroup : STAFF)
         bOk = bOk && AddGroup(kTree, kGroup);
-    bOk = bOk && kTree.SelectParent() && AddGroup(kTree, CRIMINALS) && AddGroup(kTree, ARRIVALS);
+    return bOk && kTree.SelectParent() && AddGroup(kTree, CRIMINALS) && AddGroup(kTree, ARRIVALS);
+}
+} // namespace
+
+bool AddDemoPrison(const std::string& kDataPath)
+{
+    COrvaneTagTree kTree;
+    if (!kTree.Load(kDataPath.c_str()))
+        return false;
+    bool bOk = true;
+    for (int iPrison = 1; iPrison <= DEMO_PRISON_COUNT; ++iPrison)
+        bOk = bOk && AddPrison(kTree, iPrison);
     bOk = bOk && AddNames(kTree, "MALE_NAMES", MALE_NAMES) && AddNames(kTree, "FEMALE_NAMES", FEMALE_NAMES) &&
           AddNames(kTree, "SURNAMES", SURNAMES);
     if (!bOk || !kTree.Save(kDataPath.c_str()))

@@ -3,8 +3,11 @@
 #include <string>
 #include <vector>
 
-// The demo prison: the "PRISON1" node under "TEMPLATES" of the document at
-// the path, holding the build menu's building and contents categories, the
+// The prisons of the location screen's three levels.
+inline constexpr int DEMO_PRISON_COUNT = 3;
+
+// The demo prisons: the "PRISON1".."PRISON3" nodes under "TEMPLATES" of the
+// document at the path (alike but for the background colour under "FOG"), holding the build menu's building and contents categories, the
 // four staff groups, the criminals and the arrivals group, each a template
 // group with its "plans"; and the first-name and surname lists
 // ("MALE_NAMES", "FEMALE_NAMES", "SURNAMES").

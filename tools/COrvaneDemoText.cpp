@@ -209,12 +209,12 @@ std::string LanguageFile()
     // The scenarios' texts by scenario number: first the screen's
     // description, then the brief the desk shows in play. A list is found
     // by a part of its name, so "SCENARIOS" must come first.
-    List("SCENARIOS", {{"The first week: hold more than five prisoners before the money runs out.",
-                        "Die erste Woche: mehr als f\xfcnf H\xe4""ftlinge halten, bevor das Geld ausgeht.",
-                        "La premi\xe8re semaine : plus de cinq d\xe9tenus avant la fin de l'argent."}});
-    List("BRIEF_SCENARIOS", {{"Hold more than five prisoners. Keep the balance above -50000.",
-                              "Mehr als f\xfcnf H\xe4""ftlinge halten. Kontostand \xfc""ber -50000.",
-                              "Plus de cinq d\xe9tenus. Solde au-dessus de -50000."}});
+    List("SCENARIOS", {{"First steps: run the prison through its first year without going into debt.",
+                        "Erste Schritte: das Gef\xe4ngnis ein Jahr lang ohne Schulden f\xfchren.",
+                        "Premiers pas : g\xe9rer la prison une ann\xe9""e sans s'endetter."}});
+    List("BRIEF_SCENARIOS", {{"Get through the first year. Keep the balance at 0 or above.",
+                              "\xdc""bersteh das erste Jahr. Kontostand nicht unter 0.",
+                              "Tenez la premi\xe8re ann\xe9""e. Solde jamais sous 0."}});
     // The build menu's descriptions: one list per category, one entry per
     // plan (its name in words, alike in every language), in menu order. The
     // inside menu's first list carries the name its page looks the lists up
@@ -231,12 +231,16 @@ std::string LanguageFile()
             kLists.push_back({kCategory, {}});
         kLists.back().second.push_back(kWords);
     }
-    for (const auto& [kCategory, kWords] : kLists)
+    // Each prison's lists, one after the other.
+    for (int iPrison = 1; iPrison <= DEMO_PRISON_COUNT; ++iPrison)
     {
-        std::vector<Message> kEntries;
-        for (const std::string& kWord : kWords)
-            kEntries.push_back({kWord.c_str(), kWord.c_str(), kWord.c_str()});
-        List("PRISON1TEMPLATESBUILD_OBJECTS" + kCategory, kEntries);
+        for (const auto& [kCategory, kWords] : kLists)
+        {
+            std::vector<Message> kEntries;
+            for (const std::string& kWord : kWords)
+                kEntries.push_back({kWord.c_str(), kWord.c_str(), kWord.c_str()});
+            List("PRISON" + std::to_string(iPrison) + "TEMPLATESBUILD_OBJECTS" + kCategory, kEntries);
+        }
     }
     return kText + "</LANGUAGE>\r\n";
 }

@@ -9,8 +9,12 @@
 #include "game/shell/CGame.h"
 #include "platform/os/OsFiles.h"
 
+#include <utility>
+
 namespace
 {
+CLocale::DrawnTextRecorder g_fnDrawnText;
+
 // The folder the data document's file names are relative to, with its "/".
 std::string WorkingDirectory()
 {
@@ -204,9 +208,16 @@ std::string CLocale::GetEntryText(std::int32_t iList, std::int32_t iEntry) const
     return pkList->m_kEntries[static_cast<std::size_t>(iEntry)];
 }
 
+void CLocale::SetDrawnTextRecorder(DrawnTextRecorder fnRecorder)
+{
+    g_fnDrawnText = std::move(fnRecorder);
+}
+
 std::int32_t CLocale::DrawString(std::int32_t iFont, std::string kText, bool bCentre, float fX, float fY,
                                  std::int32_t iAlignment, const COrvaneWidgetRect* pkBox)
 {
+    if (g_fnDrawnText)
+        g_fnDrawnText(kText);
     if (pkBox != nullptr)
         return DrawInBox(iFont, *pkBox, kText);
     if (bCentre && iAlignment == ALIGN_CENTRE)

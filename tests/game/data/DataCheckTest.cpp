@@ -1,0 +1,329 @@
+// The demo data checked by the game that reads it: started through the
+// launcher on a fresh set of the data, the front end shown, each level (in each
+// language) and the scenario entered, the build menus walked. Fails on a
+// locale error text that reaches the screen or stands in a list, on any
+// message box, on a line about a missing or unreadable file on standard
+// error, on a layout with fewer widgets than its panel uses, on a menu item
+// without a template, and on a byte of "./language.xml" that fonts 0-4 have
+// no glyph for.
+
+#include "tests/game/support/CPlayScript.h"
+
+#include "framework/COrvaneCanvas.h"
+#include "framework/COrvaneFont.h"
+#include "game/shell/CFrontEndScreens.h"
+#include "game/shell/CGame.h"
+#include "game/shell/CLocale.h"
+#include "game/shell/ui/CBuildPanel.h"
+#include "game/shell/ui/CBuildSubPanel.h"
+#include "game/shell/ui/CConfirmPanel.h"
+#include "game/shell/ui/CDeskTopPanel.h"
+#include "game/shell/ui/CFilePanel.h"
+#include "game/shell/ui/CFinanceSubPanel.h"
+#include "game/shell/ui/CFloorChangePanel.h"
+#include "game/shell/ui/CInterface.h"
+#include "game/shell/ui/CMainPanel.h"
+#include "game/shell/ui/CManagementPanel.h"
+#include "game/shell/ui/CMessageHistoryPanel.h"
+#include "game/shell/ui/COptionsPanel.h"
+#include "game/shell/ui/CPopUpPanel.h"
+#include "tests/framework/FrameworkTestSupport.h"
+#include "tools/COrvaneDemoData.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+// The texts the locale puts where a text is missing.
+const char* const LOCALE_ERRORS[] = {"Invalid language vector", "Text out of range", "incorrect tag number",
+                                     "Missing Language Text"};
+
+bool IsLocaleError(const std::string& kText)
+{
+    return std::any_of(std::begin(LOCALE_ERRORS), std::end(LOCALE_ERRORS),
+                       [&kText](const char* pcError) { return kText.find(pcError) != std::string::npos; });
+}
+
+// A line of standard error about a file that is not there or cannot be
+// read.
+bool IsMissingFileLine(std::string kLine)
+{
+    std::transform(kLine.begin(), kLine.end(), kLine.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const char* pcWord : {"cannot", "missing", "not found", "no such file", "error loading", "failed to"})
+        if (kLine.find(pcWord) != std::string::npos)
+            return true;
+    return false;
+}
+
+class DataCheckTest : public FrameworkTest
+{
+protected:
+    void SetUp() override
+    {
+        FrameworkTest::SetUp();
+        setenv("ORVANE_GFX_BACKEND", "null", 0);
+        // The whole set, music and all, written afresh in the test's own
+        // folder: the build's copy keeps the settings a player left there.
+        ASSERT_TRUE(BuildDemoData(Folder().string()));
+        CLocale::SetDrawnTextRecorder([this](const std::string& kText) {
+            ++m_uiDrawn;
+            if (IsLocaleError(kText))
+                m_kErrorTexts.insert(kText);
+        });
+        testing::internal::CaptureStderr();
+        m_bCapturing = true;
+    }
+
+    void TearDown() override
+    {
+        EndCapture();
+        CLocale::SetDrawnTextRecorder({});
+        FrameworkTest::TearDown();
+    }
+
+    void EndCapture()
+    {
+        if (!m_bCapturing)
+            return;
+        m_bCapturing = false;
+        std::istringstream kErr(testing::internal::GetCapturedStderr());
+        for (std::string kLine; std::getline(kErr, kLine);)
+            if (IsMissingFileLine(kLine))
+                m_kMissingLines.push_back(kLine);
+    }
+
+    // The language chosen in the copy's settings before the start.
+    void ChooseLanguage(int iLanguage)
+    {
+        const std::filesystem::path kSetup = Folder() / "setup.xml";
+        std::string kText = ReadFileBytes(kSetup);
+        const std::string kKey = "<Current_Language>\r\n";
+        const std::size_t uiAt = kText.find(kKey);
+        ASSERT_NE(uiAt, std::string::npos);
+        kText[uiAt + kKey.size()] = static_cast<char>('0' + iLanguage);
+        WriteFileBytes(kSetup, kText);
+    }
+
+    // Everything gathered: no box, no error text drawn or in a list, no
+    // missing file.
+    void ExpectClean(const CPlayScript& kScript)
+    {
+        EndCapture();
+        // The recorder saw the texts the screens drew.
+        EXPECT_GT(m_uiDrawn, 0u);
+        for (const CPlayScript::Box& kBox : kScript.Boxes())
+            ADD_FAILURE() << "box: " << kBox.m_kCaption << ": " << kBox.m_kText;
+        for (const std::string& kText : m_kErrorTexts)
+            ADD_FAILURE() << "drawn: " << kText;
+        for (const std::string& kLine : m_kMissingLines)
+            ADD_FAILURE() << "standard error: " << kLine;
+    }
+
+    static void ExpectWidgets(const COrvaneCanvas* pkCanvas, std::int32_t iHighest, const char* pcWhat)
+    {
+        ASSERT_NE(pkCanvas, nullptr) << pcWhat;
+        EXPECT_GT(pkCanvas->GetWidgetCount(), iHighest) << pcWhat << " uses widget " << iHighest;
+    }
+
+    // Every text of every list as the game loaded it.
+    static void ExpectListsWhole(const CGame& kGame)
+    {
+        const auto* pkLocale = dynamic_cast<const CLocale*>(kGame.GetLocale());
+        ASSERT_NE(pkLocale, nullptr);
+        ASSERT_GT(pkLocale->GetListCount(), 0);
+        for (std::uint16_t i = 0; i < pkLocale->GetListCount(); ++i)
+            for (const std::string& kEntry : pkLocale->GetList(i)->m_kEntries)
+                EXPECT_FALSE(IsLocaleError(kEntry)) << kEntry;
+    }
+
+    // Each byte of the language file has a glyph in each of fonts 0-4.
+    void ExpectGlyphs(const CGame& kGame)
+    {
+        const auto* pkLocale = dynamic_cast<const CLocale*>(kGame.GetLocale());
+        ASSERT_NE(pkLocale, nullptr);
+        std::set<unsigned char> kBytes;
+        for (const char c : ReadFileBytes(Folder() / "language.xml"))
+            if (c != '\r' && c != '\n')
+                kBytes.insert(static_cast<unsigned char>(c));
+        // Latin-1 letters of the German and French texts among them.
+        ASSERT_GT(kBytes.size(), 60u);
+        ASSERT_GT(*kBytes.rbegin(), 0x7F);
+        for (std::int32_t iFont = 0; iFont < 5; ++iFont)
+        {
+            const COrvaneFont* pkFont = pkLocale->GetFont(iFont);
+            ASSERT_NE(pkFont, nullptr) << "font " << iFont;
+            for (const unsigned char c : kBytes)
+                EXPECT_NE(pkFont->GetGlyph(c), nullptr) << "font " << iFont << " byte " << static_cast<int>(c);
+        }
+    }
+
+    // The front end's three screens with their four buttons each.
+    static void ExpectFrontEnd(CPlayScript& kScript)
+    {
+        CFrontEndScreens* pkScreens = kScript.Game().GetFrontEndScreens();
+        ASSERT_NE(pkScreens, nullptr);
+        ASSERT_EQ(pkScreens->GetCurrentScreen(), CFrontEndScreens::SCREEN_MAIN);
+        ExpectWidgets(pkScreens->GetCurrentPanel(), 4, "main menu");
+    }
+
+    // The in-game panels against the widgets they use, and the build menus
+    // walked: each item has a template and a description.
+    static void ExpectLevel(CPlayScript& kScript)
+    {
+        CInterface* pkInterface = CInterface::Get();
+        ASSERT_NE(pkInterface, nullptr);
+        ExpectWidgets(pkInterface->GetMainPanel(), CMainPanel::WIDGET_MESSAGES, "main panel");
+        ExpectWidgets(pkInterface->GetMainPanel()->GetFloorPanel(), CFloorChangePanel::WIDGET_NEXT_VIEW, "floors");
+        const std::pair<std::int16_t, std::int32_t> akPanels[] = {
+            {CInterface::PANEL_BUILD_EXTERNAL, CBasePanel::WIDGET_CLOSE},
+            {CInterface::PANEL_BUILD_INTERNAL, CBasePanel::WIDGET_CLOSE},
+            {CInterface::PANEL_MANAGEMENT, CBasePanel::WIDGET_CLOSE},
+            {CInterface::PANEL_OPTIONS, COptionsPanel::WIDGET_QUIT},
+            {CInterface::PANEL_CONFIRM, CConfirmPanel::WIDGET_NO},
+            {CInterface::PANEL_LOAD, CFilePanel::WIDGET_FIRST_ROW},
+            {CInterface::PANEL_SAVE, CFilePanel::WIDGET_FIRST_ROW},
+            {CInterface::PANEL_BUILDING, CPopUpPanelBuilding::WIDGET_INERT},
+            {CInterface::PANEL_PRISONER, CPopUpPanelCharacter::WIDGET_DUTY},
+            {CInterface::PANEL_STAFF, CPopUpPanelCharacter::WIDGET_DUTY},
+            {CInterface::PANEL_MESSAGES, CMessageHistoryPanel::WIDGET_OLDER},
+            {CInterface::PANEL_DESK_TOP, CDeskTopPanel::WIDGET_LEAVE},
+        };
+        for (const auto& [sPanel, iHighest] : akPanels)
+            ExpectWidgets(pkInterface->GetPanel(sPanel), iHighest, ("panel " + std::to_string(sPanel)).c_str());
+        if (const auto* pkManagement = dynamic_cast<const CBasePanel*>(pkInterface->GetPanel(CInterface::PANEL_MANAGEMENT)))
+            for (std::int32_t i = 0; i < pkManagement->GetChildCount(); ++i)
+                if (const auto* pkFinance = dynamic_cast<const CFinanceSubPanel*>(pkManagement->GetChild(i)))
+                    ExpectWidgets(pkFinance, CFinanceSubPanel::WIDGET_YEARLY, "finance");
+
+        const auto* pkLocale = dynamic_cast<const CLocale*>(kScript.Game().GetLocale());
+        ASSERT_NE(pkLocale, nullptr);
+        for (const bool bInside : {false, true})
+        {
+            CBuildPanel* pkPanel = pkInterface->GetBuildPanel(bInside);
+            ASSERT_NE(pkPanel, nullptr);
+            CBuildSubPanel* pkPage = pkPanel->GetPage();
+            ASSERT_NE(pkPage, nullptr) << (bInside ? "inside" : "grounds") << " menu";
+            const auto* pkIcons = pkPanel->GetChild(0);
+            const auto iCategories = static_cast<std::int32_t>(pkPage->GetCategories().size());
+            ASSERT_GT(iCategories, 0);
+            ExpectWidgets(pkIcons, iCategories, bInside ? "inside icons" : "grounds icons");
+            ExpectWidgets(pkPage, CBuildSubPanel::WIDGET_DEMOLISH, "build page");
+            const std::int16_t sBase = pkLocale->FindList(pkPage->DescriptionListName().c_str());
+            ASSERT_GE(sBase, 0) << pkPage->DescriptionListName();
+            for (std::int32_t c = 0; c < iCategories; ++c)
+            {
+                const auto iItems = static_cast<std::int32_t>(pkPage->GetCategories()[static_cast<std::size_t>(c)].m_kItems.size());
+                EXPECT_GT(iItems, 0) << "category " << c;
+                for (std::int32_t i = 0; i < iItems; ++i)
+                {
+                    const COrvaneObjectTemplate* pkTemplate = pkPage->GetTemplate(c, i);
+                    EXPECT_FALSE(CBuildSubPanel::IsEmptyTemplate(pkTemplate))
+                        << (bInside ? "inside" : "grounds") << " category " << c << " item " << i;
+                    EXPECT_FALSE(IsLocaleError(pkLocale->GetEntryText(sBase + c, i)))
+                        << pkLocale->GetEntryText(sBase + c, i);
+                }
+            }
+        }
+        // The grounds menu shown, each category picked and stepped through,
+        // so its texts are drawn.
+        pkInterface->ShowPanel(CInterface::PANEL_BUILD_EXTERNAL, false);
+        CBuildSubPanel* pkPage = pkInterface->GetBuildPanel(false)->GetPage();
+        for (std::int32_t c = 0; c < static_cast<std::int32_t>(pkPage->GetCategories().size()); ++c)
+        {
+            pkPage->SelectCategory(c);
+            for (std::size_t i = 0; i < pkPage->GetCategories()[static_cast<std::size_t>(c)].m_kItems.size(); ++i)
+            {
+                kScript.Frame();
+                pkPage->StepItem(true);
+            }
+        }
+        kScript.LeaveBuilding();
+        kScript.Frame(2);
+    }
+
+    // Main menu 1, then location k + 1: a free game on level k.
+    static void EnterLevel(CPlayScript& kScript, std::uint32_t uiLevel)
+    {
+        CFrontEndScreens* pkScreens = kScript.Game().GetFrontEndScreens();
+        ASSERT_NE(pkScreens, nullptr);
+        ASSERT_TRUE(kScript.ClickWidget(*pkScreens->GetCurrentPanel(), 1));
+        ASSERT_EQ(pkScreens->GetCurrentScreen(), CFrontEndScreens::SCREEN_LOCATION);
+        ExpectWidgets(pkScreens->GetCurrentPanel(), 4, "locations");
+        ASSERT_TRUE(kScript.ClickWidget(*pkScreens->GetCurrentPanel(), static_cast<std::int32_t>(uiLevel) + 1));
+        for (int i = 0; i < 10 && kScript.Game().GetState() != CGame::STATE_IN_GAME; ++i)
+            kScript.Frame();
+        ASSERT_EQ(kScript.Game().GetState(), CGame::STATE_IN_GAME);
+        EXPECT_EQ(kScript.Game().GetLevelNumber(), uiLevel);
+        kScript.Frame(5);
+    }
+
+    // The game started on the copy in the language, its front end and the
+    // level checked.
+    void CheckLevel(std::uint32_t uiLevel, int iLanguage)
+    {
+        ChooseLanguage(iLanguage);
+        CPlayScript kScript(44);
+        ASSERT_TRUE(kScript.Start()) << kScript.Why();
+        ExpectFrontEnd(kScript);
+        ExpectListsWhole(kScript.Game());
+        ExpectGlyphs(kScript.Game());
+        EnterLevel(kScript, uiLevel);
+        ExpectLevel(kScript);
+        ExpectClean(kScript);
+    }
+
+    std::size_t m_uiDrawn = 0;
+    std::set<std::string> m_kErrorTexts;
+    std::vector<std::string> m_kMissingLines;
+    bool m_bCapturing = false;
+};
+
+} // namespace
+
+TEST_F(DataCheckTest, LevelZeroInEnglish)
+{
+    CheckLevel(0, 0);
+}
+
+TEST_F(DataCheckTest, LevelOneInGerman)
+{
+    CheckLevel(1, 1);
+}
+
+TEST_F(DataCheckTest, LevelTwoInFrench)
+{
+    CheckLevel(2, 2);
+}
+
+// Main menu 2: the scenario screen with its preview and brief; Start
+// (button 4) plays it on level 0 with its conditions.
+TEST_F(DataCheckTest, TheScenario)
+{
+    CPlayScript kScript(44);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why();
+    CFrontEndScreens* pkScreens = kScript.Game().GetFrontEndScreens();
+    ASSERT_NE(pkScreens, nullptr);
+    ASSERT_TRUE(kScript.ClickWidget(*pkScreens->GetCurrentPanel(), 2));
+    ASSERT_EQ(pkScreens->GetCurrentScreen(), CFrontEndScreens::SCREEN_SCENARIO);
+    ExpectWidgets(pkScreens->GetCurrentPanel(), 4, "scenarios");
+    kScript.Frame(3);
+    ASSERT_TRUE(kScript.ClickWidget(*pkScreens->GetCurrentPanel(), 4));
+    for (int i = 0; i < 10 && kScript.Game().GetState() != CGame::STATE_IN_GAME; ++i)
+        kScript.Frame();
+    ASSERT_EQ(kScript.Game().GetState(), CGame::STATE_IN_GAME);
+    EXPECT_EQ(kScript.Game().GetLevelNumber(), 0u);
+    EXPECT_EQ(kScript.Game().GetScenarioNumber(), 0);
+    kScript.Frame(5);
+    ExpectLevel(kScript);
+    ExpectClean(kScript);
+}
