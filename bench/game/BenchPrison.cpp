@@ -75,8 +75,9 @@ CBaseObject* Commit(CGame& kGame, const Placed& kWhat, const CBlockGrid& kFloor,
     return nullptr;
 }
 
-// The play-through's prison: where each building's search for a place
-// starts on the yard, and what goes inside.
+// The play-through's prison (its script's table, kept alike): where each
+// building's search for a place starts on the 40 x 40 yard, and what goes
+// inside.
 struct Building
 {
     const char* m_pcTemplate;
@@ -86,10 +87,10 @@ struct Building
 };
 const Building BUILDINGS[] = {
     {"cellblock_small", 2, 2, {"cell_double", "cell_double", "cell_double", "cell_double"}},
-    {"workshop_hall", 2, 22, {"work_bench"}},
-    {"canteen_hall", 20, 2, {"serving_counter", "dining_table", "bench"}},
-    {"infirmary", 20, 22, {"sick_bed", "medical_room"}},
-    {"admin_block", 30, 10, {"guard_room", "planning1", "clerical1"}},
+    {"workshop_maint", 2, 22, {"work_bench"}},
+    {"canteen_food", 20, 2, {"serving_counter", "dining_table", "bench"}},
+    {"hospital_health_therapy", 20, 22, {"sick_bed", "medical_room"}},
+    {"admin_staff_security", 30, 10, {"guard_room", "planning1", "clerical1"}},
 };
 
 CBlockGrid* Yard()
