@@ -1,15 +1,24 @@
 #include "engine/shaders/effect/NiD3DXEffectShader.h"
 
 #include "engine/render/NiDX9RenderState.h"
+#include "engine/scene/NiBooleanExtraData.h"
+#include "engine/scene/NiColorExtraData.h"
+#include "engine/scene/NiFloatExtraData.h"
+#include "engine/scene/NiFloatsExtraData.h"
+#include "engine/scene/NiIntegerExtraData.h"
 #include "engine/scene/NiPropertySet.h"
+#include "engine/scene/NiUIntExtraData.h"
 #include "engine/scene/NiTriShape.h"
 #include "engine/shaders/effect/NiD3DXEffectFile.h"
 #include "engine/shaders/effect/NiD3DXEffectParameter.h"
 #include "engine/shaders/effect/NiD3DXEffectShaderLib.h"
 #include "engine/shaders/effect/NiD3DXEffectStateManager.h"
 #include "engine/shaders/effect/NiD3DXEffectTechnique.h"
+#include "engine/shaders/framework/NiD3DShaderDeclaration.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "engine/shaders/framework/NiD3DUtility.h"
+#include "engine/shaders/nsb/NSBAttributeDesc.h"
+#include "engine/shaders/nsb/NSBAttributeTable.h"
 #include "tests/engine/render/DrawTestSupport.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
 
@@ -17,6 +26,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -241,4 +251,444 @@ TEST_F(EffectShaderTest, AMissingEffectSkipsTheBatch)
     EXPECT_EQ(DriveBatch(pkShader), "skipped");
     EXPECT_TRUE(Logged("NiD3DXEffectShader::PreProcessPipeline - One - Effect failed to load"));
     EXPECT_EQ(pkShader->FirstPass(), 0u);
+}
+
+namespace
+{
+// The effect's parameters, described and made the way a file makes them,
+// on the renderer's device.
+struct BoundEffect
+{
+    gfx::ID3DXEffect* m_pkEffect = nullptr;
+    NSBAttributeTable m_kTable;
+    std::vector<std::unique_ptr<NiD3DXEffectParameter>> m_kParameters;
+
+    ~BoundEffect()
+    {
+        m_kParameters.clear();
+        if (m_pkEffect != nullptr)
+            m_pkEffect->Release();
+    }
+    NiD3DXEffectParameter* Get(const char* pcName) const
+    {
+        for (const auto& p : m_kParameters)
+            if (std::string(p->GetName()) == pcName)
+                return p.get();
+        return nullptr;
+    }
+    // The parameter's value as a 4 x 4 matrix in the parameter's own order.
+    gfx::D3DXMATRIX Matrix(const char* pcName) const
+    {
+        gfx::D3DXPARAMETER_DESC kDesc;
+        m_pkEffect->GetParameterDesc(pcName, &kDesc);
+        gfx::D3DXMATRIX kMatrix{};
+        if (kDesc.Class == gfx::D3DXPC_MATRIX_COLUMNS)
+            m_pkEffect->GetMatrixTranspose(pcName, &kMatrix);
+        else
+            m_pkEffect->GetMatrix(pcName, &kMatrix);
+        return kMatrix;
+    }
+    gfx::D3DXVECTOR4 Vector(const char* pcName) const
+    {
+        gfx::D3DXVECTOR4 kVector;
+        m_pkEffect->GetVector(pcName, &kVector);
+        return kVector;
+    }
+};
+
+std::vector<float> Rows(const gfx::D3DXMATRIX& kMatrix, std::uint32_t uiRows, std::uint32_t uiColumns)
+{
+    std::vector<float> kOut;
+    for (std::uint32_t r = 0; r < uiRows; ++r)
+        for (std::uint32_t c = 0; c < uiColumns; ++c)
+            kOut.push_back(kMatrix.m[r][c]);
+    return kOut;
+}
+
+std::vector<float> Of(const gfx::D3DXVECTOR4& k)
+{
+    return {k.x, k.y, k.z, k.w};
+}
+
+template <typename T>
+T* Named(T* pkExtra, const char* pcName)
+{
+    pkExtra->SetName(pcName);
+    return pkExtra;
+}
+
+NiFloatsExtraData* Floats(const char* pcName, std::vector<float> kValues)
+{
+    auto* pkExtra = Named(new NiFloatsExtraData(), pcName);
+    pkExtra->SetArray(static_cast<std::uint32_t>(kValues.size()), kValues.data());
+    return pkExtra;
+}
+} // namespace
+
+class EffectBindTest : public EffectShaderTest
+{
+protected:
+    void Make(BoundEffect& kOut, const std::string& kText)
+    {
+        gfx::ID3DXBuffer* pkErrors = nullptr;
+        ASSERT_EQ(gfx::D3DXCreateEffect(m_spRenderer->GetD3DDevice(), kText.data(), std::uint32_t(kText.size()), nullptr,
+                                        nullptr, 0, nullptr, &kOut.m_pkEffect, &pkErrors),
+                  gfx::D3D_OK)
+            << (pkErrors ? static_cast<const char*>(pkErrors->GetBufferPointer()) : "");
+        std::uint32_t uiShaderMap = 0;
+        for (std::uint32_t ui = 0;; ++ui)
+        {
+            gfx::D3DXHANDLE h = kOut.m_pkEffect->GetParameter(nullptr, ui);
+            if (h == nullptr)
+                break;
+            NiD3DXEffectParameterDesc kDesc;
+            if (!NiD3DXEffectParameter::DescribeParameter(kOut.m_pkEffect, h, uiShaderMap, kDesc))
+                continue;
+            auto spParameter = std::make_unique<NiD3DXEffectParameter>();
+            if (!spParameter->Initialize(kDesc, kOut.m_kTable))
+                continue;
+            spParameter->LinkHandle(kOut.m_pkEffect);
+            kOut.m_kParameters.push_back(std::move(spParameter));
+        }
+    }
+    bool Bind(const BoundEffect& kEffect, const char* pcName, NiGeometry* pkGeometry)
+    {
+        NiD3DXEffectParameter* pkParameter = kEffect.Get(pcName);
+        EXPECT_NE(pkParameter, nullptr) << pcName;
+        if (pkParameter == nullptr)
+            return false;
+        return pkParameter->BindValue(kEffect.m_pkEffect, m_spRenderer, pkGeometry, nullptr, nullptr, nullptr, m_spState,
+                                      nullptr, NiXform(), NiBoundSphere(), 0);
+    }
+
+    NiRefPtr<NiPropertySet> m_spState = new NiPropertySet();
+};
+
+// Attributes come from the geometry's extra data of their name, each kind
+// from its own class; any other class sets nothing.
+TEST_F(EffectBindTest, AttributesComeFromExtraDataOfTheirOwnClass)
+{
+    CreateRenderer();
+    BoundEffect kEffect;
+    Make(kEffect, "float Weight = 9;\nint Count = 9;\nbool Flag = false;\nfloat4 Pair = {9, 9, 9, 9};\n"
+                  "float4 Quad = {9, 9, 9, 9};\nfloat3 Colour = {9, 9, 9};\nfloat4 Tint = {9, 9, 9, 9};\n"
+                  "float4 Single = {9, 9, 9, 9};\nfloat4x4 Whole;\n");
+    ASSERT_EQ(kEffect.m_kParameters.size(), 9u);
+    NiRefPtr<NiTriShape> spShape = drawtest::MakeQuad();
+    // Nothing of the name: false.
+    EXPECT_FALSE(Bind(kEffect, "Weight", spShape));
+    EXPECT_FALSE(Bind(kEffect, "Weight", nullptr));
+
+    spShape->AddExtraData(Named(new NiFloatExtraData(0.25f), "Weight"));
+    spShape->AddExtraData(Named(new NiIntegerExtraData(-7), "Count"));
+    spShape->AddExtraData(Named(new NiBooleanExtraData(true), "Flag"));
+    spShape->AddExtraData(Floats("Pair", {1, 2}));
+    spShape->AddExtraData(Floats("Quad", {1, 2, 3, 4, 5}));
+    spShape->AddExtraData(Floats("Single", {6}));
+    auto* pkColour = Named(new NiColorExtraData(), "Colour");
+    pkColour->SetValue(0.1f, 0.2f, 0.3f, 0.4f);
+    spShape->AddExtraData(pkColour);
+    auto* pkTint = Named(new NiColorExtraData(), "Tint");
+    pkTint->SetValue(0.1f, 0.2f, 0.3f, 0.4f);
+    spShape->AddExtraData(pkTint);
+    for (const char* pcName : {"Weight", "Count", "Flag", "Pair", "Quad", "Single", "Colour", "Tint"})
+        EXPECT_TRUE(Bind(kEffect, pcName, spShape)) << pcName;
+    float f = 0;
+    std::int32_t i = 0;
+    kEffect.m_pkEffect->GetFloat("Weight", &f);
+    EXPECT_EQ(f, 0.25f);
+    kEffect.m_pkEffect->GetInt("Count", &i);
+    EXPECT_EQ(i, -7);
+    kEffect.m_pkEffect->GetBool("Flag", &i);
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(Of(kEffect.Vector("Pair")), (std::vector<float>{1, 2, 0, 1}));
+    EXPECT_EQ(Of(kEffect.Vector("Quad")), (std::vector<float>{1, 2, 3, 4}));
+    EXPECT_EQ(Of(kEffect.Vector("Single")), (std::vector<float>{6, 0, 0, 1}));
+    EXPECT_EQ(Of(kEffect.Vector("Tint")), (std::vector<float>{0.1f, 0.2f, 0.3f, 0.4f}));
+    // Three components: the colour's alpha stands in as 1.
+    const gfx::D3DXVECTOR4 kColour = kEffect.Vector("Colour");
+    EXPECT_EQ(kColour.x, 0.1f);
+    EXPECT_EQ(kColour.z, 0.3f);
+
+    // A value of another class sets nothing and the old value stays.
+    NiRefPtr<NiTriShape> spWrong = drawtest::MakeQuad();
+    spWrong->AddExtraData(Named(new NiIntegerExtraData(3), "Weight"));
+    spWrong->AddExtraData(Named(new NiFloatExtraData(3.0f), "Count"));
+    spWrong->AddExtraData(Named(new NiIntegerExtraData(0), "Flag"));
+    spWrong->AddExtraData(Named(new NiFloatExtraData(3.0f), "Pair"));
+    spWrong->AddExtraData(Named(new NiIntegerExtraData(3), "Whole"));
+    spWrong->AddExtraData(Floats("Quad", {}));
+    for (const char* pcName : {"Weight", "Count", "Flag", "Pair", "Whole", "Quad"})
+        EXPECT_FALSE(Bind(kEffect, pcName, spWrong)) << pcName;
+    kEffect.m_pkEffect->GetFloat("Weight", &f);
+    EXPECT_EQ(f, 0.25f);
+    kEffect.m_pkEffect->GetInt("Count", &i);
+    EXPECT_EQ(i, -7);
+    kEffect.m_pkEffect->GetBool("Flag", &i);
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(Of(kEffect.Vector("Pair")), (std::vector<float>{1, 2, 0, 1}));
+    EXPECT_EQ(Of(kEffect.Vector("Quad")), (std::vector<float>{1, 2, 3, 4}));
+
+    // Run-time unsigned values count as integers.
+    NiRefPtr<NiTriShape> spRunTime = drawtest::MakeQuad();
+    spRunTime->AddExtraData(new NiUIntExtraData("Count", 12));
+    EXPECT_TRUE(Bind(kEffect, "Count", spRunTime));
+    kEffect.m_pkEffect->GetInt("Count", &i);
+    EXPECT_EQ(i, 12);
+}
+
+// Matrices: 16 floats as they are, 12 filled out to four rows, 9 only for a
+// 3 x 3 parameter; column-major parameters get the same matrix.
+TEST_F(EffectBindTest, MatricesAreFilledOutFromTheirSourceFloats)
+{
+    CreateRenderer();
+    BoundEffect kEffect;
+    Make(kEffect, "row_major float4x4 Whole;\nfloat4x4 Columns;\nrow_major float3x4 ThreeRows;\n"
+                  "row_major float3x3 Basis;\n");
+    ASSERT_EQ(kEffect.m_kParameters.size(), 4u);
+    std::vector<float> k16(16), k12(12), k9(9);
+    for (int n = 0; n < 16; ++n)
+        k16[n] = float(n + 1);
+    for (int n = 0; n < 12; ++n)
+        k12[n] = float(n + 1);
+    for (int n = 0; n < 9; ++n)
+        k9[n] = float(n + 1);
+
+    NiRefPtr<NiTriShape> spShape = drawtest::MakeQuad();
+    spShape->AddExtraData(Floats("Whole", k16));
+    spShape->AddExtraData(Floats("Columns", k12));
+    spShape->AddExtraData(Floats("ThreeRows", k12));
+    spShape->AddExtraData(Floats("Basis", k9));
+    for (const char* pcName : {"Whole", "Columns", "ThreeRows", "Basis"})
+        EXPECT_TRUE(Bind(kEffect, pcName, spShape)) << pcName;
+    EXPECT_EQ(Rows(kEffect.Matrix("Whole"), 4, 4), k16);
+    EXPECT_EQ(Rows(kEffect.Matrix("Columns"), 4, 4),
+              (std::vector<float>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0, 0, 0, 1}));
+    EXPECT_EQ(Rows(kEffect.Matrix("ThreeRows"), 3, 4), (std::vector<float>{1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0}));
+    EXPECT_EQ(Rows(kEffect.Matrix("Basis"), 3, 3), k9);
+
+    // Nine for a 4 x 4, or a count no matrix has: nothing set.
+    NiRefPtr<NiTriShape> spOdd = drawtest::MakeQuad();
+    spOdd->AddExtraData(Floats("Whole", k9));
+    spOdd->AddExtraData(Floats("Basis", {1, 2, 3, 4, 5}));
+    EXPECT_FALSE(Bind(kEffect, "Whole", spOdd));
+    EXPECT_FALSE(Bind(kEffect, "Basis", spOdd));
+    EXPECT_EQ(Rows(kEffect.Matrix("Whole"), 4, 4), k16);
+    EXPECT_EQ(Rows(kEffect.Matrix("Basis"), 3, 3), k9);
+}
+
+// Globals come from the factory's global data, padded to four components;
+// a size the kind cannot hold sets nothing.
+TEST_F(EffectBindTest, GlobalsComeFromTheFactorysData)
+{
+    CreateRenderer();
+    using A = NSBAttributeDesc;
+    // Registered first with shorter sizes: the parameters share them.
+    const float afPair[2] = {1, 2}, afTriple[3] = {1, 2, 3}, afOne[1] = {5};
+    ASSERT_TRUE(NiD3DShaderFactory::AddGlobalData("GPair", A::ATTRIB_TYPE_POINT4, 8, afPair));
+    ASSERT_TRUE(NiD3DShaderFactory::AddGlobalData("GTriple", A::ATTRIB_TYPE_POINT4, 12, afTriple));
+    ASSERT_TRUE(NiD3DShaderFactory::AddGlobalData("GOne", A::ATTRIB_TYPE_POINT4, 4, afOne));
+    ASSERT_TRUE(NiD3DShaderFactory::AddGlobalData("GShortFloat", A::ATTRIB_TYPE_FLOAT, 2, afOne));
+    BoundEffect kEffect;
+    Make(kEffect, "float GFloat : GLOBAL = 0.5;\nint GInt : GLOBAL = 4;\nbool GBool : GLOBAL = true;\n"
+                  "float4 GPair : GLOBAL;\nfloat4 GTriple : GLOBAL;\nfloat4 GOne : GLOBAL;\n"
+                  "float4 GQuad : GLOBAL = {1, 2, 3, 4};\nfloat GShortFloat : GLOBAL;\n"
+                  "row_major float4x4 GWhole : GLOBAL = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};\n"
+                  "float3x3 GBasis : GLOBAL = {1, 2, 3, 4, 5, 6, 7, 8, 9};\nfloat GMissing : GLOBAL;\n");
+    ASSERT_EQ(kEffect.m_kParameters.size(), 11u);
+    ASSERT_TRUE(NiD3DShaderFactory::ReleaseGlobalData("GMissing"));
+    // The effect starts from other values, so what is read back was bound.
+    kEffect.m_pkEffect->SetFloat("GFloat", 0);
+    kEffect.m_pkEffect->SetInt("GInt", 0);
+    kEffect.m_pkEffect->SetBool("GBool", 0);
+    const gfx::D3DXVECTOR4 kZero{};
+    for (const char* pcName : {"GPair", "GTriple", "GOne", "GQuad"})
+        kEffect.m_pkEffect->SetVector(pcName, &kZero);
+    gfx::D3DXMATRIX kIdentity;
+    gfx::D3DXMatrixIdentity(&kIdentity);
+    kEffect.m_pkEffect->SetMatrix("GWhole", &kIdentity);
+    kEffect.m_pkEffect->SetMatrix("GBasis", &kIdentity);
+
+    NiRefPtr<NiTriShape> spShape = drawtest::MakeQuad();
+    for (const char* pcName : {"GFloat", "GInt", "GBool", "GPair", "GTriple", "GOne", "GQuad", "GWhole", "GBasis"})
+        EXPECT_TRUE(Bind(kEffect, pcName, spShape)) << pcName;
+    float f = 0;
+    std::int32_t i = 0;
+    kEffect.m_pkEffect->GetFloat("GFloat", &f);
+    EXPECT_EQ(f, 0.5f);
+    kEffect.m_pkEffect->GetInt("GInt", &i);
+    EXPECT_EQ(i, 4);
+    kEffect.m_pkEffect->GetBool("GBool", &i);
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(Of(kEffect.Vector("GPair")), (std::vector<float>{1, 2, 0, 1}));
+    EXPECT_EQ(Of(kEffect.Vector("GTriple")), (std::vector<float>{1, 2, 3, 1}));
+    EXPECT_EQ(Of(kEffect.Vector("GOne")), (std::vector<float>{5, 0, 0, 1}));
+    EXPECT_EQ(Of(kEffect.Vector("GQuad")), (std::vector<float>{1, 2, 3, 4}));
+    // The global holds the row-major matrix as its description read it, transposed.
+    EXPECT_EQ(Rows(kEffect.Matrix("GWhole"), 4, 4),
+              (std::vector<float>{1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 4, 8, 12, 16}));
+    // A 3 x 3 global is kept as three rows of four and read back as it was.
+    EXPECT_EQ(Rows(kEffect.Matrix("GBasis"), 3, 3), (std::vector<float>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+
+    // Unregistered, or too short for its kind: nothing.
+    EXPECT_FALSE(Bind(kEffect, "GMissing", spShape));
+    EXPECT_FALSE(Bind(kEffect, "GShortFloat", spShape));
+    // Without a geometry nothing but engine values and textures is bound.
+    EXPECT_FALSE(Bind(kEffect, "GFloat", nullptr));
+}
+
+// The shader binds every parameter of its technique before each draw and
+// reports the ones it could not set.
+TEST_F(EffectShaderTest, EveryParameterIsBoundBeforeTheDraw)
+{
+    CreateRenderer();
+    NiD3DXEffectShaderLib* pkLibrary =
+        Library("float Weight = 3;\nfloat4x4 WVP : WorldViewProjection;\n"
+                "technique T { pass { VertexShaderConstantF[0] = <Weight>; VertexShaderConstantF[4] = <WVP>; } }\n");
+    ASSERT_NE(pkLibrary, nullptr);
+    auto* pkShader = NiDynamicCast<NiD3DXEffectShader>(pkLibrary->GetShader(m_spRenderer, "T", 0));
+    ASSERT_NE(pkShader, nullptr);
+    ASSERT_TRUE(pkShader->Initialize(m_spRenderer));
+    ASSERT_EQ(pkShader->GetTechnique()->GetParameters().size(), 2u);
+    NiRefPtr<NiTriShape> spShape = drawtest::MakeQuad();
+    NiRefPtr<NiPropertySet> spState = new NiPropertySet();
+    pkShader->SetupTransformations(spShape, nullptr, nullptr, nullptr, spState, nullptr, NiXform(), NiBoundSphere());
+    EXPECT_TRUE(Logged("NiD3DXEffectShader::SetupTransformations - T - Parameter Weight failed to be set"));
+    EXPECT_FALSE(Logged("Parameter WVP"));
+    m_kLog.clear();
+    spShape->AddExtraData(Named(new NiFloatExtraData(0.75f), "Weight"));
+    pkShader->SetupTransformations(spShape, nullptr, nullptr, nullptr, spState, nullptr, NiXform(), NiBoundSphere());
+    EXPECT_FALSE(Logged("failed to be set"));
+    float f = 0;
+    pkShader->GetD3DXEffect()->GetFloat("Weight", &f);
+    EXPECT_EQ(f, 0.75f);
+}
+
+// Software vertex processing: a technique that needs it gets a shader only
+// where the device can give it, and the device is left in its mode.
+TEST_F(EffectShaderTest, VertexProcessingSwitchesAreUndoneBeforeTheShaderIsGiven)
+{
+    const std::string kText =
+        "float4 mainVS(float4 p : POSITION) : POSITION { return p; }\n"
+        "technique Needs < bool softwarevprequired = true; > { pass { } }\n"
+        "technique Falls < bool softwarevpfallback = true; > { pass { } }\n"
+        "technique NeverValid < bool softwarevpfallback = true; > { pass { VertexShader = compile vs_2_0 mainVS(); } }\n";
+    const struct
+    {
+        std::uint32_t uiDevice;
+        bool bStartSoftware;
+        const char* pcTechnique;
+        int iShader; // -1 none, 0 hardware, 1 software
+        std::size_t uiSwitches;
+    } akCases[] = {
+        {NiDX9Renderer::DEVDESC_HAL_MIXEDVERTEX, false, "Needs", 1, 2},
+        {NiDX9Renderer::DEVDESC_HAL_MIXEDVERTEX, true, "Needs", 1, 0},
+        {NiDX9Renderer::DEVDESC_HAL_MIXEDVERTEX, false, "Falls", 0, 0},
+        {NiDX9Renderer::DEVDESC_HAL_MIXEDVERTEX, true, "Falls", 0, 2},
+        {NiDX9Renderer::DEVDESC_HAL_MIXEDVERTEX, false, "NeverValid", -1, 2},
+        {NiDX9Renderer::DEVDESC_HAL_HWVERTEX, false, "Needs", -1, 0},
+        {NiDX9Renderer::DEVDESC_HAL_SWVERTEX, false, "Needs", 1, 0},
+        {NiDX9Renderer::DEVDESC_HAL_SWVERTEX, false, "Falls", -1, 0},
+    };
+    for (const auto& kCase : akCases)
+    {
+        SCOPED_TRACE(std::string(kCase.pcTechnique) + " on device " + std::to_string(kCase.uiDevice) +
+                     (kCase.bStartSoftware ? " in software mode" : ""));
+        m_spLibrary = nullptr;
+        NiD3DXEffectShaderLib::ReleaseEffectFileList();
+        NiD3DXEffectFactory::Shutdown();
+        m_spRenderer = nullptr;
+        CreateRenderer(gfx::BackendKind::Null, NiDX9Renderer::FBMODE_DEFAULT, kCase.uiDevice);
+        ASSERT_NE(m_spRenderer, nullptr);
+        gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+        pkDevice->SetSoftwareVertexProcessing(kCase.bStartSoftware ? 1 : 0);
+        const std::int32_t iMode = pkDevice->GetSoftwareVertexProcessing();
+        NiD3DXEffectShaderLib* pkLibrary = Library(kText);
+        ASSERT_NE(pkLibrary, nullptr);
+        pkDevice->ClearStateCalls();
+        auto* pkShader =
+            NiDynamicCast<NiD3DXEffectShader>(pkLibrary->GetShader(m_spRenderer, kCase.pcTechnique, 0));
+        EXPECT_EQ(pkShader == nullptr ? -1 : pkShader->GetSoftwareVertexProcessing() ? 1 : 0, kCase.iShader);
+        std::size_t uiSwitches = 0;
+        for (const gfx::StateCall& kCall : pkDevice->StateCalls())
+            uiSwitches += kCall.kind == gfx::StateCall::Kind::SetSoftwareVertexProcessing ? 1 : 0;
+        EXPECT_EQ(uiSwitches, kCase.uiSwitches);
+        EXPECT_EQ(pkDevice->GetSoftwareVertexProcessing(), iMode);
+    }
+}
+
+// Asked for an implementation it does not have, a set gives the first
+// technique that validates, standing in for any implementation.
+TEST_F(EffectShaderTest, ASetFallsBackToItsFirstValidTechnique)
+{
+    CreateRenderer();
+    NiD3DXEffectShaderLib* pkLibrary =
+        Library("float4 mainVS(float4 p : POSITION) : POSITION { return p; }\n"
+                "technique Skin < string shadername = \"Skin\"; int implementation = 0; >"
+                " { pass { VertexShader = compile vs_2_0 mainVS(); } }\n"
+                "technique SkinB < string shadername = \"Skin\"; int implementation = 1; > { pass { } }\n"
+                "technique SkinC < string shadername = \"Skin\"; int implementation = 2; > { pass { } }\n");
+    ASSERT_NE(pkLibrary, nullptr);
+    EXPECT_EQ(pkLibrary->GetShader(m_spRenderer, "Skin", 0), nullptr); // does not validate here
+    NiD3DXEffectFile* pkFile = pkLibrary->GetFileOfTechnique("Skin");
+    ASSERT_NE(pkFile, nullptr);
+    NiD3DXEffectShader* pkDefault = pkFile->GetD3DShader(m_spRenderer, "Skin", 7);
+    ASSERT_NE(pkDefault, nullptr);
+    EXPECT_EQ(pkDefault->GetTechnique(), pkFile->GetTechnique("Skin", 1));
+    EXPECT_EQ(pkDefault->GetImplementation(), 0xFFFFFFFFu);
+    EXPECT_EQ(pkDefault->GetTechniqueImplementation(), 1u);
+    EXPECT_EQ(pkFile->GetD3DShader(m_spRenderer, "Skin", 9), pkDefault);
+    NiD3DXEffectShader* pkThird = pkFile->GetD3DShader(m_spRenderer, "Skin", 2);
+    ASSERT_NE(pkThird, nullptr);
+    EXPECT_NE(pkThird, pkDefault);
+    EXPECT_EQ(pkThird->GetImplementation(), 2u);
+    EXPECT_EQ(pkFile->GetD3DShader(m_spRenderer, "SkinB", 0), nullptr); // a technique's name is no set's
+}
+
+// The declaration holds each vertex input of the passes' programs once, in
+// pass order; inputs the engine has no data for are left out.
+TEST_F(EffectShaderTest, TheDeclarationTakesThePassesInputsOnce)
+{
+    CreateRenderer();
+    NiD3DXEffectShaderLib* pkLibrary =
+        Library("technique D {\n"
+                " pass P0 { VertexShader = asm { vs_1_1\n dcl_position v0\n dcl_texcoord v7\n"
+                "  mov oPos, v0\n mov oT0, v7 }; }\n"
+                " pass P1 { VertexShader = asm { vs_1_1\n dcl_position v0\n dcl_fog v2\n dcl_normal v3\n"
+                "  mov oPos, v0\n mov oFog, v2.x }; }\n"
+                "}\n");
+    ASSERT_NE(pkLibrary, nullptr);
+    // This device runs no vertex programs, so the technique gives no shader
+    // of its own: one is made for it by hand.
+    EXPECT_EQ(pkLibrary->GetShader(m_spRenderer, "D", 0), nullptr);
+    NiD3DXEffectFile* pkFile = pkLibrary->GetFileOfTechnique("D");
+    ASSERT_NE(pkFile, nullptr);
+    NiD3DXEffectShaderPtr spShader = new NiD3DXEffectShader();
+    NiD3DXEffectShader* pkShader = spShader;
+    pkShader->SetTechnique(pkFile->GetTechnique("D", 0));
+    pkShader->SetName("D");
+    pkShader->SetRenderer(m_spRenderer);
+    pkShader->RecreateRendererData();
+    ASSERT_NE(pkShader->GetD3DXEffect(), nullptr);
+    EXPECT_TRUE(pkShader->AllPassesHaveVertexShader());
+    EXPECT_FALSE(pkShader->AnyPassHasPixelShader());
+    auto* pkDecl = NiDynamicCast<NiD3DShaderDeclaration>(pkShader->GetShaderDecl());
+    ASSERT_NE(pkDecl, nullptr);
+    const std::int32_t aiExpected[] = {NiD3DShaderDeclaration::SPTYPE_POSITION, NiD3DShaderDeclaration::SPTYPE_TEXCOORD0,
+                                       NiD3DShaderDeclaration::SPTYPE_NORMAL};
+    for (std::uint32_t ui = 0; ui < 3; ++ui)
+    {
+        const auto* pkEntry = pkDecl->GetEntry(ui, 0);
+        ASSERT_NE(pkEntry, nullptr);
+        EXPECT_EQ(pkEntry->m_iParameter, aiExpected[ui]) << ui;
+    }
+    const auto* pkLast = pkDecl->GetEntry(3, 0);
+    EXPECT_TRUE(pkLast == nullptr || pkLast->m_uiType == NiD3DShaderDeclaration::TYPE_UNUSED);
+
+    // Gone with the device, made again with the effect.
+    pkShader->PurgeRendererData();
+    EXPECT_EQ(pkShader->GetShaderDecl(), nullptr);
+    pkShader->RecreateRendererData();
+    EXPECT_NE(pkShader->GetShaderDecl(), nullptr);
+    spShader = nullptr;
 }

@@ -84,7 +84,7 @@ void ShaderTest::TearDown()
     NiObjectStream::StaticShutdown();
 }
 
-void ShaderTest::CreateRenderer(gfx::BackendKind eKind, std::int32_t iFBMode)
+void ShaderTest::CreateRenderer(gfx::BackendKind eKind, std::int32_t iFBMode, std::uint32_t uiDeviceDesc)
 {
     gfxtest::UseDriverFor(eKind);
     NiDX9Renderer::SetDirect3DCreateFunction(eKind == gfx::BackendKind::Gl ? &CreateGlTop : &CreateNullTop);
@@ -94,7 +94,7 @@ void ShaderTest::CreateRenderer(gfx::BackendKind eKind, std::int32_t iFBMode)
             GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
         FAIL() << "no device top object";
     }
-    m_spRenderer = NiDX9Renderer::Create(64, 48, 0, nullptr, nullptr, 0, NiDX9Renderer::DEVDESC_PURE,
+    m_spRenderer = NiDX9Renderer::Create(64, 48, 0, nullptr, nullptr, 0, uiDeviceDesc,
                                          NiDX9Renderer::FBFMT_UNKNOWN, 0, NiDX9Renderer::PRESENT_INTERVAL_ONE,
                                          NiDX9Renderer::SWAPEFFECT_DEFAULT, iFBMode);
     ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();

@@ -93,7 +93,8 @@ protected:
     // A renderer on the null device (made by the start-up's road); read-back
     // needs a lockable back buffer.
     void CreateRenderer(gfx::BackendKind eKind = gfx::BackendKind::Null,
-                        std::int32_t iFBMode = NiDX9Renderer::FBMODE_DEFAULT);
+                        std::int32_t iFBMode = NiDX9Renderer::FBMODE_DEFAULT,
+                        std::uint32_t uiDeviceDesc = NiDX9Renderer::DEVDESC_PURE);
     // The reports since the last call.
     std::vector<Report> TakeReports();
 
