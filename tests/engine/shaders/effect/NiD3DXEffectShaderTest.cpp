@@ -7,6 +7,7 @@
 #include "engine/scene/NiFloatsExtraData.h"
 #include "engine/scene/NiIntegerExtraData.h"
 #include "engine/scene/NiPropertySet.h"
+#include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiUIntExtraData.h"
 #include "engine/scene/NiTriShape.h"
 #include "engine/shaders/effect/NiD3DXEffectFile.h"
@@ -691,4 +692,123 @@ TEST_F(EffectShaderTest, TheDeclarationTakesThePassesInputsOnce)
     pkShader->RecreateRendererData();
     EXPECT_NE(pkShader->GetShaderDecl(), nullptr);
     spShader = nullptr;
+}
+
+// The first bone palette a skinned technique reads with room for its bones
+// sets the layout; a vertex program's pass has the renderer make that
+// palette once per batch.
+TEST_F(EffectShaderTest, TheBonePaletteSetsTheBoneLayout)
+{
+    CreateRenderer();
+    NiD3DXEffectShaderLib* pkLibrary = Library(
+        "float4x3 Few[2] : SkinBoneMatrix4;\n"
+        "float4x3 Palette[20] : BoneMatrix3;\n"
+        "technique Skinned < int bonesperpartition = 4; >"
+        " { pass { VertexShaderConstantF[0] = <Few>; VertexShaderConstantF[8] = <Palette>; } }\n"
+        "technique Plain { pass { VertexShaderConstantF[8] = <Palette>; } }\n"
+        "technique Program < int bonesperpartition = 2; > { pass {\n"
+        " VertexShader = asm { vs_1_1\n dcl_position v0\n mov oPos, v0 };\n"
+        " VertexShaderConstantF[8] = <Palette>; } }\n");
+    ASSERT_NE(pkLibrary, nullptr);
+    auto* pkSkinned = NiDynamicCast<NiD3DXEffectShader>(pkLibrary->GetShader(m_spRenderer, "Skinned", 0));
+    ASSERT_NE(pkSkinned, nullptr);
+    EXPECT_EQ(pkSkinned->GetBoneMatrixRows(), 3u);
+    EXPECT_TRUE(pkSkinned->GetBonePaletteKind());
+    auto* pkPlain = NiDynamicCast<NiD3DXEffectShader>(pkLibrary->GetShader(m_spRenderer, "Plain", 0));
+    ASSERT_NE(pkPlain, nullptr);
+    EXPECT_EQ(pkPlain->GetBoneMatrixRows(), 4u);
+    EXPECT_FALSE(pkPlain->GetBonePaletteKind());
+
+    // This device runs no vertex programs: the program's shader is made by
+    // hand with the layout its technique would give.
+    NiD3DXEffectFile* pkFile = pkLibrary->GetFileOfTechnique("Program");
+    ASSERT_NE(pkFile, nullptr);
+    NiD3DXEffectShaderPtr spShader = new NiD3DXEffectShader();
+    spShader->SetTechnique(pkFile->GetTechnique("Program", 0));
+    spShader->SetName("Program");
+    spShader->SetBoneMatrixRows(3);
+    spShader->SetBonePaletteKind(true);
+    spShader->SetRenderer(m_spRenderer);
+    spShader->RecreateRendererData();
+    ASSERT_NE(spShader->GetD3DXEffect(), nullptr);
+    drawtest::SkinnedBar kBar = drawtest::MakeSkinnedBar(true);
+    NiSkinInstance* pkSkin = kBar.m_spShape->GetSkinInstance();
+    const NiSkinPartition::Partition* pkPartition = &pkSkin->GetSkinPartition()->GetPartitions()[0];
+    NiRefPtr<NiPropertySet> spState = new NiPropertySet();
+    std::uint32_t uiCount = 0, uiRegisters = 0;
+    EXPECT_EQ(m_spRenderer->GetBoneMatrixBuffer(pkSkin, uiCount, uiRegisters), nullptr);
+    spShader->SetupTransformations(kBar.m_spShape, pkSkin, pkPartition, nullptr, spState, nullptr,
+                                   kBar.m_spShape->GetWorldTransform(), kBar.m_spShape->GetWorldBound());
+    EXPECT_NE(m_spRenderer->GetBoneMatrixBuffer(pkSkin, uiCount, uiRegisters), nullptr);
+    EXPECT_EQ(uiCount, 2u);
+    EXPECT_EQ(uiRegisters, 3u);
+    // The program blends: the device's own blending is told the partition's
+    // bones per vertex.
+    EXPECT_EQ(m_spRenderer->GetRenderState()->GetRenderState(gfx::D3DRS_VERTEXBLEND),
+              std::uint32_t(gfx::D3DVBF_1WEIGHTS));
+    EXPECT_FALSE(Logged("failed to be set"));
+    spShader = nullptr;
+}
+
+namespace
+{
+// An uncompressed 32-bit DDS of one level and one colour (0xAARRGGBB).
+void WriteDds(const fs::path& kPath, std::uint32_t uiSide, std::uint32_t uiColor)
+{
+    std::uint32_t auiHeader[32] = {};
+    auiHeader[0] = 0x20534444; // "DDS "
+    auiHeader[1] = 124;
+    auiHeader[2] = 0x1 | 0x2 | 0x4 | 0x1000 | 0x8; // caps, height, width, pixel format, pitch
+    auiHeader[3] = uiSide;
+    auiHeader[4] = uiSide;
+    auiHeader[5] = uiSide * 4;
+    auiHeader[19] = 32;   // pixel format size
+    auiHeader[20] = 0x41; // RGB with alpha
+    auiHeader[22] = 32;
+    auiHeader[23] = 0x00FF0000;
+    auiHeader[24] = 0x0000FF00;
+    auiHeader[25] = 0x000000FF;
+    auiHeader[26] = 0xFF000000;
+    auiHeader[27] = 0x1000; // a texture
+    std::ofstream kOut(kPath, std::ios::binary);
+    kOut.write(reinterpret_cast<const char*>(auiHeader), sizeof(auiHeader));
+    for (std::uint32_t ui = 0; ui < uiSide * uiSide; ++ui)
+        kOut.write(reinterpret_cast<const char*>(&uiColor), 4);
+}
+} // namespace
+
+// Textures: a map's from the object's texturing property, a file's loaded
+// once, with or without a geometry.
+TEST_F(EffectBindTest, TexturesComeFromTheObjectsMapsOrTheirFile)
+{
+    CreateRenderer();
+    const fs::path kFile = m_kRoot / "pic.dds";
+    WriteDds(kFile, 4, 0xFF336699);
+    BoundEffect kEffect;
+    Make(kEffect, "texture Base < string NTM = \"base\"; >;\n"
+                  "texture Pic < string name = \"" + kFile.string() + "\"; >;\n");
+    ASSERT_EQ(kEffect.m_kParameters.size(), 2u);
+    NiRefPtr<NiTriShape> spShape = drawtest::MakeQuad();
+    EXPECT_FALSE(Bind(kEffect, "Base", spShape)); // no texturing property
+    NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty();
+    spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, new NiTextureMap(shader_test::MakeTexture(4, 0xFF00FF00)));
+    m_spState->SetProperty(spTexturing);
+    EXPECT_TRUE(Bind(kEffect, "Base", spShape));
+    gfx::IDirect3DBaseTexture9* pkSet = nullptr;
+    kEffect.m_pkEffect->GetTexture("Base", &pkSet);
+    ASSERT_NE(pkSet, nullptr);
+    EXPECT_EQ(pkSet, NiD3DXEffectParameter::GetTexture(m_spRenderer, m_spState, NiD3DXEffectParameter::MAP_BASE));
+    pkSet->Release();
+
+    NiD3DXEffectParameter* pkPic = kEffect.Get("Pic");
+    EXPECT_EQ(pkPic->GetDeviceTexture(), nullptr);
+    EXPECT_TRUE(Bind(kEffect, "Pic", nullptr));
+    gfx::IDirect3DBaseTexture9* pkLoaded = pkPic->GetDeviceTexture();
+    ASSERT_NE(pkLoaded, nullptr);
+    EXPECT_TRUE(Bind(kEffect, "Pic", spShape));
+    EXPECT_EQ(pkPic->GetDeviceTexture(), pkLoaded); // once
+    kEffect.m_pkEffect->GetTexture("Pic", &pkSet);
+    EXPECT_EQ(pkSet, pkLoaded);
+    if (pkSet != nullptr)
+        pkSet->Release();
 }
