@@ -17,6 +17,7 @@
 #include "engine/shaders/effect/NiD3DXEffectTechnique.h"
 #include "engine/shaders/framework/NiD3DShaderDeclaration.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/framework/NiD3DTimeSyncController.h"
 #include "engine/shaders/framework/NiD3DUtility.h"
 #include "engine/shaders/nsb/NSBAttributeDesc.h"
 #include "engine/shaders/nsb/NSBAttributeTable.h"
@@ -811,4 +812,40 @@ TEST_F(EffectBindTest, TexturesComeFromTheObjectsMapsOrTheirFile)
     EXPECT_EQ(pkSet, pkLoaded);
     if (pkSet != nullptr)
         pkSet->Release();
+}
+
+// A technique reading the time gives each geometry it is set up on a time
+// controller, and the path to the root is updated selectively.
+TEST_F(EffectShaderTest, ATimedTechniqueKeepsItsGeometrysTime)
+{
+    CreateRenderer();
+    NiD3DXEffectShaderLib* pkLibrary =
+        Library("float T : time;\ntechnique Timed { pass { VertexShaderConstantF[0] = <T>; } }\n");
+    ASSERT_NE(pkLibrary, nullptr);
+    auto* pkShader = NiDynamicCast<NiD3DXEffectShader>(pkLibrary->GetShader(m_spRenderer, "Timed", 0));
+    ASSERT_NE(pkShader, nullptr);
+    ASSERT_TRUE(pkShader->GetTechnique()->UsesTime());
+    ASSERT_TRUE(pkShader->Initialize(m_spRenderer));
+    EXPECT_FALSE(pkShader->SetupGeometry(nullptr));
+
+    NiRefPtr<NiNode> spRoot = new NiNode;
+    NiRefPtr<NiTriShape> spQuad = drawtest::MakeQuad();
+    spRoot->AttachChild(spQuad);
+    NiRefPtr<NiPropertySet> spState = new NiPropertySet();
+    // Before set-up there is no time on the geometry to read.
+    pkShader->SetupTransformations(spQuad, nullptr, nullptr, nullptr, spState, nullptr, NiXform(), NiBoundSphere());
+    EXPECT_TRUE(Logged("Parameter T failed to be set"));
+
+    ASSERT_TRUE(pkShader->SetupGeometry(spQuad));
+    EXPECT_NE(spQuad->GetFlags() & NiAVObject::SELECTIVE_UPDATE, 0);
+    EXPECT_NE(spRoot->GetFlags() & NiAVObject::SELECTIVE_UPDATE, 0);
+    auto* pkController = NiDynamicCast<NiD3DTimeSyncController>(spQuad->GetControllers());
+    ASSERT_NE(pkController, nullptr);
+    pkController->Update(2.5f);
+    m_kLog.clear();
+    pkShader->SetupTransformations(spQuad, nullptr, nullptr, nullptr, spState, nullptr, NiXform(), NiBoundSphere());
+    EXPECT_FALSE(Logged("failed to be set"));
+    float f = 0;
+    pkShader->GetD3DXEffect()->GetFloat("T", &f);
+    EXPECT_EQ(f, 2.5f);
 }
