@@ -43,6 +43,27 @@ os::WindowHandle WindowHandle()
     const COrvaneWindow* pkWindow = COrvaneWindow::GetInstance();
     return pkWindow != nullptr ? pkWindow->GetHandle() : nullptr;
 }
+
+// Game pixels per client pixel. Full screen is shown on the whole desktop,
+// which need not have the size of the chosen mode: the picture is then
+// stretched over the client area, and the pointer must be read back into
+// the game's pixels (1 and 1 when either size is unknown).
+void ClientScale(float& fX, float& fY)
+{
+    fX = 1.0f;
+    fY = 1.0f;
+    const COrvaneGame* pkGame = Game();
+    const os::WindowHandle pkWindow = WindowHandle();
+    os::Rect kClient;
+    if (pkGame == nullptr || pkWindow == nullptr || !os::GetClientRect(pkWindow, kClient))
+        return;
+    const std::int32_t iWidth = kClient.right - kClient.left;
+    const std::int32_t iHeight = kClient.bottom - kClient.top;
+    if (iWidth <= 0 || iHeight <= 0 || pkGame->GetScreenWidth() <= 0 || pkGame->GetScreenHeight() <= 0)
+        return;
+    fX = static_cast<float>(pkGame->GetScreenWidth()) / static_cast<float>(iWidth);
+    fY = static_cast<float>(pkGame->GetScreenHeight()) / static_cast<float>(iHeight);
+}
 } // namespace
 
 void COrvaneMouseDevice::SetCursorPosition(const NiVec2& kPoint)
@@ -51,7 +72,10 @@ void COrvaneMouseDevice::SetCursorPosition(const NiVec2& kPoint)
     const os::WindowHandle pkWindow = WindowHandle();
     if (pkWindow == nullptr)
         return;
-    os::Point kScreen{static_cast<std::int32_t>(kPoint.x), static_cast<std::int32_t>(kPoint.y)};
+    float fX = 1.0f;
+    float fY = 1.0f;
+    ClientScale(fX, fY);
+    os::Point kScreen{static_cast<std::int32_t>(kPoint.x / fX), static_cast<std::int32_t>(kPoint.y / fY)};
     if (os::ClientToScreen(pkWindow, kScreen))
         os::SetCursorPos(kScreen.x, kScreen.y);
     const COrvaneApplication* pkApp = COrvaneApplication::GetExisting();
@@ -65,7 +89,11 @@ bool COrvaneMouseDevice::HandleMessage(std::uint32_t uiMessage, os::WParam wPara
     // Without the game's mouse the messages are used up.
     if (pkMouse == nullptr || uiMessage < os::WM_MOUSEFIRST || uiMessage > os::WM_MOUSELAST)
         return true;
-    const NiVec2 kPosition(static_cast<float>(os::GetXLParam(lParam)), static_cast<float>(os::GetYLParam(lParam)));
+    float fX = 1.0f;
+    float fY = 1.0f;
+    ClientScale(fX, fY);
+    const NiVec2 kPosition(static_cast<float>(os::GetXLParam(lParam)) * fX,
+                           static_cast<float>(os::GetYLParam(lParam)) * fY);
     switch (uiMessage)
     {
     case os::WM_MOUSEMOVE:

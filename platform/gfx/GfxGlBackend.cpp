@@ -840,8 +840,21 @@ private:
         return true;
     }
 
+    void CoverDisplay() {
+        if (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN) return;
+        SDL_Rect bounds{};
+        const int display = SDL_GetWindowDisplayIndex(m_window);
+        if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) return;
+        SDL_SetWindowPosition(m_window, bounds.x, bounds.y);
+        SDL_SetWindowSize(m_window, bounds.w, bounds.h);
+    }
+
     void ApplyWindowMode() {
         if (!m_params.Windowed) {
+            // Without a window manager nobody answers the request below: the
+            // window covers the display itself first, so that what SDL takes
+            // for its size is its size.
+            CoverDisplay();
             SDL_SetWindowFullscreen(m_window, SDL_WINDOW_FULLSCREEN_DESKTOP);
         } else {
             if (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN_DESKTOP) SDL_SetWindowFullscreen(m_window, 0);

@@ -55,6 +55,21 @@ bool InRange(std::uint32_t message, std::uint32_t first, std::uint32_t last)
 // Moves the point by the client area's screen position: sign 1 from client
 // to screen co-ordinates, -1 back. The client area starts at the window
 // position, which SDL gives inside the frame.
+// A display without a window manager answers no full-screen request: the
+// window then stays as it was while SDL takes it for the whole display.
+// Covering the display first makes both agree either way.
+void CoverDisplay(SDL_Window* window)
+{
+    if ((SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0)
+        return;
+    SDL_Rect bounds{};
+    const int display = SDL_GetWindowDisplayIndex(window);
+    if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0)
+        return;
+    SDL_SetWindowPosition(window, bounds.x, bounds.y);
+    SDL_SetWindowSize(window, bounds.w, bounds.h);
+}
+
 bool ShiftByClientOrigin(WindowHandle window, Point& point, int sign)
 {
     Window* w = Live(window);
@@ -316,6 +331,7 @@ bool SetWindowPos(WindowHandle window, WindowHandle, std::int32_t x, std::int32_
         if ((w->style & WS_POPUP) != 0)
         {
             SDL_SetWindowBordered(w->sdl, SDL_FALSE);
+            CoverDisplay(w->sdl);
             // Desktop full screen: no video mode change, always available.
             ok = SDL_SetWindowFullscreen(w->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
         }

@@ -155,6 +155,42 @@ TEST_F(COrvaneInputTest, AWarpsMoveIsSwallowedAndTheNextMoveMoves)
     EXPECT_EQ(Mouse().GetXInt(), 310);
 }
 
+TEST_F(COrvaneInputTest, APictureStretchedOverTheWindowReadsThePointerInTheGamesPixels)
+{
+    // A 1280 x 1024 mode shown over the 1024 x 768 client area.
+    os::Rect kClient;
+    ASSERT_TRUE(os::GetClientRect(Window(), kClient));
+    ASSERT_EQ(kClient.right - kClient.left, 1024);
+    ASSERT_EQ(kClient.bottom - kClient.top, 768);
+    Game().SetScreenSize(1280, 1024);
+    Camera().m_uiMode = COrvaneCamera::MODE_IDLE;
+    ostest::InjectMotion(Window(), 100, 200); // taken for a warp's
+    DeliverAll();
+    ostest::InjectMotion(Window(), 512, 384);
+    DeliverAll();
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(640.0f, 512.0f));
+    // The cursor is put back on the same spot of the window, not on the
+    // client point of the game's pixels.
+    os::Point kCursor;
+    ASSERT_TRUE(os::GetCursorPos(kCursor));
+    os::Point kSpot{512, 384};
+    ASSERT_TRUE(os::ClientToScreen(Window(), kSpot));
+    EXPECT_EQ(kCursor.x, kSpot.x);
+    EXPECT_EQ(kCursor.y, kSpot.y);
+    DeliverAll(); // the warp's move
+    ostest::InjectMotion(Window(), 800, 600);
+    DeliverAll();
+    EXPECT_FLOAT_EQ(Mouse().GetPosition().x, 1000.0f);
+    EXPECT_FLOAT_EQ(Mouse().GetPosition().y, 800.0f);
+
+    // Same sizes: pixels as they come.
+    Game().SetScreenSize(1024, 768);
+    DeliverAll();
+    ostest::InjectMotion(Window(), 300, 301);
+    DeliverAll();
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(300.0f, 301.0f));
+}
+
 TEST_F(COrvaneInputTest, ButtonsCaptureAndReleaseAndTheWheelArrives)
 {
     ostest::InjectButton(Window(), ostest::MouseButton::Left, true, 20, 30);
