@@ -153,9 +153,35 @@ bool WriteBytes(const std::string& kPath, const std::string& kBytes)
     return std::fclose(pkFile) == 0 && bWritten;
 }
 
+// The hover texts of a layout with a hot-area map, one per area; the list
+// bears the name of the layout's picture.
+struct Tooltips
+{
+    const char* pcLayout;
+    std::vector<Message> kTexts;
+};
+const Tooltips TOOLTIPS[] = {
+    {"panel", {{"First button", "Erster Knopf", "Premier bouton"}, {"Second button", "Zweiter Knopf", "Second bouton"}}},
+};
+
 std::string LanguageFile()
 {
-    std::string kText = "<LANGUAGE>\r\n<InGameMessages>\r\n";
+    // The tooltip lists come first: a list is found by a part of its name,
+    // and "panel" is part of "build_panel_extra_text".
+    std::string kText = "<LANGUAGE>\r\n";
+    for (const Tooltips& kTooltips : TOOLTIPS)
+    {
+        kText += std::string("<") + kTooltips.pcLayout + ">\r\n";
+        for (std::size_t i = 0; i < kTooltips.kTexts.size(); ++i)
+        {
+            const Message& kEntry = kTooltips.kTexts[i];
+            const std::string kNumber = std::to_string(i);
+            kText += "<" + kNumber + ">\r\n" + kEntry.pcEnglish + "\r\n" + kEntry.pcGerman + "\r\n" + kEntry.pcFrench +
+                     "\r\n</" + kNumber + ">\r\n";
+        }
+        kText += std::string("</") + kTooltips.pcLayout + ">\r\n";
+    }
+    kText += "<InGameMessages>\r\n";
     int iEntry = 0;
     for (const Message& kMessage : MESSAGES)
     {

@@ -167,6 +167,34 @@ protected:
         }
     }
 
+    // Each layout with hot areas finds a list of hover texts by its
+    // picture's name, with a text for every area.
+    void ExpectTooltipLists(const CGame& kGame)
+    {
+        const auto* pkLocale = dynamic_cast<const CLocale*>(kGame.GetLocale());
+        ASSERT_NE(pkLocale, nullptr);
+        int iLayouts = 0;
+        for (const auto& kEntry : std::filesystem::recursive_directory_iterator(Folder()))
+        {
+            const std::string kName = kEntry.path().filename().string();
+            if (kName.size() < 6 || kName.compare(kName.size() - 6, 6, "_h.tga") != 0)
+                continue;
+            ++iLayouts;
+            const std::string kPicture =
+                (kEntry.path().parent_path() / (kName.substr(0, kName.size() - 6) + ".tga")).lexically_relative(Folder()).generic_string();
+            COrvaneCanvas kCanvas;
+            kCanvas.Create(kPicture.c_str(), 0.0f, 0.0f, false);
+            ASSERT_GT(kCanvas.GetHotAreaCount(), 0) << kPicture;
+            const std::int16_t sList = kCanvas.GetTextList();
+            ASSERT_GE(sList, 0) << kPicture;
+            EXPECT_EQ(pkLocale->GetList(sList)->m_kName.find("<" + kName.substr(0, kName.size() - 6) + ">"), 0u)
+                << kPicture << " finds " << pkLocale->GetList(sList)->m_kName;
+            EXPECT_GE(pkLocale->GetList(sList)->m_kEntries.size(), static_cast<std::size_t>(kCanvas.GetHotAreaCount()))
+                << kPicture;
+        }
+        EXPECT_GT(iLayouts, 0);
+    }
+
     // The front end's three screens with their four buttons each.
     static void ExpectFrontEnd(CPlayScript& kScript)
     {
@@ -277,6 +305,7 @@ protected:
         ExpectFrontEnd(kScript);
         ExpectListsWhole(kScript.Game());
         ExpectGlyphs(kScript.Game());
+        ExpectTooltipLists(kScript.Game());
         EnterLevel(kScript, uiLevel);
         ExpectLevel(kScript);
         ExpectClean(kScript);
