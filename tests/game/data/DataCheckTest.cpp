@@ -277,6 +277,15 @@ protected:
         }
         kScript.LeaveBuilding();
         kScript.Frame(2);
+        // The panels that stand on their own, each shown and drawn.
+        for (const std::int16_t sPanel :
+             {CInterface::PANEL_MANAGEMENT, CInterface::PANEL_OPTIONS, CInterface::PANEL_MESSAGES})
+        {
+            pkInterface->ShowPanel(sPanel, false);
+            kScript.Frame(2);
+            kScript.LeaveBuilding();
+            kScript.Frame();
+        }
     }
 
     // Main menu 1, then location k + 1: a free game on level k.
