@@ -72,6 +72,19 @@ NiRefPtr<NiNode> Placeholder(const char* pcName, const char* pcText, const NiVec
     return sp;
 }
 
+// Points of the level's file (Z up) given about the prison's middle.
+NiVec3 InFile(float fX, float fY, float fZ)
+{
+    return NiVec3(DEMO_PRISON_X + fX, fY - DEMO_PRISON_Z, fZ);
+}
+
+// Places the game reads as they stand (Y up, as the game's world), given
+// about the prison's middle.
+NiVec3 InWorld(float fX, float fY, float fZ)
+{
+    return NiVec3(DEMO_PRISON_X + fX, fY, DEMO_PRISON_Z + fZ);
+}
+
 NiRefPtr<NiNode> Route(const char* pcName, const NiVec3& kFrom, const NiVec3& kTo)
 {
     return MakeDemoRoute(pcName, kFrom, kTo);
@@ -151,10 +164,12 @@ bool WriteDemoLevel(const std::string& kFolder)
     spSky->AttachChild(pkDaylight);
     spRoot->AttachEffect(pkDaylight);
 
+    // The ground reaches from the arrival road and the place the camera is
+    // put after each arrival (west of the prison) to past the field (east).
     NiRefPtr<NiNode> spCollide = Named("collide");
-    spCollide->AttachChild(MakeBox(NiVec3(-32, -32, -0.5f), NiVec3(32, 32, 0), false, "ground"));
-    spCollide->AttachChild(MakeBox(NiVec3(-12, 6, 0), NiVec3(-6, 12, 4), false, "block01"));
-    spCollide->AttachChild(MakeBox(NiVec3(8, -14, 0), NiVec3(14, -8, 6), false, "block02"));
+    spCollide->AttachChild(MakeBox(InFile(-110, -50, -0.5f), InFile(120, 60, 0), false, "ground"));
+    spCollide->AttachChild(MakeBox(InFile(-12, 6, 0), InFile(-6, 12, 4), false, "block01"));
+    spCollide->AttachChild(MakeBox(InFile(8, -14, 0), InFile(14, -8, 6), false, "block02"));
     spRoot->AttachChild(spCollide);
 
     // Routes lie on the ground (height 0 of the scene): the arrival road
@@ -162,10 +177,10 @@ bool WriteDemoLevel(const std::string& kFolder)
     // no building), one connector leads from the yard to the
     // field and one back.
     NiRefPtr<NiNode> spSplines = Named("splines");
-    spSplines->AttachChild(Route("route01", NiVec3(-20.0f, -20.0f, 0.0f), NiVec3(20.0f, 20.0f, 0.0f)));
-    spSplines->AttachChild(Route("spawn_road", NiVec3(-60.0f, 0.0f, 0.0f), NiVec3(-35.0f, 0.0f, 0.0f)));
-    spSplines->AttachChild(Route("connectorA_1_2", NiVec3(31.0f, 0.0f, 0.0f), NiVec3(103.0f, 0.0f, 0.0f)));
-    spSplines->AttachChild(Route("connectorB_2_1", NiVec3(105.0f, 0.0f, 0.0f), NiVec3(21.0f, 0.0f, 0.0f)));
+    spSplines->AttachChild(Route("route01", InFile(-20.0f, -20.0f, 0.0f), InFile(20.0f, 20.0f, 0.0f)));
+    spSplines->AttachChild(Route("spawn_road", InFile(-60.0f, 0.0f, 0.0f), InFile(-35.0f, 0.0f, 0.0f)));
+    spSplines->AttachChild(Route("connectorA_1_2", InFile(31.0f, 0.0f, 0.0f), InFile(103.0f, 0.0f, 0.0f)));
+    spSplines->AttachChild(Route("connectorB_2_1", InFile(105.0f, 0.0f, 0.0f), InFile(21.0f, 0.0f, 0.0f)));
     spRoot->AttachChild(spSplines);
 
     // Placeholders name their places as the game reads them: the yard (grid
@@ -173,13 +188,13 @@ bool WriteDemoLevel(const std::string& kFolder)
     // 6 x 8, with a door run along its first row), the camera start, the
     // protesters.
     NiRefPtr<NiNode> spObjects = Named("objects");
-    spObjects->AttachChild(Placeholder("crate01", "models/props/crate.nif\r\n", NiVec3(4, 4, 0)));
-    spObjects->AttachChild(Placeholder("crate02", "models/props/crate.nif\r\n", NiVec3(-4, 8, 0)));
-    spObjects->AttachChild(Placeholder("start", "spawn\r\n", NiVec3(0, -10, 0)));
-    spObjects->AttachChild(Placeholder("yard", "map_1_40_40_0_2\r\n", NiVec3(-39, 0, 39)));
-    spObjects->AttachChild(Placeholder("field", "map_2_6_8_0_2,2-4\r\n", NiVec3(99, 0, 7)));
-    spObjects->AttachChild(Placeholder("view", "camera_45\r\n", NiVec3(0, 60, -40)));
-    spObjects->AttachChild(Placeholder("crowd", "protest\r\n", NiVec3(-50, 0, 0)));
+    spObjects->AttachChild(Placeholder("crate01", "models/props/crate.nif\r\n", InWorld(4, 4, 0)));
+    spObjects->AttachChild(Placeholder("crate02", "models/props/crate.nif\r\n", InWorld(-4, 8, 0)));
+    spObjects->AttachChild(Placeholder("start", "spawn\r\n", InWorld(0, -10, 0)));
+    spObjects->AttachChild(Placeholder("yard", "map_1_40_40_0_2\r\n", InWorld(-39, 0, 39)));
+    spObjects->AttachChild(Placeholder("field", "map_2_6_8_0_2,2-4\r\n", InWorld(99, 0, 7)));
+    spObjects->AttachChild(Placeholder("view", "camera_45\r\n", InWorld(0, 60, -40)));
+    spObjects->AttachChild(Placeholder("crowd", "protest\r\n", InWorld(-50, 0, 0)));
     spRoot->AttachChild(spObjects);
 
     // One fence per upgrade level 0-2 and one detail node.

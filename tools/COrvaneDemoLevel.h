@@ -18,6 +18,12 @@
 
 inline constexpr const char* DEMO_LEVEL_FILE = "levels/demo01.nif";
 
+// The prison's middle in the game's world (x, z; the ground at height 0):
+// in view of the place the game puts its camera after each arrival on levels
+// numbered 0 (104, 13, -30, looking east-south-east and a little down).
+inline constexpr float DEMO_PRISON_X = 200.0f;
+inline constexpr float DEMO_PRISON_Z = -64.0f;
+
 // A route node: a transform controller moves it from one point to another
 // in four seconds (the level's splines and the places of use of objects).
 [[nodiscard]] NiRefPtr<NiNode> MakeDemoRoute(const char* pcName, const NiVec3& kFrom, const NiVec3& kTo);

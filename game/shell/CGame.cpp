@@ -616,19 +616,32 @@ void CGame::LoadLevelData()
         pkCamera->ResetAngles();
     (void)m_pkLevelManager->CreateWorld();
     CBlockGridManager* pkGrids = CBlockGridManager::GetInstance();
+    const CBlockGridStack* pkFirst = pkGrids->GetStacks().empty() ? nullptr : pkGrids->GetStacks().front().get();
+    const CBlockGrid* pkGround = pkFirst != nullptr ? pkFirst->GetFloor(0) : nullptr;
     if (CCamera* pkGameCamera = GetGameCamera())
     {
         // Heights are kept over the ground floor: the first grid's.
-        const CBlockGridStack* pkFirst = pkGrids->GetStacks().empty() ? nullptr : pkGrids->GetStacks().front().get();
-        const CBlockGrid* pkGround = pkFirst != nullptr ? pkFirst->GetFloor(0) : nullptr;
         const NiVec3* pkOrigin = pkGround != nullptr ? pkGround->GetOrigin() : nullptr;
         pkGameCamera->SetGroundHeight(pkOrigin != nullptr ? pkOrigin->y : 0.0f);
     }
     if (pkCamera != nullptr)
     {
-        // Until the level names its camera place: above its middle.
-        pkCamera->SetPosition(START_POSITION);
-        (void)pkCamera->LookAt(START_TARGET);
+        // The level's camera node places the camera, which looks at the
+        // middle of the first outside area (the prison's yard). A level
+        // without them: above and behind the scene's middle.
+        NiVec3 kAt = START_POSITION;
+        NiVec3 kTarget = START_TARGET;
+        if (const CWorld* pkLevel = GetWorld(); pkLevel != nullptr && pkLevel->GetCameraStart() != NiVec3())
+            kAt = pkLevel->GetCameraStart();
+        if (pkGround != nullptr)
+        {
+            const std::int32_t iMiddle = (pkGround->GetRows() / 2) * pkGround->GetColumns() + pkGround->GetColumns() / 2;
+            NiVec3 kMiddle;
+            if (pkGround->CellPosition(iMiddle, kMiddle, false) != nullptr)
+                kTarget = kMiddle;
+        }
+        pkCamera->SetPosition(kAt);
+        (void)pkCamera->LookAt(kTarget);
     }
 
     LoadPrisonTemplate();

@@ -91,11 +91,11 @@ TEST_F(COrvaneDemoLevelTest, LevelOneLoadsThroughTheSettingsWithItsParts)
     EXPECT_EQ(pkObjects->GetChildCount(), kKept.size());
     pkWorld->UpdateObjects(0.1f);
 
-    // Straight down from above the middle: the ground's top at height 0.
+    // Straight down from above the prison's middle: the ground's top at height 0.
     NiPicker kPicker;
     kPicker.SetTarget(pkWorld->GetCollisionNode());
     kPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);
-    ASSERT_TRUE(kPicker.Pick(NiVec3(0.0f, 100.0f, 0.0f), NiVec3(0.0f, -1.0f, 0.0f)));
+    ASSERT_TRUE(kPicker.Pick(NiVec3(DEMO_PRISON_X, 100.0f, DEMO_PRISON_Z), NiVec3(0.0f, -1.0f, 0.0f)));
     ASSERT_GT(kPicker.GetSize(), 0u);
     EXPECT_NEAR(kPicker.GetAt(0)->GetIntersection().y, 0.0f, 1e-3f);
     EXPECT_STREQ(kPicker.GetAt(0)->GetAVObject()->GetName(), "ground");

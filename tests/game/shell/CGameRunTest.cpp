@@ -17,7 +17,6 @@
 #include "game/shell/CDX9RendererFactory.h"
 #include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CLevelManager.h"
-#include "game/shell/CStartUp.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CWorld.h"
@@ -25,10 +24,9 @@
 #include "framework/COrvaneMouse.h"
 #include "platform/os/OsDefs.h"
 #include "platform/os/OsDialog.h"
-#include "platform/os/OsDialogWindow.h"
 #include "platform/os/OsWindow.h"
 #include "tests/framework/FrameworkTestSupport.h"
-#include "tests/platform/os/OsInputInjection.h"
+#include "tools/COrvaneDemoLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -119,7 +117,6 @@ protected:
         NiAnimationLibrary::Reset();
         NiMainLibrary::Reset();
         CGame::ResetStatics();
-        CStartUp::ResetStatics();
         FrameworkTest::TearDown();
     }
 
@@ -168,50 +165,13 @@ TEST_F(CGameRunTest, TheDemoLevelRunsUntilTheWindowIsClosed)
     // at the ground floor's height, which the camera keeps over.
     EXPECT_GE(pkGame->m_iPickCell, 0);
     EXPECT_NE(pkGame->m_pkPickGrid, nullptr);
-    EXPECT_NEAR(pkGame->m_kPickPoint.x, 0.0f, 2.0f);
-    EXPECT_NEAR(pkGame->m_kPickPoint.z, 0.0f, 2.0f);
+    EXPECT_NEAR(pkGame->m_kPickPoint.x, DEMO_PRISON_X, 2.0f);
+    EXPECT_NEAR(pkGame->m_kPickPoint.z, DEMO_PRISON_Z, 2.0f);
     EXPECT_EQ(pkGame->m_kPickPoint.y, pkGame->GetGameCamera()->GetGroundHeight());
     ASSERT_GE(pkGame->m_kPositions.size(), 3u);
     const NiVec3& kFirst = pkGame->m_kPositions.front();
     const NiVec3& kLast = pkGame->m_kPositions.back();
     EXPECT_NE(kFirst, kLast);
     EXPECT_FLOAT_EQ(kFirst.y, kLast.y); // moving keeps the height
-}
-
-// The launcher shown (as on a desktop) and its Play clicked: the game's own
-// device is made after the dialog has gone and the front end draws.
-TEST_F(CGameRunTest, PlayInTheShownLauncherLeadsToTheFrontEnd)
-{
-    std::filesystem::copy(ORVANE_DEMO_DATA, Folder(), std::filesystem::copy_options::recursive);
-    int iPlayX = -1, iPlayY = -1;
-    {
-        // Where Play is: the launcher read without being shown.
-        CStartUp kProbe;
-        ASSERT_TRUE(kProbe.Run());
-        for (const auto& pkButton : kProbe.GetOptionButtons())
-            if (pkButton->m_iAction == CStartUp::ACTION_PLAY)
-            {
-                iPlayX = (pkButton->m_iLeft + pkButton->m_iRight) / 2;
-                iPlayY = (pkButton->m_iTop + pkButton->m_iBottom) / 2;
-            }
-    }
-    ASSERT_GE(iPlayX, 0);
-    CStartUp::SetShownWhenHeadless(true);
-    int iPasses = 0;
-    os::SetDialogIdleHook([&](os::DialogWindow& kWindow) {
-        if (iPasses++ == 0)
-            ostest::InjectDialogClick(kWindow.GetWindowId(), iPlayX, iPlayY);
-        else if (iPasses > 50)
-            ostest::InjectDialogClose(kWindow.GetWindowId());
-    });
-    ClosingGameFactory kGames;
-    COrvaneApplication* pkApp = COrvaneApplication::Get();
-    ASSERT_TRUE(pkApp->Init(nullptr, kGames, 1024, 768));
-    ASSERT_TRUE(pkApp->Start()) << NiDX9Renderer::GetLastErrorString();
-    os::SetDialogIdleHook(nullptr);
-    EXPECT_GT(iPasses, 0);
-    ASSERT_NE(kGames.m_pkGame, nullptr);
-    EXPECT_EQ(kGames.m_pkGame->GetState(), CGame::STATE_FRONT_END);
-    EXPECT_TRUE(m_kBoxes.empty());
 }
 } // namespace

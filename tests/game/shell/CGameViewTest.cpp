@@ -15,6 +15,13 @@
 #include "engine/scene/NiSceneLibrary.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneRenderer.h"
+#include "framework/COrvaneCamera.h"
+#include "framework/COrvaneWorldPicker.h"
+#include "engine/scene/NiCamera.h"
+#include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CWorld.h"
 #include "framework/COrvaneWindow.h"
 #include "game/shell/CDX9RendererFactory.h"
 #include "game/shell/CFrontEndScreens.h"
@@ -27,6 +34,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -222,5 +230,38 @@ TEST_F(CGameViewTest, TheMainPanelsTextsDrawAsGlyphsOverTheLevel)
         EXPECT_GT(iLit, 10);
         EXPECT_GT(iDark, 10);
     }
+}
+} // namespace
+
+namespace
+{
+TEST_F(CGameViewTest, AfterTheArrivalTheCameraLooksAtThePrison)
+{
+    // Entered at midnight, the level jumps to the morning and the day's
+    // vehicle drives in with the camera following it; when it has stopped
+    // the camera goes to the level's fixed start view.
+    ViewedGame* pkGame = PlayLevel(
+        [](ViewedGame& kGame) { kGame.GetSpawnManager()->ResetCameraView(true); });
+    ASSERT_NE(pkGame, nullptr);
+    ASSERT_EQ(m_kFrame.size(), std::size_t(WIDTH) * HEIGHT * 3) << "no frame was read";
+    NiCamera* pkCamera = pkGame->GetCamera()->GetEngineCamera();
+    EXPECT_EQ(pkCamera->GetTranslate(), NiVec3(104.0f, 13.0f, -30.0f));
+    // The middle of the screen picks the prison's yard, and shows ground
+    // there (grey, lit from above), not the sky.
+    COrvaneWorldPicker kPicker;
+    kPicker.Init(*pkGame->GetWorld(), *pkGame->GetCamera());
+    const float afMiddle[2] = {WIDTH / 2.0f, HEIGHT / 2.0f};
+    COrvanePickQuery kQuery;
+    kQuery.m_pfScreenPoint = afMiddle;
+    (void)kPicker.Pick(kQuery);
+    ASSERT_LT(kPicker.GetBestDistance(), 1000.0f);
+    const NiVec3 kPoint = kPicker.GetHitPoint();
+    const CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    EXPECT_GE(pkYard->CellAt(kPoint), 0) << kPoint.x << ", " << kPoint.z;
+    const Rgb kMiddle = At(WIDTH / 2, HEIGHT / 2);
+    EXPECT_LT(std::abs(kMiddle.r - kMiddle.b), 16);
+    EXPECT_LT(std::abs(kMiddle.g - kMiddle.b), 16);
+    EXPECT_GT(kMiddle.g, 40);
 }
 } // namespace
