@@ -514,13 +514,12 @@ bool CPlayScript::BuildInside(CWorldObject& kBuilding, const std::string& kTempl
         const CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
         const NiVec3* pkAt = kBuilding.GetModelPosition();
         const std::int32_t iCell = pkYard != nullptr && pkAt != nullptr ? pkYard->CellAt(*pkAt) : -1;
-        if (iCell < 0 || !ProjectCell(*pkYard, iCell, fX, fY))
-            return Fail(kTemplate + ": the building is off the screen");
-        Click(fX, fY);
+        if (iCell >= 0 && ProjectCell(*pkYard, iCell, fX, fY))
+            Click(fX, fY);
         if (Game().GetSelectedBuilding() != &kBuilding)
         {
-            // A building model without geometry gives the pick nothing to
-            // hit: the click's own step, noted.
+            // Off the screen, or a model without geometry that gives the
+            // pick nothing to hit: the click's own step, noted.
             ++m_iEnteredWithoutClick;
             Game().SetSelectedBuilding(&kBuilding);
             Game().EnterBuilding();
@@ -572,7 +571,7 @@ struct Building
 // what goes inside.
 const Building BUILDINGS[] = {
     {"cellblock_small", 2, 2, {"cell_double", "cell_double", "cell_double", "cell_double"}},
-    {"workshop_maint", 2, 22, {"work_bench"}},
+    {"workshop_maint", 2, 22, {"work_bench", "repair_room"}},
     {"canteen_food", 20, 2, {"serving_counter", "dining_table", "bench"}},
     {"hospital_health_therapy", 20, 22, {"sick_bed", "medical_room"}},
     {"admin_staff_security", 30, 10, {"guard_room", "planning1", "clerical1"}},
