@@ -7,6 +7,7 @@
 
 #include "framework/COrvaneObjectTemplate.h"
 #include "game/shell/CGame.h"
+#include "game/shell/CGameClock.h"
 #include "game/shell/ui/CDeskTopPanel.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "framework/COrvaneAICharacterController.h"
@@ -243,7 +244,12 @@ TEST_F(PlayThroughTest, ThePrisonRunsItsDaysAndSavesAndLoadsThroughTheOptions)
     ASSERT_TRUE(kScript.Start()) << kScript.Why() << Boxes(kScript);
     ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why() << Boxes(kScript);
     CGame& kGame = kScript.Game();
-    const std::uint16_t usFirstDay = kGame.GetGameClock().m_usDay;
+    // A game year is LAST_DAY + 1 days, so a long run rolls the year over.
+    const auto DaysPlayed = [&kGame] {
+        const CGameClock& kClock = kGame.GetGameClock();
+        return kClock.m_sYearOffset * (CGameClock::LAST_DAY + 1) + kClock.m_usDay;
+    };
+    const int iFirstDay = DaysPlayed();
     ASSERT_TRUE(kScript.BuildPrison()) << kScript.Why() << Boxes(kScript);
     for (const std::string& kItem : kScript.m_kNotFitting)
         ADD_FAILURE() << "not put down: " << kItem;
@@ -271,7 +277,7 @@ TEST_F(PlayThroughTest, ThePrisonRunsItsDaysAndSavesAndLoadsThroughTheOptions)
     ASSERT_TRUE(NobodyInPassing());
     ASSERT_TRUE(kScript.SetSpeedButton(0)) << kScript.Why();
 
-    EXPECT_EQ(kGame.GetGameClock().m_usDay, static_cast<std::uint16_t>(usFirstDay + iDays));
+    EXPECT_EQ(DaysPlayed(), iFirstDay + iDays);
     EXPECT_GT(kLedger.m_usPrisonersReceived, 0);
     // Guards and care staff; the maintenance workers the repair room
     // hires are not counted yet (left open).
