@@ -8,6 +8,7 @@
 #include "engine/scene/NiScreenSpaceCamera.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiVertexColorProperty.h"
+#include "engine/scene/NiZBufferProperty.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneGame.h"
@@ -205,6 +206,12 @@ void COrvaneImageTexture::MakeTiles(const NiPixelData& kImage, float fLeft, floa
             NiAlphaProperty* pkAlpha = new NiAlphaProperty;
             pkAlpha->SetFlags(TILE_ALPHA_FLAGS);
             kTile.m_spPolygon->SetProperty(pkAlpha);
+            // Panels lie over the world: the level's depth must not hide a
+            // picture where the ground comes near the camera.
+            NiZBufferProperty* pkDepth = new NiZBufferProperty;
+            pkDepth->SetZBufferTest(false);
+            pkDepth->SetZBufferWrite(false);
+            kTile.m_spPolygon->SetProperty(pkDepth);
 
             m_kTiles.push_back(std::move(kTile));
             uiLeft += uiTileWidth;

@@ -392,3 +392,22 @@ TEST_F(COrvaneImageTextureDeviceTest, ATintAfterTheFirstDrawReachesTheDevice)
     DrawFrame(kTexture, kRect, 12.0f, 5.0f);
     EXPECT_EQ(DeviceColours(kTexture), std::vector<std::uint32_t>(4, 0xFFFFFFFFu));
 }
+
+// Panels lie over the level: the depth the world left must not hide them.
+TEST_F(COrvaneImageTextureDeviceTest, PicturesDrawWithoutTheDepthTest)
+{
+    StartDeviceRenderer();
+    WriteImage("t.tga", 4, 4, 32, Pattern(4, 4));
+    COrvaneImageTexture kTexture;
+    COrvaneWidgetRect kRect;
+    ASSERT_TRUE(kTexture.Load(Desc("t.tga", 40.0f, 30.0f), kRect, "t.tga"));
+    gfx::IDirect3DDevice9* pkDevice = DeviceRenderer().GetD3DDevice();
+    ASSERT_NE(pkDevice, nullptr);
+    DrawFrame(kTexture, kRect, 0.0f, 0.0f);
+    std::uint32_t uiTest = 1;
+    std::uint32_t uiWrite = 1;
+    ASSERT_EQ(pkDevice->GetRenderState(gfx::D3DRS_ZENABLE, &uiTest), gfx::D3D_OK);
+    ASSERT_EQ(pkDevice->GetRenderState(gfx::D3DRS_ZWRITEENABLE, &uiWrite), gfx::D3D_OK);
+    EXPECT_EQ(uiTest, 0u);
+    EXPECT_EQ(uiWrite, 0u);
+}

@@ -104,18 +104,25 @@ TEST_F(CFrontEndScreensTest, TheButtonsMoveBetweenTheScreensAndALocationStartsIt
     EXPECT_EQ(Screens().GetCurrentScreen(), CFrontEndScreens::SCREEN_LOCATION);
     EXPECT_EQ(Game().GetState(), CGame::STATE_FRONT_END);
 
-    // The demo lists levels 0 and 1 only: the third prison starts nothing.
-    Press(3);
-    EXPECT_EQ(Game().GetState(), CGame::STATE_FRONT_END);
-    EXPECT_EQ(Screens().GetCurrentScreen(), CFrontEndScreens::SCREEN_LOCATION);
+    // The demo lists levels 0-2: a location of no listed level (before the
+    // first, or a fourth prison) starts nothing.
     Screens().GetLocationPanel()->StartScenario(0);
     EXPECT_EQ(Game().GetState(), CGame::STATE_FRONT_END);
+    Screens().GetLocationPanel()->StartScenario(5);
+    EXPECT_EQ(Game().GetState(), CGame::STATE_FRONT_END);
+    EXPECT_EQ(Screens().GetCurrentScreen(), CFrontEndScreens::SCREEN_LOCATION);
 
     Press(2);
     EXPECT_EQ(Game().GetState(), CGame::STATE_IN_GAME);
     EXPECT_EQ(Game().GetGameLevelManager()->GetLevel(), 1u);
     EXPECT_FALSE(Screens().IsBuilt());
     EXPECT_EQ(Screens().GetCurrentPanel(), nullptr);
+
+    Game().ResetGame();
+    Press(1);
+    Press(3);
+    EXPECT_EQ(Game().GetState(), CGame::STATE_IN_GAME);
+    EXPECT_EQ(Game().GetGameLevelManager()->GetLevel(), 2u);
 
     Game().ResetGame();
     Press(1);
