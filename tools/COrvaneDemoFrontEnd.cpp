@@ -4,6 +4,7 @@
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoImage.h"
 #include "tools/COrvaneDemoText.h"
+#include "tools/COrvaneDemoTooltips.h"
 
 #include <array>
 #include <cstdint>
@@ -31,7 +32,8 @@ struct Button
 };
 
 // "<base>.tga" with its labelled buttons, "<base>_p.tga" placing button k
-// (from 1) at its top-left corner and "<base>k_s.tga", its hover overlay.
+// (from 1) at its top-left corner, "<base>k_s.tga", its hover overlay, and
+// "<base>_h.tga" over the buttons that have hover texts.
 bool WriteScreen(const std::string& kFolder, const std::string& kBase, std::uint32_t uiWidth, std::uint32_t uiHeight,
                  const std::vector<Button>& kButtons, const Rgba& kFill, const char* pcTitle = nullptr)
 {
@@ -49,7 +51,11 @@ bool WriteScreen(const std::string& kFolder, const std::string& kBase, std::uint
         kPlace.Set(kButtons[k].kRect.x, kButtons[k].kRect.y, DemoKeyColour(k));
     }
     kPlace.Set(static_cast<std::uint32_t>(kButtons.size()), 0, WHITE);
-    if (!kBackground.Write(kFolder + "/" + kBase + ".tga") || !kPlace.Write(kFolder + "/" + kBase + "_p.tga"))
+    std::vector<Rect> kRects;
+    for (const Button& kButton : kButtons)
+        kRects.push_back(kButton.kRect);
+    if (!kBackground.Write(kFolder + "/" + kBase + ".tga") || !kPlace.Write(kFolder + "/" + kBase + "_p.tga") ||
+        !WriteDemoHotAreas(kFolder, kBase, uiWidth, uiHeight, kRects))
         return false;
     for (std::size_t k = 0; k < kButtons.size(); ++k)
     {

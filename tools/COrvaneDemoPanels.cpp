@@ -3,6 +3,7 @@
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoImage.h"
 #include "tools/COrvaneDemoPrison.h"
+#include "tools/COrvaneDemoTooltips.h"
 
 #include <array>
 #include <cstdint>
@@ -24,8 +25,9 @@ using Rect = DemoRect;
 using Image = COrvaneDemoImage;
 
 // A panel: "<base>.tga" with its buttons drawn, "<base>_p.tga" placing
-// button k (from 1) at its top-left corner, and "<base>k_s.tga", the
-// overlay shown while the button is hovered or pressed.
+// button k (from 1) at its top-left corner, "<base>k_s.tga", the overlay
+// shown while the button is hovered or pressed, and "<base>_h.tga" over the
+// buttons that have hover texts.
 bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std::uint32_t uiWidth,
                       std::uint32_t uiHeight, const std::vector<Rect>& kButtons, const Rgba& kFill = PANEL)
 {
@@ -43,7 +45,8 @@ bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std:
         return false;
     if (kButtons.empty())
         return true;
-    if (!kPlace.Write(kFolder + "/" + kBase + "_p.tga"))
+    if (!kPlace.Write(kFolder + "/" + kBase + "_p.tga") ||
+        !WriteDemoHotAreas(kFolder, kBase, uiWidth, uiHeight, kButtons))
         return false;
     for (std::size_t k = 0; k < kButtons.size(); ++k)
     {
@@ -68,10 +71,17 @@ bool WriteSquare(const std::string& kPath, std::uint32_t uiSize, const Rgba& kFi
     return kImage.Write(kPath);
 }
 
-// A category row: a slim background and numbered icons to its right.
+// A category row: a slim background and numbered icons to its right, each
+// laid right of the one before; the hover texts' areas keep below the
+// map's key row.
 bool WriteIconRow(const std::string& kFolder, const std::string& kBase, std::size_t uiIcons)
 {
     if (!Image(2, 32, PANEL).Write(kFolder + "/" + kBase + ".tga"))
+        return false;
+    std::vector<Rect> kIcons;
+    for (std::size_t i = 0; i < uiIcons; ++i)
+        kIcons.push_back({static_cast<std::uint32_t>(2 + 32 * i), 1, 32, 31});
+    if (!WriteDemoHotAreas(kFolder, kBase, static_cast<std::uint32_t>(2 + 32 * uiIcons), 32, kIcons))
         return false;
     for (std::size_t i = 1; i <= uiIcons; ++i)
     {
@@ -145,12 +155,8 @@ bool WriteDemoPanels(const std::string& kFolder)
     bOk = bOk && WriteButtonPanel(kFolder, "images/confirm/confirm", 184, 140, {{20, 110, 60, 24}, {104, 110, 60, 24}});
     bOk = bOk && WriteButtonPanel(kFolder, "images/panels/management/finance", 260, 170,
                                   {{5, 145, 60, 20}, {70, 145, 60, 20}});
-    // Options, messages and the parole desk: COrvaneDemoFrontEnd.
-    for (const char* pcBase : {"images/panels/management/management", "images/panels/building/building",
-                               "images/panels/prisoner/prisoner", "images/panels/staff/staff"})
-        bOk = bOk && WriteButtonPanel(kFolder, pcBase, 300, 200, TitleAndClose(300));
-    for (const char* pcBase : {"images/panels/load/load", "images/panels/save/save"})
-        bOk = bOk && WriteButtonPanel(kFolder, pcBase, 300, 200, {});
+    // Options, messages and the parole desk: COrvaneDemoFrontEnd; the
+    // management, file and pop-up panels: COrvaneDemoInfoPanels.
 
     // Icons: 16 x 16 squares.
     std::uint8_t ucShade = 40;

@@ -3,8 +3,10 @@
 #include "framework/COrvaneTagTree.h"
 #include "platform/text/TextRaster.h"
 #include "tools/COrvaneDemoPrison.h"
+#include "tools/COrvaneDemoTooltips.h"
 #include "tools/COrvaneTgaWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <vector>
@@ -153,33 +155,31 @@ bool WriteBytes(const std::string& kPath, const std::string& kBytes)
     return std::fclose(pkFile) == 0 && bWritten;
 }
 
-// The hover texts of a layout with a hot-area map, one per area; the list
-// bears the name of the layout's picture.
-struct Tooltips
-{
-    const char* pcLayout;
-    std::vector<Message> kTexts;
-};
-const Tooltips TOOLTIPS[] = {
-    {"panel", {{"First button", "Erster Knopf", "Premier bouton"}, {"Second button", "Zweiter Knopf", "Second bouton"}}},
-};
-
 std::string LanguageFile()
 {
-    // The tooltip lists come first: a list is found by a part of its name,
-    // and "panel" is part of "build_panel_extra_text".
+    // The layouts' hover-text lists come first: a list is found by a part
+    // of its name, and "panel" is part of "build_panel_extra_text". Among
+    // them the shorter names go first, so "build" is not found as part of
+    // "building".
+    std::vector<const DemoTooltipLayout*> kLayouts;
+    for (const DemoTooltipLayout& kLayout : DemoTooltipLayouts())
+        kLayouts.push_back(&kLayout);
+    std::stable_sort(kLayouts.begin(), kLayouts.end(), [](const DemoTooltipLayout* a, const DemoTooltipLayout* b) {
+        return DemoTooltipListName(a->pcBase).size() < DemoTooltipListName(b->pcBase).size();
+    });
     std::string kText = "<LANGUAGE>\r\n";
-    for (const Tooltips& kTooltips : TOOLTIPS)
+    for (const DemoTooltipLayout* pkLayout : kLayouts)
     {
-        kText += std::string("<") + kTooltips.pcLayout + ">\r\n";
-        for (std::size_t i = 0; i < kTooltips.kTexts.size(); ++i)
+        const std::string kName = DemoTooltipListName(pkLayout->pcBase);
+        kText += "<" + kName + ">\r\n";
+        for (std::size_t i = 0; i < pkLayout->kTips.size(); ++i)
         {
-            const Message& kEntry = kTooltips.kTexts[i];
+            const DemoTooltip& kTip = pkLayout->kTips[i];
             const std::string kNumber = std::to_string(i);
-            kText += "<" + kNumber + ">\r\n" + kEntry.pcEnglish + "\r\n" + kEntry.pcGerman + "\r\n" + kEntry.pcFrench +
+            kText += "<" + kNumber + ">\r\n" + kTip.pcEnglish + "\r\n" + kTip.pcGerman + "\r\n" + kTip.pcFrench +
                      "\r\n</" + kNumber + ">\r\n";
         }
-        kText += std::string("</") + kTooltips.pcLayout + ">\r\n";
+        kText += "</" + kName + ">\r\n";
     }
     kText += "<InGameMessages>\r\n";
     int iEntry = 0;

@@ -4,8 +4,9 @@
 // locale error text that reaches the screen or stands in a list, on any
 // message box, on a line about a missing or unreadable file on standard
 // error, on a layout with fewer widgets than its panel uses, on a menu item
-// without a template, and on a byte of "./language.xml" that fonts 0-4 have
-// no glyph for.
+// without a template, on a byte of "./language.xml" that fonts 0-4 have no
+// glyph for, on a hot-area layout without its hover texts, and when the
+// pointer on the main panel's build button shows no hover text.
 
 #include "tests/game/support/CPlayScript.h"
 
@@ -77,6 +78,8 @@ protected:
         ASSERT_TRUE(BuildDemoData(Folder().string()));
         CLocale::SetDrawnTextRecorder([this](const std::string& kText) {
             ++m_uiDrawn;
+            if (m_bKeepDrawn)
+                m_kDrawn.insert(kText);
             if (IsLocaleError(kText))
                 m_kErrorTexts.insert(kText);
         });
@@ -288,6 +291,31 @@ protected:
         }
     }
 
+    // The pointer resting on the main panel's build button shows the
+    // button's hover text in the language once the delay has run, and the
+    // text goes when the pointer leaves the panel.
+    void ExpectBuildTooltip(CPlayScript& kScript, int iLanguage)
+    {
+        const char* const apcTexts[] = {"Build and furnish", "Bauen und einrichten", "Construire et am\xe9nager"};
+        const CMainPanel* pkMain = CInterface::Get()->GetMainPanel();
+        ASSERT_NE(pkMain, nullptr);
+        float fX = 0.0f;
+        float fY = 0.0f;
+        ASSERT_TRUE(CPlayScript::WidgetCentre(*pkMain, CMainPanel::WIDGET_BUILD, fX, fY));
+        m_bKeepDrawn = true;
+        m_kDrawn.clear();
+        kScript.MoveTo(fX, fY);
+        kScript.Frame(10); // half a second: the delay still runs
+        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 0u);
+        kScript.Frame(4);
+        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 1u) << "language " << iLanguage;
+        kScript.MoveTo(512.0f, 200.0f);
+        m_kDrawn.clear();
+        kScript.Frame(20);
+        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 0u);
+        m_bKeepDrawn = false;
+    }
+
     // Main menu 1, then location k + 1: a free game on level k.
     static void EnterLevel(CPlayScript& kScript, std::uint32_t uiLevel)
     {
@@ -316,11 +344,14 @@ protected:
         ExpectGlyphs(kScript.Game());
         ExpectTooltipLists(kScript.Game());
         EnterLevel(kScript, uiLevel);
+        ExpectBuildTooltip(kScript, iLanguage);
         ExpectLevel(kScript);
         ExpectClean(kScript);
     }
 
     std::size_t m_uiDrawn = 0;
+    bool m_bKeepDrawn = false;
+    std::set<std::string> m_kDrawn;
     std::set<std::string> m_kErrorTexts;
     std::vector<std::string> m_kMissingLines;
     bool m_bCapturing = false;
