@@ -6,8 +6,14 @@
 #include "tests/game/support/CPlayScript.h"
 
 #include "framework/COrvaneObjectTemplate.h"
+#include "engine/scene/NiScreenPolygon.h"
+#include "framework/COrvaneImageTexture.h"
+#include "framework/COrvaneWidget.h"
+#include "game/shell/CConditions.h"
+#include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CGame.h"
 #include "game/shell/CGameClock.h"
+#include "game/shell/ui/CInterface.h"
 #include "game/shell/ui/CDeskTopPanel.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "framework/COrvaneAICharacterController.h"
@@ -362,5 +368,91 @@ TEST_F(PlayThroughTest, TheSameSeedGivesTheSameSave)
         else
             EXPECT_EQ(kSaved, kFirst);
     }
+}
+
+// Whether the renderer has taken the stamp's pictures since they were made
+// (a screen polygon gets its vertex data on its first draw in a frame), and
+// where its top-left pixel sits.
+bool StampDrawn(const CFrontEndScenarioSelect& kScenarios, float& fX, float& fY)
+{
+    const COrvaneImage* pkStamp = kScenarios.GetStamp();
+    if (pkStamp == nullptr || pkStamp->GetTexture().GetTiles().empty())
+        return false;
+    for (const COrvaneImageTexture::Tile& kTile : pkStamp->GetTexture().GetTiles())
+        if (kTile.m_spPolygon->GetRendererData() == nullptr)
+            return false;
+    const NiVec3& kCorner = pkStamp->GetTexture().GetTiles().front().m_spPolygon->GetVertices()[0];
+    const CGame* pkGame = CGame::Get();
+    fX = kCorner.x * static_cast<float>(pkGame->GetScreenWidth()) + 0.5f;
+    fY = (1.0f - kCorner.y) * static_cast<float>(pkGame->GetScreenHeight()) + 0.5f;
+    return true;
+}
+
+// The demo scenario through the window's input: main menu 2, its start;
+// at speed 12 the first game year ends within four game days and its goal
+// holds; the result screen stops the game until Space leads back to the
+// front end; "./config.bin" records the scenario complete, and the scenario
+// screen, shown again, draws the stamp on its brief.
+TEST_F(PlayThroughTest, TheDemoScenarioIsWonAndItsStampShows)
+{
+    CPlayScript kScript(4);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why() << Boxes(kScript);
+    const std::string kOpen = "<SCENARIO_STATES>\r\nOPEN\r\n</SCENARIO_STATES>\r\n";
+    ASSERT_EQ(ReadFileBytes("config.bin"), kOpen);
+    ASSERT_TRUE(kScript.OpenScenarios()) << kScript.Why();
+    CGame& kGame = kScript.Game();
+    const CFrontEndScenarioSelect* pkScenarios = kGame.GetFrontEndScreens()->GetScenarioPanel();
+    ASSERT_EQ(pkScenarios->CurrentFile(), "scenarios/first_steps");
+    kScript.Frame(2);
+    float fX = 0.0f;
+    float fY = 0.0f;
+    EXPECT_FALSE(StampDrawn(*pkScenarios, fX, fY)) << "the stamp of a scenario not yet won";
+
+    ASSERT_TRUE(kScript.StartScenario()) << kScript.Why() << Boxes(kScript);
+    EXPECT_EQ(kGame.GetLevelNumber(), 0u);
+    const CConditions& kConditions = *kGame.GetConditions();
+    EXPECT_EQ(kConditions.GetScenario(), 0);
+    ASSERT_EQ(kConditions.GetGoals().size(), 1u);
+    EXPECT_EQ(*kConditions.GetGoals()[0], (CCondition{1, 1, 0}));
+    ASSERT_EQ(kConditions.GetFailures().size(), 1u);
+    EXPECT_EQ(*kConditions.GetFailures()[0], (CCondition{0, 0, 0}));
+    EXPECT_FALSE(kGame.IsResultPending());
+    // Started before 06:00, a level opens on the next morning.
+    const int iStartDay = kGame.GetGameClock().m_usDay;
+    EXPECT_EQ(iStartDay, 1);
+    EXPECT_EQ(kGame.GetGameClock().m_sYearOffset, 0);
+    ASSERT_TRUE(kScript.EnterCheatCode()) << kScript.Why();
+
+    int iMornings = 0;
+    ASSERT_TRUE(kScript.RunUntilResult(4, iMornings)) << kScript.Why() << Boxes(kScript);
+    std::printf("the scenario's goal held after %d mornings\n", iMornings);
+    // The morning after the year's last day, the fourth day on the clock.
+    EXPECT_EQ(iMornings, CGameClock::LAST_DAY + 1 - iStartDay);
+    EXPECT_EQ(kGame.GetGameClock().m_sYearOffset, 1);
+    EXPECT_EQ(kGame.GetGameClock().m_usDay, 0);
+    EXPECT_EQ(kConditions.TestGoal(), 1);
+    EXPECT_EQ(kConditions.TestFailure(), CConditions::NO_RESULT);
+    EXPECT_GT(kGame.GetStatistics()->GetBalance(), 0);
+    EXPECT_EQ(ReadFileBytes("config.bin"), "<SCENARIO_STATES>\r\nCOMPLETE\r\n</SCENARIO_STATES>\r\n");
+    // The result screen: the desk top gone, the game standing still.
+    EXPECT_FALSE(CInterface::Get()->IsDeskTopShown());
+    const float fMinutes = kGame.GetGameClock().m_fMinutes;
+    kScript.Frame(20);
+    EXPECT_EQ(kGame.GetGameClock().m_fMinutes, fMinutes);
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
+    EXPECT_TRUE(kGame.IsResultPending());
+
+    ASSERT_TRUE(kScript.LeaveResultScreen()) << kScript.Why();
+    EXPECT_FALSE(kGame.IsResultPending());
+    ASSERT_TRUE(kScript.OpenScenarios()) << kScript.Why();
+    pkScenarios = kGame.GetFrontEndScreens()->GetScenarioPanel();
+    EXPECT_TRUE(pkScenarios->IsCurrentComplete());
+    kScript.Frame();
+    ASSERT_TRUE(StampDrawn(*pkScenarios, fX, fY)) << "no stamp on the won scenario";
+    const float fScaleX = static_cast<float>(kGame.GetScreenWidth()) / 1024.0f;
+    const float fScaleY = static_cast<float>(kGame.GetScreenHeight()) / 768.0f;
+    EXPECT_NEAR(fX, pkScenarios->GetStamp()->GetRect().m_fX + 100.0f * fScaleX, 0.01f);
+    EXPECT_NEAR(fY, pkScenarios->GetStamp()->GetRect().m_fY + 450.0f * fScaleY, 0.01f);
+    EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
 }
 } // namespace

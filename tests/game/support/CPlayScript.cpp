@@ -74,6 +74,9 @@ constexpr std::uint8_t SCAN_SPACE = 0x39;
 constexpr std::uint8_t SCAN_M = 0x32;
 // The main panel's options button.
 constexpr std::int32_t OPTIONS_BUTTON = 3;
+// The main menu's scenarios button and the scenario screen's start.
+constexpr std::int32_t MAIN_SCENARIOS = 2;
+constexpr std::int32_t SCENARIO_START = 4;
 
 std::uint8_t DigitScanCode(char cDigit)
 {
@@ -333,6 +336,71 @@ bool CPlayScript::EnterFreeGame()
         return Fail("location 1 did not start a game");
     // The first frames of the level: the camera settles, the pick runs.
     Frame(3);
+    return true;
+}
+
+bool CPlayScript::OpenScenarios()
+{
+    CFrontEndScreens* pkScreens = Game().GetFrontEndScreens();
+    if (Game().GetState() != CGame::STATE_FRONT_END || pkScreens == nullptr ||
+        pkScreens->GetCurrentScreen() != CFrontEndScreens::SCREEN_MAIN)
+        return Fail("not at the main menu");
+    if (!ClickWidget(*pkScreens->GetCurrentPanel(), MAIN_SCENARIOS))
+        return false;
+    return pkScreens->GetCurrentScreen() == CFrontEndScreens::SCREEN_SCENARIO ||
+           Fail("main menu 2 did not lead to the scenarios");
+}
+
+bool CPlayScript::StartScenario()
+{
+    CFrontEndScreens* pkScreens = Game().GetFrontEndScreens();
+    if (pkScreens == nullptr || pkScreens->GetCurrentScreen() != CFrontEndScreens::SCREEN_SCENARIO)
+        return Fail("not at the scenario screen");
+    if (!ClickWidget(*pkScreens->GetCurrentPanel(), SCENARIO_START))
+        return false;
+    for (int i = 0; i < 10 && Game().GetState() != CGame::STATE_IN_GAME; ++i)
+        Frame();
+    if (Game().GetState() != CGame::STATE_IN_GAME)
+        return Fail("the scenario's start did not start a game");
+    Frame(3);
+    return true;
+}
+
+bool CPlayScript::RunUntilResult(int iDays, int& iMornings)
+{
+    iMornings = 0;
+    // As RunDays: a game day at speed 12 is 2400 frames.
+    const int iLimit = 4000 * iDays;
+    for (int i = 0; i < iLimit && !Game().IsResultPending(); ++i)
+    {
+        Frame();
+        CInterface* pkInterface = CInterface::Get();
+        if (pkInterface == nullptr || !pkInterface->IsDeskTopShown())
+            continue;
+        if (++iMornings > iDays)
+            break;
+        // The morning the result comes, the result's frame takes the desk
+        // top away itself.
+        Frame();
+        if (pkInterface->IsDeskTopShown() && !ClickDeskTop(CDeskTopPanel::WIDGET_LEAVE))
+            return false;
+        if (pkInterface->IsDeskTopShown())
+            return Fail("the desk top's leave did not close it");
+    }
+    return Game().IsResultPending() ||
+           Fail("no result after " + std::to_string(iMornings) + " mornings");
+}
+
+bool CPlayScript::LeaveResultScreen()
+{
+    if (!Game().IsResultPending())
+        return Fail("no result is showing");
+    PressScanCode(SCAN_SPACE);
+    Frame();
+    CFrontEndScreens* pkScreens = Game().GetFrontEndScreens();
+    if (Game().GetState() != CGame::STATE_FRONT_END || pkScreens == nullptr ||
+        pkScreens->GetCurrentScreen() != CFrontEndScreens::SCREEN_MAIN)
+        return Fail("Space did not lead back to the main menu");
     return true;
 }
 

@@ -74,6 +74,17 @@ public:
     // Front end: main menu button 1, then location 1: a free game on the
     // first location.
     bool EnterFreeGame();
+    // Front end: main menu button 2, the scenario screen.
+    bool OpenScenarios();
+    // The scenario screen's start (button 4): its current scenario loaded,
+    // the game running.
+    bool StartScenario();
+    // Frames until the scenario's goal or failure shows, each morning's
+    // desk top left with widget 3; iMornings counts the mornings that
+    // came. False when iDays mornings pass without a result.
+    bool RunUntilResult(int iDays, int& iMornings);
+    // Space on the result screen: back at the main menu.
+    bool LeaveResultScreen();
     // Enter and the cheat code typed (once), then speed 12 (key 6) when
     // bSpeed.
     bool EnterCheatCode(bool bSpeed = true);
