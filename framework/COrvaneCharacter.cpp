@@ -2,16 +2,31 @@
 
 #include "engine/core/NiRandom.h"
 #include "framework/COrvaneAStar.h"
+#include "framework/COrvaneApplication.h"
 #include "framework/COrvaneBlock.h"
 #include "framework/COrvaneBlockGrid.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvanePathSpline.h"
+#include "framework/COrvaneRenderer.h"
+#include "framework/COrvaneWindow.h"
 #include "platform/os/OsDialog.h"
 #include "platform/os/OsTime.h"
 
 #include <algorithm>
 #include <cstdlib>
+
+namespace
+{
+// Whether anything draws: the application's window has a renderer.
+bool SomethingDraws()
+{
+    const COrvaneApplication* pkApplication = COrvaneApplication::GetExisting();
+    const COrvaneWindow* pkWindow = pkApplication != nullptr ? pkApplication->GetWindow() : nullptr;
+    const COrvaneRenderer* pkHolder = pkWindow != nullptr ? pkWindow->GetRenderer() : nullptr;
+    return pkHolder != nullptr && pkHolder->GetRenderer() != nullptr;
+}
+} // namespace
 
 COrvaneCharacter::COrvaneCharacter()
 {
@@ -53,6 +68,10 @@ void COrvaneCharacter::Update(float fDt)
     m_iCurrentCell = m_pkGrid->CellAt(*pkPosition);
     if (fDt > 0.0f && m_iWalkMode == WALK_FOLLOWING && MoveAlongSpline(fDt))
         OnPathEnd();
+    // A person's pose is for the eye only: where nothing draws, the
+    // animation of the bones is not run.
+    if (m_pkModel != nullptr)
+        m_pkModel->SetAnimated(SomethingDraws());
     COrvaneObject::Update(fDt);
 }
 

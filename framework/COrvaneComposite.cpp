@@ -151,6 +151,11 @@ bool COrvaneComposite::IsVisible() const
     return m_pkImpl->IsVisible();
 }
 
+void COrvaneComposite::SetAnimated(bool bAnimated)
+{
+    m_pkImpl->SetAnimated(bAnimated);
+}
+
 void COrvaneComposite::SelectVariant(const char* pcText, bool bKeep, int iIndex)
 {
     m_pkImpl->SelectVariant(pcText, bKeep, iIndex);

@@ -74,6 +74,11 @@ public:
     [[nodiscard]] const NiVec3* GetPosition() const;
     void SetVisible(bool bVisible);
     [[nodiscard]] bool IsVisible() const;
+    // Off: the model object's controllers are switched off, so the bones
+    // keep their pose and the animation clocks stand (for a model nothing
+    // draws; where the model stands is not theirs to change). On again,
+    // those controllers run on. On by default; safe to call every frame.
+    void SetAnimated(bool bAnimated);
     void SelectVariant(const char* pcText, bool bKeep, int iIndex);
     void CollectNodes(const char* pcText, std::vector<NiNode*>& kOut, bool bHide);
     void CollectNodePositions(const char* pcText, std::vector<NiVec3>& kOut, bool bHide);

@@ -75,6 +75,8 @@ void COrvaneCompositeImpl::Reset()
     m_spManager = nullptr;
     m_pkActive = nullptr;
     m_pkBoneLOD = nullptr;
+    m_bStill = false;
+    m_kStilled.clear();
 }
 
 void COrvaneCompositeImpl::Destroy()
@@ -313,6 +315,28 @@ int COrvaneCompositeImpl::ProvideRoot(COrvaneSceneLink& kRecord) const
         return 0;
     kRecord.m_pkNode = GetRoot();
     return kRecord.m_pkNode ? 1 : 0;
+}
+
+void COrvaneCompositeImpl::SetAnimated(bool bAnimated)
+{
+    m_bStill = !bAnimated;
+    if (bAnimated)
+    {
+        for (NiRefPtr<NiTimeController>& spController : m_kStilled)
+            spController->SetActive(true);
+        m_kStilled.clear();
+        return;
+    }
+    // Checked again on each call: a controller manager made since runs
+    // until it is switched off here.
+    for (NiTimeController* pk = m_pkModelObject ? m_pkModelObject->GetControllers() : nullptr; pk != nullptr;
+         pk = pk->GetNext())
+    {
+        if (!pk->GetActive())
+            continue;
+        pk->SetActive(false);
+        m_kStilled.emplace_back(pk);
+    }
 }
 
 void COrvaneCompositeImpl::UpdateNode(float fTime)

@@ -16,6 +16,7 @@ class NiControllerManager;
 class NiControllerSequence;
 class NiNode;
 class NiNodeAttachment;
+class NiTimeController;
 struct COrvaneModelSource;
 struct COrvaneSceneLink;
 
@@ -47,6 +48,7 @@ public:
     [[nodiscard]] const NiVec3* GetPosition();
     void SetVisible(bool bVisible);
     [[nodiscard]] bool IsVisible() const;
+    void SetAnimated(bool bAnimated);
     int ProvideRoot(COrvaneSceneLink& kRecord) const;
     void UpdateNode(float fTime);
     void CreateControllerManager();
@@ -97,4 +99,8 @@ private:
     NiMatrix3x3 m_kPendingRotation;
     // Without a model: the position objects walk with.
     NiVec3 m_kBarePosition;
+    // Not animated: the model object's controllers this switched off, to
+    // be switched on again.
+    bool m_bStill = false;
+    std::vector<NiRefPtr<NiTimeController>> m_kStilled;
 };

@@ -5,13 +5,10 @@
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneMouse.h"
 #include "framework/COrvaneObjectDesc.h"
-#include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CGame.h"
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CBuildSubPanel.h"
-#include "game/simulation/characters/CAIPrisoner.h"
 #include "game/simulation/characters/CAIStaff.h"
-#include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CBlockGridStack.h"
@@ -19,61 +16,13 @@
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
+#include "tests/game/support/CHeadlessPrison.h"
 
 #include <vector>
 
 namespace
 {
-struct Placed
-{
-    const char* m_pcFactory;
-    const char* m_pcTemplate;
-};
-
-// The cursor over the centre of a cell of the floor.
-bool PointAt(const CBlockGrid& kFloor, std::int32_t iCell)
-{
-    NiVec3 kAt;
-    if (!kFloor.CellPosition(iCell, kAt, false))
-        return false;
-    CBlockGridManager* pkGrids = CBlockGridManager::GetInstance();
-    (void)pkGrids->PickCell(kAt);
-    return pkGrids->GetPickGrid() == &kFloor && pkGrids->GetPickCell() == iCell;
-}
-
-// Picked up from its build-menu group, moved over the floor from cell iFrom
-// on (round to the first cell after the last) until the held object may
-// stand, then committed.
-CBaseObject* Commit(CGame& kGame, const Placed& kWhat, const CBlockGrid& kFloor, std::int32_t iFrom)
-{
-    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
-    const COrvaneObjectTemplate* pkWanted = pkManager->FindTemplate(kWhat.m_pcTemplate);
-    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
-    bool bPicked = false;
-    for (std::size_t g = 0; pkWanted && !bPicked && g < pkManager->GetGroupCount(); ++g)
-    {
-        const auto usGroup = static_cast<std::uint16_t>(g);
-        for (std::uint16_t i = 0; const COrvaneObjectTemplate* pkTemplate = pkManager->GetTemplate(usGroup, i); ++i)
-        {
-            if (pkTemplate != pkWanted)
-                continue;
-            bPicked = pkPlacement->BeginPlacing(usGroup, i, pkManager->FindFactory(kWhat.m_pcFactory, kGame.GetWorld()));
-            break;
-        }
-    }
-    CBaseObject* pkHeld = pkPlacement->GetObject();
-    if (!bPicked || !pkHeld || !pkPlacement->CanPlace())
-    {
-        (void)pkPlacement->Clear();
-        return nullptr;
-    }
-    const std::int32_t iCells = kFloor.GetRows() * kFloor.GetColumns();
-    for (std::int32_t n = 0; n < iCells; ++n)
-        if (const std::int32_t iCell = (iFrom + n) % iCells; PointAt(kFloor, iCell) && pkPlacement->FollowCursor())
-            return pkPlacement->Commit() == 1 ? pkHeld : nullptr;
-    (void)pkPlacement->Clear();
-    return nullptr;
-}
+using Placed = CHeadlessPrison::Placed;
 
 // The play-through's prison (its script's table, kept alike): where each
 // building's search for a place starts on the 40 x 40 yard, and what goes
@@ -103,12 +52,9 @@ bool EnterHeadlessLevel(CGame& kGame, std::uint32_t uiSeed)
 {
     // The cursor is never over a panel: nothing draws them.
     CBuildPlacement::SetPanelTest([] { return false; });
-    if (!kGame.Init("Orvane Game") || !kGame.Start())
+    if (!CHeadlessPrison::EnterLevel(kGame, uiSeed))
         return false;
     kGame.SetMouse(nullptr);
-    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
-    kGame.LoadLevelData();
-    NiSeedRandom(uiSeed);
     return kGame.GetWorld() != nullptr && Yard() != nullptr;
 }
 
@@ -125,7 +71,7 @@ bool BuildPrison(CGame& kGame, int& iNotFitting)
     pkLedger->UpdateTotals();
     const auto Build = [&kGame, pkLedger](const Placed& kWhat, const CBlockGrid& kFloor, std::int32_t iFrom) {
         pkLedger->m_usPrisonLevel = 3;
-        return Commit(kGame, kWhat, kFloor, iFrom);
+        return CHeadlessPrison::Commit(kGame, kWhat, kFloor, iFrom, true);
     };
     const std::int32_t iColumns = pkYard->GetColumns();
     std::vector<CWorldObject*> kBuilt;
@@ -181,30 +127,7 @@ bool BuildPrison(CGame& kGame, int& iNotFitting)
 
 int AdmitPrisoners(CGame& kGame, int iCount)
 {
-    CSpawnManager* pkSpawn = kGame.GetSpawnManager();
-    CBlockGrid* pkYard = Yard();
-    int iAdmitted = 0;
-    for (int i = 0; pkSpawn && pkYard && i < iCount; ++i)
-    {
-        CAIPrisoner* pkPrisoner = pkSpawn->CreateArrivingPrisoner();
-        if (!pkPrisoner)
-            continue;
-        // Not walked down the arrival road: on the yard straight away.
-        pkPrisoner->SetGrid(pkYard);
-        pkPrisoner->ClearPath();
-        pkPrisoner->SetUpdateHook(true);
-        ++iAdmitted;
-        if (pkSpawn->AssignCell(pkPrisoner))
-        {
-            pkPrisoner->Relocate();
-        }
-        else
-        {
-            pkSpawn->AddWaitingPrisoner(pkPrisoner);
-            pkPrisoner->ReturnToCell(1, (pkYard->GetRows() / 2) * pkYard->GetColumns() + pkYard->GetColumns() / 2);
-        }
-    }
-    return iAdmitted;
+    return CHeadlessPrison::Admit(kGame, iCount);
 }
 
 int HireStaff(CGame& kGame, int iTotal)

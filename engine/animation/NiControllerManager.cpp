@@ -95,12 +95,16 @@ void NiControllerManager::Update(float fTime)
     if (!GetActive())
         return;
     // By index: a sequence update may not change the array, but a sequence
-    // must not be freed under it either.
+    // must not be freed under it either. A model holds many sequences and
+    // plays one or two: the idle ones are passed over without touching
+    // their counts.
     for (std::size_t i = 0; i < m_kSequences.size(); ++i)
     {
+        const NiControllerSequence* pkSequence = m_kSequences[i];
+        if (!pkSequence || pkSequence->GetState() == NiControllerSequence::INACTIVE)
+            continue;
         NiControllerSequencePtr sp = m_kSequences[i];
-        if (sp)
-            sp->Update(fTime, true);
+        sp->Update(fTime, true);
     }
 }
 

@@ -93,6 +93,32 @@ protected:
         kFrom.m_bClone = bClone;
         kModel.Load(kFrom);
     }
+
+    // The demo person written to the test folder and loaded into kSource
+    // with its two animations ("idle", "walk"), kModel a clone of it.
+    void LoadDemoPerson(COrvaneComposite& kSource, COrvaneComposite& kModel,
+                        std::vector<std::unique_ptr<COrvaneAnim>>& kAnims)
+    {
+        ASSERT_TRUE(WriteDemoModel(Folder().string()));
+        NiObjectStream kModelFile;
+        ASSERT_TRUE(kModelFile.LoadFile("prisoner.nif"));
+        NiRefPtr<NiNode> spRoot = Node("Scene Root");
+        spRoot->AttachChild(NiDynamicCast<NiNode>(kModelFile.GetObjectAt(0)));
+        NiObjectStream kAnimations;
+        ASSERT_TRUE(kAnimations.LoadFile("prisoner.kf"));
+        for (std::uint32_t i = 0; i < kAnimations.GetObjectCount(); ++i)
+        {
+            auto pkAnim = std::make_unique<COrvaneAnim>();
+            COrvaneAnimDesc kDesc;
+            kDesc.m_kName = std::string("people/") + NiDynamicCast<NiControllerSequence>(kAnimations.GetObjectAt(i))->GetName();
+            kDesc.m_pkObject = kAnimations.GetObjectAt(i);
+            pkAnim->Load(kDesc);
+            kAnims.push_back(std::move(pkAnim));
+        }
+        ASSERT_EQ(kAnims.size(), 2u);
+        LoadPrebuilt(kSource, spRoot, "models/prisoner.nif|Scene Root");
+        LoadClone(kModel, kSource);
+    }
 };
 
 class CameraGame : public COrvaneGame
@@ -286,29 +312,12 @@ TEST_F(COrvaneCompositeTest, RotationsAndPositionsWaitForTheUpdate)
 
 TEST_F(COrvaneCompositeTest, SequencesPlayByTheNameAfterTheLastSlash)
 {
-    ASSERT_TRUE(WriteDemoModel(Folder().string()));
-    NiObjectStream kModelFile;
-    ASSERT_TRUE(kModelFile.LoadFile("prisoner.nif"));
-    NiRefPtr<NiNode> spRoot = Node("Scene Root");
-    spRoot->AttachChild(NiDynamicCast<NiNode>(kModelFile.GetObjectAt(0)));
-    NiObjectStream kAnimations;
-    ASSERT_TRUE(kAnimations.LoadFile("prisoner.kf"));
-    std::vector<std::unique_ptr<COrvaneAnim>> kAnims;
-    for (std::uint32_t i = 0; i < kAnimations.GetObjectCount(); ++i)
-    {
-        auto pkAnim = std::make_unique<COrvaneAnim>();
-        COrvaneAnimDesc kDesc;
-        kDesc.m_kName = std::string("people/") + NiDynamicCast<NiControllerSequence>(kAnimations.GetObjectAt(i))->GetName();
-        kDesc.m_pkObject = kAnimations.GetObjectAt(i);
-        pkAnim->Load(kDesc);
-        kAnims.push_back(std::move(pkAnim));
-    }
-    ASSERT_EQ(kAnims.size(), 2u);
-
     COrvaneComposite kSource;
-    LoadPrebuilt(kSource, spRoot, "models/prisoner.nif|Scene Root");
     COrvaneComposite kModel;
-    LoadClone(kModel, kSource);
+    std::vector<std::unique_ptr<COrvaneAnim>> kAnims;
+    LoadDemoPerson(kSource, kModel, kAnims);
+    if (HasFatalFailure())
+        return;
     EXPECT_EQ(kModel.GetSequenceLength(), 0.0f);
     kModel.CreateControllerManager();
     std::vector<COrvaneAnim*> kList{kAnims[0].get(), kAnims[1].get()};
@@ -484,4 +493,44 @@ TEST_F(COrvaneCompositeTest, ModelWithoutSceneKeepsABarePosition)
     EXPECT_EQ(kModel.GetControllerManager(), nullptr);
     EXPECT_EQ(kModel.GetSequenceLength(), 0.0f);
     EXPECT_EQ(kModel.Reset(), 0);
+}
+
+TEST_F(COrvaneCompositeTest, AStillModelKeepsItsPoseAndRunsOnWhenAnimatedAgain)
+{
+    std::vector<std::unique_ptr<COrvaneAnim>> kAnims;
+    COrvaneComposite kSource;
+    COrvaneComposite kModel;
+    ASSERT_NO_FATAL_FAILURE(LoadDemoPerson(kSource, kModel, kAnims));
+    NiNode* pkRoot = kModel.GetRoot();
+    ASSERT_NE(pkRoot, nullptr);
+    NiAVObject* pkArm = pkRoot->GetObjectByName("LeftArm");
+    ASSERT_NE(pkArm, nullptr);
+    kModel.CreateControllerManager();
+    std::vector<COrvaneAnim*> kBoth{kAnims[0].get(), kAnims[1].get()};
+    kModel.AddSequences(kBoth);
+    kModel.PlaySequence(kAnims[1].get(), false);
+    NiControllerManager* pkManager = kModel.GetControllerManager();
+    ASSERT_NE(pkManager, nullptr);
+
+    // The walk's clock starts at 0; a quarter of the way through the arm
+    // swings furthest, half way through it hangs.
+    pkRoot->Update(0.0f);
+    pkRoot->Update(0.25f);
+    const NiMatrix3x3 kQuarter = pkArm->GetRotate();
+    kModel.SetAnimated(false);
+    kModel.SetAnimated(false);
+    EXPECT_FALSE(pkManager->GetActive());
+    pkRoot->Update(0.5f);
+    EXPECT_EQ(pkArm->GetRotate(), kQuarter);
+
+    kModel.SetAnimated(true);
+    EXPECT_TRUE(pkManager->GetActive());
+    pkRoot->Update(0.5f);
+    EXPECT_NE(pkArm->GetRotate(), kQuarter);
+
+    // A controller that was off before stays off.
+    pkManager->SetActive(false);
+    kModel.SetAnimated(false);
+    kModel.SetAnimated(true);
+    EXPECT_FALSE(pkManager->GetActive());
 }

@@ -31,6 +31,7 @@
 #include "platform/os/OsTime.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/framework/TestClock.h"
+#include "tests/game/support/CHeadlessPrison.h"
 
 #include <gtest/gtest.h>
 
@@ -78,11 +79,7 @@ public:
     std::vector<PostedMessage> m_kMessages;
 };
 
-struct Placed
-{
-    const char* m_pcFactory;
-    const char* m_pcTemplate;
-};
+using Placed = CHeadlessPrison::Placed;
 
 // What a run leaves to compare.
 struct DayRun
@@ -167,49 +164,11 @@ protected:
         return pkObject;
     }
 
-    // The cursor over the centre of a cell of the floor.
-    static bool PointAt(const CBlockGrid& kFloor, std::int32_t iCell)
-    {
-        NiVec3 kAt;
-        if (!kFloor.CellPosition(iCell, kAt, false))
-            return false;
-        CBlockGridManager* pkGrids = CBlockGridManager::GetInstance();
-        (void)pkGrids->PickCell(kAt);
-        return pkGrids->GetPickGrid() == &kFloor && pkGrids->GetPickCell() == iCell;
-    }
-
-    // Built as the player builds: the plan picked up from its build-menu
-    // group, the cursor moved over the floor from cell iFrom on until the
-    // held object may stand, then the click. A committed room hires its
-    // staff, who come down the arrival road.
+    // Built as the player builds: a committed room hires its staff, who
+    // come down the arrival road.
     static CBaseObject* Commit(CGame& kGame, const Placed& kWhat, const CBlockGrid& kFloor, std::int32_t iFrom)
     {
-        CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
-        const COrvaneObjectTemplate* pkWanted = pkManager->FindTemplate(kWhat.m_pcTemplate);
-        CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
-        bool bPicked = false;
-        for (std::size_t g = 0; pkWanted && !bPicked && g < pkManager->GetGroupCount(); ++g)
-        {
-            const auto usGroup = static_cast<std::uint16_t>(g);
-            for (std::uint16_t i = 0; const COrvaneObjectTemplate* pkTemplate = pkManager->GetTemplate(usGroup, i); ++i)
-            {
-                if (pkTemplate != pkWanted)
-                    continue;
-                bPicked = pkPlacement->BeginPlacing(usGroup, i, pkManager->FindFactory(kWhat.m_pcFactory, kGame.GetWorld()));
-                break;
-            }
-        }
-        CBaseObject* pkHeld = pkPlacement->GetObject();
-        if (!bPicked || !pkHeld || !pkPlacement->CanPlace())
-        {
-            (void)pkPlacement->Clear();
-            return nullptr;
-        }
-        for (std::int32_t iCell = iFrom; iCell < kFloor.GetRows() * kFloor.GetColumns(); ++iCell)
-            if (PointAt(kFloor, iCell) && pkPlacement->FollowCursor())
-                return pkPlacement->Commit() == 1 ? pkHeld : nullptr;
-        (void)pkPlacement->Clear();
-        return nullptr;
+        return CHeadlessPrison::Commit(kGame, kWhat, kFloor, iFrom);
     }
 
     static std::set<const CAIPrisoner*> Prisoners()
@@ -223,45 +182,10 @@ protected:
     }
 
     // Prisoners off the arrival road into cells, or waiting for one.
-    static int Admit(CGame& kGame, int iCount)
-    {
-        CSpawnManager* pkSpawn = kGame.GetSpawnManager();
-        int iAdmitted = 0;
-        for (int i = 0; pkSpawn && i < iCount; ++i)
-        {
-            CAIPrisoner* pkPrisoner = pkSpawn->CreateArrivingPrisoner();
-            if (!pkPrisoner)
-                continue;
-            // Not walked down the road: the harness puts it on the yard
-            // straight away, at its cell or, waiting, in the middle.
-            CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
-            pkPrisoner->SetGrid(pkYard);
-            pkPrisoner->ClearPath();
-            pkPrisoner->SetUpdateHook(true);
-            ++iAdmitted;
-            if (pkSpawn->AssignCell(pkPrisoner))
-            {
-                pkPrisoner->Relocate();
-            }
-            else
-            {
-                pkSpawn->AddWaitingPrisoner(pkPrisoner);
-                pkPrisoner->ReturnToCell(1, (pkYard->GetRows() / 2) * pkYard->GetColumns() + pkYard->GetColumns() / 2);
-            }
-        }
-        return iAdmitted;
-    }
+    static int Admit(CGame& kGame, int iCount) { return CHeadlessPrison::Admit(kGame, iCount); }
 
     // A started game in level 0, its front end skipped, random draws seeded.
-    static bool EnterLevel(CGame& kGame, std::uint32_t uiSeed)
-    {
-        if (!kGame.Init("Orvane Game") || !kGame.Start())
-            return false;
-        kGame.GetFrontEndScreens()->m_bStartNewGame = false;
-        kGame.LoadLevelData();
-        NiSeedRandom(uiSeed);
-        return true;
-    }
+    static bool EnterLevel(CGame& kGame, std::uint32_t uiSeed) { return CHeadlessPrison::EnterLevel(kGame, uiSeed); }
 
     // The prison, committed as the player builds it: a secure cell block
     // in the middle of the yard with eight two-bed cells, two of each
