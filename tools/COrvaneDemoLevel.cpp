@@ -166,8 +166,12 @@ bool WriteDemoLevel(const std::string& kFolder)
 
     // The ground reaches from the arrival road and the place the camera is
     // put after each arrival (west of the prison) to past the field (east).
+    // The world hangs its objects under "collide" in its first empty
+    // slots, and the mouse's pick takes the first thing it meets in the
+    // node's order: the ground comes after slots kept free for them, so that
+    // a building or a post is found before the ground under it.
     NiRefPtr<NiNode> spCollide = Named("collide");
-    spCollide->AttachChild(MakeBox(InFile(-110, -50, -0.5f), InFile(120, 60, 0), false, "ground"));
+    (void)spCollide->SetAt(DEMO_OBJECT_SLOTS, MakeBox(InFile(-110, -50, -0.5f), InFile(120, 60, 0), false, "ground"));
     spCollide->AttachChild(MakeBox(InFile(-12, 6, 0), InFile(-6, 12, 4), false, "block01"));
     spCollide->AttachChild(MakeBox(InFile(8, -14, 0), InFile(14, -8, 6), false, "block02"));
     spRoot->AttachChild(spCollide);

@@ -7,7 +7,8 @@
 #include <string>
 
 // The demo level "levels/demo01.nif" (Z up): "SkyBox" (a box seen from
-// inside with a sky texture), "collide" (64 x 64 ground and two boxes),
+// inside with a sky texture), "collide" (empty slots, then the ground and
+// two boxes),
 // "splines" (route nodes moved by transform controllers: a plain route, the
 // arrival road and a connector each way between the yard and the field),
 // "objects" (two crate placeholders, a "spawn" one the framework declines,
@@ -17,6 +18,10 @@
 [[nodiscard]] bool WriteDemoLevel(const std::string& kFolder);
 
 inline constexpr const char* DEMO_LEVEL_FILE = "levels/demo01.nif";
+
+// Empty child slots at the head of the level's "collide" node, ahead of
+// its ground and blocks: the world's object nodes take them.
+inline constexpr unsigned DEMO_OBJECT_SLOTS = 16;
 
 // The prison's middle in the game's world (x, z; the ground at height 0):
 // in view of the place the game puts its camera after each arrival on levels

@@ -3,6 +3,7 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiStringExtraData.h"
+#include "engine/scene/NiTriShape.h"
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoLevel.h"
@@ -214,6 +215,24 @@ NiVec3 UsableDoor(const Plan& kPlan)
 NiVec3 UsableAccess(const Plan& kPlan)
 {
     return TwoCellsEachWay(kPlan) ? NiVec3(2.0f, 0.0f, -4.0f) : NiVec3(2.0f, 0.0f, -2.0f);
+}
+
+// A flat square the mouse's pick meets from above, on the object's base:
+// x in [fMinX, fMaxX], z in [fMinZ, fMaxZ] of the model's own frame (y up),
+// facing up. It is never drawn (the models keep their look). The game takes
+// the cell under the cursor from the point the pick meets: lying on the
+// floor, the square gives the point the floor would, even seen from low
+// down.
+NiRefPtr<NiTriShape> MakePickPlate(const char* pcName, float fMinX, float fMinZ, float fMaxX, float fMaxZ)
+{
+    auto* pkVertex = new NiVec3[4]{NiVec3(fMinX, 0.0f, fMinZ), NiVec3(fMinX, 0.0f, fMaxZ), NiVec3(fMaxX, 0.0f, fMaxZ),
+                                   NiVec3(fMaxX, 0.0f, fMinZ)};
+    // Wound so that the face turns up: the pick meets front faces only.
+    auto* pusTriangles = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+    NiRefPtr<NiTriShape> spPlate = new NiTriShape(4, pkVertex, nullptr, nullptr, nullptr, 0, 0, 2, pusTriangles);
+    spPlate->SetName(pcName);
+    spPlate->SetAppCulled(true);
+    return spPlate;
 }
 
 // A cell block's nodes: its two floors of 8 x 9 cells of size 2 (a map text
@@ -491,11 +510,25 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
                 NiRefPtr<NiNode> spPost = new NiNode;
                 spPost->SetName(("Staff_Root0" + std::to_string(++iPost)).c_str());
                 spPost->AddExtraData(new NiStringExtraData((std::string(pcText) + "\r\n").c_str()));
+                // The post's place on the floor, where a click finds it: a
+                // building's posts side by side near its front, a room's
+                // on its first cells.
+                const float fX = HasFloors(kPlan) ? 4.0f * static_cast<float>(iPost) - 8.0f
+                                                  : 2.0f * static_cast<float>(iPost) - 2.0f;
+                const float fZ = HasFloors(kPlan) ? 4.0f : 0.0f;
+                spPost->AttachChild(MakePickPlate("post_area", fX - 1.0f, fZ - 1.0f, fX + 1.0f, fZ + 1.0f));
                 spModel->AttachChild(spPost);
             }
         }
         if (HasFloors(kPlan))
+        {
             AddCellBlockNodes(*spModel);
+            // The building's ground under its walls, so that a click on it
+            // enters it. After the posts: the pick takes the first thing it
+            // meets in the model's order, and a post on this ground must
+            // win.
+            spModel->AttachChild(MakePickPlate("building_area", -8.0f, -8.0f, 8.0f, 8.0f));
+        }
         // Usable objects: an entrance and one place of use beside it, the
         // walk in along its route. The route starts on the entrance's access
         // cell, outside the footprint, so that the walk out ends where the

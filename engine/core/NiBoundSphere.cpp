@@ -34,6 +34,16 @@ void NiBoundSphere::Merge(const NiBoundSphere& kOther)
 {
     NiVec3 kDiff = m_kCenter - kOther.m_kCenter;
     float fSquaredDistance = kDiff.SqrLength();
+    if (!std::isfinite(fSquaredDistance))
+    {
+        // Too far apart for a float to measure (an object put away at the
+        // end of the float range): the merge would be not-a-number, a bound
+        // no ray or view ever meets, and everything under it would be lost
+        // to picking and drawing. The sphere nearer the origin stays.
+        if (kOther.m_kCenter.SqrLength() < m_kCenter.SqrLength())
+            *this = kOther;
+        return;
+    }
     float fRadiusDiff = kOther.m_fRadius - m_fRadius;
     if (fRadiusDiff * fRadiusDiff >= fSquaredDistance)
     {

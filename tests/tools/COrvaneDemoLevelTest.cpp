@@ -2,6 +2,7 @@
 
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiPicker.h"
+#include "engine/scene/NiTriShape.h"
 #include "framework/COrvaneAnimationSpline.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneLevelManager.h"
@@ -99,4 +100,27 @@ TEST_F(COrvaneDemoLevelTest, LevelOneLoadsThroughTheSettingsWithItsParts)
     ASSERT_GT(kPicker.GetSize(), 0u);
     EXPECT_NEAR(kPicker.GetAt(0)->GetIntersection().y, 0.0f, 1e-3f);
     EXPECT_STREQ(kPicker.GetAt(0)->GetAVObject()->GetName(), "ground");
+
+    // A model the world hangs under "collide" later (a building's floor
+    // just above the ground, in world coordinates) comes before the ground
+    // in the node's order: the game's pick, which stops at the first thing
+    // it meets, finds the model and not the ground under it.
+    NiNode* pkCollide = pkWorld->GetCollisionNode();
+    auto* pkVertex = new NiVec3[3]{NiVec3(DEMO_PRISON_X - 5.0f, 0.5f, DEMO_PRISON_Z - 5.0f),
+                                   NiVec3(DEMO_PRISON_X - 5.0f, 0.5f, DEMO_PRISON_Z + 5.0f),
+                                   NiVec3(DEMO_PRISON_X + 5.0f, 0.5f, DEMO_PRISON_Z + 5.0f)};
+    NiRefPtr<NiTriShape> spFloor =
+        new NiTriShape(3, pkVertex, nullptr, nullptr, nullptr, 0, 0, 1, new std::uint16_t[3]{0, 1, 2});
+    spFloor->SetName("model");
+    spFloor->SetLocalTransform(pkCollide->GetWorldTransform().Invert());
+    pkCollide->AttachChild(spFloor, true);
+    pkWorld->GetSceneRoot()->Update(0.0f);
+    NiPicker kFirst;
+    kFirst.SetPickType(NiPicker::FIND_FIRST);
+    kFirst.SetSortType(NiPicker::NO_SORT);
+    kFirst.SetTarget(pkCollide);
+    const NiVec3 kInside(DEMO_PRISON_X - 2.0f, 100.0f, DEMO_PRISON_Z + 3.0f);
+    ASSERT_TRUE(kFirst.Pick(kInside, NiVec3(0.0f, -1.0f, 0.0f)));
+    EXPECT_STREQ(kFirst.GetAt(0)->GetAVObject()->GetName(), "model");
+    EXPECT_NEAR(kFirst.GetAt(0)->GetIntersection().y, 0.5f, 1e-3f);
 }

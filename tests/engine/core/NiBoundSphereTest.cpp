@@ -66,6 +66,20 @@ TEST(NiBoundSphere, MergeDisjointSpheres)
     EXPECT_EQ(a.m_kCenter.x, 0.0f);
 }
 
+TEST(NiBoundSphere, AMergeTooFarApartForAFloatKeepsTheSphereNearerTheOrigin)
+{
+    // One sphere put away at the lowest float: the other stays whole, in
+    // either order, never not-a-number.
+    const NiBoundSphere kHere(NiVec3(200, 0, -64), 120);
+    const NiBoundSphere kAway(NiVec3(0, -3.4028235e38f, 0), 11);
+    NiBoundSphere k = kHere;
+    k.Merge(kAway);
+    EXPECT_EQ(k, kHere);
+    k = kAway;
+    k.Merge(kHere);
+    EXPECT_EQ(k, kHere);
+}
+
 TEST(NiBoundSphere, TransformMovesCentreAndScalesRadius)
 {
     NiXform kXform;

@@ -20,6 +20,12 @@
 #include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/shell/ui/CBuildSubPanel.h"
+#include "game/shell/ui/CInterface.h"
+#include "game/shell/ui/CPopUpPanel.h"
+#include "engine/scene/NiNode.h"
+#include "engine/scene/NiNodeAttachment.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorldObject.h"
 #include "tests/framework/FrameworkTestSupport.h"
@@ -154,6 +160,56 @@ TEST_F(PlayThroughTest, TheLauncherLeadsToAFreeGameWhereTheMouseBuildsThePrison)
     std::printf("%s\n", kLedger.FormatLine().c_str());
     EXPECT_EQ(kScript.Game().GetGameSpeed(), 0.0f);
     EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
+
+    // A click on the administration building goes inside; there a right
+    // click on each of its staff posts shows that post's person, and one
+    // on the building beside them the building.
+    CWorldObject& kOffice = *kScript.m_kBuilt[4];
+    ASSERT_EQ(kOffice.GetPosts().size(), 3u);
+    const CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    const std::int32_t iMiddle = pkYard->CellAt(*kOffice.GetModelPosition());
+    float fX = 0.0f;
+    float fY = 0.0f;
+    // The build page closed first: it holds the next fence.
+    kScript.LeaveBuilding();
+    ASSERT_TRUE(kScript.ProjectCell(*pkYard, iMiddle, fX, fY));
+    kScript.Click(fX, fY);
+    ASSERT_EQ(kScript.Game().GetSelectedBuilding(), &kOffice);
+    // Key c steps the view round the building and then above it: on until
+    // every post is in sight.
+    auto PostPlate = [](const CStaffPost& kPost) {
+        auto* pkHolder = NiDynamicCast<NiNode>(kPost.m_pkNode->GetObject());
+        return pkHolder != nullptr ? pkHolder->GetAt(0) : nullptr;
+    };
+    auto PostsInSight = [&] {
+        for (const std::unique_ptr<CStaffPost>& pkPost : kOffice.GetPosts())
+            if (PostPlate(*pkPost) == nullptr || !kScript.ProjectPoint(PostPlate(*pkPost)->GetWorldBound().m_kCenter, fX, fY))
+                return false;
+        return true;
+    };
+    for (int i = 0; i < 5 && !PostsInSight(); ++i)
+        kScript.PressScanCode(0x2E);
+    auto* pkStaffPopUp = dynamic_cast<CPopUpPanel*>(CInterface::Get()->GetPanel(CInterface::PANEL_STAFF));
+    auto* pkBuildingPopUp = dynamic_cast<CPopUpPanel*>(CInterface::Get()->GetPanel(CInterface::PANEL_BUILDING));
+    ASSERT_NE(pkStaffPopUp, nullptr);
+    ASSERT_NE(pkBuildingPopUp, nullptr);
+    for (const std::unique_ptr<CStaffPost>& pkPost : kOffice.GetPosts())
+    {
+        ASSERT_NE(PostPlate(*pkPost), nullptr);
+        ASSERT_TRUE(kScript.ProjectPoint(PostPlate(*pkPost)->GetWorldBound().m_kCenter, fX, fY));
+        kScript.Click(fX, fY, true);
+        ASSERT_TRUE(CInterface::Get()->IsCanvasOpen(pkStaffPopUp, false));
+        EXPECT_EQ(pkStaffPopUp->GetSubject(), &kOffice);
+        ASSERT_NE(pkStaffPopUp->GetPostNode(), nullptr);
+        EXPECT_EQ(kOffice.FindPost(*pkStaffPopUp->GetPostNode()), pkPost.get());
+    }
+    ASSERT_TRUE(kScript.ProjectCell(*pkYard, iMiddle, fX, fY));
+    kScript.Click(fX, fY, true);
+    EXPECT_FALSE(CInterface::Get()->IsCanvasOpen(pkStaffPopUp, false));
+    ASSERT_TRUE(CInterface::Get()->IsCanvasOpen(pkBuildingPopUp, false));
+    EXPECT_EQ(pkBuildingPopUp->GetSubject(), &kOffice);
+    EXPECT_EQ(kScript.Game().GetSelectedBuilding(), &kOffice);
 }
 
 
@@ -257,6 +313,8 @@ TEST_F(PlayThroughTest, ThePrisonRunsItsDaysAndSavesAndLoadsThroughTheOptions)
     };
     const int iFirstDay = DaysPlayed();
     ASSERT_TRUE(kScript.BuildPrison()) << kScript.Why() << Boxes(kScript);
+    // Each building was gone into by a click on it.
+    EXPECT_EQ(kScript.m_iEnteredWithoutClick, 0);
     for (const std::string& kItem : kScript.m_kNotFitting)
         ADD_FAILURE() << "not put down: " << kItem;
     ASSERT_TRUE(kScript.EnterCheatCode()) << kScript.Why();

@@ -430,10 +430,15 @@ void CPlayScript::AddCheatMoney(int iTimes)
 bool CPlayScript::ProjectCell(const CBlockGrid& kFloor, std::int32_t iCell, float& fX, float& fY) const
 {
     NiVec3 kAt;
+    return kFloor.CellPosition(iCell, kAt, false) && ProjectPoint(kAt, fX, fY);
+}
+
+bool CPlayScript::ProjectPoint(const NiVec3& kAt, float& fX, float& fY) const
+{
     COrvaneCamera* pkCamera = Game().GetCamera();
     const NiCamera* pkEngine = pkCamera != nullptr ? pkCamera->GetEngineCamera() : nullptr;
     const NiRenderer* pkRenderer = NiRenderer::GetRenderer();
-    if (pkEngine == nullptr || pkRenderer == nullptr || !kFloor.CellPosition(iCell, kAt, false))
+    if (pkEngine == nullptr || pkRenderer == nullptr)
         return false;
     // The inverse of the camera's window-point ray.
     const NiVec3 kAway = kAt - pkEngine->GetWorldLocation();

@@ -20,6 +20,7 @@ class CGame;
 class COrvaneCanvas;
 class CPlayClock;
 class CWorldObject;
+class NiVec3;
 
 class CPlayScript
 {
@@ -94,6 +95,8 @@ public:
     // The window pixel over the cell's centre through the game camera;
     // false when it lies off the screen.
     bool ProjectCell(const CBlockGrid& kFloor, std::int32_t iCell, float& fX, float& fY) const;
+    // The window pixel over a world point; false off the screen.
+    bool ProjectPoint(const NiVec3& kAt, float& fX, float& fY) const;
     // The pointer over the cell's centre, a frame run, the pick checked.
     bool PointAtCell(const CBlockGrid& kFloor, std::int32_t iCell);
 
@@ -149,7 +152,8 @@ public:
     std::vector<CWorldObject*> m_kBuilt;
     std::vector<std::string> m_kInside;
     std::vector<std::string> m_kNotFitting;
-    // Buildings a click did not enter (nothing of their model to pick).
+    // Buildings a click did not enter (off the screen, or nothing of their
+    // model to pick).
     int m_iEnteredWithoutClick = 0;
 
 private:
