@@ -180,7 +180,9 @@ void PackDepthStencil(D3DFORMAT format, float z, std::uint32_t stencil, bool wri
     // D24X8 / D24S8: depth in the high 24 bits, stencil (or X) in the low 8.
     std::uint32_t v = 0;
     std::memcpy(&v, pixel, 4);
-    if (writeDepth) v = (v & 0xFFu) | (static_cast<std::uint32_t>(z * 16777215.0f + 0.5f) << 8);
+    // In double: 16777215.5 has no float, which rounds it up to 2^24, and
+    // the depth of a clear to 1.0 would wrap to 0.
+    if (writeDepth) v = (v & 0xFFu) | (static_cast<std::uint32_t>(double(z) * 16777215.0 + 0.5) << 8);
     if (writeStencil && format == D3DFMT_D24S8) v = (v & ~0xFFu) | (stencil & 0xFFu);
     std::memcpy(pixel, &v, 4);
 }

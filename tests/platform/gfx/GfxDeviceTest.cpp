@@ -531,6 +531,48 @@ TEST_P(GfxDevice, ClearValidatesItsFlags) {
     EXPECT_EQ(device->Clear(0, nullptr, 0, 0, 1.0f, 0), D3DERR_INVALIDCALL);
 }
 
+// Clears on the memory back end: inside their rectangles only, depth and
+// stencil each in their own bits of the packed pixel, colour on every row.
+TEST_P(GfxDevice, RectangleClearsTouchOnlyTheirPixelsAndTheirBits) {
+    if (GetParam() != BackendKind::Null) GTEST_SKIP() << "the memory surfaces are the null back end's";
+    Create(gfxtest::Windowed(16, 8));
+    Ref<IDirect3DSurface9> depth;
+    ASSERT_EQ(device->GetDepthStencilSurface(&depth), D3D_OK);
+    ASSERT_EQ(depth->Format(), D3DFMT_D24S8);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0x15A), D3D_OK);
+    const D3DRECT half = {3, 2, 11, 6};
+    ASSERT_EQ(device->Clear(1, &half, D3DCLEAR_ZBUFFER, 0, 0.5f, 0), D3D_OK);
+    const D3DRECT left = {0, 0, 5, 8};
+    ASSERT_EQ(device->Clear(1, &left, D3DCLEAR_STENCIL, 0, 0.0f, 0x07), D3D_OK);
+    const auto Inside = [](const D3DRECT& r, std::uint32_t x, std::uint32_t y) {
+        return std::int32_t(x) >= r.x1 && std::int32_t(x) < r.x2 && std::int32_t(y) >= r.y1 && std::int32_t(y) < r.y2;
+    };
+    for (std::uint32_t y = 0; y < 8; ++y)
+        for (std::uint32_t x = 0; x < 16; ++x) {
+            std::uint32_t v = 0;
+            std::memcpy(&v, depth->Bytes() + y * depth->Pitch() + x * 4, 4);
+            const std::uint32_t z = Inside(half, x, y) ? 0x800000u : 0xFFFFFFu;
+            const std::uint32_t s = Inside(left, x, y) ? 0x07u : 0x5Au;
+            EXPECT_EQ(v, (z << 8) | s) << x << "," << y;
+        }
+
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030u, 1.0f, 0), D3D_OK);
+    const D3DRECT rects[2] = {{15, 7, 20, 9}, {1, 1, 4, 7}};
+    ASSERT_EQ(device->Clear(2, rects, D3DCLEAR_TARGET, 0xFFA0B0C0u, 1.0f, 0), D3D_OK);
+    Ref<IDirect3DSurface9> back;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    for (std::uint32_t y = 0; y < 8; ++y)
+        for (std::uint32_t x = 0; x < 16; ++x) {
+            std::uint32_t v = 0;
+            std::memcpy(&v, static_cast<const std::uint8_t*>(lr.pBits) + y * std::uint32_t(lr.Pitch) + x * 4, 4);
+            const bool cleared = Inside(rects[0], x, y) || Inside(rects[1], x, y);
+            EXPECT_EQ(v & 0xFFFFFFu, cleared ? 0xA0B0C0u : 0x102030u) << x << "," << y;
+        }
+    back->UnlockRect();
+}
+
 // The device lights only what it can: a range it can square, an attenuation
 // that never divides by zero, a cone with its inner angle inside the outer.
 TEST_P(GfxDevice, LightsTheDeviceCannotPerformAreRefused) {
