@@ -239,7 +239,9 @@ NiRefPtr<NiTriShape> MakePickPlate(const char* pcName, float fMinX, float fMinZ,
 // each), the roof, the entrance in front with the ways in and out, and
 // stairs up and down. Routes walk in four seconds. The floors reach one row
 // past the front wall, so the entrance lies on the ground floor as well as
-// in front of the building: the ways in and out both start there.
+// in front of the building: the ways in and out both start there. The way
+// out ends on that cell, which a placement keeps free: one a row further on
+// ended inside a neighbour built one row off, where nobody can walk.
 void AddCellBlockNodes(NiNode& kModel)
 {
     auto Text = [&kModel](const char* pcName, const NiVec3& kAt, const char* pcText) {
@@ -259,7 +261,7 @@ void AddCellBlockNodes(NiNode& kModel)
     Text("roof", NiVec3(0.0f, 6.0f, 0.0f), "roof");
     Text("mark_door", NiVec3(0.0f, 0.0f, 8.5f), "door_e1");
     Way("SP_enter_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(1.0f, 0.0f, 5.0f));
-    Way("SP_exit_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(0.0f, 0.0f, 11.0f));
+    Way("SP_exit_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(0.0f, 0.0f, 9.0f));
     Text("mark_up", NiVec3(5.0f, 0.0f, -3.0f), "connector_1_2");
     Way("path_1_2", NiVec3(5.0f, 0.0f, -3.0f), NiVec3(5.0f, 3.0f, -5.0f));
     Text("mark_down", NiVec3(3.0f, 3.0f, -3.0f), "connector_2_1");

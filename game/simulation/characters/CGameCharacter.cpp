@@ -782,6 +782,24 @@ void CGameCharacter::SetGrid(COrvaneBlockGrid* pkGrid)
     COrvaneAICharacter::SetGrid(pkGrid);
 }
 
+bool CGameCharacter::StandsWhereALoadKeepsIt() const
+{
+    // A user standing in its object's place is where it belongs, though the
+    // object's cells do not let walkers through. Only the object use's
+    // record keeps the place (one on its way there gets it afresh).
+    const CPathableObject* pkUsed = GetTargetPathable();
+    const COrvaneAICharacterController* pkActive = GetActiveController();
+    if (pkUsed && pkActive && pkActive == FindControllerByName("objectUse") &&
+        pkUsed->IsUserAt(this, GetUseSlotList(), GetUseSlot()))
+        return true;
+    // The cell under the model, as a load finds it: the current cell is
+    // the one of the last update, before that update's step.
+    const NiVec3* pkAt = GetModelPosition();
+    const std::int32_t iCell = m_pkGrid && pkAt ? m_pkGrid->CellAt(*pkAt) : m_iCurrentCell;
+    const COrvaneBlock* pkHere = m_pkGrid ? m_pkGrid->GetBlock(iCell) : nullptr;
+    return m_pkGrid && m_pkGrid->IsValidCell(iCell, true) && pkHere && pkHere->IsWalkable();
+}
+
 bool CGameCharacter::IsPositionValid() const
 {
     const NiVec3* pkPosition = GetModelPosition();
@@ -1211,12 +1229,7 @@ void CGameCharacter::ResolveReferences()
     SetPreviousPartner(pkPrevious != this ? pkPrevious : nullptr);
     if (m_pkActiveController)
         m_pkActiveController->Restore(m_kBlock);
-    // A user standing in its object's place is where it belongs, though the
-    // object's cells do not let walkers through.
-    const CPathableObject* pkUsed = GetTargetPathable();
-    const bool bInPlace = pkUsed && pkUsed->IsUserAt(this, GetUseSlotList(), GetUseSlot());
-    const COrvaneBlock* pkHere = m_pkGrid ? m_pkGrid->GetBlock(m_iCurrentCell) : nullptr;
-    if (!bInPlace && (!m_pkGrid || !m_pkGrid->IsValidCell(m_iCurrentCell, true) || !pkHere || !pkHere->IsWalkable()))
+    if (!StandsWhereALoadKeepsIt())
         Relocate();
     m_kObjectReferences.clear();
     m_kPersonReferences.clear();

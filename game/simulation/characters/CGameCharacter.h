@@ -204,6 +204,10 @@ public:
     void FinishSpline();
     [[nodiscard]] bool IsAnimationDone() const { return m_fTimer <= 0.0f; }
     [[nodiscard]] bool IsTargetCellWalkable() const;
+    // On a valid, passable cell of its grid, or in the place of the object
+    // it uses: a load leaves such a character where it was saved and moves
+    // any other (Relocate).
+    [[nodiscard]] bool StandsWhereALoadKeepsIt() const;
     [[nodiscard]] bool IsPositionValid() const;
 
     [[nodiscard]] CBaseObject* GetHome() const { return m_pkHome; }

@@ -6,12 +6,14 @@
 #include "framework/COrvaneAnim.h"
 #include "framework/COrvaneBlock.h"
 #include "framework/COrvaneComposite.h"
+#include "framework/COrvaneObjectDesc.h"
 #include "game/simulation/characters/CAIPrisoner.h"
 #include "game/simulation/characters/CAIStaff.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CObjectQuery.h"
+#include "game/simulation/objects/CPathableObject.h"
 #include "tests/game/simulation/characters/CharacterTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -407,6 +409,63 @@ TEST_F(CGameCharacterTest, AWalkerOnABlockedCellOrPastTheEdgeStepsBackBeforeItCh
     EXPECT_TRUE(pkWalker->ChooseWanderTarget());
     EXPECT_EQ(pkWalker->GetCurrentCell(), 0);
     EXPECT_GE(pkWalker->GetDestination(), 0);
+}
+
+// Whom a load leaves where it was saved: someone on a free cell comes back
+// the same; someone whose model stepped onto a blocked cell since its last
+// update, or who only holds a place at an object it walks to, is moved.
+TEST_F(CGameCharacterTest, ALoadLeavesWhereTheyStandExactlyThoseItSaysItKeeps)
+{
+    CBlockGrid* pkYard = Area(1);
+    CGameCharacter* pkStanding = Make("PrisonerFactory", "thug", pkYard);
+    StandOn(*pkStanding, 20);
+    ASSERT_TRUE(pkStanding->StandsWhereALoadKeepsIt());
+    const std::string kStanding = SaveText(*pkStanding);
+    CGameCharacter* pkLoaded = Make("PrisonerFactory", "thug");
+    ASSERT_EQ(LoadText(*pkLoaded, kStanding), 1);
+    pkLoaded->ResolveReferences();
+    EXPECT_EQ(SaveText(*pkLoaded), kStanding);
+
+    // Its model moved onto a blocked cell; its current cell is still the
+    // free one of the last update.
+    pkYard->GetBlock(21)->SetState(COrvaneBlock::STATE_BLOCKING);
+    NiVec3 kBlocked;
+    ASSERT_NE(pkYard->CellPosition(21, kBlocked, true), nullptr);
+    pkStanding->SetPosition(kBlocked, 0);
+    pkStanding->GetModel()->UpdateNode(0.0f);
+    ASSERT_EQ(pkStanding->GetCurrentCell(), 20);
+    EXPECT_FALSE(pkStanding->StandsWhereALoadKeepsIt());
+    CGameCharacter* pkMoved = Make("PrisonerFactory", "thug");
+    ASSERT_EQ(LoadText(*pkMoved, SaveText(*pkStanding)), 1);
+    pkMoved->ResolveReferences();
+    NiVec3 kCellZero;
+    ASSERT_NE(pkYard->CellPosition(0, kCellZero, true), nullptr);
+    EXPECT_EQ(*pkMoved->GetModelPosition(), kCellZero);
+
+    // A place held at a bench on the way there is not in the record: the
+    // bench's blocked cells are no place to stand.
+    COrvaneObjectDesc kDesc;
+    kDesc.m_pkTemplate = m_pkManager->FindTemplate("work_bench");
+    kDesc.m_ucMode = 1;
+    auto* pkBench =
+        dynamic_cast<CPathableObject*>(m_pkManager->CreateObject(m_pkManager->FindFactory("WorkObjectFactory", nullptr), kDesc));
+    ASSERT_NE(pkBench, nullptr);
+    NiVec3 kAt;
+    ASSERT_NE(pkYard->CellPosition(36, kAt, true), nullptr);
+    pkBench->SetPosition(kAt, 0);
+    pkBench->PlaceAt(kAt, pkYard);
+    pkBench->Update(0.0f);
+    pkBench->GetModel()->UpdateNode(0.0f);
+    pkBench->Place();
+    CGameCharacter* pkWorker = Make("PrisonerFactory", "thug", pkYard);
+    StandOn(*pkWorker, 36);
+    ASSERT_FALSE(pkYard->GetBlock(36)->IsWalkable());
+    ASSERT_TRUE(pkWorker->ReserveUseOf(pkBench));
+    pkWorker->SetController("pathToSpecific", true, true);
+    EXPECT_FALSE(pkWorker->StandsWhereALoadKeepsIt());
+    // Using it, the object use's record keeps the place.
+    pkWorker->SetController("objectUse", true, true);
+    EXPECT_TRUE(pkWorker->StandsWhereALoadKeepsIt());
 }
 
 TEST_F(CGameCharacterTest, APlacedCharacterStandsOnItsNewCellAtOnce)
