@@ -24,9 +24,18 @@ const Rgba BLACK = {0, 0, 0, 255};
 using Rect = DemoRect;
 using Image = COrvaneDemoImage;
 
+// The overlay of button k: "k_s.tga". The layout takes the first file in
+// name order that starts with the base and the number, so where a button
+// numbered k0 to k9 exists ("10_s" sorts before "1_s"), button k's name gets
+// a '-' (which sorts before the digits) after its number.
+std::string OverlayName(std::size_t uiButton, std::size_t uiButtons)
+{
+    return std::to_string(uiButton) + (uiButton * 10 <= uiButtons ? "-_s.tga" : "_s.tga");
+}
+
 // A panel: "<base>.tga" with its buttons drawn, "<base>_p.tga" placing
-// button k (from 1) at its top-left corner, "<base>k_s.tga", the overlay
-// shown while the button is hovered or pressed, and "<base>_h.tga" over the
+// button k (from 1) at its top-left corner, its overlay shown while the
+// button is hovered or pressed (OverlayName), and "<base>_h.tga" over the
 // buttons that have hover texts.
 bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std::uint32_t uiWidth,
                       std::uint32_t uiHeight, const std::vector<Rect>& kButtons, const Rgba& kFill = PANEL)
@@ -52,7 +61,7 @@ bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std:
     {
         Image kOverlay(kButtons[k].w, kButtons[k].h, HIGHLIGHT);
         kOverlay.Box({0, 0, kButtons[k].w, kButtons[k].h}, HIGHLIGHT);
-        if (!kOverlay.Write(kFolder + "/" + kBase + std::to_string(k + 1) + "_s.tga"))
+        if (!kOverlay.Write(kFolder + "/" + kBase + OverlayName(k + 1, kButtons.size())))
             return false;
     }
     return true;

@@ -12,6 +12,7 @@
 
 #include "framework/COrvaneCanvas.h"
 #include "framework/COrvaneFont.h"
+#include "framework/COrvaneWidget.h"
 #include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CGame.h"
 #include "game/shell/CLocale.h"
@@ -138,6 +139,22 @@ protected:
         EXPECT_GT(pkCanvas->GetWidgetCount(), iHighest) << pcWhat << " uses widget " << iHighest;
     }
 
+    // Each button of a layout lies on its panel's background: an overlay
+    // picked from another button's file would reach past it.
+    static void ExpectButtonsInside(const COrvaneCanvas* pkCanvas, const char* pcWhat)
+    {
+        ASSERT_NE(pkCanvas, nullptr) << pcWhat;
+        const COrvaneWidgetRect* pkBack = pkCanvas->GetWidgetRect(0);
+        ASSERT_NE(pkBack, nullptr) << pcWhat;
+        for (std::int32_t i = 1; i < pkCanvas->GetWidgetCount(); ++i)
+        {
+            const COrvaneWidgetRect* pkRect = pkCanvas->GetWidgetRect(i);
+            ASSERT_NE(pkRect, nullptr) << pcWhat;
+            EXPECT_LE(pkRect->m_fX + pkRect->m_fWidth, pkBack->m_fX + pkBack->m_fWidth) << pcWhat << " widget " << i;
+            EXPECT_LE(pkRect->m_fY + pkRect->m_fHeight, pkBack->m_fY + pkBack->m_fHeight) << pcWhat << " widget " << i;
+        }
+    }
+
     // Every text of every list as the game loaded it.
     static void ExpectListsWhole(const CGame& kGame)
     {
@@ -230,7 +247,10 @@ protected:
             {CInterface::PANEL_DESK_TOP, CDeskTopPanel::WIDGET_LEAVE},
         };
         for (const auto& [sPanel, iHighest] : akPanels)
+        {
             ExpectWidgets(pkInterface->GetPanel(sPanel), iHighest, ("panel " + std::to_string(sPanel)).c_str());
+            ExpectButtonsInside(pkInterface->GetPanel(sPanel), ("panel " + std::to_string(sPanel)).c_str());
+        }
         if (const auto* pkManagement = dynamic_cast<const CBasePanel*>(pkInterface->GetPanel(CInterface::PANEL_MANAGEMENT)))
             for (std::int32_t i = 0; i < pkManagement->GetChildCount(); ++i)
                 if (const auto* pkFinance = dynamic_cast<const CFinanceSubPanel*>(pkManagement->GetChild(i)))
