@@ -65,7 +65,8 @@ const Group BUILDINGS[] = {
 // its page. Templates are found by the first name holding the text asked
 // for: the dining "bench" comes before the "work_bench". Administration rooms
 // carry the word "staff" (their own kind comes from their names); the
-// guard room keeps "security", the staff it calls for.
+// guard room keeps "security", the staff it calls for. A room hires a
+// maintenance worker by "maint" in its name, so the repair room carries it.
 const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
      {{"cellblocks", "cell_single", {"2", "2", "1000", "1", "0", "cell", "2", "0"}},
@@ -82,7 +83,7 @@ const Group CONTENTS[] = {
     {"CONTENTS_WORK",
      {{"workshops", "work_bench", {"4", "2", "1500", "2", "0", "work", "2", "1"}},
       {"workshops", "laundry_press", {"2", "2", "2200", "1", "1", "work", "3", "1"}},
-      {"workshops", "repair_room", {"4", "4", "4000", "1", "0", "maint", "2", "1"}}}},
+      {"workshops", "maint_repair_room", {"4", "4", "4000", "1", "0", "maint", "2", "1"}}}},
     {"CONTENTS_HEALTH",
      {{"hospitals", "sick_bed", {"2", "4", "1200", "1", "0", "health", "2", "1"}},
       {"hospitals", "therapy_room", {"4", "4", "5000", "2", "1", "health", "4", "1"}},

@@ -527,6 +527,27 @@ TEST_F(StaffSpawnTest, EachKindOfRoomGetsItsStaffAndAMissingModelShowsTheBox)
     EXPECT_EQ(ObjectCount(), uiMade);
 }
 
+// The demo workshop's repair room, made from its template: it hires a
+// maintenance worker, counted with the maintenance staff, not a guard.
+TEST_F(StaffSpawnTest, TheDemoRepairRoomHiresAMaintenanceWorker)
+{
+    COrvaneObjectDesc kDesc;
+    kDesc.m_pkTemplate = m_pkManager->FindTemplate("repair_room");
+    ASSERT_NE(kDesc.m_pkTemplate, nullptr);
+    kDesc.m_ucMode = 1;
+    auto* pkRoom = dynamic_cast<CPathableObject*>(
+        m_pkManager->CreateObject(m_pkManager->FindFactory("PathableObjectFactory", nullptr), kDesc));
+    ASSERT_NE(pkRoom, nullptr);
+    const std::uint16_t usGuards = m_pkLedger->GetStaffGroup(CAIStaff::CATEGORY_SECURITY)->m_usCount;
+    const std::uint16_t usWorkers = m_pkLedger->GetStaffGroup(CAIStaff::CATEGORY_MAINTENANCE)->m_usCount;
+    CGameCharacter* pkHired = m_kSpawn.SpawnStaffForRoom(pkRoom);
+    EXPECT_NE(dynamic_cast<CAIMaintenance*>(pkHired), nullptr);
+    EXPECT_EQ(m_pkLedger->GetStaffGroup(CAIStaff::CATEGORY_MAINTENANCE)->m_usCount, usWorkers + 1);
+    EXPECT_EQ(m_pkLedger->GetStaffGroup(CAIStaff::CATEGORY_SECURITY)->m_usCount, usGuards);
+    EXPECT_TRUE(m_kBoxes.empty());
+    m_pkManager->DestroyAllObjects();
+}
+
 TEST_F(StaffSpawnTest, WithoutStaffGroupsEveryRoomShowsTheBoxAndARoomAsksPerUnit)
 {
     m_kSpawn.m_uiStaffGroupBase = CSpawnManager::NO_STAFF_GROUP_BASE;
