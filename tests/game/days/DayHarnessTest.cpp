@@ -371,7 +371,8 @@ protected:
     }
 
     // The objects per factory, the ledger's line and every character's
-    // controller, as text.
+    // controller, as text: the controller a save records, the one waiting
+    // to take over when there is one.
     static std::string Summary()
     {
         CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
@@ -386,8 +387,10 @@ protected:
             ++kFactories[pkFactory && pkFactory->GetName() ? pkFactory->GetName() : "-"];
             if (auto* pkCharacter = dynamic_cast<CGameCharacter*>(pkObject))
             {
-                const COrvaneAICharacterController* pkActive = pkCharacter->GetActiveController();
-                kControllers.push_back(pkActive && pkActive->GetName() ? pkActive->GetName() : "-");
+                const COrvaneAICharacterController* pkSaved = pkCharacter->GetPendingController() != nullptr
+                                                                  ? pkCharacter->GetPendingController()
+                                                                  : pkCharacter->GetActiveController();
+                kControllers.push_back(pkSaved && pkSaved->GetName() ? pkSaved->GetName() : "-");
             }
         }
         std::sort(kControllers.begin(), kControllers.end());

@@ -641,9 +641,13 @@ struct Building
     std::vector<const char*> kInside;
 };
 // Where each building's search for a place starts on the 40 x 40 yard, and
-// what goes inside.
+// what goes inside. Fourteen beds: the morning's parole hearing has
+// candidates only once ten prisoners or more are held.
 const Building BUILDINGS[] = {
-    {"cellblock_small", 2, 2, {"cell_double", "cell_double", "cell_double", "cell_double"}},
+    {"cellblock_small",
+     2,
+     2,
+     {"cell_double", "cell_double", "cell_double", "cell_double", "cell_double", "cell_double", "cell_double"}},
     {"workshop_maint", 2, 22, {"work_bench", "repair_room"}},
     {"canteen_food", 20, 2, {"serving_counter", "dining_table", "bench"}},
     {"hospital_health_therapy", 20, 22, {"sick_bed", "medical_room"}},
