@@ -21,7 +21,10 @@ public:
             pkController->Start(0.0f);
             pkController->Update(0.0f);
         }
-        m_spNode->Update(fTime);
+        // Only the route node itself: its parents' bounds are worked out
+        // afresh by the world's update, and a walker reads its route every
+        // frame.
+        m_spNode->UpdateDownwardPass(fTime, true);
         return m_spNode->GetWorldTransform().m_kTranslate;
     }
 

@@ -191,6 +191,8 @@ void COrvaneCompositeImpl::Load(const COrvaneModelSource& kSource, std::uint32_t
         pkRoot->SetRotate(kRotation);
         m_pkModelObject->SetRotate(NiMatrix3x3::IDENTITY);
     }
+    if (m_bStill)
+        StillControllers();
 }
 
 void COrvaneCompositeImpl::SetPosition(const NiVec3& kPoint, bool bRelative)
@@ -319,16 +321,23 @@ int COrvaneCompositeImpl::ProvideRoot(COrvaneSceneLink& kRecord) const
 
 void COrvaneCompositeImpl::SetAnimated(bool bAnimated)
 {
-    m_bStill = !bAnimated;
     if (bAnimated)
     {
         for (NiRefPtr<NiTimeController>& spController : m_kStilled)
             spController->SetActive(true);
         m_kStilled.clear();
+        m_bStill = false;
         return;
     }
-    // Checked again on each call: a controller manager made since runs
-    // until it is switched off here.
+    // Controllers made while still are switched off where they are made.
+    if (m_bStill)
+        return;
+    m_bStill = true;
+    StillControllers();
+}
+
+void COrvaneCompositeImpl::StillControllers()
+{
     for (NiTimeController* pk = m_pkModelObject ? m_pkModelObject->GetControllers() : nullptr; pk != nullptr;
          pk = pk->GetNext())
     {
@@ -354,6 +363,8 @@ void COrvaneCompositeImpl::CreateControllerManager()
     }
     m_pkActive = nullptr;
     m_spManager = m_pkModelObject ? new NiControllerManager(m_pkModelObject, false) : nullptr;
+    if (m_bStill)
+        StillControllers();
 }
 
 void COrvaneCompositeImpl::AddSequences(std::vector<COrvaneAnim*>& kAnimations)
@@ -372,6 +383,9 @@ void COrvaneCompositeImpl::AddSequences(std::vector<COrvaneAnim*>& kAnimations)
         }
         if (!kAnimations.empty())
             PlaySequence(kAnimations.front(), false);
+        // Binding the sequences may have made the bones' controller.
+        if (m_bStill)
+            StillControllers();
     }
     kAnimations.clear();
 }

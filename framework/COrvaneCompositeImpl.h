@@ -83,6 +83,8 @@ public:
     static void VisitNodes(NiNode* pkNode, const std::function<bool(NiNode&)>& kVisitor);
 
 private:
+    // The model object's running controllers switched off and kept.
+    void StillControllers();
     // The bone LOD controller of a freshly cloned model, or null.
     static NiBoneLODController* FindBoneLOD(NiNode* pkRoot);
 

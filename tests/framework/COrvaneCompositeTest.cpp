@@ -505,12 +505,18 @@ TEST_F(COrvaneCompositeTest, AStillModelKeepsItsPoseAndRunsOnWhenAnimatedAgain)
     ASSERT_NE(pkRoot, nullptr);
     NiAVObject* pkArm = pkRoot->GetObjectByName("LeftArm");
     ASSERT_NE(pkArm, nullptr);
+    // Still before its animations come: those made then stand too.
+    kModel.SetAnimated(false);
     kModel.CreateControllerManager();
     std::vector<COrvaneAnim*> kBoth{kAnims[0].get(), kAnims[1].get()};
     kModel.AddSequences(kBoth);
     kModel.PlaySequence(kAnims[1].get(), false);
     NiControllerManager* pkManager = kModel.GetControllerManager();
     ASSERT_NE(pkManager, nullptr);
+    EXPECT_FALSE(pkManager->GetActive());
+    for (NiTimeController* pk = kModel.GetModelObject()->GetControllers(); pk != nullptr; pk = pk->GetNext())
+        EXPECT_FALSE(pk->GetActive());
+    kModel.SetAnimated(true);
 
     // The walk's clock starts at 0; a quarter of the way through the arm
     // swings furthest, half way through it hangs.
