@@ -2,16 +2,13 @@
 
 #include "engine/core/NiRandom.h"
 #include "framework/COrvaneBlock.h"
-#include "framework/COrvaneComposite.h"
 #include "framework/COrvaneMouse.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "game/shell/CGame.h"
 #include "game/shell/ui/CBuildPlacement.h"
-#include "game/shell/ui/CBuildSubPanel.h"
 #include "game/simulation/characters/CAIStaff.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
-#include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
@@ -23,24 +20,6 @@
 namespace
 {
 using Placed = CHeadlessPrison::Placed;
-
-// The play-through's prison (its script's table, kept alike): where each
-// building's search for a place starts on the 40 x 40 yard, and what goes
-// inside.
-struct Building
-{
-    const char* m_pcTemplate;
-    std::int32_t m_iRow;
-    std::int32_t m_iColumn;
-    std::vector<const char*> m_kInside;
-};
-const Building BUILDINGS[] = {
-    {"cellblock_small", 2, 2, {"cell_double", "cell_double", "cell_double", "cell_double"}},
-    {"workshop_maint", 2, 22, {"work_bench"}},
-    {"canteen_food", 20, 2, {"serving_counter", "dining_table", "bench"}},
-    {"hospital_health_therapy", 20, 22, {"sick_bed", "medical_room"}},
-    {"admin_staff_security", 30, 10, {"guard_room", "planning1", "clerical1"}},
-};
 
 CBlockGrid* Yard()
 {
@@ -63,19 +42,19 @@ bool BuildPrison(CGame& kGame, int& iNotFitting)
     iNotFitting = 0;
     CBlockGrid* pkYard = Yard();
     CPrisonStatistics* pkLedger = kGame.GetStatistics();
-    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
     if (!pkYard || !pkLedger)
         return false;
     // Money for everything and the highest prison level.
     pkLedger->m_iStartingFunds = 1000000;
     pkLedger->UpdateTotals();
-    const auto Build = [&kGame, pkLedger](const Placed& kWhat, const CBlockGrid& kFloor, std::int32_t iFrom) {
+    const auto Build = [&kGame, pkLedger](const Placed& kWhat, const CBlockGrid& kFloor,
+                                          std::int32_t iFrom) -> CBaseObject* {
         pkLedger->m_usPrisonLevel = 3;
         return CHeadlessPrison::Commit(kGame, kWhat, kFloor, iFrom, true);
     };
     const std::int32_t iColumns = pkYard->GetColumns();
     std::vector<CWorldObject*> kBuilt;
-    for (const Building& kBuilding : BUILDINGS)
+    for (const CHeadlessPrison::Building& kBuilding : CHeadlessPrison::PlayPrison())
     {
         auto* pkBuilding = dynamic_cast<CWorldObject*>(
             Build({"WorldObjectFactory", kBuilding.m_pcTemplate}, *pkYard, kBuilding.m_iRow * iColumns + kBuilding.m_iColumn));
@@ -83,45 +62,11 @@ bool BuildPrison(CGame& kGame, int& iNotFitting)
             return false;
         kBuilt.push_back(pkBuilding);
     }
-    if (!Build({"BaseObjectFactory", "fence"}, *pkYard, 36 * iColumns + 2))
+    if (!Build({"BaseObjectFactory", "fence"}, *pkYard,
+               CHeadlessPrison::FENCE_ROW * iColumns + CHeadlessPrison::FENCE_COLUMN))
         return false;
-    // Inside, each item on the first floor from the ground up where it
-    // fits; a building without floors takes nothing.
     for (std::size_t b = 0; b < kBuilt.size(); ++b)
-    {
-        CWorldObject* pkBuilding = kBuilt[b];
-        if (!pkBuilding->GetStack())
-        {
-            iNotFitting += static_cast<int>(BUILDINGS[b].m_kInside.size());
-            continue;
-        }
-        kGame.SetSelectedBuilding(pkBuilding);
-        for (const char* pcItem : BUILDINGS[b].m_kInside)
-        {
-            const COrvaneObjectTemplate* pkTemplate = pkManager->FindTemplate(pcItem);
-            const char* pcFactory = pkTemplate ? CBuildSubPanelInternal::FactoryName(*pkTemplate) : nullptr;
-            if (!pcFactory)
-            {
-                ++iNotFitting;
-                continue;
-            }
-            while (pkBuilding->GoDownFloor())
-            {
-            }
-            bool bPlaced = false;
-            for (bool bFloor = true; bFloor && !bPlaced; bFloor = !bPlaced && pkBuilding->GoUpFloor(true))
-            {
-                const CBlockGrid* pkFloor = pkBuilding->GetStack()->GetCurrentGrid();
-                bPlaced = pkFloor && Build({pcFactory, pcItem}, *pkFloor, 0);
-            }
-            if (!bPlaced)
-                ++iNotFitting;
-        }
-        while (pkBuilding->GoUpFloor(false))
-        {
-        }
-        kGame.SetSelectedBuilding(nullptr);
-    }
+        iNotFitting += CHeadlessPrison::Furnish(kGame, *kBuilt[b], CHeadlessPrison::PlayPrison()[b].m_kInside, Build);
     return true;
 }
 

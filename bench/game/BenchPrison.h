@@ -14,11 +14,7 @@ class CGame;
 // seeded. Needs the engine libraries up.
 bool EnterHeadlessLevel(CGame& kGame, std::uint32_t uiSeed);
 
-// The play-through's prison: a small cell block with four two-bed cells, a
-// workshop with a workbench, a canteen with a serving counter, a table and a
-// bench, an infirmary with a sick bed and the medical room, an
-// administration block with the guard, planning and clerical rooms, and a
-// fence. False when a building or the fence could not be put down; inside
+// The play-through's prison (CHeadlessPrison::PlayPrison) and its fence. False when a building or the fence could not be put down; inside
 // items no floor of their building took are counted in iNotFitting.
 bool BuildPrison(CGame& kGame, int& iNotFitting);
 

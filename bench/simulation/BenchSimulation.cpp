@@ -448,7 +448,7 @@ GameDays MeasureGameDays(int iWarmUpDays, int iDays)
             }
             kGame.SetGameSpeed(DAY_SPEED);
             kGame.SetSavedSpeed(DAY_SPEED);
-            // The prison has eight beds: those left waiting escape each
+            // The prison has fourteen beds: those left waiting escape each
             // morning. Every day starts with the full numbers again, made
             // outside the timing.
             const auto TopUp = [&kGame] {

@@ -1105,3 +1105,54 @@ TEST_F(DayHarnessTest, TheGameShutsDownWithItsPrisonStanding)
     EXPECT_EQ(CGame::Get(), nullptr);
 }
 } // namespace
+
+namespace
+{
+// The play-through's prison put down headless as the game benchmarks put
+// it: every building on the yard, every plan inside on a floor that takes
+// it, each building left unselected on its top floor.
+TEST_F(DayHarnessTest, ThePlayThroughsPrisonIsFurnishedWithEveryPlan)
+{
+    RecordingGame kGame;
+    ASSERT_TRUE(EnterLevel(kGame, 5));
+    CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    kGame.GetStatistics()->m_iStartingFunds = 1000000;
+    kGame.GetStatistics()->UpdateTotals();
+    const auto Rich = [&kGame](const Placed& kWhat, const CBlockGrid& kFloor, std::int32_t iFrom) {
+        kGame.GetStatistics()->m_usPrisonLevel = 3;
+        return CHeadlessPrison::Commit(kGame, kWhat, kFloor, iFrom, true);
+    };
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+    std::map<const COrvaneObjectTemplate*, int> kWanted;
+    CWorldObject* pkCellBlock = nullptr;
+    for (const CHeadlessPrison::Building& kBuilding : CHeadlessPrison::PlayPrison())
+    {
+        auto* pkBuilding = dynamic_cast<CWorldObject*>(Rich({"WorldObjectFactory", kBuilding.m_pcTemplate}, *pkYard,
+                                                            kBuilding.m_iRow * pkYard->GetColumns() + kBuilding.m_iColumn));
+        ASSERT_NE(pkBuilding, nullptr) << kBuilding.m_pcTemplate;
+        ASSERT_NE(pkBuilding->GetStack(), nullptr) << kBuilding.m_pcTemplate;
+        if (!pkCellBlock)
+            pkCellBlock = pkBuilding;
+        EXPECT_EQ(CHeadlessPrison::Furnish(kGame, *pkBuilding, kBuilding.m_kInside, Rich), 0) << kBuilding.m_pcTemplate;
+        EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+        EXPECT_FALSE(pkBuilding->GoUpFloor(false)) << kBuilding.m_pcTemplate << " is not on its top floor";
+        for (const char* pcItem : kBuilding.m_kInside)
+            ++kWanted[pkManager->FindTemplate(pcItem)];
+    }
+    EXPECT_NE(Rich({"BaseObjectFactory", "fence"}, *pkYard,
+                   CHeadlessPrison::FENCE_ROW * pkYard->GetColumns() + CHeadlessPrison::FENCE_COLUMN),
+              nullptr);
+    std::map<const COrvaneObjectTemplate*, int> kFound;
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+        if (kWanted.count(pkObject->GetTemplate()) != 0)
+            ++kFound[pkObject->GetTemplate()];
+    EXPECT_EQ(kFound, kWanted);
+    EXPECT_EQ(kWanted[pkManager->FindTemplate("cell_double")], 7);
+
+    // Plans nobody knows are counted as not taken.
+    ASSERT_NE(pkCellBlock, nullptr);
+    EXPECT_EQ(CHeadlessPrison::Furnish(kGame, *pkCellBlock, {"no_such_plan", "no_such_plan"}, Rich), 2);
+    kGame.Shutdown();
+}
+} // namespace

@@ -4,12 +4,30 @@
 #include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CGame.h"
 #include "game/shell/ui/CBuildPlacement.h"
+#include "game/shell/ui/CBuildSubPanel.h"
 #include "game/simulation/characters/CAIPrisoner.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CWorld.h"
+#include "game/simulation/objects/CWorldObject.h"
+
+const std::vector<CHeadlessPrison::Building>& CHeadlessPrison::PlayPrison()
+{
+    static const std::vector<Building> s_kBuildings = {
+        {"cellblock_small",
+         2,
+         2,
+         {"cell_double", "cell_double", "cell_double", "cell_double", "cell_double", "cell_double", "cell_double"}},
+        {"workshop_maint", 2, 22, {"work_bench", "repair_room"}},
+        {"canteen_food", 20, 2, {"serving_counter", "dining_table", "bench"}},
+        {"hospital_health_therapy", 20, 22, {"sick_bed", "medical_room"}},
+        {"admin_staff_security", 30, 10, {"guard_room", "planning1", "clerical1"}},
+    };
+    return s_kBuildings;
+}
 
 bool CHeadlessPrison::EnterLevel(CGame& kGame, std::uint32_t uiSeed)
 {
@@ -62,6 +80,43 @@ CBaseObject* CHeadlessPrison::Commit(CGame& kGame, const Placed& kWhat, const CB
             return pkPlacement->Commit() == 1 ? pkHeld : nullptr;
     (void)pkPlacement->Clear();
     return nullptr;
+}
+
+int CHeadlessPrison::Furnish(CGame& kGame, CWorldObject& kBuilding, const std::vector<const char*>& kInside,
+                             const Committer& fnCommit)
+{
+    if (!kBuilding.GetStack())
+        return static_cast<int>(kInside.size());
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+    kGame.SetSelectedBuilding(&kBuilding);
+    int iNotFitting = 0;
+    for (const char* pcItem : kInside)
+    {
+        const COrvaneObjectTemplate* pkTemplate = pkManager->FindTemplate(pcItem);
+        const char* pcFactory = pkTemplate ? CBuildSubPanelInternal::FactoryName(*pkTemplate) : nullptr;
+        if (!pcFactory)
+        {
+            ++iNotFitting;
+            continue;
+        }
+        while (kBuilding.GoDownFloor())
+        {
+        }
+        bool bPlaced = false;
+        for (bool bFloor = true; bFloor && !bPlaced; bFloor = !bPlaced && kBuilding.GoUpFloor(true))
+        {
+            const CBlockGrid* pkFloor = kBuilding.GetStack()->GetCurrentGrid();
+            const Placed kWhat{pcFactory, pcItem};
+            bPlaced = pkFloor && (fnCommit ? fnCommit(kWhat, *pkFloor, 0) : Commit(kGame, kWhat, *pkFloor, 0)) != nullptr;
+        }
+        if (!bPlaced)
+            ++iNotFitting;
+    }
+    while (kBuilding.GoUpFloor(false))
+    {
+    }
+    kGame.SetSelectedBuilding(nullptr);
+    return iNotFitting;
 }
 
 int CHeadlessPrison::Admit(CGame& kGame, int iCount)

@@ -44,6 +44,7 @@
 #include "platform/os/OsDialogWindow.h"
 #include "platform/os/OsFiles.h"
 #include "platform/os/OsTime.h"
+#include "tests/game/support/CHeadlessPrison.h"
 #include "tests/platform/os/OsInputInjection.h"
 
 #include <cmath>
@@ -631,30 +632,6 @@ bool CPlayScript::BuildInside(CWorldObject& kBuilding, const std::string& kTempl
     return Fail(kTemplate + " found no place inside");
 }
 
-namespace
-{
-struct Building
-{
-    const char* pcTemplate;
-    std::int32_t iRow;
-    std::int32_t iColumn;
-    std::vector<const char*> kInside;
-};
-// Where each building's search for a place starts on the 40 x 40 yard, and
-// what goes inside. Fourteen beds: the morning's parole hearing has
-// candidates only once ten prisoners or more are held.
-const Building BUILDINGS[] = {
-    {"cellblock_small",
-     2,
-     2,
-     {"cell_double", "cell_double", "cell_double", "cell_double", "cell_double", "cell_double", "cell_double"}},
-    {"workshop_maint", 2, 22, {"work_bench", "repair_room"}},
-    {"canteen_food", 20, 2, {"serving_counter", "dining_table", "bench"}},
-    {"hospital_health_therapy", 20, 22, {"sick_bed", "medical_room"}},
-    {"admin_staff_security", 30, 10, {"guard_room", "planning1", "clerical1"}},
-};
-} // namespace
-
 bool CPlayScript::SetSpeedButton(std::int32_t iSpeed)
 {
     CInterface* pkInterface = CInterface::Get();
@@ -683,15 +660,15 @@ bool CPlayScript::BuildGrounds()
     PressScanCode(0x2D); // x: score, the prison's level
     const std::int32_t iColumns = pkYard->GetColumns();
     m_kBuilt.clear();
-    for (const Building& kBuilding : BUILDINGS)
+    for (const CHeadlessPrison::Building& kBuilding : CHeadlessPrison::PlayPrison())
     {
-        auto* pkBuilding =
-            dynamic_cast<CWorldObject*>(BuildOnYard(kBuilding.pcTemplate, kBuilding.iRow * iColumns + kBuilding.iColumn));
+        auto* pkBuilding = dynamic_cast<CWorldObject*>(
+            BuildOnYard(kBuilding.m_pcTemplate, kBuilding.m_iRow * iColumns + kBuilding.m_iColumn));
         if (pkBuilding == nullptr)
-            return m_kWhy.empty() ? Fail(std::string(kBuilding.pcTemplate) + " is no building") : false;
+            return m_kWhy.empty() ? Fail(std::string(kBuilding.m_pcTemplate) + " is no building") : false;
         m_kBuilt.push_back(pkBuilding);
     }
-    if (BuildOnYard("fence", 36 * iColumns + 2) == nullptr)
+    if (BuildOnYard("fence", CHeadlessPrison::FENCE_ROW * iColumns + CHeadlessPrison::FENCE_COLUMN) == nullptr)
         return false;
     LeaveBuilding();
     return true;
@@ -699,18 +676,19 @@ bool CPlayScript::BuildGrounds()
 
 bool CPlayScript::FurnishPrison()
 {
-    if (m_kBuilt.size() != std::size(BUILDINGS))
+    const std::vector<CHeadlessPrison::Building>& kBuildings = CHeadlessPrison::PlayPrison();
+    if (m_kBuilt.size() != kBuildings.size())
         return Fail("the buildings are not there");
     m_kInside.clear();
     m_kNotFitting.clear();
-    for (std::size_t b = 0; b < std::size(BUILDINGS); ++b)
+    for (std::size_t b = 0; b < kBuildings.size(); ++b)
     {
-        for (const char* pcItem : BUILDINGS[b].kInside)
+        for (const char* pcItem : kBuildings[b].m_kInside)
         {
             if (BuildInside(*m_kBuilt[b], pcItem))
                 m_kInside.emplace_back(pcItem);
             else
-                m_kNotFitting.push_back(std::string(BUILDINGS[b].pcTemplate) + ": " + m_kWhy);
+                m_kNotFitting.push_back(std::string(kBuildings[b].m_pcTemplate) + ": " + m_kWhy);
         }
         LeaveBuilding();
     }
