@@ -190,6 +190,17 @@ protected:
     // A started game in level 0, its front end skipped, random draws seeded.
     static bool EnterLevel(CGame& kGame, std::uint32_t uiSeed) { return CHeadlessPrison::EnterLevel(kGame, uiSeed); }
 
+    // Level 0 entered with money for everything: its yard, or null.
+    static CBlockGrid* EnterRichLevel(CGame& kGame, std::uint32_t uiSeed)
+    {
+        CBlockGrid* pkYard = EnterLevel(kGame, uiSeed) ? CBlockGridManager::GetInstance()->FindGrid(1) : nullptr;
+        if (pkYard == nullptr || kGame.GetStatistics() == nullptr)
+            return nullptr;
+        kGame.GetStatistics()->m_iStartingFunds = 1000000;
+        kGame.GetStatistics()->UpdateTotals();
+        return pkYard;
+    }
+
     // The prison, committed as the player builds it: a secure cell block
     // in the middle of the yard with eight two-bed cells, two of each
     // security level; on the yard a table, a workbench, a sick bed, a
@@ -1065,11 +1076,8 @@ namespace
 TEST_F(DayHarnessTest, TheWayOutOfABuildingEndsOnTheCellInFrontOfItsDoor)
 {
     RecordingGame kGame;
-    ASSERT_TRUE(EnterLevel(kGame, 11));
-    CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    CBlockGrid* pkYard = EnterRichLevel(kGame, 11);
     ASSERT_NE(pkYard, nullptr);
-    kGame.GetStatistics()->m_iStartingFunds = 1000000;
-    kGame.GetStatistics()->UpdateTotals();
     auto* pkBlock = dynamic_cast<CWorldObject*>(
         Commit(kGame, {"WorldObjectFactory", "cellblock_small"}, *pkYard, 20 * pkYard->GetColumns() + 20));
     ASSERT_TRUE(pkBlock != nullptr && pkBlock->GetStack() != nullptr && pkBlock->GetStack()->GetFloor(0) != nullptr);
@@ -1114,11 +1122,8 @@ namespace
 TEST_F(DayHarnessTest, ThePlayThroughsPrisonIsFurnishedWithEveryPlan)
 {
     RecordingGame kGame;
-    ASSERT_TRUE(EnterLevel(kGame, 5));
-    CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    CBlockGrid* pkYard = EnterRichLevel(kGame, 5);
     ASSERT_NE(pkYard, nullptr);
-    kGame.GetStatistics()->m_iStartingFunds = 1000000;
-    kGame.GetStatistics()->UpdateTotals();
     const auto Rich = [&kGame](const Placed& kWhat, const CBlockGrid& kFloor, std::int32_t iFrom) {
         kGame.GetStatistics()->m_usPrisonLevel = 3;
         return CHeadlessPrison::Commit(kGame, kWhat, kFloor, iFrom, true);
