@@ -325,13 +325,43 @@ bool CAIPrisoner::FindCharacterToServe()
     return true;
 }
 
+namespace
+{
+// What a seeker is to a prisoner asked to answer it.
+enum SeekerKind : std::int32_t
+{
+    SEEKER_OTHER,
+    SEEKER_PRISONER,
+    SEEKER_SECURITY,
+    SEEKER_MEDICAL,
+    SEEKER_SUPPORT,
+};
+
+SeekerKind KindOf(const CGameCharacter& kSeeker)
+{
+    if (dynamic_cast<const CAIPrisoner*>(&kSeeker))
+        return SEEKER_PRISONER;
+    if (dynamic_cast<const CAISecurity*>(&kSeeker))
+        return SEEKER_SECURITY;
+    if (dynamic_cast<const CAIMedical*>(&kSeeker))
+        return SEEKER_MEDICAL;
+    if (dynamic_cast<const CAISupportStaff*>(&kSeeker))
+        return SEEKER_SUPPORT;
+    return SEEKER_OTHER;
+}
+} // namespace
+
 CGameCharacter* CAIPrisoner::IsCandidateFor(CObjectQuery& kQuery)
 {
-    const auto* pkSeeker = dynamic_cast<const CGameCharacter*>(kQuery.m_pkSeeker);
+    const CGameCharacter* pkSeeker = SeekerOf(kQuery);
     if (!pkSeeker || pkSeeker->GetGrid() != m_pkGrid)
         return nullptr;
-    if (const auto* pkPrisoner = dynamic_cast<const CAIPrisoner*>(pkSeeker))
+    if (kQuery.m_iSeekerKind < 0)
+        kQuery.m_iSeekerKind = KindOf(*pkSeeker);
+    const std::int32_t iKind = kQuery.m_iSeekerKind;
+    if (iKind == SEEKER_PRISONER)
     {
+        const auto* pkPrisoner = static_cast<const CAIPrisoner*>(pkSeeker);
         const std::uint32_t uiGang = m_kStats.m_uiGang;
         if (pkPrisoner->IsAngry() && uiGang != 0 && uiGang == pkPrisoner->m_kStats.m_uiGang)
             return nullptr;
@@ -339,9 +369,8 @@ CGameCharacter* CAIPrisoner::IsCandidateFor(CObjectQuery& kQuery)
     else if (!kQuery.m_ucNearestOnly)
     {
         const std::uint32_t uiMood = m_kStats.m_uiMood;
-        if ((dynamic_cast<const CAISecurity*>(pkSeeker) && uiMood != MOOD_ANGRY) ||
-            (dynamic_cast<const CAIMedical*>(pkSeeker) && uiMood != MOOD_INJURED) ||
-            (dynamic_cast<const CAISupportStaff*>(pkSeeker) && uiMood != MOOD_BORED))
+        if ((iKind == SEEKER_SECURITY && uiMood != MOOD_ANGRY) || (iKind == SEEKER_MEDICAL && uiMood != MOOD_INJURED) ||
+            (iKind == SEEKER_SUPPORT && uiMood != MOOD_BORED))
             return nullptr;
     }
     return CGameCharacter::IsCandidateFor(kQuery);

@@ -307,7 +307,7 @@ void CAISecurity::PlayPauseAnimation()
 
 CGameCharacter* CAISecurity::IsCandidateFor(CObjectQuery& kQuery)
 {
-    const auto* pkSeeker = dynamic_cast<const CGameCharacter*>(kQuery.m_pkSeeker);
+    const CGameCharacter* pkSeeker = SeekerOf(kQuery);
     if (!pkSeeker || pkSeeker == this || kQuery.m_pkSkip == this || pkSeeker->GetGrid() != m_pkGrid || !IsFree() ||
         !IsPositionValid())
         return nullptr;

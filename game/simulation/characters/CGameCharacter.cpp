@@ -834,9 +834,20 @@ bool CGameCharacter::Interact(CGameCharacter*)
     return true;
 }
 
+const CGameCharacter* CGameCharacter::SeekerOf(CObjectQuery& kQuery)
+{
+    if (kQuery.m_pkSeekerSeen != kQuery.m_pkSeeker)
+    {
+        kQuery.m_pkSeekerSeen = kQuery.m_pkSeeker;
+        kQuery.m_pkSeekerPerson = dynamic_cast<const CGameCharacter*>(kQuery.m_pkSeeker);
+        kQuery.m_iSeekerKind = -1;
+    }
+    return kQuery.m_pkSeekerPerson;
+}
+
 CGameCharacter* CGameCharacter::IsCandidateFor(CObjectQuery& kQuery)
 {
-    const auto* pkAsker = dynamic_cast<const CGameCharacter*>(kQuery.m_pkSeeker);
+    const CGameCharacter* pkAsker = SeekerOf(kQuery);
     if (this == pkAsker || this == kQuery.m_pkSkip || !IsFree() || !pkAsker ||
         pkAsker->GetGrid() != m_pkGrid || !IsPositionValid())
         return nullptr;

@@ -133,6 +133,9 @@ public:
     virtual void PlayWalkAnimation();
     virtual bool Interact(CGameCharacter* pkPartner);
     [[nodiscard]] virtual CGameCharacter* IsCandidateFor(CObjectQuery& kQuery);
+    // The query's seeker as a person, or null: tested once for each seeker
+    // the query is given, however many candidates it asks.
+    [[nodiscard]] static const CGameCharacter* SeekerOf(CObjectQuery& kQuery);
     virtual void SetBodyTexture(int iVariant);
     void FinishActivity() override { Relocate(); }
     virtual void SetMood(std::uint32_t uiMood, bool bForced);

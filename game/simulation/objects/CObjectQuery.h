@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+class CGameCharacter;
 class COrvaneBase;
 class COrvaneObject;
 
@@ -24,4 +25,14 @@ struct CObjectQuery
     std::uint8_t m_ucWantUnattractive = 0;
     // Only buildings of this kind answer; -1 asks for no kind.
     std::int32_t m_iBuildingKind = -1;
+
+    // The seeker as a person (null when it is none) and the prisoners'
+    // word for what kind of person (-1 until a prisoner is asked), worked
+    // out by the first candidate asked and kept while m_pkSeeker stays the
+    // one they were worked out for: a search asks every person of a group,
+    // and the type tests cost more than the rest of an answer. Filled by
+    // CGameCharacter::SeekerOf.
+    const COrvaneObject* m_pkSeekerSeen = nullptr;
+    const CGameCharacter* m_pkSeekerPerson = nullptr;
+    std::int32_t m_iSeekerKind = -1;
 };

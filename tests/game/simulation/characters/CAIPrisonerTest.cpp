@@ -410,6 +410,46 @@ TEST_F(CAIPrisonerTest, AngryPrisonersSpareTheirGangAndStaffSeekTheMoodTheyServe
     EXPECT_TRUE(Wanted(pkCounsellor, CAIPrisoner::MOOD_HAPPY, true));
 }
 
+// A query keeps what its seeker is only while the seeker stays: one query
+// given to a guard, a doctor, an angry prisoner of the candidate's gang and
+// nobody answers each of them as a fresh query would.
+TEST_F(CAIPrisonerTest, AQueryGivenAnotherSeekerAnswersForTheNewOne)
+{
+    CAIPrisoner* pkCandidate = Prisoner(16 * 4 + 8);
+    CAIPrisoner* pkRival = Prisoner(16 * 4 + 4);
+    pkCandidate->SetFree(true);
+    pkCandidate->SetMood(CAIPrisoner::MOOD_ANGRY, true);
+    pkCandidate->GetStats().m_uiGang = 3;
+    pkRival->SetMood(CAIPrisoner::MOOD_ANGRY, true);
+    pkRival->GetStats().m_uiGang = 3;
+    CGameCharacter* pkGuard = Make("SecurityGuardFactory", "guard1", m_pkYard);
+    StandOn(*pkGuard, 16 * 4 + 12);
+    CGameCharacter* pkDoctor = Make("MedicalFactory", "doctor", m_pkYard);
+    StandOn(*pkDoctor, 16 * 4 + 12);
+
+    CObjectQuery kQuery;
+    kQuery.m_fMaxDistanceSquared = 225.0f;
+    const auto Answers = [&](const COrvaneObject* pkSeeker) {
+        kQuery.m_pkSeeker = pkSeeker;
+        const bool bReused = pkCandidate->IsCandidateFor(kQuery) != nullptr;
+        CObjectQuery kFresh;
+        kFresh.m_fMaxDistanceSquared = 225.0f;
+        kFresh.m_pkSeeker = pkSeeker;
+        EXPECT_EQ(bReused, pkCandidate->IsCandidateFor(kFresh) != nullptr);
+        return bReused;
+    };
+    EXPECT_TRUE(Answers(pkGuard));
+    EXPECT_TRUE(Answers(pkGuard)); // asked twice by the same seeker
+    EXPECT_FALSE(Answers(pkDoctor)); // wants the injured
+    EXPECT_FALSE(Answers(pkRival)); // angry, same gang
+    EXPECT_FALSE(Answers(nullptr));
+    EXPECT_TRUE(Answers(pkGuard));
+    EXPECT_EQ(CGameCharacter::SeekerOf(kQuery), pkGuard);
+    pkCandidate->SetMood(CAIPrisoner::MOOD_INJURED, true);
+    EXPECT_TRUE(Answers(pkDoctor));
+    EXPECT_FALSE(Answers(pkGuard));
+}
+
 TEST_F(CAIPrisonerTest, SentencesEndOnlyAtTheYearStartAndTheOldDieThen)
 {
     // A served term releases at the year's start, not before.
