@@ -218,16 +218,14 @@ NiVec3 UsableAccess(const Plan& kPlan)
     return TwoCellsEachWay(kPlan) ? NiVec3(2.0f, 0.0f, -4.0f) : NiVec3(2.0f, 0.0f, -2.0f);
 }
 
-// A flat square the mouse's pick meets from above, on the object's base:
-// x in [fMinX, fMaxX], z in [fMinZ, fMaxZ] of the model's own frame (y up),
-// facing up. It is never drawn (the models keep their look). The game takes
-// the cell under the cursor from the point the pick meets: lying on the
-// floor, the square gives the point the floor would, even seen from low
-// down.
-NiRefPtr<NiTriShape> MakePickPlate(const char* pcName, float fMinX, float fMinZ, float fMaxX, float fMaxZ)
+// A flat square the mouse's pick meets from above, at height fY over the
+// object's base: x in [fMinX, fMaxX], z in [fMinZ, fMaxZ] of the model's own
+// frame (y up), facing up. It is never drawn (the models keep their look).
+NiRefPtr<NiTriShape> MakePickPlate(const char* pcName, float fMinX, float fMinZ, float fMaxX, float fMaxZ,
+                                   float fY = 0.0f)
 {
-    auto* pkVertex = new NiVec3[4]{NiVec3(fMinX, 0.0f, fMinZ), NiVec3(fMinX, 0.0f, fMaxZ), NiVec3(fMaxX, 0.0f, fMaxZ),
-                                   NiVec3(fMaxX, 0.0f, fMinZ)};
+    auto* pkVertex = new NiVec3[4]{NiVec3(fMinX, fY, fMinZ), NiVec3(fMinX, fY, fMaxZ), NiVec3(fMaxX, fY, fMaxZ),
+                                   NiVec3(fMaxX, fY, fMinZ)};
     // Wound so that the face turns up: the pick meets front faces only.
     auto* pusTriangles = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
     NiRefPtr<NiTriShape> spPlate = new NiTriShape(4, pkVertex, nullptr, nullptr, nullptr, 0, 0, 2, pusTriangles);
@@ -515,11 +513,14 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
                 spPost->AddExtraData(new NiStringExtraData((std::string(pcText) + "\r\n").c_str()));
                 // The post's place on the floor, where a click finds it: a
                 // building's posts side by side near its front, a room's
-                // on its first cells.
+                // on its first cells. A little above the floor: the mouse
+                // finds the nearest thing, and a room's post must be nearer
+                // than the floor of the building the room stands in.
                 const float fX = HasFloors(kPlan) ? 4.0f * static_cast<float>(iPost) - 8.0f
                                                   : 2.0f * static_cast<float>(iPost) - 2.0f;
                 const float fZ = HasFloors(kPlan) ? 4.0f : 0.0f;
-                spPost->AttachChild(MakePickPlate("post_area", fX - 1.0f, fZ - 1.0f, fX + 1.0f, fZ + 1.0f));
+                spPost->AttachChild(
+                    MakePickPlate("post_area", fX - 1.0f, fZ - 1.0f, fX + 1.0f, fZ + 1.0f, DEMO_POST_LIFT));
                 spModel->AttachChild(spPost);
             }
         }
@@ -527,9 +528,8 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
         {
             AddCellBlockNodes(*spModel);
             // The building's ground under its walls, so that a click on it
-            // enters it. After the posts: the pick takes the first thing it
-            // meets in the model's order, and a post on this ground must
-            // win.
+            // enters it. Below its own posts, and after them in the model's
+            // order (of two things met at one distance the first wins).
             spModel->AttachChild(MakePickPlate("building_area", -8.0f, -8.0f, 8.0f, 8.0f));
         }
         // Usable objects: an entrance and one place of use beside it, the

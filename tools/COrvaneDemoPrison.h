@@ -6,6 +6,11 @@
 // The prisons of the location screen's three levels.
 inline constexpr int DEMO_PRISON_COUNT = 3;
 
+// How far a post's undrawn square lies above the floor of its model: the
+// mouse finds the nearest thing under it, and a room's post must come
+// before the floor of the building the room stands in.
+inline constexpr float DEMO_POST_LIFT = 0.05f;
+
 // The demo prisons: the "PRISON1".."PRISON3" nodes under "TEMPLATES" of the
 // document at the path (alike but for the background colour under "FOG"), holding the build menu's building and contents categories, the
 // four staff groups, the criminals and the arrivals group, each a template

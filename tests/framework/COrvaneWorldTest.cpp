@@ -429,6 +429,63 @@ TEST_F(COrvaneWorldTest, PicksFindTheNearestHitAndItsOwner)
     EXPECT_EQ(kNone.GetBestDistance(), FLT_MAX);
 }
 
+// A floor hung under the collision node before a post that stands on it
+// (a building and a room later put inside it): the post, nearer to the
+// eye, is found; of two things met at one distance the earlier child.
+TEST_F(COrvaneWorldTest, PicksFindTheNearerObjectWhateverItsPlaceInTheNode)
+{
+    StartRenderer();
+    WriteLevel("level.nif", {});
+    COrvaneWorld kWorld;
+    ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
+    auto Owned = [](std::int32_t iHandle) {
+        NiRefPtr<NiNode> spModel = Named("Scene Root");
+        auto* pkOwner = new NiIntegerExtraData(iHandle);
+        pkOwner->SetName("Owner");
+        spModel->AddExtraData(pkOwner);
+        return spModel;
+    };
+    NiRefPtr<NiNode> spBuilding = Owned(11);
+    spBuilding->AttachChild(Square(8.0f, "building floor"));
+    NiRefPtr<NiNode> spRoom = Owned(22);
+    NiRefPtr<NiNode> spPost = Named("Staff_Root01");
+    spRoom->AttachChild(spPost);
+    spPost->AttachChild(Square(1.0f, "post"));
+    NiAVObjectPtr spGround = kWorld.GetCollisionNode()->DetachChildAt(0);
+    kWorld.GetCollisionNode()->AttachChild(spBuilding);
+    kWorld.GetCollisionNode()->AttachChild(spRoom);
+    kWorld.GetCollisionNode()->AttachChild(spGround);
+    // The post a little above the floor, towards the eye above the level.
+    spRoom->SetTranslate(NiVec3(0.0f, 0.0f, 0.5f));
+    kWorld.GetSceneRoot()->Update(0.0f);
+    if (spRoom->GetWorldTransform().m_kTranslate.y < 0.0f)
+    {
+        spRoom->SetTranslate(NiVec3(0.0f, 0.0f, -0.5f));
+        kWorld.GetSceneRoot()->Update(0.0f);
+    }
+
+    Camera().SetPosition(NiVec3(0.0f, 500.0f, 0.5f));
+    ASSERT_TRUE(Camera().LookAt(NiVec3(0.0f, 0.0f, 0.0f)));
+    COrvaneWorldPicker kPicker;
+    kPicker.Init(kWorld, Camera());
+    const float afCentre[2] = {512.0f, 384.0f};
+    COrvanePickQuery kQuery;
+    kQuery.m_pfScreenPoint = afCentre;
+    EXPECT_EQ(kPicker.Pick(kQuery), 22u);
+    EXPECT_NEAR(kPicker.GetHitPoint().y, 0.5f, 1e-3f);
+    ASSERT_NE(kPicker.GetStaffAttachment(), nullptr);
+    EXPECT_EQ(kPicker.GetStaffAttachment()->GetObject(), spPost);
+
+    // The room gone: the floor and the ground lie at one height, and the
+    // floor, the earlier child, is found.
+    ASSERT_NE(kWorld.GetCollisionNode()->DetachChild(spRoom), nullptr);
+    kWorld.GetSceneRoot()->Update(0.0f);
+    kPicker.Reset();
+    EXPECT_EQ(kPicker.Pick(kQuery), 11u);
+    EXPECT_NEAR(kPicker.GetHitPoint().y, 0.0f, 1e-3f);
+    EXPECT_EQ(kPicker.GetStaffAttachment(), nullptr);
+}
+
 namespace
 {
 TEST_F(COrvaneWorldTest, ARestrictedPickLooksOnlyInTheSceneNodeAndNamesNoOwner)

@@ -15,6 +15,7 @@
 #include "game/shell/CGameClock.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/shell/ui/CDeskTopPanel.h"
+#include "game/shell/ui/CBuildPlacement.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "framework/COrvaneAICharacterController.h"
 #include "game/simulation/characters/CGameCharacter.h"
@@ -205,13 +206,13 @@ TEST_F(PlayThroughTest, TheLauncherLeadsToAFreeGameWhereTheMouseBuildsThePrison)
         auto* pkHolder = NiDynamicCast<NiNode>(kPost.m_pkNode->GetObject());
         return pkHolder != nullptr ? pkHolder->GetAt(0) : nullptr;
     };
-    auto PostsInSight = [&] {
-        for (const std::unique_ptr<CStaffPost>& pkPost : kOffice.GetPosts())
+    auto PostsInSight = [&](const CBaseObject& kObject) {
+        for (const std::unique_ptr<CStaffPost>& pkPost : kObject.GetPosts())
             if (PostPlate(*pkPost) == nullptr || !kScript.ProjectPoint(PostPlate(*pkPost)->GetWorldBound().m_kCenter, fX, fY))
                 return false;
         return true;
     };
-    for (int i = 0; i < 5 && !PostsInSight(); ++i)
+    for (int i = 0; i < 5 && !PostsInSight(kOffice); ++i)
         kScript.PressScanCode(0x2E);
     auto* pkStaffPopUp = dynamic_cast<CPopUpPanel*>(CInterface::Get()->GetPanel(CInterface::PANEL_STAFF));
     auto* pkBuildingPopUp = dynamic_cast<CPopUpPanel*>(CInterface::Get()->GetPanel(CInterface::PANEL_BUILDING));
@@ -233,6 +234,43 @@ TEST_F(PlayThroughTest, TheLauncherLeadsToAFreeGameWhereTheMouseBuildsThePrison)
     ASSERT_TRUE(CInterface::Get()->IsCanvasOpen(pkBuildingPopUp, false));
     EXPECT_EQ(pkBuildingPopUp->GetSubject(), &kOffice);
     EXPECT_EQ(kScript.Game().GetSelectedBuilding(), &kOffice);
+
+    // An execution room built inside (the one room of the demo prison with
+    // posts; it needs the prison's level 2, x twice more for a score of
+    // 300, and its price, m three times): a right click on each of its
+    // posts shows that post's person, not the building the room stands in.
+    kScript.PressScanCode(0x2D);
+    kScript.PressScanCode(0x2D);
+    kScript.AddCheatMoney(3);
+    ASSERT_GE(kLedger.m_usPrisonLevel, 2);
+    ASSERT_TRUE(kScript.BuildInside(kOffice, "execution_room")) << kScript.Why() << Boxes(kScript);
+    CBaseObject* pkExecution = nullptr;
+    CDynamicObjectManager* pkObjects = CDynamicObjectManager::GetInstance();
+    const COrvaneObjectTemplate* pkExecutionPlan = pkObjects->FindTemplate("execution_room");
+    ASSERT_NE(pkExecutionPlan, nullptr);
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkObjects->GetObjectAt(i); ++i)
+        if (auto* pkRoom = dynamic_cast<CBaseObject*>(pkObject);
+            pkRoom != nullptr && pkRoom->IsPlaced() && pkRoom->GetTemplate() == pkExecutionPlan)
+            pkExecution = pkRoom;
+    ASSERT_NE(pkExecution, nullptr);
+    ASSERT_EQ(pkExecution->GetPosts().size(), 2u);
+    // Space: the panels close, and the page's next room with them (a right
+    // click while a room is held turns it).
+    kScript.PressScanCode(0x39);
+    ASSERT_FALSE(CBuildPlacement::GetExisting() != nullptr && CBuildPlacement::GetExisting()->IsPlacing());
+    ASSERT_EQ(kScript.Game().GetSelectedBuilding(), &kOffice);
+    for (int i = 0; i < 5 && !PostsInSight(*pkExecution); ++i)
+        kScript.PressScanCode(0x2E);
+    for (const std::unique_ptr<CStaffPost>& pkPost : pkExecution->GetPosts())
+    {
+        ASSERT_NE(PostPlate(*pkPost), nullptr);
+        ASSERT_TRUE(kScript.ProjectPoint(PostPlate(*pkPost)->GetWorldBound().m_kCenter, fX, fY));
+        kScript.Click(fX, fY, true);
+        ASSERT_TRUE(CInterface::Get()->IsCanvasOpen(pkStaffPopUp, false));
+        EXPECT_EQ(pkStaffPopUp->GetSubject(), pkExecution);
+        ASSERT_NE(pkStaffPopUp->GetPostNode(), nullptr);
+        EXPECT_EQ(pkExecution->FindPost(*pkStaffPopUp->GetPostNode()), pkPost.get());
+    }
 }
 
 
