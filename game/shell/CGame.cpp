@@ -2,6 +2,7 @@
 
 #include "engine/core/NiRandom.h"
 #include "engine/render/NiRenderer.h"
+#include "engine/scene/NiCamera.h"
 #include "engine/scene/NiVertexColorProperty.h"
 #include "engine/scene/NiAlphaProperty.h"
 #include "framework/COrvaneCamera.h"
@@ -471,7 +472,19 @@ void CGame::UpdateMousePick()
     COrvanePickQuery kQuery;
     kQuery.m_pfScreenPoint = afPoint;
     (void)m_pkPicker->Pick(kQuery);
-    if (m_pkPicker->GetBestDistance() < FLT_MAX)
+    if (m_pkPicker->GetBestDistance() >= FLT_MAX)
+        return;
+    // The cell is looked for where the ray crosses each floor: the point the
+    // pick met may lie below an upper floor (the building's ground) or
+    // above a floor (a person, a post).
+    NiVec3 kOrigin;
+    NiVec3 kDirection;
+    const COrvaneCamera* pkCamera = GetCamera();
+    const NiCamera* pkEngine = pkCamera != nullptr ? pkCamera->GetEngineCamera() : nullptr;
+    if (pkEngine != nullptr && pkEngine->WindowPointToRay(static_cast<std::int32_t>(afPoint[0]),
+                                                          static_cast<std::int32_t>(afPoint[1]), kOrigin, kDirection))
+        pkGrids->UpdatePick(&m_pkPicker->GetHitPoint(), &kOrigin, &kDirection);
+    else
         pkGrids->UpdatePick(&m_pkPicker->GetHitPoint());
 }
 

@@ -6,6 +6,7 @@
 #include "game/simulation/objects/CWorld.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 namespace
@@ -173,6 +174,22 @@ CBlockGrid* CBlockGridManager::GetStackFloor(std::size_t uiIndex) const
 
 const NiVec3& CBlockGridManager::PickCell(const NiVec3& kPoint)
 {
+    return PickCellWith([&kPoint](const CBlockGrid&) { return kPoint; });
+}
+
+const NiVec3& CBlockGridManager::PickCellOnRay(const NiVec3& kOrigin, const NiVec3& kDirection, const NiVec3& kPoint)
+{
+    return PickCellWith([&](const CBlockGrid& kGrid) {
+        const NiVec3* pkOrigin = kGrid.GetOrigin();
+        if (pkOrigin == nullptr || !(kDirection.y < 0.0f) || !(kOrigin.y > pkOrigin->y))
+            return kPoint;
+        const float fAlong = (pkOrigin->y - kOrigin.y) / kDirection.y;
+        return NiVec3(kOrigin.x + fAlong * kDirection.x, pkOrigin->y, kOrigin.z + fAlong * kDirection.z);
+    });
+}
+
+const NiVec3& CBlockGridManager::PickCellWith(const std::function<NiVec3(const CBlockGrid&)>& fnPointOn)
+{
     m_iPickCell = -1;
     m_pkPickGrid = nullptr;
     m_pkPickStack = nullptr;
@@ -186,7 +203,7 @@ const NiVec3& CBlockGridManager::PickCell(const NiVec3& kPoint)
                 continue;
             m_pkPickStack = pkStack.get();
             m_pkPickGrid = pkStack->GetCurrentGrid();
-            m_iPickCell = m_pkPickGrid ? m_pkPickGrid->CellAt(kPoint) : -1;
+            m_iPickCell = m_pkPickGrid ? m_pkPickGrid->CellAt(fnPointOn(*m_pkPickGrid)) : -1;
             break;
         }
     }
@@ -197,7 +214,7 @@ const NiVec3& CBlockGridManager::PickCell(const NiVec3& kPoint)
         for (std::size_t i = 0; i < m_kStacks.size() && static_cast<std::int64_t>(i) < iOpen; ++i)
         {
             CBlockGrid* pkFloor = m_kStacks[i]->GetCurrentGrid();
-            const std::int32_t iCell = pkFloor ? pkFloor->CellAt(kPoint) : -1;
+            const std::int32_t iCell = pkFloor ? pkFloor->CellAt(fnPointOn(*pkFloor)) : -1;
             if (iCell < 0)
                 continue;
             m_pkPickStack = m_kStacks[i].get();
@@ -216,8 +233,12 @@ const NiVec3& CBlockGridManager::PickCell(const NiVec3& kPoint)
     return m_kPickPoint;
 }
 
-void CBlockGridManager::UpdatePick(const NiVec3* pkMousePoint)
+void CBlockGridManager::UpdatePick(const NiVec3* pkMousePoint, const NiVec3* pkRayOrigin, const NiVec3* pkRayDirection)
 {
-    if (pkMousePoint)
+    if (!pkMousePoint)
+        return;
+    if (pkRayOrigin && pkRayDirection)
+        (void)PickCellOnRay(*pkRayOrigin, *pkRayDirection, *pkMousePoint);
+    else
         (void)PickCell(*pkMousePoint);
 }

@@ -3,6 +3,7 @@
 #include "engine/core/NiVec3.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -67,9 +68,16 @@ public:
     // level + 1 stacks). The pick point, the cell's centre at the grid's
     // height, or all largest floats when nothing is there.
     const NiVec3& PickCell(const NiVec3& kPoint);
+    // As PickCell, each candidate floor taken where the ray from the
+    // cursor crosses its height: the cell seen on that floor, whatever
+    // the mouse's pick met on the way (the floor under an upper storey, a
+    // person, a post). A floor the ray does not come down onto takes the
+    // point.
+    const NiVec3& PickCellOnRay(const NiVec3& kOrigin, const NiVec3& kDirection, const NiVec3& kPoint);
     // Once a frame: the pick at the point under the mouse, when the game
-    // has one.
-    void UpdatePick(const NiVec3* pkMousePoint);
+    // has one (on the ray through it, when given).
+    void UpdatePick(const NiVec3* pkMousePoint, const NiVec3* pkRayOrigin = nullptr,
+                    const NiVec3* pkRayDirection = nullptr);
     // The n-th floor slot of the stack under construction; null past its
     // end or without one.
     [[nodiscard]] CBlockGrid* GetStackFloor(std::size_t uiIndex) const;
@@ -85,6 +93,8 @@ private:
     // The highest grid number of every stack and the building under
     // construction.
     [[nodiscard]] std::int32_t HighestGridNumber() const;
+    // The pick with the point each candidate floor is looked at.
+    const NiVec3& PickCellWith(const std::function<NiVec3(const CBlockGrid&)>& fnPointOn);
 
     std::vector<std::unique_ptr<CBlockGridStack>> m_kStacks;
     std::unique_ptr<CBlockGridStack> m_pkBuilding;

@@ -16,6 +16,9 @@
 #include "game/shell/ui/CInterface.h"
 #include "game/shell/ui/CDeskTopPanel.h"
 #include "game/shell/ui/CBuildPlacement.h"
+#include "game/shell/ui/CFloorChangePanel.h"
+#include "game/shell/ui/CMainPanel.h"
+#include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "framework/COrvaneAICharacterController.h"
 #include "game/simulation/characters/CGameCharacter.h"
@@ -24,6 +27,8 @@
 #include "game/shell/ui/CInterface.h"
 #include "game/shell/ui/CPopUpPanel.h"
 #include "engine/scene/NiNode.h"
+#include "engine/scene/NiCamera.h"
+#include "framework/COrvaneCamera.h"
 #include "engine/scene/NiNodeAttachment.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
@@ -271,6 +276,37 @@ TEST_F(PlayThroughTest, TheLauncherLeadsToAFreeGameWhereTheMouseBuildsThePrison)
         ASSERT_NE(pkStaffPopUp->GetPostNode(), nullptr);
         EXPECT_EQ(pkExecution->FindPost(*pkStaffPopUp->GetPostNode()), pkPost.get());
     }
+
+    // One floor up, seen at a slant from a corner of the building (key c):
+    // every cell of the upper floor on the screen is the one under the
+    // cursor put over its centre (the building's ground the pick meets below
+    // it lies elsewhere on the screen).
+    CMainPanel* pkMain = CInterface::Get()->GetMainPanel();
+    ASSERT_NE(pkMain, nullptr);
+    ASSERT_NE(pkMain->GetFloorPanel(), nullptr);
+    ASSERT_NE(kOffice.GetStack(), nullptr);
+    const CBlockGrid* pkGround = kOffice.GetStack()->GetCurrentGrid();
+    ASSERT_TRUE(kScript.ClickWidget(*pkMain->GetFloorPanel(), CFloorChangePanel::WIDGET_UP));
+    const CBlockGrid* pkUpper = kOffice.GetStack()->GetCurrentGrid();
+    ASSERT_NE(pkUpper, nullptr);
+    ASSERT_NE(pkUpper, pkGround);
+    ASSERT_GT(pkUpper->GetOrigin()->y, pkGround->GetOrigin()->y);
+    const NiCamera* pkEye = kScript.Game().GetCamera()->GetEngineCamera();
+    for (int i = 0; i < 6 && pkEye->GetWorldDirection().y < -0.95f; ++i)
+        kScript.PressScanCode(0x2E);
+    ASSERT_GT(pkEye->GetWorldDirection().y, -0.95f);
+    int iSeen = 0;
+    std::vector<std::int32_t> kMissed;
+    for (std::int32_t iCell = 0; iCell < pkUpper->GetRows() * pkUpper->GetColumns(); ++iCell)
+    {
+        if (!kScript.ProjectCell(*pkUpper, iCell, fX, fY))
+            continue;
+        ++iSeen;
+        if (!kScript.PointAtCell(*pkUpper, iCell))
+            kMissed.push_back(iCell);
+    }
+    EXPECT_GE(iSeen, 4);
+    EXPECT_TRUE(kMissed.empty()) << kMissed.size() << " of " << iSeen << " cells, the first " << kMissed.front();
 }
 
 

@@ -423,4 +423,54 @@ TEST_F(CBlockGridPrisonTest, ThePickFindsTheCellCentreOnOpenAreasOrTheSelectedBu
     m_kHost.m_pkSelectedBuilding = nullptr;
 }
 
+// Seen at a slant, the point the mouse's pick met on the building's ground
+// lies off the cell of the upper floor the ray passes through: the cell is
+// taken where the ray crosses each floor's own height.
+TEST_F(CBlockGridPrisonTest, ThePickOnARayTakesTheCellWhereTheRayCrossesTheFloor)
+{
+    CWorld kWorld;
+    m_kHost.m_pkWorld = &kWorld;
+    CBlockGridManager* pkGrids = CBlockGridManager::GetInstance();
+    CBlockGrid* pkYard = pkGrids->CreateGrid(Description(1, 10, 10, 0, 2, true, NiVec3(0.0f, 5.0f, 0.0f)));
+    int iBuilding = 0;
+    CGridDesc kFloor = Description(1, 4, 4, 0, 2, false, NiVec3(50.0f, 9.0f, 0.0f));
+    kFloor.m_pkOwner = &iBuilding;
+    CBlockGrid* pkUpper = pkGrids->CreateGrid(kFloor);
+    pkGrids->CommitStack();
+    ASSERT_TRUE(pkYard && pkUpper);
+    m_kHost.m_pkSelectedBuilding = reinterpret_cast<CWorldObject*>(&iBuilding);
+
+    // From (56, 19, 0) down through (54, 9, -2), the centre of row 2,
+    // column 1 of the floor at height 9; the ray meets height 0 at
+    // (52.2, 0, -3.8), over row 1, column 2.
+    const NiVec3 kEye(56.0f, 19.0f, 0.0f);
+    const NiVec3 kDown(-2.0f, -10.0f, -2.0f);
+    const NiVec3 kMet(52.2f, 0.0f, -3.8f);
+    EXPECT_EQ(pkGrids->PickCell(kMet), NiVec3(52.0f, 9.0f, -4.0f));
+    EXPECT_EQ(pkGrids->GetPickCell(), 6);
+    EXPECT_EQ(pkGrids->PickCellOnRay(kEye, kDown, kMet), NiVec3(54.0f, 9.0f, -2.0f));
+    EXPECT_EQ(pkGrids->GetPickCell(), 9);
+    EXPECT_EQ(pkGrids->GetPickGrid(), pkUpper);
+    pkGrids->ResetPick();
+    pkGrids->UpdatePick(&kMet, &kEye, &kDown);
+    EXPECT_EQ(pkGrids->GetPickCell(), 9);
+    // A ray that does not come down onto the floor: the point met.
+    EXPECT_EQ(pkGrids->PickCellOnRay(kEye, NiVec3(-2.0f, 10.0f, -2.0f), kMet).z, -4.0f);
+    EXPECT_EQ(pkGrids->GetPickCell(), 6);
+    EXPECT_EQ(pkGrids->PickCellOnRay(NiVec3(56.0f, 8.0f, 0.0f), kDown, kMet).z, -4.0f);
+    EXPECT_EQ(pkGrids->GetPickCell(), 6);
+
+    // On the open yard (height 5) alike: from (8.5, 15, -2) through
+    // (4.5, 5, -6), row 2, column 3; height 0 is met at (2.5, 0, -8), over
+    // row 1, column 4.
+    m_kHost.m_pkSelectedBuilding = nullptr;
+    const NiVec3 kSteep(-4.0f, -10.0f, -4.0f);
+    EXPECT_EQ(pkGrids->PickCellOnRay(NiVec3(8.5f, 15.0f, -2.0f), kSteep, NiVec3(2.5f, 0.0f, -8.0f)),
+              NiVec3(4.0f, 5.0f, -6.0f));
+    EXPECT_EQ(pkGrids->GetPickGrid(), pkYard);
+    EXPECT_EQ(pkGrids->GetPickCell(), 23);
+    EXPECT_EQ(pkGrids->PickCell(NiVec3(2.5f, 0.0f, -8.0f)), NiVec3(2.0f, 5.0f, -8.0f));
+    EXPECT_EQ(pkGrids->GetPickCell(), 14);
+}
+
 } // namespace
