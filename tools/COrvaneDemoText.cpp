@@ -134,14 +134,52 @@ const Message MESSAGES[] = {
 };
 static_assert(sizeof(MESSAGES) / sizeof(MESSAGES[0]) == 83, "InGameMessages holds entries 0 to 82");
 
-// Fonts 0-4: body, line, small, heading, bold body.
+// Fonts 0-4: body, line, small, heading, hover text.
 struct FontSpec
 {
     const char* pcTrueType;
     int iPixels;
+    // Digits squeezed to this many columns (0: as drawn). The main panel
+    // puts the clock 30 pixels before the year text, so the body font's
+    // "hh:mm" must end clear of the year's dash.
+    std::uint32_t uiFigureWidth;
+    // Every cell filled with this colour under its glyph, with rows of it
+    // above and below: a hover text is drawn straight over the scene and
+    // the panels, and reads only on a ground of its own.
+    std::uint8_t aucBackdrop[4];
 };
-const FontSpec FONTS[] = {{DEMO_TRUETYPE, 14}, {DEMO_TRUETYPE, 20}, {DEMO_TRUETYPE, 11},
-                          {DEMO_TRUETYPE_BOLD, 30}, {DEMO_TRUETYPE_BOLD, 14}};
+constexpr std::uint32_t BACKDROP_ROWS = 2;
+const FontSpec FONTS[] = {{DEMO_TRUETYPE, 14, 6, {0, 0, 0, 0}},
+                          {DEMO_TRUETYPE, 20, 0, {0, 0, 0, 0}},
+                          {DEMO_TRUETYPE, 11, 0, {0, 0, 0, 0}},
+                          {DEMO_TRUETYPE_BOLD, 30, 0, {0, 0, 0, 0}},
+                          {DEMO_TRUETYPE_BOLD, 14, 0, {18, 22, 40, 232}}};
+
+// A glyph's coverage squeezed to fewer columns: each new column averages
+// the old columns it spans, in proportion to the part of each it covers.
+void SqueezeGlyph(text::GlyphPicture& kGlyph, std::uint32_t uiWidth)
+{
+    if (uiWidth == 0 || kGlyph.width <= uiWidth)
+        return;
+    const double dScale = static_cast<double>(kGlyph.width) / uiWidth;
+    std::vector<std::uint8_t> kCoverage(static_cast<std::size_t>(uiWidth) * kGlyph.height, 0);
+    for (std::uint32_t y = 0; y < kGlyph.height; ++y)
+        for (std::uint32_t x = 0; x < uiWidth; ++x)
+        {
+            const double dFrom = x * dScale;
+            const double dTo = dFrom + dScale;
+            double dSum = 0.0;
+            for (auto uiOld = static_cast<std::uint32_t>(dFrom); uiOld < kGlyph.width && uiOld < dTo; ++uiOld)
+            {
+                const double dPart = std::min<double>(dTo, uiOld + 1) - std::max<double>(dFrom, uiOld);
+                dSum += dPart * kGlyph.coverage[static_cast<std::size_t>(y) * kGlyph.width + uiOld];
+            }
+            kCoverage[static_cast<std::size_t>(y) * uiWidth + x] =
+                static_cast<std::uint8_t>(std::min(255.0, dSum / dScale + 0.5));
+        }
+    kGlyph.width = uiWidth;
+    kGlyph.coverage = std::move(kCoverage);
+}
 
 bool WriteBytes(const std::string& kPath, const std::string& kBytes)
 {
@@ -294,7 +332,13 @@ bool WriteFont(const std::string& kFolder, int iIndex, const FontSpec& kSpec, co
         std::fprintf(stderr, "demo data: %s\n", kError.c_str());
         return false;
     }
-    const std::uint32_t uiCell = kGlyphs.empty() ? 1 : kGlyphs.front().height;
+    for (text::GlyphPicture& kGlyph : kGlyphs)
+        if (kGlyph.character >= '0' && kGlyph.character <= '9')
+            SqueezeGlyph(kGlyph, kSpec.uiFigureWidth);
+    const bool bBackdrop = kSpec.aucBackdrop[3] != 0;
+    const std::uint32_t uiPad = bBackdrop ? BACKDROP_ROWS : 0;
+    const std::uint32_t uiGlyphRows = kGlyphs.empty() ? 1 : kGlyphs.front().height;
+    const std::uint32_t uiCell = uiGlyphRows + 2 * uiPad;
     constexpr std::uint32_t WIDTH = 512;
     // Place the cells band by band.
     struct Place
@@ -331,10 +375,34 @@ bool WriteFont(const std::string& kFolder, int iIndex, const FontSpec& kSpec, co
         const text::GlyphPicture& kGlyph = kGlyphs[i];
         const std::uint32_t uiTop = kPlaces[i].uiBand * (uiCell + 1);
         Set(kPlaces[i].uiX + kGlyph.width + 2, uiTop, 255, 0, 255, 255);
-        for (std::uint32_t y = 0; y < kGlyph.height && y < uiCell; ++y)
+        if (bBackdrop)
+            for (std::uint32_t y = 0; y < uiCell; ++y)
+                for (std::uint32_t x = 0; x < kGlyph.width; ++x)
+                    Set(kPlaces[i].uiX + x, uiTop + 1 + y, kSpec.aucBackdrop[0], kSpec.aucBackdrop[1],
+                        kSpec.aucBackdrop[2], kSpec.aucBackdrop[3]);
+        for (std::uint32_t y = 0; y < kGlyph.height && y < uiGlyphRows; ++y)
             for (std::uint32_t x = 0; x < kGlyph.width; ++x)
-                if (const std::uint8_t ucA = kGlyph.coverage[static_cast<std::size_t>(y) * kGlyph.width + x])
-                    Set(kPlaces[i].uiX + x, uiTop + 1 + y, 255, 255, 255, ucA);
+            {
+                const std::uint8_t ucA = kGlyph.coverage[static_cast<std::size_t>(y) * kGlyph.width + x];
+                if (ucA == 0)
+                    continue;
+                const std::uint32_t uiX = kPlaces[i].uiX + x;
+                const std::uint32_t uiY = uiTop + 1 + uiPad + y;
+                if (!bBackdrop)
+                {
+                    Set(uiX, uiY, 255, 255, 255, ucA);
+                    continue;
+                }
+                // White over the backdrop, both with their own alpha.
+                const double dA = ucA / 255.0;
+                const double dBack = kSpec.aucBackdrop[3] / 255.0 * (1.0 - dA);
+                const double dOut = dA + dBack;
+                auto Mix = [&](std::uint8_t ucBack) {
+                    return static_cast<std::uint8_t>((255.0 * dA + ucBack * dBack) / dOut + 0.5);
+                };
+                Set(uiX, uiY, Mix(kSpec.aucBackdrop[0]), Mix(kSpec.aucBackdrop[1]), Mix(kSpec.aucBackdrop[2]),
+                    static_cast<std::uint8_t>(dOut * 255.0 + 0.5));
+            }
     }
     const std::string kName = "font" + std::to_string(iIndex);
     if (!WriteTga(kFolder + "/fonts/" + kName + ".tga", static_cast<std::uint16_t>(WIDTH),

@@ -181,8 +181,8 @@ void CMainPanel::Draw()
             std::string kTime;
             std::string kYear;
             pkGame->GetGameClock().FormatTime(kTime, kYear);
-            pkLocale->DrawTextAt(0, fX + 164.0f, fY + 56.0f, kTime);
-            pkLocale->DrawTextAt(0, fX + 194.0f, fY + 56.0f, kYear);
+            pkLocale->DrawTextAt(0, fX + TIME_X, fY + READOUT_Y, kTime);
+            pkLocale->DrawTextAt(0, fX + YEAR_X, fY + READOUT_Y, kYear);
         }
         if (pkStatistics != nullptr)
         {

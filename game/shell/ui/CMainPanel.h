@@ -32,6 +32,11 @@ public:
     static constexpr float BAR_LENGTH = 68.0f;
     static constexpr float FLOORS_X = 800.0f;
     static constexpr float MESSAGE_SECONDS = 10.0f;
+    // The readouts' places on the panel: the clock's "hh:mm", then the
+    // year text (" - " and the year), on one line.
+    static constexpr float TIME_X = 164.0f;
+    static constexpr float YEAR_X = 194.0f;
+    static constexpr float READOUT_Y = 56.0f;
 
     static constexpr std::int32_t WIDGET_BUILD = 1;
     static constexpr std::int32_t WIDGET_MANAGEMENT = 2;

@@ -5,11 +5,16 @@
 // message box, on a line about a missing or unreadable file on standard
 // error, on a layout with fewer widgets than its panel uses, on a menu item
 // without a template, on a byte of "./language.xml" that fonts 0-4 have no
-// glyph for, on a hot-area layout without its hover texts, and when the
-// pointer on the main panel's build button shows no hover text.
+// glyph for, on a hot-area layout without its hover texts, when the
+// pointer on the main panel's build button shows no hover text, when the
+// hover texts' font leaves the scene showing behind its letters, and when
+// the main panel's clock runs into its year.
 
 #include "tests/game/support/CPlayScript.h"
 
+#include "engine/render/NiPixelData.h"
+#include "engine/render/image/NiImageConverter.h"
+#include "engine/render/image/NiPixelFormat.h"
 #include "framework/COrvaneCanvas.h"
 #include "framework/COrvaneFont.h"
 #include "framework/COrvaneWidget.h"
@@ -36,6 +41,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -185,6 +191,90 @@ protected:
             for (const unsigned char c : kBytes)
                 EXPECT_NE(pkFont->GetGlyph(c), nullptr) << "font " << iFont << " byte " << static_cast<int>(c);
         }
+    }
+
+    // The hover texts' font (font 4) draws each letter on a ground of its
+    // own, since a hover text lies straight over the scene and the panels:
+    // every pixel of every glyph cell is nearly opaque, and the letters
+    // stand out light on a dark ground.
+    void ExpectHoverTextGround(const CGame& kGame)
+    {
+        const auto* pkLocale = dynamic_cast<const CLocale*>(kGame.GetLocale());
+        ASSERT_NE(pkLocale, nullptr);
+        const COrvaneFont* pkFont = pkLocale->GetFont(CInterface::TOOLTIP_FONT);
+        ASSERT_NE(pkFont, nullptr);
+        // The picture named on the description's second line.
+        std::istringstream kDescription(ReadFileBytes(Folder() / "fonts" / "font4.txt"));
+        std::string kPicture;
+        std::getline(kDescription, kPicture);
+        std::getline(kDescription, kPicture);
+        if (!kPicture.empty() && kPicture.back() == '\r')
+            kPicture.pop_back();
+        NiImageConverter* pkConverter = NiImageConverter::GetCurrent();
+        ASSERT_NE(pkConverter, nullptr);
+        NiPixelDataPtr spImage = pkConverter->ReadImageFile((Folder() / "fonts" / kPicture).string().c_str(), nullptr);
+        ASSERT_NE(spImage, nullptr) << kPicture;
+        ASSERT_EQ(spImage->GetPixelFormat(), NiPixelFormat::RGBA32) << kPicture;
+        const std::uint32_t uiWidth = spImage->GetWidth();
+        const std::uint8_t* pucPixels = spImage->GetPixels();
+        ASSERT_GT(pkFont->GetCellHeight(), 0u);
+        for (const char* pc = "Build and furnish"; *pc != 0; ++pc)
+        {
+            const COrvaneGlyph* pkGlyph = pkFont->GetGlyph(static_cast<std::uint8_t>(*pc));
+            ASSERT_NE(pkGlyph, nullptr) << *pc;
+            ASSERT_GT(pkGlyph->m_uiWidth, 0u) << *pc;
+            int iDarkest = 255;
+            int iLightest = 0;
+            for (std::uint32_t y = pkGlyph->m_uiY; y < pkGlyph->m_uiY + pkGlyph->m_uiHeight; ++y)
+                for (std::uint32_t x = pkGlyph->m_uiX; x < pkGlyph->m_uiX + pkGlyph->m_uiWidth; ++x)
+                {
+                    const std::uint8_t* puc = pucPixels + (static_cast<std::size_t>(y) * uiWidth + x) * 4;
+                    ASSERT_GE(puc[3], 200) << "'" << *pc << "' at " << x << ", " << y;
+                    const int iLight = (puc[0] + puc[1] + puc[2]) / 3;
+                    iDarkest = std::min(iDarkest, iLight);
+                    iLightest = std::max(iLightest, iLight);
+                }
+            EXPECT_LT(iDarkest, 64) << "'" << *pc << "'";
+            if (*pc != ' ')
+            {
+                EXPECT_GT(iLightest, 192) << "'" << *pc << "'";
+            }
+        }
+    }
+
+    // The main panel's clock ("hh:mm") ends at least a space before the
+    // dash of the year text (" - " and the year) at any time of day: the
+    // panel puts the year text a fixed step after the clock, so the body
+    // font's figures must fit that step.
+    static void ExpectClockClearOfYear(CGame& kGame)
+    {
+        const auto* pkLocale = dynamic_cast<const CLocale*>(kGame.GetLocale());
+        ASSERT_NE(pkLocale, nullptr);
+        const COrvaneFont* pkFont = pkLocale->GetFont(0);
+        ASSERT_NE(pkFont, nullptr);
+        std::string kTime;
+        std::string kYear;
+        kGame.GetGameClock().FormatTime(kTime, kYear);
+        ASSERT_EQ(kTime.size(), 5u) << kTime;
+        ASSERT_EQ(kYear.rfind(" - ", 0), 0u) << kYear;
+        const std::uint32_t uiSpace = pkFont->GetTextWidth(" ");
+        ASSERT_GT(uiSpace, 0u);
+        std::uint32_t uiWidest = 0;
+        std::string kWidest;
+        for (int iHour = 0; iHour < 24; ++iHour)
+            for (int iMinute = 0; iMinute < 60; ++iMinute)
+            {
+                char acTime[8];
+                std::snprintf(acTime, sizeof acTime, "%02d:%02d", iHour, iMinute);
+                if (pkFont->GetTextWidth(acTime) > uiWidest)
+                {
+                    uiWidest = pkFont->GetTextWidth(acTime);
+                    kWidest = acTime;
+                }
+            }
+        const float fClockEnd = CMainPanel::TIME_X + static_cast<float>(uiWidest);
+        const float fDash = CMainPanel::YEAR_X + static_cast<float>(pkFont->GetTextWidth(" "));
+        EXPECT_GE(fDash - fClockEnd, static_cast<float>(uiSpace)) << kWidest << " ends at " << fClockEnd;
     }
 
     // Each layout with hot areas finds a list of hover texts by its
@@ -363,7 +453,9 @@ protected:
         ExpectListsWhole(kScript.Game());
         ExpectGlyphs(kScript.Game());
         ExpectTooltipLists(kScript.Game());
+        ExpectHoverTextGround(kScript.Game());
         EnterLevel(kScript, uiLevel);
+        ExpectClockClearOfYear(kScript.Game());
         ExpectBuildTooltip(kScript, iLanguage);
         ExpectLevel(kScript);
         ExpectClean(kScript);
