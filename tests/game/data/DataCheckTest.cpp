@@ -7,8 +7,9 @@
 // without a template, on a byte of "./language.xml" that fonts 0-4 have no
 // glyph for, on a hot-area layout without its hover texts, when the
 // pointer on the main panel's build button shows no hover text, when the
-// hover texts' font leaves the scene showing behind its letters, and when
-// the main panel's clock runs into its year.
+// hover texts' font leaves the scene showing behind its letters, when the
+// main panel's clock runs into its year, and when a question the game asks
+// is no question.
 
 #include "tests/game/support/CPlayScript.h"
 
@@ -242,6 +243,25 @@ protected:
         }
     }
 
+    // Each message the game asks as a question, in the language loaded,
+    // is one: its text ends with a question mark.
+    static void ExpectQuestions(const CGame& kGame)
+    {
+        const auto* pkLocale = dynamic_cast<const CLocale*>(kGame.GetLocale());
+        ASSERT_NE(pkLocale, nullptr);
+        const std::int16_t sList = pkLocale->FindList("InGameMessages");
+        ASSERT_GE(sList, 0);
+        for (const std::int32_t iQuestion :
+             {CFilePanel::QUESTION_OVERWRITE, CFilePanel::QUESTION_LOAD, COptionsPanel::QUESTION_QUIT,
+              CGame::MESSAGE_DEMOLISH, CFilePanel::QUESTION_NEW_FOLDER, CFilePanel::QUESTION_DELETE_SAVE,
+              CFilePanel::QUESTION_DELETE_FOLDER})
+        {
+            const std::string kText = pkLocale->GetEntryText(sList, iQuestion);
+            ASSERT_FALSE(kText.empty()) << iQuestion;
+            EXPECT_EQ(kText.back(), '?') << iQuestion << ": " << kText;
+        }
+    }
+
     // The main panel's clock ("hh:mm") ends at least a space before the
     // dash of the year text (" - " and the year) at any time of day: the
     // panel puts the year text a fixed step after the clock, so the body
@@ -454,6 +474,7 @@ protected:
         ExpectGlyphs(kScript.Game());
         ExpectTooltipLists(kScript.Game());
         ExpectHoverTextGround(kScript.Game());
+        ExpectQuestions(kScript.Game());
         EnterLevel(kScript, uiLevel);
         ExpectClockClearOfYear(kScript.Game());
         ExpectBuildTooltip(kScript, iLanguage);
