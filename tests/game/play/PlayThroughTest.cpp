@@ -88,7 +88,7 @@ std::vector<std::string> LinesButTotalTime(const std::string& kBytes)
 }
 
 // Game days of the long run: ORVANE_PLAY_DAYS, else the build's own (a
-// game day through the whole loop takes minutes under the sanitizers).
+// game day through the whole loop takes half a minute under the sanitizers).
 int PlayDays()
 {
     const char* pcDays = std::getenv("ORVANE_PLAY_DAYS");
