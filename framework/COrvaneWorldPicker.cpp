@@ -30,13 +30,11 @@ public:
         m_pkTarget = kLink.m_pkTarget;
         m_pkCamera = kCamera.GetEngineCamera();
         m_pkPicker = std::make_unique<NiPicker>();
-        // The nearest hit, not the first one in the node's order: a
-        // building hangs there before the rooms and people later put inside
-        // it, and its floor must not hide them from the mouse. On equal
-        // distances the earlier child still wins (the world's objects come
-        // before the level's ground).
+        // The first object met in the collision node's order, not the
+        // nearest: the world's objects hang before the level's ground, and
+        // a building before the rooms later put inside it.
         m_pkPicker->SetPickType(NiPicker::FIND_FIRST);
-        m_pkPicker->SetSortType(NiPicker::SORT);
+        m_pkPicker->SetSortType(NiPicker::NO_SORT);
         m_pkPicker->SetTarget(m_pkTarget);
     }
     virtual void Release() { Destroy(); }

@@ -430,9 +430,10 @@ TEST_F(COrvaneWorldTest, PicksFindTheNearestHitAndItsOwner)
 }
 
 // A floor hung under the collision node before a post that stands on it
-// (a building and a room later put inside it): the post, nearer to the
-// eye, is found; of two things met at one distance the earlier child.
-TEST_F(COrvaneWorldTest, PicksFindTheNearerObjectWhateverItsPlaceInTheNode)
+// (a building and a room later put inside it): the first object met in the
+// node's order is found, though the post lies nearer the eye; the post
+// hung first is found.
+TEST_F(COrvaneWorldTest, PicksFindTheFirstObjectMetInTheNodesOrder)
 {
     StartRenderer();
     WriteLevel("level.nif", {});
@@ -471,19 +472,24 @@ TEST_F(COrvaneWorldTest, PicksFindTheNearerObjectWhateverItsPlaceInTheNode)
     const float afCentre[2] = {512.0f, 384.0f};
     COrvanePickQuery kQuery;
     kQuery.m_pfScreenPoint = afCentre;
+    EXPECT_EQ(kPicker.Pick(kQuery), 11u);
+    EXPECT_NEAR(kPicker.GetHitPoint().y, 0.0f, 1e-3f);
+    EXPECT_EQ(kPicker.GetStaffAttachment(), nullptr);
+
+    // The room hung before the building: its post is found, with the post's
+    // staff root.
+    ASSERT_NE(kWorld.GetCollisionNode()->DetachChild(spBuilding), nullptr);
+    ASSERT_NE(kWorld.GetCollisionNode()->DetachChild(spRoom), nullptr);
+    ASSERT_NE(kWorld.GetCollisionNode()->DetachChild(spGround), nullptr);
+    kWorld.GetCollisionNode()->AttachChild(spRoom);
+    kWorld.GetCollisionNode()->AttachChild(spBuilding);
+    kWorld.GetCollisionNode()->AttachChild(spGround);
+    kWorld.GetSceneRoot()->Update(0.0f);
+    kPicker.Reset();
     EXPECT_EQ(kPicker.Pick(kQuery), 22u);
     EXPECT_NEAR(kPicker.GetHitPoint().y, 0.5f, 1e-3f);
     ASSERT_NE(kPicker.GetStaffAttachment(), nullptr);
     EXPECT_EQ(kPicker.GetStaffAttachment()->GetObject(), spPost);
-
-    // The room gone: the floor and the ground lie at one height, and the
-    // floor, the earlier child, is found.
-    ASSERT_NE(kWorld.GetCollisionNode()->DetachChild(spRoom), nullptr);
-    kWorld.GetSceneRoot()->Update(0.0f);
-    kPicker.Reset();
-    EXPECT_EQ(kPicker.Pick(kQuery), 11u);
-    EXPECT_NEAR(kPicker.GetHitPoint().y, 0.0f, 1e-3f);
-    EXPECT_EQ(kPicker.GetStaffAttachment(), nullptr);
 }
 
 namespace

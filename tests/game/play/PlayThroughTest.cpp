@@ -242,8 +242,10 @@ TEST_F(PlayThroughTest, TheLauncherLeadsToAFreeGameWhereTheMouseBuildsThePrison)
 
     // An execution room built inside (the one room of the demo prison with
     // posts; it needs the prison's level 2, x twice more for a score of
-    // 300, and its price, m three times): a right click on each of its
-    // posts shows that post's person, not the building the room stands in.
+    // 300, and its price, m three times). The mouse finds the first object
+    // met in the collision node's order, and the building hangs there
+    // before the rooms put inside it: a right click on the room's posts
+    // shows the building.
     kScript.PressScanCode(0x2D);
     kScript.PressScanCode(0x2D);
     kScript.AddCheatMoney(3);
@@ -271,10 +273,9 @@ TEST_F(PlayThroughTest, TheLauncherLeadsToAFreeGameWhereTheMouseBuildsThePrison)
         ASSERT_NE(PostPlate(*pkPost), nullptr);
         ASSERT_TRUE(kScript.ProjectPoint(PostPlate(*pkPost)->GetWorldBound().m_kCenter, fX, fY));
         kScript.Click(fX, fY, true);
-        ASSERT_TRUE(CInterface::Get()->IsCanvasOpen(pkStaffPopUp, false));
-        EXPECT_EQ(pkStaffPopUp->GetSubject(), pkExecution);
-        ASSERT_NE(pkStaffPopUp->GetPostNode(), nullptr);
-        EXPECT_EQ(pkExecution->FindPost(*pkStaffPopUp->GetPostNode()), pkPost.get());
+        ASSERT_TRUE(CInterface::Get()->IsCanvasOpen(pkBuildingPopUp, false));
+        EXPECT_EQ(pkBuildingPopUp->GetSubject(), &kOffice);
+        EXPECT_FALSE(CInterface::Get()->IsCanvasOpen(pkStaffPopUp, false));
     }
 
     // One floor up, seen at a slant from a corner of the building (key c):
