@@ -9,7 +9,8 @@
 // "data.xml"; and the layouts of the options panel (with its three state
 // images), the message history (with its separator line) and the parole
 // desk (with the photo's back). Every button is a numbered overlay placed by
-// the screen's "_p" map. False (with the reason on standard error) when a
+// the screen's "_p" map; the three screens' buttons, like the panels', have
+// hover texts over them ("_h" maps). False (with the reason on standard error) when a
 // file cannot be written.
 [[nodiscard]] bool WriteDemoFrontEnd(const std::string& kFolder);
 

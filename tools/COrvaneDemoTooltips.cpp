@@ -28,10 +28,35 @@ std::vector<DemoTooltip> FilePanel(const DemoTooltip& kAction)
 
 std::vector<DemoTooltipLayout> MakeLayouts()
 {
+    const DemoTooltip kMainMenu = {0, "Back to the main menu", "Zur\xfc""ck zum Hauptmen\xfc",
+                                   "Retour au menu principal"};
+    DemoTooltip kLocationBack = kMainMenu;
+    kLocationBack.uiButton = 4;
+    DemoTooltip kScenarioBack = kMainMenu;
+    kScenarioBack.uiButton = 3;
     return {
         // The layout the interface tests use.
         {"images/demo/panel",
          {{1, "First button", "Erster Knopf", "Premier bouton"}, {2, "Second button", "Zweiter Knopf", "Second bouton"}}},
+        // The front end's screens, buttons in the order the screens number
+        // them: new prison, scenarios, quit, load.
+        {"images/mainmenu/mainmenu",
+         {{1, "Build a new prison", "Ein neues Gef\xe4ngnis bauen", "Construire une nouvelle prison"},
+          {2, "Play a scenario with goals", "Ein Szenario mit Zielen spielen", "Jouer un sc\xe9nario avec des objectifs"},
+          {3, "Quit the game", "Das Spiel beenden", "Quitter le jeu"},
+          {4, "Load a saved game", "Ein gespeichertes Spiel laden", "Charger une partie sauvegard\xe9""e"}}},
+        // The three prisons (levels 0-2), then back.
+        {"images/location/location",
+         {{1, "Build by the harbour", "Am Hafen bauen", "Construire au port"},
+          {2, "Build in the hills", "In den H\xfcgeln bauen", "Construire dans les collines"},
+          {3, "Build in the desert", "In der W\xfcste bauen", "Construire dans le d\xe9sert"},
+          kLocationBack}},
+        // Previous, next, back, start.
+        {"images/scenario/scenario",
+         {{1, "Previous scenario", "Vorheriges Szenario", "Sc\xe9nario pr\xe9""c\xe9""dent"},
+          {2, "Next scenario", "N\xe4""chstes Szenario", "Sc\xe9nario suivant"},
+          kScenarioBack,
+          {4, "Start this scenario", "Dieses Szenario starten", "Commencer ce sc\xe9nario"}}},
         // The main panel: build, management, options (3, 4), speeds 0-3
         // (5-8), message history (9).
         {"images/panels/main/base/base",

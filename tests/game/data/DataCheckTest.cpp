@@ -5,11 +5,12 @@
 // message box, on a line about a missing or unreadable file on standard
 // error, on a layout with fewer widgets than its panel uses, on a menu item
 // without a template, on a byte of "./language.xml" that fonts 0-4 have no
-// glyph for, on a hot-area layout without its hover texts, when the
-// pointer on the main panel's build button shows no hover text, when the
-// hover texts' font leaves the scene showing behind its letters, when the
-// main panel's clock runs into its year, and when a question the game asks
-// is no question.
+// glyph for, on a hot-area layout without its hover texts, on a front-end
+// button without a hover text, when the pointer on the main menu's "New
+// prison" button or on the main panel's build button shows no hover text,
+// when the hover texts' font leaves the scene showing behind its letters,
+// when the main panel's clock runs into its year, and when a question the
+// game asks is no question.
 
 #include "tests/game/support/CPlayScript.h"
 
@@ -325,13 +326,69 @@ protected:
         EXPECT_GT(iLayouts, 0);
     }
 
-    // The front end's three screens with their four buttons each.
+    // The front end's three screens with their four buttons each, each
+    // button under a hot area with a hover text.
     static void ExpectFrontEnd(CPlayScript& kScript)
     {
         CFrontEndScreens* pkScreens = kScript.Game().GetFrontEndScreens();
         ASSERT_NE(pkScreens, nullptr);
         ASSERT_EQ(pkScreens->GetCurrentScreen(), CFrontEndScreens::SCREEN_MAIN);
         ExpectWidgets(pkScreens->GetCurrentPanel(), 4, "main menu");
+        const std::pair<const COrvaneCanvas*, const char*> akScreens[] = {
+            {pkScreens->GetMainPanel(), "main menu"},
+            {pkScreens->GetLocationPanel(), "locations"},
+            {pkScreens->GetScenarioPanel(), "scenarios"}};
+        for (const auto& [pkScreen, pcWhat] : akScreens)
+        {
+            ASSERT_NE(pkScreen, nullptr) << pcWhat;
+            EXPECT_EQ(pkScreen->GetHotAreaCount(), 4) << pcWhat;
+            EXPECT_GE(pkScreen->GetTextList(), 0) << pcWhat;
+            for (std::int32_t i = 1; i <= 4 && i < pkScreen->GetWidgetCount(); ++i)
+            {
+                float fX = 0.0f;
+                float fY = 0.0f;
+                ASSERT_TRUE(CPlayScript::WidgetCentre(*pkScreen, i, fX, fY)) << pcWhat << " button " << i;
+                bool bCovered = false;
+                for (std::int32_t k = 0; k < pkScreen->GetHotAreaCount(); ++k)
+                {
+                    const COrvaneWidget* pkArea = pkScreen->GetHotArea(k);
+                    ASSERT_NE(pkArea, nullptr) << pcWhat << " hot area " << k;
+                    const COrvaneWidgetRect& kArea = pkArea->GetRect();
+                    bCovered = bCovered || (fX >= kArea.m_fX && fX <= kArea.m_fX + kArea.m_fWidth &&
+                                            fY >= kArea.m_fY && fY <= kArea.m_fY + kArea.m_fHeight);
+                }
+                EXPECT_TRUE(bCovered) << pcWhat << " button " << i << " has no hover text";
+            }
+        }
+    }
+
+    // The pointer resting on the main menu's "New prison" button shows its
+    // hover text in the language once the delay has run, and the text goes
+    // when the pointer leaves the button.
+    void ExpectNewPrisonTooltip(CPlayScript& kScript, int iLanguage)
+    {
+        const char* const apcTexts[] = {"Build a new prison", "Ein neues Gef\xe4ngnis bauen",
+                                        "Construire une nouvelle prison"};
+        CFrontEndScreens* pkScreens = kScript.Game().GetFrontEndScreens();
+        ASSERT_NE(pkScreens, nullptr);
+        ASSERT_EQ(pkScreens->GetCurrentScreen(), CFrontEndScreens::SCREEN_MAIN);
+        float fX = 0.0f;
+        float fY = 0.0f;
+        ASSERT_TRUE(CPlayScript::WidgetCentre(*pkScreens->GetCurrentPanel(), 1, fX, fY));
+        m_bKeepDrawn = true;
+        m_kDrawn.clear();
+        kScript.MoveTo(fX, fY);
+        kScript.Frame(10); // half a second: the delay still runs
+        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 0u);
+        kScript.Frame(4);
+        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 1u) << "language " << iLanguage;
+        // Still the main menu: hovering is no click.
+        EXPECT_EQ(pkScreens->GetCurrentScreen(), CFrontEndScreens::SCREEN_MAIN);
+        kScript.MoveTo(512.0f, 100.0f);
+        m_kDrawn.clear();
+        kScript.Frame(20);
+        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 0u);
+        m_bKeepDrawn = false;
     }
 
     // The in-game panels against the widgets they use, and the build menus
@@ -475,6 +532,7 @@ protected:
         ExpectTooltipLists(kScript.Game());
         ExpectHoverTextGround(kScript.Game());
         ExpectQuestions(kScript.Game());
+        ExpectNewPrisonTooltip(kScript, iLanguage);
         EnterLevel(kScript, uiLevel);
         ExpectClockClearOfYear(kScript.Game());
         ExpectBuildTooltip(kScript, iLanguage);
