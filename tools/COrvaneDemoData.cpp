@@ -51,8 +51,9 @@ const std::vector<Section> SETUP = {
       {"FogClipPlane", "900"},
       {"Game_type", "Normal"}}},
     {"Debug_Data", {{"DebugFile", "debug.txt"}}},
-    // The three prisons of the location screen share the one level.
-    {"Level_Data", {{"0", "levels/demo01.nif"}, {"1", "levels/demo01.nif"}, {"2", "levels/demo01.nif"}, {"total", "3"}}},
+    // Each prison of the location screen has a level of its own.
+    {"Level_Data",
+     {{"0", DEMO_LEVELS[0].m_pcFile}, {"1", DEMO_LEVELS[1].m_pcFile}, {"2", DEMO_LEVELS[2].m_pcFile}, {"total", "3"}}},
 };
 
 // The game types "Game_type" chooses from, each with its level number.

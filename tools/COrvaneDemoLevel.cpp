@@ -22,17 +22,25 @@ namespace
 {
 constexpr std::uint16_t SKY_SIZE = 16;
 
-// An axis box from kMin to kMax; inward turns its faces to the inside.
+// How far the drawn land lies under the yard and the field: the game lays
+// a floor display over each at their height, which land at that height
+// would meet in the depth buffer and stripe.
+constexpr float GROUND_DROP = 0.15f;
+
+// An axis box from kMin to kMax; inward turns its faces to the inside. Each
+// face carries its own normal, so the sun lights it (a box without normals
+// only takes the ambient light).
 NiTriShape* MakeBox(const NiVec3& kMin, const NiVec3& kMax, bool bInward, const char* pcName)
 {
+    static const float NORMALS[6][3] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
     static const int FACES[6][4][3] = {
         {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}}, {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
         {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, {{0, 1, 0}, {0, 1, 1}, {1, 1, 1}, {1, 1, 0}},
         {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}, {0, 1, 0}}, {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}},
     };
-    static const float UV[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     auto* pkVertex = new NiVec3[24];
     auto* pkTexture = new NiVec2[24];
+    auto* pkNormal = new NiVec3[24];
     auto* pusTriangles = new std::uint16_t[36];
     for (int f = 0; f < 6; ++f)
     {
@@ -41,7 +49,11 @@ NiTriShape* MakeBox(const NiVec3& kMin, const NiVec3& kMax, bool bInward, const 
             const int* piCorner = FACES[f][v];
             pkVertex[f * 4 + v] = NiVec3(piCorner[0] != 0 ? kMax.x : kMin.x, piCorner[1] != 0 ? kMax.y : kMin.y,
                                          piCorner[2] != 0 ? kMax.z : kMin.z);
-            pkTexture[f * 4 + v] = NiVec2(UV[v][0], UV[v][1]);
+            // v climbs with the height, so a picture on the sides stands
+            // upright and the top takes its upper edge, the bottom its lower.
+            pkTexture[f * 4 + v] = NiVec2(static_cast<float>(f < 4 ? piCorner[0] : piCorner[1]), static_cast<float>(piCorner[2]));
+            const float fSide = bInward ? -1.0f : 1.0f;
+            pkNormal[f * 4 + v] = NiVec3(NORMALS[f][0] * fSide, NORMALS[f][1] * fSide, NORMALS[f][2] * fSide);
         }
         const auto usBase = static_cast<std::uint16_t>(f * 4);
         const std::uint16_t ausOut[6] = {usBase, static_cast<std::uint16_t>(usBase + 1),
@@ -50,7 +62,7 @@ NiTriShape* MakeBox(const NiVec3& kMin, const NiVec3& kMax, bool bInward, const 
         for (int i = 0; i < 6; ++i)
             pusTriangles[f * 6 + i] = bInward ? ausOut[5 - i] : ausOut[i];
     }
-    auto* pkBox = new NiTriShape(24, pkVertex, nullptr, nullptr, pkTexture, 1, 0, 12, pusTriangles);
+    auto* pkBox = new NiTriShape(24, pkVertex, pkNormal, nullptr, pkTexture, 1, 0, 12, pusTriangles);
     pkBox->SetName(pcName);
     return pkBox;
 }
@@ -73,16 +85,16 @@ NiRefPtr<NiNode> Placeholder(const char* pcName, const char* pcText, const NiVec
 }
 
 // Points of the level's file (Z up) given about the prison's middle.
-NiVec3 InFile(float fX, float fY, float fZ)
+NiVec3 InFile(const DemoLevel& kLevel, float fX, float fY, float fZ)
 {
-    return NiVec3(DEMO_PRISON_X + fX, fY - DEMO_PRISON_Z, fZ);
+    return NiVec3(kLevel.m_fPrisonX + fX, fY - kLevel.m_fPrisonZ, fZ);
 }
 
 // Places the game reads as they stand (Y up, as the game's world), given
 // about the prison's middle.
-NiVec3 InWorld(float fX, float fY, float fZ)
+NiVec3 InWorld(const DemoLevel& kLevel, float fX, float fY, float fZ)
 {
-    return NiVec3(DEMO_PRISON_X + fX, fY, DEMO_PRISON_Z + fZ);
+    return NiVec3(kLevel.m_fPrisonX + fX, fY, kLevel.m_fPrisonZ + fZ);
 }
 
 NiRefPtr<NiNode> Route(const char* pcName, const NiVec3& kFrom, const NiVec3& kTo)
@@ -90,6 +102,16 @@ NiRefPtr<NiNode> Route(const char* pcName, const NiVec3& kFrom, const NiVec3& kT
     return MakeDemoRoute(pcName, kFrom, kTo);
 }
 } // namespace
+
+NiVec3 DemoRoadStart(const DemoLevel& kLevel)
+{
+    return InFile(kLevel, -60.0f, 0.0f, 0.0f);
+}
+
+NiVec3 DemoRoadEnd(const DemoLevel& kLevel)
+{
+    return InFile(kLevel, -35.0f, 0.0f, 0.0f);
+}
 
 // Two position keys over four seconds.
 NiRefPtr<NiNode> MakeDemoRoute(const char* pcName, const NiVec3& kFrom, const NiVec3& kTo)
@@ -113,29 +135,27 @@ NiRefPtr<NiNode> MakeDemoRoute(const char* pcName, const NiVec3& kFrom, const Ni
     return spRoute;
 }
 
-bool WriteDemoLevel(const std::string& kFolder)
+namespace
 {
-    if (!os::CreateFolderTree(kFolder + "/levels") || !os::CreateFolderTree(kFolder + "/maps"))
-    {
-        std::fprintf(stderr, "demo data: cannot make the level folders under %s\n", kFolder.c_str());
-        return false;
-    }
-    // A sky that pales towards the horizon.
-    std::vector<std::uint8_t> kSky;
-    for (int y = 0; y < SKY_SIZE; ++y)
-        for (int x = 0; x < SKY_SIZE; ++x)
-        {
-            kSky.push_back(static_cast<std::uint8_t>(230 - y * 6)); // blue first in the file
-            kSky.push_back(static_cast<std::uint8_t>(150 + y * 4));
-            kSky.push_back(static_cast<std::uint8_t>(90 + y * 8));
-        }
-    if (!WriteTga(kFolder + "/levels/sky.tga", SKY_SIZE, SKY_SIZE, 24, kSky))
-        return false;
+// The level's root name: its file's name without folder and extension.
+std::string LevelName(const DemoLevel& kLevel)
+{
+    std::string kName = kLevel.m_pcFile;
+    kName = kName.substr(kName.rfind('/') + 1);
+    return kName.substr(0, kName.rfind('.'));
+}
 
-    NiRefPtr<NiNode> spRoot = Named("demo01");
+bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
+{
+    NiRefPtr<NiNode> spRoot = Named(LevelName(kLevel).c_str());
     NiRefPtr<NiNode> spSky = Named("SkyBox");
     NiTriShape* pkSkyBox = MakeBox(NiVec3(-500, -500, -500), NiVec3(500, 500, 500), true, "sky");
-    pkSkyBox->AttachProperty(new NiTexturingProperty("levels/sky.tga"));
+    auto* pkSkyTexture = new NiTexturingProperty("levels/sky.tga");
+    // Each face shows the whole picture: a filter that wrapped round would
+    // bring the horizon's colour into the top of the sky at the seams.
+    if (NiTextureMap* pkMap = pkSkyTexture->GetMap(NiTexturingProperty::BASE_INDEX))
+        pkMap->SetClampMode(NiTextureMap::CLAMP_S_CLAMP_T);
+    pkSkyBox->AttachProperty(pkSkyTexture);
     // The sky shows its picture whatever the lights: it glows white, the texel modulating it.
     auto* pkSkyMaterial = new NiMaterialProperty;
     pkSkyMaterial->SetEmittance(NiColorRGB{1.0f, 1.0f, 1.0f});
@@ -169,22 +189,37 @@ bool WriteDemoLevel(const std::string& kFolder)
     // The world hangs its objects under "collide" in its first empty
     // slots, and the mouse's pick takes the first thing it meets in the
     // node's order: the ground comes after slots kept free for them, so that
-    // a building or a post is found before the ground under it.
+    // a building or a post is found before the ground under it. Its top
+    // lies at the height of the yard, so a pick finds the cell the pointer
+    // is on; it is not drawn: the land, a little lower, shows it.
     NiRefPtr<NiNode> spCollide = Named("collide");
-    (void)spCollide->SetAt(DEMO_OBJECT_SLOTS, MakeBox(InFile(-110, -50, -0.5f), InFile(120, 60, 0), false, "ground"));
-    spCollide->AttachChild(MakeBox(InFile(-12, 6, 0), InFile(-6, 12, 4), false, "block01"));
-    spCollide->AttachChild(MakeBox(InFile(8, -14, 0), InFile(14, -8, 6), false, "block02"));
+    const NiVec3 kGroundMin = InFile(kLevel, -kLevel.m_fWest, -kLevel.m_fSouth, -0.5f);
+    const NiVec3 kGroundMax = InFile(kLevel, kLevel.m_fEast, kLevel.m_fNorth, 0.0f);
+    NiTriShape* pkGround = MakeBox(kGroundMin, kGroundMax, false, "ground");
+    pkGround->SetAppCulled(true);
+    (void)spCollide->SetAt(DEMO_OBJECT_SLOTS, pkGround);
+    NiTriShape* pkLand = MakeBox(NiVec3(kGroundMin.x, kGroundMin.y, kGroundMin.z - GROUND_DROP),
+                                 NiVec3(kGroundMax.x, kGroundMax.y, kGroundMax.z - GROUND_DROP), false, "land");
+    auto* pkLandMaterial = new NiMaterialProperty;
+    const NiColorRGB kLandColour{kLevel.m_aucGround[0] / 255.0f, kLevel.m_aucGround[1] / 255.0f,
+                                 kLevel.m_aucGround[2] / 255.0f};
+    pkLandMaterial->SetAmbientColor(kLandColour);
+    pkLandMaterial->SetDiffuseColor(kLandColour);
+    pkLand->AttachProperty(pkLandMaterial);
+    spCollide->AttachChild(MakeBox(InFile(kLevel, -12, 6, -GROUND_DROP), InFile(kLevel, -6, 12, 4), false, "block01"));
+    spCollide->AttachChild(MakeBox(InFile(kLevel, 8, -14, -GROUND_DROP), InFile(kLevel, 14, -8, 6), false, "block02"));
     spRoot->AttachChild(spCollide);
+    spRoot->AttachChild(pkLand);
 
     // Routes lie on the ground (height 0 of the scene): the arrival road
     // ends inside the prison yard near its western edge (its end cell takes
     // no building), one connector leads from the yard to the
     // field and one back.
     NiRefPtr<NiNode> spSplines = Named("splines");
-    spSplines->AttachChild(Route("route01", InFile(-20.0f, -20.0f, 0.0f), InFile(20.0f, 20.0f, 0.0f)));
-    spSplines->AttachChild(Route("spawn_road", InFile(-60.0f, 0.0f, 0.0f), InFile(-35.0f, 0.0f, 0.0f)));
-    spSplines->AttachChild(Route("connectorA_1_2", InFile(31.0f, 0.0f, 0.0f), InFile(103.0f, 0.0f, 0.0f)));
-    spSplines->AttachChild(Route("connectorB_2_1", InFile(105.0f, 0.0f, 0.0f), InFile(21.0f, 0.0f, 0.0f)));
+    spSplines->AttachChild(Route("route01", InFile(kLevel, -20.0f, -20.0f, 0.0f), InFile(kLevel, 20.0f, 20.0f, 0.0f)));
+    spSplines->AttachChild(Route("spawn_road", DemoRoadStart(kLevel), DemoRoadEnd(kLevel)));
+    spSplines->AttachChild(Route("connectorA_1_2", InFile(kLevel, 31.0f, 0.0f, 0.0f), InFile(kLevel, 103.0f, 0.0f, 0.0f)));
+    spSplines->AttachChild(Route("connectorB_2_1", InFile(kLevel, 105.0f, 0.0f, 0.0f), InFile(kLevel, 21.0f, 0.0f, 0.0f)));
     spRoot->AttachChild(spSplines);
 
     // Placeholders name their places as the game reads them: the yard (grid
@@ -192,13 +227,13 @@ bool WriteDemoLevel(const std::string& kFolder)
     // 6 x 8, with a door run along its first row), the camera start, the
     // protesters.
     NiRefPtr<NiNode> spObjects = Named("objects");
-    spObjects->AttachChild(Placeholder("crate01", "models/props/crate.nif\r\n", InWorld(4, 4, 0)));
-    spObjects->AttachChild(Placeholder("crate02", "models/props/crate.nif\r\n", InWorld(-4, 8, 0)));
-    spObjects->AttachChild(Placeholder("start", "spawn\r\n", InWorld(0, -10, 0)));
-    spObjects->AttachChild(Placeholder("yard", "map_1_40_40_0_2\r\n", InWorld(-39, 0, 39)));
-    spObjects->AttachChild(Placeholder("field", "map_2_6_8_0_2,2-4\r\n", InWorld(99, 0, 7)));
-    spObjects->AttachChild(Placeholder("view", "camera_45\r\n", InWorld(0, 60, -40)));
-    spObjects->AttachChild(Placeholder("crowd", "protest\r\n", InWorld(-50, 0, 0)));
+    spObjects->AttachChild(Placeholder("crate01", "models/props/crate.nif\r\n", InWorld(kLevel, 4, 4, 0)));
+    spObjects->AttachChild(Placeholder("crate02", "models/props/crate.nif\r\n", InWorld(kLevel, -4, 8, 0)));
+    spObjects->AttachChild(Placeholder("start", "spawn\r\n", InWorld(kLevel, 0, -10, 0)));
+    spObjects->AttachChild(Placeholder("yard", "map_1_40_40_0_2\r\n", InWorld(kLevel, -39, 0, 39)));
+    spObjects->AttachChild(Placeholder("field", "map_2_6_8_0_2,2-4\r\n", InWorld(kLevel, 99, 0, 7)));
+    spObjects->AttachChild(Placeholder("view", "camera_45\r\n", InWorld(kLevel, 0, 60, -40)));
+    spObjects->AttachChild(Placeholder("crowd", "protest\r\n", InWorld(kLevel, -50, 0, 0)));
     spRoot->AttachChild(spObjects);
 
     // One fence per upgrade level 0-2 and one detail node.
@@ -211,11 +246,36 @@ bool WriteDemoLevel(const std::string& kFolder)
 
     NiObjectStream kStream;
     kStream.InsertTopObject(spRoot);
-    const std::string kPath = kFolder + "/" + DEMO_LEVEL_FILE;
+    const std::string kPath = kFolder + "/" + kLevel.m_pcFile;
     if (!kStream.SaveFile(kPath.c_str()))
     {
         std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
         return false;
     }
+    return true;
+}
+} // namespace
+
+bool WriteDemoLevel(const std::string& kFolder)
+{
+    if (!os::CreateFolderTree(kFolder + "/levels") || !os::CreateFolderTree(kFolder + "/maps"))
+    {
+        std::fprintf(stderr, "demo data: cannot make the level folders under %s\n", kFolder.c_str());
+        return false;
+    }
+    // A sky that pales towards the horizon.
+    std::vector<std::uint8_t> kSky;
+    for (int y = 0; y < SKY_SIZE; ++y)
+        for (int x = 0; x < SKY_SIZE; ++x)
+        {
+            kSky.push_back(static_cast<std::uint8_t>(230 - y * 6)); // blue first in the file
+            kSky.push_back(static_cast<std::uint8_t>(150 + y * 4));
+            kSky.push_back(static_cast<std::uint8_t>(90 + y * 8));
+        }
+    if (!WriteTga(kFolder + "/levels/sky.tga", SKY_SIZE, SKY_SIZE, 24, kSky))
+        return false;
+    for (const DemoLevel& kLevel : DEMO_LEVELS)
+        if (!WriteLevel(kFolder, kLevel))
+            return false;
     return true;
 }

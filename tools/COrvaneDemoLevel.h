@@ -4,30 +4,68 @@
 #include "engine/core/NiVec3.h"
 #include "engine/scene/NiNode.h"
 
+#include <cstdint>
 #include <string>
 
-// The demo level "levels/demo01.nif" (Z up): "SkyBox" (a box seen from
-// inside with a sky texture), "collide" (empty slots, then the ground and
-// two boxes),
-// "splines" (route nodes moved by transform controllers: a plain route, the
-// arrival road and a connector each way between the yard and the field),
-// "objects" (two crate placeholders, a "spawn" one the framework declines,
-// the yard and field map texts, the camera start and the protesters), the
-// fence switch with one child per upgrade level and a detail node, plus the
-// empty save folder "maps".
+// The demo levels "levels/demo01.nif" to "levels/demo03.nif" (Z up), one
+// for each prison of the location screen, alike in their parts: "SkyBox" (a
+// box seen from inside with a sky texture, the daylight under it),
+// "collide" (empty slots, then the ground and two boxes), "splines" (route
+// nodes moved by transform controllers: a plain route, the arrival road and
+// a connector each way between the yard and the field), "objects" (two crate
+// placeholders, a "spawn" one the framework declines, the yard and field map
+// texts, the camera start and the protesters), "land" (the ground as it is
+// drawn, a little under the picked one), the fence switch with one child
+// per upgrade level and a detail node, plus the empty save folder "maps".
+// Each lies where its level's start view looks and has land of its own
+// colour and size.
 [[nodiscard]] bool WriteDemoLevel(const std::string& kFolder);
 
-inline constexpr const char* DEMO_LEVEL_FILE = "levels/demo01.nif";
+// One demo level: its file, the prison's middle in the game's world (x, z;
+// the ground at height 0), the ground's reach about that middle (in the
+// game's world: west and east along x, north and south along z, all
+// positive) and its colour.
+struct DemoLevel
+{
+    const char* m_pcFile;
+    float m_fPrisonX;
+    float m_fPrisonZ;
+    float m_fWest;
+    float m_fEast;
+    float m_fNorth; // towards -z
+    float m_fSouth; // towards +z
+    std::uint8_t m_aucGround[3]; // red, green, blue
+};
+
+inline constexpr unsigned DEMO_LEVEL_COUNT = 3;
+
+// The prison's middle lies where the game's start view of the level (the
+// place the camera is put after each arrival: (104, 13, -30) heading 20
+// degrees on level 0, (98, 29, 25) heading 153 on level 1, (67, 29, 36)
+// heading 118 on level 2) looks at the ground, and the ground reaches back
+// under each start view (on level 0 also under the scene's origin, where
+// its arrival vehicle stops).
+inline constexpr DemoLevel DEMO_LEVELS[DEMO_LEVEL_COUNT] = {
+    {"levels/demo01.nif", 200.0f, -64.0f, 230.0f, 120.0f, 60.0f, 90.0f, {104, 124, 92}},
+    {"levels/demo02.nif", -54.0f, -52.0f, 400.0f, 170.0f, 400.0f, 100.0f, {84, 128, 60}},
+    {"levels/demo03.nif", -13.0f, -114.0f, 400.0f, 130.0f, 370.0f, 170.0f, {186, 160, 108}},
+};
+
+inline constexpr const char* DEMO_LEVEL_FILE = DEMO_LEVELS[0].m_pcFile;
 
 // Empty child slots at the head of the level's "collide" node, ahead of
 // its ground and blocks: the world's object nodes take them.
 inline constexpr unsigned DEMO_OBJECT_SLOTS = 16;
 
-// The prison's middle in the game's world (x, z; the ground at height 0):
-// in view of the place the game puts its camera after each arrival on levels
-// numbered 0 (104, 13, -30, looking east-south-east and a little down).
-inline constexpr float DEMO_PRISON_X = 200.0f;
-inline constexpr float DEMO_PRISON_Z = -64.0f;
+// Level 0's prison middle.
+inline constexpr float DEMO_PRISON_X = DEMO_LEVELS[0].m_fPrisonX;
+inline constexpr float DEMO_PRISON_Z = DEMO_LEVELS[0].m_fPrisonZ;
+
+// The arrival road's ends in the level's file (Z up): it runs east into
+// the yard and ends inside it near its western edge. The level's arrival
+// vehicle drives along it.
+[[nodiscard]] NiVec3 DemoRoadStart(const DemoLevel& kLevel);
+[[nodiscard]] NiVec3 DemoRoadEnd(const DemoLevel& kLevel);
 
 // A route node: a transform controller moves it from one point to another
 // in four seconds (the level's splines and the places of use of objects).

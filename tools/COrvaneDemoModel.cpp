@@ -189,7 +189,7 @@ bool WriteDemoModel(const std::string& kFolder)
     return Save(kAnimations, kFolder + "/prisoner.kf");
 }
 
-bool WriteDemoVehicle(const std::string& kPath)
+bool WriteDemoVehicle(const std::string& kPath, const NiVec3& kFrom, const NiVec3& kTo)
 {
     if (kPath.size() < 4)
         return false;
@@ -199,6 +199,8 @@ bool WriteDemoVehicle(const std::string& kPath)
     spRoot->SetName("Scene Root");
     NiRefPtr<NiNode> spBody = new NiNode;
     spBody->SetName(kName.c_str());
+    // At rest the body stands where its drive ends.
+    spBody->SetTranslate(kTo);
     spRoot->AttachChild(spBody);
     NiRefPtr<NiNode> spCamera = new NiNode;
     spCamera->SetName("camera");
@@ -213,12 +215,12 @@ bool WriteDemoVehicle(const std::string& kPath)
     if (!Save(kModel, kPath))
         return false;
 
-    // The body drives in along x and stops where the model stands.
+    // The body drives in a straight line and stops at its end.
     std::vector<std::pair<float, NiVec3>> kPos;
     for (int k = 0; k < KEYS; ++k)
     {
         const float u = static_cast<float>(k) / static_cast<float>(KEYS - 1);
-        kPos.emplace_back(u * DEMO_ARRIVE_LENGTH, NiVec3(-12.0f * (1.0f - u), 0.0f, 0.0f));
+        kPos.emplace_back(u * DEMO_ARRIVE_LENGTH, kFrom + (kTo - kFrom) * u);
     }
     NiTransformDataPtr spData = new NiTransformData;
     spData->ReplacePosKeys(PosKeys(kPos), KEYS, NI_LINKEY);

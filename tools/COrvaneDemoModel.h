@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/core/NiVec3.h"
+
 #include <string>
 
 // The demo data's animated model: "prisoner.nif", a skeleton of named
@@ -25,10 +27,11 @@ inline constexpr const char* DEMO_MODEL_BONES[] = {"Prisoner", "Pelvis",   "Spin
 // The demo spawn vehicle at the path (".nif", with its ".kf" beside it):
 // a body node named as the model, with a "camera" node behind and above it
 // and a "bus03" node at its front that place and aim the camera while it
-// is followed, and the animation "arrive" that drives the body in over
-// DEMO_ARRIVE_LENGTH seconds and stops. False (with the reason on standard
-// error) when a file cannot be written.
-[[nodiscard]] bool WriteDemoVehicle(const std::string& kPath);
+// is followed, and the animation "arrive" that drives the body in a
+// straight line from one point to the other (the model's own coordinates,
+// Z up) over DEMO_ARRIVE_LENGTH seconds and stops. False (with the reason
+// on standard error) when a file cannot be written.
+[[nodiscard]] bool WriteDemoVehicle(const std::string& kPath, const NiVec3& kFrom, const NiVec3& kTo);
 
 inline constexpr float DEMO_ARRIVE_LENGTH = 4.0f;
 // Where the vehicle's camera and target nodes sit on its body (Z up).

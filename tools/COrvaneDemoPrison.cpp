@@ -282,9 +282,23 @@ std::string ModelPath(const Plan& kPlan)
     return std::string("prison1/") + kPlan.pcKey + "/" + kPlan.pcName + ".nif";
 }
 
+// Each prison has an arrival vehicle of its own: the first prison's is its
+// plan's model, the others' lie in their own prison's folder.
+std::string VanPath(const Plan& kPlan, int iPrison)
+{
+    if (iPrison <= 1)
+        return ModelPath(kPlan);
+    return "prison" + std::to_string(iPrison) + "/" + kPlan.pcKey + "/" + kPlan.pcName + ".nif";
+}
+
+bool IsVan(const Plan& kPlan)
+{
+    return std::string(kPlan.pcName) == "spawn_van";
+}
+
 // A group under the cursor: its tag, "plans", one child per plan holding
 // the model path and the parameters. The cursor comes back.
-bool AddGroup(COrvaneTagTree& kTree, const Group& kGroup, bool bThumbnails = false)
+bool AddGroup(COrvaneTagTree& kTree, const Group& kGroup, bool bThumbnails = false, int iPrison = 1)
 {
     const std::string kTag = std::string("<") + kGroup.pcTag + ">";
     if (!kTree.AddChild(kGroup.pcTag) || !kTree.FindChild(kTag.c_str()) || !kTree.AddChild("plans") ||
@@ -304,7 +318,7 @@ bool AddGroup(COrvaneTagTree& kTree, const Group& kGroup, bool bThumbnails = fal
         // Node names keep their line end.
         if (kTree.GetCursor()->GetName().rfind(kPlanTag, 0) != 0)
             return false;
-        kTree.AddValue(ModelPath(kPlan));
+        kTree.AddValue(IsVan(kPlan) ? VanPath(kPlan, iPrison) : ModelPath(kPlan));
         for (const char* pcValue : kPlan.kParameters)
             kTree.AddValue(pcValue);
         // The build menu's picture of the plan.
@@ -407,7 +421,8 @@ bool AddPrison(COrvaneTagTree& kTree, int iPrison)
     bOk = bOk && kTree.AddChild("STAFF") && kTree.FindChild("<STAFF>");
     for (const Group& kGroup : STAFF)
         bOk = bOk && AddGroup(kTree, kGroup);
-    return bOk && kTree.SelectParent() && AddGroup(kTree, CRIMINALS) && AddGroup(kTree, ARRIVALS);
+    return bOk && kTree.SelectParent() && AddGroup(kTree, CRIMINALS) &&
+           AddGroup(kTree, ARRIVALS, false, iPrison);
 }
 } // namespace
 
@@ -491,8 +506,24 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
                     return false;
             return WriteDemoPerson(kFolder + "/" + ModelPath(kPlan), iHeads, std::string(kPlan.pcKey) == "criminals" ? 2 : 0);
         }
-        if (std::string(kPlan.pcName) == "spawn_van")
-            return WriteDemoVehicle(kFolder + "/" + ModelPath(kPlan));
+        if (IsVan(kPlan))
+        {
+            static_assert(DEMO_LEVEL_COUNT == DEMO_PRISON_COUNT);
+            for (int iPrison = 1; iPrison <= DEMO_PRISON_COUNT; ++iPrison)
+            {
+                const std::string kPath = kFolder + "/" + VanPath(kPlan, iPrison);
+                const DemoLevel& kLevel = DEMO_LEVELS[iPrison - 1];
+                // The first prison's vehicle drives in to the scene's
+                // origin, from where its camera looks east across the
+                // level to the prison; the others' drive along their
+                // level's arrival road into the yard.
+                const NiVec3 kFrom = iPrison == 1 ? NiVec3(-12.0f, 0.0f, 0.0f) : DemoRoadStart(kLevel);
+                const NiVec3 kTo = iPrison == 1 ? NiVec3(0.0f, 0.0f, 0.0f) : DemoRoadEnd(kLevel);
+                if (!os::CreateFolderTree(kPath.substr(0, kPath.rfind('/'))) || !WriteDemoVehicle(kPath, kFrom, kTo))
+                    return false;
+            }
+            return true;
+        }
         NiRefPtr<NiNode> spRoot = new NiNode;
         spRoot->SetName("Scene Root");
         NiRefPtr<NiNode> spModel = new NiNode;

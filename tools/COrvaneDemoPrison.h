@@ -22,7 +22,8 @@ inline constexpr float DEMO_POST_LIFT = 0.05f;
 // "Scene Root" over the model node, written with the engine's scene-file
 // writer. Rooms with staff or visitor posts carry one "Staff_Root" node per
 // post, its text naming the post's kind ("security", "support",
-// "visitor").
+// "visitor"). The second and third prisons' arrival vehicles drive along
+// their own level's arrival road.
 [[nodiscard]] bool WriteDemoPrisonModels(const std::string& kFolder);
 
 // One plan of the build menu: its model's key folder and name, the
@@ -38,5 +39,7 @@ struct DemoBuildPlan
 // The grounds plans, then the inside plans, in menu order.
 [[nodiscard]] std::vector<DemoBuildPlan> DemoBuildPlans();
 
-// Every model path the templates name, in the document's order.
+// Every model path the first prison's templates name, in the document's
+// order. The other prisons name the same but for their arrival vehicle,
+// "prison<n>/arrivals/spawn_van.nif".
 [[nodiscard]] std::vector<std::string> DemoPrisonModels();

@@ -4,6 +4,7 @@
 #include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneTagTree.h"
 #include "tests/tools/DemoTestSupport.h"
+#include "tools/COrvaneDemoLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +120,9 @@ TEST_F(COrvaneDemoDataTest, ASecondRunChangesNoFile)
     ASSERT_TRUE(BuildDemoData(m_kFolder.string()));
     const std::map<std::string, std::string> kFirst = Snapshot(m_kFolder);
     ASSERT_GT(kFirst.size(), 100u);
+    // The levels among them, each in a file of its own.
+    for (const DemoLevel& kLevel : DEMO_LEVELS)
+        EXPECT_EQ(kFirst.count(kLevel.m_pcFile), 1u) << kLevel.m_pcFile;
     // Every file dated far back: a file written again gets today's time.
     const auto kLongAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 365);
     for (const auto& [kPath, kBytes] : kFirst)

@@ -1,5 +1,7 @@
 #include "tools/COrvaneDemoLevel.h"
 
+#include "engine/scene/NiGeometryData.h"
+#include "engine/scene/NiMaterialProperty.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiPicker.h"
 #include "engine/scene/NiTriShape.h"
@@ -13,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -66,11 +70,13 @@ TEST_F(COrvaneDemoLevelTest, LevelOneLoadsThroughTheSettingsWithItsParts)
     std::filesystem::current_path(m_kFolder);
     COrvaneApplication::LoadSettings();
 
+    // The level manager starts on level 1.
+    const DemoLevel& kOne = DEMO_LEVELS[1];
     RecordingLevels kLevels;
     ASSERT_TRUE(kLevels.LoadLevel());
     auto* pkWorld = static_cast<RecordingWorld*>(kLevels.GetWorld());
     ASSERT_NE(pkWorld, nullptr);
-    EXPECT_STREQ(pkWorld->GetName(), DEMO_LEVEL_FILE);
+    EXPECT_STREQ(pkWorld->GetName(), kOne.m_pcFile);
     ASSERT_NE(pkWorld->GetSkyBox(), nullptr);
     ASSERT_NE(pkWorld->GetCollisionNode(), nullptr);
     EXPECT_EQ(pkWorld->GetCollisionNode()->GetChildCount(), 3u);
@@ -96,19 +102,42 @@ TEST_F(COrvaneDemoLevelTest, LevelOneLoadsThroughTheSettingsWithItsParts)
     NiPicker kPicker;
     kPicker.SetTarget(pkWorld->GetCollisionNode());
     kPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);
-    ASSERT_TRUE(kPicker.Pick(NiVec3(DEMO_PRISON_X, 100.0f, DEMO_PRISON_Z), NiVec3(0.0f, -1.0f, 0.0f)));
+    ASSERT_TRUE(kPicker.Pick(NiVec3(kOne.m_fPrisonX, 100.0f, kOne.m_fPrisonZ), NiVec3(0.0f, -1.0f, 0.0f)));
     ASSERT_GT(kPicker.GetSize(), 0u);
     EXPECT_NEAR(kPicker.GetAt(0)->GetIntersection().y, 0.0f, 1e-3f);
     EXPECT_STREQ(kPicker.GetAt(0)->GetAVObject()->GetName(), "ground");
+    // The ground is picked but not drawn: the land shows it, its top just
+    // under the yard, whose floor the game draws at the yard's height, and
+    // facing up, so the sun lights it.
+    EXPECT_TRUE(kPicker.GetAt(0)->GetAVObject()->GetAppCulled());
+    const NiAVObject* pkYard = pkObjects->GetObjectByName("yard");
+    ASSERT_NE(pkYard, nullptr);
+    EXPECT_NEAR(pkYard->GetTranslate().y, 0.0f, 1e-3f);
+    auto* pkLand = NiDynamicCast<NiTriShape>(pkWorld->GetSceneRoot()->GetObjectByName("land"));
+    ASSERT_NE(pkLand, nullptr);
+    EXPECT_FALSE(pkLand->GetAppCulled());
+    NiPicker kLandPicker;
+    kLandPicker.SetTarget(pkLand);
+    kLandPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);
+    ASSERT_TRUE(kLandPicker.Pick(NiVec3(kOne.m_fPrisonX, 100.0f, kOne.m_fPrisonZ), NiVec3(0.0f, -1.0f, 0.0f)));
+    EXPECT_LT(kLandPicker.GetAt(0)->GetIntersection().y, pkYard->GetTranslate().y - 0.1f);
+    EXPECT_GT(kLandPicker.GetAt(0)->GetIntersection().y, pkYard->GetTranslate().y - 0.3f);
+    const NiGeometryData* pkLandData = pkLand->GetModelData();
+    ASSERT_NE(pkLandData, nullptr);
+    ASSERT_NE(pkLandData->GetNormals(), nullptr);
+    bool bUp = false;
+    for (std::uint16_t i = 0; i < pkLandData->GetVertexCount(); ++i)
+        bUp = bUp || (pkLand->GetWorldTransform().m_kRotate * pkLandData->GetNormals()[i]).y > 0.99f;
+    EXPECT_TRUE(bUp);
 
     // A model the world hangs under "collide" later (a building's floor
     // just above the ground, in world coordinates) comes before the ground
     // in the node's order: the game's pick, which stops at the first thing
     // it meets, finds the model and not the ground under it.
     NiNode* pkCollide = pkWorld->GetCollisionNode();
-    auto* pkVertex = new NiVec3[3]{NiVec3(DEMO_PRISON_X - 5.0f, 0.5f, DEMO_PRISON_Z - 5.0f),
-                                   NiVec3(DEMO_PRISON_X - 5.0f, 0.5f, DEMO_PRISON_Z + 5.0f),
-                                   NiVec3(DEMO_PRISON_X + 5.0f, 0.5f, DEMO_PRISON_Z + 5.0f)};
+    auto* pkVertex = new NiVec3[3]{NiVec3(kOne.m_fPrisonX - 5.0f, 0.5f, kOne.m_fPrisonZ - 5.0f),
+                                   NiVec3(kOne.m_fPrisonX - 5.0f, 0.5f, kOne.m_fPrisonZ + 5.0f),
+                                   NiVec3(kOne.m_fPrisonX + 5.0f, 0.5f, kOne.m_fPrisonZ + 5.0f)};
     NiRefPtr<NiTriShape> spFloor =
         new NiTriShape(3, pkVertex, nullptr, nullptr, nullptr, 0, 0, 1, new std::uint16_t[3]{0, 1, 2});
     spFloor->SetName("model");
@@ -119,8 +148,68 @@ TEST_F(COrvaneDemoLevelTest, LevelOneLoadsThroughTheSettingsWithItsParts)
     kFirst.SetPickType(NiPicker::FIND_FIRST);
     kFirst.SetSortType(NiPicker::NO_SORT);
     kFirst.SetTarget(pkCollide);
-    const NiVec3 kInside(DEMO_PRISON_X - 2.0f, 100.0f, DEMO_PRISON_Z + 3.0f);
+    const NiVec3 kInside(kOne.m_fPrisonX - 2.0f, 100.0f, kOne.m_fPrisonZ + 3.0f);
     ASSERT_TRUE(kFirst.Pick(kInside, NiVec3(0.0f, -1.0f, 0.0f)));
     EXPECT_STREQ(kFirst.GetAt(0)->GetAVObject()->GetName(), "model");
     EXPECT_NEAR(kFirst.GetAt(0)->GetIntersection().y, 0.5f, 1e-3f);
+}
+
+// Each prison of the location screen loads a level file of its own, with
+// the parts the game reads, the yard's middle over its ground, and land of
+// its own colour.
+TEST_F(COrvaneDemoLevelTest, EachLevelLoadsItsOwnFile)
+{
+    ASSERT_TRUE(BuildDemoData(m_kFolder.string()));
+    std::filesystem::current_path(m_kFolder);
+    COrvaneApplication::LoadSettings();
+    std::vector<std::string> kBytes;
+    std::vector<NiColorRGB> kColours;
+    for (std::uint32_t uiLevel = 0; uiLevel < DEMO_LEVEL_COUNT; ++uiLevel)
+    {
+        const DemoLevel& kLevel = DEMO_LEVELS[uiLevel];
+        SCOPED_TRACE(kLevel.m_pcFile);
+        std::ifstream kIn(m_kFolder / kLevel.m_pcFile, std::ios::binary);
+        kBytes.emplace_back(std::istreambuf_iterator<char>(kIn), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(kBytes.back().empty());
+        RecordingLevels kLevels;
+        kLevels.SetLevel(uiLevel);
+        ASSERT_TRUE(kLevels.LoadLevel());
+        auto* pkWorld = static_cast<RecordingWorld*>(kLevels.GetWorld());
+        ASSERT_NE(pkWorld, nullptr);
+        EXPECT_STREQ(pkWorld->GetName(), kLevel.m_pcFile);
+        ASSERT_NE(pkWorld->GetSkyBox(), nullptr);
+        ASSERT_NE(pkWorld->GetCollisionNode(), nullptr);
+        EXPECT_EQ(pkWorld->GetCollisionNode()->GetChildCount(), 3u);
+        EXPECT_EQ(pkWorld->GetCollisionNode()->GetArrayCount(), DEMO_OBJECT_SLOTS + 3);
+        EXPECT_EQ(pkWorld->GetSplines().size(), 4u);
+        EXPECT_EQ(pkWorld->GetObjects().size(), 2u);
+        EXPECT_EQ(pkWorld->m_kAsked.size(), 12u);
+        pkWorld->UpdateObjects(0.1f);
+
+        // The yard's corner placeholder lies 39 west and 39 south of the
+        // prison's middle, which stands on the ground.
+        auto* pkObjects = NiDynamicCast<NiNode>(pkWorld->GetSceneRoot()->GetObjectByName("objects"));
+        ASSERT_NE(pkObjects, nullptr);
+        const NiAVObject* pkYard = pkObjects->GetObjectByName("yard");
+        ASSERT_NE(pkYard, nullptr);
+        EXPECT_NEAR(pkYard->GetTranslate().x, kLevel.m_fPrisonX - 39.0f, 1e-3f);
+        EXPECT_NEAR(pkYard->GetTranslate().z, kLevel.m_fPrisonZ + 39.0f, 1e-3f);
+        NiPicker kPicker;
+        kPicker.SetTarget(pkWorld->GetCollisionNode());
+        kPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);
+        ASSERT_TRUE(kPicker.Pick(NiVec3(kLevel.m_fPrisonX, 100.0f, kLevel.m_fPrisonZ), NiVec3(0.0f, -1.0f, 0.0f)));
+        EXPECT_STREQ(kPicker.GetAt(0)->GetAVObject()->GetName(), "ground");
+        const NiAVObject* pkLand = pkWorld->GetSceneRoot()->GetObjectByName("land");
+        ASSERT_NE(pkLand, nullptr);
+        const auto* pkMaterial = NiDynamicCast<NiMaterialProperty>(pkLand->GetProperty(NiProperty::MATERIAL));
+        ASSERT_NE(pkMaterial, nullptr);
+        kColours.push_back(pkMaterial->GetDiffuseColor());
+    }
+    ASSERT_EQ(kColours.size(), DEMO_LEVEL_COUNT);
+    for (std::size_t i = 0; i < DEMO_LEVEL_COUNT; ++i)
+        for (std::size_t j = i + 1; j < DEMO_LEVEL_COUNT; ++j)
+        {
+            EXPECT_NE(kBytes[i], kBytes[j]) << i << " " << j;
+            EXPECT_FALSE(kColours[i] == kColours[j]) << i << " " << j;
+        }
 }

@@ -10,7 +10,8 @@
 // prison" button or on the main panel's build button shows no hover text,
 // when the hover texts' font leaves the scene showing behind its letters,
 // when the main panel's clock runs into its year, and when a question the
-// game asks is no question.
+// game asks is no question. Each level loads its own file, and its first
+// view and its start view show the prison's yard.
 
 #include "tests/game/support/CPlayScript.h"
 
@@ -36,13 +37,22 @@
 #include "game/shell/ui/CMessageHistoryPanel.h"
 #include "game/shell/ui/COptionsPanel.h"
 #include "game/shell/ui/CPopUpPanel.h"
+#include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CWorld.h"
+#include "engine/scene/NiCamera.h"
+#include "engine/scene/NiPicker.h"
+#include "framework/COrvaneCamera.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tools/COrvaneDemoData.h"
+#include "tools/COrvaneDemoLevel.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -503,6 +513,91 @@ protected:
         m_bKeepDrawn = false;
     }
 
+    static std::string Where(const NiVec3& k)
+    {
+        return "(" + std::to_string(k.x) + ", " + std::to_string(k.y) + ", " + std::to_string(k.z) + ")";
+    }
+
+    // Where the point falls on the screen through the camera: -1 to 1 from
+    // the left (bottom) edge to the right (top) one; false when it lies
+    // behind the near plane or beyond the far one.
+    static bool Project(const NiCamera& kCamera, const NiVec3& kPoint, float& fX, float& fY)
+    {
+        const NiVec3 kTo = kPoint - kCamera.GetWorldLocation();
+        const float fDepth = kTo.Dot(kCamera.GetWorldDirection());
+        const NiViewFrustum& kFrustum = kCamera.GetViewFrustum();
+        if (fDepth < kFrustum.m_fNear || fDepth > kFrustum.m_fFar)
+            return false;
+        const float fRight = kTo.Dot(kCamera.GetWorldRightVector()) / fDepth;
+        const float fUp = kTo.Dot(kCamera.GetWorldUpVector()) / fDepth;
+        fX = (2.0f * fRight - kFrustum.m_fRight - kFrustum.m_fLeft) / (kFrustum.m_fRight - kFrustum.m_fLeft);
+        fY = (2.0f * fUp - kFrustum.m_fTop - kFrustum.m_fBottom) / (kFrustum.m_fTop - kFrustum.m_fBottom);
+        return true;
+    }
+
+    // The level's own file loaded, its yard on its ground, and the yard's
+    // middle on the screen both in the view the level opens with (riding
+    // along with the morning's arrival vehicle) and in the level's start
+    // view, the one the camera goes back to after an arrival.
+    static void ExpectYardInView(CPlayScript& kScript, std::uint32_t uiLevel)
+    {
+        const CWorld* pkWorld = kScript.Game().GetWorld();
+        ASSERT_NE(pkWorld, nullptr);
+        ASSERT_LT(uiLevel, DEMO_LEVEL_COUNT);
+        EXPECT_STREQ(pkWorld->GetName(), DEMO_LEVELS[uiLevel].m_pcFile);
+        ASSERT_NE(pkWorld->GetCollisionNode(), nullptr);
+        const CBlockGridManager* pkGrids = CBlockGridManager::GetExisting();
+        ASSERT_NE(pkGrids, nullptr);
+        const CBlockGrid* pkYard = pkGrids->FindGrid(1);
+        ASSERT_NE(pkYard, nullptr);
+        const std::int32_t iMiddle = (pkYard->GetRows() / 2) * pkYard->GetColumns() + pkYard->GetColumns() / 2;
+        NiVec3 kMiddle;
+        ASSERT_NE(pkYard->CellPosition(iMiddle, kMiddle, false), nullptr);
+        EXPECT_NEAR(kMiddle.x, DEMO_LEVELS[uiLevel].m_fPrisonX, 2.0f);
+        EXPECT_NEAR(kMiddle.z, DEMO_LEVELS[uiLevel].m_fPrisonZ, 2.0f);
+
+        // Straight down onto the yard's middle: the level's ground.
+        NiPicker kPicker;
+        kPicker.SetTarget(pkWorld->GetCollisionNode());
+        kPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);
+        ASSERT_TRUE(kPicker.Pick(NiVec3(kMiddle.x, 100.0f, kMiddle.z), NiVec3(0.0f, -1.0f, 0.0f)));
+        bool bGround = false;
+        for (std::uint32_t i = 0; i < kPicker.GetSize(); ++i)
+            bGround = bGround || std::string(kPicker.GetAt(i)->GetAVObject()->GetName()) == "ground";
+        EXPECT_TRUE(bGround) << "level " << uiLevel;
+
+        COrvaneCamera* pkCamera = kScript.Game().GetCamera();
+        ASSERT_NE(pkCamera, nullptr);
+        const NiCamera* pkEngineCamera = pkCamera->GetEngineCamera();
+        ASSERT_NE(pkEngineCamera, nullptr);
+        float fX = 0.0f;
+        float fY = 0.0f;
+        ASSERT_TRUE(Project(*pkEngineCamera, kMiddle, fX, fY))
+            << "level " << uiLevel << " opening view from " << Where(pkEngineCamera->GetWorldLocation()) << " along "
+            << Where(pkEngineCamera->GetWorldDirection()) << " to " << Where(kMiddle);
+        EXPECT_LT(std::abs(fX), 0.9f) << "level " << uiLevel << " opening view";
+        EXPECT_LT(std::abs(fY), 0.9f) << "level " << uiLevel << " opening view";
+
+        CSpawnManager* pkSpawns = kScript.Game().GetSpawnManager();
+        ASSERT_NE(pkSpawns, nullptr);
+        pkSpawns->ResetCameraView(true);
+        ASSERT_TRUE(Project(*pkEngineCamera, kMiddle, fX, fY))
+            << "level " << uiLevel << " start view from " << Where(pkEngineCamera->GetWorldLocation()) << " along "
+            << Where(pkEngineCamera->GetWorldDirection()) << " to " << Where(kMiddle);
+        EXPECT_LT(std::abs(fX), 0.9f) << "level " << uiLevel << " start view";
+        EXPECT_LT(std::abs(fY), 0.9f) << "level " << uiLevel << " start view";
+        // Nothing outside the yard stands between the start view and the
+        // yard's middle: the first thing the line of sight meets lies on it.
+        NiPicker kSight;
+        kSight.SetTarget(pkWorld->GetCollisionNode());
+        kSight.SetCoordinateType(NiPicker::WORLD_COORDINATES);
+        ASSERT_TRUE(kSight.Pick(pkEngineCamera->GetWorldLocation(), kMiddle - pkEngineCamera->GetWorldLocation()))
+            << "level " << uiLevel;
+        const NiVec3 kSeen = kSight.GetAt(0)->GetIntersection();
+        EXPECT_LT(std::abs(kSeen.x - kMiddle.x), 40.0f) << "level " << uiLevel << " sees " << kSight.GetAt(0)->GetAVObject()->GetName();
+        EXPECT_LT(std::abs(kSeen.z - kMiddle.z), 40.0f) << "level " << uiLevel << " sees " << kSight.GetAt(0)->GetAVObject()->GetName();
+    }
+
     // Main menu 1, then location k + 1: a free game on level k.
     static void EnterLevel(CPlayScript& kScript, std::uint32_t uiLevel)
     {
@@ -535,6 +630,7 @@ protected:
         ExpectNewPrisonTooltip(kScript, iLanguage);
         EnterLevel(kScript, uiLevel);
         ExpectClockClearOfYear(kScript.Game());
+        ExpectYardInView(kScript, uiLevel);
         ExpectBuildTooltip(kScript, iLanguage);
         ExpectLevel(kScript);
         ExpectClean(kScript);
