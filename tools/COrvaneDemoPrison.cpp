@@ -41,7 +41,8 @@ struct Group
 // canteen, the hospital, the administration building, then the fences and
 // other outdoor objects. An inside item fits a building whose name holds
 // its category word, so each building is named with the words of the items
-// that go inside it; the five buildings share the cell block's form.
+// that go inside it; the five buildings share the cell block's form. The
+// administration building carries "indoor" for the chapel.
 const Group BUILDINGS[] = {
     {"BUILDINGS_CELLBLOCKS",
      {{"cellblocks", "cellblock_small", {"16", "16", "20000", "0", "cellblock"}},
@@ -51,7 +52,7 @@ const Group BUILDINGS[] = {
     {"BUILDINGS_WORKSHOPS", {{"workshops", "workshop_maint", {"16", "16", "18000", "0", "work"}}}},
     {"BUILDINGS_CANTEENS", {{"canteens", "canteen_food", {"16", "16", "15000", "0", "food"}}}},
     {"BUILDINGS_HOSPITALS", {{"hospitals", "hospital_health_therapy", {"16", "16", "22000", "0", "health"}}}},
-    {"BUILDINGS_ADMIN", {{"admin", "admin_staff_security", {"16", "16", "25000", "0", "staff"}}}},
+    {"BUILDINGS_ADMIN", {{"admin", "admin_staff_security_indoor", {"16", "16", "25000", "0", "staff"}}}},
     {"BUILDINGS_FENCES",
      {{"grounds", "fence", {"2", "2", "500", "0", "fence"}},
       {"grounds", "watchtower", {"4", "4", "6000", "1", "tower"}},
@@ -66,7 +67,9 @@ const Group BUILDINGS[] = {
 // for: the dining "bench" comes before the "work_bench". Administration rooms
 // carry the word "staff" (their own kind comes from their names); the
 // guard room keeps "security", the staff it calls for. A room hires a
-// maintenance worker by "maint" in its name, so the repair room carries it.
+// maintenance worker by "maint" in its name, so the repair room carries it,
+// and a chaplain by "indoor" in its kind word, so the chapel carries that
+// (not in its name: a room's nodes named with "door" are its entrances).
 const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
      {{"cellblocks", "cell_single", {"2", "2", "1000", "1", "0", "cell", "2", "0"}},
@@ -94,7 +97,8 @@ const Group CONTENTS[] = {
       {"admin", "planning2", {"4", "4", "16000", "0", "1", "staff", "8", "1"}},
       {"admin", "clerical1", {"4", "4", "6000", "0", "0", "staff", "4", "1"}},
       {"admin", "execution_room", {"4", "4", "30000", "0", "2", "staff", "0", "1"}},
-      {"admin", "guard_room", {"4", "4", "4000", "0", "0", "security", "2", "2"}}}},
+      {"admin", "guard_room", {"4", "4", "4000", "0", "0", "security", "2", "2"}},
+      {"admin", "chapel", {"4", "4", "5000", "1", "0", "indoor", "3", "1"}}}},
 };
 
 // People: model, then the staff kind word.
@@ -134,7 +138,7 @@ struct Posts
 };
 
 const Posts ROOM_POSTS[] = {
-    {"admin_staff_security", {"security", "support", "visitor"}},
+    {"admin_staff_security_indoor", {"security", "support", "visitor"}},
     {"hospital_health_therapy", {"support"}},
     {"execution_room", {"security", "security_female"}},
 };

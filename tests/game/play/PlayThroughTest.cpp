@@ -21,7 +21,9 @@
 #include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "framework/COrvaneAICharacterController.h"
+#include "game/simulation/characters/CAIStaff.h"
 #include "game/simulation/characters/CGameCharacter.h"
+#include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/shell/ui/CBuildSubPanel.h"
 #include "game/shell/ui/CInterface.h"
@@ -444,6 +446,24 @@ TEST_F(PlayThroughTest, ThePrisonRunsItsDaysAndSavesAndLoadsThroughTheOptions)
     std::printf("staff by category: %d %d %d %d\n", kLedger.GetStaffGroup(0)->m_usCount,
                 kLedger.GetStaffGroup(1)->m_usCount, kLedger.GetStaffGroup(2)->m_usCount,
                 kLedger.GetStaffGroup(3)->m_usCount);
+    // The chapel hired its chaplain, counted with the care staff beside the
+    // counsellors and the care posts of the buildings.
+    int iChaplains = 0;
+    int iCare = 0;
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = CDynamicObjectManager::GetInstance()->GetObjectAt(i); ++i)
+    {
+        if (const auto* pkSupport = dynamic_cast<const CAISupportStaff*>(pkObject); pkSupport && pkSupport->IsChaplain())
+            ++iChaplains;
+        if (const auto* pkStaff = dynamic_cast<const CAIStaff*>(pkObject);
+            pkStaff && pkStaff->GetStaffCategory() == CAIStaff::CATEGORY_CARE)
+            ++iCare;
+        if (const auto* pkPlaced = dynamic_cast<const CBaseObject*>(pkObject))
+            for (const std::unique_ptr<CStaffPost>& pkPost : pkPlaced->GetPosts())
+                if (pkPost->GetCategory() == CStaffPost::SUPPORT)
+                    ++iCare;
+    }
+    EXPECT_EQ(iChaplains, 1);
+    EXPECT_EQ(kLedger.GetStaffGroup(CAIStaff::CATEGORY_CARE)->m_usCount, iCare);
     EXPECT_NE(kLedger.GetBalance(), 97500);
     EXPECT_GT(kLedger.m_iWages, iWages);
     EXPECT_GT(kLedger.m_iAdminCosts, iAdmin);

@@ -24,7 +24,7 @@ const std::vector<CHeadlessPrison::Building>& CHeadlessPrison::PlayPrison()
         {"workshop_maint", 2, 22, {"work_bench", "repair_room"}},
         {"canteen_food", 20, 2, {"serving_counter", "dining_table", "bench"}},
         {"hospital_health_therapy", 20, 22, {"sick_bed", "medical_room"}},
-        {"admin_staff_security", 30, 10, {"guard_room", "planning1", "clerical1"}},
+        {"admin_staff_security_indoor", 30, 10, {"guard_room", "planning1", "clerical1", "chapel"}},
     };
     return s_kBuildings;
 }

@@ -41,9 +41,9 @@ public:
     // block with seven two-bed cells, a workshop with a workbench and the
     // repair room, a canteen with a serving counter, a table and a bench,
     // an infirmary with a sick bed and the medical room, an administration
-    // block with the guard, planning and clerical rooms. Fourteen beds:
-    // the morning's parole hearing has candidates only once ten prisoners
-    // or more are held.
+    // block with the guard, planning and clerical rooms and the chapel.
+    // Fourteen beds: the morning's parole hearing has candidates only once
+    // ten prisoners or more are held.
     static const std::vector<Building>& PlayPrison();
     // The yard cell (row, column) the fence's search for a place starts
     // from, below the buildings.

@@ -264,7 +264,8 @@ TEST_F(CBuildInsideTest, TheDemoPrisonOffersTheRoomsAndFurnitureInside)
     const std::pair<const char*, const char*> akRooms[] = {{"guard_room", "security"},
                                                            {"medical_room", "health"},
                                                            {"counselling_room", "therapy"},
-                                                           {"repair_room", "maint"}};
+                                                           {"repair_room", "maint"},
+                                                           {"chapel", "indoor"}};
     for (const auto& [pcModel, pcKind] : akRooms)
     {
         SCOPED_TRACE(pcModel);

@@ -227,7 +227,7 @@ TEST_F(CBuildPanelTest, APageIsChosenByThePartOfTheNameAfterPrison)
     // (cells, food, work, health, administration).
     const char* const apcBuildings[] = {"prison1/cellblocks/cellblock_small.nif", "prison1/canteens/canteen_food.nif",
                                         "prison1/workshops/workshop_maint.nif", "prison1/hospitals/hospital_health_therapy.nif",
-                                        "prison1/admin/admin_staff_security.nif"};
+                                        "prison1/admin/admin_staff_security_indoor.nif"};
     for (std::int32_t c = 4; c >= 0; --c)
     {
         SCOPED_TRACE(apcBuildings[c]);

@@ -21,6 +21,7 @@
 #include "game/simulation/objects/CObjectRecord.h"
 #include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorldObject.h"
 #include "platform/os/OsDialog.h"
 #include "platform/os/OsFiles.h"
 #include "tests/framework/FrameworkTestSupport.h"
@@ -543,6 +544,39 @@ TEST_F(StaffSpawnTest, TheDemoRepairRoomHiresAMaintenanceWorker)
     CGameCharacter* pkHired = m_kSpawn.SpawnStaffForRoom(pkRoom);
     EXPECT_NE(dynamic_cast<CAIMaintenance*>(pkHired), nullptr);
     EXPECT_EQ(m_pkLedger->GetStaffGroup(CAIStaff::CATEGORY_MAINTENANCE)->m_usCount, usWorkers + 1);
+    EXPECT_EQ(m_pkLedger->GetStaffGroup(CAIStaff::CATEGORY_SECURITY)->m_usCount, usGuards);
+    EXPECT_TRUE(m_kBoxes.empty());
+    m_pkManager->DestroyAllObjects();
+}
+
+// The demo chapel, made from its template: its kind word is one the
+// administration building's name holds, so it goes in there, and it hires a
+// chaplain, counted with the care staff, not a guard.
+TEST_F(StaffSpawnTest, TheDemoChapelGoesInTheAdministrationBuildingAndHiresAChaplain)
+{
+    COrvaneObjectDesc kDesc;
+    kDesc.m_ucMode = 1;
+    kDesc.m_pkTemplate = m_pkManager->FindTemplate("admin_staff_security");
+    ASSERT_NE(kDesc.m_pkTemplate, nullptr);
+    auto* pkBuilding = dynamic_cast<CWorldObject*>(
+        m_pkManager->CreateObject(m_pkManager->FindFactory("WorldObjectFactory", nullptr), kDesc));
+    ASSERT_NE(pkBuilding, nullptr);
+    kDesc.m_pkTemplate = m_pkManager->FindTemplate("chapel");
+    ASSERT_NE(kDesc.m_pkTemplate, nullptr);
+    auto* pkRoom = dynamic_cast<CPathableObject*>(
+        m_pkManager->CreateObject(m_pkManager->FindFactory("PathableObjectFactory", nullptr), kDesc));
+    ASSERT_NE(pkRoom, nullptr);
+    EXPECT_EQ(pkRoom->GetStringParameter(), "indoor");
+    EXPECT_TRUE(pkBuilding->NameContains(pkRoom->GetStringParameter().c_str()));
+    EXPECT_EQ(pkRoom->GetRecord().m_usStaffCount, 1);
+    const std::uint16_t usGuards = m_pkLedger->GetStaffGroup(CAIStaff::CATEGORY_SECURITY)->m_usCount;
+    const std::uint16_t usCare = m_pkLedger->GetStaffGroup(CAIStaff::CATEGORY_CARE)->m_usCount;
+    CGameCharacter* pkHired = m_kSpawn.SpawnStaffForRoom(pkRoom);
+    const auto* pkChaplain = dynamic_cast<CAISupportStaff*>(pkHired);
+    ASSERT_NE(pkChaplain, nullptr);
+    EXPECT_TRUE(pkChaplain->IsChaplain());
+    EXPECT_EQ(pkChaplain->GetHome(), pkRoom);
+    EXPECT_EQ(m_pkLedger->GetStaffGroup(CAIStaff::CATEGORY_CARE)->m_usCount, usCare + 1);
     EXPECT_EQ(m_pkLedger->GetStaffGroup(CAIStaff::CATEGORY_SECURITY)->m_usCount, usGuards);
     EXPECT_TRUE(m_kBoxes.empty());
     m_pkManager->DestroyAllObjects();

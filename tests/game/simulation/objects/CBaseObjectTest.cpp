@@ -542,7 +542,7 @@ namespace
 TEST_F(CBaseObjectRegistryTest, TheDemoPrisonsRoomsCarryTheirPosts)
 {
     ASSERT_TRUE(BuildDemoData("demo"));
-    ASSERT_TRUE(std::filesystem::exists("demo/prison1/admin/admin_staff_security.nif"));
+    ASSERT_TRUE(std::filesystem::exists("demo/prison1/admin/admin_staff_security_indoor.nif"));
     std::filesystem::current_path("demo");
     COrvaneTagTree kDocument;
     ASSERT_TRUE(kDocument.Load("data.xml"));

@@ -523,10 +523,13 @@ TEST_F(CDynamicObjectManagerTest, TheDemoPrisonGivesTheBuildMenusCategoriesInOrd
     EXPECT_EQ(kManager.FindTemplateGroup("CRIMINALS"), 15);
     // Each tested word names only the models meant ("therapy" and "maint"
     // also name the buildings their rooms go in; "maint" names the repair
-    // room, which hires by it, and its worker too).
+    // room, which hires by it, and its worker too; "indoor" names only the
+    // administration building, where the chapel goes, and "chapel" is not
+    // a part of "chaplain").
     const std::pair<const char*, std::size_t> akWords[] = {
-        {"female", 2}, {"old", 1},       {"tower", 1},   {"balc", 1},     {"execution", 1}, {"planning", 2},
-        {"clerical", 1}, {"therapy", 2}, {"maint", 3},   {"chaplain", 1}, {"spawn", 1}};
+        {"female", 2},   {"old", 1},     {"tower", 1}, {"balc", 1},     {"execution", 1}, {"planning", 2},
+        {"clerical", 1}, {"therapy", 2}, {"maint", 3}, {"chaplain", 1}, {"spawn", 1},     {"indoor", 1},
+        {"chapel", 1}};
     for (const auto& [pcWord, uiCount] : akWords)
     {
         std::size_t uiFound = 0;
