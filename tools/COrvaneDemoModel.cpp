@@ -227,10 +227,16 @@ bool WriteDemoVehicle(const std::string& kPath, const NiVec3& kFrom, const NiVec
     NiControllerSequencePtr spArrive = new NiControllerSequence;
     spArrive->SetName("arrive");
     spArrive->SetStringPalette(new NiStringPalette(0));
+    // A new sequence has no room for items until it is told how to grow.
+    spArrive->SetArrayGrowBy(1);
     NiControllerSequence::IDTag kTag;
     kTag.SetStrings(spArrive->GetStringPalette(), kName.c_str(), nullptr, "NiTransformController", nullptr, nullptr);
     NiTransformInterpolatorPtr spDrive = new NiTransformInterpolator(spData);
-    spArrive->AddItem(spDrive, kTag);
+    if (spArrive->AddItem(spDrive, kTag) < 0)
+    {
+        std::fprintf(stderr, "demo data: the arrival of %s has no drive\n", kPath.c_str());
+        return false;
+    }
     spArrive->SetKeyRange(0.0f, DEMO_ARRIVE_LENGTH);
     spArrive->SetCycleType(NiControllerSequence::CLAMP);
     auto spKeys = std::make_unique<NiTextKey[]>(2);
