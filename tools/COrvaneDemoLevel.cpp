@@ -13,6 +13,7 @@
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
 #include "platform/os/OsFiles.h"
+#include "tools/COrvaneDemoShapes.h"
 #include "tools/COrvaneTgaWriter.h"
 
 #include <cstdio>
@@ -26,46 +27,6 @@ constexpr std::uint16_t SKY_SIZE = 16;
 // a floor display over each at their height, which land at that height
 // would meet in the depth buffer and stripe.
 constexpr float GROUND_DROP = 0.15f;
-
-// An axis box from kMin to kMax; inward turns its faces to the inside. Each
-// face carries its own normal, so the sun lights it (a box without normals
-// only takes the ambient light).
-NiTriShape* MakeBox(const NiVec3& kMin, const NiVec3& kMax, bool bInward, const char* pcName)
-{
-    static const float NORMALS[6][3] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
-    static const int FACES[6][4][3] = {
-        {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}}, {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
-        {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, {{0, 1, 0}, {0, 1, 1}, {1, 1, 1}, {1, 1, 0}},
-        {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}, {0, 1, 0}}, {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}},
-    };
-    auto* pkVertex = new NiVec3[24];
-    auto* pkTexture = new NiVec2[24];
-    auto* pkNormal = new NiVec3[24];
-    auto* pusTriangles = new std::uint16_t[36];
-    for (int f = 0; f < 6; ++f)
-    {
-        for (int v = 0; v < 4; ++v)
-        {
-            const int* piCorner = FACES[f][v];
-            pkVertex[f * 4 + v] = NiVec3(piCorner[0] != 0 ? kMax.x : kMin.x, piCorner[1] != 0 ? kMax.y : kMin.y,
-                                         piCorner[2] != 0 ? kMax.z : kMin.z);
-            // v climbs with the height, so a picture on the sides stands
-            // upright and the top takes its upper edge, the bottom its lower.
-            pkTexture[f * 4 + v] = NiVec2(static_cast<float>(f < 4 ? piCorner[0] : piCorner[1]), static_cast<float>(piCorner[2]));
-            const float fSide = bInward ? -1.0f : 1.0f;
-            pkNormal[f * 4 + v] = NiVec3(NORMALS[f][0] * fSide, NORMALS[f][1] * fSide, NORMALS[f][2] * fSide);
-        }
-        const auto usBase = static_cast<std::uint16_t>(f * 4);
-        const std::uint16_t ausOut[6] = {usBase, static_cast<std::uint16_t>(usBase + 1),
-                                         static_cast<std::uint16_t>(usBase + 2), usBase,
-                                         static_cast<std::uint16_t>(usBase + 2), static_cast<std::uint16_t>(usBase + 3)};
-        for (int i = 0; i < 6; ++i)
-            pusTriangles[f * 6 + i] = bInward ? ausOut[5 - i] : ausOut[i];
-    }
-    auto* pkBox = new NiTriShape(24, pkVertex, pkNormal, nullptr, pkTexture, 1, 0, 12, pusTriangles);
-    pkBox->SetName(pcName);
-    return pkBox;
-}
 
 NiRefPtr<NiNode> Named(const char* pcName)
 {
@@ -149,7 +110,7 @@ bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
 {
     NiRefPtr<NiNode> spRoot = Named(LevelName(kLevel).c_str());
     NiRefPtr<NiNode> spSky = Named("SkyBox");
-    NiTriShape* pkSkyBox = MakeBox(NiVec3(-500, -500, -500), NiVec3(500, 500, 500), true, "sky");
+    NiTriShape* pkSkyBox = MakeDemoBox(NiVec3(-500, -500, -500), NiVec3(500, 500, 500), true, "sky");
     auto* pkSkyTexture = new NiTexturingProperty("levels/sky.tga");
     // Each face shows the whole picture: a filter that wrapped round would
     // bring the horizon's colour into the top of the sky at the seams.
@@ -195,19 +156,14 @@ bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
     NiRefPtr<NiNode> spCollide = Named("collide");
     const NiVec3 kGroundMin = InFile(kLevel, -kLevel.m_fWest, -kLevel.m_fSouth, -0.5f);
     const NiVec3 kGroundMax = InFile(kLevel, kLevel.m_fEast, kLevel.m_fNorth, 0.0f);
-    NiTriShape* pkGround = MakeBox(kGroundMin, kGroundMax, false, "ground");
+    NiTriShape* pkGround = MakeDemoBox(kGroundMin, kGroundMax, false, "ground");
     pkGround->SetAppCulled(true);
     (void)spCollide->SetAt(DEMO_OBJECT_SLOTS, pkGround);
-    NiTriShape* pkLand = MakeBox(NiVec3(kGroundMin.x, kGroundMin.y, kGroundMin.z - GROUND_DROP),
-                                 NiVec3(kGroundMax.x, kGroundMax.y, kGroundMax.z - GROUND_DROP), false, "land");
-    auto* pkLandMaterial = new NiMaterialProperty;
-    const NiColorRGB kLandColour{kLevel.m_aucGround[0] / 255.0f, kLevel.m_aucGround[1] / 255.0f,
-                                 kLevel.m_aucGround[2] / 255.0f};
-    pkLandMaterial->SetAmbientColor(kLandColour);
-    pkLandMaterial->SetDiffuseColor(kLandColour);
-    pkLand->AttachProperty(pkLandMaterial);
-    spCollide->AttachChild(MakeBox(InFile(kLevel, -12, 6, -GROUND_DROP), InFile(kLevel, -6, 12, 4), false, "block01"));
-    spCollide->AttachChild(MakeBox(InFile(kLevel, 8, -14, -GROUND_DROP), InFile(kLevel, 14, -8, 6), false, "block02"));
+    NiTriShape* pkLand = MakeDemoColouredBox(NiVec3(kGroundMin.x, kGroundMin.y, kGroundMin.z - GROUND_DROP),
+                                             NiVec3(kGroundMax.x, kGroundMax.y, kGroundMax.z - GROUND_DROP),
+                                             kLevel.m_aucGround, "land");
+    spCollide->AttachChild(MakeDemoBox(InFile(kLevel, -12, 6, -GROUND_DROP), InFile(kLevel, -6, 12, 4), false, "block01"));
+    spCollide->AttachChild(MakeDemoBox(InFile(kLevel, 8, -14, -GROUND_DROP), InFile(kLevel, 14, -8, 6), false, "block02"));
     spRoot->AttachChild(spCollide);
     spRoot->AttachChild(pkLand);
 

@@ -8,6 +8,7 @@
 #include "engine/animation/NiTransformInterpolator.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/scene/NiNode.h"
+#include "tools/COrvaneDemoShapes.h"
 
 #include <cmath>
 #include <cstdio>
@@ -202,6 +203,9 @@ bool WriteDemoVehicle(const std::string& kPath, const NiVec3& kFrom, const NiVec
     // At rest the body stands where its drive ends.
     spBody->SetTranslate(kTo);
     spRoot->AttachChild(spBody);
+    // Its shape: a white van, long along its drive (the level's frame, Z up).
+    static constexpr std::uint8_t VAN_WHITE[3] = {224, 224, 216};
+    spBody->AttachChild(MakeDemoColouredBox(NiVec3(-2.5f, -1.1f, 0.0f), NiVec3(2.5f, 1.1f, 2.2f), VAN_WHITE, "van_body"));
     NiRefPtr<NiNode> spCamera = new NiNode;
     spCamera->SetName("camera");
     spCamera->SetTranslate(NiVec3(DEMO_VEHICLE_CAMERA[0], DEMO_VEHICLE_CAMERA[1], DEMO_VEHICLE_CAMERA[2]));

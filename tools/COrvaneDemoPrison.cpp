@@ -9,6 +9,7 @@
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
 #include "tools/COrvaneDemoPanels.h"
+#include "tools/COrvaneDemoShapes.h"
 #include "tools/COrvaneTgaWriter.h"
 
 #include <cstdio>
@@ -269,6 +270,86 @@ void AddCellBlockNodes(NiNode& kModel)
     Way("path_1_2", NiVec3(5.0f, 0.0f, -3.0f), NiVec3(5.0f, 3.0f, -5.0f));
     Text("mark_down", NiVec3(3.0f, 3.0f, -3.0f), "connector_2_1");
     Way("path_2_1", NiVec3(3.0f, 3.0f, -3.0f), NiVec3(3.0f, 0.0f, -5.0f));
+}
+
+// How high a building's walls stand: low, so that the camera looks over
+// them at the rooms and posts inside.
+constexpr float WALL_HEIGHT = 1.5f;
+constexpr float WALL_THICKNESS = 0.3f;
+// Half the width of the gap the entrance leaves in the front wall.
+constexpr float ENTRANCE_HALF = 2.0f;
+// A room's tile lies a little above the building's floor and under a post's
+// square, so that a post stays the nearer thing to the mouse.
+constexpr float TILE_BOTTOM = 0.01f;
+constexpr float TILE_TOP = 0.03f;
+static_assert(TILE_TOP < DEMO_POST_LIFT);
+static_assert(std::size(BUILDINGS) == 6 && std::size(CONTENTS) == 5);
+
+// Colours by building kind (cell block, workshop, canteen, hospital,
+// administration) and by inside category (cells, food, work, health,
+// administration): each is told apart at a glance.
+constexpr std::uint8_t BUILDING_COLOURS[5][3] = {
+    {150, 152, 168}, {164, 122, 84}, {206, 176, 96}, {222, 224, 228}, {156, 84, 72}};
+constexpr std::uint8_t ROOM_COLOURS[5][3] = {
+    {112, 128, 170}, {220, 190, 120}, {140, 104, 70}, {170, 214, 210}, {176, 120, 156}};
+constexpr std::uint8_t BUNK_COLOUR[3] = {110, 80, 60};
+
+// The group a plan belongs to among the groups; -1 when none holds it.
+template <std::size_t N> int GroupOf(const Plan& kPlan, const Group (&akGroups)[N])
+{
+    for (std::size_t g = 0; g < N; ++g)
+        for (const Plan& kOther : akGroups[g].kPlans)
+            if (&kOther == &kPlan)
+                return static_cast<int>(g);
+    return -1;
+}
+
+// A building's walls round its 16 x 16 footprint (x, z in [-8, 8], y up),
+// the front one (z = +8) open where the entrance's ways start.
+void AddBuildingWalls(NiNode& kModel, const std::uint8_t (&aucColour)[3])
+{
+    constexpr float E = 8.0f;
+    constexpr float I = E - WALL_THICKNESS;
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(-E, 0, -E), NiVec3(E, WALL_HEIGHT, -I), aucColour, "wall_back"));
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(-E, 0, -I), NiVec3(-I, WALL_HEIGHT, E), aucColour, "wall_left"));
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(I, 0, -I), NiVec3(E, WALL_HEIGHT, E), aucColour, "wall_right"));
+    kModel.AttachChild(
+        MakeDemoColouredBox(NiVec3(-I, 0, I), NiVec3(-ENTRANCE_HALF, WALL_HEIGHT, E), aucColour, "wall_front_left"));
+    kModel.AttachChild(
+        MakeDemoColouredBox(NiVec3(ENTRANCE_HALF, 0, I), NiVec3(I, WALL_HEIGHT, E), aucColour, "wall_front_right"));
+}
+
+// An inside plan's look: a tile over its footprint (width along x, depth
+// along z, about the model's origin, where the placement puts the middle of
+// the footprint), a little in from its edges so that neighbours part; and a
+// two-bed cell's two bunks along its back, away from its door.
+void AddRoomLook(NiNode& kModel, const Plan& kPlan, const std::uint8_t (&aucColour)[3])
+{
+    const float fHalfX = 0.5f * static_cast<float>(std::atoi(*kPlan.kParameters.begin()));
+    const float fHalfZ = 0.5f * static_cast<float>(std::atoi(*(kPlan.kParameters.begin() + 1)));
+    constexpr float INSET = 0.1f;
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(-fHalfX + INSET, TILE_BOTTOM, -fHalfZ + INSET),
+                                           NiVec3(fHalfX - INSET, TILE_TOP, fHalfZ - INSET), aucColour, "tile"));
+    if (!IsTwoBedCell(kPlan))
+        return;
+    const float fBunkZ = fHalfZ - INSET;
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(-fHalfX + 0.3f, TILE_TOP, fBunkZ - 0.9f),
+                                           NiVec3(-0.2f, 0.6f, fBunkZ), BUNK_COLOUR, "bunk1"));
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(0.2f, TILE_TOP, fBunkZ - 0.9f),
+                                           NiVec3(fHalfX - 0.3f, 0.6f, fBunkZ), BUNK_COLOUR, "bunk2"));
+}
+
+// An outdoor plan's look (fence, tower, walk, wall): one grey box over its
+// footprint, the tower tall.
+void AddOutdoorLook(NiNode& kModel, const Plan& kPlan)
+{
+    static constexpr std::uint8_t GREY[3] = {128, 128, 124};
+    const float fHalfX = 0.5f * static_cast<float>(std::atoi(*kPlan.kParameters.begin()));
+    const float fHalfZ = 0.5f * static_cast<float>(std::atoi(*(kPlan.kParameters.begin() + 1)));
+    const std::string kName = kPlan.pcName;
+    const float fHeight = kName == "watchtower" ? 5.0f : kName == "wall_stretch" ? 2.0f : 1.2f;
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(-fHalfX + 0.1f, 0.0f, -fHalfZ + 0.1f),
+                                           NiVec3(fHalfX - 0.1f, fHeight, fHalfZ - 0.1f), GREY, "body"));
 }
 
 // A building with floors inside: a plan of the first five grounds groups.
@@ -566,6 +647,13 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
             // enters it. Below its own posts, and after them in the model's
             // order (of two things met at one distance the first wins).
             spModel->AttachChild(MakePickPlate("building_area", -8.0f, -8.0f, 8.0f, 8.0f));
+            // Its walls come after the plates: drawn, and part of the same
+            // building to a click.
+            AddBuildingWalls(*spModel, BUILDING_COLOURS[GroupOf(kPlan, BUILDINGS)]);
+        }
+        else if (GroupOf(kPlan, BUILDINGS) >= 0)
+        {
+            AddOutdoorLook(*spModel, kPlan);
         }
         // Usable objects: an entrance and one place of use beside it, the
         // walk in along its route. The route starts on the entrance's access
@@ -597,6 +685,8 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
             spPlace->SetTranslate(kDoor);
             spModel->AttachChild(spPlace);
         }
+        if (const int iCategory = GroupOf(kPlan, CONTENTS); iCategory >= 0)
+            AddRoomLook(*spModel, kPlan, ROOM_COLOURS[iCategory]);
         NiObjectStream kStream;
         kStream.InsertTopObject(spRoot);
         const std::string kPath = kFolder + "/" + ModelPath(kPlan);

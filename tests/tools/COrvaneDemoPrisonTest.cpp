@@ -1,0 +1,229 @@
+#include "tools/COrvaneDemoPrison.h"
+
+#include "engine/core/NiObjectStream.h"
+#include "engine/scene/NiMaterialProperty.h"
+#include "engine/scene/NiNode.h"
+#include "engine/scene/NiTriShape.h"
+#include "tests/tools/DemoTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace
+{
+class COrvaneDemoPrisonTest : public demotest::EngineFolderTest
+{
+protected:
+    COrvaneDemoPrisonTest() : EngineFolderTest("prison", {}) {}
+
+    // The model node under "Scene Root" of a written model; null when the
+    // file does not load.
+    NiRefPtr<NiNode> LoadModel(const std::string& kPath)
+    {
+        NiObjectStream kStream;
+        if (!kStream.LoadFile((m_kFolder / kPath).c_str()) || kStream.GetObjectCount() == 0)
+            return nullptr;
+        NiRefPtr<NiNode> spRoot = NiDynamicCast<NiNode>(kStream.GetObjectAt(0));
+        if (spRoot == nullptr || spRoot->GetArrayCount() == 0)
+            return nullptr;
+        return NiDynamicCast<NiNode>(spRoot->GetAt(0));
+    }
+};
+
+// What the renderer draws of a model: shapes shown, lit (a normal per
+// vertex) and coloured.
+struct Drawn
+{
+    int m_iShapes = 0;
+    int m_iUnlit = 0;
+    int m_iUncoloured = 0;
+    NiVec3 m_kMin{FLT_MAX, FLT_MAX, FLT_MAX};
+    NiVec3 m_kMax{-FLT_MAX, -FLT_MAX, -FLT_MAX};
+    std::vector<NiVec3> m_kPoints;
+};
+
+void Collect(NiAVObject* pkObject, Drawn& kDrawn)
+{
+    if (pkObject == nullptr || pkObject->GetAppCulled())
+        return;
+    if (auto* pkNode = NiDynamicCast<NiNode>(pkObject))
+    {
+        for (std::uint32_t i = 0; i < pkNode->GetArrayCount(); ++i)
+            Collect(pkNode->GetAt(i), kDrawn);
+        return;
+    }
+    auto* pkShape = NiDynamicCast<NiTriShape>(pkObject);
+    if (pkShape == nullptr || pkShape->GetModelData() == nullptr)
+        return;
+    ++kDrawn.m_iShapes;
+    NiGeometryData* pkData = pkShape->GetModelData();
+    if (pkData->GetNormals() == nullptr)
+        ++kDrawn.m_iUnlit;
+    if (NiDynamicCast<NiMaterialProperty>(pkShape->GetProperty(NiProperty::MATERIAL)) == nullptr)
+        ++kDrawn.m_iUncoloured;
+    for (std::uint16_t v = 0; v < pkData->GetVertexCount(); ++v)
+    {
+        const NiVec3& k = pkData->GetVertices()[v];
+        kDrawn.m_kMin = NiVec3(std::min(kDrawn.m_kMin.x, k.x), std::min(kDrawn.m_kMin.y, k.y), std::min(kDrawn.m_kMin.z, k.z));
+        kDrawn.m_kMax = NiVec3(std::max(kDrawn.m_kMax.x, k.x), std::max(kDrawn.m_kMax.y, k.y), std::max(kDrawn.m_kMax.z, k.z));
+        kDrawn.m_kPoints.push_back(k);
+    }
+}
+
+bool IsBuildingWithFloors(const DemoBuildPlan& kPlan)
+{
+    return kPlan.m_bGrounds && kPlan.m_kCategory != "BUILDINGSFENCES";
+}
+} // namespace
+
+TEST_F(COrvaneDemoPrisonTest, BuildingsStandInLitWallsOpenAtTheirEntrance)
+{
+    ASSERT_TRUE(WriteDemoPrisonModels(m_kFolder.string()));
+    int iBuildings = 0;
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+    {
+        if (!IsBuildingWithFloors(kPlan))
+            continue;
+        ++iBuildings;
+        SCOPED_TRACE(kPlan.m_kName);
+        NiRefPtr<NiNode> spModel = LoadModel("prison1/" + kPlan.m_kKey + "/" + kPlan.m_kName + ".nif");
+        ASSERT_NE(spModel, nullptr);
+        Drawn kDrawn;
+        Collect(spModel, kDrawn);
+        EXPECT_GE(kDrawn.m_iShapes, 4);
+        EXPECT_EQ(kDrawn.m_iUnlit, 0);
+        EXPECT_EQ(kDrawn.m_iUncoloured, 0);
+        // Round the footprint, low, on the floor.
+        EXPECT_FLOAT_EQ(kDrawn.m_kMin.x, -8.0f);
+        EXPECT_FLOAT_EQ(kDrawn.m_kMax.x, 8.0f);
+        EXPECT_FLOAT_EQ(kDrawn.m_kMin.z, -8.0f);
+        EXPECT_FLOAT_EQ(kDrawn.m_kMax.z, 8.0f);
+        EXPECT_FLOAT_EQ(kDrawn.m_kMin.y, 0.0f);
+        EXPECT_LE(kDrawn.m_kMax.y, 2.0f);
+        // Nothing drawn stands inside, nor in the entrance's gap where the
+        // ways in and out start.
+        for (const NiVec3& k : kDrawn.m_kPoints)
+        {
+            EXPECT_FALSE(k.x > -7.0f && k.x < 7.0f && k.z > -7.0f && k.z < 7.0f) << k.x << ", " << k.z;
+            EXPECT_FALSE(k.x > -1.5f && k.x < 1.5f && k.z > 7.0f) << k.x << ", " << k.z;
+        }
+    }
+    EXPECT_EQ(iBuildings, 7);
+}
+
+TEST_F(COrvaneDemoPrisonTest, PickPlatesKeepTheirPlaceAndStayUndrawn)
+{
+    ASSERT_TRUE(WriteDemoPrisonModels(m_kFolder.string()));
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+    {
+        if (!IsBuildingWithFloors(kPlan))
+            continue;
+        SCOPED_TRACE(kPlan.m_kName);
+        NiRefPtr<NiNode> spModel = LoadModel("prison1/" + kPlan.m_kKey + "/" + kPlan.m_kName + ".nif");
+        ASSERT_NE(spModel, nullptr);
+        // The posts (each over its undrawn square) first, then the floors'
+        // nodes, the undrawn building plate, and only then what is drawn.
+        int iPlate = -1;
+        int iFirstDrawn = -1;
+        int iLastPost = -1;
+        for (std::uint32_t i = 0; i < spModel->GetArrayCount(); ++i)
+        {
+            NiAVObject* pkChild = spModel->GetAt(i);
+            ASSERT_NE(pkChild, nullptr);
+            const std::string kName = pkChild->GetName() != nullptr ? pkChild->GetName() : "";
+            if (kName.rfind("Staff_Root", 0) == 0)
+            {
+                iLastPost = static_cast<int>(i);
+                auto* pkPost = NiDynamicCast<NiNode>(pkChild);
+                ASSERT_NE(pkPost, nullptr);
+                ASSERT_EQ(pkPost->GetArrayCount(), 1u);
+                EXPECT_TRUE(pkPost->GetAt(0)->GetAppCulled());
+            }
+            if (kName == "building_area")
+            {
+                iPlate = static_cast<int>(i);
+                EXPECT_TRUE(pkChild->GetAppCulled());
+            }
+            if (iFirstDrawn < 0 && NiDynamicCast<NiTriShape>(pkChild) != nullptr && !pkChild->GetAppCulled())
+                iFirstDrawn = static_cast<int>(i);
+        }
+        ASSERT_GE(iPlate, 0);
+        EXPECT_LT(iLastPost, iPlate);
+        // The ten nodes of the floors, doors, ways and stairs lie between.
+        EXPECT_EQ(iPlate, iLastPost + 1 + 10);
+        EXPECT_EQ(iFirstDrawn, iPlate + 1);
+    }
+}
+
+TEST_F(COrvaneDemoPrisonTest, RoomsShowATileUnderTheirPostsAndTwoBedCellsTwoBunks)
+{
+    ASSERT_TRUE(WriteDemoPrisonModels(m_kFolder.string()));
+    int iRooms = 0;
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+    {
+        if (kPlan.m_bGrounds)
+            continue;
+        ++iRooms;
+        SCOPED_TRACE(kPlan.m_kName);
+        NiRefPtr<NiNode> spModel = LoadModel("prison1/" + kPlan.m_kKey + "/" + kPlan.m_kName + ".nif");
+        ASSERT_NE(spModel, nullptr);
+        Drawn kDrawn;
+        Collect(spModel, kDrawn);
+        const bool bTwoBeds = kPlan.m_kName.rfind("cell_double", 0) == 0;
+        EXPECT_EQ(kDrawn.m_iShapes, bTwoBeds ? 3 : 1);
+        EXPECT_EQ(kDrawn.m_iUnlit, 0);
+        EXPECT_EQ(kDrawn.m_iUncoloured, 0);
+        // Above the building's floor and below a post's square, within a
+        // footprint of at most 4 x 4 about the model's origin.
+        EXPECT_GT(kDrawn.m_kMin.y, 0.0f);
+        EXPECT_LE(kDrawn.m_kMin.y, DEMO_POST_LIFT);
+        EXPECT_GE(kDrawn.m_kMin.x, -2.0f);
+        EXPECT_LE(kDrawn.m_kMax.x, 2.0f);
+        EXPECT_GE(kDrawn.m_kMin.z, -2.0f);
+        EXPECT_LE(kDrawn.m_kMax.z, 2.0f);
+        EXPECT_LT(kDrawn.m_kMin.x, 0.0f);
+        EXPECT_GT(kDrawn.m_kMax.x, 0.0f);
+        // The tile's top lies under the posts' squares.
+        for (const NiVec3& k : kDrawn.m_kPoints)
+        {
+            if (k.y < 0.1f)
+            {
+                EXPECT_LT(k.y, DEMO_POST_LIFT);
+            }
+        }
+        if (bTwoBeds)
+        {
+            EXPECT_GT(kDrawn.m_kMax.y, DEMO_POST_LIFT);
+        }
+    }
+    EXPECT_EQ(iRooms, 22);
+}
+
+TEST_F(COrvaneDemoPrisonTest, OutdoorObjectsAndArrivalVehiclesAreDrawn)
+{
+    ASSERT_TRUE(WriteDemoPrisonModels(m_kFolder.string()));
+    std::vector<std::string> kPaths;
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+        if (kPlan.m_kCategory == "BUILDINGSFENCES")
+            kPaths.push_back("prison1/" + kPlan.m_kKey + "/" + kPlan.m_kName + ".nif");
+    ASSERT_EQ(kPaths.size(), 4u);
+    for (int iPrison = 1; iPrison <= DEMO_PRISON_COUNT; ++iPrison)
+        kPaths.push_back("prison" + std::to_string(iPrison) + "/arrivals/spawn_van.nif");
+    for (const std::string& kPath : kPaths)
+    {
+        SCOPED_TRACE(kPath);
+        NiObjectStream kStream;
+        ASSERT_TRUE(kStream.LoadFile((m_kFolder / kPath).c_str()));
+        Drawn kDrawn;
+        Collect(NiDynamicCast<NiAVObject>(kStream.GetObjectAt(0)), kDrawn);
+        EXPECT_EQ(kDrawn.m_iShapes, 1);
+        EXPECT_EQ(kDrawn.m_iUnlit, 0);
+        EXPECT_EQ(kDrawn.m_iUncoloured, 0);
+        EXPECT_GT(kDrawn.m_kMax.y - kDrawn.m_kMin.y, 1.0f);
+    }
+}
