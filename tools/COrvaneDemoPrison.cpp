@@ -272,9 +272,16 @@ void AddCellBlockNodes(NiNode& kModel)
     Way("path_2_1", NiVec3(3.0f, 3.0f, -3.0f), NiVec3(3.0f, 0.0f, -5.0f));
 }
 
-// How high a building's walls stand: low, so that the camera looks over
-// them at the rooms and posts inside.
-constexpr float WALL_HEIGHT = 1.5f;
+// How high a building's walls stand: low. The mouse takes the first object
+// whose shape the pointer's ray meets in the world's order, so a higher wall
+// of a building built earlier takes clicks aimed past it at a building
+// behind it, seen from the usual view.
+constexpr float WALL_HEIGHT = 0.3f;
+// The building's floor, drawn a little under the picked plate and the
+// game's floor display at height 0: a ray aimed at anything else on the
+// ground never reaches it first.
+constexpr float SLAB_TOP = -0.02f;
+constexpr float SLAB_BOTTOM = -0.1f;
 constexpr float WALL_THICKNESS = 0.3f;
 // Half the width of the gap the entrance leaves in the front wall.
 constexpr float ENTRANCE_HALF = 2.0f;
@@ -304,12 +311,18 @@ template <std::size_t N> int GroupOf(const Plan& kPlan, const Group (&akGroups)[
     return -1;
 }
 
-// A building's walls round its 16 x 16 footprint (x, z in [-8, 8], y up),
-// the front one (z = +8) open where the entrance's ways start.
+// A building's floor and walls round its 16 x 16 footprint (x, z in
+// [-8, 8], y up), the front wall (z = +8) open where the entrance's ways
+// start.
 void AddBuildingWalls(NiNode& kModel, const std::uint8_t (&aucColour)[3])
 {
     constexpr float E = 8.0f;
     constexpr float I = E - WALL_THICKNESS;
+    // The floor's colour is a shade darker than the walls'.
+    const std::uint8_t aucFloor[3] = {static_cast<std::uint8_t>(aucColour[0] * 3 / 4),
+                                      static_cast<std::uint8_t>(aucColour[1] * 3 / 4),
+                                      static_cast<std::uint8_t>(aucColour[2] * 3 / 4)};
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(-I, SLAB_BOTTOM, -I), NiVec3(I, SLAB_TOP, I), aucFloor, "slab"));
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-E, 0, -E), NiVec3(E, WALL_HEIGHT, -I), aucColour, "wall_back"));
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-E, 0, -I), NiVec3(-I, WALL_HEIGHT, E), aucColour, "wall_left"));
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(I, 0, -I), NiVec3(E, WALL_HEIGHT, E), aucColour, "wall_right"));
