@@ -277,26 +277,29 @@ void AddCellBlockNodes(NiNode& kModel)
 // of a building built earlier takes clicks aimed past it at a building
 // behind it, seen from the usual view.
 constexpr float WALL_HEIGHT = 0.3f;
-// The building's floor, drawn a little under the picked plate and the
-// game's floor display at height 0: a ray aimed at anything else on the
-// ground never reaches it first.
-constexpr float SLAB_TOP = -0.02f;
-constexpr float SLAB_BOTTOM = -0.1f;
+// The building's floor, drawn just over the game's floor display at height
+// 0 (which would hide it) and under its posts' squares (the nearest of a
+// building's shapes names what a click finds in it): so thin that a ray
+// aimed at the ground past the building meets it only a hair behind its
+// edge.
+constexpr float SLAB_TOP = 0.01f;
+constexpr float SLAB_BOTTOM = -0.05f;
+static_assert(SLAB_TOP < DEMO_POST_LIFT);
 constexpr float WALL_THICKNESS = 0.3f;
 // Half the width of the gap the entrance leaves in the front wall.
 constexpr float ENTRANCE_HALF = 2.0f;
-// A room's tile lies a little above the building's floor and under a post's
-// square, so that a post stays the nearer thing to the mouse.
-constexpr float TILE_BOTTOM = 0.01f;
-constexpr float TILE_TOP = 0.03f;
-static_assert(TILE_TOP < DEMO_POST_LIFT);
+// A room's tile lies a little above the building's drawn floor and under a
+// post's square, so that a post stays the nearer thing to the mouse.
+constexpr float TILE_BOTTOM = 0.02f;
+constexpr float TILE_TOP = 0.04f;
+static_assert(SLAB_TOP < TILE_BOTTOM && TILE_TOP < DEMO_POST_LIFT);
 static_assert(std::size(BUILDINGS) == 6 && std::size(CONTENTS) == 5);
 
 // Colours by building kind (cell block, workshop, canteen, hospital,
 // administration) and by inside category (cells, food, work, health,
-// administration): each is told apart at a glance.
+// administration): each is told apart at a glance, and from the yard's grey.
 constexpr std::uint8_t BUILDING_COLOURS[5][3] = {
-    {150, 152, 168}, {164, 122, 84}, {206, 176, 96}, {222, 224, 228}, {156, 84, 72}};
+    {184, 92, 64}, {204, 152, 60}, {96, 160, 92}, {236, 236, 240}, {84, 116, 180}};
 constexpr std::uint8_t ROOM_COLOURS[5][3] = {
     {112, 128, 170}, {220, 190, 120}, {140, 104, 70}, {170, 214, 210}, {176, 120, 156}};
 constexpr std::uint8_t BUNK_COLOUR[3] = {110, 80, 60};
