@@ -645,9 +645,9 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
                 spPost->AddExtraData(new NiStringExtraData((std::string(pcText) + "\r\n").c_str()));
                 // The post's place on the floor, where a click finds it: a
                 // building's posts side by side near its front, a room's
-                // on its first cells. A little above the floor: the mouse
-                // finds the nearest thing, and a room's post must be nearer
-                // than the floor of the building the room stands in.
+                // on its first cells. A little above the floor: of one
+                // object's shapes under the cursor the nearest names what a
+                // click finds, and a post must be nearer than its floor.
                 const float fX = HasFloors(kPlan) ? 4.0f * static_cast<float>(iPost) - 8.0f
                                                   : 2.0f * static_cast<float>(iPost) - 2.0f;
                 const float fZ = HasFloors(kPlan) ? 4.0f : 0.0f;

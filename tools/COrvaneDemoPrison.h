@@ -6,9 +6,9 @@
 // The prisons of the location screen's three levels.
 inline constexpr int DEMO_PRISON_COUNT = 3;
 
-// How far a post's undrawn square lies above the floor of its model: the
-// mouse finds the nearest thing under it, and a room's post must come
-// before the floor of the building the room stands in.
+// How far a post's undrawn square lies above the floor of its model: of
+// one object's shapes under the cursor the nearest names what a click
+// finds, and a post must come before the floor it stands on.
 inline constexpr float DEMO_POST_LIFT = 0.05f;
 
 // The demo prisons: the "PRISON1".."PRISON3" nodes under "TEMPLATES" of the
