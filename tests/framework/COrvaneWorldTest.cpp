@@ -47,6 +47,30 @@ NiRefPtr<NiNode> Named(const char* pcName)
     return sp;
 }
 
+// A model as the world hangs it: "Scene Root" carrying its owner's handle.
+NiRefPtr<NiNode> Owned(std::int32_t iHandle)
+{
+    NiRefPtr<NiNode> spModel = Named("Scene Root");
+    auto* pkOwner = new NiIntegerExtraData(iHandle);
+    pkOwner->SetName("Owner");
+    spModel->AddExtraData(pkOwner);
+    return spModel;
+}
+
+// Raises the object fHeight above the level's ground, towards an eye above
+// the level (the file's Z up becomes the world's y through the level's
+// root, whichever way that turns it).
+void LiftTowardsTheEye(COrvaneWorld& kWorld, NiAVObject& kObject, float fHeight)
+{
+    kObject.SetTranslate(NiVec3(0.0f, 0.0f, fHeight));
+    kWorld.GetSceneRoot()->Update(0.0f);
+    if (kObject.GetWorldTransform().m_kTranslate.y < 0.0f)
+    {
+        kObject.SetTranslate(NiVec3(0.0f, 0.0f, -fHeight));
+        kWorld.GetSceneRoot()->Update(0.0f);
+    }
+}
+
 NiRefPtr<NiNode> Placeholder(const char* pcName, const std::string& kText, const NiVec3& kAt)
 {
     NiRefPtr<NiNode> sp = Named(pcName);
@@ -367,10 +391,7 @@ TEST_F(COrvaneWorldTest, PicksFindTheNearestHitAndItsOwner)
     ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
     // An owned model above the ground: "Scene Root" with its handle over a
     // staff root over a small square.
-    NiRefPtr<NiNode> spOwned = Named("Scene Root");
-    auto* pkOwner = new NiIntegerExtraData(77);
-    pkOwner->SetName("Owner");
-    spOwned->AddExtraData(pkOwner);
+    NiRefPtr<NiNode> spOwned = Owned(77);
     NiRefPtr<NiNode> spStaff = Named("Staff_Root");
     spOwned->AttachChild(spStaff);
     spStaff->AttachChild(Square(2.0f, "crate"));
@@ -379,13 +400,7 @@ TEST_F(COrvaneWorldTest, PicksFindTheNearestHitAndItsOwner)
     NiAVObjectPtr spGround = kWorld.GetCollisionNode()->DetachChildAt(0);
     kWorld.GetCollisionNode()->AttachChild(spOwned);
     kWorld.GetCollisionNode()->AttachChild(spGround);
-    spOwned->SetTranslate(NiVec3(0.0f, 0.0f, 5.0f));
-    kWorld.GetSceneRoot()->Update(0.0f);
-    if (spOwned->GetWorldTransform().m_kTranslate.y < 0.0f)
-    {
-        spOwned->SetTranslate(NiVec3(0.0f, 0.0f, -5.0f));
-        kWorld.GetSceneRoot()->Update(0.0f);
-    }
+    LiftTowardsTheEye(kWorld, *spOwned, 5.0f);
 
     Camera().SetPosition(NiVec3(0.0f, 500.0f, 0.5f));
     ASSERT_TRUE(Camera().LookAt(NiVec3(0.0f, 0.0f, 0.0f)));
@@ -439,13 +454,6 @@ TEST_F(COrvaneWorldTest, PicksFindTheFirstObjectMetInTheNodesOrder)
     WriteLevel("level.nif", {});
     COrvaneWorld kWorld;
     ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
-    auto Owned = [](std::int32_t iHandle) {
-        NiRefPtr<NiNode> spModel = Named("Scene Root");
-        auto* pkOwner = new NiIntegerExtraData(iHandle);
-        pkOwner->SetName("Owner");
-        spModel->AddExtraData(pkOwner);
-        return spModel;
-    };
     NiRefPtr<NiNode> spBuilding = Owned(11);
     spBuilding->AttachChild(Square(8.0f, "building floor"));
     NiRefPtr<NiNode> spRoom = Owned(22);
@@ -457,13 +465,7 @@ TEST_F(COrvaneWorldTest, PicksFindTheFirstObjectMetInTheNodesOrder)
     kWorld.GetCollisionNode()->AttachChild(spRoom);
     kWorld.GetCollisionNode()->AttachChild(spGround);
     // The post a little above the floor, towards the eye above the level.
-    spRoom->SetTranslate(NiVec3(0.0f, 0.0f, 0.5f));
-    kWorld.GetSceneRoot()->Update(0.0f);
-    if (spRoom->GetWorldTransform().m_kTranslate.y < 0.0f)
-    {
-        spRoom->SetTranslate(NiVec3(0.0f, 0.0f, -0.5f));
-        kWorld.GetSceneRoot()->Update(0.0f);
-    }
+    LiftTowardsTheEye(kWorld, *spRoom, 0.5f);
 
     Camera().SetPosition(NiVec3(0.0f, 500.0f, 0.5f));
     ASSERT_TRUE(Camera().LookAt(NiVec3(0.0f, 0.0f, 0.0f)));
@@ -501,10 +503,7 @@ TEST_F(COrvaneWorldTest, ARestrictedPickLooksOnlyInTheSceneNodeAndNamesNoOwner)
     COrvaneWorld kWorld;
     ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
     // An owned crate on the ground under the collision node.
-    NiRefPtr<NiNode> spOwned = Named("Scene Root");
-    auto* pkOwner = new NiIntegerExtraData(77);
-    pkOwner->SetName("Owner");
-    spOwned->AddExtraData(pkOwner);
+    NiRefPtr<NiNode> spOwned = Owned(77);
     spOwned->AttachChild(Square(2.0f, "crate"));
     NiAVObjectPtr spGround = kWorld.GetCollisionNode()->DetachChildAt(0);
     kWorld.GetCollisionNode()->AttachChild(spOwned);

@@ -385,19 +385,27 @@ protected:
         float fX = 0.0f;
         float fY = 0.0f;
         ASSERT_TRUE(CPlayScript::WidgetCentre(*pkScreens->GetCurrentPanel(), 1, fX, fY));
+        ExpectHoverText(kScript, fX, fY, 100.0f, apcTexts[iLanguage]);
+        // Still the main menu: hovering is no click.
+        EXPECT_EQ(pkScreens->GetCurrentScreen(), CFrontEndScreens::SCREEN_MAIN);
+    }
+
+    // Resting the pointer at (fX, fY) draws the text once the hover delay
+    // has run, not before, and moving it away to (512, fAwayY) takes the
+    // text off again.
+    void ExpectHoverText(CPlayScript& kScript, float fX, float fY, float fAwayY, const char* pcText)
+    {
         m_bKeepDrawn = true;
         m_kDrawn.clear();
         kScript.MoveTo(fX, fY);
         kScript.Frame(10); // half a second: the delay still runs
-        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 0u);
+        EXPECT_EQ(m_kDrawn.count(pcText), 0u) << pcText;
         kScript.Frame(4);
-        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 1u) << "language " << iLanguage;
-        // Still the main menu: hovering is no click.
-        EXPECT_EQ(pkScreens->GetCurrentScreen(), CFrontEndScreens::SCREEN_MAIN);
-        kScript.MoveTo(512.0f, 100.0f);
+        EXPECT_EQ(m_kDrawn.count(pcText), 1u) << pcText;
+        kScript.MoveTo(512.0f, fAwayY);
         m_kDrawn.clear();
         kScript.Frame(20);
-        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 0u);
+        EXPECT_EQ(m_kDrawn.count(pcText), 0u) << pcText;
         m_bKeepDrawn = false;
     }
 
@@ -499,18 +507,7 @@ protected:
         float fX = 0.0f;
         float fY = 0.0f;
         ASSERT_TRUE(CPlayScript::WidgetCentre(*pkMain, CMainPanel::WIDGET_BUILD, fX, fY));
-        m_bKeepDrawn = true;
-        m_kDrawn.clear();
-        kScript.MoveTo(fX, fY);
-        kScript.Frame(10); // half a second: the delay still runs
-        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 0u);
-        kScript.Frame(4);
-        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 1u) << "language " << iLanguage;
-        kScript.MoveTo(512.0f, 200.0f);
-        m_kDrawn.clear();
-        kScript.Frame(20);
-        EXPECT_EQ(m_kDrawn.count(apcTexts[iLanguage]), 0u);
-        m_bKeepDrawn = false;
+        ExpectHoverText(kScript, fX, fY, 200.0f, apcTexts[iLanguage]);
     }
 
     static std::string Where(const NiVec3& k)
