@@ -10,7 +10,9 @@
 #include "engine/scene/NiNode.h"
 #include "tools/COrvaneDemoShapes.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <memory>
@@ -120,7 +122,7 @@ namespace
 {
 // Pelvis under the root; spine, legs under the pelvis; head and arms
 // under the spine.
-NiRefPtr<NiNode> MakeSkeleton(std::vector<NiRefPtr<NiNode>>& kBones)
+NiRefPtr<NiNode> MakeSkeleton(std::vector<NiRefPtr<NiNode>>& kBones, bool bYUp = false)
 {
     NiRefPtr<NiNode> spRoot = new NiNode;
     spRoot->SetName(DEMO_MODEL_BONES[0]);
@@ -130,6 +132,19 @@ NiRefPtr<NiNode> MakeSkeleton(std::vector<NiRefPtr<NiNode>>& kBones)
     spFigure->SetName("Figure");
     spRoot->AttachChild(spFigure);
     kBones.assign(1, spFigure);
+    if (bYUp)
+    {
+        // The bones stand along z; a quarter turn about x stands them along
+        // y, the up of the game's models. Nothing animates this node, so
+        // the turn stays under the placing.
+        NiRefPtr<NiNode> spUpright = new NiNode;
+        spUpright->SetName("Upright");
+        NiMatrix3x3 kTurn;
+        kTurn.MakeXRotation(DEMO_PERSON_TURN);
+        spUpright->SetRotate(kTurn);
+        spFigure->AttachChild(spUpright);
+        kBones.assign(1, spUpright);
+    }
     static const int PARENT[] = {-1, 0, 1, 2, 2, 2, 1, 1};
     for (int i = 1; i < static_cast<int>(std::size(DEMO_MODEL_BONES)); ++i)
     {
@@ -143,24 +158,58 @@ NiRefPtr<NiNode> MakeSkeleton(std::vector<NiRefPtr<NiNode>>& kBones)
 }
 } // namespace
 
-bool WriteDemoPerson(const std::string& kPath, int iHeads, int iBodies)
+namespace
+{
+// A colour a step lighter (positive) or darker (negative), so that
+// variants of one kind stay alike.
+void Shade(const std::uint8_t (&aucFrom)[3], int iStep, std::uint8_t (&aucTo)[3])
+{
+    for (int c = 0; c < 3; ++c)
+        aucTo[c] = static_cast<std::uint8_t>(std::clamp(aucFrom[c] + 24 * iStep, 0, 255));
+}
+
+constexpr std::uint8_t SKIN_TONES[][3] = {
+    {236, 196, 160}, {196, 140, 100}, {150, 100, 70}, {226, 178, 136}, {110, 74, 52}};
+} // namespace
+
+bool WriteDemoPerson(const std::string& kPath, int iHeads, int iBodies, const std::uint8_t (&aucClothes)[3])
 {
     std::vector<NiRefPtr<NiNode>> kBones;
-    NiRefPtr<NiNode> spRoot = MakeSkeleton(kBones);
+    NiRefPtr<NiNode> spRoot = MakeSkeleton(kBones, true);
+    // A click finds whose model it met by walking up to "Scene Root".
+    spRoot->SetName("Scene Root");
     // Variant nodes: the head's under the "Head" bone, the body's under the
-    // pelvis.
+    // pelvis, each holding its own shape (a skin tone per head, a shade of
+    // the kind's clothes per body), so the one the game shows is what
+    // draws. Without body variants the body hangs from the pelvis itself.
     for (int i = 1; i <= iHeads; ++i)
     {
         NiRefPtr<NiNode> spHead = new NiNode;
         spHead->SetName(("head" + std::to_string(i)).c_str());
+        spHead->AttachChild(MakeDemoColouredBox(NiVec3(-0.12f, -0.12f, 0.0f), NiVec3(0.12f, 0.12f, 0.28f),
+                                                SKIN_TONES[(i - 1) % std::size(SKIN_TONES)], "head"));
         kBones[3]->AttachChild(spHead);
     }
+    const NiVec3 kTorsoMin(-0.2f, -0.12f, -0.05f);
+    const NiVec3 kTorsoMax(0.2f, 0.12f, 0.62f);
     for (int i = 1; i <= iBodies; ++i)
     {
         NiRefPtr<NiNode> spBody = new NiNode;
         spBody->SetName(("body" + std::to_string(i)).c_str());
+        std::uint8_t aucShade[3];
+        Shade(aucClothes, 1 - i, aucShade);
+        spBody->AttachChild(MakeDemoColouredBox(kTorsoMin, kTorsoMax, aucShade, "torso"));
         kBones[1]->AttachChild(spBody);
     }
+    if (iBodies <= 0)
+        kBones[1]->AttachChild(MakeDemoColouredBox(kTorsoMin, kTorsoMax, aucClothes, "torso"));
+    // Arms and legs hang from their bones, which the animations swing.
+    std::uint8_t aucLimbs[3];
+    Shade(aucClothes, -1, aucLimbs);
+    kBones[4]->AttachChild(MakeDemoColouredBox(NiVec3(-0.05f, -0.05f, -0.6f), NiVec3(0.05f, 0.05f, 0.0f), aucLimbs, "arm"));
+    kBones[5]->AttachChild(MakeDemoColouredBox(NiVec3(-0.05f, -0.05f, -0.6f), NiVec3(0.05f, 0.05f, 0.0f), aucLimbs, "arm"));
+    kBones[6]->AttachChild(MakeDemoColouredBox(NiVec3(-0.07f, -0.07f, -0.9f), NiVec3(0.07f, 0.07f, 0.0f), aucLimbs, "leg"));
+    kBones[7]->AttachChild(MakeDemoColouredBox(NiVec3(-0.07f, -0.07f, -0.9f), NiVec3(0.07f, 0.07f, 0.0f), aucLimbs, "leg"));
     NiObjectStream kModel;
     kModel.InsertTopObject(spRoot);
     if (kPath.size() < 4 || !Save(kModel, kPath))

@@ -2,6 +2,7 @@
 
 #include "engine/core/NiVec3.h"
 
+#include <cstdint>
 #include <string>
 
 // The demo data's animated model: "prisoner.nif", a skeleton of named
@@ -20,9 +21,18 @@ inline constexpr const char* DEMO_MODEL_BONES[] = {"Prisoner", "Pelvis",   "Spin
 // the people's animations "walk", "walk2", "limp", "pause", "pause1" to
 // "pause6", "work", and the bouts' pairs ("_a" for the one who acts, "_d"
 // for the partner): fights, knockdowns, talks, the guards' fights and
-// knockdowns, healing and blessing, with "recover" and "grecover". False (with the reason on
-// standard error) when a file cannot be written.
-[[nodiscard]] bool WriteDemoPerson(const std::string& kPath, int iHeads, int iBodies);
+// knockdowns, healing and blessing, with "recover" and "grecover". The
+// model's top node is "Scene Root"; it draws as lit boxes: a head of its own
+// skin tone under each head variant, a torso of a shade of the clothes'
+// colour (red, green, blue) under each body variant (under the pelvis when
+// there are none), and arms and legs. False (with the reason on standard
+// error) when a file cannot be written.
+// The turn about x (radians, the engine's sense) of the node that stands a
+// demo person's bones, which lie along z, up along y.
+inline constexpr float DEMO_PERSON_TURN = 1.5707964f;
+
+[[nodiscard]] bool WriteDemoPerson(const std::string& kPath, int iHeads, int iBodies,
+                                   const std::uint8_t (&aucClothes)[3]);
 
 // The demo spawn vehicle at the path (".nif", with its ".kf" beside it):
 // a body node named as the model, with a "camera" node behind and above it

@@ -172,6 +172,20 @@ int HeadVariants(const Plan& kPlan)
     return std::string(*kPlan.kParameters.begin()) == "security" ? 3 : 1;
 }
 
+// What a person wears, by kind: prisoners orange, guards navy, doctors
+// white, support staff plum, maintenance workers olive.
+const std::uint8_t (&ClothesColour(const Plan& kPlan))[3]
+{
+    static constexpr std::uint8_t PRISONER[3] = {232, 120, 40};
+    static constexpr std::uint8_t KINDS[][3] = {{40, 56, 110}, {232, 232, 236}, {110, 70, 130}, {96, 112, 60}};
+    static constexpr const char* WORDS[] = {"security", "medical", "support", "maintenance"};
+    if (kPlan.kParameters.size() > 0)
+        for (std::size_t k = 0; k < std::size(WORDS); ++k)
+            if (std::string(*kPlan.kParameters.begin()) == WORDS[k])
+                return KINDS[k];
+    return PRISONER;
+}
+
 // The place of use of a usable object: its route node's name carries the
 // animation the user plays after the first "_"; empty for other plans.
 std::string PlaceName(const Plan& kPlan)
@@ -605,7 +619,9 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
             for (int i = 1; i <= iHeads; ++i)
                 if (!WriteHeadPicture(kDirectory + "/head_" + std::to_string(i) + ".tga", i))
                     return false;
-            return WriteDemoPerson(kFolder + "/" + ModelPath(kPlan), iHeads, std::string(kPlan.pcKey) == "criminals" ? 2 : 0);
+            const bool bPrisoner = std::string(kPlan.pcKey) == "criminals";
+            return WriteDemoPerson(kFolder + "/" + ModelPath(kPlan), iHeads, bPrisoner ? 2 : 0,
+                                   ClothesColour(kPlan));
         }
         if (IsVan(kPlan))
         {

@@ -638,7 +638,7 @@ void ObjectsSeeds(SeedFolder& kSeeds)
 {
     const std::string kCell = "prison1/cells/cell_single.nif|Scene Root\r\nCellFactory\r\n"
                               "4.00000,0.00000,-6.00000,90.0000\r\n3\r\n21,1,1\r\n";
-    const std::string kGuard = "prison1/staff/guard1.nif|Prisoner\r\nSecurityGuardFactory\r\n"
+    const std::string kGuard = "prison1/staff/guard1.nif|Scene Root\r\nSecurityGuardFactory\r\n"
                                "1.50000,0.00000,2.00000,180.000\r\n-1\r\n";
     const std::string kStatistics = "<STATISTICS>\r\n100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500\r\n"
                                     "</STATISTICS>\r\n";

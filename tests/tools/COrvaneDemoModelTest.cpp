@@ -4,6 +4,7 @@
 #include "engine/animation/NiControllerSequence.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/scene/NiNode.h"
+#include "engine/scene/NiPicker.h"
 #include "framework/COrvaneAnim.h"
 #include "framework/COrvaneComposite.h"
 #include "tests/tools/DemoTestSupport.h"
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -138,4 +141,111 @@ TEST_F(COrvaneDemoModelTest, TheVehicleDrivesInAlongItsArrivalAndStopsAtItsEnd)
     pkRoot->Update(10.0f + DEMO_ARRIVE_LENGTH + 3.0f);
     const NiVec3 kEnd = pkBody->GetWorldTransform().m_kTranslate;
     EXPECT_TRUE(Near(kEnd, kTo)) << kEnd.x << " " << kEnd.y << " " << kEnd.z;
+}
+
+namespace
+{
+// The nearest of a model's shapes a ray meets, and the node a click walks
+// up to from it (the first whose name holds "Scene Root").
+struct PersonHit
+{
+    NiAVObject* m_pkShape = nullptr;
+    NiAVObject* m_pkSceneRoot = nullptr;
+};
+
+PersonHit PickPerson(NiNode* pkRoot, const NiVec3& kOrigin, const NiVec3& kDir)
+{
+    PersonHit kHit;
+    NiPicker kPicker;
+    kPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);
+    kPicker.SetTarget(pkRoot);
+    if (!kPicker.Pick(kOrigin, kDir) || kPicker.GetSize() == 0)
+        return kHit;
+    kHit.m_pkShape = kPicker.GetAt(0)->GetAVObject();
+    for (NiAVObject* pk = kHit.m_pkShape; pk != nullptr; pk = pk->GetParent())
+        if (pk->GetName() != nullptr && std::strstr(pk->GetName(), "Scene Root") != nullptr)
+        {
+            kHit.m_pkSceneRoot = pk;
+            break;
+        }
+    return kHit;
+}
+} // namespace
+
+TEST_F(COrvaneDemoModelTest, APersonStandsUpAlongYShowsTheChosenHeadAndAClickOnItFindsItsModel)
+{
+    static constexpr std::uint8_t CLOTHES[3] = {232, 120, 40};
+    const std::string kPath = (m_kFolder / "thug.nif").string();
+    ASSERT_TRUE(WriteDemoPerson(kPath, 3, 2, CLOTHES));
+    EXPECT_TRUE(std::filesystem::exists(m_kFolder / "thug.kf"));
+
+    // As the game holds a person: the file's model in a composite, which
+    // writes its owner on the top node and places it by its first child.
+    NiObjectStream kFile;
+    ASSERT_TRUE(kFile.LoadFile(kPath.c_str()));
+    NiRefPtr<NiNode> spFileRoot = NiDynamicCast<NiNode>(kFile.GetObjectAt(0));
+    ASSERT_NE(spFileRoot, nullptr);
+    COrvaneComposite kPerson;
+    COrvaneModelSource kSource;
+    kSource.m_kName = "prison1/criminals/thug.nif|Scene Root";
+    kSource.m_pkPrebuilt = spFileRoot;
+    kPerson.Load(kSource);
+    NiNode* pkRoot = kPerson.GetRoot();
+    ASSERT_NE(pkRoot, nullptr);
+    ASSERT_NE(kPerson.GetModelObject(), nullptr);
+    EXPECT_STREQ(kPerson.GetModelObject()->GetName(), "Figure");
+
+    kPerson.SelectVariant("head", false, 2);
+    kPerson.SelectVariant("body", false, 1);
+    pkRoot->Update(0.0f);
+    NiAVObject* pkHead1 = pkRoot->GetObjectByName("head1");
+    NiAVObject* pkHead2 = pkRoot->GetObjectByName("head2");
+    NiAVObject* pkBody2 = pkRoot->GetObjectByName("body2");
+    ASSERT_NE(pkHead1, nullptr);
+    ASSERT_NE(pkHead2, nullptr);
+    ASSERT_NE(pkBody2, nullptr);
+    EXPECT_TRUE(pkHead1->GetAppCulled());
+    EXPECT_FALSE(pkHead2->GetAppCulled());
+    EXPECT_TRUE(pkBody2->GetAppCulled());
+
+    // Up is y: the head high over the feet, both over the model's origin.
+    const NiVec3 kHead = pkHead2->GetWorldBound().m_kCenter;
+    EXPECT_GT(kHead.y, 1.5f);
+    EXPECT_LT(kHead.y, 2.1f);
+    EXPECT_NEAR(kHead.x, 0.0f, 0.3f);
+    EXPECT_NEAR(kHead.z, 0.0f, 0.3f);
+    NiAVObject* pkLeg = pkRoot->GetObjectByName("LeftLeg");
+    ASSERT_NE(pkLeg, nullptr);
+    const NiBoundSphere& kLeg = pkLeg->GetWorldBound();
+    EXPECT_LT(kLeg.m_kCenter.y - kLeg.m_fRadius, 0.2f);
+
+    // A ray through the head meets the person; the walk up ends on the top
+    // node, where the composite wrote its owner.
+    const PersonHit kHit = PickPerson(pkRoot, NiVec3(0.0f, kHead.y, 5.0f), NiVec3(0.0f, 0.0f, -1.0f));
+    ASSERT_NE(kHit.m_pkShape, nullptr);
+    EXPECT_EQ(kHit.m_pkSceneRoot, pkRoot);
+    EXPECT_NE(pkRoot->GetExtraData("Owner"), nullptr);
+    // Above the head the ray meets nothing.
+    EXPECT_EQ(PickPerson(pkRoot, NiVec3(0.0f, 2.5f, 5.0f), NiVec3(0.0f, 0.0f, -1.0f)).m_pkShape, nullptr);
+}
+
+TEST_F(COrvaneDemoModelTest, AStaffMemberWithoutBodyVariantsWearsTheTorsoOnThePelvis)
+{
+    static constexpr std::uint8_t NAVY[3] = {40, 56, 110};
+    const std::string kPath = (m_kFolder / "guard1.nif").string();
+    ASSERT_TRUE(WriteDemoPerson(kPath, 1, 0, NAVY));
+    NiObjectStream kFile;
+    ASSERT_TRUE(kFile.LoadFile(kPath.c_str()));
+    NiRefPtr<NiNode> spRoot = NiDynamicCast<NiNode>(kFile.GetObjectAt(0));
+    ASSERT_NE(spRoot, nullptr);
+    EXPECT_EQ(spRoot->GetObjectByName("body1"), nullptr);
+    auto* pkPelvis = NiDynamicCast<NiNode>(spRoot->GetObjectByName("Pelvis"));
+    ASSERT_NE(pkPelvis, nullptr);
+    bool bTorso = false;
+    for (std::uint32_t i = 0; i < pkPelvis->GetArrayCount(); ++i)
+        if (NiAVObject* pk = pkPelvis->GetAt(i); pk != nullptr && pk->GetName() != nullptr)
+            bTorso = bTorso || std::string(pk->GetName()) == "torso";
+    EXPECT_TRUE(bTorso);
+    // A file that cannot be written is reported.
+    EXPECT_FALSE(WriteDemoPerson((m_kFolder / "missing" / "guard1.nif").string(), 1, 0, NAVY));
 }

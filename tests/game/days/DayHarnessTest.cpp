@@ -727,8 +727,9 @@ TEST_F(DayHarnessTest, ALoadedPrisonSavesTheSamePlacedObjectsAgain)
     ASSERT_TRUE(EnterLevel(kGame, 40));
     ASSERT_TRUE(Build(kGame));
     // The objects section as records: each starts with its template line,
-    // which ends in its model's kind ("|Scene Root" for buildings,
-    // "|Prisoner" for characters), then its factory and position lines.
+    // which ends in its model's top node ("|Scene Root"), then its factory
+    // and position lines. People's models lie in the staff and prisoners'
+    // folders.
     using Records = std::vector<std::vector<std::string>>;
     const auto Objects = [](const std::string& kBytes) {
         Records kRecords;
@@ -744,7 +745,7 @@ TEST_F(DayHarnessTest, ALoadedPrisonSavesTheSamePlacedObjectsAgain)
             kLines.push_back(kLine);
         for (std::size_t i = 0; i < kLines.size(); ++i)
         {
-            const bool bStarts = kLines[i].ends_with("|Scene Root\r") || kLines[i].ends_with("|Prisoner\r");
+            const bool bStarts = kLines[i].ends_with("|Scene Root\r");
             if (bStarts || kRecords.empty())
                 kRecords.emplace_back();
             kRecords.back().push_back(kLines[i]);
@@ -752,7 +753,7 @@ TEST_F(DayHarnessTest, ALoadedPrisonSavesTheSamePlacedObjectsAgain)
         return kRecords;
     };
     const auto IsCharacter = [](const std::vector<std::string>& kRecord) {
-        return kRecord[0].ends_with("|Prisoner\r");
+        return kRecord[0].starts_with("prison1/staff/") || kRecord[0].starts_with("prison1/criminals/");
     };
     // Every person is drawn in the level's scene.
     const auto PeopleInTheWorld = [&kGame] {
