@@ -160,6 +160,7 @@ void COrvaneDynamicObjectManager::RemoveObject(COrvaneObject* pkObject, bool bNo
         return;
     }
     m_kLive.erase(kAt);
+    ForgetCursor();
     // A later flush must not find it again.
     std::erase(m_kPending, pkObject);
     OnDeleting(pkObject);
@@ -177,6 +178,7 @@ void COrvaneDynamicObjectManager::FlushRemovals()
         if (kAt == m_kLive.end())
             continue;
         m_kLive.erase(kAt);
+        ForgetCursor();
         OnDeleting(pkObject);
         delete pkObject;
     }
@@ -186,6 +188,7 @@ void COrvaneDynamicObjectManager::DestroyAllObjects()
 {
     std::list<COrvaneObject*> kLive;
     kLive.swap(m_kLive);
+    ForgetCursor();
     for (COrvaneObject* pkObject : kLive)
     {
         OnDeleting(pkObject);
@@ -198,7 +201,16 @@ COrvaneObject* COrvaneDynamicObjectManager::GetObjectAt(std::uint32_t uiIndex) c
 {
     if (uiIndex >= m_kLive.size())
         return nullptr;
-    return *std::next(m_kLive.begin(), uiIndex);
+    // Callers walk the objects by index, one after the other: the walk goes
+    // on from the last object asked for rather than from the front.
+    if (m_uiCursor == NO_CURSOR || (uiIndex < m_uiCursor && uiIndex < m_uiCursor - uiIndex))
+    {
+        m_kCursor = m_kLive.begin();
+        m_uiCursor = 0;
+    }
+    std::advance(m_kCursor, static_cast<std::ptrdiff_t>(uiIndex) - static_cast<std::ptrdiff_t>(m_uiCursor));
+    m_uiCursor = uiIndex;
+    return *m_kCursor;
 }
 
 void COrvaneDynamicObjectManager::UpdateObjects(float fDt)

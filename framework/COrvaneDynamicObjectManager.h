@@ -84,8 +84,14 @@ protected:
 
 private:
     void ReadPrerequisites(const COrvaneTagNode& kNode, COrvaneObjectTemplate& kRecord);
+    // An erase shifts the indices after it.
+    void ForgetCursor() const { m_uiCursor = NO_CURSOR; }
 
     std::list<COrvaneObject*> m_kLive; // owned
+    // The last object GetObjectAt found, and its index.
+    static constexpr std::uint32_t NO_CURSOR = 0xFFFFFFFFu;
+    mutable std::list<COrvaneObject*>::const_iterator m_kCursor;
+    mutable std::uint32_t m_uiCursor = NO_CURSOR;
     std::vector<COrvaneObject*> m_kPending;
     std::vector<std::unique_ptr<COrvaneObjectFactory>> m_kFactories;
     std::vector<std::unique_ptr<COrvaneTemplateGroup>> m_kGroups;

@@ -542,3 +542,53 @@ TEST_F(COrvaneDynamicObjectManagerTest, DemoDataMakesAnObjectPerTemplate)
     EXPECT_EQ(kLamp.GetParameterCursor(), 2);
     std::filesystem::current_path(Folder());
 }
+
+TEST_F(COrvaneDynamicObjectManagerTest, ObjectsByIndexFollowEveryAddAndRemovalInAnyOrderOfAsking)
+{
+    COrvaneDynamicObjectManager kManager;
+    kManager.Init();
+    kManager.AddFactory(std::make_unique<ThingFactory>("CellFactory"));
+    COrvaneObjectFactory* pkFactory = kManager.FindFactory("Cell", nullptr);
+    ASSERT_NE(pkFactory, nullptr);
+    COrvaneObjectDesc kDesc;
+    std::vector<COrvaneObject*> kExpected;
+    for (int i = 0; i < 12; ++i)
+        kExpected.push_back(kManager.CreateObject(pkFactory, kDesc));
+    const auto Check = [&](const char* pcWhen) {
+        SCOPED_TRACE(pcWhen);
+        ASSERT_EQ(kManager.GetLiveCount(), kExpected.size());
+        // Forward, backward and jumping about, each against the list.
+        for (std::uint32_t i = 0; i < kExpected.size(); ++i)
+            EXPECT_EQ(kManager.GetObjectAt(i), kExpected[i]) << i;
+        for (std::uint32_t i = static_cast<std::uint32_t>(kExpected.size()); i-- > 0;)
+            EXPECT_EQ(kManager.GetObjectAt(i), kExpected[i]) << i;
+        for (std::uint32_t i : {5u, 1u, 9u, 0u, 11u, 3u, 3u, 10u, 2u})
+            if (i < kExpected.size())
+                EXPECT_EQ(kManager.GetObjectAt(i), kExpected[i]) << i;
+        EXPECT_EQ(kManager.GetObjectAt(static_cast<std::uint32_t>(kExpected.size())), nullptr);
+    };
+    Check("made");
+
+    // Removed while the walk stands past it, on it and before it.
+    EXPECT_EQ(kManager.GetObjectAt(6), kExpected[6]);
+    kManager.RemoveObject(kExpected[2], true);
+    kExpected.erase(kExpected.begin() + 2);
+    Check("one before the last asked removed");
+    EXPECT_EQ(kManager.GetObjectAt(4), kExpected[4]);
+    kManager.RemoveObject(kExpected[4], true);
+    kExpected.erase(kExpected.begin() + 4);
+    Check("the last asked removed");
+    EXPECT_EQ(kManager.GetObjectAt(1), kExpected[1]);
+    kManager.RemoveObject(kExpected[7], false);
+    kManager.UpdateObjects(0.1f);
+    kExpected.erase(kExpected.begin() + 7);
+    Check("one after the last asked flushed");
+    kExpected.push_back(kManager.CreateObject(pkFactory, kDesc));
+    Check("one added at the end");
+
+    kManager.DestroyAllObjects();
+    kExpected.clear();
+    EXPECT_EQ(kManager.GetObjectAt(0), nullptr);
+    kExpected.push_back(kManager.CreateObject(pkFactory, kDesc));
+    Check("made again after all went");
+}
