@@ -24,6 +24,23 @@ class COrvaneDemoModelTest : public demotest::EngineFolderTest
 {
 protected:
     COrvaneDemoModelTest() : EngineFolderTest("model", {}) {}
+
+    // The model file as the game loads a template's model: its top node in
+    // a composite of the name. The stream keeps the file's objects.
+    static ::testing::AssertionResult LoadModel(NiObjectStream& kFile, const std::string& kPath, const char* pcName,
+                                                COrvaneComposite& kModel)
+    {
+        if (!kFile.LoadFile(kPath.c_str()))
+            return ::testing::AssertionFailure() << "cannot load " << kPath;
+        NiRefPtr<NiNode> spFileRoot = NiDynamicCast<NiNode>(kFile.GetObjectAt(0));
+        if (spFileRoot == nullptr)
+            return ::testing::AssertionFailure() << kPath << " has no node on top";
+        COrvaneModelSource kSource;
+        kSource.m_kName = pcName;
+        kSource.m_pkPrebuilt = spFileRoot;
+        kModel.Load(kSource);
+        return ::testing::AssertionSuccess();
+    }
 };
 } // namespace
 
@@ -83,14 +100,8 @@ TEST_F(COrvaneDemoModelTest, TheVehicleDrivesInAlongItsArrivalAndStopsAtItsEnd)
     // model, the object's own copy cloned from it, the ".kf" sequences
     // added to the copy's controller manager and "arrive" played.
     NiObjectStream kModelFile;
-    ASSERT_TRUE(kModelFile.LoadFile(kPath.c_str()));
-    NiRefPtr<NiNode> spFileRoot = NiDynamicCast<NiNode>(kModelFile.GetObjectAt(0));
-    ASSERT_NE(spFileRoot, nullptr);
     COrvaneComposite kTemplate;
-    COrvaneModelSource kPrebuilt;
-    kPrebuilt.m_kName = "models/van.nif|Scene Root";
-    kPrebuilt.m_pkPrebuilt = spFileRoot;
-    kTemplate.Load(kPrebuilt);
+    ASSERT_TRUE(LoadModel(kModelFile, kPath, "models/van.nif|Scene Root", kTemplate));
     COrvaneComposite kVehicle;
     COrvaneModelSource kClone;
     kClone.m_kName = kTemplate.GetName();
@@ -182,14 +193,8 @@ TEST_F(COrvaneDemoModelTest, APersonStandsUpAlongYShowsTheChosenHeadAndAClickOnI
     // As the game holds a person: the file's model in a composite, which
     // writes its owner on the top node and places it by its first child.
     NiObjectStream kFile;
-    ASSERT_TRUE(kFile.LoadFile(kPath.c_str()));
-    NiRefPtr<NiNode> spFileRoot = NiDynamicCast<NiNode>(kFile.GetObjectAt(0));
-    ASSERT_NE(spFileRoot, nullptr);
     COrvaneComposite kPerson;
-    COrvaneModelSource kSource;
-    kSource.m_kName = "prison1/criminals/thug.nif|Scene Root";
-    kSource.m_pkPrebuilt = spFileRoot;
-    kPerson.Load(kSource);
+    ASSERT_TRUE(LoadModel(kFile, kPath, "prison1/criminals/thug.nif|Scene Root", kPerson));
     NiNode* pkRoot = kPerson.GetRoot();
     ASSERT_NE(pkRoot, nullptr);
     ASSERT_NE(kPerson.GetModelObject(), nullptr);
