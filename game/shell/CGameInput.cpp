@@ -15,6 +15,7 @@
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
@@ -358,6 +359,11 @@ void CGame::EnterBuilding()
         return;
     if (CInterface* pkInterface = CInterface::Get())
         pkInterface->CloseAllPanels();
+    // A load hides what stands on every floor until the player looks
+    // inside; only climbing a floor shows one again, so the ground floor's
+    // rooms and people would never show: the interior shows here.
+    if (CBlockGridStack* pkStack = m_pkSelectedBuilding->GetStack())
+        pkStack->ShowAllFloors();
     m_pkSelectedBuilding->FocusCamera();
     if (CCamera* pkCamera = GetGameCamera())
         pkCamera->SaveView();

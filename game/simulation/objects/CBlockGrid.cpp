@@ -360,9 +360,11 @@ void CBlockGrid::ShowMembers()
         for (COrvaneGridEntity* pkCharacter : kGroup.m_kMembers)
             pkCharacter->SetModelHidden(false);
     CWorld* pkWorld = LevelWorld();
+    // An object already in the world is left there: a second add would
+    // hang its model in the scene twice.
     for (const CGridMembers::Group& kGroup : m_pkMembers->m_kObjects)
         for (COrvaneGridEntity* pkObject : kGroup.m_kMembers)
-            if (pkWorld)
+            if (pkWorld && pkObject->GetWorld() != pkWorld)
                 pkObject->AddToWorld(pkWorld, true);
 }
 

@@ -5,6 +5,7 @@
 #include "game/shell/CGame.h"
 
 #include "engine/core/NiRandom.h"
+#include "engine/scene/NiNode.h"
 #include "framework/COrvaneAICharacterController.h"
 #include "framework/COrvaneAnimationSpline.h"
 #include "framework/COrvaneBlock.h"
@@ -1160,5 +1161,81 @@ TEST_F(DayHarnessTest, ThePlayThroughsPrisonIsFurnishedWithEveryPlan)
     ASSERT_NE(pkCellBlock, nullptr);
     EXPECT_EQ(CHeadlessPrison::Furnish(kGame, *pkCellBlock, {"no_such_plan", "no_such_plan"}, Rich), 2);
     kGame.Shutdown();
+}
+} // namespace
+
+namespace
+{
+// How often the model hangs under its parent: once when it is in the
+// world's scene, 0 when it is out.
+int TimesInScene(const COrvaneObject& kObject)
+{
+    const COrvaneComposite* pkModel = kObject.GetModel();
+    NiNode* pkRoot = pkModel ? pkModel->GetRoot() : nullptr;
+    auto* pkParent = pkRoot ? NiDynamicCast<NiNode>(pkRoot->GetParent()) : nullptr;
+    if (!pkParent)
+        return 0;
+    int iTimes = 0;
+    for (std::uint32_t i = 0; i < pkParent->GetArrayCount(); ++i)
+        iTimes += pkParent->GetAt(i) == pkRoot ? 1 : 0;
+    return iTimes;
+}
+
+// A load hides what stands on a building's floors; looking inside shows it
+// again, the ground floor's rooms too, and going in and out twice hangs
+// each room in the scene once.
+TEST_F(DayHarnessTest, ALoadedBuildingsRoomsShowOnceWhenThePlayerLooksInside)
+{
+    RecordingGame kGame;
+    ASSERT_TRUE(EnterLevel(kGame, 40));
+    ASSERT_TRUE(Build(kGame));
+    ASSERT_TRUE(kGame.SaveGame("maps/rooms.fds"));
+    kGame.ResetGame();
+    ASSERT_TRUE(kGame.LoadGame("maps/rooms.fds"));
+
+    // Each building with the rooms on its floors.
+    std::map<CWorldObject*, std::vector<CBaseObject*>> kRooms;
+    std::vector<CWorldObject*> kBuildings;
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+        if (auto* pkBuilding = dynamic_cast<CWorldObject*>(pkObject); pkBuilding && pkBuilding->HasInteriorFloors())
+            kBuildings.push_back(pkBuilding);
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkManager->GetObjectAt(i); ++i)
+    {
+        auto* pkRoom = dynamic_cast<CBaseObject*>(pkObject);
+        auto* pkGrid = pkRoom && !pkRoom->IsBuilding() ? dynamic_cast<CBlockGrid*>(pkRoom->GetGrid()) : nullptr;
+        for (CWorldObject* pkBuilding : kBuildings)
+            if (pkGrid && pkGrid->GetStack() != nullptr && pkGrid->GetStack() == pkBuilding->GetStack())
+                kRooms[pkBuilding].push_back(pkRoom);
+    }
+    ASSERT_GE(kRooms.size(), 1u);
+    bool bGroundFloor = false;
+    for (const auto& [pkBuilding, kInside] : kRooms)
+        for (CBaseObject* pkRoom : kInside)
+        {
+            EXPECT_EQ(TimesInScene(*pkRoom), 0) << "shown from outside after the load";
+            bGroundFloor = bGroundFloor || pkRoom->GetGrid() == pkBuilding->GetStack()->GetFloor(0);
+        }
+    EXPECT_TRUE(bGroundFloor);
+
+    for (const auto& [pkBuilding, kInside] : kRooms)
+    {
+        for (int iVisit = 0; iVisit < 2; ++iVisit)
+        {
+            SCOPED_TRACE(iVisit);
+            kGame.SetSelectedBuilding(pkBuilding);
+            kGame.EnterBuilding();
+            for (CBaseObject* pkRoom : kInside)
+            {
+                EXPECT_EQ(pkRoom->GetWorld(), kGame.GetWorld());
+                EXPECT_EQ(TimesInScene(*pkRoom), 1);
+            }
+            kGame.ActOnSelectedBuilding();
+            kGame.SetSelectedBuilding(nullptr);
+            for (CBaseObject* pkRoom : kInside)
+                EXPECT_EQ(TimesInScene(*pkRoom), 1) << "left the building";
+        }
+    }
+    kGame.ResetGame();
 }
 } // namespace
