@@ -33,6 +33,11 @@ protected:
             return nullptr;
         return NiDynamicCast<NiNode>(spRoot->GetAt(0));
     }
+    // A build plan's written model, as LoadModel.
+    NiRefPtr<NiNode> LoadPlanModel(const DemoBuildPlan& kPlan)
+    {
+        return LoadModel("prison1/" + kPlan.m_kKey + "/" + kPlan.m_kName + ".nif");
+    }
 };
 
 // What the renderer draws of a model: shapes shown, lit (a normal per
@@ -91,7 +96,7 @@ TEST_F(COrvaneDemoPrisonTest, BuildingsStandInLitWallsOpenAtTheirEntrance)
             continue;
         ++iBuildings;
         SCOPED_TRACE(kPlan.m_kName);
-        NiRefPtr<NiNode> spModel = LoadModel("prison1/" + kPlan.m_kKey + "/" + kPlan.m_kName + ".nif");
+        NiRefPtr<NiNode> spModel = LoadPlanModel(kPlan);
         ASSERT_NE(spModel, nullptr);
         Drawn kDrawn;
         Collect(spModel, kDrawn);
@@ -130,7 +135,7 @@ TEST_F(COrvaneDemoPrisonTest, PickPlatesKeepTheirPlaceAndStayUndrawn)
         if (!IsBuildingWithFloors(kPlan))
             continue;
         SCOPED_TRACE(kPlan.m_kName);
-        NiRefPtr<NiNode> spModel = LoadModel("prison1/" + kPlan.m_kKey + "/" + kPlan.m_kName + ".nif");
+        NiRefPtr<NiNode> spModel = LoadPlanModel(kPlan);
         ASSERT_NE(spModel, nullptr);
         // The posts (each over its undrawn square) first, then the floors'
         // nodes, the undrawn building plate, and only then what is drawn.
@@ -188,7 +193,7 @@ TEST_F(COrvaneDemoPrisonTest, RoomsShowATileUnderTheirPostsAndTwoBedCellsTwoBunk
             continue;
         ++iRooms;
         SCOPED_TRACE(kPlan.m_kName);
-        NiRefPtr<NiNode> spModel = LoadModel("prison1/" + kPlan.m_kKey + "/" + kPlan.m_kName + ".nif");
+        NiRefPtr<NiNode> spModel = LoadPlanModel(kPlan);
         ASSERT_NE(spModel, nullptr);
         Drawn kDrawn;
         Collect(spModel, kDrawn);
