@@ -37,13 +37,13 @@ std::vector<int> Flattened(const std::vector<CCondition>& kConditions)
     return kValues;
 }
 
-// The next line of the file; false at its end.
+// The next line of the file; false at its end, where the missing line is
+// still counted as read so that the file's count names it.
 bool NextLine(COrvaneFile& kFile, std::string& kLine)
 {
-    if (kFile.IsEof())
-        return false;
+    const bool bThere = !kFile.IsEof();
     kFile.ReadLine(kLine);
-    return true;
+    return bThere;
 }
 
 std::int32_t First(const std::vector<std::unique_ptr<CCondition>>& kConditions)

@@ -4,30 +4,83 @@
 #include "game/shell/CGameClock.h"
 #include "game/simulation/objects/TextConvert.h"
 
+#include "platform/os/OsFiles.h"
+
 #include <climits>
+#include <cstdio>
+#include <limits>
 
 namespace
 {
-// The next line of the file; false at its end.
-bool NextLine(COrvaneFile& kFile, std::string& kLine)
+// Whether the file's last byte ends a line. The writer ends every line, so
+// a last line without its end is one the file was cut inside.
+bool EndsWithLineEnd(const std::string& kPath)
 {
-    if (kFile.IsEof())
+    std::FILE* pkFile = os::OpenFile(kPath, "rb");
+    if (pkFile == nullptr)
         return false;
-    kFile.ReadLine(kLine);
-    return true;
+    const bool bEnds = std::fseek(pkFile, -1, SEEK_END) == 0 && std::fgetc(pkFile) == '\n';
+    std::fclose(pkFile);
+    return bEnds;
 }
 
-bool NextInt(COrvaneFile& kFile, long long llLowest, long long llHighest, long long& llValue)
+// The body lines of the header's sections, read with one rule for the line
+// a failure names: a value that does not read names its own line; a line
+// the file does not have, or a last line it was cut inside, names the
+// first missing line.
+class CHeaderLines
 {
-    std::string kLine;
-    return NextLine(kFile, kLine) && ParseWholeInt(kLine, llValue) && llValue >= llLowest && llValue <= llHighest;
-}
+public:
+    CHeaderLines(COrvaneFile& kFile, bool bWholeEnd) : m_kFile(kFile), m_bWholeEnd(bWholeEnd) {}
 
-bool NextFloat(COrvaneFile& kFile, float& fValue)
-{
-    std::string kLine;
-    return NextLine(kFile, kLine) && ParseWholeFloat(kLine, fValue);
-}
+    bool Line(std::string& kLine)
+    {
+        if (m_kFile.IsEof())
+            return Missing();
+        m_kFile.ReadLine(kLine);
+        if (m_kFile.IsEof() && !m_bWholeEnd)
+            return Missing();
+        return true;
+    }
+
+    bool Int(long long llLowest, long long llHighest, long long& llValue)
+    {
+        std::string kLine;
+        if (!Line(kLine))
+            return false;
+        return ParseWholeInt(kLine, llValue) && llValue >= llLowest && llValue <= llHighest ? true : Here();
+    }
+
+    bool Float(float fLowest, float fHighest, float& fValue)
+    {
+        std::string kLine;
+        if (!Line(kLine))
+            return false;
+        return ParseWholeFloat(kLine, fValue) && fValue >= fLowest && fValue <= fHighest ? true : Here();
+    }
+
+    // The line just read is at fault.
+    bool Here()
+    {
+        m_uiBadLine = m_kFile.GetLinesRead();
+        return false;
+    }
+
+    // The last line read was the file's last whole one, or it was cut.
+    bool Missing()
+    {
+        m_uiBadLine = m_kFile.GetLinesRead() + 1;
+        return false;
+    }
+
+    [[nodiscard]] bool EndsCut() { return m_kFile.IsEof() && !m_bWholeEnd; }
+    [[nodiscard]] std::uint32_t GetBadLine() const { return m_uiBadLine; }
+
+private:
+    COrvaneFile& m_kFile;
+    bool m_bWholeEnd;
+    std::uint32_t m_uiBadLine = 0;
+};
 
 std::string FloatLine(float fValue)
 {
@@ -47,35 +100,60 @@ bool CSaveFile::ParseHeader(COrvaneFile& kFile)
     m_uiBadLine = 0;
     long long llValue = 0;
     std::string kLine;
+    CHeaderLines kLines(kFile, EndsWithLineEnd(kFile.GetFileName()));
+    std::uint32_t uiMarker = 0;
+    // Found: read its body. Absent: skipped. On the last line: a section
+    // whose body is missing, named by the marker's line.
+    const auto Section = [&kFile, &uiMarker](const char* pcMarker) { return FindSectionMarker(kFile, pcMarker, uiMarker); };
 
-    if (kFile.FindLine("<VERSION>") != 0)
+    switch (Section("<VERSION>"))
     {
-        if (!NextInt(kFile, 0, UINT16_MAX, llValue))
-            return Bad(kFile.GetLinesRead());
+    case ESectionMarker::ENDS_FILE: return Bad(uiMarker);
+    case ESectionMarker::ABSENT: break;
+    case ESectionMarker::FOUND:
+        if (!kLines.Int(0, UINT16_MAX, llValue))
+            return Bad(kLines.GetBadLine());
         m_kHeader.m_usVersion = static_cast<std::uint16_t>(llValue);
-        if (!NextLine(kFile, m_kHeader.m_kBuildTime) || !NextLine(kFile, m_kHeader.m_kBuildDate))
-            return Bad(kFile.GetLinesRead() + 1);
+        if (!kLines.Line(m_kHeader.m_kBuildTime) || !kLines.Line(m_kHeader.m_kBuildDate))
+            return Bad(kLines.GetBadLine());
         m_kHeader.m_bVersion = true;
+        break;
     }
 
-    if (kFile.FindLine("<WORLD>") != 0)
+    switch (Section("<WORLD>"))
     {
-        if (!NextInt(kFile, 0, INT32_MAX, llValue))
-            return Bad(kFile.GetLinesRead());
+    case ESectionMarker::ENDS_FILE: return Bad(uiMarker);
+    case ESectionMarker::ABSENT: break;
+    case ESectionMarker::FOUND:
+        if (!kLines.Int(0, INT32_MAX, llValue))
+            return Bad(kLines.GetBadLine());
         m_kHeader.m_uiLevel = static_cast<std::uint32_t>(llValue);
-        if (!NextInt(kFile, 0, UINT16_MAX, llValue))
-            return Bad(kFile.GetLinesRead());
+        if (!kLines.Int(0, UINT16_MAX, llValue))
+            return Bad(kLines.GetBadLine());
         m_kHeader.m_usNextPerson = static_cast<std::uint16_t>(llValue);
         m_kHeader.m_bWorld = true;
+        break;
     }
 
+    // The conditions read their own section (a missing line counted as
+    // read, so the file's position names the line at fault).
+    if (Section("<CONDITIONS>") == ESectionMarker::ENDS_FILE)
+        return Bad(uiMarker);
     if (!CConditions::ParseSection(kFile, m_kHeader.m_kConditions))
         return Bad(kFile.GetLinesRead());
+    if (m_kHeader.m_kConditions.m_bFound && kLines.EndsCut())
+        return Bad(kFile.GetLinesRead() + 1);
 
-    if (kFile.FindLine("<TIME>") != 0)
+    switch (Section("<TIME>"))
+    {
+    case ESectionMarker::ENDS_FILE: return Bad(uiMarker);
+    case ESectionMarker::ABSENT: break;
+    case ESectionMarker::FOUND:
     {
         std::vector<int> kClock;
-        if (!NextLine(kFile, kLine) || !ParseWholeIntList(kLine, kClock, ','))
+        if (!kLines.Line(kLine))
+            return Bad(kLines.GetBadLine());
+        if (!ParseWholeIntList(kLine, kClock, ','))
             return Bad(kFile.GetLinesRead());
         // Values that are missing are 0; the year offset may have been
         // written as its 16-bit pattern or as a negative number.
@@ -85,23 +163,28 @@ bool CSaveFile::ParseHeader(COrvaneFile& kFile)
                 return Bad(kFile.GetLinesRead());
             m_kHeader.m_ausClock[i] = static_cast<std::uint16_t>(kClock[i] & 0xFFFF);
         }
-        float* const apfTimes[] = {&m_kHeader.m_fMinutes, &m_kHeader.m_fPreviousMinutes, &m_kHeader.m_fTotalTime,
-                                   &m_kHeader.m_fFrameTime, &m_kHeader.m_fGameTime};
-        for (float* pfTime : apfTimes)
-            if (!NextFloat(kFile, *pfTime))
-                return Bad(kFile.GetLinesRead() + (kFile.IsEof() ? 1 : 0));
-        for (const float fMinutes : {m_kHeader.m_fMinutes, m_kHeader.m_fPreviousMinutes})
-            if (fMinutes < 0.0f || fMinutes > CGameClock::MINUTES_PER_DAY)
-                return Bad(kFile.GetLinesRead());
+        // Minutes within the day; the frame times any finite value.
+        constexpr float fDay = CGameClock::MINUTES_PER_DAY;
+        constexpr float fAny = std::numeric_limits<float>::max();
+        if (!kLines.Float(0.0f, fDay, m_kHeader.m_fMinutes) || !kLines.Float(0.0f, fDay, m_kHeader.m_fPreviousMinutes) ||
+            !kLines.Float(-fAny, fAny, m_kHeader.m_fTotalTime) || !kLines.Float(-fAny, fAny, m_kHeader.m_fFrameTime) ||
+            !kLines.Float(-fAny, fAny, m_kHeader.m_fGameTime))
+            return Bad(kLines.GetBadLine());
         m_kHeader.m_bTime = true;
+        break;
+    }
     }
 
-    if (kFile.FindLine("<UPGRADE_LEVEL>") != 0)
+    switch (Section("<UPGRADE_LEVEL>"))
     {
-        if (!NextInt(kFile, 0, MAX_UPGRADE_LEVEL, llValue))
-            return Bad(kFile.GetLinesRead());
+    case ESectionMarker::ENDS_FILE: return Bad(uiMarker);
+    case ESectionMarker::ABSENT: break;
+    case ESectionMarker::FOUND:
+        if (!kLines.Int(0, MAX_UPGRADE_LEVEL, llValue))
+            return Bad(kLines.GetBadLine());
         m_kHeader.m_iUpgradeLevel = static_cast<std::int32_t>(llValue);
         m_kHeader.m_bUpgrade = true;
+        break;
     }
     return true;
 }

@@ -35,7 +35,11 @@ struct CSaveHeader
 // header sections, each found from the top of the file (the first line
 // containing its marker), and the objects through the registry's parse
 // step. A section whose marker is missing is skipped; one that is there but
-// does not read fails the whole file with the number of its bad line.
+// does not read fails the whole file with the number of its bad line: a
+// value that does not read or lies outside its field's range names its own
+// line, a marker with nothing after it names the marker's line, and a file
+// that ends inside a section (its last line whole or cut) names its first
+// missing line.
 class CSaveFile
 {
 public:

@@ -467,20 +467,20 @@ bool CBaseObject::ParseState(COrvaneFile& kFile, COrvaneIOState& kState) const
     if (!COrvaneGridObject::ParseState(kFile, kState))
         return false;
     auto& kOwn = static_cast<CBaseObjectState&>(kState);
+    // Every number is read as the stream reads it and must fit its field: a
+    // line with one that does not fails the record there.
     std::string kLine;
     std::vector<unsigned short> kValues;
-    if (!ReadLine(kFile, kLine))
+    if (!ReadLine(kFile, kLine) || !ParseLeadingUShortList(kLine, kValues))
         return false;
-    SplitUShortList(kLine, kValues);
     for (std::size_t i = 0; i < kValues.size() && i < 3; ++i)
         kOwn.m_ausSaved[i] = kValues[i];
     if (kValues.size() > 3)
         kOwn.m_usAttraction = kValues[3];
 
-    if (!ReadLine(kFile, kLine))
-        return false;
     kValues.clear();
-    SplitUShortList(kLine, kValues);
+    if (!ReadLine(kFile, kLine) || !ParseLeadingUShortList(kLine, kValues))
+        return false;
     if (!kValues.empty())
         kOwn.m_usDescriptionList = kValues[0];
     if (kValues.size() > 1)
@@ -490,14 +490,16 @@ bool CBaseObject::ParseState(COrvaneFile& kFile, COrvaneIOState& kState) const
     if (IsBuilding() && pkHost && pkHost->GetSaveVersion() < 1)
         return true;
 
-    if (!ReadLine(kFile, kLine))
+    long long llCount = 0;
+    if (!ReadLine(kFile, kLine) || !ParseLeadingInt(kLine, 0, MAX_SAVED_POSTS, llCount))
         return false;
-    const long long llCount = FromString<long long>(kLine);
-    // The posts end with the file, whatever the count said.
-    for (long long i = 0; i < llCount && ReadLine(kFile, kLine); ++i)
+    // Every post the count names must be there: a file that ends first was
+    // cut short.
+    for (long long i = 0; i < llCount; ++i)
     {
         kValues.clear();
-        SplitUShortList(kLine, kValues);
+        if (!ReadLine(kFile, kLine) || !ParseLeadingUShortList(kLine, kValues))
+            return false;
         CCharacterStats kPost;
         ApplyPostValues(kValues, kPost);
         kOwn.m_kPosts.push_back(kPost);

@@ -55,6 +55,10 @@ struct CBaseObjectState : COrvaneGridObjectState
 class CBaseObject : public COrvaneGridObject
 {
 public:
+    // The most posts a saved record may hold (the count is written from the
+    // model's posts; a higher one is damage).
+    static constexpr long long MAX_SAVED_POSTS = 0xFFFF;
+
     CBaseObject();
     ~CBaseObject() override;
 

@@ -29,6 +29,18 @@ namespace
 {
 std::unique_ptr<CDynamicObjectManager> g_pkInstance;
 
+// The number of lines of the file, a last one without its end counted.
+std::uint32_t LinesIn(const std::string& kPath)
+{
+    COrvaneFile kFile;
+    if (kPath.empty() || kFile.Open(kPath.c_str(), COrvaneFile::MODE_READ) == 0)
+        return 0;
+    std::string kLine;
+    while (!kFile.IsEof())
+        kFile.ReadLine(kLine);
+    return kFile.GetLinesRead();
+}
+
 CWorld* LevelWorld()
 {
     CGameHost* pkHost = CGameHost::Get();
@@ -281,16 +293,23 @@ bool CDynamicObjectManager::ParseObjects(COrvaneFile& kFile, CParsedObjects& kPa
         bSection = kLine.find("<OBJECTS>") != std::string::npos;
     }
     kParsed.m_bSection = bSection;
+    const std::uint32_t uiMarker = kFile.GetLinesRead();
 
     auto Bad = [this, &kParsed](std::uint32_t uiLine) {
         m_uiBadLine = uiLine;
         kParsed = CParsedObjects{};
         return false;
     };
+    // The file ends inside the section: a marker with nothing after it is
+    // named by its own line, anything later by the first line missing
+    // (whatever the record's readers counted past the end).
+    auto Cut = [&kFile, &Bad, uiMarker]() {
+        return Bad(kFile.GetLinesRead() == uiMarker ? uiMarker : LinesIn(kFile.GetFileName()) + 1);
+    };
     while (bSection)
     {
         if (kFile.IsEof())
-            return Bad(kFile.GetLinesRead() + 1);
+            return Cut();
         kFile.ReadLine(kLine);
         if (kLine.find("</OBJECTS>") != std::string::npos)
             break;
@@ -303,6 +322,8 @@ bool CDynamicObjectManager::ParseObjects(COrvaneFile& kFile, CParsedObjects& kPa
         CParsedObjectRecord kRecord;
         kRecord.m_kTemplate = kLine;
         kRecord.m_uiTemplateLine = kFile.GetLinesRead();
+        if (kFile.IsEof())
+            return Cut();
         kFile.ReadLine(kRecord.m_kFactory);
         COrvaneObjectFactory* pkFactory = FactoryNamed(kRecord.m_kFactory.c_str());
         std::unique_ptr<COrvaneObject> pkBlank = pkFactory ? pkFactory->CreateBlank() : nullptr;
@@ -312,11 +333,17 @@ bool CDynamicObjectManager::ParseObjects(COrvaneFile& kFile, CParsedObjects& kPa
         kRecord.m_kKind = typeid(*pkReader);
         kRecord.m_pkState = pkReader->NewState();
         if (!kRecord.m_pkState || !pkReader->ParseState(kFile, *kRecord.m_pkState))
-            return Bad(kFile.GetLinesRead());
+            return kFile.IsEof() ? Cut() : Bad(kFile.GetLinesRead());
         kParsed.m_kRecords.push_back(std::move(kRecord));
     }
 
-    if (kFile.FindLine("<STATISTICS>"))
+    std::uint32_t uiStatistics = 0;
+    switch (FindSectionMarker(kFile, "<STATISTICS>", uiStatistics))
+    {
+    case ESectionMarker::ABSENT: break;
+    // The ledger's marker with nothing after it: its line is missing.
+    case ESectionMarker::ENDS_FILE: return Bad(uiStatistics);
+    case ESectionMarker::FOUND:
     {
         // Values only: a tag where the line belongs is an empty section,
         // which changes nothing.
@@ -337,6 +364,8 @@ bool CDynamicObjectManager::ParseObjects(COrvaneFile& kFile, CParsedObjects& kPa
             kParsed.m_bStatistics = true;
             kParsed.m_kStatisticsLine = kLine;
         }
+        break;
+    }
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -123,6 +124,97 @@ bool ParseWholeIntList(const std::string& kLine, std::vector<int>& kValues, char
     }
     kValues.insert(kValues.end(), kRead.begin(), kRead.end());
     return true;
+}
+
+bool ParseLeadingInt(const std::string& kText, long long llLowest, long long llHighest, long long& llValue)
+{
+    // As a stream reads: leading blanks skipped, one sign, then the digits
+    // up to the first other character.
+    std::size_t uiAt = kText.find_first_not_of(" \t\r\n\v\f");
+    if (uiAt == std::string::npos)
+    {
+        return false;
+    }
+    bool bNegative = false;
+    if (kText[uiAt] == '+' || kText[uiAt] == '-')
+    {
+        bNegative = kText[uiAt] == '-';
+        ++uiAt;
+    }
+    const std::size_t uiDigits = uiAt;
+    unsigned long long ullMagnitude = 0;
+    // Far past any field's range: reading stops growing there.
+    constexpr unsigned long long ullCap = 1ULL << 62;
+    while (uiAt < kText.size() && kText[uiAt] >= '0' && kText[uiAt] <= '9')
+    {
+        ullMagnitude = std::min(ullCap, ullMagnitude * 10 + static_cast<unsigned long long>(kText[uiAt] - '0'));
+        ++uiAt;
+    }
+    if (uiAt == uiDigits)
+    {
+        return false;
+    }
+    const long long llRead =
+        bNegative ? -static_cast<long long>(ullMagnitude) : static_cast<long long>(ullMagnitude);
+    if (llRead < llLowest || llRead > llHighest)
+    {
+        return false;
+    }
+    llValue = llRead;
+    return true;
+}
+
+bool ParseLeadingUShortList(const std::string& kLine, std::vector<unsigned short>& kValues, char cSeparator)
+{
+    std::vector<unsigned short> kRead;
+    std::size_t uiStart = 0;
+    while (uiStart <= kLine.size())
+    {
+        std::size_t uiEnd = kLine.find(cSeparator, uiStart);
+        if (uiEnd == std::string::npos)
+        {
+            uiEnd = kLine.size();
+        }
+        if (uiEnd > uiStart)
+        {
+            long long llValue = 0;
+            if (!ParseLeadingInt(kLine.substr(uiStart, uiEnd - uiStart), 0, USHRT_MAX, llValue))
+            {
+                return false;
+            }
+            kRead.push_back(static_cast<unsigned short>(llValue));
+        }
+        uiStart = uiEnd + 1;
+    }
+    kValues.insert(kValues.end(), kRead.begin(), kRead.end());
+    return true;
+}
+
+ESectionMarker FindSectionMarker(COrvaneFile& kFile, const char* pcMarker, std::uint32_t& uiLine)
+{
+    if (kFile.FindLine(pcMarker) != 0)
+    {
+        uiLine = kFile.GetLinesRead();
+        return ESectionMarker::FOUND;
+    }
+    // The search read to the end either way: only the last line may still
+    // hold the marker. A second look of its own tells.
+    COrvaneFile kLook;
+    if (kFile.GetFileName().empty() || kLook.Open(kFile.GetFileName().c_str(), COrvaneFile::MODE_READ) == 0)
+    {
+        return ESectionMarker::ABSENT;
+    }
+    std::string kLine;
+    while (!kLook.IsEof())
+    {
+        kLook.ReadLine(kLine);
+        if (kLine.find(pcMarker != nullptr ? pcMarker : "") != std::string::npos)
+        {
+            uiLine = kLook.GetLinesRead();
+            return ESectionMarker::ENDS_FILE;
+        }
+    }
+    return ESectionMarker::ABSENT;
 }
 
 std::string IntToString(int iValue)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -59,6 +60,31 @@ bool ReadUShortList(COrvaneFile& kFile, std::vector<unsigned short>& kValues,
 // A separated list of such integers (empty pieces skipped, as the readers
 // do); false, appending nothing, when a piece is not a whole integer.
 [[nodiscard]] bool ParseWholeIntList(const std::string& kLine, std::vector<int>& kValues, char cSeparator = ',');
+
+// The stream reading of a record's number, checked: blanks, a sign and
+// digits, the rest of the text unread ("12x" reads 12), within the field's
+// range [llLowest, llHighest]. False, the value untouched, when no number
+// starts the text or it lies outside the range.
+[[nodiscard]] bool ParseLeadingInt(const std::string& kText, long long llLowest, long long llHighest,
+                                   long long& llValue);
+// A separated list of such numbers, each an unsigned 16-bit value (empty
+// pieces skipped, as the readers do); false, appending nothing, when a
+// piece does not read.
+[[nodiscard]] bool ParseLeadingUShortList(const std::string& kLine, std::vector<unsigned short>& kValues,
+                                          char cSeparator = ',');
+
+// Where a save's section marker stands. The line file's search answers "not
+// found" also for a marker on the file's last line, which is a section whose
+// body is missing, not an absent one.
+enum class ESectionMarker
+{
+    ABSENT,   // no line holds the marker
+    FOUND,    // the file is positioned after the marker's line
+    ENDS_FILE // the marker is on the last line (uiLine): nothing follows it
+};
+// The first line containing the marker, searched from the top as the line
+// file's FindLine does; uiLine is the marker's line number when it is there.
+[[nodiscard]] ESectionMarker FindSectionMarker(COrvaneFile& kFile, const char* pcMarker, std::uint32_t& uiLine);
 
 // The splitting of the readers, for lines already read.
 void SplitIntList(const std::string& kLine, std::vector<int>& kValues, char cSeparator = ',');

@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -296,6 +297,111 @@ TEST_F(CSaveGameTest, ADamagedSaveChangesNothingAndNamesItsLine)
         Refused(kBytes, 0);
     }
     EXPECT_EQ(CDynamicObjectManager::GetInstance()->GetLiveCount(), 2u);
+}
+
+// A file that ends on a section's marker holds that section without its
+// body: refused, naming the marker's line, whichever section it is and
+// however the marker's line ends.
+TEST_F(CSaveGameTest, AFileEndingOnASectionMarkerIsRefusedNamingTheMarker)
+{
+    CGame kGame;
+    StartLevel(kGame);
+    ASSERT_TRUE(kGame.SaveGame("maps/good.fds"));
+    const std::string kGood = ReadFileBytes("maps/good.fds");
+    const std::vector<std::string> kLines = Lines(kGood);
+    for (const char* pcMarker :
+         {"<VERSION>", "<WORLD>", "<CONDITIONS>", "<TIME>", "<UPGRADE_LEVEL>", "<OBJECTS>", "<STATISTICS>"})
+    {
+        const auto kAt = std::find(kLines.begin(), kLines.end(), pcMarker);
+        ASSERT_NE(kAt, kLines.end()) << pcMarker;
+        const std::size_t uiLine = static_cast<std::size_t>(kAt - kLines.begin()) + 1;
+        std::string kBytes;
+        for (std::size_t i = 0; i + 1 < uiLine; ++i)
+            kBytes += kLines[i] + "\r\n";
+        kBytes += pcMarker;
+        for (const char* pcEnd : {"\r\n", "\r", "\n", ""})
+        {
+            SCOPED_TRACE(std::string(pcMarker) + " ended by " + std::to_string(std::strlen(pcEnd)) + " bytes");
+            WriteFileBytes("maps/bad.fds", kBytes + pcEnd);
+            m_kBoxes.clear();
+            EXPECT_FALSE(kGame.LoadGame("maps/bad.fds"));
+            ASSERT_EQ(m_kBoxes.size(), 1u);
+            EXPECT_EQ(m_kBoxes[0],
+                      "Could not load \"bad.fds\": the file is damaged (line " + std::to_string(uiLine) + ").");
+            ASSERT_TRUE(kGame.SaveGame("maps/after.fds"));
+            EXPECT_EQ(ReadFileBytes("maps/after.fds"), kGood);
+        }
+    }
+}
+
+// The line a refusal names is the line at fault, by one rule in every
+// section: a value outside its range names its own line; a file that ends
+// inside a section, after a whole line or inside one, names the first line
+// it lacks.
+TEST_F(CSaveGameTest, TheLineNamedIsTheLineAtFault)
+{
+    CGame kGame;
+    StartLevel(kGame);
+    ASSERT_TRUE(kGame.SaveGame("maps/good.fds"));
+    const std::string kGood = ReadFileBytes("maps/good.fds");
+    const std::vector<std::string> kLines = Lines(kGood);
+    ASSERT_EQ(kLines[15], "840.3");
+    ASSERT_EQ(kLines[19], "0.05");
+    const auto NamedLine = [&](const std::string& kBytes) -> std::string {
+        WriteFileBytes("maps/bad.fds", kBytes);
+        m_kBoxes.clear();
+        EXPECT_FALSE(kGame.LoadGame("maps/bad.fds"));
+        EXPECT_TRUE(kGame.SaveGame("maps/after.fds"));
+        EXPECT_EQ(ReadFileBytes("maps/after.fds"), kGood);
+        return m_kBoxes.size() == 1 ? m_kBoxes[0] : "no single box";
+    };
+    const auto Box = [](std::size_t uiLine) {
+        return "Could not load \"bad.fds\": the file is damaged (line " + std::to_string(uiLine) + ").";
+    };
+    // The first uiCount lines, and part of the next.
+    const auto Cut = [&](std::size_t uiCount, const std::string& kPart) {
+        std::string kBytes;
+        for (std::size_t i = 0; i < uiCount; ++i)
+            kBytes += kLines[i] + "\r\n";
+        return kBytes + kPart;
+    };
+    const auto Replaced = [&](std::size_t uiIndex, const std::string& kText) {
+        std::vector<std::string> kCopy = kLines;
+        kCopy[uiIndex] = kText;
+        std::string kBytes;
+        for (const std::string& kLine : kCopy)
+            kBytes += kLine + "\r\n";
+        return kBytes;
+    };
+    // Minutes and previous minutes outside the day, each on its own line.
+    EXPECT_EQ(NamedLine(Replaced(15, "1500")), Box(16));
+    EXPECT_EQ(NamedLine(Replaced(15, "-0.5")), Box(16));
+    EXPECT_EQ(NamedLine(Replaced(16, "1440.5")), Box(17));
+    EXPECT_EQ(NamedLine(Replaced(17, "total")), Box(18));
+    // Cut after a whole line, or inside one, of each header section.
+    EXPECT_EQ(NamedLine(Cut(2, "")), Box(3));          // version, no build time
+    EXPECT_EQ(NamedLine(Cut(3, "Jan")), Box(5));       // inside the build date
+    EXPECT_EQ(NamedLine(Cut(7, "4")), Box(9));         // inside the person counter
+    EXPECT_EQ(NamedLine(Cut(10, "1,1,20")), Box(12));  // inside the goals
+    EXPECT_EQ(NamedLine(Cut(11, "0,0,-50")), Box(13)); // inside the failures
+    EXPECT_EQ(NamedLine(Cut(15, "")), Box(16));        // the clock, no minutes
+    EXPECT_EQ(NamedLine(Cut(15, "840")), Box(17));     // inside the minutes
+    EXPECT_EQ(NamedLine(Cut(19, "0.0")), Box(21));     // inside the game time
+    EXPECT_EQ(NamedLine(Cut(19, "0.05\r")), Box(21));  // before its line feed
+    EXPECT_EQ(NamedLine(Cut(22, "")), Box(22));        // its marker last: the marker
+    EXPECT_EQ(NamedLine(Cut(22, "1")), Box(24));       // inside the upgrade level
+    // In the objects: after the crate's position line, and inside it.
+    const auto kCrate = std::find(kLines.begin(), kLines.end(), CRATE);
+    ASSERT_NE(kCrate, kLines.end());
+    const std::size_t uiCrate = static_cast<std::size_t>(kCrate - kLines.begin());
+    EXPECT_EQ(NamedLine(Cut(uiCrate + 3, "")), Box(uiCrate + 4));
+    EXPECT_EQ(NamedLine(Cut(uiCrate + 2, "4.5,0")), Box(uiCrate + 4));
+    // A body that is whole loads, the sections after it missing.
+    WriteFileBytes("maps/short.fds", Cut(20, ""));
+    m_kBoxes.clear();
+    EXPECT_TRUE(kGame.LoadGame("maps/short.fds"));
+    EXPECT_TRUE(m_kBoxes.empty());
+    EXPECT_EQ(kGame.GetGameTime(), 0.05f);
 }
 
 // Whatever lands in the save folder under a save's name: a file cut inside

@@ -416,9 +416,9 @@ TEST_F(CBaseObjectTest, RecordsThatDoNotReadChangeNothingAndHostilePostLinesAreB
     EXPECT_EQ(pkRoom->GetRecord().m_ausSaved[0], 0);
     EXPECT_EQ(pkRoom->GetAnchor(), -1);
 
-    // A count far past the file's end reads what is there; short and
-    // damaged lines keep the defaults of the fields they lack.
-    ASSERT_EQ(LoadFrom(*pkRoom, kHead + "1,2,3\r\n5\r\n4000000000\r\n1,2\r\nabc,70000,-,,\r\n"), 1);
+    // Short lines keep the defaults of the fields they lack; a number with
+    // text after it reads as the stream reads it.
+    ASSERT_EQ(LoadFrom(*pkRoom, kHead + "1,2,3x\r\n5\r\n2 posts\r\n1,2\r\n,, 7\r\n"), 1);
     EXPECT_EQ(pkRoom->GetRecord().m_ausSaved[2], 3);
     EXPECT_EQ(pkRoom->GetRecord().m_usAttraction, 100);
     EXPECT_EQ(pkRoom->GetDescriptionList(), 5);
@@ -429,8 +429,47 @@ TEST_F(CBaseObjectTest, RecordsThatDoNotReadChangeNothingAndHostilePostLinesAreB
     EXPECT_EQ(pkRoom->GetRestoredPosts()[0]->m_uiGang, 2u);
     EXPECT_EQ(pkRoom->GetRestoredPosts()[0]->m_uiMood, 1u);
     EXPECT_EQ(pkRoom->GetRestoredPosts()[0]->m_usHealth, 100);
-    EXPECT_EQ(pkRoom->GetRestoredPosts()[1]->m_uiGender, 0u);
+    EXPECT_EQ(pkRoom->GetRestoredPosts()[1]->m_uiGender, 7u);
     EXPECT_EQ(pkRoom->GetRestoredPosts()[1]->m_uiGang, 0u);
+
+    // Every number of the object's lines that is not one, or lies outside
+    // its field, fails the record at that line, the object untouched; so
+    // does a count of more posts than the file holds.
+    struct Damage
+    {
+        const char* m_pcLines; // after the grid object's lines
+        int m_iBadLine;        // of those lines, from 1
+    };
+    const Damage akDamages[] = {
+        {"x,0,0,50\r\n2,3\r\n0\r\n", 1},         {"1,x,0,50\r\n2,3\r\n0\r\n", 1},
+        {"0,0,0,70000\r\n2,3\r\n0\r\n", 1},      {"-1,0,0,50\r\n2,3\r\n0\r\n", 1},
+        {"0,0,0,50\r\nx,3\r\n0\r\n", 2},         {"0,0,0,50\r\n2,65536\r\n0\r\n", 2},
+        {"0,0,0,50\r\n2,-\r\n0\r\n", 2},         {"0,0,0,50\r\n2,3\r\nx\r\n", 3},
+        {"0,0,0,50\r\n2,3\r\n-1\r\n", 3},        {"0,0,0,50\r\n2,3\r\n65536\r\n", 3},
+        {"0,0,0,50\r\n2,3\r\n4000000000\r\n", 3}, {"0,0,0,50\r\n2,3\r\n\r\n", 3},
+        {"0,0,0,50\r\n2,3\r\n1\r\nx,0\r\n", 4}, {"0,0,0,50\r\n2,3\r\n1\r\n0,0,0,70000\r\n", 4},
+        {"0,0,0,50\r\n2,3\r\n2\r\n0,1\r\n1,0,abc\r\n", 5},
+        {"0,0,0,50\r\n2,3\r\n2\r\n0,1\r\n", 5},
+    };
+    CBaseObject* pkUntouched = MakeObject("guardroom");
+    pkUntouched->SetDescription(9, 9);
+    for (const Damage& kDamage : akDamages)
+    {
+        SCOPED_TRACE(kDamage.m_pcLines);
+        WriteFileBytes("record.txt", "m\r\nt\r\n" + kHead + kDamage.m_pcLines + "next\r\n");
+        COrvaneFile kFile;
+        ASSERT_EQ(kFile.Open("record.txt", COrvaneFile::MODE_READ), 1);
+        std::string kSkip;
+        kFile.ReadLine(kSkip);
+        kFile.ReadLine(kSkip);
+        EXPECT_EQ(pkUntouched->LoadState(kFile), 0);
+        // Two name lines and three grid object lines before the object's;
+        // the record stops at its bad line (the last case's is "next").
+        EXPECT_EQ(kFile.GetLinesRead(), static_cast<std::uint32_t>(5 + kDamage.m_iBadLine));
+        EXPECT_EQ(pkUntouched->GetDescriptionList(), 9);
+        EXPECT_EQ(pkUntouched->GetRecord().m_usAttraction, 100);
+        EXPECT_TRUE(pkUntouched->GetRestoredPosts().empty());
+    }
 
     // A building of a file without version ends after the description.
     Building kBuilding;

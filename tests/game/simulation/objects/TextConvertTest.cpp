@@ -52,6 +52,83 @@ TEST(TextConvertNumbers, SplitSkipsEmptyPieces)
     EXPECT_TRUE(kValues.empty());
 }
 
+TEST(TextConvertNumbers, CheckedReadingTakesWhatTheStreamTakesWithinTheRange)
+{
+    struct Case
+    {
+        const char* m_pcText;
+        bool m_bRead;
+        long long m_llValue;
+    };
+    const Case akCases[] = {
+        {"12", true, 12},     {"12x", true, 12},  {" +7 ", true, 7},  {"\t-3", true, -3},
+        {"65535", true, 65535}, {"0", true, 0},   {"x", false, 0},    {"", false, 0},
+        {"-", false, 0},      {"+", false, 0},    {" ", false, 0},    {"x12", false, 0},
+        {"65536", false, 0},  {"-4", false, 0},   {"99999999999999999999999", false, 0},
+        {"--1", false, 0},
+    };
+    for (const Case& kCase : akCases)
+    {
+        SCOPED_TRACE(kCase.m_pcText);
+        long long llValue = 555;
+        EXPECT_EQ(ParseLeadingInt(kCase.m_pcText, -3, 65535, llValue), kCase.m_bRead);
+        EXPECT_EQ(llValue, kCase.m_bRead ? kCase.m_llValue : 555);
+    }
+
+    std::vector<unsigned short> kValues{9};
+    ASSERT_TRUE(ParseLeadingUShortList(",1,,65535x, 2", kValues));
+    EXPECT_EQ(kValues, (std::vector<unsigned short>{9, 1, 65535, 2}));
+    // One piece that does not read appends nothing.
+    for (const char* pcLine : {"1,x", "1,65536", "1,-1", "1, ,2"})
+    {
+        SCOPED_TRACE(pcLine);
+        EXPECT_FALSE(ParseLeadingUShortList(pcLine, kValues));
+        EXPECT_EQ(kValues.size(), 4u);
+    }
+    EXPECT_TRUE(ParseLeadingUShortList("", kValues));
+    EXPECT_EQ(kValues.size(), 4u);
+}
+
+// The line file's search says "not found" for a marker on the last line;
+// the save readers must tell that from a marker that is not there.
+TEST_F(TextConvertTest, ASectionMarkerOnTheLastLineIsToldFromAMissingOne)
+{
+    struct Case
+    {
+        const char* m_pcBytes;
+        ESectionMarker m_eWhere;
+        std::uint32_t m_uiLine;
+    };
+    const Case akCases[] = {
+        {"a\r\n<TIME>\r\n1\r\n", ESectionMarker::FOUND, 2},
+        {"a\r\n<TIME>\r\n", ESectionMarker::ENDS_FILE, 2},
+        {"a\r\n<TIME>", ESectionMarker::ENDS_FILE, 2},
+        {"a\r\n<TIME>\r", ESectionMarker::ENDS_FILE, 2},
+        {"<TIME>\n", ESectionMarker::ENDS_FILE, 1},
+        {"a\r\n<TIM", ESectionMarker::ABSENT, 0},
+        {"a\r\nb\r\n", ESectionMarker::ABSENT, 0},
+        // The first line holding it wins, as in the search.
+        {"x<TIME>y\r\nb\r\n<TIME>\r\n", ESectionMarker::FOUND, 1},
+    };
+    for (const Case& kCase : akCases)
+    {
+        SCOPED_TRACE(kCase.m_pcBytes);
+        WriteFileBytes(Folder() / "marker.txt", kCase.m_pcBytes);
+        COrvaneFile kFile;
+        ASSERT_EQ(kFile.Open("marker.txt", COrvaneFile::MODE_READ), 1);
+        std::uint32_t uiLine = 0;
+        EXPECT_EQ(FindSectionMarker(kFile, "<TIME>", uiLine), kCase.m_eWhere);
+        EXPECT_EQ(uiLine, kCase.m_uiLine);
+        if (kCase.m_eWhere == ESectionMarker::FOUND)
+        {
+            // Positioned after the marker's line.
+            std::string kNext;
+            kFile.ReadLine(kNext);
+            EXPECT_EQ(kNext, kCase.m_uiLine == 1 ? "b" : "1");
+        }
+    }
+}
+
 TEST_F(TextConvertTest, ListLinesAreByteExact)
 {
     COrvaneFile kFile;
