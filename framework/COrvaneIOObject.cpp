@@ -123,7 +123,12 @@ bool COrvaneIOObject::ParseState(COrvaneFile& kFile, COrvaneIOState& kState) con
 void COrvaneIOObject::ApplyState(const COrvaneIOState& kState)
 {
     Rotate(NiVec3::UNIT_Y, kState.m_fHeading, false);
-    NiXform kFrame;
-    SetPosition(RootFrame(m_pkModel, kFrame) ? kFrame.Invert() * kState.m_kPosition : kState.m_kPosition, 2);
+    PlaceLoaded(kState.m_kPosition);
     Update(0.0f);
+}
+
+void COrvaneIOObject::PlaceLoaded(const NiVec3& kPosition)
+{
+    NiXform kFrame;
+    SetPosition(RootFrame(m_pkModel, kFrame) ? kFrame.Invert() * kPosition : kPosition, 2);
 }

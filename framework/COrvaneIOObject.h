@@ -39,7 +39,9 @@ public:
     // Reads the object's lines into a record made by NewState of the same
     // kind of object; false when a line does not read. Touches no object.
     [[nodiscard]] virtual bool ParseState(COrvaneFile& kFile, COrvaneIOState& kState) const;
-    // Puts a parsed record into the object; cannot fail.
+    // Puts a parsed record into the object; cannot fail. The record's
+    // position is placed first, so a later line of a derived kind that
+    // says where the object stands (a character's controller) wins.
     virtual void ApplyState(const COrvaneIOState& kState);
 
     // Six significant digits, the decimal point always shown.
@@ -51,4 +53,10 @@ public:
     // The next line of the file read as one integer; false when the line
     // does not start with one.
     [[nodiscard]] static bool ReadInteger(COrvaneFile& kFile, long long& llValue);
+
+protected:
+    // Puts the model at a loaded record's position line (the world
+    // position, read back into the root's frame); a kind whose models hang
+    // elsewhere places them its own way.
+    virtual void PlaceLoaded(const NiVec3& kPosition);
 };

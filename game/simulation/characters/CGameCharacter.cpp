@@ -1201,14 +1201,18 @@ int CGameCharacter::LoadState(COrvaneFile& kFile)
 void CGameCharacter::ApplyState(const COrvaneIOState& kState)
 {
     const auto& kOwn = static_cast<const CGameCharacterState&>(kState);
+    // The record's position first, then the controller's: one saved on its
+    // way to an object, through a connector or in from the road resumes
+    // where its controller stored.
     COrvaneAICharacter::ApplyState(kState);
-    // The base adds the saved position to the model's own placement; a
-    // person's model is not placed at the origin, so it would stand off
-    // where it was saved.
-    SetPosition(kOwn.m_kPosition, 0);
     m_kObjectReferences = kOwn.m_kObjectReferences;
     m_kPersonReferences = kOwn.m_kPersonReferences;
     SetStats(kOwn.m_kStats);
+}
+
+void CGameCharacter::PlaceLoaded(const NiVec3& kPosition)
+{
+    SetPosition(kPosition, 0);
 }
 
 void CGameCharacter::ResolveReferences()

@@ -262,6 +262,9 @@ public:
     void StopTargetAnimation();
 
 protected:
+    // A person's model is not placed at the origin: the record's position is
+    // where it stands, not an offset to the model's own placement.
+    void PlaceLoaded(const NiVec3& kPosition) override;
     // The building (named by the address its floors' stack keeps) goes: see
     // OnWorldObjectRemoved.
     void LeaveBuilding(const void* pkBuilding, COrvaneBlockGrid* pkStandsOn, const NiVec3& kAt);

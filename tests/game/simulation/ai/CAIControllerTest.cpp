@@ -8,6 +8,7 @@
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneFile.h"
+#include "framework/COrvaneIOObject.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "game/simulation/ai/CAIMovementControllers.h"
 #include "game/simulation/ai/CAIUseControllers.h"
@@ -505,6 +506,108 @@ TEST_F(CAIControllerTest, SpawnWalksTheRoadHomeAndOnToItsPlace)
     pkLate->SetController("spawn", true, true);
     ASSERT_TRUE(RunUntil(30.0f, [&] { return Controller(*pkLate) != "spawn"; }));
     EXPECT_EQ(Controller(*pkLate), "wander");
+}
+
+// People saved mid-route under the three controllers that store where they
+// are: loaded, each stands where its controller stored, not at the record's
+// own position (the connector's for one on a connector, the road's end for
+// one coming in, the stored one for one routing to an object).
+TEST_F(CAIControllerTest, MidRouteCharactersComeBackWhereTheirControllerStored)
+{
+    LoadDemoLevel();
+    // The stored position line of a record: the one after the controller's
+    // name (and "1,1,0" for "pathToSpecific").
+    const auto StoredPosition = [](const std::string& kRecord, const std::string& kController) {
+        const std::size_t uiName = kRecord.find("\r\n" + kController + "\r\n");
+        EXPECT_NE(uiName, std::string::npos) << kController;
+        std::size_t uiAt = uiName + kController.size() + 4;
+        if (kController == "pathToSpecific")
+            uiAt = kRecord.find("\r\n", uiAt) + 2;
+        std::vector<float> kValues;
+        EXPECT_TRUE(COrvaneIOObject::SplitFloats(kRecord.substr(uiAt, kRecord.find("\r\n", uiAt) - uiAt), kValues));
+        return kValues.size() == 3 ? NiVec3(kValues[0], kValues[1], kValues[2]) : NiVec3(-1.0f, -1.0f, -1.0f);
+    };
+    const auto OwnPosition = [](const std::string& kRecord) {
+        std::vector<float> kValues;
+        EXPECT_TRUE(COrvaneIOObject::SplitFloats(kRecord.substr(0, kRecord.find("\r\n")), kValues));
+        return kValues.size() == 4 ? NiVec3(kValues[0], kValues[1], kValues[2]) : NiVec3(-1.0f, -1.0f, -1.0f);
+    };
+    const auto Near = [](const NiVec3& kA, const NiVec3& kB) {
+        return std::fabs(kA.x - kB.x) < 1e-3f && std::fabs(kA.y - kB.y) < 1e-3f && std::fabs(kA.z - kB.z) < 1e-3f;
+    };
+
+    // Coming in down the arrival road, half way.
+    ASSERT_NE(m_kSpawn.m_pkArrivalPath, nullptr);
+    NiVec3 kRoadEnd;
+    ASSERT_TRUE(m_kSpawn.m_pkArrivalPath->m_pkSpline->GetEndPosition(kRoadEnd));
+    CGameCharacter* pkNew = Make("PrisonerFactory", "thug", m_pkYard);
+    pkNew->FollowSpline(m_kSpawn.m_pkArrivalPath->m_pkSpline.get(), true);
+    pkNew->SetController("spawn", true, true);
+    (void)RunUntil(1.0f, [] { return false; });
+    ASSERT_EQ(Controller(*pkNew), "spawn");
+    const std::string kOnRoad = SaveText(*pkNew);
+    EXPECT_TRUE(Near(StoredPosition(kOnRoad, "spawn"), kRoadEnd));
+    EXPECT_FALSE(Near(OwnPosition(kOnRoad), kRoadEnd));
+
+    // On the yard's connector to the field, part way along its spline.
+    COrvaneGridMarker* pkConnector = m_pkYard->GetConnector(2);
+    ASSERT_NE(pkConnector, nullptr);
+    CGameCharacter* pkCrossing = Place("PrisonerFactory", "thug", *m_pkYard, m_pkYard->GetColumns() * 20 + 20);
+    const NiVec3 kStart = *pkCrossing->GetModelPosition();
+    pkCrossing->SetConnector(pkConnector);
+    pkCrossing->FollowSpline(CConnector::GetSpline(*pkConnector), false);
+    pkCrossing->SetController("connectorUse", true, true);
+    ASSERT_TRUE(RunUntil(3.0f, [&] {
+        const NiVec3& kAt = *pkCrossing->GetModelPosition();
+        return !Near(kAt, kStart) && (kAt - pkConnector->m_kPosition).Length() > 0.5f;
+    }));
+    ASSERT_EQ(Controller(*pkCrossing), "connectorUse");
+    const std::string kOnConnector = SaveText(*pkCrossing);
+    EXPECT_TRUE(Near(StoredPosition(kOnConnector, "connectorUse"), pkConnector->m_kPosition));
+    EXPECT_FALSE(Near(OwnPosition(kOnConnector), pkConnector->m_kPosition));
+
+    // Routing to an object on the field, saved walking; its record's own
+    // position line moved away, so the two differ as a connector's end
+    // makes them.
+    CPathableObject* pkCounter = Stand("serving_counter", *m_pkField, 8 * 3 + 3);
+    ASSERT_NE(pkCounter, nullptr);
+    CGameCharacter* pkRouted = Place("PrisonerFactory", "thug", *m_pkYard, m_pkYard->GetColumns() * 20 + 22);
+    ASSERT_TRUE(pkCounter->AssignUser(pkRouted, 0, 0));
+    pkRouted->SetTargetObject(pkCounter);
+    pkRouted->SetUseSlot(0, 0);
+    pkRouted->SetController("pathToSpecific", true, true);
+    ASSERT_TRUE(RunUntil(5.0f, [&] { return pkRouted->GetStateBlock().m_ucCurrentState == 3; }));
+    std::string kRouting = SaveText(*pkRouted);
+    kRouting.replace(0, kRouting.find("\r\n"), "5.00000,0.00000,5.00000,0.00000");
+    const NiVec3 kStored = StoredPosition(kRouting, "pathToSpecific");
+    EXPECT_FALSE(Near(kStored, NiVec3(5.0f, 0.0f, 5.0f)));
+
+    struct Case
+    {
+        const char* m_pcName;
+        const std::string& m_kRecord;
+        NiVec3 m_kWhere;
+        const char* m_pcResumes;
+    };
+    const Case akCases[] = {
+        {"spawn", kOnRoad, kRoadEnd, "wander"},
+        {"connectorUse", kOnConnector, pkConnector->m_kPosition, "wander"},
+        {"pathToSpecific", kRouting, kStored, "pathToSpecific"},
+    };
+    for (const Case& kCase : akCases)
+    {
+        SCOPED_TRACE(kCase.m_pcName);
+        CGameCharacter* pkLoaded = Make("PrisonerFactory", "thug", m_pkYard);
+        ASSERT_EQ(LoadText(*pkLoaded, kCase.m_kRecord), 1);
+        EXPECT_EQ(Controller(*pkLoaded), kCase.m_pcResumes);
+        ASSERT_NE(pkLoaded->GetModelPosition(), nullptr);
+        EXPECT_TRUE(Near(*pkLoaded->GetModelPosition(), kCase.m_kWhere))
+            << pkLoaded->GetModelPosition()->x << "," << pkLoaded->GetModelPosition()->z << " for "
+            << kCase.m_kWhere.x << "," << kCase.m_kWhere.z;
+        // Saved again, the position line is where it stands.
+        const std::string kAgain = SaveText(*pkLoaded);
+        EXPECT_TRUE(Near(OwnPosition(kAgain), kCase.m_kWhere));
+    }
 }
 
 TEST_F(CAIControllerTest, ThingsThatGoMidWalkLeaveNoLinkBehind)
