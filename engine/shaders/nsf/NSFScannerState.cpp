@@ -240,6 +240,11 @@ int GetLineNumber()
 
 void ReportParseError(const char* pcMessage)
 {
+    // A failed scanner has let go of the text its last token pointed into,
+    // and the file is already counted as failed: the rules the parser still
+    // reduces on its way out report nothing more.
+    if (s_bFailed)
+        return;
     ++s_iErrorCount;
     const char* pcText = NSFScannerState::TokenText();
     std::printf("* ERROR: Invalid identifier '%s' at line %d (%s)\n", pcText, s_iLine, pcMessage);
