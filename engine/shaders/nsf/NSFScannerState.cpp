@@ -89,13 +89,13 @@ void NSFScannerState::FailReallocation(int iNth)
     s_iFailReallocation = iNth;
 }
 
-int NSFScannerState::ReadSourceByte()
+std::size_t NSFScannerState::ReadSource(char* pcBuffer, std::size_t uiMax)
 {
     NSFSourceFile* pkSource = NSFSourceFile::GetCurrent();
-    const int iByte = pkSource != nullptr ? pkSource->ReadByte() : -1;
-    if (iByte < 0)
+    const std::size_t uiRead = pkSource != nullptr ? pkSource->Read(pcBuffer, uiMax) : 0;
+    if (uiRead == 0)
         s_bInputEnded = true;
-    return iByte;
+    return uiRead;
 }
 
 bool NSFScannerState::InputEnded()
