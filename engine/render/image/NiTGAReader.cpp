@@ -12,6 +12,8 @@ namespace
 constexpr std::uint32_t HEADER_SIZE = 18;
 // Descriptor bit 5: rows stored top row first.
 constexpr std::uint8_t DESCRIPTOR_TOP_DOWN = 0x20;
+// The most pixels one run-length packet covers.
+constexpr std::uint32_t RUN_PIXELS = 128;
 
 // The low 15 bits of a 5-5-5 pixel, each channel moved to the top of a byte;
 // the attribute bit is not kept.
@@ -275,7 +277,14 @@ NiPixelDataPtr NiTGAReader::ReadFile(NiByteStream& kIst, NiPixelData* pkOptDest)
     const std::uint32_t uiRowBytes = m_uiBytesPerPixel ? m_uiBytesPerPixel * m_usWidth : m_usWidth / 2u;
     if (m_ucColorMapType != 0 && !ReadColorMap(kIst))
         return nullptr;
-    if (!m_bRLE && !HoldsAtLeast(kIst, static_cast<std::uint64_t>(uiRowBytes) * m_usHeight))
+    // The fewest bytes that can still hold the image: every row stored, or
+    // for run-length files one count byte and one pixel value per 128
+    // pixels (packets run on across rows). A file shorter than that is
+    // refused before its header sizes an image.
+    const std::uint64_t uiPixels = static_cast<std::uint64_t>(m_usWidth) * m_usHeight;
+    const std::uint64_t uiLeast = m_bRLE ? (uiPixels + RUN_PIXELS - 1) / RUN_PIXELS * (1u + m_uiBytesPerPixel)
+                                         : static_cast<std::uint64_t>(uiRowBytes) * m_usHeight;
+    if (!HoldsAtLeast(kIst, uiLeast))
         return nullptr;
 
     NiPixelDataPtr spImage = MakeImage(pkOptDest, m_usWidth, m_usHeight, m_kFormat);

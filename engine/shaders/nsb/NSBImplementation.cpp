@@ -116,7 +116,7 @@ bool NSBImplementation::LoadBinary(NiByteStream& kStream)
     if (!NSBStateGroup::LoadOptional(kStream, m_spRenderStateGroup) ||
         !NSBConstantMap::LoadOptional(kStream, m_spPixelConstantMap) ||
         !NSBConstantMap::LoadOptional(kStream, m_spVertexConstantMap) || !NSBStream::ReadU32(kStream, uiCount) ||
-        !NSBStream::CountFits(kStream, uiCount, NSBPass::MIN_RECORD_BYTES))
+        !NSBStream::CountFits(kStream, uiCount, NSBPass::MinRecordBytes(uiVersion)))
         return false;
     m_kPasses.clear();
     for (std::uint32_t ui = 0; ui < uiCount; ++ui)

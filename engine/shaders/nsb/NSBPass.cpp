@@ -114,6 +114,23 @@ bool NSBPass::SaveBinary(NiByteStream& kStream) const
     return true;
 }
 
+std::uint32_t NSBPass::MinRecordBytes(std::uint32_t uiVersion)
+{
+    // Name, state-group flag, the pixel program, pixel map flag, the vertex
+    // program, vertex entry point and target, vertex map flag, software
+    // flag and stage count: one word each when empty.
+    constexpr std::uint32_t WORD = 4;
+    if (uiVersion == NSBStream::VERSION_1_1)
+        return 10 * WORD;
+    // A program name per platform for both programs, and the pixel entry
+    // point and target.
+    std::uint32_t uiWords = 10 + 2 * (SLOT_COUNT - 1) + 2;
+    // The user-data flag.
+    if (uiVersion >= NSBStream::VERSION_1_6)
+        ++uiWords;
+    return uiWords * WORD;
+}
+
 bool NSBPass::LoadBinary(NiByteStream& kStream)
 {
     const std::uint32_t uiVersion = NSBStream::GetCurrentVersion();

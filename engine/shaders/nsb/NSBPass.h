@@ -79,8 +79,10 @@ public:
     bool SaveBinary(NiByteStream& kStream) const;
     bool LoadBinary(NiByteStream& kStream);
 
-    // The smallest record (a version 0x00010001 pass with nothing in it).
-    static constexpr std::uint32_t MIN_RECORD_BYTES = 44;
+    // The smallest record a file of the version can hold (a pass with
+    // nothing in it): a count of passes is checked against this before
+    // anything is made, so it must not exceed what the version writes.
+    [[nodiscard]] static std::uint32_t MinRecordBytes(std::uint32_t uiVersion);
 
 private:
     static const char* Text(const std::string& k) { return k.empty() ? nullptr : k.c_str(); }

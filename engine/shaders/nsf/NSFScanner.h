@@ -14,7 +14,8 @@ void ResetLineNumber();
 [[nodiscard]] int GetLineNumber();
 
 // The grammar's error routine: counts one error for the file and prints
-// the token, the line and the message.
+// the token, the line and the message; nothing once the file's scanning
+// failed (that failure is its one error).
 void ReportParseError(const char* pcMessage);
 
 // Both drop the scanner and everything it allocated; the next token starts

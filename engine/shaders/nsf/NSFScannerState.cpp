@@ -89,13 +89,13 @@ void NSFScannerState::FailReallocation(int iNth)
     s_iFailReallocation = iNth;
 }
 
-int NSFScannerState::ReadSourceByte()
+std::size_t NSFScannerState::ReadSource(char* pcBuffer, std::size_t uiMax)
 {
     NSFSourceFile* pkSource = NSFSourceFile::GetCurrent();
-    const int iByte = pkSource != nullptr ? pkSource->ReadByte() : -1;
-    if (iByte < 0)
+    const std::size_t uiRead = pkSource != nullptr ? pkSource->Read(pcBuffer, uiMax) : 0;
+    if (uiRead == 0)
         s_bInputEnded = true;
-    return iByte;
+    return uiRead;
 }
 
 bool NSFScannerState::InputEnded()
@@ -240,6 +240,11 @@ int GetLineNumber()
 
 void ReportParseError(const char* pcMessage)
 {
+    // A failed scanner has let go of the text its last token pointed into,
+    // and the file is already counted as failed: the rules the parser still
+    // reduces on its way out report nothing more.
+    if (s_bFailed)
+        return;
     ++s_iErrorCount;
     const char* pcText = NSFScannerState::TokenText();
     std::printf("* ERROR: Invalid identifier '%s' at line %d (%s)\n", pcText, s_iLine, pcMessage);

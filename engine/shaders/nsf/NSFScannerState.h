@@ -27,7 +27,10 @@ public:
     static void FailReallocation(int iNth);
 
     // ---- used by the generated scanner ----
-    static int ReadSourceByte();
+    // Up to uiMax bytes of the current source into the scanner's buffer;
+    // 0 once it has no more, which marks the input ended.
+    static std::size_t ReadSource(char* pcBuffer, std::size_t uiMax);
+    // Whether the scanner asked for more than the source holds.
     [[nodiscard]] static bool InputEnded();
     static void CountLine();
     [[noreturn]] static void Fatal(const char* pcMessage);

@@ -39,13 +39,10 @@ void NSFSourceFile::Release()
     m_uiPosition = 0;
 }
 
-int NSFSourceFile::ReadByte()
+std::size_t NSFSourceFile::Read(char* pcBuffer, std::size_t uiMax)
 {
-    if (m_uiPosition >= m_kText.size())
-        return -1;
-    const unsigned char uc = m_kText[m_uiPosition];
-    if (uc == 0xFF)
-        return -1;
-    ++m_uiPosition;
-    return uc;
+    std::size_t uiRead = 0;
+    while (uiRead < uiMax && m_uiPosition < m_kText.size() && m_kText[m_uiPosition] != 0xFF)
+        pcBuffer[uiRead++] = static_cast<char>(m_kText[m_uiPosition++]);
+    return uiRead;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,9 +17,9 @@ public:
     [[nodiscard]] const char* GetPath() const { return m_kPath.c_str(); }
     [[nodiscard]] std::uint32_t GetSize() const { return static_cast<std::uint32_t>(m_kText.size()); }
     [[nodiscard]] std::uint32_t GetPosition() const { return m_uiPosition; }
-    // The next byte, or -1 at the end or at a 0xFF byte (which is not
-    // taken, so the input stays ended).
-    int ReadByte();
+    // Copies the next bytes, up to uiMax, stopping at the end or at a 0xFF
+    // byte (which is not taken, so the input stays ended there); how many.
+    std::size_t Read(char* pcBuffer, std::size_t uiMax);
 
     [[nodiscard]] static NSFSourceFile* GetCurrent() { return ms_pkCurrent; }
     static void SetCurrent(NSFSourceFile* pkSource) { ms_pkCurrent = pkSource; }

@@ -305,6 +305,52 @@ TEST_F(NiTGAReaderTest, HeaderPromisingMoreThanTheFileHoldsIsRefusedBeforeAlloca
     EXPECT_NE(ReadWith(m_kReader, TgaFile(kSmall, Bytes(12, 9))), nullptr);
 }
 
+// A run-length file can be no shorter than one count byte and one pixel
+// value per 128 pixels (packets run on across rows): one that is, whatever
+// its header claims, is refused before the image is made.
+TEST_F(NiTGAReaderTest, RunLengthFileShorterThanItsTightestPackingIsRefusedBeforeAllocating)
+{
+    // 23 bytes: 8192 x 8192 run-length true colour, then one run of 128
+    // pixels and a stray byte.
+    const Bytes kFixture = {0x00, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                            0x00, 0x20, 0x00, 0x20, 0x18, 0x20, 0xFF, 0x0A, 0x14, 0x1E, 0x00};
+    ASSERT_EQ(kFixture.size(), 23u);
+    ExpectRefusedBeforeAllocating(m_kReader, kFixture);
+    // Grey, 32-bit and colour-mapped kinds, holding a whole row of runs.
+    for (std::uint8_t ucDepth : {8, 16, 32})
+    {
+        SCOPED_TRACE(ucDepth);
+        const std::uint8_t ucType = ucDepth == 8 ? 11 : 10;
+        Bytes kRow;
+        for (std::uint32_t i = 0; i < PROMISED_SIDE / 128u; ++i)
+        {
+            kRow.push_back(0xFF);
+            kRow.insert(kRow.end(), ucDepth / 8u, 0x40);
+        }
+        ExpectRefusedBeforeAllocating(m_kReader, TgaFile(TrueColor(PROMISED_SIDE, PROMISED_SIDE, ucDepth, ucType), kRow));
+    }
+    ExpectRefusedBeforeAllocating(m_kReader,
+                                  TgaFile(Mapped(PROMISED_SIDE, PROMISED_SIDE, 8, 256, 24, 9), Bytes(256 * 3 + 64, 0xFF)));
+
+    // 256 x 3 in six full runs, the tightest packing there is, still reads;
+    // one byte less is refused.
+    Bytes kRuns;
+    for (std::uint8_t i = 0; i < 6; ++i)
+        Append(kRuns, {0xFF, i, static_cast<std::uint8_t>(2 * i), static_cast<std::uint8_t>(3 * i)});
+    const Bytes kFile = TgaFile(TrueColor(256, 3, 24, 10), kRuns);
+    NiPixelDataPtr spImage = ReadWith(m_kReader, kFile);
+    ASSERT_TRUE(spImage);
+    const Bytes kPixels = PixelBytes(*spImage);
+    ASSERT_EQ(kPixels.size(), 256u * 3u * 3u);
+    for (std::size_t i = 0; i < 256u * 3u; ++i)
+    {
+        const auto ucRun = static_cast<std::uint8_t>(i / 128);
+        ASSERT_EQ(kPixels[3 * i], 3 * ucRun) << i;
+        ASSERT_EQ(kPixels[3 * i + 2], ucRun) << i;
+    }
+    EXPECT_EQ(ReadWith(m_kReader, Bytes(kFile.begin(), kFile.end() - 1)), nullptr);
+}
+
 namespace
 {
 // Reaches the row unpacker of a reader that never parsed a header.

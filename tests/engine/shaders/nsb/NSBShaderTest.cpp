@@ -4,7 +4,10 @@
 #include "tests/engine/shaders/nsb/NsbTestSupport.h"
 #include "tests/support/HeapCounter.h"
 
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <string>
 
 using namespace nsb_test;
 
@@ -520,4 +523,106 @@ TEST_F(NSBShaderTest, SaveWithAnyOneWriteRefusedFails)
     NSBShader* pkShader = NSBShader::GetOrCreate(spParsed);
     ASSERT_NE(pkShader, nullptr);
     EXPECT_EQ(NSBShader::GetOrCreate(spParsed), pkShader);
+}
+
+namespace
+{
+// Shader "M" with empty tables and one implementation "I" without
+// requirements that claims uiPasses passes, of which one follows: a pass
+// whose strings are all empty, without maps or stages, in the version's
+// own layout.
+Bytes OneEmptyPass(std::uint32_t uiVersion, std::uint32_t uiPasses)
+{
+    ByteWriter w;
+    w.U32(0x0062736E);
+    w.U32(uiVersion);
+    w.Str("M");
+    w.Str("");
+    if (uiVersion >= 0x00010006)
+        w.U32(0);
+    for (int i = 0; i < 3; ++i)
+        w.Count(0);
+    w.Count(1);
+    w.Str("I");
+    w.Str("");
+    if (uiVersion >= 0x00010005)
+        w.Str("");
+    w.U32(0);
+    w.U32(0);
+    if (uiVersion >= 0x00010006)
+        w.U32(0);
+    w.Str("");
+    for (int i = 0; i < 3; ++i)
+        w.U32(0);
+    w.Count(uiPasses);
+    const std::size_t uiPassAt = w.m_kBytes.size();
+    w.Str("");
+    if (uiVersion >= 0x00010006)
+        w.U32(0);
+    w.U32(0);
+    const int iPrograms = uiVersion == 0x00010001 ? 1 : 3;
+    for (int i = 0; i < iPrograms; ++i)
+        w.Str("");
+    if (uiVersion != 0x00010001)
+    {
+        w.Str("");
+        w.Str("");
+    }
+    w.U32(0);
+    for (int i = 0; i < iPrograms + 2; ++i)
+        w.Str("");
+    w.U32(0);
+    w.U32(0);
+    w.Count(0);
+    EXPECT_EQ(w.m_kBytes.size() - uiPassAt, NSBPass::MinRecordBytes(uiVersion)) << uiVersion;
+    if (uiVersion >= 0x00010007)
+        w.U32(0);
+    return w.m_kBytes;
+}
+} // namespace
+
+// The oldest version's smallest pass is ten words: a file holding one, as
+// the fixture beside these tests does, loads.
+TEST_F(NSBShaderTest, OldestVersionFileWithOneEmptyPassLoads)
+{
+    const std::string kPath = std::string(NSB_FIXTURE_DIR) + "/one-empty-pass-0x00010001.nsb";
+    std::ifstream kIn(kPath, std::ios::binary);
+    const Bytes kFile{std::istreambuf_iterator<char>(kIn), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(kFile.size(), 110u);
+    EXPECT_EQ(kFile, OneEmptyPass(0x00010001, 1));
+
+    NSBShaderPtr spShader = new NSBShader;
+    ASSERT_TRUE(spShader->LoadFromFile(kPath.c_str()));
+    EXPECT_STREQ(spShader->GetName(), "M");
+    ASSERT_EQ(spShader->GetImplementationCount(), 1u);
+    NSBImplementation* pkImplementation = spShader->GetImplementationByIndex(0);
+    ASSERT_NE(pkImplementation, nullptr);
+    EXPECT_STREQ(pkImplementation->GetName(), "I");
+    ASSERT_EQ(pkImplementation->GetPassCount(), 1u);
+    NSBPass* pkPass = pkImplementation->GetPass(0, false);
+    ASSERT_NE(pkPass, nullptr);
+    EXPECT_EQ(pkPass->GetName(), nullptr);
+    EXPECT_EQ(pkPass->GetStageCount(), 0u);
+    EXPECT_EQ(pkPass->GetPixelShaderProgramFile(NSBPass::SLOT_DX9), nullptr);
+}
+
+// Each version's smallest pass (the writer above checks its size) is what
+// a count of passes is checked against: one such pass loads, a count one
+// higher is refused, and the current version's is what an empty pass saves.
+TEST_F(NSBShaderTest, PassCountIsCheckedAgainstTheVersionsOwnSmallestPass)
+{
+    for (std::uint32_t uiVersion : {0x00010001u, 0x00010004u, 0x00010005u, 0x00010006u, 0x00010007u})
+    {
+        SCOPED_TRACE(uiVersion);
+        NSBShaderPtr spShader = new NSBShader;
+        ASSERT_TRUE(LoadShader(*spShader, OneEmptyPass(uiVersion, 1)));
+        ASSERT_NE(spShader->GetImplementationByIndex(0), nullptr);
+        EXPECT_EQ(spShader->GetImplementationByIndex(0)->GetPassCount(), 1u);
+
+        NSBShaderPtr spTwo = new NSBShader;
+        EXPECT_FALSE(LoadShader(*spTwo, OneEmptyPass(uiVersion, 2)));
+    }
+    NSBPass kEmpty;
+    EXPECT_EQ(Save(kEmpty).size(), NSBPass::MinRecordBytes(NSBStream::VERSION_CURRENT));
+    TakeReports();
 }

@@ -9,6 +9,14 @@
 
 #include "tests/engine/shaders/nsf/NsfTestSupport.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
 using namespace nsf_test;
 
 using NSFParserTest = NsfTest;
@@ -120,4 +128,129 @@ TEST_F(NSFParserTest, NoPathOrNoFileGivesMinusOne)
     EXPECT_STREQ(GetNSFLastMessage(), "err: need input file\n");
     EXPECT_EQ(ParseNSFFile((m_kRoot / "none.nsf").string().c_str()), -1);
     EXPECT_STREQ(GetNSFLastMessage(), "err: file not found!\n");
+}
+
+namespace
+{
+std::string ReadText(const std::string& kPath)
+{
+    std::ifstream kIn(kPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(kIn), std::istreambuf_iterator<char>());
+}
+
+// The offsets just past each token of a description: words are split at
+// blanks; comments and quoted texts are skipped whole, so no cut falls
+// inside one.
+std::vector<std::size_t> TokenEnds(const std::string& kText)
+{
+    std::vector<std::size_t> kEnds;
+    std::size_t ui = 0;
+    while (ui < kText.size())
+    {
+        if (std::isspace(static_cast<unsigned char>(kText[ui])))
+            ++ui;
+        else if (kText.compare(ui, 2, "//") == 0)
+            ui = std::min(kText.find('\n', ui), kText.size());
+        else if (kText.compare(ui, 2, "/*") == 0)
+            ui = std::min(kText.find("*/", ui + 2), kText.size() - 2) + 2;
+        else if (kText[ui] == '"')
+        {
+            ui = std::min(kText.find('"', ui + 1), kText.size() - 1) + 1;
+            kEnds.push_back(ui);
+        }
+        else
+        {
+            while (ui < kText.size() && !std::isspace(static_cast<unsigned char>(kText[ui])) &&
+                   kText.compare(ui, 2, "//") != 0 && kText.compare(ui, 2, "/*") != 0)
+                ++ui;
+            kEnds.push_back(ui);
+        }
+    }
+    return kEnds;
+}
+} // namespace
+
+// A constant-map operator whose operands are not there, followed by a
+// comment that never closes: the scanner fails (and lets go of its text)
+// before the entry is reduced. The file fails with the scanner's one error;
+// the entry's own checks report nothing, so no freed token text is read.
+TEST_F(NSFParserTest, AFailingEntryBeforeAnUnclosedCommentCountsOnlyTheScannersError)
+{
+    const std::string kFixture = ReadText(std::string(NSF_FIXTURE_DIR) + "/failing-operator-then-open-comment.nsf");
+    ASSERT_EQ(kFixture.size(), 110u);
+    const std::string kClosed = kFixture.substr(0, kFixture.find(" /*"));
+    const struct
+    {
+        const char* m_pcName;
+        std::string m_kText;
+    } akCases[] = {
+        {"operator", kFixture},
+        {"operator, line comment", "NSFShader A { Implementation I { Pass P { PS_ConstantMap {\n"
+                                   "CM_Operator Op 0 1 NoSuch + NoSuch2 INVERSE // closed\n/*"},
+    };
+    for (const auto& kCase : akCases)
+    {
+        SCOPED_TRACE(kCase.m_pcName);
+        std::string kOut;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(Parse(kCase.m_kText, &kOut), 1);
+        const std::string kErr = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(kOut, "err: EOF in comment!\n*FAILURE! 1 errors found.\n");
+        EXPECT_EQ(kErr, "");
+        EXPECT_EQ(TakeReports(), std::vector<std::string>{"* PARSE ERROR: " + (m_kRoot / "t.nsf").string() +
+                                                          "\n    FAILED - 1 errors found\n"});
+        EXPECT_EQ(NSFScannerState::LiveBlocks(), 0u);
+        NSFGrammarActions::Reset();
+    }
+    // Without the comment the entry's checks do report, naming its last token.
+    std::string kOut;
+    ::testing::internal::CaptureStderr();
+    EXPECT_GE(Parse(kClosed + " } } } }", &kOut), 1);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(kOut.find("(CM_Operator operand not found\n)"), std::string::npos) << kOut;
+    TakeReports();
+}
+
+// The rich description and a shader whose operators name operands that are
+// not there (each reports twice), cut after each token and ended by a
+// comment that never closes: the scanner's failure is one error, and an
+// operator counts only when it was reduced before the failure: once a
+// token after it was read, or at its last token when that ends the rule
+// (TRANSPOSE). The sanitizers watch every report.
+TEST_F(NSFParserTest, EveryCutFollowedByAnUnclosedCommentCountsTheScannersErrorOnce)
+{
+    const std::string kFaulty = "\nNSFShader Faulty\n{\n    Implementation F\n    {\n        VS_ConstantMap\n"
+                                "        {\n            CM_Defined WorldViewProj 0 0\n"
+                                "            CM_Operator Lost 4 1 NoSuch * WorldViewProj\n"
+                                "            CM_Operator Lost2 5 1 WorldViewProj + NoSuch2 INVERSE\n        }\n"
+                                "        Pass P { PS_ConstantMap { CM_Operator Lost3 0 1 A - B TRANSPOSE } }\n"
+                                "    }\n}\n";
+    const std::string kText = ReadText(std::string(NSF_CORPUS_DIR) + "/everything.nsf") + kFaulty;
+    // Where each faulty operator is reduced without reading on.
+    std::vector<std::size_t> kReducedAt;
+    for (const char* pcLast : {"NoSuch * WorldViewProj", "NoSuch2 INVERSE", "A - B TRANSPOSE"})
+        kReducedAt.push_back(kText.find(pcLast) + std::strlen(pcLast) + (std::strstr(pcLast, "TRANSPOSE") ? 0 : 1));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Parse(kText), 6);
+    ::testing::internal::GetCapturedStderr();
+    NSFGrammarActions::Reset();
+    TakeReports();
+
+    const std::vector<std::size_t> kEnds = TokenEnds(kText);
+    ASSERT_GT(kEnds.size(), 500u);
+    for (std::size_t uiEnd : kEnds)
+    {
+        int iExpected = 1;
+        for (std::size_t uiFault : kReducedAt)
+            iExpected += uiEnd >= uiFault ? 2 : 0;
+        std::string kOut;
+        ::testing::internal::CaptureStderr();
+        const int iErrors = Parse(kText.substr(0, uiEnd) + " /* never closed", &kOut);
+        ::testing::internal::GetCapturedStderr();
+        ASSERT_EQ(iErrors, iExpected) << uiEnd << ": " << kText.substr(uiEnd > 40 ? uiEnd - 40 : 0, 40);
+        ASSERT_NE(kOut.find("err: EOF in comment!\n"), std::string::npos) << uiEnd;
+        ASSERT_EQ(NSFScannerState::LiveBlocks(), 0u) << uiEnd;
+        NSFGrammarActions::Reset();
+        TakeReports();
+    }
 }

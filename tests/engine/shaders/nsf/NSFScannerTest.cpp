@@ -1,11 +1,15 @@
 #include "engine/shaders/nsf/NSFScanner.h"
 #include "engine/shaders/nsf/NSFScannerState.h"
+#include "engine/shaders/nsf/NSFGrammarActions.h"
+#include "engine/shaders/nsf/NSFSourceFile.h"
 
 #include "nsf_grammar.hpp"
 #include "tests/engine/shaders/nsf/NsfTestSupport.h"
 
 #include <cctype>
 #include <climits>
+#include <string>
+#include <vector>
 
 using namespace nsf_test;
 
@@ -243,4 +247,33 @@ TEST_F(NSFScannerTest, ByteFFEndsTheInput)
     EXPECT_TRUE(NSFScannerState::Failed());
     NSFScannerState::ClearFailure();
     EXPECT_EQ(Describe(Scan("e")), One(N_STRING, "e"));
+}
+
+// The text is taken from the source a buffer at a time: taken a byte at a
+// time, flex went over a token's text again for each byte it waited for,
+// and a quote left open made the scan of a file quadratic in its length.
+// The open quote is still given back as one byte and the words after it
+// are read as before, across buffer boundaries and comments.
+TEST_F(NSFScannerTest, TheSourceIsTakenABufferAtATime)
+{
+    std::string kText = "first";
+    for (int i = 0; i < 6000; ++i)
+        kText += " w" + std::to_string(i);
+    NSFSourceFile kSource;
+    ASSERT_EQ(kSource.Load(Write("long.nsf", kText).c_str()), 0);
+    NSFSourceFile::SetCurrent(&kSource);
+    ResetScanner();
+    ASSERT_EQ(NextToken(), N_STRING);
+    NSFGrammarActions::FreeString(nsflval.pcValue);
+    EXPECT_GE(kSource.GetPosition(), 4096u);
+    EXPECT_FALSE(NSFScannerState::InputEnded());
+    NSFSourceFile::SetCurrent(nullptr);
+    ReleaseScannerBuffer();
+
+    const std::vector<Token> kTokens = Scan("\"" + kText + " /* a\nb */ end");
+    ASSERT_EQ(kTokens.size(), 6002u);
+    EXPECT_EQ(kTokens[0].m_kValue, "first");
+    EXPECT_EQ(kTokens[5000].m_kValue, "w4999");
+    EXPECT_EQ(kTokens.back().m_kValue, "end");
+    EXPECT_FALSE(NSFScannerState::Failed());
 }
