@@ -1644,7 +1644,8 @@ private:
         } else {
             fsSource = fixedFs;
         }
-        if (m_fault == BackendFault::CompileError) fsSource += "#error a fault injected by a test\n";
+        if (ps && m_fault == BackendFault::CompileError) fsSource += "#error a fault injected by a test\n";
+        if (ps && m_fault == BackendFault::LinkError) fsSource += "uniform float uViewport;\n";
         Program* prog = ProgramFor(vsSource, fsSource);
         prog->lighting = !vs && key[kLightingWord] != 0;
         prog->lightCount = vs ? 0 : key[kLightCountWord];

@@ -380,7 +380,7 @@ private:
         if (type == D3DSPR_SAMPLER) {
             const std::uint32_t kind = (usageToken >> D3DSP_TEXTURETYPE_SHIFT) & 0xF;
             if (n >= 16) return Refuse(in, "sampler out of range");
-            if (m_vs) return Refuse(in, "vertex texture samplers are not supported");
+            if (m_vs) return true; // refused where a fetch reads it
             if (kind != D3DSTT_2D && kind != D3DSTT_CUBE && kind != D3DSTT_VOLUME)
                 return Refuse(in, "unknown sampler type");
             m_out.samplers[n] = std::uint8_t(kind);
