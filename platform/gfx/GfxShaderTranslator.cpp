@@ -302,8 +302,9 @@ private:
         case D3DSPSM_COMP: return "(1.0 - " + r + ")";
         case D3DSPSM_X2: return "(2.0 * " + r + ")";
         case D3DSPSM_X2NEG: return "(-2.0 * " + r + ")";
-        case D3DSPSM_DZ: return "d3d_dz(" + r + ")";
-        case D3DSPSM_DW: return "d3d_dw(" + r + ")";
+        // Divides by z or w: the pixel 1.4 coordinate modifiers.
+        case D3DSPSM_DZ: return m_vs ? std::string() : "d3d_dz(" + r + ")";
+        case D3DSPSM_DW: return m_vs ? std::string() : "d3d_dw(" + r + ")";
         case D3DSPSM_ABS: return "abs(" + r + ")";
         case D3DSPSM_ABSNEG: return "(-abs(" + r + "))";
         case D3DSPSM_NOT: return "(vec4(1.0) - " + r + ")";
@@ -454,8 +455,7 @@ private:
             if (address) {
                 const std::uint32_t op = in.p[0] & D3DSI_OPCODE_MASK;
                 // mova rounds to the nearest integer; the 1.1 mov rounds down.
-                return std::string(op == D3DSIO_MOVA ? "ivec4(floor(" : "ivec4(floor(") + t + "." + comp +
-                       (op == D3DSIO_MOVA ? " + 0.5))" : "))") + "." + comp;
+                return "ivec4(floor(" + t + (op == D3DSIO_MOVA ? " + 0.5))." : ")).") + comp;
             }
             if (predicateReg) return "notEqual(" + t + ", vec4(0.0))." + comp;
             if (reg == "oDepthV") return t + "." + comp;
