@@ -279,15 +279,23 @@ private:
     std::vector<D3DVERTEXELEMENT9> m_elements; // without the end marker
 };
 
+struct TranslatedShader;
+
 class ShaderObject : public DeviceChild {
 public:
     // Token stream in bytes; size in/out as D3D does (null data asks the size).
     HRESULT GetFunction(void* data, std::uint32_t* size) const;
+    // The program as the back ends run it, made once at creation.
+    [[nodiscard]] const TranslatedShader& Translation() const { return *m_translation; }
+    // Never reused within a process: what linked programs are cached by.
+    [[nodiscard]] std::uint32_t ProgramId() const { return m_programId; }
 
 protected:
-    ShaderObject(IDirect3DDevice9* device, std::vector<std::uint32_t> tokens)
-        : DeviceChild(device), m_tokens(std::move(tokens)) {}
+    ShaderObject(IDirect3DDevice9* device, std::vector<std::uint32_t> tokens,
+                 std::shared_ptr<const TranslatedShader> translation);
     std::vector<std::uint32_t> m_tokens;
+    std::shared_ptr<const TranslatedShader> m_translation;
+    std::uint32_t m_programId = 0;
 };
 class IDirect3DVertexShader9 final : public ShaderObject {
     friend class IDirect3DDevice9;
@@ -337,6 +345,8 @@ struct DeviceState {
     std::vector<float> psConstF = std::vector<float>(kPsConstF * 4, 0.0f);
     std::array<std::int32_t, kConstI * 4> vsConstI{}, psConstI{};
     std::array<std::int32_t, kConstB> vsConstB{}, psConstB{};
+    // Rises with every program constant set; programs compare what they last sent only then.
+    std::uint64_t constantSerial = 1;
     std::array<IDirect3DSurface9*, kTargets> renderTargets{};
     IDirect3DSurface9* depthStencil = nullptr;
     bool softwareVertexProcessing = false;

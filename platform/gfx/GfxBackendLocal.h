@@ -3,6 +3,7 @@
 
 #include "platform/gfx/Gfx.h"
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,7 +37,20 @@ struct VertexLayout {
     int specular = -1;
     int texcoord[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
     int texcoordSize[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    // Every element as given (a declaration's, of any stream and type, or the
+    // FVF's in stream 0): what programs read their inputs from by usage and index.
+    struct Element {
+        std::uint8_t stream = 0, type = 0, usage = 0, index = 0;
+        std::uint16_t offset = 0;
+    };
+    std::array<Element, 64> elements{};
+    std::uint8_t elementCount = 0;
+    bool declared = false;                  // from a declaration: the fields above may name any stream
+    std::uint16_t streams = 0;              // the streams the elements read, one bit each
+    std::array<std::uint32_t, 16> extent{}; // bytes one vertex spans in each stream
 };
+// Components a declaration type gives (1-4), 0 for none.
+[[nodiscard]] int DeclTypeComponents(std::uint32_t type);
 [[nodiscard]] VertexLayout LayoutFromFVF(std::uint32_t fvf);
 [[nodiscard]] VertexLayout LayoutFromDeclaration(const std::vector<D3DVERTEXELEMENT9>& elements);
 [[nodiscard]] std::uint32_t VertexCountFor(std::uint32_t primitiveType, std::uint32_t primitiveCount);

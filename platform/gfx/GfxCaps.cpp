@@ -60,11 +60,25 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.MaxPointSize = 1.0f;
     c.MaxPrimitiveCount = 0xFFFFF;
     c.MaxVertexIndex = 0xFFFFFF;
-    c.MaxStreams = 1;
+    // Declarations read any of the published types from any stream.
+    c.MaxStreams = DeviceState::kStreams;
     c.MaxStreamStride = 255;
-    c.VertexShaderVersion = D3DVS_VERSION(0, 0);
-    c.MaxVertexShaderConst = 0;
-    c.PixelShaderVersion = D3DPS_VERSION(0, 0);
+    c.DeclTypes = D3DDTCAPS_ALL;
+    // Programs 1.1-3.0 run translated into GLSL: every instruction of the
+    // table, 32 temporaries, flow control nested as deep as the published
+    // maximum, predicates, gradients and any swizzle. No vertex texture fetch.
+    c.VertexShaderVersion = D3DVS_VERSION(3, 0);
+    c.MaxVertexShaderConst = DeviceState::kVsConstF;
+    c.PixelShaderVersion = D3DPS_VERSION(3, 0);
+    c.PixelShader1xMaxValue = 1.0f;
+    c.VS20Caps = {D3DVS20CAPS_PREDICATION, 24, 32, 4};
+    c.PS20Caps = {D3DPS20CAPS_ARBITRARYSWIZZLE | D3DPS20CAPS_GRADIENTINSTRUCTIONS | D3DPS20CAPS_PREDICATION |
+                      D3DPS20CAPS_NODEPENDENTREADLIMIT | D3DPS20CAPS_NOTEXINSTRUCTIONLIMIT,
+                  24, 32, 4, 512};
+    c.MaxVShaderInstructionsExecuted = 65535;
+    c.MaxPShaderInstructionsExecuted = 65535;
+    c.MaxVertexShader30InstructionSlots = 32768;
+    c.MaxPixelShader30InstructionSlots = 32768;
     c.DevCaps2 = D3DDEVCAPS2_STREAMOFFSET; // vertex attributes start at any byte offset
     c.MasterAdapterOrdinal = adapter;
     c.AdapterOrdinalInGroup = 0;

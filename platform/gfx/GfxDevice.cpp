@@ -3,12 +3,15 @@
 
 #include "platform/gfx/GfxBackendLocal.h"
 #include "platform/gfx/GfxFormat.h"
+#include "platform/gfx/GfxShaderTranslator.h"
 
 #include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cfloat>
+#include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace gfx {
@@ -132,29 +135,75 @@ bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 } // namespace
 
 // ---- vertex layouts ------------------------------------------------------------------
+int DeclTypeComponents(std::uint32_t type) {
+    static constexpr int kComponents[17] = {1, 2, 3, 4, 4, 4, 2, 4, 4, 2, 4, 2, 4, 3, 3, 2, 4};
+    return type < 17 ? kComponents[type] : 0;
+}
+
+namespace {
+void AddElement(VertexLayout& l, std::uint32_t stream, std::uint32_t offset, std::uint32_t type, std::uint32_t usage,
+                std::uint32_t index) {
+    if (l.elementCount >= l.elements.size() || stream >= 16 || type >= D3DDECLTYPE_UNUSED) return;
+    l.elements[l.elementCount++] = {std::uint8_t(stream), std::uint8_t(type), std::uint8_t(usage), std::uint8_t(index),
+                                    std::uint16_t(offset)};
+    l.streams |= std::uint16_t(1u << stream);
+    l.extent[stream] = std::max(l.extent[stream], offset + kDeclTypeSize[type]);
+}
+} // namespace
+
 VertexLayout LayoutFromFVF(std::uint32_t fvf) {
     VertexLayout l;
     std::uint32_t offset = 0;
     const std::uint32_t pos = fvf & D3DFVF_POSITION_MASK;
     switch (pos) {
-    case D3DFVF_XYZ: l.position = 0; offset = 12; break;
-    case D3DFVF_XYZRHW: l.position = 0; l.pretransformed = true; offset = 16; break;
-    case D3DFVF_XYZW: l.position = 0; offset = 16; break;
-    case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5:
+    case D3DFVF_XYZ: l.position = 0; offset = 12; AddElement(l, 0, 0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0); break;
+    case D3DFVF_XYZRHW:
+        l.position = 0;
+        l.pretransformed = true;
+        offset = 16;
+        AddElement(l, 0, 0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0);
+        break;
+    case D3DFVF_XYZW: l.position = 0; offset = 16; AddElement(l, 0, 0, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITION, 0); break;
+    case D3DFVF_XYZB1: case D3DFVF_XYZB2: case D3DFVF_XYZB3: case D3DFVF_XYZB4: case D3DFVF_XYZB5: {
         // Blend weights follow the position.
         l.position = 0;
-        l.weightCount = int((pos - D3DFVF_XYZRHW) / 2); // XYZB1 (6) one .. XYZB5 (0xE) five
+        AddElement(l, 0, 0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
+        const int betas = int((pos - D3DFVF_XYZRHW) / 2); // XYZB1 (6) one .. XYZB5 (0xE) five
+        l.weightCount = betas;
         // A last beta holding matrix indices is no weight.
-        if (fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) --l.weightCount;
+        const bool indices = (fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) != 0;
+        if (indices) --l.weightCount;
         l.weights = 12;
-        offset = 12 + 4 * std::uint32_t(l.weightCount);
+        if (l.weightCount > 0 && l.weightCount <= 4)
+            AddElement(l, 0, 12, D3DDECLTYPE_FLOAT1 + std::uint32_t(l.weightCount - 1), D3DDECLUSAGE_BLENDWEIGHT, 0);
+        if (indices)
+            AddElement(l, 0, 12 + 4 * std::uint32_t(l.weightCount),
+                       (fvf & D3DFVF_LASTBETA_D3DCOLOR) ? D3DDECLTYPE_D3DCOLOR : D3DDECLTYPE_UBYTE4,
+                       D3DDECLUSAGE_BLENDINDICES, 0);
+        offset = 12 + 4 * std::uint32_t(betas);
         break;
+    }
     default: return l;
     }
-    if (fvf & D3DFVF_NORMAL) { l.normal = int(offset); offset += 12; }
-    if (fvf & D3DFVF_PSIZE) offset += 4;
-    if (fvf & D3DFVF_DIFFUSE) { l.diffuse = int(offset); offset += 4; }
-    if (fvf & D3DFVF_SPECULAR) { l.specular = int(offset); offset += 4; }
+    if (fvf & D3DFVF_NORMAL) {
+        l.normal = int(offset);
+        AddElement(l, 0, offset, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0);
+        offset += 12;
+    }
+    if (fvf & D3DFVF_PSIZE) {
+        AddElement(l, 0, offset, D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_PSIZE, 0);
+        offset += 4;
+    }
+    if (fvf & D3DFVF_DIFFUSE) {
+        l.diffuse = int(offset);
+        AddElement(l, 0, offset, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0);
+        offset += 4;
+    }
+    if (fvf & D3DFVF_SPECULAR) {
+        l.specular = int(offset);
+        AddElement(l, 0, offset, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1);
+        offset += 4;
+    }
     const std::uint32_t sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
     if (sets > 8) return l;
     for (std::uint32_t i = 0; i < sets; ++i) {
@@ -162,48 +211,56 @@ VertexLayout LayoutFromFVF(std::uint32_t fvf) {
         const int n = kSize[(fvf >> (16 + 2 * i)) & 3];
         l.texcoord[i] = int(offset);
         l.texcoordSize[i] = n;
+        AddElement(l, 0, offset, D3DDECLTYPE_FLOAT1 + std::uint32_t(n - 1), D3DDECLUSAGE_TEXCOORD, i);
         offset += 4 * std::uint32_t(n);
     }
     l.stride = offset;
+    l.extent[0] = offset;
     l.valid = true;
     return l;
 }
 
+// The fixed-function fields name the elements the emulation reads, in
+// whichever stream; the back end reads them through the element list.
 VertexLayout LayoutFromDeclaration(const std::vector<D3DVERTEXELEMENT9>& elements) {
     VertexLayout l;
+    l.declared = true;
     for (const D3DVERTEXELEMENT9& e : elements) {
-        if (e.Stream != 0) return VertexLayout{}; // one stream
+        if (e.Type >= D3DDECLTYPE_UNUSED || e.Stream >= 16) continue;
+        AddElement(l, e.Stream, e.Offset, e.Type, e.Usage, e.UsageIndex);
         const int off = e.Offset;
-        if (e.Type < D3DDECLTYPE_UNUSED) l.stride = std::max(l.stride, std::uint32_t(e.Offset) + kDeclTypeSize[e.Type]);
+        const int components = DeclTypeComponents(e.Type);
         switch (e.Usage) {
         case D3DDECLUSAGE_POSITION:
-            if (e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT3) l.position = off;
+            if (e.UsageIndex == 0 && components >= 3) l.position = off;
             break;
         case D3DDECLUSAGE_POSITIONT:
             if (e.Type == D3DDECLTYPE_FLOAT4) { l.position = off; l.pretransformed = true; }
             break;
         case D3DDECLUSAGE_BLENDWEIGHT:
-            if (e.UsageIndex == 0 && e.Type <= D3DDECLTYPE_FLOAT4) {
+            if (e.UsageIndex == 0) {
                 l.weights = off;
-                l.weightCount = e.Type + 1;
+                l.weightCount = components;
             }
             break;
         case D3DDECLUSAGE_NORMAL:
-            if (e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT3) l.normal = off;
+            if (e.UsageIndex == 0 && components >= 3) l.normal = off;
             break;
         case D3DDECLUSAGE_COLOR:
-            if (e.Type == D3DDECLTYPE_D3DCOLOR) (e.UsageIndex == 0 ? l.diffuse : l.specular) = off;
+            if (e.UsageIndex <= 1) (e.UsageIndex == 0 ? l.diffuse : l.specular) = off;
             break;
         case D3DDECLUSAGE_TEXCOORD:
-            if (e.UsageIndex < 8 && e.Type <= D3DDECLTYPE_FLOAT4) {
+            if (e.UsageIndex < 8) {
                 l.texcoord[e.UsageIndex] = off;
-                l.texcoordSize[e.UsageIndex] = e.Type + 1;
+                l.texcoordSize[e.UsageIndex] = components;
             }
             break;
         default: break;
         }
     }
-    l.valid = l.position >= 0;
+    l.stride = l.extent[0];
+    // A program reads what it declares: a declaration without a position serves programs.
+    l.valid = l.elementCount > 0;
     return l;
 }
 
@@ -1052,13 +1109,28 @@ bool CopyTokens(const std::uint32_t* function, std::uint32_t byteSize, std::uint
     out.assign(function, function + used);
     return true;
 }
+
+// The program as the back ends run it; null, with one line on standard
+// error naming what it cannot take, when it cannot be translated.
+std::shared_ptr<const TranslatedShader> Translate(const std::vector<std::uint32_t>& tokens) {
+    auto translated = std::make_shared<TranslatedShader>();
+    std::string error;
+    if (!TranslateShader(tokens.data(), tokens.size(), *translated, error)) {
+        std::fprintf(stderr, "gfx: a %s program cannot be run: %s\n",
+                     (tokens[0] & 0xFFFF0000u) == 0xFFFE0000u ? "vertex" : "pixel", error.c_str());
+        return nullptr;
+    }
+    return translated;
+}
 } // namespace
 
 HRESULT IDirect3DDevice9::CreateVertexShader(const std::uint32_t* function, std::uint32_t byteSize,
                                              IDirect3DVertexShader9** shader) {
     std::vector<std::uint32_t> tokens;
     if (!shader || !CopyTokens(function, byteSize, D3DVS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
-    *shader = new IDirect3DVertexShader9(this, std::move(tokens));
+    auto translation = Translate(tokens);
+    if (!translation) return D3DERR_INVALIDCALL;
+    *shader = new IDirect3DVertexShader9(this, std::move(tokens), std::move(translation));
     return D3D_OK;
 }
 
@@ -1079,7 +1151,9 @@ HRESULT IDirect3DDevice9::CreatePixelShader(const std::uint32_t* function, std::
                                             IDirect3DPixelShader9** shader) {
     std::vector<std::uint32_t> tokens;
     if (!shader || !CopyTokens(function, byteSize, D3DPS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
-    *shader = new IDirect3DPixelShader9(this, std::move(tokens));
+    auto translation = Translate(tokens);
+    if (!translation) return D3DERR_INVALIDCALL;
+    *shader = new IDirect3DPixelShader9(this, std::move(tokens), std::move(translation));
     return D3D_OK;
 }
 
@@ -1098,10 +1172,11 @@ HRESULT IDirect3DDevice9::GetPixelShader(IDirect3DPixelShader9** shader) {
 
 namespace {
 template <class T, class C>
-HRESULT SetConstants(C& store, std::uint32_t registers, std::uint32_t width, std::uint32_t start, const T* data,
+HRESULT SetConstants(std::uint64_t& serial, C& store, std::uint32_t registers, std::uint32_t width, std::uint32_t start, const T* data,
                      std::uint32_t count) {
     if (!data || start > registers || count > registers - start) return D3DERR_INVALIDCALL;
     std::copy(data, data + count * width, store.begin() + start * width);
+    ++serial;
     return D3D_OK;
 }
 template <class T, class C>
@@ -1115,33 +1190,33 @@ HRESULT GetConstants(const C& store, std::uint32_t registers, std::uint32_t widt
 
 HRESULT IDirect3DDevice9::SetVertexShaderConstantF(std::uint32_t start, const float* data, std::uint32_t count) {
     return RecordState(StateCall::Kind::SetVertexShaderConstantF, start, 0, count, data,
-                       SetConstants(m_state.vsConstF, DeviceState::kVsConstF, 4, start, data, count));
+                       SetConstants(m_state.constantSerial, m_state.vsConstF, DeviceState::kVsConstF, 4, start, data, count));
 }
 HRESULT IDirect3DDevice9::GetVertexShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const {
     return GetConstants(m_state.vsConstF, DeviceState::kVsConstF, 4, start, data, count);
 }
 HRESULT IDirect3DDevice9::SetVertexShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count) {
     return RecordState(StateCall::Kind::SetVertexShaderConstantI, start, 0, count, data,
-                       SetConstants(m_state.vsConstI, DeviceState::kConstI, 4, start, data, count));
+                       SetConstants(m_state.constantSerial, m_state.vsConstI, DeviceState::kConstI, 4, start, data, count));
 }
 HRESULT IDirect3DDevice9::SetVertexShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count) {
     return RecordState(StateCall::Kind::SetVertexShaderConstantB, start, 0, count, data,
-                       SetConstants(m_state.vsConstB, DeviceState::kConstB, 1, start, data, count));
+                       SetConstants(m_state.constantSerial, m_state.vsConstB, DeviceState::kConstB, 1, start, data, count));
 }
 HRESULT IDirect3DDevice9::SetPixelShaderConstantF(std::uint32_t start, const float* data, std::uint32_t count) {
     return RecordState(StateCall::Kind::SetPixelShaderConstantF, start, 0, count, data,
-                       SetConstants(m_state.psConstF, DeviceState::kPsConstF, 4, start, data, count));
+                       SetConstants(m_state.constantSerial, m_state.psConstF, DeviceState::kPsConstF, 4, start, data, count));
 }
 HRESULT IDirect3DDevice9::GetPixelShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const {
     return GetConstants(m_state.psConstF, DeviceState::kPsConstF, 4, start, data, count);
 }
 HRESULT IDirect3DDevice9::SetPixelShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count) {
     return RecordState(StateCall::Kind::SetPixelShaderConstantI, start, 0, count, data,
-                       SetConstants(m_state.psConstI, DeviceState::kConstI, 4, start, data, count));
+                       SetConstants(m_state.constantSerial, m_state.psConstI, DeviceState::kConstI, 4, start, data, count));
 }
 HRESULT IDirect3DDevice9::SetPixelShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count) {
     return RecordState(StateCall::Kind::SetPixelShaderConstantB, start, 0, count, data,
-                       SetConstants(m_state.psConstB, DeviceState::kConstB, 1, start, data, count));
+                       SetConstants(m_state.constantSerial, m_state.psConstB, DeviceState::kConstB, 1, start, data, count));
 }
 
 HRESULT IDirect3DDevice9::SetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9* buffer,
@@ -1184,15 +1259,16 @@ HRESULT IDirect3DDevice9::GetIndices(IDirect3DIndexBuffer9** indices) {
 // ---- drawing ----------------------------------------------------------------------------------------
 HRESULT IDirect3DDevice9::PrepareDraw(std::uint32_t type, std::uint32_t count) const {
     if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || count == 0) return D3DERR_INVALIDCALL;
-    // Caps report shader version 0.0: programs are kept but cannot run.
-    if (m_state.vertexShader || m_state.pixelShader) return D3DERR_INVALIDCALL;
     if (!m_state.declaration && m_state.fvf == 0) return D3DERR_INVALIDCALL;
     return D3D_OK;
 }
 
 namespace {
 VertexLayout CurrentLayout(const DeviceState& s) {
-    return s.declaration ? LayoutFromDeclaration(s.declaration->Elements()) : LayoutFromFVF(s.fvf);
+    VertexLayout l = s.declaration ? LayoutFromDeclaration(s.declaration->Elements()) : LayoutFromFVF(s.fvf);
+    // The fixed-function path needs a position; a program reads what it declares.
+    if (l.declared) l.valid = s.vertexShader ? l.elementCount > 0 : l.position >= 0;
+    return l;
 }
 
 // A stride that cuts into the next vertex would make the back end read past the data.
@@ -1200,9 +1276,33 @@ bool StrideHoldsLayout(const VertexLayout& layout, std::uint32_t stride) {
     return layout.valid && stride > 0 && stride >= layout.stride;
 }
 
-// Whole vertices stream 0 holds from its offset.
+// Whole vertices a stream holds from its offset.
 std::uint64_t VerticesHeld(const DeviceState::Stream& s) {
     return (std::uint64_t(s.buffer->Size()) - s.offset) / s.stride;
+}
+
+// The fewest whole vertices any stream the layout reads holds; -1 when one
+// of them has no buffer or a stride that cuts into its elements.
+std::int64_t StreamsHold(const DeviceState& st, const VertexLayout& layout) {
+    if (!layout.valid) return -1;
+    std::int64_t held = INT64_MAX;
+    const std::uint16_t used = layout.streams ? layout.streams : 1;
+    for (std::uint32_t i = 0; i < DeviceState::kStreams; ++i) {
+        if (!(used & (1u << i))) continue;
+        const DeviceState::Stream& s = st.streams[i];
+        if (!s.buffer || s.stride == 0 || s.stride < layout.extent[i]) return -1;
+        held = std::min(held, std::int64_t(VerticesHeld(s)));
+    }
+    return held;
+}
+
+void NoteStreamReads(const DeviceState& st, const VertexLayout& layout, std::uint64_t first, std::uint64_t end) {
+    const std::uint16_t used = layout.streams ? layout.streams : 1;
+    for (std::uint32_t i = 0; i < DeviceState::kStreams; ++i) {
+        const DeviceState::Stream& s = st.streams[i];
+        if ((used & (1u << i)) && s.buffer)
+            s.buffer->NoteDrawRead(std::uint32_t(s.offset + first * s.stride), std::uint32_t(s.offset + end * s.stride));
+    }
 }
 
 // The smallest and largest of count indices, read from memory: every index
@@ -1232,16 +1332,14 @@ IndexSpan ScanIndices(const void* indices, D3DFORMAT format, std::uint32_t count
 HRESULT IDirect3DDevice9::DrawPrimitive(std::uint32_t type, std::uint32_t startVertex, std::uint32_t count) {
     HRESULT hr = PrepareDraw(type, count);
     if (FAILED(hr)) return hr;
-    const DeviceState::Stream& s = m_state.streams[0];
     const VertexLayout layout = CurrentLayout(m_state);
     DrawCall call;
     call.primitiveType = type;
     call.primitiveCount = count;
     call.vertexCount = VertexCountFor(type, count);
     call.startVertex = startVertex;
-    if (!s.buffer || !StrideHoldsLayout(layout, s.stride) ||
-        std::uint64_t(startVertex) + call.vertexCount > VerticesHeld(s))
-        return D3DERR_INVALIDCALL;
+    const std::int64_t held = StreamsHold(m_state, layout);
+    if (held < 0 || std::int64_t(startVertex) + call.vertexCount > held) return D3DERR_INVALIDCALL;
     if (Lost()) return D3D_OK;
     RecordedCall rec;
     rec.kind = RecordedCall::Kind::DrawPrimitive;
@@ -1250,7 +1348,7 @@ HRESULT IDirect3DDevice9::DrawPrimitive(std::uint32_t type, std::uint32_t startV
     rec.startVertex = startVertex;
     rec.fvf = m_state.fvf;
     Record(rec);
-    s.buffer->NoteDrawRead(s.offset + startVertex * s.stride, s.offset + (startVertex + call.vertexCount) * s.stride);
+    NoteStreamReads(m_state, layout, startVertex, std::uint64_t(startVertex) + call.vertexCount);
     return m_backend->Draw(*this, layout, call);
 }
 
@@ -1259,7 +1357,6 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitive(std::uint32_t type, std::int32_t 
                                                std::uint32_t count) {
     HRESULT hr = PrepareDraw(type, count);
     if (FAILED(hr)) return hr;
-    const DeviceState::Stream& s = m_state.streams[0];
     const VertexLayout layout = CurrentLayout(m_state);
     const IDirect3DIndexBuffer9* ib = m_state.indices;
     DrawCall call;
@@ -1271,12 +1368,12 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitive(std::uint32_t type, std::int32_t 
     call.minIndex = minIndex;
     call.numVertices = numVertices;
     call.startIndex = startIndex;
-    if (!s.buffer || !StrideHoldsLayout(layout, s.stride) || !ib) return D3DERR_INVALIDCALL;
+    const std::int64_t held = StreamsHold(m_state, layout);
+    if (held < 0 || !ib) return D3DERR_INVALIDCALL;
     const std::uint32_t indexSize = ib->Format() == D3DFMT_INDEX32 ? 4 : 2;
     if ((std::uint64_t(startIndex) + call.vertexCount) * indexSize > ib->Size()) return D3DERR_INVALIDCALL;
     // Every vertex the indices reach from the base vertex lies in the buffer
     // (the minimum index and vertex count are the caller's hints only).
-    const std::int64_t held = std::int64_t(VerticesHeld(s));
     if (baseVertex >= held) return D3DERR_INVALIDCALL;
     const IndexSpan span = ScanIndices(ib->Bytes() + std::size_t(startIndex) * indexSize, ib->Format(), call.vertexCount);
     if (baseVertex + std::int64_t(span.low) < 0 || baseVertex + std::int64_t(span.high) >= held)
@@ -1292,8 +1389,8 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitive(std::uint32_t type, std::int32_t 
     rec.startIndex = startIndex;
     rec.fvf = m_state.fvf;
     Record(rec);
-    s.buffer->NoteDrawRead(s.offset + std::uint32_t(baseVertex + std::int64_t(span.low)) * s.stride,
-                           s.offset + std::uint32_t(baseVertex + std::int64_t(span.high) + 1) * s.stride);
+    NoteStreamReads(m_state, layout, std::uint64_t(baseVertex + std::int64_t(span.low)),
+                    std::uint64_t(baseVertex + std::int64_t(span.high) + 1));
     return m_backend->Draw(*this, layout, call);
 }
 
@@ -1302,7 +1399,8 @@ HRESULT IDirect3DDevice9::DrawPrimitiveUP(std::uint32_t type, std::uint32_t coun
     HRESULT hr = PrepareDraw(type, count);
     if (FAILED(hr)) return hr;
     const VertexLayout layout = CurrentLayout(m_state);
-    if (!vertices || !StrideHoldsLayout(layout, stride)) return D3DERR_INVALIDCALL;
+    // User memory stands for stream 0 alone.
+    if (!vertices || !StrideHoldsLayout(layout, stride) || (layout.streams & ~1u)) return D3DERR_INVALIDCALL;
     DrawCall call;
     call.primitiveType = type;
     call.primitiveCount = count;
@@ -1329,7 +1427,7 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitiveUP(std::uint32_t type, std::uint32
     HRESULT hr = PrepareDraw(type, count);
     if (FAILED(hr)) return hr;
     const VertexLayout layout = CurrentLayout(m_state);
-    if (!vertices || !indices || !StrideHoldsLayout(layout, stride) || numVertices == 0 ||
+    if (!vertices || !indices || !StrideHoldsLayout(layout, stride) || (layout.streams & ~1u) || numVertices == 0 ||
         (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
     DrawCall call;

@@ -2,6 +2,9 @@
 
 #include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/GfxFramePacer.h"
+#include "platform/gfx/GfxGlProgramConstants.h"
+#include "platform/gfx/GfxShaderTokens.h"
+#include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/os/OsSdl.h"
 #include "platform/os/OsSystem.h"
 
@@ -16,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -387,7 +391,10 @@ class GlBackend final : public Backend {
         kPretransformedWord, kLightingWord, kDiffuseSrcWord, kAmbientSrcWord, kSpecularSrcWord, kEmissiveSrcWord,
         kHasNormalWord, kNormalizeWord, kLocalViewerWord, kSpecularLightWord, kFogModeWord, kRangeFogWord,
         kHasSpecularInputWord, kLightCountWord, kLightTypesWord, kFlatWord, kSpecularEnableWord, kAlphaFuncWord,
-        kFogWord, kBlendWord, kStageBase
+        kFogWord, kBlendWord,
+        // The programs bound (their ids), and the kinds of the textures a
+        // pixel program before 2.0 samples, two bits per sampler.
+        kVertexProgramWord, kPixelProgramWord, kSamplerKindsWord, kStageBase
     };
     // Per stage: operations and arguments, result, texture kind and coordinates.
     enum StageWord : std::size_t {
@@ -435,6 +442,8 @@ class GlBackend final : public Backend {
         const IDirect3DSurface9* slowTarget = nullptr;
         std::uint32_t slowWidth = 0, slowHeight = 0;
         bool slowFlipY = false;
+        // A vertex or pixel program's register files; null for the fixed-function programs.
+        std::shared_ptr<GlProgramConstants> constants;
     };
 
 public:
@@ -590,10 +599,15 @@ public:
         const DeviceState& s = device.State();
         if (!BindTargets(s)) return D3DERR_INVALIDCALL;
         const IDirect3DSurface9* rt = s.renderTargets[0];
-        assert((call.userVertices || s.streams[0].buffer) && "a draw the front end should have refused");
+        assert((call.userVertices || layout.declared || s.vertexShader || s.streams[0].buffer) &&
+               "a draw the front end should have refused");
         assert((!call.indexed || call.userIndices || s.indices) && "a draw the front end should have refused");
 
-        // Vertex input.
+        // Vertex input: by element for programs and declarations, else stream 0's FVF layout.
+        std::uint32_t inputW1 = 0;
+        if (layout.declared || s.vertexShader) {
+            inputW1 = BindElements(s, layout, call);
+        } else {
         GLuint vbo = m_streamVbo;
         std::uintptr_t base = 0;
         std::uint32_t stride = call.userStride;
@@ -614,10 +628,14 @@ public:
         SetFloatAttribute(3, layout.normal, 3, stride, base);
         SetFloatAttribute(12, layout.weights, layout.weightCount, stride, base);
         for (int i = 0; i < 8; ++i) SetFloatAttribute(GLuint(4 + i), layout.texcoord[i], layout.texcoordSize[i], stride, base);
+        for (GLuint i = 13; i < kAttributes; ++i) DisableAttribute(i, nullptr);
+        }
 
         if (const Program* prog = SetProgram(s, layout, *rt); !prog->id) {
             ReportOnce("program " + prog->failureKind, "gfx gl: a generated program failed: " + prog->failure);
             return D3DERR_DRIVERINTERNALERROR;
+        } else if (prog->constants) {
+            prog->constants->SetInputW1(inputW1);
         }
         SetRasterState(s, *rt);
 
@@ -1152,7 +1170,7 @@ private:
         std::uint32_t stride = 0;
         std::uintptr_t offset = 0;
     };
-    static constexpr std::size_t kAttributes = 13;
+    static constexpr std::size_t kAttributes = 16; // the fixed-function inputs use 0-12, programs v0-v15
     struct VertexArray {
         GLuint name = 0;
         std::array<AttributeState, kAttributes> attributes{};
@@ -1211,6 +1229,111 @@ private:
             c.known = true;
             c.value = *constant;
         }
+    }
+
+    // How an element type reads as a GL attribute (D3DCOLOR bytes are B, G, R, A in memory).
+    struct GlAttributeType {
+        GLint size;
+        GLenum type;
+        GLboolean normalized;
+    };
+    static GlAttributeType AttributeTypeOf(std::uint32_t t) {
+        switch (t) {
+        case D3DDECLTYPE_FLOAT1: return {1, GL_FLOAT, GL_FALSE};
+        case D3DDECLTYPE_FLOAT2: return {2, GL_FLOAT, GL_FALSE};
+        case D3DDECLTYPE_FLOAT3: return {3, GL_FLOAT, GL_FALSE};
+        case D3DDECLTYPE_FLOAT4: return {4, GL_FLOAT, GL_FALSE};
+        case D3DDECLTYPE_D3DCOLOR: return {GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE};
+        case D3DDECLTYPE_UBYTE4: return {4, GL_UNSIGNED_BYTE, GL_FALSE};
+        case D3DDECLTYPE_SHORT2: return {2, GL_SHORT, GL_FALSE};
+        case D3DDECLTYPE_SHORT4: return {4, GL_SHORT, GL_FALSE};
+        case D3DDECLTYPE_UBYTE4N: return {4, GL_UNSIGNED_BYTE, GL_TRUE};
+        case D3DDECLTYPE_SHORT2N: return {2, GL_SHORT, GL_TRUE};
+        case D3DDECLTYPE_SHORT4N: return {4, GL_SHORT, GL_TRUE};
+        case D3DDECLTYPE_USHORT2N: return {2, GL_UNSIGNED_SHORT, GL_TRUE};
+        case D3DDECLTYPE_USHORT4N: return {4, GL_UNSIGNED_SHORT, GL_TRUE};
+        // Three packed components; the fourth GL reads is set to 1 in the program.
+        case D3DDECLTYPE_UDEC3: return {4, GL_UNSIGNED_INT_2_10_10_10_REV, GL_FALSE};
+        case D3DDECLTYPE_DEC3N: return {4, GL_INT_2_10_10_10_REV, GL_TRUE};
+        case D3DDECLTYPE_FLOAT16_2: return {2, GL_HALF_FLOAT, GL_FALSE};
+        default: return {4, GL_HALF_FLOAT, GL_FALSE}; // FLOAT16_4
+        }
+    }
+
+    // The fixed-function emulation's attribute of an element; -1 for none.
+    static int FixedLocationOf(const VertexLayout::Element& e) {
+        switch (e.usage) {
+        case D3DDECLUSAGE_POSITION: case D3DDECLUSAGE_POSITIONT: return e.index == 0 ? 0 : -1;
+        case D3DDECLUSAGE_COLOR: return e.index <= 1 ? 1 + e.index : -1;
+        case D3DDECLUSAGE_NORMAL: return e.index == 0 ? 3 : -1;
+        case D3DDECLUSAGE_TEXCOORD: return e.index < 8 ? 4 + e.index : -1;
+        case D3DDECLUSAGE_BLENDWEIGHT: return e.index == 0 ? 12 : -1;
+        default: return -1;
+        }
+    }
+
+    // Every attribute from its element, in whichever stream and type: a vertex
+    // program's inputs by usage and index, else the fixed-function ones.
+    // Returns the inputs whose fourth component must read 1.
+    std::uint32_t BindElements(const DeviceState& s, const VertexLayout& layout, const DrawCall& call) {
+        std::array<int, kAttributes> source;
+        source.fill(-1);
+        if (s.vertexShader) {
+            for (const ShaderSemantic& in : s.vertexShader->Translation().inputs)
+                for (int e = 0; e < layout.elementCount; ++e)
+                    if (layout.elements[e].usage == in.usage && layout.elements[e].index == in.index) {
+                        source[in.reg] = e;
+                        break;
+                    }
+        } else {
+            for (int e = layout.elementCount - 1; e >= 0; --e) {
+                const int location = FixedLocationOf(layout.elements[e]);
+                if (location >= 0) source[location] = e;
+            }
+        }
+        // Stream buffers in GL; the first one read chooses the vertex array.
+        std::array<GLuint, 16> buffers{};
+        GLuint first = 0;
+        for (std::uint32_t i = 0; i < 16; ++i) {
+            if (!(layout.streams & (1u << i))) continue;
+            if (call.userVertices) {
+                if (i != 0) continue;
+                glBindBuffer(GL_ARRAY_BUFFER, m_streamVbo);
+                glBufferData(GL_ARRAY_BUFFER, call.userVertexBytes, call.userVertices, GL_STREAM_DRAW);
+                buffers[0] = m_streamVbo;
+            } else if (s.streams[i].buffer) {
+                buffers[i] = UploadBuffer(*s.streams[i].buffer, GL_ARRAY_BUFFER);
+            }
+            if (!first) first = buffers[i];
+        }
+        UseVertexArrayOf(first ? first : m_streamVbo);
+        std::uint32_t w1 = 0;
+        GLuint bound = ~0u;
+        for (GLuint a = 0; a < kAttributes; ++a) {
+            const int e = source[a];
+            const VertexLayout::Element* el = e >= 0 ? &layout.elements[std::size_t(e)] : nullptr;
+            const GLuint buffer = el ? buffers[el->stream] : 0;
+            if (!el || !buffer) {
+                if (!s.vertexShader && (a == 1 || a == 2)) {
+                    const float absent = a == 1 ? 1.0f : 0.0f; // white diffuse, black specular
+                    DisableAttribute(a, &absent);
+                } else {
+                    DisableAttribute(a, nullptr);
+                }
+                continue;
+            }
+            if (buffer != bound) {
+                glBindBuffer(GL_ARRAY_BUFFER, buffer);
+                bound = buffer;
+            }
+            m_arrayBuffer = buffer;
+            const std::uint32_t stride = call.userVertices ? call.userStride : s.streams[el->stream].stride;
+            const std::uintptr_t base = call.userVertices ? 0 : s.streams[el->stream].offset;
+            const GlAttributeType t = AttributeTypeOf(el->type);
+            SetAttribute(a, t.size, t.type, t.normalized, stride, base + el->offset);
+            if (el->type == D3DDECLTYPE_UDEC3 || el->type == D3DDECLTYPE_DEC3N) w1 |= 1u << a;
+        }
+        return w1;
     }
 
     // Attributes the layout lacks are switched off, so no pointer of an earlier draw is read.
@@ -1350,6 +1473,18 @@ private:
         }
     }
 
+    // Nothing sampled at the unit: reads give (0, 0, 0, 1) as with no texture.
+    void UnbindTexture(GLuint unit) {
+        if (m_boundTextures[unit] == 0) return;
+        if (unit != m_activeUnit) {
+            glActiveTexture(GL_TEXTURE0 + unit);
+            m_activeUnit = unit;
+        }
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+        m_boundTextures[unit] = 0;
+    }
+
     void SetColorAttribute(GLuint index, int offset, std::uint32_t stride, std::uintptr_t base, float absent) {
         if (offset >= 0) {
             // D3DCOLOR bytes are B, G, R, A in memory.
@@ -1362,8 +1497,9 @@ private:
     static std::string Bool(std::uint32_t v) { return v ? "true" : "false"; }
 
     // The sources of a state key's program: constants in front of the bodies,
-    // the texture coordinates and the stages written out.
-    Program* GenerateProgram(const StateKey& key) {
+    // the texture coordinates and the stages written out. `coordsForProgram`:
+    // a pixel program follows, which reads every stage's coordinates whole.
+    void FixedSources(const StateKey& key, bool coordsForProgram, std::string& vsOut, std::string& fsOut) {
         std::string vs = "#version 330 core\n";
         vs += "const bool kPretransformed = " + Bool(key[kPretransformedWord]) + ";\n";
         vs += "const bool kLighting = " + Bool(key[kLightingWord]) + ";\n";
@@ -1393,7 +1529,7 @@ private:
         std::string coords, stages;
         for (int i = 0; i < 8; ++i) {
             const std::uint32_t* st = &key[kStageBase + std::size_t(i) * kStageWords];
-            if (st[kColorOp] == D3DTOP_DISABLE) break;
+            if (st[kColorOp] == D3DTOP_DISABLE && !coordsForProgram) break;
             const std::string n = std::to_string(i);
             // Coordinates: a set of the vertex, or one made in camera space.
             const std::uint32_t source = st[kTexCoordSource], form = st[kTexCoordForm];
@@ -1406,6 +1542,11 @@ private:
             else if (size == 0) t = "vec4(0.0, 0.0, 0.0, 1.0)";
             else t = "expand(aTex[" + std::to_string(set) + "], " + std::to_string(size) + ")";
             if (count != 0) t = "uTexMatrix[" + n + "] * " + t;
+            if (coordsForProgram) {
+                vs += "out vec4 vT" + n + ";\n";
+                coords += "vT" + n + " = " + t + ";\n    ";
+                continue;
+            }
 
             // Only a sampled stage's coordinates travel, with the components its lookup reads.
             const std::uint32_t kind = st[kTextureKind];
@@ -1456,13 +1597,133 @@ private:
         std::string vsBody = kVertexShader, fsBody = kFragmentShader;
         vsBody.replace(vsBody.find("TEXCOORDS"), 9, coords);
         fsBody.replace(fsBody.find("STAGES"), 6, stages);
-        Program* prog = ProgramFor(vs + vsBody, fs + fsBody);
+        vsOut = vs + vsBody;
+        fsOut = fs + fsBody;
+    }
+
+    Program* GenerateProgram(const StateKey& key, const DeviceState* state = nullptr) {
+        if (state && (key[kVertexProgramWord] || key[kPixelProgramWord])) return GenerateProgramPair(key, *state);
+        std::string vs, fs;
+        FixedSources(key, false, vs, fs);
+        Program* prog = ProgramFor(vs, fs);
         prog->lighting = key[kLightingWord] != 0;
         prog->lightCount = key[kLightCountWord];
         prog->fogUniforms = key[kFogModeWord] != 0 && key[kFogModeWord] != 4;
         for (int i = 0; i < 8; ++i)
             prog->texMatrices = prog->texMatrices || (key[kStageBase + std::size_t(i) * kStageWords + kTexCoordForm] >> 8) != 0;
         return prog;
+    }
+
+    // A vertex or pixel program with the other half: another program or the
+    // fixed-function emulation for the same key.
+    Program* GenerateProgramPair(const StateKey& key, const DeviceState& s) {
+        const TranslatedShader* vs = s.vertexShader ? &s.vertexShader->Translation() : nullptr;
+        const TranslatedShader* ps = s.pixelShader ? &s.pixelShader->Translation() : nullptr;
+        const bool fog = key[kFogWord] != 0;
+        std::string vsSource, fsSource, fixedVs, fixedFs;
+        if (!vs || !ps) FixedSources(key, ps != nullptr, fixedVs, fixedFs);
+        if (vs && ps) {
+            vsSource = ComposeVertexProgram(*vs, nullptr, PixelProgramVaryings(*ps, fog && ps->major < 3));
+        } else if (vs) {
+            std::vector<FixedStageInput> stages;
+            for (int i = 0; i < 8; ++i) {
+                const std::uint32_t* st = &key[kStageBase + std::size_t(i) * kStageWords];
+                if (st[kColorOp] == D3DTOP_DISABLE) break;
+                if (st[kTextureKind] == 0) continue;
+                stages.push_back({i, int(st[kTexCoordSource] & 7), st[kTextureKind] == 2 ? 3 : 2});
+            }
+            vsSource = ComposeVertexProgram(*vs, &stages, {});
+        } else {
+            vsSource = fixedVs;
+        }
+        if (ps) {
+            std::array<std::uint8_t, 16> kinds{};
+            static constexpr std::uint8_t kKind[4] = {0, D3DSTT_2D, D3DSTT_CUBE, D3DSTT_VOLUME};
+            for (int n = 0; n < 16; ++n) kinds[n] = kKind[(key[kSamplerKindsWord] >> (2 * n)) & 3];
+            fsSource = ComposePixelProgram(*ps, vs == nullptr, kinds, key[kAlphaFuncWord], fog);
+        } else {
+            fsSource = fixedFs;
+        }
+        if (ps && m_fault == BackendFault::CompileError) fsSource += "#error a fault injected by a test\n";
+        if (ps && m_fault == BackendFault::LinkError) fsSource += "uniform float uViewport;\n";
+        Program* prog = ProgramFor(vsSource, fsSource);
+        prog->lighting = !vs && key[kLightingWord] != 0;
+        prog->lightCount = vs ? 0 : key[kLightCountWord];
+        prog->fogUniforms = !vs && key[kFogModeWord] != 0 && key[kFogModeWord] != 4;
+        prog->texMatrices = false;
+        for (int i = 0; i < 8 && !vs; ++i)
+            prog->texMatrices = prog->texMatrices || (key[kStageBase + std::size_t(i) * kStageWords + kTexCoordForm] >> 8) != 0;
+        if (prog->id && !prog->constants) {
+            prog->constants = std::make_shared<GlProgramConstants>();
+            prog->constants->Locate(prog->id, vs, ps);
+            m_usedProgram = prog->id;
+        }
+        return prog;
+    }
+
+    // The kinds of the textures bound to samplers 0-15, two bits each (none,
+    // plain, cube, volume), for pixel programs whose samplers follow the texture.
+    static std::uint32_t SamplerKinds(const DeviceState& s) {
+        std::uint32_t word = 0;
+        for (std::uint32_t n = 0; n < 16; ++n) {
+            const IDirect3DBaseTexture9* t = s.textures[n];
+            if (!t) continue;
+            GlTextureFormat f;
+            if (!GlTextureFormatOf(t->Format(), f)) continue;
+            const std::uint32_t kind = t->GetType() == D3DRTYPE_CUBETEXTURE ? 2 : (t->GetType() == D3DRTYPE_VOLUMETEXTURE ? 3 : 1);
+            word |= kind << (2 * n);
+        }
+        return word;
+    }
+
+    // The key of a draw with programs: the program ids, and only the words of
+    // the fixed-function half that runs.
+    void ProgramKeyWords(const DeviceState& s, const VertexLayout& layout, StateKey& key) {
+        const IDirect3DVertexShader9* vs = s.vertexShader;
+        const IDirect3DPixelShader9* ps = s.pixelShader;
+        key[kVertexProgramWord] = vs ? vs->ProgramId() : 0;
+        key[kPixelProgramWord] = ps ? ps->ProgramId() : 0;
+        if (vs) {
+            for (std::size_t w : {kPretransformedWord, kLightingWord, kDiffuseSrcWord, kAmbientSrcWord, kSpecularSrcWord,
+                                  kEmissiveSrcWord, kHasNormalWord, kNormalizeWord, kLocalViewerWord, kSpecularLightWord,
+                                  kFogModeWord, kRangeFogWord, kHasSpecularInputWord, kLightCountWord, kLightTypesWord,
+                                  kBlendWord})
+                key[w] = 0;
+            m_lights.clear();
+            for (std::size_t i = 0; i < 8; ++i) {
+                std::uint32_t* st = &key[kStageBase + i * kStageWords];
+                st[kTexCoordSource] = s.stageStates[i][D3DTSS_TEXCOORDINDEX] & 7;
+                st[kTexCoordForm] = 0;
+            }
+        }
+        if (ps) {
+            key[kFlatWord] = 0;
+            key[kSpecularEnableWord] = 0;
+            // The program replaces the stages; the fixed-function vertex half
+            // gives every stage's coordinates.
+            for (std::size_t i = 0; i < 8; ++i) {
+                std::uint32_t* st = &key[kStageBase + i * kStageWords];
+                std::fill(st, st + kStageWords, 0u);
+                if (vs) continue;
+                const auto& ts = s.stageStates[i];
+                const std::uint32_t index = ts[D3DTSS_TEXCOORDINDEX];
+                const std::uint32_t set = index & 7, generated = (index >> 16) & 0xFFFF;
+                if (generated >= 1 && generated <= 3 && !layout.pretransformed) {
+                    st[kTexCoordSource] = generated << 16;
+                } else {
+                    st[kTexCoordSource] = set;
+                    st[kTexCoordForm] = layout.texcoord[set] >= 0 ? std::uint32_t(layout.texcoordSize[set]) : 0;
+                }
+                const std::uint32_t count = ts[D3DTSS_TEXTURETRANSFORMFLAGS] & 0xFF;
+                if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !layout.pretransformed)
+                    st[kTexCoordForm] |= count << 8;
+            }
+            const TranslatedShader& t = ps->Translation();
+            std::uint32_t byTexture = 0;
+            for (std::uint32_t n = 0; n < 16; ++n)
+                if (t.samplers[n] == kSamplerByTexture) byTexture |= 3u << (2 * n);
+            key[kSamplerKindsWord] = byTexture ? SamplerKinds(s) & byTexture : 0;
+        }
     }
 
     // What a stage samples: 1 a plain texture, 2 a cube texture, 0 nothing
@@ -1550,6 +1811,7 @@ private:
             if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !layout.pretransformed)
                 st[kTexCoordForm] |= count << 8;
         }
+        if (s.vertexShader || s.pixelShader) ProgramKeyWords(s, layout, key);
         return key;
     }
 
@@ -1565,6 +1827,14 @@ private:
 
     // Whether the bound textures are of the kinds the key's running stages were made for.
     static bool SameTextureKinds(const DeviceState& s, const StateKey& key) {
+        if (key[kSamplerKindsWord] != 0 || key[kPixelProgramWord] != 0) {
+            if (!s.pixelShader || s.pixelShader->ProgramId() != key[kPixelProgramWord]) return false;
+            std::uint32_t byTexture = 0;
+            const TranslatedShader& t = s.pixelShader->Translation();
+            for (std::uint32_t n = 0; n < 16; ++n)
+                if (t.samplers[n] == kSamplerByTexture) byTexture |= 3u << (2 * n);
+            return (SamplerKinds(s) & byTexture) == key[kSamplerKindsWord];
+        }
         for (std::size_t i = 0; i < 8; ++i) {
             const std::uint32_t* st = &key[kStageBase + i * kStageWords];
             if (st[kColorOp] == D3DTOP_DISABLE) break;
@@ -1587,7 +1857,7 @@ private:
                 prog = m_lastProgram;
             } else {
                 auto it = m_byState.find(key);
-                prog = it != m_byState.end() ? it->second : (m_byState[key] = GenerateProgram(key));
+                prog = it != m_byState.end() ? it->second : (m_byState[key] = GenerateProgram(key, &s));
                 m_lastKey = key;
                 m_lastProgram = prog;
             }
@@ -1633,6 +1903,17 @@ private:
                 glUniformMatrix3fv(p.blendNormal, count, GL_FALSE, &blendNormal[0][0]);
         }
         if (slow) SetSlowUniforms(p, s, key, rt);
+        if (p.constants) {
+            p.constants->Upload(s);
+            // A pixel program's samplers: the bound texture, or none.
+            const std::uint32_t samplers = p.constants->Samplers();
+            for (GLuint n = 0; n < 16; ++n) {
+                if (!(samplers & (1u << n))) continue;
+                if (TextureKind(s.textures[n]) != 0) BindTexture(n, *s.textures[n], s.samplerStates[n]);
+                else UnbindTexture(n);
+            }
+            if (key[kPixelProgramWord]) return prog;
+        }
         for (std::size_t i = 0; i < 8; ++i) {
             const std::uint32_t* st = &key[kStageBase + i * kStageWords];
             if (st[kColorOp] == D3DTOP_DISABLE) break;
@@ -1892,11 +2173,11 @@ private:
     std::unordered_map<StateKey, Program*, StateKeyHash> m_byState;
     std::vector<const D3DLIGHT9*> m_lights; // the draw's enabled lights, in index order
     // One sampler object per stage, with the parameters last given to it.
-    std::array<GLuint, 8> m_samplers{};
-    std::array<std::array<GLint, 8>, 8> m_samplerParams{};
-    std::array<GLuint, 8> m_boundTextures{}; // by unit, whatever target: what a draw's stage last bound there
+    std::array<GLuint, 16> m_samplers{};
+    std::array<std::array<GLint, 8>, 16> m_samplerParams{};
+    std::array<GLuint, 16> m_boundTextures{}; // by unit, whatever target: what a draw's stage last bound there
     GLuint m_activeUnit = 0;                 // the texture unit glActiveTexture last chose
-    std::array<GLuint, 8> m_boundSamplers{};
+    std::array<GLuint, 16> m_boundSamplers{};
     std::vector<SpareTexture> m_spareTextures; // oldest first
     std::size_t m_spareTextureBytes = 0;
     std::unordered_map<GLuint, TextureShape> m_textureShapes; // sampled textures' storage, by name

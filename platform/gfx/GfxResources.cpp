@@ -2,8 +2,10 @@
 
 #include "platform/gfx/GfxBackendLocal.h"
 #include "platform/gfx/GfxFormat.h"
+#include "platform/gfx/GfxShaderTranslator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstdio>
 #include <cstring>
@@ -380,6 +382,13 @@ HRESULT IDirect3DVertexDeclaration9::GetDeclaration(D3DVERTEXELEMENT9* elements,
     }
     *count = needed;
     return D3D_OK;
+}
+
+ShaderObject::ShaderObject(IDirect3DDevice9* device, std::vector<std::uint32_t> tokens,
+                           std::shared_ptr<const TranslatedShader> translation)
+    : DeviceChild(device), m_tokens(std::move(tokens)), m_translation(std::move(translation)) {
+    static std::atomic<std::uint32_t> next{0};
+    m_programId = ++next;
 }
 
 HRESULT ShaderObject::GetFunction(void* data, std::uint32_t* size) const {

@@ -141,6 +141,19 @@ const ShaderInstructionInfo* FindShaderInstruction(std::string_view name, std::u
     return nullptr;
 }
 
+const char* ShaderOpcodeName(std::uint32_t opcode) {
+    switch (opcode) {
+    case D3DSIO_DCL: return "dcl";
+    case D3DSIO_DEF: return "def";
+    case D3DSIO_DEFI: return "defi";
+    case D3DSIO_DEFB: return "defb";
+    default: break;
+    }
+    for (const ShaderInstructionInfo& info : kInstructions)
+        if (info.opcode == opcode) return info.name;
+    return nullptr;
+}
+
 bool ShaderOpcodeInModel(std::uint32_t opcode, std::uint16_t model) {
     switch (opcode) {
     case D3DSIO_DEF: return (model & ALL) != 0;

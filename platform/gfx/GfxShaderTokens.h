@@ -103,6 +103,9 @@ struct ShaderInstructionInfo {
 // whether the name exists in any model.
 [[nodiscard]] const ShaderInstructionInfo* FindShaderInstruction(std::string_view name, std::uint16_t model,
                                                                  bool* known = nullptr);
+// The text name of an opcode (its first form in the table; "dcl", "def",
+// "defi", "defb" too), null when unknown.
+[[nodiscard]] const char* ShaderOpcodeName(std::uint32_t opcode);
 // Whether the opcode exists in the model (declarations, definitions and
 // comments included).
 [[nodiscard]] bool ShaderOpcodeInModel(std::uint32_t opcode, std::uint16_t model);

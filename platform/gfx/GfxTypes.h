@@ -491,6 +491,13 @@ constexpr std::uint32_t D3DTEXOPCAPS_BUMPENVMAPLUMINANCE = 0x400000; // bit 22
 constexpr std::uint32_t D3DSTENCILCAPS_ALL8 = 0xFF;               // D3DSTENCILCAPS_KEEP..DECR (0x01..0x80)
 constexpr std::uint32_t D3DSTENCILCAPS_TWOSIDED = 0x100;          // D3DSTENCILCAPS_TWOSIDED
 constexpr std::uint32_t D3DVTXPCAPS_MATERIALSOURCE7 = 0x2;        // D3DVTXPCAPS_MATERIALSOURCE7
+constexpr std::uint32_t D3DDTCAPS_ALL = 0x3FF;                    // D3DDTCAPS_UBYTE4 (0x1) .. FLOAT16_4 (0x200)
+constexpr std::int32_t D3DVS20CAPS_PREDICATION = 1;               // D3DVS20CAPS_PREDICATION
+constexpr std::int32_t D3DPS20CAPS_ARBITRARYSWIZZLE = 1;          // D3DPS20CAPS_ARBITRARYSWIZZLE
+constexpr std::int32_t D3DPS20CAPS_GRADIENTINSTRUCTIONS = 2;      // D3DPS20CAPS_GRADIENTINSTRUCTIONS
+constexpr std::int32_t D3DPS20CAPS_PREDICATION = 4;               // D3DPS20CAPS_PREDICATION
+constexpr std::int32_t D3DPS20CAPS_NODEPENDENTREADLIMIT = 8;      // D3DPS20CAPS_NODEPENDENTREADLIMIT
+constexpr std::int32_t D3DPS20CAPS_NOTEXINSTRUCTIONLIMIT = 16;    // D3DPS20CAPS_NOTEXINSTRUCTIONLIMIT
 
 // ---- records -------------------------------------------------------------------------
 struct D3DCAPS9 {

@@ -638,6 +638,8 @@ private:
             if (opcode == D3DSIO_DEF) {
                 const float f = std::strtof(value.c_str(), &end);
                 bits = std::bit_cast<std::uint32_t>(f);
+                // Authors write C float literals: one suffix after the digits.
+                if (end && end != value.c_str() && (*end == 'f' || *end == 'F') && end[1] == '\0') ++end;
             } else if (opcode == D3DSIO_DEFI) {
                 const long v = std::strtol(value.c_str(), &end, 10);
                 if (v < INT32_MIN || v > INT32_MAX) errno = ERANGE;

@@ -35,6 +35,7 @@
 #include "engine/render/image/NiPixelFormat.h"
 #include "engine/scene/NiDynamicEffect.h"
 #include "engine/scene/NiExtraData.h"
+#include "platform/gfxutil/GfxUtilShader.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiProperty.h"
 #include "engine/scene/NiSkinData.h"
@@ -899,6 +900,57 @@ void ShaderAssemblySeeds(SeedFolder& kFolder)
         kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));
 }
 
+// Programs of every model as the program fuzzer reads them: a byte naming
+// the version (its place in the fuzzer's list), then the tokens after the
+// version token, without the end token.
+void ShaderProgramSeeds(SeedFolder& kFolder)
+{
+    const char* const apcTexts[] = {
+        "vs_1_1\ndcl_position v0\ndcl_color v1\nm4x4 oPos, v0, c0\nmov a0.x, c4.x\nmov oD0, c[a0.x + 5]\n"
+        "lit r0, v1\nexpp r1, v1.x\nmov oT0, r0\nmov oFog, r1.y\n",
+        "vs_2_0\ndcl_position v0\ndefi i0, 3, 0, 1, 0\ndefb b0, true\nmova a0.x, c0.x\nrep i0\nadd r0, r0, c[a0.x]\n"
+        "endrep\nif b0\ncall l0\nendif\nmov oPos, v0\nmov oD0, r0\nret\nlabel l0\nsincos r1.xy, c1.x, c2, c3\nret\n",
+        "vs_2_x\ndcl_position v0\nsetp_gt p0.x, v0.x, c0.y\n(p0.x) mov r0, c1\nmov oPos, v0\nmov oD0, r0\n",
+        "vs_3_0\ndcl_position v0\ndcl_position o0\ndcl_texcoord0 o1.xy\ndefi i0, 4, 0, 1, 0\nloop aL, i0\n"
+        "add r0, r0, c[aL]\nbreakp p0.x\nendloop\nmov o0, v0\nmov o1.xy, r0\n",
+        "ps_1_1\ndef c0, 1.0, 0.5, -2.0, 0.0\ntex t0\ntexbem t1, t0\nmul_x2 r0.rgb, t1_bx2, -c0\n+mov_sat r0.a, 1-v0.a\n",
+        "ps_1_2\ntex t0\ntexm3x3pad t1, t0\ntexm3x3pad t2, t0\ntexm3x3 t3, t0\ncmp r0, t3, c0, c1\n",
+        "ps_1_3\ntex t0\ntexm3x2pad t1, t0\ntexm3x2depth t2, t0\ntexreg2ar t3, t0\nmov r0, t3\n",
+        "ps_1_4\ntexld r0, t0\ntexcrd r1.rgb, t1\nbem r2.rg, r1, r0\nphase\ntexld r2, r2\ncnd r0, r1, r0, r2\n",
+        "ps_2_0\ndcl t0.xy\ndcl v0\ndcl_2d s0\ndcl_cube s1\ntexld r0, t0, s0\ntexldp r1, t0, s1\ntexkill r1\n"
+        "dp2add r0.x, r0, r1, c0.x\nmov oC0, r0\nmov oDepth, r0.x\n",
+        "ps_2_x\ndcl t0\ndcl_2d s0\ndsx r1, t0\ndsy r2, t0\ntexldd r0, t0, s0, r1, r2\nmov oC0, r0\n",
+        "ps_3_0\ndcl_texcoord0 v0\ndcl vPos.xy\ndcl vFace\ndcl_2d s0\ndefi i0, 2, 0, 1, 0\nloop aL, i0\n"
+        "add r0, r0, v[aL]\nendloop\nif_gt vFace, c0.x\ntexldl r1, v0, s0\nendif\nmov oC0, r1\n",
+    };
+    constexpr std::uint32_t kVersions[] = {0xFFFE0101u, 0xFFFE0200u, 0xFFFE0201u, 0xFFFE0300u,
+                                           0xFFFF0101u, 0xFFFF0102u, 0xFFFF0103u, 0xFFFF0104u,
+                                           0xFFFF0200u, 0xFFFF0201u, 0xFFFF0300u};
+    for (const char* pcText : apcTexts)
+    {
+        gfx::ID3DXBuffer* pkCode = nullptr;
+        gfx::ID3DXBuffer* pkErrors = nullptr;
+        const gfx::HRESULT hr = gfx::D3DXAssembleShader(pcText, static_cast<std::uint32_t>(std::strlen(pcText)), 0,
+                                                        &pkCode, &pkErrors);
+        if (pkErrors)
+            pkErrors->Release();
+        if (gfx::FAILED(hr) || !pkCode)
+            continue;
+        const auto* puiTokens = static_cast<const std::uint32_t*>(pkCode->GetBufferPointer());
+        const std::size_t uiWords = pkCode->GetBufferSize() / 4;
+        std::uint8_t ucVersion = 0;
+        for (std::uint8_t i = 0; i < sizeof(kVersions) / sizeof(kVersions[0]); ++i)
+            if (kVersions[i] == puiTokens[0])
+                ucVersion = i;
+        std::vector<std::uint8_t> kBytes(1, ucVersion);
+        const auto* pucTokens = reinterpret_cast<const std::uint8_t*>(puiTokens + 1);
+        if (uiWords >= 2)
+            kBytes.insert(kBytes.end(), pucTokens, pucTokens + (uiWords - 2) * 4);
+        kFolder.Add(kBytes);
+        pkCode->Release();
+    }
+}
+
 void EffectSeeds(SeedFolder& kFolder)
 {
     const char* const apcTexts[] = {
@@ -965,6 +1017,8 @@ int main(int iArgs, char** ppcArgs)
         }
         SeedFolder kShaders(kRoot, "fuzz_shader_assembly");
         ShaderAssemblySeeds(kShaders);
+        SeedFolder kPrograms(kRoot, "fuzz_shader_program");
+        ShaderProgramSeeds(kPrograms);
         SeedFolder kEffects(kRoot, "fuzz_effect");
         EffectSeeds(kEffects);
         SeedFolder kEffectTextures(kRoot, "fuzz_effect_texture");

@@ -156,7 +156,6 @@ bool NiD3DShaderProgram::SetRegisterConstant(std::uint32_t uiStage, NiD3DShaderC
         return false;
     if (uiCount == 0)
         uiCount = pkEntry->GetRegisterCount() != 0 ? pkEntry->GetRegisterCount() : 1;
-    const std::uint32_t uiPerElement = pkEntry->IsMatrix3() ? 3 : pkEntry->IsMatrix4() ? 4 : 1;
     const std::uint32_t uiFirst = pkEntry->GetShaderRegister();
     auto Set = [&](std::uint32_t uiRegister, std::uint32_t uiRegisters) {
         // Never past the values given.
@@ -176,17 +175,9 @@ bool NiD3DShaderProgram::SetRegisterConstant(std::uint32_t uiStage, NiD3DShaderC
                    ? pkCache->SetVertexConstantsF(uiRegister, static_cast<const float*>(pvValues), uiRegisters, false)
                    : pkCache->SetPixelConstantsF(uiRegister, static_cast<const float*>(pvValues), uiRegisters, false);
     };
-    if (uiCount == uiPerElement)
-        return Set(uiFirst, uiCount);
-    // Other counts: the value repeated over the registers, one element's
-    // worth at a time.
-    for (std::uint32_t uiOffset = 0; uiOffset < uiCount; uiOffset += uiPerElement)
-    {
-        const std::uint32_t uiPiece = std::min(uiPerElement, uiCount - uiOffset);
-        if (uiFirst > 0xFFFFFFFFu - uiOffset || !Set(uiFirst + uiOffset, uiPiece))
-            return false;
-    }
-    return true;
+    // The registers run on from the entry's first, each taking the next
+    // register of values (a matrix, an array of vectors).
+    return Set(uiFirst, uiCount);
 }
 
 bool NiD3DShaderProgram::SetRegisterConstantArray(std::uint32_t uiStage, NiD3DShaderConstantMapEntry* pkEntry,

@@ -130,18 +130,18 @@ TEST_P(NiDX9RendererTest, CapabilityRecordsAndTablesFollowTheDevice)
 
     EXPECT_EQ(m_spRenderer->GetMaxStreams(), kCaps.MaxStreams);
     EXPECT_EQ(m_spRenderer->GetMaxVertexBlendMatrices(), kCaps.MaxVertexBlendMatrices);
-    EXPECT_EQ(m_spRenderer->GetPixelShaderVersion(), D3DPS_VERSION(0, 0));
-    EXPECT_EQ(m_spRenderer->GetVertexShaderVersion(), D3DVS_VERSION(0, 0));
+    EXPECT_EQ(m_spRenderer->GetPixelShaderVersion(), D3DPS_VERSION(3, 0));
+    EXPECT_EQ(m_spRenderer->GetVertexShaderVersion(), D3DVS_VERSION(3, 0));
     EXPECT_FALSE(m_spRenderer->GetMipmapCubeMaps());
     EXPECT_EQ(m_spRenderer->GetMaxSimultaneousRenderTargets(), 1u);
     EXPECT_EQ(m_spRenderer->GetShaderVersionWords(),
-              (std::array<std::uint32_t, 10>{0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFE0000u, 0xFFFE0000u,
-                                             0xFFFE0000u, 0xFFFE0000u, 0xFFFE0000u, 0xFFFE0000u, 2u}));
+              (std::array<std::uint32_t, 10>{0xFFFF0300u, 0xFFFF0000u, 0xFFFF0300u, 0xFFFE0300u, 0xFFFE0000u,
+                                             0xFFFE0300u, 0xFFFE0000u, 0xFFFE0000u, 0xFFFE0000u, 2u}));
 
-    // Stage limits for the shaders: below pixel shader 2.0 the samplers follow the stages.
+    // Stage limits for the shaders: from pixel shader 2.0 on, 16 samplers.
     EXPECT_EQ(NiD3DPass::GetMaxTextureBlendStages(), 8u);
     EXPECT_EQ(NiD3DPass::GetMaxSimultaneousTextures(), 8u);
-    EXPECT_EQ(NiD3DPass::GetMaxSamplers(), 8u);
+    EXPECT_EQ(NiD3DPass::GetMaxSamplers(), 16u);
 
     std::uint32_t uiU = 0;
     std::uint32_t uiV = 0;
@@ -185,15 +185,15 @@ TEST_P(NiDX9RendererTest, CapabilityFlagsRiseOnlyWithTheirCapsBits)
         return kCaps;
     };
     const Case akCases[] = {
-        {"as the device is", Extra(0, 0, 0, 0), 0x26D, 2, 8, false},
+        {"as the device is", Extra(0, 0, 0, 0), 0x26D, 2, 16, false},
         // The power-of-two flag follows the square-only bit; the power-of-two bit alone leaves it.
-        {"square only", Extra(D3DPTEXTURECAPS_SQUAREONLY, 0, 0, 0), 0x26F, 2, 8, false},
-        {"power of two", Extra(D3DPTEXTURECAPS_POW2, 0, 0, 0), 0x26D, 2, 8, false},
-        {"w-buffer", Extra(0, D3DPRASTERCAPS_WBUFFER, 0, 0), 0x36D, 2, 8, false},
-        {"four blend matrices", Extra(0, 0, 4, 0), 0x26D, 2, 8, false},
-        {"three blend matrices", Extra(0, 0, 3, 0), 0x6D, 2, 8, false},
-        {"projected textures", Extra(D3DPTEXTURECAPS_PROJECTED, 0, 0, 0), 0x26D, 0x103, 8, false},
-        {"mipmapped cube maps", Extra(D3DPTEXTURECAPS_MIPCUBEMAP, 0, 0, 0), 0x26D, 2, 8, true},
+        {"square only", Extra(D3DPTEXTURECAPS_SQUAREONLY, 0, 0, 0), 0x26F, 2, 16, false},
+        {"power of two", Extra(D3DPTEXTURECAPS_POW2, 0, 0, 0), 0x26D, 2, 16, false},
+        {"w-buffer", Extra(0, D3DPRASTERCAPS_WBUFFER, 0, 0), 0x36D, 2, 16, false},
+        {"four blend matrices", Extra(0, 0, 4, 0), 0x26D, 2, 16, false},
+        {"three blend matrices", Extra(0, 0, 3, 0), 0x6D, 2, 16, false},
+        {"projected textures", Extra(D3DPTEXTURECAPS_PROJECTED, 0, 0, 0), 0x26D, 0x103, 16, false},
+        {"mipmapped cube maps", Extra(D3DPTEXTURECAPS_MIPCUBEMAP, 0, 0, 0), 0x26D, 2, 16, true},
         {"pixel shader 2.0", Extra(0, 0, 0, D3DPS_VERSION(2, 0)), 0x26D, 2, 16, false},
         {"pixel shader 1.4", Extra(0, 0, 0, D3DPS_VERSION(1, 4)), 0x26D, 2, 8, false},
     };

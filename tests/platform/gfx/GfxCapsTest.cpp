@@ -35,9 +35,28 @@ TEST(GfxCaps, TableIsPinned) {
     EXPECT_EQ(c.MaxActiveLights, 8u);
     EXPECT_EQ(c.MaxUserClipPlanes, 0u);
     EXPECT_EQ(c.MaxVertexBlendMatrices, 4u);
-    EXPECT_EQ(c.MaxStreams, 1u);
-    EXPECT_EQ(c.VertexShaderVersion, 0xFFFE0000u);
-    EXPECT_EQ(c.PixelShaderVersion, 0xFFFF0000u);
+    EXPECT_EQ(c.MaxStreams, 16u);
+    EXPECT_EQ(c.MaxStreamStride, 255u);
+    EXPECT_EQ(c.DeclTypes, 0x3FFu); // every type UBYTE4 .. FLOAT16_4
+    // Programs 1.1-3.0: 256 vertex constants, 32 temporaries, flow control
+    // 24 deep (4 for calls), predicates; pixel 2.x arbitrary swizzles,
+    // gradients and no limit on dependent reads or texture instructions.
+    EXPECT_EQ(c.VertexShaderVersion, 0xFFFE0300u);
+    EXPECT_EQ(c.PixelShaderVersion, 0xFFFF0300u);
+    EXPECT_EQ(c.MaxVertexShaderConst, 256u);
+    EXPECT_EQ(c.PixelShader1xMaxValue, 1.0f);
+    EXPECT_EQ(c.VS20Caps.Caps, 1);
+    EXPECT_EQ(c.VS20Caps.DynamicFlowControlDepth, 24);
+    EXPECT_EQ(c.VS20Caps.NumTemps, 32);
+    EXPECT_EQ(c.VS20Caps.StaticFlowControlDepth, 4);
+    EXPECT_EQ(c.PS20Caps.Caps, 0x1F);
+    EXPECT_EQ(c.PS20Caps.DynamicFlowControlDepth, 24);
+    EXPECT_EQ(c.PS20Caps.NumTemps, 32);
+    EXPECT_EQ(c.PS20Caps.StaticFlowControlDepth, 4);
+    EXPECT_EQ(c.PS20Caps.NumInstructionSlots, 512);
+    EXPECT_EQ(c.MaxVertexShader30InstructionSlots, 32768u);
+    EXPECT_EQ(c.MaxPixelShader30InstructionSlots, 32768u);
+    EXPECT_EQ(c.VertexTextureFilterCaps, 0u); // no vertex texture fetch
     EXPECT_EQ(c.NumSimultaneousRTs, 1u);
     EXPECT_EQ(c.DevCaps2, D3DDEVCAPS2_STREAMOFFSET);
     EXPECT_EQ(c.MaxTextureWidth, 4096u);

@@ -705,7 +705,7 @@ TEST_P(GfxDevice, DrawsValidateTheirInput) {
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 1), D3DERR_INVALIDCALL); // past the end
     EXPECT_EQ(device->DrawPrimitive(7, 0, 1), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL); // no indices
-    EXPECT_EQ(device->SetStreamSource(1, vb.get(), 0, 12), D3DERR_INVALIDCALL); // one stream
+    EXPECT_EQ(device->SetStreamSource(16, vb.get(), 0, 12), D3DERR_INVALIDCALL); // streams 0-15
     const std::uint32_t vs[] = {D3DVS_VERSION(1, 1), 0x0000FFFFu};
     Ref<IDirect3DVertexShader9> shader;
     ASSERT_EQ(device->CreateVertexShader(vs, sizeof(vs), &shader), D3D_OK);
@@ -713,7 +713,9 @@ TEST_P(GfxDevice, DrawsValidateTheirInput) {
     shader->GetFunction(nullptr, &size);
     EXPECT_EQ(size, 8u);
     device->SetVertexShader(shader.get());
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL); // shader version 0.0
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK); // programs run
+    device->SetFVF(0);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL); // no FVF, no declaration
     device->SetVertexShader(nullptr);
 }
 

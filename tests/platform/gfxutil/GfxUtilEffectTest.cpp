@@ -564,15 +564,14 @@ protected:
 INSTANTIATE_TEST_SUITE_P(, GfxUtilEffectDeviceTest, ::testing::Values(gfx::BackendKind::Null),
                          gfxtest::BackendParamName);
 
-TEST_P(GfxUtilEffectDeviceTest, OnlyFixedFunctionTechniquesValidateHere) {
+TEST_P(GfxUtilEffectDeviceTest, FixedFunctionAndAssemblyTechniquesValidate) {
     Create();
     ID3DXEffect* fx = Make(kTechniques);
     ASSERT_NE(fx, nullptr);
     EXPECT_EQ(fx->ValidateTechnique("Fixed"), D3D_OK);
     EXPECT_EQ(fx->ValidateTechnique("Compiled"), E_FAIL);
     EXPECT_NE(fx->ValidationError().find("HLSL compilation is not supported"), std::string::npos);
-    EXPECT_EQ(fx->ValidateTechnique("Assembled"), E_FAIL); // the device runs no programs
-    EXPECT_NE(fx->ValidationError().find("vertex shader 1.1 is beyond the device (0.0)"), std::string::npos);
+    EXPECT_EQ(fx->ValidateTechnique("Assembled"), D3D_OK); // the device runs programs
     EXPECT_EQ(fx->ValidateTechnique("Odd"), E_FAIL);
     EXPECT_NE(fx->ValidationError().find("unknown state 'Wibble'"), std::string::npos);
     EXPECT_EQ(fx->ValidateTechnique("BadValue"), E_FAIL);
@@ -582,6 +581,8 @@ TEST_P(GfxUtilEffectDeviceTest, OnlyFixedFunctionTechniquesValidateHere) {
     D3DXHANDLE next = nullptr;
     ASSERT_EQ(fx->FindNextValidTechnique(nullptr, &next), D3D_OK);
     EXPECT_STREQ(next, "Fixed");
+    ASSERT_EQ(fx->FindNextValidTechnique(next, &next), D3D_OK);
+    EXPECT_STREQ(next, "Assembled");
     EXPECT_EQ(fx->FindNextValidTechnique(next, &next), E_FAIL);
     EXPECT_EQ(next, nullptr);
     void* out = nullptr;

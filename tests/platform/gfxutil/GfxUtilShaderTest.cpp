@@ -147,6 +147,17 @@ TEST(GfxUtilShaderAssembleTest, EachProblemIsReportedWithItsLine) {
     EXPECT_EQ(Assemble("vs_1_1\nmov r2048, v0\n", D3DXSHADER_SKIPVALIDATION).result, D3DXERR_INVALIDDATA);
 }
 
+TEST(GfxUtilShaderAssembleTest, DefinitionsTakeCFloatSuffixes) {
+    // The same words as the plain literals; one suffix only, after digits.
+    const Assembled suffixed = Assemble("ps.1.1\ndef c0, 1.0f, 0.5F, -2.0f, 0f\ntex t0\n"
+                                        "mul_x2 r0.rgb, t0_bx2, -c0\n+mov_sat r0.a, 1-v0.a\n");
+    EXPECT_EQ(suffixed.result, D3D_OK) << suffixed.errors;
+    EXPECT_EQ(suffixed.tokens, kPixel11.tokens);
+    EXPECT_EQ(Assemble("vs_1_1\ndef c0, 1.0ff, 0, 0, 0\n").errors, "line 2: bad value '1.0ff'\n");
+    EXPECT_EQ(Assemble("vs_1_1\ndef c0, f, 0, 0, 0\n").errors, "line 2: bad value 'f'\n");
+    EXPECT_EQ(Assemble("vs_2_0\ndefi i0, 1f, 0, 0, 0\n").errors, "line 2: bad value '1f'\n");
+}
+
 TEST(GfxUtilShaderAssembleTest, HighLevelSourceIsRefusedAndFilesGoThroughTheResolver) {
     ID3DXBuffer* code = reinterpret_cast<ID3DXBuffer*>(1);
     ID3DXBuffer* errors = nullptr;
@@ -217,8 +228,8 @@ TEST_P(GfxUtilShaderDeviceTest, ProgramsAreCreatedOnlyFromWholeStreams) {
     Create();
     D3DCAPS9 caps{};
     ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
-    EXPECT_EQ(D3DXGetVertexShaderProfile(device), nullptr); // the device runs no programs
-    EXPECT_EQ(D3DXGetPixelShaderProfile(device), nullptr);
+    EXPECT_STREQ(D3DXGetVertexShaderProfile(device), "vs_3_0"); // the device runs programs 1.1-3.0
+    EXPECT_STREQ(D3DXGetPixelShaderProfile(device), "ps_3_0");
     for (const Golden* golden : kGoldens) {
         const std::vector<std::uint32_t>& tokens = golden->tokens;
         const bool pixel = (tokens[0] & 0xFFFF0000u) == 0xFFFF0000u;
@@ -251,16 +262,22 @@ TEST_P(GfxUtilShaderDeviceTest, ProgramsAreCreatedOnlyFromWholeStreams) {
         unknown[1] = (unknown[1] & ~0xFFFFu) | 0x00FF; // no such instruction
         EXPECT_EQ(create(unknown.data(), static_cast<std::uint32_t>(unknown.size() * 4), pixel), D3DERR_INVALIDCALL);
     }
-    // Created although the caps stay at 0.0; a draw with it bound is refused.
-    EXPECT_EQ(caps.VertexShaderVersion, 0xFFFE0000u);
-    EXPECT_EQ(caps.PixelShaderVersion, 0xFFFF0000u);
+    // A draw with a created program bound goes through.
+    EXPECT_EQ(caps.VertexShaderVersion, 0xFFFE0300u);
+    EXPECT_EQ(caps.PixelShaderVersion, 0xFFFF0300u);
     IDirect3DVertexShader9* shader = nullptr;
     ASSERT_EQ(device->CreateVertexShader(kVertex11.tokens.data(),
                                          static_cast<std::uint32_t>(kVertex11.tokens.size() * 4), &shader),
               D3D_OK);
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(36, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
     EXPECT_EQ(device->SetVertexShader(shader), D3D_OK);
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetFVF(D3DFVF_XYZ), D3D_OK);
+    EXPECT_EQ(device->SetStreamSource(0, vb, 0, 12), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    device->SetStreamSource(0, nullptr, 0, 0);
     device->SetVertexShader(nullptr);
+    vb->Release();
     shader->Release();
 }
 
@@ -285,7 +302,9 @@ TEST_P(GfxUtilShaderDeviceTest, DeclarationsFeedEachInputOnce) {
     EXPECT_EQ(make(twice), D3DERR_INVALIDCALL);
     D3DVERTEXELEMENT9 stream[4];
     std::memcpy(stream, good, sizeof(good));
-    stream[1].Stream = 1; // one stream on this device
+    stream[1].Stream = 1; // streams 0-15
+    EXPECT_EQ(make(stream), D3D_OK);
+    stream[1].Stream = 16;
     EXPECT_EQ(make(stream), D3DERR_INVALIDCALL);
     D3DVERTEXELEMENT9 odd[4];
     std::memcpy(odd, good, sizeof(good));

@@ -238,7 +238,7 @@ TEST_F(NiD3DDefaultShaderTest, TheRendererHoldsAnInitialisedDefaultShader)
     EXPECT_EQ(m_spShader->GetBumpMapOperation(), 1u);
     EXPECT_EQ(NiD3DPass::GetMaxTextureBlendStages(), 8u);
     EXPECT_EQ(NiD3DPass::GetMaxSimultaneousTextures(), 8u);
-    EXPECT_EQ(NiD3DPass::GetMaxSamplers(), 8u);
+    EXPECT_EQ(NiD3DPass::GetMaxSamplers(), 16u);
     // Initialised again for the same renderer: nothing changes.
     EXPECT_TRUE(m_spShader->Initialize(m_spRenderer));
 }

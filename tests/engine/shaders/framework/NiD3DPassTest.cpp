@@ -43,10 +43,10 @@ protected:
 
 TEST_F(NiD3DPassTest, TheDeviceSetsThePassLimits)
 {
-    // The null device has 8 blend stages and 8 textures, pixel shaders 0.0.
+    // The null device has 8 blend stages and 8 textures, pixel shaders 3.0 and their 16 samplers.
     EXPECT_EQ(NiD3DPass::GetMaxTextureBlendStages(), 8u);
     EXPECT_EQ(NiD3DPass::GetMaxSimultaneousTextures(), 8u);
-    EXPECT_EQ(NiD3DPass::GetMaxSamplers(), 8u);
+    EXPECT_EQ(NiD3DPass::GetMaxSamplers(), 16u);
 }
 
 TEST_F(NiD3DPassTest, PoolsGrowInDoublingBlocksAndHandOutFromTheFront)
@@ -108,7 +108,7 @@ TEST_F(NiD3DPassTest, StagesAreCountedAsThePartSays)
     for (NiD3DTextureStage*& pkStage : apkStages)
         pkStage = NiD3DTextureStage::GetFreeStage();
     apkStages[1]->SetTexture(m_spRenderer->GetDefaultTexture());
-    EXPECT_EQ(spPass->SetStage(8, apkStages[3]), 1u); // at the samplers: refused
+    EXPECT_EQ(spPass->SetStage(16, apkStages[3]), 1u); // at the samplers: refused
     EXPECT_EQ(spPass->GetActiveStageCount(), 0u);
     EXPECT_EQ(spPass->SetStage(0, apkStages[0]), 0u);
     EXPECT_EQ(spPass->SetStage(1, apkStages[1]), 0u);

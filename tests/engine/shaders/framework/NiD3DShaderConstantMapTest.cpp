@@ -577,11 +577,19 @@ TEST_F(ConstantMapTest, RegisterProgramsWriteTheCacheInWholeElements)
     // Count 0 counts as 1.
     EXPECT_TRUE(spProgram->SetVertexShaderConstant(spEntry, afVector, 0, 1));
     EXPECT_EQ(spProgram->F(2)[3], 4.0f);
-    // A count of three registers repeats the one-register value.
+    // A count of registers takes that many registers of values, advancing:
+    // eight floats over two registers put floats 4-7 in the second.
+    spEntry->SetRegisterCount(2);
+    const float afTwo[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_TRUE(spProgram->SetVertexShaderConstant(spEntry, afTwo, 0, 2));
+    EXPECT_EQ(spProgram->F(2)[0], 1.0f);
+    EXPECT_EQ(spProgram->F(3)[0], 5.0f);
+    EXPECT_EQ(spProgram->F(3)[3], 8.0f);
+    EXPECT_EQ(spProgram->F(4)[0], 0.0f);
+    // Fewer values than registers: refused, nothing written.
     spEntry->SetRegisterCount(3);
-    EXPECT_TRUE(spProgram->SetVertexShaderConstant(spEntry, afVector, 0, 1));
-    EXPECT_EQ(spProgram->F(4)[0], 1.0f);
-    EXPECT_EQ(spProgram->F(5)[0], 0.0f);
+    EXPECT_FALSE(spProgram->SetVertexShaderConstant(spEntry, afVector, 0, 1));
+    EXPECT_EQ(spProgram->F(4)[0], 0.0f);
 
     // A matrix of four registers needs four registers of values.
     float afMatrix[16];

@@ -120,8 +120,11 @@ std::uint32_t Pack(std::uint32_t uiType, std::uint32_t uiKind, const void* pvSou
 
 TEST_F(NiD3DShaderDeclarationTest, EntriesBuildTheDeviceDeclaration)
 {
-    // The null device has one stream.
-    EXPECT_EQ(NiD3DShaderDeclaration::Create(m_spRenderer, 4, 2), nullptr);
+    // The null device has 16 streams.
+    EXPECT_EQ(NiD3DShaderDeclaration::Create(m_spRenderer, 4, 17), nullptr);
+    NiD3DShaderDeclarationPtr spTwoStreams = NiD3DShaderDeclaration::Create(m_spRenderer, 4, 2);
+    ASSERT_NE(spTwoStreams, nullptr);
+    EXPECT_EQ(spTwoStreams->GetStreamCount(), 2u);
     EXPECT_EQ(NiD3DShaderDeclaration::Create(nullptr, 4, 1), nullptr);
     m_spDecl = NiD3DShaderDeclaration::Create(m_spRenderer, 4, 1);
     ASSERT_NE(m_spDecl, nullptr);

@@ -151,7 +151,7 @@ TEST_F(NSBShaderChoiceTest, UsabilityOfRequirementsAgainstDevices)
     EXPECT_EQ(NSBShader::IsImplementationUsable(nullptr, kPS2), 0u);
 }
 
-TEST_F(NSBShaderChoiceTest, SnapshotOfThisRendererAcceptsOnlyImplementationsWithoutPrograms)
+TEST_F(NSBShaderChoiceTest, SnapshotOfThisRendererAcceptsImplementationsWithPrograms)
 {
     NSBCapsSnapshot kCaps;
     NSBShader::TakeCapsSnapshot(m_spRenderer, kCaps);
@@ -169,8 +169,11 @@ TEST_F(NSBShaderChoiceTest, SnapshotOfThisRendererAcceptsOnlyImplementationsWith
     Add({0, 0, 0, 0, true});
     Add({0, 0, 0x100});
     Add({0, 0, VS(0, 0), 2});
-    EXPECT_EQ(Build(ANY), std::make_pair(4, ANY));
-    EXPECT_EQ(Build(0), std::make_pair(4, 0u));
+    // The device runs programs up to 3.0: the pixel 1.1 and vertex 1.1 ones are usable.
+    EXPECT_EQ(kCaps.m_uiMaxVSVersion, VS(3, 0));
+    EXPECT_EQ(Build(ANY), std::make_pair(0, ANY));
+    EXPECT_EQ(Build(0), std::make_pair(0, 0u));
+    EXPECT_EQ(Build(1), std::make_pair(1, 1u));
     EXPECT_TRUE(ReportTexts().empty());
 }
 

@@ -1,0 +1,132 @@
+// Random program token streams through the walker and the translator: never
+// a crash; a stream is refused, or the device takes it. Where SDL gives an
+// OpenGL context (SDL_VIDEODRIVER=offscreen), each program the translator
+// takes is also drawn on the gl device beside the fixed-function other half,
+// so its GLSL compiles and links or the run stops.
+//
+// Input: the first byte picks the version token (vs_1_1 .. ps_3_0), the rest
+// are the tokens after it; an end token is added.
+
+#include "platform/gfx/Gfx.h"
+#include "platform/gfx/GfxShaderTokens.h"
+#include "platform/gfx/GfxShaderTranslator.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace
+{
+constexpr std::uint32_t kVersions[] = {0xFFFE0101u, 0xFFFE0200u, 0xFFFE0201u, 0xFFFE0300u,
+                                       0xFFFF0101u, 0xFFFF0102u, 0xFFFF0103u, 0xFFFF0104u,
+                                       0xFFFF0200u, 0xFFFF0201u, 0xFFFF0300u};
+
+gfx::IDirect3DDevice9* g_pkNull = nullptr;
+gfx::IDirect3DDevice9* g_pkGl = nullptr;
+
+// The gl device, when this process's video driver gives OpenGL.
+gfx::IDirect3DDevice9* GlDevice()
+{
+    gfx::IDirect3D9* pkD3D = gfx::Direct3DCreate9(gfx::D3D_SDK_VERSION, gfx::BackendKind::Gl);
+    if (pkD3D == nullptr)
+        return nullptr;
+    gfx::D3DPRESENT_PARAMETERS kParams;
+    kParams.BackBufferWidth = 8;
+    kParams.BackBufferHeight = 8;
+    kParams.BackBufferFormat = gfx::D3DFMT_X8R8G8B8;
+    kParams.BackBufferCount = 1;
+    kParams.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD;
+    kParams.Windowed = 1;
+    gfx::IDirect3DDevice9* pkDevice = nullptr;
+    if (gfx::FAILED(pkD3D->CreateDevice(0, gfx::D3DDEVTYPE_HAL, nullptr, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                        &kParams, &pkDevice)))
+        return nullptr;
+    return pkDevice;
+}
+
+// Creates the program on a device; true when it took it. With `bDraw` it
+// is drawn once with the fixed-function other half.
+bool Create(gfx::IDirect3DDevice9* pkDevice, const std::vector<std::uint32_t>& kTokens, bool bDraw)
+{
+    const auto uiBytes = static_cast<std::uint32_t>(kTokens.size() * 4);
+    const bool bPixel = (kTokens[0] & 0xFFFF0000u) == 0xFFFF0000u;
+    gfx::HRESULT hr = gfx::D3D_OK;
+    gfx::IDirect3DVertexShader9* pkVertex = nullptr;
+    gfx::IDirect3DPixelShader9* pkPixel = nullptr;
+    if (bPixel)
+        hr = pkDevice->CreatePixelShader(kTokens.data(), uiBytes, &pkPixel);
+    else
+        hr = pkDevice->CreateVertexShader(kTokens.data(), uiBytes, &pkVertex);
+    if (gfx::FAILED(hr))
+        return false;
+    if (bDraw)
+    {
+        struct Vertex
+        {
+            float x, y, z;
+            std::uint32_t color;
+            float u, v;
+        };
+        const Vertex akQuad[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 0},
+                                  {-1, 1, 0.5f, 0xFFFFFFFFu, 0, 1}};
+        pkDevice->SetFVF(gfx::D3DFVF_XYZ | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX1);
+        pkDevice->SetVertexShader(pkVertex);
+        pkDevice->SetPixelShader(pkPixel);
+        hr = pkDevice->DrawPrimitiveUP(gfx::D3DPT_TRIANGLELIST, 1, akQuad, sizeof(Vertex));
+        pkDevice->SetVertexShader(nullptr);
+        pkDevice->SetPixelShader(nullptr);
+        // A program the translator took whose GLSL the driver refuses.
+        if (hr == gfx::D3DERR_DRIVERINTERNALERROR)
+            std::abort();
+    }
+    if (pkVertex)
+        pkVertex->Release();
+    if (pkPixel)
+        pkPixel->Release();
+    return true;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    g_pkNull = fuzz::NullDevice();
+    g_pkGl = GlDevice();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
+{
+    if (uiSize < 1 || uiSize > 0x10000)
+        return 0;
+    std::vector<std::uint32_t> kTokens(1 + (uiSize - 1) / 4);
+    kTokens[0] = kVersions[pucData[0] % (sizeof(kVersions) / sizeof(kVersions[0]))];
+    if (kTokens.size() > 1)
+        std::memcpy(kTokens.data() + 1, pucData + 1, (kTokens.size() - 1) * 4);
+    kTokens.push_back(gfx::D3DSIO_END);
+
+    const std::size_t uiWalked = gfx::WalkShaderTokens(kTokens.data(), kTokens.size(), kTokens[0] & 0xFFFF0000u);
+    if (uiWalked > kTokens.size())
+        std::abort();
+    gfx::TranslatedShader kShader;
+    std::string kError;
+    const bool bTranslated = gfx::TranslateShader(kTokens.data(), kTokens.size(), kShader, kError);
+    if (bTranslated && uiWalked == 0)
+        std::abort(); // taken although the walker refuses it
+    if (!bTranslated && kError.empty())
+        std::abort(); // refused without saying why
+    // The device takes exactly what walks and translates, up to the end token.
+    const std::vector<std::uint32_t> kWhole(kTokens.begin(), kTokens.begin() + static_cast<std::ptrdiff_t>(uiWalked ? uiWalked : 1));
+    if (uiWalked != 0)
+    {
+        std::string kCheckError;
+        gfx::TranslatedShader kAgain;
+        const bool bWholeTranslated = gfx::TranslateShader(kWhole.data(), kWhole.size(), kAgain, kCheckError);
+        if (Create(g_pkNull, kWhole, false) != bWholeTranslated)
+            std::abort();
+        if (bWholeTranslated && g_pkGl != nullptr)
+            (void)Create(g_pkGl, kWhole, true);
+    }
+    return 0;
+}

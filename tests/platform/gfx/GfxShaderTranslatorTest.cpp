@@ -1,0 +1,152 @@
+// The program translator: the interface it reads from a token stream, what
+// it refuses (at creation, on both back ends alike, with one line naming the
+// instruction) and how a link failure of a program pair is reported.
+#include "platform/gfx/GfxShaderTranslator.h"
+#include "platform/gfx/GfxShaderTokens.h"
+#include "tests/platform/gfx/GfxProgramFixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace gfx;
+using gfxtest::AssembleProgram;
+
+namespace {
+
+TranslatedShader Translate(const std::string& text, std::string* error = nullptr) {
+    const auto words = AssembleProgram(text);
+    TranslatedShader out;
+    std::string why;
+    const bool ok = TranslateShader(words.data(), words.size(), out, why);
+    if (error) *error = ok ? std::string() : why;
+    else EXPECT_TRUE(ok) << why;
+    return out;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(GfxShaderTranslator, InputsOutputsAndSamplersComeFromTheDeclarations) {
+    const TranslatedShader vs = Translate("vs_3_0\ndcl_position v0\ndcl_blendweight v3\ndcl_texcoord2 v5\n"
+                                          "dcl_position o0\ndcl_texcoord1 o4.xy\ndcl_fog o5.x\n"
+                                          "mov o0, v0\nmov o4.xy, v5\nmov o5.x, v3.x\n");
+    EXPECT_TRUE(vs.vertex);
+    EXPECT_EQ(vs.major, 3u);
+    ASSERT_EQ(vs.inputs.size(), 3u);
+    EXPECT_EQ(vs.inputs[1].usage, D3DDECLUSAGE_BLENDWEIGHT);
+    EXPECT_EQ(vs.inputs[1].reg, 3u);
+    EXPECT_EQ(vs.inputs[2].index, 2u);
+    ASSERT_EQ(vs.outputs.size(), 3u);
+    EXPECT_EQ(vs.outputs[1].mask, 0x3u);
+    EXPECT_EQ(ShaderVaryingName(D3DDECLUSAGE_TEXCOORD, 1), "vT1");
+    EXPECT_EQ(ShaderVaryingName(D3DDECLUSAGE_COLOR, 1), "vD1");
+    EXPECT_EQ(ShaderVaryingName(D3DDECLUSAGE_FOG, 0), "vFogV");
+    EXPECT_EQ(ShaderVaryingName(D3DDECLUSAGE_NORMAL, 2), "vS3_2");
+
+    const TranslatedShader ps = Translate("ps_2_0\ndcl t1.xy\ndcl v1\ndcl_cube s3\ndcl_2d s0\n"
+                                          "texld r0, t1, s3\ntexld r1, t1, s0\nmul r0, r0, v1\nmov oC0, r0\n");
+    EXPECT_FALSE(ps.vertex);
+    EXPECT_EQ(ps.samplers[3], D3DSTT_CUBE);
+    EXPECT_EQ(ps.samplers[0], D3DSTT_2D);
+    EXPECT_EQ(ps.samplers[1], 0u);
+    EXPECT_EQ(ps.texcoordsRead, 0x2u);
+    EXPECT_EQ(ps.colorsRead, 0x2u);
+    EXPECT_EQ(PixelProgramVaryings(ps, false), (std::vector<std::string>{"vD1", "vT1"}));
+    EXPECT_EQ(PixelProgramVaryings(ps, true), (std::vector<std::string>{"vD1", "vT1", "vFogV"}));
+
+    // Before 2.0 the stage's texture decides the sampler.
+    const TranslatedShader ps11 = Translate("ps_1_1\ntex t2\nmov r0, t2\n");
+    EXPECT_EQ(ps11.samplers[2], kSamplerByTexture);
+    EXPECT_EQ(ps11.texcoordsRead, 0x4u);
+}
+
+TEST(GfxShaderTranslator, ConstantFilesHoldWhatTheProgramReads) {
+    // Direct reads: up to the highest register read; defined ones are the program's own.
+    EXPECT_EQ(Translate("vs_1_1\ndcl_position v0\ndef c40, 1, 1, 1, 1\nmov oPos, c7\nadd oD0, v0, c40\n").constF, 8u);
+    // A relative read needs the whole file: 256 vertex registers.
+    EXPECT_EQ(Translate("vs_1_1\ndcl_position v0\nmov a0.x, v0.x\nmov oPos, c[a0.x + 2]\n").constF, 256u);
+    EXPECT_EQ(Translate("ps_3_0\nmov oC0, c223\n").constF, 224u);
+    EXPECT_EQ(Translate("ps_2_0\nmov oC0, c31\n").constF, 32u);
+    EXPECT_EQ(Translate("ps_1_4\nmov r0, c7\n").constF, 8u);
+}
+
+TEST(GfxShaderTranslator, MalformedStreamsAreRefusedNotRead) {
+    std::string error;
+    TranslatedShader out;
+    EXPECT_FALSE(TranslateShader(nullptr, 0, out, error));
+    const std::uint32_t noEnd[] = {D3DVS_VERSION(2, 0), 0x02000001u, 0x800F0000u, 0x90E40000u};
+    EXPECT_FALSE(TranslateShader(noEnd, 4, out, error));
+    // An else without its if, and an if never closed.
+    const auto stray = AssembleProgram("vs_2_0\nelse\n");
+    EXPECT_FALSE(TranslateShader(stray.data(), stray.size(), out, error));
+    EXPECT_NE(error.find("'else'"), std::string::npos) << error;
+    const auto open = AssembleProgram("vs_2_0\ndefb b0, true\nif b0\n");
+    EXPECT_FALSE(TranslateShader(open.data(), open.size(), out, error));
+    // A temporary beyond the 32 of the caps.
+    std::vector<std::uint32_t> temp = AssembleProgram("vs_2_0\ndcl_position v0\nmov r1, v0\n");
+    ASSERT_GE(temp.size(), 6u);
+    temp[temp.size() - 3] = (temp[temp.size() - 3] & ~D3DSP_REGNUM_MASK) | 40u; // the destination r1 -> r40
+    EXPECT_FALSE(TranslateShader(temp.data(), temp.size(), out, error));
+    EXPECT_NE(error.find("'mov'"), std::string::npos) << error;
+}
+
+class GfxShaderRefusal : public gfxtest::BackendTest {};
+GFX_BOTH_BACKENDS(GfxShaderRefusal);
+
+TEST_P(GfxShaderRefusal, AProgramTheTranslatorCannotTakeIsRefusedAtCreation) {
+    Create();
+    // Vertex texture fetch is not run: refused, with one line naming the instruction.
+    const auto words = AssembleProgram("vs_3_0\ndcl_position v0\ndcl_position o0\ndcl_2d s0\n"
+                                       "texldl r0, v0, s0\nmov o0, r0\n");
+    IDirect3DVertexShader9* vs = nullptr;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(device->CreateVertexShader(words.data(), std::uint32_t(words.size() * 4), &vs), D3DERR_INVALIDCALL);
+    const std::string text = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(vs, nullptr);
+    EXPECT_EQ(Count(text, "\n"), 1u) << text;
+    EXPECT_NE(text.find("'texldl'"), std::string::npos) << text;
+    EXPECT_NE(text.find("vertex"), std::string::npos) << text;
+    // The same program without the fetch is taken.
+    const auto fine = AssembleProgram("vs_3_0\ndcl_position v0\ndcl_position o0\nmov o0, v0\n");
+    EXPECT_EQ(device->CreateVertexShader(fine.data(), std::uint32_t(fine.size() * 4), &vs), D3D_OK);
+    ASSERT_NE(vs, nullptr);
+    vs->Release();
+}
+
+class GfxGlProgramFailure : public gfxtest::GlProgramTest {
+protected:
+    HRESULT DrawRaw() {
+        const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
+                                                {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
+        device->SetFVF(gfxtest::kProgramVertexFvf);
+        return device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(gfxtest::ProgramVertex));
+    }
+};
+
+TEST_P(GfxGlProgramFailure, ALinkFailureIsReportedOnceAndTheDrawFails) {
+    auto* vs = Vertex(gfxtest::kPassVertex);
+    auto* ps = Pixel("ps_2_0\ndef c0, 1, 0, 0, 1\nmov oC0, c0\n");
+    ASSERT_TRUE(vs && ps);
+    device->SetVertexShader(vs);
+    device->SetPixelShader(ps);
+    for (const auto& [fault, kind] : {std::pair{BackendFault::CompileError, "compile failed"},
+                                      std::pair{BackendFault::LinkError, "link failed"}}) {
+        SCOPED_TRACE(kind);
+        device->InjectBackendFault(fault);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(DrawRaw(), D3DERR_DRIVERINTERNALERROR);
+        EXPECT_EQ(DrawRaw(), D3DERR_DRIVERINTERNALERROR);
+        const std::string text = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(Count(text, kind), 1u) << text;
+        ExpectPixel(8, 8, 0, 0, 0);
+    }
+    device->InjectBackendFault(BackendFault::None);
+    DrawQuad();
+    ExpectPixel(8, 8, 255, 0, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(, GfxGlProgramFailure, ::testing::Bool(), gfxtest::GlReadBackParamName);
+
+} // namespace
