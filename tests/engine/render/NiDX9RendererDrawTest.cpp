@@ -434,6 +434,57 @@ TEST_P(NiDX9RendererDrawTest, AVolatileBatchLargerThanTheDynamicBufferIsDrawnFro
     m_spRenderer->EndScene();
 }
 
+// Two renderers alive at once share the process-wide buffer groups: each
+// one's release lets go of its own share only, and the one left still draws.
+TEST_P(NiDX9RendererDrawTest, TwoRenderersDrawAndGoInEitherOrder)
+{
+    auto DrawQuadWith = [this](NiDX9Renderer* pkRenderer) -> std::size_t {
+        NiRefPtr<NiTriShape> spQuad = MakeQuad(0.5f);
+        IDirect3DDevice9* pkDevice = pkRenderer->GetD3DDevice();
+        pkRenderer->SetPropertyState(m_spProperties);
+        if (!pkRenderer->BeginScene())
+            return 0;
+        pkDevice->ClearRecordedCalls();
+        pkRenderer->DrawTriShape(spQuad);
+        std::size_t n = 0;
+        for (const RecordedCall& c : pkDevice->RecordedCalls())
+            n += c.kind == RecordedCall::Kind::DrawIndexedPrimitive && c.primitiveCount == 2;
+        pkRenderer->EndScene();
+        return n;
+    };
+    m_spShader = nullptr; // it was made for the fixture's renderer
+    for (bool bFirstGoesFirst : {true, false})
+    {
+        SCOPED_TRACE(bFirstGoesFirst ? "first made goes first" : "last made goes first");
+        if (m_spRenderer == nullptr)
+            m_spRenderer = CreateWindowed();
+        ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+        EXPECT_EQ(DrawQuadWith(m_spRenderer), 1u);
+        // The process-wide groups work for the newest renderer's device.
+        NiDX9RendererPtr spOther = CreateWindowed();
+        ASSERT_NE(spOther, nullptr) << NiDX9Renderer::GetLastErrorString();
+        EXPECT_EQ(DrawQuadWith(spOther), 1u);
+        ASSERT_NE(NiDX9GeometryBufferGroup::GetStaticInstance(), nullptr);
+        ASSERT_NE(NiDX9GeometryBufferGroup::GetDynamicInstance(), nullptr);
+
+        // The one going is checked to leave nothing on its device; the
+        // process-wide groups stay for the one left, on that one's device.
+        if (!bFirstGoesFirst)
+            std::swap(m_spRenderer, spOther);
+        ReleaseRendererAndCheckDevice();
+        m_spRenderer = std::move(spOther);
+        ASSERT_NE(NiDX9GeometryBufferGroup::GetStaticInstance(), nullptr);
+        EXPECT_EQ(NiDX9GeometryBufferGroup::GetStaticInstance()->GetDevice(), m_spRenderer->GetD3DDevice());
+        EXPECT_EQ(NiDX9GeometryBufferGroup::GetDynamicInstance()->GetDevice(), m_spRenderer->GetD3DDevice());
+        NiRenderer::SetRenderer(m_spRenderer);
+        EXPECT_EQ(DrawQuadWith(m_spRenderer), 1u);
+
+        ReleaseRendererAndCheckDevice();
+        EXPECT_EQ(NiDX9GeometryBufferGroup::GetStaticInstance(), nullptr);
+        EXPECT_EQ(NiDX9GeometryBufferGroup::GetDynamicInstance(), nullptr);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(, NiDX9RendererDrawTest, ::testing::Values(gfx::BackendKind::Null), rendertest::BackendName);
 
 // The same drawing on the gl device, read back: screen polygons, lines and
