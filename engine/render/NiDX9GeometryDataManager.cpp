@@ -8,6 +8,17 @@
 #include <algorithm>
 #include <new>
 
+namespace
+{
+// Every live manager: kinds 1 and 2 are process-wide, so two renderers alive
+// at once list the same group, and only the last one to let go deletes it.
+std::vector<NiDX9GeometryDataManager*>& LiveManagers()
+{
+    static std::vector<NiDX9GeometryDataManager*> s_kManagers;
+    return s_kManagers;
+}
+} // namespace
+
 NiDX9GeometryDataManager* NiDX9GeometryDataManager::Create(gfx::IDirect3DDevice9* pkDevice, bool bHardwareSkinning)
 {
     return new (std::nothrow) NiDX9GeometryDataManager(pkDevice, bHardwareSkinning);
@@ -18,13 +29,40 @@ NiDX9GeometryDataManager::NiDX9GeometryDataManager(gfx::IDirect3DDevice9* pkDevi
 {
     if (m_pkDevice)
         m_pkDevice->AddRef();
+    LiveManagers().push_back(this);
+}
+
+NiDX9GeometryDataManager* NiDX9GeometryDataManager::FindOtherHolder(const NiDX9GeometryBufferGroup* pkGroup) const
+{
+    // The newest other holder: its device is the one the group worked for last.
+    const std::vector<NiDX9GeometryDataManager*>& kLive = LiveManagers();
+    for (auto kIt = kLive.rbegin(); kIt != kLive.rend(); ++kIt)
+    {
+        if (*kIt != this && std::find((*kIt)->m_kGroups.begin(), (*kIt)->m_kGroups.end(), pkGroup) !=
+                                (*kIt)->m_kGroups.end())
+            return *kIt;
+    }
+    return nullptr;
 }
 
 NiDX9GeometryDataManager::~NiDX9GeometryDataManager()
 {
     for (NiDX9GeometryBufferGroup* pkGroup : m_kGroups)
-        delete pkGroup;
+    {
+        NiDX9GeometryDataManager* pkOther = FindOtherHolder(pkGroup);
+        if (!pkOther)
+        {
+            delete pkGroup;
+            continue;
+        }
+        // Still listed by another renderer: it stays, working for that
+        // renderer's device rather than for the one going away.
+        if (pkGroup->GetDevice() == m_pkDevice)
+            pkGroup->SetDevice(pkOther->m_pkDevice);
+    }
     m_kGroups.clear();
+    std::vector<NiDX9GeometryDataManager*>& kLive = LiveManagers();
+    kLive.erase(std::remove(kLive.begin(), kLive.end(), this), kLive.end());
     NiDX9VertexBufferPool::FreeChunkPool();
     if (m_pkDevice)
         m_pkDevice->Release();
@@ -49,6 +87,12 @@ bool NiDX9GeometryDataManager::DestroyGroup(NiDX9GeometryBufferGroup* pkGroup)
         return false;
     *kIt = m_kGroups.back();
     m_kGroups.pop_back();
+    if (NiDX9GeometryDataManager* pkOther = FindOtherHolder(pkGroup))
+    {
+        if (pkGroup->GetDevice() == m_pkDevice)
+            pkGroup->SetDevice(pkOther->m_pkDevice);
+        return true;
+    }
     delete pkGroup;
     return true;
 }

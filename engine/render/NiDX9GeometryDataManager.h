@@ -50,6 +50,8 @@ public:
 private:
     NiDX9GeometryDataManager(gfx::IDirect3DDevice9* pkDevice, bool bHardwareSkinning);
     static void PurgeIfEmpty(NiDX9GeometryBufferGroup* pkGroup);
+    // Another live manager that lists the group (the process-wide kinds), or null.
+    [[nodiscard]] NiDX9GeometryDataManager* FindOtherHolder(const NiDX9GeometryBufferGroup* pkGroup) const;
 
     std::vector<NiDX9GeometryBufferGroup*> m_kGroups; // owned
     gfx::IDirect3DDevice9* m_pkDevice = nullptr;      // one reference

@@ -44,7 +44,12 @@ NiDX9LightManager::NiDX9LightManager(NiD3DRenderState* pkRenderState, IDirect3DD
     : m_pkD3DDevice9(pkDevice), m_pkRenderState(pkRenderState)
 {
     if (m_pkD3DDevice9 != nullptr)
+    {
         m_pkD3DDevice9->AddRef();
+        gfx::D3DCAPS9 kCaps{};
+        if (gfx::SUCCEEDED(m_pkD3DDevice9->GetDeviceCaps(&kCaps)))
+            m_uiMaxActiveLights = kCaps.MaxActiveLights;
+    }
     Reset();
 }
 
@@ -211,6 +216,9 @@ void NiDX9LightManager::SetLights(const NiEffectSet* pkEffects)
         m_kLights[pkLight]->m_bStale = 1;
 
     float fR = 0.0f, fG = 0.0f, fB = 0.0f;
+    // The device lights only so many at once: the first ones in list order
+    // win, so a light that comes later never keeps one that comes earlier dark.
+    std::uint32_t uiLit = 0;
     std::vector<NiDX9LightEntry*> kRefused;
     std::vector<NiLight*> kRefusedLights;
     if (m_bLightingSwitch != 0 && pkEffects != nullptr)
@@ -230,6 +238,9 @@ void NiDX9LightManager::SetLights(const NiEffectSet* pkEffects)
                 fB += fDimmer * pkLight->GetAmbientColor().b;
                 continue;
             }
+            if (uiLit >= m_uiMaxActiveLights)
+                continue; // dropped: stays stale, so it goes dark below
+            ++uiLit;
             auto it = m_kLights.find(pkLight);
             NiDX9LightEntry* pkEntry = nullptr;
             if (it == m_kLights.end())

@@ -64,6 +64,7 @@ private:
     std::uint32_t m_eApplyMode = 0;
     std::uint8_t m_bLightingSwitch = 0;
     std::uint32_t m_eLastSourceMode = 0;
+    std::uint32_t m_uiMaxActiveLights = 0xFFFFFFFFu; // the device's count; no limit known without caps
 };
 
 using NiDX9LightManagerPtr = NiRefPtr<NiDX9LightManager>;

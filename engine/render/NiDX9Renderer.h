@@ -350,6 +350,10 @@ public:
     void PurgeSkinInstanceRendererData(NiSkinInstance* pkSkin) override;
     // Whether the geometry is drawn from skin partitions on the device.
     [[nodiscard]] bool UsesHardwareSkinning(NiGeometry* pkGeometry, NiD3DShaderInterface* pkShader) const;
+    // A partition the fixed-function device cannot blend (more bones than
+    // its blend matrices, drawn by the default shader) is skinned here.
+    [[nodiscard]] bool SkinsPartitionInSoftware(const NiD3DShaderInterface* pkShader,
+                                                const NiSkinPartition::Partition& kPartition) const;
     // Packs one record (the data's, or one partition's); false when it
     // cannot be drawn. With a destination the vertices go there (a span the
     // caller holds locked) instead of through a lock of their own.
@@ -579,6 +583,9 @@ private:
     [[nodiscard]] NiD3DShaderInterface* ShaderOf(NiGeometry* pkGeometry) const;
     // Group choice, records and packing for a geometry about to be drawn.
     bool PackForDrawing(NiGeometry* pkGeometry, NiD3DShaderInterface* pkShader, bool& bHardware);
+    void SetupSoftwarePartitionTransform(NiD3DShaderInterface* pkShader, NiGeometry* pkGeometry, NiSkinInstance* pkSkin,
+                                         NiDX9GeometryBufferData* pkRecord, NiPropertySet* pkPropertySet,
+                                         NiEffectSet* pkEffectSet, const NiXform& kWorld, const NiBoundSphere& kBound);
     void DrawSkinned(NiGeometry* pkGeometry, NiSkinInstance* pkSkin, NiPropertySet* pkPropertySet,
                      NiEffectSet* pkEffectSet, NiD3DShaderInterface* pkShader);
     void DrawRecord(const NiDX9GeometryBufferData* pkRecord, std::uint32_t uiVertexCount);

@@ -185,8 +185,20 @@ bool NiDX9Renderer::RepackRecord(NiGeometryData* pkData, NiSkinInstance* pkSkin,
     if (pkData == nullptr || pkRecord == nullptr || m_spVBManager == nullptr)
         return false;
     const std::uint16_t usConsistency = pkData->GetConsistency();
+    // A partition skinned here follows its bones even when its data is static.
+    const bool bSoftwarePartition =
+        pkPartition != nullptr && pkSkin != nullptr && SkinsPartitionInSoftware(pkShader, *pkPartition);
+    // A partition packed for the other way of skinning (its shader changed)
+    // is packed anew in the layout this one needs.
+    const bool bOtherLayout =
+        pkPartition != nullptr && pvDest == nullptr && pkRecord->m_pkDeclaration == nullptr &&
+        pkRecord->m_uiFVF != 0 &&
+        pkRecord->m_uiFVF != NiDX9VertexBufferManager::ComputeVertexLayout(pkData, bSoftwarePartition ? nullptr
+                                                                                                        : pkPartition)
+                                 .m_uiFVF;
     // 1. Static data packed once stays as it is.
-    if (!bForce && pkRecord->HasAllStreams() && usConsistency == NiGeometryData::STATIC)
+    if (!bForce && !bSoftwarePartition && !bOtherLayout && pkRecord->HasAllStreams() &&
+        usConsistency == NiGeometryData::STATIC)
         return true;
     // 2. What the data has, in the record's key.
     std::uint32_t uiKey = pkRecord->m_uiKey & ~(NiDX9GeometryBufferData::KEY_NORMALS | NiDX9GeometryBufferData::KEY_SETS_MASK);
@@ -200,9 +212,10 @@ bool NiDX9Renderer::RepackRecord(NiGeometryData* pkData, NiSkinInstance* pkSkin,
     // 4. What changed.
     std::uint32_t uiChanged = pkData->GetDirtyFlags() & CHANGED_ALL;
     const bool bSoftwareSkin = pkSkin != nullptr && pkPartition == nullptr;
-    if (bSoftwareSkin && pkSkin->m_iFrameID != static_cast<std::int32_t>(m_spVBManager->GetFrameNumber()))
+    if ((bSoftwareSkin && pkSkin->m_iFrameID != static_cast<std::int32_t>(m_spVBManager->GetFrameNumber())) ||
+        bSoftwarePartition)
         uiChanged |= NiDX9VertexBufferManager::UPDATE_POSITIONS | NiDX9VertexBufferManager::UPDATE_NORMALS;
-    if (bForce || usConsistency == NiGeometryData::VOLATILE)
+    if (bForce || bOtherLayout || usConsistency == NiGeometryData::VOLATILE)
         uiChanged = CHANGED_ALL;
     // 5. Streams: rebuilt whole when one is missing or the count differs.
     NiDX9ShaderDeclaration* pkDecl = pkShader != nullptr ? pkShader->GetShaderDecl() : nullptr;
@@ -248,9 +261,16 @@ bool NiDX9Renderer::RepackRecord(NiGeometryData* pkData, NiSkinInstance* pkSkin,
             return false;
         if (pkPartition != nullptr)
         {
+            NiDX9VertexBufferManager::SoftwareBones kBones;
+            if (bSoftwarePartition)
+            {
+                CalculateBoneMatrices(pkSkin, NiXform());
+                kBones.m_pkMatrices = GetBoneMatrices(pkSkin, kBones.m_uiCount);
+            }
             NiDX9VertexBufferRange* pkRange = pkRecord->GetStream(0);
             if (m_spVBManager->PackSkinPartition(pkData, pkPartition, uiChanged,
-                                                 pkRange != nullptr ? pkRange->m_pkVB : nullptr, pvDest) == nullptr)
+                                                 pkRange != nullptr ? pkRange->m_pkVB : nullptr, pvDest,
+                                                 bSoftwarePartition ? &kBones : nullptr) == nullptr)
                 return false;
         }
         else if (m_spVBManager->PackGeometry(pkData, bSoftwareSkin ? pkSkin : nullptr, uiChanged,
@@ -391,6 +411,25 @@ void NiDX9Renderer::DrawGeometry(NiGeometry* pkGeometry, NiSkinInstance* pkSkin,
     EndPipeline();
 }
 
+bool NiDX9Renderer::SkinsPartitionInSoftware(const NiD3DShaderInterface* pkShader, const Partition& kPartition) const
+{
+    return pkShader == m_spDefaultShader && kPartition.m_usBones > m_uiMaxNumBlendMatrices;
+}
+
+void NiDX9Renderer::SetupSoftwarePartitionTransform(NiD3DShaderInterface* pkShader, NiGeometry* pkGeometry,
+                                                    NiSkinInstance* pkSkin, NiDX9GeometryBufferData* pkRecord,
+                                                    NiPropertySet* pkPropertySet, NiEffectSet* pkEffectSet,
+                                                    const NiXform& kWorld, const NiBoundSphere& kBound)
+{
+    // Its vertices are already in the geometry's frame: no blending, the
+    // world transform alone, in every pass (another partition of the same
+    // geometry may have put its bones there).
+    pkShader->SetupTransformations(pkGeometry, pkSkin, nullptr, pkRecord, pkPropertySet, pkEffectSet, kWorld, kBound);
+    if (m_spRenderState != nullptr)
+        m_spRenderState->SetBoneCount(0);
+    SetModelTransform(kWorld, true);
+}
+
 void NiDX9Renderer::DrawSkinned(NiGeometry* pkGeometry, NiSkinInstance* pkSkin, NiPropertySet* pkPropertySet,
                                 NiEffectSet* pkEffectSet, NiD3DShaderInterface* pkShader)
 {
@@ -411,11 +450,14 @@ void NiDX9Renderer::DrawSkinned(NiGeometry* pkGeometry, NiSkinInstance* pkSkin, 
         for (std::uint32_t i = 0; i < uiCount; ++i)
         {
             Partition& kPart = pkPartitions[i];
-            if (bDefault && kPart.m_usBones > m_uiMaxNumBlendMatrices)
-                continue;
             auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(kPart.m_pvRendererData);
-            pkShader->SetupTransformations(pkGeometry, pkSkin, &kPart, pkRecord, pkPropertySet, pkEffectSet, kWorld,
-                                           kBound);
+            const bool bSoftware = bDefault && SkinsPartitionInSoftware(pkShader, kPart);
+            if (bSoftware)
+                SetupSoftwarePartitionTransform(pkShader, pkGeometry, pkSkin, pkRecord, pkPropertySet, pkEffectSet,
+                                                kWorld, kBound);
+            else
+                pkShader->SetupTransformations(pkGeometry, pkSkin, &kPart, pkRecord, pkPropertySet, pkEffectSet,
+                                               kWorld, kBound);
             NiDX9GeometryBufferData* pkDraw =
                 pkShader->PrepareGeometryForRendering(pkGeometry, &kPart, pkRecord, pkPropertySet);
             // A null record ends this geometry's drawing; the pipeline still closes.
@@ -424,8 +466,8 @@ void NiDX9Renderer::DrawSkinned(NiGeometry* pkGeometry, NiSkinInstance* pkSkin, 
                 bEnded = true;
                 break;
             }
-            pkShader->SetupShaderPrograms(pkGeometry, pkSkin, &kPart, pkDraw, pkPropertySet, pkEffectSet, kWorld,
-                                          kBound);
+            pkShader->SetupShaderPrograms(pkGeometry, pkSkin, bSoftware ? nullptr : &kPart, pkDraw, pkPropertySet,
+                                          pkEffectSet, kWorld, kBound);
             CommitStates();
             DrawRecord(pkDraw, kPart.m_usVertices);
             pkShader->PostRender(pkGeometry, pkSkin, &kPart, pkDraw, pkPropertySet, pkEffectSet, kWorld, kBound);
@@ -537,8 +579,7 @@ void NiDX9Renderer::EndBatch()
             for (BatchEntry* pkEntry = m_pkBatchHead; pkEntry != nullptr; pkEntry = pkEntry->m_pkNext)
             {
                 Partition* pkPart = pkEntry->m_pkPartition;
-                if (bDefault && pkPart != nullptr && pkPart->m_usBones > m_uiMaxNumBlendMatrices)
-                    continue;
+                const bool bSoftware = bDefault && pkPart != nullptr && SkinsPartitionInSoftware(pkShader, *pkPart);
                 // Bytes of the dynamic group written before a later DISCARD are
                 // gone: such an entry is packed again before it is drawn.
                 if (pkEntry->m_uiDiscardEpoch != m_spVBManager->GetDiscardEpoch() && pkEntry->m_pkBuffers != nullptr &&
@@ -550,14 +591,18 @@ void NiDX9Renderer::EndBatch()
                 }
                 const NiXform& kWorld = pkEntry->m_pkGeometry->GetWorldTransform();
                 const NiBoundSphere& kBound = pkEntry->m_pkGeometry->GetWorldBound();
-                pkShader->SetupTransformations(pkEntry->m_pkGeometry, pkEntry->m_pkSkin, pkPart, pkEntry->m_pkBuffers,
-                                               pkState, pkEffects, kWorld, kBound);
+                if (bSoftware)
+                    SetupSoftwarePartitionTransform(pkShader, pkEntry->m_pkGeometry, pkEntry->m_pkSkin,
+                                                    pkEntry->m_pkBuffers, pkState, pkEffects, kWorld, kBound);
+                else
+                    pkShader->SetupTransformations(pkEntry->m_pkGeometry, pkEntry->m_pkSkin, pkPart,
+                                                   pkEntry->m_pkBuffers, pkState, pkEffects, kWorld, kBound);
                 NiDX9GeometryBufferData* pkDraw =
                     pkShader->PrepareGeometryForRendering(pkEntry->m_pkGeometry, pkPart, pkEntry->m_pkBuffers, pkState);
                 if (pkDraw == nullptr)
                     continue;
-                pkShader->SetupShaderPrograms(pkEntry->m_pkGeometry, pkEntry->m_pkSkin, pkPart, pkDraw, pkState,
-                                              pkEffects, kWorld, kBound);
+                pkShader->SetupShaderPrograms(pkEntry->m_pkGeometry, pkEntry->m_pkSkin, bSoftware ? nullptr : pkPart,
+                                              pkDraw, pkState, pkEffects, kWorld, kBound);
                 CommitStates();
                 DrawRecord(pkDraw, pkPart != nullptr ? pkPart->m_usVertices : pkDraw->m_uiVertCount);
                 pkShader->PostRender(pkEntry->m_pkGeometry, pkEntry->m_pkSkin, pkPart, pkDraw, pkState, pkEffects,

@@ -69,7 +69,9 @@ bool NiDX9Renderer::PrecacheGeometry(NiGeometry* pkGeometry, std::uint32_t uiBon
         if (pkRecord->HasAllStreams())
             return;
         Partition* pkPartition = PartitionOf(pkSkin, uiPartition);
-        const NiDX9VertexLayout kLayout = NiDX9VertexBufferManager::ComputeVertexLayout(pkData, pkPartition);
+        const bool bSoftware = pkPartition != nullptr && SkinsPartitionInSoftware(pkShader, *pkPartition);
+        const NiDX9VertexLayout kLayout =
+            NiDX9VertexBufferManager::ComputeVertexLayout(pkData, bSoftware ? nullptr : pkPartition);
         pkRecord->DestroyStreams();
         pkRecord->SetStreamCount(1);
         pkRecord->m_uiFVF = kLayout.m_uiFVF;

@@ -302,11 +302,12 @@ gfx::IDirect3DVertexBuffer9* NiDX9VertexBufferManager::PackSkinPartition(NiGeome
                                                                          NiSkinPartition::Partition* pkPartition,
                                                                          std::uint32_t uiFlags,
                                                                          gfx::IDirect3DVertexBuffer9* pkVB,
-                                                                         void* pvDest)
+                                                                         void* pvDest,
+                                                                         const SoftwareBones* pkSoftware)
 {
     if (!pkData || !pkPartition)
         return nullptr;
-    const NiDX9VertexLayout kLayout = ComputeVertexLayout(pkData, pkPartition);
+    const NiDX9VertexLayout kLayout = ComputeVertexLayout(pkData, pkSoftware ? nullptr : pkPartition);
     const std::uint32_t uiCount = pkPartition->m_usVertices;
     const std::uint32_t uiStride = kLayout.m_uiStride;
     const std::uint32_t uiBytes = uiCount * uiStride;
@@ -361,8 +362,41 @@ gfx::IDirect3DVertexBuffer9* NiDX9VertexBufferManager::PackSkinPartition(NiGeome
         uiSrc = pusMap ? pusMap[k] : k;
         return uiSrc < uiDataVerts;
     };
+    // Software skinning: the weighted sum of the vertex through each of its
+    // bones, as the device would blend them (a point takes the translation).
+    auto Blend = [&](std::uint32_t k, const NiVec3& kIn, bool bPoint) {
+        const std::uint32_t uiPerVertex = pkPartition->m_usBonesPerVertex;
+        const float* pfWeights = pkPartition->m_pfWeights.get();
+        const std::uint8_t* pucPalette = pkPartition->m_pucBonePalette.get();
+        float afOut[3] = {0.0f, 0.0f, 0.0f};
+        for (std::uint32_t w = 0; w < std::max<std::uint32_t>(uiPerVertex, 1); ++w)
+        {
+            const std::size_t uiSlot = std::size_t(k) * uiPerVertex + w;
+            const float fWeight = uiPerVertex == 0 ? 1.0f : (pfWeights ? pfWeights[uiSlot] : (w == 0 ? 1.0f : 0.0f));
+            const std::uint32_t uiLocal = (uiPerVertex != 0 && pucPalette) ? pucPalette[uiSlot] : w;
+            if (fWeight == 0.0f || uiLocal >= pkPartition->m_usBones || !pkPartition->m_pusBones)
+                continue;
+            const std::uint32_t uiBone = pkPartition->m_pusBones[uiLocal];
+            if (uiBone >= pkSoftware->m_uiCount)
+                continue;
+            const gfx::D3DMATRIX& kM = pkSoftware->m_pkMatrices[uiBone];
+            for (int c = 0; c < 3; ++c)
+                afOut[c] += fWeight * (kIn.x * kM.m[0][c] + kIn.y * kM.m[1][c] + kIn.z * kM.m[2][c] +
+                                       (bPoint ? kM.m[3][c] : 0.0f));
+        }
+        return NiVec3(afOut[0], afOut[1], afOut[2]);
+    };
     const NiVec3* pkVerts = pkData->GetVertices();
-    if (pkVerts && (uiFlags & UPDATE_POSITIONS))
+    if (pkVerts && (uiFlags & UPDATE_POSITIONS) && pkSoftware)
+    {
+        for (std::uint32_t k = 0; k < uiCount; ++k)
+        {
+            std::uint32_t uiSrc = 0;
+            const NiVec3 kOut = Source(k, uiSrc) ? Blend(k, pkVerts[uiSrc], true) : NiVec3(0.0f, 0.0f, 0.0f);
+            std::memcpy(puc + std::size_t(k) * uiStride, &kOut, 12);
+        }
+    }
+    else if (pkVerts && (uiFlags & UPDATE_POSITIONS))
     {
         const std::uint32_t uiBones = pkPartition->m_usBonesPerVertex;
         const float* pfWeights = pkPartition->m_pfWeights.get();
@@ -393,7 +427,12 @@ gfx::IDirect3DVertexBuffer9* NiDX9VertexBufferManager::PackSkinPartition(NiGeome
         {
             std::uint32_t uiSrc = 0;
             std::uint8_t* pucN = puc + std::size_t(k) * uiStride + kLayout.m_iNormal;
-            if (Source(k, uiSrc))
+            if (Source(k, uiSrc) && pkSoftware)
+            {
+                const NiVec3 kOut = Blend(k, pkNormals[uiSrc], false);
+                std::memcpy(pucN, &kOut, 12);
+            }
+            else if (Source(k, uiSrc))
                 std::memcpy(pucN, &pkNormals[uiSrc], 12);
             else
                 std::memset(pucN, 0, 12);

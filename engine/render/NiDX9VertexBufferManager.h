@@ -78,10 +78,19 @@ public:
     [[nodiscard]] NiDX9VertexBufferRange* PackGeometry(NiGeometryData* pkData, NiSkinInstance* pkSkin,
                                                        std::uint32_t uiFlags, NiDX9VertexBufferRange* pkStream,
                                                        void* pvDest);
+    // With pkSoftware, the partition is skinned here with those bone matrices
+    // (skin space, indexed by the skin's bone numbers): plain positions and
+    // normals, no blend weights, for a device that blends fewer bones.
+    struct SoftwareBones
+    {
+        const gfx::D3DMATRIX* m_pkMatrices = nullptr;
+        std::uint32_t m_uiCount = 0;
+    };
     [[nodiscard]] gfx::IDirect3DVertexBuffer9* PackSkinPartition(NiGeometryData* pkData,
                                                                  NiSkinPartition::Partition* pkPartition,
                                                                  std::uint32_t uiFlags,
-                                                                 gfx::IDirect3DVertexBuffer9* pkVB, void* pvDest);
+                                                                 gfx::IDirect3DVertexBuffer9* pkVB, void* pvDest,
+                                                                 const SoftwareBones* pkSoftware = nullptr);
     // Flags: bit 0 positions, bit 1 texture coordinates, bit 2 colours.
     [[nodiscard]] NiDX9VertexBufferRange* PackScreenTextureVertices(
         NiDX9GeometryBufferData* pkRecord, std::uint16_t usVertices, const float* pfPositions, const float* pfColors,

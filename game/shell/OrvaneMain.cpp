@@ -2,33 +2,20 @@
 // the application. A start that fails (no window, no device, no renderer)
 // ends the program with exit status 1 once the user has been told why;
 // leaving at the launcher ends it with status 0.
-#include "engine/animation/NiAnimationLibrary.h"
-#include "engine/core/NiMainLibrary.h"
 #include "engine/render/NiDX9Renderer.h"
-#include "engine/render/NiDX9RendererLibrary.h"
-#include "engine/render/NiRenderLibrary.h"
-#include "engine/render/image/NiRenderImageLibrary.h"
-#include "engine/scene/NiSceneLibrary.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneRendererFactory.h"
 #include "game/shell/CDX9RendererFactory.h"
 #include "game/shell/CGame.h"
+#include "game/shell/RegisterEngineLibraries.h"
 #include "platform/os/OsSystem.h"
 
 #include <memory>
 
 int main()
 {
-    // Every engine library joins start-up here, before the application starts
-    // them: the core first, then the animation library; the scene and render
-    // libraries add their steps to the core's start-up; the device renderer's
-    // library comes last.
-    NiMainLibrary::RegisterOnce();
-    NiSceneLibraryRegister();
-    NiRenderImageLibraryRegister();
-    NiRenderLibraryRegister();
-    NiAnimationLibrary::RegisterOnce();
-    NiDX9RendererLibraryInit();
+    // Every engine library joins start-up here, before the application starts them.
+    RegisterEngineLibraries();
     // The framework makes its renderers through this; it outlives the application.
     CDX9RendererFactory kRenderers;
     COrvaneRendererFactory::Set(&kRenderers);

@@ -950,6 +950,8 @@ HRESULT Read(const std::string& text, const std::string& name, const D3DXMACRO* 
         data.reset();
         return E_FAIL;
     }
+    // Warnings (pragmas let pass, messages) come back with a file that is read.
+    if (errors && !errorText.empty()) *errors = ErrorBuffer(errorText);
     data->MakeHandles();
     return D3D_OK;
 }

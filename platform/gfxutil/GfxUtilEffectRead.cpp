@@ -1,6 +1,6 @@
-// Reading an effect text: the preprocessor (includes, object-like macros,
-// conditionals), a tokenizer, and the reader of parameters, functions and
-// techniques. Nothing read from the text is trusted: sizes, counts, nesting
+// Reading an effect text: the preprocessor (includes, object-like and
+// function-like macros with '#' and '##', conditionals, pragmas), a tokenizer,
+// and the reader of parameters, functions and techniques. Nothing read from the text is trusted: sizes, counts, nesting
 // and macro growth are bounded, and every problem is a "file(line): text"
 // line rather than a stop.
 
@@ -26,6 +26,8 @@ constexpr std::size_t kMaxLineGrowth = 16 * 1024;
 constexpr std::size_t kMaxErrors = 64;
 constexpr std::uint32_t kMaxComponents = 65536; // per parameter
 constexpr int kMaxNesting = 64;
+constexpr std::size_t kMaxJoinedLines = 64;      // a macro call's arguments over several lines
+constexpr std::size_t kMaxMacroParameters = 128;
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -42,22 +44,31 @@ struct Line {
     std::string text;
     int file = 0;
     int number = 0;
+    std::string pragma; // non-empty: a pragma the reader applies here ("pack_matrix row_major")
 };
 
 class Errors {
 public:
     explicit Errors(std::vector<std::string>& files) : m_files(files) {}
     void Add(int file, int line, const std::string& text) {
-        if (m_count++ >= kMaxErrors) return;
-        m_text += m_files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + "): " + text + "\n";
+        ++m_count;
+        Write(file, line, text);
     }
+    // A line in the same buffer that does not refuse the file.
+    void Warn(int file, int line, const std::string& text) { Write(file, line, "warning: " + text); }
     [[nodiscard]] bool Any() const { return m_count != 0; }
     [[nodiscard]] const std::string& Text() const { return m_text; }
 
 private:
+    void Write(int file, int line, const std::string& text) {
+        if (m_lines++ >= kMaxErrors) return;
+        m_text += m_files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + "): " + text + "\n";
+    }
+
     std::vector<std::string>& m_files;
     std::string m_text;
     std::size_t m_count = 0;
+    std::size_t m_lines = 0;
 };
 
 // ---- preprocessor ---------------------------------------------------------
@@ -125,7 +136,12 @@ class Preprocessor {
 public:
     Preprocessor(std::vector<std::string>& files, Errors& errors) : m_files(files), m_errors(errors) {}
 
-    void Define(const std::string& name, const std::string& value) { m_macros[name] = value; }
+    // A caller's macro: a name and its text, never with parameters.
+    void Define(const std::string& name, const std::string& value) {
+        Macro m;
+        m.body = value;
+        m_macros[name] = std::move(m);
+    }
 
     void Run(const std::string& text, int file, std::size_t depth) {
         int openComment = 0;
@@ -143,7 +159,23 @@ public:
             std::size_t p = 0;
             while (p < l.size() && std::isspace(static_cast<unsigned char>(l[p]))) ++p;
             if (p >= l.size() || l[p] != '#') {
-                if (active()) m_out.push_back({Expand(std::string(l), file, number), file, number});
+                if (!active()) continue;
+                // A macro call may take its arguments from the lines after it.
+                std::string joined(l);
+                std::string out;
+                for (std::size_t extra = 0;; ++extra) {
+                    const bool last = extra >= kMaxJoinedLines || i + 1 >= lines.size() || IsDirective(lines[i + 1]);
+                    const Expansion e = ExpandLine(joined, file, number, out, last);
+                    if (e != Expansion::Incomplete) break;
+                    if (last) {
+                        m_errors.Add(file, number, "macro call without its ')'");
+                        out.clear();
+                        break;
+                    }
+                    joined += ' ';
+                    joined += lines[++i];
+                }
+                m_out.push_back({std::move(out), file, number, {}});
                 continue;
             }
             ++p;
@@ -192,24 +224,15 @@ public:
             } else if (!active()) {
                 continue; // other directives in skipped text are not looked at
             } else if (directive == "define") {
-                std::size_t a = 0;
-                while (a < rest.size() && std::isspace(static_cast<unsigned char>(rest[a]))) ++a;
-                std::size_t b = a;
-                while (b < rest.size() && IsIdentChar(rest[b])) ++b;
-                if (a == b || !IsIdentStart(rest[a])) {
-                    m_errors.Add(file, number, "#define without a name");
-                } else if (b < rest.size() && rest[b] == '(') {
-                    m_errors.Add(file, number, "function-like macros are not supported");
-                } else {
-                    std::string value = rest.substr(b);
-                    while (!value.empty() && std::isspace(static_cast<unsigned char>(value.front()))) value.erase(0, 1);
-                    while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back()))) value.pop_back();
-                    m_macros[rest.substr(a, b - a)] = value;
-                }
+                DefineFromText(rest, file, number);
             } else if (directive == "undef") {
                 m_macros.erase(FirstWord(rest));
             } else if (directive == "include") {
                 Include(rest, file, number, depth);
+            } else if (directive == "pragma") {
+                Pragma(rest, file, number);
+            } else if (directive.empty() && Trimmed(rest).empty()) {
+                continue; // a lone '#' is an empty directive
             } else {
                 m_errors.Add(file, number, "unsupported directive '#" + directive + "'");
             }
@@ -220,12 +243,132 @@ public:
     std::vector<Line>& Output() { return m_out; }
 
 private:
+    struct Macro {
+        std::string body;
+        std::vector<std::string> params;
+        bool function = false;
+        bool variadic = false; // the last parameter is "..." (__VA_ARGS__)
+    };
+    enum class Expansion : std::uint8_t { Done, Incomplete, Failed };
+
     static std::string FirstWord(const std::string& s) {
         std::size_t a = 0;
         while (a < s.size() && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
         std::size_t b = a;
         while (b < s.size() && IsIdentChar(s[b])) ++b;
         return s.substr(a, b - a);
+    }
+    static std::string Trimmed(std::string_view s) {
+        std::size_t a = 0, b = s.size();
+        while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
+        while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
+        return std::string(s.substr(a, b - a));
+    }
+    static bool IsDirective(std::string_view l) {
+        std::size_t p = 0;
+        while (p < l.size() && std::isspace(static_cast<unsigned char>(l[p]))) ++p;
+        return p < l.size() && l[p] == '#';
+    }
+
+    // "#define NAME text" or "#define NAME(a, b, ...) text"; the '(' must
+    // follow the name at once to make a function-like macro.
+    void DefineFromText(const std::string& rest, int file, int number) {
+        std::size_t a = 0;
+        while (a < rest.size() && std::isspace(static_cast<unsigned char>(rest[a]))) ++a;
+        std::size_t b = a;
+        while (b < rest.size() && IsIdentChar(rest[b])) ++b;
+        if (a == b || !IsIdentStart(rest[a])) {
+            m_errors.Add(file, number, "#define without a name");
+            return;
+        }
+        const std::string name = rest.substr(a, b - a);
+        Macro m;
+        std::size_t bodyStart = b;
+        if (b < rest.size() && rest[b] == '(') {
+            m.function = true;
+            std::size_t k = b + 1;
+            bool expectName = true, closed = false;
+            while (k < rest.size()) {
+                const char c = rest[k];
+                if (std::isspace(static_cast<unsigned char>(c))) {
+                    ++k;
+                } else if (c == ')' && (!expectName || m.params.empty())) {
+                    closed = true;
+                    ++k;
+                    break;
+                } else if (expectName && !m.variadic && rest.compare(k, 3, "...") == 0) {
+                    m.variadic = true;
+                    m.params.push_back("__VA_ARGS__");
+                    expectName = false;
+                    k += 3;
+                } else if (expectName && !m.variadic && IsIdentStart(c)) {
+                    std::size_t e = k;
+                    while (e < rest.size() && IsIdentChar(rest[e])) ++e;
+                    std::string param = rest.substr(k, e - k);
+                    if (std::find(m.params.begin(), m.params.end(), param) != m.params.end()) {
+                        m_errors.Add(file, number, "'" + param + "' named twice in the parameters of '" + name + "'");
+                        return;
+                    }
+                    m.params.push_back(std::move(param));
+                    expectName = false;
+                    k = e;
+                } else if (!expectName && !m.variadic && c == ',') {
+                    expectName = true;
+                    ++k;
+                } else {
+                    break;
+                }
+                if (m.params.size() > kMaxMacroParameters) break;
+            }
+            if (!closed || m.params.size() > kMaxMacroParameters) {
+                m_errors.Add(file, number, "bad parameter list in the definition of '" + name + "'");
+                return;
+            }
+            bodyStart = k;
+        }
+        m.body = Trimmed(std::string_view(rest).substr(bodyStart));
+        // '#' in a function-like macro must name a parameter, and '##' needs
+        // something on both sides.
+        std::string problem;
+        const std::vector<BodyToken> tokens = SplitBody(m.body);
+        for (std::size_t t = 0; t < tokens.size() && problem.empty(); ++t) {
+            if (tokens[t].text == "##" && (t == 0 || t + 1 == tokens.size()))
+                problem = "'##' at the edge of the definition of '" + name + "'";
+            else if (m.function && tokens[t].text == "#" &&
+                     (t + 1 == tokens.size() || ParamIndex(m, tokens[t + 1].text) < 0))
+                problem = "'#' not followed by a parameter in the definition of '" + name + "'";
+        }
+        if (!problem.empty()) {
+            m_errors.Add(file, number, problem);
+            return;
+        }
+        m_macros[name] = std::move(m);
+    }
+
+    // Pragmas the reader knows are applied; others are let pass with a warning.
+    void Pragma(const std::string& rest, int file, int number) {
+        const std::string name = FirstWord(rest);
+        std::string args = Trimmed(std::string_view(rest).substr(rest.find(name) + name.size()));
+        if (name == "once") {
+            m_onceFiles.insert(m_files[static_cast<std::size_t>(file)]);
+        } else if (name == "pack_matrix") {
+            const std::string how = args.size() >= 2 && args.front() == '(' && args.back() == ')'
+                                        ? Trimmed(std::string_view(args).substr(1, args.size() - 2))
+                                        : std::string();
+            if (how == "row_major" || how == "column_major")
+                m_out.push_back({std::string(), file, number, "pack_matrix " + how});
+            else
+                m_errors.Warn(file, number, "#pragma pack_matrix takes row_major or column_major; ignored");
+        } else if (name == "warning" || name == "def") {
+            // Compiler warning switches: this reader gives no numbered warnings.
+        } else if (name == "message") {
+            std::string text = args;
+            if (text.size() >= 2 && text.front() == '(' && text.back() == ')') text = Trimmed(text.substr(1, text.size() - 2));
+            if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+            m_errors.Warn(file, number, "message: " + text);
+        } else {
+            m_errors.Warn(file, number, "unknown #pragma '" + (name.empty() ? Trimmed(rest) : name) + "' ignored");
+        }
     }
 
     void Include(const std::string& rest, int file, int number, std::size_t depth) {
@@ -249,6 +392,7 @@ private:
         const std::string& including = m_files[static_cast<std::size_t>(file)];
         const std::size_t slash = including.find_last_of("/\\");
         const std::string path = slash == std::string::npos ? name : including.substr(0, slash + 1) + name;
+        if (m_onceFiles.count(path)) return; // "#pragma once" and already read
         std::string text;
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(os::OpenFile(path, "rb"), &std::fclose);
         if (!f) {
@@ -262,57 +406,265 @@ private:
         Run(text, static_cast<int>(m_files.size() - 1), depth + 1);
     }
 
-    // Replaces macro names outside strings, again and again, a name never
-    // inside its own expansion; bounded growth.
-    std::string Expand(const std::string& line, int file, int number) {
-        if (m_macros.empty()) return line;
-        std::string current = line;
-        for (int round = 0; round < 32; ++round) {
-            std::string out;
-            bool changed = false;
-            bool inString = false;
-            for (std::size_t i = 0; i < current.size();) {
-                const char c = current[i];
-                if (inString) {
-                    out += c;
-                    if (c == '\\' && i + 1 < current.size()) out += current[++i];
-                    else if (c == '"') inString = false;
-                    ++i;
-                } else if (c == '"') {
-                    inString = true;
-                    out += c;
-                    ++i;
-                } else if (IsIdentStart(c)) {
-                    std::size_t j = i;
-                    while (j < current.size() && IsIdentChar(current[j])) ++j;
-                    const std::string word = current.substr(i, j - i);
-                    const auto it = m_macros.find(word);
-                    if (it != m_macros.end() && it->second != word) {
-                        out += it->second;
-                        changed = true;
-                    } else {
-                        out += word;
-                    }
+    // ---- macro expansion
+    // A macro's body in preprocessing tokens: names, numbers, string and
+    // character literals, "##", and single other characters; each notes
+    // whether white space came before it.
+    struct BodyToken {
+        std::string text;
+        bool spaceBefore = false;
+    };
+    static std::vector<BodyToken> SplitBody(const std::string& s) {
+        std::vector<BodyToken> out;
+        bool space = false;
+        for (std::size_t i = 0; i < s.size();) {
+            const char c = s[i];
+            std::size_t j = i + 1;
+            if (std::isspace(static_cast<unsigned char>(c))) {
+                space = true;
+                ++i;
+                continue;
+            }
+            if (IsIdentStart(c)) {
+                while (j < s.size() && IsIdentChar(s[j])) ++j;
+            } else if (std::isdigit(static_cast<unsigned char>(c)) ||
+                       (c == '.' && j < s.size() && std::isdigit(static_cast<unsigned char>(s[j])))) {
+                while (j < s.size() && (IsIdentChar(s[j]) || s[j] == '.')) ++j;
+            } else if (c == '"' || c == '\'') {
+                while (j < s.size() && s[j] != c) j += (s[j] == '\\' && j + 1 < s.size()) ? 2 : 1;
+                j = std::min(j + 1, s.size());
+            } else if (c == '#' && j < s.size() && s[j] == '#') {
+                j = i + 2;
+            }
+            out.push_back({s.substr(i, j - i), space});
+            space = false;
+            i = j;
+        }
+        return out;
+    }
+    static int ParamIndex(const Macro& m, const std::string& name) {
+        for (std::size_t k = 0; k < m.params.size(); ++k)
+            if (m.params[k] == name) return static_cast<int>(k);
+        return -1;
+    }
+    static std::string Stringize(const std::string& arg) {
+        std::string out = "\"";
+        char quote = 0;
+        bool space = false;
+        for (std::size_t i = 0; i < arg.size(); ++i) {
+            const char c = arg[i];
+            if (!quote && std::isspace(static_cast<unsigned char>(c))) {
+                space = out.size() > 1;
+                continue;
+            }
+            if (space) out += ' ';
+            space = false;
+            if (quote) {
+                if (c == '"' || c == '\\') out += '\\';
+                out += c;
+                if (c == '\\' && i + 1 < arg.size()) {
+                    if (arg[i + 1] == '"' || arg[i + 1] == '\\') out += '\\';
+                    out += arg[++i];
+                } else if (c == quote) {
+                    quote = 0;
+                }
+            } else {
+                if (c == '"') out += '\\';
+                if (c == '"' || c == '\'') quote = c;
+                out += c;
+            }
+        }
+        return out + "\"";
+    }
+
+    // Expands the line's macros into out. A function-like macro's name
+    // followed by '(' whose ')' the line does not hold leaves it Incomplete,
+    // and so does such a name at the very end unless no line can follow.
+    Expansion ExpandLine(const std::string& line, int file, int number, std::string& out, bool last) {
+        m_file = file;
+        m_line = number;
+        m_lastLine = last;
+        std::vector<std::string> disabled;
+        bool incomplete = false;
+        out.clear();
+        if (!Expand(line, disabled, 0, true, incomplete, out)) {
+            out.clear();
+            return incomplete ? Expansion::Incomplete : Expansion::Failed;
+        }
+        return Expansion::Done;
+    }
+
+    bool Grown(const std::string& s) {
+        if (s.size() <= kMaxLineGrowth) return false;
+        m_errors.Add(m_file, m_line, "macro expansion too long");
+        return true;
+    }
+
+    // The arguments of a call whose '(' is at open: split at the commas
+    // outside parentheses and literals; end just past the ')'. False when
+    // the text ends first.
+    static bool CollectArguments(const std::string& s, std::size_t open, std::vector<std::string>& args,
+                                 std::size_t& end) {
+        int depth = 0;
+        std::string current;
+        for (std::size_t i = open + 1; i < s.size(); ++i) {
+            const char c = s[i];
+            if (c == '"' || c == '\'') {
+                std::size_t j = i + 1;
+                while (j < s.size() && s[j] != c) j += (s[j] == '\\' && j + 1 < s.size()) ? 2 : 1;
+                j = std::min(j, s.size() - 1);
+                current.append(s, i, j - i + 1);
+                i = j;
+                continue;
+            }
+            if (c == '(') ++depth;
+            else if (c == ')' && depth-- == 0) {
+                args.push_back(Trimmed(current));
+                end = i + 1;
+                return true;
+            } else if (c == ',' && depth == 0) {
+                args.push_back(Trimmed(current));
+                current.clear();
+                continue;
+            }
+            current += c;
+        }
+        return false;
+    }
+
+    // Macro names outside literals replaced, each never inside its own
+    // expansion (the names in `disabled`); depth and growth bounded.
+    bool Expand(const std::string& text, std::vector<std::string>& disabled, int depth, bool topLevel,
+                bool& incomplete, std::string& out) {
+        if (depth > kMaxNesting) {
+            m_errors.Add(m_file, m_line, "macro expansion nested too deeply");
+            return false;
+        }
+        for (std::size_t i = 0; i < text.size();) {
+            const char c = text[i];
+            if (c == '"' || c == '\'') {
+                std::size_t j = i + 1;
+                while (j < text.size() && text[j] != c) j += (text[j] == '\\' && j + 1 < text.size()) ? 2 : 1;
+                j = std::min(j + 1, text.size());
+                out.append(text, i, j - i);
+                i = j;
+            } else if (std::isdigit(static_cast<unsigned char>(c))) {
+                std::size_t j = i;
+                while (j < text.size() && (IsIdentChar(text[j]) || text[j] == '.')) ++j;
+                out.append(text, i, j - i);
+                i = j;
+            } else if (IsIdentStart(c)) {
+                std::size_t j = i;
+                while (j < text.size() && IsIdentChar(text[j])) ++j;
+                const std::string word = text.substr(i, j - i);
+                const auto it = m_macros.find(word);
+                if (it == m_macros.end() ||
+                    std::find(disabled.begin(), disabled.end(), word) != disabled.end()) {
+                    out += word;
                     i = j;
-                } else if (std::isdigit(static_cast<unsigned char>(c))) {
-                    std::size_t j = i;
-                    while (j < current.size() && (IsIdentChar(current[j]) || current[j] == '.')) ++j;
-                    out += current.substr(i, j - i);
+                    continue;
+                }
+                const Macro& m = it->second;
+                std::string body;
+                if (!m.function) {
+                    if (!Substitute(m, {}, disabled, depth, body)) return false;
                     i = j;
                 } else {
-                    out += c;
-                    ++i;
+                    std::size_t k = j;
+                    while (k < text.size() && std::isspace(static_cast<unsigned char>(text[k]))) ++k;
+                    if (k >= text.size() || text[k] != '(') {
+                        // Only a name here (or its arguments on the next line).
+                        if (topLevel && !m_lastLine && k >= text.size()) {
+                            incomplete = true;
+                            return false;
+                        }
+                        out += word;
+                        i = j;
+                        continue;
+                    }
+                    std::vector<std::string> args;
+                    std::size_t end = 0;
+                    if (!CollectArguments(text, k, args, end)) {
+                        if (topLevel) incomplete = true;
+                        else m_errors.Add(m_file, m_line, "macro call without its ')'");
+                        return false;
+                    }
+                    // "F()" is no argument for a macro without parameters.
+                    if (m.params.empty() && args.size() == 1 && args[0].empty()) args.clear();
+                    if (m.variadic && args.size() >= m.params.size()) {
+                        // The extra arguments, commas and all, are __VA_ARGS__.
+                        std::string rest;
+                        for (std::size_t a = m.params.size() - 1; a < args.size(); ++a)
+                            rest += (a + 1 == m.params.size() ? "" : ", ") + args[a];
+                        args.resize(m.params.size() - 1);
+                        args.push_back(rest);
+                    } else if (m.variadic && args.size() + 1 == m.params.size()) {
+                        args.emplace_back();
+                    }
+                    if (args.size() != m.params.size()) {
+                        m_errors.Add(m_file, m_line,
+                                     "macro '" + word + "' takes " + std::to_string(m.params.size()) +
+                                         " argument" + (m.params.size() == 1 ? "" : "s") + ", " +
+                                         std::to_string(args.size()) + " given");
+                        return false;
+                    }
+                    if (!Substitute(m, args, disabled, depth, body)) return false;
+                    i = end;
                 }
+                disabled.push_back(word);
+                bool inner = false;
+                const bool ok = Expand(body, disabled, depth + 1, false, inner, out);
+                disabled.pop_back();
+                if (!ok) return false;
+            } else {
+                out += c;
+                ++i;
             }
-            if (out.size() > kMaxLineGrowth) {
-                m_errors.Add(file, number, "macro expansion too long");
-                return std::string();
-            }
-            current = std::move(out);
-            if (!changed) return current;
+            if (Grown(out)) return false;
         }
-        m_errors.Add(file, number, "macro expansion does not end");
-        return std::string();
+        return true;
+    }
+
+    // The body with each parameter replaced: by its argument as written next
+    // to '#' (as a string) or '##', else by the argument's own expansion.
+    bool Substitute(const Macro& m, const std::vector<std::string>& args, std::vector<std::string>& disabled,
+                    int depth, std::string& out) {
+        const std::vector<BodyToken> tokens = SplitBody(m.body);
+        std::vector<std::string> expanded(args.size());
+        std::vector<bool> expandedDone(args.size(), false);
+        bool pasteNext = false;
+        for (std::size_t t = 0; t < tokens.size(); ++t) {
+            const BodyToken& tok = tokens[t];
+            if (tok.text == "##") {
+                while (!out.empty() && std::isspace(static_cast<unsigned char>(out.back()))) out.pop_back();
+                pasteNext = true;
+                continue;
+            }
+            std::string piece;
+            if (m.function && tok.text == "#" && t + 1 < tokens.size() && ParamIndex(m, tokens[t + 1].text) >= 0) {
+                piece = Stringize(args[static_cast<std::size_t>(ParamIndex(m, tokens[++t].text))]);
+            } else if (const int p = m.function ? ParamIndex(m, tok.text) : -1; p >= 0) {
+                const auto up = static_cast<std::size_t>(p);
+                const bool raw = pasteNext || (t + 1 < tokens.size() && tokens[t + 1].text == "##");
+                if (raw) {
+                    piece = args[up];
+                } else {
+                    if (!expandedDone[up]) {
+                        bool inner = false;
+                        if (!Expand(args[up], disabled, depth + 1, false, inner, expanded[up])) return false;
+                        expandedDone[up] = true;
+                    }
+                    piece = expanded[up];
+                }
+            } else {
+                piece = tok.text;
+            }
+            if (tok.spaceBefore && !pasteNext && !out.empty()) out += ' ';
+            out += piece;
+            pasteNext = false;
+            if (Grown(out)) return false;
+        }
+        return true;
     }
 
     // #if expressions: integers, defined(), C operators.
@@ -447,17 +799,9 @@ private:
                     if (paren && !Eat(")")) Fail("')' expected");
                     return m_pp.m_macros.count(name) ? 1 : 0;
                 }
-                // A macro's value is read as its own expression; other names are 0.
-                const auto it = m_pp.m_macros.find(word);
-                if (it == m_pp.m_macros.end() || m_pp.m_evaluating.count(word)) return 0;
-                m_pp.m_evaluating.insert(word);
-                Expr inner(it->second, m_pp);
-                inner.m_depth = m_depth;
-                long long v = 0;
-                if (it->second.empty()) v = 0;
-                else if (!inner.Parse(v)) Fail(inner.m_error.empty() ? "bad value of '" + word + "'" : inner.m_error);
-                m_pp.m_evaluating.erase(word);
-                return v;
+                // Macros are expanded before the expression is read: a name
+                // left is not a macro here, and counts as 0.
+                return 0;
             }
             Fail("bad expression");
             return 0;
@@ -471,8 +815,44 @@ private:
         std::string m_error;
     };
 
+    // "defined NAME" and "defined(NAME)" answered first, then the macros
+    // expanded, then the expression read.
     bool Evaluate(const std::string& text, int file, int number) {
-        Expr e(text, *this);
+        std::string answered;
+        for (std::size_t i = 0; i < text.size();) {
+            if (!IsIdentStart(text[i])) {
+                answered += text[i++];
+                continue;
+            }
+            std::size_t j = i;
+            while (j < text.size() && IsIdentChar(text[j])) ++j;
+            const std::string word = text.substr(i, j - i);
+            i = j;
+            if (word != "defined") {
+                answered += word;
+                continue;
+            }
+            std::size_t k = i;
+            while (k < text.size() && std::isspace(static_cast<unsigned char>(text[k]))) ++k;
+            const bool paren = k < text.size() && text[k] == '(';
+            if (paren) ++k;
+            while (k < text.size() && std::isspace(static_cast<unsigned char>(text[k]))) ++k;
+            std::size_t e = k;
+            while (e < text.size() && IsIdentChar(text[e])) ++e;
+            const std::string name = text.substr(k, e - k);
+            while (paren && e < text.size() && std::isspace(static_cast<unsigned char>(text[e]))) ++e;
+            if (name.empty() || (paren && (e >= text.size() || text[e] != ')'))) {
+                m_errors.Add(file, number, name.empty() ? "#if: defined without a name" : "#if: ')' expected");
+                return false;
+            }
+            answered += m_macros.count(name) ? " 1 " : " 0 ";
+            i = paren ? e + 1 : e;
+        }
+        std::string expanded;
+        const Expansion x = ExpandLine(answered, file, number, expanded, true);
+        if (x == Expansion::Incomplete) m_errors.Add(file, number, "macro call without its ')'");
+        if (x != Expansion::Done) return false;
+        Expr e(expanded, *this);
         long long v = 0;
         if (!e.Parse(v)) {
             m_errors.Add(file, number, "#if: " + (e.Error().empty() ? std::string("bad expression") : e.Error()));
@@ -483,14 +863,17 @@ private:
 
     std::vector<std::string>& m_files;
     Errors& m_errors;
-    std::map<std::string, std::string> m_macros;
-    std::set<std::string> m_evaluating;
+    std::map<std::string, Macro> m_macros;
+    std::set<std::string> m_onceFiles;
     std::vector<Line> m_out;
+    int m_file = 0; // where the expansion under way reports its problems
+    int m_line = 0;
+    bool m_lastLine = false; // no line can follow to bring a call's arguments
 };
 
 // ---- tokens ------------------------------------------------------------------
 
-enum class Tok : std::uint8_t { Ident, Number, String, Punct, Asm, End };
+enum class Tok : std::uint8_t { Ident, Number, String, Punct, Asm, Pragma, End };
 
 struct Token {
     Tok kind = Tok::End;
@@ -504,6 +887,7 @@ std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
     for (std::size_t li = 0; li < lines.size(); ++li) {
         const std::string& s = lines[li].text;
         const int file = lines[li].file, line = lines[li].number;
+        if (!lines[li].pragma.empty()) tokens.push_back({Tok::Pragma, lines[li].pragma, file, line});
         for (std::size_t i = 0; i < s.size();) {
             const char c = s[i];
             if (std::isspace(static_cast<unsigned char>(c))) {
@@ -550,7 +934,7 @@ std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
                         li = l2;
                         // continue on the closing line after the brace
                         const std::string& rest = lines[li].text;
-                        std::vector<Line> tail{{rest.substr(k), lines[li].file, lines[li].number}};
+                        std::vector<Line> tail{{rest.substr(k), lines[li].file, lines[li].number, {}}};
                         std::vector<Token> more = Tokenize(tail, errors);
                         more.pop_back(); // its end
                         tokens.insert(tokens.end(), more.begin(), more.end());
@@ -624,8 +1008,14 @@ struct TypeInfo {
 
 class Reader {
 public:
-    Reader(std::vector<Token> tokens, Errors& errors, EffectData& out)
-        : m_t(std::move(tokens)), m_errors(errors), m_out(out) {}
+    Reader(std::vector<Token> tokens, Errors& errors, EffectData& out) : m_errors(errors), m_out(out) {
+        // Pragmas take effect from where they stand: kept aside by position.
+        m_t.reserve(tokens.size());
+        for (Token& t : tokens) {
+            if (t.kind == Tok::Pragma) m_rowMajorFrom.emplace_back(m_t.size(), t.text == "pack_matrix row_major");
+            else m_t.push_back(std::move(t));
+        }
+    }
 
     void Run() {
         while (!AtEnd() && m_fatal == false) {
@@ -813,7 +1203,12 @@ private:
             Recover();
             return;
         }
-        if (ti.cls == D3DXPC_MATRIX_COLUMNS && rowMajor && !columnMajor) ti.cls = D3DXPC_MATRIX_ROWS;
+        // Without a word of its own a matrix takes the packing the last
+        // "#pragma pack_matrix" before it asked for.
+        bool rowsByDefault = false;
+        for (const auto& [at, rows] : m_rowMajorFrom)
+            if (at <= m_i) rowsByDefault = rows;
+        if (ti.cls == D3DXPC_MATRIX_COLUMNS && !columnMajor && (rowMajor || rowsByDefault)) ti.cls = D3DXPC_MATRIX_ROWS;
         const Token& nameToken = Next();
         if (nameToken.kind != Tok::Ident) {
             Error(nameToken, "name expected after '" + typeToken.text + "'");
@@ -1240,6 +1635,7 @@ private:
     }
 
     std::vector<Token> m_t;
+    std::vector<std::pair<std::size_t, bool>> m_rowMajorFrom; // token index, rows from there on
     std::size_t m_i = 0;
     Errors& m_errors;
     EffectData& m_out;

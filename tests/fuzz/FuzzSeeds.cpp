@@ -966,6 +966,15 @@ void EffectSeeds(SeedFolder& kFolder)
         "float4x4 W : WORLD;\nvertexshader v = asm { vs_1_1\ndcl_position v0\nm4x4 oPos, v0, c0\n};\n"
         "technique A { pass { VertexShader = <v>; PixelShader = asm { ps_1_1\ntex t0\nmov r0, t0\n}; "
         "WorldTransform[0] = <W>; Wibble = 1; } }\n",
+        // Pragmas: applied, let pass, malformed.
+        "#pragma once\n#pragma pack_matrix(row_major)\nfloat4x4 R;\n#pragma pack_matrix(column_major)\n"
+        "float3x3 C;\n#pragma warning(disable: 3571)\n#pragma message(\"m\")\n#pragma vendor x\n"
+        "#pragma pack_matrix(\n#\n",
+        // Function-like macros: nesting, '#', '##', variadic, a call over lines.
+        "#define SQ(x) ((x) * (x))\n#define ADD(a, b) (a + b)\n#if SQ(ADD(1, 1)) == 4\nfloat Four;\n#endif\n"
+        "#define CAT_(a, b) a ## b\n#define CAT(a, b) CAT_(a, b)\nfloat CAT(CAT(X, Y), Z);\n"
+        "#define STR(x) #x\nstring S = STR(a \"b\" c);\n#define V(a, ...) __VA_ARGS__\nint I[2] = {V(0, 1, 2)};\n"
+        "#define D(t, n) t n;\nD(float,\n  Split)\n#define F(x) x\nfloat F;\n",
     };
     for (const char* pcText : apcTexts)
         kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <vector>
@@ -220,29 +221,80 @@ TEST_F(NiDX9LightManagerTest, ANewRevisionResendsTheLightWithoutAToggle)
 
 TEST_F(NiDX9LightManagerTest, ARefusedLightStaysOffTheListAndIsTriedAgain)
 {
+    // A light some other code left on fills the device's last place.
+    constexpr std::uint32_t FOREIGN = 100;
+    ASSERT_EQ(Device()->LightEnable(FOREIGN, 1), D3D_OK);
     std::vector<NiPointLight*> kPoints;
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < 8; ++i)
         kPoints.push_back(AddLight<NiPointLight>());
+    ClearCalls();
     Apply(m_spEffects);
     const auto kEnable = CallsOf(Kind::LightEnable);
-    // The ninth is refused, and refused again once the stale lights are off.
-    ASSERT_EQ(kEnable.size(), 10u);
+    // The eighth is refused, and refused again once the stale lights are off.
+    ASSERT_EQ(kEnable.size(), 9u);
+    EXPECT_EQ(kEnable[7].result, D3DERR_INVALIDCALL);
     EXPECT_EQ(kEnable[8].result, D3DERR_INVALIDCALL);
-    EXPECT_EQ(kEnable[9].result, D3DERR_INVALIDCALL);
-    EXPECT_EQ(m_pkManager->GetActiveLightCount(), 8u);
-    EXPECT_EQ(m_pkManager->GetEntry(kPoints[8])->m_bEnabled, 0);
+    EXPECT_EQ(m_pkManager->GetActiveLightCount(), 7u);
+    EXPECT_EQ(m_pkManager->GetEntry(kPoints[7])->m_bEnabled, 0);
+    std::int32_t iEnabled = 1;
+    ASSERT_EQ(Device()->GetLightEnable(kPoints[7]->GetIndex(), &iEnabled), D3D_OK);
+    EXPECT_EQ(iEnabled, 0);
 
     // One light fewer: the refused one gets its turn.
     NiEffectSetPtr spFewer = m_spEffects->Copy();
     spFewer->RemoveEffect(kPoints[0]);
     ClearCalls();
     Apply(spFewer);
-    EXPECT_EQ(m_pkManager->GetActiveLightCount(), 8u);
-    EXPECT_EQ(m_pkManager->GetEntry(kPoints[8])->m_bEnabled, 1);
+    EXPECT_EQ(m_pkManager->GetActiveLightCount(), 7u);
+    EXPECT_EQ(m_pkManager->GetEntry(kPoints[7])->m_bEnabled, 1);
     EXPECT_EQ(m_pkManager->GetEntry(kPoints[0])->m_bEnabled, 0);
-    std::int32_t iEnabled = 0;
-    ASSERT_EQ(Device()->GetLightEnable(kPoints[8]->GetIndex(), &iEnabled), D3D_OK);
+    ASSERT_EQ(Device()->GetLightEnable(kPoints[7]->GetIndex(), &iEnabled), D3D_OK);
     EXPECT_EQ(iEnabled, 1);
+    spFewer = nullptr;
+}
+
+TEST_F(NiDX9LightManagerTest, LightsBeyondTheDeviceCountAreDroppedInListOrder)
+{
+    D3DCAPS9 kCaps{};
+    ASSERT_EQ(Device()->GetDeviceCaps(&kCaps), D3D_OK);
+    ASSERT_EQ(kCaps.MaxActiveLights, 8u);
+    std::vector<NiPointLight*> kPoints;
+    for (int i = 0; i < 9; ++i)
+        kPoints.push_back(AddLight<NiPointLight>());
+    // Lit per the list, which keeps lights by index: the ninth is never asked for.
+    auto ExpectLit = [&](const std::vector<int>& kLit) {
+        std::size_t n = 0;
+        for (int i = 0; i < 9; ++i)
+        {
+            SCOPED_TRACE(i);
+            const bool bLit = std::find(kLit.begin(), kLit.end(), i) != kLit.end();
+            const NiDX9LightEntry* pkEntry = m_pkManager->GetEntry(kPoints[i]);
+            EXPECT_EQ(pkEntry != nullptr && pkEntry->m_bEnabled != 0, bLit);
+            std::int32_t iEnabled = 0;
+            if (Device()->GetLightEnable(kPoints[i]->GetIndex(), &iEnabled) == D3D_OK)
+                n += iEnabled != 0;
+            EXPECT_EQ(iEnabled != 0, bLit);
+        }
+        EXPECT_EQ(n, kLit.size());
+        EXPECT_EQ(m_pkManager->GetActiveLightCount(), kLit.size());
+    };
+    ClearCalls();
+    Apply(m_spEffects);
+    for (const StateCall& k : CallsOf(Kind::LightEnable))
+        EXPECT_EQ(k.result, D3D_OK);
+    EXPECT_EQ(m_pkManager->GetEntry(kPoints[8]), nullptr);
+    ExpectLit({0, 1, 2, 3, 4, 5, 6, 7});
+
+    // Without the fourth the ninth gets a place.
+    NiEffectSetPtr spFewer = m_spEffects->Copy();
+    spFewer->RemoveEffect(kPoints[3]);
+    Apply(spFewer);
+    ExpectLit({0, 1, 2, 4, 5, 6, 7, 8});
+
+    // All nine again: the fourth comes before the ninth and takes its place
+    // back, though the ninth held one and the fourth is refused at first.
+    Apply(m_spEffects);
+    ExpectLit({0, 1, 2, 3, 4, 5, 6, 7});
     spFewer = nullptr;
 }
 

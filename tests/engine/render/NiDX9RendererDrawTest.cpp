@@ -7,6 +7,8 @@
 #include "engine/render/NiDX9GeometryBufferGroup.h"
 #include "engine/render/NiDX9RendererLibrary.h"
 #include "engine/scene/NiCamera.h"
+#include "engine/scene/NiMaterialProperty.h"
+#include "engine/scene/NiStencilProperty.h"
 #include "engine/scene/NiScreenPolygon.h"
 #include "engine/scene/NiVertexColorProperty.h"
 
@@ -264,16 +266,83 @@ TEST_P(NiDX9RendererDrawTest, ANullPartitionRecordEndsTheDrawingButThePipelineCl
     m_spRenderer->EndScene();
 }
 
-TEST_P(NiDX9RendererDrawTest, TheDefaultShaderSkipsPartitionsWithMoreBonesThanTheDeviceBlends)
+// Positions the hardware-skinning test's bone matrices give the bar's
+// vertices: bone 0 the identity, bone 1 turns x to -y about x = 1.
+const NiVec3 akBentBar[6] = {{0, -0.25f, 0},     {0, 0.25f, 0},    {0.875f, -0.125f, 0},
+                             {1.125f, 0.125f, 0}, {0.75f, -1, 0},   {1.25f, -1, 0}};
+
+TEST_P(NiDX9RendererDrawTest, TheDefaultShaderSkinsPartitionsWithMoreBonesThanTheDeviceBlendsInSoftware)
+{
+    ASSERT_LT(m_spRenderer->GetMaxVertexBlendMatrices(), 6u);
+    SkinnedBar kBar = MakeSkinnedBar(true, 6);
+    NiSkinPartition::Partition& kPart = kBar.m_spShape->GetSkinInstance()->GetSkinPartition()->GetPartitions()[0];
+    auto ReadPositions = [&](std::uint32_t uiStride) {
+        std::vector<NiVec3> kOut(6);
+        auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(kPart.m_pvRendererData);
+        NiDX9VertexBufferRange* pkRange = pkRecord != nullptr ? pkRecord->GetStream(0) : nullptr;
+        void* pv = nullptr;
+        if (pkRange == nullptr || pkRange->m_pkVB->Lock(pkRange->m_uiOffset, 6 * uiStride, &pv, D3DLOCK_READONLY) != D3D_OK)
+            return kOut;
+        for (int v = 0; v < 6; ++v)
+            std::memcpy(&kOut[v], static_cast<std::uint8_t*>(pv) + v * uiStride, 12);
+        pkRange->m_pkVB->Unlock();
+        return kOut;
+    };
+    Begin();
+    m_spRenderer->DrawTriShape(kBar.m_spShape);
+    // All four triangles, drawn without blending from positions skinned here.
+    auto kDraws = Draws();
+    ASSERT_EQ(kDraws.size(), 1u);
+    EXPECT_EQ(kDraws[0].kind, RecordedCall::Kind::DrawIndexedPrimitive);
+    EXPECT_EQ(kDraws[0].primitiveCount, 4u);
+    EXPECT_EQ(kDraws[0].numVertices, 6u);
+    auto* pkRecord = static_cast<NiDX9GeometryBufferData*>(kPart.m_pvRendererData);
+    ASSERT_NE(pkRecord, nullptr);
+    EXPECT_EQ(pkRecord->m_uiFVF, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+    std::uint32_t uiBlend = 0xFFu;
+    m_pkDevice->GetRenderState(D3DRS_VERTEXBLEND, &uiBlend);
+    EXPECT_EQ(uiBlend, static_cast<std::uint32_t>(D3DVBF_DISABLE));
+    std::vector<NiVec3> kPositions = ReadPositions(pkRecord->GetStride(0));
+    for (int v = 0; v < 6; ++v)
+    {
+        SCOPED_TRACE(v);
+        EXPECT_NEAR(kPositions[v].x, akBentBar[v].x, 1e-5f);
+        EXPECT_NEAR(kPositions[v].y, akBentBar[v].y, 1e-5f);
+        EXPECT_NEAR(kPositions[v].z, akBentBar[v].z, 1e-5f);
+    }
+    m_spRenderer->EndScene();
+
+    // The bones move: the next frame's draw follows them, though the data is static.
+    kBar.m_aspBones[1]->SetRotate(NiMatrix3x3::IDENTITY);
+    kBar.m_spRoot->Update(0.0f);
+    m_spRenderer->DisplayFrame();
+    Begin();
+    m_spRenderer->DrawTriShape(kBar.m_spShape);
+    kPositions = ReadPositions(pkRecord->GetStride(0));
+    EXPECT_NEAR(kPositions[4].x, 2.0f, 1e-5f);
+    EXPECT_NEAR(kPositions[4].y, -0.25f, 1e-5f);
+
+    // Through another shader the partition is blended on the device again.
+    kBar.m_spShape->SetShader(m_spShader);
+    m_pkDevice->ClearRecordedCalls();
+    m_spRenderer->DrawTriShape(kBar.m_spShape);
+    kDraws = Draws();
+    ASSERT_EQ(kDraws.size(), 1u);
+    EXPECT_EQ(kDraws[0].primitiveCount, 4u);
+    EXPECT_EQ(pkRecord->m_uiFVF & D3DFVF_POSITION_MASK, D3DFVF_XYZB3);
+    m_spRenderer->EndScene();
+}
+
+TEST_P(NiDX9RendererDrawTest, ABatchedPartitionWithTooManyBonesIsDrawnToo)
 {
     SkinnedBar kBar = MakeSkinnedBar(true, 6);
     Begin();
-    m_spRenderer->DrawTriShape(kBar.m_spShape);
-    EXPECT_TRUE(Draws().empty());
-    // Through another shader it is drawn.
-    kBar.m_spShape->SetShader(m_spShader);
-    m_spRenderer->DrawTriShape(kBar.m_spShape);
-    EXPECT_EQ(Draws().size(), 1u);
+    m_spRenderer->BeginBatch(m_spProperties, nullptr);
+    m_spRenderer->RenderTriShape(kBar.m_spShape);
+    m_spRenderer->EndBatch();
+    const auto kDraws = Draws();
+    ASSERT_EQ(kDraws.size(), 1u);
+    EXPECT_EQ(kDraws[0].primitiveCount, 4u);
     m_spRenderer->EndScene();
 }
 
@@ -434,6 +503,57 @@ TEST_P(NiDX9RendererDrawTest, AVolatileBatchLargerThanTheDynamicBufferIsDrawnFro
     m_spRenderer->EndScene();
 }
 
+// Two renderers alive at once share the process-wide buffer groups: each
+// one's release lets go of its own share only, and the one left still draws.
+TEST_P(NiDX9RendererDrawTest, TwoRenderersDrawAndGoInEitherOrder)
+{
+    auto DrawQuadWith = [this](NiDX9Renderer* pkRenderer) -> std::size_t {
+        NiRefPtr<NiTriShape> spQuad = MakeQuad(0.5f);
+        IDirect3DDevice9* pkDevice = pkRenderer->GetD3DDevice();
+        pkRenderer->SetPropertyState(m_spProperties);
+        if (!pkRenderer->BeginScene())
+            return 0;
+        pkDevice->ClearRecordedCalls();
+        pkRenderer->DrawTriShape(spQuad);
+        std::size_t n = 0;
+        for (const RecordedCall& c : pkDevice->RecordedCalls())
+            n += c.kind == RecordedCall::Kind::DrawIndexedPrimitive && c.primitiveCount == 2;
+        pkRenderer->EndScene();
+        return n;
+    };
+    m_spShader = nullptr; // it was made for the fixture's renderer
+    for (bool bFirstGoesFirst : {true, false})
+    {
+        SCOPED_TRACE(bFirstGoesFirst ? "first made goes first" : "last made goes first");
+        if (m_spRenderer == nullptr)
+            m_spRenderer = CreateWindowed();
+        ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+        EXPECT_EQ(DrawQuadWith(m_spRenderer), 1u);
+        // The process-wide groups work for the newest renderer's device.
+        NiDX9RendererPtr spOther = CreateWindowed();
+        ASSERT_NE(spOther, nullptr) << NiDX9Renderer::GetLastErrorString();
+        EXPECT_EQ(DrawQuadWith(spOther), 1u);
+        ASSERT_NE(NiDX9GeometryBufferGroup::GetStaticInstance(), nullptr);
+        ASSERT_NE(NiDX9GeometryBufferGroup::GetDynamicInstance(), nullptr);
+
+        // The one going is checked to leave nothing on its device; the
+        // process-wide groups stay for the one left, on that one's device.
+        if (!bFirstGoesFirst)
+            std::swap(m_spRenderer, spOther);
+        ReleaseRendererAndCheckDevice();
+        m_spRenderer = std::move(spOther);
+        ASSERT_NE(NiDX9GeometryBufferGroup::GetStaticInstance(), nullptr);
+        EXPECT_EQ(NiDX9GeometryBufferGroup::GetStaticInstance()->GetDevice(), m_spRenderer->GetD3DDevice());
+        EXPECT_EQ(NiDX9GeometryBufferGroup::GetDynamicInstance()->GetDevice(), m_spRenderer->GetD3DDevice());
+        NiRenderer::SetRenderer(m_spRenderer);
+        EXPECT_EQ(DrawQuadWith(m_spRenderer), 1u);
+
+        ReleaseRendererAndCheckDevice();
+        EXPECT_EQ(NiDX9GeometryBufferGroup::GetStaticInstance(), nullptr);
+        EXPECT_EQ(NiDX9GeometryBufferGroup::GetDynamicInstance(), nullptr);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(, NiDX9RendererDrawTest, ::testing::Values(gfx::BackendKind::Null), rendertest::BackendName);
 
 // The same drawing on the gl device, read back: screen polygons, lines and
@@ -527,6 +647,31 @@ TEST_P(NiDX9RendererDrawGlTest, PointsAreQuadsOfTheirSizeAroundThemselves)
     EXPECT_EQ(Pixel(27, 24), 0xFF00FFu);
     EXPECT_EQ(Pixel(20, 24), 0x000000u);
     EXPECT_EQ(Pixel(32, 15), 0x000000u);
+}
+
+TEST_P(NiDX9RendererDrawGlTest, APartitionWithMoreBonesThanTheDeviceBlendsShowsBent)
+{
+    ASSERT_LT(m_spRenderer->GetMaxVertexBlendMatrices(), 6u);
+    // The bar moved left and up by half a unit, so the bent half is on screen.
+    SkinnedBar kBar = MakeSkinnedBar(true, 6);
+    // The bar has no vertex colours: lit by nothing, it glows white.
+    NiRefPtr<NiVertexColorProperty> spLit = new NiVertexColorProperty;
+    spLit->SetSourceMode(0);
+    spLit->SetLightingMode(1);
+    m_spProperties->SetProperty(spLit);
+    NiRefPtr<NiMaterialProperty> spMaterial = new NiMaterialProperty;
+    spMaterial->SetEmittance(NiColorRGB(1.0f, 1.0f, 1.0f));
+    m_spProperties->SetProperty(spMaterial);
+    // Its triangles turn the other way from the quads': both faces drawn.
+    NiRefPtr<NiStencilProperty> spBoth = new NiStencilProperty;
+    spBoth->SetDrawMode(NiStencilProperty::DRAW_BOTH);
+    m_spProperties->SetProperty(spBoth);
+    kBar.m_spRoot->SetTranslate(NiVec3(-0.5f, 0.5f, 0.0f));
+    kBar.m_spRoot->Update(0.0f);
+    m_spRenderer->DrawTriShape(kBar.m_spShape);
+    EXPECT_EQ(Pixel(32, 12), 0xFFFFFFu); // the unbent half, world (0, 0.5)
+    EXPECT_EQ(Pixel(50, 20), 0xFFFFFFu); // the bent half, world (0.58, 0.17)
+    EXPECT_EQ(Pixel(60, 12), 0x000000u); // where the half would be unbent, world (0.9, 0.5)
 }
 
 INSTANTIATE_TEST_SUITE_P(, NiDX9RendererDrawGlTest, ::testing::Values(gfx::BackendKind::Gl), rendertest::BackendName);

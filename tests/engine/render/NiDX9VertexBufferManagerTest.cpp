@@ -274,6 +274,56 @@ TEST_P(NiDX9VertexBufferManagerTest, SkinPartitionsCopyThroughTheVertexMap)
     pkStatic->ReleasePartitionData(&kPart);
 }
 
+TEST_P(NiDX9VertexBufferManagerTest, SoftwareSkinnedPartitionsBlendThroughThePaletteWithoutWeights)
+{
+    NiRefPtr<NiTriShapeData> spData = MakeData(6, true, true, 1);
+    NiSkinPartition::Partition kPart;
+    kPart.m_usVertices = 2;
+    kPart.m_usBones = 6;
+    kPart.m_usBonesPerVertex = 2;
+    kPart.m_pusBones.reset(new std::uint16_t[6]{0, 1, 2, 3, 4, 5});
+    kPart.m_pusVertexMap.reset(new std::uint16_t[2]{1, 4});
+    kPart.m_pfWeights.reset(new float[4]{0.25f, 0.75f, 1.0f, 0.5f});
+    // The second vertex's second place names a bone past the partition's (hostile): it adds nothing.
+    kPart.m_pucBonePalette.reset(new std::uint8_t[4]{5, 2, 3, 9});
+    // Bone b moves 10 b along x.
+    std::vector<gfx::D3DMATRIX> kBones(6);
+    for (std::size_t b = 0; b < kBones.size(); ++b)
+    {
+        kBones[b] = gfx::D3DMATRIX{};
+        for (int i = 0; i < 4; ++i)
+            kBones[b].m[i][i] = 1.0f;
+        kBones[b].m[3][0] = 10.0f * static_cast<float>(b);
+    }
+    NiDX9VertexBufferManager::SoftwareBones kSoftware{kBones.data(), 6};
+    NiDX9GeometryBufferGroup* pkStatic = NiDX9GeometryBufferGroup::GetStaticInstance();
+    pkStatic->CreateGeometryData(spData, nullptr, &kPart, 0);
+    gfx::IDirect3DVertexBuffer9* pkVB = VB()->PackSkinPartition(spData, &kPart, 0xF, nullptr, nullptr, &kSoftware);
+    ASSERT_NE(pkVB, nullptr);
+    // Plain positions: no weights in the layout.
+    EXPECT_EQ(buffertest::Describe(pkVB).FVF, 0x152u);
+    std::vector<std::uint8_t> k = Bytes(pkVB, 0, 2 * 36);
+    // Vertex 1 (1, 2, 3): a quarter through bone 5, three quarters through bone 2.
+    EXPECT_FLOAT_EQ(ReadAt<float>(k.data(), 0), 28.5f);
+    EXPECT_FLOAT_EQ(ReadAt<float>(k.data(), 4), 2.0f);
+    EXPECT_FLOAT_EQ(ReadAt<float>(k.data(), 8), 3.0f);
+    // Normals take no translation: (0, 1, 1) stays.
+    EXPECT_FLOAT_EQ(ReadAt<float>(k.data(), 12), 0.0f);
+    EXPECT_FLOAT_EQ(ReadAt<float>(k.data(), 16), 1.0f);
+    EXPECT_FLOAT_EQ(ReadAt<float>(k.data(), 20), 1.0f);
+    EXPECT_EQ(ReadAt<std::uint32_t>(k.data(), 24), 0xFF336699u);
+    // Vertex 4 (4, 8, 12): all through bone 3.
+    EXPECT_FLOAT_EQ(ReadAt<float>(k.data(), 36), 34.0f);
+    EXPECT_FLOAT_EQ(ReadAt<float>(k.data(), 40), 8.0f);
+
+    // Fewer matrices than the skin's bones: the missing ones add nothing.
+    kSoftware.m_uiCount = 4;
+    EXPECT_EQ(VB()->PackSkinPartition(spData, &kPart, 1, pkVB, nullptr, &kSoftware), pkVB);
+    k = Bytes(pkVB, 0, 36);
+    EXPECT_FLOAT_EQ(ReadAt<float>(k.data(), 0), 15.75f);
+    pkStatic->ReleasePartitionData(&kPart);
+}
+
 TEST_P(NiDX9VertexBufferManagerTest, SkinnedDataIsDeformedStraightIntoTheStream)
 {
     // One bone, every vertex fully on it, the bone 10 along x from the skin.

@@ -3,12 +3,12 @@
 #include "engine/animation/NiAnimationLibrary.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/render/NiDX9Renderer.h"
-#include "engine/render/NiDX9RendererLibrary.h"
-#include "engine/render/NiRenderLibrary.h"
-#include "engine/render/image/NiRenderImageLibrary.h"
-#include "engine/scene/NiSceneLibrary.h"
 #include "engine/scene/NiCamera.h"
 #include "engine/scene/NiNode.h"
+#include "engine/shaders/effect/NiD3DXEffectFile.h"
+#include "engine/shaders/effect/NiD3DXEffectShaderLib.h"
+#include "engine/shaders/nsb/NSBShaderLib.h"
+#include "engine/shaders/nsb/NiD3DShaderLibraryStatics.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneKeyboard.h"
@@ -17,6 +17,7 @@
 #include "game/shell/CDX9RendererFactory.h"
 #include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CLevelManager.h"
+#include "game/shell/RegisterEngineLibraries.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CWorld.h"
@@ -94,13 +95,10 @@ protected:
         FrameworkTest::SetUp();
         // The engine libraries join start-up as the program's entry has them.
         NiMainLibrary::Reset();
-        NiMainLibrary::RegisterOnce();
-        NiSceneLibraryRegister();
-        NiRenderImageLibraryRegister();
-        NiRenderLibraryRegister();
         NiAnimationLibrary::Reset();
-        NiAnimationLibrary::RegisterOnce();
-        NiDX9RendererLibraryInit();
+        NSBShaderLib::ResetRegistration();
+        NiD3DShaderLibraryStatics::Reset();
+        RegisterEngineLibraries();
         NiDX9Renderer::ResetStatics();
         COrvaneRendererFactory::Set(&m_kRenderers);
         os::SetMessageBoxHook([this](os::WindowHandle, std::string_view kText, std::string_view, std::uint32_t) {
@@ -173,5 +171,28 @@ TEST_F(CGameRunTest, TheDemoLevelRunsUntilTheWindowIsClosed)
     const NiVec3& kLast = pkGame->m_kPositions.back();
     EXPECT_NE(kFirst, kLast);
     EXPECT_FLOAT_EQ(kFirst.y, kLast.y); // moving keeps the height
+}
+// The binary-shader and shader libraries start with the engine as the
+// program registers them, and their shut-down lets go of what effect files
+// share (the file list, the file factory and its device) at the close.
+TEST_F(CGameRunTest, TheShaderLibrariesStartWithTheEngineAndReleaseTheEffectsSharedStateAtTheClose)
+{
+    std::filesystem::copy(ORVANE_DEMO_DATA, Folder(), std::filesystem::copy_options::recursive);
+    ClosingGameFactory kGames;
+    COrvaneApplication* pkApp = COrvaneApplication::Get();
+    ASSERT_TRUE(pkApp->Init(nullptr, kGames, 1024, 768));
+    ASSERT_TRUE(pkApp->Start()) << NiDX9Renderer::GetLastErrorString();
+    EXPECT_TRUE(NSBShaderLib::IsStarted());
+    EXPECT_TRUE(NiD3DShaderLibraryStatics::IsStarted());
+    // What an effect library leaves behind once it has looked for files.
+    NiD3DXEffectShaderLib::FindEffectFiles(Folder().string().c_str(), false);
+    ASSERT_NE(NiD3DXEffectShaderLib::GetEffectFileList(), nullptr);
+    ASSERT_NE(NiD3DXEffectFactory::GetInstance(), nullptr);
+
+    COrvaneApplication::DestroyInstance();
+    EXPECT_FALSE(NSBShaderLib::IsStarted());
+    EXPECT_FALSE(NiD3DShaderLibraryStatics::IsStarted());
+    EXPECT_EQ(NiD3DXEffectShaderLib::GetEffectFileList(), nullptr);
+    EXPECT_EQ(NiD3DXEffectFactory::PeekInstance(), nullptr);
 }
 } // namespace

@@ -10,14 +10,13 @@
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/render/NiDX9RendererLibrary.h"
 #include "engine/render/NiPixelData.h"
-#include "engine/render/NiRenderLibrary.h"
-#include "engine/render/image/NiRenderImageLibrary.h"
-#include "engine/scene/NiSceneLibrary.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneWorldPicker.h"
 #include "engine/scene/NiCamera.h"
+#include "engine/shaders/nsb/NSBShaderLib.h"
+#include "engine/shaders/nsb/NiD3DShaderLibraryStatics.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
@@ -25,6 +24,7 @@
 #include "framework/COrvaneWindow.h"
 #include "game/shell/CDX9RendererFactory.h"
 #include "game/shell/CFrontEndScreens.h"
+#include "game/shell/RegisterEngineLibraries.h"
 #include "platform/os/OsDefs.h"
 #include "platform/os/OsDialog.h"
 #include "platform/os/OsWindow.h"
@@ -114,16 +114,14 @@ protected:
     {
         FrameworkTest::SetUp();
         NiMainLibrary::Reset();
-        NiMainLibrary::RegisterOnce();
-        NiSceneLibraryRegister();
-        NiRenderImageLibraryRegister();
-        NiRenderLibraryRegister();
         NiAnimationLibrary::Reset();
-        NiAnimationLibrary::RegisterOnce();
+        NSBShaderLib::ResetRegistration();
+        NiD3DShaderLibraryStatics::Reset();
         // The device library's pools and shader statics start afresh: an
         // earlier game in this process leaves them bound to its own device.
         NiDX9RendererLibraryReset();
-        NiDX9RendererLibraryInit();
+        // The engine libraries join start-up as the program's entry has them.
+        RegisterEngineLibraries();
         NiDX9Renderer::ResetStatics();
         COrvaneRendererFactory::Set(&m_kRenderers);
         os::SetMessageBoxHook([this](os::WindowHandle, std::string_view kText, std::string_view, std::uint32_t) {

@@ -4,12 +4,10 @@
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiRandom.h"
 #include "engine/render/NiDX9Renderer.h"
-#include "engine/render/NiDX9RendererLibrary.h"
-#include "engine/render/NiRenderLibrary.h"
 #include "engine/render/NiRenderer.h"
-#include "engine/render/image/NiRenderImageLibrary.h"
 #include "engine/scene/NiCamera.h"
-#include "engine/scene/NiSceneLibrary.h"
+#include "engine/shaders/nsb/NSBShaderLib.h"
+#include "engine/shaders/nsb/NiD3DShaderLibraryStatics.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneCanvas.h"
@@ -34,6 +32,7 @@
 #include "game/shell/ui/CInterface.h"
 #include "game/shell/ui/CMainPanel.h"
 #include "game/shell/ui/COptionsPanel.h"
+#include "game/shell/RegisterEngineLibraries.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CBlockGridStack.h"
@@ -188,13 +187,10 @@ bool CPlayScript::Start()
     });
     // The engine's libraries join as the program's entry has them.
     NiMainLibrary::Reset();
-    NiMainLibrary::RegisterOnce();
-    NiSceneLibraryRegister();
-    NiRenderImageLibraryRegister();
-    NiRenderLibraryRegister();
     NiAnimationLibrary::Reset();
-    NiAnimationLibrary::RegisterOnce();
-    NiDX9RendererLibraryInit();
+    NSBShaderLib::ResetRegistration();
+    NiD3DShaderLibraryStatics::Reset();
+    RegisterEngineLibraries();
     NiDX9Renderer::ResetStatics();
     COrvaneRendererFactory::Set(&Renderers());
     m_bStarted = true;

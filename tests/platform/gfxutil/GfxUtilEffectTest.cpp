@@ -222,7 +222,7 @@ TEST(GfxUtilEffectReadTest, ThePreprocessorIncludesDefinesAndChooses) {
     std::filesystem::create_directories(dir / "Inc");
     std::ofstream(dir / "Inc" / "common.fxh") << "#define SIZE 3\n#include \"deeper.fxh\"\nfloat FromInclude;\n";
     std::ofstream(dir / "Inc" / "deeper.fxh") << "float Deeper;\n";
-    std::ofstream(dir / "Inc" / "bad.fxh") << "float ok;\n#pragma once\n";
+    std::ofstream(dir / "Inc" / "bad.fxh") << "float ok;\n#wibble\n";
     std::ofstream(dir / "main.fx")
         << "#include \"Inc/common.fxh\"\n"
            "#define NAME Renamed // trailing comment\n"
@@ -271,16 +271,159 @@ TEST(GfxUtilEffectReadTest, ThePreprocessorIncludesDefinesAndChooses) {
               E_FAIL);
     ASSERT_NE(errors, nullptr);
     EXPECT_EQ(std::string(static_cast<const char*>(errors->GetBufferPointer())),
-              (dir / "Inc/bad.fxh").string() + "(2): unsupported directive '#pragma'\n");
+              (dir / "Inc/bad.fxh").string() + "(2): unsupported directive '#wibble'\n");
     errors->Release();
     std::filesystem::remove_all(dir);
 
-    EXPECT_EQ(ErrorsOf("#define F(x) x\n"), "memory(1): function-like macros are not supported\n");
     EXPECT_EQ(ErrorsOf("#include \"nowhere.fxh\"\n"), "memory(1): cannot open include file 'nowhere.fxh'\n");
     EXPECT_EQ(ErrorsOf("float b;\n#if 1\nfloat a;\n"), "memory(2): #if without #endif\n");
     EXPECT_EQ(ErrorsOf("#endif\n"), "memory(1): #endif without #if\n");
     EXPECT_EQ(ErrorsOf("#if 1 / 0\n#endif\n"), "memory(1): #if: division by zero\n");
-    EXPECT_EQ(ErrorsOf("#define A A A\nfloat A;\n"), "memory(2): macro expansion too long\n");
+    // Each name doubles the next: 2^16 copies are more than a line may grow to.
+    std::string doubling;
+    for (char c = 'A'; c < 'Q'; ++c)
+        doubling += std::string("#define ") + c + " " + char(c + 1) + " " + char(c + 1) + "\n";
+    EXPECT_EQ(ErrorsOf(doubling + "float A;\n"), "memory(17): macro expansion too long\n");
+    // A name is never expanded inside its own expansion.
+    std::string none;
+    ID3DXEffectCompiler* self = Compile("#define Self Self\n#define Twice Twice Twice\nfloat Self;\n", &none);
+    ASSERT_NE(self, nullptr) << none;
+    EXPECT_NE(self->GetParameterByName(nullptr, "Self"), nullptr);
+    self->Release();
+    // A chain longer than the nesting limit.
+    std::string chain;
+    for (int i = 0; i < 70; ++i) chain += "#define M" + std::to_string(i) + " M" + std::to_string(i + 1) + "\n";
+    EXPECT_EQ(ErrorsOf(chain + "float M0;\n"), "memory(71): macro expansion nested too deeply\n");
+}
+
+TEST(GfxUtilEffectReadTest, PragmasAreAppliedOrLetPassWithAWarning) {
+    std::string warnings;
+    ID3DXEffectCompiler* fx = Compile("#pragma pack_matrix(row_major)\n"
+                                      "float4x4 A;\n"
+                                      "column_major float4x4 B;\n"
+                                      "#pragma pack_matrix( column_major )\n"
+                                      "float4x4 C;\n"
+                                      "row_major float3x3 D;\n"
+                                      "#pragma warning(disable: 3205)\n"
+                                      "#pragma vendor_switch on\n"
+                                      "#pragma message(\"built here\")\n"
+                                      "#pragma pack_matrix(sideways)\n"
+                                      "#if 0\n#pragma skipped\n#endif\n"
+                                      "#\n"
+                                      "float4x4 E;\n",
+                                      &warnings);
+    ASSERT_NE(fx, nullptr) << warnings;
+    // Warnings come back with the file that was read, as file(line): text.
+    EXPECT_EQ(warnings, "memory(8): warning: unknown #pragma 'vendor_switch' ignored\n"
+                        "memory(9): warning: message: built here\n"
+                        "memory(10): warning: #pragma pack_matrix takes row_major or column_major; ignored\n");
+    const std::pair<const char*, std::uint32_t> expected[] = {{"A", D3DXPC_MATRIX_ROWS},
+                                                              {"B", D3DXPC_MATRIX_COLUMNS},
+                                                              {"C", D3DXPC_MATRIX_COLUMNS},
+                                                              {"D", D3DXPC_MATRIX_ROWS},
+                                                              {"E", D3DXPC_MATRIX_COLUMNS}};
+    for (const auto& [name, cls] : expected) {
+        SCOPED_TRACE(name);
+        D3DXPARAMETER_DESC d;
+        ASSERT_EQ(fx->GetParameterDesc(name, &d), D3D_OK);
+        EXPECT_EQ(d.Class, cls);
+    }
+    fx->Release();
+
+    // "#pragma once": a file read once however often it is included; without
+    // it the second inclusion declares its parameter again.
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("gfxutil_effect_once_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "once.fxh") << "#pragma once\nfloat Once;\n";
+    std::ofstream(dir / "twice.fxh") << "float Twice;\n";
+    std::ofstream(dir / "main.fx") << "#include \"once.fxh\"\n#include \"once.fxh\"\nfloat After;\n";
+    std::ofstream(dir / "both.fx") << "#include \"twice.fxh\"\n#include \"twice.fxh\"\n";
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffectCompilerFromFileA((dir / "main.fx").c_str(), nullptr, nullptr, 0, &fx, &errors), D3D_OK);
+    EXPECT_EQ(errors, nullptr);
+    EXPECT_NE(fx->GetParameterByName(nullptr, "Once"), nullptr);
+    EXPECT_NE(fx->GetParameterByName(nullptr, "After"), nullptr);
+    fx->Release();
+    ASSERT_EQ(D3DXCreateEffectCompilerFromFileA((dir / "both.fx").c_str(), nullptr, nullptr, 0, &fx, &errors), E_FAIL);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char*>(errors->GetBufferPointer())),
+              (dir / "twice.fxh").string() + "(1): 'Twice' declared twice\n");
+    errors->Release();
+    std::filesystem::remove_all(dir);
+}
+
+namespace {
+const char* kMacros = "#define SQUARE(x) ((x) * (x))\n"
+                      "#define ADD(a, b) (a + b)\n"
+                      "#define DIM(n) SQUARE(ADD(n, 1))\n"
+                      "#if DIM(1) == 4 && SQUARE (3) == 9\n"
+                      "float Arithmetic;\n"
+                      "#endif\n"
+                      "#define CAT_(a, b) a ## b\n"
+                      "#define CAT(a, b) CAT_(a, b)\n"
+                      "float CAT(CAT(X, Y), Z);\n"
+                      "#define STR(x) #x\n"
+                      "string Said = STR( hello   \"q\"  world );\n"
+                      "#define FIRST(a, ...) a\n"
+                      "#define REST(a, ...) __VA_ARGS__\n"
+                      "#if FIRST(3, 4, 5) == 3 && REST(1, 2) == 2\n"
+                      "float Variadic;\n"
+                      "#endif\n"
+                      "#define DECLARE(type, name) type name;\n"
+                      "DECLARE(float,\n"
+                      "        Split)\n"
+                      "float DECLARE;\n"
+                      "#define NONE() 2\n"
+                      "float Sized[NONE()];\n";
+} // namespace
+
+TEST(GfxUtilEffectReadTest, FunctionLikeMacrosTakeArgumentsNestStringizeAndPaste) {
+    std::string errors;
+    ID3DXEffectCompiler* fx = Compile(kMacros, &errors);
+    ASSERT_NE(fx, nullptr) << errors;
+    EXPECT_EQ(errors, "");
+    for (const char* name : {"Arithmetic", "XYZ", "Said", "Variadic", "Split", "DECLARE", "Sized"})
+        EXPECT_NE(fx->GetParameterByName(nullptr, name), nullptr) << name;
+    const char* said = nullptr;
+    ASSERT_EQ(fx->GetString("Said", &said), D3D_OK);
+    EXPECT_STREQ(said, "hello \"q\" world");
+    D3DXPARAMETER_DESC d;
+    ASSERT_EQ(fx->GetParameterDesc("Sized", &d), D3D_OK);
+    EXPECT_EQ(d.Elements, 2u);
+    fx->Release();
+
+    // Cut at every length: read or refused with a reason, never more.
+    const std::string whole = kMacros;
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+        SCOPED_TRACE(n);
+        std::string cutErrors;
+        ID3DXEffectCompiler* cut = Compile(whole.substr(0, n), &cutErrors);
+        if (cut) cut->Release();
+        else EXPECT_NE(cutErrors.find("memory("), std::string::npos);
+    }
+
+    // A function-like macro's name without arguments stays a name, also at
+    // the end of a line before a directive.
+    std::string plain;
+    fx = Compile("#define F(x) x\nfloat F\n#define G 1\n;\n", &plain);
+    ASSERT_NE(fx, nullptr) << plain;
+    EXPECT_NE(fx->GetParameterByName(nullptr, "F"), nullptr);
+    fx->Release();
+    // A call over several lines keeps the lines after it where they were.
+    EXPECT_EQ(ErrorsOf("#define DECLARE(t, n) t n;\nDECLARE(float,\n  X)\nwibble y;\n"),
+              "memory(4): unknown type 'wibble'\n");
+    // Real errors, each on its own line.
+    EXPECT_EQ(ErrorsOf("#define F(x) x\nfloat F(1, 2);\n"), "memory(2): macro 'F' takes 1 argument, 2 given\n");
+    EXPECT_EQ(ErrorsOf("#define F(x, x) x\n"), "memory(1): 'x' named twice in the parameters of 'F'\n");
+    EXPECT_EQ(ErrorsOf("#define F(x y) x\n"), "memory(1): bad parameter list in the definition of 'F'\n");
+    EXPECT_EQ(ErrorsOf("#define F(x, ...,y) x\n"), "memory(1): bad parameter list in the definition of 'F'\n");
+    EXPECT_EQ(ErrorsOf("#define S(x) #y\n"), "memory(1): '#' not followed by a parameter in the definition of 'S'\n");
+    EXPECT_EQ(ErrorsOf("#define P(x) ## x\n"), "memory(1): '##' at the edge of the definition of 'P'\n");
+    EXPECT_EQ(ErrorsOf("#define F(x) x\nfloat F(a;\n"), "memory(2): macro call without its ')'\n");
+    EXPECT_EQ(ErrorsOf("#define F(x) x\nfloat F(a;\n#define G 1\n"), "memory(2): macro call without its ')'\n");
+    EXPECT_EQ(ErrorsOf("#define F(x) x\n#if F(1\n#endif\n"), "memory(2): macro call without its ')'\n");
 }
 
 namespace {
@@ -476,6 +619,23 @@ TEST(GfxUtilEffectReadTest, HostileTextsAreRefusedCleanly) {
         "\"",
         "/",
         "#",
+        // Macros: arguments that double at every level, hundreds of
+        // parameters, calls that never close, odd '#' and '##'.
+        "#define F(x) x x\n#define G(x) F(F(F(F(F(F(F(F(F(F(F(F(F(F(F(F(x))))))))))))))))\nfloat G(a);",
+        "#define F(" + std::string(400, 'p') + [] {
+            std::string params;
+            for (int i = 0; i < 300; ++i) params += ",p" + std::to_string(i);
+            return params;
+        }() + ") 1\n",
+        "#define F(x) x\nfloat F(" + std::string(3000, '(') + "\n",
+        "#define F(x) #x\nstring s = F(\"open);",
+        "#define F(...) __VA_ARGS__ ## __VA_ARGS__\nfloat F(,,,,);",
+        "#define F(x) x ## ## x\nfloat F(a);",
+        "#define F(x) F\nfloat F(1)(2)(3);",
+        "#define F(x) x\n#if F(defined(F)) F\n#endif\n",
+        "#pragma " + std::string(5000, 'x'),
+        "#pragma pack_matrix(",
+        "#pragma message(",
     };
     for (const std::string& text : hostile) {
         std::string errors;
