@@ -5,6 +5,7 @@
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneDebugOptions.h"
 #include "framework/COrvaneGame.h"
+#include "framework/COrvaneInputDevices.h"
 #include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneSceneLink.h"
 #include "framework/COrvaneSystem.h"
@@ -172,6 +173,8 @@ bool COrvaneApplication::Run()
     const os::WindowHandle pkHandle = m_pkWindow->GetHandle();
     os::SetCapture(pkHandle);
     m_pkSystem->ResetTimer();
+    if (COrvaneMouseDevice* pkMouse = m_pkWindow->GetMouseDevice())
+        pkMouse->PlaceAtPointer();
     const bool bEveryFrame = EveryFrameAsked();
     m_kPacer.SetPeriod(std::chrono::nanoseconds{0});
     m_pkGame->Render();
