@@ -1,8 +1,12 @@
 #include "framework/COrvaneApplication.h"
 
+#include "engine/render/NiDX9Renderer.h"
+#include "engine/render/NiDX9SystemInfo.h"
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneDebugOptions.h"
 #include "framework/COrvaneGame.h"
+#include "framework/COrvaneInputDevices.h"
+#include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneSceneLink.h"
 #include "framework/COrvaneSystem.h"
 #include "framework/COrvaneTagTree.h"
@@ -11,12 +15,35 @@
 #include "platform/os/OsInput.h"
 #include "platform/os/OsWindow.h"
 
+#include "platform/os/OsTime.h"
+
+#include <cstdlib>
+#include <cstring>
 #include <new>
+#include <thread>
 
 namespace
 {
 COrvaneApplication* s_pkApplication = nullptr;
 std::unique_ptr<COrvaneTagTree> s_pkSettings;
+// Now on the os layer's counter, which tests can drive.
+gfx::FramePacer::Clock::time_point PaceNow()
+{
+    std::int64_t iCounter = 0;
+    std::int64_t iFrequency = 0;
+    os::QueryPerformanceCounter(iCounter);
+    os::QueryPerformanceFrequency(iFrequency);
+    if (iFrequency <= 0)
+        iFrequency = 1;
+    const auto kSince = std::chrono::duration<double>(static_cast<double>(iCounter) / static_cast<double>(iFrequency));
+    return gfx::FramePacer::Clock::time_point(std::chrono::duration_cast<gfx::FramePacer::Clock::duration>(kSince));
+}
+
+bool EveryFrameAsked()
+{
+    const char* pcValue = std::getenv(COrvaneApplication::EVERY_FRAME_VARIABLE);
+    return pcValue != nullptr && std::strcmp(pcValue, "1") == 0;
+}
 } // namespace
 
 COrvaneApplication* COrvaneApplication::Get()
@@ -77,6 +104,7 @@ void COrvaneApplication::Reset()
     m_ucQuit = 0;
     m_ucRendererStarted = 0;
     m_ucFullScreen = 0;
+    m_kFrameSleep = nullptr;
 }
 
 bool COrvaneApplication::Init(os::InstanceHandle pkInstance, COrvaneGameFactory& kFactory, std::int32_t iWidth,
@@ -145,7 +173,12 @@ bool COrvaneApplication::Run()
     const os::WindowHandle pkHandle = m_pkWindow->GetHandle();
     os::SetCapture(pkHandle);
     m_pkSystem->ResetTimer();
+    if (COrvaneMouseDevice* pkMouse = m_pkWindow->GetMouseDevice())
+        pkMouse->PlaceAtPointer();
+    const bool bEveryFrame = EveryFrameAsked();
+    m_kPacer.SetPeriod(std::chrono::nanoseconds{0});
     m_pkGame->Render();
+    PaceFrame(bEveryFrame);
     m_pkGame->Update(FIRST_UPDATE_TIME);
 
     while (m_ucQuit == 0)
@@ -165,6 +198,7 @@ bool COrvaneApplication::Run()
         {
             m_pkWindow->DispatchInputEvents();
             m_pkGame->Render();
+            PaceFrame(bEveryFrame);
             m_pkGame->Update(m_fFrameTime);
         }
         else
@@ -174,6 +208,45 @@ bool COrvaneApplication::Run()
         }
     }
     return false;
+}
+
+std::chrono::nanoseconds COrvaneApplication::GetFramePeriod() const
+{
+    const COrvaneRenderer* pkHolder = m_pkWindow ? m_pkWindow->GetRenderer() : nullptr;
+    NiRenderer* pkRenderer = pkHolder != nullptr ? pkHolder->GetRenderer() : nullptr;
+    if (pkRenderer == nullptr)
+        return std::chrono::nanoseconds{0};
+    std::int32_t iHz = 0;
+    if (const auto* pkDevice = NiDynamicCast<NiDX9Renderer>(pkRenderer))
+    {
+        // A device that waits for the retrace (full screen) paces itself.
+        if (pkDevice->GetPresentParams().PresentationInterval != gfx::D3DPRESENT_INTERVAL_IMMEDIATE)
+            return std::chrono::nanoseconds{0};
+        const NiDX9SystemInfo* pkInfo = NiDX9Renderer::GetSystemInfo();
+        const NiDX9AdapterDesc* pkAdapter = pkInfo != nullptr ? pkInfo->GetAdapter(pkDevice->GetAdapter()) : nullptr;
+        if (pkAdapter != nullptr)
+            iHz = static_cast<std::int32_t>(pkAdapter->GetDesktopMode().RefreshRate);
+    }
+    // Other renderers draw at once too.
+    return gfx::RefreshPeriod(iHz);
+}
+
+void COrvaneApplication::PaceFrame(bool bEveryFrame)
+{
+    if (bEveryFrame)
+        return;
+    // The renderer can be made again while the game runs (a full-screen
+    // switch, a preview picture): its period is asked for every frame.
+    const std::chrono::nanoseconds kPeriod = GetFramePeriod();
+    if (kPeriod != m_kPacer.Period())
+        m_kPacer.SetPeriod(kPeriod);
+    const std::chrono::nanoseconds kWait = m_kPacer.WaitAfterPresent(PaceNow());
+    if (kWait.count() <= 0)
+        return;
+    if (m_kFrameSleep)
+        m_kFrameSleep(kWait);
+    else
+        std::this_thread::sleep_for(kWait);
 }
 
 void COrvaneApplication::RequestQuit()

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/gfx/GfxFramePacer.h"
 #include "platform/os/OsDefs.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class COrvaneGame;
@@ -30,6 +33,12 @@ public:
     static constexpr float FIRST_UPDATE_TIME = 0.001f;
     // How long a background frame waits for a message before going on.
     static constexpr std::uint32_t BACKGROUND_WAIT_MS = 10;
+    // The switch for tests and benchmarks that want every frame drawn as fast
+    // as it can be: "1" in this environment variable turns the main loop's
+    // frame pacing off (see Run).
+    static constexpr const char* EVERY_FRAME_VARIABLE = "ORVANE_EVERY_FRAME";
+    // How the paced loop sleeps; tests give one that moves their clock.
+    using FrameSleep = std::function<void(std::chrono::nanoseconds)>;
 
     // The instance, made on first use.
     [[nodiscard]] static COrvaneApplication* Get();
@@ -59,8 +68,16 @@ public:
                             std::int32_t iHeight);
     // True when the program may run.
     [[nodiscard]] bool Start();
-    // The main loop; false once it ends (the program's exit code 0).
+    // The main loop; false once it ends (the program's exit code 0). Where
+    // the renderer presents at once (a windowed device: it does not wait for
+    // the retrace), each frame is paced to the display's refresh, 60 Hz when
+    // unknown, as the device paces itself where it should wait but cannot;
+    // a window never draws faster than the display shows.
     bool Run();
+    // Null restores the real sleep.
+    void SetFrameSleep(FrameSleep kSleep) { m_kFrameSleep = std::move(kSleep); }
+    // The pause after each frame's present; 0 when frames are not paced.
+    [[nodiscard]] std::chrono::nanoseconds GetFramePeriod() const;
     void Shutdown();
 
     [[nodiscard]] COrvaneSystem* GetSystem() const { return m_pkSystem.get(); }
@@ -86,4 +103,9 @@ private:
     std::uint8_t m_ucQuit = 0;
     std::uint8_t m_ucRendererStarted = 0;
     std::uint8_t m_ucFullScreen = 0;
+    // The device's own pacer, run by the loop where the device does not pace.
+    gfx::FramePacer m_kPacer;
+    FrameSleep m_kFrameSleep;
+
+    void PaceFrame(bool bEveryFrame);
 };

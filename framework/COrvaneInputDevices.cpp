@@ -82,6 +82,21 @@ void COrvaneMouseDevice::SetCursorPosition(const NiVec2& kPoint)
     ClipToWindow(pkWindow, pkApp != nullptr && pkApp->IsFullScreen());
 }
 
+void COrvaneMouseDevice::PlaceAtPointer()
+{
+    COrvaneGame* pkGame = Game();
+    COrvaneMouse* pkMouse = pkGame != nullptr ? pkGame->GetMouse() : nullptr;
+    const os::WindowHandle pkWindow = WindowHandle();
+    os::Point kPointer;
+    if (pkMouse == nullptr || pkWindow == nullptr || !os::GetCursorPos(kPointer) ||
+        !os::ScreenToClient(pkWindow, kPointer))
+        return;
+    float fX = 1.0f;
+    float fY = 1.0f;
+    ClientScale(fX, fY);
+    pkMouse->PlaceAt(NiVec2(static_cast<float>(kPointer.x) * fX, static_cast<float>(kPointer.y) * fY));
+}
+
 bool COrvaneMouseDevice::HandleMessage(std::uint32_t uiMessage, os::WParam wParam, os::LParam lParam)
 {
     COrvaneGame* pkGame = Game();
@@ -105,29 +120,37 @@ bool COrvaneMouseDevice::HandleMessage(std::uint32_t uiMessage, os::WParam wPara
         }
         SetCursorPosition(pkMouse->Update(kPosition));
         break;
+    // A press lands where the message says, whatever motion came before
+    // (none at all in a new window whose pointer has not moved yet).
     case os::WM_LBUTTONDOWN:
         os::SetCapture(WindowHandle());
+        pkMouse->PlaceAt(kPosition);
         pkMouse->OnLeftDown(kPosition);
         break;
     case os::WM_RBUTTONDOWN:
         os::SetCapture(WindowHandle());
+        pkMouse->PlaceAt(kPosition);
         pkMouse->OnRightDown(kPosition);
         break;
     case os::WM_MBUTTONDOWN:
         os::SetCapture(WindowHandle());
+        pkMouse->PlaceAt(kPosition);
         pkMouse->OnMiddleDown(kPosition);
         break;
     case os::WM_LBUTTONUP:
         os::ReleaseCapture();
-        pkMouse->OnLeftUp(0);
+        if (!pkMouse->HoldRelease(COrvaneMouse::INDEX_LEFT))
+            pkMouse->OnLeftUp(0);
         break;
     case os::WM_RBUTTONUP:
         os::ReleaseCapture();
-        pkMouse->OnRightUp(0);
+        if (!pkMouse->HoldRelease(COrvaneMouse::INDEX_RIGHT))
+            pkMouse->OnRightUp(0);
         break;
     case os::WM_MBUTTONUP:
         os::ReleaseCapture();
-        pkMouse->OnMiddleUp(0);
+        if (!pkMouse->HoldRelease(COrvaneMouse::INDEX_MIDDLE))
+            pkMouse->OnMiddleUp(0);
         break;
     case os::WM_MOUSEWHEEL: pkMouse->OnWheel(os::GetWheelDelta(wParam)); break;
     default: break;

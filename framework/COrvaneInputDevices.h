@@ -24,6 +24,9 @@ public:
     // move message the warp causes is swallowed.
     void SetCursorPosition(const NiVec2& kPoint);
     virtual void ClearMoveArmed() { m_uiMoveArmed = 0; }
+    // Puts the game's mouse where the system cursor is over the window, so
+    // that the game knows the pointer before it first moves.
+    void PlaceAtPointer();
 
     [[nodiscard]] bool IsMoveArmed() const { return m_uiMoveArmed != 0; }
 

@@ -109,6 +109,27 @@ void COrvaneMouse::RefreshIntegers()
     m_iYInt = static_cast<std::int32_t>(m_kPosition.y);
 }
 
+bool COrvaneMouse::HoldRelease(ButtonIndex eButton)
+{
+    const std::uint32_t* apuiButtons[] = {&m_uiLeft, &m_uiMiddle, &m_uiRight};
+    if (eButton > INDEX_RIGHT || m_aucPressedThisFrame[eButton] == 0 || *apuiButtons[eButton] != BUTTON_PRESSED)
+        return false;
+    m_aucReleaseDue[eButton] = 1;
+    return true;
+}
+
+void COrvaneMouse::PlaceAt(const NiVec2& kPosition)
+{
+    m_kPosition = kPosition;
+    const COrvaneGame* pkGame = Game();
+    if (pkGame != nullptr && pkGame->GetScreenWidth() > 0 && pkGame->GetScreenHeight() > 0)
+    {
+        (void)Clamp(m_kPosition.x, static_cast<float>(pkGame->GetScreenWidth()));
+        (void)Clamp(m_kPosition.y, static_cast<float>(pkGame->GetScreenHeight()));
+    }
+    RefreshIntegers();
+}
+
 const NiVec2& COrvaneMouse::Update(const NiVec2& kPosition)
 {
     m_kMovement = kPosition - m_kPosition;
@@ -136,36 +157,45 @@ const NiVec2& COrvaneMouse::Update(const NiVec2& kPosition)
 bool COrvaneMouse::OnLeftDown(const NiVec2&)
 {
     m_uiLeft = BUTTON_PRESSED;
+    m_aucPressedThisFrame[INDEX_LEFT] = 1;
+    m_aucReleaseDue[INDEX_LEFT] = 0;
     return true;
 }
 
 bool COrvaneMouse::OnLeftUp(std::uint32_t)
 {
     m_uiLeft = BUTTON_RELEASED;
+    m_aucReleaseDue[INDEX_LEFT] = 0;
     return true;
 }
 
 bool COrvaneMouse::OnRightDown(const NiVec2&)
 {
     m_uiRight = BUTTON_PRESSED;
+    m_aucPressedThisFrame[INDEX_RIGHT] = 1;
+    m_aucReleaseDue[INDEX_RIGHT] = 0;
     return true;
 }
 
 bool COrvaneMouse::OnRightUp(std::uint32_t)
 {
     m_uiRight = BUTTON_RELEASED;
+    m_aucReleaseDue[INDEX_RIGHT] = 0;
     return true;
 }
 
 bool COrvaneMouse::OnMiddleDown(const NiVec2&)
 {
     m_uiMiddle = BUTTON_PRESSED;
+    m_aucPressedThisFrame[INDEX_MIDDLE] = 1;
+    m_aucReleaseDue[INDEX_MIDDLE] = 0;
     return true;
 }
 
 bool COrvaneMouse::OnMiddleUp(std::uint32_t)
 {
     m_uiMiddle = BUTTON_RELEASED;
+    m_aucReleaseDue[INDEX_MIDDLE] = 0;
     return true;
 }
 
@@ -179,11 +209,24 @@ void COrvaneMouse::ClearMovement()
 {
     m_kMovement = NiVec2();
     m_iWheel = 0;
-    for (std::uint32_t* puiButton : {&m_uiLeft, &m_uiMiddle, &m_uiRight})
+    std::uint32_t* apuiButtons[] = {&m_uiLeft, &m_uiMiddle, &m_uiRight};
+    bool abDue[3] = {false, false, false};
+    for (std::size_t i = 0; i < 3; ++i)
     {
-        if (*puiButton == BUTTON_RELEASED)
-            *puiButton = BUTTON_IDLE;
+        // A release the game made itself meanwhile (a click used up) stands.
+        abDue[i] = m_aucReleaseDue[i] != 0 && *apuiButtons[i] == BUTTON_PRESSED;
+        if (*apuiButtons[i] == BUTTON_RELEASED)
+            *apuiButtons[i] = BUTTON_IDLE;
+        m_aucReleaseDue[i] = 0;
+        m_aucPressedThisFrame[i] = 0;
     }
+    // Delivered as the window would have: the next frame sees them released.
+    if (abDue[INDEX_LEFT])
+        (void)OnLeftUp(0);
+    if (abDue[INDEX_MIDDLE])
+        (void)OnMiddleUp(0);
+    if (abDue[INDEX_RIGHT])
+        (void)OnRightUp(0);
     if (const COrvaneGame* pkGame = Game())
         m_fIdleTime += pkGame->GetFrameTimes().m_fFrameTime;
 }

@@ -17,6 +17,13 @@ public:
     static constexpr std::uint32_t BUTTON_IDLE = 0;
     static constexpr std::uint32_t BUTTON_PRESSED = 1;  // pressed in this frame
     static constexpr std::uint32_t BUTTON_RELEASED = 3; // released; idle again after ClearMovement
+    // Buttons by index, for HoldRelease.
+    enum ButtonIndex : std::uint32_t
+    {
+        INDEX_LEFT = 0,
+        INDEX_MIDDLE = 1,
+        INDEX_RIGHT = 2
+    };
 
     COrvaneMouse();
     virtual ~COrvaneMouse();
@@ -36,8 +43,14 @@ public:
     virtual bool OnMiddleUp(std::uint32_t uiUnused);
     virtual bool OnWheel(std::int32_t iValue);
     // Once per frame: no movement, no wheel, released buttons back to idle,
-    // and the idle time grows by the game's frame time.
+    // releases held back by HoldRelease delivered, and the idle time grows by
+    // the game's frame time.
     virtual void ClearMovement();
+    // The window's release of a button pressed in this same frame (a
+    // touchpad's tap): held back to the frame's end, so the frame sees the
+    // press as it would a click held over a frame. True when held back; the
+    // caller delivers any other release itself.
+    bool HoldRelease(ButtonIndex eButton);
     // The cursor picture at the cursor position, while shown.
     virtual void DrawCursor();
     // Makes the cursor picture from "cursor.tga" when there is none; true.
@@ -57,6 +70,9 @@ public:
     [[nodiscard]] bool IsOverInterface() const { return m_ucOverInterface != 0; }
     void SetOverInterface(bool bOver) { m_ucOverInterface = bOver ? 1 : 0; }
     void SetPosition(const NiVec2& kPosition) { m_kPosition = kPosition; }
+    // The pointer is there (a button message's place, the pointer found at
+    // start): clamped as Update clamps, with no movement and no camera move.
+    void PlaceAt(const NiVec2& kPosition);
     // The cursor picture scaled by the screen-scale factors, or back.
     void SetCursorScaled(bool bOn);
     void SetCursorShown(bool bShown) { m_ucCursorShown = bShown ? 1 : 0; }
@@ -82,6 +98,10 @@ protected:
     std::uint32_t m_uiMiddle = BUTTON_IDLE;
     std::uint32_t m_uiRight = BUTTON_IDLE;
     std::int32_t m_iWheel = 0;
+    // Per button (left, middle, right): pressed since the last ClearMovement,
+    // and a release that came in the same frame, held back until its end.
+    std::uint8_t m_aucPressedThisFrame[3] = {0, 0, 0};
+    std::uint8_t m_aucReleaseDue[3] = {0, 0, 0};
     std::int32_t m_iXInt = 0;
     std::int32_t m_iYInt = 0;
     std::int32_t m_iCursorWidth = 0;

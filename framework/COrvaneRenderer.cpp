@@ -15,6 +15,7 @@
 #include "framework/COrvaneTagTree.h"
 #include "framework/COrvaneUtility.h"
 #include "platform/os/OsDialog.h"
+#include "platform/os/OsWindow.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -71,6 +72,19 @@ COrvaneRendererParams MakeParams(os::WindowHandle pkWindow, std::uint32_t uiWidt
     kParams.m_uiAdapter = uiAdapter;
     kParams.m_auiValues = {0, 0, 0, 1, 0, 0, 1, 0};
     return kParams;
+}
+
+// The window's client size; the default window's when the window cannot say.
+void WindowSize(os::WindowHandle pkWindow, std::uint32_t& uiWidth, std::uint32_t& uiHeight)
+{
+    uiWidth = COrvaneRenderer::DEFAULT_WIDTH;
+    uiHeight = COrvaneRenderer::DEFAULT_HEIGHT;
+    os::Rect kClient;
+    if (pkWindow == nullptr || !os::GetClientRect(pkWindow, kClient) || kClient.right <= kClient.left ||
+        kClient.bottom <= kClient.top)
+        return;
+    uiWidth = static_cast<std::uint32_t>(kClient.right - kClient.left);
+    uiHeight = static_cast<std::uint32_t>(kClient.bottom - kClient.top);
 }
 
 void ReportCreationFailure()
@@ -161,7 +175,15 @@ bool COrvaneRenderer::Initialise(os::WindowHandle pkWindow, std::uint32_t uiAdap
         m_pkImpl = std::make_unique<COrvaneRendererImpl>();
     // The device must be gone before a new one takes the window.
     m_pkImpl->SetRenderer(nullptr);
-    m_pkImpl->SetRenderer(kFactory.Create(MakeParams(pkWindow, kMode.m_uiWidth, kMode.m_uiHeight,
+    // A windowed game draws at its window's size, whatever mode the entry
+    // names: the window entry falls back to the display's first mode when the
+    // display lists no 1024 x 768, and a back buffer of the desktop's size
+    // shrunk into the window would shrink the interface with it.
+    std::uint32_t uiWidth = kMode.m_uiWidth;
+    std::uint32_t uiHeight = kMode.m_uiHeight;
+    if (bWindowed)
+        WindowSize(pkWindow, uiWidth, uiHeight);
+    m_pkImpl->SetRenderer(kFactory.Create(MakeParams(pkWindow, uiWidth, uiHeight,
                                                      bWindowed ? 0 : COrvaneRendererFactory::FLAG_FULLSCREEN,
                                                      uiAdapter)));
     if (!m_pkImpl->m_spRenderer)

@@ -13,9 +13,11 @@
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
 #include "platform/os/OsFiles.h"
+#include "tools/COrvaneDemoScene.h"
 #include "tools/COrvaneDemoShapes.h"
 #include "tools/COrvaneTgaWriter.h"
 
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -63,6 +65,20 @@ NiRefPtr<NiNode> Route(const char* pcName, const NiVec3& kFrom, const NiVec3& kT
     return MakeDemoRoute(pcName, kFrom, kTo);
 }
 } // namespace
+
+NiVec3 DemoShowcasePlace(const DemoLevel& kLevel)
+{
+    float fX = kLevel.m_fViewX - kLevel.m_fPrisonX;
+    float fZ = kLevel.m_fViewZ - kLevel.m_fPrisonZ;
+    const float fLength = std::sqrt(fX * fX + fZ * fZ);
+    if (fLength > 0.0f)
+    {
+        fX *= DEMO_SHOWCASE_DISTANCE / fLength;
+        fZ *= DEMO_SHOWCASE_DISTANCE / fLength;
+    }
+    // The game's z runs against the file's y.
+    return NiVec3(kLevel.m_fPrisonX + fX, -(kLevel.m_fPrisonZ + fZ), 0.0f);
+}
 
 NiVec3 DemoRoadStart(const DemoLevel& kLevel)
 {
@@ -192,6 +208,16 @@ bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
     spObjects->AttachChild(Placeholder("crowd", "protest\r\n", InWorld(kLevel, -50, 0, 0)));
     spRoot->AttachChild(spObjects);
 
+    // The renderer at work where the player looks first: lights, a textured
+    // floor and box, bars skinned on the device and in software, a pane
+    // drawn by an effect file and a floor drawn by a described shader.
+    NiRefPtr<NiNode> spShowcase = Named(DEMO_SHOWCASE);
+    if (NiRefPtr<NiNode> spTurntable = demo_scene::BuildShowcase())
+        spShowcase->AttachChild(spTurntable);
+    spShowcase->SetTranslate(DemoShowcasePlace(kLevel));
+    spShowcase->SetScale(DEMO_SHOWCASE_SCALE);
+    spRoot->AttachChild(spShowcase);
+
     // One fence per upgrade level 0-2 and one detail node.
     NiRefPtr<NiSwitchNode> spFence = new NiSwitchNode;
     spFence->SetName("NiSwitchNode_fence");
@@ -228,7 +254,8 @@ bool WriteDemoLevel(const std::string& kFolder)
             kSky.push_back(static_cast<std::uint8_t>(150 + y * 4));
             kSky.push_back(static_cast<std::uint8_t>(90 + y * 8));
         }
-    if (!WriteTga(kFolder + "/levels/sky.tga", SKY_SIZE, SKY_SIZE, 24, kSky))
+    if (!WriteTga(kFolder + "/levels/sky.tga", SKY_SIZE, SKY_SIZE, 24, kSky) ||
+        !demo_scene::WriteImages(kFolder + "/levels"))
         return false;
     for (const DemoLevel& kLevel : DEMO_LEVELS)
         if (!WriteLevel(kFolder, kLevel))

@@ -35,6 +35,9 @@ struct DemoLevel
     float m_fNorth; // towards -z
     float m_fSouth; // towards +z
     std::uint8_t m_aucGround[3]; // red, green, blue
+    // Where the start view stands (the game's x and z).
+    float m_fViewX;
+    float m_fViewZ;
 };
 
 inline constexpr unsigned DEMO_LEVEL_COUNT = 3;
@@ -46,9 +49,9 @@ inline constexpr unsigned DEMO_LEVEL_COUNT = 3;
 // under each start view (on level 0 also under the scene's origin, where
 // its arrival vehicle stops).
 inline constexpr DemoLevel DEMO_LEVELS[DEMO_LEVEL_COUNT] = {
-    {"levels/demo01.nif", 200.0f, -64.0f, 230.0f, 120.0f, 60.0f, 90.0f, {104, 124, 92}},
-    {"levels/demo02.nif", -54.0f, -52.0f, 400.0f, 170.0f, 400.0f, 100.0f, {84, 128, 60}},
-    {"levels/demo03.nif", -13.0f, -114.0f, 400.0f, 130.0f, 370.0f, 170.0f, {186, 160, 108}},
+    {"levels/demo01.nif", 200.0f, -64.0f, 230.0f, 120.0f, 60.0f, 90.0f, {104, 124, 92}, 104.0f, -30.0f},
+    {"levels/demo02.nif", -54.0f, -52.0f, 400.0f, 170.0f, 400.0f, 100.0f, {84, 128, 60}, 98.0f, 25.0f},
+    {"levels/demo03.nif", -13.0f, -114.0f, 400.0f, 130.0f, 370.0f, 170.0f, {186, 160, 108}, 67.0f, 36.0f},
 };
 
 inline constexpr const char* DEMO_LEVEL_FILE = DEMO_LEVELS[0].m_pcFile;
@@ -56,6 +59,15 @@ inline constexpr const char* DEMO_LEVEL_FILE = DEMO_LEVELS[0].m_pcFile;
 // Empty child slots at the head of the level's "collide" node, ahead of
 // its ground and blocks: the world's object nodes take them.
 inline constexpr unsigned DEMO_OBJECT_SLOTS = 16;
+
+// The renderer's showcase (the first scene's turntable) stands between the
+// start view and the yard, this far from the prison's middle, this much
+// larger than in its own scene.
+inline constexpr float DEMO_SHOWCASE_DISTANCE = 60.0f;
+inline constexpr float DEMO_SHOWCASE_SCALE = 3.0f;
+inline constexpr const char* DEMO_SHOWCASE = "showcase";
+// The showcase's place in the level's file (Z up).
+[[nodiscard]] NiVec3 DemoShowcasePlace(const DemoLevel& kLevel);
 
 // Level 0's prison middle.
 inline constexpr float DEMO_PRISON_X = DEMO_LEVELS[0].m_fPrisonX;

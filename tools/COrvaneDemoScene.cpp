@@ -285,6 +285,26 @@ NiCamera* FindCamera(NiNode* pkRoot)
     return nullptr;
 }
 
+bool WriteImages(const std::string& kFolder)
+{
+    std::vector<std::uint8_t> kPixels;
+    for (int i = 0; i < IMAGE_SIDE * IMAGE_SIDE; ++i)
+        kPixels.insert(kPixels.end(), FLOOR_TEXEL, FLOOR_TEXEL + 3);
+    return WriteTga(kFolder + "/" + FLOOR_IMAGE, IMAGE_SIDE, IMAGE_SIDE, 24, kPixels) &&
+           WriteSolidDxt1(kFolder + "/" + BOX_IMAGE, IMAGE_SIDE, IMAGE_SIDE, BOX_TEXEL_565);
+}
+
+NiRefPtr<NiNode> BuildShowcase()
+{
+    NiRefPtr<NiNode> spScene = Build();
+    NiAVObject* pkTurntable = spScene->GetObjectByName(TURNTABLE);
+    if (pkTurntable == nullptr || !NiIsKindOf<NiNode>(pkTurntable))
+        return nullptr;
+    NiRefPtr<NiNode> spShowcase = static_cast<NiNode*>(pkTurntable);
+    (void)spScene->DetachChild(spShowcase);
+    return spShowcase;
+}
+
 bool Write(const std::string& kFolder)
 {
     const std::string kModels = kFolder + "/models";
@@ -293,11 +313,7 @@ bool Write(const std::string& kFolder)
         std::fprintf(stderr, "demo data: cannot make the folder %s\n", kModels.c_str());
         return false;
     }
-    std::vector<std::uint8_t> kPixels;
-    for (int i = 0; i < IMAGE_SIDE * IMAGE_SIDE; ++i)
-        kPixels.insert(kPixels.end(), FLOOR_TEXEL, FLOOR_TEXEL + 3);
-    if (!WriteTga(kModels + "/" + FLOOR_IMAGE, IMAGE_SIDE, IMAGE_SIDE, 24, kPixels) ||
-        !WriteSolidDxt1(kModels + "/" + BOX_IMAGE, IMAGE_SIDE, IMAGE_SIDE, BOX_TEXEL_565))
+    if (!WriteImages(kModels))
         return false;
     NiRefPtr<NiNode> spScene = Build();
     NiObjectStream kStream;

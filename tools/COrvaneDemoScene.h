@@ -69,6 +69,13 @@ inline constexpr float FRUSTUM_HALF_HEIGHT = 0.375f;
 [[nodiscard]] NiRefPtr<NiNode> Build();
 // The first camera under the node; null when there is none.
 [[nodiscard]] NiCamera* FindCamera(NiNode* pkRoot);
+// Writes the floor's and the box's images into the folder, which must exist;
+// false with the reason on standard error.
+[[nodiscard]] bool WriteImages(const std::string& kFolder);
+// The scene's objects that show the renderer at work (the turntable with its
+// lights, textured floor and box, skinned bars and effect glass), without
+// the camera: the demo levels place them where their start view sees them.
+[[nodiscard]] NiRefPtr<NiNode> BuildShowcase();
 // Writes FILE_NAME and both images into the folder (its "models" folder is
 // made); false with the reason on standard error.
 [[nodiscard]] bool Write(const std::string& kFolder);

@@ -57,6 +57,8 @@ void ResetLayers()
 void UseOffscreenDrivers()
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0); // 0: keep the caller's choice
+    // Every frame drawn at once: the programs count frames, not the display's refreshes.
+    setenv("ORVANE_EVERY_FRAME", "1", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("ORVANE_GFX_BACKEND", "gl", 0);
 }

@@ -15,7 +15,6 @@
 #include "framework/COrvaneWorldPicker.h"
 #include "game/shell/CCamera.h"
 #include "game/shell/CConditions.h"
-#include "game/shell/CDemoScene.h"
 #include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CKeyboard.h"
 #include "game/shell/CLevelManager.h"
@@ -170,7 +169,6 @@ void CGame::Shutdown()
     m_pkFrontEnd.reset();
     m_pkSoundSystem.reset();
     // Its geometry gives its buffers back to the renderer, which is still there.
-    m_pkDemoScene.reset();
     m_spFadeQuad = nullptr;
     Reset();
 }
@@ -268,11 +266,6 @@ bool CGame::Start()
         SetMouse(std::move(pkMouse));
     }
 
-    // The first scene of the demo data; without the file only the background shows.
-    auto pkDemo = std::make_unique<CDemoScene>();
-    if (pkDemo->Load(DEMO_SCENE_FILE))
-        m_pkDemoScene = std::move(pkDemo);
-
     auto pkData = std::make_unique<COrvaneTagTree>();
     // A missing file leaves the document empty: its readers find nothing.
     (void)pkData->Load(DATA_FILE);
@@ -323,19 +316,7 @@ bool CGame::BeginCameraFrame()
     if (pkCamera == nullptr || pkCamera->BeginRender() == 0)
         return false;
     (void)pkCamera->ClearViewport(0, 3);
-    DrawDemoScene();
     return true;
-}
-
-void CGame::DrawDemoScene()
-{
-    NiRenderer* pkRenderer = GameRenderer();
-    COrvaneCamera* pkCamera = COrvaneGame::GetCamera();
-    if (m_pkDemoScene == nullptr || pkRenderer == nullptr || pkCamera == nullptr)
-        return;
-    NiCamera* pkFrameCamera = nullptr;
-    (void)pkCamera->ProvideCamera(pkFrameCamera);
-    m_pkDemoScene->DrawInFrame(pkRenderer, pkFrameCamera);
 }
 
 void CGame::EndCameraFrame()
@@ -402,8 +383,6 @@ std::int32_t CGame::RenderScene()
 void CGame::Update(float fDeltaTime)
 {
     COrvaneGame::Update(fDeltaTime);
-    if (m_pkDemoScene != nullptr)
-        m_pkDemoScene->Advance(fDeltaTime);
     m_fFrameTime = GetFrameTimes().m_fFrameTime;
     CLocale* pkLocale = GetGameLocale();
     CMouse* pkMouse = dynamic_cast<CMouse*>(GetMouse());

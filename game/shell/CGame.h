@@ -15,7 +15,6 @@
 
 class CCamera;
 class CConditions;
-class CDemoScene;
 class CFrontEndScreens;
 class CLevelManager;
 class CLocale;
@@ -75,7 +74,6 @@ public:
     static constexpr std::int32_t LOADING_MESSAGE = 13;
     static constexpr std::int32_t LOADING_FONT = 1;
     static constexpr const char* DATA_FILE = "./data.xml";
-    static constexpr const char* DEMO_SCENE_FILE = "./models/demo.nif";
     static constexpr const char* CONFIG_FILE = "./config.bin";
 
     CGame();
@@ -315,7 +313,6 @@ private:
     // The point under the mouse becomes the grid manager's pick.
     void UpdateMousePick();
     bool BeginCameraFrame();
-    void DrawDemoScene();
     void EndCameraFrame();
     // One frame with the picture (false, nothing drawn, when it is not
     // there); the loading frame also draws its text, picture or not.
@@ -359,7 +356,6 @@ private:
     std::unique_ptr<CAIControllerManager> m_pkControllers;
     std::unique_ptr<CLevelManager> m_pkLevelManager;
     // The demo data's scene, drawn under everything while the file is there.
-    std::unique_ptr<CDemoScene> m_pkDemoScene;
     std::unique_ptr<COrvaneWorldPicker> m_pkPicker;
     std::vector<ShownScreen> m_kShownScreens;
 };

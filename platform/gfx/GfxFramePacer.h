@@ -1,8 +1,9 @@
 #pragma once
-// Private to platform/gfx: keeps presents to one per display refresh where the
-// driver cannot wait for the vertical retrace itself (no vsync, as under Xvfb,
-// or no display at all), so a game that presents as fast as it can does not
-// keep every core busy drawing frames nobody sees.
+// Keeps presents to one per display refresh where the driver cannot wait for
+// the vertical retrace itself (no vsync, as under Xvfb, or no display at all),
+// so a game that presents as fast as it can does not keep every core busy
+// drawing frames nobody sees. The device runs one where it should wait; the
+// application's main loop runs one where the device presents at once.
 
 #include <chrono>
 

@@ -115,6 +115,7 @@ bool SetCursorPos(std::int32_t x, std::int32_t y)
     {
         SDL_WarpMouseGlobal(x, y);
         st.cursorScreen = Point{x, y};
+        st.cursorKnown = true;
         return true;
     }
     Point client{x, y};
@@ -141,6 +142,7 @@ bool SetCursorPos(std::int32_t x, std::int32_t y)
         // window system reports it later): the warp's one message is made here.
         detail::Enqueue(main, WM_MOUSEMOVE, detail::TranslatedMouseFlags(), MakeLParam(client.x, client.y));
         st.cursorScreen = Point{x, y};
+        st.cursorKnown = true;
     }
     // A window system may still echo the warp later: drop one motion at the
     // same place, unless the mouse goes elsewhere first.
@@ -150,7 +152,17 @@ bool SetCursorPos(std::int32_t x, std::int32_t y)
 
 bool GetCursorPos(Point& out)
 {
-    out = GetState().cursorScreen;
+    State& st = GetState();
+    // Before the pointer has moved over a window of ours, ask the window
+    // system where it is: a new window's first click must not land at 0, 0.
+    if (!st.cursorKnown && detail::EnsureStarted())
+    {
+        int x = 0;
+        int y = 0;
+        (void)SDL_GetGlobalMouseState(&x, &y);
+        st.cursorScreen = Point{x, y};
+    }
+    out = st.cursorScreen;
     return true;
 }
 
@@ -200,6 +212,7 @@ void ResetInput()
     st.clipActive = false;
     st.clip = Rect{};
     st.cursorScreen = Point{};
+    st.cursorKnown = false;
     st.waitingForWarp = false;
     st.warpSeen = false;
     st.warpMovedSeen = false;

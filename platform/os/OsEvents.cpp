@@ -37,6 +37,7 @@ void NoteCursor(WindowHandle window, std::int32_t x, std::int32_t y)
     Point p{x, y};
     ClientToScreen(window, p);
     GetState().cursorScreen = p;
+    GetState().cursorKnown = true;
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& e)

@@ -63,6 +63,7 @@ struct State
     bool clipActive = false;
     Rect clip;
     Point cursorScreen; // last reported position, screen coordinates
+    bool cursorKnown = false; // a motion, button or warp has placed it
 
     // Warps: while waitingForWarp the drain right after SDL_WarpMouseInWindow
     // looks for SDL's own motion at warpTarget; echoArmed drops one later

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -257,6 +259,54 @@ TEST_F(COrvaneApplicationTest, TheLoopRendersBeforeUpdatingAndEndsWhenTheWindowC
     // The closing frame's time counted too: three measured frames.
     EXPECT_FLOAT_EQ(pkApp->GetTotalTime(), 0.06f);
     EXPECT_FLOAT_EQ(pkApp->GetPreviousTotal(), 0.04f);
+}
+
+// A renderer that presents at once is paced by the loop to the display's
+// refresh (60 Hz for a renderer that cannot say), counted on the test clock:
+// frames that take 1 ms come one refresh apart. The documented switch lets
+// every frame through at once.
+TEST_F(COrvaneApplicationTest, FramesOfARendererThatDoesNotWaitComeOneRefreshApart)
+{
+    const char* pcOld = std::getenv(COrvaneApplication::EVERY_FRAME_VARIABLE);
+    const std::string kOld = pcOld != nullptr ? pcOld : "";
+    constexpr int FRAMES = 30;
+    m_kGames.m_kSetUp = [](TestGame& kGame) {
+        kGame.m_kOnRender = [](int iFrame) {
+            if (iFrame == FRAMES + 1)
+                COrvaneApplication::Get()->RequestQuit();
+        };
+    };
+    for (const bool bEveryFrame : {false, true})
+    {
+        SCOPED_TRACE(bEveryFrame);
+        setenv(COrvaneApplication::EVERY_FRAME_VARIABLE, bEveryFrame ? "1" : "0", 1);
+        ASSERT_TRUE(StartApplication());
+        COrvaneApplication* pkApp = COrvaneApplication::Get();
+        EXPECT_EQ(pkApp->GetFramePeriod(), std::chrono::nanoseconds{16'666'666});
+        m_kClock.m_uiStep = 1; // 1 ms a reading: far faster than the display
+        int iSleeps = 0;
+        pkApp->SetFrameSleep([this, &iSleeps](std::chrono::nanoseconds kWait) {
+            ++iSleeps;
+            m_kClock.m_uiNow += static_cast<std::uint64_t>((kWait.count() + 500'000) / 1'000'000);
+        });
+        EXPECT_FALSE(pkApp->Run());
+        if (bEveryFrame)
+        {
+            EXPECT_EQ(iSleeps, 0);
+            EXPECT_LT(pkApp->GetTotalTime(), 0.002f * (FRAMES + 1));
+        }
+        else
+        {
+            EXPECT_EQ(iSleeps, FRAMES + 1); // the first frame before the loop too
+            EXPECT_NEAR(pkApp->GetTotalTime(), FRAMES / 60.0f, 1.0f / 60.0f);
+        }
+        COrvaneApplication::DestroyInstance();
+        m_kClock.m_uiStep = 20;
+    }
+    if (pcOld != nullptr)
+        setenv(COrvaneApplication::EVERY_FRAME_VARIABLE, kOld.c_str(), 1);
+    else
+        unsetenv(COrvaneApplication::EVERY_FRAME_VARIABLE);
 }
 
 TEST_F(COrvaneApplicationTest, InQueuedOrderInputReachesTheDevicesBeforeTheFrame)

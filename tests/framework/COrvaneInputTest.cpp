@@ -197,16 +197,19 @@ TEST_F(COrvaneInputTest, ButtonsCaptureAndReleaseAndTheWheelArrives)
     DeliverAll();
     EXPECT_EQ(Mouse().GetLeft(), COrvaneMouse::BUTTON_PRESSED);
     EXPECT_EQ(os::GetCapture(), Window());
+    Mouse().ClearMovement(); // the press's frame ends
     ostest::InjectButton(Window(), ostest::MouseButton::Left, false, 20, 30);
     ostest::InjectButton(Window(), ostest::MouseButton::Right, true, 20, 30);
     DeliverAll();
     EXPECT_EQ(Mouse().GetLeft(), COrvaneMouse::BUTTON_RELEASED);
     EXPECT_EQ(Mouse().GetRight(), COrvaneMouse::BUTTON_PRESSED);
+    Mouse().ClearMovement();
     ostest::InjectButton(Window(), ostest::MouseButton::Right, false, 20, 30);
     ostest::InjectButton(Window(), ostest::MouseButton::Middle, true, 20, 30);
     DeliverAll();
     EXPECT_EQ(os::GetCapture(), Window());
     EXPECT_EQ(Mouse().GetMiddle(), COrvaneMouse::BUTTON_PRESSED);
+    Mouse().ClearMovement();
     ostest::InjectButton(Window(), ostest::MouseButton::Middle, false, 20, 30);
     ostest::InjectWheel(Window(), 1);
     DeliverAll();
@@ -223,6 +226,58 @@ TEST_F(COrvaneInputTest, ButtonsCaptureAndReleaseAndTheWheelArrives)
     EXPECT_EQ(Mouse().GetWheel(), 0);
     EXPECT_EQ(Mouse().GetMovement(), NiVec2());
     EXPECT_FLOAT_EQ(Mouse().GetIdleTime(), 0.04f);
+}
+
+// A touchpad's tap: press and release reach the game within one frame. The
+// frame sees the button pressed (a canvas acts on that), the next one sees
+// it released; and the press lands where it was made, though the pointer
+// never moved before it in this window.
+TEST_F(COrvaneInputTest, ATapWithinOneFrameIsAClickWhereItWasMade)
+{
+    Camera().m_uiMode = COrvaneCamera::MODE_IDLE;
+    const ostest::MouseButton aeButtons[] = {ostest::MouseButton::Left, ostest::MouseButton::Right,
+                                             ostest::MouseButton::Middle};
+    for (const ostest::MouseButton eButton : aeButtons)
+    {
+        SCOPED_TRACE(static_cast<int>(eButton));
+        ostest::InjectButton(Window(), eButton, true, 412, 300);
+        ostest::InjectButton(Window(), eButton, false, 412, 300);
+        DeliverAll();
+        auto State = [eButton, this] {
+            return eButton == ostest::MouseButton::Left    ? Mouse().GetLeft()
+                   : eButton == ostest::MouseButton::Right ? Mouse().GetRight()
+                                                           : Mouse().GetMiddle();
+        };
+        EXPECT_EQ(State(), COrvaneMouse::BUTTON_PRESSED);
+        EXPECT_EQ(Mouse().GetPosition(), NiVec2(412.0f, 300.0f));
+        EXPECT_EQ(Mouse().GetXInt(), 412);
+        Mouse().ClearMovement();
+        EXPECT_EQ(State(), COrvaneMouse::BUTTON_RELEASED);
+        Mouse().ClearMovement();
+        EXPECT_EQ(State(), COrvaneMouse::BUTTON_IDLE);
+        Camera().m_uiMode = COrvaneCamera::MODE_IDLE;
+    }
+    // A press held over frames is released at once when let go.
+    ostest::InjectButton(Window(), ostest::MouseButton::Left, true, 40, 50);
+    DeliverAll();
+    Mouse().ClearMovement();
+    EXPECT_EQ(Mouse().GetLeft(), COrvaneMouse::BUTTON_PRESSED);
+    ostest::InjectButton(Window(), ostest::MouseButton::Left, false, 40, 50);
+    DeliverAll();
+    EXPECT_EQ(Mouse().GetLeft(), COrvaneMouse::BUTTON_RELEASED);
+}
+
+// Before any motion the game's mouse is put where the system's pointer is.
+TEST_F(COrvaneInputTest, ThePointerIsKnownBeforeItFirstMoves)
+{
+    os::Point kSpot{700, 500};
+    ASSERT_TRUE(os::ClientToScreen(Window(), kSpot));
+    ASSERT_TRUE(os::SetCursorPos(kSpot.x, kSpot.y));
+    COrvaneMouseDevice& kDevice = *COrvaneWindow::GetInstance()->GetMouseDevice();
+    Mouse().SetPosition(NiVec2());
+    kDevice.PlaceAtPointer();
+    EXPECT_EQ(Mouse().GetPosition(), NiVec2(700.0f, 500.0f));
+    EXPECT_EQ(Mouse().GetMovement(), NiVec2());
 }
 
 TEST_F(COrvaneInputTest, ClippingAWindowKeepsTheCursorInTheClientArea)

@@ -372,6 +372,44 @@ TEST_F(COrvaneSystemTest, TheSettingsWindowedKeyKeepsTheRendererInAWindow)
     EXPECT_EQ(m_kFactory.m_kCreated.back().m_uiFlags, COrvaneRendererFactory::FLAG_FULLSCREEN);
 }
 
+// The window entry names the display's first mode when the display lists no
+// 1024 x 768: a windowed game still draws at its window's size, so the
+// interface is as large as on a 1024 x 768 desktop and the pointer's client
+// pixels are the game's pixels. Full screen takes the mode.
+TEST_F(COrvaneSystemTest, AWindowedRendererHasTheWindowsSizeOnAnyDesktop)
+{
+    MakeWindow();
+    ASSERT_TRUE(m_pkWindow->CreateRenderer());
+    COrvaneRenderer* pkHolder = m_pkWindow->GetRenderer();
+    os::Rect kClient;
+    ASSERT_TRUE(os::GetClientRect(m_pkWindow->GetHandle(), kClient));
+    ASSERT_EQ(kClient.right - kClient.left, 1024);
+    ASSERT_EQ(kClient.bottom - kClient.top, 768);
+    const struct
+    {
+        std::uint32_t m_uiWidth, m_uiHeight;
+    } akDesktops[] = {{1024, 768}, {1920, 1080}};
+    for (const auto& kDesktop : akDesktops)
+    {
+        SCOPED_TRACE(kDesktop.m_uiWidth);
+        m_kFactory.m_kAdapters = {{"Desktop", {{kDesktop.m_uiWidth, kDesktop.m_uiHeight, 32, 22}}}};
+        WriteFileBytes("setup.xml", "<Application_Data>\r\n<Windowed>\r\n1\r\n</Windowed>\r\n</Application_Data>\r\n");
+        COrvaneApplication::LoadSettings();
+        ASSERT_TRUE(pkHolder->Initialise(m_pkWindow->GetHandle(), 0, 0));
+        EXPECT_EQ(m_kFactory.m_kCreated.back().m_uiFlags, 0u);
+        EXPECT_EQ(pkHolder->GetRenderer()->GetWidth(), 1024u);
+        EXPECT_EQ(pkHolder->GetRenderer()->GetHeight(), 768u);
+
+        WriteFileBytes("setup.xml", "<Application_Data>\r\n<Windowed>\r\n0\r\n</Windowed>\r\n</Application_Data>\r\n");
+        COrvaneApplication::LoadSettings();
+        ASSERT_TRUE(pkHolder->Initialise(m_pkWindow->GetHandle(), 0, 0));
+        EXPECT_EQ(m_kFactory.m_kCreated.back().m_uiFlags, COrvaneRendererFactory::FLAG_FULLSCREEN);
+        EXPECT_EQ(pkHolder->GetRenderer()->GetWidth(), kDesktop.m_uiWidth);
+        EXPECT_EQ(pkHolder->GetRenderer()->GetHeight(), kDesktop.m_uiHeight);
+    }
+    COrvaneApplication::ResetSettings();
+}
+
 TEST_F(COrvaneSystemTest, ABadChoiceKeepsTheRendererAndAFailedOneIsReported)
 {
     MakeWindow();

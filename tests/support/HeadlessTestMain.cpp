@@ -17,6 +17,8 @@ struct HeadlessDrivers
     HeadlessDrivers()
     {
         setenv("SDL_VIDEODRIVER", "dummy", 0); // 0: keep the caller's choice
+        // Every frame drawn at once: the programs count frames, not the display's refreshes.
+        setenv("ORVANE_EVERY_FRAME", "1", 0);
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         testsupport::PinGlLibrariesUnlessDummyVideo();
     }

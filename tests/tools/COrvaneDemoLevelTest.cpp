@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -194,6 +195,22 @@ TEST_F(COrvaneDemoLevelTest, EachLevelLoadsItsOwnFile)
         ASSERT_NE(pkYard, nullptr);
         EXPECT_NEAR(pkYard->GetTranslate().x, kLevel.m_fPrisonX - 39.0f, 1e-3f);
         EXPECT_NEAR(pkYard->GetTranslate().z, kLevel.m_fPrisonZ + 39.0f, 1e-3f);
+
+        // The renderer's showcase stands on the ground between the start view
+        // and the yard, beyond the yard's edge, with its lit, textured,
+        // skinned and effect-drawn parts.
+        NiAVObject* pkShowcase = pkWorld->GetSceneRoot()->GetObjectByName(DEMO_SHOWCASE);
+        ASSERT_NE(pkShowcase, nullptr);
+        const NiVec3 kAt = pkShowcase->GetWorldTransform().m_kTranslate;
+        const float fViewX = kLevel.m_fViewX - kLevel.m_fPrisonX, fViewZ = kLevel.m_fViewZ - kLevel.m_fPrisonZ;
+        const float fView = std::sqrt(fViewX * fViewX + fViewZ * fViewZ);
+        EXPECT_NEAR(kAt.x, kLevel.m_fPrisonX + fViewX * DEMO_SHOWCASE_DISTANCE / fView, 1e-2f);
+        EXPECT_NEAR(kAt.z, kLevel.m_fPrisonZ + fViewZ * DEMO_SHOWCASE_DISTANCE / fView, 1e-2f);
+        EXPECT_NEAR(kAt.y, 0.0f, 1e-3f);
+        EXPECT_GT(fView, DEMO_SHOWCASE_DISTANCE + 6.0f * DEMO_SHOWCASE_SCALE);
+        for (const char* pcPart : {"Floor", "BoxNode", "Lamp", "BarPartitioned", "BarSoftware", "Turntable"})
+            EXPECT_NE(pkShowcase->GetObjectByName(pcPart), nullptr) << pcPart;
+        EXPECT_EQ(pkWorld->GetCollisionNode()->GetObjectByName("Turntable"), nullptr);
         NiPicker kPicker;
         kPicker.SetTarget(pkWorld->GetCollisionNode());
         kPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);

@@ -8,6 +8,7 @@
 #include "platform/os/OsDialog.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/game/shell/GameTestFiles.h"
+#include "tools/COrvaneDemoScene.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,24 @@ TEST_F(CGameLoopTest, TheWholeLoopShowsTheSettingsBackgroundColour)
     EXPECT_EQ(m_kRenderers.GetCreationFlags(pkRenderer), COrvaneRendererFactory::FLAG_FULLSCREEN);
     EXPECT_EQ(pkRenderer->GetBackgroundColorARGB(), 0xFF0A141Eu);
 
+    EXPECT_FALSE(pkApp->Run());
+    ASSERT_NE(kGames.m_pkGame, nullptr);
+    ASSERT_EQ(kGames.m_pkGame->m_kPixels.size(), 2u);
+    for (const std::array<int, 3>& aiPixel : kGames.m_pkGame->m_kPixels)
+        EXPECT_EQ(aiPixel, (std::array<int, 3>{30, 20, 10}));
+}
+
+// The engine's first scene ("models/demo.nif", whose floor fills the
+// picture through its own camera) is the demo levels' business now: a game
+// whose folder holds it does not draw it behind its frames.
+TEST_F(CGameLoopTest, TheDemoSceneIsNotDrawnBehindTheFrames)
+{
+    WriteSetupFile(10, 20, 30, 255);
+    ASSERT_TRUE(demo_scene::Write("."));
+    ReadingGameFactory kGames;
+    COrvaneApplication* pkApp = COrvaneApplication::Get();
+    ASSERT_TRUE(pkApp->Init(nullptr, kGames, 1024, 768));
+    ASSERT_TRUE(pkApp->Start()) << NiDX9Renderer::GetLastErrorString();
     EXPECT_FALSE(pkApp->Run());
     ASSERT_NE(kGames.m_pkGame, nullptr);
     ASSERT_EQ(kGames.m_pkGame->m_kPixels.size(), 2u);

@@ -16,6 +16,8 @@ struct OffscreenDrivers
     OffscreenDrivers()
     {
         setenv("SDL_VIDEODRIVER", "offscreen", 0); // 0: keep the caller's choice
+        // Every frame drawn at once: the programs count frames, not the display's refreshes.
+        setenv("ORVANE_EVERY_FRAME", "1", 0);
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         // Mesa's own process-lifetime allocations stay attributable to it.
         gfxtest::PinGlLibraries();
