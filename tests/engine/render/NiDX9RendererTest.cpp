@@ -218,15 +218,22 @@ TEST_P(NiDX9RendererTest, FormatTablesAndDefaultImages)
     m_spRenderer = CreateWindowed();
     ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
 
-    // Plain textures take the six colour formats and the block formats; bump
-    // formats and the two unused entries stay empty.
+    // Plain textures take the six colour formats, the block formats and the
+    // three bump formats; the two unused entries stay empty.
     const auto& kRGB565 = m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_RGB565);
     ASSERT_TRUE(kRGB565.m_bValid);
     EXPECT_EQ(kRGB565.m_eD3DFormat, D3DFMT_R5G6B5);
     EXPECT_EQ(kRGB565.m_kPixelFormat, NiPixelFormat::R5G6B5);
     EXPECT_TRUE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_DXT5).m_bValid);
     EXPECT_FALSE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_PAL8).m_bValid);
-    EXPECT_FALSE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_BUMP88).m_bValid);
+    EXPECT_EQ(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_BUMP88).m_eD3DFormat,
+              D3DFMT_V8U8);
+    EXPECT_EQ(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_BUMPLUMA556).m_eD3DFormat,
+              D3DFMT_L6V5U5);
+    EXPECT_TRUE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_BUMPLUMA888).m_bValid);
+    // Bump texels are never drawn into.
+    EXPECT_FALSE(
+        m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_RENDERED_TEX, NiDX9Renderer::TEX_BUMP88).m_bValid);
     // Render targets: colour formats only.
     EXPECT_FALSE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_RENDERED_TEX, NiDX9Renderer::TEX_DXT1).m_bValid);
     EXPECT_TRUE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_RENDERED_CUBE, NiDX9Renderer::TEX_RGBA8888).m_bValid);
