@@ -234,7 +234,12 @@ bool NiDX9SourceTextureData::LoadFileDirect(const char* pcFileName, NiDX9Rendere
         eResult = D3DXCreateCubeTextureFromFileInMemory(pkDevice, kFile.data(), uiSize, &pkCube);
         pkD3DTexture = pkCube;
     }
-    // The device has no volume textures: such files fail here.
+    else if (kInfo.ResourceType == D3DRTYPE_VOLUMETEXTURE)
+    {
+        IDirect3DVolumeTexture9* pkVolume = nullptr;
+        eResult = D3DXCreateVolumeTextureFromFileInMemory(pkDevice, kFile.data(), uiSize, &pkVolume);
+        pkD3DTexture = pkVolume;
+    }
     if (FAILED(eResult) || pkD3DTexture == nullptr)
         return false;
 
@@ -251,14 +256,15 @@ bool NiDX9SourceTextureData::InitializeFromD3DTexture(IDirect3DBaseTexture9* pkD
     if (pkD3DTexture == nullptr)
         return false;
     const std::uint32_t uiType = pkD3DTexture->GetType();
-    if (uiType != D3DRTYPE_TEXTURE && uiType != D3DRTYPE_CUBETEXTURE)
+    if (uiType != D3DRTYPE_TEXTURE && uiType != D3DRTYPE_CUBETEXTURE && uiType != D3DRTYPE_VOLUMETEXTURE)
         return false;
     const std::uint32_t uiLevels = pkD3DTexture->GetLevelCount();
     std::uint64_t uiSize = 0;
     for (std::uint32_t uiLevel = 0; uiLevel < uiLevels; ++uiLevel)
     {
         D3DSURFACE_DESC kDesc;
-        if (!GetLevelDesc(pkD3DTexture, uiLevel, kDesc))
+        std::uint32_t uiDepth = 1;
+        if (!GetLevelDesc(pkD3DTexture, uiLevel, kDesc, &uiDepth))
             return false;
         if (uiLevel == 0)
         {
@@ -268,7 +274,7 @@ bool NiDX9SourceTextureData::InitializeFromD3DTexture(IDirect3DBaseTexture9* pkD
             m_uiHeight = kDesc.Height;
             NiDX9PixelFormatFromD3D(m_kPixelFormat, kDesc.Format);
         }
-        uiSize += std::uint64_t(LevelBits(kDesc.Format)) * kDesc.Width * kDesc.Height / 8;
+        uiSize += std::uint64_t(LevelBits(kDesc.Format)) * kDesc.Width * kDesc.Height * uiDepth / 8;
     }
     if (uiType == D3DRTYPE_CUBETEXTURE)
         uiSize *= 6;

@@ -329,16 +329,34 @@ NiDX9TextureData::NiDX9TextureData(NiTexture* pkTexture, NiDX9Renderer* pkRender
 NiDX9TextureData::~NiDX9TextureData() = default;
 
 bool NiDX9TextureData::GetLevelDesc(IDirect3DBaseTexture9* pkD3DTexture, std::uint32_t uiLevel,
-                                    D3DSURFACE_DESC& kDesc)
+                                    D3DSURFACE_DESC& kDesc, std::uint32_t* puiDepth)
 {
     if (pkD3DTexture == nullptr)
         return false;
+    if (puiDepth != nullptr)
+        *puiDepth = 1;
     switch (pkD3DTexture->GetType())
     {
     case D3DRTYPE_TEXTURE:
         return SUCCEEDED(static_cast<IDirect3DTexture9*>(pkD3DTexture)->GetLevelDesc(uiLevel, &kDesc));
     case D3DRTYPE_CUBETEXTURE:
         return SUCCEEDED(static_cast<IDirect3DCubeTexture9*>(pkD3DTexture)->GetLevelDesc(uiLevel, &kDesc));
+    case D3DRTYPE_VOLUMETEXTURE:
+    {
+        D3DVOLUME_DESC kVolume;
+        if (FAILED(static_cast<IDirect3DVolumeTexture9*>(pkD3DTexture)->GetLevelDesc(uiLevel, &kVolume)))
+            return false;
+        kDesc = D3DSURFACE_DESC{};
+        kDesc.Format = kVolume.Format;
+        kDesc.Type = kVolume.Type;
+        kDesc.Usage = kVolume.Usage;
+        kDesc.Pool = kVolume.Pool;
+        kDesc.Width = kVolume.Width;
+        kDesc.Height = kVolume.Height;
+        if (puiDepth != nullptr)
+            *puiDepth = kVolume.Depth;
+        return true;
+    }
     default: return false;
     }
 }

@@ -63,10 +63,11 @@ public:
         const NiTexture::FormatPrefs& kPrefs, const FormatTable& kTable);
 
 protected:
-    // Width, height and format of a level of a plain or cube texture; false
-    // for other resources or a level out of range.
+    // Width, height and format of a level of a plain, cube or volume texture
+    // (with the volume's depth, 1 for the others, when asked); false for
+    // other resources or a level out of range.
     static bool GetLevelDesc(gfx::IDirect3DBaseTexture9* pkD3DTexture, std::uint32_t uiLevel,
-                             gfx::D3DSURFACE_DESC& kDesc);
+                             gfx::D3DSURFACE_DESC& kDesc, std::uint32_t* puiDepth = nullptr);
 
     NiTexture* m_pkTexture;
     NiDX9Renderer* m_pkRenderer;

@@ -106,6 +106,8 @@ public:
     [[nodiscard]] bool IsImplicit() const { return m_implicit; }
     [[nodiscard]] bool IsTarget() const { return (m_usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0; }
     [[nodiscard]] Unknown* Container() const { return m_container; }
+    // The back buffer's and automatic depth surface's multisample type and quality.
+    [[nodiscard]] std::uint32_t MultiSampleType() const { return m_multiSample; }
 
 private:
     friend class IDirect3DDevice9;
@@ -123,6 +125,7 @@ private:
     D3DFORMAT m_format;
     bool m_lockable;
     bool m_implicit; // back buffer or automatic depth surface: owned by the device
+    std::uint32_t m_multiSample = 0, m_multiSampleQuality = 0;
     bool m_locked = false;
     std::uint32_t m_lockFlags = 0;
     std::unique_ptr<std::uint8_t[]> m_bytes;
@@ -188,6 +191,62 @@ private:
     ~IDirect3DCubeTexture9() override;
     struct SurfaceDeleter { void operator()(IDirect3DSurface9* s) const; };
     std::vector<std::unique_ptr<IDirect3DSurface9, SurfaceDeleter>> m_surfaces;
+};
+
+// One level of a volume texture: `depth` slices of rows, slice after slice
+// (block formats: rows of 4x4 blocks per slice). Its count is its texture's.
+class IDirect3DVolume9 final : public Unknown {
+public:
+    std::uint32_t AddRef() override;
+    std::uint32_t Release() override;
+    [[nodiscard]] std::uint32_t RefCount() const override;
+    HRESULT GetDesc(D3DVOLUME_DESC* desc) const;
+    // A null box locks the whole level; block formats lock whole blocks across.
+    HRESULT LockBox(D3DLOCKED_BOX* locked, const D3DBOX* box, std::uint32_t flags);
+    HRESULT UnlockBox();
+
+    [[nodiscard]] std::uint32_t Width() const { return m_width; }
+    [[nodiscard]] std::uint32_t Height() const { return m_height; }
+    [[nodiscard]] std::uint32_t Depth() const { return m_depth; }
+    [[nodiscard]] D3DFORMAT Format() const { return m_format; }
+    [[nodiscard]] std::uint32_t RowPitch() const;
+    [[nodiscard]] std::uint32_t SlicePitch() const;
+    [[nodiscard]] const std::uint8_t* Bytes() const { return m_bytes.get(); }
+
+private:
+    friend class IDirect3DVolumeTexture9;
+    IDirect3DVolume9(IDirect3DBaseTexture9* container, std::uint32_t width, std::uint32_t height, std::uint32_t depth,
+                     D3DFORMAT format, bool lockable, bool zeroed);
+    ~IDirect3DVolume9() override = default;
+    IDirect3DBaseTexture9* m_container;
+    std::uint32_t m_width, m_height, m_depth;
+    D3DFORMAT m_format;
+    bool m_lockable;
+    bool m_locked = false;
+    std::uint32_t m_lockFlags = 0;
+    std::unique_ptr<std::uint8_t[]> m_bytes;
+};
+
+class IDirect3DVolumeTexture9 final : public IDirect3DBaseTexture9 {
+public:
+    HRESULT GetLevelDesc(std::uint32_t level, D3DVOLUME_DESC* desc) const;
+    HRESULT GetVolumeLevel(std::uint32_t level, IDirect3DVolume9** volume);
+    HRESULT LockBox(std::uint32_t level, D3DLOCKED_BOX* locked, const D3DBOX* box, std::uint32_t flags);
+    HRESULT UnlockBox(std::uint32_t level);
+    HRESULT AddDirtyBox(const D3DBOX*) { Touch(); return D3D_OK; }
+    [[nodiscard]] IDirect3DVolume9* Level(std::uint32_t level) const {
+        assert(level < m_levels && "volume level out of range");
+        return m_volumes[level].get();
+    }
+
+private:
+    friend class IDirect3DDevice9;
+    IDirect3DVolumeTexture9(IDirect3DDevice9* device, std::uint32_t width, std::uint32_t height, std::uint32_t depth,
+                            std::uint32_t levels, std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,
+                            bool zeroed);
+    ~IDirect3DVolumeTexture9() override;
+    struct VolumeDeleter { void operator()(IDirect3DVolume9* v) const; };
+    std::vector<std::unique_ptr<IDirect3DVolume9, VolumeDeleter>> m_volumes;
 };
 
 // Vertex and index buffers share their memory rules. A DYNAMIC buffer locked
@@ -329,7 +388,9 @@ struct DeviceState {
     std::array<std::array<std::uint32_t, kSamplerStates>, kSamplers> samplerStates{};
     D3DMATRIX view{}, projection{};
     std::array<D3DMATRIX, 8> texture{};
-    std::array<D3DMATRIX, 4> world{};
+    // World matrices 0-255: 0-3 for plain vertex blending, all for indexed.
+    std::array<D3DMATRIX, 256> world{};
+    std::uint32_t worldCount = 4; // one past the highest world matrix set since the last reset (at least 4)
     D3DMATERIAL9 material;
     std::map<std::uint32_t, Light> lights; // sparse, by index
     D3DVIEWPORT9 viewport;
@@ -410,6 +471,9 @@ public:
                           D3DFORMAT format, std::uint32_t pool, IDirect3DTexture9** texture, void* shared);
     HRESULT CreateCubeTexture(std::uint32_t edge, std::uint32_t levels, std::uint32_t usage, D3DFORMAT format,
                               std::uint32_t pool, IDirect3DCubeTexture9** texture, void* shared);
+    HRESULT CreateVolumeTexture(std::uint32_t width, std::uint32_t height, std::uint32_t depth, std::uint32_t levels,
+                                std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,
+                                IDirect3DVolumeTexture9** texture, void* shared);
     HRESULT CreateVertexBuffer(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf, std::uint32_t pool,
                                IDirect3DVertexBuffer9** buffer, void* shared);
     HRESULT CreateIndexBuffer(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,
@@ -508,6 +572,9 @@ public:
                                 D3DFORMAT format, std::uint32_t pool, IDirect3DTexture9** texture);
     HRESULT CreateCubeTextureToFill(std::uint32_t edge, std::uint32_t levels, std::uint32_t usage, D3DFORMAT format,
                                     std::uint32_t pool, IDirect3DCubeTexture9** texture);
+    HRESULT CreateVolumeTextureToFill(std::uint32_t width, std::uint32_t height, std::uint32_t depth,
+                                      std::uint32_t levels, std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,
+                                      IDirect3DVolumeTexture9** texture);
     // Loss injection: TestCooperativeLevel gives DEVICELOST until EndDeviceLoss,
     // then DEVICENOTRESET until a Reset succeeds.
     void SimulateDeviceLoss();
@@ -565,6 +632,9 @@ private:
                         D3DFORMAT format, std::uint32_t pool, IDirect3DTexture9** texture, bool zeroed);
     HRESULT MakeCubeTexture(std::uint32_t edge, std::uint32_t levels, std::uint32_t usage, D3DFORMAT format,
                             std::uint32_t pool, IDirect3DCubeTexture9** texture, bool zeroed);
+    HRESULT MakeVolumeTexture(std::uint32_t width, std::uint32_t height, std::uint32_t depth, std::uint32_t levels,
+                              std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,
+                              IDirect3DVolumeTexture9** texture, bool zeroed);
     // The format of the display the device shows on: the desktop's windowed,
     // the back buffer's X twin full screen. Textures are checked against it.
     [[nodiscard]] D3DFORMAT DisplayFormat() const;

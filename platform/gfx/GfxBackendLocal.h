@@ -33,6 +33,8 @@ struct VertexLayout {
     int normal = -1;
     int weights = -1;     // blend weights (floats) after the position
     int weightCount = 0;  // how many the vertex carries
+    int blendIndices = -1;          // four matrix indices: UBYTE4, or a D3DCOLOR
+    bool blendIndicesColor = false; // read as a colour: index k in byte k all the same
     int diffuse = -1;
     int specular = -1;
     int texcoord[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
@@ -86,6 +88,16 @@ public:
 // Whether the driver's OpenGL samples S3TC blocks (DXT1/3/5); asked once,
 // through the current context or a hidden one.
 [[nodiscard]] bool GlHasCompressedTextures();
+// Sample counts (2-16, ascending) the driver's OpenGL makes multisampled
+// colour buffers with; asked once, through the current context or a hidden
+// one. Empty when there is no OpenGL.
+[[nodiscard]] const std::vector<std::uint32_t>& GlSampleCounts();
+// The samples a multisample type and quality level draw with, out of
+// `counts`: 1 for none, 0 when they cannot be had.
+[[nodiscard]] std::uint32_t SamplesFor(std::uint32_t type, std::uint32_t quality,
+                                       const std::vector<std::uint32_t>& counts);
+// What the null back end offers: every count 2-16.
+[[nodiscard]] const std::vector<std::uint32_t>& NullSampleCounts();
 // The display format of an SDL pixel format; UNKNOWN for one the device does not list.
 [[nodiscard]] D3DFORMAT DisplayFormatFromSdl(std::uint32_t sdlFormat);
 // The display format a full-screen back buffer runs on: alpha formats show as their X twins.

@@ -20,34 +20,38 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.PrimitiveMiscCaps = D3DPMISCCAPS_MASKZ | D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW |
                           D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_BLENDOP;
     // Vertex fog, by depth or by distance. No W-buffer, no table or W fog: not performed.
+    // MULTISAMPLEANTIALIAS switches antialiasing of a multisampled back buffer off and on.
     c.RasterCaps = D3DPRASTERCAPS_ZTEST | D3DPRASTERCAPS_SCISSORTEST | D3DPRASTERCAPS_FOGVERTEX |
-                   D3DPRASTERCAPS_FOGRANGE;
+                   D3DPRASTERCAPS_FOGRANGE | D3DPRASTERCAPS_MULTISAMPLE_TOGGLE;
     c.ZCmpCaps = D3DPCMPCAPS_ALL;
     c.AlphaCmpCaps = D3DPCMPCAPS_ALL;
     // Every source factor ZERO..BOTHINVSRCALPHA; destination factors ZERO..INVDESTCOLOR.
     for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_BOTHINVSRCALPHA; ++f) c.SrcBlendCaps |= D3DPBLENDCAPS(f);
     for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_INVDESTCOLOR; ++f) c.DestBlendCaps |= D3DPBLENDCAPS(f);
     c.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB;
-    // Neither POW2 nor SQUAREONLY: any size is made. Mip chains and cube maps are
-    // sampled; mipmapped cube maps and projected coordinates are not.
-    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP;
+    // Neither POW2 nor SQUAREONLY: any size is made. Mip chains, cube maps and
+    // volumes (of any size, with levels: 3-D textures) are sampled; mipmapped
+    // cube maps and projected coordinates are not.
+    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_VOLUMEMAP |
+                    D3DPTEXTURECAPS_MIPVOLUMEMAP;
     c.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
                           D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
     c.CubeTextureFilterCaps = c.TextureFilterCaps;
+    c.VolumeTextureFilterCaps = c.TextureFilterCaps;
     c.TextureAddressCaps =
         D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_MIRRORONCE;
+    c.VolumeTextureAddressCaps = c.TextureAddressCaps; // W as U and V
+    c.MaxVolumeExtent = 256; // the 3-D texture size every OpenGL 3.3 driver makes
     c.MaxTextureWidth = 4096;
     c.MaxTextureHeight = 4096;
     c.MaxTextureAspectRatio = 4096;
     c.MaxAnisotropy = 1;
     c.StencilCaps = D3DSTENCILCAPS_ALL8 | D3DSTENCILCAPS_TWOSIDED;
     c.FVFCaps = 8; // texture-coordinate sets
-    // Stage operations the generated fragment shader performs: all but PREMODULATE
-    // and the two bump-map operations.
+    // Stage operations the generated fragment shader performs: all but PREMODULATE.
     c.TextureOpCaps = 0;
     for (std::uint32_t op = D3DTOP_DISABLE; op <= D3DTOP_LERP; ++op)
-        if (op != D3DTOP_PREMODULATE && op != D3DTOP_BUMPENVMAP && op != D3DTOP_BUMPENVMAPLUMINANCE)
-            c.TextureOpCaps |= D3DTEXOPCAPS(op);
+        if (op != D3DTOP_PREMODULATE) c.TextureOpCaps |= D3DTEXOPCAPS(op);
     // The one deliberate exception: the renderer's creation needs two stages and
     // textures; eight are stored.
     c.MaxTextureBlendStages = 8;
@@ -56,7 +60,8 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.MaxActiveLights = DeviceState::kMaxActiveLights; // per-vertex lights in camera space
     c.MaxUserClipPlanes = 0;
     c.MaxVertexBlendMatrices = 4; // VERTEXBLEND 0-3 over world matrices 0-3
-    c.MaxVertexBlendMatrixIndex = 0;
+    // INDEXEDVERTEXBLENDENABLE: indices of the vertex pick among world matrices 0-255.
+    c.MaxVertexBlendMatrixIndex = 255;
     c.MaxPointSize = 1.0f;
     c.MaxPrimitiveCount = 0xFFFFF;
     c.MaxVertexIndex = 0xFFFFFF;

@@ -98,13 +98,16 @@ D3DMATRIX* TransformSlot(DeviceState& s, std::uint32_t state) {
     if (state == D3DTS_VIEW) return &s.view;
     if (state == D3DTS_PROJECTION) return &s.projection;
     if (state >= D3DTS_TEXTURE0 && state < D3DTS_TEXTURE0 + 8) return &s.texture[state - D3DTS_TEXTURE0];
-    if (state >= D3DTS_WORLD && state < D3DTS_WORLD + 4) return &s.world[state - D3DTS_WORLD];
+    if (state >= D3DTS_WORLD && state < D3DTS_WORLD + 256) return &s.world[state - D3DTS_WORLD];
     return nullptr;
 }
 
 // World matrices change with nearly every draw and leave the state serial.
 void NoteTransform(DeviceState& s, std::uint32_t state, const D3DMATRIX& before, const D3DMATRIX& after) {
-    if (state >= D3DTS_WORLD && state < D3DTS_WORLD + 4) return;
+    if (state >= D3DTS_WORLD && state < D3DTS_WORLD + 256) {
+        s.worldCount = std::max(s.worldCount, state - D3DTS_WORLD + 1);
+        return;
+    }
     if (std::memcmp(&before, &after, sizeof(D3DMATRIX)) != 0) ++s.serial;
 }
 
@@ -172,7 +175,11 @@ VertexLayout LayoutFromFVF(std::uint32_t fvf) {
         l.weightCount = betas;
         // A last beta holding matrix indices is no weight.
         const bool indices = (fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) != 0;
-        if (indices) --l.weightCount;
+        if (indices) {
+            --l.weightCount;
+            l.blendIndices = 12 + 4 * l.weightCount;
+            l.blendIndicesColor = (fvf & D3DFVF_LASTBETA_D3DCOLOR) != 0;
+        }
         l.weights = 12;
         if (l.weightCount > 0 && l.weightCount <= 4)
             AddElement(l, 0, 12, D3DDECLTYPE_FLOAT1 + std::uint32_t(l.weightCount - 1), D3DDECLUSAGE_BLENDWEIGHT, 0);
@@ -180,6 +187,7 @@ VertexLayout LayoutFromFVF(std::uint32_t fvf) {
             AddElement(l, 0, 12 + 4 * std::uint32_t(l.weightCount),
                        (fvf & D3DFVF_LASTBETA_D3DCOLOR) ? D3DDECLTYPE_D3DCOLOR : D3DDECLTYPE_UBYTE4,
                        D3DDECLUSAGE_BLENDINDICES, 0);
+        // Every beta takes its four bytes, the one holding indices too.
         offset = 12 + 4 * std::uint32_t(betas);
         break;
     }
@@ -241,6 +249,12 @@ VertexLayout LayoutFromDeclaration(const std::vector<D3DVERTEXELEMENT9>& element
             if (e.UsageIndex == 0) {
                 l.weights = off;
                 l.weightCount = components;
+            }
+            break;
+        case D3DDECLUSAGE_BLENDINDICES:
+            if (e.UsageIndex == 0 && (e.Type == D3DDECLTYPE_UBYTE4 || e.Type == D3DDECLTYPE_D3DCOLOR)) {
+                l.blendIndices = off;
+                l.blendIndicesColor = e.Type == D3DDECLTYPE_D3DCOLOR;
             }
             break;
         case D3DDECLUSAGE_NORMAL:
@@ -321,6 +335,8 @@ void IDirect3DDevice9::CreateImplicitSurfaces() {
         auto* s = new IDirect3DSurface9(this, nullptr, m_params.BackBufferWidth, m_params.BackBufferHeight,
                                         m_params.BackBufferFormat, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
                                         lockable, true);
+        s->m_multiSample = m_params.MultiSampleType;
+        s->m_multiSampleQuality = m_params.MultiSampleQuality;
         ResourceCreated(s);
         m_backBuffers.push_back(s);
     }
@@ -328,6 +344,8 @@ void IDirect3DDevice9::CreateImplicitSurfaces() {
         m_autoDepth = new IDirect3DSurface9(this, nullptr, m_params.BackBufferWidth, m_params.BackBufferHeight,
                                             m_params.AutoDepthStencilFormat, D3DUSAGE_DEPTHSTENCIL,
                                             D3DPOOL_DEFAULT, false, true);
+        m_autoDepth->m_multiSample = m_params.MultiSampleType;
+        m_autoDepth->m_multiSampleQuality = m_params.MultiSampleQuality;
         ResourceCreated(m_autoDepth);
     }
 }
@@ -373,6 +391,7 @@ void IDirect3DDevice9::SetDefaultStates() {
     s.view = s.projection = Identity();
     s.texture.fill(Identity());
     s.world.fill(Identity());
+    s.worldCount = 4;
     s.material = D3DMATERIAL9{};
     s.lights.clear();
     s.viewport = D3DVIEWPORT9{0, 0, m_params.BackBufferWidth, m_params.BackBufferHeight, 0.0f, 1.0f};

@@ -199,6 +199,10 @@ HRESULT IDirect3D9::CheckDeviceFormat(std::uint32_t adapter, std::uint32_t devic
         if (IsCompressedFormat(format) && m_kind == BackendKind::Gl && !GlHasCompressedTextures())
             return D3DERR_NOTAVAILABLE;
         return IsTextureFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
+    case D3DRTYPE_VOLUMETEXTURE:
+        // Never drawn into; block volumes are unpacked by `gl` as they go up.
+        if (usage & (D3DUSAGE_DEPTHSTENCIL | D3DUSAGE_RENDERTARGET)) return D3DERR_NOTAVAILABLE;
+        return IsTextureFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
     case D3DRTYPE_VERTEXBUFFER: return format == D3DFMT_VERTEXDATA ? D3D_OK : D3DERR_NOTAVAILABLE;
     case D3DRTYPE_INDEXBUFFER:
         return format == D3DFMT_INDEX16 || format == D3DFMT_INDEX32 ? D3D_OK : D3DERR_NOTAVAILABLE;
@@ -206,12 +210,24 @@ HRESULT IDirect3D9::CheckDeviceFormat(std::uint32_t adapter, std::uint32_t devic
     }
 }
 
-HRESULT IDirect3D9::CheckDeviceMultiSampleType(std::uint32_t adapter, std::uint32_t deviceType, D3DFORMAT,
-                                               std::int32_t, std::uint32_t multiSampleType,
+HRESULT IDirect3D9::CheckDeviceMultiSampleType(std::uint32_t adapter, std::uint32_t deviceType,
+                                               D3DFORMAT surfaceFormat, std::int32_t, std::uint32_t multiSampleType,
                                                std::uint32_t* qualityLevels) const {
     if (adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
-    if (deviceType != D3DDEVTYPE_HAL || multiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
-    if (qualityLevels) *qualityLevels = 1;
+    if (qualityLevels) *qualityLevels = 0;
+    if (deviceType != D3DDEVTYPE_HAL || multiSampleType > D3DMULTISAMPLE_16_SAMPLES) return D3DERR_NOTAVAILABLE;
+    if (multiSampleType == D3DMULTISAMPLE_NONE) {
+        if (qualityLevels) *qualityLevels = 1;
+        return D3D_OK;
+    }
+    // Colour buffers and the depth formats made, as the driver samples them.
+    if (!IsRenderTargetColorFormat(surfaceFormat) && !IsSupportedDepthFormat(surfaceFormat))
+        return D3DERR_NOTAVAILABLE;
+    const std::vector<std::uint32_t>& counts = m_kind == BackendKind::Gl ? GlSampleCounts() : NullSampleCounts();
+    if (SamplesFor(multiSampleType, 0, counts) == 0) return D3DERR_NOTAVAILABLE;
+    // Non-maskable: one quality level per count the driver has; a count: one.
+    if (qualityLevels)
+        *qualityLevels = multiSampleType == D3DMULTISAMPLE_NONMASKABLE ? std::uint32_t(counts.size()) : 1;
     return D3D_OK;
 }
 
@@ -242,7 +258,6 @@ HRESULT ValidatePresentParameters(const IDirect3D9& d3d, std::uint32_t adapter, 
     }
     if (p.BackBufferCount == 0) p.BackBufferCount = 1;
     if (p.SwapEffect == D3DSWAPEFFECT_COPY && p.BackBufferCount != 1) return D3DERR_INVALIDCALL;
-    if (p.MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_INVALIDCALL;
     D3DDISPLAYMODE desktop;
     d3d.GetAdapterDisplayMode(adapter, &desktop);
     if (p.Windowed) {
@@ -273,6 +288,20 @@ HRESULT ValidatePresentParameters(const IDirect3D9& d3d, std::uint32_t adapter, 
             return D3DERR_INVALIDCALL;
     }
     if (p.EnableAutoDepthStencil && !IsSupportedDepthFormat(p.AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
+    if (p.MultiSampleType != D3DMULTISAMPLE_NONE) {
+        // A multisampled back buffer is discarded on present and never locked.
+        std::uint32_t levels = 0;
+        if (p.SwapEffect != D3DSWAPEFFECT_DISCARD || (p.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER))
+            return D3DERR_INVALIDCALL;
+        if (FAILED(d3d.CheckDeviceMultiSampleType(adapter, D3DDEVTYPE_HAL, p.BackBufferFormat, p.Windowed,
+                                                  p.MultiSampleType, &levels)) ||
+            p.MultiSampleQuality >= levels)
+            return D3DERR_INVALIDCALL;
+        if (p.EnableAutoDepthStencil &&
+            FAILED(d3d.CheckDeviceMultiSampleType(adapter, D3DDEVTYPE_HAL, p.AutoDepthStencilFormat, p.Windowed,
+                                                  p.MultiSampleType, nullptr)))
+            return D3DERR_INVALIDCALL;
+    }
     const std::uint32_t intervals = DeviceCaps(adapter).PresentationIntervals;
     if (p.PresentationInterval != D3DPRESENT_INTERVAL_DEFAULT && (p.PresentationInterval & intervals) == 0)
         return D3DERR_INVALIDCALL;

@@ -5,6 +5,7 @@
 #include "platform/gfx/GfxGlProgramConstants.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
+#include "platform/gfx/GfxTexelConvert.h"
 #include "platform/os/OsSdl.h"
 #include "platform/os/OsSystem.h"
 
@@ -43,6 +44,13 @@ layout(location = 2) in vec4 aSpecular;
 layout(location = 3) in vec3 aNormal;
 layout(location = 4) in vec4 aTex[8];
 layout(location = 12) in vec4 aWeights;
+layout(location = 13) in vec4 aIndices;
+#if INDEXED
+// Indexed blending: world x view of matrices 0-255 as three rows each, and
+// their normal matrices the same way.
+layout(std140) uniform BlendPalette { vec4 uPalette[768]; };
+layout(std140) uniform BlendPaletteNormals { vec4 uPaletteNormal[768]; };
+#endif
 uniform mat4 uWVP;
 uniform mat4 uWV;          // world x view: camera space
 uniform mat3 uNormalMatrix; // inverse transpose of world x view
@@ -78,18 +86,28 @@ void main() {
     vec3 pc = vec3(0.0);
     // Weights of the blended world matrices: the vertex's first kBlendWeights,
     // the last matrix taking what they leave of 1.
-    float bw[4] = float[4](0.0, 0.0, 0.0, 0.0);
+    float bw[4] = float[4](1.0, 0.0, 0.0, 0.0);
     if (kBlendWeights > 0) {
         float sum = 0.0;
         for (int i = 0; i < kBlendWeights; ++i) { bw[i] = aWeights[i]; sum += aWeights[i]; }
         bw[kBlendWeights] = 1.0 - sum;
     }
+#if INDEXED
+    // Index k of the vertex picks the matrix of weight k (a colour holds index k in byte k).
+    ivec4 mi = 3 * clamp(ivec4(kIndexColor ? floor(aIndices.zyxw * 255.0 + 0.5) : aIndices), 0, 255);
+#endif
     if (kPretransformed) {
         float w = aPos.w != 0.0 ? 1.0 / aPos.w : 1.0;
         vec2 ndc = 2.0 * (aPos.xy + 0.5) / uTarget - 1.0;
         gl_Position = vec4(ndc * w, (2.0 * aPos.z - 1.0) * w, w);
     } else {
         vec4 c;
+#if INDEXED
+        vec4 p4 = vec4(aPos.xyz, 1.0);
+        for (int i = 0; i <= kBlendWeights; ++i)
+            pc += bw[i] * vec3(dot(p4, uPalette[mi[i]]), dot(p4, uPalette[mi[i] + 1]), dot(p4, uPalette[mi[i] + 2]));
+        c = uProj * vec4(pc, 1.0);
+#else
         if (kBlendWeights > 0) {
             for (int i = 0; i <= kBlendWeights; ++i) pc += bw[i] * (uBlendWV[i] * vec4(aPos.xyz, 1.0)).xyz;
             c = uProj * vec4(pc, 1.0);
@@ -97,6 +115,7 @@ void main() {
             c = uWVP * vec4(aPos.xyz, 1.0);
             pc = (uWV * vec4(aPos.xyz, 1.0)).xyz;
         }
+#endif
         float x = (2.0 * (uViewport.x + 0.5 + 0.5 * uViewport.z) / uTarget.x - 1.0) * c.w + (uViewport.z / uTarget.x) * c.x;
         float y = (2.0 * (uViewport.y + 0.5 + 0.5 * uViewport.w) / uTarget.y - 1.0) * c.w - (uViewport.w / uTarget.y) * c.y;
         float z = (2.0 * uDepthRange.x - 1.0) * c.w + 2.0 * (uDepthRange.y - uDepthRange.x) * c.z;
@@ -107,10 +126,16 @@ void main() {
     gl_Position.y = gl_Position.y * uFlipY.x + uFlipY.y * gl_Position.w;
     vec3 N = vec3(0.0);
     if (kHasNormal && !kPretransformed) {
+#if INDEXED
+        for (int i = 0; i <= kBlendWeights; ++i)
+            N += bw[i] * vec3(dot(aNormal, uPaletteNormal[mi[i]].xyz), dot(aNormal, uPaletteNormal[mi[i] + 1].xyz),
+                              dot(aNormal, uPaletteNormal[mi[i] + 2].xyz));
+#else
         if (kBlendWeights > 0)
             for (int i = 0; i <= kBlendWeights; ++i) N += bw[i] * (uBlendNormal[i] * aNormal);
         else
             N = uNormalMatrix * aNormal;
+#endif
         if (kNormalize && dot(N, N) > 0.0) N = normalize(N);
     }
     // Towards the eye: from the vertex with a local viewer, else along the view axis.
@@ -266,6 +291,9 @@ struct GlTextureFormat {
     GLenum internal = 0, format = 0, type = 0;
     GLint swizzle[4] = {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA};
     std::uint32_t bytes = 0; // per pixel; 0 for blocks, uploaded compressed as they stand
+    // Texels converted on the way up (GfxTexelConvert.h): bump texels to four
+    // signed shorts, blocks of a volume to B, G, R, A bytes.
+    enum class Convert { None, Bump, Blocks } convert = Convert::None;
 };
 
 bool GlTextureFormatOf(D3DFORMAT f, GlTextureFormat& out) {
@@ -290,9 +318,26 @@ bool GlTextureFormatOf(D3DFORMAT f, GlTextureFormat& out) {
     case D3DFMT_DXT1: out.internal = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT; break;
     case D3DFMT_DXT3: out.internal = GL_COMPRESSED_RGBA_S3TC_DXT3_EXT; break;
     case D3DFMT_DXT5: out.internal = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT; break;
+    // du, dv and luminance sample as signed red, green and unsigned blue.
+    case D3DFMT_V8U8:
+    case D3DFMT_L6V5U5:
+    case D3DFMT_X8L8V8U8:
+        out.internal = GL_RGBA16_SNORM; out.format = GL_RGBA; out.type = GL_SHORT; out.bytes = 8;
+        out.convert = GlTextureFormat::Convert::Bump;
+        break;
     default: return false;
     }
     return true;
+}
+
+// A volume of blocks goes up unpacked: OpenGL makes no 3-D texture of S3TC blocks.
+void UnpackVolumeBlocks(GlTextureFormat& f) {
+    if (f.bytes != 0) return;
+    f.internal = GL_RGBA8;
+    f.format = GL_BGRA;
+    f.type = GL_UNSIGNED_BYTE;
+    f.bytes = 4;
+    f.convert = GlTextureFormat::Convert::Blocks;
 }
 
 // Bytes of the 8-bit formats stand B, G, R, A in memory. A texture GL never
@@ -391,7 +436,7 @@ class GlBackend final : public Backend {
         kPretransformedWord, kLightingWord, kDiffuseSrcWord, kAmbientSrcWord, kSpecularSrcWord, kEmissiveSrcWord,
         kHasNormalWord, kNormalizeWord, kLocalViewerWord, kSpecularLightWord, kFogModeWord, kRangeFogWord,
         kHasSpecularInputWord, kLightCountWord, kLightTypesWord, kFlatWord, kSpecularEnableWord, kAlphaFuncWord,
-        kFogWord, kBlendWord,
+        kFogWord, kBlendWord, kIndexedWord,
         // The programs bound (their ids), and the kinds of the textures a
         // pixel program before 2.0 samples, two bits per sampler.
         kVertexProgramWord, kPixelProgramWord, kSamplerKindsWord, kStageBase
@@ -431,6 +476,7 @@ class GlBackend final : public Backend {
               lightDir = -1, lightAtten = -1, lightSpot = -1, fog = -1, texMatrix = -1, tfactor = -1,
               alphaRef = -1, fogColor = -1;
         bool lighting = false, texMatrices = false, fogUniforms = false;
+        std::array<GLint, 8> bump{}, bumpL{}; // bump stages' matrix and luminance scale and offset
         std::uint32_t lightCount = 0;
         // A program keeps its uniforms between uses: most draws of a frame
         // change only their matrices, and the rest is not sent again.
@@ -460,7 +506,9 @@ public:
             glDeleteFramebuffers(1, &m_readFbo);
             glDeleteBuffers(1, &m_streamVbo);
             glDeleteBuffers(1, &m_streamIbo);
+            if (m_paletteUbo[0]) glDeleteBuffers(2, m_paletteUbo.data());
             if (m_uploadTexture) glDeleteTextures(1, &m_uploadTexture);
+            DeleteMultisampleBuffers();
             for (const SpareTexture& spare : m_spareTextures) glDeleteTextures(1, &spare.name);
             }
             SDL_GL_DeleteContext(m_context);
@@ -533,6 +581,7 @@ public:
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         ApplyWindowMode();
+        MakeMultisampleBuffers();
         ChooseDirect();
         return D3D_OK;
     }
@@ -554,6 +603,7 @@ public:
         m_rasterKnown = false;
         m_viewportSize = {-1, -1};
         ApplyWindowMode();
+        MakeMultisampleBuffers();
         ChooseDirect();
         return D3D_OK;
     }
@@ -627,6 +677,12 @@ public:
         SetColorAttribute(2, layout.specular, stride, base, 0.0f);
         SetFloatAttribute(3, layout.normal, 3, stride, base);
         SetFloatAttribute(12, layout.weights, layout.weightCount, stride, base);
+        if (layout.blendIndices < 0)
+            DisableAttribute(13, nullptr);
+        else if (layout.blendIndicesColor)
+            SetAttribute(13, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, base + std::uintptr_t(layout.blendIndices));
+        else
+            SetAttribute(13, 4, GL_UNSIGNED_BYTE, GL_FALSE, stride, base + std::uintptr_t(layout.blendIndices));
         for (int i = 0; i < 8; ++i) SetFloatAttribute(GLuint(4 + i), layout.texcoord[i], layout.texcoordSize[i], stride, base);
         for (GLuint i = 13; i < kAttributes; ++i) DisableAttribute(i, nullptr);
         }
@@ -682,6 +738,7 @@ public:
             UpdateDirect();
             return D3D_OK;
         }
+        if (m_samples > 1) Resolve(*back);
         EnsureColor(*back);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
         glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, back->backend.name, 0);
@@ -711,6 +768,8 @@ public:
             return;
         }
         GlFormat f;
+        if (m_samples > 1 && surface.IsImplicit() && GlColorFormat(surface.Format(), f) && MakeCurrent())
+            Resolve(surface);
         if (!surface.backend.name || !GlColorFormat(surface.Format(), f)) return;
         if (!MakeCurrent()) return;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
@@ -773,7 +832,8 @@ public:
         } else if (r.GetType() == D3DRTYPE_VERTEXBUFFER || r.GetType() == D3DRTYPE_INDEXBUFFER) {
             ForgetVertexArrayOf(r.backend.name);
             glDeleteBuffers(1, &r.backend.name);
-        } else if (r.GetType() == D3DRTYPE_TEXTURE || r.GetType() == D3DRTYPE_CUBETEXTURE) {
+        } else if (r.GetType() == D3DRTYPE_TEXTURE || r.GetType() == D3DRTYPE_CUBETEXTURE ||
+                   r.GetType() == D3DRTYPE_VOLUMETEXTURE) {
             for (GLuint& bound : m_boundTextures)
                 if (bound == r.backend.name) bound = 0;
             KeepOrDeleteTexture(r);
@@ -793,6 +853,7 @@ private:
         D3DFORMAT format = D3DFMT_UNKNOWN;
         std::uint32_t width = 0, height = 0, levels = 0;
         std::size_t bytes = 0;
+        std::uint32_t depth = 1;
         bool operator==(const TextureShape&) const = default;
     };
     struct SpareTexture {
@@ -802,6 +863,7 @@ private:
     static constexpr std::size_t kSpareTextureBytesLimit = std::size_t(32) << 20;
 
     static TextureShape ShapeOf(const IDirect3DBaseTexture9& t) {
+        if (t.GetType() == D3DRTYPE_VOLUMETEXTURE) return VolumeShapeOf(static_cast<const IDirect3DVolumeTexture9&>(t));
         const bool cube = t.GetType() == D3DRTYPE_CUBETEXTURE;
         const IDirect3DSurface9* top = cube ? static_cast<const IDirect3DCubeTexture9&>(t).Face(0, 0)
                                             : static_cast<const IDirect3DTexture9&>(t).Level(0);
@@ -811,6 +873,57 @@ private:
                                            std::max(shape.height >> level, 1u));
         if (cube) shape.bytes *= 6;
         return shape;
+    }
+
+    static TextureShape VolumeShapeOf(const IDirect3DVolumeTexture9& t) {
+        const IDirect3DVolume9& top = *t.Level(0);
+        TextureShape shape{t.GetType(), t.Format(), top.Width(), top.Height(), t.GetLevelCount(), 0, top.Depth()};
+        for (std::uint32_t level = 0; level < shape.levels; ++level)
+            shape.bytes += std::size_t(t.Level(level)->SlicePitch()) * t.Level(level)->Depth();
+        return shape;
+    }
+
+    // One level of a 2-D or cube face, or (`depth` set) of a volume, with its conversion.
+    void UploadLevel(GLenum target, GLint level, const GlTextureFormat& f, bool inPlace, D3DFORMAT format,
+                     std::uint32_t width, std::uint32_t height, std::uint32_t depth, std::uint32_t pitch,
+                     const std::uint8_t* bytes) {
+        const GLsizei w = GLsizei(width), h = GLsizei(height), d = GLsizei(depth);
+        const bool volume = target == GL_TEXTURE_3D;
+        const std::size_t slice = std::size_t(pitch) * (IsCompressedFormat(format) ? std::max(1u, (height + 3) / 4) : height);
+        if (f.bytes == 0) {
+            const GLsizei size = GLsizei(FormatLevelSize(format, width, height));
+            if (inPlace)
+                glCompressedTexSubImage2D(target, level, 0, 0, w, h, f.internal, size, bytes);
+            else
+                glCompressedTexImage2D(target, level, f.internal, w, h, 0, size, bytes);
+            return;
+        }
+        const void* pixels = bytes;
+        if (f.convert == GlTextureFormat::Convert::None) {
+            glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / f.bytes));
+        } else {
+            m_converted.resize(std::size_t(width) * height * depth * f.bytes);
+            for (std::uint32_t z = 0; z < depth; ++z) {
+                std::uint8_t* out = m_converted.data() + std::size_t(z) * width * height * f.bytes;
+                if (f.convert == GlTextureFormat::Convert::Bump)
+                    ExpandBumpTexels(format, bytes + z * slice, pitch, width, height, reinterpret_cast<std::int16_t*>(out));
+                else
+                    DecodeDxtBlocks(format, bytes + z * slice, width, height, out);
+            }
+            pixels = m_converted.data();
+            glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        }
+        if (volume) {
+            glPixelStorei(GL_UNPACK_IMAGE_HEIGHT, 0);
+            if (inPlace)
+                glTexSubImage3D(target, level, 0, 0, 0, w, h, d, f.format, f.type, pixels);
+            else
+                glTexImage3D(target, level, GLint(f.internal), w, h, d, 0, f.format, f.type, pixels);
+        } else if (inPlace) {
+            glTexSubImage2D(target, level, 0, 0, w, h, f.format, f.type, pixels);
+        } else {
+            glTexImage2D(target, level, GLint(f.internal), w, h, 0, f.format, f.type, pixels);
+        }
     }
 
     void KeepOrDeleteTexture(const IDirect3DResource9& r) {
@@ -971,7 +1084,16 @@ private:
         prog.tfactor = loc("uTFactor");
         prog.alphaRef = loc("uAlphaRef");
         prog.fogColor = loc("uFogColor");
+        for (int i = 0; i < 8; ++i) {
+            prog.bump[std::size_t(i)] = loc(("uBump" + std::to_string(i)).c_str());
+            prog.bumpL[std::size_t(i)] = loc(("uBumpL" + std::to_string(i)).c_str());
+        }
         if (prog.id) {
+            // The palettes of indexed blending sit at bindings of their own.
+            if (const GLuint block = glGetUniformBlockIndex(prog.id, "BlendPalette"); block != GL_INVALID_INDEX)
+                glUniformBlockBinding(prog.id, block, kPaletteBinding);
+            if (const GLuint block = glGetUniformBlockIndex(prog.id, "BlendPaletteNormals"); block != GL_INVALID_INDEX)
+                glUniformBlockBinding(prog.id, block, kPaletteBinding + 1);
             // Stage i samples texture unit i, for good.
             UseProgram(prog.id);
             for (int i = 0; i < 8; ++i) {
@@ -1026,7 +1148,8 @@ private:
             const D3DFORMAT d = m_params.AutoDepthStencilFormat;
             suits = suits && depth >= (d == D3DFMT_D16 ? 16 : 24) && (!FormatHasStencil(d) || stencil >= 8);
         }
-        m_windowSuits = suits;
+        // A multisampled back buffer is drawn apart and resolved into the window.
+        m_windowSuits = suits && m_samples <= 1;
         m_direct = !m_direct; // forces UpdateDirect to settle the binding
         UpdateDirect();
     }
@@ -1083,6 +1206,7 @@ private:
         if (!rt) return false;
         IDirect3DSurface9* ds = s.depthStencil;
         m_targetHeight = GLsizei(rt->Height());
+        if (m_samples > 1 && rt->IsImplicit()) return BindMultisampleTargets(*rt, ds);
         if (IsWindowSurface(*rt)) {
             if (m_boundFramebuffer != 0) {
                 glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -1123,6 +1247,85 @@ private:
         m_hasStencil = m_hasDepth && FormatHasStencil(ds->Format());
         SetViewport(*rt);
         return true;
+    }
+
+    // ---- multisampling ----
+    // A back buffer of more than one sample lives in renderbuffers of its own
+    // (with the automatic depth surface's), and is resolved into its texture
+    // for Present and for reads.
+    void DeleteMultisampleBuffers() {
+        if (m_msFbo) glDeleteFramebuffers(1, &m_msFbo);
+        if (m_msColor) glDeleteRenderbuffers(1, &m_msColor);
+        if (m_msDepth) glDeleteRenderbuffers(1, &m_msDepth);
+        m_msFbo = m_msColor = m_msDepth = 0;
+    }
+
+    void MakeMultisampleBuffers() {
+        DeleteMultisampleBuffers();
+        if (m_boundFramebuffer != 0) m_boundFramebuffer = ~0u;
+        m_samples = SamplesFor(m_params.MultiSampleType, m_params.MultiSampleQuality, GlSampleCounts());
+        GlFormat f;
+        if (m_samples <= 1 || !GlColorFormat(m_params.BackBufferFormat, f)) {
+            m_samples = 1;
+            return;
+        }
+        const GLsizei w = GLsizei(m_params.BackBufferWidth), h = GLsizei(m_params.BackBufferHeight);
+        glGenFramebuffers(1, &m_msFbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, m_msFbo);
+        m_boundFramebuffer = ~0u;
+        glGenRenderbuffers(1, &m_msColor);
+        glBindRenderbuffer(GL_RENDERBUFFER, m_msColor);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, GLsizei(m_samples), f.internal, w, h);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_msColor);
+        m_msStencil = false;
+        if (m_params.EnableAutoDepthStencil) {
+            glGenRenderbuffers(1, &m_msDepth);
+            glBindRenderbuffer(GL_RENDERBUFFER, m_msDepth);
+            glRenderbufferStorageMultisample(GL_RENDERBUFFER, GLsizei(m_samples),
+                                             GlDepthFormat(m_params.AutoDepthStencilFormat), w, h);
+            m_msStencil = FormatHasStencil(m_params.AutoDepthStencilFormat);
+            glFramebufferRenderbuffer(GL_FRAMEBUFFER, m_msStencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+                                      GL_RENDERBUFFER, m_msDepth);
+        }
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            std::fprintf(stderr, "gfx gl: no multisampled back buffer of %u samples; drawing without\n", m_samples);
+            DeleteMultisampleBuffers();
+            m_samples = 1;
+        }
+    }
+
+    bool BindMultisampleTargets(IDirect3DSurface9& rt, const IDirect3DSurface9* ds) {
+        if (m_boundFramebuffer != m_msFbo) {
+            glBindFramebuffer(GL_FRAMEBUFFER, m_msFbo);
+            m_boundFramebuffer = m_msFbo;
+        }
+        m_flipY = false;
+        // Only the automatic depth surface shares the back buffer's samples.
+        m_hasDepth = ds && ds->IsImplicit() && m_msDepth != 0;
+        m_hasStencil = m_hasDepth && m_msStencil;
+        if (ds && !ds->IsImplicit() && !m_warnedDepth) {
+            std::fprintf(stderr, "gfx gl: a created depth surface cannot serve a multisampled back buffer; "
+                                 "drawing without depth\n");
+            m_warnedDepth = true;
+        }
+        SetViewport(rt);
+        return true;
+    }
+
+    // The samples of the back buffer averaged into its texture.
+    void Resolve(IDirect3DSurface9& back) {
+        EnsureColor(back);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_msFbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_readFbo);
+        glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, back.backend.name, 0);
+        glDisable(GL_SCISSOR_TEST);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        m_rasterKnown = false;
+        const GLint w = GLint(back.Width()), h = GLint(back.Height());
+        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_FRAMEBUFFER, m_readFbo);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+        m_boundFramebuffer = ~0u;
     }
 
     void SetViewport(const IDirect3DSurface9& rt) {
@@ -1170,7 +1373,7 @@ private:
         std::uint32_t stride = 0;
         std::uintptr_t offset = 0;
     };
-    static constexpr std::size_t kAttributes = 16; // the fixed-function inputs use 0-12, programs v0-v15
+    static constexpr std::size_t kAttributes = 16; // the fixed-function inputs use 0-13, programs v0-v15
     struct VertexArray {
         GLuint name = 0;
         std::array<AttributeState, kAttributes> attributes{};
@@ -1386,7 +1589,9 @@ private:
         GlTextureFormat f;
         if (!GlTextureFormatOf(t.Format(), f)) return;
         const bool cube = t.GetType() == D3DRTYPE_CUBETEXTURE;
-        const GLenum target = cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+        const bool volume = t.GetType() == D3DRTYPE_VOLUMETEXTURE;
+        if (volume) UnpackVolumeBlocks(f);
+        const GLenum target = cube ? GL_TEXTURE_CUBE_MAP : (volume ? GL_TEXTURE_3D : GL_TEXTURE_2D);
         if (unit != m_activeUnit) {
             glActiveTexture(GL_TEXTURE0 + unit);
             m_activeUnit = unit;
@@ -1414,26 +1619,18 @@ private:
             }
             m_boundTextures[unit] = t.backend.name;
             auto upload = [&](GLenum face, GLint level, IDirect3DSurface9& surface) {
-                const GLsizei w = GLsizei(surface.Width()), h = GLsizei(surface.Height());
-                if (f.bytes == 0) {
-                    const GLsizei size = GLsizei(FormatLevelSize(surface.Format(), surface.Width(), surface.Height()));
-                    if (inPlace)
-                        glCompressedTexSubImage2D(face, level, 0, 0, w, h, f.internal, size, surface.Bytes());
-                    else
-                        glCompressedTexImage2D(face, level, f.internal, w, h, 0, size, surface.Bytes());
-                    return;
-                }
-                glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(surface.Pitch() / f.bytes));
-                if (inPlace)
-                    glTexSubImage2D(face, level, 0, 0, w, h, f.format, f.type, surface.Bytes());
-                else
-                    glTexImage2D(face, level, GLint(f.internal), w, h, 0, f.format, f.type, surface.Bytes());
+                UploadLevel(face, level, f, inPlace, surface.Format(), surface.Width(), surface.Height(), 1,
+                            surface.Pitch(), surface.Bytes());
             };
             for (std::uint32_t level = 0; level < t.GetLevelCount(); ++level) {
                 if (cube) {
                     auto& c = static_cast<IDirect3DCubeTexture9&>(t);
                     for (std::uint32_t face = 0; face < 6; ++face)
                         upload(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, GLint(level), *c.Face(face, level));
+                } else if (volume) {
+                    const IDirect3DVolume9& v = *static_cast<IDirect3DVolumeTexture9&>(t).Level(level);
+                    UploadLevel(GL_TEXTURE_3D, GLint(level), f, inPlace, v.Format(), v.Width(), v.Height(), v.Depth(),
+                                v.RowPitch(), v.Bytes());
                 } else {
                     upload(GL_TEXTURE_2D, GLint(level), *static_cast<IDirect3DTexture9&>(t).Level(level));
                 }
@@ -1510,6 +1707,9 @@ private:
         vs += "const bool kHasNormal = " + Bool(key[kHasNormalWord]) + ";\n";
         vs += "const bool kNormalize = " + Bool(key[kNormalizeWord]) + ";\n";
         vs += "const int kBlendWeights = " + std::to_string(key[kBlendWord]) + ";\n";
+        // 1: indices as four bytes, 2: as a colour.
+        vs += "#define INDEXED " + std::string(key[kIndexedWord] ? "1" : "0") + "\n";
+        vs += "const bool kIndexColor = " + Bool(key[kIndexedWord] == 2) + ";\n";
         vs += "const bool kLocalViewer = " + Bool(key[kLocalViewerWord]) + ";\n";
         vs += "const bool kSpecular = " + Bool(key[kSpecularLightWord]) + ";\n";
         vs += "const int kFogMode = " + std::to_string(key[kFogModeWord]) + ";\n";
@@ -1554,10 +1754,11 @@ private:
                 vs += "out vec2 vTex" + n + ";\n";
                 coords += "vTex" + n + " = (" + t + ").xy;\n    ";
                 fs += "uniform sampler2D uTex" + n + ";\nin vec2 vTex" + n + ";\n";
-            } else if (kind == 2) {
+            } else if (kind == 2 || kind == 3) {
                 vs += "out vec3 vTex" + n + ";\n";
                 coords += "vTex" + n + " = (" + t + ").xyz;\n    ";
-                fs += "uniform samplerCube uTex" + n + ";\nin vec3 vTex" + n + ";\n";
+                fs += std::string(kind == 2 ? "uniform samplerCube uTex" : "uniform sampler3D uTex") + n + ";\nin vec3 vTex" +
+                      n + ";\n";
             }
             auto usesTexture = [&](std::uint32_t op, const std::uint32_t* args) {
                 if (op == D3DTOP_DISABLE) return false;
@@ -1579,9 +1780,29 @@ private:
                        ", diffuse.a, tex.a, uTFactor.a, current.a)";
             };
             stages += "{\n        vec4 tex = ";
-            if (kind != 0) stages += "texture(uTex" + n + ", vTex" + n + ");\n";
-            else stages += "vec4(1.0);\n";
-            stages += "        vec4 c = " + (colorRuns ? opCall(st[kColorOp], colorArgs) : std::string("current")) + ";\n";
+            // After a bump stage the lookup moves by its du, dv (and takes its luminance).
+            const bool bumped = i > 0 && IsBumpOp(key[kStageBase + std::size_t(i - 1) * kStageWords + kColorOp]);
+            if (kind != 0 && bumped)
+                stages += "texture(uTex" + n + ", vTex" + n + (kind == 1 ? " + bumpDelta" : " + vec3(bumpDelta, 0.0)") +
+                          ");\n        tex.rgb *= bumpLum;\n";
+            else if (kind != 0)
+                stages += "texture(uTex" + n + ", vTex" + n + ");\n";
+            else
+                stages += "vec4(1.0);\n";
+            if (IsBumpOp(st[kColorOp])) {
+                // Red and green of the bump texel through the stage's matrix: the
+                // next stage's offset; blue, scaled and offset, its luminance.
+                // The colour goes on as it is.
+                fs += "uniform vec4 uBump" + n + ";\nuniform vec2 uBumpL" + n + ";\n";
+                if (kind != 0) {
+                    stages += "        bumpDelta = vec2(dot(tex.rg, uBump" + n + ".xz), dot(tex.rg, uBump" + n + ".yw));\n";
+                    if (st[kColorOp] == D3DTOP_BUMPENVMAPLUMINANCE)
+                        stages += "        bumpLum = clamp(tex.b * uBumpL" + n + ".x + uBumpL" + n + ".y, 0.0, 1.0);\n";
+                }
+                stages += "        vec4 c = current;\n";
+            } else {
+                stages += "        vec4 c = " + (colorRuns ? opCall(st[kColorOp], colorArgs) : std::string("current")) + ";\n";
+            }
             if (st[kColorOp] == D3DTOP_DOTPRODUCT3 && colorRuns) {
                 stages += "        vec4 r = c;\n"; // the dot product goes to every channel
             } else {
@@ -1594,6 +1815,7 @@ private:
         // The same uniform with another type in each stage compiles, and fails to link.
         if (m_fault == BackendFault::LinkError) fs += "uniform float uViewport;\n";
 
+        stages = "vec2 bumpDelta = vec2(0.0);\n    float bumpLum = 1.0;\n    " + stages;
         std::string vsBody = kVertexShader, fsBody = kFragmentShader;
         vsBody.replace(vsBody.find("TEXCOORDS"), 9, coords);
         fsBody.replace(fsBody.find("STAGES"), 6, stages);
@@ -1630,7 +1852,7 @@ private:
                 const std::uint32_t* st = &key[kStageBase + std::size_t(i) * kStageWords];
                 if (st[kColorOp] == D3DTOP_DISABLE) break;
                 if (st[kTextureKind] == 0) continue;
-                stages.push_back({i, int(st[kTexCoordSource] & 7), st[kTextureKind] == 2 ? 3 : 2});
+                stages.push_back({i, int(st[kTexCoordSource] & 7), st[kTextureKind] >= 2 ? 3 : 2});
             }
             vsSource = ComposeVertexProgram(*vs, &stages, {});
         } else {
@@ -1687,7 +1909,7 @@ private:
             for (std::size_t w : {kPretransformedWord, kLightingWord, kDiffuseSrcWord, kAmbientSrcWord, kSpecularSrcWord,
                                   kEmissiveSrcWord, kHasNormalWord, kNormalizeWord, kLocalViewerWord, kSpecularLightWord,
                                   kFogModeWord, kRangeFogWord, kHasSpecularInputWord, kLightCountWord, kLightTypesWord,
-                                  kBlendWord})
+                                  kBlendWord, kIndexedWord})
                 key[w] = 0;
             m_lights.clear();
             for (std::size_t i = 0; i < 8; ++i) {
@@ -1726,12 +1948,15 @@ private:
         }
     }
 
-    // What a stage samples: 1 a plain texture, 2 a cube texture, 0 nothing
-    // (none bound, or a format not uploaded).
+    static bool IsBumpOp(std::uint32_t op) { return op == D3DTOP_BUMPENVMAP || op == D3DTOP_BUMPENVMAPLUMINANCE; }
+
+    // What a stage samples: 1 a plain texture, 2 a cube texture, 3 a volume,
+    // 0 nothing (none bound, or a format not uploaded).
     static std::uint32_t TextureKind(const IDirect3DBaseTexture9* t) {
         if (!t) return 0;
         GlTextureFormat f;
         if (!GlTextureFormatOf(t->Format(), f)) return 0;
+        if (t->GetType() == D3DRTYPE_VOLUMETEXTURE) return 3;
         return t->GetType() == D3DRTYPE_CUBETEXTURE ? 2 : 1;
     }
 
@@ -1763,6 +1988,10 @@ private:
         const std::uint32_t blend = rs[D3DRS_VERTEXBLEND];
         if (!layout.pretransformed && blend >= 1 && blend <= 3)
             key[kBlendWord] = std::min<std::uint32_t>(blend, std::uint32_t(std::max(layout.weightCount, 0)));
+        // Indexed: the vertex's indices choose the matrices (0WEIGHTS: one, whole).
+        if (!layout.pretransformed && rs[D3DRS_INDEXEDVERTEXBLENDENABLE] && layout.blendIndices >= 0 &&
+            ((blend >= 1 && blend <= 3) || blend == D3DVBF_0WEIGHTS))
+            key[kIndexedWord] = layout.blendIndicesColor ? 2 : 1;
         key[kLocalViewerWord] = rs[D3DRS_LOCALVIEWER] != 0;
         key[kSpecularLightWord] = lighting && rs[D3DRS_SPECULARENABLE] != 0;
         key[kFogModeWord] = !fog ? 0 : (layout.pretransformed ? 4 : rs[D3DRS_FOGVERTEXMODE]);
@@ -1818,7 +2047,8 @@ private:
     // The fields of a layout a program key reads.
     static bool SameKeyLayout(const VertexLayout& a, const VertexLayout& b) {
         if (a.pretransformed != b.pretransformed || (a.normal >= 0) != (b.normal >= 0) ||
-            a.weightCount != b.weightCount || (a.diffuse >= 0) != (b.diffuse >= 0) || (a.specular >= 0) != (b.specular >= 0))
+            a.weightCount != b.weightCount || (a.diffuse >= 0) != (b.diffuse >= 0) || (a.specular >= 0) != (b.specular >= 0) ||
+            (a.blendIndices >= 0) != (b.blendIndices >= 0) || a.blendIndicesColor != b.blendIndicesColor)
             return false;
         for (int i = 0; i < 8; ++i)
             if ((a.texcoord[i] >= 0) != (b.texcoord[i] >= 0) || a.texcoordSize[i] != b.texcoordSize[i]) return false;
@@ -1889,7 +2119,8 @@ private:
             NormalMatrix(wv, n);
             if (Changed(p, kSlotNormalMatrix, p.normalMatrix, n, 9)) glUniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, n);
         }
-        if (key[kBlendWord] != 0) {
+        if (key[kIndexedWord] != 0) UploadPalette(s);
+        if (key[kBlendWord] != 0 && key[kIndexedWord] == 0) {
             D3DMATRIX blendWV[4];
             float blendNormal[4][9] = {};
             for (std::uint32_t i = 0; i <= key[kBlendWord]; ++i) {
@@ -1922,6 +2153,45 @@ private:
         return prog;
     }
 
+    // World x view of the world matrices set, and their normal matrices, as
+    // rows for the palettes; sent when they differ from what was sent last.
+    void UploadPalette(const DeviceState& s) {
+        static constexpr std::size_t kPaletteFloats = 256 * 12;
+        if (!m_paletteUbo[0]) {
+            glGenBuffers(2, m_paletteUbo.data());
+            for (GLuint ubo : m_paletteUbo) {
+                glBindBuffer(GL_UNIFORM_BUFFER, ubo);
+                glBufferData(GL_UNIFORM_BUFFER, GLsizeiptr(kPaletteFloats * sizeof(float)), nullptr, GL_DYNAMIC_DRAW);
+            }
+            m_palette.assign(2 * kPaletteFloats, 0.0f);
+            m_paletteSent.assign(2 * kPaletteFloats, -1.0f);
+        }
+        const std::size_t n = std::min<std::size_t>(s.worldCount, 256);
+        float* rows = m_palette.data();
+        float* normals = m_palette.data() + kPaletteFloats;
+        for (std::size_t i = 0; i < n; ++i) {
+            const D3DMATRIX wv = Multiply(s.world[i], s.view);
+            float nm[9];
+            NormalMatrix(wv, nm);
+            for (int c = 0; c < 3; ++c) {
+                for (int r = 0; r < 4; ++r) rows[i * 12 + std::size_t(c) * 4 + std::size_t(r)] = wv.m[r][c];
+                for (int r = 0; r < 3; ++r) normals[i * 12 + std::size_t(c) * 4 + std::size_t(r)] = nm[r * 3 + c];
+                normals[i * 12 + std::size_t(c) * 4 + 3] = 0.0f;
+            }
+        }
+        const std::size_t bytes = n * 12 * sizeof(float);
+        for (std::size_t k = 0; k < 2; ++k) {
+            const float* now = m_palette.data() + k * kPaletteFloats;
+            float* sent = m_paletteSent.data() + k * kPaletteFloats;
+            if (std::memcmp(now, sent, bytes) != 0) {
+                glBindBuffer(GL_UNIFORM_BUFFER, m_paletteUbo[k]);
+                glBufferSubData(GL_UNIFORM_BUFFER, 0, GLsizeiptr(bytes), now);
+                std::memcpy(sent, now, bytes);
+            }
+            glBindBufferBase(GL_UNIFORM_BUFFER, kPaletteBinding + GLuint(k), m_paletteUbo[k]);
+        }
+    }
+
     // The uniforms that change only with the state serial, the target or the flip.
     void SetSlowUniforms(Program& p, const DeviceState& s, const StateKey& key, const IDirect3DSurface9& rt) {
         const auto& rs = s.renderStates;
@@ -1934,7 +2204,7 @@ private:
         if (Changed(p, kSlotTarget, p.target, target, 2)) glUniform2fv(p.target, 1, target);
         const float flipY[2] = {m_flipY ? -1.0f : 1.0f, m_flipY ? 2.0f / (256.0f * float(rt.Height())) : 0.0f};
         if (Changed(p, kSlotFlipY, p.flipY, flipY, 2)) glUniform2fv(p.flipY, 1, flipY);
-        if (key[kBlendWord] != 0 && Changed(p, kSlotProj, p.proj, &s.projection.m[0][0], 16))
+        if ((key[kBlendWord] != 0 || key[kIndexedWord] != 0) && Changed(p, kSlotProj, p.proj, &s.projection.m[0][0], 16))
             glUniformMatrix4fv(p.proj, 1, GL_FALSE, &s.projection.m[0][0]);
         const D3DMATERIAL9& m = s.material;
         if (p.lighting) {
@@ -1958,6 +2228,16 @@ private:
         }
         if (p.texMatrices && Changed(p, kSlotTexMatrix, p.texMatrix, &s.texture[0].m[0][0], 8 * 16))
             glUniformMatrix4fv(p.texMatrix, 8, GL_FALSE, &s.texture[0].m[0][0]);
+        for (std::size_t i = 0; i < 8; ++i) {
+            const auto& ts = s.stageStates[i];
+            if (p.bump[i] >= 0) {
+                const float m[4] = {AsFloat(ts[D3DTSS_BUMPENVMAT00]), AsFloat(ts[D3DTSS_BUMPENVMAT01]),
+                                    AsFloat(ts[D3DTSS_BUMPENVMAT10]), AsFloat(ts[D3DTSS_BUMPENVMAT11])};
+                glUniform4fv(p.bump[i], 1, m);
+            }
+            if (p.bumpL[i] >= 0)
+                glUniform2f(p.bumpL[i], AsFloat(ts[D3DTSS_BUMPENVLSCALE]), AsFloat(ts[D3DTSS_BUMPENVLOFFSET]));
+        }
         float c[4];
         ColorToFloats(rs[D3DRS_TEXTUREFACTOR], c);
         if (Changed(p, kSlotTFactor, p.tfactor, c, 4)) glUniform4fv(p.tfactor, 1, c);
@@ -2052,7 +2332,7 @@ private:
     // What SetRasterState's calls depend on: the states of the branches it
     // takes, and the scissor rectangle it ends with.
     struct RasterKey {
-        std::array<std::uint32_t, 24> states{};
+        std::array<std::uint32_t, 26> states{};
         std::array<GLint, 4> scissor{};
         bool operator==(const RasterKey&) const = default;
     };
@@ -2087,6 +2367,9 @@ private:
             key.states[n++] = rs[D3DRS_DESTBLEND];
             key.states[n++] = rs[D3DRS_BLENDOP];
         }
+        n = 24;
+        key.states[n++] = rs[D3DRS_MULTISAMPLEANTIALIAS] != 0;
+        key.states[n++] = rs[D3DRS_MULTISAMPLEMASK];
         // Drawing stays inside the viewport, and the scissor rectangle when enabled.
         std::int32_t left = std::int32_t(s.viewport.X), top = std::int32_t(s.viewport.Y);
         std::int32_t right = left + std::int32_t(s.viewport.Width), bottom = top + std::int32_t(s.viewport.Height);
@@ -2160,6 +2443,15 @@ private:
         case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
         default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
         }
+        // Antialiasing and the sample mask act on multisampled buffers only.
+        if (rs[D3DRS_MULTISAMPLEANTIALIAS]) glEnable(GL_MULTISAMPLE);
+        else glDisable(GL_MULTISAMPLE);
+        if (rs[D3DRS_MULTISAMPLEMASK] != 0xFFFFFFFFu) {
+            glEnable(GL_SAMPLE_MASK);
+            glSampleMaski(0, rs[D3DRS_MULTISAMPLEMASK]);
+        } else {
+            glDisable(GL_SAMPLE_MASK);
+        }
         glEnable(GL_SCISSOR_TEST);
         glScissor(key.scissor[0], key.scissor[1], key.scissor[2], key.scissor[3]);
     }
@@ -2203,7 +2495,14 @@ private:
     GLuint m_boundColor = 0, m_boundDepth = 0;
     GLuint m_boundFramebuffer = ~0u;
     GLuint m_uploadTexture = 0;
+    static constexpr GLuint kPaletteBinding = 14; // and 15: out of the way of programs' own blocks
+    std::array<GLuint, 2> m_paletteUbo{};
+    std::vector<float> m_palette, m_paletteSent; // rows, then normal rows
+    std::uint32_t m_samples = 1; // of the back buffer
+    GLuint m_msFbo = 0, m_msColor = 0, m_msDepth = 0;
+    bool m_msStencil = false;
     std::vector<std::uint8_t> m_readRows; // one window row while rows are turned over
+    std::vector<std::uint8_t> m_converted; // a level's texels converted for upload
     bool m_direct = false;     // the back buffer is the window's framebuffer
     bool m_windowSuits = false; // the window's pixel format serves the back buffer
     bool m_flipY = false;      // drawing into the bottom-up window framebuffer

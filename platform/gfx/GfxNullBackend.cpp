@@ -26,6 +26,11 @@ public:
 
 } // namespace
 
+const std::vector<std::uint32_t>& NullSampleCounts() {
+    static const std::vector<std::uint32_t> counts = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    return counts;
+}
+
 std::unique_ptr<Backend> CreateNullBackend() { return std::make_unique<NullBackend>(); }
 
 } // namespace gfx

@@ -99,8 +99,8 @@ HRESULT IDirect3DSurface9::GetDesc(D3DSURFACE_DESC* desc) const {
     desc->Type = D3DRTYPE_SURFACE;
     desc->Usage = m_usage;
     desc->Pool = m_pool;
-    desc->MultiSampleType = D3DMULTISAMPLE_NONE;
-    desc->MultiSampleQuality = 0;
+    desc->MultiSampleType = m_multiSample;
+    desc->MultiSampleQuality = m_multiSampleQuality;
     desc->Width = m_width;
     desc->Height = m_height;
     return D3D_OK;

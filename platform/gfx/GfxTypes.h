@@ -177,6 +177,10 @@ constexpr std::uint32_t D3DPRESENTFLAG_LOCKABLE_BACKBUFFER = 0x1;  // D3DPRESENT
 
 constexpr std::uint32_t D3DMULTISAMPLE_NONE = 0;        // D3DMULTISAMPLE_NONE
 constexpr std::uint32_t D3DMULTISAMPLE_NONMASKABLE = 1; // D3DMULTISAMPLE_NONMASKABLE
+// D3DMULTISAMPLE_2_SAMPLES .. D3DMULTISAMPLE_16_SAMPLES are the sample counts themselves.
+constexpr std::uint32_t D3DMULTISAMPLE_2_SAMPLES = 2;   // D3DMULTISAMPLE_2_SAMPLES
+constexpr std::uint32_t D3DMULTISAMPLE_4_SAMPLES = 4;   // D3DMULTISAMPLE_4_SAMPLES
+constexpr std::uint32_t D3DMULTISAMPLE_16_SAMPLES = 16; // D3DMULTISAMPLE_16_SAMPLES
 constexpr std::uint32_t D3DBACKBUFFER_TYPE_MONO = 0;    // D3DBACKBUFFER_TYPE_MONO
 
 constexpr std::uint32_t D3DCLEAR_TARGET = 0x1;  // D3DCLEAR_TARGET
@@ -222,6 +226,7 @@ constexpr std::uint32_t D3DTS_VIEW = 2;        // D3DTS_VIEW
 constexpr std::uint32_t D3DTS_PROJECTION = 3;  // D3DTS_PROJECTION
 constexpr std::uint32_t D3DTS_TEXTURE0 = 16;   // D3DTS_TEXTURE0 (..D3DTS_TEXTURE7 = 23)
 constexpr std::uint32_t D3DTS_WORLD = 256;     // D3DTS_WORLD = D3DTS_WORLDMATRIX(0)
+constexpr std::uint32_t D3DTS_WORLDMATRIX(std::uint32_t index) { return 256 + index; } // D3DTS_WORLDMATRIX(n)
 constexpr std::uint32_t D3DTS_WORLD1 = 257;    // D3DTS_WORLD1
 constexpr std::uint32_t D3DTS_WORLD2 = 258;    // D3DTS_WORLD2
 constexpr std::uint32_t D3DTS_WORLD3 = 259;    // D3DTS_WORLD3
@@ -459,6 +464,7 @@ constexpr std::uint32_t D3DPRASTERCAPS_FOGRANGE = 0x10000;        // D3DPRASTERC
 constexpr std::uint32_t D3DPRASTERCAPS_WBUFFER = 0x40000;         // D3DPRASTERCAPS_WBUFFER
 constexpr std::uint32_t D3DPRASTERCAPS_WFOG = 0x100000;           // D3DPRASTERCAPS_WFOG
 constexpr std::uint32_t D3DPRASTERCAPS_SCISSORTEST = 0x1000000;   // D3DPRASTERCAPS_SCISSORTEST
+constexpr std::uint32_t D3DPRASTERCAPS_MULTISAMPLE_TOGGLE = 0x8000000; // D3DPRASTERCAPS_MULTISAMPLE_TOGGLE
 constexpr std::uint32_t D3DPCMPCAPS_ALL = 0xFF;                   // D3DPCMPCAPS_NEVER..ALWAYS (0x01..0x80)
 // D3DPBLENDCAPS_*: bit (blend - 1) of D3DBLEND, ZERO 0x1 .. BOTHINVSRCALPHA 0x1000
 constexpr std::uint32_t D3DPBLENDCAPS(std::uint32_t blend) { return 1u << (blend - 1); }
@@ -471,6 +477,9 @@ constexpr std::uint32_t D3DPTEXTURECAPS_PROJECTED = 0x400;        // D3DPTEXTURE
 constexpr std::uint32_t D3DPTEXTURECAPS_CUBEMAP = 0x800;          // D3DPTEXTURECAPS_CUBEMAP
 constexpr std::uint32_t D3DPTEXTURECAPS_MIPMAP = 0x4000;          // D3DPTEXTURECAPS_MIPMAP
 constexpr std::uint32_t D3DPTEXTURECAPS_MIPCUBEMAP = 0x10000;     // D3DPTEXTURECAPS_MIPCUBEMAP
+constexpr std::uint32_t D3DPTEXTURECAPS_VOLUMEMAP = 0x2000;       // D3DPTEXTURECAPS_VOLUMEMAP
+constexpr std::uint32_t D3DPTEXTURECAPS_MIPVOLUMEMAP = 0x8000;    // D3DPTEXTURECAPS_MIPVOLUMEMAP
+constexpr std::uint32_t D3DPTEXTURECAPS_VOLUMEMAP_POW2 = 0x40000; // D3DPTEXTURECAPS_VOLUMEMAP_POW2
 constexpr std::uint32_t D3DPTADDRESSCAPS_WRAP = 0x1;              // D3DPTADDRESSCAPS_WRAP
 constexpr std::uint32_t D3DPTADDRESSCAPS_MIRROR = 0x2;            // D3DPTADDRESSCAPS_MIRROR
 constexpr std::uint32_t D3DPTADDRESSCAPS_CLAMP = 0x4;             // D3DPTADDRESSCAPS_CLAMP
@@ -597,6 +606,21 @@ struct POINT {
 struct D3DLOCKED_RECT {
     std::int32_t Pitch = 0;
     void* pBits = nullptr;
+};
+
+// A volume's box: [Left, Right) x [Top, Bottom) x [Front, Back).
+struct D3DBOX {
+    std::uint32_t Left = 0, Top = 0, Right = 0, Bottom = 0, Front = 0, Back = 0;
+};
+
+struct D3DLOCKED_BOX {
+    std::int32_t RowPitch = 0, SlicePitch = 0;
+    void* pBits = nullptr;
+};
+
+struct D3DVOLUME_DESC {
+    D3DFORMAT Format = 0;
+    std::uint32_t Type = 0, Usage = 0, Pool = 0, Width = 0, Height = 0, Depth = 0;
 };
 
 struct D3DSURFACE_DESC {

@@ -148,8 +148,6 @@ bool Parse(const std::uint8_t* bytes, std::uint64_t size, Parsed& out) {
 
     const D3DFORMAT format = PixelFormatOf(bytes + 76);
     if (format == D3DFMT_UNKNOWN) return false;
-    // Block-compressed volumes would need their own layout: not taken.
-    if (volume && IsCompressedFormat(format)) return false;
 
     std::uint64_t need = 0;
     for (std::uint32_t level = 0; level < levels; ++level) {
@@ -231,6 +229,42 @@ HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* 
         CopyLevel(src, info.Format, w, h, locked);
         made->UnlockRect(level);
         src += LevelBytes(info.Format, w, h);
+    }
+    *texture = made;
+    return D3D_OK;
+}
+
+HRESULT D3DXCreateVolumeTextureFromFileInMemory(IDirect3DDevice9* device, const void* data, std::uint32_t size,
+                                                IDirect3DVolumeTexture9** texture) {
+    if (device == nullptr || data == nullptr || texture == nullptr) return D3DERR_INVALIDCALL;
+    *texture = nullptr;
+    Parsed parsed;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (!Parse(bytes, size, parsed)) return D3DXERR_INVALIDDATA;
+    const D3DXIMAGE_INFO& info = parsed.info;
+    if (info.ResourceType != D3DRTYPE_VOLUMETEXTURE) return D3DERR_INVALIDCALL;
+
+    IDirect3DVolumeTexture9* made = nullptr;
+    HRESULT hr = device->CreateVolumeTextureToFill(info.Width, info.Height, info.Depth, info.MipLevels, 0, info.Format,
+                                                   D3DPOOL_MANAGED, &made);
+    if (FAILED(hr)) return hr;
+    const std::uint8_t* src = bytes + parsed.dataOffset;
+    // Each level holds its slices one after the other, each as a 2-D level would.
+    for (std::uint32_t level = 0; level < info.MipLevels; ++level) {
+        const std::uint32_t w = std::max(info.Width >> level, 1u), h = std::max(info.Height >> level, 1u);
+        const std::uint32_t d = std::max(info.Depth >> level, 1u);
+        D3DLOCKED_BOX box{};
+        hr = made->LockBox(level, &box, nullptr, 0);
+        if (FAILED(hr)) {
+            made->Release();
+            return hr;
+        }
+        for (std::uint32_t z = 0; z < d; ++z) {
+            const D3DLOCKED_RECT slice{box.RowPitch, static_cast<std::uint8_t*>(box.pBits) + std::size_t(z) * box.SlicePitch};
+            CopyLevel(src, info.Format, w, h, slice);
+            src += LevelBytes(info.Format, w, h);
+        }
+        made->UnlockBox(level);
     }
     *texture = made;
     return D3D_OK;

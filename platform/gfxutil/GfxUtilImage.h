@@ -47,6 +47,9 @@ HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, std::uint32_t size, D
 // level. Fails for a cube or volume file, or a format the device refuses.
 HRESULT D3DXCreateTextureFromFileInMemory(IDirect3DDevice9* device, const void* data, std::uint32_t size,
                                           IDirect3DTexture9** texture);
+// The same for a volume file (its slices level by level).
+HRESULT D3DXCreateVolumeTextureFromFileInMemory(IDirect3DDevice9* device, const void* data, std::uint32_t size,
+                                                IDirect3DVolumeTexture9** texture);
 // The same for a file holding all six faces of a cube.
 HRESULT D3DXCreateCubeTextureFromFileInMemory(IDirect3DDevice9* device, const void* data, std::uint32_t size,
                                               IDirect3DCubeTexture9** texture);

@@ -271,12 +271,18 @@ HRESULT D3DXCreateCubeTextureFromFileExA(IDirect3DDevice9* device, const char* p
     return D3DXCreateCubeTextureFromFileInMemory(device, bytes.data(), size, texture);
 }
 
-HRESULT D3DXCreateVolumeTextureFromFileExA(IDirect3DDevice9*, const char*, std::uint32_t, std::uint32_t,
+HRESULT D3DXCreateVolumeTextureFromFileExA(IDirect3DDevice9* device, const char* path, std::uint32_t, std::uint32_t,
                                            std::uint32_t, std::uint32_t, std::uint32_t, D3DFORMAT, std::uint32_t,
-                                           std::uint32_t, std::uint32_t, D3DCOLOR, D3DXIMAGE_INFO*, void*,
+                                           std::uint32_t, std::uint32_t, D3DCOLOR, D3DXIMAGE_INFO* info, void*,
                                            IDirect3DVolumeTexture9** texture) {
     if (texture) *texture = nullptr;
-    return D3DERR_NOTAVAILABLE;
+    if (!device || !path || !texture) return D3DERR_INVALIDCALL;
+    std::vector<std::uint8_t> bytes;
+    if (!ReadFile(path, bytes)) return D3DERR_NOTFOUND;
+    if (!IsDds(bytes) || bytes.size() > 0xFFFFFFFFu) return D3DXERR_INVALIDDATA;
+    const auto size = static_cast<std::uint32_t>(bytes.size());
+    if (info && FAILED(D3DXGetImageInfoFromFileInMemory(bytes.data(), size, info))) return D3DXERR_INVALIDDATA;
+    return D3DXCreateVolumeTextureFromFileInMemory(device, bytes.data(), size, texture);
 }
 
 } // namespace gfx

@@ -4,7 +4,7 @@
 // are decoded here into A8R8G8B8 with their smaller levels made by a 2 x 2
 // box filter. Every other file (BMP, TGA, ...) is refused with
 // D3DXERR_INVALIDDATA, so the caller falls back to the engine's own readers.
-// There are no volume textures on this device: the volume form always fails.
+// Volumes come from DDS files only.
 
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilImage.h"
@@ -13,8 +13,6 @@
 #include <vector>
 
 namespace gfx {
-
-class IDirect3DVolumeTexture9; // never made here
 
 // Sizes and levels: 0 or D3DX_DEFAULT (0xFFFFFFFF) take the file's size and a
 // full chain; a given level count is kept up to the full chain. Sizes are
@@ -33,7 +31,7 @@ HRESULT D3DXCreateCubeTextureFromFileExA(IDirect3DDevice9* device, const char* p
                                          std::uint32_t pool, std::uint32_t filter, std::uint32_t mipFilter,
                                          D3DCOLOR colorKey, D3DXIMAGE_INFO* info, void* palette,
                                          IDirect3DCubeTexture9** texture);
-// Always D3DERR_NOTAVAILABLE with a null texture.
+// Only DDS files holding a volume.
 HRESULT D3DXCreateVolumeTextureFromFileExA(IDirect3DDevice9* device, const char* path, std::uint32_t width,
                                            std::uint32_t height, std::uint32_t depth, std::uint32_t mipLevels,
                                            std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,

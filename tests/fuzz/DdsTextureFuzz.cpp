@@ -1,6 +1,6 @@
 // DirectDraw Surface files in memory as the renderer's direct road hands
-// them to the platform loader: the information first, then a texture (plain
-// or cube, by what the information says) on a null device, whose every
+// them to the platform loader: the information first, then a texture (plain,
+// cube or volume, by what the information says) on a null device, whose every
 // level is locked and read back. A file described as sound must make a
 // texture of the size and levels described, unless the device refuses its
 // format.
@@ -76,6 +76,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
             for (std::uint32_t uiLevel = 0; uiLevel < pkCube->GetLevelCount(); ++uiLevel)
                 (void)Touch(pkCube->Face(uiFace, uiLevel));
         pkCube->Release();
+    }
+    gfx::IDirect3DVolumeTexture9* pkVolume = nullptr;
+    if (gfx::SUCCEEDED(gfx::D3DXCreateVolumeTextureFromFileInMemory(g_pkDevice, pvData, uiBytes, &pkVolume)))
+    {
+        if (!bInfo || kInfo.ResourceType != gfx::D3DRTYPE_VOLUMETEXTURE || pkVolume->GetLevelCount() != kInfo.MipLevels ||
+            pkVolume->Level(0)->Depth() != kInfo.Depth)
+            std::abort();
+        for (std::uint32_t uiLevel = 0; uiLevel < pkVolume->GetLevelCount(); ++uiLevel)
+        {
+            // Every byte of every slice, as for the 2-D levels.
+            const gfx::IDirect3DVolume9* pkLevel = pkVolume->Level(uiLevel);
+            const std::size_t uiBytesOfLevel = std::size_t(pkLevel->SlicePitch()) * pkLevel->Depth();
+            std::uint32_t uiSum = 0;
+            for (std::size_t i = 0; i < uiBytesOfLevel; ++i)
+                uiSum += pkLevel->Bytes()[i];
+            (void)uiSum;
+        }
+        pkVolume->Release();
     }
     if (g_pkDevice->LiveDefaultPoolResources() != 0)
         std::abort();

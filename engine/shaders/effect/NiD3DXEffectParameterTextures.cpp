@@ -71,14 +71,17 @@ bool NiD3DXEffectParameter::LoadVolumeTexture()
     NiDX9Renderer* pkRenderer = CurrentRenderer();
     if (m_kFile.empty() || pkRenderer == nullptr || pkRenderer->GetD3DDevice() == nullptr)
         return false;
-    // One level, as volume textures were always loaded; the device has no
-    // volume textures, so nothing is made.
+    // One level, as volume textures were always loaded. The parameter keeps
+    // what it made (loaded once, released with the parameter).
     gfx::IDirect3DVolumeTexture9* pkVolume = nullptr;
     const gfx::HRESULT hr = gfx::D3DXCreateVolumeTextureFromFileExA(
         pkRenderer->GetD3DDevice(), m_kFile.c_str(), SizeOrDefault(m_iWidth), SizeOrDefault(m_iHeight),
         SizeOrDefault(m_iDepth), 1, 0, gfx::D3DFMT_UNKNOWN, gfx::D3DPOOL_MANAGED, gfx::D3DX_DEFAULT,
         gfx::D3DX_DEFAULT, 0, nullptr, nullptr, &pkVolume);
-    return gfx::SUCCEEDED(hr) && pkVolume != nullptr;
+    if (gfx::FAILED(hr) || pkVolume == nullptr)
+        return false;
+    m_pkTexture = pkVolume;
+    return true;
 }
 
 bool NiD3DXEffectParameter::LoadCubeTexture()

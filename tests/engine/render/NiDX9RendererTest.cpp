@@ -218,15 +218,22 @@ TEST_P(NiDX9RendererTest, FormatTablesAndDefaultImages)
     m_spRenderer = CreateWindowed();
     ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
 
-    // Plain textures take the six colour formats and the block formats; bump
-    // formats and the two unused entries stay empty.
+    // Plain textures take the six colour formats, the block formats and the
+    // three bump formats; the two unused entries stay empty.
     const auto& kRGB565 = m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_RGB565);
     ASSERT_TRUE(kRGB565.m_bValid);
     EXPECT_EQ(kRGB565.m_eD3DFormat, D3DFMT_R5G6B5);
     EXPECT_EQ(kRGB565.m_kPixelFormat, NiPixelFormat::R5G6B5);
     EXPECT_TRUE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_DXT5).m_bValid);
     EXPECT_FALSE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_PAL8).m_bValid);
-    EXPECT_FALSE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_BUMP88).m_bValid);
+    EXPECT_EQ(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_BUMP88).m_eD3DFormat,
+              D3DFMT_V8U8);
+    EXPECT_EQ(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_BUMPLUMA556).m_eD3DFormat,
+              D3DFMT_L6V5U5);
+    EXPECT_TRUE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_TEX, NiDX9Renderer::TEX_BUMPLUMA888).m_bValid);
+    // Bump texels are never drawn into.
+    EXPECT_FALSE(
+        m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_RENDERED_TEX, NiDX9Renderer::TEX_BUMP88).m_bValid);
     // Render targets: colour formats only.
     EXPECT_FALSE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_RENDERED_TEX, NiDX9Renderer::TEX_DXT1).m_bValid);
     EXPECT_TRUE(m_spRenderer->GetTextureFormat(NiDX9Renderer::TEXUSE_RENDERED_CUBE, NiDX9Renderer::TEX_RGBA8888).m_bValid);
@@ -282,6 +289,42 @@ TEST_P(NiDX9RendererTest, StencilWantedGivesD24S8AndTheStencilFlag)
     // A window always presents at once and without a refresh rate.
     EXPECT_EQ(m_spRenderer->GetPresentParams().PresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
     EXPECT_EQ(m_spRenderer->GetPresentParams().FullScreen_RefreshRateInHz, 0u);
+}
+
+// The multisample value of Create and Recreate reaches the device: 2-16
+// samples where the device has them, non-maskable with its quality clamped,
+// and 1 stays "none, lockable back buffer".
+TEST_P(NiDX9RendererTest, TheMultisampleChoiceReachesTheDevice)
+{
+    m_spRenderer = CreateWindowed(0, NiDX9Renderer::DEVDESC_PURE, 4);
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    EXPECT_EQ(m_spRenderer->GetPresentParams().MultiSampleType, 4u);
+    EXPECT_EQ(m_spRenderer->GetPresentParams().SwapEffect, D3DSWAPEFFECT_DISCARD);
+    EXPECT_EQ(m_spRenderer->GetPresentParams().Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER, 0u);
+    gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    EXPECT_EQ(pkDevice->PresentParameters().MultiSampleType, 4u);
+    EXPECT_EQ(pkDevice->State().renderStates[D3DRS_MULTISAMPLEANTIALIAS], 1u);
+
+    ASSERT_EQ(m_spRenderer->Recreate(64, 48, 0, nullptr, 0, 0, 1, 0, NiDX9Renderer::FBMODE_LOCKABLE),
+              std::uint32_t(NiDX9Renderer::RECREATE_OK));
+    EXPECT_EQ(m_spRenderer->GetPresentParams().MultiSampleType, D3DMULTISAMPLE_NONE);
+    EXPECT_EQ(m_spRenderer->GetPresentParams().Flags, D3DPRESENTFLAG_LOCKABLE_BACKBUFFER);
+
+    // Non-maskable, quality far beyond the levels: the last level.
+    ASSERT_EQ(m_spRenderer->Recreate(64, 48, 0, nullptr, 0, 0, 1, 0, std::int32_t(0x80000000u | 40u)),
+              std::uint32_t(NiDX9Renderer::RECREATE_OK));
+    std::uint32_t uiLevels = 0;
+    ASSERT_EQ(m_spRenderer->GetDirect3D()->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1,
+                                                                       D3DMULTISAMPLE_NONMASKABLE, &uiLevels),
+              D3D_OK);
+    EXPECT_EQ(m_spRenderer->GetPresentParams().MultiSampleType, D3DMULTISAMPLE_NONMASKABLE);
+    EXPECT_EQ(m_spRenderer->GetPresentParams().MultiSampleQuality, uiLevels - 1);
+
+    // More samples than the device has: none, as the renderer falls back.
+    ASSERT_EQ(m_spRenderer->Recreate(64, 48, 0, nullptr, 0, 0, 1, 0, 16), std::uint32_t(NiDX9Renderer::RECREATE_OK));
+    const bool bSixteen = gfx::SUCCEEDED(m_spRenderer->GetDirect3D()->CheckDeviceMultiSampleType(
+        0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, 16, nullptr));
+    EXPECT_EQ(m_spRenderer->GetPresentParams().MultiSampleType, bSixteen ? 16u : 0u);
 }
 
 TEST_P(NiDX9RendererTest, HardwareKindsFallBackDownToSoftwareNeverToReference)

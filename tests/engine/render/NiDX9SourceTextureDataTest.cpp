@@ -526,6 +526,42 @@ TEST_P(NiDX9SourceTextureDataTest, LoadDirectFilesGoStraightToTheDevice)
     ASSERT_NE(pkCube, nullptr);
     EXPECT_EQ(pkCube->GetD3DTexture()->GetType(), D3DRTYPE_CUBETEXTURE);
     EXPECT_EQ(pkCube->GetSourceSize(), 8u * 8u * 4u * 6u);
+
+    // A volume file makes a volume texture; its size counts every slice of every level.
+    ddsfixture::Spec kVolume;
+    kVolume.volume = true;
+    kVolume.width = 8;
+    kVolume.height = 4;
+    kVolume.depth = 4;
+    kVolume.levels = 3;
+    kVolume.format = D3DFMT_X8R8G8B8;
+    const std::vector<std::uint8_t> kVolumeFile = ddsfixture::Build(kVolume);
+    const std::string kVolumeName = Write("fog.dds", kVolumeFile);
+    NiSourceTexturePtr spVolume = NiSourceTexture::CreateFromFile(kVolumeName.c_str(), Prefs{}, true);
+    NiDX9SourceTextureData* pkVolume = Make(spVolume);
+    ASSERT_NE(pkVolume, nullptr);
+    EXPECT_FALSE(pkVolume->IsReplacementData());
+    ASSERT_EQ(pkVolume->GetD3DTexture()->GetType(), D3DRTYPE_VOLUMETEXTURE);
+    EXPECT_EQ(pkVolume->GetWidth(), 8u);
+    EXPECT_EQ(pkVolume->GetHeight(), 4u);
+    EXPECT_EQ(pkVolume->GetLevels(), 3u);
+    EXPECT_EQ(pkVolume->GetPixelFormat().m_eD3DFormat, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(pkVolume->GetSourceSize(), (8u * 4u * 4u + 4u * 2u * 2u + 2u * 1u * 1u) * 4u);
+    auto* pkD3DVolume = static_cast<IDirect3DVolumeTexture9*>(pkVolume->GetD3DTexture());
+    D3DLOCKED_BOX kBox;
+    ASSERT_EQ(pkD3DVolume->LockBox(0, &kBox, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(std::memcmp(kBox.pBits, kVolumeFile.data() + 128, 8u * 4u * 4u * 4u), 0);
+    pkD3DVolume->UnlockBox(0);
+    // InitializeFromD3DTexture takes a volume made elsewhere, and keeps it.
+    IDirect3DVolumeTexture9* pkMade = nullptr;
+    ASSERT_EQ(m_spRenderer->GetD3DDevice()->CreateVolumeTexture(4, 4, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                                                &pkMade, nullptr),
+              D3D_OK);
+    ASSERT_TRUE(pkVolume->InitializeFromD3DTexture(pkMade));
+    EXPECT_EQ(pkVolume->GetD3DTexture(), pkMade);
+    EXPECT_EQ(pkVolume->GetLevels(), 1u);
+    EXPECT_FALSE(pkVolume->GetMipmap());
+    EXPECT_EQ(pkVolume->GetSourceSize(), 4u * 4u * 2u * 4u);
 }
 
 TEST_P(NiDX9SourceTextureDataTest, FilesTheDirectRoadRefusesTakeTheEngineReaders)

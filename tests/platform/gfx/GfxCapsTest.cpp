@@ -15,26 +15,30 @@ TEST(GfxCaps, TableIsPinned) {
     EXPECT_EQ(c.PresentationIntervals, D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE);
     EXPECT_EQ(c.DevCaps, 0x190550u);
     EXPECT_EQ(c.PrimitiveMiscCaps, 0x8F2u);
-    EXPECT_EQ(c.RasterCaps, 0x1010090u); // z test, scissor, vertex fog, range fog
+    EXPECT_EQ(c.RasterCaps, 0x9010090u); // z test, scissor, vertex fog, range fog, multisample toggle
     EXPECT_EQ(c.ZCmpCaps, 0xFFu);
     EXPECT_EQ(c.SrcBlendCaps, 0x1FFFu);
     EXPECT_EQ(c.DestBlendCaps, 0x3FFu);
     EXPECT_EQ(c.AlphaCmpCaps, 0xFFu);
     EXPECT_EQ(c.ShadeCaps, 0x8u);
-    EXPECT_EQ(c.TextureCaps, 0x4800u);         // mipmaps, cube maps
+    EXPECT_EQ(c.TextureCaps, 0xE800u);         // mipmaps, cube maps, volumes with mipmaps
     EXPECT_EQ(c.TextureFilterCaps, 0x3030300u); // point and linear: min, mip, mag
     EXPECT_EQ(c.CubeTextureFilterCaps, 0x3030300u);
+    EXPECT_EQ(c.VolumeTextureFilterCaps, 0x3030300u);
+    EXPECT_EQ(c.VolumeTextureAddressCaps, 0x27u);
+    EXPECT_EQ(c.MaxVolumeExtent, 256u);
     EXPECT_EQ(c.TextureAddressCaps, 0x27u);     // wrap, mirror, clamp, mirror once
     EXPECT_EQ(c.StencilCaps, 0x1FFu);           // every operation, two-sided
     EXPECT_EQ(c.FVFCaps, 8u);
-    // Operations 1-16, 18-21 and 24-26: bit (op - 1).
-    EXPECT_EQ(c.TextureOpCaps, 0x39EFFFFu);
+    // Operations 1-16 and 18-26 (the bump operations included): bit (op - 1).
+    EXPECT_EQ(c.TextureOpCaps, 0x3FEFFFFu);
     EXPECT_EQ(c.MaxTextureBlendStages, 8u);
     EXPECT_EQ(c.MaxSimultaneousTextures, 8u);
     EXPECT_EQ(c.VertexProcessingCaps, D3DVTXPCAPS_MATERIALSOURCE7);
     EXPECT_EQ(c.MaxActiveLights, 8u);
     EXPECT_EQ(c.MaxUserClipPlanes, 0u);
     EXPECT_EQ(c.MaxVertexBlendMatrices, 4u);
+    EXPECT_EQ(c.MaxVertexBlendMatrixIndex, 255u);
     EXPECT_EQ(c.MaxStreams, 16u);
     EXPECT_EQ(c.MaxStreamStride, 255u);
     EXPECT_EQ(c.DeclTypes, 0x3FFu); // every type UBYTE4 .. FLOAT16_4
@@ -73,8 +77,8 @@ TEST(GfxCaps, AbsentFeaturesStayAbsent) {
     EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_FOGTABLE, 0u);
     EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_WFOG, 0u);
     EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS(D3DTOP_PREMODULATE), 0u);
-    EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS_BUMPENVMAP, 0u);
-    EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS_BUMPENVMAPLUMINANCE, 0u);
+    // 3-D textures of any size: no power-of-two rule for volumes.
+    EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_VOLUMEMAP_POW2, 0u);
     EXPECT_EQ(c.TextureAddressCaps & D3DPTADDRESSCAPS_BORDER, 0u);
     EXPECT_NE(c.TextureOpCaps & D3DTEXOPCAPS_BLENDTEXTUREALPHA, 0u); // lets decals join the open pass
 }

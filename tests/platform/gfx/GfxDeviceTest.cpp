@@ -74,7 +74,10 @@ TEST_P(GfxDevice, StartsWithThePublishedDefaults) {
         for (int i = 0; i < 4; ++i)
             for (int j = 0; j < 4; ++j) EXPECT_EQ(m.m[i][j], i == j ? 1.0f : 0.0f);
     }
-    EXPECT_EQ(device->GetTransform(D3DTS_WORLD + 4, &m), D3DERR_INVALIDCALL);
+    // World matrices 0-255 (indexed blending), nothing past them.
+    ASSERT_EQ(device->GetTransform(D3DTS_WORLDMATRIX(255), &m), D3D_OK);
+    EXPECT_EQ(m.m[3][3], 1.0f);
+    EXPECT_EQ(device->GetTransform(D3DTS_WORLDMATRIX(256), &m), D3DERR_INVALIDCALL);
     D3DVIEWPORT9 vp;
     device->GetViewport(&vp);
     EXPECT_EQ(vp.Width, 64u);
@@ -172,7 +175,12 @@ TEST_P(GfxDevice, TexturePitchesLevelsAndDescriptions) {
     rgb->UnlockRect(1);
     EXPECT_EQ(device->CreateTexture(4, 4, 4, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &rgb, nullptr), D3DERR_INVALIDCALL);
     IDirect3DTexture9* bump = nullptr;
-    EXPECT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_V8U8, D3DPOOL_MANAGED, &bump, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_Q8W8V8U8, D3DPOOL_MANAGED, &bump, nullptr), D3DERR_INVALIDCALL);
+    Ref<IDirect3DTexture9> l6v5u5;
+    ASSERT_EQ(device->CreateTexture(6, 4, 1, 0, D3DFMT_L6V5U5, D3DPOOL_MANAGED, &l6v5u5, nullptr), D3D_OK);
+    ASSERT_EQ(l6v5u5->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    EXPECT_EQ(lr.Pitch, 12);
+    l6v5u5->UnlockRect(0);
 }
 
 TEST_P(GfxDevice, LockRoundTripKeepsBytesInTheFormatLayout) {
@@ -813,7 +821,7 @@ TEST_P(GfxDevice, TexturesMadeOnEveryBackBufferFormat) {
                                          nullptr),
                       D3D_OK);
             Ref<IDirect3DTexture9> bump;
-            EXPECT_EQ(dev->CreateTexture(16, 16, 1, 0, D3DFMT_V8U8, D3DPOOL_MANAGED, &bump, nullptr),
+            EXPECT_EQ(dev->CreateTexture(16, 16, 1, 0, D3DFMT_Q8W8V8U8, D3DPOOL_MANAGED, &bump, nullptr),
                       D3DERR_INVALIDCALL);
         }
     }

@@ -82,9 +82,23 @@ TEST_P(GfxDirect3D, FormatChecks) {
         EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, f),
                   IsCompressedFormat(f) ? D3DERR_NOTAVAILABLE : D3D_OK);
     }
-    for (D3DFORMAT f : {D3DFMT_V8U8, D3DFMT_L6V5U5, D3DFMT_X8L8V8U8, D3DFMT_P8, D3DFMT_L8, D3DFMT_A16B16G16R16F}) {
+    // Bump texels are sampled (never drawn into); volumes take what plain textures take, blocks too.
+    for (D3DFORMAT f : {D3DFMT_V8U8, D3DFMT_L6V5U5, D3DFMT_X8L8V8U8}) {
+        SCOPED_TRACE(f);
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, 0, D3DRTYPE_TEXTURE, f), D3D_OK);
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, f),
+                  D3DERR_NOTAVAILABLE);
+    }
+    for (D3DFORMAT f : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_DXT1, D3DFMT_DXT5, D3DFMT_V8U8}) {
+        SCOPED_TRACE(f);
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, 0, D3DRTYPE_VOLUMETEXTURE, f), D3D_OK);
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_RENDERTARGET, D3DRTYPE_VOLUMETEXTURE, f),
+                  D3DERR_NOTAVAILABLE);
+    }
+    for (D3DFORMAT f : {D3DFMT_Q8W8V8U8, D3DFMT_P8, D3DFMT_L8, D3DFMT_A16B16G16R16F}) {
         SCOPED_TRACE(f);
         EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, 0, D3DRTYPE_TEXTURE, f), D3DERR_NOTAVAILABLE);
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, 0, D3DRTYPE_VOLUMETEXTURE, f), D3DERR_NOTAVAILABLE);
     }
     for (D3DFORMAT f : {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8}) {
         EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, f), D3D_OK);
@@ -97,12 +111,76 @@ TEST_P(GfxDirect3D, FormatChecks) {
               D3DERR_NOTAVAILABLE);
 }
 
-TEST_P(GfxDirect3D, MultisamplingOnlyNone) {
+TEST_P(GfxDirect3D, MultisampleTypesAsTheBackEndOffers) {
     std::uint32_t levels = 0;
     EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_NONE, &levels), D3D_OK);
     EXPECT_EQ(levels, 1u);
-    for (std::uint32_t t = 1; t <= 16; ++t)
-        EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, t, &levels), D3DERR_NOTAVAILABLE);
+    // null offers every count; gl at least 2 and 4 on any OpenGL 3.3 driver, up to what the driver has.
+    std::uint32_t most = 1;
+    for (std::uint32_t t = 2; t <= 16; ++t) {
+        levels = 7;
+        const HRESULT hr = d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, t, &levels);
+        if (hr == D3D_OK) {
+            EXPECT_EQ(levels, 1u) << t;
+            EXPECT_EQ(most, t - 1) << "the counts had are 2 to the most, without gaps";
+            most = t;
+        } else {
+            EXPECT_EQ(hr, D3DERR_NOTAVAILABLE);
+            EXPECT_EQ(levels, 0u);
+        }
+    }
+    EXPECT_GE(most, 4u);
+    if (GetParam() == BackendKind::Null) {
+        EXPECT_EQ(most, 16u);
+    }
+    // Non-maskable: a quality level per count.
+    ASSERT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, 0, D3DMULTISAMPLE_NONMASKABLE, &levels),
+              D3D_OK);
+    EXPECT_GE(levels, 1u);
+    EXPECT_LE(levels, 15u);
+    // Depth surfaces share the counts; textures, other devices and types beyond 16 do not.
+    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_D24S8, 1, 4, nullptr), D3D_OK);
+    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_DXT1, 1, 4, &levels), D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, 1, 4, &levels), D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, 17, &levels), D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(1, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, 4, &levels), D3DERR_INVALIDCALL);
+}
+
+TEST_P(GfxDirect3D, MultisampledDevicesAreDiscardedNeverLockedAndReportTheirType) {
+    IDirect3DDevice9* dev = nullptr;
+    D3DPRESENT_PARAMETERS p = gfxtest::Windowed(16, 16, D3DFMT_X8R8G8B8, false);
+    p.MultiSampleType = 4;
+    p.SwapEffect = D3DSWAPEFFECT_COPY;
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
+              D3DERR_INVALIDCALL);
+    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    p.MultiSampleQuality = 1; // one level only
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
+              D3DERR_INVALIDCALL);
+    p.MultiSampleQuality = 0;
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev), D3D_OK);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DSURFACE_DESC desc;
+    ASSERT_EQ(back->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.MultiSampleType, 4u);
+    D3DLOCKED_RECT lr;
+    EXPECT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3DERR_INVALIDCALL);
+    back->Release();
+    IDirect3DSurface9* depth = nullptr;
+    ASSERT_EQ(dev->GetDepthStencilSurface(&depth), D3D_OK);
+    ASSERT_EQ(depth->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.MultiSampleType, 4u);
+    depth->Release();
+    // A Reset goes back to one sample, and the back buffer says so.
+    p = gfxtest::Windowed(16, 16);
+    ASSERT_EQ(dev->Reset(&p), D3D_OK);
+    ASSERT_EQ(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    ASSERT_EQ(back->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.MultiSampleType, D3DMULTISAMPLE_NONE);
+    back->Release();
+    EXPECT_EQ(dev->PresentParameters().MultiSampleType, D3DMULTISAMPLE_NONE);
+    EXPECT_EQ(dev->Release(), 0u);
 }
 
 TEST_P(GfxDirect3D, CreateDeviceValidatesItsArguments) {
@@ -114,7 +192,7 @@ TEST_P(GfxDirect3D, CreateDeviceValidatesItsArguments) {
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_PUREDEVICE | D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                                 &p, &dev),
               D3DERR_INVALIDCALL);
-    p.MultiSampleType = 2;
+    p.MultiSampleType = 2; // with a lockable back buffer
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &dev),
               D3DERR_INVALIDCALL);
     p = gfxtest::Windowed(16, 16);

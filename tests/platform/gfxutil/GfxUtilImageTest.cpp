@@ -305,7 +305,7 @@ TEST_P(GfxUtilImageTest, FormatsTheDeviceLacksVolumesAndOtherFilesFail) {
     volume.depth = 4;
     const std::vector<std::vector<std::uint8_t>> files = {
         ddsfixture::Build(Make(D3DFMT_R8G8B8, 4, 4)), ddsfixture::Build(Make(D3DFMT_P8, 4, 4)),
-        ddsfixture::Build(Make(D3DFMT_V8U8, 4, 4)),   ddsfixture::Build(Make(D3DFMT_L8, 4, 4)),
+        ddsfixture::Build(Make(D3DFMT_Q8W8V8U8, 4, 4)), ddsfixture::Build(Make(D3DFMT_L8, 4, 4)),
         ddsfixture::Build(volume),                    BmpBytes(),
         TgaBytes(),
     };
@@ -319,6 +319,59 @@ TEST_P(GfxUtilImageTest, FormatsTheDeviceLacksVolumesAndOtherFilesFail) {
     EXPECT_EQ(device->LiveDefaultPoolResources(), 0u);
     IDirect3DTexture9* texture = nullptr;
     EXPECT_EQ(D3DXCreateTextureFromFileInMemory(nullptr, files[0].data(), 10, &texture), D3DERR_INVALIDCALL);
+}
+
+// A volume file: every slice of every level where its level's box says,
+// for the 32-bit, block and bump formats alike.
+TEST_P(GfxUtilImageTest, VolumeFilesFillEveryLevelSliceBySlice) {
+    Create();
+    for (const D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_DXT1, D3DFMT_DXT5, D3DFMT_V8U8}) {
+        SCOPED_TRACE(FormatName(format));
+        Spec s = Make(format, 8, 4, 3);
+        s.volume = true;
+        s.depth = 4;
+        const std::vector<std::uint8_t> file = ddsfixture::Build(s);
+        IDirect3DVolumeTexture9* volume = nullptr;
+        ASSERT_EQ(D3DXCreateVolumeTextureFromFileInMemory(device, file.data(), static_cast<std::uint32_t>(file.size()),
+                                                          &volume),
+                  D3D_OK);
+        ASSERT_EQ(volume->GetLevelCount(), 3u);
+        EXPECT_EQ(volume->Format(), format);
+        EXPECT_EQ(volume->Pool(), D3DPOOL_MANAGED);
+        std::size_t at = 128;
+        for (std::uint32_t level = 0; level < 3; ++level) {
+            D3DVOLUME_DESC desc;
+            ASSERT_EQ(volume->GetLevelDesc(level, &desc), D3D_OK);
+            EXPECT_EQ(desc.Width, 8u >> level);
+            EXPECT_EQ(desc.Height, std::max(4u >> level, 1u));
+            EXPECT_EQ(desc.Depth, std::max(4u >> level, 1u));
+            D3DLOCKED_BOX box;
+            ASSERT_EQ(volume->LockBox(level, &box, nullptr, D3DLOCK_READONLY), D3D_OK);
+            const std::size_t slice = FormatLevelSize(format, desc.Width, desc.Height);
+            for (std::uint32_t z = 0; z < desc.Depth; ++z, at += slice)
+                EXPECT_EQ(std::memcmp(static_cast<const std::uint8_t*>(box.pBits) + z * box.SlicePitch, file.data() + at,
+                                      slice),
+                          0)
+                    << "level " << level << " slice " << z;
+            volume->UnlockBox(level);
+        }
+        EXPECT_EQ(at, file.size());
+        EXPECT_EQ(volume->Release(), 0u);
+    }
+    // Plain and cube files are no volumes; a format the device lacks makes none.
+    const std::vector<std::uint8_t> flat = ddsfixture::Build(Make(D3DFMT_A8R8G8B8, 4, 4));
+    IDirect3DVolumeTexture9* volume = nullptr;
+    EXPECT_EQ(D3DXCreateVolumeTextureFromFileInMemory(device, flat.data(), static_cast<std::uint32_t>(flat.size()), &volume),
+              D3DERR_INVALIDCALL);
+    Spec l8 = Make(D3DFMT_L8, 4, 4);
+    l8.volume = true;
+    l8.depth = 2;
+    const std::vector<std::uint8_t> lacking = ddsfixture::Build(l8);
+    EXPECT_EQ(D3DXCreateVolumeTextureFromFileInMemory(device, lacking.data(), static_cast<std::uint32_t>(lacking.size()),
+                                                      &volume),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(volume, nullptr);
+    EXPECT_EQ(device->LiveResources(), 0u);
 }
 
 TEST_P(GfxUtilImageTest, CutFilesMakeNoTexture) {

@@ -175,7 +175,7 @@ TEST_P(GfxUtilTextureFileTest, JpegAndDdsLoadAndOtherFilesAreRefused) {
     EXPECT_EQ(Load("picture.tga", D3DX_DEFAULT, &texture), D3DXERR_INVALIDDATA);
     EXPECT_EQ(Load("missing.png", D3DX_DEFAULT, &texture), D3DERR_NOTFOUND);
 
-    // Cubes only from cube DDS files; volumes never.
+    // Cubes only from cube DDS files, volumes only from volume ones.
     spec = {};
     spec.cube = true;
     WriteBytes(dir / "sky.dds", ddsfixture::Build(spec));
@@ -193,8 +193,29 @@ TEST_P(GfxUtilTextureFileTest, JpegAndDdsLoadAndOtherFilesAreRefused) {
     EXPECT_EQ(D3DXCreateVolumeTextureFromFileExA(device, (dir / "stored.dds").c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
                                                  D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
                                                  D3DX_DEFAULT, 0, nullptr, nullptr, &volume),
-              D3DERR_NOTAVAILABLE);
+              D3DERR_INVALIDCALL);
     EXPECT_EQ(volume, nullptr);
+    spec = {};
+    spec.volume = true;
+    spec.depth = 4;
+    spec.levels = 3;
+    WriteBytes(dir / "fog.dds", ddsfixture::Build(spec));
+    ASSERT_EQ(D3DXCreateVolumeTextureFromFileExA(device, (dir / "FOG.DDS").c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                                 D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                 D3DX_DEFAULT, 0, &info, nullptr, &volume),
+              D3D_OK);
+    EXPECT_EQ(info.ResourceType, D3DRTYPE_VOLUMETEXTURE);
+    EXPECT_EQ(info.Depth, 4u);
+    EXPECT_EQ(volume->GetLevelCount(), 3u);
+    EXPECT_EQ(volume->Release(), 0u);
+    EXPECT_EQ(D3DXCreateVolumeTextureFromFileExA(device, (dir / "solid.jpg").c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                                 D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                 D3DX_DEFAULT, 0, nullptr, nullptr, &volume),
+              D3DXERR_INVALIDDATA);
+    EXPECT_EQ(D3DXCreateVolumeTextureFromFileExA(device, (dir / "none.dds").c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                                 D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                 D3DX_DEFAULT, 0, nullptr, nullptr, &volume),
+              D3DERR_NOTFOUND);
 }
 
 // Cut and hostile files: refused, nothing made, nothing leaked (ASan).

@@ -187,7 +187,7 @@ protected:
 
 // Each kind of file reaches the device once: DDS as stored, PNG and JPEG
 // decoded, a TGA through the engine's reader and texture manager, a cube DDS
-// as a cube; volumes never load.
+// as a cube, a volume DDS as a volume.
 TEST_F(EffectDeviceTest, TextureFilesLoadOnceByKind)
 {
     CreateRenderer();
@@ -254,8 +254,21 @@ TEST_F(EffectDeviceTest, TextureFilesLoadOnceByKind)
 
     NiD3DXEffectParameter* pkVolume = Find("Volume");
     EXPECT_EQ(pkVolume->GetTextureType(), NiD3DXEffectParameterDesc::TEXTURE_VOLUME);
-    EXPECT_FALSE(Load(pkVolume));
-    EXPECT_EQ(pkVolume->GetDeviceTexture(), nullptr);
+    ASSERT_TRUE(Load(pkVolume));
+    gfx::IDirect3DBaseTexture9* pkVolumeTexture = pkVolume->GetDeviceTexture();
+    ASSERT_NE(pkVolumeTexture, nullptr);
+    EXPECT_EQ(pkVolumeTexture->GetType(), gfx::D3DRTYPE_VOLUMETEXTURE);
+    gfx::D3DVOLUME_DESC kVolumeDesc;
+    ASSERT_EQ(static_cast<gfx::IDirect3DVolumeTexture9*>(pkVolumeTexture)->GetLevelDesc(0, &kVolumeDesc), gfx::D3D_OK);
+    EXPECT_EQ(kVolumeDesc.Depth, 2u);
+    // Kept: a second load makes nothing new, and only the parameter holds it.
+    const std::size_t uiLive = m_spRenderer->GetD3DDevice()->LiveResources();
+    EXPECT_TRUE(Load(pkVolume));
+    EXPECT_EQ(pkVolume->GetDeviceTexture(), pkVolumeTexture);
+    EXPECT_EQ(pkVolumeTexture->RefCount(), 1u);
+    EXPECT_EQ(m_spRenderer->GetD3DDevice()->LiveResources(), uiLive);
+    pkVolume->ReleaseDeviceObject();
+    EXPECT_EQ(m_spRenderer->GetD3DDevice()->LiveResources(), uiLive - 1);
 
     // A procedural texture is not a file to load; nor is there a device
     // without a renderer.

@@ -233,9 +233,9 @@ TEST_F(NiD3DDefaultShaderTest, TheRendererHoldsAnInitialisedDefaultShader)
 {
     EXPECT_TRUE(m_spShader->IsInitialized());
     EXPECT_EQ(m_spShader->GetRenderer(), m_spRenderer.Get());
-    // The null device blends by texture alpha and has no bump operations.
+    // The device blends by texture alpha and bumps with luminance.
     EXPECT_TRUE(m_spShader->GetBlendTextureAlphaSupported());
-    EXPECT_EQ(m_spShader->GetBumpMapOperation(), 1u);
+    EXPECT_EQ(m_spShader->GetBumpMapOperation(), static_cast<std::uint32_t>(D3DTOP_BUMPENVMAPLUMINANCE));
     EXPECT_EQ(NiD3DPass::GetMaxTextureBlendStages(), 8u);
     EXPECT_EQ(NiD3DPass::GetMaxSimultaneousTextures(), 8u);
     EXPECT_EQ(NiD3DPass::GetMaxSamplers(), 16u);
@@ -408,28 +408,30 @@ TEST_F(NiD3DDefaultShaderTest, OnlyTheFirstEnvironmentMapIsDrawnAndGlossNeedsIt)
     ASSERT_EQ(Build(), 0u);
     ASSERT_EQ(Passes(), 2u);
     EXPECT_EQ(Blend(1), Pair(D3DBLEND_ONE, D3DBLEND_ONE));
-    // No bump operation on the device: the environment map, then gloss.
-    ASSERT_EQ(Stages(1), 2u);
-    EXPECT_EQ(Stage(1, 0)->GetTexture(), spFirst->GetEffectTexture());
-    EXPECT_EQ(Stage(1, 0)->GetTexCoordIndex(), D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
-    EXPECT_EQ(StageState(1, 0, D3DTSS_TEXTURETRANSFORMFLAGS), D3DTTFF_COUNT2);
-    EXPECT_EQ(StageState(1, 1, D3DTSS_COLOROP), D3DTOP_MODULATE);
+    // The device bumps: the bump map, the environment map, then gloss.
+    ASSERT_EQ(Stages(1), 3u);
+    EXPECT_EQ(StageState(1, 0, D3DTSS_COLOROP), static_cast<std::uint32_t>(D3DTOP_BUMPENVMAPLUMINANCE));
+    EXPECT_EQ(Stage(1, 1)->GetTexture(), spFirst->GetEffectTexture());
+    EXPECT_EQ(Stage(1, 1)->GetTexCoordIndex(), D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+    EXPECT_EQ(StageState(1, 1, D3DTSS_TEXTURETRANSFORMFLAGS), D3DTTFF_COUNT2);
+    EXPECT_EQ(StageState(1, 2, D3DTSS_COLOROP), D3DTOP_MODULATE);
 
     // Without gloss the environment joins an open (ONE, ONE) pass: here the
-    // first pass, whose blend always matches.
+    // first pass, whose blend always matches, after the bump map.
     m_spTexturing->SetMap(NiTexturingProperty::GLOSS_INDEX, nullptr);
     ASSERT_EQ(Build(), 0u);
     ASSERT_EQ(Passes(), 1u);
-    ASSERT_EQ(Stages(0), 2u);
-    EXPECT_EQ(StageState(0, 1, D3DTSS_COLOROP), D3DTOP_ADD);
+    ASSERT_EQ(Stages(0), 3u);
+    EXPECT_EQ(StageState(0, 2, D3DTSS_COLOROP), D3DTOP_ADD);
 }
 
 TEST_F(NiD3DDefaultShaderTest, TheTextureOpCapsChooseDecalBlendingAndTheBumpOperation)
 {
     constexpr std::uint32_t BLEND_TEXTURE_ALPHA = 1u << 12, BUMP = 1u << 21, BUMP_LUMINANCE = 1u << 22;
+    // Caps without a bump bit keep the operation read from the device at start.
     m_spShader->ReadTextureOpCaps(TextureOpCaps(BLEND_TEXTURE_ALPHA));
     EXPECT_TRUE(m_spShader->GetBlendTextureAlphaSupported());
-    EXPECT_EQ(m_spShader->GetBumpMapOperation(), 1u);
+    EXPECT_EQ(m_spShader->GetBumpMapOperation(), static_cast<std::uint32_t>(D3DTOP_BUMPENVMAPLUMINANCE));
     m_spShader->ReadTextureOpCaps(TextureOpCaps(BUMP));
     EXPECT_FALSE(m_spShader->GetBlendTextureAlphaSupported());
     EXPECT_EQ(m_spShader->GetBumpMapOperation(), static_cast<std::uint32_t>(D3DTOP_BUMPENVMAP));
