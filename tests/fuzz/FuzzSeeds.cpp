@@ -851,6 +851,49 @@ void GameLevelSeeds(SeedFolder& kLevels)
     }
 }
 
+// Each plan group of a game-data document alone, inside the sections that
+// hold it: the whole document names every model of the demo data, and
+// reading them all was most of an input's time.
+void TemplateGroupSeeds(const fs::path& kPath, SeedFolder& kSeeds)
+{
+    std::ifstream kIn(kPath, std::ios::binary);
+    std::vector<std::string> kLines;
+    for (std::string kLine; std::getline(kIn, kLine);)
+        kLines.push_back(kLine + "\n");
+    std::vector<std::string> kOpen;
+    for (std::size_t i = 0; i < kLines.size(); ++i)
+    {
+        const std::string kTag = kLines[i].substr(0, kLines[i].find_last_not_of("\r\n") + 1);
+        if (kTag.size() < 3 || kTag.front() != '<' || kTag.back() != '>')
+            continue;
+        if (kTag[1] == '/')
+        {
+            if (!kOpen.empty())
+                kOpen.pop_back();
+            continue;
+        }
+        if (kTag != "<plans>" || kOpen.empty() || kOpen.front() != "<TEMPLATES>")
+        {
+            kOpen.push_back(kTag);
+            continue;
+        }
+        std::string kText;
+        for (const std::string& kOuter : kOpen)
+            kText += kOuter + "\r\n";
+        std::size_t j = i;
+        for (; j < kLines.size(); ++j)
+        {
+            kText += kLines[j];
+            if (kLines[j].rfind("</plans>", 0) == 0)
+                break;
+        }
+        for (auto kIt = kOpen.rbegin(); kIt != kOpen.rend(); ++kIt)
+            kText += "</" + kIt->substr(1) + "\r\n";
+        kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
+        i = j;
+    }
+}
+
 // The demo data set, as the game reads it: its models, documents and engine
 // fonts go to the targets that load them, its levels to the level loader
 // and its scenario's save to the scenario list.
@@ -883,7 +926,10 @@ bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont,
             kTags.AddFile(kPath);
             kLines.AddFile(kPath);
             if (kPath.filename() == "data.xml")
+            {
                 kTemplates.AddFile(kPath);
+                TemplateGroupSeeds(kPath, kTemplates);
+            }
             if (kPath.filename() == "setup.xml")
                 kLauncher.AddFile(kPath);
         }
