@@ -102,19 +102,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzz::StartEngine();
     NiSetMessageBoxFunction(nullptr);
-    // Before the first input, so its coverage is no input's.
+    // Before the first input: writing the demo data can take longer than an
+    // input may, and its coverage is no input's.
     (void)TheTemplates();
+    LeaveDemoData();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
 {
     Templates* pkTemplates = TheTemplates();
-    if (pkTemplates == nullptr)
-        return 0;
     const std::string kRecord = "model\r\nfactory\r\n" + std::string(reinterpret_cast<const char*>(pucData), uiSize);
-    if (!g_kRecord.Write(reinterpret_cast<const std::uint8_t*>(kRecord.data()), kRecord.size()))
+    if (pkTemplates == nullptr || !EnterDemoData("characters") ||
+        !g_kRecord.Write(reinterpret_cast<const std::uint8_t*>(kRecord.data()), kRecord.size()))
+    {
+        LeaveDemoData();
         return 0;
+    }
     CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
     {
         Prison kPrison;
@@ -143,5 +147,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
         *pkManager->GetStatistics() = pkTemplates->m_kLedger;
     }
     COrvaneComposite::ResetProcessState();
+    LeaveDemoData();
     return 0;
 }

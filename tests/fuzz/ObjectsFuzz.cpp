@@ -108,16 +108,21 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzz::StartEngine();
     NiSetMessageBoxFunction(nullptr);
-    // Before the first input, so its coverage is no input's.
+    // Before the first input: writing the demo data can take longer than an
+    // input may, and its coverage is no input's.
     (void)TheRegistries();
+    LeaveDemoData();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
 {
     Registries* pkRegistries = TheRegistries();
-    if (pkRegistries == nullptr || !g_kSave.Write(pucData, uiSize))
+    if (pkRegistries == nullptr || !EnterDemoData("objects") || !g_kSave.Write(pucData, uiSize))
+    {
+        LeaveDemoData();
         return 0;
+    }
     CDynamicObjectManager& kManager = pkRegistries->m_kLoaded;
     const std::int32_t iFunds = kManager.GetStatistics()->m_iStartingFunds;
     COrvaneFile kFile;
@@ -145,5 +150,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
     }
     pkRegistries->Clear();
     COrvaneComposite::ResetProcessState();
+    LeaveDemoData();
     return 0;
 }

@@ -135,18 +135,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzz::StartEngine();
     NiSetMessageBoxFunction(nullptr);
-    // Before the first input, so its coverage is no input's.
+    // Before the first input: writing the demo data can take longer than an
+    // input may, and its coverage is no input's.
     (void)TheRegistry();
+    LeaveDemoData();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
 {
     Registry* pkRegistry = TheRegistry();
-    if (pkRegistry == nullptr || !g_kSave.Write(pucData, uiSize))
+    if (pkRegistry == nullptr || !EnterDemoData("save"))
         return 0;
-    CheckSave(pucData, uiSize, *CDynamicObjectManager::GetInstance());
+    if (g_kSave.Write(pucData, uiSize))
+        CheckSave(pucData, uiSize, *CDynamicObjectManager::GetInstance());
     pkRegistry->Clear();
     COrvaneComposite::ResetProcessState();
+    LeaveDemoData();
     return 0;
 }

@@ -36,16 +36,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     // Before the first input: writing the demo data can take longer than an
     // input may, and its coverage is no input's.
     (void)EnterDemoData("templates");
+    LeaveDemoData();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
+namespace
 {
-    if (!EnterDemoData("templates") || !g_kFile.Write(pucData, uiSize))
-        return 0;
+void ReadTemplates(const std::uint8_t* pucData, std::size_t uiSize)
+{
+    if (!g_kFile.Write(pucData, uiSize))
+        return;
     COrvaneTagTree kDocument;
     if (!kDocument.Load(g_kFile.GetPath()))
-        return 0;
+        return;
     COrvaneDynamicObjectManager kManager;
     kManager.Init();
     kManager.LoadTemplateSection(kDocument, true);
@@ -73,5 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
     kManager.UpdateObjects(0.1f);
     kManager.Destroy();
     COrvaneComposite::ResetProcessState();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
+{
+    if (EnterDemoData("templates"))
+        ReadTemplates(pucData, uiSize);
+    LeaveDemoData();
     return 0;
 }
