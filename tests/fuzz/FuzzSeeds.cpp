@@ -1141,10 +1141,11 @@ int main(int iArgs, char** ppcArgs)
         BuildMenuSeeds(kBuildMenu);
         SeedFolder kNsb(kRoot, "fuzz_nsb");
         NsbSeeds(kNsb);
-        // Shader descriptions: the parser tests' corpus.
+        // Shader descriptions: the parser tests' corpus and fixtures.
         SeedFolder kNsf(kRoot, "fuzz_nsf");
-        for (const auto& kEntry : fs::directory_iterator(ORVANE_NSF_CORPUS))
-            kNsf.AddFile(kEntry.path());
+        for (const char* pcFolder : {ORVANE_NSF_CORPUS, ORVANE_NSF_FIXTURES})
+            for (const auto& kEntry : fs::directory_iterator(pcFolder))
+                kNsf.AddFile(kEntry.path());
         SeedFolder kLauncherLayout(kRoot, "fuzz_launcher_layout");
         // Stored French in a window; an unknown language with the keys out of order.
         for (const char* pcSetup :
@@ -1158,6 +1159,9 @@ int main(int iArgs, char** ppcArgs)
             kLauncherLayout.Add(std::vector<std::uint8_t>(pcSetup, pcSetup + std::strlen(pcSetup)));
         SeedFolder kLevels(kRoot, "fuzz_level");
         SeedFolder kScenarios(kRoot, "fuzz_scenario_list");
+        // The scenario list reads a save's first lines: the demo prison's too.
+        if (!kPrison.empty())
+            kScenarios.Add(kPrison);
         if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates, kNsb, kLauncherLayout, kLevels, kScenarios))
         {
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
