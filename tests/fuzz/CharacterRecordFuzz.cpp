@@ -13,6 +13,7 @@
 #include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
 #include "tests/fuzz/FuzzDemoData.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/game/support/CRecordingHost.h"
@@ -70,28 +71,62 @@ bool LoadFrom(CGameCharacter& kCharacter, const char* pcPath)
 
 const fuzz::ScratchFile g_kRecord(".txt");
 const fuzz::ScratchFile g_kSaved(".txt");
+
+// The game data and the registry with the demo prison's templates, read
+// once for the process (reading their models was most of an input's
+// time); each input leaves the registry without objects and with the
+// ledger it started with.
+struct Templates
+{
+    COrvaneTagTree m_kDocument;
+    CPrisonStatistics m_kLedger;
+};
+
+Templates* TheTemplates()
+{
+    static Templates* s_pkTemplates = nullptr;
+    if (s_pkTemplates != nullptr)
+        return s_pkTemplates;
+    if (!EnterDemoData("characters"))
+        return nullptr;
+    s_pkTemplates = new Templates;
+    Check(s_pkTemplates->m_kDocument.Load("data.xml"));
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
+    pkManager->LoadPrisonTemplates(s_pkTemplates->m_kDocument);
+    s_pkTemplates->m_kLedger = *pkManager->GetStatistics();
+    return s_pkTemplates;
+}
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzz::StartEngine();
     NiSetMessageBoxFunction(nullptr);
-    if (!EnterDemoData("characters"))
-        return 0;
+    // Before the first input: writing the demo data can take longer than an
+    // input may, and its coverage is no input's.
+    (void)TheTemplates();
+    LeaveDemoData();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
+{
+    Templates* pkTemplates = TheTemplates();
     const std::string kRecord = "model\r\nfactory\r\n" + std::string(reinterpret_cast<const char*>(pucData), uiSize);
-    if (!g_kRecord.Write(reinterpret_cast<const std::uint8_t*>(kRecord.data()), kRecord.size()))
+    if (pkTemplates == nullptr || !EnterDemoData("characters") ||
+        !g_kRecord.Write(reinterpret_cast<const std::uint8_t*>(kRecord.data()), kRecord.size()))
+    {
+        LeaveDemoData();
         return 0;
-    COrvaneTagTree kDocument;
-    Check(kDocument.Load("data.xml"));
+    }
+    CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
     {
         Prison kPrison;
-        kPrison.m_kSpawn.LoadRosters(kDocument);
+        kPrison.m_kSpawn.LoadRosters(pkTemplates->m_kDocument);
         kPrison.m_kHost.m_pkSpawnManager = &kPrison.m_kSpawn;
         kPrison.m_kControllers.RegisterControllers();
         kPrison.m_kHost.m_pkControllerManager = &kPrison.m_kControllers;
         RegisterCharacterKinds();
-        CDynamicObjectManager* pkManager = CDynamicObjectManager::GetInstance();
-        pkManager->LoadPrisonTemplates(kDocument);
         CGameCharacter* pkTarget = MakePrisoner(*pkManager);
         Check(pkTarget != nullptr);
         const std::string kBefore = SaveOf(*pkTarget, g_kSaved.GetPath());
@@ -106,8 +141,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
             Check(pkAgain && LoadFrom(*pkAgain, g_kSaved.GetPath()));
             Check(SaveOf(*pkAgain, g_kSaved.GetPath()) == kOnce);
         }
-        CDynamicObjectManager::DestroyInstance();
+        // The people go while the prison they were made in still stands.
+        pkManager->RemoveAllObjects();
+        Check(pkManager->GetLiveCount() == 0);
+        *pkManager->GetStatistics() = pkTemplates->m_kLedger;
     }
     COrvaneComposite::ResetProcessState();
+    LeaveDemoData();
     return 0;
 }

@@ -16,6 +16,12 @@ std::filesystem::path& DemoFolder()
     return s_kFolder;
 }
 
+std::filesystem::path& StartFolder()
+{
+    static std::filesystem::path s_kFolder;
+    return s_kFolder;
+}
+
 void RemoveDemoData()
 {
     std::error_code kError;
@@ -26,7 +32,12 @@ void RemoveDemoData()
 bool EnterDemoData(const char* pszName)
 {
     if (!DemoFolder().empty())
-        return true;
+    {
+        std::error_code kError;
+        std::filesystem::current_path(DemoFolder(), kError);
+        return !kError;
+    }
+    StartFolder() = std::filesystem::current_path();
     const std::filesystem::path kFolder =
         std::filesystem::temp_directory_path() / ("orvane-fuzz-" + std::string(pszName) + "-" + std::to_string(getpid()));
     if (!BuildDemoData(kFolder.string()))
@@ -35,4 +46,11 @@ bool EnterDemoData(const char* pszName)
     DemoFolder() = kFolder;
     std::atexit(&RemoveDemoData);
     return true;
+}
+
+void LeaveDemoData()
+{
+    std::error_code kError;
+    if (!StartFolder().empty())
+        std::filesystem::current_path(StartFolder(), kError);
 }

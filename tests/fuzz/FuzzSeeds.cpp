@@ -45,6 +45,17 @@
 #include "engine/scene/NiTriShape.h"
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneTagTree.h"
+#include "game/shell/CCamera.h"
+#include "game/shell/CGame.h"
+#include "game/shell/ui/CBuildPlacement.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorldObject.h"
+#include "framework/COrvaneApplication.h"
+#include "framework/COrvaneMouse.h"
+#include "platform/os/OsSystem.h"
+#include "tests/game/support/CHeadlessPrison.h"
 #include "tests/engine/render/image/ImageFileBytes.h"
 #include "tests/platform/gfxutil/DdsFixture.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -54,9 +65,11 @@
 #include "tools/COrvaneDemoLauncher.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -687,6 +700,76 @@ void SaveSeeds(SeedFolder& kSeeds)
         kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
 }
 
+// A whole saved game of the demo prison, as the game writes it: the
+// play-through's buildings, furnished (their rooms hire staff, who come
+// down the arrival road) and fenced, and prisoners admitted onto the yard;
+// built in a game without a window, renderer or mouse in a copy of the demo
+// data. Empty when the game could not build or save it.
+std::vector<std::uint8_t> DemoPrisonSave(const fs::path& kRoot)
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 0); // 0: keep the caller's choice
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    const fs::path kFolder = kRoot / "demo-prison";
+    if (!os::Startup() || !BuildDemoData(kFolder.string()))
+        return {};
+    std::error_code kError;
+    const fs::path kPrevious = fs::current_path();
+    fs::current_path(kFolder);
+    COrvaneApplication::LoadSettings();
+    // The cursor is never over a panel: nothing draws them.
+    CBuildPlacement::SetPanelTest([] { return false; });
+    std::vector<std::uint8_t> kBytes;
+    {
+        CGame kGame;
+        CBlockGrid* pkYard = nullptr;
+        if (CHeadlessPrison::EnterLevel(kGame, 1))
+        {
+            kGame.SetMouse(nullptr);
+            pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+        }
+        CPrisonStatistics* pkLedger = kGame.GetStatistics();
+        bool bBuilt = pkYard != nullptr && pkLedger != nullptr;
+        if (bBuilt)
+        {
+            // Money for everything and the highest prison level.
+            pkLedger->m_iStartingFunds = 1000000;
+            pkLedger->UpdateTotals();
+            const auto Build = [&kGame, pkLedger](const CHeadlessPrison::Placed& kWhat, const CBlockGrid& kFloor,
+                                                  std::int32_t iFrom) -> CBaseObject* {
+                pkLedger->m_usPrisonLevel = 3;
+                return CHeadlessPrison::Commit(kGame, kWhat, kFloor, iFrom, true);
+            };
+            const std::int32_t iColumns = pkYard->GetColumns();
+            for (const CHeadlessPrison::Building& kBuilding : CHeadlessPrison::PlayPrison())
+            {
+                auto* pkBuilding = dynamic_cast<CWorldObject*>(Build(
+                    {"WorldObjectFactory", kBuilding.m_pcTemplate}, *pkYard, kBuilding.m_iRow * iColumns + kBuilding.m_iColumn));
+                if (pkBuilding != nullptr)
+                    CHeadlessPrison::Furnish(kGame, *pkBuilding, kBuilding.m_kInside, Build);
+                bBuilt = bBuilt && pkBuilding != nullptr;
+            }
+            bBuilt = bBuilt && Build({"BaseObjectFactory", "fence"}, *pkYard,
+                                     CHeadlessPrison::FENCE_ROW * iColumns + CHeadlessPrison::FENCE_COLUMN) != nullptr;
+            bBuilt = bBuilt && CHeadlessPrison::Admit(kGame, 8) == 8;
+        }
+        if (bBuilt && kGame.SaveGame("prison.fds"))
+        {
+            std::ifstream kIn(kFolder / "prison.fds", std::ios::binary);
+            kBytes.assign(std::istreambuf_iterator<char>(kIn), {});
+        }
+        kGame.ResetGame();
+    }
+    CBuildPlacement::Destroy();
+    CBuildPlacement::SetPanelTest(nullptr);
+    COrvaneApplication::ResetSettings();
+    CCamera::ResetCurrent();
+    CGame::ResetStatics();
+    fs::current_path(kPrevious, kError);
+    fs::remove_all(kFolder, kError);
+    os::Shutdown();
+    return kBytes;
+}
+
 // Language files: three languages, an entry with too few values, a wrongly
 // numbered entry, Latin-1 letters.
 void LanguageSeeds(SeedFolder& kSeeds)
@@ -718,9 +801,6 @@ void BuildMenuSeeds(SeedFolder& kSeeds)
         kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
 }
 
-// The demo data set, as the game reads it: its models, documents and engine
-// fonts go to the targets that load them (its pictures seed the interface
-// image target).
 // Statistics lines as saves hold them: fresh, full, older (19 values) and
 // short lines, and a section whose line is missing.
 void StatisticsSeeds(SeedFolder& kStatistics)
@@ -772,8 +852,55 @@ void GameLevelSeeds(SeedFolder& kLevels)
     }
 }
 
+// Each plan group of a game-data document alone, inside the sections that
+// hold it: the whole document names every model of the demo data, and
+// reading them all was most of an input's time.
+void TemplateGroupSeeds(const fs::path& kPath, SeedFolder& kSeeds)
+{
+    std::ifstream kIn(kPath, std::ios::binary);
+    std::vector<std::string> kLines;
+    for (std::string kLine; std::getline(kIn, kLine);)
+        kLines.push_back(kLine + "\n");
+    std::vector<std::string> kOpen;
+    for (std::size_t i = 0; i < kLines.size(); ++i)
+    {
+        const std::string kTag = kLines[i].substr(0, kLines[i].find_last_not_of("\r\n") + 1);
+        if (kTag.size() < 3 || kTag.front() != '<' || kTag.back() != '>')
+            continue;
+        if (kTag[1] == '/')
+        {
+            if (!kOpen.empty())
+                kOpen.pop_back();
+            continue;
+        }
+        if (kTag != "<plans>" || kOpen.empty() || kOpen.front() != "<TEMPLATES>")
+        {
+            kOpen.push_back(kTag);
+            continue;
+        }
+        std::string kText;
+        for (const std::string& kOuter : kOpen)
+            kText += kOuter + "\r\n";
+        std::size_t j = i;
+        for (; j < kLines.size(); ++j)
+        {
+            kText += kLines[j];
+            if (kLines[j].rfind("</plans>", 0) == 0)
+                break;
+        }
+        for (auto kIt = kOpen.rbegin(); kIt != kOpen.rend(); ++kIt)
+            kText += "</" + kIt->substr(1) + "\r\n";
+        kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
+        i = j;
+    }
+}
+
+// The demo data set, as the game reads it: its models, documents and engine
+// fonts go to the targets that load them, its levels to the level loader
+// and its scenario's save to the scenario list.
 bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont, SeedFolder& kTags, SeedFolder& kLines,
-                   SeedFolder& kTemplates, SeedFolder& kNsb, SeedFolder& kLauncher)
+                   SeedFolder& kTemplates, SeedFolder& kNsb, SeedFolder& kLauncher, SeedFolder& kLevels,
+                   SeedFolder& kScenarios)
 {
     const fs::path kData = kRoot / "demo-data";
     if (!BuildDemoData(kData.string()))
@@ -787,6 +914,10 @@ bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont,
         const std::string kExt = kPath.extension().string();
         if (kExt == ".nif" || kExt == ".kf")
             kScene.AddFile(kPath);
+        if (kExt == ".nif" && kPath.parent_path().filename() == "levels")
+            kLevels.AddFile(kPath);
+        else if (kExt == ".fds")
+            kScenarios.AddFile(kPath);
         else if (kExt == ".nsb")
             kNsb.AddFile(kPath);
         else if (kExt == ".nff")
@@ -796,7 +927,10 @@ bool DemoDataSeeds(const fs::path& kRoot, SeedFolder& kScene, SeedFolder& kFont,
             kTags.AddFile(kPath);
             kLines.AddFile(kPath);
             if (kPath.filename() == "data.xml")
+            {
                 kTemplates.AddFile(kPath);
+                TemplateGroupSeeds(kPath, kTemplates);
+            }
             if (kPath.filename() == "setup.xml")
                 kLauncher.AddFile(kPath);
         }
@@ -1064,16 +1198,24 @@ int main(int iArgs, char** ppcArgs)
         GameLevelSeeds(kGameLevels);
         SeedFolder kSaves(kRoot, "fuzz_save");
         SaveSeeds(kSaves);
+        const std::vector<std::uint8_t> kPrison = DemoPrisonSave(kRoot);
+        if (kPrison.empty())
+        {
+            std::fprintf(stderr, "orvane_fuzz_seeds: the demo prison could not be built and saved\n");
+            bOk = false;
+        }
+        kSaves.Add(kPrison);
         SeedFolder kLanguages(kRoot, "fuzz_language");
         LanguageSeeds(kLanguages);
         SeedFolder kBuildMenu(kRoot, "fuzz_build_menu");
         BuildMenuSeeds(kBuildMenu);
         SeedFolder kNsb(kRoot, "fuzz_nsb");
         NsbSeeds(kNsb);
-        // Shader descriptions: the parser tests' corpus.
+        // Shader descriptions: the parser tests' corpus and fixtures.
         SeedFolder kNsf(kRoot, "fuzz_nsf");
-        for (const auto& kEntry : fs::directory_iterator(ORVANE_NSF_CORPUS))
-            kNsf.AddFile(kEntry.path());
+        for (const char* pcFolder : {ORVANE_NSF_CORPUS, ORVANE_NSF_FIXTURES})
+            for (const auto& kEntry : fs::directory_iterator(pcFolder))
+                kNsf.AddFile(kEntry.path());
         SeedFolder kLauncherLayout(kRoot, "fuzz_launcher_layout");
         // Stored French in a window; an unknown language with the keys out of order.
         for (const char* pcSetup :
@@ -1085,7 +1227,12 @@ int main(int iArgs, char** ppcArgs)
               "4\r\n6\r\n1\r\n<s>\r\n3\r\n<base>\r\nlanguage0_base.bmp\r\n</base>\r\n</s>\r\n</b>\r\n"
               "</Generic>\r\n</Startup_Screen>\r\n"})
             kLauncherLayout.Add(std::vector<std::uint8_t>(pcSetup, pcSetup + std::strlen(pcSetup)));
-        if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates, kNsb, kLauncherLayout))
+        SeedFolder kLevels(kRoot, "fuzz_level");
+        SeedFolder kScenarios(kRoot, "fuzz_scenario_list");
+        // The scenario list reads a save's first lines: the demo prison's too.
+        if (!kPrison.empty())
+            kScenarios.Add(kPrison);
+        if (!DemoDataSeeds(kRoot, kScene, kFont, kTags, kLines, kTemplates, kNsb, kLauncherLayout, kLevels, kScenarios))
         {
             std::fprintf(stderr, "orvane_fuzz_seeds: the demo data could not be written\n");
             bOk = false;
@@ -1093,7 +1240,7 @@ int main(int iArgs, char** ppcArgs)
         for (const SeedFolder* pkFolder : {&kScene, &kNif, &kTga, &kBmp, &kLauncherBmp, &kDds, &kSgi, &kFont, &kTags, &kLines, &kUiTga,
                                            &kUiFdp, &kUiFont, &kUiLayout, &kTemplates, &kStatistics, &kObjects,
                                            &kCharacters, &kBaseObjects, &kGameLevels, &kSaves, &kLanguages,
-                                           &kLauncherLayout, &kBuildMenu, &kShaders, &kNsb, &kNsf})
+                                           &kLauncherLayout, &kBuildMenu, &kShaders, &kNsb, &kNsf, &kLevels, &kScenarios})
         {
             if (pkFolder->Failed())
             {

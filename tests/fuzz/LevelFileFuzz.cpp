@@ -2,6 +2,7 @@
 // node, splines and object placeholders (both passes, a game hook that takes
 // every other text), then an update and a pick-free frame of the objects.
 
+#include "engine/core/NiMessageBox.h"
 #include "engine/scene/NiNode.h"
 #include "framework/COrvaneWorld.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -32,6 +33,9 @@ public:
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzz::StartEngine();
+    // A refused level shows a box: without a display that starts a dialog
+    // program for every input.
+    NiSetMessageBoxFunction(nullptr);
     return 0;
 }
 

@@ -1,4 +1,5 @@
-// Object templates from a game-data document: the input is the document;
+// Object templates from a game-data document: the input is the document
+// (the seeds hold the demo's whole one and each of its plan groups alone);
 // the model files it may name are the demo data's, written once into a
 // scratch folder that becomes the current folder. Every template the
 // document yields makes an object through the framework's factory, in each
@@ -28,15 +29,26 @@ void Check(bool bHolds)
 const fuzz::ScratchFile g_kFile(".xml");
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzz::StartEngine();
     NiSetMessageBoxFunction(nullptr);
-    if (!EnterDemoData("templates") || !g_kFile.Write(pucData, uiSize))
-        return 0;
+    // Before the first input: writing the demo data can take longer than an
+    // input may, and its coverage is no input's.
+    (void)EnterDemoData("templates");
+    LeaveDemoData();
+    return 0;
+}
+
+namespace
+{
+void ReadTemplates(const std::uint8_t* pucData, std::size_t uiSize)
+{
+    if (!g_kFile.Write(pucData, uiSize))
+        return;
     COrvaneTagTree kDocument;
     if (!kDocument.Load(g_kFile.GetPath()))
-        return 0;
+        return;
     COrvaneDynamicObjectManager kManager;
     kManager.Init();
     kManager.LoadTemplateSection(kDocument, true);
@@ -64,5 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
     kManager.UpdateObjects(0.1f);
     kManager.Destroy();
     COrvaneComposite::ResetProcessState();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
+{
+    if (EnterDemoData("templates"))
+        ReadTemplates(pucData, uiSize);
+    LeaveDemoData();
     return 0;
 }
