@@ -231,6 +231,8 @@ public:
                 Include(rest, file, number, depth);
             } else if (directive == "pragma") {
                 Pragma(rest, file, number);
+            } else if (directive == "error") {
+                m_errors.Add(file, number, "#error " + Trimmed(rest));
             } else if (directive.empty() && Trimmed(rest).empty()) {
                 continue; // a lone '#' is an empty directive
             } else {

@@ -278,6 +278,8 @@ TEST(GfxUtilEffectReadTest, ThePreprocessorIncludesDefinesAndChooses) {
     EXPECT_EQ(ErrorsOf("#include \"nowhere.fxh\"\n"), "memory(1): cannot open include file 'nowhere.fxh'\n");
     EXPECT_EQ(ErrorsOf("float b;\n#if 1\nfloat a;\n"), "memory(2): #if without #endif\n");
     EXPECT_EQ(ErrorsOf("#endif\n"), "memory(1): #endif without #if\n");
+    EXPECT_EQ(ErrorsOf("#ifndef NEEDED\n#error   NEEDED must be given\n#endif\n"),
+              "memory(2): #error NEEDED must be given\n");
     EXPECT_EQ(ErrorsOf("#if 1 / 0\n#endif\n"), "memory(1): #if: division by zero\n");
     // Each name doubles the next: 2^16 copies are more than a line may grow to.
     std::string doubling;
