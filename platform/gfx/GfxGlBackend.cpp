@@ -684,7 +684,7 @@ public:
         else
             SetAttribute(13, 4, GL_UNSIGNED_BYTE, GL_FALSE, stride, base + std::uintptr_t(layout.blendIndices));
         for (int i = 0; i < 8; ++i) SetFloatAttribute(GLuint(4 + i), layout.texcoord[i], layout.texcoordSize[i], stride, base);
-        for (GLuint i = 13; i < kAttributes; ++i) DisableAttribute(i, nullptr);
+        for (GLuint i = 14; i < kAttributes; ++i) DisableAttribute(i, nullptr);
         }
 
         if (const Program* prog = SetProgram(s, layout, *rt); !prog->id) {
@@ -1471,6 +1471,7 @@ private:
         case D3DDECLUSAGE_NORMAL: return e.index == 0 ? 3 : -1;
         case D3DDECLUSAGE_TEXCOORD: return e.index < 8 ? 4 + e.index : -1;
         case D3DDECLUSAGE_BLENDWEIGHT: return e.index == 0 ? 12 : -1;
+        case D3DDECLUSAGE_BLENDINDICES: return e.index == 0 ? 13 : -1;
         default: return -1;
         }
     }
