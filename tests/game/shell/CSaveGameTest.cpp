@@ -528,7 +528,7 @@ TEST_F(CSaveGameTest, LinksAndFifosAtTheTemporaryNameAreNeverWrittenThrough)
     // else is.
     WriteFileBytes("outside.txt", "outside");
     std::string kNew;
-    for (const std::string kTarget : {std::string("maps/slot.fds"), std::string("outside.txt"), std::string("nowhere")})
+    for (const std::string& kTarget : {std::string("maps/slot.fds"), std::string("outside.txt"), std::string("nowhere")})
     {
         SCOPED_TRACE(kTarget);
         std::filesystem::create_symlink(std::filesystem::absolute(kTarget), kTemp);

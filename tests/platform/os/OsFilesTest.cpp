@@ -239,7 +239,7 @@ TEST_F(OsFilesTest, ATemporaryFileIsAlwaysANewRegularFile)
     Write("save.fds.tmp", 3);
     EXPECT_TRUE(IsNewFile(os::CreateTemporaryFor(path)));
     // Links: to the file itself, elsewhere, nowhere.
-    for (const std::string target : {path, m_root + "/elsewhere", m_root + "/nowhere"})
+    for (const std::string& target : {path, m_root + "/elsewhere", m_root + "/nowhere"})
     {
         SCOPED_TRACE(target);
         ::unlink(temp.c_str());
