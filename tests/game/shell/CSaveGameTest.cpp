@@ -399,6 +399,15 @@ TEST_F(CSaveGameTest, TheLineNamedIsTheLineAtFault)
     const std::size_t uiCrate = static_cast<std::size_t>(kCrate - kLines.begin());
     EXPECT_EQ(NamedLine(Cut(uiCrate + 3, "")), Box(uiCrate + 4));
     EXPECT_EQ(NamedLine(Cut(uiCrate + 2, "4.5,0")), Box(uiCrate + 4));
+    // Inside the two sections' end lines.
+    const std::size_t uiObjectsEnd =
+        static_cast<std::size_t>(std::find(kLines.begin(), kLines.end(), "</OBJECTS>") - kLines.begin());
+    ASSERT_LT(uiObjectsEnd + 3, kLines.size());
+    EXPECT_EQ(NamedLine(Cut(uiObjectsEnd, "</OBJ")), Box(uiObjectsEnd + 2));
+    EXPECT_EQ(NamedLine(Cut(uiObjectsEnd + 3, "</STAT")), Box(uiObjectsEnd + 5));
+    // A wrong end line where the file goes on names itself.
+    EXPECT_EQ(NamedLine(Replaced(uiObjectsEnd + 3, "<END>") + "more\r\n"), Box(uiObjectsEnd + 4));
+    EXPECT_EQ(NamedLine(Replaced(uiObjectsEnd, "<END>")), Box(uiObjectsEnd + 1));
     // A body that is whole loads, the sections after it missing.
     WriteFileBytes("maps/short.fds", Cut(20, ""));
     m_kBoxes.clear();
