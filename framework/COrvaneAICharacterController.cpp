@@ -4,6 +4,7 @@
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneIOObject.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,10 @@ bool COrvaneAICharacterController::ParseState(COrvaneFile& kFile, COrvaneAIContr
     std::vector<long long> kValues;
     if (!COrvaneIOObject::SplitIntegers(kLine, kValues) || kValues.size() < 3)
         return false;
+    // The three are bytes of the state block.
+    for (std::size_t i = 0; i < 3; ++i)
+        if (kValues[i] < 0 || kValues[i] > UINT8_MAX)
+            return false;
     kState.m_ucCurrentState = static_cast<std::uint8_t>(kValues[0]);
     kState.m_ucRequestedState = static_cast<std::uint8_t>(kValues[1]);
     kState.m_ucChangePending = static_cast<std::uint8_t>(kValues[2]);

@@ -3,6 +3,7 @@
 #include "framework/COrvaneBlockGrid.h"
 #include "framework/COrvaneFile.h"
 
+#include <cstdint>
 #include <sstream>
 
 COrvaneGridEntity::COrvaneGridEntity()
@@ -66,7 +67,7 @@ bool COrvaneGridEntity::ParseState(COrvaneFile& kFile, COrvaneIOState& kState) c
     if (!COrvaneIOObject::ParseState(kFile, kState))
         return false;
     long long llNumber = 0;
-    if (!ReadInteger(kFile, llNumber))
+    if (!ReadInteger(kFile, llNumber) || llNumber < INT32_MIN || llNumber > INT32_MAX)
         return false;
     static_cast<COrvaneGridEntityState&>(kState).m_iGridNumber = static_cast<std::int32_t>(llNumber);
     return true;

@@ -4,6 +4,7 @@
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneObjectTemplate.h"
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -161,6 +162,9 @@ bool COrvaneGridObject::ParseState(COrvaneFile& kFile, COrvaneIOState& kState) c
     std::vector<long long> kValues;
     if (!SplitIntegers(kLine, kValues) || kValues.size() < 3)
         return false;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (kValues[i] < INT32_MIN || kValues[i] > INT32_MAX)
+            return false;
     auto& kObject = static_cast<COrvaneGridObjectState&>(kState);
     kObject.m_iAnchor = static_cast<std::int32_t>(kValues[0]);
     kObject.m_iRows = static_cast<std::int32_t>(kValues[1]);

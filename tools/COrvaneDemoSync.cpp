@@ -14,10 +14,14 @@ namespace fs = std::filesystem;
 
 bool WriteReplacing(const std::string& kPath, const std::string& kBytes)
 {
-    const std::string kTemporary = os::TemporaryPathFor(kPath);
-    std::FILE* pkFile = os::OpenFile(kTemporary, "wb");
+    const std::string kTemporary = os::CreateTemporaryFor(kPath);
+    std::FILE* pkFile = kTemporary.empty() ? nullptr : os::OpenFile(kTemporary, "wb");
     if (pkFile == nullptr)
+    {
+        if (!kTemporary.empty())
+            (void)os::DiscardFile(kTemporary);
         return false;
+    }
     const bool bWritten = std::fwrite(kBytes.data(), 1, kBytes.size(), pkFile) == kBytes.size();
     if (std::fclose(pkFile) != 0 || !bWritten)
     {

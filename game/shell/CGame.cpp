@@ -41,6 +41,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <string>
 
 namespace
@@ -175,6 +176,9 @@ void CGame::Shutdown()
 
 bool CGame::Init(const char* pcName)
 {
+    // A write past the file-size limit then fails as a full disk does (the
+    // save keeps the old file and says so) instead of ending the game.
+    std::signal(SIGXFSZ, SIG_IGN);
     g_pkGame = this;
     CGameHost::Set(this);
     // The registry's character factories make the game's people.

@@ -155,12 +155,17 @@ bool CGame::SaveGame(const std::string& kPath)
     const CWorld* pkWorld = GetWorld();
     kHeader.m_iUpgradeLevel = pkWorld != nullptr ? pkWorld->GetUpgradeLevel() : 0;
 
-    const std::string kTemp = os::TemporaryPathFor(kPath);
+    const std::string kTemp = os::CreateTemporaryFor(kPath);
+    if (kTemp.empty())
+        return false;
     bool bOk = false;
     {
         COrvaneTagFile kFile;
         if (kFile.Open(kTemp.c_str(), COrvaneFile::MODE_WRITE) == 0)
+        {
+            (void)os::DiscardFile(kTemp);
             return false;
+        }
         bOk = CSaveFile::WriteHeader(kFile, kHeader);
         bOk = CDynamicObjectManager::GetInstance()->SaveObjects(kFile) && bOk;
         bOk = kFile.Flush() && bOk;

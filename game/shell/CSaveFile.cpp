@@ -3,7 +3,6 @@
 #include "framework/COrvaneFile.h"
 #include "game/shell/CGameClock.h"
 #include "game/simulation/objects/TextConvert.h"
-
 #include "platform/os/OsFiles.h"
 
 #include <climits>
@@ -48,7 +47,7 @@ public:
         std::string kLine;
         if (!Line(kLine))
             return false;
-        return ParseWholeInt(kLine, llValue) && llValue >= llLowest && llValue <= llHighest ? true : Here();
+        return (ParseWholeInt(kLine, llValue) && llValue >= llLowest && llValue <= llHighest) || Here();
     }
 
     bool Float(float fLowest, float fHighest, float& fValue)
@@ -56,7 +55,7 @@ public:
         std::string kLine;
         if (!Line(kLine))
             return false;
-        return ParseWholeFloat(kLine, fValue) && fValue >= fLowest && fValue <= fHighest ? true : Here();
+        return (ParseWholeFloat(kLine, fValue) && fValue >= fLowest && fValue <= fHighest) || Here();
     }
 
     // The line just read is at fault.
@@ -66,7 +65,8 @@ public:
         return false;
     }
 
-    // The last line read was the file's last whole one, or it was cut.
+    // The line after the last one read is at fault: the file ended, after
+    // a whole line or inside one.
     bool Missing()
     {
         m_uiBadLine = m_kFile.GetLinesRead() + 1;

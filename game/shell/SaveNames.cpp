@@ -44,8 +44,8 @@ std::string MakeSavePath(std::string_view kBrowseFolder, std::string_view kName,
 
 bool SaveDocumentAtomically(const COrvaneTagTree& kDocument, const char* pcPath)
 {
-    const std::string kTemp = os::TemporaryPathFor(pcPath);
-    if (!kDocument.Save(kTemp.c_str()))
+    const std::string kTemp = os::CreateTemporaryFor(pcPath);
+    if (kTemp.empty() || !kDocument.Save(kTemp.c_str()))
     {
         (void)os::DiscardFile(kTemp);
         std::fprintf(stderr, "Cannot write \"%s\": the file is left as it was.\n", pcPath);

@@ -369,6 +369,33 @@ std::string TemporaryPathFor(std::string_view path)
     return std::string(path) + ".tmp";
 }
 
+std::string CreateTemporaryFor(std::string_view path)
+{
+    const std::string temp = TemporaryPathFor(path);
+    const std::string resolved = ResolvePath(temp);
+    struct stat info{};
+    if (::lstat(resolved.c_str(), &info) == 0)
+    {
+        if (S_ISDIR(info.st_mode) || ::unlink(resolved.c_str()) != 0)
+        {
+            return {};
+        }
+    }
+    // O_EXCL fails on any name that exists again by now (a link included,
+    // dangling or not); O_NOFOLLOW says the same for a link on its own.
+    const int fd = ::open(resolved.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+    {
+        return {};
+    }
+    if (::close(fd) != 0)
+    {
+        ::unlink(resolved.c_str());
+        return {};
+    }
+    return temp;
+}
+
 namespace
 {
 // fsync through a descriptor of its own: the writer's stream may already be

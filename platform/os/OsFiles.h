@@ -75,6 +75,14 @@ bool RenameFile(std::string_view from, std::string_view to);
 // as it was and the result is false; once renamed the result is true (the
 // folder's sync is then only attempted).
 [[nodiscard]] std::string TemporaryPathFor(std::string_view path);
+// Makes TemporaryPathFor(path) a new empty regular file for the writer to
+// fill, and returns its name; empty when it cannot be made. Whatever a
+// failed write or another program left under that name (a file, a link, a
+// FIFO) is removed first, and the file is then created exclusively without
+// following a link, so the writing never reaches another file, the old
+// save included, and never blocks on a FIFO. A folder under the name is left
+// alone: no temporary file then.
+[[nodiscard]] std::string CreateTemporaryFor(std::string_view path);
 bool CommitFile(std::string_view tempPath, std::string_view path);
 // The temporary file of a write that failed goes (false when there was
 // none).

@@ -236,7 +236,7 @@ TEST_F(COrvaneAICharacterTest, ControllerLinesSaveAndLoad)
         EXPECT_EQ(m_pkWander->Save(kFile, kBlock), 1);
     }
     EXPECT_EQ(ReadFileBytes(Folder() / "c.txt"), "12,4,0\r\n");
-    WriteFileBytes(Folder() / "c.txt", "3,5,1\r\n7,8\r\n");
+    WriteFileBytes(Folder() / "c.txt", "3,5,1\r\n7,8\r\n256,1,0\r\n1,-1,0\r\n");
     COrvaneFile kFile;
     ASSERT_EQ(kFile.Open("c.txt", COrvaneFile::MODE_READ), 1);
     EXPECT_EQ(m_pkWander->Load(kFile, kBlock), 1);
@@ -244,7 +244,11 @@ TEST_F(COrvaneAICharacterTest, ControllerLinesSaveAndLoad)
     EXPECT_EQ(kBlock.m_ucRequestedState, 5);
     EXPECT_EQ(kBlock.m_ucChangePending, 1);
     EXPECT_EQ(m_pkWander->Load(kFile, kBlock), 0);
+    // Values past a byte are damage, not wrapped states.
+    EXPECT_EQ(m_pkWander->Load(kFile, kBlock), 0);
+    EXPECT_EQ(m_pkWander->Load(kFile, kBlock), 0);
     EXPECT_EQ(kBlock.m_ucCurrentState, 3);
+    EXPECT_EQ(kBlock.m_ucRequestedState, 5);
 }
 
 TEST_F(COrvaneAICharacterTest, StateLinesAreExactAndRoundTrip)

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 
@@ -156,4 +158,34 @@ TEST_F(COrvaneCameraPreviewTest, AFailedCaptureWritesNoFileAndTheRendererComesBa
     Camera().GetEngineCamera()->SetRenderer(nullptr);
     EXPECT_FALSE(Camera().SavePreview("none.fdp"));
     EXPECT_FALSE(std::filesystem::exists("none.fdp"));
+}
+
+// The save panel's picture goes in place whole: a failed capture keeps the
+// old one, and a link or FIFO under the picture's temporary name is never
+// written through (nor waited on).
+TEST_F(COrvaneCameraPreviewTest, APreviewReplacesTheOldOneWholeAndNeverThroughALink)
+{
+    COrvaneFileIOCanvas kList;
+    kList.Create("", 0.0f, 0.0f, false);
+    WriteFileBytes("old.fdp", "the old picture");
+    WriteFileBytes("elsewhere.txt", "not to be written");
+    std::filesystem::create_symlink(std::filesystem::absolute("elsewhere.txt"), "old.fdp.tmp");
+    ASSERT_TRUE(kList.CapturePreview("old.fdp", 128, 96));
+    EXPECT_EQ(ReadFileBytes("elsewhere.txt"), "not to be written");
+    EXPECT_FALSE(std::filesystem::exists("old.fdp.tmp"));
+    EXPECT_FALSE(std::filesystem::is_symlink("old.fdp.tmp"));
+    const std::string kPicture = ReadFileBytes("old.fdp");
+    EXPECT_GT(kPicture.size(), 128u * 96u * 4u);
+
+    ASSERT_EQ(::mkfifo("old.fdp.tmp", 0600), 0);
+    ASSERT_TRUE(kList.CapturePreview("old.fdp", 128, 96));
+    EXPECT_FALSE(std::filesystem::exists("old.fdp.tmp"));
+
+    // A capture that fails leaves the picture there was.
+    int iData = 0;
+    m_spRenderer->AddResetNotifyFunc(&Refuse, &iData);
+    EXPECT_FALSE(kList.CapturePreview("old.fdp", 128, 96));
+    m_spRenderer->RemoveResetNotifyFunc(&Refuse, &iData);
+    EXPECT_EQ(ReadFileBytes("old.fdp"), kPicture);
+    EXPECT_FALSE(std::filesystem::exists("old.fdp.tmp"));
 }

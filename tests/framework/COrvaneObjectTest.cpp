@@ -294,6 +294,18 @@ TEST_F(COrvaneObjectTest, ARecordIsParsedWholeBeforeAnyOfItReachesTheObject)
     EXPECT_EQ(kLoaded.GetHeading(), 30.0f);
     EXPECT_EQ(kLoaded.GetGridNumber(), -1);
     EXPECT_EQ(kLoaded.GetAnchor(), -1);
+    // Numbers past their 32-bit fields are damage too, not wrapped values.
+    for (const char* pcBytes : {"4,5,6,90\r\n4294967303\r\n12,2,3\r\n", "4,5,6,90\r\n7\r\n12,2,2147483648\r\n",
+                                "4,5,6,90\r\n7\r\n-2147483649,2,3\r\n"})
+    {
+        SCOPED_TRACE(pcBytes);
+        WriteFileBytes(Folder() / "range.txt", pcBytes);
+        COrvaneFile kFile;
+        ASSERT_EQ(kFile.Open("range.txt", COrvaneFile::MODE_READ), 1);
+        EXPECT_EQ(kLoaded.LoadState(kFile), 0);
+        EXPECT_EQ(kLoaded.GetGridNumber(), -1);
+        EXPECT_EQ(kLoaded.GetAnchor(), -1);
+    }
 
     // The parse alone fills the record of the object's kind and leaves the
     // object as it was; the apply then puts the whole record in.

@@ -313,12 +313,11 @@ bool CDynamicObjectManager::ParseObjects(COrvaneFile& kFile, CParsedObjects& kPa
         kFile.ReadLine(kLine);
         if (kLine.find("</OBJECTS>") != std::string::npos)
             break;
-        // A second start inside the section: its end was lost.
-        if (kLine.find("<OBJECTS>") != std::string::npos)
-            return Bad(kFile.GetLinesRead());
-        // Another section's tag where a record starts: the end was lost.
+        // A second start inside the section, or another section's tag
+        // where a record starts: its end was lost (cut inside its line
+        // when the file ends there).
         if (kLine.find('<') != std::string::npos)
-            return Bad(kFile.GetLinesRead());
+            return kFile.IsEof() ? Cut() : Bad(kFile.GetLinesRead());
         CParsedObjectRecord kRecord;
         kRecord.m_kTemplate = kLine;
         kRecord.m_uiTemplateLine = kFile.GetLinesRead();
@@ -360,7 +359,7 @@ bool CDynamicObjectManager::ParseObjects(COrvaneFile& kFile, CParsedObjects& kPa
             std::string kEnd;
             kFile.ReadLine(kEnd);
             if (kEnd.find("</STATISTICS>") == std::string::npos)
-                return Bad(kFile.GetLinesRead());
+                return Bad(kFile.GetLinesRead() + (kFile.IsEof() ? 1 : 0));
             kParsed.m_bStatistics = true;
             kParsed.m_kStatisticsLine = kLine;
         }

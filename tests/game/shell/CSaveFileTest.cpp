@@ -304,7 +304,9 @@ TEST_F(CSaveFileTest, EveryCutOfADemoPrisonsSaveIsRefusedOrLoadsItsWholeSections
         EXPECT_EQ(Described("maps/cut.fds"), Described("maps/reference.fds"));
         // The prison back for the next cut.
         if (bFirst)
+        {
             ASSERT_TRUE(kGame.LoadGame("maps/prison.fds"));
+        }
     }
     // The whole file loads; a cut at every section end loads that far.
     EXPECT_GE(iLoaded, 1 + static_cast<int>(std::size(SECTIONS)));

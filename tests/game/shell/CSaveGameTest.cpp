@@ -23,6 +23,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -396,6 +399,15 @@ TEST_F(CSaveGameTest, TheLineNamedIsTheLineAtFault)
     const std::size_t uiCrate = static_cast<std::size_t>(kCrate - kLines.begin());
     EXPECT_EQ(NamedLine(Cut(uiCrate + 3, "")), Box(uiCrate + 4));
     EXPECT_EQ(NamedLine(Cut(uiCrate + 2, "4.5,0")), Box(uiCrate + 4));
+    // Inside the two sections' end lines.
+    const std::size_t uiObjectsEnd =
+        static_cast<std::size_t>(std::find(kLines.begin(), kLines.end(), "</OBJECTS>") - kLines.begin());
+    ASSERT_LT(uiObjectsEnd + 3, kLines.size());
+    EXPECT_EQ(NamedLine(Cut(uiObjectsEnd, "</OBJ")), Box(uiObjectsEnd + 2));
+    EXPECT_EQ(NamedLine(Cut(uiObjectsEnd + 3, "</STAT")), Box(uiObjectsEnd + 5));
+    // A wrong end line where the file goes on names itself.
+    EXPECT_EQ(NamedLine(Replaced(uiObjectsEnd + 3, "<END>") + "more\r\n"), Box(uiObjectsEnd + 4));
+    EXPECT_EQ(NamedLine(Replaced(uiObjectsEnd, "<END>")), Box(uiObjectsEnd + 1));
     // A body that is whole loads, the sections after it missing.
     WriteFileBytes("maps/short.fds", Cut(20, ""));
     m_kBoxes.clear();
@@ -492,6 +504,101 @@ TEST_F(CSaveGameTest, AFailedWriteLeavesTheOldSaveAndNoTemporaryFile)
     // A folder that is not there.
     EXPECT_FALSE(kGame.SaveGame("maps/none/slot.fds"));
     EXPECT_FALSE(kGame.SaveGame(""));
+}
+
+// Whatever stands under a save's temporary name (a link to the save itself
+// or elsewhere, a dangling link, a FIFO) is never written through or waited
+// on: the save writes a new file of its own, and a write that fails keeps
+// the old save. The settings documents take the same road.
+TEST_F(CSaveGameTest, LinksAndFifosAtTheTemporaryNameAreNeverWrittenThrough)
+{
+    CGame kGame;
+    StartLevel(kGame);
+    ASSERT_TRUE(kGame.SaveGame("maps/slot.fds"));
+    const std::string kOld = ReadFileBytes("maps/slot.fds");
+    Make("CellFactory", CRATE, NiVec3(9.0f, 0.0f, 9.0f));
+    const std::filesystem::path kTemp = "maps/slot.fds.tmp";
+
+    // A link to the save itself, and the write cut by the file-size limit:
+    // the old save stays whole.
+    std::filesystem::create_symlink(std::filesystem::absolute("maps/slot.fds"), kTemp);
+    rlimit kLimit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &kLimit), 0);
+    rlimit kSmall = kLimit;
+    kSmall.rlim_cur = kOld.size() / 3;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &kSmall), 0);
+    const bool bCutSave = kGame.SaveGame("maps/slot.fds");
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &kLimit), 0);
+    EXPECT_FALSE(bCutSave);
+    EXPECT_EQ(ReadFileBytes("maps/slot.fds"), kOld);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(kTemp)));
+
+    // Links that point anywhere, and a FIFO: the save is written, nothing
+    // else is.
+    WriteFileBytes("outside.txt", "outside");
+    std::string kNew;
+    for (const std::string& kTarget : {std::string("maps/slot.fds"), std::string("outside.txt"), std::string("nowhere")})
+    {
+        SCOPED_TRACE(kTarget);
+        std::filesystem::create_symlink(std::filesystem::absolute(kTarget), kTemp);
+        ASSERT_TRUE(kGame.SaveGame("maps/slot.fds"));
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(kTemp)));
+        EXPECT_FALSE(std::filesystem::is_symlink("maps/slot.fds"));
+        if (kNew.empty())
+            kNew = ReadFileBytes("maps/slot.fds");
+        EXPECT_EQ(ReadFileBytes("maps/slot.fds"), kNew);
+    }
+    EXPECT_NE(kNew, kOld);
+    EXPECT_EQ(ReadFileBytes("outside.txt"), "outside");
+    EXPECT_FALSE(std::filesystem::exists("nowhere"));
+    ASSERT_EQ(::mkfifo(kTemp.c_str(), 0600), 0);
+    ASSERT_TRUE(kGame.SaveGame("maps/slot.fds"));
+    EXPECT_EQ(ReadFileBytes("maps/slot.fds"), kNew);
+
+    // The scenario record: the same.
+    WriteFileBytes("config.bin", "<SCENARIO_STATES>\r\nOPEN\r\nOPEN\r\n</SCENARIO_STATES>\r\n");
+    std::filesystem::create_symlink(std::filesystem::absolute("outside.txt"), "config.bin.tmp");
+    ASSERT_TRUE(kGame.MarkScenarioComplete(1));
+    EXPECT_EQ(ReadFileBytes("config.bin"), "<SCENARIO_STATES>\r\nOPEN\r\nCOMPLETE\r\n</SCENARIO_STATES>\r\n");
+    EXPECT_EQ(ReadFileBytes("outside.txt"), "outside");
+    ASSERT_EQ(::mkfifo("config.bin.tmp", 0600), 0);
+    ASSERT_TRUE(kGame.MarkScenarioComplete(0));
+    EXPECT_EQ(ReadFileBytes("config.bin"), "<SCENARIO_STATES>\r\nCOMPLETE\r\nCOMPLETE\r\n</SCENARIO_STATES>\r\n");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status("config.bin.tmp")));
+}
+
+// A write past the file-size limit raises a signal that ends a process by
+// default; the game ignores it from its start, so the save fails (and the
+// save panel says so) with the old file kept. In a child process: the
+// limit and the signal would hurt the test program.
+TEST_F(CSaveGameTest, AWriteOverTheFileSizeLimitFailsTheSaveInsteadOfEndingTheGame)
+{
+    WriteFileBytes("maps/limit.fds", "the old save");
+    const pid_t iChild = ::fork();
+    ASSERT_NE(iChild, -1);
+    if (iChild == 0)
+    {
+        // As a program starts: the signal's default action.
+        std::signal(SIGXFSZ, SIG_DFL);
+        CGame kGame;
+        if (!kGame.Init("Orvane Game"))
+            ::_exit(3);
+        rlimit kSmall{};
+        if (getrlimit(RLIMIT_FSIZE, &kSmall) != 0)
+            ::_exit(4);
+        kSmall.rlim_cur = 64;
+        if (setrlimit(RLIMIT_FSIZE, &kSmall) != 0)
+            ::_exit(5);
+        const bool bSaved = kGame.SaveGame("maps/limit.fds");
+        ::_exit(bSaved ? 6 : ReadFileBytes("maps/limit.fds") == "the old save" ? 0 : 7);
+    }
+    int iStatus = 0;
+    ASSERT_EQ(::waitpid(iChild, &iStatus, 0), iChild);
+    ASSERT_FALSE(WIFSIGNALED(iStatus)) << "ended by signal " << WTERMSIG(iStatus);
+    ASSERT_TRUE(WIFEXITED(iStatus));
+    EXPECT_EQ(WEXITSTATUS(iStatus), 0);
+    EXPECT_EQ(ReadFileBytes("maps/limit.fds"), "the old save");
+    EXPECT_FALSE(std::filesystem::exists("maps/limit.fds.tmp"));
 }
 
 TEST(SaveNames, OnlyPlainNamesInsideTheSaveFolder)

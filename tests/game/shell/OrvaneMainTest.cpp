@@ -78,6 +78,7 @@ pid_t SpawnGame(std::vector<std::string> kEnvironment, const std::filesystem::pa
     sigemptyset(&kDefaults);
     sigaddset(&kDefaults, SIGINT);
     sigaddset(&kDefaults, SIGTERM);
+    sigaddset(&kDefaults, SIGXFSZ);
     posix_spawnattr_setsigdefault(&kAttributes, &kDefaults);
     posix_spawnattr_setflags(&kAttributes, POSIX_SPAWN_SETSIGDEF);
     pid_t iChild = -1;
@@ -179,6 +180,19 @@ TEST(OrvaneMainTest, NoOpenGlEndsWithStatusOneAndTheDriversReason)
 // through the offscreen driver in a copy of the demo data: status 0. In the
 // sanitizer build the GL driver's and SDL's own leftovers are not ours, a
 // leak of ours would end it with status 1.
+// Whether the process ignores the signal (its status's SigIgn mask).
+bool IgnoresSignal(pid_t iPid, int iSignal)
+{
+    std::ifstream kStatus("/proc/" + std::to_string(iPid) + "/status");
+    std::string kLine;
+    while (std::getline(kStatus, kLine))
+    {
+        if (kLine.rfind("SigIgn:", 0) == 0)
+            return ((std::stoull(kLine.substr(7), nullptr, 16) >> (iSignal - 1)) & 1u) != 0;
+    }
+    return false;
+}
+
 TEST(OrvaneMainTest, AGameClosedNormallyEndsWithStatusZero)
 {
     const std::filesystem::path kFolder = TestFolder();
@@ -202,6 +216,12 @@ TEST(OrvaneMainTest, AGameClosedNormallyEndsWithStatusZero)
         std::ifstream kIn(kErrorFile);
         FAIL() << "the game ended before it could be closed\n" << std::string(std::istreambuf_iterator<char>(kIn), {});
     }
+    // Started with the default action, the game ignores the file-size
+    // signal once it has started: a save past the limit fails instead of
+    // ending it.
+    while (!IgnoresSignal(iChild, SIGXFSZ) && std::chrono::steady_clock::now() < kDeadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(IgnoresSignal(iChild, SIGXFSZ));
     EXPECT_EQ(kill(iChild, SIGINT), 0);
     const Outcome kRun = WaitForGame(iChild, kErrorFile);
     std::filesystem::remove_all(kFolder);

@@ -221,6 +221,56 @@ TEST_F(OsFilesTest, FoldersAreMadeRemovedAndRenamed)
     EXPECT_FALSE(os::FolderExists(m_root + "/Maps/x/y"));
 }
 
+// The temporary file of a safe replacement is always a new regular file:
+// whatever is under its name (a stale file, a link to the file itself or
+// elsewhere, a dangling link, a FIFO) goes first and is never written
+// through; a folder there is left alone and gives no temporary file.
+TEST_F(OsFilesTest, ATemporaryFileIsAlwaysANewRegularFile)
+{
+    const std::string path = m_root + "/save.fds";
+    const std::string temp = path + ".tmp";
+    Write("save.fds", 7);
+    Write("elsewhere", 4);
+    const auto IsNewFile = [&temp](const std::string& made) {
+        struct stat info{};
+        return made == temp && ::lstat(temp.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
+    };
+    // A stale file.
+    Write("save.fds.tmp", 3);
+    EXPECT_TRUE(IsNewFile(os::CreateTemporaryFor(path)));
+    // Links: to the file itself, elsewhere, nowhere.
+    for (const std::string& target : {path, m_root + "/elsewhere", m_root + "/nowhere"})
+    {
+        SCOPED_TRACE(target);
+        ::unlink(temp.c_str());
+        ASSERT_EQ(::symlink(target.c_str(), temp.c_str()), 0);
+        EXPECT_TRUE(IsNewFile(os::CreateTemporaryFor(path)));
+        std::FILE* file = os::OpenFile(temp, "wb");
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(std::fwrite("new", 1, 3, file), 3u);
+        std::fclose(file);
+    }
+    EXPECT_EQ(os::GetFileSize(path), 7u);
+    EXPECT_EQ(os::GetFileSize(m_root + "/elsewhere"), 4u);
+    EXPECT_FALSE(os::FileExists(m_root + "/nowhere"));
+    // A FIFO: opening it to write would wait for a reader for ever.
+    ::unlink(temp.c_str());
+    ASSERT_EQ(::mkfifo(temp.c_str(), 0600), 0);
+    EXPECT_TRUE(IsNewFile(os::CreateTemporaryFor(path)));
+    // A folder: left as it is.
+    ::unlink(temp.c_str());
+    Folder("save.fds.tmp");
+    EXPECT_EQ(os::CreateTemporaryFor(path), "");
+    EXPECT_TRUE(os::FolderExists(temp));
+    // Through the resolver, like every path.
+    EXPECT_TRUE(os::RemoveFolder(temp));
+    EXPECT_EQ(os::CreateTemporaryFor(m_root + "/SAVE.FDS"), m_root + "/SAVE.FDS.tmp");
+    EXPECT_TRUE(os::CommitFile(m_root + "/SAVE.FDS.tmp", m_root + "/SAVE.FDS"));
+    EXPECT_EQ(os::GetFileSize(path), 0u);
+    // A folder that is not there.
+    EXPECT_EQ(os::CreateTemporaryFor(m_root + "/none/x"), "");
+}
+
 TEST_F(OsFilesTest, CommitPutsAWholeFileInPlaceOrLeavesTheOldOne)
 {
     Write("old.txt", 3);
