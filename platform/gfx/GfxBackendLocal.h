@@ -92,6 +92,11 @@ public:
 // colour buffers with; asked once, through the current context or a hidden
 // one. Empty when there is no OpenGL.
 [[nodiscard]] const std::vector<std::uint32_t>& GlSampleCounts();
+// Whether the counts can be had without a probe context of their own. A probe
+// context made just before the device's own leaves the offscreen driver's
+// next context unable to go current, so device creation leaves the count
+// check to the device's context.
+[[nodiscard]] bool GlSampleCountsKnown();
 // The samples a multisample type and quality level draw with, out of
 // `counts`: 1 for none, 0 when they cannot be had.
 [[nodiscard]] std::uint32_t SamplesFor(std::uint32_t type, std::uint32_t quality,

@@ -293,11 +293,14 @@ HRESULT ValidatePresentParameters(const IDirect3D9& d3d, std::uint32_t adapter, 
         std::uint32_t levels = 0;
         if (p.SwapEffect != D3DSWAPEFFECT_DISCARD || (p.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER))
             return D3DERR_INVALIDCALL;
-        if (FAILED(d3d.CheckDeviceMultiSampleType(adapter, D3DDEVTYPE_HAL, p.BackBufferFormat, p.Windowed,
-                                                  p.MultiSampleType, &levels)) ||
-            p.MultiSampleQuality >= levels)
+        if (d3d.Kind() == BackendKind::Gl && !GlSampleCountsKnown()) {
+            // Checked by the device once its context exists.
+            if (!IsRenderTargetColorFormat(p.BackBufferFormat)) return D3DERR_INVALIDCALL;
+        } else if (FAILED(d3d.CheckDeviceMultiSampleType(adapter, D3DDEVTYPE_HAL, p.BackBufferFormat, p.Windowed,
+                                                         p.MultiSampleType, &levels)) ||
+                   p.MultiSampleQuality >= levels) {
             return D3DERR_INVALIDCALL;
-        if (p.EnableAutoDepthStencil &&
+        } else if (p.EnableAutoDepthStencil &&
             FAILED(d3d.CheckDeviceMultiSampleType(adapter, D3DDEVTYPE_HAL, p.AutoDepthStencilFormat, p.Windowed,
                                                   p.MultiSampleType, nullptr)))
             return D3DERR_INVALIDCALL;

@@ -581,6 +581,13 @@ public:
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         ApplyWindowMode();
+        // Sample counts asked before any context existed are checked here,
+        // against this device's own context.
+        if (m_params.MultiSampleType != D3DMULTISAMPLE_NONE &&
+            SamplesFor(m_params.MultiSampleType, m_params.MultiSampleQuality, GlSampleCounts()) == 0) {
+            ReportFailure("gfx gl: the driver has no such multisample count");
+            return D3DERR_NOTAVAILABLE;
+        }
         MakeMultisampleBuffers();
         ChooseDirect();
         return D3D_OK;

@@ -36,6 +36,8 @@ std::vector<std::uint32_t> AskContext() {
 
 } // namespace
 
+bool GlSampleCountsKnown() { return g_countsKnown || SDL_GL_GetCurrentContext() != nullptr; }
+
 const std::vector<std::uint32_t>& GlSampleCounts() {
     if (g_countsKnown) return g_counts;
     if (SDL_GL_GetCurrentContext() != nullptr) {
@@ -51,7 +53,7 @@ const std::vector<std::uint32_t>& GlSampleCounts() {
     if (SDL_GLContext context = SDL_GL_CreateContext(window)) {
         g_counts = AskContext();
         g_countsKnown = true;
-        SDL_GL_MakeCurrent(window, nullptr);
+        SDL_GL_MakeCurrent(nullptr, nullptr);
         SDL_GL_DeleteContext(context);
     }
     SDL_DestroyWindow(window);
