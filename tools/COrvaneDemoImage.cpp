@@ -41,9 +41,17 @@ COrvaneDemoImage& COrvaneDemoImage::Box(const DemoRect& kRect, const DemoRgba& k
 
 bool COrvaneDemoImage::Label(const DemoRect& kRect, const std::string& kText, int iPixels)
 {
+    std::u16string kCodes;
+    for (const char c : kText)
+        kCodes.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(c)));
+    return Symbol(kRect, kCodes, iPixels);
+}
+
+bool COrvaneDemoImage::Symbol(const DemoRect& kRect, const std::u16string& kSymbols, int iPixels)
+{
     std::vector<text::GlyphPicture> kGlyphs;
     std::string kError;
-    if (!text::RenderGlyphs(DEMO_TRUETYPE, iPixels, kText, kGlyphs, kError))
+    if (!text::RenderSymbols(DEMO_TRUETYPE, iPixels, kSymbols, kGlyphs, kError))
     {
         std::fprintf(stderr, "demo data: %s\n", kError.c_str());
         return false;

@@ -33,6 +33,8 @@ public:
     // White text centred in the rectangle, blended by the glyphs' coverage;
     // false (with the reason on standard error) when the font does not render.
     bool Label(const DemoRect& kRect, const std::string& kText, int iPixels = 18);
+    // The same for symbols beyond Latin-1 (icons drawn from the font).
+    bool Symbol(const DemoRect& kRect, const std::u16string& kSymbols, int iPixels = 18);
     [[nodiscard]] bool Write(const std::string& kPath) const;
 
 private:

@@ -38,7 +38,8 @@ std::string OverlayName(std::size_t uiButton, std::size_t uiButtons)
 // button is hovered or pressed (OverlayName), and "<base>_h.tga" over the
 // buttons that have hover texts.
 bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std::uint32_t uiWidth,
-                      std::uint32_t uiHeight, const std::vector<Rect>& kButtons, const Rgba& kFill = PANEL)
+                      std::uint32_t uiHeight, const std::vector<Rect>& kButtons, const Rgba& kFill = PANEL,
+                      const std::vector<std::u16string>& kSymbols = {}, const std::vector<DemoMark>& kMarks = {})
 {
     Image kBackground(uiWidth, uiHeight, kFill);
     kBackground.Box({0, 0, uiWidth, uiHeight}, kFill);
@@ -46,9 +47,17 @@ bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std:
     for (std::size_t k = 0; k < kButtons.size(); ++k)
     {
         kBackground.Box(kButtons[k], k == 0 && kButtons.size() > 1 && kButtons[0].w > 60 ? TITLE : BUTTON);
+        // Each button shows what it does: an icon drawn from the font.
+        if (k < kSymbols.size() && !kSymbols[k].empty() &&
+            !kBackground.Symbol(kButtons[k], kSymbols[k], std::min<int>(22, static_cast<int>(kButtons[k].h) - 4)))
+            return false;
         kPlace.Set(static_cast<std::uint32_t>(k), 0, DemoKeyColour(k));
         kPlace.Set(kButtons[k].x, kButtons[k].y, DemoKeyColour(k));
     }
+    // Icons beside the figures the panel's code draws.
+    for (const DemoMark& kMark : kMarks)
+        if (!kBackground.Symbol(kMark.m_kRect, kMark.m_kSymbol, static_cast<int>(kMark.m_kRect.h)))
+            return false;
     kPlace.Set(static_cast<std::uint32_t>(kButtons.size()), 0, WHITE);
     if (!kBackground.Write(kFolder + "/" + kBase + ".tga"))
         return false;
@@ -71,6 +80,12 @@ bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std:
 std::vector<Rect> TitleAndClose(std::uint32_t uiWidth)
 {
     return {{2, 2, uiWidth - 28, 20}, {uiWidth - 24, 2, 20, 20}};
+}
+
+// A title bar without an icon and a close button with its cross.
+std::vector<std::u16string> CloseSymbols()
+{
+    return {u"", u"\u2715"};
 }
 
 bool WriteSquare(const std::string& kPath, std::uint32_t uiSize, const Rgba& kFill)
@@ -104,6 +119,20 @@ bool WriteIconRow(const std::string& kFolder, const std::string& kBase, std::siz
 }
 } // namespace
 
+std::vector<std::u16string> DemoMainPanelSymbols()
+{
+    return {u"\u2692", u"\u2630", u"\u2699", u"\u21C5", u"\u275A\u275A", u"\u25B6", u"\u25B6\u25B6",
+            u"\u25B6\u25B6\u25B6", u"\u2709"};
+}
+
+std::vector<DemoMark> DemoMainPanelMarks()
+{
+    return {{{144, 52, 18, 18}, u"\u25F7"},
+            {{272, 52, 16, 18}, u"\u00A4"},
+            {{404, 52, 18, 18}, u"\u263B"},
+            {{644, 22, 18, 18}, u"\u2696"}};
+}
+
 std::string DemoThumbnailPath(const std::string& kKey, const std::string& kName)
 {
     return "images/panels/build/thumbs/" + kKey + "/" + kName + ".tga";
@@ -125,6 +154,9 @@ bool WriteDemoPanels(const std::string& kFolder)
     }
     // The main panel: build, management, options (3, 4), speeds 0-3 (5-8),
     // messages (9), clear of the texts, ticker and bar it draws.
+    // Icons: build, management, options, load/save, pause and the three
+    // speeds, messages; beside the figures: clock (time), money (balance),
+    // a person (prisoners / beds), scales (the order bar).
     bool bOk = WriteButtonPanel(kFolder, "images/panels/main/base/base", 800, 96,
                                 {{5, 5, 45, 40},
                                  {52, 5, 45, 40},
@@ -134,15 +166,19 @@ bool WriteDemoPanels(const std::string& kFolder)
                                  {740, 26, 55, 20},
                                  {740, 48, 55, 20},
                                  {740, 70, 55, 20},
-                                 {52, 50, 45, 40}});
+                                 {52, 50, 45, 40}},
+                                PANEL, DemoMainPanelSymbols(), DemoMainPanelMarks());
     Image kBar(68, 8, {60, 200, 80, 255});
     bOk = bOk && kBar.Write(kFolder + "/images/panels/main/base/bar.tga");
     bOk = bOk && WriteButtonPanel(kFolder, "images/panels/main/floors/floors", 224, 96,
-                                  {{5, 10, 40, 30}, {5, 55, 40, 30}, {170, 10, 48, 30}, {170, 55, 48, 30}});
+                                  {{5, 10, 40, 30}, {5, 55, 40, 30}, {170, 10, 48, 30}, {170, 55, 48, 30}}, PANEL,
+                                  {u"\u25B2", u"\u25BC", u"\u2302", u"\u21BB"});
     // Build panel: title, close; the rows at (8, 40), the page at (0, 78).
-    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/build", 240, 250, TitleAndClose(240));
+    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/build", 240, 250, TitleAndClose(240), PANEL,
+                                  CloseSymbols());
     bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/page", 240, 160,
-                                  {{8, 122, 28, 26}, {72, 122, 28, 26}, {110, 122, 28, 26}});
+                                  {{8, 122, 28, 26}, {72, 122, 28, 26}, {110, 122, 28, 26}}, PANEL,
+                                  {u"\u25C0", u"\u25B6", u"\u2717"});
     // One icon per menu category.
     std::size_t uiGroundsRow = 0;
     std::size_t uiInsideRow = 0;
@@ -161,9 +197,10 @@ bool WriteDemoPanels(const std::string& kFolder)
     for (std::uint32_t i = 8; i < 88; ++i)
         kDemolish.Fill({i, i, 3, 3}, WHITE).Fill({95 - i - 2, i, 3, 3}, WHITE);
     bOk = bOk && kDemolish.Write(kFolder + "/images/panels/build/demolish.tga");
-    bOk = bOk && WriteButtonPanel(kFolder, "images/confirm/confirm", 184, 140, {{20, 110, 60, 24}, {104, 110, 60, 24}});
+    bOk = bOk && WriteButtonPanel(kFolder, "images/confirm/confirm", 184, 140, {{20, 110, 60, 24}, {104, 110, 60, 24}},
+                                  PANEL, {u"\u2713", u"\u2717"});
     bOk = bOk && WriteButtonPanel(kFolder, "images/panels/management/finance", 260, 170,
-                                  {{5, 145, 60, 20}, {70, 145, 60, 20}});
+                                  {{5, 145, 60, 20}, {70, 145, 60, 20}}, PANEL, {u"\u03A3", u"\u00F8"});
     // Options, messages and the parole desk: COrvaneDemoFrontEnd; the
     // management, file and pop-up panels: COrvaneDemoInfoPanels.
 

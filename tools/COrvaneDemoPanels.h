@@ -1,9 +1,19 @@
 #pragma once
 
+#include "tools/COrvaneDemoImage.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// An icon the builder draws into a panel picture beside a figure the
+// panel's code writes there.
+struct DemoMark
+{
+    DemoRect m_kRect;
+    std::u16string m_kSymbol;
+};
 
 // The in-game panels of the demo data, under the data folder: the main
 // panel with its nine buttons, bar and floor block; the build panel with
@@ -14,6 +24,12 @@
 // item. Every button is a numbered overlay placed by the panel's "_p" map.
 // False (with the reason on standard error) when a file cannot be written.
 [[nodiscard]] bool WriteDemoPanels(const std::string& kFolder);
+
+// The main panel's button icons (in button order) and the icons beside its
+// figures (time, balance, prisoners / beds, order): the data check finds
+// them there.
+[[nodiscard]] std::vector<std::u16string> DemoMainPanelSymbols();
+[[nodiscard]] std::vector<DemoMark> DemoMainPanelMarks();
 
 // A plan's thumbnail: "images/panels/build/thumbs/<key>/<name>.tga".
 [[nodiscard]] std::string DemoThumbnailPath(const std::string& kKey, const std::string& kName);

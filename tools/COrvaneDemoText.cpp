@@ -21,7 +21,7 @@ struct Message
     const char* pcFrench;
 };
 
-// "InGameMessages" 0-82, each at the number the game shows it for. 0-2 and
+// "InGameMessages" 0-83, each at the number the game shows it for. 0-2 and
 // 52-54 are the save, load, leave and folder questions; 3 and 55 greet a new
 // game; 7-9 head and close the result screens; from 22 on each statistic
 // kind has its goal line (even) and failure line (odd). The day's counts
@@ -145,8 +145,10 @@ const Message MESSAGES[] = {
     {"The night shift reports nothing.", "Die Nachtschicht meldet nichts.", "L'\xe9quipe de nuit ne signale rien."},
     {"A prisoner asks for a lawyer.", "Ein H\xe4""ftling verlangt einen Anwalt.", "Un d\xe9tenu demande un avocat."},
     {"The weather turns cold.", "Das Wetter wird kalt.", "Le temps se refroidit."},
+    // 83: an empty load panel.
+    {"No saved games yet.", "Noch keine gespeicherten Spiele.", "Aucune partie sauvegard\xe9""e."},
 };
-static_assert(sizeof(MESSAGES) / sizeof(MESSAGES[0]) == 83, "InGameMessages holds entries 0 to 82");
+static_assert(sizeof(MESSAGES) / sizeof(MESSAGES[0]) == 84, "InGameMessages holds entries 0 to 83");
 
 // Fonts 0-4: body, line, small, heading, hover text.
 struct FontSpec

@@ -451,6 +451,9 @@ void CGame::UpdateMousePick()
     if (m_pkPicker == nullptr || pkMouse == nullptr)
         return;
     m_pkPicker->Reset();
+    // Rooms placed since the last frame go ahead of their building.
+    if (CWorld* pkWorld = GetWorld())
+        pkWorld->KeepRoomsAheadOfBuildings();
     const float afPoint[2] = {pkMouse->GetPosition().x, pkMouse->GetPosition().y};
     COrvanePickQuery kQuery;
     kQuery.m_pfScreenPoint = afPoint;

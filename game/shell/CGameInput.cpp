@@ -206,12 +206,12 @@ int CGame::OnMouse(std::int32_t iButton)
     if (iButton != CMouse::BUTTON_RIGHT_DOWN && iButton != CMouse::BUTTON_LEFT_DOWN)
         return 1;
 
-    // The view riding along with the arrivals gives way to the player.
-    if (m_pkSpawnManager != nullptr && m_pkSpawnManager->m_ucCameraFollows != 0)
-    {
-        m_pkSpawnManager->m_ucCameraFollows = 0;
+    // The view riding along with the arrivals gives way to the player: the
+    // follow ends and the camera goes back to the level's start view. The
+    // reset itself ends the follow; clearing the flag first made it return
+    // at once, leaving the camera behind the vehicle and its animation as it was.
+    if (m_pkSpawnManager != nullptr)
         m_pkSpawnManager->ResetCameraView(false);
-    }
     COrvaneMouse* pkMouse = GetMouse();
     const bool bPanelTookIt = pkMouse != nullptr && pkMouse->IsOverInterface();
     if (iButton == CMouse::BUTTON_RIGHT_DOWN)

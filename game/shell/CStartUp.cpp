@@ -14,10 +14,13 @@
 #include "platform/os/OsSystem.h"
 
 #include <spawn.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 extern char** environ;
@@ -35,8 +38,35 @@ constexpr std::uint32_t BACKGROUND = 0xFF1E2430u;
 
 const char* const HELP_FOLDERS[3] = {"eng", "ger", "fre"};
 
+// Whether a program of that name can be run from the search path.
+bool OnSearchPath(const std::string& kProgram)
+{
+    const char* pcPath = std::getenv("PATH");
+    std::string kPath = pcPath != nullptr ? pcPath : "";
+    std::size_t uiStart = 0;
+    while (uiStart <= kPath.size())
+    {
+        const std::size_t uiEnd = std::min(kPath.find(':', uiStart), kPath.size());
+        const std::string kFolder = kPath.substr(uiStart, uiEnd - uiStart);
+        if (!kFolder.empty() && access((kFolder + "/" + kProgram).c_str(), X_OK) == 0)
+            return true;
+        uiStart = uiEnd + 1;
+    }
+    return false;
+}
+
 void DefaultHelpOpener(const std::string& kPage)
 {
+    // Without the desktop's opener nobody shows the page: the player is told
+    // where it is, to open it by hand.
+    if (!OnSearchPath("xdg-open"))
+    {
+        std::error_code kError;
+        const std::filesystem::path kFull = std::filesystem::absolute(kPage, kError);
+        std::fprintf(stderr, "launcher: no browser opener (xdg-open) to show the help; the page is %s\n",
+                     (kError ? kPage : kFull.lexically_normal().string()).c_str());
+        return;
+    }
     // A shell starts xdg-open in the background and ends at once, so the
     // dialog never waits on the browser (and leaves no child behind).
     std::string kShell = "/bin/sh";

@@ -6,6 +6,9 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -127,6 +130,56 @@ void CancelStream(Stream& stream)
     (void)g_endedSerial.compare_exchange_strong(expected, 0);
 }
 
+// The sound library's back ends (ALSA among them) print their own
+// complaints to standard error while a device is looked for. The game says
+// in one line whether it has sound, so their lines are kept back meanwhile.
+class QuietStandardError
+{
+public:
+    QuietStandardError()
+    {
+        std::fflush(stderr);
+        m_saved = dup(STDERR_FILENO);
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (m_saved >= 0 && null >= 0)
+            m_quiet = dup2(null, STDERR_FILENO) >= 0;
+        if (null >= 0)
+            close(null);
+    }
+    ~QuietStandardError()
+    {
+        std::fflush(stderr);
+        if (m_quiet)
+            (void)dup2(m_saved, STDERR_FILENO);
+        if (m_saved >= 0)
+            close(m_saved);
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+private:
+    int m_saved = -1;
+    bool m_quiet = false;
+};
+
+// Opens SDL's audio and the mixer; on failure the reason, written by the caller.
+bool OpenDevice(int mixRate, std::string& reason)
+{
+    QuietStandardError quiet;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    {
+        reason = std::string("SDL audio: ") + SDL_GetError();
+        return false;
+    }
+    if (Mix_OpenAudio(mixRate, AUDIO_S16SYS, 2, kBufferFrames) != 0)
+    {
+        reason = std::string("mixer: ") + Mix_GetError();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    return true;
+}
+
 void DropStream()
 {
     State& st = GetState();
@@ -147,15 +200,10 @@ bool Init(int mixRate, int maxChannels)
     {
         return true;
     }
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    std::string reason;
+    if (!OpenDevice(mixRate, reason))
     {
-        std::fprintf(stderr, "audio: no sound (SDL audio: %s)\n", SDL_GetError());
-        return false;
-    }
-    if (Mix_OpenAudio(mixRate, AUDIO_S16SYS, 2, kBufferFrames) != 0)
-    {
-        std::fprintf(stderr, "audio: no sound (mixer: %s)\n", Mix_GetError());
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        std::fprintf(stderr, "audio: no sound (%s)\n", reason.c_str());
         return false;
     }
     st.open = true;

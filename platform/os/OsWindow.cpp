@@ -162,7 +162,16 @@ WindowHandle CreateWindowEx(std::uint32_t exStyle, std::string_view className, s
     const char* namedDriver = SDL_getenv("SDL_VIDEODRIVER");
     if (IsHeadless() && (namedDriver == nullptr || namedDriver[0] == '\0'))
     {
-        std::fprintf(stderr, "no display available (set DISPLAY or WAYLAND_DISPLAY)\n");
+        // A display that is set but cannot be reached is named: the player
+        // has one and must learn which the game tried.
+        const char* x11 = SDL_getenv("DISPLAY");
+        const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+        if (wayland != nullptr && wayland[0] != '\0')
+            std::fprintf(stderr, "cannot reach the display \"%s\" (WAYLAND_DISPLAY)\n", wayland);
+        if (x11 != nullptr && x11[0] != '\0')
+            std::fprintf(stderr, "cannot reach the display \"%s\" (DISPLAY)\n", x11);
+        if ((x11 == nullptr || x11[0] == '\0') && (wayland == nullptr || wayland[0] == '\0'))
+            std::fprintf(stderr, "no display available (set DISPLAY or WAYLAND_DISPLAY)\n");
         return nullptr;
     }
     State& st = GetState();
@@ -170,7 +179,9 @@ WindowHandle CreateWindowEx(std::uint32_t exStyle, std::string_view className, s
     int sy = y == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : y;
     int w = width == CW_USEDEFAULT || width <= 0 ? 1024 : width;
     int h = height == CW_USEDEFAULT || height <= 0 ? 768 : height;
-    std::string title(windowName);
+    // A window made without a title shows its class's name (the program's),
+    // as a task bar would name it, rather than a blank title bar.
+    std::string title(windowName.empty() ? std::string_view(c->name) : windowName);
 
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if ((style & WS_POPUP) != 0)

@@ -31,8 +31,10 @@ struct SurfaceFreer
 };
 } // namespace
 
-bool RenderGlyphs(const std::string& fontFile, int pixelSize, const std::string& characters,
-                  std::vector<GlyphPicture>& pictures, std::string& error)
+namespace
+{
+bool RenderCodes(const std::string& fontFile, int pixelSize, const std::u16string& codes,
+                 std::vector<GlyphPicture>& pictures, std::string& error)
 {
     pictures.clear();
     TtfLibrary library;
@@ -48,13 +50,12 @@ bool RenderGlyphs(const std::string& fontFile, int pixelSize, const std::string&
         return false;
     }
     const int lineHeight = TTF_FontHeight(font.get());
-    for (const char c : characters)
+    for (const char16_t c : codes)
     {
         GlyphPicture picture;
-        picture.character = static_cast<std::uint8_t>(c);
+        picture.character = static_cast<std::uint8_t>(c & 0xFF);
         picture.height = static_cast<std::uint32_t>(lineHeight);
-        // Latin-1 bytes are the first 256 code points.
-        const Uint16 code = static_cast<Uint16>(picture.character);
+        const Uint16 code = static_cast<Uint16>(c);
         int minX = 0, maxX = 0, minY = 0, maxY = 0, advance = 0;
         if (TTF_GlyphIsProvided(font.get(), code) == 0 ||
             TTF_GlyphMetrics(font.get(), code, &minX, &maxX, &minY, &maxY, &advance) != 0)
@@ -84,5 +85,22 @@ bool RenderGlyphs(const std::string& fontFile, int pixelSize, const std::string&
         pictures.push_back(std::move(picture));
     }
     return true;
+}
+} // namespace
+
+bool RenderGlyphs(const std::string& fontFile, int pixelSize, const std::string& characters,
+                  std::vector<GlyphPicture>& pictures, std::string& error)
+{
+    // Latin-1 bytes are the first 256 code points.
+    std::u16string codes;
+    for (const char c : characters)
+        codes.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(c)));
+    return RenderCodes(fontFile, pixelSize, codes, pictures, error);
+}
+
+bool RenderSymbols(const std::string& fontFile, int pixelSize, const std::u16string& symbols,
+                   std::vector<GlyphPicture>& pictures, std::string& error)
+{
+    return RenderCodes(fontFile, pixelSize, symbols, pictures, error);
 }
 } // namespace text

@@ -25,4 +25,8 @@ struct GlyphPicture
 // a character the font lacks gets its empty picture.
 bool RenderGlyphs(const std::string& fontFile, int pixelSize, const std::string& characters,
                   std::vector<GlyphPicture>& pictures, std::string& error);
+// The same for code points of the basic plane (symbols for icons); each
+// picture's character is the code point's low byte.
+bool RenderSymbols(const std::string& fontFile, int pixelSize, const std::u16string& symbols,
+                   std::vector<GlyphPicture>& pictures, std::string& error);
 } // namespace text

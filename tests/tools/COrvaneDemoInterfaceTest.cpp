@@ -6,10 +6,13 @@
 #include "framework/COrvaneFont.h"
 #include "framework/COrvaneImageTexture.h"
 #include "framework/COrvaneWidget.h"
+#include "platform/text/TextRaster.h"
 #include "tests/tools/DemoTestSupport.h"
+#include "tools/COrvaneDemoText.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -103,4 +106,26 @@ TEST_F(COrvaneDemoInterfaceTest, TheDemoFontsHaveTheirGlyphs)
     const NiVec2 kCorner(15.0f, 0.5f);
     EXPECT_TRUE(kCursor.HitTest(&kTip, kRect));
     EXPECT_FALSE(kCursor.HitTest(&kCorner, kRect));
+}
+
+// The panels' icons come from the font's symbols beyond Latin-1: a symbol
+// the font has is drawn; one it lacks leaves an empty picture; a Latin-1
+// letter is the same picture either way.
+TEST(COrvaneDemoSymbolTest, SymbolsBeyondLatinOneDrawAndMissingOnesStayEmpty)
+{
+    std::vector<text::GlyphPicture> kSymbols;
+    std::string kError;
+    ASSERT_TRUE(text::RenderSymbols(DEMO_TRUETYPE, 20, u"\u2692\uE000A", kSymbols, kError)) << kError;
+    ASSERT_EQ(kSymbols.size(), 3u);
+    const auto Covered = [](const text::GlyphPicture& kPicture) {
+        return std::count_if(kPicture.coverage.begin(), kPicture.coverage.end(), [](std::uint8_t uc) { return uc > 128; });
+    };
+    EXPECT_GT(Covered(kSymbols[0]), 20);
+    EXPECT_EQ(kSymbols[1].width, 0u);
+    EXPECT_EQ(Covered(kSymbols[1]), 0);
+    std::vector<text::GlyphPicture> kLetters;
+    ASSERT_TRUE(text::RenderGlyphs(DEMO_TRUETYPE, 20, "A", kLetters, kError)) << kError;
+    ASSERT_EQ(kLetters.size(), 1u);
+    EXPECT_EQ(kLetters[0].coverage, kSymbols[2].coverage);
+    EXPECT_EQ(kLetters[0].character, 'A');
 }

@@ -339,6 +339,25 @@ CLoadPanel::~CLoadPanel()
         s_pkPanel = nullptr;
 }
 
+void CLoadPanel::Draw()
+{
+    CFilePanel::Draw();
+    const std::vector<Entry>& kEntries = GetEntries();
+    if (std::any_of(kEntries.begin(), kEntries.end(), [](const Entry& kEntry) { return kEntry.m_uiKind == KIND_FILE; }))
+        return;
+    CLocale* pkLocale = panel::Locale();
+    if (pkLocale == nullptr)
+        return;
+    const std::int16_t sList = pkLocale->FindList("InGameMessages");
+    if (sList < 0)
+        return;
+    pkLocale->BeginFont(0);
+    // Below the folders the rows may still show.
+    const float fRow = static_cast<float>(std::min<std::size_t>(kEntries.size(), ROWS));
+    pkLocale->DrawText(0, sList, MESSAGE_NO_SAVES, m_fX + 55.0f, m_fY + 96.0f + 15.0f * fRow, 0, nullptr);
+    pkLocale->FlushFont(0);
+}
+
 void CLoadPanel::Create(const char* pcImageName, float fX, float fY, bool bScale)
 {
     CFilePanel::Create(pcImageName, fX, fY, bScale);

@@ -86,9 +86,16 @@ public:
     CLoadPanel() = default;
     ~CLoadPanel() override;
 
+    // The in-game message a load panel shows while its folder holds no
+    // saved game.
+    static constexpr std::int32_t MESSAGE_NO_SAVES = 83;
+
     void Create(const char* pcImageName, float fX, float fY, bool bScale) override;
     // Leave, off the stack, and the interface's load-panel flag down.
     void Close() override;
+    // The file panel's rows; where there is no saved game to load, a line
+    // that says so in the rows' place.
+    void Draw() override;
 
     // The confirmation's answers act on the last load panel made.
     static void LoadSelected();

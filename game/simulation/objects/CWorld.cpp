@@ -1,8 +1,10 @@
 #include "game/simulation/objects/CWorld.h"
 
+#include "engine/scene/NiIntegerExtraData.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiNodeAttachment.h"
 #include "framework/COrvaneAnimationSpline.h"
+#include "framework/COrvaneComposite.h"
 #include "framework/COrvaneObject.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "game/simulation/objects/CBlockGrid.h"
@@ -10,6 +12,7 @@
 #include "game/simulation/objects/CConnector.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CGameHost.h"
+#include "game/simulation/objects/CWorldObject.h"
 #include "game/simulation/objects/TextConvert.h"
 
 #include <algorithm>
@@ -299,4 +302,56 @@ void CWorld::MakeSpawn(const std::string& kName)
             kArrival.m_pkVehicle->PlayAnimation("arrive", 0, 0.0f, 0, 1);
     }
     m_kArrivals.push_back(kArrival);
+}
+
+namespace
+{
+// Whether the model hung in the world under this node is a building's.
+bool IsBuildingModel(NiAVObject* pkNode)
+{
+    auto* pkOwner = pkNode != nullptr ? NiDynamicCast<NiIntegerExtraData>(pkNode->GetExtraData("Owner")) : nullptr;
+    const COrvaneComposite* pkModel =
+        pkOwner != nullptr ? COrvaneComposite::FromHandle(static_cast<std::uint32_t>(pkOwner->GetValue())) : nullptr;
+    return pkModel != nullptr && dynamic_cast<const CWorldObject*>(pkModel->GetOwner()) != nullptr;
+}
+} // namespace
+
+void CWorld::KeepRoomsAheadOfBuildings()
+{
+    NiNode* pkCollision = GetCollisionNode();
+    if (pkCollision == nullptr)
+        return;
+    // Placed objects stand upright: their models hang under the collision
+    // node's upright node.
+    NiNode* pkUpright = GetUprightNode(true);
+    if (pkUpright == nullptr)
+        return;
+    const std::uint32_t uiCount = pkUpright->GetArrayCount();
+    bool bBuildingSeen = false;
+    bool bOutOfOrder = false;
+    for (std::uint32_t i = 0; i < uiCount && !bOutOfOrder; ++i)
+    {
+        NiAVObject* pkChild = pkUpright->GetAt(i);
+        if (pkChild == nullptr)
+            continue;
+        const bool bBuilding = IsBuildingModel(pkChild);
+        bOutOfOrder = bBuildingSeen && !bBuilding;
+        bBuildingSeen = bBuildingSeen || bBuilding;
+    }
+    if (!bOutOfOrder)
+        return;
+    // Each keeps its order among its own kind.
+    std::vector<NiAVObjectPtr> kOthers;
+    std::vector<NiAVObjectPtr> kBuildings;
+    for (std::uint32_t i = 0; i < uiCount; ++i)
+    {
+        NiAVObjectPtr spChild = pkUpright->DetachChildAt(i);
+        if (spChild == nullptr)
+            continue;
+        (IsBuildingModel(spChild) ? kBuildings : kOthers).push_back(spChild);
+    }
+    std::uint32_t uiSlot = 0;
+    for (const std::vector<NiAVObjectPtr>* pkList : {&kOthers, &kBuildings})
+        for (const NiAVObjectPtr& spChild : *pkList)
+            (void)pkUpright->SetAt(uiSlot++, spChild);
 }

@@ -59,6 +59,12 @@ public:
     [[nodiscard]] COrvaneObject* GetProtesters() const { return m_pkProtesters; }
     void SetProtesters(COrvaneObject* pkProtesters) { m_pkProtesters = pkProtesters; }
 
+    // The mouse's pick takes the first model it meets in the collision
+    // node's order: every model that is not a building (rooms with their
+    // posts, furniture, people) is put ahead of the buildings, so a click on
+    // a room inside a building finds the room. Cheap when the order holds.
+    void KeepRoomsAheadOfBuildings();
+
     // A level's "map" text as a grid description: N1 to N5 from the last
     // five "_" fields before the first ",", door runs after it. False when
     // the text holds fewer than five numbers there.

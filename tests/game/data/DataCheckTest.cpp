@@ -17,6 +17,7 @@
 
 #include "engine/render/NiPixelData.h"
 #include "engine/render/image/NiImageConverter.h"
+#include "engine/render/image/NiImageFileConverter.h"
 #include "engine/render/image/NiPixelFormat.h"
 #include "framework/COrvaneCanvas.h"
 #include "framework/COrvaneFont.h"
@@ -47,6 +48,7 @@
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoLevel.h"
+#include "tools/COrvaneDemoPanels.h"
 
 #include <gtest/gtest.h>
 
@@ -679,4 +681,88 @@ TEST_F(DataCheckTest, TheScenario)
     kScript.Frame(5);
     ExpectLevel(kScript);
     ExpectClean(kScript);
+}
+
+namespace
+{
+// A picture of the demo data as the game reads it (RGBA, rows from the top).
+NiPixelDataPtr ReadPicture(const std::filesystem::path& kPath)
+{
+    NiImageFileConverter kConverter;
+    return kConverter.ReadImageFile(kPath.string().c_str(), nullptr);
+}
+
+// Pixels in the rectangle light enough to be an icon's strokes.
+int LightPixels(const NiPixelData& kImage, std::uint32_t uiX, std::uint32_t uiY, std::uint32_t uiW, std::uint32_t uiH)
+{
+    int iCount = 0;
+    const std::uint8_t* pucPixels = kImage.GetPixels();
+    for (std::uint32_t y = uiY; y < uiY + uiH && y < kImage.GetHeight(); ++y)
+        for (std::uint32_t x = uiX; x < uiX + uiW && x < kImage.GetWidth(); ++x)
+        {
+            const std::uint8_t* puc = pucPixels + (static_cast<std::size_t>(y) * kImage.GetWidth() + x) * 4;
+            iCount += (puc[0] + puc[1] + puc[2]) / 3 > 180 ? 1 : 0;
+        }
+    return iCount;
+}
+} // namespace
+
+// The bottom bar speaks without its tooltips: every button carries an icon,
+// and every figure the bar's code writes (time, balance, prisoners / beds,
+// the order bar) has an icon just left of it on the same line.
+TEST_F(DataCheckTest, EveryBottomBarButtonAndFigureHasAnIcon)
+{
+    const std::filesystem::path kBase = Folder() / "images" / "panels" / "main" / "base";
+    NiPixelDataPtr spPanel = ReadPicture(kBase / "base.tga");
+    NiPixelDataPtr spPlace = ReadPicture(kBase / "base_p.tga");
+    ASSERT_NE(spPanel, nullptr);
+    ASSERT_NE(spPlace, nullptr);
+    ASSERT_EQ(spPanel->GetPixelFormat(), NiPixelFormat::RGBA32);
+    ASSERT_EQ(spPlace->GetPixelFormat(), NiPixelFormat::RGBA32);
+    // The placement map: key colour k at (k, 0), again at button k's corner;
+    // the button's overlay gives its size.
+    const auto Pixel = [](const NiPixelData& kImage, std::uint32_t x, std::uint32_t y) {
+        const std::uint8_t* puc = kImage.GetPixels() + (static_cast<std::size_t>(y) * kImage.GetWidth() + x) * 4;
+        return std::array<std::uint8_t, 3>{puc[0], puc[1], puc[2]};
+    };
+    const std::size_t uiButtons = DemoMainPanelSymbols().size();
+    for (std::uint32_t k = 0; k < uiButtons; ++k)
+    {
+        SCOPED_TRACE(k + 1);
+        const auto kKey = Pixel(*spPlace, k, 0);
+        bool bFound = false;
+        for (std::uint32_t y = 1; y < spPlace->GetHeight() && !bFound; ++y)
+            for (std::uint32_t x = 0; x < spPlace->GetWidth() && !bFound; ++x)
+            {
+                if (Pixel(*spPlace, x, y) != kKey)
+                    continue;
+                bFound = true;
+                NiPixelDataPtr spOverlay = ReadPicture(kBase / ("base" + std::to_string(k + 1) + "_s.tga"));
+                ASSERT_NE(spOverlay, nullptr);
+                EXPECT_GE(LightPixels(*spPanel, x, y, spOverlay->GetWidth(), spOverlay->GetHeight()), 12);
+            }
+        EXPECT_TRUE(bFound);
+    }
+    // The figures' places as the bar's code draws them.
+    const float afFigures[][2] = {{CMainPanel::TIME_X, CMainPanel::READOUT_Y},
+                                  {290.0f, CMainPanel::READOUT_Y},
+                                  {423.0f, CMainPanel::READOUT_Y},
+                                  {664.0f, 27.0f}};
+    for (const auto& afFigure : afFigures)
+    {
+        SCOPED_TRACE(afFigure[0]);
+        bool bMarked = false;
+        for (const DemoMark& kMark : DemoMainPanelMarks())
+        {
+            const float fRight = static_cast<float>(kMark.m_kRect.x + kMark.m_kRect.w);
+            const float fTop = static_cast<float>(kMark.m_kRect.y);
+            const float fBottom = fTop + static_cast<float>(kMark.m_kRect.h);
+            if (fRight > afFigure[0] + 1.0f || fRight < afFigure[0] - 24.0f || afFigure[1] + 8.0f < fTop ||
+                afFigure[1] > fBottom)
+                continue;
+            bMarked = true;
+            EXPECT_GE(LightPixels(*spPanel, kMark.m_kRect.x, kMark.m_kRect.y, kMark.m_kRect.w, kMark.m_kRect.h), 4);
+        }
+        EXPECT_TRUE(bMarked);
+    }
 }

@@ -245,9 +245,9 @@ TEST_F(PlayThroughTest, TheLauncherLeadsToAFreeGameWhereTheMouseBuildsThePrison)
     // An execution room built inside (the one room of the demo prison with
     // posts; it needs the prison's level 2, x twice more for a score of
     // 300, and its price, m three times). The mouse finds the first object
-    // met in the collision node's order, and the building hangs there
-    // before the rooms put inside it: a right click on the room's posts
-    // shows the building.
+    // met in the collision node's order, and the rooms put inside a building
+    // hang there ahead of it: a right click on the room's posts shows the
+    // post's staff pop-up for the room, not the building.
     kScript.PressScanCode(0x2D);
     kScript.PressScanCode(0x2D);
     kScript.AddCheatMoney(3);
@@ -275,9 +275,11 @@ TEST_F(PlayThroughTest, TheLauncherLeadsToAFreeGameWhereTheMouseBuildsThePrison)
         ASSERT_NE(PostPlate(*pkPost), nullptr);
         ASSERT_TRUE(kScript.ProjectPoint(PostPlate(*pkPost)->GetWorldBound().m_kCenter, fX, fY));
         kScript.Click(fX, fY, true);
-        ASSERT_TRUE(CInterface::Get()->IsCanvasOpen(pkBuildingPopUp, false));
-        EXPECT_EQ(pkBuildingPopUp->GetSubject(), &kOffice);
-        EXPECT_FALSE(CInterface::Get()->IsCanvasOpen(pkStaffPopUp, false));
+        ASSERT_TRUE(CInterface::Get()->IsCanvasOpen(pkStaffPopUp, false));
+        EXPECT_EQ(pkStaffPopUp->GetSubject(), pkExecution);
+        ASSERT_NE(pkStaffPopUp->GetPostNode(), nullptr);
+        EXPECT_EQ(pkExecution->FindPost(*pkStaffPopUp->GetPostNode()), pkPost.get());
+        EXPECT_FALSE(CInterface::Get()->IsCanvasOpen(pkBuildingPopUp, false));
     }
 
     // One floor up, seen at a slant from a corner of the building (key c):

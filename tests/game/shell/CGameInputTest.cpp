@@ -3,6 +3,7 @@
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiNodeAttachment.h"
 #include "framework/COrvaneApplication.h"
+#include "framework/COrvaneCamera.h"
 #include "framework/COrvaneKeyboard.h"
 #include "game/shell/CConditions.h"
 #include "game/shell/CFrontEndScreens.h"
@@ -267,11 +268,29 @@ TEST_F(CGameInputTest, ALeftClickInALevelIsReleasedAtOnceAndEndsTheArrivalView)
     auto* pkMouse = dynamic_cast<CMouse*>(kGame.GetMouse());
     ASSERT_NE(pkMouse, nullptr);
     ASSERT_NE(kGame.GetSpawnManager(), nullptr);
+    // Where the level's start view puts the camera.
+    COrvaneCamera* pkCamera = kGame.GetCamera();
+    ASSERT_NE(pkCamera, nullptr);
+    kGame.GetSpawnManager()->ResetCameraView(true);
+    const NiVec3 kStartView = pkCamera->GetWorldPosition();
+    // Behind the arrival vehicle, following it.
+    const NiVec3 kBehindTheVan(kStartView.x + 300.0f, kStartView.y + 5.0f, kStartView.z - 200.0f);
+    pkCamera->SetPosition(kBehindTheVan);
     kGame.GetSpawnManager()->m_ucCameraFollows = 1;
 
+    // The click frees the camera: the follow ends and the view goes back to
+    // the level's start, not left behind the standing van.
     (void)pkMouse->OnLeftDown(NiVec2{100.0f, 100.0f});
     EXPECT_EQ(pkMouse->GetLeft(), COrvaneMouse::BUTTON_RELEASED);
     EXPECT_EQ(kGame.GetSpawnManager()->m_ucCameraFollows, 0);
+    const NiVec3 kAfter = pkCamera->GetWorldPosition();
+    EXPECT_NEAR(kAfter.x, kStartView.x, 1e-3f);
+    EXPECT_NEAR(kAfter.y, kStartView.y, 1e-3f);
+    EXPECT_NEAR(kAfter.z, kStartView.z, 1e-3f);
+    // Without a follow a click leaves the camera where the player put it.
+    pkCamera->SetPosition(kBehindTheVan);
+    (void)pkMouse->OnLeftDown(NiVec2{100.0f, 100.0f});
+    EXPECT_NEAR(pkCamera->GetWorldPosition().x, kBehindTheVan.x, 1e-3f);
 
     // The right button stays pressed for the framework's camera control.
     kGame.GetSpawnManager()->m_ucCameraFollows = 1;

@@ -159,7 +159,7 @@ TEST_F(CLocaleTest, TheDemoTextsAreWholeInThreeLanguagesAndEveryFontDrawsThem)
         const std::int16_t sList = kLocale.FindList("InGameMessages");
         ASSERT_GE(sList, 0);
         const CLocale::TextList& kList = *kLocale.GetList(sList);
-        ASSERT_EQ(kList.m_kEntries.size(), 83u);
+        ASSERT_EQ(kList.m_kEntries.size(), 84u); // 0-82 and the empty load panel's notice
         for (const std::string& kEntry : kList.m_kEntries)
         {
             EXPECT_FALSE(kEntry.empty());

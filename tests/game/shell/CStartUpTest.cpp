@@ -405,6 +405,27 @@ TEST_F(CStartUpBitmapTest, UninstallAndClosingEndWithoutWritingAndHelpOpensTheLa
     EXPECT_EQ(ReadFileBytes("setup.xml"), kBefore);
 }
 
+// No desktop opener on the search path: the launcher says where the page
+// is, as a full path the player can open by hand.
+TEST_F(CStartUpBitmapTest, HelpWithoutABrowserOpenerSaysWhereThePageIs)
+{
+    std::filesystem::create_directories("help/fre");
+    WriteFileBytes("help/fre/Help.htm", "<html></html>");
+    CStartUp::SetHelpOpener(nullptr);
+    const char* pcOld = std::getenv("PATH");
+    const std::string kOld = pcOld != nullptr ? pcOld : "";
+    std::filesystem::create_directories("empty-bin");
+    setenv("PATH", (std::filesystem::current_path() / "empty-bin").string().c_str(), 1);
+    CStartUp kStartUp;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(RunWith(kStartUp, {Click(450, HELP_Y)}));
+    const std::string kErrors = testing::internal::GetCapturedStderr();
+    setenv("PATH", kOld.c_str(), 1);
+    const std::string kPage = (std::filesystem::current_path() / "help" / "fre" / "Help.htm").string();
+    EXPECT_NE(kErrors.find("no browser opener (xdg-open)"), std::string::npos) << kErrors;
+    EXPECT_NE(kErrors.find(kPage), std::string::npos) << kErrors;
+}
+
 TEST_F(CStartUpTest, WithoutAnAdapterABoxSaysSoAndTheStartFails)
 {
     m_kFactory.m_kAdapters.clear();

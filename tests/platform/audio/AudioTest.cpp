@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -230,6 +231,31 @@ TEST_F(AudioTest, WithoutADeviceEveryCallIsSilent)
     EXPECT_FALSE(audio::SetMasterVolume(10));
     EXPECT_FALSE(audio::SetVolume(audio::MUSIC_CHANNEL, 10));
     audio::DeliverPendingEnd();
+}
+
+// A real driver that finds no device (ALSA without a card prints lines of
+// its own through its library): the one line the game writes is all.
+TEST_F(AudioTest, ProbingARealDriverWithoutADevicePrintsOneLine)
+{
+    audio::Reset();
+    const char* pcOld = std::getenv("SDL_AUDIODRIVER");
+    const std::string kOld = pcOld != nullptr ? pcOld : "";
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    testing::internal::CaptureStderr();
+    const bool bOpened = audio::Init(audio::DEFAULT_MIX_RATE, audio::DEFAULT_CHANNELS);
+    const std::string kErr = testing::internal::GetCapturedStderr();
+    setenv("SDL_AUDIODRIVER", kOld.empty() ? "dummy" : kOld.c_str(), 1);
+    if (bOpened)
+    {
+        audio::Close();
+        GTEST_SKIP() << "this machine has a sound device";
+    }
+    EXPECT_EQ(kErr.rfind("audio: no sound (", 0), 0u) << kErr;
+    EXPECT_EQ(std::count(kErr.begin(), kErr.end(), '\n'), 1) << kErr;
+    // Standard error works again afterwards.
+    testing::internal::CaptureStderr();
+    std::fprintf(stderr, "after\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "after\n");
 }
 
 TEST_F(AudioTest, TheStreamEndReachesItsCallbackOnceOnTheMainThreadThroughThePump)

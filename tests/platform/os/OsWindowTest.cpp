@@ -53,7 +53,9 @@ TEST_F(OsWindowTest, ClassTableRefusesDuplicatesAndUnknownClasses)
               nullptr);
 }
 
-TEST_F(OsWindowTest, WindowIsCreatedHiddenUntitledWithClientSize)
+// Made without a title (as the framework makes it), the window shows its
+// class's name, the program's; a title given stands.
+TEST_F(OsWindowTest, WindowIsCreatedHiddenNamedByItsClassWithClientSize)
 {
     os::WindowHandle w = MakeGameWindow();
     ASSERT_NE(w, nullptr);
@@ -62,7 +64,7 @@ TEST_F(OsWindowTest, WindowIsCreatedHiddenUntitledWithClientSize)
     EXPECT_EQ(os::FindWindowBySdl(sdl), w);
     EXPECT_NE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_HIDDEN, 0u);
     EXPECT_FALSE(os::IsWindowVisible(w));
-    EXPECT_STREQ(SDL_GetWindowTitle(sdl), "");
+    EXPECT_STREQ(SDL_GetWindowTitle(sdl), "Orvane Game");
     os::Rect client;
     ASSERT_TRUE(os::GetClientRect(w, client));
     EXPECT_EQ(client.right, 1024);
@@ -455,4 +457,34 @@ TEST_F(OsWindowTest, NoWindowOnAnInvisibleDriverNobodyAskedFor)
     EXPECT_EQ(os::GetVideoDriverName(), named);
     const os::WindowHandle w = MakeGameWindow();
     EXPECT_NE(w, nullptr);
+}
+
+// A display that is set but cannot be reached is named; "no display
+// available" is for a machine where none is set.
+TEST_F(OsWindowTest, ASetDisplayThatCannotBeReachedIsNamed)
+{
+    std::string chosen;
+    os::WindowHandle refused = nullptr;
+    std::string text;
+    {
+        ScopedEnvironment environment;
+        environment.Set("SDL_VIDEODRIVER", nullptr);
+        environment.Set("DISPLAY", ":987");
+        environment.Set("WAYLAND_DISPLAY", nullptr);
+        os::Shutdown();
+        testing::internal::CaptureStderr();
+        refused = MakeGameWindow();
+        text = testing::internal::GetCapturedStderr();
+        chosen = os::GetVideoDriverName();
+        os::Reset();
+        os::Shutdown();
+    }
+    ASSERT_TRUE(os::Startup());
+    if (chosen != "offscreen" && chosen != "dummy")
+    {
+        GTEST_SKIP() << "SDL reached a display through \"" << chosen << "\"";
+    }
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_NE(text.find("cannot reach the display \":987\" (DISPLAY)\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("no display available"), std::string::npos) << text;
 }

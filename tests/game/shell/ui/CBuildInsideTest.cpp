@@ -20,6 +20,8 @@
 #include "game/simulation/objects/CScalableObject.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
+#include "engine/scene/NiPicker.h"
+#include "engine/scene/NiIntegerExtraData.h"
 #include "tests/game/simulation/objects/PrisonTestSupport.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoLevel.h"
@@ -182,6 +184,71 @@ TEST_F(CBuildInsideTest, ACellBlockAndATwoBedCellAreBuiltThroughThePlacement)
     EXPECT_EQ(kLedger.m_usBeds, 2);
     EXPECT_EQ(kLedger.m_iPurchases, iPurchases + 45000 + 1800);
     EXPECT_TRUE(pkGround->IsMember(pkCell));
+}
+
+// The first model a pick meets in the collision node is the one the mouse
+// finds: a cell placed inside a building goes ahead of the building, so a
+// click on it finds the cell and not the building around it.
+TEST_F(CBuildInsideTest, ACellInsideABuildingIsPickedBeforeTheBuilding)
+{
+    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
+    kLedger.m_iIncomeTotal = 100000;
+    kLedger.m_usPrisonLevel = 3;
+    CWorldObject* pkBuilding = PlaceCellBlock();
+    ASSERT_NE(pkBuilding, nullptr);
+    m_kHost.m_pkSelectedBuilding = pkBuilding;
+    m_kHost.m_pkSelectedBuildingObject = pkBuilding;
+    ASSERT_TRUE(pkBuilding->GoDownFloor());
+    ASSERT_TRUE(pkBuilding->GoDownFloor());
+    CBlockGridManager* pkGrids = CBlockGridManager::GetInstance();
+    CBlockGrid* pkGround = pkGrids->FindGrid(3);
+    ASSERT_NE(pkGround, nullptr);
+    std::uint16_t usGroup = 0, usIndex = 0;
+    ASSERT_TRUE(Find("CELLS", "cell_double", usGroup, usIndex));
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+    ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
+    auto* pkCell = dynamic_cast<CCell*>(pkPlacement->GetObject());
+    ASSERT_NE(pkCell, nullptr);
+    PointAt(*pkGround, 3 * 9 + 4);
+    ASSERT_EQ(pkPlacement->Commit(), 1);
+
+    // Straight down onto the cell's middle, as the game's pick: first hit,
+    // in the node's order.
+    auto Picked = [this](const NiVec3& kAt) -> COrvaneObject* {
+        NiNode* pkCollision = m_kWorld.GetCollisionNode();
+        pkCollision->Update(0.0f);
+        NiPicker kPicker;
+        kPicker.SetPickType(NiPicker::FIND_FIRST);
+        kPicker.SetSortType(NiPicker::NO_SORT);
+        kPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);
+        kPicker.SetTarget(pkCollision);
+        if (!kPicker.Pick(NiVec3(kAt.x, kAt.y + 50.0f, kAt.z), NiVec3(0.0f, -1.0f, 0.0f)) || kPicker.GetSize() == 0)
+            return nullptr;
+        for (NiAVObject* pkNode = kPicker.GetAt(0)->GetAVObject(); pkNode != nullptr; pkNode = pkNode->GetParent())
+            if (auto* pkOwner = NiDynamicCast<NiIntegerExtraData>(pkNode->GetExtraData("Owner")))
+            {
+                const COrvaneComposite* pkModel =
+                    COrvaneComposite::FromHandle(static_cast<std::uint32_t>(pkOwner->GetValue()));
+                return pkModel != nullptr ? pkModel->GetOwner() : nullptr;
+            }
+        return nullptr;
+    };
+    const NiVec3* pkCellAt = pkCell->GetModelPosition();
+    ASSERT_NE(pkCellAt, nullptr);
+    m_kWorld.KeepRoomsAheadOfBuildings();
+    EXPECT_EQ(Picked(*pkCellAt), pkCell);
+    // Outside the cell, on the building's floor, the building is found.
+    NiVec3 kFloor;
+    ASSERT_NE(pkGround->CellPosition(7 * 9 + 1, kFloor, true), nullptr);
+    EXPECT_EQ(Picked(kFloor), pkBuilding);
+    // Once in order the order stands: nothing is moved again.
+    NiNode* pkUpright = m_kWorld.GetUprightNode(true);
+    std::vector<NiAVObject*> kBefore;
+    for (std::uint32_t i = 0; i < pkUpright->GetArrayCount(); ++i)
+        kBefore.push_back(pkUpright->GetAt(i));
+    m_kWorld.KeepRoomsAheadOfBuildings();
+    for (std::uint32_t i = 0; i < pkUpright->GetArrayCount(); ++i)
+        EXPECT_EQ(pkUpright->GetAt(i), kBefore[i]);
 }
 
 TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)

@@ -130,6 +130,34 @@ TEST_F(CFilePanelTest, TheListShowsSavesThenFoldersAndScrollsByFive)
     EXPECT_EQ(kPanel.GetScroll(), 0);
 }
 
+// A load panel over a folder without saves says so where the rows would
+// be (below a folder it still lists); one with a save lists it alone.
+TEST_F(CFilePanelTest, AnEmptyLoadPanelSaysThereAreNoSavedGames)
+{
+    fs::create_directory(m_kStart / "maps" / "zone");
+    CFilePanel& kPanel = Open(CInterface::PANEL_LOAD);
+    ASSERT_EQ(Names(kPanel), (std::vector<std::string>{"zone"}));
+    const std::int16_t sList = Locale().FindList("InGameMessages");
+    ASSERT_GE(sList, 0);
+    const std::string kNotice = Locale().GetEntryText(sList, CLoadPanel::MESSAGE_NO_SAVES);
+    ASSERT_FALSE(kNotice.empty());
+    Locale().m_kDrawn.clear();
+    kPanel.Draw();
+    const int iX = static_cast<int>(kPanel.GetX());
+    const int iY = static_cast<int>(kPanel.GetY());
+    EXPECT_TRUE(Locale().Drew("0 " + std::to_string(iX + 55) + "," + std::to_string(iY + 111) + " " + kNotice));
+
+    Press(kPanel, CFilePanel::WIDGET_CLOSE);
+    Write(m_kStart / "maps" / "alpha.fds", "x");
+    CFilePanel& kAgain = Open(CInterface::PANEL_LOAD);
+    Locale().m_kDrawn.clear();
+    kAgain.Draw();
+    EXPECT_TRUE(Locale().Drew("0 " + std::to_string(iX + 55) + "," + std::to_string(iY + 96) + " alpha"));
+    EXPECT_FALSE(Locale().Drew("0 " + std::to_string(iX + 55) + "," + std::to_string(iY + 126) + " " + kNotice));
+    for (const std::string& kLine : Locale().m_kDrawn)
+        EXPECT_EQ(kLine.find(kNotice), std::string::npos) << kLine;
+}
+
 TEST_F(CFilePanelTest, UpStopsAtTheSaveFolderAndAtAnyFolderNamedLikeIt)
 {
     fs::create_directories(m_kStart / "maps" / "old" / "mymaps");
