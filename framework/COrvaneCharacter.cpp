@@ -90,6 +90,10 @@ int COrvaneCharacter::Load(COrvaneObjectDesc& kDesc)
         kDesc.m_ucMode = 1;
     m_pkGrid = kDesc.m_pkGrid;
     COrvaneIOObject::Load(kDesc);
+    // Most people are out of view, or nothing draws at all: their nodes'
+    // world data is worked out when a draw, pick, save or query reads it.
+    if (m_pkModel != nullptr)
+        m_pkModel->SetWorldOnDemand(true);
     m_pkFinder = std::make_unique<COrvaneAStar>();
     m_pkFinder->Init(nullptr);
     m_fSpeed = 1.0f + 0.05f * static_cast<float>(NiRand() % 11);
