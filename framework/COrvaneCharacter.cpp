@@ -5,6 +5,7 @@
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneBlock.h"
 #include "framework/COrvaneBlockGrid.h"
+#include "framework/COrvaneCastMemo.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvanePathSpline.h"
@@ -117,7 +118,8 @@ bool COrvaneCharacter::IsNextPointWalkable() const
 {
     if (!m_pkSpline || m_pkSpline->IsFixedPath() || !m_pkGrid)
         return true;
-    const auto* pkPath = dynamic_cast<const COrvanePathSpline*>(m_pkSpline.get());
+    static thread_local COrvaneCastMemo<const COrvanePathSpline> s_kCast;
+    const auto* pkPath = s_kCast.Cast(m_pkSpline.get());
     if (!pkPath || pkPath->GetPoints().empty())
         return true;
     std::int32_t iIndex = pkPath->SegmentIndex(m_fT, m_bReversed);
