@@ -5,6 +5,7 @@
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneBlock.h"
 #include "framework/COrvaneBlockGrid.h"
+#include "framework/COrvaneCastMemo.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneObjectDesc.h"
 #include "framework/COrvanePathSpline.h"
@@ -90,6 +91,10 @@ int COrvaneCharacter::Load(COrvaneObjectDesc& kDesc)
         kDesc.m_ucMode = 1;
     m_pkGrid = kDesc.m_pkGrid;
     COrvaneIOObject::Load(kDesc);
+    // Most people are out of view, or nothing draws at all: their nodes'
+    // world data is worked out when a draw, pick, save or query reads it.
+    if (m_pkModel != nullptr)
+        m_pkModel->SetWorldOnDemand(true);
     m_pkFinder = std::make_unique<COrvaneAStar>();
     m_pkFinder->Init(nullptr);
     m_fSpeed = 1.0f + 0.05f * static_cast<float>(NiRand() % 11);
@@ -113,7 +118,8 @@ bool COrvaneCharacter::IsNextPointWalkable() const
 {
     if (!m_pkSpline || m_pkSpline->IsFixedPath() || !m_pkGrid)
         return true;
-    const auto* pkPath = dynamic_cast<const COrvanePathSpline*>(m_pkSpline.get());
+    static thread_local COrvaneCastMemo<const COrvanePathSpline> s_kCast;
+    const auto* pkPath = s_kCast.Cast(m_pkSpline.get());
     if (!pkPath || pkPath->GetPoints().empty())
         return true;
     std::int32_t iIndex = pkPath->SegmentIndex(m_fT, m_bReversed);

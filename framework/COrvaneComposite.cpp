@@ -156,6 +156,11 @@ void COrvaneComposite::SetAnimated(bool bAnimated)
     m_pkImpl->SetAnimated(bAnimated);
 }
 
+void COrvaneComposite::SetWorldOnDemand(bool bOnDemand)
+{
+    m_pkImpl->SetWorldOnDemand(bOnDemand);
+}
+
 void COrvaneComposite::SelectVariant(const char* pcText, bool bKeep, int iIndex)
 {
     m_pkImpl->SelectVariant(pcText, bKeep, iIndex);

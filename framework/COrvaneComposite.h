@@ -79,6 +79,11 @@ public:
     // draws; where the model stands is not theirs to change). On again,
     // those controllers run on. On by default; safe to call every frame.
     void SetAnimated(bool bAnimated);
+    // On: the model's world transforms and bounds are worked out when
+    // something reads them (a draw, a pick, a save, a query), not by every
+    // scene update; its animations still run each update. Kept for roots
+    // loaded later.
+    void SetWorldOnDemand(bool bOnDemand);
     void SelectVariant(const char* pcText, bool bKeep, int iIndex);
     void CollectNodes(const char* pcText, std::vector<NiNode*>& kOut, bool bHide);
     void CollectNodePositions(const char* pcText, std::vector<NiVec3>& kOut, bool bHide);

@@ -172,6 +172,8 @@ void COrvaneCompositeImpl::Load(const COrvaneModelSource& kSource, std::uint32_t
         m_kRoots.emplace_back(pkNode);
     }
 
+    for (NiRefPtr<NiNode>& spRoot : m_kRoots)
+        spRoot->SetWorldOnDemand(m_bWorldOnDemand);
     NiNode* pkRoot = GetRoot();
     if (!pkRoot)
         return;
@@ -317,6 +319,13 @@ int COrvaneCompositeImpl::ProvideRoot(COrvaneSceneLink& kRecord) const
         return 0;
     kRecord.m_pkNode = GetRoot();
     return kRecord.m_pkNode ? 1 : 0;
+}
+
+void COrvaneCompositeImpl::SetWorldOnDemand(bool bOnDemand)
+{
+    m_bWorldOnDemand = bOnDemand;
+    for (NiRefPtr<NiNode>& spRoot : m_kRoots)
+        spRoot->SetWorldOnDemand(bOnDemand);
 }
 
 void COrvaneCompositeImpl::SetAnimated(bool bAnimated)

@@ -49,6 +49,7 @@ public:
     void SetVisible(bool bVisible);
     [[nodiscard]] bool IsVisible() const;
     void SetAnimated(bool bAnimated);
+    void SetWorldOnDemand(bool bOnDemand);
     int ProvideRoot(COrvaneSceneLink& kRecord) const;
     void UpdateNode(float fTime);
     void CreateControllerManager();
@@ -105,4 +106,5 @@ private:
     // be switched on again.
     bool m_bStill = false;
     std::vector<NiRefPtr<NiTimeController>> m_kStilled;
+    bool m_bWorldOnDemand = false;
 };

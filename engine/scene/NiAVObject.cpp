@@ -12,6 +12,27 @@
 
 NiImplementTypeInfo(NiAVObject, NiObjectNET)
 
+namespace
+{
+// The update pass running on this thread (depth of nested Update calls) and
+// the stamp it gives the data it marks stale.
+thread_local std::int32_t t_iPassDepth = 0;
+thread_local std::uint32_t t_uiPassStamp = 0;
+
+class PassScope
+{
+public:
+    PassScope()
+    {
+        if (t_iPassDepth++ == 0)
+            ++t_uiPassStamp;
+    }
+    ~PassScope() { --t_iPassDepth; }
+    PassScope(const PassScope&) = delete;
+    PassScope& operator=(const PassScope&) = delete;
+};
+} // namespace
+
 NiAVObject::~NiAVObject()
 {
     m_kPropertyList.RemoveAll();
@@ -61,6 +82,59 @@ void NiAVObject::UpdateDownwardPass(float fTime, bool bUpdateControllers)
         UpdateObjectControllers(fTime, true);
     UpdateWorldData();
     UpdateWorldBound();
+    ClearWorldStale();
+}
+
+void NiAVObject::UpdateDownwardPassNow(float fTime, bool bUpdateControllers)
+{
+    if (m_pkParent != nullptr && (m_pkParent->m_ucStale & WORLD_STALE))
+        m_pkParent->UpdateStaleWorldTransform();
+    UpdateDownwardPass(fTime, bUpdateControllers);
+}
+
+std::uint32_t NiAVObject::CurrentPassStamp()
+{
+    return t_uiPassStamp;
+}
+
+void NiAVObject::MarkOnDemandOrderDirty()
+{
+    for (NiAVObject* pk = this; pk != nullptr; pk = pk->m_pkParent)
+    {
+        if (pk->m_ucStale & ON_DEMAND)
+            pk->m_ucStale |= ORDER_DIRTY;
+    }
+}
+
+void NiAVObject::UpdateStaleWorldTransform() const
+{
+    // Objects are never made const: the data is a cache of the locals.
+    auto* pkThis = const_cast<NiAVObject*>(this);
+    if ((m_ucStale & WORLD_STALE) == 0)
+        return;
+    if (m_pkParent != nullptr && (m_pkParent->m_ucStale & WORLD_STALE))
+        m_pkParent->UpdateStaleWorldTransform();
+    pkThis->UpdateWorldData();
+    pkThis->m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~WORLD_STALE);
+}
+
+void NiAVObject::UpdateStaleWorldBound() const
+{
+    auto* pkThis = const_cast<NiAVObject*>(this);
+    if (m_ucStale & WORLD_STALE)
+        UpdateStaleWorldTransform();
+    if ((m_ucStale & BOUND_STALE) == 0)
+        return;
+    // A node merges its children's bounds through GetWorldBound, which
+    // brings each of them up to date in turn.
+    pkThis->UpdateWorldBound();
+    pkThis->m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~BOUND_STALE);
+}
+
+void NiAVObject::KeepStaleWorld()
+{
+    if (t_iPassDepth == 0 || m_uiStaleStamp == t_uiPassStamp)
+        UpdateStaleWorldTransform();
 }
 
 void NiAVObject::UpdateSelectedDownwardPass(float fTime)
@@ -68,8 +142,11 @@ void NiAVObject::UpdateSelectedDownwardPass(float fTime)
     UpdateObjectControllers(fTime, (m_uFlags & SELECTIVE_PROP_CONTROLLER) != 0);
     if (m_uFlags & SELECTIVE_XFORMS)
     {
+        if (m_pkParent != nullptr && (m_pkParent->m_ucStale & WORLD_STALE))
+            m_pkParent->UpdateStaleWorldTransform();
         UpdateWorldData();
         UpdateWorldBound();
+        ClearWorldStale();
     }
 }
 
@@ -90,7 +167,8 @@ void NiAVObject::UpdateWorldData()
 
 void NiAVObject::Update(float fTime, bool bUpdateControllers)
 {
-    UpdateDownwardPass(fTime, bUpdateControllers);
+    PassScope kPass;
+    UpdateDownwardPassNow(fTime, bUpdateControllers);
     if (NiNode* pkParent = NiDynamicCast<NiNode>(m_pkParent))
         pkParent->UpdateUpwardPass();
 }
@@ -111,6 +189,10 @@ void NiAVObject::UpdateEffects()
 
 void NiAVObject::SetParent(NiNode* pkParent)
 {
+    // The world data stays what it was under the old parent until the next
+    // pass reaches the object.
+    if (m_ucStale & (WORLD_STALE | BOUND_STALE))
+        UpdateStaleWorldBound();
     if (NiNode* pkOld = NiDynamicCast<NiNode>(m_pkParent))
     {
         // The old parent's reference may be the only one: this object must
@@ -140,6 +222,8 @@ void NiAVObject::Cull(NiCamera* pkCamera, const NiPlane* pkPlanes, std::uint32_t
 {
     if (m_uFlags & APP_CULLED)
         return;
+    if (m_ucStale & BOUND_STALE)
+        UpdateStaleWorldBound();
     if (uiPlaneMask == 0 || pkPlanes == nullptr)
     {
         OnVisible(pkCamera);
@@ -219,6 +303,10 @@ NiPropertySetPtr NiAVObject::PushLocalProperties(NiPropertySet* pkParentState, b
 
 void NiAVObject::SetCollisionObject(NiCollisionObject* pkCollision)
 {
+    // A collision object takes its world data with the transform's.
+    if (m_ucStale & WORLD_STALE)
+        UpdateStaleWorldTransform();
+    MarkOnDemandOrderDirty();
     m_spCollisionObject = pkCollision;
     if (pkCollision != nullptr && pkCollision->GetSceneGraphObject() != this)
         pkCollision->SetSceneGraphObject(this);
@@ -369,6 +457,7 @@ void NiAVObject::WriteToStream(NiObjectStream& kStream)
     kStream.WriteLE(m_kLocal.m_kTranslate.x);
     kStream.WriteLE(m_kLocal.m_kTranslate.y);
     kStream.WriteLE(m_kLocal.m_kTranslate.z);
+    KeepWorldBeforeLocalChange();
     m_kLocal.m_kRotate.SnapTinyToZero();
     for (int r = 0; r < 3; ++r)
     {
@@ -417,6 +506,7 @@ void NiAVObject::AppendViewerStrings(NiViewerStringArray& kStrings)
     kStrings.AddTail(NiViewerVec3("m_localTranslate", m_kLocal.m_kTranslate));
     kStrings.AddTail(NiViewerMatrix3x3("m_localRotate", m_kLocal.m_kRotate));
     kStrings.AddTail(NiViewerFloat("m_fLocalScale", m_kLocal.m_fScale));
+    UpdateStaleWorldData();
     kStrings.AddTail(NiViewerVec3("m_worldTranslate", m_kWorld.m_kTranslate));
     kStrings.AddTail(NiViewerMatrix3x3("m_worldRotate", m_kWorld.m_kRotate));
     kStrings.AddTail(NiViewerFloat("m_worldScale", m_kWorld.m_fScale));

@@ -64,6 +64,11 @@ public:
 
     // The downward pass, then the bounds from the parent up to the root.
     void Update(float fTime, bool bUpdateControllers = true);
+    // Whether a pass may leave this object's world data for a reader to
+    // work out: only kinds whose transform is the parent's times the local
+    // one and whose bound comes from that and the children's (not cameras,
+    // lights, switches, skins or collision objects: they take the full pass).
+    [[nodiscard]] virtual bool CanDeferWorldData() const { return false; }
     // The property and effect passes from the state in force at the parent
     // (the global defaults and no effects at a root).
     void UpdateProperties();
@@ -104,17 +109,61 @@ public:
     // a child).
     void SetParent(NiNode* pkParent);
 
+    // A local transform changed while the world data waits keeps the world
+    // data the last update pass gave it (see KeepWorldBeforeLocalChange).
     [[nodiscard]] const NiXform& GetLocalTransform() const { return m_kLocal; }
-    void SetLocalTransform(const NiXform& kXform) { m_kLocal = kXform; }
+    void SetLocalTransform(const NiXform& kXform)
+    {
+        KeepWorldBeforeLocalChange();
+        m_kLocal = kXform;
+    }
     [[nodiscard]] const NiMatrix3x3& GetRotate() const { return m_kLocal.m_kRotate; }
-    void SetRotate(const NiMatrix3x3& kRotate) { m_kLocal.m_kRotate = kRotate; }
+    void SetRotate(const NiMatrix3x3& kRotate)
+    {
+        KeepWorldBeforeLocalChange();
+        m_kLocal.m_kRotate = kRotate;
+    }
     [[nodiscard]] const NiVec3& GetTranslate() const { return m_kLocal.m_kTranslate; }
-    void SetTranslate(const NiVec3& kTranslate) { m_kLocal.m_kTranslate = kTranslate; }
+    void SetTranslate(const NiVec3& kTranslate)
+    {
+        KeepWorldBeforeLocalChange();
+        m_kLocal.m_kTranslate = kTranslate;
+    }
     [[nodiscard]] float GetScale() const { return m_kLocal.m_fScale; }
-    void SetScale(float fScale) { m_kLocal.m_fScale = fScale; }
-    [[nodiscard]] const NiXform& GetWorldTransform() const { return m_kWorld; }
-    [[nodiscard]] const NiBoundSphere& GetWorldBound() const { return m_kWorldBound; }
-    void SetWorldBound(const NiBoundSphere& kBound) { m_kWorldBound = kBound; }
+    void SetScale(float fScale)
+    {
+        KeepWorldBeforeLocalChange();
+        m_kLocal.m_fScale = fScale;
+    }
+    // Both readers bring stale world data up to date first (the transform:
+    // this object's and its parents'; the bound: also the subtree's).
+    [[nodiscard]] const NiXform& GetWorldTransform() const
+    {
+        if (m_ucStale & WORLD_STALE)
+            UpdateStaleWorldTransform();
+        return m_kWorld;
+    }
+    [[nodiscard]] const NiBoundSphere& GetWorldBound() const
+    {
+        if (m_ucStale & BOUND_STALE)
+            UpdateStaleWorldBound();
+        return m_kWorldBound;
+    }
+    void SetWorldBound(const NiBoundSphere& kBound)
+    {
+        m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~BOUND_STALE);
+        m_kWorldBound = kBound;
+    }
+
+    // ---- World data on demand (see NiNode::SetWorldOnDemand) ----
+    [[nodiscard]] bool IsWorldOnDemand() const { return (m_ucStale & ON_DEMAND) != 0; }
+    // Whether the transform or the bound waits for a reader.
+    [[nodiscard]] bool IsWorldTransformStale() const { return (m_ucStale & WORLD_STALE) != 0; }
+    [[nodiscard]] bool IsWorldBoundStale() const { return (m_ucStale & BOUND_STALE) != 0; }
+    // Brings the world transform and bound up to date, with the parents'
+    // transforms and the subtree's data they depend on: the values the
+    // update passes since the last computation would have left.
+    void UpdateStaleWorldData() const { UpdateStaleWorldBound(); }
 
     void ReadFromStream(NiObjectStream& kStream) override;
     void ResolveLinks(NiObjectStream& kStream) override;
@@ -132,9 +181,45 @@ public:
 protected:
     friend class NiNode;
 
+    // Runtime state bits of m_ucStale.
+    static constexpr std::uint8_t WORLD_STALE = 0x01;
+    static constexpr std::uint8_t BOUND_STALE = 0x02;
+    static constexpr std::uint8_t ON_DEMAND = 0x04;
+    // An on-demand root whose subtree changed shape since its pass order
+    // was taken.
+    static constexpr std::uint8_t ORDER_DIRTY = 0x08;
+
     void CopyMembers(NiAVObject* pkDest, NiCloneContext& kCloning);
+    void UpdateStaleWorldTransform() const;
+    void UpdateStaleWorldBound() const;
+    // Clears both stale bits once a full pass has computed the data.
+    void ClearWorldStale()
+    {
+        m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~(WORLD_STALE | BOUND_STALE));
+    }
+    // Tells the on-demand roots above (and at) this object that the subtree
+    // changed shape or kind.
+    void MarkOnDemandOrderDirty();
+    [[nodiscard]] static std::uint32_t CurrentPassStamp();
+    // Before the local transform or the place in the graph changes, a stale
+    // transform is computed from the values it was marked with: readers
+    // then see what the last pass gave, as if it had computed it. Writes
+    // that a running pass makes before reaching the object need nothing
+    // (the pass marks it again); writes after it has passed do.
+    void KeepWorldBeforeLocalChange()
+    {
+        if (m_ucStale & WORLD_STALE)
+            KeepStaleWorld();
+    }
+    void KeepStaleWorld();
+    // The full pass on this object (its world data computed now), after its
+    // parent's stale transform has been brought up to date.
+    void UpdateDownwardPassNow(float fTime, bool bUpdateControllers);
 
     std::uint16_t m_uFlags = SELECTIVE_RIGID;
+    std::uint8_t m_ucStale = 0;
+    // The pass that marked the data stale (see KeepWorldBeforeLocalChange).
+    std::uint32_t m_uiStaleStamp = 0;
     NiAVObject* m_pkParent = nullptr;
     NiBoundSphere m_kWorldBound;
     NiXform m_kLocal;

@@ -38,14 +38,24 @@ NiSkinInstance* NiGeometry::GetSkinInstance() const
 
 void NiGeometry::SetSkinInstance(NiSkinInstance* pkSkin)
 {
+    // The bound the last pass gave stays until the next one.
+    UpdateStaleWorldData();
     m_spSkinInstance = pkSkin;
+    MarkOnDemandOrderDirty();
 }
 
 void NiGeometry::SetModelData(NiGeometryData* pkData)
 {
     if (pkData == nullptr)
         return;
+    UpdateStaleWorldData();
     m_spModelData = pkData;
+}
+
+bool NiGeometry::CanDeferWorldData() const
+{
+    // A skin's bound follows its bones (and writes the shared data's bound).
+    return m_spSkinInstance == nullptr && m_spCollisionObject == nullptr;
 }
 
 void NiGeometry::CalculateNormals()
@@ -91,6 +101,7 @@ void NiGeometry::ApplyTransform(const NiMatrix3x3& kRotate, const NiVec3& kTrans
 {
     if (m_spModelData == nullptr)
         return;
+    UpdateStaleWorldData();
     if (!bOnLeft)
     {
         m_spModelData->TransformVertices(kRotate, kTranslate);

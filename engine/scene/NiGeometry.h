@@ -40,6 +40,7 @@ public:
 
     void ApplyTransform(const NiMatrix3x3& kRotate, const NiVec3& kTranslate, bool bOnLeft) override;
     void ComputeSelectiveUpdateFlags(bool& bSelectiveUpdate, bool bSelectiveUpdateTransforms, bool& bRigid) override;
+    [[nodiscard]] bool CanDeferWorldData() const override;
     void UpdatePropertiesDownward(NiPropertySet* pkParentState) override;
     void UpdateEffectsDownward(NiEffectSet* pkParentEffects) override;
     void UpdateWorldBound() override;

@@ -45,6 +45,7 @@ void NiNode::TakeChildren(std::vector<NiAVObjectPtr>& kInto)
         kInto.push_back(std::move(spChild));
     }
     m_kChildren.RemoveAll();
+    m_pkOnDemandOrder.reset();
 }
 
 NiObject* NiNode::CreateObject()
@@ -59,6 +60,8 @@ void NiNode::AttachChild(NiAVObject* pkChild, bool bFirstAvail)
     if (pkChild == nullptr)
         return;
     NiAVObjectPtr spChild = pkChild;
+    KeepBoundBeforeChildChange();
+    MarkOnDemandOrderDirty();
     pkChild->SetParent(this);
     if (bFirstAvail)
         m_kChildren.AddFirstEmpty(spChild);
@@ -74,6 +77,8 @@ NiAVObjectPtr NiNode::DetachChild(NiAVObject* pkChild)
     {
         if (m_kChildren.GetAt(i).Get() == pkChild)
         {
+            KeepBoundBeforeChildChange();
+            MarkOnDemandOrderDirty();
             pkChild->m_pkParent = nullptr;
             return m_kChildren.RemoveAt(i);
         }
@@ -88,6 +93,8 @@ NiAVObjectPtr NiNode::DetachChildAt(std::uint32_t uiIndex)
     NiAVObjectPtr spChild = m_kChildren.GetAt(uiIndex);
     if (spChild == nullptr)
         return nullptr;
+    KeepBoundBeforeChildChange();
+    MarkOnDemandOrderDirty();
     spChild->m_pkParent = nullptr;
     return m_kChildren.RemoveAt(uiIndex);
 }
@@ -95,6 +102,8 @@ NiAVObjectPtr NiNode::DetachChildAt(std::uint32_t uiIndex)
 NiAVObjectPtr NiNode::SetAt(std::uint32_t uiIndex, NiAVObject* pkChild)
 {
     NiAVObjectPtr spChild = pkChild;
+    KeepBoundBeforeChildChange();
+    MarkOnDemandOrderDirty();
     if (uiIndex >= m_kChildren.GetSize())
     {
         if (pkChild != nullptr)
@@ -115,9 +124,37 @@ NiAVObjectPtr NiNode::SetAt(std::uint32_t uiIndex, NiAVObject* pkChild)
     return spOld;
 }
 
+void NiNode::KeepBoundBeforeChildChange()
+{
+    // The bound the last pass gave (or would have given) stays until the
+    // next pass; a child joining or leaving must not change it, nor must the
+    // leaving child lose the parent its world data came from.
+    if (m_ucStale & (WORLD_STALE | BOUND_STALE))
+        UpdateStaleWorldBound();
+}
+
+bool NiNode::HasStaleChildBound() const
+{
+    for (std::uint32_t i = 0; i < m_kChildren.GetSize(); ++i)
+    {
+        const NiAVObject* pkChild = m_kChildren.GetAt(i);
+        if (pkChild != nullptr && (pkChild->m_ucStale & BOUND_STALE))
+            return true;
+    }
+    return false;
+}
+
 void NiNode::UpdateUpwardPass()
 {
-    UpdateWorldBound();
+    // A child whose bound waits makes this bound wait too, rather than
+    // bringing every such child up to date now.
+    if (HasStaleChildBound())
+        m_ucStale |= BOUND_STALE;
+    else
+    {
+        UpdateWorldBound();
+        m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~BOUND_STALE);
+    }
     if (NiNode* pkParent = NiDynamicCast<NiNode>(m_pkParent))
         pkParent->UpdateUpwardPass();
 }
@@ -342,13 +379,102 @@ void NiNode::UpdateDownwardPass(float fTime, bool bUpdateControllers)
         UpdateObjectControllers(fTime, true);
     UpdateWorldData();
     m_kWorldBound.m_fRadius = 0.0f;
+    bool bStaleBound = false;
     for (std::uint32_t i = 0; i < m_kChildren.GetSize(); ++i)
     {
         if (NiAVObject* pkChild = m_kChildren.GetAt(i))
         {
-            pkChild->UpdateDownwardPass(fTime, bUpdateControllers);
-            MergeChildBound(pkChild);
+            if (pkChild->m_ucStale & ON_DEMAND)
+                static_cast<NiNode*>(pkChild)->UpdateOnDemandPass(fTime, bUpdateControllers);
+            else
+                pkChild->UpdateDownwardPass(fTime, bUpdateControllers);
+            // Once one child's bound waits, the merge waits for a reader.
+            if (pkChild->m_ucStale & BOUND_STALE)
+                bStaleBound = true;
+            else if (!bStaleBound)
+                MergeChildBound(pkChild);
         }
+    }
+    m_ucStale = static_cast<std::uint8_t>((m_ucStale & ~(WORLD_STALE | BOUND_STALE)) | (bStaleBound ? BOUND_STALE : 0));
+}
+
+bool NiNode::CanDeferWorldData() const
+{
+    // Kinds derived from the node compute more than the product and the
+    // merge.
+    return GetTypeInfo() == TypeInfo() && m_spCollisionObject == nullptr;
+}
+
+void NiNode::SetWorldOnDemand(bool bOnDemand)
+{
+    if (!bOnDemand)
+    {
+        // Data already waiting stays right: readers still bring it up to date.
+        m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~(ON_DEMAND | ORDER_DIRTY));
+        m_pkOnDemandOrder.reset();
+        return;
+    }
+    m_ucStale |= ON_DEMAND | ORDER_DIRTY;
+}
+
+void NiNode::CollectOnDemandOrder(NiAVObject* pkObject, std::vector<OnDemandStep>& kOrder)
+{
+    // Depth first in child order, as the full pass goes, so the controllers
+    // run in the same order; a kind that cannot wait takes its whole
+    // subtree's full pass at its place.
+    if (!pkObject->CanDeferWorldData())
+    {
+        kOrder.push_back({pkObject, true});
+        return;
+    }
+    kOrder.push_back({pkObject, false});
+    if (auto* pkNode = NiDynamicCast<NiNode>(pkObject))
+    {
+        for (std::uint32_t i = 0; i < pkNode->m_kChildren.GetSize(); ++i)
+        {
+            if (NiAVObject* pkChild = pkNode->m_kChildren.GetAt(i))
+                CollectOnDemandOrder(pkChild, kOrder);
+        }
+    }
+}
+
+void NiNode::UpdateOnDemandPass(float fTime, bool bUpdateControllers)
+{
+    if ((m_ucStale & ORDER_DIRTY) || m_pkOnDemandOrder == nullptr)
+    {
+        if (m_pkOnDemandOrder == nullptr)
+            m_pkOnDemandOrder = std::make_unique<std::vector<OnDemandStep>>();
+        m_pkOnDemandOrder->clear();
+        CollectOnDemandOrder(this, *m_pkOnDemandOrder);
+        m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~ORDER_DIRTY);
+    }
+    const std::uint32_t uiStamp = CurrentPassStamp();
+    for (const OnDemandStep& kStep : *m_pkOnDemandOrder)
+    {
+        NiAVObject* pkObject = kStep.m_pkObject;
+        bool bCalled = kStep.m_bFullPass;
+        if (bCalled)
+            pkObject->UpdateDownwardPassNow(fTime, bUpdateControllers);
+        else
+        {
+            // Most objects of a person (shapes with their materials) have no
+            // controller anywhere: only the others are called.
+            if (bUpdateControllers)
+            {
+                bCalled = pkObject->GetControllers() != nullptr;
+                const NiRefList<NiProperty>& kProperties = pkObject->m_kPropertyList;
+                for (NiListPos kPos = kProperties.GetHeadPos(); !bCalled && kPos != nullptr;)
+                    bCalled = NiRefList<NiProperty>::GetNext(kPos)->GetControllers() != nullptr;
+                if (bCalled)
+                    pkObject->UpdateObjectControllers(fTime, true);
+            }
+            pkObject->m_ucStale |= WORLD_STALE | BOUND_STALE;
+            pkObject->m_uiStaleStamp = uiStamp;
+        }
+        // Controllers do not change the graph's shape; should one ever do,
+        // the order's objects may be gone: the rest waits for the next pass.
+        if (bCalled && (m_ucStale & ORDER_DIRTY))
+            break;
     }
 }
 
@@ -356,7 +482,14 @@ void NiNode::UpdateSelectedDownwardPass(float fTime)
 {
     UpdateObjectControllers(fTime, (m_uFlags & SELECTIVE_PROP_CONTROLLER) != 0);
     if (m_uFlags & SELECTIVE_XFORMS)
+    {
+        if (m_pkParent != nullptr && (m_pkParent->m_ucStale & WORLD_STALE))
+            m_pkParent->UpdateStaleWorldTransform();
         UpdateWorldData();
+        m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~WORLD_STALE);
+    }
+    // The merge below brings each child's bound up to date.
+    m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~BOUND_STALE);
     m_kWorldBound.m_fRadius = 0.0f;
     for (std::uint32_t i = 0; i < m_kChildren.GetSize(); ++i)
     {
@@ -380,8 +513,11 @@ void NiNode::UpdateRigidDownwardPass(float fTime)
     UpdateObjectControllers(fTime, (m_uFlags & SELECTIVE_PROP_CONTROLLER) != 0);
     if (m_uFlags & SELECTIVE_XFORMS)
     {
+        if (m_pkParent != nullptr && (m_pkParent->m_ucStale & WORLD_STALE))
+            m_pkParent->UpdateStaleWorldTransform();
         UpdateWorldData();
         m_kWorldBound.Transform(m_kModelBound, m_kWorld);
+        ClearWorldStale();
     }
     for (std::uint32_t i = 0; i < m_kChildren.GetSize(); ++i)
     {

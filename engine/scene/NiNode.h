@@ -6,6 +6,7 @@
 #include "engine/scene/NiEffectSet.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class NiDynamicEffect;
@@ -63,6 +64,7 @@ public:
     [[nodiscard]] NiAVObject* GetObjectByName(const char* pcName) override;
     void ComputeSelectiveUpdateFlags(bool& bSelectiveUpdate, bool bSelectiveUpdateTransforms, bool& bRigid) override;
     void UpdateDownwardPass(float fTime, bool bUpdateControllers) override;
+    [[nodiscard]] bool CanDeferWorldData() const override;
     void UpdateSelectedDownwardPass(float fTime) override;
     void UpdateRigidDownwardPass(float fTime) override;
     void UpdatePropertiesDownward(NiPropertySet* pkParentState) override;
@@ -71,6 +73,13 @@ public:
     void OnVisible(NiCamera* pkCamera) override;
     void PurgeRendererData(NiRenderer* pkRenderer) override;
     void CollectChildren(std::vector<NiAVObject*>& kChildren) const override;
+
+    // ---- World data on demand ----
+    // The subtree's world transforms and bounds are worked out when
+    // something reads them (the accessors, culling, picking), not by every
+    // update pass that reaches this node; its controllers still run with
+    // each pass, in the full pass's order. Not stored, not cloned.
+    void SetWorldOnDemand(bool bOnDemand);
 
     // Has the object's own controllers visit and the cull test run for a
     // child (the camera's planes and mask).
@@ -90,6 +99,9 @@ protected:
     // Merges a child's world bound into the node's (radius-0 bounds are
     // empty subtrees and do not move it).
     void MergeChildBound(const NiAVObject* pkChild);
+    // Before a child joins or leaves: stale world data brought up to date.
+    void KeepBoundBeforeChildChange();
+    [[nodiscard]] bool HasStaleChildBound() const;
     // Moves the children out (parent pointers cleared), leaving the array
     // empty.
     void TakeChildren(std::vector<NiAVObjectPtr>& kInto);
@@ -100,12 +112,27 @@ protected:
     void ToChildSpace(const NiMatrix3x3& kRotate, const NiVec3& kTranslate, bool bOnLeft, NiMatrix3x3& kChildRotate,
                       NiVec3& kChildTranslate) const;
 
+    // One object of an on-demand subtree in pass order: marked stale, or
+    // (a kind that cannot wait) given its subtree's full pass.
+    struct OnDemandStep
+    {
+        NiAVObject* m_pkObject;
+        bool m_bFullPass;
+    };
+    static void CollectOnDemandOrder(NiAVObject* pkObject, std::vector<OnDemandStep>& kOrder);
+    // The pass of an on-demand root: its subtree's controllers in order, and
+    // the world data marked stale.
+    void UpdateOnDemandPass(float fTime, bool bUpdateControllers);
+
     NiSparsePtrArray<NiAVObjectPtr> m_kChildren;
     NiTList<NiDynamicEffect> m_kEffectList;
     NiBoundSphere m_kModelBound;
     // Only while a file's links are resolved: a step toward the root of
     // the tree this node has been linked into (null at that root).
     NiNode* m_pkLoadRoot = nullptr;
+    // The on-demand subtree in pass order (raw links: any change of shape
+    // marks the order dirty before an object can go).
+    std::unique_ptr<std::vector<OnDemandStep>> m_pkOnDemandOrder;
 };
 
 using NiNodePtr = NiRefPtr<NiNode>;

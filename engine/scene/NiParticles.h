@@ -126,6 +126,8 @@ public:
     static NiObject* CreateObject();
 
     void UpdateDownwardPass(float fTime, bool bUpdateControllers) override;
+    // The meshes' container follows the particles in the world pass.
+    [[nodiscard]] bool CanDeferWorldData() const override { return false; }
     void UpdateSelectedDownwardPass(float fTime) override;
     void UpdateRigidDownwardPass(float fTime) override;
     void ComputeSelectiveUpdateFlags(bool& bSelectiveUpdate, bool bSelectiveUpdateTransforms, bool& bRigid) override;

@@ -540,3 +540,50 @@ TEST_F(COrvaneCompositeTest, AStillModelKeepsItsPoseAndRunsOnWhenAnimatedAgain)
     kModel.SetAnimated(true);
     EXPECT_FALSE(pkManager->GetActive());
 }
+
+TEST_F(COrvaneCompositeTest, AModelWorkedOutOnDemandIsReadWhereTheLastPassPutIt)
+{
+    // Two people in two turned worlds, one worked out on demand (set before
+    // its model is loaded: later roots take it too), one by every pass.
+    NiMatrix3x3 kTurn;
+    kTurn.MakeXRotation(-1.5707964f);
+    NiRefPtr<NiNode> aspWorld[2] = {Node("World A"), Node("World B")};
+    COrvaneComposite akModel[2];
+    akModel[0].SetWorldOnDemand(true);
+    for (int i = 0; i < 2; ++i)
+    {
+        aspWorld[i]->SetRotate(kTurn);
+        LoadPrebuilt(akModel[i], MakeModel());
+        aspWorld[i]->AttachChild(akModel[i].GetRoot());
+    }
+    ASSERT_TRUE(akModel[0].GetRoot()->IsWorldOnDemand());
+    EXPECT_FALSE(akModel[1].GetRoot()->IsWorldOnDemand());
+
+    for (int iStep = 0; iStep < 3; ++iStep)
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            akModel[i].SetPosition(NiVec3(0.5f, 0.0f, 1.25f), 1);
+            akModel[i].Rotate(NiVec3::UNIT_Y, 30.0f, 1);
+            akModel[i].Update(0.0f);
+            aspWorld[i]->Update(0.1f * static_cast<float>(iStep));
+        }
+        EXPECT_TRUE(akModel[0].GetModelObject()->IsWorldTransformStale());
+        ASSERT_NE(akModel[0].GetPosition(), nullptr);
+        EXPECT_EQ(*akModel[0].GetPosition(), *akModel[1].GetPosition()) << iStep;
+        EXPECT_FALSE(akModel[0].GetModelObject()->IsWorldTransformStale());
+    }
+    // A head's bound, read by no pass, comes out as the full pass's.
+    std::vector<NiNode*> akHeads[2];
+    for (int i = 0; i < 2; ++i)
+        akModel[i].CollectNodes("head2_shape", akHeads[i], false);
+    ASSERT_EQ(akHeads[0].size(), 1u);
+    EXPECT_EQ(akHeads[0][0]->GetWorldTransform(), akHeads[1][0]->GetWorldTransform());
+
+    // Off again: the next pass works everything out.
+    akModel[0].SetWorldOnDemand(false);
+    aspWorld[0]->Update(0.0f);
+    EXPECT_FALSE(akHeads[0][0]->IsWorldTransformStale());
+    for (int i = 0; i < 2; ++i)
+        aspWorld[i]->DetachChild(akModel[i].GetRoot());
+}

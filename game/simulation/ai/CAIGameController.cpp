@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneAIStateBlock.h"
 #include "framework/COrvaneAnim.h"
+#include "framework/COrvaneCastMemo.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneFile.h"
 #include "framework/COrvaneIOObject.h"
@@ -24,7 +25,8 @@ CAIGameController::~CAIGameController() = default;
 CGameCharacter* CAIGameController::Character() const
 {
     COrvaneAIStateBlock* pkBlock = GetBoundBlock();
-    return pkBlock ? dynamic_cast<CGameCharacter*>(pkBlock->m_pkOwner) : nullptr;
+    static thread_local COrvaneCastMemo<CGameCharacter> s_kCast;
+    return pkBlock ? s_kCast.Cast(pkBlock->m_pkOwner) : nullptr;
 }
 
 void CAIGameController::SwitchTo(CGameCharacter& kCharacter, const char* pcName)

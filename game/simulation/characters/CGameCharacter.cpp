@@ -3,6 +3,7 @@
 #include "engine/core/NiRandom.h"
 #include "framework/COrvaneAICharacterController.h"
 #include "framework/COrvaneApplication.h"
+#include "framework/COrvaneCastMemo.h"
 #include "framework/COrvaneGame.h"
 #include "framework/COrvaneLocale.h"
 #include "framework/COrvaneText.h"
@@ -200,7 +201,8 @@ CGameCharacter* CGameCharacter::FindPartner(const char* pcFactory, CObjectQuery&
             return true;
         for (COrvaneGridEntity* pkEntity : *pkGroup)
         {
-            auto* pkOther = dynamic_cast<CGameCharacter*>(pkEntity);
+            static thread_local COrvaneCastMemo<CGameCharacter> s_kCast;
+            auto* pkOther = s_kCast.Cast(pkEntity);
             if (!pkOther || pkOther->IsGone())
                 continue;
             if (CGameCharacter* pkAnswer = pkOther->IsCandidateFor(kQuery))

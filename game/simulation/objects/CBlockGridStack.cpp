@@ -1,5 +1,6 @@
 #include "game/simulation/objects/CBlockGridStack.h"
 
+#include "framework/COrvaneCastMemo.h"
 #include "game/simulation/objects/CBlockGrid.h"
 
 CBlockGridStack::CBlockGridStack() = default;
@@ -59,7 +60,8 @@ void CBlockGridStack::HideAllFloors()
 
 CBlockGrid* CBlockGridStack::GetFloor(std::size_t uiIndex) const
 {
-    return uiIndex < m_kFloors.size() ? dynamic_cast<CBlockGrid*>(m_kFloors[uiIndex].get()) : nullptr;
+    static thread_local COrvaneCastMemo<CBlockGrid> s_kCast;
+    return uiIndex < m_kFloors.size() ? s_kCast.Cast(m_kFloors[uiIndex].get()) : nullptr;
 }
 
 CBlockGrid* CBlockGridStack::GetCurrentGrid() const

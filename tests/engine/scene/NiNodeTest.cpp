@@ -3,6 +3,8 @@
 #include "engine/scene/NiLight.h"
 #include "engine/scene/NiMaterialProperty.h"
 #include "engine/scene/NiNodeAttachment.h"
+#include "engine/scene/NiTriShape.h"
+#include "tests/engine/scene/GeometryTestSupport.h"
 #include "tests/engine/scene/SceneGraphTestSupport.h"
 
 using namespace scene_test;
@@ -407,3 +409,229 @@ TEST_F(NiNodeTest, HostileLinksFailWithCorrupt)
     EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
 }
 } // namespace
+
+// ---- World data on demand ----
+
+namespace
+{
+// A person-like subtree: "person" > "body" (turned, moved) > "arm" > a
+// square shape, and a second shape under the body. The same build twice
+// gives a tree worked out on demand and its twin updated in full.
+struct Person
+{
+    NiNodePtr m_spRoot;
+    NiNodePtr m_spBody;
+    NiNodePtr m_spArm;
+    NiRefPtr<NiTriShape> m_spHand;
+    NiRefPtr<NiTriShape> m_spChest;
+};
+
+Person MakePerson(NiNode& kWorld, const NiVec3& kAt)
+{
+    Person k;
+    k.m_spRoot = new NiNode;
+    k.m_spRoot->SetTranslate(kAt);
+    k.m_spBody = new NiNode;
+    k.m_spBody->SetRotate(QuarterTurnZ());
+    k.m_spBody->SetTranslate(NiVec3(0.5f, 0.25f, 1.0f));
+    k.m_spBody->SetScale(2.0f);
+    k.m_spArm = new NiNode;
+    k.m_spArm->SetTranslate(NiVec3(1.0f, 0.0f, 0.0f));
+    k.m_spHand = new NiTriShape(SquareData());
+    k.m_spChest = new NiTriShape(SquareData());
+    k.m_spChest->SetTranslate(NiVec3(0.0f, 0.0f, 3.0f));
+    k.m_spRoot->AttachChild(k.m_spBody);
+    k.m_spBody->AttachChild(k.m_spArm);
+    k.m_spBody->AttachChild(k.m_spChest);
+    k.m_spArm->AttachChild(k.m_spHand);
+    kWorld.AttachChild(k.m_spRoot);
+    return k;
+}
+
+class NiNodeOnDemandTest : public SceneGraphTest
+{
+protected:
+    void SetUp() override
+    {
+        SceneGraphTest::SetUp();
+        m_spWorld = new NiNode;
+        m_spWorld->SetTranslate(NiVec3(10.0f, 0.0f, 0.0f));
+        m_spTwinWorld = new NiNode;
+        m_spTwinWorld->SetTranslate(NiVec3(10.0f, 0.0f, 0.0f));
+        m_kPerson = MakePerson(*m_spWorld, NiVec3(3.0f, 4.0f, 0.0f));
+        m_kTwin = MakePerson(*m_spTwinWorld, NiVec3(3.0f, 4.0f, 0.0f));
+        m_kPerson.m_spRoot->SetWorldOnDemand(true);
+    }
+
+    void TearDown() override
+    {
+        m_kPerson = Person();
+        m_kTwin = Person();
+        m_spWorld = nullptr;
+        m_spTwinWorld = nullptr;
+        SceneGraphTest::TearDown();
+    }
+
+    // Both worlds' full pass.
+    void UpdateBoth(float fTime = 0.0f)
+    {
+        m_spWorld->Update(fTime);
+        m_spTwinWorld->Update(fTime);
+    }
+
+    NiNodePtr m_spWorld;
+    NiNodePtr m_spTwinWorld;
+    Person m_kPerson;
+    Person m_kTwin;
+};
+} // namespace
+
+TEST_F(NiNodeOnDemandTest, APassLeavesThePersonStaleAndAReadGivesTheFullPassesValues)
+{
+    UpdateBoth();
+    EXPECT_FALSE(m_spWorld->IsWorldTransformStale());
+    for (NiAVObject* pk : {static_cast<NiAVObject*>(m_kPerson.m_spRoot), static_cast<NiAVObject*>(m_kPerson.m_spArm),
+                           static_cast<NiAVObject*>(m_kPerson.m_spHand)})
+    {
+        EXPECT_TRUE(pk->IsWorldTransformStale());
+        EXPECT_TRUE(pk->IsWorldBoundStale());
+    }
+    // The world's bound waits for the person's.
+    EXPECT_TRUE(m_spWorld->IsWorldBoundStale());
+
+    // One read of the hand brings it and its parents up to date, bit for
+    // bit as the full pass left its twin; the chest, a sibling's child,
+    // still waits.
+    EXPECT_EQ(m_kPerson.m_spHand->GetWorldTransform(), m_kTwin.m_spHand->GetWorldTransform());
+    EXPECT_FALSE(m_kPerson.m_spHand->IsWorldTransformStale());
+    EXPECT_FALSE(m_kPerson.m_spArm->IsWorldTransformStale());
+    EXPECT_FALSE(m_kPerson.m_spRoot->IsWorldTransformStale());
+    EXPECT_TRUE(m_kPerson.m_spChest->IsWorldTransformStale());
+    EXPECT_TRUE(m_kPerson.m_spHand->IsWorldBoundStale()) << "a transform read leaves the bound";
+
+    // The world's bound brings every bound below it up to date.
+    EXPECT_EQ(m_spWorld->GetWorldBound(), m_spTwinWorld->GetWorldBound());
+    EXPECT_GT(m_spWorld->GetWorldBound().m_fRadius, 0.0f);
+    EXPECT_FALSE(m_kPerson.m_spChest->IsWorldBoundStale());
+    EXPECT_EQ(m_kPerson.m_spChest->GetWorldTransform(), m_kTwin.m_spChest->GetWorldTransform());
+    EXPECT_EQ(m_kPerson.m_spBody->GetWorldBound(), m_kTwin.m_spBody->GetWorldBound());
+}
+
+TEST_F(NiNodeOnDemandTest, ChangesAfterThePassKeepWhatThePassGaveUntilTheNext)
+{
+    UpdateBoth();
+    // The person walks on and the arm is moved, between passes: readers
+    // still see the last pass's world data, as with the full pass.
+    for (Person* pk : {&m_kPerson, &m_kTwin})
+    {
+        pk->m_spRoot->SetTranslate(NiVec3(7.0f, -2.0f, 1.0f));
+        pk->m_spArm->SetRotate(QuarterTurnZ());
+        pk->m_spChest->SetScale(3.0f);
+    }
+    EXPECT_EQ(m_kPerson.m_spHand->GetWorldTransform(), m_kTwin.m_spHand->GetWorldTransform());
+    EXPECT_EQ(m_kPerson.m_spChest->GetWorldBound(), m_kTwin.m_spChest->GetWorldBound());
+    EXPECT_EQ(m_spWorld->GetWorldBound(), m_spTwinWorld->GetWorldBound());
+    EXPECT_EQ(m_kPerson.m_spHand->GetWorldTransform().m_kTranslate,
+              m_kTwin.m_spHand->GetWorldTransform().m_kTranslate);
+
+    // The next pass takes the new places.
+    UpdateBoth();
+    const NiXform kHand = m_kPerson.m_spHand->GetWorldTransform();
+    EXPECT_EQ(kHand, m_kTwin.m_spHand->GetWorldTransform());
+    EXPECT_NE(kHand.m_kTranslate, NiVec3::ZERO);
+    EXPECT_EQ(m_spWorld->GetWorldBound(), m_spTwinWorld->GetWorldBound());
+}
+
+TEST_F(NiNodeOnDemandTest, ControllersRunWithEveryPassInTheFullPassesOrder)
+{
+    std::vector<std::string> kOrder;
+    struct OrderController : TestController
+    {
+        std::vector<std::string>* m_pkOrder = nullptr;
+        std::string m_kName;
+        void Update(float fTime) override
+        {
+            TestController::Update(fTime);
+            m_pkOrder->push_back(m_kName);
+        }
+    };
+    auto Add = [&kOrder](NiAVObject& kObject, const char* pcName) {
+        NiRefPtr<OrderController> sp = new OrderController;
+        sp->m_pkOrder = &kOrder;
+        sp->m_kName = pcName;
+        sp->SetTarget(&kObject);
+        return sp;
+    };
+    auto spBody = Add(*m_kPerson.m_spBody, "body");
+    auto spHand = Add(*m_kPerson.m_spHand, "hand");
+    auto spChest = Add(*m_kPerson.m_spChest, "chest");
+    m_spWorld->Update(1.5f);
+    m_spWorld->Update(2.0f);
+    EXPECT_EQ(kOrder, (std::vector<std::string>{"body", "hand", "chest", "body", "hand", "chest"}));
+    EXPECT_EQ(spHand->m_kTimes, (std::vector<float>{1.5f, 2.0f}));
+    // A pass without controllers runs none.
+    m_spWorld->Update(3.0f, false);
+    EXPECT_EQ(kOrder.size(), 6u);
+
+    // A shape added later is in the next pass's order; one that left is not.
+    NiRefPtr<NiTriShape> spFoot = new NiTriShape(SquareData());
+    auto spFootController = Add(*spFoot, "foot");
+    m_kPerson.m_spArm->AttachChild(spFoot);
+    (void)m_kPerson.m_spBody->DetachChild(m_kPerson.m_spChest);
+    kOrder.clear();
+    m_spWorld->Update(4.0f);
+    EXPECT_EQ(kOrder, (std::vector<std::string>{"body", "hand", "foot"}));
+    EXPECT_TRUE(spFoot->IsWorldTransformStale());
+}
+
+TEST_F(NiNodeOnDemandTest, LeavingAndJoiningKeepTheLastPassesData)
+{
+    UpdateBoth();
+    const NiXform kHand = m_kTwin.m_spHand->GetWorldTransform();
+    const NiBoundSphere kWorldBound = m_spTwinWorld->GetWorldBound();
+    // The person leaves the world: its data is what the pass gave, under
+    // the parent it had; the world's bound still holds it until its next
+    // pass.
+    NiAVObjectPtr spGone = m_spWorld->DetachChild(m_kPerson.m_spRoot);
+    ASSERT_EQ(spGone.Get(), m_kPerson.m_spRoot.Get());
+    EXPECT_FALSE(m_kPerson.m_spHand->IsWorldTransformStale());
+    EXPECT_EQ(m_kPerson.m_spHand->GetWorldTransform(), kHand);
+    EXPECT_EQ(m_spWorld->GetWorldBound(), kWorldBound);
+
+    // Back under another node: still the old data until a pass reaches it.
+    NiNodePtr spOther = new NiNode;
+    spOther->SetTranslate(NiVec3(0.0f, 0.0f, 50.0f));
+    spOther->Update(0.0f);
+    spOther->AttachChild(m_kPerson.m_spRoot);
+    EXPECT_EQ(m_kPerson.m_spHand->GetWorldTransform(), kHand);
+    spOther->Update(0.0f);
+    const NiVec3 kMoved = m_kPerson.m_spHand->GetWorldTransform().m_kTranslate;
+    EXPECT_NEAR(kMoved.x, kHand.m_kTranslate.x - 10.0f, 1e-4f);
+    EXPECT_NEAR(kMoved.y, kHand.m_kTranslate.y, 1e-4f);
+    EXPECT_NEAR(kMoved.z, kHand.m_kTranslate.z + 50.0f, 1e-4f);
+}
+
+TEST_F(NiNodeOnDemandTest, UpdatesBelowTheRootAndCullingBringTheDataUpToDate)
+{
+    UpdateBoth();
+    // An update started inside the person works from its parents' data as
+    // the last pass gave it.
+    m_kPerson.m_spArm->Update(0.0f);
+    m_kTwin.m_spArm->Update(0.0f);
+    EXPECT_FALSE(m_kPerson.m_spHand->IsWorldTransformStale());
+    EXPECT_EQ(m_kPerson.m_spHand->GetWorldTransform(), m_kTwin.m_spHand->GetWorldTransform());
+    EXPECT_EQ(m_spWorld->GetWorldBound(), m_spTwinWorld->GetWorldBound());
+
+    // Culling reads every bound it tests.
+    UpdateBoth();
+    CullFrom(m_spWorld, nullptr);
+    EXPECT_FALSE(m_spWorld->IsWorldBoundStale());
+    EXPECT_FALSE(m_kPerson.m_spHand->IsWorldBoundStale());
+    EXPECT_EQ(m_kPerson.m_spHand->GetWorldBound(), m_kTwin.m_spHand->GetWorldBound());
+
+    // Switched off, the person takes the full pass again.
+    m_kPerson.m_spRoot->SetWorldOnDemand(false);
+    m_spWorld->Update(0.0f);
+    EXPECT_FALSE(m_kPerson.m_spHand->IsWorldTransformStale());
+    EXPECT_FALSE(m_spWorld->IsWorldBoundStale());
+}

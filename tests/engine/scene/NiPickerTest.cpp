@@ -79,6 +79,43 @@ TEST_F(NiPickerTest, DefaultsAndTheTwoRayTests)
     EXPECT_FALSE(NiPicker::IntersectTriangle(NiVec3(0.25f, 0.25f, 2), kUp, kV0, kV1, kV2, false, fT, fU, fV));
 }
 
+TEST_F(NiPickerTest, APersonWhoseWorldDataWaitsIsPickedWhereTheLastPassPutIt)
+{
+    // A person nothing draws: the world's passes leave its data stale, and
+    // the pick brings it up to date.
+    NiNodePtr spWorld = new NiNode;
+    NiNodePtr spPerson = new NiNode;
+    spPerson->SetName("person");
+    NiRefPtr<NiTriShape> spBody = NamedSquare("body");
+    spPerson->AttachChild(spBody);
+    spWorld->AttachChild(spPerson);
+    spPerson->SetWorldOnDemand(true);
+    spWorld->Update(0.0f);
+    spPerson->SetTranslate(NiVec3(0, 0, 1));
+    spWorld->Update(0.0f);
+    ASSERT_TRUE(spBody->IsWorldTransformStale());
+    ASSERT_TRUE(spWorld->IsWorldBoundStale());
+
+    NiPicker kPicker;
+    kPicker.SetTarget(spWorld);
+    ASSERT_TRUE(kPicker.Pick(m_kOrigin, m_kDown));
+    ASSERT_EQ(kPicker.GetSize(), 1u);
+    EXPECT_EQ(kPicker.GetAt(0)->GetAVObject(), spBody.Get());
+    EXPECT_FLOAT_EQ(kPicker.GetAt(0)->GetDistance(), 3.0f);
+    ExpectNear(kPicker.GetAt(0)->GetIntersection(), NiVec3(0.75f, 0.25f, 1));
+
+    // A step after the last pass is not seen until the next one, as when
+    // the pass worked everything out.
+    spPerson->SetTranslate(NiVec3(0, 0, 2));
+    kPicker.ClearResults();
+    ASSERT_TRUE(kPicker.Pick(m_kOrigin, m_kDown));
+    EXPECT_FLOAT_EQ(kPicker.GetAt(0)->GetDistance(), 3.0f);
+    spWorld->Update(0.0f);
+    kPicker.ClearResults();
+    ASSERT_TRUE(kPicker.Pick(m_kOrigin, m_kDown));
+    EXPECT_FLOAT_EQ(kPicker.GetAt(0)->GetDistance(), 2.0f);
+}
+
 TEST_F(NiPickerTest, SortedAllHitsFirstHitAndAppend)
 {
     NiNodePtr spRoot = new NiNode;
