@@ -585,8 +585,8 @@ public:
         // against this device's own context.
         if (m_params.MultiSampleType != D3DMULTISAMPLE_NONE &&
             SamplesFor(m_params.MultiSampleType, m_params.MultiSampleQuality, GlSampleCounts()) == 0) {
-            ReportFailure("gfx gl: the driver has no such multisample count");
-            return D3DERR_NOTAVAILABLE;
+            ReportFailure("gfx gl: the driver has no such multisample count or quality");
+            return D3DERR_INVALIDCALL; // what the check before creation answers
         }
         MakeMultisampleBuffers();
         ChooseDirect();
