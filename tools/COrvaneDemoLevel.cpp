@@ -12,7 +12,10 @@
 #include "engine/scene/NiSwitchNode.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
+#include "engine/shaders/framework/NiShader.h"
 #include "platform/os/OsFiles.h"
+#include "tools/COrvaneDemoEffect.h"
+#include "tools/COrvaneDemoShader.h"
 #include "tools/COrvaneDemoShapes.h"
 #include "tools/COrvaneTgaWriter.h"
 
@@ -191,6 +194,24 @@ bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
     spObjects->AttachChild(Placeholder("view", "camera_45\r\n", InWorld(kLevel, 0, 60, -40)));
     spObjects->AttachChild(Placeholder("crowd", "protest\r\n", InWorld(kLevel, -50, 0, 0)));
     spRoot->AttachChild(spObjects);
+
+    // The first level's showcase, west of the yard's middle in the start
+    // view: a pillar drawn by the demo material's programs and a signal post
+    // drawn by the demo effect's program technique.
+    if (&kLevel == &DEMO_LEVELS[0])
+    {
+        NiRefPtr<NiNode> spShowcase = Named(DEMO_SHOWCASE_NODE);
+        NiTriShape* pkPillar = MakeDemoBox(InFile(kLevel, -26, -6, 0), InFile(kLevel, -22, -2, 10), false,
+                                           DEMO_SHOWCASE_MATERIAL);
+        pkPillar->AttachProperty(new NiTexturingProperty("levels/sky.tga"));
+        pkPillar->SetShader(new NiShader(DEMO_SHADER_NAME, 0));
+        spShowcase->AttachChild(pkPillar);
+        NiTriShape* pkSignal =
+            MakeDemoBox(InFile(kLevel, -26, 2, 0), InFile(kLevel, -22, 6, 10), false, DEMO_SHOWCASE_SIGNAL);
+        pkSignal->SetShader(new NiShader(DEMO_PROGRAM_EFFECT_NAME, 0));
+        spShowcase->AttachChild(pkSignal);
+        spRoot->AttachChild(spShowcase);
+    }
 
     // One fence per upgrade level 0-2 and one detail node.
     NiRefPtr<NiSwitchNode> spFence = new NiSwitchNode;

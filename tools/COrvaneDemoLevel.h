@@ -53,6 +53,13 @@ inline constexpr DemoLevel DEMO_LEVELS[DEMO_LEVEL_COUNT] = {
 
 inline constexpr const char* DEMO_LEVEL_FILE = DEMO_LEVELS[0].m_pcFile;
 
+// The first level's "showcase" node: two pillars in the start view west of
+// the yard's middle, one drawn by the demo material (programs), one by the
+// demo effect's program technique.
+inline constexpr const char* DEMO_SHOWCASE_NODE = "showcase";
+inline constexpr const char* DEMO_SHOWCASE_MATERIAL = "showcase_material";
+inline constexpr const char* DEMO_SHOWCASE_SIGNAL = "showcase_signal";
+
 // Empty child slots at the head of the level's "collide" node, ahead of
 // its ground and blocks: the world's object nodes take them.
 inline constexpr unsigned DEMO_OBJECT_SLOTS = 16;
