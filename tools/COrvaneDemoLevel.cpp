@@ -201,13 +201,15 @@ bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
     if (&kLevel == &DEMO_LEVELS[0])
     {
         NiRefPtr<NiNode> spShowcase = Named(DEMO_SHOWCASE_NODE);
-        NiTriShape* pkPillar = MakeDemoBox(InFile(kLevel, -26, -6, 0), InFile(kLevel, -22, -2, 10), false,
-                                           DEMO_SHOWCASE_MATERIAL);
-        pkPillar->AttachProperty(new NiTexturingProperty("levels/sky.tga"));
+        constexpr float W = DEMO_SHOWCASE_WEST, E = DEMO_SHOWCASE_EAST, H = DEMO_SHOWCASE_HEIGHT;
+        constexpr float M = DEMO_SHOWCASE_MATERIAL_Y, S = DEMO_SHOWCASE_SIGNAL_Y;
+        NiTriShape* pkPillar =
+            MakeDemoBox(InFile(kLevel, W, M - 2, 0), InFile(kLevel, E, M + 2, H), false, DEMO_SHOWCASE_MATERIAL);
+        pkPillar->AttachProperty(new NiTexturingProperty(DEMO_SHOWCASE_IMAGE));
         pkPillar->SetShader(new NiShader(DEMO_SHADER_NAME, 0));
         spShowcase->AttachChild(pkPillar);
         NiTriShape* pkSignal =
-            MakeDemoBox(InFile(kLevel, -26, 2, 0), InFile(kLevel, -22, 6, 10), false, DEMO_SHOWCASE_SIGNAL);
+            MakeDemoBox(InFile(kLevel, W, S - 2, 0), InFile(kLevel, E, S + 2, H), false, DEMO_SHOWCASE_SIGNAL);
         pkSignal->SetShader(new NiShader(DEMO_PROGRAM_EFFECT_NAME, 0));
         spShowcase->AttachChild(pkSignal);
         spRoot->AttachChild(spShowcase);
@@ -250,6 +252,10 @@ bool WriteDemoLevel(const std::string& kFolder)
             kSky.push_back(static_cast<std::uint8_t>(90 + y * 8));
         }
     if (!WriteTga(kFolder + "/levels/sky.tga", SKY_SIZE, SKY_SIZE, 24, kSky))
+        return false;
+    // The showcase pillar's texture: one grey, so what its programs make of it is known.
+    std::vector<std::uint8_t> kGrey(std::size_t(4 * 4 * 3), DEMO_SHOWCASE_TEXEL);
+    if (!WriteTga(kFolder + "/" + DEMO_SHOWCASE_IMAGE, 4, 4, 24, kGrey))
         return false;
     for (const DemoLevel& kLevel : DEMO_LEVELS)
         if (!WriteLevel(kFolder, kLevel))

@@ -26,6 +26,7 @@ constexpr std::uint32_t TA_DIFFUSE = 1;
 constexpr std::uint32_t TA_TEXTURE = 5;
 constexpr std::uint32_t SAMP_MINFILTER = 5;
 constexpr std::uint32_t TEXF_LINEAR = 2;
+constexpr std::uint32_t BASE_MAP_SELECTOR = 0x10200000;
 // Vertex shader 1.1 and pixel shader 1.1 version tokens.
 constexpr std::uint32_t VS_1_1 = 0xFFFE0101;
 constexpr std::uint32_t PS_1_1 = 0xFFFF0101;
@@ -37,6 +38,8 @@ void AddPass(NSBImplementation& kImplementation)
     pkPass->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_CCW, true);
     NSBTextureStage* pkStage = pkPass->GetStage(0, true);
     pkStage->SetName("Base");
+    // The stage samples the geometry's base map with its coordinate set.
+    pkStage->SetTextureFlags(BASE_MAP_SELECTOR);
     NSBStateGroup* pkStates = pkStage->GetTextureStageGroup();
     pkStates->SetState(TSS_COLOROP, TOP_MODULATE, false);
     pkStates->SetState(TSS_COLORARG1, TA_TEXTURE, false);
