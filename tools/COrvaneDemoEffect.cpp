@@ -10,8 +10,45 @@
 
 namespace
 {
-// Fixed-function states only, so the technique validates on a device that
-// runs no effect programs. Unlit: the stage's diffuse input is the vertex
+// A technique of assembly programs: the world-view-projection as the
+// vertex program's c0-c3 (its columns, as m4x4 takes them), one colour.
+std::string ProgramTechnique()
+{
+    char acColour[96];
+    std::snprintf(acColour, sizeof(acColour), "def c0, %.4ff, %.4ff, %.4ff, 1.0f",
+                  double((DEMO_PROGRAM_EFFECT_COLOUR >> 16) & 0xFF) / 255.0,
+                  double((DEMO_PROGRAM_EFFECT_COLOUR >> 8) & 0xFF) / 255.0,
+                  double(DEMO_PROGRAM_EFFECT_COLOUR & 0xFF) / 255.0);
+    return std::string("\n// The demo level's signal post: drawn by programs.\n"
+                       "float4x4 WorldViewProj : WorldViewProj;\n"
+                       "technique ") +
+           DEMO_PROGRAM_EFFECT_NAME +
+           "\n"
+           "<\n"
+           "    string description = \"Signal post of the demo level\";\n"
+           "    int implementation = 0;\n"
+           ">\n"
+           "{\n"
+           "    pass Signal\n"
+           "    {\n"
+           "        VertexShaderConstant4[0] = <WorldViewProj>;\n"
+           "        VertexShader = asm {\n"
+           "            vs_1_1\n"
+           "            dcl_position v0\n"
+           "            m4x4 oPos, v0, c0\n"
+           "        };\n"
+           "        PixelShader = asm {\n"
+           "            ps_1_1\n"
+           "            " +
+           acColour +
+           "\n"
+           "            mov r0, c0\n"
+           "        };\n"
+           "    }\n"
+           "}\n";
+}
+
+// The glass: fixed-function states only. Unlit: the stage's diffuse input is the vertex
 // colour (white without one), so the pane shows the tint blended over what
 // lies under it.
 std::string EffectText()
@@ -45,7 +82,8 @@ std::string EffectText()
            "        ColorOp[1] = Disable;\n"
            "        AlphaOp[1] = Disable;\n"
            "    }\n"
-           "}\n";
+           "}\n" +
+           ProgramTechnique();
 }
 } // namespace
 

@@ -16,6 +16,11 @@ class NiTriShape;
 
 inline constexpr const char* DEMO_EFFECT_FILE = "DemoEffect.fx";
 inline constexpr const char* DEMO_EFFECT_NAME = "OrvaneDemoGlass";
+// The file's second technique: assembly vertex and pixel programs that draw
+// a geometry in DEMO_PROGRAM_EFFECT_COLOUR (0xRRGGBB), transformed by the
+// "WorldViewProj" parameter.
+inline constexpr const char* DEMO_PROGRAM_EFFECT_NAME = "OrvaneDemoSignal";
+inline constexpr std::uint32_t DEMO_PROGRAM_EFFECT_COLOUR = 0x33CCFFu;
 // The pane's colour as 0xAARRGGBB: the texture factor its one stage
 // modulates the vertex colour (white) by, its alpha the blend's source alpha.
 inline constexpr std::uint32_t DEMO_EFFECT_TINT = 0x8040A0FFu;

@@ -12,8 +12,11 @@
 #include "engine/scene/NiSwitchNode.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
+#include "engine/shaders/framework/NiShader.h"
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoScene.h"
+#include "tools/COrvaneDemoEffect.h"
+#include "tools/COrvaneDemoShader.h"
 #include "tools/COrvaneDemoShapes.h"
 #include "tools/COrvaneTgaWriter.h"
 
@@ -217,6 +220,25 @@ bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
     spShowcase->SetTranslate(DemoShowcasePlace(kLevel));
     spShowcase->SetScale(DEMO_SHOWCASE_SCALE);
     spRoot->AttachChild(spShowcase);
+    // The first level's program showcase, west of the yard's middle in the
+    // start view: a pillar drawn by the demo material's programs and a signal post
+    // drawn by the demo effect's program technique.
+    if (&kLevel == &DEMO_LEVELS[0])
+    {
+        NiRefPtr<NiNode> spShowcase = Named(DEMO_SHOWCASE_NODE);
+        constexpr float W = DEMO_SHOWCASE_WEST, E = DEMO_SHOWCASE_EAST, H = DEMO_SHOWCASE_HEIGHT;
+        constexpr float M = DEMO_SHOWCASE_MATERIAL_Y, S = DEMO_SHOWCASE_SIGNAL_Y;
+        NiTriShape* pkPillar =
+            MakeDemoBox(InFile(kLevel, W, M - 2, 0), InFile(kLevel, E, M + 2, H), false, DEMO_SHOWCASE_MATERIAL);
+        pkPillar->AttachProperty(new NiTexturingProperty(DEMO_SHOWCASE_IMAGE));
+        pkPillar->SetShader(new NiShader(DEMO_SHADER_NAME, 0));
+        spShowcase->AttachChild(pkPillar);
+        NiTriShape* pkSignal =
+            MakeDemoBox(InFile(kLevel, W, S - 2, 0), InFile(kLevel, E, S + 2, H), false, DEMO_SHOWCASE_SIGNAL);
+        pkSignal->SetShader(new NiShader(DEMO_PROGRAM_EFFECT_NAME, 0));
+        spShowcase->AttachChild(pkSignal);
+        spRoot->AttachChild(spShowcase);
+    }
 
     // One fence per upgrade level 0-2 and one detail node.
     NiRefPtr<NiSwitchNode> spFence = new NiSwitchNode;
@@ -256,6 +278,10 @@ bool WriteDemoLevel(const std::string& kFolder)
         }
     if (!WriteTga(kFolder + "/levels/sky.tga", SKY_SIZE, SKY_SIZE, 24, kSky) ||
         !demo_scene::WriteImages(kFolder + "/levels"))
+        return false;
+    // The showcase pillar's texture: one grey, so what its programs make of it is known.
+    std::vector<std::uint8_t> kGrey(std::size_t(4 * 4 * 3), DEMO_SHOWCASE_TEXEL);
+    if (!WriteTga(kFolder + "/" + DEMO_SHOWCASE_IMAGE, 4, 4, 24, kGrey))
         return false;
     for (const DemoLevel& kLevel : DEMO_LEVELS)
         if (!WriteLevel(kFolder, kLevel))

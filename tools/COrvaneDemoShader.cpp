@@ -4,6 +4,7 @@
 #include "platform/os/OsFiles.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace
@@ -25,6 +26,7 @@ constexpr std::uint32_t TA_DIFFUSE = 1;
 constexpr std::uint32_t TA_TEXTURE = 5;
 constexpr std::uint32_t SAMP_MINFILTER = 5;
 constexpr std::uint32_t TEXF_LINEAR = 2;
+constexpr std::uint32_t BASE_MAP_SELECTOR = 0x10200000;
 // Vertex shader 1.1 and pixel shader 1.1 version tokens.
 constexpr std::uint32_t VS_1_1 = 0xFFFE0101;
 constexpr std::uint32_t PS_1_1 = 0xFFFF0101;
@@ -36,11 +38,25 @@ void AddPass(NSBImplementation& kImplementation)
     pkPass->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_CCW, true);
     NSBTextureStage* pkStage = pkPass->GetStage(0, true);
     pkStage->SetName("Base");
+    // The stage samples the geometry's base map with its coordinate set.
+    pkStage->SetTextureFlags(BASE_MAP_SELECTOR);
     NSBStateGroup* pkStates = pkStage->GetTextureStageGroup();
     pkStates->SetState(TSS_COLOROP, TOP_MODULATE, false);
     pkStates->SetState(TSS_COLORARG1, TA_TEXTURE, false);
     pkStates->SetState(TSS_COLORARG2, TA_DIFFUSE, false);
     pkStage->GetSamplerStageGroup()->SetState(SAMP_MINFILTER, TEXF_LINEAR, false);
+}
+// The program files beside the shader, as authors write them.
+bool WriteText(const std::string& kPath, const char* pcText)
+{
+    std::FILE* pkFile = std::fopen(kPath.c_str(), "wb");
+    const std::size_t uiLength = std::strlen(pcText);
+    const bool bOk = pkFile != nullptr && std::fwrite(pcText, 1, uiLength, pkFile) == uiLength;
+    if (pkFile != nullptr && std::fclose(pkFile) != 0)
+        return false;
+    if (!bOk)
+        std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
+    return bOk;
 }
 } // namespace
 
@@ -76,8 +92,8 @@ bool WriteDemoShader(const std::string& kFolder)
     pkPrograms->GetRenderStateGroup()->SetState(RS_ZENABLE, ZB_TRUE, false);
     AddPass(*pkPrograms);
     NSBPass* pkPass = pkPrograms->GetPass(0, false);
-    pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, "DemoMaterial.vsh");
-    pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, "DemoMaterial.psh");
+    pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, DEMO_MATERIAL_VERTEX_FILE);
+    pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, DEMO_MATERIAL_PIXEL_FILE);
     NSBConstantMap* pkVertexMap = pkPass->GetVertexConstantMap();
     pkVertexMap->AddEntry("WorldViewProjTranspose", 0x20000000, 0, 0, 4, nullptr, 0, 0, nullptr, false);
     pkVertexMap->AddEntry("Tint", 0x3000000A, 0, 4, 1, nullptr, 0, 0, nullptr, false);
@@ -95,7 +111,8 @@ bool WriteDemoShader(const std::string& kFolder)
         std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
         return false;
     }
-    return true;
+    return WriteText(kFolder + "/" + DEMO_MATERIAL_VERTEX_FILE, DEMO_MATERIAL_VERTEX_PROGRAM) &&
+           WriteText(kFolder + "/" + DEMO_MATERIAL_PIXEL_FILE, DEMO_MATERIAL_PIXEL_PROGRAM);
 }
 
 bool WriteDemoShaderDescription(const std::string& kFolder)

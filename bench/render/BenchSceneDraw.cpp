@@ -9,6 +9,7 @@
 
 #include "bench/BenchGlBaseline.h"
 #include "bench/BenchSupport.h"
+#include "bench/render/BenchSceneDrawPrograms.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/render/NiDX9RendererLibrary.h"
@@ -432,6 +433,7 @@ int main(int argc, char** argv)
 {
     if (std::getenv("SDL_VIDEODRIVER") == nullptr)
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    const bool bSmoke = IsSmokeRun(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -450,6 +452,7 @@ int main(int argc, char** argv)
         return 0;
     }
     (void)Run(10000, 1920, 1080, false);
+    (void)RunProgramDrawBenchmarks(bSmoke);
     benchmark::Shutdown();
     NiImageConverter::ReleaseCurrent();
     NiDX9RendererLibraryReset();

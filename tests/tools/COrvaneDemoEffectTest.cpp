@@ -101,6 +101,10 @@ TEST_F(COrvaneDemoEffectTest, TheEffectLibraryLoadsTheDemoEffect)
     gfx::D3DXTECHNIQUE_DESC kTechnique;
     ASSERT_EQ(pkEffect->GetTechniqueDesc(pkEffect->GetTechniqueByName(DEMO_EFFECT_NAME), &kTechnique), gfx::D3D_OK);
     EXPECT_EQ(kTechnique.Passes, 1u);
+    // The program technique validates too: the device runs its programs.
+    EXPECT_EQ(pkEffect->ValidateTechnique(pkEffect->GetTechniqueByName(DEMO_PROGRAM_EFFECT_NAME)), gfx::D3D_OK)
+        << pkEffect->ValidationError();
+    ASSERT_NE(pkFile->GetTechnique(DEMO_PROGRAM_EFFECT_NAME, 0), nullptr);
     pkEffect->Release();
 }
 

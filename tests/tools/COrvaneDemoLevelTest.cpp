@@ -1,6 +1,10 @@
 #include "tools/COrvaneDemoLevel.h"
 
+#include "engine/scene/NiGeometry.h"
 #include "engine/scene/NiGeometryData.h"
+#include "engine/shaders/framework/NiShader.h"
+#include "tools/COrvaneDemoEffect.h"
+#include "tools/COrvaneDemoShader.h"
 #include "engine/scene/NiMaterialProperty.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiPicker.h"
@@ -216,6 +220,23 @@ TEST_F(COrvaneDemoLevelTest, EachLevelLoadsItsOwnFile)
         kPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);
         ASSERT_TRUE(kPicker.Pick(NiVec3(kLevel.m_fPrisonX, 100.0f, kLevel.m_fPrisonZ), NiVec3(0.0f, -1.0f, 0.0f)));
         EXPECT_STREQ(kPicker.GetAt(0)->GetAVObject()->GetName(), "ground");
+        // The first level alone shows programs at work: its two showcase pillars name their shaders.
+        auto* pkPrograms = NiDynamicCast<NiNode>(pkWorld->GetSceneRoot()->GetObjectByName(DEMO_SHOWCASE_NODE));
+        EXPECT_EQ(pkPrograms != nullptr, uiLevel == 0);
+        if (pkPrograms != nullptr)
+        {
+            ASSERT_EQ(pkPrograms->GetChildCount(), 2u);
+            auto* pkPillar = NiDynamicCast<NiGeometry>(pkPrograms->GetObjectByName(DEMO_SHOWCASE_MATERIAL));
+            auto* pkSignal = NiDynamicCast<NiGeometry>(pkPrograms->GetObjectByName(DEMO_SHOWCASE_SIGNAL));
+            ASSERT_TRUE(pkPillar && pkSignal);
+            ASSERT_NE(pkPillar->GetShader(), nullptr);
+            ASSERT_NE(pkSignal->GetShader(), nullptr);
+            EXPECT_STREQ(pkPillar->GetShader()->GetName(), DEMO_SHADER_NAME);
+            EXPECT_STREQ(pkSignal->GetShader()->GetName(), DEMO_PROGRAM_EFFECT_NAME);
+            // West of the yard's middle, on the ground.
+            EXPECT_NEAR(pkPillar->GetWorldBound().m_kCenter.x, kLevel.m_fPrisonX - 24.0f, 0.5f);
+            EXPECT_NEAR(pkSignal->GetWorldBound().m_kCenter.y, 5.0f, 0.5f);
+        }
         const NiAVObject* pkLand = pkWorld->GetSceneRoot()->GetObjectByName("land");
         ASSERT_NE(pkLand, nullptr);
         const auto* pkMaterial = NiDynamicCast<NiMaterialProperty>(pkLand->GetProperty(NiProperty::MATERIAL));

@@ -12,11 +12,13 @@
 #include "framework/COrvaneShaderFactory.h"
 #include "framework/COrvaneSystem.h"
 #include "platform/gfx/GfxTypes.h"
+#include "platform/gfxutil/GfxUtilShader.h"
 #include "tests/tools/DemoTestSupport.h"
 #include "tools/COrvaneDemoData.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -66,6 +68,23 @@ TEST_F(COrvaneDemoShaderTest, ShaderStartUpInTheDemoDataFindsTheDemoShader)
     EXPECT_EQ(pkShader->GetImplementationCount(), 2u);
     EXPECT_NE(pkShader->GetPackingDef("PosNormUV", false), nullptr);
     EXPECT_EQ(pkShader->GetMaxVertexShaderVersion(), 0xFFFE0101u);
+    // Its programs lie beside it and assemble into streams a device takes.
+    for (const char* pcFile : {DEMO_MATERIAL_VERTEX_FILE, DEMO_MATERIAL_PIXEL_FILE})
+    {
+        gfx::ID3DXBuffer* pkCode = nullptr;
+        gfx::ID3DXBuffer* pkErrors = nullptr;
+        EXPECT_EQ(gfx::D3DXAssembleShaderFromFile((m_kFolder / "models" / pcFile).string().c_str(), 0, &pkCode,
+                                                  &pkErrors),
+                  gfx::D3D_OK)
+            << pcFile;
+        if (pkErrors)
+            pkErrors->Release();
+        ASSERT_NE(pkCode, nullptr) << pcFile;
+        std::uint32_t uiVersion = 0;
+        std::memcpy(&uiVersion, pkCode->GetBufferPointer(), 4);
+        EXPECT_EQ(uiVersion, std::string(pcFile).ends_with(".vsh") ? 0xFFFE0101u : 0xFFFF0101u);
+        pkCode->Release();
+    }
     ASSERT_NE(pkLibrary->GetLibraryDesc(), nullptr);
     EXPECT_NE(pkLibrary->GetLibraryDesc()->GetShaderDesc(DEMO_SHADER_NAME), nullptr);
 

@@ -175,3 +175,59 @@ TEST_F(NiD3DXEffectDrawTest, AFixedFunctionTechniqueBlendsAQuadOverTheBackground
     }
     spQuad = nullptr;
 }
+
+// A technique of assembly programs validates on this device, is found by
+// name, and draws what its pixel program computes from a definition and a
+// constant the pass sets.
+TEST_F(NiD3DXEffectDrawTest, AnAssemblyTechniqueValidatesAndDraws)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    std::ofstream(m_kRoot / "tinted.fx") << "technique Tinted\n"
+                                            "{\n"
+                                            "    pass P\n"
+                                            "    {\n"
+                                            "        CullMode = None;\n"
+                                            "        PixelShaderConstantF[1] = float4(0, 0.5, 0, 0);\n"
+                                            "        VertexShader = asm { vs_1_1\n"
+                                            "            dcl_position v0\n"
+                                            "            mov oPos, v0\n"
+                                            "            mov oD0, v0 };\n"
+                                            "        PixelShader = asm { ps_1_1\n"
+                                            "            def c0, 0.5f, 0.0f, 0.25f, 1.0f\n"
+                                            "            add r0, c0, c1 };\n"
+                                            "    }\n"
+                                            "}\n";
+    const std::string kFolder = m_kRoot.string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NiD3DXEffectShaderLib* pkLibrary = NiD3DXEffectShaderLib::Create(m_spRenderer, 1, apcFolders, false);
+    ASSERT_NE(pkLibrary, nullptr);
+    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    ASSERT_NE(pkFactory, nullptr);
+    pkFactory->InsertLibrary(pkLibrary);
+
+    NiRefPtr<NiTriShape> spQuad = LoadQuad("Tinted");
+    ASSERT_NE(spQuad, nullptr);
+    auto* pkShader = NiDynamicCast<NiD3DXEffectShader>(spQuad->GetShader());
+    ASSERT_NE(pkShader, nullptr) << "the technique did not validate";
+    EXPECT_TRUE(pkShader->AllPassesHaveVertexShader());
+    EXPECT_TRUE(pkShader->AnyPassHasPixelShader());
+    spQuad->UpdateProperties();
+    spQuad->Update(0.0f);
+
+    NiViewFrustum kFrustum;
+    kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
+    m_spRenderer->SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
+                                NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
+    m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f));
+    ASSERT_TRUE(m_spRenderer->BeginScene());
+    m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
+    spQuad->RenderImmediate(m_spRenderer);
+    m_spRenderer->EndScene();
+
+    // (0.5, 0, 0.25) + (0, 0.5, 0).
+    const std::uint32_t uiPixel = CentrePixel();
+    for (int iShift : {0, 8, 16})
+        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x808040, iShift), 1) << std::hex << uiPixel;
+    spQuad = nullptr;
+}

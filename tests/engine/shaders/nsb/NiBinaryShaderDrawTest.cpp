@@ -11,6 +11,7 @@
 #include "engine/shaders/nsb/NiBinaryShader.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -27,6 +28,8 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t RS_ALPHABLENDENABLE = 2;
 constexpr std::uint32_t RS_SRCBLEND = 5;
 constexpr std::uint32_t RS_DESTBLEND = 6;
+constexpr std::uint32_t RS_CULLMODE = 77;
+constexpr std::uint32_t CULL_NONE = 0;
 constexpr std::uint32_t BLEND_SRCALPHA = 4;
 constexpr std::uint32_t BLEND_INVSRCALPHA = 5;
 constexpr std::uint32_t TS_COLOROP = 0;
@@ -127,6 +130,14 @@ protected:
         return (std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0];
     }
 
+    static void WriteText(const fs::path& kPath, const std::string& kText)
+    {
+        std::FILE* pkFile = std::fopen(kPath.string().c_str(), "wb");
+        ASSERT_NE(pkFile, nullptr);
+        std::fwrite(kText.data(), 1, kText.size(), pkFile);
+        std::fclose(pkFile);
+    }
+
     fs::path m_kRoot;
 };
 } // namespace
@@ -188,5 +199,102 @@ TEST_F(NiBinaryShaderDrawTest, ALoadedQuadNamingTheShaderIsDrawnBlendedOverTheBa
         EXPECT_NEAR(Channel(uiPixel, iShift), Channel(uiExpected, iShift), 2)
             << std::hex << uiPixel << " vs " << uiExpected;
     spQuad = nullptr;
+}
+// An implementation that needs vertex and pixel programs 2.0 (assembly
+// files beside the shader) before a fixed-function one: the device runs
+// programs, so the first is chosen, and its pixels are what the pixel
+// program makes of the texture (green only) where the fixed-function one
+// passes the texture on.
+TEST_F(NiBinaryShaderDrawTest, AnImplementationWithProgramsIsChosenAndDrawsAsItsProgramsSay)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    {
+        NSBShaderPtr spShader = new NSBShader;
+        spShader->SetName("Tinted");
+        NSBImplementation* pkPrograms = spShader->AddImplementation("Programs", true, 0);
+        pkPrograms->GetRequirements()->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
+        pkPrograms->GetRequirements()->SetVSVersion(0xFFFE0200u);
+        pkPrograms->GetRequirements()->SetPSVersion(0xFFFF0200u);
+        // The programs read a declaration: position and the base map's coordinates.
+        NSBPackingDef* pkPacking = spShader->GetPackingDef("Quad", true);
+        pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+        pkPacking->AddPackingEntry(0, 1, NSBPackingDef::INPUT_TEXCOORD0, 1, 0, NSBPackingDef::USAGE_NONE, 0);
+        pkPrograms->SetPackingDef("Quad");
+        // The programs draw the quad as given, without the camera's turn: either face shows.
+        pkPrograms->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_NONE, true);
+        NSBPass* pkPass = pkPrograms->GetPass(0, true);
+        pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, "Tint.vsh");
+        pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, "Tint.psh");
+        pkPass->GetStage(0, true)->SetTextureFlags(BASE_MAP_SELECTOR);
+        NSBImplementation* pkFixed = spShader->AddImplementation("FixedFunction", true, 1);
+        pkFixed->GetRequirements()->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
+        NSBTextureStage* pkStage = pkFixed->GetPass(0, true)->GetStage(0, true);
+        pkStage->SetTextureFlags(BASE_MAP_SELECTOR);
+        NSBStateGroup* pkStageStates = pkStage->GetTextureStageGroup();
+        pkStageStates->SetState(TS_COLOROP, OP_MODULATE, false);
+        pkStageStates->SetState(TS_COLORARG1, ARG_TEXTURE, false);
+        pkStageStates->SetState(TS_COLORARG2, ARG_DIFFUSE, false);
+        ASSERT_TRUE(spShader->SaveToFile((m_kRoot / "Tinted.nsb").string().c_str()));
+    }
+    // The quad's model coordinates are already the view's; C float suffixes as authors write them.
+    WriteText(m_kRoot / "Tint.vsh", "vs_2_0\ndcl_position v0\ndcl_texcoord v1\nmov oPos, v0\nmov oT0, v1\n");
+    WriteText(m_kRoot / "Tint.psh", "ps_2_0\ndcl t0.xy\ndcl_2d s0\ndef c0, 0.0f, 1.0f, 0.0f, 1.0f\n"
+                                    "texld r0, t0, s0\nmul r0, r0, c0\nmov oC0, r0\n");
+    const std::string kFolder = m_kRoot.string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
+    ASSERT_NE(pkLibrary, nullptr);
+    pkLibrary->SetRenderer(m_spRenderer);
+    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    ASSERT_NE(pkFactory, nullptr);
+    pkFactory->InsertLibrary(pkLibrary);
+    pkFactory->AddProgramDirectory(kFolder.c_str());
+
+    NiSourceTexturePtr spTexture = MakeTexture(2, 0xFF80FF40);
+    auto Draw = [&](std::uint32_t uiImplementation) {
+        auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+        const NiColorRGBA kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+        auto* pkColors = new NiColorRGBA[4]{kWhite, kWhite, kWhite, kWhite};
+        auto* pkUVs = new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+        auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+        NiRefPtr<NiTriShape> spQuad = new NiTriShape(4, pkVerts, nullptr, pkColors, pkUVs, 1, 0, 2, pusTris);
+        if (!pkFactory->AttachShaderByName(spQuad, "Tinted", uiImplementation) ||
+            NiDynamicCast<NiBinaryShader>(spQuad->GetShader()) == nullptr)
+            return std::uint32_t(0xDEADBEEF);
+        NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty;
+        auto* pkMap = new NiTextureMap(spTexture);
+        pkMap->SetFilterMode(NiTextureMap::FILTER_NEAREST);
+        spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, pkMap);
+        spQuad->AttachProperty(spTexturing);
+        NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;
+        spColors->SetSourceMode(NiVertexColorProperty::SOURCE_EMISSIVE);
+        spColors->SetLightingMode(NiVertexColorProperty::LIGHTING_E);
+        spQuad->AttachProperty(spColors);
+        spQuad->UpdateProperties();
+        spQuad->Update(0.0f);
+        NiViewFrustum kFrustum;
+        kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
+        m_spRenderer->SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
+                                    NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
+        m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f));
+        if (!m_spRenderer->BeginScene())
+            return std::uint32_t(0xDEADBEEF);
+        m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
+        spQuad->RenderImmediate(m_spRenderer);
+        m_spRenderer->EndScene();
+        return CentrePixel();
+    };
+    // The shader asked for by name alone is implementation 0's: the programs.
+    const std::uint32_t uiChosen = Draw(NSBShader::ANY_IMPLEMENTATION);
+    const std::uint32_t uiPrograms = Draw(0);
+    const std::uint32_t uiFixed = Draw(1);
+    EXPECT_EQ(uiChosen, uiPrograms) << std::hex << uiChosen << " vs " << uiPrograms;
+    // Programs: the texel's green only. Fixed function: the texel x white.
+    for (int iShift : {0, 8, 16})
+    {
+        EXPECT_NEAR(Channel(uiPrograms, iShift), Channel(0x00FF00, iShift), 1) << std::hex << uiPrograms;
+        EXPECT_NEAR(Channel(uiFixed, iShift), Channel(0x80FF40, iShift), 1) << std::hex << uiFixed;
+    }
 }
 } // namespace shader_test
