@@ -1,0 +1,463 @@
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+
+#include "platform/gfx/GfxShaderContainer.h"
+#include "platform/gfx/GfxShaderTokens.h"
+#include "tests/platform/gfx/GfxBackendFixture.h"
+#include "tests/platform/gfx/GfxTestUtil.h"
+
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace gfx;
+
+namespace {
+
+constexpr const char* kVertexSource = R"(
+float4x4 WorldViewProj;
+float4 Tint : register(c2);
+struct VIn { float4 pos : POSITION; float2 uv : TEXCOORD0; float4 col : COLOR0; };
+struct VOut { float4 pos : POSITION; float2 uv : TEXCOORD0; float4 col : COLOR0; };
+VOut main(VIn i) {
+    VOut o;
+    o.pos = mul(i.pos, WorldViewProj);
+    o.uv = i.uv;
+    o.col = saturate(i.col * Tint);
+    return o;
+}
+)";
+
+constexpr const char* kPixelSource = R"(
+sampler2D Base : register(s0);
+samplerCUBE Sky;
+float4 Scale = {1, 0.5, 0.25, -2};
+float4 main(float2 uv : TEXCOORD0, float4 col : COLOR0) : COLOR {
+    return tex2D(Base, uv) * col * Scale + texCUBE(Sky, float3(uv, 1)) * 0.5;
+}
+)";
+
+struct Compiled {
+    HRESULT result = E_FAIL;
+    std::vector<std::uint8_t> code;
+    std::string errors;
+    ID3DXConstantTable* table = nullptr;
+    ShaderContainer container;
+
+    Compiled() = default;
+    Compiled(const Compiled&) = delete;
+    Compiled& operator=(const Compiled&) = delete;
+    ~Compiled() {
+        if (table) table->Release();
+    }
+};
+
+void Compile(Compiled& out, const std::string& source, const char* profile, const char* entry = "main",
+             const D3DXMACRO* defines = nullptr) {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    out.result = D3DXCompileShader(source.data(), std::uint32_t(source.size()), entry, profile, 0, &code, &errors,
+                                   &out.table, defines);
+    if (code) {
+        const auto* p = static_cast<const std::uint8_t*>(code->GetBufferPointer());
+        out.code.assign(p, p + code->GetBufferSize());
+        code->Release();
+        EXPECT_TRUE(ReadShaderContainer(out.code.data(), out.code.size(), out.container));
+    }
+    if (errors) {
+        out.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+}
+
+const ShaderConstantRecord* Constant(const ShaderContainer& c, const std::string& name) {
+    for (const ShaderConstantRecord& k : c.constants)
+        if (k.name == name) return &k;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(GfxUtilHlslTest, APairCompilesToContainersWithTheirInterfaceAndTable) {
+    Compiled vs, ps;
+    Compile(vs, kVertexSource, "vs_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    EXPECT_TRUE(vs.errors.empty());
+    EXPECT_EQ(vs.container.kind, 0xFFFE0200u);
+    EXPECT_NE(vs.container.glsl.find("#version 330"), std::string::npos);
+    EXPECT_NE(vs.container.glsl.find("uniform vec4 uVsC["), std::string::npos) << vs.container.glsl;
+    ASSERT_EQ(vs.container.inputs.size(), 3u);
+    EXPECT_EQ(vs.container.inputs[0].usage, 0u); // POSITION
+    EXPECT_EQ(vs.container.inputs[1].usage, 5u); // TEXCOORD0
+    EXPECT_EQ(vs.container.inputs[2].usage, 10u); // COLOR0
+    EXPECT_EQ(vs.container.inputs[2].reg, 2u);
+    // The position is left for the device to map to GL's clip space; the
+    // other two travel as the device's varyings.
+    ASSERT_EQ(vs.container.outputs.size(), 3u) << vs.container.glsl;
+    EXPECT_NE(vs.container.glsl.find("out vec4 oPos;"), std::string::npos) << vs.container.glsl;
+    EXPECT_NE(vs.container.glsl.find(ShaderVaryingName(5, 0)), std::string::npos) << vs.container.glsl;
+    // Tint is bound at c2; the matrix takes the first free run of four: c3.
+    const ShaderConstantRecord* tint = Constant(vs.container, "Tint");
+    const ShaderConstantRecord* wvp = Constant(vs.container, "WorldViewProj");
+    ASSERT_TRUE(tint && wvp);
+    EXPECT_EQ(tint->registerSet, D3DXRS_FLOAT4);
+    EXPECT_EQ(tint->registerIndex, 2u);
+    EXPECT_EQ(tint->registerCount, 1u);
+    EXPECT_EQ(tint->cls, D3DXPC_VECTOR);
+    EXPECT_EQ(wvp->registerIndex, 3u);
+    EXPECT_EQ(wvp->registerCount, 4u);
+    EXPECT_EQ(wvp->cls, D3DXPC_MATRIX_COLUMNS);
+    EXPECT_EQ(wvp->rows, 4u);
+    EXPECT_EQ(wvp->columns, 4u);
+    EXPECT_EQ(vs.container.constF, 7u);
+
+    Compile(ps, kPixelSource, "ps_2_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    EXPECT_EQ(ps.container.kind, 0xFFFF0200u);
+    EXPECT_NE(ps.container.glsl.find("uniform sampler2D uS0;"), std::string::npos) << ps.container.glsl;
+    EXPECT_NE(ps.container.glsl.find("uniform samplerCube uS1;"), std::string::npos) << ps.container.glsl;
+    EXPECT_EQ(ps.container.samplers[0], D3DSTT_2D);
+    EXPECT_EQ(ps.container.samplers[1], D3DSTT_CUBE);
+    const ShaderConstantRecord* base = Constant(ps.container, "Base");
+    const ShaderConstantRecord* sky = Constant(ps.container, "Sky");
+    const ShaderConstantRecord* scale = Constant(ps.container, "Scale");
+    ASSERT_TRUE(base && sky && scale);
+    EXPECT_EQ(base->registerSet, D3DXRS_SAMPLER);
+    EXPECT_EQ(base->type, D3DXPT_SAMPLER2D);
+    EXPECT_EQ(sky->registerIndex, 1u);
+    EXPECT_EQ(sky->type, D3DXPT_SAMPLERCUBE);
+    EXPECT_EQ(scale->registerIndex, 0u);
+    ASSERT_EQ(scale->defaultValue.size(), 16u);
+    float def[4];
+    std::memcpy(def, scale->defaultValue.data(), 16);
+    EXPECT_EQ(def[1], 0.5f);
+    EXPECT_EQ(def[3], -2.f);
+    // The varyings the pixel program reads are the ones the vertex program writes.
+    EXPECT_NE(ps.container.glsl.find("in vec2 " + ShaderVaryingName(5, 0)), std::string::npos) << ps.container.glsl;
+    EXPECT_NE(ps.container.glsl.find("in vec4 " + ShaderVaryingName(10, 0)), std::string::npos) << ps.container.glsl;
+}
+
+// The layout given by the compiler and the same layout written out by hand
+// must make the same program, so both sides agree on every register.
+TEST(GfxUtilHlslTest, RegistersFollowTheD3D9CompilersAssignment) {
+    const std::string body = R"(
+float4 main(float4 p : POSITION, float4 bi : BLENDINDICES) : POSITION {
+    float3 s = mul(p, Bones[(int)bi.x]);
+    return mul(float4(s, 1), M) + Fade * Offsets[(int)bi.y].xyxy + mul(p, RM).xyzx + (Count > 0 ? 1 : 0) + Pin;
+}
+)";
+    const std::string implicit = R"(
+float Fade;
+float4x3 Bones[20];
+float4 Pin : register(c3);
+row_major float4x3 RM;
+float4x4 M;
+float2 Offsets[3];
+int Count;
+)" + body;
+    const std::string explicitly = R"(
+float Fade : register(c0);
+float4x3 Bones[20] : register(c4);
+float4 Pin : register(c3);
+row_major float4x3 RM : register(c64);
+float4x4 M : register(c68);
+float2 Offsets[3] : register(c72);
+int Count : register(c1);
+)" + body;
+    std::vector<HlslGlobal> globals;
+    std::string error;
+    ASSERT_TRUE(LayoutHlslGlobals(implicit, globals, error)) << error;
+    ASSERT_EQ(globals.size(), 7u);
+    struct Want {
+        const char* name;
+        std::uint16_t index, count;
+    };
+    // Fade takes c0; Bones (three per bone, 60) cannot fit before Pin at c3,
+    // Count (an int, in float registers) fills c1; a row-major float4x3 takes
+    // one register per row.
+    const Want want[] = {{"Fade", 0, 1}, {"Bones", 4, 60}, {"Pin", 3, 1}, {"RM", 64, 4},
+                         {"M", 68, 4},   {"Offsets", 72, 3}, {"Count", 1, 1}};
+    for (std::size_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(globals[i].name, want[i].name);
+        EXPECT_EQ(globals[i].registerIndex, want[i].index) << want[i].name;
+        EXPECT_EQ(globals[i].registerCount, want[i].count) << want[i].name;
+    }
+    Compiled a, b;
+    Compile(a, implicit, "vs_3_0");
+    Compile(b, explicitly, "vs_3_0");
+    ASSERT_EQ(a.result, D3D_OK) << a.errors;
+    ASSERT_EQ(b.result, D3D_OK) << b.errors;
+    EXPECT_EQ(a.container.glsl, b.container.glsl);
+    EXPECT_EQ(a.container.constF, 75u);
+    const ShaderConstantRecord* count = Constant(a.container, "Count");
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(count->type, D3DXPT_INT);
+    EXPECT_EQ(count->registerSet, D3DXRS_FLOAT4);
+
+    // Two constants on one register are refused.
+    Compiled clash;
+    Compile(clash, "float4 A : register(c1);\nfloat4x4 B : register(c0);\nfloat4 main() : COLOR { return A + B[0]; }\n",
+            "ps_3_0");
+    EXPECT_EQ(clash.result, E_FAIL);
+    EXPECT_NE(clash.errors.find("overlap"), std::string::npos) << clash.errors;
+}
+
+TEST(GfxUtilHlslTest, ErrorsNameTheSourceAndLineAndTheCallFails) {
+    Compiled bad;
+    Compile(bad, "float4 Colour;\nfloat4 main() : COLOR {\n    return Colour * missing;\n}\n", "ps_2_0");
+    EXPECT_EQ(bad.result, E_FAIL);
+    EXPECT_TRUE(bad.code.empty());
+    EXPECT_EQ(bad.table, nullptr);
+    EXPECT_EQ(bad.errors.rfind("memory(3,", 0), 0u) << bad.errors;
+    EXPECT_NE(bad.errors.find("): error: "), std::string::npos) << bad.errors;
+    EXPECT_NE(bad.errors.find("missing"), std::string::npos) << bad.errors;
+
+    Compiled entry, profile;
+    Compile(entry, kPixelSource, "ps_2_0", "Nowhere");
+    EXPECT_EQ(entry.result, E_FAIL);
+    EXPECT_FALSE(entry.errors.empty());
+    Compile(profile, kPixelSource, "ps_9_9");
+    EXPECT_EQ(profile.result, E_FAIL);
+    EXPECT_NE(profile.errors.find("unknown profile 'ps_9_9'"), std::string::npos);
+
+    // From a file the messages carry its path; a missing file fails.
+    char folder[] = "/tmp/gfxutil-hlsl-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/broken.hlsl";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("float4 main() : COLOR\n{\n\n  return nothing;\n}\n", f);
+    std::fclose(f);
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    EXPECT_EQ(D3DXCompileShaderFromFile(path.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr), E_FAIL);
+    EXPECT_EQ(code, nullptr);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char*>(errors->GetBufferPointer())).rfind(path + "(4,", 0), 0u);
+    errors->Release();
+    EXPECT_EQ(D3DXCompileShaderFromFile((std::string(folder) + "/none.hlsl").c_str(), "main", "ps_2_0", 0, &code,
+                                        nullptr, nullptr),
+              E_FAIL);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(GfxUtilHlslTest, DefinesReachThePreprocessor) {
+    const std::string source = "float4 main() : COLOR { return TINT; }\n";
+    const D3DXMACRO defines[] = {{"TINT", "float4(1, 0, 0, 1)"}, {nullptr, nullptr}};
+    Compiled with, without;
+    Compile(with, source, "ps_2_0", "main", defines);
+    EXPECT_EQ(with.result, D3D_OK) << with.errors;
+    Compile(without, source, "ps_2_0");
+    EXPECT_EQ(without.result, E_FAIL);
+}
+
+// Every cut and every changed byte is refused; the whole block reads back.
+TEST(GfxUtilHlslTest, TheContainerIsRefusedWhenCutOrTampered) {
+    Compiled ps;
+    Compile(ps, kPixelSource, "ps_3_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    const std::vector<std::uint8_t>& code = ps.code;
+    ASSERT_EQ(code.size() % 4, 0u);
+    ShaderContainer again;
+    ASSERT_TRUE(ReadShaderContainer(code.data(), code.size(), again));
+    EXPECT_EQ(WriteShaderContainer(again), code);
+    EXPECT_TRUE(IsShaderContainer(reinterpret_cast<const std::uint32_t*>(code.data())));
+    EXPECT_EQ(ShaderContainerSize(reinterpret_cast<const std::uint32_t*>(code.data())), code.size());
+    for (std::size_t n = 0; n < code.size(); ++n) {
+        std::vector<std::uint8_t> cut(code.begin(), code.begin() + std::ptrdiff_t(n));
+        EXPECT_FALSE(ReadShaderContainer(cut.data(), cut.size(), again)) << n;
+    }
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        std::vector<std::uint8_t> changed = code;
+        changed[i] ^= 0x20;
+        EXPECT_FALSE(ReadShaderContainer(changed.data(), changed.size(), again)) << i;
+    }
+    std::vector<std::uint8_t> longer = code;
+    longer.insert(longer.end(), 4, 0);
+    EXPECT_FALSE(ReadShaderContainer(longer.data(), longer.size(), again));
+    EXPECT_EQ(ID3DXConstantTable::FromCode(longer.data(), longer.size()), nullptr);
+}
+
+class GfxUtilConstantTableTest : public gfxtest::BackendTest {};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilConstantTableTest, ::testing::Values(gfx::BackendKind::Null),
+                         gfxtest::BackendParamName);
+
+namespace {
+
+constexpr const char* kTableSource = R"(
+float4x4 M;
+row_major float4x4 R;
+float4x3 Bones[2];
+float3 Dir;
+float Gain = 3;
+bool On;
+float2 Pairs[2];
+sampler2D Tex : register(s5);
+float4 main(float4 p : POSITION, float4 bi : BLENDINDICES) : POSITION {
+    float3 s = mul(p, Bones[(int)bi.x]);
+    return mul(p, M) + mul(p, R) + float4(s + Dir * Gain, On ? 1 : 0) + Pairs[(int)bi.y].xyxy + tex2Dlod(Tex, p);
+}
+)";
+
+std::vector<float> Registers(IDirect3DDevice9* device, std::uint32_t first, std::uint32_t count) {
+    std::vector<float> out(count * 4);
+    EXPECT_EQ(device->GetVertexShaderConstantF(first, out.data(), count), D3D_OK);
+    return out;
+}
+
+D3DXMATRIX Counting() {
+    D3DXMATRIX m;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) m.m[r][c] = float(r * 4 + c + 1);
+    return m;
+}
+
+} // namespace
+
+TEST_P(GfxUtilConstantTableTest, SettersWriteTheRegistersThePublishedTableWrites) {
+    Create();
+    Compiled vs;
+    Compile(vs, kTableSource, "vs_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ID3DXConstantTable* t = vs.table;
+    ASSERT_NE(t, nullptr);
+    D3DXCONSTANTTABLE_DESC desc;
+    ASSERT_EQ(t->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.Constants, 8u);
+    EXPECT_EQ(desc.Version, 0xFFFE0300u);
+
+    // Layout: M c0-3, R c4-7, Bones c8-13, Dir c14, Gain c15, On c16, Pairs c17-18.
+    const D3DXMATRIX m = Counting();
+    ASSERT_EQ(t->SetMatrix(device, "M", &m), D3D_OK);
+    std::vector<float> got = Registers(device, 0, 4);
+    EXPECT_EQ(got[0], 1.f); // register 0 holds the first column
+    EXPECT_EQ(got[1], 5.f);
+    EXPECT_EQ(got[4], 2.f);
+    ASSERT_EQ(t->SetMatrix(device, "R", &m), D3D_OK);
+    got = Registers(device, 4, 4);
+    EXPECT_EQ(got[1], 2.f); // a row-major matrix: register 4 holds the first row
+    EXPECT_EQ(got[4], 5.f);
+    ASSERT_EQ(t->SetMatrixTranspose(device, "M", &m), D3D_OK);
+    got = Registers(device, 0, 1);
+    EXPECT_EQ(got[1], 2.f);
+
+    // A float4x3 takes three registers, its columns of four; the fourth
+    // column of the matrix given is dropped.
+    const D3DXMATRIX b2[2] = {m, Counting()};
+    const D3DXMATRIX* pointers[2] = {&b2[0], &b2[1]};
+    const float marker[4] = {-1, -1, -1, -1};
+    ASSERT_EQ(device->SetVertexShaderConstantF(14, marker, 1), D3D_OK);
+    ASSERT_EQ(t->SetMatrixPointerArray(device, "Bones", pointers, 2), D3D_OK);
+    got = Registers(device, 8, 7);
+    EXPECT_EQ((std::vector<float>(got.begin(), got.begin() + 4)), (std::vector<float>{1, 5, 9, 13}));
+    EXPECT_EQ(got[8], 3.f);
+    EXPECT_EQ(got[12], 1.f); // the second bone starts at c11
+    EXPECT_EQ(got[24], -1.f); // Dir untouched
+    // An element alone; more matrices than the constant holds are dropped.
+    ASSERT_EQ(t->SetMatrix(device, t->GetConstantElement("Bones", 1), &m), D3D_OK);
+    ASSERT_EQ(t->SetMatrixArray(device, "Bones", b2, 2), D3D_OK);
+    const D3DXMATRIX three[3] = {m, m, m};
+    ASSERT_EQ(t->SetMatrixArray(device, "Bones", three, 3), D3D_OK);
+    EXPECT_EQ(Registers(device, 14, 1)[0], -1.f);
+
+    const D3DXVECTOR4 v{7, 8, 9, 10};
+    ASSERT_EQ(t->SetVector(device, "Dir", &v), D3D_OK);
+    got = Registers(device, 14, 1);
+    EXPECT_EQ(got, (std::vector<float>{7, 8, 9, 0})); // three columns
+    ASSERT_EQ(t->SetFloat(device, "Gain", 2.5f), D3D_OK);
+    EXPECT_EQ(Registers(device, 15, 1)[0], 2.5f);
+    ASSERT_EQ(t->SetBool(device, "On", 7), D3D_OK);
+    EXPECT_EQ(Registers(device, 16, 1)[0], 1.f);
+    ASSERT_EQ(t->SetInt(device, "On", 0), D3D_OK);
+    EXPECT_EQ(Registers(device, 16, 1)[0], 0.f);
+    const float pairs[6] = {1, 2, 3, 4, 5, 6};
+    ASSERT_EQ(t->SetFloatArray(device, "Pairs", pairs, 6), D3D_OK); // the last pair has no register
+    got = Registers(device, 17, 3);
+    EXPECT_EQ((std::vector<float>(got.begin(), got.begin() + 8)), (std::vector<float>{1, 2, 0, 0, 3, 4, 0, 0}));
+    const std::int32_t ints[2] = {4, 5};
+    ASSERT_EQ(t->SetIntArray(device, "Pairs[1]", ints, 2), D3D_OK);
+    EXPECT_EQ(Registers(device, 18, 1)[1], 5.f);
+    ASSERT_EQ(t->SetDefaults(device), D3D_OK);
+    EXPECT_EQ(Registers(device, 15, 1)[0], 3.f);
+
+    // Samplers: an index, no values.
+    EXPECT_EQ(t->GetSamplerIndex("Tex"), 5u);
+    EXPECT_EQ(t->GetSamplerIndex("Dir"), ~0u);
+    EXPECT_EQ(t->SetFloat(device, "Tex", 1.f), D3DERR_INVALIDCALL);
+    EXPECT_EQ(t->SetFloat(device, "Nothing", 1.f), D3DERR_INVALIDCALL);
+
+    D3DXCONSTANT_DESC d;
+    std::uint32_t n = 1;
+    ASSERT_EQ(t->GetConstantDesc(t->GetConstantByName(nullptr, "Bones"), &d, &n), D3D_OK);
+    EXPECT_STREQ(d.Name, "Bones");
+    EXPECT_EQ(d.RegisterIndex, 8u);
+    EXPECT_EQ(d.RegisterCount, 6u);
+    EXPECT_EQ(d.Elements, 2u);
+    EXPECT_EQ(d.Class, D3DXPC_MATRIX_COLUMNS);
+    EXPECT_EQ(d.Bytes, 96u);
+    ASSERT_EQ(t->GetConstantDesc(t->GetConstantElement("Bones", 1), &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterIndex, 11u);
+    EXPECT_EQ(d.RegisterCount, 3u);
+    EXPECT_EQ(t->GetConstantElement("Bones", 2), nullptr);
+    EXPECT_EQ(t->GetConstant(nullptr, 0), t->GetConstantByName(nullptr, "M"));
+    EXPECT_EQ(t->GetConstant(nullptr, 8), nullptr);
+
+    // The table read again from the stored code is the same table.
+    ID3DXConstantTable* again = nullptr;
+    ASSERT_EQ(D3DXGetShaderConstantTable(reinterpret_cast<const std::uint32_t*>(vs.code.data()), &again), D3D_OK);
+    ASSERT_NE(again, nullptr);
+    ASSERT_EQ(again->GetConstantDesc("Pairs", &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterIndex, 17u);
+    EXPECT_EQ(again->GetBufferSize(), vs.code.size());
+    again->Release();
+}
+
+// The GLSL the compiler writes is GLSL 3.30 core that a real driver takes.
+class GfxUtilHlslGlTest : public gfxtest::GlReadBackTest {};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslGlTest, ::testing::Values(false), gfxtest::GlReadBackParamName);
+
+TEST_P(GfxUtilHlslGlTest, TheGlslCompilesAndLinksOnGl) {
+    if (Stopped()) return;
+    CreateDevice(gfxtest::Windowed(16, 16));
+    ASSERT_NE(device, nullptr);
+    Compiled vs, ps;
+    Compile(vs, kVertexSource, "vs_2_0");
+    Compile(ps, kPixelSource, "ps_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    auto shader = [](GLenum kind, const std::string& text) {
+        const GLuint s = glCreateShader(kind);
+        const char* p = text.c_str();
+        glShaderSource(s, 1, &p, nullptr);
+        glCompileShader(s);
+        GLint ok = 0;
+        glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+        char log[1024] = {};
+        glGetShaderInfoLog(s, sizeof log, nullptr, log);
+        EXPECT_EQ(ok, GL_TRUE) << log << "\n" << text;
+        return s;
+    };
+    const GLuint program = glCreateProgram();
+    const GLuint v = shader(GL_VERTEX_SHADER, vs.container.glsl);
+    const GLuint f = shader(GL_FRAGMENT_SHADER, ps.container.glsl);
+    glAttachShader(program, v);
+    glAttachShader(program, f);
+    glLinkProgram(program);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    char log[1024] = {};
+    glGetProgramInfoLog(program, sizeof log, nullptr, log);
+    EXPECT_EQ(linked, GL_TRUE) << log;
+    EXPECT_GE(glGetUniformLocation(program, "uVsC"), 0);
+    EXPECT_GE(glGetUniformLocation(program, "uS0"), 0);
+    glDeleteProgram(program);
+    glDeleteShader(v);
+    glDeleteShader(f);
+}
