@@ -1,6 +1,9 @@
 #include "platform/gfx/GfxShaderContainer.h"
 
+#include "platform/gfx/GfxShaderTokens.h"
+
 #include <cstring>
+#include <sstream>
 
 namespace gfx {
 namespace {
@@ -162,8 +165,131 @@ bool ReadShaderContainer(const void* data, std::size_t size, ShaderContainer& ou
         if (k.registerSet > 3 || k.cls > 5 || k.rows > 4 || k.columns > 4) return false;
     }
     if (out.glsl.find('\0') != std::string::npos) return false;
-    // Only the padding may be left.
-    return r.Left() < 4;
+    // Only the padding may be left, and it is zero.
+    if (r.Left() >= 4) return false;
+    for (std::size_t i = size - r.Left(); i < size; ++i)
+        if (p[i] != 0) return false;
+    return true;
+}
+
+namespace {
+
+// "vec3" -> 3, "float" -> 1, "ivec2" -> 2; 0 for anything else.
+int Components(const std::string& type) {
+    if (type == "float" || type == "int" || type == "uint" || type == "bool") return 1;
+    const std::size_t v = type.find("vec");
+    if (v == std::string::npos || v + 4 != type.size() || type[v + 3] < '2' || type[v + 3] > '4') return 0;
+    return type[v + 3] - '0';
+}
+
+// A register (vec4) as the variable's type, and back.
+std::string FromRegister(const std::string& type, const std::string& reg) {
+    static const char* kMasks[] = {"", "x", "xy", "xyz", "xyzw"};
+    const int n = Components(type);
+    return type + "(" + reg + "." + kMasks[n] + ")";
+}
+
+std::string ToRegister(const std::string& type, const std::string& name) {
+    const int n = Components(type);
+    std::string value = n == 1 ? "float(" + name + ")" : "vec" + std::to_string(n) + "(" + name + ")";
+    if (n == 4) return value;
+    if (n == 3) return "vec4(" + value + ", 1.0)";
+    if (n == 2) return "vec4(" + value + ", 0.0, 1.0)";
+    return "vec4(" + value + ", 0.0, 0.0, 1.0)";
+}
+
+bool ParseIndex(const std::string& name, const char* prefix, std::uint32_t& index) {
+    const std::size_t n = std::strlen(prefix);
+    if (name.compare(0, n, prefix) != 0 || name.size() == n || name.size() > n + 2) return false;
+    index = 0;
+    for (std::size_t i = n; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return false;
+        index = index * 10 + std::uint32_t(name[i] - '0');
+    }
+    return true;
+}
+
+} // namespace
+
+bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, std::string& error) {
+    out = TranslatedShader{};
+    const bool vertex = c.Vertex();
+    out.vertex = vertex;
+    out.major = 3;
+    out.model = ShaderModelOf(c.kind);
+    out.constF = c.constF;
+    out.inputs = c.inputs;
+    out.outputs = c.outputs;
+    for (ShaderSemantic& s : out.inputs) s.mask = 0xF;
+    if (vertex) {
+        for (const ShaderSemantic& s : c.inputs)
+            if (s.reg >= 16) return error = "too many inputs", false;
+        for (const ShaderSemantic& s : c.outputs)
+            if (s.reg >= 12) return error = "too many outputs", false;
+    } else {
+        for (const ShaderSemantic& s : c.inputs)
+            if (s.reg >= 16) return error = "too many inputs", false;
+        for (const ShaderSemantic& s : c.outputs)
+            if ((s.usage != 10 || s.index >= 4) && s.usage != 12) return error = "an output neither colour nor depth", false;
+        // The composer declares the samplers of the program itself.
+        out.samplers = c.samplers;
+    }
+    std::string body, before, after;
+    std::istringstream lines(c.glsl);
+    std::string line;
+    bool sawMain = false;
+    while (std::getline(lines, line)) {
+        if (line.rfind("#version", 0) == 0) continue;
+        if (!vertex && line.rfind("uniform sampler", 0) == 0) continue;
+        if (line == "void main()") {
+            body += "void d3d_hlsl_main()\n";
+            sawMain = true;
+            continue;
+        }
+        // Interface variables become the program's own globals, copied from
+        // and to the registers around the program's main.
+        std::string decl = line;
+        if (decl.rfind("layout(location = ", 0) == 0) {
+            const std::size_t close = decl.find(") ");
+            if (close == std::string::npos) return error = "unexpected layout: " + line, false;
+            decl = decl.substr(close + 2);
+        }
+        const bool isIn = decl.rfind("in ", 0) == 0, isOut = decl.rfind("out ", 0) == 0;
+        if (isIn || isOut) {
+            std::istringstream words(decl.substr(isIn ? 3 : 4));
+            std::string type, name;
+            words >> type >> name;
+            if (name.empty() || name.back() != ';') return error = "unexpected declaration: " + line, false;
+            name.pop_back();
+            std::uint32_t reg = 0;
+            if (!ParseIndex(name, isIn ? "hIn" : "hOut", reg) || Components(type) == 0)
+                return error = "unexpected interface variable: " + line, false;
+            body += type + " " + name + ";\n";
+            const std::string r = std::to_string(reg);
+            if (isIn) {
+                before += "    " + name + " = " + FromRegister(type, "v[" + r + "]") + ";\n";
+            } else if (vertex) {
+                after += "    o[" + r + "] = " + ToRegister(type, name) + ";\n";
+            } else {
+                bool depth = false;
+                for (const ShaderSemantic& s : c.outputs)
+                    if (s.reg == reg && s.usage == 12) depth = true;
+                if (depth) {
+                    after += "    oDepthV = " + ToRegister(type, name) + ";\n";
+                    out.writesDepth = true;
+                } else {
+                    after += "    oC[" + r + "] = " + ToRegister(type, name) + ";\n";
+                }
+            }
+            continue;
+        }
+        body += line + "\n";
+    }
+    if (!sawMain) return error = "no main", false;
+    if (vertex) out.globals = "vec4 v[16];\nvec4 o[12];\n";
+    else out.globals = "vec4 v[16];\nvec4 oC[4];\nvec4 oDepthV = vec4(0.0);\nvec4 t[8];\nvec4 tc[8];\nvec4 d3dPos;\n";
+    out.code = body + "void d3d_main() {\n" + before + "    d3d_hlsl_main();\n" + after + "}\n";
+    return true;
 }
 
 bool IsShaderContainer(const std::uint32_t* words) { return words && words[0] == kShaderContainerMagic; }

@@ -54,6 +54,12 @@ struct ShaderContainer {
 [[nodiscard]] std::vector<std::uint8_t> WriteShaderContainer(const ShaderContainer& c);
 // Reads `size` bytes; false on anything not written by WriteShaderContainer.
 [[nodiscard]] bool ReadShaderContainer(const void* data, std::size_t size, ShaderContainer& out);
+// The container's program in the form the device composes and links token
+// stream programs from (the 3.0 register model: its inputs read from v[],
+// its outputs written to o[] or oC[]); false with `error` when the GLSL is not
+// in the form the compiler writes.
+[[nodiscard]] bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, std::string& error);
+
 // Whether a program's first word marks a container; its size then follows
 // in the fourth word.
 [[nodiscard]] bool IsShaderContainer(const std::uint32_t* words);

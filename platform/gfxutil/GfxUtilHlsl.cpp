@@ -21,7 +21,7 @@ namespace gfx {
 namespace {
 
 // D3DXREGISTER_SET
-constexpr std::uint16_t kSetBool = 0, kSetInt = 1, kSetFloat = 2, kSetSampler = 3;
+constexpr std::uint16_t kSetFloat = 2, kSetSampler = 3; // (bool 0 and int 1 are not laid out yet)
 constexpr std::size_t kMaxRegisters = 4096;
 
 struct Token {
@@ -484,20 +484,13 @@ bool SpirvToGlsl(const std::vector<std::uint32_t>& spirv, bool vertex, ShaderCon
                 return false;
             }
             s.reg = std::uint8_t(semantics.size());
-            if (varying && s.usage == 0 && s.index == 0) {
-                // The clip position: the device turns it into the GL one, as it does a token stream's.
-                spvc_compiler_set_name(comp, list[i].id, "oPos");
-                spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
-            } else if (varying) {
-                spvc_compiler_set_name(comp, list[i].id, ShaderVaryingName(s.usage, s.index).c_str());
-                spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
-            } else if (kind == SPVC_RESOURCE_TYPE_STAGE_OUTPUT) {
-                s.reg = s.index; // pixel colour n goes to target n
-                spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation, s.index);
-                spvc_compiler_set_name(comp, list[i].id, ("oC" + std::to_string(s.index)).c_str());
-            } else {
-                spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation, s.reg);
-            }
+            if (kind == SPVC_RESOURCE_TYPE_STAGE_OUTPUT && !vertex) s.reg = s.index; // colour n goes to target n
+            // Named by register: the device wires them to its attributes,
+            // varyings and colour outputs by these names.
+            const std::string prefix = kind == SPVC_RESOURCE_TYPE_STAGE_INPUT ? "hIn" : "hOut";
+            spvc_compiler_set_name(comp, list[i].id, (prefix + std::to_string(s.reg)).c_str());
+            if (varying) spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
+            else spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation, s.reg);
             semantics.push_back(s);
         }
         return true;

@@ -5,9 +5,9 @@
 #include "platform/gfx/GfxShaderContainer.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "tests/platform/gfx/GfxBackendFixture.h"
+#include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
 
-#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 using namespace gfx;
@@ -101,8 +102,8 @@ TEST(GfxUtilHlslTest, APairCompilesToContainersWithTheirInterfaceAndTable) {
     // The position is left for the device to map to GL's clip space; the
     // other two travel as the device's varyings.
     ASSERT_EQ(vs.container.outputs.size(), 3u) << vs.container.glsl;
-    EXPECT_NE(vs.container.glsl.find("out vec4 oPos;"), std::string::npos) << vs.container.glsl;
-    EXPECT_NE(vs.container.glsl.find(ShaderVaryingName(5, 0)), std::string::npos) << vs.container.glsl;
+    EXPECT_EQ(vs.container.outputs[0].usage, 0u);
+    EXPECT_NE(vs.container.glsl.find("out vec4 hOut0;"), std::string::npos) << vs.container.glsl;
     // Tint is bound at c2; the matrix takes the first free run of four: c3.
     const ShaderConstantRecord* tint = Constant(vs.container, "Tint");
     const ShaderConstantRecord* wvp = Constant(vs.container, "WorldViewProj");
@@ -139,9 +140,11 @@ TEST(GfxUtilHlslTest, APairCompilesToContainersWithTheirInterfaceAndTable) {
     std::memcpy(def, scale->defaultValue.data(), 16);
     EXPECT_EQ(def[1], 0.5f);
     EXPECT_EQ(def[3], -2.f);
-    // The varyings the pixel program reads are the ones the vertex program writes.
-    EXPECT_NE(ps.container.glsl.find("in vec2 " + ShaderVaryingName(5, 0)), std::string::npos) << ps.container.glsl;
-    EXPECT_NE(ps.container.glsl.find("in vec4 " + ShaderVaryingName(10, 0)), std::string::npos) << ps.container.glsl;
+    // Inputs by register, with their semantics beside them.
+    ASSERT_EQ(ps.container.inputs.size(), 2u);
+    EXPECT_EQ(ps.container.inputs[0].usage, 5u);
+    EXPECT_EQ(ps.container.inputs[1].usage, 10u);
+    EXPECT_NE(ps.container.glsl.find("in vec2 hIn0;"), std::string::npos) << ps.container.glsl;
 }
 
 // The layout given by the compiler and the same layout written out by hand
@@ -419,45 +422,112 @@ TEST_P(GfxUtilConstantTableTest, SettersWriteTheRegistersThePublishedTableWrites
     again->Release();
 }
 
-// The GLSL the compiler writes is GLSL 3.30 core that a real driver takes.
-class GfxUtilHlslGlTest : public gfxtest::GlReadBackTest {};
-INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslGlTest, ::testing::Values(false), gfxtest::GlReadBackParamName);
+// Compiled programs drawn on gl: the device takes the code beside token
+// streams, constants set by name reach the pixels, and the code kept by the
+// program makes it again.
+class GfxUtilHlslDrawTest : public gfxtest::GlProgramTest {
+protected:
+    template <class Shader>
+    Shader* Make(const Compiled& c) {
+        Shader* out = nullptr;
+        HRESULT hr = E_FAIL;
+        if constexpr (std::is_same_v<Shader, IDirect3DVertexShader9>)
+            hr = device->CreateVertexShader(reinterpret_cast<const std::uint32_t*>(c.code.data()),
+                                            std::uint32_t(c.code.size()), &out);
+        else
+            hr = device->CreatePixelShader(reinterpret_cast<const std::uint32_t*>(c.code.data()),
+                                           std::uint32_t(c.code.size()), &out);
+        EXPECT_EQ(hr, D3D_OK);
+        return out;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslDrawTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
-TEST_P(GfxUtilHlslGlTest, TheGlslCompilesAndLinksOnGl) {
+TEST_P(GfxUtilHlslDrawTest, CompiledProgramsDrawWithConstantsSetByName) {
     if (Stopped()) return;
-    CreateDevice(gfxtest::Windowed(16, 16));
-    ASSERT_NE(device, nullptr);
     Compiled vs, ps;
     Compile(vs, kVertexSource, "vs_2_0");
-    Compile(ps, kPixelSource, "ps_2_0");
+    Compile(ps, R"(
+sampler2D Base : register(s0);
+float4 Scale = {1, 1, 1, 1};
+float4 main(float2 uv : TEXCOORD0, float4 col : COLOR0) : COLOR { return tex2D(Base, uv) * col * Scale; }
+)",
+            "ps_2_0");
     ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
     ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
-    auto shader = [](GLenum kind, const std::string& text) {
-        const GLuint s = glCreateShader(kind);
-        const char* p = text.c_str();
-        glShaderSource(s, 1, &p, nullptr);
-        glCompileShader(s);
-        GLint ok = 0;
-        glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-        char log[1024] = {};
-        glGetShaderInfoLog(s, sizeof log, nullptr, log);
-        EXPECT_EQ(ok, GL_TRUE) << log << "\n" << text;
-        return s;
-    };
-    const GLuint program = glCreateProgram();
-    const GLuint v = shader(GL_VERTEX_SHADER, vs.container.glsl);
-    const GLuint f = shader(GL_FRAGMENT_SHADER, ps.container.glsl);
-    glAttachShader(program, v);
-    glAttachShader(program, f);
-    glLinkProgram(program);
-    GLint linked = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    char log[1024] = {};
-    glGetProgramInfoLog(program, sizeof log, nullptr, log);
-    EXPECT_EQ(linked, GL_TRUE) << log;
-    EXPECT_GE(glGetUniformLocation(program, "uVsC"), 0);
-    EXPECT_GE(glGetUniformLocation(program, "uS0"), 0);
-    glDeleteProgram(program);
-    glDeleteShader(v);
-    glDeleteShader(f);
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    // A white texture, so the colour is what the constants make it.
+    IDirect3DTexture9* white = nullptr;
+    ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &white, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(white->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const std::uint32_t texel = 0xFFFFFFFFu;
+    std::memcpy(lr.pBits, &texel, 4);
+    white->UnlockRect(0);
+    ASSERT_EQ(device->SetTexture(0, white), D3D_OK);
+
+    D3DXMATRIX identity{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    const D3DXVECTOR4 orange{1.f, 0.5f, 0.f, 1.f};
+    ASSERT_EQ(vs.table->SetVector(device, "Tint", &orange), D3D_OK);
+    ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    DrawQuad();
+    ExpectPixel(8, 8, 255, 128, 0, "tint");
+
+    // The pixel program's constant by name halves the red.
+    const D3DXVECTOR4 half{0.5f, 1.f, 1.f, 1.f};
+    ASSERT_EQ(ps.table->SetVector(device, "Scale", &half), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 0, "scale");
+
+    // A matrix set by name moves the quad: scaled to half, the corner stays clear.
+    D3DXMATRIX small = identity;
+    small.m[0][0] = small.m[1][1] = 0.5f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &small), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(1, 1, 0, 0, 0, "outside");
+    ExpectPixel(8, 8, 128, 128, 0, "inside");
+
+    // Made again from the code the program keeps, as after a lost device.
+    std::uint32_t size = 0;
+    ASSERT_EQ(v->GetFunction(nullptr, &size), D3D_OK);
+    EXPECT_EQ(size, vs.code.size());
+    std::vector<std::uint32_t> kept(size / 4);
+    ASSERT_EQ(v->GetFunction(kept.data(), &size), D3D_OK);
+    IDirect3DVertexShader9* again = nullptr;
+    ASSERT_EQ(device->CreateVertexShader(kept.data(), size, &again), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(again), D3D_OK);
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(1, 1, 128, 128, 0, "recreated");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    again->Release();
+    again = nullptr;
+
+    // Code of the wrong kind, cut or changed is refused.
+    IDirect3DPixelShader9* wrong = nullptr;
+    EXPECT_EQ(device->CreatePixelShader(kept.data(), size, &wrong), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CreateVertexShader(kept.data(), size - 4, &again), D3DERR_INVALIDCALL);
+    kept[kept.size() / 2] ^= 1u;
+    EXPECT_EQ(device->CreateVertexShader(kept.data(), size, &again), D3DERR_INVALIDCALL);
+    EXPECT_EQ(again, nullptr);
+
+
+    device->SetPixelShader(nullptr);
+    device->SetTexture(0, nullptr);
+    white->Release();
+    v->Release();
+    p->Release();
+    IDirect3DVertexShader9* made = nullptr;
+    ASSERT_EQ(device->CreateVertexShader(reinterpret_cast<const std::uint32_t*>(vs.code.data()),
+                                         std::uint32_t(vs.code.size()), &made), D3D_OK);
+    made->Release();
 }
