@@ -261,6 +261,14 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
             words >> type >> name;
             if (name.empty() || name.back() != ';') return error = "unexpected declaration: " + line, false;
             name.pop_back();
+            if (isIn && !vertex && (name == "hVPos" || name == "hVFace") && Components(type) != 0) {
+                body += type + " " + name + ";\n";
+                const bool position = name == "hVPos";
+                (position ? out.usesPosition : out.usesFace) = true;
+                before += "    " + name + " = " +
+                          FromRegister(type, position ? "d3dPos" : "vec4(gl_FrontFacing ? 1.0 : -1.0)") + ";\n";
+                continue;
+            }
             std::uint32_t reg = 0;
             if (!ParseIndex(name, isIn ? "hIn" : "hOut", reg) || Components(type) == 0)
                 return error = "unexpected interface variable: " + line, false;

@@ -419,6 +419,12 @@ bool ParseSemantic(std::string_view s, ShaderSemantic& out) {
     return false;
 }
 
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
 class SpvcContext {
 public:
     SpvcContext() { spvc_context_create(&m_context); }
@@ -478,6 +484,13 @@ bool SpirvToGlsl(const std::vector<std::uint32_t>& spirv, bool vertex, ShaderCon
         spvc_resources_get_resource_list_for_type(res, kind, &list, &count);
         for (std::size_t i = 0; i < count; ++i) {
             const char* text = spvc_compiler_get_decoration_string(comp, list[i].id, SpvDecorationUserSemantic);
+            // The pixel position and face: the device gives them, they are no varyings.
+            if (!vertex && kind == SPVC_RESOURCE_TYPE_STAGE_INPUT && text &&
+                (EqualNoCase(text, "VPOS") || EqualNoCase(text, "VFACE"))) {
+                spvc_compiler_set_name(comp, list[i].id, EqualNoCase(text, "VPOS") ? "hVPos" : "hVFace");
+                spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
+                continue;
+            }
             ShaderSemantic s;
             if (!text || !ParseSemantic(text, s)) {
                 error = std::string("input or output '") + list[i].name + "' has no semantic this device knows";
