@@ -4,6 +4,7 @@
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/os/OsFiles.h"
 
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
@@ -151,9 +152,14 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                    std::string& error) {
     std::size_t i = first;
     bool rowMajor = false;
+    bool isStatic = false;
     for (; i < last; ++i) {
         const std::string_view w = t[i].text;
-        if (w == "static" || w == "typedef" || w == "struct" || w == "cbuffer" || w == "tbuffer" ||
+        if (w == "static") {
+            isStatic = true;
+            continue;
+        }
+        if (w == "typedef" || w == "struct" || w == "cbuffer" || w == "tbuffer" ||
             w == "technique" || w == "technique10" || w == "pass")
             return true;
         if (w == "row_major") rowMajor = true;
@@ -191,6 +197,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         ++i;
         if (i < last && Is(t[i], "(")) return true; // a function's declaration
         if (!type.known) {
+            if (isStatic) return true;
             error = "global '" + g.name + "' of type '" + std::string(typeToken.text) +
                     "': struct and user-typed constants are not laid out";
             return false;
@@ -199,6 +206,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         if (i < last && Is(t[i], "[")) {
             const std::size_t close = MatchClose(t, i);
             if (close != i + 2 || close >= last) {
+                if (isStatic) return true;
                 error = "global '" + g.name + "': array size must be a number";
                 return false;
             }
@@ -238,7 +246,31 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 ++i; // a semantic
             }
         }
+        if (i < last && Is(t[i], "=") && i + 1 < last && Is(t[i + 1], "{") && elements > 0 &&
+            type.rows * type.columns > 1) {
+            // A flat list: each element's numbers in braces of their own.
+            const std::size_t close = MatchClose(t, i + 1);
+            std::vector<std::pair<std::size_t, std::size_t>> values; // source span of each number
+            bool flat = close < last;
+            for (std::size_t k = i + 2; flat && k < close; ++k) {
+                const std::string_view w = t[k].text;
+                if (w == "," || w == "-" || w == "+") continue;
+                if (!std::isdigit(static_cast<unsigned char>(w[0])) && w[0] != '.') flat = false;
+                else values.push_back({Is(t[k - 1], "-") || Is(t[k - 1], "+") ? t[k - 1].begin : t[k].begin,
+                                       t[k].begin + w.size()});
+            }
+            const std::size_t per = std::size_t(type.rows) * type.columns;
+            if (flat && values.size() == per * elements)
+                for (std::size_t e = 0; e < elements; ++e) {
+                    g.groupOpen.push_back(values[e * per].first);
+                    g.groupClose.push_back(values[e * per + per - 1].second);
+                }
+        }
         if (i < last && Is(t[i], "=")) {
+            if (type.sampler) {
+                g.eraseBegin = t[i].begin;
+                g.eraseEnd = t[last].begin;
+            }
             ++i;
             for (; i < last && !Is(t[i], ","); ++i) {
                 if (Is(t[i], "{") || Is(t[i], "(")) {
@@ -263,7 +295,15 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             }
         }
         if (type.sampler) g.defaults.clear(); // sampler_state blocks: the effect keeps those
-        if (!type.texture) {
+        if (isStatic) {
+            g.effectOnly = true;
+            out.push_back(std::move(g));
+        } else if (type.texture) {
+            g.effectOnly = true;
+            g.eraseBegin = t[first].begin;
+            g.eraseEnd = t[last].begin + 1;
+            out.push_back(std::move(g));
+        } else {
             const std::uint32_t count = std::max<std::uint32_t>(elements, 1);
             if (type.sampler) {
                 g.registerSet = kSetSampler;
@@ -297,7 +337,7 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
         return true;
     };
     for (HlslGlobal& g : globals) {
-        if (!g.explicitRegister) continue;
+        if (!g.explicitRegister || g.effectOnly) continue;
         if (!fits(g, g.registerIndex)) {
             error = "registers of '" + g.name + "' overlap another constant's";
             return false;
@@ -305,7 +345,7 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
         take(g, g.registerIndex);
     }
     for (HlslGlobal& g : globals) {
-        if (g.explicitRegister) continue;
+        if (g.explicitRegister || g.effectOnly) continue;
         std::size_t at = 0;
         while (at < kMaxRegisters && !fits(g, at)) ++at;
         if (at >= kMaxRegisters) {
@@ -328,7 +368,14 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
     };
     std::vector<Edit> edits;
     std::size_t lastType = std::string_view::npos;
+    std::string blanked(source);
+    for (const HlslGlobal& g : globals)
+        for (std::size_t i = g.eraseBegin; i < g.eraseEnd && i < blanked.size(); ++i)
+            if (blanked[i] != '\n') blanked[i] = ' ';
     for (const HlslGlobal& g : globals) {
+        for (std::size_t at : g.groupOpen) edits.push_back({at, 0, "{"});
+        for (std::size_t at : g.groupClose) edits.push_back({at, 0, "}"});
+        if (g.effectOnly) continue;
         if (g.registerSet == kSetFloat && g.type != D3DXPT_FLOAT && g.typeBegin != lastType) {
             const std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
             std::size_t n = 0;
@@ -342,7 +389,7 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
                                  std::to_string(g.registerIndex) + ")"});
     }
     std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at > b.at; });
-    std::string out(source);
+    std::string out = std::move(blanked);
     for (const Edit& e : edits) out.replace(e.at, e.erase, e.text);
     return out;
 }
@@ -527,6 +574,66 @@ bool SpirvToGlsl(const std::vector<std::uint32_t>& spirv, bool vertex, ShaderCon
     return true;
 }
 
+// The folder part of a path, with its separator ("" for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// #include "name" and #include <name> replaced by the file, found beside the
+// file that includes it, then from the working folder; `#line` keeps the
+// includer's line numbers right after it.
+bool ExpandIncludes(std::string_view source, const std::string& path, int depth, std::string& out,
+                    std::string& error) {
+    if (depth > 16) {
+        error = "includes nested too deeply";
+        return false;
+    }
+    std::size_t at = 0;
+    std::uint32_t line = 0;
+    while (at < source.size()) {
+        std::size_t end = source.find('\n', at);
+        if (end == std::string_view::npos) end = source.size();
+        const std::string_view text = source.substr(at, end - at);
+        at = end + 1;
+        ++line;
+        std::size_t k = text.find_first_not_of(" \t");
+        if (k == std::string_view::npos || text[k] != '#') {
+            out.append(text);
+            out += '\n';
+            continue;
+        }
+        k = text.find_first_not_of(" \t", k + 1);
+        if (k == std::string_view::npos || text.substr(k, 7) != "include") {
+            out.append(text);
+            out += '\n';
+            continue;
+        }
+        const std::size_t open = text.find_first_of("\"<", k + 7);
+        const std::size_t close = open == std::string_view::npos ? open : text.find(text[open] == '<' ? '>' : '"', open + 1);
+        if (close == std::string_view::npos) {
+            error = "(" + std::to_string(line) + ",1): error: bad #include";
+            return false;
+        }
+        const std::string name(text.substr(open + 1, close - open - 1));
+        std::string content, found;
+        for (const std::string& candidate : {FolderOf(path) + name, name}) {
+            if (os::ReadWholeFile(candidate, content)) {
+                found = candidate;
+                break;
+            }
+        }
+        if (found.empty()) {
+            error = "(" + std::to_string(line) + ",1): error: cannot open include file '" + name + "'";
+            return false;
+        }
+        out += "#line 1\n";
+        if (!ExpandIncludes(content, found, depth + 1, out, error)) return false;
+        out += "#line " + std::to_string(line + 1) + "\n";
+    }
+    return true;
+}
+
 std::once_flag g_glslangStarted;
 
 } // namespace
@@ -571,6 +678,12 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         errors = sourceName + "(1,1): error: no entry point\n";
         return false;
     }
+    std::string expanded, includeError;
+    if (!ExpandIncludes(source, name && *name ? name : "", 0, expanded, includeError)) {
+        errors = sourceName + includeError + "\n";
+        return false;
+    }
+    source = expanded;
     std::vector<HlslGlobal> globals;
     std::string layoutError;
     if (!LayoutHlslGlobals(source, globals, layoutError)) {
@@ -623,6 +736,7 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         return false;
     }
     for (const HlslGlobal& g : globals) {
+        if (g.effectOnly) continue;
         ShaderConstantRecord k;
         k.name = g.name;
         k.registerSet = g.registerSet;

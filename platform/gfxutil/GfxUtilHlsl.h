@@ -25,6 +25,15 @@ struct HlslGlobal {
     std::size_t typeBegin = 0, typeEnd = 0; // the type word in the source
     std::size_t insertAt = 0;               // just after the declarator
     std::vector<float> defaults;
+    // Source the compiler must not see, blanked keeping lines and columns:
+    // an effect's texture declaration (then this is no constant) or a
+    // sampler's sampler_state block (the effect keeps the states).
+    std::size_t eraseBegin = 0, eraseEnd = 0;
+    bool effectOnly = false; // a texture or a static: no constant
+    // A flat list of numbers initialising an array of vectors or matrices,
+    // which this dialect allows and glslang does not: where each element's
+    // braces go.
+    std::vector<std::size_t> groupOpen, groupClose;
 };
 
 // The non-static globals of `source` in declaration order, registers given

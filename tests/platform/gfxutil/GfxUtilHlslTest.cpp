@@ -596,9 +596,95 @@ float4 main(float4 pos : POSITION, float4 w : BLENDWEIGHT, float4 idx : BLENDIND
     return mul(float4(p, 1), ViewProj);
 }
 )"},
+    {"an effect's texture and sampler_state, flat lists of numbers", "ps_2_0", R"(
+texture Diffuse;
+sampler2D DiffuseSampler = sampler_state { Texture = <Diffuse>; MinFilter = Linear; MagFilter = Linear; };
+float2 Offsets[3] = { -0.326, -0.405, 0.5, 0.25, 0.1, 0.2 };
+static const float2 kTaps[2] = { 0.5, -0.5, -1.0, 1.0 };
+static const float4x4 kIdentity = { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1 };
+float4 main(float2 uv : TEXCOORD0) : COLOR {
+    float4 c = 0;
+    for (int i = 0; i < 3; i++) c += tex2D(DiffuseSampler, uv + Offsets[i] + kTaps[i % 2]);
+    return mul(c / 3, kIdentity);
+}
+)"},
 };
 
 } // namespace
+
+// Effect files' own declarations are the effect's business: the compiler
+// sees a texture as nothing and a sampler without its states; flat number
+// lists are regrouped per element.
+TEST(GfxUtilHlslTest, EffectDeclarationsAndFlatListsCompile) {
+    Compiled ps;
+    Compile(ps, kDialect[4].source, "ps_2_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    EXPECT_EQ(Constant(ps.container, "Diffuse"), nullptr);
+    EXPECT_EQ(Constant(ps.container, "kTaps"), nullptr);
+    const ShaderConstantRecord* sampler = Constant(ps.container, "DiffuseSampler");
+    const ShaderConstantRecord* offsets = Constant(ps.container, "Offsets");
+    ASSERT_TRUE(sampler && offsets);
+    EXPECT_EQ(sampler->registerSet, D3DXRS_SAMPLER);
+    EXPECT_TRUE(sampler->defaultValue.empty());
+    EXPECT_EQ(offsets->registerCount, 3u);
+    EXPECT_EQ(offsets->elements, 3u);
+    ASSERT_EQ(offsets->defaultValue.size(), 24u);
+    float values[6];
+    std::memcpy(values, offsets->defaultValue.data(), 24);
+    EXPECT_EQ(values[0], -0.326f);
+    EXPECT_EQ(values[3], 0.25f);
+    // The static table's numbers reach the code as constants.
+    EXPECT_NE(ps.container.glsl.find("0.5"), std::string::npos) << ps.container.glsl;
+}
+
+// Both include forms find the file beside the includer; errors after an
+// include keep the includer's line.
+TEST(GfxUtilHlslTest, IncludesOfBothFormsResolve) {
+    char folder[] = "/tmp/gfxutil-hlsl-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    auto write = [&](const std::string& name, const std::string& text) {
+        std::FILE* f = std::fopen((std::string(folder) + "/" + name).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+    };
+    write("common.fxh", "float4 Tint;\nfloat4 Shade(float4 c) { return c * Tint; }\n");
+    write("more.fxh", "#include \"common.fxh\"\nfloat4 Bias;\n");
+    write("main.hlsl", "#include <more.fxh>\nfloat4 main(float4 c : COLOR0) : COLOR { return Shade(c) + Bias; }\n");
+    write("bad.hlsl", "#include \"common.fxh\"\n\nfloat4 main() : COLOR { return nothing; }\n");
+    write("missing.hlsl", "#include <none.fxh>\nfloat4 main() : COLOR { return 0; }\n");
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ID3DXConstantTable* table = nullptr;
+    ASSERT_EQ(D3DXCompileShaderFromFile((std::string(folder) + "/main.hlsl").c_str(), "main", "ps_2_0", 0, &code,
+                                        &errors, &table),
+              D3D_OK);
+    ASSERT_NE(table, nullptr);
+    // The included globals are laid out with the rest.
+    D3DXCONSTANT_DESC d;
+    std::uint32_t n = 1;
+    ASSERT_EQ(table->GetConstantDesc("Tint", &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterIndex, 0u);
+    ASSERT_EQ(table->GetConstantDesc("Bias", &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterIndex, 1u);
+    table->Release();
+    code->Release();
+    EXPECT_EQ(D3DXCompileShaderFromFile((std::string(folder) + "/bad.hlsl").c_str(), "main", "ps_2_0", 0, &code,
+                                        &errors, nullptr),
+              E_FAIL);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer())).find("bad.hlsl(3,"), std::string::npos)
+        << static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_EQ(D3DXCompileShaderFromFile((std::string(folder) + "/missing.hlsl").c_str(), "main", "ps_2_0", 0, &code,
+                                        &errors, nullptr),
+              E_FAIL);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer())).find("(1,1): error: cannot open include file 'none.fxh'"),
+              std::string::npos);
+    errors->Release();
+    std::filesystem::remove_all(folder);
+}
 
 TEST(GfxUtilHlslTest, TheDX9DialectCompiles) {
     for (const DialectCase& c : kDialect) {
