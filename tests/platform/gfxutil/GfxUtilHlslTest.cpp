@@ -445,14 +445,17 @@ INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslDrawTest, ::testing::Bool(), gfxtest::GlRe
 
 TEST_P(GfxUtilHlslDrawTest, CompiledProgramsDrawWithConstantsSetByName) {
     if (Stopped()) return;
+    // The best profiles the device names are ones the compiler takes.
+    ASSERT_STREQ(D3DXGetVertexShaderProfile(device), "vs_3_0");
+    ASSERT_STREQ(D3DXGetPixelShaderProfile(device), "ps_3_0");
     Compiled vs, ps;
-    Compile(vs, kVertexSource, "vs_2_0");
+    Compile(vs, kVertexSource, D3DXGetVertexShaderProfile(device));
     Compile(ps, R"(
 sampler2D Base : register(s0);
 float4 Scale = {1, 1, 1, 1};
 float4 main(float2 uv : TEXCOORD0, float4 col : COLOR0) : COLOR { return tex2D(Base, uv) * col * Scale; }
 )",
-            "ps_2_0");
+            D3DXGetPixelShaderProfile(device));
     ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
     ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
