@@ -163,6 +163,7 @@ bool ReadShaderContainer(const void* data, std::size_t size, ShaderContainer& ou
         // Members follow their parent; a forward or self reference is not ours.
         if (k.parent < -1 || k.parent >= std::int32_t(i)) return false;
         if (k.registerSet > 3 || k.cls > 5 || k.rows > 4 || k.columns > 4) return false;
+        if (k.defaultValue.size() % 4) return false; // default values are whole 32-bit numbers
     }
     if (out.glsl.find('\0') != std::string::npos) return false;
     // Only the padding may be left, and it is zero.

@@ -150,7 +150,7 @@ HRESULT ID3DXConstantTable::SetDefaults(IDirect3DDevice9* device) {
     if (!device) return D3DERR_INVALIDCALL;
     for (const auto& e : m_entries) {
         const std::vector<std::uint8_t>& d = e->record->defaultValue;
-        if (d.empty() || e->record->registerSet == D3DXRS_SAMPLER) continue;
+        if (d.size() < sizeof(float) || e->record->registerSet == D3DXRS_SAMPLER) continue;
         std::vector<float> values(d.size() / sizeof(float));
         std::memcpy(values.data(), d.data(), values.size() * sizeof(float));
         const HRESULT hr = WriteLogical(device, e.get(), values.data(), values.size());
@@ -164,6 +164,7 @@ HRESULT ID3DXConstantTable::SetValue(IDirect3DDevice9* device, D3DXHANDLE consta
     const Entry* e = Find(constant);
     if (!e || !data) return D3DERR_INVALIDCALL;
     std::vector<float> values(bytes / 4);
+    if (values.empty()) return D3D_OK;
     std::memcpy(values.data(), data, values.size() * 4);
     if (e->record->type == D3DXPT_INT || e->record->type == D3DXPT_BOOL) {
         for (std::size_t i = 0; i < values.size(); ++i) {

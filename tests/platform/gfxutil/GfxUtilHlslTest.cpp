@@ -286,6 +286,14 @@ TEST(GfxUtilHlslTest, TheContainerIsRefusedWhenCutOrTampered) {
     longer.insert(longer.end(), 4, 0);
     EXPECT_FALSE(ReadShaderContainer(longer.data(), longer.size(), again));
     EXPECT_EQ(ID3DXConstantTable::FromCode(longer.data(), longer.size()), nullptr);
+
+    // A default value that is not whole 32-bit numbers is not the writer's.
+    ShaderContainer odd = again;
+    ASSERT_TRUE(ReadShaderContainer(code.data(), code.size(), odd));
+    ASSERT_FALSE(odd.constants.empty());
+    odd.constants[0].defaultValue = {1, 2, 3};
+    const std::vector<std::uint8_t> oddBytes = WriteShaderContainer(odd);
+    EXPECT_FALSE(ReadShaderContainer(oddBytes.data(), oddBytes.size(), again));
 }
 
 class GfxUtilConstantTableTest : public gfxtest::BackendTest {};
