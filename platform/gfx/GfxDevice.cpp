@@ -1,4 +1,5 @@
 #include "platform/gfx/Gfx.h"
+#include "platform/gfx/GfxShaderContainer.h"
 #include "platform/gfx/GfxShaderTokens.h"
 
 #include "platform/gfx/GfxBackendLocal.h"
@@ -1141,11 +1142,34 @@ std::shared_ptr<const TranslatedShader> Translate(const std::vector<std::uint32_
     }
     return translated;
 }
+
+// A compiled high-level program: its code is kept whole as the program's
+// function, and run in the form a token stream's translation takes.
+std::shared_ptr<const TranslatedShader> TranslateContainer(const std::uint32_t* function, std::uint32_t byteSize,
+                                                           bool vertex, std::vector<std::uint32_t>& words) {
+    ShaderContainer container;
+    if (!ReadShaderContainer(function, byteSize, container) || container.Vertex() != vertex) return nullptr;
+    auto translated = std::make_shared<TranslatedShader>();
+    std::string error;
+    if (!TranslateShaderContainer(container, *translated, error)) {
+        std::fprintf(stderr, "gfx: a compiled %s program cannot be run: %s\n", vertex ? "vertex" : "pixel",
+                     error.c_str());
+        return nullptr;
+    }
+    words.assign(function, function + byteSize / 4);
+    return translated;
+}
 } // namespace
 
 HRESULT IDirect3DDevice9::CreateVertexShader(const std::uint32_t* function, std::uint32_t byteSize,
                                              IDirect3DVertexShader9** shader) {
     std::vector<std::uint32_t> tokens;
+    if (byteSize >= 4 && IsShaderContainer(function)) {
+        auto translation = shader ? TranslateContainer(function, byteSize, true, tokens) : nullptr;
+        if (!translation) return D3DERR_INVALIDCALL;
+        *shader = new IDirect3DVertexShader9(this, std::move(tokens), std::move(translation));
+        return D3D_OK;
+    }
     if (!shader || !CopyTokens(function, byteSize, D3DVS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
     auto translation = Translate(tokens);
     if (!translation) return D3DERR_INVALIDCALL;
@@ -1169,6 +1193,12 @@ HRESULT IDirect3DDevice9::GetVertexShader(IDirect3DVertexShader9** shader) {
 HRESULT IDirect3DDevice9::CreatePixelShader(const std::uint32_t* function, std::uint32_t byteSize,
                                             IDirect3DPixelShader9** shader) {
     std::vector<std::uint32_t> tokens;
+    if (byteSize >= 4 && IsShaderContainer(function)) {
+        auto translation = shader ? TranslateContainer(function, byteSize, false, tokens) : nullptr;
+        if (!translation) return D3DERR_INVALIDCALL;
+        *shader = new IDirect3DPixelShader9(this, std::move(tokens), std::move(translation));
+        return D3D_OK;
+    }
     if (!shader || !CopyTokens(function, byteSize, D3DPS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
     auto translation = Translate(tokens);
     if (!translation) return D3DERR_INVALIDCALL;

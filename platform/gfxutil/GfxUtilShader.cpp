@@ -1,6 +1,9 @@
 #include "platform/gfxutil/GfxUtilShader.h"
 
+#include "platform/gfx/GfxShaderContainer.h"
 #include "platform/gfx/GfxShaderTokens.h"
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilHlsl.h"
 #include "platform/os/OsFiles.h"
 
 #include <algorithm>
@@ -680,8 +683,6 @@ HRESULT Refuse(const std::string& text, ID3DXBuffer** errors, HRESULT result) {
     if (errors) *errors = MakeText(text);
     return result;
 }
-
-constexpr const char* kNoHlsl = "HLSL compilation is not supported";
 } // namespace
 
 HRESULT D3DXAssembleShader(const char* text, std::uint32_t size, std::uint32_t flags, ID3DXBuffer** code,
@@ -707,24 +708,44 @@ HRESULT D3DXAssembleShaderFromFile(const char* path, std::uint32_t flags, ID3DXB
     return D3DXAssembleShader(text.data(), static_cast<std::uint32_t>(text.size()), flags, code, errors);
 }
 
-HRESULT D3DXCompileShader(const char*, std::uint32_t, const char*, const char*, std::uint32_t, ID3DXBuffer** code,
-                          ID3DXBuffer** errors, ID3DXConstantTable** table) {
+HRESULT D3DXCompileShader(const char* source, std::uint32_t size, const char* entry, const char* profile,
+                          std::uint32_t flags, ID3DXBuffer** code, ID3DXBuffer** errors, ID3DXConstantTable** table,
+                          const D3DXMACRO* defines, const char* sourceName) {
+    (void)flags; // debug and optimisation flags change nothing in the GLSL
     if (code) *code = nullptr;
+    if (errors) *errors = nullptr;
     if (table) *table = nullptr;
-    return Refuse(kNoHlsl, errors, E_FAIL);
+    if (!source && size != 0) return D3DERR_INVALIDCALL;
+    std::vector<std::uint8_t> bytes;
+    std::string text;
+    if (!CompileHlsl(std::string_view(source ? source : "", size), sourceName, defines, entry, profile, bytes, text))
+        return Refuse(text, errors, E_FAIL);
+    if (table) *table = ID3DXConstantTable::FromCode(bytes.data(), bytes.size());
+    if (code) *code = MakeBuffer(bytes.data(), bytes.size());
+    return D3D_OK;
 }
 
-HRESULT D3DXCompileShaderFromFile(const char*, const char*, const char*, std::uint32_t, ID3DXBuffer** code,
-                                  ID3DXBuffer** errors, ID3DXConstantTable** table) {
+HRESULT D3DXCompileShaderFromFile(const char* path, const char* entry, const char* profile, std::uint32_t flags,
+                                  ID3DXBuffer** code, ID3DXBuffer** errors, ID3DXConstantTable** table,
+                                  const D3DXMACRO* defines) {
     if (code) *code = nullptr;
+    if (errors) *errors = nullptr;
     if (table) *table = nullptr;
-    return Refuse(kNoHlsl, errors, E_FAIL);
+    if (!path) return D3DERR_INVALIDCALL;
+    std::string text;
+    if (!os::ReadWholeFile(path, text))
+        return Refuse("cannot open file '" + std::string(path) + "'", errors, E_FAIL);
+    return D3DXCompileShader(text.data(), static_cast<std::uint32_t>(text.size()), entry, profile, flags, code, errors,
+                             table, defines, path);
 }
 
 HRESULT D3DXGetShaderConstantTable(const std::uint32_t* function, ID3DXConstantTable** table) {
     if (table) *table = nullptr;
     if (!function || !table) return D3DERR_INVALIDCALL;
-    return D3DXERR_INVALIDDATA;
+    // Only a compiled program's container carries a table; its size is in its header.
+    if (!IsShaderContainer(function)) return D3DXERR_INVALIDDATA;
+    *table = ID3DXConstantTable::FromCode(function, ShaderContainerSize(function));
+    return *table ? D3D_OK : D3DXERR_INVALIDDATA;
 }
 
 const char* VertexShaderProfileForCaps(const D3DCAPS9& caps) {

@@ -22,8 +22,9 @@ private:
     std::vector<std::uint8_t> m_bytes;
 };
 
-// A constant table: none are ever made here (no compiled code carries one).
+// The table of a compiled program's constants (GfxUtilConstantTable.h).
 class ID3DXConstantTable;
+struct D3DXMACRO;
 
 // Assembly flags (published values); SKIPVALIDATION skips the register limits.
 constexpr std::uint32_t D3DXSHADER_DEBUG = 1;          // D3DXSHADER_DEBUG
@@ -39,15 +40,23 @@ HRESULT D3DXAssembleShader(const char* text, std::uint32_t size, std::uint32_t f
 HRESULT D3DXAssembleShaderFromFile(const char* path, std::uint32_t flags, ID3DXBuffer** code,
                                    ID3DXBuffer** errors);
 
-// High-level source: always E_FAIL with "HLSL compilation is not supported",
-// no code and no table.
+// High-level source in the DX9 dialect for `entry` and `profile` (vs_1_1 to
+// vs_3_0, ps_2_0 to ps_3_0), `defines` (null or ended by a null name) as the
+// preprocessor's. The code is this device's program container
+// (platform/gfx/GfxShaderContainer.h), taken by CreateVertexShader and
+// CreatePixelShader; the table its constant table. On failure E_FAIL, no
+// code, no table, and one "name(line,col): error: text" line per problem,
+// the name "memory" (or `sourceName`) for source in memory.
 HRESULT D3DXCompileShader(const char* source, std::uint32_t size, const char* entry, const char* profile,
                           std::uint32_t flags, ID3DXBuffer** code, ID3DXBuffer** errors,
-                          ID3DXConstantTable** table);
+                          ID3DXConstantTable** table, const D3DXMACRO* defines = nullptr,
+                          const char* sourceName = nullptr);
+// The same for a file found through the path resolver, named by its path.
 HRESULT D3DXCompileShaderFromFile(const char* path, const char* entry, const char* profile, std::uint32_t flags,
-                                  ID3DXBuffer** code, ID3DXBuffer** errors, ID3DXConstantTable** table);
-// Fails (D3DXERR_INVALIDDATA, null table) for every stream: none carries a
-// table this library can read.
+                                  ID3DXBuffer** code, ID3DXBuffer** errors, ID3DXConstantTable** table,
+                                  const D3DXMACRO* defines = nullptr);
+// The table a compiled program's code carries; D3DXERR_INVALIDDATA for
+// token streams (they carry none here) and for damaged code.
 HRESULT D3DXGetShaderConstantTable(const std::uint32_t* function, ID3DXConstantTable** table);
 
 // The highest profile the caps allow ("vs_1_1" ... "vs_3_0", "ps_1_1" ...

@@ -1041,6 +1041,42 @@ void ShaderAssemblySeeds(SeedFolder& kFolder)
         kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));
 }
 
+// Compiled high-level programs of both kinds as the container fuzzer reads
+// them: a byte (0: take as stored) and the code.
+void ShaderContainerSeeds(SeedFolder& kFolder)
+{
+    struct Source
+    {
+        const char* pcText;
+        const char* pcProfile;
+    };
+    const Source akSources[] = {
+        {"float4x4 WorldViewProj;\nfloat4 Tint : register(c2);\nfloat4x3 Bones[4];\n"
+         "void main(float4 p : POSITION, float4 bi : BLENDINDICES, float2 uv : TEXCOORD0, out float4 o : POSITION,"
+         " out float2 t : TEXCOORD0, out float4 c : COLOR0)\n"
+         "{ o = mul(float4(mul(p, Bones[(int)bi.x]), 1), WorldViewProj); t = uv; c = Tint; }\n",
+         "vs_2_0"},
+        {"sampler2D Base : register(s0);\nsamplerCUBE Sky;\nfloat4 Scale = {1, 0.5, 0.25, 1};\nbool On;\n"
+         "float4 main(float2 uv : TEXCOORD0, float4 c : COLOR0) : COLOR\n"
+         "{ return tex2D(Base, uv) * c * Scale + texCUBE(Sky, uv.xyy) * (On ? 1 : 0); }\n",
+         "ps_3_0"},
+    };
+    for (const Source& kSource : akSources)
+    {
+        gfx::ID3DXBuffer* pkCode = nullptr;
+        if (gfx::FAILED(gfx::D3DXCompileShader(kSource.pcText, static_cast<std::uint32_t>(std::strlen(kSource.pcText)),
+                                               "main", kSource.pcProfile, 0, &pkCode, nullptr, nullptr)))
+            continue;
+        const auto* pucCode = static_cast<const std::uint8_t*>(pkCode->GetBufferPointer());
+        std::vector<std::uint8_t> kSeed(1, 0);
+        kSeed.insert(kSeed.end(), pucCode, pucCode + pkCode->GetBufferSize());
+        kFolder.Add(kSeed);
+        kSeed[0] = 1; // the same, its header made right again after any change
+        kFolder.Add(kSeed);
+        pkCode->Release();
+    }
+}
+
 // Programs of every model as the program fuzzer reads them: a byte naming
 // the version (its place in the fuzzer's list), then the tokens after the
 // version token, without the end token.
@@ -1169,6 +1205,8 @@ int main(int iArgs, char** ppcArgs)
         ShaderAssemblySeeds(kShaders);
         SeedFolder kPrograms(kRoot, "fuzz_shader_program");
         ShaderProgramSeeds(kPrograms);
+        SeedFolder kContainers(kRoot, "fuzz_shader_container");
+        ShaderContainerSeeds(kContainers);
         SeedFolder kEffects(kRoot, "fuzz_effect");
         EffectSeeds(kEffects);
         SeedFolder kEffectTextures(kRoot, "fuzz_effect_texture");

@@ -5,6 +5,7 @@
 #include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
 #include "engine/shaders/framework/NiShaderFactory.h"
 #include "platform/gfx/Gfx.h"
+#include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include <cstring>
@@ -359,7 +360,10 @@ bool NiD3DShaderProgramCreatorHLSL::Compile(bool bFromFile, const char* pcSource
     }
     if (pkCode)
         pkCode->Release();
-    // Nothing compiles here: every road ends in the compiler's refusal.
+    if (pkTable)
+        pkTable->Release();
+    // No program class takes compiled code yet, so even a compiled program
+    // ends in a refusal, with the compiler's messages when it gave any.
     (void)hr;
     const std::string kText = pkErrors ? TakeText(pkErrors) : std::string("NONE REPORTED");
     if (bFromFile)

@@ -1,0 +1,308 @@
+#include "platform/gfx/GfxShaderContainer.h"
+
+#include "platform/gfx/GfxShaderTokens.h"
+
+#include <cstring>
+#include <sstream>
+
+namespace gfx {
+namespace {
+
+// Generous bounds: a real program is a few kilobytes.
+constexpr std::uint32_t kMaxBytes = 16u << 20;
+constexpr std::uint32_t kMaxItems = 65536;
+constexpr std::size_t kHeaderBytes = 20;
+
+std::uint32_t Fnv1a(const std::uint8_t* p, std::size_t n) {
+    std::uint32_t h = 2166136261u;
+    for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
+    return h;
+}
+
+class Writer {
+public:
+    void U8(std::uint8_t v) { m_b.push_back(v); }
+    void U16(std::uint16_t v) { U8(std::uint8_t(v)); U8(std::uint8_t(v >> 8)); }
+    void U32(std::uint32_t v) { U16(std::uint16_t(v)); U16(std::uint16_t(v >> 16)); }
+    void Bytes(const void* p, std::size_t n) {
+        U32(std::uint32_t(n));
+        const auto* b = static_cast<const std::uint8_t*>(p);
+        m_b.insert(m_b.end(), b, b + n);
+    }
+    void Patch(std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) m_b[at + i] = std::uint8_t(v >> (8 * i));
+    }
+    std::vector<std::uint8_t>& Data() { return m_b; }
+
+private:
+    std::vector<std::uint8_t> m_b;
+};
+
+class Reader {
+public:
+    Reader(const std::uint8_t* p, std::size_t n) : m_p(p), m_n(n) {}
+    bool U8(std::uint8_t& v) {
+        if (m_at + 1 > m_n) return false;
+        v = m_p[m_at++];
+        return true;
+    }
+    bool U16(std::uint16_t& v) {
+        std::uint8_t a = 0, b = 0;
+        if (!U8(a) || !U8(b)) return false;
+        v = std::uint16_t(a | (b << 8));
+        return true;
+    }
+    bool U32(std::uint32_t& v) {
+        std::uint16_t a = 0, b = 0;
+        if (!U16(a) || !U16(b)) return false;
+        v = a | (std::uint32_t(b) << 16);
+        return true;
+    }
+    bool Count(std::uint32_t& v, std::uint32_t limit) { return U32(v) && v <= limit && v <= m_n - m_at; }
+    bool Text(std::string& s) {
+        std::uint32_t n = 0;
+        if (!Count(n, kMaxBytes)) return false;
+        s.assign(reinterpret_cast<const char*>(m_p + m_at), n);
+        m_at += n;
+        return true;
+    }
+    bool Blob(std::vector<std::uint8_t>& b) {
+        std::uint32_t n = 0;
+        if (!Count(n, kMaxBytes)) return false;
+        b.assign(m_p + m_at, m_p + m_at + n);
+        m_at += n;
+        return true;
+    }
+    [[nodiscard]] std::size_t Left() const { return m_n - m_at; }
+
+private:
+    const std::uint8_t* m_p;
+    std::size_t m_n;
+    std::size_t m_at = 0;
+};
+
+void WriteSemantics(Writer& w, const std::vector<ShaderSemantic>& list) {
+    w.U32(std::uint32_t(list.size()));
+    for (const ShaderSemantic& s : list) {
+        w.U8(s.usage);
+        w.U8(s.index);
+        w.U8(s.reg);
+        w.U8(s.mask);
+    }
+}
+
+bool ReadSemantics(Reader& r, std::vector<ShaderSemantic>& list) {
+    std::uint32_t n = 0;
+    if (!r.Count(n, 32)) return false;
+    list.resize(n);
+    for (ShaderSemantic& s : list)
+        if (!r.U8(s.usage) || !r.U8(s.index) || !r.U8(s.reg) || !r.U8(s.mask)) return false;
+    return true;
+}
+
+bool KindValid(std::uint32_t kind) {
+    const std::uint32_t type = kind & 0xFFFF0000u;
+    const std::uint32_t major = (kind >> 8) & 0xFF, minor = kind & 0xFF;
+    if (type != 0xFFFE0000u && type != 0xFFFF0000u) return false;
+    return major >= 1 && major <= 3 && minor <= 4;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> WriteShaderContainer(const ShaderContainer& c) {
+    Writer w;
+    w.U32(kShaderContainerMagic);
+    w.U32(kShaderContainerVersion);
+    w.U32(c.kind);
+    w.U32(0); // total, patched
+    w.U32(0); // checksum, patched
+    w.Bytes(c.glsl.data(), c.glsl.size());
+    WriteSemantics(w, c.inputs);
+    WriteSemantics(w, c.outputs);
+    for (std::uint8_t s : c.samplers) w.U8(s);
+    w.U32(c.constF);
+    w.U32(std::uint32_t(c.constants.size()));
+    for (const ShaderConstantRecord& k : c.constants) {
+        w.Bytes(k.name.data(), k.name.size());
+        for (std::uint16_t v : {k.registerSet, k.registerIndex, k.registerCount, k.cls, k.type, k.rows, k.columns,
+                                k.elements, k.structMembers})
+            w.U16(v);
+        w.U16(std::uint16_t(k.parent));
+        w.Bytes(k.defaultValue.data(), k.defaultValue.size());
+    }
+    std::vector<std::uint8_t>& b = w.Data();
+    while (b.size() % 4) b.push_back(0);
+    w.Patch(12, std::uint32_t(b.size()));
+    w.Patch(16, Fnv1a(b.data() + kHeaderBytes, b.size() - kHeaderBytes));
+    return b;
+}
+
+bool ReadShaderContainer(const void* data, std::size_t size, ShaderContainer& out) {
+    out = ShaderContainer{};
+    if (!data || size < kHeaderBytes || size > kMaxBytes || size % 4) return false;
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    Reader r(p, size);
+    std::uint32_t magic = 0, version = 0, total = 0, sum = 0;
+    if (!r.U32(magic) || !r.U32(version) || !r.U32(out.kind) || !r.U32(total) || !r.U32(sum)) return false;
+    if (magic != kShaderContainerMagic || version != kShaderContainerVersion || total != size) return false;
+    if (!KindValid(out.kind) || Fnv1a(p + kHeaderBytes, size - kHeaderBytes) != sum) return false;
+    if (!r.Text(out.glsl) || !ReadSemantics(r, out.inputs) || !ReadSemantics(r, out.outputs)) return false;
+    for (std::uint8_t& s : out.samplers)
+        if (!r.U8(s)) return false;
+    std::uint32_t count = 0;
+    if (!r.U32(out.constF) || out.constF > 4096 || !r.Count(count, kMaxItems)) return false;
+    out.constants.resize(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        ShaderConstantRecord& k = out.constants[i];
+        std::uint16_t parent = 0;
+        if (!r.Text(k.name) || !r.U16(k.registerSet) || !r.U16(k.registerIndex) || !r.U16(k.registerCount) ||
+            !r.U16(k.cls) || !r.U16(k.type) || !r.U16(k.rows) || !r.U16(k.columns) || !r.U16(k.elements) ||
+            !r.U16(k.structMembers) || !r.U16(parent) || !r.Blob(k.defaultValue))
+            return false;
+        k.parent = std::int16_t(parent);
+        // Members follow their parent; a forward or self reference is not ours.
+        if (k.parent < -1 || k.parent >= std::int32_t(i)) return false;
+        if (k.registerSet > 3 || k.cls > 5 || k.rows > 4 || k.columns > 4) return false;
+        if (k.defaultValue.size() % 4) return false; // default values are whole 32-bit numbers
+    }
+    if (out.glsl.find('\0') != std::string::npos) return false;
+    // Only the padding may be left, and it is zero.
+    if (r.Left() >= 4) return false;
+    for (std::size_t i = size - r.Left(); i < size; ++i)
+        if (p[i] != 0) return false;
+    return true;
+}
+
+namespace {
+
+// "vec3" -> 3, "float" -> 1, "ivec2" -> 2; 0 for anything else.
+int Components(const std::string& type) {
+    if (type == "float" || type == "int" || type == "uint" || type == "bool") return 1;
+    const std::size_t v = type.find("vec");
+    if (v == std::string::npos || v + 4 != type.size() || type[v + 3] < '2' || type[v + 3] > '4') return 0;
+    return type[v + 3] - '0';
+}
+
+// A register (vec4) as the variable's type, and back.
+std::string FromRegister(const std::string& type, const std::string& reg) {
+    static const char* kMasks[] = {"", "x", "xy", "xyz", "xyzw"};
+    const int n = Components(type);
+    return type + "(" + reg + "." + kMasks[n] + ")";
+}
+
+std::string ToRegister(const std::string& type, const std::string& name) {
+    const int n = Components(type);
+    std::string value = n == 1 ? "float(" + name + ")" : "vec" + std::to_string(n) + "(" + name + ")";
+    if (n == 4) return value;
+    if (n == 3) return "vec4(" + value + ", 1.0)";
+    if (n == 2) return "vec4(" + value + ", 0.0, 1.0)";
+    return "vec4(" + value + ", 0.0, 0.0, 1.0)";
+}
+
+bool ParseIndex(const std::string& name, const char* prefix, std::uint32_t& index) {
+    const std::size_t n = std::strlen(prefix);
+    if (name.compare(0, n, prefix) != 0 || name.size() == n || name.size() > n + 2) return false;
+    index = 0;
+    for (std::size_t i = n; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return false;
+        index = index * 10 + std::uint32_t(name[i] - '0');
+    }
+    return true;
+}
+
+} // namespace
+
+bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, std::string& error) {
+    out = TranslatedShader{};
+    const bool vertex = c.Vertex();
+    out.vertex = vertex;
+    out.major = 3;
+    out.model = ShaderModelOf(c.kind);
+    out.constF = c.constF;
+    out.inputs = c.inputs;
+    out.outputs = c.outputs;
+    for (ShaderSemantic& s : out.inputs) s.mask = 0xF;
+    if (vertex) {
+        for (const ShaderSemantic& s : c.inputs)
+            if (s.reg >= 16) return error = "too many inputs", false;
+        for (const ShaderSemantic& s : c.outputs)
+            if (s.reg >= 12) return error = "too many outputs", false;
+    } else {
+        for (const ShaderSemantic& s : c.inputs)
+            if (s.reg >= 16) return error = "too many inputs", false;
+        for (const ShaderSemantic& s : c.outputs)
+            if ((s.usage != 10 || s.index >= 4) && s.usage != 12) return error = "an output neither colour nor depth", false;
+        // The composer declares the samplers of the program itself.
+        out.samplers = c.samplers;
+    }
+    std::string body, before, after;
+    std::istringstream lines(c.glsl);
+    std::string line;
+    bool sawMain = false;
+    while (std::getline(lines, line)) {
+        if (line.rfind("#version", 0) == 0) continue;
+        if (!vertex && line.rfind("uniform sampler", 0) == 0) continue;
+        if (line == "void main()") {
+            body += "void d3d_hlsl_main()\n";
+            sawMain = true;
+            continue;
+        }
+        // Interface variables become the program's own globals, copied from
+        // and to the registers around the program's main.
+        std::string decl = line;
+        if (decl.rfind("layout(location = ", 0) == 0) {
+            const std::size_t close = decl.find(") ");
+            if (close == std::string::npos) return error = "unexpected layout: " + line, false;
+            decl = decl.substr(close + 2);
+        }
+        const bool isIn = decl.rfind("in ", 0) == 0, isOut = decl.rfind("out ", 0) == 0;
+        if (isIn || isOut) {
+            std::istringstream words(decl.substr(isIn ? 3 : 4));
+            std::string type, name;
+            words >> type >> name;
+            if (name.empty() || name.back() != ';') return error = "unexpected declaration: " + line, false;
+            name.pop_back();
+            if (isIn && !vertex && (name == "hVPos" || name == "hVFace") && Components(type) != 0) {
+                body += type + " " + name + ";\n";
+                const bool position = name == "hVPos";
+                (position ? out.usesPosition : out.usesFace) = true;
+                before += "    " + name + " = " +
+                          FromRegister(type, position ? "d3dPos" : "vec4(gl_FrontFacing ? 1.0 : -1.0)") + ";\n";
+                continue;
+            }
+            std::uint32_t reg = 0;
+            if (!ParseIndex(name, isIn ? "hIn" : "hOut", reg) || Components(type) == 0)
+                return error = "unexpected interface variable: " + line, false;
+            body += type + " " + name + ";\n";
+            const std::string r = std::to_string(reg);
+            if (isIn) {
+                before += "    " + name + " = " + FromRegister(type, "v[" + r + "]") + ";\n";
+            } else if (vertex) {
+                after += "    o[" + r + "] = " + ToRegister(type, name) + ";\n";
+            } else {
+                bool depth = false;
+                for (const ShaderSemantic& s : c.outputs)
+                    if (s.reg == reg && s.usage == 12) depth = true;
+                if (depth) {
+                    after += "    oDepthV = " + ToRegister(type, name) + ";\n";
+                    out.writesDepth = true;
+                } else {
+                    after += "    oC[" + r + "] = " + ToRegister(type, name) + ";\n";
+                }
+            }
+            continue;
+        }
+        body += line + "\n";
+    }
+    if (!sawMain) return error = "no main", false;
+    if (vertex) out.globals = "vec4 v[16];\nvec4 o[12];\n";
+    else out.globals = "vec4 v[16];\nvec4 oC[4];\nvec4 oDepthV = vec4(0.0);\nvec4 t[8];\nvec4 tc[8];\nvec4 d3dPos;\n";
+    out.code = body + "void d3d_main() {\n" + before + "    d3d_hlsl_main();\n" + after + "}\n";
+    return true;
+}
+
+bool IsShaderContainer(const std::uint32_t* words) { return words && words[0] == kShaderContainerMagic; }
+
+std::size_t ShaderContainerSize(const std::uint32_t* words) { return IsShaderContainer(words) ? words[3] : 0; }
+
+} // namespace gfx

@@ -1,0 +1,280 @@
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace gfx {
+
+ID3DXConstantTable* ID3DXConstantTable::FromCode(const void* code, std::size_t size) {
+    ShaderContainer c;
+    if (!ReadShaderContainer(code, size, c)) return nullptr;
+    auto* table = new ID3DXConstantTable();
+    const auto* bytes = static_cast<const std::uint8_t*>(code);
+    table->m_code.assign(bytes, bytes + size);
+    table->m_container = std::move(c);
+    for (const ShaderConstantRecord& r : table->m_container.constants) {
+        if (r.parent != -1) continue;
+        auto e = std::make_unique<Entry>();
+        e->record = &r;
+        e->registerIndex = r.registerIndex;
+        e->registerCount = r.registerCount;
+        const std::uint32_t elements = std::max<std::uint32_t>(r.elements, 1);
+        if (r.elements > 1) {
+            const std::uint32_t per = r.registerCount / elements;
+            for (std::uint32_t i = 0; i < elements; ++i) {
+                auto el = std::make_unique<Entry>();
+                el->record = &r;
+                el->element = i;
+                el->registerIndex = r.registerIndex + i * per;
+                el->registerCount = per;
+                e->elements.push_back(std::move(el));
+            }
+        }
+        table->m_entries.push_back(std::move(e));
+    }
+    return table;
+}
+
+const ID3DXConstantTable::Entry* ID3DXConstantTable::Find(D3DXHANDLE handle) const {
+    if (!handle) return nullptr;
+    for (const auto& e : m_entries) {
+        if (Handle(e.get()) == handle) return e.get();
+        for (const auto& el : e->elements)
+            if (Handle(el.get()) == handle) return el.get();
+    }
+    // Not one of ours: a name, "Bones" or "Bones[3]".
+    const std::string_view name(handle);
+    const std::size_t bracket = name.find('[');
+    const std::string_view base = name.substr(0, bracket);
+    for (const auto& e : m_entries) {
+        if (e->record->name != base) continue;
+        if (bracket == std::string_view::npos) return e.get();
+        const std::size_t index = std::strtoul(handle + bracket + 1, nullptr, 10);
+        return index < e->elements.size() ? e->elements[index].get() : nullptr;
+    }
+    return nullptr;
+}
+
+HRESULT ID3DXConstantTable::GetDesc(D3DXCONSTANTTABLE_DESC* desc) const {
+    if (!desc) return D3DERR_INVALIDCALL;
+    desc->Creator = "glslang HLSL front end";
+    desc->Version = m_container.kind;
+    desc->Constants = std::uint32_t(m_entries.size());
+    return D3D_OK;
+}
+
+HRESULT ID3DXConstantTable::GetConstantDesc(D3DXHANDLE constant, D3DXCONSTANT_DESC* descs,
+                                            std::uint32_t* count) const {
+    const Entry* e = Find(constant);
+    if (!e || !count) return D3DERR_INVALIDCALL;
+    if (!descs || *count == 0) {
+        *count = 1;
+        return D3D_OK;
+    }
+    const ShaderConstantRecord& r = *e->record;
+    D3DXCONSTANT_DESC& d = descs[0];
+    d.Name = r.name.c_str();
+    d.RegisterSet = r.registerSet;
+    d.RegisterIndex = e->registerIndex;
+    d.RegisterCount = e->registerCount;
+    d.Class = r.cls;
+    d.Type = r.type;
+    d.Rows = r.rows;
+    d.Columns = r.columns;
+    d.Elements = e->element == ~0u ? std::max<std::uint32_t>(r.elements, 1) : 1;
+    d.StructMembers = r.structMembers;
+    d.Bytes = 4u * r.rows * r.columns * d.Elements;
+    d.DefaultValue = r.defaultValue.empty() ? nullptr : r.defaultValue.data();
+    *count = 1;
+    return D3D_OK;
+}
+
+std::uint32_t ID3DXConstantTable::GetSamplerIndex(D3DXHANDLE constant) const {
+    const Entry* e = Find(constant);
+    if (!e || e->record->registerSet != D3DXRS_SAMPLER) return ~0u;
+    return e->registerIndex;
+}
+
+D3DXHANDLE ID3DXConstantTable::GetConstant(D3DXHANDLE parent, std::uint32_t index) const {
+    if (parent) return nullptr; // no struct constants carry members yet
+    return index < m_entries.size() ? Handle(m_entries[index].get()) : nullptr;
+}
+
+D3DXHANDLE ID3DXConstantTable::GetConstantByName(D3DXHANDLE parent, const char* name) const {
+    if (parent || !name) return nullptr;
+    return Handle(Find(name));
+}
+
+D3DXHANDLE ID3DXConstantTable::GetConstantElement(D3DXHANDLE constant, std::uint32_t index) const {
+    const Entry* e = Find(constant);
+    if (!e || e->element != ~0u) return nullptr;
+    if (e->elements.empty()) return index == 0 ? Handle(e) : nullptr;
+    return index < e->elements.size() ? Handle(e->elements[index].get()) : nullptr;
+}
+
+HRESULT ID3DXConstantTable::WriteLogical(IDirect3DDevice9* device, const Entry* e, const float* values,
+                                         std::size_t count) {
+    if (!device || !e || (!values && count)) return D3DERR_INVALIDCALL;
+    const ShaderConstantRecord& r = *e->record;
+    if (r.registerSet == D3DXRS_SAMPLER) return D3DERR_INVALIDCALL;
+    const std::uint32_t rows = std::max<std::uint32_t>(r.rows, 1), columns = std::max<std::uint32_t>(r.columns, 1);
+    const std::size_t perElement = std::size_t(rows) * columns;
+    std::vector<float> image(std::size_t(e->registerCount) * 4, 0.f);
+    std::uint32_t touched = 0; // registers reached by the values given
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t element = i / perElement, at = i % perElement;
+        const std::size_t row = at / columns, column = at % columns;
+        std::size_t reg = 0, component = 0;
+        if (r.cls == D3DXPC_MATRIX_COLUMNS) {
+            reg = element * columns + column;
+            component = row;
+        } else if (r.cls == D3DXPC_MATRIX_ROWS) {
+            reg = element * rows + row;
+            component = column;
+        } else {
+            reg = element * rows + row;
+            component = column;
+        }
+        if (reg >= e->registerCount) continue; // past the constant's registers: dropped
+        image[reg * 4 + component] = values[i];
+        touched = std::max<std::uint32_t>(touched, std::uint32_t(reg + 1));
+    }
+    if (touched == 0) return D3D_OK;
+    return m_container.Vertex() ? device->SetVertexShaderConstantF(e->registerIndex, image.data(), touched)
+                                : device->SetPixelShaderConstantF(e->registerIndex, image.data(), touched);
+}
+
+HRESULT ID3DXConstantTable::SetDefaults(IDirect3DDevice9* device) {
+    if (!device) return D3DERR_INVALIDCALL;
+    for (const auto& e : m_entries) {
+        const std::vector<std::uint8_t>& d = e->record->defaultValue;
+        if (d.size() < sizeof(float) || e->record->registerSet == D3DXRS_SAMPLER) continue;
+        std::vector<float> values(d.size() / sizeof(float));
+        std::memcpy(values.data(), d.data(), values.size() * sizeof(float));
+        const HRESULT hr = WriteLogical(device, e.get(), values.data(), values.size());
+        if (FAILED(hr)) return hr;
+    }
+    return D3D_OK;
+}
+
+HRESULT ID3DXConstantTable::SetValue(IDirect3DDevice9* device, D3DXHANDLE constant, const void* data,
+                                     std::uint32_t bytes) {
+    const Entry* e = Find(constant);
+    if (!e || !data) return D3DERR_INVALIDCALL;
+    std::vector<float> values(bytes / 4);
+    if (values.empty()) return D3D_OK;
+    std::memcpy(values.data(), data, values.size() * 4);
+    if (e->record->type == D3DXPT_INT || e->record->type == D3DXPT_BOOL) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            std::int32_t v = 0;
+            std::memcpy(&v, static_cast<const std::uint8_t*>(data) + i * 4, 4);
+            values[i] = e->record->type == D3DXPT_BOOL ? (v ? 1.f : 0.f) : float(v);
+        }
+    }
+    return WriteLogical(device, e, values.data(), values.size());
+}
+
+HRESULT ID3DXConstantTable::SetBool(IDirect3DDevice9* device, D3DXHANDLE constant, std::int32_t value) {
+    return SetBoolArray(device, constant, &value, 1);
+}
+
+HRESULT ID3DXConstantTable::SetBoolArray(IDirect3DDevice9* device, D3DXHANDLE constant, const std::int32_t* values,
+                                         std::uint32_t count) {
+    if (!values && count) return D3DERR_INVALIDCALL;
+    std::vector<float> f(count);
+    for (std::uint32_t i = 0; i < count; ++i) f[i] = values[i] ? 1.f : 0.f;
+    return WriteLogical(device, Find(constant), f.data(), f.size());
+}
+
+HRESULT ID3DXConstantTable::SetInt(IDirect3DDevice9* device, D3DXHANDLE constant, std::int32_t value) {
+    return SetIntArray(device, constant, &value, 1);
+}
+
+HRESULT ID3DXConstantTable::SetIntArray(IDirect3DDevice9* device, D3DXHANDLE constant, const std::int32_t* values,
+                                        std::uint32_t count) {
+    if (!values && count) return D3DERR_INVALIDCALL;
+    std::vector<float> f(values, values + count);
+    return WriteLogical(device, Find(constant), f.data(), f.size());
+}
+
+HRESULT ID3DXConstantTable::SetFloat(IDirect3DDevice9* device, D3DXHANDLE constant, float value) {
+    return WriteLogical(device, Find(constant), &value, 1);
+}
+
+HRESULT ID3DXConstantTable::SetFloatArray(IDirect3DDevice9* device, D3DXHANDLE constant, const float* values,
+                                          std::uint32_t count) {
+    return WriteLogical(device, Find(constant), values, count);
+}
+
+HRESULT ID3DXConstantTable::SetVector(IDirect3DDevice9* device, D3DXHANDLE constant, const D3DXVECTOR4* vector) {
+    return SetVectorArray(device, constant, vector, 1);
+}
+
+HRESULT ID3DXConstantTable::SetVectorArray(IDirect3DDevice9* device, D3DXHANDLE constant, const D3DXVECTOR4* vectors,
+                                           std::uint32_t count) {
+    const Entry* e = Find(constant);
+    if (!e || (!vectors && count)) return D3DERR_INVALIDCALL;
+    // Each vector fills one row: as many of its components as the constant has columns.
+    const std::uint32_t columns = std::max<std::uint32_t>(e->record->columns, 1);
+    std::vector<float> f;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const float v[4] = {vectors[i].x, vectors[i].y, vectors[i].z, vectors[i].w};
+        f.insert(f.end(), v, v + std::min<std::uint32_t>(columns, 4));
+    }
+    return WriteLogical(device, e, f.data(), f.size());
+}
+
+HRESULT ID3DXConstantTable::WriteMatrices(IDirect3DDevice9* device, D3DXHANDLE constant,
+                                          const D3DXMATRIX* const* matrices, std::uint32_t count, bool transpose) {
+    const Entry* e = Find(constant);
+    if (!e || (!matrices && count)) return D3DERR_INVALIDCALL;
+    const std::uint32_t rows = std::clamp<std::uint32_t>(e->record->rows, 1, 4);
+    const std::uint32_t columns = std::clamp<std::uint32_t>(e->record->columns, 1, 4);
+    std::vector<float> f;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!matrices[i]) return D3DERR_INVALIDCALL;
+        for (std::uint32_t r = 0; r < rows; ++r)
+            for (std::uint32_t c = 0; c < columns; ++c)
+                f.push_back(transpose ? matrices[i]->m[c][r] : matrices[i]->m[r][c]);
+    }
+    return WriteLogical(device, e, f.data(), f.size());
+}
+
+HRESULT ID3DXConstantTable::SetMatrix(IDirect3DDevice9* device, D3DXHANDLE constant, const D3DXMATRIX* matrix) {
+    return WriteMatrices(device, constant, &matrix, 1, false);
+}
+
+HRESULT ID3DXConstantTable::SetMatrixArray(IDirect3DDevice9* device, D3DXHANDLE constant, const D3DXMATRIX* matrices,
+                                           std::uint32_t count) {
+    if (!matrices && count) return D3DERR_INVALIDCALL;
+    std::vector<const D3DXMATRIX*> list(count);
+    for (std::uint32_t i = 0; i < count; ++i) list[i] = matrices + i;
+    return WriteMatrices(device, constant, list.data(), count, false);
+}
+
+HRESULT ID3DXConstantTable::SetMatrixPointerArray(IDirect3DDevice9* device, D3DXHANDLE constant,
+                                                  const D3DXMATRIX** matrices, std::uint32_t count) {
+    return WriteMatrices(device, constant, matrices, count, false);
+}
+
+HRESULT ID3DXConstantTable::SetMatrixTranspose(IDirect3DDevice9* device, D3DXHANDLE constant,
+                                               const D3DXMATRIX* matrix) {
+    return WriteMatrices(device, constant, &matrix, 1, true);
+}
+
+HRESULT ID3DXConstantTable::SetMatrixTransposeArray(IDirect3DDevice9* device, D3DXHANDLE constant,
+                                                    const D3DXMATRIX* matrices, std::uint32_t count) {
+    if (!matrices && count) return D3DERR_INVALIDCALL;
+    std::vector<const D3DXMATRIX*> list(count);
+    for (std::uint32_t i = 0; i < count; ++i) list[i] = matrices + i;
+    return WriteMatrices(device, constant, list.data(), count, true);
+}
+
+HRESULT ID3DXConstantTable::SetMatrixTransposePointerArray(IDirect3DDevice9* device, D3DXHANDLE constant,
+                                                           const D3DXMATRIX** matrices, std::uint32_t count) {
+    return WriteMatrices(device, constant, matrices, count, true);
+}
+
+} // namespace gfx

@@ -1,0 +1,760 @@
+#include "platform/gfxutil/GfxUtilHlsl.h"
+
+#include "platform/gfx/Gfx.h"
+#include "platform/gfx/GfxShaderTokens.h"
+#include "platform/gfx/GfxShaderTranslator.h"
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/os/OsFiles.h"
+
+#include <glslang/Public/ResourceLimits.h>
+#include <glslang/Public/ShaderLang.h>
+#include <glslang/SPIRV/GlslangToSpv.h>
+#include <spirv_cross_c.h>
+
+#include <algorithm>
+#include <bitset>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace gfx {
+namespace {
+
+// D3DXREGISTER_SET
+constexpr std::uint16_t kSetFloat = 2, kSetSampler = 3; // (bool 0 and int 1 are not laid out yet)
+constexpr std::size_t kMaxRegisters = 4096;
+
+struct Token {
+    std::string_view text;
+    std::size_t begin = 0;
+};
+
+bool IdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool IdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Words, numbers and single punctuation; comments, strings and preprocessor
+// lines dropped.
+std::vector<Token> Tokenize(std::string_view s) {
+    std::vector<Token> out;
+    std::size_t i = 0;
+    bool lineStart = true;
+    while (i < s.size()) {
+        const char c = s[i];
+        if (c == '\n') {
+            lineStart = true;
+            ++i;
+            continue;
+        }
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+            continue;
+        }
+        if (c == '#' && lineStart) {
+            // A directive runs to the end of its line, continued by a backslash.
+            while (i < s.size() && s[i] != '\n') i += (s[i] == '\\' && i + 1 < s.size()) ? 2 : 1;
+            continue;
+        }
+        lineStart = false;
+        if (c == '/' && i + 1 < s.size() && s[i + 1] == '/') {
+            while (i < s.size() && s[i] != '\n') ++i;
+            continue;
+        }
+        if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
+            const std::size_t end = s.find("*/", i + 2);
+            i = end == std::string_view::npos ? s.size() : end + 2;
+            continue;
+        }
+        const std::size_t begin = i;
+        if (c == '"') {
+            ++i;
+            while (i < s.size() && s[i] != '"') i += (s[i] == '\\') ? 2 : 1;
+            i = std::min(i + 1, s.size());
+        } else if (IdentStart(c)) {
+            while (i < s.size() && IdentChar(s[i])) ++i;
+        } else if (std::isdigit(static_cast<unsigned char>(c)) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+            while (i < s.size() && (IdentChar(s[i]) || s[i] == '.' ||
+                                    ((s[i] == '-' || s[i] == '+') && (s[i - 1] == 'e' || s[i - 1] == 'E'))))
+                ++i;
+        } else {
+            ++i;
+        }
+        out.push_back({s.substr(begin, i - begin), begin});
+    }
+    return out;
+}
+
+struct TypeInfo {
+    bool known = false, sampler = false, texture = false;
+    std::uint16_t type = D3DXPT_FLOAT, rows = 1, columns = 1;
+};
+
+// "float", "int3", "half4x3", "sampler2D" ...
+TypeInfo ParseType(std::string_view t) {
+    TypeInfo info;
+    static constexpr std::pair<std::string_view, std::uint16_t> kSamplers[] = {
+        {"sampler", D3DXPT_SAMPLER},       {"sampler1D", D3DXPT_SAMPLER1D}, {"sampler2D", D3DXPT_SAMPLER2D},
+        {"sampler3D", D3DXPT_SAMPLER3D},   {"samplerCUBE", D3DXPT_SAMPLERCUBE}};
+    for (const auto& [name, type] : kSamplers)
+        if (t == name) {
+            info.known = info.sampler = true;
+            info.type = type;
+            return info;
+        }
+    if (t.starts_with("texture") || t.starts_with("Texture")) {
+        info.known = info.texture = true;
+        return info;
+    }
+    static constexpr std::pair<std::string_view, std::uint16_t> kScalars[] = {
+        {"float", D3DXPT_FLOAT}, {"half", D3DXPT_FLOAT}, {"double", D3DXPT_FLOAT}, {"int", D3DXPT_INT},
+        {"uint", D3DXPT_INT},    {"dword", D3DXPT_INT},  {"bool", D3DXPT_BOOL}};
+    for (const auto& [name, type] : kScalars) {
+        if (!t.starts_with(name)) continue;
+        std::string_view rest = t.substr(name.size());
+        auto digit = [](char c) { return c >= '1' && c <= '4'; };
+        if (rest.empty()) {
+        } else if (rest.size() == 1 && digit(rest[0])) {
+            info.columns = std::uint16_t(rest[0] - '0');
+        } else if (rest.size() == 3 && digit(rest[0]) && rest[1] == 'x' && digit(rest[2])) {
+            info.rows = std::uint16_t(rest[0] - '0');
+            info.columns = std::uint16_t(rest[2] - '0');
+        } else {
+            continue;
+        }
+        info.known = true;
+        info.type = type;
+        return info;
+    }
+    return info;
+}
+
+std::size_t MatchClose(const std::vector<Token>& t, std::size_t open) {
+    const char o = t[open].text[0], c = o == '{' ? '}' : o == '(' ? ')' : o == '[' ? ']' : '>';
+    int depth = 0;
+    for (std::size_t i = open; i < t.size(); ++i) {
+        if (t[i].text.size() == 1 && t[i].text[0] == o) ++depth;
+        if (t[i].text.size() == 1 && t[i].text[0] == c && --depth == 0) return i;
+    }
+    return t.size();
+}
+
+bool Is(const Token& t, std::string_view s) { return t.text == s; }
+
+float Number(std::string_view s) {
+    std::string text(s);
+    while (!text.empty() && (text.back() == 'f' || text.back() == 'F' || text.back() == 'h' || text.back() == 'H'))
+        text.pop_back();
+    return std::strtof(text.c_str(), nullptr);
+}
+
+// One global declaration statement [first, last) (last is the ';').
+bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t last, std::vector<HlslGlobal>& out,
+                   std::string& error) {
+    std::size_t i = first;
+    bool rowMajor = false;
+    bool isStatic = false;
+    for (; i < last; ++i) {
+        const std::string_view w = t[i].text;
+        if (w == "static") {
+            isStatic = true;
+            continue;
+        }
+        if (w == "typedef" || w == "struct" || w == "cbuffer" || w == "tbuffer" ||
+            w == "technique" || w == "technique10" || w == "pass")
+            return true;
+        if (w == "row_major") rowMajor = true;
+        else if (w == "column_major") rowMajor = false;
+        else if (w != "uniform" && w != "const" && w != "extern" && w != "shared" && w != "volatile" && w != "precise")
+            break;
+    }
+    if (i >= last) return true;
+    const Token& typeToken = t[i];
+    TypeInfo type = ParseType(typeToken.text);
+    ++i;
+    if (i < last && Is(t[i], "<")) { // matrix<float, 4, 4> and vector<float, 3>
+        const std::size_t close = MatchClose(t, i);
+        std::vector<std::string_view> args;
+        for (std::size_t k = i + 1; k < close && k < last; ++k)
+            if (!Is(t[k], ",")) args.push_back(t[k].text);
+        if (typeToken.text == "matrix" && args.size() == 3) {
+            type = ParseType(args[0]);
+            type.rows = std::uint16_t(std::atoi(std::string(args[1]).c_str()));
+            type.columns = std::uint16_t(std::atoi(std::string(args[2]).c_str()));
+        } else if (typeToken.text == "vector" && args.size() == 2) {
+            type = ParseType(args[0]);
+            type.columns = std::uint16_t(std::atoi(std::string(args[1]).c_str()));
+        }
+        i = close + 1;
+    } else if (typeToken.text == "matrix") {
+        type = ParseType("float4x4");
+    } else if (typeToken.text == "vector") {
+        type = ParseType("float4");
+    }
+    while (i < last) {
+        if (!IdentStart(t[i].text[0])) return true;
+        HlslGlobal g;
+        g.name = std::string(t[i].text);
+        ++i;
+        if (i < last && Is(t[i], "(")) return true; // a function's declaration
+        if (!type.known) {
+            if (isStatic) return true;
+            error = "global '" + g.name + "' of type '" + std::string(typeToken.text) +
+                    "': struct and user-typed constants are not laid out";
+            return false;
+        }
+        std::uint32_t elements = 0;
+        if (i < last && Is(t[i], "[")) {
+            const std::size_t close = MatchClose(t, i);
+            if (close != i + 2 || close >= last) {
+                if (isStatic) return true;
+                error = "global '" + g.name + "': array size must be a number";
+                return false;
+            }
+            elements = std::uint32_t(std::atoi(std::string(t[i + 1].text).c_str()));
+            if (elements == 0 || elements > kMaxRegisters) {
+                error = "global '" + g.name + "': bad array size";
+                return false;
+            }
+            i = close + 1;
+        }
+        g.insertAt = t[i - 1].begin + t[i - 1].text.size();
+        g.typeBegin = typeToken.begin;
+        g.typeEnd = typeToken.begin + typeToken.text.size();
+        g.type = type.type;
+        g.rows = type.rows;
+        g.columns = type.columns;
+        g.elements = std::uint16_t(elements);
+        // Post-declarator annotations: semantics and register().
+        while (i < last && Is(t[i], ":")) {
+            ++i;
+            if (i + 3 < last && Is(t[i], "register") && Is(t[i + 1], "(")) {
+                const std::size_t close = MatchClose(t, i + 1);
+                const std::string_view r = t[close - 1].text;
+                const char kind = char(std::tolower(static_cast<unsigned char>(r[0])));
+                if (close >= last || r.size() < 2 || (kind != 'c' && kind != 's')) {
+                    error = "global '" + g.name + "': only register(cN) and register(sN) are taken";
+                    return false;
+                }
+                g.explicitRegister = true;
+                g.registerIndex = std::uint16_t(std::atoi(std::string(r.substr(1)).c_str()));
+                if ((kind == 'c') == type.sampler) {
+                    error = "global '" + g.name + "': register kind does not suit its type";
+                    return false;
+                }
+                i = close + 1;
+            } else {
+                ++i; // a semantic
+            }
+        }
+        if (i < last && Is(t[i], "=") && i + 1 < last && Is(t[i + 1], "{") && elements > 0 &&
+            type.rows * type.columns > 1) {
+            // A flat list: each element's numbers in braces of their own.
+            const std::size_t close = MatchClose(t, i + 1);
+            std::vector<std::pair<std::size_t, std::size_t>> values; // source span of each number
+            bool flat = close < last;
+            for (std::size_t k = i + 2; flat && k < close; ++k) {
+                const std::string_view w = t[k].text;
+                if (w == "," || w == "-" || w == "+") continue;
+                if (!std::isdigit(static_cast<unsigned char>(w[0])) && w[0] != '.') flat = false;
+                else values.push_back({Is(t[k - 1], "-") || Is(t[k - 1], "+") ? t[k - 1].begin : t[k].begin,
+                                       t[k].begin + w.size()});
+            }
+            const std::size_t per = std::size_t(type.rows) * type.columns;
+            if (flat && values.size() == per * elements)
+                for (std::size_t e = 0; e < elements; ++e) {
+                    g.groupOpen.push_back(values[e * per].first);
+                    g.groupClose.push_back(values[e * per + per - 1].second);
+                }
+        }
+        if (i < last && Is(t[i], "=")) {
+            if (type.sampler) {
+                g.eraseBegin = t[i].begin;
+                g.eraseEnd = t[last].begin;
+            }
+            ++i;
+            for (; i < last && !Is(t[i], ","); ++i) {
+                if (Is(t[i], "{") || Is(t[i], "(")) {
+                    const std::size_t close = MatchClose(t, i);
+                    for (std::size_t k = i; k < close; ++k) {
+                        const std::string_view w = t[k].text;
+                        const bool neg = k > i && Is(t[k - 1], "-");
+                        if (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '.')
+                            g.defaults.push_back(neg ? -Number(w) : Number(w));
+                        else if (w == "true" || w == "false")
+                            g.defaults.push_back(w == "true" ? 1.f : 0.f);
+                    }
+                    i = close;
+                } else {
+                    const std::string_view w = t[i].text;
+                    const bool neg = Is(t[i - 1], "-");
+                    if (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '.')
+                        g.defaults.push_back(neg ? -Number(w) : Number(w));
+                    else if (w == "true" || w == "false")
+                        g.defaults.push_back(w == "true" ? 1.f : 0.f);
+                }
+            }
+        }
+        if (type.sampler) g.defaults.clear(); // sampler_state blocks: the effect keeps those
+        if (isStatic) {
+            g.effectOnly = true;
+            out.push_back(std::move(g));
+        } else if (type.texture) {
+            g.effectOnly = true;
+            g.eraseBegin = t[first].begin;
+            g.eraseEnd = t[last].begin + 1;
+            out.push_back(std::move(g));
+        } else {
+            const std::uint32_t count = std::max<std::uint32_t>(elements, 1);
+            if (type.sampler) {
+                g.registerSet = kSetSampler;
+                g.cls = D3DXPC_OBJECT;
+                g.registerCount = std::uint16_t(count);
+            } else {
+                g.registerSet = kSetFloat;
+                const bool matrix = type.rows > 1;
+                g.cls = matrix ? (rowMajor ? D3DXPC_MATRIX_ROWS : D3DXPC_MATRIX_COLUMNS)
+                               : (type.columns > 1 ? D3DXPC_VECTOR : D3DXPC_SCALAR);
+                // A matrix takes a register per column, or per row when row-major.
+                const std::uint32_t per = matrix ? (rowMajor ? type.rows : type.columns) : 1;
+                g.registerCount = std::uint16_t(std::min<std::uint32_t>(per * count, kMaxRegisters));
+            }
+            out.push_back(std::move(g));
+        }
+        if (i < last && Is(t[i], ",")) ++i;
+    }
+    return true;
+}
+
+bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
+    std::bitset<kMaxRegisters> used[4];
+    auto take = [&](HlslGlobal& g, std::size_t at) {
+        for (std::size_t r = at; r < at + g.registerCount; ++r) used[g.registerSet].set(r);
+    };
+    auto fits = [&](const HlslGlobal& g, std::size_t at) {
+        if (at + g.registerCount > kMaxRegisters) return false;
+        for (std::size_t r = at; r < at + g.registerCount; ++r)
+            if (used[g.registerSet].test(r)) return false;
+        return true;
+    };
+    for (HlslGlobal& g : globals) {
+        if (!g.explicitRegister || g.effectOnly) continue;
+        if (!fits(g, g.registerIndex)) {
+            error = "registers of '" + g.name + "' overlap another constant's";
+            return false;
+        }
+        take(g, g.registerIndex);
+    }
+    for (HlslGlobal& g : globals) {
+        if (g.explicitRegister || g.effectOnly) continue;
+        std::size_t at = 0;
+        while (at < kMaxRegisters && !fits(g, at)) ++at;
+        if (at >= kMaxRegisters) {
+            error = "no registers left for '" + g.name + "'";
+            return false;
+        }
+        g.registerIndex = std::uint16_t(at);
+        take(g, at);
+    }
+    return true;
+}
+
+// The source glslang compiles: every global given its register, and int and
+// bool globals read as floats (the D3D9 compiler keeps them in float
+// registers, and one float register file holds them all here).
+std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& globals) {
+    struct Edit {
+        std::size_t at, erase;
+        std::string text;
+    };
+    std::vector<Edit> edits;
+    std::size_t lastType = std::string_view::npos;
+    std::string blanked(source);
+    for (const HlslGlobal& g : globals)
+        for (std::size_t i = g.eraseBegin; i < g.eraseEnd && i < blanked.size(); ++i)
+            if (blanked[i] != '\n') blanked[i] = ' ';
+    for (const HlslGlobal& g : globals) {
+        for (std::size_t at : g.groupOpen) edits.push_back({at, 0, "{"});
+        for (std::size_t at : g.groupClose) edits.push_back({at, 0, "}"});
+        if (g.effectOnly) continue;
+        if (g.registerSet == kSetFloat && g.type != D3DXPT_FLOAT && g.typeBegin != lastType) {
+            const std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
+            std::size_t n = 0;
+            while (n < word.size() && std::isalpha(static_cast<unsigned char>(word[n]))) ++n;
+            edits.push_back({g.typeBegin, n, "float"});
+            lastType = g.typeBegin;
+        }
+        if (!g.explicitRegister)
+            edits.push_back({g.insertAt, 0,
+                             std::string(" : register(") + (g.registerSet == kSetSampler ? "s" : "c") +
+                                 std::to_string(g.registerIndex) + ")"});
+    }
+    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at > b.at; });
+    std::string out = std::move(blanked);
+    for (const Edit& e : edits) out.replace(e.at, e.erase, e.text);
+    return out;
+}
+
+struct Profile {
+    bool vertex = false;
+    std::uint32_t major = 0, minor = 0;
+};
+
+bool ParseProfile(const char* text, Profile& p) {
+    if (!text) return false;
+    static constexpr std::pair<std::string_view, Profile> kProfiles[] = {
+        {"vs_1_1", {true, 1, 1}}, {"vs_2_0", {true, 2, 0}},  {"vs_2_a", {true, 2, 1}}, {"vs_3_0", {true, 3, 0}},
+        {"ps_2_0", {false, 2, 0}}, {"ps_2_a", {false, 2, 1}}, {"ps_2_b", {false, 2, 2}}, {"ps_3_0", {false, 3, 0}}};
+    for (const auto& [name, profile] : kProfiles)
+        if (name == text) {
+            p = profile;
+            return true;
+        }
+    return false;
+}
+
+// glslang's "ERROR: name:line: text" lines as "name(line,col): error: text".
+std::string FormatErrors(const std::string& log, const std::string& name) {
+    std::string out;
+    std::size_t column = 1;
+    const std::string columnMark = "error at column ";
+    const std::size_t mark = log.find(columnMark);
+    if (mark != std::string::npos) column = std::strtoul(log.c_str() + mark + columnMark.size(), nullptr, 10);
+    std::size_t at = 0;
+    while (at < log.size()) {
+        std::size_t end = log.find('\n', at);
+        if (end == std::string::npos) end = log.size();
+        std::string_view line(log.data() + at, end - at);
+        at = end + 1;
+        if (!line.starts_with("ERROR: ")) continue;
+        line.remove_prefix(7);
+        const std::string prefix = name + ":";
+        if (!line.starts_with(prefix)) {
+            if (line.find("compilation errors") == std::string_view::npos && line.find("No code generated") == std::string_view::npos)
+                out += name + "(1,1): error: " + std::string(line) + "\n";
+            continue;
+        }
+        line.remove_prefix(prefix.size());
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        std::string_view text = line.substr(colon + 1);
+        while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+        while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+        out += name + "(" + std::string(line.substr(0, colon)) + "," + std::to_string(column) + "): error: " +
+               std::string(text) + "\n";
+    }
+    if (out.empty() && !log.empty()) out = name + "(1,1): error: " + log;
+    return out;
+}
+
+// Published declaration usages by semantic name, e.g. "TEXCOORD3".
+bool ParseSemantic(std::string_view s, ShaderSemantic& out) {
+    static constexpr std::pair<std::string_view, std::uint8_t> kUsages[] = {
+        {"POSITIONT", 9}, {"POSITION", 0}, {"BLENDWEIGHT", 1}, {"BLENDINDICES", 2}, {"NORMAL", 3}, {"PSIZE", 4},
+        {"TEXCOORD", 5},  {"TANGENT", 6},  {"BINORMAL", 7},    {"TESSFACTOR", 8},   {"COLOR", 10}, {"FOG", 11},
+        {"DEPTH", 12},    {"SAMPLE", 13}};
+    std::string upper;
+    for (char c : s) upper += char(std::toupper(static_cast<unsigned char>(c)));
+    for (const auto& [name, usage] : kUsages) {
+        if (!std::string_view(upper).starts_with(name)) continue;
+        const std::string_view digits = std::string_view(upper).substr(name.size());
+        if (!std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+            continue;
+        out.usage = usage;
+        out.index = std::uint8_t(digits.empty() ? 0 : std::atoi(std::string(digits).c_str()));
+        return true;
+    }
+    return false;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+class SpvcContext {
+public:
+    SpvcContext() { spvc_context_create(&m_context); }
+    ~SpvcContext() {
+        if (m_context) spvc_context_destroy(m_context);
+    }
+    SpvcContext(const SpvcContext&) = delete;
+    SpvcContext& operator=(const SpvcContext&) = delete;
+    spvc_context Get() const { return m_context; }
+
+private:
+    spvc_context m_context = nullptr;
+};
+
+// SPIR-V to GLSL 3.30 with the register file and the interface named as the
+// device names them; fills the container's interface.
+bool SpirvToGlsl(const std::vector<std::uint32_t>& spirv, bool vertex, ShaderContainer& c, std::string& error) {
+    SpvcContext context;
+    spvc_context ctx = context.Get();
+    spvc_parsed_ir ir = nullptr;
+    spvc_compiler comp = nullptr;
+    if (!ctx || spvc_context_parse_spirv(ctx, spirv.data(), spirv.size(), &ir) != SPVC_SUCCESS ||
+        spvc_context_create_compiler(ctx, SPVC_BACKEND_GLSL, ir, SPVC_CAPTURE_MODE_TAKE_OWNERSHIP, &comp) != SPVC_SUCCESS) {
+        error = ctx ? spvc_context_get_last_error_string(ctx) : "cannot start SPIRV-Cross";
+        return false;
+    }
+    spvc_resources res = nullptr;
+    if (spvc_compiler_create_shader_resources(comp, &res) != SPVC_SUCCESS) {
+        error = spvc_context_get_last_error_string(ctx);
+        return false;
+    }
+    const spvc_reflected_resource* list = nullptr;
+    std::size_t count = 0;
+    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_UNIFORM_BUFFER, &list, &count);
+    for (std::size_t i = 0; i < count; ++i) {
+        // The flattened array takes the block type's name.
+        spvc_compiler_set_name(comp, list[i].id, vertex ? "uVsC" : "uPsC");
+        spvc_compiler_set_name(comp, list[i].base_type_id, vertex ? "uVsC" : "uPsC");
+        std::size_t bytes = 0;
+        spvc_compiler_get_declared_struct_size(comp, spvc_compiler_get_type_handle(comp, list[i].base_type_id), &bytes);
+        c.constF = std::max<std::uint32_t>(c.constF, std::uint32_t((bytes + 15) / 16));
+        spvc_compiler_flatten_buffer_block(comp, list[i].id);
+    }
+    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list, &count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned unit = spvc_compiler_get_decoration(comp, list[i].id, SpvDecorationBinding);
+        if (unit >= 16) {
+            error = std::string("sampler '") + list[i].name + "' beyond unit 15";
+            return false;
+        }
+        spvc_compiler_set_name(comp, list[i].id, ("uS" + std::to_string(unit)).c_str());
+        const SpvDim dim = spvc_type_get_image_dimension(spvc_compiler_get_type_handle(comp, list[i].type_id));
+        c.samplers[unit] = std::uint8_t(dim == SpvDimCube ? D3DSTT_CUBE : dim == SpvDim3D ? D3DSTT_VOLUME : D3DSTT_2D);
+        spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationBinding);
+    }
+    auto readInterface = [&](spvc_resource_type kind, std::vector<ShaderSemantic>& semantics, bool varying) {
+        spvc_resources_get_resource_list_for_type(res, kind, &list, &count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const char* text = spvc_compiler_get_decoration_string(comp, list[i].id, SpvDecorationUserSemantic);
+            // The pixel position and face: the device gives them, they are no varyings.
+            if (!vertex && kind == SPVC_RESOURCE_TYPE_STAGE_INPUT && text &&
+                (EqualNoCase(text, "VPOS") || EqualNoCase(text, "VFACE"))) {
+                spvc_compiler_set_name(comp, list[i].id, EqualNoCase(text, "VPOS") ? "hVPos" : "hVFace");
+                spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
+                continue;
+            }
+            ShaderSemantic s;
+            if (!text || !ParseSemantic(text, s)) {
+                error = std::string("input or output '") + list[i].name + "' has no semantic this device knows";
+                return false;
+            }
+            s.reg = std::uint8_t(semantics.size());
+            if (kind == SPVC_RESOURCE_TYPE_STAGE_OUTPUT && !vertex) s.reg = s.index; // colour n goes to target n
+            // Named by register: the device wires them to its attributes,
+            // varyings and colour outputs by these names.
+            const std::string prefix = kind == SPVC_RESOURCE_TYPE_STAGE_INPUT ? "hIn" : "hOut";
+            spvc_compiler_set_name(comp, list[i].id, (prefix + std::to_string(s.reg)).c_str());
+            if (varying) spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
+            else spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation, s.reg);
+            semantics.push_back(s);
+        }
+        return true;
+    };
+    if (!readInterface(SPVC_RESOURCE_TYPE_STAGE_INPUT, c.inputs, !vertex) ||
+        !readInterface(SPVC_RESOURCE_TYPE_STAGE_OUTPUT, c.outputs, vertex))
+        return false;
+    spvc_compiler_options options = nullptr;
+    spvc_compiler_create_compiler_options(comp, &options);
+    spvc_compiler_options_set_uint(options, SPVC_COMPILER_OPTION_GLSL_VERSION, 330);
+    spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_ES, SPVC_FALSE);
+    spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_ENABLE_420PACK_EXTENSION, SPVC_FALSE);
+    spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_EMIT_UNIFORM_BUFFER_AS_PLAIN_UNIFORMS, SPVC_TRUE);
+    spvc_compiler_install_compiler_options(comp, options);
+    const char* glsl = nullptr;
+    if (spvc_compiler_compile(comp, &glsl) != SPVC_SUCCESS || !glsl) {
+        error = spvc_context_get_last_error_string(ctx);
+        return false;
+    }
+    c.glsl = glsl;
+    return true;
+}
+
+// The folder part of a path, with its separator ("" for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// #include "name" and #include <name> replaced by the file, found beside the
+// file that includes it, then from the working folder; `#line` keeps the
+// includer's line numbers right after it.
+bool ExpandIncludes(std::string_view source, const std::string& path, int depth, std::string& out,
+                    std::string& error) {
+    if (depth > 16) {
+        error = "includes nested too deeply";
+        return false;
+    }
+    std::size_t at = 0;
+    std::uint32_t line = 0;
+    while (at < source.size()) {
+        std::size_t end = source.find('\n', at);
+        if (end == std::string_view::npos) end = source.size();
+        const std::string_view text = source.substr(at, end - at);
+        at = end + 1;
+        ++line;
+        std::size_t k = text.find_first_not_of(" \t");
+        if (k == std::string_view::npos || text[k] != '#') {
+            out.append(text);
+            out += '\n';
+            continue;
+        }
+        k = text.find_first_not_of(" \t", k + 1);
+        if (k == std::string_view::npos || text.substr(k, 7) != "include") {
+            out.append(text);
+            out += '\n';
+            continue;
+        }
+        const std::size_t open = text.find_first_of("\"<", k + 7);
+        const std::size_t close = open == std::string_view::npos ? open : text.find(text[open] == '<' ? '>' : '"', open + 1);
+        if (close == std::string_view::npos) {
+            error = "(" + std::to_string(line) + ",1): error: bad #include";
+            return false;
+        }
+        const std::string name(text.substr(open + 1, close - open - 1));
+        std::string content, found;
+        for (const std::string& candidate : {FolderOf(path) + name, name}) {
+            if (os::ReadWholeFile(candidate, content)) {
+                found = candidate;
+                break;
+            }
+        }
+        if (found.empty()) {
+            error = "(" + std::to_string(line) + ",1): error: cannot open include file '" + name + "'";
+            return false;
+        }
+        out += "#line 1\n";
+        if (!ExpandIncludes(content, found, depth + 1, out, error)) return false;
+        out += "#line " + std::to_string(line + 1) + "\n";
+    }
+    return true;
+}
+
+std::once_flag g_glslangStarted;
+
+} // namespace
+
+bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error) {
+    globals.clear();
+    const std::vector<Token> t = Tokenize(source);
+    std::size_t first = 0;
+    bool sawEquals = false;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const std::string_view w = t[i].text;
+        if (w == "=") sawEquals = true;
+        if (w == "{") {
+            const std::size_t close = MatchClose(t, i);
+            if (close >= t.size()) break;
+            i = close;
+            // An initialiser or a struct body goes on to the ';'; a function
+            // body or a block ends the statement.
+            if (!Is(t[first < t.size() ? first : i], "struct") && !sawEquals) first = i + 1;
+            continue;
+        }
+        if (w == ";") {
+            if (!ReadStatement(t, first, i, globals, error)) return false;
+            first = i + 1;
+            sawEquals = false;
+        }
+    }
+    return Assign(globals, error);
+}
+
+bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
+                 const char* profileText, std::vector<std::uint8_t>& code, std::string& errors) {
+    code.clear();
+    errors.clear();
+    const std::string sourceName = name && *name ? name : "memory";
+    Profile profile;
+    if (!ParseProfile(profileText, profile)) {
+        errors = sourceName + "(1,1): error: unknown profile '" + std::string(profileText ? profileText : "") + "'\n";
+        return false;
+    }
+    if (!entry || !*entry) {
+        errors = sourceName + "(1,1): error: no entry point\n";
+        return false;
+    }
+    std::string expanded, includeError;
+    if (!ExpandIncludes(source, name && *name ? name : "", 0, expanded, includeError)) {
+        errors = sourceName + includeError + "\n";
+        return false;
+    }
+    source = expanded;
+    std::vector<HlslGlobal> globals;
+    std::string layoutError;
+    if (!LayoutHlslGlobals(source, globals, layoutError)) {
+        errors = sourceName + "(1,1): error: " + layoutError + "\n";
+        return false;
+    }
+    const std::string rewritten = Rewrite(source, globals);
+    std::string preamble;
+    for (const D3DXMACRO* d = defines; d && d->Name; ++d)
+        preamble += std::string("#define ") + d->Name + " " + (d->Definition ? d->Definition : "") + "\n";
+
+    std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
+    const EShLanguage stage = profile.vertex ? EShLangVertex : EShLangFragment;
+    glslang::TShader shader(stage);
+    const char* text = rewritten.c_str();
+    const int length = int(rewritten.size());
+    const char* names[] = {sourceName.c_str()};
+    shader.setStringsWithLengthsAndNames(&text, &length, names, 1);
+    shader.setPreamble(preamble.c_str());
+    shader.setEntryPoint(entry);
+    shader.setSourceEntryPoint(entry);
+    shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientOpenGL, 100);
+    shader.setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
+    shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    shader.setEnvTargetHlslFunctionality1(); // keeps the semantics on inputs and outputs
+    shader.setHlslIoMapping(true);
+    shader.setAutoMapBindings(true);
+    shader.setAutoMapLocations(true);
+    const auto messages = EShMessages(EShMsgReadHlsl | EShMsgHlslDX9Compatible | EShMsgSpvRules | EShMsgHlslLegalization);
+    if (!shader.parse(GetDefaultResources(), 110, false, messages)) {
+        errors = FormatErrors(shader.getInfoLog(), sourceName);
+        return false;
+    }
+    glslang::TProgram program;
+    program.addShader(&shader);
+    if (!program.link(messages) || !program.mapIO()) {
+        errors = FormatErrors(program.getInfoLog(), sourceName);
+        return false;
+    }
+    std::vector<std::uint32_t> spirv;
+    glslang::SpvOptions spvOptions;
+    spvOptions.disableOptimizer = false;
+    glslang::GlslangToSpv(*program.getIntermediate(stage), spirv, &spvOptions);
+
+    ShaderContainer c;
+    c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
+    std::string error;
+    if (!SpirvToGlsl(spirv, profile.vertex, c, error)) {
+        errors = sourceName + "(1,1): error: " + error + "\n";
+        return false;
+    }
+    for (const HlslGlobal& g : globals) {
+        if (g.effectOnly) continue;
+        ShaderConstantRecord k;
+        k.name = g.name;
+        k.registerSet = g.registerSet;
+        k.registerIndex = g.registerIndex;
+        k.registerCount = g.registerCount;
+        k.cls = g.cls;
+        k.type = g.type;
+        k.rows = g.cls == D3DXPC_OBJECT ? 1 : g.rows;
+        k.columns = g.cls == D3DXPC_OBJECT ? 1 : g.columns;
+        k.elements = std::max<std::uint16_t>(g.elements, 1);
+        k.defaultValue.resize(g.defaults.size() * sizeof(float));
+        if (!g.defaults.empty()) std::memcpy(k.defaultValue.data(), g.defaults.data(), k.defaultValue.size());
+        if (g.registerSet == kSetFloat)
+            c.constF = std::max<std::uint32_t>(c.constF, std::uint32_t(g.registerIndex) + g.registerCount);
+        c.constants.push_back(std::move(k));
+    }
+    code = WriteShaderContainer(c);
+    return true;
+}
+
+} // namespace gfx

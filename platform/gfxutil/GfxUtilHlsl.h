@@ -1,0 +1,51 @@
+#pragma once
+// High-level programs in the DX9 dialect to this device's program container
+// (platform/gfx/GfxShaderContainer.h): glslang's HLSL front end makes
+// SPIR-V, SPIRV-Cross makes GLSL 3.30 whose float constants are one register
+// file array, laid out as the D3D9 compiler lays out its registers.
+
+#include "platform/gfx/GfxShaderContainer.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gfx {
+
+struct D3DXMACRO;
+
+// One global the source declares, as the register layout sees it.
+struct HlslGlobal {
+    std::string name;
+    std::uint16_t registerSet = 0;  // D3DXRS_*
+    std::uint16_t cls = 0, type = 0, rows = 1, columns = 1, elements = 0;
+    std::uint16_t registerIndex = 0, registerCount = 0;
+    bool explicitRegister = false;
+    std::size_t typeBegin = 0, typeEnd = 0; // the type word in the source
+    std::size_t insertAt = 0;               // just after the declarator
+    std::vector<float> defaults;
+    // Source the compiler must not see, blanked keeping lines and columns:
+    // an effect's texture declaration (then this is no constant) or a
+    // sampler's sampler_state block (the effect keeps the states).
+    std::size_t eraseBegin = 0, eraseEnd = 0;
+    bool effectOnly = false; // a texture or a static: no constant
+    // A flat list of numbers initialising an array of vectors or matrices,
+    // which this dialect allows and glslang does not: where each element's
+    // braces go.
+    std::vector<std::size_t> groupOpen, groupClose;
+};
+
+// The non-static globals of `source` in declaration order, registers given
+// as the D3D9 compiler gives them: explicit `register()` first, then the
+// rest in order in the lowest free run. False with `error` on a global the
+// layout cannot take (a struct, or registers that overlap).
+[[nodiscard]] bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error);
+
+// Compiles `source` (named `name` in messages) for `entry` and `profile`.
+// True with the container's bytes; false with errors one per line as
+// "name(line,col): error: text".
+[[nodiscard]] bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
+                               const char* profile, std::vector<std::uint8_t>& code, std::string& errors);
+
+} // namespace gfx
