@@ -2,6 +2,11 @@
 #include "engine/render/image/NiImageFileConverter.h"
 #include "engine/scene/NiAlphaProperty.h"
 #include "engine/scene/NiCamera.h"
+#include "engine/scene/NiNode.h"
+#include "engine/scene/NiSkinData.h"
+#include "engine/scene/NiSkinInstance.h"
+#include "engine/scene/NiSkinPartition.h"
+#include "engine/scene/NiStencilProperty.h"
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
 #include "engine/scene/NiVertexColorProperty.h"
@@ -11,10 +16,15 @@
 #include "engine/shaders/nsb/NiBinaryShader.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 // A binary shader written by the engine's writer, found by its name when a
 // scene file's quad is loaded, and drawn on the `gl` device.
@@ -296,5 +306,247 @@ TEST_F(NiBinaryShaderDrawTest, AnImplementationWithProgramsIsChosenAndDrawsAsIts
         EXPECT_NEAR(Channel(uiPrograms, iShift), Channel(0x00FF00, iShift), 1) << std::hex << uiPrograms;
         EXPECT_NEAR(Channel(uiFixed, iShift), Channel(0x80FF40, iShift), 1) << std::hex << uiFixed;
     }
+}
+
+namespace
+{
+constexpr std::uint16_t BAND_BONES = 20;
+constexpr std::uint16_t BAND_COLUMNS = 20;
+
+// A band across the view, two vertices a column, each vertex weighted to
+// four of twenty bones that each turn and shift it a little, in one
+// partition of all twenty. The partition lists the bones shuffled, so a
+// palette slot is not its bone's number. Vertex colours run red to blue
+// along the band.
+struct SkinnedBand
+{
+    NiRefPtr<NiNode> m_spRoot;
+    NiRefPtr<NiTriShape> m_spShape;
+};
+
+SkinnedBand MakeSkinnedBand()
+{
+    SkinnedBand kBand;
+    kBand.m_spRoot = new NiNode;
+    NiRefPtr<NiNode> aspBones[BAND_BONES];
+    for (std::uint16_t b = 0; b < BAND_BONES; ++b)
+    {
+        aspBones[b] = new NiNode;
+        aspBones[b]->SetTranslate(NiVec3(0.04f * std::sin(b * 1.7f), 0.05f * std::cos(b * 1.3f), 0.0f));
+        NiMatrix3x3 kTurn;
+        kTurn.MakeZRotation(0.03f * (b - 10));
+        aspBones[b]->SetRotate(kTurn);
+        kBand.m_spRoot->AttachChild(aspBones[b]);
+    }
+    constexpr std::uint16_t usVerts = BAND_COLUMNS * 2;
+    constexpr std::uint16_t usTris = (BAND_COLUMNS - 1) * 2;
+    auto* pkVerts = new NiVec3[usVerts];
+    auto* pkColors = new NiColorRGBA[usVerts];
+    for (std::uint16_t v = 0; v < usVerts; ++v)
+    {
+        const float fAlong = static_cast<float>(v / 2) / (BAND_COLUMNS - 1);
+        pkVerts[v] = NiVec3(-0.8f + 1.6f * fAlong, (v % 2) ? 0.3f : -0.3f, 0.0f);
+        pkColors[v] = NiColorRGBA(1.0f - fAlong, 0.5f, fAlong, 1.0f);
+    }
+    auto* pusTris = new std::uint16_t[usTris * 3];
+    for (std::uint16_t c = 0; c + 1 < BAND_COLUMNS; ++c)
+    {
+        const std::uint16_t v = static_cast<std::uint16_t>(2 * c);
+        const std::uint16_t aus[6] = {v, std::uint16_t(v + 1), std::uint16_t(v + 3),
+                                      v, std::uint16_t(v + 3), std::uint16_t(v + 2)};
+        std::copy(aus, aus + 6, pusTris + 6 * c);
+    }
+    auto* pkData = new NiTriShapeData(usVerts, pkVerts, nullptr, pkColors, nullptr, 0, 0, usTris, pusTris);
+    kBand.m_spShape = new NiTriShape(pkData);
+    kBand.m_spRoot->AttachChild(kBand.m_spShape);
+
+    // Partition slot p holds bone (7 p) mod 20; vertex v of column k weighs
+    // slots k, k + 5, k + 10, k + 15 (mod 20) by 0.4, 0.3, 0.2, 0.1.
+    const float afWeights[4] = {0.4f, 0.3f, 0.2f, 0.1f};
+    std::uint16_t ausBoneOfSlot[BAND_BONES];
+    for (std::uint16_t p = 0; p < BAND_BONES; ++p)
+        ausBoneOfSlot[p] = static_cast<std::uint16_t>((7 * p) % BAND_BONES);
+    std::vector<std::vector<NiSkinData::SkinWeight>> kPerBone(BAND_BONES);
+    NiRefPtr<NiSkinPartition> spPartition = new NiSkinPartition;
+    auto spParts = std::make_unique<NiSkinPartition::Partition[]>(1);
+    NiSkinPartition::Partition& kPart = spParts[0];
+    kPart.m_usVertices = usVerts;
+    kPart.m_usTriangles = usTris;
+    kPart.m_usBones = BAND_BONES;
+    kPart.m_usBonesPerVertex = 4;
+    kPart.m_pusBones.reset(new std::uint16_t[BAND_BONES]);
+    std::copy(ausBoneOfSlot, ausBoneOfSlot + BAND_BONES, kPart.m_pusBones.get());
+    kPart.m_pfWeights.reset(new float[usVerts * 4]);
+    kPart.m_pucBonePalette.reset(new std::uint8_t[usVerts * 4]);
+    kPart.m_pusVertexMap.reset(new std::uint16_t[usVerts]);
+    for (std::uint16_t v = 0; v < usVerts; ++v)
+    {
+        kPart.m_pusVertexMap[v] = v;
+        for (std::uint16_t i = 0; i < 4; ++i)
+        {
+            const auto uiSlot = static_cast<std::uint8_t>((v / 2 + 5 * i) % BAND_BONES);
+            kPart.m_pfWeights[4 * v + i] = afWeights[i];
+            kPart.m_pucBonePalette[4 * v + i] = uiSlot;
+            kPerBone[ausBoneOfSlot[uiSlot]].push_back({v, afWeights[i]});
+        }
+    }
+    kPart.m_pusTriList.reset(new std::uint16_t[usTris * 3]);
+    std::copy(pusTris, pusTris + usTris * 3, kPart.m_pusTriList.get());
+    spPartition->SetPartitions(1, std::move(spParts));
+
+    NiRefPtr<NiSkinData> spSkinData = new NiSkinData;
+    auto spBones = std::make_unique<NiSkinData::BoneData[]>(BAND_BONES);
+    for (std::uint16_t b = 0; b < BAND_BONES; ++b)
+        spBones[b].m_kBound.m_fRadius = 3.0f;
+    spSkinData->SetBones(BAND_BONES, std::move(spBones));
+    for (std::uint16_t b = 0; b < BAND_BONES; ++b)
+    {
+        const auto usCount = static_cast<std::uint16_t>(kPerBone[b].size());
+        auto spWeights = std::make_unique<NiSkinData::SkinWeight[]>(usCount);
+        std::copy(kPerBone[b].begin(), kPerBone[b].end(), spWeights.get());
+        spSkinData->SetBoneWeights(b, usCount, std::move(spWeights));
+    }
+    NiRefPtr<NiSkinInstance> spSkin = new NiSkinInstance;
+    spSkin->SetSkinData(spSkinData);
+    spSkin->SetRootParent(kBand.m_spRoot);
+    for (std::uint16_t b = 0; b < BAND_BONES; ++b)
+        spSkin->SetBone(b, aspBones[b]);
+    spSkin->SetSkinPartition(spPartition);
+    kBand.m_spShape->SetSkinInstance(spSkin);
+    return kBand;
+}
+} // namespace
+
+// The band skinned by a vertex program from the "BoneMatrix3" palette,
+// indexed by each vertex's blend indices, matches the band the default
+// shader skins on the CPU (its twenty bones are more than the device
+// blends) pixel for pixel, within rounding.
+TEST_F(NiBinaryShaderDrawTest, APaletteSkinningProgramDrawsAsTheSoftwareSkinnedMesh)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    ASSERT_LT(m_spRenderer->GetMaxVertexBlendMatrices(), std::uint32_t(BAND_BONES));
+    constexpr std::uint32_t PALETTE_REGISTER = 10;
+    {
+        NSBShaderPtr spShader = new NSBShader;
+        spShader->SetName("PaletteSkin");
+        NSBImplementation* pkImplementation = spShader->AddImplementation("Palette", true, 0);
+        NSBRequirements* pkRequirements = pkImplementation->GetRequirements();
+        pkRequirements->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
+        pkRequirements->SetVSVersion(0xFFFE0101u);
+        pkRequirements->SetPSVersion(0xFFFF0200u);
+        pkRequirements->SetBonesPerPartition(BAND_BONES);
+        pkRequirements->SetBoneMatrixRegisters(3);
+        // The bones carry the skin into the world: the program needs the view and projection only.
+        pkRequirements->SetBoneCalcMethod(1);
+        NSBPackingDef* pkPacking = spShader->GetPackingDef("Skinned", true);
+        pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+        pkPacking->AddPackingEntry(0, 1, NSBPackingDef::INPUT_BLENDWEIGHT, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+        pkPacking->AddPackingEntry(0, 2, NSBPackingDef::INPUT_BLENDINDICES, 5, 0, NSBPackingDef::USAGE_NONE, 0);
+        pkPacking->AddPackingEntry(0, 3, NSBPackingDef::INPUT_COLOR, 4, 0, NSBPackingDef::USAGE_NONE, 0);
+        pkImplementation->SetPackingDef("Skinned");
+        pkImplementation->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_NONE, true);
+        NSBPass* pkPass = pkImplementation->GetPass(0, true);
+        pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, "Palette.vsh");
+        pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, "Palette.psh");
+        NSBConstantMap* pkConstants = pkPass->GetVertexConstantMap();
+        ASSERT_NE(pkConstants, nullptr);
+        ASSERT_TRUE(pkConstants->AddEntry("ViewProjTranspose", NiD3DShaderConstantMapEntry::SCME_MAP_DEFINED, 0, 0,
+                                          4, nullptr, 0, 0, nullptr, false));
+        ASSERT_TRUE(pkConstants->AddEntry("BoneMatrix3", NiD3DShaderConstantMapEntry::SCME_MAP_DEFINED, 0,
+                                          PALETTE_REGISTER, 3 * BAND_BONES, nullptr, 0, 0, nullptr, false));
+        ASSERT_TRUE(spShader->SaveToFile((m_kRoot / "PaletteSkin.nsb").string().c_str()));
+    }
+    // Each of the four bones: three rows of the palette from slot x 3, the
+    // fourth weight what the three given leave.
+    std::string kProgram = "vs_1_1\ndcl_position v0\ndcl_blendweight v1\ndcl_blendindices v2\ndcl_color v3\n"
+                           "def c4, 3.0f, 1.0f, 0.0f, 0.0f\n"
+                           "mul r0, v2, c4.x\n"
+                           "dp3 r3.x, v1.xyz, c4.yyy\nadd r3.x, c4.y, -r3.x\n";
+    const char* apcWeight[4] = {"v1.x", "v1.y", "v1.z", "r3.x"};
+    const char* apcSlot[4] = {"r0.x", "r0.y", "r0.z", "r0.w"};
+    for (int i = 0; i < 4; ++i)
+    {
+        kProgram += std::string("mov a0.x, ") + apcSlot[i] + "\n";
+        for (int r = 0; r < 3; ++r)
+            kProgram += "dp4 r1." + std::string(1, "xyz"[r]) + ", v0, c[a0.x + " +
+                        std::to_string(PALETTE_REGISTER + r) + "]\n";
+        kProgram += i == 0 ? std::string("mul r2.xyz, r1.xyz, ") + apcWeight[i] + "\n"
+                           : std::string("mad r2.xyz, r1.xyz, ") + apcWeight[i] + ", r2.xyz\n";
+    }
+    kProgram += "mov r2.w, c4.y\nm4x4 oPos, r2, c0\nmov oD0, v3\n";
+    WriteText(m_kRoot / "Palette.vsh", kProgram);
+    WriteText(m_kRoot / "Palette.psh", "ps_2_0\ndcl v0\nmov oC0, v0\n");
+    const std::string kFolder = m_kRoot.string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
+    ASSERT_NE(pkLibrary, nullptr);
+    pkLibrary->SetRenderer(m_spRenderer);
+    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    ASSERT_NE(pkFactory, nullptr);
+    pkFactory->InsertLibrary(pkLibrary);
+    pkFactory->AddProgramDirectory(kFolder.c_str());
+
+    auto Draw = [&](bool bProgram) {
+        NiRefPtr<NiPixelData> spImage;
+        SkinnedBand kBand = MakeSkinnedBand();
+        if (bProgram && (!pkFactory->AttachShaderByName(kBand.m_spShape, "PaletteSkin", 0) ||
+                         NiDynamicCast<NiBinaryShader>(kBand.m_spShape->GetShader()) == nullptr))
+            return spImage;
+        // Vertex colours as they are, no lights, both faces.
+        NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;
+        spColors->SetSourceMode(NiVertexColorProperty::SOURCE_EMISSIVE);
+        spColors->SetLightingMode(NiVertexColorProperty::LIGHTING_E);
+        kBand.m_spShape->AttachProperty(spColors);
+        NiRefPtr<NiStencilProperty> spBoth = new NiStencilProperty;
+        spBoth->SetDrawMode(NiStencilProperty::DRAW_BOTH);
+        kBand.m_spShape->AttachProperty(spBoth);
+        kBand.m_spRoot->UpdateProperties();
+        kBand.m_spRoot->Update(0.0f);
+        NiViewFrustum kFrustum;
+        kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
+        m_spRenderer->SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
+                                    NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
+        m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f));
+        if (!m_spRenderer->BeginScene())
+            return spImage;
+        m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
+        kBand.m_spShape->RenderImmediate(m_spRenderer);
+        m_spRenderer->EndScene();
+        spImage = m_spRenderer->CaptureBackBuffer(nullptr);
+        return spImage;
+    };
+    NiRefPtr<NiPixelData> spSoftware = Draw(false);
+    NiRefPtr<NiPixelData> spProgram = Draw(true);
+    ASSERT_NE(spSoftware, nullptr);
+    ASSERT_NE(spProgram, nullptr) << "the shader was not attached or the frame not captured";
+    ASSERT_EQ(spSoftware->GetWidth(), spProgram->GetWidth());
+    ASSERT_EQ(spSoftware->GetHeight(), spProgram->GetHeight());
+    const std::uint32_t uiWidth = spSoftware->GetWidth();
+    const std::uint32_t uiHeight = spSoftware->GetHeight();
+    std::uint32_t uiCovered = 0;
+    std::uint32_t uiDiffering = 0;
+    std::string kFirst;
+    for (std::uint32_t y = 0; y < uiHeight; ++y)
+        for (std::uint32_t x = 0; x < uiWidth; ++x)
+        {
+            const std::size_t uiAt = (std::size_t(y) * uiWidth + x) * 4;
+            const std::uint8_t* pucSoftware = spSoftware->GetPixels() + uiAt;
+            const std::uint8_t* pucProgram = spProgram->GetPixels() + uiAt;
+            uiCovered += (pucSoftware[0] | pucSoftware[1] | pucSoftware[2]) != 0;
+            for (int c = 0; c < 3; ++c)
+                if (std::abs(int(pucSoftware[c]) - int(pucProgram[c])) > 1)
+                {
+                    if (uiDiffering++ == 0)
+                        kFirst = "(" + std::to_string(x) + ", " + std::to_string(y) + ") channel " +
+                                 std::to_string(c) + ": " + std::to_string(pucSoftware[c]) + " vs " +
+                                 std::to_string(pucProgram[c]);
+                    break;
+                }
+        }
+    // The band covers about a quarter of the view (1.6 x 0.6 of 2 x 2).
+    EXPECT_GT(uiCovered, uiWidth * uiHeight / 6) << "the software-skinned band is missing";
+    EXPECT_LT(uiCovered, uiWidth * uiHeight / 3);
+    EXPECT_EQ(uiDiffering, 0u) << "first difference at " << kFirst;
 }
 } // namespace shader_test
