@@ -1935,18 +1935,7 @@ private:
                 std::uint32_t* st = &key[kStageBase + i * kStageWords];
                 std::fill(st, st + kStageWords, 0u);
                 if (vs) continue;
-                const auto& ts = s.stageStates[i];
-                const std::uint32_t index = ts[D3DTSS_TEXCOORDINDEX];
-                const std::uint32_t set = index & 7, generated = (index >> 16) & 0xFFFF;
-                if (generated >= 1 && generated <= 3 && !layout.pretransformed) {
-                    st[kTexCoordSource] = generated << 16;
-                } else {
-                    st[kTexCoordSource] = set;
-                    st[kTexCoordForm] = layout.texcoord[set] >= 0 ? std::uint32_t(layout.texcoordSize[set]) : 0;
-                }
-                const std::uint32_t count = ts[D3DTSS_TEXTURETRANSFORMFLAGS] & 0xFF;
-                if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !layout.pretransformed)
-                    st[kTexCoordForm] |= count << 8;
+                TexCoordWords(s.stageStates[i], layout, st);
             }
             const TranslatedShader& t = ps->Translation();
             std::uint32_t byTexture = 0;
@@ -1954,6 +1943,23 @@ private:
                 if (t.samplers[n] == kSamplerByTexture) byTexture |= 3u << (2 * n);
             key[kSamplerKindsWord] = byTexture ? SamplerKinds(s) & byTexture : 0;
         }
+    }
+
+    // A stage's coordinate words: the set it reads or the coordinates it
+    // generates, and how many components its texture transform gives.
+    template <typename StageStates>
+    static void TexCoordWords(const StageStates& ts, const VertexLayout& layout, std::uint32_t* st) {
+        const std::uint32_t index = ts[D3DTSS_TEXCOORDINDEX];
+        const std::uint32_t set = index & 7, generated = (index >> 16) & 0xFFFF;
+        if (generated >= 1 && generated <= 3 && !layout.pretransformed) {
+            st[kTexCoordSource] = generated << 16;
+        } else {
+            st[kTexCoordSource] = set;
+            st[kTexCoordForm] = layout.texcoord[set] >= 0 ? std::uint32_t(layout.texcoordSize[set]) : 0;
+        }
+        const std::uint32_t count = ts[D3DTSS_TEXTURETRANSFORMFLAGS] & 0xFF;
+        if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !layout.pretransformed)
+            st[kTexCoordForm] |= count << 8;
     }
 
     static bool IsBumpOp(std::uint32_t op) { return op == D3DTOP_BUMPENVMAP || op == D3DTOP_BUMPENVMAPLUMINANCE; }
@@ -2036,17 +2042,7 @@ private:
             st[kAlphaArg2] = ts[D3DTSS_ALPHAARG2];
             st[kResultArg] = ts[D3DTSS_RESULTARG] == D3DTA_TEMP ? D3DTA_TEMP : D3DTA_CURRENT;
             st[kTextureKind] = TextureKind(s.textures[i]);
-            const std::uint32_t index = ts[D3DTSS_TEXCOORDINDEX];
-            const std::uint32_t set = index & 7, generated = (index >> 16) & 0xFFFF;
-            if (generated >= 1 && generated <= 3 && !layout.pretransformed) {
-                st[kTexCoordSource] = generated << 16;
-            } else {
-                st[kTexCoordSource] = set;
-                st[kTexCoordForm] = layout.texcoord[set] >= 0 ? std::uint32_t(layout.texcoordSize[set]) : 0;
-            }
-            const std::uint32_t count = ts[D3DTSS_TEXTURETRANSFORMFLAGS] & 0xFF;
-            if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !layout.pretransformed)
-                st[kTexCoordForm] |= count << 8;
+            TexCoordWords(ts, layout, st);
         }
         if (s.vertexShader || s.pixelShader) ProgramKeyWords(s, layout, key);
         return key;

@@ -258,17 +258,26 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, const char* path,
     return D3D_OK;
 }
 
+namespace {
+// A cube or volume file: only DDS holds those. Its bytes, and its description
+// when asked for.
+HRESULT ReadDdsFile(const char* path, D3DXIMAGE_INFO* info, std::vector<std::uint8_t>& bytes) {
+    if (!ReadFile(path, bytes)) return D3DERR_NOTFOUND;
+    if (!IsDds(bytes) || bytes.size() > 0xFFFFFFFFu) return D3DXERR_INVALIDDATA;
+    const auto size = static_cast<std::uint32_t>(bytes.size());
+    if (info && FAILED(D3DXGetImageInfoFromFileInMemory(bytes.data(), size, info))) return D3DXERR_INVALIDDATA;
+    return D3D_OK;
+}
+} // namespace
+
 HRESULT D3DXCreateCubeTextureFromFileExA(IDirect3DDevice9* device, const char* path, std::uint32_t, std::uint32_t,
                                          std::uint32_t, D3DFORMAT, std::uint32_t, std::uint32_t, std::uint32_t,
                                          D3DCOLOR, D3DXIMAGE_INFO* info, void*, IDirect3DCubeTexture9** texture) {
     if (texture) *texture = nullptr;
     if (!device || !path || !texture) return D3DERR_INVALIDCALL;
     std::vector<std::uint8_t> bytes;
-    if (!ReadFile(path, bytes)) return D3DERR_NOTFOUND;
-    if (!IsDds(bytes) || bytes.size() > 0xFFFFFFFFu) return D3DXERR_INVALIDDATA;
-    const auto size = static_cast<std::uint32_t>(bytes.size());
-    if (info && FAILED(D3DXGetImageInfoFromFileInMemory(bytes.data(), size, info))) return D3DXERR_INVALIDDATA;
-    return D3DXCreateCubeTextureFromFileInMemory(device, bytes.data(), size, texture);
+    if (const HRESULT hr = ReadDdsFile(path, info, bytes); FAILED(hr)) return hr;
+    return D3DXCreateCubeTextureFromFileInMemory(device, bytes.data(), std::uint32_t(bytes.size()), texture);
 }
 
 HRESULT D3DXCreateVolumeTextureFromFileExA(IDirect3DDevice9* device, const char* path, std::uint32_t, std::uint32_t,
@@ -278,11 +287,8 @@ HRESULT D3DXCreateVolumeTextureFromFileExA(IDirect3DDevice9* device, const char*
     if (texture) *texture = nullptr;
     if (!device || !path || !texture) return D3DERR_INVALIDCALL;
     std::vector<std::uint8_t> bytes;
-    if (!ReadFile(path, bytes)) return D3DERR_NOTFOUND;
-    if (!IsDds(bytes) || bytes.size() > 0xFFFFFFFFu) return D3DXERR_INVALIDDATA;
-    const auto size = static_cast<std::uint32_t>(bytes.size());
-    if (info && FAILED(D3DXGetImageInfoFromFileInMemory(bytes.data(), size, info))) return D3DXERR_INVALIDDATA;
-    return D3DXCreateVolumeTextureFromFileInMemory(device, bytes.data(), size, texture);
+    if (const HRESULT hr = ReadDdsFile(path, info, bytes); FAILED(hr)) return hr;
+    return D3DXCreateVolumeTextureFromFileInMemory(device, bytes.data(), std::uint32_t(bytes.size()), texture);
 }
 
 } // namespace gfx
