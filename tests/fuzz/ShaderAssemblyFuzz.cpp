@@ -1,15 +1,19 @@
 // Shader assembly text as the program creators hand it to the platform
 // assembler, and the bytes themselves as a compiled program handed to the
 // device. Text that assembles must give a stream the device takes whole and
-// refuses cut short; errors come as NUL-terminated text, never with code.
+// refuses cut short (unless its translator cannot run what the text asks,
+// such as texture reads in a vertex program: then it is refused whole too);
+// errors come as NUL-terminated text, never with code.
 
 #include "platform/gfx/Gfx.h"
+#include "platform/gfx/GfxShaderTranslator.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace
@@ -74,7 +78,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
         const auto* puiTokens = static_cast<const std::uint32_t*>(pkCode->GetBufferPointer());
         const std::uint32_t uiCode = pkCode->GetBufferSize();
         if (!Create(puiTokens, uiCode))
-            std::abort();
+        {
+            gfx::TranslatedShader kTranslated;
+            std::string kWhy;
+            if (gfx::TranslateShader(puiTokens, uiCode / 4, kTranslated, kWhy))
+                std::abort();
+        }
         for (std::uint32_t uiCut = 0; uiCut < uiCode; uiCut += 4)
         {
             const std::vector<std::uint32_t> kCut(puiTokens, puiTokens + uiCut / 4);
