@@ -129,23 +129,12 @@ TEST_F(NiD3DXEffectDrawTest, AFixedFunctionTechniqueBlendsAQuadOverTheBackground
     ASSERT_NE(pkShader, nullptr) << "the quad kept its placeholder";
     EXPECT_STREQ(pkShader->GetName(), "Glass");
     // Vertex colours as they are: no lights.
-    NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;
-    spColors->SetSourceMode(NiVertexColorProperty::SOURCE_EMISSIVE);
-    spColors->SetLightingMode(NiVertexColorProperty::LIGHTING_E);
-    spQuad->AttachProperty(spColors);
+    shader_test::AttachUnlitVertexColors(*spQuad);
     spQuad->UpdateProperties();
     spQuad->Update(0.0f);
 
     // Orthographic, looking down -z: x and y in -1..1 fill the target.
-    NiViewFrustum kFrustum;
-    kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
-    m_spRenderer->SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
-                                NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
-    m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f));
-    ASSERT_TRUE(m_spRenderer->BeginScene());
-    m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
-    spQuad->RenderImmediate(m_spRenderer);
-    m_spRenderer->EndScene();
+    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
 
     // (255, 128, 64) x white, 128/255 of it over blue.
     const std::uint32_t uiPixel = CentrePixel();
@@ -215,15 +204,7 @@ TEST_F(NiD3DXEffectDrawTest, AnAssemblyTechniqueValidatesAndDraws)
     spQuad->UpdateProperties();
     spQuad->Update(0.0f);
 
-    NiViewFrustum kFrustum;
-    kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
-    m_spRenderer->SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
-                                NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
-    m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f));
-    ASSERT_TRUE(m_spRenderer->BeginScene());
-    m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
-    spQuad->RenderImmediate(m_spRenderer);
-    m_spRenderer->EndScene();
+    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
 
     // (0.5, 0, 0.25) + (0, 0.5, 0).
     const std::uint32_t uiPixel = CentrePixel();

@@ -5,7 +5,9 @@
 #include "engine/render/NiDX9RendererLibrary.h"
 #include "engine/render/NiRenderLibrary.h"
 #include "engine/render/image/NiRenderImageLibrary.h"
+#include "engine/scene/NiCamera.h"
 #include "engine/scene/NiPropertySet.h"
+#include "engine/scene/NiVertexColorProperty.h"
 #include "engine/scene/NiSceneLibrary.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
 
@@ -105,5 +107,27 @@ std::vector<Report> ShaderTest::TakeReports()
     std::vector<Report> kReports;
     kReports.swap(ms_kReports);
     return kReports;
+}
+void AttachUnlitVertexColors(NiAVObject& kObject)
+{
+    NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;
+    spColors->SetSourceMode(NiVertexColorProperty::SOURCE_EMISSIVE);
+    spColors->SetLightingMode(NiVertexColorProperty::LIGHTING_E);
+    kObject.AttachProperty(spColors);
+}
+
+bool DrawOrthographic(NiRenderer& kRenderer, NiGeometry& kObject, const NiColorRGBA& kBackground)
+{
+    NiViewFrustum kFrustum;
+    kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
+    kRenderer.SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
+                            NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
+    kRenderer.SetBackgroundColor(kBackground);
+    if (!kRenderer.BeginScene())
+        return false;
+    kRenderer.ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
+    kObject.RenderImmediate(&kRenderer);
+    kRenderer.EndScene();
+    return true;
 }
 } // namespace shader_test

@@ -5,6 +5,7 @@
 
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/render/NiSourceTexture.h"
+#include "engine/scene/NiGeometry.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "engine/shaders/framework/NiD3DShaderInterface.h"
 #include "engine/shaders/framework/NiShaderLibraryBase.h"
@@ -83,6 +84,14 @@ struct Report
 // A texture of one colour given as 0xAARRGGBB,
 // with all its mip levels when asked.
 NiSourceTexturePtr MakeTexture(std::uint32_t uiSide, std::uint32_t uiColor, bool bMipmapped = false);
+
+// Vertex colours drawn as they are, with no lights.
+void AttachUnlitVertexColors(NiAVObject& kObject);
+
+// One frame of the object seen orthographically down -z (x and y in -1..1
+// fill the target) over the background colour; false when the scene
+// could not begin.
+bool DrawOrthographic(NiRenderer& kRenderer, NiGeometry& kObject, const NiColorRGBA& kBackground);
 
 class ShaderTest : public ::testing::Test
 {

@@ -184,23 +184,12 @@ TEST_F(NiBinaryShaderDrawTest, ALoadedQuadNamingTheShaderIsDrawnBlendedOverTheBa
     spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, pkMap);
     spQuad->AttachProperty(spTexturing);
     // Vertex colours as they are: no lights.
-    NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;
-    spColors->SetSourceMode(NiVertexColorProperty::SOURCE_EMISSIVE);
-    spColors->SetLightingMode(NiVertexColorProperty::LIGHTING_E);
-    spQuad->AttachProperty(spColors);
+    shader_test::AttachUnlitVertexColors(*spQuad);
     spQuad->UpdateProperties();
     spQuad->Update(0.0f);
 
     // Orthographic, looking down -z: x and y in -1..1 fill the target.
-    NiViewFrustum kFrustum;
-    kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
-    m_spRenderer->SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
-                                NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
-    m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f));
-    ASSERT_TRUE(m_spRenderer->BeginScene());
-    m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
-    spQuad->RenderImmediate(m_spRenderer);
-    m_spRenderer->EndScene();
+    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
 
     // (0x80, 0xFF, 0x40) x white, half over blue.
     const std::uint32_t uiPixel = CentrePixel();
@@ -277,22 +266,11 @@ TEST_F(NiBinaryShaderDrawTest, AnImplementationWithProgramsIsChosenAndDrawsAsIts
         pkMap->SetFilterMode(NiTextureMap::FILTER_NEAREST);
         spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, pkMap);
         spQuad->AttachProperty(spTexturing);
-        NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;
-        spColors->SetSourceMode(NiVertexColorProperty::SOURCE_EMISSIVE);
-        spColors->SetLightingMode(NiVertexColorProperty::LIGHTING_E);
-        spQuad->AttachProperty(spColors);
+        shader_test::AttachUnlitVertexColors(*spQuad);
         spQuad->UpdateProperties();
         spQuad->Update(0.0f);
-        NiViewFrustum kFrustum;
-        kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
-        m_spRenderer->SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
-                                    NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
-        m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f));
-        if (!m_spRenderer->BeginScene())
+        if (!shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)))
             return std::uint32_t(0xDEADBEEF);
-        m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
-        spQuad->RenderImmediate(m_spRenderer);
-        m_spRenderer->EndScene();
         return CentrePixel();
     };
     // The shader asked for by name alone is implementation 0's: the programs.
@@ -494,25 +472,14 @@ TEST_F(NiBinaryShaderDrawTest, APaletteSkinningProgramDrawsAsTheSoftwareSkinnedM
                          NiDynamicCast<NiBinaryShader>(kBand.m_spShape->GetShader()) == nullptr))
             return spImage;
         // Vertex colours as they are, no lights, both faces.
-        NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;
-        spColors->SetSourceMode(NiVertexColorProperty::SOURCE_EMISSIVE);
-        spColors->SetLightingMode(NiVertexColorProperty::LIGHTING_E);
-        kBand.m_spShape->AttachProperty(spColors);
+        shader_test::AttachUnlitVertexColors(*kBand.m_spShape);
         NiRefPtr<NiStencilProperty> spBoth = new NiStencilProperty;
         spBoth->SetDrawMode(NiStencilProperty::DRAW_BOTH);
         kBand.m_spShape->AttachProperty(spBoth);
         kBand.m_spRoot->UpdateProperties();
         kBand.m_spRoot->Update(0.0f);
-        NiViewFrustum kFrustum;
-        kFrustum.Set(-1.0f, 1.0f, 1.0f, -1.0f, 1.0f, 10.0f, true);
-        m_spRenderer->SetCameraData(NiVec3(0, 0, 5), NiVec3(0, 0, -1), NiVec3(0, 1, 0), NiVec3(1, 0, 0), kFrustum,
-                                    NiRect<float>(0.0f, 1.0f, 1.0f, 0.0f));
-        m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f));
-        if (!m_spRenderer->BeginScene())
+        if (!shader_test::DrawOrthographic(*m_spRenderer, *kBand.m_spShape, NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f)))
             return spImage;
-        m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_BACKBUFFER | NiRenderer::CLEAR_ZBUFFER);
-        kBand.m_spShape->RenderImmediate(m_spRenderer);
-        m_spRenderer->EndScene();
         spImage = m_spRenderer->CaptureBackBuffer(nullptr);
         return spImage;
     };
