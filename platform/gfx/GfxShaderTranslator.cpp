@@ -390,6 +390,10 @@ private:
         if (m_vs) {
             if (type == D3DSPR_INPUT) {
                 if (n >= 16) return Refuse(in, "input out of range");
+                // One stream element feeds each input register; a second
+                // declaration has nothing to bind to.
+                for (const ShaderSemantic& d : m_out.inputs)
+                    if (d.reg == n) return Refuse(in, "input declared twice");
                 m_out.inputs.push_back(sem);
                 return true;
             }

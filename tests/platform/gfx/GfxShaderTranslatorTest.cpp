@@ -90,6 +90,10 @@ TEST(GfxShaderTranslator, MalformedStreamsAreRefusedNotRead) {
     temp[temp.size() - 3] = (temp[temp.size() - 3] & ~D3DSP_REGNUM_MASK) | 40u; // the destination r1 -> r40
     EXPECT_FALSE(TranslateShader(temp.data(), temp.size(), out, error));
     EXPECT_NE(error.find("'mov'"), std::string::npos) << error;
+    // One input register declared twice (the driver would see one attribute twice).
+    const auto twice = AssembleProgram("vs_2_0\ndcl_position v0\ndcl_normal v0\nmov oPos, v0\n");
+    EXPECT_FALSE(TranslateShader(twice.data(), twice.size(), out, error));
+    EXPECT_NE(error.find("twice"), std::string::npos) << error;
 }
 
 class GfxShaderRefusal : public gfxtest::BackendTest {};
