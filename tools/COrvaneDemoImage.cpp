@@ -6,28 +6,35 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 COrvaneDemoImage::COrvaneDemoImage(std::uint32_t uiWidth, std::uint32_t uiHeight, const DemoRgba& kFill)
-    : m_uiWidth(uiWidth), m_uiHeight(uiHeight)
+    : m_uiWidth(uiWidth), m_uiHeight(uiHeight), m_kPixels(static_cast<std::size_t>(uiWidth) * uiHeight * 4)
 {
-    m_kPixels.reserve(static_cast<std::size_t>(uiWidth) * uiHeight * 4);
-    for (std::uint32_t i = 0; i < uiWidth * uiHeight; ++i)
-        m_kPixels.insert(m_kPixels.end(), kFill.begin(), kFill.end());
+    // Every test that needs the demo data builds it: pixels are written
+    // through plain pointers, not per-pixel container calls.
+    std::uint8_t* pucPixel = m_kPixels.data();
+    for (std::size_t i = 0; i < m_kPixels.size(); i += 4)
+        std::memcpy(pucPixel + i, kFill.data(), 4);
 }
 
 COrvaneDemoImage& COrvaneDemoImage::Set(std::uint32_t x, std::uint32_t y, const DemoRgba& kColour)
 {
     if (x < m_uiWidth && y < m_uiHeight)
-        std::copy(kColour.begin(), kColour.end(),
-                  m_kPixels.begin() + (static_cast<std::ptrdiff_t>(y) * m_uiWidth + x) * 4);
+        std::memcpy(m_kPixels.data() + (static_cast<std::size_t>(y) * m_uiWidth + x) * 4, kColour.data(), 4);
     return *this;
 }
 
 COrvaneDemoImage& COrvaneDemoImage::Fill(const DemoRect& kRect, const DemoRgba& kColour)
 {
-    for (std::uint32_t y = kRect.y; y < kRect.y + kRect.h; ++y)
-        for (std::uint32_t x = kRect.x; x < kRect.x + kRect.w; ++x)
-            Set(x, y, kColour);
+    const std::uint32_t uiRight = std::min<std::uint64_t>(std::uint64_t(kRect.x) + kRect.w, m_uiWidth);
+    const std::uint32_t uiBottom = std::min<std::uint64_t>(std::uint64_t(kRect.y) + kRect.h, m_uiHeight);
+    for (std::uint32_t y = kRect.y; y < uiBottom; ++y)
+    {
+        std::uint8_t* pucRow = m_kPixels.data() + static_cast<std::size_t>(y) * m_uiWidth * 4;
+        for (std::uint32_t x = kRect.x; x < uiRight; ++x)
+            std::memcpy(pucRow + static_cast<std::size_t>(x) * 4, kColour.data(), 4);
+    }
     return *this;
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -59,10 +60,10 @@ class Picture
 {
 public:
     Picture(std::uint32_t uiWidth, std::uint32_t uiHeight, const Rgba& kFill)
-        : m_uiWidth(uiWidth), m_uiHeight(uiHeight)
+        : m_uiWidth(uiWidth), m_uiHeight(uiHeight), m_kPixels(static_cast<std::size_t>(uiWidth) * uiHeight * 4)
     {
-        for (std::uint32_t i = 0; i < uiWidth * uiHeight; ++i)
-            m_kPixels.insert(m_kPixels.end(), kFill.begin(), kFill.end());
+        for (std::size_t i = 0; i < m_kPixels.size(); i += 4)
+            std::memcpy(m_kPixels.data() + i, kFill.data(), 4);
     }
     Picture& Set(std::uint32_t uiX, std::uint32_t uiY, const Rgba& kColor)
     {

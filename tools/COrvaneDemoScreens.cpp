@@ -18,8 +18,8 @@ constexpr std::uint16_t HEIGHT = 768;
 // gate the player waits behind.
 std::vector<std::uint8_t> LoadingPicture()
 {
-    std::vector<std::uint8_t> kPixels;
-    kPixels.reserve(static_cast<std::size_t>(WIDTH) * HEIGHT * 3);
+    std::vector<std::uint8_t> kPixels(static_cast<std::size_t>(WIDTH) * HEIGHT * 3);
+    std::uint8_t* pucPixel = kPixels.data();
     for (std::uint32_t y = 0; y < HEIGHT; ++y)
         for (std::uint32_t x = 0; x < WIDTH; ++x)
         {
@@ -35,8 +35,9 @@ std::vector<std::uint8_t> LoadingPicture()
                 g = 92;
                 b = 104;
             }
-            kPixels.insert(kPixels.end(), {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
-                                           static_cast<std::uint8_t>(b)});
+            *pucPixel++ = static_cast<std::uint8_t>(r);
+            *pucPixel++ = static_cast<std::uint8_t>(g);
+            *pucPixel++ = static_cast<std::uint8_t>(b);
         }
     return kPixels;
 }
@@ -47,8 +48,8 @@ std::vector<std::uint8_t> FramePicture()
 {
     constexpr int EDGE = 28;
     constexpr int SHADOW = 36;
-    std::vector<std::uint8_t> kPixels;
-    kPixels.reserve(static_cast<std::size_t>(WIDTH) * HEIGHT * 4);
+    std::vector<std::uint8_t> kPixels(static_cast<std::size_t>(WIDTH) * HEIGHT * 4);
+    std::uint8_t* pucPixel = kPixels.data();
     for (int y = 0; y < HEIGHT; ++y)
         for (int x = 0; x < WIDTH; ++x)
         {
@@ -69,7 +70,10 @@ std::vector<std::uint8_t> FramePicture()
                 b = 150;
                 a = 200;
             }
-            kPixels.insert(kPixels.end(), {r, g, b, a});
+            *pucPixel++ = r;
+            *pucPixel++ = g;
+            *pucPixel++ = b;
+            *pucPixel++ = a;
         }
     return kPixels;
 }

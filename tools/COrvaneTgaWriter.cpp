@@ -55,13 +55,15 @@ std::vector<std::uint8_t> TgaImage(std::uint16_t usWidth, std::uint16_t usHeight
     kHeader.ucDescriptor = static_cast<std::uint8_t>(0x20 | (ucDepth == 32 ? 8 : 0));
     // The file keeps blue, green, red (and alpha) in that order.
     std::vector<std::uint8_t> kStored(kPixels.size());
+    const std::uint8_t* pucFrom = kPixels.data();
+    std::uint8_t* pucTo = kStored.data();
     for (std::size_t i = 0; i < kPixels.size(); i += uiBytes)
     {
-        kStored[i] = kPixels[i + 2];
-        kStored[i + 1] = kPixels[i + 1];
-        kStored[i + 2] = kPixels[i];
+        pucTo[i] = pucFrom[i + 2];
+        pucTo[i + 1] = pucFrom[i + 1];
+        pucTo[i + 2] = pucFrom[i];
         if (uiBytes == 4)
-            kStored[i + 3] = kPixels[i + 3];
+            pucTo[i + 3] = pucFrom[i + 3];
     }
     return TgaFile(kHeader, kStored);
 }
