@@ -282,10 +282,11 @@ TEST_F(COrvaneBlockGridTest, AllowMoveHasTheLastWord)
 
 TEST_F(COrvaneBlockGridTest, MarkersAreFoundRemovedAndFreed)
 {
-    COrvaneBlockGrid kGrid;
-    kGrid.Setup(4, 4, NiVec3::ZERO, 1, 1);
+    // What the markers point at outlives the grid that frees them.
     Owner kA(5), kB(9);
     int iDeleted = 0;
+    COrvaneBlockGrid kGrid;
+    kGrid.Setup(4, 4, NiVec3::ZERO, 1, 1);
     EXPECT_EQ(kGrid.RandomMarker(), nullptr);
     EXPECT_EQ(kGrid.FindMarker(-1), nullptr);
     kGrid.AddMarker(Marker(NiVec3(0.0f, 0.0f, 0.0f), &kA, iDeleted));      // cell 0
@@ -320,10 +321,10 @@ TEST_F(COrvaneBlockGridTest, MarkersAreFoundRemovedAndFreed)
 
 TEST_F(COrvaneBlockGridTest, RandomMarkerFollowsTheProjectRandomSource)
 {
-    COrvaneBlockGrid kGrid;
-    kGrid.Setup(4, 4, NiVec3::ZERO, 1, 1);
     Owner kA(1);
     int iDeleted = 0;
+    COrvaneBlockGrid kGrid;
+    kGrid.Setup(4, 4, NiVec3::ZERO, 1, 1);
     for (int i = 0; i < 3; ++i)
         kGrid.AddMarker(Marker(NiVec3(static_cast<float>(i), 0.0f, 0.0f), &kA, iDeleted));
     NiSeedRandom(77);

@@ -109,9 +109,23 @@ std::vector<float> KeyTimes(bool bOutOfOrder)
     return kTimes;
 }
 
+// The references were recorded drawing a value's components last to first:
+// drawn into locals in that order, every compiler builds the same keys.
+NiVec3 RandomVec3(Lcg& kRandom, float fLow, float fHigh)
+{
+    const float z = kRandom.Range(fLow, fHigh);
+    const float y = kRandom.Range(fLow, fHigh);
+    const float x = kRandom.Range(fLow, fHigh);
+    return NiVec3(x, y, z);
+}
+
 NiQuat RandomQuat(Lcg& kRandom)
 {
-    NiQuat q(kRandom.Range(-1, 1), kRandom.Range(-1, 1), kRandom.Range(-1, 1), kRandom.Range(-1, 1));
+    const float fZ = kRandom.Range(-1, 1);
+    const float fY = kRandom.Range(-1, 1);
+    const float fX = kRandom.Range(-1, 1);
+    const float fW = kRandom.Range(-1, 1);
+    NiQuat q(fW, fX, fY, fZ);
     float fLength = std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z);
     return NiQuat(q.w / fLength, q.x / fLength, q.y / fLength, q.z / fLength);
 }
@@ -162,12 +176,12 @@ NiAnimKey* MakeKeys(std::uint32_t uiContent, std::uint32_t uiType, std::uint32_t
             break;
         case NI_POSKEY:
             static_cast<NiPosKey*>(k)->m_kPos =
-                NiVec3(kRandom.Range(-10, 10), kRandom.Range(-10, 10), kRandom.Range(-10, 10));
+                RandomVec3(kRandom, -10, 10);
             if (uiType == NI_BEZKEY)
             {
                 auto* p = static_cast<NiBezPosKey*>(k);
-                p->m_kInTan = NiVec3(kRandom.Range(-3, 3), kRandom.Range(-3, 3), kRandom.Range(-3, 3));
-                p->m_kOutTan = NiVec3(kRandom.Range(-3, 3), kRandom.Range(-3, 3), kRandom.Range(-3, 3));
+                p->m_kInTan = RandomVec3(kRandom, -3, 3);
+                p->m_kOutTan = RandomVec3(kRandom, -3, 3);
             }
             else if (uiType == NI_TCBKEY)
             {
@@ -188,8 +202,13 @@ NiAnimKey* MakeKeys(std::uint32_t uiContent, std::uint32_t uiType, std::uint32_t
             }
             break;
         case NI_COLORKEY:
-            static_cast<NiColorKey*>(k)->m_kColor =
-                NiColorRGBA(kRandom.Range(0, 1), kRandom.Range(0, 1), kRandom.Range(0, 1), kRandom.Range(0, 1));
+        {
+            const float fA = kRandom.Range(0, 1);
+            const float fB2 = kRandom.Range(0, 1);
+            const float fG = kRandom.Range(0, 1);
+            const float fR = kRandom.Range(0, 1);
+            static_cast<NiColorKey*>(k)->m_kColor = NiColorRGBA(fR, fG, fB2, fA);
+        }
             break;
         case NI_BOOLKEY:
             static_cast<NiBoolKey*>(k)->m_bValue = static_cast<std::uint8_t>(kRandom.Next() & 1u);

@@ -60,7 +60,7 @@ TEST(NiMatrix3x3, RotationsAreTransposedColumnVectorRotations)
     // The axis form agrees with the three axis-aligned forms.
     for (float fAngle : {-2.0f, 0.3f, 1.7f, 3.0f})
     {
-        NiMatrix3x3 kAxis, kFixed;
+        NiMatrix3x3 kFixed;
         kFixed.MakeXRotation(fAngle);
         ExpectNear(AxisRotation(fAngle, NiVec3::UNIT_X), kFixed, 1e-6f);
         kFixed.MakeYRotation(fAngle);
