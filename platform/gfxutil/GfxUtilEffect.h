@@ -4,10 +4,12 @@
 // reflection over what was read, and the runtime that applies a pass's
 // states through a state manager or straight to the device.
 //
-// Nothing here compiles high-level shader code: functions are kept as text
-// (for the parameter-use question), and a pass whose shader is `compile`d
-// carries only the profile's version token and never validates. Assembly
-// (`asm { }`) goes through the shader assembler and runs like any program.
+// Functions are kept as text for the parameter-use question; a pass's
+// `compile`d shader is compiled from the effect's own text by the high-level
+// compiler (GfxUtilHlsl.h) and its constants are set from the parameters of
+// their names whenever the pass is applied or its parameters change.
+// Assembly (`asm { }`) goes through the shader assembler and runs like any
+// program.
 
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilMath.h"
@@ -123,6 +125,8 @@ protected:
 
 namespace effect {
 struct EffectData; // what was read from the text (GfxUtilEffectData.h)
+struct Parameter;
+struct State;
 }
 
 // Reflection and values: what an effect and an effect compiler share.
@@ -244,6 +248,8 @@ private:
     ID3DXEffect(IDirect3DDevice9* device, std::unique_ptr<effect::EffectData> data);
     struct SavedState;
     HRESULT Apply(std::uint32_t state, bool onlyChanged);
+    HRESULT ApplySampler(const effect::Parameter& sampler, std::uint32_t unit);
+    HRESULT ApplyBindings(const effect::State& shader, bool vertex);
     void SaveStates(std::uint32_t flags);
     void RestoreStates();
 

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 namespace gfx {
 namespace {
@@ -152,7 +153,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                    std::string& error) {
     std::size_t i = first;
     bool rowMajor = false;
-    bool isStatic = false;
+    bool isStatic = false, storageWord = false;
     for (; i < last; ++i) {
         const std::string_view w = t[i].text;
         if (w == "static") {
@@ -162,6 +163,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         if (w == "typedef" || w == "struct" || w == "cbuffer" || w == "tbuffer" ||
             w == "technique" || w == "technique10" || w == "pass")
             return true;
+        if (w == "uniform" || w == "extern" || w == "shared" || w == "volatile") storageWord = true;
         if (w == "row_major") rowMajor = true;
         else if (w == "column_major") rowMajor = false;
         else if (w != "uniform" && w != "const" && w != "extern" && w != "shared" && w != "volatile" && w != "precise")
@@ -318,9 +320,14 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 const std::uint32_t per = matrix ? (rowMajor ? type.rows : type.columns) : 1;
                 g.registerCount = std::uint16_t(std::min<std::uint32_t>(per * count, kMaxRegisters));
             }
+            g.staticOk = !storageWord && !type.sampler;
             out.push_back(std::move(g));
         }
-        if (i < last && Is(t[i], ",")) ++i;
+        if (i < last && Is(t[i], ",")) {
+            ++i;
+            for (HlslGlobal& earlier : out)
+                if (earlier.typeBegin == typeToken.begin) earlier.staticOk = false;
+        }
     }
     return true;
 }
@@ -344,8 +351,10 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
         }
         take(g, g.registerIndex);
     }
-    for (HlslGlobal& g : globals) {
-        if (g.explicitRegister || g.effectOnly) continue;
+    // The used ones first, so what the program never reads cannot move them;
+    // an unused one takes registers after them only where it cannot be made
+    // static (explicit ones keep theirs).
+    auto place = [&](HlslGlobal& g) {
         std::size_t at = 0;
         while (at < kMaxRegisters && !fits(g, at)) ++at;
         if (at >= kMaxRegisters) {
@@ -354,7 +363,12 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
         }
         g.registerIndex = std::uint16_t(at);
         take(g, at);
-    }
+        return true;
+    };
+    for (HlslGlobal& g : globals)
+        if (!g.explicitRegister && !g.effectOnly && !g.unused && !place(g)) return false;
+    for (HlslGlobal& g : globals)
+        if (!g.explicitRegister && !g.effectOnly && g.unused && !g.staticOk && !place(g)) return false;
     return true;
 }
 
@@ -376,6 +390,10 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         for (std::size_t at : g.groupOpen) edits.push_back({at, 0, "{"});
         for (std::size_t at : g.groupClose) edits.push_back({at, 0, "}"});
         if (g.effectOnly) continue;
+        if (g.unused && g.staticOk && !g.explicitRegister) {
+            edits.push_back({g.typeBegin, 0, "static "});
+            continue;
+        }
         if (g.registerSet == kSetFloat && g.type != D3DXPT_FLOAT && g.typeBegin != lastType) {
             const std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
             std::size_t n = 0;
@@ -636,6 +654,78 @@ bool ExpandIncludes(std::string_view source, const std::string& path, int depth,
 
 std::once_flag g_glslangStarted;
 
+// The rewritten source to SPIR-V; false with the compiler's errors.
+bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const std::string& preamble,
+             const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
+    const EShLanguage stage = vertex ? EShLangVertex : EShLangFragment;
+    glslang::TShader shader(stage);
+    const char* text = rewritten.c_str();
+    const int length = int(rewritten.size());
+    const char* names[] = {sourceName.c_str()};
+    shader.setStringsWithLengthsAndNames(&text, &length, names, 1);
+    shader.setPreamble(preamble.c_str());
+    shader.setEntryPoint(entry);
+    shader.setSourceEntryPoint(entry);
+    shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientOpenGL, 100);
+    shader.setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
+    shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    shader.setEnvTargetHlslFunctionality1(); // keeps the semantics on inputs and outputs
+    shader.setHlslIoMapping(true);
+    shader.setAutoMapBindings(true);
+    shader.setAutoMapLocations(true);
+    const auto messages = EShMessages(EShMsgReadHlsl | EShMsgHlslDX9Compatible | EShMsgSpvRules | EShMsgHlslLegalization);
+    if (!shader.parse(GetDefaultResources(), 110, false, messages)) {
+        errors = FormatErrors(shader.getInfoLog(), sourceName);
+        return false;
+    }
+    glslang::TProgram program;
+    program.addShader(&shader);
+    if (!program.link(messages) || !program.mapIO()) {
+        errors = FormatErrors(program.getInfoLog(), sourceName);
+        return false;
+    }
+    spirv.clear();
+    glslang::SpvOptions spvOptions;
+    spvOptions.disableOptimizer = false;
+    glslang::GlslangToSpv(*program.getIntermediate(stage), spirv, &spvOptions);
+    return true;
+}
+
+// The names of the globals the program reads: members of the constant block
+// with an active range, and samplers it samples.
+bool ActiveGlobals(const std::vector<std::uint32_t>& spirv, std::set<std::string>& names, std::string& error) {
+    SpvcContext context;
+    spvc_context ctx = context.Get();
+    spvc_parsed_ir ir = nullptr;
+    spvc_compiler comp = nullptr;
+    if (!ctx || spvc_context_parse_spirv(ctx, spirv.data(), spirv.size(), &ir) != SPVC_SUCCESS ||
+        spvc_context_create_compiler(ctx, SPVC_BACKEND_NONE, ir, SPVC_CAPTURE_MODE_TAKE_OWNERSHIP, &comp) != SPVC_SUCCESS) {
+        error = ctx ? spvc_context_get_last_error_string(ctx) : "cannot start SPIRV-Cross";
+        return false;
+    }
+    spvc_set active = nullptr;
+    spvc_resources res = nullptr;
+    if (spvc_compiler_get_active_interface_variables(comp, &active) != SPVC_SUCCESS ||
+        spvc_compiler_create_shader_resources_for_active_variables(comp, &res, active) != SPVC_SUCCESS) {
+        error = spvc_context_get_last_error_string(ctx);
+        return false;
+    }
+    const spvc_reflected_resource* list = nullptr;
+    std::size_t count = 0;
+    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_UNIFORM_BUFFER, &list, &count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const spvc_buffer_range* ranges = nullptr;
+        std::size_t n = 0;
+        if (spvc_compiler_get_active_buffer_ranges(comp, list[i].id, &ranges, &n) != SPVC_SUCCESS) continue;
+        for (std::size_t r = 0; r < n; ++r)
+            if (const char* member = spvc_compiler_get_member_name(comp, list[i].base_type_id, ranges[r].index))
+                names.insert(member);
+    }
+    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list, &count);
+    for (std::size_t i = 0; i < count; ++i) names.insert(list[i].name);
+    return true;
+}
+
 } // namespace
 
 bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error) {
@@ -690,43 +780,29 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         errors = sourceName + "(1,1): error: " + layoutError + "\n";
         return false;
     }
-    const std::string rewritten = Rewrite(source, globals);
     std::string preamble;
     for (const D3DXMACRO* d = defines; d && d->Name; ++d)
         preamble += std::string("#define ") + d->Name + " " + (d->Definition ? d->Definition : "") + "\n";
-
     std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
-    const EShLanguage stage = profile.vertex ? EShLangVertex : EShLangFragment;
-    glslang::TShader shader(stage);
-    const char* text = rewritten.c_str();
-    const int length = int(rewritten.size());
-    const char* names[] = {sourceName.c_str()};
-    shader.setStringsWithLengthsAndNames(&text, &length, names, 1);
-    shader.setPreamble(preamble.c_str());
-    shader.setEntryPoint(entry);
-    shader.setSourceEntryPoint(entry);
-    shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientOpenGL, 100);
-    shader.setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
-    shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
-    shader.setEnvTargetHlslFunctionality1(); // keeps the semantics on inputs and outputs
-    shader.setHlslIoMapping(true);
-    shader.setAutoMapBindings(true);
-    shader.setAutoMapLocations(true);
-    const auto messages = EShMessages(EShMsgReadHlsl | EShMsgHlslDX9Compatible | EShMsgSpvRules | EShMsgHlslLegalization);
-    if (!shader.parse(GetDefaultResources(), 110, false, messages)) {
-        errors = FormatErrors(shader.getInfoLog(), sourceName);
-        return false;
-    }
-    glslang::TProgram program;
-    program.addShader(&shader);
-    if (!program.link(messages) || !program.mapIO()) {
-        errors = FormatErrors(program.getInfoLog(), sourceName);
-        return false;
-    }
     std::vector<std::uint32_t> spirv;
-    glslang::SpvOptions spvOptions;
-    spvOptions.disableOptimizer = false;
-    glslang::GlslangToSpv(*program.getIntermediate(stage), spirv, &spvOptions);
+    if (!ToSpirv(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors)) return false;
+    // What the program never reads leaves the table, and the rest is laid
+    // out again without it, as the D3D9 compiler lays out only what is used.
+    std::set<std::string> active;
+    if (!ActiveGlobals(spirv, active, layoutError)) {
+        errors = sourceName + "(1,1): error: " + layoutError + "\n";
+        return false;
+    }
+    bool dropped = false;
+    for (HlslGlobal& g : globals)
+        if (!g.effectOnly && !active.count(g.name)) dropped = g.unused = true;
+    if (dropped) {
+        if (!Assign(globals, layoutError)) {
+            errors = sourceName + "(1,1): error: " + layoutError + "\n";
+            return false;
+        }
+        if (!ToSpirv(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors)) return false;
+    }
 
     ShaderContainer c;
     c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
@@ -736,7 +812,7 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         return false;
     }
     for (const HlslGlobal& g : globals) {
-        if (g.effectOnly) continue;
+        if (g.effectOnly || g.unused) continue;
         ShaderConstantRecord k;
         k.name = g.name;
         k.registerSet = g.registerSet;

@@ -30,6 +30,10 @@ struct HlslGlobal {
     // sampler's sampler_state block (the effect keeps the states).
     std::size_t eraseBegin = 0, eraseEnd = 0;
     bool effectOnly = false; // a texture or a static: no constant
+    // The program never reads it: no constant in the table, and no register
+    // among the used ones (made static when its statement allows).
+    bool unused = false;
+    bool staticOk = false; // the statement declares it alone, with no storage word
     // A flat list of numbers initialising an array of vectors or matrices,
     // which this dialect allows and glslang does not: where each element's
     // braces go.

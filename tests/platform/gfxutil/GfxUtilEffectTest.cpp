@@ -1,6 +1,8 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxBackendFixture.h"
 
 #include <gtest/gtest.h>
@@ -534,14 +536,28 @@ TEST(GfxUtilEffectReadTest, TechniquesPassesAndTheirShaders) {
     EXPECT_EQ(semantics[1].Usage, D3DDECLUSAGE_TEXCOORD);
     EXPECT_EQ(semantics[1].UsageIndex, 1u);
 
-    // compile: only the profile's version, then the end.
+    // compile: the compiler's program, its version and inputs readable.
     ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Compiled", 0), &pd), D3D_OK);
     ASSERT_NE(pd.pVertexShaderFunction, nullptr);
-    EXPECT_EQ(pd.pVertexShaderFunction[0], D3DVS_VERSION(2, 0));
-    EXPECT_EQ(pd.pVertexShaderFunction[1], D3DSIO_END);
-    EXPECT_EQ(pd.pPixelShaderFunction[0], D3DPS_VERSION(2, 0));
-    ASSERT_EQ(D3DXGetShaderInputSemantics(pd.pVertexShaderFunction, nullptr, &count), D3D_OK);
-    EXPECT_EQ(count, 0u);
+    ASSERT_TRUE(IsShaderContainer(pd.pVertexShaderFunction));
+    EXPECT_EQ(D3DXGetShaderVersion(pd.pVertexShaderFunction), D3DVS_VERSION(2, 0));
+    EXPECT_EQ(D3DXGetShaderVersion(pd.pPixelShaderFunction), D3DPS_VERSION(2, 0));
+    ASSERT_EQ(D3DXGetShaderInputSemantics(pd.pVertexShaderFunction, semantics, &count), D3D_OK);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(semantics[0].Usage, D3DDECLUSAGE_POSITION);
+    ASSERT_EQ(D3DXGetShaderInputSemantics(pd.pPixelShaderFunction, semantics, &count), D3D_OK);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(semantics[0].Usage, D3DDECLUSAGE_TEXCOORD);
+    // Each program's table holds what it reads, nothing else.
+    ID3DXConstantTable* table = nullptr;
+    ASSERT_EQ(D3DXGetShaderConstantTable(pd.pPixelShaderFunction, &table), D3D_OK);
+    D3DXCONSTANTTABLE_DESC td2;
+    ASSERT_EQ(table->GetDesc(&td2), D3D_OK);
+    EXPECT_EQ(td2.Constants, 3u); // Samp, Colour, Helper
+    EXPECT_NE(table->GetConstantByName(nullptr, "Helper"), nullptr);
+    EXPECT_EQ(table->GetConstantByName(nullptr, "Unused"), nullptr);
+    EXPECT_EQ(table->GetConstantByName(nullptr, "WorldViewProj"), nullptr);
+    table->Release();
 
     // No effect interface without a device.
     void* out = reinterpret_cast<void*>(1);
@@ -731,8 +747,7 @@ TEST_P(GfxUtilEffectDeviceTest, FixedFunctionAndAssemblyTechniquesValidate) {
     ID3DXEffect* fx = Make(kTechniques);
     ASSERT_NE(fx, nullptr);
     EXPECT_EQ(fx->ValidateTechnique("Fixed"), D3D_OK);
-    EXPECT_EQ(fx->ValidateTechnique("Compiled"), E_FAIL);
-    EXPECT_NE(fx->ValidationError().find("HLSL compilation is not supported"), std::string::npos);
+    EXPECT_EQ(fx->ValidateTechnique("Compiled"), D3D_OK);
     EXPECT_EQ(fx->ValidateTechnique("Assembled"), D3D_OK); // the device runs programs
     EXPECT_EQ(fx->ValidateTechnique("Odd"), E_FAIL);
     EXPECT_NE(fx->ValidationError().find("unknown state 'Wibble'"), std::string::npos);
@@ -745,6 +760,8 @@ TEST_P(GfxUtilEffectDeviceTest, FixedFunctionAndAssemblyTechniquesValidate) {
     EXPECT_STREQ(next, "Fixed");
     ASSERT_EQ(fx->FindNextValidTechnique(next, &next), D3D_OK);
     EXPECT_STREQ(next, "Assembled");
+    ASSERT_EQ(fx->FindNextValidTechnique(next, &next), D3D_OK);
+    EXPECT_STREQ(next, "Compiled");
     EXPECT_EQ(fx->FindNextValidTechnique(next, &next), E_FAIL);
     EXPECT_EQ(next, nullptr);
     void* out = nullptr;
@@ -827,10 +844,26 @@ TEST_P(GfxUtilEffectDeviceTest, PassesGoThroughTheStateManagerInOrder) {
     ASSERT_EQ(fx->End(), D3D_OK);
     EXPECT_EQ(fx->End(), D3DERR_INVALIDCALL);
 
-    // Compiled passes never run.
+    // A compiled pass binds its programs, then each program's constants from
+    // the parameters of their names: the matrix by columns from c0; the
+    // pixel program's sampler at its unit, Colour and Helper in order.
     ASSERT_EQ(fx->SetTechnique("Compiled"), D3D_OK);
     ASSERT_EQ(fx->Begin(&passes, 7), D3D_OK);
-    EXPECT_EQ(fx->BeginPass(0), E_FAIL);
+    manager.calls.clear();
+    ASSERT_EQ(fx->SetTexture("Tex", texture), D3D_OK);
+    ASSERT_EQ(fx->SetFloat("Helper", 3.0f), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    EXPECT_EQ(manager.calls, (std::vector<std::string>{"VS 0 1", "VSF 4 3", "PS 0 1", "Tex 0 1", "Samp 5 1",
+                                                       "PSF 1 1", "PSF 101 0"}));
+    manager.calls.clear();
+    EXPECT_EQ(fx->CommitChanges(), D3D_OK);
+    EXPECT_TRUE(manager.calls.empty());
+    ASSERT_EQ(fx->SetFloat("Unused", 2.0f), D3D_OK); // no program reads it
+    EXPECT_EQ(fx->CommitChanges(), D3D_OK);
+    EXPECT_TRUE(manager.calls.empty());
+    ASSERT_EQ(fx->SetFloat("Helper", 5.0f), D3D_OK);
+    EXPECT_EQ(fx->CommitChanges(), D3D_OK);
+    EXPECT_EQ(manager.calls, (std::vector<std::string>{"PS 0 1", "Tex 0 1", "Samp 5 1", "PSF 1 1", "PSF 101 0"}));
     ASSERT_EQ(fx->EndPass(), D3D_OK);
     ASSERT_EQ(fx->End(), D3D_OK);
     EXPECT_EQ(fx->SetTechnique("Nothing"), D3DERR_INVALIDCALL);
@@ -844,6 +877,91 @@ TEST_P(GfxUtilEffectDeviceTest, PassesGoThroughTheStateManagerInOrder) {
     EXPECT_EQ(fx->Release(), 0u);
     EXPECT_EQ(manager.refs, 0u);
     EXPECT_EQ(texture->Release(), 0u);
+}
+
+// Compiled passes as effect authors write them: uniform arguments bound by
+// the call, an int parameter in float registers, a compile error that
+// leaves only its technique invalid and names the effect's own line.
+TEST_P(GfxUtilEffectDeviceTest, CompiledPassesTakeArgumentsAndReportTheirErrors) {
+    Create();
+    const std::string text = R"(float4 Tint < string UIName = "Tint"; > = {0.5, 0.5, 0.5, 1};
+int Steps = 3;
+string Note = "kept by the effect";
+float4 PS(float4 c : COLOR0, uniform bool invert, uniform float k) : COLOR {
+    float4 r = c * Tint * Steps * k;
+    return invert ? 1 - r : r;
+}
+technique Args { pass { PixelShader = compile ps_2_0 PS(true, 2.0); } }
+technique Again { pass { PixelShader = compile ps_2_0 PS(true, 2.0); } pass { PixelShader = compile ps_2_0 PS(false, 1); } }
+technique Miscounted { pass { PixelShader = compile ps_2_0 PS(true); } }
+technique Fallback { pass { Lighting = false; } }
+)";
+    ID3DXEffect* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, nullptr, &fx,
+                               &errors),
+              D3D_OK);
+    ASSERT_NE(fx, nullptr);
+    ASSERT_NE(errors, nullptr);
+    const std::string messages = static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_NE(messages.find("'PS' takes 2 uniform arguments, 1 given"), std::string::npos) << messages;
+    EXPECT_EQ(fx->ValidateTechnique("Args"), D3D_OK) << fx->ValidationError();
+    EXPECT_EQ(fx->ValidateTechnique("Again"), D3D_OK) << fx->ValidationError();
+    EXPECT_EQ(fx->ValidateTechnique("Miscounted"), E_FAIL);
+    EXPECT_EQ(fx->ValidateTechnique("Fallback"), D3D_OK);
+    // The same call is compiled once; another argument list is its own program.
+    D3DXPASS_DESC a{}, b{}, c{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Args", 0), &a), D3D_OK);
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Again", 0), &b), D3D_OK);
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Again", 1), &c), D3D_OK);
+    ASSERT_NE(a.pPixelShaderFunction, nullptr);
+    const std::size_t size = ShaderContainerSize(a.pPixelShaderFunction);
+    ASSERT_EQ(ShaderContainerSize(b.pPixelShaderFunction), size);
+    EXPECT_EQ(std::memcmp(a.pPixelShaderFunction, b.pPixelShaderFunction, size), 0);
+    EXPECT_TRUE(ShaderContainerSize(c.pPixelShaderFunction) != size ||
+                std::memcmp(a.pPixelShaderFunction, c.pPixelShaderFunction, size) != 0);
+    // Steps (an int) goes to its float register as a float.
+    ASSERT_EQ(fx->SetTechnique("Args"), D3D_OK);
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 7), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    ID3DXConstantTable* table = nullptr;
+    ASSERT_EQ(D3DXGetShaderConstantTable(a.pPixelShaderFunction, &table), D3D_OK);
+    D3DXCONSTANT_DESC desc{};
+    std::uint32_t count = 1;
+    ASSERT_EQ(table->GetConstantDesc(table->GetConstantByName(nullptr, "Steps"), &desc, &count), D3D_OK);
+    float reg[4] = {};
+    ASSERT_EQ(device->GetPixelShaderConstantF(desc.RegisterIndex, reg, 1), D3D_OK);
+    EXPECT_EQ(reg[0], 3.0f);
+    ASSERT_EQ(table->GetConstantDesc(table->GetConstantByName(nullptr, "Tint"), &desc, &count), D3D_OK);
+    ASSERT_EQ(device->GetPixelShaderConstantF(desc.RegisterIndex, reg, 1), D3D_OK);
+    EXPECT_EQ(reg[0], 0.5f);
+    table->Release();
+    ASSERT_EQ(fx->EndPass(), D3D_OK);
+    ASSERT_EQ(fx->End(), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    EXPECT_EQ(fx->Release(), 0u);
+
+    // The compiler reads the whole text: an error anywhere leaves every
+    // compiled technique invalid, named at the effect's own line (after an
+    // include and a hidden technique), while fixed-function ones still run.
+    const std::string broken = "technique Early { pass { Lighting = true; } }\n"
+                               "float4 PS(float4 c : COLOR0) : COLOR {\n"
+                               "    return c * NotDeclared;\n"
+                               "}\n"
+                               "technique Bad { pass { PixelShader = compile ps_2_0 PS(); } }\n";
+    ASSERT_EQ(D3DXCreateEffect(device, broken.data(), std::uint32_t(broken.size()), nullptr, nullptr, 0, nullptr, &fx,
+                               &errors),
+              D3D_OK);
+    ASSERT_NE(errors, nullptr);
+    const std::string lines = static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_NE(lines.find("memory(3): warning: 'NotDeclared'"), std::string::npos) << lines;
+    EXPECT_EQ(fx->ValidateTechnique("Bad"), E_FAIL);
+    EXPECT_NE(fx->ValidationError().find("NotDeclared"), std::string::npos) << fx->ValidationError();
+    EXPECT_EQ(fx->ValidateTechnique("Early"), D3D_OK);
+    EXPECT_EQ(fx->Release(), 0u);
 }
 
 // Without a manager the device takes the states; without the "save nothing"

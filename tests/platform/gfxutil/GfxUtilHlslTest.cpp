@@ -296,6 +296,55 @@ TEST(GfxUtilHlslTest, TheContainerIsRefusedWhenCutOrTampered) {
     EXPECT_FALSE(ReadShaderContainer(oddBytes.data(), oddBytes.size(), again));
 }
 
+// What the program never reads is not in its table and takes no register:
+// the used ones are laid out as if the others were not declared.
+TEST(GfxUtilHlslTest, ConstantsTheProgramNeverReadsAreDropped) {
+    const std::string source = R"(
+float4x4 NeverRead;
+float4 Pinned : register(c1);
+float4 Read;
+float Gone, AlsoGone;
+uniform float4 StorageWord;
+float4 Later;
+sampler2D Idle;
+sampler2D Busy;
+float4 main(float2 uv : TEXCOORD0) : COLOR {
+    float4 unusedLocal = NeverRead[0] * Gone;
+    return Read + Later * tex2D(Busy, uv);
+}
+)";
+    Compiled ps;
+    Compile(ps, source, "ps_2_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    std::vector<std::string> names;
+    for (const ShaderConstantRecord& k : ps.container.constants) names.push_back(k.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Read", "Later", "Busy"}));
+    // Read fills c0 below the unused explicit c1; Later the next free one.
+    EXPECT_EQ(Constant(ps.container, "Read")->registerIndex, 0u);
+    EXPECT_EQ(Constant(ps.container, "Later")->registerIndex, 2u);
+    EXPECT_EQ(Constant(ps.container, "Busy")->registerIndex, 0u);
+    EXPECT_EQ(ps.container.samplers[0], D3DSTT_2D);
+    ASSERT_NE(ps.table, nullptr);
+    EXPECT_EQ(ps.table->GetConstantByName(nullptr, "NeverRead"), nullptr);
+    EXPECT_EQ(ps.table->GetConstantByName(nullptr, "Pinned"), nullptr);
+}
+
+// A program whose register file is beyond the device's is refused rather
+// than read past the end of the file when drawn.
+TEST(GfxUtilHlslTest, ARegisterFileBeyondTheDevicesIsRefused) {
+    Compiled ps;
+    Compile(ps, "float4 Big[4];\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return Big[(int)uv.x]; }\n", "ps_3_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    TranslatedShader out;
+    std::string error;
+    ShaderContainer c = ps.container;
+    c.constF = DeviceState::kPsConstF;
+    EXPECT_TRUE(TranslateShaderContainer(c, out, error)) << error;
+    c.constF = DeviceState::kPsConstF + 1;
+    EXPECT_FALSE(TranslateShaderContainer(c, out, error));
+    EXPECT_NE(error.find("register file"), std::string::npos);
+}
+
 class GfxUtilConstantTableTest : public gfxtest::BackendTest {};
 INSTANTIATE_TEST_SUITE_P(, GfxUtilConstantTableTest, ::testing::Values(gfx::BackendKind::Null),
                          gfxtest::BackendParamName);
