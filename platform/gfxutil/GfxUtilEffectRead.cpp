@@ -390,13 +390,22 @@ private:
             m_errors.Add(file, number, "includes nested too deeply");
             return;
         }
-        // Beside the including file.
+        // Beside the including file, then in the include folders.
         const std::string& including = m_files[static_cast<std::size_t>(file)];
         const std::size_t slash = including.find_last_of("/\\");
-        const std::string path = slash == std::string::npos ? name : including.substr(0, slash + 1) + name;
-        if (m_onceFiles.count(path)) return; // "#pragma once" and already read
+        std::vector<std::string> candidates{slash == std::string::npos ? name : including.substr(0, slash + 1) + name};
+        for (const std::string& folder : GetIncludeFolders()) candidates.push_back(JoinIncludePath(folder, name));
+        std::string path;
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(nullptr, &std::fclose);
+        for (const std::string& candidate : candidates) {
+            f.reset(os::OpenFile(candidate, "rb"));
+            if (f) {
+                path = candidate;
+                break;
+            }
+        }
+        if (f && m_onceFiles.count(path)) return; // "#pragma once" and already read
         std::string text;
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(os::OpenFile(path, "rb"), &std::fclose);
         if (!f) {
             m_errors.Add(file, number, "cannot open include file '" + name + "'");
             return;

@@ -4,6 +4,7 @@
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/os/OsFiles.h"
 
 #include <glslang/Public/ResourceLimits.h>
@@ -599,7 +600,8 @@ std::string FolderOf(const std::string& path) {
 }
 
 // #include "name" and #include <name> replaced by the file, found beside the
-// file that includes it, then from the working folder; `#line` keeps the
+// file that includes it, then in the include folders (GfxUtilShader.h), then
+// from the working folder; `#line` keeps the
 // includer's line numbers right after it.
 bool ExpandIncludes(std::string_view source, const std::string& path, int depth, std::string& out,
                     std::string& error) {
@@ -635,7 +637,10 @@ bool ExpandIncludes(std::string_view source, const std::string& path, int depth,
         }
         const std::string name(text.substr(open + 1, close - open - 1));
         std::string content, found;
-        for (const std::string& candidate : {FolderOf(path) + name, name}) {
+        std::vector<std::string> candidates{FolderOf(path) + name};
+        for (const std::string& folder : GetIncludeFolders()) candidates.push_back(JoinIncludePath(folder, name));
+        candidates.push_back(name);
+        for (const std::string& candidate : candidates) {
             if (os::ReadWholeFile(candidate, content)) {
                 found = candidate;
                 break;

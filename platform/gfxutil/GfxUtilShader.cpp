@@ -779,6 +779,22 @@ const char* D3DXGetPixelShaderProfile(IDirect3DDevice9* device) {
     return PixelShaderProfileForCaps(caps);
 }
 
+namespace {
+std::vector<std::string>& IncludeFolders() {
+    static std::vector<std::string> folders;
+    return folders;
+}
+} // namespace
+
+void SetIncludeFolders(std::vector<std::string> folders) { IncludeFolders() = std::move(folders); }
+std::vector<std::string> GetIncludeFolders() { return IncludeFolders(); }
+
+std::string JoinIncludePath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    const char last = folder.back();
+    return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
+}
+
 // A compiled program keeps its version token in the container's kind word.
 std::uint32_t D3DXGetShaderVersion(const std::uint32_t* function) {
     if (!function) return 0;

@@ -2,6 +2,7 @@
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxBackendFixture.h"
 
@@ -275,6 +276,28 @@ TEST(GfxUtilEffectReadTest, ThePreprocessorIncludesDefinesAndChooses) {
     EXPECT_EQ(std::string(static_cast<const char*>(errors->GetBufferPointer())),
               (dir / "Inc/bad.fxh").string() + "(2): unsupported directive '#wibble'\n");
     errors->Release();
+
+    // Not beside the file: the include folders are searched in order, and a
+    // compiled pass's error inside an include names the include's line.
+    std::filesystem::create_directories(dir / "first");
+    std::filesystem::create_directories(dir / "second");
+    std::ofstream(dir / "second" / "Shade.fxh") << "float4 Shade(float4 c)\n{\n    return c * Missing;\n}\n";
+    std::ofstream(dir / "first" / "tint.fxh") << "float4 Tint = {1, 1, 1, 1};\n";
+    std::ofstream(dir / "folders.fx") << "#include <tint.fxh>\n#include \"shade.fxh\"\n"
+                                         "float4 PS() : COLOR { return Shade(Tint); }\n"
+                                         "technique T { pass { PixelShader = compile ps_2_0 PS(); } }\n";
+    EXPECT_EQ(D3DXCreateEffectCompilerFromFileA((dir / "folders.fx").c_str(), nullptr, nullptr, 0, &fx, nullptr),
+              E_FAIL);
+    SetIncludeFolders({(dir / "first").string(), (dir / "second").string() + "/"});
+    ASSERT_EQ(D3DXCreateEffectCompilerFromFileA((dir / "folders.fx").c_str(), nullptr, nullptr, 0, &fx, &errors),
+              D3D_OK);
+    SetIncludeFolders({});
+    EXPECT_NE(fx->GetParameterByName(nullptr, "Tint"), nullptr);
+    ASSERT_NE(errors, nullptr);
+    const std::string warning = static_cast<const char*>(errors->GetBufferPointer());
+    EXPECT_NE(warning.find("second/shade.fxh(3): warning: 'Missing'"), std::string::npos) << warning;
+    errors->Release();
+    fx->Release();
     std::filesystem::remove_all(dir);
 
     EXPECT_EQ(ErrorsOf("#include \"nowhere.fxh\"\n"), "memory(1): cannot open include file 'nowhere.fxh'\n");

@@ -8,6 +8,7 @@
 #include "engine/shaders/effect/NiD3DXEffectShader.h"
 #include "engine/shaders/effect/NiD3DXEffectShaderLib.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -288,5 +289,47 @@ TEST_F(NiD3DXEffectDrawTest, AnHlslTechniqueIsChosenOverItsFallbackAndDrawsItsPa
     uiPixel = CentrePixel();
     for (int iShift : {0, 8, 16})
         EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x208040, iShift), 2) << std::hex << uiPixel;
+    spQuad = nullptr;
+}
+
+// An effect's compiled pass takes its functions from an include found in the
+// shader-program factory's directory (angle brackets) and in the effect
+// library's own folder (quotes), and draws what they compute.
+TEST_F(NiD3DXEffectDrawTest, AnHlslTechniqueIncludesFromTheProgramPathAndTheEffectFolder)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    NiD3DShaderProgramFactory* pkPrograms = NiD3DShaderProgramFactory::GetInstance();
+    ASSERT_NE(pkPrograms, nullptr);
+    fs::create_directories(m_kRoot / "fx");
+    fs::create_directories(m_kRoot / "programs");
+    std::ofstream(m_kRoot / "programs" / "Colours.fxh") << "float4 Shade(float4 c) { return c * Level; }\n";
+    std::ofstream(m_kRoot / "fx" / "level.fxh") << "float4 Level = {0.5, 1.0, 0.25, 1.0};\n";
+    std::ofstream(m_kRoot / "fx" / "inc.fx")
+        << "#include \"level.fxh\"\n"
+           "#include <colours.fxh>\n"
+           "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+           "float4 PS() : COLOR { return Shade(float4(1, 1, 1, 1)); }\n"
+           "technique Inc { pass P { CullMode = None; VertexShader = compile vs_2_0 VS(); "
+           "PixelShader = compile ps_2_0 PS(); } }\n";
+    const std::string kPrograms = (m_kRoot / "programs").string();
+    pkPrograms->AddProgramDirectory(kPrograms.c_str());
+    const std::string kFolder = (m_kRoot / "fx").string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NiD3DXEffectShaderLib* pkLibrary = NiD3DXEffectShaderLib::Create(m_spRenderer, 1, apcFolders, false);
+    pkPrograms->RemoveProgramDirectory(kPrograms.c_str());
+    for (const shader_test::Report& kReport : TakeReports())
+        ADD_FAILURE() << kReport.m_kText;
+    ASSERT_NE(pkLibrary, nullptr);
+    NiD3DShaderFactory::GetD3DShaderFactory()->InsertLibrary(pkLibrary);
+    NiRefPtr<NiTriShape> spQuad = LoadQuad("Inc");
+    ASSERT_NE(spQuad, nullptr);
+    ASSERT_NE(NiDynamicCast<NiD3DXEffectShader>(spQuad->GetShader()), nullptr) << "the technique did not validate";
+    spQuad->UpdateProperties();
+    spQuad->Update(0.0f);
+    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
+    const std::uint32_t uiPixel = CentrePixel();
+    for (int iShift : {0, 8, 16})
+        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x80FF40, iShift), 2) << std::hex << uiPixel;
     spQuad = nullptr;
 }
