@@ -743,6 +743,15 @@ TEST(GfxUtilHlslTest, IncludesOfBothFormsResolve) {
     EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer())).find("(1,1): error: cannot open include file 'none.fxh'"),
               std::string::npos);
     errors->Release();
+    // Found in an include folder once one names it.
+    std::filesystem::create_directories(std::string(folder) + "/shared");
+    write("shared/none.fxh", "float4 Found;\n");
+    SetIncludeFolders({std::string(folder) + "/shared"});
+    EXPECT_EQ(D3DXCompileShaderFromFile((std::string(folder) + "/missing.hlsl").c_str(), "main", "ps_2_0", 0, &code,
+                                        nullptr, nullptr),
+              D3D_OK);
+    SetIncludeFolders({});
+    if (code) code->Release();
     std::filesystem::remove_all(folder);
 }
 
