@@ -24,7 +24,8 @@ namespace gfx {
 namespace {
 
 // D3DXREGISTER_SET
-constexpr std::uint16_t kSetFloat = 2, kSetSampler = 3; // (bool 0 and int 1 are not laid out yet)
+constexpr std::uint16_t kSetBool = 0, kSetInt = 1, kSetFloat = 2, kSetSampler = 3;
+constexpr std::size_t kBoolIntRegisters = 16; // the device's b and i files
 constexpr std::size_t kMaxRegisters = 4096;
 
 struct Token {
@@ -234,15 +235,22 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 const std::size_t close = MatchClose(t, i + 1);
                 const std::string_view r = t[close - 1].text;
                 const char kind = char(std::tolower(static_cast<unsigned char>(r[0])));
-                if (close >= last || r.size() < 2 || (kind != 'c' && kind != 's')) {
-                    error = "global '" + g.name + "': only register(cN) and register(sN) are taken";
+                if (close >= last || r.size() < 2 || (kind != 'c' && kind != 's' && kind != 'b' && kind != 'i')) {
+                    error = "global '" + g.name + "': only register(cN), (bN), (iN) and (sN) are taken";
                     return false;
                 }
                 g.explicitRegister = true;
                 g.registerIndex = std::uint16_t(std::atoi(std::string(r.substr(1)).c_str()));
-                if ((kind == 'c') == type.sampler) {
+                if ((kind == 's') != type.sampler || (kind == 'b' && type.type != D3DXPT_BOOL) ||
+                    (kind == 'i' && type.type != D3DXPT_INT)) {
                     error = "global '" + g.name + "': register kind does not suit its type";
                     return false;
+                }
+                if (kind == 'b' || kind == 'i') {
+                    g.shadow = true;
+                    g.registerSet = kind == 'b' ? kSetBool : kSetInt;
+                    g.registerBegin = t[i].begin;
+                    g.registerEnd = t[close].begin + 1;
                 }
                 i = close + 1;
             } else {
@@ -312,6 +320,13 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 g.registerSet = kSetSampler;
                 g.cls = D3DXPC_OBJECT;
                 g.registerCount = std::uint16_t(count);
+            } else if (g.shadow) {
+                g.cls = type.columns > 1 ? D3DXPC_VECTOR : D3DXPC_SCALAR;
+                g.registerCount = std::uint16_t(std::min<std::uint32_t>(count, kMaxRegisters));
+                if (type.rows > 1) {
+                    error = "global '" + g.name + "': a matrix in boolean or integer registers";
+                    return false;
+                }
             } else {
                 g.registerSet = kSetFloat;
                 const bool matrix = type.rows > 1;
@@ -370,6 +385,25 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
         if (!g.explicitRegister && !g.effectOnly && !g.unused && !place(g)) return false;
     for (HlslGlobal& g : globals)
         if (!g.explicitRegister && !g.effectOnly && g.unused && !g.staticOk && !place(g)) return false;
+    for (HlslGlobal& g : globals) {
+        if (!g.shadow || g.effectOnly || (g.unused && g.staticOk && !g.explicitRegister)) continue;
+        if (g.registerIndex + g.registerCount > kBoolIntRegisters) {
+            error = "'" + g.name + "' is beyond the 16 boolean or integer registers";
+            return false;
+        }
+        // Its stand-in float registers, past every other.
+        HlslGlobal standIn;
+        standIn.registerSet = kSetFloat;
+        standIn.registerCount = g.registerCount;
+        std::size_t at = 0;
+        while (at < kMaxRegisters && !fits(standIn, at)) ++at;
+        if (at >= kMaxRegisters) {
+            error = "no registers left for '" + g.name + "'";
+            return false;
+        }
+        g.shadowIndex = std::uint16_t(at);
+        take(standIn, at);
+    }
     return true;
 }
 
@@ -395,14 +429,18 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
             edits.push_back({g.typeBegin, 0, "static "});
             continue;
         }
-        if (g.registerSet == kSetFloat && g.type != D3DXPT_FLOAT && g.typeBegin != lastType) {
+        if ((g.registerSet == kSetFloat || g.shadow) && g.type != D3DXPT_FLOAT && g.typeBegin != lastType) {
             const std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
             std::size_t n = 0;
             while (n < word.size() && std::isalpha(static_cast<unsigned char>(word[n]))) ++n;
             edits.push_back({g.typeBegin, n, "float"});
             lastType = g.typeBegin;
         }
-        if (!g.explicitRegister)
+        if (g.shadow) {
+            const std::string standIn = " register(c" + std::to_string(g.shadowIndex) + ")";
+            if (g.explicitRegister) edits.push_back({g.registerBegin, g.registerEnd - g.registerBegin, standIn});
+            else edits.push_back({g.insertAt, 0, " :" + standIn});
+        } else if (!g.explicitRegister)
             edits.push_back({g.insertAt, 0,
                              std::string(" : register(") + (g.registerSet == kSetSampler ? "s" : "c") +
                                  std::to_string(g.registerIndex) + ")"});
@@ -659,6 +697,39 @@ bool ExpandIncludes(std::string_view source, const std::string& path, int depth,
 
 std::once_flag g_glslangStarted;
 
+// Reads of the stand-in float registers of boolean and integer constants
+// turned into reads of the device's boolean and integer files. False, with
+// nothing changed, when the program indexes its float registers by a
+// computed index: a stand-in could then be read that way.
+bool ReadStandInsFromTheirFiles(std::string& glsl, bool vertex, const std::vector<HlslGlobal>& globals) {
+    const std::string floats = vertex ? "uVsC[" : "uPsC[";
+    for (std::size_t at = glsl.find(floats); at != std::string::npos; at = glsl.find(floats, at + 1))
+        if (at + floats.size() >= glsl.size() || !std::isdigit(static_cast<unsigned char>(glsl[at + floats.size()])))
+            return false;
+    bool bools = false, ints = false;
+    std::string out = glsl;
+    for (const HlslGlobal& g : globals) {
+        if (!g.shadow || g.effectOnly || g.unused) continue;
+        const bool isBool = g.registerSet == kSetBool;
+        (isBool ? bools : ints) = true;
+        for (std::uint32_t e = 0; e < g.registerCount; ++e) {
+            const std::string from = floats + std::to_string(g.shadowIndex + e) + "]";
+            const std::string index = std::to_string(g.registerIndex + e);
+            const std::string to = isBool ? std::string("vec4(float(") + (vertex ? "uVsB[" : "uPsB[") + index + "] != 0))"
+                                          : std::string("vec4(") + (vertex ? "uVsI[" : "uPsI[") + index + "])";
+            for (std::size_t at = out.find(from); at != std::string::npos; at = out.find(from, at + to.size()))
+                out.replace(at, from.size(), to);
+        }
+    }
+    std::string declarations;
+    if (bools) declarations += std::string("uniform int ") + (vertex ? "uVsB" : "uPsB") + "[16];\n";
+    if (ints) declarations += std::string("uniform ivec4 ") + (vertex ? "uVsI" : "uPsI") + "[16];\n";
+    const std::size_t version = out.rfind("#version", 0) == 0 ? out.find('\n') : std::string::npos;
+    out.insert(version == std::string::npos ? 0 : version + 1, declarations);
+    glsl = std::move(out);
+    return true;
+}
+
 // The rewritten source to SPIR-V; false with the compiler's errors.
 bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const std::string& preamble,
              const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
@@ -789,6 +860,21 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     for (const D3DXMACRO* d = defines; d && d->Name; ++d)
         preamble += std::string("#define ") + d->Name + " " + (d->Definition ? d->Definition : "") + "\n";
     std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
+    // Where there is static flow control (vertex programs from 2.0, pixel
+    // programs from 3.0) a boolean scalar goes to the boolean registers.
+    const bool flowControl = profile.vertex ? profile.major >= 2 : profile.major >= 3;
+    bool implicitBools = false;
+    for (HlslGlobal& g : globals)
+        if (flowControl && !g.effectOnly && !g.explicitRegister && g.registerSet == kSetFloat &&
+            g.type == D3DXPT_BOOL && g.rows == 1 && g.columns == 1) {
+            g.registerSet = kSetBool;
+            g.shadow = implicitBools = true;
+            g.registerCount = std::max<std::uint16_t>(g.elements, 1);
+        }
+    if (implicitBools && !Assign(globals, layoutError)) {
+        errors = sourceName + "(1,1): error: " + layoutError + "\n";
+        return false;
+    }
     std::vector<std::uint32_t> spirv;
     if (!ToSpirv(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors)) return false;
     // What the program never reads leaves the table, and the rest is laid
@@ -815,6 +901,28 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     if (!SpirvToGlsl(spirv, profile.vertex, c, error)) {
         errors = sourceName + "(1,1): error: " + error + "\n";
         return false;
+    }
+    if (!ReadStandInsFromTheirFiles(c.glsl, profile.vertex, globals)) {
+        // A computed index into the float registers: booleans stay there.
+        bool explicitFiles = false;
+        for (HlslGlobal& g : globals) {
+            if (!g.shadow || g.effectOnly || g.unused) continue;
+            if (g.explicitRegister) explicitFiles = true;
+            g.shadow = false;
+            g.registerSet = kSetFloat;
+        }
+        if (explicitFiles) {
+            errors = sourceName + "(1,1): error: boolean or integer registers in a program that indexes its constants\n";
+            return false;
+        }
+        c = ShaderContainer{};
+        c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
+        if (!Assign(globals, layoutError) ||
+            !ToSpirv(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors) ||
+            !SpirvToGlsl(spirv, profile.vertex, c, error)) {
+            if (errors.empty()) errors = sourceName + "(1,1): error: " + (error.empty() ? layoutError : error) + "\n";
+            return false;
+        }
     }
     for (const HlslGlobal& g : globals) {
         if (g.effectOnly || g.unused) continue;

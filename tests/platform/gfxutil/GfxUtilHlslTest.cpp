@@ -786,3 +786,96 @@ TEST_P(GfxUtilHlslDrawTest, TheDX9DialectDraws) {
         if (p) p->Release();
     }
 }
+
+// Booleans where there is static flow control, and integers named to an
+// integer register, are read from the device's boolean and integer files:
+// set by name through the table or straight into the registers, the program
+// sees the same value.
+TEST_P(GfxUtilHlslDrawTest, BooleanAndIntegerConstantsReadTheirOwnRegisters) {
+    if (Stopped()) return;
+    const std::string pixel = R"(
+bool Invert;
+int4 Steps : register(i2);
+float4 Base = {0.25, 0.5, 1, 1};
+float4 main(float4 col : COLOR0) : COLOR {
+    float4 c = Base * col;
+    for (int k = 0; k < Steps.x; ++k) c.r += 0.25;
+    if (Invert) c.rgb = 1 - c.rgb;
+    return c;
+}
+)";
+    Compiled vs, ps, ps20;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, pixel, "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    const ShaderConstantRecord* invert = Constant(ps.container, "Invert");
+    const ShaderConstantRecord* steps = Constant(ps.container, "Steps");
+    ASSERT_TRUE(invert && steps);
+    EXPECT_EQ(invert->registerSet, D3DXRS_BOOL);
+    EXPECT_EQ(invert->registerIndex, 0u);
+    EXPECT_EQ(steps->registerSet, D3DXRS_INT4);
+    EXPECT_EQ(steps->registerIndex, 2u);
+    EXPECT_EQ(Constant(ps.container, "Base")->registerIndex, 0u); // the stand-ins take no float register before it
+    // Without static flow control (ps_2_0) the boolean is a float constant.
+    Compile(ps20, "bool Invert;\nfloat4 main(float4 c : COLOR0) : COLOR { return Invert ? 1 - c : c; }\n", "ps_2_0");
+    ASSERT_EQ(ps20.result, D3D_OK) << ps20.errors;
+    EXPECT_EQ(Constant(ps20.container, "Invert")->registerSet, D3DXRS_FLOAT4);
+
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    D3DXMATRIX identity{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
+    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+    const std::int32_t two[4] = {2, 0, 0, 0};
+    ASSERT_EQ(ps.table->SetIntArray(device, "Steps", two, 4), D3D_OK);
+    ASSERT_EQ(ps.table->SetBool(device, "Invert", 0), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 191, 128, 255, "two steps");
+
+    ASSERT_EQ(ps.table->SetBool(device, "Invert", 1), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 64, 127, 0, "inverted");
+
+    // Straight into the registers, as a register-level constant map does.
+    const std::int32_t off = 0, one[4] = {1, 0, 0, 0};
+    ASSERT_EQ(device->SetPixelShaderConstantB(0, &off, 1), D3D_OK);
+    ASSERT_EQ(device->SetPixelShaderConstantI(2, one, 1), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 255, "registers");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    v->Release();
+    p->Release();
+}
+
+// A program that indexes its float constants by a computed index keeps its
+// booleans in float registers, where such an index could reach them.
+TEST(GfxUtilHlslTest, BooleansStayInFloatRegistersBesideComputedIndices) {
+    Compiled vs;
+    Compile(vs, R"(
+bool Skinned;
+float4 Palette[8];
+float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION {
+    return Skinned ? p + Palette[(int)i.x] : p;
+}
+)", "vs_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    EXPECT_EQ(Constant(vs.container, "Skinned")->registerSet, D3DXRS_FLOAT4);
+    EXPECT_EQ(Constant(vs.container, "Skinned")->registerIndex, 0u);
+    EXPECT_EQ(Constant(vs.container, "Palette")->registerIndex, 1u);
+    Compiled clash;
+    Compile(clash, "int4 N : register(i1);\nfloat4 P[4];\nfloat4 main(float4 p : POSITION) : POSITION "
+                   "{ return P[N.x] + p; }\n", "vs_3_0");
+    EXPECT_EQ(clash.result, E_FAIL);
+    EXPECT_NE(clash.errors.find("indexes its constants"), std::string::npos) << clash.errors;
+}
