@@ -54,8 +54,15 @@ std::vector<Token> Tokenize(std::string_view s) {
             continue;
         }
         if (c == '#' && lineStart) {
-            // A directive runs to the end of its line, continued by a backslash.
+            // A directive runs to the end of its line, continued by a backslash;
+            // the matrix packing a pragma asks for is kept as a marker.
+            const std::size_t begin = i;
             while (i < s.size() && s[i] != '\n') i += (s[i] == '\\' && i + 1 < s.size()) ? 2 : 1;
+            const std::string_view line = s.substr(begin, i - begin);
+            if (line.find("pragma") != std::string_view::npos && line.find("pack_matrix") != std::string_view::npos) {
+                if (line.find("row_major") != std::string_view::npos) out.push_back({"#row_major", begin});
+                else if (line.find("column_major") != std::string_view::npos) out.push_back({"#column_major", begin});
+            }
             continue;
         }
         lineStart = false;
@@ -151,10 +158,10 @@ float Number(std::string_view s) {
 }
 
 // One global declaration statement [first, last) (last is the ';').
-bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t last, std::vector<HlslGlobal>& out,
-                   std::string& error) {
+bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
+                   std::vector<HlslGlobal>& out, std::string& error) {
     std::size_t i = first;
-    bool rowMajor = false;
+    bool rowMajor = rowsByDefault, packingWord = false;
     bool isStatic = false, storageWord = false;
     for (; i < last; ++i) {
         const std::string_view w = t[i].text;
@@ -166,8 +173,8 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             w == "technique" || w == "technique10" || w == "pass")
             return true;
         if (w == "uniform" || w == "extern" || w == "shared" || w == "volatile") storageWord = true;
-        if (w == "row_major") rowMajor = true;
-        else if (w == "column_major") rowMajor = false;
+        if (w == "row_major") rowMajor = packingWord = true;
+        else if (w == "column_major") rowMajor = false, packingWord = true;
         else if (w != "uniform" && w != "const" && w != "extern" && w != "shared" && w != "volatile" && w != "precise")
             break;
     }
@@ -332,6 +339,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 const bool matrix = type.rows > 1;
                 g.cls = matrix ? (rowMajor ? D3DXPC_MATRIX_ROWS : D3DXPC_MATRIX_COLUMNS)
                                : (type.columns > 1 ? D3DXPC_VECTOR : D3DXPC_SCALAR);
+                g.rowsFromPragma = matrix && rowMajor && !packingWord;
                 // A matrix takes a register per column, or per row when row-major.
                 const std::uint32_t per = matrix ? (rowMajor ? type.rows : type.columns) : 1;
                 g.registerCount = std::uint16_t(std::min<std::uint32_t>(per * count, kMaxRegisters));
@@ -416,11 +424,23 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         std::string text;
     };
     std::vector<Edit> edits;
-    std::size_t lastType = std::string_view::npos;
+    std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos;
     std::string blanked(source);
     for (const HlslGlobal& g : globals)
         for (std::size_t i = g.eraseBegin; i < g.eraseEnd && i < blanked.size(); ++i)
             if (blanked[i] != '\n') blanked[i] = ' ';
+    // The packing pragmas become words on the globals they reach: glslang
+    // does not read them as the D3D9 compiler does.
+    for (std::size_t at = 0; at < blanked.size();) {
+        std::size_t end = blanked.find('\n', at);
+        if (end == std::string::npos) end = blanked.size();
+        const std::string_view line = std::string_view(blanked).substr(at, end - at);
+        const std::size_t hash = line.find_first_not_of(" \t");
+        if (hash != std::string_view::npos && line[hash] == '#' && line.find("pragma") != std::string_view::npos &&
+            line.find("pack_matrix") != std::string_view::npos)
+            for (std::size_t i = at; i < end; ++i) blanked[i] = ' ';
+        at = end + 1;
+    }
     for (const HlslGlobal& g : globals) {
         for (std::size_t at : g.groupOpen) edits.push_back({at, 0, "{"});
         for (std::size_t at : g.groupClose) edits.push_back({at, 0, "}"});
@@ -436,6 +456,10 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
             edits.push_back({g.typeBegin, n, "float"});
             lastType = g.typeBegin;
         }
+        if (g.rowsFromPragma && g.typeBegin != lastPacked) {
+            edits.push_back({g.typeBegin, 0, "row_major "});
+            lastPacked = g.typeBegin;
+        }
         if (g.shadow) {
             const std::string standIn = " register(c" + std::to_string(g.shadowIndex) + ")";
             if (g.explicitRegister) edits.push_back({g.registerBegin, g.registerEnd - g.registerBegin, standIn});
@@ -445,7 +469,8 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
                              std::string(" : register(") + (g.registerSet == kSetSampler ? "s" : "c") +
                                  std::to_string(g.registerIndex) + ")"});
     }
-    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at > b.at; });
+    // Stable: at one place, a type's word is replaced before a word goes in front.
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at > b.at; });
     std::string out = std::move(blanked);
     for (const Edit& e : edits) out.replace(e.at, e.erase, e.text);
     return out;
@@ -808,9 +833,15 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
     globals.clear();
     const std::vector<Token> t = Tokenize(source);
     std::size_t first = 0;
-    bool sawEquals = false;
+    bool sawEquals = false, rowsByDefault = false;
     for (std::size_t i = 0; i < t.size(); ++i) {
         const std::string_view w = t[i].text;
+        if (w == "#row_major" || w == "#column_major") {
+            // "#pragma pack_matrix": matrices without a word of their own from here on.
+            rowsByDefault = w == "#row_major";
+            if (first == i) first = i + 1;
+            continue;
+        }
         if (w == "=") sawEquals = true;
         if (w == "{") {
             const std::size_t close = MatchClose(t, i);
@@ -822,7 +853,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             continue;
         }
         if (w == ";") {
-            if (!ReadStatement(t, first, i, globals, error)) return false;
+            if (!ReadStatement(t, first, i, rowsByDefault, globals, error)) return false;
             first = i + 1;
             sawEquals = false;
         }

@@ -38,6 +38,7 @@ struct HlslGlobal {
     // boolean or integer file; for the compiler they stand in float
     // registers past all others (`shadowIndex`), whose reads are then turned
     // into reads of the right file.
+    bool rowsFromPragma = false; // row-major by "#pragma pack_matrix", not by a word of its own
     bool shadow = false;
     std::uint16_t shadowIndex = 0;
     std::size_t registerBegin = 0, registerEnd = 0; // an explicit register() in the source

@@ -204,6 +204,23 @@ int Count : register(c1);
     EXPECT_EQ(count->type, D3DXPT_INT);
     EXPECT_EQ(count->registerSet, D3DXRS_FLOAT4);
 
+    // "#pragma pack_matrix" sets the packing of the matrices after it, as
+    // the compiler itself reads them: the table and the code agree.
+    Compiled packed, worded;
+    Compile(packed, "#pragma pack_matrix(row_major)\nfloat4x3 RM;\n#pragma pack_matrix(column_major)\nfloat4x3 CM;\n"
+                    "float4 main(float4 p : POSITION) : POSITION { return float4(mul(p, RM) + mul(p, CM), 1); }\n",
+            "vs_3_0");
+    Compile(worded, "\nrow_major float4x3 RM;\n\nfloat4x3 CM;\n"
+                    "float4 main(float4 p : POSITION) : POSITION { return float4(mul(p, RM) + mul(p, CM), 1); }\n",
+            "vs_3_0");
+    ASSERT_EQ(packed.result, D3D_OK) << packed.errors;
+    ASSERT_EQ(worded.result, D3D_OK) << worded.errors;
+    EXPECT_EQ(Constant(packed.container, "RM")->cls, D3DXPC_MATRIX_ROWS);
+    EXPECT_EQ(Constant(packed.container, "RM")->registerCount, 4u);
+    EXPECT_EQ(Constant(packed.container, "CM")->cls, D3DXPC_MATRIX_COLUMNS);
+    EXPECT_EQ(Constant(packed.container, "CM")->registerIndex, 4u);
+    EXPECT_EQ(packed.container.glsl, worded.container.glsl);
+
     // Two constants on one register are refused.
     Compiled clash;
     Compile(clash, "float4 A : register(c1);\nfloat4x4 B : register(c0);\nfloat4 main() : COLOR { return A + B[0]; }\n",
