@@ -188,12 +188,16 @@ void CompileEffectShaders(EffectData& d, const std::string& source, const std::v
             it = done.emplace(key, std::move(r)).first;
         }
         if (!it->second.error.empty()) {
+            // No program: the pass describes none, rather than the profile's
+            // version alone, which no reader of programs takes.
             s.error = "compile " + key + ": " + it->second.error;
+            s.code.clear();
             return;
         }
         ShaderContainer c;
         if (!ReadShaderContainer(it->second.code.data(), it->second.code.size() * 4, c)) {
             s.error = "compile " + key + ": unreadable program";
+            s.code.clear();
             return;
         }
         s.code = it->second.code;

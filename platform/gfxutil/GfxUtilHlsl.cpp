@@ -485,6 +485,7 @@ bool ParseProfile(const char* text, Profile& p) {
     if (!text) return false;
     static constexpr std::pair<std::string_view, Profile> kProfiles[] = {
         {"vs_1_1", {true, 1, 1}}, {"vs_2_0", {true, 2, 0}},  {"vs_2_a", {true, 2, 1}}, {"vs_3_0", {true, 3, 0}},
+        {"ps_1_1", {false, 1, 1}}, {"ps_1_2", {false, 1, 2}}, {"ps_1_3", {false, 1, 3}}, {"ps_1_4", {false, 1, 4}},
         {"ps_2_0", {false, 2, 0}}, {"ps_2_a", {false, 2, 1}}, {"ps_2_b", {false, 2, 2}}, {"ps_3_0", {false, 3, 0}}};
     for (const auto& [name, profile] : kProfiles)
         if (name == text) {

@@ -918,6 +918,7 @@ technique Args { pass { PixelShader = compile ps_2_0 PS(true, 2.0); } }
 technique Again { pass { PixelShader = compile ps_2_0 PS(true, 2.0); } pass { PixelShader = compile ps_2_0 PS(false, 1); } }
 technique Miscounted { pass { PixelShader = compile ps_2_0 PS(true); } }
 technique Fallback { pass { Lighting = false; } }
+technique OldProfile { pass { VertexShader = compile vs_1_0 PS(); } }
 )";
     ID3DXEffect* fx = nullptr;
     ID3DXBuffer* errors = nullptr;
@@ -933,6 +934,13 @@ technique Fallback { pass { Lighting = false; } }
     EXPECT_EQ(fx->ValidateTechnique("Again"), D3D_OK) << fx->ValidationError();
     EXPECT_EQ(fx->ValidateTechnique("Miscounted"), E_FAIL);
     EXPECT_EQ(fx->ValidateTechnique("Fallback"), D3D_OK);
+    // A profile the compiler does not have: the pass describes no program
+    // (found by fuzz_effect: its bare version token was read past).
+    EXPECT_EQ(fx->ValidateTechnique("OldProfile"), E_FAIL);
+    EXPECT_NE(fx->ValidationError().find("unknown profile 'vs_1_0'"), std::string::npos) << fx->ValidationError();
+    D3DXPASS_DESC old{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("OldProfile", 0), &old), D3D_OK);
+    EXPECT_EQ(old.pVertexShaderFunction, nullptr);
     // The same call is compiled once; another argument list is its own program.
     D3DXPASS_DESC a{}, b{}, c{};
     ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Args", 0), &a), D3D_OK);

@@ -896,3 +896,22 @@ float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION {
     EXPECT_EQ(clash.result, E_FAIL);
     EXPECT_NE(clash.errors.find("indexes its constants"), std::string::npos) << clash.errors;
 }
+
+// Old pixel profiles compile too, carrying their own version; profiles the
+// D3D9 compiler never had are refused.
+TEST(GfxUtilHlslTest, ProfilesCarryTheirVersion) {
+    const std::string source = "float4 C;\nfloat4 main() : COLOR { return C; }\n";
+    for (const char* profile : {"ps_1_1", "ps_1_4", "ps_2_b", "ps_3_0"}) {
+        SCOPED_TRACE(profile);
+        Compiled ps;
+        Compile(ps, source, profile);
+        ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+        const auto* words = reinterpret_cast<const std::uint32_t*>(ps.code.data());
+        EXPECT_EQ(D3DXGetShaderVersion(words),
+                  D3DPS_VERSION(std::uint32_t(profile[3] - '0'), profile[5] == 'b' ? 2u : std::uint32_t(profile[5] - '0')));
+    }
+    Compiled none;
+    Compile(none, source, "ps_1_0");
+    EXPECT_EQ(none.result, E_FAIL);
+    EXPECT_NE(none.errors.find("unknown profile 'ps_1_0'"), std::string::npos) << none.errors;
+}
