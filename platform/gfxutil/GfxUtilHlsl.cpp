@@ -117,7 +117,7 @@ TypeInfo ParseType(std::string_view t) {
     }
     static constexpr std::pair<std::string_view, std::uint16_t> kScalars[] = {
         {"float", D3DXPT_FLOAT}, {"half", D3DXPT_FLOAT}, {"double", D3DXPT_FLOAT}, {"int", D3DXPT_INT},
-        {"uint", D3DXPT_INT},    {"dword", D3DXPT_INT},  {"bool", D3DXPT_BOOL}};
+        {"uint", D3DXPT_INT},    {"dword", D3DXPT_INT},  {"DWORD", D3DXPT_INT}, {"bool", D3DXPT_BOOL}};
     for (const auto& [name, type] : kScalars) {
         if (!t.starts_with(name)) continue;
         std::string_view rest = t.substr(name.size());
@@ -445,16 +445,16 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         for (std::size_t at : g.groupOpen) edits.push_back({at, 0, "{"});
         for (std::size_t at : g.groupClose) edits.push_back({at, 0, "}"});
         if (g.effectOnly) continue;
-        if (g.unused && g.staticOk && !g.explicitRegister) {
-            edits.push_back({g.typeBegin, 0, "static "});
-            continue;
-        }
         if ((g.registerSet == kSetFloat || g.shadow) && g.type != D3DXPT_FLOAT && g.typeBegin != lastType) {
             const std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
             std::size_t n = 0;
             while (n < word.size() && std::isalpha(static_cast<unsigned char>(word[n]))) ++n;
             edits.push_back({g.typeBegin, n, "float"});
             lastType = g.typeBegin;
+        }
+        if (g.unused && g.staticOk && !g.explicitRegister) {
+            edits.push_back({g.typeBegin, 0, "static "});
+            continue;
         }
         if (g.rowsFromPragma && g.typeBegin != lastPacked) {
             edits.push_back({g.typeBegin, 0, "row_major "});

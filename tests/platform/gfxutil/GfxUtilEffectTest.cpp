@@ -995,6 +995,33 @@ technique OldProfile { pass { VertexShader = compile vs_1_0 PS(); } }
     EXPECT_EQ(fx->Release(), 0u);
 }
 
+// What effect texts declare around their functions reaches the compiler as
+// the dialect has it: storage words, DWORD, constants, static arrays, flat
+// lists, annotations, strings and shader objects left to the effect.
+TEST_P(GfxUtilEffectDeviceTest, EffectDeclarationsCompileInPasses) {
+    Create();
+    const char* const texts[] = {
+        "shared float4x4 View : VIEW;\nuniform extern float4 T < string UIWidget = \"color\"; > = {1,1,1,1};\n"
+        "DWORD Mode = 2;\nconst float K = 2;\nstring Name = \"n\";\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return mul(p, View) * K * Mode; }\n"
+        "float4 PS() : COLOR { return T; }\n"
+        "vertexshader Kept = compile vs_2_0 VS();\n"
+        "technique A < string Desc = \"a\"; > { pass { VertexShader = <Kept>; PixelShader = compile ps_2_0 PS(); } }\n",
+        "float4x4 M;\nstatic float4 Colours[2] = { float4(1,0,0,1), float4(0,1,0,1) };\n"
+        "float2 Offsets[2] = { -0.5, 0.5, 0.25, -0.25 };\ntexture T2 : DIFFUSE < string ResourceName = \"a.dds\"; >;\n"
+        "samplerCUBE S = sampler_state { Texture = (T2); MinFilter = Linear; };\n"
+        "float4 PS(float2 uv : TEXCOORD0) : COLOR { return Colours[uv.x > 0.5] + Offsets[1].xyxy + texCUBE(S, uv.xyx); }\n"
+        "technique B { pass { PixelShader = compile ps_2_0 PS(); ZEnable = true; } }\n",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        ID3DXEffect* fx = Make(text);
+        ASSERT_NE(fx, nullptr);
+        EXPECT_EQ(fx->ValidateTechnique(fx->GetTechnique(0)), D3D_OK) << fx->ValidationError();
+        fx->Release();
+    }
+}
+
 // Without a manager the device takes the states; without the "save nothing"
 // flags End puts back what the technique changed.
 TEST_P(GfxUtilEffectDeviceTest, WithoutAManagerTheDeviceIsSetAndRestored) {
