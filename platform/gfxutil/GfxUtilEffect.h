@@ -213,9 +213,10 @@ public:
     // The current technique (the first one until set).
     HRESULT SetTechnique(D3DXHANDLE technique);
     [[nodiscard]] D3DXHANDLE GetCurrentTechnique() const;
-    // D3D_OK only when every pass can run here: no `compile`d shader, every
-    // state and value known, every parameter named exists, programs within
-    // the device's caps. The reason of the last failure: ValidationError().
+    // D3D_OK only when every pass can run here: every `compile`d shader
+    // compiled, every state and value known, every parameter named exists,
+    // programs within the device's caps. The reason of the last failure:
+    // ValidationError().
     HRESULT ValidateTechnique(D3DXHANDLE technique);
     [[nodiscard]] const std::string& ValidationError() const { return m_validationError; }
     HRESULT FindNextValidTechnique(D3DXHANDLE technique, D3DXHANDLE* next);
@@ -271,8 +272,12 @@ public:
 };
 
 // Reads the text (or the file, through the path resolver; `#include`s are
-// found beside the including file). Errors, one "file(line): text" line
-// each, go to `errors` when asked for. Include handler and pool must be null.
+// found beside the including file, then in the include folders of
+// GfxUtilShader.h) and compiles its `compile` passes. Errors, one
+// "file(line): text" line each, go to `errors` when asked for; so do the
+// compiler's reasons for a pass that did not compile, as warnings (the file
+// is read, those techniques do not validate). Include handler and pool must
+// be null.
 HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, std::uint32_t size, const D3DXMACRO* defines,
                          ID3DXInclude* include, std::uint32_t flags, ID3DXEffectPool* pool, ID3DXEffect** effect,
                          ID3DXBuffer** errors);

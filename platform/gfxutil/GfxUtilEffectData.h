@@ -72,7 +72,7 @@ struct State {
     enum class Source : std::uint8_t { Literal, Parameter, Asm, Compile, Null } source = Source::Literal;
     std::vector<std::uint32_t> literal; // value bits (one for a plain state, 4 per register for constants)
     int parameter = -1;                 // index into EffectData::parameters
-    std::vector<std::uint32_t> code;    // assembled tokens; for `compile`: version, end
+    std::vector<std::uint32_t> code;    // assembled tokens; for `compile`: the program container (none when it failed)
     std::string entry;                  // `compile` entry function
     std::string profile;                // `compile` profile, lower case
     std::set<std::string> arguments;    // identifiers in the `compile` call's arguments
