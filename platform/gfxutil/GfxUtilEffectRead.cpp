@@ -1727,7 +1727,10 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
             std::vector<std::string> lines;
             std::vector<SourceLine> where;
             for (const Line& l : pp.Output()) {
-                lines.push_back(l.text);
+                // The packing pragmas reach the compiler as written.
+                const std::string kPack = "pack_matrix ";
+                if (l.pragma.rfind(kPack, 0) == 0) lines.push_back("#pragma pack_matrix(" + l.pragma.substr(kPack.size()) + ")");
+                else lines.push_back(l.text);
                 where.push_back({files[static_cast<std::size_t>(l.file)], l.number});
             }
             for (const Reader::Span& h : reader.Hidden())

@@ -1020,6 +1020,26 @@ TEST_P(GfxUtilEffectDeviceTest, EffectDeclarationsCompileInPasses) {
         EXPECT_EQ(fx->ValidateTechnique(fx->GetTechnique(0)), D3D_OK) << fx->ValidationError();
         fx->Release();
     }
+    // A packing pragma reaches the compiler: the program's table and the
+    // effect's parameter agree on rows.
+    ID3DXEffect* fx = Make("#pragma pack_matrix(row_major)\nfloat4x3 Bone;\n"
+                           "float4 VS(float4 p : POSITION) : POSITION { return float4(mul(p, Bone), 1); }\n"
+                           "technique R { pass { VertexShader = compile vs_2_0 VS(); } }\n");
+    ASSERT_NE(fx, nullptr);
+    D3DXPARAMETER_DESC pd{};
+    ASSERT_EQ(fx->GetParameterDesc("Bone", &pd), D3D_OK);
+    EXPECT_EQ(pd.Class, D3DXPC_MATRIX_ROWS);
+    D3DXPASS_DESC pass{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("R", 0), &pass), D3D_OK);
+    ID3DXConstantTable* table = nullptr;
+    ASSERT_EQ(D3DXGetShaderConstantTable(pass.pVertexShaderFunction, &table), D3D_OK);
+    D3DXCONSTANT_DESC cd{};
+    std::uint32_t count = 1;
+    ASSERT_EQ(table->GetConstantDesc(table->GetConstantByName(nullptr, "Bone"), &cd, &count), D3D_OK);
+    EXPECT_EQ(cd.Class, D3DXPC_MATRIX_ROWS);
+    EXPECT_EQ(cd.RegisterCount, 4u);
+    table->Release();
+    fx->Release();
 }
 
 // Without a manager the device takes the states; without the "save nothing"
