@@ -17,8 +17,15 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <mutex>
 #include <set>
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace gfx {
 namespace {
@@ -793,6 +800,90 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     return true;
 }
 
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Everything the child writes, read until it closes its end or the time is
+// up; false on the time running out.
+bool ReadAll(int fd, std::vector<std::uint8_t>& out, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    std::uint8_t chunk[16384];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return false;
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return true;
+        out.insert(out.end(), chunk, chunk + n);
+    }
+}
+
+constexpr int kCompileSeconds = 30;
+
+// glslang stops the process on some sources it should refuse (a null
+// dereference on a return of an undeclared name in a conditional, found by
+// fuzz_effect), and sources come from data files: glslang runs in a child
+// process, and a child that dies or hangs is a failed compile. Only glslang:
+// this system's own code stays in the process, where a fault still shows.
+// Where no child can be made glslang runs here.
+bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName, const std::string& preamble,
+                     const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
+    spirv.clear();
+    errors.clear();
+    int fds[2];
+    if (::pipe(fds) != 0) return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
+    }
+    if (child == 0) {
+        ::close(fds[0]);
+        std::vector<std::uint32_t> words;
+        std::string text;
+        const std::uint8_t ok = ToSpirv(rewritten, sourceName, preamble, entry, vertex, words, text) ? 1 : 0;
+        const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(words.size() * 4), static_cast<std::uint32_t>(text.size())};
+        const bool sent = WriteAll(fds[1], &ok, 1) && WriteAll(fds[1], sizes, sizeof sizes) &&
+                          WriteAll(fds[1], words.data(), words.size() * 4) && WriteAll(fds[1], text.data(), text.size());
+        ::_exit(sent ? 0 : 1); // nothing of the parent's is shut down here
+    }
+    ::close(fds[1]);
+    std::vector<std::uint8_t> reply;
+    const bool inTime = ReadAll(fds[0], reply, kCompileSeconds);
+    ::close(fds[0]);
+    if (!inTime) ::kill(child, SIGKILL);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    std::uint32_t sizes[2] = {0, 0};
+    const std::size_t body = 1 + sizeof sizes;
+    if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
+    if (!inTime || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || reply.size() < body || sizes[0] % 4 != 0 ||
+        std::size_t(sizes[0]) + sizes[1] != reply.size() - body) {
+        errors = sourceName + "(1,1): error: the HLSL compiler " + (inTime ? "stopped" : "took too long") +
+                 " on this source\n";
+        return false;
+    }
+    spirv.resize(sizes[0] / 4);
+    if (sizes[0]) std::memcpy(spirv.data(), reply.data() + body, sizes[0]);
+    errors.assign(reply.begin() + std::ptrdiff_t(body + sizes[0]), reply.end());
+    return reply[0] == 1;
+}
+
 // The names of the globals the program reads: members of the constant block
 // with an active range, and samplers it samples.
 bool ActiveGlobals(const std::vector<std::uint32_t>& spirv, std::set<std::string>& names, std::string& error) {
@@ -908,7 +999,8 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         return false;
     }
     std::vector<std::uint32_t> spirv;
-    if (!ToSpirv(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors)) return false;
+    if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors))
+        return false;
     // What the program never reads leaves the table, and the rest is laid
     // out again without it, as the D3D9 compiler lays out only what is used.
     std::set<std::string> active;
@@ -924,7 +1016,8 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
             errors = sourceName + "(1,1): error: " + layoutError + "\n";
             return false;
         }
-        if (!ToSpirv(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors)) return false;
+        if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors))
+        return false;
     }
 
     ShaderContainer c;
@@ -950,7 +1043,7 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         c = ShaderContainer{};
         c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
         if (!Assign(globals, layoutError) ||
-            !ToSpirv(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors) ||
+            !ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors) ||
             !SpirvToGlsl(spirv, profile.vertex, c, error)) {
             if (errors.empty()) errors = sourceName + "(1,1): error: " + (error.empty() ? layoutError : error) + "\n";
             return false;

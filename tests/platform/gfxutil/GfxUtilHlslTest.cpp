@@ -915,3 +915,18 @@ TEST(GfxUtilHlslTest, ProfilesCarryTheirVersion) {
     EXPECT_EQ(none.result, E_FAIL);
     EXPECT_NE(none.errors.find("unknown profile 'ps_1_0'"), std::string::npos) << none.errors;
 }
+
+// A source that stops glslang itself (found by fuzz_effect: a return of an
+// undeclared name in a conditional) is a failed compile, not a stopped
+// process; the next compile works as ever.
+TEST(GfxUtilHlslTest, ASourceThatStopsTheCompilerFailsTheCall) {
+    Compiled bad;
+    Compile(bad, "int N = 2;\nfloat3 main(float4 c : COLOR0, uniform bool inv) : COLOR { return inv ? 1 - c * N : Y; }\n",
+            "ps_2_0");
+    EXPECT_EQ(bad.result, E_FAIL);
+    EXPECT_NE(bad.errors.find("memory("), std::string::npos) << bad.errors;
+    EXPECT_EQ(bad.table, nullptr);
+    Compiled good;
+    Compile(good, kPixelSource, "ps_2_0");
+    EXPECT_EQ(good.result, D3D_OK) << good.errors;
+}
