@@ -1,4 +1,5 @@
 #include "platform/gfx/GfxShaderContainer.h"
+#include "platform/gfx/Gfx.h"
 
 #include "platform/gfx/GfxShaderTokens.h"
 
@@ -218,6 +219,10 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
     out.vertex = vertex;
     out.major = 3;
     out.model = ShaderModelOf(c.kind);
+    // The device uploads this many registers from its register file: more
+    // than the file holds would read past it.
+    if (c.constF > (vertex ? DeviceState::kVsConstF : DeviceState::kPsConstF))
+        return error = "more float constants than the device's register file", false;
     out.constF = c.constF;
     out.inputs = c.inputs;
     out.outputs = c.outputs;

@@ -142,8 +142,22 @@ HRESULT ID3DXConstantTable::WriteLogical(IDirect3DDevice9* device, const Entry* 
         touched = std::max<std::uint32_t>(touched, std::uint32_t(reg + 1));
     }
     if (touched == 0) return D3D_OK;
-    return m_container.Vertex() ? device->SetVertexShaderConstantF(e->registerIndex, image.data(), touched)
-                                : device->SetPixelShaderConstantF(e->registerIndex, image.data(), touched);
+    const bool vertex = m_container.Vertex();
+    if (r.registerSet == D3DXRS_BOOL) {
+        // One boolean per register: the element's first component.
+        std::vector<std::int32_t> bools(touched);
+        for (std::uint32_t k = 0; k < touched; ++k) bools[k] = image[k * 4] != 0.0f ? 1 : 0;
+        return vertex ? device->SetVertexShaderConstantB(e->registerIndex, bools.data(), touched)
+                      : device->SetPixelShaderConstantB(e->registerIndex, bools.data(), touched);
+    }
+    if (r.registerSet == D3DXRS_INT4) {
+        std::vector<std::int32_t> ints(image.size());
+        for (std::size_t k = 0; k < ints.size(); ++k) ints[k] = static_cast<std::int32_t>(image[k]);
+        return vertex ? device->SetVertexShaderConstantI(e->registerIndex, ints.data(), touched)
+                      : device->SetPixelShaderConstantI(e->registerIndex, ints.data(), touched);
+    }
+    return vertex ? device->SetVertexShaderConstantF(e->registerIndex, image.data(), touched)
+                  : device->SetPixelShaderConstantF(e->registerIndex, image.data(), touched);
 }
 
 HRESULT ID3DXConstantTable::SetDefaults(IDirect3DDevice9* device) {

@@ -1,6 +1,8 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/os/OsFiles.h"
 
 #include <algorithm>
@@ -528,10 +530,11 @@ std::string ShaderProblem(const State& s, const D3DCAPS9& caps) {
     if (!s.error.empty()) return s.error;
     if (s.source == State::Source::Null) return {};
     if (s.code.empty()) return "'" + s.name + "' has no program";
-    const bool vertex = (s.code[0] & 0xFFFF0000u) == 0xFFFE0000u;
+    const std::uint32_t version = D3DXGetShaderVersion(s.code.data());
+    const bool vertex = (version & 0xFFFF0000u) == 0xFFFE0000u;
     const std::uint32_t have = (vertex ? caps.VertexShaderVersion : caps.PixelShaderVersion) & 0xFFFF;
-    if ((s.code[0] & 0xFFFF) > have)
-        return std::string(vertex ? "vertex" : "pixel") + " shader " + ShaderVersionText(s.code[0]) +
+    if ((version & 0xFFFF) > have)
+        return std::string(vertex ? "vertex" : "pixel") + " shader " + ShaderVersionText(version) +
                " is beyond the device (" + ShaderVersionText(have) + ")";
     if (!s.deviceShader) return "the device refused the program of '" + s.name + "'";
     return {};
@@ -652,12 +655,12 @@ std::uint32_t StateValue(const Parameter& p, effect::ValueType type) {
 
 // Shader constant registers of four from a parameter: matrices by rows when
 // row-major, by columns when column-major; vectors and scalars one each.
-std::vector<std::uint32_t> Registers(const Parameter& p) {
+std::vector<std::uint32_t> Registers(const Parameter& p, std::uint32_t cls) {
     std::vector<std::uint32_t> out;
     const std::uint32_t elements = Elements(p);
     for (std::uint32_t e = 0; e < elements; ++e) {
         const std::size_t base = std::size_t(e) * p.rows * p.columns;
-        if (p.cls == D3DXPC_MATRIX_COLUMNS) {
+        if (cls == D3DXPC_MATRIX_COLUMNS) {
             for (std::uint32_t c = 0; c < p.columns; ++c)
                 for (std::uint32_t r = 0; r < 4; ++r) out.push_back(r < p.rows ? p.data[base + r * p.columns + c] : 0);
         } else {
@@ -669,6 +672,85 @@ std::vector<std::uint32_t> Registers(const Parameter& p) {
 }
 
 } // namespace
+
+HRESULT ID3DXEffect::ApplySampler(const Parameter& p, std::uint32_t unit) {
+    ID3DXEffectStateManager* sm = m_manager;
+    IDirect3DDevice9* dev = m_device;
+    HRESULT result = D3D_OK;
+    for (const State& inner : p.samplerStates) {
+        if (!inner.error.empty() || !inner.info) continue;
+        HRESULT hr = D3D_OK;
+        if (inner.info->kind == StateKind::Texture) {
+            IDirect3DBaseTexture9* texture =
+                inner.parameter >= 0 ? m_data->parameters[static_cast<std::size_t>(inner.parameter)].texture : nullptr;
+            hr = sm ? sm->SetTexture(unit, texture) : dev->SetTexture(unit, texture);
+        } else {
+            const std::uint32_t v = inner.parameter >= 0
+                                        ? StateValue(m_data->parameters[static_cast<std::size_t>(inner.parameter)],
+                                                     inner.info->value)
+                                        : (inner.literal.empty() ? 0u : inner.literal[0]);
+            hr = sm ? sm->SetSamplerState(unit, inner.info->number, v) : dev->SetSamplerState(unit, inner.info->number, v);
+        }
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
+
+// Every constant of a compiled program set from the parameter of its name,
+// in the register set and layout its table gives: float registers by rows or
+// columns, integer registers four to a register, one boolean per register;
+// samplers get their sampler_state at the unit the program reads.
+HRESULT ID3DXEffect::ApplyBindings(const State& shader, bool vertex) {
+    ID3DXEffectStateManager* sm = m_manager;
+    IDirect3DDevice9* dev = m_device;
+    HRESULT result = D3D_OK;
+    for (const effect::Binding& b : shader.bindings) {
+        if (b.parameter < 0) continue;
+        const Parameter& p = m_data->parameters[static_cast<std::size_t>(b.parameter)];
+        const ShaderConstantRecord& k = b.constant;
+        HRESULT hr = D3D_OK;
+        if (k.registerSet == D3DXRS_SAMPLER) {
+            if (!vertex && p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE) hr = ApplySampler(p, k.registerIndex);
+        } else if (p.Numeric() && !p.data.empty()) {
+            const bool isFloat = p.type == D3DXPT_FLOAT;
+            if (k.registerSet == D3DXRS_BOOL) {
+                std::vector<std::int32_t> bools(std::min<std::size_t>(k.registerCount, p.data.size()));
+                for (std::size_t i = 0; i < bools.size(); ++i)
+                    bools[i] = isFloat ? std::bit_cast<float>(p.data[i]) != 0.0f : p.data[i] != 0;
+                const auto n = static_cast<std::uint32_t>(bools.size());
+                if (n)
+                    hr = vertex ? (sm ? sm->SetVertexShaderConstantB(k.registerIndex, bools.data(), n)
+                                      : dev->SetVertexShaderConstantB(k.registerIndex, bools.data(), n))
+                                : (sm ? sm->SetPixelShaderConstantB(k.registerIndex, bools.data(), n)
+                                      : dev->SetPixelShaderConstantB(k.registerIndex, bools.data(), n));
+            } else {
+                std::vector<std::uint32_t> words = Registers(p, k.cls);
+                const bool wantFloat = k.registerSet == D3DXRS_FLOAT4;
+                if (wantFloat != isFloat)
+                    for (std::uint32_t& w : words)
+                        w = wantFloat ? std::bit_cast<std::uint32_t>(static_cast<float>(static_cast<std::int32_t>(w)))
+                                      : static_cast<std::uint32_t>(static_cast<std::int32_t>(std::bit_cast<float>(w)));
+                const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(k.registerCount, words.size() / 4));
+                const auto* f = reinterpret_cast<const float*>(words.data());
+                const auto* i = reinterpret_cast<const std::int32_t*>(words.data());
+                if (n == 0) {
+                } else if (wantFloat) {
+                    hr = vertex ? (sm ? sm->SetVertexShaderConstantF(k.registerIndex, f, n)
+                                      : dev->SetVertexShaderConstantF(k.registerIndex, f, n))
+                                : (sm ? sm->SetPixelShaderConstantF(k.registerIndex, f, n)
+                                      : dev->SetPixelShaderConstantF(k.registerIndex, f, n));
+                } else {
+                    hr = vertex ? (sm ? sm->SetVertexShaderConstantI(k.registerIndex, i, n)
+                                      : dev->SetVertexShaderConstantI(k.registerIndex, i, n))
+                                : (sm ? sm->SetPixelShaderConstantI(k.registerIndex, i, n)
+                                      : dev->SetPixelShaderConstantI(k.registerIndex, i, n));
+                }
+            }
+        }
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
 
 HRESULT ID3DXEffect::Apply(std::uint32_t stateIndex, bool) {
     const effect::Pass& pass =
@@ -695,40 +777,25 @@ HRESULT ID3DXEffect::Apply(std::uint32_t stateIndex, bool) {
         IDirect3DBaseTexture9* texture = p ? p->texture : nullptr;
         return sm ? sm->SetTexture(s.index, texture) : dev->SetTexture(s.index, texture);
     }
-    case StateKind::SamplerObject: {
-        if (!p) return E_FAIL;
-        HRESULT result = D3D_OK;
-        for (const State& inner : p->samplerStates) {
-            if (!inner.error.empty() || !inner.info) continue;
-            HRESULT hr = D3D_OK;
-            if (inner.info->kind == StateKind::Texture) {
-                IDirect3DBaseTexture9* texture =
-                    inner.parameter >= 0 ? m_data->parameters[static_cast<std::size_t>(inner.parameter)].texture : nullptr;
-                hr = sm ? sm->SetTexture(s.index, texture) : dev->SetTexture(s.index, texture);
-            } else {
-                const std::uint32_t v = inner.parameter >= 0
-                                            ? StateValue(m_data->parameters[static_cast<std::size_t>(inner.parameter)],
-                                                         inner.info->value)
-                                            : (inner.literal.empty() ? 0u : inner.literal[0]);
-                hr = sm ? sm->SetSamplerState(s.index, inner.info->number, v)
-                        : dev->SetSamplerState(s.index, inner.info->number, v);
-            }
-            if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-        }
-        return result;
-    }
+    case StateKind::SamplerObject:
+        return p ? ApplySampler(*p, s.index) : E_FAIL;
     case StateKind::VertexShader:
     case StateKind::PixelShader: {
         const State& shader = p ? p->shader : s;
-        if (shader.source == State::Source::Compile || !shader.error.empty()) return E_FAIL;
+        if (!shader.error.empty()) return E_FAIL;
         Unknown* object = shader.source == State::Source::Null ? nullptr : shader.deviceShader;
         if (shader.source != State::Source::Null && !object) return E_FAIL;
-        if (s.info->kind == StateKind::VertexShader) {
+        const bool vertex = s.info->kind == StateKind::VertexShader;
+        HRESULT hr = D3D_OK;
+        if (vertex) {
             auto* vs = static_cast<IDirect3DVertexShader9*>(object);
-            return sm ? sm->SetVertexShader(vs) : dev->SetVertexShader(vs);
+            hr = sm ? sm->SetVertexShader(vs) : dev->SetVertexShader(vs);
+        } else {
+            auto* ps = static_cast<IDirect3DPixelShader9*>(object);
+            hr = sm ? sm->SetPixelShader(ps) : dev->SetPixelShader(ps);
         }
-        auto* ps = static_cast<IDirect3DPixelShader9*>(object);
-        return sm ? sm->SetPixelShader(ps) : dev->SetPixelShader(ps);
+        if (SUCCEEDED(hr) && shader.source == State::Source::Compile) hr = ApplyBindings(shader, vertex);
+        return hr;
     }
     case StateKind::Transform: {
         if (!p) return E_FAIL;
@@ -745,7 +812,7 @@ HRESULT ID3DXEffect::Apply(std::uint32_t stateIndex, bool) {
     case StateKind::PixelConstantB: {
         const StateKind k = s.info->kind;
         const bool isBool = k == StateKind::VertexConstantB || k == StateKind::PixelConstantB;
-        std::vector<std::uint32_t> words = p ? (isBool ? p->data : Registers(*p)) : s.literal;
+        std::vector<std::uint32_t> words = p ? (isBool ? p->data : Registers(*p, p->cls)) : s.literal;
         if (p && !isBool && (k == StateKind::VertexConstantI || k == StateKind::PixelConstantI) &&
             p->type == D3DXPT_FLOAT)
             for (std::uint32_t& w : words) w = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::bit_cast<float>(w)));
@@ -777,12 +844,24 @@ HRESULT ID3DXEffect::Apply(std::uint32_t stateIndex, bool) {
 
 namespace {
 // The newest change among the parameters a state reads (0: none).
-std::uint64_t StateVersion(const EffectData& d, const State& s) {
-    if (s.parameter < 0) return 0;
-    const Parameter& p = d.parameters[static_cast<std::size_t>(s.parameter)];
+std::uint64_t ParameterVersion(const EffectData& d, int index) {
+    const Parameter& p = d.parameters[static_cast<std::size_t>(index)];
     std::uint64_t v = p.version;
     for (const State& inner : p.samplerStates)
         if (inner.parameter >= 0) v = std::max(v, d.parameters[static_cast<std::size_t>(inner.parameter)].version);
+    return v;
+}
+
+// A compiled program reads the parameters its constants are named after.
+std::uint64_t StateVersion(const EffectData& d, const State& s) {
+    std::uint64_t v = 0;
+    const State* shader = &s;
+    if (s.parameter >= 0) {
+        v = ParameterVersion(d, s.parameter);
+        shader = &d.parameters[static_cast<std::size_t>(s.parameter)].shader;
+    }
+    for (const effect::Binding& b : shader->bindings)
+        if (b.parameter >= 0) v = std::max(v, ParameterVersion(d, b.parameter));
     return v;
 }
 } // namespace
@@ -959,7 +1038,8 @@ HRESULT Read(const std::string& text, const std::string& name, const D3DXMACRO* 
 // Device programs for every assembled shader.
 void MakePrograms(IDirect3DDevice9* device, EffectData& d) {
     auto make = [&](State& s) {
-        if (s.source != State::Source::Asm || s.code.empty() || !s.error.empty() || !s.info) return;
+        const bool program = s.source == State::Source::Asm || s.source == State::Source::Compile;
+        if (!program || s.code.empty() || !s.error.empty() || !s.info) return;
         const auto bytes = static_cast<std::uint32_t>(s.code.size() * 4);
         if (s.info->kind == StateKind::VertexShader) {
             IDirect3DVertexShader9* vs = nullptr;

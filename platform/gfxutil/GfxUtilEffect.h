@@ -4,10 +4,12 @@
 // reflection over what was read, and the runtime that applies a pass's
 // states through a state manager or straight to the device.
 //
-// Nothing here compiles high-level shader code: functions are kept as text
-// (for the parameter-use question), and a pass whose shader is `compile`d
-// carries only the profile's version token and never validates. Assembly
-// (`asm { }`) goes through the shader assembler and runs like any program.
+// Functions are kept as text for the parameter-use question; a pass's
+// `compile`d shader is compiled from the effect's own text by the high-level
+// compiler (GfxUtilHlsl.h) and its constants are set from the parameters of
+// their names whenever the pass is applied or its parameters change.
+// Assembly (`asm { }`) goes through the shader assembler and runs like any
+// program.
 
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilMath.h"
@@ -123,6 +125,8 @@ protected:
 
 namespace effect {
 struct EffectData; // what was read from the text (GfxUtilEffectData.h)
+struct Parameter;
+struct State;
 }
 
 // Reflection and values: what an effect and an effect compiler share.
@@ -209,9 +213,10 @@ public:
     // The current technique (the first one until set).
     HRESULT SetTechnique(D3DXHANDLE technique);
     [[nodiscard]] D3DXHANDLE GetCurrentTechnique() const;
-    // D3D_OK only when every pass can run here: no `compile`d shader, every
-    // state and value known, every parameter named exists, programs within
-    // the device's caps. The reason of the last failure: ValidationError().
+    // D3D_OK only when every pass can run here: every `compile`d shader
+    // compiled, every state and value known, every parameter named exists,
+    // programs within the device's caps. The reason of the last failure:
+    // ValidationError().
     HRESULT ValidateTechnique(D3DXHANDLE technique);
     [[nodiscard]] const std::string& ValidationError() const { return m_validationError; }
     HRESULT FindNextValidTechnique(D3DXHANDLE technique, D3DXHANDLE* next);
@@ -244,6 +249,8 @@ private:
     ID3DXEffect(IDirect3DDevice9* device, std::unique_ptr<effect::EffectData> data);
     struct SavedState;
     HRESULT Apply(std::uint32_t state, bool onlyChanged);
+    HRESULT ApplySampler(const effect::Parameter& sampler, std::uint32_t unit);
+    HRESULT ApplyBindings(const effect::State& shader, bool vertex);
     void SaveStates(std::uint32_t flags);
     void RestoreStates();
 
@@ -265,8 +272,12 @@ public:
 };
 
 // Reads the text (or the file, through the path resolver; `#include`s are
-// found beside the including file). Errors, one "file(line): text" line
-// each, go to `errors` when asked for. Include handler and pool must be null.
+// found beside the including file, then in the include folders of
+// GfxUtilShader.h) and compiles its `compile` passes. Errors, one
+// "file(line): text" line each, go to `errors` when asked for; so do the
+// compiler's reasons for a pass that did not compile, as warnings (the file
+// is read, those techniques do not validate). Include handler and pool must
+// be null.
 HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, std::uint32_t size, const D3DXMACRO* defines,
                          ID3DXInclude* include, std::uint32_t flags, ID3DXEffectPool* pool, ID3DXEffect** effect,
                          ID3DXBuffer** errors);

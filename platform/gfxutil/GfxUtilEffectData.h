@@ -3,6 +3,7 @@
 // annotations, functions kept as text, techniques with passes and states.
 // Shared by the reader, the reflection calls and the runtime.
 
+#include "platform/gfx/GfxShaderContainer.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
 
 #include <cstdint>
@@ -57,6 +58,13 @@ bool FindValueWord(ValueType type, const std::string& word, std::uint32_t& numbe
 
 struct Parameter;
 
+// A compiled program's constant and the effect parameter of its name that
+// feeds it (-1: none; the register keeps whatever was set there).
+struct Binding {
+    int parameter = -1;
+    ShaderConstantRecord constant;
+};
+
 struct State {
     const StateInfo* info = nullptr;
     std::string name;       // as written
@@ -64,9 +72,12 @@ struct State {
     enum class Source : std::uint8_t { Literal, Parameter, Asm, Compile, Null } source = Source::Literal;
     std::vector<std::uint32_t> literal; // value bits (one for a plain state, 4 per register for constants)
     int parameter = -1;                 // index into EffectData::parameters
-    std::vector<std::uint32_t> code;    // assembled tokens; for `compile`: version, end
+    std::vector<std::uint32_t> code;    // assembled tokens; for `compile`: the program container (none when it failed)
     std::string entry;                  // `compile` entry function
+    std::string profile;                // `compile` profile, lower case
     std::set<std::string> arguments;    // identifiers in the `compile` call's arguments
+    std::string callArguments;          // the call's arguments as written
+    std::vector<Binding> bindings;      // `compile`: constants fed from parameters by name
     std::string error;                  // why the state cannot run ("" when it can)
     Unknown* deviceShader = nullptr;    // the program made from `code` on the effect's device
     int line = 0;
@@ -131,6 +142,20 @@ struct EffectData {
 
     [[nodiscard]] int ParameterIndex(const std::string& name) const;
 };
+
+// Where each line of the text given to the compiler came from.
+struct SourceLine {
+    std::string file;
+    int line = 0;
+};
+
+// Compiles every `compile` state of `d` from `source` (named `name`): its
+// code becomes the program container, its bindings the parameters of the
+// constants' names. A state that fails keeps the compiler's reason as its
+// error (the technique does not validate) and the reason is added to
+// `messages` as "file(line): warning: text" lines.
+void CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
+                          const std::string& name, std::string& messages);
 
 // Reads an effect text. Errors are "file(line): text" lines; false when any.
 bool ReadEffect(const std::string& text, const std::string& fileName, const D3DXMACRO* defines,

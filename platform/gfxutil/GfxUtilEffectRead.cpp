@@ -390,13 +390,22 @@ private:
             m_errors.Add(file, number, "includes nested too deeply");
             return;
         }
-        // Beside the including file.
+        // Beside the including file, then in the include folders.
         const std::string& including = m_files[static_cast<std::size_t>(file)];
         const std::size_t slash = including.find_last_of("/\\");
-        const std::string path = slash == std::string::npos ? name : including.substr(0, slash + 1) + name;
-        if (m_onceFiles.count(path)) return; // "#pragma once" and already read
+        std::vector<std::string> candidates{slash == std::string::npos ? name : including.substr(0, slash + 1) + name};
+        for (const std::string& folder : GetIncludeFolders()) candidates.push_back(JoinIncludePath(folder, name));
+        std::string path;
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(nullptr, &std::fclose);
+        for (const std::string& candidate : candidates) {
+            f.reset(os::OpenFile(candidate, "rb"));
+            if (f) {
+                path = candidate;
+                break;
+            }
+        }
+        if (f && m_onceFiles.count(path)) return; // "#pragma once" and already read
         std::string text;
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(os::OpenFile(path, "rb"), &std::fclose);
         if (!f) {
             m_errors.Add(file, number, "cannot open include file '" + name + "'");
             return;
@@ -882,6 +891,9 @@ struct Token {
     std::string text;
     int file = 0;
     int line = 0;
+    // Where it stands in the preprocessed lines (the end is exclusive), so
+    // the text the compiler sees can be cut from the same lines.
+    std::size_t li = 0, col = 0, endLi = 0, endCol = 0;
 };
 
 std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
@@ -892,6 +904,7 @@ std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
         if (!lines[li].pragma.empty()) tokens.push_back({Tok::Pragma, lines[li].pragma, file, line});
         for (std::size_t i = 0; i < s.size();) {
             const char c = s[i];
+            const std::size_t tokenCount = tokens.size(), tokenStart = i;
             if (std::isspace(static_cast<unsigned char>(c))) {
                 ++i;
             } else if (IsIdentStart(c)) {
@@ -932,13 +945,18 @@ std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
                             tokens.push_back({Tok::End, "", file, line});
                             return tokens;
                         }
-                        tokens.push_back({Tok::Asm, body, file, line});
+                        tokens.push_back({Tok::Asm, body, file, line, li, tokenStart, l2, k});
                         li = l2;
                         // continue on the closing line after the brace
                         const std::string& rest = lines[li].text;
                         std::vector<Line> tail{{rest.substr(k), lines[li].file, lines[li].number, {}}};
                         std::vector<Token> more = Tokenize(tail, errors);
                         more.pop_back(); // its end
+                        for (Token& m : more) {
+                            m.li = m.endLi = li;
+                            m.col += k;
+                            m.endCol += k;
+                        }
                         tokens.insert(tokens.end(), more.begin(), more.end());
                         goto nextLine;
                     }
@@ -991,6 +1009,12 @@ std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
                     if (s.compare(i, 2, two) == 0) p = two;
                 tokens.push_back({Tok::Punct, p, file, line});
                 i += p.size();
+            }
+            if (tokens.size() == tokenCount + 1) {
+                Token& t = tokens.back();
+                t.li = t.endLi = li;
+                t.col = tokenStart;
+                t.endCol = i;
             }
         }
     nextLine:;
@@ -1167,9 +1191,11 @@ private:
     // -- top level
     void TopLevel() {
         if (Accept(";")) return;
+        const std::size_t start = m_i;
         if (IsWord("technique")) {
             Next();
             Technique();
+            Hide(start, m_i);
             return;
         }
         if (Peek().kind == Tok::Ident && (Peek().text == "struct" || Peek().text == "typedef")) {
@@ -1252,6 +1278,10 @@ private:
             }
         }
         Expect(";");
+        // Objects only the effect has: the compiler never sees them.
+        if (ti.type == D3DXPT_STRING || (ti.type >= D3DXPT_TEXTURE && ti.type <= D3DXPT_TEXTURECUBE) ||
+            ti.type == D3DXPT_VERTEXSHADER || ti.type == D3DXPT_PIXELSHADER)
+            Hide(start, m_i);
     }
 
     void Declarator(Parameter& p, const Token& at) {
@@ -1276,7 +1306,11 @@ private:
             p.elements = 0;
         }
         if (p.Numeric()) p.data.assign(p.Components(), 0);
-        if (Is("<")) Annotations(p.annotations);
+        if (Is("<")) {
+            const std::size_t open = m_i;
+            Annotations(p.annotations);
+            Hide(open, m_i);
+        }
         if (Accept("=")) Initialiser(p, at);
     }
 
@@ -1535,11 +1569,23 @@ private:
             }
             if ((kind == StateKind::VertexShader && !vs) || (kind == StateKind::PixelShader && !ps))
                 Error(v[1], "compile: profile '" + v[1].text + "' does not fit '" + s.name + "'");
+            // Until compiled: the profile's version alone.
             s.code = {vs ? D3DVS_VERSION(major, minor) : D3DPS_VERSION(major, minor), D3DSIO_END};
             s.entry = v[2].text;
-            for (std::size_t i = 4; i < v.size(); ++i)
+            s.profile = profile;
+            std::size_t close = 4;
+            for (int depth = 1; close < v.size(); ++close) {
+                if (v[close].text == "(") ++depth;
+                else if (v[close].text == ")" && --depth == 0) break;
+            }
+            for (std::size_t i = 4; i < close; ++i) {
                 if (v[i].kind == Tok::Ident) s.arguments.insert(v[i].text);
-            s.error = "HLSL compilation is not supported";
+                if (!s.callArguments.empty() && v[i].text != "," && v[i - 1].text != "," && v[i - 1].text != "(" &&
+                    v[i].text != ")" && v[i - 1].text != "-")
+                    s.callArguments += ' ';
+                s.callArguments += v[i].kind == Tok::String ? "\"" + v[i].text + "\"" : v[i].text;
+            }
+            if (close + 1 < v.size()) Error(v[close < v.size() ? close : 0], "compile: unexpected text after the call");
             return;
         }
         if (v.size() == 1 && v[0].kind == Tok::Ident && Upper(v[0].text) == "NULL") {
@@ -1636,6 +1682,22 @@ private:
         return fits ? std::string() : "parameter '" + p.name + "' does not fit its state";
     }
 
+public:
+    // Spans of the preprocessed lines the compiler must not see: techniques,
+    // annotations and the effect's own object declarations.
+    struct Span {
+        std::size_t li, col, endLi, endCol;
+    };
+    [[nodiscard]] const std::vector<Span>& Hidden() const { return m_hidden; }
+
+private:
+    // Tokens [first, end) hidden.
+    void Hide(std::size_t first, std::size_t end) {
+        if (end <= first || end > m_t.size() || m_t[end - 1].kind == Tok::End) return;
+        m_hidden.push_back({m_t[first].li, m_t[first].col, m_t[end - 1].endLi, m_t[end - 1].endCol});
+    }
+
+    std::vector<Span> m_hidden;
     std::vector<Token> m_t;
     std::vector<std::pair<std::size_t, bool>> m_rowMajorFrom; // token index, rows from there on
     std::size_t m_i = 0;
@@ -1655,11 +1717,35 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
     Preprocessor pp(files, errors);
     for (const D3DXMACRO* d = defines; d && d->Name; ++d) pp.Define(d->Name, d->Definition ? d->Definition : "");
     pp.Run(text, 0, 0);
+    std::string messages;
     if (!errors.Any()) {
         Reader reader(Tokenize(pp.Output(), errors), errors, out);
         reader.Run();
+        if (!errors.Any()) {
+            // The compiler reads the same preprocessed lines, one for one,
+            // with what only the effect knows blanked out.
+            std::vector<std::string> lines;
+            std::vector<SourceLine> where;
+            for (const Line& l : pp.Output()) {
+                // The packing pragmas reach the compiler as written.
+                const std::string kPack = "pack_matrix ";
+                if (l.pragma.rfind(kPack, 0) == 0) lines.push_back("#pragma pack_matrix(" + l.pragma.substr(kPack.size()) + ")");
+                else lines.push_back(l.text);
+                where.push_back({files[static_cast<std::size_t>(l.file)], l.number});
+            }
+            for (const Reader::Span& h : reader.Hidden())
+                for (std::size_t li = h.li; li <= h.endLi && li < lines.size(); ++li) {
+                    std::string& t = lines[li];
+                    const std::size_t from = li == h.li ? h.col : 0;
+                    const std::size_t to = li == h.endLi ? std::min(h.endCol, t.size()) : t.size();
+                    for (std::size_t c = from; c < to; ++c) t[c] = ' ';
+                }
+            std::string source;
+            for (const std::string& l : lines) source += l + "\n";
+            CompileEffectShaders(out, source, where, files[0], messages);
+        }
     }
-    errorText = errors.Text();
+    errorText = errors.Text() + messages;
     return !errors.Any();
 }
 

@@ -4,6 +4,7 @@
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/os/OsFiles.h"
 
 #include <glslang/Public/ResourceLimits.h>
@@ -16,13 +17,22 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <mutex>
+#include <set>
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace gfx {
 namespace {
 
 // D3DXREGISTER_SET
-constexpr std::uint16_t kSetFloat = 2, kSetSampler = 3; // (bool 0 and int 1 are not laid out yet)
+constexpr std::uint16_t kSetBool = 0, kSetInt = 1, kSetFloat = 2, kSetSampler = 3;
+constexpr std::size_t kBoolIntRegisters = 16; // the device's b and i files
 constexpr std::size_t kMaxRegisters = 4096;
 
 struct Token {
@@ -51,8 +61,15 @@ std::vector<Token> Tokenize(std::string_view s) {
             continue;
         }
         if (c == '#' && lineStart) {
-            // A directive runs to the end of its line, continued by a backslash.
+            // A directive runs to the end of its line, continued by a backslash;
+            // the matrix packing a pragma asks for is kept as a marker.
+            const std::size_t begin = i;
             while (i < s.size() && s[i] != '\n') i += (s[i] == '\\' && i + 1 < s.size()) ? 2 : 1;
+            const std::string_view line = s.substr(begin, i - begin);
+            if (line.find("pragma") != std::string_view::npos && line.find("pack_matrix") != std::string_view::npos) {
+                if (line.find("row_major") != std::string_view::npos) out.push_back({"#row_major", begin});
+                else if (line.find("column_major") != std::string_view::npos) out.push_back({"#column_major", begin});
+            }
             continue;
         }
         lineStart = false;
@@ -107,7 +124,7 @@ TypeInfo ParseType(std::string_view t) {
     }
     static constexpr std::pair<std::string_view, std::uint16_t> kScalars[] = {
         {"float", D3DXPT_FLOAT}, {"half", D3DXPT_FLOAT}, {"double", D3DXPT_FLOAT}, {"int", D3DXPT_INT},
-        {"uint", D3DXPT_INT},    {"dword", D3DXPT_INT},  {"bool", D3DXPT_BOOL}};
+        {"uint", D3DXPT_INT},    {"dword", D3DXPT_INT},  {"DWORD", D3DXPT_INT}, {"bool", D3DXPT_BOOL}};
     for (const auto& [name, type] : kScalars) {
         if (!t.starts_with(name)) continue;
         std::string_view rest = t.substr(name.size());
@@ -148,11 +165,11 @@ float Number(std::string_view s) {
 }
 
 // One global declaration statement [first, last) (last is the ';').
-bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t last, std::vector<HlslGlobal>& out,
-                   std::string& error) {
+bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
+                   std::vector<HlslGlobal>& out, std::string& error) {
     std::size_t i = first;
-    bool rowMajor = false;
-    bool isStatic = false;
+    bool rowMajor = rowsByDefault, packingWord = false;
+    bool isStatic = false, storageWord = false;
     for (; i < last; ++i) {
         const std::string_view w = t[i].text;
         if (w == "static") {
@@ -162,8 +179,9 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         if (w == "typedef" || w == "struct" || w == "cbuffer" || w == "tbuffer" ||
             w == "technique" || w == "technique10" || w == "pass")
             return true;
-        if (w == "row_major") rowMajor = true;
-        else if (w == "column_major") rowMajor = false;
+        if (w == "uniform" || w == "extern" || w == "shared" || w == "volatile") storageWord = true;
+        if (w == "row_major") rowMajor = packingWord = true;
+        else if (w == "column_major") rowMajor = false, packingWord = true;
         else if (w != "uniform" && w != "const" && w != "extern" && w != "shared" && w != "volatile" && w != "precise")
             break;
     }
@@ -231,15 +249,22 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 const std::size_t close = MatchClose(t, i + 1);
                 const std::string_view r = t[close - 1].text;
                 const char kind = char(std::tolower(static_cast<unsigned char>(r[0])));
-                if (close >= last || r.size() < 2 || (kind != 'c' && kind != 's')) {
-                    error = "global '" + g.name + "': only register(cN) and register(sN) are taken";
+                if (close >= last || r.size() < 2 || (kind != 'c' && kind != 's' && kind != 'b' && kind != 'i')) {
+                    error = "global '" + g.name + "': only register(cN), (bN), (iN) and (sN) are taken";
                     return false;
                 }
                 g.explicitRegister = true;
                 g.registerIndex = std::uint16_t(std::atoi(std::string(r.substr(1)).c_str()));
-                if ((kind == 'c') == type.sampler) {
+                if ((kind == 's') != type.sampler || (kind == 'b' && type.type != D3DXPT_BOOL) ||
+                    (kind == 'i' && type.type != D3DXPT_INT)) {
                     error = "global '" + g.name + "': register kind does not suit its type";
                     return false;
+                }
+                if (kind == 'b' || kind == 'i') {
+                    g.shadow = true;
+                    g.registerSet = kind == 'b' ? kSetBool : kSetInt;
+                    g.registerBegin = t[i].begin;
+                    g.registerEnd = t[close].begin + 1;
                 }
                 i = close + 1;
             } else {
@@ -309,18 +334,31 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 g.registerSet = kSetSampler;
                 g.cls = D3DXPC_OBJECT;
                 g.registerCount = std::uint16_t(count);
+            } else if (g.shadow) {
+                g.cls = type.columns > 1 ? D3DXPC_VECTOR : D3DXPC_SCALAR;
+                g.registerCount = std::uint16_t(std::min<std::uint32_t>(count, kMaxRegisters));
+                if (type.rows > 1) {
+                    error = "global '" + g.name + "': a matrix in boolean or integer registers";
+                    return false;
+                }
             } else {
                 g.registerSet = kSetFloat;
                 const bool matrix = type.rows > 1;
                 g.cls = matrix ? (rowMajor ? D3DXPC_MATRIX_ROWS : D3DXPC_MATRIX_COLUMNS)
                                : (type.columns > 1 ? D3DXPC_VECTOR : D3DXPC_SCALAR);
+                g.rowsFromPragma = matrix && rowMajor && !packingWord;
                 // A matrix takes a register per column, or per row when row-major.
                 const std::uint32_t per = matrix ? (rowMajor ? type.rows : type.columns) : 1;
                 g.registerCount = std::uint16_t(std::min<std::uint32_t>(per * count, kMaxRegisters));
             }
+            g.staticOk = !storageWord && !type.sampler;
             out.push_back(std::move(g));
         }
-        if (i < last && Is(t[i], ",")) ++i;
+        if (i < last && Is(t[i], ",")) {
+            ++i;
+            for (HlslGlobal& earlier : out)
+                if (earlier.typeBegin == typeToken.begin) earlier.staticOk = false;
+        }
     }
     return true;
 }
@@ -344,8 +382,10 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
         }
         take(g, g.registerIndex);
     }
-    for (HlslGlobal& g : globals) {
-        if (g.explicitRegister || g.effectOnly) continue;
+    // The used ones first, so what the program never reads cannot move them;
+    // an unused one takes registers after them only where it cannot be made
+    // static (explicit ones keep theirs).
+    auto place = [&](HlslGlobal& g) {
         std::size_t at = 0;
         while (at < kMaxRegisters && !fits(g, at)) ++at;
         if (at >= kMaxRegisters) {
@@ -354,6 +394,30 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
         }
         g.registerIndex = std::uint16_t(at);
         take(g, at);
+        return true;
+    };
+    for (HlslGlobal& g : globals)
+        if (!g.explicitRegister && !g.effectOnly && !g.unused && !place(g)) return false;
+    for (HlslGlobal& g : globals)
+        if (!g.explicitRegister && !g.effectOnly && g.unused && !g.staticOk && !place(g)) return false;
+    for (HlslGlobal& g : globals) {
+        if (!g.shadow || g.effectOnly || (g.unused && g.staticOk && !g.explicitRegister)) continue;
+        if (g.registerIndex + g.registerCount > kBoolIntRegisters) {
+            error = "'" + g.name + "' is beyond the 16 boolean or integer registers";
+            return false;
+        }
+        // Its stand-in float registers, past every other.
+        HlslGlobal standIn;
+        standIn.registerSet = kSetFloat;
+        standIn.registerCount = g.registerCount;
+        std::size_t at = 0;
+        while (at < kMaxRegisters && !fits(standIn, at)) ++at;
+        if (at >= kMaxRegisters) {
+            error = "no registers left for '" + g.name + "'";
+            return false;
+        }
+        g.shadowIndex = std::uint16_t(at);
+        take(standIn, at);
     }
     return true;
 }
@@ -367,28 +431,53 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         std::string text;
     };
     std::vector<Edit> edits;
-    std::size_t lastType = std::string_view::npos;
+    std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos;
     std::string blanked(source);
     for (const HlslGlobal& g : globals)
         for (std::size_t i = g.eraseBegin; i < g.eraseEnd && i < blanked.size(); ++i)
             if (blanked[i] != '\n') blanked[i] = ' ';
+    // The packing pragmas become words on the globals they reach: glslang
+    // does not read them as the D3D9 compiler does.
+    for (std::size_t at = 0; at < blanked.size();) {
+        std::size_t end = blanked.find('\n', at);
+        if (end == std::string::npos) end = blanked.size();
+        const std::string_view line = std::string_view(blanked).substr(at, end - at);
+        const std::size_t hash = line.find_first_not_of(" \t");
+        if (hash != std::string_view::npos && line[hash] == '#' && line.find("pragma") != std::string_view::npos &&
+            line.find("pack_matrix") != std::string_view::npos)
+            for (std::size_t i = at; i < end; ++i) blanked[i] = ' ';
+        at = end + 1;
+    }
     for (const HlslGlobal& g : globals) {
         for (std::size_t at : g.groupOpen) edits.push_back({at, 0, "{"});
         for (std::size_t at : g.groupClose) edits.push_back({at, 0, "}"});
         if (g.effectOnly) continue;
-        if (g.registerSet == kSetFloat && g.type != D3DXPT_FLOAT && g.typeBegin != lastType) {
+        if ((g.registerSet == kSetFloat || g.shadow) && g.type != D3DXPT_FLOAT && g.typeBegin != lastType) {
             const std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
             std::size_t n = 0;
             while (n < word.size() && std::isalpha(static_cast<unsigned char>(word[n]))) ++n;
             edits.push_back({g.typeBegin, n, "float"});
             lastType = g.typeBegin;
         }
-        if (!g.explicitRegister)
+        if (g.unused && g.staticOk && !g.explicitRegister) {
+            edits.push_back({g.typeBegin, 0, "static "});
+            continue;
+        }
+        if (g.rowsFromPragma && g.typeBegin != lastPacked) {
+            edits.push_back({g.typeBegin, 0, "row_major "});
+            lastPacked = g.typeBegin;
+        }
+        if (g.shadow) {
+            const std::string standIn = " register(c" + std::to_string(g.shadowIndex) + ")";
+            if (g.explicitRegister) edits.push_back({g.registerBegin, g.registerEnd - g.registerBegin, standIn});
+            else edits.push_back({g.insertAt, 0, " :" + standIn});
+        } else if (!g.explicitRegister)
             edits.push_back({g.insertAt, 0,
                              std::string(" : register(") + (g.registerSet == kSetSampler ? "s" : "c") +
                                  std::to_string(g.registerIndex) + ")"});
     }
-    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at > b.at; });
+    // Stable: at one place, a type's word is replaced before a word goes in front.
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at > b.at; });
     std::string out = std::move(blanked);
     for (const Edit& e : edits) out.replace(e.at, e.erase, e.text);
     return out;
@@ -403,6 +492,7 @@ bool ParseProfile(const char* text, Profile& p) {
     if (!text) return false;
     static constexpr std::pair<std::string_view, Profile> kProfiles[] = {
         {"vs_1_1", {true, 1, 1}}, {"vs_2_0", {true, 2, 0}},  {"vs_2_a", {true, 2, 1}}, {"vs_3_0", {true, 3, 0}},
+        {"ps_1_1", {false, 1, 1}}, {"ps_1_2", {false, 1, 2}}, {"ps_1_3", {false, 1, 3}}, {"ps_1_4", {false, 1, 4}},
         {"ps_2_0", {false, 2, 0}}, {"ps_2_a", {false, 2, 1}}, {"ps_2_b", {false, 2, 2}}, {"ps_3_0", {false, 3, 0}}};
     for (const auto& [name, profile] : kProfiles)
         if (name == text) {
@@ -581,7 +671,8 @@ std::string FolderOf(const std::string& path) {
 }
 
 // #include "name" and #include <name> replaced by the file, found beside the
-// file that includes it, then from the working folder; `#line` keeps the
+// file that includes it, then in the include folders (GfxUtilShader.h), then
+// from the working folder; `#line` keeps the
 // includer's line numbers right after it.
 bool ExpandIncludes(std::string_view source, const std::string& path, int depth, std::string& out,
                     std::string& error) {
@@ -617,7 +708,10 @@ bool ExpandIncludes(std::string_view source, const std::string& path, int depth,
         }
         const std::string name(text.substr(open + 1, close - open - 1));
         std::string content, found;
-        for (const std::string& candidate : {FolderOf(path) + name, name}) {
+        std::vector<std::string> candidates{FolderOf(path) + name};
+        for (const std::string& folder : GetIncludeFolders()) candidates.push_back(JoinIncludePath(folder, name));
+        candidates.push_back(name);
+        for (const std::string& candidate : candidates) {
             if (os::ReadWholeFile(candidate, content)) {
                 found = candidate;
                 break;
@@ -636,15 +730,210 @@ bool ExpandIncludes(std::string_view source, const std::string& path, int depth,
 
 std::once_flag g_glslangStarted;
 
+// Reads of the stand-in float registers of boolean and integer constants
+// turned into reads of the device's boolean and integer files. False, with
+// nothing changed, when the program indexes its float registers by a
+// computed index: a stand-in could then be read that way.
+bool ReadStandInsFromTheirFiles(std::string& glsl, bool vertex, const std::vector<HlslGlobal>& globals) {
+    const std::string floats = vertex ? "uVsC[" : "uPsC[";
+    for (std::size_t at = glsl.find(floats); at != std::string::npos; at = glsl.find(floats, at + 1))
+        if (at + floats.size() >= glsl.size() || !std::isdigit(static_cast<unsigned char>(glsl[at + floats.size()])))
+            return false;
+    bool bools = false, ints = false;
+    std::string out = glsl;
+    for (const HlslGlobal& g : globals) {
+        if (!g.shadow || g.effectOnly || g.unused) continue;
+        const bool isBool = g.registerSet == kSetBool;
+        (isBool ? bools : ints) = true;
+        for (std::uint32_t e = 0; e < g.registerCount; ++e) {
+            const std::string from = floats + std::to_string(g.shadowIndex + e) + "]";
+            const std::string index = std::to_string(g.registerIndex + e);
+            const std::string to = isBool ? std::string("vec4(float(") + (vertex ? "uVsB[" : "uPsB[") + index + "] != 0))"
+                                          : std::string("vec4(") + (vertex ? "uVsI[" : "uPsI[") + index + "])";
+            for (std::size_t at = out.find(from); at != std::string::npos; at = out.find(from, at + to.size()))
+                out.replace(at, from.size(), to);
+        }
+    }
+    std::string declarations;
+    if (bools) declarations += std::string("uniform int ") + (vertex ? "uVsB" : "uPsB") + "[16];\n";
+    if (ints) declarations += std::string("uniform ivec4 ") + (vertex ? "uVsI" : "uPsI") + "[16];\n";
+    const std::size_t version = out.rfind("#version", 0) == 0 ? out.find('\n') : std::string::npos;
+    out.insert(version == std::string::npos ? 0 : version + 1, declarations);
+    glsl = std::move(out);
+    return true;
+}
+
+// The rewritten source to SPIR-V; false with the compiler's errors.
+bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const std::string& preamble,
+             const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
+    const EShLanguage stage = vertex ? EShLangVertex : EShLangFragment;
+    glslang::TShader shader(stage);
+    const char* text = rewritten.c_str();
+    const int length = int(rewritten.size());
+    const char* names[] = {sourceName.c_str()};
+    shader.setStringsWithLengthsAndNames(&text, &length, names, 1);
+    shader.setPreamble(preamble.c_str());
+    shader.setEntryPoint(entry);
+    shader.setSourceEntryPoint(entry);
+    shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientOpenGL, 100);
+    shader.setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
+    shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    shader.setEnvTargetHlslFunctionality1(); // keeps the semantics on inputs and outputs
+    shader.setHlslIoMapping(true);
+    shader.setAutoMapBindings(true);
+    shader.setAutoMapLocations(true);
+    const auto messages = EShMessages(EShMsgReadHlsl | EShMsgHlslDX9Compatible | EShMsgSpvRules | EShMsgHlslLegalization);
+    if (!shader.parse(GetDefaultResources(), 110, false, messages)) {
+        errors = FormatErrors(shader.getInfoLog(), sourceName);
+        return false;
+    }
+    glslang::TProgram program;
+    program.addShader(&shader);
+    if (!program.link(messages) || !program.mapIO()) {
+        errors = FormatErrors(program.getInfoLog(), sourceName);
+        return false;
+    }
+    spirv.clear();
+    glslang::SpvOptions spvOptions;
+    spvOptions.disableOptimizer = false;
+    glslang::GlslangToSpv(*program.getIntermediate(stage), spirv, &spvOptions);
+    return true;
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Everything the child writes, read until it closes its end or the time is
+// up; false on the time running out.
+bool ReadAll(int fd, std::vector<std::uint8_t>& out, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    std::uint8_t chunk[16384];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return false;
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return true;
+        out.insert(out.end(), chunk, chunk + n);
+    }
+}
+
+constexpr int kCompileSeconds = 30;
+
+// glslang stops the process on some sources it should refuse (a null
+// dereference on a return of an undeclared name in a conditional, found by
+// fuzz_effect), and sources come from data files: glslang runs in a child
+// process, and a child that dies or hangs is a failed compile. Only glslang:
+// this system's own code stays in the process, where a fault still shows.
+// Where no child can be made glslang runs here.
+bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName, const std::string& preamble,
+                     const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
+    spirv.clear();
+    errors.clear();
+    int fds[2];
+    if (::pipe(fds) != 0) return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
+    }
+    if (child == 0) {
+        ::close(fds[0]);
+        std::vector<std::uint32_t> words;
+        std::string text;
+        const std::uint8_t ok = ToSpirv(rewritten, sourceName, preamble, entry, vertex, words, text) ? 1 : 0;
+        const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(words.size() * 4), static_cast<std::uint32_t>(text.size())};
+        const bool sent = WriteAll(fds[1], &ok, 1) && WriteAll(fds[1], sizes, sizeof sizes) &&
+                          WriteAll(fds[1], words.data(), words.size() * 4) && WriteAll(fds[1], text.data(), text.size());
+        ::_exit(sent ? 0 : 1); // nothing of the parent's is shut down here
+    }
+    ::close(fds[1]);
+    std::vector<std::uint8_t> reply;
+    const bool inTime = ReadAll(fds[0], reply, kCompileSeconds);
+    ::close(fds[0]);
+    if (!inTime) ::kill(child, SIGKILL);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    std::uint32_t sizes[2] = {0, 0};
+    const std::size_t body = 1 + sizeof sizes;
+    if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
+    if (!inTime || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || reply.size() < body || sizes[0] % 4 != 0 ||
+        std::size_t(sizes[0]) + sizes[1] != reply.size() - body) {
+        errors = sourceName + "(1,1): error: the HLSL compiler " + (inTime ? "stopped" : "took too long") +
+                 " on this source\n";
+        return false;
+    }
+    spirv.resize(sizes[0] / 4);
+    if (sizes[0]) std::memcpy(spirv.data(), reply.data() + body, sizes[0]);
+    errors.assign(reply.begin() + std::ptrdiff_t(body + sizes[0]), reply.end());
+    return reply[0] == 1;
+}
+
+// The names of the globals the program reads: members of the constant block
+// with an active range, and samplers it samples.
+bool ActiveGlobals(const std::vector<std::uint32_t>& spirv, std::set<std::string>& names, std::string& error) {
+    SpvcContext context;
+    spvc_context ctx = context.Get();
+    spvc_parsed_ir ir = nullptr;
+    spvc_compiler comp = nullptr;
+    if (!ctx || spvc_context_parse_spirv(ctx, spirv.data(), spirv.size(), &ir) != SPVC_SUCCESS ||
+        spvc_context_create_compiler(ctx, SPVC_BACKEND_NONE, ir, SPVC_CAPTURE_MODE_TAKE_OWNERSHIP, &comp) != SPVC_SUCCESS) {
+        error = ctx ? spvc_context_get_last_error_string(ctx) : "cannot start SPIRV-Cross";
+        return false;
+    }
+    spvc_set active = nullptr;
+    spvc_resources res = nullptr;
+    if (spvc_compiler_get_active_interface_variables(comp, &active) != SPVC_SUCCESS ||
+        spvc_compiler_create_shader_resources_for_active_variables(comp, &res, active) != SPVC_SUCCESS) {
+        error = spvc_context_get_last_error_string(ctx);
+        return false;
+    }
+    const spvc_reflected_resource* list = nullptr;
+    std::size_t count = 0;
+    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_UNIFORM_BUFFER, &list, &count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const spvc_buffer_range* ranges = nullptr;
+        std::size_t n = 0;
+        if (spvc_compiler_get_active_buffer_ranges(comp, list[i].id, &ranges, &n) != SPVC_SUCCESS) continue;
+        for (std::size_t r = 0; r < n; ++r)
+            if (const char* member = spvc_compiler_get_member_name(comp, list[i].base_type_id, ranges[r].index))
+                names.insert(member);
+    }
+    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list, &count);
+    for (std::size_t i = 0; i < count; ++i) names.insert(list[i].name);
+    return true;
+}
+
 } // namespace
 
 bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error) {
     globals.clear();
     const std::vector<Token> t = Tokenize(source);
     std::size_t first = 0;
-    bool sawEquals = false;
+    bool sawEquals = false, rowsByDefault = false;
     for (std::size_t i = 0; i < t.size(); ++i) {
         const std::string_view w = t[i].text;
+        if (w == "#row_major" || w == "#column_major") {
+            // "#pragma pack_matrix": matrices without a word of their own from here on.
+            rowsByDefault = w == "#row_major";
+            if (first == i) first = i + 1;
+            continue;
+        }
         if (w == "=") sawEquals = true;
         if (w == "{") {
             const std::size_t close = MatchClose(t, i);
@@ -656,7 +945,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             continue;
         }
         if (w == ";") {
-            if (!ReadStatement(t, first, i, globals, error)) return false;
+            if (!ReadStatement(t, first, i, rowsByDefault, globals, error)) return false;
             first = i + 1;
             sawEquals = false;
         }
@@ -690,43 +979,46 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         errors = sourceName + "(1,1): error: " + layoutError + "\n";
         return false;
     }
-    const std::string rewritten = Rewrite(source, globals);
     std::string preamble;
     for (const D3DXMACRO* d = defines; d && d->Name; ++d)
         preamble += std::string("#define ") + d->Name + " " + (d->Definition ? d->Definition : "") + "\n";
-
     std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
-    const EShLanguage stage = profile.vertex ? EShLangVertex : EShLangFragment;
-    glslang::TShader shader(stage);
-    const char* text = rewritten.c_str();
-    const int length = int(rewritten.size());
-    const char* names[] = {sourceName.c_str()};
-    shader.setStringsWithLengthsAndNames(&text, &length, names, 1);
-    shader.setPreamble(preamble.c_str());
-    shader.setEntryPoint(entry);
-    shader.setSourceEntryPoint(entry);
-    shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientOpenGL, 100);
-    shader.setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
-    shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
-    shader.setEnvTargetHlslFunctionality1(); // keeps the semantics on inputs and outputs
-    shader.setHlslIoMapping(true);
-    shader.setAutoMapBindings(true);
-    shader.setAutoMapLocations(true);
-    const auto messages = EShMessages(EShMsgReadHlsl | EShMsgHlslDX9Compatible | EShMsgSpvRules | EShMsgHlslLegalization);
-    if (!shader.parse(GetDefaultResources(), 110, false, messages)) {
-        errors = FormatErrors(shader.getInfoLog(), sourceName);
-        return false;
-    }
-    glslang::TProgram program;
-    program.addShader(&shader);
-    if (!program.link(messages) || !program.mapIO()) {
-        errors = FormatErrors(program.getInfoLog(), sourceName);
+    // Where there is static flow control (vertex programs from 2.0, pixel
+    // programs from 3.0) a boolean scalar goes to the boolean registers.
+    const bool flowControl = profile.vertex ? profile.major >= 2 : profile.major >= 3;
+    bool implicitBools = false;
+    for (HlslGlobal& g : globals)
+        if (flowControl && !g.effectOnly && !g.explicitRegister && g.registerSet == kSetFloat &&
+            g.type == D3DXPT_BOOL && g.rows == 1 && g.columns == 1) {
+            g.registerSet = kSetBool;
+            g.shadow = implicitBools = true;
+            g.registerCount = std::max<std::uint16_t>(g.elements, 1);
+        }
+    if (implicitBools && !Assign(globals, layoutError)) {
+        errors = sourceName + "(1,1): error: " + layoutError + "\n";
         return false;
     }
     std::vector<std::uint32_t> spirv;
-    glslang::SpvOptions spvOptions;
-    spvOptions.disableOptimizer = false;
-    glslang::GlslangToSpv(*program.getIntermediate(stage), spirv, &spvOptions);
+    if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors))
+        return false;
+    // What the program never reads leaves the table, and the rest is laid
+    // out again without it, as the D3D9 compiler lays out only what is used.
+    std::set<std::string> active;
+    if (!ActiveGlobals(spirv, active, layoutError)) {
+        errors = sourceName + "(1,1): error: " + layoutError + "\n";
+        return false;
+    }
+    bool dropped = false;
+    for (HlslGlobal& g : globals)
+        if (!g.effectOnly && !active.count(g.name)) dropped = g.unused = true;
+    if (dropped) {
+        if (!Assign(globals, layoutError)) {
+            errors = sourceName + "(1,1): error: " + layoutError + "\n";
+            return false;
+        }
+        if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors))
+        return false;
+    }
 
     ShaderContainer c;
     c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
@@ -735,8 +1027,30 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         errors = sourceName + "(1,1): error: " + error + "\n";
         return false;
     }
+    if (!ReadStandInsFromTheirFiles(c.glsl, profile.vertex, globals)) {
+        // A computed index into the float registers: booleans stay there.
+        bool explicitFiles = false;
+        for (HlslGlobal& g : globals) {
+            if (!g.shadow || g.effectOnly || g.unused) continue;
+            if (g.explicitRegister) explicitFiles = true;
+            g.shadow = false;
+            g.registerSet = kSetFloat;
+        }
+        if (explicitFiles) {
+            errors = sourceName + "(1,1): error: boolean or integer registers in a program that indexes its constants\n";
+            return false;
+        }
+        c = ShaderContainer{};
+        c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
+        if (!Assign(globals, layoutError) ||
+            !ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors) ||
+            !SpirvToGlsl(spirv, profile.vertex, c, error)) {
+            if (errors.empty()) errors = sourceName + "(1,1): error: " + (error.empty() ? layoutError : error) + "\n";
+            return false;
+        }
+    }
     for (const HlslGlobal& g : globals) {
-        if (g.effectOnly) continue;
+        if (g.effectOnly || g.unused) continue;
         ShaderConstantRecord k;
         k.name = g.name;
         k.registerSet = g.registerSet;

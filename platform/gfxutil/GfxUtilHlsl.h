@@ -30,6 +30,18 @@ struct HlslGlobal {
     // sampler's sampler_state block (the effect keeps the states).
     std::size_t eraseBegin = 0, eraseEnd = 0;
     bool effectOnly = false; // a texture or a static: no constant
+    // The program never reads it: no constant in the table, and no register
+    // among the used ones (made static when its statement allows).
+    bool unused = false;
+    bool staticOk = false; // the statement declares it alone, with no storage word
+    // Boolean and integer registers: the program reads them from the device's
+    // boolean or integer file; for the compiler they stand in float
+    // registers past all others (`shadowIndex`), whose reads are then turned
+    // into reads of the right file.
+    bool rowsFromPragma = false; // row-major by "#pragma pack_matrix", not by a word of its own
+    bool shadow = false;
+    std::uint16_t shadowIndex = 0;
+    std::size_t registerBegin = 0, registerEnd = 0; // an explicit register() in the source
     // A flat list of numbers initialising an array of vectors or matrices,
     // which this dialect allows and glslang does not: where each element's
     // braces go.

@@ -779,10 +779,41 @@ const char* D3DXGetPixelShaderProfile(IDirect3DDevice9* device) {
     return PixelShaderProfileForCaps(caps);
 }
 
-std::uint32_t D3DXGetShaderVersion(const std::uint32_t* function) { return function ? function[0] : 0; }
+namespace {
+std::vector<std::string>& IncludeFolders() {
+    static std::vector<std::string> folders;
+    return folders;
+}
+} // namespace
+
+void SetIncludeFolders(std::vector<std::string> folders) { IncludeFolders() = std::move(folders); }
+std::vector<std::string> GetIncludeFolders() { return IncludeFolders(); }
+
+std::string JoinIncludePath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    const char last = folder.back();
+    return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
+}
+
+// A compiled program keeps its version token in the container's kind word.
+std::uint32_t D3DXGetShaderVersion(const std::uint32_t* function) {
+    if (!function) return 0;
+    return IsShaderContainer(function) ? function[2] : function[0];
+}
 
 HRESULT D3DXGetShaderInputSemantics(const std::uint32_t* function, D3DXSEMANTIC* semantics, std::uint32_t* count) {
     if (!function || !count) return D3DERR_INVALIDCALL;
+    if (IsShaderContainer(function)) {
+        ShaderContainer c;
+        if (!ReadShaderContainer(function, ShaderContainerSize(function), c)) return D3DERR_INVALIDCALL;
+        std::uint32_t n = 0;
+        for (const ShaderSemantic& s : c.inputs) {
+            if (semantics) semantics[n] = {s.usage, s.index};
+            ++n;
+        }
+        *count = n;
+        return D3D_OK;
+    }
     // The length is not given: each end token in turn is tried as the end.
     const std::uint32_t kind = function[0] & 0xFFFF0000u;
     std::size_t used = 0;

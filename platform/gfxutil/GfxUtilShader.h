@@ -7,6 +7,7 @@
 #include "platform/gfxutil/GfxUtilImage.h" // D3DXERR_INVALIDDATA
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace gfx {
@@ -78,5 +79,15 @@ struct D3DXSEMANTIC {
 // is taken from there (up to a million tokens).
 HRESULT D3DXGetShaderInputSemantics(const std::uint32_t* function, D3DXSEMANTIC* semantics,
                                     std::uint32_t* count);
+
+// Folders `#include` searches, in order, after the folder of the file that
+// includes (effect texts and high-level sources alike, both forms of the
+// directive); empty at start, and emptied again by an empty list. The
+// engine names its effect and program folders here, in place of an include
+// handler.
+void SetIncludeFolders(std::vector<std::string> folders);
+[[nodiscard]] std::vector<std::string> GetIncludeFolders();
+// The folder, then the name: "name" beside it.
+[[nodiscard]] std::string JoinIncludePath(const std::string& folder, const std::string& name);
 
 } // namespace gfx

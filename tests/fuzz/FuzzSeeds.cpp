@@ -1152,6 +1152,15 @@ void EffectSeeds(SeedFolder& kFolder)
         "#define CAT_(a, b) a ## b\n#define CAT(a, b) CAT_(a, b)\nfloat CAT(CAT(X, Y), Z);\n"
         "#define STR(x) #x\nstring S = STR(a \"b\" c);\n#define V(a, ...) __VA_ARGS__\nint I[2] = {V(0, 1, 2)};\n"
         "#define D(t, n) t n;\nD(float,\n  Split)\n#define F(x) x\nfloat F;\n",
+        // Compiled passes: shared parameters, uniform arguments, a program
+        // kept in a parameter, an unused constant.
+        "float4x4 WVP : WORLDVIEWPROJECTION;\nfloat4 Tint < string UIName = \"t\"; > = {1, 1, 1, 1};\nint N = 2;\n"
+        "float Unused;\nstruct VO { float4 p : POSITION; float4 c : COLOR0; };\n"
+        "VO VS(float4 p : POSITION, float4 c : COLOR0) { VO o; o.p = mul(p, WVP); o.c = c * Tint; return o; }\n"
+        "float4 PS(float4 c : COLOR0, uniform bool inv) : COLOR { return inv ? 1 - c * N : c; }\n"
+        "pixelshader Kept = compile ps_2_0 PS(false);\n"
+        "technique C { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(true); }\n"
+        "pass { VertexShader = compile vs_1_1 VS(); PixelShader = <Kept>; } }\ntechnique F { pass { Lighting = false; } }\n",
     };
     for (const char* pcText : apcTexts)
         kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));

@@ -2,7 +2,9 @@
 
 #include "engine/render/NiDX9Renderer.h"
 #include "engine/shaders/framework/NiD3DShaderProgramCreator.h"
+#include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
 #include "engine/shaders/framework/NiShaderFactory.h"
+#include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/os/OsFiles.h"
 
 #include <algorithm>
@@ -278,6 +280,7 @@ void NiD3DXEffectFactory::Shutdown()
     ms_pkInstance = nullptr;
     if (pkDevice != nullptr)
         pkDevice->Release();
+    gfx::SetIncludeFolders({}); // the folders were this factory's
 }
 
 NiD3DXEffectFile* NiD3DXEffectFactory::GetFile(const char* pcName) const
@@ -372,6 +375,15 @@ void NiD3DXEffectFactory::SetEffectDirectory(const char* pcDirectory)
     GetInstance()->m_kDirectory = pcDirectory ? pcDirectory : "";
 }
 
+void NiD3DXEffectFactory::AddIncludeFolder(const char* pcDirectory)
+{
+    if (pcDirectory == nullptr || *pcDirectory == '\0')
+        return;
+    std::vector<std::string>& kFolders = GetInstance()->m_kIncludeFolders;
+    if (std::find(kFolders.begin(), kFolders.end(), pcDirectory) == kFolders.end())
+        kFolders.emplace_back(pcDirectory);
+}
+
 void NiD3DXEffectFactory::SetCompileFlags(std::uint32_t uiFlags)
 {
     GetInstance()->m_uiCompileFlags = uiFlags;
@@ -433,6 +445,16 @@ bool NiD3DXEffectFactory::CompileEffectFile(const char* pcName, NiD3DXEffectFile
     }
     NiD3DXEffectFactory* pkFactory = GetInstance();
     const std::uint32_t uiFlags = NiD3DShaderProgramCreator::GetUniversalShaderCreationFlags() | pkFactory->m_uiCompileFlags;
+    // Includes are found in the effect folders, then in the program path.
+    std::vector<std::string> kFolders = pkFactory->m_kIncludeFolders;
+    if (const NiD3DShaderProgramFactory* pkPrograms = NiD3DShaderProgramFactory::GetInstance())
+    {
+        std::uint32_t uiPos = 0;
+        for (const char* pc = pkPrograms->GetFirstProgramDirectory(uiPos); pc != nullptr;
+             pc = pkPrograms->GetNextProgramDirectory(uiPos))
+            kFolders.emplace_back(pc);
+    }
+    gfx::SetIncludeFolders(kFolders);
     gfx::ID3DXBuffer* pkErrors = nullptr;
     gfx::ID3DXBaseEffect* pkEffect = nullptr;
     gfx::HRESULT hr;

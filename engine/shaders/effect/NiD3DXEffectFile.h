@@ -106,6 +106,10 @@ public:
     [[nodiscard]] NiDX9Renderer* GetRenderer() const { return m_pkRenderer; }
     [[nodiscard]] gfx::IDirect3DDevice9* GetD3DDevice() const { return m_pkDevice; }
     static void SetEffectDirectory(const char* pcDirectory);
+    // A folder an effect's `#include` is searched in (after the including
+    // file's own), beside the program factory's directories; each once.
+    static void AddIncludeFolder(const char* pcDirectory);
+    [[nodiscard]] const std::vector<std::string>& GetIncludeFolders() const { return m_kIncludeFolders; }
     static void SetCompileFlags(std::uint32_t uiFlags);
     // Files released for a device change, counted (tests).
     [[nodiscard]] std::uint32_t GetReleaseCount() const { return m_uiReleases; }
@@ -120,6 +124,7 @@ private:
     NiDX9Renderer* m_pkRenderer = nullptr;
     gfx::IDirect3DDevice9* m_pkDevice = nullptr; // counted
     std::string m_kDirectory;
+    std::vector<std::string> m_kIncludeFolders;
     std::uint32_t m_uiCompileFlags = 0;
     std::uint32_t m_uiReleases = 0;
     static NiD3DXEffectFactory* ms_pkInstance;

@@ -48,6 +48,7 @@ NiD3DXEffectShaderLib* NiD3DXEffectShaderLib::Create(NiRenderer* pkRenderer, std
     {
         if (ms_pkFileList == nullptr)
             ms_pkFileList = new std::list<std::string>();
+        NiD3DXEffectFactory::AddIncludeFolder(ppcDirectories[ui]);
         FindEffectFiles(ppcDirectories[ui], bRecurse);
         pkLibrary->LoadFileList();
     }

@@ -1,6 +1,9 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+#include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxBackendFixture.h"
 
 #include <gtest/gtest.h>
@@ -273,6 +276,28 @@ TEST(GfxUtilEffectReadTest, ThePreprocessorIncludesDefinesAndChooses) {
     EXPECT_EQ(std::string(static_cast<const char*>(errors->GetBufferPointer())),
               (dir / "Inc/bad.fxh").string() + "(2): unsupported directive '#wibble'\n");
     errors->Release();
+
+    // Not beside the file: the include folders are searched in order, and a
+    // compiled pass's error inside an include names the include's line.
+    std::filesystem::create_directories(dir / "first");
+    std::filesystem::create_directories(dir / "second");
+    std::ofstream(dir / "second" / "Shade.fxh") << "float4 Shade(float4 c)\n{\n    return c * Missing;\n}\n";
+    std::ofstream(dir / "first" / "tint.fxh") << "float4 Tint = {1, 1, 1, 1};\n";
+    std::ofstream(dir / "folders.fx") << "#include <tint.fxh>\n#include \"shade.fxh\"\n"
+                                         "float4 PS() : COLOR { return Shade(Tint); }\n"
+                                         "technique T { pass { PixelShader = compile ps_2_0 PS(); } }\n";
+    EXPECT_EQ(D3DXCreateEffectCompilerFromFileA((dir / "folders.fx").c_str(), nullptr, nullptr, 0, &fx, nullptr),
+              E_FAIL);
+    SetIncludeFolders({(dir / "first").string(), (dir / "second").string() + "/"});
+    ASSERT_EQ(D3DXCreateEffectCompilerFromFileA((dir / "folders.fx").c_str(), nullptr, nullptr, 0, &fx, &errors),
+              D3D_OK);
+    SetIncludeFolders({});
+    EXPECT_NE(fx->GetParameterByName(nullptr, "Tint"), nullptr);
+    ASSERT_NE(errors, nullptr);
+    const std::string warning = static_cast<const char*>(errors->GetBufferPointer());
+    EXPECT_NE(warning.find("second/shade.fxh(3): warning: 'Missing'"), std::string::npos) << warning;
+    errors->Release();
+    fx->Release();
     std::filesystem::remove_all(dir);
 
     EXPECT_EQ(ErrorsOf("#include \"nowhere.fxh\"\n"), "memory(1): cannot open include file 'nowhere.fxh'\n");
@@ -534,14 +559,28 @@ TEST(GfxUtilEffectReadTest, TechniquesPassesAndTheirShaders) {
     EXPECT_EQ(semantics[1].Usage, D3DDECLUSAGE_TEXCOORD);
     EXPECT_EQ(semantics[1].UsageIndex, 1u);
 
-    // compile: only the profile's version, then the end.
+    // compile: the compiler's program, its version and inputs readable.
     ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Compiled", 0), &pd), D3D_OK);
     ASSERT_NE(pd.pVertexShaderFunction, nullptr);
-    EXPECT_EQ(pd.pVertexShaderFunction[0], D3DVS_VERSION(2, 0));
-    EXPECT_EQ(pd.pVertexShaderFunction[1], D3DSIO_END);
-    EXPECT_EQ(pd.pPixelShaderFunction[0], D3DPS_VERSION(2, 0));
-    ASSERT_EQ(D3DXGetShaderInputSemantics(pd.pVertexShaderFunction, nullptr, &count), D3D_OK);
-    EXPECT_EQ(count, 0u);
+    ASSERT_TRUE(IsShaderContainer(pd.pVertexShaderFunction));
+    EXPECT_EQ(D3DXGetShaderVersion(pd.pVertexShaderFunction), D3DVS_VERSION(2, 0));
+    EXPECT_EQ(D3DXGetShaderVersion(pd.pPixelShaderFunction), D3DPS_VERSION(2, 0));
+    ASSERT_EQ(D3DXGetShaderInputSemantics(pd.pVertexShaderFunction, semantics, &count), D3D_OK);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(semantics[0].Usage, D3DDECLUSAGE_POSITION);
+    ASSERT_EQ(D3DXGetShaderInputSemantics(pd.pPixelShaderFunction, semantics, &count), D3D_OK);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(semantics[0].Usage, D3DDECLUSAGE_TEXCOORD);
+    // Each program's table holds what it reads, nothing else.
+    ID3DXConstantTable* table = nullptr;
+    ASSERT_EQ(D3DXGetShaderConstantTable(pd.pPixelShaderFunction, &table), D3D_OK);
+    D3DXCONSTANTTABLE_DESC td2;
+    ASSERT_EQ(table->GetDesc(&td2), D3D_OK);
+    EXPECT_EQ(td2.Constants, 3u); // Samp, Colour, Helper
+    EXPECT_NE(table->GetConstantByName(nullptr, "Helper"), nullptr);
+    EXPECT_EQ(table->GetConstantByName(nullptr, "Unused"), nullptr);
+    EXPECT_EQ(table->GetConstantByName(nullptr, "WorldViewProj"), nullptr);
+    table->Release();
 
     // No effect interface without a device.
     void* out = reinterpret_cast<void*>(1);
@@ -731,8 +770,7 @@ TEST_P(GfxUtilEffectDeviceTest, FixedFunctionAndAssemblyTechniquesValidate) {
     ID3DXEffect* fx = Make(kTechniques);
     ASSERT_NE(fx, nullptr);
     EXPECT_EQ(fx->ValidateTechnique("Fixed"), D3D_OK);
-    EXPECT_EQ(fx->ValidateTechnique("Compiled"), E_FAIL);
-    EXPECT_NE(fx->ValidationError().find("HLSL compilation is not supported"), std::string::npos);
+    EXPECT_EQ(fx->ValidateTechnique("Compiled"), D3D_OK);
     EXPECT_EQ(fx->ValidateTechnique("Assembled"), D3D_OK); // the device runs programs
     EXPECT_EQ(fx->ValidateTechnique("Odd"), E_FAIL);
     EXPECT_NE(fx->ValidationError().find("unknown state 'Wibble'"), std::string::npos);
@@ -745,6 +783,8 @@ TEST_P(GfxUtilEffectDeviceTest, FixedFunctionAndAssemblyTechniquesValidate) {
     EXPECT_STREQ(next, "Fixed");
     ASSERT_EQ(fx->FindNextValidTechnique(next, &next), D3D_OK);
     EXPECT_STREQ(next, "Assembled");
+    ASSERT_EQ(fx->FindNextValidTechnique(next, &next), D3D_OK);
+    EXPECT_STREQ(next, "Compiled");
     EXPECT_EQ(fx->FindNextValidTechnique(next, &next), E_FAIL);
     EXPECT_EQ(next, nullptr);
     void* out = nullptr;
@@ -827,10 +867,26 @@ TEST_P(GfxUtilEffectDeviceTest, PassesGoThroughTheStateManagerInOrder) {
     ASSERT_EQ(fx->End(), D3D_OK);
     EXPECT_EQ(fx->End(), D3DERR_INVALIDCALL);
 
-    // Compiled passes never run.
+    // A compiled pass binds its programs, then each program's constants from
+    // the parameters of their names: the matrix by columns from c0; the
+    // pixel program's sampler at its unit, Colour and Helper in order.
     ASSERT_EQ(fx->SetTechnique("Compiled"), D3D_OK);
     ASSERT_EQ(fx->Begin(&passes, 7), D3D_OK);
-    EXPECT_EQ(fx->BeginPass(0), E_FAIL);
+    manager.calls.clear();
+    ASSERT_EQ(fx->SetTexture("Tex", texture), D3D_OK);
+    ASSERT_EQ(fx->SetFloat("Helper", 3.0f), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    EXPECT_EQ(manager.calls, (std::vector<std::string>{"VS 0 1", "VSF 4 3", "PS 0 1", "Tex 0 1", "Samp 5 1",
+                                                       "PSF 1 1", "PSF 101 0"}));
+    manager.calls.clear();
+    EXPECT_EQ(fx->CommitChanges(), D3D_OK);
+    EXPECT_TRUE(manager.calls.empty());
+    ASSERT_EQ(fx->SetFloat("Unused", 2.0f), D3D_OK); // no program reads it
+    EXPECT_EQ(fx->CommitChanges(), D3D_OK);
+    EXPECT_TRUE(manager.calls.empty());
+    ASSERT_EQ(fx->SetFloat("Helper", 5.0f), D3D_OK);
+    EXPECT_EQ(fx->CommitChanges(), D3D_OK);
+    EXPECT_EQ(manager.calls, (std::vector<std::string>{"PS 0 1", "Tex 0 1", "Samp 5 1", "PSF 1 1", "PSF 101 0"}));
     ASSERT_EQ(fx->EndPass(), D3D_OK);
     ASSERT_EQ(fx->End(), D3D_OK);
     EXPECT_EQ(fx->SetTechnique("Nothing"), D3DERR_INVALIDCALL);
@@ -844,6 +900,146 @@ TEST_P(GfxUtilEffectDeviceTest, PassesGoThroughTheStateManagerInOrder) {
     EXPECT_EQ(fx->Release(), 0u);
     EXPECT_EQ(manager.refs, 0u);
     EXPECT_EQ(texture->Release(), 0u);
+}
+
+// Compiled passes as effect authors write them: uniform arguments bound by
+// the call, an int parameter in float registers, a compile error that
+// leaves only its technique invalid and names the effect's own line.
+TEST_P(GfxUtilEffectDeviceTest, CompiledPassesTakeArgumentsAndReportTheirErrors) {
+    Create();
+    const std::string text = R"(float4 Tint < string UIName = "Tint"; > = {0.5, 0.5, 0.5, 1};
+int Steps = 3;
+string Note = "kept by the effect";
+float4 PS(float4 c : COLOR0, uniform bool invert, uniform float k) : COLOR {
+    float4 r = c * Tint * Steps * k;
+    return invert ? 1 - r : r;
+}
+technique Args { pass { PixelShader = compile ps_2_0 PS(true, 2.0); } }
+technique Again { pass { PixelShader = compile ps_2_0 PS(true, 2.0); } pass { PixelShader = compile ps_2_0 PS(false, 1); } }
+technique Miscounted { pass { PixelShader = compile ps_2_0 PS(true); } }
+technique Fallback { pass { Lighting = false; } }
+technique OldProfile { pass { VertexShader = compile vs_1_0 PS(); } }
+)";
+    ID3DXEffect* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, nullptr, &fx,
+                               &errors),
+              D3D_OK);
+    ASSERT_NE(fx, nullptr);
+    ASSERT_NE(errors, nullptr);
+    const std::string messages = static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_NE(messages.find("'PS' takes 2 uniform arguments, 1 given"), std::string::npos) << messages;
+    EXPECT_EQ(fx->ValidateTechnique("Args"), D3D_OK) << fx->ValidationError();
+    EXPECT_EQ(fx->ValidateTechnique("Again"), D3D_OK) << fx->ValidationError();
+    EXPECT_EQ(fx->ValidateTechnique("Miscounted"), E_FAIL);
+    EXPECT_EQ(fx->ValidateTechnique("Fallback"), D3D_OK);
+    // A profile the compiler does not have: the pass describes no program
+    // (found by fuzz_effect: its bare version token was read past).
+    EXPECT_EQ(fx->ValidateTechnique("OldProfile"), E_FAIL);
+    EXPECT_NE(fx->ValidationError().find("unknown profile 'vs_1_0'"), std::string::npos) << fx->ValidationError();
+    D3DXPASS_DESC old{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("OldProfile", 0), &old), D3D_OK);
+    EXPECT_EQ(old.pVertexShaderFunction, nullptr);
+    // The same call is compiled once; another argument list is its own program.
+    D3DXPASS_DESC a{}, b{}, c{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Args", 0), &a), D3D_OK);
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Again", 0), &b), D3D_OK);
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Again", 1), &c), D3D_OK);
+    ASSERT_NE(a.pPixelShaderFunction, nullptr);
+    const std::size_t size = ShaderContainerSize(a.pPixelShaderFunction);
+    ASSERT_EQ(ShaderContainerSize(b.pPixelShaderFunction), size);
+    EXPECT_EQ(std::memcmp(a.pPixelShaderFunction, b.pPixelShaderFunction, size), 0);
+    EXPECT_TRUE(ShaderContainerSize(c.pPixelShaderFunction) != size ||
+                std::memcmp(a.pPixelShaderFunction, c.pPixelShaderFunction, size) != 0);
+    // Steps (an int) goes to its float register as a float.
+    ASSERT_EQ(fx->SetTechnique("Args"), D3D_OK);
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 7), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    ID3DXConstantTable* table = nullptr;
+    ASSERT_EQ(D3DXGetShaderConstantTable(a.pPixelShaderFunction, &table), D3D_OK);
+    D3DXCONSTANT_DESC desc{};
+    std::uint32_t count = 1;
+    ASSERT_EQ(table->GetConstantDesc(table->GetConstantByName(nullptr, "Steps"), &desc, &count), D3D_OK);
+    float reg[4] = {};
+    ASSERT_EQ(device->GetPixelShaderConstantF(desc.RegisterIndex, reg, 1), D3D_OK);
+    EXPECT_EQ(reg[0], 3.0f);
+    ASSERT_EQ(table->GetConstantDesc(table->GetConstantByName(nullptr, "Tint"), &desc, &count), D3D_OK);
+    ASSERT_EQ(device->GetPixelShaderConstantF(desc.RegisterIndex, reg, 1), D3D_OK);
+    EXPECT_EQ(reg[0], 0.5f);
+    table->Release();
+    ASSERT_EQ(fx->EndPass(), D3D_OK);
+    ASSERT_EQ(fx->End(), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    EXPECT_EQ(fx->Release(), 0u);
+
+    // The compiler reads the whole text: an error anywhere leaves every
+    // compiled technique invalid, named at the effect's own line (after an
+    // include and a hidden technique), while fixed-function ones still run.
+    const std::string broken = "technique Early { pass { Lighting = true; } }\n"
+                               "float4 PS(float4 c : COLOR0) : COLOR {\n"
+                               "    return c * NotDeclared;\n"
+                               "}\n"
+                               "technique Bad { pass { PixelShader = compile ps_2_0 PS(); } }\n";
+    ASSERT_EQ(D3DXCreateEffect(device, broken.data(), std::uint32_t(broken.size()), nullptr, nullptr, 0, nullptr, &fx,
+                               &errors),
+              D3D_OK);
+    ASSERT_NE(errors, nullptr);
+    const std::string lines = static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_NE(lines.find("memory(3): warning: 'NotDeclared'"), std::string::npos) << lines;
+    EXPECT_EQ(fx->ValidateTechnique("Bad"), E_FAIL);
+    EXPECT_NE(fx->ValidationError().find("NotDeclared"), std::string::npos) << fx->ValidationError();
+    EXPECT_EQ(fx->ValidateTechnique("Early"), D3D_OK);
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+// What effect texts declare around their functions reaches the compiler as
+// the dialect has it: storage words, DWORD, constants, static arrays, flat
+// lists, annotations, strings and shader objects left to the effect.
+TEST_P(GfxUtilEffectDeviceTest, EffectDeclarationsCompileInPasses) {
+    Create();
+    const char* const texts[] = {
+        "shared float4x4 View : VIEW;\nuniform extern float4 T < string UIWidget = \"color\"; > = {1,1,1,1};\n"
+        "DWORD Mode = 2;\nconst float K = 2;\nstring Name = \"n\";\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return mul(p, View) * K * Mode; }\n"
+        "float4 PS() : COLOR { return T; }\n"
+        "vertexshader Kept = compile vs_2_0 VS();\n"
+        "technique A < string Desc = \"a\"; > { pass { VertexShader = <Kept>; PixelShader = compile ps_2_0 PS(); } }\n",
+        "float4x4 M;\nstatic float4 Colours[2] = { float4(1,0,0,1), float4(0,1,0,1) };\n"
+        "float2 Offsets[2] = { -0.5, 0.5, 0.25, -0.25 };\ntexture T2 : DIFFUSE < string ResourceName = \"a.dds\"; >;\n"
+        "samplerCUBE S = sampler_state { Texture = (T2); MinFilter = Linear; };\n"
+        "float4 PS(float2 uv : TEXCOORD0) : COLOR { return Colours[uv.x > 0.5] + Offsets[1].xyxy + texCUBE(S, uv.xyx); }\n"
+        "technique B { pass { PixelShader = compile ps_2_0 PS(); ZEnable = true; } }\n",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        ID3DXEffect* fx = Make(text);
+        ASSERT_NE(fx, nullptr);
+        EXPECT_EQ(fx->ValidateTechnique(fx->GetTechnique(0)), D3D_OK) << fx->ValidationError();
+        fx->Release();
+    }
+    // A packing pragma reaches the compiler: the program's table and the
+    // effect's parameter agree on rows.
+    ID3DXEffect* fx = Make("#pragma pack_matrix(row_major)\nfloat4x3 Bone;\n"
+                           "float4 VS(float4 p : POSITION) : POSITION { return float4(mul(p, Bone), 1); }\n"
+                           "technique R { pass { VertexShader = compile vs_2_0 VS(); } }\n");
+    ASSERT_NE(fx, nullptr);
+    D3DXPARAMETER_DESC pd{};
+    ASSERT_EQ(fx->GetParameterDesc("Bone", &pd), D3D_OK);
+    EXPECT_EQ(pd.Class, D3DXPC_MATRIX_ROWS);
+    D3DXPASS_DESC pass{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("R", 0), &pass), D3D_OK);
+    ID3DXConstantTable* table = nullptr;
+    ASSERT_EQ(D3DXGetShaderConstantTable(pass.pVertexShaderFunction, &table), D3D_OK);
+    D3DXCONSTANT_DESC cd{};
+    std::uint32_t count = 1;
+    ASSERT_EQ(table->GetConstantDesc(table->GetConstantByName(nullptr, "Bone"), &cd, &count), D3D_OK);
+    EXPECT_EQ(cd.Class, D3DXPC_MATRIX_ROWS);
+    EXPECT_EQ(cd.RegisterCount, 4u);
+    table->Release();
+    fx->Release();
 }
 
 // Without a manager the device takes the states; without the "save nothing"

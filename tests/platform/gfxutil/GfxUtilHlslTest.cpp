@@ -204,6 +204,23 @@ int Count : register(c1);
     EXPECT_EQ(count->type, D3DXPT_INT);
     EXPECT_EQ(count->registerSet, D3DXRS_FLOAT4);
 
+    // "#pragma pack_matrix" sets the packing of the matrices after it, as
+    // the compiler itself reads them: the table and the code agree.
+    Compiled packed, worded;
+    Compile(packed, "#pragma pack_matrix(row_major)\nfloat4x3 RM;\n#pragma pack_matrix(column_major)\nfloat4x3 CM;\n"
+                    "float4 main(float4 p : POSITION) : POSITION { return float4(mul(p, RM) + mul(p, CM), 1); }\n",
+            "vs_3_0");
+    Compile(worded, "\nrow_major float4x3 RM;\n\nfloat4x3 CM;\n"
+                    "float4 main(float4 p : POSITION) : POSITION { return float4(mul(p, RM) + mul(p, CM), 1); }\n",
+            "vs_3_0");
+    ASSERT_EQ(packed.result, D3D_OK) << packed.errors;
+    ASSERT_EQ(worded.result, D3D_OK) << worded.errors;
+    EXPECT_EQ(Constant(packed.container, "RM")->cls, D3DXPC_MATRIX_ROWS);
+    EXPECT_EQ(Constant(packed.container, "RM")->registerCount, 4u);
+    EXPECT_EQ(Constant(packed.container, "CM")->cls, D3DXPC_MATRIX_COLUMNS);
+    EXPECT_EQ(Constant(packed.container, "CM")->registerIndex, 4u);
+    EXPECT_EQ(packed.container.glsl, worded.container.glsl);
+
     // Two constants on one register are refused.
     Compiled clash;
     Compile(clash, "float4 A : register(c1);\nfloat4x4 B : register(c0);\nfloat4 main() : COLOR { return A + B[0]; }\n",
@@ -294,6 +311,55 @@ TEST(GfxUtilHlslTest, TheContainerIsRefusedWhenCutOrTampered) {
     odd.constants[0].defaultValue = {1, 2, 3};
     const std::vector<std::uint8_t> oddBytes = WriteShaderContainer(odd);
     EXPECT_FALSE(ReadShaderContainer(oddBytes.data(), oddBytes.size(), again));
+}
+
+// What the program never reads is not in its table and takes no register:
+// the used ones are laid out as if the others were not declared.
+TEST(GfxUtilHlslTest, ConstantsTheProgramNeverReadsAreDropped) {
+    const std::string source = R"(
+float4x4 NeverRead;
+float4 Pinned : register(c1);
+float4 Read;
+float Gone, AlsoGone;
+uniform float4 StorageWord;
+float4 Later;
+sampler2D Idle;
+sampler2D Busy;
+float4 main(float2 uv : TEXCOORD0) : COLOR {
+    float4 unusedLocal = NeverRead[0] * Gone;
+    return Read + Later * tex2D(Busy, uv);
+}
+)";
+    Compiled ps;
+    Compile(ps, source, "ps_2_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    std::vector<std::string> names;
+    for (const ShaderConstantRecord& k : ps.container.constants) names.push_back(k.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Read", "Later", "Busy"}));
+    // Read fills c0 below the unused explicit c1; Later the next free one.
+    EXPECT_EQ(Constant(ps.container, "Read")->registerIndex, 0u);
+    EXPECT_EQ(Constant(ps.container, "Later")->registerIndex, 2u);
+    EXPECT_EQ(Constant(ps.container, "Busy")->registerIndex, 0u);
+    EXPECT_EQ(ps.container.samplers[0], D3DSTT_2D);
+    ASSERT_NE(ps.table, nullptr);
+    EXPECT_EQ(ps.table->GetConstantByName(nullptr, "NeverRead"), nullptr);
+    EXPECT_EQ(ps.table->GetConstantByName(nullptr, "Pinned"), nullptr);
+}
+
+// A program whose register file is beyond the device's is refused rather
+// than read past the end of the file when drawn.
+TEST(GfxUtilHlslTest, ARegisterFileBeyondTheDevicesIsRefused) {
+    Compiled ps;
+    Compile(ps, "float4 Big[4];\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return Big[(int)uv.x]; }\n", "ps_3_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    TranslatedShader out;
+    std::string error;
+    ShaderContainer c = ps.container;
+    c.constF = DeviceState::kPsConstF;
+    EXPECT_TRUE(TranslateShaderContainer(c, out, error)) << error;
+    c.constF = DeviceState::kPsConstF + 1;
+    EXPECT_FALSE(TranslateShaderContainer(c, out, error));
+    EXPECT_NE(error.find("register file"), std::string::npos);
 }
 
 class GfxUtilConstantTableTest : public gfxtest::BackendTest {};
@@ -694,6 +760,15 @@ TEST(GfxUtilHlslTest, IncludesOfBothFormsResolve) {
     EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer())).find("(1,1): error: cannot open include file 'none.fxh'"),
               std::string::npos);
     errors->Release();
+    // Found in an include folder once one names it.
+    std::filesystem::create_directories(std::string(folder) + "/shared");
+    write("shared/none.fxh", "float4 Found;\n");
+    SetIncludeFolders({std::string(folder) + "/shared"});
+    EXPECT_EQ(D3DXCompileShaderFromFile((std::string(folder) + "/missing.hlsl").c_str(), "main", "ps_2_0", 0, &code,
+                                        nullptr, nullptr),
+              D3D_OK);
+    SetIncludeFolders({});
+    if (code) code->Release();
     std::filesystem::remove_all(folder);
 }
 
@@ -727,4 +802,131 @@ TEST_P(GfxUtilHlslDrawTest, TheDX9DialectDraws) {
         if (v) v->Release();
         if (p) p->Release();
     }
+}
+
+// Booleans where there is static flow control, and integers named to an
+// integer register, are read from the device's boolean and integer files:
+// set by name through the table or straight into the registers, the program
+// sees the same value.
+TEST_P(GfxUtilHlslDrawTest, BooleanAndIntegerConstantsReadTheirOwnRegisters) {
+    if (Stopped()) return;
+    const std::string pixel = R"(
+bool Invert;
+int4 Steps : register(i2);
+float4 Base = {0.25, 0.5, 1, 1};
+float4 main(float4 col : COLOR0) : COLOR {
+    float4 c = Base * col;
+    for (int k = 0; k < Steps.x; ++k) c.r += 0.25;
+    if (Invert) c.rgb = 1 - c.rgb;
+    return c;
+}
+)";
+    Compiled vs, ps, ps20;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, pixel, "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    const ShaderConstantRecord* invert = Constant(ps.container, "Invert");
+    const ShaderConstantRecord* steps = Constant(ps.container, "Steps");
+    ASSERT_TRUE(invert && steps);
+    EXPECT_EQ(invert->registerSet, D3DXRS_BOOL);
+    EXPECT_EQ(invert->registerIndex, 0u);
+    EXPECT_EQ(steps->registerSet, D3DXRS_INT4);
+    EXPECT_EQ(steps->registerIndex, 2u);
+    EXPECT_EQ(Constant(ps.container, "Base")->registerIndex, 0u); // the stand-ins take no float register before it
+    // Without static flow control (ps_2_0) the boolean is a float constant.
+    Compile(ps20, "bool Invert;\nfloat4 main(float4 c : COLOR0) : COLOR { return Invert ? 1 - c : c; }\n", "ps_2_0");
+    ASSERT_EQ(ps20.result, D3D_OK) << ps20.errors;
+    EXPECT_EQ(Constant(ps20.container, "Invert")->registerSet, D3DXRS_FLOAT4);
+
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    D3DXMATRIX identity{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
+    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+    const std::int32_t two[4] = {2, 0, 0, 0};
+    ASSERT_EQ(ps.table->SetIntArray(device, "Steps", two, 4), D3D_OK);
+    ASSERT_EQ(ps.table->SetBool(device, "Invert", 0), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 191, 128, 255, "two steps");
+
+    ASSERT_EQ(ps.table->SetBool(device, "Invert", 1), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 64, 127, 0, "inverted");
+
+    // Straight into the registers, as a register-level constant map does.
+    const std::int32_t off = 0, one[4] = {1, 0, 0, 0};
+    ASSERT_EQ(device->SetPixelShaderConstantB(0, &off, 1), D3D_OK);
+    ASSERT_EQ(device->SetPixelShaderConstantI(2, one, 1), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 255, "registers");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    v->Release();
+    p->Release();
+}
+
+// A program that indexes its float constants by a computed index keeps its
+// booleans in float registers, where such an index could reach them.
+TEST(GfxUtilHlslTest, BooleansStayInFloatRegistersBesideComputedIndices) {
+    Compiled vs;
+    Compile(vs, R"(
+bool Skinned;
+float4 Palette[8];
+float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION {
+    return Skinned ? p + Palette[(int)i.x] : p;
+}
+)", "vs_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    EXPECT_EQ(Constant(vs.container, "Skinned")->registerSet, D3DXRS_FLOAT4);
+    EXPECT_EQ(Constant(vs.container, "Skinned")->registerIndex, 0u);
+    EXPECT_EQ(Constant(vs.container, "Palette")->registerIndex, 1u);
+    Compiled clash;
+    Compile(clash, "int4 N : register(i1);\nfloat4 P[4];\nfloat4 main(float4 p : POSITION) : POSITION "
+                   "{ return P[N.x] + p; }\n", "vs_3_0");
+    EXPECT_EQ(clash.result, E_FAIL);
+    EXPECT_NE(clash.errors.find("indexes its constants"), std::string::npos) << clash.errors;
+}
+
+// Old pixel profiles compile too, carrying their own version; profiles the
+// D3D9 compiler never had are refused.
+TEST(GfxUtilHlslTest, ProfilesCarryTheirVersion) {
+    const std::string source = "float4 C;\nfloat4 main() : COLOR { return C; }\n";
+    for (const char* profile : {"ps_1_1", "ps_1_4", "ps_2_b", "ps_3_0"}) {
+        SCOPED_TRACE(profile);
+        Compiled ps;
+        Compile(ps, source, profile);
+        ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+        const auto* words = reinterpret_cast<const std::uint32_t*>(ps.code.data());
+        EXPECT_EQ(D3DXGetShaderVersion(words),
+                  D3DPS_VERSION(std::uint32_t(profile[3] - '0'), profile[5] == 'b' ? 2u : std::uint32_t(profile[5] - '0')));
+    }
+    Compiled none;
+    Compile(none, source, "ps_1_0");
+    EXPECT_EQ(none.result, E_FAIL);
+    EXPECT_NE(none.errors.find("unknown profile 'ps_1_0'"), std::string::npos) << none.errors;
+}
+
+// A source that stops glslang itself (found by fuzz_effect: a return of an
+// undeclared name in a conditional) is a failed compile, not a stopped
+// process; the next compile works as ever.
+TEST(GfxUtilHlslTest, ASourceThatStopsTheCompilerFailsTheCall) {
+    Compiled bad;
+    Compile(bad, "int N = 2;\nfloat3 main(float4 c : COLOR0, uniform bool inv) : COLOR { return inv ? 1 - c * N : Y; }\n",
+            "ps_2_0");
+    EXPECT_EQ(bad.result, E_FAIL);
+    EXPECT_NE(bad.errors.find("memory("), std::string::npos) << bad.errors;
+    EXPECT_EQ(bad.table, nullptr);
+    Compiled good;
+    Compile(good, kPixelSource, "ps_2_0");
+    EXPECT_EQ(good.result, D3D_OK) << good.errors;
 }

@@ -1,12 +1,14 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/render/NiDX9RenderState.h"
 #include "engine/scene/NiCamera.h"
+#include "engine/scene/NiFloatsExtraData.h"
 #include "engine/scene/NiTriShape.h"
 #include "engine/scene/NiVertexColorProperty.h"
 #include "engine/shaders/effect/NiD3DXEffectFile.h"
 #include "engine/shaders/effect/NiD3DXEffectShader.h"
 #include "engine/shaders/effect/NiD3DXEffectShaderLib.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -52,14 +54,14 @@ protected:
 
     // A quad over the whole view in one vertex colour, naming the
     // technique, through a scene file.
-    NiRefPtr<NiTriShape> LoadQuad(const char* pcShader)
+    NiRefPtr<NiTriShape> LoadQuad(const char* pcShader, std::uint32_t uiImplementation = 0)
     {
         const NiColorRGBA kWhite(1.0f, 1.0f, 1.0f, 1.0f);
         auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
         auto* pkColors = new NiColorRGBA[4]{kWhite, kWhite, kWhite, kWhite};
         auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
         NiRefPtr<NiTriShape> spSource = new NiTriShape(4, pkVerts, nullptr, pkColors, nullptr, 0, 0, 2, pusTris);
-        spSource->SetShader(new NiShader(pcShader, 0));
+        spSource->SetShader(new NiShader(pcShader, uiImplementation));
         const std::string kPath = (m_kRoot / "quad.nif").string();
         {
             NiObjectStream kOut;
@@ -210,5 +212,124 @@ TEST_F(NiD3DXEffectDrawTest, AnAssemblyTechniqueValidatesAndDraws)
     const std::uint32_t uiPixel = CentrePixel();
     for (int iShift : {0, 8, 16})
         EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x808040, iShift), 1) << std::hex << uiPixel;
+    spQuad = nullptr;
+}
+
+// An effect file as the game loads it, with an HLSL technique and a
+// fixed-function fallback under one shader name: asked for any
+// implementation, the compiled one validates first and draws; its
+// transform comes from the engine's matrices, and a parameter set by name on
+// the geometry (its extra data) reaches the pixel program's constant.
+TEST_F(NiD3DXEffectDrawTest, AnHlslTechniqueIsChosenOverItsFallbackAndDrawsItsParameters)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    std::ofstream(m_kRoot / "tint.fx")
+        << "float4x4 WorldViewProj : WORLDVIEWPROJECTION;\n"
+           "float4 Tint = {1.0, 0.5, 0.25, 1.0};\n"
+           "float Gain = 1.0;\n"
+           "struct VOut { float4 pos : POSITION; float4 col : COLOR0; };\n"
+           "VOut VS(float4 pos : POSITION, float4 col : COLOR0)\n"
+           "{\n"
+           "    VOut o;\n"
+           "    o.pos = mul(pos, WorldViewProj);\n"
+           "    o.col = col;\n"
+           "    return o;\n"
+           "}\n"
+           "float4 PS(float4 col : COLOR0) : COLOR { return saturate(col * Tint * Gain); }\n"
+           "technique Tint < string shadername = \"Tint\"; int implementation = 0; >\n"
+           "{\n"
+           "    pass P { CullMode = None; VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); }\n"
+           "}\n"
+           "technique TintFixed < string shadername = \"Tint\"; int implementation = 1; >\n"
+           "{\n"
+           "    pass P { Lighting = false; TextureFactor = 0xFF0000FF; ColorOp[0] = SelectArg1; ColorArg1[0] = TFactor; }\n"
+           "}\n";
+    const std::string kFolder = m_kRoot.string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NiD3DXEffectShaderLib* pkLibrary = NiD3DXEffectShaderLib::Create(m_spRenderer, 1, apcFolders, false);
+    ASSERT_NE(pkLibrary, nullptr);
+    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    ASSERT_NE(pkFactory, nullptr);
+    pkFactory->InsertLibrary(pkLibrary);
+
+    NiRefPtr<NiTriShape> spQuad = LoadQuad("Tint", 0xFFFFFFFF);
+    ASSERT_NE(spQuad, nullptr);
+    auto* pkShader = NiDynamicCast<NiD3DXEffectShader>(spQuad->GetShader());
+    ASSERT_NE(pkShader, nullptr) << "no technique of the set validated";
+    ASSERT_NE(pkShader->GetTechnique(), nullptr);
+    EXPECT_EQ(pkShader->GetTechniqueImplementation(), 0u) << "the fallback was chosen";
+    EXPECT_TRUE(pkShader->AllPassesHaveVertexShader());
+    EXPECT_TRUE(pkShader->AllPassesHavePixelShader());
+    shader_test::AttachUnlitVertexColors(*spQuad);
+    spQuad->UpdateProperties();
+    spQuad->Update(0.0f);
+
+    // White vertices through the default tint.
+    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
+    std::uint32_t uiPixel = CentrePixel();
+    for (int iShift : {0, 8, 16})
+        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0xFF8040, iShift), 2) << std::hex << uiPixel;
+
+    // The geometry names new values: the tint and the gain reach the program.
+    auto* pkTint = new NiFloatsExtraData;
+    pkTint->SetName("Tint");
+    const float afTint[4] = {0.25f, 1.0f, 0.5f, 1.0f};
+    pkTint->SetArray(4, afTint);
+    ASSERT_TRUE(spQuad->AddExtraData(pkTint));
+    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
+    uiPixel = CentrePixel();
+    for (int iShift : {0, 8, 16})
+        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x40FF80, iShift), 2) << std::hex << uiPixel;
+
+    // Set by name on the effect itself, a value the geometry does not give
+    // stays: half the gain halves the colour.
+    ASSERT_EQ(pkShader->GetD3DXEffect()->SetFloat("Gain", 0.5f), gfx::D3D_OK);
+    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
+    uiPixel = CentrePixel();
+    for (int iShift : {0, 8, 16})
+        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x208040, iShift), 2) << std::hex << uiPixel;
+    spQuad = nullptr;
+}
+
+// An effect's compiled pass takes its functions from an include found in the
+// shader-program factory's directory (angle brackets) and in the effect
+// library's own folder (quotes), and draws what they compute.
+TEST_F(NiD3DXEffectDrawTest, AnHlslTechniqueIncludesFromTheProgramPathAndTheEffectFolder)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    NiD3DShaderProgramFactory* pkPrograms = NiD3DShaderProgramFactory::GetInstance();
+    ASSERT_NE(pkPrograms, nullptr);
+    fs::create_directories(m_kRoot / "fx");
+    fs::create_directories(m_kRoot / "programs");
+    std::ofstream(m_kRoot / "programs" / "Colours.fxh") << "float4 Shade(float4 c) { return c * Level; }\n";
+    std::ofstream(m_kRoot / "fx" / "level.fxh") << "float4 Level = {0.5, 1.0, 0.25, 1.0};\n";
+    std::ofstream(m_kRoot / "fx" / "inc.fx")
+        << "#include \"level.fxh\"\n"
+           "#include <colours.fxh>\n"
+           "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+           "float4 PS() : COLOR { return Shade(float4(1, 1, 1, 1)); }\n"
+           "technique Inc { pass P { CullMode = None; VertexShader = compile vs_2_0 VS(); "
+           "PixelShader = compile ps_2_0 PS(); } }\n";
+    const std::string kPrograms = (m_kRoot / "programs").string();
+    pkPrograms->AddProgramDirectory(kPrograms.c_str());
+    const std::string kFolder = (m_kRoot / "fx").string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NiD3DXEffectShaderLib* pkLibrary = NiD3DXEffectShaderLib::Create(m_spRenderer, 1, apcFolders, false);
+    pkPrograms->RemoveProgramDirectory(kPrograms.c_str());
+    for (const shader_test::Report& kReport : TakeReports())
+        ADD_FAILURE() << kReport.m_kText;
+    ASSERT_NE(pkLibrary, nullptr);
+    NiD3DShaderFactory::GetD3DShaderFactory()->InsertLibrary(pkLibrary);
+    NiRefPtr<NiTriShape> spQuad = LoadQuad("Inc");
+    ASSERT_NE(spQuad, nullptr);
+    ASSERT_NE(NiDynamicCast<NiD3DXEffectShader>(spQuad->GetShader()), nullptr) << "the technique did not validate";
+    spQuad->UpdateProperties();
+    spQuad->Update(0.0f);
+    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
+    const std::uint32_t uiPixel = CentrePixel();
+    for (int iShift : {0, 8, 16})
+        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x80FF40, iShift), 2) << std::hex << uiPixel;
     spQuad = nullptr;
 }

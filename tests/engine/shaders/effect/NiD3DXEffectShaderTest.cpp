@@ -574,7 +574,7 @@ TEST_F(EffectShaderTest, VertexProcessingSwitchesAreUndoneBeforeTheShaderIsGiven
         "float4 mainVS(float4 p : POSITION) : POSITION { return p; }\n"
         "technique Needs < bool softwarevprequired = true; > { pass { } }\n"
         "technique Falls < bool softwarevpfallback = true; > { pass { } }\n"
-        "technique NeverValid < bool softwarevpfallback = true; > { pass { VertexShader = compile vs_2_0 mainVS(); } }\n";
+        "technique NeverValid < bool softwarevpfallback = true; > { pass { Wibble = 1; } }\n";
     const struct
     {
         std::uint32_t uiDevice;
@@ -627,7 +627,7 @@ TEST_F(EffectShaderTest, ASetFallsBackToItsFirstValidTechnique)
     NiD3DXEffectShaderLib* pkLibrary =
         Library("float4 mainVS(float4 p : POSITION) : POSITION { return p; }\n"
                 "technique Skin < string shadername = \"Skin\"; int implementation = 0; >"
-                " { pass { VertexShader = compile vs_2_0 mainVS(); } }\n"
+                " { pass { Wibble = 1; } }\n"
                 "technique SkinB < string shadername = \"Skin\"; int implementation = 1; > { pass { } }\n"
                 "technique SkinC < string shadername = \"Skin\"; int implementation = 2; > { pass { } }\n");
     ASSERT_NE(pkLibrary, nullptr);

@@ -1,0 +1,216 @@
+// The `compile` passes of an effect: each distinct profile, entry and
+// argument list is compiled once from the effect's own text, and its
+// constants are tied to the parameters of their names.
+
+#include "platform/gfxutil/GfxUtilEffectData.h"
+#include "platform/gfxutil/GfxUtilHlsl.h"
+
+#include <cctype>
+#include <cstring>
+#include <map>
+
+namespace gfx::effect {
+namespace {
+
+bool IdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// The text split at the commas outside brackets, each piece trimmed.
+std::vector<std::string> SplitTopLevel(const std::string& text) {
+    std::vector<std::string> out;
+    std::string current;
+    int depth = 0;
+    for (const char c : text) {
+        if (c == '(' || c == '[' || c == '{') ++depth;
+        if (c == ')' || c == ']' || c == '}') --depth;
+        if (c == ',' && depth == 0) {
+            out.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    out.push_back(current);
+    for (std::string& s : out) {
+        const std::size_t a = s.find_first_not_of(" \t\n");
+        const std::size_t b = s.find_last_not_of(" \t\n");
+        s = a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+    }
+    if (out.size() == 1 && out[0].empty()) out.clear();
+    return out;
+}
+
+bool HasWord(const std::string& text, const char* word) {
+    const std::size_t n = std::strlen(word);
+    for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        if ((at == 0 || !IdentChar(text[at - 1])) && (at + n >= text.size() || !IdentChar(text[at + n]))) return true;
+    return false;
+}
+
+// A parameter's name: the last word before its semantic, array size or
+// default value.
+std::string ParameterName(const std::string& declaration) {
+    const std::size_t cut = declaration.find_first_of(":=[");
+    const std::string head = declaration.substr(0, cut);
+    std::size_t end = head.size();
+    while (end > 0 && !IdentChar(head[end - 1])) --end;
+    std::size_t begin = end;
+    while (begin > 0 && IdentChar(head[begin - 1])) --begin;
+    return head.substr(begin, end - begin);
+}
+
+// An entry called with arguments (`compile ps_2_0 PS(true)`) gives its
+// uniform parameters those values: a new entry taking only the others calls
+// it. False with `error` when the entry or the argument count is wrong.
+bool WrapEntry(const std::string& source, const std::string& entry, const std::string& callArguments,
+               std::string& wrapped, std::string& newEntry, std::string& error) {
+    // The entry's definition: at brace depth 0, its name then '(' ... ')' then
+    // an optional semantic, then '{'.
+    int depth = 0;
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        const char c = source[i];
+        if (c == '{') ++depth;
+        if (c == '}') --depth;
+        if (depth != 0 || source.compare(i, entry.size(), entry) != 0 || (i > 0 && IdentChar(source[i - 1])) ||
+            (i + entry.size() < source.size() && IdentChar(source[i + entry.size()])))
+            continue;
+        std::size_t open = i + entry.size();
+        while (open < source.size() && std::isspace(static_cast<unsigned char>(source[open]))) ++open;
+        if (open >= source.size() || source[open] != '(') continue;
+        std::size_t close = open;
+        for (int d = 0; close < source.size(); ++close) {
+            if (source[close] == '(') ++d;
+            else if (source[close] == ')' && --d == 0) break;
+        }
+        const std::size_t body = source.find_first_of("{;", close);
+        if (close >= source.size() || body == std::string::npos || source[body] != '{') continue;
+        // The return type: the word before the name.
+        std::size_t typeEnd = i;
+        while (typeEnd > 0 && std::isspace(static_cast<unsigned char>(source[typeEnd - 1]))) --typeEnd;
+        std::size_t typeBegin = typeEnd;
+        while (typeBegin > 0 && IdentChar(source[typeBegin - 1])) --typeBegin;
+        const std::string returnType = source.substr(typeBegin, typeEnd - typeBegin);
+        const std::string semantic = source.substr(close + 1, body - close - 1);
+        const std::vector<std::string> parameters = SplitTopLevel(source.substr(open + 1, close - open - 1));
+        const std::vector<std::string> values = SplitTopLevel(callArguments);
+        std::string kept, call;
+        std::size_t used = 0;
+        for (const std::string& p : parameters) {
+            if (!call.empty()) call += ", ";
+            if (HasWord(p, "uniform")) {
+                if (used >= values.size()) break;
+                call += "(" + values[used++] + ")";
+                continue;
+            }
+            if (!kept.empty()) kept += ", ";
+            kept += p;
+            call += ParameterName(p);
+        }
+        std::size_t uniforms = 0;
+        for (const std::string& p : parameters) uniforms += HasWord(p, "uniform") ? 1 : 0;
+        if (uniforms != values.size()) {
+            error = "'" + entry + "' takes " + std::to_string(uniforms) + " uniform argument" +
+                    (uniforms == 1 ? "" : "s") + ", " + std::to_string(values.size()) + " given";
+            return false;
+        }
+        newEntry = "fx_" + entry + "_call";
+        wrapped = source + returnType + " " + newEntry + "(" + kept + ")" + semantic + " { " +
+                  (returnType == "void" ? "" : "return ") + entry + "(" + call + "); }\n";
+        return true;
+    }
+    error = "no definition of '" + entry + "'";
+    return false;
+}
+
+// The compiler's "name(k,col): error: text" lines with k turned into the
+// effect file's own line.
+std::string Relocate(const std::string& errors, const std::string& name, const std::vector<SourceLine>& where,
+                     std::string& firstReason) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < errors.size()) {
+        std::size_t end = errors.find('\n', at);
+        if (end == std::string::npos) end = errors.size();
+        std::string line = errors.substr(at, end - at);
+        at = end + 1;
+        if (line.empty()) continue;
+        std::string file = name;
+        int number = 0;
+        std::string text = line;
+        if (line.compare(0, name.size() + 1, name + "(") == 0) {
+            const std::size_t close = line.find("): ", name.size());
+            if (close != std::string::npos) {
+                const long k = std::strtol(line.c_str() + name.size() + 1, nullptr, 10);
+                if (k >= 1 && static_cast<std::size_t>(k) <= where.size()) {
+                    file = where[static_cast<std::size_t>(k - 1)].file;
+                    number = where[static_cast<std::size_t>(k - 1)].line;
+                }
+                text = line.substr(close + 3);
+                if (text.compare(0, 7, "error: ") == 0) text = text.substr(7);
+            }
+        }
+        if (firstReason.empty()) firstReason = text;
+        out += file + "(" + std::to_string(number) + "): warning: " + text + "\n";
+    }
+    return out;
+}
+
+} // namespace
+
+void CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
+                          const std::string& name, std::string& messages) {
+    struct Result {
+        std::vector<std::uint32_t> code;
+        std::string error;
+    };
+    std::map<std::string, Result> done; // by profile, entry and arguments
+    auto compile = [&](State& s) {
+        if (s.source != State::Source::Compile || !s.error.empty() || s.profile.empty()) return;
+        const std::string key = s.profile + " " + s.entry + "(" + s.callArguments + ")";
+        auto it = done.find(key);
+        if (it == done.end()) {
+            Result r;
+            std::string text = source, entry = s.entry, error;
+            if (!s.callArguments.empty() && !WrapEntry(source, s.entry, s.callArguments, text, entry, error)) {
+                r.error = error;
+                messages += name + "(0): warning: compile " + key + ": " + error + "\n";
+            } else {
+                std::vector<std::uint8_t> code;
+                std::string errors;
+                if (CompileHlsl(text, name.c_str(), nullptr, entry.c_str(), s.profile.c_str(), code, errors)) {
+                    r.code.resize(code.size() / 4);
+                    std::memcpy(r.code.data(), code.data(), r.code.size() * 4);
+                } else {
+                    std::string reason;
+                    messages += Relocate(errors, name, where, reason);
+                    r.error = reason.empty() ? std::string("the compiler gave no reason") : reason;
+                }
+            }
+            it = done.emplace(key, std::move(r)).first;
+        }
+        if (!it->second.error.empty()) {
+            // No program: the pass describes none, rather than the profile's
+            // version alone, which no reader of programs takes.
+            s.error = "compile " + key + ": " + it->second.error;
+            s.code.clear();
+            return;
+        }
+        ShaderContainer c;
+        if (!ReadShaderContainer(it->second.code.data(), it->second.code.size() * 4, c)) {
+            s.error = "compile " + key + ": unreadable program";
+            s.code.clear();
+            return;
+        }
+        s.code = it->second.code;
+        s.bindings.clear();
+        for (ShaderConstantRecord& k : c.constants) {
+            const int parameter = d.ParameterIndex(k.name);
+            s.bindings.push_back({parameter, std::move(k)});
+        }
+    };
+    for (Parameter& p : d.parameters) compile(p.shader);
+    for (Technique& t : d.techniques)
+        for (Pass& pass : t.passes)
+            for (State& s : pass.states) compile(s);
+}
+
+} // namespace gfx::effect
