@@ -2,6 +2,7 @@
 #include "engine/render/image/NiImageFileConverter.h"
 #include "engine/scene/NiAlphaProperty.h"
 #include "engine/scene/NiCamera.h"
+#include "engine/scene/NiColorExtraData.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiSkinData.h"
 #include "engine/scene/NiSkinInstance.h"
@@ -10,6 +11,8 @@
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
 #include "engine/scene/NiVertexColorProperty.h"
+#include "engine/shaders/framework/NiD3DHLSLShaderProgram.h"
+#include "engine/shaders/framework/NiD3DPass.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "engine/shaders/nsb/NSBShader.h"
 #include "engine/shaders/nsb/NSBShaderLib.h"
@@ -284,6 +287,138 @@ TEST_F(NiBinaryShaderDrawTest, AnImplementationWithProgramsIsChosenAndDrawsAsIts
         EXPECT_NEAR(Channel(uiPrograms, iShift), Channel(0x00FF00, iShift), 1) << std::hex << uiPrograms;
         EXPECT_NEAR(Channel(uiFixed, iShift), Channel(0x80FF40, iShift), 1) << std::hex << uiFixed;
     }
+}
+
+// Passes naming high-level programs by file and entry point (both in one
+// file): the vertex program transforms by "WorldViewProj" set by name, the
+// pixel program multiplies the texel by the "Tint" variable, fed from the
+// geometry's extra data of that name; a new tint changes the pixels, and
+// the programs and their tables come back after a lost device.
+TEST_F(NiBinaryShaderDrawTest, HighLevelProgramsDrawWithConstantsSetByName)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    {
+        NSBShaderPtr spShader = new NSBShader;
+        spShader->SetName("HighLevel");
+        // The tint is an attribute of the shader: white unless the geometry says otherwise.
+        NSBAttributeDescPtr spTint = new NSBAttributeDesc;
+        spTint->SetName("Tint");
+        const float afWhite3[3] = {1.0f, 1.0f, 1.0f};
+        spTint->SetValue_Color(afWhite3);
+        spShader->GetAttributeTable().AddAttribDesc(spTint);
+        NSBImplementation* pkImplementation = spShader->AddImplementation("Compiled", true, 0);
+        pkImplementation->GetRequirements()->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
+        pkImplementation->GetRequirements()->SetVSVersion(0xFFFE0200u);
+        pkImplementation->GetRequirements()->SetPSVersion(0xFFFF0200u);
+        NSBPackingDef* pkPacking = spShader->GetPackingDef("Quad", true);
+        pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+        pkPacking->AddPackingEntry(0, 1, NSBPackingDef::INPUT_TEXCOORD0, 1, 0, NSBPackingDef::USAGE_NONE, 0);
+        pkImplementation->SetPackingDef("Quad");
+        pkImplementation->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_NONE, true);
+        NSBPass* pkPass = pkImplementation->GetPass(0, true);
+        pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, "Tint.hlsl");
+        pkPass->SetVertexShaderProgramEntryPoint("TintVS");
+        pkPass->SetVertexShaderProgramShaderTarget("vs_2_0");
+        pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, "Tint.hlsl");
+        pkPass->SetPixelShaderProgramEntryPoint("TintPS");
+        pkPass->SetPixelShaderProgramShaderTarget("ps_2_0");
+        pkPass->GetStage(0, true)->SetTextureFlags(BASE_MAP_SELECTOR);
+        // Registers are given as the register path would need them; by name they do not matter.
+        ASSERT_TRUE(pkPass->GetVertexConstantMap()->AddEntry("WorldViewProj", NiD3DShaderConstantMapEntry::SCME_MAP_DEFINED,
+                                                             0, 40, 4, nullptr, 0, 0, nullptr, false));
+        const float afWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        ASSERT_TRUE(pkPass->GetPixelConstantMap()->AddEntry(
+            "Tint", NiD3DShaderConstantMapEntry::SCME_MAP_ATTRIBUTE | NiD3DShaderConstantMapEntry::SCME_TYPE_COLOR, 0,
+            30, 1, "Tint", sizeof(afWhite), sizeof(afWhite), afWhite, true));
+        ASSERT_TRUE(spShader->SaveToFile((m_kRoot / "HighLevel.nsb").string().c_str()));
+    }
+    WriteText(m_kRoot / "Tint.hlsl", R"(
+float4x4 WorldViewProj;
+float4 Tint;
+sampler2D Base : register(s0);
+struct VOut { float4 pos : POSITION; float2 uv : TEXCOORD0; };
+VOut TintVS(float4 pos : POSITION, float2 uv : TEXCOORD0)
+{
+    VOut o;
+    o.pos = mul(pos, WorldViewProj);
+    o.uv = uv;
+    return o;
+}
+float4 TintPS(float2 uv : TEXCOORD0) : COLOR { return tex2D(Base, uv) * Tint; }
+)");
+    const std::string kFolder = m_kRoot.string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
+    ASSERT_NE(pkLibrary, nullptr);
+    pkLibrary->SetRenderer(m_spRenderer);
+    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    ASSERT_NE(pkFactory, nullptr);
+    pkFactory->InsertLibrary(pkLibrary);
+    pkFactory->AddProgramDirectory(kFolder.c_str());
+
+    auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+    const NiColorRGBA kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+    auto* pkColors = new NiColorRGBA[4]{kWhite, kWhite, kWhite, kWhite};
+    auto* pkUVs = new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+    NiRefPtr<NiTriShape> spQuad = new NiTriShape(4, pkVerts, nullptr, pkColors, pkUVs, 1, 0, 2, pusTris);
+    auto* pkTint = new NiColorExtraData;
+    pkTint->SetName("Tint");
+    pkTint->SetValue(1.0f, 0.5f, 0.0f, 1.0f);
+    spQuad->AddExtraData(pkTint);
+    ASSERT_TRUE(pkFactory->AttachShaderByName(spQuad, "HighLevel", 0));
+    auto* pkShader = NiDynamicCast<NiBinaryShader>(spQuad->GetShader());
+    ASSERT_NE(pkShader, nullptr) << "the quad kept its placeholder";
+    NiD3DPass* pkPass = pkShader->GetPass(0);
+    ASSERT_NE(pkPass, nullptr);
+    auto* pkVertex = dynamic_cast<NiD3DHLSLVertexShader*>(pkPass->GetVertexShader());
+    auto* pkPixel = dynamic_cast<NiD3DHLSLPixelShader*>(pkPass->GetPixelShader());
+    ASSERT_TRUE(pkVertex && pkPixel) << "the pass's programs are not high-level ones";
+    EXPECT_STREQ(pkVertex->GetEntryPoint(), "TintVS");
+    EXPECT_STREQ(pkPixel->GetShaderTarget(), "ps_2_0");
+    EXPECT_STREQ(pkVertex->GetName(), "Tint.hlsl##TintVS");
+
+    NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty;
+    auto* pkMap = new NiTextureMap(MakeTexture(2, 0xFF80FF40));
+    pkMap->SetFilterMode(NiTextureMap::FILTER_NEAREST);
+    spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, pkMap);
+    spQuad->AttachProperty(spTexturing);
+    spQuad->UpdateProperties();
+    spQuad->Update(0.0f);
+    auto Expect = [&](std::uint32_t uiExpected, const char* pcWhat) {
+        SCOPED_TRACE(pcWhat);
+        ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
+        const std::uint32_t uiPixel = CentrePixel();
+        for (int iShift : {0, 8, 16})
+            EXPECT_NEAR(Channel(uiPixel, iShift), Channel(uiExpected, iShift), 2)
+                << std::hex << uiPixel << " vs " << uiExpected;
+    };
+    // The texel (0x80, 0xFF, 0x40) x (1, 0.5, 0): the quad fills the view, so
+    // the transform reached the vertex program too.
+    Expect(0x808000, "orange tint");
+    pkTint->SetValue(0.0f, 1.0f, 1.0f, 1.0f);
+    Expect(0x00FF40, "cyan tint");
+
+    // A lost device: the shader lets go of its device programs and their
+    // tables, and makes both again from the kept code.
+    gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    pkDevice->SimulateDeviceLoss();
+    pkShader->PurgeRendererData();
+    EXPECT_EQ(pkVertex->GetVertexShader(), nullptr);
+    EXPECT_EQ(pkVertex->GetConstantTable(), nullptr);
+    EXPECT_EQ(pkPixel->GetConstantTable(), nullptr);
+    pkDevice->EndDeviceLoss();
+    ASSERT_TRUE(m_spRenderer->BeginScene());
+    m_spRenderer->EndScene();
+    m_spRenderer->DisplayFrame();
+    pkShader->RecreateRendererData();
+    EXPECT_NE(pkVertex->GetVertexShader(), nullptr);
+    EXPECT_NE(pkPixel->GetConstantTable(), nullptr);
+    pkTint->SetValue(1.0f, 1.0f, 1.0f, 1.0f);
+    Expect(0x80FF40, "white tint after the loss");
+    for (const Report& kReport : TakeReports())
+        ADD_FAILURE() << kReport.m_kText;
 }
 
 namespace
