@@ -62,7 +62,7 @@ bool WriteText(const std::string& kPath, const char* pcText)
 }
 } // namespace
 
-bool WriteDemoShader(const std::string& kFolder)
+bool WriteDemoShader(const std::string& kFolder, const std::string& kProgramFolder)
 {
     NSBShaderPtr spShader = new NSBShader;
     spShader->SetName(DEMO_SHADER_NAME);
@@ -113,11 +113,12 @@ bool WriteDemoShader(const std::string& kFolder)
         std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
         return false;
     }
-    return WriteText(kFolder + "/" + DEMO_MATERIAL_VERTEX_FILE, DEMO_MATERIAL_VERTEX_PROGRAM) &&
-           WriteText(kFolder + "/" + DEMO_MATERIAL_PIXEL_FILE, DEMO_MATERIAL_PIXEL_PROGRAM);
+    const std::string& kPrograms = kProgramFolder.empty() ? kFolder : kProgramFolder;
+    return WriteText(kPrograms + "/" + DEMO_MATERIAL_VERTEX_FILE, DEMO_MATERIAL_VERTEX_PROGRAM) &&
+           WriteText(kPrograms + "/" + DEMO_MATERIAL_PIXEL_FILE, DEMO_MATERIAL_PIXEL_PROGRAM);
 }
 
-bool WriteDemoHlslShader(const std::string& kFolder)
+bool WriteDemoHlslShader(const std::string& kFolder, const std::string& kProgramFolder)
 {
     NSBShaderPtr spShader = new NSBShader;
     spShader->SetName(DEMO_HLSL_SHADER_NAME);
@@ -166,7 +167,8 @@ bool WriteDemoHlslShader(const std::string& kFolder)
         std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
         return false;
     }
-    return WriteText(kFolder + "/" + DEMO_HLSL_PROGRAM_FILE, DEMO_HLSL_PROGRAM);
+    const std::string& kPrograms = kProgramFolder.empty() ? kFolder : kProgramFolder;
+    return WriteText(kPrograms + "/" + DEMO_HLSL_PROGRAM_FILE, DEMO_HLSL_PROGRAM);
 }
 
 bool WriteDemoShaderDescription(const std::string& kFolder)

@@ -4,9 +4,12 @@
 
 // The demo data's binary shader: "DemoShader.nsb" holding the shader
 // DEMO_SHADER_NAME (a lit, textured material in one pass with a fixed-function
-// fallback), written with the engine's own writer into the folder. False
-// (with the reason on standard error) when the file cannot be written.
-[[nodiscard]] bool WriteDemoShader(const std::string& kFolder);
+// fallback), written with the engine's own writer into the folder, its
+// program files into the program folder (the same one when none is given).
+// The game looks for program files by their bare names in its working
+// folder, so its data keeps them at the top. False (with the reason on
+// standard error) when a file cannot be written.
+[[nodiscard]] bool WriteDemoShader(const std::string& kFolder, const std::string& kProgramFolder = {});
 
 inline constexpr const char* DEMO_SHADER_NAME = "OrvaneDemoMaterial";
 
@@ -43,10 +46,11 @@ inline constexpr const char* DEMO_DESCRIBED_SHADER_NAME = "OrvaneDemoFixedFuncti
 
 // The demo data's high-level material "DemoHighLevel.nsb": the shader
 // DEMO_HLSL_SHADER_NAME, whose one pass names the vertex and pixel entry
-// points of DEMO_HLSL_PROGRAM_FILE (written beside it), with a
-// fixed-function fallback for a device without programs. False (with the
-// reason on standard error) when a file cannot be written.
-[[nodiscard]] bool WriteDemoHlslShader(const std::string& kFolder);
+// points of DEMO_HLSL_PROGRAM_FILE (written into the program folder, as
+// for WriteDemoShader), with a fixed-function fallback for a device without
+// programs. False (with the reason on standard error) when a file cannot be
+// written.
+[[nodiscard]] bool WriteDemoHlslShader(const std::string& kFolder, const std::string& kProgramFolder = {});
 
 inline constexpr const char* DEMO_HLSL_SHADER_NAME = "OrvaneDemoHighLevel";
 inline constexpr const char* DEMO_HLSL_PROGRAM_FILE = "DemoHighLevel.hlsl";
