@@ -126,7 +126,8 @@ bool WriteAll(const std::string& kFolder)
            WriteDemoInfoPanels(kFolder) &&
            WriteDemoLevel(kFolder) && WriteDemoSound(kFolder, kFolder + "/data.xml") && demo_scene::Write(kFolder) &&
            WriteDemoTexts(kFolder) && WriteDemoFrontEnd(kFolder) && WriteDemoLauncher(kFolder) && WriteDemoScreens(kFolder) &&
-           WriteDemoShader(kFolder + "/models") && WriteDemoShaderDescription(kFolder + "/models") &&
+           WriteDemoShader(kFolder + "/models", kFolder) && WriteDemoHlslShader(kFolder + "/models", kFolder) &&
+           WriteDemoShaderDescription(kFolder + "/models") &&
            WriteDemoEffect(kFolder + "/models");
 }
 } // namespace

@@ -221,8 +221,9 @@ bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
     spShowcase->SetScale(DEMO_SHOWCASE_SCALE);
     spRoot->AttachChild(spShowcase);
     // The first level's program showcase, west of the yard's middle in the
-    // start view: a pillar drawn by the demo material's programs and a signal post
-    // drawn by the demo effect's program technique.
+    // start view: a pillar drawn by the demo material's programs, a signal post
+    // drawn by the demo effect's program technique and a pillar drawn by
+    // compiled high-level programs.
     if (&kLevel == &DEMO_LEVELS[0])
     {
         NiRefPtr<NiNode> spShowcase = Named(DEMO_SHOWCASE_NODE);
@@ -237,6 +238,11 @@ bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
             MakeDemoBox(InFile(kLevel, W, S - 2, 0), InFile(kLevel, E, S + 2, H), false, DEMO_SHOWCASE_SIGNAL);
         pkSignal->SetShader(new NiShader(DEMO_PROGRAM_EFFECT_NAME, 0));
         spShowcase->AttachChild(pkSignal);
+        constexpr float L = DEMO_SHOWCASE_HLSL_Y;
+        NiTriShape* pkHighLevel =
+            MakeDemoBox(InFile(kLevel, W, L - 2, 0), InFile(kLevel, E, L + 2, H), false, DEMO_SHOWCASE_HLSL);
+        pkHighLevel->SetShader(new NiShader(DEMO_HLSL_SHADER_NAME, 0));
+        spShowcase->AttachChild(pkHighLevel);
         spRoot->AttachChild(spShowcase);
     }
 

@@ -56,19 +56,22 @@ inline constexpr DemoLevel DEMO_LEVELS[DEMO_LEVEL_COUNT] = {
 
 inline constexpr const char* DEMO_LEVEL_FILE = DEMO_LEVELS[0].m_pcFile;
 
-// The first level's "programs" node: two pillars in the start view west of
+// The first level's "programs" node: three pillars in the start view west of
 // the yard's middle, one drawn by the demo material (programs), one by the
-// demo effect's program technique.
+// demo effect's program technique, one by the demo's high-level material.
 inline constexpr const char* DEMO_SHOWCASE_NODE = "programs";
 inline constexpr const char* DEMO_SHOWCASE_MATERIAL = "showcase_material";
 inline constexpr const char* DEMO_SHOWCASE_SIGNAL = "showcase_signal";
+inline constexpr const char* DEMO_SHOWCASE_HLSL = "showcase_hlsl";
 // The material pillar's texture, every texel this grey.
 inline constexpr const char* DEMO_SHOWCASE_IMAGE = "levels/showcase.tga";
 inline constexpr std::uint8_t DEMO_SHOWCASE_TEXEL = 200;
 // Where the pillars stand in the level's file (Z up): x and y ranges, the
-// material pillar south (-y) of the signal post, both 0 to 10 high.
+// material pillar south (-y) of the signal post and the high-level one
+// south of both, all 0 to 10 high.
 inline constexpr float DEMO_SHOWCASE_WEST = -26.0f, DEMO_SHOWCASE_EAST = -22.0f, DEMO_SHOWCASE_HEIGHT = 10.0f;
 inline constexpr float DEMO_SHOWCASE_MATERIAL_Y = -4.0f, DEMO_SHOWCASE_SIGNAL_Y = 4.0f;
+inline constexpr float DEMO_SHOWCASE_HLSL_Y = -12.0f;
 
 // Empty child slots at the head of the level's "collide" node, ahead of
 // its ground and blocks: the world's object nodes take them.

@@ -30,6 +30,8 @@ constexpr std::uint32_t BASE_MAP_SELECTOR = 0x10200000;
 // Vertex shader 1.1 and pixel shader 1.1 version tokens.
 constexpr std::uint32_t VS_1_1 = 0xFFFE0101;
 constexpr std::uint32_t PS_1_1 = 0xFFFF0101;
+constexpr std::uint32_t VS_2_0 = 0xFFFE0200;
+constexpr std::uint32_t PS_2_0 = 0xFFFF0200;
 
 void AddPass(NSBImplementation& kImplementation)
 {
@@ -60,7 +62,7 @@ bool WriteText(const std::string& kPath, const char* pcText)
 }
 } // namespace
 
-bool WriteDemoShader(const std::string& kFolder)
+bool WriteDemoShader(const std::string& kFolder, const std::string& kProgramFolder)
 {
     NSBShaderPtr spShader = new NSBShader;
     spShader->SetName(DEMO_SHADER_NAME);
@@ -111,8 +113,62 @@ bool WriteDemoShader(const std::string& kFolder)
         std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
         return false;
     }
-    return WriteText(kFolder + "/" + DEMO_MATERIAL_VERTEX_FILE, DEMO_MATERIAL_VERTEX_PROGRAM) &&
-           WriteText(kFolder + "/" + DEMO_MATERIAL_PIXEL_FILE, DEMO_MATERIAL_PIXEL_PROGRAM);
+    const std::string& kPrograms = kProgramFolder.empty() ? kFolder : kProgramFolder;
+    return WriteText(kPrograms + "/" + DEMO_MATERIAL_VERTEX_FILE, DEMO_MATERIAL_VERTEX_PROGRAM) &&
+           WriteText(kPrograms + "/" + DEMO_MATERIAL_PIXEL_FILE, DEMO_MATERIAL_PIXEL_PROGRAM);
+}
+
+bool WriteDemoHlslShader(const std::string& kFolder, const std::string& kProgramFolder)
+{
+    NSBShaderPtr spShader = new NSBShader;
+    spShader->SetName(DEMO_HLSL_SHADER_NAME);
+    spShader->SetDescription("High-level programs of the demo data");
+    NSBPackingDef* pkPacking = spShader->GetPackingDef("PosNorm", true);
+    pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    pkPacking->AddPackingEntry(0, 3, NSBPackingDef::INPUT_NORMAL, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+
+    NSBImplementation* pkPrograms = spShader->AddImplementation("HighLevel", true, 0);
+    pkPrograms->SetDesc("Compiled vertex and pixel programs");
+    pkPrograms->SetPackingDef("PosNorm");
+    NSBRequirements* pkRequirements = pkPrograms->GetRequirements();
+    pkRequirements->SetVSVersion(VS_2_0);
+    pkRequirements->SetPSVersion(PS_2_0);
+    pkRequirements->SetPlatformFlags(0x2);
+    pkRequirements->SetUsesNiRenderState(true);
+    pkPrograms->GetRenderStateGroup()->SetState(RS_ZENABLE, ZB_TRUE, false);
+    NSBPass* pkPass = pkPrograms->GetPass(0, true);
+    pkPass->SetName("Glow");
+    pkPass->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_CCW, true);
+    // One file, two entry points; the targets as the requirements say.
+    pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, DEMO_HLSL_PROGRAM_FILE);
+    pkPass->SetVertexShaderProgramEntryPoint("DemoVertex");
+    pkPass->SetVertexShaderProgramShaderTarget("vs_2_0");
+    pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, DEMO_HLSL_PROGRAM_FILE);
+    pkPass->SetPixelShaderProgramEntryPoint("DemoPixel");
+    pkPass->SetPixelShaderProgramShaderTarget("ps_2_0");
+    // Both reach their variables by name: no register is needed.
+    pkPass->GetVertexConstantMap()->AddEntry("WorldViewProj", 0x20000000, 0, 0, 4, nullptr, 0, 0, nullptr, false);
+    const float afGlow[4] = {DEMO_HLSL_GLOW[0], DEMO_HLSL_GLOW[1], DEMO_HLSL_GLOW[2], 1.0f};
+    // A constant's type comes from its size: four floats are a point4.
+    pkPass->GetPixelConstantMap()->AddEntry("Glow", 0x10000000, 0, 0, 1, "Glow", sizeof(afGlow), sizeof(float),
+                                            afGlow, true);
+
+    // Without programs: the material's own colours under the lights.
+    NSBImplementation* pkFixed = spShader->AddImplementation("FixedFunction", true, 1);
+    pkFixed->SetDesc("No programs");
+    pkFixed->GetRequirements()->SetPlatformFlags(0x2);
+    pkFixed->GetRequirements()->SetUsesNiRenderState(true);
+    pkFixed->GetRequirements()->SetUsesNiLightState(true);
+    pkFixed->GetPass(0, true)->SetName("Lit");
+
+    const std::string kPath = kFolder + "/DemoHighLevel.nsb";
+    if (!spShader->SaveToFile(kPath.c_str()))
+    {
+        std::fprintf(stderr, "demo data: cannot write %s\n", kPath.c_str());
+        return false;
+    }
+    const std::string& kPrograms = kProgramFolder.empty() ? kFolder : kProgramFolder;
+    return WriteText(kPrograms + "/" + DEMO_HLSL_PROGRAM_FILE, DEMO_HLSL_PROGRAM);
 }
 
 bool WriteDemoShaderDescription(const std::string& kFolder)

@@ -4,9 +4,12 @@
 
 // The demo data's binary shader: "DemoShader.nsb" holding the shader
 // DEMO_SHADER_NAME (a lit, textured material in one pass with a fixed-function
-// fallback), written with the engine's own writer into the folder. False
-// (with the reason on standard error) when the file cannot be written.
-[[nodiscard]] bool WriteDemoShader(const std::string& kFolder);
+// fallback), written with the engine's own writer into the folder, its
+// program files into the program folder (the same one when none is given).
+// The game looks for program files by their bare names in its working
+// folder, so its data keeps them at the top. False (with the reason on
+// standard error) when a file cannot be written.
+[[nodiscard]] bool WriteDemoShader(const std::string& kFolder, const std::string& kProgramFolder = {});
 
 inline constexpr const char* DEMO_SHADER_NAME = "OrvaneDemoMaterial";
 
@@ -40,3 +43,43 @@ inline constexpr const char* DEMO_MATERIAL_PIXEL_PROGRAM = "; The texel times th
 [[nodiscard]] bool WriteDemoShaderDescription(const std::string& kFolder);
 
 inline constexpr const char* DEMO_DESCRIBED_SHADER_NAME = "OrvaneDemoFixedFunction";
+
+// The demo data's high-level material "DemoHighLevel.nsb": the shader
+// DEMO_HLSL_SHADER_NAME, whose one pass names the vertex and pixel entry
+// points of DEMO_HLSL_PROGRAM_FILE (written into the program folder, as
+// for WriteDemoShader), with a fixed-function fallback for a device without
+// programs. False (with the reason on standard error) when a file cannot be
+// written.
+[[nodiscard]] bool WriteDemoHlslShader(const std::string& kFolder, const std::string& kProgramFolder = {});
+
+inline constexpr const char* DEMO_HLSL_SHADER_NAME = "OrvaneDemoHighLevel";
+inline constexpr const char* DEMO_HLSL_PROGRAM_FILE = "DemoHighLevel.hlsl";
+// The colour the pass gives the pixel program's "Glow" by name: faces
+// turned along x show it whole, the others at DEMO_HLSL_SIDE_SHADE of it.
+inline constexpr float DEMO_HLSL_GLOW[3] = {0.6f, 0.2f, 0.9f};
+inline constexpr float DEMO_HLSL_SIDE_SHADE = 0.6f;
+inline constexpr const char* DEMO_HLSL_PROGRAM =
+    "// The demo's high-level material: the engine's transform by name, and a\n"
+    "// glow shaded by how far each face turns along x.\n"
+    "float4x4 WorldViewProj;\n"
+    "float4 Glow;\n"
+    "\n"
+    "struct VertexOut\n"
+    "{\n"
+    "    float4 Position : POSITION;\n"
+    "    float3 Normal : TEXCOORD0;\n"
+    "};\n"
+    "\n"
+    "VertexOut DemoVertex(float4 kPosition : POSITION, float3 kNormal : NORMAL)\n"
+    "{\n"
+    "    VertexOut kOut;\n"
+    "    kOut.Position = mul(kPosition, WorldViewProj);\n"
+    "    kOut.Normal = kNormal;\n"
+    "    return kOut;\n"
+    "}\n"
+    "\n"
+    "float4 DemoPixel(float3 kNormal : TEXCOORD0) : COLOR\n"
+    "{\n"
+    "    float fShade = lerp(0.6, 1.0, saturate(abs(normalize(kNormal).x)));\n"
+    "    return float4(Glow.rgb * fShade, 1.0);\n"
+    "}\n";

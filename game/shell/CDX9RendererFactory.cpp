@@ -1,6 +1,7 @@
 #include "game/shell/CDX9RendererFactory.h"
 
 #include "engine/render/NiDX9Renderer.h"
+#include "game/shell/CShaderErrorLog.h"
 
 NiRendererPtr CDX9RendererFactory::Create(const COrvaneRendererParams& kParams)
 {
@@ -8,6 +9,9 @@ NiRendererPtr CDX9RendererFactory::Create(const COrvaneRendererParams& kParams)
     // format, depth/stencil format, presentation interval, swap effect,
     // multisample, back-buffer count, refresh rate.
     const auto& kValues = kParams.m_auiValues;
+    // The engine libraries have started, so the shader factory exists: its
+    // reports (from the renderer's own shaders on) are printed from here.
+    CShaderErrorLog::Install();
     NiDX9RendererPtr spRenderer = NiDX9Renderer::Create(
         kParams.m_uiWidth, kParams.m_uiHeight, kParams.m_uiFlags, kParams.m_pkDeviceWindow, kParams.m_pkFocusWindow,
         kParams.m_uiAdapter, kValues[0], kValues[1], kValues[2], kValues[3], kValues[4],

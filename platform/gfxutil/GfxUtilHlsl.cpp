@@ -926,6 +926,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
     const std::vector<Token> t = Tokenize(source);
     std::size_t first = 0;
     bool sawEquals = false, rowsByDefault = false;
+    bool cut = false; // a block the end of the source leaves open
     for (std::size_t i = 0; i < t.size(); ++i) {
         const std::string_view w = t[i].text;
         if (w == "#row_major" || w == "#column_major") {
@@ -937,7 +938,10 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
         if (w == "=") sawEquals = true;
         if (w == "{") {
             const std::size_t close = MatchClose(t, i);
-            if (close >= t.size()) break;
+            if (close >= t.size()) {
+                cut = true;
+                break;
+            }
             i = close;
             // An initialiser or a struct body goes on to the ';'; a function
             // body or a block ends the statement.
@@ -950,8 +954,69 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             sawEquals = false;
         }
     }
+    // A global declared twice is refused here: glslang's HLSL front end
+    // crashes on a uniform declared again with another type, even in a
+    // declaration the end of the file cuts short.
+    for (std::size_t i = 0; i < globals.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (globals[i].name == globals[j].name) {
+                error = "redefinition of '" + globals[i].name + "'";
+                return false;
+            }
+    for (std::size_t i = first; !cut && i < t.size() && !Is(t[i], "(") && !Is(t[i], "=") && !Is(t[i], "{"); ++i)
+        for (const HlslGlobal& g : globals)
+            if (t[i].text == g.name) {
+                error = "redefinition of '" + g.name + "' at the end of the source";
+                return false;
+            }
     return Assign(globals, error);
 }
+
+namespace {
+// Whether a parameter of the entry point has no name ("float4 main(float4)"):
+// glslang's HLSL front end crashes mapping such a parameter to an input,
+// and it could carry no semantic anyway. Each parameter is read up to its
+// semantic, default or array size; "void" alone is an empty list.
+bool UnnamedEntryParameter(std::string_view source, std::string_view entry) {
+    const std::vector<Token> t = Tokenize(source);
+    int depth = 0;
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        if (Is(t[i], "{")) ++depth;
+        if (Is(t[i], "}")) --depth;
+        if (depth != 0 || t[i].text != entry || !Is(t[i + 1], "(")) continue;
+        std::size_t tokens = 0, names = 0;
+        bool reading = true, onlyVoid = true;
+        int nest = 0;
+        for (std::size_t j = i + 2; j <= t.size(); ++j) {
+            const bool end = j == t.size();
+            const std::string_view w = end ? std::string_view(")") : t[j].text;
+            if (w == "(") ++nest;
+            if (w == ")" && nest > 0) {
+                --nest;
+                continue;
+            }
+            if (nest > 0) continue;
+            if (w == "," || w == ")") {
+                if (tokens > 0 && names < 2 && !(names == 1 && onlyVoid && w == ")")) return true;
+                if (w == ")") break;
+                tokens = names = 0;
+                reading = onlyVoid = true;
+                continue;
+            }
+            ++tokens;
+            if (w == ":" || w == "=" || w == "[") reading = false;
+            const bool modifier = w == "in" || w == "out" || w == "inout" || w == "uniform" || w == "const" ||
+                                  w == "linear" || w == "centroid" || w == "nointerpolation" ||
+                                  w == "noperspective" || w == "sample";
+            if (reading && !modifier && IdentStart(w[0])) {
+                ++names;
+                onlyVoid = onlyVoid && w == "void";
+            }
+        }
+    }
+    return false;
+}
+} // namespace
 
 bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
                  const char* profileText, std::vector<std::uint8_t>& code, std::string& errors) {
@@ -977,6 +1042,10 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     std::string layoutError;
     if (!LayoutHlslGlobals(source, globals, layoutError)) {
         errors = sourceName + "(1,1): error: " + layoutError + "\n";
+        return false;
+    }
+    if (UnnamedEntryParameter(source, entry)) {
+        errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";
         return false;
     }
     std::string preamble;

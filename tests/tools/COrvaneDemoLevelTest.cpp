@@ -220,12 +220,17 @@ TEST_F(COrvaneDemoLevelTest, EachLevelLoadsItsOwnFile)
         kPicker.SetCoordinateType(NiPicker::WORLD_COORDINATES);
         ASSERT_TRUE(kPicker.Pick(NiVec3(kLevel.m_fPrisonX, 100.0f, kLevel.m_fPrisonZ), NiVec3(0.0f, -1.0f, 0.0f)));
         EXPECT_STREQ(kPicker.GetAt(0)->GetAVObject()->GetName(), "ground");
-        // The first level alone shows programs at work: its two showcase pillars name their shaders.
+        // The first level alone shows programs at work: its three showcase pillars name their shaders.
         auto* pkPrograms = NiDynamicCast<NiNode>(pkWorld->GetSceneRoot()->GetObjectByName(DEMO_SHOWCASE_NODE));
         EXPECT_EQ(pkPrograms != nullptr, uiLevel == 0);
         if (pkPrograms != nullptr)
         {
-            ASSERT_EQ(pkPrograms->GetChildCount(), 2u);
+            ASSERT_EQ(pkPrograms->GetChildCount(), 3u);
+            auto* pkHighLevel = NiDynamicCast<NiGeometry>(pkPrograms->GetObjectByName(DEMO_SHOWCASE_HLSL));
+            ASSERT_NE(pkHighLevel, nullptr);
+            ASSERT_NE(pkHighLevel->GetShader(), nullptr);
+            EXPECT_STREQ(pkHighLevel->GetShader()->GetName(), DEMO_HLSL_SHADER_NAME);
+            EXPECT_NEAR(pkHighLevel->GetWorldBound().m_kCenter.x, kLevel.m_fPrisonX - 24.0f, 0.5f);
             auto* pkPillar = NiDynamicCast<NiGeometry>(pkPrograms->GetObjectByName(DEMO_SHOWCASE_MATERIAL));
             auto* pkSignal = NiDynamicCast<NiGeometry>(pkPrograms->GetObjectByName(DEMO_SHOWCASE_SIGNAL));
             ASSERT_TRUE(pkPillar && pkSignal);

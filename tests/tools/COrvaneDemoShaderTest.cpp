@@ -6,6 +6,7 @@
 #include "engine/scene/NiNode.h"
 #include "engine/shaders/framework/NiD3DRenderStateGroup.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
 #include "engine/shaders/framework/NiD3DTextureStageGroup.h"
 #include "engine/shaders/nsb/NSBShaderLib.h"
 #include "engine/shaders/nsb/NiShaderLibraryDesc.h"
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -68,13 +70,32 @@ TEST_F(COrvaneDemoShaderTest, ShaderStartUpInTheDemoDataFindsTheDemoShader)
     EXPECT_EQ(pkShader->GetImplementationCount(), 2u);
     EXPECT_NE(pkShader->GetPackingDef("PosNormUV", false), nullptr);
     EXPECT_EQ(pkShader->GetMaxVertexShaderVersion(), 0xFFFE0101u);
-    // Its programs lie beside it and assemble into streams a device takes.
+    // Its programs lie in the game's folder, where the program factory finds
+    // them by their bare names, and assemble into streams a device takes.
+    for (const char* pcFile : {DEMO_MATERIAL_VERTEX_FILE, DEMO_MATERIAL_PIXEL_FILE, DEMO_HLSL_PROGRAM_FILE})
+    {
+        std::string kPath;
+        EXPECT_TRUE(NiD3DShaderProgramFactory::FindProgramFile(pcFile, kPath)) << pcFile;
+    }
+    for (const auto& [pcEntry, pcProfile] : {std::pair{"DemoVertex", "vs_2_0"}, std::pair{"DemoPixel", "ps_2_0"}})
+    {
+        gfx::ID3DXBuffer* pkCode = nullptr;
+        gfx::ID3DXBuffer* pkErrors = nullptr;
+        EXPECT_EQ(gfx::D3DXCompileShaderFromFile(DEMO_HLSL_PROGRAM_FILE, pcEntry, pcProfile, 0, &pkCode, &pkErrors,
+                                                 nullptr),
+                  gfx::D3D_OK)
+            << pcEntry << ": " << (pkErrors ? static_cast<const char*>(pkErrors->GetBufferPointer()) : "");
+        if (pkCode)
+            pkCode->Release();
+        if (pkErrors)
+            pkErrors->Release();
+    }
+    EXPECT_NE(pkLibrary->FindShader(DEMO_HLSL_SHADER_NAME), nullptr);
     for (const char* pcFile : {DEMO_MATERIAL_VERTEX_FILE, DEMO_MATERIAL_PIXEL_FILE})
     {
         gfx::ID3DXBuffer* pkCode = nullptr;
         gfx::ID3DXBuffer* pkErrors = nullptr;
-        EXPECT_EQ(gfx::D3DXAssembleShaderFromFile((m_kFolder / "models" / pcFile).string().c_str(), 0, &pkCode,
-                                                  &pkErrors),
+        EXPECT_EQ(gfx::D3DXAssembleShaderFromFile((m_kFolder / pcFile).string().c_str(), 0, &pkCode, &pkErrors),
                   gfx::D3D_OK)
             << pcFile;
         if (pkErrors)

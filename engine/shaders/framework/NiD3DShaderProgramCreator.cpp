@@ -1,10 +1,12 @@
 #include "engine/shaders/framework/NiD3DShaderProgramCreator.h"
 
 #include "engine/core/NiFile.h"
+#include "engine/shaders/framework/NiD3DHLSLShaderProgram.h"
 #include "engine/shaders/framework/NiD3DShaderProgram.h"
 #include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
 #include "engine/shaders/framework/NiShaderFactory.h"
 #include "platform/gfx/Gfx.h"
+#include "platform/gfx/GfxShaderContainer.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
@@ -334,16 +336,20 @@ std::unique_ptr<std::uint8_t[]> NiD3DShaderProgramCreatorObj::LoadShaderCodeFrom
 // ---- high-level source -----------------------------------------------------------
 
 bool NiD3DShaderProgramCreatorHLSL::Compile(bool bFromFile, const char* pcSource, std::uint32_t uiSize,
-                                            const char* pcEntryPoint, const char* pcTarget)
+                                            const char* pcEntryPoint, const char* pcTarget,
+                                            std::unique_ptr<std::uint8_t[]>& spCode, std::uint32_t& uiCodeSize,
+                                            gfx::ID3DXConstantTable*& pkTable)
 {
+    spCode.reset();
+    uiCodeSize = 0;
+    pkTable = nullptr;
     const std::uint32_t uiFlags = m_uiCreationFlags | ms_uiUniversalFlags;
     gfx::ID3DXBuffer* pkCode = nullptr;
     gfx::ID3DXBuffer* pkErrors = nullptr;
-    gfx::ID3DXConstantTable* pkTable = nullptr;
-    std::string kPath;
     gfx::HRESULT hr = gfx::E_FAIL;
     if (bFromFile)
     {
+        std::string kPath;
         if (!FindFile(pcSource, kPath))
             return false;
         hr = gfx::D3DXCompileShaderFromFile(kPath.c_str(), pcEntryPoint, pcTarget, uiFlags, &pkCode, &pkErrors,
@@ -358,13 +364,18 @@ bool NiD3DShaderProgramCreatorHLSL::Compile(bool bFromFile, const char* pcSource
         }
         hr = gfx::D3DXCompileShader(pcSource, uiSize, pcEntryPoint, pcTarget, uiFlags, &pkCode, &pkErrors, &pkTable);
     }
+    if (gfx::SUCCEEDED(hr) && pkCode != nullptr)
+    {
+        if (pkErrors)
+            pkErrors->Release();
+        spCode = TakeCode(pkCode, uiCodeSize);
+        return true;
+    }
     if (pkCode)
         pkCode->Release();
     if (pkTable)
         pkTable->Release();
-    // No program class takes compiled code yet, so even a compiled program
-    // ends in a refusal, with the compiler's messages when it gave any.
-    (void)hr;
+    pkTable = nullptr;
     const std::string kText = pkErrors ? TakeText(pkErrors) : std::string("NONE REPORTED");
     if (bFromFile)
         NiShaderFactory::ReportError(ERROR_GENERAL, true, "Failed to compile shader %s in file %s\nError: %s\n",
@@ -375,43 +386,162 @@ bool NiD3DShaderProgramCreatorHLSL::Compile(bool bFromFile, const char* pcSource
     return false;
 }
 
-NiD3DVertexShader* NiD3DShaderProgramCreatorHLSL::CreateVertexShaderFromFile(
-    const char* pcFileName, const char*, const char* pcEntryPoint, const char* pcShaderTarget,
-    gfx::IDirect3DVertexDeclaration9*, std::uint32_t, bool)
+namespace
 {
-    const char* pcTarget =
-        pcShaderTarget ? pcShaderTarget : gfx::D3DXGetVertexShaderProfile(NiD3DShaderProgram::GetCurrentDevice());
-    Compile(true, pcFileName, 0, pcEntryPoint ? pcEntryPoint : "main", pcTarget);
-    return nullptr;
+// A missing or empty entry point is "main"; a missing target the device's best profile.
+const char* EntryOrMain(const char* pcEntryPoint)
+{
+    return pcEntryPoint != nullptr && pcEntryPoint[0] != '\0' ? pcEntryPoint : "main";
+}
+
+const char* TargetOr(const char* pcTarget, const char* (*pfnBest)(gfx::IDirect3DDevice9*))
+{
+    return pcTarget != nullptr && pcTarget[0] != '\0' ? pcTarget : pfnBest(NiD3DShaderProgram::GetCurrentDevice());
+}
+
+// The table the program's code carries; null for code that is no whole
+// compiled program (its own size field is checked against the code's, so a
+// damaged header is not read past).
+gfx::ID3DXConstantTable* TableOfCode(const NiD3DShaderProgram& kProgram)
+{
+    const auto* puiCode = static_cast<const std::uint32_t*>(kProgram.GetCode());
+    if (puiCode == nullptr || kProgram.GetCodeSize() < 16 || !gfx::IsShaderContainer(puiCode) ||
+        gfx::ShaderContainerSize(puiCode) > kProgram.GetCodeSize())
+        return nullptr;
+    gfx::ID3DXConstantTable* pkTable = nullptr;
+    if (gfx::FAILED(gfx::D3DXGetShaderConstantTable(puiCode, &pkTable)))
+        return nullptr;
+    return pkTable;
+}
+} // namespace
+
+NiD3DVertexShader* NiD3DShaderProgramCreatorHLSL::CreateVertexShader(bool bFromFile, const char* pcSource,
+                                                                     std::uint32_t uiSize, const char* pcShaderName,
+                                                                     const char* pcEntryPoint,
+                                                                     const char* pcShaderTarget, std::uint32_t uiUsage,
+                                                                     bool bSoftwareVP)
+{
+    const char* pcEntry = EntryOrMain(pcEntryPoint);
+    const char* pcTarget = TargetOr(pcShaderTarget, &gfx::D3DXGetVertexShaderProfile);
+    std::unique_ptr<std::uint8_t[]> spCode;
+    std::uint32_t uiCodeSize = 0;
+    gfx::ID3DXConstantTable* pkTable = nullptr;
+    if (!Compile(bFromFile, pcSource, uiSize, pcEntry, pcTarget, spCode, uiCodeSize, pkTable))
+        return nullptr;
+    // Count 0 until the factory keeps it; a failure deletes it outright.
+    auto* pkShader = new NiD3DHLSLVertexShader;
+    pkShader->SetName(pcShaderName);
+    pkShader->SetCode(uiCodeSize, std::move(spCode));
+    if (!CreateDeviceVertexShader(pkShader))
+    {
+        if (pkTable)
+            pkTable->Release();
+        delete pkShader;
+        return nullptr;
+    }
+    pkShader->SetFilename(bFromFile ? pcSource : nullptr);
+    pkShader->SetCreator(this);
+    pkShader->SetUsage(uiUsage);
+    pkShader->SetSoftwareVertexProcessing(bSoftwareVP);
+    pkShader->SetEntryPoint(pcEntry);
+    pkShader->SetShaderTarget(pcTarget);
+    pkShader->SetConstantTable(pkTable);
+    if (pkTable)
+        pkTable->Release();
+    return pkShader;
+}
+
+NiD3DPixelShader* NiD3DShaderProgramCreatorHLSL::CreatePixelShader(bool bFromFile, const char* pcSource,
+                                                                   std::uint32_t uiSize, const char* pcShaderName,
+                                                                   const char* pcEntryPoint,
+                                                                   const char* pcShaderTarget)
+{
+    const char* pcEntry = EntryOrMain(pcEntryPoint);
+    const char* pcTarget = TargetOr(pcShaderTarget, &gfx::D3DXGetPixelShaderProfile);
+    std::unique_ptr<std::uint8_t[]> spCode;
+    std::uint32_t uiCodeSize = 0;
+    gfx::ID3DXConstantTable* pkTable = nullptr;
+    if (!Compile(bFromFile, pcSource, uiSize, pcEntry, pcTarget, spCode, uiCodeSize, pkTable))
+        return nullptr;
+    auto* pkShader = new NiD3DHLSLPixelShader;
+    pkShader->SetName(pcShaderName);
+    pkShader->SetCode(uiCodeSize, std::move(spCode));
+    if (!CreateDevicePixelShader(pkShader))
+    {
+        if (pkTable)
+            pkTable->Release();
+        delete pkShader;
+        return nullptr;
+    }
+    pkShader->SetFilename(bFromFile ? pcSource : nullptr);
+    pkShader->SetCreator(this);
+    pkShader->SetEntryPoint(pcEntry);
+    pkShader->SetShaderTarget(pcTarget);
+    pkShader->SetConstantTable(pkTable);
+    if (pkTable)
+        pkTable->Release();
+    return pkShader;
+}
+
+NiD3DVertexShader* NiD3DShaderProgramCreatorHLSL::CreateVertexShaderFromFile(
+    const char* pcFileName, const char* pcShaderName, const char* pcEntryPoint, const char* pcShaderTarget,
+    gfx::IDirect3DVertexDeclaration9*, std::uint32_t uiUsage, bool bSoftwareVP)
+{
+    return CreateVertexShader(true, pcFileName, 0, pcShaderName, pcEntryPoint, pcShaderTarget, uiUsage, bSoftwareVP);
 }
 
 NiD3DVertexShader* NiD3DShaderProgramCreatorHLSL::CreateVertexShaderFromBuffer(
-    const void* pvBuffer, std::uint32_t uiBufferSize, const char*, const char* pcEntryPoint,
-    const char* pcShaderTarget, gfx::IDirect3DVertexDeclaration9*, std::uint32_t, bool)
+    const void* pvBuffer, std::uint32_t uiBufferSize, const char* pcShaderName, const char* pcEntryPoint,
+    const char* pcShaderTarget, gfx::IDirect3DVertexDeclaration9*, std::uint32_t uiUsage, bool bSoftwareVP)
 {
-    const char* pcTarget =
-        pcShaderTarget ? pcShaderTarget : gfx::D3DXGetVertexShaderProfile(NiD3DShaderProgram::GetCurrentDevice());
-    Compile(false, static_cast<const char*>(pvBuffer), uiBufferSize, pcEntryPoint ? pcEntryPoint : "main", pcTarget);
-    return nullptr;
+    return CreateVertexShader(false, static_cast<const char*>(pvBuffer), uiBufferSize, pcShaderName, pcEntryPoint,
+                              pcShaderTarget, uiUsage, bSoftwareVP);
 }
 
-NiD3DPixelShader* NiD3DShaderProgramCreatorHLSL::CreatePixelShaderFromFile(const char* pcFileName, const char*,
+NiD3DPixelShader* NiD3DShaderProgramCreatorHLSL::CreatePixelShaderFromFile(const char* pcFileName,
+                                                                          const char* pcShaderName,
                                                                           const char* pcEntryPoint,
                                                                           const char* pcShaderTarget)
 {
-    const char* pcTarget =
-        pcShaderTarget ? pcShaderTarget : gfx::D3DXGetPixelShaderProfile(NiD3DShaderProgram::GetCurrentDevice());
-    Compile(true, pcFileName, 0, pcEntryPoint ? pcEntryPoint : "main", pcTarget);
-    return nullptr;
+    return CreatePixelShader(true, pcFileName, 0, pcShaderName, pcEntryPoint, pcShaderTarget);
 }
 
 NiD3DPixelShader* NiD3DShaderProgramCreatorHLSL::CreatePixelShaderFromBuffer(const void* pvBuffer,
-                                                                            std::uint32_t uiBufferSize, const char*,
+                                                                            std::uint32_t uiBufferSize,
+                                                                            const char* pcShaderName,
                                                                             const char* pcEntryPoint,
                                                                             const char* pcShaderTarget)
 {
-    const char* pcTarget =
-        pcShaderTarget ? pcShaderTarget : gfx::D3DXGetPixelShaderProfile(NiD3DShaderProgram::GetCurrentDevice());
-    Compile(false, static_cast<const char*>(pvBuffer), uiBufferSize, pcEntryPoint ? pcEntryPoint : "main", pcTarget);
-    return nullptr;
+    return CreatePixelShader(false, static_cast<const char*>(pvBuffer), uiBufferSize, pcShaderName, pcEntryPoint,
+                             pcShaderTarget);
+}
+
+bool NiD3DShaderProgramCreatorHLSL::RecreateVertexShader(NiD3DVertexShader* pkShader)
+{
+    if (!NiD3DShaderProgramCreator::RecreateVertexShader(pkShader))
+        return false;
+    if (auto* pkHLSL = dynamic_cast<NiD3DHLSLVertexShader*>(pkShader))
+    {
+        if (gfx::ID3DXConstantTable* pkTable = TableOfCode(*pkHLSL))
+        {
+            pkHLSL->SetConstantTable(pkTable);
+            pkTable->Release();
+        }
+    }
+    return true;
+}
+
+bool NiD3DShaderProgramCreatorHLSL::RecreatePixelShader(NiD3DPixelShader* pkShader)
+{
+    if (!NiD3DShaderProgramCreator::RecreatePixelShader(pkShader))
+        return false;
+    if (auto* pkHLSL = dynamic_cast<NiD3DHLSLPixelShader*>(pkShader))
+    {
+        if (gfx::ID3DXConstantTable* pkTable = TableOfCode(*pkHLSL))
+        {
+            pkHLSL->SetConstantTable(pkTable);
+            pkTable->Release();
+        }
+    }
+    return true;
 }

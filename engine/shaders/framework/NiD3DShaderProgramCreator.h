@@ -1,6 +1,6 @@
 #pragma once
 // Makers of shader programs, one per kind of source: high-level source
-// (refused by the platform compiler), assembly text and compiled code.
+// compiled by the platform compiler, assembly text and compiled code.
 
 #include <cstdint>
 #include <memory>
@@ -8,6 +8,7 @@
 namespace gfx
 {
 class IDirect3DVertexDeclaration9;
+class ID3DXConstantTable;
 } // namespace gfx
 class NiD3DVertexShader;
 class NiD3DPixelShader;
@@ -100,8 +101,8 @@ public:
                                                              std::uint32_t& uiSize) override;
 };
 
-// High-level source: the platform has no compiler, so every creation is
-// reported and fails.
+// High-level source through the platform compiler: programs that keep
+// their entry point, target and constant table.
 class NiD3DShaderProgramCreatorHLSL : public NiD3DShaderProgramCreator
 {
 public:
@@ -119,8 +120,20 @@ public:
     NiD3DPixelShader* CreatePixelShaderFromBuffer(const void* pvBuffer, std::uint32_t uiBufferSize,
                                                   const char* pcShaderName, const char* pcEntryPoint,
                                                   const char* pcShaderTarget) override;
+    // The device program from the stored code, then its constant table from the same code.
+    bool RecreateVertexShader(NiD3DVertexShader* pkShader) override;
+    bool RecreatePixelShader(NiD3DPixelShader* pkShader) override;
 
 private:
+    // The code (and a table reference the caller takes); false after the
+    // messages.
     bool Compile(bool bFromFile, const char* pcSource, std::uint32_t uiSize, const char* pcEntryPoint,
-                 const char* pcTarget);
+                 const char* pcTarget, std::unique_ptr<std::uint8_t[]>& spCode, std::uint32_t& uiCodeSize,
+                 gfx::ID3DXConstantTable*& pkTable);
+    NiD3DVertexShader* CreateVertexShader(bool bFromFile, const char* pcSource, std::uint32_t uiSize,
+                                          const char* pcShaderName, const char* pcEntryPoint,
+                                          const char* pcShaderTarget, std::uint32_t uiUsage, bool bSoftwareVP);
+    NiD3DPixelShader* CreatePixelShader(bool bFromFile, const char* pcSource, std::uint32_t uiSize,
+                                        const char* pcShaderName, const char* pcEntryPoint,
+                                        const char* pcShaderTarget);
 };

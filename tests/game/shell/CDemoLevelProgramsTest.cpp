@@ -1,7 +1,8 @@
 // The first demo level's showcase drawn on the gl device through the shader
 // start-up's libraries: the pillar by the demo material's vertex and pixel
 // programs (its grey texel x white tint, warmed by the pixel program), the
-// post by the demo effect's technique of assembly programs (its colour).
+// post by the demo effect's technique of assembly programs (its colour), the
+// high-level pillar by its compiled programs (the glow given by name).
 #include "engine/animation/NiAnimationLibrary.h"
 #include "engine/core/NiMainLibrary.h"
 #include "engine/core/NiObjectStream.h"
@@ -18,7 +19,11 @@
 #include "engine/shaders/effect/NiD3DXEffectFile.h"
 #include "engine/shaders/effect/NiD3DXEffectShader.h"
 #include "engine/shaders/effect/NiD3DXEffectShaderLib.h"
+#include "engine/shaders/framework/NiD3DHLSLShaderProgram.h"
+#include "engine/shaders/framework/NiD3DPass.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
+#include "engine/shaders/framework/NiShaderFactory.h"
+#include "engine/shaders/framework/NiD3DUtility.h"
 #include "engine/shaders/nsb/NSBShaderLib.h"
 #include "engine/shaders/nsb/NiBinaryShader.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
@@ -32,6 +37,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace
@@ -68,6 +74,7 @@ protected:
         std::filesystem::create_directories(m_kFolder / "models");
         ASSERT_TRUE(WriteDemoLevel(m_kFolder.string()));
         ASSERT_TRUE(WriteDemoShader((m_kFolder / "models").string()));
+        ASSERT_TRUE(WriteDemoHlslShader((m_kFolder / "models").string()));
         ASSERT_TRUE(WriteDemoEffect((m_kFolder / "models").string()));
         std::filesystem::current_path(m_kFolder);
 
@@ -197,4 +204,43 @@ TEST_F(CDemoLevelProgramsTest, TheShowcasePillarsAreDrawnByTheirPrograms)
                              int(DEMO_PROGRAM_EFFECT_COLOUR & 0xFF)};
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(kSignal[i], aiColour[i], 1.0) << "signal channel " << i;
+}
+
+// The west face (turned along -x) shows the glow the pass gives the pixel
+// program by name, whole; the compiled programs are what the pass holds.
+TEST_F(CDemoLevelProgramsTest, TheHighLevelPillarIsDrawnByItsCompiledPrograms)
+{
+    auto* pkPillar = NiDynamicCast<NiTriShape>(m_spLevel->GetObjectByName(DEMO_SHOWCASE_HLSL));
+    ASSERT_NE(pkPillar, nullptr);
+    ASSERT_NE(pkPillar->GetShader(), nullptr);
+    EXPECT_STREQ(pkPillar->GetShader()->GetName(), DEMO_HLSL_SHADER_NAME);
+    static std::vector<std::string> s_kReports;
+    s_kReports.clear();
+    NiShaderFactory::SetErrorCallback(+[](const char* pcText, std::uint32_t, bool) {
+        s_kReports.emplace_back(pcText);
+        return 0;
+    });
+    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    ASSERT_TRUE(pkFactory->AttachShaderByName(pkPillar, DEMO_HLSL_SHADER_NAME, 0));
+    for (const std::string& kReport : s_kReports)
+        ADD_FAILURE() << kReport;
+    s_kReports.clear();
+    auto* pkShader = NiDynamicCast<NiBinaryShader>(pkPillar->GetShader());
+    ASSERT_NE(pkShader, nullptr) << "the pillar kept its placeholder";
+    ASSERT_NE(pkShader->GetPass(0), nullptr);
+    EXPECT_NE(dynamic_cast<NiD3DHLSLVertexShader*>(pkShader->GetPass(0)->GetVertexShader()), nullptr);
+    EXPECT_NE(dynamic_cast<NiD3DHLSLPixelShader*>(pkShader->GetPass(0)->GetPixelShader()), nullptr);
+
+    // A constant the program refuses goes to the shader system's trace.
+    static int s_iRefused = 0;
+    s_iRefused = 0;
+    NiD3DUtility::SetLogHook(+[](const char*) { ++s_iRefused; });
+    Draw({pkPillar});
+    NiD3DUtility::SetLogHook(nullptr);
+    NiShaderFactory::SetErrorCallback(nullptr);
+    EXPECT_EQ(s_iRefused, 0);
+    EXPECT_TRUE(s_kReports.empty());
+    const std::array<int, 3> kColour = At(DEMO_SHOWCASE_HLSL_Y);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(kColour[i], 255.0f * DEMO_HLSL_GLOW[i], 2.0) << "channel " << i;
 }

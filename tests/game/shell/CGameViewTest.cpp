@@ -30,6 +30,8 @@
 #include "platform/os/OsWindow.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/support/TestPng.h"
+#include "tools/COrvaneDemoLevel.h"
+#include "tools/COrvaneDemoShader.h"
 
 #include <gtest/gtest.h>
 
@@ -261,5 +263,68 @@ TEST_F(CGameViewTest, AfterTheArrivalTheCameraLooksAtThePrison)
     EXPECT_LT(std::abs(kMiddle.r - kMiddle.b), 16);
     EXPECT_LT(std::abs(kMiddle.g - kMiddle.b), 16);
     EXPECT_GT(kMiddle.g, 40);
+}
+} // namespace
+
+namespace
+{
+// Where a world point shows on the screen through the camera (looking along
+// its rotation's first column, up the second, right the third); false
+// behind it.
+bool ToScreen(const NiCamera& kCamera, const NiVec3& kPoint, std::uint32_t& x, std::uint32_t& y)
+{
+    const NiXform& kWorld = kCamera.GetWorldTransform();
+    const NiVec3 kTo = kPoint - kWorld.m_kTranslate;
+    const float fDepth = kTo.Dot(kWorld.m_kRotate.GetColumn(0));
+    if (fDepth <= 0.0f)
+        return false;
+    const NiViewFrustum& kFrustum = kCamera.GetViewFrustum();
+    const float fRight = kTo.Dot(kWorld.m_kRotate.GetColumn(2)) / fDepth;
+    const float fUp = kTo.Dot(kWorld.m_kRotate.GetColumn(1)) / fDepth;
+    const float fX = (fRight - kFrustum.m_fLeft) / (kFrustum.m_fRight - kFrustum.m_fLeft) * WIDTH;
+    const float fY = (kFrustum.m_fTop - fUp) / (kFrustum.m_fTop - kFrustum.m_fBottom) * HEIGHT;
+    if (fX < 0.0f || fY < 0.0f || fX >= WIDTH || fY >= HEIGHT)
+        return false;
+    x = static_cast<std::uint32_t>(fX);
+    y = static_cast<std::uint32_t>(fY);
+    return true;
+}
+
+// The start view takes in the showcase pillars, drawn by their programs as
+// the game finds them: the high-level pillar's middle shows the programs'
+// glow (a face turned along x whole, the others shaded, the hue the same),
+// the material pillar's the warm tint its pixel program gives its grey.
+TEST_F(CGameViewTest, TheStartViewShowsTheShowcasePillarsDrawnByTheirPrograms)
+{
+    ViewedGame* pkGame = PlayLevel(
+        [](ViewedGame& kGame) { kGame.GetSpawnManager()->ResetCameraView(true); });
+    ASSERT_NE(pkGame, nullptr);
+    ASSERT_EQ(m_kFrame.size(), std::size_t(WIDTH) * HEIGHT * 3) << "no frame was read";
+    if (const char* pcKeep = std::getenv("ORVANE_KEEP_VIEW"))
+        (void)test_png::WriteRgb(pcKeep, WIDTH, HEIGHT, m_kFrame);
+    const NiAVObject* pkPillar = pkGame->GetWorld()->GetSceneRoot()->GetObjectByName(DEMO_SHOWCASE_HLSL);
+    ASSERT_NE(pkPillar, nullptr);
+    std::uint32_t x = 0, y = 0;
+    ASSERT_TRUE(ToScreen(*pkGame->GetCamera()->GetEngineCamera(), pkPillar->GetWorldBound().m_kCenter, x, y));
+    const Rgb k = At(x, y);
+    {
+        SCOPED_TRACE(std::to_string(x) + ", " + std::to_string(y) + ": " + std::to_string(k.r) + " " +
+                     std::to_string(k.g) + " " + std::to_string(k.b));
+        const float fShade = k.b / (255.0f * DEMO_HLSL_GLOW[2]);
+        EXPECT_GE(fShade, DEMO_HLSL_SIDE_SHADE - 0.02f);
+        EXPECT_LE(fShade, 1.02f);
+        EXPECT_NEAR(k.r, 255.0f * DEMO_HLSL_GLOW[0] * fShade, 3.0f);
+        EXPECT_NEAR(k.g, 255.0f * DEMO_HLSL_GLOW[1] * fShade, 3.0f);
+    }
+    const NiAVObject* pkMaterial = pkGame->GetWorld()->GetSceneRoot()->GetObjectByName(DEMO_SHOWCASE_MATERIAL);
+    ASSERT_NE(pkMaterial, nullptr);
+    ASSERT_TRUE(ToScreen(*pkGame->GetCamera()->GetEngineCamera(), pkMaterial->GetWorldBound().m_kCenter, x, y));
+    const Rgb kWarm = At(x, y);
+    SCOPED_TRACE(std::to_string(x) + ", " + std::to_string(y) + ": " + std::to_string(kWarm.r) + " " +
+                 std::to_string(kWarm.g) + " " + std::to_string(kWarm.b));
+    for (const auto& [iChannel, fWarmth] : {std::pair{kWarm.g, DEMO_MATERIAL_WARMTH[1]},
+                                            std::pair{kWarm.b, DEMO_MATERIAL_WARMTH[2]}})
+        EXPECT_NEAR(iChannel, kWarm.r * fWarmth, 3.0f);
+    EXPECT_NEAR(kWarm.r, DEMO_SHOWCASE_TEXEL, 3);
 }
 } // namespace

@@ -268,6 +268,59 @@ TEST(GfxUtilHlslTest, ErrorsNameTheSourceAndLineAndTheCallFails) {
     std::filesystem::remove_all(folder);
 }
 
+// A global declared again is refused before the HLSL front end sees it (it
+// crashes on a uniform declared again with another type; found by
+// fuzzing the compiler), also when the end of the source cuts the second
+// declaration short. A local of the same name is no redefinition.
+TEST(GfxUtilHlslTest, AGlobalDeclaredTwiceIsAnError) {
+    const char* const sources[] = {
+        "float4 e;\nfloat e;\nfloat4 main() : COLOR { return e; }\n",
+        "float e;\nfloat e;\nfloat4 main() : COLOR { return e; }\n",
+        "sampler e;float e",
+        "float4 e;\nfloat4 main() : COLOR { return e; }\nfloat e",
+    };
+    for (const char* source : sources) {
+        SCOPED_TRACE(source);
+        Compiled out;
+        Compile(out, source, "ps_2_0");
+        EXPECT_EQ(out.result, E_FAIL);
+        EXPECT_NE(out.errors.find("error: redefinition of 'e'"), std::string::npos) << out.errors;
+    }
+    Compiled local;
+    Compile(local, "float4 e;\nfloat4 main() : COLOR { float4 f = e; { float4 e = f * 2; f = e; } return f; }\n",
+            "ps_2_0");
+    EXPECT_EQ(local.result, D3D_OK) << local.errors;
+    Compiled cut;
+    Compile(cut, "float4 e;\nfloat4 main() : COLOR { return e;", "ps_2_0");
+    EXPECT_EQ(cut.result, E_FAIL);
+    EXPECT_EQ(cut.errors.find("redefinition"), std::string::npos) << cut.errors;
+}
+
+// An entry point's parameter without a name is refused before the HLSL
+// front end sees it (it crashes mapping it to an input; found by
+// fuzzing the compiler); "void" and other functions' unnamed prototypes are
+// fine.
+TEST(GfxUtilHlslTest, AnEntryParameterWithoutANameIsAnError) {
+    for (const char* source : {"float4 main(float4) : POSITION { return 0; }",
+                               "float4 main(float4 p : POSITION, in float2) : POSITION { return p; }",
+                               "float main(float){"}) {
+        SCOPED_TRACE(source);
+        Compiled out;
+        Compile(out, source, "vs_2_0");
+        EXPECT_EQ(out.result, E_FAIL);
+        EXPECT_NE(out.errors.find("error: a parameter of 'main' has no name"), std::string::npos) << out.errors;
+    }
+    for (const char* source : {"float4 main(void) : POSITION { return 0; }",
+                               "float4 f(float4);\nfloat4 main(in float4 p : POSITION, uniform float4 k) : POSITION"
+                               " { return f(p) * k; }\nfloat4 f(float4 q) { return q; }\n",
+                               "float4 main(float4 p[2] : POSITION0) : POSITION { return p[0] + p[1]; }"}) {
+        SCOPED_TRACE(source);
+        Compiled out;
+        Compile(out, source, "vs_3_0");
+        EXPECT_EQ(out.result, D3D_OK) << out.errors;
+    }
+}
+
 TEST(GfxUtilHlslTest, DefinesReachThePreprocessor) {
     const std::string source = "float4 main() : COLOR { return TINT; }\n";
     const D3DXMACRO defines[] = {{"TINT", "float4(1, 0, 0, 1)"}, {nullptr, nullptr}};

@@ -2,6 +2,7 @@
 #include "engine/render/image/NiImageFileConverter.h"
 #include "engine/scene/NiAlphaProperty.h"
 #include "engine/scene/NiCamera.h"
+#include "engine/scene/NiColorExtraData.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiSkinData.h"
 #include "engine/scene/NiSkinInstance.h"
@@ -10,6 +11,8 @@
 #include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
 #include "engine/scene/NiVertexColorProperty.h"
+#include "engine/shaders/framework/NiD3DHLSLShaderProgram.h"
+#include "engine/shaders/framework/NiD3DPass.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "engine/shaders/nsb/NSBShader.h"
 #include "engine/shaders/nsb/NSBShaderLib.h"
@@ -286,6 +289,138 @@ TEST_F(NiBinaryShaderDrawTest, AnImplementationWithProgramsIsChosenAndDrawsAsIts
     }
 }
 
+// Passes naming high-level programs by file and entry point (both in one
+// file): the vertex program transforms by "WorldViewProj" set by name, the
+// pixel program multiplies the texel by the "Tint" variable, fed from the
+// geometry's extra data of that name; a new tint changes the pixels, and
+// the programs and their tables come back after a lost device.
+TEST_F(NiBinaryShaderDrawTest, HighLevelProgramsDrawWithConstantsSetByName)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    {
+        NSBShaderPtr spShader = new NSBShader;
+        spShader->SetName("HighLevel");
+        // The tint is an attribute of the shader: white unless the geometry says otherwise.
+        NSBAttributeDescPtr spTint = new NSBAttributeDesc;
+        spTint->SetName("Tint");
+        const float afWhite3[3] = {1.0f, 1.0f, 1.0f};
+        spTint->SetValue_Color(afWhite3);
+        spShader->GetAttributeTable().AddAttribDesc(spTint);
+        NSBImplementation* pkImplementation = spShader->AddImplementation("Compiled", true, 0);
+        pkImplementation->GetRequirements()->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
+        pkImplementation->GetRequirements()->SetVSVersion(0xFFFE0200u);
+        pkImplementation->GetRequirements()->SetPSVersion(0xFFFF0200u);
+        NSBPackingDef* pkPacking = spShader->GetPackingDef("Quad", true);
+        pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+        pkPacking->AddPackingEntry(0, 1, NSBPackingDef::INPUT_TEXCOORD0, 1, 0, NSBPackingDef::USAGE_NONE, 0);
+        pkImplementation->SetPackingDef("Quad");
+        pkImplementation->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_NONE, true);
+        NSBPass* pkPass = pkImplementation->GetPass(0, true);
+        pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, "Tint.hlsl");
+        pkPass->SetVertexShaderProgramEntryPoint("TintVS");
+        pkPass->SetVertexShaderProgramShaderTarget("vs_2_0");
+        pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, "Tint.hlsl");
+        pkPass->SetPixelShaderProgramEntryPoint("TintPS");
+        pkPass->SetPixelShaderProgramShaderTarget("ps_2_0");
+        pkPass->GetStage(0, true)->SetTextureFlags(BASE_MAP_SELECTOR);
+        // Registers are given as the register path would need them; by name they do not matter.
+        ASSERT_TRUE(pkPass->GetVertexConstantMap()->AddEntry("WorldViewProj", NiD3DShaderConstantMapEntry::SCME_MAP_DEFINED,
+                                                             0, 40, 4, nullptr, 0, 0, nullptr, false));
+        const float afWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        ASSERT_TRUE(pkPass->GetPixelConstantMap()->AddEntry(
+            "Tint", NiD3DShaderConstantMapEntry::SCME_MAP_ATTRIBUTE | NiD3DShaderConstantMapEntry::SCME_TYPE_COLOR, 0,
+            30, 1, "Tint", sizeof(afWhite), sizeof(afWhite), afWhite, true));
+        ASSERT_TRUE(spShader->SaveToFile((m_kRoot / "HighLevel.nsb").string().c_str()));
+    }
+    WriteText(m_kRoot / "Tint.hlsl", R"(
+float4x4 WorldViewProj;
+float4 Tint;
+sampler2D Base : register(s0);
+struct VOut { float4 pos : POSITION; float2 uv : TEXCOORD0; };
+VOut TintVS(float4 pos : POSITION, float2 uv : TEXCOORD0)
+{
+    VOut o;
+    o.pos = mul(pos, WorldViewProj);
+    o.uv = uv;
+    return o;
+}
+float4 TintPS(float2 uv : TEXCOORD0) : COLOR { return tex2D(Base, uv) * Tint; }
+)");
+    const std::string kFolder = m_kRoot.string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
+    ASSERT_NE(pkLibrary, nullptr);
+    pkLibrary->SetRenderer(m_spRenderer);
+    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    ASSERT_NE(pkFactory, nullptr);
+    pkFactory->InsertLibrary(pkLibrary);
+    pkFactory->AddProgramDirectory(kFolder.c_str());
+
+    auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+    const NiColorRGBA kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+    auto* pkColors = new NiColorRGBA[4]{kWhite, kWhite, kWhite, kWhite};
+    auto* pkUVs = new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+    NiRefPtr<NiTriShape> spQuad = new NiTriShape(4, pkVerts, nullptr, pkColors, pkUVs, 1, 0, 2, pusTris);
+    auto* pkTint = new NiColorExtraData;
+    pkTint->SetName("Tint");
+    pkTint->SetValue(1.0f, 0.5f, 0.0f, 1.0f);
+    spQuad->AddExtraData(pkTint);
+    ASSERT_TRUE(pkFactory->AttachShaderByName(spQuad, "HighLevel", 0));
+    auto* pkShader = NiDynamicCast<NiBinaryShader>(spQuad->GetShader());
+    ASSERT_NE(pkShader, nullptr) << "the quad kept its placeholder";
+    NiD3DPass* pkPass = pkShader->GetPass(0);
+    ASSERT_NE(pkPass, nullptr);
+    auto* pkVertex = dynamic_cast<NiD3DHLSLVertexShader*>(pkPass->GetVertexShader());
+    auto* pkPixel = dynamic_cast<NiD3DHLSLPixelShader*>(pkPass->GetPixelShader());
+    ASSERT_TRUE(pkVertex && pkPixel) << "the pass's programs are not high-level ones";
+    EXPECT_STREQ(pkVertex->GetEntryPoint(), "TintVS");
+    EXPECT_STREQ(pkPixel->GetShaderTarget(), "ps_2_0");
+    EXPECT_STREQ(pkVertex->GetName(), "Tint.hlsl##TintVS");
+
+    NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty;
+    auto* pkMap = new NiTextureMap(MakeTexture(2, 0xFF80FF40));
+    pkMap->SetFilterMode(NiTextureMap::FILTER_NEAREST);
+    spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, pkMap);
+    spQuad->AttachProperty(spTexturing);
+    spQuad->UpdateProperties();
+    spQuad->Update(0.0f);
+    auto Expect = [&](std::uint32_t uiExpected, const char* pcWhat) {
+        SCOPED_TRACE(pcWhat);
+        ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
+        const std::uint32_t uiPixel = CentrePixel();
+        for (int iShift : {0, 8, 16})
+            EXPECT_NEAR(Channel(uiPixel, iShift), Channel(uiExpected, iShift), 2)
+                << std::hex << uiPixel << " vs " << uiExpected;
+    };
+    // The texel (0x80, 0xFF, 0x40) x (1, 0.5, 0): the quad fills the view, so
+    // the transform reached the vertex program too.
+    Expect(0x808000, "orange tint");
+    pkTint->SetValue(0.0f, 1.0f, 1.0f, 1.0f);
+    Expect(0x00FF40, "cyan tint");
+
+    // A lost device: the shader lets go of its device programs and their
+    // tables, and makes both again from the kept code.
+    gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    pkDevice->SimulateDeviceLoss();
+    pkShader->PurgeRendererData();
+    EXPECT_EQ(pkVertex->GetVertexShader(), nullptr);
+    EXPECT_EQ(pkVertex->GetConstantTable(), nullptr);
+    EXPECT_EQ(pkPixel->GetConstantTable(), nullptr);
+    pkDevice->EndDeviceLoss();
+    ASSERT_TRUE(m_spRenderer->BeginScene());
+    m_spRenderer->EndScene();
+    m_spRenderer->DisplayFrame();
+    pkShader->RecreateRendererData();
+    EXPECT_NE(pkVertex->GetVertexShader(), nullptr);
+    EXPECT_NE(pkPixel->GetConstantTable(), nullptr);
+    pkTint->SetValue(1.0f, 1.0f, 1.0f, 1.0f);
+    Expect(0x80FF40, "white tint after the loss");
+    for (const Report& kReport : TakeReports())
+        ADD_FAILURE() << kReport.m_kText;
+}
+
 namespace
 {
 constexpr std::uint16_t BAND_BONES = 20;
@@ -395,6 +530,109 @@ SkinnedBand MakeSkinnedBand()
 }
 } // namespace
 
+namespace
+{
+// A binary shader that skins the band from the "BoneMatrix3" palette
+// (from the register given, for programs that take registers) and
+// transforms by the view-projection constant of that name.
+struct ProgramName
+{
+    const char* m_pcFile;
+    const char* m_pcEntry; // null: none
+};
+bool WriteSkinShader(const std::string& kPath, const char* pcName, ProgramName kVertex, ProgramName kPixel,
+                     const char* pcViewProj, std::uint32_t uiPaletteRegister)
+{
+    NSBShaderPtr spShader = new NSBShader;
+    spShader->SetName(pcName);
+    NSBImplementation* pkImplementation = spShader->AddImplementation("Palette", true, 0);
+    NSBRequirements* pkRequirements = pkImplementation->GetRequirements();
+    pkRequirements->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
+    pkRequirements->SetVSVersion(0xFFFE0101u);
+    pkRequirements->SetPSVersion(0xFFFF0200u);
+    pkRequirements->SetBonesPerPartition(BAND_BONES);
+    pkRequirements->SetBoneMatrixRegisters(3);
+    // The bones carry the skin into the world: the program needs the view and projection only.
+    pkRequirements->SetBoneCalcMethod(1);
+    NSBPackingDef* pkPacking = spShader->GetPackingDef("Skinned", true);
+    pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    pkPacking->AddPackingEntry(0, 1, NSBPackingDef::INPUT_BLENDWEIGHT, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    pkPacking->AddPackingEntry(0, 2, NSBPackingDef::INPUT_BLENDINDICES, 5, 0, NSBPackingDef::USAGE_NONE, 0);
+    pkPacking->AddPackingEntry(0, 3, NSBPackingDef::INPUT_COLOR, 4, 0, NSBPackingDef::USAGE_NONE, 0);
+    pkImplementation->SetPackingDef("Skinned");
+    pkImplementation->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_NONE, true);
+    NSBPass* pkPass = pkImplementation->GetPass(0, true);
+    pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, kVertex.m_pcFile);
+    pkPass->SetVertexShaderProgramEntryPoint(kVertex.m_pcEntry);
+    pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, kPixel.m_pcFile);
+    pkPass->SetPixelShaderProgramEntryPoint(kPixel.m_pcEntry);
+    NSBConstantMap* pkConstants = pkPass->GetVertexConstantMap();
+    return pkConstants != nullptr &&
+           pkConstants->AddEntry(pcViewProj, NiD3DShaderConstantMapEntry::SCME_MAP_DEFINED, 0, 0, 4, nullptr, 0, 0,
+                                 nullptr, false) &&
+           pkConstants->AddEntry("BoneMatrix3", NiD3DShaderConstantMapEntry::SCME_MAP_DEFINED, 0, uiPaletteRegister,
+                                 3 * BAND_BONES, nullptr, 0, 0, nullptr, false) &&
+           spShader->SaveToFile(kPath.c_str());
+}
+
+// The band drawn by the default shader (software skinning) or by the named
+// shader; null when the shader was not attached or the frame not captured.
+NiRefPtr<NiPixelData> DrawSkinnedBand(NiDX9Renderer& kRenderer, NiD3DShaderFactory& kFactory, const char* pcShader)
+{
+    NiRefPtr<NiPixelData> spImage;
+    SkinnedBand kBand = MakeSkinnedBand();
+    if (pcShader != nullptr && (!kFactory.AttachShaderByName(kBand.m_spShape, pcShader, 0) ||
+                                NiDynamicCast<NiBinaryShader>(kBand.m_spShape->GetShader()) == nullptr))
+        return spImage;
+    // Vertex colours as they are, no lights, both faces.
+    shader_test::AttachUnlitVertexColors(*kBand.m_spShape);
+    NiRefPtr<NiStencilProperty> spBoth = new NiStencilProperty;
+    spBoth->SetDrawMode(NiStencilProperty::DRAW_BOTH);
+    kBand.m_spShape->AttachProperty(spBoth);
+    kBand.m_spRoot->UpdateProperties();
+    kBand.m_spRoot->Update(0.0f);
+    if (!shader_test::DrawOrthographic(kRenderer, *kBand.m_spShape, NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f)))
+        return spImage;
+    spImage = kRenderer.CaptureBackBuffer(nullptr);
+    return spImage;
+}
+
+// The two frames alike within 1 per channel, the band covering about a
+// quarter of the view (1.6 x 0.6 of 2 x 2).
+void ExpectSameBand(const NiPixelData* spSoftware, const NiPixelData* spProgram)
+{
+    ASSERT_NE(spSoftware, nullptr);
+    ASSERT_NE(spProgram, nullptr) << "the shader was not attached or the frame not captured";
+    ASSERT_EQ(spSoftware->GetWidth(), spProgram->GetWidth());
+    ASSERT_EQ(spSoftware->GetHeight(), spProgram->GetHeight());
+    const std::uint32_t uiWidth = spSoftware->GetWidth();
+    const std::uint32_t uiHeight = spSoftware->GetHeight();
+    std::uint32_t uiCovered = 0;
+    std::uint32_t uiDiffering = 0;
+    std::string kFirst;
+    for (std::uint32_t y = 0; y < uiHeight; ++y)
+        for (std::uint32_t x = 0; x < uiWidth; ++x)
+        {
+            const std::size_t uiAt = (std::size_t(y) * uiWidth + x) * 4;
+            const std::uint8_t* pucSoftware = spSoftware->GetPixels() + uiAt;
+            const std::uint8_t* pucProgram = spProgram->GetPixels() + uiAt;
+            uiCovered += (pucSoftware[0] | pucSoftware[1] | pucSoftware[2]) != 0;
+            for (int c = 0; c < 3; ++c)
+                if (std::abs(int(pucSoftware[c]) - int(pucProgram[c])) > 1)
+                {
+                    if (uiDiffering++ == 0)
+                        kFirst = "(" + std::to_string(x) + ", " + std::to_string(y) + ") channel " +
+                                 std::to_string(c) + ": " + std::to_string(pucSoftware[c]) + " vs " +
+                                 std::to_string(pucProgram[c]);
+                    break;
+                }
+        }
+    EXPECT_GT(uiCovered, uiWidth * uiHeight / 6) << "the software-skinned band is missing";
+    EXPECT_LT(uiCovered, uiWidth * uiHeight / 3);
+    EXPECT_EQ(uiDiffering, 0u) << "first difference at " << kFirst;
+}
+} // namespace
+
 // The band skinned by a vertex program from the "BoneMatrix3" palette,
 // indexed by each vertex's blend indices, matches the band the default
 // shader skins on the CPU (its twenty bones are more than the device
@@ -405,36 +643,8 @@ TEST_F(NiBinaryShaderDrawTest, APaletteSkinningProgramDrawsAsTheSoftwareSkinnedM
         return;
     ASSERT_LT(m_spRenderer->GetMaxVertexBlendMatrices(), std::uint32_t(BAND_BONES));
     constexpr std::uint32_t PALETTE_REGISTER = 10;
-    {
-        NSBShaderPtr spShader = new NSBShader;
-        spShader->SetName("PaletteSkin");
-        NSBImplementation* pkImplementation = spShader->AddImplementation("Palette", true, 0);
-        NSBRequirements* pkRequirements = pkImplementation->GetRequirements();
-        pkRequirements->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
-        pkRequirements->SetVSVersion(0xFFFE0101u);
-        pkRequirements->SetPSVersion(0xFFFF0200u);
-        pkRequirements->SetBonesPerPartition(BAND_BONES);
-        pkRequirements->SetBoneMatrixRegisters(3);
-        // The bones carry the skin into the world: the program needs the view and projection only.
-        pkRequirements->SetBoneCalcMethod(1);
-        NSBPackingDef* pkPacking = spShader->GetPackingDef("Skinned", true);
-        pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
-        pkPacking->AddPackingEntry(0, 1, NSBPackingDef::INPUT_BLENDWEIGHT, 2, 0, NSBPackingDef::USAGE_NONE, 0);
-        pkPacking->AddPackingEntry(0, 2, NSBPackingDef::INPUT_BLENDINDICES, 5, 0, NSBPackingDef::USAGE_NONE, 0);
-        pkPacking->AddPackingEntry(0, 3, NSBPackingDef::INPUT_COLOR, 4, 0, NSBPackingDef::USAGE_NONE, 0);
-        pkImplementation->SetPackingDef("Skinned");
-        pkImplementation->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_NONE, true);
-        NSBPass* pkPass = pkImplementation->GetPass(0, true);
-        pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, "Palette.vsh");
-        pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, "Palette.psh");
-        NSBConstantMap* pkConstants = pkPass->GetVertexConstantMap();
-        ASSERT_NE(pkConstants, nullptr);
-        ASSERT_TRUE(pkConstants->AddEntry("ViewProjTranspose", NiD3DShaderConstantMapEntry::SCME_MAP_DEFINED, 0, 0,
-                                          4, nullptr, 0, 0, nullptr, false));
-        ASSERT_TRUE(pkConstants->AddEntry("BoneMatrix3", NiD3DShaderConstantMapEntry::SCME_MAP_DEFINED, 0,
-                                          PALETTE_REGISTER, 3 * BAND_BONES, nullptr, 0, 0, nullptr, false));
-        ASSERT_TRUE(spShader->SaveToFile((m_kRoot / "PaletteSkin.nsb").string().c_str()));
-    }
+    ASSERT_TRUE(WriteSkinShader((m_kRoot / "PaletteSkin.nsb").string(), "PaletteSkin", {"Palette.vsh", nullptr},
+                                {"Palette.psh", nullptr}, "ViewProjTranspose", PALETTE_REGISTER));
     // Each of the four bones: three rows of the palette from slot x 3, the
     // fourth weight what the three given leave.
     std::string kProgram = "vs_1_1\ndcl_position v0\ndcl_blendweight v1\ndcl_blendindices v2\ndcl_color v3\n"
@@ -465,55 +675,56 @@ TEST_F(NiBinaryShaderDrawTest, APaletteSkinningProgramDrawsAsTheSoftwareSkinnedM
     pkFactory->InsertLibrary(pkLibrary);
     pkFactory->AddProgramDirectory(kFolder.c_str());
 
-    auto Draw = [&](bool bProgram) {
-        NiRefPtr<NiPixelData> spImage;
-        SkinnedBand kBand = MakeSkinnedBand();
-        if (bProgram && (!pkFactory->AttachShaderByName(kBand.m_spShape, "PaletteSkin", 0) ||
-                         NiDynamicCast<NiBinaryShader>(kBand.m_spShape->GetShader()) == nullptr))
-            return spImage;
-        // Vertex colours as they are, no lights, both faces.
-        shader_test::AttachUnlitVertexColors(*kBand.m_spShape);
-        NiRefPtr<NiStencilProperty> spBoth = new NiStencilProperty;
-        spBoth->SetDrawMode(NiStencilProperty::DRAW_BOTH);
-        kBand.m_spShape->AttachProperty(spBoth);
-        kBand.m_spRoot->UpdateProperties();
-        kBand.m_spRoot->Update(0.0f);
-        if (!shader_test::DrawOrthographic(*m_spRenderer, *kBand.m_spShape, NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f)))
-            return spImage;
-        spImage = m_spRenderer->CaptureBackBuffer(nullptr);
-        return spImage;
-    };
-    NiRefPtr<NiPixelData> spSoftware = Draw(false);
-    NiRefPtr<NiPixelData> spProgram = Draw(true);
-    ASSERT_NE(spSoftware, nullptr);
-    ASSERT_NE(spProgram, nullptr) << "the shader was not attached or the frame not captured";
-    ASSERT_EQ(spSoftware->GetWidth(), spProgram->GetWidth());
-    ASSERT_EQ(spSoftware->GetHeight(), spProgram->GetHeight());
-    const std::uint32_t uiWidth = spSoftware->GetWidth();
-    const std::uint32_t uiHeight = spSoftware->GetHeight();
-    std::uint32_t uiCovered = 0;
-    std::uint32_t uiDiffering = 0;
-    std::string kFirst;
-    for (std::uint32_t y = 0; y < uiHeight; ++y)
-        for (std::uint32_t x = 0; x < uiWidth; ++x)
-        {
-            const std::size_t uiAt = (std::size_t(y) * uiWidth + x) * 4;
-            const std::uint8_t* pucSoftware = spSoftware->GetPixels() + uiAt;
-            const std::uint8_t* pucProgram = spProgram->GetPixels() + uiAt;
-            uiCovered += (pucSoftware[0] | pucSoftware[1] | pucSoftware[2]) != 0;
-            for (int c = 0; c < 3; ++c)
-                if (std::abs(int(pucSoftware[c]) - int(pucProgram[c])) > 1)
-                {
-                    if (uiDiffering++ == 0)
-                        kFirst = "(" + std::to_string(x) + ", " + std::to_string(y) + ") channel " +
-                                 std::to_string(c) + ": " + std::to_string(pucSoftware[c]) + " vs " +
-                                 std::to_string(pucProgram[c]);
-                    break;
-                }
-        }
-    // The band covers about a quarter of the view (1.6 x 0.6 of 2 x 2).
-    EXPECT_GT(uiCovered, uiWidth * uiHeight / 6) << "the software-skinned band is missing";
-    EXPECT_LT(uiCovered, uiWidth * uiHeight / 3);
-    EXPECT_EQ(uiDiffering, 0u) << "first difference at " << kFirst;
+    const NiRefPtr<NiPixelData> spSoftware = DrawSkinnedBand(*m_spRenderer, *pkFactory, nullptr);
+    const NiRefPtr<NiPixelData> spProgram = DrawSkinnedBand(*m_spRenderer, *pkFactory, "PaletteSkin");
+    ExpectSameBand(spSoftware, spProgram);
+}
+
+
+// The same band skinned by a compiled high-level program: the palette is a
+// float4x3 array indexed by the blend indices, set by name element by
+// element (each bone transposed back from its registers), and the picture
+// is the software-skinned one.
+TEST_F(NiBinaryShaderDrawTest, AHighLevelPaletteSkinningProgramDrawsAsTheSoftwareSkinnedMesh)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    ASSERT_TRUE(WriteSkinShader((m_kRoot / "HighLevelSkin.nsb").string(), "HighLevelSkin",
+                                {"Skin.hlsl", "SkinVertex"}, {"Skin.hlsl", "SkinPixel"}, "ViewProj", 0));
+    WriteText(m_kRoot / "Skin.hlsl", R"(
+float4x4 ViewProj;
+float4x3 BoneMatrix3[20];
+struct VertexOut { float4 Position : POSITION; float4 Colour : COLOR0; };
+VertexOut SkinVertex(float4 kPosition : POSITION, float4 kWeights : BLENDWEIGHT, float4 kIndices : BLENDINDICES,
+                     float4 kColour : COLOR0)
+{
+    int4 aiBone = (int4)kIndices;
+    float fLast = 1.0 - dot(kWeights.xyz, float3(1, 1, 1));
+    float3 kSkinned = mul(kPosition, BoneMatrix3[aiBone.x]) * kWeights.x +
+                      mul(kPosition, BoneMatrix3[aiBone.y]) * kWeights.y +
+                      mul(kPosition, BoneMatrix3[aiBone.z]) * kWeights.z +
+                      mul(kPosition, BoneMatrix3[aiBone.w]) * fLast;
+    VertexOut kOut;
+    kOut.Position = mul(float4(kSkinned, 1.0), ViewProj);
+    kOut.Colour = kColour;
+    return kOut;
+}
+float4 SkinPixel(float4 kColour : COLOR0) : COLOR { return kColour; }
+)");
+    const std::string kFolder = m_kRoot.string();
+    const char* apcFolders[] = {kFolder.c_str()};
+    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
+    ASSERT_NE(pkLibrary, nullptr);
+    pkLibrary->SetRenderer(m_spRenderer);
+    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    ASSERT_NE(pkFactory, nullptr);
+    pkFactory->InsertLibrary(pkLibrary);
+    pkFactory->AddProgramDirectory(kFolder.c_str());
+
+    const NiRefPtr<NiPixelData> spSoftware = DrawSkinnedBand(*m_spRenderer, *pkFactory, nullptr);
+    const NiRefPtr<NiPixelData> spProgram = DrawSkinnedBand(*m_spRenderer, *pkFactory, "HighLevelSkin");
+    for (const Report& kReport : TakeReports())
+        ADD_FAILURE() << kReport.m_kText;
+    ExpectSameBand(spSoftware, spProgram);
 }
 } // namespace shader_test

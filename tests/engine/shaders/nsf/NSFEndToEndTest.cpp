@@ -1,5 +1,7 @@
 #include "engine/render/NiD3DRenderState.h"
+#include "engine/shaders/framework/NiD3DHLSLShaderProgram.h"
 #include "engine/shaders/framework/NiD3DPass.h"
+#include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "engine/shaders/framework/NiD3DRenderStateGroup.h"
 #include "engine/shaders/framework/NiD3DTextureStage.h"
 #include "engine/shaders/framework/NiD3DTextureStageGroup.h"
@@ -93,4 +95,55 @@ TEST_F(NSFEndToEndTest, ACompiledDescriptionBuildsOnTheRendererWithItsStates)
     spLibrary = nullptr;
     testing::internal::GetCapturedStderr();
     TakeReports();
+}
+
+// A description whose pass names high-level programs by file, entry point
+// and target: the built shader's pass holds compiled programs that keep
+// them, with their constant tables.
+TEST_F(NSFEndToEndTest, HighLevelProgramsNamedInADescriptionAreCompiledForThePass)
+{
+    CreateRenderer();
+    std::ofstream(m_kRoot / "tint.nsf") << "NSFShader HighLevel {\n"
+                                           "Implementation Only {\n"
+                                           "  Requirements { VSVersion = v2.0 PSVersion = v2.0 }\n"
+                                           "  Pass P {\n"
+                                           "    VSProgram Tint.hlsl TintVS vs_2_0\n"
+                                           "    PSProgram \"Tint.hlsl\" TintPS\n"
+                                           "  }\n"
+                                           "} }\n";
+    std::ofstream(m_kRoot / "Tint.hlsl") << "float4x4 WorldViewProj;\n"
+                                            "float4 Tint;\n"
+                                            "float4 TintVS(float4 p : POSITION) : POSITION { return mul(p, WorldViewProj); }\n"
+                                            "float4 TintPS() : COLOR { return Tint; }\n";
+    ASSERT_EQ(RunNSFParserEntry(m_kRoot.string().c_str(), false), 1);
+    const std::string kRoot = m_kRoot.string();
+    NiD3DShaderFactory::GetD3DShaderFactory()->AddProgramDirectory(kRoot.c_str());
+    const char* apcDirectories[] = {kRoot.c_str()};
+    NiRefPtr<NSBShaderLib> spLibrary = NSBShaderLib::Create(1, apcDirectories, false);
+    ASSERT_NE(spLibrary, nullptr);
+    NSBShader* pkShader = spLibrary->FindShader("HighLevel");
+    ASSERT_NE(pkShader, nullptr);
+    NiBinaryShaderPtr spBuilt = pkShader->GetD3DShader(m_spRenderer, 0);
+    ASSERT_NE(spBuilt, nullptr);
+    ASSERT_TRUE(spBuilt->Initialize(m_spRenderer));
+    NiD3DPass* pkPass = spBuilt->GetPass(0);
+    ASSERT_NE(pkPass, nullptr);
+    auto* pkVertex = dynamic_cast<NiD3DHLSLVertexShader*>(pkPass->GetVertexShader());
+    auto* pkPixel = dynamic_cast<NiD3DHLSLPixelShader*>(pkPass->GetPixelShader());
+    ASSERT_NE(pkVertex, nullptr);
+    ASSERT_NE(pkPixel, nullptr);
+    EXPECT_STREQ(pkVertex->GetEntryPoint(), "TintVS");
+    EXPECT_STREQ(pkVertex->GetShaderTarget(), "vs_2_0");
+    EXPECT_STREQ(pkPixel->GetEntryPoint(), "TintPS");
+    // No target given: the device's best pixel profile.
+    EXPECT_NE(pkPixel->GetShaderTarget(), nullptr);
+    EXPECT_NE(pkVertex->GetConstantTable(), nullptr);
+    EXPECT_NE(pkPixel->GetConstantTable(), nullptr);
+    EXPECT_NE(pkVertex->GetVertexShader(), nullptr);
+    for (const Report& kReport : TakeReports())
+        ADD_FAILURE() << kReport.m_kText;
+    spBuilt = nullptr;
+    testing::internal::CaptureStderr();
+    spLibrary = nullptr;
+    testing::internal::GetCapturedStderr();
 }
