@@ -1077,6 +1077,38 @@ void ShaderContainerSeeds(SeedFolder& kFolder)
     }
 }
 
+// High-level sources as the source fuzzer reads them: a byte naming the
+// profile (its place in the fuzzer's list: vs_1_1, vs_2_0, vs_3_0, ps_2_0,
+// ps_3_0), then the text.
+void HlslSourceSeeds(SeedFolder& kFolder)
+{
+    struct Source
+    {
+        std::uint8_t ucProfile;
+        const char* pcText;
+    };
+    const Source akSources[] = {
+        {1, "float4x4 WorldViewProj;\nfloat4 Tint : register(c2);\nfloat4x3 Bones[4];\n"
+            "void main(float4 p : POSITION, float4 bi : BLENDINDICES, float2 uv : TEXCOORD0, out float4 o : POSITION,"
+            " out float2 t : TEXCOORD0, out float4 c : COLOR0)\n"
+            "{ o = mul(float4(mul(p, Bones[(int)bi.x]), 1), WorldViewProj); t = uv; c = Tint; }\n"},
+        {4, "sampler2D Base : register(s0);\nsamplerCUBE Sky;\nfloat4 Scale = {1, 0.5, 0.25, 1};\nbool On;\n"
+            "float2 Taps[2] = {0.1, 0.2, -0.3, 0.4};\n"
+            "struct In { float2 uv : TEXCOORD0; float4 c : COLOR0; };\n"
+            "float4 main(In i, float f : VFACE) : COLOR\n"
+            "{ float4 s = tex2D(Base, i.uv + Taps[1]) * i.c * Scale;\n"
+            "  return lerp(s, texCUBE(Sky, i.uv.xyy), saturate(f)) * (On ? 1 : 0); }\n"},
+        {3, "#pragma pack_matrix(row_major)\nfloat3x3 Turn;\nsampler s;\n"
+            "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2Dproj(s, float4(mul(float3(uv, 1), Turn), 1)); }\n"},
+    };
+    for (const Source& kSource : akSources)
+    {
+        std::vector<std::uint8_t> kSeed(1, kSource.ucProfile);
+        kSeed.insert(kSeed.end(), kSource.pcText, kSource.pcText + std::strlen(kSource.pcText));
+        kFolder.Add(kSeed);
+    }
+}
+
 // Programs of every model as the program fuzzer reads them: a byte naming
 // the version (its place in the fuzzer's list), then the tokens after the
 // version token, without the end token.
@@ -1216,6 +1248,8 @@ int main(int iArgs, char** ppcArgs)
         ShaderProgramSeeds(kPrograms);
         SeedFolder kContainers(kRoot, "fuzz_shader_container");
         ShaderContainerSeeds(kContainers);
+        SeedFolder kHlsl(kRoot, "fuzz_hlsl");
+        HlslSourceSeeds(kHlsl);
         SeedFolder kEffects(kRoot, "fuzz_effect");
         EffectSeeds(kEffects);
         SeedFolder kEffectTextures(kRoot, "fuzz_effect_texture");
