@@ -328,6 +328,13 @@ template <std::size_t N> int GroupOf(const Plan& kPlan, const Group (&akGroups)[
     return -1;
 }
 
+// A building's floor: a shade darker than its walls.
+DemoFloorColour FloorShade(const std::uint8_t (&aucColour)[3])
+{
+    return {static_cast<std::uint8_t>(aucColour[0] * 3 / 4), static_cast<std::uint8_t>(aucColour[1] * 3 / 4),
+            static_cast<std::uint8_t>(aucColour[2] * 3 / 4)};
+}
+
 // A building's floor and walls round its 16 x 16 footprint (x, z in
 // [-8, 8], y up), the front wall (z = +8) open where the entrance's ways
 // start.
@@ -335,10 +342,8 @@ void AddBuildingWalls(NiNode& kModel, const std::uint8_t (&aucColour)[3])
 {
     constexpr float E = 8.0f;
     constexpr float I = E - WALL_THICKNESS;
-    // The floor's colour is a shade darker than the walls'.
-    const std::uint8_t aucFloor[3] = {static_cast<std::uint8_t>(aucColour[0] * 3 / 4),
-                                      static_cast<std::uint8_t>(aucColour[1] * 3 / 4),
-                                      static_cast<std::uint8_t>(aucColour[2] * 3 / 4)};
+    const DemoFloorColour kFloor = FloorShade(aucColour);
+    const std::uint8_t aucFloor[3] = {kFloor.m_ucRed, kFloor.m_ucGreen, kFloor.m_ucBlue};
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-I, SLAB_BOTTOM, -I), NiVec3(I, SLAB_TOP, I), aucFloor, "slab"));
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-E, 0, -E), NiVec3(E, WALL_HEIGHT, -I), aucColour, "wall_back"));
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-E, 0, -I), NiVec3(-I, WALL_HEIGHT, E), aucColour, "wall_left"));
@@ -557,6 +562,16 @@ bool AddDemoPrison(const std::string& kDataPath)
         return false;
     }
     return true;
+}
+
+std::vector<DemoFloorColour> DemoFloorColours()
+{
+    std::vector<DemoFloorColour> kColours;
+    for (const auto& aucColour : BUILDING_COLOURS)
+        kColours.push_back(FloorShade(aucColour));
+    for (const auto& aucColour : ROOM_COLOURS)
+        kColours.push_back({aucColour[0], aucColour[1], aucColour[2]});
+    return kColours;
 }
 
 std::vector<DemoBuildPlan> DemoBuildPlans()

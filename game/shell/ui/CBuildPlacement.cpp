@@ -16,13 +16,13 @@
 #include "game/simulation/objects/CGameHost.h"
 #include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CWorld.h"
+#include "engine/scene/NiMaterialProperty.h"
+#include "engine/scene/NiNode.h"
 
 namespace
 {
 std::unique_ptr<CBuildPlacement> g_pkInstance;
 bool (*g_pfnOverPanel)() = nullptr;
-
-constexpr float HELD_ALPHA = 0.45f;
 
 bool CursorOverPanel()
 {
@@ -42,14 +42,28 @@ CWorld* CurrentWorld()
 
 void Colour(COrvaneSceneNode* pkMarker, bool bValid)
 {
-    if (!pkMarker)
+    if (pkMarker)
+        CBuildPlacement::ApplyTint(*pkMarker, bValid ? CBuildPlacement::VALID_TINT : CBuildPlacement::INVALID_TINT);
+}
+} // namespace
+
+// A tint is a signal, not a surface: it glows its colour whatever light the
+// level gives (a level's soft ambient alone turned green and red into dark
+// olive and dark red), so the material's emittance follows its colour.
+void CBuildPlacement::ApplyTint(COrvaneSceneNode& kMarker, const Tint& kTint)
+{
+    kMarker.SetMaterialColor(kTint.m_fRed, kTint.m_fGreen, kTint.m_fBlue, kTint.m_fAlpha);
+    NiNode* pkRoot = kMarker.GetSceneRoot();
+    auto* pkMaterial = pkRoot ? static_cast<NiMaterialProperty*>(pkRoot->GetProperty(NiProperty::MATERIAL)) : nullptr;
+    if (!pkMaterial)
         return;
-    if (bValid)
-        pkMarker->SetMaterialColor(0.0f, 1.0f, 0.0f, HELD_ALPHA);
-    else
-        pkMarker->SetMaterialColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
+    pkMaterial->SetEmittance(NiColorRGB(kTint.m_fRed, kTint.m_fGreen, kTint.m_fBlue));
+    pkMaterial->SetRevisionID(pkMaterial->GetRevisionID() + 1);
+    pkRoot->UpdateProperties();
 }
 
+namespace
+{
 // The object leaves the world and joins the current one again, whose
 // scene then catches up.
 void Rejoin(COrvaneObject& kObject)
@@ -181,7 +195,7 @@ void CBuildPlacement::CreateFootprintMarker()
         return;
     if (CWorld* pkWorld = CurrentWorld(); pkWorld && pkWorld->GetSceneRoot())
         AttachSceneNodeToWorld(*m_pkMarker, *pkWorld, false);
-    m_pkMarker->SetMaterialColor(0.0f, 0.0f, 1.0f, 0.25f);
+    ApplyTint(*m_pkMarker, NEW_TINT);
 }
 
 void CBuildPlacement::BeginMarker()
@@ -192,7 +206,7 @@ void CBuildPlacement::BeginMarker()
     {
         if (CWorld* pkWorld = CurrentWorld(); pkWorld && pkWorld->GetSceneRoot())
             AttachSceneNodeToWorld(*m_pkMarker, *pkWorld, false);
-        m_pkMarker->SetMaterialColor(1.0f, 1.0f, 0.0f, 0.5f);
+        ApplyTint(*m_pkMarker, DEMOLISH_TINT);
     }
     m_iMode = MODE_MARKER;
 }
