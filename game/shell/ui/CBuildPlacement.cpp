@@ -16,8 +16,6 @@
 #include "game/simulation/objects/CGameHost.h"
 #include "game/simulation/objects/CPathableObject.h"
 #include "game/simulation/objects/CWorld.h"
-#include "engine/scene/NiMaterialProperty.h"
-#include "engine/scene/NiNode.h"
 
 namespace
 {
@@ -47,19 +45,9 @@ void Colour(COrvaneSceneNode* pkMarker, bool bValid)
 }
 } // namespace
 
-// A tint is a signal, not a surface: it glows its colour whatever light the
-// level gives (a level's soft ambient alone turned green and red into dark
-// olive and dark red), so the material's emittance follows its colour.
 void CBuildPlacement::ApplyTint(COrvaneSceneNode& kMarker, const Tint& kTint)
 {
-    kMarker.SetMaterialColor(kTint.m_fRed, kTint.m_fGreen, kTint.m_fBlue, kTint.m_fAlpha);
-    NiNode* pkRoot = kMarker.GetSceneRoot();
-    auto* pkMaterial = pkRoot ? static_cast<NiMaterialProperty*>(pkRoot->GetProperty(NiProperty::MATERIAL)) : nullptr;
-    if (!pkMaterial)
-        return;
-    pkMaterial->SetEmittance(NiColorRGB(kTint.m_fRed, kTint.m_fGreen, kTint.m_fBlue));
-    pkMaterial->SetRevisionID(pkMaterial->GetRevisionID() + 1);
-    pkRoot->UpdateProperties();
+    kMarker.SetSignalColor(kTint.m_fRed, kTint.m_fGreen, kTint.m_fBlue, kTint.m_fAlpha);
 }
 
 namespace
