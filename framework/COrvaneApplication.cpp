@@ -105,6 +105,9 @@ void COrvaneApplication::Reset()
     m_ucRendererStarted = 0;
     m_ucFullScreen = 0;
     m_kFrameSleep = nullptr;
+    m_fLastInput = 0.0f;
+    m_fLastRender = 0.0f;
+    m_iLastState = -1;
 }
 
 bool COrvaneApplication::Init(os::InstanceHandle pkInstance, COrvaneGameFactory& kFactory, std::int32_t iWidth,
@@ -196,8 +199,9 @@ bool COrvaneApplication::Run()
         }
         if (bForeground)
         {
-            m_pkWindow->DispatchInputEvents();
-            m_pkGame->Render();
+            const bool bInput = m_pkWindow->DispatchInputEvents() > 0;
+            if (FrameWanted(bEveryFrame, bInput))
+                m_pkGame->Render();
             PaceFrame(bEveryFrame);
             m_pkGame->Update(m_fFrameTime);
         }
@@ -206,6 +210,26 @@ bool COrvaneApplication::Run()
             // Nothing to draw or simulate: sleep until something happens.
             os::WaitMessage(BACKGROUND_WAIT_MS);
         }
+    }
+    return false;
+}
+
+bool COrvaneApplication::FrameWanted(bool bEveryFrame, bool bInput)
+{
+    if (bInput)
+        m_fLastInput = m_fTotalTime;
+    const std::int32_t iState = m_pkGame->GetState();
+    const bool bStateChanged = iState != m_iLastState;
+    m_iLastState = iState;
+    // Software GL takes several milliseconds a frame at full window size:
+    // redrawing an unchanged menu at the display's rate kept most of a core
+    // busy for nothing.
+    const bool bStill = m_pkGame->IsScreenStill();
+    if (bEveryFrame || bStateChanged || !bStill || m_fTotalTime - m_fLastInput < STILL_AFTER_INPUT_SECONDS ||
+        m_fTotalTime - m_fLastRender >= STILL_FRAME_SECONDS)
+    {
+        m_fLastRender = m_fTotalTime;
+        return true;
     }
     return false;
 }

@@ -37,6 +37,11 @@ public:
     // as it can be: "1" in this environment variable turns the main loop's
     // frame pacing off (see Run).
     static constexpr const char* EVERY_FRAME_VARIABLE = "ORVANE_EVERY_FRAME";
+    // A still screen (COrvaneGame::IsScreenStill) is drawn this often, in
+    // seconds, from this long after the last input on: whatever changes it
+    // without input (a tooltip's delay, a window uncovered) shows soon enough.
+    static constexpr float STILL_FRAME_SECONDS = 0.1f;
+    static constexpr float STILL_AFTER_INPUT_SECONDS = 0.5f;
     // How the paced loop sleeps; tests give one that moves their clock.
     using FrameSleep = std::function<void(std::chrono::nanoseconds)>;
 
@@ -107,5 +112,11 @@ private:
     gfx::FramePacer m_kPacer;
     FrameSleep m_kFrameSleep;
 
+    float m_fLastInput = 0.0f;
+    float m_fLastRender = 0.0f;
+    std::int32_t m_iLastState = -1;
+
     void PaceFrame(bool bEveryFrame);
+    // Whether this frame is drawn; bInput: input arrived for it.
+    [[nodiscard]] bool FrameWanted(bool bEveryFrame, bool bInput);
 };

@@ -72,6 +72,10 @@ public:
     // A zero step after a skip request, else dt capped at MAX_FRAME_TIME.
     virtual void Update(float fDeltaTime);
     virtual void Render() {}
+    // True when a frame drawn now would show what the last one showed, unless
+    // input changes it (a menu, a paused game whose camera stands): the main
+    // loop then draws such frames only now and then. Asked once a frame.
+    [[nodiscard]] virtual bool IsScreenStill() { return false; }
     // Draws the game's scene alone (no interface); 1 when it drew. The
     // camera's preview picture is drawn through it.
     virtual std::int32_t RenderScene() { return 0; }

@@ -121,6 +121,19 @@ void COrvaneSceneNode::SetMaterialColor(float fRed, float fGreen, float fBlue, f
     pkSceneRoot->UpdateProperties();
 }
 
+void COrvaneSceneNode::SetSignalColor(float fRed, float fGreen, float fBlue, float fAlpha)
+{
+    SetMaterialColor(fRed, fGreen, fBlue, fAlpha);
+    NiNode* pkSceneRoot = GetSceneRoot();
+    auto* pkMaterial =
+        pkSceneRoot ? static_cast<NiMaterialProperty*>(pkSceneRoot->GetProperty(NiProperty::MATERIAL)) : nullptr;
+    if (!pkMaterial)
+        return;
+    pkMaterial->SetEmittance(NiColorRGB(fRed, fGreen, fBlue));
+    pkMaterial->SetRevisionID(pkMaterial->GetRevisionID() + 1);
+    pkSceneRoot->UpdateProperties();
+}
+
 int COrvaneSceneNode::ProvideNode(COrvaneSceneLink& kRecord) const
 {
     if (kRecord.m_pkNode || !GetSceneRoot())

@@ -63,6 +63,11 @@ public:
     void SetVisible(bool bVisible);
     // Nothing without a material (a textured build).
     void SetMaterialColor(float fRed, float fGreen, float fBlue, float fAlpha);
+    // SetMaterialColor for a marker that signals (green allowed, red refused):
+    // the colour glows too, so that it reads as itself whatever light the
+    // level gives (a soft ambient alone made green and red dark olive and dark
+    // red). Nothing without a material.
+    void SetSignalColor(float fRed, float fGreen, float fBlue, float fAlpha);
     // 1 when the record's node field was empty and now holds the scene root.
     int ProvideNode(COrvaneSceneLink& kRecord) const;
     // Relative moves add to the pending position, or to the root's.

@@ -223,8 +223,9 @@ void COrvaneWindow::QueueEvent(std::uint32_t uiMessage, os::WParam wParam, os::L
                                                static_cast<std::uint32_t>(lParam)});
 }
 
-void COrvaneWindow::DispatchInputEvents()
+std::size_t COrvaneWindow::DispatchInputEvents()
 {
+    const std::size_t uiCount = m_kInputEvents.size();
     while (!m_kInputEvents.empty())
     {
         const COrvaneInputEvent kEvent = m_kInputEvents.front();
@@ -244,4 +245,5 @@ void COrvaneWindow::DispatchInputEvents()
                 m_pkMouseDevice->HandleMessage(kEvent.m_uiMessage, wParam, lParam);
         }
     }
+    return uiCount;
 }

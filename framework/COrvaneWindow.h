@@ -2,6 +2,7 @@
 
 #include "platform/os/OsDefs.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -59,8 +60,8 @@ public:
 
     static os::LResult WindowProc(os::WindowHandle pkWindow, std::uint32_t uiMessage, os::WParam wParam,
                                   os::LParam lParam);
-    // Hands every queued event to its device, oldest first.
-    void DispatchInputEvents();
+    // Hands every queued event to its device, oldest first; how many there were.
+    std::size_t DispatchInputEvents();
 
     [[nodiscard]] os::WindowHandle GetHandle() const { return m_pkWindow; }
     [[nodiscard]] os::InstanceHandle GetInstanceHandle() const { return m_pkInstance; }

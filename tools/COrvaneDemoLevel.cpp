@@ -159,7 +159,7 @@ bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
     spRoot->AttachEffect(pkSun);
     auto* pkDaylight = new NiAmbientLight;
     pkDaylight->SetName("daylight");
-    pkDaylight->SetAmbientColor(NiColorRGB{0.35f, 0.35f, 0.38f});
+    pkDaylight->SetAmbientColor(NiColorRGB{DEMO_DAYLIGHT[0], DEMO_DAYLIGHT[1], DEMO_DAYLIGHT[2]});
     pkDaylight->SetDiffuseColor(NiColorRGB{0.0f, 0.0f, 0.0f});
     spSky->AttachChild(pkDaylight);
     spRoot->AttachEffect(pkDaylight);

@@ -42,6 +42,10 @@ struct DemoLevel
 
 inline constexpr unsigned DEMO_LEVEL_COUNT = 3;
 
+// The levels' soft ambient light (red, green, blue): what alone lights a
+// shape without normals, such as the game's floor display over the yard.
+inline constexpr float DEMO_DAYLIGHT[3] = {0.35f, 0.35f, 0.38f};
+
 // The prison's middle lies where the game's start view of the level (the
 // place the camera is put after each arrival: (104, 13, -30) heading 20
 // degrees on level 0, (98, 29, 25) heading 153 on level 1, (67, 29, 36)

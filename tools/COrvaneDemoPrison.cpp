@@ -71,35 +71,38 @@ const Group BUILDINGS[] = {
 // maintenance worker by "maint" in its name, so the repair room carries it,
 // and a chaplain by "indoor" in its kind word, so the chapel carries that
 // (not in its name: a room's nodes named with "door" are its entrances).
+// Scores are the prison's progress: a cell block with a couple of two-bed
+// cells lifts the prison to level 1 (the large block), about nine such
+// cells to level 3 (the secure block).
 const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
-     {{"cellblocks", "cell_single", {"2", "2", "1000", "1", "0", "cell", "2", "0"}},
-      {"cellblocks", "cell_double", {"4", "2", "1800", "2", "0", "cell", "3", "0"}},
-      {"cellblocks", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "5", "0"}},
+     {{"cellblocks", "cell_single", {"2", "2", "1000", "1", "0", "cell", "40", "0"}},
+      {"cellblocks", "cell_double", {"4", "2", "1800", "2", "0", "cell", "60", "0"}},
+      {"cellblocks", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "100", "0"}},
       // Two-bed cells for the higher security levels.
-      {"cellblocks", "cell_double_medium", {"4", "2", "2200", "2", "1", "cell", "3", "0"}},
-      {"cellblocks", "cell_double_high", {"4", "2", "2600", "2", "2", "cell", "4", "0"}},
-      {"cellblocks", "cell_double_max", {"4", "2", "3200", "2", "3", "cell", "5", "0"}}}},
+      {"cellblocks", "cell_double_medium", {"4", "2", "2200", "2", "1", "cell", "60", "0"}},
+      {"cellblocks", "cell_double_high", {"4", "2", "2600", "2", "2", "cell", "80", "0"}},
+      {"cellblocks", "cell_double_max", {"4", "2", "3200", "2", "3", "cell", "100", "0"}}}},
     {"CONTENTS_FOOD",
-     {{"canteens", "serving_counter", {"4", "2", "2000", "4", "0", "food", "2", "1"}},
-      {"canteens", "dining_table", {"4", "2", "400", "4", "0", "food", "1", "0"}},
-      {"canteens", "bench", {"2", "2", "150", "2", "0", "food", "1", "0"}}}},
+     {{"canteens", "serving_counter", {"4", "2", "2000", "4", "0", "food", "40", "1"}},
+      {"canteens", "dining_table", {"4", "2", "400", "4", "0", "food", "20", "0"}},
+      {"canteens", "bench", {"2", "2", "150", "2", "0", "food", "20", "0"}}}},
     {"CONTENTS_WORK",
-     {{"workshops", "work_bench", {"4", "2", "1500", "2", "0", "work", "2", "1"}},
-      {"workshops", "laundry_press", {"2", "2", "2200", "1", "1", "work", "3", "1"}},
-      {"workshops", "maint_repair_room", {"4", "4", "4000", "1", "0", "maint", "2", "1"}}}},
+     {{"workshops", "work_bench", {"4", "2", "1500", "2", "0", "work", "40", "1"}},
+      {"workshops", "laundry_press", {"2", "2", "2200", "1", "1", "work", "60", "1"}},
+      {"workshops", "maint_repair_room", {"4", "4", "4000", "1", "0", "maint", "40", "1"}}}},
     {"CONTENTS_HEALTH",
-     {{"hospitals", "sick_bed", {"2", "4", "1200", "1", "0", "health", "2", "1"}},
-      {"hospitals", "therapy_room", {"4", "4", "5000", "2", "1", "health", "4", "1"}},
-      {"hospitals", "medical_room", {"4", "4", "6000", "1", "0", "health", "3", "1"}},
-      {"hospitals", "counselling_room", {"4", "4", "5000", "1", "0", "therapy", "3", "1"}}}},
+     {{"hospitals", "sick_bed", {"2", "4", "1200", "1", "0", "health", "40", "1"}},
+      {"hospitals", "therapy_room", {"4", "4", "5000", "2", "1", "health", "80", "1"}},
+      {"hospitals", "medical_room", {"4", "4", "6000", "1", "0", "health", "60", "1"}},
+      {"hospitals", "counselling_room", {"4", "4", "5000", "1", "0", "therapy", "60", "1"}}}},
     {"CONTENTS_ADMIN",
-     {{"admin", "planning1", {"4", "4", "8000", "0", "0", "staff", "5", "1"}},
-      {"admin", "planning2", {"4", "4", "16000", "0", "1", "staff", "8", "1"}},
-      {"admin", "clerical1", {"4", "4", "6000", "0", "0", "staff", "4", "1"}},
+     {{"admin", "planning1", {"4", "4", "8000", "0", "0", "staff", "100", "1"}},
+      {"admin", "planning2", {"4", "4", "16000", "0", "1", "staff", "160", "1"}},
+      {"admin", "clerical1", {"4", "4", "6000", "0", "0", "staff", "80", "1"}},
       {"admin", "execution_room", {"4", "4", "30000", "0", "2", "staff", "0", "1"}},
-      {"admin", "guard_room", {"4", "4", "4000", "0", "0", "security", "2", "2"}},
-      {"admin", "chapel", {"4", "4", "5000", "1", "0", "indoor", "3", "1"}}}},
+      {"admin", "guard_room", {"4", "4", "4000", "0", "0", "security", "40", "2"}},
+      {"admin", "chapel", {"4", "4", "5000", "1", "0", "indoor", "60", "1"}}}},
 };
 
 // People: model, then the staff kind word.
@@ -328,6 +331,13 @@ template <std::size_t N> int GroupOf(const Plan& kPlan, const Group (&akGroups)[
     return -1;
 }
 
+// A building's floor: a shade darker than its walls.
+DemoFloorColour FloorShade(const std::uint8_t (&aucColour)[3])
+{
+    return {static_cast<std::uint8_t>(aucColour[0] * 3 / 4), static_cast<std::uint8_t>(aucColour[1] * 3 / 4),
+            static_cast<std::uint8_t>(aucColour[2] * 3 / 4)};
+}
+
 // A building's floor and walls round its 16 x 16 footprint (x, z in
 // [-8, 8], y up), the front wall (z = +8) open where the entrance's ways
 // start.
@@ -335,10 +345,8 @@ void AddBuildingWalls(NiNode& kModel, const std::uint8_t (&aucColour)[3])
 {
     constexpr float E = 8.0f;
     constexpr float I = E - WALL_THICKNESS;
-    // The floor's colour is a shade darker than the walls'.
-    const std::uint8_t aucFloor[3] = {static_cast<std::uint8_t>(aucColour[0] * 3 / 4),
-                                      static_cast<std::uint8_t>(aucColour[1] * 3 / 4),
-                                      static_cast<std::uint8_t>(aucColour[2] * 3 / 4)};
+    const DemoFloorColour kFloor = FloorShade(aucColour);
+    const std::uint8_t aucFloor[3] = {kFloor.m_ucRed, kFloor.m_ucGreen, kFloor.m_ucBlue};
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-I, SLAB_BOTTOM, -I), NiVec3(I, SLAB_TOP, I), aucFloor, "slab"));
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-E, 0, -E), NiVec3(E, WALL_HEIGHT, -I), aucColour, "wall_back"));
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-E, 0, -I), NiVec3(-I, WALL_HEIGHT, E), aucColour, "wall_left"));
@@ -557,6 +565,16 @@ bool AddDemoPrison(const std::string& kDataPath)
         return false;
     }
     return true;
+}
+
+std::vector<DemoFloorColour> DemoFloorColours()
+{
+    std::vector<DemoFloorColour> kColours;
+    for (const auto& aucColour : BUILDING_COLOURS)
+        kColours.push_back(FloorShade(aucColour));
+    for (const auto& aucColour : ROOM_COLOURS)
+        kColours.push_back({aucColour[0], aucColour[1], aucColour[2]});
+    return kColours;
 }
 
 std::vector<DemoBuildPlan> DemoBuildPlans()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,15 @@ struct DemoBuildPlan
     std::string m_kCategory;
     bool m_bGrounds = false;
 };
+// A surface colour (red, green, blue) of the demo models.
+struct DemoFloorColour
+{
+    std::uint8_t m_ucRed, m_ucGreen, m_ucBlue;
+};
+// What a building's placement marker can lie over inside the prison: each
+// building kind's floor, then each room kind's tile.
+[[nodiscard]] std::vector<DemoFloorColour> DemoFloorColours();
+
 // The grounds plans, then the inside plans, in menu order.
 [[nodiscard]] std::vector<DemoBuildPlan> DemoBuildPlans();
 

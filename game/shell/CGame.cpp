@@ -328,6 +328,24 @@ void CGame::EndCameraFrame()
     (void)COrvaneGame::GetCamera()->EndRender();
 }
 
+bool CGame::IsScreenStill()
+{
+    if (GetState() == STATE_FRONT_END)
+        return true;
+    if (GetState() != STATE_IN_GAME || m_fGameSpeed != 0.0f || m_ucFadeAlpha != 0)
+        return false;
+    // A camera moved by a held key, the screen's edge or a glide changes the
+    // picture without any input arriving.
+    const COrvaneCamera* pkCamera = COrvaneGame::GetCamera();
+    const NiCamera* pkEngineCamera = pkCamera != nullptr ? pkCamera->GetEngineCamera() : nullptr;
+    if (pkEngineCamera == nullptr)
+        return false;
+    const NiXform& kNow = pkEngineCamera->GetWorldTransform();
+    const bool bStill = kNow.m_kTranslate == m_kStillCamera.m_kTranslate && kNow.m_kRotate == m_kStillCamera.m_kRotate;
+    m_kStillCamera = kNow;
+    return bStill;
+}
+
 void CGame::Render()
 {
     if (DrawFrame())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/core/NiColor.h"
+#include "engine/core/NiXform.h"
 #include "engine/scene/NiScreenPolygon.h"
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneGame.h"
@@ -108,6 +109,9 @@ public:
     [[nodiscard]] std::int32_t GetLanguage() const;
     bool Start() override;
     void Render() override;
+    // The front end, or a paused game with no fade running whose camera has
+    // not moved since the last call.
+    [[nodiscard]] bool IsScreenStill() override;
     // The whole frame Render shows, left in the back buffer unpresented (a
     // picture of the screen reads it there); false when nothing was begun.
     bool DrawFrame();
@@ -334,6 +338,8 @@ private:
     NiColorRGBA m_kFadeColour{0.0f, 0.0f, 0.0f, 1.0f};
     std::uint8_t m_ucFadeAlpha = 0;
     std::uint8_t m_ucFadeLayer = 1;
+    // Where the camera stood at the last IsScreenStill.
+    NiXform m_kStillCamera;
     std::uint16_t m_usNextPerson = 0;
     std::unique_ptr<CFrontEndScreens> m_pkFrontEnd;
     std::unique_ptr<CSoundSystem> m_pkSoundSystem;

@@ -97,9 +97,13 @@ public:
         if (m_kOnRender)
             m_kOnRender(m_iRenders);
     }
+    bool IsScreenStill() override { return m_bStill; }
     void Update(float fDeltaTime) override
     {
         COrvaneGame::Update(fDeltaTime);
+        ++m_iUpdates;
+        if (m_kOnUpdate)
+            m_kOnUpdate(m_iUpdates);
         std::ostringstream kText;
         kText << "update " << fDeltaTime << " " << GetFrameTimes().m_fFrameTime << " "
               << GetFrameTimes().m_fTotalTime;
@@ -109,7 +113,10 @@ public:
     bool m_bInitResult = true;
     bool m_bChoose = true;
     int m_iRenders = 0;
+    int m_iUpdates = 0;
+    bool m_bStill = false;
     std::function<void(int)> m_kOnRender;
+    std::function<void(int)> m_kOnUpdate;
     std::vector<std::string> m_kSeen;
 };
 
@@ -307,6 +314,68 @@ TEST_F(COrvaneApplicationTest, FramesOfARendererThatDoesNotWaitComeOneRefreshApa
         setenv(COrvaneApplication::EVERY_FRAME_VARIABLE, kOld.c_str(), 1);
     else
         unsetenv(COrvaneApplication::EVERY_FRAME_VARIABLE);
+}
+
+// A still screen (a menu, a paused game) is drawn every frame for half a
+// second after the last input and then ten times a second; input brings every
+// frame back at once, and a screen that is not still is drawn every frame.
+// Two seconds of paced frames (120) on the test clock; the frames drawn.
+class COrvaneApplicationStillTest : public COrvaneApplicationTest
+{
+protected:
+    static constexpr int FRAMES = 120;
+
+    int Renders(bool bStill, bool bInput)
+    {
+        const char* pcOld = std::getenv(COrvaneApplication::EVERY_FRAME_VARIABLE);
+        const std::string kOld = pcOld != nullptr ? pcOld : "";
+        setenv(COrvaneApplication::EVERY_FRAME_VARIABLE, "0", 1);
+        m_kGames.m_kSetUp = [bStill, bInput](TestGame& kGame) {
+            kGame.m_bStill = bStill;
+            kGame.m_kOnUpdate = [bInput](int iUpdate) {
+                if (bInput)
+                    ostest::InjectMotion(COrvaneApplication::Get()->GetWindow()->GetHandle(), iUpdate % 64, 5);
+                if (iUpdate == FRAMES + 1)
+                    COrvaneApplication::Get()->RequestQuit();
+            };
+        };
+        int iRenders = -1;
+        if (StartApplication())
+        {
+            COrvaneApplication* pkApp = COrvaneApplication::Get();
+            m_kClock.m_uiStep = 1;
+            pkApp->SetFrameSleep([this](std::chrono::nanoseconds kWait) {
+                m_kClock.m_uiNow += static_cast<std::uint64_t>((kWait.count() + 500'000) / 1'000'000);
+            });
+            EXPECT_FALSE(pkApp->Run());
+            EXPECT_NEAR(pkApp->GetTotalTime(), FRAMES / 60.0f, 0.1f);
+            iRenders = m_kGames.m_pkGame->m_iRenders;
+        }
+        if (pcOld != nullptr)
+            setenv(COrvaneApplication::EVERY_FRAME_VARIABLE, kOld.c_str(), 1);
+        else
+            unsetenv(COrvaneApplication::EVERY_FRAME_VARIABLE);
+        return iRenders;
+    }
+};
+
+TEST_F(COrvaneApplicationStillTest, WithoutInputAStillScreenIsDrawnTenTimesASecondAfterHalfOne)
+{
+    // 0.5 s of frames (30, the first before the loop among them), then one a
+    // tenth of a second over the other 1.5 s (15).
+    const int iRenders = Renders(true, false);
+    EXPECT_GE(iRenders, 42);
+    EXPECT_LE(iRenders, 48);
+}
+
+TEST_F(COrvaneApplicationStillTest, InputDrawsEveryFrameOfAStillScreen)
+{
+    EXPECT_GE(Renders(true, true), FRAMES);
+}
+
+TEST_F(COrvaneApplicationStillTest, AScreenThatIsNotStillIsDrawnEveryFrame)
+{
+    EXPECT_GE(Renders(false, false), FRAMES);
 }
 
 TEST_F(COrvaneApplicationTest, InQueuedOrderInputReachesTheDevicesBeforeTheFrame)

@@ -89,6 +89,15 @@ TEST_F(COrvaneSceneNodeTest, ColouredBuildIsTranslucentAndRecoloured)
     EXPECT_FLOAT_EQ(pkMaterial->GetAlpha(), 0.9f);
     EXPECT_EQ(pkMaterial->GetRevisionID(), uiRevision + 2);
 
+    // A signal's colour glows too, and follows each change: red, then blue.
+    kNode.SetSignalColor(1.0f, 0.0f, 0.0f, 0.45f);
+    EXPECT_EQ(pkMaterial->GetAmbientColor(), NiColorRGB(1.0f, 0.0f, 0.0f));
+    EXPECT_EQ(pkMaterial->GetEmittance(), NiColorRGB(1.0f, 0.0f, 0.0f));
+    EXPECT_FLOAT_EQ(pkMaterial->GetAlpha(), 0.45f);
+    EXPECT_GT(pkMaterial->GetRevisionID(), uiRevision + 2);
+    kNode.SetSignalColor(0.0f, 0.0f, 1.0f, 0.25f);
+    EXPECT_EQ(pkMaterial->GetEmittance(), NiColorRGB(0.0f, 0.0f, 1.0f));
+
     kNode.SetVisible(false);
     EXPECT_NE(pkSceneRoot->GetFlags() & 1, 0);
     kNode.SetVisible(true);

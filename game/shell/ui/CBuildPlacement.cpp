@@ -22,8 +22,6 @@ namespace
 std::unique_ptr<CBuildPlacement> g_pkInstance;
 bool (*g_pfnOverPanel)() = nullptr;
 
-constexpr float HELD_ALPHA = 0.45f;
-
 bool CursorOverPanel()
 {
     if (g_pfnOverPanel)
@@ -42,14 +40,18 @@ CWorld* CurrentWorld()
 
 void Colour(COrvaneSceneNode* pkMarker, bool bValid)
 {
-    if (!pkMarker)
-        return;
-    if (bValid)
-        pkMarker->SetMaterialColor(0.0f, 1.0f, 0.0f, HELD_ALPHA);
-    else
-        pkMarker->SetMaterialColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
+    if (pkMarker)
+        CBuildPlacement::ApplyTint(*pkMarker, bValid ? CBuildPlacement::VALID_TINT : CBuildPlacement::INVALID_TINT);
+}
+} // namespace
+
+void CBuildPlacement::ApplyTint(COrvaneSceneNode& kMarker, const Tint& kTint)
+{
+    kMarker.SetSignalColor(kTint.m_fRed, kTint.m_fGreen, kTint.m_fBlue, kTint.m_fAlpha);
 }
 
+namespace
+{
 // The object leaves the world and joins the current one again, whose
 // scene then catches up.
 void Rejoin(COrvaneObject& kObject)
@@ -181,7 +183,7 @@ void CBuildPlacement::CreateFootprintMarker()
         return;
     if (CWorld* pkWorld = CurrentWorld(); pkWorld && pkWorld->GetSceneRoot())
         AttachSceneNodeToWorld(*m_pkMarker, *pkWorld, false);
-    m_pkMarker->SetMaterialColor(0.0f, 0.0f, 1.0f, 0.25f);
+    ApplyTint(*m_pkMarker, NEW_TINT);
 }
 
 void CBuildPlacement::BeginMarker()
@@ -192,7 +194,7 @@ void CBuildPlacement::BeginMarker()
     {
         if (CWorld* pkWorld = CurrentWorld(); pkWorld && pkWorld->GetSceneRoot())
             AttachSceneNodeToWorld(*m_pkMarker, *pkWorld, false);
-        m_pkMarker->SetMaterialColor(1.0f, 1.0f, 0.0f, 0.5f);
+        ApplyTint(*m_pkMarker, DEMOLISH_TINT);
     }
     m_iMode = MODE_MARKER;
 }

@@ -19,6 +19,18 @@ class COrvaneSceneNode;
 class CBuildPlacement
 {
 public:
+    // The marker quad's colours (red, green, blue, alpha).
+    struct Tint
+    {
+        float m_fRed, m_fGreen, m_fBlue, m_fAlpha;
+    };
+    static constexpr Tint NEW_TINT{0.0f, 0.0f, 1.0f, 0.25f};
+    static constexpr Tint VALID_TINT{0.0f, 1.0f, 0.0f, 0.45f};
+    static constexpr Tint INVALID_TINT{1.0f, 0.0f, 0.0f, 0.45f};
+    static constexpr Tint DEMOLISH_TINT{1.0f, 1.0f, 0.0f, 0.5f};
+    // Colours a marker quad (a flat quad with a material).
+    static void ApplyTint(COrvaneSceneNode& kMarker, const Tint& kTint);
+
     static constexpr std::int32_t MODE_PLACING = 0;
     static constexpr std::int32_t MODE_MARKER = 1;
     static constexpr int COMMIT_SAMPLE = 24;

@@ -363,7 +363,7 @@ bool CSpawnManager::PickUpCharacter(CGameCharacter* pkCharacter)
         pkWorld->UpdateScene(0.0f);
     }
     if (m_pkCarryMarker)
-        m_pkCarryMarker->SetMaterialColor(0.0f, 0.0f, 1.0f, CARRY_MARKER_ALPHA);
+        m_pkCarryMarker->SetSignalColor(0.0f, 0.0f, 1.0f, CARRY_MARKER_ALPHA);
     pkCharacter->PrepareForCarry();
     m_pkCarried = pkCharacter;
     const COrvaneBlockGrid* pkGrid = pkCharacter->GetGrid();
@@ -396,7 +396,7 @@ void CSpawnManager::UpdateCarry()
     {
         if (m_pkCarryMarker)
         {
-            m_pkCarryMarker->SetMaterialColor(1.0f, 0.0f, 0.0f, CARRY_MARKER_ALPHA);
+            m_pkCarryMarker->SetSignalColor(1.0f, 0.0f, 0.0f, CARRY_MARKER_ALPHA);
             m_pkCarryMarker->ApplyChanges();
         }
         return;
@@ -411,7 +411,7 @@ void CSpawnManager::UpdateCarry()
     if (m_pkCarryMarker)
     {
         m_pkCarryMarker->SetPosition(NiVec3(kPick.x, kPick.y + CARRY_MARKER_RAISE, kPick.z), false);
-        m_pkCarryMarker->SetMaterialColor(0.0f, 0.0f, 1.0f, CARRY_MARKER_ALPHA);
+        m_pkCarryMarker->SetSignalColor(0.0f, 0.0f, 1.0f, CARRY_MARKER_ALPHA);
         m_pkCarryMarker->ApplyChanges();
     }
 }

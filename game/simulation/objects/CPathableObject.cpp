@@ -121,7 +121,7 @@ void CPathableObject::ColourMarkers()
     {
         for (const std::unique_ptr<CUseSlotList>& pkList : m_kLists)
             if (pkList->m_pkMarker)
-                pkList->m_pkMarker->SetMaterialColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
+                pkList->m_pkMarker->SetSignalColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
         return;
     }
     const bool bValid = IsPlacementValid(true);
@@ -138,7 +138,7 @@ void CPathableObject::ColourMarkers()
         if (iX == -1 || iZ == -1 || !kList.m_pkDoor || pkCurrent->CellAt(kDoor) < 0)
         {
             kList.m_pkMarker->SetPosition(kDoor, false);
-            kList.m_pkMarker->SetMaterialColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
+            kList.m_pkMarker->SetSignalColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
         }
         else
         {
@@ -146,9 +146,9 @@ void CPathableObject::ColourMarkers()
                                                  static_cast<float>(iZ)),
                                           false);
             if (bValid)
-                kList.m_pkMarker->SetMaterialColor(0.0f, 1.0f, 0.0f, HELD_ALPHA);
+                kList.m_pkMarker->SetSignalColor(0.0f, 1.0f, 0.0f, HELD_ALPHA);
             else
-                kList.m_pkMarker->SetMaterialColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
+                kList.m_pkMarker->SetSignalColor(1.0f, 0.0f, 0.0f, HELD_ALPHA);
         }
         kList.m_pkMarker->ApplyChanges();
     }
@@ -212,7 +212,7 @@ void CPathableObject::BuildUseSlots(COrvaneObjectDesc& kDesc)
         pkList->m_pkMarker = CreateFlatQuad(2.0f, 2.0f);
         if (pkList->m_pkMarker)
         {
-            pkList->m_pkMarker->SetMaterialColor(0.0f, 0.0f, 1.0f, 0.25f);
+            pkList->m_pkMarker->SetSignalColor(0.0f, 0.0f, 1.0f, 0.25f);
             const CGameHost* pkHost = CGameHost::Get();
             if (CWorld* pkWorld = pkHost ? pkHost->GetWorld() : nullptr)
                 AttachSceneNodeToWorld(*pkList->m_pkMarker, *pkWorld, false);

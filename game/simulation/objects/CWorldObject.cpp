@@ -99,9 +99,9 @@ void MoveMarker(COrvaneSceneNode& kMarker, const NiVec3& kAt, bool bValid)
 {
     kMarker.SetPosition(kAt, false);
     if (bValid)
-        kMarker.SetMaterialColor(0.0f, 1.0f, 0.0f, MARKER_ALPHA);
+        kMarker.SetSignalColor(0.0f, 1.0f, 0.0f, MARKER_ALPHA);
     else
-        kMarker.SetMaterialColor(1.0f, 0.0f, 0.0f, MARKER_ALPHA);
+        kMarker.SetSignalColor(1.0f, 0.0f, 0.0f, MARKER_ALPHA);
     kMarker.ApplyChanges();
 }
 } // namespace
@@ -226,7 +226,7 @@ int CWorldObject::Create(COrvaneObjectDesc& kDesc)
         pkEntrance->m_pkMarker = CreateFlatQuad(2.0f, 2.0f);
         if (pkEntrance->m_pkMarker)
         {
-            pkEntrance->m_pkMarker->SetMaterialColor(0.0f, 1.0f, 0.0f, MARKER_ALPHA);
+            pkEntrance->m_pkMarker->SetSignalColor(0.0f, 1.0f, 0.0f, MARKER_ALPHA);
             if (CWorld* pkWorld = HostWorld(); pkWorld && pkWorld->GetSceneRoot())
                 AttachSceneNodeToWorld(*pkEntrance->m_pkMarker, *pkWorld, false);
         }
@@ -491,7 +491,7 @@ void CWorldObject::Place()
         const NiVec3* pkPosition = GetModelPosition();
         m_pkGroundPlate->SetPosition(pkPosition ? *pkPosition : NiVec3::ZERO, false);
         m_pkGroundPlate->SetRotation(NiVec3::UNIT_Y, GetHeading(), 1);
-        m_pkGroundPlate->SetMaterialColor(0.0f, 0.0f, 1.0f, 0.25f);
+        m_pkGroundPlate->SetSignalColor(0.0f, 0.0f, 1.0f, 0.25f);
         m_pkGroundPlate->ApplyChanges();
         if (CWorld* pkWorld = HostWorld(); pkWorld && pkWorld->GetSceneRoot())
             AttachSceneNodeToWorld(*m_pkGroundPlate, *pkWorld, false);

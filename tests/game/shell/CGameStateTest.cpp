@@ -367,6 +367,39 @@ TEST_F(CGameStateTest, SpeedZeroStopsTheSimulationButNotTheCameraOrTheInterface)
     EXPECT_FLOAT_EQ(kGame.GetGameClock().m_fMinutes, fMinutes + 0.1f);
 }
 
+// The main loop draws a still screen only now and then: the front end is
+// still, a running game is not, and a paused one is still while no fade runs
+// and its camera stands (a followed walker moves it without any input).
+TEST_F(CGameStateTest, APausedGameIsStillWhileItsCameraStandsAndNoFadeRuns)
+{
+    CGame kGame;
+    StartGame(kGame);
+    EXPECT_TRUE(kGame.IsScreenStill());
+    kGame.LoadLevelData();
+    kGame.Update(0.02f); // ends the fade-in
+    EXPECT_FALSE(kGame.IsScreenStill());
+    kGame.SetGameSpeed(0.0f);
+    (void)kGame.IsScreenStill(); // notes where the camera stands
+    kGame.Update(0.05f);
+    EXPECT_TRUE(kGame.IsScreenStill());
+
+    Walker kWalker;
+    kGame.GetGameCamera()->SetWorld(kGame.GetWorld());
+    kGame.GetGameCamera()->SetFollowTarget(&kWalker);
+    kWalker.m_kAt = NiVec3(0.0f, 1.0f, 0.0f);
+    kGame.Update(0.05f);
+    EXPECT_FALSE(kGame.IsScreenStill());
+    kGame.Update(0.05f);
+    EXPECT_TRUE(kGame.IsScreenStill());
+
+    kGame.SetFadeLevel(50);
+    EXPECT_FALSE(kGame.IsScreenStill());
+    kGame.SetFadeLevel(0);
+    EXPECT_TRUE(kGame.IsScreenStill());
+    kGame.SetGameSpeed(1.0f);
+    EXPECT_FALSE(kGame.IsScreenStill());
+}
+
 TEST_F(CGameStateTest, APendingResultOnlyLetsTheLocaleRun)
 {
     CGame kGame;

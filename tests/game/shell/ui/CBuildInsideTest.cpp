@@ -28,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 
@@ -365,4 +366,103 @@ TEST_F(CBuildInsideTest, TheDemoPrisonOffersTheRoomsAndFurnitureInside)
     EXPECT_NE(dynamic_cast<CScalableObject*>(Make("ScalableObjectFactory", "wall_stretch")), nullptr);
     // The plate under a building while it is laid out.
     EXPECT_TRUE(std::filesystem::is_regular_file("images/panels/build/ground.tga"));
+}
+
+// A new prison is at level 0: the large block (level 1) and the secure one
+// (level 3) are refused until the rooms built raise the prison's score, and
+// then each is held with its footprint and built on the demo level.
+TEST_F(CBuildInsideTest, TheLargeAndSecureBlocksAreBuiltOnceTheRoomsRaiseThePrisonsLevel)
+{
+    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
+    kLedger.m_iIncomeTotal = 1000000;
+    ASSERT_EQ(kLedger.m_usPrisonLevel, 0);
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+    COrvaneObjectFactory* pkBuildings = m_pkManager->FindFactory("WorldObjectFactory", nullptr);
+    CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    // Held with its footprint (width x depth in world units) and put down at the yard's cell.
+    auto HoldBlock = [&](const char* pcModel) -> CWorldObject* {
+        std::uint16_t usGroup = 0, usIndex = 0;
+        if (!Find("CELLBLOCKS", pcModel, usGroup, usIndex) || !pkPlacement->BeginPlacing(usGroup, usIndex, pkBuildings))
+            return nullptr;
+        return dynamic_cast<CWorldObject*>(pkPlacement->GetObject());
+    };
+    // At the first of the yard's places (row, column) where it fits.
+    auto BuildBlock = [&](const char* pcModel) -> CWorldObject* {
+        CWorldObject* pkBlock = HoldBlock(pcModel);
+        if (pkBlock == nullptr || !pkPlacement->CanPlace())
+            return nullptr;
+        for (const auto& aiAt : {std::array<int, 2>{20, 10}, {20, 30}, {32, 10}, {32, 30}, {8, 10}, {8, 30}})
+        {
+            PointAt(*pkYard, aiAt[0] * pkYard->GetColumns() + aiAt[1]);
+            if (pkPlacement->Commit() == 1)
+                return pkBlock;
+        }
+        return nullptr;
+    };
+    // Two-bed cells on the block's floors, from the ground up, one after
+    // another, until the prison reaches the level; the number built.
+    auto BuildCellsUntil = [&](CWorldObject& kBlock, std::uint16_t usLevel) {
+        (void)pkPlacement->Clear();
+        m_kHost.m_pkSelectedBuilding = &kBlock;
+        m_kHost.m_pkSelectedBuildingObject = &kBlock;
+        // Up and down again: each move makes the floor the one the mouse picks on.
+        while (kBlock.GoUpFloor(true))
+        {
+        }
+        while (kBlock.GoDownFloor())
+        {
+        }
+        std::uint16_t usGroup = 0, usIndex = 0;
+        int iBuilt = 0;
+        if (!Find("CELLS", "cell_double", usGroup, usIndex))
+            return iBuilt;
+        do
+        {
+            const auto* pkFloor = dynamic_cast<const CBlockGrid*>(kBlock.GetStack()->GetCurrentGrid());
+            const std::int32_t iCells = pkFloor != nullptr ? pkFloor->GetColumns() * pkFloor->GetRows() : 0;
+            for (std::int32_t iCell = 0; iCell < iCells && kLedger.m_usPrisonLevel < usLevel; ++iCell)
+            {
+                // Cells the floor's map leaves out have no place.
+                NiVec3 kAt;
+                if (pkFloor->CellPosition(iCell, kAt, false) == nullptr)
+                    continue;
+                if (!pkPlacement->IsPlacing())
+                    (void)pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr));
+                (void)CBlockGridManager::GetInstance()->PickCell(kAt);
+                iBuilt += pkPlacement->Commit();
+            }
+        } while (kLedger.m_usPrisonLevel < usLevel && kBlock.GoUpFloor(true));
+        (void)pkPlacement->Clear();
+        m_kHost.m_pkSelectedBuilding = nullptr;
+        m_kHost.m_pkSelectedBuildingObject = nullptr;
+        return iBuilt;
+    };
+
+    CWorldObject* pkLarge = HoldBlock("cellblock_large");
+    ASSERT_NE(pkLarge, nullptr);
+    EXPECT_FALSE(pkPlacement->CanPlace());
+    CWorldObject* pkSmall = BuildBlock("cellblock_small");
+    ASSERT_NE(pkSmall, nullptr);
+
+    EXPECT_LE(BuildCellsUntil(*pkSmall, 1), 3);
+    ASSERT_EQ(kLedger.m_usPrisonLevel, 1);
+    pkLarge = HoldBlock("cellblock_large");
+    ASSERT_NE(pkLarge, nullptr);
+    EXPECT_TRUE(pkPlacement->CanPlace());
+    ASSERT_NE(pkPlacement->GetMarker(), nullptr);
+    EXPECT_EQ(pkLarge->GetWidth() * pkLarge->GetDepth(), 24 * 16);
+    (void)pkPlacement->Clear();
+    pkLarge = BuildBlock("cellblock_large");
+    ASSERT_NE(pkLarge, nullptr);
+    EXPECT_TRUE(pkLarge->IsPlaced());
+
+    CWorldObject* pkSecure = HoldBlock("cellblock_secure");
+    ASSERT_NE(pkSecure, nullptr);
+    EXPECT_FALSE(pkPlacement->CanPlace());
+    EXPECT_LE(BuildCellsUntil(*pkSmall, 3), 8);
+    ASSERT_EQ(kLedger.m_usPrisonLevel, 3);
+    pkSecure = BuildBlock("cellblock_secure");
+    ASSERT_NE(pkSecure, nullptr);
+    EXPECT_TRUE(pkSecure->IsPlaced());
 }

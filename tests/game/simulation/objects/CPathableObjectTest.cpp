@@ -470,6 +470,8 @@ void ExpectColour(const CUseSlotList& kList, const NiColorRGB& kColour, float fA
 {
     ASSERT_NE(kList.m_pkMarker, nullptr);
     EXPECT_EQ(MarkerMaterial(kList).GetAmbientColor(), kColour);
+    // A signal glows its colour, whatever the level's light.
+    EXPECT_EQ(MarkerMaterial(kList).GetEmittance(), kColour);
     EXPECT_FLOAT_EQ(MarkerMaterial(kList).GetAlpha(), fAlpha);
 }
 } // namespace
