@@ -258,7 +258,8 @@ std::string LanguageFile()
                                  {"Medium", "Mittel", "Moyenne"},
                                  {"High", "Hoch", "Haute"},
                                  {"Maximum", "Maximal", "Maximale"}});
-    List("build_panel_extra_text", {{"Price:", "Preis:", "Prix:"}});
+    // The price stands 35 pixels after this text: the money sign fits.
+    List("build_panel_extra_text", {{"\xa4", "\xa4", "\xa4"}});
     // Moods 0-3 by intensity 2, 1, 0; then hungry, injured, critical.
     List("mood_text", {{"Content", "Zufrieden", "Content"},
                        {"Happy", "Froh", "Heureux"},
