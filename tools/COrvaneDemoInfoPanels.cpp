@@ -53,7 +53,8 @@ bool WriteDemoInfoPanels(const std::string& kFolder)
     }
     // Management: the frame, the icon row at (8, 40) whose icons are its
     // pictures, and four pages below it at (0, 77).
-    bool bOk = WriteDemoButtonPanel(kFolder, "images/panels/management/management", 300, 250, TitleAndClose(300));
+    bool bOk = WriteDemoButtonPanel(kFolder, "images/panels/management/management", 300, 250, TitleAndClose(300),
+                                    {u"", u"\u2715"});
     bOk = bOk && WriteDemoButtonPanel(kFolder, "images/panels/management/icons/00_start", 284, 34,
                                       {{4, 1, 32, 32}, {44, 1, 32, 32}, {84, 1, 32, 32}, {124, 1, 32, 32}});
     // The page icons themselves are the buttons: finance, staff, prisoners,

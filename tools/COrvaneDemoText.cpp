@@ -276,9 +276,11 @@ std::string LanguageFile()
                        {"Hungry", "Hungrig", "Affam\xe9"},
                        {"Injured", "Verletzt", "Bless\xe9"},
                        {"Critical", "Kritisch", "Critique"}});
-    List("gang_text", {{"No gang", "Keine Bande", "Pas de bande"},
-                       {"Gang: Crows", "Bande: Kr\xe4hen", "Bande : Corbeaux"},
-                       {"Gang: Foxes", "Bande: F\xfc""chse", "Bande : Renards"}});
+    // The gang's own icon stands before its name: the name alone fits
+    // the room to the pop-up's edge.
+    List("gang_text", {{"No gang", "Keine Bande", "Sans bande"},
+                       {"Crows", "Kr\xe4hen", "Corbeaux"},
+                       {"Foxes", "F\xfc""chse", "Renards"}});
     List("jobtitles", {{"Guard", "Wache", "Gardien"},
                        {"Cook", "Koch", "Cuisinier"},
                        {"Doctor", "Arzt", "M\xe9""decin"},
