@@ -20,7 +20,11 @@
 #include "game/shell/ui/CFilePanel.h"
 #include "game/shell/ui/CManagementPanel.h"
 #include "game/shell/ui/CPopUpPanel.h"
+#include "game/simulation/objects/CBaseObject.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tests/game/support/CHeadlessPrison.h"
 #include "tools/COrvaneDemoData.h"
 
 #include <gtest/gtest.h>
@@ -245,6 +249,25 @@ TEST_F(ScreenLabelTest, EveryFigureOfThePagesAndTheDeskHasALabel)
     // Order, years, four counts, now, four levels, three sums.
     ExpectFiguresLabelled(*pkLocale->GetFont(2), *pkDesk, "images/parole/parole.tga", 14);
     pkInterface->ShowDeskTop(false);
+    kScript.Frame();
+
+    // A building's pop-up: year, price, size, floors, upkeep, attraction,
+    // people and places.
+    ASSERT_TRUE(kScript.SetSpeedButton(0)) << kScript.Why();
+    const CHeadlessPrison::Building& kFirst = CHeadlessPrison::PlayPrison().front();
+    const CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    CBaseObject* pkBuilt = kScript.BuildOnYard(kFirst.m_pcTemplate, kFirst.m_iRow * pkYard->GetColumns() + kFirst.m_iColumn);
+    ASSERT_NE(pkBuilt, nullptr) << kScript.Why();
+    kScript.LeaveBuilding();
+    pkInterface->CloseAllPanels();
+    pkInterface->ShowPopUp(CInterface::PANEL_BUILDING, pkBuilt, nullptr);
+    kScript.Frame();
+    COrvaneCanvas* pkPopUp = pkInterface->GetPanel(CInterface::PANEL_BUILDING);
+    ASSERT_NE(pkPopUp, nullptr);
+    pkLocale->ReleaseFontGlyphs();
+    pkPopUp->Draw();
+    ExpectFiguresLabelled(*pkLocale->GetFont(0), *pkPopUp, "images/panels/building/building.tga", 8);
 }
 
 // Each button of each layout the data holds shows an icon or a word, on the
@@ -365,6 +388,42 @@ TEST_F(ScreenLabelTest, EveryTextFitsItsRoomInEachLanguage)
             for (const std::string& kText : akEntry)
                 EXPECT_LE(static_cast<float>(pkFont->GetTextWidth(kText.c_str())), kRoom.fRoom) << kText;
     }
+    // The build page wraps an item's description in a box 79 wide from 146:
+    // no line reaches past the page's edge (240) and all lines fit the
+    // box's 100 rows.
+    const COrvaneFont* pkPage = pkLocale->GetFont(0);
+    ASSERT_NE(pkPage, nullptr);
+    const float fSpace = static_cast<float>(pkPage->GetTextWidth(" "));
+    int iDescriptions = 0;
+    for (const auto& [kName, kEntries] : kLists)
+    {
+        if (kName.find("TEMPLATESBUILD_OBJECTS") == std::string::npos)
+            continue;
+        for (const auto& akEntry : kEntries)
+            for (const std::string& kText : akEntry)
+            {
+                ++iDescriptions;
+                std::istringstream kWords(kText);
+                float fLine = 0.0f;
+                float fWidest = 0.0f;
+                int iLines = 1;
+                for (std::string kWord; kWords >> kWord;)
+                {
+                    const float fWord = static_cast<float>(pkPage->GetTextWidth(kWord.c_str()));
+                    if (fLine > 0.0f && fLine + fSpace + fWord > 79.0f)
+                    {
+                        ++iLines;
+                        fLine = fWord;
+                    }
+                    else
+                        fLine += (fLine > 0.0f ? fSpace : 0.0f) + fWord;
+                    fWidest = std::max(fWidest, fLine);
+                }
+                EXPECT_LE(fWidest, 240.0f - 146.0f - 4.0f) << kName << ": " << kText;
+                EXPECT_LE(static_cast<std::uint32_t>(iLines) * pkPage->GetCellHeight(), 100u) << kName << ": " << kText;
+            }
+    }
+    EXPECT_GT(iDescriptions, 20);
     // Hover texts: every list a layout names has one text per hot area; they
     // start 8 pixels right of the pointer and move left at the screen's edge.
     const COrvaneFont* pkHover = pkLocale->GetFont(CInterface::TOOLTIP_FONT);
