@@ -185,9 +185,10 @@ bool WriteDemoPanels(const std::string& kFolder)
                                   {{5, 10, 40, 30}, {5, 55, 40, 30}, {170, 10, 48, 30}, {170, 55, 48, 30}}, PANEL,
                                   {u"\u25B2", u"\u25BC", u"\u2302", u"\u21BB"});
     // Build panel: title, close; the rows at (8, 40), the page at (0, 78).
-    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/build", 240, 250, TitleAndClose(240), PANEL,
+    // Wide enough that the page's descriptions, from x 146 on, keep inside.
+    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/build", 264, 250, TitleAndClose(264), PANEL,
                                   CloseSymbols());
-    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/page", 240, 160,
+    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/page", 264, 160,
                                   {{8, 122, 28, 26}, {72, 122, 28, 26}, {110, 122, 28, 26}}, PANEL,
                                   {u"\u25C0", u"\u25B6", u"\u2717"});
     // One icon per menu category.

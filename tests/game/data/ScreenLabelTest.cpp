@@ -17,7 +17,9 @@
 #include "game/shell/CGame.h"
 #include "game/shell/CLocale.h"
 #include "game/shell/ui/CInterface.h"
+#include "game/shell/ui/CConfirmPanel.h"
 #include "game/shell/ui/CFilePanel.h"
+#include "game/shell/ui/COptionsPanel.h"
 #include "game/shell/ui/CManagementPanel.h"
 #include "game/shell/ui/CPopUpPanel.h"
 #include "game/simulation/objects/CBaseObject.h"
@@ -114,6 +116,37 @@ LanguageLists ReadLanguageLists(const std::string& kText)
             kValues.push_back(kLine);
     }
     return kLists;
+}
+
+// Where a text the font wraps in the box ends: its glyphs' right and bottom
+// edges, and its line count.
+struct Wrapped
+{
+    int iRight = 0;
+    int iBottom = 0;
+    std::int32_t iLines = 0;
+};
+
+Wrapped WrapText(COrvaneFont& kFont, float fX, float fY, float fWidth, const std::string& kText)
+{
+    COrvaneWidgetRect kBox;
+    kBox.m_fX = fX;
+    kBox.m_fY = fY;
+    kBox.m_fWidth = fWidth;
+    kBox.m_fHeight = 100.0f;
+    Wrapped kOut;
+    kFont.ResetBatches();
+    kFont.BeginBatch();
+    kOut.iLines = kFont.DrawTextWrapped(kBox, kText.c_str());
+    if (const NiScreenTexture* pkBatch = kFont.GetBatch(0))
+        for (std::uint32_t r = 0; r < pkBatch->GetNumScreenRects(); ++r)
+        {
+            const NiScreenTexture::NiScreenRect& kRect = pkBatch->GetScreenRects()[r];
+            kOut.iRight = std::max(kOut.iRight, kRect.m_sPixLeft + static_cast<int>(kRect.m_usPixWidth));
+            kOut.iBottom = std::max(kOut.iBottom, kRect.m_sPixTop + static_cast<int>(kRect.m_usPixHeight));
+        }
+    kFont.ResetBatches();
+    return kOut;
 }
 
 // A figure the game drew: its first glyph's place on the screen.
@@ -388,12 +421,18 @@ TEST_F(ScreenLabelTest, EveryTextFitsItsRoomInEachLanguage)
             for (const std::string& kText : akEntry)
                 EXPECT_LE(static_cast<float>(pkFont->GetTextWidth(kText.c_str())), kRoom.fRoom) << kText;
     }
-    // The build page wraps an item's description in a box 79 wide from 146:
-    // no line reaches past the page's edge (240) and all lines fit the
-    // box's 100 rows.
-    const COrvaneFont* pkPage = pkLocale->GetFont(0);
+    // The build page wraps an item's description in a box 79 wide at 146,
+    // the building pop-up in one 94 wide at 148: drawn by the font's own
+    // wrapping, no glyph reaches past the picture's frame and all lines fit
+    // the box's 100 rows.
+    COrvaneFont* pkPage = pkLocale->GetFont(0);
     ASSERT_NE(pkPage, nullptr);
-    const float fSpace = static_cast<float>(pkPage->GetTextWidth(" "));
+    NiPixelDataPtr spPage = ReadPicture(Folder() / "images/panels/build/page.tga");
+    NiPixelDataPtr spPopUp = ReadPicture(Folder() / "images/panels/building/building.tga");
+    ASSERT_NE(spPage, nullptr);
+    ASSERT_NE(spPopUp, nullptr);
+    const auto fPageEdge = static_cast<float>(spPage->GetWidth());
+    const auto fPopUpEdge = static_cast<float>(spPopUp->GetWidth());
     int iDescriptions = 0;
     for (const auto& [kName, kEntries] : kLists)
     {
@@ -403,27 +442,64 @@ TEST_F(ScreenLabelTest, EveryTextFitsItsRoomInEachLanguage)
             for (const std::string& kText : akEntry)
             {
                 ++iDescriptions;
-                std::istringstream kWords(kText);
-                float fLine = 0.0f;
-                float fWidest = 0.0f;
-                int iLines = 1;
-                for (std::string kWord; kWords >> kWord;)
+                for (const auto& afBox : {std::array<float, 3>{146.0f, 79.0f, fPageEdge},
+                                          std::array<float, 3>{148.0f, 94.0f, fPopUpEdge}})
                 {
-                    const float fWord = static_cast<float>(pkPage->GetTextWidth(kWord.c_str()));
-                    if (fLine > 0.0f && fLine + fSpace + fWord > 79.0f)
-                    {
-                        ++iLines;
-                        fLine = fWord;
-                    }
-                    else
-                        fLine += (fLine > 0.0f ? fSpace : 0.0f) + fWord;
-                    fWidest = std::max(fWidest, fLine);
+                    const Wrapped kWrapped = WrapText(*pkPage, afBox[0], 0.0f, afBox[1], kText);
+                    EXPECT_LE(static_cast<float>(kWrapped.iRight), afBox[2] - 2.0f) << kName << ": " << kText;
+                    EXPECT_LE(kWrapped.iBottom, 100) << kName << ": " << kText;
                 }
-                EXPECT_LE(fWidest, 240.0f - 146.0f - 4.0f) << kName << ": " << kText;
-                EXPECT_LE(static_cast<std::uint32_t>(iLines) * pkPage->GetCellHeight(), 100u) << kName << ": " << kText;
             }
     }
     EXPECT_GT(iDescriptions, 20);
+
+    // The questions: wrapped in the confirmation's box (130 wide at 27, 45),
+    // every glyph within the panel's frame and every line above its Yes and
+    // No buttons; the two that show the typed name on the box's second line
+    // keep to the first.
+    NiPixelDataPtr spConfirm = ReadPicture(Folder() / "images/confirm/confirm.tga");
+    ASSERT_NE(spConfirm, nullptr);
+    const auto itQuestions = kLists.find("InGameMessages");
+    ASSERT_NE(itQuestions, kLists.end());
+    for (const std::int32_t iQuestion :
+         {CFilePanel::QUESTION_OVERWRITE, CFilePanel::QUESTION_LOAD, COptionsPanel::QUESTION_QUIT,
+          CGame::MESSAGE_DEMOLISH, CFilePanel::QUESTION_NEW_FOLDER, CFilePanel::QUESTION_DELETE_SAVE,
+          CFilePanel::QUESTION_DELETE_FOLDER})
+    {
+        ASSERT_LT(static_cast<std::size_t>(iQuestion), itQuestions->second.size());
+        const bool bWithName =
+            iQuestion == CFilePanel::QUESTION_NEW_FOLDER || iQuestion == CFilePanel::QUESTION_DELETE_SAVE;
+        for (const std::string& kText : itQuestions->second[static_cast<std::size_t>(iQuestion)])
+        {
+            const Wrapped kWrapped = WrapText(*pkPage, 27.0f, 45.0f, 130.0f, kText);
+            EXPECT_LE(kWrapped.iRight, static_cast<int>(spConfirm->GetWidth()) - 2) << kText;
+            // Yes and No stand at 110.
+            EXPECT_LE(kWrapped.iBottom, 110) << kText;
+            if (bWithName)
+            {
+                EXPECT_EQ(kWrapped.iLines, 1) << kText;
+            }
+        }
+    }
+    // The scenario's brief: on the desk in font 2 in a box 140 wide at 566,
+    // 377 (100 rows, inside the desk's 520), on the management panel's
+    // scenario page in font 0 in one 250 wide at 25, 16 (110 rows, inside
+    // the page).
+    COrvaneFont* pkSmall = pkLocale->GetFont(2);
+    ASSERT_NE(pkSmall, nullptr);
+    const auto itBriefs = kLists.find("BRIEF_SCENARIOS");
+    ASSERT_NE(itBriefs, kLists.end());
+    for (const auto& akEntry : itBriefs->second)
+        for (const std::string& kText : akEntry)
+        {
+            const Wrapped kDesk = WrapText(*pkSmall, 566.0f, 377.0f, 140.0f, kText);
+            EXPECT_LE(kDesk.iBottom, 377 + 100) << kText;
+            EXPECT_LE(kDesk.iRight, 566 + 140 + 40) << kText;
+            const Wrapped kPage = WrapText(*pkPage, 25.0f, 16.0f, 250.0f, kText);
+            EXPECT_LE(kPage.iBottom, 16 + 110) << kText;
+            EXPECT_LE(kPage.iRight, 300 - 2) << kText;
+        }
+
     // Hover texts: every list a layout names has one text per hot area; they
     // start 8 pixels right of the pointer and move left at the screen's edge.
     const COrvaneFont* pkHover = pkLocale->GetFont(CInterface::TOOLTIP_FONT);
