@@ -3,6 +3,7 @@
 #include "framework/COrvaneTagTree.h"
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoImage.h"
+#include "tools/COrvaneDemoLabels.h"
 #include "tools/COrvaneDemoText.h"
 #include "tools/COrvaneDemoTooltips.h"
 
@@ -29,7 +30,15 @@ struct Button
 {
     Rect kRect;
     const char* pcLabel;
+    // An icon instead of a word, where the screen serves every language.
+    const char16_t* pcIcon = nullptr;
 };
+
+// A button's icon at two thirds of its height.
+int IconPixels(const Rect& kRect)
+{
+    return static_cast<int>(kRect.h * 2 / 3);
+}
 
 // "<base>.tga" with its labelled buttons, "<base>_p.tga" placing button k
 // (from 1) at its top-left corner, "<base>k_s.tga", its hover overlay, and
@@ -47,9 +56,14 @@ bool WriteScreen(const std::string& kFolder, const std::string& kBase, std::uint
         kBackground.Box(kButtons[k].kRect, BUTTON);
         if (kButtons[k].pcLabel != nullptr && !kBackground.Label(kButtons[k].kRect, kButtons[k].pcLabel))
             return false;
+        if (kButtons[k].pcIcon != nullptr &&
+            !kBackground.Symbol(kButtons[k].kRect, kButtons[k].pcIcon, IconPixels(kButtons[k].kRect)))
+            return false;
         kPlace.Set(static_cast<std::uint32_t>(k), 0, DemoKeyColour(k));
         kPlace.Set(kButtons[k].kRect.x, kButtons[k].kRect.y, DemoKeyColour(k));
     }
+    if (!DrawDemoFigureLabels(kBackground, kBase))
+        return false;
     kPlace.Set(static_cast<std::uint32_t>(kButtons.size()), 0, WHITE);
     std::vector<Rect> kRects;
     for (const Button& kButton : kButtons)
@@ -74,6 +88,25 @@ bool WritePicture(const std::string& kPath, std::uint32_t uiWidth, std::uint32_t
     Image kImage(uiWidth, uiHeight, kFill);
     kImage.Box({0, 0, uiWidth, uiHeight}, kFill);
     return (pcLabel == nullptr || kImage.Label({0, 0, uiWidth, uiHeight}, pcLabel, iPixels)) && kImage.Write(kPath);
+}
+
+// A setting's "off" picture: its button's icon on a red ground, struck
+// through, so the icon still says which setting it is.
+bool WriteStruckIcon(const std::string& kPath, const Button& kButton)
+{
+    const Rect kRect = {0, 0, kButton.kRect.w, kButton.kRect.h};
+    const Rgba kRed = {140, 40, 40, 230};
+    Image kImage(kRect.w, kRect.h, kRed);
+    kImage.Box(kRect, kRed);
+    if (kButton.pcIcon == nullptr || !kImage.Symbol(kRect, kButton.pcIcon, IconPixels(kRect)))
+        return false;
+    // A stroke from the lower left to the upper right, three pixels thick.
+    for (std::uint32_t x = 4; x + 4 < kRect.w; ++x)
+    {
+        const std::uint32_t y = kRect.h - 4 - (x - 4) * (kRect.h - 8) / (kRect.w - 8);
+        kImage.Fill({x, y - 1, 1, 3}, {255, 90, 90, 255});
+    }
+    return kImage.Write(kPath);
 }
 
 bool WriteBytes(const std::string& kPath, const std::string& kBytes)
@@ -141,29 +174,35 @@ bool WriteDemoFrontEnd(const std::string& kFolder)
           WritePicture(kFolder + "/" + DEMO_SCENARIO + ".tga", 400, 300, {60, 110, 70, 255}, "First steps") &&
           AddScenarioList(kFolder + "/data.xml");
 
-    // Options: title, close, load, save, detail, effects, music, quit; the
-    // three state images cover their buttons while the setting is off.
-    const std::vector<Button> kOptions = {{{2, 2, 272, 20}, nullptr},      {{276, 2, 20, 20}, "x"},
-                                          {{10, 34, 135, 32}, "Load"},     {{155, 34, 135, 32}, "Save"},
-                                          {{10, 76, 135, 32}, "Detail"},   {{155, 76, 135, 32}, "Effects"},
-                                          {{10, 118, 135, 32}, "Music"},   {{155, 118, 135, 32}, "Quit"}};
+    // Options: title, close, load, save, detail, effects, music, quit. The
+    // three state images cover their buttons while the setting is off: the
+    // same icon, struck through in red.
+    const std::vector<Button> kOptions = {{{2, 2, 272, 20}, nullptr},
+                                          {{276, 2, 20, 20}, nullptr, u"\u2715"},
+                                          {{10, 34, 135, 32}, nullptr, u"\u25B6"},
+                                          {{155, 34, 135, 32}, nullptr, u"\u270E"},
+                                          {{10, 76, 135, 32}, nullptr, u"\u25A6"},
+                                          {{155, 76, 135, 32}, nullptr, u"\u26A1\u266A"},
+                                          {{10, 118, 135, 32}, nullptr, u"\u266B"},
+                                          {{155, 118, 135, 32}, nullptr, u"\u2302"}};
     bOk = bOk && WriteScreen(kFolder, "images/panels/options/options", 300, 160, kOptions, PANEL);
     const char* const apcStates[] = {"LODlow", "SFXoff", "musicoff"};
     for (std::size_t i = 0; i < 3; ++i)
-        bOk = bOk && WritePicture(kFolder + "/images/panels/options/" + apcStates[i] + ".tga", kOptions[4 + i].kRect.w,
-                                  kOptions[4 + i].kRect.h, {140, 40, 40, 220}, "Off");
+        bOk = bOk && WriteStruckIcon(kFolder + "/images/panels/options/" + apcStates[i] + ".tga", kOptions[4 + i]);
     // Messages: title, close, newer, older; the list runs from y 48 to 490.
     bOk = bOk && WriteScreen(kFolder, "images/panels/messages/messages", 540, 540,
                              {{{2, 2, 512, 20}, nullptr},
-                              {{516, 2, 20, 20}, "x"},
-                              {{150, 500, 110, 30}, "Newer"},
-                              {{280, 500, 110, 30}, "Older"}},
+                              {{516, 2, 20, 20}, nullptr, u"\u2715"},
+                              {{150, 500, 110, 30}, nullptr, u"\u25B2"},
+                              {{280, 500, 110, 30}, nullptr, u"\u25BC"}},
                              PANEL);
     bOk = bOk && Image(490, 2, DEMO_FRAME).Write(kFolder + "/images/panels/messages/line.tga");
     // The parole desk: grant, refuse, leave; the candidate on the left, the
     // prison on the right.
     bOk = bOk && WriteScreen(kFolder, "images/parole/parole", 840, 520,
-                             {{{200, 440, 110, 40}, "Grant"}, {{330, 440, 110, 40}, "Refuse"}, {{700, 460, 110, 40}, "Leave"}},
+                             {{{200, 440, 110, 40}, nullptr, u"\u2713"},
+                              {{330, 440, 110, 40}, nullptr, u"\u2717"},
+                              {{700, 460, 110, 40}, nullptr, u"\u21A9"}},
                              {70, 60, 45, 240});
     bOk = bOk && WritePicture(kFolder + "/images/parole/photoback.tga", 120, 140, {200, 200, 190, 255}, nullptr);
     if (!bOk)

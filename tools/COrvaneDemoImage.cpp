@@ -63,18 +63,47 @@ bool COrvaneDemoImage::Symbol(const DemoRect& kRect, const std::u16string& kSymb
         std::fprintf(stderr, "demo data: %s\n", kError.c_str());
         return false;
     }
-    std::uint32_t uiWidth = 0;
-    for (const text::GlyphPicture& kGlyph : kGlyphs)
-        uiWidth += kGlyph.width;
-    const std::uint32_t uiHeight = kGlyphs.empty() ? 0 : kGlyphs.front().height;
-    std::uint32_t x = kRect.x + (kRect.w > uiWidth ? (kRect.w - uiWidth) / 2 : 0);
-    const std::uint32_t y = kRect.y + (kRect.h > uiHeight ? (kRect.h - uiHeight) / 2 : 0);
+    // The ink's box over all the glyphs side by side: the drawn strokes, not
+    // the font's line, are centred in the rectangle, and nothing lands
+    // outside it.
+    std::int64_t iInkLeft = -1, iInkRight = -1, iInkTop = -1, iInkBottom = -1;
+    std::int64_t iAdvance = 0;
     for (const text::GlyphPicture& kGlyph : kGlyphs)
     {
         for (std::uint32_t gy = 0; gy < kGlyph.height; ++gy)
             for (std::uint32_t gx = 0; gx < kGlyph.width; ++gx)
-                Blend(x + gx, y + gy, kGlyph.coverage[static_cast<std::size_t>(gy) * kGlyph.width + gx]);
-        x += kGlyph.width;
+            {
+                if (kGlyph.coverage[static_cast<std::size_t>(gy) * kGlyph.width + gx] == 0)
+                    continue;
+                const std::int64_t x = iAdvance + gx;
+                iInkLeft = iInkLeft < 0 ? x : std::min(iInkLeft, x);
+                iInkRight = std::max(iInkRight, x);
+                iInkTop = iInkTop < 0 ? gy : std::min<std::int64_t>(iInkTop, gy);
+                iInkBottom = std::max<std::int64_t>(iInkBottom, gy);
+            }
+        iAdvance += kGlyph.width;
+    }
+    if (iInkLeft < 0)
+        return true;
+    const std::int64_t iLeft = static_cast<std::int64_t>(kRect.x) +
+                               (static_cast<std::int64_t>(kRect.w) - (iInkRight - iInkLeft + 1)) / 2 - iInkLeft;
+    const std::int64_t iTop = static_cast<std::int64_t>(kRect.y) +
+                              (static_cast<std::int64_t>(kRect.h) - (iInkBottom - iInkTop + 1)) / 2 - iInkTop;
+    std::int64_t iX = iLeft;
+    for (const text::GlyphPicture& kGlyph : kGlyphs)
+    {
+        for (std::uint32_t gy = 0; gy < kGlyph.height; ++gy)
+            for (std::uint32_t gx = 0; gx < kGlyph.width; ++gx)
+            {
+                const std::int64_t x = iX + gx;
+                const std::int64_t y = iTop + gy;
+                if (x < kRect.x || y < kRect.y || x >= static_cast<std::int64_t>(kRect.x) + kRect.w ||
+                    y >= static_cast<std::int64_t>(kRect.y) + kRect.h)
+                    continue;
+                Blend(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
+                      kGlyph.coverage[static_cast<std::size_t>(gy) * kGlyph.width + gx]);
+            }
+        iX += kGlyph.width;
     }
     return true;
 }

@@ -30,6 +30,13 @@ std::vector<Button> FilePanelButtons()
         kButtons.push_back({50, 94 + 15 * r, 128, 15});
     return kButtons;
 }
+
+// Close, no icon on the title, new folder, up, delete, the action, scroll;
+// the rows show the names the panel writes.
+std::vector<std::u16string> FilePanelIcons(const char16_t* pcAction)
+{
+    return {u"\u2715", u"", u"+\u25AD", u"\u21B0", u"\u2716", pcAction, u"\u25B2", u"\u25BC"};
+}
 } // namespace
 
 bool WriteDemoInfoPanels(const std::string& kFolder)
@@ -46,31 +53,36 @@ bool WriteDemoInfoPanels(const std::string& kFolder)
     }
     // Management: the frame, the icon row at (8, 40) whose icons are its
     // pictures, and four pages below it at (0, 77).
-    bool bOk = WriteDemoButtonPanel(kFolder, "images/panels/management/management", 300, 250, TitleAndClose(300));
+    bool bOk = WriteDemoButtonPanel(kFolder, "images/panels/management/management", 300, 250, TitleAndClose(300),
+                                    {u"", u"\u2715"});
     bOk = bOk && WriteDemoButtonPanel(kFolder, "images/panels/management/icons/00_start", 284, 34,
                                       {{4, 1, 32, 32}, {44, 1, 32, 32}, {84, 1, 32, 32}, {124, 1, 32, 32}});
+    // The page icons themselves are the buttons: finance, staff, prisoners,
+    // scenario. (The finance page: COrvaneDemoPanels.)
     const std::array<Rgba, 4> akIcons = {{{70, 170, 80, 255}, {80, 120, 200, 255}, {200, 140, 60, 255},
                                           {170, 170, 170, 255}}};
+    const char16_t* const apcIcons[4] = {u"\u00A4", u"\u263B", u"\u263A", u"\u2605"};
     for (std::size_t i = 0; i < akIcons.size(); ++i)
         bOk = bOk && WriteDemoSquare(kFolder + "/images/panels/management/icons/00_start" + std::to_string(i + 1) +
                                          "_s.tga",
-                                     32, akIcons[i]);
-    bOk = bOk && WriteDemoButtonPanel(kFolder, "images/panels/management/finance/finance", 300, 170,
-                                      {{5, 145, 60, 20}, {70, 145, 60, 20}});
+                                     32, akIcons[i], apcIcons[i]);
     for (const char* pcPage : {"images/panels/management/mstaff", "images/panels/management/mprisoners",
                                "images/panels/management/challenge"})
         bOk = bOk && WriteDemoButtonPanel(kFolder, pcPage, 300, 170, {});
 
-    bOk = bOk && WriteDemoButtonPanel(kFolder, "images/panels/load/load", 340, 240, FilePanelButtons()) &&
-          WriteDemoButtonPanel(kFolder, "images/panels/save/save", 340, 240, FilePanelButtons());
+    bOk = bOk && WriteDemoButtonPanel(kFolder, "images/panels/load/load", 340, 240, FilePanelButtons(),
+                                      FilePanelIcons(u"\u25B6")) &&
+          WriteDemoButtonPanel(kFolder, "images/panels/save/save", 340, 240, FilePanelButtons(),
+                               FilePanelIcons(u"\u270E"));
 
-    // Pop-ups: widget 3 is the building's spare button and the people's
-    // duty button.
+    // Pop-ups: widget 3 is the building's and the prisoner's spare button,
+    // which does nothing and so shows nothing, and the staff's duty button.
     std::vector<Button> kPopUp = TitleAndClose(300);
     kPopUp.push_back({220, 238, 70, 18});
-    for (const char* pcBase :
-         {"images/panels/building/building", "images/panels/prisoner/prisoner", "images/panels/staff/staff"})
-        bOk = bOk && WriteDemoButtonPanel(kFolder, pcBase, 300, 260, kPopUp);
+    for (const char* pcBase : {"images/panels/building/building", "images/panels/prisoner/prisoner"})
+        bOk = bOk && WriteDemoButtonPanel(kFolder, pcBase, 300, 260, kPopUp, {u"", u"\u2715", DEMO_INERT});
+    bOk = bOk && WriteDemoButtonPanel(kFolder, "images/panels/staff/staff", 300, 260, kPopUp,
+                                      {u"", u"\u2715", u"\u21A9\u2692"});
 
     const char* const apcMoods[] = {"happy", "indiff", "bored", "angry", "hungry", "injured"};
     const std::array<Rgba, 6> akMoods = {{{60, 200, 60, 255}, {160, 160, 160, 255}, {90, 90, 200, 255},

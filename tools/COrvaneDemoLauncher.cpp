@@ -7,6 +7,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -150,21 +153,110 @@ struct Language
     const char* apcButtons[4]; // play, help, back, exit
     const char* pcHelpTitle;
     const char* pcHelpText; // UTF-8 (the page says so)
+    const char* pcControlsTitle;
+    // The controls as the game binds them (keyboard, mouse, panels): a
+    // heading and its lines, one list each.
+    std::vector<std::pair<const char*, std::vector<const char*>>> kControls;
 };
 
 const Language LANGUAGES[3] = {
     {"english", "eng", "English", "Display adapter", "Video mode", {"Play", "Help", "Language", "Exit"}, "Orvane help",
      "Build a prison, hire staff and keep your prisoners fed, busy and calm. Choose a display adapter and a video "
-     "mode in the launcher, or the window entry to play in a window, then press Play."},
+     "mode in the launcher, or the window entry to play in a window, then press Play.",
+     "Controls",
+     {{"Camera",
+       {"W, A, S, D: move the view forward, left, back and right",
+        "Q and Z: raise and lower the view",
+        "Shift + arrow keys: turn the view",
+        "Pointer at the edge of the screen: move the view that way",
+        "Middle button held, or Ctrl, while moving the mouse: turn the view",
+        "Shift while moving the mouse: raise or lower the view"}},
+      {"Speed",
+       {"0: pause; 1, 2, 3: normal, fast and fastest",
+        "The pause and speed buttons at the right of the bottom bar do the same"}},
+      {"Building",
+       {"Build button (bottom bar, left): the build panel; choose a category and an item",
+        "Left click: place the item; right click: turn it; red means it cannot stand there",
+        "The crossed button of the build panel demolishes what you click next"}},
+      {"Buildings",
+       {"Left click on a building: go inside, where Build offers cells and rooms",
+        "C: the next view inside the building; the floor buttons go up and down",
+        "E: leave the building"}},
+      {"People and objects",
+       {"Right click on a building, room or person: what it is and how it is doing",
+        "Left click on a prisoner: pick him up with the hand; left click again: put him down",
+        "Space: close every panel; Esc: leave for the main menu (the game asks first)"}}}},
     {"german", "ger", "Deutsch", "Grafikkarte", "Videomodus", {"Spielen", "Hilfe", "Sprache", "Beenden"},
      "Orvane Hilfe",
      "Bauen Sie ein Gefängnis, stellen Sie Personal ein und halten Sie Ihre Gefangenen satt, beschäftigt und ruhig. "
-     "Wählen Sie im Startfenster Grafikkarte und Videomodus, oder den Fenster-Eintrag, und drücken Sie Spielen."},
+     "Wählen Sie im Startfenster Grafikkarte und Videomodus, oder den Fenster-Eintrag, und drücken Sie Spielen.",
+     "Steuerung",
+     {{"Kamera",
+       {"W, A, S, D: Ansicht vor, nach links, zurück und nach rechts bewegen",
+        "Q und Z: Ansicht heben und senken",
+        "Umschalt + Pfeiltasten: Ansicht drehen",
+        "Zeiger am Bildschirmrand: Ansicht in diese Richtung bewegen",
+        "Mittlere Maustaste gedrückt, oder Strg, beim Bewegen der Maus: Ansicht drehen",
+        "Umschalt beim Bewegen der Maus: Ansicht heben oder senken"}},
+      {"Geschwindigkeit",
+       {"0: Pause; 1, 2, 3: normal, schnell und am schnellsten",
+        "Die Pause- und Tempoknöpfe rechts in der unteren Leiste tun dasselbe"}},
+      {"Bauen",
+       {"Bauknopf (untere Leiste, links): das Baufenster; Kategorie und Stück wählen",
+        "Linksklick: Stück setzen; Rechtsklick: drehen; rot heißt, es kann dort nicht stehen",
+        "Der durchgestrichene Knopf im Baufenster reißt ab, was Sie danach anklicken"}},
+      {"Gebäude",
+       {"Linksklick auf ein Gebäude: hineingehen; dort bietet Bauen Zellen und Räume",
+        "C: die nächste Ansicht im Gebäude; die Stockwerkknöpfe gehen hoch und runter",
+        "E: das Gebäude verlassen"}},
+      {"Menschen und Dinge",
+       {"Rechtsklick auf Gebäude, Raum oder Person: was es ist und wie es ihm geht",
+        "Linksklick auf einen Häftling: mit der Hand aufnehmen; erneuter Linksklick: absetzen",
+        "Leertaste: alle Fenster schließen; Esc: zum Hauptmenü (das Spiel fragt vorher)"}}}},
     {"french", "fre", "Fran\xE7" "ais", "Carte graphique", "Mode vid\xE9" "o", {"Jouer", "Aide", "Langue", "Quitter"},
      "Aide d'Orvane",
      "Construisez une prison, engagez du personnel et gardez vos détenus nourris, occupés et calmes. Choisissez la "
-     "carte graphique et le mode vidéo, ou l'entrée fenêtre, puis appuyez sur Jouer."},
+     "carte graphique et le mode vidéo, ou l'entrée fenêtre, puis appuyez sur Jouer.",
+     "Commandes",
+     {{"Caméra",
+       {"W, A, S, D : avancer, aller à gauche, reculer et aller à droite",
+        "Q et Z : monter et descendre la vue",
+        "Maj + flèches : tourner la vue",
+        "Pointeur au bord de l'écran : déplacer la vue de ce côté",
+        "Bouton du milieu enfoncé, ou Ctrl, en bougeant la souris : tourner la vue",
+        "Maj en bougeant la souris : monter ou descendre la vue"}},
+      {"Vitesse",
+       {"0 : pause ; 1, 2, 3 : normale, rapide et très rapide",
+        "Les boutons de pause et de vitesse à droite de la barre du bas font de même"}},
+      {"Construction",
+       {"Bouton Construire (barre du bas, à gauche) : le panneau de construction ; choisir une catégorie et un élément",
+        "Clic gauche : poser l'élément ; clic droit : le tourner ; rouge veut dire qu'il ne peut pas être là",
+        "Le bouton barré du panneau de construction démolit ce que vous cliquez ensuite"}},
+      {"Bâtiments",
+       {"Clic gauche sur un bâtiment : y entrer ; Construire y propose cellules et salles",
+        "C : la vue suivante dans le bâtiment ; les boutons d'étage montent et descendent",
+        "E : quitter le bâtiment"}},
+      {"Personnes et objets",
+       {"Clic droit sur un bâtiment, une salle ou une personne : ce que c'est et comment ça va",
+        "Clic gauche sur un détenu : le prendre avec la main ; nouveau clic gauche : le poser",
+        "Espace : fermer tous les panneaux ; Échap : retour au menu principal (le jeu demande d'abord)"}}}},
 };
+
+// The help page: the introduction, then every group of controls.
+std::string HelpPage(const Language& kLanguage)
+{
+    std::string kPage = std::string("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>") +
+                        kLanguage.pcHelpTitle + "</title></head>\n<body><h1>" + kLanguage.pcHelpTitle + "</h1>\n<p>" +
+                        kLanguage.pcHelpText + "</p>\n<h2>" + kLanguage.pcControlsTitle + "</h2>\n";
+    for (const auto& [pcGroup, kLines] : kLanguage.kControls)
+    {
+        kPage += std::string("<h3>") + pcGroup + "</h3>\n<ul>\n";
+        for (const char* pcLine : kLines)
+            kPage += std::string("<li>") + pcLine + "</li>\n";
+        kPage += "</ul>\n";
+    }
+    return kPage + "</body></html>\n";
+}
 
 // Button rows of both screens: x, y of each button's top-left corner.
 constexpr std::uint32_t LANGUAGE_BUTTON_X = 400;
@@ -329,9 +421,7 @@ bool WriteDemoLauncher(const std::string& kFolder)
                 return false;
 
         const std::string kHelp = kFolder + "/help/" + kLanguage.pcHelpFolder;
-        const std::string kPage = std::string("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>") +
-                                  kLanguage.pcHelpTitle + "</title></head>\n<body><h1>" + kLanguage.pcHelpTitle +
-                                  "</h1>\n<p>" + kLanguage.pcHelpText + "</p></body></html>\n";
+        const std::string kPage = HelpPage(kLanguage);
         if (!os::CreateFolderTree(kHelp) ||
             !WriteFile(kHelp + "/Help.htm", std::vector<std::uint8_t>(kPage.begin(), kPage.end())))
             return false;

@@ -2,6 +2,7 @@
 
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoImage.h"
+#include "tools/COrvaneDemoLabels.h"
 #include "tools/COrvaneDemoPrison.h"
 #include "tools/COrvaneDemoTooltips.h"
 
@@ -46,9 +47,11 @@ bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std:
     Image kPlace(uiWidth, uiHeight, BLACK);
     for (std::size_t k = 0; k < kButtons.size(); ++k)
     {
-        kBackground.Box(kButtons[k], k == 0 && kButtons.size() > 1 && kButtons[0].w > 60 ? TITLE : BUTTON);
+        const bool bInert = k < kSymbols.size() && kSymbols[k] == DEMO_INERT;
+        if (!bInert)
+            kBackground.Box(kButtons[k], k == 0 && kButtons.size() > 1 && kButtons[0].w > 60 ? TITLE : BUTTON);
         // Each button shows what it does: an icon drawn from the font.
-        if (k < kSymbols.size() && !kSymbols[k].empty() &&
+        if (k < kSymbols.size() && !kSymbols[k].empty() && !bInert &&
             !kBackground.Symbol(kButtons[k], kSymbols[k], std::min<int>(22, static_cast<int>(kButtons[k].h) - 4)))
             return false;
         kPlace.Set(static_cast<std::uint32_t>(k), 0, DemoKeyColour(k));
@@ -58,13 +61,16 @@ bool WriteButtonPanel(const std::string& kFolder, const std::string& kBase, std:
     for (const DemoMark& kMark : kMarks)
         if (!kBackground.Symbol(kMark.m_kRect, kMark.m_kSymbol, static_cast<int>(kMark.m_kRect.h)))
             return false;
+    if (!DrawDemoFigureLabels(kBackground, kBase))
+        return false;
     kPlace.Set(static_cast<std::uint32_t>(kButtons.size()), 0, WHITE);
-    if (!kBackground.Write(kFolder + "/" + kBase + ".tga"))
+    // The hot areas also over the labels of a page without buttons.
+    if (!kBackground.Write(kFolder + "/" + kBase + ".tga") ||
+        !WriteDemoHotAreas(kFolder, kBase, uiWidth, uiHeight, kButtons))
         return false;
     if (kButtons.empty())
         return true;
-    if (!kPlace.Write(kFolder + "/" + kBase + "_p.tga") ||
-        !WriteDemoHotAreas(kFolder, kBase, uiWidth, uiHeight, kButtons))
+    if (!kPlace.Write(kFolder + "/" + kBase + "_p.tga"))
         return false;
     for (std::size_t k = 0; k < kButtons.size(); ++k)
     {
@@ -88,17 +94,20 @@ std::vector<std::u16string> CloseSymbols()
     return {u"", u"\u2715"};
 }
 
-bool WriteSquare(const std::string& kPath, std::uint32_t uiSize, const Rgba& kFill)
+bool WriteSquare(const std::string& kPath, std::uint32_t uiSize, const Rgba& kFill, const std::u16string& kIcon = {})
 {
     Image kImage(uiSize, uiSize, kFill);
     kImage.Box({0, 0, uiSize, uiSize}, kFill);
+    if (!kIcon.empty() && !kImage.Symbol({1, 1, uiSize - 2, uiSize - 2}, kIcon, static_cast<int>(uiSize * 2 / 3)))
+        return false;
     return kImage.Write(kPath);
 }
 
 // A category row: a slim background and numbered icons to its right, each
 // laid right of the one before; the hover texts' areas keep below the
 // map's key row.
-bool WriteIconRow(const std::string& kFolder, const std::string& kBase, std::size_t uiIcons)
+bool WriteIconRow(const std::string& kFolder, const std::string& kBase, std::size_t uiIcons,
+                  const std::vector<std::u16string>& kSymbols)
 {
     if (!Image(2, 32, PANEL).Write(kFolder + "/" + kBase + ".tga"))
         return false;
@@ -112,7 +121,8 @@ bool WriteIconRow(const std::string& kFolder, const std::string& kBase, std::siz
         char acNumber[8];
         std::snprintf(acNumber, sizeof acNumber, "%02zu", i);
         const Rgba kColour = {static_cast<std::uint8_t>(60 + 30 * i), 90, static_cast<std::uint8_t>(200 - 25 * i), 255};
-        if (!WriteSquare(kFolder + "/" + kBase + acNumber + ".tga", 32, kColour))
+        if (!WriteSquare(kFolder + "/" + kBase + acNumber + ".tga", 32, kColour,
+                         i <= kSymbols.size() ? kSymbols[i - 1] : std::u16string()))
             return false;
     }
     return true;
@@ -142,6 +152,7 @@ bool WriteDemoPanels(const std::string& kFolder)
 {
     for (const char* pcFolder :
          {"images/panels/main/base", "images/panels/main/floors", "images/panels/build", "images/panels/management",
+          "images/panels/management/finance",
           "images/panels/options", "images/confirm", "images/panels/load", "images/panels/save",
           "images/panels/building", "images/panels/prisoner", "images/panels/staff", "images/panels/messages",
           "images/parole", "images/panels/starsign", "images/panels/seclev"})
@@ -174,9 +185,10 @@ bool WriteDemoPanels(const std::string& kFolder)
                                   {{5, 10, 40, 30}, {5, 55, 40, 30}, {170, 10, 48, 30}, {170, 55, 48, 30}}, PANEL,
                                   {u"\u25B2", u"\u25BC", u"\u2302", u"\u21BB"});
     // Build panel: title, close; the rows at (8, 40), the page at (0, 78).
-    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/build", 240, 250, TitleAndClose(240), PANEL,
+    // Wide enough that the page's descriptions, from x 146 on, keep inside.
+    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/build", 264, 250, TitleAndClose(264), PANEL,
                                   CloseSymbols());
-    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/page", 240, 160,
+    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/build/page", 264, 160,
                                   {{8, 122, 28, 26}, {72, 122, 28, 26}, {110, 122, 28, 26}}, PANEL,
                                   {u"\u25C0", u"\u25B6", u"\u2717"});
     // One icon per menu category.
@@ -190,8 +202,13 @@ bool WriteDemoPanels(const std::string& kFolder)
         kLastCategory = kPlan.m_kCategory;
         ++(kPlan.m_bGrounds ? uiGroundsRow : uiInsideRow);
     }
-    bOk = bOk && WriteIconRow(kFolder, "images/panels/build/icons_ext", uiGroundsRow) &&
-          WriteIconRow(kFolder, "images/panels/build/icons_int", uiInsideRow);
+    // Grounds: cell blocks, workshops, canteens, hospitals, administration,
+    // fences; inside: cells, kitchen, work, health, offices.
+    bOk = bOk &&
+          WriteIconRow(kFolder, "images/panels/build/icons_ext", uiGroundsRow,
+                       {u"\u25A5", u"\u2692", u"\u2615", u"\u2695", u"\u270E", u"\u265C"}) &&
+          WriteIconRow(kFolder, "images/panels/build/icons_int", uiInsideRow,
+                       {u"\u25A5", u"\u2615", u"\u2692", u"\u2695", u"\u270E"});
     bOk = bOk && Image(192, 36, {90, 90, 100, 200}).Write(kFolder + "/images/panels/build/plate.tga");
     Image kDemolish(96, 96, {120, 30, 30, 255});
     for (std::uint32_t i = 8; i < 88; ++i)
@@ -199,7 +216,7 @@ bool WriteDemoPanels(const std::string& kFolder)
     bOk = bOk && kDemolish.Write(kFolder + "/images/panels/build/demolish.tga");
     bOk = bOk && WriteButtonPanel(kFolder, "images/confirm/confirm", 184, 140, {{20, 110, 60, 24}, {104, 110, 60, 24}},
                                   PANEL, {u"\u2713", u"\u2717"});
-    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/management/finance", 260, 170,
+    bOk = bOk && WriteButtonPanel(kFolder, "images/panels/management/finance/finance", 300, 170,
                                   {{5, 145, 60, 20}, {70, 145, 60, 20}}, PANEL, {u"\u03A3", u"\u00F8"});
     // Options, messages and the parole desk: COrvaneDemoFrontEnd; the
     // management, file and pop-up panels: COrvaneDemoInfoPanels.
@@ -237,15 +254,17 @@ bool WriteDemoPanels(const std::string& kFolder)
 }
 
 bool WriteDemoButtonPanel(const std::string& kFolder, const std::string& kBase, std::uint32_t uiWidth,
-                          std::uint32_t uiHeight, const std::vector<std::array<std::uint32_t, 4>>& kButtons)
+                          std::uint32_t uiHeight, const std::vector<std::array<std::uint32_t, 4>>& kButtons,
+                          const std::vector<std::u16string>& kIcons)
 {
     std::vector<Rect> kRects;
     for (const std::array<std::uint32_t, 4>& kButton : kButtons)
         kRects.push_back({kButton[0], kButton[1], kButton[2], kButton[3]});
-    return WriteButtonPanel(kFolder, kBase, uiWidth, uiHeight, kRects);
+    return WriteButtonPanel(kFolder, kBase, uiWidth, uiHeight, kRects, PANEL, kIcons);
 }
 
-bool WriteDemoSquare(const std::string& kPath, std::uint32_t uiSize, const std::array<std::uint8_t, 4>& kColour)
+bool WriteDemoSquare(const std::string& kPath, std::uint32_t uiSize, const std::array<std::uint8_t, 4>& kColour,
+                     const std::u16string& kIcon)
 {
-    return WriteSquare(kPath, uiSize, kColour);
+    return WriteSquare(kPath, uiSize, kColour, kIcon);
 }

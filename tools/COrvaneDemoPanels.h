@@ -31,13 +31,20 @@ struct DemoMark
 [[nodiscard]] std::vector<std::u16string> DemoMainPanelSymbols();
 [[nodiscard]] std::vector<DemoMark> DemoMainPanelMarks();
 
+// The icon of a button place the layout needs but whose press does nothing:
+// no box is drawn there, so it does not look like a button.
+inline constexpr char16_t DEMO_INERT[] = u"\uFFFF";
+
 // A plan's thumbnail: "images/panels/build/thumbs/<key>/<name>.tga".
 [[nodiscard]] std::string DemoThumbnailPath(const std::string& kKey, const std::string& kName);
 
 // A panel layout as the panels above are written: "<base>.tga" with its
-// buttons (x, y, width, height) drawn, the "_p" map and one overlay each.
+// buttons (x, y, width, height) drawn, each with its icon (none where the
+// icon is empty or missing), the "_p" map and one overlay each.
 [[nodiscard]] bool WriteDemoButtonPanel(const std::string& kFolder, const std::string& kBase, std::uint32_t uiWidth,
-                                        std::uint32_t uiHeight, const std::vector<std::array<std::uint32_t, 4>>& kButtons);
-// A framed square of one colour (red, green, blue, alpha).
+                                        std::uint32_t uiHeight, const std::vector<std::array<std::uint32_t, 4>>& kButtons,
+                                        const std::vector<std::u16string>& kIcons = {});
+// A framed square of one colour (red, green, blue, alpha), with an icon when
+// one is given.
 [[nodiscard]] bool WriteDemoSquare(const std::string& kPath, std::uint32_t uiSize,
-                                   const std::array<std::uint8_t, 4>& kColour);
+                                   const std::array<std::uint8_t, 4>& kColour, const std::u16string& kIcon = {});

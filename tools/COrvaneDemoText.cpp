@@ -7,6 +7,7 @@
 #include "tools/COrvaneTgaWriter.h"
 
 #include <algorithm>
+#include <deque>
 #include <cstdio>
 #include <set>
 #include <vector>
@@ -22,15 +23,16 @@ struct Message
 };
 
 // "InGameMessages" 0-83, each at the number the game shows it for. 0-2 and
-// 52-54 are the save, load, leave and folder questions; 3 and 55 greet a new
+// 52-54 are the save, load, leave and folder questions (52 and 53 show the
+// typed name on their second line, so they keep to one); 3 and 55 greet a new
 // game; 7-9 head and close the result screens; from 22 on each statistic
 // kind has its goal line (even) and failure line (odd). The day's counts
 // (14-20) follow their number: the game adds the plural "s" to the first
 // word, so that word is one whose plural takes it in each language.
 const Message MESSAGES[] = {
     {"Overwrite this saved game?", "Diesen Spielstand \xfc""berschreiben?", "\xc9""craser cette sauvegarde ?"},
-    {"Unsaved play is lost: load this game?", "Nicht Gespeichertes geht verloren: dieses Spiel laden?",
-     "Ce qui n'est pas sauvegard\xe9 sera perdu : charger cette partie ?"},
+    {"Unsaved play is lost: load this game?", "Ungespeichertes geht verloren. Laden?",
+     "La partie en cours sera perdue : charger ?"},
     {"Leave the prison for the main menu?", "Das Gef\xe4ngnis verlassen und zum Hauptmen\xfc?",
      "Quitter la prison pour le menu principal ?"},
     {"Welcome, Governor.", "Willkommen, Direktor.", "Bienvenue, directeur."},
@@ -103,8 +105,8 @@ const Message MESSAGES[] = {
      "La prison a atteint son niveau."},
     {"The prison has fallen below its level.", "Das Gef\xe4ngnis ist unter seine Stufe gefallen.",
      "La prison est tomb\xe9""e sous son niveau."},
-    {"Make a new folder?", "Einen neuen Ordner anlegen?", "Cr\xe9""er un nouveau dossier ?"},
-    {"Delete this saved game?", "Diesen Spielstand l\xf6schen?", "Supprimer cette sauvegarde ?"},
+    {"New folder?", "Neuer Ordner?", "Nouveau dossier ?"},
+    {"Delete this save?", "Jetzt l\xf6schen?", "Supprimer ?"},
     {"Delete this folder?", "Diesen Ordner l\xf6schen?", "Supprimer ce dossier ?"},
     {"Build cells: new prisoners arrive every day.", "Zellen bauen: t\xe4glich kommen neue H\xe4""ftlinge.",
      "Construisez des cellules : des d\xe9tenus arrivent chaque jour."},
@@ -209,6 +211,70 @@ bool WriteBytes(const std::string& kPath, const std::string& kBytes)
     return std::fclose(pkFile) == 0 && bWritten;
 }
 
+// What a plan is, as the build page and the pop-up describe it. The boxes
+// are 79 and 94 pixels wide, and their wrap starts the next line's count at
+// the letter that crossed the edge: the words are short enough that no line
+// reaches past the panel (the data check measures them).
+struct PlanWords
+{
+    const char* pcName;
+    Message kWords;
+};
+const PlanWords PLAN_WORDS[] = {
+    {"admin_staff_security_indoor", {"Administration", "Verwaltung", "Administration"}},
+    {"balcony_walk", {"Balcony walk", "Laufgang", "Coursive"}},
+    {"bench", {"Bench", "Bank", "Banc"}},
+    {"canteen_food", {"Canteen", "Kantine", "Cantine"}},
+    {"cell_double", {"Double cell", "Doppelzelle", "Cellule double"}},
+    {"cell_double_high", {"Double cell, high", "Doppelzelle, hoch", "Cellule double, haute"}},
+    {"cell_double_max", {"Double cell, maximum", "Doppelzelle, maximal", "Cellule double, maximale"}},
+    {"cell_double_medium", {"Double cell, medium", "Doppelzelle, mittel", "Cellule double, moyenne"}},
+    {"cell_secure", {"Secure cell", "Sichere Zelle", "Cellule s\xfb""re"}},
+    {"cell_single", {"Single cell", "Einzelzelle", "Cellule simple"}},
+    {"cellblock_large", {"Large cell block", "Gro\xdf""er Zellenblock", "Grand bloc cellulaire"}},
+    {"cellblock_secure", {"Secure cell block", "Sicherer Zellenblock", "Bloc cellulaire s\xfb""r"}},
+    {"cellblock_small", {"Small cell block", "Kleiner Zellenblock", "Petit bloc cellulaire"}},
+    {"chapel", {"Chapel", "Kapelle", "Chapelle"}},
+    {"clerical1", {"Clerk's office", "Schreibstube", "Bureau du greffe"}},
+    {"counselling_room", {"Counselling room", "Beratungsraum", "Salle de conseil"}},
+    {"dining_table", {"Dining table", "Esstisch", "Table de repas"}},
+    {"execution_room", {"Execution room", "Richtraum", "Salle d'ex\xe9""cution"}},
+    {"fence", {"Fence", "Zaun", "Cl\xf4ture"}},
+    {"guard_room", {"Guard room", "Wachraum", "Poste de garde"}},
+    {"hospital_health_therapy", {"Hospital", "Krankenhaus", "H\xf4pital"}},
+    {"laundry_press", {"Laundry press", "W\xe4schepresse", "Presse \xe0 linge"}},
+    {"maint_repair_room", {"Repair room", "Reparaturraum", "Atelier de r\xe9paration"}},
+    {"medical_room", {"Medical room", "Sanit\xe4tsraum", "Salle m\xe9""dicale"}},
+    {"planning1", {"Planning office", "Planungsb\xfcro", "Bureau d'\xe9tudes"}},
+    {"planning2", {"Large planning office", "Gro\xdf""es Planungsb\xfcro", "Grand bureau d'\xe9tudes"}},
+    {"serving_counter", {"Serving counter", "Essensausgabe", "Comptoir de service"}},
+    {"sick_bed", {"Sick bed", "Krankenbett", "Lit de malade"}},
+    {"therapy_room", {"Therapy room", "Therapieraum", "Salle de th\xe9rapie"}},
+    {"wall_stretch", {"Wall", "Mauer", "Mur"}},
+    {"watchtower", {"Watchtower", "Wachturm", "Mirador"}},
+    {"work_bench", {"Work bench", "Werkbank", "\xc9tabli"}},
+    {"workshop_maint", {"Workshop", "Werkstatt", "Atelier"}},
+};
+
+// A plan's words; one without words of its own is named by its name, alike
+// in every language.
+Message PlanDescription(const std::string& kName)
+{
+    for (const PlanWords& kPlan : PLAN_WORDS)
+        if (kName == kPlan.pcName)
+            return kPlan.kWords;
+    // A deque keeps its strings in place as it grows.
+    static std::deque<std::string> s_kNames;
+    std::string kWords = kName;
+    for (char& c : kWords)
+        c = c == '_' ? ' ' : c;
+    if (!kWords.empty() && kWords[0] >= 'a' && kWords[0] <= 'z')
+        kWords[0] = static_cast<char>(kWords[0] - 'a' + 'A');
+    s_kNames.push_back(kWords);
+    const char* pcWords = s_kNames.back().c_str();
+    return {pcWords, pcWords, pcWords};
+}
+
 std::string LanguageFile()
 {
     // The layouts' hover-text lists come first: a list is found by a part
@@ -258,7 +324,8 @@ std::string LanguageFile()
                                  {"Medium", "Mittel", "Moyenne"},
                                  {"High", "Hoch", "Haute"},
                                  {"Maximum", "Maximal", "Maximale"}});
-    List("build_panel_extra_text", {{"Price:", "Preis:", "Prix:"}});
+    // The price stands 35 pixels after this text: the money sign fits.
+    List("build_panel_extra_text", {{"\xa4", "\xa4", "\xa4"}});
     // Moods 0-3 by intensity 2, 1, 0; then hungry, injured, critical.
     List("mood_text", {{"Content", "Zufrieden", "Content"},
                        {"Happy", "Froh", "Heureux"},
@@ -275,9 +342,11 @@ std::string LanguageFile()
                        {"Hungry", "Hungrig", "Affam\xe9"},
                        {"Injured", "Verletzt", "Bless\xe9"},
                        {"Critical", "Kritisch", "Critique"}});
-    List("gang_text", {{"No gang", "Keine Bande", "Pas de bande"},
-                       {"Gang: Crows", "Bande: Kr\xe4hen", "Bande : Corbeaux"},
-                       {"Gang: Foxes", "Bande: F\xfc""chse", "Bande : Renards"}});
+    // The gang's own icon stands before its name: the name alone fits
+    // the room to the pop-up's edge.
+    List("gang_text", {{"No gang", "Keine Bande", "Sans bande"},
+                       {"Crows", "Kr\xe4hen", "Corbeaux"},
+                       {"Foxes", "F\xfc""chse", "Renards"}});
     List("jobtitles", {{"Guard", "Wache", "Gardien"},
                        {"Cook", "Koch", "Cuisinier"},
                        {"Doctor", "Arzt", "M\xe9""decin"},
@@ -296,32 +365,20 @@ std::string LanguageFile()
                               "\xdc""bersteh das erste Jahr. Kontostand nicht unter 0.",
                               "Tenez la premi\xe8re ann\xe9""e. Solde jamais sous 0."}});
     // The build menu's descriptions: one list per category, one entry per
-    // plan (its name in words, alike in every language), in menu order. The
-    // inside menu's first list carries the name its page looks the lists up
-    // by.
-    std::vector<std::pair<std::string, std::vector<std::string>>> kLists;
+    // plan (what it is, in each language), in menu order. The inside menu's
+    // first list carries the name its page looks the lists up by.
+    std::vector<std::pair<std::string, std::vector<Message>>> kLists;
     for (const DemoBuildPlan& kPlan : DemoBuildPlans())
     {
-        std::string kWords = kPlan.m_kName;
-        for (char& c : kWords)
-            c = c == '_' ? ' ' : c;
-        kWords[0] = static_cast<char>(kWords[0] - 'a' + 'A');
         const std::string kCategory = kPlan.m_kCategory == "CONTENTSCELLS" ? "CONTENTSCELLBLOCKS" : kPlan.m_kCategory;
         if (kLists.empty() || kLists.back().first != kCategory)
             kLists.push_back({kCategory, {}});
-        kLists.back().second.push_back(kWords);
+        kLists.back().second.push_back(PlanDescription(kPlan.m_kName));
     }
     // Each prison's lists, one after the other.
     for (int iPrison = 1; iPrison <= DEMO_PRISON_COUNT; ++iPrison)
-    {
-        for (const auto& [kCategory, kWords] : kLists)
-        {
-            std::vector<Message> kEntries;
-            for (const std::string& kWord : kWords)
-                kEntries.push_back({kWord.c_str(), kWord.c_str(), kWord.c_str()});
+        for (const auto& [kCategory, kEntries] : kLists)
             List("PRISON" + std::to_string(iPrison) + "TEMPLATESBUILD_OBJECTS" + kCategory, kEntries);
-        }
-    }
     return kText + "</LANGUAGE>\r\n";
 }
 

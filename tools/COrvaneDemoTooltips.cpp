@@ -1,5 +1,8 @@
 #include "tools/COrvaneDemoTooltips.h"
 
+#include "tools/COrvaneDemoLabels.h"
+#include "tools/COrvaneDemoPanels.h"
+
 #include <cstdio>
 
 namespace
@@ -26,7 +29,35 @@ std::vector<DemoTooltip> FilePanel(const DemoTooltip& kAction)
             {8, "Scroll down", "Nach unten bl\xe4ttern", "D\xe9""filer vers le bas"}};
 }
 
+std::vector<DemoTooltipLayout> ButtonLayouts();
+
+// Every layout's button texts, then over each figure's label its word; the
+// management pages without buttons get layouts of their own.
 std::vector<DemoTooltipLayout> MakeLayouts()
+{
+    std::vector<DemoTooltipLayout> kLayouts = ButtonLayouts();
+    const auto Layout = [&kLayouts](const char* pcBase) -> DemoTooltipLayout& {
+        for (DemoTooltipLayout& kLayout : kLayouts)
+            if (std::string(kLayout.pcBase) == pcBase)
+                return kLayout;
+        kLayouts.push_back({pcBase, {}});
+        return kLayouts.back();
+    };
+    for (const DemoFigureLabel& kLabel : DemoFigureLabels())
+        Layout(kLabel.pcBase)
+            .kTips.push_back({0, kLabel.pcEnglish, kLabel.pcGerman, kLabel.pcFrench, DemoFigureLabelRect(kLabel)});
+    const char* const apcBar[][3] = {{"Time of day", "Uhrzeit", "Heure"},
+                                     {"Money", "Geld", "Argent"},
+                                     {"Prisoners / beds", "H\xe4""ftlinge / Betten", "D\xe9tenus / lits"},
+                                     {"Order", "Ordnung", "Ordre"}};
+    const std::vector<DemoMark> kMarks = DemoMainPanelMarks();
+    for (std::size_t i = 0; i < kMarks.size() && i < 4; ++i)
+        Layout("images/panels/main/base/base").kTips.push_back({0, apcBar[i][0], apcBar[i][1], apcBar[i][2],
+                                                                kMarks[i].m_kRect});
+    return kLayouts;
+}
+
+std::vector<DemoTooltipLayout> ButtonLayouts()
 {
     const DemoTooltip kMainMenu = {0, "Back to the main menu", "Zur\xfc""ck zum Hauptmen\xfc",
                                    "Retour au menu principal"};
@@ -164,15 +195,18 @@ bool WriteDemoHotAreas(const std::string& kFolder, const std::string& kBase, std
     for (std::size_t k = 0; k < pkLayout->kTips.size(); ++k)
     {
         const std::size_t uiButton = pkLayout->kTips[k].uiButton;
+        const DemoRect kArea = uiButton == 0 ? pkLayout->kTips[k].kArea
+                               : uiButton <= kButtons.size() ? kButtons[uiButton - 1]
+                                                             : DemoRect{0, 0, 0, 0};
         // The areas are searched for below the key row.
-        if (uiButton == 0 || uiButton > kButtons.size() || kButtons[uiButton - 1].y == 0)
+        if (kArea.y == 0 || kArea.w == 0 || kArea.h == 0)
         {
-            std::fprintf(stderr, "demo data: %s: hover text %zu has no button %zu below the key row\n", kBase.c_str(),
-                         k, uiButton);
+            std::fprintf(stderr, "demo data: %s: hover text %zu has no area %zu below the key row\n", kBase.c_str(), k,
+                         uiButton);
             return false;
         }
         kMap.Set(static_cast<std::uint32_t>(k), 0, DemoKeyColour(k));
-        kMap.Fill(kButtons[uiButton - 1], DemoKeyColour(k));
+        kMap.Fill(kArea, DemoKeyColour(k));
     }
     kMap.Set(static_cast<std::uint32_t>(pkLayout->kTips.size()), 0, {255, 255, 255, 255});
     return kMap.Write(kFolder + "/" + kBase + "_h.tga");

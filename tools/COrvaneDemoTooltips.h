@@ -8,14 +8,15 @@
 #include <vector>
 
 // One hover text of a layout: the button it lies over (numbered from 1 as
-// the layout's buttons are) and its words in English, German and French
-// (Latin-1 bytes).
+// the layout's buttons are; 0: over its area instead, a figure's label) and
+// its words in English, German and French (Latin-1 bytes).
 struct DemoTooltip
 {
     std::size_t uiButton;
     const char* pcEnglish;
     const char* pcGerman;
     const char* pcFrench;
+    DemoRect kArea = {0, 0, 0, 0};
 };
 
 // The hover texts of one layout, by the layout's picture path without its

@@ -132,6 +132,22 @@ struct DialogWindow::Impl
         return font;
     }
 
+    // A list entry's text size: 12 pixels, or smaller down to 8 where the
+    // entry would not fit its room (long mode and adapter names); what still
+    // does not fit is cut at the room's edge.
+    int FittingSize(const std::string& text, int room)
+    {
+        int size = 12;
+        for (; size > 8; --size)
+        {
+            TTF_Font* font = Font(size);
+            int width = 0;
+            if (font == nullptr || TTF_SizeUTF8(font, text.c_str(), &width, nullptr) != 0 || width <= room)
+                break;
+        }
+        return size;
+    }
+
     bool Text(Picture& target, int x, int y, std::string_view utf8, std::uint32_t colour, int pixelSize, int clipX,
               int clipRight)
     {
@@ -189,9 +205,11 @@ struct DialogWindow::Impl
             p.Fill(arrowX + arrow / 2 - 3 + line, picker.y + picker.closedHeight / 2 - 2 + line, 7 - 2 * line, 1,
                    BOX_TEXT);
         if (picker.selection >= 0)
-            (void)Text(p, picker.x + 4, picker.y + (picker.closedHeight - 15) / 2,
-                       picker.entries[static_cast<std::size_t>(picker.selection)].text, BOX_TEXT, 12, picker.x + 2,
-                       arrowX - 1);
+        {
+            const std::string& text = picker.entries[static_cast<std::size_t>(picker.selection)].text;
+            (void)Text(p, picker.x + 4, picker.y + (picker.closedHeight - 15) / 2, text, BOX_TEXT,
+                       FittingSize(text, arrowX - 1 - (picker.x + 4)), picker.x + 2, arrowX - 1);
+        }
         if (!picker.open)
             return;
         const int top = picker.y + picker.closedHeight;
@@ -205,8 +223,9 @@ struct DialogWindow::Impl
             const bool chosen = index == picker.selection;
             if (chosen)
                 p.Fill(picker.x + 1, rowY, picker.width - 2, ROW_HEIGHT, CHOSEN_FACE);
-            (void)Text(p, picker.x + 4, rowY, picker.entries[static_cast<std::size_t>(index)].text,
-                       chosen ? CHOSEN_TEXT : BOX_TEXT, 12, picker.x + 2, picker.x + picker.width - 2);
+            const std::string& text = picker.entries[static_cast<std::size_t>(index)].text;
+            (void)Text(p, picker.x + 4, rowY, text, chosen ? CHOSEN_TEXT : BOX_TEXT,
+                       FittingSize(text, picker.width - 6), picker.x + 2, picker.x + picker.width - 2);
         }
     }
 

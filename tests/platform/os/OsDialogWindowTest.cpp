@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 namespace
@@ -95,6 +97,47 @@ TEST_F(OsDialogWindowTest, InputComesBackInClientPixelsAndOtherWindowsInputIsNot
     os::DialogEvent kEvent;
     ASSERT_TRUE(kWindow.WaitEvent(kEvent, 0));
     EXPECT_EQ(kEvent.type, os::DialogEvent::Type::Close);
+}
+
+// A picker's entry too wide for its box at the usual size is drawn smaller
+// and whole: its last letter ends clear of the box's arrow, where a cut text
+// runs into the edge.
+TEST_F(OsDialogWindowTest, APickerEntryTooWideForItsBoxIsDrawnSmallerAndWhole)
+{
+    os::DialogWindow kWindow;
+    ASSERT_TRUE(kWindow.Create(640, 480));
+    const int iPicker = kWindow.AddPicker(38, 96, 135, 20, 335);
+    const std::string kEntry = "1024 x 768 window";
+    // The arrow square is the box's height less two, at its right end.
+    const int iArrowX = 38 + 135 - 1 - 18;
+    const int iRoom = iArrowX - 1 - (38 + 4);
+    ASSERT_GT(kWindow.TextWidth(kEntry, 12), iRoom);
+    ASSERT_EQ(kWindow.AddItem(iPicker, kEntry, 0), 0);
+    ASSERT_TRUE(kWindow.SetSelection(iPicker, 0));
+    kWindow.Present();
+    int iRight = -1;
+    for (int y = 97; y < 96 + 19; ++y)
+        for (int x = 39; x < iArrowX; ++x)
+            if (kWindow.ReadPixel(x, y) != 0xFFFFFFFFu)
+                iRight = std::max(iRight, x);
+    EXPECT_GT(iRight, 38 + 4 + iRoom / 2); // the text is there
+    EXPECT_LT(iRight, iArrowX - 2);
+
+    // The same in the open list.
+    ostest::InjectDialogClick(kWindow.GetWindowId(), 60, 100);
+    (void)Drain(kWindow);
+    ASSERT_TRUE(kWindow.IsPickerOpen(iPicker));
+    iRight = -1;
+    const int iRowTop = 96 + 20 + 1;
+    for (int y = iRowTop; y < iRowTop + 16; ++y)
+        for (int x = 39; x < 38 + 135 - 1; ++x)
+        {
+            const std::uint32_t uiPixel = kWindow.ReadPixel(x, y);
+            if (uiPixel != kWindow.ReadPixel(39, iRowTop))
+                iRight = std::max(iRight, x);
+        }
+    EXPECT_GT(iRight, 38 + 4 + iRoom / 2);
+    EXPECT_LT(iRight, 38 + 135 - 4);
 }
 
 TEST_F(OsDialogWindowTest, APickerOpensChoosesAndReportsOnlyARealChange)

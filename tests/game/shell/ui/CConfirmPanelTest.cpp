@@ -114,7 +114,7 @@ TEST_F(CConfirmPanelTest, YearlyFiguresDivideByTheYearsTruncatingTowardZero)
 
     // The page: button 2 yearly, button 1 totals, the active one green.
     CFinanceSubPanel kPage;
-    kPage.Create("images/panels/management/finance.tga", 0.0f, 0.0f, false);
+    kPage.Create("images/panels/management/finance/finance.tga", 0.0f, 0.0f, false);
     ASSERT_EQ(kPage.GetWidgetCount(), 3);
     kPage.OnWidgetEvent(CFinanceSubPanel::WIDGET_YEARLY, COrvaneCanvas::EVENT_PRESSED);
     EXPECT_TRUE(kPage.IsYearly());
