@@ -563,8 +563,12 @@ TEST_F(COrvaneDynamicObjectManagerTest, ObjectsByIndexFollowEveryAddAndRemovalIn
         for (std::uint32_t i = static_cast<std::uint32_t>(kExpected.size()); i-- > 0;)
             EXPECT_EQ(kManager.GetObjectAt(i), kExpected[i]) << i;
         for (std::uint32_t i : {5u, 1u, 9u, 0u, 11u, 3u, 3u, 10u, 2u})
+        {
             if (i < kExpected.size())
+            {
                 EXPECT_EQ(kManager.GetObjectAt(i), kExpected[i]) << i;
+            }
+        }
         EXPECT_EQ(kManager.GetObjectAt(static_cast<std::uint32_t>(kExpected.size())), nullptr);
     };
     Check("made");
