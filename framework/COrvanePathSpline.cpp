@@ -66,15 +66,69 @@ public:
             return m_pkPoints[0];
         const std::int32_t iN = static_cast<std::int32_t>(m_uiCount);
         const std::int32_t iS = static_cast<std::int32_t>(fT * static_cast<float>(m_uiCount - 1));
+        float afSpan[ORDER];
+        const std::int32_t iSpan = SpanBasis(fU, afSpan);
         NiVec3 kResult;
         for (std::int32_t i = iS > 3 ? iS - 3 : 0; i < iN; ++i)
         {
-            float fB = Basis(i, ORDER, fU);
+            float fB;
+            if (iSpan < 0)
+                fB = Basis(i, ORDER, fU);
+            else
+                fB = (i >= iSpan - (ORDER - 1) && i <= iSpan) ? afSpan[i - (iSpan - (ORDER - 1))] : 0.0f;
             kResult += fB * m_pkPoints[i];
             if (fB == 0.0f && i > iS)
                 break;
         }
         return kResult;
+    }
+
+    // The values the recursion gives for the cubic's four basis functions
+    // that can be non-zero at fU: those of the one knot span that holds it.
+    // Each comes from the recursion's own operations in its order; what the
+    // recursion would work out from the spans' zeros is zero here too, and
+    // a zero adds nothing to a point, whatever its sign. Returns the span's
+    // index (the last function's), or -1 when no span holds fU.
+    [[nodiscard]] std::int32_t SpanBasis(float fU, float (&afOut)[ORDER]) const
+    {
+        const std::int32_t iLastSpan = static_cast<std::int32_t>(m_uiCount) - 1;
+        std::int32_t iSpan = std::clamp(static_cast<std::int32_t>(fU) + (ORDER - 1), ORDER - 1, iLastSpan);
+        while (iSpan > ORDER - 1 && Knot(iSpan) > fU)
+            --iSpan;
+        while (iSpan < iLastSpan && !(fU < Knot(iSpan + 1)))
+            ++iSpan;
+        if (!(Knot(iSpan) <= fU && fU < Knot(iSpan + 1)))
+            return -1;
+        // afLevel[k - 1][i - iFirst]: order k, function i; order k has the
+        // functions iSpan - k + 1 .. iSpan.
+        const std::int32_t iFirst = iSpan - (ORDER - 1);
+        float afLevel[ORDER][ORDER] = {};
+        afLevel[0][ORDER - 1] = 1.0f;
+        const auto Lower = [&](std::int32_t k, std::int32_t i) {
+            return i >= iSpan - k + 1 && i <= iSpan ? afLevel[k - 1][i - iFirst] : 0.0f;
+        };
+        for (std::int32_t k = 2; k <= ORDER; ++k)
+        {
+            for (std::int32_t i = iSpan - k + 1; i <= iSpan; ++i)
+            {
+                const float fKi = Knot(i);
+                const float fA = Knot(i + k - 1) - fKi;
+                const float fB = Knot(i + k) - Knot(i + 1);
+                float fValue;
+                if (fA == 0.0f && fB == 0.0f)
+                    fValue = 0.0f;
+                else if (fA == 0.0f)
+                    fValue = Lower(k - 1, i + 1) * (Knot(i + k) - fU) / fB;
+                else if (fB == 0.0f)
+                    fValue = Lower(k - 1, i) * (fU - fKi) / fA;
+                else
+                    fValue = Lower(k - 1, i) * (fU - fKi) / fA + Lower(k - 1, i + 1) * (Knot(i + k) - fU) / fB;
+                afLevel[k - 1][i - iFirst] = fValue;
+            }
+        }
+        for (std::int32_t j = 0; j < ORDER; ++j)
+            afOut[j] = afLevel[ORDER - 1][j];
+        return iSpan;
     }
 
     [[nodiscard]] std::uint32_t GetCount() const { return m_uiCount; }
