@@ -100,17 +100,17 @@ public:
         if (!(Knot(iSpan) <= fU && fU < Knot(iSpan + 1)))
             return -1;
         // afLevel[k - 1][i - iFirst]: order k, function i; order k has the
-        // functions iSpan - k + 1 .. iSpan.
+        // functions iSpan - k + 1 .. iSpan, and the zeros on either side
+        // stand for the functions that are zero at fU.
         const std::int32_t iFirst = iSpan - (ORDER - 1);
-        float afLevel[ORDER][ORDER] = {};
+        float afLevel[ORDER][ORDER + 1] = {};
         afLevel[0][ORDER - 1] = 1.0f;
-        const auto Lower = [&](std::int32_t k, std::int32_t i) {
-            return i >= iSpan - k + 1 && i <= iSpan ? afLevel[k - 1][i - iFirst] : 0.0f;
-        };
         for (std::int32_t k = 2; k <= ORDER; ++k)
         {
-            for (std::int32_t i = iSpan - k + 1; i <= iSpan; ++i)
+            const float* afLower = afLevel[k - 2];
+            for (std::int32_t o = ORDER - k; o < ORDER; ++o)
             {
+                const std::int32_t i = iFirst + o;
                 const float fKi = Knot(i);
                 const float fA = Knot(i + k - 1) - fKi;
                 const float fB = Knot(i + k) - Knot(i + 1);
@@ -118,12 +118,12 @@ public:
                 if (fA == 0.0f && fB == 0.0f)
                     fValue = 0.0f;
                 else if (fA == 0.0f)
-                    fValue = Lower(k - 1, i + 1) * (Knot(i + k) - fU) / fB;
+                    fValue = afLower[o + 1] * (Knot(i + k) - fU) / fB;
                 else if (fB == 0.0f)
-                    fValue = Lower(k - 1, i) * (fU - fKi) / fA;
+                    fValue = afLower[o] * (fU - fKi) / fA;
                 else
-                    fValue = Lower(k - 1, i) * (fU - fKi) / fA + Lower(k - 1, i + 1) * (Knot(i + k) - fU) / fB;
-                afLevel[k - 1][i - iFirst] = fValue;
+                    fValue = afLower[o] * (fU - fKi) / fA + afLower[o + 1] * (Knot(i + k) - fU) / fB;
+                afLevel[k - 1][o] = fValue;
             }
         }
         for (std::int32_t j = 0; j < ORDER; ++j)
