@@ -20,12 +20,9 @@ void NiBlendTransformInterpolator::CopyMembers(NiBlendTransformInterpolator* pkD
 
 bool NiBlendTransformInterpolator::UpdateTransform(float fTime, NiObjectNET* pkTarget, NiQuatTransform& kValue)
 {
-    // A model's controller asks every bone each pass; while no sequence of
-    // a still person gives its one item a time, the answer is known at once.
-    if (m_ucInterpCount == 1 && (GetSingleUpdateTime(fTime) == NI_MIN_FLOAT || m_pkSingleInterpolator == nullptr))
+    if (KeepTimeWhenNothingToAsk(fTime))
     {
         kValue.MakeInvalid();
-        m_fLastTime = fTime;
         return false;
     }
     return RunUpdate(
