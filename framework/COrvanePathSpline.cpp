@@ -14,6 +14,7 @@ public:
     void Clear()
     {
         m_kKnots.clear();
+        m_kTerms.clear();
         m_uiCount = 0;
         m_iDegree = 3;
         m_pkPoints = nullptr;
@@ -34,6 +35,28 @@ public:
                 m_kKnots[static_cast<std::size_t>(j)] = j - ORDER + 1;
             else
                 m_kKnots[static_cast<std::size_t>(j)] = iN - ORDER + 1;
+        }
+        // Each span's terms, in the order SpanBasis takes them.
+        m_kTerms.clear();
+        if (iN >= ORDER)
+            m_kTerms.reserve(static_cast<std::size_t>(iN - (ORDER - 1)) * TERMS);
+        for (std::int32_t iSpan = ORDER - 1; iSpan < iN; ++iSpan)
+        {
+            for (std::int32_t k = 2; k <= ORDER; ++k)
+            {
+                for (std::int32_t o = ORDER - k; o < ORDER; ++o)
+                {
+                    const std::int32_t i = iSpan - (ORDER - 1) + o;
+                    BasisTerm kTerm;
+                    kTerm.m_fKi = Knot(i);
+                    kTerm.m_fKik = Knot(i + k);
+                    kTerm.m_fA = Knot(i + k - 1) - kTerm.m_fKi;
+                    kTerm.m_fB = Knot(i + k) - Knot(i + 1);
+                    kTerm.m_ucKind = kTerm.m_fA == 0.0f ? (kTerm.m_fB == 0.0f ? TERM_ZERO : TERM_RIGHT)
+                                                        : (kTerm.m_fB == 0.0f ? TERM_LEFT : TERM_BOTH);
+                    m_kTerms.push_back(kTerm);
+                }
+            }
         }
     }
 
@@ -97,32 +120,37 @@ public:
             --iSpan;
         while (iSpan < iLastSpan && !(fU < Knot(iSpan + 1)))
             ++iSpan;
-        if (!(Knot(iSpan) <= fU && fU < Knot(iSpan + 1)))
+        if (!(Knot(iSpan) <= fU && fU < Knot(iSpan + 1)) ||
+            static_cast<std::size_t>(iSpan - (ORDER - 2)) * TERMS > m_kTerms.size())
             return -1;
-        // afLevel[k - 1][i - iFirst]: order k, function i; order k has the
-        // functions iSpan - k + 1 .. iSpan, and the zeros on either side
-        // stand for the functions that are zero at fU.
-        const std::int32_t iFirst = iSpan - (ORDER - 1);
+        // afLevel[k - 1][o]: order k, function iSpan - (ORDER - 1) + o; order
+        // k has the functions iSpan - k + 1 .. iSpan, and the zeros on either
+        // side stand for the functions that are zero at fU.
         float afLevel[ORDER][ORDER + 1] = {};
         afLevel[0][ORDER - 1] = 1.0f;
+        const BasisTerm* pkTerm = &m_kTerms[static_cast<std::size_t>(iSpan - (ORDER - 1)) * TERMS];
         for (std::int32_t k = 2; k <= ORDER; ++k)
         {
             const float* afLower = afLevel[k - 2];
-            for (std::int32_t o = ORDER - k; o < ORDER; ++o)
+            for (std::int32_t o = ORDER - k; o < ORDER; ++o, ++pkTerm)
             {
-                const std::int32_t i = iFirst + o;
-                const float fKi = Knot(i);
-                const float fA = Knot(i + k - 1) - fKi;
-                const float fB = Knot(i + k) - Knot(i + 1);
                 float fValue;
-                if (fA == 0.0f && fB == 0.0f)
+                switch (pkTerm->m_ucKind)
+                {
+                case TERM_ZERO:
                     fValue = 0.0f;
-                else if (fA == 0.0f)
-                    fValue = afLower[o + 1] * (Knot(i + k) - fU) / fB;
-                else if (fB == 0.0f)
-                    fValue = afLower[o] * (fU - fKi) / fA;
-                else
-                    fValue = afLower[o] * (fU - fKi) / fA + afLower[o + 1] * (Knot(i + k) - fU) / fB;
+                    break;
+                case TERM_RIGHT:
+                    fValue = afLower[o + 1] * (pkTerm->m_fKik - fU) / pkTerm->m_fB;
+                    break;
+                case TERM_LEFT:
+                    fValue = afLower[o] * (fU - pkTerm->m_fKi) / pkTerm->m_fA;
+                    break;
+                default:
+                    fValue = afLower[o] * (fU - pkTerm->m_fKi) / pkTerm->m_fA +
+                             afLower[o + 1] * (pkTerm->m_fKik - fU) / pkTerm->m_fB;
+                    break;
+                }
                 afLevel[k - 1][o] = fValue;
             }
         }
@@ -137,6 +165,23 @@ private:
     [[nodiscard]] float Knot(std::int32_t j) const { return static_cast<float>(m_kKnots[static_cast<std::size_t>(j)]); }
 
     std::vector<std::int32_t> m_kKnots;
+    // One function of one order within a span: the knots and differences
+    // the recursion divides by, and which of its two parts it takes (a
+    // part whose divisor is zero is left out).
+    static constexpr std::uint8_t TERM_ZERO = 0;
+    static constexpr std::uint8_t TERM_RIGHT = 1; // only the part from function i + 1
+    static constexpr std::uint8_t TERM_LEFT = 2;  // only the part from function i
+    static constexpr std::uint8_t TERM_BOTH = 3;
+    static constexpr std::int32_t TERMS = 2 + 3 + 4; // orders 2 .. ORDER
+    struct BasisTerm
+    {
+        float m_fKi = 0.0f;
+        float m_fKik = 0.0f;
+        float m_fA = 0.0f;
+        float m_fB = 0.0f;
+        std::uint8_t m_ucKind = TERM_ZERO;
+    };
+    std::vector<BasisTerm> m_kTerms; // TERMS a span, spans ORDER - 1 .. count - 1
     std::uint32_t m_uiCount = 0;
     std::int32_t m_iDegree = 3;
     const NiVec3* m_pkPoints = nullptr; // the public object's copy
