@@ -355,14 +355,14 @@ std::int32_t COrvaneBlockGrid::CellX(std::int32_t iCell, bool bWithBorder) const
 {
     if (!IsValidCell(iCell, bWithBorder))
         return -1;
-    return RoundHalfAway(m_kOrigin.x) + (iCell / m_iColumns) * m_iCellSize;
+    return m_iOriginX + (iCell / m_iColumns) * m_iCellSize;
 }
 
 std::int32_t COrvaneBlockGrid::CellZ(std::int32_t iCell, bool bWithBorder) const
 {
     if (!IsValidCell(iCell, bWithBorder))
         return -1;
-    return RoundHalfAway(m_kOrigin.z) - (iCell % m_iColumns) * m_iCellSize;
+    return m_iOriginZ - (iCell % m_iColumns) * m_iCellSize;
 }
 
 std::int32_t COrvaneBlockGrid::RowOf(std::int32_t iCell, bool bWithBorder) const
@@ -386,13 +386,14 @@ std::int32_t COrvaneBlockGrid::CellAt(const NiVec3& kPosition) const
         return -1;
     float fSize = static_cast<float>(m_iCellSize);
     float fInverse = 1.0f / fSize;
-    float fA = (kPosition.x - static_cast<float>(RoundHalfAway(m_kOrigin.x))) + fSize * 0.5f;
-    float fB = (kPosition.z - static_cast<float>(RoundHalfAway(m_kOrigin.z))) - fSize * 0.5f;
-    // The bounds come first so only in-range quotients are converted.
+    float fA = (kPosition.x - static_cast<float>(m_iOriginX)) + fSize * 0.5f;
+    float fB = (kPosition.z - static_cast<float>(m_iOriginZ)) - fSize * 0.5f;
+    // The bounds come first so only in-range quotients are converted (the
+    // conversion drops the fraction toward zero).
     if (!(std::fabs(fA) < m_fExtentX && std::fabs(fB) < m_fExtentZ && fA >= 0.0f && fB <= 0.0f))
         return -1;
-    std::int64_t iRow = static_cast<std::int64_t>(std::trunc(fA * fInverse));
-    std::int64_t iNegColumn = static_cast<std::int64_t>(std::trunc(fB * fInverse));
+    std::int64_t iRow = static_cast<std::int64_t>(fA * fInverse);
+    std::int64_t iNegColumn = static_cast<std::int64_t>(fB * fInverse);
     std::int64_t iCell = m_iColumns * iRow - iNegColumn;
     if (!InRange(iCell))
         return -1;
@@ -571,6 +572,8 @@ void COrvaneBlockGrid::Setup(std::int32_t iRows, std::int32_t iColumns, const Ni
     m_kBlocks.clear();
     m_kPassage.clear();
     m_kOrigin = kOrigin;
+    m_iOriginX = RoundHalfAway(kOrigin.x);
+    m_iOriginZ = RoundHalfAway(kOrigin.z);
     m_iRows = iRows;
     m_iCellSize = iCellSize;
     m_iColumns = iColumns;

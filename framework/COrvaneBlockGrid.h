@@ -145,6 +145,10 @@ private:
     float m_fExtentX = 0.0f;
     float m_fExtentZ = 0.0f;
     NiVec3 m_kOrigin;
+    // The origin rounded to whole units, as the cell lookups measure from
+    // it: every walking person asks for a cell each frame.
+    std::int32_t m_iOriginX = 0;
+    std::int32_t m_iOriginZ = 0;
     std::int32_t m_iCellSize = 0;
     std::vector<std::unique_ptr<COrvaneGridMarker>> m_kMarkers;
     // One byte a cell: its block's walkability and side tests as last read.

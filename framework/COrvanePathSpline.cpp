@@ -14,6 +14,7 @@ public:
     void Clear()
     {
         m_kKnots.clear();
+        m_kTerms.clear();
         m_uiCount = 0;
         m_iDegree = 3;
         m_pkPoints = nullptr;
@@ -34,6 +35,28 @@ public:
                 m_kKnots[static_cast<std::size_t>(j)] = j - ORDER + 1;
             else
                 m_kKnots[static_cast<std::size_t>(j)] = iN - ORDER + 1;
+        }
+        // Each span's terms, in the order SpanBasis takes them.
+        m_kTerms.clear();
+        if (iN >= ORDER)
+            m_kTerms.reserve(static_cast<std::size_t>(iN - (ORDER - 1)) * TERMS);
+        for (std::int32_t iSpan = ORDER - 1; iSpan < iN; ++iSpan)
+        {
+            for (std::int32_t k = 2; k <= ORDER; ++k)
+            {
+                for (std::int32_t o = ORDER - k; o < ORDER; ++o)
+                {
+                    const std::int32_t i = iSpan - (ORDER - 1) + o;
+                    BasisTerm kTerm;
+                    kTerm.m_fKi = Knot(i);
+                    kTerm.m_fKik = Knot(i + k);
+                    kTerm.m_fA = Knot(i + k - 1) - kTerm.m_fKi;
+                    kTerm.m_fB = Knot(i + k) - Knot(i + 1);
+                    kTerm.m_ucKind = kTerm.m_fA == 0.0f ? (kTerm.m_fB == 0.0f ? TERM_ZERO : TERM_RIGHT)
+                                                        : (kTerm.m_fB == 0.0f ? TERM_LEFT : TERM_BOTH);
+                    m_kTerms.push_back(kTerm);
+                }
+            }
         }
     }
 
@@ -66,15 +89,74 @@ public:
             return m_pkPoints[0];
         const std::int32_t iN = static_cast<std::int32_t>(m_uiCount);
         const std::int32_t iS = static_cast<std::int32_t>(fT * static_cast<float>(m_uiCount - 1));
+        float afSpan[ORDER];
+        const std::int32_t iSpan = SpanBasis(fU, afSpan);
         NiVec3 kResult;
         for (std::int32_t i = iS > 3 ? iS - 3 : 0; i < iN; ++i)
         {
-            float fB = Basis(i, ORDER, fU);
+            float fB;
+            if (iSpan < 0)
+                fB = Basis(i, ORDER, fU);
+            else
+                fB = (i >= iSpan - (ORDER - 1) && i <= iSpan) ? afSpan[i - (iSpan - (ORDER - 1))] : 0.0f;
             kResult += fB * m_pkPoints[i];
             if (fB == 0.0f && i > iS)
                 break;
         }
         return kResult;
+    }
+
+    // The values the recursion gives for the cubic's four basis functions
+    // that can be non-zero at fU: those of the one knot span that holds it.
+    // Each comes from the recursion's own operations in its order; what the
+    // recursion would work out from the spans' zeros is zero here too, and
+    // a zero adds nothing to a point, whatever its sign. Returns the span's
+    // index (the last function's), or -1 when no span holds fU.
+    [[nodiscard]] std::int32_t SpanBasis(float fU, float (&afOut)[ORDER]) const
+    {
+        const std::int32_t iLastSpan = static_cast<std::int32_t>(m_uiCount) - 1;
+        std::int32_t iSpan = std::clamp(static_cast<std::int32_t>(fU) + (ORDER - 1), ORDER - 1, iLastSpan);
+        while (iSpan > ORDER - 1 && Knot(iSpan) > fU)
+            --iSpan;
+        while (iSpan < iLastSpan && !(fU < Knot(iSpan + 1)))
+            ++iSpan;
+        if (!(Knot(iSpan) <= fU && fU < Knot(iSpan + 1)) ||
+            static_cast<std::size_t>(iSpan - (ORDER - 2)) * TERMS > m_kTerms.size())
+            return -1;
+        // afLevel[k - 1][o]: order k, function iSpan - (ORDER - 1) + o; order
+        // k has the functions iSpan - k + 1 .. iSpan, and the zeros on either
+        // side stand for the functions that are zero at fU.
+        float afLevel[ORDER][ORDER + 1] = {};
+        afLevel[0][ORDER - 1] = 1.0f;
+        const BasisTerm* pkTerm = &m_kTerms[static_cast<std::size_t>(iSpan - (ORDER - 1)) * TERMS];
+        for (std::int32_t k = 2; k <= ORDER; ++k)
+        {
+            const float* afLower = afLevel[k - 2];
+            for (std::int32_t o = ORDER - k; o < ORDER; ++o, ++pkTerm)
+            {
+                float fValue;
+                switch (pkTerm->m_ucKind)
+                {
+                case TERM_ZERO:
+                    fValue = 0.0f;
+                    break;
+                case TERM_RIGHT:
+                    fValue = afLower[o + 1] * (pkTerm->m_fKik - fU) / pkTerm->m_fB;
+                    break;
+                case TERM_LEFT:
+                    fValue = afLower[o] * (fU - pkTerm->m_fKi) / pkTerm->m_fA;
+                    break;
+                default:
+                    fValue = afLower[o] * (fU - pkTerm->m_fKi) / pkTerm->m_fA +
+                             afLower[o + 1] * (pkTerm->m_fKik - fU) / pkTerm->m_fB;
+                    break;
+                }
+                afLevel[k - 1][o] = fValue;
+            }
+        }
+        for (std::int32_t j = 0; j < ORDER; ++j)
+            afOut[j] = afLevel[ORDER - 1][j];
+        return iSpan;
     }
 
     [[nodiscard]] std::uint32_t GetCount() const { return m_uiCount; }
@@ -83,6 +165,23 @@ private:
     [[nodiscard]] float Knot(std::int32_t j) const { return static_cast<float>(m_kKnots[static_cast<std::size_t>(j)]); }
 
     std::vector<std::int32_t> m_kKnots;
+    // One function of one order within a span: the knots and differences
+    // the recursion divides by, and which of its two parts it takes (a
+    // part whose divisor is zero is left out).
+    static constexpr std::uint8_t TERM_ZERO = 0;
+    static constexpr std::uint8_t TERM_RIGHT = 1; // only the part from function i + 1
+    static constexpr std::uint8_t TERM_LEFT = 2;  // only the part from function i
+    static constexpr std::uint8_t TERM_BOTH = 3;
+    static constexpr std::int32_t TERMS = 2 + 3 + 4; // orders 2 .. ORDER
+    struct BasisTerm
+    {
+        float m_fKi = 0.0f;
+        float m_fKik = 0.0f;
+        float m_fA = 0.0f;
+        float m_fB = 0.0f;
+        std::uint8_t m_ucKind = TERM_ZERO;
+    };
+    std::vector<BasisTerm> m_kTerms; // TERMS a span, spans ORDER - 1 .. count - 1
     std::uint32_t m_uiCount = 0;
     std::int32_t m_iDegree = 3;
     const NiVec3* m_pkPoints = nullptr; // the public object's copy

@@ -20,6 +20,11 @@ void NiBlendTransformInterpolator::CopyMembers(NiBlendTransformInterpolator* pkD
 
 bool NiBlendTransformInterpolator::UpdateTransform(float fTime, NiObjectNET* pkTarget, NiQuatTransform& kValue)
 {
+    if (KeepTimeWhenNothingToAsk(fTime))
+    {
+        kValue.MakeInvalid();
+        return false;
+    }
     return RunUpdate(
         fTime, [&] { return StoreSingleValue(fTime, pkTarget, kValue); },
         [&] { return BlendValues(fTime, pkTarget, kValue); });

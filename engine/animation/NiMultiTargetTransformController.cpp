@@ -121,8 +121,11 @@ void NiMultiTargetTransformController::Update(float fTime)
         NiAVObject* pkTarget = m_ppkTargets[i];
         if (pkTarget == nullptr || (pkTarget->GetFlags() & NiAVObject::SELECTIVE_UPDATE) == 0)
             continue;
+        NiBlendTransformInterpolator* pkBlend = m_pkBlendInterps[i];
+        if (pkBlend->KeepTimeWhenNothingToAsk(fTime))
+            continue;
         NiQuatTransform kValue;
-        if (m_pkBlendInterps[i]->UpdateTransform(fTime, pkTarget, kValue))
+        if (pkBlend->UpdateTransform(fTime, pkTarget, kValue))
             NiTransformController::ApplyTransform(pkTarget, kValue);
     }
 }

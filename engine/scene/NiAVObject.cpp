@@ -264,7 +264,10 @@ NiProperty* NiAVObject::GetProperty(int iType) const
 void NiAVObject::AttachProperty(NiProperty* pkProperty)
 {
     if (pkProperty != nullptr)
+    {
         m_kPropertyList.AddHead(pkProperty);
+        ControllerListsChanged();
+    }
 }
 
 NiPropertyPtr NiAVObject::DetachProperty(NiProperty* pkProperty)
@@ -275,6 +278,7 @@ NiPropertyPtr NiAVObject::DetachProperty(NiProperty* pkProperty)
     {
         NiPropertyPtr spRemoved;
         m_kPropertyList.RemovePos(kPos, spRemoved);
+        ControllerListsChanged();
     }
     return spProperty;
 }
@@ -429,6 +433,7 @@ void NiAVObject::ResolveLinks(NiObjectStream& kStream)
         else
             m_kPropertyList.AddTail(pkProperty);
     }
+    ControllerListsChanged();
     if (uiVersion >= NiStreamVersion(5, 0, 0, 19))
     {
         if (NiCollisionObject* pkCollision = kStream.GetLinkedObjectAs<NiCollisionObject>())
@@ -539,6 +544,7 @@ void NiAVObject::CopyMembers(NiAVObject* pkDest, NiCloneContext& kCloning)
             pkCopy = pkProperty->CreateClone(kCloning);
         pkDest->m_kPropertyList.AddHead(static_cast<NiProperty*>(pkCopy));
     }
+    ControllerListsChanged();
     if (m_spCollisionObject != nullptr)
         pkDest->SetCollisionObject(static_cast<NiCollisionObject*>(m_spCollisionObject->CreateClone(kCloning)));
 }

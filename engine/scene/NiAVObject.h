@@ -85,7 +85,11 @@ public:
     // The property as given when it is not in the list.
     NiPropertyPtr DetachProperty(NiProperty* pkProperty);
     NiPropertyPtr RemovePropertyOfType(int iType);
-    void RemoveAllProperties() { m_kPropertyList.RemoveAll(); }
+    void RemoveAllProperties()
+    {
+        m_kPropertyList.RemoveAll();
+        ControllerListsChanged();
+    }
     [[nodiscard]] const NiRefList<NiProperty>& GetPropertyList() const { return m_kPropertyList; }
     // The parent set itself when nothing here changes it; otherwise a set
     // (copied from the parent's when asked) with this object's properties in.

@@ -438,6 +438,26 @@ void NiNode::CollectOnDemandOrder(NiAVObject* pkObject, std::vector<OnDemandStep
     }
 }
 
+bool NiNode::HasAnyControllers(const NiAVObject* pkObject)
+{
+    if (pkObject->GetControllers() != nullptr)
+        return true;
+    const NiRefList<NiProperty>& kProperties = pkObject->m_kPropertyList;
+    for (NiListPos kPos = kProperties.GetHeadPos(); kPos != nullptr;)
+    {
+        if (NiRefList<NiProperty>::GetNext(kPos)->GetControllers() != nullptr)
+            return true;
+    }
+    return false;
+}
+
+void NiNode::NoteOnDemandControllers()
+{
+    m_uiOrderEpoch = GetControllerListEpoch();
+    for (OnDemandStep& kStep : *m_pkOnDemandOrder)
+        kStep.m_bControllers = !kStep.m_bFullPass && HasAnyControllers(kStep.m_pkObject);
+}
+
 void NiNode::UpdateOnDemandPass(float fTime, bool bUpdateControllers)
 {
     if ((m_ucStale & ORDER_DIRTY) || m_pkOnDemandOrder == nullptr)
@@ -447,7 +467,13 @@ void NiNode::UpdateOnDemandPass(float fTime, bool bUpdateControllers)
         m_pkOnDemandOrder->clear();
         CollectOnDemandOrder(this, *m_pkOnDemandOrder);
         m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~ORDER_DIRTY);
+        NoteOnDemandControllers();
     }
+    // Most objects of a person (shapes with their materials) have no
+    // controller anywhere: only the others are called. Who has them is
+    // noted once and noted again only after some controller list changed.
+    else if (m_uiOrderEpoch != GetControllerListEpoch())
+        NoteOnDemandControllers();
     const std::uint32_t uiStamp = CurrentPassStamp();
     for (const OnDemandStep& kStep : *m_pkOnDemandOrder)
     {
@@ -457,24 +483,25 @@ void NiNode::UpdateOnDemandPass(float fTime, bool bUpdateControllers)
             pkObject->UpdateDownwardPassNow(fTime, bUpdateControllers);
         else
         {
-            // Most objects of a person (shapes with their materials) have no
-            // controller anywhere: only the others are called.
-            if (bUpdateControllers)
+            if (bUpdateControllers && kStep.m_bControllers)
             {
-                bCalled = pkObject->GetControllers() != nullptr;
-                const NiRefList<NiProperty>& kProperties = pkObject->m_kPropertyList;
-                for (NiListPos kPos = kProperties.GetHeadPos(); !bCalled && kPos != nullptr;)
-                    bCalled = NiRefList<NiProperty>::GetNext(kPos)->GetControllers() != nullptr;
-                if (bCalled)
-                    pkObject->UpdateObjectControllers(fTime, true);
+                pkObject->UpdateObjectControllers(fTime, true);
+                bCalled = true;
             }
             pkObject->m_ucStale |= WORLD_STALE | BOUND_STALE;
             pkObject->m_uiStaleStamp = uiStamp;
         }
-        // Controllers do not change the graph's shape; should one ever do,
-        // the order's objects may be gone: the rest waits for the next pass.
-        if (bCalled && (m_ucStale & ORDER_DIRTY))
-            break;
+        if (bCalled)
+        {
+            // Controllers do not change the graph's shape; should one ever
+            // do, the order's objects may be gone: the rest waits for the
+            // next pass. One that changes who has controllers has the rest
+            // looked at again.
+            if (m_ucStale & ORDER_DIRTY)
+                break;
+            if (m_uiOrderEpoch != GetControllerListEpoch())
+                NoteOnDemandControllers();
+        }
     }
 }
 

@@ -118,7 +118,14 @@ protected:
     {
         NiAVObject* m_pkObject;
         bool m_bFullPass;
+        // The object or one of its properties has controllers (as of
+        // m_uiOrderEpoch).
+        bool m_bControllers = false;
     };
+    // Whether the object or one of its properties has controllers.
+    [[nodiscard]] static bool HasAnyControllers(const NiAVObject* pkObject);
+    // Notes again who has controllers, as the controller lists are now.
+    void NoteOnDemandControllers();
     static void CollectOnDemandOrder(NiAVObject* pkObject, std::vector<OnDemandStep>& kOrder);
     // The pass of an on-demand root: its subtree's controllers in order, and
     // the world data marked stale.
@@ -133,6 +140,8 @@ protected:
     // The on-demand subtree in pass order (raw links: any change of shape
     // marks the order dirty before an object can go).
     std::unique_ptr<std::vector<OnDemandStep>> m_pkOnDemandOrder;
+    // The controller-list epoch the order's controller notes were taken at.
+    std::uint32_t m_uiOrderEpoch = 0;
 };
 
 using NiNodePtr = NiRefPtr<NiNode>;

@@ -6,6 +6,7 @@
 #include "engine/scene/NiExtraData.h"
 #include "engine/scene/NiVertWeightsExtraData.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -177,10 +178,26 @@ bool NiObjectNET::ReserveExtraData(std::uint32_t uiCount)
     return true;
 }
 
+namespace
+{
+std::atomic<std::uint32_t> s_uiControllerListEpoch{0};
+} // namespace
+
+std::uint32_t NiObjectNET::GetControllerListEpoch()
+{
+    return s_uiControllerListEpoch.load(std::memory_order_relaxed);
+}
+
+void NiObjectNET::ControllerListsChanged()
+{
+    s_uiControllerListEpoch.fetch_add(1, std::memory_order_relaxed);
+}
+
 void NiObjectNET::PrependController(NiTimeController* pkController)
 {
     if (pkController == nullptr)
         return;
+    ControllerListsChanged();
     // Held across the relinking: the chain may own the only reference.
     NiTimeControllerPtr spController = pkController;
     spController->SetNext(m_spControllers);
@@ -191,6 +208,7 @@ void NiObjectNET::RemoveController(NiTimeController* pkController)
 {
     if (pkController == nullptr || m_spControllers == nullptr)
         return;
+    ControllerListsChanged();
     NiTimeControllerPtr spKeep = pkController;
     if (m_spControllers == pkController)
     {
@@ -259,6 +277,7 @@ void NiObjectNET::ResolveLinks(NiObjectStream& kStream)
         m_pkOldExtraChain = kStream.GetLinkedObjectAs<NiExtraData>();
     }
     m_spControllers = kStream.GetLinkedObjectAs<NiTimeController>();
+    ControllerListsChanged();
 }
 
 void NiObjectNET::PostLink(NiObjectStream& kStream)
@@ -410,7 +429,10 @@ void NiObjectNET::CopyMembers(NiObjectNET* pkDest, NiCloneContext& kCloning)
         }
     }
     if (m_spControllers != nullptr)
+    {
         pkDest->m_spControllers = static_cast<NiTimeController*>(m_spControllers->CreateClone(kCloning));
+        ControllerListsChanged();
+    }
 }
 
 void NiObjectNET::FinishClone(NiCloneContext& kCloning)

@@ -39,10 +39,18 @@ public:
 
     // ---- Controllers ----
     [[nodiscard]] NiTimeController* GetControllers() const { return m_spControllers; }
-    void SetControllers(NiTimeController* pkFirst) { m_spControllers = pkFirst; }
+    void SetControllers(NiTimeController* pkFirst)
+    {
+        m_spControllers = pkFirst;
+        ControllerListsChanged();
+    }
     void PrependController(NiTimeController* pkController);
     void RemoveController(NiTimeController* pkController);
     [[nodiscard]] NiTimeController* GetControllerOfType(const NiTypeInfo* pkType) const;
+    // Grows whenever any object's chain of controllers, or a positioned
+    // object's list of properties, may have changed: what a pass remembers
+    // about who has controllers holds while it stays the same.
+    [[nodiscard]] static std::uint32_t GetControllerListEpoch();
 
     void ReadFromStream(NiObjectStream& kStream) override;
     void ResolveLinks(NiObjectStream& kStream) override;
@@ -55,6 +63,7 @@ public:
 
 protected:
     void CopyMembers(NiObjectNET* pkDest, NiCloneContext& kCloning);
+    static void ControllerListsChanged();
 
     char* m_pcName = nullptr;
     NiTimeControllerPtr m_spControllers;

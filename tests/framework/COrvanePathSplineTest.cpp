@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -199,4 +200,73 @@ TEST_F(COrvanePathSplineTest, PointsCloneAndEndHeading)
     pkCopy->SetPoint(0, NiVec3(1, 1, 1));
     EXPECT_EQ(kSpline->GetPoints()[0], NiVec3(0, 0, 0));
     EXPECT_EQ(kSpline->MapParameter(0.3f), 0.3f);
+}
+
+namespace
+{
+// The textbook recursion on the clamped integer knots, evaluated as the
+// spline defines it: the walk of every person is placed from these values,
+// so a faster evaluation must give the very same floats.
+float ReferenceBasis(const std::vector<int>& kKnots, int i, int k, float fU)
+{
+    const float fKi = static_cast<float>(kKnots[i]);
+    if (k == 1)
+        return (fKi <= fU && fU < static_cast<float>(kKnots[i + 1])) ? 1.0f : 0.0f;
+    const float fA = static_cast<float>(kKnots[i + k - 1]) - fKi;
+    const float fB = static_cast<float>(kKnots[i + k]) - static_cast<float>(kKnots[i + 1]);
+    if (fA == 0.0f && fB == 0.0f)
+        return 0.0f;
+    if (fA == 0.0f)
+        return ReferenceBasis(kKnots, i + 1, k - 1, fU) * (static_cast<float>(kKnots[i + k]) - fU) / fB;
+    if (fB == 0.0f)
+        return ReferenceBasis(kKnots, i, k - 1, fU) * (fU - fKi) / fA;
+    return ReferenceBasis(kKnots, i, k - 1, fU) * (fU - fKi) / fA +
+           ReferenceBasis(kKnots, i + 1, k - 1, fU) * (static_cast<float>(kKnots[i + k]) - fU) / fB;
+}
+
+NiVec3 ReferenceEvaluate(const std::vector<NiVec3>& kPoints, float fT)
+{
+    const int iN = static_cast<int>(kPoints.size());
+    std::vector<int> kKnots(static_cast<std::size_t>(iN) + 4);
+    for (int j = 0; j < iN + 4; ++j)
+        kKnots[static_cast<std::size_t>(j)] = j < 4 ? 0 : (j <= iN - 1 ? j - 3 : iN - 3);
+    const float fLast = static_cast<float>(iN - 3);
+    const float fU = fLast * fT;
+    if (fU >= fLast)
+        return kPoints.back();
+    if (!(fU > 0.0f))
+        return kPoints.front();
+    const int iS = static_cast<int>(fT * static_cast<float>(iN - 1));
+    NiVec3 kResult;
+    for (int i = iS > 3 ? iS - 3 : 0; i < iN; ++i)
+    {
+        const float fB = ReferenceBasis(kKnots, i, 4, fU);
+        kResult += fB * kPoints[static_cast<std::size_t>(i)];
+        if (fB == 0.0f && i > iS)
+            break;
+    }
+    return kResult;
+}
+} // namespace
+
+TEST_F(COrvanePathSplineTest, EvaluationGivesTheRecursionsFloatsBitForBit)
+{
+    // Irregular points (a walk's corners), short and long paths, and
+    // parameters on and between the knots.
+    for (int iCount : {4, 5, 6, 9, 17, 40, 120})
+    {
+        SCOPED_TRACE(iCount);
+        std::vector<NiVec3> kPoints;
+        for (int i = 0; i < iCount; ++i)
+            kPoints.emplace_back(std::sin(0.7f * static_cast<float>(i)) * 13.3f, 0.25f * static_cast<float>(i % 3),
+                                 std::cos(1.3f * static_cast<float>(i)) * 7.1f + static_cast<float>(i));
+        auto kSpline = Spline(kPoints);
+        for (int iStep = 0; iStep <= 4000; ++iStep)
+        {
+            const float fT = static_cast<float>(iStep) / 4000.0f;
+            const NiVec3 kActual = kSpline->Evaluate(fT);
+            const NiVec3 kExpected = ReferenceEvaluate(kPoints, fT);
+            ASSERT_EQ(std::memcmp(&kActual, &kExpected, sizeof(NiVec3)), 0) << "t = " << fT;
+        }
+    }
 }

@@ -520,6 +520,52 @@ TEST_F(NiTransformControllerTest, MultiTargetSlotsNamesAndSelectiveUpdate)
     EXPECT_EQ(sp->GetEndKeyTime(), 0.0f);
 }
 
+// A model whose sequence does not run: each bone's manager-controlled blend
+// holds one item with no time to ask it at. The pass leaves the bones where
+// they are, asks no item and keeps the time in every blend; once the item
+// has a time, the bone moves.
+TEST_F(NiTransformControllerTest, MultiTargetBlendsWithoutAnItemTimeKeepTheTimeAndLeaveTheBones)
+{
+    NiRefPtr<NiNode> spRoot = MakeSkeleton("root", 2);
+    std::vector<NiAVObject*> kBones;
+    spRoot->CollectChildren(kBones);
+    ASSERT_EQ(kBones.size(), 2u);
+    NiMultiTargetTransformControllerPtr sp = new NiMultiTargetTransformController(2);
+    NiRefPtr<ProbeInterpolator> aspProbe[2];
+    std::uint8_t aucItem[2] = {};
+    for (std::uint16_t i = 0; i < 2; ++i)
+    {
+        ASSERT_EQ(sp->AddTarget(kBones[i]), i);
+        kBones[i]->SetFlags(kBones[i]->GetFlags() | NiAVObject::SELECTIVE_UPDATE);
+        kBones[i]->SetTranslate(NiVec3(5, 5, 5));
+        aspProbe[i] = new ProbeInterpolator;
+        aspProbe[i]->m_kTransform.m_kTranslate = NiVec3(float(i + 1), 0, 0);
+        NiBlendTransformInterpolator* pkBlend = sp->GetBlendInterpolator(i);
+        pkBlend->SetManagerControlled(true);
+        aucItem[i] = pkBlend->AddInterpInfo(aspProbe[i], 1.0f);
+        ASSERT_NE(aucItem[i], NiBlendInterpolator::INVALID_INDEX);
+        ASSERT_EQ(pkBlend->GetSingleTime(), NI_MIN_FLOAT);
+    }
+    sp->Update(1.25f);
+    for (std::uint16_t i = 0; i < 2; ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(kBones[i]->GetTranslate(), NiVec3(5, 5, 5));
+        EXPECT_TRUE(aspProbe[i]->m_kTimes.empty());
+        EXPECT_EQ(sp->GetBlendInterpolator(i)->GetLastTime(), 1.25f);
+    }
+
+    // The second bone's item gets a time: only it moves, asked at that time.
+    sp->GetBlendInterpolator(1)->SetTime(0.75f, aucItem[1]);
+    sp->Update(2.0f);
+    EXPECT_EQ(kBones[0]->GetTranslate(), NiVec3(5, 5, 5));
+    EXPECT_EQ(kBones[1]->GetTranslate(), NiVec3(2, 0, 0));
+    EXPECT_TRUE(aspProbe[0]->m_kTimes.empty());
+    EXPECT_EQ(aspProbe[1]->m_kTimes, std::vector<float>{0.75f});
+    EXPECT_EQ(sp->GetBlendInterpolator(0)->GetLastTime(), 2.0f);
+    EXPECT_EQ(sp->GetBlendInterpolator(1)->GetLastTime(), 2.0f);
+}
+
 TEST_F(NiTransformControllerTest, MultiTargetRecordRoundTripsAndRefusesHostileCounts)
 {
     NiRefPtr<NiNode> spRoot = MakeSkeleton("root", 2);

@@ -7,6 +7,10 @@
 #include "tests/engine/scene/GeometryTestSupport.h"
 #include "tests/engine/scene/SceneGraphTestSupport.h"
 
+#include <functional>
+#include <string>
+#include <vector>
+
 using namespace scene_test;
 
 namespace
@@ -582,6 +586,66 @@ TEST_F(NiNodeOnDemandTest, ControllersRunWithEveryPassInTheFullPassesOrder)
     m_spWorld->Update(4.0f);
     EXPECT_EQ(kOrder, (std::vector<std::string>{"body", "hand", "foot"}));
     EXPECT_TRUE(spFoot->IsWorldTransformStale());
+}
+
+TEST_F(NiNodeOnDemandTest, ControllersThatComeOrGoBetweenOrDuringPassesRunAsTheFullPassRunsThem)
+{
+    std::vector<std::string> kOrder;
+    struct OrderController : TestController
+    {
+        std::vector<std::string>* m_pkOrder = nullptr;
+        std::string m_kName;
+        std::function<void()> m_kThen;
+        void Update(float fTime) override
+        {
+            TestController::Update(fTime);
+            m_pkOrder->push_back(m_kName);
+            if (m_kThen)
+                m_kThen();
+        }
+    };
+    auto Make = [&kOrder](const char* pcName) {
+        NiRefPtr<OrderController> sp = new OrderController;
+        sp->m_pkOrder = &kOrder;
+        sp->m_kName = pcName;
+        return sp;
+    };
+    NiRefPtr<NiMaterialProperty> spMaterial = new NiMaterialProperty;
+    m_kPerson.m_spChest->AttachProperty(spMaterial);
+    auto spBody = Make("body");
+    spBody->SetTarget(m_kPerson.m_spBody);
+    m_spWorld->Update(1.0f);
+    EXPECT_EQ(kOrder, (std::vector<std::string>{"body"}));
+
+    // Objects already in the pass's order gain controllers: on themselves
+    // and on a property.
+    auto spArm = Make("arm");
+    spArm->SetTarget(m_kPerson.m_spArm);
+    auto spMaterialController = Make("material");
+    spMaterialController->SetTarget(spMaterial);
+    kOrder.clear();
+    m_spWorld->Update(2.0f);
+    EXPECT_EQ(kOrder, (std::vector<std::string>{"body", "arm", "material"}));
+
+    // A controller that gives a later object one in the middle of a pass
+    // has it run in that pass; one that takes an object's away has it not.
+    auto spHand = Make("hand");
+    spBody->m_kThen = [&] {
+        spHand->SetTarget(m_kPerson.m_spHand);
+        spArm->SetTarget(nullptr);
+        spBody->m_kThen = nullptr;
+    };
+    kOrder.clear();
+    m_spWorld->Update(3.0f);
+    EXPECT_EQ(kOrder, (std::vector<std::string>{"body", "hand", "material"}));
+
+    // Gone from the property and the hand: only the body's is left.
+    spMaterialController->SetTarget(nullptr);
+    spHand->SetTarget(nullptr);
+    kOrder.clear();
+    m_spWorld->Update(4.0f);
+    EXPECT_EQ(kOrder, (std::vector<std::string>{"body"}));
+    EXPECT_TRUE(m_kPerson.m_spHand->IsWorldTransformStale());
 }
 
 TEST_F(NiNodeOnDemandTest, LeavingAndJoiningKeepTheLastPassesData)
