@@ -1546,14 +1546,21 @@ template <typename T>
 void MaskRects(IDirect3DSurface9& surface, const std::vector<RECT>& rects, T keep, T set) {
     for (const RECT& r : rects) {
         const RECT c = Intersect(r, RECT{0, 0, std::int32_t(surface.Width()), std::int32_t(surface.Height())});
+        if (c.right <= c.left) continue;
+        // A row at a time through a typed copy: a frame's clear touches every
+        // pixel, and a call per pixel is what a build without optimisation
+        // (and the sanitizers' checked copies) would pay.
+        const std::size_t width = std::size_t(c.right - c.left);
+        std::vector<T> line(width, set);
         for (std::int32_t y = c.top; y < c.bottom; ++y) {
-            std::uint8_t* row = surface.Bytes() + std::size_t(y) * surface.Pitch();
-            for (std::int32_t x = c.left; x < c.right; ++x) {
-                T v;
-                std::memcpy(&v, row + std::size_t(x) * sizeof(T), sizeof(T));
-                v = static_cast<T>((v & keep) | set);
-                std::memcpy(row + std::size_t(x) * sizeof(T), &v, sizeof(T));
+            std::uint8_t* row = surface.Bytes() + std::size_t(y) * surface.Pitch() + std::size_t(c.left) * sizeof(T);
+            if (keep != 0) {
+                // Some bits of each pixel stay (depth or stencil cleared alone).
+                std::memcpy(line.data(), row, width * sizeof(T));
+                T* pixel = line.data();
+                for (std::size_t x = 0; x < width; ++x) pixel[x] = static_cast<T>((pixel[x] & keep) | set);
             }
+            std::memcpy(row, line.data(), width * sizeof(T));
         }
     }
 }
