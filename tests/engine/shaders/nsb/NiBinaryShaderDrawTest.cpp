@@ -143,6 +143,28 @@ protected:
         return (std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0];
     }
 
+    // The shader files in the temporary folder, loaded into the factory for
+    // this renderer; with bPrograms the factory also finds program files
+    // there. Null, with the failure recorded, when either is missing.
+    NiD3DShaderFactory* InsertFolderLibrary(bool bPrograms)
+    {
+        const std::string kFolder = m_kRoot.string();
+        const char* apcFolders[] = {kFolder.c_str()};
+        NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
+        EXPECT_NE(pkLibrary, nullptr);
+        if (pkLibrary == nullptr)
+            return nullptr;
+        pkLibrary->SetRenderer(m_spRenderer);
+        NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+        EXPECT_NE(pkFactory, nullptr);
+        if (pkFactory == nullptr)
+            return nullptr;
+        pkFactory->InsertLibrary(pkLibrary);
+        if (bPrograms)
+            pkFactory->AddProgramDirectory(kFolder.c_str());
+        return pkFactory;
+    }
+
     static void WriteText(const fs::path& kPath, const std::string& kText)
     {
         std::FILE* pkFile = std::fopen(kPath.string().c_str(), "wb");
@@ -160,14 +182,8 @@ TEST_F(NiBinaryShaderDrawTest, ALoadedQuadNamingTheShaderIsDrawnBlendedOverTheBa
     if (m_spRenderer == nullptr)
         return;
     WriteShaderFile();
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    pkLibrary->SetRenderer(m_spRenderer);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    NiD3DShaderFactory* pkFactory = InsertFolderLibrary(false);
     ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
 
     NiRefPtr<NiTriShape> spQuad = LoadQuad(NiColorRGBA(1.0f, 1.0f, 1.0f, 0.5f));
     ASSERT_NE(spQuad, nullptr);
@@ -243,15 +259,8 @@ TEST_F(NiBinaryShaderDrawTest, AnImplementationWithProgramsIsChosenAndDrawsAsIts
     WriteText(m_kRoot / "Tint.vsh", "vs_2_0\ndcl_position v0\ndcl_texcoord v1\nmov oPos, v0\nmov oT0, v1\n");
     WriteText(m_kRoot / "Tint.psh", "ps_2_0\ndcl t0.xy\ndcl_2d s0\ndef c0, 0.0f, 1.0f, 0.0f, 1.0f\n"
                                     "texld r0, t0, s0\nmul r0, r0, c0\nmov oC0, r0\n");
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    pkLibrary->SetRenderer(m_spRenderer);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    NiD3DShaderFactory* pkFactory = InsertFolderLibrary(true);
     ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
-    pkFactory->AddProgramDirectory(kFolder.c_str());
 
     NiSourceTexturePtr spTexture = MakeTexture(2, 0xFF80FF40);
     auto Draw = [&](std::uint32_t uiImplementation) {
@@ -347,15 +356,8 @@ VOut TintVS(float4 pos : POSITION, float2 uv : TEXCOORD0)
 }
 float4 TintPS(float2 uv : TEXCOORD0) : COLOR { return tex2D(Base, uv) * Tint; }
 )");
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    pkLibrary->SetRenderer(m_spRenderer);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    NiD3DShaderFactory* pkFactory = InsertFolderLibrary(true);
     ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
-    pkFactory->AddProgramDirectory(kFolder.c_str());
 
     auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
     const NiColorRGBA kWhite(1.0f, 1.0f, 1.0f, 1.0f);
@@ -665,15 +667,8 @@ TEST_F(NiBinaryShaderDrawTest, APaletteSkinningProgramDrawsAsTheSoftwareSkinnedM
     kProgram += "mov r2.w, c4.y\nm4x4 oPos, r2, c0\nmov oD0, v3\n";
     WriteText(m_kRoot / "Palette.vsh", kProgram);
     WriteText(m_kRoot / "Palette.psh", "ps_2_0\ndcl v0\nmov oC0, v0\n");
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    pkLibrary->SetRenderer(m_spRenderer);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    NiD3DShaderFactory* pkFactory = InsertFolderLibrary(true);
     ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
-    pkFactory->AddProgramDirectory(kFolder.c_str());
 
     const NiRefPtr<NiPixelData> spSoftware = DrawSkinnedBand(*m_spRenderer, *pkFactory, nullptr);
     const NiRefPtr<NiPixelData> spProgram = DrawSkinnedBand(*m_spRenderer, *pkFactory, "PaletteSkin");
@@ -711,15 +706,8 @@ VertexOut SkinVertex(float4 kPosition : POSITION, float4 kWeights : BLENDWEIGHT,
 }
 float4 SkinPixel(float4 kColour : COLOR0) : COLOR { return kColour; }
 )");
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    pkLibrary->SetRenderer(m_spRenderer);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    NiD3DShaderFactory* pkFactory = InsertFolderLibrary(true);
     ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
-    pkFactory->AddProgramDirectory(kFolder.c_str());
 
     const NiRefPtr<NiPixelData> spSoftware = DrawSkinnedBand(*m_spRenderer, *pkFactory, nullptr);
     const NiRefPtr<NiPixelData> spProgram = DrawSkinnedBand(*m_spRenderer, *pkFactory, "HighLevelSkin");
