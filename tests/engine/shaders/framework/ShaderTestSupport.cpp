@@ -108,6 +108,17 @@ std::vector<Report> ShaderTest::TakeReports()
     kReports.swap(ms_kReports);
     return kReports;
 }
+
+std::vector<std::string> ShaderTest::TakeErrorTexts()
+{
+    std::vector<std::string> kTexts;
+    for (const Report& kReport : TakeReports())
+    {
+        EXPECT_EQ(kReport.m_uiCode, 1u);
+        kTexts.push_back(kReport.m_kText);
+    }
+    return kTexts;
+}
 void AttachUnlitVertexColors(NiAVObject& kObject)
 {
     NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;

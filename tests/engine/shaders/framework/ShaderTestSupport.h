@@ -106,6 +106,9 @@ protected:
                         std::uint32_t uiDeviceDesc = NiDX9Renderer::DEVDESC_PURE);
     // The reports since the last call.
     std::vector<Report> TakeReports();
+    // The texts of the reports since the last call, each expected to be a
+    // general error.
+    std::vector<std::string> TakeErrorTexts();
 
     NiDX9RendererPtr m_spRenderer;
     std::uint32_t m_uiLive = 0;
