@@ -55,9 +55,8 @@ protected:
     void SetUp() override
     {
         ShaderTest::SetUp();
-        char acFolder[] = "/tmp/hlsl-programs-XXXXXX";
-        ASSERT_NE(mkdtemp(acFolder), nullptr);
-        m_kFolder = acFolder;
+        m_kFolder = MakeTempFolder("hlsl-programs");
+        ASSERT_FALSE(m_kFolder.empty());
         s_kLog.clear();
         NiD3DUtility::SetLogHook(+[](const char* pcText) { s_kLog.emplace_back(pcText); });
         CreateRenderer();
@@ -74,10 +73,7 @@ protected:
     }
     void Write(const std::string& kName, const char* pcText)
     {
-        std::FILE* pkFile = std::fopen((m_kFolder + "/" + kName).c_str(), "wb");
-        ASSERT_NE(pkFile, nullptr);
-        std::fputs(pcText, pkFile);
-        std::fclose(pkFile);
+        WriteFile(m_kFolder + "/" + kName, pcText, std::strlen(pcText));
     }
     // The first register a constant of the program's table takes.
     static std::uint32_t RegisterOf(gfx::ID3DXConstantTable* pkTable, const char* pcName)

@@ -47,9 +47,8 @@ protected:
     void SetUp() override
     {
         ShaderTest::SetUp();
-        char acFolder[] = "/tmp/shader-programs-XXXXXX";
-        ASSERT_NE(mkdtemp(acFolder), nullptr);
-        m_kFolder = acFolder;
+        m_kFolder = MakeTempFolder("shader-programs");
+        ASSERT_FALSE(m_kFolder.empty());
     }
     void TearDown() override
     {
@@ -59,10 +58,7 @@ protected:
     }
     void Write(const std::string& kName, const void* pvBytes, std::size_t uiSize)
     {
-        std::FILE* pkFile = std::fopen((m_kFolder + "/" + kName).c_str(), "wb");
-        ASSERT_NE(pkFile, nullptr);
-        std::fwrite(pvBytes, 1, uiSize, pkFile);
-        std::fclose(pkFile);
+        WriteFile(m_kFolder + "/" + kName, pvBytes, uiSize);
     }
 
     std::string m_kFolder;

@@ -11,6 +11,9 @@
 #include "engine/scene/NiSceneLibrary.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace shader_test
 {
 NiImplementTypeInfo(TestShader, NiD3DShaderInterface)
@@ -119,6 +122,20 @@ std::vector<std::string> ShaderTest::TakeErrorTexts()
     }
     return kTexts;
 }
+std::string MakeTempFolder(const char* pcPrefix)
+{
+    std::string kTemplate = std::string("/tmp/") + pcPrefix + "-XXXXXX";
+    return mkdtemp(kTemplate.data()) != nullptr ? kTemplate : std::string();
+}
+
+void WriteFile(const std::string& kPath, const void* pvBytes, std::size_t uiSize)
+{
+    std::FILE* pkFile = std::fopen(kPath.c_str(), "wb");
+    ASSERT_NE(pkFile, nullptr) << kPath;
+    std::fwrite(pvBytes, 1, uiSize, pkFile);
+    std::fclose(pkFile);
+}
+
 void AttachUnlitVertexColors(NiAVObject& kObject)
 {
     NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;

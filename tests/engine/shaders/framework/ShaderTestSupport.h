@@ -85,6 +85,14 @@ struct Report
 // with all its mip levels when asked.
 NiSourceTexturePtr MakeTexture(std::uint32_t uiSide, std::uint32_t uiColor, bool bMipmapped = false);
 
+// A new folder of the test's own under /tmp, named from the prefix; empty
+// when none could be made.
+std::string MakeTempFolder(const char* pcPrefix);
+
+// The bytes as the whole of the file; a failure is recorded when it cannot
+// be opened.
+void WriteFile(const std::string& kPath, const void* pvBytes, std::size_t uiSize);
+
 // Vertex colours drawn as they are, with no lights.
 void AttachUnlitVertexColors(NiAVObject& kObject);
 
