@@ -156,17 +156,19 @@ bool IsBonePalette(const Entry* pkEntry)
 }
 } // namespace
 
-// ---- vertex programs -------------------------------------------------------------
+// ---- what both keep --------------------------------------------------------------
 
-NiD3DHLSLVertexShader::~NiD3DHLSLVertexShader()
+NiD3DHLSLProgramInfo::~NiD3DHLSLProgramInfo()
 {
     Hold(m_pkConstantTable, nullptr);
 }
 
-void NiD3DHLSLVertexShader::SetConstantTable(gfx::ID3DXConstantTable* pkTable)
+void NiD3DHLSLProgramInfo::SetConstantTable(gfx::ID3DXConstantTable* pkTable)
 {
     Hold(m_pkConstantTable, pkTable);
 }
+
+// ---- vertex programs -------------------------------------------------------------
 
 void NiD3DHLSLVertexShader::DestroyRendererData()
 {
@@ -197,16 +199,6 @@ bool NiD3DHLSLVertexShader::SetVertexShaderConstantArray(NiD3DShaderConstantMapE
 }
 
 // ---- pixel programs --------------------------------------------------------------
-
-NiD3DHLSLPixelShader::~NiD3DHLSLPixelShader()
-{
-    Hold(m_pkConstantTable, nullptr);
-}
-
-void NiD3DHLSLPixelShader::SetConstantTable(gfx::ID3DXConstantTable* pkTable)
-{
-    Hold(m_pkConstantTable, pkTable);
-}
 
 void NiD3DHLSLPixelShader::DestroyRendererData()
 {

@@ -14,11 +14,15 @@ namespace gfx
 class ID3DXConstantTable;
 } // namespace gfx
 
-class NiD3DHLSLVertexShader : public NiD3DVertexShader
+// What both program kinds keep beside the device program; the table
+// reference goes with it.
+class NiD3DHLSLProgramInfo
 {
 public:
-    NiD3DHLSLVertexShader() = default;
-    ~NiD3DHLSLVertexShader() override;
+    NiD3DHLSLProgramInfo() = default;
+    ~NiD3DHLSLProgramInfo();
+    NiD3DHLSLProgramInfo(const NiD3DHLSLProgramInfo&) = delete;
+    NiD3DHLSLProgramInfo& operator=(const NiD3DHLSLProgramInfo&) = delete;
 
     // Empty: none.
     [[nodiscard]] const char* GetEntryPoint() const { return m_kEntryPoint.empty() ? nullptr : m_kEntryPoint.c_str(); }
@@ -28,6 +32,17 @@ public:
     [[nodiscard]] gfx::ID3DXConstantTable* GetConstantTable() const { return m_pkConstantTable; }
     // Adds a reference to the new table and releases the old one.
     void SetConstantTable(gfx::ID3DXConstantTable* pkTable);
+
+protected:
+    std::string m_kEntryPoint;
+    std::string m_kTarget;
+    gfx::ID3DXConstantTable* m_pkConstantTable = nullptr; // one reference
+};
+
+class NiD3DHLSLVertexShader : public NiD3DVertexShader, public NiD3DHLSLProgramInfo
+{
+public:
+    NiD3DHLSLVertexShader() = default;
 
     // The table goes with the device program; both come back from the code.
     void DestroyRendererData() override;
@@ -40,25 +55,12 @@ public:
     bool SetVertexShaderConstantArray(NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues,
                                       std::uint32_t uiElements, std::uint32_t uiRegistersPerElement,
                                       const std::uint16_t* puiIndices) override;
-
-private:
-    std::string m_kEntryPoint;
-    std::string m_kTarget;
-    gfx::ID3DXConstantTable* m_pkConstantTable = nullptr; // one reference
 };
 
-class NiD3DHLSLPixelShader : public NiD3DPixelShader
+class NiD3DHLSLPixelShader : public NiD3DPixelShader, public NiD3DHLSLProgramInfo
 {
 public:
     NiD3DHLSLPixelShader() = default;
-    ~NiD3DHLSLPixelShader() override;
-
-    [[nodiscard]] const char* GetEntryPoint() const { return m_kEntryPoint.empty() ? nullptr : m_kEntryPoint.c_str(); }
-    void SetEntryPoint(const char* pcEntryPoint) { m_kEntryPoint = pcEntryPoint ? pcEntryPoint : ""; }
-    [[nodiscard]] const char* GetShaderTarget() const { return m_kTarget.empty() ? nullptr : m_kTarget.c_str(); }
-    void SetShaderTarget(const char* pcTarget) { m_kTarget = pcTarget ? pcTarget : ""; }
-    [[nodiscard]] gfx::ID3DXConstantTable* GetConstantTable() const { return m_pkConstantTable; }
-    void SetConstantTable(gfx::ID3DXConstantTable* pkTable);
 
     void DestroyRendererData() override;
     bool RecreateRendererData() override;
@@ -68,11 +70,6 @@ public:
     bool SetPixelShaderConstantArray(NiD3DShaderConstantMapEntry* pkEntry, const void* pvValues,
                                      std::uint32_t uiElements, std::uint32_t uiRegistersPerElement,
                                      const std::uint16_t* puiIndices) override;
-
-private:
-    std::string m_kEntryPoint;
-    std::string m_kTarget;
-    gfx::ID3DXConstantTable* m_pkConstantTable = nullptr; // one reference
 };
 
 using NiD3DHLSLVertexShaderPtr = NiRefPtr<NiD3DHLSLVertexShader>;

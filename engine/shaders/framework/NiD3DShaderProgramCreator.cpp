@@ -413,6 +413,58 @@ gfx::ID3DXConstantTable* TableOfCode(const NiD3DShaderProgram& kProgram)
         return nullptr;
     return pkTable;
 }
+
+// A recreated program's table, read again from its code; the old one stays
+// where the code carries none.
+void RetakeTable(const NiD3DShaderProgram& kProgram, NiD3DHLSLProgramInfo& kInfo)
+{
+    if (gfx::ID3DXConstantTable* pkTable = TableOfCode(kProgram))
+    {
+        kInfo.SetConstantTable(pkTable);
+        pkTable->Release();
+    }
+}
+
+// The compiler's code and the table reference it hands over; the reference
+// is given up when this goes, kept or not, since a shader holds its own.
+struct CompiledProgram
+{
+    CompiledProgram() = default;
+    CompiledProgram(const CompiledProgram&) = delete;
+    CompiledProgram& operator=(const CompiledProgram&) = delete;
+    ~CompiledProgram()
+    {
+        if (m_pkTable)
+            m_pkTable->Release();
+    }
+    std::unique_ptr<std::uint8_t[]> m_spCode;
+    std::uint32_t m_uiSize = 0;
+    gfx::ID3DXConstantTable* m_pkTable = nullptr;
+};
+
+// A shader holding the compiled code, its device program made, told where
+// it came from; null when the device refuses it. Count 0 until the factory
+// keeps it, so a failure deletes it outright.
+template <class TShader, class TMakeDevice>
+TShader* MakeShader(CompiledProgram& kCompiled, const char* pcShaderName, TMakeDevice fnMakeDevice,
+                    const char* pcFilename, NiD3DShaderProgramCreator* pkCreator, const char* pcEntry,
+                    const char* pcTarget)
+{
+    auto* pkShader = new TShader;
+    pkShader->SetName(pcShaderName);
+    pkShader->SetCode(kCompiled.m_uiSize, std::move(kCompiled.m_spCode));
+    if (!fnMakeDevice(pkShader))
+    {
+        delete pkShader;
+        return nullptr;
+    }
+    pkShader->SetFilename(pcFilename);
+    pkShader->SetCreator(pkCreator);
+    pkShader->SetEntryPoint(pcEntry);
+    pkShader->SetShaderTarget(pcTarget);
+    pkShader->SetConstantTable(kCompiled.m_pkTable);
+    return pkShader;
+}
 } // namespace
 
 NiD3DVertexShader* NiD3DShaderProgramCreatorHLSL::CreateVertexShader(bool bFromFile, const char* pcSource,
@@ -423,31 +475,16 @@ NiD3DVertexShader* NiD3DShaderProgramCreatorHLSL::CreateVertexShader(bool bFromF
 {
     const char* pcEntry = EntryOrMain(pcEntryPoint);
     const char* pcTarget = TargetOr(pcShaderTarget, &gfx::D3DXGetVertexShaderProfile);
-    std::unique_ptr<std::uint8_t[]> spCode;
-    std::uint32_t uiCodeSize = 0;
-    gfx::ID3DXConstantTable* pkTable = nullptr;
-    if (!Compile(bFromFile, pcSource, uiSize, pcEntry, pcTarget, spCode, uiCodeSize, pkTable))
+    CompiledProgram kCompiled;
+    if (!Compile(bFromFile, pcSource, uiSize, pcEntry, pcTarget, kCompiled.m_spCode, kCompiled.m_uiSize,
+                 kCompiled.m_pkTable))
         return nullptr;
-    // Count 0 until the factory keeps it; a failure deletes it outright.
-    auto* pkShader = new NiD3DHLSLVertexShader;
-    pkShader->SetName(pcShaderName);
-    pkShader->SetCode(uiCodeSize, std::move(spCode));
-    if (!CreateDeviceVertexShader(pkShader))
-    {
-        if (pkTable)
-            pkTable->Release();
-        delete pkShader;
+    auto* pkShader = MakeShader<NiD3DHLSLVertexShader>(kCompiled, pcShaderName, &CreateDeviceVertexShader,
+                                                       bFromFile ? pcSource : nullptr, this, pcEntry, pcTarget);
+    if (pkShader == nullptr)
         return nullptr;
-    }
-    pkShader->SetFilename(bFromFile ? pcSource : nullptr);
-    pkShader->SetCreator(this);
     pkShader->SetUsage(uiUsage);
     pkShader->SetSoftwareVertexProcessing(bSoftwareVP);
-    pkShader->SetEntryPoint(pcEntry);
-    pkShader->SetShaderTarget(pcTarget);
-    pkShader->SetConstantTable(pkTable);
-    if (pkTable)
-        pkTable->Release();
     return pkShader;
 }
 
@@ -458,29 +495,12 @@ NiD3DPixelShader* NiD3DShaderProgramCreatorHLSL::CreatePixelShader(bool bFromFil
 {
     const char* pcEntry = EntryOrMain(pcEntryPoint);
     const char* pcTarget = TargetOr(pcShaderTarget, &gfx::D3DXGetPixelShaderProfile);
-    std::unique_ptr<std::uint8_t[]> spCode;
-    std::uint32_t uiCodeSize = 0;
-    gfx::ID3DXConstantTable* pkTable = nullptr;
-    if (!Compile(bFromFile, pcSource, uiSize, pcEntry, pcTarget, spCode, uiCodeSize, pkTable))
+    CompiledProgram kCompiled;
+    if (!Compile(bFromFile, pcSource, uiSize, pcEntry, pcTarget, kCompiled.m_spCode, kCompiled.m_uiSize,
+                 kCompiled.m_pkTable))
         return nullptr;
-    auto* pkShader = new NiD3DHLSLPixelShader;
-    pkShader->SetName(pcShaderName);
-    pkShader->SetCode(uiCodeSize, std::move(spCode));
-    if (!CreateDevicePixelShader(pkShader))
-    {
-        if (pkTable)
-            pkTable->Release();
-        delete pkShader;
-        return nullptr;
-    }
-    pkShader->SetFilename(bFromFile ? pcSource : nullptr);
-    pkShader->SetCreator(this);
-    pkShader->SetEntryPoint(pcEntry);
-    pkShader->SetShaderTarget(pcTarget);
-    pkShader->SetConstantTable(pkTable);
-    if (pkTable)
-        pkTable->Release();
-    return pkShader;
+    return MakeShader<NiD3DHLSLPixelShader>(kCompiled, pcShaderName, &CreateDevicePixelShader,
+                                            bFromFile ? pcSource : nullptr, this, pcEntry, pcTarget);
 }
 
 NiD3DVertexShader* NiD3DShaderProgramCreatorHLSL::CreateVertexShaderFromFile(
@@ -521,13 +541,7 @@ bool NiD3DShaderProgramCreatorHLSL::RecreateVertexShader(NiD3DVertexShader* pkSh
     if (!NiD3DShaderProgramCreator::RecreateVertexShader(pkShader))
         return false;
     if (auto* pkHLSL = dynamic_cast<NiD3DHLSLVertexShader*>(pkShader))
-    {
-        if (gfx::ID3DXConstantTable* pkTable = TableOfCode(*pkHLSL))
-        {
-            pkHLSL->SetConstantTable(pkTable);
-            pkTable->Release();
-        }
-    }
+        RetakeTable(*pkHLSL, *pkHLSL);
     return true;
 }
 
@@ -536,12 +550,6 @@ bool NiD3DShaderProgramCreatorHLSL::RecreatePixelShader(NiD3DPixelShader* pkShad
     if (!NiD3DShaderProgramCreator::RecreatePixelShader(pkShader))
         return false;
     if (auto* pkHLSL = dynamic_cast<NiD3DHLSLPixelShader*>(pkShader))
-    {
-        if (gfx::ID3DXConstantTable* pkTable = TableOfCode(*pkHLSL))
-        {
-            pkHLSL->SetConstantTable(pkTable);
-            pkTable->Release();
-        }
-    }
+        RetakeTable(*pkHLSL, *pkHLSL);
     return true;
 }

@@ -19,7 +19,7 @@
 #include "framework/COrvaneSceneLink.h"
 #include "framework/COrvaneSceneNode.h"
 #include "game/shell/ui/CBuildPlacement.h"
-#include "tests/platform/gfx/GfxTestUtil.h"
+#include "tests/game/shell/ShellGlTestSupport.h"
 #include "tools/COrvaneDemoLevel.h"
 
 #include <gtest/gtest.h>
@@ -30,58 +30,24 @@
 
 namespace
 {
-gfx::IDirect3D9* CreateGlTop(std::uint32_t uiVersion)
-{
-    return gfx::Direct3DCreate9(uiVersion, gfx::BackendKind::Gl);
-}
-
 class CBuildPlacementTintTest : public testing::Test
 {
 protected:
     static constexpr std::uint32_t WIDTH = 64;
     static constexpr std::uint32_t HEIGHT = 48;
+    static constexpr shell_gl_test::EngineParts ENGINE_PARTS{.m_bAnimation = true, .m_bShaderFactory = true};
 
     void SetUp() override
     {
-        NiMainLibrary::Reset();
-        NiSceneLibraryRegister();
-        NiSceneGraphRegister();
-        NiRenderLibraryRegister();
-        NiRenderImageLibraryRegister();
-        NiMainLibrary::Init();
-        NiAnimationLibrary::Init();
-        NiDX9RendererLibraryReset();
-        NiDX9RendererLibraryStartup();
-        NiDX9Renderer::ResetStatics();
-        NiRenderer::ClearRenderer();
-        NiImageConverter::SetCurrent(new NiImageFileConverter);
-        NiD3DShaderFactory::Create();
-        gfxtest::UseDriverFor(gfx::BackendKind::Gl);
-        NiDX9Renderer::SetDirect3DCreateFunction(&CreateGlTop);
-        if (NiDX9Renderer::LoadD3D9() != 0)
-        {
-            if (gfxtest::CallerDriver() == "dummy")
-                GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
-            FAIL() << "no device top object";
-        }
-        m_spRenderer = NiDX9Renderer::Create(WIDTH, HEIGHT, 0, nullptr, nullptr, 0, NiDX9Renderer::DEVDESC_PURE, 0,
-                                             0, NiDX9Renderer::PRESENT_INTERVAL_IMMEDIATE,
-                                             NiDX9Renderer::SWAPEFFECT_DEFAULT, NiDX9Renderer::FBMODE_LOCKABLE, 1, 0);
-        ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
-        m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f));
+        shell_gl_test::StartEngine(ENGINE_PARTS);
+        shell_gl_test::CreateGlRenderer(WIDTH, HEIGHT, m_spRenderer);
+        if (IsSkipped() || HasFatalFailure())
+            return;
     }
 
     void TearDown() override
     {
-        m_spRenderer = nullptr;
-        NiD3DShaderFactory::Destroy();
-        NiImageConverter::ReleaseCurrent();
-        NiDX9Renderer::ResetStatics();
-        NiRenderer::ClearRenderer();
-        NiDX9RendererLibraryReset();
-        NiAnimationLibrary::Shutdown();
-        NiMainLibrary::Reset();
-        NiObjectStream::StaticShutdown();
+        shell_gl_test::StopEngine(ENGINE_PARTS, m_spRenderer);
     }
 
     // The middle pixel (red, green, blue) of a marker with the tint lying just

@@ -26,7 +26,7 @@
 #include "engine/shaders/framework/NiD3DUtility.h"
 #include "engine/shaders/nsb/NSBShaderLib.h"
 #include "engine/shaders/nsb/NiBinaryShader.h"
-#include "tests/platform/gfx/GfxTestUtil.h"
+#include "tests/game/shell/ShellGlTestSupport.h"
 #include "tools/COrvaneDemoEffect.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoShader.h"
@@ -42,33 +42,17 @@
 
 namespace
 {
-gfx::IDirect3D9* CreateGlTop(std::uint32_t uiVersion)
-{
-    return gfx::Direct3DCreate9(uiVersion, gfx::BackendKind::Gl);
-}
-
 class CDemoLevelProgramsTest : public testing::Test
 {
 protected:
     static constexpr std::uint32_t WIDTH = 1024;
     static constexpr std::uint32_t HEIGHT = 768;
+    static constexpr shell_gl_test::EngineParts ENGINE_PARTS{.m_bAnimation = true, .m_bShaderFactory = true};
     static constexpr float HALF_WIDTH = 0.5f, HALF_HEIGHT = 0.375f;
 
     void SetUp() override
     {
-        NiMainLibrary::Reset();
-        NiSceneLibraryRegister();
-        NiSceneGraphRegister();
-        NiRenderLibraryRegister();
-        NiRenderImageLibraryRegister();
-        NiMainLibrary::Init();
-        NiAnimationLibrary::Init();
-        NiDX9RendererLibraryReset();
-        NiDX9RendererLibraryStartup();
-        NiDX9Renderer::ResetStatics();
-        NiRenderer::ClearRenderer();
-        NiImageConverter::SetCurrent(new NiImageFileConverter);
-        NiD3DShaderFactory::Create();
+        shell_gl_test::StartEngine(ENGINE_PARTS);
         m_kPrevious = std::filesystem::current_path();
         m_kFolder = std::filesystem::temp_directory_path() / ("orvane_demo_programs_" + std::to_string(getpid()));
         std::filesystem::create_directories(m_kFolder / "models");
@@ -78,19 +62,9 @@ protected:
         ASSERT_TRUE(WriteDemoEffect((m_kFolder / "models").string()));
         std::filesystem::current_path(m_kFolder);
 
-        gfxtest::UseDriverFor(gfx::BackendKind::Gl);
-        NiDX9Renderer::SetDirect3DCreateFunction(&CreateGlTop);
-        if (NiDX9Renderer::LoadD3D9() != 0)
-        {
-            if (gfxtest::CallerDriver() == "dummy")
-                GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
-            FAIL() << "no device top object";
-        }
-        m_spRenderer = NiDX9Renderer::Create(WIDTH, HEIGHT, 0, nullptr, nullptr, 0, NiDX9Renderer::DEVDESC_PURE, 0,
-                                             0, NiDX9Renderer::PRESENT_INTERVAL_IMMEDIATE,
-                                             NiDX9Renderer::SWAPEFFECT_DEFAULT, NiDX9Renderer::FBMODE_LOCKABLE, 1, 0);
-        ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
-        m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f));
+        shell_gl_test::CreateGlRenderer(WIDTH, HEIGHT, m_spRenderer);
+        if (IsSkipped() || HasFatalFailure())
+            return;
 
         NiObjectStream kIn;
         ASSERT_TRUE(kIn.LoadFile((m_kFolder / DEMO_LEVEL_FILE).string().c_str())) << kIn.GetLastErrorMessage();
@@ -123,15 +97,7 @@ protected:
             pkFactory->RemoveAllLibraries();
         NiD3DXEffectShaderLib::ReleaseEffectFileList();
         NiD3DXEffectFactory::Shutdown();
-        m_spRenderer = nullptr;
-        NiD3DShaderFactory::Destroy();
-        NiImageConverter::ReleaseCurrent();
-        NiDX9Renderer::ResetStatics();
-        NiRenderer::ClearRenderer();
-        NiDX9RendererLibraryReset();
-        NiAnimationLibrary::Shutdown();
-        NiMainLibrary::Reset();
-        NiObjectStream::StaticShutdown();
+        shell_gl_test::StopEngine(ENGINE_PARTS, m_spRenderer);
         std::error_code kError;
         std::filesystem::current_path(m_kPrevious, kError);
         std::filesystem::remove_all(m_kFolder, kError);

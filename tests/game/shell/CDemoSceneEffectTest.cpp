@@ -19,7 +19,7 @@
 #include "engine/shaders/effect/NiD3DXEffectShader.h"
 #include "engine/shaders/effect/NiD3DXEffectShaderLib.h"
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
-#include "tests/platform/gfx/GfxTestUtil.h"
+#include "tests/game/shell/ShellGlTestSupport.h"
 #include "tools/COrvaneDemoEffect.h"
 #include "tools/COrvaneDemoScene.h"
 
@@ -33,31 +33,16 @@
 
 namespace
 {
-gfx::IDirect3D9* CreateGlTop(std::uint32_t uiVersion)
-{
-    return gfx::Direct3DCreate9(uiVersion, gfx::BackendKind::Gl);
-}
-
 class CDemoSceneEffectTest : public testing::Test
 {
 protected:
     static constexpr std::uint32_t WIDTH = 1024;
     static constexpr std::uint32_t HEIGHT = 768;
+    static constexpr shell_gl_test::EngineParts ENGINE_PARTS{.m_bAnimation = false, .m_bShaderFactory = true};
 
     void SetUp() override
     {
-        NiMainLibrary::Reset();
-        NiSceneLibraryRegister();
-        NiSceneGraphRegister();
-        NiRenderLibraryRegister();
-        NiRenderImageLibraryRegister();
-        NiMainLibrary::Init();
-        NiDX9RendererLibraryReset();
-        NiDX9RendererLibraryStartup();
-        NiDX9Renderer::ResetStatics();
-        NiRenderer::ClearRenderer();
-        NiImageConverter::SetCurrent(new NiImageFileConverter);
-        NiD3DShaderFactory::Create();
+        shell_gl_test::StartEngine(ENGINE_PARTS);
         m_kFolder = std::filesystem::temp_directory_path() /
                     ("orvane_demo_effect_" + std::to_string(getpid()) + "_" +
                      testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -65,19 +50,9 @@ protected:
         ASSERT_TRUE(demo_scene::Write(m_kFolder.string()));
         ASSERT_TRUE(WriteDemoEffect((m_kFolder / "models").string()));
 
-        gfxtest::UseDriverFor(gfx::BackendKind::Gl);
-        NiDX9Renderer::SetDirect3DCreateFunction(&CreateGlTop);
-        if (NiDX9Renderer::LoadD3D9() != 0)
-        {
-            if (gfxtest::CallerDriver() == "dummy")
-                GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
-            FAIL() << "no device top object";
-        }
-        m_spRenderer = NiDX9Renderer::Create(WIDTH, HEIGHT, 0, nullptr, nullptr, 0, NiDX9Renderer::DEVDESC_PURE, 0,
-                                             0, NiDX9Renderer::PRESENT_INTERVAL_IMMEDIATE,
-                                             NiDX9Renderer::SWAPEFFECT_DEFAULT, NiDX9Renderer::FBMODE_LOCKABLE, 1, 0);
-        ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
-        m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f));
+        shell_gl_test::CreateGlRenderer(WIDTH, HEIGHT, m_spRenderer);
+        if (IsSkipped() || HasFatalFailure())
+            return;
 
         // The shader start-up's effect library over "models", then the scene.
         const std::string kModels = (m_kFolder / "models").string();
@@ -96,14 +71,7 @@ protected:
             pkFactory->RemoveAllLibraries();
         NiD3DXEffectShaderLib::ReleaseEffectFileList();
         NiD3DXEffectFactory::Shutdown();
-        m_spRenderer = nullptr;
-        NiD3DShaderFactory::Destroy();
-        NiImageConverter::ReleaseCurrent();
-        NiDX9Renderer::ResetStatics();
-        NiRenderer::ClearRenderer();
-        NiDX9RendererLibraryReset();
-        NiMainLibrary::Reset();
-        NiObjectStream::StaticShutdown();
+        shell_gl_test::StopEngine(ENGINE_PARTS, m_spRenderer);
         std::error_code kError;
         std::filesystem::remove_all(m_kFolder, kError);
     }

@@ -19,7 +19,7 @@
 #include "engine/scene/NiSceneLibrary.h"
 #include "engine/scene/NiSkinInstance.h"
 #include "engine/scene/NiTriShape.h"
-#include "tests/platform/gfx/GfxTestUtil.h"
+#include "tests/game/shell/ShellGlTestSupport.h"
 #include "tests/support/TestPng.h"
 #include "tools/COrvaneDemoScene.h"
 
@@ -33,11 +33,6 @@
 
 namespace
 {
-gfx::IDirect3D9* CreateGlTop(std::uint32_t uiVersion)
-{
-    return gfx::Direct3DCreate9(uiVersion, gfx::BackendKind::Gl);
-}
-
 struct Rgb
 {
     double r, g, b;
@@ -48,39 +43,20 @@ class CDemoSceneTest : public testing::Test
 protected:
     static constexpr std::uint32_t WIDTH = 1024;
     static constexpr std::uint32_t HEIGHT = 768;
+    static constexpr shell_gl_test::EngineParts ENGINE_PARTS{.m_bAnimation = false, .m_bShaderFactory = false};
 
     void SetUp() override
     {
-        NiMainLibrary::Reset();
-        NiSceneLibraryRegister();
-        NiSceneGraphRegister();
-        NiRenderLibraryRegister();
-        NiRenderImageLibraryRegister();
-        NiMainLibrary::Init();
-        NiDX9RendererLibraryReset();
-        NiDX9RendererLibraryStartup();
-        NiDX9Renderer::ResetStatics();
-        NiRenderer::ClearRenderer();
-        NiImageConverter::SetCurrent(new NiImageFileConverter);
+        shell_gl_test::StartEngine(ENGINE_PARTS);
         m_kFolder = std::filesystem::temp_directory_path() /
                     ("orvane_demo_" + std::to_string(getpid()) + "_" +
                      testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(m_kFolder);
         ASSERT_TRUE(demo_scene::Write(m_kFolder.string()));
 
-        gfxtest::UseDriverFor(gfx::BackendKind::Gl);
-        NiDX9Renderer::SetDirect3DCreateFunction(&CreateGlTop);
-        if (NiDX9Renderer::LoadD3D9() != 0)
-        {
-            if (gfxtest::CallerDriver() == "dummy")
-                GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
-            FAIL() << "no device top object";
-        }
-        m_spRenderer = NiDX9Renderer::Create(WIDTH, HEIGHT, 0, nullptr, nullptr, 0, NiDX9Renderer::DEVDESC_PURE, 0,
-                                             0, NiDX9Renderer::PRESENT_INTERVAL_IMMEDIATE,
-                                             NiDX9Renderer::SWAPEFFECT_DEFAULT, NiDX9Renderer::FBMODE_LOCKABLE, 1, 0);
-        ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
-        m_spRenderer->SetBackgroundColor(NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f));
+        shell_gl_test::CreateGlRenderer(WIDTH, HEIGHT, m_spRenderer);
+        if (IsSkipped() || HasFatalFailure())
+            return;
         m_pkScene = std::make_unique<CDemoScene>();
         ASSERT_TRUE(m_pkScene->Load((m_kFolder / demo_scene::FILE_NAME).string().c_str()));
     }
@@ -94,13 +70,7 @@ protected:
                 std::fprintf(stderr, "the frame is kept in %s\n", kPng.c_str());
         }
         m_pkScene.reset();
-        m_spRenderer = nullptr;
-        NiImageConverter::ReleaseCurrent();
-        NiDX9Renderer::ResetStatics();
-        NiRenderer::ClearRenderer();
-        NiDX9RendererLibraryReset();
-        NiMainLibrary::Reset();
-        NiObjectStream::StaticShutdown();
+        shell_gl_test::StopEngine(ENGINE_PARTS, m_spRenderer);
         if (!HasFailure())
         {
             std::error_code kError;

@@ -88,6 +88,33 @@ protected:
         return (std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0];
     }
 
+    // Each channel of the centre within iTolerance of 0xRRGGBB.
+    void ExpectCentreNear(std::uint32_t uiExpected, int iTolerance)
+    {
+        const std::uint32_t uiPixel = CentrePixel();
+        for (int iShift : {0, 8, 16})
+            EXPECT_NEAR(Channel(uiPixel, iShift), Channel(uiExpected, iShift), iTolerance)
+                << std::hex << uiPixel << " vs " << uiExpected;
+    }
+
+    // The effect files in the temporary folder, loaded into the factory for
+    // this renderer. Null, with the failure recorded, when either is missing.
+    NiD3DShaderFactory* InsertFolderLibrary()
+    {
+        const std::string kFolder = m_kRoot.string();
+        const char* apcFolders[] = {kFolder.c_str()};
+        NiD3DXEffectShaderLib* pkLibrary = NiD3DXEffectShaderLib::Create(m_spRenderer, 1, apcFolders, false);
+        EXPECT_NE(pkLibrary, nullptr);
+        if (pkLibrary == nullptr)
+            return nullptr;
+        NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+        EXPECT_NE(pkFactory, nullptr);
+        if (pkFactory == nullptr)
+            return nullptr;
+        pkFactory->InsertLibrary(pkLibrary);
+        return pkFactory;
+    }
+
     fs::path m_kRoot;
 };
 } // namespace
@@ -117,13 +144,7 @@ TEST_F(NiD3DXEffectDrawTest, AFixedFunctionTechniqueBlendsAQuadOverTheBackground
                                            "        AlphaOp[1] = Disable;\n"
                                            "    }\n"
                                            "}\n";
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NiD3DXEffectShaderLib* pkLibrary = NiD3DXEffectShaderLib::Create(m_spRenderer, 1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
-    ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
+    ASSERT_NE(InsertFolderLibrary(), nullptr);
 
     NiRefPtr<NiTriShape> spQuad = LoadQuad("Glass");
     ASSERT_NE(spQuad, nullptr);
@@ -139,13 +160,10 @@ TEST_F(NiD3DXEffectDrawTest, AFixedFunctionTechniqueBlendsAQuadOverTheBackground
     ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
 
     // (255, 128, 64) x white, 128/255 of it over blue.
-    const std::uint32_t uiPixel = CentrePixel();
     const float fA = 128.0f / 255.0f;
     const std::uint32_t uiExpected = (std::uint32_t(255 * fA + 0.5f) << 16) | (std::uint32_t(128 * fA + 0.5f) << 8) |
                                      std::uint32_t(64 * fA + 255 * (1.0f - fA) + 0.5f);
-    for (int iShift : {0, 8, 16})
-        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(uiExpected, iShift), 2)
-            << std::hex << uiPixel << " vs " << uiExpected;
+    ExpectCentreNear(uiExpected, 2);
 
     // The cache and the device agree on what the pass set.
     NiDX9RenderState* pkCache = m_spRenderer->GetRenderState();
@@ -189,13 +207,7 @@ TEST_F(NiD3DXEffectDrawTest, AnAssemblyTechniqueValidatesAndDraws)
                                             "            add r0, c0, c1 };\n"
                                             "    }\n"
                                             "}\n";
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NiD3DXEffectShaderLib* pkLibrary = NiD3DXEffectShaderLib::Create(m_spRenderer, 1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
-    ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
+    ASSERT_NE(InsertFolderLibrary(), nullptr);
 
     NiRefPtr<NiTriShape> spQuad = LoadQuad("Tinted");
     ASSERT_NE(spQuad, nullptr);
@@ -209,9 +221,7 @@ TEST_F(NiD3DXEffectDrawTest, AnAssemblyTechniqueValidatesAndDraws)
     ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
 
     // (0.5, 0, 0.25) + (0, 0.5, 0).
-    const std::uint32_t uiPixel = CentrePixel();
-    for (int iShift : {0, 8, 16})
-        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x808040, iShift), 1) << std::hex << uiPixel;
+    ExpectCentreNear(0x808040, 1);
     spQuad = nullptr;
 }
 
@@ -245,13 +255,7 @@ TEST_F(NiD3DXEffectDrawTest, AnHlslTechniqueIsChosenOverItsFallbackAndDrawsItsPa
            "{\n"
            "    pass P { Lighting = false; TextureFactor = 0xFF0000FF; ColorOp[0] = SelectArg1; ColorArg1[0] = TFactor; }\n"
            "}\n";
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NiD3DXEffectShaderLib* pkLibrary = NiD3DXEffectShaderLib::Create(m_spRenderer, 1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
-    ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
+    ASSERT_NE(InsertFolderLibrary(), nullptr);
 
     NiRefPtr<NiTriShape> spQuad = LoadQuad("Tint", 0xFFFFFFFF);
     ASSERT_NE(spQuad, nullptr);
@@ -267,9 +271,7 @@ TEST_F(NiD3DXEffectDrawTest, AnHlslTechniqueIsChosenOverItsFallbackAndDrawsItsPa
 
     // White vertices through the default tint.
     ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
-    std::uint32_t uiPixel = CentrePixel();
-    for (int iShift : {0, 8, 16})
-        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0xFF8040, iShift), 2) << std::hex << uiPixel;
+    ExpectCentreNear(0xFF8040, 2);
 
     // The geometry names new values: the tint and the gain reach the program.
     auto* pkTint = new NiFloatsExtraData;
@@ -278,17 +280,13 @@ TEST_F(NiD3DXEffectDrawTest, AnHlslTechniqueIsChosenOverItsFallbackAndDrawsItsPa
     pkTint->SetArray(4, afTint);
     ASSERT_TRUE(spQuad->AddExtraData(pkTint));
     ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
-    uiPixel = CentrePixel();
-    for (int iShift : {0, 8, 16})
-        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x40FF80, iShift), 2) << std::hex << uiPixel;
+    ExpectCentreNear(0x40FF80, 2);
 
     // Set by name on the effect itself, a value the geometry does not give
     // stays: half the gain halves the colour.
     ASSERT_EQ(pkShader->GetD3DXEffect()->SetFloat("Gain", 0.5f), gfx::D3D_OK);
     ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
-    uiPixel = CentrePixel();
-    for (int iShift : {0, 8, 16})
-        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x208040, iShift), 2) << std::hex << uiPixel;
+    ExpectCentreNear(0x208040, 2);
     spQuad = nullptr;
 }
 
@@ -328,8 +326,6 @@ TEST_F(NiD3DXEffectDrawTest, AnHlslTechniqueIncludesFromTheProgramPathAndTheEffe
     spQuad->UpdateProperties();
     spQuad->Update(0.0f);
     ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
-    const std::uint32_t uiPixel = CentrePixel();
-    for (int iShift : {0, 8, 16})
-        EXPECT_NEAR(Channel(uiPixel, iShift), Channel(0x80FF40, iShift), 2) << std::hex << uiPixel;
+    ExpectCentreNear(0x80FF40, 2);
     spQuad = nullptr;
 }

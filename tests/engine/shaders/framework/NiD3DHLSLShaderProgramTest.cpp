@@ -55,9 +55,8 @@ protected:
     void SetUp() override
     {
         ShaderTest::SetUp();
-        char acFolder[] = "/tmp/hlsl-programs-XXXXXX";
-        ASSERT_NE(mkdtemp(acFolder), nullptr);
-        m_kFolder = acFolder;
+        m_kFolder = MakeTempFolder("hlsl-programs");
+        ASSERT_FALSE(m_kFolder.empty());
         s_kLog.clear();
         NiD3DUtility::SetLogHook(+[](const char* pcText) { s_kLog.emplace_back(pcText); });
         CreateRenderer();
@@ -74,20 +73,7 @@ protected:
     }
     void Write(const std::string& kName, const char* pcText)
     {
-        std::FILE* pkFile = std::fopen((m_kFolder + "/" + kName).c_str(), "wb");
-        ASSERT_NE(pkFile, nullptr);
-        std::fputs(pcText, pkFile);
-        std::fclose(pkFile);
-    }
-    std::vector<std::string> Texts()
-    {
-        std::vector<std::string> kTexts;
-        for (const Report& kReport : TakeReports())
-        {
-            EXPECT_EQ(kReport.m_uiCode, 1u);
-            kTexts.push_back(kReport.m_kText);
-        }
-        return kTexts;
+        WriteFile(m_kFolder + "/" + kName, pcText, std::strlen(pcText));
     }
     // The first register a constant of the program's table takes.
     static std::uint32_t RegisterOf(gfx::ID3DXConstantTable* pkTable, const char* pcName)
@@ -145,7 +131,7 @@ TEST_F(NiD3DHLSLShaderProgramTest, ProgramsAreCompiledFromFilesAndBuffers)
     ASSERT_NE(pkCreator, nullptr);
     NiD3DVertexShader* pkVertex =
         m_pkFactory->CreateVertexShaderFromFile("tint.hlsl", "tint", nullptr, nullptr, nullptr, 3, true);
-    ASSERT_NE(pkVertex, nullptr) << (Texts().empty() ? "" : Texts()[0]);
+    ASSERT_NE(pkVertex, nullptr) << (TakeErrorTexts().empty() ? "" : TakeErrorTexts()[0]);
     auto* pkHLSL = dynamic_cast<NiD3DHLSLVertexShader*>(pkVertex);
     ASSERT_NE(pkHLSL, nullptr);
     EXPECT_STREQ(pkHLSL->GetEntryPoint(), "main");
@@ -180,7 +166,7 @@ TEST_F(NiD3DHLSLShaderProgramTest, ProgramsAreCompiledFromFilesAndBuffers)
         0, false);
     ASSERT_NE(spFromMemory, nullptr);
     EXPECT_EQ(spFromMemory->GetFilename(), nullptr);
-    EXPECT_TRUE(Texts().empty());
+    EXPECT_TRUE(TakeErrorTexts().empty());
 }
 
 TEST_F(NiD3DHLSLShaderProgramTest, FailuresAreReportedAndMakeNothing)
@@ -200,7 +186,7 @@ TEST_F(NiD3DHLSLShaderProgramTest, FailuresAreReportedAndMakeNothing)
     EXPECT_EQ(pkCreator->CreateVertexShaderFromBuffer(acBad, sizeof(acBad) - 1, "bad", "Missing", "vs_2_0", nullptr,
                                                       0, false),
               nullptr);
-    std::vector<std::string> kTexts = Texts();
+    std::vector<std::string> kTexts = TakeErrorTexts();
     ASSERT_GE(kTexts.size(), 7u);
     // The compiler's messages name the file and line.
     EXPECT_EQ(kTexts[0].rfind("Failed to compile shader main in file bad.hlsl\nError: ", 0), 0u) << kTexts[0];
@@ -223,7 +209,7 @@ TEST_F(NiD3DHLSLShaderProgramTest, ConstantsAreSetByVariableNameForEveryType)
     Write("all.hlsl", kVertexSource);
     NiD3DVertexShader* pkProgram =
         m_pkFactory->CreateVertexShaderFromFile("all.hlsl", "all", nullptr, "vs_3_0", nullptr, 0, false);
-    ASSERT_NE(pkProgram, nullptr) << (Texts().empty() ? "" : Texts()[0]);
+    ASSERT_NE(pkProgram, nullptr) << (TakeErrorTexts().empty() ? "" : TakeErrorTexts()[0]);
     auto* pkHLSL = static_cast<NiD3DHLSLVertexShader*>(pkProgram);
     gfx::ID3DXConstantTable* pkTable = pkHLSL->GetConstantTable();
     ASSERT_NE(pkTable, nullptr);
@@ -392,5 +378,5 @@ TEST_F(NiD3DHLSLShaderProgramTest, RecreationRestoresTheProgramAndItsTable)
     const float afTint[4] = {0.5f, 0.25f, 0.125f, 1.0f};
     EXPECT_TRUE(pkVertex->SetVertexShaderConstant(MakeEntry("Tint", nullptr, Entry::SCME_TYPE_POINT4), afTint, 0, 1));
     EXPECT_EQ(Vertex(uiTint), (std::array<float, 4>{0.5f, 0.25f, 0.125f, 1.0f}));
-    EXPECT_TRUE(Texts().empty());
+    EXPECT_TRUE(TakeErrorTexts().empty());
 }

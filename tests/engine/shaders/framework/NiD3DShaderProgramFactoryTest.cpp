@@ -47,9 +47,8 @@ protected:
     void SetUp() override
     {
         ShaderTest::SetUp();
-        char acFolder[] = "/tmp/shader-programs-XXXXXX";
-        ASSERT_NE(mkdtemp(acFolder), nullptr);
-        m_kFolder = acFolder;
+        m_kFolder = MakeTempFolder("shader-programs");
+        ASSERT_FALSE(m_kFolder.empty());
     }
     void TearDown() override
     {
@@ -59,20 +58,7 @@ protected:
     }
     void Write(const std::string& kName, const void* pvBytes, std::size_t uiSize)
     {
-        std::FILE* pkFile = std::fopen((m_kFolder + "/" + kName).c_str(), "wb");
-        ASSERT_NE(pkFile, nullptr);
-        std::fwrite(pvBytes, 1, uiSize, pkFile);
-        std::fclose(pkFile);
-    }
-    std::vector<std::string> Texts()
-    {
-        std::vector<std::string> kTexts;
-        for (const Report& kReport : TakeReports())
-        {
-            EXPECT_EQ(kReport.m_uiCode, 1u);
-            kTexts.push_back(kReport.m_kText);
-        }
-        return kTexts;
+        WriteFile(m_kFolder + "/" + kName, pvBytes, uiSize);
     }
 
     std::string m_kFolder;
@@ -145,7 +131,7 @@ TEST_F(NiD3DShaderProgramFactoryTest, ProgramsAreMadeFoundAndKept)
     EXPECT_EQ(pkFactory->CreateVertexShaderFromFile("Glow.PSO", "water", nullptr, nullptr, nullptr, 0, false),
               pkWater);
     EXPECT_EQ(pkFactory->GetVertexShader("water"), pkWater);
-    EXPECT_TRUE(Texts().empty());
+    EXPECT_TRUE(TakeErrorTexts().empty());
 
     // Through the directories, with their texts on the way.
     pkFactory->AddProgramDirectory(m_kFolder.c_str());
@@ -154,7 +140,7 @@ TEST_F(NiD3DShaderProgramFactoryTest, ProgramsAreMadeFoundAndKept)
     ASSERT_NE(pkGlow, nullptr);
     EXPECT_NE(pkGlow->GetPixelShader(), nullptr);
     EXPECT_EQ(pkGlow->GetCodeSize(), kPixelCode.size());
-    EXPECT_TRUE(Texts().empty());
+    EXPECT_TRUE(TakeErrorTexts().empty());
     EXPECT_EQ(pkFactory->CreatePixelShaderFromFile("light.hlsl", "light", nullptr, nullptr), nullptr);
     EXPECT_EQ(pkFactory->CreateVertexShaderFromFile("none.vsh", "none", nullptr, nullptr, nullptr, 0, false),
               nullptr);
@@ -166,7 +152,7 @@ TEST_F(NiD3DShaderProgramFactoryTest, ProgramsAreMadeFoundAndKept)
         "Shader program file not found none.vsh in directory " + kStored + "\n",
         "Failed to find shader program file none.vsh\n",
     };
-    std::vector<std::string> kTexts = Texts();
+    std::vector<std::string> kTexts = TakeErrorTexts();
     ASSERT_EQ(kTexts.size(), 3u);
     EXPECT_EQ(kTexts[0].rfind(kFailed, 0), 0u) << kTexts[0];
     EXPECT_NE(kTexts[0].find("(1,"), std::string::npos) << kTexts[0];
@@ -206,7 +192,7 @@ TEST_F(NiD3DShaderProgramFactoryTest, BadProgramsAreReportedAndNotKept)
         "Failed to create vertex shader\nError 0x8876086c\n",
         "Failed CreateVertexShader call on cut\n",
     };
-    EXPECT_EQ(Texts(), kExpected);
+    EXPECT_EQ(TakeErrorTexts(), kExpected);
     EXPECT_EQ(pkFactory->GetVertexShaderCount(), 0u);
 
     // Only bits 0 and 1 of the flags reach the assembler; bit 1 lifts the limits.
@@ -220,7 +206,7 @@ TEST_F(NiD3DShaderProgramFactoryTest, BadProgramsAreReportedAndNotKept)
     NiD3DShaderProgramFactory::Destroy();
     std::string kPath;
     EXPECT_FALSE(NiD3DShaderProgramFactory::FindProgramFile("bad.vsh", kPath));
-    EXPECT_EQ(Texts(), std::vector<std::string>{"No valid shader program factory\n"});
+    EXPECT_EQ(TakeErrorTexts(), std::vector<std::string>{"No valid shader program factory\n"});
     EXPECT_TRUE(NiD3DShaderProgramFactory::FindProgramFile((m_kFolder + "/BAD.vsh").c_str(), kPath));
 }
 
@@ -260,7 +246,7 @@ TEST_F(NiD3DShaderProgramFactoryTest, PassesAskTheFactoryForTheirPrograms)
     ASSERT_NE(spPass->GetPixelShader(), nullptr);
     EXPECT_STREQ(spPass->GetPixelShader()->GetName(), "/elsewhere/glow.psh##main");
     EXPECT_TRUE(spPass->HasPixelProgram());
-    EXPECT_TRUE(Texts().empty());
+    EXPECT_TRUE(TakeErrorTexts().empty());
 
     // A file nowhere: reported, and the pass keeps what it had.
     NiD3DPassPtr spOther;
@@ -268,7 +254,7 @@ TEST_F(NiD3DShaderProgramFactoryTest, PassesAskTheFactoryForTheirPrograms)
     spOther->SetProgramString(NiD3DPass::VERTEX_FILE, "missing");
     EXPECT_FALSE(spOther->LoadVertexProgram(nullptr));
     EXPECT_FALSE(spOther->HasVertexProgram());
-    const std::vector<std::string> kTexts = Texts();
+    const std::vector<std::string> kTexts = TakeErrorTexts();
     ASSERT_FALSE(kTexts.empty());
     EXPECT_EQ(kTexts.back(), "Failed to find shader program file missing.vsh\n");
 
@@ -374,5 +360,5 @@ TEST_F(NiD3DShaderProgramFactoryTest, ProgramsOutliveALostAndResetDevice)
     spShader->RecreateRendererData();
     EXPECT_NE(spPass->GetVertexShader()->GetVertexShader(), nullptr);
     EXPECT_NE(spPass->GetPixelShader()->GetPixelShader(), nullptr);
-    EXPECT_TRUE(Texts().empty());
+    EXPECT_TRUE(TakeErrorTexts().empty());
 }

@@ -11,6 +11,9 @@
 #include "engine/scene/NiSceneLibrary.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace shader_test
 {
 NiImplementTypeInfo(TestShader, NiD3DShaderInterface)
@@ -108,6 +111,31 @@ std::vector<Report> ShaderTest::TakeReports()
     kReports.swap(ms_kReports);
     return kReports;
 }
+
+std::vector<std::string> ShaderTest::TakeErrorTexts()
+{
+    std::vector<std::string> kTexts;
+    for (const Report& kReport : TakeReports())
+    {
+        EXPECT_EQ(kReport.m_uiCode, 1u);
+        kTexts.push_back(kReport.m_kText);
+    }
+    return kTexts;
+}
+std::string MakeTempFolder(const char* pcPrefix)
+{
+    std::string kTemplate = std::string("/tmp/") + pcPrefix + "-XXXXXX";
+    return mkdtemp(kTemplate.data()) != nullptr ? kTemplate : std::string();
+}
+
+void WriteFile(const std::string& kPath, const void* pvBytes, std::size_t uiSize)
+{
+    std::FILE* pkFile = std::fopen(kPath.c_str(), "wb");
+    ASSERT_NE(pkFile, nullptr) << kPath;
+    std::fwrite(pvBytes, 1, uiSize, pkFile);
+    std::fclose(pkFile);
+}
+
 void AttachUnlitVertexColors(NiAVObject& kObject)
 {
     NiRefPtr<NiVertexColorProperty> spColors = new NiVertexColorProperty;

@@ -85,6 +85,14 @@ struct Report
 // with all its mip levels when asked.
 NiSourceTexturePtr MakeTexture(std::uint32_t uiSide, std::uint32_t uiColor, bool bMipmapped = false);
 
+// A new folder of the test's own under /tmp, named from the prefix; empty
+// when none could be made.
+std::string MakeTempFolder(const char* pcPrefix);
+
+// The bytes as the whole of the file; a failure is recorded when it cannot
+// be opened.
+void WriteFile(const std::string& kPath, const void* pvBytes, std::size_t uiSize);
+
 // Vertex colours drawn as they are, with no lights.
 void AttachUnlitVertexColors(NiAVObject& kObject);
 
@@ -106,6 +114,9 @@ protected:
                         std::uint32_t uiDeviceDesc = NiDX9Renderer::DEVDESC_PURE);
     // The reports since the last call.
     std::vector<Report> TakeReports();
+    // The texts of the reports since the last call, each expected to be a
+    // general error.
+    std::vector<std::string> TakeErrorTexts();
 
     NiDX9RendererPtr m_spRenderer;
     std::uint32_t m_uiLive = 0;

@@ -62,6 +62,45 @@ int Channel(std::uint32_t uiPixel, int iShift)
     return static_cast<int>((uiPixel >> iShift) & 0xFF);
 }
 
+// A quad over the whole view (-1..1 in x and y) in one vertex colour, with
+// the base map's coordinates.
+NiRefPtr<NiTriShape> MakeQuad(const NiColorRGBA& kColor)
+{
+    auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+    auto* pkColors = new NiColorRGBA[4]{kColor, kColor, kColor, kColor};
+    auto* pkUVs = new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+    return new NiTriShape(4, pkVerts, nullptr, pkColors, pkUVs, 1, 0, 2, pusTris);
+}
+
+// The texture as the base map, sampled nearest so a texel reads back exact.
+void AttachNearestBaseMap(NiTriShape& kQuad, NiSourceTexture* pkTexture)
+{
+    NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty;
+    auto* pkMap = new NiTextureMap(pkTexture);
+    pkMap->SetFilterMode(NiTextureMap::FILTER_NEAREST);
+    spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, pkMap);
+    kQuad.AttachProperty(spTexturing);
+}
+
+// Implementation 0 of the shader, drawing a MakeQuad quad through version 2
+// programs the caller names on the pass returned.
+NSBPass* AddQuadProgramPass(NSBShader& kShader, const char* pcImplementation)
+{
+    NSBImplementation* pkPrograms = kShader.AddImplementation(pcImplementation, true, 0);
+    pkPrograms->GetRequirements()->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
+    pkPrograms->GetRequirements()->SetVSVersion(0xFFFE0200u);
+    pkPrograms->GetRequirements()->SetPSVersion(0xFFFF0200u);
+    // The programs read a declaration: position and the base map's coordinates.
+    NSBPackingDef* pkPacking = kShader.GetPackingDef("Quad", true);
+    pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
+    pkPacking->AddPackingEntry(0, 1, NSBPackingDef::INPUT_TEXCOORD0, 1, 0, NSBPackingDef::USAGE_NONE, 0);
+    pkPrograms->SetPackingDef("Quad");
+    // The programs draw the quad as given, without the camera's turn: either face shows.
+    pkPrograms->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_NONE, true);
+    return pkPrograms->GetPass(0, true);
+}
+
 class NiBinaryShaderDrawTest : public ShaderTest
 {
 protected:
@@ -111,11 +150,7 @@ protected:
     // through a scene file.
     NiRefPtr<NiTriShape> LoadQuad(const NiColorRGBA& kColor)
     {
-        auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
-        auto* pkColors = new NiColorRGBA[4]{kColor, kColor, kColor, kColor};
-        auto* pkUVs = new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
-        auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
-        NiRefPtr<NiTriShape> spSource = new NiTriShape(4, pkVerts, nullptr, pkColors, pkUVs, 1, 0, 2, pusTris);
+        NiRefPtr<NiTriShape> spSource = MakeQuad(kColor);
         spSource->SetShader(new NiShader("GlassPane", NSBShader::ANY_IMPLEMENTATION));
         const std::string kPath = (m_kRoot / "pane.nif").string();
         {
@@ -143,6 +178,28 @@ protected:
         return (std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0];
     }
 
+    // The shader files in the temporary folder, loaded into the factory for
+    // this renderer; with bPrograms the factory also finds program files
+    // there. Null, with the failure recorded, when either is missing.
+    NiD3DShaderFactory* InsertFolderLibrary(bool bPrograms)
+    {
+        const std::string kFolder = m_kRoot.string();
+        const char* apcFolders[] = {kFolder.c_str()};
+        NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
+        EXPECT_NE(pkLibrary, nullptr);
+        if (pkLibrary == nullptr)
+            return nullptr;
+        pkLibrary->SetRenderer(m_spRenderer);
+        NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+        EXPECT_NE(pkFactory, nullptr);
+        if (pkFactory == nullptr)
+            return nullptr;
+        pkFactory->InsertLibrary(pkLibrary);
+        if (bPrograms)
+            pkFactory->AddProgramDirectory(kFolder.c_str());
+        return pkFactory;
+    }
+
     static void WriteText(const fs::path& kPath, const std::string& kText)
     {
         std::FILE* pkFile = std::fopen(kPath.string().c_str(), "wb");
@@ -160,14 +217,8 @@ TEST_F(NiBinaryShaderDrawTest, ALoadedQuadNamingTheShaderIsDrawnBlendedOverTheBa
     if (m_spRenderer == nullptr)
         return;
     WriteShaderFile();
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    pkLibrary->SetRenderer(m_spRenderer);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    NiD3DShaderFactory* pkFactory = InsertFolderLibrary(false);
     ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
 
     NiRefPtr<NiTriShape> spQuad = LoadQuad(NiColorRGBA(1.0f, 1.0f, 1.0f, 0.5f));
     ASSERT_NE(spQuad, nullptr);
@@ -214,18 +265,7 @@ TEST_F(NiBinaryShaderDrawTest, AnImplementationWithProgramsIsChosenAndDrawsAsIts
     {
         NSBShaderPtr spShader = new NSBShader;
         spShader->SetName("Tinted");
-        NSBImplementation* pkPrograms = spShader->AddImplementation("Programs", true, 0);
-        pkPrograms->GetRequirements()->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
-        pkPrograms->GetRequirements()->SetVSVersion(0xFFFE0200u);
-        pkPrograms->GetRequirements()->SetPSVersion(0xFFFF0200u);
-        // The programs read a declaration: position and the base map's coordinates.
-        NSBPackingDef* pkPacking = spShader->GetPackingDef("Quad", true);
-        pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
-        pkPacking->AddPackingEntry(0, 1, NSBPackingDef::INPUT_TEXCOORD0, 1, 0, NSBPackingDef::USAGE_NONE, 0);
-        pkPrograms->SetPackingDef("Quad");
-        // The programs draw the quad as given, without the camera's turn: either face shows.
-        pkPrograms->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_NONE, true);
-        NSBPass* pkPass = pkPrograms->GetPass(0, true);
+        NSBPass* pkPass = AddQuadProgramPass(*spShader, "Programs");
         pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, "Tint.vsh");
         pkPass->SetPixelShaderProgramFile(NSBPass::SLOT_DX9, "Tint.psh");
         pkPass->GetStage(0, true)->SetTextureFlags(BASE_MAP_SELECTOR);
@@ -243,32 +283,16 @@ TEST_F(NiBinaryShaderDrawTest, AnImplementationWithProgramsIsChosenAndDrawsAsIts
     WriteText(m_kRoot / "Tint.vsh", "vs_2_0\ndcl_position v0\ndcl_texcoord v1\nmov oPos, v0\nmov oT0, v1\n");
     WriteText(m_kRoot / "Tint.psh", "ps_2_0\ndcl t0.xy\ndcl_2d s0\ndef c0, 0.0f, 1.0f, 0.0f, 1.0f\n"
                                     "texld r0, t0, s0\nmul r0, r0, c0\nmov oC0, r0\n");
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    pkLibrary->SetRenderer(m_spRenderer);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    NiD3DShaderFactory* pkFactory = InsertFolderLibrary(true);
     ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
-    pkFactory->AddProgramDirectory(kFolder.c_str());
 
     NiSourceTexturePtr spTexture = MakeTexture(2, 0xFF80FF40);
     auto Draw = [&](std::uint32_t uiImplementation) {
-        auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
-        const NiColorRGBA kWhite(1.0f, 1.0f, 1.0f, 1.0f);
-        auto* pkColors = new NiColorRGBA[4]{kWhite, kWhite, kWhite, kWhite};
-        auto* pkUVs = new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
-        auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
-        NiRefPtr<NiTriShape> spQuad = new NiTriShape(4, pkVerts, nullptr, pkColors, pkUVs, 1, 0, 2, pusTris);
+        NiRefPtr<NiTriShape> spQuad = MakeQuad(NiColorRGBA(1.0f, 1.0f, 1.0f, 1.0f));
         if (!pkFactory->AttachShaderByName(spQuad, "Tinted", uiImplementation) ||
             NiDynamicCast<NiBinaryShader>(spQuad->GetShader()) == nullptr)
             return std::uint32_t(0xDEADBEEF);
-        NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty;
-        auto* pkMap = new NiTextureMap(spTexture);
-        pkMap->SetFilterMode(NiTextureMap::FILTER_NEAREST);
-        spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, pkMap);
-        spQuad->AttachProperty(spTexturing);
+        AttachNearestBaseMap(*spQuad, spTexture);
         shader_test::AttachUnlitVertexColors(*spQuad);
         spQuad->UpdateProperties();
         spQuad->Update(0.0f);
@@ -307,16 +331,7 @@ TEST_F(NiBinaryShaderDrawTest, HighLevelProgramsDrawWithConstantsSetByName)
         const float afWhite3[3] = {1.0f, 1.0f, 1.0f};
         spTint->SetValue_Color(afWhite3);
         spShader->GetAttributeTable().AddAttribDesc(spTint);
-        NSBImplementation* pkImplementation = spShader->AddImplementation("Compiled", true, 0);
-        pkImplementation->GetRequirements()->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
-        pkImplementation->GetRequirements()->SetVSVersion(0xFFFE0200u);
-        pkImplementation->GetRequirements()->SetPSVersion(0xFFFF0200u);
-        NSBPackingDef* pkPacking = spShader->GetPackingDef("Quad", true);
-        pkPacking->AddPackingEntry(0, 0, NSBPackingDef::INPUT_POSITION, 2, 0, NSBPackingDef::USAGE_NONE, 0);
-        pkPacking->AddPackingEntry(0, 1, NSBPackingDef::INPUT_TEXCOORD0, 1, 0, NSBPackingDef::USAGE_NONE, 0);
-        pkImplementation->SetPackingDef("Quad");
-        pkImplementation->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_NONE, true);
-        NSBPass* pkPass = pkImplementation->GetPass(0, true);
+        NSBPass* pkPass = AddQuadProgramPass(*spShader, "Compiled");
         pkPass->SetVertexShaderProgramFile(NSBPass::SLOT_DX9, "Tint.hlsl");
         pkPass->SetVertexShaderProgramEntryPoint("TintVS");
         pkPass->SetVertexShaderProgramShaderTarget("vs_2_0");
@@ -347,22 +362,10 @@ VOut TintVS(float4 pos : POSITION, float2 uv : TEXCOORD0)
 }
 float4 TintPS(float2 uv : TEXCOORD0) : COLOR { return tex2D(Base, uv) * Tint; }
 )");
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    pkLibrary->SetRenderer(m_spRenderer);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    NiD3DShaderFactory* pkFactory = InsertFolderLibrary(true);
     ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
-    pkFactory->AddProgramDirectory(kFolder.c_str());
 
-    auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
-    const NiColorRGBA kWhite(1.0f, 1.0f, 1.0f, 1.0f);
-    auto* pkColors = new NiColorRGBA[4]{kWhite, kWhite, kWhite, kWhite};
-    auto* pkUVs = new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
-    auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
-    NiRefPtr<NiTriShape> spQuad = new NiTriShape(4, pkVerts, nullptr, pkColors, pkUVs, 1, 0, 2, pusTris);
+    NiRefPtr<NiTriShape> spQuad = MakeQuad(NiColorRGBA(1.0f, 1.0f, 1.0f, 1.0f));
     auto* pkTint = new NiColorExtraData;
     pkTint->SetName("Tint");
     pkTint->SetValue(1.0f, 0.5f, 0.0f, 1.0f);
@@ -379,11 +382,7 @@ float4 TintPS(float2 uv : TEXCOORD0) : COLOR { return tex2D(Base, uv) * Tint; }
     EXPECT_STREQ(pkPixel->GetShaderTarget(), "ps_2_0");
     EXPECT_STREQ(pkVertex->GetName(), "Tint.hlsl##TintVS");
 
-    NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty;
-    auto* pkMap = new NiTextureMap(MakeTexture(2, 0xFF80FF40));
-    pkMap->SetFilterMode(NiTextureMap::FILTER_NEAREST);
-    spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, pkMap);
-    spQuad->AttachProperty(spTexturing);
+    AttachNearestBaseMap(*spQuad, MakeTexture(2, 0xFF80FF40));
     spQuad->UpdateProperties();
     spQuad->Update(0.0f);
     auto Expect = [&](std::uint32_t uiExpected, const char* pcWhat) {
@@ -665,15 +664,8 @@ TEST_F(NiBinaryShaderDrawTest, APaletteSkinningProgramDrawsAsTheSoftwareSkinnedM
     kProgram += "mov r2.w, c4.y\nm4x4 oPos, r2, c0\nmov oD0, v3\n";
     WriteText(m_kRoot / "Palette.vsh", kProgram);
     WriteText(m_kRoot / "Palette.psh", "ps_2_0\ndcl v0\nmov oC0, v0\n");
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    pkLibrary->SetRenderer(m_spRenderer);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    NiD3DShaderFactory* pkFactory = InsertFolderLibrary(true);
     ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
-    pkFactory->AddProgramDirectory(kFolder.c_str());
 
     const NiRefPtr<NiPixelData> spSoftware = DrawSkinnedBand(*m_spRenderer, *pkFactory, nullptr);
     const NiRefPtr<NiPixelData> spProgram = DrawSkinnedBand(*m_spRenderer, *pkFactory, "PaletteSkin");
@@ -711,15 +703,8 @@ VertexOut SkinVertex(float4 kPosition : POSITION, float4 kWeights : BLENDWEIGHT,
 }
 float4 SkinPixel(float4 kColour : COLOR0) : COLOR { return kColour; }
 )");
-    const std::string kFolder = m_kRoot.string();
-    const char* apcFolders[] = {kFolder.c_str()};
-    NSBShaderLib* pkLibrary = NSBShaderLib::Create(1, apcFolders, false);
-    ASSERT_NE(pkLibrary, nullptr);
-    pkLibrary->SetRenderer(m_spRenderer);
-    NiD3DShaderFactory* pkFactory = NiD3DShaderFactory::GetD3DShaderFactory();
+    NiD3DShaderFactory* pkFactory = InsertFolderLibrary(true);
     ASSERT_NE(pkFactory, nullptr);
-    pkFactory->InsertLibrary(pkLibrary);
-    pkFactory->AddProgramDirectory(kFolder.c_str());
 
     const NiRefPtr<NiPixelData> spSoftware = DrawSkinnedBand(*m_spRenderer, *pkFactory, nullptr);
     const NiRefPtr<NiPixelData> spProgram = DrawSkinnedBand(*m_spRenderer, *pkFactory, "HighLevelSkin");

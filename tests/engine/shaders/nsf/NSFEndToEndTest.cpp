@@ -45,6 +45,23 @@ protected:
         fs::remove_all(m_kRoot, kError);
         ShaderTest::TearDown();
     }
+    // The binary library over the temporary folder, kept in spLibrary, and
+    // its shader pcName built for the renderer; null, with the failure
+    // recorded, at the first step that fails.
+    NiBinaryShaderPtr LoadAndBuild(const char* pcName, NiRefPtr<NSBShaderLib>& spLibrary)
+    {
+        const std::string kRoot = m_kRoot.string();
+        const char* apcDirectories[] = {kRoot.c_str()};
+        spLibrary = NSBShaderLib::Create(1, apcDirectories, false);
+        EXPECT_NE(spLibrary, nullptr);
+        if (spLibrary == nullptr)
+            return nullptr;
+        NSBShader* pkShader = spLibrary->FindShader(pcName);
+        EXPECT_NE(pkShader, nullptr) << pcName;
+        if (pkShader == nullptr)
+            return nullptr;
+        return pkShader->GetD3DShader(m_spRenderer, 0);
+    }
     fs::path m_kRoot;
 };
 } // namespace
@@ -64,13 +81,8 @@ TEST_F(NSFEndToEndTest, ACompiledDescriptionBuildsOnTheRendererWithItsStates)
                                           "  }\n"
                                           "} }\n";
     ASSERT_EQ(RunNSFParserEntry(m_kRoot.string().c_str(), false), 1);
-    const std::string kRoot = m_kRoot.string();
-    const char* apcDirectories[] = {kRoot.c_str()};
-    NiRefPtr<NSBShaderLib> spLibrary = NSBShaderLib::Create(1, apcDirectories, false);
-    ASSERT_NE(spLibrary, nullptr);
-    NSBShader* pkShader = spLibrary->FindShader("Compiled");
-    ASSERT_NE(pkShader, nullptr);
-    NiBinaryShaderPtr spBuilt = pkShader->GetD3DShader(m_spRenderer, 0);
+    NiRefPtr<NSBShaderLib> spLibrary;
+    NiBinaryShaderPtr spBuilt = LoadAndBuild("Compiled", spLibrary);
     ASSERT_NE(spBuilt, nullptr);
     EXPECT_TRUE(spBuilt->GetUsesNiRenderState());
     EXPECT_EQ(spBuilt->GetBonesPerPartition(), 6u);
@@ -116,14 +128,9 @@ TEST_F(NSFEndToEndTest, HighLevelProgramsNamedInADescriptionAreCompiledForThePas
                                             "float4 TintVS(float4 p : POSITION) : POSITION { return mul(p, WorldViewProj); }\n"
                                             "float4 TintPS() : COLOR { return Tint; }\n";
     ASSERT_EQ(RunNSFParserEntry(m_kRoot.string().c_str(), false), 1);
-    const std::string kRoot = m_kRoot.string();
-    NiD3DShaderFactory::GetD3DShaderFactory()->AddProgramDirectory(kRoot.c_str());
-    const char* apcDirectories[] = {kRoot.c_str()};
-    NiRefPtr<NSBShaderLib> spLibrary = NSBShaderLib::Create(1, apcDirectories, false);
-    ASSERT_NE(spLibrary, nullptr);
-    NSBShader* pkShader = spLibrary->FindShader("HighLevel");
-    ASSERT_NE(pkShader, nullptr);
-    NiBinaryShaderPtr spBuilt = pkShader->GetD3DShader(m_spRenderer, 0);
+    NiD3DShaderFactory::GetD3DShaderFactory()->AddProgramDirectory(m_kRoot.string().c_str());
+    NiRefPtr<NSBShaderLib> spLibrary;
+    NiBinaryShaderPtr spBuilt = LoadAndBuild("HighLevel", spLibrary);
     ASSERT_NE(spBuilt, nullptr);
     ASSERT_TRUE(spBuilt->Initialize(m_spRenderer));
     NiD3DPass* pkPass = spBuilt->GetPass(0);
