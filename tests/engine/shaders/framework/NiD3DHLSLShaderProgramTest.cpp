@@ -131,7 +131,7 @@ TEST_F(NiD3DHLSLShaderProgramTest, ProgramsAreCompiledFromFilesAndBuffers)
     ASSERT_NE(pkCreator, nullptr);
     NiD3DVertexShader* pkVertex =
         m_pkFactory->CreateVertexShaderFromFile("tint.hlsl", "tint", nullptr, nullptr, nullptr, 3, true);
-    ASSERT_NE(pkVertex, nullptr) << (TakeErrorTexts().empty() ? "" : TakeErrorTexts()[0]);
+    ASSERT_NE(pkVertex, nullptr) << TakeFirstErrorText();
     auto* pkHLSL = dynamic_cast<NiD3DHLSLVertexShader*>(pkVertex);
     ASSERT_NE(pkHLSL, nullptr);
     EXPECT_STREQ(pkHLSL->GetEntryPoint(), "main");
@@ -209,7 +209,7 @@ TEST_F(NiD3DHLSLShaderProgramTest, ConstantsAreSetByVariableNameForEveryType)
     Write("all.hlsl", kVertexSource);
     NiD3DVertexShader* pkProgram =
         m_pkFactory->CreateVertexShaderFromFile("all.hlsl", "all", nullptr, "vs_3_0", nullptr, 0, false);
-    ASSERT_NE(pkProgram, nullptr) << (TakeErrorTexts().empty() ? "" : TakeErrorTexts()[0]);
+    ASSERT_NE(pkProgram, nullptr) << TakeFirstErrorText();
     auto* pkHLSL = static_cast<NiD3DHLSLVertexShader*>(pkProgram);
     gfx::ID3DXConstantTable* pkTable = pkHLSL->GetConstantTable();
     ASSERT_NE(pkTable, nullptr);

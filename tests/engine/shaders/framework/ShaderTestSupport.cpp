@@ -158,4 +158,10 @@ bool DrawOrthographic(NiRenderer& kRenderer, NiGeometry& kObject, const NiColorR
     kRenderer.EndScene();
     return true;
 }
+
+std::string ShaderTest::TakeFirstErrorText()
+{
+    const std::vector<std::string> kTexts = TakeErrorTexts();
+    return kTexts.empty() ? std::string() : kTexts.front();
+}
 } // namespace shader_test

@@ -117,6 +117,8 @@ protected:
     // The texts of the reports since the last call, each expected to be a
     // general error.
     std::vector<std::string> TakeErrorTexts();
+    // The first report's text, or "" (all reports taken): for a failure's message.
+    std::string TakeFirstErrorText();
 
     NiDX9RendererPtr m_spRenderer;
     std::uint32_t m_uiLive = 0;
