@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
         gfx::D3DXCONSTANT_DESC kConstant;
         std::uint32_t uiCount = 1;
         pkTable->GetConstantDesc(hConstant, &kConstant, &uiCount);
-        pkTable->GetSamplerIndex(hConstant);
+        (void)pkTable->GetSamplerIndex(hConstant);
         pkTable->GetConstantByName(nullptr, kConstant.Name);
         pkTable->SetFloatArray(g_pkDevice, hConstant, afValues, 64);
         pkTable->SetMatrix(g_pkDevice, pkTable->GetConstantElement(hConstant, 1), &kMatrix);
