@@ -163,7 +163,10 @@ bool ReadShaderContainer(const void* data, std::size_t size, ShaderContainer& ou
         k.parent = std::int16_t(parent);
         // Members follow their parent; a forward or self reference is not ours.
         if (k.parent < -1 || k.parent >= std::int32_t(i)) return false;
-        if (k.registerSet > 3 || k.cls > 5 || k.rows > 4 || k.columns > 4) return false;
+        if (k.registerSet > 3 || k.cls > 5 || k.rows > 4) return false;
+        // A struct's columns count the floats of all its members.
+        if (k.cls != 5 && k.columns > 4) return false;
+        if (k.parent != -1 && out.constants[std::size_t(k.parent)].cls != 5) return false; // members belong to structs
         if (k.defaultValue.size() % 4) return false; // default values are whole 32-bit numbers
     }
     if (out.glsl.find('\0') != std::string::npos) return false;

@@ -983,3 +983,145 @@ TEST(GfxUtilHlslTest, ASourceThatStopsTheCompilerFailsTheCall) {
     Compile(good, kPixelSource, "ps_2_0");
     EXPECT_EQ(good.result, D3D_OK) << good.errors;
 }
+
+// Struct-typed constants: each member in registers of its own in declaration
+// order (a scalar does not share the register of the vector before it),
+// arrays of structs one after another, members in the table after their struct.
+TEST(GfxUtilHlslTest, StructConstantsGiveEachMemberItsOwnRegisters) {
+    Compiled vs;
+    Compile(vs, R"(
+struct Xf { float4x4 m; float3 offset; float scale, bias; int mode; float4 rows[2]; };
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+float4 Before;
+Xf X : register(c10);
+VOut main(float4 p : POSITION) {
+    VOut o;
+    o.pos = mul(p, X.m) + float4(X.offset * X.scale + X.bias, 0) + Before;
+    o.col = X.rows[1] * X.mode;
+    return o;
+}
+)", "vs_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    const ShaderConstantRecord* x = Constant(vs.container, "X");
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->cls, D3DXPC_STRUCT);
+    EXPECT_EQ(x->type, D3DXPT_VOID);
+    EXPECT_EQ(x->registerIndex, 10u);
+    EXPECT_EQ(x->registerCount, 10u); // 4 + 1 + 1 + 1 + 1 + 2
+    EXPECT_EQ(x->structMembers, 6u);
+    EXPECT_EQ(x->columns, 16u + 3 + 1 + 1 + 1 + 8);
+    const int at = int(x - vs.container.constants.data());
+    struct Want {
+        const char* name;
+        std::uint16_t index, count, cls, type;
+    };
+    const Want want[] = {{"m", 10, 4, D3DXPC_MATRIX_COLUMNS, D3DXPT_FLOAT}, {"offset", 14, 1, D3DXPC_VECTOR, D3DXPT_FLOAT},
+                         {"scale", 15, 1, D3DXPC_SCALAR, D3DXPT_FLOAT},     {"bias", 16, 1, D3DXPC_SCALAR, D3DXPT_FLOAT},
+                         {"mode", 17, 1, D3DXPC_SCALAR, D3DXPT_INT},        {"rows", 18, 2, D3DXPC_VECTOR, D3DXPT_FLOAT}};
+    ASSERT_GE(vs.container.constants.size(), std::size_t(at) + 7);
+    for (std::size_t k = 0; k < std::size(want); ++k) {
+        SCOPED_TRACE(want[k].name);
+        const ShaderConstantRecord& m = vs.container.constants[at + 1 + k];
+        EXPECT_EQ(m.name, want[k].name);
+        EXPECT_EQ(m.parent, at);
+        EXPECT_EQ(m.registerIndex, want[k].index);
+        EXPECT_EQ(m.registerCount, want[k].count);
+        EXPECT_EQ(m.cls, want[k].cls);
+        EXPECT_EQ(m.type, want[k].type);
+    }
+    EXPECT_EQ(Constant(vs.container, "Before")->registerIndex, 0u);
+
+    // A struct used only for inputs and outputs is left as it is; one whose
+    // member cannot be laid out is refused when a constant has its type.
+    Compiled nested;
+    Compile(nested, R"(
+struct Inner { float4 a; };
+struct Outer { Inner i; float4 b; };
+Outer O;
+float4 main(float4 p : POSITION) : POSITION { return p + O.b; }
+)", "vs_3_0");
+    EXPECT_EQ(nested.result, E_FAIL);
+    EXPECT_NE(nested.errors.find("struct 'Outer'"), std::string::npos) << nested.errors;
+}
+
+TEST_P(GfxUtilHlslDrawTest, StructConstantsDrawAndSetByMember) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, R"(
+struct Light { float3 colour; float strength; };
+Light Lights[2];
+float4 Ambient;
+float4 main(float4 col : COLOR0) : COLOR {
+    float3 c = Ambient.rgb;
+    for (int k = 0; k < 2; ++k) c += Lights[k].colour * Lights[k].strength;
+    return float4(c, 1) * col;
+}
+)", "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    ID3DXConstantTable* t = ps.table;
+    D3DXCONSTANT_DESC d;
+    std::uint32_t n = 1;
+    ASSERT_EQ(t->GetConstantDesc("Lights", &d, &n), D3D_OK);
+    EXPECT_EQ(d.Class, D3DXPC_STRUCT);
+    EXPECT_EQ(d.RegisterIndex, 0u);
+    EXPECT_EQ(d.RegisterCount, 4u);
+    EXPECT_EQ(d.Elements, 2u);
+    EXPECT_EQ(d.StructMembers, 2u);
+    ASSERT_EQ(t->GetConstantDesc("Ambient", &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterIndex, 4u);
+    ASSERT_EQ(t->GetConstantDesc("Lights[1].strength", &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterIndex, 3u);
+    EXPECT_EQ(d.Class, D3DXPC_SCALAR);
+    // Handles reach the same members by index and by name under a parent.
+    const D3DXHANDLE first = t->GetConstantElement("Lights", 0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(t->GetConstant(first, 1), t->GetConstantByName(nullptr, "Lights[0].strength"));
+    EXPECT_EQ(t->GetConstantByName(first, "colour"), t->GetConstantByName(nullptr, "Lights[0].colour"));
+    EXPECT_EQ(t->GetConstant(first, 2), nullptr);
+    EXPECT_EQ(t->GetConstantByName(nullptr, "Lights[2].colour"), nullptr);
+    EXPECT_EQ(t->GetConstantByName(nullptr, "Lights[0].nothing"), nullptr);
+    EXPECT_EQ(t->GetConstantByName(nullptr, "Lights."), nullptr);
+
+    // The whole array: member by member, element by element; one value too
+    // many is dropped.
+    const float all[9] = {1, 0, 0, 0.5f, 0, 0.5f, 0, 1, 7};
+    ASSERT_EQ(t->SetFloatArray(device, "Lights", all, 9), D3D_OK);
+    float regs[5 * 4] = {};
+    ASSERT_EQ(device->GetPixelShaderConstantF(0, regs, 5), D3D_OK);
+    const float wantRegs[4 * 4] = {1, 0, 0, 0, 0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 1, 0, 0, 0};
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(regs[k], wantRegs[k]) << k;
+    EXPECT_EQ(regs[16], 0.f);
+    const D3DXVECTOR4 ambient{0, 0, 0.25f, 0};
+    ASSERT_EQ(t->SetVector(device, "Ambient", &ambient), D3D_OK);
+
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    D3DXMATRIX identity{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
+    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 64, "whole array");
+
+    // One member by name, one by handle.
+    const D3DXVECTOR4 blue{0, 0, 1, 0};
+    ASSERT_EQ(t->SetVector(device, "Lights[1].colour", &blue), D3D_OK);
+    ASSERT_EQ(t->SetFloat(device, t->GetConstant(first, 1), 0.f), D3D_OK);
+    ASSERT_EQ(device->GetPixelShaderConstantF(1, regs, 2), D3D_OK);
+    EXPECT_EQ(regs[0], 0.f);
+    EXPECT_EQ(regs[4 + 2], 1.f);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 0, 0, 255, "members");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    v->Release();
+    p->Release();
+}
