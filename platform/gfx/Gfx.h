@@ -550,6 +550,8 @@ public:
     HRESULT GetVertexShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const;
     HRESULT SetVertexShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
     HRESULT SetVertexShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
+    HRESULT GetVertexShaderConstantI(std::uint32_t start, std::int32_t* data, std::uint32_t count) const;
+    HRESULT GetVertexShaderConstantB(std::uint32_t start, std::int32_t* data, std::uint32_t count) const;
     HRESULT CreatePixelShader(const std::uint32_t* function, std::uint32_t byteSize, IDirect3DPixelShader9** shader);
     HRESULT SetPixelShader(IDirect3DPixelShader9* shader);
     HRESULT GetPixelShader(IDirect3DPixelShader9** shader);
@@ -557,6 +559,8 @@ public:
     HRESULT GetPixelShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const;
     HRESULT SetPixelShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
     HRESULT SetPixelShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
+    HRESULT GetPixelShaderConstantI(std::uint32_t start, std::int32_t* data, std::uint32_t count) const;
+    HRESULT GetPixelShaderConstantB(std::uint32_t start, std::int32_t* data, std::uint32_t count) const;
     HRESULT SetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9* buffer, std::uint32_t offset,
                             std::uint32_t stride);
     HRESULT GetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9** buffer, std::uint32_t* offset,

@@ -1267,6 +1267,18 @@ HRESULT IDirect3DDevice9::SetPixelShaderConstantB(std::uint32_t start, const std
     return RecordState(StateCall::Kind::SetPixelShaderConstantB, start, 0, count, data,
                        SetConstants(m_state.constantSerial, m_state.psConstB, DeviceState::kConstB, 1, start, data, count));
 }
+HRESULT IDirect3DDevice9::GetVertexShaderConstantI(std::uint32_t start, std::int32_t* data, std::uint32_t count) const {
+    return GetConstants(m_state.vsConstI, DeviceState::kConstI, 4, start, data, count);
+}
+HRESULT IDirect3DDevice9::GetVertexShaderConstantB(std::uint32_t start, std::int32_t* data, std::uint32_t count) const {
+    return GetConstants(m_state.vsConstB, DeviceState::kConstB, 1, start, data, count);
+}
+HRESULT IDirect3DDevice9::GetPixelShaderConstantI(std::uint32_t start, std::int32_t* data, std::uint32_t count) const {
+    return GetConstants(m_state.psConstI, DeviceState::kConstI, 4, start, data, count);
+}
+HRESULT IDirect3DDevice9::GetPixelShaderConstantB(std::uint32_t start, std::int32_t* data, std::uint32_t count) const {
+    return GetConstants(m_state.psConstB, DeviceState::kConstB, 1, start, data, count);
+}
 
 HRESULT IDirect3DDevice9::SetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9* buffer,
                                           std::uint32_t offset, std::uint32_t stride) {

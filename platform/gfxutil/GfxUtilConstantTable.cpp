@@ -220,6 +220,14 @@ HRESULT ID3DXConstantTable::WriteLogical(IDirect3DDevice9* device, const Entry* 
     if (r.registerSet == D3DXRS_INT4) {
         std::vector<std::int32_t> ints(image.size());
         for (std::size_t k = 0; k < ints.size(); ++k) ints[k] = static_cast<std::int32_t>(image[k]);
+        // A scalar in an integer register is a loop's count: the loop also
+        // reads its start (0) and step (1) from the register's y and z.
+        if (r.cls == D3DXPC_SCALAR)
+            for (std::size_t k = 0; k + 3 < ints.size(); k += 4) {
+                ints[k + 1] = 0;
+                ints[k + 2] = 1;
+                ints[k + 3] = 0;
+            }
         return vertex ? device->SetVertexShaderConstantI(e->registerIndex, ints.data(), touched)
                       : device->SetPixelShaderConstantI(e->registerIndex, ints.data(), touched);
     }

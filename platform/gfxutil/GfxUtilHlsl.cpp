@@ -1123,6 +1123,27 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
 }
 
 namespace {
+// The identifiers a `for` loop's condition reads: where a uniform int is one,
+// the D3D9 compiler makes the loop a `loop` on an integer register.
+std::set<std::string, std::less<>> LoopBounds(std::string_view source) {
+    std::set<std::string, std::less<>> out;
+    const std::vector<Token> t = Tokenize(source);
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        if (!Is(t[i], "for") || !Is(t[i + 1], "(")) continue;
+        const std::size_t close = MatchClose(t, i + 1);
+        std::size_t semicolons = 0;
+        int depth = 0;
+        for (std::size_t k = i + 2; k < close && semicolons < 2; ++k) {
+            if (Is(t[k], "(")) ++depth;
+            if (Is(t[k], ")")) --depth;
+            if (depth == 0 && Is(t[k], ";")) ++semicolons;
+            else if (semicolons == 1 && IdentStart(t[k].text[0]) && (k == 0 || !Is(t[k - 1], ".")))
+                out.insert(std::string(t[k].text));
+        }
+    }
+    return out;
+}
+
 // Whether a parameter of the entry point has no name ("float4 main(float4)"):
 // glslang's HLSL front end crashes mapping such a parameter to an input,
 // and it could carry no semantic anyway. Each parameter is read up to its
@@ -1205,14 +1226,25 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     // Where there is static flow control (vertex programs from 2.0, pixel
     // programs from 3.0) a boolean scalar goes to the boolean registers.
     const bool flowControl = profile.vertex ? profile.major >= 2 : profile.major >= 3;
+    // Likewise an int scalar bounding a `for` loop goes to the integer
+    // registers, where the loop reads its count; an int read any other way
+    // stays a float constant, as the D3D9 compiler keeps it.
+    const auto bounds = flowControl ? LoopBounds(source) : std::set<std::string, std::less<>>{};
     bool implicitBools = false;
-    for (HlslGlobal& g : globals)
-        if (flowControl && !g.effectOnly && !g.explicitRegister && g.registerSet == kSetFloat &&
-            g.type == D3DXPT_BOOL && g.rows == 1 && g.columns == 1) {
+    for (HlslGlobal& g : globals) {
+        if (!flowControl || g.effectOnly || g.explicitRegister || g.registerSet != kSetFloat || g.rows != 1 ||
+            g.columns != 1 || g.cls == D3DXPC_STRUCT)
+            continue;
+        if (g.type == D3DXPT_BOOL) {
             g.registerSet = kSetBool;
             g.shadow = implicitBools = true;
             g.registerCount = std::max<std::uint16_t>(g.elements, 1);
+        } else if (g.type == D3DXPT_INT && g.elements == 0 && bounds.count(g.name)) {
+            g.registerSet = kSetInt;
+            g.shadow = implicitBools = true;
+            g.registerCount = 1;
         }
+    }
     if (implicitBools && !Assign(globals, layoutError)) {
         errors = sourceName + "(1,1): error: " + layoutError + "\n";
         return false;

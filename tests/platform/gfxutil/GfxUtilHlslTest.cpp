@@ -1125,3 +1125,72 @@ float4 main(float4 col : COLOR0) : COLOR {
     v->Release();
     p->Release();
 }
+
+// An int bounding a `for` loop reads an integer register where the profile
+// has static flow control; an int read any other way, or in ps_2_0, stays a
+// float constant. The count set by name draws, and reads back as a loop
+// register: count, start 0, step 1.
+TEST_P(GfxUtilHlslDrawTest, AnIntBoundingALoopReadsAnIntegerRegister) {
+    if (Stopped()) return;
+    const std::string pixel = R"(
+float4 Base = {0.25, 0.5, 1, 1};
+int Count;
+int Scale;
+float4 main(float4 col : COLOR0) : COLOR {
+    float4 c = Base * col;
+    for (int k = 0; k < Count; ++k) c.r += 0.25;
+    return c * Scale;
+}
+)";
+    Compiled vs, ps, ps20, vs20;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, pixel, "ps_3_0");
+    Compile(ps20, pixel, "ps_2_0");
+    Compile(vs20, "int Bones;\nfloat4 Offsets[4];\nfloat4 main(float4 p : POSITION) : POSITION {\n"
+                  "    for (int b = 0; Bones > b; b++) p += Offsets[0];\n    return p;\n}\n", "vs_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    ASSERT_EQ(ps20.result, D3D_OK) << ps20.errors;
+    ASSERT_EQ(vs20.result, D3D_OK) << vs20.errors;
+    const ShaderConstantRecord* count = Constant(ps.container, "Count");
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(count->registerSet, D3DXRS_INT4);
+    EXPECT_EQ(count->registerIndex, 0u);
+    EXPECT_EQ(Constant(ps.container, "Scale")->registerSet, D3DXRS_FLOAT4);
+    EXPECT_EQ(Constant(ps.container, "Scale")->registerIndex, 1u); // the count takes no float register
+    EXPECT_EQ(Constant(ps20.container, "Count")->registerSet, D3DXRS_FLOAT4);
+    EXPECT_EQ(Constant(vs20.container, "Bones")->registerSet, D3DXRS_INT4);
+
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    D3DXMATRIX identity{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
+    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+    ASSERT_EQ(ps.table->SetInt(device, "Scale", 1), D3D_OK);
+    ASSERT_EQ(ps.table->SetInt(device, "Count", 2), D3D_OK);
+    std::int32_t reg[4] = {-1, -1, -1, -1};
+    ASSERT_EQ(device->GetPixelShaderConstantI(0, reg, 1), D3D_OK);
+    EXPECT_EQ(reg[0], 2);
+    EXPECT_EQ(reg[1], 0);
+    EXPECT_EQ(reg[2], 1);
+    EXPECT_EQ(reg[3], 0);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 191, 128, 255, "two rounds");
+    // Straight into the register, as a register-level constant map does.
+    const std::int32_t none[4] = {0, 0, 1, 0};
+    ASSERT_EQ(device->SetPixelShaderConstantI(0, none, 1), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 64, 128, 255, "no rounds");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    v->Release();
+    p->Release();
+}
