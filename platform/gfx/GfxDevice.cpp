@@ -995,15 +995,17 @@ HRESULT IDirect3DDevice9::GetRenderState(std::uint32_t state, std::uint32_t* val
 }
 
 HRESULT IDirect3DDevice9::SetTexture(std::uint32_t stage, IDirect3DBaseTexture9* texture) {
-    if (stage >= DeviceState::kStages || (texture && texture->Device() != this))
+    const int slot = DeviceState::SamplerSlot(stage);
+    if (slot < 0 || (texture && texture->Device() != this))
         return RecordState(StateCall::Kind::SetTexture, stage, 0, 0, texture, D3DERR_INVALIDCALL);
-    Rebind(m_state.textures[stage], texture);
+    Rebind(m_state.textures[std::size_t(slot)], texture);
     return RecordState(StateCall::Kind::SetTexture, stage, 0, 0, texture, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetTexture(std::uint32_t stage, IDirect3DBaseTexture9** texture) {
-    if (stage >= DeviceState::kStages || !texture) return D3DERR_INVALIDCALL;
-    *texture = m_state.textures[stage];
+    const int slot = DeviceState::SamplerSlot(stage);
+    if (slot < 0 || !texture) return D3DERR_INVALIDCALL;
+    *texture = m_state.textures[std::size_t(slot)];
     Hold(*texture);
     return D3D_OK;
 }
@@ -1024,16 +1026,17 @@ HRESULT IDirect3DDevice9::GetTextureStageState(std::uint32_t stage, std::uint32_
 }
 
 HRESULT IDirect3DDevice9::SetSamplerState(std::uint32_t sampler, std::uint32_t type, std::uint32_t value) {
-    if (sampler >= DeviceState::kSamplers || type == 0 || type >= DeviceState::kSamplerStates)
+    const int slot = DeviceState::SamplerSlot(sampler);
+    if (slot < 0 || type == 0 || type >= DeviceState::kSamplerStates)
         return RecordState(StateCall::Kind::SetSamplerState, sampler, type, value, nullptr, D3DERR_INVALIDCALL);
-    m_state.samplerStates[sampler][type] = value;
+    m_state.samplerStates[std::size_t(slot)][type] = value;
     return RecordState(StateCall::Kind::SetSamplerState, sampler, type, value, nullptr, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetSamplerState(std::uint32_t sampler, std::uint32_t type, std::uint32_t* value) const {
-    if (sampler >= DeviceState::kSamplers || type == 0 || type >= DeviceState::kSamplerStates || !value)
-        return D3DERR_INVALIDCALL;
-    *value = m_state.samplerStates[sampler][type];
+    const int slot = DeviceState::SamplerSlot(sampler);
+    if (slot < 0 || type == 0 || type >= DeviceState::kSamplerStates || !value) return D3DERR_INVALIDCALL;
+    *value = m_state.samplerStates[std::size_t(slot)][type];
     return D3D_OK;
 }
 

@@ -240,16 +240,19 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
             if (s.reg >= 16) return error = "too many inputs", false;
         for (const ShaderSemantic& s : c.outputs)
             if ((s.usage != 10 || s.index >= 4) && s.usage != 12) return error = "an output neither colour nor depth", false;
-        // The composer declares the samplers of the program itself.
-        out.samplers = c.samplers;
     }
+    // The composer declares the samplers of the program itself.
+    out.samplers = c.samplers;
+    if (vertex)
+        for (std::size_t n = DeviceState::kVertexSamplers; n < c.samplers.size(); ++n)
+            if (c.samplers[n]) return error = "a vertex sampler past the device's four", false;
     std::string body, before, after;
     std::istringstream lines(c.glsl);
     std::string line;
     bool sawMain = false;
     while (std::getline(lines, line)) {
         if (line.rfind("#version", 0) == 0) continue;
-        if (!vertex && line.rfind("uniform sampler", 0) == 0) continue;
+        if (line.rfind("uniform sampler", 0) == 0) continue;
         if (line == "void main()") {
             body += "void d3d_hlsl_main()\n";
             sawMain = true;

@@ -757,11 +757,13 @@ bool SpirvToGlsl(const std::vector<std::uint32_t>& spirv, bool vertex, ShaderCon
     spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list, &count);
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned unit = spvc_compiler_get_decoration(comp, list[i].id, SpvDecorationBinding);
-        if (unit >= 16) {
-            error = std::string("sampler '") + list[i].name + "' beyond unit 15";
+        if (unit >= (vertex ? DeviceState::kVertexSamplers : 16)) {
+            error = std::string("sampler '") + list[i].name + "' beyond unit " + (vertex ? "3" : "15");
             return false;
         }
-        spvc_compiler_set_name(comp, list[i].id, ("uS" + std::to_string(unit)).c_str());
+        // Vertex samplers are uniforms of their own: the pixel half of a
+        // program pair names its samplers uS*.
+        spvc_compiler_set_name(comp, list[i].id, ((vertex ? "uVS" : "uS") + std::to_string(unit)).c_str());
         const SpvDim dim = spvc_type_get_image_dimension(spvc_compiler_get_type_handle(comp, list[i].type_id));
         c.samplers[unit] = std::uint8_t(dim == SpvDimCube ? D3DSTT_CUBE : dim == SpvDim3D ? D3DSTT_VOLUME : D3DSTT_2D);
         spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationBinding);
@@ -1276,6 +1278,11 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     std::string error;
     if (!SpirvToGlsl(spirv, profile.vertex, c, error)) {
         errors = sourceName + "(1,1): error: " + error + "\n";
+        return false;
+    }
+    if (profile.vertex && profile.major < 3 &&
+        std::any_of(c.samplers.begin(), c.samplers.end(), [](std::uint8_t s) { return s != 0; })) {
+        errors = sourceName + "(1,1): error: vertex texture fetch needs vs_3_0\n";
         return false;
     }
     if (!ReadStandInsFromTheirFiles(c.glsl, profile.vertex, globals)) {

@@ -429,7 +429,7 @@ float3 Dir;
 float Gain = 3;
 bool On;
 float2 Pairs[2];
-sampler2D Tex : register(s5);
+sampler2D Tex : register(s3);
 float4 main(float4 p : POSITION, float4 bi : BLENDINDICES) : POSITION {
     float3 s = mul(p, Bones[(int)bi.x]);
     return mul(p, M) + mul(p, R) + float4(s + Dir * Gain, On ? 1 : 0) + Pairs[(int)bi.y].xyxy + tex2Dlod(Tex, p);
@@ -518,7 +518,8 @@ TEST_P(GfxUtilConstantTableTest, SettersWriteTheRegistersThePublishedTableWrites
     EXPECT_EQ(Registers(device, 15, 1)[0], 3.f);
 
     // Samplers: an index, no values.
-    EXPECT_EQ(t->GetSamplerIndex("Tex"), 5u);
+    // (a vertex program has the four vertex samplers: 3 is its last)
+    EXPECT_EQ(t->GetSamplerIndex("Tex"), 3u);
     EXPECT_EQ(t->GetSamplerIndex("Dir"), ~0u);
     EXPECT_EQ(t->SetFloat(device, "Tex", 1.f), D3DERR_INVALIDCALL);
     EXPECT_EQ(t->SetFloat(device, "Nothing", 1.f), D3DERR_INVALIDCALL);
@@ -1193,4 +1194,74 @@ float4 main(float4 col : COLOR0) : COLOR {
     ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
     v->Release();
     p->Release();
+}
+
+// A compiled vs_3_0 program's tex2Dlod reads the texture set on the vertex
+// sampler its table names; below vs_3_0 a vertex fetch is refused.
+TEST_P(GfxUtilHlslDrawTest, VertexProgramsFetchTextures) {
+    if (Stopped()) return;
+    const std::string vertex = R"(
+sampler2D Height : register(s1);
+float4 Coord;
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION) {
+    VOut o;
+    o.pos = p;
+    o.col = tex2Dlod(Height, Coord);
+    return o;
+}
+)";
+    Compiled vs, ps, vs20;
+    Compile(vs, vertex, "vs_3_0");
+    Compile(ps, "float4 main(float4 col : COLOR0) : COLOR { return col; }\n", "ps_3_0");
+    Compile(vs20, vertex, "vs_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    EXPECT_EQ(vs20.result, E_FAIL);
+    EXPECT_NE(vs20.errors.find("vs_3_0"), std::string::npos) << vs20.errors;
+    EXPECT_EQ(vs.container.samplers[1], D3DSTT_2D);
+    const std::uint32_t unit = vs.table->GetSamplerIndex("Height");
+    ASSERT_EQ(unit, 1u);
+
+    // Red, green / blue, white.
+    IDirect3DTexture9* quad = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &quad, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(quad->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const std::uint32_t texels[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    for (int y = 0; y < 2; ++y) std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch, texels + 2 * y, 8);
+    quad->UnlockRect(0);
+    const std::uint32_t sampler = D3DVERTEXTEXTURESAMPLER0 + unit;
+    ASSERT_EQ(device->SetTexture(sampler, quad), D3D_OK);
+    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_MINFILTER, D3DTEXF_POINT), D3D_OK);
+    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3D_OK);
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    const D3DXVECTOR4 green{0.75f, 0.25f, 0, 0}, blue{0.25f, 0.75f, 0, 0};
+    ASSERT_EQ(vs.table->SetVector(device, "Coord", &green), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 0, 255, 0, "texel (1, 0)");
+    ASSERT_EQ(vs.table->SetVector(device, "Coord", &blue), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 0, 0, 255, "texel (0, 1)");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetTexture(sampler, nullptr), D3D_OK);
+    quad->Release();
+    v->Release();
+    p->Release();
+}
+
+// A vertex program has four samplers: one past them is a compile error.
+TEST(GfxUtilHlslTest, AVertexSamplerPastTheFourIsRefused) {
+    Compiled vs;
+    Compile(vs, "sampler2D S : register(s4);\nfloat4 main(float4 p : POSITION) : POSITION "
+                "{ return tex2Dlod(S, p); }\n", "vs_3_0");
+    EXPECT_EQ(vs.result, E_FAIL);
+    EXPECT_NE(vs.errors.find("beyond unit 3"), std::string::npos) << vs.errors;
 }
