@@ -12,6 +12,7 @@ namespace {
 // Generous bounds: a real program is a few kilobytes.
 constexpr std::uint32_t kMaxBytes = 16u << 20;
 constexpr std::uint32_t kMaxItems = 65536;
+constexpr std::uint64_t kMaxTableEntries = 65536; // constant table entries, elements and members counted
 constexpr std::size_t kHeaderBytes = 20;
 
 std::uint32_t Fnv1a(const std::uint8_t* p, std::size_t n) {
@@ -168,6 +169,18 @@ bool ReadShaderContainer(const void* data, std::size_t size, ShaderContainer& ou
         if (k.cls != 5 && k.columns > 4) return false;
         if (k.parent != -1 && out.constants[std::size_t(k.parent)].cls != 5) return false; // members belong to structs
         if (k.defaultValue.size() % 4) return false; // default values are whole 32-bit numbers
+    }
+    // The table makes an entry per element of every constant and struct
+    // member: bounded, so nested arrays of structs cannot ask for millions.
+    std::vector<std::uint64_t> memberEntries(count, 0);
+    std::uint64_t entries = 0;
+    for (std::size_t i = count; i-- > 0;) {
+        const ShaderConstantRecord& k = out.constants[i];
+        const std::uint64_t total = (1 + memberEntries[i]) * std::max<std::uint64_t>(k.elements, 1);
+        if (total > kMaxTableEntries) return false;
+        if (k.parent == -1) entries += total;
+        else memberEntries[std::size_t(k.parent)] += total;
+        if (entries > kMaxTableEntries) return false;
     }
     if (out.glsl.find('\0') != std::string::npos) return false;
     // Only the padding may be left, and it is zero.

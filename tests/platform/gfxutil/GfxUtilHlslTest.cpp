@@ -364,6 +364,40 @@ TEST(GfxUtilHlslTest, TheContainerIsRefusedWhenCutOrTampered) {
     odd.constants[0].defaultValue = {1, 2, 3};
     const std::vector<std::uint8_t> oddBytes = WriteShaderContainer(odd);
     EXPECT_FALSE(ReadShaderContainer(oddBytes.data(), oddBytes.size(), again));
+
+    // Struct members: only under a struct, and not so many elements of
+    // elements that the table would make millions of entries.
+    ShaderContainer nested;
+    ASSERT_TRUE(ReadShaderContainer(code.data(), code.size(), nested));
+    ShaderConstantRecord parent, member;
+    parent.name = "S";
+    parent.registerSet = D3DXRS_FLOAT4;
+    parent.cls = D3DXPC_STRUCT;
+    parent.rows = 1;
+    parent.columns = 8;
+    parent.structMembers = 1;
+    parent.elements = 200;
+    member.name = "m";
+    member.registerSet = D3DXRS_FLOAT4;
+    member.cls = D3DXPC_VECTOR;
+    member.type = D3DXPT_FLOAT;
+    member.rows = 1;
+    member.columns = 4;
+    member.elements = 2;
+    member.parent = std::int16_t(nested.constants.size());
+    nested.constants.push_back(parent);
+    nested.constants.push_back(member);
+    std::vector<std::uint8_t> bytes = WriteShaderContainer(nested);
+    EXPECT_TRUE(ReadShaderContainer(bytes.data(), bytes.size(), again));
+    nested.constants.back().elements = 400; // 200 x (1 + 400) entries
+    bytes = WriteShaderContainer(nested);
+    EXPECT_FALSE(ReadShaderContainer(bytes.data(), bytes.size(), again));
+    EXPECT_EQ(ID3DXConstantTable::FromCode(bytes.data(), bytes.size()), nullptr);
+    nested.constants.back().elements = 2;
+    nested.constants[nested.constants.size() - 2].cls = D3DXPC_VECTOR; // a member of no struct
+    nested.constants[nested.constants.size() - 2].columns = 4;
+    bytes = WriteShaderContainer(nested);
+    EXPECT_FALSE(ReadShaderContainer(bytes.data(), bytes.size(), again));
 }
 
 // What the program never reads is not in its table and takes no register:
