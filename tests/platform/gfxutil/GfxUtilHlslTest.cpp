@@ -1299,3 +1299,65 @@ TEST(GfxUtilHlslTest, AVertexSamplerPastTheFourIsRefused) {
     EXPECT_EQ(vs.result, E_FAIL);
     EXPECT_NE(vs.errors.find("beyond unit 3"), std::string::npos) << vs.errors;
 }
+
+// A struct constant's initialiser is its default value, member by member.
+TEST_P(GfxUtilHlslDrawTest, AStructInitialiserIsItsDefault) {
+    if (Stopped()) return;
+    Compiled ps;
+    Compile(ps, "struct L { float3 c; float s; };\nL Key = { 1, 0.5, 0, 0.25 };\n"
+                "float4 main(float4 col : COLOR0) : COLOR { return float4(Key.c * Key.s, 1); }\n", "ps_3_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+    float regs[8] = {};
+    ASSERT_EQ(device->GetPixelShaderConstantF(0, regs, 2), D3D_OK);
+    EXPECT_EQ(regs[0], 1.f);
+    EXPECT_EQ(regs[1], 0.5f);
+    EXPECT_EQ(regs[2], 0.f);
+    EXPECT_EQ(regs[4], 0.25f);
+}
+
+// An array of structs read at a computed index draws: the loop bound that
+// indexes it stays a float constant, where such an index could reach it.
+TEST_P(GfxUtilHlslDrawTest, StructArraysReadAtAComputedIndexDraw) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, R"(
+struct Light { float3 colour; float strength; };
+Light Lights[3];
+int Count;
+float4 main(float4 col : COLOR0) : COLOR {
+    float3 c = 0;
+    for (int k = 0; k < Count; ++k) c += Lights[k].colour * Lights[k].strength;
+    return float4(c, 1) * col;
+}
+)", "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    EXPECT_EQ(Constant(ps.container, "Count")->registerSet, D3DXRS_FLOAT4);
+    EXPECT_EQ(Constant(ps.container, "Count")->registerIndex, 6u);
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    D3DXMATRIX identity{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
+    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    const float lights[12] = {1, 0, 0, 0.5f, 0, 1, 0, 0.5f, 0, 0, 1, 1};
+    ASSERT_EQ(ps.table->SetFloatArray(device, "Lights", lights, 12), D3D_OK);
+    ASSERT_EQ(ps.table->SetInt(device, "Count", 2), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 0, "two lights");
+    ASSERT_EQ(ps.table->SetInt(device, "Count", 3), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 255, "three lights");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    v->Release();
+    p->Release();
+}
