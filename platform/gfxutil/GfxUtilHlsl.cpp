@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -1125,24 +1126,36 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
 }
 
 namespace {
-// The identifiers a `for` loop's condition reads: where a uniform int is one,
-// the D3D9 compiler makes the loop a `loop` on an integer register.
+// Names that are read only as a `for` loop's count: each read is one side of
+// a condition comparing it with the loop's variable ("k < Count"). Such a
+// uniform int the D3D9 compiler turns into a `loop` on an integer register;
+// an int read any other way needs a float register, and stays there.
 std::set<std::string, std::less<>> LoopBounds(std::string_view source) {
-    std::set<std::string, std::less<>> out;
     const std::vector<Token> t = Tokenize(source);
+    std::map<std::string_view, std::size_t> reads, asBound;
+    for (const Token& k : t)
+        if (IdentStart(k.text[0])) ++reads[k.text];
     for (std::size_t i = 0; i + 1 < t.size(); ++i) {
         if (!Is(t[i], "for") || !Is(t[i + 1], "(")) continue;
         const std::size_t close = MatchClose(t, i + 1);
-        std::size_t semicolons = 0;
-        int depth = 0;
-        for (std::size_t k = i + 2; k < close && semicolons < 2; ++k) {
-            if (Is(t[k], "(")) ++depth;
-            if (Is(t[k], ")")) --depth;
-            if (depth == 0 && Is(t[k], ";")) ++semicolons;
-            else if (semicolons == 1 && IdentStart(t[k].text[0]) && (k == 0 || !Is(t[k - 1], ".")))
-                out.insert(std::string(t[k].text));
-        }
+        std::size_t first = 0, last = 0, semicolons = 0;
+        for (std::size_t k = i + 2; k < close && semicolons < 2; ++k)
+            if (Is(t[k], ";") && ++semicolons == 1) first = k + 1;
+            else if (Is(t[k], ";")) last = k;
+        if (semicolons < 2 || last < first + 3) continue;
+        // ident, a comparison of one or two characters, ident.
+        const std::size_t ops = last - first - 2;
+        bool comparison = ops <= 2 && IdentStart(t[first].text[0]) && IdentStart(t[last - 1].text[0]);
+        for (std::size_t k = first + 1; comparison && k < last - 1; ++k)
+            comparison = t[k].text.size() == 1 && std::strchr("<>=!", t[k].text[0]) != nullptr;
+        if (!comparison) continue;
+        ++asBound[t[first].text];
+        ++asBound[t[last - 1].text];
     }
+    std::set<std::string, std::less<>> out;
+    // The declaration is the one read that is no bound.
+    for (const auto& [name, n] : asBound)
+        if (reads[name] == n + 1) out.insert(std::string(name));
     return out;
 }
 

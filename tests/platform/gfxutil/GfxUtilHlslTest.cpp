@@ -1181,8 +1181,9 @@ float4 main(float4 col : COLOR0) : COLOR {
     Compile(vs, kVertexSource, "vs_3_0");
     Compile(ps, pixel, "ps_3_0");
     Compile(ps20, pixel, "ps_2_0");
-    Compile(vs20, "int Bones;\nfloat4 Offsets[4];\nfloat4 main(float4 p : POSITION) : POSITION {\n"
-                  "    for (int b = 0; Bones > b; b++) p += Offsets[0];\n    return p;\n}\n", "vs_2_0");
+    Compile(vs20, "int Bones;\nint Twice;\nfloat4 Offsets[4];\nfloat4 main(float4 p : POSITION) : POSITION {\n"
+                  "    for (int b = 0; Bones > b; b++) p += Offsets[0];\n"
+                  "    for (int t = 0; t < Twice; t++) p += Offsets[1] * Twice;\n    return p;\n}\n", "vs_2_0");
     ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
     ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
     ASSERT_EQ(ps20.result, D3D_OK) << ps20.errors;
@@ -1195,6 +1196,8 @@ float4 main(float4 col : COLOR0) : COLOR {
     EXPECT_EQ(Constant(ps.container, "Scale")->registerIndex, 1u); // the count takes no float register
     EXPECT_EQ(Constant(ps20.container, "Count")->registerSet, D3DXRS_FLOAT4);
     EXPECT_EQ(Constant(vs20.container, "Bones")->registerSet, D3DXRS_INT4);
+    // Read as a number too: a float register.
+    EXPECT_EQ(Constant(vs20.container, "Twice")->registerSet, D3DXRS_FLOAT4);
 
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
