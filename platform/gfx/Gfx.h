@@ -370,6 +370,15 @@ struct DeviceState {
     static constexpr std::uint32_t kRenderStates = 256;
     static constexpr std::uint32_t kStages = 16, kStageStates = 33;
     static constexpr std::uint32_t kSamplers = 16, kSamplerStates = 14;
+    // The vertex samplers follow the pixel ones in `textures` and `samplerStates`.
+    static constexpr std::uint32_t kVertexSamplers = 4;
+    // Where sampler number `n` (0-15, or D3DVERTEXTEXTURESAMPLER0-3) is kept; -1 for none.
+    [[nodiscard]] static int SamplerSlot(std::uint32_t n) {
+        if (n < kSamplers) return int(n);
+        if (n >= D3DVERTEXTEXTURESAMPLER0 && n < D3DVERTEXTEXTURESAMPLER0 + kVertexSamplers)
+            return int(kSamplers + n - D3DVERTEXTEXTURESAMPLER0);
+        return -1;
+    }
     static constexpr std::uint32_t kStreams = 16, kTargets = 4;
     static constexpr std::uint32_t kMaxActiveLights = 8;
     static constexpr std::uint32_t kVsConstF = 256, kPsConstF = 224, kConstI = 16, kConstB = 16;
@@ -385,7 +394,7 @@ struct DeviceState {
 
     std::array<std::uint32_t, kRenderStates> renderStates{};
     std::array<std::array<std::uint32_t, kStageStates>, kStages> stageStates{};
-    std::array<std::array<std::uint32_t, kSamplerStates>, kSamplers> samplerStates{};
+    std::array<std::array<std::uint32_t, kSamplerStates>, kSamplers + kVertexSamplers> samplerStates{};
     D3DMATRIX view{}, projection{};
     std::array<D3DMATRIX, 8> texture{};
     // World matrices 0-255: 0-3 for plain vertex blending, all for indexed.
@@ -399,7 +408,7 @@ struct DeviceState {
     IDirect3DVertexDeclaration9* declaration = nullptr;
     std::array<Stream, kStreams> streams{};
     IDirect3DIndexBuffer9* indices = nullptr;
-    std::array<IDirect3DBaseTexture9*, kStages> textures{};
+    std::array<IDirect3DBaseTexture9*, kStages + kVertexSamplers> textures{}; // stages 0-15, then the vertex samplers
     IDirect3DVertexShader9* vertexShader = nullptr;
     IDirect3DPixelShader9* pixelShader = nullptr;
     std::vector<float> vsConstF = std::vector<float>(kVsConstF * 4, 0.0f);
@@ -550,6 +559,8 @@ public:
     HRESULT GetVertexShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const;
     HRESULT SetVertexShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
     HRESULT SetVertexShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
+    HRESULT GetVertexShaderConstantI(std::uint32_t start, std::int32_t* data, std::uint32_t count) const;
+    HRESULT GetVertexShaderConstantB(std::uint32_t start, std::int32_t* data, std::uint32_t count) const;
     HRESULT CreatePixelShader(const std::uint32_t* function, std::uint32_t byteSize, IDirect3DPixelShader9** shader);
     HRESULT SetPixelShader(IDirect3DPixelShader9* shader);
     HRESULT GetPixelShader(IDirect3DPixelShader9** shader);
@@ -557,6 +568,8 @@ public:
     HRESULT GetPixelShaderConstantF(std::uint32_t start, float* data, std::uint32_t count) const;
     HRESULT SetPixelShaderConstantI(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
     HRESULT SetPixelShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count);
+    HRESULT GetPixelShaderConstantI(std::uint32_t start, std::int32_t* data, std::uint32_t count) const;
+    HRESULT GetPixelShaderConstantB(std::uint32_t start, std::int32_t* data, std::uint32_t count) const;
     HRESULT SetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9* buffer, std::uint32_t offset,
                             std::uint32_t stride);
     HRESULT GetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9** buffer, std::uint32_t* offset,

@@ -71,7 +71,8 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.DeclTypes = D3DDTCAPS_ALL;
     // Programs 1.1-3.0 run translated into GLSL: every instruction of the
     // table, 32 temporaries, flow control nested as deep as the published
-    // maximum, predicates, gradients and any swizzle. No vertex texture fetch.
+    // maximum, predicates, gradients and any swizzle. 3.0 vertex programs
+    // sample the four vertex samplers (texldl), point or linear.
     c.VertexShaderVersion = D3DVS_VERSION(3, 0);
     c.MaxVertexShaderConst = DeviceState::kVsConstF;
     c.PixelShaderVersion = D3DPS_VERSION(3, 0);
@@ -83,6 +84,8 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.MaxVShaderInstructionsExecuted = 65535;
     c.MaxPShaderInstructionsExecuted = 65535;
     c.MaxVertexShader30InstructionSlots = 32768;
+    c.VertexTextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
+                                D3DPTFILTERCAPS_MAGFLINEAR;
     c.MaxPixelShader30InstructionSlots = 32768;
     c.DevCaps2 = D3DDEVCAPS2_STREAMOFFSET; // vertex attributes start at any byte offset
     c.MasterAdapterOrdinal = adapter;

@@ -995,15 +995,17 @@ HRESULT IDirect3DDevice9::GetRenderState(std::uint32_t state, std::uint32_t* val
 }
 
 HRESULT IDirect3DDevice9::SetTexture(std::uint32_t stage, IDirect3DBaseTexture9* texture) {
-    if (stage >= DeviceState::kStages || (texture && texture->Device() != this))
+    const int slot = DeviceState::SamplerSlot(stage);
+    if (slot < 0 || (texture && texture->Device() != this))
         return RecordState(StateCall::Kind::SetTexture, stage, 0, 0, texture, D3DERR_INVALIDCALL);
-    Rebind(m_state.textures[stage], texture);
+    Rebind(m_state.textures[std::size_t(slot)], texture);
     return RecordState(StateCall::Kind::SetTexture, stage, 0, 0, texture, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetTexture(std::uint32_t stage, IDirect3DBaseTexture9** texture) {
-    if (stage >= DeviceState::kStages || !texture) return D3DERR_INVALIDCALL;
-    *texture = m_state.textures[stage];
+    const int slot = DeviceState::SamplerSlot(stage);
+    if (slot < 0 || !texture) return D3DERR_INVALIDCALL;
+    *texture = m_state.textures[std::size_t(slot)];
     Hold(*texture);
     return D3D_OK;
 }
@@ -1024,16 +1026,17 @@ HRESULT IDirect3DDevice9::GetTextureStageState(std::uint32_t stage, std::uint32_
 }
 
 HRESULT IDirect3DDevice9::SetSamplerState(std::uint32_t sampler, std::uint32_t type, std::uint32_t value) {
-    if (sampler >= DeviceState::kSamplers || type == 0 || type >= DeviceState::kSamplerStates)
+    const int slot = DeviceState::SamplerSlot(sampler);
+    if (slot < 0 || type == 0 || type >= DeviceState::kSamplerStates)
         return RecordState(StateCall::Kind::SetSamplerState, sampler, type, value, nullptr, D3DERR_INVALIDCALL);
-    m_state.samplerStates[sampler][type] = value;
+    m_state.samplerStates[std::size_t(slot)][type] = value;
     return RecordState(StateCall::Kind::SetSamplerState, sampler, type, value, nullptr, D3D_OK);
 }
 
 HRESULT IDirect3DDevice9::GetSamplerState(std::uint32_t sampler, std::uint32_t type, std::uint32_t* value) const {
-    if (sampler >= DeviceState::kSamplers || type == 0 || type >= DeviceState::kSamplerStates || !value)
-        return D3DERR_INVALIDCALL;
-    *value = m_state.samplerStates[sampler][type];
+    const int slot = DeviceState::SamplerSlot(sampler);
+    if (slot < 0 || type == 0 || type >= DeviceState::kSamplerStates || !value) return D3DERR_INVALIDCALL;
+    *value = m_state.samplerStates[std::size_t(slot)][type];
     return D3D_OK;
 }
 
@@ -1266,6 +1269,18 @@ HRESULT IDirect3DDevice9::SetPixelShaderConstantI(std::uint32_t start, const std
 HRESULT IDirect3DDevice9::SetPixelShaderConstantB(std::uint32_t start, const std::int32_t* data, std::uint32_t count) {
     return RecordState(StateCall::Kind::SetPixelShaderConstantB, start, 0, count, data,
                        SetConstants(m_state.constantSerial, m_state.psConstB, DeviceState::kConstB, 1, start, data, count));
+}
+HRESULT IDirect3DDevice9::GetVertexShaderConstantI(std::uint32_t start, std::int32_t* data, std::uint32_t count) const {
+    return GetConstants(m_state.vsConstI, DeviceState::kConstI, 4, start, data, count);
+}
+HRESULT IDirect3DDevice9::GetVertexShaderConstantB(std::uint32_t start, std::int32_t* data, std::uint32_t count) const {
+    return GetConstants(m_state.vsConstB, DeviceState::kConstB, 1, start, data, count);
+}
+HRESULT IDirect3DDevice9::GetPixelShaderConstantI(std::uint32_t start, std::int32_t* data, std::uint32_t count) const {
+    return GetConstants(m_state.psConstI, DeviceState::kConstI, 4, start, data, count);
+}
+HRESULT IDirect3DDevice9::GetPixelShaderConstantB(std::uint32_t start, std::int32_t* data, std::uint32_t count) const {
+    return GetConstants(m_state.psConstB, DeviceState::kConstB, 1, start, data, count);
 }
 
 HRESULT IDirect3DDevice9::SetStreamSource(std::uint32_t stream, IDirect3DVertexBuffer9* buffer,

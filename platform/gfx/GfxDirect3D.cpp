@@ -182,8 +182,12 @@ HRESULT IDirect3D9::CheckDeviceFormat(std::uint32_t adapter, std::uint32_t devic
     if (adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
     if (deviceType != D3DDEVTYPE_HAL || !IsDisplayFormat(adapterFormat)) return D3DERR_NOTAVAILABLE;
     const std::uint32_t known = D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL | D3DUSAGE_DYNAMIC |
-                                D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING;
+                                D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING | D3DUSAGE_QUERY_VERTEXTEXTURE;
     if (usage & ~known) return D3DERR_NOTAVAILABLE;
+    // Vertex programs sample every texture format pixel programs do.
+    if ((usage & D3DUSAGE_QUERY_VERTEXTEXTURE) && resourceType != D3DRTYPE_TEXTURE &&
+        resourceType != D3DRTYPE_CUBETEXTURE && resourceType != D3DRTYPE_VOLUMETEXTURE)
+        return D3DERR_NOTAVAILABLE;
     if (m_refusedType != 0 && resourceType == m_refusedType) return D3DERR_NOTAVAILABLE;
     switch (resourceType) {
     case D3DRTYPE_SURFACE:

@@ -2147,6 +2147,14 @@ private:
                 if (TextureKind(s.textures[n]) != 0) BindTexture(n, *s.textures[n], s.samplerStates[n]);
                 else UnbindTexture(n);
             }
+            // The vertex program's: slots and units after the pixel ones.
+            const std::uint32_t vertexSamplers = p.constants->VertexSamplers();
+            for (GLuint n = 0; n < DeviceState::kVertexSamplers; ++n) {
+                if (!(vertexSamplers & (1u << n))) continue;
+                const GLuint slot = DeviceState::kSamplers + n;
+                if (TextureKind(s.textures[slot]) != 0) BindTexture(slot, *s.textures[slot], s.samplerStates[slot]);
+                else UnbindTexture(slot);
+            }
             if (key[kPixelProgramWord]) return prog;
         }
         for (std::size_t i = 0; i < 8; ++i) {
@@ -2469,11 +2477,11 @@ private:
     std::unordered_map<StateKey, Program*, StateKeyHash> m_byState;
     std::vector<const D3DLIGHT9*> m_lights; // the draw's enabled lights, in index order
     // One sampler object per stage, with the parameters last given to it.
-    std::array<GLuint, 16> m_samplers{};
-    std::array<std::array<GLint, 8>, 16> m_samplerParams{};
-    std::array<GLuint, 16> m_boundTextures{}; // by unit, whatever target: what a draw's stage last bound there
+    std::array<GLuint, DeviceState::kSamplers + DeviceState::kVertexSamplers> m_samplers{};
+    std::array<std::array<GLint, 8>, DeviceState::kSamplers + DeviceState::kVertexSamplers> m_samplerParams{};
+    std::array<GLuint, DeviceState::kSamplers + DeviceState::kVertexSamplers> m_boundTextures{}; // by unit, whatever target: what a draw's stage last bound there
     GLuint m_activeUnit = 0;                 // the texture unit glActiveTexture last chose
-    std::array<GLuint, 16> m_boundSamplers{};
+    std::array<GLuint, DeviceState::kSamplers + DeviceState::kVertexSamplers> m_boundSamplers{};
     std::vector<SpareTexture> m_spareTextures; // oldest first
     std::size_t m_spareTextureBytes = 0;
     std::unordered_map<GLuint, TextureShape> m_textureShapes; // sampled textures' storage, by name

@@ -10,9 +10,19 @@
 
 namespace gfx {
 
+static_assert(DeviceState::kVertexSamplers == kVertexProgramSamplers, "the vertex samplers a program declares are the device's");
+
 void GlProgramConstants::Locate(unsigned program, const TranslatedShader* vs, const TranslatedShader* ps) {
     auto loc = [&](const char* name) { return glGetUniformLocation(program, name); };
+    glUseProgram(program);
     if (vs) {
+        // Vertex samplers read the units after the sixteen pixel ones.
+        for (std::uint32_t n = 0; n < DeviceState::kVertexSamplers; ++n) {
+            if (!vs->samplers[n]) continue;
+            const GLint unit = loc(("uVS" + std::to_string(n)).c_str());
+            if (unit >= 0) glUniform1i(unit, GLint(DeviceState::kSamplers + n));
+            m_vertexSamplers |= 1u << n;
+        }
         m_vs.floats = loc("uVsC");
         m_vs.ints = loc("uVsI");
         m_vs.bools = loc("uVsB");

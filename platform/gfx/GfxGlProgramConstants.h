@@ -23,6 +23,8 @@ public:
     void SetInputW1(std::uint32_t mask);
     // Pixel samplers the program reads, one bit per unit.
     [[nodiscard]] std::uint32_t Samplers() const { return m_samplers; }
+    // The vertex samplers the vertex program reads (bits 0-3).
+    [[nodiscard]] std::uint32_t VertexSamplers() const { return m_vertexSamplers; }
 
 private:
     struct File {
@@ -43,6 +45,7 @@ private:
     bool m_bumpSent = false;
     std::uint32_t m_sentInputW1 = 0;
     std::uint32_t m_samplers = 0;
+    std::uint32_t m_vertexSamplers = 0;
     const DeviceState* m_state = nullptr;
     std::uint64_t m_serial = 0;
 };

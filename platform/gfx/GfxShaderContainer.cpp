@@ -12,6 +12,7 @@ namespace {
 // Generous bounds: a real program is a few kilobytes.
 constexpr std::uint32_t kMaxBytes = 16u << 20;
 constexpr std::uint32_t kMaxItems = 65536;
+constexpr std::uint64_t kMaxTableEntries = 65536; // constant table entries, elements and members counted
 constexpr std::size_t kHeaderBytes = 20;
 
 std::uint32_t Fnv1a(const std::uint8_t* p, std::size_t n) {
@@ -163,8 +164,23 @@ bool ReadShaderContainer(const void* data, std::size_t size, ShaderContainer& ou
         k.parent = std::int16_t(parent);
         // Members follow their parent; a forward or self reference is not ours.
         if (k.parent < -1 || k.parent >= std::int32_t(i)) return false;
-        if (k.registerSet > 3 || k.cls > 5 || k.rows > 4 || k.columns > 4) return false;
+        if (k.registerSet > 3 || k.cls > 5 || k.rows > 4) return false;
+        // A struct's columns count the floats of all its members.
+        if (k.cls != 5 && k.columns > 4) return false;
+        if (k.parent != -1 && out.constants[std::size_t(k.parent)].cls != 5) return false; // members belong to structs
         if (k.defaultValue.size() % 4) return false; // default values are whole 32-bit numbers
+    }
+    // The table makes an entry per element of every constant and struct
+    // member: bounded, so nested arrays of structs cannot ask for millions.
+    std::vector<std::uint64_t> memberEntries(count, 0);
+    std::uint64_t entries = 0;
+    for (std::size_t i = count; i-- > 0;) {
+        const ShaderConstantRecord& k = out.constants[i];
+        const std::uint64_t total = (1 + memberEntries[i]) * std::max<std::uint64_t>(k.elements, 1);
+        if (total > kMaxTableEntries) return false;
+        if (k.parent == -1) entries += total;
+        else memberEntries[std::size_t(k.parent)] += total;
+        if (entries > kMaxTableEntries) return false;
     }
     if (out.glsl.find('\0') != std::string::npos) return false;
     // Only the padding may be left, and it is zero.
@@ -237,16 +253,19 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
             if (s.reg >= 16) return error = "too many inputs", false;
         for (const ShaderSemantic& s : c.outputs)
             if ((s.usage != 10 || s.index >= 4) && s.usage != 12) return error = "an output neither colour nor depth", false;
-        // The composer declares the samplers of the program itself.
-        out.samplers = c.samplers;
     }
+    // The composer declares the samplers of the program itself.
+    out.samplers = c.samplers;
+    if (vertex)
+        for (std::size_t n = DeviceState::kVertexSamplers; n < c.samplers.size(); ++n)
+            if (c.samplers[n]) return error = "a vertex sampler past the device's four", false;
     std::string body, before, after;
     std::istringstream lines(c.glsl);
     std::string line;
     bool sawMain = false;
     while (std::getline(lines, line)) {
         if (line.rfind("#version", 0) == 0) continue;
-        if (!vertex && line.rfind("uniform sampler", 0) == 0) continue;
+        if (line.rfind("uniform sampler", 0) == 0) continue;
         if (line == "void main()") {
             body += "void d3d_hlsl_main()\n";
             sawMain = true;

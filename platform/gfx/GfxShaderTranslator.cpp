@@ -381,7 +381,7 @@ private:
         if (type == D3DSPR_SAMPLER) {
             const std::uint32_t kind = (usageToken >> D3DSP_TEXTURETYPE_SHIFT) & 0xF;
             if (n >= 16) return Refuse(in, "sampler out of range");
-            if (m_vs) return true; // refused where a fetch reads it
+            if (m_vs && n >= kVertexProgramSamplers) return Refuse(in, "vertex sampler out of range");
             if (kind != D3DSTT_2D && kind != D3DSTT_CUBE && kind != D3DSTT_VOLUME)
                 return Refuse(in, "unknown sampler type");
             m_out.samplers[n] = std::uint8_t(kind);
@@ -788,11 +788,14 @@ private:
         case D3DSIO_TEX: return EmitTex(in, control);
         case D3DSIO_TEXLDL:
         case D3DSIO_TEXLDD: {
-            if (m_vs) return Refuse(in, "vertex texture fetch is not supported");
+            // Vertex programs fetch with texldl only, from their declared samplers.
+            if (m_vs && op != D3DSIO_TEXLDL) return Refuse(in, "vertex programs fetch with texldl only");
             if (!Read(in, at, dst)) return Refuse(in, bad);
             pred = Predicate(in, at);
             if (pred == "!" || !Read(in, at, s[0]) || !Read(in, at, s[1]) || s[1].type != D3DSPR_SAMPLER)
                 return Refuse(in, bad);
+            if (m_vs && (s[1].num >= kVertexProgramSamplers || m_out.samplers[s[1].num] == 0))
+                return Refuse(in, "texldl from an undeclared vertex sampler");
             e[0] = Src(s[0]);
             if (e[0].empty()) return Refuse(in, bad);
             std::string v;
@@ -947,7 +950,7 @@ private:
         const std::string bad = "register form not supported";
         std::size_t at = 0;
         Param dst, s0, s1;
-        if (m_vs) return Refuse(in, "vertex texture fetch is not supported");
+        if (m_vs) return Refuse(in, "vertex programs fetch with texldl only");
         if (!Read(in, at, dst)) return Refuse(in, bad);
         if (m_out.major < 2 && m_minor < 4) {
             // tex tN: stage N at the set N coordinates.
@@ -1105,6 +1108,17 @@ std::string ComposeVertexProgram(const TranslatedShader& vs, const std::vector<F
     s += "uniform int uVsInputW1;\n";
     s += kHelpers;
     s += vs.globals;
+    // Vertex samplers: their own uniforms (a program pair shares one uniform
+    // namespace with the pixel half's uS*), on the units after the pixel ones.
+    for (std::uint32_t n = 0; n < kVertexProgramSamplers; ++n) {
+        const std::uint8_t kind = vs.samplers[n];
+        if (kind == 0) continue;
+        const std::string id = std::to_string(n);
+        const char* type = kind == D3DSTT_CUBE ? "samplerCube" : (kind == D3DSTT_VOLUME ? "sampler3D" : "sampler2D");
+        const char* c = kind == D3DSTT_CUBE || kind == D3DSTT_VOLUME ? "c.xyz" : "c.xy";
+        s += std::string("uniform ") + type + " uVS" + id + ";\n";
+        s += "vec4 d3dSampleLod" + id + "(vec4 c) { return textureLod(uVS" + id + ", " + c + ", c.w); }\n";
+    }
     for (const ShaderSemantic& in : vs.inputs)
         s += "layout(location = " + std::to_string(in.reg) + ") in vec4 aV" + std::to_string(in.reg) + ";\n";
     // The varyings and where each comes from.

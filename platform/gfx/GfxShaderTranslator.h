@@ -40,6 +40,8 @@ struct TranslatedShader {
     std::uint32_t constF = 0;        // registers the float-constant uniform array holds
 };
 constexpr std::uint8_t kSamplerByTexture = 0xFF;
+// Samplers a 3.0 vertex program declares: 0-3, the device's vertex samplers.
+constexpr std::uint32_t kVertexProgramSamplers = 4;
 
 // The GLSL of a token stream the walker accepted; false with `error` naming
 // the instruction or register form it cannot take.

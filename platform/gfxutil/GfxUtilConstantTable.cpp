@@ -7,6 +7,39 @@
 
 namespace gfx {
 
+std::unique_ptr<ID3DXConstantTable::Entry> ID3DXConstantTable::MakeEntry(std::size_t index,
+                                                                         std::uint32_t base) const {
+    const std::vector<ShaderConstantRecord>& all = m_container.constants;
+    const ShaderConstantRecord& r = all[index];
+    auto e = std::make_unique<Entry>();
+    e->record = &r;
+    e->registerIndex = base;
+    e->registerCount = r.registerCount;
+    const std::uint32_t elements = std::max<std::uint32_t>(r.elements, 1);
+    const std::uint32_t per = r.registerCount / elements;
+    // A struct's members: each at its offset from the struct's first register.
+    auto addMembers = [&](Entry& to, std::uint32_t at) {
+        if (r.cls != D3DXPC_STRUCT) return;
+        for (std::size_t k = index + 1; k < all.size(); ++k)
+            if (all[k].parent == std::int32_t(index) && all[k].registerIndex >= r.registerIndex)
+                to.members.push_back(MakeEntry(k, at + (all[k].registerIndex - r.registerIndex)));
+    };
+    if (r.elements > 1) {
+        for (std::uint32_t i = 0; i < elements; ++i) {
+            auto el = std::make_unique<Entry>();
+            el->record = &r;
+            el->element = i;
+            el->registerIndex = base + i * per;
+            el->registerCount = per;
+            addMembers(*el, el->registerIndex);
+            e->elements.push_back(std::move(el));
+        }
+    } else {
+        addMembers(*e, base);
+    }
+    return e;
+}
+
 ID3DXConstantTable* ID3DXConstantTable::FromCode(const void* code, std::size_t size) {
     ShaderContainer c;
     if (!ReadShaderContainer(code, size, c)) return nullptr;
@@ -14,47 +47,64 @@ ID3DXConstantTable* ID3DXConstantTable::FromCode(const void* code, std::size_t s
     const auto* bytes = static_cast<const std::uint8_t*>(code);
     table->m_code.assign(bytes, bytes + size);
     table->m_container = std::move(c);
-    for (const ShaderConstantRecord& r : table->m_container.constants) {
-        if (r.parent != -1) continue;
-        auto e = std::make_unique<Entry>();
-        e->record = &r;
-        e->registerIndex = r.registerIndex;
-        e->registerCount = r.registerCount;
-        const std::uint32_t elements = std::max<std::uint32_t>(r.elements, 1);
-        if (r.elements > 1) {
-            const std::uint32_t per = r.registerCount / elements;
-            for (std::uint32_t i = 0; i < elements; ++i) {
-                auto el = std::make_unique<Entry>();
-                el->record = &r;
-                el->element = i;
-                el->registerIndex = r.registerIndex + i * per;
-                el->registerCount = per;
-                e->elements.push_back(std::move(el));
-            }
-        }
-        table->m_entries.push_back(std::move(e));
-    }
+    const std::vector<ShaderConstantRecord>& all = table->m_container.constants;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (all[i].parent == -1) table->m_entries.push_back(table->MakeEntry(i, all[i].registerIndex));
     return table;
+}
+
+const ID3DXConstantTable::Entry* ID3DXConstantTable::FindHandle(const std::vector<std::unique_ptr<Entry>>& entries,
+                                                                  D3DXHANDLE handle) {
+    for (const auto& e : entries) {
+        if (Handle(e.get()) == handle) return e.get();
+        if (const Entry* found = FindHandle(e->elements, handle)) return found;
+        if (const Entry* found = FindHandle(e->members, handle)) return found;
+    }
+    return nullptr;
+}
+
+const ID3DXConstantTable::Entry* ID3DXConstantTable::FindByName(const std::vector<std::unique_ptr<Entry>>& entries,
+                                                                std::string_view name) {
+    const std::vector<std::unique_ptr<Entry>>* level = &entries;
+    const Entry* found = nullptr;
+    while (!name.empty()) {
+        const std::size_t dot = name.find('.');
+        std::string_view part = name.substr(0, dot);
+        name = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+        if (dot != std::string_view::npos && name.empty()) return nullptr;
+        const std::size_t bracket = part.find('[');
+        const std::string_view base = part.substr(0, bracket);
+        found = nullptr;
+        for (const auto& e : *level)
+            if (e->record->name == base) found = e.get();
+        if (!found) return nullptr;
+        if (bracket != std::string_view::npos) {
+            if (part.back() != ']') return nullptr;
+            const std::string digits(part.substr(bracket + 1, part.size() - bracket - 2));
+            if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return nullptr;
+            const std::size_t index = std::strtoul(digits.c_str(), nullptr, 10);
+            if (index >= found->elements.size()) return nullptr;
+            found = found->elements[index].get();
+        }
+        level = &found->members;
+    }
+    return found;
 }
 
 const ID3DXConstantTable::Entry* ID3DXConstantTable::Find(D3DXHANDLE handle) const {
     if (!handle) return nullptr;
-    for (const auto& e : m_entries) {
-        if (Handle(e.get()) == handle) return e.get();
-        for (const auto& el : e->elements)
-            if (Handle(el.get()) == handle) return el.get();
-    }
-    // Not one of ours: a name, "Bones" or "Bones[3]".
-    const std::string_view name(handle);
-    const std::size_t bracket = name.find('[');
-    const std::string_view base = name.substr(0, bracket);
-    for (const auto& e : m_entries) {
-        if (e->record->name != base) continue;
-        if (bracket == std::string_view::npos) return e.get();
-        const std::size_t index = std::strtoul(handle + bracket + 1, nullptr, 10);
-        return index < e->elements.size() ? e->elements[index].get() : nullptr;
-    }
-    return nullptr;
+    if (const Entry* e = FindHandle(m_entries, handle)) return e;
+    // Not one of ours: a name, "Bones", "Bones[3]" or "Light.Colour".
+    return FindByName(m_entries, handle);
+}
+
+std::size_t ID3DXConstantTable::LogicalSize(const Entry* e) {
+    const ShaderConstantRecord& r = *e->record;
+    const std::size_t elements = e->element == ~0u ? std::max<std::size_t>(r.elements, 1) : 1;
+    if (r.cls != D3DXPC_STRUCT) return std::size_t(std::max<std::uint16_t>(r.rows, 1)) * std::max<std::uint16_t>(r.columns, 1) * elements;
+    std::size_t n = 0;
+    for (const auto& part : e->members.empty() ? e->elements : e->members) n += LogicalSize(part.get());
+    return n;
 }
 
 HRESULT ID3DXConstantTable::GetDesc(D3DXCONSTANTTABLE_DESC* desc) const {
@@ -98,13 +148,17 @@ std::uint32_t ID3DXConstantTable::GetSamplerIndex(D3DXHANDLE constant) const {
 }
 
 D3DXHANDLE ID3DXConstantTable::GetConstant(D3DXHANDLE parent, std::uint32_t index) const {
-    if (parent) return nullptr; // no struct constants carry members yet
-    return index < m_entries.size() ? Handle(m_entries[index].get()) : nullptr;
+    if (!parent) return index < m_entries.size() ? Handle(m_entries[index].get()) : nullptr;
+    // A struct's members; an array of structs as a whole has elements, not members.
+    const Entry* p = Find(parent);
+    return p && index < p->members.size() ? Handle(p->members[index].get()) : nullptr;
 }
 
 D3DXHANDLE ID3DXConstantTable::GetConstantByName(D3DXHANDLE parent, const char* name) const {
-    if (parent || !name) return nullptr;
-    return Handle(Find(name));
+    if (!name) return nullptr;
+    if (!parent) return Handle(Find(name));
+    const Entry* p = Find(parent);
+    return p ? Handle(FindByName(p->members, name)) : nullptr;
 }
 
 D3DXHANDLE ID3DXConstantTable::GetConstantElement(D3DXHANDLE constant, std::uint32_t index) const {
@@ -119,6 +173,19 @@ HRESULT ID3DXConstantTable::WriteLogical(IDirect3DDevice9* device, const Entry* 
     if (!device || !e || (!values && count)) return D3DERR_INVALIDCALL;
     const ShaderConstantRecord& r = *e->record;
     if (r.registerSet == D3DXRS_SAMPLER) return D3DERR_INVALIDCALL;
+    if (r.cls == D3DXPC_STRUCT) {
+        // Member by member (element by element for an array of structs), each
+        // taking as many of the values as it holds.
+        std::size_t at = 0;
+        for (const auto& part : e->members.empty() ? e->elements : e->members) {
+            if (at >= count) break;
+            const std::size_t n = std::min(LogicalSize(part.get()), count - at);
+            const HRESULT hr = WriteLogical(device, part.get(), values + at, n);
+            if (FAILED(hr)) return hr;
+            at += n;
+        }
+        return D3D_OK;
+    }
     const std::uint32_t rows = std::max<std::uint32_t>(r.rows, 1), columns = std::max<std::uint32_t>(r.columns, 1);
     const std::size_t perElement = std::size_t(rows) * columns;
     std::vector<float> image(std::size_t(e->registerCount) * 4, 0.f);
@@ -153,6 +220,14 @@ HRESULT ID3DXConstantTable::WriteLogical(IDirect3DDevice9* device, const Entry* 
     if (r.registerSet == D3DXRS_INT4) {
         std::vector<std::int32_t> ints(image.size());
         for (std::size_t k = 0; k < ints.size(); ++k) ints[k] = static_cast<std::int32_t>(image[k]);
+        // A scalar in an integer register is a loop's count: the loop also
+        // reads its start (0) and step (1) from the register's y and z.
+        if (r.cls == D3DXPC_SCALAR)
+            for (std::size_t k = 0; k + 3 < ints.size(); k += 4) {
+                ints[k + 1] = 0;
+                ints[k + 2] = 1;
+                ints[k + 3] = 0;
+            }
         return vertex ? device->SetVertexShaderConstantI(e->registerIndex, ints.data(), touched)
                       : device->SetPixelShaderConstantI(e->registerIndex, ints.data(), touched);
     }
@@ -231,7 +306,8 @@ HRESULT ID3DXConstantTable::SetVectorArray(IDirect3DDevice9* device, D3DXHANDLE 
     const Entry* e = Find(constant);
     if (!e || (!vectors && count)) return D3DERR_INVALIDCALL;
     // Each vector fills one row: as many of its components as the constant has columns.
-    const std::uint32_t columns = std::max<std::uint32_t>(e->record->columns, 1);
+    const std::uint32_t columns =
+        e->record->cls == D3DXPC_STRUCT ? 4u : std::max<std::uint32_t>(e->record->columns, 1);
     std::vector<float> f;
     for (std::uint32_t i = 0; i < count; ++i) {
         const float v[4] = {vectors[i].x, vectors[i].y, vectors[i].z, vectors[i].w};

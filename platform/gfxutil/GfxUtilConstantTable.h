@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace gfx {
@@ -73,9 +74,18 @@ private:
         std::uint32_t registerIndex = 0; // of this entry
         std::uint32_t registerCount = 0;
         std::vector<std::unique_ptr<Entry>> elements;
+        std::vector<std::unique_ptr<Entry>> members; // a struct's (not an array of them as a whole)
     };
     ID3DXConstantTable() = default;
+    // The entry of record `index` whose first register is `base`, with its
+    // elements and, for a struct, its members.
+    std::unique_ptr<Entry> MakeEntry(std::size_t index, std::uint32_t base) const;
     const Entry* Find(D3DXHANDLE handle) const;
+    static const Entry* FindHandle(const std::vector<std::unique_ptr<Entry>>& entries, D3DXHANDLE handle);
+    // "Name", "Name[2]", "Name[2].member" ... among `entries`.
+    static const Entry* FindByName(const std::vector<std::unique_ptr<Entry>>& entries, std::string_view name);
+    // How many logical values the entry takes: a struct's are its members' in order.
+    static std::size_t LogicalSize(const Entry* e);
     static D3DXHANDLE Handle(const Entry* e) { return reinterpret_cast<D3DXHANDLE>(e); }
     // Values in the constant's logical order: per element, rows of columns.
     HRESULT WriteLogical(IDirect3DDevice9* device, const Entry* e, const float* values, std::size_t count);

@@ -710,7 +710,9 @@ HRESULT ID3DXEffect::ApplyBindings(const State& shader, bool vertex) {
         const ShaderConstantRecord& k = b.constant;
         HRESULT hr = D3D_OK;
         if (k.registerSet == D3DXRS_SAMPLER) {
-            if (!vertex && p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE) hr = ApplySampler(p, k.registerIndex);
+            // A vertex program's sampler n is the device's vertex sampler n.
+            if (p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE)
+                hr = ApplySampler(p, vertex ? D3DVERTEXTEXTURESAMPLER0 + k.registerIndex : k.registerIndex);
         } else if (p.Numeric() && !p.data.empty()) {
             const bool isFloat = p.type == D3DXPT_FLOAT;
             if (k.registerSet == D3DXRS_BOOL) {

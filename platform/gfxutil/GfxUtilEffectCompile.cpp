@@ -203,6 +203,9 @@ void CompileEffectShaders(EffectData& d, const std::string& source, const std::v
         s.code = it->second.code;
         s.bindings.clear();
         for (ShaderConstantRecord& k : c.constants) {
+            // A struct member's name is its struct's, not the effect's: no
+            // parameter of that name feeds it.
+            if (k.parent != -1) continue;
             const int parameter = d.ParameterIndex(k.name);
             s.bindings.push_back({parameter, std::move(k)});
         }

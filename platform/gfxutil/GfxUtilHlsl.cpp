@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -164,9 +165,129 @@ float Number(std::string_view s) {
     return std::strtof(text.c_str(), nullptr);
 }
 
+// A struct the source defines, as a constant of its type is laid out.
+struct StructType {
+    std::string name;
+    std::vector<HlslMember> members;
+    std::vector<HlslSourceEdit> edits;
+    std::uint16_t registers = 0; // per element
+    std::string refusal;         // why no constant can have this type ("" when one can)
+};
+
+// The alphabetic part of a type word ("int" of "int3") as "float", for
+// members and globals the float registers hold.
+std::string AsFloatType(std::string_view word) {
+    std::size_t n = 0;
+    while (n < word.size() && std::isalpha(static_cast<unsigned char>(word[n]))) ++n;
+    return "float" + std::string(word.substr(n));
+}
+
+// One member statement [first, last) of a struct body (last is the ';').
+void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
+                StructType& s) {
+    std::size_t i = first;
+    bool rowMajor = rowsByDefault, packingWord = false;
+    for (; i < last; ++i) {
+        const std::string_view w = t[i].text;
+        if (w == "row_major") rowMajor = packingWord = true;
+        else if (w == "column_major") rowMajor = false, packingWord = true;
+        else if (w != "linear" && w != "centroid" && w != "nointerpolation" && w != "noperspective" &&
+                 w != "sample" && w != "const" && w != "precise" && w != "uniform")
+            break;
+    }
+    if (i >= last) return;
+    const Token& typeToken = t[i];
+    TypeInfo type = typeToken.text == "matrix" ? ParseType("float4x4")
+                    : typeToken.text == "vector" ? ParseType("float4")
+                                                 : ParseType(typeToken.text);
+    ++i;
+    if (!type.known || type.sampler || type.texture || (i < last && Is(t[i], "<"))) {
+        if (s.refusal.empty())
+            s.refusal = "member '" + (i < last ? std::string(t[i].text) : std::string()) + "' of type '" +
+                        std::string(typeToken.text) + "' is not laid out";
+        return;
+    }
+    const bool matrix = type.rows > 1;
+    const bool floatType = type.type == D3DXPT_FLOAT;
+    const bool packWord = matrix && rowMajor && !packingWord;
+    // The member's type as the compiler sees it, for a declarator split off.
+    std::string typeText = packWord ? "row_major " : "";
+    typeText += std::string(t[first].text.data(), typeToken.begin - t[first].begin);
+    typeText += floatType ? std::string(typeToken.text) : AsFloatType(typeToken.text);
+    // The registers hold floats: an int or bool member is read as one.
+    if (!floatType) s.edits.push_back({typeToken.begin, typeToken.text.size(), AsFloatType(typeToken.text)});
+    if (packWord) s.edits.push_back({typeToken.begin, 0, "row_major "});
+    while (i < last) {
+        if (!IdentStart(t[i].text[0])) {
+            if (s.refusal.empty()) s.refusal = "member of type '" + std::string(typeToken.text) + "' is not laid out";
+            return;
+        }
+        HlslMember m;
+        m.name = std::string(t[i].text);
+        ++i;
+        if (i < last && Is(t[i], "[")) {
+            const std::size_t close = MatchClose(t, i);
+            const int n = close == i + 2 && close < last ? std::atoi(std::string(t[i + 1].text).c_str()) : 0;
+            if (n <= 0 || n > int(kMaxRegisters)) {
+                if (s.refusal.empty()) s.refusal = "member '" + m.name + "': array size must be a number";
+                return;
+            }
+            m.elements = std::uint16_t(n);
+            i = close + 1;
+        }
+        while (i < last && !Is(t[i], ",")) ++i; // a semantic
+        m.type = type.type;
+        m.rows = type.rows;
+        m.columns = type.columns;
+        m.cls = matrix ? (rowMajor ? D3DXPC_MATRIX_ROWS : D3DXPC_MATRIX_COLUMNS)
+                       : (type.columns > 1 ? D3DXPC_VECTOR : D3DXPC_SCALAR);
+        const std::uint32_t per = matrix ? (rowMajor ? type.rows : type.columns) : 1;
+        const std::uint32_t count = per * std::max<std::uint32_t>(m.elements, 1);
+        if (s.registers + count > kMaxRegisters) {
+            if (s.refusal.empty()) s.refusal = "too many registers";
+            return;
+        }
+        m.registerOffset = s.registers;
+        m.registerCount = std::uint16_t(count);
+        s.registers = std::uint16_t(s.registers + count);
+        // Arrays and matrices end on a register boundary already; a scalar
+        // or short vector gets floats after it up to the next one.
+        std::string pads;
+        if (!matrix && m.elements == 0)
+            for (std::uint32_t c = type.columns; c < 4; ++c)
+                pads += " float orvPad" + std::to_string(s.members.size()) + "_" + std::to_string(c) + ";";
+        const std::size_t at = i < last ? t[i].begin : t[last].begin;
+        if (!pads.empty()) {
+            if (i < last) s.edits.push_back({at, 1, ";" + pads + " " + typeText + " "});
+            else s.edits.push_back({at + 1, 0, pads});
+        }
+        s.members.push_back(std::move(m));
+        if (i < last) ++i; // the ','
+    }
+}
+
+// `struct Name { members }` starting at token `at`.
+void ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault, std::vector<StructType>& structs) {
+    if (at + 2 >= t.size() || !IdentStart(t[at + 1].text[0]) || !Is(t[at + 2], "{")) return;
+    StructType s;
+    s.name = std::string(t[at + 1].text);
+    const std::size_t close = MatchClose(t, at + 2);
+    if (close >= t.size()) return;
+    std::size_t statement = at + 3;
+    for (std::size_t k = at + 3; k < close; ++k) {
+        if (!Is(t[k], ";")) continue;
+        ReadMember(t, statement, k, rowsByDefault, s);
+        statement = k + 1;
+    }
+    if (statement < close && s.refusal.empty()) s.refusal = "a member without its ';'";
+    if (s.members.empty() && s.refusal.empty()) s.refusal = "no members";
+    std::erase_if(structs, [&](const StructType& other) { return other.name == s.name; });
+    structs.push_back(std::move(s));
+}
+
 // One global declaration statement [first, last) (last is the ';').
 bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
-                   std::vector<HlslGlobal>& out, std::string& error) {
+                   std::vector<StructType>& structs, std::vector<HlslGlobal>& out, std::string& error) {
     std::size_t i = first;
     bool rowMajor = rowsByDefault, packingWord = false;
     bool isStatic = false, storageWord = false;
@@ -176,7 +297,11 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             isStatic = true;
             continue;
         }
-        if (w == "typedef" || w == "struct" || w == "cbuffer" || w == "tbuffer" ||
+        if (w == "struct") {
+            ReadStruct(t, i, rowsByDefault, structs);
+            return true;
+        }
+        if (w == "typedef" || w == "cbuffer" || w == "tbuffer" ||
             w == "technique" || w == "technique10" || w == "pass")
             return true;
         if (w == "uniform" || w == "extern" || w == "shared" || w == "volatile") storageWord = true;
@@ -208,16 +333,25 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     } else if (typeToken.text == "vector") {
         type = ParseType("float4");
     }
+    const StructType* structType = nullptr;
+    if (!type.known)
+        for (const StructType& st : structs)
+            if (st.name == typeToken.text) structType = &st;
     while (i < last) {
         if (!IdentStart(t[i].text[0])) return true;
         HlslGlobal g;
         g.name = std::string(t[i].text);
         ++i;
         if (i < last && Is(t[i], "(")) return true; // a function's declaration
-        if (!type.known) {
+        if (!type.known && !structType) {
             if (isStatic) return true;
             error = "global '" + g.name + "' of type '" + std::string(typeToken.text) +
-                    "': struct and user-typed constants are not laid out";
+                    "': user-typed constants are not laid out";
+            return false;
+        }
+        if (structType && !structType->refusal.empty()) {
+            if (isStatic) return true;
+            error = "global '" + g.name + "' of struct '" + structType->name + "': " + structType->refusal;
             return false;
         }
         std::uint32_t elements = 0;
@@ -330,7 +464,19 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             out.push_back(std::move(g));
         } else {
             const std::uint32_t count = std::max<std::uint32_t>(elements, 1);
-            if (type.sampler) {
+            if (structType) {
+                g.registerSet = kSetFloat;
+                g.cls = D3DXPC_STRUCT;
+                g.type = D3DXPT_VOID;
+                g.rows = 1;
+                std::uint32_t floats = 0;
+                for (const HlslMember& m : structType->members)
+                    floats += std::uint32_t(m.rows) * m.columns * std::max<std::uint32_t>(m.elements, 1);
+                g.columns = std::uint16_t(std::min<std::uint32_t>(floats, 0xFFFF));
+                g.registerCount = std::uint16_t(std::min<std::uint32_t>(structType->registers * count, kMaxRegisters));
+                g.members = structType->members;
+                g.structEdits = structType->edits;
+            } else if (type.sampler) {
                 g.registerSet = kSetSampler;
                 g.cls = D3DXPC_OBJECT;
                 g.registerCount = std::uint16_t(count);
@@ -431,6 +577,7 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         std::string text;
     };
     std::vector<Edit> edits;
+    std::set<std::size_t> structEdited; // a struct's definition edited once for all its globals
     std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos;
     std::string blanked(source);
     for (const HlslGlobal& g : globals)
@@ -452,7 +599,10 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         for (std::size_t at : g.groupOpen) edits.push_back({at, 0, "{"});
         for (std::size_t at : g.groupClose) edits.push_back({at, 0, "}"});
         if (g.effectOnly) continue;
-        if ((g.registerSet == kSetFloat || g.shadow) && g.type != D3DXPT_FLOAT && g.typeBegin != lastType) {
+        for (const HlslSourceEdit& e : g.structEdits)
+            if (structEdited.insert(e.at).second) edits.push_back({e.at, e.erase, e.text});
+        if ((g.registerSet == kSetFloat || g.shadow) && g.type != D3DXPT_FLOAT && g.cls != D3DXPC_STRUCT &&
+            g.typeBegin != lastType) {
             const std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
             std::size_t n = 0;
             while (n < word.size() && std::isalpha(static_cast<unsigned char>(word[n]))) ++n;
@@ -608,11 +758,13 @@ bool SpirvToGlsl(const std::vector<std::uint32_t>& spirv, bool vertex, ShaderCon
     spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list, &count);
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned unit = spvc_compiler_get_decoration(comp, list[i].id, SpvDecorationBinding);
-        if (unit >= 16) {
-            error = std::string("sampler '") + list[i].name + "' beyond unit 15";
+        if (unit >= (vertex ? DeviceState::kVertexSamplers : 16)) {
+            error = std::string("sampler '") + list[i].name + "' beyond unit " + (vertex ? "3" : "15");
             return false;
         }
-        spvc_compiler_set_name(comp, list[i].id, ("uS" + std::to_string(unit)).c_str());
+        // Vertex samplers are uniforms of their own: the pixel half of a
+        // program pair names its samplers uS*.
+        spvc_compiler_set_name(comp, list[i].id, ((vertex ? "uVS" : "uS") + std::to_string(unit)).c_str());
         const SpvDim dim = spvc_type_get_image_dimension(spvc_compiler_get_type_handle(comp, list[i].type_id));
         c.samplers[unit] = std::uint8_t(dim == SpvDimCube ? D3DSTT_CUBE : dim == SpvDim3D ? D3DSTT_VOLUME : D3DSTT_2D);
         spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationBinding);
@@ -927,6 +1079,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
     std::size_t first = 0;
     bool sawEquals = false, rowsByDefault = false;
     bool cut = false; // a block the end of the source leaves open
+    std::vector<StructType> structs;
     for (std::size_t i = 0; i < t.size(); ++i) {
         const std::string_view w = t[i].text;
         if (w == "#row_major" || w == "#column_major") {
@@ -949,7 +1102,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             continue;
         }
         if (w == ";") {
-            if (!ReadStatement(t, first, i, rowsByDefault, globals, error)) return false;
+            if (!ReadStatement(t, first, i, rowsByDefault, structs, globals, error)) return false;
             first = i + 1;
             sawEquals = false;
         }
@@ -973,6 +1126,39 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
 }
 
 namespace {
+// Names that are read only as a `for` loop's count: each read is one side of
+// a condition comparing it with the loop's variable ("k < Count"). Such a
+// uniform int the D3D9 compiler turns into a `loop` on an integer register;
+// an int read any other way needs a float register, and stays there.
+std::set<std::string, std::less<>> LoopBounds(std::string_view source) {
+    const std::vector<Token> t = Tokenize(source);
+    std::map<std::string_view, std::size_t> reads, asBound;
+    for (const Token& k : t)
+        if (IdentStart(k.text[0])) ++reads[k.text];
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        if (!Is(t[i], "for") || !Is(t[i + 1], "(")) continue;
+        const std::size_t close = MatchClose(t, i + 1);
+        std::size_t first = 0, last = 0, semicolons = 0;
+        for (std::size_t k = i + 2; k < close && semicolons < 2; ++k)
+            if (Is(t[k], ";") && ++semicolons == 1) first = k + 1;
+            else if (Is(t[k], ";")) last = k;
+        if (semicolons < 2 || last < first + 3) continue;
+        // ident, a comparison of one or two characters, ident.
+        const std::size_t ops = last - first - 2;
+        bool comparison = ops <= 2 && IdentStart(t[first].text[0]) && IdentStart(t[last - 1].text[0]);
+        for (std::size_t k = first + 1; comparison && k < last - 1; ++k)
+            comparison = t[k].text.size() == 1 && std::strchr("<>=!", t[k].text[0]) != nullptr;
+        if (!comparison) continue;
+        ++asBound[t[first].text];
+        ++asBound[t[last - 1].text];
+    }
+    std::set<std::string, std::less<>> out;
+    // The declaration is the one read that is no bound.
+    for (const auto& [name, n] : asBound)
+        if (reads[name] == n + 1) out.insert(std::string(name));
+    return out;
+}
+
 // Whether a parameter of the entry point has no name ("float4 main(float4)"):
 // glslang's HLSL front end crashes mapping such a parameter to an input,
 // and it could carry no semantic anyway. Each parameter is read up to its
@@ -1055,14 +1241,25 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     // Where there is static flow control (vertex programs from 2.0, pixel
     // programs from 3.0) a boolean scalar goes to the boolean registers.
     const bool flowControl = profile.vertex ? profile.major >= 2 : profile.major >= 3;
+    // Likewise an int scalar bounding a `for` loop goes to the integer
+    // registers, where the loop reads its count; an int read any other way
+    // stays a float constant, as the D3D9 compiler keeps it.
+    const auto bounds = flowControl ? LoopBounds(source) : std::set<std::string, std::less<>>{};
     bool implicitBools = false;
-    for (HlslGlobal& g : globals)
-        if (flowControl && !g.effectOnly && !g.explicitRegister && g.registerSet == kSetFloat &&
-            g.type == D3DXPT_BOOL && g.rows == 1 && g.columns == 1) {
+    for (HlslGlobal& g : globals) {
+        if (!flowControl || g.effectOnly || g.explicitRegister || g.registerSet != kSetFloat || g.rows != 1 ||
+            g.columns != 1 || g.cls == D3DXPC_STRUCT)
+            continue;
+        if (g.type == D3DXPT_BOOL) {
             g.registerSet = kSetBool;
             g.shadow = implicitBools = true;
             g.registerCount = std::max<std::uint16_t>(g.elements, 1);
+        } else if (g.type == D3DXPT_INT && g.elements == 0 && bounds.count(g.name)) {
+            g.registerSet = kSetInt;
+            g.shadow = implicitBools = true;
+            g.registerCount = 1;
         }
+    }
     if (implicitBools && !Assign(globals, layoutError)) {
         errors = sourceName + "(1,1): error: " + layoutError + "\n";
         return false;
@@ -1094,6 +1291,11 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     std::string error;
     if (!SpirvToGlsl(spirv, profile.vertex, c, error)) {
         errors = sourceName + "(1,1): error: " + error + "\n";
+        return false;
+    }
+    if (profile.vertex && profile.major < 3 &&
+        std::any_of(c.samplers.begin(), c.samplers.end(), [](std::uint8_t s) { return s != 0; })) {
+        errors = sourceName + "(1,1): error: vertex texture fetch needs vs_3_0\n";
         return false;
     }
     if (!ReadStandInsFromTheirFiles(c.glsl, profile.vertex, globals)) {
@@ -1134,7 +1336,24 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         if (!g.defaults.empty()) std::memcpy(k.defaultValue.data(), g.defaults.data(), k.defaultValue.size());
         if (g.registerSet == kSetFloat)
             c.constF = std::max<std::uint32_t>(c.constF, std::uint32_t(g.registerIndex) + g.registerCount);
+        k.structMembers = std::uint16_t(g.members.size());
+        const std::int16_t parent = std::int16_t(c.constants.size());
         c.constants.push_back(std::move(k));
+        // Members follow their struct, with the registers of its first element.
+        for (const HlslMember& m : g.members) {
+            ShaderConstantRecord r;
+            r.name = m.name;
+            r.registerSet = kSetFloat;
+            r.registerIndex = std::uint16_t(g.registerIndex + m.registerOffset);
+            r.registerCount = m.registerCount;
+            r.cls = m.cls;
+            r.type = m.type;
+            r.rows = m.rows;
+            r.columns = m.columns;
+            r.elements = std::max<std::uint16_t>(m.elements, 1);
+            r.parent = parent;
+            c.constants.push_back(std::move(r));
+        }
     }
     code = WriteShaderContainer(c);
     return true;

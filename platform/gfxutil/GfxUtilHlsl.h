@@ -15,6 +15,20 @@ namespace gfx {
 
 struct D3DXMACRO;
 
+// A change to the source the compiler sees.
+struct HlslSourceEdit {
+    std::size_t at = 0, erase = 0;
+    std::string text;
+};
+
+// One member of a struct-typed global: the D3D9 compiler gives each member
+// registers of its own, in declaration order.
+struct HlslMember {
+    std::string name;
+    std::uint16_t cls = 0, type = 0, rows = 1, columns = 1, elements = 0;
+    std::uint16_t registerOffset = 0, registerCount = 0; // within one element of the struct
+};
+
 // One global the source declares, as the register layout sees it.
 struct HlslGlobal {
     std::string name;
@@ -46,6 +60,11 @@ struct HlslGlobal {
     // which this dialect allows and glslang does not: where each element's
     // braces go.
     std::vector<std::size_t> groupOpen, groupClose;
+    // A struct: its members, and the edits of its definition that pad each
+    // member out to whole registers (glslang would pack a scalar into the
+    // register of the vector before it).
+    std::vector<HlslMember> members;
+    std::vector<HlslSourceEdit> structEdits;
 };
 
 // The non-static globals of `source` in declaration order, registers given

@@ -80,6 +80,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
         pkTable->GetConstantByName(nullptr, kConstant.Name);
         pkTable->SetFloatArray(g_pkDevice, hConstant, afValues, 64);
         pkTable->SetMatrix(g_pkDevice, pkTable->GetConstantElement(hConstant, 1), &kMatrix);
+        // A struct's members, of the whole and of its second element.
+        for (gfx::D3DXHANDLE hParent : {hConstant, pkTable->GetConstantElement(hConstant, 1)})
+        {
+            for (std::uint32_t m = 0; m < 4; ++m)
+            {
+                gfx::D3DXHANDLE hMember = pkTable->GetConstant(hParent, m);
+                if (hMember == nullptr)
+                    break;
+                pkTable->GetConstantDesc(hMember, &kConstant, &uiCount);
+                pkTable->GetConstantByName(hParent, kConstant.Name);
+                pkTable->SetFloatArray(g_pkDevice, hMember, afValues, 64);
+            }
+        }
     }
     pkTable->SetDefaults(g_pkDevice);
     pkTable->Release();

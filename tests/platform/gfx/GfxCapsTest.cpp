@@ -60,7 +60,9 @@ TEST(GfxCaps, TableIsPinned) {
     EXPECT_EQ(c.PS20Caps.NumInstructionSlots, 512);
     EXPECT_EQ(c.MaxVertexShader30InstructionSlots, 32768u);
     EXPECT_EQ(c.MaxPixelShader30InstructionSlots, 32768u);
-    EXPECT_EQ(c.VertexTextureFilterCaps, 0u); // no vertex texture fetch
+    // Vertex texture fetch, point or linear.
+    EXPECT_EQ(c.VertexTextureFilterCaps, D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR |
+                                             D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR);
     EXPECT_EQ(c.NumSimultaneousRTs, 1u);
     EXPECT_EQ(c.DevCaps2, D3DDEVCAPS2_STREAMOFFSET);
     EXPECT_EQ(c.MaxTextureWidth, 4096u);

@@ -82,6 +82,17 @@ TEST_P(GfxDirect3D, FormatChecks) {
         EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, f),
                   IsCompressedFormat(f) ? D3DERR_NOTAVAILABLE : D3D_OK);
     }
+    // Vertex programs sample what pixel programs sample; surfaces and buffers are never sampled.
+    for (std::uint32_t type : {D3DRTYPE_TEXTURE, D3DRTYPE_CUBETEXTURE, D3DRTYPE_VOLUMETEXTURE})
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_QUERY_VERTEXTEXTURE, type,
+                                         D3DFMT_A8R8G8B8),
+                  D3D_OK);
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_QUERY_VERTEXTEXTURE, D3DRTYPE_TEXTURE,
+                                     D3DFMT_P8),
+              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, display, D3DUSAGE_QUERY_VERTEXTEXTURE, D3DRTYPE_SURFACE,
+                                     D3DFMT_A8R8G8B8),
+              D3DERR_NOTAVAILABLE);
     // Bump texels are sampled (never drawn into); volumes take what plain textures take, blocks too.
     for (D3DFORMAT f : {D3DFMT_V8U8, D3DFMT_L6V5U5, D3DFMT_X8L8V8U8}) {
         SCOPED_TRACE(f);

@@ -254,6 +254,53 @@ TEST_P(GfxGlProgram, ProgramsPairWithTheFixedFunctionHalf) {
     ExpectPixel(12, 3, 0, 255, 0);
 }
 
+// Vertex texture fetch: a 3.0 vertex program's texldl reads the texture set
+// on the vertex sampler, apart from the pixel samplers, with its own states.
+TEST_P(GfxGlProgram, VertexProgramsFetchFromTheVertexSamplers) {
+    IDirect3DTexture9* quad = Texture();
+    IDirect3DTexture9* other = Texture(4, 3);
+    ASSERT_TRUE(quad && other);
+    const std::uint32_t vertex0 = D3DVERTEXTEXTURESAMPLER0;
+    ASSERT_EQ(device->SetTexture(vertex0, quad), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, other), D3D_OK); // the pixel sampler 0 is another
+    ASSERT_EQ(device->SetSamplerState(vertex0, D3DSAMP_MINFILTER, D3DTEXF_POINT), D3D_OK);
+    ASSERT_EQ(device->SetSamplerState(vertex0, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3D_OK);
+    std::uint32_t filter = 0;
+    ASSERT_EQ(device->GetSamplerState(vertex0, D3DSAMP_MAGFILTER, &filter), D3D_OK);
+    EXPECT_EQ(filter, D3DTEXF_POINT);
+    IDirect3DBaseTexture9* got = nullptr;
+    ASSERT_EQ(device->GetTexture(vertex0, &got), D3D_OK);
+    EXPECT_EQ(got, quad);
+    got->Release();
+    // Sampler numbers between the pixel and vertex ones, and past them, are none.
+    EXPECT_EQ(device->SetTexture(D3DDMAPSAMPLER, quad), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetTexture(vertex0 + 4, quad), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetSamplerState(vertex0 + 4, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3DERR_INVALIDCALL);
+
+    const char* vs = "vs_3_0\ndcl_position v0\ndcl_position o0\ndcl_color o1\ndcl_2d s0\n"
+                     "mov o0, v0\ntexldl r0, c0, s0\nmov o1, r0\n";
+    const char* ps = "ps_3_0\ndcl_color v0\nmov oC0, v0\n";
+    const float green[4] = {0.75f, 0.25f, 0, 0}, blue[4] = {0.25f, 0.75f, 0, 0};
+    ASSERT_EQ(device->SetVertexShaderConstantF(0, green, 1), D3D_OK);
+    Clear();
+    DrawWith(vs, ps);
+    ExpectPixel(8, 8, 0, 255, 0, "texel (1, 0)");
+    ASSERT_EQ(device->SetVertexShaderConstantF(0, blue, 1), D3D_OK);
+    Clear();
+    DrawWith(vs, ps);
+    ExpectPixel(8, 8, 0, 0, 255, "texel (0, 1)");
+    // Another texture on the vertex sampler is read in its place.
+    ASSERT_EQ(device->SetTexture(vertex0, other), D3D_OK);
+    ASSERT_EQ(device->SetSamplerState(vertex0, D3DSAMP_MIPFILTER, D3DTEXF_POINT), D3D_OK);
+    const float level1[4] = {0.5f, 0.5f, 0, 1};
+    ASSERT_EQ(device->SetVertexShaderConstantF(0, level1, 1), D3D_OK);
+    Clear();
+    DrawWith(vs, ps);
+    ExpectPixel(8, 8, 0, 255, 0, "level 1 of the other");
+    ASSERT_EQ(device->SetTexture(vertex0, nullptr), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, nullptr), D3D_OK);
+}
+
 TEST_P(GfxGlProgram, Pixel20SamplingVariants) {
     IDirect3DTexture9* quad = Texture();
     IDirect3DTexture9* mips = Texture(4, 3);

@@ -101,9 +101,10 @@ GFX_BOTH_BACKENDS(GfxShaderRefusal);
 
 TEST_P(GfxShaderRefusal, AProgramTheTranslatorCannotTakeIsRefusedAtCreation) {
     Create();
-    // Vertex texture fetch is not run: refused, with one line naming the instruction.
+    // A vertex fetch from a sampler the program never declared: refused,
+    // with one line naming the instruction.
     const auto words = AssembleProgram("vs_3_0\ndcl_position v0\ndcl_position o0\ndcl_2d s0\n"
-                                       "texldl r0, v0, s0\nmov o0, r0\n");
+                                       "texldl r0, v0, s1\nmov o0, r0\n");
     IDirect3DVertexShader9* vs = nullptr;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(device->CreateVertexShader(words.data(), std::uint32_t(words.size() * 4), &vs), D3DERR_INVALIDCALL);
@@ -112,8 +113,9 @@ TEST_P(GfxShaderRefusal, AProgramTheTranslatorCannotTakeIsRefusedAtCreation) {
     EXPECT_EQ(Count(text, "\n"), 1u) << text;
     EXPECT_NE(text.find("'texldl'"), std::string::npos) << text;
     EXPECT_NE(text.find("vertex"), std::string::npos) << text;
-    // The same program without the fetch is taken.
-    const auto fine = AssembleProgram("vs_3_0\ndcl_position v0\ndcl_position o0\nmov o0, v0\n");
+    // The same program fetching from its declared sampler is taken.
+    const auto fine = AssembleProgram("vs_3_0\ndcl_position v0\ndcl_position o0\ndcl_2d s0\n"
+                                      "texldl r0, v0, s0\nmov o0, r0\n");
     EXPECT_EQ(device->CreateVertexShader(fine.data(), std::uint32_t(fine.size() * 4), &vs), D3D_OK);
     ASSERT_NE(vs, nullptr);
     vs->Release();

@@ -1112,3 +1112,94 @@ TEST_P(GfxUtilEffectDeviceTest, FilesAreFoundThroughTheResolverAndErrorsNameThem
               D3DERR_INVALIDCALL);
     std::filesystem::remove_all(dir);
 }
+
+// A struct-typed global in a compiled pass: the technique validates, and a
+// parameter named like one of its members does not feed that member's
+// register (the member belongs to the struct, not to the effect).
+TEST_P(GfxUtilEffectDeviceTest, CompiledPassesTakeStructGlobals) {
+    Create();
+    const std::string text = R"(struct Light { float3 colour; float strength; };
+Light Key;
+float4 colour = {9, 9, 9, 9};
+float4 Tint = {0.5, 0.25, 1, 1};
+float4 PS(float4 c : COLOR0) : COLOR { return c * Tint + float4(Key.colour * Key.strength, 0) + colour * 0; }
+technique T { pass { PixelShader = compile ps_2_0 PS(); } }
+)";
+    ID3DXEffect* fx = nullptr;
+    ASSERT_EQ(D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, nullptr, &fx,
+                               nullptr),
+              D3D_OK);
+    ASSERT_NE(fx, nullptr);
+    EXPECT_EQ(fx->ValidateTechnique("T"), D3D_OK) << fx->ValidationError();
+    D3DXPASS_DESC pd{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("T", 0), &pd), D3D_OK);
+    ASSERT_NE(pd.pPixelShaderFunction, nullptr);
+    ID3DXConstantTable* table = nullptr;
+    ASSERT_EQ(D3DXGetShaderConstantTable(pd.pPixelShaderFunction, &table), D3D_OK);
+    D3DXCONSTANT_DESC key{}, member{}, tint{};
+    std::uint32_t count = 1;
+    ASSERT_EQ(table->GetConstantDesc("Key", &key, &count), D3D_OK);
+    ASSERT_EQ(table->GetConstantDesc("Key.colour", &member, &count), D3D_OK);
+    ASSERT_EQ(table->GetConstantDesc("Tint", &tint, &count), D3D_OK);
+    EXPECT_EQ(key.Class, D3DXPC_STRUCT);
+    EXPECT_EQ(key.RegisterCount, 2u);
+    const float zero[4] = {0, 0, 0, 0};
+    ASSERT_EQ(device->SetPixelShaderConstantF(member.RegisterIndex, zero, 1), D3D_OK);
+    ASSERT_EQ(fx->SetTechnique("T"), D3D_OK);
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    float reg[4] = {};
+    ASSERT_EQ(device->GetPixelShaderConstantF(member.RegisterIndex, reg, 1), D3D_OK);
+    EXPECT_EQ(reg[0], 0.f);
+    ASSERT_EQ(device->GetPixelShaderConstantF(tint.RegisterIndex, reg, 1), D3D_OK);
+    EXPECT_EQ(reg[1], 0.25f);
+    ASSERT_EQ(fx->EndPass(), D3D_OK);
+    ASSERT_EQ(fx->End(), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    table->Release();
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+// A compiled vertex program's sampler gets its texture and sampler_state on
+// the device's vertex sampler of the same number, not on a pixel sampler.
+TEST_P(GfxUtilEffectDeviceTest, VertexProgramSamplersBindTheVertexSamplers) {
+    Create();
+    const std::string text = R"(texture Heights;
+sampler2D HeightSampler = sampler_state { Texture = <Heights>; MinFilter = Point; MagFilter = Point; };
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut VS(float4 p : POSITION) { VOut o; o.pos = p; o.col = tex2Dlod(HeightSampler, float4(0.5, 0.5, 0, 0)); return o; }
+float4 PS(float4 c : COLOR0) : COLOR { return c; }
+technique T { pass { VertexShader = compile vs_3_0 VS(); PixelShader = compile ps_3_0 PS(); } }
+)";
+    ID3DXEffect* fx = nullptr;
+    ASSERT_EQ(D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, nullptr, &fx,
+                               nullptr),
+              D3D_OK);
+    ASSERT_NE(fx, nullptr);
+    EXPECT_EQ(fx->ValidateTechnique("T"), D3D_OK) << fx->ValidationError();
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(fx->SetTexture("Heights", texture), D3D_OK);
+    ASSERT_EQ(fx->SetTechnique("T"), D3D_OK);
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    IDirect3DBaseTexture9* onVertex = nullptr;
+    IDirect3DBaseTexture9* onPixel = nullptr;
+    ASSERT_EQ(device->GetTexture(D3DVERTEXTEXTURESAMPLER0, &onVertex), D3D_OK);
+    ASSERT_EQ(device->GetTexture(0, &onPixel), D3D_OK);
+    EXPECT_EQ(onVertex, texture);
+    EXPECT_EQ(onPixel, nullptr);
+    if (onVertex) onVertex->Release();
+    std::uint32_t filter = 0;
+    ASSERT_EQ(device->GetSamplerState(D3DVERTEXTEXTURESAMPLER0, D3DSAMP_MAGFILTER, &filter), D3D_OK);
+    EXPECT_EQ(filter, D3DTEXF_POINT);
+    ASSERT_EQ(fx->EndPass(), D3D_OK);
+    ASSERT_EQ(fx->End(), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetTexture(D3DVERTEXTEXTURESAMPLER0, nullptr), D3D_OK);
+    EXPECT_EQ(fx->Release(), 0u);
+    EXPECT_EQ(texture->Release(), 0u);
+}

@@ -364,6 +364,40 @@ TEST(GfxUtilHlslTest, TheContainerIsRefusedWhenCutOrTampered) {
     odd.constants[0].defaultValue = {1, 2, 3};
     const std::vector<std::uint8_t> oddBytes = WriteShaderContainer(odd);
     EXPECT_FALSE(ReadShaderContainer(oddBytes.data(), oddBytes.size(), again));
+
+    // Struct members: only under a struct, and not so many elements of
+    // elements that the table would make millions of entries.
+    ShaderContainer nested;
+    ASSERT_TRUE(ReadShaderContainer(code.data(), code.size(), nested));
+    ShaderConstantRecord parent, member;
+    parent.name = "S";
+    parent.registerSet = D3DXRS_FLOAT4;
+    parent.cls = D3DXPC_STRUCT;
+    parent.rows = 1;
+    parent.columns = 8;
+    parent.structMembers = 1;
+    parent.elements = 200;
+    member.name = "m";
+    member.registerSet = D3DXRS_FLOAT4;
+    member.cls = D3DXPC_VECTOR;
+    member.type = D3DXPT_FLOAT;
+    member.rows = 1;
+    member.columns = 4;
+    member.elements = 2;
+    member.parent = std::int16_t(nested.constants.size());
+    nested.constants.push_back(parent);
+    nested.constants.push_back(member);
+    std::vector<std::uint8_t> bytes = WriteShaderContainer(nested);
+    EXPECT_TRUE(ReadShaderContainer(bytes.data(), bytes.size(), again));
+    nested.constants.back().elements = 400; // 200 x (1 + 400) entries
+    bytes = WriteShaderContainer(nested);
+    EXPECT_FALSE(ReadShaderContainer(bytes.data(), bytes.size(), again));
+    EXPECT_EQ(ID3DXConstantTable::FromCode(bytes.data(), bytes.size()), nullptr);
+    nested.constants.back().elements = 2;
+    nested.constants[nested.constants.size() - 2].cls = D3DXPC_VECTOR; // a member of no struct
+    nested.constants[nested.constants.size() - 2].columns = 4;
+    bytes = WriteShaderContainer(nested);
+    EXPECT_FALSE(ReadShaderContainer(bytes.data(), bytes.size(), again));
 }
 
 // What the program never reads is not in its table and takes no register:
@@ -429,7 +463,7 @@ float3 Dir;
 float Gain = 3;
 bool On;
 float2 Pairs[2];
-sampler2D Tex : register(s5);
+sampler2D Tex : register(s3);
 float4 main(float4 p : POSITION, float4 bi : BLENDINDICES) : POSITION {
     float3 s = mul(p, Bones[(int)bi.x]);
     return mul(p, M) + mul(p, R) + float4(s + Dir * Gain, On ? 1 : 0) + Pairs[(int)bi.y].xyxy + tex2Dlod(Tex, p);
@@ -518,7 +552,8 @@ TEST_P(GfxUtilConstantTableTest, SettersWriteTheRegistersThePublishedTableWrites
     EXPECT_EQ(Registers(device, 15, 1)[0], 3.f);
 
     // Samplers: an index, no values.
-    EXPECT_EQ(t->GetSamplerIndex("Tex"), 5u);
+    // (a vertex program has the four vertex samplers: 3 is its last)
+    EXPECT_EQ(t->GetSamplerIndex("Tex"), 3u);
     EXPECT_EQ(t->GetSamplerIndex("Dir"), ~0u);
     EXPECT_EQ(t->SetFloat(device, "Tex", 1.f), D3DERR_INVALIDCALL);
     EXPECT_EQ(t->SetFloat(device, "Nothing", 1.f), D3DERR_INVALIDCALL);
@@ -982,4 +1017,350 @@ TEST(GfxUtilHlslTest, ASourceThatStopsTheCompilerFailsTheCall) {
     Compiled good;
     Compile(good, kPixelSource, "ps_2_0");
     EXPECT_EQ(good.result, D3D_OK) << good.errors;
+}
+
+// Struct-typed constants: each member in registers of its own in declaration
+// order (a scalar does not share the register of the vector before it),
+// arrays of structs one after another, members in the table after their struct.
+TEST(GfxUtilHlslTest, StructConstantsGiveEachMemberItsOwnRegisters) {
+    Compiled vs;
+    Compile(vs, R"(
+struct Xf { float4x4 m; float3 offset; float scale, bias; int mode; float4 rows[2]; };
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+float4 Before;
+Xf X : register(c10);
+VOut main(float4 p : POSITION) {
+    VOut o;
+    o.pos = mul(p, X.m) + float4(X.offset * X.scale + X.bias, 0) + Before;
+    o.col = X.rows[1] * X.mode;
+    return o;
+}
+)", "vs_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    const ShaderConstantRecord* x = Constant(vs.container, "X");
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->cls, D3DXPC_STRUCT);
+    EXPECT_EQ(x->type, D3DXPT_VOID);
+    EXPECT_EQ(x->registerIndex, 10u);
+    EXPECT_EQ(x->registerCount, 10u); // 4 + 1 + 1 + 1 + 1 + 2
+    EXPECT_EQ(x->structMembers, 6u);
+    EXPECT_EQ(x->columns, 16u + 3 + 1 + 1 + 1 + 8);
+    const int at = int(x - vs.container.constants.data());
+    struct Want {
+        const char* name;
+        std::uint16_t index, count, cls, type;
+    };
+    const Want want[] = {{"m", 10, 4, D3DXPC_MATRIX_COLUMNS, D3DXPT_FLOAT}, {"offset", 14, 1, D3DXPC_VECTOR, D3DXPT_FLOAT},
+                         {"scale", 15, 1, D3DXPC_SCALAR, D3DXPT_FLOAT},     {"bias", 16, 1, D3DXPC_SCALAR, D3DXPT_FLOAT},
+                         {"mode", 17, 1, D3DXPC_SCALAR, D3DXPT_INT},        {"rows", 18, 2, D3DXPC_VECTOR, D3DXPT_FLOAT}};
+    ASSERT_GE(vs.container.constants.size(), std::size_t(at) + 7);
+    for (std::size_t k = 0; k < std::size(want); ++k) {
+        SCOPED_TRACE(want[k].name);
+        const ShaderConstantRecord& m = vs.container.constants[at + 1 + k];
+        EXPECT_EQ(m.name, want[k].name);
+        EXPECT_EQ(m.parent, at);
+        EXPECT_EQ(m.registerIndex, want[k].index);
+        EXPECT_EQ(m.registerCount, want[k].count);
+        EXPECT_EQ(m.cls, want[k].cls);
+        EXPECT_EQ(m.type, want[k].type);
+    }
+    EXPECT_EQ(Constant(vs.container, "Before")->registerIndex, 0u);
+
+    // A struct used only for inputs and outputs is left as it is; one whose
+    // member cannot be laid out is refused when a constant has its type.
+    Compiled nested;
+    Compile(nested, R"(
+struct Inner { float4 a; };
+struct Outer { Inner i; float4 b; };
+Outer O;
+float4 main(float4 p : POSITION) : POSITION { return p + O.b; }
+)", "vs_3_0");
+    EXPECT_EQ(nested.result, E_FAIL);
+    EXPECT_NE(nested.errors.find("struct 'Outer'"), std::string::npos) << nested.errors;
+}
+
+TEST_P(GfxUtilHlslDrawTest, StructConstantsDrawAndSetByMember) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, R"(
+struct Light { float3 colour; float strength; };
+Light Lights[2];
+float4 Ambient;
+float4 main(float4 col : COLOR0) : COLOR {
+    float3 c = Ambient.rgb;
+    for (int k = 0; k < 2; ++k) c += Lights[k].colour * Lights[k].strength;
+    return float4(c, 1) * col;
+}
+)", "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    ID3DXConstantTable* t = ps.table;
+    D3DXCONSTANT_DESC d;
+    std::uint32_t n = 1;
+    ASSERT_EQ(t->GetConstantDesc("Lights", &d, &n), D3D_OK);
+    EXPECT_EQ(d.Class, D3DXPC_STRUCT);
+    EXPECT_EQ(d.RegisterIndex, 0u);
+    EXPECT_EQ(d.RegisterCount, 4u);
+    EXPECT_EQ(d.Elements, 2u);
+    EXPECT_EQ(d.StructMembers, 2u);
+    ASSERT_EQ(t->GetConstantDesc("Ambient", &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterIndex, 4u);
+    ASSERT_EQ(t->GetConstantDesc("Lights[1].strength", &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterIndex, 3u);
+    EXPECT_EQ(d.Class, D3DXPC_SCALAR);
+    // Handles reach the same members by index and by name under a parent.
+    const D3DXHANDLE first = t->GetConstantElement("Lights", 0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(t->GetConstant(first, 1), t->GetConstantByName(nullptr, "Lights[0].strength"));
+    EXPECT_EQ(t->GetConstantByName(first, "colour"), t->GetConstantByName(nullptr, "Lights[0].colour"));
+    EXPECT_EQ(t->GetConstant(first, 2), nullptr);
+    EXPECT_EQ(t->GetConstantByName(nullptr, "Lights[2].colour"), nullptr);
+    EXPECT_EQ(t->GetConstantByName(nullptr, "Lights[0].nothing"), nullptr);
+    EXPECT_EQ(t->GetConstantByName(nullptr, "Lights."), nullptr);
+
+    // The whole array: member by member, element by element; one value too
+    // many is dropped.
+    const float all[9] = {1, 0, 0, 0.5f, 0, 0.5f, 0, 1, 7};
+    ASSERT_EQ(t->SetFloatArray(device, "Lights", all, 9), D3D_OK);
+    float regs[5 * 4] = {};
+    ASSERT_EQ(device->GetPixelShaderConstantF(0, regs, 5), D3D_OK);
+    const float wantRegs[4 * 4] = {1, 0, 0, 0, 0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 1, 0, 0, 0};
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(regs[k], wantRegs[k]) << k;
+    EXPECT_EQ(regs[16], 0.f);
+    const D3DXVECTOR4 ambient{0, 0, 0.25f, 0};
+    ASSERT_EQ(t->SetVector(device, "Ambient", &ambient), D3D_OK);
+
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    D3DXMATRIX identity{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
+    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 64, "whole array");
+
+    // One member by name, one by handle.
+    const D3DXVECTOR4 blue{0, 0, 1, 0};
+    ASSERT_EQ(t->SetVector(device, "Lights[1].colour", &blue), D3D_OK);
+    ASSERT_EQ(t->SetFloat(device, t->GetConstant(first, 1), 0.f), D3D_OK);
+    ASSERT_EQ(device->GetPixelShaderConstantF(1, regs, 2), D3D_OK);
+    EXPECT_EQ(regs[0], 0.f);
+    EXPECT_EQ(regs[4 + 2], 1.f);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 0, 0, 255, "members");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    v->Release();
+    p->Release();
+}
+
+// An int bounding a `for` loop reads an integer register where the profile
+// has static flow control; an int read any other way, or in ps_2_0, stays a
+// float constant. The count set by name draws, and reads back as a loop
+// register: count, start 0, step 1.
+TEST_P(GfxUtilHlslDrawTest, AnIntBoundingALoopReadsAnIntegerRegister) {
+    if (Stopped()) return;
+    const std::string pixel = R"(
+float4 Base = {0.25, 0.5, 1, 1};
+int Count;
+int Scale;
+float4 main(float4 col : COLOR0) : COLOR {
+    float4 c = Base * col;
+    for (int k = 0; k < Count; ++k) c.r += 0.25;
+    return c * Scale;
+}
+)";
+    Compiled vs, ps, ps20, vs20;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, pixel, "ps_3_0");
+    Compile(ps20, pixel, "ps_2_0");
+    Compile(vs20, "int Bones;\nint Twice;\nfloat4 Offsets[4];\nfloat4 main(float4 p : POSITION) : POSITION {\n"
+                  "    for (int b = 0; Bones > b; b++) p += Offsets[0];\n"
+                  "    for (int t = 0; t < Twice; t++) p += Offsets[1] * Twice;\n    return p;\n}\n", "vs_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    ASSERT_EQ(ps20.result, D3D_OK) << ps20.errors;
+    ASSERT_EQ(vs20.result, D3D_OK) << vs20.errors;
+    const ShaderConstantRecord* count = Constant(ps.container, "Count");
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(count->registerSet, D3DXRS_INT4);
+    EXPECT_EQ(count->registerIndex, 0u);
+    EXPECT_EQ(Constant(ps.container, "Scale")->registerSet, D3DXRS_FLOAT4);
+    EXPECT_EQ(Constant(ps.container, "Scale")->registerIndex, 1u); // the count takes no float register
+    EXPECT_EQ(Constant(ps20.container, "Count")->registerSet, D3DXRS_FLOAT4);
+    EXPECT_EQ(Constant(vs20.container, "Bones")->registerSet, D3DXRS_INT4);
+    // Read as a number too: a float register.
+    EXPECT_EQ(Constant(vs20.container, "Twice")->registerSet, D3DXRS_FLOAT4);
+
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    D3DXMATRIX identity{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
+    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+    ASSERT_EQ(ps.table->SetInt(device, "Scale", 1), D3D_OK);
+    ASSERT_EQ(ps.table->SetInt(device, "Count", 2), D3D_OK);
+    std::int32_t reg[4] = {-1, -1, -1, -1};
+    ASSERT_EQ(device->GetPixelShaderConstantI(0, reg, 1), D3D_OK);
+    EXPECT_EQ(reg[0], 2);
+    EXPECT_EQ(reg[1], 0);
+    EXPECT_EQ(reg[2], 1);
+    EXPECT_EQ(reg[3], 0);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 191, 128, 255, "two rounds");
+    // Straight into the register, as a register-level constant map does.
+    const std::int32_t none[4] = {0, 0, 1, 0};
+    ASSERT_EQ(device->SetPixelShaderConstantI(0, none, 1), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 64, 128, 255, "no rounds");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    v->Release();
+    p->Release();
+}
+
+// A compiled vs_3_0 program's tex2Dlod reads the texture set on the vertex
+// sampler its table names; below vs_3_0 a vertex fetch is refused.
+TEST_P(GfxUtilHlslDrawTest, VertexProgramsFetchTextures) {
+    if (Stopped()) return;
+    const std::string vertex = R"(
+sampler2D Height : register(s1);
+float4 Coord;
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION) {
+    VOut o;
+    o.pos = p;
+    o.col = tex2Dlod(Height, Coord);
+    return o;
+}
+)";
+    Compiled vs, ps, vs20;
+    Compile(vs, vertex, "vs_3_0");
+    Compile(ps, "float4 main(float4 col : COLOR0) : COLOR { return col; }\n", "ps_3_0");
+    Compile(vs20, vertex, "vs_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    EXPECT_EQ(vs20.result, E_FAIL);
+    EXPECT_NE(vs20.errors.find("vs_3_0"), std::string::npos) << vs20.errors;
+    EXPECT_EQ(vs.container.samplers[1], D3DSTT_2D);
+    const std::uint32_t unit = vs.table->GetSamplerIndex("Height");
+    ASSERT_EQ(unit, 1u);
+
+    // Red, green / blue, white.
+    IDirect3DTexture9* quad = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &quad, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(quad->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const std::uint32_t texels[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    for (int y = 0; y < 2; ++y) std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch, texels + 2 * y, 8);
+    quad->UnlockRect(0);
+    const std::uint32_t sampler = D3DVERTEXTEXTURESAMPLER0 + unit;
+    ASSERT_EQ(device->SetTexture(sampler, quad), D3D_OK);
+    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_MINFILTER, D3DTEXF_POINT), D3D_OK);
+    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3D_OK);
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    const D3DXVECTOR4 green{0.75f, 0.25f, 0, 0}, blue{0.25f, 0.75f, 0, 0};
+    ASSERT_EQ(vs.table->SetVector(device, "Coord", &green), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 0, 255, 0, "texel (1, 0)");
+    ASSERT_EQ(vs.table->SetVector(device, "Coord", &blue), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 0, 0, 255, "texel (0, 1)");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetTexture(sampler, nullptr), D3D_OK);
+    quad->Release();
+    v->Release();
+    p->Release();
+}
+
+// A vertex program has four samplers: one past them is a compile error.
+TEST(GfxUtilHlslTest, AVertexSamplerPastTheFourIsRefused) {
+    Compiled vs;
+    Compile(vs, "sampler2D S : register(s4);\nfloat4 main(float4 p : POSITION) : POSITION "
+                "{ return tex2Dlod(S, p); }\n", "vs_3_0");
+    EXPECT_EQ(vs.result, E_FAIL);
+    EXPECT_NE(vs.errors.find("beyond unit 3"), std::string::npos) << vs.errors;
+}
+
+// A struct constant's initialiser is its default value, member by member.
+TEST_P(GfxUtilHlslDrawTest, AStructInitialiserIsItsDefault) {
+    if (Stopped()) return;
+    Compiled ps;
+    Compile(ps, "struct L { float3 c; float s; };\nL Key = { 1, 0.5, 0, 0.25 };\n"
+                "float4 main(float4 col : COLOR0) : COLOR { return float4(Key.c * Key.s, 1); }\n", "ps_3_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+    float regs[8] = {};
+    ASSERT_EQ(device->GetPixelShaderConstantF(0, regs, 2), D3D_OK);
+    EXPECT_EQ(regs[0], 1.f);
+    EXPECT_EQ(regs[1], 0.5f);
+    EXPECT_EQ(regs[2], 0.f);
+    EXPECT_EQ(regs[4], 0.25f);
+}
+
+// An array of structs read at a computed index draws: the loop bound that
+// indexes it stays a float constant, where such an index could reach it.
+TEST_P(GfxUtilHlslDrawTest, StructArraysReadAtAComputedIndexDraw) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, R"(
+struct Light { float3 colour; float strength; };
+Light Lights[3];
+int Count;
+float4 main(float4 col : COLOR0) : COLOR {
+    float3 c = 0;
+    for (int k = 0; k < Count; ++k) c += Lights[k].colour * Lights[k].strength;
+    return float4(c, 1) * col;
+}
+)", "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    EXPECT_EQ(Constant(ps.container, "Count")->registerSet, D3DXRS_FLOAT4);
+    EXPECT_EQ(Constant(ps.container, "Count")->registerIndex, 6u);
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    D3DXMATRIX identity{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
+    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    const float lights[12] = {1, 0, 0, 0.5f, 0, 1, 0, 0.5f, 0, 0, 1, 1};
+    ASSERT_EQ(ps.table->SetFloatArray(device, "Lights", lights, 12), D3D_OK);
+    ASSERT_EQ(ps.table->SetInt(device, "Count", 2), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 0, "two lights");
+    ASSERT_EQ(ps.table->SetInt(device, "Count", 3), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 255, "three lights");
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    v->Release();
+    p->Release();
 }
