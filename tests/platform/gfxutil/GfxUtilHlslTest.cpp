@@ -602,6 +602,20 @@ protected:
         EXPECT_EQ(hr, D3D_OK);
         return out;
     }
+    // The quad program's transform (identity) and a white tint, by name.
+    void SetQuadConstants(const Compiled& vs) {
+        D3DXMATRIX identity{};
+        for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+        ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+        const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
+        ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    }
+    void UnbindAndRelease(IDirect3DVertexShader9* v, IDirect3DPixelShader9* p) {
+        EXPECT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+        EXPECT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+        v->Release();
+        p->Release();
+    }
 };
 INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslDrawTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
@@ -930,11 +944,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
     ASSERT_TRUE(v && p);
-    D3DXMATRIX identity{};
-    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
-    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
-    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
-    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    SetQuadConstants(vs);
     ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
     const std::int32_t two[4] = {2, 0, 0, 0};
     ASSERT_EQ(ps.table->SetIntArray(device, "Steps", two, 4), D3D_OK);
@@ -957,10 +967,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     Clear();
     DrawQuad();
     ExpectPixel(8, 8, 128, 128, 255, "registers");
-    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
-    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
-    v->Release();
-    p->Release();
+    UnbindAndRelease(v, p);
 }
 
 // A program that indexes its float constants by a computed index keeps its
@@ -1134,11 +1141,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
     ASSERT_TRUE(v && p);
-    D3DXMATRIX identity{};
-    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
-    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
-    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
-    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    SetQuadConstants(vs);
     ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
     Clear();
@@ -1155,10 +1158,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     Clear();
     DrawQuad();
     ExpectPixel(8, 8, 0, 0, 255, "members");
-    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
-    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
-    v->Release();
-    p->Release();
+    UnbindAndRelease(v, p);
 }
 
 // An int bounding a `for` loop reads an integer register where the profile
@@ -1202,11 +1202,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
     ASSERT_TRUE(v && p);
-    D3DXMATRIX identity{};
-    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
-    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
-    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
-    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    SetQuadConstants(vs);
     ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
     ASSERT_EQ(ps.table->SetInt(device, "Scale", 1), D3D_OK);
     ASSERT_EQ(ps.table->SetInt(device, "Count", 2), D3D_OK);
@@ -1227,10 +1223,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     Clear();
     DrawQuad();
     ExpectPixel(8, 8, 64, 128, 255, "no rounds");
-    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
-    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
-    v->Release();
-    p->Release();
+    UnbindAndRelease(v, p);
 }
 
 // A compiled vs_3_0 program's tex2Dlod reads the texture set on the vertex
@@ -1342,11 +1335,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
     ASSERT_TRUE(v && p);
-    D3DXMATRIX identity{};
-    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
-    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
-    const D3DXVECTOR4 white{1.f, 1.f, 1.f, 1.f};
-    ASSERT_EQ(vs.table->SetVector(device, "Tint", &white), D3D_OK);
+    SetQuadConstants(vs);
     const float lights[12] = {1, 0, 0, 0.5f, 0, 1, 0, 0.5f, 0, 0, 1, 1};
     ASSERT_EQ(ps.table->SetFloatArray(device, "Lights", lights, 12), D3D_OK);
     ASSERT_EQ(ps.table->SetInt(device, "Count", 2), D3D_OK);
@@ -1359,8 +1348,5 @@ float4 main(float4 col : COLOR0) : COLOR {
     Clear();
     DrawQuad();
     ExpectPixel(8, 8, 128, 128, 255, "three lights");
-    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
-    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
-    v->Release();
-    p->Release();
+    UnbindAndRelease(v, p);
 }
