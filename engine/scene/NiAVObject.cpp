@@ -7,6 +7,7 @@
 #include "engine/core/NiViewerStrings.h"
 #include "engine/scene/NiNode.h"
 
+#include <atomic>
 #include <cstring>
 #include <unordered_set>
 
@@ -18,6 +19,8 @@ namespace
 // the stamp it gives the data it marks stale.
 thread_local std::int32_t t_iPassDepth = 0;
 thread_local std::uint32_t t_uiPassStamp = 0;
+// Scenes may be loaded on other threads than the one that updates them.
+std::atomic<std::uint32_t> s_uiOnDemandCount{0};
 
 class PassScope
 {
@@ -97,8 +100,18 @@ std::uint32_t NiAVObject::CurrentPassStamp()
     return t_uiPassStamp;
 }
 
+void NiAVObject::CountOnDemand(bool bAdded)
+{
+    if (bAdded)
+        s_uiOnDemandCount.fetch_add(1, std::memory_order_relaxed);
+    else
+        s_uiOnDemandCount.fetch_sub(1, std::memory_order_relaxed);
+}
+
 void NiAVObject::MarkOnDemandOrderDirty()
 {
+    if (s_uiOnDemandCount.load(std::memory_order_relaxed) == 0)
+        return;
     for (NiAVObject* pk = this; pk != nullptr; pk = pk->m_pkParent)
     {
         if (pk->m_ucStale & ON_DEMAND)
@@ -108,14 +121,32 @@ void NiAVObject::MarkOnDemandOrderDirty()
 
 void NiAVObject::UpdateStaleWorldTransform() const
 {
-    // Objects are never made const: the data is a cache of the locals.
-    auto* pkThis = const_cast<NiAVObject*>(this);
     if ((m_ucStale & WORLD_STALE) == 0)
         return;
-    if (m_pkParent != nullptr && (m_pkParent->m_ucStale & WORLD_STALE))
-        m_pkParent->UpdateStaleWorldTransform();
-    pkThis->UpdateWorldData();
-    pkThis->m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~WORLD_STALE);
+    // Objects are never made const: the data is a cache of the locals.
+    auto* pkThis = const_cast<NiAVObject*>(this);
+    // The stale parents first, from the topmost down, gathered in a loop: a
+    // deep stale chain from a file must not take one stack frame per level.
+    // People are a few levels deep; the heap is for chains beyond that.
+    constexpr std::size_t kInline = 32;
+    NiAVObject* apkInline[kInline];
+    std::vector<NiAVObject*> kMore;
+    std::size_t uiCount = 0;
+    for (NiAVObject* pk = pkThis; pk != nullptr && (pk->m_ucStale & WORLD_STALE); pk = pk->m_pkParent)
+    {
+        if (uiCount < kInline)
+            apkInline[uiCount] = pk;
+        else
+            kMore.push_back(pk);
+        ++uiCount;
+    }
+    while (uiCount > 0)
+    {
+        --uiCount;
+        NiAVObject* pk = uiCount < kInline ? apkInline[uiCount] : kMore[uiCount - kInline];
+        pk->UpdateWorldData();
+        pk->m_ucStale = static_cast<std::uint8_t>(pk->m_ucStale & ~WORLD_STALE);
+    }
 }
 
 void NiAVObject::UpdateStaleWorldBound() const
@@ -125,10 +156,55 @@ void NiAVObject::UpdateStaleWorldBound() const
         UpdateStaleWorldTransform();
     if ((m_ucStale & BOUND_STALE) == 0)
         return;
-    // A node merges its children's bounds through GetWorldBound, which
-    // brings each of them up to date in turn.
-    pkThis->UpdateWorldBound();
-    pkThis->m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~BOUND_STALE);
+    // A node merges its children's bounds through GetWorldBound, which would
+    // bring each waiting one up to date with a call per level: a deep stale
+    // chain must not exhaust the stack. So the waiting bounds below are
+    // worked out first, children before parents, in a loop; the merge then
+    // finds them ready. The lists are kept per thread so a person's read
+    // allocates nothing once warm (a nested read, should a kind's update
+    // ever make one, takes lists of its own).
+    struct Visit
+    {
+        NiAVObject* m_pkObject;
+        bool m_bChildrenQueued;
+    };
+    thread_local std::vector<Visit> t_kShared;
+    thread_local std::vector<NiAVObject*> t_kSharedChildren;
+    thread_local bool t_bSharedInUse = false;
+    std::vector<Visit> kOwn;
+    std::vector<NiAVObject*> kOwnChildren;
+    const bool bShared = !t_bSharedInUse;
+    std::vector<Visit>& kStack = bShared ? t_kShared : kOwn;
+    std::vector<NiAVObject*>& kChildren = bShared ? t_kSharedChildren : kOwnChildren;
+    t_bSharedInUse = true;
+    kStack.clear();
+    kStack.push_back({pkThis, false});
+    while (!kStack.empty())
+    {
+        NiAVObject* pk = kStack.back().m_pkObject;
+        if (!kStack.back().m_bChildrenQueued)
+        {
+            kStack.back().m_bChildrenQueued = true;
+            if (pk->m_ucStale & WORLD_STALE)
+                pk->UpdateStaleWorldTransform();
+            kChildren.clear();
+            pk->CollectChildren(kChildren);
+            for (std::size_t i = kChildren.size(); i-- > 0;)
+            {
+                if (kChildren[i]->m_ucStale & BOUND_STALE)
+                    kStack.push_back({kChildren[i], false});
+            }
+            continue;
+        }
+        kStack.pop_back();
+        if (pk->m_ucStale & BOUND_STALE)
+        {
+            pk->UpdateWorldBound();
+            pk->m_ucStale = static_cast<std::uint8_t>(pk->m_ucStale & ~BOUND_STALE);
+        }
+    }
+    if (bShared)
+        t_bSharedInUse = false;
 }
 
 void NiAVObject::KeepStaleWorld()
