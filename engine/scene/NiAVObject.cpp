@@ -19,6 +19,11 @@ namespace
 // the stamp it gives the data it marks stale.
 thread_local std::int32_t t_iPassDepth = 0;
 thread_local std::uint32_t t_uiPassStamp = 0;
+// How deep stale transform and bound reads are nested on this thread, and
+// how deep they may go before the rest is done in a loop.
+thread_local std::int32_t t_iTransformNesting = 0;
+thread_local std::int32_t t_iBoundNesting = 0;
+constexpr std::int32_t kMaxStaleNesting = 256;
 // Scenes may be loaded on other threads than the one that updates them.
 std::atomic<std::uint32_t> s_uiOnDemandCount{0};
 
@@ -125,25 +130,34 @@ void NiAVObject::UpdateStaleWorldTransform() const
         return;
     // Objects are never made const: the data is a cache of the locals.
     auto* pkThis = const_cast<NiAVObject*>(this);
-    // The stale parents first, from the topmost down, gathered in a loop: a
-    // deep stale chain from a file must not take one stack frame per level.
-    // People are a few levels deep; the heap is for chains beyond that.
-    constexpr std::size_t kInline = 32;
-    NiAVObject* apkInline[kInline];
-    std::vector<NiAVObject*> kMore;
-    std::size_t uiCount = 0;
-    for (NiAVObject* pk = pkThis; pk != nullptr && (pk->m_ucStale & WORLD_STALE); pk = pk->m_pkParent)
+    // The parents first: a call per level, as deep as people go; below that
+    // depth (a deep chain from a file) the rest is worked out in a loop, so
+    // the stack is never exhausted.
+    if (m_pkParent != nullptr && (m_pkParent->m_ucStale & WORLD_STALE))
     {
-        if (uiCount < kInline)
-            apkInline[uiCount] = pk;
+        if (t_iTransformNesting < kMaxStaleNesting)
+        {
+            ++t_iTransformNesting;
+            m_pkParent->UpdateStaleWorldTransform();
+            --t_iTransformNesting;
+        }
         else
-            kMore.push_back(pk);
-        ++uiCount;
+            UpdateStaleWorldChain(m_pkParent);
     }
-    while (uiCount > 0)
+    pkThis->UpdateWorldData();
+    pkThis->m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~WORLD_STALE);
+}
+
+void NiAVObject::UpdateStaleWorldChain(NiAVObject* pkObject)
+{
+    // The stale object and its stale parents, from the topmost down.
+    std::vector<NiAVObject*> kChain;
+    for (NiAVObject* pk = pkObject; pk != nullptr && (pk->m_ucStale & WORLD_STALE); pk = pk->m_pkParent)
+        kChain.push_back(pk);
+    while (!kChain.empty())
     {
-        --uiCount;
-        NiAVObject* pk = uiCount < kInline ? apkInline[uiCount] : kMore[uiCount - kInline];
+        NiAVObject* pk = kChain.back();
+        kChain.pop_back();
         pk->UpdateWorldData();
         pk->m_ucStale = static_cast<std::uint8_t>(pk->m_ucStale & ~WORLD_STALE);
     }
@@ -156,29 +170,32 @@ void NiAVObject::UpdateStaleWorldBound() const
         UpdateStaleWorldTransform();
     if ((m_ucStale & BOUND_STALE) == 0)
         return;
-    // A node merges its children's bounds through GetWorldBound, which would
-    // bring each waiting one up to date with a call per level: a deep stale
-    // chain must not exhaust the stack. So the waiting bounds below are
-    // worked out first, children before parents, in a loop; the merge then
-    // finds them ready. The lists are kept per thread so a person's read
-    // allocates nothing once warm (a nested read, should a kind's update
-    // ever make one, takes lists of its own).
+    // A node merges its children's bounds through GetWorldBound, which
+    // brings each waiting one up to date in turn: a call per level, as deep
+    // as people go. Below that depth (a deep chain from a file) the rest is
+    // worked out in a loop instead, so the stack is never exhausted.
+    if (t_iBoundNesting < kMaxStaleNesting)
+    {
+        ++t_iBoundNesting;
+        pkThis->UpdateWorldBound();
+        --t_iBoundNesting;
+        pkThis->m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~BOUND_STALE);
+        return;
+    }
+    UpdateStaleWorldBoundInLoop(pkThis);
+}
+
+void NiAVObject::UpdateStaleWorldBoundInLoop(NiAVObject* pkObject)
+{
+    // Children's waiting bounds first, then their parent's, so each merge
+    // finds its children's ready.
     struct Visit
     {
         NiAVObject* m_pkObject;
         bool m_bChildrenQueued;
     };
-    thread_local std::vector<Visit> t_kShared;
-    thread_local std::vector<NiAVObject*> t_kSharedChildren;
-    thread_local bool t_bSharedInUse = false;
-    std::vector<Visit> kOwn;
-    std::vector<NiAVObject*> kOwnChildren;
-    const bool bShared = !t_bSharedInUse;
-    std::vector<Visit>& kStack = bShared ? t_kShared : kOwn;
-    std::vector<NiAVObject*>& kChildren = bShared ? t_kSharedChildren : kOwnChildren;
-    t_bSharedInUse = true;
-    kStack.clear();
-    kStack.push_back({pkThis, false});
+    std::vector<Visit> kStack{{pkObject, false}};
+    std::vector<NiAVObject*> kChildren;
     while (!kStack.empty())
     {
         NiAVObject* pk = kStack.back().m_pkObject;
@@ -203,8 +220,6 @@ void NiAVObject::UpdateStaleWorldBound() const
             pk->m_ucStale = static_cast<std::uint8_t>(pk->m_ucStale & ~BOUND_STALE);
         }
     }
-    if (bShared)
-        t_bSharedInUse = false;
 }
 
 void NiAVObject::KeepStaleWorld()

@@ -196,6 +196,8 @@ protected:
     void CopyMembers(NiAVObject* pkDest, NiCloneContext& kCloning);
     void UpdateStaleWorldTransform() const;
     void UpdateStaleWorldBound() const;
+    static void UpdateStaleWorldChain(NiAVObject* pkObject);
+    static void UpdateStaleWorldBoundInLoop(NiAVObject* pkObject);
     // Clears both stale bits once a full pass has computed the data.
     void ClearWorldStale()
     {

@@ -736,6 +736,12 @@ TEST_F(NiNodeOnDemandTest, ADeepStaleChainIsBroughtUpToDateWithoutRecursion)
     spTop->SetTranslate(NiVec3(0.0f, 2.0f, 0.0f));
     m_spWorld->Update(0.0f);
     EXPECT_EQ(pkLeaf->GetWorldTransform().m_kTranslate, NiVec3(10.0f + (uiDepth - 1), 2.0f, 0.0f));
+    // The world's bound waits for every bound of the chain, and one read
+    // brings them all up to date.
+    ASSERT_TRUE(m_spWorld->IsWorldBoundStale());
+    (void)m_spWorld->GetWorldBound();
+    EXPECT_FALSE(pkLeaf->IsWorldBoundStale());
+    EXPECT_FALSE(spTop->IsWorldBoundStale());
     m_spWorld->DetachChild(spTop);
 }
 
