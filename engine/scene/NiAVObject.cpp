@@ -7,6 +7,7 @@
 #include "engine/core/NiViewerStrings.h"
 #include "engine/scene/NiNode.h"
 
+#include <atomic>
 #include <cstring>
 #include <unordered_set>
 
@@ -18,6 +19,13 @@ namespace
 // the stamp it gives the data it marks stale.
 thread_local std::int32_t t_iPassDepth = 0;
 thread_local std::uint32_t t_uiPassStamp = 0;
+// How deep stale transform and bound reads are nested on this thread, and
+// how deep they may go before the rest is done in a loop.
+thread_local std::int32_t t_iTransformNesting = 0;
+thread_local std::int32_t t_iBoundNesting = 0;
+constexpr std::int32_t kMaxStaleNesting = 256;
+// Scenes may be loaded on other threads than the one that updates them.
+std::atomic<std::uint32_t> s_uiOnDemandCount{0};
 
 class PassScope
 {
@@ -97,8 +105,18 @@ std::uint32_t NiAVObject::CurrentPassStamp()
     return t_uiPassStamp;
 }
 
+void NiAVObject::CountOnDemand(bool bAdded)
+{
+    if (bAdded)
+        s_uiOnDemandCount.fetch_add(1, std::memory_order_relaxed);
+    else
+        s_uiOnDemandCount.fetch_sub(1, std::memory_order_relaxed);
+}
+
 void NiAVObject::MarkOnDemandOrderDirty()
 {
+    if (s_uiOnDemandCount.load(std::memory_order_relaxed) == 0)
+        return;
     for (NiAVObject* pk = this; pk != nullptr; pk = pk->m_pkParent)
     {
         if (pk->m_ucStale & ON_DEMAND)
@@ -108,14 +126,41 @@ void NiAVObject::MarkOnDemandOrderDirty()
 
 void NiAVObject::UpdateStaleWorldTransform() const
 {
-    // Objects are never made const: the data is a cache of the locals.
-    auto* pkThis = const_cast<NiAVObject*>(this);
     if ((m_ucStale & WORLD_STALE) == 0)
         return;
+    // Objects are never made const: the data is a cache of the locals.
+    auto* pkThis = const_cast<NiAVObject*>(this);
+    // The parents first: a call per level, as deep as people go; below that
+    // depth (a deep chain from a file) the rest is worked out in a loop, so
+    // the stack is never exhausted.
     if (m_pkParent != nullptr && (m_pkParent->m_ucStale & WORLD_STALE))
-        m_pkParent->UpdateStaleWorldTransform();
+    {
+        if (t_iTransformNesting < kMaxStaleNesting)
+        {
+            ++t_iTransformNesting;
+            m_pkParent->UpdateStaleWorldTransform();
+            --t_iTransformNesting;
+        }
+        else
+            UpdateStaleWorldChain(m_pkParent);
+    }
     pkThis->UpdateWorldData();
     pkThis->m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~WORLD_STALE);
+}
+
+void NiAVObject::UpdateStaleWorldChain(NiAVObject* pkObject)
+{
+    // The stale object and its stale parents, from the topmost down.
+    std::vector<NiAVObject*> kChain;
+    for (NiAVObject* pk = pkObject; pk != nullptr && (pk->m_ucStale & WORLD_STALE); pk = pk->m_pkParent)
+        kChain.push_back(pk);
+    while (!kChain.empty())
+    {
+        NiAVObject* pk = kChain.back();
+        kChain.pop_back();
+        pk->UpdateWorldData();
+        pk->m_ucStale = static_cast<std::uint8_t>(pk->m_ucStale & ~WORLD_STALE);
+    }
 }
 
 void NiAVObject::UpdateStaleWorldBound() const
@@ -126,9 +171,55 @@ void NiAVObject::UpdateStaleWorldBound() const
     if ((m_ucStale & BOUND_STALE) == 0)
         return;
     // A node merges its children's bounds through GetWorldBound, which
-    // brings each of them up to date in turn.
-    pkThis->UpdateWorldBound();
-    pkThis->m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~BOUND_STALE);
+    // brings each waiting one up to date in turn: a call per level, as deep
+    // as people go. Below that depth (a deep chain from a file) the rest is
+    // worked out in a loop instead, so the stack is never exhausted.
+    if (t_iBoundNesting < kMaxStaleNesting)
+    {
+        ++t_iBoundNesting;
+        pkThis->UpdateWorldBound();
+        --t_iBoundNesting;
+        pkThis->m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~BOUND_STALE);
+        return;
+    }
+    UpdateStaleWorldBoundInLoop(pkThis);
+}
+
+void NiAVObject::UpdateStaleWorldBoundInLoop(NiAVObject* pkObject)
+{
+    // Children's waiting bounds first, then their parent's, so each merge
+    // finds its children's ready.
+    struct Visit
+    {
+        NiAVObject* m_pkObject;
+        bool m_bChildrenQueued;
+    };
+    std::vector<Visit> kStack{{pkObject, false}};
+    std::vector<NiAVObject*> kChildren;
+    while (!kStack.empty())
+    {
+        NiAVObject* pk = kStack.back().m_pkObject;
+        if (!kStack.back().m_bChildrenQueued)
+        {
+            kStack.back().m_bChildrenQueued = true;
+            if (pk->m_ucStale & WORLD_STALE)
+                pk->UpdateStaleWorldTransform();
+            kChildren.clear();
+            pk->CollectChildren(kChildren);
+            for (std::size_t i = kChildren.size(); i-- > 0;)
+            {
+                if (kChildren[i]->m_ucStale & BOUND_STALE)
+                    kStack.push_back({kChildren[i], false});
+            }
+            continue;
+        }
+        kStack.pop_back();
+        if (pk->m_ucStale & BOUND_STALE)
+        {
+            pk->UpdateWorldBound();
+            pk->m_ucStale = static_cast<std::uint8_t>(pk->m_ucStale & ~BOUND_STALE);
+        }
+    }
 }
 
 void NiAVObject::KeepStaleWorld()

@@ -196,6 +196,8 @@ protected:
     void CopyMembers(NiAVObject* pkDest, NiCloneContext& kCloning);
     void UpdateStaleWorldTransform() const;
     void UpdateStaleWorldBound() const;
+    static void UpdateStaleWorldChain(NiAVObject* pkObject);
+    static void UpdateStaleWorldBoundInLoop(NiAVObject* pkObject);
     // Clears both stale bits once a full pass has computed the data.
     void ClearWorldStale()
     {
@@ -204,6 +206,9 @@ protected:
     // Tells the on-demand roots above (and at) this object that the subtree
     // changed shape or kind.
     void MarkOnDemandOrderDirty();
+    // How many objects carry ON_DEMAND: with none alive, a change of shape
+    // has nobody above to tell, and attaching under a deep chain stays cheap.
+    static void CountOnDemand(bool bAdded);
     [[nodiscard]] static std::uint32_t CurrentPassStamp();
     // Before the local transform or the place in the graph changes, a stale
     // transform is computed from the values it was marked with: readers

@@ -15,6 +15,8 @@ NiNode::NiNode(std::uint32_t uiInitialChildren) : m_kChildren(uiInitialChildren,
 
 NiNode::~NiNode()
 {
+    if (m_ucStale & ON_DEMAND)
+        CountOnDemand(false);
     DetachAllEffects();
     // Subtrees only this node holds are taken apart here, level by level,
     // instead of each node's destructor releasing the next: a deep tree
@@ -410,10 +412,14 @@ void NiNode::SetWorldOnDemand(bool bOnDemand)
     if (!bOnDemand)
     {
         // Data already waiting stays right: readers still bring it up to date.
+        if (m_ucStale & ON_DEMAND)
+            CountOnDemand(false);
         m_ucStale = static_cast<std::uint8_t>(m_ucStale & ~(ON_DEMAND | ORDER_DIRTY));
         m_pkOnDemandOrder.reset();
         return;
     }
+    if ((m_ucStale & ON_DEMAND) == 0)
+        CountOnDemand(true);
     m_ucStale |= ON_DEMAND | ORDER_DIRTY;
 }
 
@@ -421,19 +427,28 @@ void NiNode::CollectOnDemandOrder(NiAVObject* pkObject, std::vector<OnDemandStep
 {
     // Depth first in child order, as the full pass goes, so the controllers
     // run in the same order; a kind that cannot wait takes its whole
-    // subtree's full pass at its place.
-    if (!pkObject->CanDeferWorldData())
+    // subtree's full pass at its place. A loop over a list of objects still
+    // to visit, not a call per level: a deep chain must not exhaust the
+    // stack.
+    std::vector<NiAVObject*> kToVisit{pkObject};
+    while (!kToVisit.empty())
     {
-        kOrder.push_back({pkObject, true});
-        return;
-    }
-    kOrder.push_back({pkObject, false});
-    if (auto* pkNode = NiDynamicCast<NiNode>(pkObject))
-    {
-        for (std::uint32_t i = 0; i < pkNode->m_kChildren.GetSize(); ++i)
+        NiAVObject* pkNext = kToVisit.back();
+        kToVisit.pop_back();
+        if (!pkNext->CanDeferWorldData())
         {
-            if (NiAVObject* pkChild = pkNode->m_kChildren.GetAt(i))
-                CollectOnDemandOrder(pkChild, kOrder);
+            kOrder.push_back({pkNext, true});
+            continue;
+        }
+        kOrder.push_back({pkNext, false});
+        if (auto* pkNode = NiDynamicCast<NiNode>(pkNext))
+        {
+            // Last child first onto the list, so the first comes off first.
+            for (std::uint32_t i = pkNode->m_kChildren.GetSize(); i-- > 0;)
+            {
+                if (NiAVObject* pkChild = pkNode->m_kChildren.GetAt(i))
+                    kToVisit.push_back(pkChild);
+            }
         }
     }
 }

@@ -699,3 +699,78 @@ TEST_F(NiNodeOnDemandTest, UpdatesBelowTheRootAndCullingBringTheDataUpToDate)
     EXPECT_FALSE(m_kPerson.m_spHand->IsWorldTransformStale());
     EXPECT_FALSE(m_spWorld->IsWorldBoundStale());
 }
+
+TEST_F(NiNodeOnDemandTest, ADeepStaleChainIsBroughtUpToDateWithoutRecursion)
+{
+    // Far deeper than the stack would allow one frame per level, in the
+    // order's collection or in the read.
+    const std::uint32_t uiDepth = 100000;
+    // Built from the leaf up, so each attach is to a node without parents
+    // (the person above keeps on-demand nodes alive, and each attach tells
+    // every one above).
+    NiNodePtr spLeaf = new NiNode;
+    spLeaf->SetTranslate(NiVec3(1.0f, 0.0f, 0.0f));
+    NiNode* pkLeaf = spLeaf;
+    NiNodePtr spTop = spLeaf;
+    for (std::uint32_t i = 1; i < uiDepth; ++i)
+    {
+        NiNodePtr spNext = new NiNode;
+        spNext->SetTranslate(NiVec3(1.0f, 0.0f, 0.0f));
+        spNext->AttachChild(spTop);
+        spTop = spNext;
+    }
+    spTop->SetTranslate(NiVec3(0.0f, 0.0f, 0.0f));
+    spLeaf = nullptr;
+    spTop->SetWorldOnDemand(true);
+    m_spWorld->AttachChild(spTop);
+    m_spWorld->Update(0.0f);
+    ASSERT_TRUE(pkLeaf->IsWorldTransformStale());
+    // Every node but the top one moves by one; whole numbers of this size
+    // add up exactly in floats.
+    EXPECT_EQ(pkLeaf->GetWorldTransform().m_kTranslate, NiVec3(10.0f + (uiDepth - 1), 0.0f, 0.0f));
+    EXPECT_FALSE(spTop->IsWorldTransformStale());
+    EXPECT_FALSE(static_cast<NiAVObject*>(pkLeaf)->GetParent()->IsWorldTransformStale());
+
+    // A second pass marks it all again, and a move of the top reaches the
+    // leaf through the chain.
+    spTop->SetTranslate(NiVec3(0.0f, 2.0f, 0.0f));
+    m_spWorld->Update(0.0f);
+    EXPECT_EQ(pkLeaf->GetWorldTransform().m_kTranslate, NiVec3(10.0f + (uiDepth - 1), 2.0f, 0.0f));
+    // The world's bound waits for every bound of the chain, and one read
+    // brings them all up to date.
+    ASSERT_TRUE(m_spWorld->IsWorldBoundStale());
+    (void)m_spWorld->GetWorldBound();
+    EXPECT_FALSE(pkLeaf->IsWorldBoundStale());
+    EXPECT_FALSE(spTop->IsWorldBoundStale());
+    m_spWorld->DetachChild(spTop);
+}
+
+TEST_F(NiNodeOnDemandTest, OtherRootsComingAndGoingLeaveAPersonsNewChildrenInItsPass)
+{
+    UpdateBoth();
+    // Other on-demand roots switched off (twice), and one let go while on:
+    // the person's root is still on demand, and a child joining it after a
+    // pass must still reach its order.
+    {
+        NiNodePtr spGone = new NiNode;
+        spGone->SetWorldOnDemand(true);
+        spGone->SetWorldOnDemand(true);
+        NiNodePtr spOff = new NiNode;
+        spOff->SetWorldOnDemand(true);
+        spOff->SetWorldOnDemand(false);
+        spOff->SetWorldOnDemand(false);
+    }
+    for (Person* pk : {&m_kPerson, &m_kTwin})
+    {
+        NiNodePtr spFinger = new NiNode;
+        spFinger->SetName("finger");
+        spFinger->SetTranslate(NiVec3(0.0f, 0.5f, 0.0f));
+        pk->m_spArm->AttachChild(spFinger);
+    }
+    UpdateBoth();
+    NiAVObject* pkFinger = m_kPerson.m_spRoot->GetObjectByName("finger");
+    ASSERT_NE(pkFinger, nullptr);
+    EXPECT_TRUE(pkFinger->IsWorldTransformStale()) << "the pass left it for a reader";
+    EXPECT_EQ(pkFinger->GetWorldTransform(), m_kTwin.m_spRoot->GetObjectByName("finger")->GetWorldTransform());
+    EXPECT_EQ(m_spWorld->GetWorldBound(), m_spTwinWorld->GetWorldBound());
+}
