@@ -726,18 +726,26 @@ private:
     spvc_context m_context = nullptr;
 };
 
+// A SPIRV-Cross compiler for `spirv` in the context; null with `error`.
+spvc_compiler StartCompiler(spvc_context ctx, const std::vector<std::uint32_t>& spirv, spvc_backend backend,
+                            std::string& error) {
+    spvc_parsed_ir ir = nullptr;
+    spvc_compiler comp = nullptr;
+    if (!ctx || spvc_context_parse_spirv(ctx, spirv.data(), spirv.size(), &ir) != SPVC_SUCCESS ||
+        spvc_context_create_compiler(ctx, backend, ir, SPVC_CAPTURE_MODE_TAKE_OWNERSHIP, &comp) != SPVC_SUCCESS) {
+        error = ctx ? spvc_context_get_last_error_string(ctx) : "cannot start SPIRV-Cross";
+        return nullptr;
+    }
+    return comp;
+}
+
 // SPIR-V to GLSL 3.30 with the register file and the interface named as the
 // device names them; fills the container's interface.
 bool SpirvToGlsl(const std::vector<std::uint32_t>& spirv, bool vertex, ShaderContainer& c, std::string& error) {
     SpvcContext context;
     spvc_context ctx = context.Get();
-    spvc_parsed_ir ir = nullptr;
-    spvc_compiler comp = nullptr;
-    if (!ctx || spvc_context_parse_spirv(ctx, spirv.data(), spirv.size(), &ir) != SPVC_SUCCESS ||
-        spvc_context_create_compiler(ctx, SPVC_BACKEND_GLSL, ir, SPVC_CAPTURE_MODE_TAKE_OWNERSHIP, &comp) != SPVC_SUCCESS) {
-        error = ctx ? spvc_context_get_last_error_string(ctx) : "cannot start SPIRV-Cross";
-        return false;
-    }
+    spvc_compiler comp = StartCompiler(ctx, spirv, SPVC_BACKEND_GLSL, error);
+    if (!comp) return false;
     spvc_resources res = nullptr;
     if (spvc_compiler_create_shader_resources(comp, &res) != SPVC_SUCCESS) {
         error = spvc_context_get_last_error_string(ctx);
@@ -1041,13 +1049,8 @@ bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName
 bool ActiveGlobals(const std::vector<std::uint32_t>& spirv, std::set<std::string>& names, std::string& error) {
     SpvcContext context;
     spvc_context ctx = context.Get();
-    spvc_parsed_ir ir = nullptr;
-    spvc_compiler comp = nullptr;
-    if (!ctx || spvc_context_parse_spirv(ctx, spirv.data(), spirv.size(), &ir) != SPVC_SUCCESS ||
-        spvc_context_create_compiler(ctx, SPVC_BACKEND_NONE, ir, SPVC_CAPTURE_MODE_TAKE_OWNERSHIP, &comp) != SPVC_SUCCESS) {
-        error = ctx ? spvc_context_get_last_error_string(ctx) : "cannot start SPIRV-Cross";
-        return false;
-    }
+    spvc_compiler comp = StartCompiler(ctx, spirv, SPVC_BACKEND_NONE, error);
+    if (!comp) return false;
     spvc_set active = nullptr;
     spvc_resources res = nullptr;
     if (spvc_compiler_get_active_interface_variables(comp, &active) != SPVC_SUCCESS ||
