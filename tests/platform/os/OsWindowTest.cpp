@@ -425,27 +425,33 @@ private:
 };
 } // namespace
 
+// The game's window made with no driver named and DISPLAY as given (null:
+// unset), from a fresh start; gives the window (or null), what was printed,
+// and the driver SDL chose. The environment and the layer are put back.
+static std::string TryWithDisplay(const char* pcDisplay, os::WindowHandle& refused, std::string& text)
+{
+    ScopedEnvironment environment;
+    environment.Set("SDL_VIDEODRIVER", nullptr);
+    environment.Set("DISPLAY", pcDisplay);
+    environment.Set("WAYLAND_DISPLAY", nullptr);
+    os::Shutdown();
+    testing::internal::CaptureStderr();
+    refused = MakeGameWindow();
+    text = testing::internal::GetCapturedStderr();
+    const std::string chosen = os::GetVideoDriverName();
+    os::Reset();
+    os::Shutdown();
+    return chosen;
+}
+
 // Without a display SDL falls back to a driver that shows nothing; the game's
 // window is refused then, unless the caller named that driver (as tests do).
 TEST_F(OsWindowTest, NoWindowOnAnInvisibleDriverNobodyAskedFor)
 {
     const std::string named = os::GetVideoDriverName();
-    std::string chosen;
     os::WindowHandle refused = nullptr;
     std::string text;
-    {
-        ScopedEnvironment environment;
-        environment.Set("SDL_VIDEODRIVER", nullptr);
-        environment.Set("DISPLAY", nullptr);
-        environment.Set("WAYLAND_DISPLAY", nullptr);
-        os::Shutdown();
-        testing::internal::CaptureStderr();
-        refused = MakeGameWindow();
-        text = testing::internal::GetCapturedStderr();
-        chosen = os::GetVideoDriverName();
-        os::Reset();
-        os::Shutdown();
-    }
+    const std::string chosen = TryWithDisplay(nullptr, refused, text);
     // Named, the same headless driver makes the window.
     ASSERT_TRUE(os::Startup());
     if (chosen != "offscreen" && chosen != "dummy")
@@ -463,22 +469,9 @@ TEST_F(OsWindowTest, NoWindowOnAnInvisibleDriverNobodyAskedFor)
 // available" is for a machine where none is set.
 TEST_F(OsWindowTest, ASetDisplayThatCannotBeReachedIsNamed)
 {
-    std::string chosen;
     os::WindowHandle refused = nullptr;
     std::string text;
-    {
-        ScopedEnvironment environment;
-        environment.Set("SDL_VIDEODRIVER", nullptr);
-        environment.Set("DISPLAY", ":987");
-        environment.Set("WAYLAND_DISPLAY", nullptr);
-        os::Shutdown();
-        testing::internal::CaptureStderr();
-        refused = MakeGameWindow();
-        text = testing::internal::GetCapturedStderr();
-        chosen = os::GetVideoDriverName();
-        os::Reset();
-        os::Shutdown();
-    }
+    const std::string chosen = TryWithDisplay(":987", refused, text);
     ASSERT_TRUE(os::Startup());
     if (chosen != "offscreen" && chosen != "dummy")
     {
