@@ -320,10 +320,10 @@ TEST_F(CSaveFileTest, EveryCutOfADemoPrisonsSaveIsRefusedOrLoadsItsWholeSections
     kGame.Shutdown();
 }
 
-// Every number of a room's record (its values, description, post count and
-// post lines) that is not a number or lies outside its field refuses the
-// file with a box naming that line; a number with text after it reads as the
-// number.
+// Every number of a room's record (its position, grid number, footprint,
+// values, description, post count and post lines) that is not a number or
+// lies outside its field refuses the file with a box naming that line; a
+// number with text after it reads as the number.
 TEST_F(CSaveFileTest, EachNumberOfAnObjectsRecordIsCheckedAndNamesItsLine)
 {
     CGame kGame;
@@ -381,6 +381,21 @@ TEST_F(CSaveFileTest, EachNumberOfAnObjectsRecordIsCheckedAndNamesItsLine)
                 ++iCases;
             }
     EXPECT_EQ(iCases, 3 * (4 + 2 + 3 * 18));
+    // The position, grid number and footprint lines before them: each field
+    // not a number or past its field ("1e999" is past a float; an integer
+    // field reads it as 1 followed by text).
+    const auto Past = [&](std::size_t uiLine) {
+        return uiLine == uiValues - 3 ? std::vector<const char*>{"x", "1e999", "-1e999"}
+                                      : std::vector<const char*>{"x", "99999999999", "-99999999999"};
+    };
+    for (std::size_t uiLine : {uiValues - 3, uiValues - 2, uiValues - 1})
+        for (std::size_t uiField = 0; uiField < FieldCount(kLines[uiLine]); ++uiField)
+            for (const char* pcBad : Past(uiLine))
+            {
+                Refused(uiLine, Field(kLines[uiLine], uiField, pcBad));
+                ++iCases;
+            }
+    EXPECT_EQ(iCases, 3 * (4 + 2 + 3 * 18) + 3 * (4 + 1 + 3));
     // The post count: not a number, out of range, more posts than follow
     // (the building's own line reads as a short fourth post, and the next
     // record's template where the building's line belongs fails).
