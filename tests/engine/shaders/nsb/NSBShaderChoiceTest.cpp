@@ -103,7 +103,35 @@ protected:
         return pkEntry != nullptr ? pkEntry->GetRefCount() : 0;
     }
 
+    // The renderer's own device runs programs up to 3.0: of an
+    // implementation needing vertex and pixel programs 3.0 and a
+    // fixed-function one after it, the first is chosen.
+    void ExpectTheProgramImplementationChosen()
+    {
+        NSBCapsSnapshot kCaps;
+        NSBShader::TakeCapsSnapshot(m_spRenderer, kCaps);
+        EXPECT_EQ(kCaps.m_uiMaxPSVersion, PS(3, 0));
+        EXPECT_EQ(kCaps.m_uiMaxVSVersion, VS(3, 0));
+        Add({PS(3, 0), VS(3, 0)});
+        Add({});
+        EXPECT_EQ(Build(ANY), std::make_pair(0, ANY));
+        EXPECT_EQ(Build(0), std::make_pair(0, 0u));
+        EXPECT_EQ(Build(1), std::make_pair(1, 1u));
+        EXPECT_TRUE(ReportTexts().empty());
+    }
+
     NSBShaderPtr m_spShader = new NSBShader;
+};
+
+// The same choice on a gl renderer: both back ends share one caps table.
+class NSBShaderChoiceGlTest : public NSBShaderChoiceTest
+{
+protected:
+    void SetUp() override
+    {
+        ShaderTest::SetUp();
+        CreateRenderer(gfx::BackendKind::Gl);
+    }
 };
 } // namespace
 
@@ -175,6 +203,18 @@ TEST_F(NSBShaderChoiceTest, SnapshotOfThisRendererAcceptsImplementationsWithProg
     EXPECT_EQ(Build(0), std::make_pair(0, 0u));
     EXPECT_EQ(Build(1), std::make_pair(1, 1u));
     EXPECT_TRUE(ReportTexts().empty());
+}
+
+TEST_F(NSBShaderChoiceTest, TheNullRendererChoosesTheImplementationWithPrograms)
+{
+    ExpectTheProgramImplementationChosen();
+}
+
+TEST_F(NSBShaderChoiceGlTest, TheGlRendererChoosesTheImplementationWithPrograms)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    ExpectTheProgramImplementationChosen();
 }
 
 TEST_F(NSBShaderChoiceTest, TheRequestIsBuiltWhenUsableElseTheLowestUsableUnderItsNumber)
