@@ -30,6 +30,7 @@
 #include "platform/os/OsWindow.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/support/TestPng.h"
+#include "tools/COrvaneDemoEffect.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoShader.h"
 
@@ -293,7 +294,8 @@ bool ToScreen(const NiCamera& kCamera, const NiVec3& kPoint, std::uint32_t& x, s
 // The start view takes in the showcase pillars, drawn by their programs as
 // the game finds them: the high-level pillar's middle shows the programs'
 // glow (a face turned along x whole, the others shaded, the hue the same),
-// the material pillar's the warm tint its pixel program gives its grey.
+// the material pillar's the warm tint its pixel program gives its grey, the
+// post the one colour of its effect's assembly programs.
 TEST_F(CGameViewTest, TheStartViewShowsTheShowcasePillarsDrawnByTheirPrograms)
 {
     ViewedGame* pkGame = PlayLevel(
@@ -326,5 +328,15 @@ TEST_F(CGameViewTest, TheStartViewShowsTheShowcasePillarsDrawnByTheirPrograms)
                                             std::pair{kWarm.b, DEMO_MATERIAL_WARMTH[2]}})
         EXPECT_NEAR(iChannel, kWarm.r * fWarmth, 3.0f);
     EXPECT_NEAR(kWarm.r, DEMO_SHOWCASE_TEXEL, 3);
+    // The post, by its effect's technique of assembly programs: their one colour.
+    const NiAVObject* pkSignal = pkGame->GetWorld()->GetSceneRoot()->GetObjectByName(DEMO_SHOWCASE_SIGNAL);
+    ASSERT_NE(pkSignal, nullptr);
+    ASSERT_TRUE(ToScreen(*pkGame->GetCamera()->GetEngineCamera(), pkSignal->GetWorldBound().m_kCenter, x, y));
+    const Rgb kSignal = At(x, y);
+    SCOPED_TRACE(std::to_string(x) + ", " + std::to_string(y) + ": " + std::to_string(kSignal.r) + " " +
+                 std::to_string(kSignal.g) + " " + std::to_string(kSignal.b));
+    EXPECT_NEAR(kSignal.r, int((DEMO_PROGRAM_EFFECT_COLOUR >> 16) & 0xFF), 1);
+    EXPECT_NEAR(kSignal.g, int((DEMO_PROGRAM_EFFECT_COLOUR >> 8) & 0xFF), 1);
+    EXPECT_NEAR(kSignal.b, int(DEMO_PROGRAM_EFFECT_COLOUR & 0xFF), 1);
 }
 } // namespace
