@@ -604,6 +604,20 @@ void NiD3DRenderState::SetTextureStageState(std::uint32_t uiStage, std::uint32_t
     k.m_uiCurrent = uiValue;
 }
 
+void NiD3DRenderState::SetProgramTexCoordStates(std::uint32_t uiStages)
+{
+    uiStages = std::min(uiStages, STAGES);
+    for (std::uint32_t ui = 0; ui < uiStages; ++ui)
+    {
+        // Almost always already so: only a change costs a call.
+        const CachedState* pkStage = &m_akTextureStageStates[ui * STAGE_STATES];
+        if (pkStage[gfx::D3DTSS_TEXCOORDINDEX].m_uiCurrent != ui)
+            SetTextureStageState(ui, gfx::D3DTSS_TEXCOORDINDEX, ui, false);
+        if (pkStage[gfx::D3DTSS_TEXTURETRANSFORMFLAGS].m_uiCurrent != gfx::D3DTTFF_DISABLE)
+            SetTextureStageState(ui, gfx::D3DTSS_TEXTURETRANSFORMFLAGS, gfx::D3DTTFF_DISABLE, false);
+    }
+}
+
 std::uint32_t NiD3DRenderState::GetTextureStageState(std::uint32_t uiStage, std::uint32_t uiState) const
 {
     if (uiStage >= STAGES || uiState >= STAGE_STATES)

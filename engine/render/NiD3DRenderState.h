@@ -128,6 +128,9 @@ public:
     virtual void SetTextureStageState(std::uint32_t uiStage, std::uint32_t uiState, std::uint32_t uiValue,
                                       bool bSave = false);
     [[nodiscard]] virtual std::uint32_t GetTextureStageState(std::uint32_t uiStage, std::uint32_t uiState) const;
+    // Stages 0 to uiStages - 1 read their own coordinate set untransformed,
+    // as programs expect; unsaved. Effects ask it around every draw.
+    void SetProgramTexCoordStates(std::uint32_t uiStages);
     // Takes a new value, unique in the process, whenever a cached texture
     // stage or sampler state changes: a stage group applied at one value has
     // nothing to send while the value stays.

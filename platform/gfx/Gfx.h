@@ -325,17 +325,22 @@ protected:
     IDirect3DDevice9* m_device;
 };
 
+struct VertexLayout;
+
 class IDirect3DVertexDeclaration9 final : public DeviceChild {
 public:
     // Elements including the end marker; count in, count out (D3D's convention).
     HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, std::uint32_t* count) const;
     [[nodiscard]] const std::vector<D3DVERTEXELEMENT9>& Elements() const { return m_elements; }
+    // Where the elements sit, worked out once: every draw reads it.
+    [[nodiscard]] const VertexLayout& Layout() const { return *m_layout; }
 
 private:
     friend class IDirect3DDevice9;
-    IDirect3DVertexDeclaration9(IDirect3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements)
-        : DeviceChild(device), m_elements(std::move(elements)) {}
+    IDirect3DVertexDeclaration9(IDirect3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements);
+    ~IDirect3DVertexDeclaration9() override;
     std::vector<D3DVERTEXELEMENT9> m_elements; // without the end marker
+    std::unique_ptr<const VertexLayout> m_layout;
 };
 
 struct TranslatedShader;
@@ -423,8 +428,8 @@ struct DeviceState {
     // Rises with every change of what a generated program is chosen by, or
     // its less frequent inputs read: render and stage states, lights,
     // material, view, projection and texture matrices, viewport, target 0,
-    // vertex format. World matrices, textures, samplers, streams and indices
-    // leave it: draws change those all the time.
+    // vertex format. World matrices, textures, samplers, streams, indices and
+    // the programs set leave it: draws change those all the time.
     std::uint64_t serial = 0;
 };
 

@@ -1181,8 +1181,10 @@ HRESULT IDirect3DDevice9::CreateVertexShader(const std::uint32_t* function, std:
 }
 
 HRESULT IDirect3DDevice9::SetVertexShader(IDirect3DVertexShader9* shader) {
+    // Programs are told apart by their ids where a generated program is chosen:
+    // effects set and clear them around every draw, which must not count as a
+    // change of the slower state.
     Rebind(m_state.vertexShader, shader);
-    ++m_state.serial;
     return RecordState(StateCall::Kind::SetVertexShader, 0, 0, 0, shader, D3D_OK);
 }
 
@@ -1210,8 +1212,10 @@ HRESULT IDirect3DDevice9::CreatePixelShader(const std::uint32_t* function, std::
 }
 
 HRESULT IDirect3DDevice9::SetPixelShader(IDirect3DPixelShader9* shader) {
+    // Programs are told apart by their ids where a generated program is chosen:
+    // effects set and clear them around every draw, which must not count as a
+    // change of the slower state.
     Rebind(m_state.pixelShader, shader);
-    ++m_state.serial;
     return RecordState(StateCall::Kind::SetPixelShader, 0, 0, 0, shader, D3D_OK);
 }
 
@@ -1329,7 +1333,7 @@ HRESULT IDirect3DDevice9::PrepareDraw(std::uint32_t type, std::uint32_t count) c
 
 namespace {
 VertexLayout CurrentLayout(const DeviceState& s) {
-    VertexLayout l = s.declaration ? LayoutFromDeclaration(s.declaration->Elements()) : LayoutFromFVF(s.fvf);
+    VertexLayout l = s.declaration ? s.declaration->Layout() : LayoutFromFVF(s.fvf);
     // The fixed-function path needs a position; a program reads what it declares.
     if (l.declared) l.valid = s.vertexShader ? l.elementCount > 0 : l.position >= 0;
     return l;

@@ -2048,6 +2048,12 @@ private:
         return key;
     }
 
+    // Whether the programs set are the ones the key was made for.
+    static bool SamePrograms(const DeviceState& s, const StateKey& key) {
+        return (s.vertexShader ? s.vertexShader->ProgramId() : 0u) == key[kVertexProgramWord] &&
+               (s.pixelShader ? s.pixelShader->ProgramId() : 0u) == key[kPixelProgramWord];
+    }
+
     // The fields of a layout a program key reads.
     static bool SameKeyLayout(const VertexLayout& a, const VertexLayout& b) {
         if (a.pretransformed != b.pretransformed || (a.normal >= 0) != (b.normal >= 0) ||
@@ -2082,8 +2088,8 @@ private:
     // only the uniforms that follow those are compared.
     const Program* SetProgram(const DeviceState& s, const VertexLayout& layout, const IDirect3DSurface9& rt) {
         Program* prog = nullptr;
-        if (m_lastProgram && m_lastState == &s && m_lastSerial == s.serial && SameKeyLayout(layout, m_lastLayout) &&
-            SameTextureKinds(s, m_lastKey)) {
+        if (m_lastProgram && m_lastState == &s && m_lastSerial == s.serial && SamePrograms(s, m_lastKey) &&
+            SameKeyLayout(layout, m_lastLayout) && SameTextureKinds(s, m_lastKey)) {
             prog = m_lastProgram;
         } else {
             const StateKey key = BuildKey(s, layout);
@@ -2112,16 +2118,19 @@ private:
         p.slowHeight = rt.Height();
         p.slowFlipY = m_flipY;
 
-        const D3DMATRIX wv = Multiply(s.world[0], s.view);
-        const D3DMATRIX wvp = Multiply(wv, s.projection);
-        // Row-vector matrices uploaded as they are read as their transpose by GLSL:
-        // uWVP * v then equals v x world x view x projection.
-        if (Changed(p, kSlotWVP, p.wvp, &wvp.m[0][0], 16)) glUniformMatrix4fv(p.wvp, 1, GL_FALSE, &wvp.m[0][0]);
-        if (Changed(p, kSlotWV, p.wv, &wv.m[0][0], 16)) glUniformMatrix4fv(p.wv, 1, GL_FALSE, &wv.m[0][0]);
-        if (p.normalMatrix >= 0) {
-            float n[9];
-            NormalMatrix(wv, n);
-            if (Changed(p, kSlotNormalMatrix, p.normalMatrix, n, 9)) glUniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, n);
+        // A vertex program reads none of these: its draws skip the products.
+        if (p.wvp >= 0 || p.wv >= 0 || p.normalMatrix >= 0) {
+            const D3DMATRIX wv = Multiply(s.world[0], s.view);
+            const D3DMATRIX wvp = Multiply(wv, s.projection);
+            // Row-vector matrices uploaded as they are read as their transpose by GLSL:
+            // uWVP * v then equals v x world x view x projection.
+            if (Changed(p, kSlotWVP, p.wvp, &wvp.m[0][0], 16)) glUniformMatrix4fv(p.wvp, 1, GL_FALSE, &wvp.m[0][0]);
+            if (Changed(p, kSlotWV, p.wv, &wv.m[0][0], 16)) glUniformMatrix4fv(p.wv, 1, GL_FALSE, &wv.m[0][0]);
+            if (p.normalMatrix >= 0) {
+                float n[9];
+                NormalMatrix(wv, n);
+                if (Changed(p, kSlotNormalMatrix, p.normalMatrix, n, 9)) glUniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, n);
+            }
         }
         if (key[kIndexedWord] != 0) UploadPalette(s);
         if (key[kBlendWord] != 0 && key[kIndexedWord] == 0) {

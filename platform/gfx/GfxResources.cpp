@@ -373,6 +373,13 @@ HRESULT IDirect3DIndexBuffer9::GetDesc(D3DINDEXBUFFER_DESC* desc) const {
 }
 
 // ---- declarations and shaders ---------------------------------------------------------
+IDirect3DVertexDeclaration9::IDirect3DVertexDeclaration9(IDirect3DDevice9* device,
+                                                         std::vector<D3DVERTEXELEMENT9> elements)
+    : DeviceChild(device), m_elements(std::move(elements)),
+      m_layout(std::make_unique<const VertexLayout>(LayoutFromDeclaration(m_elements))) {}
+
+IDirect3DVertexDeclaration9::~IDirect3DVertexDeclaration9() = default;
+
 HRESULT IDirect3DVertexDeclaration9::GetDeclaration(D3DVERTEXELEMENT9* elements, std::uint32_t* count) const {
     if (!count) return D3DERR_INVALIDCALL;
     const std::uint32_t needed = static_cast<std::uint32_t>(m_elements.size()) + 1;

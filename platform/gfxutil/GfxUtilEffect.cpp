@@ -655,20 +655,19 @@ std::uint32_t StateValue(const Parameter& p, effect::ValueType type) {
 
 // Shader constant registers of four from a parameter: matrices by rows when
 // row-major, by columns when column-major; vectors and scalars one each.
-std::vector<std::uint32_t> Registers(const Parameter& p, std::uint32_t cls) {
-    std::vector<std::uint32_t> out;
+// `out` is the caller's to reuse: drawing sends these every pass.
+void Registers(const Parameter& p, std::uint32_t cls, std::vector<std::uint32_t>& out) {
     const std::uint32_t elements = Elements(p);
-    for (std::uint32_t e = 0; e < elements; ++e) {
-        const std::size_t base = std::size_t(e) * p.rows * p.columns;
-        if (cls == D3DXPC_MATRIX_COLUMNS) {
-            for (std::uint32_t c = 0; c < p.columns; ++c)
-                for (std::uint32_t r = 0; r < 4; ++r) out.push_back(r < p.rows ? p.data[base + r * p.columns + c] : 0);
-        } else {
-            for (std::uint32_t r = 0; r < p.rows; ++r)
-                for (std::uint32_t c = 0; c < 4; ++c) out.push_back(c < p.columns ? p.data[base + r * p.columns + c] : 0);
-        }
+    const bool byColumns = cls == D3DXPC_MATRIX_COLUMNS;
+    const std::size_t perElement = std::size_t(byColumns ? p.columns : p.rows) * 4;
+    out.assign(elements * perElement, 0u);
+    std::uint32_t* o = out.data();
+    for (std::uint32_t e = 0; e < elements; ++e, o += perElement) {
+        const std::uint32_t* in = p.data.data() + std::size_t(e) * p.rows * p.columns;
+        for (std::uint32_t r = 0; r < p.rows && r < 4; ++r)
+            for (std::uint32_t c = 0; c < p.columns && c < 4; ++c)
+                o[byColumns ? c * 4 + r : r * 4 + c] = in[r * p.columns + c];
     }
-    return out;
 }
 
 } // namespace
@@ -726,7 +725,8 @@ HRESULT ID3DXEffect::ApplyBindings(const State& shader, bool vertex) {
                                 : (sm ? sm->SetPixelShaderConstantB(k.registerIndex, bools.data(), n)
                                       : dev->SetPixelShaderConstantB(k.registerIndex, bools.data(), n));
             } else {
-                std::vector<std::uint32_t> words = Registers(p, k.cls);
+                std::vector<std::uint32_t>& words = m_words;
+                Registers(p, k.cls, words);
                 const bool wantFloat = k.registerSet == D3DXRS_FLOAT4;
                 if (wantFloat != isFloat)
                     for (std::uint32_t& w : words)
@@ -814,7 +814,11 @@ HRESULT ID3DXEffect::Apply(std::uint32_t stateIndex, bool) {
     case StateKind::PixelConstantB: {
         const StateKind k = s.info->kind;
         const bool isBool = k == StateKind::VertexConstantB || k == StateKind::PixelConstantB;
-        std::vector<std::uint32_t> words = p ? (isBool ? p->data : Registers(*p, p->cls)) : s.literal;
+        std::vector<std::uint32_t>& words = m_words;
+        if (p && !isBool)
+            Registers(*p, p->cls, words);
+        else
+            words.assign((p ? p->data : s.literal).begin(), (p ? p->data : s.literal).end());
         if (p && !isBool && (k == StateKind::VertexConstantI || k == StateKind::PixelConstantI) &&
             p->type == D3DXPT_FLOAT)
             for (std::uint32_t& w : words) w = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::bit_cast<float>(w)));

@@ -260,6 +260,7 @@ private:
     int m_openPass = -1;
     bool m_begun = false;
     std::vector<std::uint64_t> m_sentVersions; // per state of the open pass
+    std::vector<std::uint32_t> m_words;        // constant registers on their way to the device
     std::unique_ptr<SavedState> m_saved;
     std::string m_validationError;
 };

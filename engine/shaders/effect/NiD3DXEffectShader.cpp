@@ -146,13 +146,7 @@ std::uint32_t NiD3DXEffectShader::SetupShaderPrograms(NiGeometry* pkGeometry, co
                                                       const NiEffectSet*, const NiXform&, const NiBoundSphere&)
 {
     if (m_uiCurrentPass == 0 && m_pkRenderState != nullptr)
-    {
-        for (std::uint32_t ui = 0; ui < NiD3DPass::GetMaxTextureBlendStages(); ++ui)
-        {
-            m_pkRenderState->SetTextureStageState(ui, gfx::D3DTSS_TEXCOORDINDEX, ui, false);
-            m_pkRenderState->SetTextureStageState(ui, gfx::D3DTSS_TEXTURETRANSFORMFLAGS, gfx::D3DTTFF_DISABLE, false);
-        }
-    }
+        m_pkRenderState->SetProgramTexCoordStates(NiD3DPass::GetMaxTextureBlendStages());
     if (m_pkD3DXEffect != nullptr)
     {
         if (gfx::FAILED(m_pkD3DXEffect->BeginPass(m_uiCurrentPass)))

@@ -124,11 +124,7 @@ gfx::HRESULT NiD3DXEffectStateManager::SetVertexShader(gfx::IDirect3DVertexShade
 {
     m_spRenderState->SetVertexShader(pkShader, false);
     if (pkShader != nullptr)
-        for (std::uint32_t ui = 0; ui < NiD3DPass::GetMaxTextureBlendStages(); ++ui)
-        {
-            m_spRenderState->SetTextureStageState(ui, gfx::D3DTSS_TEXCOORDINDEX, ui, false);
-            m_spRenderState->SetTextureStageState(ui, gfx::D3DTSS_TEXTURETRANSFORMFLAGS, gfx::D3DTTFF_DISABLE, false);
-        }
+        m_spRenderState->SetProgramTexCoordStates(NiD3DPass::GetMaxTextureBlendStages());
     return gfx::D3D_OK;
 }
 

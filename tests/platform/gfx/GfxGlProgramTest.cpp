@@ -254,6 +254,44 @@ TEST_P(GfxGlProgram, ProgramsPairWithTheFixedFunctionHalf) {
     ExpectPixel(12, 3, 0, 255, 0);
 }
 
+// Effects set their programs before each draw and clear them after; the
+// program chosen must follow the programs alone, with nothing else changed
+// in between: each draw onto the same spot shows its own pair.
+TEST_P(GfxGlProgram, EachDrawTakesTheProgramsSetForItWhenNothingElseChanges) {
+    gfx::IDirect3DVertexShader9* vs = Vertex(kPassVertex);
+    gfx::IDirect3DVertexShader9* half =
+        Vertex("vs_2_0\ndcl_position v0\ndef c0, 0.5, 0.5, 0.5, 1\nmov oPos, v0\nmov oD0, c0\n");
+    gfx::IDirect3DPixelShader9* red = Pixel("ps_2_0\ndef c0, 1, 0, 0, 1\nmov oC0, c0\n");
+    gfx::IDirect3DPixelShader9* blue = Pixel("ps_2_0\ndef c0, 0, 0, 1, 1\nmov oC0, c0\n");
+    gfx::IDirect3DPixelShader9* colour = Pixel("ps_2_0\ndcl v0\nmov oC0, v0\n");
+    ASSERT_TRUE(vs && half && red && blue && colour);
+    struct Step {
+        const char* what;
+        gfx::IDirect3DVertexShader9* vs;
+        gfx::IDirect3DPixelShader9* ps;
+        double r, g, b;
+    };
+    const Step steps[] = {
+        {"red pair", vs, red, 255, 0, 0},
+        {"blue pixel program", vs, blue, 0, 0, 255},
+        {"fixed function", nullptr, nullptr, 64, 64, 64},
+        {"red again", vs, red, 255, 0, 0},
+        {"other vertex program", half, colour, 127.5, 127.5, 127.5},
+        {"first vertex program", vs, colour, 64, 64, 64},
+        {"pixel program alone", nullptr, blue, 0, 0, 255},
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.what);
+        ASSERT_EQ(device->SetVertexShader(st.vs), gfx::D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(st.ps), gfx::D3D_OK);
+        DrawQuad(0xFF404040u);
+        ExpectPixel(8, 8, st.r, st.g, st.b, st.what);
+        // What an effect leaves behind between draws.
+        ASSERT_EQ(device->SetVertexShader(nullptr), gfx::D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(nullptr), gfx::D3D_OK);
+    }
+}
+
 // Vertex texture fetch: a 3.0 vertex program's texldl reads the texture set
 // on the vertex sampler, apart from the pixel samplers, with its own states.
 TEST_P(GfxGlProgram, VertexProgramsFetchFromTheVertexSamplers) {
