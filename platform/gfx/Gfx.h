@@ -332,15 +332,18 @@ public:
     // Elements including the end marker; count in, count out (D3D's convention).
     HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, std::uint32_t* count) const;
     [[nodiscard]] const std::vector<D3DVERTEXELEMENT9>& Elements() const { return m_elements; }
-    // Where the elements sit, worked out once: every draw reads it.
-    [[nodiscard]] const VertexLayout& Layout() const { return *m_layout; }
+    // Where the elements sit, worked out once: every draw reads it. A
+    // program reads what it declares; the fixed-function path needs a position.
+    [[nodiscard]] const VertexLayout& Layout(bool forProgram) const {
+        return forProgram ? *m_programLayout : *m_layout;
+    }
 
 private:
     friend class IDirect3DDevice9;
     IDirect3DVertexDeclaration9(IDirect3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements);
     ~IDirect3DVertexDeclaration9() override;
     std::vector<D3DVERTEXELEMENT9> m_elements; // without the end marker
-    std::unique_ptr<const VertexLayout> m_layout;
+    std::unique_ptr<const VertexLayout> m_layout, m_programLayout;
 };
 
 struct TranslatedShader;
@@ -646,6 +649,9 @@ private:
     void SetDefaultStates();
     void ReleaseBindings();
     HRESULT PrepareDraw(std::uint32_t type, std::uint32_t primitiveCount) const;
+    // The layout the next draw reads: the declaration's, or the vertex format's
+    // (kept while the format stays).
+    const VertexLayout& CurrentLayout();
     HRESULT MakeTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels, std::uint32_t usage,
                         D3DFORMAT format, std::uint32_t pool, IDirect3DTexture9** texture, bool zeroed);
     HRESULT MakeCubeTexture(std::uint32_t edge, std::uint32_t levels, std::uint32_t usage, D3DFORMAT format,
@@ -685,6 +691,8 @@ private:
     };
     std::vector<SpareBytes> m_spare; // oldest first
     std::size_t m_spareTotal = 0;
+    std::unique_ptr<VertexLayout> m_fvfLayout;
+    std::uint32_t m_fvfLayoutFvf = 0;
 };
 
 class IDirect3D9 final : public Unknown {

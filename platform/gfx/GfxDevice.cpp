@@ -1332,12 +1332,6 @@ HRESULT IDirect3DDevice9::PrepareDraw(std::uint32_t type, std::uint32_t count) c
 }
 
 namespace {
-VertexLayout CurrentLayout(const DeviceState& s) {
-    VertexLayout l = s.declaration ? s.declaration->Layout() : LayoutFromFVF(s.fvf);
-    // The fixed-function path needs a position; a program reads what it declares.
-    if (l.declared) l.valid = s.vertexShader ? l.elementCount > 0 : l.position >= 0;
-    return l;
-}
 
 // A stride that cuts into the next vertex would make the back end read past the data.
 bool StrideHoldsLayout(const VertexLayout& layout, std::uint32_t stride) {
@@ -1400,7 +1394,7 @@ IndexSpan ScanIndices(const void* indices, D3DFORMAT format, std::uint32_t count
 HRESULT IDirect3DDevice9::DrawPrimitive(std::uint32_t type, std::uint32_t startVertex, std::uint32_t count) {
     HRESULT hr = PrepareDraw(type, count);
     if (FAILED(hr)) return hr;
-    const VertexLayout layout = CurrentLayout(m_state);
+    const VertexLayout& layout = CurrentLayout();
     DrawCall call;
     call.primitiveType = type;
     call.primitiveCount = count;
@@ -1425,7 +1419,7 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitive(std::uint32_t type, std::int32_t 
                                                std::uint32_t count) {
     HRESULT hr = PrepareDraw(type, count);
     if (FAILED(hr)) return hr;
-    const VertexLayout layout = CurrentLayout(m_state);
+    const VertexLayout& layout = CurrentLayout();
     const IDirect3DIndexBuffer9* ib = m_state.indices;
     DrawCall call;
     call.primitiveType = type;
@@ -1466,7 +1460,7 @@ HRESULT IDirect3DDevice9::DrawPrimitiveUP(std::uint32_t type, std::uint32_t coun
                                           std::uint32_t stride) {
     HRESULT hr = PrepareDraw(type, count);
     if (FAILED(hr)) return hr;
-    const VertexLayout layout = CurrentLayout(m_state);
+    const VertexLayout& layout = CurrentLayout();
     // User memory stands for stream 0 alone.
     if (!vertices || !StrideHoldsLayout(layout, stride) || (layout.streams & ~1u)) return D3DERR_INVALIDCALL;
     DrawCall call;
@@ -1494,7 +1488,7 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitiveUP(std::uint32_t type, std::uint32
                                                  D3DFORMAT indexFormat, const void* vertices, std::uint32_t stride) {
     HRESULT hr = PrepareDraw(type, count);
     if (FAILED(hr)) return hr;
-    const VertexLayout layout = CurrentLayout(m_state);
+    const VertexLayout& layout = CurrentLayout();
     if (!vertices || !indices || !StrideHoldsLayout(layout, stride) || (layout.streams & ~1u) || numVertices == 0 ||
         (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
@@ -1525,6 +1519,18 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitiveUP(std::uint32_t type, std::uint32
     rec.fvf = m_state.fvf;
     Record(rec);
     return m_backend->Draw(*this, layout, call);
+}
+
+const VertexLayout& IDirect3DDevice9::CurrentLayout() {
+    if (m_state.declaration) return m_state.declaration->Layout(m_state.vertexShader != nullptr);
+    if (!m_fvfLayout) {
+        m_fvfLayout = std::make_unique<VertexLayout>(LayoutFromFVF(m_state.fvf));
+        m_fvfLayoutFvf = m_state.fvf;
+    } else if (m_fvfLayoutFvf != m_state.fvf) {
+        *m_fvfLayout = LayoutFromFVF(m_state.fvf);
+        m_fvfLayoutFvf = m_state.fvf;
+    }
+    return *m_fvfLayout;
 }
 
 // ---- shared by the device and the back ends --------------------------------------------------------

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <chrono>
 #include <cmath>
@@ -1381,9 +1382,22 @@ private:
         std::uintptr_t offset = 0;
     };
     static constexpr std::size_t kAttributes = 16; // the fixed-function inputs use 0-13, programs v0-v15
+    // What a program's draw last set the attributes up from: a draw from the
+    // same program, elements and streams finds them as it would leave them.
+    struct ProgramSource {
+        bool valid = false;
+        std::uint32_t program = 0;
+        std::uint8_t elementCount = 0;
+        std::array<VertexLayout::Element, 64> elements{};
+        std::array<GLuint, 16> buffers{};
+        std::array<std::uint32_t, 16> strides{}, offsets{};
+        std::uint32_t enabled = 0; // attributes reading an array
+        std::uint32_t w1 = 0;
+    };
     struct VertexArray {
         GLuint name = 0;
         std::array<AttributeState, kAttributes> attributes{};
+        ProgramSource source;
     };
     // The current value a disabled attribute reads: context state, not the array's.
     struct AttributeConstant {
@@ -1391,7 +1405,7 @@ private:
         float value = 0.0f;
     };
 
-    void UseVertexArrayOf(GLuint buffer) {
+    VertexArray& UseVertexArrayOf(GLuint buffer) {
         VertexArray& va = m_vertexArrays[buffer];
         if (!va.name) glGenVertexArrays(1, &va.name);
         if (va.name != m_boundVertexArray) {
@@ -1399,6 +1413,8 @@ private:
             m_boundVertexArray = va.name;
         }
         m_attributes = &va.attributes;
+        m_arraySource = &va.source;
+        return va;
     }
 
     // The buffer's vertex array goes with it (a deleted buffer's name comes back).
@@ -1411,6 +1427,7 @@ private:
         }
         glDeleteVertexArrays(1, &found->second.name);
         if (m_attributes == &found->second.attributes) m_attributes = nullptr;
+        if (m_arraySource == &found->second.source) m_arraySource = nullptr;
         m_vertexArrays.erase(found);
     }
 
@@ -1418,6 +1435,7 @@ private:
     void SetAttribute(GLuint index, GLint size, GLenum type, GLboolean normalized, std::uint32_t stride,
                       std::uintptr_t offset) {
         AttributeState& a = (*m_attributes)[index];
+        if (m_arraySource) m_arraySource->valid = false;
         if (!a.known || !a.enabled) glEnableVertexAttribArray(index);
         if (!a.known || !a.enabled || a.buffer != m_arrayBuffer || a.size != size || a.type != type ||
             a.normalized != normalized || a.stride != stride || a.offset != offset)
@@ -1430,6 +1448,7 @@ private:
     // Attribute `index` switched off; with `constant`, reading that in every component.
     void DisableAttribute(GLuint index, const float* constant) {
         AttributeState& a = (*m_attributes)[index];
+        if (m_arraySource) m_arraySource->valid = false;
         if (!a.known || a.enabled) glDisableVertexAttribArray(index);
         a.known = true;
         a.enabled = false;
@@ -1517,7 +1536,16 @@ private:
             }
             if (!first) first = buffers[i];
         }
-        UseVertexArrayOf(first ? first : m_streamVbo);
+        VertexArray& va = UseVertexArrayOf(first ? first : m_streamVbo);
+        // A program drawn again from the same buffers finds its attributes set.
+        const bool remember = s.vertexShader && !call.userVertices;
+        if (remember && SameSource(va.source, s, layout, buffers)) {
+            // Drawing from arrays leaves the current values of those attributes undefined.
+            for (std::uint32_t bits = va.source.enabled; bits; bits &= bits - 1)
+                m_constants[std::size_t(std::countr_zero(bits))].known = false;
+            return va.source.w1;
+        }
+        std::uint32_t enabled = 0;
         std::uint32_t w1 = 0;
         GLuint bound = ~0u;
         for (GLuint a = 0; a < kAttributes; ++a) {
@@ -1542,9 +1570,40 @@ private:
             const std::uintptr_t base = call.userVertices ? 0 : s.streams[el->stream].offset;
             const GlAttributeType t = AttributeTypeOf(el->type);
             SetAttribute(a, t.size, t.type, t.normalized, stride, base + el->offset);
+            enabled |= 1u << a;
             if (el->type == D3DDECLTYPE_UDEC3 || el->type == D3DDECLTYPE_DEC3N) w1 |= 1u << a;
         }
+        if (remember) {
+            ProgramSource& now = va.source;
+            now.program = s.vertexShader->ProgramId();
+            now.elementCount = layout.elementCount;
+            std::copy_n(layout.elements.begin(), layout.elementCount, now.elements.begin());
+            for (std::uint32_t i = 0; i < 16; ++i) {
+                const bool used = layout.streams & (1u << i);
+                now.buffers[i] = used ? buffers[i] : 0;
+                now.strides[i] = used ? s.streams[i].stride : 0;
+                now.offsets[i] = used ? s.streams[i].offset : 0;
+            }
+            now.enabled = enabled;
+            now.w1 = w1;
+            now.valid = true;
+        }
         return w1;
+    }
+
+    static bool SameSource(const ProgramSource& was, const DeviceState& s, const VertexLayout& layout,
+                           const std::array<GLuint, 16>& buffers) {
+        if (!was.valid || was.program != s.vertexShader->ProgramId() || was.elementCount != layout.elementCount ||
+            std::memcmp(was.elements.data(), layout.elements.data(),
+                        sizeof(VertexLayout::Element) * layout.elementCount) != 0)
+            return false;
+        for (std::uint32_t i = 0; i < 16; ++i) {
+            const bool used = layout.streams & (1u << i);
+            if (was.buffers[i] != (used ? buffers[i] : 0) || (used && (was.strides[i] != s.streams[i].stride ||
+                                                                       was.offsets[i] != s.streams[i].offset)))
+                return false;
+        }
+        return true;
     }
 
     // Attributes the layout lacks are switched off, so no pointer of an earlier draw is read.
@@ -2509,6 +2568,7 @@ private:
     std::array<GLsizei, 2> m_viewportSize{-1, -1};
     std::unordered_map<GLuint, VertexArray> m_vertexArrays; // by vertex buffer name
     std::array<AttributeState, kAttributes>* m_attributes = nullptr; // the bound array's
+    ProgramSource* m_arraySource = nullptr;                          // the bound array's
     std::array<AttributeConstant, kAttributes> m_constants{};
     GLuint m_boundVertexArray = 0;
     GLuint m_arrayBuffer = 0; // the array buffer the draw's attributes read

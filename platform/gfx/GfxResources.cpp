@@ -375,8 +375,13 @@ HRESULT IDirect3DIndexBuffer9::GetDesc(D3DINDEXBUFFER_DESC* desc) const {
 // ---- declarations and shaders ---------------------------------------------------------
 IDirect3DVertexDeclaration9::IDirect3DVertexDeclaration9(IDirect3DDevice9* device,
                                                          std::vector<D3DVERTEXELEMENT9> elements)
-    : DeviceChild(device), m_elements(std::move(elements)),
-      m_layout(std::make_unique<const VertexLayout>(LayoutFromDeclaration(m_elements))) {}
+    : DeviceChild(device), m_elements(std::move(elements)) {
+    VertexLayout l = LayoutFromDeclaration(m_elements);
+    l.valid = l.position >= 0;
+    m_layout = std::make_unique<const VertexLayout>(l);
+    l.valid = l.elementCount > 0;
+    m_programLayout = std::make_unique<const VertexLayout>(l);
+}
 
 IDirect3DVertexDeclaration9::~IDirect3DVertexDeclaration9() = default;
 

@@ -132,6 +132,85 @@ TEST_P(GfxGlDeclaration, TheFixedFunctionPathReadsAnyStreamAndType) {
     device->SetVertexDeclaration(nullptr);
 }
 
+// One buffer drawn again and again through programs: each draw reads the
+// offset, stride, declaration and program it is given, whatever the draw
+// before it set the buffer's attributes up from.
+TEST_P(GfxGlDeclaration, ABufferDrawnAgainReadsWhatEachDrawSets) {
+    // Two quads, position then colour (UBYTE4N): red, then blue; then the same
+    // two colours, 16 bytes a vertex with the colour first.
+    struct V {
+        float x, y, z;
+        std::uint8_t c[4];
+    };
+    struct W {
+        std::uint8_t c[4];
+        float x, y, z;
+    };
+    const float xy[4][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
+    V tight[8];
+    W swapped[4];
+    for (int i = 0; i < 8; ++i) {
+        tight[i] = {xy[i % 4][0], xy[i % 4][1], 0.5f, {0, 0, 0, 255}};
+        tight[i].c[i < 4 ? 0 : 2] = 255;
+    }
+    for (int i = 0; i < 4; ++i) swapped[i] = {{0, 255, 0, 255}, xy[i][0], xy[i][1], 0.5f};
+    Ref<IDirect3DVertexBuffer9> vb;
+    ASSERT_EQ(device->CreateVertexBuffer(sizeof tight + sizeof swapped, 0, 0, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+    void* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, tight, sizeof tight);
+    std::memcpy(static_cast<std::uint8_t*>(p) + sizeof tight, swapped, sizeof swapped);
+    vb->Unlock();
+    const D3DVERTEXELEMENT9 colourAfter[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {0, 12, D3DDECLTYPE_UBYTE4N, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+        D3DDECL_END(),
+    };
+    const D3DVERTEXELEMENT9 colourFirst[] = {
+        {0, 4, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {0, 0, D3DDECLTYPE_UBYTE4N, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+        D3DDECL_END(),
+    };
+    Ref<IDirect3DVertexDeclaration9> after, first;
+    ASSERT_EQ(device->CreateVertexDeclaration(colourAfter, &after), D3D_OK);
+    ASSERT_EQ(device->CreateVertexDeclaration(colourFirst, &first), D3D_OK);
+    IDirect3DVertexShader9* pass = Vertex("vs_2_0\ndcl_position v0\ndcl_color v1\nmov oPos, v0\nmov oD0, v1\n");
+    // The colour arrives in another register: another attribute set-up.
+    IDirect3DVertexShader9* other = Vertex("vs_2_0\ndcl_color v3\ndcl_position v5\nmov oPos, v5\nmov oD0, v3.zyxw\n");
+    IDirect3DPixelShader9* colour = Pixel("ps_2_0\ndcl v0\nmov oC0, v0\n");
+    ASSERT_TRUE(pass && other && colour);
+    ASSERT_EQ(device->SetPixelShader(colour), D3D_OK);
+    struct Step {
+        const char* what;
+        IDirect3DVertexDeclaration9* decl;
+        IDirect3DVertexShader9* vs;
+        std::uint32_t offset, stride;
+        double r, g, b;
+    };
+    const Step steps[] = {
+        {"first quad", after.get(), pass, 0, 16, 255, 0, 0},
+        {"second quad by offset", after.get(), pass, 64, 16, 0, 0, 255},
+        {"first quad again", after.get(), pass, 0, 16, 255, 0, 0},
+        {"other program", after.get(), other, 0, 16, 0, 0, 255},
+        {"other program, second quad", after.get(), other, 64, 16, 255, 0, 0},
+        {"colour first", first.get(), pass, 128, 16, 0, 255, 0},
+        {"back to the first layout", after.get(), pass, 64, 16, 0, 0, 255},
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.what);
+        Clear();
+        ASSERT_EQ(device->SetVertexDeclaration(st.decl), D3D_OK);
+        ASSERT_EQ(device->SetVertexShader(st.vs), D3D_OK);
+        ASSERT_EQ(device->SetStreamSource(0, vb.get(), st.offset, st.stride), D3D_OK);
+        EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+        ExpectPixel(8, 8, st.r, st.g, st.b, st.what);
+    }
+    device->SetStreamSource(0, nullptr, 0, 0);
+    device->SetVertexDeclaration(nullptr);
+    device->SetVertexShader(nullptr);
+    device->SetPixelShader(nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(, GfxGlDeclaration, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
 } // namespace
