@@ -311,6 +311,13 @@ private:
                           std::uint32_t pool)
         : BufferResource(device, D3DRTYPE_INDEXBUFFER, pool, usage, size), m_format(format) {}
     D3DFORMAT m_format;
+    // The smallest and largest index of the range a draw last read, kept
+    // while the bytes stay: a static mesh drawn every frame is scanned once.
+    struct Scanned {
+        std::uint64_t version = 0;
+        std::uint32_t start = 0, count = 0, low = 0, high = 0;
+    };
+    mutable Scanned m_scanned;
 };
 
 // Objects that live outside the resource pools (they survive Reset).

@@ -1437,7 +1437,15 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitive(std::uint32_t type, std::int32_t 
     // Every vertex the indices reach from the base vertex lies in the buffer
     // (the minimum index and vertex count are the caller's hints only).
     if (baseVertex >= held) return D3DERR_INVALIDCALL;
-    const IndexSpan span = ScanIndices(ib->Bytes() + std::size_t(startIndex) * indexSize, ib->Format(), call.vertexCount);
+    IndexSpan span;
+    IDirect3DIndexBuffer9::Scanned& scanned = ib->m_scanned;
+    if (!ib->m_locked && scanned.version == ib->ContentVersion() && scanned.start == startIndex &&
+        scanned.count == call.vertexCount) {
+        span = {scanned.low, scanned.high};
+    } else {
+        span = ScanIndices(ib->Bytes() + std::size_t(startIndex) * indexSize, ib->Format(), call.vertexCount);
+        if (!ib->m_locked) scanned = {ib->ContentVersion(), startIndex, call.vertexCount, span.low, span.high};
+    }
     if (baseVertex + std::int64_t(span.low) < 0 || baseVertex + std::int64_t(span.high) >= held)
         return D3DERR_INVALIDCALL;
     if (Lost()) return D3D_OK;

@@ -2209,16 +2209,15 @@ private:
         if (p.constants) {
             p.constants->Upload(s);
             // A pixel program's samplers: the bound texture, or none.
-            const std::uint32_t samplers = p.constants->Samplers();
-            for (GLuint n = 0; n < 16; ++n) {
-                if (!(samplers & (1u << n))) continue;
+            for (std::uint32_t bits = p.constants->Samplers() & 0xFFFFu; bits; bits &= bits - 1) {
+                const GLuint n = GLuint(std::countr_zero(bits));
                 if (TextureKind(s.textures[n]) != 0) BindTexture(n, *s.textures[n], s.samplerStates[n]);
                 else UnbindTexture(n);
             }
             // The vertex program's: slots and units after the pixel ones.
-            const std::uint32_t vertexSamplers = p.constants->VertexSamplers();
-            for (GLuint n = 0; n < DeviceState::kVertexSamplers; ++n) {
-                if (!(vertexSamplers & (1u << n))) continue;
+            const std::uint32_t vertexSamplers = p.constants->VertexSamplers() & ((1u << DeviceState::kVertexSamplers) - 1);
+            for (std::uint32_t bits = vertexSamplers; bits; bits &= bits - 1) {
+                const GLuint n = GLuint(std::countr_zero(bits));
                 const GLuint slot = DeviceState::kSamplers + n;
                 if (TextureKind(s.textures[slot]) != 0) BindTexture(slot, *s.textures[slot], s.samplerStates[slot]);
                 else UnbindTexture(slot);

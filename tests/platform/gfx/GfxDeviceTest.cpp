@@ -926,6 +926,19 @@ TEST_P(GfxDevice, DrawsCheckedAgainstTheBoundBuffers) {
     } else {
         EXPECT_EQ(PixelAt(device, 2, 2), 0xFF0000u);
     }
+    // The same range drawn again after its indices were written anew is read anew.
+    device->SetIndices(ib.get()); // the user-pointer draw above unset them
+    device->SetStreamSource(0, vb.get(), 0, sizeof(RhwVertex));
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    const std::uint16_t beyond = 9;
+    ASSERT_EQ(ib->Lock(2, 2, &data, 0), D3D_OK);
+    std::memcpy(data, &beyond, 2);
+    ib->Unlock();
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
+    ASSERT_EQ(ib->Lock(2, 2, &data, 0), D3D_OK);
+    std::memcpy(data, &indices[1], 2);
+    ib->Unlock();
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
 }
 
 // Caller bugs the device cannot answer with an error stop a debug build at once.
