@@ -1,5 +1,6 @@
 #include "framework/COrvaneCamera.h"
 
+#include "engine/core/NiBufferedFile.h"
 #include "engine/core/NiMatrix3x3.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/render/NiDX9Renderer.h"
@@ -277,9 +278,19 @@ std::int32_t COrvaneCamera::DisplayFrame()
 
 bool COrvaneCamera::SavePreview(const char* pcPath)
 {
+    return pcPath != nullptr && WritePreview(pcPath, nullptr);
+}
+
+bool COrvaneCamera::SavePreview(std::FILE* pkFile)
+{
+    return pkFile != nullptr && WritePreview(nullptr, pkFile);
+}
+
+bool COrvaneCamera::WritePreview(const char* pcPath, std::FILE* pkFile)
+{
     NiCamera* pkCamera = m_pkImpl->m_spCamera;
     auto* pkRenderer = pkCamera != nullptr ? NiDynamicCast<NiDX9Renderer>(pkCamera->GetRenderer()) : nullptr;
-    if (pkRenderer == nullptr || pcPath == nullptr)
+    if (pkRenderer == nullptr)
         return false;
     std::uint32_t uiWidth = 0, uiHeight = 0, uiFlags = 0, uiAdapter = 0, uiDesc = 0, uiFBFormat = 0;
     std::uint32_t uiInterval = 0, uiSwap = 0, uiBackBuffers = 0, uiRefresh = 0;
@@ -324,7 +335,16 @@ bool COrvaneCamera::SavePreview(const char* pcPath)
             }
             NiObjectStream kStream;
             kStream.InsertTopObject(spPreview);
-            bSaved = kStream.SaveFile(pcPath);
+            if (pkFile != nullptr)
+            {
+                NiBufferedFile kFile(pkFile, NiBufferedFile::WRITE_ONLY, NiObjectStream::FILE_BUFFER_SIZE);
+                bSaved = kStream.SaveByteStream(&kFile);
+                bSaved = kFile.Flush() && kFile.IsGood() && bSaved;
+            }
+            else
+            {
+                bSaved = kStream.SaveFile(pcPath);
+            }
         }
     }
 

@@ -4,6 +4,7 @@
 #include "engine/core/NiVec3.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -86,6 +87,9 @@ public:
     // to its own back buffer. False, and no file, when the picture cannot be
     // had or written.
     bool SavePreview(const char* pcPath);
+    // The same picture into a file the caller opened for writing and keeps
+    // open (the bytes are flushed into it).
+    bool SavePreview(std::FILE* pkFile);
     // Size of the preview picture.
     static constexpr std::uint32_t PREVIEW_WIDTH = 128;
     static constexpr std::uint32_t PREVIEW_HEIGHT = 96;
@@ -122,6 +126,8 @@ public:
     std::uint32_t m_uiMode = MODE_IDLE;
 
 protected:
+    // SavePreview to the path, or into the file when one is given.
+    bool WritePreview(const char* pcPath, std::FILE* pkFile);
     // The rotation (after the current one when combining); the pivot stays.
     void Turn(NiMatrix3x3 kRotation, const NiVec3* pkPivot, std::int32_t iCombine);
 

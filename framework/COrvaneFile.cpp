@@ -103,6 +103,17 @@ int COrvaneFile::Open(const char* pcName, std::uint32_t uiMode)
     return 1;
 }
 
+int COrvaneFile::OpenForWrite(std::FILE* pkFile)
+{
+    Close();
+    if (pkFile == nullptr)
+        return 0;
+    m_pkImpl->m_pkFile = std::make_unique<NiBufferedFile>(pkFile, NiBufferedFile::WRITE_ONLY, BUFFER_SIZE);
+    m_kFileName.clear();
+    m_uiMode = MODE_WRITE;
+    return 1;
+}
+
 int COrvaneFile::Close()
 {
     if (!m_pkImpl->m_pkFile)

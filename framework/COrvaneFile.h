@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,10 @@ public:
     // refuses a missing or empty file; writing refuses a file that cannot
     // be created.
     [[nodiscard]] int Open(const char* pcName, std::uint32_t uiMode);
+    // Writes into a file the caller opened for writing and keeps: Close and
+    // the destructor flush into it and leave it open. 1 on success, 0 for
+    // no file (any open file is closed first).
+    [[nodiscard]] int OpenForWrite(std::FILE* pkFile);
     // 1 when a file was open, 0 otherwise.
     int Close();
     [[nodiscard]] bool IsOpen() const;

@@ -174,15 +174,8 @@ bool COrvaneFileIOCanvas::CapturePreview(const std::string& kFileName, std::int3
     // Written beside it and put in place whole, as the save itself: a
     // failed or cut write keeps the old picture, and a link or FIFO under
     // the picture's name is never written through.
-    const std::string kTemp = os::CreateTemporaryFor(kFileName);
-    if (kTemp.empty())
-        return false;
-    if (!pkCamera->SavePreview(kTemp.c_str()))
-    {
-        (void)os::DiscardFile(kTemp);
-        return false;
-    }
-    return os::CommitFile(kTemp, kFileName);
+    os::TemporaryFile kTemp = os::CreateTemporaryFor(kFileName);
+    return kTemp.IsOpen() && pkCamera->SavePreview(kTemp.GetFile()) && os::CommitFile(kTemp, kFileName);
 }
 
 void COrvaneFileIOCanvas::SetNameText(const std::string& kText)

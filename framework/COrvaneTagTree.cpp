@@ -117,8 +117,17 @@ bool COrvaneTagTreeIO::Read(COrvaneTagTree& kTree, const char* pcPath) const
 bool COrvaneTagTreeIO::Write(const COrvaneTagTree& kTree, const char* pcPath) const
 {
     COrvaneFile kFile;
-    if (kFile.Open(pcPath, COrvaneFile::MODE_WRITE) == 0)
-        return false;
+    return kFile.Open(pcPath, COrvaneFile::MODE_WRITE) != 0 && WriteTree(kTree, kFile);
+}
+
+bool COrvaneTagTreeIO::Write(const COrvaneTagTree& kTree, std::FILE* pkFile) const
+{
+    COrvaneFile kFile;
+    return kFile.OpenForWrite(pkFile) != 0 && WriteTree(kTree, kFile);
+}
+
+bool COrvaneTagTreeIO::WriteTree(const COrvaneTagTree& kTree, COrvaneFile& kFile) const
+{
     bool bOk = true;
     if (const COrvaneTagNode* pkRoot = kTree.m_pkRoot.get())
     {
@@ -206,6 +215,11 @@ bool COrvaneTagTree::Load(const char* pcPath)
 bool COrvaneTagTree::Save(const char* pcPath) const
 {
     return m_pkIO->Write(*this, pcPath);
+}
+
+bool COrvaneTagTree::Save(std::FILE* pkFile) const
+{
+    return m_pkIO->Write(*this, pkFile);
 }
 
 bool COrvaneTagTree::SaveSplit(const char* pcPath) const

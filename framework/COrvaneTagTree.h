@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,7 +47,11 @@ class COrvaneTagTreeIO
 public:
     [[nodiscard]] bool Read(COrvaneTagTree& kTree, const char* pcPath) const;
     [[nodiscard]] bool Write(const COrvaneTagTree& kTree, const char* pcPath) const;
+    [[nodiscard]] bool Write(const COrvaneTagTree& kTree, std::FILE* pkFile) const;
     [[nodiscard]] bool WriteSplit(const COrvaneTagTree& kTree, const char* pcPath) const;
+
+private:
+    [[nodiscard]] bool WriteTree(const COrvaneTagTree& kTree, COrvaneFile& kFile) const;
 };
 
 // The document behind every text data file: a line-based tag syntax loaded
@@ -68,6 +73,9 @@ public:
     [[nodiscard]] bool Load(const char* pcPath);
     // False when the file cannot be created or written.
     [[nodiscard]] bool Save(const char* pcPath) const;
+    // Into a file the caller opened for writing and keeps open; false when
+    // a write fails (the bytes are flushed into it).
+    [[nodiscard]] bool Save(std::FILE* pkFile) const;
     // Writes path + "_TAGS.xml" and path + "_DATA.txt"; false when either
     // cannot be created or written.
     [[nodiscard]] bool SaveSplit(const char* pcPath) const;

@@ -14,21 +14,11 @@ namespace fs = std::filesystem;
 
 bool WriteReplacing(const std::string& kPath, const std::string& kBytes)
 {
-    const std::string kTemporary = os::CreateTemporaryFor(kPath);
-    std::FILE* pkFile = kTemporary.empty() ? nullptr : os::OpenFile(kTemporary, "wb");
-    if (pkFile == nullptr)
-    {
-        if (!kTemporary.empty())
-            (void)os::DiscardFile(kTemporary);
-        return false;
-    }
-    const bool bWritten = std::fwrite(kBytes.data(), 1, kBytes.size(), pkFile) == kBytes.size();
-    if (std::fclose(pkFile) != 0 || !bWritten)
-    {
-        (void)os::DiscardFile(kTemporary);
-        return false;
-    }
-    return os::CommitFile(kTemporary, kPath);
+    // An uncommitted temporary file goes with its handle.
+    os::TemporaryFile kTemporary = os::CreateTemporaryFor(kPath);
+    return kTemporary.IsOpen() &&
+           std::fwrite(kBytes.data(), 1, kBytes.size(), kTemporary.GetFile()) == kBytes.size() &&
+           os::CommitFile(kTemporary, kPath);
 }
 } // namespace
 

@@ -26,11 +26,18 @@ NiBufferedFile::NiBufferedFile(const char* pcPath, std::uint32_t uiMode, std::ui
         m_pucBuffer = std::make_unique<std::uint8_t[]>(m_uiBufferSize);
 }
 
+NiBufferedFile::NiBufferedFile(std::FILE* pkFile, std::uint32_t uiMode, std::uint32_t uiBufferSize)
+    : m_uiBufferSize(uiBufferSize), m_pkFile(pkFile), m_uiMode(uiMode), m_bGood(pkFile != nullptr), m_bOwnsFile(false)
+{
+    if (m_bGood && m_uiBufferSize != 0)
+        m_pucBuffer = std::make_unique<std::uint8_t[]>(m_uiBufferSize);
+}
+
 NiBufferedFile::~NiBufferedFile()
 {
     if (m_bGood)
         Flush();
-    if (m_pkFile != nullptr)
+    if (m_pkFile != nullptr && m_bOwnsFile)
         std::fclose(m_pkFile);
 }
 

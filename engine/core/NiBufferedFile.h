@@ -28,6 +28,9 @@ public:
 
     // A buffer size of 0 reads and writes straight through to the file.
     NiBufferedFile(const char* pcPath, std::uint32_t uiMode, std::uint32_t uiBufferSize);
+    // Over a file the caller opened and keeps: the destructor flushes into
+    // it but leaves it open. Good when the file is there.
+    NiBufferedFile(std::FILE* pkFile, std::uint32_t uiMode, std::uint32_t uiBufferSize);
     ~NiBufferedFile() override;
     NiBufferedFile(const NiBufferedFile&) = delete;
     NiBufferedFile& operator=(const NiBufferedFile&) = delete;
@@ -58,4 +61,5 @@ private:
     std::FILE* m_pkFile = nullptr;
     std::uint32_t m_uiMode;
     bool m_bGood = false;
+    bool m_bOwnsFile = true;
 };

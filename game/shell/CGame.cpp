@@ -23,6 +23,7 @@
 #include "game/shell/CSoundSystem.h"
 #include "game/shell/CSecurityScreen.h"
 #include "game/shell/CStartUp.h"
+#include "game/shell/SaveNames.h"
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/simulation/ai/CAIControllerManager.h"
@@ -773,7 +774,9 @@ bool CGame::EnsureScenarioStates()
         return true;
     for (std::size_t i = uiHave; i < uiScenarios; ++i)
         kConfig.AddValue(std::string(OPEN) + "\r\n");
-    if (!kConfig.Save(CONFIG_FILE))
+    // Put in place whole, like every other write of it: a cut write or a
+    // link under the temporary name never costs the states there were.
+    if (!SaveDocumentAtomically(kConfig, CONFIG_FILE))
     {
         std::fprintf(stderr, "Cannot write the scenario states to \"%s\".\n", CONFIG_FILE);
         return false;

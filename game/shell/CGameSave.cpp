@@ -155,28 +155,20 @@ bool CGame::SaveGame(const std::string& kPath)
     const CWorld* pkWorld = GetWorld();
     kHeader.m_iUpgradeLevel = pkWorld != nullptr ? pkWorld->GetUpgradeLevel() : 0;
 
-    const std::string kTemp = os::CreateTemporaryFor(kPath);
-    if (kTemp.empty())
-        return false;
+    // Written through the file made here, never reopened by name; a failed
+    // write drops it with the handle.
+    os::TemporaryFile kTemp = os::CreateTemporaryFor(kPath);
     bool bOk = false;
     {
         COrvaneTagFile kFile;
-        if (kFile.Open(kTemp.c_str(), COrvaneFile::MODE_WRITE) == 0)
-        {
-            (void)os::DiscardFile(kTemp);
+        if (kFile.OpenForWrite(kTemp.GetFile()) == 0)
             return false;
-        }
         bOk = CSaveFile::WriteHeader(kFile, kHeader);
         bOk = CDynamicObjectManager::GetInstance()->SaveObjects(kFile) && bOk;
         bOk = kFile.Flush() && bOk;
         kFile.Close();
     }
-    if (!bOk)
-    {
-        (void)os::DiscardFile(kTemp);
-        return false;
-    }
-    return os::CommitFile(kTemp, kPath);
+    return bOk && os::CommitFile(kTemp, kPath);
 }
 
 bool CGame::ReadSave(const std::string& kPath, CSaveFile& kSave)

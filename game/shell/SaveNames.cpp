@@ -44,10 +44,9 @@ std::string MakeSavePath(std::string_view kBrowseFolder, std::string_view kName,
 
 bool SaveDocumentAtomically(const COrvaneTagTree& kDocument, const char* pcPath)
 {
-    const std::string kTemp = os::CreateTemporaryFor(pcPath);
-    if (kTemp.empty() || !kDocument.Save(kTemp.c_str()))
+    os::TemporaryFile kTemp = os::CreateTemporaryFor(pcPath);
+    if (!kTemp.IsOpen() || !kDocument.Save(kTemp.GetFile()))
     {
-        (void)os::DiscardFile(kTemp);
         std::fprintf(stderr, "Cannot write \"%s\": the file is left as it was.\n", pcPath);
         return false;
     }

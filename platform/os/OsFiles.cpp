@@ -369,33 +369,6 @@ std::string TemporaryPathFor(std::string_view path)
     return std::string(path) + ".tmp";
 }
 
-std::string CreateTemporaryFor(std::string_view path)
-{
-    const std::string temp = TemporaryPathFor(path);
-    const std::string resolved = ResolvePath(temp);
-    struct stat info{};
-    if (::lstat(resolved.c_str(), &info) == 0)
-    {
-        if (S_ISDIR(info.st_mode) || ::unlink(resolved.c_str()) != 0)
-        {
-            return {};
-        }
-    }
-    // O_EXCL fails on any name that exists again by now (a link included,
-    // dangling or not); O_NOFOLLOW says the same for a link on its own.
-    const int fd = ::open(resolved.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-    {
-        return {};
-    }
-    if (::close(fd) != 0)
-    {
-        ::unlink(resolved.c_str());
-        return {};
-    }
-    return temp;
-}
-
 namespace
 {
 // fsync through a descriptor of its own: the writer's stream may already be
@@ -410,7 +383,148 @@ bool SyncPath(const std::string& path, int flags)
     const bool synced = ::fsync(fd) == 0;
     return ::close(fd) == 0 && synced;
 }
+
+// Renames a synced file over the path, then syncs the folder. The rename
+// itself is durable once the folder's entry is. The new file is in place by
+// then whatever the sync says, so the result stays true: false would tell
+// the caller the old file was kept.
+bool RenameInPlace(const std::string& from, const std::string& to)
+{
+    if (std::rename(from.c_str(), to.c_str()) != 0)
+    {
+        return false;
+    }
+    const std::string::size_type slash = to.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : to.substr(0, slash));
+    (void)SyncPath(folder, O_RDONLY | O_DIRECTORY);
+    return true;
+}
+
+// Whether the name is, right now, the regular file of that device and inode
+// (not a link to it, not another file put there since).
+bool NameHolds(const std::string& resolved, std::uint64_t device, std::uint64_t inode)
+{
+    struct stat info{};
+    return ::lstat(resolved.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           static_cast<std::uint64_t>(info.st_dev) == device && static_cast<std::uint64_t>(info.st_ino) == inode;
+}
 } // namespace
+
+TemporaryFile::~TemporaryFile()
+{
+    (void)Discard();
+}
+
+TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
+    : m_file(other.m_file), m_path(std::move(other.m_path)), m_device(other.m_device), m_inode(other.m_inode)
+{
+    other.m_file = nullptr;
+    other.m_path.clear();
+}
+
+TemporaryFile& TemporaryFile::operator=(TemporaryFile&& other) noexcept
+{
+    if (this != &other)
+    {
+        (void)Discard();
+        m_file = other.m_file;
+        m_path = std::move(other.m_path);
+        m_device = other.m_device;
+        m_inode = other.m_inode;
+        other.m_file = nullptr;
+        other.m_path.clear();
+    }
+    return *this;
+}
+
+bool TemporaryFile::Close()
+{
+    if (m_file == nullptr)
+    {
+        return false;
+    }
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    return closed;
+}
+
+bool TemporaryFile::Discard()
+{
+    if (m_file == nullptr)
+    {
+        return false;
+    }
+    (void)Close();
+    const std::string resolved = ResolvePath(m_path);
+    if (NameHolds(resolved, m_device, m_inode))
+    {
+        ::unlink(resolved.c_str());
+    }
+    m_path.clear();
+    return true;
+}
+
+TemporaryFile CreateTemporaryFor(std::string_view path)
+{
+    TemporaryFile made;
+    const std::string temp = TemporaryPathFor(path);
+    const std::string resolved = ResolvePath(temp);
+    struct stat info{};
+    if (::lstat(resolved.c_str(), &info) == 0)
+    {
+        if (S_ISDIR(info.st_mode) || ::unlink(resolved.c_str()) != 0)
+        {
+            return made;
+        }
+    }
+    // O_EXCL fails on any name that exists again by now (a link included,
+    // dangling or not); O_NOFOLLOW says the same for a link on its own. The
+    // descriptor made here is the one written through: the name is never
+    // opened again.
+    const int fd = ::open(resolved.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+    {
+        return made;
+    }
+    std::FILE* file = ::fstat(fd, &info) == 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (file == nullptr)
+    {
+        ::close(fd);
+        ::unlink(resolved.c_str());
+        return made;
+    }
+    made.m_file = file;
+    made.m_path = temp;
+    made.m_device = static_cast<std::uint64_t>(info.st_dev);
+    made.m_inode = static_cast<std::uint64_t>(info.st_ino);
+    return made;
+}
+
+bool CommitFile(TemporaryFile& temp, std::string_view path)
+{
+    if (!temp.IsOpen())
+    {
+        return false;
+    }
+    std::FILE* file = temp.m_file;
+    // The C library's buffer, then the system's: a full disk or a size limit
+    // shows here, before anything is renamed.
+    bool written = std::fflush(file) == 0 && !std::ferror(file) && ::fsync(::fileno(file)) == 0;
+    written = temp.Close() && written;
+    const std::string from = ResolvePath(temp.m_path);
+    const std::string to = ResolvePath(path);
+    const bool ours = NameHolds(from, temp.m_device, temp.m_inode);
+    temp.m_path.clear();
+    if (!written || !ours || !RenameInPlace(from, to))
+    {
+        if (ours)
+        {
+            ::unlink(from.c_str());
+        }
+        return false;
+    }
+    return true;
+}
 
 bool CommitFile(std::string_view tempPath, std::string_view path)
 {
@@ -418,7 +532,7 @@ bool CommitFile(std::string_view tempPath, std::string_view path)
     const std::string to = ResolvePath(path);
     struct stat info{};
     const bool isFile = ::lstat(from.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-    if (!isFile || !SyncPath(from, O_RDONLY) || std::rename(from.c_str(), to.c_str()) != 0)
+    if (!isFile || !SyncPath(from, O_RDONLY | O_NOFOLLOW | O_NONBLOCK) || !RenameInPlace(from, to))
     {
         if (isFile)
         {
@@ -426,12 +540,6 @@ bool CommitFile(std::string_view tempPath, std::string_view path)
         }
         return false;
     }
-    // The rename itself is durable once the folder's entry is. The new file
-    // is in place by now whatever the sync says, so the result stays true:
-    // false would tell the caller the old file was kept.
-    const std::string::size_type slash = to.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : to.substr(0, slash));
-    (void)SyncPath(folder, O_RDONLY | O_DIRECTORY);
     return true;
 }
 

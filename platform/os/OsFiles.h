@@ -75,14 +75,57 @@ bool RenameFile(std::string_view from, std::string_view to);
 // as it was and the result is false; once renamed the result is true (the
 // folder's sync is then only attempted).
 [[nodiscard]] std::string TemporaryPathFor(std::string_view path);
-// Makes TemporaryPathFor(path) a new empty regular file for the writer to
-// fill, and returns its name; empty when it cannot be made. Whatever a
-// failed write or another program left under that name (a file, a link, a
-// FIFO) is removed first, and the file is then created exclusively without
-// following a link, so the writing never reaches another file, the old
-// save included, and never blocks on a FIFO. A folder under the name is left
-// alone: no temporary file then.
-[[nodiscard]] std::string CreateTemporaryFor(std::string_view path);
+
+// The temporary file of a safe replacement, open for writing from the
+// moment it is made. The writer writes through GetFile() and never opens
+// the name again: a name can be swapped for a link or a FIFO between two
+// opens, a descriptor cannot. Closing and committing are the handle's
+// business (the writer may flush, never close); a handle dropped without a
+// commit closes its file and removes it.
+class TemporaryFile
+{
+public:
+    TemporaryFile() = default; // no file
+    ~TemporaryFile();
+    TemporaryFile(TemporaryFile&& other) noexcept;
+    TemporaryFile& operator=(TemporaryFile&& other) noexcept;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    [[nodiscard]] bool IsOpen() const { return m_file != nullptr; }
+    // Null when no file is open.
+    [[nodiscard]] std::FILE* GetFile() const { return m_file; }
+    // TemporaryPathFor the path it replaces; empty without a file.
+    [[nodiscard]] const std::string& GetPath() const { return m_path; }
+    // Closes the file and removes its name while that still is this file
+    // (false when there was no file).
+    bool Discard();
+
+private:
+    friend TemporaryFile CreateTemporaryFor(std::string_view path);
+    friend bool CommitFile(TemporaryFile& temp, std::string_view path);
+    bool Close();
+
+    std::FILE* m_file = nullptr;
+    std::string m_path;
+    std::uint64_t m_device = 0; // identify the file, so a name swapped after
+    std::uint64_t m_inode = 0;  // the create is never removed nor committed
+};
+
+// Makes TemporaryPathFor(path) a new empty regular file, open for writing;
+// no file (IsOpen() false) when it cannot be made. Whatever a failed write
+// or another program left under that name (a file, a link, a FIFO) is
+// removed first, and the file is then created exclusively without following
+// a link, so the writing never reaches another file, the old save included,
+// and never blocks on a FIFO. A folder under the name is left alone: no
+// temporary file then.
+[[nodiscard]] TemporaryFile CreateTemporaryFor(std::string_view path);
+// Flushes, syncs and closes the file, then renames it over the path, as
+// CommitFile by name does. False, the path left as it was, when a write or
+// the close failed or when the temporary name no longer holds this very
+// file (something replaced it since it was made). The handle is empty
+// afterwards either way.
+bool CommitFile(TemporaryFile& temp, std::string_view path);
 bool CommitFile(std::string_view tempPath, std::string_view path);
 // The temporary file of a write that failed goes (false when there was
 // none).

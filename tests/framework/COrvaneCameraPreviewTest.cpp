@@ -176,6 +176,10 @@ TEST_F(COrvaneCameraPreviewTest, APreviewReplacesTheOldOneWholeAndNeverThroughAL
     EXPECT_FALSE(std::filesystem::is_symlink("old.fdp.tmp"));
     const std::string kPicture = ReadFileBytes("old.fdp");
     EXPECT_GT(kPicture.size(), 128u * 96u * 4u);
+    // Written through the temporary file's handle, the picture is the one
+    // saved by name.
+    ASSERT_TRUE(Camera().SavePreview("by-name.fdp"));
+    EXPECT_EQ(ReadFileBytes("by-name.fdp"), kPicture);
 
     ASSERT_EQ(::mkfifo("old.fdp.tmp", 0600), 0);
     ASSERT_TRUE(kList.CapturePreview("old.fdp", 128, 96));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -167,5 +168,35 @@ TEST_F(COrvaneFileTest, FindLineNeverReopensAFileBeingWritten)
     EXPECT_TRUE(kFile.Flush());
     kFile.Close();
     EXPECT_EQ(ReadFileBytes("log.txt"), "kept\r\nmore\r\n");
+}
+
+// Writing into a file the caller holds open: the bytes reach it by Close,
+// the file stays the caller's to write on and close, and a full disk still
+// shows as a failed flush.
+TEST_F(COrvaneFileTest, AFileOfTheCallerIsWrittenAndLeftOpen)
+{
+    COrvaneFile kFile;
+    EXPECT_EQ(kFile.OpenForWrite(nullptr), 0);
+    EXPECT_FALSE(kFile.IsOpen());
+    std::FILE* pkFile = std::fopen("given.txt", "wb");
+    ASSERT_NE(pkFile, nullptr);
+    ASSERT_EQ(kFile.OpenForWrite(pkFile), 1);
+    EXPECT_EQ(kFile.GetMode(), COrvaneFile::MODE_WRITE);
+    EXPECT_TRUE(kFile.WriteString("first\r\n"));
+    EXPECT_EQ(kFile.FindLine("first"), 0);
+    EXPECT_EQ(kFile.Close(), 1);
+    EXPECT_GE(std::fputs("after\r\n", pkFile), 0);
+    ASSERT_EQ(std::fclose(pkFile), 0);
+    EXPECT_EQ(ReadFileBytes("given.txt"), "first\r\nafter\r\n");
+
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    std::FILE* pkFull = std::fopen("/dev/full", "wb");
+    ASSERT_NE(pkFull, nullptr);
+    ASSERT_EQ(kFile.OpenForWrite(pkFull), 1);
+    EXPECT_TRUE(kFile.WriteString("buffered for now"));
+    EXPECT_FALSE(kFile.Flush());
+    kFile.Close();
+    std::fclose(pkFull);
 }
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -207,6 +208,30 @@ TEST_F(COrvaneTagTreeTest, SavingFailsIntoAMissingFolderOrAFullDisk)
     if (std::filesystem::exists("/dev/full"))
     {
         EXPECT_FALSE(kTree.Save("/dev/full"));
+    }
+}
+
+// Saved into a file the caller holds open, the document is the same bytes
+// as saved by name; the file stays open, and a full disk fails the save.
+TEST_F(COrvaneTagTreeTest, SavingIntoAnOpenFileWritesTheSameBytes)
+{
+    WriteFileBytes("a.xml", "<A>\nx\n<B>\n</B>\n</A>\n<C>\ny\n</C>\n");
+    COrvaneTagTree kTree;
+    ASSERT_TRUE(kTree.Load("a.xml"));
+    ASSERT_TRUE(kTree.Save("by-name.xml"));
+    std::FILE* pkFile = std::fopen("open.xml", "wb");
+    ASSERT_NE(pkFile, nullptr);
+    EXPECT_TRUE(kTree.Save(pkFile));
+    EXPECT_EQ(std::fputc('#', pkFile), '#');
+    ASSERT_EQ(std::fclose(pkFile), 0);
+    EXPECT_EQ(ReadFileBytes("open.xml"), ReadFileBytes("by-name.xml") + "#");
+    EXPECT_FALSE(kTree.Save(static_cast<std::FILE*>(nullptr)));
+    if (std::filesystem::exists("/dev/full"))
+    {
+        std::FILE* pkFull = std::fopen("/dev/full", "wb");
+        ASSERT_NE(pkFull, nullptr);
+        EXPECT_FALSE(kTree.Save(pkFull));
+        std::fclose(pkFull);
     }
 }
 

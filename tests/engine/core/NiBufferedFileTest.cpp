@@ -161,3 +161,28 @@ TEST(NiBufferedFileTest, AppendModeAddsAtTheEnd)
     }
     EXPECT_EQ(ReadAll(kPath), (std::vector<std::uint8_t>{'a', 'b', 'c', 'd', 'e', 'f', 'g'}));
 }
+
+// Over a file the caller opened, the buffer flushes into it and leaves it
+// open: the caller writes on after it and closes it; a null file is no file.
+TEST(NiBufferedFileTest, AFileOfTheCallerIsFlushedIntoAndLeftOpen)
+{
+    TempFolder kFolder;
+    const std::string kPath = kFolder.File("given.bin");
+    std::FILE* pkFile = std::fopen(kPath.c_str(), "wb");
+    ASSERT_NE(pkFile, nullptr);
+    const std::vector<std::uint8_t> kData = Sequence(300);
+    {
+        NiBufferedFile kOut(pkFile, NiBufferedFile::WRITE_ONLY, 64);
+        ASSERT_TRUE(kOut.IsGood());
+        EXPECT_EQ(kOut.Write(kData.data(), 300), 300u);
+    }
+    EXPECT_EQ(std::fputc('!', pkFile), '!');
+    ASSERT_EQ(std::fclose(pkFile), 0);
+    std::vector<std::uint8_t> kWant = kData;
+    kWant.push_back('!');
+    EXPECT_EQ(ReadAll(kPath), kWant);
+
+    NiBufferedFile kNone(static_cast<std::FILE*>(nullptr), NiBufferedFile::WRITE_ONLY, 64);
+    EXPECT_FALSE(kNone.IsGood());
+    EXPECT_EQ(kNone.Write("1234", 4), 0u);
+}

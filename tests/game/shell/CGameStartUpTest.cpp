@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -81,6 +83,37 @@ TEST_F(CGameStartUpTest, AShortListIsPaddedAndCompletedScenariosStayComplete)
     WriteFileBytes("config.bin", kLong);
     (void)StartGame();
     EXPECT_EQ(ReadFileBytes("config.bin"), kLong);
+}
+
+// The padded list is put in place whole: a write cut short (here by the
+// file-size limit) keeps the states there were, and a link under the
+// temporary name is replaced, never written through.
+TEST_F(CGameStartUpTest, PaddingTheStatesNeverCutsTheOldFileNorWritesThroughALink)
+{
+    const std::string kOld = "<SCENARIO_STATES>\r\nCOMPLETE\r\n</SCENARIO_STATES>\r\n";
+    WriteFileBytes("config.bin", kOld);
+    {
+        CGame kGame;
+        ASSERT_TRUE(kGame.Init("Orvane Game"));
+        rlimit kLimit{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &kLimit), 0);
+        rlimit kSmall = kLimit;
+        kSmall.rlim_cur = kOld.size() + 4;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &kSmall), 0);
+        // Not captured: the capture's own file would meet the limit too.
+        (void)kGame.Start();
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &kLimit), 0);
+    }
+    EXPECT_EQ(ReadFileBytes("config.bin"), kOld);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status("config.bin.tmp")));
+
+    WriteFileBytes("outside.txt", "outside");
+    std::filesystem::create_symlink(std::filesystem::absolute("outside.txt"), "config.bin.tmp");
+    (void)StartGame();
+    EXPECT_EQ(ReadFileBytes("config.bin"),
+              "<SCENARIO_STATES>\r\nCOMPLETE\r\nOPEN\r\nOPEN\r\n</SCENARIO_STATES>\r\n");
+    EXPECT_EQ(ReadFileBytes("outside.txt"), "outside");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status("config.bin.tmp")));
 }
 
 TEST_F(CGameStartUpTest, WithoutTheCursorImageTheGameDoesNotStartAndSaysWhy)

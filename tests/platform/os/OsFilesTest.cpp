@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -231,44 +232,102 @@ TEST_F(OsFilesTest, ATemporaryFileIsAlwaysANewRegularFile)
     const std::string temp = path + ".tmp";
     Write("save.fds", 7);
     Write("elsewhere", 4);
-    const auto IsNewFile = [&temp](const std::string& made) {
+    const auto IsNewFile = [&temp](const os::TemporaryFile& made) {
         struct stat info{};
-        return made == temp && ::lstat(temp.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
+        return made.IsOpen() && made.GetPath() == temp && ::lstat(temp.c_str(), &info) == 0 &&
+               S_ISREG(info.st_mode) && info.st_size == 0;
     };
     // A stale file.
     Write("save.fds.tmp", 3);
     EXPECT_TRUE(IsNewFile(os::CreateTemporaryFor(path)));
+    // A handle dropped without a commit takes its file with it.
+    EXPECT_FALSE(os::FileExists(temp));
     // Links: to the file itself, elsewhere, nowhere.
     for (const std::string& target : {path, m_root + "/elsewhere", m_root + "/nowhere"})
     {
         SCOPED_TRACE(target);
-        ::unlink(temp.c_str());
         ASSERT_EQ(::symlink(target.c_str(), temp.c_str()), 0);
-        EXPECT_TRUE(IsNewFile(os::CreateTemporaryFor(path)));
-        std::FILE* file = os::OpenFile(temp, "wb");
-        ASSERT_NE(file, nullptr);
-        EXPECT_EQ(std::fwrite("new", 1, 3, file), 3u);
-        std::fclose(file);
+        os::TemporaryFile made = os::CreateTemporaryFor(path);
+        EXPECT_TRUE(IsNewFile(made));
+        ASSERT_TRUE(made.IsOpen());
+        EXPECT_EQ(std::fwrite("new", 1, 3, made.GetFile()), 3u);
+        EXPECT_TRUE(made.Discard());
+        EXPECT_FALSE(made.IsOpen());
+        EXPECT_FALSE(os::FileExists(temp));
     }
     EXPECT_EQ(os::GetFileSize(path), 7u);
     EXPECT_EQ(os::GetFileSize(m_root + "/elsewhere"), 4u);
     EXPECT_FALSE(os::FileExists(m_root + "/nowhere"));
     // A FIFO: opening it to write would wait for a reader for ever.
-    ::unlink(temp.c_str());
     ASSERT_EQ(::mkfifo(temp.c_str(), 0600), 0);
     EXPECT_TRUE(IsNewFile(os::CreateTemporaryFor(path)));
     // A folder: left as it is.
-    ::unlink(temp.c_str());
     Folder("save.fds.tmp");
-    EXPECT_EQ(os::CreateTemporaryFor(path), "");
+    EXPECT_FALSE(os::CreateTemporaryFor(path).IsOpen());
     EXPECT_TRUE(os::FolderExists(temp));
     // Through the resolver, like every path.
     EXPECT_TRUE(os::RemoveFolder(temp));
-    EXPECT_EQ(os::CreateTemporaryFor(m_root + "/SAVE.FDS"), m_root + "/SAVE.FDS.tmp");
-    EXPECT_TRUE(os::CommitFile(m_root + "/SAVE.FDS.tmp", m_root + "/SAVE.FDS"));
+    os::TemporaryFile upper = os::CreateTemporaryFor(m_root + "/SAVE.FDS");
+    EXPECT_EQ(upper.GetPath(), m_root + "/SAVE.FDS.tmp");
+    EXPECT_TRUE(os::CommitFile(upper, m_root + "/SAVE.FDS"));
+    EXPECT_FALSE(upper.IsOpen());
     EXPECT_EQ(os::GetFileSize(path), 0u);
     // A folder that is not there.
-    EXPECT_EQ(os::CreateTemporaryFor(m_root + "/none/x"), "");
+    EXPECT_FALSE(os::CreateTemporaryFor(m_root + "/none/x").IsOpen());
+}
+
+// The temporary file comes open for writing, and its bytes go through that
+// descriptor: a name swapped for a link after the create (to the old file
+// or elsewhere) never receives them, and a commit then refuses to put
+// anything but the file it made in place.
+TEST_F(OsFilesTest, ATemporaryFileIsWrittenThroughItsHandleNeverItsName)
+{
+    const std::string path = m_root + "/save.fds";
+    const std::string temp = path + ".tmp";
+    Write("save.fds", 7);
+    Write("elsewhere", 4);
+    for (const std::string& target : {path, m_root + "/elsewhere", m_root + "/nowhere"})
+    {
+        SCOPED_TRACE(target);
+        os::TemporaryFile made = os::CreateTemporaryFor(path);
+        ASSERT_TRUE(made.IsOpen());
+        EXPECT_EQ(::fcntl(::fileno(made.GetFile()), F_GETFL) & O_ACCMODE, O_WRONLY);
+        ASSERT_EQ(::unlink(temp.c_str()), 0);
+        ASSERT_EQ(::symlink(target.c_str(), temp.c_str()), 0);
+        EXPECT_EQ(std::fwrite("redirected?", 1, 11, made.GetFile()), 11u);
+        EXPECT_FALSE(os::CommitFile(made, path));
+        EXPECT_FALSE(made.IsOpen());
+        EXPECT_EQ(os::GetFileSize(path), 7u);
+        EXPECT_EQ(os::GetFileSize(m_root + "/elsewhere"), 4u);
+        EXPECT_FALSE(os::FileExists(m_root + "/nowhere"));
+        // Not its own file: the link stays for the next create to remove.
+        struct stat info{};
+        EXPECT_EQ(::lstat(temp.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISLNK(info.st_mode));
+    }
+    // A handle dropped after its name was swapped leaves the stranger alone.
+    {
+        os::TemporaryFile made = os::CreateTemporaryFor(path);
+        ASSERT_TRUE(made.IsOpen());
+        ASSERT_EQ(::unlink(temp.c_str()), 0);
+        Write("save.fds.tmp", 2);
+    }
+    EXPECT_EQ(os::GetFileSize(temp), 2u);
+
+    // Undisturbed, the bytes written through the handle are the file's,
+    // also after a move of the handle.
+    os::TemporaryFile first = os::CreateTemporaryFor(path);
+    ASSERT_TRUE(first.IsOpen());
+    EXPECT_GE(std::fputs("the new save", first.GetFile()), 0);
+    os::TemporaryFile made = std::move(first);
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_TRUE(os::CommitFile(made, path));
+    EXPECT_FALSE(os::CommitFile(made, path)); // nothing left to commit
+    EXPECT_FALSE(os::FileExists(temp));
+    std::string bytes;
+    ASSERT_TRUE(os::ReadWholeFile(path, bytes));
+    EXPECT_EQ(bytes, "the new save");
+    EXPECT_EQ(os::GetFileSize(m_root + "/elsewhere"), 4u);
 }
 
 TEST_F(OsFilesTest, CommitPutsAWholeFileInPlaceOrLeavesTheOldOne)
