@@ -607,6 +607,10 @@ void NiD3DRenderState::SetTextureStageState(std::uint32_t uiStage, std::uint32_t
 void NiD3DRenderState::SetProgramTexCoordStates(std::uint32_t uiStages)
 {
     uiStages = std::min(uiStages, STAGES);
+    // Effects ask it around every draw: with no stage state changed since
+    // these stages were set so, there is nothing to look at.
+    if (m_uiProgramTexCoordSerial == m_uiStageStateSerial && uiStages <= m_uiProgramTexCoordStages)
+        return;
     for (std::uint32_t ui = 0; ui < uiStages; ++ui)
     {
         // Almost always already so: only a change costs a call.
@@ -616,6 +620,8 @@ void NiD3DRenderState::SetProgramTexCoordStates(std::uint32_t uiStages)
         if (pkStage[gfx::D3DTSS_TEXTURETRANSFORMFLAGS].m_uiCurrent != gfx::D3DTTFF_DISABLE)
             SetTextureStageState(ui, gfx::D3DTSS_TEXTURETRANSFORMFLAGS, gfx::D3DTTFF_DISABLE, false);
     }
+    m_uiProgramTexCoordSerial = m_uiStageStateSerial;
+    m_uiProgramTexCoordStages = uiStages;
 }
 
 std::uint32_t NiD3DRenderState::GetTextureStageState(std::uint32_t uiStage, std::uint32_t uiState) const

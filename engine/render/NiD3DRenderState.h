@@ -254,6 +254,10 @@ protected:
     void StageStatesChanged() { m_uiStageStateSerial = ++ms_uiStageStateSerials; }
     std::uint64_t m_uiStageStateSerial = ++ms_uiStageStateSerials;
     inline static std::uint64_t ms_uiStageStateSerials = 0;
+    // The stage states' serial when SetProgramTexCoordStates last left its
+    // first m_uiProgramTexCoordStages stages as programs read them.
+    std::uint64_t m_uiProgramTexCoordSerial = 0;
+    std::uint32_t m_uiProgramTexCoordStages = 0;
     // Links, not references: the shader or texture owner unbinds through Clear.
     std::array<gfx::IDirect3DBaseTexture9*, STAGES> m_apkTextures{};
     gfx::IDirect3DVertexShader9* m_pkCurrentVertexShader = nullptr;

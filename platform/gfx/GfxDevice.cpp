@@ -1349,8 +1349,8 @@ std::int64_t StreamsHold(const DeviceState& st, const VertexLayout& layout) {
     if (!layout.valid) return -1;
     std::int64_t held = INT64_MAX;
     const std::uint16_t used = layout.streams ? layout.streams : 1;
-    for (std::uint32_t i = 0; i < DeviceState::kStreams; ++i) {
-        if (!(used & (1u << i))) continue;
+    for (std::uint32_t bits = used; bits; bits &= bits - 1) {
+        const auto i = std::size_t(std::countr_zero(bits));
         const DeviceState::Stream& s = st.streams[i];
         if (!s.buffer || s.stride == 0 || s.stride < layout.extent[i]) return -1;
         held = std::min(held, std::int64_t(VerticesHeld(s)));
@@ -1360,9 +1360,9 @@ std::int64_t StreamsHold(const DeviceState& st, const VertexLayout& layout) {
 
 void NoteStreamReads(const DeviceState& st, const VertexLayout& layout, std::uint64_t first, std::uint64_t end) {
     const std::uint16_t used = layout.streams ? layout.streams : 1;
-    for (std::uint32_t i = 0; i < DeviceState::kStreams; ++i) {
-        const DeviceState::Stream& s = st.streams[i];
-        if ((used & (1u << i)) && s.buffer)
+    for (std::uint32_t bits = used; bits; bits &= bits - 1) {
+        const DeviceState::Stream& s = st.streams[std::size_t(std::countr_zero(bits))];
+        if (s.buffer)
             s.buffer->NoteDrawRead(std::uint32_t(s.offset + first * s.stride), std::uint32_t(s.offset + end * s.stride));
     }
 }

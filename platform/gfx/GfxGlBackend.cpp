@@ -1389,6 +1389,7 @@ private:
         std::uint32_t program = 0;
         std::uint8_t elementCount = 0;
         std::array<VertexLayout::Element, 64> elements{};
+        std::uint32_t streams = 0; // the streams read; only their entries below count
         std::array<GLuint, 16> buffers{};
         std::array<std::uint32_t, 16> strides{}, offsets{};
         std::uint32_t enabled = 0; // attributes reading an array
@@ -1506,26 +1507,11 @@ private:
     // program's inputs by usage and index, else the fixed-function ones.
     // Returns the inputs whose fourth component must read 1.
     std::uint32_t BindElements(const DeviceState& s, const VertexLayout& layout, const DrawCall& call) {
-        std::array<int, kAttributes> source;
-        source.fill(-1);
-        if (s.vertexShader) {
-            for (const ShaderSemantic& in : s.vertexShader->Translation().inputs)
-                for (int e = 0; e < layout.elementCount; ++e)
-                    if (layout.elements[e].usage == in.usage && layout.elements[e].index == in.index) {
-                        source[in.reg] = e;
-                        break;
-                    }
-        } else {
-            for (int e = layout.elementCount - 1; e >= 0; --e) {
-                const int location = FixedLocationOf(layout.elements[e]);
-                if (location >= 0) source[location] = e;
-            }
-        }
         // Stream buffers in GL; the first one read chooses the vertex array.
         std::array<GLuint, 16> buffers{};
         GLuint first = 0;
-        for (std::uint32_t i = 0; i < 16; ++i) {
-            if (!(layout.streams & (1u << i))) continue;
+        for (std::uint32_t bits = layout.streams & 0xFFFFu; bits; bits &= bits - 1) {
+            const auto i = std::uint32_t(std::countr_zero(bits));
             if (call.userVertices) {
                 if (i != 0) continue;
                 glBindBuffer(GL_ARRAY_BUFFER, m_streamVbo);
@@ -1544,6 +1530,21 @@ private:
             for (std::uint32_t bits = va.source.enabled; bits; bits &= bits - 1)
                 m_constants[std::size_t(std::countr_zero(bits))].known = false;
             return va.source.w1;
+        }
+        std::array<int, kAttributes> source;
+        source.fill(-1);
+        if (s.vertexShader) {
+            for (const ShaderSemantic& in : s.vertexShader->Translation().inputs)
+                for (int e = 0; e < layout.elementCount; ++e)
+                    if (layout.elements[e].usage == in.usage && layout.elements[e].index == in.index) {
+                        source[in.reg] = e;
+                        break;
+                    }
+        } else {
+            for (int e = layout.elementCount - 1; e >= 0; --e) {
+                const int location = FixedLocationOf(layout.elements[e]);
+                if (location >= 0) source[location] = e;
+            }
         }
         std::uint32_t enabled = 0;
         std::uint32_t w1 = 0;
@@ -1578,11 +1579,12 @@ private:
             now.program = s.vertexShader->ProgramId();
             now.elementCount = layout.elementCount;
             std::copy_n(layout.elements.begin(), layout.elementCount, now.elements.begin());
-            for (std::uint32_t i = 0; i < 16; ++i) {
-                const bool used = layout.streams & (1u << i);
-                now.buffers[i] = used ? buffers[i] : 0;
-                now.strides[i] = used ? s.streams[i].stride : 0;
-                now.offsets[i] = used ? s.streams[i].offset : 0;
+            now.streams = layout.streams & 0xFFFFu;
+            for (std::uint32_t bits = now.streams; bits; bits &= bits - 1) {
+                const auto i = std::size_t(std::countr_zero(bits));
+                now.buffers[i] = buffers[i];
+                now.strides[i] = s.streams[i].stride;
+                now.offsets[i] = s.streams[i].offset;
             }
             now.enabled = enabled;
             now.w1 = w1;
@@ -1597,10 +1599,11 @@ private:
             std::memcmp(was.elements.data(), layout.elements.data(),
                         sizeof(VertexLayout::Element) * layout.elementCount) != 0)
             return false;
-        for (std::uint32_t i = 0; i < 16; ++i) {
-            const bool used = layout.streams & (1u << i);
-            if (was.buffers[i] != (used ? buffers[i] : 0) || (used && (was.strides[i] != s.streams[i].stride ||
-                                                                       was.offsets[i] != s.streams[i].offset)))
+        if (was.streams != (layout.streams & 0xFFFFu)) return false;
+        for (std::uint32_t bits = was.streams; bits; bits &= bits - 1) {
+            const auto i = std::size_t(std::countr_zero(bits));
+            if (was.buffers[i] != buffers[i] || was.strides[i] != s.streams[i].stride ||
+                was.offsets[i] != s.streams[i].offset)
                 return false;
         }
         return true;
@@ -2128,11 +2131,12 @@ private:
     static bool SameTextureKinds(const DeviceState& s, const StateKey& key) {
         if (key[kSamplerKindsWord] != 0 || key[kPixelProgramWord] != 0) {
             if (!s.pixelShader || s.pixelShader->ProgramId() != key[kPixelProgramWord]) return false;
-            std::uint32_t byTexture = 0;
+            // Only the samplers whose kind the bound texture decides are looked at.
+            std::uint32_t kinds = 0;
             const TranslatedShader& t = s.pixelShader->Translation();
             for (std::uint32_t n = 0; n < 16; ++n)
-                if (t.samplers[n] == kSamplerByTexture) byTexture |= 3u << (2 * n);
-            return (SamplerKinds(s) & byTexture) == key[kSamplerKindsWord];
+                if (t.samplers[n] == kSamplerByTexture) kinds |= TextureKind(s.textures[n]) << (2 * n);
+            return kinds == key[kSamplerKindsWord];
         }
         for (std::size_t i = 0; i < 8; ++i) {
             const std::uint32_t* st = &key[kStageBase + i * kStageWords];

@@ -342,6 +342,11 @@ Parameter* MatrixParameter(const EffectData& d, D3DXHANDLE h) {
 }
 void PutMatrix(Parameter& p, std::uint32_t element, const D3DXMATRIX& m, bool transpose) {
     const std::size_t base = std::size_t(element) * p.rows * p.columns;
+    if (p.rows == 4 && p.columns == 4 && !transpose) {
+        // The common whole matrix, set for every draw: its rows as they are.
+        std::memcpy(&p.data[base], &m.m[0][0], sizeof(float) * 16);
+        return;
+    }
     for (std::uint32_t r = 0; r < p.rows; ++r)
         for (std::uint32_t c = 0; c < p.columns; ++c)
             p.data[base + r * p.columns + c] = std::bit_cast<std::uint32_t>(transpose ? m.m[c][r] : m.m[r][c]);
@@ -662,6 +667,20 @@ void Registers(const Parameter& p, std::uint32_t cls, std::vector<std::uint32_t>
     const std::size_t perElement = std::size_t(byColumns ? p.columns : p.rows) * 4;
     out.assign(elements * perElement, 0u);
     std::uint32_t* o = out.data();
+    if (p.rows == 4 && p.columns == 4) {
+        // Whole matrices, the common case of every draw: rows copied, or
+        // columns gathered.
+        for (std::uint32_t e = 0; e < elements; ++e, o += 16) {
+            const std::uint32_t* in = p.data.data() + std::size_t(e) * 16;
+            if (!byColumns) {
+                std::memcpy(o, in, sizeof(std::uint32_t) * 16);
+                continue;
+            }
+            for (std::uint32_t r = 0; r < 4; ++r)
+                for (std::uint32_t c = 0; c < 4; ++c) o[c * 4 + r] = in[r * 4 + c];
+        }
+        return;
+    }
     for (std::uint32_t e = 0; e < elements; ++e, o += perElement) {
         const std::uint32_t* in = p.data.data() + std::size_t(e) * p.rows * p.columns;
         for (std::uint32_t r = 0; r < p.rows && r < 4; ++r)

@@ -231,3 +231,32 @@ TEST_F(NiD3DRenderStateTest, PropertySetAppliesEachPropertyInItsOrder)
     EXPECT_EQ(kCalls.back().index, D3DRS_FOGENABLE);
     EXPECT_EQ(kCalls[kCalls.size() - 2].kind, Kind::SetMaterial);
 }
+
+TEST_F(NiD3DRenderStateTest, ProgramTexCoordStagesAreSetAgainAfterAnyStageStateChange)
+{
+    m_pkState->InitTextureStageStates();
+    m_pkState->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    m_pkState->SetTextureStageState(2, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    ClearCalls();
+    m_pkState->SetProgramTexCoordStates(2);
+    EXPECT_EQ(m_pkState->GetTextureStageState(1, D3DTSS_TEXCOORDINDEX), 1u);
+    // Stage 2 is past what was asked for: left as it is.
+    EXPECT_EQ(m_pkState->GetTextureStageState(2, D3DTSS_TEXTURETRANSFORMFLAGS), std::uint32_t(D3DTTFF_COUNT2));
+    EXPECT_EQ(CallsOf(Kind::SetTextureStageState).size(), 1u);
+
+    // Asked again with nothing changed: no call; asked for more stages: the new one is set.
+    ClearCalls();
+    m_pkState->SetProgramTexCoordStates(2);
+    EXPECT_TRUE(CallsOf(Kind::SetTextureStageState).empty());
+    m_pkState->SetProgramTexCoordStates(3);
+    EXPECT_EQ(m_pkState->GetTextureStageState(2, D3DTSS_TEXTURETRANSFORMFLAGS), std::uint32_t(D3DTTFF_DISABLE));
+
+    // Another draw's texture transform in between is undone by the next program draw.
+    m_pkState->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    m_pkState->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    ClearCalls();
+    m_pkState->SetProgramTexCoordStates(2);
+    EXPECT_EQ(m_pkState->GetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS), std::uint32_t(D3DTTFF_DISABLE));
+    EXPECT_EQ(m_pkState->GetTextureStageState(1, D3DTSS_TEXCOORDINDEX), 1u);
+    EXPECT_EQ(CallsOf(Kind::SetTextureStageState).size(), 2u);
+}

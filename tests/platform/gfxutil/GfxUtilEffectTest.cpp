@@ -1203,3 +1203,40 @@ technique T { pass { VertexShader = compile vs_3_0 VS(); PixelShader = compile p
     EXPECT_EQ(fx->Release(), 0u);
     EXPECT_EQ(texture->Release(), 0u);
 }
+
+// A compiled program's whole matrices reach its registers by columns when
+// column-major and by rows when row-major, array elements one after another.
+TEST_P(GfxUtilEffectDeviceTest, CompiledPassesSendWholeMatricesInTheirMajorOrder) {
+    Create();
+    ID3DXEffect* fx = Make("float4x4 C;\nrow_major float4x4 R;\nfloat4x4 Pair[2];\n"
+                           "float4 VS(float4 p : POSITION) : POSITION {\n"
+                           "  return mul(mul(mul(mul(p, C), R), Pair[0]), Pair[1]);\n}\n"
+                           "technique T { pass P { VertexShader = compile vs_2_0 VS(); } }\n");
+    ASSERT_NE(fx, nullptr);
+    D3DXMATRIX m[2]{};
+    for (int e = 0; e < 2; ++e)
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) m[e].m[r][c] = float(e * 100 + r * 4 + c + 1);
+    ASSERT_EQ(fx->SetMatrix("C", &m[0]), D3D_OK);
+    ASSERT_EQ(fx->SetMatrix("R", &m[0]), D3D_OK);
+    ASSERT_EQ(fx->SetMatrixArray("Pair", m, 2), D3D_OK);
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    float regs[16 * 4] = {};
+    ASSERT_EQ(device->GetVertexShaderConstantF(0, regs, 16), D3D_OK);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) {
+            SCOPED_TRACE(std::to_string(r) + " " + std::to_string(c));
+            EXPECT_EQ(regs[c * 4 + r], m[0].m[r][c]);              // C: register c holds column c
+            EXPECT_EQ(regs[16 + r * 4 + c], m[0].m[r][c]);         // R: register r holds row r
+            EXPECT_EQ(regs[32 + c * 4 + r], m[0].m[r][c]);         // Pair[0] by columns
+            EXPECT_EQ(regs[48 + c * 4 + r], m[1].m[r][c]);         // Pair[1] after it
+        }
+    ASSERT_EQ(fx->EndPass(), D3D_OK);
+    ASSERT_EQ(fx->End(), D3D_OK);
+    D3DXMATRIX back[2]{};
+    ASSERT_EQ(fx->GetMatrixArray("Pair", back, 2), D3D_OK);
+    EXPECT_EQ(std::memcmp(back, m, sizeof m), 0);
+    EXPECT_EQ(fx->Release(), 0u);
+}
