@@ -10,6 +10,13 @@
 // (compiled vertex and pixel programs doing the same lighting and texture
 // modulation, the transform and base map bound per draw by the effect
 // shader) against the same plain loop (goal <= 1.3).
+// Profiled (callgrind, software GL on one thread, a frame of 1,000 boxes):
+// the renderer's and the device's own work was 9.25 M instructions through
+// the effect, then 6.2 M and now 4.4 M (default shader 4.7 M, the plain
+// loop none); the driver's work is about the same on both sides. With the
+// rasteriser's threads on many cores the plain side's frame shrinks and
+// that one-thread work weighs more: 1.1-1.2 on two cores, 1.3-1.45 on
+// eight.
 
 #include "bench/BenchGlBaseline.h"
 #include "bench/BenchSupport.h"
