@@ -1531,11 +1531,8 @@ HRESULT IDirect3DDevice9::DrawIndexedPrimitiveUP(std::uint32_t type, std::uint32
 
 const VertexLayout& IDirect3DDevice9::CurrentLayout() {
     if (m_state.declaration) return m_state.declaration->Layout(m_state.vertexShader != nullptr);
-    if (!m_fvfLayout) {
+    if (!m_fvfLayout || m_fvfLayoutFvf != m_state.fvf) {
         m_fvfLayout = std::make_unique<VertexLayout>(LayoutFromFVF(m_state.fvf));
-        m_fvfLayoutFvf = m_state.fvf;
-    } else if (m_fvfLayoutFvf != m_state.fvf) {
-        *m_fvfLayout = LayoutFromFVF(m_state.fvf);
         m_fvfLayoutFvf = m_state.fvf;
     }
     return *m_fvfLayout;

@@ -526,30 +526,6 @@ bool CommitFile(TemporaryFile& temp, std::string_view path)
     return true;
 }
 
-bool CommitFile(std::string_view tempPath, std::string_view path)
-{
-    const std::string from = ResolvePath(tempPath);
-    const std::string to = ResolvePath(path);
-    struct stat info{};
-    const bool isFile = ::lstat(from.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-    if (!isFile || !SyncPath(from, O_RDONLY | O_NOFOLLOW | O_NONBLOCK) || !RenameInPlace(from, to))
-    {
-        if (isFile)
-        {
-            ::unlink(from.c_str());
-        }
-        return false;
-    }
-    return true;
-}
-
-bool DiscardFile(std::string_view tempPath)
-{
-    const std::string resolved = ResolvePath(tempPath);
-    struct stat info{};
-    return ::lstat(resolved.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::unlink(resolved.c_str()) == 0;
-}
-
 std::string RealPath(std::string_view path)
 {
     char* real = ::realpath(ResolvePath(path).c_str(), nullptr);

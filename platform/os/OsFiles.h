@@ -67,13 +67,13 @@ bool RemoveFolder(std::string_view path); // empty folders only
 bool RenameFile(std::string_view from, std::string_view to);
 
 // Safe replacement of a file: the new content is written to
-// TemporaryPathFor(path) beside it, then CommitFile puts it in place. Commit
-// syncs the temporary file's bytes, renames it over the path (a reader sees
-// the whole old file or the whole new one) and syncs the folder, so a crash
-// or a full disk never leaves a half-written file under the path. On any
-// failure before the rename the temporary file is removed, the path is left
-// as it was and the result is false; once renamed the result is true (the
-// folder's sync is then only attempted).
+// TemporaryPathFor(path) beside it (CreateTemporaryFor), then CommitFile puts
+// it in place. Commit syncs the temporary file's bytes, renames it over the
+// path (a reader sees the whole old file or the whole new one) and syncs the
+// folder, so a crash or a full disk never leaves a half-written file under
+// the path. On any failure before the rename the temporary file is removed,
+// the path is left as it was and the result is false; once renamed the
+// result is true (the folder's sync is then only attempted).
 [[nodiscard]] std::string TemporaryPathFor(std::string_view path);
 
 // The temporary file of a safe replacement, open for writing from the
@@ -120,16 +120,12 @@ private:
 // and never blocks on a FIFO. A folder under the name is left alone: no
 // temporary file then.
 [[nodiscard]] TemporaryFile CreateTemporaryFor(std::string_view path);
-// Flushes, syncs and closes the file, then renames it over the path, as
-// CommitFile by name does. False, the path left as it was, when a write or
-// the close failed or when the temporary name no longer holds this very
-// file (something replaced it since it was made). The handle is empty
-// afterwards either way.
+// Flushes, syncs and closes the file, then renames it over the path and
+// syncs the folder. False, the path left as it was and the temporary file
+// removed, when a write, the close or the rename failed or when the
+// temporary name no longer holds this very file (something replaced it
+// since it was made). The handle is empty afterwards either way.
 bool CommitFile(TemporaryFile& temp, std::string_view path);
-bool CommitFile(std::string_view tempPath, std::string_view path);
-// The temporary file of a write that failed goes (false when there was
-// none).
-bool DiscardFile(std::string_view tempPath);
 // realpath: the absolute path with every symbolic link, "." and ".."
 // resolved, through the resolver; empty when the path does not exist.
 [[nodiscard]] std::string RealPath(std::string_view path);

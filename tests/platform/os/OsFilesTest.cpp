@@ -336,22 +336,28 @@ TEST_F(OsFilesTest, CommitPutsAWholeFileInPlaceOrLeavesTheOldOne)
     const std::string path = m_root + "/old.txt";
     const std::string temp = os::TemporaryPathFor(path);
     EXPECT_EQ(temp, path + ".tmp");
-    Write("old.txt.tmp", 5);
-    EXPECT_TRUE(os::CommitFile(temp, path));
+    os::TemporaryFile made = os::CreateTemporaryFor(path);
+    ASSERT_TRUE(made.IsOpen());
+    EXPECT_EQ(std::fwrite("fresh", 1, 5, made.GetFile()), 5u);
+    EXPECT_TRUE(os::CommitFile(made, path));
     EXPECT_EQ(os::GetFileSize(path), 5u);
     EXPECT_FALSE(os::FileExists(temp));
     // Nothing to commit, or a folder where the file should come from: the
-    // old file stays; a failed file goes, a folder is left alone.
-    EXPECT_FALSE(os::CommitFile(temp, path));
+    // old file stays, the folder is left alone.
+    EXPECT_FALSE(os::CommitFile(made, path));
     Folder("old.txt.tmp");
-    EXPECT_FALSE(os::CommitFile(temp, path));
-    EXPECT_FALSE(os::DiscardFile(temp));
+    os::TemporaryFile none = os::CreateTemporaryFor(path);
+    EXPECT_FALSE(none.IsOpen());
+    EXPECT_FALSE(os::CommitFile(none, path));
     EXPECT_TRUE(os::FolderExists(temp));
-    Write("new.tmp", 2);
+    // A full folder is not replaced; the failed file goes.
     Folder("target");
     Write("target/inside", 1);
-    EXPECT_FALSE(os::CommitFile(m_root + "/new.tmp", m_root + "/target")); // a full folder is not replaced
-    EXPECT_FALSE(os::FileExists(m_root + "/new.tmp"));
+    os::TemporaryFile beside = os::CreateTemporaryFor(m_root + "/target");
+    ASSERT_TRUE(beside.IsOpen());
+    EXPECT_FALSE(os::CommitFile(beside, m_root + "/target"));
+    EXPECT_FALSE(os::FileExists(m_root + "/target.tmp"));
+    EXPECT_EQ(os::GetFileSize(m_root + "/target/inside"), 1u);
     EXPECT_EQ(os::GetFileSize(path), 5u);
 
     // Real paths follow links and resolve letter case.
