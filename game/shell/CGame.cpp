@@ -36,6 +36,7 @@
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
+#include "platform/os/OsMemory.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -523,6 +524,10 @@ void CGame::UpdateEventTimer(float fScaled)
             m_fFadeLevel = FADE_FULL;
             m_iNightState = NIGHT_FADING_IN;
             AdvanceToMorning();
+            // Behind the night's dark screen: what the day built and who
+            // arrived joins the rest on large pages. Not at a level's
+            // start, so the heap is one range when it is first gathered.
+            (void)os::GatherHeapIntoLargePages();
             if (CInterface* pkInterface = CInterface::Get())
                 pkInterface->ShowDeskTop(true);
         }
