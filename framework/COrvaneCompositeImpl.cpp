@@ -76,11 +76,14 @@ void COrvaneCompositeImpl::Reset()
     m_pkActive = nullptr;
     m_pkBoneLOD = nullptr;
     m_bStill = false;
-    m_kStilled.clear();
+    m_spStilled = nullptr;
+    m_spStilledObject = nullptr;
 }
 
 void COrvaneCompositeImpl::Destroy()
 {
+    // The manager leaves its target's list below: the list is the object's again first.
+    WakeControllers();
     if (NiNode* pkRoot = GetRoot())
         pkRoot->RemoveAllExtraData();
     if (m_spManager)
@@ -146,6 +149,8 @@ NiBoneLODController* COrvaneCompositeImpl::FindBoneLOD(NiNode* pkRoot)
 void COrvaneCompositeImpl::Load(const COrvaneModelSource& kSource, std::uint32_t uiOwnerValue)
 {
     m_uiOwnerValue = uiOwnerValue;
+    // A list taken off an earlier model object goes back to it.
+    WakeControllers();
     if (!kSource.m_pkPrebuilt)
     {
         for (COrvaneComposite* pkEntry : kSource.m_kEntries)
@@ -332,13 +337,11 @@ void COrvaneCompositeImpl::SetAnimated(bool bAnimated)
 {
     if (bAnimated)
     {
-        for (NiRefPtr<NiTimeController>& spController : m_kStilled)
-            spController->SetActive(true);
-        m_kStilled.clear();
+        WakeControllers();
         m_bStill = false;
         return;
     }
-    // Controllers made while still are switched off where they are made.
+    // Controllers made while still are taken off where they are made.
     if (m_bStill)
         return;
     m_bStill = true;
@@ -347,14 +350,23 @@ void COrvaneCompositeImpl::SetAnimated(bool bAnimated)
 
 void COrvaneCompositeImpl::StillControllers()
 {
-    for (NiTimeController* pk = m_pkModelObject ? m_pkModelObject->GetControllers() : nullptr; pk != nullptr;
-         pk = pk->GetNext())
-    {
-        if (!pk->GetActive())
-            continue;
-        pk->SetActive(false);
-        m_kStilled.emplace_back(pk);
-    }
+    // The whole list comes off the object, not each controller switched
+    // off: the bones' controller answers no switch and would still visit
+    // every bone each pass. Its blends keep their items and sequences, so
+    // the list given back carries on as if it had run with nothing to ask.
+    if (m_spStilled || m_pkModelObject == nullptr || m_pkModelObject->GetControllers() == nullptr)
+        return;
+    m_spStilled = m_pkModelObject->GetControllers();
+    m_spStilledObject = m_pkModelObject;
+    m_pkModelObject->SetControllers(nullptr);
+}
+
+void COrvaneCompositeImpl::WakeControllers()
+{
+    if (m_spStilled && m_spStilledObject)
+        m_spStilledObject->SetControllers(m_spStilled);
+    m_spStilled = nullptr;
+    m_spStilledObject = nullptr;
 }
 
 void COrvaneCompositeImpl::UpdateNode(float fTime)
@@ -365,6 +377,8 @@ void COrvaneCompositeImpl::UpdateNode(float fTime)
 
 void COrvaneCompositeImpl::CreateControllerManager()
 {
+    // The old manager leaves, and the new one joins, the object's own list.
+    WakeControllers();
     if (m_spManager)
     {
         m_spManager->RemoveAllSequences();
@@ -380,6 +394,8 @@ void COrvaneCompositeImpl::AddSequences(std::vector<COrvaneAnim*>& kAnimations)
 {
     if (m_spManager)
     {
+        // Binding looks for the bones' controller in the object's list.
+        WakeControllers();
         for (COrvaneAnim* pkAnimation : kAnimations)
         {
             NiControllerSequence* pkSource = pkAnimation ? pkAnimation->GetSequence() : nullptr;

@@ -86,6 +86,7 @@ public:
 private:
     // The model object's running controllers switched off and kept.
     void StillControllers();
+    void WakeControllers();
     // The bone LOD controller of a freshly cloned model, or null.
     static NiBoneLODController* FindBoneLOD(NiNode* pkRoot);
 
@@ -102,9 +103,10 @@ private:
     NiMatrix3x3 m_kPendingRotation;
     // Without a model: the position objects walk with.
     NiVec3 m_kBarePosition;
-    // Not animated: the model object's controllers this switched off, to
-    // be switched on again.
+    // Not animated: the model object's controller list, taken off the
+    // object (m_spStilledObject) to be given back when animated again.
     bool m_bStill = false;
-    std::vector<NiRefPtr<NiTimeController>> m_kStilled;
+    NiRefPtr<NiTimeController> m_spStilled;
+    NiRefPtr<NiAVObject> m_spStilledObject;
     bool m_bWorldOnDemand = false;
 };

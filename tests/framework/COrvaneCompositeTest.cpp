@@ -3,6 +3,7 @@
 #include "engine/animation/NiBoneLODController.h"
 #include "engine/animation/NiControllerManager.h"
 #include "engine/animation/NiControllerSequence.h"
+#include "engine/animation/NiMultiTargetTransformController.h"
 #include "engine/core/NiObjectStream.h"
 #include "engine/render/NiSourceTexture.h"
 #include "engine/scene/NiCamera.h"
@@ -513,10 +514,22 @@ TEST_F(COrvaneCompositeTest, AStillModelKeepsItsPoseAndRunsOnWhenAnimatedAgain)
     kModel.PlaySequence(kAnims[1].get(), false);
     NiControllerManager* pkManager = kModel.GetControllerManager();
     ASSERT_NE(pkManager, nullptr);
-    EXPECT_FALSE(pkManager->GetActive());
-    for (NiTimeController* pk = kModel.GetModelObject()->GetControllers(); pk != nullptr; pk = pk->GetNext())
-        EXPECT_FALSE(pk->GetActive());
+    // Still, the model object's list is off it: no pass visits the bones.
+    EXPECT_EQ(kModel.GetModelObject()->GetControllers(), nullptr);
     kModel.SetAnimated(true);
+    // Given back whole: the manager, then the one bones' controller the
+    // binding made (not one more for a list it could not see).
+    const auto ListOf = [&kModel] {
+        std::vector<NiTimeController*> kList;
+        for (NiTimeController* pk = kModel.GetModelObject()->GetControllers(); pk != nullptr; pk = pk->GetNext())
+            kList.push_back(pk);
+        return kList;
+    };
+    const std::vector<NiTimeController*> kList = ListOf();
+    ASSERT_EQ(kList.size(), 2u);
+    EXPECT_EQ(kList[0], pkManager);
+    EXPECT_NE(NiDynamicCast<NiMultiTargetTransformController>(kList[1]), nullptr);
+    EXPECT_TRUE(pkManager->GetActive());
 
     // The walk's clock starts at 0; a quarter of the way through the arm
     // swings furthest, half way through it hangs.
@@ -525,12 +538,12 @@ TEST_F(COrvaneCompositeTest, AStillModelKeepsItsPoseAndRunsOnWhenAnimatedAgain)
     const NiMatrix3x3 kQuarter = pkArm->GetRotate();
     kModel.SetAnimated(false);
     kModel.SetAnimated(false);
-    EXPECT_FALSE(pkManager->GetActive());
+    EXPECT_EQ(kModel.GetModelObject()->GetControllers(), nullptr);
     pkRoot->Update(0.5f);
     EXPECT_EQ(pkArm->GetRotate(), kQuarter);
 
     kModel.SetAnimated(true);
-    EXPECT_TRUE(pkManager->GetActive());
+    EXPECT_EQ(ListOf(), kList);
     pkRoot->Update(0.5f);
     EXPECT_NE(pkArm->GetRotate(), kQuarter);
 
@@ -539,6 +552,18 @@ TEST_F(COrvaneCompositeTest, AStillModelKeepsItsPoseAndRunsOnWhenAnimatedAgain)
     kModel.SetAnimated(false);
     kModel.SetAnimated(true);
     EXPECT_FALSE(pkManager->GetActive());
+
+    // A manager made while still joins the list given back in front, as it
+    // would had the model never been still (the old one cannot leave its
+    // target).
+    kModel.SetAnimated(false);
+    kModel.CreateControllerManager();
+    EXPECT_EQ(kModel.GetModelObject()->GetControllers(), nullptr);
+    kModel.SetAnimated(true);
+    std::vector<NiTimeController*> kAfter = ListOf();
+    ASSERT_EQ(kAfter.size(), kList.size() + 1);
+    EXPECT_EQ(kAfter[0], kModel.GetControllerManager());
+    EXPECT_TRUE(std::equal(kList.begin(), kList.end(), kAfter.begin() + 1));
 }
 
 TEST_F(COrvaneCompositeTest, AModelWorkedOutOnDemandIsReadWhereTheLastPassPutIt)
