@@ -525,8 +525,7 @@ void CGame::UpdateEventTimer(float fScaled)
             m_iNightState = NIGHT_FADING_IN;
             AdvanceToMorning();
             // Behind the night's dark screen: what the day built and who
-            // arrived joins the rest on large pages. Not at a level's
-            // start, so the heap is one range when it is first gathered.
+            // arrived joins the rest on large pages.
             (void)os::GatherHeapIntoLargePages();
             if (CInterface* pkInterface = CInterface::Get())
                 pkInterface->ShowDeskTop(true);

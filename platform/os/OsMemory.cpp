@@ -1,11 +1,13 @@
 #include "platform/os/OsMemory.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #ifndef MADV_COLLAPSE
 #define MADV_COLLAPSE 25
@@ -39,10 +41,13 @@ bool GatherHeapIntoLargePages()
     std::FILE* pkMaps = std::fopen("/proc/self/maps", "r");
     if (pkMaps == nullptr)
         return false;
+    const std::uintptr_t uiPage = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t uiPagesPerLarge = LARGE_PAGE / uiPage;
+    std::vector<unsigned char> kResident(uiPagesPerLarge);
     // Lines can be as long as a path: getline takes any length.
     char* pcLine = nullptr;
     std::size_t uiCapacity = 0;
-    bool bMarked = false;
+    bool bFound = false;
     while (getline(&pcLine, &uiCapacity, pkMaps) > 0)
     {
         if (std::strstr(pcLine, "[heap]") == nullptr)
@@ -54,21 +59,27 @@ bool GatherHeapIntoLargePages()
         const std::uintptr_t uiStop = std::strtoull(pcEnd + 1, nullptr, 16);
         if (uiStop <= uiStart)
             continue;
-        // Marked, later faults in the range take large pages; the gathering
-        // moves what is there already (the kernel copies it, so a range
-        // gathered before is passed over quickly). Only whole aligned large
-        // pages can be gathered.
-        if (madvise(reinterpret_cast<void*>(uiStart), uiStop - uiStart, MADV_HUGEPAGE) == 0)
-            bMarked = true;
-        const std::uintptr_t uiFirst = (uiStart + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1);
-        const std::uintptr_t uiLast = uiStop & ~(LARGE_PAGE - 1);
-        // A kernel without synchronous gathering refuses it; the mark alone
-        // still has its background service gather the range in time.
-        if (uiLast > uiFirst)
-            (void)madvise(reinterpret_cast<void*>(uiFirst), uiLast - uiFirst, MADV_COLLAPSE);
+        bFound = true;
+        // Only whole aligned large pages can be gathered, and only those the
+        // heap has (nearly) filled: a large page is resident as a whole, so
+        // gathering a sparse one would cost memory the heap does not use.
+        for (std::uintptr_t uiAt = (uiStart + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1); uiAt + LARGE_PAGE <= uiStop;
+             uiAt += LARGE_PAGE)
+        {
+            if (mincore(reinterpret_cast<void*>(uiAt), LARGE_PAGE, kResident.data()) != 0)
+                continue;
+            std::size_t uiIn = 0;
+            for (unsigned char ucPage : kResident)
+                uiIn += ucPage & 1u;
+            // One already gathered reads as wholly resident and is passed
+            // over quickly by the kernel; a kernel without synchronous
+            // gathering refuses every one, which changes nothing.
+            if (uiIn * 8 >= uiPagesPerLarge * 7)
+                (void)madvise(reinterpret_cast<void*>(uiAt), LARGE_PAGE, MADV_COLLAPSE);
+        }
     }
     std::free(pcLine);
     std::fclose(pkMaps);
-    return bMarked;
+    return bFound;
 }
 } // namespace os

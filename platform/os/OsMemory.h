@@ -4,13 +4,14 @@
 
 namespace os
 {
-// Marks the allocator's main heap for large (2 MiB) pages and gathers what
-// it already holds into them now. A game's objects are many small blocks
-// spread over the heap, and walking them every frame costs more in address
-// translation than in the work itself; with large pages one translation
-// covers hundreds of them. Growth after the call stays on small pages until
-// the next call, which is cheap for what is already gathered: call it after
-// loading and at quiet moments. False when the kernel offers no large pages
-// on request or no heap was found; nothing else changes then.
+// Gathers the allocator's main heap into large (2 MiB) pages where it has
+// filled them. A game's objects are many small blocks spread over the heap,
+// and walking them every frame costs more in address translation than in
+// the work itself; with large pages one translation covers hundreds of
+// them. Ranges the heap uses only in part stay on small pages (a large page
+// is resident as a whole), and so does growth after the call until the next
+// one, which is cheap for what is gathered already: call it at quiet
+// moments. False when the kernel offers no large pages or no heap was
+// found; nothing else changes then.
 bool GatherHeapIntoLargePages();
 } // namespace os
