@@ -77,7 +77,6 @@ void COrvaneCompositeImpl::Reset()
     m_pkBoneLOD = nullptr;
     m_bStill = false;
     m_spStilled = nullptr;
-    m_spStilledObject = nullptr;
 }
 
 void COrvaneCompositeImpl::Destroy()
@@ -357,16 +356,14 @@ void COrvaneCompositeImpl::StillControllers()
     if (m_spStilled || m_pkModelObject == nullptr || m_pkModelObject->GetControllers() == nullptr)
         return;
     m_spStilled = m_pkModelObject->GetControllers();
-    m_spStilledObject = m_pkModelObject;
     m_pkModelObject->SetControllers(nullptr);
 }
 
 void COrvaneCompositeImpl::WakeControllers()
 {
-    if (m_spStilled && m_spStilledObject)
-        m_spStilledObject->SetControllers(m_spStilled);
+    if (m_spStilled && m_pkModelObject != nullptr)
+        m_pkModelObject->SetControllers(m_spStilled);
     m_spStilled = nullptr;
-    m_spStilledObject = nullptr;
 }
 
 void COrvaneCompositeImpl::UpdateNode(float fTime)

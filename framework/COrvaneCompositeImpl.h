@@ -84,7 +84,8 @@ public:
     static void VisitNodes(NiNode* pkNode, const std::function<bool(NiNode&)>& kVisitor);
 
 private:
-    // The model object's running controllers switched off and kept.
+    // The model object's controller list taken off it and kept, and given
+    // back.
     void StillControllers();
     void WakeControllers();
     // The bone LOD controller of a freshly cloned model, or null.
@@ -103,10 +104,9 @@ private:
     NiMatrix3x3 m_kPendingRotation;
     // Without a model: the position objects walk with.
     NiVec3 m_kBarePosition;
-    // Not animated: the model object's controller list, taken off the
-    // object (m_spStilledObject) to be given back when animated again.
+    // Not animated: the model object's controller list, taken off it to be
+    // given back when animated again (and before the model object changes).
     bool m_bStill = false;
     NiRefPtr<NiTimeController> m_spStilled;
-    NiRefPtr<NiAVObject> m_spStilledObject;
     bool m_bWorldOnDemand = false;
 };

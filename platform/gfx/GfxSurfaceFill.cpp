@@ -44,7 +44,8 @@ namespace {
 // function's own row and is left unchecked, so that it stays a vector loop
 // in the sanitized builds.
 template <typename T>
-__attribute__((no_sanitize("address", "undefined"))) void MaskRects(IDirect3DSurface9& surface, const std::vector<RECT>& rects, T keep, T set) {
+__attribute__((no_sanitize("address", "undefined"))) void MaskRects(IDirect3DSurface9& surface,
+                                                                   const std::vector<RECT>& rects, T keep, T set) {
     for (const RECT& r : rects) {
         const RECT c = Intersect(r, RECT{0, 0, std::int32_t(surface.Width()), std::int32_t(surface.Height())});
         if (c.right <= c.left) continue;

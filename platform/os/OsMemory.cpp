@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 #ifndef MADV_COLLAPSE
@@ -17,39 +19,64 @@ namespace os
 {
 namespace
 {
-constexpr std::uintptr_t LARGE_PAGE = std::uintptr_t{2} << 20;
+using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-// Whether the kernel backs a range with large pages when asked: its mode is
-// "always" or "madvise", not "never" (nor a kernel without them).
-bool KernelOffersLargePages()
+FileHandle OpenForReading(const char* pcPath)
 {
-    std::FILE* pkFile = std::fopen("/sys/kernel/mm/transparent_hugepage/enabled", "r");
-    if (pkFile == nullptr)
-        return false;
-    char acMode[128] = {};
-    const bool bRead = std::fgets(acMode, sizeof(acMode), pkFile) != nullptr;
-    std::fclose(pkFile);
-    return bRead && std::strstr(acMode, "[never]") == nullptr &&
-           (std::strstr(acMode, "[always]") != nullptr || std::strstr(acMode, "[madvise]") != nullptr);
+    return FileHandle(std::fopen(pcPath, "r"), &std::fclose);
+}
+
+// getline's buffer, grown by getline itself.
+struct LineBuffer
+{
+    LineBuffer() = default;
+    LineBuffer(const LineBuffer&) = delete;
+    LineBuffer& operator=(const LineBuffer&) = delete;
+    ~LineBuffer() { std::free(m_pcText); }
+    char* m_pcText = nullptr;
+    std::size_t m_uiCapacity = 0;
+};
+
+// The first line of a kernel setting file; empty when it cannot be read.
+std::string ReadSetting(const char* pcPath)
+{
+    const FileHandle kFile = OpenForReading(pcPath);
+    char acLine[128] = {};
+    return kFile && std::fgets(acLine, sizeof(acLine), kFile.get()) != nullptr ? acLine : "";
+}
+
+// The size of the large pages the kernel backs a range with when asked, or
+// 0 when it does not: its mode is "never" (or it has none). 2 MiB where the
+// kernel does not say.
+std::uintptr_t LargePageSize()
+{
+    const std::string kMode = ReadSetting("/sys/kernel/mm/transparent_hugepage/enabled");
+    if (kMode.find("[always]") == std::string::npos && kMode.find("[madvise]") == std::string::npos)
+        return 0;
+    const std::uintptr_t uiSize =
+        std::strtoull(ReadSetting("/sys/kernel/mm/transparent_hugepage/hpage_pmd_size").c_str(), nullptr, 10);
+    // A power of two, as every page size is; anything else is not trusted.
+    return uiSize != 0 && (uiSize & (uiSize - 1)) == 0 ? uiSize : std::uintptr_t{2} << 20;
 }
 } // namespace
 
 bool GatherHeapIntoLargePages()
 {
-    if (!KernelOffersLargePages())
+    const std::uintptr_t uiLarge = LargePageSize();
+    const long lPage = sysconf(_SC_PAGESIZE);
+    if (uiLarge == 0 || lPage <= 0 || uiLarge <= static_cast<std::uintptr_t>(lPage))
         return false;
-    std::FILE* pkMaps = std::fopen("/proc/self/maps", "r");
-    if (pkMaps == nullptr)
+    const FileHandle kMaps = OpenForReading("/proc/self/maps");
+    if (!kMaps)
         return false;
-    const std::uintptr_t uiPage = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const std::size_t uiPagesPerLarge = LARGE_PAGE / uiPage;
+    const std::size_t uiPagesPerLarge = uiLarge / static_cast<std::uintptr_t>(lPage);
     std::vector<unsigned char> kResident(uiPagesPerLarge);
     // Lines can be as long as a path: getline takes any length.
-    char* pcLine = nullptr;
-    std::size_t uiCapacity = 0;
+    LineBuffer kLine;
     bool bFound = false;
-    while (getline(&pcLine, &uiCapacity, pkMaps) > 0)
+    while (getline(&kLine.m_pcText, &kLine.m_uiCapacity, kMaps.get()) > 0)
     {
+        const char* pcLine = kLine.m_pcText;
         if (std::strstr(pcLine, "[heap]") == nullptr)
             continue;
         char* pcEnd = nullptr;
@@ -63,10 +90,9 @@ bool GatherHeapIntoLargePages()
         // Only whole aligned large pages can be gathered, and only those the
         // heap has (nearly) filled: a large page is resident as a whole, so
         // gathering a sparse one would cost memory the heap does not use.
-        for (std::uintptr_t uiAt = (uiStart + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1); uiAt + LARGE_PAGE <= uiStop;
-             uiAt += LARGE_PAGE)
+        for (std::uintptr_t uiAt = (uiStart + uiLarge - 1) & ~(uiLarge - 1); uiAt + uiLarge <= uiStop; uiAt += uiLarge)
         {
-            if (mincore(reinterpret_cast<void*>(uiAt), LARGE_PAGE, kResident.data()) != 0)
+            if (mincore(reinterpret_cast<void*>(uiAt), uiLarge, kResident.data()) != 0)
                 continue;
             std::size_t uiIn = 0;
             for (unsigned char ucPage : kResident)
@@ -75,11 +101,9 @@ bool GatherHeapIntoLargePages()
             // over quickly by the kernel; a kernel without synchronous
             // gathering refuses every one, which changes nothing.
             if (uiIn * 8 >= uiPagesPerLarge * 7)
-                (void)madvise(reinterpret_cast<void*>(uiAt), LARGE_PAGE, MADV_COLLAPSE);
+                (void)madvise(reinterpret_cast<void*>(uiAt), uiLarge, MADV_COLLAPSE);
         }
     }
-    std::free(pcLine);
-    std::fclose(pkMaps);
     return bFound;
 }
 } // namespace os

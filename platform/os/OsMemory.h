@@ -4,14 +4,14 @@
 
 namespace os
 {
-// Gathers the allocator's main heap into large (2 MiB) pages where it has
-// filled them. A game's objects are many small blocks spread over the heap,
-// and walking them every frame costs more in address translation than in
-// the work itself; with large pages one translation covers hundreds of
-// them. Ranges the heap uses only in part stay on small pages (a large page
-// is resident as a whole), and so does growth after the call until the next
-// one, which is cheap for what is gathered already: call it at quiet
-// moments. False when the kernel offers no large pages or no heap was
-// found; nothing else changes then.
+// Gathers the allocator's main heap into large pages (2 MiB on x86) where
+// it has filled them. A game's objects are many small blocks spread over
+// the heap, and walking them every frame costs more in address translation
+// than in the work itself; with large pages one translation covers
+// hundreds of them. Ranges the heap uses only in part stay on small pages
+// (a large page is resident as a whole), and so does growth after the call
+// until the next one, which is cheap for what is gathered already: call it
+// at quiet moments. False when the kernel offers no large pages or no heap
+// was found; nothing else changes then.
 bool GatherHeapIntoLargePages();
 } // namespace os
