@@ -1418,7 +1418,8 @@ std::string BlankEffectSyntax(std::string_view source) {
         const bool statementStart = i == first;
         if (statementStart && (w == "technique" || w == "technique9" || w == "technique10" || w == "technique11")) {
             std::size_t open = i + 1;
-            while (open < t.size() && !Is(t[open], "{") && !Is(t[open], ";")) ++open;
+            while (open < t.size() && !Is(t[open], "{") && !Is(t[open], ";"))
+                open = Is(t[open], "<") ? MatchClose(t, open) + 1 : open + 1; // past its annotations
             const std::size_t close = open < t.size() && Is(t[open], "{") ? MatchClose(t, open) : open;
             const std::size_t end = close < t.size() ? TokenEnd(t[close]) : source.size();
             Blank(out, t[i].begin, end);
