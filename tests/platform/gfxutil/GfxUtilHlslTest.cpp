@@ -946,9 +946,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
     ASSERT_TRUE(v && p);
-    D3DXMATRIX identity{};
-    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
-    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    SetQuadConstants(vs);
     ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
     const std::int32_t two[4] = {2, 0, 0, 0};
     ASSERT_EQ(ps.table->SetIntArray(device, "Steps", two, 4), D3D_OK);
@@ -1206,9 +1204,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
     ASSERT_TRUE(v && p);
-    D3DXMATRIX identity{};
-    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
-    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    SetQuadConstants(vs);
     ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
     ASSERT_EQ(ps.table->SetInt(device, "Scale", 1), D3D_OK);
     ASSERT_EQ(ps.table->SetInt(device, "Count", 2), D3D_OK);
