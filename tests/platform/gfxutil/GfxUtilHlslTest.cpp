@@ -1859,3 +1859,69 @@ TEST_P(GfxUtilHlslDrawTest, BonePalettesSkinAsTheCpuDoes) {
     p3->Release();
     declaration->Release();
 }
+
+// Every high-level program of these tests (and the assembly one the device's
+// tests draw most through) made and drawn: each vertex program records its
+// position, and no draw meets a device or GL error.
+TEST_P(GfxUtilHlslDrawTest, EveryProgramOfTheseTestsWritesItsPositionAndDraws) {
+    if (Stopped()) return;
+    struct Source {
+        std::string what, profile, text;
+    };
+    std::vector<Source> vertex{{"the quad program", "vs_3_0", kVertexSource},
+                               {"the colour program", "vs_2_0", kColourVertex}};
+    std::vector<Source> pixel{{"the sampling program", "ps_3_0", kPixelSource},
+                              {"the colour program", "ps_2_0", kColourPixel}};
+    for (const DialectCase& c : kDialect)
+        (c.profile[0] == 'v' ? vertex : pixel).push_back({c.what, c.profile, c.source});
+    for (const SkinCase& c : kSkinCases) vertex.push_back({c.what, c.profile, c.source});
+    auto make = [&](const Source& s, Compiled& c) {
+        Compile(c, s.text, s.profile.c_str());
+        EXPECT_EQ(c.result, D3D_OK) << s.what << "\n" << c.errors;
+    };
+    Compiled passPixel2, passPixel3;
+    make(pixel[1], passPixel2);
+    make({"", "ps_3_0", kColourPixel}, passPixel3);
+    IDirect3DPixelShader9* p2 = Make<IDirect3DPixelShader9>(passPixel2);
+    IDirect3DPixelShader9* p3 = Make<IDirect3DPixelShader9>(passPixel3);
+    ASSERT_TRUE(p2 && p3);
+    for (const Source& s : vertex) {
+        Compiled vs;
+        make(s, vs);
+        if (vs.result != D3D_OK) continue;
+        EXPECT_TRUE(std::any_of(vs.container.outputs.begin(), vs.container.outputs.end(),
+                                [](const ShaderSemantic& o) { return o.usage == D3DDECLUSAGE_POSITION; }))
+            << s.what;
+        IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+        ASSERT_NE(v, nullptr) << s.what;
+        ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(s.profile == "vs_3_0" ? p3 : p2), D3D_OK);
+        DrawQuad();
+        ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+        v->Release();
+    }
+    // Pixel programs behind the assembly pass-through or the 3.0 quad program.
+    Compiled quad;
+    Compile(quad, kVertexSource, "vs_3_0");
+    IDirect3DVertexShader9* v3 = Make<IDirect3DVertexShader9>(quad);
+    IDirect3DVertexShader9* v2 = Vertex(gfxtest::kPassVertex);
+    ASSERT_TRUE(v2 && v3);
+    SetQuadConstants(quad);
+    for (const Source& s : pixel) {
+        Compiled ps;
+        make(s, ps);
+        if (ps.result != D3D_OK) continue;
+        IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+        ASSERT_NE(p, nullptr) << s.what;
+        ASSERT_EQ(device->SetVertexShader(s.profile == "ps_3_0" ? v3 : v2), D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+        Clear();
+        DrawQuad();
+        ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+        p->Release();
+    }
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    v3->Release();
+    p2->Release();
+    p3->Release();
+}
