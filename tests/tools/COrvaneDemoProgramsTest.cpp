@@ -48,12 +48,8 @@ protected:
         ASSERT_TRUE(WriteDemoHlslShader(m_kFolder));
         ASSERT_TRUE(WriteDemoEffect(m_kFolder));
         // A white texture on the first stage, for programs that sample it.
-        ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_pkWhite, nullptr), D3D_OK);
-        D3DLOCKED_RECT kRect;
-        ASSERT_EQ(m_pkWhite->LockRect(0, &kRect, nullptr, 0), D3D_OK);
-        const std::uint32_t uiTexel = 0xFFFFFFFFu;
-        std::memcpy(kRect.pBits, &uiTexel, 4);
-        m_pkWhite->UnlockRect(0);
+        m_pkWhite = OneTexel(0xFFFFFFFFu);
+        ASSERT_NE(m_pkWhite, nullptr);
         ASSERT_EQ(device->SetTexture(0, m_pkWhite), D3D_OK);
     }
     void TearDown() override

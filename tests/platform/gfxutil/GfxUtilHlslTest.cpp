@@ -640,13 +640,8 @@ float4 main(float2 uv : TEXCOORD0, float4 col : COLOR0) : COLOR { return tex2D(B
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
     ASSERT_TRUE(v && p);
     // A white texture, so the colour is what the constants make it.
-    IDirect3DTexture9* white = nullptr;
-    ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &white, nullptr), D3D_OK);
-    D3DLOCKED_RECT lr;
-    ASSERT_EQ(white->LockRect(0, &lr, nullptr, 0), D3D_OK);
-    const std::uint32_t texel = 0xFFFFFFFFu;
-    std::memcpy(lr.pBits, &texel, 4);
-    white->UnlockRect(0);
+    IDirect3DTexture9* white = OneTexel(0xFFFFFFFFu);
+    ASSERT_NE(white, nullptr);
     ASSERT_EQ(device->SetTexture(0, white), D3D_OK);
 
     D3DXMATRIX identity{};
@@ -1526,13 +1521,8 @@ float4 main(float2 uv : TEXCOORD0, float4 col : COLOR0, uniform sampler2D tex) :
     const std::uint32_t unit = ps.table->GetSamplerIndex("$tex");
     ASSERT_LT(unit, 16u);
 
-    IDirect3DTexture9* white = nullptr;
-    ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &white, nullptr), D3D_OK);
-    D3DLOCKED_RECT lr;
-    ASSERT_EQ(white->LockRect(0, &lr, nullptr, 0), D3D_OK);
-    const std::uint32_t texel = 0xFF80FFFFu; // half red
-    std::memcpy(lr.pBits, &texel, 4);
-    white->UnlockRect(0);
+    IDirect3DTexture9* white = OneTexel(0xFF80FFFFu); // half red
+    ASSERT_NE(white, nullptr);
     ASSERT_EQ(device->SetTexture(unit, white), D3D_OK);
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
@@ -1625,13 +1615,8 @@ technique Fallback { pass { VertexShader = null; PixelShader = null; } }
     compile("nothing", "ps_2_0", bad);
     EXPECT_EQ(bad.result, E_FAIL);
 
-    IDirect3DTexture9* white = nullptr;
-    ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &white, nullptr), D3D_OK);
-    D3DLOCKED_RECT lr;
-    ASSERT_EQ(white->LockRect(0, &lr, nullptr, 0), D3D_OK);
-    const std::uint32_t texel = 0xFFFFFFFFu;
-    std::memcpy(lr.pBits, &texel, 4);
-    white->UnlockRect(0);
+    IDirect3DTexture9* white = OneTexel(0xFFFFFFFFu);
+    ASSERT_NE(white, nullptr);
     ASSERT_EQ(device->SetTexture(unit, white), D3D_OK);
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
