@@ -15,10 +15,10 @@
 #include <algorithm>
 #include <bitset>
 #include <cctype>
+#include <functional>
 #include <cstdlib>
 #include <cstring>
 #include <cerrno>
-#include <functional>
 #include <chrono>
 #include <csignal>
 #include <map>
