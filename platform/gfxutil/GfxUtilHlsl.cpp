@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <bitset>
 #include <cctype>
+#include <functional>
 #include <cstdlib>
 #include <cstring>
 #include <cerrno>
@@ -23,6 +24,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <tuple>
 
 #include <poll.h>
 #include <sys/wait.h>
@@ -163,6 +165,29 @@ float Number(std::string_view s) {
     while (!text.empty() && (text.back() == 'f' || text.back() == 'F' || text.back() == 'h' || text.back() == 'H'))
         text.pop_back();
     return std::strtof(text.c_str(), nullptr);
+}
+
+// A flat list of numbers in the braces at `open` initialising `elements`
+// vectors or matrices of `per` numbers each (0 elements: as many as the
+// numbers make), which this dialect allows and glslang does not: where each
+// element's braces go. Nothing when the list is not such a list.
+void GroupFlatList(const std::vector<Token>& t, std::size_t open, std::size_t per, std::size_t elements,
+                   std::vector<std::size_t>& groupOpen, std::vector<std::size_t>& groupClose) {
+    const std::size_t close = MatchClose(t, open);
+    if (per < 2 || close >= t.size()) return;
+    std::vector<std::pair<std::size_t, std::size_t>> values; // source span of each number
+    for (std::size_t k = open + 1; k < close; ++k) {
+        const std::string_view w = t[k].text;
+        if (w == "," || w == "-" || w == "+") continue;
+        if (!std::isdigit(static_cast<unsigned char>(w[0])) && w[0] != '.') return;
+        values.push_back({Is(t[k - 1], "-") || Is(t[k - 1], "+") ? t[k - 1].begin : t[k].begin, t[k].begin + w.size()});
+    }
+    if (elements == 0 && values.size() % per == 0) elements = values.size() / per;
+    if (elements == 0 || values.size() != per * elements) return;
+    for (std::size_t e = 0; e < elements; ++e) {
+        groupOpen.push_back(values[e * per].first);
+        groupClose.push_back(values[e * per + per - 1].second);
+    }
 }
 
 // A struct the source defines, as a constant of its type is laid out.
@@ -406,25 +431,8 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             }
         }
         if (i < last && Is(t[i], "=") && i + 1 < last && Is(t[i + 1], "{") && elements > 0 &&
-            type.rows * type.columns > 1) {
-            // A flat list: each element's numbers in braces of their own.
-            const std::size_t close = MatchClose(t, i + 1);
-            std::vector<std::pair<std::size_t, std::size_t>> values; // source span of each number
-            bool flat = close < last;
-            for (std::size_t k = i + 2; flat && k < close; ++k) {
-                const std::string_view w = t[k].text;
-                if (w == "," || w == "-" || w == "+") continue;
-                if (!std::isdigit(static_cast<unsigned char>(w[0])) && w[0] != '.') flat = false;
-                else values.push_back({Is(t[k - 1], "-") || Is(t[k - 1], "+") ? t[k - 1].begin : t[k].begin,
-                                       t[k].begin + w.size()});
-            }
-            const std::size_t per = std::size_t(type.rows) * type.columns;
-            if (flat && values.size() == per * elements)
-                for (std::size_t e = 0; e < elements; ++e) {
-                    g.groupOpen.push_back(values[e * per].first);
-                    g.groupClose.push_back(values[e * per + per - 1].second);
-                }
-        }
+            MatchClose(t, i + 1) < last)
+            GroupFlatList(t, i + 1, std::size_t(type.rows) * type.columns, elements, g.groupOpen, g.groupClose);
         if (i < last && Is(t[i], "=")) {
             if (type.sampler) {
                 g.eraseBegin = t[i].begin;
@@ -739,9 +747,167 @@ spvc_compiler StartCompiler(spvc_context ctx, const std::vector<std::uint32_t>& 
     return comp;
 }
 
+// Loads of a whole array out of the constants (an array passed to a
+// function: a bone palette handed to a skinning helper) made loads of each
+// element, put together again: the register file the constants become
+// holds no arrays, only registers, and SPIRV-Cross flattens loads of single
+// elements only. Structs holding arrays are split the same way. False on a
+// module not in the form glslang writes.
+bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
+    constexpr std::uint32_t kOpTypeInt = 21, kOpTypeArray = 28, kOpTypeStruct = 30, kOpTypePointer = 32,
+                            kOpConstant = 43, kOpFunction = 54, kOpVariable = 59, kOpLoad = 61, kOpAccessChain = 65,
+                            kOpInBoundsAccessChain = 66, kOpCompositeConstruct = 80, kUniform = 2;
+    if (spirv.size() < 5) return false;
+    struct Inst {
+        std::size_t at, words;
+    };
+    std::map<std::uint32_t, std::vector<std::uint32_t>> types; // id: the type's instruction words
+    std::map<std::uint32_t, std::uint32_t> pointerOf;           // pointer value id: its pointer type id
+    std::map<std::uint32_t, std::uint32_t> constants;          // int constant id: value
+    std::map<std::uint32_t, std::vector<std::uint32_t>> chains; // access chain id: its base and indices
+    std::uint32_t intType = 0;
+    std::size_t firstFunction = 0;
+    std::vector<Inst> loads;
+    for (std::size_t at = 5; at < spirv.size();) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        if (words == 0 || at + words > spirv.size()) return false;
+        const std::uint32_t* w = &spirv[at];
+        if ((op == kOpTypeInt || op == kOpTypeArray || op == kOpTypeStruct || op == kOpTypePointer) && words >= 2)
+            types[w[1]].assign(w, w + words);
+        if (op == kOpTypeInt && words == 4 && w[2] == 32 && w[3] == 1) intType = w[1];
+        if (op == kOpConstant && words == 4) constants[w[2]] = w[3];
+        if ((op == kOpVariable || op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 3)
+            pointerOf[w[2]] = w[1];
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 4) chains[w[2]].assign(w + 3, w + words);
+        if (op == kOpFunction && firstFunction == 0) firstFunction = at;
+        if (op == kOpLoad && words >= 4) loads.push_back({at, words});
+        at += words;
+    }
+    auto storage = [&](std::uint32_t pointer) {
+        const auto p = pointerOf.find(pointer);
+        if (p == pointerOf.end()) return ~0u;
+        const auto t = types.find(p->second);
+        return t == types.end() || t->second.size() < 4 || (t->second[0] & 0xFFFF) != kOpTypePointer ? ~0u : t->second[2];
+    };
+    std::function<bool(std::uint32_t)> holdsArray = [&](std::uint32_t type) {
+        const auto t = types.find(type);
+        if (t == types.end() || t->second.empty()) return false;
+        const std::uint32_t op = t->second[0] & 0xFFFF;
+        if (op == kOpTypeArray) return true;
+        if (op != kOpTypeStruct) return false;
+        for (std::size_t m = 2; m < t->second.size(); ++m)
+            if (holdsArray(t->second[m])) return true;
+        return false;
+    };
+    std::uint32_t bound = spirv[3];
+    std::vector<std::uint32_t> declarations; // new types and constants, before the first function
+    std::map<std::uint32_t, std::uint32_t> uniformPointers, intConstants; // element type / value: id
+    for (const auto& [id, words] : types)
+        if ((words[0] & 0xFFFF) == kOpTypePointer && words.size() == 4 && words[2] == kUniform) uniformPointers[words[3]] = id;
+    auto pointerTo = [&](std::uint32_t type) {
+        auto it = uniformPointers.find(type);
+        if (it != uniformPointers.end()) return it->second;
+        const std::uint32_t id = bound++;
+        declarations.insert(declarations.end(), {(4u << 16) | kOpTypePointer, id, kUniform, type});
+        return uniformPointers[type] = id;
+    };
+    auto intConstant = [&](std::uint32_t value) {
+        if (intType == 0) {
+            intType = bound++;
+            declarations.insert(declarations.end(), {(4u << 16) | kOpTypeInt, intType, 32, 1});
+        }
+        if (intConstants.empty())
+            for (const auto& [id, v] : constants) intConstants.emplace(v, id);
+        auto it = intConstants.find(value);
+        // Only constants of the int type itself are taken.
+        if (it != intConstants.end()) {
+            for (std::size_t at = 5; at < firstFunction;) {
+                const std::uint32_t words = spirv[at] >> 16;
+                if ((spirv[at] & 0xFFFF) == kOpConstant && words == 4 && spirv[at + 2] == it->second)
+                    if (spirv[at + 1] == intType) return it->second;
+                at += words;
+            }
+        }
+        const std::uint32_t id = bound++;
+        declarations.insert(declarations.end(), {(4u << 16) | kOpConstant, intType, id, value});
+        intConstants[value] = id;
+        return id;
+    };
+    // The instructions loading `type` from `pointer` element by element; the
+    // value's id.
+    std::function<std::uint32_t(std::uint32_t, std::uint32_t, std::uint32_t, std::vector<std::uint32_t>&)> load =
+        [&](std::uint32_t type, std::uint32_t pointer, std::uint32_t result, std::vector<std::uint32_t>& out) {
+            static const std::vector<std::uint32_t> kNone;
+            const auto found = types.find(type);
+            const std::vector<std::uint32_t>& t = found == types.end() ? kNone : found->second;
+            const bool array = !t.empty() && (t[0] & 0xFFFF) == kOpTypeArray;
+            if (!holdsArray(type) || (array && (t.size() < 4 || !constants.count(t[3])))) {
+                out.insert(out.end(), {(4u << 16) | kOpLoad, type, result, pointer});
+                return result;
+            }
+            std::vector<std::uint32_t> parts;
+            const std::uint32_t count = array ? constants[t[3]] : std::uint32_t(t.size() - 2);
+            for (std::uint32_t e = 0; e < count && e < kMaxRegisters; ++e) {
+                const std::uint32_t elementType = array ? t[2] : t[2 + e];
+                // From the chain's own base: SPIRV-Cross cannot flatten a
+                // chain that stops at an array, even one only built upon.
+                const std::uint32_t chain = bound++;
+                const auto base = chains.find(pointer);
+                std::vector<std::uint32_t> operands =
+                    base != chains.end() ? base->second : std::vector<std::uint32_t>{pointer};
+                operands.push_back(intConstant(e));
+                out.insert(out.end(), {((3u + std::uint32_t(operands.size())) << 16) | kOpAccessChain, pointerTo(elementType), chain});
+                out.insert(out.end(), operands.begin(), operands.end());
+                chains[chain] = operands;
+                parts.push_back(load(elementType, chain, bound++, out));
+            }
+            out.insert(out.end(), {((3u + std::uint32_t(parts.size())) << 16) | kOpCompositeConstruct, type, result});
+            out.insert(out.end(), parts.begin(), parts.end());
+            return result;
+        };
+    std::vector<std::pair<Inst, std::vector<std::uint32_t>>> replacements;
+    std::vector<std::uint32_t> splitFrom; // the pointers of the loads split
+    for (const Inst& l : loads) {
+        const std::uint32_t type = spirv[l.at + 1], result = spirv[l.at + 2], pointer = spirv[l.at + 3];
+        if (storage(pointer) != kUniform || !holdsArray(type)) continue;
+        splitFrom.push_back(pointer);
+        std::vector<std::uint32_t> out;
+        load(type, pointer, result, out);
+        replacements.push_back({l, std::move(out)});
+    }
+    if (replacements.empty()) return true;
+    if (firstFunction == 0 || bound >= 0x400000) return false;
+    // From the end, so that earlier places stay put; the declarations last.
+    for (auto it = replacements.rbegin(); it != replacements.rend(); ++it) {
+        spirv.erase(spirv.begin() + std::ptrdiff_t(it->first.at), spirv.begin() + std::ptrdiff_t(it->first.at + it->first.words));
+        spirv.insert(spirv.begin() + std::ptrdiff_t(it->first.at), it->second.begin(), it->second.end());
+    }
+    spirv.insert(spirv.begin() + std::ptrdiff_t(firstFunction), declarations.begin(), declarations.end());
+    spirv[3] = bound;
+    // The chains that stopped at the arrays, now read by nothing, go too:
+    // SPIRV-Cross would still refuse them.
+    std::set<std::uint32_t> dead;
+    for (const std::uint32_t pointer : splitFrom)
+        if (chains.count(pointer)) dead.insert(pointer);
+    std::vector<std::uint32_t> kept(spirv.begin(), spirv.begin() + 5);
+    std::map<std::uint32_t, std::size_t> uses;
+    for (std::size_t at = firstFunction + declarations.size(); at < spirv.size(); at += spirv[at] >> 16)
+        for (std::size_t k = at + 1; k < at + (spirv[at] >> 16); ++k)
+            if (dead.count(spirv[k]) && !(k == at + 2 && (spirv[at] & 0xFFFF) == kOpAccessChain)) ++uses[spirv[k]];
+    for (std::size_t at = 5; at < spirv.size(); at += spirv[at] >> 16) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const bool unused = (op == kOpAccessChain || op == kOpInBoundsAccessChain) && at >= firstFunction &&
+                            dead.count(spirv[at + 2]) && uses[spirv[at + 2]] == 0;
+        if (!unused) kept.insert(kept.end(), spirv.begin() + std::ptrdiff_t(at), spirv.begin() + std::ptrdiff_t(at + words));
+    }
+    spirv = std::move(kept);
+    return true;
+}
+
 // SPIR-V to GLSL 3.30 with the register file and the interface named as the
 // device names them; fills the container's interface.
-bool SpirvToGlsl(const std::vector<std::uint32_t>& spirv, bool vertex, ShaderContainer& c, std::string& error) {
+bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
+    if (!SplitConstantArrayLoads(spirv)) return error = "unexpected SPIR-V from the compiler", false;
     SpvcContext context;
     spvc_context ctx = context.Get();
     spvc_compiler comp = StartCompiler(ctx, spirv, SPVC_BACKEND_GLSL, error);
@@ -821,6 +987,30 @@ bool SpirvToGlsl(const std::vector<std::uint32_t>& spirv, bool vertex, ShaderCon
         return false;
     }
     c.glsl = glsl;
+    // The position and point size a program writes through `out` parameters
+    // come out as GLSL's own variables: outputs like the others, recorded so
+    // that the device takes them from the program.
+    if (vertex) {
+        static constexpr std::tuple<std::string_view, const char*, std::uint8_t> kBuiltIns[] = {
+            {"gl_Position", "vec4", D3DDECLUSAGE_POSITION}, {"gl_PointSize", "float", D3DDECLUSAGE_PSIZE}};
+        for (const auto& [builtIn, type, usage] : kBuiltIns) {
+            if (c.glsl.find(builtIn) == std::string::npos) continue;
+            ShaderSemantic s;
+            s.usage = usage;
+            s.reg = std::uint8_t(c.outputs.size());
+            const std::string name = "hOut" + std::to_string(s.reg);
+            for (std::size_t at = c.glsl.find(builtIn); at != std::string::npos; at = c.glsl.find(builtIn, at + name.size()))
+                c.glsl.replace(at, builtIn.size(), name);
+            const std::size_t version = c.glsl.rfind("#version", 0) == 0 ? c.glsl.find('\n') : std::string::npos;
+            c.glsl.insert(version == std::string::npos ? 0 : version + 1, std::string("out ") + type + " " + name + ";\n");
+            c.outputs.push_back(s);
+        }
+    }
+    const auto writes = [&](std::uint8_t usage) {
+        return std::any_of(c.outputs.begin(), c.outputs.end(), [&](const ShaderSemantic& s) { return s.usage == usage; });
+    };
+    if (vertex && !writes(D3DDECLUSAGE_POSITION)) return error = "vertex program writes no position", false;
+    if (!vertex && !writes(D3DDECLUSAGE_COLOR)) return error = "pixel program writes no colour", false;
     return true;
 }
 
@@ -1205,6 +1395,169 @@ bool UnnamedEntryParameter(std::string_view source, std::string_view entry) {
     }
     return false;
 }
+
+// Spaces over [begin, end) of `text`, keeping its line breaks so that the
+// compiler's line numbers stay those of the file.
+void Blank(std::string& text, std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end && i < text.size(); ++i)
+        if (text[i] != '\n') text[i] = ' ';
+}
+
+std::size_t TokenEnd(const Token& t) { return t.begin + t.text.size(); }
+
+// An effect file compiled one entry at a time: what only the effect reads
+// (techniques and their passes, annotations, string and shader-object
+// globals, `compile` expressions) blanked.
+std::string BlankEffectSyntax(std::string_view source) {
+    std::string out(source);
+    const std::vector<Token> t = Tokenize(source);
+    std::size_t first = 0; // the statement's first token
+    bool sawEquals = false;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const std::string_view w = t[i].text;
+        const bool statementStart = i == first;
+        if (statementStart && (w == "technique" || w == "technique9" || w == "technique10" || w == "technique11")) {
+            std::size_t open = i + 1;
+            while (open < t.size() && !Is(t[open], "{") && !Is(t[open], ";"))
+                open = Is(t[open], "<") ? MatchClose(t, open) + 1 : open + 1; // past its annotations
+            const std::size_t close = open < t.size() && Is(t[open], "{") ? MatchClose(t, open) : open;
+            const std::size_t end = close < t.size() ? TokenEnd(t[close]) : source.size();
+            Blank(out, t[i].begin, end);
+            i = std::min(close, t.size() - 1);
+            first = i + 1;
+            sawEquals = false;
+            continue;
+        }
+        if (w == "<" && !sawEquals && i > first && !Is(t[i - 1], "matrix") && !Is(t[i - 1], "vector") &&
+            (IdentStart(t[i - 1].text[0]) || Is(t[i - 1], "]"))) {
+            // An annotation after a declarator or a semantic.
+            const std::size_t close = MatchClose(t, i);
+            Blank(out, t[i].begin, close < t.size() ? TokenEnd(t[close]) : source.size());
+            if (close >= t.size()) break;
+            i = close;
+            continue;
+        }
+        if (w == "=") sawEquals = true;
+        if (w == "{") {
+            const std::size_t close = MatchClose(t, i);
+            if (close >= t.size()) break;
+            i = close;
+            if (!sawEquals) first = i + 1; // a function or a struct ends the statement
+            continue;
+        }
+        if (w != ";") continue;
+        // A string or a shader object: the effect's own.
+        bool effectOnly = false;
+        for (std::size_t k = first; k < i && !effectOnly; ++k) {
+            const std::string_view v = t[k].text;
+            if (Is(t[k], "{") || Is(t[k], "(")) k = std::min(MatchClose(t, k), i);
+            effectOnly = v == "compile" || (k <= first + 2 && (v == "string" || EqualNoCase(v, "pixelshader") ||
+                                                               EqualNoCase(v, "vertexshader")));
+        }
+        if (effectOnly) Blank(out, t[first].begin, TokenEnd(t[i]));
+        first = i + 1;
+        sawEquals = false;
+    }
+    return out;
+}
+
+// Arrays of vectors or matrices inside functions, initialised from a flat
+// list of numbers, given each element's braces as file-scope ones are.
+std::string GroupLocalFlatLists(std::string_view source) {
+    const std::vector<Token> t = Tokenize(source);
+    std::vector<std::size_t> opens, closes;
+    int depth = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (Is(t[i], "{")) ++depth;
+        if (Is(t[i], "}")) --depth;
+        if (depth <= 0 || i + 4 >= t.size() || !Is(t[i + 2], "[")) continue;
+        const TypeInfo type = ParseType(t[i].text);
+        if (!type.known || type.sampler || type.texture || !IdentStart(t[i + 1].text[0])) continue;
+        const std::size_t close = MatchClose(t, i + 2);
+        if (close + 2 >= t.size() || !Is(t[close + 1], "=") || !Is(t[close + 2], "{") || close > i + 4) continue;
+        const std::size_t elements = close == i + 4 ? std::size_t(std::atoi(std::string(t[i + 3].text).c_str())) : 0;
+        if (close == i + 4 && (elements == 0 || elements > kMaxRegisters)) continue;
+        GroupFlatList(t, close + 2, std::size_t(type.rows) * type.columns, elements, opens, closes);
+    }
+    if (opens.empty()) return std::string(source);
+    std::vector<std::pair<std::size_t, char>> inserts;
+    for (std::size_t at : opens) inserts.push_back({at, '{'});
+    for (std::size_t at : closes) inserts.push_back({at, '}'});
+    std::stable_sort(inserts.begin(), inserts.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::string out(source);
+    for (const auto& [at, c] : inserts) out.insert(at, 1, c);
+    return out;
+}
+
+// What a uniform parameter of the entry point becomes: a global of this
+// name prefix, listed in the table as "$" and the parameter's name, as the
+// D3D9 compiler lists it.
+constexpr std::string_view kLiftedUniform = "orvUniform_";
+
+// The entry point's uniform parameters made globals declared just before
+// it, the parameters blanked from its list and its body reading the globals
+// (a call passing them would copy a whole array out of the constants, which
+// SPIRV-Cross cannot flatten). The source unchanged when it has none.
+std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
+    const std::vector<Token> t = Tokenize(source);
+    int depth = 0;
+    for (std::size_t i = 1; i + 1 < t.size(); ++i) {
+        if (Is(t[i], "{")) ++depth;
+        if (Is(t[i], "}")) --depth;
+        if (depth != 0 || t[i].text != entry || !Is(t[i + 1], "(") || !IdentStart(t[i - 1].text[0])) continue;
+        const std::size_t close = MatchClose(t, i + 1);
+        std::size_t body = close + 1;
+        while (body < t.size() && !Is(t[body], "{") && !Is(t[body], ";")) ++body;
+        if (body >= t.size() || Is(t[body], ";")) continue; // a declaration only
+        const std::size_t bodyClose = MatchClose(t, body);
+        if (bodyClose >= t.size()) return std::string(source);
+        std::string globals;
+        std::set<std::string_view> names;
+        std::vector<std::pair<std::size_t, std::size_t>> blanks;
+        std::size_t from = i + 2, lastKept = 0; // the comma after the last parameter kept
+        bool keptAny = false;
+        for (std::size_t k = i + 2; k <= close; ++k) {
+            if (k < close && (Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "{") || Is(t[k], "<"))) {
+                k = MatchClose(t, k);
+                continue;
+            }
+            if (k < close && !Is(t[k], ",")) continue;
+            // One parameter [from, k): its name is the last word before its
+            // semantic, array size or default.
+            std::size_t nameAt = from, uniformAt = k;
+            for (std::size_t m = from; m < k && !Is(t[m], ":") && !Is(t[m], "=") && !Is(t[m], "["); ++m) {
+                if (Is(t[m], "uniform")) uniformAt = m;
+                if (IdentStart(t[m].text[0])) nameAt = m;
+            }
+            if (from < k && uniformAt < k) {
+                names.insert(t[nameAt].text);
+                for (std::size_t m = from; m < k; ++m)
+                    if (m != uniformAt)
+                        globals += (m == nameAt ? std::string(kLiftedUniform) : std::string()) + std::string(t[m].text) + " ";
+                globals += "; ";
+                // The parameter with the comma after it, or before it when last.
+                const bool last = k == close;
+                blanks.push_back({last && keptAny ? lastKept : t[from].begin, last ? t[k - 1].begin + t[k - 1].text.size()
+                                                                                    : TokenEnd(t[k])});
+            } else if (from < k) {
+                keptAny = true;
+                lastKept = k < close ? t[k].begin : 0;
+            }
+            from = k + 1;
+        }
+        if (names.empty()) return std::string(source);
+        std::string out(source);
+        // The body's reads, from the end so that earlier places stay put.
+        for (std::size_t k = bodyClose; k > body; --k)
+            if (names.count(t[k].text) && !Is(t[k - 1], "."))
+                out.insert(t[k].begin, kLiftedUniform);
+        for (const auto& [begin, end] : blanks) Blank(out, begin, end);
+        out.insert(t[i - 1].begin, globals);
+        return out;
+    }
+    return std::string(source);
+}
+
 } // namespace
 
 bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
@@ -1226,15 +1579,17 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         errors = sourceName + includeError + "\n";
         return false;
     }
-    source = expanded;
+    std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(expanded));
+    if (UnnamedEntryParameter(prepared, entry)) {
+        errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";
+        return false;
+    }
+    prepared = LiftEntryUniforms(prepared, entry);
+    source = prepared;
     std::vector<HlslGlobal> globals;
     std::string layoutError;
     if (!LayoutHlslGlobals(source, globals, layoutError)) {
         errors = sourceName + "(1,1): error: " + layoutError + "\n";
-        return false;
-    }
-    if (UnnamedEntryParameter(source, entry)) {
-        errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";
         return false;
     }
     std::string preamble;
@@ -1326,7 +1681,7 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     for (const HlslGlobal& g : globals) {
         if (g.effectOnly || g.unused) continue;
         ShaderConstantRecord k;
-        k.name = g.name;
+        k.name = g.name.starts_with(kLiftedUniform) ? "$" + g.name.substr(kLiftedUniform.size()) : g.name;
         k.registerSet = g.registerSet;
         k.registerIndex = g.registerIndex;
         k.registerCount = g.registerCount;

@@ -1100,6 +1100,18 @@ void HlslSourceSeeds(SeedFolder& kFolder)
             "  return lerp(s, texCUBE(Sky, i.uv.xyy), saturate(f)) * (On ? 1 : 0); }\n"},
         {3, "#pragma pack_matrix(row_major)\nfloat3x3 Turn;\nsampler s;\n"
             "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2Dproj(s, float4(mul(float3(uv, 1), Turn), 1)); }\n"},
+        // An effect file's entry: annotations, strings, shader objects and
+        // techniques around it; uniform parameters; a local flat list.
+        {3, "string Name = \"a; <b>\";\nfloat Level < string UIName = \"level\"; > = 0.5;\n"
+            "float4 main(float2 uv : TEXCOORD0, uniform sampler2D tex, uniform float4 tints[2]) : COLOR\n"
+            "{ static const float2 taps[2] = { 0.1, -0.2, 0.3, 0.4 };\n"
+            "  return tex2D(tex, uv + taps[1]) * tints[1] * Level; }\n"
+            "PixelShader P = compile ps_2_0 main();\n"
+            "technique T < int Order = 1; > { pass P0 < string N = \"x\"; > { PixelShader = (P); } }\n"},
+        // A bone palette handed whole to a function, written through out parameters.
+        {2, "float3x4 Bones[4];\nfloat3 Skin(float3x4 b[4], float4 p, int i) { return mul(b[i], p); }\n"
+            "void main(float4 p : POSITION, float4 i : BLENDINDICES, out float4 o : POSITION, out float s : PSIZE,\n"
+            "          inout float4 c : COLOR0) { int4 k = D3DCOLORtoUBYTE4(i); o = float4(Skin(Bones, p, k.x), 1); s = 1; }\n"},
     };
     for (const Source& kSource : akSources)
     {

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,18 @@ protected:
         ASSERT_EQ(device->SetVertexShader(vs), gfx::D3D_OK);
         ASSERT_EQ(device->SetPixelShader(ps), gfx::D3D_OK);
         DrawQuad(color);
+    }
+    // A 1 x 1 texture of one colour (0xAARRGGBB); the caller releases it.
+    gfx::IDirect3DTexture9* OneTexel(std::uint32_t color) {
+        gfx::IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(device->CreateTexture(1, 1, 1, 0, gfx::D3DFMT_A8R8G8B8, gfx::D3DPOOL_MANAGED, &texture, nullptr),
+                  gfx::D3D_OK);
+        gfx::D3DLOCKED_RECT lr;
+        if (texture && texture->LockRect(0, &lr, nullptr, 0) == gfx::D3D_OK) {
+            std::memcpy(lr.pBits, &color, 4);
+            texture->UnlockRect(0);
+        }
+        return texture;
     }
     std::uint32_t At(int x, int y) {
         const auto px = ReadBack();

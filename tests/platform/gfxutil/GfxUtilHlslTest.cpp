@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -638,13 +640,8 @@ float4 main(float2 uv : TEXCOORD0, float4 col : COLOR0) : COLOR { return tex2D(B
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
     ASSERT_TRUE(v && p);
     // A white texture, so the colour is what the constants make it.
-    IDirect3DTexture9* white = nullptr;
-    ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &white, nullptr), D3D_OK);
-    D3DLOCKED_RECT lr;
-    ASSERT_EQ(white->LockRect(0, &lr, nullptr, 0), D3D_OK);
-    const std::uint32_t texel = 0xFFFFFFFFu;
-    std::memcpy(lr.pBits, &texel, 4);
-    white->UnlockRect(0);
+    IDirect3DTexture9* white = OneTexel(0xFFFFFFFFu);
+    ASSERT_NE(white, nullptr);
     ASSERT_EQ(device->SetTexture(0, white), D3D_OK);
 
     D3DXMATRIX identity{};
@@ -1349,4 +1346,567 @@ float4 main(float4 col : COLOR0) : COLOR {
     DrawQuad();
     ExpectPixel(8, 8, 128, 128, 255, "three lights");
     UnbindAndRelease(v, p);
+}
+
+namespace {
+
+// The programs most draws below pass the vertex colour through with.
+constexpr const char* kColourPixel = "float4 main(float4 col : COLOR0) : COLOR { return col; }\n";
+constexpr const char* kColourVertex = R"(
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION, float4 c : COLOR0) { VOut o; o.pos = p; o.col = c; return o; }
+)";
+
+} // namespace
+
+// Every way an entry point hands out what it writes: returned, through `out`
+// and `inout` parameters, in structs, mixed. Each must reach the pixels.
+TEST_P(GfxUtilHlslDrawTest, EveryFormOfOutputDraws) {
+    if (Stopped()) return;
+    const struct {
+        const char* what;
+        const char* source;
+    } kForms[] = {
+        {"a returned struct", R"(
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION) { VOut o; o.pos = p; o.col = float4(1, 0.5, 0, 1); return o; }
+)"},
+        {"out parameters", R"(
+void main(float4 p : POSITION, out float4 oPos : POSITION, out float4 oCol : COLOR0) {
+    oPos = p; oCol = float4(1, 0.5, 0, 1);
+}
+)"},
+        {"an inout position", R"(
+void main(inout float4 p : POSITION, out float4 c : COLOR0) { c = float4(1, 0.5, 0, 1); }
+)"},
+        {"a returned position, the colour in an out struct", R"(
+struct VCol { float4 col : COLOR0; float2 uv : TEXCOORD0; };
+float4 main(float4 p : POSITION, out VCol o) : POSITION { o.col = float4(1, 0.5, 0, 1); o.uv = 0; return p; }
+)"},
+        {"an out struct holding the position", R"(
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+void main(float4 p : POSITION, out VOut o, out float fog : FOG) { o.pos = p; o.col = float4(1, 0.5, 0, 1); fog = 1; }
+)"},
+    };
+    Compiled ps;
+    Compile(ps, kColourPixel, "ps_2_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_NE(p, nullptr);
+    for (const auto& form : kForms)
+        for (const char* profile : {"vs_2_0", "vs_3_0"}) {
+            const std::string what = std::string(form.what) + " at " + profile;
+            Compiled vs;
+            Compile(vs, form.source, profile);
+            ASSERT_EQ(vs.result, D3D_OK) << what << "\n" << vs.errors;
+            const auto& outputs = vs.container.outputs;
+            EXPECT_EQ(std::count_if(outputs.begin(), outputs.end(),
+                                    [](const ShaderSemantic& s) { return s.usage == D3DDECLUSAGE_POSITION; }),
+                      1)
+                << what;
+            IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+            ASSERT_NE(v, nullptr) << what;
+            ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+            ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+            Clear();
+            DrawQuad();
+            ExpectPixel(8, 8, 255, 128, 0, what);
+            ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+            v->Release();
+        }
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    p->Release();
+
+    // A pixel program's colour through an inout parameter.
+    Compiled vs, inout;
+    Compile(vs, kForms[1].source, "vs_2_0");
+    Compile(inout, "void main(inout float4 c : COLOR0) { c = c.bgra; }\n", "ps_2_0");
+    ASSERT_EQ(inout.result, D3D_OK) << inout.errors;
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    p = Make<IDirect3DPixelShader9>(inout);
+    ASSERT_TRUE(v && p);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 0, 128, 255, "inout colour");
+    UnbindAndRelease(v, p);
+}
+
+// Outputs other than the position written through parameters are recorded
+// too; a program that writes no position or no colour is refused, not drawn
+// as nothing.
+TEST(GfxUtilHlslTest, OutputsThroughParametersAreRecordedAndMissingOnesRefused) {
+    Compiled vs;
+    Compile(vs, R"(
+void main(float4 p : POSITION, out float4 oPos : POSITION, out float4 c1 : COLOR1, out float2 t3 : TEXCOORD3,
+          out float fog : FOG, out float size : PSIZE) { oPos = p; c1 = p; t3 = p.xy; fog = p.z; size = 2; }
+)",
+            "vs_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    std::vector<std::pair<int, int>> written;
+    for (const ShaderSemantic& s : vs.container.outputs) written.push_back({s.usage, s.index});
+    std::sort(written.begin(), written.end());
+    const std::vector<std::pair<int, int>> expected{{D3DDECLUSAGE_POSITION, 0}, {D3DDECLUSAGE_PSIZE, 0},
+                                                    {D3DDECLUSAGE_TEXCOORD, 3}, {D3DDECLUSAGE_COLOR, 1},
+                                                    {D3DDECLUSAGE_FOG, 0}};
+    EXPECT_EQ(written, expected);
+    // Each output its own register.
+    for (std::size_t i = 0; i < vs.container.outputs.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j) EXPECT_NE(vs.container.outputs[i].reg, vs.container.outputs[j].reg);
+    TranslatedShader translated;
+    std::string error;
+    EXPECT_TRUE(TranslateShaderContainer(vs.container, translated, error)) << error;
+
+    Compiled noPosition, noColour;
+    Compile(noPosition, "void main(float4 p : POSITION, out float4 c : COLOR0) { c = p; }\n", "vs_2_0");
+    EXPECT_EQ(noPosition.result, E_FAIL);
+    EXPECT_NE(noPosition.errors.find("vertex program writes no position"), std::string::npos) << noPosition.errors;
+    EXPECT_TRUE(noPosition.code.empty());
+    Compile(noColour, "void main(float4 c : COLOR0, out float d : DEPTH) { d = c.x; }\n", "ps_2_0");
+    EXPECT_EQ(noColour.result, E_FAIL);
+    EXPECT_NE(noColour.errors.find("pixel program writes no colour"), std::string::npos) << noColour.errors;
+}
+
+// Uniform parameters of the entry point are constants like globals: listed
+// in the table under the parameter's name with "$" before it, set by name.
+TEST_P(GfxUtilHlslDrawTest, UniformParametersAreInTheTableAndSetByName) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, R"(
+float4 Bias;
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; float2 uv : TEXCOORD0; };
+VOut main(float4 p : POSITION, float2 uv : TEXCOORD0, uniform float4x4 wvp, uniform float4 tint,
+          uniform float4 scales[2]) {
+    VOut o;
+    o.pos = mul(p, wvp);
+    o.col = tint * scales[1] + Bias;
+    o.uv = uv;
+    return o;
+}
+)",
+            "vs_2_0");
+    Compile(ps, R"(
+float4 main(float2 uv : TEXCOORD0, float4 col : COLOR0, uniform sampler2D tex) : COLOR { return tex2D(tex, uv) * col; }
+)",
+            "ps_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    D3DXCONSTANT_DESC d;
+    std::uint32_t n = 1;
+    ASSERT_EQ(vs.table->GetConstantDesc(vs.table->GetConstantByName(nullptr, "$wvp"), &d, &n), D3D_OK);
+    EXPECT_STREQ(d.Name, "$wvp");
+    EXPECT_EQ(d.Class, D3DXPC_MATRIX_COLUMNS);
+    EXPECT_EQ(d.RegisterCount, 4u);
+    ASSERT_EQ(vs.table->GetConstantDesc(vs.table->GetConstantByName(nullptr, "$scales"), &d, &n), D3D_OK);
+    EXPECT_EQ(d.Elements, 2u);
+    EXPECT_EQ(d.RegisterCount, 2u);
+    ASSERT_EQ(vs.table->GetConstantDesc(vs.table->GetConstantByName(nullptr, "$tint"), &d, &n), D3D_OK);
+    EXPECT_EQ(d.Class, D3DXPC_VECTOR);
+    EXPECT_NE(vs.table->GetConstantByName(nullptr, "Bias"), nullptr);
+    EXPECT_EQ(vs.table->GetConstantByName(nullptr, "wvp"), nullptr);
+    // Globals and parameters share the registers without overlapping.
+    D3DXCONSTANTTABLE_DESC table;
+    ASSERT_EQ(vs.table->GetDesc(&table), D3D_OK);
+    EXPECT_EQ(table.Constants, 4u);
+    std::vector<bool> taken(16);
+    for (std::uint32_t i = 0; i < table.Constants; ++i) {
+        ASSERT_EQ(vs.table->GetConstantDesc(vs.table->GetConstant(nullptr, i), &d, &n), D3D_OK);
+        for (std::uint32_t r = d.RegisterIndex; r < d.RegisterIndex + d.RegisterCount; ++r) {
+            ASSERT_LT(r, taken.size());
+            EXPECT_FALSE(taken[r]) << d.Name;
+            taken[r] = true;
+        }
+    }
+    const std::uint32_t unit = ps.table->GetSamplerIndex("$tex");
+    ASSERT_LT(unit, 16u);
+
+    IDirect3DTexture9* white = OneTexel(0xFF80FFFFu); // half red
+    ASSERT_NE(white, nullptr);
+    ASSERT_EQ(device->SetTexture(unit, white), D3D_OK);
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    D3DXMATRIX half{};
+    half.m[0][0] = half.m[1][1] = 0.5f;
+    half.m[2][2] = half.m[3][3] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "$wvp", &half), D3D_OK);
+    const D3DXVECTOR4 tint{1.f, 1.f, 0.5f, 1.f}, zero{0, 0, 0, 0};
+    const D3DXVECTOR4 scales[2] = {{0, 0, 0, 0}, {1.f, 0.5f, 1.f, 1.f}};
+    ASSERT_EQ(vs.table->SetVector(device, "$tint", &tint), D3D_OK);
+    ASSERT_EQ(vs.table->SetVectorArray(device, "$scales", scales, 2), D3D_OK);
+    ASSERT_EQ(vs.table->SetVector(device, "Bias", &zero), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 128, "inside the half-size quad");
+    ExpectPixel(1, 1, 0, 0, 0, "outside it");
+    UnbindAndRelease(v, p);
+    ASSERT_EQ(device->SetTexture(unit, nullptr), D3D_OK);
+    white->Release();
+}
+
+// An effect file's programs compiled one entry at a time: what only the
+// effect reads (techniques, passes, annotations, strings, shader objects) is
+// not the compiler's business.
+TEST_P(GfxUtilHlslDrawTest, AnEffectFileCompilesOneEntryAtATime) {
+    if (Stopped()) return;
+    char folder[] = "/tmp/gfxutil-hlsl-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/crt.fx";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(R"(// A screen effect as tools write them.
+string Description = "scanlines; and a < in a string";
+float4x4 WorldViewProj : WORLDVIEWPROJECTION < string UIName = "transform"; >;
+float Level < string UIWidget = "slider"; float UIMin = 0; float UIMax = 1; > = 0.5;
+texture Screen < string ResourceName = "screen.dds"; >;
+sampler2D ScreenSampler = sampler_state { Texture = <Screen>; MinFilter = Point; MagFilter = Point; };
+struct VOut { float4 pos : POSITION; float2 uv : TEXCOORD0; };
+VOut vs_main(float4 p : POSITION, float2 uv : TEXCOORD0) {
+    VOut o;
+    o.pos = mul(p, WorldViewProj);
+    o.uv = uv;
+    return o;
+}
+float4 ps_main(float2 uv : TEXCOORD0) : COLOR { return tex2D(ScreenSampler, uv) * Level; }
+PixelShader CompiledPixel = compile ps_2_0 ps_main();
+technique CRT < string Name = "crt"; int Order = 1; >
+{
+    pass Scan < string Note = "the only one"; >
+    {
+        VertexShader = compile vs_2_0 vs_main();
+        PixelShader = (CompiledPixel);
+        ZEnable = false;
+        CullMode = None;
+    }
+}
+technique Fallback { pass { VertexShader = null; PixelShader = null; } }
+)",
+               f);
+    std::fclose(f);
+    auto compile = [&](const char* entry, const char* profile, Compiled& out) {
+        ID3DXBuffer* code = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        out.result = D3DXCompileShaderFromFile(path.c_str(), entry, profile, 0, &code, &errors, &out.table);
+        if (errors) {
+            out.errors = static_cast<const char*>(errors->GetBufferPointer());
+            errors->Release();
+        }
+        if (code) {
+            const auto* b = static_cast<const std::uint8_t*>(code->GetBufferPointer());
+            out.code.assign(b, b + code->GetBufferSize());
+            code->Release();
+        }
+    };
+    Compiled vs, ps;
+    compile("vs_main", "vs_2_0", vs);
+    compile("ps_main", "ps_2_0", ps);
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    // The annotated globals are constants; the string and the shader object are not.
+    EXPECT_NE(vs.table->GetConstantByName(nullptr, "WorldViewProj"), nullptr);
+    EXPECT_EQ(vs.table->GetConstantByName(nullptr, "Description"), nullptr);
+    EXPECT_NE(ps.table->GetConstantByName(nullptr, "Level"), nullptr);
+    const std::uint32_t unit = ps.table->GetSamplerIndex("ScreenSampler");
+    ASSERT_LT(unit, 16u);
+    // An error still names the effect file's own line.
+    Compiled bad;
+    compile("nothing", "ps_2_0", bad);
+    EXPECT_EQ(bad.result, E_FAIL);
+
+    IDirect3DTexture9* white = OneTexel(0xFFFFFFFFu);
+    ASSERT_NE(white, nullptr);
+    ASSERT_EQ(device->SetTexture(unit, white), D3D_OK);
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    D3DXMATRIX identity{};
+    for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "WorldViewProj", &identity), D3D_OK);
+    ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 128, "the default level");
+    UnbindAndRelease(v, p);
+    ASSERT_EQ(device->SetTexture(unit, nullptr), D3D_OK);
+    white->Release();
+    std::filesystem::remove_all(folder);
+}
+
+// Arrays of vectors and matrices in a function body, `static const` ones
+// too, initialised from one flat list of numbers as file-scope ones are.
+TEST_P(GfxUtilHlslDrawTest, LocalArraysTakeFlatInitialisers) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, kColourVertex, "vs_2_0");
+    Compile(ps, R"(
+float4 main(float4 col : COLOR0) : COLOR {
+    float2 taps[3] = { 0.1, 0.2, -0.3, 0.4, 0.25, -0.5 };
+    static const float3 weights[2] = { 1.0, 0.0, 0.0, 0.0, 0.5, 0.25 };
+    const float4 extra[2] = { 0, 0, 0, 0, 0.25, 0.125, -0.0625, 1 };
+    static const float4x4 swap[2] = { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1,
+                                      0,1,0,0, 1,0,0,0, 0,0,1,0, 0,0,0,1 };
+    float4 c = float4(taps[0] + taps[2], weights[1].y + weights[1].z, 1) + extra[1];
+    int k = int(col.x * 1.5);
+    return mul(c, swap[k]);
+}
+)",
+            "ps_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    // c = (0.35 + 0.25, -0.3 + 0.125, 0.75 - 0.0625, 2): x 0.6, y clamps to 0, z 0.6875.
+    DrawQuad(0xFF000000u);
+    ExpectPixel(8, 8, 0.6 * 255, 0, 0.6875 * 255, "the first matrix");
+    // A white vertex colour picks the second matrix, which swaps x and y.
+    Clear();
+    DrawQuad(0xFFFFFFFFu);
+    ExpectPixel(8, 8, 0, 0.6 * 255, 0.6875 * 255, "the second matrix");
+    UnbindAndRelease(v, p);
+}
+
+namespace {
+
+// A skinned vertex: where it lies, two bones by their weights and indices
+// (in a D3DCOLOR's blue and green bytes), and where it is drawn.
+struct SkinVertex {
+    float pos[3];
+    float weights[2];
+    std::uint32_t indices;
+    float corner[2];
+};
+
+struct SkinCase {
+    const char* what;
+    const char* profile;
+    const char* palette; // its name in the table
+    int rows, columns;   // each bone's matrix as the program declares it
+    const char* source;
+};
+
+// The skinned position comes out as the colour: p * 0.25 + 0.5.
+const SkinCase kSkinCases[] = {
+    {"float3x4 from the left, by D3DCOLORtoUBYTE4", "vs_2_0", "Bones", 3, 4, R"(
+float3x4 Bones[8];
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES, float2 corner : TEXCOORD0) {
+    int4 i = D3DCOLORtoUBYTE4(idx);
+    float3 s = mul(Bones[i.x], p) * w.x + mul(Bones[i.y], p) * w.y;
+    VOut o; o.pos = float4(corner, 0.5, 1); o.col = float4(s * 0.25 + 0.5, 1); return o;
+}
+)"},
+    {"float4x3 from the right, by a loop counter", "vs_2_0", "Bones", 4, 3, R"(
+float4x3 Bones[8];
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES, float2 corner : TEXCOORD0) {
+    int4 i = D3DCOLORtoUBYTE4(idx);
+    float3 s = 0;
+    for (int k = 0; k < 2; k++) s += mul(p, Bones[i[k]]) * w[k];
+    VOut o; o.pos = float4(corner, 0.5, 1); o.col = float4(s * 0.25 + 0.5, 1); return o;
+}
+)"},
+    {"float4x4 column-major, by a loop counter", "vs_3_0", "Bones", 4, 4, R"(
+float4x4 Bones[8];
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES, float2 corner : TEXCOORD0) {
+    int4 i = D3DCOLORtoUBYTE4(idx);
+    float4 s = 0;
+    for (int k = 0; k < 2; k++) s += mul(p, Bones[i[k]]) * w[k];
+    VOut o; o.pos = float4(corner, 0.5, 1); o.col = float4(s.xyz * 0.25 + 0.5, 1); return o;
+}
+)"},
+    {"row_major float4x4, by D3DCOLORtoUBYTE4", "vs_1_1", "Bones", 4, 4, R"(
+row_major float4x4 Bones[8];
+void main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES, float2 corner : TEXCOORD0,
+          out float4 pos : POSITION, out float4 col : COLOR0) {
+    int4 i = D3DCOLORtoUBYTE4(idx);
+    float4x4 m = Bones[i.x] * w.x + Bones[i.y] * w.y;
+    pos = float4(corner, 0.5, 1);
+    col = float4(mul(p, m).xyz * 0.25 + 0.5, 1);
+}
+)"},
+    {"a uniform float3x4 palette handed whole to a function", "vs_2_0", "$pal", 3, 4, R"(
+float3 Skin(float3x4 bones[8], float4 p, int i) { return mul(bones[i], p); }
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES, float2 corner : TEXCOORD0,
+          uniform float3x4 pal[8]) {
+    int4 i = D3DCOLORtoUBYTE4(idx);
+    float3 s = Skin(pal, p, i.x) * w.x + Skin(pal, p, i.y) * w.y;
+    VOut o; o.pos = float4(corner, 0.5, 1); o.col = float4(s * 0.25 + 0.5, 1); return o;
+}
+)"},
+};
+
+// Bone b: a turn about z by 0.3 b radians, scaled by 0.8 + 0.05 b, moved by
+// (0.1 b, -0.05 b, 0.2).
+D3DXMATRIX Bone(int b) {
+    const float a = 0.3f * float(b), s = 0.8f + 0.05f * float(b);
+    D3DXMATRIX m{};
+    m.m[0][0] = s * std::cos(a);
+    m.m[0][1] = s * std::sin(a);
+    m.m[1][0] = -s * std::sin(a);
+    m.m[1][1] = s * std::cos(a);
+    m.m[2][2] = s;
+    m.m[3][0] = 0.1f * float(b);
+    m.m[3][1] = -0.05f * float(b);
+    m.m[3][2] = 0.2f;
+    m.m[3][3] = 1.f;
+    return m;
+}
+
+// What the program makes of `p` with bone `m`, as the matrix it declares
+// holds it: a float3x4 (the first three rows) multiplied from the left, a
+// float4x3 (the first three columns) or float4x4 from the right.
+void SkinOnCpu(const D3DXMATRIX& m, int rows, const float p[4], float out[3]) {
+    for (int k = 0; k < 3; ++k) {
+        out[k] = 0;
+        for (int j = 0; j < 4; ++j) out[k] += rows == 3 ? m.m[k][j] * p[j] : p[j] * m.m[j][k];
+    }
+}
+
+} // namespace
+
+// Bone palettes as skinning programs declare them, indexed by the vertex's
+// blend indices: each skinned position read back against the one computed
+// here, within one step per channel.
+TEST_P(GfxUtilHlslDrawTest, BonePalettesSkinAsTheCpuDoes) {
+    if (Stopped()) return;
+    // A 3.0 vertex program pairs with a 3.0 pixel program only.
+    Compiled ps2, ps3;
+    Compile(ps2, kColourPixel, "ps_2_0");
+    Compile(ps3, kColourPixel, "ps_3_0");
+    IDirect3DPixelShader9* p2 = Make<IDirect3DPixelShader9>(ps2);
+    IDirect3DPixelShader9* p3 = Make<IDirect3DPixelShader9>(ps3);
+    ASSERT_TRUE(p2 && p3);
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                          {0, 12, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_BLENDWEIGHT, 0},
+                                          {0, 20, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_BLENDINDICES, 0},
+                                          {0, 24, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                          D3DDECL_END()};
+    IDirect3DVertexDeclaration9* declaration = nullptr;
+    ASSERT_EQ(device->CreateVertexDeclaration(elements, &declaration), D3D_OK);
+    D3DXMATRIX bones[8];
+    for (int b = 0; b < 8; ++b) bones[b] = Bone(b);
+    // Vertices: where, which two bones, how much of each.
+    const struct {
+        float pos[3];
+        int first, second;
+        float weight;
+    } kVertices[] = {{{0.5f, -0.25f, 0.75f}, 1, 6, 0.7f}, {{-1.f, 0.5f, 0.25f}, 7, 0, 0.25f},
+                     {{0.f, 0.f, 0.f}, 3, 3, 1.f}, {{1.f, 1.f, -1.f}, 2, 5, 0.5f}};
+    for (const SkinCase& c : kSkinCases) {
+        Compiled vs;
+        Compile(vs, c.source, c.profile);
+        ASSERT_EQ(vs.result, D3D_OK) << c.what << "\n" << vs.errors;
+        D3DXCONSTANT_DESC d;
+        std::uint32_t n = 1;
+        ASSERT_EQ(vs.table->GetConstantDesc(vs.table->GetConstantByName(nullptr, c.palette), &d, &n), D3D_OK) << c.what;
+        EXPECT_EQ(d.Elements, 8u) << c.what;
+        EXPECT_EQ(d.Rows, std::uint32_t(c.rows)) << c.what;
+        EXPECT_EQ(d.Columns, std::uint32_t(c.columns)) << c.what;
+        IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+        ASSERT_NE(v, nullptr) << c.what;
+        ASSERT_EQ(vs.table->SetMatrixArray(device, c.palette, bones, 8), D3D_OK) << c.what;
+        ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(std::string_view(c.profile) == "vs_3_0" ? p3 : p2), D3D_OK);
+        ASSERT_EQ(device->SetVertexDeclaration(declaration), D3D_OK);
+        for (const auto& k : kVertices) {
+            // The whole target drawn with this one vertex's skinning.
+            const std::uint32_t indices = std::uint32_t(k.first) | std::uint32_t(k.second) << 8 | 0xFF000000u;
+            SkinVertex quad[4];
+            const float corners[4][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
+            for (int q = 0; q < 4; ++q)
+                quad[q] = {{k.pos[0], k.pos[1], k.pos[2]}, {k.weight, 1.f - k.weight}, indices,
+                           {corners[q][0], corners[q][1]}};
+            Clear();
+            ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(SkinVertex)), D3D_OK) << c.what;
+            const float position[4] = {k.pos[0], k.pos[1], k.pos[2], 1.f};
+            float a[3], b[3];
+            SkinOnCpu(bones[k.first], c.rows, position, a);
+            SkinOnCpu(bones[k.second], c.rows, position, b);
+            double expected[3];
+            for (int i = 0; i < 3; ++i)
+                expected[i] = 255.0 * std::clamp((a[i] * k.weight + b[i] * (1.f - k.weight)) * 0.25 + 0.5, 0.0, 1.0);
+            ExpectPixel(8, 8, expected[0], expected[1], expected[2],
+                        std::string(c.what) + ", bones " + std::to_string(k.first) + " and " + std::to_string(k.second));
+        }
+        ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+        v->Release();
+    }
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    p2->Release();
+    p3->Release();
+    declaration->Release();
+}
+
+// Every high-level program of these tests (and the assembly one the device's
+// tests draw most through) made and drawn: each vertex program records its
+// position, and no draw meets a device or GL error.
+TEST_P(GfxUtilHlslDrawTest, EveryProgramOfTheseTestsWritesItsPositionAndDraws) {
+    if (Stopped()) return;
+    struct Source {
+        std::string what, profile, text;
+    };
+    std::vector<Source> vertex{{"the quad program", "vs_3_0", kVertexSource},
+                               {"the colour program", "vs_2_0", kColourVertex}};
+    std::vector<Source> pixel{{"the sampling program", "ps_3_0", kPixelSource},
+                              {"the colour program", "ps_2_0", kColourPixel}};
+    for (const DialectCase& c : kDialect)
+        (c.profile[0] == 'v' ? vertex : pixel).push_back({c.what, c.profile, c.source});
+    for (const SkinCase& c : kSkinCases) vertex.push_back({c.what, c.profile, c.source});
+    auto make = [&](const Source& s, Compiled& c) {
+        Compile(c, s.text, s.profile.c_str());
+        EXPECT_EQ(c.result, D3D_OK) << s.what << "\n" << c.errors;
+    };
+    Compiled passPixel2, passPixel3;
+    make(pixel[1], passPixel2);
+    make({"", "ps_3_0", kColourPixel}, passPixel3);
+    IDirect3DPixelShader9* p2 = Make<IDirect3DPixelShader9>(passPixel2);
+    IDirect3DPixelShader9* p3 = Make<IDirect3DPixelShader9>(passPixel3);
+    ASSERT_TRUE(p2 && p3);
+    for (const Source& s : vertex) {
+        Compiled vs;
+        make(s, vs);
+        if (vs.result != D3D_OK) continue;
+        EXPECT_TRUE(std::any_of(vs.container.outputs.begin(), vs.container.outputs.end(),
+                                [](const ShaderSemantic& o) { return o.usage == D3DDECLUSAGE_POSITION; }))
+            << s.what;
+        IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+        ASSERT_NE(v, nullptr) << s.what;
+        ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(s.profile == "vs_3_0" ? p3 : p2), D3D_OK);
+        DrawQuad();
+        ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+        v->Release();
+    }
+    // Pixel programs behind the assembly pass-through or the 3.0 quad program.
+    Compiled quad;
+    Compile(quad, kVertexSource, "vs_3_0");
+    IDirect3DVertexShader9* v3 = Make<IDirect3DVertexShader9>(quad);
+    IDirect3DVertexShader9* v2 = Vertex(gfxtest::kPassVertex);
+    ASSERT_TRUE(v2 && v3);
+    SetQuadConstants(quad);
+    for (const Source& s : pixel) {
+        Compiled ps;
+        make(s, ps);
+        if (ps.result != D3D_OK) continue;
+        IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+        ASSERT_NE(p, nullptr) << s.what;
+        ASSERT_EQ(device->SetVertexShader(s.profile == "ps_3_0" ? v3 : v2), D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+        Clear();
+        DrawQuad();
+        ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+        p->Release();
+    }
+    ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
+    v3->Release();
+    p2->Release();
+    p3->Release();
 }
