@@ -135,8 +135,8 @@ public:
     // device by the renderer's texture manager, and an image the engine
     // could only replace by its stand-in counts as not loaded. Cube
     // textures come from cube DDS files only, volume textures from volume
-    // DDS files only. A procedural texture (a function, no file) is not
-    // loaded here.
+    // DDS files only, with the file's first level alone. A procedural
+    // texture (a function, no file) is not loaded here.
     bool LoadTexture();
     bool LoadVolumeTexture();
     bool LoadCubeTexture();
