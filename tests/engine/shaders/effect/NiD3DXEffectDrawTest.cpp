@@ -379,6 +379,49 @@ TEST_F(NiD3DXEffectDrawTest, AnHlslTechniqueIncludesFromTheProgramPathAndTheEffe
     spQuad = nullptr;
 }
 
+namespace
+{
+// An effect whose technique shows what a volume sampler of the texture
+// reads at three coordinates: two from the vertex input (pcInputs, the uv
+// expression), the third the parameter Depth.
+std::string VolumeEffect(const std::string& kTexture, const char* pcTechnique, const char* pcInputs,
+                         const char* pcUV)
+{
+    return kTexture + "sampler3D VolumeSampler = sampler_state\n"
+                      "{ Texture = <Volume>; MinFilter = Point; MagFilter = Point; MipFilter = None; };\n"
+                      "float Depth = 0.25;\n"
+                      "struct VOut { float4 pos : POSITION; float3 uvw : TEXCOORD0; };\n"
+                      "VOut VS(" + pcInputs + ")\n"
+                      "{\n"
+                      "    VOut o;\n"
+                      "    o.pos = pos;\n"
+                      "    o.uvw = float3(" + pcUV + ", Depth);\n"
+                      "    return o;\n"
+                      "}\n"
+                      "float4 PS(float3 uvw : TEXCOORD0) : COLOR { return tex3D(VolumeSampler, uvw); }\n"
+                      "technique " + pcTechnique + "\n"
+                      "{\n"
+                      "    pass P { CullMode = None; VertexShader = compile vs_2_0 VS(); "
+                      "PixelShader = compile ps_2_0 PS(); }\n"
+                      "}\n";
+}
+
+// The quad drawn with the depth its extra data names (the effect's own
+// default when not given).
+void DrawAtDepth(NiRenderer& kRenderer, NiTriShape& kQuad, float fDepth)
+{
+    if (fDepth >= 0.0f)
+    {
+        auto* pkDepth = new NiFloatExtraData;
+        pkDepth->SetName("Depth");
+        pkDepth->SetValue(fDepth);
+        kQuad.RemoveExtraData("Depth");
+        ASSERT_TRUE(kQuad.AddExtraData(pkDepth));
+    }
+    ASSERT_TRUE(shader_test::DrawOrthographic(kRenderer, kQuad, NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f)));
+}
+} // namespace
+
 // A volume texture named by an effect parameter, sampled by its technique at
 // a depth the geometry sets: each slice shows on its own, and the two
 // texels of a row keep their places.
@@ -387,43 +430,21 @@ TEST_F(NiD3DXEffectDrawTest, ATechniqueSamplesAVolumeTextureParameter)
     if (m_spRenderer == nullptr)
         return;
     WriteVolumeDds(m_kRoot / "slices.dds", 2, 1, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00});
-    std::ofstream(m_kRoot / "slices.fx")
-        << "texture3D Slices < string name = \"" << (m_kRoot / "slices.dds").string()
-        << "\"; string type = \"volume\"; >;\n"
-           "sampler3D SliceSampler = sampler_state\n"
-           "{ Texture = <Slices>; MinFilter = Point; MagFilter = Point; MipFilter = None;\n"
-           "  AddressU = Clamp; AddressV = Clamp; AddressW = Clamp; };\n"
-           "float Depth = 0.25;\n"
-           "struct VOut { float4 pos : POSITION; float3 uvw : TEXCOORD0; };\n"
-           "VOut VS(float4 pos : POSITION)\n"
-           "{\n"
-           "    VOut o;\n"
-           "    o.pos = pos;\n"
-           "    o.uvw = float3(pos.x * 0.5 + 0.5, 0.5 - pos.y * 0.5, Depth);\n"
-           "    return o;\n"
-           "}\n"
-           "float4 PS(float3 uvw : TEXCOORD0) : COLOR { return tex3D(SliceSampler, uvw); }\n"
-           "technique Slices\n"
-           "{\n"
-           "    pass P { CullMode = None; VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); }\n"
-           "}\n";
+    std::ofstream(m_kRoot / "slices.fx") << VolumeEffect("texture3D Volume < string name = \"" +
+                                                             (m_kRoot / "slices.dds").string() +
+                                                             "\"; string type = \"volume\"; >;\n",
+                                                         "Slices", "float4 pos : POSITION",
+                                                         "pos.x * 0.5 + 0.5, 0.5 - pos.y * 0.5");
     ASSERT_NE(InsertFolderLibrary(), nullptr);
     NiRefPtr<NiTriShape> spQuad = LoadQuad("Slices");
     ASSERT_NE(spQuad, nullptr);
-    auto* pkShader = NiDynamicCast<NiD3DXEffectShader>(spQuad->GetShader());
-    ASSERT_NE(pkShader, nullptr) << "the technique did not validate";
+    ASSERT_NE(NiDynamicCast<NiD3DXEffectShader>(spQuad->GetShader()), nullptr) << "the technique did not validate";
     spQuad->UpdateProperties();
     spQuad->Update(0.0f);
 
-    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f)));
+    DrawAtDepth(*m_spRenderer, *spQuad, -1.0f);
     ExpectQuarters(0xFF0000, 0x00FF00);
-
-    // The second slice, by a value the geometry names.
-    auto* pkDepth = new NiFloatExtraData;
-    pkDepth->SetName("Depth");
-    pkDepth->SetValue(0.75f);
-    ASSERT_TRUE(spQuad->AddExtraData(pkDepth));
-    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f)));
+    DrawAtDepth(*m_spRenderer, *spQuad, 0.75f);
     ExpectQuarters(0x0000FF, 0xFFFF00);
     spQuad = nullptr;
 }
@@ -440,24 +461,8 @@ TEST_F(NiD3DXEffectDrawTest, AVolumeSourceTextureIsDrawnWithThreeCoordinates)
     const fs::path kFile = m_kRoot / "volume.dds";
     WriteVolumeDds(kFile, 2, 2, 2,
                    {0xFFFF0000, 0xFF00FF00, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF, 0xFF0000FF, 0xFFFFFFFF});
-    std::ofstream(m_kRoot / "base3d.fx")
-        << "texture3D Base < string NTM = \"base\"; >;\n"
-           "sampler3D BaseSampler = sampler_state\n"
-           "{ Texture = <Base>; MinFilter = Point; MagFilter = Point; MipFilter = None; };\n"
-           "float Depth = 0.75;\n"
-           "struct VOut { float4 pos : POSITION; float3 uvw : TEXCOORD0; };\n"
-           "VOut VS(float4 pos : POSITION, float2 uv : TEXCOORD0)\n"
-           "{\n"
-           "    VOut o;\n"
-           "    o.pos = pos;\n"
-           "    o.uvw = float3(uv, Depth);\n"
-           "    return o;\n"
-           "}\n"
-           "float4 PS(float3 uvw : TEXCOORD0) : COLOR { return tex3D(BaseSampler, uvw); }\n"
-           "technique Base3D\n"
-           "{\n"
-           "    pass P { CullMode = None; VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); }\n"
-           "}\n";
+    std::ofstream(m_kRoot / "base3d.fx") << VolumeEffect("texture3D Volume < string NTM = \"base\"; >;\n", "Base3D",
+                                                         "float4 pos : POSITION, float2 uv : TEXCOORD0", "uv");
     ASSERT_NE(InsertFolderLibrary(), nullptr);
     NiRefPtr<NiTriShape> spQuad = LoadQuad("Base3D", 0, true);
     ASSERT_NE(spQuad, nullptr);
@@ -473,19 +478,14 @@ TEST_F(NiD3DXEffectDrawTest, AVolumeSourceTextureIsDrawnWithThreeCoordinates)
     spQuad->UpdateProperties();
     spQuad->Update(0.0f);
 
-    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f)));
-    // The device texture is the file's volume, all of it.
+    DrawAtDepth(*m_spRenderer, *spQuad, 0.75f);
+    // The device texture is the file's volume.
     NiDX9TextureData* pkData = NiDX9TextureManager::GetData(spVolume);
     ASSERT_NE(pkData, nullptr);
     ASSERT_NE(pkData->GetD3DTexture(), nullptr);
     EXPECT_EQ(pkData->GetD3DTexture()->GetType(), gfx::D3DRTYPE_VOLUMETEXTURE);
     ExpectQuarters(0x0000FF, 0xFFFFFF);
-
-    auto* pkDepth = new NiFloatExtraData;
-    pkDepth->SetName("Depth");
-    pkDepth->SetValue(0.25f);
-    ASSERT_TRUE(spQuad->AddExtraData(pkDepth));
-    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f)));
+    DrawAtDepth(*m_spRenderer, *spQuad, 0.25f);
     ExpectQuarters(0xFF0000, 0x00FF00);
     spQuad = nullptr;
     spTexturing = nullptr;
