@@ -142,7 +142,8 @@ protected:
         EXPECT_NE(spImage, nullptr) << "the back buffer cannot be read";
         if (spImage == nullptr)
             return kRow;
-        const std::uint8_t* puc = spImage->GetPixels() + std::size_t(spImage->GetHeight() / 2) * spImage->GetWidth() * 4;
+        const std::size_t uiRowBytes = std::size_t(spImage->GetWidth()) * 4;
+        const std::uint8_t* puc = spImage->GetPixels() + spImage->GetHeight() / 2 * uiRowBytes;
         for (std::uint32_t x = 0; x < spImage->GetWidth(); ++x, puc += 4)
             kRow.push_back((std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0]);
         return kRow;
