@@ -180,6 +180,11 @@ bool IsDds(const std::vector<std::uint8_t>& bytes) {
     return bytes.size() >= 4 && std::memcmp(bytes.data(), "DDS ", 4) == 0;
 }
 
+std::uint32_t Word(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 | std::uint32_t(bytes[at + 2]) << 16 |
+           std::uint32_t(bytes[at + 3]) << 24;
+}
+
 } // namespace
 
 bool DecodeImageFile(const void* data, std::uint32_t size, std::uint32_t& width, std::uint32_t& height,
@@ -281,13 +286,20 @@ HRESULT D3DXCreateCubeTextureFromFileExA(IDirect3DDevice9* device, const char* p
 }
 
 HRESULT D3DXCreateVolumeTextureFromFileExA(IDirect3DDevice9* device, const char* path, std::uint32_t, std::uint32_t,
-                                           std::uint32_t, std::uint32_t, std::uint32_t, D3DFORMAT, std::uint32_t,
-                                           std::uint32_t, std::uint32_t, D3DCOLOR, D3DXIMAGE_INFO* info, void*,
-                                           IDirect3DVolumeTexture9** texture) {
+                                           std::uint32_t, std::uint32_t mipLevels, std::uint32_t, D3DFORMAT,
+                                           std::uint32_t, std::uint32_t, std::uint32_t, D3DCOLOR, D3DXIMAGE_INFO* info,
+                                           void*, IDirect3DVolumeTexture9** texture) {
     if (texture) *texture = nullptr;
     if (!device || !path || !texture) return D3DERR_INVALIDCALL;
     std::vector<std::uint8_t> bytes;
     if (const HRESULT hr = ReadDdsFile(path, info, bytes); FAILED(hr)) return hr;
+    // A volume file stores its levels one after the other (each with all its
+    // slices), so the first n of them are the file with a smaller count in
+    // its header.
+    constexpr std::uint32_t kMipMapCountFlag = 0x20000;
+    if (mipLevels != 0 && mipLevels != D3DX_DEFAULT && bytes.size() >= 32 && (Word(bytes, 8) & kMipMapCountFlag) != 0 &&
+        Word(bytes, 28) > mipLevels)
+        for (int i = 0; i < 4; ++i) bytes[28 + i] = static_cast<std::uint8_t>(mipLevels >> (8 * i));
     return D3DXCreateVolumeTextureFromFileInMemory(device, bytes.data(), std::uint32_t(bytes.size()), texture);
 }
 

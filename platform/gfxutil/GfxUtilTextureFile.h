@@ -31,7 +31,8 @@ HRESULT D3DXCreateCubeTextureFromFileExA(IDirect3DDevice9* device, const char* p
                                          std::uint32_t pool, std::uint32_t filter, std::uint32_t mipFilter,
                                          D3DCOLOR colorKey, D3DXIMAGE_INFO* info, void* palette,
                                          IDirect3DCubeTexture9** texture);
-// Only DDS files holding a volume.
+// Only DDS files holding a volume; a level count other than 0 or D3DX_DEFAULT
+// keeps that many of the file's levels at most.
 HRESULT D3DXCreateVolumeTextureFromFileExA(IDirect3DDevice9* device, const char* path, std::uint32_t width,
                                            std::uint32_t height, std::uint32_t depth, std::uint32_t mipLevels,
                                            std::uint32_t usage, D3DFORMAT format, std::uint32_t pool,

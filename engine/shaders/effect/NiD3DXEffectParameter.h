@@ -134,9 +134,9 @@ public:
     // (BMP, TGA) are read by the engine's image readers and handed to the
     // device by the renderer's texture manager, and an image the engine
     // could only replace by its stand-in counts as not loaded. Cube
-    // textures come from cube DDS files only; the device has no volume
-    // textures, so the volume form always fails. A procedural texture (a
-    // function, no file) is not loaded here.
+    // textures come from cube DDS files only, volume textures from volume
+    // DDS files only, with the file's first level alone. A procedural
+    // texture (a function, no file) is not loaded here.
     bool LoadTexture();
     bool LoadVolumeTexture();
     bool LoadCubeTexture();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 #include <jpeglib.h>
 
@@ -206,7 +207,34 @@ TEST_P(GfxUtilTextureFileTest, JpegAndDdsLoadAndOtherFilesAreRefused) {
               D3D_OK);
     EXPECT_EQ(info.ResourceType, D3DRTYPE_VOLUMETEXTURE);
     EXPECT_EQ(info.Depth, 4u);
-    EXPECT_EQ(volume->GetLevelCount(), 3u);
+    EXPECT_EQ(info.MipLevels, 3u);
+    // One level asked for, one made, holding the file's first level.
+    ASSERT_EQ(volume->GetLevelCount(), 1u);
+    D3DLOCKED_BOX box{};
+    ASSERT_EQ(volume->LockBox(0, &box, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const std::vector<std::uint8_t> fog = ReadBytes(dir / "fog.dds");
+    for (std::uint32_t z = 0; z < 4; ++z)
+        for (std::uint32_t y = 0; y < 4; ++y)
+            EXPECT_EQ(std::memcmp(static_cast<const std::uint8_t*>(box.pBits) + z * box.SlicePitch + y * box.RowPitch,
+                                  fog.data() + 128 + (z * 4 + y) * 16, 16),
+                      0)
+                << "slice " << z << " row " << y;
+    volume->UnlockBox(0);
+    EXPECT_EQ(volume->Release(), 0u);
+    // No count, or more than the file holds: the file's levels.
+    for (std::uint32_t levels : {0u, 3u, 5u, D3DX_DEFAULT}) {
+        ASSERT_EQ(D3DXCreateVolumeTextureFromFileExA(device, (dir / "fog.dds").c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                                     D3DX_DEFAULT, levels, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                                     D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &volume),
+                  D3D_OK);
+        EXPECT_EQ(volume->GetLevelCount(), 3u) << levels;
+        EXPECT_EQ(volume->Release(), 0u);
+    }
+    ASSERT_EQ(D3DXCreateVolumeTextureFromFileExA(device, (dir / "fog.dds").c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                                 D3DX_DEFAULT, 2, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                 D3DX_DEFAULT, 0, nullptr, nullptr, &volume),
+              D3D_OK);
+    EXPECT_EQ(volume->GetLevelCount(), 2u);
     EXPECT_EQ(volume->Release(), 0u);
     EXPECT_EQ(D3DXCreateVolumeTextureFromFileExA(device, (dir / "solid.jpg").c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
                                                  D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,

@@ -204,6 +204,7 @@ TEST_F(EffectDeviceTest, TextureFilesLoadOnceByKind)
     kDds.cube = false;
     kDds.volume = true;
     kDds.depth = 2;
+    kDds.levels = 2;
     WriteBytes(Path("volume.dds"), ddsfixture::Build(kDds));
     Parse("texture Dds < string name = \"" + Path("plain.dds") + "\"; >;\n"
           "texture Png < string name = \"" + Path("two.png") + "\"; >;\n"
@@ -258,6 +259,8 @@ TEST_F(EffectDeviceTest, TextureFilesLoadOnceByKind)
     gfx::IDirect3DBaseTexture9* pkVolumeTexture = pkVolume->GetDeviceTexture();
     ASSERT_NE(pkVolumeTexture, nullptr);
     EXPECT_EQ(pkVolumeTexture->GetType(), gfx::D3DRTYPE_VOLUMETEXTURE);
+    // A volume parameter keeps the first of the file's two levels.
+    EXPECT_EQ(pkVolumeTexture->GetLevelCount(), 1u);
     gfx::D3DVOLUME_DESC kVolumeDesc;
     ASSERT_EQ(static_cast<gfx::IDirect3DVolumeTexture9*>(pkVolumeTexture)->GetLevelDesc(0, &kVolumeDesc), gfx::D3D_OK);
     EXPECT_EQ(kVolumeDesc.Depth, 2u);

@@ -1,7 +1,12 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/render/NiDX9RenderState.h"
+#include "engine/render/NiDX9TextureData.h"
+#include "engine/render/NiDX9TextureManager.h"
+#include "engine/render/image/NiImageFileConverter.h"
 #include "engine/scene/NiCamera.h"
+#include "engine/scene/NiFloatExtraData.h"
 #include "engine/scene/NiFloatsExtraData.h"
+#include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiTriShape.h"
 #include "engine/scene/NiVertexColorProperty.h"
 #include "engine/shaders/effect/NiD3DXEffectFile.h"
@@ -10,6 +15,7 @@
 #include "engine/shaders/framework/NiD3DShaderFactory.h"
 #include "engine/shaders/framework/NiD3DShaderProgramFactory.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
+#include "tests/platform/gfxutil/DdsFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +23,7 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 // An effect file's fixed-function technique found by name when a scene
 // file's quad is loaded, and drawn on the `gl` device through the effect's
@@ -28,6 +35,25 @@ namespace fs = std::filesystem;
 int Channel(std::uint32_t uiPixel, int iShift)
 {
     return static_cast<int>((uiPixel >> iShift) & 0xFF);
+}
+
+// A volume DDS of A8R8G8B8 texels given as 0xAARRGGBB, slice by slice and
+// row by row, without mip levels.
+void WriteVolumeDds(const fs::path& kPath, std::uint32_t uiWidth, std::uint32_t uiHeight, std::uint32_t uiDepth,
+                    const std::vector<std::uint32_t>& kTexels)
+{
+    ddsfixture::Spec kSpec;
+    kSpec.width = uiWidth;
+    kSpec.height = uiHeight;
+    kSpec.depth = uiDepth;
+    kSpec.volume = true;
+    std::vector<std::uint8_t> kBytes = ddsfixture::Build(kSpec);
+    const std::size_t uiStart = ddsfixture::LevelOffset(kSpec, 0, 0);
+    ASSERT_EQ(kBytes.size(), uiStart + kTexels.size() * 4);
+    for (std::size_t ui = 0; ui < kTexels.size(); ++ui)
+        ddsfixture::Put(kBytes, static_cast<std::uint32_t>(uiStart + ui * 4), kTexels[ui]);
+    std::ofstream(kPath, std::ios::binary).write(reinterpret_cast<const char*>(kBytes.data()),
+                                                 static_cast<std::streamsize>(kBytes.size()));
 }
 
 class NiD3DXEffectDrawTest : public shader_test::ShaderTest
@@ -49,18 +75,22 @@ protected:
         NiD3DXEffectFactory::Shutdown();
         m_spRenderer = nullptr;
         ShaderTest::TearDown();
+        NiImageConverter::ReleaseCurrent();
         fs::remove_all(m_kRoot);
     }
 
     // A quad over the whole view in one vertex colour, naming the
-    // technique, through a scene file.
-    NiRefPtr<NiTriShape> LoadQuad(const char* pcShader, std::uint32_t uiImplementation = 0)
+    // technique, through a scene file; with bTextured, one set of texture
+    // coordinates running 0..1 from the top left corner.
+    NiRefPtr<NiTriShape> LoadQuad(const char* pcShader, std::uint32_t uiImplementation = 0, bool bTextured = false)
     {
         const NiColorRGBA kWhite(1.0f, 1.0f, 1.0f, 1.0f);
         auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
         auto* pkColors = new NiColorRGBA[4]{kWhite, kWhite, kWhite, kWhite};
+        auto* pkUV = bTextured ? new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}} : nullptr;
         auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
-        NiRefPtr<NiTriShape> spSource = new NiTriShape(4, pkVerts, nullptr, pkColors, nullptr, 0, 0, 2, pusTris);
+        NiRefPtr<NiTriShape> spSource =
+            new NiTriShape(4, pkVerts, nullptr, pkColors, pkUV, bTextured ? 1 : 0, 0, 2, pusTris);
         spSource->SetShader(new NiShader(pcShader, uiImplementation));
         const std::string kPath = (m_kRoot / "quad.nif").string();
         {
@@ -86,6 +116,25 @@ protected:
         const std::uint32_t y = spImage->GetHeight() / 2;
         const std::uint8_t* puc = spImage->GetPixels() + (std::size_t(y) * spImage->GetWidth() + x) * 4;
         return (std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0];
+    }
+
+    // 0xRRGGBB of the pixel a quarter of the width in from the left or
+    // right edge, on the middle row.
+    std::uint32_t QuarterPixel(bool bRight)
+    {
+        NiRefPtr<NiPixelData> spImage = m_spRenderer->CaptureBackBuffer(nullptr);
+        if (spImage == nullptr)
+            return 0xDEADBEEF;
+        const std::uint32_t x = bRight ? spImage->GetWidth() * 3 / 4 : spImage->GetWidth() / 4;
+        const std::uint32_t y = spImage->GetHeight() / 2;
+        const std::uint8_t* puc = spImage->GetPixels() + (std::size_t(y) * spImage->GetWidth() + x) * 4;
+        return (std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0];
+    }
+    // Both quarter pixels, left and right, exactly.
+    void ExpectQuarters(std::uint32_t uiLeft, std::uint32_t uiRight)
+    {
+        EXPECT_EQ(QuarterPixel(false), uiLeft) << std::hex << QuarterPixel(false) << " vs " << uiLeft;
+        EXPECT_EQ(QuarterPixel(true), uiRight) << std::hex << QuarterPixel(true) << " vs " << uiRight;
     }
 
     // Each channel of the centre within iTolerance of 0xRRGGBB.
@@ -328,4 +377,117 @@ TEST_F(NiD3DXEffectDrawTest, AnHlslTechniqueIncludesFromTheProgramPathAndTheEffe
     ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 1.0f, 1.0f)));
     ExpectCentreNear(0x80FF40, 2);
     spQuad = nullptr;
+}
+
+namespace
+{
+// An effect whose technique shows what a volume sampler of the texture
+// reads at three coordinates: two from the vertex input (pcInputs, the uv
+// expression), the third the parameter Depth.
+std::string VolumeEffect(const std::string& kTexture, const char* pcTechnique, const char* pcInputs,
+                         const char* pcUV)
+{
+    return kTexture + "sampler3D VolumeSampler = sampler_state\n"
+                      "{ Texture = <Volume>; MinFilter = Point; MagFilter = Point; MipFilter = None; };\n"
+                      "float Depth = 0.25;\n"
+                      "struct VOut { float4 pos : POSITION; float3 uvw : TEXCOORD0; };\n"
+                      "VOut VS(" + pcInputs + ")\n"
+                      "{\n"
+                      "    VOut o;\n"
+                      "    o.pos = pos;\n"
+                      "    o.uvw = float3(" + pcUV + ", Depth);\n"
+                      "    return o;\n"
+                      "}\n"
+                      "float4 PS(float3 uvw : TEXCOORD0) : COLOR { return tex3D(VolumeSampler, uvw); }\n"
+                      "technique " + pcTechnique + "\n"
+                      "{\n"
+                      "    pass P { CullMode = None; VertexShader = compile vs_2_0 VS(); "
+                      "PixelShader = compile ps_2_0 PS(); }\n"
+                      "}\n";
+}
+
+// The quad drawn with the depth its extra data names (the effect's own
+// default when not given).
+void DrawAtDepth(NiRenderer& kRenderer, NiTriShape& kQuad, float fDepth)
+{
+    if (fDepth >= 0.0f)
+    {
+        auto* pkDepth = new NiFloatExtraData;
+        pkDepth->SetName("Depth");
+        pkDepth->SetValue(fDepth);
+        kQuad.RemoveExtraData("Depth");
+        ASSERT_TRUE(kQuad.AddExtraData(pkDepth));
+    }
+    ASSERT_TRUE(shader_test::DrawOrthographic(kRenderer, kQuad, NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f)));
+}
+} // namespace
+
+// A volume texture named by an effect parameter, sampled by its technique at
+// a depth the geometry sets: each slice shows on its own, and the two
+// texels of a row keep their places.
+TEST_F(NiD3DXEffectDrawTest, ATechniqueSamplesAVolumeTextureParameter)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    WriteVolumeDds(m_kRoot / "slices.dds", 2, 1, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00});
+    std::ofstream(m_kRoot / "slices.fx") << VolumeEffect("texture3D Volume < string name = \"" +
+                                                             (m_kRoot / "slices.dds").string() +
+                                                             "\"; string type = \"volume\"; >;\n",
+                                                         "Slices", "float4 pos : POSITION",
+                                                         "pos.x * 0.5 + 0.5, 0.5 - pos.y * 0.5");
+    ASSERT_NE(InsertFolderLibrary(), nullptr);
+    NiRefPtr<NiTriShape> spQuad = LoadQuad("Slices");
+    ASSERT_NE(spQuad, nullptr);
+    ASSERT_NE(NiDynamicCast<NiD3DXEffectShader>(spQuad->GetShader()), nullptr) << "the technique did not validate";
+    spQuad->UpdateProperties();
+    spQuad->Update(0.0f);
+
+    DrawAtDepth(*m_spRenderer, *spQuad, -1.0f);
+    ExpectQuarters(0xFF0000, 0x00FF00);
+    DrawAtDepth(*m_spRenderer, *spQuad, 0.75f);
+    ExpectQuarters(0x0000FF, 0xFFFF00);
+    spQuad = nullptr;
+}
+
+// An engine texture made from a volume DDS file is the quad's base map; an
+// effect's program reads it with three coordinates, the quad's own two and
+// a depth, and shows the slice the depth picks.
+TEST_F(NiD3DXEffectDrawTest, AVolumeSourceTextureIsDrawnWithThreeCoordinates)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    // Engine textures reach the device through the current converter.
+    NiImageConverter::SetCurrent(new NiImageFileConverter);
+    const fs::path kFile = m_kRoot / "volume.dds";
+    WriteVolumeDds(kFile, 2, 2, 2,
+                   {0xFFFF0000, 0xFF00FF00, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF, 0xFF0000FF, 0xFFFFFFFF});
+    std::ofstream(m_kRoot / "base3d.fx") << VolumeEffect("texture3D Volume < string NTM = \"base\"; >;\n", "Base3D",
+                                                         "float4 pos : POSITION, float2 uv : TEXCOORD0", "uv");
+    ASSERT_NE(InsertFolderLibrary(), nullptr);
+    NiRefPtr<NiTriShape> spQuad = LoadQuad("Base3D", 0, true);
+    ASSERT_NE(spQuad, nullptr);
+    ASSERT_NE(NiDynamicCast<NiD3DXEffectShader>(spQuad->GetShader()), nullptr) << "the technique did not validate";
+
+    NiSourceTexturePtr spVolume = NiSourceTexture::CreateFromFile(kFile.string().c_str(), NiTexture::FormatPrefs());
+    ASSERT_NE(spVolume, nullptr);
+    NiRefPtr<NiTexturingProperty> spTexturing = new NiTexturingProperty;
+    auto* pkBase = new NiTextureMap(spVolume);
+    pkBase->SetFilterMode(NiTextureMap::FILTER_NEAREST);
+    spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, pkBase);
+    spQuad->AttachProperty(spTexturing);
+    spQuad->UpdateProperties();
+    spQuad->Update(0.0f);
+
+    DrawAtDepth(*m_spRenderer, *spQuad, 0.75f);
+    // The device texture is the file's volume.
+    NiDX9TextureData* pkData = NiDX9TextureManager::GetData(spVolume);
+    ASSERT_NE(pkData, nullptr);
+    ASSERT_NE(pkData->GetD3DTexture(), nullptr);
+    EXPECT_EQ(pkData->GetD3DTexture()->GetType(), gfx::D3DRTYPE_VOLUMETEXTURE);
+    ExpectQuarters(0x0000FF, 0xFFFFFF);
+    DrawAtDepth(*m_spRenderer, *spQuad, 0.25f);
+    ExpectQuarters(0xFF0000, 0x00FF00);
+    spQuad = nullptr;
+    spTexturing = nullptr;
+    spVolume = nullptr;
 }

@@ -2,14 +2,19 @@
 
 #include "engine/render/image/NiImageFileConverter.h"
 #include "engine/scene/NiFogProperty.h"
+#include "engine/scene/NiNode.h"
 #include "engine/scene/NiStencilProperty.h"
+#include "engine/scene/NiTextureEffect.h"
 #include "engine/scene/NiTexturingProperty.h"
+#include "engine/scene/NiTriShape.h"
 #include "engine/scene/NiVertexColorProperty.h"
 #include "engine/shaders/framework/NiD3DTextureStage.h"
 #include "tests/engine/shaders/framework/ShaderDriver.h"
 #include "tests/engine/shaders/framework/ShaderTestSupport.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 // The default shader's passes drawn on the `gl` device and read back.
 namespace shader_test
@@ -115,6 +120,35 @@ protected:
                 << std::hex << uiActual << " vs " << uiExpected;
     }
 
+    // A texture of one row of texels given as they lie in the format,
+    // without mip levels.
+    NiTexture* RowTexture(const NiPixelFormat& kFormat, NiTexture::FormatPrefs::PixelLayout eLayout,
+                          const std::vector<std::uint8_t>& kTexels)
+    {
+        const std::uint32_t uiWidth = static_cast<std::uint32_t>(kTexels.size() * 8 / kFormat.GetBitsPerPixel());
+        NiPixelDataPtr spImage = new NiPixelData(uiWidth, 1, kFormat, 1);
+        std::memcpy(spImage->GetPixels(0), kTexels.data(), kTexels.size());
+        NiTexture::FormatPrefs kPrefs;
+        kPrefs.m_ePixelLayout = eLayout;
+        kPrefs.m_eMipMapped = NiTexture::FormatPrefs::NO;
+        m_kTextures.push_back(NiSourceTexture::CreateFromPixelData(spImage, kPrefs));
+        return m_kTextures.back();
+    }
+    // The middle row of the back buffer, each pixel as 0x00RRGGBB.
+    std::vector<std::uint32_t> MiddleRow()
+    {
+        std::vector<std::uint32_t> kRow;
+        NiRefPtr<NiPixelData> spImage = m_spRenderer->CaptureBackBuffer(nullptr);
+        EXPECT_NE(spImage, nullptr) << "the back buffer cannot be read";
+        if (spImage == nullptr)
+            return kRow;
+        const std::size_t uiRowBytes = std::size_t(spImage->GetWidth()) * 4;
+        const std::uint8_t* puc = spImage->GetPixels() + spImage->GetHeight() / 2 * uiRowBytes;
+        for (std::uint32_t x = 0; x < spImage->GetWidth(); ++x, puc += 4)
+            kRow.push_back((std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0]);
+        return kRow;
+    }
+
     gfx::IDirect3DDevice9* m_pkDevice = nullptr;
     NiRefPtr<NiTexturingProperty> m_spTexturing;
     NiPropertySetPtr m_spState;
@@ -185,5 +219,81 @@ TEST_F(NiD3DDefaultShaderDrawTest, TheFogPassAddsTheFogColour)
     EXPECT_GT(iRed, 8) << "fogged through";
     const double dKept = static_cast<double>(iRed) / std::max(1, iClear);
     EXPECT_NEAR(Channel(uiFogged, 0), iRed + 255.0 * (1.0 - dKept), 2.0) << std::hex << uiFogged;
+}
+
+// A base map, a bump map and an environment map projected along the view:
+// the bump map's du moves the environment lookup of its left half by a
+// quarter of the map, and its luminance halves the environment map on the
+// right half.
+TEST_F(NiD3DDefaultShaderDrawTest, ABumpMapPerturbsTheEnvironmentMapItPrecedes)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    NiD3DDefaultShader* pkShader = m_spRenderer->GetDefaultShader();
+    ASSERT_NE(pkShader, nullptr);
+    ASSERT_EQ(pkShader->GetBumpMapOperation(), static_cast<std::uint32_t>(D3DTOP_BUMPENVMAPLUMINANCE));
+
+    // A quad over the whole view, its texture coordinates running 0..1
+    // from left to right.
+    const NiColorRGBA kWhite(1, 1, 1, 1);
+    auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+    auto* pkColors = new NiColorRGBA[4]{kWhite, kWhite, kWhite, kWhite};
+    auto* pkUV = new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+    NiRefPtr<NiTriShape> spQuad = new NiTriShape(4, pkVerts, nullptr, pkColors, pkUV, 1, 0, 2, pusTris);
+    m_spTexturing->SetApplyMode(0);
+    auto* pkBase = new NiTextureMap(RowTexture(NiPixelFormat::RGBA32, NiTexture::FormatPrefs::TRUE_COLOR_32,
+                                               {0x20, 0x20, 0x20, 0xFF}));
+    pkBase->SetFilterMode(NiTextureMap::FILTER_NEAREST);
+    m_spTexturing->SetMap(NiTexturingProperty::BASE_INDEX, pkBase);
+    // du +64 (0.504) with full luminance on the left, nothing with half
+    // luminance on the right.
+    auto* pkBump = new NiBumpMap;
+    pkBump->SetTexture(RowTexture(NiPixelFormat::BUMPLUMA32, NiTexture::FormatPrefs::BUMPMAP,
+                                  {64, 0, 255, 0, 0, 0, 128, 0}));
+    pkBump->SetFilterMode(NiTextureMap::FILTER_NEAREST);
+    m_spTexturing->SetMap(NiTexturingProperty::BUMP_INDEX, pkBump);
+    for (NiProperty* pkProperty : {static_cast<NiProperty*>(m_spTexturing.Get()),
+                                   m_spState->GetProperty(NiProperty::VERTEX_COLOR),
+                                   m_spState->GetProperty(NiProperty::STENCIL)})
+        spQuad->AttachProperty(pkProperty);
+
+    // Red left of u = 0.5, blue right of it; u = 0.5 x + 0.5 over the view.
+    NiRefPtr<NiTextureEffect> spEnvironment = new NiTextureEffect;
+    spEnvironment->SetTextureType(NiTextureEffect::ENVIRONMENT_MAP);
+    spEnvironment->SetTextureCoordGen(NiTextureEffect::WORLD_PARALLEL);
+    spEnvironment->SetTextureClamp(NiTextureMap::CLAMP_S_CLAMP_T);
+    spEnvironment->SetEffectTexture(RowTexture(NiPixelFormat::RGBA32, NiTexture::FormatPrefs::TRUE_COLOR_32,
+                                               {0xC0, 0, 0, 0xFF, 0, 0, 0xC0, 0xFF}));
+    NiMatrix3x3 kProjection = NiMatrix3x3::ZERO;
+    kProjection.SetEntry(0, 0, 0.5f);
+    kProjection.SetEntry(1, 1, -0.5f);
+    spEnvironment->SetModelProjectionMatrix(kProjection);
+    spEnvironment->SetModelProjectionTranslation(NiVec3(0.5f, 0.5f, 0.0f));
+
+    NiRefPtr<NiNode> spRoot = new NiNode;
+    spRoot->AttachChild(spQuad);
+    // In the scene graph for its world projection, and affecting the quad.
+    spRoot->AttachChild(spEnvironment);
+    spRoot->AttachEffect(spEnvironment);
+    spRoot->UpdateProperties();
+    spRoot->UpdateEffects();
+    spRoot->Update(0.0f);
+    ASSERT_TRUE(DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0, 0, 0, 1)));
+
+    // Base, then the environment at u + 0.504 x 0.5 (the bump matrix) on
+    // the left, which turns red to blue from x = -0.504 on; the right half
+    // keeps its u but takes half the luminance.
+    const std::vector<std::uint32_t> kRow = MiddleRow();
+    ASSERT_EQ(kRow.size(), 64u);
+    for (std::size_t i = 0; i < kRow.size(); ++i)
+    {
+        const float x = (static_cast<float>(i) + 0.5f) / 32.0f - 1.0f;
+        if (std::abs(x + 0.504f) < 0.04f || std::abs(x) < 0.04f)
+            continue; // a texel edge crosses this pixel
+        const std::uint32_t uiExpected = x < -0.504f ? 0xE02020 : x < 0.0f ? 0x2020E0 : 0x202080;
+        SCOPED_TRACE(i);
+        ExpectPixel(kRow[i], uiExpected);
+    }
 }
 } // namespace shader_test
