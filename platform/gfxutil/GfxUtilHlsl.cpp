@@ -889,13 +889,13 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     return true;
 }
 
-constexpr int kCompileSeconds = 30;
-
-// Where no child can be made glslang runs here.
+// In a child bounded by the compile under way; where no child can be made
+// glslang runs here.
 bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName, const std::string& preamble,
                      const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
     spirv.clear();
     errors.clear();
+    const HlslCompileScope scope; // within the compile's own: its deadline and caps
     std::vector<std::uint8_t> reply;
     const HlslChildOutcome outcome = RunHlslChild(
         [&] {
@@ -910,7 +910,7 @@ bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName
             if (sizes[1]) std::memcpy(bytes.data() + 1 + sizeof sizes + sizes[0], text.data(), sizes[1]);
             return bytes;
         },
-        kCompileSeconds, reply);
+        scope, reply);
     if (outcome == HlslChildOutcome::NoChild) return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
     std::uint32_t sizes[2] = {0, 0};
     const std::size_t body = 1 + sizeof sizes;
@@ -918,7 +918,10 @@ bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName
     if (outcome != HlslChildOutcome::Replied || reply.size() < body || sizes[0] % 4 != 0 ||
         std::size_t(sizes[0]) + sizes[1] != reply.size() - body) {
         errors = sourceName + "(1,1): error: the HLSL compiler " +
-                 (outcome == HlslChildOutcome::TooLong ? "took too long" : "stopped") + " on this source\n";
+                 (outcome == HlslChildOutcome::TooLong       ? "took too long"
+                  : outcome == HlslChildOutcome::OutOfMemory ? "ran out of memory"
+                                                             : "stopped") +
+                 " on this source\n";
         return false;
     }
     spirv.resize(sizes[0] / 4);
@@ -1104,9 +1107,10 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         errors = sourceName + "(1,1): error: no entry point\n";
         return false;
     }
+    const HlslCompileScope scope;
     std::string expanded, includeError;
-    if (!ExpandHlslIncludes(source, name && *name ? name : "", 0, expanded, includeError)) {
-        errors = sourceName + includeError + "\n";
+    if (!ExpandHlslIncludes(source, name && *name ? name : "", scope, expanded, includeError)) {
+        errors = includeError + "\n";
         return false;
     }
     source = expanded;

@@ -1,0 +1,254 @@
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
+
+#include "platform/gfx/Gfx.h"
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace gfx;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Each macro twice the one before: the expression the program returns has
+// 2^40 terms, which the front end builds as a tree until memory runs out.
+std::string DoublingSource() {
+    std::string s = "#define A0 c\n";
+    for (int i = 1; i <= 40; ++i)
+        s += "#define A" + std::to_string(i) + " (A" + std::to_string(i - 1) + "+A" + std::to_string(i - 1) + ")\n";
+    s += "float4 main(float4 c : COLOR0) : COLOR { return A40; }\n";
+    return s;
+}
+
+// The same doubling in a preprocessor condition: the terms are read one by
+// one and never held, so the front end runs on in little memory.
+std::string SlowSource(const char* entry = "main") {
+    std::string s = "#define A0 1\n";
+    for (int i = 1; i <= 48; ++i)
+        s += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + "+A" + std::to_string(i - 1) + "\n";
+    s += "#if A48\n#endif\nfloat4 " + std::string(entry) + "(float4 c : COLOR0) : COLOR { return c; }\n";
+    return s;
+}
+
+struct Result {
+    HRESULT hr = E_FAIL;
+    std::string errors;
+};
+
+Result Compile(const std::string& source, const char* name = nullptr) {
+    Result r;
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    r.hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", "ps_2_0", 0, &code, &errors, nullptr,
+                             nullptr, name);
+    if (code) code->Release();
+    if (errors) {
+        r.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    return r;
+}
+
+Result CompileFile(const std::string& path) {
+    Result r;
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    r.hr = D3DXCompileShaderFromFile(path.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr);
+    if (code) code->Release();
+    if (errors) {
+        r.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    return r;
+}
+
+Result ReadEffectFile(const std::string& path) {
+    Result r;
+    ID3DXEffectCompiler* compiler = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    r.hr = D3DXCreateEffectCompilerFromFileA(path.c_str(), nullptr, nullptr, 0, &compiler, &errors);
+    if (compiler) compiler->Release();
+    if (errors) {
+        r.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    return r;
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        char name[] = "/tmp/gfxutil-guard-XXXXXX";
+        if (::mkdtemp(name)) m_path = name;
+    }
+    ~TempFolder() {
+        if (!m_path.empty()) std::filesystem::remove_all(m_path);
+    }
+    [[nodiscard]] const std::string& Path() const { return m_path; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(m_path + "/" + name, std::ios::binary) << text;
+        return m_path + "/" + name;
+    }
+
+private:
+    std::string m_path;
+};
+
+// Files each including the next `fanOut` times: `depth` files expand to
+// fanOut^depth copies of the last.
+void WriteFanOut(const TempFolder& folder, int depth, int fanOut) {
+    for (int i = 0; i < depth; ++i) {
+        std::string text = "// level " + std::to_string(i) + "\n";
+        for (int k = 0; k < fanOut; ++k) text += "#include \"f" + std::to_string(i + 1) + ".fxh\"\n";
+        (void)folder.Write("f" + std::to_string(i) + ".fxh", text);
+    }
+    (void)folder.Write("f" + std::to_string(depth) + ".fxh", "// " + std::string(1000, 'x') + "\n");
+}
+
+} // namespace
+
+// A source that grows the front end without end is refused once its child
+// passes the memory cap, which a sanitized build measures the same way.
+TEST(GfxUtilHlslGuardTest, TheChildsMemoryIsCapped) {
+    HlslCompileLimits limits;
+    limits.childBytes = 96u << 20;
+    const HlslCompileScope scope(limits);
+    const Result r = Compile(DoublingSource(), "double.hlsl");
+    EXPECT_EQ(r.hr, E_FAIL);
+    EXPECT_NE(r.errors.find("double.hlsl(1,1): error: the HLSL compiler ran out of memory on this source"),
+              std::string::npos)
+        << r.errors;
+    EXPECT_FALSE(scope.Expired()) << "the memory cap, not the time, ended it";
+    // The cap leaves an ordinary source alone.
+    EXPECT_EQ(Compile("float4 main(float4 c : COLOR0) : COLOR { return c * 2; }").hr, D3D_OK);
+}
+
+// Includes that include each other several times over are refused at the
+// include past the cap, in a compile and in an effect alike, with that
+// include's file and line.
+TEST(GfxUtilHlslGuardTest, IncludeExpansionIsCapped) {
+    TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    WriteFanOut(folder, 13, 4);
+    const std::string main =
+        folder.Write("main.hlsl", "// fan\n#include \"f0.fxh\"\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n");
+    const std::string effect = folder.Write("main.fx", "// fan\n#include \"f0.fxh\"\nfloat4 Tint;\n");
+    {
+        // The count: depth first, the 257th include is the first of the
+        // next to last level's second file.
+        const Result hlsl = CompileFile(main);
+        EXPECT_EQ(hlsl.hr, E_FAIL);
+        EXPECT_NE(hlsl.errors.find("f12.fxh(2,1): error: more than 256 includes"), std::string::npos) << hlsl.errors;
+        const Result fx = ReadEffectFile(effect);
+        EXPECT_NE(fx.hr, D3D_OK);
+        EXPECT_NE(fx.errors.find("f12.fxh(2): more than 256 includes"), std::string::npos) << fx.errors;
+    }
+    {
+        // The bytes: the files on the way down take 1.3 KB, and the last
+        // level's are 1 KB each: its fourth is one too many.
+        HlslCompileLimits limits;
+        limits.expandedBytes = 5000;
+        const HlslCompileScope scope(limits);
+        const Result hlsl = CompileFile(main);
+        EXPECT_EQ(hlsl.hr, E_FAIL);
+        EXPECT_NE(hlsl.errors.find("f12.fxh(5,1): error: the source with its includes passes 5000 bytes"),
+                  std::string::npos)
+            << hlsl.errors;
+        const Result fx = ReadEffectFile(effect);
+        EXPECT_NE(fx.hr, D3D_OK);
+        EXPECT_NE(fx.errors.find("f12.fxh(5): the text with its includes passes 5000 bytes"), std::string::npos)
+            << fx.errors;
+    }
+    // Within the caps the same files still expand.
+    WriteFanOut(folder, 3, 4);
+    EXPECT_EQ(CompileFile(main).hr, D3D_OK);
+    EXPECT_EQ(ReadEffectFile(effect).hr, D3D_OK);
+}
+
+// Every run of the front end within one compile, and the compiles of one
+// effect's passes, end by one deadline: a slow source takes the time there
+// is, and what comes after it in the same scope is refused without running.
+TEST(GfxUtilHlslGuardTest, OneDeadlineCoversEveryRun) {
+    HlslCompileLimits limits;
+    limits.time = std::chrono::milliseconds(1500);
+    const auto started = Clock::now();
+    const HlslCompileScope scope(limits);
+    const Result slow = Compile(SlowSource(), "slow.hlsl");
+    EXPECT_EQ(slow.hr, E_FAIL);
+    EXPECT_NE(slow.errors.find("slow.hlsl(1,1): error: the HLSL compiler took too long on this source"),
+              std::string::npos)
+        << slow.errors;
+    EXPECT_TRUE(scope.Expired());
+    const Result after = Compile("float4 main(float4 c : COLOR0) : COLOR { return c; }", "after.hlsl");
+    EXPECT_EQ(after.hr, E_FAIL);
+    EXPECT_NE(after.errors.find("after.hlsl(1,1): error: the HLSL compiler took too long"), std::string::npos)
+        << after.errors;
+    const std::string fx = "float4 PsA(float4 c : COLOR0) : COLOR { return c; }\n"
+                           "float4 PsB(float4 c : COLOR0) : COLOR { return c * 2; }\n"
+                           "technique T { pass A { PixelShader = compile ps_2_0 PsA(); }\n"
+                           "              pass B { PixelShader = compile ps_2_0 PsB(); } }\n";
+    ID3DXEffectCompiler* compiler = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    (void)D3DXCreateEffectCompiler(fx.data(), std::uint32_t(fx.size()), nullptr, nullptr, 0, &compiler, &errors);
+    ASSERT_NE(errors, nullptr);
+    const std::string text = static_cast<const char*>(errors->GetBufferPointer());
+    std::size_t late = 0;
+    for (std::size_t at = text.find("took too long"); at != std::string::npos; at = text.find("took too long", at + 1))
+        ++late;
+    EXPECT_EQ(late, 2u) << text;
+    errors->Release();
+    if (compiler) compiler->Release();
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
+}
+
+// A caller killed in the middle of a compile takes the compiler's child with
+// it.
+TEST(GfxUtilHlslGuardTest, TheChildEndsWithItsCaller) {
+    // Orphans come to this process, where their end can be seen.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const pid_t caller = ::fork();
+    ASSERT_GE(caller, 0);
+    if (caller == 0) {
+        (void)Compile(SlowSource());
+        ::_exit(0);
+    }
+    // The caller's child, once it has one.
+    pid_t child = 0;
+    const std::string children = "/proc/" + std::to_string(caller) + "/task/" + std::to_string(caller) + "/children";
+    for (const auto until = Clock::now() + std::chrono::seconds(20); child == 0 && Clock::now() < until;) {
+        std::ifstream(children) >> child;
+        if (child == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(caller, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(caller, &status, 0), caller);
+    ASSERT_GT(child, 0) << "the caller made no child";
+    pid_t ended = 0;
+    for (const auto until = Clock::now() + std::chrono::seconds(10); ended == 0 && Clock::now() < until;) {
+        ended = ::waitpid(child, &status, WNOHANG);
+        if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (ended == 0) {
+        ::kill(child, SIGKILL);
+        (void)::waitpid(child, &status, 0);
+    }
+    (void)::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    EXPECT_EQ(ended, child) << "the child outlived its caller";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+}
