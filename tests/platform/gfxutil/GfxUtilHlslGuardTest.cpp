@@ -1,3 +1,6 @@
+// The bounds of a high-level compile, each against a small hostile source:
+// the child's memory, the include expansion, the one deadline, and the
+// child's end with its caller.
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 
 #include "platform/gfx/Gfx.h"
@@ -6,13 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -38,11 +38,11 @@ std::string DoublingSource() {
 
 // The same doubling in a preprocessor condition: the terms are read one by
 // one and never held, so the front end runs on in little memory.
-std::string SlowSource(const char* entry = "main") {
+std::string SlowSource() {
     std::string s = "#define A0 1\n";
     for (int i = 1; i <= 48; ++i)
         s += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + "+A" + std::to_string(i - 1) + "\n";
-    s += "#if A48\n#endif\nfloat4 " + std::string(entry) + "(float4 c : COLOR0) : COLOR { return c; }\n";
+    s += "#if A48\n#endif\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n";
     return s;
 }
 
@@ -51,44 +51,39 @@ struct Result {
     std::string errors;
 };
 
-Result Compile(const std::string& source, const char* name = nullptr) {
+// The call's result, its code and errors let go of.
+Result Finish(HRESULT hr, ID3DXBuffer* code, ID3DXBuffer* errors) {
     Result r;
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    r.hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", "ps_2_0", 0, &code, &errors, nullptr,
-                             nullptr, name);
+    r.hr = hr;
     if (code) code->Release();
     if (errors) {
         r.errors = static_cast<const char*>(errors->GetBufferPointer());
         errors->Release();
     }
     return r;
+}
+
+Result Compile(const std::string& source, const char* name = nullptr) {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", "ps_2_0", 0, &code,
+                                         &errors, nullptr, nullptr, name);
+    return Finish(hr, code, errors);
 }
 
 Result CompileFile(const std::string& path) {
-    Result r;
     ID3DXBuffer* code = nullptr;
     ID3DXBuffer* errors = nullptr;
-    r.hr = D3DXCompileShaderFromFile(path.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr);
-    if (code) code->Release();
-    if (errors) {
-        r.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-    return r;
+    const HRESULT hr = D3DXCompileShaderFromFile(path.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr);
+    return Finish(hr, code, errors);
 }
 
 Result ReadEffectFile(const std::string& path) {
-    Result r;
     ID3DXEffectCompiler* compiler = nullptr;
     ID3DXBuffer* errors = nullptr;
-    r.hr = D3DXCreateEffectCompilerFromFileA(path.c_str(), nullptr, nullptr, 0, &compiler, &errors);
+    const HRESULT hr = D3DXCreateEffectCompilerFromFileA(path.c_str(), nullptr, nullptr, 0, &compiler, &errors);
     if (compiler) compiler->Release();
-    if (errors) {
-        r.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-    return r;
+    return Finish(hr, nullptr, errors);
 }
 
 class TempFolder {
