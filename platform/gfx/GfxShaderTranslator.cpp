@@ -439,7 +439,8 @@ private:
                 if (p.type != D3DSPR_INPUT || p.relative) continue;
                 const bool declared = std::any_of(m_out.inputs.begin(), m_out.inputs.end(),
                                                   [&](const ShaderSemantic& d) { return d.reg == p.num; });
-                if (!declared) return Refuse(in, "input register v" + std::to_string(p.num) + " is read but never declared");
+                if (!declared)
+                    return Refuse(in, "input register v" + std::to_string(p.num) + " is read but never declared");
             }
         }
         return true;

@@ -902,7 +902,8 @@ bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName
             std::vector<std::uint32_t> words;
             std::string text;
             const std::uint8_t ok = ToSpirv(rewritten, sourceName, preamble, entry, vertex, words, text) ? 1 : 0;
-            const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(words.size() * 4), static_cast<std::uint32_t>(text.size())};
+            const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(words.size() * 4),
+                                            static_cast<std::uint32_t>(text.size())};
             std::vector<std::uint8_t> bytes(1 + sizeof sizes + sizes[0] + sizes[1]);
             bytes[0] = ok;
             std::memcpy(bytes.data() + 1, sizes, sizeof sizes);
@@ -911,7 +912,8 @@ bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName
             return bytes;
         },
         scope, reply);
-    if (outcome == HlslChildOutcome::NoChild) return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
+    if (outcome == HlslChildOutcome::NoChild)
+        return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
     std::uint32_t sizes[2] = {0, 0};
     const std::size_t body = 1 + sizeof sizes;
     if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);

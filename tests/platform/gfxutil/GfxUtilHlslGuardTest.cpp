@@ -141,8 +141,8 @@ TEST(GfxUtilHlslGuardTest, IncludeExpansionIsCapped) {
     TempFolder folder;
     ASSERT_FALSE(folder.Path().empty());
     WriteFanOut(folder, 13, 4);
-    const std::string main =
-        folder.Write("main.hlsl", "// fan\n#include \"f0.fxh\"\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n");
+    const std::string main = folder.Write(
+        "main.hlsl", "// fan\n#include \"f0.fxh\"\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n");
     const std::string effect = folder.Write("main.fx", "// fan\n#include \"f0.fxh\"\nfloat4 Tint;\n");
     {
         // The count: depth first, the 257th include is the first of the
@@ -245,5 +245,8 @@ TEST(GfxUtilHlslGuardTest, TheChildEndsWithItsCaller) {
     }
     (void)::prctl(PR_SET_CHILD_SUBREAPER, 0);
     EXPECT_EQ(ended, child) << "the child outlived its caller";
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    // Killed with its caller, or, seeing it gone before it could ask for
+    // that, ended itself without compiling.
+    EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ||
+                (WIFEXITED(status) && WEXITSTATUS(status) == 1));
 }
