@@ -26,24 +26,27 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Each macro twice the one before: the expression the program returns has
-// 2^40 terms, which the front end builds as a tree until memory runs out.
-std::string DoublingSource() {
-    std::string s = "#define A0 c\n";
-    for (int i = 1; i <= 40; ++i)
-        s += "#define A" + std::to_string(i) + " (A" + std::to_string(i - 1) + "+A" + std::to_string(i - 1) + ")\n";
-    s += "float4 main(float4 c : COLOR0) : COLOR { return A40; }\n";
+// Macros each the sum of two of the one before: A<levels> stands for
+// 2^levels terms.
+std::string DoublingMacros(const std::string& first, bool grouped, int levels) {
+    std::string s = "#define A0 " + first + "\n";
+    for (int i = 1; i <= levels; ++i) {
+        const std::string sum = "A" + std::to_string(i - 1) + "+A" + std::to_string(i - 1);
+        s += "#define A" + std::to_string(i) + " " + (grouped ? "(" + sum + ")" : sum) + "\n";
+    }
     return s;
 }
 
-// The same doubling in a preprocessor condition: the terms are read one by
-// one and never held, so the front end runs on in little memory.
+// The expression the program returns has 2^40 terms, which the front end
+// builds as a tree until memory runs out.
+std::string DoublingSource() {
+    return DoublingMacros("c", true, 40) + "float4 main(float4 c : COLOR0) : COLOR { return A40; }\n";
+}
+
+// The doubling in a preprocessor condition: the terms are read one by one
+// and never held, so the front end runs on in little memory.
 std::string SlowSource() {
-    std::string s = "#define A0 1\n";
-    for (int i = 1; i <= 48; ++i)
-        s += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + "+A" + std::to_string(i - 1) + "\n";
-    s += "#if A48\n#endif\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n";
-    return s;
+    return DoublingMacros("1", false, 48) + "#if A48\n#endif\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n";
 }
 
 struct Result {
@@ -86,6 +89,12 @@ Result ReadEffectFile(const std::string& path) {
     return Finish(hr, nullptr, errors);
 }
 
+// A refusal whose errors say `message`.
+void ExpectRefused(const Result& r, const std::string& message) {
+    EXPECT_TRUE(FAILED(r.hr));
+    EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
+}
+
 class TempFolder {
 public:
     TempFolder() {
@@ -124,11 +133,8 @@ TEST(GfxUtilHlslGuardTest, TheChildsMemoryIsCapped) {
     HlslCompileLimits limits;
     limits.childBytes = 96u << 20;
     const HlslCompileScope scope(limits);
-    const Result r = Compile(DoublingSource(), "double.hlsl");
-    EXPECT_EQ(r.hr, E_FAIL);
-    EXPECT_NE(r.errors.find("double.hlsl(1,1): error: the HLSL compiler ran out of memory on this source"),
-              std::string::npos)
-        << r.errors;
+    ExpectRefused(Compile(DoublingSource(), "double.hlsl"),
+                  "double.hlsl(1,1): error: the HLSL compiler ran out of memory on this source");
     EXPECT_FALSE(scope.Expired()) << "the memory cap, not the time, ended it";
     // The cap leaves an ordinary source alone.
     EXPECT_EQ(Compile("float4 main(float4 c : COLOR0) : COLOR { return c * 2; }").hr, D3D_OK);
@@ -147,12 +153,8 @@ TEST(GfxUtilHlslGuardTest, IncludeExpansionIsCapped) {
     {
         // The count: depth first, the 257th include is the first of the
         // next to last level's second file.
-        const Result hlsl = CompileFile(main);
-        EXPECT_EQ(hlsl.hr, E_FAIL);
-        EXPECT_NE(hlsl.errors.find("f12.fxh(2,1): error: more than 256 includes"), std::string::npos) << hlsl.errors;
-        const Result fx = ReadEffectFile(effect);
-        EXPECT_NE(fx.hr, D3D_OK);
-        EXPECT_NE(fx.errors.find("f12.fxh(2): more than 256 includes"), std::string::npos) << fx.errors;
+        ExpectRefused(CompileFile(main), "f12.fxh(2,1): error: more than 256 includes");
+        ExpectRefused(ReadEffectFile(effect), "f12.fxh(2): more than 256 includes");
     }
     {
         // The bytes: the files on the way down take 1.3 KB, and the last
@@ -160,15 +162,8 @@ TEST(GfxUtilHlslGuardTest, IncludeExpansionIsCapped) {
         HlslCompileLimits limits;
         limits.expandedBytes = 5000;
         const HlslCompileScope scope(limits);
-        const Result hlsl = CompileFile(main);
-        EXPECT_EQ(hlsl.hr, E_FAIL);
-        EXPECT_NE(hlsl.errors.find("f12.fxh(5,1): error: the source with its includes passes 5000 bytes"),
-                  std::string::npos)
-            << hlsl.errors;
-        const Result fx = ReadEffectFile(effect);
-        EXPECT_NE(fx.hr, D3D_OK);
-        EXPECT_NE(fx.errors.find("f12.fxh(5): the text with its includes passes 5000 bytes"), std::string::npos)
-            << fx.errors;
+        ExpectRefused(CompileFile(main), "f12.fxh(5,1): error: the source with its includes passes 5000 bytes");
+        ExpectRefused(ReadEffectFile(effect), "f12.fxh(5): the text with its includes passes 5000 bytes");
     }
     // Within the caps the same files still expand.
     WriteFanOut(folder, 3, 4);
@@ -184,16 +179,11 @@ TEST(GfxUtilHlslGuardTest, OneDeadlineCoversEveryRun) {
     limits.time = std::chrono::milliseconds(1500);
     const auto started = Clock::now();
     const HlslCompileScope scope(limits);
-    const Result slow = Compile(SlowSource(), "slow.hlsl");
-    EXPECT_EQ(slow.hr, E_FAIL);
-    EXPECT_NE(slow.errors.find("slow.hlsl(1,1): error: the HLSL compiler took too long on this source"),
-              std::string::npos)
-        << slow.errors;
+    ExpectRefused(Compile(SlowSource(), "slow.hlsl"),
+                  "slow.hlsl(1,1): error: the HLSL compiler took too long on this source");
     EXPECT_TRUE(scope.Expired());
-    const Result after = Compile("float4 main(float4 c : COLOR0) : COLOR { return c; }", "after.hlsl");
-    EXPECT_EQ(after.hr, E_FAIL);
-    EXPECT_NE(after.errors.find("after.hlsl(1,1): error: the HLSL compiler took too long"), std::string::npos)
-        << after.errors;
+    ExpectRefused(Compile("float4 main(float4 c : COLOR0) : COLOR { return c; }", "after.hlsl"),
+                  "after.hlsl(1,1): error: the HLSL compiler took too long");
     const std::string fx = "float4 PsA(float4 c : COLOR0) : COLOR { return c; }\n"
                            "float4 PsB(float4 c : COLOR0) : COLOR { return c * 2; }\n"
                            "technique T { pass A { PixelShader = compile ps_2_0 PsA(); }\n"
