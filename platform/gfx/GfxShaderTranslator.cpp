@@ -93,6 +93,7 @@ public:
         // Declarations and definitions first: they hold for the whole program.
         for (const Instr& in : m_instrs)
             if (!Declare(in)) return Fail(error);
+        if (m_vs && !InputsDeclared()) return Fail(error);
         for (std::size_t i = 0; i < m_instrs.size(); ++i) {
             const Instr& in = m_instrs[i];
             const std::uint32_t op = in.p[0] & D3DSI_OPCODE_MASK;
@@ -423,6 +424,26 @@ private:
             return true;
         }
         return Refuse(in, "unknown declaration");
+    }
+
+    // A vertex program's input register is bound to a stream element only
+    // by its declaration's usage: one read without a declaration would read
+    // nothing and draw nothing. A relative read is left to its range.
+    bool InputsDeclared() {
+        for (const Instr& in : m_instrs) {
+            const std::uint32_t op = in.p[0] & D3DSI_OPCODE_MASK;
+            if (op == D3DSIO_DCL || op == D3DSIO_DEF || op == D3DSIO_DEFI || op == D3DSIO_DEFB) continue;
+            std::size_t at = 0;
+            Param p;
+            while (Read(in, at, p)) {
+                if (p.type != D3DSPR_INPUT || p.relative) continue;
+                const bool declared = std::any_of(m_out.inputs.begin(), m_out.inputs.end(),
+                                                  [&](const ShaderSemantic& d) { return d.reg == p.num; });
+                if (!declared)
+                    return Refuse(in, "input register v" + std::to_string(p.num) + " is read but never declared");
+            }
+        }
+        return true;
     }
 
     // ---- emission ---------------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 // line rather than a stop.
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/os/OsFiles.h"
@@ -144,6 +145,7 @@ public:
     }
 
     void Run(const std::string& text, int file, std::size_t depth) {
+        if (depth == 0) m_bytes += text.size();
         int openComment = 0;
         const std::vector<std::string> lines = SplitClean(text, openComment);
         if (openComment) m_errors.Add(file, openComment, "comment without its end");
@@ -410,9 +412,22 @@ private:
             m_errors.Add(file, number, "cannot open include file '" + name + "'");
             return;
         }
-        char chunk[4096];
-        std::size_t got = 0;
-        while ((got = std::fread(chunk, 1, sizeof(chunk), f.get())) > 0) text.append(chunk, got);
+        // Files that include each other several times over grow the text
+        // exponentially: the count and the bytes are capped as a compile's are.
+        const HlslCompileScope* scope = HlslCompileScope::Current();
+        const HlslCompileLimits limits = scope ? scope->Limits() : HlslCompileLimits{};
+        if (++m_includes > limits.includes) {
+            m_errors.Add(file, number, "more than " + std::to_string(limits.includes) + " includes");
+            return;
+        }
+        if (!ReadIncludeText(f.get(), limits.expandedBytes - std::min(m_bytes, limits.expandedBytes), text)) {
+            m_errors.Add(file, number,
+                         std::ferror(f.get()) ? "cannot read include file '" + name + "'"
+                                              : "the text with its includes passes " +
+                                                    std::to_string(limits.expandedBytes) + " bytes");
+            return;
+        }
+        m_bytes += text.size();
         m_files.push_back(path);
         Run(text, static_cast<int>(m_files.size() - 1), depth + 1);
     }
@@ -876,6 +891,8 @@ private:
     Errors& m_errors;
     std::map<std::string, Macro> m_macros;
     std::set<std::string> m_onceFiles;
+    std::uint32_t m_includes = 0; // files included so far
+    std::uint64_t m_bytes = 0;    // text read so far, included files and all
     std::vector<Line> m_out;
     int m_file = 0; // where the expansion under way reports its problems
     int m_line = 0;
@@ -1712,6 +1729,9 @@ private:
 
 bool ReadEffect(const std::string& text, const std::string& fileName, const D3DXMACRO* defines, EffectData& out,
                 std::string& errorText) {
+    // One deadline for all the compiles of the effect's programs; its
+    // includes capped as a compile's are.
+    const HlslCompileScope scope;
     std::vector<std::string> files{fileName.empty() ? std::string("memory") : fileName};
     Errors errors(files);
     Preprocessor pp(files, errors);

@@ -4,8 +4,8 @@
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilShader.h"
-#include "platform/os/OsFiles.h"
 
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
@@ -18,17 +18,10 @@
 #include <functional>
 #include <cstdlib>
 #include <cstring>
-#include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <map>
 #include <mutex>
 #include <set>
 #include <tuple>
-
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace gfx {
 namespace {
@@ -1014,70 +1007,6 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
     return true;
 }
 
-// The folder part of a path, with its separator ("" for a bare name).
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// #include "name" and #include <name> replaced by the file, found beside the
-// file that includes it, then in the include folders (GfxUtilShader.h), then
-// from the working folder; `#line` keeps the
-// includer's line numbers right after it.
-bool ExpandIncludes(std::string_view source, const std::string& path, int depth, std::string& out,
-                    std::string& error) {
-    if (depth > 16) {
-        error = "includes nested too deeply";
-        return false;
-    }
-    std::size_t at = 0;
-    std::uint32_t line = 0;
-    while (at < source.size()) {
-        std::size_t end = source.find('\n', at);
-        if (end == std::string_view::npos) end = source.size();
-        const std::string_view text = source.substr(at, end - at);
-        at = end + 1;
-        ++line;
-        std::size_t k = text.find_first_not_of(" \t");
-        if (k == std::string_view::npos || text[k] != '#') {
-            out.append(text);
-            out += '\n';
-            continue;
-        }
-        k = text.find_first_not_of(" \t", k + 1);
-        if (k == std::string_view::npos || text.substr(k, 7) != "include") {
-            out.append(text);
-            out += '\n';
-            continue;
-        }
-        const std::size_t open = text.find_first_of("\"<", k + 7);
-        const std::size_t close = open == std::string_view::npos ? open : text.find(text[open] == '<' ? '>' : '"', open + 1);
-        if (close == std::string_view::npos) {
-            error = "(" + std::to_string(line) + ",1): error: bad #include";
-            return false;
-        }
-        const std::string name(text.substr(open + 1, close - open - 1));
-        std::string content, found;
-        std::vector<std::string> candidates{FolderOf(path) + name};
-        for (const std::string& folder : GetIncludeFolders()) candidates.push_back(JoinIncludePath(folder, name));
-        candidates.push_back(name);
-        for (const std::string& candidate : candidates) {
-            if (os::ReadWholeFile(candidate, content)) {
-                found = candidate;
-                break;
-            }
-        }
-        if (found.empty()) {
-            error = "(" + std::to_string(line) + ",1): error: cannot open include file '" + name + "'";
-            return false;
-        }
-        out += "#line 1\n";
-        if (!ExpandIncludes(content, found, depth + 1, out, error)) return false;
-        out += "#line " + std::to_string(line + 1) + "\n";
-    }
-    return true;
-}
-
 std::once_flag g_glslangStarted;
 
 // Reads of the stand-in float registers of boolean and integer constants
@@ -1150,81 +1079,40 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     return true;
 }
 
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Everything the child writes, read until it closes its end or the time is
-// up; false on the time running out.
-bool ReadAll(int fd, std::vector<std::uint8_t>& out, int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    std::uint8_t chunk[16384];
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return false;
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return true;
-        out.insert(out.end(), chunk, chunk + n);
-    }
-}
-
-constexpr int kCompileSeconds = 30;
-
-// glslang stops the process on some sources it should refuse (a null
-// dereference on a return of an undeclared name in a conditional, found by
-// fuzz_effect), and sources come from data files: glslang runs in a child
-// process, and a child that dies or hangs is a failed compile. Only glslang:
-// this system's own code stays in the process, where a fault still shows.
-// Where no child can be made glslang runs here.
+// In a child bounded by the compile under way; where no child can be made
+// glslang runs here.
 bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName, const std::string& preamble,
                      const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
     spirv.clear();
     errors.clear();
-    int fds[2];
-    if (::pipe(fds) != 0) return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
-    }
-    if (child == 0) {
-        ::close(fds[0]);
-        std::vector<std::uint32_t> words;
-        std::string text;
-        const std::uint8_t ok = ToSpirv(rewritten, sourceName, preamble, entry, vertex, words, text) ? 1 : 0;
-        const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(words.size() * 4), static_cast<std::uint32_t>(text.size())};
-        const bool sent = WriteAll(fds[1], &ok, 1) && WriteAll(fds[1], sizes, sizeof sizes) &&
-                          WriteAll(fds[1], words.data(), words.size() * 4) && WriteAll(fds[1], text.data(), text.size());
-        ::_exit(sent ? 0 : 1); // nothing of the parent's is shut down here
-    }
-    ::close(fds[1]);
+    const HlslCompileScope scope; // within the compile's own: its deadline and caps
     std::vector<std::uint8_t> reply;
-    const bool inTime = ReadAll(fds[0], reply, kCompileSeconds);
-    ::close(fds[0]);
-    if (!inTime) ::kill(child, SIGKILL);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    const HlslChildOutcome outcome = RunHlslChild(
+        [&] {
+            std::vector<std::uint32_t> words;
+            std::string text;
+            const std::uint8_t ok = ToSpirv(rewritten, sourceName, preamble, entry, vertex, words, text) ? 1 : 0;
+            const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(words.size() * 4),
+                                            static_cast<std::uint32_t>(text.size())};
+            std::vector<std::uint8_t> bytes(1 + sizeof sizes + sizes[0] + sizes[1]);
+            bytes[0] = ok;
+            std::memcpy(bytes.data() + 1, sizes, sizeof sizes);
+            if (sizes[0]) std::memcpy(bytes.data() + 1 + sizeof sizes, words.data(), sizes[0]);
+            if (sizes[1]) std::memcpy(bytes.data() + 1 + sizeof sizes + sizes[0], text.data(), sizes[1]);
+            return bytes;
+        },
+        scope, reply);
+    if (outcome == HlslChildOutcome::NoChild)
+        return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
     std::uint32_t sizes[2] = {0, 0};
     const std::size_t body = 1 + sizeof sizes;
     if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
-    if (!inTime || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || reply.size() < body || sizes[0] % 4 != 0 ||
+    if (outcome != HlslChildOutcome::Replied || reply.size() < body || sizes[0] % 4 != 0 ||
         std::size_t(sizes[0]) + sizes[1] != reply.size() - body) {
-        errors = sourceName + "(1,1): error: the HLSL compiler " + (inTime ? "stopped" : "took too long") +
+        errors = sourceName + "(1,1): error: the HLSL compiler " +
+                 (outcome == HlslChildOutcome::TooLong       ? "took too long"
+                  : outcome == HlslChildOutcome::OutOfMemory ? "ran out of memory"
+                                                             : "stopped") +
                  " on this source\n";
         return false;
     }
@@ -1574,9 +1462,10 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         errors = sourceName + "(1,1): error: no entry point\n";
         return false;
     }
+    const HlslCompileScope scope;
     std::string expanded, includeError;
-    if (!ExpandIncludes(source, name && *name ? name : "", 0, expanded, includeError)) {
-        errors = sourceName + includeError + "\n";
+    if (!ExpandHlslIncludes(source, name && *name ? name : "", scope, expanded, includeError)) {
+        errors = includeError + "\n";
         return false;
     }
     std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(expanded));

@@ -95,6 +95,14 @@ public:
             pos = end + 1;
         }
         if (!m_stop && m_model == 0) Error(line, "missing version line");
+        // A vertex program's input register is bound to a stream element
+        // only by its declaration's usage.
+        if (!m_skipLimits)
+            for (const auto& [readLine, number] : m_inputReads) {
+                if (m_declaredInputs & (1u << number)) continue;
+                Error(readLine, "input register 'v" + std::to_string(number) + "' is read but never declared");
+                m_declaredInputs |= 1u << number; // said once
+            }
         if (m_errors.empty()) m_tokens.push_back(D3DSIO_END);
     }
 
@@ -105,6 +113,8 @@ private:
     void Error(int line, const std::string& text) {
         m_errors += "line " + std::to_string(line) + ": " + text + "\n";
     }
+
+    [[nodiscard]] bool Vertex() const { return (m_model & (SM_VS11 | SM_VS20 | SM_VS2X | SM_VS30)) != 0; }
 
     // A macro naming itself in its own value grows the line each round; a
     // statement longer than any real instruction is refused rather than built.
@@ -462,6 +472,8 @@ private:
         }
         Register reg;
         if (!ParseRegister(line, Trim(body), reg, false)) return false;
+        if (Vertex() && reg.type == D3DSPR_INPUT && !reg.relative && reg.number < 32)
+            m_inputReads.emplace_back(line, reg.number);
         PushRegister(D3DSP_PARAM_TOKEN | swizzle | (mod << D3DSP_SRCMOD_SHIFT), reg);
         return true;
     }
@@ -594,7 +606,7 @@ private:
             Error(line, "'dcl' takes 1 operand, not " + std::to_string(operands.size()));
             return false;
         }
-        const bool vertex = (m_model & (SM_VS11 | SM_VS20 | SM_VS2X | SM_VS30)) != 0;
+        const bool vertex = Vertex();
         if (vertex && !usage && !sampler) {
             Error(line, "'" + word + "' needs a usage");
             return false;
@@ -609,6 +621,8 @@ private:
             Error(line, sampler ? "a sampler type needs a sampler register" : "a sampler needs its type");
             return false;
         }
+        const std::uint32_t number = dest & D3DSP_REGNUM_MASK;
+        if (vertex && type == D3DSPR_INPUT && number < 32) m_declaredInputs |= 1u << number;
         return true;
     }
 
@@ -669,6 +683,8 @@ private:
     std::map<std::string, std::string> m_defines;
     std::vector<std::uint32_t> m_tokens;
     std::string m_errors;
+    std::uint32_t m_declaredInputs = 0;                   // vertex programs: bit per declared v#
+    std::vector<std::pair<int, std::uint32_t>> m_inputReads; // line, v# of each read
 };
 
 ID3DXBuffer* MakeBuffer(const void* data, std::size_t size) {

@@ -5,6 +5,7 @@
 
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 #include <cstdint>
@@ -97,6 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
     if (uiSize > 0x40000)
         return 0;
     const auto uiBytes = static_cast<std::uint32_t>(uiSize);
+    // Both readings compile within one compile's deadline, which the
+    // fuzzing script's per-input timeout stays above.
+    const gfx::HlslCompileScope kCompiles;
 
     gfx::ID3DXEffectCompiler* pkCompiler = nullptr;
     gfx::ID3DXBuffer* pkErrors = nullptr;

@@ -121,6 +121,64 @@ TEST_P(GfxShaderRefusal, AProgramTheTranslatorCannotTakeIsRefusedAtCreation) {
     vs->Release();
 }
 
+// A program in the older style, with its inputs taken from the stream's
+// order and no declarations: the assembler lets it through only when told to
+// skip validation.
+std::vector<std::uint32_t> Unvalidated(const std::string& text) {
+    ID3DXBuffer* code = nullptr;
+    EXPECT_EQ(D3DXAssembleShader(text.data(), std::uint32_t(text.size()), D3DXSHADER_SKIPVALIDATION, &code, nullptr),
+              D3D_OK);
+    std::vector<std::uint32_t> words;
+    if (!code) return words;
+    const auto* w = static_cast<const std::uint32_t*>(code->GetBufferPointer());
+    words.assign(w, w + code->GetBufferSize() / 4);
+    code->Release();
+    return words;
+}
+
+// An input register read without a declaration is bound to no stream
+// element: such a program is refused, naming the register; one that reads no
+// input needs no declaration.
+TEST_P(GfxShaderRefusal, AnInputReadWithoutItsDeclarationIsRefused) {
+    Create();
+    struct Case {
+        const char* text;
+        const char* missing; // "" when taken
+    };
+    const Case cases[] = {
+        {"vs_1_1\nmov oPos, v0\nmov oD0, v1\n", "v0"},
+        {"vs_1_1\ndcl_position v0\nmov oPos, v0\nmad oD0, v3, c0, c1\n", "v3"},
+        {"vs_2_0\ndcl_position v0\nmov oPos, v0\nmov r0, v2\nmov oT0, r0\n", "v2"},
+        {"vs_3_0\ndcl_position o0\ndcl_position v0\nadd o0, v0, v1\n", "v1"},
+        {"vs_1_1\nmov oPos, c0\nmov oD0, c1\n", ""},
+        {"vs_1_1\ndcl_position v0\ndcl_color v1\nmov oPos, v0\nmov oD0, v1\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto words = Unvalidated(c.text);
+        ASSERT_FALSE(words.empty());
+        TranslatedShader out;
+        std::string error;
+        EXPECT_EQ(TranslateShader(words.data(), words.size(), out, error), !*c.missing) << error;
+        IDirect3DVertexShader9* vs = nullptr;
+        ::testing::internal::CaptureStderr();
+        const HRESULT hr = device->CreateVertexShader(words.data(), std::uint32_t(words.size() * 4), &vs);
+        const std::string text = ::testing::internal::GetCapturedStderr();
+        if (*c.missing) {
+            EXPECT_EQ(hr, D3DERR_INVALIDCALL);
+            EXPECT_EQ(vs, nullptr);
+            EXPECT_EQ(Count(text, "\n"), 1u) << text;
+            EXPECT_NE(text.find(std::string("input register ") + c.missing + " is read but never declared"),
+                      std::string::npos)
+                << text;
+        } else {
+            EXPECT_EQ(hr, D3D_OK) << text;
+            ASSERT_NE(vs, nullptr);
+            vs->Release();
+        }
+    }
+}
+
 class GfxGlProgramFailure : public gfxtest::GlProgramTest {
 protected:
     HRESULT DrawRaw() {
@@ -154,5 +212,25 @@ TEST_P(GfxGlProgramFailure, ALinkFailureIsReportedOnceAndTheDrawFails) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, GfxGlProgramFailure, ::testing::Bool(), gfxtest::GlReadBackParamName);
+
+class GfxGlNoInputProgram : public gfxtest::GlProgramTest {};
+
+// A program that reads no input draws from its constants alone: a point of
+// four pixels at the centre, in the constant's colour.
+TEST_P(GfxGlNoInputProgram, AProgramReadingNoInputDraws) {
+    auto* vs = Vertex("vs_1_1\nmov oPos, c0\nmov oD0, c1\nmov oPts, c2.x\n");
+    ASSERT_NE(vs, nullptr);
+    SetVsConstant(0, 0, 0, 0.5f, 1);
+    SetVsConstant(1, 0, 1, 0, 1);
+    SetVsConstant(2, 4, 0, 0, 0);
+    ASSERT_EQ(device->SetVertexShader(vs), D3D_OK);
+    const float point[3] = {0, 0, 0};
+    ASSERT_EQ(device->SetFVF(D3DFVF_XYZ), D3D_OK);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, point, sizeof point), D3D_OK);
+    ExpectPixel(8, 8, 0, 255, 0);
+    ExpectPixel(2, 2, 0, 0, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(, GfxGlNoInputProgram, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
 } // namespace

@@ -147,6 +147,32 @@ TEST(GfxUtilShaderAssembleTest, EachProblemIsReportedWithItsLine) {
     EXPECT_EQ(Assemble("vs_1_1\nmov r2048, v0\n", D3DXSHADER_SKIPVALIDATION).result, D3DXERR_INVALIDDATA);
 }
 
+// A vertex program's input register is bound to the stream only by its
+// declaration: a read of one never declared is refused at its line, once per
+// register; a program that reads no input needs none.
+TEST(GfxUtilShaderAssembleTest, InputsAreReadOnlyOnceDeclared) {
+    const std::string olderText = "vs_1_1\n"
+                                  "mov oPos, v0\n"
+                                  "mov oD0, v1\n"
+                                  "add oT0, v1, v0\n";
+    const Assembled older = Assemble(olderText);
+    EXPECT_EQ(older.result, D3DXERR_INVALIDDATA);
+    EXPECT_TRUE(older.tokens.empty());
+    EXPECT_EQ(older.errors, "line 2: input register 'v0' is read but never declared\n"
+                            "line 3: input register 'v1' is read but never declared\n");
+    const Assembled partly = Assemble("vs_2_0\ndcl_position v0\nmov oPos, v0\nmov oD0, v7.x\n");
+    EXPECT_EQ(partly.errors, "line 4: input register 'v7' is read but never declared\n");
+    // A declaration after the read still declares it.
+    EXPECT_EQ(Assemble("vs_1_1\nmov oPos, v0\ndcl_position v0\n").result, D3D_OK);
+    EXPECT_EQ(Assemble("vs_1_1\nmov oPos, c0\nmov oD0, c1\n").result, D3D_OK);
+    EXPECT_EQ(Assemble("vs_3_0\ndcl_position o0\nmov o0, c0\n").result, D3D_OK);
+    // Pixel programs before 3.0 read their colours without declarations.
+    EXPECT_EQ(Assemble("ps_1_1\nmov r0, v0\n").result, D3D_OK);
+    // Skipping validation lets the older form through to the device, which
+    // refuses it at creation.
+    EXPECT_EQ(Assemble(olderText, D3DXSHADER_SKIPVALIDATION).result, D3D_OK);
+}
+
 TEST(GfxUtilShaderAssembleTest, DefinitionsTakeCFloatSuffixes) {
     // The same words as the plain literals; one suffix only, after digits.
     const Assembled suffixed = Assemble("ps.1.1\ndef c0, 1.0f, 0.5F, -2.0f, 0f\ntex t0\n"

@@ -1,0 +1,243 @@
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
+
+#include "platform/gfxutil/GfxUtilShader.h"
+#include "platform/os/OsFiles.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <memory>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace gfx {
+namespace {
+
+constexpr int kMaxIncludeDepth = 16;
+// How often the caller looks at the child's memory while it waits.
+constexpr int kWatchMilliseconds = 10;
+
+thread_local const HlslCompileScope* t_scope = nullptr;
+
+// The folder part of a path, with its separator ("" for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+struct Expansion {
+    const HlslCompileScope& scope;
+    std::uint32_t includes = 0;
+    std::uint64_t bytes = 0;
+};
+
+std::string At(const std::string& path, std::uint32_t line, const std::string& text) {
+    return (path.empty() ? std::string("memory") : path) + "(" + std::to_string(line) + ",1): error: " + text;
+}
+
+bool Expand(std::string_view source, const std::string& path, int depth, Expansion& e, std::string& out,
+            std::string& error) {
+    const HlslCompileLimits& limits = e.scope.Limits();
+    std::size_t at = 0;
+    std::uint32_t line = 0;
+    while (at < source.size()) {
+        std::size_t end = source.find('\n', at);
+        if (end == std::string_view::npos) end = source.size();
+        const std::string_view text = source.substr(at, end - at);
+        at = end + 1;
+        ++line;
+        std::size_t k = text.find_first_not_of(" \t");
+        if (k == std::string_view::npos || text[k] != '#') {
+            out.append(text);
+            out += '\n';
+            continue;
+        }
+        k = text.find_first_not_of(" \t", k + 1);
+        if (k == std::string_view::npos || text.substr(k, 7) != "include") {
+            out.append(text);
+            out += '\n';
+            continue;
+        }
+        const std::size_t open = text.find_first_of("\"<", k + 7);
+        const std::size_t close = open == std::string_view::npos ? open : text.find(text[open] == '<' ? '>' : '"', open + 1);
+        if (close == std::string_view::npos) {
+            error = At(path, line, "bad #include");
+            return false;
+        }
+        if (depth + 1 > kMaxIncludeDepth) {
+            error = At(path, line, "includes nested too deeply");
+            return false;
+        }
+        if (++e.includes > limits.includes) {
+            error = At(path, line, "more than " + std::to_string(limits.includes) + " includes");
+            return false;
+        }
+        if (e.scope.Expired()) {
+            error = At(path, line, "the includes took too long");
+            return false;
+        }
+        const std::string name(text.substr(open + 1, close - open - 1));
+        std::vector<std::string> candidates{FolderOf(path) + name};
+        for (const std::string& folder : GetIncludeFolders()) candidates.push_back(JoinIncludePath(folder, name));
+        candidates.push_back(name);
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(nullptr, &std::fclose);
+        std::string found;
+        for (const std::string& candidate : candidates) {
+            f.reset(os::OpenFile(candidate, "rb"));
+            if (f) {
+                found = candidate;
+                break;
+            }
+        }
+        if (!f) {
+            error = At(path, line, "cannot open include file '" + name + "'");
+            return false;
+        }
+        std::string content;
+        if (!ReadIncludeText(f.get(), limits.expandedBytes - std::min(e.bytes, limits.expandedBytes), content)) {
+            error = At(path, line, std::ferror(f.get()) ? "cannot read include file '" + name + "'"
+                                                         : "the source with its includes passes " +
+                                                               std::to_string(limits.expandedBytes) + " bytes");
+            return false;
+        }
+        e.bytes += content.size();
+        out += "#line 1\n";
+        if (!Expand(content, found, depth + 1, e, out, error)) return false;
+        out += "#line " + std::to_string(line + 1) + "\n";
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The resident bytes of a process from /proc; 0 when unknown.
+std::uint64_t ResidentBytes(const char* statm) {
+    const int fd = ::open(statm, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[128];
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) return 0;
+    text[n] = '\0';
+    unsigned long long size = 0, resident = 0;
+    if (std::sscanf(text, "%llu %llu", &size, &resident) != 2) return 0;
+    return resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// Everything the child writes, read until it closes its end, its time is up
+// or its memory passes the cap.
+HlslChildOutcome ReadReply(int fd, pid_t child, std::uint64_t shared, const HlslCompileScope& scope,
+                           std::vector<std::uint8_t>& out) {
+    const std::string statm = "/proc/" + std::to_string(child) + "/statm";
+    std::uint8_t chunk[16384];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(scope.Deadline() -
+                                                                                 std::chrono::steady_clock::now());
+        if (left.count() <= 0) return HlslChildOutcome::TooLong;
+        const std::uint64_t resident = ResidentBytes(statm.c_str());
+        if (resident > shared && resident - shared > scope.Limits().childBytes) return HlslChildOutcome::OutOfMemory;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), kWatchMilliseconds)));
+        if (ready < 0 && errno != EINTR) return HlslChildOutcome::Stopped;
+        if (ready <= 0) continue;
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return HlslChildOutcome::Replied;
+        out.insert(out.end(), chunk, chunk + n);
+    }
+}
+
+} // namespace
+
+HlslCompileScope::HlslCompileScope(const HlslCompileLimits& limits)
+    : m_limits(limits), m_deadline(std::chrono::steady_clock::now() + limits.time), m_outer(t_scope) {
+    if (m_outer) {
+        m_deadline = std::min(m_deadline, m_outer->m_deadline);
+        const HlslCompileLimits& o = m_outer->m_limits;
+        m_limits.time = std::min(m_limits.time, o.time);
+        m_limits.childBytes = std::min(m_limits.childBytes, o.childBytes);
+        m_limits.includes = std::min(m_limits.includes, o.includes);
+        m_limits.expandedBytes = std::min(m_limits.expandedBytes, o.expandedBytes);
+    }
+    t_scope = this;
+}
+
+HlslCompileScope::~HlslCompileScope() { t_scope = m_outer; }
+
+const HlslCompileScope* HlslCompileScope::Current() { return t_scope; }
+
+bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text) {
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        if (text.size() + got > limit) return false;
+        text.append(chunk, got);
+    }
+    return !std::ferror(file);
+}
+
+bool ExpandHlslIncludes(std::string_view source, const std::string& path, const HlslCompileScope& scope,
+                        std::string& out, std::string& error) {
+    Expansion e{scope};
+    e.bytes = source.size();
+    return Expand(source, path, 0, e, out, error);
+}
+
+// glslang stops the process on some sources it should refuse (a null
+// dereference on a return of an undeclared name in a conditional, found by
+// fuzz_effect), and sources come from data files: glslang runs in a child
+// process, and a child that dies, hangs or grows without end is a failed
+// compile. Only glslang: this system's own code stays in the process, where a
+// fault still shows.
+HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& work, const HlslCompileScope& scope,
+                              std::vector<std::uint8_t>& reply) {
+    reply.clear();
+    if (scope.Expired()) return HlslChildOutcome::TooLong;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return HlslChildOutcome::NoChild;
+    // What the child shares with this process when it starts counts as
+    // resident in both: only its growth past that is its own.
+    const std::uint64_t shared = ResidentBytes("/proc/self/statm");
+    const pid_t parent = ::getpid();
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return HlslChildOutcome::NoChild;
+    }
+    if (child == 0) {
+        // Ends when the thread that made it does: a caller killed mid-compile
+        // leaves no compiler behind. The caller may have gone before the
+        // signal was asked for; then it never comes.
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(1);
+        ::close(fds[0]);
+        const std::vector<std::uint8_t> bytes = work();
+        ::_exit(WriteAll(fds[1], bytes.data(), bytes.size()) ? 0 : 1); // nothing of the parent's is shut down here
+    }
+    ::close(fds[1]);
+    HlslChildOutcome outcome = ReadReply(fds[0], child, shared, scope, reply);
+    ::close(fds[0]);
+    if (outcome != HlslChildOutcome::Replied) ::kill(child, SIGKILL);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (outcome == HlslChildOutcome::Replied && (!WIFEXITED(status) || WEXITSTATUS(status) != 0))
+        outcome = HlslChildOutcome::Stopped;
+    return outcome;
+}
+
+} // namespace gfx

@@ -1,0 +1,242 @@
+// The bounds of a high-level compile, each against a small hostile source:
+// the child's memory, the include expansion, the one deadline, and the
+// child's end with its caller.
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
+
+#include "platform/gfx/Gfx.h"
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace gfx;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Macros each the sum of two of the one before: A<levels> stands for
+// 2^levels terms.
+std::string DoublingMacros(const std::string& first, bool grouped, int levels) {
+    std::string s = "#define A0 " + first + "\n";
+    for (int i = 1; i <= levels; ++i) {
+        const std::string sum = "A" + std::to_string(i - 1) + "+A" + std::to_string(i - 1);
+        s += "#define A" + std::to_string(i) + " " + (grouped ? "(" + sum + ")" : sum) + "\n";
+    }
+    return s;
+}
+
+// The expression the program returns has 2^40 terms, which the front end
+// builds as a tree until memory runs out.
+std::string DoublingSource() {
+    return DoublingMacros("c", true, 40) + "float4 main(float4 c : COLOR0) : COLOR { return A40; }\n";
+}
+
+// The doubling in a preprocessor condition: the terms are read one by one
+// and never held, so the front end runs on in little memory.
+std::string SlowSource() {
+    return DoublingMacros("1", false, 48) + "#if A48\n#endif\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n";
+}
+
+struct Result {
+    HRESULT hr = E_FAIL;
+    std::string errors;
+};
+
+// The call's result, its code and errors let go of.
+Result Finish(HRESULT hr, ID3DXBuffer* code, ID3DXBuffer* errors) {
+    Result r;
+    r.hr = hr;
+    if (code) code->Release();
+    if (errors) {
+        r.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    return r;
+}
+
+Result Compile(const std::string& source, const char* name = nullptr) {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", "ps_2_0", 0, &code,
+                                         &errors, nullptr, nullptr, name);
+    return Finish(hr, code, errors);
+}
+
+Result CompileFile(const std::string& path) {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCompileShaderFromFile(path.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr);
+    return Finish(hr, code, errors);
+}
+
+Result ReadEffectFile(const std::string& path) {
+    ID3DXEffectCompiler* compiler = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCreateEffectCompilerFromFileA(path.c_str(), nullptr, nullptr, 0, &compiler, &errors);
+    if (compiler) compiler->Release();
+    return Finish(hr, nullptr, errors);
+}
+
+// A refusal whose errors say `message`.
+void ExpectRefused(const Result& r, const std::string& message) {
+    EXPECT_TRUE(FAILED(r.hr));
+    EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        char name[] = "/tmp/gfxutil-guard-XXXXXX";
+        if (::mkdtemp(name)) m_path = name;
+    }
+    ~TempFolder() {
+        if (!m_path.empty()) std::filesystem::remove_all(m_path);
+    }
+    [[nodiscard]] const std::string& Path() const { return m_path; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(m_path + "/" + name, std::ios::binary) << text;
+        return m_path + "/" + name;
+    }
+
+private:
+    std::string m_path;
+};
+
+// Files each including the next `fanOut` times: `depth` files expand to
+// fanOut^depth copies of the last.
+void WriteFanOut(const TempFolder& folder, int depth, int fanOut) {
+    for (int i = 0; i < depth; ++i) {
+        std::string text = "// level " + std::to_string(i) + "\n";
+        for (int k = 0; k < fanOut; ++k) text += "#include \"f" + std::to_string(i + 1) + ".fxh\"\n";
+        (void)folder.Write("f" + std::to_string(i) + ".fxh", text);
+    }
+    (void)folder.Write("f" + std::to_string(depth) + ".fxh", "// " + std::string(1000, 'x') + "\n");
+}
+
+} // namespace
+
+// A source that grows the front end without end is refused once its child
+// passes the memory cap, which a sanitized build measures the same way.
+TEST(GfxUtilHlslGuardTest, TheChildsMemoryIsCapped) {
+    HlslCompileLimits limits;
+    limits.childBytes = 96u << 20;
+    const HlslCompileScope scope(limits);
+    ExpectRefused(Compile(DoublingSource(), "double.hlsl"),
+                  "double.hlsl(1,1): error: the HLSL compiler ran out of memory on this source");
+    EXPECT_FALSE(scope.Expired()) << "the memory cap, not the time, ended it";
+    // The cap leaves an ordinary source alone.
+    EXPECT_EQ(Compile("float4 main(float4 c : COLOR0) : COLOR { return c * 2; }").hr, D3D_OK);
+}
+
+// Includes that include each other several times over are refused at the
+// include past the cap, in a compile and in an effect alike, with that
+// include's file and line.
+TEST(GfxUtilHlslGuardTest, IncludeExpansionIsCapped) {
+    TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    WriteFanOut(folder, 13, 4);
+    const std::string main = folder.Write(
+        "main.hlsl", "// fan\n#include \"f0.fxh\"\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n");
+    const std::string effect = folder.Write("main.fx", "// fan\n#include \"f0.fxh\"\nfloat4 Tint;\n");
+    {
+        // The count: depth first, the 257th include is the first of the
+        // next to last level's second file.
+        ExpectRefused(CompileFile(main), "f12.fxh(2,1): error: more than 256 includes");
+        ExpectRefused(ReadEffectFile(effect), "f12.fxh(2): more than 256 includes");
+    }
+    {
+        // The bytes: the files on the way down take 1.3 KB, and the last
+        // level's are 1 KB each: its fourth is one too many.
+        HlslCompileLimits limits;
+        limits.expandedBytes = 5000;
+        const HlslCompileScope scope(limits);
+        ExpectRefused(CompileFile(main), "f12.fxh(5,1): error: the source with its includes passes 5000 bytes");
+        ExpectRefused(ReadEffectFile(effect), "f12.fxh(5): the text with its includes passes 5000 bytes");
+    }
+    // Within the caps the same files still expand.
+    WriteFanOut(folder, 3, 4);
+    EXPECT_EQ(CompileFile(main).hr, D3D_OK);
+    EXPECT_EQ(ReadEffectFile(effect).hr, D3D_OK);
+}
+
+// Every run of the front end within one compile, and the compiles of one
+// effect's passes, end by one deadline: a slow source takes the time there
+// is, and what comes after it in the same scope is refused without running.
+TEST(GfxUtilHlslGuardTest, OneDeadlineCoversEveryRun) {
+    HlslCompileLimits limits;
+    limits.time = std::chrono::milliseconds(1500);
+    const auto started = Clock::now();
+    const HlslCompileScope scope(limits);
+    ExpectRefused(Compile(SlowSource(), "slow.hlsl"),
+                  "slow.hlsl(1,1): error: the HLSL compiler took too long on this source");
+    EXPECT_TRUE(scope.Expired());
+    ExpectRefused(Compile("float4 main(float4 c : COLOR0) : COLOR { return c; }", "after.hlsl"),
+                  "after.hlsl(1,1): error: the HLSL compiler took too long");
+    const std::string fx = "float4 PsA(float4 c : COLOR0) : COLOR { return c; }\n"
+                           "float4 PsB(float4 c : COLOR0) : COLOR { return c * 2; }\n"
+                           "technique T { pass A { PixelShader = compile ps_2_0 PsA(); }\n"
+                           "              pass B { PixelShader = compile ps_2_0 PsB(); } }\n";
+    ID3DXEffectCompiler* compiler = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    (void)D3DXCreateEffectCompiler(fx.data(), std::uint32_t(fx.size()), nullptr, nullptr, 0, &compiler, &errors);
+    ASSERT_NE(errors, nullptr);
+    const std::string text = static_cast<const char*>(errors->GetBufferPointer());
+    std::size_t late = 0;
+    for (std::size_t at = text.find("took too long"); at != std::string::npos; at = text.find("took too long", at + 1))
+        ++late;
+    EXPECT_EQ(late, 2u) << text;
+    errors->Release();
+    if (compiler) compiler->Release();
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
+}
+
+// A caller killed in the middle of a compile takes the compiler's child with
+// it.
+TEST(GfxUtilHlslGuardTest, TheChildEndsWithItsCaller) {
+    // Orphans come to this process, where their end can be seen.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const pid_t caller = ::fork();
+    ASSERT_GE(caller, 0);
+    if (caller == 0) {
+        (void)Compile(SlowSource());
+        ::_exit(0);
+    }
+    // The caller's child, once it has one.
+    pid_t child = 0;
+    const std::string children = "/proc/" + std::to_string(caller) + "/task/" + std::to_string(caller) + "/children";
+    for (const auto until = Clock::now() + std::chrono::seconds(20); child == 0 && Clock::now() < until;) {
+        std::ifstream(children) >> child;
+        if (child == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(caller, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(caller, &status, 0), caller);
+    ASSERT_GT(child, 0) << "the caller made no child";
+    pid_t ended = 0;
+    for (const auto until = Clock::now() + std::chrono::seconds(10); ended == 0 && Clock::now() < until;) {
+        ended = ::waitpid(child, &status, WNOHANG);
+        if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (ended == 0) {
+        ::kill(child, SIGKILL);
+        (void)::waitpid(child, &status, 0);
+    }
+    (void)::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    EXPECT_EQ(ended, child) << "the child outlived its caller";
+    // Killed with its caller, or, seeing it gone before it could ask for
+    // that, ended itself without compiling.
+    EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ||
+                (WIFEXITED(status) && WEXITSTATUS(status) == 1));
+}
