@@ -519,6 +519,7 @@ HRESULT IDirect3DDevice9::GetDirect3D(IDirect3D9** d3d) {
 HRESULT IDirect3DDevice9::GetDeviceCaps(D3DCAPS9* caps) const {
     if (!caps) return D3DERR_INVALIDCALL;
     *caps = DeviceCaps(m_creation.AdapterOrdinal);
+    m_backend->DriverCaps(*caps);
     return D3D_OK;
 }
 
@@ -768,7 +769,8 @@ HRESULT IDirect3DDevice9::GetRenderTargetData(IDirect3DSurface9* target, IDirect
 
 // ---- targets, scenes, clears ------------------------------------------------------------------
 HRESULT IDirect3DDevice9::SetRenderTarget(std::uint32_t index, IDirect3DSurface9* surface) {
-    if (index >= DeviceCaps(0).NumSimultaneousRTs) return D3DERR_INVALIDCALL;
+    D3DCAPS9 caps;
+    if (FAILED(GetDeviceCaps(&caps)) || index >= caps.NumSimultaneousRTs) return D3DERR_INVALIDCALL;
     if (index == 0 && !surface) return D3DERR_INVALIDCALL;
     if (surface && (!(surface->Usage() & D3DUSAGE_RENDERTARGET) || surface->Device() != this))
         return D3DERR_INVALIDCALL;
