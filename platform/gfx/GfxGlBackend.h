@@ -131,9 +131,10 @@ private:
     // Standard error hears of each kind of failure once; the draws keep returning it.
     void ReportOnce(const std::string& kind, const std::string& text);
 
-    // One program per fixed-function state, by its generated sources.
     // A fault a test asked for, put into a fragment source.
     void AddInjectedFault(std::string& fs) const;
+
+    // One program per fixed-function state, by its generated sources.
     Program* ProgramFor(const std::string& vsSource, const std::string& fsSource);
     void EnsureColor(IDirect3DSurface9& s);
     void EnsureDepth(IDirect3DSurface9& s);
@@ -158,6 +159,7 @@ private:
     // The window counts rows bottom-up: the rectangle is read from its
     // mirrored place straight into the surface's rows, then turned over there.
     void ReadWindow(IDirect3DSurface9& surface, const RECT& r);
+
     // Targets 1-3 draw beside the back buffer only in a framebuffer object:
     // the window's pixels (and automatic depth) move into the back buffer's
     // own storage, where it is drawn from then on.
@@ -208,6 +210,7 @@ private:
         std::array<AttributeState, kAttributes> attributes{};
         ProgramSource source;
     };
+
     // The current value a disabled attribute reads: context state, not the array's.
     struct AttributeConstant {
         bool known = false;
@@ -322,6 +325,7 @@ private:
     bool m_mirrorOnce = false; // the driver mirrors once
     StateKey m_lastKey{};
     Program* m_lastProgram = nullptr;
+
     // What the last key was built from: the device state, its serial and the layout.
     const DeviceState* m_lastState = nullptr;
     std::uint64_t m_lastSerial = 0;
