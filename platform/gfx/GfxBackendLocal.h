@@ -76,6 +76,8 @@ public:
     virtual void ReadSurface(IDirect3DSurface9& surface, const RECT* rect) = 0;
     virtual void WriteSurface(IDirect3DSurface9& surface) = 0;
     virtual void ResourceDestroyed(IDirect3DResource9& resource) = 0;
+    // The values of the caps table the driver decides, lowered to what it has.
+    virtual void DriverCaps(D3DCAPS9& caps) const { (void)caps; }
     // Test hook (IDirect3DDevice9::InjectBackendFault); back ends without the fault ignore it.
     virtual void InjectFault(BackendFault) {}
 };
