@@ -329,6 +329,10 @@ TEST_F(NiAVObjectTest, OldBoundingVolumesAreReadInlineBeforeTheSubclassPart)
             EXPECT_EQ(kVolume.m_kParts[1].m_kCenter, NiVec3(5, 6, 7));
             EXPECT_EQ(kVolume.m_kParts[1].m_afExtent[2], 3.0f);
         }
+        // Saved, the data becomes a record of its own that loads back equal.
+        NiObjectPtr spOld = pkNode;
+        ASSERT_TRUE(Load(Save({spOld})));
+        EXPECT_TRUE(m_kLoaded[0]->IsEqual(spOld));
         m_kLoaded.clear();
     }
 

@@ -109,25 +109,6 @@ TEST_F(NiCollisionDataTest, RecordIsByteExactAndAFileLinkingItResavesByteForByte
     }
 }
 
-TEST_F(NiCollisionDataTest, OldInlineDataIsSavedAsARecordOfItsOwn)
-{
-    const std::uint32_t v = V(4, 1, 0, 0);
-    // Mode 3 once the old flags are converted: stored bits 1 and 2 set.
-    Bytes kObject = NETBody(v, "o", {}, NONE).Append(AVBody(v, 0x0006, {}, true)).Append(SphereBytes(1, 1, 1, 2));
-    ASSERT_TRUE(Load(BuildFile(v, {{"TestAVObject", kObject}}, {0})));
-    NiCollisionData* pkData = DataOf(m_kLoaded[0]);
-    ASSERT_NE(pkData, nullptr);
-    EXPECT_EQ(pkData->GetPropagationMode(), 3u);
-    EXPECT_EQ(pkData->GetModelVolume(), Sphere(NiVec3(1, 1, 1), 2));
-
-    NiObjectPtr spOld = m_kLoaded[0];
-    std::vector<std::uint8_t> kSaved = Save({spOld});
-    m_kLoaded.clear();
-    ASSERT_TRUE(Load(kSaved));
-    EXPECT_TRUE(m_kLoaded[0]->IsEqual(spOld));
-    EXPECT_EQ(DataOf(m_kLoaded[0])->GetPropagationMode(), 3u);
-}
-
 TEST_F(NiCollisionDataTest, CloneCopiesTheDataAndEqualityComparesModeAndVolume)
 {
     NiRefPtr<TestAVObject> sp = WithData(1, Box(NiVec3(0, 1, 0), 1, 1, 1));
