@@ -5,6 +5,7 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiVec3.h"
 #include "engine/core/NiViewerStrings.h"
+#include "engine/scene/NiCollisionData.h"
 #include "engine/scene/NiNode.h"
 
 #include <atomic>
@@ -466,11 +467,17 @@ void NiAVObject::ReadFromStream(NiObjectStream& kStream)
     }
     m_kLocal.m_fScale = fScale;
 
+    // Before collision objects had records of their own, three flag bits
+    // held how collisions propagate and a velocity followed the transform.
     bool bOld = uiVersion < NiStreamVersion(5, 0, 0, 19);
+    std::uint32_t uiPropagation = 0;
+    bool bMoving = false;
     if (bOld)
     {
-        float afVelocity[3];
+        uiPropagation = ((uiFlags & 0xFF) >> 1) & 0x7;
+        float afVelocity[3] = {0.0f, 0.0f, 0.0f};
         kStream.ReadLE(afVelocity, 3);
+        bMoving = afVelocity[0] != 0.0f || afVelocity[1] != 0.0f || afVelocity[2] != 0.0f;
         uiFlags = ((uiFlags >> 3) & ~1u) | (uiFlags & 1u);
     }
 
@@ -491,10 +498,13 @@ void NiAVObject::ReadFromStream(NiObjectStream& kStream)
             kStream.ReadLE(ucHas);
             bHasBound = ucHas != 0;
         }
-        // The old collision data that would follow has no class here and no
-        // known layout: reading on would take its bytes as records.
-        if (bHasBound)
-            kStream.SetCorrupt();
+        const char* pcClass = kStream.GetCurrentClassName();
+        if (pcClass != nullptr && std::strcmp(pcClass, "NiCollisionSwitch") == 0 && (uiFlags & 0x8) == 0)
+            uiPropagation = 4;
+        // Only a still object without a volume in the default mode had
+        // nothing to keep.
+        if (bHasBound || bMoving || uiPropagation != 2)
+            ReadOldCollisionData(kStream, uiPropagation, bHasBound);
     }
     else
     {
@@ -507,6 +517,22 @@ void NiAVObject::ReadFromStream(NiObjectStream& kStream)
         uiFlags &= 0x3F;
     }
     m_uFlags = static_cast<std::uint16_t>(uiFlags);
+    if (bOld && uiVersion < NiStreamVersion(10, 0, 1, 6) && m_spCollisionObject != nullptr)
+        m_spCollisionObject->Convert(uiVersion, nullptr);
+}
+
+void NiAVObject::ReadOldCollisionData(NiObjectStream& kStream, std::uint32_t uiPropagation, bool bHasBound)
+{
+    NiObjectPtr spObject = NiObjectStream::CreateObjectByName("NiCollisionData");
+    auto* pkData = NiDynamicCast<NiCollisionData>(spObject.Get());
+    // Without the class the volume's bytes cannot be passed over.
+    if (pkData == nullptr)
+    {
+        kStream.SetCorrupt();
+        return;
+    }
+    SetCollisionObject(pkData);
+    pkData->LoadOldFormat(this, uiPropagation, bHasBound, kStream);
 }
 
 void NiAVObject::ResolveLinks(NiObjectStream& kStream)

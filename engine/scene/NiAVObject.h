@@ -194,6 +194,9 @@ protected:
     static constexpr std::uint8_t ORDER_DIRTY = 0x08;
 
     void CopyMembers(NiAVObject* pkDest, NiCloneContext& kCloning);
+    // The collision data old files hold inline, made by name and set as
+    // the collision object.
+    void ReadOldCollisionData(NiObjectStream& kStream, std::uint32_t uiPropagation, bool bHasBound);
     void UpdateStaleWorldTransform() const;
     void UpdateStaleWorldBound() const;
     static void UpdateStaleWorldChain(NiAVObject* pkObject);

@@ -8,6 +8,7 @@
 #include "engine/scene/NiAVObject.h"
 #include "engine/scene/NiBinaryExtraData.h"
 #include "engine/scene/NiBooleanExtraData.h"
+#include "engine/scene/NiCollisionData.h"
 #include "engine/scene/NiColorExtraData.h"
 #include "engine/scene/NiExtraData.h"
 #include "engine/scene/NiFloatExtraData.h"
@@ -37,6 +38,7 @@ struct CreateEntry
 const CreateEntry CREATE_ENTRIES[] = {
     {"NiBinaryExtraData", Create<NiBinaryExtraData>},
     {"NiBooleanExtraData", Create<NiBooleanExtraData>},
+    {"NiCollisionData", Create<NiCollisionData>},
     {"NiColorExtraData", Create<NiColorExtraData>},
     {"NiExtraData", Create<NiExtraData>},
     {"NiFloatExtraData", Create<NiFloatExtraData>},

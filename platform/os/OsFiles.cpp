@@ -509,21 +509,31 @@ bool CommitFile(TemporaryFile& temp, std::string_view path)
     std::FILE* file = temp.m_file;
     // The C library's buffer, then the system's: a full disk or a size limit
     // shows here, before anything is renamed.
-    bool written = std::fflush(file) == 0 && !std::ferror(file) && ::fsync(::fileno(file)) == 0;
-    written = temp.Close() && written;
+    const bool written = std::fflush(file) == 0 && !std::ferror(file) && ::fsync(::fileno(file)) == 0;
     const std::string from = ResolvePath(temp.m_path);
-    const std::string to = ResolvePath(path);
     const bool ours = NameHolds(from, temp.m_device, temp.m_inode);
     temp.m_path.clear();
-    if (!written || !ours || !RenameInPlace(from, to))
+    // Resolved only now: the name is checked again once the rename is done
+    // (see below), whatever happens to it from here on.
+    const std::string to = ResolvePath(path);
+    bool committed = written && ours && RenameInPlace(from, to);
+    if (!committed && ours)
     {
-        if (ours)
-        {
-            ::unlink(from.c_str());
-        }
-        return false;
+        ::unlink(from.c_str());
     }
-    return true;
+    // Something that can write in the folder may swap the temporary name for
+    // a link between the check above and the rename, which then moves the
+    // link into place. The descriptor, still open, says which file is ours:
+    // the path must now hold exactly that one.
+    if (committed)
+    {
+        struct stat mine{};
+        committed = ::fstat(::fileno(file), &mine) == 0 &&
+                    NameHolds(to, static_cast<std::uint64_t>(mine.st_dev), static_cast<std::uint64_t>(mine.st_ino));
+    }
+    // Everything was synced above: closing can lose nothing any more.
+    (void)temp.Close();
+    return committed;
 }
 
 std::string RealPath(std::string_view path)

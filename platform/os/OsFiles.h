@@ -73,7 +73,8 @@ bool RenameFile(std::string_view from, std::string_view to);
 // folder, so a crash or a full disk never leaves a half-written file under
 // the path. On any failure before the rename the temporary file is removed,
 // the path is left as it was and the result is false; once renamed the
-// result is true (the folder's sync is then only attempted).
+// result is true when the path holds the file written (the folder's sync is
+// then only attempted).
 [[nodiscard]] std::string TemporaryPathFor(std::string_view path);
 
 // The temporary file of a safe replacement, open for writing from the
@@ -120,11 +121,14 @@ private:
 // and never blocks on a FIFO. A folder under the name is left alone: no
 // temporary file then.
 [[nodiscard]] TemporaryFile CreateTemporaryFor(std::string_view path);
-// Flushes, syncs and closes the file, then renames it over the path and
-// syncs the folder. False, the path left as it was and the temporary file
-// removed, when a write, the close or the rename failed or when the
-// temporary name no longer holds this very file (something replaced it
-// since it was made). The handle is empty afterwards either way.
+// Flushes and syncs the file, renames it over the path, syncs the folder
+// and only then closes it. False, the path left as it was and the temporary
+// file removed, when a write or the rename failed or when the temporary name
+// no longer holds this very file (something replaced it since it was made).
+// False too when, after the rename, the path does not hold the file of the
+// still open descriptor (its name was swapped for another file or a link
+// just before the rename, which then put that in place): the save is not
+// there, whatever the rename said. The handle is empty afterwards either way.
 bool CommitFile(TemporaryFile& temp, std::string_view path);
 // realpath: the absolute path with every symbolic link, "." and ".."
 // resolved, through the resolver; empty when the path does not exist.

@@ -33,6 +33,7 @@
 #include "engine/core/NiMemoryStream.h"
 #include "engine/shaders/nsb/NSBShader.h"
 #include "engine/render/image/NiPixelFormat.h"
+#include "engine/scene/NiCollisionData.h"
 #include "engine/scene/NiDynamicEffect.h"
 #include "engine/scene/NiExtraData.h"
 #include "platform/gfxutil/GfxUtilShader.h"
@@ -64,6 +65,7 @@
 #include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoLauncher.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -157,6 +159,120 @@ NiAnimKey* ThreeKeys(std::uint32_t uiContent, std::uint32_t uiType)
     for (std::uint32_t i = 0; pkKeys != nullptr && i < 3; ++i)
         NiAnimKey::At(pkKeys, i, uiStride)->m_fTime = static_cast<float>(i);
     return pkKeys;
+}
+
+void PutF32(Bytes& k, float f)
+{
+    PutLE32(k, std::bit_cast<std::uint32_t>(f));
+}
+
+void PutText(Bytes& k, const char* pcText)
+{
+    PutLE32(k, static_cast<std::uint32_t>(std::strlen(pcText)));
+    k.insert(k.end(), pcText, pcText + std::strlen(pcText));
+}
+
+// An old scene file (before class tables): a node of the class with the
+// stored flags, velocity and, when given, an inline bounding volume, and a
+// plain child node after it.
+Bytes OldCollisionScene(std::uint32_t uiVersion, const char* pcClass, std::uint16_t usFlags, float fVelocity,
+                        const Bytes* pkVolume)
+{
+    Bytes k;
+    char acLine[64];
+    std::snprintf(acLine, sizeof(acLine), "Quenthal File Format, Version %u.%u.%u.%u\n", uiVersion >> 24,
+                  (uiVersion >> 16) & 0xFF, (uiVersion >> 8) & 0xFF, uiVersion & 0xFF);
+    k.insert(k.end(), acLine, acLine + std::strlen(acLine));
+    PutLE32(k, uiVersion);
+    PutLE32(k, 2);
+    for (std::uint32_t uiRecord = 0; uiRecord < 2; ++uiRecord)
+    {
+        const bool bFirst = uiRecord == 0;
+        PutText(k, bFirst ? pcClass : "NiNode");
+        PutText(k, bFirst ? "Solid" : "Inside");
+        PutLE32(k, NiObjectStream::NULL_LINK); // extra data
+        PutLE32(k, NiObjectStream::NULL_LINK); // controller
+        // The child: mode 2, still, no volume.
+        PutLE16(k, bFirst ? usFlags : 0x0004);
+        for (float f : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f})
+            PutF32(k, f);
+        for (float f : {bFirst ? fVelocity : 0.0f, 0.0f, 0.0f})
+            PutF32(k, f);
+        PutLE32(k, 0); // properties
+        const bool bVolume = bFirst && pkVolume != nullptr;
+        if (uiVersion < NiStreamVersion(4, 1, 0, 0))
+            PutLE32(k, bVolume ? 1 : 0);
+        else
+            k.push_back(bVolume ? 1 : 0);
+        if (bVolume)
+            Append(k, *pkVolume);
+        PutLE32(k, bFirst ? 1 : 0); // children
+        if (bFirst)
+            PutLE32(k, 1);
+        PutLE32(k, 0); // effects
+    }
+    PutLE32(k, 1);
+    PutLE32(k, 0);
+    return k;
+}
+
+// Collision data linked by a current file, and inline in old files: each
+// width of the bounding-volume flag, every volume kind, a velocity, and a
+// collision switch with and without the flag bit that changes its mode.
+void CollisionSeeds(SeedFolder& kSeeds)
+{
+    NiCollisionData::Volume kSphere;
+    kSphere.m_uiKind = NiCollisionData::VOLUME_SPHERE;
+    kSphere.m_kCenter = NiVec3(0, 1, 0);
+    kSphere.m_fRadius = 2.0f;
+    NiCollisionData::Volume kBox;
+    kBox.m_uiKind = NiCollisionData::VOLUME_BOX;
+    kBox.m_afExtent[0] = kBox.m_afExtent[1] = kBox.m_afExtent[2] = 1.0f;
+    NiCollisionData::Volume kUnion;
+    kUnion.m_uiKind = NiCollisionData::VOLUME_UNION;
+    kUnion.m_kParts = {kSphere, kBox};
+    for (const NiCollisionData::Volume& kVolume : {kSphere, kBox, kUnion})
+    {
+        NiRefPtr<NiNode> spSolid = new NiNode;
+        spSolid->SetName("Solid");
+        spSolid->AttachChild(new NiNode);
+        NiRefPtr<NiCollisionData> spData = new NiCollisionData;
+        spData->SetPropagationMode(3);
+        (void)spData->SetModelVolume(kVolume);
+        spSolid->SetCollisionObject(spData);
+        kSeeds.Add(SaveScene({spSolid}));
+    }
+
+    Bytes kSphereBytes;
+    PutLE32(kSphereBytes, NiCollisionData::VOLUME_SPHERE);
+    for (float f : {0.0f, 1.0f, 0.0f, 2.0f})
+        PutF32(kSphereBytes, f);
+    Bytes kBoxBytes;
+    PutLE32(kBoxBytes, NiCollisionData::VOLUME_BOX);
+    for (float f : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f})
+        PutF32(kBoxBytes, f);
+    Bytes kUnionBytes;
+    PutLE32(kUnionBytes, NiCollisionData::VOLUME_UNION);
+    PutLE32(kUnionBytes, 2);
+    Append(kUnionBytes, kSphereBytes);
+    Append(kUnionBytes, kBoxBytes);
+    // From 4.1.0.12 on, the old flags keep the bit a switch looks at.
+    // Hand-made: each must load, or the generator has the layout wrong.
+    auto AddLoadable = [&kSeeds](const Bytes& kFile) {
+        NiObjectStream kCheck;
+        if (!kCheck.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())))
+            kSeeds.Fail();
+        kSeeds.Add(kFile);
+    };
+    for (std::uint32_t uiVersion : {NiStreamVersion(4, 0, 0, 2), NiStreamVersion(4, 1, 0, 0), NiStreamVersion(4, 2, 0, 2)})
+    {
+        for (const Bytes* pkVolume : {&kSphereBytes, &kBoxBytes, &kUnionBytes})
+            AddLoadable(OldCollisionScene(uiVersion, "NiNode", 0x0004, 0.0f, pkVolume));
+        AddLoadable(OldCollisionScene(uiVersion, "NiNode", 0x0004, 1.5f, nullptr));
+        AddLoadable(OldCollisionScene(uiVersion, "NiNode", 0x0002, 0.0f, nullptr));
+        AddLoadable(OldCollisionScene(uiVersion, "NiCollisionSwitch", 0x0004, 0.0f, nullptr));
+        AddLoadable(OldCollisionScene(uiVersion, "NiCollisionSwitch", 0x0044, 0.0f, &kSphereBytes));
+    }
 }
 
 void SceneSeeds(SeedFolder& kSeeds, SeedFolder& kImages)
@@ -388,6 +504,7 @@ void SceneSeeds(SeedFolder& kSeeds, SeedFolder& kImages)
         spInstance->SetBone(uiBone, aspBones[uiBone]);
     spSkin->SetSkinInstance(spInstance);
     kSeeds.Add(SaveScene({spSkinned}));
+    CollisionSeeds(kSeeds);
 
     // Pixel-data files, as the engine's own image format.
     kImages.Add(SaveScene({Image(4, 4, NiPixelFormat::RGB24, 1)}));

@@ -1,5 +1,8 @@
 #include "engine/scene/NiAVObject.h"
 
+#include "engine/scene/NiCollisionData.h"
+#include "engine/scene/NiNode.h"
+
 #include "tests/engine/scene/SceneTestSupport.h"
 
 using namespace scene_test;
@@ -232,14 +235,180 @@ TEST_F(NiAVObjectTest, FilesBefore4_1_0_12ResetTheUpdateFlagsOfParentlessSubtree
     EXPECT_EQ(spChild->GetFlags(), 0x000E);
 }
 
-TEST_F(NiAVObjectTest, OldBoundingVolumesHaveNoLayoutAndFail)
+TEST_F(NiAVObjectTest, OldRecordsMakeCollisionDataUnlessStillBareInModeTwo)
 {
-    for (std::uint32_t v : {V(4, 0, 0, 2), V(5, 0, 0, 18)})
+    // 5.0.0.18 keeps the flags as stored: bits 1-3 are the mode.
+    const std::uint32_t v = V(5, 0, 0, 18);
+    for (std::uint32_t uiMode = 0; uiMode < 8; ++uiMode)
+    {
+        SCOPED_TRACE(uiMode);
+        auto usFlags = static_cast<std::uint16_t>(0x0101 | (uiMode << 1));
+        ASSERT_TRUE(
+            Load(BuildFile(v, {{"TestAVObject", NETBody(v, "o", {}, NONE).Append(AVBody(v, usFlags, {}))}}, {0})));
+        auto* pkObject = static_cast<TestAVObject*>(m_kLoaded[0].Get());
+        EXPECT_EQ(pkObject->GetFlags(), 0x0021) << "shifted past the mode, bit 0 kept";
+        auto* pkData = NiDynamicCast<NiCollisionData>(pkObject->GetCollisionObject());
+        if (uiMode == 2)
+        {
+            EXPECT_EQ(pkObject->GetCollisionObject(), nullptr);
+            continue;
+        }
+        ASSERT_NE(pkData, nullptr);
+        EXPECT_EQ(pkData->GetPropagationMode(), uiMode);
+        EXPECT_EQ(pkData->GetModelVolume().m_uiKind, NiCollisionData::VOLUME_NONE);
+        EXPECT_EQ(pkData->GetSceneGraphObject(), pkObject);
+    }
+
+    // Mode 2 with any velocity, even without a volume, keeps its data; a
+    // negative zero is no velocity.
+    for (NiVec3 kVelocity : {NiVec3(0, 0, 0.5f), NiVec3(-1, 0, 0), NiVec3(-0.0f, 0, 0)})
+    {
+        ASSERT_TRUE(Load(BuildFile(
+            v, {{"TestAVObject", NETBody(v, "o", {}, NONE).Append(AVBody(v, 0x0004, {}, false, kVelocity))}}, {0})));
+        auto* pkData = NiDynamicCast<NiCollisionData>(
+            static_cast<TestAVObject*>(m_kLoaded[0].Get())->GetCollisionObject());
+        if (kVelocity.x == 0.0f && kVelocity.z == 0.0f)
+        {
+            EXPECT_EQ(pkData, nullptr);
+        }
+        else
+        {
+            ASSERT_NE(pkData, nullptr);
+            EXPECT_EQ(pkData->GetPropagationMode(), 2u);
+        }
+        m_kLoaded.clear();
+    }
+
+    // Current files say nothing of collisions unless they link a record.
+    const std::uint32_t w = V(5, 0, 0, 19);
+    ASSERT_TRUE(Load(BuildFile(w, {{"TestAVObject", NETBody(w, "o", {}, NONE).Append(AVBody(w, 0x0002, {}))}}, {0})));
+    EXPECT_EQ(static_cast<TestAVObject*>(m_kLoaded[0].Get())->GetCollisionObject(), nullptr);
+}
+
+TEST_F(NiAVObjectTest, OldBoundingVolumesAreReadInlineBeforeTheSubclassPart)
+{
+    // A node whose child list follows the volume: the child is found only
+    // when the volume took exactly its own bytes.
+    const struct
+    {
+        std::uint32_t uiVersion;
+        Bytes kVolume;
+        std::uint32_t uiKind;
+    } akCases[] = {
+        {V(4, 0, 0, 2), Bytes().U32(1).F32(1).F32(2).F32(3).F32(4), NiCollisionData::VOLUME_SPHERE},
+        {V(4, 1, 0, 0), Bytes().U32(3).U32(2).U32(1).F32(0).F32(0).F32(0).F32(1).U32(2).F32(5).F32(6).F32(7)
+                             .F32(1).F32(0).F32(0).F32(0).F32(1).F32(0).F32(0).F32(0).F32(1).F32(1).F32(2).F32(3),
+         NiCollisionData::VOLUME_UNION},
+    };
+    for (const auto& kCase : akCases)
+    {
+        const std::uint32_t v = kCase.uiVersion;
+        SCOPED_TRACE(v);
+        // Mode 2 and still: the volume alone asks for the data.
+        Bytes kNode = NETBody(v, "n", {}, NONE).Append(AVBody(v, 0x0004, {}, true)).Append(kCase.kVolume);
+        kNode.U32(1).U32(1).U32(0);
+        std::vector<Record> kRecords = {{"NiNode", kNode},
+                                        {"TestAVObject", NETBody(v, "c", {}, NONE).Append(AVBody(v, 0x0004, {}))}};
+        ASSERT_TRUE(Load(BuildFile(v, kRecords, {0})));
+        auto* pkNode = NiDynamicCast<NiNode>(m_kLoaded[0].Get());
+        ASSERT_NE(pkNode, nullptr);
+        ASSERT_EQ(pkNode->GetArrayCount(), 1u);
+        EXPECT_STREQ(pkNode->GetAt(0)->GetName(), "c");
+        auto* pkData = NiDynamicCast<NiCollisionData>(pkNode->GetCollisionObject());
+        ASSERT_NE(pkData, nullptr);
+        const NiCollisionData::Volume& kVolume = pkData->GetModelVolume();
+        ASSERT_EQ(kVolume.m_uiKind, kCase.uiKind);
+        if (kCase.uiKind == NiCollisionData::VOLUME_SPHERE)
+        {
+            EXPECT_EQ(kVolume.m_kCenter, NiVec3(1, 2, 3));
+            EXPECT_EQ(kVolume.m_fRadius, 4.0f);
+        }
+        else
+        {
+            ASSERT_EQ(kVolume.m_kParts.size(), 2u);
+            EXPECT_EQ(kVolume.m_kParts[1].m_kCenter, NiVec3(5, 6, 7));
+            EXPECT_EQ(kVolume.m_kParts[1].m_afExtent[2], 3.0f);
+        }
+        // Saved, the data becomes a record of its own that loads back equal.
+        NiObjectPtr spOld = pkNode;
+        ASSERT_TRUE(Load(Save({spOld})));
+        EXPECT_TRUE(m_kLoaded[0]->IsEqual(spOld));
+        m_kLoaded.clear();
+    }
+
+    // An unknown kind inline is as damaged as in a record of its own.
+    const std::uint32_t v = V(4, 1, 0, 0);
+    EXPECT_FALSE(Load(BuildFile(
+        v, {{"TestAVObject", NETBody(v, "o", {}, NONE).Append(AVBody(v, 0, {}, true)).U32(9).F32(0)}}, {0})));
+    EXPECT_EQ(m_kStream.GetLastError(), 6u);
+}
+
+TEST_F(NiAVObjectTest, AnOldCollisionSwitchWithoutBitThreePropagatesInModeFour)
+{
+    const std::uint32_t v = V(5, 0, 0, 18);
+    // Mode 1; stored bit 6 becomes bit 3 once the mode is shifted out.
+    const struct
+    {
+        const char* pcClass;
+        std::uint16_t usFlags;
+        std::uint32_t uiMode;
+    } akCases[] = {{"NiCollisionSwitch", 0x0002, 4}, {"NiCollisionSwitch", 0x0042, 1}, {"NiNode", 0x0002, 1}};
+    for (const auto& kCase : akCases)
+    {
+        SCOPED_TRACE(std::string(kCase.pcClass) + " " + std::to_string(kCase.usFlags));
+        Bytes kNode = NETBody(v, "s", {}, NONE).Append(AVBody(v, kCase.usFlags, {})).U32(0).U32(0);
+        ASSERT_TRUE(Load(BuildFile(v, {{kCase.pcClass, kNode}}, {0})));
+        auto* pkNode = NiDynamicCast<NiAVObject>(m_kLoaded[0].Get());
+        ASSERT_NE(pkNode, nullptr);
+        auto* pkData = NiDynamicCast<NiCollisionData>(pkNode->GetCollisionObject());
+        ASSERT_NE(pkData, nullptr);
+        EXPECT_EQ(pkData->GetPropagationMode(), kCase.uiMode);
+        m_kLoaded.clear();
+    }
+    // A switch in mode 2 that turns to mode 4 keeps its data too.
+    Bytes kSwitch = NETBody(v, "s", {}, NONE).Append(AVBody(v, 0x0004, {})).U32(0).U32(0);
+    ASSERT_TRUE(Load(BuildFile(v, {{"NiCollisionSwitch", kSwitch}}, {0})));
+    EXPECT_NE(static_cast<NiAVObject*>(m_kLoaded[0].Get())->GetCollisionObject(), nullptr);
+}
+
+namespace
+{
+// Collision data that notes the conversions asked of it.
+class ConvertingCollisionData : public NiCollisionData
+{
+public:
+    static inline std::vector<std::pair<std::uint32_t, void*>> ms_kCalls;
+    void Convert(std::uint32_t uiVersion, void* pvData) override { ms_kCalls.emplace_back(uiVersion, pvData); }
+};
+} // namespace
+
+TEST_F(NiAVObjectTest, OldAndLinkedCollisionDataIsConvertedOnceBefore10_0_1_6)
+{
+    NiObjectStream::RegisterCreateFunction("NiCollisionData",
+                                           +[]() -> NiObject* { return new ConvertingCollisionData; });
+    for (std::uint32_t v : {V(4, 0, 0, 2), V(5, 0, 0, 18), V(5, 0, 0, 19), V(10, 0, 1, 5), V(10, 0, 1, 6)})
     {
         SCOPED_TRACE(v);
-        EXPECT_FALSE(
-            Load(BuildFile(v, {{"TestAVObject", NETBody(v, "o", {}, NONE).Append(AVBody(v, 0, {}, true))}}, {0})));
-        EXPECT_EQ(m_kStream.GetLastError(), 6u);
+        ConvertingCollisionData::ms_kCalls.clear();
+        std::vector<Record> kRecords;
+        if (v < V(5, 0, 0, 19))
+        {
+            kRecords = {{"TestAVObject", NETBody(v, "o", {}, NONE).Append(AVBody(v, 0x0002, {}))}};
+        }
+        else
+        {
+            Bytes kObject = NETBody(v, "o", {}, NONE).Append(AVBody(v, 0, {}));
+            kObject.m_kBytes.resize(kObject.Size() - 4);
+            kRecords = {{"TestAVObject", kObject.U32(1)}, {"NiCollisionData", Bytes().U8(1).U32(0)}};
+        }
+        ASSERT_TRUE(Load(BuildFile(v, kRecords, {0})));
+        EXPECT_NE(static_cast<NiAVObject*>(m_kLoaded[0].Get())->GetCollisionObject(), nullptr);
+        // Inline data after its read, linked data by the link pass: once
+        // either way.
+        ASSERT_EQ(ConvertingCollisionData::ms_kCalls.size(), 1u);
+        EXPECT_EQ(ConvertingCollisionData::ms_kCalls[0].first, v);
+        EXPECT_EQ(ConvertingCollisionData::ms_kCalls[0].second, nullptr);
+        m_kLoaded.clear();
     }
 }
 

@@ -27,7 +27,7 @@ const char* const REGISTERED[] = {
     "NiBinaryExtraData",  "NiBooleanExtraData",  "NiColorExtraData",        "NiExtraData",
     "NiFloatExtraData",   "NiFloatsExtraData",   "NiIntegerExtraData",      "NiIntegersExtraData",
     "NiStringExtraData",  "NiStringsExtraData",  "NiSwitchStringExtraData", "NiVectorExtraData",
-    "NiVertWeightsExtraData",
+    "NiVertWeightsExtraData", "NiCollisionData",
 };
 
 class NiSceneLibraryTest : public SceneTest
@@ -108,7 +108,7 @@ protected:
 };
 } // namespace
 
-TEST_F(NiSceneLibraryTest, StartUpRegistersTheStreamableExtraDataAndShutDownRemovesThem)
+TEST_F(NiSceneLibraryTest, StartUpRegistersTheStreamableExtraDataAndCollisionDataAndShutDownRemovesThem)
 {
     for (const char* pc : REGISTERED)
     {

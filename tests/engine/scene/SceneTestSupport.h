@@ -98,9 +98,10 @@ inline Bytes NETBody(std::uint32_t uiVersion, const std::string& kName, const st
 }
 
 // NiAVObject's record part: translation (1, 2, 3), identity rotation,
-// scale 1; old files add a zero velocity and the bounding-volume flag.
+// scale 1; old files add the velocity (zero unless given) and the
+// bounding-volume flag.
 inline Bytes AVBody(std::uint32_t uiVersion, std::uint16_t usFlags, const std::vector<std::uint32_t>& kProperties,
-                    bool bHasBound = false)
+                    bool bHasBound = false, const NiVec3& kVelocity = NiVec3(0, 0, 0))
 {
     Bytes k;
     k.U16(usFlags).F32(1).F32(2).F32(3);
@@ -108,7 +109,7 @@ inline Bytes AVBody(std::uint32_t uiVersion, std::uint16_t usFlags, const std::v
         k.F32(i % 4 == 0 ? 1.0f : 0.0f);
     k.F32(1);
     if (uiVersion < V(5, 0, 0, 19))
-        k.F32(0).F32(0).F32(0);
+        k.F32(kVelocity.x).F32(kVelocity.y).F32(kVelocity.z);
     k.U32(static_cast<std::uint32_t>(kProperties.size()));
     for (std::uint32_t ui : kProperties)
         k.U32(ui);

@@ -330,6 +330,49 @@ TEST_F(OsFilesTest, ATemporaryFileIsWrittenThroughItsHandleNeverItsName)
     EXPECT_EQ(os::GetFileSize(m_root + "/elsewhere"), 4u);
 }
 
+// Another program swaps the temporary name for a link after the commit has
+// checked that name and before the rename, which then moves the link over
+// the save. The commit looks at the save's name with its file still open,
+// and fails.
+TEST_F(OsFilesTest, ACommitWhoseNameIsSwappedJustBeforeTheRenameFails)
+{
+    const std::string path = m_root + "/save.fds";
+    const std::string temp = path + ".tmp";
+    const std::string elsewhere = m_root + "/elsewhere";
+    Write("save.fds", 7);
+    Write("elsewhere", 4);
+    os::TemporaryFile made = os::CreateTemporaryFor(path);
+    ASSERT_TRUE(made.IsOpen());
+    EXPECT_GE(std::fputs("the new save", made.GetFile()), 0);
+    // The commit resolves the save's name after checking the temporary one:
+    // the swap comes at that moment.
+    bool swapped = false;
+    os::SetPathRecorder([&](const std::string& resolved) {
+        if (resolved == path && !swapped)
+            swapped = ::unlink(temp.c_str()) == 0 && ::symlink(elsewhere.c_str(), temp.c_str()) == 0;
+    });
+    EXPECT_FALSE(os::CommitFile(made, path));
+    os::SetPathRecorder(nullptr);
+    ASSERT_TRUE(swapped);
+    EXPECT_FALSE(made.IsOpen());
+    // The rename ran (the link is where the save was): only the look after
+    // it could tell.
+    struct stat info{};
+    ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(os::GetFileSize(elsewhere), 4u);
+
+    // The next save replaces the link itself, not what it names.
+    os::TemporaryFile next = os::CreateTemporaryFor(path);
+    ASSERT_TRUE(next.IsOpen());
+    EXPECT_GE(std::fputs("saved again", next.GetFile()), 0);
+    EXPECT_TRUE(os::CommitFile(next, path));
+    ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(os::GetFileSize(path), 11u);
+    EXPECT_EQ(os::GetFileSize(elsewhere), 4u);
+}
+
 TEST_F(OsFilesTest, CommitPutsAWholeFileInPlaceOrLeavesTheOldOne)
 {
     Write("old.txt", 3);
