@@ -82,7 +82,9 @@ void Collect(const NiAVObject& kObject, std::vector<Triangle>& kOut)
     const auto* pkShape = NiDynamicCast<NiGeometry>(const_cast<NiAVObject*>(&kObject));
     const auto* pkData =
         pkShape != nullptr ? NiDynamicCast<NiTriBasedGeomData>(pkShape->GetModelData()) : nullptr;
-    if (pkData == nullptr || pkData->GetVertices() == nullptr)
+    // A skinned shape is drawn where its bones put its vertices, not where
+    // they stand in its data: it is left out.
+    if (pkData == nullptr || pkData->GetVertices() == nullptr || pkShape->GetSkinInstance() != nullptr)
         return;
     const NiVec3* pkVertices = pkData->GetVertices();
     for (std::uint16_t t = 0; t < pkData->GetActiveTriangleCount(); ++t)

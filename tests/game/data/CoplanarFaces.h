@@ -35,8 +35,8 @@ struct Fight
 [[nodiscard]] float DepthStep(float fDistance, float fNear, float fFar, std::uint32_t uiBits);
 
 // Every triangle of the drawn shapes under the object (those not culled by
-// the application), at their world places; the object's world transforms
-// must be up to date.
+// the application, skinned ones left out), at their world places; the
+// object's world transforms must be up to date.
 void Collect(const NiAVObject& kObject, std::vector<Triangle>& kOut);
 
 // The pairs of triangles of different shapes, one of the first list and

@@ -628,14 +628,18 @@ protected:
         coplanar::Collect(*pkLand, kGround);
         const CBlockGrid* pkYard = CBlockGridManager::GetExisting()->FindGrid(1);
         ASSERT_NE(pkYard, nullptr);
-        NiVec3 kFirst;
-        NiVec3 kLast;
-        ASSERT_NE(pkYard->CellPosition(0, kFirst, false), nullptr);
-        ASSERT_NE(pkYard->CellPosition(pkYard->GetRows() * pkYard->GetColumns() - 1, kLast, false), nullptr);
-        const float fHalf = 0.5f * static_cast<float>(pkYard->GetCellSize());
-        const float fY = pkYard->GetOrigin() != nullptr ? pkYard->GetOrigin()->y : 0.0f;
-        const NiVec3 kMin(std::min(kFirst.x, kLast.x) - fHalf, fY, std::min(kFirst.z, kLast.z) - fHalf);
-        const NiVec3 kMax(std::max(kFirst.x, kLast.x) + fHalf, fY, std::max(kFirst.z, kLast.z) + fHalf);
+        // Its cells' middles run from the origin along +x by row and -z by
+        // column.
+        const NiVec3* pkOrigin = pkYard->GetOrigin();
+        ASSERT_NE(pkOrigin, nullptr);
+        const float fSize = static_cast<float>(pkYard->GetCellSize());
+        const float fY = pkOrigin->y;
+        const NiVec3 kMin(pkOrigin->x - 0.5f * fSize, fY,
+                          pkOrigin->z - fSize * static_cast<float>(pkYard->GetColumns() - 1) - 0.5f * fSize);
+        const NiVec3 kMax(pkOrigin->x + fSize * static_cast<float>(pkYard->GetRows() - 1) + 0.5f * fSize, fY,
+                          pkOrigin->z + 0.5f * fSize);
+        EXPECT_NEAR(0.5f * (kMin.x + kMax.x), DEMO_LEVELS[uiLevel].m_fPrisonX, 2.0f);
+        EXPECT_NEAR(0.5f * (kMin.z + kMax.z), DEMO_LEVELS[uiLevel].m_fPrisonZ, 2.0f);
         for (const bool bFirstHalf : {true, false})
         {
             coplanar::Triangle kDisplay;
