@@ -18,7 +18,8 @@
 // drawn, a little under the picked one), the fence switch with one child
 // per upgrade level and a detail node, plus the empty save folder "maps".
 // Each lies where its level's start view looks and has land of its own
-// colour and size.
+// colour and size, and shows the renderer's showcase on its stand with its
+// sign between the start view and the yard.
 [[nodiscard]] bool WriteDemoLevel(const std::string& kFolder);
 
 // One demo level: its file, the prison's middle in the game's world (x, z;

@@ -4,10 +4,10 @@
 // locale error text that reaches the screen or stands in a list, on any
 // message box, on a line about a missing or unreadable file on standard
 // error, on faces of the showcase the depth buffer cannot tell apart from
-// another at the start view, on a layout with fewer widgets than its panel uses, on a menu item
-// without a template, on a byte of "./language.xml" that fonts 0-4 have no
-// glyph for, on a hot-area layout without its hover texts, on a front-end
-// button without a hover text, when the pointer on the main menu's "New
+// another at the start view, on a layout with fewer widgets than its panel
+// uses, on a menu item without a template, on a byte of "./language.xml"
+// that fonts 0-4 have no glyph for, on a hot-area layout without its hover
+// texts, on a front-end button without a hover text, when the pointer on the main menu's "New
 // prison" button or on the main panel's build button shows no hover text,
 // when the hover texts' font leaves the scene showing behind its letters,
 // when the main panel's clock runs into its year, and when a question the
