@@ -75,12 +75,15 @@ bool WriteDemoInfoPanels(const std::string& kFolder)
           WriteDemoButtonPanel(kFolder, "images/panels/save/save", 340, 240, FilePanelButtons(),
                                FilePanelIcons(u"\u270E"));
 
-    // Pop-ups: widget 3 is the building's and the prisoner's spare button,
-    // which does nothing and so shows nothing, and the staff's duty button.
+    // Pop-ups: widget 3 is the building's spare button, which does nothing
+    // and so shows nothing, and the staff's duty button. A prisoner has no
+    // duty: the pop-up lights its third button red under the pointer, so
+    // the prisoner's has none.
     std::vector<Button> kPopUp = TitleAndClose(300);
+    bOk = bOk && WriteDemoButtonPanel(kFolder, "images/panels/prisoner/prisoner", 300, 260, kPopUp, {u"", u"\u2715"});
     kPopUp.push_back({220, 238, 70, 18});
-    for (const char* pcBase : {"images/panels/building/building", "images/panels/prisoner/prisoner"})
-        bOk = bOk && WriteDemoButtonPanel(kFolder, pcBase, 300, 260, kPopUp, {u"", u"\u2715", DEMO_INERT});
+    bOk = bOk && WriteDemoButtonPanel(kFolder, "images/panels/building/building", 300, 260, kPopUp,
+                                      {u"", u"\u2715", DEMO_INERT});
     bOk = bOk && WriteDemoButtonPanel(kFolder, "images/panels/staff/staff", 300, 260, kPopUp,
                                       {u"", u"\u2715", u"\u21A9\u2692"});
 

@@ -16,6 +16,7 @@
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoScene.h"
 #include "tools/COrvaneDemoEffect.h"
+#include "tools/COrvaneDemoImage.h"
 #include "tools/COrvaneDemoShader.h"
 #include "tools/COrvaneDemoShapes.h"
 #include "tools/COrvaneTgaWriter.h"
@@ -67,6 +68,69 @@ NiRefPtr<NiNode> Route(const char* pcName, const NiVec3& kFrom, const NiVec3& kT
 {
     return MakeDemoRoute(pcName, kFrom, kTo);
 }
+
+// The stand's colour: a weathered stone, darker than the sand on it.
+constexpr std::uint8_t STAND_COLOUR[3] = {124, 112, 100};
+// How far the stand reaches past the sand on every side.
+constexpr float STAND_MARGIN = 0.75f;
+// The stand's foot lies under the land, so its sides meet no ground face.
+constexpr float STAND_FOOT = -0.4f;
+
+// The sign on the showcase's sand, in the sand's own units (the showcase's
+// scale makes them larger): a board on two legs south of the bars, turned to
+// the start view, its foot sunk into the sand. The word is understood in
+// each of the game's languages.
+constexpr float SIGN_X = -1.0f, SIGN_Y = -4.3f;
+constexpr float SIGN_HALF_WIDTH = 1.3f, SIGN_BOTTOM = 0.3f, SIGN_TOP = 1.6f;
+constexpr float SIGN_FOOT = -0.05f;
+constexpr const char* SIGN_WORD = "DEMO";
+constexpr std::uint8_t SIGN_WOOD[3] = {96, 72, 52};
+
+// The board's face: its picture upright to one who looks along +x (whose
+// right is -y), at x = 0.
+NiTriShape* MakeSignFace()
+{
+    constexpr float W = SIGN_HALF_WIDTH, B = SIGN_BOTTOM, T = SIGN_TOP;
+    auto* pkVerts = new NiVec3[4]{{0, -W, B}, {0, -W, T}, {0, W, T}, {0, W, B}};
+    auto* pkNormals = new NiVec3[4]{{-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}};
+    auto* pkUV = new NiVec2[4]{{1, 1}, {1, 0}, {0, 0}, {0, 1}};
+    auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
+    auto* pkFace = new NiTriShape(4, pkVerts, pkNormals, nullptr, pkUV, 1, 0, 2, pusTris);
+    pkFace->SetName("sign_face");
+    pkFace->AttachProperty(new NiTexturingProperty(DEMO_SHOWCASE_SIGN_IMAGE));
+    auto* pkMaterial = new NiMaterialProperty;
+    pkMaterial->SetEmittance(NiColorRGB{0.5f, 0.5f, 0.5f});
+    pkFace->AttachProperty(pkMaterial);
+    return pkFace;
+}
+
+// The sign, turned so that its face looks at the start view. The face, its
+// board behind it and the legs inside the board lie apart by more than the
+// depth buffer tells apart there.
+NiRefPtr<NiNode> MakeSign(const DemoLevel& kLevel)
+{
+    NiRefPtr<NiNode> spSign = Named(DEMO_SHOWCASE_SIGN);
+    spSign->SetTranslate(NiVec3(SIGN_X, SIGN_Y, 0.0f));
+    // Towards the view in the level's file, whose y runs against the game's z.
+    NiVec3 kToView(kLevel.m_fViewX - kLevel.m_fPrisonX, kLevel.m_fPrisonZ - kLevel.m_fViewZ, 0.0f);
+    const float fLength = std::sqrt(kToView.x * kToView.x + kToView.y * kToView.y);
+    if (fLength > 0.0f)
+        kToView = kToView * (1.0f / fLength);
+    else
+        kToView = NiVec3(-1.0f, 0.0f, 0.0f);
+    // The face's -x goes towards the view.
+    NiMatrix3x3 kTurn;
+    kTurn.SetColumns(NiVec3(-kToView.x, -kToView.y, 0.0f), NiVec3(kToView.y, -kToView.x, 0.0f), NiVec3(0, 0, 1));
+    spSign->SetRotate(kTurn);
+    spSign->AttachChild(MakeSignFace());
+    constexpr float W = SIGN_HALF_WIDTH;
+    spSign->AttachChild(MakeDemoColouredBox(NiVec3(0.03f, -W - 0.05f, SIGN_BOTTOM - 0.05f),
+                                            NiVec3(0.1f, W + 0.05f, SIGN_TOP + 0.05f), SIGN_WOOD, "sign_board"));
+    for (const float fY : {-0.7f * W, 0.7f * W})
+        spSign->AttachChild(MakeDemoColouredBox(NiVec3(0.045f, fY - 0.05f, SIGN_FOOT),
+                                                NiVec3(0.085f, fY + 0.05f, SIGN_BOTTOM + 0.2f), SIGN_WOOD, "sign_leg"));
+    return spSign;
+}
 } // namespace
 
 NiVec3 DemoShowcasePlace(const DemoLevel& kLevel)
@@ -80,7 +144,7 @@ NiVec3 DemoShowcasePlace(const DemoLevel& kLevel)
         fZ *= DEMO_SHOWCASE_DISTANCE / fLength;
     }
     // The game's z runs against the file's y.
-    return NiVec3(kLevel.m_fPrisonX + fX, -(kLevel.m_fPrisonZ + fZ), 0.0f);
+    return NiVec3(kLevel.m_fPrisonX + fX, -(kLevel.m_fPrisonZ + fZ), DEMO_SHOWCASE_LIFT);
 }
 
 NiVec3 DemoRoadStart(const DemoLevel& kLevel)
@@ -217,30 +281,39 @@ bool WriteLevel(const std::string& kFolder, const DemoLevel& kLevel)
     NiRefPtr<NiNode> spShowcase = Named(DEMO_SHOWCASE);
     if (NiRefPtr<NiNode> spTurntable = demo_scene::BuildShowcase())
         spShowcase->AttachChild(spTurntable);
-    spShowcase->SetTranslate(DemoShowcasePlace(kLevel));
+    spShowcase->AttachChild(MakeSign(kLevel));
+    const NiVec3 kPlace = DemoShowcasePlace(kLevel);
+    spShowcase->SetTranslate(kPlace);
     spShowcase->SetScale(DEMO_SHOWCASE_SCALE);
     spRoot->AttachChild(spShowcase);
-    // The first level's program showcase, west of the yard's middle in the
-    // start view: a pillar drawn by the demo material's programs, a signal post
-    // drawn by the demo effect's program technique and a pillar drawn by
-    // compiled high-level programs.
+    // The stand the sand lies on, a little lower: the two faces lie apart
+    // by more than the depth buffer tells apart at the start view.
+    const float fReach = demo_scene::FLOOR_HALF * DEMO_SHOWCASE_SCALE + STAND_MARGIN;
+    spRoot->AttachChild(MakeDemoColouredBox(NiVec3(kPlace.x - fReach, kPlace.y - fReach, STAND_FOOT),
+                                            NiVec3(kPlace.x + fReach, kPlace.y + fReach, DEMO_STAND_TOP), STAND_COLOUR,
+                                            DEMO_SHOWCASE_STAND));
+    // The first level's program showcase on the same sand: a pillar drawn by
+    // the demo material's programs, a signal post drawn by the demo effect's
+    // program technique and a pillar drawn by compiled high-level programs.
+    // Their feet stand inside the stand, under the sand.
     if (&kLevel == &DEMO_LEVELS[0])
     {
         NiRefPtr<NiNode> spShowcase = Named(DEMO_SHOWCASE_NODE);
-        constexpr float W = DEMO_SHOWCASE_WEST, E = DEMO_SHOWCASE_EAST, H = DEMO_SHOWCASE_HEIGHT;
+        constexpr float W = DEMO_SHOWCASE_WEST, E = DEMO_SHOWCASE_EAST;
+        constexpr float B = DEMO_SHOWCASE_BASE, T = DEMO_SHOWCASE_BASE + DEMO_SHOWCASE_HEIGHT;
         constexpr float M = DEMO_SHOWCASE_MATERIAL_Y, S = DEMO_SHOWCASE_SIGNAL_Y;
         NiTriShape* pkPillar =
-            MakeDemoBox(InFile(kLevel, W, M - 2, 0), InFile(kLevel, E, M + 2, H), false, DEMO_SHOWCASE_MATERIAL);
+            MakeDemoBox(InFile(kLevel, W, M - 2, B), InFile(kLevel, E, M + 2, T), false, DEMO_SHOWCASE_MATERIAL);
         pkPillar->AttachProperty(new NiTexturingProperty(DEMO_SHOWCASE_IMAGE));
         pkPillar->SetShader(new NiShader(DEMO_SHADER_NAME, 0));
         spShowcase->AttachChild(pkPillar);
         NiTriShape* pkSignal =
-            MakeDemoBox(InFile(kLevel, W, S - 2, 0), InFile(kLevel, E, S + 2, H), false, DEMO_SHOWCASE_SIGNAL);
+            MakeDemoBox(InFile(kLevel, W, S - 2, B), InFile(kLevel, E, S + 2, T), false, DEMO_SHOWCASE_SIGNAL);
         pkSignal->SetShader(new NiShader(DEMO_PROGRAM_EFFECT_NAME, 0));
         spShowcase->AttachChild(pkSignal);
         constexpr float L = DEMO_SHOWCASE_HLSL_Y;
         NiTriShape* pkHighLevel =
-            MakeDemoBox(InFile(kLevel, W, L - 2, 0), InFile(kLevel, E, L + 2, H), false, DEMO_SHOWCASE_HLSL);
+            MakeDemoBox(InFile(kLevel, W, L - 2, B), InFile(kLevel, E, L + 2, T), false, DEMO_SHOWCASE_HLSL);
         pkHighLevel->SetShader(new NiShader(DEMO_HLSL_SHADER_NAME, 0));
         spShowcase->AttachChild(pkHighLevel);
         spRoot->AttachChild(spShowcase);
@@ -288,6 +361,11 @@ bool WriteDemoLevel(const std::string& kFolder)
     // The showcase pillar's texture: one grey, so what its programs make of it is known.
     std::vector<std::uint8_t> kGrey(std::size_t(4 * 4 * 3), DEMO_SHOWCASE_TEXEL);
     if (!WriteTga(kFolder + "/" + DEMO_SHOWCASE_IMAGE, 4, 4, 24, kGrey))
+        return false;
+    // The showcase's sign: the word in white on a framed dark blue.
+    COrvaneDemoImage kSign(256, 128, {30, 40, 80, 255});
+    kSign.Fill({6, 6, 244, 116}, {230, 200, 90, 255}).Fill({10, 10, 236, 108}, {30, 40, 80, 255});
+    if (!kSign.Label({10, 10, 236, 108}, SIGN_WORD, 84) || !kSign.Write(kFolder + "/" + DEMO_SHOWCASE_SIGN_IMAGE))
         return false;
     for (const DemoLevel& kLevel : DEMO_LEVELS)
         if (!WriteLevel(kFolder, kLevel))

@@ -18,7 +18,8 @@
 // drawn, a little under the picked one), the fence switch with one child
 // per upgrade level and a detail node, plus the empty save folder "maps".
 // Each lies where its level's start view looks and has land of its own
-// colour and size.
+// colour and size, and shows the renderer's showcase on its stand with its
+// sign between the start view and the yard.
 [[nodiscard]] bool WriteDemoLevel(const std::string& kFolder);
 
 // One demo level: its file, the prison's middle in the game's world (x, z;
@@ -60,9 +61,9 @@ inline constexpr DemoLevel DEMO_LEVELS[DEMO_LEVEL_COUNT] = {
 
 inline constexpr const char* DEMO_LEVEL_FILE = DEMO_LEVELS[0].m_pcFile;
 
-// The first level's "programs" node: three pillars in the start view west of
-// the yard's middle, one drawn by the demo material (programs), one by the
-// demo effect's program technique, one by the demo's high-level material.
+// The first level's "programs" node: three pillars on the showcase's sand,
+// along its eastern edge, one drawn by the demo material (programs), one by
+// the demo effect's program technique, one by the demo's high-level material.
 inline constexpr const char* DEMO_SHOWCASE_NODE = "programs";
 inline constexpr const char* DEMO_SHOWCASE_MATERIAL = "showcase_material";
 inline constexpr const char* DEMO_SHOWCASE_SIGNAL = "showcase_signal";
@@ -70,23 +71,34 @@ inline constexpr const char* DEMO_SHOWCASE_HLSL = "showcase_hlsl";
 // The material pillar's texture, every texel this grey.
 inline constexpr const char* DEMO_SHOWCASE_IMAGE = "levels/showcase.tga";
 inline constexpr std::uint8_t DEMO_SHOWCASE_TEXEL = 200;
-// Where the pillars stand in the level's file (Z up): x and y ranges, the
-// material pillar south (-y) of the signal post and the high-level one
-// south of both, all 0 to 10 high.
-inline constexpr float DEMO_SHOWCASE_WEST = -26.0f, DEMO_SHOWCASE_EAST = -22.0f, DEMO_SHOWCASE_HEIGHT = 10.0f;
-inline constexpr float DEMO_SHOWCASE_MATERIAL_Y = -4.0f, DEMO_SHOWCASE_SIGNAL_Y = 4.0f;
-inline constexpr float DEMO_SHOWCASE_HLSL_Y = -12.0f;
+// Where the pillars stand in the level's file (Z up), about the prison's
+// middle: x and y ranges, the material pillar south (-y) of the signal post
+// and the high-level one south of both, DEMO_SHOWCASE_HEIGHT high from
+// DEMO_SHOWCASE_BASE, which lies inside the stand under the sand. They keep
+// south of the start view's line of sight to the prison's middle.
+inline constexpr float DEMO_SHOWCASE_WEST = -52.0f, DEMO_SHOWCASE_EAST = -48.0f, DEMO_SHOWCASE_HEIGHT = 10.0f;
+inline constexpr float DEMO_SHOWCASE_MATERIAL_Y = -30.0f, DEMO_SHOWCASE_SIGNAL_Y = -24.0f;
+inline constexpr float DEMO_SHOWCASE_HLSL_Y = -36.0f;
+inline constexpr float DEMO_SHOWCASE_BASE = 0.4f;
 
 // Empty child slots at the head of the level's "collide" node, ahead of
 // its ground and blocks: the world's object nodes take them.
 inline constexpr unsigned DEMO_OBJECT_SLOTS = 16;
 
 // The renderer's showcase (the first scene's turntable) stands between the
-// start view and the yard, this far from the prison's middle, this much
-// larger than in its own scene.
-inline constexpr float DEMO_SHOWCASE_DISTANCE = 60.0f;
+// start view and the yard, this far from the prison's middle (its sand
+// clear of the yard), this much larger than in its own scene, its sand
+// raised this high on a stand ("showcase_stand", a little lower and wider
+// than the sand) that a sign ("showcase_sign") in front names as a
+// demonstration: it is no building ground.
+inline constexpr float DEMO_SHOWCASE_DISTANCE = 68.0f;
 inline constexpr float DEMO_SHOWCASE_SCALE = 3.0f;
+inline constexpr float DEMO_SHOWCASE_LIFT = 1.2f;
+inline constexpr float DEMO_STAND_TOP = 0.9f;
 inline constexpr const char* DEMO_SHOWCASE = "showcase";
+inline constexpr const char* DEMO_SHOWCASE_STAND = "showcase_stand";
+inline constexpr const char* DEMO_SHOWCASE_SIGN = "showcase_sign";
+inline constexpr const char* DEMO_SHOWCASE_SIGN_IMAGE = "levels/showcase_sign.tga";
 // The showcase's place in the level's file (Z up).
 [[nodiscard]] NiVec3 DemoShowcasePlace(const DemoLevel& kLevel);
 

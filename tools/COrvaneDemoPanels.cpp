@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace
@@ -140,7 +141,9 @@ std::vector<DemoMark> DemoMainPanelMarks()
     return {{{144, 52, 18, 18}, u"\u25F7"},
             {{272, 52, 16, 18}, u"\u00A4"},
             {{404, 52, 18, 18}, u"\u263B"},
-            {{644, 22, 18, 18}, u"\u2696"}};
+            {{644, 22, 18, 18}, u"\u2696"},
+            // Left of the level's coloured square, which the bar draws at 536.
+            {{516, 52, 18, 18}, u"\u265C"}};
 }
 
 std::string DemoThumbnailPath(const std::string& kKey, const std::string& kName)
@@ -221,12 +224,16 @@ bool WriteDemoPanels(const std::string& kFolder)
     // Options, messages and the parole desk: COrvaneDemoFrontEnd; the
     // management, file and pop-up panels: COrvaneDemoInfoPanels.
 
-    // Icons: 16 x 16 squares.
+    // Icons: 16 x 16 squares; a star sign's shows its sign.
     std::uint8_t ucShade = 40;
-    for (const char* pcSign : {"Aquarius", "Aries", "Cancer", "Capricorn", "Gemini", "Leo", "Libra", "Pisces",
-                               "Sagittarius", "Scorpio", "Taurus", "Virgo"})
+    const std::pair<const char*, char16_t> akSigns[] = {
+        {"Aquarius", u'\u2652'}, {"Aries", u'\u2648'},  {"Cancer", u'\u264B'},      {"Capricorn", u'\u2651'},
+        {"Gemini", u'\u264A'},   {"Leo", u'\u264C'},    {"Libra", u'\u264E'},       {"Pisces", u'\u2653'},
+        {"Sagittarius", u'\u2650'}, {"Scorpio", u'\u264F'}, {"Taurus", u'\u2649'}, {"Virgo", u'\u264D'}};
+    for (const auto& [pcSign, cSymbol] : akSigns)
     {
-        bOk = bOk && WriteSquare(kFolder + "/images/panels/starsign/" + pcSign + ".tga", 16, {ucShade, 120, 200, 255});
+        bOk = bOk && WriteSquare(kFolder + "/images/panels/starsign/" + pcSign + ".tga", 16, {ucShade, 120, 200, 255},
+                                 std::u16string(1, cSymbol));
         ucShade = static_cast<std::uint8_t>(ucShade + 16);
     }
     const std::array<Rgba, 4> akLevels = {{{80, 200, 80, 255}, {220, 200, 60, 255}, {230, 120, 40, 255}, {210, 40, 40, 255}}};

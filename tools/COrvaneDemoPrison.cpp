@@ -12,6 +12,7 @@
 #include "tools/COrvaneDemoShapes.h"
 #include "tools/COrvaneTgaWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
@@ -256,6 +257,9 @@ NiRefPtr<NiTriShape> MakePickPlate(const char* pcName, float fMinX, float fMinZ,
     return spPlate;
 }
 
+// How high the upper floor lies over the ground floor.
+constexpr float UPPER_FLOOR_HEIGHT = 3.0f;
+
 // A cell block's nodes: its two floors of 8 x 9 cells of size 2 (a map text
 // each), the roof, the entrance in front with the ways in and out, and
 // stairs up and down. Routes walk in four seconds. The floors reach one row
@@ -278,7 +282,7 @@ void AddCellBlockNodes(NiNode& kModel)
         kModel.AttachChild(spRoute);
     };
     Text("floor0", NiVec3(-7.0f, 0.0f, 9.0f), "map_1_8_9_0_2");
-    Text("floor1", NiVec3(-7.0f, 3.0f, 9.0f), "map_2_8_9_1_2");
+    Text("floor1", NiVec3(-7.0f, UPPER_FLOOR_HEIGHT, 9.0f), "map_2_8_9_1_2");
     Text("roof", NiVec3(0.0f, 6.0f, 0.0f), "roof");
     Text("mark_door", NiVec3(0.0f, 0.0f, 8.5f), "door_e1");
     Way("SP_enter_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(1.0f, 0.0f, 5.0f));
@@ -355,6 +359,33 @@ void AddBuildingWalls(NiNode& kModel, const std::uint8_t (&aucColour)[3])
         MakeDemoColouredBox(NiVec3(-I, 0, I), NiVec3(-ENTRANCE_HALF, WALL_HEIGHT, E), aucColour, "wall_front_left"));
     kModel.AttachChild(
         MakeDemoColouredBox(NiVec3(ENTRANCE_HALF, 0, I), NiVec3(I, WALL_HEIGHT, E), aucColour, "wall_front_right"));
+}
+
+// The upper floor's structure, hung under its floor node (whose place is
+// given), so that it shows and hides with the floor: joists along x on every
+// line between the rows of cells, from wall to wall, their tops where the
+// ground floor's slab has its top, and a ledge along each side wall a little
+// lower, under their ends. Rooms of the upper floor stand on them; between
+// them the ground floor stays in sight from above.
+void AddUpperFloor(NiNode& kFloor, const NiVec3& kFloorAt, const std::uint8_t (&aucColour)[3])
+{
+    constexpr float E = 8.0f;
+    constexpr float I = E - WALL_THICKNESS;
+    constexpr float JOIST = 0.4f;
+    constexpr float DEPTH = 0.25f;
+    constexpr float LEDGE_DROP = 0.05f;
+    const DemoFloorColour kShade = FloorShade(aucColour);
+    const std::uint8_t aucFloor[3] = {kShade.m_ucRed, kShade.m_ucGreen, kShade.m_ucBlue};
+    const NiVec3 kShift(-kFloorAt.x, 0.0f, -kFloorAt.z);
+    for (int iLine = 0; iLine <= 8; ++iLine)
+    {
+        const float fZ = std::clamp(-E + 2.0f * static_cast<float>(iLine), -I + 0.5f * JOIST, I - 0.5f * JOIST);
+        kFloor.AttachChild(MakeDemoColouredBox(NiVec3(-I, SLAB_TOP - DEPTH, fZ - 0.5f * JOIST) + kShift,
+                                               NiVec3(I, SLAB_TOP, fZ + 0.5f * JOIST) + kShift, aucFloor, "joist"));
+    }
+    for (const float fX : {-I, I - JOIST})
+        kFloor.AttachChild(MakeDemoColouredBox(NiVec3(fX, SLAB_TOP - DEPTH - LEDGE_DROP, -I) + kShift,
+                                               NiVec3(fX + JOIST, SLAB_TOP - LEDGE_DROP, I) + kShift, aucFloor, "ledge"));
 }
 
 // An inside plan's look: a tile over its footprint (width along x, depth
@@ -700,6 +731,8 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
             // Its walls come after the plates: drawn, and part of the same
             // building to a click.
             AddBuildingWalls(*spModel, BUILDING_COLOURS[GroupOf(kPlan, BUILDINGS)]);
+            if (auto* pkUpper = NiDynamicCast<NiNode>(spModel->GetObjectByName("floor1")))
+                AddUpperFloor(*pkUpper, pkUpper->GetTranslate(), BUILDING_COLOURS[GroupOf(kPlan, BUILDINGS)]);
         }
         else if (GroupOf(kPlan, BUILDINGS) >= 0)
         {

@@ -302,6 +302,10 @@ NiRefPtr<NiNode> BuildShowcase()
         return nullptr;
     NiRefPtr<NiNode> spShowcase = static_cast<NiNode*>(pkTurntable);
     (void)spScene->DetachChild(spShowcase);
+    // Seen from afar, the box's bottom on the floor would fight the floor in
+    // the depth buffer along its edges: its foot sinks a little into it.
+    if (NiAVObject* pkBox = spShowcase->GetObjectByName("BoxNode"))
+        pkBox->SetTranslate(BOX_CENTRE - NiVec3(0.0f, 0.0f, SHOWCASE_BOX_SINK));
     return spShowcase;
 }
 

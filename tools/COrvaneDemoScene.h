@@ -32,6 +32,8 @@ inline constexpr std::uint8_t FLOOR_TEXEL[3] = {200, 160, 120};
 // Box: centred on BOX_CENTRE (x, y), from z = 0 to BOX_SIDE.
 inline constexpr float BOX_SIDE = 1.5f;
 inline const NiVec3 BOX_CENTRE{-2.5f, 2.0f, 0.0f};
+// How far the box's foot sinks into the floor where the levels show it.
+inline constexpr float SHOWCASE_BOX_SINK = 0.05f;
 // R5G6B5 0x07FF: no red, full green and blue.
 inline constexpr std::uint16_t BOX_TEXEL_565 = 0x07FF;
 inline constexpr std::uint8_t BOX_TEXEL[3] = {0, 255, 255};
@@ -74,7 +76,8 @@ inline constexpr float FRUSTUM_HALF_HEIGHT = 0.375f;
 [[nodiscard]] bool WriteImages(const std::string& kFolder);
 // The scene's objects that show the renderer at work (the turntable with its
 // lights, textured floor and box, skinned bars and effect glass), without
-// the camera: the demo levels place them where their start view sees them.
+// the camera, the box's foot sunk SHOWCASE_BOX_SINK into the floor: the
+// demo levels place them where their start view sees them.
 [[nodiscard]] NiRefPtr<NiNode> BuildShowcase();
 // Writes FILE_NAME and both images into the folder (its "models" folder is
 // made); false with the reason on standard error.

@@ -49,11 +49,21 @@ std::vector<DemoTooltipLayout> MakeLayouts()
     const char* const apcBar[][3] = {{"Time of day", "Uhrzeit", "Heure"},
                                      {"Money", "Geld", "Argent"},
                                      {"Prisoners / beds", "H\xe4""ftlinge / Betten", "D\xe9tenus / lits"},
-                                     {"Order", "Ordnung", "Ordre"}};
+                                     {"Order", "Ordnung", "Ordre"},
+                                     {"Prison level", "Gef\xe4ngnisstufe", "Niveau de la prison"}};
     const std::vector<DemoMark> kMarks = DemoMainPanelMarks();
-    for (std::size_t i = 0; i < kMarks.size() && i < 4; ++i)
+    for (std::size_t i = 0; i < kMarks.size() && i < std::size(apcBar); ++i)
         Layout("images/panels/main/base/base").kTips.push_back({0, apcBar[i][0], apcBar[i][1], apcBar[i][2],
                                                                 kMarks[i].m_kRect});
+    // The star sign's square, which the pop-ups draw left of the age.
+    for (const char* pcBase : {"images/panels/prisoner/prisoner", "images/panels/staff/staff"})
+        Layout(pcBase).kTips.push_back({0, "Star sign", "Sternzeichen", "Signe du zodiaque", DEMO_STAR_SIGN_AREA});
+    // The item's picture turns red when it cannot be bought: both reasons
+    // stand right of it, the price and the prison level it needs.
+    Layout("images/panels/build/page")
+        .kTips.push_back({0, "Red: costs more than the balance, or needs a higher prison level",
+                          "Rot: teurer als der Kontostand, oder h\xf6here Gef\xe4ngnisstufe n\xf6tig",
+                          "Rouge : plus cher que le solde, ou niveau de prison trop bas", DEMO_BUILD_PICTURE_AREA});
     return kLayouts;
 }
 

@@ -210,7 +210,7 @@ TEST_F(COrvaneDemoLevelTest, EachLevelLoadsItsOwnFile)
         const float fView = std::sqrt(fViewX * fViewX + fViewZ * fViewZ);
         EXPECT_NEAR(kAt.x, kLevel.m_fPrisonX + fViewX * DEMO_SHOWCASE_DISTANCE / fView, 1e-2f);
         EXPECT_NEAR(kAt.z, kLevel.m_fPrisonZ + fViewZ * DEMO_SHOWCASE_DISTANCE / fView, 1e-2f);
-        EXPECT_NEAR(kAt.y, 0.0f, 1e-3f);
+        EXPECT_NEAR(kAt.y, DEMO_SHOWCASE_LIFT, 1e-3f);
         EXPECT_GT(fView, DEMO_SHOWCASE_DISTANCE + 6.0f * DEMO_SHOWCASE_SCALE);
         for (const char* pcPart : {"Floor", "BoxNode", "Lamp", "BarPartitioned", "BarSoftware", "Turntable"})
             EXPECT_NE(pkShowcase->GetObjectByName(pcPart), nullptr) << pcPart;
@@ -230,7 +230,8 @@ TEST_F(COrvaneDemoLevelTest, EachLevelLoadsItsOwnFile)
             ASSERT_NE(pkHighLevel, nullptr);
             ASSERT_NE(pkHighLevel->GetShader(), nullptr);
             EXPECT_STREQ(pkHighLevel->GetShader()->GetName(), DEMO_HLSL_SHADER_NAME);
-            EXPECT_NEAR(pkHighLevel->GetWorldBound().m_kCenter.x, kLevel.m_fPrisonX - 24.0f, 0.5f);
+            const float fPillarX = kLevel.m_fPrisonX + 0.5f * (DEMO_SHOWCASE_WEST + DEMO_SHOWCASE_EAST);
+            EXPECT_NEAR(pkHighLevel->GetWorldBound().m_kCenter.x, fPillarX, 0.5f);
             auto* pkPillar = NiDynamicCast<NiGeometry>(pkPrograms->GetObjectByName(DEMO_SHOWCASE_MATERIAL));
             auto* pkSignal = NiDynamicCast<NiGeometry>(pkPrograms->GetObjectByName(DEMO_SHOWCASE_SIGNAL));
             ASSERT_TRUE(pkPillar && pkSignal);
@@ -238,9 +239,16 @@ TEST_F(COrvaneDemoLevelTest, EachLevelLoadsItsOwnFile)
             ASSERT_NE(pkSignal->GetShader(), nullptr);
             EXPECT_STREQ(pkPillar->GetShader()->GetName(), DEMO_SHADER_NAME);
             EXPECT_STREQ(pkSignal->GetShader()->GetName(), DEMO_PROGRAM_EFFECT_NAME);
-            // West of the yard's middle, on the ground.
-            EXPECT_NEAR(pkPillar->GetWorldBound().m_kCenter.x, kLevel.m_fPrisonX - 24.0f, 0.5f);
-            EXPECT_NEAR(pkSignal->GetWorldBound().m_kCenter.y, 5.0f, 0.5f);
+            // West of the yard, standing in the showcase's stand.
+            EXPECT_NEAR(pkPillar->GetWorldBound().m_kCenter.x, fPillarX, 0.5f);
+            EXPECT_LT(fPillarX, kLevel.m_fPrisonX - 40.0f);
+            EXPECT_NEAR(pkSignal->GetWorldBound().m_kCenter.y, DEMO_SHOWCASE_BASE + 0.5f * DEMO_SHOWCASE_HEIGHT, 0.5f);
+            EXPECT_LT(DEMO_SHOWCASE_BASE, DEMO_STAND_TOP);
+            const NiAVObject* pkStand = pkWorld->GetSceneRoot()->GetObjectByName(DEMO_SHOWCASE_STAND);
+            ASSERT_NE(pkStand, nullptr);
+            const auto& kStand = pkStand->GetWorldBound();
+            for (const NiGeometry* pkOnStand : {pkPillar, pkSignal, pkHighLevel})
+                EXPECT_LT((pkOnStand->GetWorldBound().m_kCenter - kStand.m_kCenter).Length(), kStand.m_fRadius);
         }
         const NiAVObject* pkLand = pkWorld->GetSceneRoot()->GetObjectByName("land");
         ASSERT_NE(pkLand, nullptr);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -52,14 +53,22 @@ struct Drawn
     std::vector<NiVec3> m_kPoints;
 };
 
-void Collect(NiAVObject* pkObject, Drawn& kDrawn)
+// The shapes under the object in the model's frame; a floor node's
+// children (which the game shows and hides with their floor) are left out
+// unless the floor node is the object itself, and then stand in its frame.
+void Collect(NiAVObject* pkObject, Drawn& kDrawn, const NiVec3& kShift = NiVec3(0.0f, 0.0f, 0.0f))
 {
     if (pkObject == nullptr || pkObject->GetAppCulled())
         return;
     if (auto* pkNode = NiDynamicCast<NiNode>(pkObject))
     {
         for (std::uint32_t i = 0; i < pkNode->GetArrayCount(); ++i)
-            Collect(pkNode->GetAt(i), kDrawn);
+        {
+            NiAVObject* pkChild = pkNode->GetAt(i);
+            const char* pcName = pkChild != nullptr ? pkChild->GetName() : nullptr;
+            if (pcName == nullptr || std::string(pcName).rfind("floor", 0) != 0)
+                Collect(pkChild, kDrawn, kShift);
+        }
         return;
     }
     auto* pkShape = NiDynamicCast<NiTriShape>(pkObject);
@@ -73,7 +82,7 @@ void Collect(NiAVObject* pkObject, Drawn& kDrawn)
         ++kDrawn.m_iUncoloured;
     for (std::uint16_t v = 0; v < pkData->GetVertexCount(); ++v)
     {
-        const NiVec3& k = pkData->GetVertices()[v];
+        const NiVec3 k = pkData->GetVertices()[v] + kShift;
         kDrawn.m_kMin = NiVec3(std::min(kDrawn.m_kMin.x, k.x), std::min(kDrawn.m_kMin.y, k.y), std::min(kDrawn.m_kMin.z, k.z));
         kDrawn.m_kMax = NiVec3(std::max(kDrawn.m_kMax.x, k.x), std::max(kDrawn.m_kMax.y, k.y), std::max(kDrawn.m_kMax.z, k.z));
         kDrawn.m_kPoints.push_back(k);
@@ -123,6 +132,40 @@ TEST_F(COrvaneDemoPrisonTest, BuildingsStandInLitWallsOpenAtTheirEntrance)
             EXPECT_FALSE(k.x > -7.0f && k.x < 7.0f && k.z > -7.0f && k.z < 7.0f) << k.x << ", " << k.z;
             EXPECT_FALSE(k.x > -1.5f && k.x < 1.5f && k.z > 7.0f) << k.x << ", " << k.z;
         }
+
+        // The upper floor, shown and hidden with its floor node: joists and
+        // ledges from wall to wall inside the walls, their tops where the
+        // ground floor's drawn floor has its top over that floor's height,
+        // the joists no further apart than a cell, so that every room of
+        // the floor stands on some.
+        auto* pkUpper = NiDynamicCast<NiNode>(spModel->GetObjectByName("floor1"));
+        ASSERT_NE(pkUpper, nullptr);
+        const NiVec3 kAt = pkUpper->GetTranslate();
+        Drawn kUpper;
+        Collect(pkUpper, kUpper, kAt);
+        EXPECT_GE(kUpper.m_iShapes, 9);
+        EXPECT_EQ(kUpper.m_iUnlit, 0);
+        EXPECT_EQ(kUpper.m_iUncoloured, 0);
+        EXPECT_GT(kUpper.m_kMax.y, kAt.y);
+        EXPECT_LT(kUpper.m_kMax.y, kAt.y + DEMO_POST_LIFT);
+        float fSlabTop = 0.0f;
+        for (const NiVec3& k : kDrawn.m_kPoints)
+            if (k.y < DEMO_POST_LIFT)
+                fSlabTop = std::max(fSlabTop, k.y);
+        EXPECT_NEAR(kUpper.m_kMax.y - kAt.y, fSlabTop, 1e-4f);
+        EXPECT_GT(kUpper.m_kMin.y, kAt.y - 0.5f);
+        EXPECT_NEAR(kUpper.m_kMin.x, -7.7f, 0.01f);
+        EXPECT_NEAR(kUpper.m_kMax.x, 7.7f, 0.01f);
+        EXPECT_NEAR(kUpper.m_kMin.z, -7.7f, 0.01f);
+        EXPECT_NEAR(kUpper.m_kMax.z, 7.7f, 0.01f);
+        std::vector<float> kTops;
+        for (const NiVec3& k : kUpper.m_kPoints)
+            if (k.y > kAt.y && std::find_if(kTops.begin(), kTops.end(), [&k](float z) { return std::fabs(z - k.z) < 0.01f; }) == kTops.end())
+                kTops.push_back(k.z);
+        std::sort(kTops.begin(), kTops.end());
+        ASSERT_GE(kTops.size(), 2u);
+        for (std::size_t i = 1; i < kTops.size(); ++i)
+            EXPECT_LE(kTops[i] - kTops[i - 1], 2.0f) << kTops[i - 1] << " to " << kTops[i];
     }
     EXPECT_EQ(iBuildings, 7);
 }

@@ -3,10 +3,11 @@
 // language) and the scenario entered, the build menus walked. Fails on a
 // locale error text that reaches the screen or stands in a list, on any
 // message box, on a line about a missing or unreadable file on standard
-// error, on a layout with fewer widgets than its panel uses, on a menu item
-// without a template, on a byte of "./language.xml" that fonts 0-4 have no
-// glyph for, on a hot-area layout without its hover texts, on a front-end
-// button without a hover text, when the pointer on the main menu's "New
+// error, on faces of the showcase the depth buffer cannot tell apart from
+// another at the start view, on a layout with fewer widgets than its panel
+// uses, on a menu item without a template, on a byte of "./language.xml"
+// that fonts 0-4 have no glyph for, on a hot-area layout without its hover
+// texts, on a front-end button without a hover text, when the pointer on the main menu's "New
 // prison" button or on the main panel's build button shows no hover text,
 // when the hover texts' font leaves the scene showing behind its letters,
 // when the main panel's clock runs into its year, and when a question the
@@ -15,6 +16,7 @@
 
 #include "tests/game/support/CPlayScript.h"
 
+#include "engine/render/NiDX9Renderer.h"
 #include "engine/render/NiPixelData.h"
 #include "engine/render/image/NiImageConverter.h"
 #include "engine/render/image/NiImageFileConverter.h"
@@ -46,6 +48,7 @@
 #include "engine/scene/NiPicker.h"
 #include "framework/COrvaneCamera.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tests/game/data/CoplanarFaces.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoPanels.h"
@@ -428,7 +431,7 @@ protected:
             {CInterface::PANEL_LOAD, CFilePanel::WIDGET_FIRST_ROW},
             {CInterface::PANEL_SAVE, CFilePanel::WIDGET_FIRST_ROW},
             {CInterface::PANEL_BUILDING, CPopUpPanelBuilding::WIDGET_INERT},
-            {CInterface::PANEL_PRISONER, CPopUpPanelCharacter::WIDGET_DUTY},
+            {CInterface::PANEL_PRISONER, CBasePanel::WIDGET_CLOSE},
             {CInterface::PANEL_STAFF, CPopUpPanelCharacter::WIDGET_DUTY},
             {CInterface::PANEL_MESSAGES, CMessageHistoryPanel::WIDGET_OLDER},
             {CInterface::PANEL_DESK_TOP, CDeskTopPanel::WIDGET_LEAVE},
@@ -597,6 +600,74 @@ protected:
         EXPECT_LT(std::abs(kSeen.z - kMiddle.z), 40.0f) << "level " << uiLevel << " sees " << kSight.GetAt(0)->GetAVObject()->GetName();
     }
 
+    // From the start view no face of the showcase (its sand, box, bars,
+    // glass and sign, the stand they lie on, the first level's pillars) lies
+    // so near a face parallel to it, of the showcase or of the ground (the
+    // land, the yard's floor display at the yard's height), that the depth
+    // buffer could not tell them apart: twice its step at their distance.
+    static void ExpectShowcaseApartInDepth(CPlayScript& kScript, std::uint32_t uiLevel)
+    {
+        const CWorld* pkWorld = kScript.Game().GetWorld();
+        ASSERT_NE(pkWorld, nullptr);
+        NiNode* pkRoot = pkWorld->GetSceneRoot();
+        ASSERT_NE(pkRoot, nullptr);
+        pkRoot->Update(0.0f);
+        std::vector<coplanar::Triangle> kShown;
+        for (const char* pcPart : {DEMO_SHOWCASE, DEMO_SHOWCASE_STAND, DEMO_SHOWCASE_NODE})
+        {
+            const NiAVObject* pkPart = pkRoot->GetObjectByName(pcPart);
+            EXPECT_TRUE(pkPart != nullptr || (uiLevel != 0 && std::string(pcPart) == DEMO_SHOWCASE_NODE)) << pcPart;
+            if (pkPart != nullptr)
+                coplanar::Collect(*pkPart, kShown);
+        }
+        // The sand, the box, the glass, the bars, the sign and the stand.
+        EXPECT_GE(kShown.size(), 60u) << "level " << uiLevel;
+        std::vector<coplanar::Triangle> kGround;
+        const NiAVObject* pkLand = pkRoot->GetObjectByName("land");
+        ASSERT_NE(pkLand, nullptr);
+        coplanar::Collect(*pkLand, kGround);
+        const CBlockGrid* pkYard = CBlockGridManager::GetExisting()->FindGrid(1);
+        ASSERT_NE(pkYard, nullptr);
+        // Its cells' middles run from the origin along +x by row and -z by
+        // column.
+        const NiVec3* pkOrigin = pkYard->GetOrigin();
+        ASSERT_NE(pkOrigin, nullptr);
+        const float fSize = static_cast<float>(pkYard->GetCellSize());
+        const float fY = pkOrigin->y;
+        const NiVec3 kMin(pkOrigin->x - 0.5f * fSize, fY,
+                          pkOrigin->z - fSize * static_cast<float>(pkYard->GetColumns() - 1) - 0.5f * fSize);
+        const NiVec3 kMax(pkOrigin->x + fSize * static_cast<float>(pkYard->GetRows() - 1) + 0.5f * fSize, fY,
+                          pkOrigin->z + 0.5f * fSize);
+        EXPECT_NEAR(0.5f * (kMin.x + kMax.x), DEMO_LEVELS[uiLevel].m_fPrisonX, 2.0f);
+        EXPECT_NEAR(0.5f * (kMin.z + kMax.z), DEMO_LEVELS[uiLevel].m_fPrisonZ, 2.0f);
+        for (const bool bFirstHalf : {true, false})
+        {
+            coplanar::Triangle kDisplay;
+            kDisplay.akCorner[0] = kMin;
+            kDisplay.akCorner[1] = bFirstHalf ? NiVec3(kMin.x, fY, kMax.z) : kMax;
+            kDisplay.akCorner[2] = bFirstHalf ? kMax : NiVec3(kMax.x, fY, kMin.z);
+            kDisplay.kNormal = NiVec3(0.0f, 1.0f, 0.0f);
+            kDisplay.kOwner = "yard display";
+            kDisplay.pvShape = pkYard;
+            kGround.push_back(kDisplay);
+        }
+        const NiCamera* pkCamera = kScript.Game().GetCamera()->GetEngineCamera();
+        ASSERT_NE(pkCamera, nullptr);
+        const NiViewFrustum& kFrustum = pkCamera->GetViewFrustum();
+        std::uint32_t uiBits = 16;
+        std::uint32_t uiStencil = 0;
+        if (const auto* pkRenderer = NiDynamicCast<NiDX9Renderer>(NiRenderer::GetRenderer()))
+            if (!NiDX9Renderer::GetDepthStencilBits(pkRenderer->GetPresentParams().AutoDepthStencilFormat, uiBits,
+                                                    uiStencil) ||
+                uiBits == 0)
+                uiBits = 16;
+        for (const coplanar::Fight& kFight :
+             coplanar::FindFights(kShown, kGround, pkCamera->GetWorldLocation(), kFrustum.m_fNear, kFrustum.m_fFar,
+                                  uiBits, 2.0f))
+            ADD_FAILURE() << "level " << uiLevel << ": " << kFight.kFirst << " and " << kFight.kSecond << " lie "
+                          << kFight.fGap << " apart, the depth buffer's step there being " << kFight.fStep;
+    }
+
     // Main menu 1, then location k + 1: a free game on level k.
     static void EnterLevel(CPlayScript& kScript, std::uint32_t uiLevel)
     {
@@ -630,6 +701,7 @@ protected:
         EnterLevel(kScript, uiLevel);
         ExpectClockClearOfYear(kScript.Game());
         ExpectYardInView(kScript, uiLevel);
+        ExpectShowcaseApartInDepth(kScript, uiLevel);
         ExpectBuildTooltip(kScript, iLanguage);
         ExpectLevel(kScript);
         ExpectClean(kScript);
@@ -709,7 +781,8 @@ int LightPixels(const NiPixelData& kImage, std::uint32_t uiX, std::uint32_t uiY,
 
 // The bottom bar speaks without its tooltips: every button carries an icon,
 // and every figure the bar's code writes (time, balance, prisoners / beds,
-// the order bar) has an icon just left of it on the same line.
+// the order bar, the prison level) has an icon just left of it on the same
+// line.
 TEST_F(DataCheckTest, EveryBottomBarButtonAndFigureHasAnIcon)
 {
     const std::filesystem::path kBase = Folder() / "images" / "panels" / "main" / "base";
@@ -743,11 +816,13 @@ TEST_F(DataCheckTest, EveryBottomBarButtonAndFigureHasAnIcon)
             }
         EXPECT_TRUE(bFound);
     }
-    // The figures' places as the bar's code draws them.
+    // The figures' places as the bar's code draws them; the prison level's
+    // from its coloured square on.
     const float afFigures[][2] = {{CMainPanel::TIME_X, CMainPanel::READOUT_Y},
                                   {290.0f, CMainPanel::READOUT_Y},
                                   {423.0f, CMainPanel::READOUT_Y},
-                                  {664.0f, 27.0f}};
+                                  {664.0f, 27.0f},
+                                  {536.0f, CMainPanel::READOUT_Y}};
     for (const auto& afFigure : afFigures)
     {
         SCOPED_TRACE(afFigure[0]);

@@ -12,6 +12,7 @@
 #include "engine/render/image/NiImageFileConverter.h"
 #include "engine/render/image/NiPixelFormat.h"
 #include "framework/COrvaneCanvas.h"
+#include "framework/COrvaneCanvasLayout.h"
 #include "framework/COrvaneFont.h"
 #include "framework/COrvaneWidget.h"
 #include "game/shell/CGame.h"
@@ -28,6 +29,8 @@
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/game/support/CHeadlessPrison.h"
 #include "tools/COrvaneDemoData.h"
+#include "tools/COrvaneDemoPanels.h"
+#include "tools/COrvaneDemoTooltips.h"
 
 #include <gtest/gtest.h>
 
@@ -310,8 +313,7 @@ TEST_F(ScreenLabelTest, EveryFigureOfThePagesAndTheDeskHasALabel)
 TEST_F(ScreenLabelTest, EveryButtonShowsAnIconOrAWord)
 {
     const std::set<std::pair<std::string, std::uint32_t>> kPlain = {
-        {"images/panels/building/building", CPopUpPanelBuilding::WIDGET_INERT},
-        {"images/panels/prisoner/prisoner", CPopUpPanelCharacter::WIDGET_DUTY}};
+        {"images/panels/building/building", CPopUpPanelBuilding::WIDGET_INERT}};
     int iLayouts = 0;
     int iButtons = 0;
     for (const auto& kEntry : std::filesystem::recursive_directory_iterator(Folder()))
@@ -521,4 +523,45 @@ TEST_F(ScreenLabelTest, EveryTextFitsItsRoomInEachLanguage)
     for (const auto& akEntry : itMessages->second)
         for (const std::string& kText : akEntry)
             EXPECT_LE(pkBody->GetTextWidth(("99 " + kText).c_str()), 2u * 485u - 60u) << kText;
+}
+
+// Every icon the data puts beside a figure the game draws (the bottom bar's,
+// the prison level's among them), the star sign's square of the pop-ups and
+// the build page's picture, which turns red when the item cannot be bought,
+// lie under a hot area whose hover text has a word in each language.
+TEST_F(ScreenLabelTest, EveryFigureIconAndTheBuildPictureHaveAHoverWord)
+{
+    const LanguageLists kLists = ReadLanguageLists(ReadFileBytes(Folder() / "language.xml"));
+    // The maps read as the game reads them.
+    NiImageConverter::SetCurrent(new NiImageFileConverter);
+    struct Release
+    {
+        ~Release() { NiImageConverter::ReleaseCurrent(); }
+    } kRelease;
+    std::vector<std::pair<std::string, DemoRect>> kTargets;
+    for (const DemoMark& kMark : DemoMainPanelMarks())
+        kTargets.emplace_back("images/panels/main/base/base", kMark.m_kRect);
+    kTargets.emplace_back("images/panels/prisoner/prisoner", DEMO_STAR_SIGN_AREA);
+    kTargets.emplace_back("images/panels/staff/staff", DEMO_STAR_SIGN_AREA);
+    kTargets.emplace_back("images/panels/build/page", DEMO_BUILD_PICTURE_AREA);
+    // The prison level's figure is among the bar's.
+    ASSERT_GE(kTargets.size(), 8u);
+    for (const auto& [kBase, kRect] : kTargets)
+    {
+        SCOPED_TRACE(kBase + " at " + std::to_string(kRect.x) + ", " + std::to_string(kRect.y));
+        std::vector<COrvaneCanvasLayout::KeyArea> kAreas;
+        ASSERT_TRUE(COrvaneCanvasLayout::ReadKeyAreas((Folder() / (kBase + "_h.tga")).string(), kAreas));
+        const int iX = static_cast<int>(kRect.x + kRect.w / 2);
+        const int iY = static_cast<int>(kRect.y + kRect.h / 2);
+        const auto itArea = std::find_if(kAreas.begin(), kAreas.end(), [iX, iY](const COrvaneCanvasLayout::KeyArea& k) {
+            return iX >= k.m_iX && iX < k.m_iX + k.m_iWidth && iY >= k.m_iY && iY < k.m_iY + k.m_iHeight;
+        });
+        ASSERT_NE(itArea, kAreas.end());
+        const auto itList = kLists.find(DemoTooltipListName(kBase));
+        ASSERT_NE(itList, kLists.end());
+        const auto uiEntry = static_cast<std::size_t>(itArea - kAreas.begin());
+        ASSERT_LT(uiEntry, itList->second.size());
+        for (const std::string& kWord : itList->second[uiEntry])
+            EXPECT_GE(kWord.size(), 3u) << kWord;
+    }
 }

@@ -103,12 +103,15 @@ protected:
         std::filesystem::remove_all(m_kFolder, kError);
     }
 
-    // The camera west of the showcase at half its height, looking east
-    // (+x), up +z (the level's file is Z up).
+    // The camera west of the showcase's pillars at half their height, level
+    // with their row's middle, looking east (+x), up +z (the level's file is
+    // Z up).
     NiVec3 Camera() const
     {
         const DemoLevel& k = DEMO_LEVELS[0];
-        return NiVec3(k.m_fPrisonX - 60.0f, -k.m_fPrisonZ, 0.5f * DEMO_SHOWCASE_HEIGHT);
+        const float fRow = 0.5f * (DEMO_SHOWCASE_SIGNAL_Y + DEMO_SHOWCASE_HLSL_Y);
+        return NiVec3(k.m_fPrisonX + DEMO_SHOWCASE_WEST - 34.0f, fRow - k.m_fPrisonZ,
+                      DEMO_SHOWCASE_BASE + 0.5f * DEMO_SHOWCASE_HEIGHT);
     }
     void Draw(std::initializer_list<NiTriShape*> kObjects)
     {
