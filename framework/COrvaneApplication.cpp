@@ -1,12 +1,11 @@
 #include "framework/COrvaneApplication.h"
 
-#include "engine/render/NiDX9Renderer.h"
-#include "engine/render/NiDX9SystemInfo.h"
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneDebugOptions.h"
 #include "framework/COrvaneGame.h"
 #include "framework/COrvaneInputDevices.h"
 #include "framework/COrvaneRenderer.h"
+#include "framework/COrvaneRendererFactory.h"
 #include "framework/COrvaneSceneLink.h"
 #include "framework/COrvaneSystem.h"
 #include "framework/COrvaneTagTree.h"
@@ -181,7 +180,7 @@ bool COrvaneApplication::Run()
     const bool bEveryFrame = EveryFrameAsked();
     m_kPacer.SetPeriod(std::chrono::nanoseconds{0});
     m_pkGame->Render();
-    PaceFrame(bEveryFrame);
+    PaceFrame(bEveryFrame, true);
     m_pkGame->Update(FIRST_UPDATE_TIME);
 
     while (m_ucQuit == 0)
@@ -200,9 +199,10 @@ bool COrvaneApplication::Run()
         if (bForeground)
         {
             const bool bInput = m_pkWindow->DispatchInputEvents() > 0;
-            if (FrameWanted(bEveryFrame, bInput))
+            const bool bDrawn = FrameWanted(bEveryFrame, bInput);
+            if (bDrawn)
                 m_pkGame->Render();
-            PaceFrame(bEveryFrame);
+            PaceFrame(bEveryFrame, bDrawn);
             m_pkGame->Update(m_fFrameTime);
         }
         else
@@ -234,34 +234,35 @@ bool COrvaneApplication::FrameWanted(bool bEveryFrame, bool bInput)
     return false;
 }
 
-std::chrono::nanoseconds COrvaneApplication::GetFramePeriod() const
+const NiRenderer* COrvaneApplication::GetEngineRenderer() const
 {
     const COrvaneRenderer* pkHolder = m_pkWindow ? m_pkWindow->GetRenderer() : nullptr;
-    NiRenderer* pkRenderer = pkHolder != nullptr ? pkHolder->GetRenderer() : nullptr;
-    if (pkRenderer == nullptr)
-        return std::chrono::nanoseconds{0};
-    std::int32_t iHz = 0;
-    if (const auto* pkDevice = NiDynamicCast<NiDX9Renderer>(pkRenderer))
-    {
-        // A device that waits for the retrace (full screen) paces itself.
-        if (pkDevice->GetPresentParams().PresentationInterval != gfx::D3DPRESENT_INTERVAL_IMMEDIATE)
-            return std::chrono::nanoseconds{0};
-        const NiDX9SystemInfo* pkInfo = NiDX9Renderer::GetSystemInfo();
-        const NiDX9AdapterDesc* pkAdapter = pkInfo != nullptr ? pkInfo->GetAdapter(pkDevice->GetAdapter()) : nullptr;
-        if (pkAdapter != nullptr)
-            iHz = static_cast<std::int32_t>(pkAdapter->GetDesktopMode().RefreshRate);
-    }
-    // Other renderers draw at once too.
-    return gfx::RefreshPeriod(iHz);
+    return pkHolder != nullptr ? pkHolder->GetRenderer() : nullptr;
 }
 
-void COrvaneApplication::PaceFrame(bool bEveryFrame)
+std::chrono::nanoseconds COrvaneApplication::GetFramePeriod() const
+{
+    const NiRenderer* pkRenderer = GetEngineRenderer();
+    if (pkRenderer == nullptr || COrvaneRendererFactory::Get().WaitsForRetrace(pkRenderer))
+        return std::chrono::nanoseconds{0};
+    return gfx::RefreshPeriod(COrvaneRendererFactory::Get().GetRefreshRate(pkRenderer));
+}
+
+void COrvaneApplication::PaceFrame(bool bEveryFrame, bool bDrawn)
 {
     if (bEveryFrame)
         return;
     // The renderer can be made again while the game runs (a full-screen
     // switch, a preview picture): its period is asked for every frame.
-    const std::chrono::nanoseconds kPeriod = GetFramePeriod();
+    // A frame left undrawn presents nothing, so a device that waits for the
+    // retrace did not wait for it: the loop waits a refresh in its place, or
+    // it would spin through the message pump until the next still frame.
+    const NiRenderer* pkRenderer = GetEngineRenderer();
+    std::chrono::nanoseconds kPeriod = GetFramePeriod();
+    if (!bDrawn && pkRenderer != nullptr && kPeriod.count() == 0)
+        kPeriod = gfx::RefreshPeriod(COrvaneRendererFactory::Get().GetRefreshRate(pkRenderer));
+    else if (kPeriod.count() == 0)
+        return;
     if (kPeriod != m_kPacer.Period())
         m_kPacer.SetPeriod(kPeriod);
     const std::chrono::nanoseconds kWait = m_kPacer.WaitAfterPresent(PaceNow());

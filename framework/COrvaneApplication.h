@@ -9,6 +9,7 @@
 #include <memory>
 
 class COrvaneGame;
+class NiRenderer;
 class COrvaneSystem;
 class COrvaneTagTree;
 class COrvaneWindow;
@@ -81,7 +82,9 @@ public:
     bool Run();
     // Null restores the real sleep.
     void SetFrameSleep(FrameSleep kSleep) { m_kFrameSleep = std::move(kSleep); }
-    // The pause after each frame's present; 0 when frames are not paced.
+    // The pause after each drawn frame's present; 0 when the device paces its
+    // own presents or frames are not paced. A frame left undrawn (a still
+    // screen) waits one refresh all the same.
     [[nodiscard]] std::chrono::nanoseconds GetFramePeriod() const;
     void Shutdown();
 
@@ -116,7 +119,9 @@ private:
     float m_fLastRender = 0.0f;
     std::int32_t m_iLastState = -1;
 
-    void PaceFrame(bool bEveryFrame);
+    // bDrawn: this frame was drawn (and presented).
+    void PaceFrame(bool bEveryFrame, bool bDrawn);
+    [[nodiscard]] const NiRenderer* GetEngineRenderer() const;
     // Whether this frame is drawn; bInput: input arrived for it.
     [[nodiscard]] bool FrameWanted(bool bEveryFrame, bool bInput);
 };

@@ -55,6 +55,12 @@ public:
                                         std::uint32_t uiHeight) = 0;
     // The creation flags of a renderer this factory made; 0 for others.
     [[nodiscard]] virtual std::uint32_t GetCreationFlags(const NiRenderer* pkRenderer) const = 0;
+    // Whether each present of a renderer this factory made waits for the
+    // display's retrace (such a device paces the frames it presents itself).
+    [[nodiscard]] virtual bool WaitsForRetrace(const NiRenderer*) const { return false; }
+    // The refresh rate, in Hz, of the display a renderer this factory made
+    // shows on; 0 when unknown.
+    [[nodiscard]] virtual std::int32_t GetRefreshRate(const NiRenderer*) const { return 0; }
 
     // The factory in use; never null (a default that makes no renderer).
     [[nodiscard]] static COrvaneRendererFactory& Get();

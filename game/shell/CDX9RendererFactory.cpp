@@ -72,3 +72,17 @@ std::uint32_t CDX9RendererFactory::GetCreationFlags(const NiRenderer* pkRenderer
                                  eInterval, eSwap, iFBMode, uiBackBuffers, uiRefresh);
     return uiFlags;
 }
+
+bool CDX9RendererFactory::WaitsForRetrace(const NiRenderer* pkRenderer) const
+{
+    const auto* pkDX9 = dynamic_cast<const NiDX9Renderer*>(pkRenderer);
+    return pkDX9 != nullptr && pkDX9->GetPresentParams().PresentationInterval != gfx::D3DPRESENT_INTERVAL_IMMEDIATE;
+}
+
+std::int32_t CDX9RendererFactory::GetRefreshRate(const NiRenderer* pkRenderer) const
+{
+    const auto* pkDX9 = dynamic_cast<const NiDX9Renderer*>(pkRenderer);
+    const NiDX9SystemInfo* pkInfo = pkDX9 != nullptr ? NiDX9Renderer::GetSystemInfo() : nullptr;
+    const NiDX9AdapterDesc* pkAdapter = pkInfo != nullptr ? pkInfo->GetAdapter(pkDX9->GetAdapter()) : nullptr;
+    return pkAdapter != nullptr ? static_cast<std::int32_t>(pkAdapter->GetDesktopMode().RefreshRate) : 0;
+}

@@ -20,6 +20,10 @@ public:
     [[nodiscard]] bool FindMode(std::uint32_t uiAdapter, std::uint32_t uiFormat, std::uint32_t uiWidth,
                                 std::uint32_t uiHeight) override;
     [[nodiscard]] std::uint32_t GetCreationFlags(const NiRenderer* pkRenderer) const override;
+    // A full-screen device waits for the retrace; a window presents at once.
+    [[nodiscard]] bool WaitsForRetrace(const NiRenderer* pkRenderer) const override;
+    // The adapter's desktop mode's rate.
+    [[nodiscard]] std::int32_t GetRefreshRate(const NiRenderer* pkRenderer) const override;
 
 private:
     std::vector<COrvaneAdapterDesc> m_kAdapters;

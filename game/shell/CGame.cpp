@@ -334,7 +334,9 @@ bool CGame::IsScreenStill()
 {
     if (GetState() == STATE_FRONT_END)
         return true;
-    if (GetState() != STATE_IN_GAME || m_fGameSpeed != 0.0f || m_ucFadeAlpha != 0)
+    // A fade moves with the game's speed: paused (the morning's desk top
+    // holds the game in the dark) it stands like the rest.
+    if (GetState() != STATE_IN_GAME || m_fGameSpeed != 0.0f)
         return false;
     // A camera moved by a held key, the screen's edge or a glide changes the
     // picture without any input arriving.

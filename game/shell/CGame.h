@@ -109,8 +109,8 @@ public:
     [[nodiscard]] std::int32_t GetLanguage() const;
     bool Start() override;
     void Render() override;
-    // The front end, or a paused game with no fade running whose camera has
-    // not moved since the last call.
+    // The front end, or a paused game whose camera has not moved since the
+    // last call.
     [[nodiscard]] bool IsScreenStill() override;
     // The whole frame Render shows, left in the back buffer unpresented (a
     // picture of the screen reads it there); false when nothing was begun.

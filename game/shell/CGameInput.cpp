@@ -359,9 +359,8 @@ void CGame::EnterBuilding()
         return;
     if (CInterface* pkInterface = CInterface::Get())
         pkInterface->CloseAllPanels();
-    // A load hides what stands on every floor until the player looks
-    // inside; only climbing a floor shows one again, so the ground floor's
-    // rooms and people would never show: the interior shows here.
+    // Only climbing a floor shows what stands on it, so a floor left
+    // hidden (the ground floor's rooms and people) shows here.
     if (CBlockGridStack* pkStack = m_pkSelectedBuilding->GetStack())
         pkStack->ShowAllFloors();
     m_pkSelectedBuilding->FocusCamera();

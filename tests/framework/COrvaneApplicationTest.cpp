@@ -319,18 +319,22 @@ TEST_F(COrvaneApplicationTest, FramesOfARendererThatDoesNotWaitComeOneRefreshApa
 // A still screen (a menu, a paused game) is drawn every frame for half a
 // second after the last input and then ten times a second; input brings every
 // frame back at once, and a screen that is not still is drawn every frame.
-// Two seconds of paced frames (120) on the test clock; the frames drawn.
+// Two seconds of paced frames (120) on the test clock; the frames drawn. A
+// full-screen device waits for the retrace at each present (here: its
+// render moves the clock on to the next refresh), so the loop sleeps only
+// for the frames it leaves undrawn.
 class COrvaneApplicationStillTest : public COrvaneApplicationTest
 {
 protected:
     static constexpr int FRAMES = 120;
 
-    int Renders(bool bStill, bool bInput)
+    int Renders(bool bStill, bool bInput, bool bFullScreen = false)
     {
         const char* pcOld = std::getenv(COrvaneApplication::EVERY_FRAME_VARIABLE);
         const std::string kOld = pcOld != nullptr ? pcOld : "";
         setenv(COrvaneApplication::EVERY_FRAME_VARIABLE, "0", 1);
-        m_kGames.m_kSetUp = [bStill, bInput](TestGame& kGame) {
+        m_kRenderers.m_bWaitsForRetrace = bFullScreen;
+        m_kGames.m_kSetUp = [this, bStill, bInput, bFullScreen](TestGame& kGame) {
             kGame.m_bStill = bStill;
             kGame.m_kOnUpdate = [bInput](int iUpdate) {
                 if (bInput)
@@ -338,13 +342,17 @@ protected:
                 if (iUpdate == FRAMES + 1)
                     COrvaneApplication::Get()->RequestQuit();
             };
+            if (bFullScreen)
+                kGame.m_kOnRender = [this](int) { m_kClock.m_uiNow = (m_kClock.m_uiNow * 60 / 1000 + 1) * 1000 / 60; };
         };
         int iRenders = -1;
+        m_iSleeps = 0;
         if (StartApplication())
         {
             COrvaneApplication* pkApp = COrvaneApplication::Get();
             m_kClock.m_uiStep = 1;
             pkApp->SetFrameSleep([this](std::chrono::nanoseconds kWait) {
+                ++m_iSleeps;
                 m_kClock.m_uiNow += static_cast<std::uint64_t>((kWait.count() + 500'000) / 1'000'000);
             });
             EXPECT_FALSE(pkApp->Run());
@@ -357,6 +365,8 @@ protected:
             unsetenv(COrvaneApplication::EVERY_FRAME_VARIABLE);
         return iRenders;
     }
+
+    int m_iSleeps = 0;
 };
 
 TEST_F(COrvaneApplicationStillTest, WithoutInputAStillScreenIsDrawnTenTimesASecondAfterHalfOne)
@@ -376,6 +386,23 @@ TEST_F(COrvaneApplicationStillTest, InputDrawsEveryFrameOfAStillScreen)
 TEST_F(COrvaneApplicationStillTest, AScreenThatIsNotStillIsDrawnEveryFrame)
 {
     EXPECT_GE(Renders(false, false), FRAMES);
+}
+
+// The frames between a full screen's still frames present nothing, so
+// nothing waits for the retrace: each waits a refresh in the loop instead of
+// polling the display (Renders checks the two seconds the frames took).
+TEST_F(COrvaneApplicationStillTest, AStillFullScreenWaitsARefreshForEachFrameItLeavesUndrawn)
+{
+    const int iRenders = Renders(true, false, true);
+    EXPECT_GE(iRenders, 42);
+    EXPECT_LE(iRenders, 48);
+    EXPECT_EQ(m_iSleeps, FRAMES + 1 - iRenders);
+}
+
+TEST_F(COrvaneApplicationStillTest, AFullScreenThatIsNotStillIsPacedByItsDeviceAlone)
+{
+    EXPECT_GE(Renders(false, false, true), FRAMES);
+    EXPECT_EQ(m_iSleeps, 0);
 }
 
 TEST_F(COrvaneApplicationTest, InQueuedOrderInputReachesTheDevicesBeforeTheFrame)

@@ -73,7 +73,12 @@ public:
     bool FindMode(std::uint32_t uiAdapter, std::uint32_t uiFormat, std::uint32_t uiWidth,
                   std::uint32_t uiHeight) override;
     std::uint32_t GetCreationFlags(const NiRenderer* pkRenderer) const override;
+    bool WaitsForRetrace(const NiRenderer*) const override { return m_bWaitsForRetrace; }
+    std::int32_t GetRefreshRate(const NiRenderer*) const override { return m_iRefreshRate; }
 
+    // As a full-screen device: it paces its own presents.
+    bool m_bWaitsForRetrace = false;
+    std::int32_t m_iRefreshRate = 0;
     // Creation number (0 = first) from which Create fails; -1 never.
     int m_iFailFrom = -1;
     std::vector<COrvaneRendererParams> m_kCreated;

@@ -918,13 +918,15 @@ void BuildMenuSeeds(SeedFolder& kSeeds)
         kSeeds.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
 }
 
-// Statistics lines as saves hold them: fresh, full, older (19 values) and
-// short lines, and a section whose line is missing.
+// Statistics lines as saves hold them: fresh, full (with the purchases),
+// older (20 and 19 values) and short lines, and a section whose line is
+// missing.
 void StatisticsSeeds(SeedFolder& kStatistics)
 {
     const char* const apcSeeds[] = {
+        "100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500,0\r\n",
+        "100000,2000,150,40,300,120,35,0,2500,6,1,2,1,3,4,0,1,2,0,480,78000\r\n",
         "100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500\r\n",
-        "100000,2000,150,40,300,120,35,0,2500,6,1,2,1,3,4,0,1,2,0,480\r\n",
         "-5,0,0,0,0,0,0,0,0,70000,0,0,0,0,0,0,0,0,65535,1000\n",
         "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19\r\n7,8,9\r\n",
         "</STATISTICS>\r\n",

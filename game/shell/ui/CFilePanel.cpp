@@ -316,7 +316,8 @@ void CFilePanel::Draw()
         const bool bFolder = m_kEntries[uiEntry].m_uiKind == KIND_FOLDER;
         if (bFolder)
             SetFontColour(0, 1.0f, 0.0f, 0.0f);
-        pkLocale->DrawTextAt(0, m_fX + 55.0f, m_fY + 96.0f + 15.0f * static_cast<float>(r), m_kEntries[uiEntry].m_kName);
+        pkLocale->DrawTextAt(0, m_fX + ROW_X, m_fY + ROW_Y + ROW_HEIGHT * static_cast<float>(r),
+                             m_kEntries[uiEntry].m_kName);
         if (bFolder)
             SetFontColour(0, 1.0f, 1.0f, 1.0f);
     }
@@ -325,7 +326,7 @@ void CFilePanel::Draw()
     const auto* pkField = dynamic_cast<const COrvaneTextWidget*>(GetWidget(m_sNameField));
     if (kName.size() < 10 && pkField != nullptr && pkField->GetBlinkCounter() < COrvaneTextWidget::BLINK_FRAMES / 2)
         kName += " *";
-    pkLocale->DrawTextAt(0, m_fX + 15.0f, m_fY + 137.0f, kName);
+    pkLocale->DrawTextAt(0, m_fX + NAME_X, m_fY + NAME_Y, kName);
     pkLocale->FlushFont(0);
 }
 
@@ -354,7 +355,7 @@ void CLoadPanel::Draw()
     pkLocale->BeginFont(0);
     // Below the folders the rows may still show.
     const float fRow = static_cast<float>(std::min<std::size_t>(kEntries.size(), ROWS));
-    pkLocale->DrawText(0, sList, MESSAGE_NO_SAVES, m_fX + 55.0f, m_fY + 96.0f + 15.0f * fRow, 0, nullptr);
+    pkLocale->DrawText(0, sList, MESSAGE_NO_SAVES, m_fX + ROW_X, m_fY + ROW_Y + ROW_HEIGHT * fRow, 0, nullptr);
     pkLocale->FlushFont(0);
 }
 

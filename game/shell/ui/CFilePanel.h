@@ -32,11 +32,22 @@ public:
     static constexpr float PREVIEW_X = 184.0f;
     static constexpr float PREVIEW_Y = 96.0f;
     static constexpr float NAME_WIDTH = 100.0f;
+    // The rows of the list, ROW_HEIGHT apart from (ROW_X, ROW_Y) inside the
+    // panel.
+    static constexpr float ROW_X = 55.0f;
+    static constexpr float ROW_Y = 96.0f;
+    static constexpr float ROW_HEIGHT = 15.0f;
+    // The typed name has a line of its own under the rows and the line
+    // below them (where the load panel says it has no saves): drawn in
+    // among the rows, it overprinted the third and fourth names. Beside the
+    // rows, clear of the scroll button under them.
+    static constexpr float NAME_X = ROW_X;
+    static constexpr float NAME_Y = ROW_Y + ROW_HEIGHT * static_cast<float>(ROWS + 1);
 
     // The file canvas, the preview place and the name field's width.
     void Create(const char* pcImageName, float fX, float fY, bool bScale) override;
     void OnWidgetEvent(std::int32_t iIndex, std::int32_t iEvent) override;
-    // Widgets and preview, the five rows (folders red), the name field.
+    // Widgets and preview, the five rows (folders red), the typed name.
     void Draw() override;
 
     // The interface opened the panel: the game's keys blocked, into the

@@ -442,18 +442,22 @@ bool CDynamicObjectManager::RelinkAfterLoad()
     for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
         if (auto* pkCharacter = dynamic_cast<CGridCharacter*>(pkObject))
             pkCharacter->ResolveReferences();
-    // What stands on a building's floors shows only when the player looks
-    // inside.
+    // What stands on a building's floors shows from outside as it does
+    // once the player has left the building: hidden, the cells of a block
+    // stayed out of sight until the block was entered and left again.
     for (std::uint32_t i = 0; COrvaneObject* pkObject = GetObjectAt(i); ++i)
         if (auto* pkBuilding = dynamic_cast<CWorldObject*>(pkObject);
             pkBuilding && pkBuilding->HasInteriorFloors() && pkBuilding->GetStack())
-            pkBuilding->GetStack()->HideAllFloors();
+            pkBuilding->GetStack()->ShowAllFloors();
     // Only the totals: the clock came back with the save, so what its last
     // change still owes (a new day's payments, the hour's messages) is the
     // next frame's step to do, once, as in the game that saved. Run here
     // too, a save made the moment the day rolled would pay the day twice.
     if (m_pkStatistics)
+    {
+        m_pkStatistics->TakeSavedPurchases();
         m_pkStatistics->UpdateTotals();
+    }
     if (pkWorld)
         pkWorld->UpdateScene(0.0f);
     return true;

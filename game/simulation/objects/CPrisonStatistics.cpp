@@ -579,6 +579,9 @@ std::string CPrisonStatistics::FormatLine() const
         }
         kLine += IntToString(aiValues[i]);
     }
+    // After the twenty: a reader that knows only those ignores it.
+    kLine += ',';
+    kLine += IntToString(m_iPurchases);
     return kLine;
 }
 
@@ -615,11 +618,25 @@ void CPrisonStatistics::LoadLine(const std::string& kLine)
     int aiValues[LINE_VALUES];
     ParseLine(kLine, aiValues);
     ApplyLine(aiValues);
+    std::vector<int> kRead;
+    SplitIntList(kLine, kRead);
+    m_ucPurchasesSaved = kRead.size() > static_cast<std::size_t>(LINE_VALUES) ? 1 : 0;
+    m_iSavedPurchases = m_ucPurchasesSaved != 0 ? kRead[LINE_VALUES] : 0;
     const CGameHost* pkHost = CGameHost::Get();
     if (const CWorld* pkWorld = pkHost ? pkHost->GetWorld() : nullptr)
     {
         m_usUpgradeLevel = Low16(std::max(0, pkWorld->GetUpgradeLevel()));
     }
+}
+
+void CPrisonStatistics::TakeSavedPurchases()
+{
+    if (m_ucPurchasesSaved != 0)
+    {
+        m_iPurchases = m_iSavedPurchases;
+    }
+    m_ucPurchasesSaved = 0;
+    m_iSavedPurchases = 0;
 }
 
 void CPrisonStatistics::ParseLine(const std::string& kLine, int (&aiValues)[LINE_VALUES])

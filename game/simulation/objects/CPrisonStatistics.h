@@ -105,7 +105,8 @@ public:
     void UpdateTotals();
     [[nodiscard]] int GetBalance() const { return m_iIncomeTotal - m_iExpenseTotal; }
 
-    // The saved line: the twenty values, comma-joined, without line end.
+    // The saved line: the twenty values and then the purchases,
+    // comma-joined, without line end.
     [[nodiscard]] std::string FormatLine() const;
     bool SaveLine(COrvaneFile& kFile) const;
     // The statistics line and its CR LF; false when the write fails.
@@ -115,7 +116,14 @@ public:
     // further line or the line is a section tag rather than values.
     bool Load(COrvaneFile& kFile);
     // The reading of Load for a line already read (and found to be values).
+    // The purchases after the twenty values are kept aside for
+    // TakeSavedPurchases; a line of twenty values or fewer has none.
     void LoadLine(const std::string& kLine);
+    // Called once the objects of a load have been placed again, which
+    // counted the prices of those still standing: the purchases the line
+    // carried replace that count (what was bought and demolished since stays
+    // paid for). Without saved purchases the count stands.
+    void TakeSavedPurchases();
     // Reads a saved line into twenty values: missing values keep the fresh
     // block's, values past twenty are ignored, and a line of exactly 19
     // values (older saves without the order) gets order 500. Never fails.
@@ -174,6 +182,9 @@ public:
     std::uint8_t m_ucNoWorkWarned = 0;
     std::uint8_t m_ucShortageWarned = 0;
     std::uint8_t m_ucNoHospitalWarned = 0;
+    // The purchases read by LoadLine, waiting for TakeSavedPurchases.
+    std::int32_t m_iSavedPurchases = 0;
+    std::uint8_t m_ucPurchasesSaved = 0;
     // An execution has been announced and not yet carried out; not saved.
     std::uint8_t m_ucExecutionAnnounced = 0;
 

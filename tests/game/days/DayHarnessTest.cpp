@@ -1182,10 +1182,10 @@ int TimesInScene(const COrvaneObject& kObject)
     return iTimes;
 }
 
-// A load hides what stands on a building's floors; looking inside shows it
-// again, the ground floor's rooms too, and going in and out twice hangs
-// each room in the scene once.
-TEST_F(DayHarnessTest, ALoadedBuildingsRoomsShowOnceWhenThePlayerLooksInside)
+// What stands on a loaded building's floors shows from outside at once, the
+// ground floor's rooms too, each room hung in the scene once; going in and
+// out twice keeps it so.
+TEST_F(DayHarnessTest, ALoadedBuildingsRoomsShowOnceFromOutsideAndInside)
 {
     RecordingGame kGame;
     ASSERT_TRUE(EnterLevel(kGame, 40));
@@ -1214,7 +1214,8 @@ TEST_F(DayHarnessTest, ALoadedBuildingsRoomsShowOnceWhenThePlayerLooksInside)
     for (const auto& [pkBuilding, kInside] : kRooms)
         for (CBaseObject* pkRoom : kInside)
         {
-            EXPECT_EQ(TimesInScene(*pkRoom), 0) << "shown from outside after the load";
+            EXPECT_EQ(pkRoom->GetWorld(), kGame.GetWorld());
+            EXPECT_EQ(TimesInScene(*pkRoom), 1) << "from outside after the load";
             bGroundFloor = bGroundFloor || pkRoom->GetGrid() == pkBuilding->GetStack()->GetFloor(0);
         }
     EXPECT_TRUE(bGroundFloor);

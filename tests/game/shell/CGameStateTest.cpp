@@ -368,9 +368,9 @@ TEST_F(CGameStateTest, SpeedZeroStopsTheSimulationButNotTheCameraOrTheInterface)
 }
 
 // The main loop draws a still screen only now and then: the front end is
-// still, a running game is not, and a paused one is still while no fade runs
-// and its camera stands (a followed walker moves it without any input).
-TEST_F(CGameStateTest, APausedGameIsStillWhileItsCameraStandsAndNoFadeRuns)
+// still, a running game is not, and a paused one is still while its camera
+// stands (a followed walker moves it without any input).
+TEST_F(CGameStateTest, APausedGameIsStillWhileItsCameraStands)
 {
     CGame kGame;
     StartGame(kGame);
@@ -392,12 +392,41 @@ TEST_F(CGameStateTest, APausedGameIsStillWhileItsCameraStandsAndNoFadeRuns)
     kGame.Update(0.05f);
     EXPECT_TRUE(kGame.IsScreenStill());
 
+    // A fade moves with the game's speed alone: a paused one stands.
     kGame.SetFadeLevel(50);
-    EXPECT_FALSE(kGame.IsScreenStill());
+    kGame.Update(0.05f);
+    EXPECT_EQ(kGame.GetFadeAlpha(), 50);
+    EXPECT_TRUE(kGame.IsScreenStill());
     kGame.SetFadeLevel(0);
     EXPECT_TRUE(kGame.IsScreenStill());
     kGame.SetGameSpeed(1.0f);
     EXPECT_FALSE(kGame.IsScreenStill());
+}
+
+// The morning's desk top holds the game, dark behind it, until the player
+// answers: nothing on the screen moves meanwhile.
+TEST_F(CGameStateTest, TheMorningDeskTopIsAStillScreenUntilThePlayerLeavesIt)
+{
+    CGame kGame;
+    StartGame(kGame);
+    kGame.LoadLevelData();
+    kGame.Update(0.02f);
+    kGame.GetSpawnManager()->SetArrivalState(CSpawnManager::ARRIVAL_IDLE);
+    kGame.GetGameClock().m_fMinutes = 1320.5f;
+    for (int i = 0; i < 400 && !CInterface::Get()->IsDeskTopShown(); ++i)
+        kGame.Update(0.05f);
+    ASSERT_TRUE(CInterface::Get()->IsDeskTopShown());
+    ASSERT_GT(kGame.GetFadeAlpha(), 0);
+    kGame.Update(0.05f);
+    (void)kGame.IsScreenStill(); // notes where the camera stands
+    for (int i = 0; i < 3; ++i)
+    {
+        kGame.Update(0.05f);
+        EXPECT_TRUE(kGame.IsScreenStill()) << i;
+    }
+    LeaveDeskTop();
+    kGame.Update(0.05f);
+    EXPECT_FALSE(kGame.IsScreenStill()); // the light comes back
 }
 
 TEST_F(CGameStateTest, APendingResultOnlyLetsTheLocaleRun)

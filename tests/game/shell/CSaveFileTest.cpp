@@ -8,11 +8,15 @@
 #include "game/shell/CCamera.h"
 #include "game/shell/CGame.h"
 #include "game/shell/ui/CBuildPlacement.h"
+#include "game/shell/ui/CFinanceSubPanel.h"
 #include "game/simulation/characters/CGameCharacter.h"
+#include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CCell.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
 #include "platform/os/OsDialog.h"
 #include "platform/os/OsTime.h"
@@ -28,6 +32,7 @@
 #include <map>
 #include <sstream>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -435,6 +440,127 @@ TEST_F(CSaveFileTest, EachNumberOfAnObjectsRecordIsCheckedAndNamesItsLine)
     EXPECT_TRUE(m_kBoxes.empty());
     ASSERT_TRUE(kGame.SaveGame("maps/again.fds"));
     EXPECT_EQ(ReadFileBytes("maps/again.fds"), kWhole);
+    kGame.Shutdown();
+}
+
+// The books as the finance page shows them, both ways, and the balance.
+std::vector<std::int32_t> Books(const CPrisonStatistics& kLedger)
+{
+    std::vector<std::int32_t> kFigures{kLedger.GetBalance()};
+    for (const bool bYearly : {false, true})
+        for (const CFinanceSubPanel::Figure& kFigure : CFinanceSubPanel::Figures(kLedger, bYearly, 0))
+            kFigures.push_back(kFigure.m_iValue);
+    return kFigures;
+}
+
+// A canteen bought and put on the yard, then (when asked) demolished: the
+// price stays spent. Saved and loaded, the books are as they were; a save
+// whose statistics line ends after its twenty values (an older one) takes
+// the purchases from what still stands, as it always did.
+void CheckBooksAcrossASave(bool bDemolish)
+{
+    CGame kGame;
+    {
+        ASSERT_TRUE(CHeadlessPrison::EnterLevel(kGame, 17));
+        CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+        ASSERT_NE(pkYard, nullptr);
+        CPrisonStatistics* pkLedger = kGame.GetStatistics();
+        const std::int32_t iBefore = pkLedger->m_iPurchases;
+        pkLedger->m_usPrisonLevel = 3;
+        CBaseObject* pkCanteen = CHeadlessPrison::Commit(kGame, {"WorldObjectFactory", "canteen_food"}, *pkYard,
+                                                         20 * pkYard->GetColumns() + 2, true);
+        ASSERT_NE(pkCanteen, nullptr);
+        const std::int32_t iPrice = pkCanteen->GetRecord().m_usPrice;
+        ASSERT_GT(iPrice, 0);
+        for (int i = 0; i < 20; ++i)
+            kGame.StepSimulation(FRAME);
+        ASSERT_EQ(pkLedger->m_iPurchases, iBefore + iPrice);
+        if (bDemolish)
+        {
+            CDynamicObjectManager::GetInstance()->DestroyObject(pkCanteen, false);
+            for (int i = 0; i < 4; ++i)
+                kGame.StepSimulation(FRAME);
+        }
+        pkLedger->UpdateTotals();
+        EXPECT_EQ(pkLedger->m_iPurchases, iBefore + iPrice);
+        const std::vector<std::int32_t> kBooks = Books(*pkLedger);
+        const std::string kLine = pkLedger->FormatLine();
+
+        ASSERT_TRUE(kGame.SaveGame("maps/books.fds"));
+        ASSERT_TRUE(kGame.LoadGame("maps/books.fds"));
+        pkLedger = kGame.GetStatistics();
+        ASSERT_NE(pkLedger, nullptr);
+        EXPECT_EQ(pkLedger->m_iPurchases, iBefore + iPrice);
+        EXPECT_EQ(Books(*pkLedger), kBooks);
+        EXPECT_EQ(pkLedger->FormatLine(), kLine);
+        // Loaded again: counted once, not on top of the first load's.
+        ASSERT_TRUE(kGame.LoadGame("maps/books.fds"));
+        EXPECT_EQ(Books(*kGame.GetStatistics()), kBooks);
+
+        // The same save with the line cut back to its twenty values.
+        std::string kBytes = ReadFileBytes("maps/books.fds");
+        const std::size_t uiLine = kBytes.find(kLine + "\r\n");
+        ASSERT_NE(uiLine, std::string::npos);
+        const std::string kTwenty = kLine.substr(0, kLine.rfind(','));
+        kBytes.replace(uiLine, kLine.size(), kTwenty);
+        WriteFileBytes("maps/twenty.fds", kBytes);
+        ASSERT_TRUE(kGame.LoadGame("maps/twenty.fds"));
+        pkLedger = kGame.GetStatistics();
+        EXPECT_EQ(pkLedger->m_iPurchases, iBefore + (bDemolish ? 0 : iPrice));
+        const std::string kLoaded = pkLedger->FormatLine();
+        EXPECT_EQ(kLoaded.substr(0, kLoaded.rfind(',')), kTwenty);
+        kGame.Shutdown();
+    }
+}
+
+TEST_F(CSaveFileTest, SavingAndLoadingLeavesTheBooksAsTheyWereAfterADemolition)
+{
+    CheckBooksAcrossASave(true);
+}
+
+TEST_F(CSaveFileTest, SavingAndLoadingLeavesTheBooksAsTheyWereWithEverythingStanding)
+{
+    CheckBooksAcrossASave(false);
+}
+
+// What stands inside the buildings, as it shows from outside: for each
+// placed object not a building, its name and whether its model is in the
+// world.
+std::multiset<std::string> ShownInside()
+{
+    std::multiset<std::string> kShown;
+    CDynamicObjectManager* pkObjects = CDynamicObjectManager::GetInstance();
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkObjects->GetObjectAt(i); ++i)
+    {
+        const auto* pkPlaced = dynamic_cast<CBaseObject*>(pkObject);
+        if (pkPlaced == nullptr || pkPlaced->IsBuilding() || CWorldObject::FindOwnerOf(pkPlaced->GetGrid()) == nullptr)
+            continue;
+        kShown.insert(std::string(pkPlaced->GetName() != nullptr ? pkPlaced->GetName() : "?") +
+                      (pkPlaced->GetWorld() != nullptr ? " shown" : " hidden"));
+    }
+    return kShown;
+}
+
+// Cells put in a block show from outside once the player has left it; a
+// load shows them the same at once, without the block entered and left.
+TEST_F(CSaveFileTest, WhatStandsInsideABuildingShowsFromOutsideAtOnceAfterALoad)
+{
+    CGame kGame;
+    ASSERT_TRUE(BuildPrison(kGame));
+    const std::multiset<std::string> kBefore = ShownInside();
+    ASSERT_EQ(kBefore.count("prison1/cellblocks/cell_double.nif|Scene Root shown"), 2u);
+    ASSERT_TRUE(kGame.SaveGame("maps/inside.fds"));
+    ASSERT_TRUE(kGame.LoadGame("maps/inside.fds"));
+    EXPECT_EQ(ShownInside(), kBefore);
+    std::size_t uiCells = 0;
+    CDynamicObjectManager* pkObjects = CDynamicObjectManager::GetInstance();
+    for (std::uint32_t i = 0; COrvaneObject* pkObject = pkObjects->GetObjectAt(i); ++i)
+        if (dynamic_cast<CCell*>(pkObject) != nullptr)
+        {
+            ++uiCells;
+            EXPECT_EQ(pkObject->GetWorld(), static_cast<COrvaneWorld*>(kGame.GetWorld()));
+        }
+    EXPECT_EQ(uiCells, 2u);
     kGame.Shutdown();
 }
 } // namespace

@@ -1,5 +1,6 @@
 #include "game/shell/ui/CBuildPlacement.h"
 
+#include "engine/scene/NiNode.h"
 #include "framework/COrvaneComposite.h"
 #include "framework/COrvaneObjectFactory.h"
 #include "framework/COrvaneSceneNode.h"
@@ -131,6 +132,36 @@ TEST_F(CBuildPlacementTest, AHeldObjectSnapsToTheCellsUnderTheCursor)
     EXPECT_EQ(Position(*pkRoom).y, CBuildPlacement::OUT_OF_SIGHT);
     EXPECT_EQ(pkPlacement->Commit(), 0);
     EXPECT_TRUE(pkPlacement->IsPlacing());
+}
+
+// The footprint marker lies on the floor straight under the held object, at
+// every turn: for the 4 x 2 guard room, the 2 x 2 visits room and cursors on
+// either side of the floor.
+TEST_F(CBuildPlacementTest, TheMarkerLiesStraightUnderTheHeldObject)
+{
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+    for (std::uint16_t usEntry : {std::uint16_t{0}, std::uint16_t{1}})
+    {
+        ASSERT_TRUE(pkPlacement->BeginPlacing(m_usGroup, usEntry, m_pkFactory));
+        CBaseObject* pkRoom = pkPlacement->GetObject();
+        ASSERT_NE(pkRoom, nullptr);
+        for (int iTurn = 0; iTurn < 4; ++iTurn)
+            for (const std::int32_t iCell : {5 * 20 + 5, 12 * 20 + 9})
+            {
+                SCOPED_TRACE(std::to_string(usEntry) + " turn " + std::to_string(iTurn) + " cell " +
+                             std::to_string(iCell));
+                PointAt(iCell);
+                ASSERT_TRUE(pkPlacement->FollowCursor());
+                NiNode* pkMarker = pkPlacement->GetMarker()->GetRoot();
+                ASSERT_NE(pkMarker, nullptr);
+                const NiVec3& kMarker = pkMarker->GetTranslate();
+                EXPECT_FLOAT_EQ(kMarker.x, Position(*pkRoom).x);
+                EXPECT_FLOAT_EQ(kMarker.z, Position(*pkRoom).z);
+                EXPECT_FLOAT_EQ(kMarker.y, Position(*pkRoom).y - 0.9f);
+            }
+            ASSERT_TRUE(pkPlacement->Rotate());
+        (void)pkPlacement->Clear(false);
+    }
 }
 
 TEST_F(CBuildPlacementTest, FourTurnsComeBackToZeroAndCopiesKeepTheAngle)

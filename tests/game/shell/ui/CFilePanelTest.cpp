@@ -12,9 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -97,7 +102,7 @@ TEST_F(CFilePanelTest, TheListShowsSavesThenFoldersAndScrollsByFive)
     EXPECT_EQ(Names(kPanel),
               (std::vector<std::string>{"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "zone"}));
 
-    // The rows: names at (x + 55, y + 96 + 15 r), the name field at (15, 137).
+    // The rows: names at (x + 55, y + 96 + 15 r).
     Locale().m_kDrawn.clear();
     kPanel.Draw();
     const int iX = static_cast<int>(kPanel.GetX());
@@ -128,6 +133,70 @@ TEST_F(CFilePanelTest, TheListShowsSavesThenFoldersAndScrollsByFive)
     Press(kPanel, CFilePanel::WIDGET_SCROLL_DOWN);
     Press(kPanel, CFilePanel::WIDGET_SCROLL_UP);
     EXPECT_EQ(kPanel.GetScroll(), 0);
+}
+
+// The drawn texts as (y, text) from the locale's record ("font x,y text").
+std::vector<std::pair<int, std::string>> DrawnLines(const std::vector<std::string>& kDrawn)
+{
+    std::vector<std::pair<int, std::string>> kLines;
+    for (const std::string& kLine : kDrawn)
+    {
+        const std::size_t uiComma = kLine.find(',');
+        const std::size_t uiSpace = kLine.find(' ', uiComma);
+        if (uiComma == std::string::npos || uiSpace == std::string::npos)
+            continue;
+        kLines.emplace_back(std::stoi(kLine.substr(uiComma + 1, uiSpace - uiComma - 1)), kLine.substr(uiSpace + 1));
+    }
+    return kLines;
+}
+
+// With the list full, the typed name still has a line of its own: below
+// the five rows and below the line where an empty load panel says it has
+// no saves, a row's height clear of each, inside the panel.
+TEST_F(CFilePanelTest, TheTypedNameIsDrawnClearOfTheRows)
+{
+    for (const char* pcName : {"delta", "alpha", "echo", "charlie", "bravo", "foxtrot"})
+        Write(m_kStart / "maps" / (std::string(pcName) + ".fds"), "x");
+    CFilePanel& kPanel = Open(CInterface::PANEL_SAVE);
+    Press(kPanel, CFilePanel::WIDGET_FIRST_ROW + 2);
+    ASSERT_EQ(kPanel.GetTypedName(), "charlie");
+    Locale().m_kDrawn.clear();
+    kPanel.Draw();
+    const int iY = static_cast<int>(kPanel.GetY());
+    int iName = -1;
+    std::vector<int> kRows;
+    for (const auto& [iLineY, kText] : DrawnLines(Locale().m_kDrawn))
+    {
+        if (kText.rfind("charlie", 0) == 0 && iLineY != iY + 96 + 30)
+            iName = iLineY;
+        else
+            kRows.push_back(iLineY);
+    }
+    ASSERT_EQ(kRows.size(), 5u);
+    ASSERT_GE(iName, 0);
+    for (const int iRow : kRows)
+        EXPECT_GE(std::abs(iName - iRow), 15) << iRow;
+    // Under the line an empty load panel's note takes, above the buttons.
+    EXPECT_GE(iName, iY + 96 + 15 * 6);
+    EXPECT_LE(iName + 15, iY + 212);
+    Ui().CloseAllPanels();
+
+    // Five folders and no save: the note takes the sixth line.
+    for (int i = 0; i < 5; ++i)
+        fs::create_directory(m_kStart / "maps" / ("folder" + std::to_string(i)));
+    for (const char* pcName : {"delta", "alpha", "echo", "charlie", "bravo", "foxtrot"})
+        fs::remove(m_kStart / "maps" / (std::string(pcName) + ".fds"));
+    CFilePanel& kLoad = Open(CInterface::PANEL_LOAD);
+    Locale().m_kDrawn.clear();
+    kLoad.Draw();
+    const std::vector<std::pair<int, std::string>> kLines = DrawnLines(Locale().m_kDrawn);
+    ASSERT_GE(kLines.size(), 7u);
+    std::vector<int> kYs;
+    for (const auto& kLine : kLines)
+        kYs.push_back(kLine.first);
+    std::sort(kYs.begin(), kYs.end());
+    for (std::size_t i = 1; i < kYs.size(); ++i)
+        EXPECT_GE(kYs[i] - kYs[i - 1], 15) << i;
 }
 
 // A load panel over a folder without saves says so where the rows would

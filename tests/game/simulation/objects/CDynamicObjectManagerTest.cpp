@@ -108,7 +108,7 @@ const char* const DATA = "<TEMPLATES>\r\n"
 
 const char* const CRATE = "prison1/crate/crate.nif|Scene Root";
 const char* const GUARD = "prison1/guard/guard.nif|Scene Root";
-const std::string FRESH_LINE = "100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500";
+const std::string FRESH_LINE = "100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500,0";
 
 class CDynamicObjectManagerTest : public EngineFrameworkTest
 {
@@ -327,7 +327,7 @@ TEST_F(CDynamicObjectManagerTest, TheObjectsSectionRoundTripsByteForByte)
                                   "\r\nCellFactory\r\n-2.00000,1.00000,0.250000,270.000\r\n-1\r\n5,1,1\r\n" + GUARD +
                                   "\r\nSecurityGuardFactory\r\n3.00000,0.00000,3.00000,0.00000\r\n-1\r\n"
                                   "</OBJECTS>\r\n<STATISTICS>\r\n"
-                                  "100000,0,0,0,0,0,0,0,0,0,0,0,0,260,0,0,0,0,4,500\r\n</STATISTICS>\r\n";
+                                  "100000,0,0,0,0,0,0,0,0,0,0,0,0,260,0,0,0,0,4,500,0\r\n</STATISTICS>\r\n";
     EXPECT_EQ(kFirst, kExpected);
 
     CDynamicObjectManager kLoaded;

@@ -22,7 +22,7 @@ namespace
 
 using CPrisonStatisticsFileTest = FrameworkTest;
 
-const char* const FRESH_LINE = "100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500";
+const char* const FRESH_LINE = "100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500,0";
 
 CCharacterStats MakePerson(std::uint16_t usLevel, std::uint16_t usTerm, std::uint16_t usWage)
 {
@@ -167,14 +167,14 @@ TEST(CPrisonStatistics, LineReadsShortLongAndDamagedLines)
     // 19 values: an older line without the order.
     CPrisonStatistics::ParseLine("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19", aiValues);
     kStats.ApplyLine(aiValues);
-    EXPECT_EQ(kStats.FormatLine(), "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,500");
+    EXPECT_EQ(kStats.FormatLine(), "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,500,0");
     EXPECT_EQ(kStats.m_akStaff[1].m_usServices, 16);
     EXPECT_EQ(kStats.GetStaffGroup(2)->m_usServices, 16);
 
     // 5 values: the rest keep the fresh block's.
     CPrisonStatistics::ParseLine("7,8,9,10,11", aiValues);
     kStats.ApplyLine(aiValues);
-    EXPECT_EQ(kStats.FormatLine(), "7,8,9,10,11,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500");
+    EXPECT_EQ(kStats.FormatLine(), "7,8,9,10,11,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500,0");
 
     // 25 values: past twenty ignored.
     CPrisonStatistics::ParseLine(
@@ -211,7 +211,7 @@ TEST_F(CPrisonStatisticsFileTest, FreshLineIsByteExactAndRoundTrips)
     ASSERT_TRUE(kFile.Flush());
     kFile.Close();
     EXPECT_EQ(ReadFileBytes(Folder() / "stats.txt"),
-        std::string(FRESH_LINE) + "\r\n100000,0,0,0,-40,0,0,0,0,0,0,0,0,0,0,0,0,1,65535,1000\r\n");
+        std::string(FRESH_LINE) + "\r\n100000,0,0,0,-40,0,0,0,0,0,0,0,0,0,0,0,0,1,65535,1000,0\r\n");
 
     ASSERT_EQ(kFile.Open("stats.txt", COrvaneFile::MODE_READ), 1);
     std::string kLine;
@@ -223,6 +223,43 @@ TEST_F(CPrisonStatisticsFileTest, FreshLineIsByteExactAndRoundTrips)
     kRead.ApplyLine(aiValues);
     EXPECT_EQ(kRead.FormatLine(), kStats.FormatLine());
     EXPECT_EQ(kRead.m_akStaff[3].m_usServices, 1);
+}
+
+// The purchases follow the twenty values. A load places the objects again,
+// which counts the prices of those standing; the saved figure then replaces
+// that count, once. A line of twenty values leaves the count as it is.
+TEST(CPrisonStatistics, SavedPurchasesReplaceTheCountOfWhatStandsOnce)
+{
+    CObjectRecord kRecord;
+    kRecord.m_usPrice = 15000;
+    CPrisonStatistics kSaved;
+    ASSERT_TRUE(kSaved.AddObject(&kRecord));
+    ASSERT_TRUE(kSaved.AddObject(&kRecord));
+    ASSERT_TRUE(kSaved.RemoveObject(&kRecord)); // demolished: still paid for
+    EXPECT_EQ(kSaved.FormatLine(), "100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500,30000");
+
+    CPrisonStatistics kLoaded;
+    kLoaded.LoadLine(kSaved.FormatLine());
+    ASSERT_TRUE(kLoaded.AddObject(&kRecord)); // the one still standing
+    kLoaded.TakeSavedPurchases();
+    kLoaded.UpdateTotals();
+    EXPECT_EQ(kLoaded.m_iPurchases, 30000);
+    EXPECT_EQ(kLoaded.FormatLine(), kSaved.FormatLine());
+    // Taken once: a later count is the game's own again.
+    ASSERT_TRUE(kLoaded.AddObject(&kRecord));
+    kLoaded.TakeSavedPurchases();
+    EXPECT_EQ(kLoaded.m_iPurchases, 45000);
+
+    CPrisonStatistics kOlder;
+    kOlder.LoadLine("100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,700");
+    ASSERT_TRUE(kOlder.AddObject(&kRecord));
+    kOlder.TakeSavedPurchases();
+    EXPECT_EQ(kOlder.m_iPurchases, 15000);
+    EXPECT_EQ(kOlder.m_iOrder, 700);
+    kOlder.LoadLine("100000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
+    kOlder.TakeSavedPurchases();
+    EXPECT_EQ(kOlder.m_iPurchases, 15000);
+    EXPECT_EQ(kOlder.m_iOrder, 500);
 }
 
 CObjectRecord MakeCell(std::uint16_t usLevel, std::uint16_t usBeds, std::uint16_t usPrice = 0,
@@ -748,20 +785,21 @@ TEST_F(CPrisonStatisticsHostTest, SaveAndLoadOnAFile)
     ASSERT_TRUE(kFile.Flush());
     kFile.Close();
     EXPECT_EQ(ReadFileBytes(Folder() / "ledger.txt"),
-        std::string(FRESH_LINE) + "\r\n100000,0,-12,0,0,0,0,0,0,0,0,0,0,77,0,1,0,0,0,3\r\n"
+        std::string(FRESH_LINE) + "\r\n100000,0,-12,0,0,0,0,0,0,0,0,0,0,77,0,1,0,0,0,3,0\r\n"
             + "</STATISTICS>\r\n");
 
     ASSERT_EQ(kFile.Open("ledger.txt", COrvaneFile::MODE_READ), 1);
     CPrisonStatistics kRead;
     kRead.m_iPurchases = 800;
     ASSERT_TRUE(kRead.Load(kFile));
-    EXPECT_EQ(kRead.FormatLine(), FRESH_LINE);
     EXPECT_EQ(kRead.m_usUpgradeLevel, 2);
     ASSERT_TRUE(kRead.Load(kFile));
-    EXPECT_EQ(kRead.FormatLine(), kStats.FormatLine());
     EXPECT_EQ(kRead.GetStaffGroup(2)->m_usServices, 1);
-    // Fields the line does not hold stay as they were.
+    // Fields the line does not hold stay as they were; the purchases wait
+    // for the objects to be placed again.
     EXPECT_EQ(kRead.m_iPurchases, 800);
+    kRead.TakeSavedPurchases();
+    EXPECT_EQ(kRead.FormatLine(), kStats.FormatLine());
 
     // The closing tag, then the end of the file: refused, nothing changed.
     kWorld.SetUpgradeLevel(3);
