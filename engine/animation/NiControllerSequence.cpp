@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <unordered_map>
 
 NiImplementTypeInfo(NiControllerSequence, NiObject)
 NiImplementCreateClone(NiControllerSequence)
@@ -595,11 +596,20 @@ bool NiControllerSequence::BindToTargets(NiAVObject* pkRoot)
 
 void NiControllerSequence::SortItemsByBlendInterpolator()
 {
+    // Unbound items first, then the items of each blend together, the groups
+    // in the order their first items had. Ordering by the blends' addresses
+    // would let the heap decide the saved record and whether a model equals
+    // its copy or itself reloaded.
+    std::vector<std::size_t> kGroup(m_kItems.size(), 0);
+    std::unordered_map<const NiBlendInterpolator*, std::size_t> kFirstItem;
+    for (std::size_t i = 0; i < m_kItems.size(); ++i)
+    {
+        if (m_kItems[i].m_pkBlendInterp != nullptr)
+            kGroup[i] = 1 + kFirstItem.try_emplace(m_kItems[i].m_pkBlendInterp, i).first->second;
+    }
     std::vector<std::size_t> kOrder(m_kItems.size());
     std::iota(kOrder.begin(), kOrder.end(), 0);
-    std::stable_sort(kOrder.begin(), kOrder.end(), [&](std::size_t a, std::size_t b) {
-        return std::less<const NiBlendInterpolator*>()(m_kItems[a].m_pkBlendInterp, m_kItems[b].m_pkBlendInterp);
-    });
+    std::stable_sort(kOrder.begin(), kOrder.end(), [&](std::size_t a, std::size_t b) { return kGroup[a] < kGroup[b]; });
     std::vector<InterpArrayItem> kItems(m_kItems.size());
     std::vector<IDTag> kTags(m_kTags.size());
     for (std::size_t i = 0; i < kOrder.size(); ++i)

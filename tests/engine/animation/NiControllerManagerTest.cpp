@@ -17,7 +17,10 @@
 
 #include <cfloat>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 using animtest::MakeSequence;
 using animtest::MakeSkeleton;
@@ -203,15 +206,18 @@ TEST_F(NiControllerManagerTest, BindsPropertiesControllersByIDAndOwnControllers)
     EXPECT_NE(NiDynamicCast<NiBlendFloatInterpolator>(spNone->GetInterpolator(0)), nullptr);
     EXPECT_NE(NiDynamicCast<NiBlendFloatInterpolator>(spOnBone->GetInterpolator(0)), nullptr);
 
-    // Items are ordered by blend address, unbound ones first.
-    const NiBlendInterpolator* pkPrevious = nullptr;
+    // Unbound items come first, the bound ones keep the order they were
+    // added in (the two items sharing a blend stood together already).
+    EXPECT_EQ(Item(sp, "nobody")->m_pkBlendInterp, nullptr);
+    std::vector<float> kValues;
     for (std::uint32_t i = 0; i < sp->GetArraySize(); ++i)
     {
-        const NiBlendInterpolator* pk = sp->GetItem(i)->m_pkBlendInterp;
-        EXPECT_FALSE(std::less<const NiBlendInterpolator*>()(pk, pkPrevious));
-        pkPrevious = pk;
+        float f = 0.0f;
+        const NiControllerSequence::InterpArrayItem* pkItem = sp->GetItem(i);
+        if (pkItem->m_spInterpolator && pkItem->m_spInterpolator->UpdateFloat(0.0f, nullptr, f))
+            kValues.push_back(f);
     }
-    EXPECT_EQ(Item(sp, "nobody")->m_pkBlendInterp, nullptr);
+    EXPECT_EQ(kValues, (std::vector<float>{6.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f}));
 
     // The own controller went to the manager's target, right after the
     // manager.
@@ -228,6 +234,55 @@ TEST_F(NiControllerManagerTest, BindsPropertiesControllersByIDAndOwnControllers)
     EXPECT_EQ(spOnBone->m_fValue, 3.5f); // two items share that controller's blend, half each
     EXPECT_EQ(spOwn->m_fValue, 5.0f);
     EXPECT_EQ(spAlpha->m_fValue, 0.0f);
+    spManager->RemoveAllSequences();
+}
+
+TEST_F(NiControllerManagerTest, BoundItemsKeepTheirOrderWhereverTheBlendsLie)
+{
+    // Blends the controllers hold already are the ones bound; the first
+    // bone's lies above the second's in memory, so an order taken from the
+    // addresses would put the second bone's item first.
+    NiRefPtr<NiNode> spRoot = MakeSkeleton("root", 2);
+    NiBlendInterpolatorPtr spFirst = new NiBlendFloatInterpolator(true, 0.0f, 2);
+    NiBlendInterpolatorPtr spSecond = new NiBlendFloatInterpolator(true, 0.0f, 2);
+    if (std::less<NiBlendInterpolator*>()(spFirst, spSecond))
+        std::swap(spFirst, spSecond);
+    NiRefPtr<TestFloatCtlr> spOnBone0 = AddFloatCtlr(Bone(spRoot, "bone0"), "x");
+    NiRefPtr<TestFloatCtlr> spOnBone1 = AddFloatCtlr(Bone(spRoot, "bone1"), "x");
+    spOnBone0->SetInterpolator(spFirst);
+    spOnBone1->SetInterpolator(spSecond);
+    ASSERT_EQ(spOnBone0->GetInterpolator(0), spFirst.Get());
+    NiControllerManagerPtr spManager = new NiControllerManager(spRoot, false);
+
+    // A bone0 item, an unbound one, a bone1 item, then bone0 again: the
+    // unbound item moves first and bone0's second item joins its first.
+    NiControllerSequencePtr sp = MakeSequence("s", {});
+    std::vector<NiInterpolatorPtr> kInterps;
+    for (const char* pcObject : {"bone0", "nobody", "bone1", "bone0"})
+    {
+        NiControllerSequence::IDTag kTag;
+        kTag.SetStrings(sp->GetStringPalette(), pcObject, nullptr, "TestFloatCtlr", "x", nullptr);
+        kInterps.push_back(new NiFloatInterpolator(static_cast<float>(kInterps.size())));
+        ASSERT_GE(sp->AddItem(kInterps.back(), kTag), 0);
+    }
+    ASSERT_TRUE(spManager->AddSequence(sp));
+    auto Order = [&] {
+        std::vector<NiInterpolator*> kOrder;
+        for (std::uint32_t i = 0; i < sp->GetArraySize(); ++i)
+        {
+            if (sp->GetItem(i)->m_spInterpolator)
+                kOrder.push_back(sp->GetItem(i)->m_spInterpolator);
+        }
+        return kOrder;
+    };
+    const std::vector<NiInterpolator*> kExpected = {kInterps[1], kInterps[0], kInterps[3], kInterps[2]};
+    EXPECT_EQ(Order(), kExpected);
+    EXPECT_EQ(Item(sp, "bone0")->m_pkBlendInterp, spFirst.Get());
+    EXPECT_EQ(Item(sp, "bone1")->m_pkBlendInterp, spSecond.Get());
+
+    // Binding again, as a copy or a reloaded model does, keeps the order.
+    ASSERT_TRUE(sp->BindToTargets(spRoot));
+    EXPECT_EQ(Order(), kExpected);
     spManager->RemoveAllSequences();
 }
 
