@@ -57,10 +57,23 @@ struct VertexLayout {
 [[nodiscard]] VertexLayout LayoutFromDeclaration(const std::vector<D3DVERTEXELEMENT9>& elements);
 [[nodiscard]] std::uint32_t VertexCountFor(std::uint32_t primitiveType, std::uint32_t primitiveCount);
 
+// What a driver decides in the caps, over the fixed table's minimum.
+struct DriverLimits {
+    std::uint32_t maxAnisotropy = 1; // 1: no anisotropic filtering
+};
+// The caps of a device whose driver has these limits.
+void ApplyDriverLimits(D3DCAPS9& caps, const DriverLimits& limits);
+// The limits the last `gl` device read from its driver, for the top object's
+// caps; the table's minimum before any. Noted at each device's creation.
+[[nodiscard]] DriverLimits LastGlDriverLimits();
+void NoteGlDriverLimits(const DriverLimits& limits);
+
 class Backend {
 public:
     virtual ~Backend() = default;
     [[nodiscard]] virtual const char* Name() const = 0;
+    // The driver's limits, read when it opened; the null back end has the minimum.
+    [[nodiscard]] virtual DriverLimits Limits() const { return {}; }
     // Window and context for validated, completed parameters.
     virtual HRESULT Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus) = 0;
     // New back-buffer size or format after Reset.

@@ -1,4 +1,4 @@
-#include "platform/gfx/Gfx.h"
+#include "platform/gfx/GfxBackendLocal.h"
 
 #include <cstring>
 
@@ -45,7 +45,7 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.MaxTextureWidth = 4096;
     c.MaxTextureHeight = 4096;
     c.MaxTextureAspectRatio = 4096;
-    c.MaxAnisotropy = 1;
+    c.MaxAnisotropy = 1; // the driver's, where it filters anisotropically (ApplyDriverLimits)
     c.StencilCaps = D3DSTENCILCAPS_ALL8 | D3DSTENCILCAPS_TWOSIDED;
     c.FVFCaps = 8; // texture-coordinate sets
     // Stage operations the generated fragment shader performs: all but PREMODULATE.
@@ -94,5 +94,21 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.NumSimultaneousRTs = 1;
     return c;
 }
+
+void ApplyDriverLimits(D3DCAPS9& c, const DriverLimits& limits) {
+    // Anisotropy minifies and magnifies, on every kind of texture the driver samples.
+    if (limits.maxAnisotropy > 1) {
+        c.MaxAnisotropy = limits.maxAnisotropy;
+        for (std::uint32_t* filter : {&c.TextureFilterCaps, &c.CubeTextureFilterCaps, &c.VolumeTextureFilterCaps})
+            *filter |= D3DPTFILTERCAPS_MINFANISOTROPIC | D3DPTFILTERCAPS_MAGFANISOTROPIC;
+    }
+}
+
+namespace {
+DriverLimits g_glLimits; // the last gl device's
+} // namespace
+
+DriverLimits LastGlDriverLimits() { return g_glLimits; }
+void NoteGlDriverLimits(const DriverLimits& limits) { g_glLimits = limits; }
 
 } // namespace gfx

@@ -133,9 +133,8 @@ HRESULT GlBackend::Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus)
     glBindVertexArray(m_vao);
     m_boundVertexArray = m_vao;
     glGenSamplers(GLsizei(m_samplers.size()), m_samplers.data());
-    m_mirrorOnce = epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
-                   epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp") ||
-                   epoxy_has_gl_extension("GL_ATI_texture_mirror_once");
+    m_samplerLimits = QueryGlSamplerLimits();
+    NoteGlDriverLimits(Limits());
     for (auto& params : m_samplerParams) params.fill(-1);
     glGenFramebuffers(1, &m_fbo);
     glGenFramebuffers(1, &m_readFbo);

@@ -65,6 +65,7 @@ class GlBackend final : public Backend {
 public:
     ~GlBackend() override;
     const char* Name() const override { return "gl"; }
+    DriverLimits Limits() const override { return DriverLimits{m_samplerLimits.maxAnisotropy}; }
 
     HRESULT Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus) override;
     HRESULT Resize(const D3DPRESENT_PARAMETERS& params) override;
@@ -314,7 +315,7 @@ private:
     std::vector<SpareTexture> m_spareTextures; // oldest first
     std::size_t m_spareTextureBytes = 0;
     std::unordered_map<GLuint, TextureShape> m_textureShapes; // sampled textures' storage, by name
-    bool m_mirrorOnce = false; // the driver mirrors once
+    GlSamplerLimits m_samplerLimits; // what the driver filters beyond the core
     StateKey m_lastKey{};
     Program* m_lastProgram = nullptr;
     // What the last key was built from: the device state, its serial and the layout.

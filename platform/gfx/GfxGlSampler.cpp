@@ -1,8 +1,23 @@
 #include "platform/gfx/GfxGlSampler.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace gfx {
+
+GlSamplerLimits QueryGlSamplerLimits() {
+    GlSamplerLimits limits;
+    limits.mirrorOnce = epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
+                        epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp") ||
+                        epoxy_has_gl_extension("GL_ATI_texture_mirror_once");
+    if (epoxy_gl_version() >= 46 || epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic") ||
+        epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic")) {
+        GLfloat most = 1.0f;
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
+        limits.maxAnisotropy = std::max(1u, std::uint32_t(most));
+    }
+    return limits;
+}
 
 GLint GlAddress(std::uint32_t mode, bool mirrorOnce) {
     switch (mode) {
@@ -13,19 +28,26 @@ GLint GlAddress(std::uint32_t mode, bool mirrorOnce) {
     }
 }
 
-GlSamplerParams GlSamplerParamsOf(const SamplerStates& ss, bool mirrorOnce) {
+GlSamplerParams GlSamplerParamsOf(const SamplerStates& ss, const GlSamplerLimits& limits) {
+    // Anisotropic filtering is linear filtering over more samples along the long axis.
+    const bool anisotropic = ss[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || ss[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
     const GLint mag = ss[D3DSAMP_MAGFILTER] == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR;
     const bool linearMin = ss[D3DSAMP_MINFILTER] != D3DTEXF_POINT;
     GLint min = linearMin ? GL_LINEAR : GL_NEAREST;
     if (ss[D3DSAMP_MIPFILTER] == D3DTEXF_POINT) min = linearMin ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
     else if (ss[D3DSAMP_MIPFILTER] != D3DTEXF_NONE) min = linearMin ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-    return {GlAddress(ss[D3DSAMP_ADDRESSU], mirrorOnce),
-            GlAddress(ss[D3DSAMP_ADDRESSV], mirrorOnce),
-            GlAddress(ss[D3DSAMP_ADDRESSW], mirrorOnce), mag, min,
-            GLint(ss[D3DSAMP_MAXMIPLEVEL]), GLint(ss[D3DSAMP_MIPMAPLODBIAS]), 0};
+    const std::uint32_t ratio = anisotropic ? std::clamp(ss[D3DSAMP_MAXANISOTROPY], 1u, limits.maxAnisotropy) : 1u;
+    return {GlAddress(ss[D3DSAMP_ADDRESSU], limits.mirrorOnce),
+            GlAddress(ss[D3DSAMP_ADDRESSV], limits.mirrorOnce),
+            GlAddress(ss[D3DSAMP_ADDRESSW], limits.mirrorOnce),
+            mag,
+            min,
+            GLint(ss[D3DSAMP_MAXMIPLEVEL]),
+            GLint(ss[D3DSAMP_MIPMAPLODBIAS]),
+            GLint(ratio)};
 }
 
-void ApplyGlSamplerParams(GLuint sampler, const GlSamplerParams& params) {
+void ApplyGlSamplerParams(GLuint sampler, const GlSamplerParams& params, const GlSamplerLimits& limits) {
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, params[0]);
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, params[1]);
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, params[2]);
@@ -34,6 +56,7 @@ void ApplyGlSamplerParams(GLuint sampler, const GlSamplerParams& params) {
     // The most detailed level used: LOD never goes below it.
     glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, float(std::uint32_t(params[5])));
     glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, std::bit_cast<float>(params[6]));
+    if (limits.maxAnisotropy > 1) glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT, float(params[7]));
 }
 
 } // namespace gfx

@@ -190,10 +190,10 @@ void GlBackend::BindTexture(GLuint unit, IDirect3DBaseTexture9& t, const Sampler
         glBindTexture(target, t.backend.name);
         m_boundTextures[unit] = t.backend.name;
     }
-    const GlSamplerParams params = GlSamplerParamsOf(ss, m_mirrorOnce);
+    const GlSamplerParams params = GlSamplerParamsOf(ss, m_samplerLimits);
     const GLuint sampler = m_samplers[unit];
     if (params != m_samplerParams[unit]) {
-        ApplyGlSamplerParams(sampler, params);
+        ApplyGlSamplerParams(sampler, params, m_samplerLimits);
         m_samplerParams[unit] = params;
     }
     if (m_boundSamplers[unit] != sampler) {

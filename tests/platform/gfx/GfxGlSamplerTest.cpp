@@ -1,0 +1,182 @@
+// Sampler states and texture kinds read back on `gl`: border addressing,
+// anisotropic filtering, mipmapped cube maps and float textures, each drawn
+// by the fixed-function stages (and float texels by programs too) against
+// values worked out here.
+#include "tests/platform/gfx/GfxProgramFixture.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+using namespace gfx;
+using gfxtest::ChannelOf;
+using gfxtest::Ref;
+
+namespace {
+
+class GfxGlSampler : public gfxtest::GlProgramTest {
+protected:
+    void TearDown() override {
+        if (device)
+            for (std::uint32_t i = 0; i < 2; ++i) device->SetTexture(i, nullptr);
+        gfxtest::GlProgramTest::TearDown();
+    }
+    void Stage0ShowsTheTexture(std::uint32_t filter = D3DTEXF_POINT) {
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        device->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
+        device->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
+    }
+    // A pre-transformed quad over the pixels [x0, x1) x [y0, y1), with
+    // coordinates from the corner function (three per corner, the third
+    // read only by cube and volume textures).
+    void Quad(float x0, float y0, float x1, float y1, const std::function<void(int, float*)>& coords) {
+        struct V {
+            float x, y, z, rhw, t[3];
+        };
+        V v[4] = {{x0 - 0.5f, y0 - 0.5f, 0.5f, 1, {}}, {x1 - 0.5f, y0 - 0.5f, 0.5f, 1, {}},
+                  {x0 - 0.5f, y1 - 0.5f, 0.5f, 1, {}}, {x1 - 0.5f, y1 - 0.5f, 0.5f, 1, {}}};
+        for (int i = 0; i < 4; ++i) coords(i, v[i].t);
+        device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1 | (D3DFVF_TEXTUREFORMAT3 << 16));
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+    }
+    // The whole target with u, v running from `lo` to `hi` across and down (w 0.5).
+    void PlainQuad(float lo, float hi) {
+        Quad(0, 0, float(kSize), float(kSize), [&](int i, float* t) {
+            t[0] = (i & 1) ? hi : lo;
+            t[1] = (i & 2) ? hi : lo;
+            t[2] = 0.5f;
+        });
+    }
+    // A texture of `format` whose texels are all one 32-bit colour, each level its own.
+    IDirect3DTexture9* Solid(D3DFORMAT format, std::uint32_t edge, std::uint32_t levels,
+                             const std::function<std::uint32_t(std::uint32_t)>& colourOfLevel) {
+        IDirect3DTexture9* t = nullptr;
+        EXPECT_EQ(device->CreateTexture(edge, edge, levels, 0, format, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+        if (!t) return nullptr;
+        for (std::uint32_t level = 0; level < t->GetLevelCount(); ++level) {
+            D3DLOCKED_RECT lr;
+            EXPECT_EQ(t->LockRect(level, &lr, nullptr, 0), D3D_OK);
+            const std::uint32_t n = std::max(1u, edge >> level), bytes = format == D3DFMT_R5G6B5 ? 2 : 4;
+            std::uint32_t c = colourOfLevel(level);
+            if (bytes == 2) c = ((c >> 8) & 0xF800u) | ((c >> 5) & 0x7E0u) | ((c >> 3) & 0x1Fu);
+            for (std::uint32_t y = 0; y < n; ++y)
+                for (std::uint32_t x = 0; x < n; ++x)
+                    std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * std::uint32_t(lr.Pitch) + x * bytes, &c, bytes);
+            t->UnlockRect(level);
+        }
+        return t;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(, GfxGlSampler, ::testing::Bool(), gfxtest::GlReadBackParamName);
+
+// Each level of a chain its own colour.
+std::uint32_t LevelColour(std::uint32_t level) {
+    static constexpr std::uint32_t kColours[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u,
+                                                 0xFF00FFFFu, 0xFFFF00FFu, 0xFF808080u};
+    return kColours[level % 7];
+}
+
+} // namespace
+
+// ---- anisotropic filtering -----------------------------------------------------------------------
+
+// The caps say what the driver has: its largest ratio and both filter bits,
+// or 1 and neither; the top object says the same once a device has opened.
+TEST_P(GfxGlSampler, AnisotropyCapsFollowTheDriver) {
+    D3DCAPS9 caps{};
+    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+    const std::uint32_t bits = D3DPTFILTERCAPS_MINFANISOTROPIC | D3DPTFILTERCAPS_MAGFANISOTROPIC;
+    // The driver asked here, through the device's context (current on this thread).
+    std::uint32_t driver = 1;
+    if (SDL_GL_ExtensionSupported("GL_EXT_texture_filter_anisotropic") ||
+        SDL_GL_ExtensionSupported("GL_ARB_texture_filter_anisotropic")) {
+        using GetFloats = void (*)(std::uint32_t, float*);
+        auto getFloats = reinterpret_cast<GetFloats>(SDL_GL_GetProcAddress("glGetFloatv"));
+        ASSERT_NE(getFloats, nullptr);
+        float most = 0.0f;
+        getFloats(0x84FF, &most); // the largest ratio the driver filters
+        driver = std::max(1u, std::uint32_t(most));
+    }
+    EXPECT_EQ(caps.MaxAnisotropy, driver);
+    for (std::uint32_t filters : {caps.TextureFilterCaps, caps.CubeTextureFilterCaps, caps.VolumeTextureFilterCaps})
+        EXPECT_EQ(filters & bits, caps.MaxAnisotropy > 1 ? bits : 0u);
+    D3DCAPS9 top{};
+    ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &top), D3D_OK);
+    EXPECT_EQ(top.MaxAnisotropy, caps.MaxAnisotropy);
+    EXPECT_EQ(top.TextureFilterCaps, caps.TextureFilterCaps);
+    EXPECT_EQ(caps.VertexTextureFilterCaps & bits, 0u); // vertex fetch stays point or linear
+}
+
+// A chain of one colour per level, read 1 texel a pixel across and 16 down:
+// an isotropic filter takes the level of the long axis (4), an anisotropic
+// one of ratio n at most log2(16 / n).
+TEST_P(GfxGlSampler, AnisotropicMinificationReadsAMoreDetailedLevel) {
+    D3DCAPS9 caps{};
+    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+    if (caps.MaxAnisotropy < 4) GTEST_SKIP() << "the driver filters no anisotropy of 4";
+    Ref<IDirect3DTexture9> chain(Solid(D3DFMT_A8R8G8B8, 64, 0, LevelColour));
+    device->SetTexture(0, chain.get());
+    Stage0ShowsTheTexture(D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    auto draw = [&] {
+        Clear();
+        Quad(0, 0, float(kSize), float(kSize), [](int i, float* t) {
+            t[0] = (i & 1) ? 0.25f : 0.0f; // 16 texels over 16 pixels
+            t[1] = (i & 2) ? 4.0f : 0.0f;  // 256 over 16
+            t[2] = 0.0f;
+        });
+        return At(8, 8);
+    };
+    // The level a draw read, by its colour.
+    auto level = [&] {
+        const std::uint32_t c = draw();
+        for (std::uint32_t l = 0; l < 7; ++l)
+            if (LevelColour(l) == c) return int(l);
+        ADD_FAILURE() << std::hex << c << " is no level's colour";
+        return -1;
+    };
+    EXPECT_EQ(level(), 4);
+    // Anisotropy without its filter changes nothing.
+    device->SetSamplerState(0, D3DSAMP_MAXANISOTROPY, 16);
+    EXPECT_EQ(level(), 4);
+    // Drivers choose the level between the short axis's (0) and log2(16 / n).
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
+    for (std::uint32_t ratio : {4u, 16u, 1000u}) {
+        device->SetSamplerState(0, D3DSAMP_MAXANISOTROPY, ratio);
+        const std::uint32_t held = std::min(ratio, caps.MaxAnisotropy);
+        const int most = held >= 16 ? 0 : int(std::bit_width(16u / held)) - 1;
+        const int got = level();
+        EXPECT_GE(got, 0) << ratio;
+        EXPECT_LE(got, most) << ratio;
+    }
+    // A ratio of 1 is isotropic again.
+    device->SetSamplerState(0, D3DSAMP_MAXANISOTROPY, 1);
+    EXPECT_EQ(level(), 4);
+}
+
+// Magnified anisotropically, texels blend as linearly magnified ones do.
+TEST_P(GfxGlSampler, AnisotropicMagnificationFiltersBetweenTexels) {
+    IDirect3DTexture9* raw = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &raw, nullptr), D3D_OK);
+    Ref<IDirect3DTexture9> pair(raw);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(pair->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const std::uint32_t texels[2] = {0xFF000000u, 0xFFFFFFFFu};
+    std::memcpy(lr.pBits, texels, 8);
+    pair->UnlockRect(0);
+    device->SetTexture(0, pair.get());
+    Stage0ShowsTheTexture(D3DTEXF_ANISOTROPIC);
+    device->SetSamplerState(0, D3DSAMP_MAXANISOTROPY, 8);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    PlainQuad(0.0f, 1.0f);
+    // Pixel 7 sits at u = 15/32, a sixteenth of a texel left of the middle.
+    EXPECT_NEAR(ChannelOf(At(7, 8), 8), 255.0 * (0.5 - 1.0 / 16.0), 2.0);
+    EXPECT_EQ(ChannelOf(At(1, 8), 8), 0);
+    EXPECT_EQ(ChannelOf(At(14, 8), 8), 255);
+}
