@@ -38,8 +38,8 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
                           D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
     c.CubeTextureFilterCaps = c.TextureFilterCaps;
     c.VolumeTextureFilterCaps = c.TextureFilterCaps;
-    c.TextureAddressCaps =
-        D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_MIRRORONCE;
+    c.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
+                           D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_MIRRORONCE;
     c.VolumeTextureAddressCaps = c.TextureAddressCaps; // W as U and V
     c.MaxVolumeExtent = 256; // the 3-D texture size every OpenGL 3.3 driver makes
     c.MaxTextureWidth = 4096;

@@ -555,9 +555,10 @@ TEST_P(NiDX9RendererTest, StateCacheAndLightManagerMadeWithTheDevice)
     NiDX9RenderState* pkState = m_spRenderer->GetRenderState();
     ASSERT_NE(pkState, nullptr);
     ASSERT_NE(m_spRenderer->GetLightManager(), nullptr);
-    // Option one, depth on and the stencil flag; the caps copy is the device's.
+    // Option one, depth on, the stencil flag and border addressing; the caps copy is the device's.
     EXPECT_EQ(pkState->GetFlags(), std::uint32_t(NiD3DRenderState::CAPS_OPTION_ONE | NiD3DRenderState::CAPS_DEPTH_ON |
-                                                 NiD3DRenderState::CAPS_STENCIL));
+                                                 NiD3DRenderState::CAPS_STENCIL |
+                                                 NiD3DRenderState::CAPS_BORDER_ADDRESS));
     EXPECT_EQ(pkState->GetD3DCaps().MaxTextureBlendStages, m_spRenderer->GetD3DCaps().MaxTextureBlendStages);
     EXPECT_EQ(pkState->GetD3DDevice(), m_spRenderer->GetD3DDevice());
     // The light manager's reset went through the cache to the device.

@@ -28,9 +28,9 @@ TEST(GfxCaps, TableIsPinned) {
     EXPECT_EQ(c.TextureFilterCaps, 0x3030300u); // point and linear: min, mip, mag
     EXPECT_EQ(c.CubeTextureFilterCaps, 0x3030300u);
     EXPECT_EQ(c.VolumeTextureFilterCaps, 0x3030300u);
-    EXPECT_EQ(c.VolumeTextureAddressCaps, 0x27u);
+    EXPECT_EQ(c.VolumeTextureAddressCaps, 0x2Fu);
     EXPECT_EQ(c.MaxVolumeExtent, 256u);
-    EXPECT_EQ(c.TextureAddressCaps, 0x27u);     // wrap, mirror, clamp, mirror once
+    EXPECT_EQ(c.TextureAddressCaps, 0x2Fu);     // wrap, mirror, clamp, border, mirror once
     EXPECT_EQ(c.MaxAnisotropy, 1u);             // the minimum: the driver's raises it
     EXPECT_EQ(c.StencilCaps, 0x1FFu);           // every operation, two-sided
     EXPECT_EQ(c.FVFCaps, 8u);
@@ -85,7 +85,6 @@ TEST(GfxCaps, AbsentFeaturesStayAbsent) {
     EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS(D3DTOP_PREMODULATE), 0u);
     // 3-D textures of any size: no power-of-two rule for volumes.
     EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_VOLUMEMAP_POW2, 0u);
-    EXPECT_EQ(c.TextureAddressCaps & D3DPTADDRESSCAPS_BORDER, 0u);
     EXPECT_NE(c.TextureOpCaps & D3DTEXOPCAPS_BLENDTEXTUREALPHA, 0u); // lets decals join the open pass
 }
 

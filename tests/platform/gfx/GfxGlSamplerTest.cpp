@@ -18,6 +18,8 @@ using gfxtest::Ref;
 
 namespace {
 
+constexpr std::uint32_t kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu;
+
 class GfxGlSampler : public gfxtest::GlProgramTest {
 protected:
     void TearDown() override {
@@ -83,6 +85,105 @@ std::uint32_t LevelColour(std::uint32_t level) {
 }
 
 } // namespace
+
+// ---- border addressing ---------------------------------------------------------------------------
+
+// Coordinates -0.5..1.5 over 16 pixels: pixels 4-11 read the texture, the
+// rest the border colour, whatever the texture's format and storage order.
+TEST_P(GfxGlSampler, BorderAddressingShowsTheBorderColourOutsideATexture) {
+    const D3DCAPS9 caps = [&] {
+        D3DCAPS9 c{};
+        device->GetDeviceCaps(&c);
+        return c;
+    }();
+    EXPECT_NE(caps.TextureAddressCaps & D3DPTADDRESSCAPS_BORDER, 0u);
+    EXPECT_NE(caps.VolumeTextureAddressCaps & D3DPTADDRESSCAPS_BORDER, 0u);
+    for (D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5}) {
+        SCOPED_TRACE(format);
+        Ref<IDirect3DTexture9> green(Solid(format, 2, 1, [](std::uint32_t) { return kGreen; }));
+        device->SetTexture(0, green.get());
+        Stage0ShowsTheTexture();
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
+        device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_BORDER);
+        for (std::uint32_t border : {kBlue, kRed}) {
+            device->SetSamplerState(0, D3DSAMP_BORDERCOLOR, border);
+            Clear();
+            PlainQuad(-0.5f, 1.5f);
+            const auto px = ReadBack();
+            ASSERT_EQ(px.size(), std::size_t(kSize * kSize));
+            for (int y : {1, 5, 10, 14})
+                for (int x : {1, 3, 4, 8, 11, 12, 14}) {
+                    const bool inside = x >= 4 && x < 12 && y >= 4 && y < 12;
+                    EXPECT_EQ(px[std::size_t(y * kSize + x)], inside ? kGreen : border) << x << "," << y;
+                }
+        }
+        // Border in one direction only: U clamps, V shows the border.
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+        Clear();
+        PlainQuad(-0.5f, 1.5f);
+        EXPECT_EQ(At(1, 8), kGreen);
+        EXPECT_EQ(At(8, 1), kRed);
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+        device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
+    }
+}
+
+// A volume's W past its depth reads the border, in W as in U and V.
+TEST_P(GfxGlSampler, BorderAddressingOnVolumesAndCubeFaces) {
+    Ref<IDirect3DVolumeTexture9> volume;
+    ASSERT_EQ(device->CreateVolumeTexture(2, 2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &volume, nullptr), D3D_OK);
+    D3DLOCKED_BOX box;
+    ASSERT_EQ(volume->LockBox(0, &box, nullptr, 0), D3D_OK);
+    for (std::uint32_t z = 0; z < 2; ++z)
+        for (std::uint32_t y = 0; y < 2; ++y)
+            for (std::uint32_t x = 0; x < 2; ++x)
+                std::memcpy(static_cast<std::uint8_t*>(box.pBits) + z * std::uint32_t(box.SlicePitch) +
+                                y * std::uint32_t(box.RowPitch) + x * 4,
+                            &kGreen, 4);
+    ASSERT_EQ(volume->UnlockBox(0), D3D_OK);
+    device->SetTexture(0, volume.get());
+    Stage0ShowsTheTexture();
+    device->SetSamplerState(0, D3DSAMP_BORDERCOLOR, kBlue);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSW, D3DTADDRESS_BORDER);
+    for (float w : {0.75f, 1.25f, -0.25f}) {
+        SCOPED_TRACE(w);
+        Clear();
+        Quad(0, 0, 8, 8, [&](int i, float* t) {
+            t[0] = (i & 1) ? 1.0f : 0.0f;
+            t[1] = (i & 2) ? 1.0f : 0.0f;
+            t[2] = w;
+        });
+        EXPECT_EQ(At(3, 3), w >= 0.0f && w <= 1.0f ? kGreen : kBlue);
+    }
+
+    Ref<IDirect3DCubeTexture9> cube;
+    ASSERT_EQ(device->CreateCubeTexture(2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    for (std::uint32_t face = 0; face < 6; ++face) {
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(cube->LockRect(face, 0, &lr, nullptr, 0), D3D_OK);
+        for (std::uint32_t y = 0; y < 2; ++y)
+            for (std::uint32_t x = 0; x < 2; ++x)
+                std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * std::uint32_t(lr.Pitch) + x * 4, &kGreen, 4);
+        cube->UnlockRect(face, 0);
+    }
+    device->SetTexture(0, cube.get());
+    Stage0ShowsTheTexture();
+    // A cube's coordinates never leave its faces: bordered, each face still
+    // shows its own texels right up to its edges.
+    device->SetSamplerState(0, D3DSAMP_BORDERCOLOR, kRed);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_BORDER);
+    for (float z : {0.999f, -0.999f, 0.0f}) {
+        SCOPED_TRACE(z);
+        Clear();
+        Quad(0, 0, 4, 4, [&](int, float* t) {
+            t[0] = 1.0f;
+            t[1] = 0.999f;
+            t[2] = z;
+        });
+        EXPECT_EQ(At(1, 1), kGreen);
+    }
+}
 
 // ---- anisotropic filtering -----------------------------------------------------------------------
 
