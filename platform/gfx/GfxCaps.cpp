@@ -29,11 +29,11 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_BOTHINVSRCALPHA; ++f) c.SrcBlendCaps |= D3DPBLENDCAPS(f);
     for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_INVDESTCOLOR; ++f) c.DestBlendCaps |= D3DPBLENDCAPS(f);
     c.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB;
-    // Neither POW2 nor SQUAREONLY: any size is made. Mip chains, cube maps and
-    // volumes (of any size, with levels: 3-D textures) are sampled; mipmapped
-    // cube maps and projected coordinates are not.
-    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_VOLUMEMAP |
-                    D3DPTEXTURECAPS_MIPVOLUMEMAP;
+    // Neither POW2 nor SQUAREONLY: any size is made. Mip chains, cube maps
+    // (with their chains) and volumes (of any size, with levels: 3-D
+    // textures) are sampled; projected coordinates are not.
+    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_MIPCUBEMAP |
+                    D3DPTEXTURECAPS_VOLUMEMAP | D3DPTEXTURECAPS_MIPVOLUMEMAP;
     c.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
                           D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
     c.CubeTextureFilterCaps = c.TextureFilterCaps;

@@ -281,3 +281,60 @@ TEST_P(GfxGlSampler, AnisotropicMagnificationFiltersBetweenTexels) {
     EXPECT_EQ(ChannelOf(At(1, 8), 8), 0);
     EXPECT_EQ(ChannelOf(At(14, 8), 8), 255);
 }
+
+// ---- mipmapped cube maps -------------------------------------------------------------------------
+
+// A cube of edge 32 with its whole chain, each level one colour on every
+// face: each level is read where the most detailed level allowed says, and a
+// face minified two to one reads level 1 by the filter's own choice.
+TEST_P(GfxGlSampler, CubeMapsKeepAndSampleEveryLevel) {
+    D3DCAPS9 caps{};
+    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+    EXPECT_NE(caps.TextureCaps & D3DPTEXTURECAPS_MIPCUBEMAP, 0u);
+    Ref<IDirect3DCubeTexture9> cube;
+    ASSERT_EQ(device->CreateCubeTexture(32, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    ASSERT_EQ(cube->GetLevelCount(), 6u);
+    for (std::uint32_t face = 0; face < 6; ++face)
+        for (std::uint32_t level = 0; level < 6; ++level) {
+            D3DLOCKED_RECT lr;
+            ASSERT_EQ(cube->LockRect(face, level, &lr, nullptr, 0), D3D_OK);
+            const std::uint32_t edge = 32u >> level, c = LevelColour(level);
+            for (std::uint32_t y = 0; y < edge; ++y)
+                for (std::uint32_t x = 0; x < edge; ++x)
+                    std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * std::uint32_t(lr.Pitch) + x * 4, &c, 4);
+            cube->UnlockRect(face, level);
+        }
+    device->SetTexture(0, cube.get());
+    Stage0ShowsTheTexture(D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    // The +Z face across the whole target: 32 texels over 16 pixels.
+    auto draw = [&](float z) {
+        Clear();
+        Quad(0, 0, float(kSize), float(kSize), [&](int i, float* t) {
+            t[0] = (i & 1) ? 1.0f : -1.0f;
+            t[1] = (i & 2) ? -1.0f : 1.0f;
+            t[2] = z;
+        });
+        return At(8, 8);
+    };
+    EXPECT_EQ(draw(1.0f), LevelColour(1));
+    EXPECT_EQ(draw(-1.0f), LevelColour(1)); // the -Z face
+    for (std::uint32_t level = 2; level < 6; ++level) {
+        device->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, level);
+        EXPECT_EQ(draw(1.0f), LevelColour(level)) << level;
+    }
+    device->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, 0);
+    // No mip filter: the top level, whatever the minification.
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+    EXPECT_EQ(draw(1.0f), LevelColour(0));
+    // A lock of one face's level uploads the cube again.
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(cube->LockRect(D3DCUBEMAP_FACE_POSITIVE_Z, 1, &lr, nullptr, 0), D3D_OK);
+    for (std::uint32_t y = 0; y < 16; ++y)
+        for (std::uint32_t x = 0; x < 16; ++x)
+            std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * std::uint32_t(lr.Pitch) + x * 4, &kBlue, 4);
+    cube->UnlockRect(D3DCUBEMAP_FACE_POSITIVE_Z, 1);
+    EXPECT_EQ(draw(1.0f), kBlue);
+    EXPECT_EQ(draw(-1.0f), LevelColour(1));
+}
