@@ -46,6 +46,30 @@ bool GlTextureFormatOf(D3DFORMAT f, GlTextureFormat& out) {
         out.internal = GL_RGBA16_SNORM; out.format = GL_RGBA; out.type = GL_SHORT; out.bytes = 8;
         out.convert = GlTextureFormat::Convert::Bump;
         break;
+    // Floats, red first; a channel the format lacks reads 1.
+    case D3DFMT_R16F:
+    case D3DFMT_R32F:
+        out.internal = f == D3DFMT_R16F ? GL_R16F : GL_R32F;
+        out.format = GL_RED;
+        out.type = f == D3DFMT_R16F ? GL_HALF_FLOAT : GL_FLOAT;
+        out.bytes = f == D3DFMT_R16F ? 2 : 4;
+        out.swizzle[1] = out.swizzle[2] = out.swizzle[3] = GL_ONE;
+        break;
+    case D3DFMT_G16R16F:
+    case D3DFMT_G32R32F:
+        out.internal = f == D3DFMT_G16R16F ? GL_RG16F : GL_RG32F;
+        out.format = GL_RG;
+        out.type = f == D3DFMT_G16R16F ? GL_HALF_FLOAT : GL_FLOAT;
+        out.bytes = f == D3DFMT_G16R16F ? 4 : 8;
+        out.swizzle[2] = out.swizzle[3] = GL_ONE;
+        break;
+    case D3DFMT_A16B16G16R16F:
+    case D3DFMT_A32B32G32R32F:
+        out.internal = f == D3DFMT_A16B16G16R16F ? GL_RGBA16F : GL_RGBA32F;
+        out.format = GL_RGBA;
+        out.type = f == D3DFMT_A16B16G16R16F ? GL_HALF_FLOAT : GL_FLOAT;
+        out.bytes = f == D3DFMT_A16B16G16R16F ? 8 : 16;
+        break;
     default: return false;
     }
     return true;

@@ -140,6 +140,7 @@ constexpr std::uint32_t D3DUSAGE_DONOTCLIP = 0x20;           // D3DUSAGE_DONOTCL
 constexpr std::uint32_t D3DUSAGE_POINTS = 0x40;              // D3DUSAGE_POINTS
 constexpr std::uint32_t D3DUSAGE_DYNAMIC = 0x200;            // D3DUSAGE_DYNAMIC
 constexpr std::uint32_t D3DUSAGE_AUTOGENMIPMAP = 0x400;      // D3DUSAGE_AUTOGENMIPMAP
+constexpr std::uint32_t D3DUSAGE_QUERY_FILTER = 0x20000;    // D3DUSAGE_QUERY_FILTER
 constexpr std::uint32_t D3DUSAGE_QUERY_VERTEXTEXTURE = 0x100000; // D3DUSAGE_QUERY_VERTEXTEXTURE
 // Sampler numbers past the pixel samplers: D3DDMAPSAMPLER, then the four
 // vertex samplers D3DVERTEXTEXTURESAMPLER0-3.

@@ -20,6 +20,31 @@ namespace {
 
 constexpr std::uint32_t kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu;
 
+// A half float of a value it holds exactly (normal numbers and 0).
+std::uint16_t Half(float f) {
+    const std::uint32_t b = std::bit_cast<std::uint32_t>(f);
+    if ((b & 0x7FFFFFFFu) == 0) return std::uint16_t(b >> 16);
+    const std::uint32_t sign = (b >> 16) & 0x8000u;
+    const std::int32_t exponent = std::int32_t((b >> 23) & 0xFF) - 127 + 15;
+    return std::uint16_t(sign | std::uint32_t(exponent) << 10 | ((b >> 13) & 0x3FFu));
+}
+
+// Writes texel (x, y) of a locked level: `values` as the format stores them,
+// red first, as many as it has channels.
+void PutTexel(D3DFORMAT f, const D3DLOCKED_RECT& lr, std::uint32_t x, std::uint32_t y, const float values[4]) {
+    const bool half = f == D3DFMT_R16F || f == D3DFMT_G16R16F || f == D3DFMT_A16B16G16R16F;
+    const std::uint32_t channels = (f == D3DFMT_R16F || f == D3DFMT_R32F) ? 1 : (f == D3DFMT_G16R16F || f == D3DFMT_G32R32F) ? 2 : 4;
+    auto* at = static_cast<std::uint8_t*>(lr.pBits) + std::size_t(y) * std::size_t(lr.Pitch) + x * channels * (half ? 2 : 4);
+    for (std::uint32_t c = 0; c < channels; ++c) {
+        if (half) {
+            const std::uint16_t h = Half(values[c]);
+            std::memcpy(at + 2 * c, &h, 2);
+        } else {
+            std::memcpy(at + 4 * c, &values[c], 4);
+        }
+    }
+}
+
 class GfxGlSampler : public gfxtest::GlProgramTest {
 protected:
     void TearDown() override {
@@ -337,4 +362,95 @@ TEST_P(GfxGlSampler, CubeMapsKeepAndSampleEveryLevel) {
     cube->UnlockRect(D3DCUBEMAP_FACE_POSITIVE_Z, 1);
     EXPECT_EQ(draw(1.0f), kBlue);
     EXPECT_EQ(draw(-1.0f), LevelColour(1));
+}
+
+// ---- float textures ------------------------------------------------------------------------------
+
+// Each float format, locked and written as published (red first, halves or
+// singles), reads its channels with the missing ones as 1.
+TEST_P(GfxGlSampler, FloatTexturesReadTheirChannelsAndOneForTheMissing) {
+    struct Case {
+        D3DFORMAT format;
+        std::uint32_t bytes;
+        int r, g, b;
+    };
+    const Case cases[] = {
+        {D3DFMT_R16F, 2, 64, 255, 255},          {D3DFMT_G16R16F, 4, 64, 128, 255},
+        {D3DFMT_A16B16G16R16F, 8, 64, 128, 191}, {D3DFMT_R32F, 4, 64, 255, 255},
+        {D3DFMT_G32R32F, 8, 64, 128, 255},       {D3DFMT_A32B32G32R32F, 16, 64, 128, 191},
+    };
+    const float texel[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+    const float other[4] = {1.0f, 0.0f, 0.0f, 1.0f};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        for (std::uint32_t type : {D3DRTYPE_TEXTURE, D3DRTYPE_CUBETEXTURE, D3DRTYPE_VOLUMETEXTURE})
+            for (std::uint32_t usage : {0u, D3DUSAGE_QUERY_VERTEXTEXTURE, D3DUSAGE_QUERY_FILTER})
+                EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, usage, type, c.format), D3D_OK);
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE,
+                                         c.format),
+                  D3DERR_NOTAVAILABLE);
+        IDirect3DTexture9* raw = nullptr;
+        ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, c.format, D3DPOOL_MANAGED, &raw, nullptr), D3D_OK);
+        Ref<IDirect3DTexture9> t(raw);
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        EXPECT_EQ(std::uint32_t(lr.Pitch), 2 * c.bytes);
+        for (std::uint32_t y = 0; y < 2; ++y)
+            for (std::uint32_t x = 0; x < 2; ++x) PutTexel(c.format, lr, x, y, (x == 0 && y == 0) ? texel : other);
+        t->UnlockRect(0);
+        device->SetTexture(0, t.get());
+        Stage0ShowsTheTexture();
+        Clear();
+        PlainQuad(0.0f, 1.0f);
+        const std::uint32_t p = At(3, 3);
+        EXPECT_NEAR(ChannelOf(p, 16), c.r, 1.0);
+        EXPECT_NEAR(ChannelOf(p, 8), c.g, 1.0);
+        EXPECT_NEAR(ChannelOf(p, 0), c.b, 1.0);
+        EXPECT_EQ(ChannelOf(At(12, 3), 16), 255);
+        EXPECT_EQ(ChannelOf(At(12, 3), 8), c.g == 255 ? 255 : 0);
+    }
+}
+
+// Floats of both widths filter linearly, as CheckDeviceFormat answers; a
+// vertex program reads a single float beyond 1 whole.
+TEST_P(GfxGlSampler, FloatTexelsFilterAndKeepTheirRange) {
+    for (D3DFORMAT format : {D3DFMT_R16F, D3DFMT_R32F, D3DFMT_A32B32G32R32F}) {
+        SCOPED_TRACE(format);
+        IDirect3DTexture9* raw = nullptr;
+        ASSERT_EQ(device->CreateTexture(2, 1, 1, 0, format, D3DPOOL_MANAGED, &raw, nullptr), D3D_OK);
+        Ref<IDirect3DTexture9> pair(raw);
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(pair->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        const float zero[4] = {0, 0, 0, 1}, one[4] = {1, 1, 1, 1};
+        PutTexel(format, lr, 0, 0, zero);
+        PutTexel(format, lr, 1, 0, one);
+        pair->UnlockRect(0);
+        device->SetTexture(0, pair.get());
+        Stage0ShowsTheTexture(D3DTEXF_LINEAR);
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+        Clear();
+        PlainQuad(0.0f, 1.0f);
+        EXPECT_NEAR(ChannelOf(At(7, 8), 16), 255.0 * (0.5 - 1.0 / 16.0), 2.0);
+        EXPECT_NEAR(ChannelOf(At(9, 8), 16), 255.0 * (0.5 + 3.0 / 16.0), 2.0);
+    }
+    device->SetTexture(0, nullptr);
+
+    IDirect3DTexture9* raw = nullptr;
+    ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_R32F, D3DPOOL_MANAGED, &raw, nullptr), D3D_OK);
+    Ref<IDirect3DTexture9> big(raw);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(big->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const float three = 3.0f;
+    std::memcpy(lr.pBits, &three, 4);
+    big->UnlockRect(0);
+    ASSERT_EQ(device->SetTexture(D3DVERTEXTEXTURESAMPLER0, big.get()), D3D_OK);
+    SetVsConstant(0, 0.5f, 0.5f, 0, 0);
+    SetVsConstant(1, 0.25f, 0, 0, 0);
+    Clear();
+    // 3 x 0.25: three quarters of full red, which a texel held to 0..1 cannot give.
+    DrawWith("vs_3_0\ndcl_position v0\ndcl_position o0\ndcl_color o1\ndcl_2d s0\n"
+             "mov o0, v0\ntexldl r0, c0, s0\nmul r0.x, r0.x, c1.x\nmov r0.yz, c1.y\nmov o1, r0\n",
+             "ps_3_0\ndcl_color v0\nmov oC0, v0\n");
+    ExpectPixel(8, 8, 191, 0, 0, "vertex texel 3");
+    ASSERT_EQ(device->SetTexture(D3DVERTEXTEXTURESAMPLER0, nullptr), D3D_OK);
 }
