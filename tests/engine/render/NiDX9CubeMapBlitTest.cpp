@@ -72,6 +72,18 @@ public:
         return m_spCube;
     }
 
+    // The renderer's data of a cube of these faces, mip-mapped by preference.
+    NiDX9SourceCubeMapData* MipMappedCubeData(const std::array<NiPixelDataPtr, 6>& aspFaces)
+    {
+        Prefs kPrefs;
+        kPrefs.m_eMipMapped = Prefs::YES;
+        MakeCube(aspFaces, kPrefs);
+        NiDX9SourceCubeMapData* pkData = NiDX9SourceCubeMapData::Create(m_spCube, m_spRenderer);
+        EXPECT_NE(pkData, nullptr);
+        EXPECT_TRUE(pkData == nullptr || !pkData->IsReplacementData());
+        return pkData;
+    }
+
     NiDX9SourceCubeMapData* CubeData() const
     {
         return dynamic_cast<NiDX9SourceCubeMapData*>(m_spCube->GetRendererData());
@@ -257,12 +269,8 @@ TEST_P(NiDX9CubeMapBlitTest, MipMappedFacesMakeTheirWholeChain)
                 pui[i] = FACE_COLORS[(uiFace + uiLevel) % 6];
         }
     }
-    Prefs kPrefs;
-    kPrefs.m_eMipMapped = Prefs::YES;
-    MakeCube(aspFaces, kPrefs);
-    NiDX9SourceCubeMapData* pkData = NiDX9SourceCubeMapData::Create(m_spCube, m_spRenderer);
+    NiDX9SourceCubeMapData* pkData = MipMappedCubeData(aspFaces);
     ASSERT_NE(pkData, nullptr);
-    EXPECT_FALSE(pkData->IsReplacementData());
     IDirect3DCubeTexture9* pkCube = pkData->GetCubeTexture();
     ASSERT_NE(pkCube, nullptr);
     EXPECT_EQ(pkCube->GetLevelCount(), 7u);
@@ -313,12 +321,8 @@ TEST_P(NiDX9CubeMapBlitTest, MipMappedFacesMakeOneLevelWithoutMipmappedCubesAndC
     std::array<NiPixelDataPtr, 6> aspFaces;
     for (std::uint32_t uiFace = 0; uiFace < 6; ++uiFace)
         aspFaces[uiFace] = Solid(64, FACE_COLORS[uiFace], 7);
-    Prefs kPrefs;
-    kPrefs.m_eMipMapped = Prefs::YES;
-    MakeCube(aspFaces, kPrefs);
-    NiDX9SourceCubeMapData* pkData = NiDX9SourceCubeMapData::Create(m_spCube, m_spRenderer);
+    NiDX9SourceCubeMapData* pkData = MipMappedCubeData(aspFaces);
     ASSERT_NE(pkData, nullptr);
-    EXPECT_FALSE(pkData->IsReplacementData());
     ASSERT_NE(pkData->GetCubeTexture(), nullptr);
     EXPECT_EQ(pkData->GetCubeTexture()->GetLevelCount(), 1u);
     EXPECT_EQ(pkData->GetLevels(), 1u);

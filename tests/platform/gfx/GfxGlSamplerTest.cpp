@@ -45,6 +45,13 @@ void PutTexel(D3DFORMAT f, const D3DLOCKED_RECT& lr, std::uint32_t x, std::uint3
     }
 }
 
+// Every texel of a locked w x h level of a 32-bit format the one colour.
+void Fill32(const D3DLOCKED_RECT& lr, std::uint32_t w, std::uint32_t h, std::uint32_t colour) {
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x)
+            std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * std::uint32_t(lr.Pitch) + x * 4, &colour, 4);
+}
+
 class GfxGlSampler : public gfxtest::GlProgramTest {
 protected:
     void TearDown() override {
@@ -186,9 +193,7 @@ TEST_P(GfxGlSampler, BorderAddressingOnVolumesAndCubeFaces) {
     for (std::uint32_t face = 0; face < 6; ++face) {
         D3DLOCKED_RECT lr;
         ASSERT_EQ(cube->LockRect(face, 0, &lr, nullptr, 0), D3D_OK);
-        for (std::uint32_t y = 0; y < 2; ++y)
-            for (std::uint32_t x = 0; x < 2; ++x)
-                std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * std::uint32_t(lr.Pitch) + x * 4, &kGreen, 4);
+        Fill32(lr, 2, 2, kGreen);
         cube->UnlockRect(face, 0);
     }
     device->SetTexture(0, cube.get());
@@ -323,10 +328,7 @@ TEST_P(GfxGlSampler, CubeMapsKeepAndSampleEveryLevel) {
         for (std::uint32_t level = 0; level < 6; ++level) {
             D3DLOCKED_RECT lr;
             ASSERT_EQ(cube->LockRect(face, level, &lr, nullptr, 0), D3D_OK);
-            const std::uint32_t edge = 32u >> level, c = LevelColour(level);
-            for (std::uint32_t y = 0; y < edge; ++y)
-                for (std::uint32_t x = 0; x < edge; ++x)
-                    std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * std::uint32_t(lr.Pitch) + x * 4, &c, 4);
+            Fill32(lr, 32u >> level, 32u >> level, LevelColour(level));
             cube->UnlockRect(face, level);
         }
     device->SetTexture(0, cube.get());
@@ -356,9 +358,7 @@ TEST_P(GfxGlSampler, CubeMapsKeepAndSampleEveryLevel) {
     device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
     D3DLOCKED_RECT lr;
     ASSERT_EQ(cube->LockRect(D3DCUBEMAP_FACE_POSITIVE_Z, 1, &lr, nullptr, 0), D3D_OK);
-    for (std::uint32_t y = 0; y < 16; ++y)
-        for (std::uint32_t x = 0; x < 16; ++x)
-            std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * std::uint32_t(lr.Pitch) + x * 4, &kBlue, 4);
+    Fill32(lr, 16, 16, kBlue);
     cube->UnlockRect(D3DCUBEMAP_FACE_POSITIVE_Z, 1);
     EXPECT_EQ(draw(1.0f), kBlue);
     EXPECT_EQ(draw(-1.0f), LevelColour(1));
