@@ -72,8 +72,6 @@ class Backend {
 public:
     virtual ~Backend() = default;
     [[nodiscard]] virtual const char* Name() const = 0;
-    // The driver's limits, read when it opened; the null back end has the minimum.
-    [[nodiscard]] virtual DriverLimits Limits() const { return {}; }
     // Window and context for validated, completed parameters.
     virtual HRESULT Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus) = 0;
     // New back-buffer size or format after Reset.
@@ -89,6 +87,10 @@ public:
     virtual void ReadSurface(IDirect3DSurface9& surface, const RECT* rect) = 0;
     virtual void WriteSurface(IDirect3DSurface9& surface) = 0;
     virtual void ResourceDestroyed(IDirect3DResource9& resource) = 0;
+    // The values of the caps table the driver decides, read when it opened:
+    // lowered to what it has, or raised (ApplyDriverLimits) to it. The null
+    // back end keeps the table's.
+    virtual void DriverCaps(D3DCAPS9& caps) const { (void)caps; }
     // Test hook (IDirect3DDevice9::InjectBackendFault); back ends without the fault ignore it.
     virtual void InjectFault(BackendFault) {}
 };

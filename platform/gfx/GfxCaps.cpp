@@ -17,12 +17,18 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.DevCaps = D3DDEVCAPS_EXECUTESYSTEMMEMORY | D3DDEVCAPS_TLVERTEXSYSTEMMEMORY | D3DDEVCAPS_TEXTURESYSTEMMEMORY |
                 D3DDEVCAPS_DRAWPRIMTLVERTEX | D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_HWRASTERIZATION |
                 D3DDEVCAPS_PUREDEVICE;
+    // Targets 1-3 have write masks of their own, may differ in format from
+    // target 0, and blend as it does.
     c.PrimitiveMiscCaps = D3DPMISCCAPS_MASKZ | D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW |
-                          D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_BLENDOP;
-    // Vertex fog, by depth or by distance. No W-buffer, no table or W fog: not performed.
-    // MULTISAMPLEANTIALIAS switches antialiasing of a multisampled back buffer off and on.
+                          D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_BLENDOP | D3DPMISCCAPS_INDEPENDENTWRITEMASKS |
+                          D3DPMISCCAPS_MRTINDEPENDENTBITDEPTHS | D3DPMISCCAPS_MRTPOSTPIXELSHADERBLENDING;
+    // Vertex fog, by depth or by distance; table (per-pixel) fog by the
+    // pixel's z or, under a perspective projection, its eye depth w. No
+    // W-buffer: not performed. MULTISAMPLEANTIALIAS switches antialiasing of
+    // a multisampled back buffer off and on.
     c.RasterCaps = D3DPRASTERCAPS_ZTEST | D3DPRASTERCAPS_SCISSORTEST | D3DPRASTERCAPS_FOGVERTEX |
-                   D3DPRASTERCAPS_FOGRANGE | D3DPRASTERCAPS_MULTISAMPLE_TOGGLE;
+                   D3DPRASTERCAPS_FOGRANGE | D3DPRASTERCAPS_MULTISAMPLE_TOGGLE | D3DPRASTERCAPS_FOGTABLE |
+                   D3DPRASTERCAPS_WFOG | D3DPRASTERCAPS_ZFOG;
     c.ZCmpCaps = D3DPCMPCAPS_ALL;
     c.AlphaCmpCaps = D3DPCMPCAPS_ALL;
     // Every source factor ZERO..BOTHINVSRCALPHA; destination factors ZERO..INVDESTCOLOR.
@@ -31,9 +37,9 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB;
     // Neither POW2 nor SQUAREONLY: any size is made. Mip chains, cube maps
     // (with their chains) and volumes (of any size, with levels: 3-D
-    // textures) are sampled; projected coordinates are not.
+    // textures) are sampled, and projected coordinates divided per pixel.
     c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_MIPCUBEMAP |
-                    D3DPTEXTURECAPS_VOLUMEMAP | D3DPTEXTURECAPS_MIPVOLUMEMAP;
+                    D3DPTEXTURECAPS_VOLUMEMAP | D3DPTEXTURECAPS_MIPVOLUMEMAP | D3DPTEXTURECAPS_PROJECTED;
     c.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
                           D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
     c.CubeTextureFilterCaps = c.TextureFilterCaps;
@@ -91,7 +97,9 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.MasterAdapterOrdinal = adapter;
     c.AdapterOrdinalInGroup = 0;
     c.NumberOfAdaptersInGroup = 1;
-    c.NumSimultaneousRTs = 1;
+    // Four targets at once: every OpenGL 3.3 driver has eight draw buffers
+    // (the `gl` device lowers it to the driver's count should it have fewer).
+    c.NumSimultaneousRTs = DeviceState::kTargets;
     return c;
 }
 

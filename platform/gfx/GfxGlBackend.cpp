@@ -133,8 +133,12 @@ HRESULT GlBackend::Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus)
     glBindVertexArray(m_vao);
     m_boundVertexArray = m_vao;
     glGenSamplers(GLsizei(m_samplers.size()), m_samplers.data());
+    GLint drawBuffers = 0, attachments = 0;
+    glGetIntegerv(GL_MAX_DRAW_BUFFERS, &drawBuffers);
+    glGetIntegerv(GL_MAX_COLOR_ATTACHMENTS, &attachments);
+    m_maxTargets = std::uint32_t(std::clamp<GLint>(std::min(drawBuffers, attachments), 1, GLint(DeviceState::kTargets)));
     m_samplerLimits = QueryGlSamplerLimits();
-    NoteGlDriverLimits(Limits());
+    NoteGlDriverLimits(DriverLimits{m_samplerLimits.maxAnisotropy});
     for (auto& params : m_samplerParams) params.fill(-1);
     glGenFramebuffers(1, &m_fbo);
     glGenFramebuffers(1, &m_readFbo);
@@ -154,6 +158,11 @@ HRESULT GlBackend::Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus)
     MakeMultisampleBuffers();
     ChooseDirect();
     return D3D_OK;
+}
+
+void GlBackend::DriverCaps(D3DCAPS9& caps) const {
+    caps.NumSimultaneousRTs = std::min(caps.NumSimultaneousRTs, m_maxTargets);
+    ApplyDriverLimits(caps, DriverLimits{m_samplerLimits.maxAnisotropy});
 }
 
 HRESULT GlBackend::Resize(const D3DPRESENT_PARAMETERS& params) {
@@ -392,7 +401,8 @@ void GlBackend::ResourceDestroyed(IDirect3DResource9& r) {
         return;
     }
     if (r.GetType() == D3DRTYPE_SURFACE) {
-        if (r.backend.name == m_boundColor) m_boundColor = 0;
+        for (GLuint& color : m_boundColors)
+            if (r.backend.name == color) color = 0;
         if (r.backend.name2 == m_boundDepth) m_boundDepth = 0;
         // A target level's texture may be bound for sampling.
         for (GLuint& bound : m_boundTextures)
@@ -525,6 +535,34 @@ void GlBackend::UpdateDirect() {
     m_direct = direct;
 }
 
+void GlBackend::LeaveWindow(IDirect3DSurface9& back, IDirect3DSurface9* ds) {
+    EnsureColor(back);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_readFbo);
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, back.backend.name, 0);
+    GLbitfield bits = GL_COLOR_BUFFER_BIT;
+    // The automatic depth surface goes along where its storage is the window's (24 bits and stencil).
+    const bool depth = ds && ds->IsImplicit() && GlDepthFormat(ds->Format()) == GL_DEPTH24_STENCIL8;
+    if (depth) {
+        EnsureDepth(*ds);
+        glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, ds->backend.name2);
+        bits |= GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT;
+    }
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glStencilMask(0xFF);
+    m_rasterKnown = false;
+    // The window's rows run bottom-up, the texture's top-down.
+    const GLint w = GLint(back.Width()), h = GLint(back.Height());
+    glBlitFramebuffer(0, 0, w, h, 0, h, w, 0, bits, GL_NEAREST);
+    if (depth) glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
+    m_boundFramebuffer = ~0u;
+    m_windowSuits = false;
+    m_direct = false;
+}
+
 void GlBackend::ReadWindow(IDirect3DSurface9& surface, const RECT& r) {
     GlFormat f;
     if (!GlColorFormat(surface.Format(), f)) return;
@@ -557,6 +595,9 @@ bool GlBackend::BindTargets(const DeviceState& s) {
     IDirect3DSurface9* ds = s.depthStencil;
     m_targetHeight = GLsizei(rt->Height());
     if (m_samples > 1 && rt->IsImplicit()) return BindMultisampleTargets(*rt, ds);
+    bool moreTargets = false;
+    for (std::uint32_t i = 1; i < m_maxTargets; ++i) moreTargets = moreTargets || s.renderTargets[i];
+    if (IsWindowSurface(*rt) && moreTargets) LeaveWindow(*rt, ds);
     if (IsWindowSurface(*rt)) {
         if (m_boundFramebuffer != 0) {
             glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -582,9 +623,26 @@ bool GlBackend::BindTargets(const DeviceState& s) {
         m_boundFramebuffer = m_fbo;
     }
     const GLuint depth = ds ? ds->backend.name2 : 0;
-    if (rt->backend.name != m_boundColor) {
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, rt->backend.name, 0);
-        m_boundColor = rt->backend.name;
+    // Targets 1-3 draw beside target 0 into the framebuffer object; GL
+    // clears, blends and masks every draw buffer as D3D does every target.
+    std::uint32_t drawBuffers = 1;
+    for (std::uint32_t i = 0; i < m_maxTargets; ++i) {
+        IDirect3DSurface9* target = s.renderTargets[i];
+        if (target && i > 0) {
+            EnsureColor(*target);
+            drawBuffers = i + 1;
+        }
+        const GLuint name = target ? target->backend.name : 0;
+        if (name != m_boundColors[i]) {
+            glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, name, 0);
+            m_boundColors[i] = name;
+        }
+    }
+    if (drawBuffers != m_drawBuffers) {
+        GLenum buffers[DeviceState::kTargets];
+        for (std::uint32_t i = 0; i < drawBuffers; ++i) buffers[i] = m_boundColors[i] ? GL_COLOR_ATTACHMENT0 + i : GL_NONE;
+        glDrawBuffers(GLsizei(drawBuffers), buffers);
+        m_drawBuffers = drawBuffers;
     }
     if (depth != m_boundDepth) {
         const bool stencil = depth && FormatHasStencil(ds->Format());
@@ -944,6 +1002,16 @@ void GlBackend::SetRasterState(const DeviceState& s, const IDirect3DSurface9& rt
     n = 24;
     key.states[n++] = rs[D3DRS_MULTISAMPLEANTIALIAS] != 0;
     key.states[n++] = rs[D3DRS_MULTISAMPLEMASK];
+    // Targets 1-3 have write masks of their own; a target whose colour the
+    // draw does not write (fixed-function stages write target 0 only) keeps what it has.
+    const std::uint32_t written = s.pixelShader && s.pixelShader->Translation().major >= 2
+                                      ? s.pixelShader->Translation().colorsWritten
+                                      : 1u;
+    for (std::uint32_t i = 1; i < DeviceState::kTargets; ++i) {
+        static constexpr std::uint32_t kMaskState[] = {0, D3DRS_COLORWRITEENABLE1, D3DRS_COLORWRITEENABLE2,
+                                                       D3DRS_COLORWRITEENABLE3};
+        key.states[n++] = m_drawBuffers <= i ? 0xF : (written & (1u << i)) ? rs[kMaskState[i]] : 0;
+    }
     // Drawing stays inside the viewport, and the scissor rectangle when enabled.
     std::int32_t left = std::int32_t(s.viewport.X), top = std::int32_t(s.viewport.Y);
     std::int32_t right = left + std::int32_t(s.viewport.Width), bottom = top + std::int32_t(s.viewport.Height);
@@ -1009,9 +1077,11 @@ void GlBackend::SetRasterState(const DeviceState& s, const IDirect3DSurface9& rt
     } else {
         glDisable(GL_BLEND);
     }
-    const std::uint32_t mask = rs[D3DRS_COLORWRITEENABLE];
-    glColorMask(mask & 1 ? GL_TRUE : GL_FALSE, mask & 2 ? GL_TRUE : GL_FALSE, mask & 4 ? GL_TRUE : GL_FALSE,
-                mask & 8 ? GL_TRUE : GL_FALSE);
+    for (GLuint i = 0; i < DeviceState::kTargets; ++i) {
+        const std::uint32_t mask = i == 0 ? rs[D3DRS_COLORWRITEENABLE] : key.states[26 + i - 1];
+        glColorMaski(i, mask & 1 ? GL_TRUE : GL_FALSE, mask & 2 ? GL_TRUE : GL_FALSE, mask & 4 ? GL_TRUE : GL_FALSE,
+                     mask & 8 ? GL_TRUE : GL_FALSE);
+    }
     switch (rs[D3DRS_FILLMODE]) {
     case D3DFILL_POINT: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
     case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;

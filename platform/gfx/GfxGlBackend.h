@@ -65,10 +65,10 @@ class GlBackend final : public Backend {
 public:
     ~GlBackend() override;
     const char* Name() const override { return "gl"; }
-    DriverLimits Limits() const override { return DriverLimits{m_samplerLimits.maxAnisotropy}; }
 
     HRESULT Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus) override;
     HRESULT Resize(const D3DPRESENT_PARAMETERS& params) override;
+    void DriverCaps(D3DCAPS9& caps) const override;
     void Clear(IDirect3DDevice9& device, const std::vector<RECT>& rects, std::uint32_t flags, D3DCOLOR color, float z,
                std::uint32_t stencil) override;
 
@@ -131,9 +131,10 @@ private:
     // Standard error hears of each kind of failure once; the draws keep returning it.
     void ReportOnce(const std::string& kind, const std::string& text);
 
-    // One program per fixed-function state, by its generated sources.
     // A fault a test asked for, put into a fragment source.
     void AddInjectedFault(std::string& fs) const;
+
+    // One program per fixed-function state, by its generated sources.
     Program* ProgramFor(const std::string& vsSource, const std::string& fsSource);
     void EnsureColor(IDirect3DSurface9& s);
     void EnsureDepth(IDirect3DSurface9& s);
@@ -158,6 +159,11 @@ private:
     // The window counts rows bottom-up: the rectangle is read from its
     // mirrored place straight into the surface's rows, then turned over there.
     void ReadWindow(IDirect3DSurface9& surface, const RECT& r);
+
+    // Targets 1-3 draw beside the back buffer only in a framebuffer object:
+    // the window's pixels (and automatic depth) move into the back buffer's
+    // own storage, where it is drawn from then on.
+    void LeaveWindow(IDirect3DSurface9& back, IDirect3DSurface9* ds);
     bool BindTargets(const DeviceState& s);
 
     // ---- multisampling ----
@@ -204,6 +210,7 @@ private:
         std::array<AttributeState, kAttributes> attributes{};
         ProgramSource source;
     };
+
     // The current value a disabled attribute reads: context state, not the array's.
     struct AttributeConstant {
         bool known = false;
@@ -289,7 +296,7 @@ private:
     // What SetRasterState's calls depend on: the states of the branches it
     // takes, and the scissor rectangle it ends with.
     struct RasterKey {
-        std::array<std::uint32_t, 26> states{};
+        std::array<std::uint32_t, 29> states{};
         std::array<GLint, 4> scissor{};
         bool operator==(const RasterKey&) const = default;
     };
@@ -318,6 +325,7 @@ private:
     GlSamplerLimits m_samplerLimits; // what the driver filters beyond the core
     StateKey m_lastKey{};
     Program* m_lastProgram = nullptr;
+
     // What the last key was built from: the device state, its serial and the layout.
     const DeviceState* m_lastState = nullptr;
     std::uint64_t m_lastSerial = 0;
@@ -335,7 +343,10 @@ private:
     GLuint m_boundVertexArray = 0;
     GLuint m_arrayBuffer = 0; // the array buffer the draw's attributes read
     GLuint m_vao = 0, m_fbo = 0, m_readFbo = 0, m_streamVbo = 0, m_streamIbo = 0;
-    GLuint m_boundColor = 0, m_boundDepth = 0;
+    std::array<GLuint, DeviceState::kTargets> m_boundColors{}; // the framebuffer object's colour attachments
+    std::uint32_t m_drawBuffers = 1;                           // how many of them it draws into
+    std::uint32_t m_maxTargets = DeviceState::kTargets;        // the driver's draw buffers, at most the device's
+    GLuint m_boundDepth = 0;
     GLuint m_boundFramebuffer = ~0u;
     GLuint m_uploadTexture = 0;
     static constexpr GLuint kPaletteBinding = 14; // and 15: out of the way of programs' own blocks

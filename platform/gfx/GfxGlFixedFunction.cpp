@@ -154,13 +154,7 @@ void main() {
     if (kFogMode == 4) {
         fog = kHasSpecularInput ? aSpecular.a : 1.0;
     } else if (kFogMode != 0) {
-        float d = kRangeFog ? length(pc) : pc.z;
-        if (kFogMode == 3)
-            fog = uFog.y != uFog.x ? (uFog.y - d) / (uFog.y - uFog.x) : (d <= uFog.x ? 1.0 : 0.0);
-        else if (kFogMode == 1)
-            fog = exp(-uFog.z * d);
-        else
-            fog = exp(-(uFog.z * d) * (uFog.z * d));
+        fog = d3dFogFactor(kFogMode, kRangeFog ? length(pc) : pc.z, uFog);
     }
     vFog = clamp(fog, 0.0, 1.0);
     vDiffuse = diffuse;
@@ -180,6 +174,7 @@ in float vFog;
 uniform vec4 uTFactor;
 uniform float uAlphaRef;
 uniform vec3 uFogColor;
+uniform vec3 uFog; // start, end, density
 out vec4 oColor;
 vec4 sel(int a, vec4 diffuse, vec4 current, vec4 specular, vec4 tex, vec4 temp) {
     int s = a & 15;
@@ -236,7 +231,10 @@ void main() {
     vec4 temp = vec4(0.0);
     STAGES
     if (kSpecularEnable) current.rgb = clamp(current.rgb + specular.rgb, 0.0, 1.0);
-    if (kFog) current.rgb = mix(uFogColor, current.rgb, vFog);
+    // Per-pixel fog by eye depth (1 / w) or by the pixel's depth.
+    float fog = kTableFog == 0 ? vFog
+                               : d3dFogFactor(kTableFog & 3, (kTableFog & 4) != 0 ? 1.0 / gl_FragCoord.w : gl_FragCoord.z, uFog);
+    if (kFog) current.rgb = mix(uFogColor, current.rgb, fog);
     if (kAlphaFunc != 0 && !passes(kAlphaFunc, floor(current.a * 255.0 + 0.5), uAlphaRef)) discard;
     oColor = current;
 }
@@ -258,8 +256,22 @@ void TexCoordWords(const std::array<std::uint32_t, DeviceState::kStageStates>& t
         st[kTexCoordForm] = layout.texcoord[set] >= 0 ? std::uint32_t(layout.texcoordSize[set]) : 0;
     }
     const std::uint32_t count = ts[D3DTSS_TEXTURETRANSFORMFLAGS] & 0xFF;
-    if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !layout.pretransformed)
-        st[kTexCoordForm] |= count << 8;
+    const bool transformed = count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !layout.pretransformed;
+    if (transformed) st[kTexCoordForm] |= count << 8;
+    // Projected: divided by the last coordinate the transform gives, or
+    // without one, the last the set (or the generation: three) has.
+    if (ts[D3DTSS_TEXTURETRANSFORMFLAGS] & D3DTTFF_PROJECTED) {
+        const std::uint32_t last = transformed ? count : (st[kTexCoordSource] >> 16 ? 3 : st[kTexCoordForm] & 0xFF);
+        if (last >= 2) st[kTexCoordForm] |= last << 16;
+    }
+}
+
+// What a projected stage after a vertex program divides by: the count's last
+// coordinate, else w (the program writes all four).
+std::uint32_t ProgramDivisor(std::uint32_t flags) {
+    if (!(flags & D3DTTFF_PROJECTED)) return 0;
+    const std::uint32_t count = flags & 0xFF;
+    return count >= 2 && count <= 4 ? count : 4;
 }
 
 // The kinds of the textures bound to samplers 0-15, two bits each (none,
@@ -294,7 +306,7 @@ void ProgramKeyWords(const DeviceState& s, const VertexLayout& layout, StateKey&
         for (std::size_t i = 0; i < 8; ++i) {
             std::uint32_t* st = &key[kStageBase + i * kStageWords];
             st[kTexCoordSource] = s.stageStates[i][D3DTSS_TEXCOORDINDEX] & 7;
-            st[kTexCoordForm] = 0;
+            st[kTexCoordForm] = ProgramDivisor(s.stageStates[i][D3DTSS_TEXTURETRANSFORMFLAGS]) << 16;
         }
     }
     if (ps) {
@@ -313,6 +325,19 @@ void ProgramKeyWords(const DeviceState& s, const VertexLayout& layout, StateKey&
         for (std::uint32_t n = 0; n < 16; ++n)
             if (t.samplers[n] == kSamplerByTexture) byTexture |= 3u << (2 * n);
         key[kSamplerKindsWord] = byTexture ? SamplerKinds(s) & byTexture : 0;
+        // 1.1-1.3 reads honour the stages' projection (1.4 and later project with texldp).
+        if (t.major < 2) {
+            for (std::size_t i = 0; i < 8; ++i) {
+                const auto& ts = s.stageStates[i];
+                std::uint32_t divisor = ProgramDivisor(ts[D3DTSS_TEXTURETRANSFORMFLAGS]);
+                if (divisor != 0 && !vs) {
+                    std::uint32_t st[kStageWords] = {};
+                    TexCoordWords(ts, layout, st);
+                    divisor = (st[kTexCoordForm] >> 16) & 7;
+                }
+                key[kProjectedWord] |= divisor << (3 * i);
+            }
+        }
     }
 }
 
@@ -347,6 +372,7 @@ void FixedSources(const StateKey& key, bool coordsForProgram, std::string& vsOut
     fs += "const bool kSpecularEnable = " + Bool(key[kSpecularEnableWord]) + ";\n";
     fs += "const int kAlphaFunc = " + std::to_string(key[kAlphaFuncWord]) + ";\n";
     fs += "const bool kFog = " + Bool(key[kFogWord]) + ";\n";
+    fs += "const int kTableFog = " + std::to_string(key[kTableFogWord]) + ";\n";
 
     std::string coords, stages;
     for (int i = 0; i < 8; ++i) {
@@ -356,7 +382,7 @@ void FixedSources(const StateKey& key, bool coordsForProgram, std::string& vsOut
         // Coordinates: a set of the vertex, or one made in camera space.
         const std::uint32_t source = st[kTexCoordSource], form = st[kTexCoordForm];
         const std::uint32_t set = source & 0xFFFF, generated = source >> 16;
-        const std::uint32_t size = form & 0xFF, count = form >> 8;
+        const std::uint32_t size = form & 0xFF, count = (form >> 8) & 0xFF, divisor = (form >> 16) & 7;
         std::string t;
         if (generated == 1) t = "vec4(N, 1.0)";
         else if (generated == 2) t = "vec4(pc, 1.0)";
@@ -372,7 +398,15 @@ void FixedSources(const StateKey& key, bool coordsForProgram, std::string& vsOut
 
         // Only a sampled stage's coordinates travel, with the components its lookup reads.
         const std::uint32_t kind = st[kTextureKind];
-        if (kind == 1) {
+        // A projected lookup gets every component and divides by one of them.
+        std::string coord = "vTex" + n;
+        if (kind != 0 && divisor != 0) {
+            vs += "out vec4 vTex" + n + ";\n";
+            coords += "vTex" + n + " = " + t + ";\n    ";
+            fs += std::string(kind == 1 ? "uniform sampler2D uTex" : kind == 2 ? "uniform samplerCube uTex" : "uniform sampler3D uTex") +
+                  n + ";\nin vec4 vTex" + n + ";\n";
+            coord = "vTex" + n + (kind == 1 ? ".xy" : ".xyz") + " / vTex" + n + "." + "xyzw"[divisor - 1];
+        } else if (kind == 1) {
             vs += "out vec2 vTex" + n + ";\n";
             coords += "vTex" + n + " = (" + t + ").xy;\n    ";
             fs += "uniform sampler2D uTex" + n + ";\nin vec2 vTex" + n + ";\n";
@@ -405,10 +439,10 @@ void FixedSources(const StateKey& key, bool coordsForProgram, std::string& vsOut
         // After a bump stage the lookup moves by its du, dv (and takes its luminance).
         const bool bumped = i > 0 && IsBumpOp(key[kStageBase + std::size_t(i - 1) * kStageWords + kColorOp]);
         if (kind != 0 && bumped)
-            stages += "texture(uTex" + n + ", vTex" + n + (kind == 1 ? " + bumpDelta" : " + vec3(bumpDelta, 0.0)") +
+            stages += "texture(uTex" + n + ", " + coord + (kind == 1 ? " + bumpDelta" : " + vec3(bumpDelta, 0.0)") +
                       ");\n        tex.rgb *= bumpLum;\n";
         else if (kind != 0)
-            stages += "texture(uTex" + n + ", vTex" + n + ");\n";
+            stages += "texture(uTex" + n + ", " + coord + ");\n";
         else
             stages += "vec4(1.0);\n";
         if (IsBumpOp(st[kColorOp])) {
@@ -438,8 +472,8 @@ void FixedSources(const StateKey& key, bool coordsForProgram, std::string& vsOut
     std::string vsBody = kVertexShader, fsBody = kFragmentShader;
     vsBody.replace(vsBody.find("TEXCOORDS"), 9, coords);
     fsBody.replace(fsBody.find("STAGES"), 6, stages);
-    vsOut = vs + vsBody;
-    fsOut = fs + fsBody;
+    vsOut = vs + kFogFactorGlsl + vsBody;
+    fsOut = fs + kFogFactorGlsl + fsBody;
 }
 
 std::uint32_t TextureKind(const IDirect3DBaseTexture9* t) {
@@ -462,8 +496,12 @@ StateKey BuildKey(const DeviceState& s, const VertexLayout& layout, std::vector<
     StateKey key{};
     const bool lighting = rs[D3DRS_LIGHTING] != 0 && !layout.pretransformed;
     const std::uint32_t alphaFunc = rs[D3DRS_ALPHATESTENABLE] ? rs[D3DRS_ALPHAFUNC] : 0;
-    const bool fog = rs[D3DRS_FOGENABLE] != 0 &&
-                     (layout.pretransformed || (rs[D3DRS_FOGVERTEXMODE] >= D3DFOG_EXP && rs[D3DRS_FOGVERTEXMODE] <= D3DFOG_LINEAR));
+    // Table fog, when set, goes before the vertex fog.
+    const std::uint32_t table = rs[D3DRS_FOGTABLEMODE];
+    const bool tableFog = rs[D3DRS_FOGENABLE] != 0 && table >= D3DFOG_EXP && table <= D3DFOG_LINEAR;
+    const bool vertexFog = layout.pretransformed || (rs[D3DRS_FOGVERTEXMODE] >= D3DFOG_EXP &&
+                                                     rs[D3DRS_FOGVERTEXMODE] <= D3DFOG_LINEAR);
+    const bool fog = tableFog || (rs[D3DRS_FOGENABLE] != 0 && vertexFog);
     key[kPretransformedWord] = layout.pretransformed;
     key[kLightingWord] = lighting;
     key[kDiffuseSrcWord] = lighting ? source(D3DRS_DIFFUSEMATERIALSOURCE) : 0;
@@ -483,7 +521,9 @@ StateKey BuildKey(const DeviceState& s, const VertexLayout& layout, std::vector<
         key[kIndexedWord] = layout.blendIndicesColor ? 2 : 1;
     key[kLocalViewerWord] = rs[D3DRS_LOCALVIEWER] != 0;
     key[kSpecularLightWord] = lighting && rs[D3DRS_SPECULARENABLE] != 0;
-    key[kFogModeWord] = !fog ? 0 : (layout.pretransformed ? 4 : rs[D3DRS_FOGVERTEXMODE]);
+    key[kFogModeWord] = !fog || tableFog ? 0 : (layout.pretransformed ? 4 : rs[D3DRS_FOGVERTEXMODE]);
+    // By eye depth under a perspective projection (its w is the eye's z), else by z.
+    key[kTableFogWord] = tableFog ? table | (s.projection.m[2][3] != 0.0f ? 4u : 0u) : 0;
     key[kRangeFogWord] = rs[D3DRS_RANGEFOGENABLE] != 0;
     key[kHasSpecularInputWord] = layout.specular >= 0;
     // Enabled lights in index order; the device never enables more than eight.

@@ -20,11 +20,18 @@ enum KeyWord : std::size_t {
     kHasNormalWord, kNormalizeWord, kLocalViewerWord, kSpecularLightWord, kFogModeWord, kRangeFogWord,
     kHasSpecularInputWord, kLightCountWord, kLightTypesWord, kFlatWord, kSpecularEnableWord, kAlphaFuncWord,
     kFogWord, kBlendWord, kIndexedWord,
+    // Per-pixel fog: D3DFOG_* mode, plus 4 when it goes by eye depth (w) rather than z.
+    kTableFogWord,
     // The programs bound (their ids), and the kinds of the textures a
     // pixel program before 2.0 samples, two bits per sampler.
-    kVertexProgramWord, kPixelProgramWord, kSamplerKindsWord, kStageBase
+    kVertexProgramWord, kPixelProgramWord, kSamplerKindsWord,
+    // A pixel program before 1.4: per stage (three bits) the coordinate its
+    // reads divide by, 1-4 for x-w, 0 for none.
+    kProjectedWord, kStageBase
 };
-// Per stage: operations and arguments, result, texture kind and coordinates.
+// Per stage: operations and arguments, result, texture kind and coordinates
+// (kTexCoordForm: the set's size, the transform's count << 8 and the
+// coordinate a projected lookup divides by, 1-4, << 16).
 enum StageWord : std::size_t {
     kColorOp, kColorArg0, kColorArg1, kColorArg2, kAlphaOp, kAlphaArg0, kAlphaArg1, kAlphaArg2, kResultArg,
     kTextureKind, kTexCoordSource, kTexCoordForm, kStageWords

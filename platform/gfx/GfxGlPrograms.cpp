@@ -119,9 +119,9 @@ GlBackend::Program* GlBackend::GenerateProgram(const StateKey& key, const Device
     Program* prog = ProgramFor(vs, fs);
     prog->lighting = key[kLightingWord] != 0;
     prog->lightCount = key[kLightCountWord];
-    prog->fogUniforms = key[kFogModeWord] != 0 && key[kFogModeWord] != 4;
+    prog->fogUniforms = (key[kFogModeWord] != 0 && key[kFogModeWord] != 4) || key[kTableFogWord] != 0;
     for (int i = 0; i < 8; ++i)
-        prog->texMatrices = prog->texMatrices || (key[kStageBase + std::size_t(i) * kStageWords + kTexCoordForm] >> 8) != 0;
+        prog->texMatrices = prog->texMatrices || ((key[kStageBase + std::size_t(i) * kStageWords + kTexCoordForm] >> 8) & 0xFF) != 0;
     return prog;
 }
 
@@ -132,14 +132,16 @@ GlBackend::Program* GlBackend::GenerateProgramPair(const StateKey& key, const De
     std::string vsSource, fsSource, fixedVs, fixedFs;
     if (!vs || !ps) FixedSources(key, ps != nullptr, fixedVs, fixedFs);
     if (vs && ps) {
-        vsSource = ComposeVertexProgram(*vs, nullptr, PixelProgramVaryings(*ps, fog && ps->major < 3));
+        // Per-pixel fog needs no fog varying.
+        vsSource = ComposeVertexProgram(*vs, nullptr, PixelProgramVaryings(*ps, fog && ps->major < 3 && !key[kTableFogWord]));
     } else if (vs) {
         std::vector<FixedStageInput> stages;
         for (int i = 0; i < 8; ++i) {
             const std::uint32_t* st = &key[kStageBase + std::size_t(i) * kStageWords];
             if (st[kColorOp] == D3DTOP_DISABLE) break;
             if (st[kTextureKind] == 0) continue;
-            stages.push_back({i, int(st[kTexCoordSource] & 7), st[kTextureKind] >= 2 ? 3 : 2});
+            const bool projected = (st[kTexCoordForm] >> 16) != 0;
+            stages.push_back({i, int(st[kTexCoordSource] & 7), projected ? 4 : st[kTextureKind] >= 2 ? 3 : 2});
         }
         vsSource = ComposeVertexProgram(*vs, &stages, {});
     } else {
@@ -149,7 +151,8 @@ GlBackend::Program* GlBackend::GenerateProgramPair(const StateKey& key, const De
         std::array<std::uint8_t, 16> kinds{};
         static constexpr std::uint8_t kKind[4] = {0, D3DSTT_2D, D3DSTT_CUBE, D3DSTT_VOLUME};
         for (int n = 0; n < 16; ++n) kinds[n] = kKind[(key[kSamplerKindsWord] >> (2 * n)) & 3];
-        fsSource = ComposePixelProgram(*ps, vs == nullptr, kinds, key[kAlphaFuncWord], fog);
+        fsSource = ComposePixelProgram(*ps, vs == nullptr, kinds, key[kAlphaFuncWord], fog, key[kProjectedWord],
+                                       key[kTableFogWord]);
     } else {
         fsSource = fixedFs;
     }
@@ -157,10 +160,10 @@ GlBackend::Program* GlBackend::GenerateProgramPair(const StateKey& key, const De
     Program* prog = ProgramFor(vsSource, fsSource);
     prog->lighting = !vs && key[kLightingWord] != 0;
     prog->lightCount = vs ? 0 : key[kLightCountWord];
-    prog->fogUniforms = !vs && key[kFogModeWord] != 0 && key[kFogModeWord] != 4;
+    prog->fogUniforms = (!vs && key[kFogModeWord] != 0 && key[kFogModeWord] != 4) || key[kTableFogWord] != 0;
     prog->texMatrices = false;
     for (int i = 0; i < 8 && !vs; ++i)
-        prog->texMatrices = prog->texMatrices || (key[kStageBase + std::size_t(i) * kStageWords + kTexCoordForm] >> 8) != 0;
+        prog->texMatrices = prog->texMatrices || ((key[kStageBase + std::size_t(i) * kStageWords + kTexCoordForm] >> 8) & 0xFF) != 0;
     if (prog->id && !prog->constants) {
         prog->constants = std::make_shared<GlProgramConstants>();
         prog->constants->Locate(prog->id, vs, ps);

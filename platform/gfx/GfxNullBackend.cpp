@@ -13,7 +13,10 @@ public:
     void Clear(IDirect3DDevice9& device, const std::vector<RECT>& rects, std::uint32_t flags, D3DCOLOR color,
                float z, std::uint32_t stencil) override {
         const DeviceState& s = device.State();
-        if ((flags & D3DCLEAR_TARGET) && s.renderTargets[0]) FillColorRects(*s.renderTargets[0], rects, color);
+        // Every bound target takes the colour.
+        if (flags & D3DCLEAR_TARGET)
+            for (IDirect3DSurface9* rt : s.renderTargets)
+                if (rt) FillColorRects(*rt, rects, color);
         if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && s.depthStencil)
             FillDepthRects(*s.depthStencil, rects, flags, z, stencil);
     }

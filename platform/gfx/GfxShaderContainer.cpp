@@ -312,6 +312,7 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
                     out.writesDepth = true;
                 } else {
                     after += "    oC[" + r + "] = " + ToRegister(type, name) + ";\n";
+                    out.colorsWritten |= 1u << reg;
                 }
             }
             continue;

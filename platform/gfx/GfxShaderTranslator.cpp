@@ -255,6 +255,7 @@ private:
             return "vec4(" + BoolConst(n) + ")";
         case D3DSPR_COLOROUT:
             if (m_vs || !write || n >= 4) return {};
+            m_out.colorsWritten |= 1u << n;
             return "oC[" + std::to_string(n) + "]";
         case D3DSPR_DEPTHOUT:
             if (m_vs || !write || n != 0) return {};
@@ -956,7 +957,7 @@ private:
             // tex tN: stage N at the set N coordinates.
             if (dst.type != D3DSPR_TEXTURE || dst.num >= 8) return Refuse(in, bad);
             m_out.texcoordsRead |= 1u << dst.num;
-            return WriteTex(in, dst, Sample(dst.num, "tc[" + std::to_string(dst.num) + "]"));
+            return WriteTex(in, dst, Sample(dst.num, "d3dProject" + std::to_string(dst.num) + "(tc[" + std::to_string(dst.num) + "])"));
         }
         if (m_out.major < 2) {
             // 1.4 texld rN, src: stage N.
@@ -1047,6 +1048,18 @@ private:
 };
 
 // Helpers only pixel programs use.
+} // namespace
+
+const char* const kFogFactorGlsl = R"(
+float d3dFogFactor(int mode, float d, vec3 fog) {
+    float f = mode == 3 ? (fog.y != fog.x ? (fog.y - d) / (fog.y - fog.x) : (d <= fog.x ? 1.0 : 0.0))
+                        : (mode == 1 ? exp(-fog.z * d) : exp(-(fog.z * d) * (fog.z * d)));
+    return clamp(f, 0.0, 1.0);
+}
+)";
+
+namespace {
+
 constexpr const char* kPixelHelpers = R"(
 vec4 d3d_dz(vec4 c) { return c.z == 0.0 ? c : vec4(c.xy / c.z, c.z, c.w); }
 vec4 d3d_dw(vec4 c) { return c.w == 0.0 ? c : vec4(c.xy / c.w, c.z, c.w); }
@@ -1154,10 +1167,9 @@ std::string ComposeVertexProgram(const TranslatedShader& vs, const std::vector<F
         tail += "    vFog = clamp((" + value("vFogV", "vec4(1.0)") + ").x, 0.0, 1.0);\n";
         for (const FixedStageInput& st : *fixedStages) {
             const std::string n = std::to_string(st.stage);
-            const std::string type = st.components == 3 ? "vec3" : "vec2";
+            const std::string type = st.components == 4 ? "vec4" : st.components == 3 ? "vec3" : "vec2";
             s += "out " + type + " vTex" + n + ";\n";
-            tail += "    vTex" + n + " = (" + value("vT" + std::to_string(st.set), "vec4(0.0, 0.0, 0.0, 1.0)") + ")." +
-                    (st.components == 3 ? "xyz" : "xy") + ";\n";
+            tail += "    vTex" + n + " = " + type + "(" + value("vT" + std::to_string(st.set), "vec4(0.0, 0.0, 0.0, 1.0)") + ");\n";
         }
     } else {
         for (const std::string& name : pixelVaryings) {
@@ -1194,10 +1206,17 @@ std::string ComposeVertexProgram(const TranslatedShader& vs, const std::vector<F
 }
 
 std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVertex,
-                                const std::array<std::uint8_t, 16>& textureKinds, std::uint32_t alphaFunc, bool fog) {
+                                const std::array<std::uint8_t, 16>& textureKinds, std::uint32_t alphaFunc, bool fog,
+                                std::uint32_t projected, std::uint32_t tableFog) {
     std::string s = "#version 330 core\n";
-    s += "uniform vec2 uFlipY;\nuniform vec2 uTarget;\nuniform float uAlphaRef;\nuniform vec3 uFogColor;\n";
-    s += "out vec4 oColor;\n";
+    s += "uniform vec2 uFlipY;\nuniform vec2 uTarget;\nuniform float uAlphaRef;\nuniform vec3 uFogColor;\nuniform vec3 uFog;\n";
+    s += "layout(location = 0) out vec4 oColor;\n";
+    // Targets 1-3 take the colours the program writes to them.
+    const std::uint32_t moreColors = ps.major >= 2 ? ps.colorsWritten & 0xEu : 0u;
+    for (std::uint32_t n = 1; n < 4; ++n)
+        if (moreColors & (1u << n))
+            s += "layout(location = " + std::to_string(n) + ") out vec4 oColor" + std::to_string(n) + ";\n";
+    s += kFogFactorGlsl;
     s += kHelpers;
     s += kPixelHelpers;
     s += ps.globals;
@@ -1256,6 +1275,14 @@ std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVerte
                 init += "    tc[" + std::to_string(i) + "] = " + input("vT" + std::to_string(i)) + ";\n    t[" +
                         std::to_string(i) + "] = tc[" + std::to_string(i) + "];\n";
     }
+    // Stage N's coordinates as its tex reads them: divided by the component the stage projects by.
+    if (ps.major < 2) {
+        for (std::uint32_t n = 0; n < 8; ++n) {
+            const std::uint32_t divisor = (projected >> (3 * n)) & 7;
+            s += "vec4 d3dProject" + std::to_string(n) + "(vec4 c) { return " +
+                 (divisor >= 1 && divisor <= 4 ? std::string("c / c.") + "xyzw"[divisor - 1] : std::string("c")) + "; }\n";
+        }
+    }
     s += ps.code;
     s += "bool d3d_passes(int func, float a, float ref) {\n"
          "    if (func == 1) return false;\n    if (func == 2) return a < ref;\n    if (func == 3) return a == ref;\n"
@@ -1271,10 +1298,16 @@ std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVerte
     std::string color = ps.major >= 2 ? "oC[0]" : "r0";
     if (ps.major < 2 && ps.globals.find("vec4 r0 ") == std::string::npos) color = "vec4(0.0)";
     s += "    vec4 result = " + color + ";\n";
-    if (fog && ps.major < 3) s += "    result.rgb = mix(uFogColor, result.rgb, clamp(" + input("vFogV") + ".x, 0.0, 1.0));\n";
+    if (fog && ps.major < 3 && tableFog != 0)
+        s += "    result.rgb = mix(uFogColor, result.rgb, d3dFogFactor(" + std::to_string(tableFog & 3) + ", " +
+             ((tableFog & 4) != 0 ? "1.0 / gl_FragCoord.w" : "gl_FragCoord.z") + ", uFog));\n";
+    else if (fog && ps.major < 3)
+        s += "    result.rgb = mix(uFogColor, result.rgb, clamp(" + input("vFogV") + ".x, 0.0, 1.0));\n";
     if (alphaFunc >= 1 && alphaFunc <= 8)
         s += "    if (!d3d_passes(" + std::to_string(alphaFunc) + ", floor(clamp(result.a, 0.0, 1.0) * 255.0 + 0.5), uAlphaRef)) discard;\n";
     s += "    oColor = result;\n";
+    for (std::uint32_t n = 1; n < 4; ++n)
+        if (moreColors & (1u << n)) s += "    oColor" + std::to_string(n) + " = oC[" + std::to_string(n) + "];\n";
     if (ps.writesDepth) s += "    gl_FragDepth = clamp(oDepthV.x, 0.0, 1.0);\n";
     s += "}\n";
     return s;

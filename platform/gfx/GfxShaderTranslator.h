@@ -38,6 +38,7 @@ struct TranslatedShader {
     bool writesDepth = false;
     bool usesPosition = false, usesFace = false; // pixel 3.0 vPos, vFace
     std::uint32_t constF = 0;        // registers the float-constant uniform array holds
+    std::uint32_t colorsWritten = 0; // pixel: colour outputs written (bits 0-3)
 };
 constexpr std::uint8_t kSamplerByTexture = 0xFF;
 // Samplers a 3.0 vertex program declares: 0-3, the device's vertex samplers.
@@ -55,7 +56,7 @@ constexpr std::uint32_t kVertexProgramSamplers = 4;
 [[nodiscard]] std::vector<std::string> PixelProgramVaryings(const TranslatedShader& ps, bool fog);
 
 // The fixed-function fragment emulation's inputs a vertex program feeds: per
-// stage that samples, the coordinate set and 2 or 3 components.
+// stage that samples, the coordinate set and 2 or 3 components (4: projected).
 struct FixedStageInput {
     int stage = 0, set = 0, components = 2;
 };
@@ -69,9 +70,17 @@ struct FixedStageInput {
 // Whole fragment shader of a pixel program. `afterFixedVertex`: the
 // fixed-function vertex emulation feeds it. `textureKinds` (D3DSTT_* per
 // stage) decides samplers the program leaves to the bound texture.
-// `alphaFunc` 0 or D3DCMP_*; `fog`: fixed-function fog after the program.
+// `alphaFunc` 0 or D3DCMP_*; `fog`: fixed-function fog after the program,
+// per pixel when `tableFog` gives its D3DFOG_* mode (plus 4: by eye depth).
+// `projected`: per stage, three bits, the component (1-4) a 1.1-1.3 tex
+// divides its coordinates by.
 [[nodiscard]] std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVertex,
                                               const std::array<std::uint8_t, 16>& textureKinds,
-                                              std::uint32_t alphaFunc, bool fog);
+                                              std::uint32_t alphaFunc, bool fog, std::uint32_t projected = 0,
+                                              std::uint32_t tableFog = 0);
+
+// GLSL of `float d3dFogFactor(int mode, float d, vec3 fog)`: the fog left
+// (1 none) at distance `d` for a D3DFOG_* mode, fog = start, end, density.
+extern const char* const kFogFactorGlsl;
 
 } // namespace gfx

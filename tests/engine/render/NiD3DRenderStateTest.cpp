@@ -160,13 +160,17 @@ TEST_F(NiD3DRenderStateTest, FogRangeColourAndFunctions)
     EXPECT_EQ(DeviceState(D3DRS_FOGDENSITY), Bits(0.02f));
     EXPECT_EQ(DeviceState(D3DRS_RANGEFOGENABLE), 0u);
     EXPECT_EQ(DeviceState(D3DRS_FOGCOLOR), 0xFFFF7F00u);
-    // No table fog on this device: the mode states are left alone.
-    EXPECT_TRUE(CallsOf(Kind::SetRenderState, D3DRS_FOGTABLEMODE).empty());
+    // The device has table fog by eye depth: per pixel, no vertex fog.
+    EXPECT_EQ(DeviceState(D3DRS_FOGTABLEMODE), std::uint32_t(D3DFOG_LINEAR));
+    EXPECT_EQ(DeviceState(D3DRS_FOGVERTEXMODE), std::uint32_t(D3DFOG_NONE));
 
+    // Range fog goes per vertex.
     spFog->SetFogFunction(NiFogProperty::FOG_RANGE_SQ);
     m_pkState->ApplyFog(spFog);
     EXPECT_EQ(DeviceState(D3DRS_RANGEFOGENABLE), 1u);
     EXPECT_EQ(DeviceState(D3DRS_FOGENABLE), 1u);
+    EXPECT_EQ(DeviceState(D3DRS_FOGTABLEMODE), std::uint32_t(D3DFOG_NONE));
+    EXPECT_EQ(DeviceState(D3DRS_FOGVERTEXMODE), std::uint32_t(D3DFOG_LINEAR));
 
     // The fog-end factor stretches the end beyond the far plane.
     m_pkState->SetMaxFogValue(0.5f);

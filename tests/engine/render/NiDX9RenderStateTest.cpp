@@ -213,11 +213,12 @@ TEST_F(NiDX9RenderStateTest, ResetToDefaultsSendsTheChangedDefaultsInOrder)
     m_pkState->ResetToDefaults();
     // After the whole table: only the states whose value differs from it.
     const auto kCalls = RenderStateCalls();
+    // The device has table fog (and w-fog): its mode is linear.
     const std::vector<std::pair<std::uint32_t, std::uint32_t>> kTail = {
         {D3DRS_CULLMODE, D3DCULL_CW},       {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
         {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}, {D3DRS_ZFUNC, D3DCMP_ALWAYS},
-        {D3DRS_ZWRITEENABLE, 0},            {D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR},
-        {D3DRS_NORMALIZENORMALS, 1},
+        {D3DRS_ZWRITEENABLE, 0},            {D3DRS_FOGTABLEMODE, D3DFOG_LINEAR},
+        {D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR}, {D3DRS_NORMALIZENORMALS, 1},
     };
     ASSERT_EQ(kCalls.size(), m_pkState->GetDefaultRenderStates().size() + kTail.size());
     EXPECT_EQ(std::vector(kCalls.end() - std::ptrdiff_t(kTail.size()), kCalls.end()), kTail);
@@ -247,10 +248,12 @@ TEST_F(NiDX9RenderStateTest, ResetToDefaultsSendsTheChangedDefaultsInOrder)
 
 TEST_F(NiDX9RenderStateTest, CreationFlagsAndDepthEntry)
 {
+    // The device's table fog and w-fog make bit 0.
     NiDX9RenderStatePtr spPlain = NiDX9RenderState::Create(m_spRenderer, gfx::DeviceCaps(0), false, false, false,
                                                            false);
-    // The device addresses borders: bit 5 from its caps alone.
-    EXPECT_EQ(spPlain->GetFlags(), std::uint32_t(NiD3DRenderState::CAPS_BORDER_ADDRESS));
+    // The device has table and w-fog and addresses borders: bits 0 and 5 from its caps alone.
+    EXPECT_EQ(spPlain->GetFlags(),
+              std::uint32_t(NiD3DRenderState::CAPS_TABLE_FOG | NiD3DRenderState::CAPS_BORDER_ADDRESS));
     for (const auto& k : spPlain->GetDefaultRenderStates())
     {
         if (k.m_uiState == D3DRS_ZENABLE)
@@ -260,8 +263,8 @@ TEST_F(NiDX9RenderStateTest, CreationFlagsAndDepthEntry)
     }
     NiDX9RenderStatePtr spStencil = NiDX9RenderState::Create(m_spRenderer, gfx::DeviceCaps(0), false, false, false,
                                                              true);
-    EXPECT_EQ(spStencil->GetFlags(),
-              std::uint32_t(NiD3DRenderState::CAPS_STENCIL | NiD3DRenderState::CAPS_BORDER_ADDRESS));
+    EXPECT_EQ(spStencil->GetFlags(), std::uint32_t(NiD3DRenderState::CAPS_TABLE_FOG | NiD3DRenderState::CAPS_STENCIL |
+                                                   NiD3DRenderState::CAPS_BORDER_ADDRESS));
     for (const auto& k : spStencil->GetDefaultRenderStates())
     {
         if (k.m_uiState == D3DRS_ZENABLE)

@@ -4,11 +4,13 @@
 #include "engine/render/NiDX9RenderedTextureData.h"
 
 #include "engine/render/NiRenderedTexture.h"
+#include "platform/gfxutil/GfxUtilShader.h"
 #include "tests/engine/render/RendererTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <vector>
 
 using namespace gfx;
@@ -41,6 +43,8 @@ class NiDX9RenderedTextureDataTest : public rendertest::RendererTest
 public:
     void CreateRenderer(std::uint32_t uiFlags = 0)
     {
+        // The target limits are the first renderer's of the process: this one's.
+        NiDX9RenderTarget::ResetStatics();
         m_spRenderer = NiDX9Renderer::Create(64, 48, uiFlags, nullptr, nullptr, 0, NiDX9Renderer::DEVDESC_PURE, 0, 0,
                                              NiDX9Renderer::PRESENT_INTERVAL_ONE, NiDX9Renderer::SWAPEFFECT_DEFAULT,
                                              NiDX9Renderer::FBMODE_LOCKABLE, 1, 0);
@@ -271,8 +275,10 @@ TEST_P(NiDX9RenderedTextureDataTest, CompatibilityAtOtherIndices)
     NiDX9RenderTarget* pkHigh = DataOf(spHigh)->GetRenderTarget();
     IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
 
-    // The device takes one target: index 1 is beyond its highest index.
-    EXPECT_EQ(NiDX9RenderTarget::GetHighestIndex(), 0u);
+    // The device takes four targets of any bit depth; for a device of one,
+    // index 1 is beyond the highest index.
+    EXPECT_EQ(NiDX9RenderTarget::GetHighestIndex(), 3u);
+    NiDX9RenderTarget::SetTargetLimits(0, false);
     EXPECT_FALSE(pkLarge->SetRenderTarget(pkDevice, 1));
 
     ASSERT_TRUE(m_spRenderer->SetRenderTarget(spLarge));
@@ -470,4 +476,100 @@ TEST_P(NiDX9RenderedTextureDataTest, WhatIsDrawnIntoATextureIsSampledUpright)
     EXPECT_EQ(Pixel(15, 8), 0x808080u);
     EXPECT_EQ(Pixel(16, 7), 0x808080u);
     EXPECT_EQ(Pixel(24, 15), 0x808080u);
+}
+
+TEST_P(NiDX9RenderedTextureDataTest, TwoTargetsTakeAProgramsTwoColours)
+{
+    CreateRenderer();
+    ASSERT_EQ(m_spRenderer->GetMaxSimultaneousRenderTargets(), 4u);
+    NiRefPtr<NiRenderedTexture> spFirst = NiRenderedTexture::Create(8, 8, m_spRenderer);
+    NiRefPtr<NiRenderedTexture> spSecond = NiRenderedTexture::Create(8, 8, m_spRenderer);
+    ASSERT_TRUE(spFirst != nullptr && spSecond != nullptr);
+    IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    NiDX9RenderState* pkState = m_spRenderer->GetRenderState();
+    pkState->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    pkState->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+
+    ASSERT_TRUE(m_spRenderer->SetMultipleRenderTarget(0, spFirst));
+    ASSERT_TRUE(m_spRenderer->SetMultipleRenderTarget(1, spSecond));
+    IDirect3DSurface9* pkFirst = DataOf(spFirst)->GetRenderTarget()->GetColorSurface();
+    IDirect3DSurface9* pkSecond = DataOf(spSecond)->GetRenderTarget()->GetColorSurface();
+    EXPECT_EQ(pkDevice->State().renderTargets[0], pkFirst);
+    EXPECT_EQ(pkDevice->State().renderTargets[1], pkSecond);
+
+    // Both cleared grey, then red into the first and green into the second.
+    m_spRenderer->SetBackgroundColor(NiColorRGB(0x80 / 255.0f, 0x80 / 255.0f, 0x80 / 255.0f));
+    ASSERT_TRUE(m_spRenderer->BeginScene());
+    m_spRenderer->ClearBuffer(nullptr, NiRenderer::CLEAR_ALL);
+    const char* pcProgram = "ps_2_0\ndef c0, 1, 0, 0, 1\ndef c1, 0, 1, 0, 1\nmov oC0, c0\nmov oC1, c1\n";
+    ID3DXBuffer* pkCode = nullptr;
+    ASSERT_EQ(D3DXAssembleShader(pcProgram, static_cast<std::uint32_t>(std::strlen(pcProgram)), 0, &pkCode, nullptr),
+              D3D_OK);
+    IDirect3DPixelShader9* pkProgram = nullptr;
+    ASSERT_EQ(pkDevice->CreatePixelShader(static_cast<const std::uint32_t*>(pkCode->GetBufferPointer()),
+                                          pkCode->GetBufferSize(), &pkProgram),
+              D3D_OK);
+    pkCode->Release();
+    pkState->SetPixelShader(pkProgram);
+    struct Corner
+    {
+        float x, y, z, rhw;
+    };
+    const Corner akLeftHalf[4] = {{-0.5f, -0.5f, 0.5f, 1}, {3.5f, -0.5f, 0.5f, 1}, {-0.5f, 7.5f, 0.5f, 1},
+                                  {3.5f, 7.5f, 0.5f, 1}};
+    pkState->SetFVF(D3DFVF_XYZRHW);
+    ASSERT_EQ(pkDevice->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, akLeftHalf, sizeof(Corner)), D3D_OK);
+    m_spRenderer->EndScene();
+    pkState->SetPixelShader(nullptr);
+    pkProgram->Release();
+
+    // Pixels 1 (drawn) and 6 (cleared) of row 4 of each target.
+    auto Row = [&](IDirect3DSurface9* pkTarget) {
+        std::array<std::uint32_t, 2> auiPixels{};
+        IDirect3DSurface9* pkCopy = nullptr;
+        EXPECT_EQ(pkDevice->CreateOffscreenPlainSurface(8, 8, pkTarget->Format(), D3DPOOL_SYSTEMMEM, &pkCopy, nullptr),
+                  D3D_OK);
+        if (pkCopy == nullptr)
+            return auiPixels;
+        EXPECT_EQ(pkDevice->GetRenderTargetData(pkTarget, pkCopy), D3D_OK);
+        D3DLOCKED_RECT kLocked{};
+        if (pkCopy->LockRect(&kLocked, nullptr, D3DLOCK_READONLY) == D3D_OK)
+        {
+            const auto* puiRow =
+                reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(kLocked.pBits) + 4 * kLocked.Pitch);
+            auiPixels = {puiRow[1] & 0xFFFFFFu, puiRow[6] & 0xFFFFFFu};
+            pkCopy->UnlockRect();
+        }
+        pkCopy->Release();
+        return auiPixels;
+    };
+    const std::array<std::uint32_t, 2> auiFirst = Row(pkFirst), auiSecond = Row(pkSecond);
+    EXPECT_EQ(auiFirst[1], 0x808080u) << "cleared";
+    EXPECT_EQ(auiSecond[1], 0x808080u) << "cleared";
+    if (GetParam() == BackendKind::Gl)
+    {
+        EXPECT_EQ(auiFirst[0], 0xFF0000u);
+        EXPECT_EQ(auiSecond[0], 0x00FF00u);
+    }
+    ASSERT_TRUE(m_spRenderer->SetMultipleRenderTarget(1, nullptr));
+    EXPECT_EQ(pkDevice->State().renderTargets[1], nullptr);
+    ASSERT_TRUE(m_spRenderer->SetRenderTarget(nullptr));
+}
+
+TEST_P(NiDX9RenderedTextureDataTest, AMultisampledRendererKeepsOneTarget)
+{
+    NiDX9RenderTarget::ResetStatics();
+    m_spRenderer = NiDX9Renderer::Create(64, 48, 0, nullptr, nullptr, 0, NiDX9Renderer::DEVDESC_PURE, 0, 0,
+                                         NiDX9Renderer::PRESENT_INTERVAL_ONE, NiDX9Renderer::SWAPEFFECT_DEFAULT, 4, 1, 0);
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    if (m_spRenderer->GetPresentParams().MultiSampleType == D3DMULTISAMPLE_NONE)
+        GTEST_SKIP() << "the driver has no four samples";
+    EXPECT_EQ(m_spRenderer->GetMaxSimultaneousRenderTargets(), 1u);
+    NiRefPtr<NiRenderedTexture> spFirst = NiRenderedTexture::Create(64, 48, m_spRenderer);
+    NiRefPtr<NiRenderedTexture> spSecond = NiRenderedTexture::Create(64, 48, m_spRenderer);
+    ASSERT_TRUE(spFirst != nullptr && spSecond != nullptr);
+    EXPECT_TRUE(m_spRenderer->SetMultipleRenderTarget(0, spFirst));
+    EXPECT_FALSE(m_spRenderer->SetMultipleRenderTarget(1, spSecond));
+    EXPECT_EQ(m_spRenderer->GetD3DDevice()->State().renderTargets[1], nullptr);
+    ASSERT_TRUE(m_spRenderer->SetRenderTarget(nullptr));
 }

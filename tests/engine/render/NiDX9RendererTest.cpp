@@ -35,11 +35,12 @@ HRESULT CapsOneStage(IDirect3DDevice9* pkDevice, D3DCAPS9* pkCaps)
 // The device's own caps with the bits of a richer device added, so that each
 // derived flag can be seen rising with its bit.
 D3DCAPS9 g_kExtraCaps{};
+std::uint32_t g_uiRemovedTextureCaps = 0; // and the texture caps bits of a poorer one taken away
 HRESULT CapsWithExtras(IDirect3DDevice9* pkDevice, D3DCAPS9* pkCaps)
 {
     const HRESULT hr = pkDevice->GetDeviceCaps(pkCaps);
     // Without the device's own mip-mapped cube maps: each case says what its bits add.
-    pkCaps->TextureCaps &= ~D3DPTEXTURECAPS_MIPCUBEMAP;
+    pkCaps->TextureCaps &= ~(g_uiRemovedTextureCaps | D3DPTEXTURECAPS_MIPCUBEMAP);
     pkCaps->TextureCaps |= g_kExtraCaps.TextureCaps;
     pkCaps->RasterCaps |= g_kExtraCaps.RasterCaps;
     if (g_kExtraCaps.MaxVertexBlendMatrices != 0)
@@ -135,7 +136,7 @@ TEST_P(NiDX9RendererTest, CapabilityRecordsAndTablesFollowTheDevice)
     EXPECT_EQ(m_spRenderer->GetPixelShaderVersion(), D3DPS_VERSION(3, 0));
     EXPECT_EQ(m_spRenderer->GetVertexShaderVersion(), D3DVS_VERSION(3, 0));
     EXPECT_TRUE(m_spRenderer->GetMipmapCubeMaps());
-    EXPECT_EQ(m_spRenderer->GetMaxSimultaneousRenderTargets(), 1u);
+    EXPECT_EQ(m_spRenderer->GetMaxSimultaneousRenderTargets(), 4u);
     EXPECT_EQ(m_spRenderer->GetShaderVersionWords(),
               (std::array<std::uint32_t, 10>{0xFFFF0300u, 0xFFFF0000u, 0xFFFF0300u, 0xFFFE0300u, 0xFFFE0000u,
                                              0xFFFE0300u, 0xFFFE0000u, 0xFFFE0000u, 0xFFFE0000u, 2u}));
@@ -159,8 +160,8 @@ TEST_P(NiDX9RendererTest, CapabilityRecordsAndTablesFollowTheDevice)
     EXPECT_EQ(uiMin, D3DTEXF_LINEAR);
     EXPECT_EQ(uiMip, D3DTEXF_POINT);
     EXPECT_FALSE(NiDX9Renderer::GetFilterModeStates(6, uiMag, uiMin, uiMip));
-    // No projected texturing on this device.
-    EXPECT_EQ(NiDX9Renderer::GetProjectedTextureFlags(), 2u);
+    // Projected texturing: three coordinates, divided.
+    EXPECT_EQ(NiDX9Renderer::GetProjectedTextureFlags(), 0x103u);
 }
 
 TEST_P(NiDX9RendererTest, CapabilityFlagsRiseOnlyWithTheirCapsBits)
@@ -187,22 +188,23 @@ TEST_P(NiDX9RendererTest, CapabilityFlagsRiseOnlyWithTheirCapsBits)
         return kCaps;
     };
     const Case akCases[] = {
-        {"as the device is", Extra(0, 0, 0, 0), 0x26D, 2, 16, false},
+        {"as the device is", Extra(0, 0, 0, 0), 0x26D, 0x103, 16, false},
         // The power-of-two flag follows the square-only bit; the power-of-two bit alone leaves it.
-        {"square only", Extra(D3DPTEXTURECAPS_SQUAREONLY, 0, 0, 0), 0x26F, 2, 16, false},
-        {"power of two", Extra(D3DPTEXTURECAPS_POW2, 0, 0, 0), 0x26D, 2, 16, false},
-        {"w-buffer", Extra(0, D3DPRASTERCAPS_WBUFFER, 0, 0), 0x36D, 2, 16, false},
-        {"four blend matrices", Extra(0, 0, 4, 0), 0x26D, 2, 16, false},
-        {"three blend matrices", Extra(0, 0, 3, 0), 0x6D, 2, 16, false},
-        {"projected textures", Extra(D3DPTEXTURECAPS_PROJECTED, 0, 0, 0), 0x26D, 0x103, 16, false},
-        {"mipmapped cube maps", Extra(D3DPTEXTURECAPS_MIPCUBEMAP, 0, 0, 0), 0x26D, 2, 16, true},
-        {"pixel shader 2.0", Extra(0, 0, 0, D3DPS_VERSION(2, 0)), 0x26D, 2, 16, false},
-        {"pixel shader 1.4", Extra(0, 0, 0, D3DPS_VERSION(1, 4)), 0x26D, 2, 8, false},
+        {"square only", Extra(D3DPTEXTURECAPS_SQUAREONLY, 0, 0, 0), 0x26F, 0x103, 16, false},
+        {"power of two", Extra(D3DPTEXTURECAPS_POW2, 0, 0, 0), 0x26D, 0x103, 16, false},
+        {"w-buffer", Extra(0, D3DPRASTERCAPS_WBUFFER, 0, 0), 0x36D, 0x103, 16, false},
+        {"four blend matrices", Extra(0, 0, 4, 0), 0x26D, 0x103, 16, false},
+        {"three blend matrices", Extra(0, 0, 3, 0), 0x6D, 0x103, 16, false},
+        {"no projected textures", Extra(0, 0, 0, 0), 0x26D, 2, 16, false},
+        {"mipmapped cube maps", Extra(D3DPTEXTURECAPS_MIPCUBEMAP, 0, 0, 0), 0x26D, 0x103, 16, true},
+        {"pixel shader 2.0", Extra(0, 0, 0, D3DPS_VERSION(2, 0)), 0x26D, 0x103, 16, false},
+        {"pixel shader 1.4", Extra(0, 0, 0, D3DPS_VERSION(1, 4)), 0x26D, 0x103, 8, false},
     };
     for (const Case& kCase : akCases)
     {
         SCOPED_TRACE(kCase.m_pcWhat);
         g_kExtraCaps = kCase.m_kExtra;
+        g_uiRemovedTextureCaps = kCase.m_uiProjected == 2 ? D3DPTEXTURECAPS_PROJECTED : 0;
         NiDX9Renderer::SetDeviceCapsFunction(&CapsWithExtras);
         NiDX9RendererPtr spRenderer = CreateWindowed();
         NiDX9Renderer::SetDeviceCapsFunction(nullptr);
@@ -213,6 +215,7 @@ TEST_P(NiDX9RendererTest, CapabilityFlagsRiseOnlyWithTheirCapsBits)
         EXPECT_EQ(spRenderer->GetMipmapCubeMaps(), kCase.m_bMipCube);
     }
     g_kExtraCaps = D3DCAPS9{};
+    g_uiRemovedTextureCaps = 0;
 }
 
 TEST_P(NiDX9RendererTest, FormatTablesAndDefaultImages)
@@ -557,9 +560,10 @@ TEST_P(NiDX9RendererTest, StateCacheAndLightManagerMadeWithTheDevice)
     NiDX9RenderState* pkState = m_spRenderer->GetRenderState();
     ASSERT_NE(pkState, nullptr);
     ASSERT_NE(m_spRenderer->GetLightManager(), nullptr);
-    // Option one, depth on, the stencil flag and border addressing; the caps copy is the device's.
-    EXPECT_EQ(pkState->GetFlags(), std::uint32_t(NiD3DRenderState::CAPS_OPTION_ONE | NiD3DRenderState::CAPS_DEPTH_ON |
-                                                 NiD3DRenderState::CAPS_STENCIL |
+    // Table fog (the device has it and w-fog), option one, depth on, the
+    // stencil flag and border addressing; the caps copy is the device's.
+    EXPECT_EQ(pkState->GetFlags(), std::uint32_t(NiD3DRenderState::CAPS_TABLE_FOG | NiD3DRenderState::CAPS_OPTION_ONE |
+                                                 NiD3DRenderState::CAPS_DEPTH_ON | NiD3DRenderState::CAPS_STENCIL |
                                                  NiD3DRenderState::CAPS_BORDER_ADDRESS));
     EXPECT_EQ(pkState->GetD3DCaps().MaxTextureBlendStages, m_spRenderer->GetD3DCaps().MaxTextureBlendStages);
     EXPECT_EQ(pkState->GetD3DDevice(), m_spRenderer->GetD3DDevice());

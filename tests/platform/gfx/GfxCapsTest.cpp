@@ -17,14 +17,16 @@ TEST(GfxCaps, TableIsPinned) {
     EXPECT_EQ(c.Caps3, 0u);
     EXPECT_EQ(c.PresentationIntervals, D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE);
     EXPECT_EQ(c.DevCaps, 0x190550u);
-    EXPECT_EQ(c.PrimitiveMiscCaps, 0x8F2u);
-    EXPECT_EQ(c.RasterCaps, 0x9010090u); // z test, scissor, vertex fog, range fog, multisample toggle
+    // ... and for targets 1-3 their own write masks, formats of their own, blending.
+    EXPECT_EQ(c.PrimitiveMiscCaps, 0x8F2u | 0x4000u | 0x40000u | 0x80000u);
+    // z test, scissor, vertex fog, range fog, multisample toggle; table fog by z and by w.
+    EXPECT_EQ(c.RasterCaps, 0x9010090u | 0x100u | 0x100000u | 0x200000u);
     EXPECT_EQ(c.ZCmpCaps, 0xFFu);
     EXPECT_EQ(c.SrcBlendCaps, 0x1FFFu);
     EXPECT_EQ(c.DestBlendCaps, 0x3FFu);
     EXPECT_EQ(c.AlphaCmpCaps, 0xFFu);
     EXPECT_EQ(c.ShadeCaps, 0x8u);
-    EXPECT_EQ(c.TextureCaps, 0x1E800u);        // mipmaps; cube maps and volumes, each with mipmaps
+    EXPECT_EQ(c.TextureCaps, 0x1E800u | 0x400u); // mipmaps; cube maps and volumes, each with mipmaps; projected
     EXPECT_EQ(c.TextureFilterCaps, 0x3030300u); // point and linear: min, mip, mag
     EXPECT_EQ(c.CubeTextureFilterCaps, 0x3030300u);
     EXPECT_EQ(c.VolumeTextureFilterCaps, 0x3030300u);
@@ -67,7 +69,7 @@ TEST(GfxCaps, TableIsPinned) {
     // Vertex texture fetch, point or linear.
     EXPECT_EQ(c.VertexTextureFilterCaps, D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR |
                                              D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR);
-    EXPECT_EQ(c.NumSimultaneousRTs, 1u);
+    EXPECT_EQ(c.NumSimultaneousRTs, 4u);
     EXPECT_EQ(c.DevCaps2, D3DDEVCAPS2_STREAMOFFSET);
     EXPECT_EQ(c.MaxTextureWidth, 4096u);
     EXPECT_EQ(c.MaxVertexIndex, 0xFFFFFFu);
@@ -77,10 +79,7 @@ TEST(GfxCaps, AbsentFeaturesStayAbsent) {
     const D3DCAPS9 c = DeviceCaps(0);
     EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_POW2, 0u);
     EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY, 0u);
-    EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_PROJECTED, 0u);
     EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_WBUFFER, 0u);
-    EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_FOGTABLE, 0u);
-    EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_WFOG, 0u);
     EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS(D3DTOP_PREMODULATE), 0u);
     // 3-D textures of any size: no power-of-two rule for volumes.
     EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_VOLUMEMAP_POW2, 0u);
