@@ -679,6 +679,7 @@ private:
     IDirect3D9* m_d3d; // holds one reference
     std::unique_ptr<Backend> m_backend;
     D3DDEVICE_CREATION_PARAMETERS m_creation;
+    D3DCAPS9 m_caps{}; // the table's, with what the back end's driver decides
     D3DPRESENT_PARAMETERS m_params;
     DeviceState m_state;
     std::vector<IDirect3DSurface9*> m_backBuffers; // implicit, owned

@@ -57,6 +57,17 @@ struct VertexLayout {
 [[nodiscard]] VertexLayout LayoutFromDeclaration(const std::vector<D3DVERTEXELEMENT9>& elements);
 [[nodiscard]] std::uint32_t VertexCountFor(std::uint32_t primitiveType, std::uint32_t primitiveCount);
 
+// What a driver decides in the caps, over the fixed table's minimum.
+struct DriverLimits {
+    std::uint32_t maxAnisotropy = 1; // 1: no anisotropic filtering
+};
+// The caps of a device whose driver has these limits.
+void ApplyDriverLimits(D3DCAPS9& caps, const DriverLimits& limits);
+// The limits the last `gl` device read from its driver, for the top object's
+// caps; the table's minimum before any. Noted at each device's creation.
+[[nodiscard]] DriverLimits LastGlDriverLimits();
+void NoteGlDriverLimits(const DriverLimits& limits);
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -76,7 +87,9 @@ public:
     virtual void ReadSurface(IDirect3DSurface9& surface, const RECT* rect) = 0;
     virtual void WriteSurface(IDirect3DSurface9& surface) = 0;
     virtual void ResourceDestroyed(IDirect3DResource9& resource) = 0;
-    // The values of the caps table the driver decides, lowered to what it has.
+    // The values of the caps table the driver decides, read when it opened:
+    // lowered to what it has, or raised (ApplyDriverLimits) to it. The null
+    // back end keeps the table's.
     virtual void DriverCaps(D3DCAPS9& caps) const { (void)caps; }
     // Test hook (IDirect3DDevice9::InjectBackendFault); back ends without the fault ignore it.
     virtual void InjectFault(BackendFault) {}

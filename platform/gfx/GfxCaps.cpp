@@ -1,4 +1,4 @@
-#include "platform/gfx/Gfx.h"
+#include "platform/gfx/GfxBackendLocal.h"
 
 #include <cstring>
 
@@ -35,23 +35,23 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_BOTHINVSRCALPHA; ++f) c.SrcBlendCaps |= D3DPBLENDCAPS(f);
     for (std::uint32_t f = D3DBLEND_ZERO; f <= D3DBLEND_INVDESTCOLOR; ++f) c.DestBlendCaps |= D3DPBLENDCAPS(f);
     c.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB;
-    // Neither POW2 nor SQUAREONLY: any size is made. Mip chains, cube maps and
-    // volumes (of any size, with levels: 3-D textures) are sampled, and
-    // projected coordinates divided per pixel; mipmapped cube maps are not.
-    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_VOLUMEMAP |
-                    D3DPTEXTURECAPS_MIPVOLUMEMAP | D3DPTEXTURECAPS_PROJECTED;
+    // Neither POW2 nor SQUAREONLY: any size is made. Mip chains, cube maps
+    // (with their chains) and volumes (of any size, with levels: 3-D
+    // textures) are sampled, and projected coordinates divided per pixel.
+    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_MIPCUBEMAP |
+                    D3DPTEXTURECAPS_VOLUMEMAP | D3DPTEXTURECAPS_MIPVOLUMEMAP | D3DPTEXTURECAPS_PROJECTED;
     c.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
                           D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
     c.CubeTextureFilterCaps = c.TextureFilterCaps;
     c.VolumeTextureFilterCaps = c.TextureFilterCaps;
-    c.TextureAddressCaps =
-        D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_MIRRORONCE;
+    c.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
+                           D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_MIRRORONCE;
     c.VolumeTextureAddressCaps = c.TextureAddressCaps; // W as U and V
     c.MaxVolumeExtent = 256; // the 3-D texture size every OpenGL 3.3 driver makes
     c.MaxTextureWidth = 4096;
     c.MaxTextureHeight = 4096;
     c.MaxTextureAspectRatio = 4096;
-    c.MaxAnisotropy = 1;
+    c.MaxAnisotropy = 1; // the driver's, where it filters anisotropically (ApplyDriverLimits)
     c.StencilCaps = D3DSTENCILCAPS_ALL8 | D3DSTENCILCAPS_TWOSIDED;
     c.FVFCaps = 8; // texture-coordinate sets
     // Stage operations the generated fragment shader performs: all but PREMODULATE.
@@ -102,5 +102,21 @@ D3DCAPS9 DeviceCaps(std::uint32_t adapter) {
     c.NumSimultaneousRTs = DeviceState::kTargets;
     return c;
 }
+
+void ApplyDriverLimits(D3DCAPS9& c, const DriverLimits& limits) {
+    // Anisotropy minifies and magnifies, on every kind of texture the driver samples.
+    if (limits.maxAnisotropy > 1) {
+        c.MaxAnisotropy = limits.maxAnisotropy;
+        for (std::uint32_t* filter : {&c.TextureFilterCaps, &c.CubeTextureFilterCaps, &c.VolumeTextureFilterCaps})
+            *filter |= D3DPTFILTERCAPS_MINFANISOTROPIC | D3DPTFILTERCAPS_MAGFANISOTROPIC;
+    }
+}
+
+namespace {
+DriverLimits g_glLimits; // the last gl device's
+} // namespace
+
+DriverLimits LastGlDriverLimits() { return g_glLimits; }
+void NoteGlDriverLimits(const DriverLimits& limits) { g_glLimits = limits; }
 
 } // namespace gfx

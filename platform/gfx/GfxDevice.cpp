@@ -172,6 +172,8 @@ HRESULT IDirect3DDevice9::Open(const D3DPRESENT_PARAMETERS& params) {
     m_params = params;
     const HRESULT hr = m_backend->Open(params, m_creation.hFocusWindow);
     if (FAILED(hr)) return hr;
+    m_caps = DeviceCaps(m_creation.AdapterOrdinal);
+    m_backend->DriverCaps(m_caps);
     CreateImplicitSurfaces();
     SetDefaultStates();
     return D3D_OK;
@@ -365,8 +367,7 @@ HRESULT IDirect3DDevice9::GetDirect3D(IDirect3D9** d3d) {
 
 HRESULT IDirect3DDevice9::GetDeviceCaps(D3DCAPS9* caps) const {
     if (!caps) return D3DERR_INVALIDCALL;
-    *caps = DeviceCaps(m_creation.AdapterOrdinal);
-    m_backend->DriverCaps(*caps);
+    *caps = m_caps;
     return D3D_OK;
 }
 

@@ -182,8 +182,12 @@ HRESULT IDirect3D9::CheckDeviceFormat(std::uint32_t adapter, std::uint32_t devic
     if (adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
     if (deviceType != D3DDEVTYPE_HAL || !IsDisplayFormat(adapterFormat)) return D3DERR_NOTAVAILABLE;
     const std::uint32_t known = D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL | D3DUSAGE_DYNAMIC |
-                                D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING | D3DUSAGE_QUERY_VERTEXTEXTURE;
+                                D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING | D3DUSAGE_QUERY_VERTEXTEXTURE |
+                                D3DUSAGE_QUERY_FILTER;
     if (usage & ~known) return D3DERR_NOTAVAILABLE;
+    // Every format sampled is filtered linearly too: OpenGL 3.3 filters each
+    // of them, floats of both widths included.
+    if ((usage & D3DUSAGE_QUERY_FILTER) && (usage & D3DUSAGE_DEPTHSTENCIL)) return D3DERR_NOTAVAILABLE;
     // Vertex programs sample every texture format pixel programs do.
     if ((usage & D3DUSAGE_QUERY_VERTEXTEXTURE) && resourceType != D3DRTYPE_TEXTURE &&
         resourceType != D3DRTYPE_CUBETEXTURE && resourceType != D3DRTYPE_VOLUMETEXTURE)
@@ -249,6 +253,7 @@ HRESULT IDirect3D9::GetDeviceCaps(std::uint32_t adapter, std::uint32_t deviceTyp
     if (!caps || adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
     if (deviceType != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
     *caps = DeviceCaps(adapter);
+    if (m_kind == BackendKind::Gl) ApplyDriverLimits(*caps, LastGlDriverLimits());
     return D3D_OK;
 }
 

@@ -130,10 +130,12 @@ bool IsRenderTargetColorFormat(D3DFORMAT f) {
 
 bool IsTextureFormat(D3DFORMAT f) {
     return IsRenderTargetColorFormat(f) || f == D3DFMT_DXT1 || f == D3DFMT_DXT3 || f == D3DFMT_DXT5 ||
-           IsBumpFormat(f);
+           IsBumpFormat(f) || IsFloatFormat(f);
 }
 
 bool IsBumpFormat(D3DFORMAT f) { return f == D3DFMT_V8U8 || f == D3DFMT_L6V5U5 || f == D3DFMT_X8L8V8U8; }
+
+bool IsFloatFormat(D3DFORMAT f) { return f >= D3DFMT_R16F && f <= D3DFMT_A32B32G32R32F; }
 
 bool IsSupportedDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D24X8 || f == D3DFMT_D24S8; }
 

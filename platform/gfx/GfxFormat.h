@@ -22,11 +22,14 @@ namespace gfx {
 [[nodiscard]] bool FormatHasStencil(D3DFORMAT format);
 // The six colour formats the device renders into.
 [[nodiscard]] bool IsRenderTargetColorFormat(D3DFORMAT format);
-// Formats the device accepts for textures: the six colour formats, DXT1/3/5
-// and the three bump formats.
+// Formats the device accepts for textures: the six colour formats, DXT1/3/5,
+// the three bump formats and the six float formats.
 [[nodiscard]] bool IsTextureFormat(D3DFORMAT format);
 // Signed du/dv texels, with or without luminance: V8U8, L6V5U5, X8L8V8U8.
 [[nodiscard]] bool IsBumpFormat(D3DFORMAT format);
+// Half or single floats per channel, red first in memory: R16F, G16R16F,
+// A16B16G16R16F, R32F, G32R32F, A32B32G32R32F.
+[[nodiscard]] bool IsFloatFormat(D3DFORMAT format);
 // Depth formats the device creates: D16, D24X8, D24S8.
 [[nodiscard]] bool IsSupportedDepthFormat(D3DFORMAT format);
 

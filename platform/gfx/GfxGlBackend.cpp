@@ -137,9 +137,8 @@ HRESULT GlBackend::Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus)
     glGetIntegerv(GL_MAX_DRAW_BUFFERS, &drawBuffers);
     glGetIntegerv(GL_MAX_COLOR_ATTACHMENTS, &attachments);
     m_maxTargets = std::uint32_t(std::clamp<GLint>(std::min(drawBuffers, attachments), 1, GLint(DeviceState::kTargets)));
-    m_mirrorOnce = epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge") ||
-                   epoxy_has_gl_extension("GL_EXT_texture_mirror_clamp") ||
-                   epoxy_has_gl_extension("GL_ATI_texture_mirror_once");
+    m_samplerLimits = QueryGlSamplerLimits();
+    NoteGlDriverLimits(DriverLimits{m_samplerLimits.maxAnisotropy});
     for (auto& params : m_samplerParams) params.fill(-1);
     glGenFramebuffers(1, &m_fbo);
     glGenFramebuffers(1, &m_readFbo);
@@ -161,7 +160,10 @@ HRESULT GlBackend::Open(const D3DPRESENT_PARAMETERS& params, WindowHandle focus)
     return D3D_OK;
 }
 
-void GlBackend::DriverCaps(D3DCAPS9& caps) const { caps.NumSimultaneousRTs = std::min(caps.NumSimultaneousRTs, m_maxTargets); }
+void GlBackend::DriverCaps(D3DCAPS9& caps) const {
+    caps.NumSimultaneousRTs = std::min(caps.NumSimultaneousRTs, m_maxTargets);
+    ApplyDriverLimits(caps, DriverLimits{m_samplerLimits.maxAnisotropy});
+}
 
 HRESULT GlBackend::Resize(const D3DPRESENT_PARAMETERS& params) {
     m_params = params;

@@ -322,7 +322,7 @@ private:
     std::vector<SpareTexture> m_spareTextures; // oldest first
     std::size_t m_spareTextureBytes = 0;
     std::unordered_map<GLuint, TextureShape> m_textureShapes; // sampled textures' storage, by name
-    bool m_mirrorOnce = false; // the driver mirrors once
+    GlSamplerLimits m_samplerLimits; // what the driver filters beyond the core
     StateKey m_lastKey{};
     Program* m_lastProgram = nullptr;
 

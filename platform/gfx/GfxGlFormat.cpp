@@ -46,7 +46,32 @@ bool GlTextureFormatOf(D3DFORMAT f, GlTextureFormat& out) {
         out.internal = GL_RGBA16_SNORM; out.format = GL_RGBA; out.type = GL_SHORT; out.bytes = 8;
         out.convert = GlTextureFormat::Convert::Bump;
         break;
-    default: return false;
+    default: {
+        // Floats, red first; a channel the format lacks reads 1.
+        struct FloatLayout {
+            D3DFORMAT format;
+            GLenum internal, layout, type;
+            std::uint32_t bytes, channels;
+        };
+        static constexpr FloatLayout kFloats[] = {
+            {D3DFMT_R16F, GL_R16F, GL_RED, GL_HALF_FLOAT, 2, 1},
+            {D3DFMT_G16R16F, GL_RG16F, GL_RG, GL_HALF_FLOAT, 4, 2},
+            {D3DFMT_A16B16G16R16F, GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, 8, 4},
+            {D3DFMT_R32F, GL_R32F, GL_RED, GL_FLOAT, 4, 1},
+            {D3DFMT_G32R32F, GL_RG32F, GL_RG, GL_FLOAT, 8, 2},
+            {D3DFMT_A32B32G32R32F, GL_RGBA32F, GL_RGBA, GL_FLOAT, 16, 4},
+        };
+        for (const FloatLayout& k : kFloats) {
+            if (k.format != f) continue;
+            out.internal = k.internal;
+            out.format = k.layout;
+            out.type = k.type;
+            out.bytes = k.bytes;
+            for (std::uint32_t c = k.channels; c < 4; ++c) out.swizzle[c] = GL_ONE;
+            return true;
+        }
+        return false;
+    }
     }
     return true;
 }

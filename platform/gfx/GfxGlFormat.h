@@ -18,8 +18,9 @@ struct GlFormat {
 [[nodiscard]] bool GlColorFormat(D3DFORMAT f, GlFormat& out);
 
 // How a texture format is uploaded and read: GL storage and a swizzle that
-// gives a format without alpha an alpha of 1. The device makes textures of
-// these six formats and the block-compressed ones.
+// gives a format without alpha an alpha of 1 (and one without green or blue
+// those of 1). The device makes textures of the six colour formats, the
+// block-compressed, bump and float ones.
 struct GlTextureFormat {
     GLenum internal = 0, format = 0, type = 0;
     GLint swizzle[4] = {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA};

@@ -141,6 +141,9 @@ void GlBackend::BindTexture(GLuint unit, IDirect3DBaseTexture9& t, const Sampler
     const bool volume = t.GetType() == D3DRTYPE_VOLUMETEXTURE;
     if (volume) UnpackVolumeBlocks(f);
     const GLenum target = cube ? GL_TEXTURE_CUBE_MAP : (volume ? GL_TEXTURE_3D : GL_TEXTURE_2D);
+    // Sampled textures go up (and keep the swizzle) as their bytes stand; the
+    // sampler's border colour follows that swizzle too.
+    if (!(t.Usage() & D3DUSAGE_RENDERTARGET)) UploadBytesAsTheyStand(f);
     if (unit != m_activeUnit) {
         glActiveTexture(GL_TEXTURE0 + unit);
         m_activeUnit = unit;
@@ -148,7 +151,6 @@ void GlBackend::BindTexture(GLuint unit, IDirect3DBaseTexture9& t, const Sampler
     if (t.Usage() & D3DUSAGE_RENDERTARGET) {
         BindTargetTexture(unit, t, f);
     } else if (!t.backend.name || t.backend.version != t.ContentVersion()) {
-        UploadBytesAsTheyStand(f);
         // A kept texture of this shape already has its storage and
         // parameters (both follow from the shape): the levels go into it.
         bool inPlace = false;
@@ -190,10 +192,10 @@ void GlBackend::BindTexture(GLuint unit, IDirect3DBaseTexture9& t, const Sampler
         glBindTexture(target, t.backend.name);
         m_boundTextures[unit] = t.backend.name;
     }
-    const GlSamplerParams params = GlSamplerParamsOf(ss, m_mirrorOnce);
+    const GlSamplerParams params = GlSamplerParamsOf(ss, m_samplerLimits, f.swizzle);
     const GLuint sampler = m_samplers[unit];
     if (params != m_samplerParams[unit]) {
-        ApplyGlSamplerParams(sampler, params);
+        ApplyGlSamplerParams(sampler, params, m_samplerLimits);
         m_samplerParams[unit] = params;
     }
     if (m_boundSamplers[unit] != sampler) {

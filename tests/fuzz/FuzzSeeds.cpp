@@ -1123,6 +1123,8 @@ void DdsTextureSeeds(SeedFolder& kFolder)
     };
     Spec kCube = Make(gfx::D3DFMT_DXT5, 8, 8, 4);
     kCube.cube = true;
+    Spec kFloatCube = Make(gfx::D3DFMT_A32B32G32R32F, 4, 4, 3);
+    kFloatCube.cube = true;
     // Volumes of each kind the device makes: 32-bit with a chain, blocks, bump texels.
     auto Volume = [&](gfx::D3DFORMAT eFormat, std::uint32_t uiW, std::uint32_t uiH, std::uint32_t uiD,
                       std::uint32_t uiLevels) {
@@ -1136,7 +1138,10 @@ void DdsTextureSeeds(SeedFolder& kFolder)
           Make(gfx::D3DFMT_R5G6B5, 8, 2, 4), Make(gfx::D3DFMT_A4R4G4B4, 3, 5, 3), Make(gfx::D3DFMT_R8G8B8, 2, 2, 1),
           Make(gfx::D3DFMT_P8, 4, 4, 1), Make(gfx::D3DFMT_V8U8, 4, 4, 2), kCube,
           Volume(gfx::D3DFMT_A8R8G8B8, 4, 4, 4, 3), Volume(gfx::D3DFMT_X8R8G8B8, 8, 2, 4, 4),
-          Volume(gfx::D3DFMT_DXT1, 8, 8, 3, 2), Volume(gfx::D3DFMT_DXT5, 4, 4, 2, 1), Volume(gfx::D3DFMT_V8U8, 2, 2, 8, 4)})
+          Volume(gfx::D3DFMT_DXT1, 8, 8, 3, 2), Volume(gfx::D3DFMT_DXT5, 4, 4, 2, 1), Volume(gfx::D3DFMT_V8U8, 2, 2, 8, 4),
+          // Floats of both widths, named by their format numbers.
+          Make(gfx::D3DFMT_A16B16G16R16F, 4, 4, 3), Make(gfx::D3DFMT_R32F, 8, 2, 4), kFloatCube,
+          Volume(gfx::D3DFMT_G16R16F, 4, 2, 2, 3)})
         kFolder.Add(ddsfixture::Build(kSpec));
 }
 

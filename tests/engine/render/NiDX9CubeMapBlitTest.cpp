@@ -72,15 +72,27 @@ public:
         return m_spCube;
     }
 
+    // The renderer's data of a cube of these faces, mip-mapped by preference.
+    NiDX9SourceCubeMapData* MipMappedCubeData(const std::array<NiPixelDataPtr, 6>& aspFaces)
+    {
+        Prefs kPrefs;
+        kPrefs.m_eMipMapped = Prefs::YES;
+        MakeCube(aspFaces, kPrefs);
+        NiDX9SourceCubeMapData* pkData = NiDX9SourceCubeMapData::Create(m_spCube, m_spRenderer);
+        EXPECT_NE(pkData, nullptr);
+        EXPECT_TRUE(pkData == nullptr || !pkData->IsReplacementData());
+        return pkData;
+    }
+
     NiDX9SourceCubeMapData* CubeData() const
     {
         return dynamic_cast<NiDX9SourceCubeMapData*>(m_spCube->GetRendererData());
     }
 
-    // The first texel of a face's top level on the device (its own copy).
-    static std::uint32_t FaceTexel(IDirect3DCubeTexture9* pkCube, std::uint32_t uiFace)
+    // The first texel of a face's level on the device (its own copy).
+    static std::uint32_t FaceTexel(IDirect3DCubeTexture9* pkCube, std::uint32_t uiFace, std::uint32_t uiLevel = 0)
     {
-        IDirect3DSurface9* pkSurface = pkCube->Face(uiFace, 0);
+        IDirect3DSurface9* pkSurface = pkCube->Face(uiFace, uiLevel);
         D3DLOCKED_RECT kLocked{};
         if (pkSurface->LockRect(&kLocked, nullptr, D3DLOCK_READONLY) != D3D_OK)
             return 0;
@@ -237,20 +249,80 @@ TEST_P(NiDX9CubeMapBlitTest, AFaceOfAnotherSizeMakesSixReplacementFaces)
     EXPECT_EQ(pkData->GetFaceError(2), 0x80000006u); // not face 0's size either
 }
 
-TEST_P(NiDX9CubeMapBlitTest, MipMappedFacesMakeOneLevelAndChangedFacesAreCopiedAgain)
+// A device that mip-maps cube maps: mip-mapped faces make their whole chain,
+// every level of every face filled, and a draw reads the level its sampler
+// states choose.
+TEST_P(NiDX9CubeMapBlitTest, MipMappedFacesMakeTheirWholeChain)
 {
     m_spRenderer = Create();
+    ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
+    ASSERT_TRUE(m_spRenderer->GetMipmapCubeMaps());
+    // Level k of face f holds the colour of face f + k.
+    std::array<NiPixelDataPtr, 6> aspFaces;
+    for (std::uint32_t uiFace = 0; uiFace < 6; ++uiFace)
+    {
+        aspFaces[uiFace] = Solid(64, FACE_COLORS[uiFace], 7);
+        for (std::uint32_t uiLevel = 1; uiLevel < 7; ++uiLevel)
+        {
+            auto* pui = reinterpret_cast<std::uint32_t*>(aspFaces[uiFace]->GetPixels(uiLevel));
+            for (std::uint32_t i = 0; i < aspFaces[uiFace]->GetSizeInBytes(uiLevel) / 4; ++i)
+                pui[i] = FACE_COLORS[(uiFace + uiLevel) % 6];
+        }
+    }
+    NiDX9SourceCubeMapData* pkData = MipMappedCubeData(aspFaces);
+    ASSERT_NE(pkData, nullptr);
+    IDirect3DCubeTexture9* pkCube = pkData->GetCubeTexture();
+    ASSERT_NE(pkCube, nullptr);
+    EXPECT_EQ(pkCube->GetLevelCount(), 7u);
+    EXPECT_EQ(pkData->GetLevels(), 7u);
+    for (std::uint32_t uiFace = 0; uiFace < 6; ++uiFace)
+        for (std::uint32_t uiLevel = 0; uiLevel < 7; ++uiLevel)
+            EXPECT_EQ(FaceTexel(pkCube, uiFace, uiLevel), FACE_COLORS[(uiFace + uiLevel) % 6])
+                << "face " << uiFace << " level " << uiLevel;
+    bool bChanged = false, bMipmapped = false;
+    EXPECT_EQ(m_spRenderer->GetTextureManager()->GetD3DTextureForRendering(m_spCube, bChanged, bMipmapped), pkCube);
+    EXPECT_TRUE(bMipmapped);
+
+    // Level 3 as the most detailed one, chosen by the mip filter (the cache
+    // numbers sampler states from 0 for the device's 1).
+    NiDX9RenderState* pkState = m_spRenderer->GetRenderState();
+    pkState->SetSamplerState(0, D3DSAMP_MIPFILTER - 1, D3DTEXF_POINT);
+    pkState->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL - 1, 3);
+    NiRefPtr<NiPixelData> spCapture = DrawFaces(pkCube);
+    pkState->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL - 1, 0);
+    pkState->SetSamplerState(0, D3DSAMP_MIPFILTER - 1, D3DTEXF_NONE);
+    ASSERT_NE(spCapture, nullptr);
+    if (IsGl())
+    {
+        for (std::uint32_t uiFace = 0; uiFace < 6; ++uiFace)
+            EXPECT_EQ(Pixel(*spCapture, 8 * uiFace + 3, 3), FACE_COLORS[(uiFace + 3) % 6] & 0xFFFFFF)
+                << "face " << uiFace;
+    }
+}
+
+namespace
+{
+// The device's caps without mip-mapped cube maps.
+HRESULT CapsWithoutMipCubes(IDirect3DDevice9* pkDevice, D3DCAPS9* pkCaps)
+{
+    const HRESULT hr = pkDevice->GetDeviceCaps(pkCaps);
+    pkCaps->TextureCaps &= ~D3DPTEXTURECAPS_MIPCUBEMAP;
+    return hr;
+}
+} // namespace
+
+TEST_P(NiDX9CubeMapBlitTest, MipMappedFacesMakeOneLevelWithoutMipmappedCubesAndChangedFacesAreCopiedAgain)
+{
+    NiDX9Renderer::SetDeviceCapsFunction(&CapsWithoutMipCubes);
+    m_spRenderer = Create();
+    NiDX9Renderer::SetDeviceCapsFunction(nullptr);
     ASSERT_NE(m_spRenderer, nullptr) << NiDX9Renderer::GetLastErrorString();
     ASSERT_FALSE(m_spRenderer->GetMipmapCubeMaps());
     std::array<NiPixelDataPtr, 6> aspFaces;
     for (std::uint32_t uiFace = 0; uiFace < 6; ++uiFace)
         aspFaces[uiFace] = Solid(64, FACE_COLORS[uiFace], 7);
-    Prefs kPrefs;
-    kPrefs.m_eMipMapped = Prefs::YES;
-    MakeCube(aspFaces, kPrefs);
-    NiDX9SourceCubeMapData* pkData = NiDX9SourceCubeMapData::Create(m_spCube, m_spRenderer);
+    NiDX9SourceCubeMapData* pkData = MipMappedCubeData(aspFaces);
     ASSERT_NE(pkData, nullptr);
-    EXPECT_FALSE(pkData->IsReplacementData());
     ASSERT_NE(pkData->GetCubeTexture(), nullptr);
     EXPECT_EQ(pkData->GetCubeTexture()->GetLevelCount(), 1u);
     EXPECT_EQ(pkData->GetLevels(), 1u);

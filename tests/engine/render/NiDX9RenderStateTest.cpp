@@ -251,7 +251,9 @@ TEST_F(NiDX9RenderStateTest, CreationFlagsAndDepthEntry)
     // The device's table fog and w-fog make bit 0.
     NiDX9RenderStatePtr spPlain = NiDX9RenderState::Create(m_spRenderer, gfx::DeviceCaps(0), false, false, false,
                                                            false);
-    EXPECT_EQ(spPlain->GetFlags(), std::uint32_t(NiD3DRenderState::CAPS_TABLE_FOG));
+    // The device has table and w-fog and addresses borders: bits 0 and 5 from its caps alone.
+    EXPECT_EQ(spPlain->GetFlags(),
+              std::uint32_t(NiD3DRenderState::CAPS_TABLE_FOG | NiD3DRenderState::CAPS_BORDER_ADDRESS));
     for (const auto& k : spPlain->GetDefaultRenderStates())
     {
         if (k.m_uiState == D3DRS_ZENABLE)
@@ -261,7 +263,8 @@ TEST_F(NiDX9RenderStateTest, CreationFlagsAndDepthEntry)
     }
     NiDX9RenderStatePtr spStencil = NiDX9RenderState::Create(m_spRenderer, gfx::DeviceCaps(0), false, false, false,
                                                              true);
-    EXPECT_EQ(spStencil->GetFlags(), std::uint32_t(NiD3DRenderState::CAPS_TABLE_FOG | NiD3DRenderState::CAPS_STENCIL));
+    EXPECT_EQ(spStencil->GetFlags(), std::uint32_t(NiD3DRenderState::CAPS_TABLE_FOG | NiD3DRenderState::CAPS_STENCIL |
+                                                   NiD3DRenderState::CAPS_BORDER_ADDRESS));
     for (const auto& k : spStencil->GetDefaultRenderStates())
     {
         if (k.m_uiState == D3DRS_ZENABLE)

@@ -39,7 +39,8 @@ std::uint32_t g_uiRemovedTextureCaps = 0; // and the texture caps bits of a poor
 HRESULT CapsWithExtras(IDirect3DDevice9* pkDevice, D3DCAPS9* pkCaps)
 {
     const HRESULT hr = pkDevice->GetDeviceCaps(pkCaps);
-    pkCaps->TextureCaps &= ~g_uiRemovedTextureCaps;
+    // Without the device's own mip-mapped cube maps: each case says what its bits add.
+    pkCaps->TextureCaps &= ~(g_uiRemovedTextureCaps | D3DPTEXTURECAPS_MIPCUBEMAP);
     pkCaps->TextureCaps |= g_kExtraCaps.TextureCaps;
     pkCaps->RasterCaps |= g_kExtraCaps.RasterCaps;
     if (g_kExtraCaps.MaxVertexBlendMatrices != 0)
@@ -134,7 +135,7 @@ TEST_P(NiDX9RendererTest, CapabilityRecordsAndTablesFollowTheDevice)
     EXPECT_EQ(m_spRenderer->GetMaxVertexBlendMatrices(), kCaps.MaxVertexBlendMatrices);
     EXPECT_EQ(m_spRenderer->GetPixelShaderVersion(), D3DPS_VERSION(3, 0));
     EXPECT_EQ(m_spRenderer->GetVertexShaderVersion(), D3DVS_VERSION(3, 0));
-    EXPECT_FALSE(m_spRenderer->GetMipmapCubeMaps());
+    EXPECT_TRUE(m_spRenderer->GetMipmapCubeMaps());
     EXPECT_EQ(m_spRenderer->GetMaxSimultaneousRenderTargets(), 4u);
     EXPECT_EQ(m_spRenderer->GetShaderVersionWords(),
               (std::array<std::uint32_t, 10>{0xFFFF0300u, 0xFFFF0000u, 0xFFFF0300u, 0xFFFE0300u, 0xFFFE0000u,
@@ -559,10 +560,11 @@ TEST_P(NiDX9RendererTest, StateCacheAndLightManagerMadeWithTheDevice)
     NiDX9RenderState* pkState = m_spRenderer->GetRenderState();
     ASSERT_NE(pkState, nullptr);
     ASSERT_NE(m_spRenderer->GetLightManager(), nullptr);
-    // Table fog (the device has it and w-fog), option one, depth on and the
-    // stencil flag; the caps copy is the device's.
+    // Table fog (the device has it and w-fog), option one, depth on, the
+    // stencil flag and border addressing; the caps copy is the device's.
     EXPECT_EQ(pkState->GetFlags(), std::uint32_t(NiD3DRenderState::CAPS_TABLE_FOG | NiD3DRenderState::CAPS_OPTION_ONE |
-                                                 NiD3DRenderState::CAPS_DEPTH_ON | NiD3DRenderState::CAPS_STENCIL));
+                                                 NiD3DRenderState::CAPS_DEPTH_ON | NiD3DRenderState::CAPS_STENCIL |
+                                                 NiD3DRenderState::CAPS_BORDER_ADDRESS));
     EXPECT_EQ(pkState->GetD3DCaps().MaxTextureBlendStages, m_spRenderer->GetD3DCaps().MaxTextureBlendStages);
     EXPECT_EQ(pkState->GetD3DDevice(), m_spRenderer->GetD3DDevice());
     // The light manager's reset went through the cache to the device.

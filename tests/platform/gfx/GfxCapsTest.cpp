@@ -1,4 +1,7 @@
 #include "platform/gfx/Gfx.h"
+#include "platform/gfx/GfxBackendLocal.h"
+
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -23,13 +26,14 @@ TEST(GfxCaps, TableIsPinned) {
     EXPECT_EQ(c.DestBlendCaps, 0x3FFu);
     EXPECT_EQ(c.AlphaCmpCaps, 0xFFu);
     EXPECT_EQ(c.ShadeCaps, 0x8u);
-    EXPECT_EQ(c.TextureCaps, 0xE800u | 0x400u); // mipmaps, cube maps, volumes with mipmaps; projected
+    EXPECT_EQ(c.TextureCaps, 0x1E800u | 0x400u); // mipmaps; cube maps and volumes, each with mipmaps; projected
     EXPECT_EQ(c.TextureFilterCaps, 0x3030300u); // point and linear: min, mip, mag
     EXPECT_EQ(c.CubeTextureFilterCaps, 0x3030300u);
     EXPECT_EQ(c.VolumeTextureFilterCaps, 0x3030300u);
-    EXPECT_EQ(c.VolumeTextureAddressCaps, 0x27u);
+    EXPECT_EQ(c.VolumeTextureAddressCaps, 0x2Fu);
     EXPECT_EQ(c.MaxVolumeExtent, 256u);
-    EXPECT_EQ(c.TextureAddressCaps, 0x27u);     // wrap, mirror, clamp, mirror once
+    EXPECT_EQ(c.TextureAddressCaps, 0x2Fu);     // wrap, mirror, clamp, border, mirror once
+    EXPECT_EQ(c.MaxAnisotropy, 1u);             // the minimum: the driver's raises it
     EXPECT_EQ(c.StencilCaps, 0x1FFu);           // every operation, two-sided
     EXPECT_EQ(c.FVFCaps, 8u);
     // Operations 1-16 and 18-26 (the bump operations included): bit (op - 1).
@@ -75,11 +79,30 @@ TEST(GfxCaps, AbsentFeaturesStayAbsent) {
     const D3DCAPS9 c = DeviceCaps(0);
     EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_POW2, 0u);
     EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY, 0u);
-    EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_MIPCUBEMAP, 0u);
     EXPECT_EQ(c.RasterCaps & D3DPRASTERCAPS_WBUFFER, 0u);
     EXPECT_EQ(c.TextureOpCaps & D3DTEXOPCAPS(D3DTOP_PREMODULATE), 0u);
     // 3-D textures of any size: no power-of-two rule for volumes.
     EXPECT_EQ(c.TextureCaps & D3DPTEXTURECAPS_VOLUMEMAP_POW2, 0u);
-    EXPECT_EQ(c.TextureAddressCaps & D3DPTADDRESSCAPS_BORDER, 0u);
     EXPECT_NE(c.TextureOpCaps & D3DTEXOPCAPS_BLENDTEXTUREALPHA, 0u); // lets decals join the open pass
+}
+
+// A driver's anisotropy raises the ratio and the anisotropic filter bits of
+// every texture kind but vertex fetch, and nothing else; none leaves the table.
+TEST(GfxCaps, DriverAnisotropyRaisesOnlyItsOwnFields) {
+    const D3DCAPS9 table = DeviceCaps(0);
+    D3DCAPS9 c = table;
+    ApplyDriverLimits(c, DriverLimits{});
+    EXPECT_EQ(std::memcmp(&c, &table, sizeof c), 0);
+    ApplyDriverLimits(c, DriverLimits{16});
+    const std::uint32_t bits = D3DPTFILTERCAPS_MINFANISOTROPIC | D3DPTFILTERCAPS_MAGFANISOTROPIC;
+    EXPECT_EQ(c.MaxAnisotropy, 16u);
+    EXPECT_EQ(c.TextureFilterCaps, table.TextureFilterCaps | bits);
+    EXPECT_EQ(c.CubeTextureFilterCaps, table.CubeTextureFilterCaps | bits);
+    EXPECT_EQ(c.VolumeTextureFilterCaps, table.VolumeTextureFilterCaps | bits);
+    EXPECT_EQ(c.VertexTextureFilterCaps, table.VertexTextureFilterCaps);
+    c.MaxAnisotropy = table.MaxAnisotropy;
+    c.TextureFilterCaps = table.TextureFilterCaps;
+    c.CubeTextureFilterCaps = table.CubeTextureFilterCaps;
+    c.VolumeTextureFilterCaps = table.VolumeTextureFilterCaps;
+    EXPECT_EQ(std::memcmp(&c, &table, sizeof c), 0);
 }

@@ -285,6 +285,68 @@ TEST_F(EffectDeviceTest, TextureFilesLoadOnceByKind)
     EXPECT_TRUE(Load(pkDds));
 }
 
+// Float DDS files named by an effect keep their own format, plain, cube and
+// volume alike, their levels byte for byte as the file stores them.
+TEST_F(EffectDeviceTest, FloatTextureFilesKeepTheirFormat)
+{
+    CreateRenderer();
+    ddsfixture::Spec kPlain;
+    kPlain.format = gfx::D3DFMT_A16B16G16R16F;
+    kPlain.levels = 3;
+    ddsfixture::Spec kCube;
+    kCube.format = gfx::D3DFMT_R32F;
+    kCube.cube = true;
+    ddsfixture::Spec kVolume;
+    kVolume.format = gfx::D3DFMT_G16R16F;
+    kVolume.volume = true;
+    kVolume.depth = 2;
+    WriteBytes(Path("half.dds"), ddsfixture::Build(kPlain));
+    WriteBytes(Path("single.cube.dds"), ddsfixture::Build(kCube));
+    WriteBytes(Path("pair.volume.dds"), ddsfixture::Build(kVolume));
+    Parse("texture Half < string name = \"" + Path("half.dds") + "\"; >;\n"
+          "textureCUBE Single < string name = \"" + Path("single.cube.dds") + "\"; string type = \"cube\"; >;\n"
+          "texture3D Pair < string name = \"" + Path("pair.volume.dds") + "\"; string type = \"volume\"; >;\n"
+          "technique T { pass { } }\n");
+    ASSERT_EQ(m_kParameters.size(), 3u);
+
+    NiD3DXEffectParameter* pkHalf = Find("Half");
+    ASSERT_TRUE(Load(pkHalf));
+    auto* pkPlain = static_cast<gfx::IDirect3DTexture9*>(pkHalf->GetDeviceTexture());
+    ASSERT_EQ(pkPlain->GetLevelCount(), 3u);
+    const Bytes kFile = ReadBytes(m_kRoot / "half.dds");
+    for (std::uint32_t uiLevel = 0; uiLevel < 3; ++uiLevel)
+    {
+        gfx::D3DSURFACE_DESC kDesc;
+        ASSERT_EQ(pkPlain->GetLevelDesc(uiLevel, &kDesc), gfx::D3D_OK);
+        EXPECT_EQ(kDesc.Format, gfx::D3DFMT_A16B16G16R16F);
+        gfx::D3DLOCKED_RECT kLocked;
+        ASSERT_EQ(pkPlain->LockRect(uiLevel, &kLocked, nullptr, gfx::D3DLOCK_READONLY), gfx::D3D_OK);
+        const std::size_t uiRow = std::size_t(kDesc.Width) * 8, uiAt = ddsfixture::LevelOffset(kPlain, 0, uiLevel);
+        for (std::uint32_t y = 0; y < kDesc.Height; ++y)
+        {
+            const auto* puc = static_cast<const std::uint8_t*>(kLocked.pBits) + std::size_t(y) * kLocked.Pitch;
+            EXPECT_EQ(Bytes(puc, puc + uiRow), Bytes(kFile.begin() + std::ptrdiff_t(uiAt + y * uiRow),
+                                                      kFile.begin() + std::ptrdiff_t(uiAt + (y + 1) * uiRow)))
+                << "level " << uiLevel << " row " << y;
+        }
+        pkPlain->UnlockRect(uiLevel);
+    }
+
+    NiD3DXEffectParameter* pkSingle = Find("Single");
+    ASSERT_TRUE(Load(pkSingle));
+    ASSERT_EQ(pkSingle->GetDeviceTexture()->GetType(), gfx::D3DRTYPE_CUBETEXTURE);
+    EXPECT_EQ(pkSingle->GetDeviceTexture()->Format(), gfx::D3DFMT_R32F);
+
+    NiD3DXEffectParameter* pkPair = Find("Pair");
+    ASSERT_TRUE(Load(pkPair));
+    ASSERT_EQ(pkPair->GetDeviceTexture()->GetType(), gfx::D3DRTYPE_VOLUMETEXTURE);
+    gfx::D3DVOLUME_DESC kVolumeDesc;
+    ASSERT_EQ(static_cast<gfx::IDirect3DVolumeTexture9*>(pkPair->GetDeviceTexture())->GetLevelDesc(0, &kVolumeDesc),
+              gfx::D3D_OK);
+    EXPECT_EQ(kVolumeDesc.Format, gfx::D3DFMT_G16R16F);
+    EXPECT_EQ(kVolumeDesc.Depth, 2u);
+}
+
 // Damaged files load nothing and leave the parameter without a texture:
 // cut files of every kind, a TGA promising more than it holds, a TGA the
 // engine could only stand in for, and a file gone since the effect was read.

@@ -27,6 +27,7 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 // A binary shader written by the engine's writer, found by its name when a
@@ -51,6 +52,7 @@ constexpr std::uint32_t TS_COLORARG2 = 3;
 constexpr std::uint32_t TS_ALPHAOP = 4;
 constexpr std::uint32_t TS_ALPHAARG2 = 7;
 constexpr std::uint32_t OP_MODULATE = 3;
+constexpr std::uint32_t OP_SELECTARG1 = 1;
 constexpr std::uint32_t OP_SELECTARG2 = 2;
 constexpr std::uint32_t ARG_DIFFUSE = 1;
 constexpr std::uint32_t ARG_TEXTURE = 5;
@@ -63,12 +65,12 @@ int Channel(std::uint32_t uiPixel, int iShift)
 }
 
 // A quad over the whole view (-1..1 in x and y) in one vertex colour, with
-// the base map's coordinates.
-NiRefPtr<NiTriShape> MakeQuad(const NiColorRGBA& kColor)
+// the base map's coordinates running from fLo to fHi.
+NiRefPtr<NiTriShape> MakeQuad(const NiColorRGBA& kColor, float fLo = 0.0f, float fHi = 1.0f)
 {
     auto* pkVerts = new NiVec3[4]{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
     auto* pkColors = new NiColorRGBA[4]{kColor, kColor, kColor, kColor};
-    auto* pkUVs = new NiVec2[4]{{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    auto* pkUVs = new NiVec2[4]{{fLo, fHi}, {fHi, fHi}, {fHi, fLo}, {fLo, fLo}};
     auto* pusTris = new std::uint16_t[6]{0, 1, 2, 0, 2, 3};
     return new NiTriShape(4, pkVerts, nullptr, pkColors, pkUVs, 1, 0, 2, pusTris);
 }
@@ -148,10 +150,11 @@ protected:
 
     // A quad over the whole view in one vertex colour, naming the shader,
     // through a scene file.
-    NiRefPtr<NiTriShape> LoadQuad(const NiColorRGBA& kColor)
+    NiRefPtr<NiTriShape> LoadQuad(const NiColorRGBA& kColor, const char* pcShader = "GlassPane", float fLo = 0.0f,
+                                  float fHi = 1.0f)
     {
-        NiRefPtr<NiTriShape> spSource = MakeQuad(kColor);
-        spSource->SetShader(new NiShader("GlassPane", NSBShader::ANY_IMPLEMENTATION));
+        NiRefPtr<NiTriShape> spSource = MakeQuad(kColor, fLo, fHi);
+        spSource->SetShader(new NiShader(pcShader, NSBShader::ANY_IMPLEMENTATION));
         const std::string kPath = (m_kRoot / "pane.nif").string();
         {
             NiObjectStream kOut;
@@ -166,14 +169,15 @@ protected:
         return spQuad;
     }
 
-    // 0xRRGGBB of the centre after the scene ends.
-    std::uint32_t CentrePixel()
+    // 0xRRGGBB of the centre (or of the point at fX, fY of the width and
+    // height) after the scene ends.
+    std::uint32_t CentrePixel(float fX = 0.5f, float fY = 0.5f)
     {
         NiRefPtr<NiPixelData> spImage = m_spRenderer->CaptureBackBuffer(nullptr);
         if (spImage == nullptr)
             return 0xDEADBEEF;
-        const std::uint32_t x = spImage->GetWidth() / 2;
-        const std::uint32_t y = spImage->GetHeight() / 2;
+        const auto x = std::uint32_t(float(spImage->GetWidth()) * fX);
+        const auto y = std::uint32_t(float(spImage->GetHeight()) * fY);
         const std::uint8_t* puc = spImage->GetPixels() + (std::size_t(y) * spImage->GetWidth() + x) * 4;
         return (std::uint32_t(puc[2]) << 16) | (std::uint32_t(puc[1]) << 8) | puc[0];
     }
@@ -253,6 +257,49 @@ TEST_F(NiBinaryShaderDrawTest, ALoadedQuadNamingTheShaderIsDrawnBlendedOverTheBa
             << std::hex << uiPixel << " vs " << uiExpected;
     spQuad = nullptr;
 }
+// A shader file's stage addressing its texture by border in U and V, with a
+// border colour: coordinates -0.5..1.5 show the texture in the middle half
+// of the view and the border colour around it.
+TEST_F(NiBinaryShaderDrawTest, AStageAddressedByBorderShowsTheBorderColourAroundItsTexture)
+{
+    if (m_spRenderer == nullptr)
+        return;
+    // Language numbers: sampler states ADDRESSU 0, ADDRESSV 1, BORDERCOLOR
+    // 3, MAGFILTER 4, MINFILTER 5; address BORDER 3, filter POINT 1.
+    NSBShaderPtr spShader = new NSBShader;
+    spShader->SetName("Bordered");
+    NSBImplementation* pkImplementation = spShader->AddImplementation("FixedFunction", true, 0);
+    pkImplementation->GetRequirements()->SetPlatformFlags(NSBConstantMap::PLATFORM_DX9);
+    pkImplementation->GetRequirements()->SetUsesNiRenderState(true);
+    pkImplementation->GetRenderStateGroup()->SetState(RS_CULLMODE, CULL_NONE, true);
+    NSBTextureStage* pkStage = pkImplementation->GetPass(0, true)->GetStage(0, true);
+    pkStage->SetTextureFlags(BASE_MAP_SELECTOR);
+    pkStage->GetTextureStageGroup()->SetState(TS_COLOROP, OP_SELECTARG1, false);
+    pkStage->GetTextureStageGroup()->SetState(TS_COLORARG1, ARG_TEXTURE, false);
+    NSBStateGroup* pkSampler = pkStage->GetSamplerStageGroup();
+    pkSampler->SetState(0, 3, false);
+    pkSampler->SetState(1, 3, false);
+    pkSampler->SetState(3, 0xFF0000FFu, false);
+    pkSampler->SetState(4, 1, false);
+    pkSampler->SetState(5, 1, false);
+    ASSERT_TRUE(spShader->SaveToFile((m_kRoot / "Bordered.nsb").string().c_str()));
+    ASSERT_NE(InsertFolderLibrary(false), nullptr);
+
+    NiRefPtr<NiTriShape> spQuad = LoadQuad(NiColorRGBA(1.0f, 1.0f, 1.0f, 1.0f), "Bordered", -0.5f, 1.5f);
+    ASSERT_NE(spQuad, nullptr);
+    ASSERT_NE(NiDynamicCast<NiBinaryShader>(spQuad->GetShader()), nullptr) << "the quad kept its placeholder";
+    NiSourceTexturePtr spTexture = MakeTexture(2, 0xFF00FF00);
+    AttachNearestBaseMap(*spQuad, spTexture);
+    spQuad->UpdateProperties();
+    spQuad->Update(0.0f);
+    ASSERT_TRUE(shader_test::DrawOrthographic(*m_spRenderer, *spQuad, NiColorRGBA(0.0f, 0.0f, 0.0f, 1.0f)));
+    EXPECT_EQ(CentrePixel(), 0x00FF00u);
+    EXPECT_EQ(CentrePixel(0.3f, 0.7f), 0x00FF00u);
+    for (const auto& kAt : {std::pair{0.1f, 0.1f}, std::pair{0.9f, 0.5f}, std::pair{0.5f, 0.95f}})
+        EXPECT_EQ(CentrePixel(kAt.first, kAt.second), 0x0000FFu) << kAt.first << ", " << kAt.second;
+    spQuad = nullptr;
+}
+
 // An implementation that needs vertex and pixel programs 2.0 (assembly
 // files beside the shader) before a fixed-function one: the device runs
 // programs, so the first is chosen, and its pixels are what the pixel
