@@ -240,8 +240,13 @@ NiVec3 CBuildPlacement::Snap(const NiVec3& kPick, float fLift) const
     const std::uint32_t uiHalf = static_cast<std::uint32_t>(iSize) / 2u;
     const std::uint32_t uiColumns = static_cast<std::uint32_t>(m_pkObject->GetColumns());
     const std::uint32_t uiRows = static_cast<std::uint32_t>(m_pkObject->GetRows());
-    const float fOffX = static_cast<float>(((uiColumns + 1u) % 2u) * uiHalf);
-    const float fOffZ = static_cast<float>(((uiRows + 1u) % 2u) * uiHalf);
+    // The footprint runs from its anchor in rows along x and in columns
+    // along -z: an even count of either moves its middle half a cell that
+    // way. Taken the other way round, an object whose two counts differ in
+    // evenness (a two-bed cell) stood, its marker with it, half a cell
+    // across two sides off the cells it takes.
+    const float fOffX = static_cast<float>(((uiRows + 1u) % 2u) * uiHalf);
+    const float fOffZ = static_cast<float>(((uiColumns + 1u) % 2u) * uiHalf);
     return NiVec3(kPick.x + fOffX, kPick.y + fLift, kPick.z - fOffZ);
 }
 

@@ -89,8 +89,9 @@ public:
 private:
     void CreateFootprintMarker();
     void RemoveMarker();
-    // The snapped point for the pick point: the held object's centre on
-    // the cell (or between cells for an even count).
+    // The snapped point for the pick point: the middle of the cells the
+    // held object takes there (on the cell, or between cells for an even
+    // count).
     [[nodiscard]] NiVec3 Snap(const NiVec3& kPick, float fLift) const;
     void Hide();
 

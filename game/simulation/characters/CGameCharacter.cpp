@@ -640,6 +640,10 @@ void CGameCharacter::PlaceAt(const NiVec3& kPosition, COrvaneBlockGrid* pkGrid)
 
 void CGameCharacter::Relocate()
 {
+    // One held in an interaction by this character waits for it to let go,
+    // which a character sent away never does: let go before forgetting it.
+    if (CGameCharacter* pkPartner = GetPartner(); pkPartner && pkPartner->GetPartner() == this)
+        (void)pkPartner->ReleasePartner(this);
     ClearPath();
     ResetAIState();
     SetPreviousPartner(nullptr);

@@ -111,20 +111,20 @@ TEST_F(CBuildPlacementTest, AHeldObjectSnapsToTheCellsUnderTheCursor)
     EXPECT_TRUE(pkPlacement->FollowCursor());
     EXPECT_EQ(pkRoom->GetRows(), 2);
     EXPECT_EQ(pkRoom->GetColumns(), 1);
-    // An odd column count stays on the cell along x; an even row count
-    // moves half a cell (1) along -z.
-    EXPECT_FLOAT_EQ(Position(*pkRoom).x, 10.0f);
+    // Rows run along x, columns along -z: the even row count moves half a
+    // cell (1) along x, the odd column count stays on the cell.
+    EXPECT_FLOAT_EQ(Position(*pkRoom).x, 10.0f + 1.0f);
     EXPECT_FLOAT_EQ(Position(*pkRoom).y, 1.0f);
-    EXPECT_FLOAT_EQ(Position(*pkRoom).z, -10.0f - 1.0f);
+    EXPECT_FLOAT_EQ(Position(*pkRoom).z, -10.0f);
 
     // After a quarter turn, one row and two columns: the half cell moves
-    // to x.
+    // to -z.
     ASSERT_TRUE(pkPlacement->Rotate());
     EXPECT_TRUE(pkPlacement->FollowCursor());
     EXPECT_EQ(pkRoom->GetRows(), 1);
     EXPECT_EQ(pkRoom->GetColumns(), 2);
-    EXPECT_FLOAT_EQ(Position(*pkRoom).x, 10.0f + 1.0f);
-    EXPECT_FLOAT_EQ(Position(*pkRoom).z, -10.0f);
+    EXPECT_FLOAT_EQ(Position(*pkRoom).x, 10.0f);
+    EXPECT_FLOAT_EQ(Position(*pkRoom).z, -10.0f - 1.0f);
 
     // Over a panel the object goes out of sight.
     g_bOverPanel = true;
@@ -134,10 +134,10 @@ TEST_F(CBuildPlacementTest, AHeldObjectSnapsToTheCellsUnderTheCursor)
     EXPECT_TRUE(pkPlacement->IsPlacing());
 }
 
-// The footprint marker lies on the floor straight under the held object, at
-// every turn: for the 4 x 2 guard room, the 2 x 2 visits room and cursors on
-// either side of the floor.
-TEST_F(CBuildPlacementTest, TheMarkerLiesStraightUnderTheHeldObject)
+// The marker lies under the held object, and both over the middle of the
+// cells the object would take, at every turn: for the 4 x 2 guard room, the
+// 2 x 2 visits room and cursors on either side of the floor.
+TEST_F(CBuildPlacementTest, TheMarkerLiesUnderTheCellsTheHeldObjectTakes)
 {
     CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
     for (std::uint16_t usEntry : {std::uint16_t{0}, std::uint16_t{1}})
@@ -152,12 +152,23 @@ TEST_F(CBuildPlacementTest, TheMarkerLiesStraightUnderTheHeldObject)
                              std::to_string(iCell));
                 PointAt(iCell);
                 ASSERT_TRUE(pkPlacement->FollowCursor());
+                // The middle of the first and the last cell taken.
+                const std::int32_t iAnchor = pkRoom->GetAnchor();
+                const std::int32_t iLast =
+                    iAnchor + (pkRoom->GetRows() - 1) * m_pkFloor->GetColumns() + pkRoom->GetColumns() - 1;
+                NiVec3 kFirst;
+                NiVec3 kEnd;
+                ASSERT_NE(m_pkFloor->CellPosition(iAnchor, kFirst, false), nullptr);
+                ASSERT_NE(m_pkFloor->CellPosition(iLast, kEnd, false), nullptr);
+                const NiVec3 kMiddle = (kFirst + kEnd) * 0.5f;
                 NiNode* pkMarker = pkPlacement->GetMarker()->GetRoot();
                 ASSERT_NE(pkMarker, nullptr);
                 const NiVec3& kMarker = pkMarker->GetTranslate();
-                EXPECT_FLOAT_EQ(kMarker.x, Position(*pkRoom).x);
-                EXPECT_FLOAT_EQ(kMarker.z, Position(*pkRoom).z);
+                EXPECT_FLOAT_EQ(kMarker.x, kMiddle.x);
+                EXPECT_FLOAT_EQ(kMarker.z, kMiddle.z);
                 EXPECT_FLOAT_EQ(kMarker.y, Position(*pkRoom).y - 0.9f);
+                EXPECT_FLOAT_EQ(Position(*pkRoom).x, kMiddle.x);
+                EXPECT_FLOAT_EQ(Position(*pkRoom).z, kMiddle.z);
             }
             ASSERT_TRUE(pkPlacement->Rotate());
         (void)pkPlacement->Clear(false);

@@ -343,6 +343,37 @@ TEST_F(CGameCharacterTest, PartnersAreTakenAndLetGoOnlyWhenFree)
     EXPECT_STREQ(pkUsed->GetActiveController()->GetName(), "wander");
 }
 
+// A user sent away (a footprint laid over its walk) lets go of the one it
+// holds, which would otherwise wait for it for good; one held by another
+// keeps its own partner.
+TEST_F(CGameCharacterTest, AUserSentAwayLetsGoOfTheOneItHolds)
+{
+    CBlockGrid* pkYard = Area(1, 20, 20);
+    CGameCharacter* pkUser = Make("PrisonerFactory", "thug", pkYard);
+    CGameCharacter* pkUsed = Make("PrisonerFactory", "old_lag", pkYard);
+    CGameCharacter* pkOther = Make("PrisonerFactory", "thug", pkYard);
+    StandOn(*pkUser, 0);
+    StandOn(*pkUsed, 4);
+    StandOn(*pkOther, 8);
+    pkUsed->SetFree(true);
+    pkUser->SetPartner(pkUsed);
+    ASSERT_TRUE(pkUsed->BeUsedByCharacter(pkUser));
+    pkUser->ForceRelocate();
+    EXPECT_EQ(pkUser->GetPartner(), nullptr);
+    EXPECT_TRUE(pkUsed->IsFree());
+    EXPECT_EQ(pkUsed->GetPartner(), nullptr);
+    EXPECT_EQ(pkUsed->GetPreviousPartner(), pkUser);
+    EXPECT_STREQ(pkUsed->GetPendingController()->GetName(), "wander");
+
+    // Held by another: sending the first away leaves that hold alone.
+    pkOther->SetPartner(pkUsed);
+    ASSERT_TRUE(pkUsed->BeUsedByCharacter(pkOther));
+    pkUser->SetPartner(pkUsed);
+    pkUser->ForceRelocate();
+    EXPECT_FALSE(pkUsed->IsFree());
+    EXPECT_EQ(pkUsed->GetPartner(), pkOther);
+}
+
 TEST_F(CGameCharacterTest, RelocationGoesHomeElseToTheRoadElseToTheYard)
 {
     CGameCharacter* pkLost = Make("PrisonerFactory", "thug");
