@@ -199,6 +199,14 @@ void COrvaneCanvas::UpdateHover()
         OnWidgetEvent(m_iPendingWidget, m_iPendingEvent);
 }
 
+bool COrvaneCanvas::Covers(const NiVec2& kPoint) const
+{
+    const NiVec2 kLocal(kPoint.x - m_fX, kPoint.y - m_fY);
+    const auto Hit = [&kLocal](const std::unique_ptr<COrvaneWidget>& pkWidget) { return pkWidget->HitTest(&kLocal); };
+    return std::any_of(m_kHotAreas.begin(), m_kHotAreas.end(), Hit) ||
+           std::any_of(m_kWidgets.begin(), m_kWidgets.end(), Hit);
+}
+
 void COrvaneCanvas::Draw()
 {
     for (const std::unique_ptr<COrvaneWidget>& pkWidget : m_kWidgets)
@@ -323,6 +331,14 @@ void COrvaneStack<COrvaneCanvas*>::ProcessInput()
             return;
         }
     }
+}
+
+bool COrvaneStack<COrvaneCanvas*>::Covers(const NiVec2& kPoint) const
+{
+    if (!m_kModal.empty())
+        return m_kModal.front()->Covers(kPoint);
+    return std::any_of(m_kModeless.begin(), m_kModeless.end(),
+                       [&kPoint](const COrvaneCanvas* pkCanvas) { return pkCanvas->Covers(kPoint); });
 }
 
 void COrvaneStack<COrvaneCanvas*>::Draw()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/core/NiColor.h"
+#include "engine/core/NiVec2.h"
 #include "framework/COrvaneBase.h"
 
 #include <cstdint>
@@ -47,6 +48,9 @@ public:
     [[nodiscard]] virtual const COrvaneWidgetRect* GetWidgetRect(std::int32_t iIndex) const;
     // The input pass with the game's mouse.
     virtual void UpdateHover();
+    // The screen point is on one of its widgets or hot areas: where its
+    // input pass counts the mouse as over the interface.
+    [[nodiscard]] bool Covers(const NiVec2& kPoint) const;
     virtual void Draw();
     virtual void ShowHoverText();
     // Widgets, hot areas and tool-tip list laid out from the image.
@@ -118,6 +122,9 @@ public:
     // requests); without one, the modeless canvases from the front until
     // one closes or the lists change.
     virtual void ProcessInput();
+    // The screen point is on a canvas the input pass gives the mouse to:
+    // the front modal one, or without one any modeless one.
+    [[nodiscard]] bool Covers(const NiVec2& kPoint) const;
     // Modeless then modal, each back to front.
     virtual void Draw();
 

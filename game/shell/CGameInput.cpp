@@ -213,7 +213,13 @@ int CGame::OnMouse(std::int32_t iButton)
     if (m_pkSpawnManager != nullptr)
         m_pkSpawnManager->ResetCameraView(false);
     COrvaneMouse* pkMouse = GetMouse();
-    const bool bPanelTookIt = pkMouse != nullptr && pkMouse->IsOverInterface();
+    // The flag is the last frame's: a pointer that came onto a panel in
+    // the press's own frame is judged where the press is.
+    const CInterface* pkInterface = CInterface::Get();
+    const bool bPanelTookIt =
+        pkMouse != nullptr &&
+        (pkMouse->IsOverInterface() ||
+         (pkInterface != nullptr && pkInterface->TakesPressAt(pkMouse->GetPosition(), m_iNightState != NIGHT_NONE)));
     if (iButton == CMouse::BUTTON_RIGHT_DOWN)
     {
         if (!bPanelTookIt)

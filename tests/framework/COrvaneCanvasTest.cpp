@@ -149,6 +149,42 @@ TEST_F(COrvaneCanvasTest, APressIsTakenOnceAndHeldPressesResendIt)
     EXPECT_FALSE(Game().GetMouse()->IsOverInterface());
 }
 
+// Where a press lands is judged before the frame's input pass runs: the
+// canvases must answer for a point as that pass would, edges included, and
+// only the front modal canvas counts while one is open.
+TEST_F(COrvaneCanvasTest, APointIsCoveredWhereThePassCountsTheMouseOverTheInterface)
+{
+    ScriptCanvas kPanel("panel", m_kLog);
+    kPanel.SetPosition(100.0f, 100.0f, true);
+    ScriptCanvas kDialog("dialog", m_kLog);
+    kDialog.SetPosition(500.0f, 400.0f, true);
+    m_pkInterface->OpenCanvas(&kPanel, false);
+    Stack().ClearRequests();
+    const NiVec2 akPoints[] = {{115.0f, 115.0f}, {100.0f, 100.0f}, {299.0f, 199.0f}, {300.0f, 200.0f},
+                               {99.0f, 150.0f},  {250.0f, 180.0f}, {400.0f, 180.0f}, {550.0f, 450.0f},
+                               {301.0f, 150.0f}, {0.0f, 0.0f}};
+    for (const NiVec2& kPoint : akPoints)
+    {
+        SCOPED_TRACE(testing::Message() << kPoint.x << ", " << kPoint.y);
+        Frame(kPoint.x, kPoint.y, false);
+        EXPECT_EQ(kPanel.Covers(kPoint), Game().GetMouse()->IsOverInterface());
+        EXPECT_EQ(Stack().Covers(kPoint), Game().GetMouse()->IsOverInterface());
+    }
+    EXPECT_TRUE(Stack().Covers(NiVec2(115.0f, 115.0f)));
+    EXPECT_FALSE(Stack().Covers(NiVec2(550.0f, 450.0f)));
+
+    // A modal canvas takes the mouse alone: the panel under it no longer counts.
+    m_pkInterface->OpenCanvas(&kDialog, true);
+    Stack().ClearRequests();
+    EXPECT_TRUE(Stack().Covers(NiVec2(550.0f, 450.0f)));
+    EXPECT_FALSE(Stack().Covers(NiVec2(115.0f, 115.0f)));
+    Frame(115.0f, 115.0f, false);
+    EXPECT_FALSE(Game().GetMouse()->IsOverInterface());
+    Stack().Remove(&kDialog);
+    Stack().Remove(&kPanel);
+    EXPECT_FALSE(Stack().Covers(NiVec2(115.0f, 115.0f)));
+}
+
 TEST_F(COrvaneCanvasTest, FinishingTheClickDeliversThePressExactlyOnce)
 {
     ScriptCanvas kCanvas("panel", m_kLog), kBehind("behind", m_kLog);

@@ -18,6 +18,8 @@
 #include "game/shell/ui/PanelServices.h"
 #include "game/simulation/characters/CSpawnManager.h"
 
+#include <algorithm>
+
 const std::array<CInterface::PanelPlace, CInterface::PANEL_COUNT> CInterface::PANELS = {{
     {"images/panels/build/build.tga", PanelPlace::TOP_LEFT},
     {"images/panels/build/build.tga", PanelPlace::TOP_LEFT},
@@ -252,15 +254,26 @@ void CInterface::Update(float fFrameTime)
     SetInterfaceMode(fFrameTime);
 }
 
+bool CInterface::IsAnyPanelOpen() const
+{
+    return std::any_of(m_kPanels.begin(), m_kPanels.end(),
+                       [this](const std::unique_ptr<COrvaneCanvas>& pkPanel) { return IsCanvasOpen(pkPanel.get(), true); });
+}
+
 void CInterface::UpdateDuringNight()
 {
-    bool bPanelOpen = false;
-    for (const std::unique_ptr<COrvaneCanvas>& pkPanel : m_kPanels)
-        bPanelOpen = bPanelOpen || IsCanvasOpen(pkPanel.get(), true);
+    const bool bPanelOpen = IsAnyPanelOpen();
     ForgetPanelHover();
     if (bPanelOpen)
         ProcessInput();
     ++m_uiNightUpdates;
+}
+
+bool CInterface::TakesPressAt(const NiVec2& kPoint, bool bNight) const
+{
+    if (bNight && !IsAnyPanelOpen())
+        return false;
+    return GetStack().Covers(kPoint);
 }
 
 void CInterface::ForgetPanelHover()

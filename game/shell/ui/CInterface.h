@@ -91,6 +91,10 @@ public:
     void Update(float fFrameTime);
     // At night only an open panel takes the mouse; the ticker rests.
     void UpdateDuringNight();
+    // A press at the screen point goes to the panels: the frame's input
+    // pass (the night's when bNight) gives the mouse to a canvas there. The
+    // pass of the press's own frame has not run yet when it comes.
+    [[nodiscard]] bool TakesPressAt(const NiVec2& kPoint, bool bNight) const;
 
     void PostMessage(std::int32_t iMessage);
     void PostNumberedMessage(std::int32_t iMessage, std::int32_t iNumber);
@@ -164,6 +168,8 @@ public:
 
 private:
     void DrawTooltip();
+    // One of the panels (not the main panel) is open.
+    [[nodiscard]] bool IsAnyPanelOpen() const;
     static void ForgetPanelHover();
     static void DrawIcon(const std::vector<std::unique_ptr<COrvaneImage>>& kIcons, std::uint32_t uiIndex, float fX,
                          float fY);

@@ -341,6 +341,61 @@ TEST_F(PlayThroughTest, TheLauncherLeadsToAFreeGameWhereTheMouseBuildsThePrison)
 // file (and the line), the game goes on unchanged. A save over an existing
 // one that fails (the disk full, the temporary file not writable): a box,
 // the old save byte for byte as it was.
+// The pointer comes from the world onto the main panel's Build or Options
+// button and clicks within the same frame (a quick click, released in that
+// frame or the next): the button acts, paused and running, and the world
+// gets no click.
+TEST_F(PlayThroughTest, AQuickClickFromTheWorldPressesTheMainPanelsButtons)
+{
+    CPlayScript kScript(5);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why() << Boxes(kScript);
+    ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why() << Boxes(kScript);
+    CGame& kGame = kScript.Game();
+    CInterface& kUi = *CInterface::Get();
+    CMainPanel& kMain = *kUi.GetMainPanel();
+    const COrvaneCanvas* pkOptions = kUi.GetPanel(CInterface::PANEL_OPTIONS);
+    ASSERT_NE(pkOptions, nullptr);
+    const auto Open = [&kUi](const COrvaneCanvas* pkCanvas) {
+        return kUi.IsCanvasOpen(pkCanvas, false) || kUi.IsCanvasOpen(pkCanvas, true);
+    };
+    float fBuildX = 0.0f;
+    float fBuildY = 0.0f;
+    float fOptionsX = 0.0f;
+    float fOptionsY = 0.0f;
+    ASSERT_TRUE(CPlayScript::WidgetCentre(kMain, CMainPanel::WIDGET_BUILD, fBuildX, fBuildY));
+    ASSERT_TRUE(CPlayScript::WidgetCentre(kMain, 3, fOptionsX, fOptionsY));
+    // Open ground in the middle of the view, away from every panel.
+    const float fWorldX = 512.0f;
+    const float fWorldY = 300.0f;
+    for (const int iSpeed : {0, 1})
+    {
+        for (const bool bHeld : {false, true})
+        {
+            SCOPED_TRACE(testing::Message() << "speed " << iSpeed << (bHeld ? " held" : " tap"));
+            kScript.PressScanCode(0x39); // Space: every panel closed
+            ASSERT_TRUE(kScript.SetSpeedButton(iSpeed)) << kScript.Why();
+            ASSERT_FALSE(kUi.IsBuildPanelOpen());
+            ASSERT_FALSE(Open(pkOptions));
+
+            kScript.Tap(fWorldX, fWorldY, fOptionsX, fOptionsY, bHeld);
+            EXPECT_TRUE(Open(pkOptions));
+            EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+
+            kScript.PressScanCode(0x39);
+            ASSERT_TRUE(kScript.SetSpeedButton(iSpeed)) << kScript.Why();
+            kScript.Tap(fWorldX, fWorldY, fBuildX, fBuildY, bHeld);
+            EXPECT_TRUE(kUi.IsBuildPanelOpen());
+            EXPECT_FALSE(Open(pkOptions));
+            // The build panel pauses the game and keeps the speed to come back to.
+            EXPECT_EQ(kGame.GetGameSpeed(), 0.0f);
+            EXPECT_EQ(kGame.GetSavedSpeed(), static_cast<float>(iSpeed));
+            kScript.Frame(3);
+            EXPECT_TRUE(kUi.IsBuildPanelOpen());
+        }
+    }
+    EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
+}
+
 TEST_F(PlayThroughTest, BadFilesAndFailedSavesLeaveTheGameAndTheOldSave)
 {
     CPlayScript kScript(7);

@@ -5,6 +5,8 @@
 #include "framework/COrvaneApplication.h"
 #include "framework/COrvaneCamera.h"
 #include "framework/COrvaneKeyboard.h"
+#include "framework/COrvaneMouse.h"
+#include "framework/COrvaneWidget.h"
 #include "game/shell/CConditions.h"
 #include "game/shell/CFrontEndScreens.h"
 #include "game/shell/CMouse.h"
@@ -12,6 +14,7 @@
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CConfirmPanel.h"
 #include "game/shell/ui/CInterface.h"
+#include "game/shell/ui/CMainPanel.h"
 #include "game/shell/ui/CPopUpPanel.h"
 #include "game/simulation/characters/CGameCharacter.h"
 #include "game/simulation/characters/CSpawnManager.h"
@@ -372,6 +375,58 @@ TEST_F(CGameInputTest, ALeftClickEntersAPlacedBuildingAndAnotherOneLeavesItFirst
     (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
     EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
     pkMouse->SetOverInterface(false);
+    kGame.m_pkPicked = nullptr;
+}
+
+// A pointer that comes onto a panel in the frame of its press: the last
+// frame's pass did not see it there, yet the press is the panel's, as the
+// pass of that night or day would count it.
+TEST_F(CGameInputTest, APressOnAPanelIsThePanelsThoughThePointerJustCameThere)
+{
+    PickedGame kGame;
+    EnterLevel(kGame);
+    TestBuilding kKitchen("foodhall", true);
+    kGame.m_pkPicked = &kKitchen;
+    CInterface* pkInterface = CInterface::Get();
+    ASSERT_NE(pkInterface, nullptr);
+    CMainPanel* pkMain = pkInterface->GetMainPanel();
+    ASSERT_NE(pkMain, nullptr);
+    ASSERT_TRUE(pkInterface->IsCanvasOpen(pkMain, false));
+    // The panel's picture is not in this data: a button of its size stands in.
+    CWidgetDesc kDesc;
+    kDesc.m_fWidth = 40.0f;
+    kDesc.m_fHeight = 30.0f;
+    auto pkButton = std::make_unique<COrvaneWidget>();
+    pkButton->SetRect(kDesc);
+    pkMain->AddWidget(std::move(pkButton));
+    const NiVec2 kOnBuild(pkMain->GetX() + 20.0f, pkMain->GetY() + 15.0f);
+    ASSERT_EQ(kGame.GetNightState(), CGame::NIGHT_NONE);
+    COrvaneMouse* pkMouse = kGame.GetMouse();
+    // A press the world takes is released at once; the panel's is left alone.
+    const auto PressAt = [&kGame, pkMouse](const NiVec2& kPoint) {
+        pkMouse->ClearMovement();
+        pkMouse->ClearMovement();
+        pkMouse->SetOverInterface(false);
+        pkMouse->SetPosition(kPoint);
+        (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+        return pkMouse->GetLeft() == COrvaneMouse::BUTTON_IDLE;
+    };
+    EXPECT_TRUE(PressAt(kOnBuild));
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+
+    // At night without an open panel no canvas takes the mouse: the press
+    // goes to the world as before.
+    kGame.GetGameClock().m_fMinutes = CGame::NIGHT_MINUTES + 1.0f;
+    kGame.Update(0.02f);
+    ASSERT_NE(kGame.GetNightState(), CGame::NIGHT_NONE);
+    EXPECT_FALSE(pkInterface->TakesPressAt(kOnBuild, true));
+    EXPECT_TRUE(pkInterface->TakesPressAt(kOnBuild, false));
+    EXPECT_FALSE(PressAt(kOnBuild));
+
+    // Off every panel the press is the world's, day or night.
+    const NiVec2 kOnGround(512.0f, 200.0f);
+    EXPECT_FALSE(pkInterface->TakesPressAt(kOnGround, false));
+    EXPECT_FALSE(PressAt(kOnGround));
     kGame.m_pkPicked = nullptr;
 }
 

@@ -270,6 +270,20 @@ void CPlayScript::Click(float fX, float fY, bool bRight)
     Frame();
 }
 
+void CPlayScript::Tap(float fFromX, float fFromY, float fX, float fY, bool bHeld)
+{
+    ostest::InjectMotion(MainWindow(), static_cast<int>(std::lround(fFromX)), static_cast<int>(std::lround(fFromY)));
+    Frame(2);
+    const int iX = static_cast<int>(std::lround(fX));
+    const int iY = static_cast<int>(std::lround(fY));
+    ostest::InjectMotion(MainWindow(), iX, iY);
+    ostest::InjectButton(MainWindow(), ostest::MouseButton::Left, true, iX, iY);
+    if (bHeld)
+        Frame();
+    ostest::InjectButton(MainWindow(), ostest::MouseButton::Left, false, iX, iY);
+    Frame();
+}
+
 bool CPlayScript::WidgetCentre(const COrvaneCanvas& kCanvas, std::int32_t iWidget, float& fX, float& fY)
 {
     const COrvaneWidgetRect* pkRect = nullptr;

@@ -61,6 +61,10 @@ public:
     // Input, as window events followed by the frames that read them.
     void MoveTo(float fX, float fY);
     void Click(float fX, float fY, bool bRight = false);
+    // A quick click from elsewhere: the pointer rests at the first spot,
+    // then comes to the second and presses there within one frame; the
+    // release follows in that frame too, or in the next one when bHeld.
+    void Tap(float fFromX, float fFromY, float fX, float fY, bool bHeld = false);
     // The middle of the canvas's widget; false when it has no such widget.
     bool ClickWidget(const COrvaneCanvas& kCanvas, std::int32_t iWidget);
     static bool WidgetCentre(const COrvaneCanvas& kCanvas, std::int32_t iWidget, float& fX, float& fY);
