@@ -240,6 +240,27 @@ TEST_P(GfxShaderRefusal, AProgramMissingTheOutputItMustWriteIsRefused) {
     }
 }
 
+// A 3.0 pixel program that writes no colour leaves the target as it was,
+// while its depth still lands; one that writes its colour draws it.
+class GfxGlProgramOutputs : public gfxtest::GlProgramTest {};
+
+TEST_P(GfxGlProgramOutputs, A30PixelProgramWithoutColourKeepsTheTarget) {
+    const char* vs = "vs_3_0\ndcl_position v0\ndcl_position o0\nmov o0, v0\n";
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    Clear(0xFF0000FFu);
+    DrawWith(vs, "ps_3_0\ndef c0, 0.25, 0, 0, 1\nmov r0, c0\nmov oDepth, c0.x\n");
+    ExpectPixel(8, 8, 0, 0, 255);
+    // Its depth of 0.25 landed: a draw at 0.5 behind it is hidden.
+    DrawWith(vs, "ps_3_0\ndef c0, 0, 1, 0, 1\nmov oC0, c0\n");
+    ExpectPixel(8, 8, 0, 0, 255);
+    // The same program writing its colour draws it.
+    Clear(0xFF0000FFu);
+    DrawWith(vs, "ps_3_0\ndef c0, 1, 0, 0, 1\nmov oC0, c0\nmov oDepth, c0.w\n");
+    ExpectPixel(8, 8, 255, 0, 0);
+}
+INSTANTIATE_TEST_SUITE_P(, GfxGlProgramOutputs, ::testing::Bool(), gfxtest::GlReadBackParamName);
+
 class GfxGlProgramFailure : public gfxtest::GlProgramTest {
 protected:
     HRESULT DrawRaw() {
