@@ -978,7 +978,12 @@ void GlBackend::SetRasterState(const DeviceState& s, const IDirect3DSurface9& rt
     key.states[n++] = m_flipY;
     key.states[n++] = rs[D3DRS_CULLMODE];
     key.states[n++] = rs[D3DRS_FILLMODE];
-    key.states[n++] = rs[D3DRS_COLORWRITEENABLE];
+    // A target whose colour the draw does not write keeps what it has: fixed
+    // function and 1.x programs write target 0 only, a 3.0 program may write none.
+    const std::uint32_t written = s.pixelShader && s.pixelShader->Translation().major >= 2
+                                      ? s.pixelShader->Translation().colorsWritten
+                                      : 1u;
+    key.states[n++] = (written & 1u) ? rs[D3DRS_COLORWRITEENABLE] : 0;
     if (rs[D3DRS_ZENABLE] != D3DZB_FALSE && m_hasDepth) {
         key.states[n++] = 1;
         key.states[n++] = rs[D3DRS_ZFUNC];
@@ -1002,11 +1007,7 @@ void GlBackend::SetRasterState(const DeviceState& s, const IDirect3DSurface9& rt
     n = 24;
     key.states[n++] = rs[D3DRS_MULTISAMPLEANTIALIAS] != 0;
     key.states[n++] = rs[D3DRS_MULTISAMPLEMASK];
-    // Targets 1-3 have write masks of their own; a target whose colour the
-    // draw does not write (fixed-function stages write target 0 only) keeps what it has.
-    const std::uint32_t written = s.pixelShader && s.pixelShader->Translation().major >= 2
-                                      ? s.pixelShader->Translation().colorsWritten
-                                      : 1u;
+    // Targets 1-3 have write masks of their own.
     for (std::uint32_t i = 1; i < DeviceState::kTargets; ++i) {
         static constexpr std::uint32_t kMaskState[] = {0, D3DRS_COLORWRITEENABLE1, D3DRS_COLORWRITEENABLE2,
                                                        D3DRS_COLORWRITEENABLE3};
@@ -1078,7 +1079,7 @@ void GlBackend::SetRasterState(const DeviceState& s, const IDirect3DSurface9& rt
         glDisable(GL_BLEND);
     }
     for (GLuint i = 0; i < DeviceState::kTargets; ++i) {
-        const std::uint32_t mask = i == 0 ? rs[D3DRS_COLORWRITEENABLE] : key.states[26 + i - 1];
+        const std::uint32_t mask = key.states[i == 0 ? 3 : 26 + i - 1];
         glColorMaski(i, mask & 1 ? GL_TRUE : GL_FALSE, mask & 2 ? GL_TRUE : GL_FALSE, mask & 4 ? GL_TRUE : GL_FALSE,
                      mask & 8 ? GL_TRUE : GL_FALSE);
     }

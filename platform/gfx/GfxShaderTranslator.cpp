@@ -108,6 +108,7 @@ public:
             m_error = "a flow-control block is never closed";
             return Fail(error);
         }
+        if (!OutputsWritten()) return Fail(error);
         Finish();
         return true;
     }
@@ -232,7 +233,10 @@ private:
             return "t[" + std::to_string(n) + "]";
         case D3DSPR_RASTOUT:
             if (!m_vs || !write || m_out.major >= 3) return {};
-            if (n == 0) return "oPos";
+            if (n == 0) {
+                m_writesPosition = true;
+                return "oPos";
+            }
             if (n == 1) return "oFogV";
             if (n == 2) return "oPtsV";
             return {};
@@ -243,6 +247,8 @@ private:
             if (!m_vs || !write) return {};
             if (m_out.major >= 3) {
                 if (n >= 12) return {};
+                // A relative write may reach any output.
+                m_outputsWritten |= p.relative ? ~0u : 1u << n;
                 if (p.relative) return "o[clamp(" + RelIndex(p, offset) + ", 0, 11)]";
                 return "o[" + std::to_string(n) + "]";
             }
@@ -443,6 +449,36 @@ private:
                 if (!declared)
                     return Refuse(in, "input register v" + std::to_string(p.num) + " is read but never declared");
             }
+        }
+        return true;
+    }
+
+    // What the rasteriser must be given: a vertex program's position, and a
+    // 2.x pixel program's first colour. Without them the program would draw
+    // nothing, or draw whatever the register happened to hold. A 3.0 pixel
+    // program may leave its colours unwritten: the target keeps its contents.
+    bool OutputsWritten() {
+        if (m_vs && m_out.major < 3 && !m_writesPosition) {
+            m_error = "vertex program writes no position (oPos is never written)";
+            return false;
+        }
+        if (m_vs && m_out.major >= 3) {
+            const auto position = std::find_if(m_out.outputs.begin(), m_out.outputs.end(), [](const ShaderSemantic& o) {
+                return (o.usage == D3DDECLUSAGE_POSITION || o.usage == D3DDECLUSAGE_POSITIONT) && o.index == 0;
+            });
+            if (position == m_out.outputs.end()) {
+                m_error = "vertex program writes no position (no output register is declared as position)";
+                return false;
+            }
+            if (!(m_outputsWritten & (1u << position->reg))) {
+                m_error = "vertex program writes no position (o" + std::to_string(position->reg) +
+                          ", declared as position, is never written)";
+                return false;
+            }
+        }
+        if (!m_vs && m_out.major == 2 && !(m_out.colorsWritten & 1u)) {
+            m_error = "pixel program writes no colour (oC0 is never written)";
+            return false;
         }
         return true;
     }
@@ -1051,6 +1087,8 @@ private:
     std::uint32_t m_constLimit = 0, m_maxConst = 0;
     bool m_relConst = false, m_usesI = false, m_usesB = false, m_usesA0 = false, m_usesLoop = false, m_usesP0 = false;
     bool m_usesMatrixRows = false;
+    bool m_writesPosition = false;       // 1.x/2.x vertex: oPos
+    std::uint32_t m_outputsWritten = 0; // 3.0 vertex: bit per o# written
     std::set<std::uint32_t> m_temps;
     std::map<std::uint32_t, std::array<float, 4>> m_defF;
     std::map<std::uint32_t, std::array<int, 4>> m_defI;

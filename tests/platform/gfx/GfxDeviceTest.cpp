@@ -714,12 +714,13 @@ TEST_P(GfxDevice, DrawsValidateTheirInput) {
     EXPECT_EQ(device->DrawPrimitive(7, 0, 1), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL); // no indices
     EXPECT_EQ(device->SetStreamSource(16, vb.get(), 0, 12), D3DERR_INVALIDCALL); // streams 0-15
-    const std::uint32_t vs[] = {D3DVS_VERSION(1, 1), 0x0000FFFFu};
+    // mov oPos, c0
+    const std::uint32_t vs[] = {D3DVS_VERSION(1, 1), 0x00000001u, 0xC00F0000u, 0xA0E40000u, 0x0000FFFFu};
     Ref<IDirect3DVertexShader9> shader;
     ASSERT_EQ(device->CreateVertexShader(vs, sizeof(vs), &shader), D3D_OK);
     std::uint32_t size = 0;
     shader->GetFunction(nullptr, &size);
-    EXPECT_EQ(size, 8u);
+    EXPECT_EQ(size, 20u);
     device->SetVertexShader(shader.get());
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK); // programs run
     device->SetFVF(0);

@@ -179,6 +179,88 @@ TEST_P(GfxShaderRefusal, AnInputReadWithoutItsDeclarationIsRefused) {
     }
 }
 
+// A vertex program that never writes its position, or a 2.x pixel program
+// that never writes its first colour, would draw nothing: refused at
+// creation with the reason. A 1.x pixel program's colour is r0, always
+// there; a 3.0 pixel program may leave its colours to the target.
+TEST_P(GfxShaderRefusal, AProgramMissingTheOutputItMustWriteIsRefused) {
+    Create();
+    struct Case {
+        const char* text;
+        const char* reason; // "" when taken
+    };
+    const Case cases[] = {
+        {"vs_1_1\nmov oD0, c0\n", "vertex program writes no position (oPos is never written)"},
+        {"vs_2_0\ndcl_position v0\nmov oT0, v0\n", "vertex program writes no position (oPos is never written)"},
+        {"vs_3_0\ndcl_color o0\nmov o0, c0\n",
+         "vertex program writes no position (no output register is declared as position)"},
+        {"vs_3_0\ndcl_position o0\ndcl_color o1\nmov o1, c0\n",
+         "vertex program writes no position (o0, declared as position, is never written)"},
+        {"ps_2_0\ndef c0, 1, 0, 0, 1\nmov r0, c0\n", "pixel program writes no colour (oC0 is never written)"},
+        {"ps_2_0\ndef c0, 1, 0, 0, 1\nmov oDepth, c0.x\n", "pixel program writes no colour (oC0 is never written)"},
+        {"ps_2_x\ndef c0, 1, 0, 0, 1\nmov oC1, c0\n", "pixel program writes no colour (oC0 is never written)"},
+        {"vs_1_1\nmov oPos, c0\n", ""},
+        {"vs_2_0\ndefb b0, true\nif b0\nmov oPos, c0\nendif\n", ""},
+        {"vs_3_0\ndcl_color o0\ndcl_position o1\nmov o1, c0\nmov o0, c1\n", ""},
+        {"ps_1_1\nmov r0, v0\n", ""},
+        {"ps_1_4\ndef c0, 1, 0, 0, 1\nmov r0, c0\n", ""},
+        {"ps_2_0\ndef c0, 1, 0, 0, 1\nmov oC0, c0\nmov oDepth, c0.x\n", ""},
+        {"ps_3_0\ndef c0, 1, 0, 0, 1\nmov oDepth, c0.x\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const bool vertex = c.text[0] == 'v';
+        const auto words = Unvalidated(c.text);
+        ASSERT_FALSE(words.empty());
+        ShaderObject* made = nullptr;
+        ::testing::internal::CaptureStderr();
+        HRESULT hr;
+        if (vertex) {
+            IDirect3DVertexShader9* vs = nullptr;
+            hr = device->CreateVertexShader(words.data(), std::uint32_t(words.size() * 4), &vs);
+            made = vs;
+        } else {
+            IDirect3DPixelShader9* ps = nullptr;
+            hr = device->CreatePixelShader(words.data(), std::uint32_t(words.size() * 4), &ps);
+            made = ps;
+        }
+        const std::string text = ::testing::internal::GetCapturedStderr();
+        if (*c.reason) {
+            EXPECT_EQ(hr, D3DERR_INVALIDCALL);
+            EXPECT_EQ(made, nullptr);
+            EXPECT_EQ(Count(text, "\n"), 1u) << text;
+            EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+            EXPECT_NE(text.find(vertex ? "a vertex program" : "a pixel program"), std::string::npos) << text;
+        } else {
+            EXPECT_EQ(hr, D3D_OK) << text;
+            EXPECT_TRUE(text.empty()) << text;
+            ASSERT_NE(made, nullptr);
+            made->Release();
+        }
+    }
+}
+
+// A 3.0 pixel program that writes no colour leaves the target as it was,
+// while its depth still lands; one that writes its colour draws it.
+class GfxGlProgramOutputs : public gfxtest::GlProgramTest {};
+
+TEST_P(GfxGlProgramOutputs, A30PixelProgramWithoutColourKeepsTheTarget) {
+    const char* vs = "vs_3_0\ndcl_position v0\ndcl_position o0\nmov o0, v0\n";
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    Clear(0xFF0000FFu);
+    DrawWith(vs, "ps_3_0\ndef c0, 0.25, 0, 0, 1\nmov r0, c0\nmov oDepth, c0.x\n");
+    ExpectPixel(8, 8, 0, 0, 255);
+    // Its depth of 0.25 landed: a draw at 0.5 behind it is hidden.
+    DrawWith(vs, "ps_3_0\ndef c0, 0, 1, 0, 1\nmov oC0, c0\n");
+    ExpectPixel(8, 8, 0, 0, 255);
+    // The same program writing its colour draws it.
+    Clear(0xFF0000FFu);
+    DrawWith(vs, "ps_3_0\ndef c0, 1, 0, 0, 1\nmov oC0, c0\nmov oDepth, c0.w\n");
+    ExpectPixel(8, 8, 255, 0, 0);
+}
+INSTANTIATE_TEST_SUITE_P(, GfxGlProgramOutputs, ::testing::Bool(), gfxtest::GlReadBackParamName);
+
 class GfxGlProgramFailure : public gfxtest::GlProgramTest {
 protected:
     HRESULT DrawRaw() {

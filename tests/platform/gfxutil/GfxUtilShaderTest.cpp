@@ -81,10 +81,11 @@ const Golden kVertex2x = {
     "dcl_texcoord1 v1\n"
     "mova a0.x, v1.x\n"
     "setp_gt p0.x, v1.x, c0.y\n"
-    "(!p0.x) mov r0, c[a0.x + 3]\n",
+    "(!p0.x) mov r0, c[a0.x + 3]\n"
+    "mov oPos, r0\n",
     {0xFFFE0201, 0x0200002F, 0xE00F0800, 0x00000001, 0x0200001F, 0x80010005, 0x900F0001, 0x0200002E, 0xB0010000,
      0x90000001, 0x0301005E, 0xB0011000, 0x90000001, 0xA0550000, 0x14000001, 0x800F0000, 0xBD001000, 0xA0E42003,
-     0xB0000000, 0x0000FFFF}};
+     0xB0000000, 0x02000001, 0xC00F0000, 0x80E40000, 0x0000FFFF}};
 
 const Golden* const kGoldens[] = {&kVertex11, &kPixel11, &kPixel20, &kVertex2x};
 

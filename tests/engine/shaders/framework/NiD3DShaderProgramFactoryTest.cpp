@@ -182,7 +182,7 @@ TEST_F(NiD3DShaderProgramFactoryTest, BadProgramsAreReportedAndNotKept)
     std::vector<std::uint8_t> kCut = AssembleText(kVertexText);
     kCut.resize(kCut.size() - 4); // no end token
     Write("cut.vso", kCut.data(), kCut.size());
-    const char acWide[] = "vs_1_1\ndcl_position v0\nmov r12, v0\n"; // beyond the register limit
+    const char acWide[] = "vs_1_1\ndcl_position v0\nmov r12, v0\nmov oPos, r12\n"; // beyond the register limit
     Write("wide.vsh", acWide, sizeof(acWide) - 1);
 
     EXPECT_EQ(pkFactory->CreateVertexShaderFromFile("bad.vsh", "bad", nullptr, nullptr, nullptr, 0, false), nullptr);
