@@ -20,6 +20,7 @@
 #include "game/simulation/objects/CScalableObject.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
+#include "engine/scene/NiCamera.h"
 #include "engine/scene/NiPicker.h"
 #include "engine/scene/NiIntegerExtraData.h"
 #include "tests/game/simulation/objects/PrisonTestSupport.h"
@@ -83,13 +84,15 @@ protected:
 
     // The large cell block through the placement, in the middle of the
     // yard.
-    CWorldObject* PlaceCellBlock()
+    CWorldObject* PlaceCellBlock(const char* pcModel = "cellblock_large", int iQuarterTurns = 0)
     {
         std::uint16_t usGroup = 0, usIndex = 0;
-        if (!Find("CELLBLOCKS", "cellblock_large", usGroup, usIndex))
+        if (!Find("CELLBLOCKS", pcModel, usGroup, usIndex))
             return nullptr;
         CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
         (void)pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("WorldObjectFactory", nullptr));
+        for (int i = 0; i < iQuarterTurns; ++i)
+            (void)pkPlacement->Rotate();
         auto* pkBuilding = dynamic_cast<CWorldObject*>(pkPlacement->GetObject());
         PointAt(*CBlockGridManager::GetInstance()->FindGrid(1), 20 * 40 + 20);
         return pkPlacement->Commit() == 1 ? pkBuilding : nullptr;
@@ -266,10 +269,11 @@ TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)
     ASSERT_NE(pkBuilding, nullptr);
     m_kHost.m_pkSelectedBuilding = pkBuilding;
     ASSERT_TRUE(CCamera::GetBuildingExtents(fWidth, fDepth));
-    // 24 x 16 world units at heading 0: 12 rows along x, 8 columns.
-    EXPECT_FLOAT_EQ(fWidth, 16.0f);
-    EXPECT_FLOAT_EQ(fDepth, 24.0f);
-    const NiVec3 kAt = *pkBuilding->GetModelPosition();
+    // 24 x 16 world units at heading 0: 12 rows along x, 8 columns along -z.
+    EXPECT_FLOAT_EQ(fWidth, 24.0f);
+    EXPECT_FLOAT_EQ(fDepth, 16.0f);
+    NiVec3 kAt;
+    ASSERT_TRUE(CCamera::GetBuildingCorner(1, kAt));
 
     // Corners in turn, then the view from above, then corner 1 again.
     const float fA = std::atan2(fDepth, fWidth);
@@ -288,13 +292,14 @@ TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)
         // Kept between the first floor + 15 and the floors + 50.
         EXPECT_GE(kNow.y, kCamera.GetLowerLimit());
         EXPECT_LE(kNow.y, kCamera.GetClampUpperLimit());
-        const float fTilt = 1.25f * std::atan2(kNow.y - kAt.y, std::sqrt(fWidth * fWidth + fDepth * fDepth));
+        const float fTilt = 1.25f * std::atan2(kNow.y - pkBuilding->GetModelPosition()->y,
+                                               std::sqrt(fWidth * fWidth + fDepth * fDepth));
         EXPECT_FLOAT_EQ(kCamera.GetAngleA(), fTilt);
     }
     kCamera.ViewBuilding(-1);
     const NiVec3 kTop = kCamera.GetPosition();
     EXPECT_FLOAT_EQ(kTop.x, kAt.x + fWidth * 0.5f - 1.0f);
-    EXPECT_FLOAT_EQ(kTop.y, kAt.y + 3.5f * fDepth);
+    EXPECT_FLOAT_EQ(kTop.y, pkBuilding->GetModelPosition()->y + 3.5f * fWidth);
     EXPECT_FLOAT_EQ(kTop.z, kAt.z - (fDepth * 0.5f - 1.0f));
     EXPECT_FLOAT_EQ(kCamera.GetAngleA(), CCamera::STRAIGHT_DOWN);
     EXPECT_EQ(kCamera.GetBoundsSide(), CCamera::NO_SIDE);
@@ -306,17 +311,18 @@ TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)
     EXPECT_FLOAT_EQ(kCamera.GetLowerLimit(), pkBuilding->GetStack()->GetFloor(0)->GetOrigin()->y + 15.0f);
     EXPECT_FLOAT_EQ(kCamera.GetUpperLimit(), 28.0f);
     EXPECT_FLOAT_EQ(kCamera.GetClampUpperLimit(), 53.0f);
-    kCamera.SetPositionClamped(NiVec3(kAt.x, 500.0f, kAt.z));
+    const NiVec3 kCentre = *pkBuilding->GetModelPosition();
+    kCamera.SetPositionClamped(NiVec3(kCentre.x, 500.0f, kCentre.z));
     EXPECT_FLOAT_EQ(kCamera.GetPosition().y, 28.0f);
-    NiVec3 kHigh(kAt.x, 500.0f, kAt.z);
+    NiVec3 kHigh(kCentre.x, 500.0f, kCentre.z);
     EXPECT_TRUE(kCamera.ClampHeight(kHigh));
     EXPECT_FLOAT_EQ(kHigh.y, 53.0f);
 
     // The circle: centred on the building, its radius the larger extent.
-    NiVec3 kFar(kAt.x + 100.0f, 30.0f, kAt.z);
+    NiVec3 kFar(kCentre.x + 100.0f, 30.0f, kCentre.z);
     EXPECT_TRUE(kCamera.ConstrainPosition(kFar));
-    EXPECT_FLOAT_EQ(kFar.x, kAt.x + 24.0f);
-    EXPECT_FLOAT_EQ(kFar.z, kAt.z);
+    EXPECT_FLOAT_EQ(kFar.x, kCentre.x + 24.0f);
+    EXPECT_FLOAT_EQ(kFar.z, kCentre.z);
     EXPECT_FLOAT_EQ(kFar.y, 30.0f);
 
     // Without the building the prison's rules come back.
@@ -324,6 +330,87 @@ TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)
     EXPECT_EQ(kCamera.GetBoundsSide(), CCamera::NO_SIDE);
     EXPECT_FLOAT_EQ(kCamera.GetUpperLimit(), kCamera.GetGroundHeight() + CCamera::MAX_HEIGHT);
     CCamera::ResetCurrent();
+}
+
+// Whatever the block and its turn, the corners are the footprint's own
+// (the yard cells the building took), each looks across the building
+// through its middle, and the view from above is over the middle.
+TEST_F(CBuildInsideTest, EveryCornerLooksAtTheBuildingWhateverItsTurnAndSize)
+{
+    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
+    kLedger.m_iIncomeTotal = 1000000;
+    kLedger.m_usPrisonLevel = 3;
+    CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    for (const char* pcModel : {"cellblock_large", "cellblock_small"})
+    {
+        for (int iTurns = 0; iTurns < 4; ++iTurns)
+        {
+            SCOPED_TRACE(std::string(pcModel) + " turned " + std::to_string(iTurns * 90));
+            std::vector<std::int32_t> kFreeBefore;
+            for (std::int32_t i = 0; i < pkYard->GetRows() * pkYard->GetColumns(); ++i)
+                kFreeBefore.push_back(pkYard->GetBlock(i) != nullptr ? pkYard->GetBlock(i)->GetState() : -1);
+            CWorldObject* pkBuilding = PlaceCellBlock(pcModel, iTurns);
+            ASSERT_NE(pkBuilding, nullptr);
+            // The footprint from the cells the building came to block (its
+            // entrance square, left walkable beside it, is no part of it).
+            float fMinX = 1e9f, fMaxX = -1e9f, fMinZ = 1e9f, fMaxZ = -1e9f;
+            const float fHalf = static_cast<float>(pkYard->GetCellSize()) * 0.5f;
+            for (std::int32_t i = 0; i < pkYard->GetRows() * pkYard->GetColumns(); ++i)
+            {
+                if (pkYard->GetBlock(i) == nullptr || pkYard->GetBlock(i)->GetState() == kFreeBefore[i] ||
+                    pkYard->GetBlock(i)->GetState() != COrvaneBlock::STATE_BLOCKING)
+                    continue;
+                NiVec3 kCell;
+                ASSERT_NE(pkYard->CellPosition(i, kCell, true), nullptr);
+                fMinX = std::min(fMinX, kCell.x - fHalf);
+                fMaxX = std::max(fMaxX, kCell.x + fHalf);
+                fMinZ = std::min(fMinZ, kCell.z - fHalf);
+                fMaxZ = std::max(fMaxZ, kCell.z + fHalf);
+            }
+            ASSERT_LT(fMinX, fMaxX);
+            m_kHost.m_pkSelectedBuilding = pkBuilding;
+            float fWidth = 0.0f, fDepth = 0.0f;
+            ASSERT_TRUE(CCamera::GetBuildingExtents(fWidth, fDepth));
+            EXPECT_FLOAT_EQ(fWidth, fMaxX - fMinX);
+            EXPECT_FLOAT_EQ(fDepth, fMaxZ - fMinZ);
+
+            CCamera kCamera;
+            ASSERT_TRUE(kCamera.LoadSettings(1024.0f, 768.0f, 0.0f));
+            kCamera.SetWorld(&m_kWorld);
+            kCamera.SetPosition(NiVec3(0.0f, 40.0f, 0.0f));
+            const float afCornerX[4] = {fMinX, fMinX, fMaxX, fMaxX};
+            const float afCornerZ[4] = {fMaxZ, fMinZ, fMinZ, fMaxZ};
+            const float fMiddleX = (fMinX + fMaxX) * 0.5f, fMiddleZ = (fMinZ + fMaxZ) * 0.5f;
+            for (int iSide = 1; iSide <= 4; ++iSide)
+            {
+                SCOPED_TRACE(iSide);
+                kCamera.ViewBuilding(-1);
+                const NiVec3 kNow = kCamera.GetPosition();
+                EXPECT_FLOAT_EQ(kNow.x, afCornerX[iSide - 1]);
+                EXPECT_FLOAT_EQ(kNow.z, afCornerZ[iSide - 1]);
+                EXPECT_EQ(kCamera.GetBoundsSide(), iSide);
+                // Looking along the diagonal, through the middle.
+                const NiVec3& kLook = kCamera.GetEngineCamera()->GetWorldDirection();
+                const float fToX = fMiddleX - kNow.x, fToZ = fMiddleZ - kNow.z;
+                const float fLookLength = std::sqrt(kLook.x * kLook.x + kLook.z * kLook.z);
+                ASSERT_GT(fLookLength, 0.0f);
+                const float fCos = (kLook.x * fToX + kLook.z * fToZ) /
+                                   (fLookLength * std::sqrt(fToX * fToX + fToZ * fToZ));
+                EXPECT_GT(fCos, 0.9999f);
+                EXPECT_LT(kLook.y, 0.0f); // and down at it
+            }
+            kCamera.ViewBuilding(-1);
+            const NiVec3 kTop = kCamera.GetPosition();
+            // Over the middle, but for the view's offset of one unit each way.
+            EXPECT_NEAR(kTop.x, fMiddleX - 1.0f, 1e-4f);
+            EXPECT_NEAR(kTop.z, fMiddleZ + 1.0f, 1e-4f);
+            EXPECT_EQ(kCamera.GetBoundsSide(), CCamera::NO_SIDE);
+            m_kHost.m_pkSelectedBuilding = nullptr;
+            CCamera::ResetCurrent();
+            m_pkManager->RemoveAllObjects();
+        }
+    }
 }
 
 TEST_F(CBuildInsideTest, TheDemoPrisonOffersTheRoomsAndFurnitureInside)
