@@ -553,3 +553,55 @@ TEST_F(CBuildInsideTest, TheLargeAndSecureBlocksAreBuiltOnceTheRoomsRaiseThePris
     ASSERT_NE(pkSecure, nullptr);
     EXPECT_TRUE(pkSecure->IsPlaced());
 }
+
+// A room may stand on any free square of the floor, its outer ring too, but
+// the square in front of its door, where its users stand, must be an inner
+// one that is free and no stair's or entrance's: in a new small block most
+// squares by the walls refuse a single cell for that alone. Pointed at each
+// square of the empty ground floor in turn, the cell is refused exactly
+// where its entrance square breaks that rule.
+TEST_F(CBuildInsideTest, ARoomIsRefusedWhereItsEntranceSquareWouldNotBeAFreeInnerOne)
+{
+    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
+    kLedger.m_iIncomeTotal = 1000000;
+    kLedger.m_usPrisonLevel = 3;
+    CWorldObject* pkBuilding = PlaceCellBlock("cellblock_small", 0);
+    ASSERT_NE(pkBuilding, nullptr);
+    m_kHost.m_pkSelectedBuilding = pkBuilding;
+    m_kHost.m_pkSelectedBuildingObject = pkBuilding;
+    while (pkBuilding->GoDownFloor())
+    {
+    }
+    CBlockGrid* pkGround = pkBuilding->GetStack()->GetCurrentGrid();
+    ASSERT_NE(pkGround, nullptr);
+    std::uint16_t usGroup = 0, usIndex = 0;
+    ASSERT_TRUE(Find("CELLS", "cell_single", usGroup, usIndex));
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+    ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
+    auto* pkCell = dynamic_cast<CCell*>(pkPlacement->GetObject());
+    ASSERT_NE(pkCell, nullptr);
+    const std::int32_t iRows = pkGround->GetRows(), iColumns = pkGround->GetColumns();
+    int iRefused = 0, iTaken = 0;
+    for (std::int32_t iCell = 0; iCell < iRows * iColumns; ++iCell)
+    {
+        SCOPED_TRACE(iCell);
+        NiVec3 kAt;
+        ASSERT_NE(pkGround->CellPosition(iCell, kAt, true), nullptr);
+        (void)CBlockGridManager::GetInstance()->PickCell(kAt);
+        pkPlacement->Update();
+        ASSERT_EQ(pkCell->GetAnchor(), iCell);
+        // The entrance: a row on and a column on from the cell.
+        const std::int32_t iRow = iCell / iColumns + 1, iColumn = iCell % iColumns + 1;
+        const bool bInner = iRow >= 1 && iRow < iRows - 1 && iColumn >= 1 && iColumn < iColumns - 1;
+        const std::int32_t iEntrance = iRow * iColumns + iColumn;
+        const bool bFree = bInner && pkGround->GetBlock(iEntrance)->GetState() == COrvaneBlock::STATE_FREE &&
+                           pkGround->GetBlock(iCell)->GetState() == COrvaneBlock::STATE_FREE;
+        if (bInner)
+            EXPECT_EQ(pkCell->GetAccessCell(0), iEntrance);
+        EXPECT_EQ(pkCell->IsPlacementValid(true), bFree);
+        (bFree ? iTaken : iRefused) += 1;
+    }
+    // Both happen, and the stairs' and the entrance's squares count.
+    EXPECT_GT(iTaken, 0);
+    EXPECT_GT(iRefused, (iRows + iColumns) * 2 - 4);
+}
