@@ -23,6 +23,7 @@
 #include "engine/scene/NiCamera.h"
 #include "engine/scene/NiPicker.h"
 #include "engine/scene/NiIntegerExtraData.h"
+#include "tests/game/data/CoplanarFaces.h"
 #include "tests/game/simulation/objects/PrisonTestSupport.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoLevel.h"
@@ -604,4 +605,98 @@ TEST_F(CBuildInsideTest, ARoomIsRefusedWhereItsEntranceSquareWouldNotBeAFreeInne
     // Both happen, and the stairs' and the entrance's squares count.
     EXPECT_GT(iTaken, 0);
     EXPECT_GT(iRefused, (iRows + iColumns) * 2 - 4);
+}
+
+// Seen from outside, from as high as the camera goes, right over a building
+// and from afar, no face of a cell block or of a room in it lies so near a
+// face parallel to it, of the building, the room or the yard's floor display
+// under them, that the depth buffer cannot tell them apart: such a face
+// loses to the one under it by chance, and the building's floor and the
+// rooms on it show striped with the yard's grey.
+TEST_F(CBuildInsideTest, ABuildingAndWhatStandsInItAreApartInDepthFromTheYardSeenFromHighUp)
+{
+    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
+    kLedger.m_iIncomeTotal = 1000000;
+    kLedger.m_usPrisonLevel = 3;
+    CWorldObject* pkBuilding = PlaceCellBlock("cellblock_small", 0);
+    ASSERT_NE(pkBuilding, nullptr);
+    m_kHost.m_pkSelectedBuilding = pkBuilding;
+    m_kHost.m_pkSelectedBuildingObject = pkBuilding;
+    while (pkBuilding->GoDownFloor())
+    {
+    }
+    CBlockGrid* pkGround = pkBuilding->GetStack()->GetCurrentGrid();
+    ASSERT_NE(pkGround, nullptr);
+    std::uint16_t usGroup = 0, usIndex = 0;
+    ASSERT_TRUE(Find("CELLS", "cell_double", usGroup, usIndex));
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+    ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
+    auto* pkCell = dynamic_cast<CCell*>(pkPlacement->GetObject());
+    ASSERT_NE(pkCell, nullptr);
+    PointAt(*pkGround, 3 * 9 + 4);
+    ASSERT_EQ(pkPlacement->Commit(), 1);
+    // Left as the player leaves it: every floor and what stands on it shown.
+    pkBuilding->ShowAllFloors();
+    m_kHost.m_pkSelectedBuilding = nullptr;
+    m_kHost.m_pkSelectedBuildingObject = nullptr;
+
+    // The depth range as the game's camera takes it from the settings, and
+    // the 24 bits of the depth buffer the game's device is given.
+    COrvaneTagTree kSetup;
+    ASSERT_TRUE(kSetup.Load("setup.xml"));
+    ASSERT_TRUE(kSetup.SelectSection("Game_Data", true));
+    ASSERT_TRUE(kSetup.FindChild("FarClipPlane"));
+    ASSERT_FALSE(kSetup.GetValues().empty());
+    const float fFar = std::strtof(kSetup.GetValues().front().c_str(), nullptr);
+    ASSERT_GT(fFar, 100.0f);
+    const float fNear = std::max(fFar / 10000.0f, 0.1f);
+
+    m_kWorld.GetSceneRoot()->Update(0.0f);
+    std::vector<coplanar::Triangle> kShown;
+    for (const CBaseObject* pkObject :
+         {static_cast<const CBaseObject*>(pkBuilding), static_cast<const CBaseObject*>(pkCell)})
+    {
+        ASSERT_NE(pkObject->GetModel(), nullptr);
+        ASSERT_NE(pkObject->GetModel()->GetRoot(), nullptr);
+        coplanar::Collect(*pkObject->GetModel()->GetRoot(), kShown);
+    }
+    // From above only the faces turned up show: the floors, the tops of the
+    // walls and of what stands on them.
+    std::erase_if(kShown, [](const coplanar::Triangle& k) { return k.kNormal.y < 0.999f; });
+    const auto Has = [&kShown](const char* pcOwner) {
+        return std::any_of(kShown.begin(), kShown.end(), [pcOwner](const coplanar::Triangle& k) { return k.kOwner == pcOwner; });
+    };
+    ASSERT_TRUE(Has("slab"));
+    ASSERT_TRUE(Has("tile"));
+    ASSERT_TRUE(Has("joist"));
+    // The yard's floor display: the yard's cells at the yard's height.
+    const CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    const NiVec3& kOrigin = *pkYard->GetOrigin();
+    const float fSize = static_cast<float>(pkYard->GetCellSize());
+    const NiVec3 kMin(kOrigin.x - 0.5f * fSize, kOrigin.y,
+                      kOrigin.z - fSize * static_cast<float>(pkYard->GetColumns() - 1) - 0.5f * fSize);
+    const NiVec3 kMax(kOrigin.x + fSize * static_cast<float>(pkYard->GetRows() - 1) + 0.5f * fSize, kOrigin.y,
+                      kOrigin.z + 0.5f * fSize);
+    std::vector<coplanar::Triangle> kGround;
+    for (const bool bFirstHalf : {true, false})
+    {
+        coplanar::Triangle kDisplay;
+        kDisplay.akCorner[0] = kMin;
+        kDisplay.akCorner[1] = bFirstHalf ? NiVec3(kMin.x, kOrigin.y, kMax.z) : kMax;
+        kDisplay.akCorner[2] = bFirstHalf ? kMax : NiVec3(kMax.x, kOrigin.y, kMin.z);
+        kDisplay.kNormal = NiVec3(0.0f, 1.0f, 0.0f);
+        kDisplay.kOwner = "yard display";
+        kDisplay.pvShape = pkYard;
+        kGround.push_back(kDisplay);
+    }
+    const NiVec3 kAt = *pkBuilding->GetModelPosition();
+    const float fTop = kOrigin.y + CCamera::MAX_HEIGHT;
+    for (const NiVec3& kEye : {NiVec3(kAt.x, fTop, kAt.z), NiVec3(kAt.x + 150.0f, fTop, kAt.z + 150.0f)})
+    {
+        SCOPED_TRACE("eye at " + std::to_string(kEye.x) + ", " + std::to_string(kEye.y) + ", " + std::to_string(kEye.z));
+        for (const coplanar::Fight& kFight : coplanar::FindFights(kShown, kGround, kEye, fNear, fFar, 24, 2.0f))
+            ADD_FAILURE() << kFight.kFirst << " and " << kFight.kSecond << " lie " << kFight.fGap
+                          << " apart, the depth buffer's step there being " << kFight.fStep;
+    }
 }
