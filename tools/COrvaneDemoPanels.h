@@ -36,8 +36,10 @@ struct DemoMark
 inline constexpr char16_t DEMO_INERT[] = u"\uFFFF";
 
 // Where the pop-ups of a prisoner and of a member of staff draw the star
-// sign's square, and the build page its item's picture: hover texts lie there.
+// sign's square and the mood's (its pictures are DEMO_MOOD_AREA's size), and
+// the build page its item's picture: hover texts lie there.
 inline constexpr DemoRect DEMO_STAR_SIGN_AREA = {185, 65, 16, 16};
+inline constexpr DemoRect DEMO_MOOD_AREA = {25, 205, 24, 24};
 inline constexpr DemoRect DEMO_BUILD_PICTURE_AREA = {32, 16, 96, 96};
 
 // A plan's thumbnail: "images/panels/build/thumbs/<key>/<name>.tga".

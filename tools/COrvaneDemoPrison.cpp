@@ -298,21 +298,26 @@ void AddCellBlockNodes(NiNode& kModel)
 // of a building built earlier takes clicks aimed past it at a building
 // behind it, seen from the usual view.
 constexpr float WALL_HEIGHT = 0.3f;
-// The building's floor, drawn just over the game's floor display at height
-// 0 (which would hide it) and under its posts' squares (the nearest of a
-// building's shapes names what a click finds in it): so thin that a ray
+// The building's floor, drawn over the game's floor display at height 0
+// and under its posts' squares (the nearest of a building's shapes names
+// what a click finds in it). Far enough over the display that the depth
+// buffer tells the two apart from as high and as far as the camera goes
+// (a tenth of a unit is some six of its steps 250 units away): nearer, the
+// display wins here and there by chance and the floor, and all that stands
+// on it, show striped with the yard's grey. Still low enough that a ray
 // aimed at the ground past the building meets it only a hair behind its
 // edge.
-constexpr float SLAB_TOP = 0.01f;
+constexpr float SLAB_TOP = 0.1f;
 constexpr float SLAB_BOTTOM = -0.05f;
 static_assert(SLAB_TOP < DEMO_POST_LIFT);
 constexpr float WALL_THICKNESS = 0.3f;
 // Half the width of the gap the entrance leaves in the front wall.
 constexpr float ENTRANCE_HALF = 2.0f;
-// A room's tile lies a little above the building's drawn floor and under a
-// post's square, so that a post stays the nearer thing to the mouse.
-constexpr float TILE_BOTTOM = 0.02f;
-constexpr float TILE_TOP = 0.04f;
+// A room's tile lies above the building's drawn floor, as far again as the
+// floor over the display (for the depth buffer's sake), and under a post's
+// square, so that a post stays the nearer thing to the mouse.
+constexpr float TILE_BOTTOM = 0.12f;
+constexpr float TILE_TOP = 0.2f;
 static_assert(SLAB_TOP < TILE_BOTTOM && TILE_TOP < DEMO_POST_LIFT);
 static_assert(std::size(BUILDINGS) == 6 && std::size(CONTENTS) == 5);
 

@@ -10,7 +10,7 @@ inline constexpr int DEMO_PRISON_COUNT = 3;
 // How far a post's undrawn square lies above the floor of its model: of
 // one object's shapes under the cursor the nearest names what a click
 // finds, and a post must come before the floor it stands on.
-inline constexpr float DEMO_POST_LIFT = 0.05f;
+inline constexpr float DEMO_POST_LIFT = 0.25f;
 
 // The demo prisons: the "PRISON1".."PRISON3" nodes under "TEMPLATES" of the
 // document at the path (alike but for the background colour under "FOG"), holding the build menu's building and contents categories, the

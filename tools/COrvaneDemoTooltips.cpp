@@ -55,15 +55,21 @@ std::vector<DemoTooltipLayout> MakeLayouts()
     for (std::size_t i = 0; i < kMarks.size() && i < std::size(apcBar); ++i)
         Layout("images/panels/main/base/base").kTips.push_back({0, apcBar[i][0], apcBar[i][1], apcBar[i][2],
                                                                 kMarks[i].m_kRect});
-    // The star sign's square, which the pop-ups draw left of the age.
+    // The star sign's square, which the pop-ups draw left of the age, and
+    // the mood's, left of its word.
     for (const char* pcBase : {"images/panels/prisoner/prisoner", "images/panels/staff/staff"})
+    {
         Layout(pcBase).kTips.push_back({0, "Star sign", "Sternzeichen", "Signe du zodiaque", DEMO_STAR_SIGN_AREA});
+        Layout(pcBase).kTips.push_back({0, "Mood", "Stimmung", "Humeur", DEMO_MOOD_AREA});
+    }
     // The item's picture turns red when it cannot be bought: both reasons
-    // stand right of it, the price and the prison level it needs.
+    // stand right of it, the price and the prison level it needs. The text
+    // is the area's whatever the item's state, so it reads right over an
+    // item that can be bought too.
     Layout("images/panels/build/page")
-        .kTips.push_back({0, "Red: costs more than the balance, or needs a higher prison level",
-                          "Rot: teurer als der Kontostand, oder h\xf6here Gef\xe4ngnisstufe n\xf6tig",
-                          "Rouge : plus cher que le solde, ou niveau de prison trop bas", DEMO_BUILD_PICTURE_AREA});
+        .kTips.push_back({0, "Turns red when it costs too much or needs a higher prison level",
+                          "Wird rot, wenn zu teuer oder h\xf6here Gef\xe4ngnisstufe n\xf6tig",
+                          "Devient rouge si trop cher ou niveau de prison trop bas", DEMO_BUILD_PICTURE_AREA});
     return kLayouts;
 }
 

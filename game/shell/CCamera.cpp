@@ -30,6 +30,30 @@ NiVec3 BuildingPosition(const CWorldObject& kBuilding)
     return pkAt ? *pkAt : NiVec3();
 }
 
+// The open building's footprint on the grid it stands on: the corner where
+// its anchor cell's least x and greatest z meet, and its extents along x
+// (its rows) and along -z (its columns), as the grid lays cells out. A
+// turned building's rows and columns are already those of its turned
+// footprint. The building's own position lies near the footprint's middle,
+// so it cannot stand for a corner. Without a grid cell under it the
+// position is all there is, and it stands for the corner.
+bool BuildingFootprint(NiVec3& kCorner, float& fAlongX, float& fAlongZ)
+{
+    const CWorldObject* pkBuilding = OpenBuilding();
+    if (pkBuilding == nullptr)
+        return false;
+    const COrvaneBlockGrid* pkGrid = pkBuilding->GetGrid();
+    const float fSize = pkGrid != nullptr ? static_cast<float>(pkGrid->GetCellSize()) : 0.0f;
+    fAlongX = fSize * static_cast<float>(pkBuilding->GetRows());
+    fAlongZ = fSize * static_cast<float>(pkBuilding->GetColumns());
+    NiVec3 kCentre;
+    if (pkGrid != nullptr && pkGrid->CellPosition(pkBuilding->GetAnchor(), kCentre, true) != nullptr)
+        kCorner = NiVec3(kCentre.x - fSize * 0.5f, BuildingPosition(*pkBuilding).y, kCentre.z + fSize * 0.5f);
+    else
+        kCorner = BuildingPosition(*pkBuilding);
+    return true;
+}
+
 NiVec3 TargetPosition(const COrvaneObject& kTarget)
 {
     const NiVec3* pkPosition = kTarget.GetModelPosition();
@@ -96,27 +120,21 @@ void CCamera::Update()
 
 bool CCamera::GetBuildingExtents(float& fWidth, float& fDepth)
 {
-    const CWorldObject* pkBuilding = OpenBuilding();
-    if (pkBuilding == nullptr)
-        return false;
-    const COrvaneBlockGrid* pkGrid = pkBuilding->GetGrid();
-    const float fSize = pkGrid != nullptr ? static_cast<float>(pkGrid->GetCellSize()) : 0.0f;
-    fWidth = fSize * static_cast<float>(pkBuilding->GetColumns());
-    fDepth = fSize * static_cast<float>(pkBuilding->GetRows());
-    return true;
+    NiVec3 kCorner;
+    return BuildingFootprint(kCorner, fWidth, fDepth);
 }
 
 bool CCamera::GetBuildingCorner(std::int32_t iSide, NiVec3& kOut)
 {
     float fWidth = 0.0f, fDepth = 0.0f;
-    if (!GetBuildingExtents(fWidth, fDepth) || iSide < 1 || iSide > 4)
+    NiVec3 kCorner;
+    if (!BuildingFootprint(kCorner, fWidth, fDepth) || iSide < 1 || iSide > 4)
         return false;
-    const NiVec3 kAt = BuildingPosition(*OpenBuilding());
-    kOut = kAt;
+    kOut = kCorner;
     if (iSide == 2 || iSide == 3)
-        kOut.z = kAt.z - fDepth;
+        kOut.z = kCorner.z - fDepth;
     if (iSide == 3 || iSide == 4)
-        kOut.x = kAt.x + fWidth;
+        kOut.x = kCorner.x + fWidth;
     return true;
 }
 
@@ -272,7 +290,8 @@ void CCamera::ViewBuilding(std::int32_t iSide)
 {
     const CWorldObject* pkBuilding = OpenBuilding();
     float fWidth = 0.0f, fDepth = 0.0f;
-    if (pkBuilding == nullptr || !GetBuildingExtents(fWidth, fDepth))
+    NiVec3 kCorner;
+    if (pkBuilding == nullptr || !BuildingFootprint(kCorner, fWidth, fDepth))
         return;
     if (iSide == -1)
     {
@@ -287,13 +306,13 @@ void CCamera::ViewBuilding(std::int32_t iSide)
         // walks round the building.
         NiVec3 kAt = GetPosition();
         if (iSide == 1)
-            kAt = kBuilding;
+            kAt = kCorner;
         else if (iSide == 2)
-            kAt.z = kBuilding.z - fDepth;
+            kAt.z = kCorner.z - fDepth;
         else if (iSide == 3)
-            kAt.x = kBuilding.x + fWidth;
+            kAt.x = kCorner.x + fWidth;
         else
-            kAt.z = kBuilding.z;
+            kAt.z = kCorner.z;
         // Only the heights: the circle around the building (its larger
         // extent) would pull the far corner in, and the camera would
         // never be found standing there.
@@ -308,7 +327,7 @@ void CCamera::ViewBuilding(std::int32_t iSide)
         return;
     }
     ResetAngles();
-    SetPosition(NiVec3(kBuilding.x + fWidth * 0.5f - 1.0f, kBuilding.y + 3.5f * std::max(fWidth, fDepth),
-                       kBuilding.z - (fDepth * 0.5f - 1.0f)));
+    SetPosition(NiVec3(kCorner.x + fWidth * 0.5f - 1.0f, kBuilding.y + 3.5f * std::max(fWidth, fDepth),
+                       kCorner.z - (fDepth * 0.5f - 1.0f)));
     RotateA(nullptr, STRAIGHT_DOWN, 0);
 }

@@ -87,11 +87,12 @@ public:
     static constexpr float TILT = 1.25f;
     static constexpr float STRAIGHT_DOWN = 1.5707964f;
 
-    // The opened building's corners: 1 (x, z), 2 (x, z - D), 3 (x + W,
-    // z - D), 4 (x + W, z), with W and D its extents; false without one.
+    // The opened building's corners: 1 (x, z) where its footprint has its
+    // least x and greatest z, 2 (x, z - D), 3 (x + W, z - D), 4 (x + W, z),
+    // with W and D its extents; false without one.
     [[nodiscard]] static bool GetBuildingCorner(std::int32_t iSide, NiVec3& kOut);
-    // The opened building's extents (columns and rows times the cell size);
-    // false without one.
+    // The opened building's extents along x (its rows times the cell size)
+    // and along -z (its columns times the cell size); false without one.
     [[nodiscard]] static bool GetBuildingExtents(float& fWidth, float& fDepth);
 
     // The engine camera's local position (zero without one).

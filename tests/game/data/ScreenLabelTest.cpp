@@ -36,6 +36,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -526,9 +527,10 @@ TEST_F(ScreenLabelTest, EveryTextFitsItsRoomInEachLanguage)
 }
 
 // Every icon the data puts beside a figure the game draws (the bottom bar's,
-// the prison level's among them), the star sign's square of the pop-ups and
-// the build page's picture, which turns red when the item cannot be bought,
-// lie under a hot area whose hover text has a word in each language.
+// the prison level's among them), the star sign's and the mood's squares of
+// the pop-ups and the build page's picture, which turns red when the item
+// cannot be bought, lie under a hot area whose hover text has a word in each
+// language.
 TEST_F(ScreenLabelTest, EveryFigureIconAndTheBuildPictureHaveAHoverWord)
 {
     const LanguageLists kLists = ReadLanguageLists(ReadFileBytes(Folder() / "language.xml"));
@@ -543,9 +545,11 @@ TEST_F(ScreenLabelTest, EveryFigureIconAndTheBuildPictureHaveAHoverWord)
         kTargets.emplace_back("images/panels/main/base/base", kMark.m_kRect);
     kTargets.emplace_back("images/panels/prisoner/prisoner", DEMO_STAR_SIGN_AREA);
     kTargets.emplace_back("images/panels/staff/staff", DEMO_STAR_SIGN_AREA);
+    kTargets.emplace_back("images/panels/prisoner/prisoner", DEMO_MOOD_AREA);
+    kTargets.emplace_back("images/panels/staff/staff", DEMO_MOOD_AREA);
     kTargets.emplace_back("images/panels/build/page", DEMO_BUILD_PICTURE_AREA);
     // The prison level's figure is among the bar's.
-    ASSERT_GE(kTargets.size(), 8u);
+    ASSERT_GE(kTargets.size(), 10u);
     for (const auto& [kBase, kRect] : kTargets)
     {
         SCOPED_TRACE(kBase + " at " + std::to_string(kRect.x) + ", " + std::to_string(kRect.y));
@@ -564,4 +568,30 @@ TEST_F(ScreenLabelTest, EveryFigureIconAndTheBuildPictureHaveAHoverWord)
         for (const std::string& kWord : itList->second[uiEntry])
             EXPECT_GE(kWord.size(), 3u) << kWord;
     }
+}
+
+// The messages name what the player builds by the build panel's own words:
+// the hungry prisoners' advice names the canteens, as the panel's category
+// row does, in each language.
+TEST_F(ScreenLabelTest, TheMessagesNameWhatToBuildAsTheBuildPanelDoes)
+{
+    const LanguageLists kLists = ReadLanguageLists(ReadFileBytes(Folder() / "language.xml"));
+    const auto Lower = [](std::string kText) {
+        for (char& c : kText)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return kText;
+    };
+    const auto itMessages = kLists.find("InGameMessages");
+    ASSERT_NE(itMessages, kLists.end());
+    const auto itHungry = std::find_if(itMessages->second.begin(), itMessages->second.end(),
+                                       [](const std::array<std::string, 3>& a) { return a[0].find("hungry") != std::string::npos; });
+    ASSERT_NE(itHungry, itMessages->second.end());
+    const auto itRow = kLists.find(DemoTooltipListName("images/panels/build/icons_ext"));
+    ASSERT_NE(itRow, kLists.end());
+    const auto itCanteens = std::find_if(itRow->second.begin(), itRow->second.end(),
+                                         [](const std::array<std::string, 3>& a) { return a[0] == "Canteens"; });
+    ASSERT_NE(itCanteens, itRow->second.end());
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_NE(Lower((*itHungry)[i]).find(Lower((*itCanteens)[i])), std::string::npos)
+            << (*itHungry)[i] << " / " << (*itCanteens)[i];
 }

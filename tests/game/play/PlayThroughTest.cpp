@@ -230,14 +230,16 @@ TEST_F(PlayThroughTest, TheLauncherLeadsToAFreeGameWhereTheMouseBuildsThePrison)
     kScript.Click(fX, fY);
     ASSERT_EQ(kScript.Game().GetSelectedBuilding(), &kOffice);
     // Key c steps the view round the building and then above it: on until
-    // every post is in sight.
+    // every post is in sight, on the screen and clear of the panels.
     auto PostPlate = [](const CStaffPost& kPost) {
         auto* pkHolder = NiDynamicCast<NiNode>(kPost.m_pkNode->GetObject());
         return pkHolder != nullptr ? pkHolder->GetAt(0) : nullptr;
     };
     auto PostsInSight = [&](const CBaseObject& kObject) {
         for (const std::unique_ptr<CStaffPost>& pkPost : kObject.GetPosts())
-            if (PostPlate(*pkPost) == nullptr || !kScript.ProjectPoint(PostPlate(*pkPost)->GetWorldBound().m_kCenter, fX, fY))
+            if (PostPlate(*pkPost) == nullptr ||
+                !kScript.ProjectPoint(PostPlate(*pkPost)->GetWorldBound().m_kCenter, fX, fY) ||
+                CInterface::Get()->TakesPressAt(NiVec2(fX, fY), false))
                 return false;
         return true;
     };

@@ -20,8 +20,10 @@
 #include "game/simulation/objects/CScalableObject.h"
 #include "game/simulation/objects/CWorld.h"
 #include "game/simulation/objects/CWorldObject.h"
+#include "engine/scene/NiCamera.h"
 #include "engine/scene/NiPicker.h"
 #include "engine/scene/NiIntegerExtraData.h"
+#include "tests/game/data/CoplanarFaces.h"
 #include "tests/game/simulation/objects/PrisonTestSupport.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoLevel.h"
@@ -83,13 +85,15 @@ protected:
 
     // The large cell block through the placement, in the middle of the
     // yard.
-    CWorldObject* PlaceCellBlock()
+    CWorldObject* PlaceCellBlock(const char* pcModel = "cellblock_large", int iQuarterTurns = 0)
     {
         std::uint16_t usGroup = 0, usIndex = 0;
-        if (!Find("CELLBLOCKS", "cellblock_large", usGroup, usIndex))
+        if (!Find("CELLBLOCKS", pcModel, usGroup, usIndex))
             return nullptr;
         CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
         (void)pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("WorldObjectFactory", nullptr));
+        for (int i = 0; i < iQuarterTurns; ++i)
+            (void)pkPlacement->Rotate();
         auto* pkBuilding = dynamic_cast<CWorldObject*>(pkPlacement->GetObject());
         PointAt(*CBlockGridManager::GetInstance()->FindGrid(1), 20 * 40 + 20);
         return pkPlacement->Commit() == 1 ? pkBuilding : nullptr;
@@ -266,10 +270,11 @@ TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)
     ASSERT_NE(pkBuilding, nullptr);
     m_kHost.m_pkSelectedBuilding = pkBuilding;
     ASSERT_TRUE(CCamera::GetBuildingExtents(fWidth, fDepth));
-    // 24 x 16 world units at heading 0: 12 rows along x, 8 columns.
-    EXPECT_FLOAT_EQ(fWidth, 16.0f);
-    EXPECT_FLOAT_EQ(fDepth, 24.0f);
-    const NiVec3 kAt = *pkBuilding->GetModelPosition();
+    // 24 x 16 world units at heading 0: 12 rows along x, 8 columns along -z.
+    EXPECT_FLOAT_EQ(fWidth, 24.0f);
+    EXPECT_FLOAT_EQ(fDepth, 16.0f);
+    NiVec3 kAt;
+    ASSERT_TRUE(CCamera::GetBuildingCorner(1, kAt));
 
     // Corners in turn, then the view from above, then corner 1 again.
     const float fA = std::atan2(fDepth, fWidth);
@@ -288,13 +293,14 @@ TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)
         // Kept between the first floor + 15 and the floors + 50.
         EXPECT_GE(kNow.y, kCamera.GetLowerLimit());
         EXPECT_LE(kNow.y, kCamera.GetClampUpperLimit());
-        const float fTilt = 1.25f * std::atan2(kNow.y - kAt.y, std::sqrt(fWidth * fWidth + fDepth * fDepth));
+        const float fTilt = 1.25f * std::atan2(kNow.y - pkBuilding->GetModelPosition()->y,
+                                               std::sqrt(fWidth * fWidth + fDepth * fDepth));
         EXPECT_FLOAT_EQ(kCamera.GetAngleA(), fTilt);
     }
     kCamera.ViewBuilding(-1);
     const NiVec3 kTop = kCamera.GetPosition();
     EXPECT_FLOAT_EQ(kTop.x, kAt.x + fWidth * 0.5f - 1.0f);
-    EXPECT_FLOAT_EQ(kTop.y, kAt.y + 3.5f * fDepth);
+    EXPECT_FLOAT_EQ(kTop.y, pkBuilding->GetModelPosition()->y + 3.5f * fWidth);
     EXPECT_FLOAT_EQ(kTop.z, kAt.z - (fDepth * 0.5f - 1.0f));
     EXPECT_FLOAT_EQ(kCamera.GetAngleA(), CCamera::STRAIGHT_DOWN);
     EXPECT_EQ(kCamera.GetBoundsSide(), CCamera::NO_SIDE);
@@ -306,17 +312,18 @@ TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)
     EXPECT_FLOAT_EQ(kCamera.GetLowerLimit(), pkBuilding->GetStack()->GetFloor(0)->GetOrigin()->y + 15.0f);
     EXPECT_FLOAT_EQ(kCamera.GetUpperLimit(), 28.0f);
     EXPECT_FLOAT_EQ(kCamera.GetClampUpperLimit(), 53.0f);
-    kCamera.SetPositionClamped(NiVec3(kAt.x, 500.0f, kAt.z));
+    const NiVec3 kCentre = *pkBuilding->GetModelPosition();
+    kCamera.SetPositionClamped(NiVec3(kCentre.x, 500.0f, kCentre.z));
     EXPECT_FLOAT_EQ(kCamera.GetPosition().y, 28.0f);
-    NiVec3 kHigh(kAt.x, 500.0f, kAt.z);
+    NiVec3 kHigh(kCentre.x, 500.0f, kCentre.z);
     EXPECT_TRUE(kCamera.ClampHeight(kHigh));
     EXPECT_FLOAT_EQ(kHigh.y, 53.0f);
 
     // The circle: centred on the building, its radius the larger extent.
-    NiVec3 kFar(kAt.x + 100.0f, 30.0f, kAt.z);
+    NiVec3 kFar(kCentre.x + 100.0f, 30.0f, kCentre.z);
     EXPECT_TRUE(kCamera.ConstrainPosition(kFar));
-    EXPECT_FLOAT_EQ(kFar.x, kAt.x + 24.0f);
-    EXPECT_FLOAT_EQ(kFar.z, kAt.z);
+    EXPECT_FLOAT_EQ(kFar.x, kCentre.x + 24.0f);
+    EXPECT_FLOAT_EQ(kFar.z, kCentre.z);
     EXPECT_FLOAT_EQ(kFar.y, 30.0f);
 
     // Without the building the prison's rules come back.
@@ -324,6 +331,87 @@ TEST_F(CBuildInsideTest, TheCameraWalksRoundTheOpenBuildingAndKeepsToIt)
     EXPECT_EQ(kCamera.GetBoundsSide(), CCamera::NO_SIDE);
     EXPECT_FLOAT_EQ(kCamera.GetUpperLimit(), kCamera.GetGroundHeight() + CCamera::MAX_HEIGHT);
     CCamera::ResetCurrent();
+}
+
+// Whatever the block and its turn, the corners are the footprint's own
+// (the yard cells the building took), each looks across the building
+// through its middle, and the view from above is over the middle.
+TEST_F(CBuildInsideTest, EveryCornerLooksAtTheBuildingWhateverItsTurnAndSize)
+{
+    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
+    kLedger.m_iIncomeTotal = 1000000;
+    kLedger.m_usPrisonLevel = 3;
+    CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    for (const char* pcModel : {"cellblock_large", "cellblock_small"})
+    {
+        for (int iTurns = 0; iTurns < 4; ++iTurns)
+        {
+            SCOPED_TRACE(std::string(pcModel) + " turned " + std::to_string(iTurns * 90));
+            std::vector<std::int32_t> kFreeBefore;
+            for (std::int32_t i = 0; i < pkYard->GetRows() * pkYard->GetColumns(); ++i)
+                kFreeBefore.push_back(pkYard->GetBlock(i) != nullptr ? pkYard->GetBlock(i)->GetState() : -1);
+            CWorldObject* pkBuilding = PlaceCellBlock(pcModel, iTurns);
+            ASSERT_NE(pkBuilding, nullptr);
+            // The footprint from the cells the building came to block (its
+            // entrance square, left walkable beside it, is no part of it).
+            float fMinX = 1e9f, fMaxX = -1e9f, fMinZ = 1e9f, fMaxZ = -1e9f;
+            const float fHalf = static_cast<float>(pkYard->GetCellSize()) * 0.5f;
+            for (std::int32_t i = 0; i < pkYard->GetRows() * pkYard->GetColumns(); ++i)
+            {
+                if (pkYard->GetBlock(i) == nullptr || pkYard->GetBlock(i)->GetState() == kFreeBefore[i] ||
+                    pkYard->GetBlock(i)->GetState() != COrvaneBlock::STATE_BLOCKING)
+                    continue;
+                NiVec3 kCell;
+                ASSERT_NE(pkYard->CellPosition(i, kCell, true), nullptr);
+                fMinX = std::min(fMinX, kCell.x - fHalf);
+                fMaxX = std::max(fMaxX, kCell.x + fHalf);
+                fMinZ = std::min(fMinZ, kCell.z - fHalf);
+                fMaxZ = std::max(fMaxZ, kCell.z + fHalf);
+            }
+            ASSERT_LT(fMinX, fMaxX);
+            m_kHost.m_pkSelectedBuilding = pkBuilding;
+            float fWidth = 0.0f, fDepth = 0.0f;
+            ASSERT_TRUE(CCamera::GetBuildingExtents(fWidth, fDepth));
+            EXPECT_FLOAT_EQ(fWidth, fMaxX - fMinX);
+            EXPECT_FLOAT_EQ(fDepth, fMaxZ - fMinZ);
+
+            CCamera kCamera;
+            ASSERT_TRUE(kCamera.LoadSettings(1024.0f, 768.0f, 0.0f));
+            kCamera.SetWorld(&m_kWorld);
+            kCamera.SetPosition(NiVec3(0.0f, 40.0f, 0.0f));
+            const float afCornerX[4] = {fMinX, fMinX, fMaxX, fMaxX};
+            const float afCornerZ[4] = {fMaxZ, fMinZ, fMinZ, fMaxZ};
+            const float fMiddleX = (fMinX + fMaxX) * 0.5f, fMiddleZ = (fMinZ + fMaxZ) * 0.5f;
+            for (int iSide = 1; iSide <= 4; ++iSide)
+            {
+                SCOPED_TRACE(iSide);
+                kCamera.ViewBuilding(-1);
+                const NiVec3 kNow = kCamera.GetPosition();
+                EXPECT_FLOAT_EQ(kNow.x, afCornerX[iSide - 1]);
+                EXPECT_FLOAT_EQ(kNow.z, afCornerZ[iSide - 1]);
+                EXPECT_EQ(kCamera.GetBoundsSide(), iSide);
+                // Looking along the diagonal, through the middle.
+                const NiVec3& kLook = kCamera.GetEngineCamera()->GetWorldDirection();
+                const float fToX = fMiddleX - kNow.x, fToZ = fMiddleZ - kNow.z;
+                const float fLookLength = std::sqrt(kLook.x * kLook.x + kLook.z * kLook.z);
+                ASSERT_GT(fLookLength, 0.0f);
+                const float fCos = (kLook.x * fToX + kLook.z * fToZ) /
+                                   (fLookLength * std::sqrt(fToX * fToX + fToZ * fToZ));
+                EXPECT_GT(fCos, 0.9999f);
+                EXPECT_LT(kLook.y, 0.0f); // and down at it
+            }
+            kCamera.ViewBuilding(-1);
+            const NiVec3 kTop = kCamera.GetPosition();
+            // Over the middle, but for the view's offset of one unit each way.
+            EXPECT_NEAR(kTop.x, fMiddleX - 1.0f, 1e-4f);
+            EXPECT_NEAR(kTop.z, fMiddleZ + 1.0f, 1e-4f);
+            EXPECT_EQ(kCamera.GetBoundsSide(), CCamera::NO_SIDE);
+            m_kHost.m_pkSelectedBuilding = nullptr;
+            CCamera::ResetCurrent();
+            m_pkManager->RemoveAllObjects();
+        }
+    }
 }
 
 TEST_F(CBuildInsideTest, TheDemoPrisonOffersTheRoomsAndFurnitureInside)
@@ -465,4 +553,150 @@ TEST_F(CBuildInsideTest, TheLargeAndSecureBlocksAreBuiltOnceTheRoomsRaiseThePris
     pkSecure = BuildBlock("cellblock_secure");
     ASSERT_NE(pkSecure, nullptr);
     EXPECT_TRUE(pkSecure->IsPlaced());
+}
+
+// A room may stand on any free square of the floor, its outer ring too, but
+// the square in front of its door, where its users stand, must be an inner
+// one that is free and no stair's or entrance's: in a new small block most
+// squares by the walls refuse a single cell for that alone. Pointed at each
+// square of the empty ground floor in turn, the cell is refused exactly
+// where its entrance square breaks that rule.
+TEST_F(CBuildInsideTest, ARoomIsRefusedWhereItsEntranceSquareWouldNotBeAFreeInnerOne)
+{
+    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
+    kLedger.m_iIncomeTotal = 1000000;
+    kLedger.m_usPrisonLevel = 3;
+    CWorldObject* pkBuilding = PlaceCellBlock("cellblock_small", 0);
+    ASSERT_NE(pkBuilding, nullptr);
+    m_kHost.m_pkSelectedBuilding = pkBuilding;
+    m_kHost.m_pkSelectedBuildingObject = pkBuilding;
+    while (pkBuilding->GoDownFloor())
+    {
+    }
+    CBlockGrid* pkGround = pkBuilding->GetStack()->GetCurrentGrid();
+    ASSERT_NE(pkGround, nullptr);
+    std::uint16_t usGroup = 0, usIndex = 0;
+    ASSERT_TRUE(Find("CELLS", "cell_single", usGroup, usIndex));
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+    ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
+    auto* pkCell = dynamic_cast<CCell*>(pkPlacement->GetObject());
+    ASSERT_NE(pkCell, nullptr);
+    const std::int32_t iRows = pkGround->GetRows(), iColumns = pkGround->GetColumns();
+    int iRefused = 0, iTaken = 0;
+    for (std::int32_t iCell = 0; iCell < iRows * iColumns; ++iCell)
+    {
+        SCOPED_TRACE(iCell);
+        NiVec3 kAt;
+        ASSERT_NE(pkGround->CellPosition(iCell, kAt, true), nullptr);
+        (void)CBlockGridManager::GetInstance()->PickCell(kAt);
+        pkPlacement->Update();
+        ASSERT_EQ(pkCell->GetAnchor(), iCell);
+        // The entrance: a row on and a column on from the cell.
+        const std::int32_t iRow = iCell / iColumns + 1, iColumn = iCell % iColumns + 1;
+        const bool bInner = iRow >= 1 && iRow < iRows - 1 && iColumn >= 1 && iColumn < iColumns - 1;
+        const std::int32_t iEntrance = iRow * iColumns + iColumn;
+        const bool bFree = bInner && pkGround->GetBlock(iEntrance)->GetState() == COrvaneBlock::STATE_FREE &&
+                           pkGround->GetBlock(iCell)->GetState() == COrvaneBlock::STATE_FREE;
+        if (bInner)
+            EXPECT_EQ(pkCell->GetAccessCell(0), iEntrance);
+        EXPECT_EQ(pkCell->IsPlacementValid(true), bFree);
+        (bFree ? iTaken : iRefused) += 1;
+    }
+    // Both happen, and the stairs' and the entrance's squares count.
+    EXPECT_GT(iTaken, 0);
+    EXPECT_GT(iRefused, (iRows + iColumns) * 2 - 4);
+}
+
+// Seen from outside, from as high as the camera goes, right over a building
+// and from afar, no face of a cell block or of a room in it lies so near a
+// face parallel to it, of the building, the room or the yard's floor display
+// under them, that the depth buffer cannot tell them apart: such a face
+// loses to the one under it by chance, and the building's floor and the
+// rooms on it show striped with the yard's grey.
+TEST_F(CBuildInsideTest, ABuildingAndWhatStandsInItAreApartInDepthFromTheYardSeenFromHighUp)
+{
+    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
+    kLedger.m_iIncomeTotal = 1000000;
+    kLedger.m_usPrisonLevel = 3;
+    CWorldObject* pkBuilding = PlaceCellBlock("cellblock_small", 0);
+    ASSERT_NE(pkBuilding, nullptr);
+    m_kHost.m_pkSelectedBuilding = pkBuilding;
+    m_kHost.m_pkSelectedBuildingObject = pkBuilding;
+    while (pkBuilding->GoDownFloor())
+    {
+    }
+    CBlockGrid* pkGround = pkBuilding->GetStack()->GetCurrentGrid();
+    ASSERT_NE(pkGround, nullptr);
+    std::uint16_t usGroup = 0, usIndex = 0;
+    ASSERT_TRUE(Find("CELLS", "cell_double", usGroup, usIndex));
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+    ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
+    auto* pkCell = dynamic_cast<CCell*>(pkPlacement->GetObject());
+    ASSERT_NE(pkCell, nullptr);
+    PointAt(*pkGround, 3 * 9 + 4);
+    ASSERT_EQ(pkPlacement->Commit(), 1);
+    // Left as the player leaves it: every floor and what stands on it shown.
+    pkBuilding->ShowAllFloors();
+    m_kHost.m_pkSelectedBuilding = nullptr;
+    m_kHost.m_pkSelectedBuildingObject = nullptr;
+
+    // The depth range as the game's camera takes it from the settings, and
+    // the 24 bits of the depth buffer the game's device is given.
+    COrvaneTagTree kSetup;
+    ASSERT_TRUE(kSetup.Load("setup.xml"));
+    ASSERT_TRUE(kSetup.SelectSection("Game_Data", true));
+    ASSERT_TRUE(kSetup.FindChild("FarClipPlane"));
+    ASSERT_FALSE(kSetup.GetValues().empty());
+    const float fFar = std::strtof(kSetup.GetValues().front().c_str(), nullptr);
+    ASSERT_GT(fFar, 100.0f);
+    const float fNear = std::max(fFar / 10000.0f, 0.1f);
+
+    m_kWorld.GetSceneRoot()->Update(0.0f);
+    std::vector<coplanar::Triangle> kShown;
+    for (const CBaseObject* pkObject :
+         {static_cast<const CBaseObject*>(pkBuilding), static_cast<const CBaseObject*>(pkCell)})
+    {
+        ASSERT_NE(pkObject->GetModel(), nullptr);
+        ASSERT_NE(pkObject->GetModel()->GetRoot(), nullptr);
+        coplanar::Collect(*pkObject->GetModel()->GetRoot(), kShown);
+    }
+    // From above only the faces turned up show: the floors, the tops of the
+    // walls and of what stands on them.
+    std::erase_if(kShown, [](const coplanar::Triangle& k) { return k.kNormal.y < 0.999f; });
+    const auto Has = [&kShown](const char* pcOwner) {
+        return std::any_of(kShown.begin(), kShown.end(), [pcOwner](const coplanar::Triangle& k) { return k.kOwner == pcOwner; });
+    };
+    ASSERT_TRUE(Has("slab"));
+    ASSERT_TRUE(Has("tile"));
+    ASSERT_TRUE(Has("joist"));
+    // The yard's floor display: the yard's cells at the yard's height.
+    const CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    const NiVec3& kOrigin = *pkYard->GetOrigin();
+    const float fSize = static_cast<float>(pkYard->GetCellSize());
+    const NiVec3 kMin(kOrigin.x - 0.5f * fSize, kOrigin.y,
+                      kOrigin.z - fSize * static_cast<float>(pkYard->GetColumns() - 1) - 0.5f * fSize);
+    const NiVec3 kMax(kOrigin.x + fSize * static_cast<float>(pkYard->GetRows() - 1) + 0.5f * fSize, kOrigin.y,
+                      kOrigin.z + 0.5f * fSize);
+    std::vector<coplanar::Triangle> kGround;
+    for (const bool bFirstHalf : {true, false})
+    {
+        coplanar::Triangle kDisplay;
+        kDisplay.akCorner[0] = kMin;
+        kDisplay.akCorner[1] = bFirstHalf ? NiVec3(kMin.x, kOrigin.y, kMax.z) : kMax;
+        kDisplay.akCorner[2] = bFirstHalf ? kMax : NiVec3(kMax.x, kOrigin.y, kMin.z);
+        kDisplay.kNormal = NiVec3(0.0f, 1.0f, 0.0f);
+        kDisplay.kOwner = "yard display";
+        kDisplay.pvShape = pkYard;
+        kGround.push_back(kDisplay);
+    }
+    const NiVec3 kAt = *pkBuilding->GetModelPosition();
+    const float fTop = kOrigin.y + CCamera::MAX_HEIGHT;
+    for (const NiVec3& kEye : {NiVec3(kAt.x, fTop, kAt.z), NiVec3(kAt.x + 150.0f, fTop, kAt.z + 150.0f)})
+    {
+        SCOPED_TRACE("eye at " + std::to_string(kEye.x) + ", " + std::to_string(kEye.y) + ", " + std::to_string(kEye.z));
+        for (const coplanar::Fight& kFight : coplanar::FindFights(kShown, kGround, kEye, fNear, fFar, 24, 2.0f))
+            ADD_FAILURE() << kFight.kFirst << " and " << kFight.kSecond << " lie " << kFight.fGap
+                          << " apart, the depth buffer's step there being " << kFight.fStep;
+    }
 }
