@@ -49,6 +49,11 @@ private:
     const HlslCompileScope* m_outer = nullptr;
 };
 
+// The most bytes a source or effect file may have: the text with its
+// includes may have no more (the current scope's cap, else the default's),
+// so a larger file is refused before it is read whole.
+[[nodiscard]] std::uint64_t SourceFileByteCap();
+
 // The rest of `file` appended to `text` while `text` stays within `limit`
 // bytes; false (the file read no further) past it or on a read error.
 [[nodiscard]] bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text);
