@@ -1144,6 +1144,26 @@ bool GlHasCompressedTextures() {
     return g_s3tcDriver == 1;
 }
 
+bool ProbeGlDriverLimits(DriverLimits& limits) {
+    if (SDL_GL_GetCurrentContext() != nullptr) {
+        limits.maxAnisotropy = QueryGlSamplerLimits().maxAnisotropy;
+        return true;
+    }
+    // No device yet: a hidden window's context answers, then goes.
+    SetGlWindowAttributes();
+    SDL_Window* window = SDL_CreateWindow("orvane probe", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1, 1,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) return false;
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (context) {
+        limits.maxAnisotropy = QueryGlSamplerLimits().maxAnisotropy;
+        SDL_GL_MakeCurrent(window, nullptr);
+        SDL_GL_DeleteContext(context);
+    }
+    SDL_DestroyWindow(window);
+    return context != nullptr;
+}
+
 bool GlAvailable() {
     if (SDL_GL_LoadLibrary(nullptr) != 0) return false;
     SDL_GL_UnloadLibrary();
