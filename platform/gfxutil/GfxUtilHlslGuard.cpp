@@ -218,9 +218,10 @@ int BecomeQuietChild(int replyEnd) {
         else if (null != fd) (void)::dup2(null, fd);
     }
     if (::syscall(SYS_close_range, kReplyFd + 1, ~0u, 0) != 0) {
-        rlimit open{};
-        const rlim_t last = ::getrlimit(RLIMIT_NOFILE, &open) == 0 && open.rlim_cur != RLIM_INFINITY
-                                ? std::min<rlim_t>(open.rlim_cur, 1u << 20)
+        // A kernel before close_range: every number up to the limit.
+        rlimit files{};
+        const rlim_t last = ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY
+                                ? std::min<rlim_t>(files.rlim_cur, 1u << 20)
                                 : 1u << 16;
         for (rlim_t fd = kReplyFd + 1; fd < last; ++fd) (void)::close(static_cast<int>(fd));
     }
@@ -284,8 +285,8 @@ HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& 
     if (scope.Expired()) return HlslChildOutcome::TooLong;
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return HlslChildOutcome::NoChild;
-    // What the child shares with this process when it starts counts as
-    // resident in both: only its growth past that is its own.
+    // The anonymous pages the child shares with this process when it starts
+    // count as resident in both: only its growth past them is its own.
     const std::int64_t base = AnonymousBytes("/proc/self/statm");
     const pid_t parent = ::getpid();
     const pid_t child = ::fork();
