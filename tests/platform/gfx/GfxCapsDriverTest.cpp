@@ -3,6 +3,7 @@
 #include "platform/gfx/GfxBackendLocal.h"
 #include "tests/platform/gfx/GfxBackendFixture.h"
 
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 using namespace gfx;
@@ -75,3 +76,33 @@ TEST_P(GfxCapsDriver, CapsStayAfterTheDeviceGoes) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, GfxCapsDriver, ::testing::Values(BackendKind::Null, BackendKind::Gl),
                          gfxtest::BackendParamName);
+
+// The game's order: its window first, then the caps, then a device on that
+// window. The caps' probe makes a window and context of its own; the game's
+// window must still take the device's context afterwards (on EGL a new
+// window picks the configuration later contexts are made with).
+TEST(GfxCapsDriverGl, AWindowMadeBeforeTheCapsStillTakesTheDevice) {
+    gfxtest::UseDriverFor(BackendKind::Gl);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION, BackendKind::Gl);
+    if (!d3d && gfxtest::CallerDriver() == "dummy") GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
+    ASSERT_NE(d3d, nullptr);
+    SDL_GL_ResetAttributes(); // as in a program that has set none yet
+    {
+        gfxtest::TestWindow window(64, 48);
+        ASSERT_NE(window.handle, nullptr);
+        ForgetGlDriverLimitsForTests();
+        const D3DCAPS9 before = TopCaps(*d3d);
+        D3DPRESENT_PARAMETERS params = gfxtest::Windowed(64, 48);
+        IDirect3DDevice9* device = nullptr;
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window.handle, D3DCREATE_HARDWARE_VERTEXPROCESSING, &params,
+                                    &device),
+                  D3D_OK);
+        D3DCAPS9 own{};
+        EXPECT_EQ(device->GetDeviceCaps(&own), D3D_OK);
+        ExpectSameFiltering(before, own, "the top object before the device and the device");
+        EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF204060u, 1.0f, 0), D3D_OK);
+        EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(device->Release(), 0u);
+    }
+    EXPECT_EQ(d3d->Release(), 0u);
+}
