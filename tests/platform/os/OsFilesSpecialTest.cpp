@@ -103,8 +103,8 @@ protected:
 };
 } // namespace
 
-// A FIFO without a writer, a link to /dev/zero, a folder, a socket-free
-// device: never opened to be read, and the read of a whole file says why.
+// A FIFO without a writer, a link to /dev/zero, a folder: never opened to be
+// read (nor the FIFO to be written), and the read of a whole file says why.
 TEST_F(OsFilesSpecialTest, ReadingTakesRegularFilesOnly)
 {
     const std::string fifo = Fifo("pipe.hlsl");
@@ -136,7 +136,7 @@ TEST_F(OsFilesSpecialTest, ReadingTakesRegularFilesOnly)
 }
 
 // /dev/stdin is whatever standard input is: a pipe that never sends
-// anything is refused, and so is a terminal or /dev/null.
+// anything is refused, and so is /dev/null.
 TEST_F(OsFilesSpecialTest, StandardInputIsNoDataFile)
 {
     int pipeEnds[2];
