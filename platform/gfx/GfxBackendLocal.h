@@ -63,10 +63,16 @@ struct DriverLimits {
 };
 // The caps of a device whose driver has these limits.
 void ApplyDriverLimits(D3DCAPS9& caps, const DriverLimits& limits);
-// The limits the last `gl` device read from its driver, for the top object's
-// caps; the table's minimum before any. Noted at each device's creation.
-[[nodiscard]] DriverLimits LastGlDriverLimits();
+// The limits of the `gl` driver, for the top object's caps: those the last
+// `gl` device read from its driver (noted at each device's creation), or,
+// before any, asked once of the current context or a hidden one, so the caps
+// say the same before a device as after; the table's minimum without OpenGL.
+[[nodiscard]] DriverLimits GlDriverLimits();
 void NoteGlDriverLimits(const DriverLimits& limits);
+// The asking itself (GfxGlBackend.cpp): false when no context could be had.
+[[nodiscard]] bool ProbeGlDriverLimits(DriverLimits& limits);
+// Test hook: the limits are asked again, as before the first device.
+void ForgetGlDriverLimitsForTests();
 
 class Backend {
 public:

@@ -113,10 +113,29 @@ void ApplyDriverLimits(D3DCAPS9& c, const DriverLimits& limits) {
 }
 
 namespace {
-DriverLimits g_glLimits; // the last gl device's
+DriverLimits g_glLimits; // the last gl device's, or the probe's
+bool g_glLimitsKnown = false;
 } // namespace
 
-DriverLimits LastGlDriverLimits() { return g_glLimits; }
-void NoteGlDriverLimits(const DriverLimits& limits) { g_glLimits = limits; }
+DriverLimits GlDriverLimits() {
+    if (!g_glLimitsKnown) {
+        DriverLimits probed;
+        if (ProbeGlDriverLimits(probed)) {
+            g_glLimits = probed;
+            g_glLimitsKnown = true;
+        }
+    }
+    return g_glLimits;
+}
+
+void NoteGlDriverLimits(const DriverLimits& limits) {
+    g_glLimits = limits;
+    g_glLimitsKnown = true;
+}
+
+void ForgetGlDriverLimitsForTests() {
+    g_glLimits = DriverLimits{};
+    g_glLimitsKnown = false;
+}
 
 } // namespace gfx

@@ -253,7 +253,7 @@ HRESULT IDirect3D9::GetDeviceCaps(std::uint32_t adapter, std::uint32_t deviceTyp
     if (!caps || adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
     if (deviceType != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
     *caps = DeviceCaps(adapter);
-    if (m_kind == BackendKind::Gl) ApplyDriverLimits(*caps, LastGlDriverLimits());
+    if (m_kind == BackendKind::Gl) ApplyDriverLimits(*caps, GlDriverLimits());
     return D3D_OK;
 }
 

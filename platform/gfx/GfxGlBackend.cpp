@@ -1144,6 +1144,41 @@ bool GlHasCompressedTextures() {
     return g_s3tcDriver == 1;
 }
 
+bool ProbeGlDriverLimits(DriverLimits& limits) {
+    if (SDL_GL_GetCurrentContext() != nullptr) {
+        limits.maxAnisotropy = QueryGlSamplerLimits().maxAnisotropy;
+        return true;
+    }
+    // No device yet: a hidden window's context answers, then goes. On EGL
+    // (the offscreen driver) each new OpenGL window picks the configuration
+    // every later context is made with, from the attributes as they stand:
+    // the probe's window keeps them, so the game's window, made before it,
+    // still matches the device's context. Only the context's own version,
+    // which picks no configuration, is set for the probe and put back.
+    int major = 0, minor = 0, profile = 0;
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, &major);
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, &minor);
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, &profile);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GLContext context = nullptr;
+    if (SDL_Window* window = SDL_CreateWindow("orvane probe", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1, 1,
+                                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN)) {
+        context = SDL_GL_CreateContext(window);
+        if (context) {
+            limits.maxAnisotropy = QueryGlSamplerLimits().maxAnisotropy;
+            SDL_GL_MakeCurrent(window, nullptr);
+            SDL_GL_DeleteContext(context);
+        }
+        SDL_DestroyWindow(window);
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, major);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, minor);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, profile);
+    return context != nullptr;
+}
+
 bool GlAvailable() {
     if (SDL_GL_LoadLibrary(nullptr) != 0) return false;
     SDL_GL_UnloadLibrary();

@@ -2,6 +2,7 @@
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/os/OsFiles.h"
 
@@ -1103,6 +1104,21 @@ HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, std::uint32
     return CreateEffectObject(device, std::move(model), effect, unused);
 }
 
+namespace {
+// An effect file's text, within the size a compile's text may have.
+HRESULT ReadEffectFile(const char* path, std::string& text, ID3DXBuffer** errors) {
+    os::FileError why = os::FileError::None;
+    const std::uint64_t cap = SourceFileByteCap();
+    if (os::ReadWholeFile(path, text, cap, &why)) return D3D_OK;
+    if (why == os::FileError::CannotOpen) {
+        if (errors) *errors = ErrorBuffer(std::string(path) + "(0): cannot open file\n");
+        return D3DERR_NOTFOUND;
+    }
+    if (errors) *errors = ErrorBuffer(std::string(path) + "(0): " + os::DescribeFileError(path, why, cap) + "\n");
+    return D3DXERR_INVALIDDATA;
+}
+} // namespace
+
 HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, const char* path, const D3DXMACRO* defines,
                                   ID3DXInclude* include, std::uint32_t, ID3DXEffectPool* pool,
                                   ID3DXEffect** effect, ID3DXBuffer** errors) {
@@ -1110,10 +1126,7 @@ HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, const char* path, co
     if (errors) *errors = nullptr;
     if (!device || !path || !effect) return D3DERR_INVALIDCALL;
     std::string text;
-    if (!os::ReadWholeFile(path, text)) {
-        if (errors) *errors = ErrorBuffer(std::string(path) + "(0): cannot open file\n");
-        return D3DERR_NOTFOUND;
-    }
+    if (const HRESULT hr = ReadEffectFile(path, text, errors); FAILED(hr)) return hr;
     std::unique_ptr<EffectData> model;
     const HRESULT hr = Read(text, path, defines, include, pool, model, errors);
     if (FAILED(hr)) return hr;
@@ -1140,10 +1153,7 @@ HRESULT D3DXCreateEffectCompilerFromFileA(const char* path, const D3DXMACRO* def
     if (errors) *errors = nullptr;
     if (!path || !compiler) return D3DERR_INVALIDCALL;
     std::string text;
-    if (!os::ReadWholeFile(path, text)) {
-        if (errors) *errors = ErrorBuffer(std::string(path) + "(0): cannot open file\n");
-        return D3DERR_NOTFOUND;
-    }
+    if (const HRESULT hr = ReadEffectFile(path, text, errors); FAILED(hr)) return hr;
     std::unique_ptr<EffectData> model;
     const HRESULT hr = Read(text, path, defines, include, nullptr, model, errors);
     if (FAILED(hr)) return hr;

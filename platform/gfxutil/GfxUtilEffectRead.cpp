@@ -399,9 +399,12 @@ private:
         for (const std::string& folder : GetIncludeFolders()) candidates.push_back(JoinIncludePath(folder, name));
         std::string path;
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(nullptr, &std::fclose);
+        os::FileError why = os::FileError::CannotOpen;
         for (const std::string& candidate : candidates) {
-            f.reset(os::OpenFile(candidate, "rb"));
-            if (f) {
+            f.reset(os::OpenFile(candidate, "rb", &why));
+            // A name that is there but no file (a FIFO, a device) is refused
+            // as such, not passed over for a file of the name further on.
+            if (f || why == os::FileError::NotRegular) {
                 path = candidate;
                 break;
             }
@@ -409,7 +412,9 @@ private:
         if (f && m_onceFiles.count(path)) return; // "#pragma once" and already read
         std::string text;
         if (!f) {
-            m_errors.Add(file, number, "cannot open include file '" + name + "'");
+            m_errors.Add(file, number, why == os::FileError::NotRegular
+                                           ? "include file " + os::DescribeFileError(path, why)
+                                           : "cannot open include file '" + name + "'");
             return;
         }
         // Files that include each other several times over grow the text

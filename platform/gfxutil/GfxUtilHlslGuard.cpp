@@ -11,8 +11,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// Present in sanitized builds only.
+extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
 
 namespace gfx {
 namespace {
@@ -20,6 +25,8 @@ namespace {
 constexpr int kMaxIncludeDepth = 16;
 // How often the caller looks at the child's memory while it waits.
 constexpr int kWatchMilliseconds = 10;
+// The child's status when it cannot run or reply.
+constexpr int kChildFailed = 1;
 
 thread_local const HlslCompileScope* t_scope = nullptr;
 
@@ -86,15 +93,19 @@ bool Expand(std::string_view source, const std::string& path, int depth, Expansi
         candidates.push_back(name);
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(nullptr, &std::fclose);
         std::string found;
+        os::FileError why = os::FileError::CannotOpen;
         for (const std::string& candidate : candidates) {
-            f.reset(os::OpenFile(candidate, "rb"));
-            if (f) {
+            f.reset(os::OpenFile(candidate, "rb", &why));
+            // A name that is there but no file (a FIFO, a device) is refused
+            // as such, not passed over for a file of the name further on.
+            if (f || why == os::FileError::NotRegular) {
                 found = candidate;
                 break;
             }
         }
         if (!f) {
-            error = At(path, line, "cannot open include file '" + name + "'");
+            error = At(path, line, why == os::FileError::NotRegular ? "include file " + os::DescribeFileError(found, why)
+                                                                    : "cannot open include file '" + name + "'");
             return false;
         }
         std::string content;
@@ -124,32 +135,44 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
     return true;
 }
 
-// The resident bytes of a process from /proc; 0 when unknown.
-std::uint64_t ResidentBytes(const char* statm) {
+// The resident anonymous bytes of a process (its heap and stacks, not the
+// pages of files and libraries it maps) from /proc; -1 when unknown.
+std::int64_t AnonymousBytes(const char* statm) {
     const int fd = ::open(statm, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
+    if (fd < 0) return -1;
     char text[128];
     const ssize_t n = ::read(fd, text, sizeof text - 1);
     ::close(fd);
-    if (n <= 0) return 0;
+    if (n <= 0) return -1;
     text[n] = '\0';
-    unsigned long long size = 0, resident = 0;
-    if (std::sscanf(text, "%llu %llu", &size, &resident) != 2) return 0;
-    return resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    unsigned long long size = 0, resident = 0, shared = 0;
+    if (std::sscanf(text, "%llu %llu %llu", &size, &resident, &shared) != 3 || shared > resident) return -1;
+    return static_cast<std::int64_t>((resident - shared) * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)));
 }
 
 // Everything the child writes, read until it closes its end, its time is up
-// or its memory passes the cap.
-HlslChildOutcome ReadReply(int fd, pid_t child, std::uint64_t shared, const HlslCompileScope& scope,
+// or its memory passes the cap. `base`: the caller's anonymous bytes just
+// before the fork, which the child shares and so counts as its own too.
+HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCompileScope& scope,
                            std::vector<std::uint8_t>& out) {
     const std::string statm = "/proc/" + std::to_string(child) + "/statm";
+    // The child's anonymous pages are what it allocates: the pages of a file
+    // the caller maps come to the child only as it touches them, so a base
+    // that counted them (the caller's whole resident size) would let the
+    // child grow by that much more. Its own first sample is a base too,
+    // should it have started with less than the caller had.
+    bool sampled = false;
+    const auto cap = static_cast<std::int64_t>(std::min<std::uint64_t>(scope.Limits().childBytes, INT64_MAX / 2));
     std::uint8_t chunk[16384];
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(scope.Deadline() -
                                                                                  std::chrono::steady_clock::now());
         if (left.count() <= 0) return HlslChildOutcome::TooLong;
-        const std::uint64_t resident = ResidentBytes(statm.c_str());
-        if (resident > shared && resident - shared > scope.Limits().childBytes) return HlslChildOutcome::OutOfMemory;
+        if (const std::int64_t anonymous = AnonymousBytes(statm.c_str()); anonymous >= 0) {
+            if (!sampled && (base < 0 || anonymous < base)) base = anonymous;
+            sampled = true;
+            if (anonymous - base > cap) return HlslChildOutcome::OutOfMemory;
+        }
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), kWatchMilliseconds)));
         if (ready < 0 && errno != EINTR) return HlslChildOutcome::Stopped;
@@ -159,6 +182,54 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::uint64_t shared, const Hlsl
         if (n <= 0) return HlslChildOutcome::Replied;
         out.insert(out.end(), chunk, chunk + n);
     }
+}
+
+[[noreturn]] void DieQuietly() { ::_exit(kChildFailed); }
+
+// What the child does before it runs the front end: the descriptors of this
+// process go (see below), and a fault of the front end ends it quietly. It is
+// a copy of the caller without an exec, so the caller's handlers would run
+// in it: a sanitizer's report, or under the fuzzer a crash file and the run's
+// statistics, all for a fault the caller turns into a refusal anyway. The
+// reply's end becomes descriptor 3; its number, or -1 when that fails.
+int BecomeQuietChild(int replyEnd) {
+    struct sigaction fault {};
+    fault.sa_handler = SIG_DFL;
+    sigemptyset(&fault.sa_mask);
+    for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS, SIGXCPU, SIGXFSZ})
+        (void)::sigaction(signal, &fault, nullptr);
+    // A sanitizer that finds a fault without a signal (a bad free) reports
+    // and then calls this before it dies: the fuzzer's callback, which
+    // writes the crash file, is replaced.
+    if (__sanitizer_set_death_callback) __sanitizer_set_death_callback(&DieQuietly);
+    const rlimit noCore{0, 0};
+    (void)::setrlimit(RLIMIT_CORE, &noCore);
+    // The fork copied every descriptor of the caller, among them the pipes of
+    // compiles under way on other threads: a child holding another
+    // compile's write end keeps that compile's reader waiting for an end of
+    // file until this child ends. Only the reply's end stays; standard input
+    // and output go to /dev/null, so nothing the front end or a handler
+    // prints reaches the caller's output or a file opened in their place.
+    constexpr int kReplyFd = 3;
+    if (replyEnd != kReplyFd && ::dup2(replyEnd, kReplyFd) != kReplyFd) return -1;
+    const int null = ::open("/dev/null", O_RDWR);
+    for (int fd = 0; fd < kReplyFd; ++fd) {
+        if (null < 0) (void)::close(fd);
+        else if (null != fd) (void)::dup2(null, fd);
+    }
+    if (::syscall(SYS_close_range, kReplyFd + 1, ~0u, 0) != 0) {
+        // A kernel before close_range: every number up to the limit.
+        rlimit files{};
+        const rlim_t last = ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY
+                                ? std::min<rlim_t>(files.rlim_cur, 1u << 20)
+                                : 1u << 16;
+        for (rlim_t fd = kReplyFd + 1; fd < last; ++fd) (void)::close(static_cast<int>(fd));
+    }
+    // And none is made from here on: the child works on text in memory, so
+    // no handler left anywhere can write a file (a crash file, a report).
+    const rlimit noFiles{kReplyFd + 1, kReplyFd + 1};
+    (void)::setrlimit(RLIMIT_NOFILE, &noFiles);
+    return kReplyFd;
 }
 
 } // namespace
@@ -179,6 +250,11 @@ HlslCompileScope::HlslCompileScope(const HlslCompileLimits& limits)
 HlslCompileScope::~HlslCompileScope() { t_scope = m_outer; }
 
 const HlslCompileScope* HlslCompileScope::Current() { return t_scope; }
+
+std::uint64_t SourceFileByteCap() {
+    const HlslCompileScope* scope = HlslCompileScope::Current();
+    return scope ? scope->Limits().expandedBytes : HlslCompileLimits{}.expandedBytes;
+}
 
 bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text) {
     char chunk[4096];
@@ -209,9 +285,9 @@ HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& 
     if (scope.Expired()) return HlslChildOutcome::TooLong;
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return HlslChildOutcome::NoChild;
-    // What the child shares with this process when it starts counts as
-    // resident in both: only its growth past that is its own.
-    const std::uint64_t shared = ResidentBytes("/proc/self/statm");
+    // The anonymous pages the child shares with this process when it starts
+    // count as resident in both: only its growth past them is its own.
+    const std::int64_t base = AnonymousBytes("/proc/self/statm");
     const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child < 0) {
@@ -223,13 +299,15 @@ HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& 
         // Ends when the thread that made it does: a caller killed mid-compile
         // leaves no compiler behind. The caller may have gone before the
         // signal was asked for; then it never comes.
-        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(1);
-        ::close(fds[0]);
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(kChildFailed);
+        const int replyFd = BecomeQuietChild(fds[1]);
+        if (replyFd < 0) ::_exit(kChildFailed);
         const std::vector<std::uint8_t> bytes = work();
-        ::_exit(WriteAll(fds[1], bytes.data(), bytes.size()) ? 0 : 1); // nothing of the parent's is shut down here
+        // Nothing of the parent's is shut down here.
+        ::_exit(WriteAll(replyFd, bytes.data(), bytes.size()) ? 0 : kChildFailed);
     }
     ::close(fds[1]);
-    HlslChildOutcome outcome = ReadReply(fds[0], child, shared, scope, reply);
+    HlslChildOutcome outcome = ReadReply(fds[0], child, base, scope, reply);
     ::close(fds[0]);
     if (outcome != HlslChildOutcome::Replied) ::kill(child, SIGKILL);
     int status = 0;

@@ -17,9 +17,10 @@ namespace gfx {
 struct HlslCompileLimits {
     // One compile: its include expansion and every run of the front end.
     std::chrono::milliseconds time{20000};
-    // The child's resident memory beyond what it shared with this process
-    // when it started (a limit on address space would fail every allocation
-    // of a sanitized build, which reserves terabytes of shadow).
+    // The child's resident anonymous memory (what it allocates, not the
+    // pages of files it maps) beyond what it shared with this process when
+    // it started (a limit on address space would fail every allocation of a
+    // sanitized build, which reserves terabytes of shadow).
     std::uint64_t childBytes = std::uint64_t(1) << 30;
     // #include lines expanded, and the bytes of the source with its
     // included files.
@@ -49,6 +50,11 @@ private:
     const HlslCompileScope* m_outer = nullptr;
 };
 
+// The most bytes a source or effect file may have: the text with its
+// includes may have no more (the current scope's cap, else the default's),
+// so a larger file is refused before it is read whole.
+[[nodiscard]] std::uint64_t SourceFileByteCap();
+
 // The rest of `file` appended to `text` while `text` stays within `limit`
 // bytes; false (the file read no further) past it or on a read error.
 [[nodiscard]] bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text);
@@ -71,7 +77,10 @@ enum class HlslChildOutcome : std::uint8_t {
 };
 
 // Runs `work` in a child process and returns what it made in `reply`. The
-// child ends with the thread that made it.
+// child ends with the thread that made it. It holds no descriptor of this
+// process but its reply's pipe (standard input and output on /dev/null),
+// may open none, and dies of a fault without a report, a core or a crash
+// file: a fault of `work` is a Stopped outcome, nothing more.
 [[nodiscard]] HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& work,
                                             const HlslCompileScope& scope, std::vector<std::uint8_t>& reply);
 

@@ -4,6 +4,7 @@
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/os/OsFiles.h"
 
 #include <algorithm>
@@ -719,8 +720,10 @@ HRESULT D3DXAssembleShaderFromFile(const char* path, std::uint32_t flags, ID3DXB
     if (errors) *errors = nullptr;
     if (!path) return D3DERR_INVALIDCALL;
     std::string text;
-    if (!os::ReadWholeFile(path, text))
-        return Refuse("cannot open file '" + std::string(path) + "'", errors, D3DXERR_INVALIDDATA);
+    os::FileError why = os::FileError::None;
+    const std::uint64_t cap = SourceFileByteCap();
+    if (!os::ReadWholeFile(path, text, cap, &why))
+        return Refuse(os::DescribeFileError(path, why, cap), errors, D3DXERR_INVALIDDATA);
     return D3DXAssembleShader(text.data(), static_cast<std::uint32_t>(text.size()), flags, code, errors);
 }
 
@@ -749,8 +752,9 @@ HRESULT D3DXCompileShaderFromFile(const char* path, const char* entry, const cha
     if (table) *table = nullptr;
     if (!path) return D3DERR_INVALIDCALL;
     std::string text;
-    if (!os::ReadWholeFile(path, text))
-        return Refuse("cannot open file '" + std::string(path) + "'", errors, E_FAIL);
+    os::FileError why = os::FileError::None;
+    const std::uint64_t cap = SourceFileByteCap();
+    if (!os::ReadWholeFile(path, text, cap, &why)) return Refuse(os::DescribeFileError(path, why, cap), errors, E_FAIL);
     return D3DXCompileShader(text.data(), static_cast<std::uint32_t>(text.size()), entry, profile, flags, code, errors,
                              table, defines, path);
 }

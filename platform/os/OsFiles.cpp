@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -67,19 +69,6 @@ std::string Joined(const std::string& folder, std::string_view name)
     }
     out.append(name);
     return out;
-}
-
-std::string WithoutTextMode(const char* mode)
-{
-    std::string m;
-    for (const char* p = mode; *p; ++p)
-    {
-        if (*p != 't')
-        {
-            m.push_back(*p);
-        }
-    }
-    return m;
 }
 
 // Wildcard match, '*' any run, '?' one character, ASCII case ignored.
@@ -248,32 +237,164 @@ std::string ResolvePath(std::string_view path)
     return resolved;
 }
 
-std::FILE* OpenFile(std::string_view path, const char* mode)
+namespace
 {
-    if (!mode)
+// The open flags and the fdopen mode of a C library mode; false for a mode
+// fopen would refuse.
+bool ModeFlags(const char* mode, int& flags, std::string& streamMode)
+{
+    const char kind = mode[0];
+    const bool update = std::strchr(mode, '+') != nullptr;
+    switch (kind)
     {
-        return nullptr;
+    case 'r':
+        flags = update ? O_RDWR : O_RDONLY;
+        break;
+    case 'w':
+        flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+        break;
+    case 'a':
+        flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+        break;
+    default:
+        return false;
     }
-    std::string resolved = ResolvePath(path);
-    return std::fopen(resolved.c_str(), WithoutTextMode(mode).c_str());
+    if (std::strchr(mode, 'x') != nullptr)
+    {
+        flags |= O_EXCL;
+    }
+    streamMode.assign(1, kind);
+    if (update)
+    {
+        streamMode.push_back('+');
+    }
+    return true;
 }
 
-bool ReadWholeFile(std::string_view path, std::string& out)
+// Whether a file of this kind may be opened with these flags (OpenFile).
+bool MayOpen(mode_t kind, int flags)
 {
-    std::FILE* file = OpenFile(path, "rb");
+    return S_ISREG(kind) || ((flags & O_ACCMODE) == O_WRONLY && S_ISCHR(kind));
+}
+
+void SetError(FileError* error, FileError value)
+{
+    if (error)
+    {
+        *error = value;
+    }
+}
+} // namespace
+
+std::FILE* OpenFile(std::string_view path, const char* mode, FileError* error)
+{
+    SetError(error, FileError::CannotOpen);
+    int flags = 0;
+    std::string streamMode;
+    if (!mode || !ModeFlags(mode, flags, streamMode))
+    {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const std::string resolved = ResolvePath(path);
+    // Looked at before the open, so a FIFO or a device is not even opened
+    // (opening either can have effects of its own), and again through the
+    // descriptor, which is what is read whatever the name says by then.
+    struct stat info{};
+    if (::stat(resolved.c_str(), &info) == 0 && !MayOpen(info.st_mode, flags))
+    {
+        SetError(error, FileError::NotRegular);
+        errno = EINVAL;
+        return nullptr;
+    }
+    const int fd = ::open(resolved.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+    {
+        // A FIFO without a reader, or a socket, swapped in after the look.
+        if (errno == ENXIO)
+        {
+            SetError(error, FileError::NotRegular);
+        }
+        return nullptr;
+    }
+    if (::fstat(fd, &info) != 0 || !MayOpen(info.st_mode, flags))
+    {
+        ::close(fd);
+        SetError(error, FileError::NotRegular);
+        errno = EINVAL;
+        return nullptr;
+    }
+    // Reads and writes of a regular file wait as they always do.
+    const int status = ::fcntl(fd, F_GETFL);
+    std::FILE* file = status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0
+                          ? nullptr
+                          : ::fdopen(fd, streamMode.c_str());
+    if (!file)
+    {
+        ::close(fd);
+        return nullptr;
+    }
+    SetError(error, FileError::None);
+    return file;
+}
+
+bool ReadWholeFile(std::string_view path, std::string& out, std::uint64_t limit, FileError* error)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFile(path, "rb", error), &std::fclose);
     if (!file)
     {
         return false;
     }
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
+    // The size refuses a large file before any byte is read; the count below
+    // holds for a file that grows meanwhile (and for /proc, which says 0).
+    struct stat info{};
+    if (::fstat(::fileno(file.get()), &info) == 0 && static_cast<std::uint64_t>(info.st_size) > limit)
     {
+        SetError(error, FileError::TooLarge);
+        return false;
+    }
+    if (info.st_size > 0)
+    {
+        out.reserve(out.size() + static_cast<std::size_t>(info.st_size));
+    }
+    char chunk[4096];
+    std::uint64_t total = 0;
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file.get())) > 0)
+    {
+        if (got > limit - total)
+        {
+            SetError(error, FileError::TooLarge);
+            return false;
+        }
+        total += got;
         out.append(chunk, got);
     }
-    const bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
+    if (std::ferror(file.get()) != 0)
+    {
+        SetError(error, FileError::ReadFailed);
+        return false;
+    }
+    return true;
+}
+
+std::string DescribeFileError(std::string_view path, FileError error, std::uint64_t limit)
+{
+    const std::string name(path);
+    switch (error)
+    {
+    case FileError::None:
+        return {};
+    case FileError::CannotOpen:
+        return "cannot open file '" + name + "'";
+    case FileError::NotRegular:
+        return "'" + name + "' is not a regular file";
+    case FileError::TooLarge:
+        return "'" + name + "' is larger than " + std::to_string(limit) + " bytes";
+    case FileError::ReadFailed:
+        return "cannot read file '" + name + "'";
+    }
+    return {};
 }
 
 bool GetFileStatus(std::string_view path, FileStatus& out)

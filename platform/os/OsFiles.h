@@ -30,13 +30,35 @@ namespace os
 using PathRecorder = std::function<void(const std::string& resolved)>;
 void SetPathRecorder(PathRecorder recorder);
 
+// Why a file did not open or was not read whole.
+enum class FileError : std::uint8_t
+{
+    None,
+    CannotOpen, // missing, not permitted, a bad mode
+    NotRegular, // a folder, FIFO, socket or device (see OpenFile)
+    TooLarge,   // more bytes than the reader takes
+    ReadFailed,
+};
 // fopen through the resolver; mode as the C library's ("rb", "wb", "ab",
 // "a+t", "wt", ...; 't' is dropped: no text translation on Linux). Null on
-// failure. The caller closes the file.
-[[nodiscard]] std::FILE* OpenFile(std::string_view path, const char* mode);
-// The whole file appended to out, through the resolver; false when it does
-// not open or a read fails.
-[[nodiscard]] bool ReadWholeFile(std::string_view path, std::string& out);
+// failure, with the reason in `error` when given. The caller closes the file.
+// Data names come from data files: only a regular file opens, so a FIFO, a
+// socket, /dev/stdin or a link to /dev/zero named there neither blocks the
+// caller nor feeds it without end. The one exception: a write-only mode
+// ("w", "a") also takes a character device (a log sent to /dev/null). The
+// open itself never waits (a FIFO without a writer would), and the
+// descriptor is not inherited by a program started later.
+[[nodiscard]] std::FILE* OpenFile(std::string_view path, const char* mode, FileError* error = nullptr);
+// Appends the whole file to out, through OpenFile (regular files only);
+// false, with the reason in `error` when given, when it does not open, a
+// read fails or it holds more than `limit` bytes (then out keeps no more
+// than it had plus `limit`).
+[[nodiscard]] bool ReadWholeFile(std::string_view path, std::string& out,
+                                 std::uint64_t limit = UINT64_MAX, FileError* error = nullptr);
+// The reason in words, naming the file as given: "cannot open file 'x'",
+// "'x' is not a regular file", "'x' is larger than N bytes" (N the limit),
+// "cannot read file 'x'"; empty for None.
+[[nodiscard]] std::string DescribeFileError(std::string_view path, FileError error, std::uint64_t limit = 0);
 
 // The file-status query, through the resolver.
 struct FileStatus

@@ -1236,6 +1236,11 @@ void HlslSourceSeeds(SeedFolder& kFolder)
         {2, "float3x4 Bones[4];\nfloat3 Skin(float3x4 b[4], float4 p, int i) { return mul(b[i], p); }\n"
             "void main(float4 p : POSITION, float4 i : BLENDINDICES, out float4 o : POSITION, out float s : PSIZE,\n"
             "          inout float4 c : COLOR0) { int4 k = D3DCOLORtoUBYTE4(i); o = float4(Skin(Bones, p, k.x), 1); s = 1; }\n"},
+        // The front end dereferences null on it (growing the uniform block)
+        // in its child: a refusal, and no crash file of the fuzzer's.
+        {3, "#pragma pfloat4ack_matrix(row_maj-or)\nfloat3x3 Turn;\nsampler s;\n"
+            "float4 main(float2 uv : TEXCOORD0) : COLOR s return tex2Dproj(s, float4(mul(float3loat2 uv : TEXCOORD0) : "
+            "COLOR { return tex2Dproj(s, float4(mul(f(halfuv, 1), Turn), 1)); }\n"},
     };
     for (const Source& kSource : akSources)
     {

@@ -1,0 +1,599 @@
+// What a compile may not be made to do by its files and by other compiles:
+// read a file that is no file (a FIFO, a device, /dev/stdin) or one past the
+// size cap, hand its descriptors to another compile's child, count pages of
+// the caller's mapped files as its child's allowance, or let the child's
+// fault leave reports and crash files behind. Calls that could block run
+// under a watchdog.
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
+
+#include "platform/gfx/Gfx.h"
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+#include "tests/platform/gfx/GfxBackendFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace gfx;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kGood = "float4 main(float4 c : COLOR0) : COLOR { return c * 2; }\n";
+
+// The name of the call under way, for the watchdog's message.
+const char* g_watched = "";
+
+[[noreturn]] void Blocked(int) {
+    const char text[] = "watchdog: a call blocked: ";
+    (void)!::write(2, text, sizeof(text) - 1);
+    (void)!::write(2, g_watched, std::strlen(g_watched));
+    (void)!::write(2, "\n", 1);
+    std::_Exit(3);
+}
+
+// Runs `call` with an alarm set: a call still running after 30 s ends the
+// program (a blocked open cannot be taken back), failing the run.
+void WithinDeadline(const char* what, const std::function<void()>& call) {
+    g_watched = what;
+    struct sigaction watchdog {};
+    watchdog.sa_handler = &Blocked;
+    sigemptyset(&watchdog.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(::sigaction(SIGALRM, &watchdog, &before), 0);
+    ::alarm(30);
+    call();
+    ::alarm(0);
+    ::sigaction(SIGALRM, &before, nullptr);
+}
+
+struct Result {
+    HRESULT hr = E_FAIL;
+    std::string errors;
+};
+
+Result Finish(HRESULT hr, ID3DXBuffer* errors) {
+    Result r;
+    r.hr = hr;
+    if (errors) {
+        r.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    return r;
+}
+
+Result Compile(const std::string& source) {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", "ps_2_0", 0, &code,
+                                         &errors, nullptr);
+    if (code) code->Release();
+    return Finish(hr, errors);
+}
+
+// Under the watchdog, in a scope of `limits`.
+Result CompileFile(const std::string& path, const HlslCompileLimits& limits = {}) {
+    Result r;
+    WithinDeadline(path.c_str(), [&] {
+        const HlslCompileScope scope(limits);
+        ID3DXBuffer* code = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT hr = D3DXCompileShaderFromFile(path.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr);
+        if (code) code->Release();
+        r = Finish(hr, errors);
+    });
+    return r;
+}
+
+Result ReadEffectFile(const std::string& path, const HlslCompileLimits& limits = {}) {
+    Result r;
+    WithinDeadline(path.c_str(), [&] {
+        const HlslCompileScope scope(limits);
+        ID3DXEffectCompiler* compiler = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT hr = D3DXCreateEffectCompilerFromFileA(path.c_str(), nullptr, nullptr, 0, &compiler, &errors);
+        if (compiler) compiler->Release();
+        r = Finish(hr, errors);
+    });
+    return r;
+}
+
+void ExpectRefused(const Result& r, const std::string& message) {
+    EXPECT_TRUE(FAILED(r.hr));
+    EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        char name[] = "/tmp/gfxutil-child-XXXXXX";
+        if (::mkdtemp(name)) m_path = name;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+    }
+    [[nodiscard]] const std::string& Path() const { return m_path; }
+    [[nodiscard]] std::string At(const std::string& name) const { return m_path + "/" + name; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(At(name), std::ios::binary) << text;
+        return At(name);
+    }
+    std::string Fifo(const std::string& name) const {
+        EXPECT_EQ(::mkfifo(At(name).c_str(), 0600), 0);
+        return At(name);
+    }
+    [[nodiscard]] std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_path))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+private:
+    std::string m_path;
+};
+
+// The child's descriptors as "number target" lines, read through /proc
+// without opening one.
+std::vector<std::uint8_t> OwnDescriptors() {
+    std::string list;
+    char target[512];
+    for (int fd = 0; fd < 4096; ++fd) {
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+        if (n > 0) list += std::to_string(fd) + " " + std::string(target, std::size_t(n)) + "\n";
+    }
+    return {list.begin(), list.end()};
+}
+
+std::map<int, std::string> ParseDescriptors(const std::vector<std::uint8_t>& reply) {
+    std::map<int, std::string> fds;
+    std::istringstream in(std::string(reply.begin(), reply.end()));
+    int fd = -1;
+    std::string target;
+    while (in >> fd >> target) fds[fd] = target;
+    return fds;
+}
+
+// Standard input and output on /dev/null and the reply's pipe: nothing else.
+void ExpectOnlyItsOwnPipe(const std::map<int, std::string>& fds) {
+    ASSERT_EQ(fds.size(), 4u);
+    for (int fd = 0; fd < 3; ++fd) {
+        ASSERT_EQ(fds.count(fd), 1u);
+        EXPECT_EQ(fds.at(fd), "/dev/null") << fd;
+    }
+    ASSERT_EQ(fds.count(3), 1u);
+    EXPECT_EQ(fds.at(3).rfind("pipe:[", 0), 0u) << fds.at(3);
+}
+
+// A counter the child writes and this process reads: shared, anonymous.
+class SharedCounter {
+public:
+    SharedCounter()
+        : m_value(static_cast<std::atomic<std::int64_t>*>(
+              ::mmap(nullptr, sizeof(std::atomic<std::int64_t>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
+                     -1, 0))) {
+        if (m_value == MAP_FAILED) m_value = nullptr;
+        else new (m_value) std::atomic<std::int64_t>(0);
+    }
+    ~SharedCounter() {
+        if (m_value) ::munmap(m_value, sizeof(std::atomic<std::int64_t>));
+    }
+    SharedCounter(const SharedCounter&) = delete;
+    SharedCounter& operator=(const SharedCounter&) = delete;
+    [[nodiscard]] bool Made() const { return m_value != nullptr; }
+    std::atomic<std::int64_t>& operator*() { return *m_value; }
+
+private:
+    std::atomic<std::int64_t>* m_value = nullptr;
+};
+
+// Waits up to `seconds` for the counter to reach `value`.
+bool AwaitCount(std::atomic<std::int64_t>& counter, std::int64_t value, int seconds) {
+    for (const auto until = Clock::now() + std::chrono::seconds(seconds); Clock::now() < until;) {
+        if (counter.load() >= value) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+// Standard error into a file while it lives, so what the child might print
+// can be read back.
+class CapturedErrors {
+public:
+    explicit CapturedErrors(const std::string& path) : m_path(path) {
+        std::fflush(stderr);
+        m_saved = ::dup(2);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::dup2(fd, 2);
+            ::close(fd);
+        }
+    }
+    ~CapturedErrors() { Restore(); }
+    CapturedErrors(const CapturedErrors&) = delete;
+    CapturedErrors& operator=(const CapturedErrors&) = delete;
+    std::string Text() {
+        Restore();
+        std::ifstream in(m_path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    void Restore() {
+        if (m_saved >= 0) {
+            std::fflush(stderr);
+            ::dup2(m_saved, 2);
+            ::close(m_saved);
+            m_saved = -1;
+        }
+    }
+    std::string m_path;
+    int m_saved = -1;
+};
+
+// A source that stops the front end in its child (a null dereference in
+// glslang's uniform block growth), found by fuzz_hlsl: ps_2_0's byte first.
+const std::string kStoppingInput = std::string("\x03", 1) +
+    "#pragma pfloat4ack_matrix(row_maj-or)\nfloat3x3 Turn;\nsampler s;\n"
+    "float4 main(float2 uv : TEXCOORD0) : COLOR s return tex2Dproj(s, float4(mul(float3loat2 uv : TEXCOORD0) : "
+    "COLOR { return tex2Dproj(s, float4(mul(f(halfuv, 1), Turn), 1)); }\n";
+
+} // namespace
+
+// ---- special files -------------------------------------------------------------------------------
+
+// An include that names a FIFO (no writer: opening it to read would wait
+// for one) or /dev/stdin (a pipe that never sends), or a main file that is a
+// FIFO or a link to /dev/zero (which never ends): each refused at once,
+// naming the file, in a compile and in an effect alike.
+TEST(GfxUtilHlslChildTest, FilesThatAreNoFilesAreRefusedAtOnce) {
+    TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string fifo = folder.Fifo("pipe.fxh");
+    const std::string source = folder.Write("main.hlsl", std::string("// one\n#include \"pipe.fxh\"\n") + kGood);
+    const std::string effect = folder.Write("main.fx", "// one\n#include \"pipe.fxh\"\nfloat4 Tint;\n");
+    ExpectRefused(CompileFile(source), "main.hlsl(2,1): error: include file '" + fifo + "' is not a regular file");
+    ExpectRefused(ReadEffectFile(effect), "main.fx(2): include file '" + fifo + "' is not a regular file");
+
+    // /dev/stdin on a pipe nothing is written to.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const int savedInput = ::dup(0);
+    ASSERT_GE(savedInput, 0);
+    ASSERT_EQ(::dup2(ends[0], 0), 0);
+    const std::string stdinSource =
+        folder.Write("stdin.hlsl", std::string("#include \"/dev/stdin\"\n") + kGood);
+    const Result fromStdin = CompileFile(stdinSource);
+    ASSERT_EQ(::dup2(savedInput, 0), 0);
+    ::close(savedInput);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    ExpectRefused(fromStdin, "stdin.hlsl(1,1): error: include file '/dev/stdin' is not a regular file");
+
+    const std::string mainFifo = folder.Fifo("main-pipe.hlsl");
+    ExpectRefused(CompileFile(mainFifo), "'" + mainFifo + "' is not a regular file");
+    ExpectRefused(ReadEffectFile(mainFifo), mainFifo + "(0): '" + mainFifo + "' is not a regular file");
+    const std::string zero = folder.At("zero.fx");
+    ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+    ExpectRefused(CompileFile(zero), "'" + zero + "' is not a regular file");
+    ExpectRefused(ReadEffectFile(zero), "'" + zero + "' is not a regular file");
+}
+
+// The device's effect call reads its file the same way.
+class GfxUtilHlslChildDeviceTest : public gfxtest::BackendTest {};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslChildDeviceTest, ::testing::Values(gfx::BackendKind::Null),
+                         gfxtest::BackendParamName);
+
+TEST_P(GfxUtilHlslChildDeviceTest, AnEffectFileThatIsAFifoIsRefused) {
+    Create();
+    TempFolder folder;
+    const std::string fifo = folder.Fifo("effect.fx");
+    Result r;
+    WithinDeadline("an effect from a FIFO", [&] {
+        ID3DXEffect* fx = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT hr = D3DXCreateEffectFromFileA(device, fifo.c_str(), nullptr, nullptr, 0, nullptr, &fx, &errors);
+        if (fx) fx->Release();
+        r = Finish(hr, errors);
+    });
+    ExpectRefused(r, "'" + fifo + "' is not a regular file");
+}
+
+// A main file larger than the text of a compile may be is refused before it
+// is read; one of exactly that size is read.
+TEST(GfxUtilHlslChildTest, AMainFilePastTheSizeCapIsRefused) {
+    TempFolder folder;
+    HlslCompileLimits limits;
+    limits.expandedBytes = 4096;
+    std::string text = kGood;
+    text += "//" + std::string(4096 - text.size() - 3, 'x') + "\n";
+    ASSERT_EQ(text.size(), 4096u);
+    const std::string fits = folder.Write("fits.hlsl", text);
+    const Result read = CompileFile(fits, limits);
+    EXPECT_EQ(read.hr, D3D_OK) << read.errors;
+    const std::string over = folder.Write("over.hlsl", text + "\n");
+    ExpectRefused(CompileFile(over, limits), "'" + over + "' is larger than 4096 bytes");
+    ExpectRefused(ReadEffectFile(over, limits), "'" + over + "' is larger than 4096 bytes");
+}
+
+// ---- descriptors ---------------------------------------------------------------------------------
+
+// A child holds its reply's pipe and /dev/null for standard input and output,
+// nothing of this process: not a descriptor the test opened (inheritable or
+// not), nor the pipe of another compile whose child is running meanwhile.
+TEST(GfxUtilHlslChildThreadsTest, AChildHoldsNoDescriptorButItsOwnPipe) {
+    int other[2];
+    ASSERT_EQ(::pipe(other), 0);
+    int closing[2];
+    ASSERT_EQ(::pipe2(closing, O_CLOEXEC), 0);
+
+    SharedCounter started;
+    ASSERT_TRUE(started.Made());
+    std::thread hanging([&] {
+        HlslCompileLimits limits;
+        limits.time = std::chrono::seconds(20);
+        const HlslCompileScope scope(limits);
+        std::vector<std::uint8_t> reply;
+        const HlslChildOutcome outcome = RunHlslChild(
+            [&] {
+                ++*started; // now under way: its pipe is open in this process
+                (void)AwaitCount(*started, 2, 15);
+                return OwnDescriptors();
+            },
+            scope, reply);
+        EXPECT_EQ(outcome, HlslChildOutcome::Replied);
+        ExpectOnlyItsOwnPipe(ParseDescriptors(reply));
+    });
+    const bool under = AwaitCount(*started, 1, 15);
+    const HlslCompileScope scope;
+    std::vector<std::uint8_t> reply;
+    const HlslChildOutcome outcome = RunHlslChild(&OwnDescriptors, scope, reply);
+    ++*started;
+    hanging.join();
+    ASSERT_TRUE(under) << "the other compile's child never started";
+    ASSERT_EQ(outcome, HlslChildOutcome::Replied);
+    ExpectOnlyItsOwnPipe(ParseDescriptors(reply));
+    for (int fd : {other[0], other[1], closing[0], closing[1]}) ::close(fd);
+}
+
+// Children that reply at once on several threads beside children that hang
+// until their deadline: a hanging child made while another compile's pipe
+// was open would keep that compile waiting past its own deadline. The quick
+// children allocate nothing: under AddressSanitizer, whose allocator keeps
+// no lock across a fork, a child made while another thread allocates may
+// wait for ever on the allocator's lock, which is no fault of the pipes.
+TEST(GfxUtilHlslChildThreadsTest, QuickChildrenOnThreadsBesideHangingOnesAllReply) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> replied{0};
+    std::atomic<int> failed{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads.emplace_back([&] {
+            HlslCompileLimits limits;
+            limits.time = std::chrono::seconds(3);
+            std::vector<std::uint8_t> reply;
+            reply.reserve(16);
+            const std::function<std::vector<std::uint8_t>()> quick = [] { return std::vector<std::uint8_t>(); };
+            while (!stop) {
+                const HlslCompileScope scope(limits);
+                if (RunHlslChild(quick, scope, reply) == HlslChildOutcome::Replied) ++replied;
+                else ++failed;
+            }
+        });
+    }
+    std::vector<std::thread> hangers;
+    for (int h = 0; h < 8; ++h) {
+        hangers.emplace_back([h] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100 * h));
+            HlslCompileLimits limits;
+            limits.time = std::chrono::seconds(6);
+            const HlslCompileScope scope(limits);
+            std::vector<std::uint8_t> reply;
+            EXPECT_EQ(RunHlslChild(
+                          [] {
+                              for (;;) ::pause();
+                              return std::vector<std::uint8_t>();
+                          },
+                          scope, reply),
+                      HlslChildOutcome::TooLong);
+        });
+    }
+    for (std::thread& h : hangers) h.join();
+    stop = true;
+    for (std::thread& t : threads) t.join();
+    EXPECT_GT(replied.load(), 0);
+    EXPECT_EQ(failed.load(), 0) << "of " << replied.load() + failed.load();
+}
+
+// Real compiles on threads beside a source that runs until its deadline:
+// each good one compiles.
+TEST(GfxUtilHlslChildThreadsTest, GoodCompilesBesideAHangingSourceCompile) {
+    std::string slow = "#define A0 1\n";
+    for (int i = 1; i <= 48; ++i)
+        slow += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + "+A" + std::to_string(i - 1) + "\n";
+    slow += "#if A48\n#endif\n" + std::string(kGood);
+    std::thread hanging([&] {
+        HlslCompileLimits limits;
+        limits.time = std::chrono::seconds(4);
+        const HlslCompileScope scope(limits);
+        ExpectRefused(Compile(slow), "the HLSL compiler took too long on this source");
+    });
+    // One thread, started once the hanging compile is past its own passes:
+    // a fork while another thread is in the sanitizer's allocator can leave
+    // the child waiting (above).
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int good = 0;
+    for (const auto until = Clock::now() + std::chrono::seconds(3); Clock::now() < until; ++good) {
+        HlslCompileLimits limits;
+        limits.time = std::chrono::seconds(10);
+        const HlslCompileScope scope(limits);
+        const Result r = Compile(kGood);
+        ASSERT_EQ(r.hr, D3D_OK) << r.errors;
+    }
+    hanging.join();
+    EXPECT_GT(good, 0);
+}
+
+// ---- memory --------------------------------------------------------------------------------------
+
+// The cap measures what the child allocates. Pages of a file this process
+// maps count in its resident size but come to the child only as it touches
+// them: they are no allowance of the child's. The child grows by a MiB every
+// 2 ms and counts them where this process can read the count.
+TEST(GfxUtilHlslChildTest, TheMemoryCapMeasuresTheChildsOwnGrowth) {
+    constexpr std::size_t kMiB = std::size_t(1) << 20;
+    constexpr std::size_t kCap = 32 * kMiB;
+    constexpr std::size_t kMapped = 4 * kCap;
+    TempFolder folder;
+    const std::string path = folder.At("mapped.bin");
+    {
+        std::ofstream out(path, std::ios::binary);
+        const std::string block(kMiB, 'm');
+        for (std::size_t i = 0; i < kMapped / kMiB; ++i) out << block;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    void* mapped = ::mmap(nullptr, kMapped, PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    ASSERT_NE(mapped, MAP_FAILED);
+    // Touched: resident in this process.
+    std::uint64_t sum = 0;
+    for (std::size_t at = 0; at < kMapped; at += 4096) sum += static_cast<const volatile std::uint8_t*>(mapped)[at];
+    EXPECT_EQ(sum, std::uint64_t('m') * (kMapped / 4096));
+
+    SharedCounter grown;
+    ASSERT_TRUE(grown.Made());
+    HlslCompileLimits limits;
+    limits.childBytes = kCap;
+    const HlslCompileScope scope(limits);
+    std::vector<std::uint8_t> reply;
+    const HlslChildOutcome outcome = RunHlslChild(
+        [&] {
+            std::vector<std::unique_ptr<char[]>> blocks;
+            for (int i = 0; i < 1024; ++i) {
+                blocks.push_back(std::make_unique<char[]>(kMiB));
+                std::memset(blocks.back().get(), 1, kMiB);
+                ++*grown;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            return std::vector<std::uint8_t>(1, 0);
+        },
+        scope, reply);
+    EXPECT_EQ(outcome, HlslChildOutcome::OutOfMemory);
+    // Stopped near the cap: counting the mapped file it would have gone on
+    // to the cap and the file's size.
+    EXPECT_LT(std::size_t((*grown).load()) * kMiB, kCap + kMapped / 2) << (*grown).load() << " MiB";
+    // A source the front end grows on without end meets the same cap.
+    std::string doubling = "#define A0 c\n";
+    for (int i = 1; i <= 40; ++i)
+        doubling += "#define A" + std::to_string(i) + " (A" + std::to_string(i - 1) + "+A" +
+                    std::to_string(i - 1) + ")\n";
+    doubling += "float4 main(float4 c : COLOR0) : COLOR { return A40; }\n";
+    ExpectRefused(Compile(doubling), "the HLSL compiler ran out of memory on this source");
+    ::munmap(mapped, kMapped);
+}
+
+// ---- the child's faults --------------------------------------------------------------------------
+
+// A child that faults ends without a word: no sanitizer report on standard
+// error, whether the fault is a signal, an abort or a sanitizer's own
+// finding, and it can open no file to write one.
+TEST(GfxUtilHlslChildTest, AFaultInTheChildEndsItQuietly) {
+    TempFolder folder;
+    const std::string written = folder.At("written-by-child");
+    const std::vector<std::function<std::vector<std::uint8_t>()>> faults = {
+        [] {
+            ::raise(SIGSEGV);
+            return std::vector<std::uint8_t>(1, 0);
+        },
+        [] {
+            std::abort();
+            return std::vector<std::uint8_t>(1, 0);
+        },
+        [] {
+            // Freed twice: a sanitizer reports it and dies, the C library aborts.
+            char* volatile block = static_cast<char*>(std::malloc(16));
+            std::free(block);
+            std::free(block);
+            return std::vector<std::uint8_t>(1, 0);
+        },
+        [&written] {
+            std::FILE* file = std::fopen(written.c_str(), "w");
+            if (file) std::fclose(file);
+            return std::vector<std::uint8_t>(1, file ? 1 : 0);
+        },
+    };
+    CapturedErrors captured(folder.At("stderr.txt"));
+    std::vector<HlslChildOutcome> outcomes;
+    std::vector<std::uint8_t> lastReply;
+    for (const auto& fault : faults) {
+        const HlslCompileScope scope;
+        outcomes.push_back(RunHlslChild(fault, scope, lastReply));
+    }
+    const std::string printed = captured.Text();
+    ASSERT_EQ(outcomes.size(), 4u);
+    EXPECT_EQ(outcomes[0], HlslChildOutcome::Stopped);
+    EXPECT_EQ(outcomes[1], HlslChildOutcome::Stopped);
+    EXPECT_EQ(outcomes[2], HlslChildOutcome::Stopped);
+    EXPECT_EQ(outcomes[3], HlslChildOutcome::Replied);
+    EXPECT_EQ(lastReply, std::vector<std::uint8_t>(1, 0)) << "the child opened a file";
+    EXPECT_FALSE(std::filesystem::exists(written));
+    EXPECT_EQ(printed, "");
+}
+
+// The input the fuzzer found is refused in the process, and the fuzz target
+// run on it as a corpus writes no crash file and reports no error: a file in
+// the findings folder is always a finding of this system's own.
+TEST(GfxUtilHlslChildTest, TheFuzzTargetLeavesNoFindingForAStoppedChild) {
+    const Result r = Compile(kStoppingInput.substr(1));
+    ExpectRefused(r, "the HLSL compiler stopped on this source");
+#ifndef ORVANE_FUZZ_HLSL
+    GTEST_SKIP() << "this configuration builds no fuzz targets";
+#else
+    TempFolder folder;
+    ASSERT_TRUE(std::filesystem::create_directory(folder.At("corpus")));
+    ASSERT_TRUE(std::filesystem::create_directory(folder.At("findings")));
+    (void)folder.Write("corpus/stopping", kStoppingInput);
+    const std::string log = folder.At("fuzz.log");
+    const std::string command = std::string("'") + ORVANE_FUZZ_HLSL + "' -runs=0 -print_final_stats=1 -artifact_prefix='" +
+                                folder.At("findings/") + "' '" + folder.At("corpus") + "' >'" + log + "' 2>&1";
+    int status = -1;
+    WithinDeadline("the fuzz target", [&] { status = std::system(command.c_str()); });
+    std::ifstream in(log, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_TRUE(WIFEXITED(status)) << text;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << text;
+    EXPECT_EQ(text.find("ERROR:"), std::string::npos) << text;
+    EXPECT_EQ(text.find("crash-"), std::string::npos) << text;
+    // The run's statistics come once, from the run itself.
+    std::size_t stats = 0;
+    for (std::size_t at = text.find("stat::number_of_executed_units"); at != std::string::npos;
+         at = text.find("stat::number_of_executed_units", at + 1))
+        ++stats;
+    EXPECT_EQ(stats, 1u) << text;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.At("findings")));
+#endif
+}
