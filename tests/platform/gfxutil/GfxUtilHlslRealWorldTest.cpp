@@ -184,36 +184,33 @@ struct TextureList {
 
 class GfxUtilHlslRealWorldTest : public ::testing::TestWithParam<RealWorldProgram> {
 protected:
-    static void SetUpTestSuite() {
-        gfxtest::UseDriverFor(BackendKind::Gl);
-        s_d3d = Direct3DCreate9(D3D_SDK_VERSION, BackendKind::Gl);
-        if (!s_d3d) return;
-        D3DPRESENT_PARAMETERS params = gfxtest::Windowed(kSize, kSize);
-        if (s_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &params,
-                                &s_device) != D3D_OK)
-            s_device = nullptr;
-    }
-    static void TearDownTestSuite() {
-        if (s_device) s_device->Release();
-        if (s_d3d) s_d3d->Release();
-        s_device = nullptr;
-        s_d3d = nullptr;
-    }
+    // A device of its own for each program: what one program leaves in the
+    // device's state or caches must not decide whether the next one draws.
     void SetUp() override {
-        if (!s_d3d && gfxtest::CallerDriver() == "dummy") GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
-        ASSERT_NE(s_device, nullptr);
-        device = s_device;
+        gfxtest::UseDriverFor(BackendKind::Gl);
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION, BackendKind::Gl);
+        if (!m_d3d && gfxtest::CallerDriver() == "dummy") GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
+        ASSERT_NE(m_d3d, nullptr);
+        D3DPRESENT_PARAMETERS params = gfxtest::Windowed(kSize, kSize);
+        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &params,
+                                      &device),
+                  D3D_OK);
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         device->SetRenderState(D3DRS_LIGHTING, 0);
         device->SetRenderState(D3DRS_ZENABLE, 0);
     }
     void TearDown() override {
         SetIncludeFolders({});
-        if (!device) return;
-        device->SetVertexShader(nullptr);
-        device->SetPixelShader(nullptr);
-        device->SetVertexDeclaration(nullptr);
-        for (std::uint32_t unit : m_units) device->SetTexture(unit, nullptr);
+        if (device) {
+            device->SetVertexShader(nullptr);
+            device->SetPixelShader(nullptr);
+            device->SetVertexDeclaration(nullptr);
+            for (std::uint32_t unit : m_units) device->SetTexture(unit, nullptr);
+            EXPECT_EQ(device->Release(), 0u);
+        }
+        device = nullptr;
+        if (m_d3d) EXPECT_EQ(m_d3d->Release(), 0u);
+        m_d3d = nullptr;
     }
 
     // Empty when the program compiled, created, took every constant and drew;
@@ -462,14 +459,11 @@ private:
         return drawn;
     }
 
-    static inline IDirect3D9* s_d3d = nullptr;
-    static inline IDirect3DDevice9* s_device = nullptr;
+    IDirect3D9* m_d3d = nullptr;
+    std::vector<std::uint32_t> m_units;
 
 protected:
     IDirect3DDevice9* device = nullptr;
-
-private:
-    std::vector<std::uint32_t> m_units;
 };
 
 } // namespace
