@@ -171,15 +171,9 @@ void InputValue(const ShaderSemantic& s, float u, float v, float* out) {
     }
 }
 
-// The textures a program's samplers were given, released with the list.
+// The textures a program's samplers were given; the test releases them.
 struct TextureList {
     std::vector<IDirect3DBaseTexture9*> items;
-    TextureList() = default;
-    TextureList(const TextureList&) = delete;
-    TextureList& operator=(const TextureList&) = delete;
-    ~TextureList() {
-        for (IDirect3DBaseTexture9* t : items) t->Release();
-    }
 };
 
 class GfxUtilHlslRealWorldTest : public ::testing::TestWithParam<RealWorldProgram> {
@@ -206,6 +200,11 @@ protected:
             device->SetPixelShader(nullptr);
             device->SetVertexDeclaration(nullptr);
             for (std::uint32_t unit : m_units) device->SetTexture(unit, nullptr);
+            // Released only once nothing on the device names them.
+            m_vs.reset();
+            m_ps.reset();
+            for (IDirect3DBaseTexture9* t : m_textures.items) t->Release();
+            m_textures.items.clear();
             EXPECT_EQ(device->Release(), 0u);
         }
         device = nullptr;
@@ -242,8 +241,8 @@ protected:
         if (const char* show = std::getenv("ORVANE_REALWORLD_GLSL"); show && *show == '1')
             std::cout << container.glsl << "\n";
 
-        gfxtest::Ref<IDirect3DVertexShader9> vs;
-        gfxtest::Ref<IDirect3DPixelShader9> ps;
+        gfxtest::Ref<IDirect3DVertexShader9>& vs = m_vs;
+        gfxtest::Ref<IDirect3DPixelShader9>& ps = m_ps;
         if (p.Vertex()) {
             if (device->CreateVertexShader(words, code->GetBufferSize(), &vs) != D3D_OK || !vs)
                 return "create: CreateVertexShader refused the program";
@@ -255,8 +254,7 @@ protected:
         }
         if (!vs || !ps) return "create: the partner program did not assemble";
 
-        TextureList textures;
-        std::string failure = FillConstants(*table, container, p, textures);
+        std::string failure = FillConstants(*table, container, p, m_textures);
         if (!failure.empty()) return failure;
 
         if (device->Clear(0, nullptr, D3DCLEAR_TARGET, kClear, 1.0f, 0) != D3D_OK) return "draw: Clear failed";
@@ -461,6 +459,10 @@ private:
 
     IDirect3D9* m_d3d = nullptr;
     std::vector<std::uint32_t> m_units;
+    // The program, its partner and the samplers' textures of the test.
+    gfxtest::Ref<IDirect3DVertexShader9> m_vs;
+    gfxtest::Ref<IDirect3DPixelShader9> m_ps;
+    TextureList m_textures;
 
 protected:
     IDirect3DDevice9* device = nullptr;
