@@ -208,7 +208,9 @@ protected:
             EXPECT_EQ(device->Release(), 0u);
         }
         device = nullptr;
-        if (m_d3d) EXPECT_EQ(m_d3d->Release(), 0u);
+        if (m_d3d) {
+            EXPECT_EQ(m_d3d->Release(), 0u);
+        }
         m_d3d = nullptr;
     }
 
