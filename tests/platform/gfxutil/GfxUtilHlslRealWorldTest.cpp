@@ -1,0 +1,512 @@
+// Programs other projects ship for Direct3D 9, compiled at their own
+// profiles and defines, created, given a value for every constant of their
+// table and drawn on the gl back end. The set and its sources are listed in
+// data/realworld (programs.txt, SOURCES.md).
+
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+
+#include "platform/gfx/GfxShaderContainer.h"
+#include "platform/gfx/GfxShaderTokens.h"
+#include "tests/platform/gfx/GfxProgramFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace gfx;
+
+namespace {
+
+const std::string kFolder = REALWORLD_DIR;
+
+struct RealWorldProgram {
+    std::string file; // below kFolder
+    std::string entry, profile;
+    std::vector<std::pair<std::string, std::string>> defines;
+    // Values the test gives a constant in place of its own choice.
+    std::vector<std::pair<std::string, std::vector<float>>> values;
+    std::string knownFailure; // empty: the program must compile, create and draw
+    std::string failureText;  // what the failure message must contain, when given
+    std::string name;         // the test's name
+
+    [[nodiscard]] bool Vertex() const { return profile.rfind("vs_", 0) == 0; }
+    [[nodiscard]] int Major() const { return profile.size() > 3 ? profile[3] - '0' : 0; }
+};
+
+std::ostream& operator<<(std::ostream& out, const RealWorldProgram& p) {
+    return out << p.file << " " << p.entry << " " << p.profile;
+}
+
+std::string TestName(const std::string& file, const std::string& entry) {
+    std::string stem = std::filesystem::path(file).replace_extension().string() + "_" + entry;
+    for (char& c : stem)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return stem;
+}
+
+std::vector<float> ParseFloats(const std::string& text) {
+    std::vector<float> out;
+    std::stringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) out.push_back(std::strtof(item.c_str(), nullptr));
+    return out;
+}
+
+// The manifest: one program a line, "#" comments; a line it cannot read is
+// kept with its text as the program's failure, so the test shows it.
+std::vector<RealWorldProgram> ReadManifest() {
+    std::vector<RealWorldProgram> out;
+    std::ifstream in(kFolder + "/programs.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t hash = line.find('#');
+        if (hash != std::string::npos) line.erase(hash);
+        RealWorldProgram p;
+        const std::size_t bang = line.find('!');
+        if (bang != std::string::npos) {
+            p.knownFailure = line.substr(bang + 1);
+            p.knownFailure.erase(0, p.knownFailure.find_first_not_of(' '));
+            const std::size_t tilde = p.knownFailure.find(" ~ ");
+            if (tilde != std::string::npos) {
+                p.failureText = p.knownFailure.substr(tilde + 3);
+                p.knownFailure.erase(tilde);
+            }
+            if (p.knownFailure.empty()) p.knownFailure = "(no reason given)";
+            line.erase(bang);
+        }
+        std::stringstream words(line);
+        if (!(words >> p.file)) continue;
+        words >> p.entry >> p.profile;
+        std::string word;
+        while (words >> word) {
+            const std::size_t eq = word.find('=');
+            if (word[0] == '@' && eq != std::string::npos)
+                p.values.emplace_back(word.substr(1, eq - 1), ParseFloats(word.substr(eq + 1)));
+            else if (eq != std::string::npos)
+                p.defines.emplace_back(word.substr(0, eq), word.substr(eq + 1));
+            else
+                p.defines.emplace_back(word, "1");
+        }
+        p.name = TestName(p.file, p.entry);
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+const std::vector<RealWorldProgram>& Manifest() {
+    static const std::vector<RealWorldProgram> programs = ReadManifest();
+    return programs;
+}
+
+constexpr std::uint32_t kClear = 0xFFFF00FFu; // magenta: no program here draws it
+constexpr int kSize = 16;
+
+const char* UsageName(std::uint8_t usage) {
+    static const char* const names[] = {"position", "blendweight", "blendindices", "normal", "psize",
+                                        "texcoord", "tangent",     "binormal",     "tessfactor",
+                                        "positiont", "color",      "fog",          "depth",  "sample"};
+    return usage < std::size(names) ? names[usage] : "texcoord";
+}
+
+// The vertex program a pixel program is drawn with: the position as given,
+// and every input the pixel program reads, colours from the vertex colour
+// and everything else from the texture coordinates (u, v, 0, 1).
+std::string PartnerVertex(const ShaderContainer& pixel, int major) {
+    std::string text = major >= 3 ? "vs_3_0\n" : "vs_2_0\n";
+    text += "dcl_position v0\ndcl_color v1\ndcl_texcoord v2\n";
+    if (major >= 3) {
+        text += "dcl_position o0\nmov o0, v0\n";
+        int reg = 1;
+        for (const ShaderSemantic& s : pixel.inputs) {
+            if (s.usage == D3DDECLUSAGE_POSITION || s.usage == D3DDECLUSAGE_POSITIONT) continue;
+            const std::string o = "o" + std::to_string(reg++);
+            text += std::string("dcl_") + UsageName(s.usage) + std::to_string(s.index) + " " + o + "\n";
+            text += "mov " + o + (s.usage == D3DDECLUSAGE_COLOR ? ", v1\n" : ", v2\n");
+        }
+        return text;
+    }
+    text += "mov oPos, v0\n";
+    for (const ShaderSemantic& s : pixel.inputs) {
+        if (s.usage == D3DDECLUSAGE_COLOR && s.index < 2)
+            text += "mov oD" + std::to_string(s.index) + ", v1\n";
+        else if (s.usage == D3DDECLUSAGE_TEXCOORD && s.index < 8)
+            text += "mov oT" + std::to_string(s.index) + ", v2\n";
+    }
+    return text;
+}
+
+// The pixel program a vertex program is drawn with: one colour, so what is
+// drawn shows where the vertex program put the triangles.
+std::string PartnerPixel(int major) {
+    return std::string(major >= 3 ? "ps_3_0\n" : "ps_2_0\n") + "def c0, 0, 1, 0.5, 1\nmov oC0, c0\n";
+}
+
+// What a vertex input is given at corner (u, v) of the quad.
+void InputValue(const ShaderSemantic& s, float u, float v, float* out) {
+    const float x = u * 2 - 1, y = 1 - v * 2;
+    switch (s.usage) {
+    case D3DDECLUSAGE_POSITION: out[0] = x, out[1] = y, out[2] = 0.5f, out[3] = 1; break;
+    case D3DDECLUSAGE_TEXCOORD: out[0] = u, out[1] = v, out[2] = 0, out[3] = 1; break;
+    case D3DDECLUSAGE_NORMAL: out[0] = 0, out[1] = 0, out[2] = 1, out[3] = 0; break;
+    case D3DDECLUSAGE_TANGENT: out[0] = 1, out[1] = 0, out[2] = 0, out[3] = 1; break;
+    case D3DDECLUSAGE_BINORMAL: out[0] = 0, out[1] = 1, out[2] = 0, out[3] = 0; break;
+    case D3DDECLUSAGE_BLENDWEIGHT: out[0] = 0.5f, out[1] = 0.5f, out[2] = 0, out[3] = 0; break;
+    case D3DDECLUSAGE_BLENDINDICES: out[0] = 0, out[1] = 1, out[2] = 2, out[3] = 3; break;
+    case D3DDECLUSAGE_COLOR: out[0] = 0.5f, out[1] = 0.25f, out[2] = 0.75f, out[3] = 1; break;
+    default: out[0] = out[1] = out[2] = 0.5f, out[3] = 1; break;
+    }
+}
+
+// The textures a program's samplers were given; the test releases them.
+struct TextureList {
+    std::vector<IDirect3DBaseTexture9*> items;
+};
+
+class GfxUtilHlslRealWorldTest : public ::testing::TestWithParam<RealWorldProgram> {
+protected:
+    // A device of its own for each program: what one program leaves in the
+    // device's state or caches must not decide whether the next one draws.
+    void SetUp() override {
+        gfxtest::UseDriverFor(BackendKind::Gl);
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION, BackendKind::Gl);
+        if (!m_d3d && gfxtest::CallerDriver() == "dummy") GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
+        ASSERT_NE(m_d3d, nullptr);
+        D3DPRESENT_PARAMETERS params = gfxtest::Windowed(kSize, kSize);
+        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &params,
+                                      &device),
+                  D3D_OK);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device->SetRenderState(D3DRS_LIGHTING, 0);
+        device->SetRenderState(D3DRS_ZENABLE, 0);
+    }
+    void TearDown() override {
+        SetIncludeFolders({});
+        if (device) {
+            device->SetVertexShader(nullptr);
+            device->SetPixelShader(nullptr);
+            device->SetVertexDeclaration(nullptr);
+            for (std::uint32_t unit : m_units) device->SetTexture(unit, nullptr);
+            // Released only once nothing on the device names them.
+            m_vs.reset();
+            m_ps.reset();
+            for (IDirect3DBaseTexture9* t : m_textures.items) t->Release();
+            m_textures.items.clear();
+            EXPECT_EQ(device->Release(), 0u);
+        }
+        device = nullptr;
+        if (m_d3d) {
+            EXPECT_EQ(m_d3d->Release(), 0u);
+        }
+        m_d3d = nullptr;
+    }
+
+    // Empty when the program compiled, created, took every constant and drew;
+    // otherwise what failed first.
+    std::string Run(const RealWorldProgram& p) {
+        const std::string path = kFolder + "/" + p.file;
+        SetIncludeFolders({std::filesystem::path(path).parent_path().string()});
+        std::vector<D3DXMACRO> macros;
+        for (const auto& [name, value] : p.defines) macros.push_back({name.c_str(), value.c_str()});
+        macros.push_back({nullptr, nullptr});
+
+        ID3DXBuffer* code = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        ID3DXConstantTable* table = nullptr;
+        const HRESULT hr = D3DXCompileShaderFromFile(path.c_str(), p.entry.c_str(), p.profile.c_str(), 0, &code,
+                                                     &errors, &table, macros.data());
+        std::string message;
+        if (errors) {
+            message = static_cast<const char*>(errors->GetBufferPointer());
+            errors->Release();
+        }
+        gfxtest::Ref<ID3DXBuffer> codeRef(code);
+        gfxtest::Ref<ID3DXConstantTable> tableRef(table);
+        if (hr != D3D_OK || !code || !table) return "compile: " + message;
+        const auto* words = static_cast<const std::uint32_t*>(code->GetBufferPointer());
+        ShaderContainer container;
+        if (!ReadShaderContainer(words, code->GetBufferSize(), container)) return "compile: no program container";
+        // ORVANE_REALWORLD_GLSL=1 shows what the device is given, to find a failure's cause.
+        if (const char* show = std::getenv("ORVANE_REALWORLD_GLSL"); show && *show == '1')
+            std::cout << container.glsl << "\n";
+
+        gfxtest::Ref<IDirect3DVertexShader9>& vs = m_vs;
+        gfxtest::Ref<IDirect3DPixelShader9>& ps = m_ps;
+        if (p.Vertex()) {
+            if (device->CreateVertexShader(words, code->GetBufferSize(), &vs) != D3D_OK || !vs)
+                return "create: CreateVertexShader refused the program";
+            ps.p = Pixel(PartnerPixel(p.Major()));
+        } else {
+            if (device->CreatePixelShader(words, code->GetBufferSize(), &ps) != D3D_OK || !ps)
+                return "create: CreatePixelShader refused the program";
+            vs.p = Vertex(PartnerVertex(container, p.Major()));
+        }
+        if (!vs || !ps) return "create: the partner program did not assemble";
+
+        std::string failure = FillConstants(*table, container, p, m_textures);
+        if (!failure.empty()) return failure;
+
+        if (device->Clear(0, nullptr, D3DCLEAR_TARGET, kClear, 1.0f, 0) != D3D_OK) return "draw: Clear failed";
+        if (device->SetVertexShader(vs.get()) != D3D_OK || device->SetPixelShader(ps.get()) != D3D_OK)
+            return "draw: the programs could not be bound";
+        failure = p.Vertex() ? DrawInputs(container) : DrawQuad();
+        if (!failure.empty()) return failure;
+        if (!DrewSomething()) return "draw: every pixel is still the clear colour";
+        return {};
+    }
+
+private:
+    IDirect3DVertexShader9* Vertex(const std::string& text) {
+        const auto words = gfxtest::AssembleProgram(text);
+        IDirect3DVertexShader9* out = nullptr;
+        if (words.empty() || device->CreateVertexShader(words.data(), std::uint32_t(words.size() * 4), &out) != D3D_OK)
+            return nullptr;
+        return out;
+    }
+    IDirect3DPixelShader9* Pixel(const std::string& text) {
+        const auto words = gfxtest::AssembleProgram(text);
+        IDirect3DPixelShader9* out = nullptr;
+        if (words.empty() || device->CreatePixelShader(words.data(), std::uint32_t(words.size() * 4), &out) != D3D_OK)
+            return nullptr;
+        return out;
+    }
+
+    // A 2 x 2 texture of the sampler's kind, of one colour no program's
+    // arithmetic turns into the clear colour by chance.
+    IDirect3DBaseTexture9* TextureFor(std::uint32_t kind) {
+        const std::uint32_t texel = 0xFF4080BFu;
+        if (kind == D3DSTT_CUBE) {
+            IDirect3DCubeTexture9* cube = nullptr;
+            if (device->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr) != D3D_OK)
+                return nullptr;
+            for (std::uint32_t face = 0; face < 6; ++face) {
+                D3DLOCKED_RECT lr;
+                if (cube->LockRect(face, 0, &lr, nullptr, 0) != D3D_OK) continue;
+                for (int y = 0; y < 2; ++y)
+                    for (int x = 0; x < 2; ++x)
+                        std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &texel, 4);
+                cube->UnlockRect(face, 0);
+            }
+            return cube;
+        }
+        if (kind == D3DSTT_VOLUME) {
+            IDirect3DVolumeTexture9* volume = nullptr;
+            if (device->CreateVolumeTexture(2, 2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &volume, nullptr) !=
+                D3D_OK)
+                return nullptr;
+            D3DLOCKED_BOX lb;
+            if (volume->LockBox(0, &lb, nullptr, 0) == D3D_OK) {
+                for (int z = 0; z < 2; ++z)
+                    for (int y = 0; y < 2; ++y)
+                        for (int x = 0; x < 2; ++x)
+                            std::memcpy(static_cast<std::uint8_t*>(lb.pBits) + z * lb.SlicePitch + y * lb.RowPitch +
+                                            x * 4,
+                                        &texel, 4);
+                volume->UnlockBox(0);
+            }
+            return volume;
+        }
+        IDirect3DTexture9* flat = nullptr;
+        if (device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &flat, nullptr) != D3D_OK)
+            return nullptr;
+        D3DLOCKED_RECT lr;
+        if (flat->LockRect(0, &lr, nullptr, 0) == D3D_OK) {
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 2; ++x)
+                    std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &texel, 4);
+            flat->UnlockRect(0);
+        }
+        return flat;
+    }
+
+    // Every constant of the table by name (a struct's members by handle):
+    // samplers get a texture of their kind, matrices the identity, other
+    // floats 0.5, integers 2 and booleans true, unless the manifest says.
+    std::string FillConstants(ID3DXConstantTable& table, const ShaderContainer& container, const RealWorldProgram& p,
+                              TextureList& textures) {
+        D3DXCONSTANTTABLE_DESC td;
+        if (table.GetDesc(&td) != D3D_OK) return "constants: no table description";
+        for (std::uint32_t i = 0; i < td.Constants; ++i) {
+            const std::string failure = FillConstant(table, table.GetConstant(nullptr, i), true, container, p, textures);
+            if (!failure.empty()) return failure;
+        }
+        return {};
+    }
+    std::string FillConstant(ID3DXConstantTable& table, D3DXHANDLE handle, bool byName, const ShaderContainer& container,
+                             const RealWorldProgram& p, TextureList& textures) {
+        D3DXCONSTANT_DESC d;
+        std::uint32_t n = 1;
+        if (!handle || table.GetConstantDesc(handle, &d, &n) != D3D_OK || !d.Name) return "constants: no description";
+        const std::string name = d.Name;
+        const D3DXHANDLE target = byName ? d.Name : handle;
+        if (d.Class == D3DXPC_STRUCT) {
+            for (std::uint32_t m = 0; m < d.StructMembers; ++m) {
+                const std::string failure =
+                    FillConstant(table, table.GetConstant(handle, m), false, container, p, textures);
+                if (!failure.empty()) return failure;
+            }
+            return {};
+        }
+        const std::uint32_t elements = std::max<std::uint32_t>(d.Elements, 1);
+        if (d.RegisterSet == D3DXRS_SAMPLER) {
+            const std::uint32_t unit = table.GetSamplerIndex(target);
+            if (unit >= 16) return "constants: sampler " + name + " has no unit";
+            for (std::uint32_t e = 0; e < elements && unit + e < 16; ++e) {
+                std::uint32_t kind = D3DSTT_2D;
+                if (d.Type == D3DXPT_SAMPLERCUBE) kind = D3DSTT_CUBE;
+                else if (d.Type == D3DXPT_SAMPLER3D) kind = D3DSTT_VOLUME;
+                else if (d.Type == D3DXPT_SAMPLER && container.samplers[unit + e]) kind = container.samplers[unit + e];
+                IDirect3DBaseTexture9* texture = TextureFor(kind);
+                if (!texture) return "constants: no texture for sampler " + name;
+                textures.items.push_back(texture);
+                const std::uint32_t stage = p.Vertex() ? D3DVERTEXTEXTURESAMPLER0 + unit + e : unit + e;
+                if (device->SetTexture(stage, texture) != D3D_OK) return "constants: sampler " + name + " refused";
+                m_units.push_back(stage);
+            }
+            return {};
+        }
+        const std::uint32_t count = std::max<std::uint32_t>(d.Rows, 1) * std::max<std::uint32_t>(d.Columns, 1) * elements;
+        const bool matrix = d.Class == D3DXPC_MATRIX_ROWS || d.Class == D3DXPC_MATRIX_COLUMNS;
+        std::vector<float> values(count, 0.5f);
+        if (matrix)
+            for (std::uint32_t k = 0; k < count; ++k) {
+                const std::uint32_t within = k % (d.Rows * d.Columns);
+                values[k] = within / d.Columns == within % d.Columns ? 1.f : 0.f;
+            }
+        bool given = false;
+        for (const auto& [constant, v] : p.values)
+            if (constant == name) {
+                values = v;
+                values.resize(count, v.empty() ? 0.f : v.back());
+                given = true;
+            }
+        HRESULT hr = D3D_OK;
+        if (d.RegisterSet == D3DXRS_BOOL) {
+            const std::vector<std::int32_t> truth(count, 1);
+            hr = table.SetBoolArray(device, target, truth.data(), count);
+        } else if (d.RegisterSet == D3DXRS_INT4) {
+            std::vector<std::int32_t> ints(count, 2);
+            if (given)
+                for (std::uint32_t k = 0; k < count; ++k) ints[k] = std::int32_t(values[k]);
+            hr = table.SetIntArray(device, target, ints.data(), count);
+        } else {
+            hr = table.SetFloatArray(device, target, values.data(), count);
+        }
+        if (hr != D3D_OK) return "constants: " + name + " refused";
+        return {};
+    }
+
+    // The full-target quad through the pixel program's partner.
+    std::string DrawQuad() {
+        const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, 0xFFC08040u, 0, 0},
+                                                {1, 1, 0.5f, 0xFFC08040u, 1, 0},
+                                                {-1, -1, 0.5f, 0xFFC08040u, 0, 1},
+                                                {1, -1, 0.5f, 0xFFC08040u, 1, 1}};
+        if (device->SetFVF(gfxtest::kProgramVertexFvf) != D3D_OK) return "draw: SetFVF failed";
+        const HRESULT hr = device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(gfxtest::ProgramVertex));
+        return hr == D3D_OK ? std::string() : "draw: DrawPrimitiveUP returned " + std::to_string(hr);
+    }
+    // A quad whose vertices carry every input the vertex program declares,
+    // each a float4 (InputValue).
+    std::string DrawInputs(const ShaderContainer& container) {
+        std::vector<D3DVERTEXELEMENT9> elements;
+        for (const ShaderSemantic& s : container.inputs)
+            elements.push_back({0, std::uint16_t(elements.size() * 16), D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT,
+                                s.usage, s.index});
+        if (elements.empty()) return "draw: the program declares no input";
+        elements.push_back(D3DDECL_END());
+        gfxtest::Ref<IDirect3DVertexDeclaration9> decl;
+        if (device->CreateVertexDeclaration(elements.data(), &decl) != D3D_OK)
+            return "draw: CreateVertexDeclaration refused the inputs";
+        const std::size_t stride = container.inputs.size() * 4;
+        std::vector<float> vertices(stride * 4);
+        const float corners[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+        for (std::size_t v = 0; v < 4; ++v)
+            for (std::size_t i = 0; i < container.inputs.size(); ++i)
+                InputValue(container.inputs[i], corners[v][0], corners[v][1], &vertices[v * stride + i * 4]);
+        if (device->SetVertexDeclaration(decl.get()) != D3D_OK) return "draw: SetVertexDeclaration failed";
+        const HRESULT hr =
+            device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices.data(), std::uint32_t(stride * sizeof(float)));
+        device->SetVertexDeclaration(nullptr);
+        return hr == D3D_OK ? std::string() : "draw: DrawPrimitiveUP returned " + std::to_string(hr);
+    }
+    bool DrewSomething() {
+        gfxtest::Ref<IDirect3DSurface9> back;
+        if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK) return false;
+        D3DLOCKED_RECT lr;
+        if (back->LockRect(&lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return false;
+        bool drawn = false;
+        for (std::uint32_t y = 0; y < back->Height() && !drawn; ++y)
+            for (std::uint32_t x = 0; x < back->Width() && !drawn; ++x) {
+                const std::uint32_t px = reinterpret_cast<const std::uint32_t*>(
+                    static_cast<const std::uint8_t*>(lr.pBits) + y * lr.Pitch)[x];
+                drawn = (px & 0x00FFFFFFu) != (kClear & 0x00FFFFFFu);
+            }
+        back->UnlockRect();
+        return drawn;
+    }
+
+    IDirect3D9* m_d3d = nullptr;
+    std::vector<std::uint32_t> m_units;
+    // The program, its partner and the samplers' textures of the test.
+    gfxtest::Ref<IDirect3DVertexShader9> m_vs;
+    gfxtest::Ref<IDirect3DPixelShader9> m_ps;
+    TextureList m_textures;
+
+protected:
+    IDirect3DDevice9* device = nullptr;
+};
+
+} // namespace
+
+// The set itself: enough programs of both kinds from enough projects, every
+// file present.
+TEST(GfxUtilHlslRealWorldSetTest, NamesProgramsOfBothKindsFromFourProjects) {
+    const auto& programs = Manifest();
+    EXPECT_GE(programs.size(), 60u);
+    std::set<std::string> projects, names;
+    std::size_t vertex = 0;
+    for (const RealWorldProgram& p : programs) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(kFolder + "/" + p.file)) << p;
+        EXPECT_FALSE(p.entry.empty() || p.profile.empty()) << p;
+        EXPECT_TRUE(names.insert(p.name).second) << "two programs named " << p.name;
+        projects.insert(p.file.substr(0, p.file.find('/')));
+        vertex += p.Vertex() ? 1 : 0;
+    }
+    EXPECT_GE(vertex, 20u);
+    EXPECT_GE(programs.size() - vertex, 20u);
+    EXPECT_GE(projects.size(), 4u);
+}
+
+TEST_P(GfxUtilHlslRealWorldTest, CompilesCreatesAndDraws) {
+    const RealWorldProgram& p = GetParam();
+    const std::string failure = Run(p);
+    if (p.knownFailure.empty()) {
+        EXPECT_EQ(failure, "") << p;
+        return;
+    }
+    // A program listed as failing must still fail: the list only shrinks.
+    EXPECT_NE(failure, "") << p << " now passes: remove it from the known failures (" << p.knownFailure << ")";
+    if (failure.empty()) return;
+    // Failing on something else means the listed cause is gone and another
+    // shows: the list must say so.
+    EXPECT_NE(failure.find(p.failureText), std::string::npos)
+        << p << " fails otherwise than listed (" << p.knownFailure << "): " << failure;
+    std::cout << "known failure (" << p.knownFailure << "): " << failure << "\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslRealWorldTest, ::testing::ValuesIn(Manifest()),
+                         [](const ::testing::TestParamInfo<RealWorldProgram>& info) { return info.param.name; });
