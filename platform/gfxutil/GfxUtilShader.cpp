@@ -4,6 +4,7 @@
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/os/OsFiles.h"
 
 #include <algorithm>
@@ -748,9 +749,20 @@ HRESULT D3DXCompileShaderFromFile(const char* path, const char* entry, const cha
     if (errors) *errors = nullptr;
     if (table) *table = nullptr;
     if (!path) return D3DERR_INVALIDCALL;
+    // Read no further than a compile takes: a larger file is refused, not
+    // held whole.
+    const HlslCompileScope* scope = HlslCompileScope::Current();
+    const std::uint64_t cap = (scope ? scope->Limits() : HlslCompileLimits{}).expandedBytes;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(os::OpenFile(path, "rb"), &std::fclose);
+    if (!file) return Refuse("cannot open file '" + std::string(path) + "'", errors, E_FAIL);
     std::string text;
-    if (!os::ReadWholeFile(path, text))
-        return Refuse("cannot open file '" + std::string(path) + "'", errors, E_FAIL);
+    if (!ReadIncludeText(file.get(), cap, text))
+        return Refuse(std::string(path) + "(1,1): error: " +
+                          (std::ferror(file.get()) ? std::string("cannot read the file")
+                                                   : "the source passes " + std::to_string(cap) + " bytes") +
+                          "\n",
+                      errors, E_FAIL);
+    file.reset();
     return D3DXCompileShader(text.data(), static_cast<std::uint32_t>(text.size()), entry, profile, flags, code, errors,
                              table, defines, path);
 }
