@@ -92,19 +92,18 @@ bool IdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c
 // among themselves whatever the others do, as a scan counting only that
 // kind would pair them.
 void PairBrackets(std::vector<Token>& t) {
-    static constexpr char kOpen[] = "{([<", kClose[] = "})]>";
     std::vector<std::size_t> open[4];
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
         if (t[i].text.size() != 1) continue;
         const char c = t[i].text[0];
-        for (int k = 0; k < 4; ++k) {
-            if (c == kOpen[k]) {
-                t[i].close = t.size();
-                open[k].push_back(i);
-            } else if (c == kClose[k] && !open[k].empty()) {
-                t[open[k].back()].close = i;
-                open[k].pop_back();
-            }
+        const int opening = c == '{' ? 0 : c == '(' ? 1 : c == '[' ? 2 : c == '<' ? 3 : -1;
+        const int closing = c == '}' ? 0 : c == ')' ? 1 : c == ']' ? 2 : c == '>' ? 3 : -1;
+        if (opening >= 0) {
+            t[i].close = t.size();
+            open[opening].push_back(i);
+        } else if (closing >= 0 && !open[closing].empty()) {
+            t[open[closing].back()].close = i;
+            open[closing].pop_back();
         }
     }
 }
@@ -113,6 +112,7 @@ void PairBrackets(std::vector<Token>& t) {
 // lines dropped. Cut short once the deadline has passed.
 std::vector<Token> Tokenize(std::string_view s) {
     std::vector<Token> out;
+    out.reserve(s.size() / 4);
     std::size_t i = 0;
     bool lineStart = true;
     while (i < s.size() && Step()) {
