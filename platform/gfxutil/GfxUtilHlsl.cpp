@@ -1145,20 +1145,36 @@ bool ReadStandInsFromTheirFiles(std::string& glsl, bool vertex, const std::vecto
         if (at + floats.size() >= glsl.size() || !std::isdigit(static_cast<unsigned char>(glsl[at + floats.size()])))
             return false;
     bool bools = false, ints = false;
-    std::string out = glsl;
+    std::map<std::uint32_t, std::string> standIns; // float register: the read that replaces it
     for (const HlslGlobal& g : globals) {
         if (!g.shadow || g.effectOnly || g.unused) continue;
         const bool isBool = g.registerSet == kSetBool;
         (isBool ? bools : ints) = true;
         for (std::uint32_t e = 0; e < g.registerCount; ++e) {
-            const std::string from = floats + std::to_string(g.shadowIndex + e) + "]";
             const std::string index = std::to_string(g.registerIndex + e);
-            const std::string to = isBool ? std::string("vec4(float(") + (vertex ? "uVsB[" : "uPsB[") + index + "] != 0))"
-                                          : std::string("vec4(") + (vertex ? "uVsI[" : "uPsI[") + index + "])";
-            for (std::size_t at = out.find(from); at != std::string::npos; at = out.find(from, at + to.size()))
-                out.replace(at, from.size(), to);
+            standIns.emplace(g.shadowIndex + e, isBool ? std::string("vec4(float(") + (vertex ? "uVsB[" : "uPsB[") +
+                                                             index + "] != 0))"
+                                                       : std::string("vec4(") + (vertex ? "uVsI[" : "uPsI[") + index +
+                                                             "])");
         }
     }
+    // Made in one sweep: a read replaced at a time would move the rest of
+    // the text for every read.
+    std::string out;
+    out.reserve(glsl.size());
+    std::size_t copied = 0;
+    for (std::size_t at = glsl.find(floats); at != std::string::npos; at = glsl.find(floats, at + 1)) {
+        std::size_t end = at + floats.size();
+        std::uint32_t reg = 0;
+        while (end < glsl.size() && std::isdigit(static_cast<unsigned char>(glsl[end])) && reg < kMaxRegisters)
+            reg = reg * 10 + std::uint32_t(glsl[end++] - '0');
+        const auto standIn = standIns.find(reg);
+        if (end >= glsl.size() || glsl[end] != ']' || standIn == standIns.end()) continue;
+        out.append(glsl, copied, at - copied);
+        out += standIn->second;
+        copied = end + 1;
+    }
+    out.append(glsl, copied);
     std::string declarations;
     if (bools) declarations += std::string("uniform int ") + (vertex ? "uVsB" : "uPsB") + "[16];\n";
     if (ints) declarations += std::string("uniform ivec4 ") + (vertex ? "uVsI" : "uPsI") + "[16];\n";
