@@ -93,20 +93,15 @@ private:
     std::string m_path;
 };
 
-// `unit` repeated (numbered by "#" when it holds one) between a head and a
+// `unit` repeated (each "#" in it the unit's number) between a head and a
 // tail, to about `bytes` in all.
 std::string Repeat(const std::string& head, const std::string& unit, const std::string& tail, std::size_t bytes) {
     std::string s = head;
-    const std::size_t mark = unit.find('#');
-    for (std::size_t n = 0; s.size() + unit.size() + tail.size() <= bytes; ++n) {
-        if (mark == std::string::npos) {
-            s += unit;
-            continue;
+    for (std::size_t n = 0; s.size() + unit.size() + tail.size() <= bytes; ++n)
+        for (const char c : unit) {
+            if (c == '#') s += std::to_string(n);
+            else s += c;
         }
-        s.append(unit, 0, mark);
-        s += std::to_string(n);
-        s.append(unit, mark + 1);
-    }
     return s + tail;
 }
 
