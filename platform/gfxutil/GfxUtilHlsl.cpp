@@ -1365,8 +1365,8 @@ namespace {
 std::set<std::string, std::less<>> LoopBounds(std::string_view source) {
     const std::vector<Token> t = Tokenize(source);
     std::map<std::string_view, std::size_t> reads, asBound;
-    for (const Token& k : t)
-        if (IdentStart(k.text[0])) ++reads[k.text];
+    for (std::size_t i = 0; i < t.size() && Step(); ++i)
+        if (IdentStart(t[i].text[0])) ++reads[t[i].text];
     // The first ';' at or after each token, found once: loops nested in a
     // loop's head would have it looked for again from each.
     std::vector<std::size_t> nextSemicolon(t.size() + 1, t.size());
