@@ -34,18 +34,88 @@ constexpr std::size_t kMaxRegisters = 4096;
 struct Token {
     std::string_view text;
     std::size_t begin = 0;
+    // An opening bracket's closing one (the list's size when it has none),
+    // found once for the whole list: passes that look for the end of every
+    // list or block would otherwise scan to it each time.
+    std::size_t close = 0;
 };
+
+// What the text passes of the compile under way on this thread have done:
+// tokens and bytes looked at. A hostile source must meet the compile's one
+// deadline inside a pass, not only between the includes and in the child,
+// so every loop of a pass counts its steps here and the clock is read every
+// so many of them.
+constexpr std::uint64_t kStepsPerLook = 4096;
+struct PassWork {
+    std::uint64_t steps = 0, nextLook = kStepsPerLook;
+    bool expired = false;
+};
+thread_local PassWork t_work;
+thread_local int t_passRuns = 0;
+
+// One run of the passes: the outermost on this thread starts the count
+// afresh (the layout runs alone too, or within a compile).
+class PassRun {
+public:
+    PassRun() {
+        if (t_passRuns++ == 0) t_work = PassWork{};
+    }
+    // The count stays for LastHlslPassSteps; what is past its deadline is
+    // the run's alone.
+    ~PassRun() {
+        if (--t_passRuns == 0) t_work.expired = false;
+    }
+    PassRun(const PassRun&) = delete;
+    PassRun& operator=(const PassRun&) = delete;
+};
+
+// `n` steps more; false, and false from then on, once the deadline of the
+// compile under way has passed.
+bool Step(std::uint64_t n = 1) {
+    t_work.steps += n;
+    if (t_work.steps >= t_work.nextLook) {
+        t_work.nextLook = t_work.steps + kStepsPerLook;
+        const HlslCompileScope* scope = HlslCompileScope::Current();
+        if (scope && scope->Expired()) t_work.expired = true;
+    }
+    return !t_work.expired;
+}
+
+bool PassesExpired() { return t_work.expired; }
+
+constexpr const char* kPassesTooLong = "preparing the source for the compiler took too long";
 
 bool IdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 bool IdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
+// Each opening bracket given its closing one. Brackets of one kind pair
+// among themselves whatever the others do, as a scan counting only that
+// kind would pair them.
+void PairBrackets(std::vector<Token>& t) {
+    std::vector<std::size_t> open[4];
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        if (t[i].text.size() != 1) continue;
+        const char c = t[i].text[0];
+        const int opening = c == '{' ? 0 : c == '(' ? 1 : c == '[' ? 2 : c == '<' ? 3 : -1;
+        const int closing = c == '}' ? 0 : c == ')' ? 1 : c == ']' ? 2 : c == '>' ? 3 : -1;
+        if (opening >= 0) {
+            t[i].close = t.size();
+            open[opening].push_back(i);
+        } else if (closing >= 0 && !open[closing].empty()) {
+            t[open[closing].back()].close = i;
+            open[closing].pop_back();
+        }
+    }
+}
+
 // Words, numbers and single punctuation; comments, strings and preprocessor
-// lines dropped.
+// lines dropped. Cut short once the deadline has passed.
 std::vector<Token> Tokenize(std::string_view s) {
     std::vector<Token> out;
+    out.reserve(s.size() / 4);
     std::size_t i = 0;
     bool lineStart = true;
-    while (i < s.size()) {
+    while (i < s.size() && Step()) {
         const char c = s[i];
         if (c == '\n') {
             lineStart = true;
@@ -94,6 +164,7 @@ std::vector<Token> Tokenize(std::string_view s) {
         }
         out.push_back({s.substr(begin, i - begin), begin});
     }
+    PairBrackets(out);
     return out;
 }
 
@@ -141,10 +212,12 @@ TypeInfo ParseType(std::string_view t) {
     return info;
 }
 
+// The closing bracket of the one at `open`; the list's size when none.
 std::size_t MatchClose(const std::vector<Token>& t, std::size_t open) {
+    if (t[open].close > open && t[open].close <= t.size()) return t[open].close;
     const char o = t[open].text[0], c = o == '{' ? '}' : o == '(' ? ')' : o == '[' ? ']' : '>';
     int depth = 0;
-    for (std::size_t i = open; i < t.size(); ++i) {
+    for (std::size_t i = open; i < t.size() && Step(); ++i) {
         if (t[i].text.size() == 1 && t[i].text[0] == o) ++depth;
         if (t[i].text.size() == 1 && t[i].text[0] == c && --depth == 0) return i;
     }
@@ -169,7 +242,7 @@ void GroupFlatList(const std::vector<Token>& t, std::size_t open, std::size_t pe
     const std::size_t close = MatchClose(t, open);
     if (per < 2 || close >= t.size()) return;
     std::vector<std::pair<std::size_t, std::size_t>> values; // source span of each number
-    for (std::size_t k = open + 1; k < close; ++k) {
+    for (std::size_t k = open + 1; k < close && Step(); ++k) {
         const std::string_view w = t[k].text;
         if (w == "," || w == "-" || w == "+") continue;
         if (!std::isdigit(static_cast<unsigned char>(w[0])) && w[0] != '.') return;
@@ -191,6 +264,16 @@ struct StructType {
     std::uint16_t registers = 0; // per element
     std::string refusal;         // why no constant can have this type ("" when one can)
 };
+
+// The structs defined so far, by name (a later definition replaces an
+// earlier one), and how many members the globals of their types have taken
+// in all: each global holds its own copy, and a source of many globals of a
+// large struct would otherwise grow the layout past any table.
+struct StructTypes {
+    std::map<std::string, StructType, std::less<>> byName;
+    std::size_t membersTaken = 0;
+};
+constexpr std::size_t kMaxMembersTaken = 32768; // a table's member records point to their struct by 16 bits
 
 // The alphabetic part of a type word ("int" of "int3") as "float", for
 // members and globals the float registers hold.
@@ -214,6 +297,7 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
             break;
     }
     if (i >= last) return;
+    const std::size_t typeAt = i;
     const Token& typeToken = t[i];
     TypeInfo type = typeToken.text == "matrix" ? ParseType("float4x4")
                     : typeToken.text == "vector" ? ParseType("float4")
@@ -229,8 +313,11 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
     const bool floatType = type.type == D3DXPT_FLOAT;
     const bool packWord = matrix && rowMajor && !packingWord;
     // The member's type as the compiler sees it, for a declarator split off.
+    // Each word of it once: it goes in front of every declarator.
     std::string typeText = packWord ? "row_major " : "";
-    typeText += std::string(t[first].text.data(), typeToken.begin - t[first].begin);
+    std::set<std::string_view> words;
+    for (std::size_t k = first; k < typeAt && Step(); ++k)
+        if (words.insert(t[k].text).second) typeText += std::string(t[k].text) + " ";
     typeText += floatType ? std::string(typeToken.text) : AsFloatType(typeToken.text);
     // The registers hold floats: an int or bool member is read as one.
     if (!floatType) s.edits.push_back({typeToken.begin, typeToken.text.size(), AsFloatType(typeToken.text)});
@@ -285,27 +372,27 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
 }
 
 // `struct Name { members }` starting at token `at`.
-void ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault, std::vector<StructType>& structs) {
+void ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault, StructTypes& structs) {
     if (at + 2 >= t.size() || !IdentStart(t[at + 1].text[0]) || !Is(t[at + 2], "{")) return;
     StructType s;
     s.name = std::string(t[at + 1].text);
     const std::size_t close = MatchClose(t, at + 2);
     if (close >= t.size()) return;
     std::size_t statement = at + 3;
-    for (std::size_t k = at + 3; k < close; ++k) {
+    for (std::size_t k = at + 3; k < close && Step(); ++k) {
         if (!Is(t[k], ";")) continue;
         ReadMember(t, statement, k, rowsByDefault, s);
         statement = k + 1;
     }
     if (statement < close && s.refusal.empty()) s.refusal = "a member without its ';'";
     if (s.members.empty() && s.refusal.empty()) s.refusal = "no members";
-    std::erase_if(structs, [&](const StructType& other) { return other.name == s.name; });
-    structs.push_back(std::move(s));
+    std::string name = s.name;
+    structs.byName[std::move(name)] = std::move(s);
 }
 
 // One global declaration statement [first, last) (last is the ';').
 bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
-                   std::vector<StructType>& structs, std::vector<HlslGlobal>& out, std::string& error) {
+                   StructTypes& structs, std::vector<HlslGlobal>& out, std::string& error) {
     std::size_t i = first;
     bool rowMajor = rowsByDefault, packingWord = false;
     bool isStatic = false, storageWord = false;
@@ -351,11 +438,13 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     } else if (typeToken.text == "vector") {
         type = ParseType("float4");
     }
+    bool listed = false; // declarators separated by commas
     const StructType* structType = nullptr;
-    if (!type.known)
-        for (const StructType& st : structs)
-            if (st.name == typeToken.text) structType = &st;
-    while (i < last) {
+    if (!type.known) {
+        const auto found = structs.byName.find(typeToken.text);
+        if (found != structs.byName.end()) structType = &found->second;
+    }
+    while (i < last && Step()) {
         if (!IdentStart(t[i].text[0])) return true;
         HlslGlobal g;
         g.name = std::string(t[i].text);
@@ -432,10 +521,12 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 g.eraseEnd = t[last].begin;
             }
             ++i;
-            for (; i < last && !Is(t[i], ","); ++i) {
+            for (; i < last && !Is(t[i], ",") && Step(); ++i) {
                 if (Is(t[i], "{") || Is(t[i], "(")) {
-                    const std::size_t close = MatchClose(t, i);
-                    for (std::size_t k = i; k < close; ++k) {
+                    // Not past the statement: a bracket the ';' leaves open
+                    // would have every later statement read here again.
+                    const std::size_t close = std::min(MatchClose(t, i), last);
+                    for (std::size_t k = i; k < close && Step(); ++k) {
                         const std::string_view w = t[k].text;
                         const bool neg = k > i && Is(t[k - 1], "-");
                         if (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '.')
@@ -466,6 +557,13 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         } else {
             const std::uint32_t count = std::max<std::uint32_t>(elements, 1);
             if (structType) {
+                structs.membersTaken += structType->members.size();
+                if (structs.membersTaken > kMaxMembersTaken) {
+                    error = "global '" + g.name + "': more than " + std::to_string(kMaxMembersTaken) +
+                            " struct members among the constants";
+                    return false;
+                }
+                Step(structType->members.size() + structType->edits.size());
                 g.registerSet = kSetFloat;
                 g.cls = D3DXPC_STRUCT;
                 g.type = D3DXPT_VOID;
@@ -498,13 +596,15 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 const std::uint32_t per = matrix ? (rowMajor ? type.rows : type.columns) : 1;
                 g.registerCount = std::uint16_t(std::min<std::uint32_t>(per * count, kMaxRegisters));
             }
-            g.staticOk = !storageWord && !type.sampler;
+            g.staticOk = !storageWord && !type.sampler && !listed;
             out.push_back(std::move(g));
         }
         if (i < last && Is(t[i], ",")) {
             ++i;
-            for (HlslGlobal& earlier : out)
-                if (earlier.typeBegin == typeToken.begin) earlier.staticOk = false;
+            // A word in front of the type would reach every declarator of
+            // the list, the last one's included.
+            out.back().staticOk = false;
+            listed = true;
         }
     }
     return true;
@@ -581,9 +681,19 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
     std::set<std::size_t> structEdited; // a struct's definition edited once for all its globals
     std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos;
     std::string blanked(source);
+    // The globals of one statement may each name all of it: each byte
+    // blanked once.
+    std::vector<std::pair<std::size_t, std::size_t>> erased;
     for (const HlslGlobal& g : globals)
-        for (std::size_t i = g.eraseBegin; i < g.eraseEnd && i < blanked.size(); ++i)
+        if (g.eraseBegin < g.eraseEnd) erased.push_back({g.eraseBegin, std::min(g.eraseEnd, blanked.size())});
+    std::sort(erased.begin(), erased.end());
+    std::size_t blankedTo = 0;
+    for (const auto& [begin, end] : erased) {
+        for (std::size_t i = std::max(begin, blankedTo); i < end; ++i)
             if (blanked[i] != '\n') blanked[i] = ' ';
+        blankedTo = std::max(blankedTo, end);
+    }
+    Step(blanked.size() + erased.size());
     // The packing pragmas become words on the globals they reach: glslang
     // does not read them as the D3D9 compiler does.
     for (std::size_t at = 0; at < blanked.size();) {
@@ -597,6 +707,7 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         at = end + 1;
     }
     for (const HlslGlobal& g : globals) {
+        if (!Step(1 + g.groupOpen.size() + g.structEdits.size())) break;
         for (std::size_t at : g.groupOpen) edits.push_back({at, 0, "{"});
         for (std::size_t at : g.groupClose) edits.push_back({at, 0, "}"});
         if (g.effectOnly) continue;
@@ -627,10 +738,25 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
                              std::string(" : register(") + (g.registerSet == kSetSampler ? "s" : "c") +
                                  std::to_string(g.registerIndex) + ")"});
     }
-    // Stable: at one place, a type's word is replaced before a word goes in front.
-    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at > b.at; });
-    std::string out = std::move(blanked);
-    for (const Edit& e : edits) out.replace(e.at, e.erase, e.text);
+    // Made in one sweep: an edit at a time would move the rest of the text
+    // each time. At one place the edits' texts go in the reverse of their
+    // order (a word put in front of a type's word goes before its
+    // replacement) and the source they erase is erased once.
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
+    Step(edits.size());
+    std::string out;
+    out.reserve(blanked.size() + 16 * edits.size());
+    std::size_t from = 0;
+    for (std::size_t k = 0; k < edits.size();) {
+        const std::size_t at = edits[k].at;
+        std::size_t end = k, erase = 0;
+        while (end < edits.size() && edits[end].at == at) erase = std::max(erase, edits[end++].erase);
+        if (at > from) out.append(blanked, from, at - from);
+        for (std::size_t e = end; e-- > k;) out += edits[e].text;
+        from = std::max(from, std::min(at + erase, blanked.size()));
+        k = end;
+    }
+    if (from < blanked.size()) out.append(blanked, from);
     return out;
 }
 
@@ -1019,20 +1145,36 @@ bool ReadStandInsFromTheirFiles(std::string& glsl, bool vertex, const std::vecto
         if (at + floats.size() >= glsl.size() || !std::isdigit(static_cast<unsigned char>(glsl[at + floats.size()])))
             return false;
     bool bools = false, ints = false;
-    std::string out = glsl;
+    std::map<std::uint32_t, std::string> standIns; // float register: the read that replaces it
     for (const HlslGlobal& g : globals) {
         if (!g.shadow || g.effectOnly || g.unused) continue;
         const bool isBool = g.registerSet == kSetBool;
         (isBool ? bools : ints) = true;
         for (std::uint32_t e = 0; e < g.registerCount; ++e) {
-            const std::string from = floats + std::to_string(g.shadowIndex + e) + "]";
             const std::string index = std::to_string(g.registerIndex + e);
-            const std::string to = isBool ? std::string("vec4(float(") + (vertex ? "uVsB[" : "uPsB[") + index + "] != 0))"
-                                          : std::string("vec4(") + (vertex ? "uVsI[" : "uPsI[") + index + "])";
-            for (std::size_t at = out.find(from); at != std::string::npos; at = out.find(from, at + to.size()))
-                out.replace(at, from.size(), to);
+            standIns.emplace(g.shadowIndex + e, isBool ? std::string("vec4(float(") + (vertex ? "uVsB[" : "uPsB[") +
+                                                             index + "] != 0))"
+                                                       : std::string("vec4(") + (vertex ? "uVsI[" : "uPsI[") + index +
+                                                             "])");
         }
     }
+    // Made in one sweep: a read replaced at a time would move the rest of
+    // the text for every read.
+    std::string out;
+    out.reserve(glsl.size());
+    std::size_t copied = 0;
+    for (std::size_t at = glsl.find(floats); at != std::string::npos; at = glsl.find(floats, at + 1)) {
+        std::size_t end = at + floats.size();
+        std::uint32_t reg = 0;
+        while (end < glsl.size() && std::isdigit(static_cast<unsigned char>(glsl[end])) && reg < kMaxRegisters)
+            reg = reg * 10 + std::uint32_t(glsl[end++] - '0');
+        const auto standIn = standIns.find(reg);
+        if (end >= glsl.size() || glsl[end] != ']' || standIn == standIns.end()) continue;
+        out.append(glsl, copied, at - copied);
+        out += standIn->second;
+        copied = end + 1;
+    }
+    out.append(glsl, copied);
     std::string declarations;
     if (bools) declarations += std::string("uniform int ") + (vertex ? "uVsB" : "uPsB") + "[16];\n";
     if (ints) declarations += std::string("uniform ivec4 ") + (vertex ? "uVsI" : "uPsI") + "[16];\n";
@@ -1154,14 +1296,17 @@ bool ActiveGlobals(const std::vector<std::uint32_t>& spirv, std::set<std::string
 
 } // namespace
 
+std::uint64_t LastHlslPassSteps() { return t_work.steps; }
+
 bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error) {
+    const PassRun run;
     globals.clear();
     const std::vector<Token> t = Tokenize(source);
     std::size_t first = 0;
     bool sawEquals = false, rowsByDefault = false;
     bool cut = false; // a block the end of the source leaves open
-    std::vector<StructType> structs;
-    for (std::size_t i = 0; i < t.size(); ++i) {
+    StructTypes structs;
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
         const std::string_view w = t[i].text;
         if (w == "#row_major" || w == "#column_major") {
             // "#pragma pack_matrix": matrices without a word of their own from here on.
@@ -1183,26 +1328,32 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             continue;
         }
         if (w == ";") {
-            if (!ReadStatement(t, first, i, rowsByDefault, structs, globals, error)) return false;
+            if (!ReadStatement(t, first, i, rowsByDefault, structs, globals, error)) {
+                if (PassesExpired()) error = kPassesTooLong;
+                return false;
+            }
             first = i + 1;
             sawEquals = false;
         }
     }
+    if (PassesExpired()) {
+        error = kPassesTooLong;
+        return false;
+    }
     // A global declared twice is refused here: glslang's HLSL front end
     // crashes on a uniform declared again with another type, even in a
     // declaration the end of the file cuts short.
-    for (std::size_t i = 0; i < globals.size(); ++i)
-        for (std::size_t j = 0; j < i; ++j)
-            if (globals[i].name == globals[j].name) {
-                error = "redefinition of '" + globals[i].name + "'";
-                return false;
-            }
+    std::set<std::string_view> names;
+    for (const HlslGlobal& g : globals)
+        if (!names.insert(g.name).second) {
+            error = "redefinition of '" + g.name + "'";
+            return false;
+        }
     for (std::size_t i = first; !cut && i < t.size() && !Is(t[i], "(") && !Is(t[i], "=") && !Is(t[i], "{"); ++i)
-        for (const HlslGlobal& g : globals)
-            if (t[i].text == g.name) {
-                error = "redefinition of '" + g.name + "' at the end of the source";
-                return false;
-            }
+        if (names.count(t[i].text)) {
+            error = "redefinition of '" + std::string(t[i].text) + "' at the end of the source";
+            return false;
+        }
     return Assign(globals, error);
 }
 
@@ -1214,16 +1365,20 @@ namespace {
 std::set<std::string, std::less<>> LoopBounds(std::string_view source) {
     const std::vector<Token> t = Tokenize(source);
     std::map<std::string_view, std::size_t> reads, asBound;
-    for (const Token& k : t)
-        if (IdentStart(k.text[0])) ++reads[k.text];
-    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+    for (std::size_t i = 0; i < t.size() && Step(); ++i)
+        if (IdentStart(t[i].text[0])) ++reads[t[i].text];
+    // The first ';' at or after each token, found once: loops nested in a
+    // loop's head would have it looked for again from each.
+    std::vector<std::size_t> nextSemicolon(t.size() + 1, t.size());
+    for (std::size_t i = t.size(); i-- > 0 && Step();) nextSemicolon[i] = Is(t[i], ";") ? i : nextSemicolon[i + 1];
+    for (std::size_t i = 0; i + 1 < t.size() && Step(); ++i) {
         if (!Is(t[i], "for") || !Is(t[i + 1], "(")) continue;
         const std::size_t close = MatchClose(t, i + 1);
-        std::size_t first = 0, last = 0, semicolons = 0;
-        for (std::size_t k = i + 2; k < close && semicolons < 2; ++k)
-            if (Is(t[k], ";") && ++semicolons == 1) first = k + 1;
-            else if (Is(t[k], ";")) last = k;
-        if (semicolons < 2 || last < first + 3) continue;
+        // The condition lies between the head's first two ';'.
+        const std::size_t semicolon = nextSemicolon[i + 2];
+        if (semicolon >= close) continue;
+        const std::size_t first = semicolon + 1, last = nextSemicolon[first];
+        if (last >= close || last < first + 3) continue;
         // ident, a comparison of one or two characters, ident.
         const std::size_t ops = last - first - 2;
         bool comparison = ops <= 2 && IdentStart(t[first].text[0]) && IdentStart(t[last - 1].text[0]);
@@ -1247,14 +1402,18 @@ std::set<std::string, std::less<>> LoopBounds(std::string_view source) {
 bool UnnamedEntryParameter(std::string_view source, std::string_view entry) {
     const std::vector<Token> t = Tokenize(source);
     int depth = 0;
-    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+    // Tokens up to here were read as one list's parameters: an entry's name
+    // among them is a call in that list, not another list to read.
+    std::size_t read = 0;
+    for (std::size_t i = 0; i + 1 < t.size() && Step(); ++i) {
         if (Is(t[i], "{")) ++depth;
         if (Is(t[i], "}")) --depth;
-        if (depth != 0 || t[i].text != entry || !Is(t[i + 1], "(")) continue;
+        if (i < read || depth != 0 || t[i].text != entry || !Is(t[i + 1], "(")) continue;
         std::size_t tokens = 0, names = 0;
         bool reading = true, onlyVoid = true;
         int nest = 0;
-        for (std::size_t j = i + 2; j <= t.size(); ++j) {
+        std::size_t j = i + 2;
+        for (; j <= t.size() && Step(); ++j) {
             const bool end = j == t.size();
             const std::string_view w = end ? std::string_view(")") : t[j].text;
             if (w == "(") ++nest;
@@ -1280,6 +1439,7 @@ bool UnnamedEntryParameter(std::string_view source, std::string_view entry) {
                 onlyVoid = onlyVoid && w == "void";
             }
         }
+        read = j;
     }
     return false;
 }
@@ -1287,6 +1447,7 @@ bool UnnamedEntryParameter(std::string_view source, std::string_view entry) {
 // Spaces over [begin, end) of `text`, keeping its line breaks so that the
 // compiler's line numbers stay those of the file.
 void Blank(std::string& text, std::size_t begin, std::size_t end) {
+    Step(end > begin ? end - begin : 0);
     for (std::size_t i = begin; i < end && i < text.size(); ++i)
         if (text[i] != '\n') text[i] = ' ';
 }
@@ -1301,12 +1462,14 @@ std::string BlankEffectSyntax(std::string_view source) {
     const std::vector<Token> t = Tokenize(source);
     std::size_t first = 0; // the statement's first token
     bool sawEquals = false;
-    for (std::size_t i = 0; i < t.size(); ++i) {
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
         const std::string_view w = t[i].text;
         const bool statementStart = i == first;
-        if (statementStart && (w == "technique" || w == "technique9" || w == "technique10" || w == "technique11")) {
+        // In any case, as the effect reads them ("Technique", "TECHNIQUE").
+        if (statementStart && (EqualNoCase(w, "technique") || EqualNoCase(w, "technique9") ||
+                               EqualNoCase(w, "technique10") || EqualNoCase(w, "technique11"))) {
             std::size_t open = i + 1;
-            while (open < t.size() && !Is(t[open], "{") && !Is(t[open], ";"))
+            while (open < t.size() && !Is(t[open], "{") && !Is(t[open], ";") && Step())
                 open = Is(t[open], "<") ? MatchClose(t, open) + 1 : open + 1; // past its annotations
             const std::size_t close = open < t.size() && Is(t[open], "{") ? MatchClose(t, open) : open;
             const std::size_t end = close < t.size() ? TokenEnd(t[close]) : source.size();
@@ -1336,7 +1499,7 @@ std::string BlankEffectSyntax(std::string_view source) {
         if (w != ";") continue;
         // A string or a shader object: the effect's own.
         bool effectOnly = false;
-        for (std::size_t k = first; k < i && !effectOnly; ++k) {
+        for (std::size_t k = first; k < i && !effectOnly && Step(); ++k) {
             const std::string_view v = t[k].text;
             if (Is(t[k], "{") || Is(t[k], "(")) k = std::min(MatchClose(t, k), i);
             effectOnly = v == "compile" || (k <= first + 2 && (v == "string" || EqualNoCase(v, "pixelshader") ||
@@ -1355,7 +1518,7 @@ std::string GroupLocalFlatLists(std::string_view source) {
     const std::vector<Token> t = Tokenize(source);
     std::vector<std::size_t> opens, closes;
     int depth = 0;
-    for (std::size_t i = 0; i < t.size(); ++i) {
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
         if (Is(t[i], "{")) ++depth;
         if (Is(t[i], "}")) --depth;
         if (depth <= 0 || i + 4 >= t.size() || !Is(t[i + 2], "[")) continue;
@@ -1368,12 +1531,21 @@ std::string GroupLocalFlatLists(std::string_view source) {
         GroupFlatList(t, close + 2, std::size_t(type.rows) * type.columns, elements, opens, closes);
     }
     if (opens.empty()) return std::string(source);
+    // Made in one sweep: a brace put in at a time would move the rest of the
+    // text each time. At one place a '}' goes before a '{'.
     std::vector<std::pair<std::size_t, char>> inserts;
-    for (std::size_t at : opens) inserts.push_back({at, '{'});
     for (std::size_t at : closes) inserts.push_back({at, '}'});
-    std::stable_sort(inserts.begin(), inserts.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::string out(source);
-    for (const auto& [at, c] : inserts) out.insert(at, 1, c);
+    for (std::size_t at : opens) inserts.push_back({at, '{'});
+    std::stable_sort(inserts.begin(), inserts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string out;
+    out.reserve(source.size() + inserts.size());
+    std::size_t from = 0;
+    for (const auto& [at, c] : inserts) {
+        out.append(source.substr(from, at - from));
+        out += c;
+        from = at;
+    }
+    out.append(source.substr(from));
     return out;
 }
 
@@ -1388,14 +1560,18 @@ constexpr std::string_view kLiftedUniform = "orvUniform_";
 // SPIRV-Cross cannot flatten). The source unchanged when it has none.
 std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
     const std::vector<Token> t = Tokenize(source);
+    // The first '{' or ';' at or after each token, found once: what follows
+    // each parameter list, a body or the end of a declaration.
+    std::vector<std::size_t> nextBlockOrEnd(t.size() + 1, t.size());
+    for (std::size_t i = t.size(); i-- > 0 && Step();)
+        nextBlockOrEnd[i] = Is(t[i], "{") || Is(t[i], ";") ? i : nextBlockOrEnd[i + 1];
     int depth = 0;
-    for (std::size_t i = 1; i + 1 < t.size(); ++i) {
+    for (std::size_t i = 1; i + 1 < t.size() && Step(); ++i) {
         if (Is(t[i], "{")) ++depth;
         if (Is(t[i], "}")) --depth;
         if (depth != 0 || t[i].text != entry || !Is(t[i + 1], "(") || !IdentStart(t[i - 1].text[0])) continue;
         const std::size_t close = MatchClose(t, i + 1);
-        std::size_t body = close + 1;
-        while (body < t.size() && !Is(t[body], "{") && !Is(t[body], ";")) ++body;
+        const std::size_t body = close < t.size() ? nextBlockOrEnd[close + 1] : t.size();
         if (body >= t.size() || Is(t[body], ";")) continue; // a declaration only
         const std::size_t bodyClose = MatchClose(t, body);
         if (bodyClose >= t.size()) return std::string(source);
@@ -1404,7 +1580,7 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
         std::vector<std::pair<std::size_t, std::size_t>> blanks;
         std::size_t from = i + 2, lastKept = 0; // the comma after the last parameter kept
         bool keptAny = false;
-        for (std::size_t k = i + 2; k <= close; ++k) {
+        for (std::size_t k = i + 2; k <= close && Step(); ++k) {
             if (k < close && (Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "{") || Is(t[k], "<"))) {
                 k = MatchClose(t, k);
                 continue;
@@ -1413,13 +1589,13 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
             // One parameter [from, k): its name is the last word before its
             // semantic, array size or default.
             std::size_t nameAt = from, uniformAt = k;
-            for (std::size_t m = from; m < k && !Is(t[m], ":") && !Is(t[m], "=") && !Is(t[m], "["); ++m) {
+            for (std::size_t m = from; m < k && !Is(t[m], ":") && !Is(t[m], "=") && !Is(t[m], "[") && Step(); ++m) {
                 if (Is(t[m], "uniform")) uniformAt = m;
                 if (IdentStart(t[m].text[0])) nameAt = m;
             }
             if (from < k && uniformAt < k) {
                 names.insert(t[nameAt].text);
-                for (std::size_t m = from; m < k; ++m)
+                for (std::size_t m = from; m < k && Step(); ++m)
                     if (m != uniformAt)
                         globals += (m == nameAt ? std::string(kLiftedUniform) : std::string()) + std::string(t[m].text) + " ";
                 globals += "; ";
@@ -1434,13 +1610,24 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
             from = k + 1;
         }
         if (names.empty()) return std::string(source);
-        std::string out(source);
-        // The body's reads, from the end so that earlier places stay put.
-        for (std::size_t k = bodyClose; k > body; --k)
-            if (names.count(t[k].text) && !Is(t[k - 1], "."))
-                out.insert(t[k].begin, kLiftedUniform);
-        for (const auto& [begin, end] : blanks) Blank(out, begin, end);
-        out.insert(t[i - 1].begin, globals);
+        std::string blanked(source);
+        for (const auto& [begin, end] : blanks) Blank(blanked, begin, end);
+        // Made in one sweep: the globals before the entry's return type, each
+        // read in the body renamed. A name put in at a time would move the
+        // rest of the text for every read.
+        const std::size_t declaration = t[i - 1].begin;
+        std::string out;
+        out.reserve(source.size() + globals.size());
+        out.append(blanked, 0, declaration);
+        out += globals;
+        std::size_t copied = declaration;
+        for (std::size_t k = body + 1; k <= bodyClose && Step(); ++k) {
+            if (!names.count(t[k].text) || Is(t[k - 1], ".")) continue;
+            out.append(blanked, copied, t[k].begin - copied);
+            out += kLiftedUniform;
+            copied = t[k].begin;
+        }
+        out.append(blanked, copied);
         return out;
     }
     return std::string(source);
@@ -1463,13 +1650,20 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         return false;
     }
     const HlslCompileScope scope;
+    const PassRun run;
+    if (source.size() > scope.Limits().expandedBytes) {
+        errors = sourceName + "(1,1): error: the source passes " + std::to_string(scope.Limits().expandedBytes) +
+                 " bytes\n";
+        return false;
+    }
     std::string expanded, includeError;
     if (!ExpandHlslIncludes(source, name && *name ? name : "", scope, expanded, includeError)) {
         errors = includeError + "\n";
         return false;
     }
     std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(expanded));
-    if (UnnamedEntryParameter(prepared, entry)) {
+    // Past the deadline the passes stop short, and the layout refuses.
+    if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
         errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";
         return false;
     }

@@ -73,6 +73,11 @@ struct HlslGlobal {
 // layout cannot take (a struct, or registers that overlap).
 [[nodiscard]] bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error);
 
+// The steps (tokens and bytes looked at) the text passes of the last compile
+// or layout on this thread took. They run in the caller before glslang's
+// child, so their work must grow no faster than the source; checked by tests.
+[[nodiscard]] std::uint64_t LastHlslPassSteps();
+
 // Compiles `source` (named `name` in messages) for `entry` and `profile`.
 // True with the container's bytes; false with errors one per line as
 // "name(line,col): error: text".

@@ -751,10 +751,17 @@ HRESULT D3DXCompileShaderFromFile(const char* path, const char* entry, const cha
     if (errors) *errors = nullptr;
     if (table) *table = nullptr;
     if (!path) return D3DERR_INVALIDCALL;
+    // Read no further than a compile takes: a larger file is refused, not
+    // held whole, in the words a larger source in memory is refused with.
     std::string text;
     os::FileError why = os::FileError::None;
     const std::uint64_t cap = SourceFileByteCap();
-    if (!os::ReadWholeFile(path, text, cap, &why)) return Refuse(os::DescribeFileError(path, why, cap), errors, E_FAIL);
+    if (!os::ReadWholeFile(path, text, cap, &why)) {
+        if (why == os::FileError::TooLarge)
+            return Refuse(std::string(path) + "(1,1): error: the source passes " + std::to_string(cap) + " bytes\n",
+                          errors, E_FAIL);
+        return Refuse(os::DescribeFileError(path, why, cap), errors, E_FAIL);
+    }
     return D3DXCompileShader(text.data(), static_cast<std::uint32_t>(text.size()), entry, profile, flags, code, errors,
                              table, defines, path);
 }

@@ -1248,6 +1248,39 @@ void HlslSourceSeeds(SeedFolder& kFolder)
         kSeed.insert(kSeed.end(), kSource.pcText, kSource.pcText + std::strlen(kSource.pcText));
         kFolder.Add(kSeed);
     }
+    // The text passes' hostile shapes, each a head and a unit repeated to
+    // about 12 KB, and an effect's keywords capitalised.
+    const struct
+    {
+        std::uint8_t ucProfile;
+        const char* pcHead;
+        const char* pcUnit;
+    } akShapes[] = {
+        {3, "", "main("},
+        {3, "float4 main(uniform float4 u) : COLOR { return u", "+u"},
+        {4, "float4 main() : COLOR { ", "for("},
+        {3, "", "{"},
+        {3, "", "float a=(1;"},
+        {3, "float4 main() : COLOR { float4 L[] = {", "1,"},
+        {3, "", "Technique T < int a = 1; > { Pass P { PixelShader = compile ps_2_0 main(); } }\n"},
+        {3, "texture ", "t, "},
+        {3, "struct S { float4 a; float b; };\n", "S g; "},
+    };
+    for (const auto& kShape : akShapes)
+    {
+        std::string kText = kShape.pcHead;
+        while (kText.size() + std::strlen(kShape.pcUnit) < 12000)
+            kText += kShape.pcUnit;
+        std::vector<std::uint8_t> kSeed(1, kShape.ucProfile);
+        kSeed.insert(kSeed.end(), kText.begin(), kText.end());
+        kFolder.Add(kSeed);
+    }
+    const char* pcCapitalised = "float4 Tint;\nfloat4 main(float4 c : COLOR0) : COLOR { return c * Tint; }\n"
+                                "TECHNIQUE Lit { PASS P0 { PixelShader = compile ps_2_0 main(); } }\n"
+                                "Technique Other < string Name = \"x\"; > { Pass { CullMode = None; } }\n";
+    std::vector<std::uint8_t> kCapitalised(1, 3);
+    kCapitalised.insert(kCapitalised.end(), pcCapitalised, pcCapitalised + std::strlen(pcCapitalised));
+    kFolder.Add(kCapitalised);
 }
 
 // Programs of every model as the program fuzzer reads them: a byte naming

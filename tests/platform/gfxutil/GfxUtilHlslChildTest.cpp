@@ -335,7 +335,7 @@ TEST(GfxUtilHlslChildTest, AMainFilePastTheSizeCapIsRefused) {
     const Result read = CompileFile(fits, limits);
     EXPECT_EQ(read.hr, D3D_OK) << read.errors;
     const std::string over = folder.Write("over.hlsl", text + "\n");
-    ExpectRefused(CompileFile(over, limits), "'" + over + "' is larger than 4096 bytes");
+    ExpectRefused(CompileFile(over, limits), over + "(1,1): error: the source passes 4096 bytes");
     ExpectRefused(ReadEffectFile(over, limits), "'" + over + "' is larger than 4096 bytes");
 }
 

@@ -1,0 +1,371 @@
+// The text passes a high-level compile runs in the caller before glslang's
+// child: hostile sources of every shape they read, their work measured as it
+// grows with the source; the compile's deadline looked at inside them; the
+// main source capped as the expanded includes are; and what the passes must
+// still do for ordinary sources (effect keywords in any case, a list of
+// globals of which the program reads some).
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+
+#include "platform/gfx/GfxShaderContainer.h"
+#include "tests/platform/gfx/GfxBackendFixture.h"
+#include "tests/platform/gfx/GfxProgramFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace gfx;
+
+namespace {
+
+struct Result {
+    HRESULT hr = E_FAIL;
+    std::string errors;
+    std::vector<std::uint8_t> code;
+    ID3DXConstantTable* table = nullptr;
+
+    Result() = default;
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+    ~Result() {
+        if (table) table->Release();
+    }
+};
+
+void Take(Result& r, HRESULT hr, ID3DXBuffer* code, ID3DXBuffer* errors) {
+    r.hr = hr;
+    if (code) {
+        const auto* p = static_cast<const std::uint8_t*>(code->GetBufferPointer());
+        r.code.assign(p, p + code->GetBufferSize());
+        code->Release();
+    }
+    if (errors) {
+        r.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+}
+
+void Compile(Result& r, const std::string& source, const char* profile, const char* entry = "main") {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), entry, profile, 0, &code,
+                                         &errors, &r.table, nullptr, nullptr);
+    Take(r, hr, code, errors);
+}
+
+void CompileFile(Result& r, const std::string& path, const char* profile, const char* entry = "main") {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCompileShaderFromFile(path.c_str(), entry, profile, 0, &code, &errors, &r.table, nullptr);
+    Take(r, hr, code, errors);
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        char name[] = "/tmp/gfxutil-passes-XXXXXX";
+        if (::mkdtemp(name)) m_path = name;
+    }
+    ~TempFolder() {
+        if (!m_path.empty()) std::filesystem::remove_all(m_path);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    [[nodiscard]] const std::string& Path() const { return m_path; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(m_path + "/" + name, std::ios::binary) << text;
+        return m_path + "/" + name;
+    }
+
+private:
+    std::string m_path;
+};
+
+// `unit` repeated (each "#" in it the unit's number) between a head and a
+// tail, to about `bytes` in all.
+std::string Repeat(const std::string& head, const std::string& unit, const std::string& tail, std::size_t bytes) {
+    std::string s = head;
+    for (std::size_t n = 0; s.size() + unit.size() + tail.size() <= bytes; ++n)
+        for (const char c : unit) {
+            if (c == '#') s += std::to_string(n);
+            else s += c;
+        }
+    return s + tail;
+}
+
+// A source shape aimed at one pass, made to a given size.
+struct Shape {
+    const char* name;
+    const char* profile;
+    std::function<std::string(std::size_t)> make;
+};
+
+const Shape kShapes[] = {
+    // Each "main (" a parameter list never closed, or one without a body:
+    // the entry's lists are read once.
+    {"EntryNameAndParenRepeated", "ps_2_0", [](std::size_t n) { return Repeat("", "main(", "", n); }},
+    {"EntryListsWithoutBodies", "ps_2_0", [](std::size_t n) { return Repeat("", "float4 main() ", "", n); }},
+    // Each read of a uniform parameter renamed to its global: a million reads.
+    {"UniformParameterReadAMillionTimes", "ps_2_0",
+     [](std::size_t n) { return Repeat("float4 main(uniform float4 u) : COLOR { return u", "+u", "; }\n", n); }},
+    // The head of every loop looked at for a bound.
+    {"ForParenRepeated", "ps_3_0", [](std::size_t n) { return Repeat("float4 main() : COLOR { ", "for(", "", n); }},
+    {"LoopsNestedInLoopHeads", "ps_3_0",
+     [](std::size_t n) {
+         return Repeat("float4 main() : COLOR { ", "for(", "", n * 4 / 5) + std::string(n / 5, ')') + "}";
+     }},
+    // Blocks never closed, and brackets a statement leaves open.
+    {"OpenBraceRepeated", "ps_2_0", [](std::size_t n) { return Repeat("", "{", "", n); }},
+    {"CloseBraceRepeated", "ps_2_0", [](std::size_t n) { return Repeat("", "}", "", n); }},
+    {"InitialisersLeavingParensOpen", "ps_2_0", [](std::size_t n) { return Repeat("", "float a#=(1;", "", n); }},
+    {"StatementsLeavingParensAndAnglesOpen", "ps_2_0", [](std::size_t n) { return Repeat("", "x<(;", "", n); }},
+    // Flat lists given their elements' braces, at file scope and in a body.
+    {"GlobalFlatList", "ps_2_0", [](std::size_t n) { return Repeat("float4 L[] = {", "1,", "1};\n", n); }},
+    {"LocalFlatList", "ps_2_0",
+     [](std::size_t n) { return Repeat("float4 main() : COLOR { float4 L[] = {", "1,", "1}; return L[0]; }\n", n); }},
+    {"StaticFlatLists", "ps_2_0",
+     [](std::size_t n) { return Repeat("", "static float4 a#[2]={1,2,3,4,5,6,7,8};\n", "", n); }},
+    // What only an effect reads, blanked for a single entry.
+    {"TechniqueBlocks", "ps_2_0",
+     [](std::size_t n) {
+         return Repeat("", "Technique T < int a = 1; > { pass P { PixelShader = compile ps_2_0 main(); } }\n", "", n);
+     }},
+    {"TechniquesNeverClosed", "ps_2_0", [](std::size_t n) { return Repeat("", "technique t <", "", n); }},
+    {"Annotations", "ps_2_0", [](std::size_t n) { return Repeat("", "float a# < int b = 1; >;", "", n); }},
+    // Globals the layout and the rewrite edit: lists whose every declarator
+    // names the whole statement, struct members padded, structs by the
+    // thousand, globals each copying a large struct's members.
+    {"TextureList", "ps_2_0", [](std::size_t n) { return Repeat("texture ", "t#, ", "t;\n", n); }},
+    {"SamplerListWithStates", "ps_2_0",
+     [](std::size_t n) { return Repeat("sampler ", "s# = sampler_state { MinFilter = Point; }, ", "s;\n", n); }},
+    {"StaticDeclaratorList", "ps_2_0", [](std::size_t n) { return Repeat("static float ", "a#, ", "a;\n", n); }},
+    {"StructMembersUnderManyWords", "ps_2_0",
+     [](std::size_t n) {
+         return Repeat("struct S { ", "const ", "", n / 2) + Repeat("float ", "m#, ", "m; };\nS s;\n", n / 2);
+     }},
+    {"ManyStructsAndTheirGlobals", "ps_2_0",
+     [](std::size_t n) { return Repeat("", "struct S# { float4 a; float4 b; }; S# g#;\n", "", n); }},
+    {"GlobalsOfOneLargeStruct", "ps_2_0",
+     [](std::size_t n) {
+         std::string head = "struct S { ";
+         for (int m = 0; m < 4000; ++m) head += "float4 m" + std::to_string(m) + ";";
+         return Repeat(head + "};\n", "S g#;", "", n);
+     }},
+};
+
+constexpr std::size_t kSmall = 256u << 10, kLarge = 2u << 20;
+constexpr const char* kPassesTooLong = "preparing the source for the compiler took too long";
+
+// The passes of one compile: its steps, with what the compile said.
+std::uint64_t PassSteps(const std::string& source, const char* profile, std::string& errors) {
+    // glslang's child held to almost no memory: what it makes of these
+    // sources is the guard's to test, and it ends at once. The deadline far
+    // off: the steps, not the time a loaded machine takes, are measured.
+    HlslCompileLimits limits;
+    limits.childBytes = 1;
+    limits.time = std::chrono::minutes(10);
+    const HlslCompileScope scope(limits);
+    Result r;
+    Compile(r, source, profile);
+    errors = r.errors;
+    return LastHlslPassSteps();
+}
+
+class GfxUtilHlslPassesShapeTest : public ::testing::TestWithParam<Shape> {};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslPassesShapeTest, ::testing::ValuesIn(kShapes),
+                         [](const ::testing::TestParamInfo<Shape>& info) { return std::string(info.param.name); });
+
+} // namespace
+
+// Each shape at 256 KB and at 2 MB: the passes' steps grow with the source
+// (eight times the bytes, at most about eight times the steps, where a pass
+// scanning ahead once per token would take 64 times), a few dozen a byte,
+// and the compile ends in a refusal or code well within the deadline.
+TEST_P(GfxUtilHlslPassesShapeTest, TakesStepsLinearInItsSize) {
+    const Shape& shape = GetParam();
+    const std::string small = shape.make(kSmall), large = shape.make(kLarge);
+    ASSERT_GE(large.size(), kLarge - 4096);
+    std::string smallErrors, largeErrors;
+    const std::uint64_t smallSteps = PassSteps(small, shape.profile, smallErrors);
+    const std::uint64_t largeSteps = PassSteps(large, shape.profile, largeErrors);
+    EXPECT_GT(smallSteps, small.size() / 4) << "the passes looked at the source";
+    EXPECT_LE(largeSteps, smallSteps * (large.size() + large.size() / 8) / small.size());
+    EXPECT_LE(largeSteps, 32 * large.size());
+    for (const std::string* errors : {&smallErrors, &largeErrors})
+        EXPECT_EQ(errors->find(kPassesTooLong), std::string::npos) << *errors;
+}
+
+// Past the compile's deadline a pass stops within a few thousand steps of
+// the source, and the compile is refused in the deadline's words.
+TEST(GfxUtilHlslPassesTest, ThePassesStopAtTheDeadline) {
+    HlslCompileLimits limits;
+    limits.time = std::chrono::milliseconds(0);
+    for (const Shape& shape : kShapes) {
+        SCOPED_TRACE(shape.name);
+        const std::string source = shape.make(kSmall);
+        const HlslCompileScope scope(limits);
+        ASSERT_TRUE(scope.Expired());
+        Result r;
+        Compile(r, source, shape.profile);
+        EXPECT_EQ(r.hr, E_FAIL);
+        EXPECT_EQ(r.errors, std::string("memory(1,1): error: ") + kPassesTooLong + "\n");
+        EXPECT_LT(LastHlslPassSteps(), 10000u);
+    }
+    // The layout on its own, outside any compile, has no deadline.
+    std::vector<HlslGlobal> globals;
+    std::string error;
+    EXPECT_TRUE(LayoutHlslGlobals(kShapes[0].make(kSmall), globals, error)) << error;
+}
+
+namespace {
+
+constexpr const char* kSmallProgram = "float4 Tint;\nfloat4 main() : COLOR { return Tint; }\n";
+
+// The small program padded with spaces to `bytes`.
+std::string Padded(std::size_t bytes) {
+    std::string s = kSmallProgram;
+    s.resize(bytes, ' ');
+    return s;
+}
+
+} // namespace
+
+// The main source is held to the cap of the source with its includes,
+// given in memory or read from a file, up to the byte: the file is read no
+// further than that, and nothing of a larger source reaches the passes.
+TEST(GfxUtilHlslPassesTest, TheMainSourceIsCappedAsTheExpandedIncludesAre) {
+    {
+        HlslCompileLimits limits;
+        limits.expandedBytes = 4096;
+        const HlslCompileScope scope(limits);
+        Result atCap, pastCap;
+        Compile(atCap, Padded(4096), "ps_2_0");
+        EXPECT_EQ(atCap.hr, D3D_OK) << atCap.errors;
+        Compile(pastCap, Padded(4097), "ps_2_0");
+        EXPECT_EQ(pastCap.hr, E_FAIL);
+        EXPECT_EQ(pastCap.errors, "memory(1,1): error: the source passes 4096 bytes\n");
+        EXPECT_EQ(LastHlslPassSteps(), 0u);
+
+        TempFolder folder;
+        const std::string fits = folder.Write("fits.hlsl", Padded(4096));
+        const std::string large = folder.Write("large.hlsl", Padded(4097));
+        Result fromFile, largeFile;
+        CompileFile(fromFile, fits, "ps_2_0");
+        EXPECT_EQ(fromFile.hr, D3D_OK) << fromFile.errors;
+        CompileFile(largeFile, large, "ps_2_0");
+        EXPECT_EQ(largeFile.hr, E_FAIL);
+        EXPECT_EQ(largeFile.errors, large + "(1,1): error: the source passes 4096 bytes\n");
+    }
+    // Without a scope of the caller's, the compile's own cap: 4 MiB.
+    const std::uint64_t cap = HlslCompileLimits{}.expandedBytes;
+    Result inMemory, fromFile;
+    Compile(inMemory, Padded(cap + 1), "ps_2_0");
+    EXPECT_EQ(inMemory.errors, "memory(1,1): error: the source passes " + std::to_string(cap) + " bytes\n");
+    TempFolder folder;
+    const std::string path = folder.Write("huge.hlsl", Padded(cap + 1));
+    CompileFile(fromFile, path, "ps_2_0");
+    EXPECT_EQ(fromFile.errors, path + "(1,1): error: the source passes " + std::to_string(cap) + " bytes\n");
+    Result missing;
+    CompileFile(missing, folder.Path() + "/none.hlsl", "ps_2_0");
+    EXPECT_EQ(missing.hr, E_FAIL);
+    EXPECT_NE(missing.errors.find("cannot open file"), std::string::npos) << missing.errors;
+}
+
+namespace {
+
+// Compiled programs drawn on gl and read back.
+class GfxUtilHlslPassesDrawTest : public gfxtest::GlProgramTest {
+protected:
+    IDirect3DVertexShader9* MakeVertex(const Result& r) {
+        IDirect3DVertexShader9* out = nullptr;
+        EXPECT_EQ(device->CreateVertexShader(reinterpret_cast<const std::uint32_t*>(r.code.data()),
+                                             std::uint32_t(r.code.size()), &out),
+                  D3D_OK);
+        if (out) m_vertexShaders.push_back(out);
+        return out;
+    }
+    IDirect3DPixelShader9* MakePixel(const Result& r) {
+        IDirect3DPixelShader9* out = nullptr;
+        EXPECT_EQ(device->CreatePixelShader(reinterpret_cast<const std::uint32_t*>(r.code.data()),
+                                            std::uint32_t(r.code.size()), &out),
+                  D3D_OK);
+        if (out) m_pixelShaders.push_back(out);
+        return out;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslPassesDrawTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
+
+} // namespace
+
+// An effect file whose keywords are capitalised, as tools write them,
+// compiles one entry at a time: its techniques and passes, in any case, are
+// the effect's and not the compiler's.
+TEST_P(GfxUtilHlslPassesDrawTest, EffectKeywordsInAnyCaseStayOutOfOneEntrysCompile) {
+    if (Stopped()) return;
+    TempFolder folder;
+    const std::string path = folder.Write("caps.fx", R"(float4 Tint = {1, 0.5, 0, 1};
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut vs_main(float4 p : POSITION) { VOut o; o.pos = p; o.col = Tint; return o; }
+float4 ps_main(float4 c : COLOR0) : COLOR { return c; }
+Technique Lit < string Name = "lit"; >
+{
+    Pass Main { VertexShader = compile vs_2_0 vs_main(); PixelShader = compile ps_2_0 ps_main(); }
+}
+TECHNIQUE Plain { PASS { VertexShader = compile vs_2_0 vs_main(); CullMode = None; } }
+technique Last { pass { PixelShader = compile ps_2_0 ps_main(); } }
+)");
+    Result vs, ps;
+    CompileFile(vs, path, "vs_2_0", "vs_main");
+    CompileFile(ps, path, "ps_2_0", "ps_main");
+    ASSERT_EQ(vs.hr, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.hr, D3D_OK) << ps.errors;
+    IDirect3DVertexShader9* v = MakeVertex(vs);
+    IDirect3DPixelShader9* p = MakePixel(ps);
+    ASSERT_TRUE(v && p);
+    ASSERT_EQ(vs.table->SetDefaults(device), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    DrawQuad();
+    ExpectPixel(8, 8, 255, 128, 0, "the tint's default");
+    // The effect reads the same file, techniques and passes by name.
+    ID3DXEffectCompiler* compiler = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    EXPECT_EQ(D3DXCreateEffectCompilerFromFileA(path.c_str(), nullptr, nullptr, 0, &compiler, &errors), D3D_OK);
+    if (compiler) compiler->Release();
+    if (errors) errors->Release();
+}
+
+// Of globals declared in one list the program reads some: those keep their
+// registers and their values, the rest leave the table.
+TEST_P(GfxUtilHlslPassesDrawTest, AListOfGlobalsKeepsTheOnesTheProgramReads) {
+    if (Stopped()) return;
+    Result ps;
+    Compile(ps, "float4 Unread, Green, Spare;\nfloat4 main() : COLOR { return Green; }\n", "ps_2_0");
+    ASSERT_EQ(ps.hr, D3D_OK) << ps.errors;
+    ASSERT_NE(ps.table, nullptr);
+    EXPECT_EQ(ps.table->GetConstantByName(nullptr, "Unread"), nullptr);
+    EXPECT_EQ(ps.table->GetConstantByName(nullptr, "Spare"), nullptr);
+    ASSERT_NE(ps.table->GetConstantByName(nullptr, "Green"), nullptr);
+    IDirect3DPixelShader9* p = MakePixel(ps);
+    ASSERT_NE(p, nullptr);
+    const D3DXVECTOR4 green{0.f, 1.f, 0.f, 1.f};
+    ASSERT_EQ(ps.table->SetVector(device, "Green", &green), D3D_OK);
+    IDirect3DVertexShader9* v = Vertex(gfxtest::kPassVertex);
+    ASSERT_NE(v, nullptr);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    DrawQuad();
+    ExpectPixel(8, 8, 0, 255, 0, "the constant set by name");
+}
