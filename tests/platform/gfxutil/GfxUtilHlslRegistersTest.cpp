@@ -5,6 +5,7 @@
 // taken as the address register takes the index.
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
@@ -410,6 +411,73 @@ VOut main(float4 p : POSITION, float3 n : NORMAL, float2 corner : TEXCOORD0) {
         DrawAll(LitVertex{{pos[0], pos[1], pos[2]}, {normal[0], normal[1], normal[2]}, {0, 0}});
         ExpectPixel(8, 8, expected[0], expected[1], expected[2], source);
     }
+}
+
+// The same through an effect's compile pass, with samplers sharing their
+// unit: the effect sets the matrices into the registers the programs read.
+TEST_P(GfxUtilHlslRegistersDrawTest, AnEffectPassSetsWhatItsProgramsRead) {
+    if (Stopped()) return;
+    const std::string text = R"(
+float4x4 World : register(c16);
+float3x3 WIT : register(c19);
+sampler2D Diffuse : register(s0);
+samplerCUBE Sky : register(s0);
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; float2 uv : TEXCOORD0; };
+VOut vs_main(float4 p : POSITION, float3 n : NORMAL, float2 corner : TEXCOORD0) {
+    VOut o;
+    o.pos = float4(corner, 0.5, 1);
+    o.col = float4(mul(p, World).xyz * 0.5 + mul(n, WIT) * 0.5, 1);
+    o.uv = corner * 0.5 + 0.5;
+    return o;
+}
+float4 ps_main(float4 col : COLOR0, float2 uv : TEXCOORD0) : COLOR { return col * tex2D(Diffuse, uv); }
+technique T { pass P { VertexShader = compile vs_2_0 vs_main(); PixelShader = compile ps_2_0 ps_main(); } }
+)";
+    ID3DXEffect* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr =
+        D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, nullptr, &fx, &errors);
+    if (errors) {
+        ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    ASSERT_EQ(hr, D3D_OK);
+    ASSERT_NE(fx, nullptr);
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                          {0, 12, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_NORMAL, 0},
+                                          {0, 24, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                          D3DDECL_END()};
+    IDirect3DVertexDeclaration9* declaration = Declaration(elements);
+    IDirect3DTexture9* white = OneTexel(0xFFFFFFFFu);
+    ASSERT_TRUE(declaration && white);
+    D3DXMATRIX world{}, wit{};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) {
+            world.m[r][c] = 0.04f * float(16 - r * 4 - c);
+            wit.m[r][c] = 0.1f * float(r + c);
+        }
+    ASSERT_EQ(fx->SetMatrix("WIT", &wit), D3D_OK);
+    ASSERT_EQ(fx->SetMatrix("World", &world), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, white), D3D_OK);
+    ASSERT_EQ(device->SetVertexDeclaration(declaration), D3D_OK);
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    const float pos[4] = {0.25f, 0.5f, 0.75f, 1.f}, normal[3] = {0.f, 0.f, 1.f};
+    DrawAll(LitVertex{{pos[0], pos[1], pos[2]}, {normal[0], normal[1], normal[2]}, {0, 0}});
+    EXPECT_EQ(fx->EndPass(), D3D_OK);
+    EXPECT_EQ(fx->End(), D3D_OK);
+    double expected[3];
+    for (int c = 0; c < 3; ++c) {
+        double w = 0, n = 0;
+        for (int r = 0; r < 4; ++r) w += pos[r] * world.m[r][c];
+        for (int r = 0; r < 3; ++r) n += normal[r] * wit.m[r][c];
+        expected[c] = 255.0 * std::clamp(w * 0.5 + n * 0.5, 0.0, 1.0);
+    }
+    ExpectPixel(8, 8, expected[0], expected[1], expected[2], "through the effect");
+    ASSERT_EQ(device->SetTexture(0, nullptr), D3D_OK);
+    white->Release();
+    fx->Release();
 }
 
 namespace {
