@@ -1063,27 +1063,28 @@ bool ReadStandInsFromTheirFiles(std::string& glsl, bool vertex, const std::vecto
 }
 
 // The register file the code declares made to end with the last register of
-// the table's constants: past it lie only registers never read (the end of a
-// matrix read in part, constants never read), which would otherwise count
-// against the device's file. Kept when the code names a register past it
-// (a matrix loaded whole, of which the program uses only some columns).
-void EndRegisterFileAtLastRead(ShaderContainer& c, bool vertex) {
+// the table's constants, or the last one the code names if that is later:
+// past the table's lie only registers never read (the end of a matrix read
+// in part, constants never read), which would count against the device's
+// file; but a matrix read in part is still loaded whole, naming registers
+// past its last, which may be past every other constant's.
+void FitRegisterFile(ShaderContainer& c, bool vertex) {
     std::uint32_t last = 0;
     for (const ShaderConstantRecord& k : c.constants)
         if (k.registerSet == kSetFloat) last = std::max<std::uint32_t>(last, std::uint32_t(k.registerIndex) + k.registerCount);
-    if (last == 0 || c.constF <= last) return;
     const std::string type = "uniform vec4 ", floats = vertex ? "uVsC[" : "uPsC[";
     const std::string declared = type + floats + std::to_string(c.constF) + "];";
     const std::size_t declaration = c.glsl.find(declared);
-    if (declaration == std::string::npos) return;
+    if (last == 0 || declaration == std::string::npos) return;
     const std::size_t name = declaration + type.size();
+    std::uint32_t named = last;
     for (std::size_t at = c.glsl.find(floats); at != std::string::npos; at = c.glsl.find(floats, at + 1)) {
         const char* digits = c.glsl.c_str() + at + floats.size();
-        if (at != name && std::isdigit(static_cast<unsigned char>(*digits)) && std::strtoul(digits, nullptr, 10) >= last)
-            return;
+        if (at != name && std::isdigit(static_cast<unsigned char>(*digits)))
+            named = std::max<std::uint32_t>(named, std::uint32_t(std::min<unsigned long>(std::strtoul(digits, nullptr, 10), 4096)) + 1);
     }
-    c.glsl.replace(declaration, declared.size(), type + floats + std::to_string(last) + "];");
-    c.constF = last;
+    c.glsl.replace(declaration, declared.size(), type + floats + std::to_string(named) + "];");
+    c.constF = named;
 }
 
 // The rewritten source to SPIR-V; false with the compiler's errors.
@@ -1662,7 +1663,7 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
             c.constants.push_back(std::move(r));
         }
     }
-    EndRegisterFileAtLastRead(c, profile.vertex);
+    FitRegisterFile(c, profile.vertex);
     code = WriteShaderContainer(c);
     return true;
 }

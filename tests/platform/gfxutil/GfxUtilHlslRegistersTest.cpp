@@ -413,6 +413,49 @@ VOut main(float4 p : POSITION, float3 n : NORMAL, float2 corner : TEXCOORD0) {
     }
 }
 
+// A matrix of which the program reads one column, with a vector laid out
+// right after that column: the code still loads the whole matrix, and the
+// registers it names past the table's last are in the file it declares.
+TEST_P(GfxUtilHlslRegistersDrawTest, AMatrixReadInOneColumnSharesItsRegistersWithTheNext) {
+    if (Stopped()) return;
+    Compiled vs;
+    Compile(vs, R"(
+float4x4 A;
+float4 B;
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION, float2 corner : TEXCOORD0) {
+    VOut o; o.pos = float4(corner, 0.5, 1); o.col = float4(mul(p, A).x, B.yz, 1); return o;
+}
+)",
+            "vs_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    EXPECT_EQ(Describe(vs.table, "A").RegisterCount, 1u);
+    EXPECT_EQ(Describe(vs.table, "B").RegisterIndex, 1u);
+    IDirect3DVertexShader9* v = MakeVertex(vs);
+    IDirect3DPixelShader9* p = ColourPixel("vs_2_0");
+    ASSERT_TRUE(v && p);
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                          {0, 12, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_NORMAL, 0},
+                                          {0, 24, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                          D3DDECL_END()};
+    IDirect3DVertexDeclaration9* declaration = Declaration(elements);
+    ASSERT_NE(declaration, nullptr);
+    D3DXMATRIX a{};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) a.m[r][c] = 0.1f * float(r + 1) + 0.3f * float(c);
+    const D3DXVECTOR4 b{0.9f, 0.25f, 0.75f, 0.5f};
+    ASSERT_EQ(vs.table->SetVector(device, "B", &b), D3D_OK);
+    ASSERT_EQ(vs.table->SetMatrix(device, "A", &a), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    ASSERT_EQ(device->SetVertexDeclaration(declaration), D3D_OK);
+    const float pos[4] = {0.5f, 0.25f, 0.5f, 1.f};
+    DrawAll(LitVertex{{pos[0], pos[1], pos[2]}, {0, 0, 0}, {0, 0}});
+    double x = 0;
+    for (int r = 0; r < 4; ++r) x += pos[r] * a.m[r][0];
+    ExpectPixel(8, 8, 255.0 * std::min(x, 1.0), 255.0 * 0.25, 255.0 * 0.75);
+}
+
 // The same through an effect's compile pass, with samplers sharing their
 // unit: the effect sets the matrices into the registers the programs read.
 TEST_P(GfxUtilHlslRegistersDrawTest, AnEffectPassSetsWhatItsProgramsRead) {
