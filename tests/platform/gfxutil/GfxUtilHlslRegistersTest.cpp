@@ -7,6 +7,7 @@
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include "platform/gfx/GfxShaderContainer.h"
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -180,6 +182,29 @@ float4 main(float4 p : POSITION, float3 n : NORMAL) : POSITION { return mul(p, W
             "vs_2_0");
     EXPECT_EQ(whole.result, E_FAIL);
     EXPECT_NE(whole.errors.find("overlap"), std::string::npos) << whole.errors;
+}
+
+// The passes over the compiler's SPIR-V take only modules of its form: cut,
+// foreign or without a function they fail and leave the words as they were.
+TEST(GfxUtilHlslRegistersTest, TheSpirvPassesRefuseModulesNotOfTheCompilersForm) {
+    constexpr std::uint32_t kMagic = 0x07230203u, kCapabilityShader = (2u << 16) | 17u;
+    const std::vector<std::vector<std::uint32_t>> bad = {
+        {},
+        {kMagic, 0x10000, 0, 8},                                     // a header cut short
+        {0x03022307u, 0x10000, 0, 8, 0, kCapabilityShader, 1},       // another byte order
+        {kMagic, 0x10000, 0, 8, 0, kCapabilityShader, 1},            // no function
+        {kMagic, 0x10000, 0, 8, 0, 0, 1},                            // an instruction of no words
+        {kMagic, 0x10000, 0, 8, 0, (9u << 16) | 54u, 1, 2, 3},       // one running past the end
+        {kMagic, 0x10000, 0, 0x7FFFFFFF, 0, kCapabilityShader, 1},   // ids past any module's
+    };
+    for (const std::vector<std::uint32_t>& words : bad) {
+        std::map<std::string, std::uint32_t> registers{{"stale", 1}};
+        EXPECT_FALSE(HlslRegistersRead(words, registers)) << words.size();
+        EXPECT_TRUE(registers.empty());
+        std::vector<std::uint32_t> changed = words;
+        EXPECT_FALSE(HlslAddressRegisterIndices(changed)) << words.size();
+        EXPECT_EQ(changed, words);
+    }
 }
 
 // Programs drawn on gl with the registers above: constants set by name land
