@@ -376,7 +376,7 @@ bool HlslRegistersRead(const std::vector<std::uint32_t>& spirv, std::map<std::st
             else note(block, m.constants.at(indices[0]), kHlslEveryRegister);
         }
         if (op != kOpLoad || words < 4 || !Resolve(m, chains, w[3], block, indices)) continue;
-        const std::uint32_t bits = followed ? live[w[2]] : kEvery;
+        const std::uint32_t bits = followed && w[2] < live.size() ? live[w[2]] : kEvery;
         if (bits == 0) continue;
         if (indices.empty() || !m.constants.count(indices[0])) {
             everything(block);
