@@ -1063,27 +1063,30 @@ bool ReadStandInsFromTheirFiles(std::string& glsl, bool vertex, const std::vecto
 }
 
 // The register file the code declares made to end with the last register of
-// the table's constants, or the last one the code names if that is later:
-// past the table's lie only registers never read (the end of a matrix read
-// in part, constants never read), which would count against the device's
-// file; but a matrix read in part is still loaded whole, naming registers
-// past its last, which may be past every other constant's.
+// the table's constants, or the last one the code names if that is later.
+// The file the block's layout makes ends with the member placed last, which
+// may be one never read, before the end of an array read whole; past the
+// table's last lie only registers never read (the end of a matrix read in
+// part, constants never read), which would count against the device's file;
+// but a matrix read in part is still loaded whole, naming registers past its
+// last, which may be past every other constant's.
 void FitRegisterFile(ShaderContainer& c, bool vertex) {
     std::uint32_t last = 0;
     for (const ShaderConstantRecord& k : c.constants)
         if (k.registerSet == kSetFloat) last = std::max<std::uint32_t>(last, std::uint32_t(k.registerIndex) + k.registerCount);
     const std::string type = "uniform vec4 ", floats = vertex ? "uVsC[" : "uPsC[";
-    const std::string declared = type + floats + std::to_string(c.constF) + "];";
-    const std::size_t declaration = c.glsl.find(declared);
+    const std::size_t declaration = c.glsl.find(type + floats);
     if (last == 0 || declaration == std::string::npos) return;
     const std::size_t name = declaration + type.size();
+    const std::size_t end = c.glsl.find("];", name);
+    if (end == std::string::npos) return;
     std::uint32_t named = last;
     for (std::size_t at = c.glsl.find(floats); at != std::string::npos; at = c.glsl.find(floats, at + 1)) {
         const char* digits = c.glsl.c_str() + at + floats.size();
         if (at != name && std::isdigit(static_cast<unsigned char>(*digits)))
             named = std::max<std::uint32_t>(named, std::uint32_t(std::min<unsigned long>(std::strtoul(digits, nullptr, 10), 4096)) + 1);
     }
-    c.glsl.replace(declaration, declared.size(), type + floats + std::to_string(named) + "];");
+    c.glsl.replace(declaration, end + 2 - declaration, type + floats + std::to_string(named) + "];");
     c.constF = named;
 }
 

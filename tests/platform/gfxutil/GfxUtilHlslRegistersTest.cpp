@@ -368,6 +368,11 @@ float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(Diffuse, uv) * Tint; }
 
 namespace {
 
+struct IndexVertex {
+    float index[4];
+    float corner[2];
+};
+
 struct LitVertex {
     float pos[3];
     float normal[3];
@@ -479,6 +484,50 @@ VOut main(float4 p : POSITION, float2 corner : TEXCOORD0) {
     double x = 0;
     for (int r = 0; r < 4; ++r) x += pos[r] * a.m[r][0];
     ExpectPixel(8, 8, 255.0 * std::min(x, 1.0), 255.0 * 0.25, 255.0 * 0.75);
+}
+
+// An array read at a computed index, bound over the register of a constant
+// the program never reads (which the layout then places last): the code
+// reads every element, up to the array's last register.
+TEST_P(GfxUtilHlslRegistersDrawTest, AnArrayBoundOverAnUnreadConstantIsReadWhole) {
+    if (Stopped()) return;
+    Compiled vs;
+    Compile(vs, R"(
+float4 L[8] : register(c0);
+float4 Unread : register(c3);
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 idx : BLENDINDICES, float2 corner : TEXCOORD0) {
+    VOut o; o.pos = float4(corner, 0.5, 1); o.col = L[(int)idx.x]; return o;
+}
+)",
+            "vs_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    EXPECT_EQ(Describe(vs.table, "L").RegisterCount, 8u);
+    EXPECT_EQ(vs.container.constF, 8u);
+    IDirect3DVertexShader9* v = MakeVertex(vs);
+    IDirect3DPixelShader9* p = ColourPixel("vs_2_0");
+    ASSERT_TRUE(v && p);
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_BLENDINDICES, 0},
+                                          {0, 16, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                          D3DDECL_END()};
+    IDirect3DVertexDeclaration9* declaration = Declaration(elements);
+    ASSERT_NE(declaration, nullptr);
+    std::vector<float> values(8 * 4);
+    for (int e = 0; e < 8; ++e) {
+        values[e * 4 + 0] = float(e) / 7.f;
+        values[e * 4 + 1] = 1.f - float(e) / 7.f;
+        values[e * 4 + 2] = e % 2 ? 1.f : 0.f;
+        values[e * 4 + 3] = 1.f;
+    }
+    ASSERT_EQ(vs.table->SetFloatArray(device, "L", values.data(), std::uint32_t(values.size())), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    ASSERT_EQ(device->SetVertexDeclaration(declaration), D3D_OK);
+    for (const int e : {7, 5, 2}) {
+        DrawAll(IndexVertex{{float(e), 0.f, 0.f, 0.f}, {0, 0}});
+        ExpectPixel(8, 8, 255.0 * values[e * 4], 255.0 * values[e * 4 + 1], 255.0 * values[e * 4 + 2],
+                    "element " + std::to_string(e));
+    }
 }
 
 // The same through an effect's compile pass, with samplers sharing their
@@ -677,15 +726,6 @@ VOut main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES
         }
     }
 }
-
-namespace {
-
-struct IndexVertex {
-    float index[4];
-    float corner[2];
-};
-
-} // namespace
 
 // A float index between two elements, or below the first, is rounded to
 // the nearest integer as the address register rounds it at every vertex
