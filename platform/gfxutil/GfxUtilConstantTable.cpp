@@ -16,7 +16,12 @@ std::unique_ptr<ID3DXConstantTable::Entry> ID3DXConstantTable::MakeEntry(std::si
     e->registerIndex = base;
     e->registerCount = r.registerCount;
     const std::uint32_t elements = std::max<std::uint32_t>(r.elements, 1);
-    const std::uint32_t per = r.registerCount / elements;
+    // Registers of one element by its type: the constant may hold fewer
+    // than all its elements take, up to the last register the program reads.
+    const std::uint32_t per = r.cls == D3DXPC_MATRIX_COLUMNS ? std::max<std::uint32_t>(r.columns, 1)
+                              : r.cls == D3DXPC_MATRIX_ROWS  ? std::max<std::uint32_t>(r.rows, 1)
+                              : r.cls == D3DXPC_STRUCT       ? r.registerCount / elements
+                                                             : 1;
     // A struct's members: each at its offset from the struct's first register.
     auto addMembers = [&](Entry& to, std::uint32_t at) {
         if (r.cls != D3DXPC_STRUCT) return;
@@ -30,7 +35,7 @@ std::unique_ptr<ID3DXConstantTable::Entry> ID3DXConstantTable::MakeEntry(std::si
             el->record = &r;
             el->element = i;
             el->registerIndex = base + i * per;
-            el->registerCount = per;
+            el->registerCount = i * per >= r.registerCount ? 0 : std::min(per, r.registerCount - i * per);
             addMembers(*el, el->registerIndex);
             e->elements.push_back(std::move(el));
         }

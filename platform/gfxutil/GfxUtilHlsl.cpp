@@ -5,6 +5,7 @@
 #include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include <glslang/Public/ResourceLimits.h>
@@ -610,10 +611,16 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     return true;
 }
 
-bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
+// Registers for the globals: explicit `register()` ones where they say, the
+// rest in order in the lowest free run. Only what the program reads may not
+// overlap (a file's variations often bind several samplers to one unit and
+// read one); until that is known (`overlapsAllowed`) explicit registers are
+// taken as given. What the program never reads takes no register, though an
+// explicit one still keeps the others out of its own.
+bool Assign(std::vector<HlslGlobal>& globals, std::string& error, bool overlapsAllowed = false) {
     std::bitset<kMaxRegisters> used[4];
     auto take = [&](HlslGlobal& g, std::size_t at) {
-        for (std::size_t r = at; r < at + g.registerCount; ++r) used[g.registerSet].set(r);
+        for (std::size_t r = at; r < at + g.registerCount && r < kMaxRegisters; ++r) used[g.registerSet].set(r);
     };
     auto fits = [&](const HlslGlobal& g, std::size_t at) {
         if (at + g.registerCount > kMaxRegisters) return false;
@@ -622,16 +629,15 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
         return true;
     };
     for (HlslGlobal& g : globals) {
-        if (!g.explicitRegister || g.effectOnly) continue;
-        if (!fits(g, g.registerIndex)) {
+        if (!g.explicitRegister || g.effectOnly || g.unused) continue;
+        if (!overlapsAllowed && !fits(g, g.registerIndex)) {
             error = "registers of '" + g.name + "' overlap another constant's";
             return false;
         }
         take(g, g.registerIndex);
     }
-    // The used ones first, so what the program never reads cannot move them;
-    // an unused one takes registers after them only where it cannot be made
-    // static (explicit ones keep theirs).
+    for (HlslGlobal& g : globals)
+        if (g.explicitRegister && !g.effectOnly && g.unused) take(g, g.registerIndex);
     auto place = [&](HlslGlobal& g) {
         std::size_t at = 0;
         while (at < kMaxRegisters && !fits(g, at)) ++at;
@@ -643,12 +649,20 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error) {
         take(g, at);
         return true;
     };
-    for (HlslGlobal& g : globals)
-        if (!g.explicitRegister && !g.effectOnly && !g.unused && !place(g)) return false;
-    for (HlslGlobal& g : globals)
-        if (!g.explicitRegister && !g.effectOnly && g.unused && !g.staticOk && !place(g)) return false;
     for (HlslGlobal& g : globals) {
-        if (!g.shadow || g.effectOnly || (g.unused && g.staticOk && !g.explicitRegister)) continue;
+        if (g.explicitRegister || g.effectOnly) continue;
+        if (!g.unused && !place(g)) return false;
+        // Never read, it may share the first registers with what is: the
+        // code reads none of its own, and the register file the code
+        // declares ends at the last register read.
+        if (g.unused) g.registerIndex = 0;
+    }
+    for (HlslGlobal& g : globals) {
+        if (!g.shadow || g.effectOnly) continue;
+        if (g.unused) {
+            g.shadowIndex = 0;
+            continue;
+        }
         if (g.registerIndex + g.registerCount > kBoolIntRegisters) {
             error = "'" + g.name + "' is beyond the 16 boolean or integer registers";
             return false;
@@ -1026,7 +1040,8 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
 // SPIR-V to GLSL 3.30 with the register file and the interface named as the
 // device names them; fills the container's interface.
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
-    if (!SplitConstantArrayLoads(spirv)) return error = "unexpected SPIR-V from the compiler", false;
+    if (!HlslAddressRegisterIndices(spirv) || !SplitConstantArrayLoads(spirv))
+        return error = "unexpected SPIR-V from the compiler", false;
     SpvcContext context;
     spvc_context ctx = context.Get();
     spvc_compiler comp = StartCompiler(ctx, spirv, SPVC_BACKEND_GLSL, error);
@@ -1182,6 +1197,34 @@ bool ReadStandInsFromTheirFiles(std::string& glsl, bool vertex, const std::vecto
     out.insert(version == std::string::npos ? 0 : version + 1, declarations);
     glsl = std::move(out);
     return true;
+}
+
+// The register file the code declares made to end with the last register of
+// the table's constants, or the last one the code names if that is later.
+// The file the block's layout makes ends with the member placed last, which
+// may be one never read, before the end of an array read whole; past the
+// table's last lie only registers never read (the end of a matrix read in
+// part, constants never read), which would count against the device's file;
+// but a matrix read in part is still loaded whole, naming registers past its
+// last, which may be past every other constant's.
+void FitRegisterFile(ShaderContainer& c, bool vertex) {
+    std::uint32_t last = 0;
+    for (const ShaderConstantRecord& k : c.constants)
+        if (k.registerSet == kSetFloat) last = std::max<std::uint32_t>(last, std::uint32_t(k.registerIndex) + k.registerCount);
+    const std::string type = "uniform vec4 ", floats = vertex ? "uVsC[" : "uPsC[";
+    const std::size_t declaration = c.glsl.find(type + floats);
+    if (last == 0 || declaration == std::string::npos) return;
+    const std::size_t name = declaration + type.size();
+    const std::size_t end = c.glsl.find("];", name);
+    if (end == std::string::npos) return;
+    std::uint32_t named = last;
+    for (std::size_t at = c.glsl.find(floats); at != std::string::npos; at = c.glsl.find(floats, at + 1)) {
+        const char* digits = c.glsl.c_str() + at + floats.size();
+        if (at != name && std::isdigit(static_cast<unsigned char>(*digits)))
+            named = std::max<std::uint32_t>(named, std::uint32_t(std::min<unsigned long>(std::strtoul(digits, nullptr, 10), 4096)) + 1);
+    }
+    c.glsl.replace(declaration, end + 2 - declaration, type + floats + std::to_string(named) + "];");
+    c.constF = named;
 }
 
 // The rewritten source to SPIR-V; false with the compiler's errors.
@@ -1354,7 +1397,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             error = "redefinition of '" + std::string(t[i].text) + "' at the end of the source";
             return false;
         }
-    return Assign(globals, error);
+    return Assign(globals, error, true);
 }
 
 namespace {
@@ -1701,31 +1744,47 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
             g.registerCount = 1;
         }
     }
-    if (implicitBools && !Assign(globals, layoutError)) {
+    if (implicitBools && !Assign(globals, layoutError, true)) {
         errors = sourceName + "(1,1): error: " + layoutError + "\n";
         return false;
     }
     std::vector<std::uint32_t> spirv;
     if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors))
         return false;
-    // What the program never reads leaves the table, and the rest is laid
-    // out again without it, as the D3D9 compiler lays out only what is used.
+    // What the program never reads leaves the table, and each constant keeps
+    // the registers up to the last one the program reads; the rest is laid
+    // out again without what that frees, as the D3D9 compiler lays out only
+    // what is used.
     std::set<std::string> active;
     if (!ActiveGlobals(spirv, active, layoutError)) {
         errors = sourceName + "(1,1): error: " + layoutError + "\n";
         return false;
     }
-    bool dropped = false;
-    for (HlslGlobal& g : globals)
-        if (!g.effectOnly && !active.count(g.name)) dropped = g.unused = true;
-    if (dropped) {
-        if (!Assign(globals, layoutError)) {
-            errors = sourceName + "(1,1): error: " + layoutError + "\n";
-            return false;
+    std::map<std::string, std::uint32_t> registersRead;
+    if (!HlslRegistersRead(spirv, registersRead)) registersRead.clear(); // every register of each then
+    std::vector<std::tuple<bool, std::uint16_t, std::uint16_t>> before;
+    for (HlslGlobal& g : globals) {
+        before.emplace_back(g.unused, g.registerIndex, g.shadowIndex);
+        if (g.effectOnly) continue;
+        if (!active.count(g.name)) {
+            g.unused = true;
+            continue;
         }
-        if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors))
+        // Structs and the stand-ins of boolean and integer registers keep all theirs.
+        const auto read = registersRead.find(g.name);
+        if (g.registerSet == kSetFloat && !g.shadow && g.cls != D3DXPC_STRUCT && read != registersRead.end() &&
+            read->second > 0 && read->second < g.registerCount)
+            g.registerCount = std::uint16_t(read->second);
+    }
+    if (!Assign(globals, layoutError)) {
+        errors = sourceName + "(1,1): error: " + layoutError + "\n";
         return false;
     }
+    bool moved = false;
+    for (std::size_t i = 0; i < globals.size(); ++i)
+        moved = moved || before[i] != std::make_tuple(globals[i].unused, globals[i].registerIndex, globals[i].shadowIndex);
+    if (moved && !ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors))
+        return false;
 
     ShaderContainer c;
     c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
@@ -1796,6 +1855,7 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
             c.constants.push_back(std::move(r));
         }
     }
+    FitRegisterFile(c, profile.vertex);
     code = WriteShaderContainer(c);
     return true;
 }

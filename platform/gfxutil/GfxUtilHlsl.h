@@ -69,8 +69,9 @@ struct HlslGlobal {
 
 // The non-static globals of `source` in declaration order, registers given
 // as the D3D9 compiler gives them: explicit `register()` first, then the
-// rest in order in the lowest free run. False with `error` on a global the
-// layout cannot take (a struct, or registers that overlap).
+// rest in order in the lowest free run. Explicit registers that overlap are
+// kept: only those of constants the program reads may not, which the
+// compile finds out. False with `error` on a global the layout cannot take.
 [[nodiscard]] bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error);
 
 // The steps (tokens and bytes looked at) the text passes of the last compile

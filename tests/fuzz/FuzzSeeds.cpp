@@ -73,6 +73,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -1283,6 +1284,34 @@ void HlslSourceSeeds(SeedFolder& kFolder)
     kFolder.Add(kCapitalised);
 }
 
+// High-level sources whose registers depend on what the program reads: globals
+// never read beside a palette, explicit registers shared by constants of which
+// one is read, a matrix read in part, and palettes indexed by floats.
+void HlslRegisterSeeds(SeedFolder& kFolder)
+{
+    const std::pair<std::uint8_t, const char*> akSources[] = {
+        {2, "float4x3 Bones[64];\nuniform float4 Unused[100];\nfloat4 Tint, Never[20];\n"
+            "float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION\n"
+            "{ return float4(mul(p, Bones[D3DCOLORtoUBYTE4(i).x]), 1) * Tint; }\n"},
+        {3, "sampler2D Diffuse : register(s0);\nsamplerCUBE Sky : register(s0);\nfloat4x4 Other : register(c0);\n"
+            "float4 Tint : register(c1);\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(Diffuse, uv) * Tint; }\n"},
+        {1, "float4x4 World : register(c16);\nfloat3x3 WIT : register(c19);\nfloat4 Some[8];\n"
+            "float4 main(float4 p : POSITION, float3 n : NORMAL) : POSITION\n"
+            "{ return float4(mul(p, World).xyz + mul(n, WIT), 1) + Some[0] + Some[2]; }\n"},
+        {0, "float4x3 Bones[8];\nfloat4 main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES)"
+            " : POSITION\n{ float4 i = D3DCOLORtoUBYTE4(idx);\n"
+            "  return float4(mul(p, Bones[i.x]) * w.x + mul(p, Bones[i.y]) * w.y, 1); }\n"},
+        {2, "float4 Pal[4] : register(c1);\nfloat4 main(float4 p : POSITION, float4 idx : BLENDINDICES) : POSITION\n"
+            "{ float4 s = 0; for (int k = 0; k < 2; k++) s += Pal[idx[k] - 0.6]; return p + s; }\n"},
+    };
+    for (const auto& [ucProfile, pcText] : akSources)
+    {
+        std::vector<std::uint8_t> kSeed(1, ucProfile);
+        kSeed.insert(kSeed.end(), pcText, pcText + std::strlen(pcText));
+        kFolder.Add(kSeed);
+    }
+}
+
 // Programs of every model as the program fuzzer reads them: a byte naming
 // the version (its place in the fuzzer's list), then the tokens after the
 // version token, without the end token.
@@ -1424,6 +1453,7 @@ int main(int iArgs, char** ppcArgs)
         ShaderContainerSeeds(kContainers);
         SeedFolder kHlsl(kRoot, "fuzz_hlsl");
         HlslSourceSeeds(kHlsl);
+        HlslRegisterSeeds(kHlsl);
         SeedFolder kEffects(kRoot, "fuzz_effect");
         EffectSeeds(kEffects);
         SeedFolder kEffectTextures(kRoot, "fuzz_effect_texture");
