@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 
 namespace gfx::effect {
@@ -449,6 +450,8 @@ private:
             p.rows = ti.rows;
             p.columns = ti.columns;
             Declarator(p, *name);
+            if (isStatic && p.type == D3DXPT_INT && p.cls == D3DXPC_SCALAR && p.elements == 0 && p.data.size() == 1)
+                m_constants[p.name] = static_cast<std::int32_t>(p.data[0]);
             if (!isStatic && !isStructType && !m_fatal) {
                 if (m_out.ParameterIndex(p.name) >= 0) Error(*name, "'" + p.name + "' declared twice");
                 else m_out.parameters.push_back(std::move(p));
@@ -470,10 +473,32 @@ private:
 
     void Declarator(Parameter& p, const Token& at) {
         if (Accept("[")) {
-            const Token& n = Next();
-            const unsigned long count = std::strtoul(n.text.c_str(), nullptr, 0);
-            if (n.kind != Tok::Number || count == 0 || count > kMaxComponents) Error(n, "bad array size");
-            else p.elements = static_cast<std::uint32_t>(count);
+            // An integer constant expression, of numbers and the static
+            // const integers declared before.
+            const Token& first = Peek();
+            std::string text;
+            bool word = false;
+            for (int depth = 0; !AtEnd() && !(depth == 0 && Is("]"));) {
+                const Token& t = Next();
+                if (t.kind == Tok::Punct && (t.text == "(" || t.text == "[")) ++depth;
+                if (t.kind == Tok::Punct && (t.text == ")" || t.text == "]")) --depth;
+                const bool isWord = t.kind == Tok::Ident || t.kind == Tok::Number;
+                if (isWord && word) text += ' ';
+                text += t.text;
+                word = isWord;
+            }
+            long long count = 0;
+            std::string why;
+            const auto constant = [&](std::string_view name, long long& v) {
+                const auto it = m_constants.find(std::string(name));
+                if (it == m_constants.end()) return false;
+                v = it->second;
+                return true;
+            };
+            if (!EvaluateIntegerExpression(text, constant, count, why) || count <= 0 || count > kMaxComponents)
+                Error(first, "bad array size");
+            else
+                p.elements = static_cast<std::uint32_t>(count);
             Expect("]");
         }
         while (Accept(":")) {
@@ -888,6 +913,7 @@ private:
     Errors& m_errors;
     EffectData& m_out;
     std::set<std::string> m_structs;
+    std::map<std::string, long long> m_constants; // static const integers, which may size arrays
     int m_errorCount = 0;
     bool m_fatal = false;
 };

@@ -11,22 +11,24 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 
 namespace gfx {
 namespace {
 
 constexpr std::size_t kMaxIncludeDepth = 16;
-constexpr std::size_t kMaxLineGrowth = 16 * 1024; // what one line may expand to
+constexpr std::size_t kMaxLineGrowth = 16 * 1024; // what macros may add to one line
 constexpr int kMaxNesting = 64;                    // conditionals, expansions within expansions, expression depth
 constexpr std::size_t kMaxJoinedLines = 64;        // a macro call's arguments over several lines
 constexpr std::size_t kMaxMacroParameters = 128;
-// Expansion steps (a name, a number or a character looked at) for each byte
-// the expansion cap allows: a text takes about one for each byte it writes,
-// while names that expand to nothing could take any number.
-constexpr std::uint64_t kStepsPerByte = 4;
+// Expansion steps (a name, a number, a run of other characters looked at):
+// one for each byte read or written, and a few more for a short text. A
+// text takes less than one for each byte it writes, while names that expand
+// to nothing could take any number: the work stays in proportion to the
+// text and what it makes.
+constexpr std::uint64_t kFreeSteps = 1u << 18;
 // How often the deadline is looked at: in lines read, and in steps.
 constexpr std::uint64_t kLinesPerLook = 1024;
 constexpr std::uint64_t kStepsPerLook = 4096;
@@ -292,8 +294,7 @@ class Preprocessor {
 public:
     Preprocessor(const PreprocessOptions& options, const HlslCompileScope& scope, const PreprocessReport& report,
                  PreprocessedText& out)
-        : m_what(options.what), m_scope(scope), m_limits(scope.Limits()), m_report(report), m_out(out),
-          m_maxSteps(kStepsPerByte * scope.Limits().expandedBytes) {}
+        : m_what(options.what), m_scope(scope), m_limits(scope.Limits()), m_report(report), m_out(out) {}
 
     // A caller's macro, as "#define name value" would make it.
     void Define(std::string_view name, std::string_view value) {
@@ -335,12 +336,16 @@ public:
             if (p >= l.size() || l[p] != '#') {
                 if (!active()) continue;
                 // A macro call may take its arguments from the lines after it.
-                std::string joined(l);
-                std::string out;
+                std::string& joined = m_joined; // buffers kept from line to line
+                std::string& out = m_expanded;
+                joined.assign(l);
                 for (std::size_t extra = 0;; ++extra) {
                     std::size_t next = at;
-                    const bool last = extra >= kMaxJoinedLines || at > clean.size() || IsDirective(take(next));
-                    const Expansion e = ExpandLine(joined, shown, number, out, last);
+                    const std::string_view following = at > clean.size() ? std::string_view() : take(next);
+                    const bool last = extra >= kMaxJoinedLines || at > clean.size() || IsDirective(following);
+                    const std::size_t first = following.find_first_not_of(" \t\f\v");
+                    const bool opens = first != std::string_view::npos && following[first] == '(';
+                    const Expansion e = ExpandLine(joined, shown, number, out, last, opens);
                     if (e != Expansion::Incomplete) break;
                     if (last) {
                         Error(shown, number, "macro call without its ')'");
@@ -423,11 +428,20 @@ public:
     }
 
 private:
+    // A macro's body in preprocessing tokens: names, numbers, string and
+    // character literals, "##", and single other characters; each notes
+    // whether white space came before it, and which parameter it names.
+    struct BodyToken {
+        std::string text;
+        bool spaceBefore = false;
+        int param = -1;
+    };
     struct Macro {
-        std::string body;
+        std::vector<BodyToken> body; // split once, where it is defined
         std::vector<std::string> params;
         bool function = false;
-        bool variadic = false; // the last parameter is "..." (__VA_ARGS__)
+        bool variadic = false;   // the last parameter is "..." (__VA_ARGS__)
+        bool expanding = false;  // being expanded: never again inside its own expansion
     };
     enum class Expansion : std::uint8_t { Done, Incomplete, Failed };
 
@@ -459,7 +473,7 @@ private:
     bool Step(std::uint64_t n = 1) {
         if (m_stopped) return false;
         m_steps += n;
-        if (m_steps > m_maxSteps) {
+        if (m_steps > m_bytes + m_out.text.size() + kFreeSteps) {
             Stop(m_file, m_line, "macro expansion takes too many steps");
             return false;
         }
@@ -551,16 +565,17 @@ private:
             }
             bodyStart = k;
         }
-        m.body = Trimmed(std::string_view(rest).substr(bodyStart));
+        m.body = SplitBody(std::string_view(rest).substr(bodyStart));
+        if (m.function)
+            for (BodyToken& t : m.body) t.param = ParamIndex(m, t.text);
         // '#' in a function-like macro must name a parameter, and '##' needs
         // something on both sides.
         std::string problem;
-        const std::vector<BodyToken> tokens = SplitBody(m.body);
+        const std::vector<BodyToken>& tokens = m.body;
         for (std::size_t t = 0; t < tokens.size() && problem.empty(); ++t) {
             if (tokens[t].text == "##" && (t == 0 || t + 1 == tokens.size()))
                 problem = "'##' at the edge of the definition of '" + name + "'";
-            else if (m.function && tokens[t].text == "#" &&
-                     (t + 1 == tokens.size() || ParamIndex(m, tokens[t + 1].text) < 0))
+            else if (m.function && tokens[t].text == "#" && (t + 1 == tokens.size() || tokens[t + 1].param < 0))
                 problem = "'#' not followed by a parameter in the definition of '" + name + "'";
         }
         if (!problem.empty()) {
@@ -648,14 +663,7 @@ private:
     }
 
     // ---- macro expansion
-    // A macro's body in preprocessing tokens: names, numbers, string and
-    // character literals, "##", and single other characters; each notes
-    // whether white space came before it.
-    struct BodyToken {
-        std::string text;
-        bool spaceBefore = false;
-    };
-    static std::vector<BodyToken> SplitBody(const std::string& s) {
+    static std::vector<BodyToken> SplitBody(std::string_view s) {
         std::vector<BodyToken> out;
         bool space = false;
         for (std::size_t i = 0; i < s.size();) {
@@ -677,7 +685,7 @@ private:
             } else if (c == '#' && j < s.size() && s[j] == '#') {
                 j = i + 2;
             }
-            out.push_back({s.substr(i, j - i), space});
+            out.push_back({std::string(s.substr(i, j - i)), space});
             space = false;
             i = j;
         }
@@ -720,15 +728,17 @@ private:
 
     // Expands the line's macros into out. A function-like macro's name
     // followed by '(' whose ')' the line does not hold leaves it Incomplete,
-    // and so does such a name at the very end unless no line can follow.
-    Expansion ExpandLine(const std::string& line, int file, int number, std::string& out, bool last) {
+    // and so does such a name at the very end when the next line can follow
+    // and `opens` with '('.
+    Expansion ExpandLine(const std::string& line, int file, int number, std::string& out, bool last,
+                         bool opens = false) {
         m_file = file;
         m_line = number;
-        m_lastLine = last;
-        std::vector<std::string> disabled;
+        m_lastLine = last || !opens;
+        m_lineLimit = line.size() + kMaxLineGrowth;
         bool incomplete = false;
         out.clear();
-        if (!Expand(line, disabled, 0, true, incomplete, out)) {
+        if (!Expand(line, 0, true, incomplete, out)) {
             out.clear();
             return incomplete ? Expansion::Incomplete : Expansion::Failed;
         }
@@ -736,7 +746,7 @@ private:
     }
 
     bool Grown(const std::string& s) {
-        if (s.size() <= kMaxLineGrowth) return false;
+        if (s.size() <= m_lineLimit) return false;
         Error(m_file, m_line, "macro expansion too long");
         return true;
     }
@@ -775,9 +785,8 @@ private:
     }
 
     // Macro names outside literals replaced, each never inside its own
-    // expansion (the names in `disabled`); depth, growth and steps bounded.
-    bool Expand(const std::string& text, std::vector<std::string>& disabled, int depth, bool topLevel,
-                bool& incomplete, std::string& out) {
+    // expansion; depth, growth and steps bounded.
+    bool Expand(const std::string& text, int depth, bool topLevel, bool& incomplete, std::string& out) {
         if (depth > kMaxNesting) {
             Error(m_file, m_line, "macro expansion nested too deeply");
             return false;
@@ -799,17 +808,17 @@ private:
             } else if (IsIdentStart(c)) {
                 std::size_t j = i;
                 while (j < text.size() && IsIdentChar(text[j])) ++j;
-                const std::string word = text.substr(i, j - i);
+                const std::string_view word(text.data() + i, j - i);
                 const auto it = m_macros.find(word);
-                if (it == m_macros.end() || std::find(disabled.begin(), disabled.end(), word) != disabled.end()) {
+                if (it == m_macros.end() || it->second.expanding) {
                     out += word;
                     i = j;
                     continue;
                 }
-                const Macro& m = it->second;
+                Macro& m = it->second;
                 std::string body;
                 if (!m.function) {
-                    if (!Substitute(m, {}, disabled, depth, body)) return false;
+                    if (!Substitute(m, {}, depth, body)) return false;
                     i = j;
                 } else {
                     std::size_t k = j;
@@ -847,21 +856,24 @@ private:
                     }
                     if (args.size() != m.params.size()) {
                         Error(m_file, m_line,
-                              "macro '" + word + "' takes " + std::to_string(m.params.size()) + " argument" +
+                              "macro '" + std::string(word) + "' takes " + std::to_string(m.params.size()) + " argument" +
                                   (m.params.size() == 1 ? "" : "s") + ", " + std::to_string(args.size()) + " given");
                         return false;
                     }
-                    if (!Substitute(m, args, disabled, depth, body)) return false;
+                    if (!Substitute(m, args, depth, body)) return false;
                     i = end;
                 }
-                disabled.push_back(word);
+                m.expanding = true;
                 bool inner = false;
-                const bool ok = Expand(body, disabled, depth + 1, false, inner, out);
-                disabled.pop_back();
+                const bool ok = Expand(body, depth + 1, false, inner, out);
+                m.expanding = false;
                 if (!ok) return false;
             } else {
-                out += c;
-                ++i;
+                // Up to the next name, number or literal at once.
+                std::size_t j = i + 1;
+                while (j < text.size() && !IsIdentChar(text[j]) && text[j] != '"' && text[j] != '\'') ++j;
+                out.append(text, i, j - i);
+                i = j;
             }
             if (Grown(out)) return false;
         }
@@ -870,11 +882,14 @@ private:
 
     // The body with each parameter replaced: by its argument as written next
     // to '#' (as a string) or '##', else by the argument's own expansion.
-    bool Substitute(const Macro& m, const std::vector<std::string>& args, std::vector<std::string>& disabled,
-                    int depth, std::string& out) {
-        const std::vector<BodyToken> tokens = SplitBody(m.body);
-        std::vector<std::string> expanded(args.size());
-        std::vector<bool> expandedDone(args.size(), false);
+    bool Substitute(const Macro& m, const std::vector<std::string>& args, int depth, std::string& out) {
+        const std::vector<BodyToken>& tokens = m.body;
+        std::vector<std::string> expanded; // each argument expanded once, when the body first needs it
+        std::vector<bool> expandedDone;
+        if (!args.empty()) {
+            expanded.resize(args.size());
+            expandedDone.assign(args.size(), false);
+        }
         bool pasteNext = false;
         for (std::size_t t = 0; t < tokens.size(); ++t) {
             if (!Step()) return false;
@@ -884,27 +899,25 @@ private:
                 pasteNext = true;
                 continue;
             }
-            std::string piece;
-            if (m.function && tok.text == "#" && t + 1 < tokens.size() && ParamIndex(m, tokens[t + 1].text) >= 0) {
-                piece = Stringize(args[static_cast<std::size_t>(ParamIndex(m, tokens[++t].text))]);
-            } else if (const int p = m.function ? ParamIndex(m, tok.text) : -1; p >= 0) {
-                const auto up = static_cast<std::size_t>(p);
+            if (tok.spaceBefore && !pasteNext && !out.empty()) out += ' ';
+            if (m.function && tok.text == "#" && t + 1 < tokens.size() && tokens[t + 1].param >= 0) {
+                out += Stringize(args[static_cast<std::size_t>(tokens[++t].param)]);
+            } else if (tok.param >= 0) {
+                const auto up = static_cast<std::size_t>(tok.param);
                 const bool raw = pasteNext || (t + 1 < tokens.size() && tokens[t + 1].text == "##");
                 if (raw) {
-                    piece = args[up];
+                    out += args[up];
                 } else {
                     if (!expandedDone[up]) {
                         bool inner = false;
-                        if (!Expand(args[up], disabled, depth + 1, false, inner, expanded[up])) return false;
+                        if (!Expand(args[up], depth + 1, false, inner, expanded[up])) return false;
                         expandedDone[up] = true;
                     }
-                    piece = expanded[up];
+                    out += expanded[up];
                 }
             } else {
-                piece = tok.text;
+                out += tok.text;
             }
-            if (tok.spaceBefore && !pasteNext && !out.empty()) out += ' ';
-            out += piece;
             pasteNext = false;
             if (Grown(out)) return false;
         }
@@ -952,7 +965,7 @@ private:
             v = 0;
             return true;
         };
-        const Expr::Defined defined = [&](std::string_view name) { return m_macros.count(std::string(name)) != 0; };
+        const Expr::Defined defined = [&](std::string_view name) { return m_macros.count(name) != 0; };
         Expr e(expanded, zero, &defined);
         long long v = 0;
         if (!e.Parse(v)) {
@@ -967,18 +980,24 @@ private:
     const HlslCompileLimits m_limits;
     const PreprocessReport& m_report;
     PreprocessedText& m_out;
-    std::map<std::string, Macro> m_macros;
+    // By name, looked up for every word of the text.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, Macro, NameHash, std::equal_to<>> m_macros;
     std::set<std::string> m_onceFiles;
     std::uint32_t m_includes = 0; // files included so far
     std::uint64_t m_bytes = 0;    // text read so far, included files and all
     std::uint64_t m_lines = 0;    // lines read so far
     std::uint64_t m_steps = 0, m_nextLook = kStepsPerLook;
-    const std::uint64_t m_maxSteps;
     bool m_failed = false;
     bool m_stopped = false;
     int m_file = 0; // where the expansion under way reports its problems
     int m_line = 0;
-    bool m_lastLine = false; // no line can follow to bring a call's arguments
+    std::string m_joined, m_expanded; // the line under way, and what it expands to
+    bool m_lastLine = false;      // no line follows to bring a call's arguments
+    std::size_t m_lineLimit = 0;  // what the line under way may grow to
 
 public:
     [[nodiscard]] bool Failed() const { return m_failed; }
