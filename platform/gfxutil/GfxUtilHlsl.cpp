@@ -468,12 +468,12 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                     written = t[r].text;
                     r += 2;
                 }
+                const char kind = r < close ? char(std::tolower(static_cast<unsigned char>(t[r].text[0]))) : 0;
                 std::string_view number = r < close ? t[r].text.substr(1) : std::string_view();
-                if (number.empty() && r + 3 == close && Is(t[r + 1], "[") && Is(t[r + 3], "]")) {
+                if (number.empty() && r + 4 == close && Is(t[r + 1], "[") && Is(t[r + 3], "]")) {
                     number = t[r + 2].text;
                     r += 3;
                 }
-                const char kind = r < close ? char(std::tolower(static_cast<unsigned char>(t[r].text[0]))) : 0;
                 const bool digits = !number.empty() && number.size() <= 4 &&
                                     std::all_of(number.begin(), number.end(),
                                                 [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });

@@ -85,9 +85,11 @@ struct HlslGlobal {
 [[nodiscard]] bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error,
                                      std::string_view profile = {}, std::size_t* errorAt = nullptr);
 
-// Compiles `source` (named `name` in messages) for `entry` and `profile`.
-// True with the container's bytes; false with errors one per line as
-// "name(line,col): error: text".
+// Compiles `source` (named `name` in messages) for `entry` and `profile`,
+// preprocessed first (GfxUtilPreprocess.h) with `defines` and the include
+// folders. True with the container's bytes; false with errors one per line
+// as "file(line,col): error: text", the file and line of the text the
+// problem stands on.
 [[nodiscard]] bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
                                const char* profile, std::vector<std::uint8_t>& code, std::string& errors);
 

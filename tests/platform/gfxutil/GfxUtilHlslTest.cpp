@@ -2181,6 +2181,12 @@ float4 ps_main(float4 c : COLOR0, float2 uv : TEXCOORD0) : COLOR { return c * (A
     EXPECT_EQ(globals[1].registerIndex, 0u);
     ASSERT_TRUE(LayoutHlslGlobals("float4 A : register(vs, c4) : register(c1);\n", globals, error, "vs_1_1"));
     EXPECT_EQ(globals[0].registerIndex, 4u);
+    // The register's number in brackets, as the published examples write it.
+    ASSERT_TRUE(LayoutHlslGlobals("sampler2D S : register(ps, s[4]) : register(vs, s[1]);\n", globals, error, "ps_3_0"))
+        << error;
+    EXPECT_EQ(globals[0].registerIndex, 4u);
+    EXPECT_FALSE(LayoutHlslGlobals("float4 A : register(vs, c);\n", globals, error, "vs_3_0"));
+    EXPECT_EQ(error, "global 'A': only register(cN), (bN), (iN) and (sN) are taken");
     char folder[] = "/tmp/gfxutil-hlsl-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string path = WriteTemp(folder, "stages.hlsl", text);
