@@ -51,7 +51,7 @@ std::string DoublingFunctions(int statements, int levels) {
 }
 
 // A long first body: memory grows fast.
-std::string DoublingSource() { return DoublingFunctions(400, 30); }
+std::string DoublingSource() { return DoublingFunctions(4000, 30); }
 
 // A short first body: the front end runs on in little memory.
 std::string SlowSource() { return DoublingFunctions(1, 40); }

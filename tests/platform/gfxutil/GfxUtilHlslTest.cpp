@@ -2224,7 +2224,9 @@ float4 ps_main(float4 c : COLOR0, float2 uv : TEXCOORD0) : COLOR { return c * (A
                     ASSERT_EQ(c->table->GetConstantDesc(name, &d, &n), D3D_OK) << w->profile << " " << name;
                     EXPECT_EQ(d.RegisterIndex, reg) << w->profile << " " << name;
                 }
-                if (c == &ps) EXPECT_EQ(c->table->GetSamplerIndex("S"), pw.s) << pw.profile;
+                if (c == &ps) {
+                    EXPECT_EQ(c->table->GetSamplerIndex("S"), pw.s) << pw.profile;
+                }
             }
             IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
             IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
