@@ -83,6 +83,24 @@ void Compile(Compiled& out, const std::string& source, const char* profile, cons
     }
 }
 
+// The same from a file.
+void CompileFile(Compiled& out, const std::string& path, const char* profile, const char* entry = "main",
+                 const D3DXMACRO* defines = nullptr) {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    out.result = D3DXCompileShaderFromFile(path.c_str(), entry, profile, 0, &code, &errors, &out.table, defines);
+    if (code) {
+        const auto* p = static_cast<const std::uint8_t*>(code->GetBufferPointer());
+        out.code.assign(p, p + code->GetBufferSize());
+        code->Release();
+        EXPECT_TRUE(ReadShaderContainer(out.code.data(), out.code.size(), out.container));
+    }
+    if (errors) {
+        out.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+}
+
 const ShaderConstantRecord* Constant(const ShaderContainer& c, const std::string& name) {
     for (const ShaderConstantRecord& k : c.constants)
         if (k.name == name) return &k;
@@ -1588,23 +1606,9 @@ technique Fallback { pass { VertexShader = null; PixelShader = null; } }
 )",
                f);
     std::fclose(f);
-    auto compile = [&](const char* entry, const char* profile, Compiled& out) {
-        ID3DXBuffer* code = nullptr;
-        ID3DXBuffer* errors = nullptr;
-        out.result = D3DXCompileShaderFromFile(path.c_str(), entry, profile, 0, &code, &errors, &out.table);
-        if (errors) {
-            out.errors = static_cast<const char*>(errors->GetBufferPointer());
-            errors->Release();
-        }
-        if (code) {
-            const auto* b = static_cast<const std::uint8_t*>(code->GetBufferPointer());
-            out.code.assign(b, b + code->GetBufferSize());
-            code->Release();
-        }
-    };
     Compiled vs, ps;
-    compile("vs_main", "vs_2_0", vs);
-    compile("ps_main", "ps_2_0", ps);
+    CompileFile(vs, path, "vs_2_0", "vs_main");
+    CompileFile(ps, path, "ps_2_0", "ps_main");
     ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
     ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
     // The annotated globals are constants; the string and the shader object are not.
@@ -1615,7 +1619,7 @@ technique Fallback { pass { VertexShader = null; PixelShader = null; } }
     ASSERT_LT(unit, 16u);
     // An error still names the effect file's own line.
     Compiled bad;
-    compile("nothing", "ps_2_0", bad);
+    CompileFile(bad, path, "ps_2_0", "nothing");
     EXPECT_EQ(bad.result, E_FAIL);
 
     IDirect3DTexture9* white = OneTexel(0xFFFFFFFFu);
@@ -2010,24 +2014,8 @@ TEST_P(GfxUtilHlslDrawTest, GlobalsAreLaidOutFromThePreprocessedSource) {
             SCOPED_TRACE(what);
             const std::string text = FormProgram(f, byCaller ? "" : defined);
             Compiled c;
-            if (!fromFile) {
-                Compile(c, text, f.profile, "main", byCaller ? given : nullptr);
-            } else {
-                ID3DXBuffer* code = nullptr;
-                ID3DXBuffer* errors = nullptr;
-                const std::string path = WriteTemp(folder, "form.hlsl", text);
-                c.result = D3DXCompileShaderFromFile(path.c_str(), "main", f.profile, 0, &code, &errors, &c.table,
-                                                     byCaller ? given : nullptr);
-                if (errors) {
-                    c.errors = static_cast<const char*>(errors->GetBufferPointer());
-                    errors->Release();
-                }
-                if (code) {
-                    const auto* b = static_cast<const std::uint8_t*>(code->GetBufferPointer());
-                    c.code.assign(b, b + code->GetBufferSize());
-                    code->Release();
-                }
-            }
+            if (fromFile) CompileFile(c, WriteTemp(folder, "form.hlsl", text), f.profile, "main", byCaller ? given : nullptr);
+            else Compile(c, text, f.profile, "main", byCaller ? given : nullptr);
             ASSERT_EQ(c.result, D3D_OK) << c.errors;
             D3DXCONSTANT_DESC d;
             std::uint32_t n = 1;
@@ -2138,12 +2126,10 @@ TEST(GfxUtilHlslTest, PackMatrixHoldsFromWhereItStands) {
                                        "#define COLUMNS pack_matrix(column_major)\n#pragma pack_matrix(column_major)\n"
                                        "float4x3 Last;\nfloat4 main(float4 p : POSITION) : POSITION\n"
                                        "{ return float4(mul(p, Before) + mul(p, After) + mul(p, Last), 1); }\n");
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    ASSERT_EQ(D3DXCompileShaderFromFile(path.c_str(), "main", "vs_3_0", 0, &code, &errors, nullptr), D3D_OK);
-    ShaderContainer c;
-    ASSERT_TRUE(ReadShaderContainer(static_cast<const std::uint8_t*>(code->GetBufferPointer()), code->GetBufferSize(), c));
-    code->Release();
+    Compiled packed;
+    CompileFile(packed, path, "vs_3_0");
+    ASSERT_EQ(packed.result, D3D_OK) << packed.errors;
+    const ShaderContainer& c = packed.container;
     EXPECT_EQ(Constant(c, "Before")->cls, D3DXPC_MATRIX_COLUMNS);
     EXPECT_EQ(Constant(c, "Before")->registerCount, 3u);
     EXPECT_EQ(Constant(c, "After")->cls, D3DXPC_MATRIX_ROWS);
@@ -2201,22 +2187,8 @@ float4 ps_main(float4 c : COLOR0, float2 uv : TEXCOORD0) : COLOR { return c * (A
             SCOPED_TRACE(std::string(vw.profile) + (fromFile ? ", from a file" : ""));
             Compiled vs, ps;
             for (auto [c, w, entry] : {std::tuple{&vs, &vw, "vs_main"}, std::tuple{&ps, &pw, "ps_main"}}) {
-                if (!fromFile) {
-                    Compile(*c, text, w->profile, entry);
-                } else {
-                    ID3DXBuffer* code = nullptr;
-                    ID3DXBuffer* errors = nullptr;
-                    c->result = D3DXCompileShaderFromFile(path.c_str(), entry, w->profile, 0, &code, &errors, &c->table);
-                    if (errors) {
-                        c->errors = static_cast<const char*>(errors->GetBufferPointer());
-                        errors->Release();
-                    }
-                    if (code) {
-                        const auto* b = static_cast<const std::uint8_t*>(code->GetBufferPointer());
-                        c->code.assign(b, b + code->GetBufferSize());
-                        code->Release();
-                    }
-                }
+                if (fromFile) CompileFile(*c, path, w->profile, entry);
+                else Compile(*c, text, w->profile, entry);
                 ASSERT_EQ(c->result, D3D_OK) << c->errors;
                 D3DXCONSTANT_DESC d;
                 std::uint32_t n = 1;
