@@ -945,8 +945,12 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
             const std::string_view l = std::string_view(pre.text).substr(at, end - at);
             at = end + 1;
             const PreprocessedText::Origin o = pre.origins[k];
-            if (l.starts_with(kPack)) read.push_back({{}, o.file, o.line, "pack_matrix " + std::string(l.substr(kPack.size(), l.size() - kPack.size() - 1))});
-            else read.push_back({l, o.file, o.line, {}});
+            if (!l.starts_with(kPack)) {
+                read.push_back({l, o.file, o.line, {}});
+                continue;
+            }
+            const std::string_view how = l.substr(kPack.size(), l.size() - kPack.size() - 1); // "row_major"
+            read.push_back({{}, o.file, o.line, "pack_matrix " + std::string(how)});
         }
         Reader reader(Tokenize(read, errors), errors, out);
         reader.Run();

@@ -779,7 +779,8 @@ std::string FormatErrors(const std::string& log, const std::string& name, const 
         std::string_view text = line.substr(colon + 1);
         while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
         while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-        const PreprocessedText::Origin o = lines.At(std::strtoul(std::string(line.substr(0, colon)).c_str(), nullptr, 10));
+        const std::string number(line.substr(0, colon));
+        const PreprocessedText::Origin o = lines.At(std::strtoul(number.c_str(), nullptr, 10));
         out += lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
                std::to_string(column) + "): error: " + std::string(text) + "\n";
     }
@@ -1579,7 +1580,8 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     std::size_t problems = 0;
     const PreprocessReport report = [&](int file, int line, const std::string& text, bool warning) {
         if (warning || ++problems > kMaxMessages) return;
-        errors += lines.files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + ",1): error: " + text + "\n";
+        errors +=
+            lines.files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + ",1): error: " + text + "\n";
     };
     if (!PreprocessText(source, name && *name ? name : "", options, scope, report, lines)) return false;
     std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(lines.text));

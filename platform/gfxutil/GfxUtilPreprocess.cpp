@@ -601,7 +601,8 @@ private:
             // Compiler warning switches: no numbered warnings are given.
         } else if (name == "message") {
             std::string text = args;
-            if (text.size() >= 2 && text.front() == '(' && text.back() == ')') text = Trimmed(text.substr(1, text.size() - 2));
+            if (text.size() >= 2 && text.front() == '(' && text.back() == ')')
+                text = Trimmed(std::string_view(text).substr(1, text.size() - 2));
             if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
             Warn(file, number, "message: " + text);
         } else {
@@ -856,8 +857,9 @@ private:
                     }
                     if (args.size() != m.params.size()) {
                         Error(m_file, m_line,
-                              "macro '" + std::string(word) + "' takes " + std::to_string(m.params.size()) + " argument" +
-                                  (m.params.size() == 1 ? "" : "s") + ", " + std::to_string(args.size()) + " given");
+                              "macro '" + std::string(word) + "' takes " + std::to_string(m.params.size()) +
+                                  " argument" + (m.params.size() == 1 ? "" : "s") + ", " +
+                                  std::to_string(args.size()) + " given");
                         return false;
                     }
                     if (!Substitute(m, args, depth, body)) return false;
@@ -1015,7 +1017,8 @@ bool PreprocessText(std::string_view source, const std::string& name, const Prep
     out = PreprocessedText{};
     out.files.push_back(name.empty() ? std::string("memory") : name);
     Preprocessor pp(options, scope, report, out);
-    for (const D3DXMACRO* d = options.defines; d && d->Name; ++d) pp.Define(d->Name, d->Definition ? d->Definition : "");
+    for (const D3DXMACRO* d = options.defines; d && d->Name; ++d)
+        pp.Define(d->Name, d->Definition ? d->Definition : "");
     pp.Run(source, 0, name, 0);
     return !pp.Failed();
 }

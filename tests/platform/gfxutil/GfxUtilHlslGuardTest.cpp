@@ -164,7 +164,8 @@ TEST(GfxUtilHlslGuardTest, MacrosThatDoubleAreRefusedWhereTheyAreUsed) {
     EXPECT_EQ(D3DXCreateEffectCompiler(fx.data(), std::uint32_t(fx.size()), nullptr, nullptr, 0, &compiler, &errors),
               E_FAIL);
     ASSERT_NE(errors, nullptr);
-    EXPECT_EQ(std::string(static_cast<const char*>(errors->GetBufferPointer())), "memory(50): macro expansion too long\n");
+    EXPECT_EQ(std::string(static_cast<const char*>(errors->GetBufferPointer())),
+              "memory(50): macro expansion too long\n");
     errors->Release();
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
 }

@@ -2004,18 +2004,21 @@ TEST_P(GfxUtilHlslDrawTest, GlobalsAreLaidOutFromThePreprocessedSource) {
         // A decoy in every register of the form's stage.
         auto decoys = [&] {
             for (std::uint32_t r = 0; r < 32; ++r)
-                ASSERT_EQ(vertex ? device->SetVertexShaderConstantF(r, blue, 1) : device->SetPixelShaderConstantF(r, blue, 1),
+                ASSERT_EQ(vertex ? device->SetVertexShaderConstantF(r, blue, 1)
+                                 : device->SetPixelShaderConstantF(r, blue, 1),
                           D3D_OK);
         };
         for (int path = 0; path < 3; ++path) {
             const bool byCaller = path == 1, fromFile = path == 2;
-            const std::string what = std::string(f.what) + (byCaller ? ", given by the caller" : ", defined by the file") +
+            const std::string what = std::string(f.what) +
+                                     (byCaller ? ", given by the caller" : ", defined by the file") +
                                      (fromFile ? ", from a file" : "");
             SCOPED_TRACE(what);
             const std::string text = FormProgram(f, byCaller ? "" : defined);
             Compiled c;
-            if (fromFile) CompileFile(c, WriteTemp(folder, "form.hlsl", text), f.profile, "main", byCaller ? given : nullptr);
-            else Compile(c, text, f.profile, "main", byCaller ? given : nullptr);
+            const D3DXMACRO* defines = byCaller ? given : nullptr;
+            if (fromFile) CompileFile(c, WriteTemp(folder, "form.hlsl", text), f.profile, "main", defines);
+            else Compile(c, text, f.profile, "main", defines);
             ASSERT_EQ(c.result, D3D_OK) << c.errors;
             D3DXCONSTANT_DESC d;
             std::uint32_t n = 1;
@@ -2100,11 +2103,13 @@ TEST(GfxUtilHlslTest, LayoutRefusalsNameTheirFileAndLine) {
     ASSERT_NE(mkdtemp(folder), nullptr);
     (void)WriteTemp(folder, "globals.fxh", "float4 Ok;\n\nfloat4 Sized[0];\n");
     (void)WriteTemp(folder, "fine.fxh", "float4 Ok;\n#define TWICE(x) ((x) * 2)\n");
-    const std::string bad = WriteTemp(folder, "bad.hlsl", "#include \"globals.fxh\"\nfloat4 main() : COLOR { return Ok; }\n");
+    const std::string bad =
+        WriteTemp(folder, "bad.hlsl", "#include \"globals.fxh\"\nfloat4 main() : COLOR { return Ok; }\n");
     const std::string late = WriteTemp(folder, "late.hlsl",
-                                       "#include \"fine.fxh\"\n\nfloat4 main() : COLOR {\n    return TWICE(Ok) * nothing;\n}\n");
-    for (const auto& [path, where] : {std::pair{bad, std::string(folder) + "/globals.fxh(3,8): error: global 'Sized': bad array size"},
-                                      std::pair{late, late + "(4,"}}) {
+                                       "#include \"fine.fxh\"\n\nfloat4 main() : COLOR {\n"
+                                       "    return TWICE(Ok) * nothing;\n}\n");
+    const std::string sized = std::string(folder) + "/globals.fxh(3,8): error: global 'Sized': bad array size";
+    for (const auto& [path, where] : {std::pair{bad, sized}, std::pair{late, late + "(4,"}}) {
         ID3DXBuffer* errors = nullptr;
         EXPECT_EQ(D3DXCompileShaderFromFile(path.c_str(), "main", "ps_2_0", 0, nullptr, &errors, nullptr), E_FAIL);
         ASSERT_NE(errors, nullptr);
@@ -2156,7 +2161,8 @@ float4 ps_main(float4 c : COLOR0, float2 uv : TEXCOORD0) : COLOR { return c * (A
         const char* profile;
         std::uint32_t a, b, c, s;
     };
-    const Want wants[] = {{"vs_2_0", 4, 6, 0, 0}, {"vs_3_0", 4, 2, 0, 0}, {"ps_2_0", 1, 3, 7, 2}, {"ps_3_0", 1, 0, 7, 5}};
+    const Want wants[] = {
+        {"vs_2_0", 4, 6, 0, 0}, {"vs_3_0", 4, 2, 0, 0}, {"ps_2_0", 1, 3, 7, 2}, {"ps_3_0", 1, 0, 7, 5}};
     // The layout alone: with no profile only a register for every profile binds.
     std::vector<HlslGlobal> globals;
     std::string error;
@@ -2234,8 +2240,8 @@ float4 ps_main(float4 c : COLOR0, float2 uv : TEXCOORD0) : COLOR { return c * (A
         const std::string effect = text + "technique T { pass P { " + pass + " } }\n";
         ID3DXEffect* fx = nullptr;
         ID3DXBuffer* errors = nullptr;
-        const HRESULT hr =
-            D3DXCreateEffect(device, effect.data(), std::uint32_t(effect.size()), nullptr, nullptr, 0, nullptr, &fx, &errors);
+        const HRESULT hr = D3DXCreateEffect(device, effect.data(), std::uint32_t(effect.size()), nullptr, nullptr, 0,
+                                            nullptr, &fx, &errors);
         const std::string messages = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
         if (errors) errors->Release();
         ASSERT_EQ(hr, D3D_OK) << messages;

@@ -192,7 +192,8 @@ TEST(GfxUtilPreprocessTest, IntegerExpressions) {
 TEST(GfxUtilPreprocessTest, HostileTextsEndInTimeInProportionToTheirSize) {
     std::string emptyDoubling = "#define A0\n";
     for (int i = 1; i <= 48; ++i)
-        emptyDoubling += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + " A" + std::to_string(i - 1) + "\n";
+        emptyDoubling +=
+            "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + " A" + std::to_string(i - 1) + "\n";
     struct Case {
         const char* what;
         std::string head, unit, tail;
@@ -257,6 +258,7 @@ TEST(GfxUtilPreprocessTest, TheOutputIsCapped) {
                                  }(),
                              nullptr, limits);
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.problems.find("the source with its macros expanded passes 4096 bytes"), std::string::npos) << r.problems;
+    EXPECT_NE(r.problems.find("the source with its macros expanded passes 4096 bytes"), std::string::npos)
+        << r.problems;
     EXPECT_LE(r.out.text.size(), 4096u);
 }
