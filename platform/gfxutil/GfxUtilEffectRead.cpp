@@ -1,34 +1,28 @@
-// Reading an effect text: the preprocessor (includes, object-like and
-// function-like macros with '#' and '##', conditionals, pragmas), a tokenizer,
-// and the reader of parameters, functions and techniques. Nothing read from the text is trusted: sizes, counts, nesting
-// and macro growth are bounded, and every problem is a "file(line): text"
-// line rather than a stop.
+// Reading an effect text: the shared preprocessor (GfxUtilPreprocess.h), a
+// tokenizer, and the reader of parameters, functions and techniques. Nothing
+// read from the text is trusted: sizes, counts, nesting and macro growth are
+// bounded, and every problem is a "file(line): text" line rather than a stop.
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
-#include "platform/gfxutil/GfxUtilShader.h"
+#include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfx/GfxShaderTokens.h"
-#include "platform/os/OsFiles.h"
 
 #include <algorithm>
 #include <bit>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <map>
+#include <set>
 
 namespace gfx::effect {
 namespace {
 
-constexpr std::size_t kMaxIncludeDepth = 16;
-constexpr std::size_t kMaxLineGrowth = 16 * 1024;
 constexpr std::size_t kMaxErrors = 64;
 constexpr std::uint32_t kMaxComponents = 65536; // per parameter
 constexpr int kMaxNesting = 64;
-constexpr std::size_t kMaxJoinedLines = 64;      // a macro call's arguments over several lines
-constexpr std::size_t kMaxMacroParameters = 128;
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -41,8 +35,9 @@ std::string Lower(std::string s) {
 bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
+// A preprocessed line, in the preprocessor's text.
 struct Line {
-    std::string text;
+    std::string_view text;
     int file = 0;
     int number = 0;
     std::string pragma; // non-empty: a pragma the reader applies here ("pack_matrix row_major")
@@ -72,838 +67,6 @@ private:
     std::size_t m_lines = 0;
 };
 
-// ---- preprocessor ---------------------------------------------------------
-
-// Comments out, line continuations joined (the joined line keeps the first
-// line's number, later lines stay as empty lines so numbers still match).
-std::vector<std::string> SplitClean(const std::string& text, int& openComment) {
-    openComment = 0;
-    int line = 1;
-    std::string out;
-    out.reserve(text.size());
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\n') ++line;
-        if (inString) {
-            out += c;
-            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') out += text[++i];
-            else if (c == '"' || c == '\n') inString = false;
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-            out += c;
-        } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
-            while (i < text.size() && text[i] != '\n') ++i;
-            if (i < text.size()) out += '\n';
-        } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
-            i += 2;
-            out += ' ';
-            if (text.find("*/", i) == std::string::npos) openComment = line;
-            while (i < text.size() && !(text[i] == '*' && i + 1 < text.size() && text[i + 1] == '/')) {
-                if (text[i] == '\n') {
-                    out += '\n';
-                    ++line;
-                }
-                ++i;
-            }
-            ++i; // past '/'
-        } else if (c != '\r') {
-            out += c;
-        }
-    }
-    std::vector<std::string> lines;
-    std::string current;
-    std::size_t pendingBlank = 0;
-    for (std::size_t i = 0; i <= out.size(); ++i) {
-        if (i == out.size() || out[i] == '\n') {
-            if (!current.empty() && current.back() == '\\' && i < out.size()) {
-                current.pop_back();
-                ++pendingBlank;
-                continue;
-            }
-            lines.push_back(current);
-            for (; pendingBlank; --pendingBlank) lines.emplace_back();
-            current.clear();
-        } else {
-            current += out[i];
-        }
-    }
-    return lines;
-}
-
-class Preprocessor {
-public:
-    Preprocessor(std::vector<std::string>& files, Errors& errors) : m_files(files), m_errors(errors) {}
-
-    // A caller's macro: a name and its text, never with parameters.
-    void Define(const std::string& name, const std::string& value) {
-        Macro m;
-        m.body = value;
-        m_macros[name] = std::move(m);
-    }
-
-    void Run(const std::string& text, int file, std::size_t depth) {
-        if (depth == 0) m_bytes += text.size();
-        int openComment = 0;
-        const std::vector<std::string> lines = SplitClean(text, openComment);
-        if (openComment) m_errors.Add(file, openComment, "comment without its end");
-        struct Cond {
-            bool active, taken, parentActive, elseSeen;
-            int line;
-        };
-        std::vector<Cond> conds;
-        auto active = [&] { return conds.empty() || conds.back().active; };
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            const int number = static_cast<int>(i) + 1;
-            std::string_view l = lines[i];
-            std::size_t p = 0;
-            while (p < l.size() && std::isspace(static_cast<unsigned char>(l[p]))) ++p;
-            if (p >= l.size() || l[p] != '#') {
-                if (!active()) continue;
-                // A macro call may take its arguments from the lines after it.
-                std::string joined(l);
-                std::string out;
-                for (std::size_t extra = 0;; ++extra) {
-                    const bool last = extra >= kMaxJoinedLines || i + 1 >= lines.size() || IsDirective(lines[i + 1]);
-                    const Expansion e = ExpandLine(joined, file, number, out, last);
-                    if (e != Expansion::Incomplete) break;
-                    if (last) {
-                        m_errors.Add(file, number, "macro call without its ')'");
-                        out.clear();
-                        break;
-                    }
-                    joined += ' ';
-                    joined += lines[++i];
-                }
-                m_out.push_back({std::move(out), file, number, {}});
-                continue;
-            }
-            ++p;
-            while (p < l.size() && std::isspace(static_cast<unsigned char>(l[p]))) ++p;
-            std::size_t q = p;
-            while (q < l.size() && IsIdentChar(l[q])) ++q;
-            const std::string directive(l.substr(p, q - p));
-            std::string rest(l.substr(q));
-            if (directive == "if" || directive == "ifdef" || directive == "ifndef") {
-                if (conds.size() >= static_cast<std::size_t>(kMaxNesting)) {
-                    m_errors.Add(file, number, "conditionals nested too deeply");
-                    return;
-                }
-                bool value = false;
-                if (active()) {
-                    if (directive == "if") value = Evaluate(rest, file, number);
-                    else {
-                        const std::string name = FirstWord(rest);
-                        if (name.empty()) m_errors.Add(file, number, "#" + directive + " without a name");
-                        value = (m_macros.count(name) != 0) == (directive == "ifdef");
-                    }
-                }
-                const bool parent = active();
-                conds.push_back({parent && value, parent && value, parent, false, number});
-            } else if (directive == "elif") {
-                if (conds.empty() || conds.back().elseSeen) {
-                    m_errors.Add(file, number, "#elif without #if");
-                    continue;
-                }
-                Cond& c = conds.back();
-                const bool value = c.parentActive && !c.taken && Evaluate(rest, file, number);
-                c.active = value;
-                c.taken = c.taken || value;
-            } else if (directive == "else") {
-                if (conds.empty() || conds.back().elseSeen) {
-                    m_errors.Add(file, number, "#else without #if");
-                    continue;
-                }
-                Cond& c = conds.back();
-                c.active = c.parentActive && !c.taken;
-                c.taken = true;
-                c.elseSeen = true;
-            } else if (directive == "endif") {
-                if (conds.empty()) m_errors.Add(file, number, "#endif without #if");
-                else conds.pop_back();
-            } else if (!active()) {
-                continue; // other directives in skipped text are not looked at
-            } else if (directive == "define") {
-                DefineFromText(rest, file, number);
-            } else if (directive == "undef") {
-                m_macros.erase(FirstWord(rest));
-            } else if (directive == "include") {
-                Include(rest, file, number, depth);
-            } else if (directive == "pragma") {
-                Pragma(rest, file, number);
-            } else if (directive == "error") {
-                m_errors.Add(file, number, "#error " + Trimmed(rest));
-            } else if (directive.empty() && Trimmed(rest).empty()) {
-                continue; // a lone '#' is an empty directive
-            } else {
-                m_errors.Add(file, number, "unsupported directive '#" + directive + "'");
-            }
-        }
-        if (!conds.empty()) m_errors.Add(file, conds.back().line, "#if without #endif");
-    }
-
-    std::vector<Line>& Output() { return m_out; }
-
-private:
-    struct Macro {
-        std::string body;
-        std::vector<std::string> params;
-        bool function = false;
-        bool variadic = false; // the last parameter is "..." (__VA_ARGS__)
-    };
-    enum class Expansion : std::uint8_t { Done, Incomplete, Failed };
-
-    static std::string FirstWord(const std::string& s) {
-        std::size_t a = 0;
-        while (a < s.size() && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
-        std::size_t b = a;
-        while (b < s.size() && IsIdentChar(s[b])) ++b;
-        return s.substr(a, b - a);
-    }
-    static std::string Trimmed(std::string_view s) {
-        std::size_t a = 0, b = s.size();
-        while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
-        while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
-        return std::string(s.substr(a, b - a));
-    }
-    static bool IsDirective(std::string_view l) {
-        std::size_t p = 0;
-        while (p < l.size() && std::isspace(static_cast<unsigned char>(l[p]))) ++p;
-        return p < l.size() && l[p] == '#';
-    }
-
-    // "#define NAME text" or "#define NAME(a, b, ...) text"; the '(' must
-    // follow the name at once to make a function-like macro.
-    void DefineFromText(const std::string& rest, int file, int number) {
-        std::size_t a = 0;
-        while (a < rest.size() && std::isspace(static_cast<unsigned char>(rest[a]))) ++a;
-        std::size_t b = a;
-        while (b < rest.size() && IsIdentChar(rest[b])) ++b;
-        if (a == b || !IsIdentStart(rest[a])) {
-            m_errors.Add(file, number, "#define without a name");
-            return;
-        }
-        const std::string name = rest.substr(a, b - a);
-        Macro m;
-        std::size_t bodyStart = b;
-        if (b < rest.size() && rest[b] == '(') {
-            m.function = true;
-            std::size_t k = b + 1;
-            bool expectName = true, closed = false;
-            while (k < rest.size()) {
-                const char c = rest[k];
-                if (std::isspace(static_cast<unsigned char>(c))) {
-                    ++k;
-                } else if (c == ')' && (!expectName || m.params.empty())) {
-                    closed = true;
-                    ++k;
-                    break;
-                } else if (expectName && !m.variadic && rest.compare(k, 3, "...") == 0) {
-                    m.variadic = true;
-                    m.params.push_back("__VA_ARGS__");
-                    expectName = false;
-                    k += 3;
-                } else if (expectName && !m.variadic && IsIdentStart(c)) {
-                    std::size_t e = k;
-                    while (e < rest.size() && IsIdentChar(rest[e])) ++e;
-                    std::string param = rest.substr(k, e - k);
-                    if (std::find(m.params.begin(), m.params.end(), param) != m.params.end()) {
-                        m_errors.Add(file, number, "'" + param + "' named twice in the parameters of '" + name + "'");
-                        return;
-                    }
-                    m.params.push_back(std::move(param));
-                    expectName = false;
-                    k = e;
-                } else if (!expectName && !m.variadic && c == ',') {
-                    expectName = true;
-                    ++k;
-                } else {
-                    break;
-                }
-                if (m.params.size() > kMaxMacroParameters) break;
-            }
-            if (!closed || m.params.size() > kMaxMacroParameters) {
-                m_errors.Add(file, number, "bad parameter list in the definition of '" + name + "'");
-                return;
-            }
-            bodyStart = k;
-        }
-        m.body = Trimmed(std::string_view(rest).substr(bodyStart));
-        // '#' in a function-like macro must name a parameter, and '##' needs
-        // something on both sides.
-        std::string problem;
-        const std::vector<BodyToken> tokens = SplitBody(m.body);
-        for (std::size_t t = 0; t < tokens.size() && problem.empty(); ++t) {
-            if (tokens[t].text == "##" && (t == 0 || t + 1 == tokens.size()))
-                problem = "'##' at the edge of the definition of '" + name + "'";
-            else if (m.function && tokens[t].text == "#" &&
-                     (t + 1 == tokens.size() || ParamIndex(m, tokens[t + 1].text) < 0))
-                problem = "'#' not followed by a parameter in the definition of '" + name + "'";
-        }
-        if (!problem.empty()) {
-            m_errors.Add(file, number, problem);
-            return;
-        }
-        m_macros[name] = std::move(m);
-    }
-
-    // Pragmas the reader knows are applied; others are let pass with a warning.
-    void Pragma(const std::string& rest, int file, int number) {
-        const std::string name = FirstWord(rest);
-        std::string args = Trimmed(std::string_view(rest).substr(rest.find(name) + name.size()));
-        if (name == "once") {
-            m_onceFiles.insert(m_files[static_cast<std::size_t>(file)]);
-        } else if (name == "pack_matrix") {
-            const std::string how = args.size() >= 2 && args.front() == '(' && args.back() == ')'
-                                        ? Trimmed(std::string_view(args).substr(1, args.size() - 2))
-                                        : std::string();
-            if (how == "row_major" || how == "column_major")
-                m_out.push_back({std::string(), file, number, "pack_matrix " + how});
-            else
-                m_errors.Warn(file, number, "#pragma pack_matrix takes row_major or column_major; ignored");
-        } else if (name == "warning" || name == "def") {
-            // Compiler warning switches: this reader gives no numbered warnings.
-        } else if (name == "message") {
-            std::string text = args;
-            if (text.size() >= 2 && text.front() == '(' && text.back() == ')') text = Trimmed(text.substr(1, text.size() - 2));
-            if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
-            m_errors.Warn(file, number, "message: " + text);
-        } else {
-            m_errors.Warn(file, number, "unknown #pragma '" + (name.empty() ? Trimmed(rest) : name) + "' ignored");
-        }
-    }
-
-    void Include(const std::string& rest, int file, int number, std::size_t depth) {
-        std::size_t a = rest.find_first_of("\"<");
-        if (a == std::string::npos) {
-            m_errors.Add(file, number, "#include without a file name");
-            return;
-        }
-        const char close = rest[a] == '"' ? '"' : '>';
-        const std::size_t b = rest.find(close, a + 1);
-        if (b == std::string::npos) {
-            m_errors.Add(file, number, "#include without a file name");
-            return;
-        }
-        const std::string name = rest.substr(a + 1, b - a - 1);
-        if (depth + 1 >= kMaxIncludeDepth) {
-            m_errors.Add(file, number, "includes nested too deeply");
-            return;
-        }
-        // Beside the including file, then in the include folders.
-        const std::string& including = m_files[static_cast<std::size_t>(file)];
-        const std::size_t slash = including.find_last_of("/\\");
-        std::vector<std::string> candidates{slash == std::string::npos ? name : including.substr(0, slash + 1) + name};
-        for (const std::string& folder : GetIncludeFolders()) candidates.push_back(JoinIncludePath(folder, name));
-        std::string path;
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(nullptr, &std::fclose);
-        os::FileError why = os::FileError::CannotOpen;
-        for (const std::string& candidate : candidates) {
-            f.reset(os::OpenFile(candidate, "rb", &why));
-            // A name that is there but no file (a FIFO, a device) is refused
-            // as such, not passed over for a file of the name further on.
-            if (f || why == os::FileError::NotRegular) {
-                path = candidate;
-                break;
-            }
-        }
-        if (f && m_onceFiles.count(path)) return; // "#pragma once" and already read
-        std::string text;
-        if (!f) {
-            m_errors.Add(file, number, why == os::FileError::NotRegular
-                                           ? "include file " + os::DescribeFileError(path, why)
-                                           : "cannot open include file '" + name + "'");
-            return;
-        }
-        // Files that include each other several times over grow the text
-        // exponentially: the count and the bytes are capped as a compile's are.
-        const HlslCompileScope* scope = HlslCompileScope::Current();
-        const HlslCompileLimits limits = scope ? scope->Limits() : HlslCompileLimits{};
-        if (++m_includes > limits.includes) {
-            m_errors.Add(file, number, "more than " + std::to_string(limits.includes) + " includes");
-            return;
-        }
-        if (!ReadIncludeText(f.get(), limits.expandedBytes - std::min(m_bytes, limits.expandedBytes), text)) {
-            m_errors.Add(file, number,
-                         std::ferror(f.get()) ? "cannot read include file '" + name + "'"
-                                              : "the text with its includes passes " +
-                                                    std::to_string(limits.expandedBytes) + " bytes");
-            return;
-        }
-        m_bytes += text.size();
-        m_files.push_back(path);
-        Run(text, static_cast<int>(m_files.size() - 1), depth + 1);
-    }
-
-    // ---- macro expansion
-    // A macro's body in preprocessing tokens: names, numbers, string and
-    // character literals, "##", and single other characters; each notes
-    // whether white space came before it.
-    struct BodyToken {
-        std::string text;
-        bool spaceBefore = false;
-    };
-    static std::vector<BodyToken> SplitBody(const std::string& s) {
-        std::vector<BodyToken> out;
-        bool space = false;
-        for (std::size_t i = 0; i < s.size();) {
-            const char c = s[i];
-            std::size_t j = i + 1;
-            if (std::isspace(static_cast<unsigned char>(c))) {
-                space = true;
-                ++i;
-                continue;
-            }
-            if (IsIdentStart(c)) {
-                while (j < s.size() && IsIdentChar(s[j])) ++j;
-            } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-                       (c == '.' && j < s.size() && std::isdigit(static_cast<unsigned char>(s[j])))) {
-                while (j < s.size() && (IsIdentChar(s[j]) || s[j] == '.')) ++j;
-            } else if (c == '"' || c == '\'') {
-                while (j < s.size() && s[j] != c) j += (s[j] == '\\' && j + 1 < s.size()) ? 2 : 1;
-                j = std::min(j + 1, s.size());
-            } else if (c == '#' && j < s.size() && s[j] == '#') {
-                j = i + 2;
-            }
-            out.push_back({s.substr(i, j - i), space});
-            space = false;
-            i = j;
-        }
-        return out;
-    }
-    static int ParamIndex(const Macro& m, const std::string& name) {
-        for (std::size_t k = 0; k < m.params.size(); ++k)
-            if (m.params[k] == name) return static_cast<int>(k);
-        return -1;
-    }
-    static std::string Stringize(const std::string& arg) {
-        std::string out = "\"";
-        char quote = 0;
-        bool space = false;
-        for (std::size_t i = 0; i < arg.size(); ++i) {
-            const char c = arg[i];
-            if (!quote && std::isspace(static_cast<unsigned char>(c))) {
-                space = out.size() > 1;
-                continue;
-            }
-            if (space) out += ' ';
-            space = false;
-            if (quote) {
-                if (c == '"' || c == '\\') out += '\\';
-                out += c;
-                if (c == '\\' && i + 1 < arg.size()) {
-                    if (arg[i + 1] == '"' || arg[i + 1] == '\\') out += '\\';
-                    out += arg[++i];
-                } else if (c == quote) {
-                    quote = 0;
-                }
-            } else {
-                if (c == '"') out += '\\';
-                if (c == '"' || c == '\'') quote = c;
-                out += c;
-            }
-        }
-        return out + "\"";
-    }
-
-    // Expands the line's macros into out. A function-like macro's name
-    // followed by '(' whose ')' the line does not hold leaves it Incomplete,
-    // and so does such a name at the very end unless no line can follow.
-    Expansion ExpandLine(const std::string& line, int file, int number, std::string& out, bool last) {
-        m_file = file;
-        m_line = number;
-        m_lastLine = last;
-        std::vector<std::string> disabled;
-        bool incomplete = false;
-        out.clear();
-        if (!Expand(line, disabled, 0, true, incomplete, out)) {
-            out.clear();
-            return incomplete ? Expansion::Incomplete : Expansion::Failed;
-        }
-        return Expansion::Done;
-    }
-
-    bool Grown(const std::string& s) {
-        if (s.size() <= kMaxLineGrowth) return false;
-        m_errors.Add(m_file, m_line, "macro expansion too long");
-        return true;
-    }
-
-    // The arguments of a call whose '(' is at open: split at the commas
-    // outside parentheses and literals; end just past the ')'. False when
-    // the text ends first.
-    static bool CollectArguments(const std::string& s, std::size_t open, std::vector<std::string>& args,
-                                 std::size_t& end) {
-        int depth = 0;
-        std::string current;
-        for (std::size_t i = open + 1; i < s.size(); ++i) {
-            const char c = s[i];
-            if (c == '"' || c == '\'') {
-                std::size_t j = i + 1;
-                while (j < s.size() && s[j] != c) j += (s[j] == '\\' && j + 1 < s.size()) ? 2 : 1;
-                j = std::min(j, s.size() - 1);
-                current.append(s, i, j - i + 1);
-                i = j;
-                continue;
-            }
-            if (c == '(') ++depth;
-            else if (c == ')' && depth-- == 0) {
-                args.push_back(Trimmed(current));
-                end = i + 1;
-                return true;
-            } else if (c == ',' && depth == 0) {
-                args.push_back(Trimmed(current));
-                current.clear();
-                continue;
-            }
-            current += c;
-        }
-        return false;
-    }
-
-    // Macro names outside literals replaced, each never inside its own
-    // expansion (the names in `disabled`); depth and growth bounded.
-    bool Expand(const std::string& text, std::vector<std::string>& disabled, int depth, bool topLevel,
-                bool& incomplete, std::string& out) {
-        if (depth > kMaxNesting) {
-            m_errors.Add(m_file, m_line, "macro expansion nested too deeply");
-            return false;
-        }
-        for (std::size_t i = 0; i < text.size();) {
-            const char c = text[i];
-            if (c == '"' || c == '\'') {
-                std::size_t j = i + 1;
-                while (j < text.size() && text[j] != c) j += (text[j] == '\\' && j + 1 < text.size()) ? 2 : 1;
-                j = std::min(j + 1, text.size());
-                out.append(text, i, j - i);
-                i = j;
-            } else if (std::isdigit(static_cast<unsigned char>(c))) {
-                std::size_t j = i;
-                while (j < text.size() && (IsIdentChar(text[j]) || text[j] == '.')) ++j;
-                out.append(text, i, j - i);
-                i = j;
-            } else if (IsIdentStart(c)) {
-                std::size_t j = i;
-                while (j < text.size() && IsIdentChar(text[j])) ++j;
-                const std::string word = text.substr(i, j - i);
-                const auto it = m_macros.find(word);
-                if (it == m_macros.end() ||
-                    std::find(disabled.begin(), disabled.end(), word) != disabled.end()) {
-                    out += word;
-                    i = j;
-                    continue;
-                }
-                const Macro& m = it->second;
-                std::string body;
-                if (!m.function) {
-                    if (!Substitute(m, {}, disabled, depth, body)) return false;
-                    i = j;
-                } else {
-                    std::size_t k = j;
-                    while (k < text.size() && std::isspace(static_cast<unsigned char>(text[k]))) ++k;
-                    if (k >= text.size() || text[k] != '(') {
-                        // Only a name here (or its arguments on the next line).
-                        if (topLevel && !m_lastLine && k >= text.size()) {
-                            incomplete = true;
-                            return false;
-                        }
-                        out += word;
-                        i = j;
-                        continue;
-                    }
-                    std::vector<std::string> args;
-                    std::size_t end = 0;
-                    if (!CollectArguments(text, k, args, end)) {
-                        if (topLevel) incomplete = true;
-                        else m_errors.Add(m_file, m_line, "macro call without its ')'");
-                        return false;
-                    }
-                    // "F()" is no argument for a macro without parameters.
-                    if (m.params.empty() && args.size() == 1 && args[0].empty()) args.clear();
-                    if (m.variadic && args.size() >= m.params.size()) {
-                        // The extra arguments, commas and all, are __VA_ARGS__.
-                        std::string rest;
-                        for (std::size_t a = m.params.size() - 1; a < args.size(); ++a)
-                            rest += (a + 1 == m.params.size() ? "" : ", ") + args[a];
-                        args.resize(m.params.size() - 1);
-                        args.push_back(rest);
-                    } else if (m.variadic && args.size() + 1 == m.params.size()) {
-                        args.emplace_back();
-                    }
-                    if (args.size() != m.params.size()) {
-                        m_errors.Add(m_file, m_line,
-                                     "macro '" + word + "' takes " + std::to_string(m.params.size()) +
-                                         " argument" + (m.params.size() == 1 ? "" : "s") + ", " +
-                                         std::to_string(args.size()) + " given");
-                        return false;
-                    }
-                    if (!Substitute(m, args, disabled, depth, body)) return false;
-                    i = end;
-                }
-                disabled.push_back(word);
-                bool inner = false;
-                const bool ok = Expand(body, disabled, depth + 1, false, inner, out);
-                disabled.pop_back();
-                if (!ok) return false;
-            } else {
-                out += c;
-                ++i;
-            }
-            if (Grown(out)) return false;
-        }
-        return true;
-    }
-
-    // The body with each parameter replaced: by its argument as written next
-    // to '#' (as a string) or '##', else by the argument's own expansion.
-    bool Substitute(const Macro& m, const std::vector<std::string>& args, std::vector<std::string>& disabled,
-                    int depth, std::string& out) {
-        const std::vector<BodyToken> tokens = SplitBody(m.body);
-        std::vector<std::string> expanded(args.size());
-        std::vector<bool> expandedDone(args.size(), false);
-        bool pasteNext = false;
-        for (std::size_t t = 0; t < tokens.size(); ++t) {
-            const BodyToken& tok = tokens[t];
-            if (tok.text == "##") {
-                while (!out.empty() && std::isspace(static_cast<unsigned char>(out.back()))) out.pop_back();
-                pasteNext = true;
-                continue;
-            }
-            std::string piece;
-            if (m.function && tok.text == "#" && t + 1 < tokens.size() && ParamIndex(m, tokens[t + 1].text) >= 0) {
-                piece = Stringize(args[static_cast<std::size_t>(ParamIndex(m, tokens[++t].text))]);
-            } else if (const int p = m.function ? ParamIndex(m, tok.text) : -1; p >= 0) {
-                const auto up = static_cast<std::size_t>(p);
-                const bool raw = pasteNext || (t + 1 < tokens.size() && tokens[t + 1].text == "##");
-                if (raw) {
-                    piece = args[up];
-                } else {
-                    if (!expandedDone[up]) {
-                        bool inner = false;
-                        if (!Expand(args[up], disabled, depth + 1, false, inner, expanded[up])) return false;
-                        expandedDone[up] = true;
-                    }
-                    piece = expanded[up];
-                }
-            } else {
-                piece = tok.text;
-            }
-            if (tok.spaceBefore && !pasteNext && !out.empty()) out += ' ';
-            out += piece;
-            pasteNext = false;
-            if (Grown(out)) return false;
-        }
-        return true;
-    }
-
-    // #if expressions: integers, defined(), C operators.
-    class Expr {
-    public:
-        Expr(const std::string& s, Preprocessor& pp) : m_s(s), m_pp(pp) {}
-        bool Parse(long long& value) {
-            value = Ternary();
-            Skip();
-            return m_ok && m_i == m_s.size();
-        }
-        const std::string& Error() const { return m_error; }
-
-    private:
-        void Skip() {
-            while (m_i < m_s.size() && std::isspace(static_cast<unsigned char>(m_s[m_i]))) ++m_i;
-        }
-        bool Eat(const char* op) {
-            Skip();
-            const std::size_t n = std::strlen(op);
-            if (m_s.compare(m_i, n, op) != 0) return false;
-            // '&' must not take the first of "&&", nor '<' of "<<" / "<=".
-            if (n == 1 && m_i + 1 < m_s.size()) {
-                const char next = m_s[m_i + 1];
-                if ((op[0] == '&' && next == '&') || (op[0] == '|' && next == '|') ||
-                    ((op[0] == '<' || op[0] == '>') && (next == '=' || next == op[0])) ||
-                    ((op[0] == '!' || op[0] == '=') && next == '='))
-                    return false;
-            }
-            if (n == 2 && (op[0] == '<' || op[0] == '>') && op[1] == op[0] && m_i + 2 < m_s.size() &&
-                m_s[m_i + 2] == '=')
-                return false;
-            m_i += n;
-            return true;
-        }
-        void Fail(const std::string& why) {
-            if (m_ok) m_error = why;
-            m_ok = false;
-        }
-        long long Ternary() {
-            const long long c = Binary(0);
-            if (Eat("?")) {
-                const long long a = Ternary();
-                if (!Eat(":")) Fail("':' expected");
-                const long long b = Ternary();
-                return c ? a : b;
-            }
-            return c;
-        }
-        long long Binary(int level) {
-            static const std::vector<std::vector<const char*>> levels = {
-                {"||"}, {"&&"}, {"|"}, {"^"}, {"&"}, {"==", "!="}, {"<=", ">=", "<", ">"}, {"<<", ">>"},
-                {"+", "-"}, {"*", "/", "%"}};
-            if (level >= static_cast<int>(levels.size())) return Unary();
-            long long left = Binary(level + 1);
-            for (;;) {
-                const char* found = nullptr;
-                for (const char* op : levels[static_cast<std::size_t>(level)])
-                    if (Eat(op)) {
-                        found = op;
-                        break;
-                    }
-                if (!found || !m_ok) return left;
-                const long long right = Binary(level + 1);
-                const std::string op = found;
-                if (op == "||") left = left || right;
-                else if (op == "&&") left = left && right;
-                else if (op == "|") left |= right;
-                else if (op == "^") left ^= right;
-                else if (op == "&") left &= right;
-                else if (op == "==") left = left == right;
-                else if (op == "!=") left = left != right;
-                else if (op == "<=") left = left <= right;
-                else if (op == ">=") left = left >= right;
-                else if (op == "<") left = left < right;
-                else if (op == ">") left = left > right;
-                else if (op == "<<") left = (right < 0 || right > 62) ? 0 : static_cast<long long>(static_cast<unsigned long long>(left) << right);
-                else if (op == ">>") left = (right < 0 || right > 62) ? 0 : left >> right;
-                else if (op == "+") left = static_cast<long long>(static_cast<unsigned long long>(left) + static_cast<unsigned long long>(right));
-                else if (op == "-") left = static_cast<long long>(static_cast<unsigned long long>(left) - static_cast<unsigned long long>(right));
-                else if (op == "*") left = static_cast<long long>(static_cast<unsigned long long>(left) * static_cast<unsigned long long>(right));
-                else if (right == 0 || (left == INT64_MIN && right == -1)) {
-                    Fail("division by zero");
-                    return 0;
-                } else if (op == "/") left /= right;
-                else left %= right;
-            }
-        }
-        long long Unary() {
-            if (++m_depth > kMaxNesting) {
-                Fail("expression nested too deeply");
-                return 0;
-            }
-            long long v = 0;
-            if (Eat("!")) v = !Unary();
-            else if (Eat("-")) v = static_cast<long long>(0ull - static_cast<unsigned long long>(Unary()));
-            else if (Eat("+")) v = Unary();
-            else if (Eat("~")) v = ~Unary();
-            else v = Primary();
-            --m_depth;
-            return v;
-        }
-        long long Primary() {
-            Skip();
-            if (Eat("(")) {
-                const long long v = Ternary();
-                if (!Eat(")")) Fail("')' expected");
-                return v;
-            }
-            if (m_i < m_s.size() && std::isdigit(static_cast<unsigned char>(m_s[m_i]))) {
-                errno = 0;
-                char* end = nullptr;
-                const long long v = std::strtoll(m_s.c_str() + m_i, &end, 0);
-                if (errno == ERANGE) Fail("number out of range");
-                m_i = static_cast<std::size_t>(end - m_s.c_str());
-                while (m_i < m_s.size() && (m_s[m_i] == 'u' || m_s[m_i] == 'U' || m_s[m_i] == 'l' || m_s[m_i] == 'L')) ++m_i;
-                return v;
-            }
-            if (m_i < m_s.size() && IsIdentStart(m_s[m_i])) {
-                std::size_t j = m_i;
-                while (j < m_s.size() && IsIdentChar(m_s[j])) ++j;
-                const std::string word = m_s.substr(m_i, j - m_i);
-                m_i = j;
-                if (word == "defined") {
-                    const bool paren = Eat("(");
-                    Skip();
-                    std::size_t k = m_i;
-                    while (k < m_s.size() && IsIdentChar(m_s[k])) ++k;
-                    const std::string name = m_s.substr(m_i, k - m_i);
-                    m_i = k;
-                    if (name.empty()) Fail("defined without a name");
-                    if (paren && !Eat(")")) Fail("')' expected");
-                    return m_pp.m_macros.count(name) ? 1 : 0;
-                }
-                // Macros are expanded before the expression is read: a name
-                // left is not a macro here, and counts as 0.
-                return 0;
-            }
-            Fail("bad expression");
-            return 0;
-        }
-
-        const std::string& m_s;
-        Preprocessor& m_pp;
-        std::size_t m_i = 0;
-        bool m_ok = true;
-        int m_depth = 0;
-        std::string m_error;
-    };
-
-    // "defined NAME" and "defined(NAME)" answered first, then the macros
-    // expanded, then the expression read.
-    bool Evaluate(const std::string& text, int file, int number) {
-        std::string answered;
-        for (std::size_t i = 0; i < text.size();) {
-            if (!IsIdentStart(text[i])) {
-                answered += text[i++];
-                continue;
-            }
-            std::size_t j = i;
-            while (j < text.size() && IsIdentChar(text[j])) ++j;
-            const std::string word = text.substr(i, j - i);
-            i = j;
-            if (word != "defined") {
-                answered += word;
-                continue;
-            }
-            std::size_t k = i;
-            while (k < text.size() && std::isspace(static_cast<unsigned char>(text[k]))) ++k;
-            const bool paren = k < text.size() && text[k] == '(';
-            if (paren) ++k;
-            while (k < text.size() && std::isspace(static_cast<unsigned char>(text[k]))) ++k;
-            std::size_t e = k;
-            while (e < text.size() && IsIdentChar(text[e])) ++e;
-            const std::string name = text.substr(k, e - k);
-            while (paren && e < text.size() && std::isspace(static_cast<unsigned char>(text[e]))) ++e;
-            if (name.empty() || (paren && (e >= text.size() || text[e] != ')'))) {
-                m_errors.Add(file, number, name.empty() ? "#if: defined without a name" : "#if: ')' expected");
-                return false;
-            }
-            answered += m_macros.count(name) ? " 1 " : " 0 ";
-            i = paren ? e + 1 : e;
-        }
-        std::string expanded;
-        const Expansion x = ExpandLine(answered, file, number, expanded, true);
-        if (x == Expansion::Incomplete) m_errors.Add(file, number, "macro call without its ')'");
-        if (x != Expansion::Done) return false;
-        Expr e(expanded, *this);
-        long long v = 0;
-        if (!e.Parse(v)) {
-            m_errors.Add(file, number, "#if: " + (e.Error().empty() ? std::string("bad expression") : e.Error()));
-            return false;
-        }
-        return v != 0;
-    }
-
-    std::vector<std::string>& m_files;
-    Errors& m_errors;
-    std::map<std::string, Macro> m_macros;
-    std::set<std::string> m_onceFiles;
-    std::uint32_t m_includes = 0; // files included so far
-    std::uint64_t m_bytes = 0;    // text read so far, included files and all
-    std::vector<Line> m_out;
-    int m_file = 0; // where the expansion under way reports its problems
-    int m_line = 0;
-    bool m_lastLine = false; // no line can follow to bring a call's arguments
-};
-
 // ---- tokens ------------------------------------------------------------------
 
 enum class Tok : std::uint8_t { Ident, Number, String, Punct, Asm, Pragma, End };
@@ -921,7 +84,7 @@ struct Token {
 std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
     std::vector<Token> tokens;
     for (std::size_t li = 0; li < lines.size(); ++li) {
-        const std::string& s = lines[li].text;
+        const std::string_view s = lines[li].text;
         const int file = lines[li].file, line = lines[li].number;
         if (!lines[li].pragma.empty()) tokens.push_back({Tok::Pragma, lines[li].pragma, file, line});
         for (std::size_t i = 0; i < s.size();) {
@@ -932,7 +95,7 @@ std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
             } else if (IsIdentStart(c)) {
                 std::size_t j = i;
                 while (j < s.size() && IsIdentChar(s[j])) ++j;
-                std::string word = s.substr(i, j - i);
+                std::string word(s.substr(i, j - i));
                 i = j;
                 if (Lower(word) == "asm") {
                     // The block's raw text, to its matching '}' (maybe lines on).
@@ -970,7 +133,7 @@ std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
                         tokens.push_back({Tok::Asm, body, file, line, li, tokenStart, l2, k});
                         li = l2;
                         // continue on the closing line after the brace
-                        const std::string& rest = lines[li].text;
+                        const std::string_view rest = lines[li].text;
                         std::vector<Line> tail{{rest.substr(k), lines[li].file, lines[li].number, {}}};
                         std::vector<Token> more = Tokenize(tail, errors);
                         more.pop_back(); // its end
@@ -1002,7 +165,7 @@ std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
                     }
                 }
                 while (j < s.size() && std::strchr("fFhHlLuU", s[j])) ++j;
-                tokens.push_back({Tok::Number, s.substr(i, j - i), file, line});
+                tokens.push_back({Tok::Number, std::string(s.substr(i, j - i)), file, line});
                 i = j;
             } else if (c == '"') {
                 std::string text;
@@ -1287,6 +450,8 @@ private:
             p.rows = ti.rows;
             p.columns = ti.columns;
             Declarator(p, *name);
+            if (isStatic && p.type == D3DXPT_INT && p.cls == D3DXPC_SCALAR && p.elements == 0 && p.data.size() == 1)
+                m_constants[p.name] = static_cast<std::int32_t>(p.data[0]);
             if (!isStatic && !isStructType && !m_fatal) {
                 if (m_out.ParameterIndex(p.name) >= 0) Error(*name, "'" + p.name + "' declared twice");
                 else m_out.parameters.push_back(std::move(p));
@@ -1308,10 +473,32 @@ private:
 
     void Declarator(Parameter& p, const Token& at) {
         if (Accept("[")) {
-            const Token& n = Next();
-            const unsigned long count = std::strtoul(n.text.c_str(), nullptr, 0);
-            if (n.kind != Tok::Number || count == 0 || count > kMaxComponents) Error(n, "bad array size");
-            else p.elements = static_cast<std::uint32_t>(count);
+            // An integer constant expression, of numbers and the static
+            // const integers declared before.
+            const Token& first = Peek();
+            std::string text;
+            bool word = false;
+            for (int depth = 0; !AtEnd() && !(depth == 0 && Is("]"));) {
+                const Token& t = Next();
+                if (t.kind == Tok::Punct && (t.text == "(" || t.text == "[")) ++depth;
+                if (t.kind == Tok::Punct && (t.text == ")" || t.text == "]")) --depth;
+                const bool isWord = t.kind == Tok::Ident || t.kind == Tok::Number;
+                if (isWord && word) text += ' ';
+                text += t.text;
+                word = isWord;
+            }
+            long long count = 0;
+            std::string why;
+            const auto constant = [&](std::string_view name, long long& v) {
+                const auto it = m_constants.find(std::string(name));
+                if (it == m_constants.end()) return false;
+                v = it->second;
+                return true;
+            };
+            if (!EvaluateIntegerExpression(text, constant, count, why) || count <= 0 || count > kMaxComponents)
+                Error(first, "bad array size");
+            else
+                p.elements = static_cast<std::uint32_t>(count);
             Expect("]");
         }
         while (Accept(":")) {
@@ -1726,6 +913,7 @@ private:
     Errors& m_errors;
     EffectData& m_out;
     std::set<std::string> m_structs;
+    std::map<std::string, long long> m_constants; // static const integers, which may size arrays
     int m_errorCount = 0;
     bool m_fatal = false;
 };
@@ -1737,26 +925,45 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
     // One deadline for all the compiles of the effect's programs; its
     // includes capped as a compile's are.
     const HlslCompileScope scope;
-    std::vector<std::string> files{fileName.empty() ? std::string("memory") : fileName};
-    Errors errors(files);
-    Preprocessor pp(files, errors);
-    for (const D3DXMACRO* d = defines; d && d->Name; ++d) pp.Define(d->Name, d->Definition ? d->Definition : "");
-    pp.Run(text, 0, 0);
+    PreprocessedText pre;
+    Errors errors(pre.files);
+    PreprocessOptions options;
+    options.defines = defines;
+    options.what = "text";
+    const PreprocessReport report = [&](int file, int line, const std::string& problem, bool warning) {
+        if (warning) errors.Warn(file, line, problem);
+        else errors.Add(file, line, problem);
+    };
+    (void)PreprocessText(text, fileName, options, scope, report, pre);
     std::string messages;
     if (!errors.Any()) {
-        Reader reader(Tokenize(pp.Output(), errors), errors, out);
+        // The preprocessed lines; a packing pragma stands on a line of its own.
+        std::vector<Line> read;
+        const std::string_view kPack = "#pragma pack_matrix(";
+        for (std::size_t at = 0, k = 0; at < pre.text.size() && k < pre.origins.size(); ++k) {
+            const std::size_t end = pre.text.find('\n', at);
+            const std::string_view l = std::string_view(pre.text).substr(at, end - at);
+            at = end + 1;
+            const PreprocessedText::Origin o = pre.origins[k];
+            if (!l.starts_with(kPack)) {
+                read.push_back({l, o.file, o.line, {}});
+                continue;
+            }
+            const std::string_view how = l.substr(kPack.size(), l.size() - kPack.size() - 1); // "row_major"
+            read.push_back({{}, o.file, o.line, "pack_matrix " + std::string(how)});
+        }
+        Reader reader(Tokenize(read, errors), errors, out);
         reader.Run();
         if (!errors.Any()) {
             // The compiler reads the same preprocessed lines, one for one,
             // with what only the effect knows blanked out.
             std::vector<std::string> lines;
             std::vector<SourceLine> where;
-            for (const Line& l : pp.Output()) {
-                // The packing pragmas reach the compiler as written.
-                const std::string kPack = "pack_matrix ";
-                if (l.pragma.rfind(kPack, 0) == 0) lines.push_back("#pragma pack_matrix(" + l.pragma.substr(kPack.size()) + ")");
-                else lines.push_back(l.text);
-                where.push_back({files[static_cast<std::size_t>(l.file)], l.number});
+            for (std::size_t at = 0, k = 0; k < read.size(); ++k) {
+                const std::size_t end = pre.text.find('\n', at);
+                lines.emplace_back(pre.text, at, end - at); // the packing pragmas as written
+                at = end + 1;
+                where.push_back({pre.files[static_cast<std::size_t>(read[k].file)], read[k].number});
             }
             for (const Reader::Span& h : reader.Hidden())
                 for (std::size_t li = h.li; li <= h.endLi && li < lines.size(); ++li) {
@@ -1767,7 +974,7 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
                 }
             std::string source;
             for (const std::string& l : lines) source += l + "\n";
-            CompileEffectShaders(out, source, where, files[0], messages);
+            CompileEffectShaders(out, source, where, pre.files[0], messages);
         }
     }
     errorText = errors.Text() + messages;

@@ -6,6 +6,7 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
+#include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include <glslang/Public/ResourceLimits.h>
@@ -31,6 +32,7 @@ namespace {
 constexpr std::uint16_t kSetBool = 0, kSetInt = 1, kSetFloat = 2, kSetSampler = 3;
 constexpr std::size_t kBoolIntRegisters = 16; // the device's b and i files
 constexpr std::size_t kMaxRegisters = 4096;
+constexpr std::size_t kMaxMessages = 64; // error lines from the preprocessor
 
 struct Token {
     std::string_view text;
@@ -234,6 +236,63 @@ float Number(std::string_view s) {
     return std::strtof(text.c_str(), nullptr);
 }
 
+// The `static const` integers declared so far, by name: array sizes may
+// be written with them.
+using Constants = std::map<std::string, long long, std::less<>>;
+
+// The integer constant expression between the tokens at `first` and `end`
+// (exclusive), of numbers and `constants`. False when it is none.
+bool ConstantExpression(const std::vector<Token>& t, std::size_t first, std::size_t end, const Constants& constants,
+                        long long& value) {
+    if (end <= first || end > t.size()) return false;
+    // The source between the first token and the last, as written.
+    const char* from = t[first].text.data();
+    const std::string_view text(from, std::size_t(t[end - 1].text.data() + t[end - 1].text.size() - from));
+    std::string error;
+    return EvaluateIntegerExpression(
+        text,
+        [&](std::string_view name, long long& v) {
+            const auto it = constants.find(name);
+            if (it == constants.end()) return false;
+            v = it->second;
+            return true;
+        },
+        value, error);
+}
+
+// An array's size, in the brackets at `open` and `close`: false when it is
+// no integer constant expression, or out of the registers' range.
+bool ArraySize(const std::vector<Token>& t, std::size_t open, std::size_t close, const Constants& constants,
+               std::uint32_t& size, std::string& why) {
+    long long n = 0;
+    if (!ConstantExpression(t, open + 1, close, constants, n)) {
+        why = "array size must be an integer constant";
+        return false;
+    }
+    if (n <= 0 || n > static_cast<long long>(kMaxRegisters)) {
+        why = "bad array size";
+        return false;
+    }
+    size = static_cast<std::uint32_t>(n);
+    return true;
+}
+
+// How closely the profile a register is written for (`register(vs, c0)`,
+// `register(ps_2_0, s1)`) names the target compiled for: -1 another stage
+// or target, 0 none given (every profile), 1 the target's stage, 2 the
+// target itself.
+int ProfileMatch(std::string_view written, std::string_view target) {
+    if (written.empty()) return 0;
+    const auto same = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    if (target.size() < 2) return -1;
+    if (same(written, target)) return 2;
+    return same(written, target.substr(0, 2)) ? 1 : -1;
+}
+
 // A flat list of numbers in the braces at `open` initialising `elements`
 // vectors or matrices of `per` numbers each (0 elements: as many as the
 // numbers make), which this dialect allows and glslang does not: where each
@@ -286,7 +345,7 @@ std::string AsFloatType(std::string_view word) {
 
 // One member statement [first, last) of a struct body (last is the ';').
 void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
-                StructType& s) {
+                const Constants& constants, StructType& s) {
     std::size_t i = first;
     bool rowMajor = rowsByDefault, packingWord = false;
     for (; i < last; ++i) {
@@ -333,9 +392,10 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
         ++i;
         if (i < last && Is(t[i], "[")) {
             const std::size_t close = MatchClose(t, i);
-            const int n = close == i + 2 && close < last ? std::atoi(std::string(t[i + 1].text).c_str()) : 0;
-            if (n <= 0 || n > int(kMaxRegisters)) {
-                if (s.refusal.empty()) s.refusal = "member '" + m.name + "': array size must be a number";
+            std::uint32_t n = 0;
+            std::string why = "array without its ']'";
+            if (close >= last || !ArraySize(t, i, close, constants, n, why)) {
+                if (s.refusal.empty()) s.refusal = "member '" + m.name + "': " + why;
                 return;
             }
             m.elements = std::uint16_t(n);
@@ -373,7 +433,8 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
 }
 
 // `struct Name { members }` starting at token `at`.
-void ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault, StructTypes& structs) {
+void ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault, const Constants& constants,
+                StructTypes& structs) {
     if (at + 2 >= t.size() || !IdentStart(t[at + 1].text[0]) || !Is(t[at + 2], "{")) return;
     StructType s;
     s.name = std::string(t[at + 1].text);
@@ -382,7 +443,7 @@ void ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault,
     std::size_t statement = at + 3;
     for (std::size_t k = at + 3; k < close && Step(); ++k) {
         if (!Is(t[k], ";")) continue;
-        ReadMember(t, statement, k, rowsByDefault, s);
+        ReadMember(t, statement, k, rowsByDefault, constants, s);
         statement = k + 1;
     }
     if (statement < close && s.refusal.empty()) s.refusal = "a member without its ';'";
@@ -393,7 +454,9 @@ void ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault,
 
 // One global declaration statement [first, last) (last is the ';').
 bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
-                   StructTypes& structs, std::vector<HlslGlobal>& out, std::string& error) {
+                   std::string_view profile, StructTypes& structs, Constants& constants,
+                   std::vector<HlslGlobal>& out, std::string& error, std::size_t& errorAt) {
+    errorAt = t[first].begin;
     std::size_t i = first;
     bool rowMajor = rowsByDefault, packingWord = false;
     bool isStatic = false, storageWord = false;
@@ -404,7 +467,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             continue;
         }
         if (w == "struct") {
-            ReadStruct(t, i, rowsByDefault, structs);
+            ReadStruct(t, i, rowsByDefault, constants, structs);
             return true;
         }
         if (w == "typedef" || w == "cbuffer" || w == "tbuffer" ||
@@ -449,6 +512,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         if (!IdentStart(t[i].text[0])) return true;
         HlslGlobal g;
         g.name = std::string(t[i].text);
+        g.nameAt = errorAt = t[i].begin;
         ++i;
         if (i < last && Is(t[i], "(")) return true; // a function's declaration
         if (!type.known && !structType) {
@@ -465,14 +529,10 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         std::uint32_t elements = 0;
         if (i < last && Is(t[i], "[")) {
             const std::size_t close = MatchClose(t, i);
-            if (close != i + 2 || close >= last) {
+            std::string why = "array without its ']'";
+            if (close >= last || !ArraySize(t, i, close, constants, elements, why)) {
                 if (isStatic) return true;
-                error = "global '" + g.name + "': array size must be a number";
-                return false;
-            }
-            elements = std::uint32_t(std::atoi(std::string(t[i + 1].text).c_str()));
-            if (elements == 0 || elements > kMaxRegisters) {
-                error = "global '" + g.name + "': bad array size";
+                error = "global '" + g.name + "': " + why;
                 return false;
             }
             i = close + 1;
@@ -484,34 +544,61 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         g.rows = type.rows;
         g.columns = type.columns;
         g.elements = std::uint16_t(elements);
-        // Post-declarator annotations: semantics and register().
+        // Post-declarator annotations: semantics and register(), each
+        // register maybe for one profile: the one closest to the target binds.
+        int bound = -1; // how closely the binding taken names the target (ProfileMatch)
         while (i < last && Is(t[i], ":")) {
-            ++i;
+            const std::size_t colon = i++;
             if (i + 3 < last && Is(t[i], "register") && Is(t[i + 1], "(")) {
+                // register([profile,] rN) and register([profile,] r[N])
                 const std::size_t close = MatchClose(t, i + 1);
-                const std::string_view r = t[close - 1].text;
-                const char kind = char(std::tolower(static_cast<unsigned char>(r[0])));
-                if (close >= last || r.size() < 2 || (kind != 'c' && kind != 's' && kind != 'b' && kind != 'i')) {
+                std::size_t r = i + 2;
+                std::string_view written;
+                if (r + 2 < close && Is(t[r + 1], ",")) {
+                    written = t[r].text;
+                    r += 2;
+                }
+                const char kind = r < close ? char(std::tolower(static_cast<unsigned char>(t[r].text[0]))) : 0;
+                std::string_view number = r < close ? t[r].text.substr(1) : std::string_view();
+                if (number.empty() && r + 4 == close && Is(t[r + 1], "[") && Is(t[r + 3], "]")) {
+                    number = t[r + 2].text;
+                    r += 3;
+                }
+                const bool digits = !number.empty() && number.size() <= 4 &&
+                                    std::all_of(number.begin(), number.end(),
+                                                [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+                if (close >= last || r + 1 != close || !digits ||
+                    (kind != 'c' && kind != 's' && kind != 'b' && kind != 'i')) {
                     error = "global '" + g.name + "': only register(cN), (bN), (iN) and (sN) are taken";
                     return false;
                 }
-                g.explicitRegister = true;
-                g.registerIndex = std::uint16_t(std::atoi(std::string(r.substr(1)).c_str()));
                 if ((kind == 's') != type.sampler || (kind == 'b' && type.type != D3DXPT_BOOL) ||
                     (kind == 'i' && type.type != D3DXPT_INT)) {
                     error = "global '" + g.name + "': register kind does not suit its type";
                     return false;
                 }
-                if (kind == 'b' || kind == 'i') {
-                    g.shadow = true;
-                    g.registerSet = kind == 'b' ? kSetBool : kSetInt;
-                    g.registerBegin = t[i].begin;
-                    g.registerEnd = t[close].begin + 1;
+                g.registerSpans.push_back({t[colon].begin, t[close].begin + 1});
+                const int match = ProfileMatch(written, profile);
+                if (match >= 0 && match >= bound) {
+                    bound = match;
+                    g.explicitRegister = true;
+                    g.registerIndex = std::uint16_t(std::atoi(std::string(number).c_str()));
+                    g.shadow = kind == 'b' || kind == 'i';
+                    g.registerSet = kind == 'b' ? kSetBool : kind == 'i' ? kSetInt : g.registerSet;
                 }
                 i = close + 1;
             } else {
                 ++i; // a semantic
             }
+        }
+        // `static const int N = 12;` sizes arrays after it.
+        if (isStatic && type.known && type.type == D3DXPT_INT && type.rows == 1 && type.columns == 1 && elements == 0 &&
+            i + 1 < last && Is(t[i], "=")) {
+            std::size_t end = i + 1;
+            while (end < last && !Is(t[end], ",")) ++end;
+            long long value = 0;
+            if (ConstantExpression(t, i + 1, end, constants, value)) constants[g.name] = value;
+            else constants.erase(g.name);
         }
         if (i < last && Is(t[i], "=") && i + 1 < last && Is(t[i + 1], "{") && elements > 0 &&
             MatchClose(t, i + 1) < last)
@@ -616,8 +703,9 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
 // overlap (a file's variations often bind several samplers to one unit and
 // read one); until that is known (`overlapsAllowed`) explicit registers are
 // taken as given. What the program never reads takes no register, though an
-// explicit one still keeps the others out of its own.
-bool Assign(std::vector<HlslGlobal>& globals, std::string& error, bool overlapsAllowed = false) {
+// explicit one still keeps the others out of its own. False with `error`,
+// and the refused global's name in `errorAt`.
+bool Assign(std::vector<HlslGlobal>& globals, std::string& error, std::size_t& errorAt, bool overlapsAllowed = false) {
     std::bitset<kMaxRegisters> used[4];
     auto take = [&](HlslGlobal& g, std::size_t at) {
         for (std::size_t r = at; r < at + g.registerCount && r < kMaxRegisters; ++r) used[g.registerSet].set(r);
@@ -632,6 +720,7 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error, bool overlapsA
         if (!g.explicitRegister || g.effectOnly || g.unused) continue;
         if (!overlapsAllowed && !fits(g, g.registerIndex)) {
             error = "registers of '" + g.name + "' overlap another constant's";
+            errorAt = g.nameAt;
             return false;
         }
         take(g, g.registerIndex);
@@ -643,6 +732,7 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error, bool overlapsA
         while (at < kMaxRegisters && !fits(g, at)) ++at;
         if (at >= kMaxRegisters) {
             error = "no registers left for '" + g.name + "'";
+            errorAt = g.nameAt;
             return false;
         }
         g.registerIndex = std::uint16_t(at);
@@ -665,6 +755,7 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error, bool overlapsA
         }
         if (g.registerIndex + g.registerCount > kBoolIntRegisters) {
             error = "'" + g.name + "' is beyond the 16 boolean or integer registers";
+            errorAt = g.nameAt;
             return false;
         }
         // Its stand-in float registers, past every other.
@@ -675,6 +766,7 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error, bool overlapsA
         while (at < kMaxRegisters && !fits(standIn, at)) ++at;
         if (at >= kMaxRegisters) {
             error = "no registers left for '" + g.name + "'";
+            errorAt = g.nameAt;
             return false;
         }
         g.shadowIndex = std::uint16_t(at);
@@ -725,6 +817,14 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         for (std::size_t at : g.groupOpen) edits.push_back({at, 0, "{"});
         for (std::size_t at : g.groupClose) edits.push_back({at, 0, "}"});
         if (g.effectOnly) continue;
+        // Its registers as written, for every profile: the compiler is told
+        // the one the layout gives it below.
+        for (const auto& [begin, end] : g.registerSpans) {
+            std::string spaces(source.substr(begin, end - begin));
+            for (char& c : spaces)
+                if (c != '\n') c = ' ';
+            edits.push_back({begin, end - begin, std::move(spaces)});
+        }
         for (const HlslSourceEdit& e : g.structEdits)
             if (structEdited.insert(e.at).second) edits.push_back({e.at, e.erase, e.text});
         if ((g.registerSet == kSetFloat || g.shadow) && g.type != D3DXPT_FLOAT && g.cls != D3DXPC_STRUCT &&
@@ -743,11 +843,9 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
             edits.push_back({g.typeBegin, 0, "row_major "});
             lastPacked = g.typeBegin;
         }
-        if (g.shadow) {
-            const std::string standIn = " register(c" + std::to_string(g.shadowIndex) + ")";
-            if (g.explicitRegister) edits.push_back({g.registerBegin, g.registerEnd - g.registerBegin, standIn});
-            else edits.push_back({g.insertAt, 0, " :" + standIn});
-        } else if (!g.explicitRegister)
+        if (g.shadow)
+            edits.push_back({g.insertAt, 0, " : register(c" + std::to_string(g.shadowIndex) + ")"});
+        else
             edits.push_back({g.insertAt, 0,
                              std::string(" : register(") + (g.registerSet == kSetSampler ? "s" : "c") +
                                  std::to_string(g.registerIndex) + ")"});
@@ -793,8 +891,9 @@ bool ParseProfile(const char* text, Profile& p) {
     return false;
 }
 
-// glslang's "ERROR: name:line: text" lines as "name(line,col): error: text".
-std::string FormatErrors(const std::string& log, const std::string& name) {
+// glslang's "ERROR: name:line: text" lines as "file(line,col): error: text",
+// with the file and line the preprocessed line came from.
+std::string FormatErrors(const std::string& log, const std::string& name, const PreprocessedText& lines) {
     std::string out;
     std::size_t column = 1;
     const std::string columnMark = "error at column ";
@@ -820,8 +919,10 @@ std::string FormatErrors(const std::string& log, const std::string& name) {
         std::string_view text = line.substr(colon + 1);
         while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
         while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-        out += name + "(" + std::string(line.substr(0, colon)) + "," + std::to_string(column) + "): error: " +
-               std::string(text) + "\n";
+        const std::string number(line.substr(0, colon));
+        const PreprocessedText::Origin o = lines.At(std::strtoul(number.c_str(), nullptr, 10));
+        out += lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
+               std::to_string(column) + "): error: " + std::string(text) + "\n";
     }
     if (out.empty() && !log.empty()) out = name + "(1,1): error: " + log;
     return out;
@@ -1228,7 +1329,7 @@ void FitRegisterFile(ShaderContainer& c, bool vertex) {
 }
 
 // The rewritten source to SPIR-V; false with the compiler's errors.
-bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const std::string& preamble,
+bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const PreprocessedText& lines,
              const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
     const EShLanguage stage = vertex ? EShLangVertex : EShLangFragment;
     glslang::TShader shader(stage);
@@ -1236,7 +1337,6 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     const int length = int(rewritten.size());
     const char* names[] = {sourceName.c_str()};
     shader.setStringsWithLengthsAndNames(&text, &length, names, 1);
-    shader.setPreamble(preamble.c_str());
     shader.setEntryPoint(entry);
     shader.setSourceEntryPoint(entry);
     shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientOpenGL, 100);
@@ -1248,13 +1348,13 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     shader.setAutoMapLocations(true);
     const auto messages = EShMessages(EShMsgReadHlsl | EShMsgHlslDX9Compatible | EShMsgSpvRules | EShMsgHlslLegalization);
     if (!shader.parse(GetDefaultResources(), 110, false, messages)) {
-        errors = FormatErrors(shader.getInfoLog(), sourceName);
+        errors = FormatErrors(shader.getInfoLog(), sourceName, lines);
         return false;
     }
     glslang::TProgram program;
     program.addShader(&shader);
     if (!program.link(messages) || !program.mapIO()) {
-        errors = FormatErrors(program.getInfoLog(), sourceName);
+        errors = FormatErrors(program.getInfoLog(), sourceName, lines);
         return false;
     }
     spirv.clear();
@@ -1266,7 +1366,7 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
 
 // In a child bounded by the compile under way; where no child can be made
 // glslang runs here.
-bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName, const std::string& preamble,
+bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName, const PreprocessedText& lines,
                      const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
     spirv.clear();
     errors.clear();
@@ -1276,7 +1376,7 @@ bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName
         [&] {
             std::vector<std::uint32_t> words;
             std::string text;
-            const std::uint8_t ok = ToSpirv(rewritten, sourceName, preamble, entry, vertex, words, text) ? 1 : 0;
+            const std::uint8_t ok = ToSpirv(rewritten, sourceName, lines, entry, vertex, words, text) ? 1 : 0;
             const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(words.size() * 4),
                                             static_cast<std::uint32_t>(text.size())};
             std::vector<std::uint8_t> bytes(1 + sizeof sizes + sizes[0] + sizes[1]);
@@ -1288,7 +1388,7 @@ bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName
         },
         scope, reply);
     if (outcome == HlslChildOutcome::NoChild)
-        return ToSpirv(rewritten, sourceName, preamble, entry, vertex, spirv, errors);
+        return ToSpirv(rewritten, sourceName, lines, entry, vertex, spirv, errors);
     std::uint32_t sizes[2] = {0, 0};
     const std::size_t body = 1 + sizeof sizes;
     if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
@@ -1341,14 +1441,19 @@ bool ActiveGlobals(const std::vector<std::uint32_t>& spirv, std::set<std::string
 
 std::uint64_t LastHlslPassSteps() { return t_work.steps; }
 
-bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error) {
+bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error,
+                       std::string_view profile, std::size_t* errorAt) {
     const PassRun run;
+    std::size_t at = 0;
+    if (!errorAt) errorAt = &at;
+    *errorAt = 0;
     globals.clear();
     const std::vector<Token> t = Tokenize(source);
     std::size_t first = 0;
     bool sawEquals = false, rowsByDefault = false;
     bool cut = false; // a block the end of the source leaves open
     StructTypes structs;
+    Constants constants;
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
         const std::string_view w = t[i].text;
         if (w == "#row_major" || w == "#column_major") {
@@ -1371,7 +1476,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             continue;
         }
         if (w == ";") {
-            if (!ReadStatement(t, first, i, rowsByDefault, structs, globals, error)) {
+            if (!ReadStatement(t, first, i, rowsByDefault, profile, structs, constants, globals, error, *errorAt)) {
                 if (PassesExpired()) error = kPassesTooLong;
                 return false;
             }
@@ -1390,14 +1495,16 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
     for (const HlslGlobal& g : globals)
         if (!names.insert(g.name).second) {
             error = "redefinition of '" + g.name + "'";
+            *errorAt = g.nameAt;
             return false;
         }
     for (std::size_t i = first; !cut && i < t.size() && !Is(t[i], "(") && !Is(t[i], "=") && !Is(t[i], "{"); ++i)
         if (names.count(t[i].text)) {
             error = "redefinition of '" + std::string(t[i].text) + "' at the end of the source";
+            *errorAt = t[i].begin;
             return false;
         }
-    return Assign(globals, error, true);
+    return Assign(globals, error, *errorAt, true);
 }
 
 namespace {
@@ -1699,12 +1806,20 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
                  " bytes\n";
         return false;
     }
-    std::string expanded, includeError;
-    if (!ExpandHlslIncludes(source, name && *name ? name : "", scope, expanded, includeError)) {
-        errors = includeError + "\n";
-        return false;
-    }
-    std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(expanded));
+    // The preprocessor runs first, with the caller's macros: the layout, the
+    // rewriting and the compiler all read what it makes, and every line of
+    // that keeps the file and line it came from for the messages.
+    PreprocessedText lines;
+    PreprocessOptions options;
+    options.defines = defines;
+    std::size_t problems = 0;
+    const PreprocessReport report = [&](int file, int line, const std::string& text, bool warning) {
+        if (warning || ++problems > kMaxMessages) return;
+        errors +=
+            lines.files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + ",1): error: " + text + "\n";
+    };
+    if (!PreprocessText(source, name && *name ? name : "", options, scope, report, lines)) return false;
+    std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(lines.text));
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
         errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";
@@ -1712,15 +1827,22 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     }
     prepared = LiftEntryUniforms(prepared, entry);
     source = prepared;
-    std::vector<HlslGlobal> globals;
+    // A refusal of the layout, at `at` in `source`, whose lines are the
+    // preprocessor's one for one.
+    std::size_t errorAt = 0;
     std::string layoutError;
-    if (!LayoutHlslGlobals(source, globals, layoutError)) {
-        errors = sourceName + "(1,1): error: " + layoutError + "\n";
+    const auto refuse = [&] {
+        const std::size_t at = std::min(errorAt, source.size());
+        const std::size_t lineStart = source.rfind('\n', at == 0 ? 0 : at - 1);
+        const std::size_t column = lineStart == std::string_view::npos || at == 0 ? at + 1 : at - lineStart;
+        const auto line = std::size_t(1 + std::count(source.begin(), source.begin() + std::ptrdiff_t(at), '\n'));
+        const PreprocessedText::Origin o = lines.At(line);
+        errors = lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
+                 std::to_string(column) + "): error: " + layoutError + "\n";
         return false;
-    }
-    std::string preamble;
-    for (const D3DXMACRO* d = defines; d && d->Name; ++d)
-        preamble += std::string("#define ") + d->Name + " " + (d->Definition ? d->Definition : "") + "\n";
+    };
+    std::vector<HlslGlobal> globals;
+    if (!LayoutHlslGlobals(source, globals, layoutError, profileText, &errorAt)) return refuse();
     std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
     // Where there is static flow control (vertex programs from 2.0, pixel
     // programs from 3.0) a boolean scalar goes to the boolean registers.
@@ -1744,12 +1866,9 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
             g.registerCount = 1;
         }
     }
-    if (implicitBools && !Assign(globals, layoutError, true)) {
-        errors = sourceName + "(1,1): error: " + layoutError + "\n";
-        return false;
-    }
+    if (implicitBools && !Assign(globals, layoutError, errorAt, true)) return refuse();
     std::vector<std::uint32_t> spirv;
-    if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors))
+    if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors))
         return false;
     // What the program never reads leaves the table, and each constant keeps
     // the registers up to the last one the program reads; the rest is laid
@@ -1776,14 +1895,11 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
             read->second > 0 && read->second < g.registerCount)
             g.registerCount = std::uint16_t(read->second);
     }
-    if (!Assign(globals, layoutError)) {
-        errors = sourceName + "(1,1): error: " + layoutError + "\n";
-        return false;
-    }
+    if (!Assign(globals, layoutError, errorAt)) return refuse();
     bool moved = false;
     for (std::size_t i = 0; i < globals.size(); ++i)
         moved = moved || before[i] != std::make_tuple(globals[i].unused, globals[i].registerIndex, globals[i].shadowIndex);
-    if (moved && !ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors))
+    if (moved && !ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors))
         return false;
 
     ShaderContainer c;
@@ -1813,8 +1929,8 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         }
         c = ShaderContainer{};
         c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
-        if (!Assign(globals, layoutError) ||
-            !ToSpirvIsolated(Rewrite(source, globals), sourceName, preamble, entry, profile.vertex, spirv, errors) ||
+        if (!Assign(globals, layoutError, errorAt)) return refuse();
+        if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors) ||
             !SpirvToGlsl(spirv, profile.vertex, c, error)) {
             if (errors.empty()) errors = sourceName + "(1,1): error: " + (error.empty() ? layoutError : error) + "\n";
             return false;

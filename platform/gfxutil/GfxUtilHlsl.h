@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace gfx {
@@ -37,6 +38,7 @@ struct HlslGlobal {
     std::uint16_t registerIndex = 0, registerCount = 0;
     bool explicitRegister = false;
     std::size_t typeBegin = 0, typeEnd = 0; // the type word in the source
+    std::size_t nameAt = 0;                 // its name in the declarator
     std::size_t insertAt = 0;               // just after the declarator
     std::vector<float> defaults;
     // Source the compiler must not see, blanked keeping lines and columns:
@@ -55,7 +57,9 @@ struct HlslGlobal {
     bool rowsFromPragma = false; // row-major by "#pragma pack_matrix", not by a word of its own
     bool shadow = false;
     std::uint16_t shadowIndex = 0;
-    std::size_t registerBegin = 0, registerEnd = 0; // an explicit register() in the source
+    // Each ": register(...)" written after it, for every profile: the
+    // compiler sees instead the one register the layout gives it.
+    std::vector<std::pair<std::size_t, std::size_t>> registerSpans;
     // A flat list of numbers initialising an array of vectors or matrices,
     // which this dialect allows and glslang does not: where each element's
     // braces go.
@@ -67,21 +71,31 @@ struct HlslGlobal {
     std::vector<HlslSourceEdit> structEdits;
 };
 
-// The non-static globals of `source` in declaration order, registers given
-// as the D3D9 compiler gives them: explicit `register()` first, then the
-// rest in order in the lowest free run. Explicit registers that overlap are
-// kept: only those of constants the program reads may not, which the
-// compile finds out. False with `error` on a global the layout cannot take.
-[[nodiscard]] bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error);
+// The non-static globals of `source` (preprocessed) in declaration order,
+// registers given as the D3D9 compiler gives them: explicit `register()`
+// first, then the rest in order in the lowest free run. `profile` is the
+// target compiled for ("vs_2_0"): a register written for a profile
+// (`register(vs, c0)`, `register(ps_2_0, s1)`) binds the global only in a
+// program of that stage or that target, the target's own before its
+// stage's, and either before one written for every profile; with no profile
+// only the latter bind. Array sizes are integer constant expressions, of
+// numbers and `static const` integers declared before. Explicit registers
+// that overlap are kept: only those of constants the program reads may not,
+// which the compile finds out. False with `error` on a global the layout
+// cannot take, and where in `source` it stands in `errorAt`.
+[[nodiscard]] bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error,
+                                     std::string_view profile = {}, std::size_t* errorAt = nullptr);
 
 // The steps (tokens and bytes looked at) the text passes of the last compile
 // or layout on this thread took. They run in the caller before glslang's
 // child, so their work must grow no faster than the source; checked by tests.
 [[nodiscard]] std::uint64_t LastHlslPassSteps();
 
-// Compiles `source` (named `name` in messages) for `entry` and `profile`.
-// True with the container's bytes; false with errors one per line as
-// "name(line,col): error: text".
+// Compiles `source` (named `name` in messages) for `entry` and `profile`,
+// preprocessed first (GfxUtilPreprocess.h) with `defines` and the include
+// folders. True with the container's bytes; false with errors one per line
+// as "file(line,col): error: text", the file and line of the text the
+// problem stands on.
 [[nodiscard]] bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
                                const char* profile, std::vector<std::uint8_t>& code, std::string& errors);
 

@@ -1,12 +1,9 @@
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 
-#include "platform/gfxutil/GfxUtilShader.h"
-#include "platform/os/OsFiles.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <memory>
+#include <string>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -22,106 +19,12 @@ extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__
 namespace gfx {
 namespace {
 
-constexpr int kMaxIncludeDepth = 16;
 // How often the caller looks at the child's memory while it waits.
 constexpr int kWatchMilliseconds = 10;
 // The child's status when it cannot run or reply.
 constexpr int kChildFailed = 1;
 
 thread_local const HlslCompileScope* t_scope = nullptr;
-
-// The folder part of a path, with its separator ("" for a bare name).
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-struct Expansion {
-    const HlslCompileScope& scope;
-    std::uint32_t includes = 0;
-    std::uint64_t bytes = 0;
-};
-
-std::string At(const std::string& path, std::uint32_t line, const std::string& text) {
-    return (path.empty() ? std::string("memory") : path) + "(" + std::to_string(line) + ",1): error: " + text;
-}
-
-bool Expand(std::string_view source, const std::string& path, int depth, Expansion& e, std::string& out,
-            std::string& error) {
-    const HlslCompileLimits& limits = e.scope.Limits();
-    std::size_t at = 0;
-    std::uint32_t line = 0;
-    while (at < source.size()) {
-        std::size_t end = source.find('\n', at);
-        if (end == std::string_view::npos) end = source.size();
-        const std::string_view text = source.substr(at, end - at);
-        at = end + 1;
-        ++line;
-        std::size_t k = text.find_first_not_of(" \t");
-        if (k == std::string_view::npos || text[k] != '#') {
-            out.append(text);
-            out += '\n';
-            continue;
-        }
-        k = text.find_first_not_of(" \t", k + 1);
-        if (k == std::string_view::npos || text.substr(k, 7) != "include") {
-            out.append(text);
-            out += '\n';
-            continue;
-        }
-        const std::size_t open = text.find_first_of("\"<", k + 7);
-        const std::size_t close = open == std::string_view::npos ? open : text.find(text[open] == '<' ? '>' : '"', open + 1);
-        if (close == std::string_view::npos) {
-            error = At(path, line, "bad #include");
-            return false;
-        }
-        if (depth + 1 > kMaxIncludeDepth) {
-            error = At(path, line, "includes nested too deeply");
-            return false;
-        }
-        if (++e.includes > limits.includes) {
-            error = At(path, line, "more than " + std::to_string(limits.includes) + " includes");
-            return false;
-        }
-        if (e.scope.Expired()) {
-            error = At(path, line, "the includes took too long");
-            return false;
-        }
-        const std::string name(text.substr(open + 1, close - open - 1));
-        std::vector<std::string> candidates{FolderOf(path) + name};
-        for (const std::string& folder : GetIncludeFolders()) candidates.push_back(JoinIncludePath(folder, name));
-        candidates.push_back(name);
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(nullptr, &std::fclose);
-        std::string found;
-        os::FileError why = os::FileError::CannotOpen;
-        for (const std::string& candidate : candidates) {
-            f.reset(os::OpenFile(candidate, "rb", &why));
-            // A name that is there but no file (a FIFO, a device) is refused
-            // as such, not passed over for a file of the name further on.
-            if (f || why == os::FileError::NotRegular) {
-                found = candidate;
-                break;
-            }
-        }
-        if (!f) {
-            error = At(path, line, why == os::FileError::NotRegular ? "include file " + os::DescribeFileError(found, why)
-                                                                    : "cannot open include file '" + name + "'");
-            return false;
-        }
-        std::string content;
-        if (!ReadIncludeText(f.get(), limits.expandedBytes - std::min(e.bytes, limits.expandedBytes), content)) {
-            error = At(path, line, std::ferror(f.get()) ? "cannot read include file '" + name + "'"
-                                                         : "the source with its includes passes " +
-                                                               std::to_string(limits.expandedBytes) + " bytes");
-            return false;
-        }
-        e.bytes += content.size();
-        out += "#line 1\n";
-        if (!Expand(content, found, depth + 1, e, out, error)) return false;
-        out += "#line " + std::to_string(line + 1) + "\n";
-    }
-    return true;
-}
 
 bool WriteAll(int fd, const void* data, std::size_t size) {
     const auto* p = static_cast<const std::uint8_t*>(data);
@@ -264,13 +167,6 @@ bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text) {
         text.append(chunk, got);
     }
     return !std::ferror(file);
-}
-
-bool ExpandHlslIncludes(std::string_view source, const std::string& path, const HlslCompileScope& scope,
-                        std::string& out, std::string& error) {
-    Expansion e{scope};
-    e.bytes = source.size();
-    return Expand(source, path, 0, e, out, error);
 }
 
 // glslang stops the process on some sources it should refuse (a null

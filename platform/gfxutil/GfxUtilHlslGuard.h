@@ -1,6 +1,7 @@
 #pragma once
-// What bounds one high-level compile: its deadline and caps, the #include
-// expansion of its source, and the child process the HLSL front end runs in.
+// What bounds one high-level compile: its deadline and caps (the
+// preprocessor's, GfxUtilPreprocess.h, among them), and the child process
+// the HLSL front end runs in.
 // Sources come from data files, so a hostile one must end in a refusal
 // within the time and memory given, in this process and in the child.
 
@@ -9,13 +10,12 @@
 #include <cstdio>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace gfx {
 
 struct HlslCompileLimits {
-    // One compile: its include expansion and every run of the front end.
+    // One compile: its preprocessing and every run of the front end.
     std::chrono::milliseconds time{20000};
     // The child's resident anonymous memory (what it allocates, not the
     // pages of files it maps) beyond what it shared with this process when
@@ -23,7 +23,7 @@ struct HlslCompileLimits {
     // sanitized build, which reserves terabytes of shadow).
     std::uint64_t childBytes = std::uint64_t(1) << 30;
     // #include lines expanded, and the bytes of the source with its
-    // included files.
+    // included files, and again with its macros expanded.
     std::uint32_t includes = 256;
     std::uint64_t expandedBytes = std::uint64_t(4) << 20;
 };
@@ -58,15 +58,6 @@ private:
 // The rest of `file` appended to `text` while `text` stays within `limit`
 // bytes; false (the file read no further) past it or on a read error.
 [[nodiscard]] bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text);
-
-// #include "name" and #include <name> replaced by the file, found beside the
-// file that includes it, then in the include folders (GfxUtilShader.h), then
-// from the working folder; `#line` keeps the includer's line numbers right
-// after it. `path` names the source in messages ("memory" when empty). False
-// with "file(line,1): error: text" at the include that fails or goes past a
-// cap of `scope`.
-[[nodiscard]] bool ExpandHlslIncludes(std::string_view source, const std::string& path, const HlslCompileScope& scope,
-                                      std::string& out, std::string& error);
 
 enum class HlslChildOutcome : std::uint8_t {
     Replied,     // the child ran `work` and its reply came back whole

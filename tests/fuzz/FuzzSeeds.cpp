@@ -1242,6 +1242,23 @@ void HlslSourceSeeds(SeedFolder& kFolder)
         {3, "#pragma pfloat4ack_matrix(row_maj-or)\nfloat3x3 Turn;\nsampler s;\n"
             "float4 main(float2 uv : TEXCOORD0) : COLOR s return tex2Dproj(s, float4(mul(float3loat2 uv : TEXCOORD0) : "
             "COLOR { return tex2Dproj(s, float4(mul(f(halfuv, 1), Turn), 1)); }\n"},
+        // Globals only the preprocessor makes: marker words, registers by
+        // macro and by profile, a declaring macro.
+        {1, "#define BEGIN_CONSTANTS\n#define END_CONSTANTS\n#define _vs(r) : register(vs, r)\n"
+            "#define _ps(r) : register(ps, r)\n#define DECL(n) float4 n;\nBEGIN_CONSTANTS\n"
+            "float4 Tint _vs(c3) _ps(c1);\nfloat4 A : register(vs_2_0, c5) : register(vs, c6) : register(c9);\n"
+            "DECL(B)\nEND_CONSTANTS\nfloat4 main(float4 p : POSITION) : POSITION { return p * Tint + A + B; }\n"},
+        // Array sizes by macro and constant expression, branches taken and
+        // not, a condition, samplers bound per target.
+        {4, "#define N 4\nstatic const int Three = 3;\nfloat4 L[N * Three];\n#ifdef SKINNED\nfloat4 Bones[BONES];\n"
+            "#else\nfloat4 Tint : register(c20);\n#endif\n#if N > 2 && !defined(SKINNED)\n#define DECL(t, n) t n;\n"
+            "DECL(float4, Extra)\n#endif\nsampler2D S : register(ps_3_0, s2) : register(ps, s1);\n"
+            "float4 main(float2 uv : TEXCOORD0) : COLOR { return L[N * Three - 1] * Tint + Extra * tex2D(S, uv); }\n"},
+        // Renumbered lines, a packing pragma after a matrix, a continued
+        // line, a call over lines.
+        {3, "#line 10 \"named.fx\"\nfloat4x4 Before;\n#pragma pack_matrix(row_major)\nfloat4x4 \\\n After;\n"
+            "/* a comment */ #define MUL(a, b) mul(a, b)\nfloat4 main(float4 c : COLOR0) : COLOR\n"
+            "{ return MUL(c,\n Before) + MUL(c, After); }\n"},
     };
     for (const Source& kSource : akSources)
     {

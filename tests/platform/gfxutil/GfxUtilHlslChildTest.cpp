@@ -4,6 +4,7 @@
 // the caller's mapped files as its child's allowance, or let the child's
 // fault leave reports and crash files behind. Calls that could block run
 // under a watchdog.
+#include "tests/platform/gfxutil/HlslHostileSources.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 
 #include "platform/gfx/Gfx.h"
@@ -507,12 +508,7 @@ TEST(GfxUtilHlslChildTest, TheMemoryCapMeasuresTheChildsOwnGrowth) {
     // to the cap and the file's size.
     EXPECT_LT(std::size_t((*grown).load()) * kMiB, kCap + kMapped / 2) << (*grown).load() << " MiB";
     // A source the front end grows on without end meets the same cap.
-    std::string doubling = "#define A0 c\n";
-    for (int i = 1; i <= 40; ++i)
-        doubling += "#define A" + std::to_string(i) + " (A" + std::to_string(i - 1) + "+A" +
-                    std::to_string(i - 1) + ")\n";
-    doubling += "float4 main(float4 c : COLOR0) : COLOR { return A40; }\n";
-    ExpectRefused(Compile(doubling), "the HLSL compiler ran out of memory on this source");
+    ExpectRefused(Compile(gfx::test::DoublingFunctions(4000, 30)), "the HLSL compiler ran out of memory on this source");
     ::munmap(mapped, kMapped);
 }
 

@@ -1,6 +1,7 @@
 // The bounds of a high-level compile, each against a small hostile source:
-// the child's memory, the include expansion, the one deadline, and the
+// the child's memory, the preprocessor's caps, the one deadline, and the
 // child's end with its caller.
+#include "tests/platform/gfxutil/HlslHostileSources.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 
 #include "platform/gfx/Gfx.h"
@@ -24,30 +25,15 @@ using namespace gfx;
 
 namespace {
 
+using gfx::test::DoublingFunctions;
+using gfx::test::DoublingMacros;
 using Clock = std::chrono::steady_clock;
 
-// Macros each the sum of two of the one before: A<levels> stands for
-// 2^levels terms.
-std::string DoublingMacros(const std::string& first, bool grouped, int levels) {
-    std::string s = "#define A0 " + first + "\n";
-    for (int i = 1; i <= levels; ++i) {
-        const std::string sum = "A" + std::to_string(i - 1) + "+A" + std::to_string(i - 1);
-        s += "#define A" + std::to_string(i) + " " + (grouped ? "(" + sum + ")" : sum) + "\n";
-    }
-    return s;
-}
+// A long first body: memory grows fast.
+std::string DoublingSource() { return DoublingFunctions(4000, 30); }
 
-// The expression the program returns has 2^40 terms, which the front end
-// builds as a tree until memory runs out.
-std::string DoublingSource() {
-    return DoublingMacros("c", true, 40) + "float4 main(float4 c : COLOR0) : COLOR { return A40; }\n";
-}
-
-// The doubling in a preprocessor condition: the terms are read one by one
-// and never held, so the front end runs on in little memory.
-std::string SlowSource() {
-    return DoublingMacros("1", false, 48) + "#if A48\n#endif\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n";
-}
+// A short first body: the front end runs on in little memory.
+std::string SlowSource() { return DoublingFunctions(1, 40); }
 
 struct Result {
     HRESULT hr = E_FAIL;
@@ -138,6 +124,29 @@ TEST(GfxUtilHlslGuardTest, TheChildsMemoryIsCapped) {
     EXPECT_FALSE(scope.Expired()) << "the memory cap, not the time, ended it";
     // The cap leaves an ordinary source alone.
     EXPECT_EQ(Compile("float4 main(float4 c : COLOR0) : COLOR { return c * 2; }").hr, D3D_OK);
+}
+
+// Macros that double, in the program or in a condition, are refused by the
+// preprocessor at the line that uses them, before the front end runs, in a
+// compile and in an effect alike.
+TEST(GfxUtilHlslGuardTest, MacrosThatDoubleAreRefusedWhereTheyAreUsed) {
+    const auto started = Clock::now();
+    const std::string main = "float4 main(float4 c : COLOR0) : COLOR { return c; }\n";
+    ExpectRefused(Compile(DoublingMacros("c", true, 40) + "float4 main(float4 c : COLOR0) : COLOR { return A40; }\n",
+                          "double.hlsl"),
+                  "double.hlsl(42,1): error: macro expansion too long");
+    ExpectRefused(Compile(DoublingMacros("1", false, 48) + "#if A48\n#endif\n" + main, "slow.hlsl"),
+                  "slow.hlsl(50,1): error: macro expansion too long");
+    ID3DXEffectCompiler* compiler = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const std::string fx = DoublingMacros("1", false, 48) + "#if A48\n#endif\nfloat4 Tint;\n";
+    EXPECT_EQ(D3DXCreateEffectCompiler(fx.data(), std::uint32_t(fx.size()), nullptr, nullptr, 0, &compiler, &errors),
+              E_FAIL);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char*>(errors->GetBufferPointer())),
+              "memory(50): macro expansion too long\n");
+    errors->Release();
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
 }
 
 // Includes that include each other several times over are refused at the

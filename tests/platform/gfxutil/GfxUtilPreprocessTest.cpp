@@ -1,0 +1,264 @@
+// The preprocessor high-level sources and effect texts share: what it
+// writes, where each line it writes came from, its caps, and the time it
+// takes on hostile texts.
+#include "platform/gfxutil/GfxUtilPreprocess.h"
+
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace gfx;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Outcome {
+    bool ok = false;
+    PreprocessedText out;
+    std::string problems; // "file(line): text" lines, warnings marked
+    Clock::duration took{};
+};
+
+Outcome Preprocess(const std::string& text, const D3DXMACRO* defines = nullptr, const HlslCompileLimits& limits = {},
+               const std::string& name = "") {
+    Outcome r;
+    const HlslCompileScope scope(limits);
+    PreprocessOptions options;
+    options.defines = defines;
+    const PreprocessReport report = [&](int file, int line, const std::string& what, bool warning) {
+        r.problems += r.out.files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + "): " +
+                      (warning ? "warning: " : "") + what + "\n";
+    };
+    const auto started = Clock::now();
+    r.ok = PreprocessText(text, name, options, scope, report, r.out);
+    r.took = Clock::now() - started;
+    return r;
+}
+
+// Each line of the output with its origin, as "file:line|text".
+std::vector<std::string> Lines(const PreprocessedText& p) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    for (const PreprocessedText::Origin& o : p.origins) {
+        const std::size_t end = p.text.find('\n', at);
+        out.push_back(std::filesystem::path(p.files[static_cast<std::size_t>(o.file)]).filename().string() + ":" +
+                      std::to_string(o.line) + "|" + p.text.substr(at, end - at));
+        at = end + 1;
+    }
+    return out;
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        char name[] = "/tmp/gfxutil-pp-XXXXXX";
+        if (::mkdtemp(name)) m_path = name;
+    }
+    ~TempFolder() {
+        if (!m_path.empty()) std::filesystem::remove_all(m_path);
+    }
+    [[nodiscard]] const std::string& Path() const { return m_path; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        const std::string path = m_path + "/" + name;
+        if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+            std::fputs(text.c_str(), f);
+            std::fclose(f);
+        }
+        return path;
+    }
+
+private:
+    std::string m_path;
+};
+
+} // namespace
+
+// Every line written keeps the file and line it came from: across includes,
+// skipped branches, comments over lines, continued lines and macro calls
+// over lines. Columns hold where no macro was expanded.
+TEST(GfxUtilPreprocessTest, EachLineKeepsItsFileAndLine) {
+    TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    (void)folder.Write("inc.fxh", "#pragma once\nfloat4 Inc;\n");
+    const std::string main = folder.Write("main.hlsl", "float4 A; /* a\n"
+                                                       "comment */ float4 B;\n"
+                                                       "#include \"inc.fxh\"\n"
+                                                       "#include \"inc.fxh\"\n"
+                                                       "#if 0\n"
+                                                       "float4 Skipped;\n"
+                                                       "#else\n"
+                                                       "float4 C; // gone\n"
+                                                       "#endif\n"
+                                                       "#define PAIR(a, b) float4 a, b;\n"
+                                                       "PAIR(D,\n"
+                                                       "     E)\n"
+                                                       "float4 \\\n"
+                                                       "F;\n"
+                                                       "#line 40 \"named.hlsl\"\n"
+                                                       "float4 G;\n");
+    std::ifstream file(main, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const Outcome r = Preprocess(text, nullptr, {}, main);
+    ASSERT_TRUE(r.ok) << r.problems;
+    EXPECT_EQ(r.problems, "");
+    const std::vector<std::string> want = {"main.hlsl:1|float4 A;     ",
+                                           "main.hlsl:2|           float4 B;",
+                                           "inc.fxh:2|float4 Inc;",
+                                           "inc.fxh:3|",
+                                           "main.hlsl:8|float4 C; ",
+                                           "main.hlsl:11|float4 D, E;",
+                                           "main.hlsl:13|float4 F;",
+                                           "main.hlsl:14|",
+                                           "named.hlsl:40|float4 G;",
+                                           "named.hlsl:41|"};
+    EXPECT_EQ(Lines(r.out), want);
+}
+
+// The caller's macros come before the text's own, function-like ones too;
+// the packing pragma stays a line of its own where it stood.
+TEST(GfxUtilPreprocessTest, CallerMacrosAndPackingPragmas) {
+    const D3DXMACRO defines[] = {{"N", "12"}, {"SQ(x)", "((x) * (x))"}, {"EMPTY", nullptr}, {nullptr, nullptr}};
+    const Outcome r = Preprocess("EMPTY float4 L[N];\n#pragma pack_matrix( row_major )\nfloat a = SQ(N);\n"
+                             "#pragma warning(disable: 3205)\n#pragma pack_matrix(sideways)\n",
+                             defines);
+    ASSERT_TRUE(r.ok) << r.problems;
+    const std::vector<std::string> want = {"memory:1| float4 L[12];", "memory:2|#pragma pack_matrix(row_major)",
+                                           "memory:3|float a = ((12) * (12));", "memory:6|"};
+    EXPECT_EQ(Lines(r.out), want);
+    EXPECT_EQ(r.problems, "memory(5): warning: #pragma pack_matrix takes row_major or column_major; ignored\n");
+    const D3DXMACRO bad[] = {{"(x)", "1"}, {nullptr, nullptr}};
+    EXPECT_FALSE(Preprocess("float a;\n", bad).ok);
+    EXPECT_EQ(Preprocess("#line x\n").problems, "memory(1): bad #line\n");
+}
+
+// The integer constant expressions of #if and of array sizes.
+TEST(GfxUtilPreprocessTest, IntegerExpressions) {
+    const auto named = [](std::string_view name, long long& v) {
+        if (name != "Three") return false;
+        v = 3;
+        return true;
+    };
+    struct Case {
+        const char* text;
+        long long value;
+    };
+    for (const Case& c : {Case{"4 * 3", 12}, Case{"(1 << 4) | 0x3", 19}, Case{"Three * Three - 1", 8},
+                          Case{"1 ? 2 : 3", 2}, Case{"-7 / 2", -3}, Case{"10u % 4", 2}, Case{"!0 + ~0", 0},
+                          Case{"3 >= Three && 2 < 1 << 2", 1}}) {
+        SCOPED_TRACE(c.text);
+        long long v = 0;
+        std::string error;
+        ASSERT_TRUE(EvaluateIntegerExpression(c.text, named, v, error)) << error;
+        EXPECT_EQ(v, c.value);
+    }
+    for (const auto& [text, why] : {std::pair{"Four", "'Four' is no constant"}, std::pair{"1 / 0", "division by zero"},
+                                    std::pair{"(1", "')' expected"}, std::pair{"1 2", "bad expression"},
+                                    std::pair{"2.5", "bad expression"}}) {
+        long long v = 0;
+        std::string error;
+        EXPECT_FALSE(EvaluateIntegerExpression(text, named, v, error)) << text;
+        EXPECT_EQ(error, why) << text;
+    }
+    // Nesting of every kind is bounded, without running the stack out.
+    for (const std::string& deep : {std::string(100000, '(') + "1", std::string(100000, '-') + "1",
+                                    [] {
+                                        std::string s;
+                                        for (int i = 0; i < 100000; ++i) s += "1 ? ";
+                                        return s + "1";
+                                    }()}) {
+        long long v = 0;
+        std::string error;
+        EXPECT_FALSE(EvaluateIntegerExpression(deep, named, v, error));
+        EXPECT_EQ(error, "expression nested too deeply");
+    }
+}
+
+// Hostile texts end in time in proportion to their size, with a reason
+// when they are refused: each takes about eight times as long at 128 KB as
+// at 16 KB, and all of them in one 2 MB source far less than a compile's
+// time. The same source within a deadline too short for it ends there.
+TEST(GfxUtilPreprocessTest, HostileTextsEndInTimeInProportionToTheirSize) {
+    std::string emptyDoubling = "#define A0\n";
+    for (int i = 1; i <= 48; ++i)
+        emptyDoubling +=
+            "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + " A" + std::to_string(i - 1) + "\n";
+    struct Case {
+        const char* what;
+        std::string head, unit, tail;
+        const char* reason; // "" when the text is fine
+    };
+    // The last two end the text where they stand.
+    const Case cases[] = {
+        {"empty lines", "", "\n", "", ""},
+        {"one long line", "", "x", "\n", ""},
+        {"macros that double into nothing", emptyDoubling, "A48\n", "", "macro expansion takes too many steps"},
+        {"calls nested deep", "#define F(x) x\n", "F(", ")", "macro expansion"},
+        {"names waiting for their arguments", "#define F(x) x\n", "F\n", "", ""},
+        {"macros defined and used", "", "#define M M M\nM\n", "", ""},
+        {"block comments", "", "/* */", "\n", ""},
+        {"a call left open", "#define G(x) x\nG(", "a, ", "", "macro call without its ')'"},
+        {"conditionals nested deep", "", "#if 1\n", "", "conditionals nested too deeply"},
+    };
+    // The case at `size` bytes.
+    const auto text = [](const Case& c, std::size_t size) {
+        std::string t = c.head;
+        while (t.size() < size) t += c.unit;
+        while (!c.tail.empty() && t.size() < size * 3 / 2) t += c.tail;
+        return t + "\n";
+    };
+    HlslCompileLimits limits;
+    limits.time = std::chrono::seconds(60);
+    std::string all;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Clock::duration took[2];
+        for (const std::size_t size : {std::size_t(16) << 10, std::size_t(128) << 10}) {
+            const Outcome r = Preprocess(text(c, size), nullptr, limits);
+            took[size > (16u << 10)] = r.took;
+            if (*c.reason) EXPECT_NE(r.problems.find(c.reason), std::string::npos) << r.problems.substr(0, 300);
+            else EXPECT_TRUE(r.ok) << r.problems.substr(0, 300);
+        }
+        EXPECT_LT(took[1], 20 * took[0] + std::chrono::milliseconds(100));
+        all += text(c, (2u << 20) / std::size(cases));
+    }
+    const Outcome r = Preprocess(all, nullptr, limits);
+    EXPECT_FALSE(r.ok);
+    EXPECT_LT(r.took, std::chrono::seconds(10));
+    EXPECT_EQ(r.problems.find("took too long"), std::string::npos) << r.problems.substr(0, 300);
+    // Within a deadline too short, the deadline ends it.
+    limits.time = std::chrono::milliseconds(20);
+    const Outcome late = Preprocess(all, nullptr, limits);
+    EXPECT_FALSE(late.ok);
+    EXPECT_NE(late.problems.find("the source took too long to preprocess"), std::string::npos) << late.problems;
+    EXPECT_LT(late.took, std::chrono::seconds(1));
+}
+
+// What the text may grow to: the bytes written are within the cap as the
+// bytes read are, a line's expansion within its own.
+TEST(GfxUtilPreprocessTest, TheOutputIsCapped) {
+    HlslCompileLimits limits;
+    limits.expandedBytes = 4096;
+    const Outcome r = Preprocess("#define W float4 a; float4 b; float4 c; float4 d;\n" + std::string(200, 'W') + "\n" +
+                                 [] {
+                                     std::string s;
+                                     for (int i = 0; i < 300; ++i) s += "W\n";
+                                     return s;
+                                 }(),
+                             nullptr, limits);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.problems.find("the source with its macros expanded passes 4096 bytes"), std::string::npos)
+        << r.problems;
+    EXPECT_LE(r.out.text.size(), 4096u);
+}
