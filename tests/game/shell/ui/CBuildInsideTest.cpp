@@ -99,6 +99,31 @@ protected:
         return pkPlacement->Commit() == 1 ? pkBuilding : nullptr;
     }
 
+    // A small cell block placed with money to spare and entered down to its
+    // ground floor, and a cell of the model held there.
+    void HoldACellInANewSmallBlock(const char* pcModel, CWorldObject*& pkBuilding, CBlockGrid*& pkGround,
+                                   CCell*& pkCell)
+    {
+        CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
+        kLedger.m_iIncomeTotal = 1000000;
+        kLedger.m_usPrisonLevel = 3;
+        pkBuilding = PlaceCellBlock("cellblock_small", 0);
+        ASSERT_NE(pkBuilding, nullptr);
+        m_kHost.m_pkSelectedBuilding = pkBuilding;
+        m_kHost.m_pkSelectedBuildingObject = pkBuilding;
+        while (pkBuilding->GoDownFloor())
+        {
+        }
+        pkGround = pkBuilding->GetStack()->GetCurrentGrid();
+        ASSERT_NE(pkGround, nullptr);
+        std::uint16_t usGroup = 0, usIndex = 0;
+        ASSERT_TRUE(Find("CELLS", pcModel, usGroup, usIndex));
+        ASSERT_TRUE(CBuildPlacement::GetInstance()->BeginPlacing(
+            usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
+        pkCell = dynamic_cast<CCell*>(CBuildPlacement::GetInstance()->GetObject());
+        ASSERT_NE(pkCell, nullptr);
+    }
+
     static void PointAt(const CBlockGrid& kGrid, std::int32_t iCell)
     {
         NiVec3 kAt;
@@ -563,24 +588,11 @@ TEST_F(CBuildInsideTest, TheLargeAndSecureBlocksAreBuiltOnceTheRoomsRaiseThePris
 // where its entrance square breaks that rule.
 TEST_F(CBuildInsideTest, ARoomIsRefusedWhereItsEntranceSquareWouldNotBeAFreeInnerOne)
 {
-    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
-    kLedger.m_iIncomeTotal = 1000000;
-    kLedger.m_usPrisonLevel = 3;
-    CWorldObject* pkBuilding = PlaceCellBlock("cellblock_small", 0);
-    ASSERT_NE(pkBuilding, nullptr);
-    m_kHost.m_pkSelectedBuilding = pkBuilding;
-    m_kHost.m_pkSelectedBuildingObject = pkBuilding;
-    while (pkBuilding->GoDownFloor())
-    {
-    }
-    CBlockGrid* pkGround = pkBuilding->GetStack()->GetCurrentGrid();
-    ASSERT_NE(pkGround, nullptr);
-    std::uint16_t usGroup = 0, usIndex = 0;
-    ASSERT_TRUE(Find("CELLS", "cell_single", usGroup, usIndex));
+    CWorldObject* pkBuilding = nullptr;
+    CBlockGrid* pkGround = nullptr;
+    CCell* pkCell = nullptr;
+    ASSERT_NO_FATAL_FAILURE(HoldACellInANewSmallBlock("cell_single", pkBuilding, pkGround, pkCell));
     CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
-    ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
-    auto* pkCell = dynamic_cast<CCell*>(pkPlacement->GetObject());
-    ASSERT_NE(pkCell, nullptr);
     const std::int32_t iRows = pkGround->GetRows(), iColumns = pkGround->GetColumns();
     int iRefused = 0, iTaken = 0;
     for (std::int32_t iCell = 0; iCell < iRows * iColumns; ++iCell)
@@ -615,24 +627,11 @@ TEST_F(CBuildInsideTest, ARoomIsRefusedWhereItsEntranceSquareWouldNotBeAFreeInne
 // rooms on it show striped with the yard's grey.
 TEST_F(CBuildInsideTest, ABuildingAndWhatStandsInItAreApartInDepthFromTheYardSeenFromHighUp)
 {
-    CPrisonStatistics& kLedger = *m_pkManager->GetStatistics();
-    kLedger.m_iIncomeTotal = 1000000;
-    kLedger.m_usPrisonLevel = 3;
-    CWorldObject* pkBuilding = PlaceCellBlock("cellblock_small", 0);
-    ASSERT_NE(pkBuilding, nullptr);
-    m_kHost.m_pkSelectedBuilding = pkBuilding;
-    m_kHost.m_pkSelectedBuildingObject = pkBuilding;
-    while (pkBuilding->GoDownFloor())
-    {
-    }
-    CBlockGrid* pkGround = pkBuilding->GetStack()->GetCurrentGrid();
-    ASSERT_NE(pkGround, nullptr);
-    std::uint16_t usGroup = 0, usIndex = 0;
-    ASSERT_TRUE(Find("CELLS", "cell_double", usGroup, usIndex));
+    CWorldObject* pkBuilding = nullptr;
+    CBlockGrid* pkGround = nullptr;
+    CCell* pkCell = nullptr;
+    ASSERT_NO_FATAL_FAILURE(HoldACellInANewSmallBlock("cell_double", pkBuilding, pkGround, pkCell));
     CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
-    ASSERT_TRUE(pkPlacement->BeginPlacing(usGroup, usIndex, m_pkManager->FindFactory("CellFactory", nullptr)));
-    auto* pkCell = dynamic_cast<CCell*>(pkPlacement->GetObject());
-    ASSERT_NE(pkCell, nullptr);
     PointAt(*pkGround, 3 * 9 + 4);
     ASSERT_EQ(pkPlacement->Commit(), 1);
     // Left as the player leaves it: every floor and what stands on it shown.
