@@ -18,6 +18,13 @@
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CFloorChangePanel.h"
 #include "game/shell/ui/CMainPanel.h"
+#include "game/shell/ui/CManagementPanel.h"
+#include "game/shell/ui/CMessageHistoryPanel.h"
+#include "game/shell/ui/COptionsPanel.h"
+#include "game/shell/ui/CBuildPanel.h"
+#include "game/shell/ui/CConfirmPanel.h"
+#include "game/shell/ui/CFilePanel.h"
+#include "tests/game/support/CHeadlessPrison.h"
 #include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "framework/COrvaneAICharacterController.h"
@@ -715,4 +722,138 @@ TEST_F(PlayThroughTest, TheDemoScenarioIsWonAndItsStampShows)
     EXPECT_NEAR(fY, pkScenarios->GetStamp()->GetRect().m_fY + 450.0f * fScaleY, 0.01f);
     EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
 }
+// Quick clicks: the pointer comes from the open ground onto a button and
+// presses and lets go in the frame it arrives, on each panel the interface
+// shows (the floor panel beside the main panel, the build and management
+// panels' children, the options and file panels, the message history, the
+// confirmation and the building's pop-up).
+TEST_F(PlayThroughTest, AQuickClickPressesTheButtonsOfEveryPanel)
+{
+    CPlayScript kScript(8);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why() << Boxes(kScript);
+    ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why() << Boxes(kScript);
+    CGame& kGame = kScript.Game();
+    CInterface& kUi = *CInterface::Get();
+    CMainPanel& kMain = *kUi.GetMainPanel();
+    ASSERT_TRUE(kScript.SetSpeedButton(0)) << kScript.Why();
+    ASSERT_TRUE(kScript.EnterCheatCode(false)) << kScript.Why();
+    kScript.AddCheatMoney(CPlayScript::CHEAT_PRESSES);
+    const CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    const CHeadlessPrison::Building& kPlan = CHeadlessPrison::PlayPrison().front();
+    auto* pkBlock = dynamic_cast<CWorldObject*>(
+        kScript.BuildOnYard(kPlan.m_pcTemplate, kPlan.m_iRow * pkYard->GetColumns() + kPlan.m_iColumn));
+    ASSERT_NE(pkBlock, nullptr) << kScript.Why();
+    kScript.LeaveBuilding();
+    const auto Open = [&kUi](std::int16_t sPanel) {
+        return kUi.IsCanvasOpen(kUi.GetPanel(sPanel), false) || kUi.IsCanvasOpen(kUi.GetPanel(sPanel), true);
+    };
+    // Open ground away from every panel, and the widget's middle.
+    const float fWorldX = 512.0f;
+    const float fWorldY = 300.0f;
+    const auto Tap = [&](const COrvaneCanvas& kCanvas, std::int32_t iWidget) {
+        float fX = 0.0f;
+        float fY = 0.0f;
+        if (!CPlayScript::WidgetCentre(kCanvas, iWidget, fX, fY))
+            return false;
+        kScript.Tap(fWorldX, fWorldY, fX, fY);
+        return true;
+    };
+
+    // The floor panel, the first press after entering the building too.
+    const NiVec3* pkAt = pkBlock->GetModelPosition();
+    ASSERT_NE(pkAt, nullptr);
+    float fBlockX = 0.0f;
+    float fBlockY = 0.0f;
+    ASSERT_TRUE(kScript.ProjectCell(*pkYard, pkYard->CellAt(*pkAt), fBlockX, fBlockY));
+    kScript.Click(fBlockX, fBlockY);
+    ASSERT_EQ(kGame.GetSelectedBuilding(), pkBlock);
+    CFloorChangePanel& kFloors = *kMain.GetFloorPanel();
+    // The view opens on the top floor below the roof.
+    const std::int32_t iTop = pkBlock->GetCurrentFloor();
+    ASSERT_GT(iTop, 0);
+    ASSERT_TRUE(Tap(kFloors, CFloorChangePanel::WIDGET_DOWN));
+    EXPECT_EQ(pkBlock->GetCurrentFloor(), iTop - 1) << "the first quick click after entering";
+    ASSERT_TRUE(Tap(kFloors, CFloorChangePanel::WIDGET_UP));
+    EXPECT_EQ(pkBlock->GetCurrentFloor(), iTop);
+    const NiVec3 kBefore = kGame.GetCamera()->GetEngineCamera()->GetWorldLocation();
+    ASSERT_TRUE(Tap(kFloors, CFloorChangePanel::WIDGET_NEXT_VIEW));
+    const NiVec3 kAfter = kGame.GetCamera()->GetEngineCamera()->GetWorldLocation();
+    EXPECT_NE(kAfter, kBefore) << "the next view";
+    // The inside build panel's icon row (a child of the panel).
+    ASSERT_TRUE(Tap(kMain, CMainPanel::WIDGET_BUILD));
+    ASSERT_TRUE(kUi.IsBuildPanelOpen());
+    CBuildPanel& kInside = *kUi.GetBuildPanel(true);
+    ASSERT_NE(kInside.GetPage(), nullptr);
+    ASSERT_GT(kInside.GetPage()->GetCategories().size(), 1u);
+    const std::int32_t iCategory = kInside.GetPage()->GetCurrentCategory() == 0 ? 1 : 0;
+    ASSERT_TRUE(Tap(*kInside.GetChild(0), iCategory + 1));
+    EXPECT_EQ(kInside.GetPage()->GetCurrentCategory(), iCategory) << "the inside build panel's icons";
+    ASSERT_TRUE(Tap(kInside, CBasePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(kUi.IsBuildPanelOpen());
+    ASSERT_TRUE(Tap(kFloors, CFloorChangePanel::WIDGET_LEAVE));
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr) << "the floor panel's leave";
+    kScript.PressScanCode(0x39);
+
+    // The grounds build panel: icons, the page's arrow, the close button.
+    ASSERT_TRUE(Tap(kMain, CMainPanel::WIDGET_BUILD));
+    CBuildPanel& kOutside = *kUi.GetBuildPanel(false);
+    ASSERT_TRUE(kUi.IsCanvasOpen(&kOutside, false));
+    CBuildSubPanel& kPage = *kOutside.GetPage();
+    const std::int32_t iOther = kPage.GetCurrentCategory() == 0 ? 1 : 0;
+    ASSERT_TRUE(Tap(*kOutside.GetChild(0), iOther + 1));
+    EXPECT_EQ(kPage.GetCurrentCategory(), iOther) << "the grounds build panel's icons";
+    if (kPage.GetCategories()[static_cast<std::size_t>(iOther)].m_kItems.size() > 1)
+    {
+        const std::int32_t iItem = kPage.GetCurrentItemIndex();
+        ASSERT_TRUE(Tap(kPage, iItem == 0 ? CBuildSubPanel::WIDGET_FORWARD : CBuildSubPanel::WIDGET_BACK));
+        EXPECT_NE(kPage.GetCurrentItemIndex(), iItem) << "the page's arrow";
+    }
+    ASSERT_TRUE(Tap(kOutside, CBasePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(kUi.IsBuildPanelOpen()) << "the build panel's close";
+    kScript.PressScanCode(0x39);
+
+    // The management panel's icon row picks a page; its close.
+    ASSERT_TRUE(Tap(kMain, CMainPanel::WIDGET_MANAGEMENT));
+    ASSERT_TRUE(Open(CInterface::PANEL_MANAGEMENT));
+    auto& kManagement = dynamic_cast<CManagementPanel&>(*kUi.GetPanel(CInterface::PANEL_MANAGEMENT));
+    auto& kIcons = dynamic_cast<CManagementPanelIcons&>(*kManagement.GetChild(CManagementPanel::CHILD_ICONS));
+    const std::int32_t iIcon = kIcons.GetSelected() == 2 ? 3 : 2;
+    ASSERT_TRUE(Tap(kIcons, iIcon));
+    EXPECT_EQ(kIcons.GetSelected(), iIcon) << "the management panel's icons";
+    EXPECT_TRUE(kManagement.GetChild(iIcon)->IsActive());
+    ASSERT_TRUE(Tap(kManagement, CBasePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(Open(CInterface::PANEL_MANAGEMENT)) << "the management panel's close";
+
+    // Options, its load button, the load panel's close.
+    ASSERT_TRUE(Tap(kMain, 3));
+    ASSERT_TRUE(Open(CInterface::PANEL_OPTIONS));
+    ASSERT_TRUE(Tap(*kUi.GetPanel(CInterface::PANEL_OPTIONS), COptionsPanel::WIDGET_LOAD));
+    EXPECT_TRUE(Open(CInterface::PANEL_LOAD)) << "the options panel's load";
+    ASSERT_TRUE(Tap(*kUi.GetPanel(CInterface::PANEL_LOAD), CFilePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(Open(CInterface::PANEL_LOAD)) << "the load panel's close";
+    kScript.PressScanCode(0x39);
+
+    // The message history's close.
+    ASSERT_TRUE(Tap(kMain, CMainPanel::WIDGET_MESSAGES));
+    ASSERT_TRUE(Open(CInterface::PANEL_MESSAGES));
+    ASSERT_TRUE(Tap(*kUi.GetPanel(CInterface::PANEL_MESSAGES), CBasePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(Open(CInterface::PANEL_MESSAGES)) << "the message history's close";
+
+    // The confirmation (Esc's question) answered no.
+    kScript.PressScanCode(0x01);
+    ASSERT_TRUE(kUi.IsConfirmationOpen());
+    ASSERT_TRUE(Tap(*kUi.GetConfirmPanel(), CConfirmPanel::WIDGET_NO));
+    EXPECT_FALSE(kUi.IsConfirmationOpen()) << "the confirmation's no";
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
+
+    // The building's pop-up, opened with the right button, and its close.
+    kScript.Click(fBlockX, fBlockY, true);
+    ASSERT_TRUE(Open(CInterface::PANEL_BUILDING));
+    ASSERT_TRUE(Tap(*kUi.GetPanel(CInterface::PANEL_BUILDING), CBasePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(Open(CInterface::PANEL_BUILDING)) << "the pop-up's close";
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+    EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
+}
+
 } // namespace
