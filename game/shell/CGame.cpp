@@ -449,7 +449,7 @@ void CGame::Update(float fDeltaTime)
     StepSimulation(m_fFrameTime);
     if (CInterface* pkInterface = CInterface::Get())
     {
-        if (m_iNightState == NIGHT_NONE)
+        if (!IsInterfaceResting())
             pkInterface->Update(m_fFrameTime);
         else
             pkInterface->UpdateDuringNight();

@@ -244,6 +244,11 @@ public:
 
     [[nodiscard]] float GetFadeLevel() const { return m_fFadeLevel; }
     [[nodiscard]] std::int32_t GetNightState() const { return m_iNightState; }
+    // The interface rests (only an open panel takes the mouse) while the
+    // screen darkens into the night. The morning's fade-in is play again:
+    // the desk top, when it shows, is a panel of its own, and once it is
+    // left the bar answers at once.
+    [[nodiscard]] bool IsInterfaceResting() const { return m_iNightState == NIGHT_FADING_OUT; }
     [[nodiscard]] float GetGameTime() const { return m_fGameTime; }
     [[nodiscard]] float GetFrameTimeCopy() const { return m_fFrameTime; }
     [[nodiscard]] bool IsInputBlocked() const { return m_ucInputBlocked != 0; }

@@ -856,4 +856,52 @@ TEST_F(PlayThroughTest, AQuickClickPressesTheButtonsOfEveryPanel)
     EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
 }
 
+// The first click after a modal panel closes lands: the morning's desk top
+// left at speed 1, a second waited while the morning fades in, the pause
+// button; then the confirmation and the message history, closed by day.
+TEST_F(PlayThroughTest, TheFirstClickAfterAModalPanelClosesLands)
+{
+    CPlayScript kScript(9);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why() << Boxes(kScript);
+    ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why() << Boxes(kScript);
+    CGame& kGame = kScript.Game();
+    CInterface& kUi = *CInterface::Get();
+    CMainPanel& kMain = *kUi.GetMainPanel();
+    ASSERT_TRUE(kScript.EnterCheatCode(true)) << kScript.Why();
+    ASSERT_TRUE(kScript.RunUntilHour(21.9f)) << kScript.Why();
+    ASSERT_TRUE(kScript.SetSpeedButton(1)) << kScript.Why();
+    for (int i = 0; i < 4000 && !kUi.IsDeskTopShown(); ++i)
+        kScript.Frame();
+    ASSERT_TRUE(kUi.IsDeskTopShown());
+    ASSERT_TRUE(kScript.ClickDeskTop(CDeskTopPanel::WIDGET_LEAVE)) << kScript.Why();
+    ASSERT_FALSE(kUi.IsDeskTopShown());
+    EXPECT_EQ(kGame.GetGameSpeed(), 1.0f);
+    kScript.Frame(20);
+    ASSERT_TRUE(kScript.ClickWidget(kMain, CMainPanel::WIDGET_SPEED_0));
+    EXPECT_EQ(kGame.GetGameSpeed(), 0.0f) << "the first click after the desk top";
+    EXPECT_TRUE(kMain.GetWidget(CMainPanel::WIDGET_SPEED_0)->IsVisible()) << "the pause button lit";
+    // Paused, the morning's fade stands; at speed 1 it ends.
+    ASSERT_TRUE(kScript.SetSpeedButton(1)) << kScript.Why();
+    for (int i = 0; i < 400 && kGame.GetNightState() != CGame::NIGHT_NONE; ++i)
+        kScript.Frame();
+    EXPECT_EQ(kGame.GetNightState(), CGame::NIGHT_NONE);
+
+    // By day: Esc's question answered no, then the pause; the message
+    // history closed, then speed 1.
+    kScript.PressScanCode(0x01);
+    ASSERT_TRUE(kUi.IsConfirmationOpen());
+    ASSERT_TRUE(kScript.ClickWidget(*kUi.GetConfirmPanel(), CConfirmPanel::WIDGET_NO));
+    ASSERT_FALSE(kUi.IsConfirmationOpen());
+    ASSERT_TRUE(kScript.ClickWidget(kMain, CMainPanel::WIDGET_SPEED_0));
+    EXPECT_EQ(kGame.GetGameSpeed(), 0.0f) << "the first click after the confirmation";
+    ASSERT_TRUE(kScript.ClickWidget(kMain, CMainPanel::WIDGET_MESSAGES));
+    COrvaneCanvas& kMessages = *kUi.GetPanel(CInterface::PANEL_MESSAGES);
+    ASSERT_TRUE(kUi.IsCanvasOpen(&kMessages, true));
+    ASSERT_TRUE(kScript.ClickWidget(kMessages, CBasePanel::WIDGET_CLOSE));
+    ASSERT_FALSE(kUi.IsCanvasOpen(&kMessages, true));
+    ASSERT_TRUE(kScript.ClickWidget(kMain, CMainPanel::WIDGET_SPEED_0 + 1));
+    EXPECT_EQ(kGame.GetGameSpeed(), 1.0f) << "the first click after the message history";
+    EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
+}
+
 } // namespace
