@@ -904,4 +904,79 @@ TEST_F(PlayThroughTest, TheFirstClickAfterAModalPanelClosesLands)
     EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
 }
 
+// Every new start opens on day 1 and turns the year at its third morning,
+// the first start of the process or a later one, free or the scenario:
+// the scenario left at its first morning and again in its first night's
+// fade, then played to its result, a free game, the scenario once more.
+TEST_F(PlayThroughTest, EveryNewStartTurnsTheYearAtItsThirdMorning)
+{
+    CPlayScript kScript(10);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why() << Boxes(kScript);
+    CGame& kGame = kScript.Game();
+    // "day/year offset" of the clock.
+    const auto Clock = [&kGame] {
+        const CGameClock& kClock = kGame.GetGameClock();
+        return std::to_string(kClock.m_usDay) + "/" + std::to_string(kClock.m_sYearOffset);
+    };
+    // The clock at the start and at each of the next three mornings' desk top.
+    const auto Mornings = [&]() {
+        std::vector<std::string> kSeen{Clock()};
+        for (int i = 0; i < 4000 * 4 && kSeen.size() < 4 && !kGame.IsResultPending(); ++i)
+        {
+            kScript.Frame();
+            CInterface* pkInterface = CInterface::Get();
+            if (pkInterface == nullptr || !pkInterface->IsDeskTopShown())
+                continue;
+            kSeen.push_back(Clock());
+            // The result, when it comes, takes the desk top away in its frame.
+            kScript.Frame();
+            if (pkInterface->IsDeskTopShown())
+                (void)kScript.ClickDeskTop(CDeskTopPanel::WIDGET_LEAVE);
+        }
+        return kSeen;
+    };
+    // Back at the main menu: Space on a result, else Esc and yes.
+    const auto Leave = [&]() {
+        if (kGame.IsResultPending())
+            return kScript.LeaveResultScreen();
+        kScript.PressScanCode(0x01);
+        CInterface* pkInterface = CInterface::Get();
+        if (pkInterface != nullptr && pkInterface->IsConfirmationOpen())
+            (void)kScript.ClickWidget(*pkInterface->GetConfirmPanel(), CConfirmPanel::WIDGET_YES);
+        kScript.Frame(2);
+        return kGame.GetState() == CGame::STATE_FRONT_END;
+    };
+    const std::vector<std::string> kExpected{"1/0", "2/0", "3/0", "0/1"};
+    int iRun = 0;
+    for (const bool bScenario : {true, true, true, false, true})
+    {
+        ++iRun;
+        SCOPED_TRACE(testing::Message() << "start " << iRun << (bScenario ? ", the scenario" : ", a free game"));
+        if (bScenario)
+        {
+            ASSERT_TRUE(kScript.OpenScenarios()) << kScript.Why();
+            ASSERT_TRUE(kScript.StartScenario()) << kScript.Why() << Boxes(kScript);
+        }
+        else
+        {
+            ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why() << Boxes(kScript);
+        }
+        EXPECT_EQ(Clock(), kExpected.front());
+        EXPECT_EQ(kGame.GetGameClock().GetShownYear(), 2005);
+        ASSERT_TRUE(kScript.EnterCheatCode(true)) << kScript.Why();
+        if (iRun <= 2)
+        {
+            for (int i = 0; i < 8000 && !(iRun == 1 ? CInterface::Get()->IsDeskTopShown()
+                                                     : kGame.GetNightState() == CGame::NIGHT_FADING_OUT);
+                 ++i)
+                kScript.Frame();
+            ASSERT_TRUE(Leave()) << kScript.Why();
+            continue;
+        }
+        EXPECT_EQ(Mornings(), kExpected);
+        ASSERT_TRUE(Leave()) << kScript.Why();
+    }
+    EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
+}
+
 } // namespace
