@@ -128,6 +128,10 @@ public:
     void UpdateEventTimer(float fScaled);
     // The jump to 06:00 of the next day.
     void AdvanceToMorning();
+    // What the renderer keeps spare and the heap holds free goes back to
+    // the system: called where much was let go (a level left, a level
+    // built, the night).
+    void ReleaseSpareMemory();
     // Draws the world alone through the game camera; the begin result.
     std::int32_t RenderScene() override;
 
