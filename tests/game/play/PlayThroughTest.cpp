@@ -137,7 +137,7 @@ constexpr int QUIET_SEARCH_DAYS = 4;
 // people in passing on average: an afternoon holds three or four quiet
 // moments, a few frames to a hundred long, and now and then none at all.
 // So the look goes on through the night (the speed buttons do not answer
-// while the screen is dark; the morning's desk top is left as it comes)
+// while the screen darkens; the morning's desk top is left as it comes)
 // into the next days.
 bool PauseWithNobodyInPassing(CPlayScript& kScript)
 {
