@@ -49,8 +49,9 @@ public:
     // The input pass with the game's mouse.
     virtual void UpdateHover();
     // The screen point is on one of its widgets or hot areas: where its
-    // input pass counts the mouse as over the interface.
-    [[nodiscard]] bool Covers(const NiVec2& kPoint) const;
+    // input pass counts the mouse as over the interface. A canvas whose pass
+    // also runs canvases of its own answers for them too.
+    [[nodiscard]] virtual bool Covers(const NiVec2& kPoint) const;
     virtual void Draw();
     virtual void ShowHoverText();
     // Widgets, hot areas and tool-tip list laid out from the image.

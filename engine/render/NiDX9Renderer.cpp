@@ -1000,6 +1000,12 @@ bool NiDX9Renderer::PurgeAllTextureRendererData()
     return true;
 }
 
+void NiDX9Renderer::ReleaseSpareMemory()
+{
+    if (m_pkD3DDevice9 != nullptr)
+        (void)m_pkD3DDevice9->EvictManagedResources();
+}
+
 bool NiDX9Renderer::SetMipmapSkipLevel(std::uint32_t uiLevel)
 {
     ms_uiMipmapSkipLevel = uiLevel;

@@ -286,6 +286,8 @@ public:
     bool PrecacheTexture(NiTexture* pkTexture) override;
     bool PurgeTextureRendererData(NiTexture* pkTexture) override;
     bool PurgeAllTextureRendererData() override;
+    // The device's kept blocks of textures that went.
+    void ReleaseSpareMemory() override;
     // Process-wide: every renderer's textures leave out this many top levels.
     bool SetMipmapSkipLevel(std::uint32_t uiLevel) override;
     [[nodiscard]] std::uint32_t GetMipmapSkipLevel() const override { return ms_uiMipmapSkipLevel; }

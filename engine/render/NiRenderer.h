@@ -125,6 +125,9 @@ public:
         return true;
     }
     virtual bool PurgeAllTextureRendererData() { return true; }
+    // Lets go of memory the renderer keeps only to make the next resources
+    // faster (blocks of textures that went); nothing live changes.
+    virtual void ReleaseSpareMemory() {}
     // How many top mipmap levels textures leave out on the device.
     virtual bool SetMipmapSkipLevel(std::uint32_t uiLevel)
     {

@@ -449,7 +449,7 @@ void CGame::Update(float fDeltaTime)
     StepSimulation(m_fFrameTime);
     if (CInterface* pkInterface = CInterface::Get())
     {
-        if (m_iNightState == NIGHT_NONE)
+        if (!IsInterfaceResting())
             pkInterface->Update(m_fFrameTime);
         else
             pkInterface->UpdateDuringNight();
@@ -526,8 +526,10 @@ void CGame::UpdateEventTimer(float fScaled)
             m_fFadeLevel = FADE_FULL;
             m_iNightState = NIGHT_FADING_IN;
             AdvanceToMorning();
-            // Behind the night's dark screen: what the day built and who
-            // arrived joins the rest on large pages.
+            // Behind the night's dark screen: what the day let go goes back
+            // to the system, and what it built and who arrived joins the
+            // rest on large pages.
+            ReleaseSpareMemory();
             (void)os::GatherHeapIntoLargePages();
             if (CInterface* pkInterface = CInterface::Get())
                 pkInterface->ShowDeskTop(true);
@@ -594,6 +596,9 @@ void CGame::ResetGame()
     (void)m_pkFrontEnd->CreateFrontEndPanels(GetDataDocument());
     m_ucPanelPause = 0;
     SetState(STATE_FRONT_END);
+    // The level is gone: its pages go back before the next one (or a save's)
+    // is built, so the two never add up in the resident set.
+    ReleaseSpareMemory();
     if (m_pkSoundSystem != nullptr)
     {
         m_pkSoundSystem->StopMusic();
@@ -700,6 +705,17 @@ void CGame::LoadLevelData()
     }
     if (GetWorld() != nullptr)
         ApplySettings();
+    // What the level's files and the front end's pictures took while it was
+    // built.
+    ReleaseSpareMemory();
+}
+
+void CGame::ReleaseSpareMemory()
+{
+    // The renderer's kept texture blocks first: they are live to the heap.
+    if (NiRenderer* pkRenderer = GameRenderer())
+        pkRenderer->ReleaseSpareMemory();
+    (void)os::ReturnFreeHeapPages();
 }
 
 bool CGame::BuildColourQuad(const NiColorRGBA& kColour)

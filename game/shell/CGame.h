@@ -128,6 +128,10 @@ public:
     void UpdateEventTimer(float fScaled);
     // The jump to 06:00 of the next day.
     void AdvanceToMorning();
+    // What the renderer keeps spare and the heap holds free goes back to
+    // the system: called where much was let go (a level left, a level
+    // built, the night).
+    void ReleaseSpareMemory();
     // Draws the world alone through the game camera; the begin result.
     std::int32_t RenderScene() override;
 
@@ -244,6 +248,11 @@ public:
 
     [[nodiscard]] float GetFadeLevel() const { return m_fFadeLevel; }
     [[nodiscard]] std::int32_t GetNightState() const { return m_iNightState; }
+    // The interface rests (only an open panel takes the mouse) while the
+    // screen darkens into the night. The morning's fade-in is play again:
+    // the desk top, when it shows, is a panel of its own, and once it is
+    // left the bar answers at once.
+    [[nodiscard]] bool IsInterfaceResting() const { return m_iNightState == NIGHT_FADING_OUT; }
     [[nodiscard]] float GetGameTime() const { return m_fGameTime; }
     [[nodiscard]] float GetFrameTimeCopy() const { return m_fFrameTime; }
     [[nodiscard]] bool IsInputBlocked() const { return m_ucInputBlocked != 0; }

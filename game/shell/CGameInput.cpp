@@ -219,7 +219,7 @@ int CGame::OnMouse(std::int32_t iButton)
     const bool bPanelTookIt =
         pkMouse != nullptr &&
         (pkMouse->IsOverInterface() ||
-         (pkInterface != nullptr && pkInterface->TakesPressAt(pkMouse->GetPosition(), m_iNightState != NIGHT_NONE)));
+         (pkInterface != nullptr && pkInterface->TakesPressAt(pkMouse->GetPosition(), IsInterfaceResting())));
     if (iButton == CMouse::BUTTON_RIGHT_DOWN)
     {
         if (!bPanelTookIt)

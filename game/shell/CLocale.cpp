@@ -247,7 +247,7 @@ std::int32_t CLocale::DrawNumberedText(std::int32_t iNumber, std::int32_t iFont,
     {
         // A text without a space takes its plural at the end.
         const std::string::size_type uiSpace = kText.find(' ');
-        kText.insert(uiSpace == std::string::npos ? kText.size() : uiSpace, "s");
+        kText.insert(uiSpace == std::string::npos ? kText.size() : uiSpace, 1, 's');
     }
     return DrawString(iFont, std::to_string(iNumber) + " " + kText, true, fX, fY, iAlignment, pkBox);
 }

@@ -1,5 +1,6 @@
 #include "platform/os/OsMemory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -105,5 +106,11 @@ bool GatherHeapIntoLargePages()
         }
     }
     return bFound;
+}
+
+bool ReturnFreeHeapPages()
+{
+    // No pad kept at the top: the next level grows the heap as it needs.
+    return malloc_trim(0) != 0;
 }
 } // namespace os

@@ -14,4 +14,11 @@ namespace os
 // at quiet moments. False when the kernel offers no large pages or no heap
 // was found; nothing else changes then.
 bool GatherHeapIntoLargePages();
+
+// Hands the pages the allocator holds free back to the system: a heap keeps
+// what a freed level or picture leaves in its middle, where the top's own
+// trimming cannot reach, and the process's resident size stays at its
+// highest. Call it after much was let go and before much is made again.
+// True when pages went back.
+bool ReturnFreeHeapPages();
 } // namespace os

@@ -6,6 +6,8 @@
 #include "game/shell/ui/CMainPanel.h"
 #include "game/shell/ui/PanelServices.h"
 
+#include <algorithm>
+
 namespace
 {
 const NiColorRGBA WHITE(1.0f, 1.0f, 1.0f, 1.0f);
@@ -116,8 +118,23 @@ void CBasePanel::Drag()
         pkChild->SetPosition(fDx, fDy, false);
 }
 
+bool CBasePanel::OwnButtonAt(const NiVec2& kPoint) const
+{
+    const NiVec2 kLocal(kPoint.x - m_fX, kPoint.y - m_fY);
+    for (std::int32_t i = 1; i < static_cast<std::int32_t>(m_kWidgets.size()); ++i)
+        if (m_kWidgets[static_cast<std::size_t>(i)]->HitTest(&kLocal))
+            return true;
+    return false;
+}
+
 void CBasePanel::UpdateHover()
 {
+    // The pointer left the own buttons since the last pass (it may have come
+    // straight onto a child with a press in this very frame): the children
+    // have it again. A press held on an own button keeps them out.
+    if (const COrvaneMouse* pkMouse = panel::Mouse();
+        m_ucChildrenInput == 0 && m_ucPressed == 0 && pkMouse != nullptr && !OwnButtonAt(pkMouse->GetPosition()))
+        m_ucChildrenInput = 1;
     if (m_ucChildrenInput != 0)
     {
         for (const std::unique_ptr<CChildPanel>& pkChild : m_kChildren)
@@ -129,6 +146,17 @@ void CBasePanel::UpdateHover()
     COrvaneCanvas::UpdateHover();
     m_bScanning = false;
     m_ucChildrenInput = m_bScanHover ? 0 : 1;
+}
+
+bool CBasePanel::Covers(const NiVec2& kPoint) const
+{
+    // A child may reach past the panel's own picture (the build panel's
+    // page hangs below its icons).
+    if (COrvaneCanvas::Covers(kPoint))
+        return true;
+    return std::any_of(m_kChildren.begin(), m_kChildren.end(), [&kPoint](const std::unique_ptr<CChildPanel>& pkChild) {
+        return pkChild->IsActive() && pkChild->Covers(kPoint);
+    });
 }
 
 void CBasePanel::Draw()

@@ -28,6 +28,8 @@ public:
     void OnWidgetEvent(std::int32_t iIndex, std::int32_t iEvent) override;
     // Active children first while the flag is set, then the own widgets.
     void UpdateHover() override;
+    // Its own widgets and those of its active children.
+    [[nodiscard]] bool Covers(const NiVec2& kPoint) const override;
     // The canvas, then every active child.
     void Draw() override;
 
@@ -49,6 +51,8 @@ protected:
     // The title-bar drag by this frame's mouse movement, kept on screen and
     // off the main panel; the children move along.
     void Drag();
+    // The screen point is on one of its own widgets past the background.
+    [[nodiscard]] bool OwnButtonAt(const NiVec2& kPoint) const;
 
 private:
     std::uint8_t m_ucChildrenInput = 1;

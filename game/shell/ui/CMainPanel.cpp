@@ -151,6 +151,15 @@ void CMainPanel::UpdateHover()
         m_pkFloorPanel->UpdateHover();
 }
 
+bool CMainPanel::Covers(const NiVec2& kPoint) const
+{
+    if (COrvaneCanvas::Covers(kPoint))
+        return true;
+    const CGame* pkGame = panel::Game();
+    return m_pkFloorPanel && pkGame != nullptr && pkGame->GetSelectedBuilding() != nullptr &&
+           m_pkFloorPanel->Covers(kPoint);
+}
+
 std::int32_t CMainPanel::MessageSample(std::int32_t iMessage)
 {
     switch (iMessage)

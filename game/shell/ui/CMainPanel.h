@@ -52,6 +52,9 @@ public:
     void Reset() override;
     void OnWidgetEvent(std::int32_t iIndex, std::int32_t iEvent) override;
     void UpdateHover() override;
+    // The floor panel's buttons count as its own while a building is
+    // selected: its pass runs them.
+    [[nodiscard]] bool Covers(const NiVec2& kPoint) const override;
     void Draw() override;
     void Create(const char* pcImageName, float fX, float fY, bool bScale) override;
 

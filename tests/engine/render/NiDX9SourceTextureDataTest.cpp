@@ -614,5 +614,30 @@ TEST_P(NiDX9SourceTextureDataTest, FilesTheDirectRoadRefusesTakeTheEngineReaders
     EXPECT_TRUE(pkCut->IsReplacementData());
 }
 
+// A texture that went leaves its level blocks with the device for the next
+// of the same size; the renderer's release lets them go, and a texture made
+// after it is whole.
+TEST_P(NiDX9SourceTextureDataTest, TheSpareBlocksOfTexturesThatWentAreReleasedOnRequest)
+{
+    gfx::IDirect3DDevice9* pkDevice = m_spRenderer->GetD3DDevice();
+    ASSERT_NE(pkDevice, nullptr);
+    m_spRenderer->ReleaseSpareMemory();
+    ASSERT_EQ(pkDevice->SpareSurfaceBytes(), 0u);
+    {
+        NiPixelDataPtr spImage = MakeImage(256, 256, NiPixelFormat::A8R8G8B8, 1, 3);
+        NiSourceTexturePtr spTexture = FromImage(spImage, MakePrefs(Prefs::PIX_DEFAULT, Prefs::NO));
+        ASSERT_NE(Make(spTexture), nullptr);
+    }
+    EXPECT_EQ(pkDevice->SpareSurfaceBytes(), std::size_t{256} * 256 * 4);
+    m_spRenderer->ReleaseSpareMemory();
+    EXPECT_EQ(pkDevice->SpareSurfaceBytes(), 0u);
+
+    NiPixelDataPtr spAgain = MakeImage(256, 256, NiPixelFormat::A8R8G8B8, 1, 9);
+    NiSourceTexturePtr spTexture = FromImage(spAgain, MakePrefs(Prefs::PIX_DEFAULT, Prefs::NO));
+    NiDX9SourceTextureData* pkData = Make(spTexture);
+    ASSERT_NE(pkData, nullptr);
+    ExpectLevel(pkData->GetD3DTexture(), 0, spAgain->GetPixels(0), spAgain->GetSizeInBytes(0));
+}
+
 INSTANTIATE_TEST_SUITE_P(, NiDX9SourceTextureDataTest, ::testing::Values(gfx::BackendKind::Null),
                          rendertest::BackendName);

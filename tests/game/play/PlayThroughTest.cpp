@@ -18,6 +18,13 @@
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CFloorChangePanel.h"
 #include "game/shell/ui/CMainPanel.h"
+#include "game/shell/ui/CManagementPanel.h"
+#include "game/shell/ui/CMessageHistoryPanel.h"
+#include "game/shell/ui/COptionsPanel.h"
+#include "game/shell/ui/CBuildPanel.h"
+#include "game/shell/ui/CConfirmPanel.h"
+#include "game/shell/ui/CFilePanel.h"
+#include "tests/game/support/CHeadlessPrison.h"
 #include "game/simulation/objects/CBlockGridStack.h"
 #include "game/simulation/characters/CSpawnManager.h"
 #include "framework/COrvaneAICharacterController.h"
@@ -130,7 +137,7 @@ constexpr int QUIET_SEARCH_DAYS = 4;
 // people in passing on average: an afternoon holds three or four quiet
 // moments, a few frames to a hundred long, and now and then none at all.
 // So the look goes on through the night (the speed buttons do not answer
-// while the screen is dark; the morning's desk top is left as it comes)
+// while the screen darkens; the morning's desk top is left as it comes)
 // into the next days.
 bool PauseWithNobodyInPassing(CPlayScript& kScript)
 {
@@ -717,4 +724,261 @@ TEST_F(PlayThroughTest, TheDemoScenarioIsWonAndItsStampShows)
     EXPECT_NEAR(fY, pkScenarios->GetStamp()->GetRect().m_fY + 450.0f * fScaleY, 0.01f);
     EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
 }
+// Quick clicks: the pointer comes from the open ground onto a button and
+// presses and lets go in the frame it arrives, on each panel the interface
+// shows (the floor panel beside the main panel, the build and management
+// panels' children, the options and file panels, the message history, the
+// confirmation and the building's pop-up).
+TEST_F(PlayThroughTest, AQuickClickPressesTheButtonsOfEveryPanel)
+{
+    CPlayScript kScript(8);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why() << Boxes(kScript);
+    ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why() << Boxes(kScript);
+    CGame& kGame = kScript.Game();
+    CInterface& kUi = *CInterface::Get();
+    CMainPanel& kMain = *kUi.GetMainPanel();
+    ASSERT_TRUE(kScript.SetSpeedButton(0)) << kScript.Why();
+    ASSERT_TRUE(kScript.EnterCheatCode(false)) << kScript.Why();
+    kScript.AddCheatMoney(CPlayScript::CHEAT_PRESSES);
+    const CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    const CHeadlessPrison::Building& kPlan = CHeadlessPrison::PlayPrison().front();
+    auto* pkBlock = dynamic_cast<CWorldObject*>(
+        kScript.BuildOnYard(kPlan.m_pcTemplate, kPlan.m_iRow * pkYard->GetColumns() + kPlan.m_iColumn));
+    ASSERT_NE(pkBlock, nullptr) << kScript.Why();
+    kScript.LeaveBuilding();
+    const auto Open = [&kUi](std::int16_t sPanel) {
+        return kUi.IsCanvasOpen(kUi.GetPanel(sPanel), false) || kUi.IsCanvasOpen(kUi.GetPanel(sPanel), true);
+    };
+    // Open ground away from every panel, and the widget's middle.
+    const float fWorldX = 512.0f;
+    const float fWorldY = 300.0f;
+    const auto Tap = [&](const COrvaneCanvas& kCanvas, std::int32_t iWidget) {
+        float fX = 0.0f;
+        float fY = 0.0f;
+        if (!CPlayScript::WidgetCentre(kCanvas, iWidget, fX, fY))
+            return false;
+        kScript.Tap(fWorldX, fWorldY, fX, fY);
+        return true;
+    };
+
+    // The floor panel, the first press after entering the building too.
+    const NiVec3* pkAt = pkBlock->GetModelPosition();
+    ASSERT_NE(pkAt, nullptr);
+    float fBlockX = 0.0f;
+    float fBlockY = 0.0f;
+    ASSERT_TRUE(kScript.ProjectCell(*pkYard, pkYard->CellAt(*pkAt), fBlockX, fBlockY));
+    kScript.Click(fBlockX, fBlockY);
+    ASSERT_EQ(kGame.GetSelectedBuilding(), pkBlock);
+    CFloorChangePanel& kFloors = *kMain.GetFloorPanel();
+    // The view opens on the top floor below the roof.
+    const std::int32_t iTop = pkBlock->GetCurrentFloor();
+    ASSERT_GT(iTop, 0);
+    ASSERT_TRUE(Tap(kFloors, CFloorChangePanel::WIDGET_DOWN));
+    EXPECT_EQ(pkBlock->GetCurrentFloor(), iTop - 1) << "the first quick click after entering";
+    ASSERT_TRUE(Tap(kFloors, CFloorChangePanel::WIDGET_UP));
+    EXPECT_EQ(pkBlock->GetCurrentFloor(), iTop);
+    const NiVec3 kBefore = kGame.GetCamera()->GetEngineCamera()->GetWorldLocation();
+    ASSERT_TRUE(Tap(kFloors, CFloorChangePanel::WIDGET_NEXT_VIEW));
+    const NiVec3 kAfter = kGame.GetCamera()->GetEngineCamera()->GetWorldLocation();
+    EXPECT_NE(kAfter, kBefore) << "the next view";
+    // The inside build panel's icon row (a child of the panel).
+    ASSERT_TRUE(Tap(kMain, CMainPanel::WIDGET_BUILD));
+    ASSERT_TRUE(kUi.IsBuildPanelOpen());
+    CBuildPanel& kInside = *kUi.GetBuildPanel(true);
+    ASSERT_NE(kInside.GetPage(), nullptr);
+    ASSERT_GT(kInside.GetPage()->GetCategories().size(), 1u);
+    const std::int32_t iCategory = kInside.GetPage()->GetCurrentCategory() == 0 ? 1 : 0;
+    ASSERT_TRUE(Tap(*kInside.GetChild(0), iCategory + 1));
+    EXPECT_EQ(kInside.GetPage()->GetCurrentCategory(), iCategory) << "the inside build panel's icons";
+    ASSERT_TRUE(Tap(kInside, CBasePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(kUi.IsBuildPanelOpen());
+    ASSERT_TRUE(Tap(kFloors, CFloorChangePanel::WIDGET_LEAVE));
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr) << "the floor panel's leave";
+    kScript.PressScanCode(0x39);
+
+    // The grounds build panel: icons, the page's arrow, the close button.
+    ASSERT_TRUE(Tap(kMain, CMainPanel::WIDGET_BUILD));
+    CBuildPanel& kOutside = *kUi.GetBuildPanel(false);
+    ASSERT_TRUE(kUi.IsCanvasOpen(&kOutside, false));
+    CBuildSubPanel& kPage = *kOutside.GetPage();
+    const std::int32_t iOther = kPage.GetCurrentCategory() == 0 ? 1 : 0;
+    ASSERT_TRUE(Tap(*kOutside.GetChild(0), iOther + 1));
+    EXPECT_EQ(kPage.GetCurrentCategory(), iOther) << "the grounds build panel's icons";
+    if (kPage.GetCategories()[static_cast<std::size_t>(iOther)].m_kItems.size() > 1)
+    {
+        const std::int32_t iItem = kPage.GetCurrentItemIndex();
+        ASSERT_TRUE(Tap(kPage, iItem == 0 ? CBuildSubPanel::WIDGET_FORWARD : CBuildSubPanel::WIDGET_BACK));
+        EXPECT_NE(kPage.GetCurrentItemIndex(), iItem) << "the page's arrow";
+    }
+    ASSERT_TRUE(Tap(kOutside, CBasePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(kUi.IsBuildPanelOpen()) << "the build panel's close";
+    kScript.PressScanCode(0x39);
+
+    // The management panel's icon row picks a page; its close.
+    ASSERT_TRUE(Tap(kMain, CMainPanel::WIDGET_MANAGEMENT));
+    ASSERT_TRUE(Open(CInterface::PANEL_MANAGEMENT));
+    auto& kManagement = dynamic_cast<CManagementPanel&>(*kUi.GetPanel(CInterface::PANEL_MANAGEMENT));
+    auto& kIcons = dynamic_cast<CManagementPanelIcons&>(*kManagement.GetChild(CManagementPanel::CHILD_ICONS));
+    const std::int32_t iIcon = kIcons.GetSelected() == 2 ? 3 : 2;
+    ASSERT_TRUE(Tap(kIcons, iIcon));
+    EXPECT_EQ(kIcons.GetSelected(), iIcon) << "the management panel's icons";
+    EXPECT_TRUE(kManagement.GetChild(iIcon)->IsActive());
+    ASSERT_TRUE(Tap(kManagement, CBasePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(Open(CInterface::PANEL_MANAGEMENT)) << "the management panel's close";
+
+    // Options, its load button, the load panel's close.
+    ASSERT_TRUE(Tap(kMain, 3));
+    ASSERT_TRUE(Open(CInterface::PANEL_OPTIONS));
+    ASSERT_TRUE(Tap(*kUi.GetPanel(CInterface::PANEL_OPTIONS), COptionsPanel::WIDGET_LOAD));
+    EXPECT_TRUE(Open(CInterface::PANEL_LOAD)) << "the options panel's load";
+    ASSERT_TRUE(Tap(*kUi.GetPanel(CInterface::PANEL_LOAD), CFilePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(Open(CInterface::PANEL_LOAD)) << "the load panel's close";
+    kScript.PressScanCode(0x39);
+
+    // The message history's close.
+    ASSERT_TRUE(Tap(kMain, CMainPanel::WIDGET_MESSAGES));
+    ASSERT_TRUE(Open(CInterface::PANEL_MESSAGES));
+    ASSERT_TRUE(Tap(*kUi.GetPanel(CInterface::PANEL_MESSAGES), CBasePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(Open(CInterface::PANEL_MESSAGES)) << "the message history's close";
+
+    // The confirmation (Esc's question) answered no.
+    kScript.PressScanCode(0x01);
+    ASSERT_TRUE(kUi.IsConfirmationOpen());
+    ASSERT_TRUE(Tap(*kUi.GetConfirmPanel(), CConfirmPanel::WIDGET_NO));
+    EXPECT_FALSE(kUi.IsConfirmationOpen()) << "the confirmation's no";
+    EXPECT_EQ(kGame.GetState(), CGame::STATE_IN_GAME);
+
+    // The building's pop-up, opened with the right button, and its close.
+    kScript.Click(fBlockX, fBlockY, true);
+    ASSERT_TRUE(Open(CInterface::PANEL_BUILDING));
+    ASSERT_TRUE(Tap(*kUi.GetPanel(CInterface::PANEL_BUILDING), CBasePanel::WIDGET_CLOSE));
+    EXPECT_FALSE(Open(CInterface::PANEL_BUILDING)) << "the pop-up's close";
+    EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+    EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
+}
+
+// The first click after a modal panel closes lands: the morning's desk top
+// left at speed 1, a second waited while the morning fades in, the pause
+// button; then the confirmation and the message history, closed by day.
+TEST_F(PlayThroughTest, TheFirstClickAfterAModalPanelClosesLands)
+{
+    CPlayScript kScript(9);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why() << Boxes(kScript);
+    ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why() << Boxes(kScript);
+    CGame& kGame = kScript.Game();
+    CInterface& kUi = *CInterface::Get();
+    CMainPanel& kMain = *kUi.GetMainPanel();
+    ASSERT_TRUE(kScript.EnterCheatCode(true)) << kScript.Why();
+    ASSERT_TRUE(kScript.RunUntilHour(21.9f)) << kScript.Why();
+    ASSERT_TRUE(kScript.SetSpeedButton(1)) << kScript.Why();
+    for (int i = 0; i < 4000 && !kUi.IsDeskTopShown(); ++i)
+        kScript.Frame();
+    ASSERT_TRUE(kUi.IsDeskTopShown());
+    ASSERT_TRUE(kScript.ClickDeskTop(CDeskTopPanel::WIDGET_LEAVE)) << kScript.Why();
+    ASSERT_FALSE(kUi.IsDeskTopShown());
+    EXPECT_EQ(kGame.GetGameSpeed(), 1.0f);
+    kScript.Frame(20);
+    ASSERT_TRUE(kScript.ClickWidget(kMain, CMainPanel::WIDGET_SPEED_0));
+    EXPECT_EQ(kGame.GetGameSpeed(), 0.0f) << "the first click after the desk top";
+    EXPECT_TRUE(kMain.GetWidget(CMainPanel::WIDGET_SPEED_0)->IsVisible()) << "the pause button lit";
+    // Paused, the morning's fade stands; at speed 1 it ends.
+    ASSERT_TRUE(kScript.SetSpeedButton(1)) << kScript.Why();
+    for (int i = 0; i < 400 && kGame.GetNightState() != CGame::NIGHT_NONE; ++i)
+        kScript.Frame();
+    EXPECT_EQ(kGame.GetNightState(), CGame::NIGHT_NONE);
+
+    // By day: Esc's question answered no, then the pause; the message
+    // history closed, then speed 1.
+    kScript.PressScanCode(0x01);
+    ASSERT_TRUE(kUi.IsConfirmationOpen());
+    ASSERT_TRUE(kScript.ClickWidget(*kUi.GetConfirmPanel(), CConfirmPanel::WIDGET_NO));
+    ASSERT_FALSE(kUi.IsConfirmationOpen());
+    ASSERT_TRUE(kScript.ClickWidget(kMain, CMainPanel::WIDGET_SPEED_0));
+    EXPECT_EQ(kGame.GetGameSpeed(), 0.0f) << "the first click after the confirmation";
+    ASSERT_TRUE(kScript.ClickWidget(kMain, CMainPanel::WIDGET_MESSAGES));
+    COrvaneCanvas& kMessages = *kUi.GetPanel(CInterface::PANEL_MESSAGES);
+    ASSERT_TRUE(kUi.IsCanvasOpen(&kMessages, true));
+    ASSERT_TRUE(kScript.ClickWidget(kMessages, CBasePanel::WIDGET_CLOSE));
+    ASSERT_FALSE(kUi.IsCanvasOpen(&kMessages, true));
+    ASSERT_TRUE(kScript.ClickWidget(kMain, CMainPanel::WIDGET_SPEED_0 + 1));
+    EXPECT_EQ(kGame.GetGameSpeed(), 1.0f) << "the first click after the message history";
+    EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
+}
+
+// Every new start opens on day 1 and turns the year at its third morning,
+// the first start of the process or a later one, free or the scenario:
+// the scenario left at its first morning and again in its first night's
+// fade, then played to its result, a free game, the scenario once more.
+TEST_F(PlayThroughTest, EveryNewStartTurnsTheYearAtItsThirdMorning)
+{
+    CPlayScript kScript(10);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why() << Boxes(kScript);
+    CGame& kGame = kScript.Game();
+    // "day/year offset" of the clock.
+    const auto Clock = [&kGame] {
+        const CGameClock& kClock = kGame.GetGameClock();
+        return std::to_string(kClock.m_usDay) + "/" + std::to_string(kClock.m_sYearOffset);
+    };
+    // The clock at the start and at each of the next three mornings' desk top.
+    const auto Mornings = [&]() {
+        std::vector<std::string> kSeen{Clock()};
+        for (int i = 0; i < 4000 * 4 && kSeen.size() < 4 && !kGame.IsResultPending(); ++i)
+        {
+            kScript.Frame();
+            CInterface* pkInterface = CInterface::Get();
+            if (pkInterface == nullptr || !pkInterface->IsDeskTopShown())
+                continue;
+            kSeen.push_back(Clock());
+            // The result, when it comes, takes the desk top away in its frame.
+            kScript.Frame();
+            if (pkInterface->IsDeskTopShown())
+                (void)kScript.ClickDeskTop(CDeskTopPanel::WIDGET_LEAVE);
+        }
+        return kSeen;
+    };
+    // Back at the main menu: Space on a result, else Esc and yes.
+    const auto Leave = [&]() {
+        if (kGame.IsResultPending())
+            return kScript.LeaveResultScreen();
+        kScript.PressScanCode(0x01);
+        CInterface* pkInterface = CInterface::Get();
+        if (pkInterface != nullptr && pkInterface->IsConfirmationOpen())
+            (void)kScript.ClickWidget(*pkInterface->GetConfirmPanel(), CConfirmPanel::WIDGET_YES);
+        kScript.Frame(2);
+        return kGame.GetState() == CGame::STATE_FRONT_END;
+    };
+    const std::vector<std::string> kExpected{"1/0", "2/0", "3/0", "0/1"};
+    int iRun = 0;
+    for (const bool bScenario : {true, true, true, false, true})
+    {
+        ++iRun;
+        SCOPED_TRACE(testing::Message() << "start " << iRun << (bScenario ? ", the scenario" : ", a free game"));
+        if (bScenario)
+        {
+            ASSERT_TRUE(kScript.OpenScenarios()) << kScript.Why();
+            ASSERT_TRUE(kScript.StartScenario()) << kScript.Why() << Boxes(kScript);
+        }
+        else
+        {
+            ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why() << Boxes(kScript);
+        }
+        EXPECT_EQ(Clock(), kExpected.front());
+        EXPECT_EQ(kGame.GetGameClock().GetShownYear(), 2005);
+        ASSERT_TRUE(kScript.EnterCheatCode(true)) << kScript.Why();
+        if (iRun <= 2)
+        {
+            for (int i = 0; i < 8000 && !(iRun == 1 ? CInterface::Get()->IsDeskTopShown()
+                                                     : kGame.GetNightState() == CGame::NIGHT_FADING_OUT);
+                 ++i)
+                kScript.Frame();
+            ASSERT_TRUE(Leave()) << kScript.Why();
+            continue;
+        }
+        EXPECT_EQ(Mornings(), kExpected);
+        ASSERT_TRUE(Leave()) << kScript.Why();
+    }
+    EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
+}
+
 } // namespace

@@ -430,6 +430,60 @@ TEST_F(CGameInputTest, APressOnAPanelIsThePanelsThoughThePointerJustCameThere)
     kGame.m_pkPicked = nullptr;
 }
 
+// The morning after the desk top: its leave gives the game back while the
+// screen still fades in, and the first press on the bar is the bar's, as
+// by day; while the screen darkens it is the world's.
+TEST_F(CGameInputTest, TheFirstPressAfterTheDeskTopIsTheBarsWhileTheMorningFadesIn)
+{
+    PickedGame kGame;
+    EnterLevel(kGame);
+    CInterface* pkInterface = CInterface::Get();
+    ASSERT_NE(pkInterface, nullptr);
+    CMainPanel* pkMain = pkInterface->GetMainPanel();
+    ASSERT_NE(pkMain, nullptr);
+    CWidgetDesc kDesc;
+    kDesc.m_fWidth = 40.0f;
+    kDesc.m_fHeight = 30.0f;
+    auto pkButton = std::make_unique<COrvaneWidget>();
+    pkButton->SetRect(kDesc);
+    pkMain->AddWidget(std::move(pkButton));
+    const NiVec2 kOnButton(pkMain->GetX() + 20.0f, pkMain->GetY() + 15.0f);
+    COrvaneMouse* pkMouse = kGame.GetMouse();
+    const auto PressAt = [&kGame, pkMouse](const NiVec2& kPoint) {
+        pkMouse->ClearMovement();
+        pkMouse->ClearMovement();
+        pkMouse->SetOverInterface(false);
+        pkMouse->SetPosition(kPoint);
+        (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+        // A press the world takes is released at once; the panel's is left alone.
+        return pkMouse->GetLeft() == COrvaneMouse::BUTTON_IDLE;
+    };
+    kGame.SetGameSpeed(1.0f);
+    kGame.GetGameClock().m_fMinutes = CGame::NIGHT_MINUTES + 1.0f;
+    kGame.Update(0.05f);
+    ASSERT_EQ(kGame.GetNightState(), CGame::NIGHT_FADING_OUT);
+    EXPECT_TRUE(kGame.IsInterfaceResting());
+    EXPECT_FALSE(PressAt(kOnButton)) << "the screen darkens";
+    for (int i = 0; i < 200 && !pkInterface->IsDeskTopShown(); ++i)
+        kGame.Update(0.05f);
+    ASSERT_TRUE(pkInterface->IsDeskTopShown());
+    ASSERT_EQ(kGame.GetNightState(), CGame::NIGHT_FADING_IN);
+    // The desk top is modal: the bar beneath it takes nothing.
+    EXPECT_FALSE(PressAt(kOnButton));
+    COrvaneCanvas* pkDesk = pkInterface->GetPanel(CInterface::PANEL_DESK_TOP);
+    pkDesk->OnWidgetEvent(3, COrvaneCanvas::EVENT_PRESSED);
+    ASSERT_FALSE(pkInterface->IsDeskTopShown());
+    ASSERT_EQ(kGame.GetGameSpeed(), 1.0f);
+    kGame.Update(0.05f);
+    ASSERT_EQ(kGame.GetNightState(), CGame::NIGHT_FADING_IN);
+    EXPECT_FALSE(kGame.IsInterfaceResting());
+    EXPECT_TRUE(PressAt(kOnButton)) << "the morning fades in";
+    // The bar's own pass runs in those frames: the ticker counts them.
+    const std::uint32_t uiUpdates = pkInterface->m_uiUpdates;
+    kGame.Update(0.05f);
+    EXPECT_EQ(pkInterface->m_uiUpdates, uiUpdates + 1);
+}
+
 TEST_F(CGameInputTest, TheMarkerAsksBeforeABuildingGoesAndRemovesOtherThingsAtOnce)
 {
     PickedGame kGame;

@@ -234,6 +234,44 @@ TEST_F(CSaveGameTest, SectionsAreFoundFromTheTopAndMissingOnesAreSkipped)
     EXPECT_TRUE(m_kBoxes.empty());
 }
 
+// A load keeps the saved day and year offset; a save from the night (after
+// 22:00 or before 06:00) opens on the next morning, the year turning after
+// the year's last day.
+TEST_F(CSaveGameTest, ALoadKeepsTheSavedDayAndYearAndANightSaveOpensOnTheNextMorning)
+{
+    CGame kGame;
+    StartLevel(kGame);
+    struct Case
+    {
+        const char* pcClock;
+        const char* pcMinutes;
+        std::uint16_t usDay;
+        std::int16_t sOffset;
+        float fMinutes;
+    };
+    const Case akCases[] = {
+        {"2005,2,1,0", "600", 1, 2, 600.0f},     // by day: as saved
+        {"2005,2,1,0", "1320", 1, 2, 1320.0f},   // 22:00 is still the day
+        {"2005,2,1,0", "1350.5", 2, 2, 360.0f},  // after 22:00: the next morning
+        {"2005,2,1,0", "180", 2, 2, 360.0f},     // before 06:00: the next morning
+        {"2005,0,2,0", "1439", 3, 0, 360.0f},
+        {"2005,0,3,0", "359.5", 0, 1, 360.0f},   // past the year's last day
+        {"2005,1,0,1", "360", 0, 1, 360.0f},     // 06:00 itself: as saved
+    };
+    for (const Case& kCase : akCases)
+    {
+        SCOPED_TRACE(testing::Message() << kCase.pcClock << " at " << kCase.pcMinutes);
+        WriteFileBytes("maps/clock.fds", std::string("<TIME>\r\n") + kCase.pcClock + "\r\n" + kCase.pcMinutes +
+                                             "\r\n0\r\n1\r\n0.05\r\n1\r\n</TIME>\r\n");
+        ASSERT_TRUE(kGame.LoadGame("maps/clock.fds"));
+        EXPECT_EQ(kGame.GetGameClock().m_usDay, kCase.usDay);
+        EXPECT_EQ(kGame.GetGameClock().m_sYearOffset, kCase.sOffset);
+        EXPECT_EQ(kGame.GetGameClock().m_fMinutes, kCase.fMinutes);
+        EXPECT_EQ(kGame.GetGameClock().m_usYear, 2005);
+    }
+    EXPECT_TRUE(m_kBoxes.empty());
+}
+
 TEST_F(CSaveGameTest, ADamagedSaveChangesNothingAndNamesItsLine)
 {
     CGame kGame;

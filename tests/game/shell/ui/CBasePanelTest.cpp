@@ -107,13 +107,15 @@ TEST_F(CBasePanelTest, ThePanelsOwnWidgetsKeepTheMouseFromItsChildren)
     WidgetCentre(*pkBuild, CBasePanel::WIDGET_TITLE, fX, fY);
     Frame(fX, fY, false);
     EXPECT_FALSE(pkBuild->ChildrenTakeInput());
-    // Straight onto the second icon and pressed: the children are still
-    // shut out on this frame, and the pointer leaving the bar opens them.
-    WidgetCentre(*pkIcons, 2, fX, fY);
-    Frame(fX, fY, true);
+    float fIconX = 0.0f;
+    float fIconY = 0.0f;
+    WidgetCentre(*pkIcons, 2, fIconX, fIconY);
+    Frame(fX, fY, false);
     EXPECT_EQ(pkIcons->GetSelected(), 1);
-    EXPECT_TRUE(pkBuild->ChildrenTakeInput());
-    Frame(fX, fY, true);
+    // Straight from the bar onto the second icon and pressed in that frame:
+    // the pointer has left the bar, so the icon takes the press at once.
+    Frame(fIconX, fIconY, true);
     EXPECT_EQ(pkIcons->GetSelected(), 2);
+    EXPECT_TRUE(pkBuild->ChildrenTakeInput());
 }
 } // namespace

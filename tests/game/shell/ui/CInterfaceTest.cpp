@@ -3,10 +3,12 @@
 #include "framework/COrvaneImageTexture.h"
 #include "framework/COrvaneWidget.h"
 #include "game/shell/CConditions.h"
+#include "game/shell/ui/CBasePanel.h"
 #include "game/shell/ui/CConfirmPanel.h"
 #include "game/shell/ui/CFloorChangePanel.h"
 #include "game/shell/ui/CMainPanel.h"
 #include "game/shell/ui/CMessageHistoryPanel.h"
+#include "game/simulation/objects/CWorldObject.h"
 #include "tests/game/shell/ui/PanelTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -216,4 +218,62 @@ TEST_F(CInterfaceTest, TheLevelStartsWithItsTwoMessagesAndAnEmptyHistory)
     Ui().ResetForFrontEnd();
     EXPECT_TRUE(Ui().GetStack().IsEmpty());
 }
+// The game's click handler asks the interface whether a press is a panel's
+// before the panels' pass has seen the pointer there (it may have come in
+// the press's own frame): every button of every panel the interface shows,
+// its children's and the floor panel's included, must answer yes.
+TEST_F(CInterfaceTest, EveryButtonOfEveryPanelTakesAPressThePointerJustBrought)
+{
+    const auto ExpectButtonsTaken = [this](const COrvaneCanvas& kCanvas, const char* pcWhat) {
+        for (std::int32_t i = 1; i < kCanvas.GetWidgetCount(); ++i)
+        {
+            const COrvaneWidgetRect& kRect = kCanvas.GetWidget(i)->GetRect();
+            if (kRect.m_fWidth <= 0.0f || kRect.m_fHeight <= 0.0f)
+                continue;
+            float fX = 0.0f;
+            float fY = 0.0f;
+            WidgetCentre(kCanvas, i, fX, fY);
+            EXPECT_TRUE(Ui().TakesPressAt(NiVec2(fX, fY), false)) << pcWhat << ", widget " << i;
+        }
+    };
+    for (std::int16_t s = 0; s < CInterface::PANEL_COUNT; ++s)
+    {
+        SCOPED_TRACE(testing::Message() << "panel " << s);
+        Ui().CloseAllPanels();
+        switch (s)
+        {
+        case CInterface::PANEL_CONFIRM: Ui().ShowConfirmation(2, [] {}); break;
+        case CInterface::PANEL_LOAD:
+        case CInterface::PANEL_SAVE: Ui().OpenPanel(s); break;
+        case CInterface::PANEL_BUILDING:
+        case CInterface::PANEL_PRISONER:
+        case CInterface::PANEL_STAFF: Ui().ShowPopUp(s, nullptr, nullptr); break;
+        case CInterface::PANEL_MESSAGES: Ui().ShowPanel(s, true); break;
+        case CInterface::PANEL_DESK_TOP: Ui().ShowDeskTop(true); break;
+        default: Ui().ShowPanel(s, false); break;
+        }
+        const COrvaneCanvas& kPanel = *Ui().GetPanel(s);
+        ASSERT_TRUE(Ui().IsCanvasOpen(&kPanel, true));
+        ExpectButtonsTaken(kPanel, "the panel");
+        if (const auto* pkBase = dynamic_cast<const CBasePanel*>(&kPanel))
+            for (std::int32_t c = 0; c < pkBase->GetChildCount(); ++c)
+                if (pkBase->GetChild(c)->IsActive())
+                    ExpectButtonsTaken(*pkBase->GetChild(c), "a child");
+        if (s == CInterface::PANEL_DESK_TOP)
+            Ui().ShowDeskTop(false);
+    }
+    Ui().CloseAllPanels();
+    // The floor panel's buttons are the main panel's while a building is
+    // selected, and nobody's without one.
+    const CFloorChangePanel& kFloors = *Ui().GetMainPanel()->GetFloorPanel();
+    float fX = 0.0f;
+    float fY = 0.0f;
+    WidgetCentre(kFloors, CFloorChangePanel::WIDGET_DOWN, fX, fY);
+    EXPECT_FALSE(Ui().TakesPressAt(NiVec2(fX, fY), false));
+    CWorldObject kBuilding;
+    Game().SetSelectedBuilding(&kBuilding);
+    ExpectButtonsTaken(kFloors, "the floor panel");
+    Game().SetSelectedBuilding(nullptr);
+}
+
 } // namespace
