@@ -75,8 +75,7 @@ bool GlBackend::CheckProgram(const TranslatedShader& program, std::string& failu
     // Without a drawable there is nothing to compile on; the draws report it.
     if (!MakeCurrent()) return true;
     const GLenum kind = program.vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER;
-    const std::string source = program.vertex ? ComposeVertexProgram(program, nullptr, VertexProgramVaryings(program))
-                                              : ComposePixelProgram(program, false, {}, 0, false);
+    const std::string source = ComposeProgramStage(program);
     std::string key = StageKey(kind, source);
     if (m_stages.count(key)) return true;
     std::string log;

@@ -1288,6 +1288,11 @@ std::string ComposeVertexProgram(const TranslatedShader& vs, const std::vector<F
     return s;
 }
 
+std::string ComposeProgramStage(const TranslatedShader& program) {
+    return program.vertex ? ComposeVertexProgram(program, nullptr, VertexProgramVaryings(program))
+                          : ComposePixelProgram(program, false, {}, 0, false);
+}
+
 std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVertex,
                                 const std::array<std::uint8_t, 16>& textureKinds, std::uint32_t alphaFunc, bool fog,
                                 std::uint32_t projected, std::uint32_t tableFog) {

@@ -89,6 +89,11 @@ struct FixedStageInput {
                                               std::uint32_t alphaFunc, bool fog, std::uint32_t projected = 0,
                                               std::uint32_t tableFog = 0);
 
+// The stage a program is compiled as when it is made: its usual pairing (a
+// vertex program feeding a pixel program every varying it writes, a pixel
+// program after a vertex program, no alpha test or fog).
+[[nodiscard]] std::string ComposeProgramStage(const TranslatedShader& program);
+
 // GLSL of `float d3dFogFactor(int mode, float d, vec3 fog)`: the fog left
 // (1 none) at distance `d` for a D3DFOG_* mode, fog = start, end, density.
 extern const char* const kFogFactorGlsl;

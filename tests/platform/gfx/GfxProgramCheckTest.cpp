@@ -7,6 +7,7 @@
 #include "platform/gfx/GfxShaderRegisters.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
+#include "tests/platform/gfx/GfxGlslCheck.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
 
 #include <gtest/gtest.h>
@@ -374,16 +375,31 @@ TEST_P(GfxGlProgramDriverCheck, ProgramsStillDrawInEveryPairing) {
 }
 INSTANTIATE_TEST_SUITE_P(, GfxGlProgramDriverCheck, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
-// On the null back end the driver is not asked: the container is taken, its
-// code is left to the draw it never makes.
-class GfxProgramDriverCheckNull : public gfxtest::BackendTest {};
+// The null back end has no driver to ask: its test hook puts glslang in
+// the driver's place in these tests (GfxGlslCheck.h), which refuses the same
+// code with its own reason; without a check the null back end takes it.
+class GfxProgramDriverCheckNull : public gfxtest::BackendTest {
+protected:
+    void TearDown() override {
+        gfxtest::UseGlslangOnNullDevices();
+        BackendTest::TearDown();
+    }
+};
 INSTANTIATE_TEST_SUITE_P(, GfxProgramDriverCheckNull, ::testing::Values(gfx::BackendKind::Null),
                          gfxtest::BackendParamName);
 
-TEST_P(GfxProgramDriverCheckNull, TheNullBackEndTakesTheCodeAsItIs) {
+TEST_P(GfxProgramDriverCheckNull, TheTestsCompilerStandsInForTheDriver) {
     Create();
     const auto bad = PixelContainer("    hOut0 = vec4(undeclaredTint, 1.0);\n");
     IDirect3DPixelShader9* ps = nullptr;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(device->CreatePixelShader(bad.data(), std::uint32_t(bad.size() * 4), &ps), D3DERR_INVALIDCALL);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Lines(said), 1u) << said;
+    EXPECT_NE(said.find("glslang refuses the fragment stage"), std::string::npos) << said;
+    EXPECT_NE(said.find("undeclaredTint"), std::string::npos) << said;
+
+    SetNullProgramCheckForTests(nullptr);
     EXPECT_EQ(device->CreatePixelShader(bad.data(), std::uint32_t(bad.size() * 4), &ps), D3D_OK);
     ASSERT_NE(ps, nullptr);
     ps->Release();
