@@ -794,6 +794,10 @@ void SetGlCompressedTexturesForTests(int mode);
 using NullProgramCheck = bool (*)(const TranslatedShader& program, std::string& failure);
 void SetNullProgramCheckForTests(NullProgramCheck check);
 
+// Test hook: how many shader stages the `gl` back ends of this process have
+// had the driver compile.
+[[nodiscard]] std::uint32_t GlShaderCompilesForTests();
+
 // The caps table shared by both back ends (GfxCaps.cpp).
 [[nodiscard]] D3DCAPS9 DeviceCaps(std::uint32_t adapter);
 

@@ -4,14 +4,18 @@
 #include "platform/gfx/GfxShaderTranslator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 
 namespace gfx {
 namespace {
 
+std::atomic<std::uint32_t> g_compiles{0};
+
 // 0 with the driver's log in `failure` when the source does not compile.
 GLuint Compile(GLenum kind, const char* source, std::string& failure) {
+    ++g_compiles;
     const GLuint s = glCreateShader(kind);
     glShaderSource(s, 1, &source, nullptr);
     glCompileShader(s);
@@ -44,6 +48,8 @@ std::string StageKey(GLenum kind, const std::string& source) {
 }
 
 } // namespace
+
+std::uint32_t GlShaderCompilesForTests() { return g_compiles; }
 
 GLuint GlBackend::StageFor(GLenum kind, const std::string& source, std::string& failure, bool& kept) {
     const auto it = m_stages.find(StageKey(kind, source));

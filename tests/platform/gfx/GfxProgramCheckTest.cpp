@@ -373,6 +373,26 @@ TEST_P(GfxGlProgramDriverCheck, ProgramsStillDrawInEveryPairing) {
     DrawWith(gfxtest::kPassVertex, "ps_1_1\nmov r0, v0\n", 0xFFFFFF00u);
     ExpectPixel(8, 8, 255, 255, 0);
 }
+// Compiling at creation costs the driver no second compile: the usual pair
+// links the two stages kept from the programs' creation, and a program made
+// twice is compiled once.
+TEST_P(GfxGlProgramDriverCheck, TheStagesCompiledAtCreationAreTheOnesLinked) {
+    const char* vsText = "vs_2_0\ndcl_position v0\ndcl_color v1\ndef c0, 0.25, 0, 0, 0\nmov oPos, v0\n"
+                         "add oD0, v1, c0\n";
+    const char* psText = "ps_2_0\ndcl v0\ndef c0, 0, 0, 0.5, 0\nadd oC0, v0, c0\n";
+    const std::uint32_t before = GlShaderCompilesForTests();
+    IDirect3DVertexShader9* vs = Vertex(vsText);
+    IDirect3DPixelShader9* ps = Pixel(psText);
+    ASSERT_TRUE(vs && ps);
+    EXPECT_EQ(GlShaderCompilesForTests() - before, 2u);
+    ASSERT_NE(Vertex(vsText), nullptr);
+    EXPECT_EQ(GlShaderCompilesForTests() - before, 2u);
+    ASSERT_EQ(device->SetVertexShader(vs), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(ps), D3D_OK);
+    DrawQuad(0xFF00FF00u);
+    EXPECT_EQ(GlShaderCompilesForTests() - before, 2u);
+    ExpectPixel(8, 8, 64, 255, 128);
+}
 INSTANTIATE_TEST_SUITE_P(, GfxGlProgramDriverCheck, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
 // The null back end has no driver to ask: its test hook puts glslang in
