@@ -13,6 +13,7 @@
 #include "platform/gfx/GfxShaderContainer.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilShader.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -44,18 +45,38 @@ gfx::IDirect3DDevice9* GlDevice()
     return pkDevice;
 }
 
-// Makes the compiled code on the gl device and, when it is taken, draws it
-// once; a draw the driver fails is a program made that cannot run.
-void DrawOnGl(gfx::ID3DXBuffer& kCode, bool bPixel)
+// Makes the compiled code on a device; true when it took it (the program is
+// then in one of the two out parameters).
+bool Make(gfx::IDirect3DDevice9* pkDevice, gfx::ID3DXBuffer& kCode, bool bPixel, gfx::IDirect3DVertexShader9*& pkVertex,
+          gfx::IDirect3DPixelShader9*& pkPixel)
 {
     const auto* puiCode = static_cast<const std::uint32_t*>(kCode.GetBufferPointer());
     const std::uint32_t uiBytes = kCode.GetBufferSize();
+    return gfx::SUCCEEDED(bPixel ? pkDevice->CreatePixelShader(puiCode, uiBytes, &pkPixel)
+                                 : pkDevice->CreateVertexShader(puiCode, uiBytes, &pkVertex));
+}
+
+// Makes the compiled code on the gl device and draws it once. Code the null
+// device takes the gl device must take too (it refuses only what its driver
+// does not compile), and a draw the driver fails is a program made that
+// cannot run.
+void DrawOnGl(gfx::ID3DXBuffer& kCode, bool bPixel)
+{
     gfx::IDirect3DVertexShader9* pkVertex = nullptr;
     gfx::IDirect3DPixelShader9* pkPixel = nullptr;
-    const gfx::HRESULT hr = bPixel ? g_pkGl->CreatePixelShader(puiCode, uiBytes, &pkPixel)
-                                   : g_pkGl->CreateVertexShader(puiCode, uiBytes, &pkVertex);
-    if (gfx::FAILED(hr))
+    const bool bNull = Make(fuzz::NullDevice(), kCode, bPixel, pkVertex, pkPixel);
+    if (pkVertex)
+        pkVertex->Release();
+    if (pkPixel)
+        pkPixel->Release();
+    pkVertex = nullptr;
+    pkPixel = nullptr;
+    if (!Make(g_pkGl, kCode, bPixel, pkVertex, pkPixel))
+    {
+        if (bNull)
+            std::abort(); // code the driver does not compile
         return;
+    }
     struct Vertex
     {
         float x, y, z;
