@@ -106,9 +106,16 @@ TEST_F(COrvaneDemoGlslTest, TheHighLevelProgramsCompile)
 // The effect file's programs, made as the effect is created on a null
 // device: its check (glslang in these tests) refuses any it cannot compile,
 // and the effect with it.
+int g_iEffectPrograms = 0;
+
 TEST_F(COrvaneDemoGlslTest, TheEffectProgramsCompile)
 {
-    gfxtest::UseGlslangOnNullDevices();
+    // glslang, counting the programs it is given.
+    g_iEffectPrograms = 0;
+    SetNullProgramCheckForTests([](const TranslatedShader& kProgram, std::string& kFailure) {
+        ++g_iEffectPrograms;
+        return gfxtest::GlslangAcceptsProgram(kProgram, kFailure);
+    });
     IDirect3D9* pkD3D = Direct3DCreate9(D3D_SDK_VERSION, BackendKind::Null);
     ASSERT_NE(pkD3D, nullptr);
     D3DPRESENT_PARAMETERS kParams;
@@ -131,6 +138,9 @@ TEST_F(COrvaneDemoGlslTest, TheEffectProgramsCompile)
     EXPECT_EQ(hr, D3D_OK) << DEMO_EFFECT_FILE << ": " << kSaid
                           << (pkErrors ? static_cast<const char*>(pkErrors->GetBufferPointer()) : "");
     EXPECT_EQ(kSaid.find("cannot be run"), std::string::npos) << kSaid;
+    gfxtest::UseGlslangOnNullDevices();
+    // The signal post's vertex and pixel programs.
+    EXPECT_GE(g_iEffectPrograms, 2);
     if (pkErrors)
         pkErrors->Release();
     if (pkEffect)
