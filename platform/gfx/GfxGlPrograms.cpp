@@ -7,6 +7,8 @@
 #include <atomic>
 #include <bit>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace gfx {
 namespace {
@@ -31,14 +33,31 @@ GLuint Compile(GLenum kind, const char* source, std::string& failure) {
     return s;
 }
 
-// The driver's log on one line: it reaches standard error as one refusal.
-std::string OneLine(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\0')) text.pop_back();
+// The driver's log as one line of standard error: its error lines (the
+// warnings before them say nothing of the refusal), the first few, cut to a
+// length a reader takes in; the whole log where no line names an error.
+std::string OneLine(const std::string& log) {
+    constexpr std::size_t kLines = 4, kLength = 600;
+    std::vector<std::string> lines, errors;
+    std::size_t start = 0;
+    while (start < log.size()) {
+        std::size_t end = log.find('\n', start);
+        if (end == std::string::npos) end = log.size();
+        std::string line = log.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\0')) line.pop_back();
+        if (!line.empty()) {
+            if (line.find("error") != std::string::npos || line.find("ERROR") != std::string::npos)
+                errors.push_back(line);
+            lines.push_back(std::move(line));
+        }
+        start = end + 1;
+    }
+    const std::vector<std::string>& kept = errors.empty() ? lines : errors;
     std::string out;
-    for (char c : text) {
-        if (c == '\r') continue;
-        if (c == '\n') out += "; ";
-        else out += c;
+    for (std::size_t i = 0; i < kept.size() && i < kLines; ++i) out += (i ? "; " : "") + kept[i];
+    if (kept.size() > kLines || out.size() > kLength) {
+        if (out.size() > kLength) out.resize(kLength);
+        out += " ...";
     }
     return out;
 }
@@ -87,7 +106,8 @@ bool GlBackend::CheckProgram(const TranslatedShader& program, std::string& failu
     std::string log;
     const GLuint stage = Compile(kind, source.c_str(), log);
     if (!stage) {
-        failure = OneLine(log);
+        const std::string said = std::string(program.vertex ? "vertex" : "fragment") + " shader compile failed: ";
+        failure = log.rfind(said, 0) == 0 ? said + OneLine(log.substr(said.size())) : OneLine(log);
         return false;
     }
     KeepStage(std::move(key), stage);

@@ -393,6 +393,71 @@ TEST_P(GfxGlProgramDriverCheck, TheStagesCompiledAtCreationAreTheOnesLinked) {
     EXPECT_EQ(GlShaderCompilesForTests() - before, 2u);
     ExpectPixel(8, 8, 64, 255, 128);
 }
+
+// High-level forms whose code the driver once took only to fail at the first
+// draw (a palette indexed by a float input, tex1D, an array output, a
+// struct defined in its global's declaration): each is now drawn, or refused
+// when it is made with one line naming the reason; a program made never
+// fails its draw.
+TEST_P(GfxGlProgramDriverCheck, AProgramMadeDrawsOrIsRefusedWhenMade) {
+    struct Form {
+        const char* name;
+        const char* profile;
+        const char* source;
+    };
+    const Form forms[] = {
+        {"palette by a float input", "vs_2_0",
+         "float4 Pal[8];\nvoid main(float4 p : POSITION, float4 i : BLENDINDICES, out float4 op : POSITION,\n"
+         "          out float4 c : COLOR0) { op = p; c = Pal[i.x]; }\n"},
+        {"palette at vs_1_1", "vs_1_1",
+         "float4 Pal[8];\nvoid main(float4 p : POSITION, float4 i : BLENDINDICES, out float4 op : POSITION,\n"
+         "          out float4 c : COLOR0) { op = p; c = Pal[i.x]; }\n"},
+        {"tex1D", "ps_2_0", "sampler1D s;\nfloat4 main(float x : TEXCOORD0) : COLOR { return tex1D(s, x); }\n"},
+        {"array output", "vs_3_0",
+         "void main(float4 p : POSITION, out float4 op : POSITION, out float4 o[3] : TEXCOORD1) {\n"
+         "    op = p; o[0] = p; o[1] = p; o[2] = p; }\n"},
+        {"struct defined in its global", "ps_2_0",
+         "uniform struct { float4 a; float4 b; } cb;\nfloat4 Tint;\n"
+         "float4 main() : COLOR { return cb.a + cb.b + Tint; }\n"},
+    };
+    for (const Form& f : forms) {
+        SCOPED_TRACE(f.name);
+        ID3DXBuffer* code = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT compiled = D3DXCompileShader(f.source, std::uint32_t(std::strlen(f.source)), "main", f.profile, 0,
+                                                   &code, &errors, nullptr);
+        if (errors) errors->Release();
+        if (FAILED(compiled)) continue; // refused by the compiler, with its message
+        ASSERT_NE(code, nullptr);
+        std::vector<std::uint32_t> words(code->GetBufferSize() / 4);
+        std::memcpy(words.data(), code->GetBufferPointer(), words.size() * 4);
+        code->Release();
+        const bool vertex = f.profile[0] == 'v';
+        IDirect3DVertexShader9* vs = nullptr;
+        IDirect3DPixelShader9* ps = nullptr;
+        ::testing::internal::CaptureStderr();
+        const HRESULT made = vertex ? device->CreateVertexShader(words.data(), std::uint32_t(words.size() * 4), &vs)
+                                    : device->CreatePixelShader(words.data(), std::uint32_t(words.size() * 4), &ps);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        if (FAILED(made)) {
+            EXPECT_EQ(made, D3DERR_INVALIDCALL);
+            EXPECT_EQ(Lines(said), 1u) << said;
+            EXPECT_LE(said.size(), 800u) << said;
+            continue;
+        }
+        if (vs) m_vertexShaders.push_back(vs);
+        if (ps) m_pixelShaders.push_back(ps);
+        ASSERT_EQ(device->SetVertexShader(vs), D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(ps), D3D_OK);
+        const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
+                                                {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
+        ASSERT_EQ(device->SetFVF(gfxtest::kProgramVertexFvf), D3D_OK);
+        EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(gfxtest::ProgramVertex)), D3D_OK);
+        device->SetVertexShader(nullptr);
+        device->SetPixelShader(nullptr);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(, GfxGlProgramDriverCheck, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
 // The null back end has no driver to ask: its test hook puts glslang in
