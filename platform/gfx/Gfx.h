@@ -787,6 +787,17 @@ void SetGlWindowAttributes();
 // refused), 1 as one with them, -1 asks the driver again.
 void SetGlCompressedTexturesForTests(int mode);
 
+// Test hook: a check the null back end runs on each program when it is made,
+// where the gl back end has the driver compile its GLSL (the tests give a GLSL
+// compiler of their own); false, with one line in `failure`, refuses the
+// program. Null (the default): every program is taken.
+using NullProgramCheck = bool (*)(const TranslatedShader& program, std::string& failure);
+void SetNullProgramCheckForTests(NullProgramCheck check);
+
+// Test hook: how many shader stages the `gl` back ends of this process have
+// had the driver compile.
+[[nodiscard]] std::uint32_t GlShaderCompilesForTests();
+
 // The caps table shared by both back ends (GfxCaps.cpp).
 [[nodiscard]] D3DCAPS9 DeviceCaps(std::uint32_t adapter);
 

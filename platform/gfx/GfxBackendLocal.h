@@ -97,6 +97,14 @@ public:
     // lowered to what it has, or raised (ApplyDriverLimits) to it. The null
     // back end keeps the table's.
     virtual void DriverCaps(D3DCAPS9& caps) const { (void)caps; }
+    // Whether the back end can run a program just translated, asked before
+    // its creation succeeds: false with the reason (one line) when it cannot.
+    // The null back end runs nothing and takes every program.
+    [[nodiscard]] virtual bool CheckProgram(const TranslatedShader& program, std::string& failure) {
+        (void)program;
+        (void)failure;
+        return true;
+    }
     // Test hook (IDirect3DDevice9::InjectBackendFault); back ends without the fault ignore it.
     virtual void InjectFault(BackendFault) {}
 };

@@ -984,11 +984,15 @@ bool CopyTokens(const std::uint32_t* function, std::uint32_t byteSize, std::uint
 }
 
 // The program as the back ends run it; null, with one line on standard
-// error naming what it cannot take, when it cannot be translated.
-std::shared_ptr<const TranslatedShader> Translate(const std::vector<std::uint32_t>& tokens) {
+// error naming what it cannot take, when it cannot be translated (a
+// register outside the version's ranges on a device of these caps among
+// them) or the back end cannot run its GLSL.
+std::shared_ptr<const TranslatedShader> Translate(const std::vector<std::uint32_t>& tokens, const D3DCAPS9& caps,
+                                                  Backend& backend) {
     auto translated = std::make_shared<TranslatedShader>();
     std::string error;
-    if (!TranslateShader(tokens.data(), tokens.size(), *translated, error)) {
+    if (!TranslateShader(tokens.data(), tokens.size(), *translated, error, &caps) ||
+        !backend.CheckProgram(*translated, error)) {
         std::fprintf(stderr, "gfx: a %s program cannot be run: %s\n",
                      (tokens[0] & 0xFFFF0000u) == 0xFFFE0000u ? "vertex" : "pixel", error.c_str());
         return nullptr;
@@ -999,12 +1003,13 @@ std::shared_ptr<const TranslatedShader> Translate(const std::vector<std::uint32_
 // A compiled high-level program: its code is kept whole as the program's
 // function, and run in the form a token stream's translation takes.
 std::shared_ptr<const TranslatedShader> TranslateContainer(const std::uint32_t* function, std::uint32_t byteSize,
-                                                           bool vertex, std::vector<std::uint32_t>& words) {
+                                                           bool vertex, Backend& backend,
+                                                           std::vector<std::uint32_t>& words) {
     ShaderContainer container;
     if (!ReadShaderContainer(function, byteSize, container) || container.Vertex() != vertex) return nullptr;
     auto translated = std::make_shared<TranslatedShader>();
     std::string error;
-    if (!TranslateShaderContainer(container, *translated, error)) {
+    if (!TranslateShaderContainer(container, *translated, error) || !backend.CheckProgram(*translated, error)) {
         std::fprintf(stderr, "gfx: a compiled %s program cannot be run: %s\n", vertex ? "vertex" : "pixel",
                      error.c_str());
         return nullptr;
@@ -1018,13 +1023,13 @@ HRESULT IDirect3DDevice9::CreateVertexShader(const std::uint32_t* function, std:
                                              IDirect3DVertexShader9** shader) {
     std::vector<std::uint32_t> tokens;
     if (byteSize >= 4 && IsShaderContainer(function)) {
-        auto translation = shader ? TranslateContainer(function, byteSize, true, tokens) : nullptr;
+        auto translation = shader ? TranslateContainer(function, byteSize, true, *m_backend, tokens) : nullptr;
         if (!translation) return D3DERR_INVALIDCALL;
         *shader = new IDirect3DVertexShader9(this, std::move(tokens), std::move(translation));
         return D3D_OK;
     }
     if (!shader || !CopyTokens(function, byteSize, D3DVS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
-    auto translation = Translate(tokens);
+    auto translation = Translate(tokens, m_caps, *m_backend);
     if (!translation) return D3DERR_INVALIDCALL;
     *shader = new IDirect3DVertexShader9(this, std::move(tokens), std::move(translation));
     return D3D_OK;
@@ -1049,13 +1054,13 @@ HRESULT IDirect3DDevice9::CreatePixelShader(const std::uint32_t* function, std::
                                             IDirect3DPixelShader9** shader) {
     std::vector<std::uint32_t> tokens;
     if (byteSize >= 4 && IsShaderContainer(function)) {
-        auto translation = shader ? TranslateContainer(function, byteSize, false, tokens) : nullptr;
+        auto translation = shader ? TranslateContainer(function, byteSize, false, *m_backend, tokens) : nullptr;
         if (!translation) return D3DERR_INVALIDCALL;
         *shader = new IDirect3DPixelShader9(this, std::move(tokens), std::move(translation));
         return D3D_OK;
     }
     if (!shader || !CopyTokens(function, byteSize, D3DPS_VERSION(0, 0), tokens)) return D3DERR_INVALIDCALL;
-    auto translation = Translate(tokens);
+    auto translation = Translate(tokens, m_caps, *m_backend);
     if (!translation) return D3DERR_INVALIDCALL;
     *shader = new IDirect3DPixelShader9(this, std::move(tokens), std::move(translation));
     return D3D_OK;

@@ -65,6 +65,7 @@ GlBackend::~GlBackend() {
         // the context's objects die with the context, so skip the calls.
         if (MakeCurrent()) {
         for (auto& entry : m_programs) glDeleteProgram(entry.second.id);
+        for (auto& entry : m_stages) glDeleteShader(entry.second);
         glDeleteVertexArrays(1, &m_vao);
         for (auto& entry : m_vertexArrays) glDeleteVertexArrays(1, &entry.second.name);
         glDeleteSamplers(GLsizei(m_samplers.size()), m_samplers.data());

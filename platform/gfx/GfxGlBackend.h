@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <set>
 #include <string>
@@ -78,6 +79,7 @@ public:
     void ReadSurface(IDirect3DSurface9& surface, const RECT* rect) override;
     void WriteSurface(IDirect3DSurface9& surface) override;
     void ResourceDestroyed(IDirect3DResource9& r) override;
+    bool CheckProgram(const TranslatedShader& program, std::string& failure) override;
 
 private:
     // GL storage of sampled textures let go is kept (up to
@@ -136,6 +138,13 @@ private:
 
     // One program per fixed-function state, by its generated sources.
     Program* ProgramFor(const std::string& vsSource, const std::string& fsSource);
+    // The compiled stage of a source: one kept from a program's creation
+    // (`kept` set: the cache still owns it), else compiled now; 0 with the
+    // driver's log in `failure` when it does not compile.
+    GLuint StageFor(GLenum kind, const std::string& source, std::string& failure, bool& kept);
+    // Keeps a compiled stage for the draws that link it, the oldest let go
+    // past kKeptStages.
+    void KeepStage(std::string key, GLuint stage);
     void EnsureColor(IDirect3DSurface9& s);
     void EnsureDepth(IDirect3DSurface9& s);
 
@@ -311,6 +320,11 @@ private:
     bool m_ownWindow = false;
     SDL_GLContext m_context = nullptr;
     std::unordered_map<std::string, Program> m_programs; // by generated source
+    // Stages compiled when their program was made, by kind and source: the
+    // pair that draws it links them without compiling them again.
+    static constexpr std::size_t kKeptStages = 256;
+    std::unordered_map<std::string, GLuint> m_stages;
+    std::deque<std::string> m_stageOrder; // oldest first
     std::unordered_map<StateKey, Program*, StateKeyHash> m_byState;
     std::vector<const D3DLIGHT9*> m_lights; // the draw's enabled lights, in index order
     // One sampler object per stage, with the parameters last given to it.

@@ -4,14 +4,20 @@
 #include "platform/gfx/GfxShaderTranslator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace gfx {
 namespace {
 
+std::atomic<std::uint32_t> g_compiles{0};
+
 // 0 with the driver's log in `failure` when the source does not compile.
 GLuint Compile(GLenum kind, const char* source, std::string& failure) {
+    ++g_compiles;
     const GLuint s = glCreateShader(kind);
     glShaderSource(s, 1, &source, nullptr);
     glCompileShader(s);
@@ -27,7 +33,86 @@ GLuint Compile(GLenum kind, const char* source, std::string& failure) {
     return s;
 }
 
+// The driver's log as one line of standard error: its error lines (the
+// warnings before them say nothing of the refusal), the first few, cut to a
+// length a reader takes in; the whole log where no line names an error.
+std::string OneLine(const std::string& log) {
+    constexpr std::size_t kLines = 4, kLength = 600;
+    std::vector<std::string> lines, errors;
+    std::size_t start = 0;
+    while (start < log.size()) {
+        std::size_t end = log.find('\n', start);
+        if (end == std::string::npos) end = log.size();
+        std::string line = log.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\0')) line.pop_back();
+        if (!line.empty()) {
+            if (line.find("error") != std::string::npos || line.find("ERROR") != std::string::npos)
+                errors.push_back(line);
+            lines.push_back(std::move(line));
+        }
+        start = end + 1;
+    }
+    const std::vector<std::string>& kept = errors.empty() ? lines : errors;
+    std::string out;
+    for (std::size_t i = 0; i < kept.size() && i < kLines; ++i) out += (i ? "; " : "") + kept[i];
+    if (kept.size() > kLines || out.size() > kLength) {
+        if (out.size() > kLength) out.resize(kLength);
+        out += " ...";
+    }
+    return out;
+}
+
+std::string StageKey(GLenum kind, const std::string& source) {
+    return (kind == GL_VERTEX_SHADER ? "v|" : "f|") + source;
+}
+
 } // namespace
+
+std::uint32_t GlShaderCompilesForTests() { return g_compiles; }
+
+GLuint GlBackend::StageFor(GLenum kind, const std::string& source, std::string& failure, bool& kept) {
+    const auto it = m_stages.find(StageKey(kind, source));
+    kept = it != m_stages.end();
+    if (kept) return it->second;
+    return Compile(kind, source.c_str(), failure);
+}
+
+void GlBackend::KeepStage(std::string key, GLuint stage) {
+    if (m_stageOrder.size() >= kKeptStages) {
+        // A program still linked from it keeps it alive in the driver.
+        const auto oldest = m_stages.find(m_stageOrder.front());
+        if (oldest != m_stages.end()) {
+            glDeleteShader(oldest->second);
+            m_stages.erase(oldest);
+        }
+        m_stageOrder.pop_front();
+    }
+    m_stageOrder.push_back(key);
+    m_stages.emplace(std::move(key), stage);
+}
+
+// The stage a program is drawn with in its usual pairing (a vertex program
+// beside a pixel program reading its varyings, no alpha test or fog), compiled
+// by the driver now: a program whose GLSL the driver refuses is refused at
+// creation, not at its first draw, and the draw links the stage kept here.
+// Link failures, and the other pairings' sources, still come at the draw.
+bool GlBackend::CheckProgram(const TranslatedShader& program, std::string& failure) {
+    // Without a drawable there is nothing to compile on; the draws report it.
+    if (!MakeCurrent()) return true;
+    const GLenum kind = program.vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER;
+    const std::string source = ComposeProgramStage(program);
+    std::string key = StageKey(kind, source);
+    if (m_stages.count(key)) return true;
+    std::string log;
+    const GLuint stage = Compile(kind, source.c_str(), log);
+    if (!stage) {
+        const std::string said = std::string(program.vertex ? "vertex" : "fragment") + " shader compile failed: ";
+        failure = log.rfind(said, 0) == 0 ? said + OneLine(log.substr(said.size())) : OneLine(log);
+        return false;
+    }
+    KeepStage(std::move(key), stage);
+    return true;
+}
 
 void GlBackend::AddInjectedFault(std::string& fs) const {
     if (m_fault == BackendFault::CompileError) fs += "#error a fault injected by a test\n";
@@ -40,8 +125,9 @@ GlBackend::Program* GlBackend::ProgramFor(const std::string& vsSource, const std
     auto it = m_programs.find(key);
     if (it != m_programs.end()) return &it->second;
     Program prog;
-    const GLuint vs = Compile(GL_VERTEX_SHADER, vsSource.c_str(), prog.failure);
-    const GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, fsSource.c_str(), prog.failure) : 0;
+    bool vsKept = false, fsKept = false;
+    const GLuint vs = StageFor(GL_VERTEX_SHADER, vsSource, prog.failure, vsKept);
+    const GLuint fs = vs ? StageFor(GL_FRAGMENT_SHADER, fsSource, prog.failure, fsKept) : 0;
     if (!vs || !fs) prog.failureKind = "compile";
     if (vs && fs) {
         prog.id = glCreateProgram();
@@ -59,8 +145,8 @@ GlBackend::Program* GlBackend::ProgramFor(const std::string& vsSource, const std
             prog.id = 0;
         }
     }
-    if (vs) glDeleteShader(vs);
-    if (fs) glDeleteShader(fs);
+    if (vs && !vsKept) glDeleteShader(vs);
+    if (fs && !fsKept) glDeleteShader(fs);
     auto loc = [&](const char* name) { return prog.id ? glGetUniformLocation(prog.id, name) : -1; };
     prog.wvp = loc("uWVP");
     prog.wv = loc("uWV");
@@ -132,8 +218,16 @@ GlBackend::Program* GlBackend::GenerateProgramPair(const StateKey& key, const De
     std::string vsSource, fsSource, fixedVs, fixedFs;
     if (!vs || !ps) FixedSources(key, ps != nullptr, fixedVs, fixedFs);
     if (vs && ps) {
-        // Per-pixel fog needs no fog varying.
-        vsSource = ComposeVertexProgram(*vs, nullptr, PixelProgramVaryings(*ps, fog && ps->major < 3 && !key[kTableFogWord]));
+        // Per-pixel fog needs no fog varying. A pixel half reading only what
+        // the vertex half writes takes all of it: the vertex stage is then the
+        // one compiled when the program was made.
+        std::vector<std::string> varyings = PixelProgramVaryings(*ps, fog && ps->major < 3 && !key[kTableFogWord]);
+        std::vector<std::string> written = VertexProgramVaryings(*vs);
+        if (std::all_of(varyings.begin(), varyings.end(), [&](const std::string& v) {
+                return std::find(written.begin(), written.end(), v) != written.end();
+            }))
+            varyings = std::move(written);
+        vsSource = ComposeVertexProgram(*vs, nullptr, varyings);
     } else if (vs) {
         std::vector<FixedStageInput> stages;
         for (int i = 0; i < 8; ++i) {

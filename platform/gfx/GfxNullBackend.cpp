@@ -3,6 +3,8 @@
 namespace gfx {
 namespace {
 
+NullProgramCheck g_programCheck = nullptr;
+
 // Keeps every resource and state in the front end, rasterises nothing: targets
 // are memory surfaces that Clear fills, and the device records the draws.
 class NullBackend final : public Backend {
@@ -25,6 +27,9 @@ public:
     void ReadSurface(IDirect3DSurface9&, const RECT*) override {}
     void WriteSurface(IDirect3DSurface9&) override {}
     void ResourceDestroyed(IDirect3DResource9&) override {}
+    bool CheckProgram(const TranslatedShader& program, std::string& failure) override {
+        return !g_programCheck || g_programCheck(program, failure);
+    }
 };
 
 } // namespace
@@ -33,6 +38,8 @@ const std::vector<std::uint32_t>& NullSampleCounts() {
     static const std::vector<std::uint32_t> counts = {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     return counts;
 }
+
+void SetNullProgramCheckForTests(NullProgramCheck check) { g_programCheck = check; }
 
 std::unique_ptr<Backend> CreateNullBackend() { return std::make_unique<NullBackend>(); }
 

@@ -1,5 +1,7 @@
 #include "platform/gfx/GfxShaderTranslator.h"
 
+#include "platform/gfx/Gfx.h"
+#include "platform/gfx/GfxShaderRegisters.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxTypes.h"
 
@@ -966,6 +968,7 @@ private:
         case D3DSIO_TEXDEPTH: {
             if (!Read(in, at, dst) || dst.type != D3DSPR_TEMP) return Refuse(in, bad);
             const std::string r = Reg(dst, 0, false);
+            if (r.empty()) return Refuse(in, bad);
             m_out.writesDepth = true;
             Line("oDepthV.x = " + r + ".y == 0.0 ? 1.0 : clamp(" + r + ".x / " + r + ".y, 0.0, 1.0);");
             return true;
@@ -1132,7 +1135,8 @@ vec4 d3d_luminance(vec4 c, float b, vec2 l) { return vec4(c.rgb * clamp(b * l.x 
 
 } // namespace
 
-bool TranslateShader(const std::uint32_t* tokens, std::size_t count, TranslatedShader& out, std::string& error) {
+bool TranslateShader(const std::uint32_t* tokens, std::size_t count, TranslatedShader& out, std::string& error,
+                     const D3DCAPS9* caps) {
     out = TranslatedShader{};
     error.clear();
     if (!tokens || count < 2) {
@@ -1144,6 +1148,10 @@ bool TranslateShader(const std::uint32_t* tokens, std::size_t count, TranslatedS
         error = "not a program token stream";
         return false;
     }
+    // A register past its version's range would have no storage in the
+    // GLSL: refused here, before anything is written for it.
+    const ShaderRegisterLimits limits = ShaderRegisterLimitsOf(tokens[0], caps ? *caps : DeviceCaps(0));
+    if (!CheckShaderRegisters(tokens, count, limits, error)) return false;
     Translator t(tokens, count, out);
     return t.Run(error);
 }
@@ -1169,6 +1177,22 @@ std::vector<std::string> PixelProgramVaryings(const TranslatedShader& ps, bool f
     for (int i = 0; i < 8; ++i)
         if (ps.texcoordsRead & (1u << i)) names.push_back("vT" + std::to_string(i));
     if (fog) names.push_back("vFogV");
+    return names;
+}
+
+std::vector<std::string> VertexProgramVaryings(const TranslatedShader& vs) {
+    std::vector<std::string> names;
+    if (vs.major >= 3) {
+        for (const ShaderSemantic& o : vs.outputs) {
+            if ((o.usage == D3DDECLUSAGE_POSITION || o.usage == D3DDECLUSAGE_POSITIONT) && o.index == 0) continue;
+            const std::string n = ShaderVaryingName(o.usage, o.index);
+            if (std::find(names.begin(), names.end(), n) == names.end()) names.push_back(n);
+        }
+        return names;
+    }
+    names = {"vD0", "vD1"};
+    for (int i = 0; i < 8; ++i) names.push_back("vT" + std::to_string(i));
+    names.push_back("vFogV");
     return names;
 }
 
@@ -1262,6 +1286,11 @@ std::string ComposeVertexProgram(const TranslatedShader& vs, const std::vector<F
     s += tail;
     s += "}\n";
     return s;
+}
+
+std::string ComposeProgramStage(const TranslatedShader& program) {
+    return program.vertex ? ComposeVertexProgram(program, nullptr, VertexProgramVaryings(program))
+                          : ComposePixelProgram(program, false, {}, 0, false);
 }
 
 std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVertex,

@@ -44,16 +44,26 @@ constexpr std::uint8_t kSamplerByTexture = 0xFF;
 // Samplers a 3.0 vertex program declares: 0-3, the device's vertex samplers.
 constexpr std::uint32_t kVertexProgramSamplers = 4;
 
+struct D3DCAPS9;
+
 // The GLSL of a token stream the walker accepted; false with `error` naming
-// the instruction or register form it cannot take.
+// the instruction or register form it cannot take, or the first register
+// outside its version's ranges on a device with `caps` (null: the device
+// table's, DeviceCaps).
 [[nodiscard]] bool TranslateShader(const std::uint32_t* tokens, std::size_t count, TranslatedShader& out,
-                                   std::string& error);
+                                   std::string& error, const D3DCAPS9* caps = nullptr);
 
 // The varying a semantic travels in between two programs.
 [[nodiscard]] std::string ShaderVaryingName(std::uint32_t usage, std::uint32_t index);
 
 // What the fragment side reads from a vertex program: the names of the varyings.
 [[nodiscard]] std::vector<std::string> PixelProgramVaryings(const TranslatedShader& ps, bool fog);
+
+// What a vertex program feeds a pixel program: the varyings it writes
+// (before 3.0 every colour, coordinate set and fog, which start from their
+// defaults). A pair whose pixel half reads no others links the vertex half
+// composed with these, the form the device compiles when the program is made.
+[[nodiscard]] std::vector<std::string> VertexProgramVaryings(const TranslatedShader& vs);
 
 // The fixed-function fragment emulation's inputs a vertex program feeds: per
 // stage that samples, the coordinate set and 2 or 3 components (4: projected).
@@ -78,6 +88,11 @@ struct FixedStageInput {
                                               const std::array<std::uint8_t, 16>& textureKinds,
                                               std::uint32_t alphaFunc, bool fog, std::uint32_t projected = 0,
                                               std::uint32_t tableFog = 0);
+
+// The stage a program is compiled as when it is made: its usual pairing (a
+// vertex program feeding a pixel program every varying it writes, a pixel
+// program after a vertex program, no alpha test or fog).
+[[nodiscard]] std::string ComposeProgramStage(const TranslatedShader& program);
 
 // GLSL of `float d3dFogFactor(int mode, float d, vec3 fog)`: the fog left
 // (1 none) at distance `d` for a D3DFOG_* mode, fog = start, end, density.

@@ -36,6 +36,7 @@
 #include "engine/scene/NiCollisionData.h"
 #include "engine/scene/NiDynamicEffect.h"
 #include "engine/scene/NiExtraData.h"
+#include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "engine/scene/NiNode.h"
 #include "engine/scene/NiProperty.h"
@@ -1380,6 +1381,72 @@ void ShaderProgramSeeds(SeedFolder& kFolder)
     }
 }
 
+// Programs naming a register past their version's range, one of each kind,
+// as the program fuzzer reads them (hand-made: the assembler refuses them),
+// and the fuzzer's find: a ps_1_4 texdepth from temporary register 512.
+void ShaderRegisterRangeSeeds(SeedFolder& kFolder)
+{
+    // Parameter tokens: a destination with every component, a source unswizzled.
+    const auto Dst = [](std::uint32_t uiType, std::uint32_t uiNumber) {
+        return 0x80000000u | ((uiType & 7) << 28) | ((uiType & 0x18) << 8) | gfx::D3DSP_WRITEMASK_ALL | uiNumber;
+    };
+    const auto Src = [](std::uint32_t uiType, std::uint32_t uiNumber) {
+        return 0x80000000u | ((uiType & 7) << 28) | ((uiType & 0x18) << 8) | gfx::D3DSP_NOSWIZZLE | uiNumber;
+    };
+    // From 2.0 on an instruction token carries its length.
+    const auto Op = [](std::uint32_t uiOpcode, std::uint32_t uiAfter, bool bLength) {
+        return uiOpcode | (bLength ? uiAfter << 24 : 0u);
+    };
+    struct Seed
+    {
+        std::uint8_t ucVersion; // place in the fuzzer's list: vs_1_1 .. ps_3_0
+        std::vector<std::uint32_t> kTokens;
+    };
+    using namespace gfx;
+    const Seed akSeeds[] = {
+        {0, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_TEMP, 12), Src(D3DSPR_CONST, 0)}},
+        {0, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_TEMP, 0), Src(D3DSPR_INPUT, 16)}},
+        {0, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_TEMP, 0), Src(D3DSPR_CONST, 256)}},
+        {0, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_ADDR, 1), Src(D3DSPR_CONST, 0)}},
+        {0, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_RASTOUT, 3), Src(D3DSPR_CONST, 0)}},
+        {0, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_ATTROUT, 2), Src(D3DSPR_CONST, 0)}},
+        {0, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_TEXCRDOUT, 8), Src(D3DSPR_CONST, 0)}},
+        {0, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_TEMP, 0), Src(D3DSPR_CONSTBOOL, 0)}},
+        {1, {Op(D3DSIO_DEFI, 5, true), Dst(D3DSPR_CONSTINT, 16), 1, 0, 1, 0}},
+        {1, {Op(D3DSIO_DEFB, 2, true), Dst(D3DSPR_CONSTBOOL, 16), 1}},
+        {1, {Op(D3DSIO_MOV, 3, true), Dst(D3DSPR_TEMP, 0), Src(D3DSPR_CONST, 0) | D3DSHADER_ADDRMODE_RELATIVE,
+             Src(D3DSPR_LOOP, 1)}},
+        {2, {Op(D3DSIO_MOV, 2, true), Dst(D3DSPR_TEMP, 32), Src(D3DSPR_CONST, 0)}},
+        {2, {Op(D3DSIO_SETP, 3, true) | (1u << 16), Dst(D3DSPR_PREDICATE, 1), Src(D3DSPR_CONST, 0), Src(D3DSPR_CONST, 1)}},
+        {3, {Op(D3DSIO_DCL, 2, true), 0x80000000u | (D3DSTT_2D << 27), Dst(D3DSPR_SAMPLER, 4)}},
+        {3, {Op(D3DSIO_DCL, 2, true), 0x80000000u, Dst(D3DSPR_OUTPUT, 12)}},
+        {4, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_TEMP, 2), Src(D3DSPR_INPUT, 0)}},
+        {4, {Op(D3DSIO_TEX, 1, false), Dst(D3DSPR_TEXTURE, 4)}},
+        {5, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_TEMP, 0), Src(D3DSPR_CONST, 8)}},
+        {6, {Op(D3DSIO_MOV, 2, false), Dst(D3DSPR_TEMP, 0), Src(D3DSPR_INPUT, 2)}},
+        {7, {Op(D3DSIO_TEXDEPTH, 1, false), Dst(D3DSPR_TEMP, 512)}},
+        {7, {Op(D3DSIO_TEXCOORD, 2, false), Dst(D3DSPR_TEMP, 0), Src(D3DSPR_TEXTURE, 6)}},
+        {8, {Op(D3DSIO_MOV, 2, true), Dst(D3DSPR_COLOROUT, 4), Src(D3DSPR_CONST, 0)}},
+        {8, {Op(D3DSIO_MOV, 2, true), Dst(D3DSPR_DEPTHOUT, 1), Src(D3DSPR_CONST, 0)}},
+        {8, {Op(D3DSIO_TEX, 3, true), Dst(D3DSPR_TEMP, 0), Src(D3DSPR_TEXTURE, 0), Src(D3DSPR_SAMPLER, 16)}},
+        {8, {Op(D3DSIO_DCL, 2, true), 0x80000000u, Dst(D3DSPR_TEXTURE, 8)}},
+        {9, {Op(D3DSIO_MOV, 2, true), Dst(D3DSPR_TEMP, 0), Src(D3DSPR_PREDICATE, 1)}},
+        {10, {Op(D3DSIO_DCL, 2, true), 0x80000005u, Dst(D3DSPR_INPUT, 10)}},
+        {10, {Op(D3DSIO_MOV, 2, true), Dst(D3DSPR_COLOROUT, 0), Src(D3DSPR_CONST, 224)}},
+        {10, {Op(D3DSIO_MOV, 2, true), Dst(D3DSPR_COLOROUT, 0), Src(D3DSPR_MISCTYPE, 2)}},
+        {10, {Op(D3DSIO_MOV, 2, true), Dst(D3DSPR_COLOROUT, 0), Src(D3DSPR_TEXTURE, 0)}},
+    };
+    for (const Seed& kSeed : akSeeds)
+    {
+        std::vector<std::uint8_t> kBytes(1, kSeed.ucVersion);
+        const auto* pucTokens = reinterpret_cast<const std::uint8_t*>(kSeed.kTokens.data());
+        kBytes.insert(kBytes.end(), pucTokens, pucTokens + kSeed.kTokens.size() * 4);
+        kFolder.Add(kBytes);
+    }
+    // The find as it came: eleven bytes, the last two short of a token.
+    kFolder.Add({7, 0x57, 0x00, 0x00, 0x00, 0x00, 0x02, 0x0F, 0x80, 0x00, 0x00});
+}
+
 void EffectSeeds(SeedFolder& kFolder)
 {
     const char* const apcTexts[] = {
@@ -1466,6 +1533,7 @@ int main(int iArgs, char** ppcArgs)
         ShaderAssemblySeeds(kShaders);
         SeedFolder kPrograms(kRoot, "fuzz_shader_program");
         ShaderProgramSeeds(kPrograms);
+        ShaderRegisterRangeSeeds(kPrograms);
         SeedFolder kContainers(kRoot, "fuzz_shader_container");
         ShaderContainerSeeds(kContainers);
         SeedFolder kHlsl(kRoot, "fuzz_hlsl");

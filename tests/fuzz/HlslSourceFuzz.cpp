@@ -2,7 +2,9 @@
 // data file: never a crash or a hang, whatever the text (the HLSL front end
 // runs out of the process; the layout of the globals and the translation
 // stay in it). A source that compiles gives code the device's container
-// reader and the constant table read back.
+// reader and the constant table read back. Where SDL gives an OpenGL context
+// (SDL_VIDEODRIVER=offscreen), code the gl device takes is drawn once beside
+// the fixed-function other half: a program made is a program that links.
 //
 // Input: the first byte picks the profile (its place in the list below), the
 // rest is the source, compiled for the entry point "main".
@@ -11,6 +13,7 @@
 #include "platform/gfx/GfxShaderContainer.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilShader.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +22,88 @@
 namespace
 {
 constexpr const char* kProfiles[] = {"vs_1_1", "vs_2_0", "vs_3_0", "ps_2_0", "ps_3_0"};
+
+gfx::IDirect3DDevice9* g_pkGl = nullptr;
+
+// The gl device, when this process's video driver gives OpenGL.
+gfx::IDirect3DDevice9* GlDevice()
+{
+    gfx::IDirect3D9* pkD3D = gfx::Direct3DCreate9(gfx::D3D_SDK_VERSION, gfx::BackendKind::Gl);
+    if (pkD3D == nullptr)
+        return nullptr;
+    gfx::D3DPRESENT_PARAMETERS kParams;
+    kParams.BackBufferWidth = 8;
+    kParams.BackBufferHeight = 8;
+    kParams.BackBufferFormat = gfx::D3DFMT_X8R8G8B8;
+    kParams.BackBufferCount = 1;
+    kParams.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD;
+    kParams.Windowed = 1;
+    gfx::IDirect3DDevice9* pkDevice = nullptr;
+    if (gfx::FAILED(pkD3D->CreateDevice(0, gfx::D3DDEVTYPE_HAL, nullptr, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                        &kParams, &pkDevice)))
+        return nullptr;
+    return pkDevice;
+}
+
+// Makes the compiled code on a device; true when it took it (the program is
+// then in one of the two out parameters).
+bool Make(gfx::IDirect3DDevice9* pkDevice, gfx::ID3DXBuffer& kCode, bool bPixel, gfx::IDirect3DVertexShader9*& pkVertex,
+          gfx::IDirect3DPixelShader9*& pkPixel)
+{
+    const auto* puiCode = static_cast<const std::uint32_t*>(kCode.GetBufferPointer());
+    const std::uint32_t uiBytes = kCode.GetBufferSize();
+    return gfx::SUCCEEDED(bPixel ? pkDevice->CreatePixelShader(puiCode, uiBytes, &pkPixel)
+                                 : pkDevice->CreateVertexShader(puiCode, uiBytes, &pkVertex));
+}
+
+// Makes the compiled code on the gl device and draws it once. Code the null
+// device takes the gl device must take too (it refuses only what its driver
+// does not compile), and a draw the driver fails is a program made that
+// cannot run.
+void DrawOnGl(gfx::ID3DXBuffer& kCode, bool bPixel)
+{
+    gfx::IDirect3DVertexShader9* pkVertex = nullptr;
+    gfx::IDirect3DPixelShader9* pkPixel = nullptr;
+    const bool bNull = Make(fuzz::NullDevice(), kCode, bPixel, pkVertex, pkPixel);
+    if (pkVertex)
+        pkVertex->Release();
+    if (pkPixel)
+        pkPixel->Release();
+    pkVertex = nullptr;
+    pkPixel = nullptr;
+    if (!Make(g_pkGl, kCode, bPixel, pkVertex, pkPixel))
+    {
+        if (bNull)
+            std::abort(); // code the driver does not compile
+        return;
+    }
+    struct Vertex
+    {
+        float x, y, z;
+        std::uint32_t color;
+        float u, v;
+    };
+    const Vertex akTriangle[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 0},
+                                  {-1, 1, 0.5f, 0xFFFFFFFFu, 0, 1}};
+    g_pkGl->SetFVF(gfx::D3DFVF_XYZ | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX1);
+    g_pkGl->SetVertexShader(pkVertex);
+    g_pkGl->SetPixelShader(pkPixel);
+    const gfx::HRESULT hrDraw = g_pkGl->DrawPrimitiveUP(gfx::D3DPT_TRIANGLELIST, 1, akTriangle, sizeof(Vertex));
+    g_pkGl->SetVertexShader(nullptr);
+    g_pkGl->SetPixelShader(nullptr);
+    if (hrDraw == gfx::D3DERR_DRIVERINTERNALERROR)
+        std::abort();
+    if (pkVertex)
+        pkVertex->Release();
+    if (pkPixel)
+        pkPixel->Release();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    g_pkGl = GlDevice();
+    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t uiSize)
@@ -45,6 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
             pkTable == nullptr)
             std::abort(); // compiled code without a table
         pkTable->Release();
+        if (g_pkGl != nullptr)
+            DrawOnGl(*pkCode, pcProfile[0] == 'p');
     }
     else if (pkErrors == nullptr || pkErrors->GetBufferSize() == 0)
         std::abort(); // refused without saying why

@@ -2,7 +2,8 @@
 // a crash; a stream is refused, or the device takes it. Where SDL gives an
 // OpenGL context (SDL_VIDEODRIVER=offscreen), each program the translator
 // takes is also drawn on the gl device beside the fixed-function other half,
-// so its GLSL compiles and links or the run stops.
+// so its GLSL compiles (the gl device refuses at creation what its driver
+// does not compile) and links, or the run stops.
 //
 // Input: the first byte picks the version token (vs_1_1 .. ps_3_0), the rest
 // are the tokens after it; an end token is added.
@@ -125,8 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
         const bool bWholeTranslated = gfx::TranslateShader(kWhole.data(), kWhole.size(), kAgain, kCheckError);
         if (Create(g_pkNull, kWhole, false) != bWholeTranslated)
             std::abort();
-        if (bWholeTranslated && g_pkGl != nullptr)
-            (void)Create(g_pkGl, kWhole, true);
+        // The gl device compiles the program's GLSL as it is made: a refusal
+        // there of a program the translator took is GLSL the driver rejects.
+        if (bWholeTranslated && g_pkGl != nullptr && !Create(g_pkGl, kWhole, true))
+            std::abort();
     }
     return 0;
 }

@@ -195,11 +195,18 @@ TEST_F(NiD3DShaderProgramFactoryTest, BadProgramsAreReportedAndNotKept)
     EXPECT_EQ(TakeErrorTexts(), kExpected);
     EXPECT_EQ(pkFactory->GetVertexShaderCount(), 0u);
 
-    // Only bits 0 and 1 of the flags reach the assembler; bit 1 lifts the limits.
+    // Only bits 0 and 1 of the flags reach the assembler; bit 1 lifts its
+    // limits, and the device then refuses the register it cannot hold.
     NiD3DShaderProgramCreator::SetUniversalShaderCreationFlags(4);
     EXPECT_EQ(pkFactory->CreateVertexShaderFromFile("wide.vsh", "wide", nullptr, nullptr, nullptr, 0, false), nullptr);
+    std::vector<std::string> kTexts = TakeErrorTexts();
+    ASSERT_FALSE(kTexts.empty());
+    EXPECT_EQ(kTexts[0].rfind("Failed to assemble shader wide.vsh", 0), 0u) << kTexts[0];
     NiD3DShaderProgramCreator::SetUniversalShaderCreationFlags(6);
-    EXPECT_NE(pkFactory->CreateVertexShaderFromFile("wide.vsh", "wide", nullptr, nullptr, nullptr, 0, false), nullptr);
+    EXPECT_EQ(pkFactory->CreateVertexShaderFromFile("wide.vsh", "wide", nullptr, nullptr, nullptr, 0, false), nullptr);
+    EXPECT_EQ(TakeErrorTexts(), (std::vector<std::string>{"Failed to create vertex shader\nError 0x8876086c\n",
+                                                          "Failed CreateVertexShader call on wide\n"}));
+    EXPECT_EQ(pkFactory->GetVertexShaderCount(), 0u);
     TakeReports();
 
     // Without a factory only the name as given is found.
