@@ -1236,6 +1236,13 @@ void HlslSourceSeeds(SeedFolder& kFolder)
         {2, "float3x4 Bones[4];\nfloat3 Skin(float3x4 b[4], float4 p, int i) { return mul(b[i], p); }\n"
             "void main(float4 p : POSITION, float4 i : BLENDINDICES, out float4 o : POSITION, out float s : PSIZE,\n"
             "          inout float4 c : COLOR0) { int4 k = D3DCOLORtoUBYTE4(i); o = float4(Skin(Bones, p, k.x), 1); s = 1; }\n"},
+        // A SamplerState, casts to one-row and one-column matrices, a constant
+        // vector indexed by a loop's counter, VPOS written with `in`.
+        {4, "SamplerState s0;\nfloat2x4 M;\nfloat3 G;\n"
+            "float4 main(float2 uv : TEXCOORD0, in float2 p : VPOS) : COLOR0\n"
+            "{ float s = 0; for (int i = 0; i < 3; ++i) s += G[i];\n"
+            "  float4 r = (float1x4)M + (float4x1)M._11_12_21_22 + float1x4(p, s, 1);\n"
+            "  return tex2D(s0, uv) * r; }\n"},
     };
     for (const Source& kSource : akSources)
     {
