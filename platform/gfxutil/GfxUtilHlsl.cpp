@@ -745,15 +745,16 @@ spvc_compiler StartCompiler(spvc_context ctx, const std::vector<std::uint32_t>& 
 // function: a bone palette handed to a skinning helper) made loads of each
 // element, put together again: the register file the constants become
 // holds no arrays, only registers, and SPIRV-Cross flattens loads of single
-// elements only. Structs holding arrays are split the same way. Whole
-// matrices too, column by column: SPIRV-Cross loses the transposition of a
-// flattened matrix kept by rows when the loaded value is taken apart (a
-// row of a matrix handed to a function reads a column). False on a module
-// not in the form glslang writes.
+// elements only. Structs holding arrays are split the same way. So is a
+// whole matrix whose value is taken apart, column by column: SPIRV-Cross
+// loses the transposition of a flattened matrix kept by rows there (a row
+// of a matrix handed to a function read a column). False on a module not
+// in the form glslang writes.
 bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
     constexpr std::uint32_t kOpTypeInt = 21, kOpTypeMatrix = 24, kOpTypeArray = 28, kOpTypeStruct = 30, kOpTypePointer = 32,
                             kOpConstant = 43, kOpFunction = 54, kOpVariable = 59, kOpLoad = 61, kOpAccessChain = 65,
-                            kOpInBoundsAccessChain = 66, kOpCompositeConstruct = 80, kUniform = 2;
+                            kOpInBoundsAccessChain = 66, kOpCompositeConstruct = 80, kOpCompositeExtract = 81,
+                            kUniform = 2;
     if (spirv.size() < 5) return false;
     struct Inst {
         std::size_t at, words;
@@ -765,6 +766,7 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
     std::uint32_t intType = 0;
     std::size_t firstFunction = 0;
     std::vector<Inst> loads;
+    std::set<std::uint32_t> takenApart; // values parts are extracted from
     for (std::size_t at = 5; at < spirv.size();) {
         const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
         if (words == 0 || at + words > spirv.size()) return false;
@@ -779,6 +781,7 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
         if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 4) chains[w[2]].assign(w + 3, w + words);
         if (op == kOpFunction && firstFunction == 0) firstFunction = at;
         if (op == kOpLoad && words >= 4) loads.push_back({at, words});
+        if (op == kOpCompositeExtract && words >= 5) takenApart.insert(w[3]);
         at += words;
     }
     auto storage = [&](std::uint32_t pointer) {
@@ -791,7 +794,7 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
         const auto t = types.find(type);
         if (t == types.end() || t->second.empty()) return false;
         const std::uint32_t op = t->second[0] & 0xFFFF;
-        if (op == kOpTypeArray || op == kOpTypeMatrix) return true;
+        if (op == kOpTypeArray) return true;
         if (op != kOpTypeStruct) return false;
         for (std::size_t m = 2; m < t->second.size(); ++m)
             if (loadedInParts(t->second[m])) return true;
@@ -840,7 +843,8 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
             const std::vector<std::uint32_t>& t = found == types.end() ? kNone : found->second;
             const bool array = !t.empty() && (t[0] & 0xFFFF) == kOpTypeArray;
             const bool matrix = !t.empty() && (t[0] & 0xFFFF) == kOpTypeMatrix;
-            if (!loadedInParts(type) || ((array || matrix) && t.size() < 4) || (array && !constants.count(t[3]))) {
+            if ((!loadedInParts(type) && !matrix) || ((array || matrix) && t.size() < 4) ||
+                (array && !constants.count(t[3]))) {
                 out.insert(out.end(), {(4u << 16) | kOpLoad, type, result, pointer});
                 return result;
             }
@@ -868,7 +872,9 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
     std::vector<std::uint32_t> splitFrom; // the pointers of the loads split
     for (const Inst& l : loads) {
         const std::uint32_t type = spirv[l.at + 1], result = spirv[l.at + 2], pointer = spirv[l.at + 3];
-        if (storage(pointer) != kUniform || !loadedInParts(type)) continue;
+        const auto t = types.find(type);
+        const bool matrix = t != types.end() && (t->second[0] & 0xFFFF) == kOpTypeMatrix;
+        if (storage(pointer) != kUniform || !(loadedInParts(type) || (matrix && takenApart.count(result)))) continue;
         splitFrom.push_back(pointer);
         std::vector<std::uint32_t> out;
         load(type, pointer, result, out);
