@@ -69,13 +69,6 @@ O main(float4 p : POSITION, float4 c : COLOR0, float2 t : TEXCOORD0) { O o; o.p 
 
 class GfxUtilHlslCausesTest : public gfxtest::GlProgramTest {
 protected:
-    void TearDown() override {
-        if (m_texture) {
-            if (device) device->SetTexture(0, nullptr);
-            m_texture->Release();
-        }
-        gfxtest::GlProgramTest::TearDown();
-    }
     // Compiles a pixel program at `profile` and binds it behind a pass-through
     // vertex program of its version; false (with a test failure) when either fails.
     bool UsePixel(Program& ps, const std::string& source, const char* profile) {
@@ -114,13 +107,6 @@ protected:
         const D3DXVECTOR4 v{x, y, z, w};
         ASSERT_EQ(p.table->SetVector(device, name, &v), D3D_OK) << name;
     }
-    void SetTexel(std::uint32_t color) {
-        m_texture = OneTexel(color);
-        ASSERT_NE(m_texture, nullptr);
-        ASSERT_EQ(device->SetTexture(0, m_texture), D3D_OK);
-    }
-
-    IDirect3DTexture9* m_texture = nullptr;
 };
 INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslCausesTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
