@@ -913,7 +913,7 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
 // device names them; fills the container's interface.
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
     if (!SplitConstantArrayLoads(spirv) || !ExtractDynamicConstantComponents(spirv) ||
-        (!vertex && !ReadPixelPositionAsInput(spirv)))
+        !CopyDynamicallyIndexedMatrices(spirv) || (!vertex && !ReadPixelPositionAsInput(spirv)))
         return error = "unexpected SPIR-V from the compiler", false;
     SpvcContext context;
     spvc_context ctx = context.Get();

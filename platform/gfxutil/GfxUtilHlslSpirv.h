@@ -22,4 +22,10 @@ namespace gfx {
 // pointer to one component at a computed place.
 [[nodiscard]] bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv);
 
+// A row of a constant matrix kept by columns (HLSL's default) picked at run
+// time ("M[j]" in a loop) read from a copy of the whole matrix: its row is
+// spread over the registers, and SPIRV-Cross can flatten only a pointer to
+// whole registers. Runs after ExtractDynamicConstantComponents.
+[[nodiscard]] bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv);
+
 } // namespace gfx

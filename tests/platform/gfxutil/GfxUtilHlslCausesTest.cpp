@@ -155,8 +155,9 @@ TEST_P(GfxUtilHlslCausesTest, SamplerStateIsADX9Sampler) {
     }
 }
 
-// A constant vector's component picked at run time: by a loop's counter, by
-// a value read from an input, inside arrays, matrices and structs.
+// A constant vector's component, or a matrix's row, picked at run time: by a
+// loop's counter, by a value read from an input, inside arrays, matrices and
+// structs.
 TEST_P(GfxUtilHlslCausesTest, ConstantVectorsIndexedAtRunTime) {
     if (Stopped()) return;
     struct Case {
@@ -184,6 +185,14 @@ TEST_P(GfxUtilHlslCausesTest, ConstantVectorsIndexedAtRunTime) {
         {"ps_3_0", "float4x4 M;\nfloat4 main(float4 c : COLOR0) : COLOR0 {\n"
                    "    float s = 0;\n    for (int i = 0; i < 4; ++i) s += M[2][i];\n    return float4(s / 4, 0, 0, 1); }",
          0.65 * 255, 0, 0},
+        {"ps_3_0", "float4x4 M;\nfloat4 main(float4 c : COLOR0) : COLOR0 {\n"
+                   "    float4 s = 0;\n    for (int j = 0; j < 4; ++j) s += M[j] * (j == 2);\n"
+                   "    float t = 0;\n    for (int i = 0; i < 4; ++i) for (int k = 0; k < 4; ++k) t += M[i][k];\n"
+                   "    return float4(s.x, s.y, t, 1); }",
+         0.5 * 255, 0.6 * 255, 255}, // the sum of every element, 2.6, saturates
+        {"vs_3_0", "float4x3 M;\nvoid main(float4 p : POSITION, float4 c : COLOR0, out float4 op : POSITION, out float4 oc : COLOR0) {\n"
+                   "    op = p;\n    int j = (int)(c.r * 8.1);\n    oc = float4(M[j], 1); }",
+         0.5 * 255, 0.6 * 255, 0.7 * 255},
         {"ps_3_0", "struct S { float4 a; float3 b; };\nS St;\nfloat4 main(float4 c : COLOR0) : COLOR0 {\n"
                    "    float s = 0;\n    for (int i = 0; i < 3; ++i) s += St.b[i];\n    return float4(s / 3, 0, 0, 1); }",
          0.6 * 255, 0, 0},
