@@ -5,12 +5,30 @@
 
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 namespace gfx {
 
 static_assert(DeviceState::kVertexSamplers == kVertexProgramSamplers, "the vertex samplers a program declares are the device's");
+
+namespace {
+
+// The elements of a uniform array the linker kept. Drivers drop the elements
+// after the last one the code reads, and a location past them is an error
+// (not ignored, as a count past the end is), so a run of changed registers
+// must never start there.
+std::uint32_t ActiveElements(unsigned program, const char* name, std::uint32_t declared) {
+    GLuint index = GL_INVALID_INDEX;
+    glGetUniformIndices(program, 1, &name, &index);
+    if (index == GL_INVALID_INDEX) return 0;
+    GLint size = 0;
+    glGetActiveUniformsiv(program, 1, &index, GL_UNIFORM_SIZE, &size);
+    return size > 0 ? std::min(declared, std::uint32_t(size)) : 0;
+}
+
+} // namespace
 
 void GlProgramConstants::Locate(unsigned program, const TranslatedShader* vs, const TranslatedShader* ps) {
     auto loc = [&](const char* name) { return glGetUniformLocation(program, name); };
@@ -26,14 +44,14 @@ void GlProgramConstants::Locate(unsigned program, const TranslatedShader* vs, co
         m_vs.floats = loc("uVsC");
         m_vs.ints = loc("uVsI");
         m_vs.bools = loc("uVsB");
-        m_vs.count = vs->constF;
+        m_vs.count = m_vs.floats >= 0 ? ActiveElements(program, "uVsC", vs->constF) : 0;
         m_inputW1 = loc("uVsInputW1");
     }
     if (ps) {
         m_ps.floats = loc("uPsC");
         m_ps.ints = loc("uPsI");
         m_ps.bools = loc("uPsB");
-        m_ps.count = ps->constF;
+        m_ps.count = m_ps.floats >= 0 ? ActiveElements(program, "uPsC", ps->constF) : 0;
         m_bump = loc("uPsBump");
         m_bumpL = loc("uPsBumpL");
         m_bumpStages = ps->bumpStages;

@@ -29,7 +29,7 @@ public:
 private:
     struct File {
         int floats = -1, ints = -1, bools = -1;
-        std::uint32_t count = 0;  // float registers the program holds
+        std::uint32_t count = 0;  // float registers the linked program kept
         std::vector<float> sentF; // empty until the first upload
         std::array<std::int32_t, 64> sentI{};
         std::array<std::int32_t, 16> sentB{};

@@ -362,7 +362,8 @@ private:
         if (w == "texture2d") return {D3DXPC_OBJECT, D3DXPT_TEXTURE2D, 0, 0, true};
         if (w == "texture3d") return {D3DXPC_OBJECT, D3DXPT_TEXTURE3D, 0, 0, true};
         if (w == "texturecube") return {D3DXPC_OBJECT, D3DXPT_TEXTURECUBE, 0, 0, true};
-        if (w == "sampler") return {D3DXPC_OBJECT, D3DXPT_SAMPLER, 0, 0, true};
+        // SamplerState is a DX9 sampler type too, the same as `sampler`.
+        if (w == "sampler" || w == "samplerstate") return {D3DXPC_OBJECT, D3DXPT_SAMPLER, 0, 0, true};
         if (w == "sampler1d") return {D3DXPC_OBJECT, D3DXPT_SAMPLER1D, 0, 0, true};
         if (w == "sampler2d") return {D3DXPC_OBJECT, D3DXPT_SAMPLER2D, 0, 0, true};
         if (w == "sampler3d") return {D3DXPC_OBJECT, D3DXPT_SAMPLER3D, 0, 0, true};

@@ -6,6 +6,7 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
+#include "platform/gfxutil/GfxUtilHlslSpirv.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
@@ -181,7 +182,7 @@ TypeInfo ParseType(std::string_view t) {
     TypeInfo info;
     static constexpr std::pair<std::string_view, std::uint16_t> kSamplers[] = {
         {"sampler", D3DXPT_SAMPLER},       {"sampler1D", D3DXPT_SAMPLER1D}, {"sampler2D", D3DXPT_SAMPLER2D},
-        {"sampler3D", D3DXPT_SAMPLER3D},   {"samplerCUBE", D3DXPT_SAMPLERCUBE}};
+        {"sampler3D", D3DXPT_SAMPLER3D},   {"samplerCUBE", D3DXPT_SAMPLERCUBE}, {"SamplerState", D3DXPT_SAMPLER}};
     for (const auto& [name, type] : kSamplers)
         if (t == name) {
             info.known = info.sampler = true;
@@ -985,12 +986,16 @@ spvc_compiler StartCompiler(spvc_context ctx, const std::vector<std::uint32_t>& 
 // function: a bone palette handed to a skinning helper) made loads of each
 // element, put together again: the register file the constants become
 // holds no arrays, only registers, and SPIRV-Cross flattens loads of single
-// elements only. Structs holding arrays are split the same way. False on a
-// module not in the form glslang writes.
+// elements only. Structs holding arrays are split the same way. So is a
+// whole matrix whose value is taken apart, column by column: SPIRV-Cross
+// loses the transposition of a flattened matrix kept by rows there (a row
+// of a matrix handed to a function read a column). False on a module not
+// in the form glslang writes.
 bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
-    constexpr std::uint32_t kOpTypeInt = 21, kOpTypeArray = 28, kOpTypeStruct = 30, kOpTypePointer = 32,
+    constexpr std::uint32_t kOpTypeInt = 21, kOpTypeMatrix = 24, kOpTypeArray = 28, kOpTypeStruct = 30, kOpTypePointer = 32,
                             kOpConstant = 43, kOpFunction = 54, kOpVariable = 59, kOpLoad = 61, kOpAccessChain = 65,
-                            kOpInBoundsAccessChain = 66, kOpCompositeConstruct = 80, kUniform = 2;
+                            kOpInBoundsAccessChain = 66, kOpCompositeConstruct = 80, kOpCompositeExtract = 81,
+                            kUniform = 2;
     if (spirv.size() < 5) return false;
     struct Inst {
         std::size_t at, words;
@@ -1002,11 +1007,13 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
     std::uint32_t intType = 0;
     std::size_t firstFunction = 0;
     std::vector<Inst> loads;
+    std::set<std::uint32_t> takenApart; // values parts are extracted from
     for (std::size_t at = 5; at < spirv.size();) {
         const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
         if (words == 0 || at + words > spirv.size()) return false;
         const std::uint32_t* w = &spirv[at];
-        if ((op == kOpTypeInt || op == kOpTypeArray || op == kOpTypeStruct || op == kOpTypePointer) && words >= 2)
+        if ((op == kOpTypeInt || op == kOpTypeMatrix || op == kOpTypeArray || op == kOpTypeStruct || op == kOpTypePointer) &&
+            words >= 2)
             types[w[1]].assign(w, w + words);
         if (op == kOpTypeInt && words == 4 && w[2] == 32 && w[3] == 1) intType = w[1];
         if (op == kOpConstant && words == 4) constants[w[2]] = w[3];
@@ -1015,6 +1022,7 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
         if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 4) chains[w[2]].assign(w + 3, w + words);
         if (op == kOpFunction && firstFunction == 0) firstFunction = at;
         if (op == kOpLoad && words >= 4) loads.push_back({at, words});
+        if (op == kOpCompositeExtract && words >= 5) takenApart.insert(w[3]);
         at += words;
     }
     auto storage = [&](std::uint32_t pointer) {
@@ -1023,14 +1031,14 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
         const auto t = types.find(p->second);
         return t == types.end() || t->second.size() < 4 || (t->second[0] & 0xFFFF) != kOpTypePointer ? ~0u : t->second[2];
     };
-    std::function<bool(std::uint32_t)> holdsArray = [&](std::uint32_t type) {
+    std::function<bool(std::uint32_t)> loadedInParts = [&](std::uint32_t type) {
         const auto t = types.find(type);
         if (t == types.end() || t->second.empty()) return false;
         const std::uint32_t op = t->second[0] & 0xFFFF;
         if (op == kOpTypeArray) return true;
         if (op != kOpTypeStruct) return false;
         for (std::size_t m = 2; m < t->second.size(); ++m)
-            if (holdsArray(t->second[m])) return true;
+            if (loadedInParts(t->second[m])) return true;
         return false;
     };
     std::uint32_t bound = spirv[3];
@@ -1075,14 +1083,16 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
             const auto found = types.find(type);
             const std::vector<std::uint32_t>& t = found == types.end() ? kNone : found->second;
             const bool array = !t.empty() && (t[0] & 0xFFFF) == kOpTypeArray;
-            if (!holdsArray(type) || (array && (t.size() < 4 || !constants.count(t[3])))) {
+            const bool matrix = !t.empty() && (t[0] & 0xFFFF) == kOpTypeMatrix;
+            if ((!loadedInParts(type) && !matrix) || ((array || matrix) && t.size() < 4) ||
+                (array && !constants.count(t[3]))) {
                 out.insert(out.end(), {(4u << 16) | kOpLoad, type, result, pointer});
                 return result;
             }
             std::vector<std::uint32_t> parts;
-            const std::uint32_t count = array ? constants[t[3]] : std::uint32_t(t.size() - 2);
+            const std::uint32_t count = array ? constants[t[3]] : matrix ? t[3] : std::uint32_t(t.size() - 2);
             for (std::uint32_t e = 0; e < count && e < kMaxRegisters; ++e) {
-                const std::uint32_t elementType = array ? t[2] : t[2 + e];
+                const std::uint32_t elementType = array || matrix ? t[2] : t[2 + e];
                 // From the chain's own base: SPIRV-Cross cannot flatten a
                 // chain that stops at an array, even one only built upon.
                 const std::uint32_t chain = bound++;
@@ -1103,7 +1113,9 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
     std::vector<std::uint32_t> splitFrom; // the pointers of the loads split
     for (const Inst& l : loads) {
         const std::uint32_t type = spirv[l.at + 1], result = spirv[l.at + 2], pointer = spirv[l.at + 3];
-        if (storage(pointer) != kUniform || !holdsArray(type)) continue;
+        const auto t = types.find(type);
+        const bool matrix = t != types.end() && (t->second[0] & 0xFFFF) == kOpTypeMatrix;
+        if (storage(pointer) != kUniform || !(loadedInParts(type) || (matrix && takenApart.count(result)))) continue;
         splitFrom.push_back(pointer);
         std::vector<std::uint32_t> out;
         load(type, pointer, result, out);
@@ -1141,7 +1153,9 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
 // SPIR-V to GLSL 3.30 with the register file and the interface named as the
 // device names them; fills the container's interface.
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
-    if (!HlslAddressRegisterIndices(spirv) || !SplitConstantArrayLoads(spirv))
+    if (!HlslAddressRegisterIndices(spirv) || !SplitConstantArrayLoads(spirv) ||
+        !ExtractDynamicConstantComponents(spirv) || !CopyDynamicallyIndexedMatrices(spirv) ||
+        (!vertex && !ReadPixelPositionAsInput(spirv)))
         return error = "unexpected SPIR-V from the compiler", false;
     SpvcContext context;
     spvc_context ctx = context.Get();
@@ -1182,10 +1196,11 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         spvc_resources_get_resource_list_for_type(res, kind, &list, &count);
         for (std::size_t i = 0; i < count; ++i) {
             const char* text = spvc_compiler_get_decoration_string(comp, list[i].id, SpvDecorationUserSemantic);
-            // The pixel position and face: the device gives them, they are no varyings.
-            if (!vertex && kind == SPVC_RESOURCE_TYPE_STAGE_INPUT && text &&
-                (EqualNoCase(text, "VPOS") || EqualNoCase(text, "VFACE"))) {
-                spvc_compiler_set_name(comp, list[i].id, EqualNoCase(text, "VPOS") ? "hVPos" : "hVFace");
+            // The pixel position and face: the device gives them, they are no
+            // varyings. (An SV_Position here is one of fewer than four components.)
+            const bool position = text && (EqualNoCase(text, "VPOS") || EqualNoCase(text, "SV_Position"));
+            if (!vertex && kind == SPVC_RESOURCE_TYPE_STAGE_INPUT && text && (position || EqualNoCase(text, "VFACE"))) {
+                spvc_compiler_set_name(comp, list[i].id, position ? "hVPos" : "hVFace");
                 spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
                 continue;
             }
@@ -1783,6 +1798,128 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
     return std::string(source);
 }
 
+// A matrix type of one row or one column ("float1x4", "half3x1"): its
+// scalar word and its two sizes. False for any other word.
+bool OneRowOrColumn(std::string_view w, std::string_view& scalar, int& rows, int& columns) {
+    static constexpr std::string_view kScalars[] = {"float", "half", "double", "int", "uint", "bool"};
+    for (std::string_view name : kScalars) {
+        if (w.size() != name.size() + 3 || !w.starts_with(name)) continue;
+        const std::string_view rest = w.substr(name.size());
+        if (rest[1] != 'x' || rest[0] < '1' || rest[0] > '4' || rest[2] < '1' || rest[2] > '4') return false;
+        rows = rest[0] - '0';
+        columns = rest[2] - '0';
+        scalar = name;
+        return rows == 1 || columns == 1;
+    }
+    return false;
+}
+
+// Type words glslang reads otherwise than the D3D9 compiler. `SamplerState`
+// is one of that compiler's sampler types, the same as `sampler`; glslang
+// takes it for a separate sampler object no DX9 lookup can use.
+// Casts to a matrix type of one row or one column, and its constructors,
+// are made of vectors: glslang keeps such a matrix as a type but cannot build
+// one. A cast becomes a call of a function overloaded on what it converts
+// (a scalar fills it, a vector of its size is it, a matrix gives its first
+// row or column up to the size, as the published conversions have it), and
+// its value is the vector of the same elements, which is all that HLSL
+// does with such a value beside indexing it. The functions go in front of
+// the first declaration, on its line, so the lines stay the file's.
+std::string DialectTypeWords(std::string_view source) {
+    const std::vector<Token> t = Tokenize(source);
+    std::vector<std::size_t> partner(t.size(), t.size()), open;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const std::string_view w = t[i].text;
+        if (w == "(" || w == "[" || w == "{") open.push_back(i);
+        if ((w == ")" || w == "]" || w == "}") && !open.empty()) {
+            partner[open.back()] = i;
+            partner[i] = open.back();
+            open.pop_back();
+        }
+    }
+    struct Edit {
+        std::size_t at, erase;
+        std::string text;
+    };
+    std::vector<Edit> edits;
+    std::set<std::string, std::less<>> casts; // the cast types used
+    auto isPrefix = [](std::string_view w) { return w == "-" || w == "+" || w == "!" || w == "~"; };
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (Is(t[i], "SamplerState")) {
+            edits.push_back({t[i].begin, t[i].text.size(), "sampler     "}); // as wide: the columns stay
+            continue;
+        }
+        std::string_view scalar;
+        int rows = 0, columns = 0;
+        if (!OneRowOrColumn(t[i].text, scalar, rows, columns)) continue;
+        const std::string vector = std::string(scalar) + (rows * columns > 1 ? std::to_string(rows * columns) : "");
+        if (i + 1 < t.size() && Is(t[i + 1], "(")) { // a constructor: the same components make the vector
+            edits.push_back({t[i].begin, t[i].text.size(), vector});
+            continue;
+        }
+        // A cast is "(" type ")" before an operand: prefix operators and
+        // casts, a primary, its postfixes.
+        if (i == 0 || i + 2 >= t.size() || !Is(t[i - 1], "(") || !Is(t[i + 1], ")")) continue;
+        std::size_t k = i + 2;
+        while (k < t.size()) {
+            if (isPrefix(t[k].text)) ++k;
+            else if (Is(t[k], "(") && k + 2 < t.size() && Is(t[k + 2], ")") && ParseType(t[k + 1].text).known) k += 3;
+            else break;
+        }
+        if (k >= t.size()) continue;
+        const std::string_view first = t[k].text;
+        if (Is(t[k], "(")) {
+            k = partner[k];
+        } else if (IdentStart(first[0]) || std::isdigit(static_cast<unsigned char>(first[0])) || first[0] == '.') {
+            if (k + 1 < t.size() && Is(t[k + 1], "(")) k = partner[k + 1];
+        } else {
+            continue; // no operand: not a cast
+        }
+        while (k < t.size() && k + 1 < t.size()) {
+            if (Is(t[k + 1], "[")) k = partner[k + 1];
+            else if (Is(t[k + 1], ".") && k + 2 < t.size() && IdentStart(t[k + 2].text[0])) k += 2;
+            else break;
+        }
+        if (k >= t.size()) continue;
+        casts.insert(std::string(t[i].text));
+        edits.push_back({t[i - 1].begin, 1, "orvCast_" + std::string(t[i].text) + "(("});
+        edits.push_back({t[i].begin, t[i].text.size(), ""});
+        edits.push_back({t[i + 1].begin, 1, ""});
+        edits.push_back({TokenEnd(t[k]), 0, "))"});
+    }
+    if (edits.empty()) return std::string(source);
+    std::string functions;
+    static constexpr std::string_view kParts = "xyzw";
+    for (const std::string& cast : casts) {
+        std::string_view scalar;
+        int rows = 0, columns = 0;
+        OneRowOrColumn(cast, scalar, rows, columns);
+        const int n = rows * columns;
+        const std::string s(scalar), result = s + (n > 1 ? std::to_string(n) : ""), name = "orvCast_" + cast;
+        auto function = [&](const std::string& parameter, const std::string& value) {
+            functions += result + " " + name + "(" + parameter + " a) { return " + value + "; } ";
+        };
+        function(s, "(" + result + ")a");
+        if (n > 1) function(result, "a");
+        for (int r = 2; r <= 4; ++r)
+            for (int c = 2; c <= 4; ++c) {
+                const std::string matrix = s + std::to_string(r) + "x" + std::to_string(c);
+                if (rows == 1 && c >= n) // the first row, up to the size
+                    function(matrix, n == c ? "a[0]" : "a[0]." + std::string(kParts.substr(0, std::size_t(n))));
+                else if (columns == 1 && rows > 1 && r >= n) { // the first column
+                    std::string parts;
+                    for (int e = 0; e < n; ++e) parts += (e ? ", a[" : "a[") + std::to_string(e) + "][0]";
+                    function(matrix, result + "(" + parts + ")");
+                }
+            }
+    }
+    if (!functions.empty()) edits.push_back({t.front().begin, 0, functions});
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at > b.at; });
+    std::string out(source);
+    for (const Edit& e : edits) out.replace(e.at, e.erase, e.text);
+    return out;
+}
+
 } // namespace
 
 bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
@@ -1826,6 +1963,7 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         return false;
     }
     prepared = LiftEntryUniforms(prepared, entry);
+    prepared = DialectTypeWords(prepared);
     source = prepared;
     // A refusal of the layout, at `at` in `source`, whose lines are the
     // preprocessor's one for one.

@@ -1260,6 +1260,13 @@ void HlslSourceSeeds(SeedFolder& kFolder)
         {3, "#line 10 \"named.fx\"\nfloat4x4 Before;\n#pragma pack_matrix(row_major)\nfloat4x4 \\\n After;\n"
             "/* a comment */ #define MUL(a, b) mul(a, b)\nfloat4 main(float4 c : COLOR0) : COLOR\n"
             "{ return MUL(c,\n Before) + MUL(c, After); }\n"},
+        // A SamplerState, casts to one-row and one-column matrices, a constant
+        // vector indexed by a loop's counter, VPOS written with `in`.
+        {4, "SamplerState s0;\nfloat2x4 M;\nfloat3 G;\n"
+            "float4 main(float2 uv : TEXCOORD0, in float2 p : VPOS) : COLOR0\n"
+            "{ float s = 0; for (int i = 0; i < 3; ++i) s += G[i];\n"
+            "  float4 r = (float1x4)M + (float4x1)M._11_12_21_22 + float1x4(p, s, 1);\n"
+            "  return tex2D(s0, uv) * r; }\n"},
     };
     for (const Source& kSource : akSources)
     {

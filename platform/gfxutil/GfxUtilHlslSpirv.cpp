@@ -1,0 +1,352 @@
+#include "platform/gfxutil/GfxUtilHlslSpirv.h"
+
+#include <cctype>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace gfx {
+namespace {
+
+// SPIR-V's published numbers.
+constexpr std::uint32_t kOpTypeVector = 23, kOpTypeMatrix = 24, kOpTypeArray = 28, kOpTypeRuntimeArray = 29,
+                        kOpTypeStruct = 30, kOpTypePointer = 32, kOpConstant = 43, kOpFunction = 54, kOpVariable = 59,
+                        kOpLoad = 61, kOpAccessChain = 65, kOpInBoundsAccessChain = 66, kOpDecorate = 71,
+                        kOpStore = 62, kOpVectorExtractDynamic = 77, kOpLabel = 248, kOpMemberDecorate = 72,
+                        kOpDecorateString = 5632;
+constexpr std::uint32_t kDecorationBuiltIn = 11, kDecorationUserSemantic = 5635, kBuiltInFragCoord = 15;
+constexpr std::uint32_t kStorageInput = 1, kStorageUniform = 2, kStorageFunction = 7, kDecorationRowMajor = 4;
+constexpr std::size_t kHeaderWords = 5;
+
+// The instructions of a module, each by where it starts: a walk that stops at
+// an instruction running past the end.
+bool Instructions(const std::vector<std::uint32_t>& spirv, std::vector<std::size_t>& starts) {
+    starts.clear();
+    if (spirv.size() < kHeaderWords) return false;
+    for (std::size_t at = kHeaderWords; at < spirv.size();) {
+        const std::uint32_t words = spirv[at] >> 16;
+        if (words == 0 || at + words > spirv.size()) return false;
+        starts.push_back(at);
+        at += words;
+    }
+    return true;
+}
+
+// A literal string operand from word `at` of an instruction ending at `end`.
+std::string LiteralString(const std::vector<std::uint32_t>& spirv, std::size_t at, std::size_t end) {
+    std::string out;
+    for (; at < end; ++at)
+        for (int b = 0; b < 4; ++b) {
+            const char c = char((spirv[at] >> (8 * b)) & 0xFF);
+            if (c == 0) return out;
+            out += c;
+        }
+    return out;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool ReadPixelPositionAsInput(std::vector<std::uint32_t>& spirv) {
+    std::vector<std::size_t> starts;
+    if (!Instructions(spirv, starts)) return false;
+    std::map<std::uint32_t, std::size_t> fragCoord; // variable: its BuiltIn decoration
+    std::map<std::uint32_t, std::string> semantic;
+    std::map<std::uint32_t, std::vector<std::uint32_t>> types; // vector and pointer types by id
+    std::map<std::uint32_t, std::uint32_t> inputs;              // input variable: its pointer type
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t* w = &spirv[at];
+        if (op == kOpDecorate && words == 4 && w[2] == kDecorationBuiltIn && w[3] == kBuiltInFragCoord)
+            fragCoord[w[1]] = at;
+        if (op == kOpDecorateString && words >= 4 && w[2] == kDecorationUserSemantic)
+            semantic[w[1]] = LiteralString(spirv, at + 3, at + words);
+        if ((op == kOpTypeVector || op == kOpTypePointer) && words == 4) types[w[1]].assign(w, w + words);
+        if (op == kOpVariable && words >= 4 && w[3] == kStorageInput) inputs[w[2]] = w[1];
+    }
+    auto components = [&](std::uint32_t variable) -> std::uint32_t {
+        const auto pointer = types.find(inputs[variable]);
+        if (pointer == types.end() || (pointer->second[0] & 0xFFFF) != kOpTypePointer) return 0;
+        const auto vector = types.find(pointer->second[3]);
+        return vector == types.end() || (vector->second[0] & 0xFFFF) != kOpTypeVector ? 1 : vector->second[3];
+    };
+    std::set<std::size_t> drop;
+    for (const auto& [variable, at] : fragCoord) {
+        if (!inputs.count(variable)) continue;
+        const std::string& name = semantic[variable];
+        // SV_Position as a vec4 is GL's own position, which the caller maps.
+        if (EqualNoCase(name, "VPOS") || (EqualNoCase(name, "SV_Position") && components(variable) != 4))
+            drop.insert(at);
+    }
+    if (drop.empty()) return true;
+    std::vector<std::uint32_t> kept(spirv.begin(), spirv.begin() + kHeaderWords);
+    for (const std::size_t at : starts)
+        if (!drop.count(at)) kept.insert(kept.end(), spirv.begin() + std::ptrdiff_t(at),
+                                         spirv.begin() + std::ptrdiff_t(at + (spirv[at] >> 16)));
+    spirv = std::move(kept);
+    return true;
+}
+
+bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
+    std::vector<std::size_t> starts;
+    if (!Instructions(spirv, starts)) return false;
+    std::map<std::uint32_t, std::vector<std::uint32_t>> types; // type id: its instruction
+    std::map<std::uint32_t, std::uint32_t> pointerOf;           // pointer value: its pointer type
+    std::set<std::uint32_t> constants;                          // ids of scalar constants
+    std::map<std::uint32_t, std::uint32_t> constantValue;       // 32-bit ones: their value
+    std::map<std::uint32_t, std::uint32_t> uniformPointers;     // pointee type: Uniform pointer type
+    std::size_t firstFunction = 0;
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t* w = &spirv[at];
+        if ((op == kOpTypeVector || op == kOpTypeMatrix || op == kOpTypeArray || op == kOpTypeRuntimeArray ||
+             op == kOpTypeStruct || op == kOpTypePointer) &&
+            words >= 2)
+            types[w[1]].assign(w, w + words);
+        if (op == kOpTypePointer && words == 4 && w[2] == kStorageUniform) uniformPointers.emplace(w[3], w[1]);
+        if (op == kOpConstant && words >= 4) constants.insert(w[2]);
+        if (op == kOpConstant && words == 4) constantValue[w[2]] = w[3];
+        if ((op == kOpVariable || op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 3)
+            pointerOf[w[2]] = w[1];
+        if (op == kOpFunction && firstFunction == 0) firstFunction = at;
+    }
+    auto typeOp = [&](std::uint32_t id) {
+        const auto t = types.find(id);
+        return t == types.end() ? 0u : t->second[0] & 0xFFFF;
+    };
+    // The chains into constants whose last index picks a vector's component
+    // at a computed place: the chain to the vector in their place.
+    struct Chain {
+        std::uint32_t vectorPointer = 0, vectorType = 0, index = 0;
+        std::vector<std::uint32_t> shorter; // the chain without its last index
+    };
+    std::map<std::uint32_t, Chain> chains;
+    std::uint32_t bound = spirv[3];
+    std::vector<std::uint32_t> declarations; // new pointer types, before the first function
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        if ((op != kOpAccessChain && op != kOpInBoundsAccessChain) || words < 5) continue;
+        const std::uint32_t* w = &spirv[at];
+        const auto basePointer = types.find(pointerOf[w[3]]);
+        if (basePointer == types.end() || basePointer->second.size() != 4 ||
+            (basePointer->second[0] & 0xFFFF) != kOpTypePointer || basePointer->second[2] != kStorageUniform)
+            continue;
+        // The type each index leads to, up to the last: a struct's member
+        // by the constant's value, an array's element, a matrix's column.
+        std::uint32_t type = basePointer->second[3];
+        bool known = true;
+        for (std::uint32_t k = 4; k + 1 < words && known; ++k) {
+            const auto t = types.find(type);
+            if (t == types.end() || t->second.size() < 3) {
+                known = false;
+            } else if (typeOp(type) == kOpTypeStruct) {
+                const auto member = constantValue.find(w[k]);
+                known = member != constantValue.end() && 2 + std::size_t(member->second) < t->second.size();
+                if (known) type = t->second[2 + member->second];
+            } else {
+                type = t->second[2];
+            }
+        }
+        if (!known || typeOp(type) != kOpTypeVector || constants.count(w[words - 1])) continue;
+        Chain c;
+        c.vectorType = type;
+        c.index = w[words - 1];
+        auto pointer = uniformPointers.find(type);
+        if (pointer == uniformPointers.end()) {
+            pointer = uniformPointers.emplace(type, bound++).first;
+            declarations.insert(declarations.end(), {(4u << 16) | kOpTypePointer, pointer->second, kStorageUniform, type});
+        }
+        c.vectorPointer = bound++;
+        c.shorter.assign(w, w + words - 1);
+        c.shorter[0] = ((words - 1) << 16) | op;
+        c.shorter[1] = pointer->second;
+        c.shorter[2] = c.vectorPointer;
+        chains[w[2]] = std::move(c);
+    }
+    if (chains.empty()) return true;
+    // Only chains that are only loaded are read this way.
+    std::set<std::uint32_t> otherUses;
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        for (std::uint32_t k = 1; k < words; ++k) {
+            const std::uint32_t id = spirv[at + k];
+            if (!chains.count(id)) continue;
+            const bool defined = (op == kOpAccessChain || op == kOpInBoundsAccessChain) && k == 2;
+            const bool loaded = op == kOpLoad && k == 3;
+            if (!defined && !loaded) otherUses.insert(id);
+        }
+    }
+    for (const std::uint32_t id : otherUses) chains.erase(id);
+    if (chains.empty()) return true;
+    if (firstFunction == 0 || bound + 2 * starts.size() >= 0x400000) return false;
+    std::vector<std::uint32_t> out(spirv.begin(), spirv.begin() + kHeaderWords);
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t* w = &spirv[at];
+        if (at == firstFunction) out.insert(out.end(), declarations.begin(), declarations.end());
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && chains.count(w[2])) {
+            const Chain& c = chains[w[2]];
+            out.insert(out.end(), c.shorter.begin(), c.shorter.end());
+            continue;
+        }
+        if (op == kOpLoad && words >= 4 && chains.count(w[3])) {
+            const Chain& c = chains[w[3]];
+            const std::uint32_t vector = bound++;
+            out.insert(out.end(), {(4u << 16) | kOpLoad, c.vectorType, vector, c.vectorPointer});
+            out.insert(out.end(), {(5u << 16) | kOpVectorExtractDynamic, w[1], w[2], vector, c.index});
+            continue;
+        }
+        out.insert(out.end(), w, w + words);
+    }
+    out[3] = bound;
+    spirv = std::move(out);
+    return true;
+}
+
+bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
+    std::vector<std::size_t> starts;
+    if (!Instructions(spirv, starts)) return false;
+    std::map<std::uint32_t, std::vector<std::uint32_t>> types;
+    std::map<std::uint32_t, std::uint32_t> pointerOf, constantValue;
+    std::map<std::pair<std::uint32_t, std::uint32_t>, std::uint32_t> pointers; // (storage, pointee): pointer type
+    std::set<std::pair<std::uint32_t, std::uint32_t>> rowMajor;                 // (struct, member)
+    std::size_t firstFunction = 0;
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t* w = &spirv[at];
+        if ((op == kOpTypeVector || op == kOpTypeMatrix || op == kOpTypeArray || op == kOpTypeStruct ||
+             op == kOpTypePointer) &&
+            words >= 2)
+            types[w[1]].assign(w, w + words);
+        if (op == kOpTypePointer && words == 4) pointers.emplace(std::pair{w[2], w[3]}, w[1]);
+        if (op == kOpConstant && words == 4) constantValue[w[2]] = w[3];
+        if ((op == kOpVariable || op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 3)
+            pointerOf[w[2]] = w[1];
+        if (op == kOpMemberDecorate && words == 4 && w[3] == kDecorationRowMajor) rowMajor.insert({w[1], w[2]});
+        if (op == kOpFunction && firstFunction == 0) firstFunction = at;
+    }
+    auto typeOp = [&](std::uint32_t id) {
+        const auto t = types.find(id);
+        return t == types.end() ? 0u : t->second[0] & 0xFFFF;
+    };
+    struct Copy {
+        std::size_t chainAt = 0;   // the chain replaced
+        std::uint32_t matrix = 0;  // the matrix's type
+        std::uint32_t indices = 0; // how many of the chain's indices lead to the matrix
+    };
+    std::map<std::uint32_t, Copy> copies; // by the chain's result
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        if ((op != kOpAccessChain && op != kOpInBoundsAccessChain) || words < 5) continue;
+        const std::uint32_t* w = &spirv[at];
+        const auto base = types.find(pointerOf[w[3]]);
+        if (base == types.end() || base->second.size() != 4 || typeOp(base->first) != kOpTypePointer ||
+            base->second[2] != kStorageUniform)
+            continue;
+        std::uint32_t type = base->second[3];
+        bool byColumns = false; // the last struct member's packing
+        for (std::uint32_t k = 4; k < words; ++k) {
+            const auto t = types.find(type);
+            if (t == types.end() || t->second.size() < 3) break;
+            if (typeOp(type) == kOpTypeStruct) {
+                const auto member = constantValue.find(w[k]);
+                if (member == constantValue.end() || 2 + std::size_t(member->second) >= t->second.size()) break;
+                byColumns = rowMajor.count({type, member->second}) != 0;
+                type = t->second[2 + member->second];
+                continue;
+            }
+            if (typeOp(type) == kOpTypeMatrix && byColumns && !constantValue.count(w[k])) {
+                copies[w[2]] = {at, type, k - 4};
+                break;
+            }
+            type = t->second[2];
+        }
+    }
+    if (copies.empty()) return true;
+    // Only chains that are only loaded are read this way.
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        for (std::uint32_t k = 1; k < words; ++k) {
+            const auto c = copies.find(spirv[at + k]);
+            if (c == copies.end()) continue;
+            const bool defined = at == c->second.chainAt && k == 2;
+            if (!defined && !(op == kOpLoad && k == 3)) copies.erase(c);
+        }
+    }
+    if (copies.empty()) return true;
+    if (firstFunction == 0 || spirv[3] + 4 * copies.size() + 8 >= 0x400000) return false;
+    std::uint32_t bound = spirv[3];
+    std::vector<std::uint32_t> declarations;
+    auto pointerTo = [&](std::uint32_t storage, std::uint32_t type) {
+        auto it = pointers.find({storage, type});
+        if (it != pointers.end()) return it->second;
+        const std::uint32_t id = bound++;
+        declarations.insert(declarations.end(), {(4u << 16) | kOpTypePointer, id, storage, type});
+        return pointers[{storage, type}] = id;
+    };
+    // Every pointer type the copies use, declared before the functions.
+    for (const auto& [result, copy] : copies) {
+        const auto pointee = types.find(spirv[copy.chainAt + 1]);
+        if (pointee == types.end() || pointee->second.size() != 4) return false;
+        pointerTo(kStorageUniform, copy.matrix);
+        pointerTo(kStorageFunction, copy.matrix);
+        pointerTo(kStorageFunction, pointee->second[3]);
+    }
+    // Per chain: the function variable the matrix is copied to, declared
+    // at the top of the function it is read in.
+    std::map<std::size_t, std::vector<std::uint32_t>> variablesAt; // after the label at
+    std::map<std::uint32_t, std::uint32_t> variableOf;              // chain: its variable
+    std::size_t label = 0;
+    bool firstLabel = false;
+    for (const std::size_t at : starts) {
+        const std::uint32_t op = spirv[at] & 0xFFFF;
+        if (op == kOpFunction) firstLabel = true;
+        if (op == kOpLabel && firstLabel) {
+            label = at;
+            firstLabel = false;
+        }
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && copies.count(spirv[at + 2])) {
+            if (label == 0) return false;
+            const std::uint32_t variable = bound++;
+            variableOf[spirv[at + 2]] = variable;
+            const std::uint32_t type = pointerTo(kStorageFunction, copies[spirv[at + 2]].matrix);
+            variablesAt[label].insert(variablesAt[label].end(), {(4u << 16) | kOpVariable, type, variable, kStorageFunction});
+        }
+    }
+    std::vector<std::uint32_t> out(spirv.begin(), spirv.begin() + kHeaderWords);
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t* w = &spirv[at];
+        if (at == firstFunction) out.insert(out.end(), declarations.begin(), declarations.end());
+        const auto c = (op == kOpAccessChain || op == kOpInBoundsAccessChain) ? copies.find(w[2]) : copies.end();
+        if (c == copies.end()) {
+            out.insert(out.end(), w, w + words);
+            if (const auto v = variablesAt.find(at); v != variablesAt.end())
+                out.insert(out.end(), v->second.begin(), v->second.end());
+            continue;
+        }
+        const Copy& copy = c->second;
+        const std::uint32_t variable = variableOf[w[2]], chain = bound++, value = bound++;
+        // The chain to the matrix, the whole matrix copied, the rest of the chain into the copy.
+        out.insert(out.end(), {((4u + copy.indices) << 16) | op, pointerTo(kStorageUniform, copy.matrix), chain, w[3]});
+        out.insert(out.end(), w + 4, w + 4 + copy.indices);
+        out.insert(out.end(), {(4u << 16) | kOpLoad, copy.matrix, value, chain});
+        out.insert(out.end(), {(3u << 16) | kOpStore, variable, value});
+        out.insert(out.end(), {((words - copy.indices) << 16) | op, pointerTo(kStorageFunction, types[w[1]][3]), w[2],
+                               variable});
+        out.insert(out.end(), w + 4 + copy.indices, w + words);
+    }
+    out[3] = bound;
+    spirv = std::move(out);
+    return true;
+}
+
+} // namespace gfx

@@ -1,0 +1,31 @@
+#pragma once
+// SPIR-V from glslang's HLSL front end put in the forms SPIRV-Cross turns into
+// GLSL the device runs. Private to the HLSL compiler: no other library
+// includes it. Each returns false, with the module as it was, when the module
+// is not in the form glslang writes.
+
+#include <cstdint>
+#include <vector>
+
+namespace gfx {
+
+// A pixel program's VPOS input made an input of its own again: glslang makes
+// it GL's window position whenever the parameter is written with `in` (or is
+// an SV_Position of fewer than four components), a built-in declared with the
+// parameter's type, which GLSL has only as a vec4 measured from the bottom
+// left. The caller maps the input to the position the D3D9 rules give.
+[[nodiscard]] bool ReadPixelPositionAsInput(std::vector<std::uint32_t>& spirv);
+
+// A component of a constant vector picked by a value computed at run time
+// ("G[i]" in a loop) read as the whole vector, then the component: a
+// register file holds whole registers, so SPIRV-Cross cannot flatten a
+// pointer to one component at a computed place.
+[[nodiscard]] bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv);
+
+// A row of a constant matrix kept by columns (HLSL's default) picked at run
+// time ("M[j]" in a loop) read from a copy of the whole matrix: its row is
+// spread over the registers, and SPIRV-Cross can flatten only a pointer to
+// whole registers. Runs after ExtractDynamicConstantComponents.
+[[nodiscard]] bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv);
+
+} // namespace gfx

@@ -1,0 +1,373 @@
+// Forms of the dialect that shipped programs use and that were refused, or
+// compiled and then failed at the draw: each compiled, created on gl, drawn
+// and read back.
+
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilMath.h"
+
+#include "platform/gfx/GfxShaderContainer.h"
+#include "tests/platform/gfx/GfxProgramFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using namespace gfx;
+
+namespace {
+
+// One compiled program: its code, table and container, or the compiler's errors.
+struct Program {
+    HRESULT result = E_FAIL;
+    std::vector<std::uint32_t> words;
+    std::string errors;
+    ID3DXConstantTable* table = nullptr;
+    ShaderContainer container;
+
+    Program() = default;
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    ~Program() {
+        if (table) table->Release();
+    }
+};
+
+void CompileInto(Program& out, const std::string& source, const char* profile, const char* entry = "main") {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    out.result = D3DXCompileShader(source.data(), std::uint32_t(source.size()), entry, profile, 0, &code, &errors,
+                                   &out.table, nullptr);
+    if (code) {
+        const auto* w = static_cast<const std::uint32_t*>(code->GetBufferPointer());
+        out.words.assign(w, w + code->GetBufferSize() / 4);
+        code->Release();
+        EXPECT_TRUE(ReadShaderContainer(reinterpret_cast<const std::uint8_t*>(out.words.data()), out.words.size() * 4,
+                                        out.container));
+    }
+    if (errors) {
+        out.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+}
+
+const ShaderConstantRecord* Constant(const ShaderContainer& c, const std::string& name) {
+    for (const ShaderConstantRecord& k : c.constants)
+        if (k.name == name) return &k;
+    return nullptr;
+}
+
+// Passes position, colour and the first coordinates on, for the 3.0 pixel programs.
+constexpr const char* kPassVertex3 = R"(
+struct O { float4 p : POSITION; float4 c : COLOR0; float2 t : TEXCOORD0; };
+O main(float4 p : POSITION, float4 c : COLOR0, float2 t : TEXCOORD0) { O o; o.p = p; o.c = c; o.t = t; return o; }
+)";
+
+class GfxUtilHlslCausesTest : public gfxtest::GlProgramTest {
+protected:
+    // Compiles a pixel program at `profile` and binds it behind a pass-through
+    // vertex program of its version; false (with a test failure) when either fails.
+    bool UsePixel(Program& ps, const std::string& source, const char* profile) {
+        CompileInto(ps, source, profile);
+        EXPECT_EQ(ps.result, D3D_OK) << ps.errors << "\n" << source;
+        if (ps.result != D3D_OK) return false;
+        IDirect3DVertexShader9* vs = nullptr;
+        if (profile[3] == '3') {
+            Program pass;
+            CompileInto(pass, kPassVertex3, "vs_3_0");
+            EXPECT_EQ(pass.result, D3D_OK) << pass.errors;
+            if (pass.result != D3D_OK) return false;
+            EXPECT_EQ(device->CreateVertexShader(pass.words.data(), std::uint32_t(pass.words.size() * 4), &vs), D3D_OK);
+            if (vs) m_vertexShaders.push_back(vs);
+        } else {
+            vs = Vertex(gfxtest::kPassVertex);
+        }
+        IDirect3DPixelShader9* p = nullptr;
+        EXPECT_EQ(device->CreatePixelShader(ps.words.data(), std::uint32_t(ps.words.size() * 4), &p), D3D_OK)
+            << ps.container.glsl;
+        if (p) m_pixelShaders.push_back(p);
+        if (!vs || !p) return false;
+        EXPECT_EQ(device->SetVertexShader(vs), D3D_OK);
+        EXPECT_EQ(device->SetPixelShader(p), D3D_OK);
+        return true;
+    }
+    // The quad, which must draw: the program's GLSL is shown when it does not.
+    void Draw(const Program& ps, std::uint32_t color = 0xFFFFFFFFu) {
+        Clear();
+        const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, color, 0, 0}, {1, 1, 0.5f, color, 1, 0},
+                                                {-1, -1, 0.5f, color, 0, 1}, {1, -1, 0.5f, color, 1, 1}};
+        ASSERT_EQ(device->SetFVF(gfxtest::kProgramVertexFvf), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK) << ps.container.glsl;
+    }
+    void SetVector(const Program& p, const char* name, float x, float y, float z, float w) {
+        const D3DXVECTOR4 v{x, y, z, w};
+        ASSERT_EQ(p.table->SetVector(device, name, &v), D3D_OK) << name;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslCausesTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
+
+} // namespace
+
+// SamplerState is one of the DX9 sampler types: a sampler in the table, in
+// the sampler registers, sampled like `sampler`.
+TEST_P(GfxUtilHlslCausesTest, SamplerStateIsADX9Sampler) {
+    if (Stopped()) return;
+    struct Case {
+        const char* source;
+        std::uint32_t unit;
+    };
+    const Case cases[] = {
+        {"SamplerState s0;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR0 { return tex2D(s0, uv); }", 0},
+        {"SamplerState Other, s0 : register(s2);\n"
+         "float4 Look(SamplerState s, float2 uv) { return tex2D(s, uv); }\n"
+         "float4 main(float2 uv : TEXCOORD0) : COLOR0 { return Look(s0, uv); }",
+         2},
+        {"uniform SamplerState s0 = sampler_state { MinFilter = Point; };\n"
+         "float4 main(float2 uv : TEXCOORD0) : COLOR0 { return tex2Dlod(s0, float4(uv, 0, 0)); }",
+         0},
+    };
+    for (const char* profile : {"ps_2_0", "ps_3_0"}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(profile) + "\n" + c.source);
+            if (profile[3] == '2' && std::string(c.source).find("tex2Dlod") != std::string::npos) continue;
+            Program ps;
+            if (!UsePixel(ps, c.source, profile)) continue;
+            const ShaderConstantRecord* s0 = Constant(ps.container, "s0");
+            ASSERT_NE(s0, nullptr);
+            EXPECT_EQ(s0->registerSet, D3DXRS_SAMPLER);
+            EXPECT_EQ(s0->registerIndex, c.unit);
+            EXPECT_EQ(s0->cls, D3DXPC_OBJECT);
+            EXPECT_EQ(s0->type, D3DXPT_SAMPLER);
+            EXPECT_EQ(ps.table->GetSamplerIndex("s0"), c.unit);
+            EXPECT_EQ(Constant(ps.container, "Other"), nullptr) << "unread";
+            IDirect3DTexture9* texel = OneTexel(0xFF3366CCu);
+            ASSERT_NE(texel, nullptr);
+            ASSERT_EQ(device->SetTexture(c.unit, texel), D3D_OK);
+            Draw(ps);
+            ExpectPixel(8, 8, 0x33, 0x66, 0xCC);
+            ASSERT_EQ(device->SetTexture(c.unit, nullptr), D3D_OK);
+            texel->Release();
+        }
+    }
+}
+
+// A constant vector's component, or a matrix's row, picked at run time: by a
+// loop's counter, by a value read from an input, inside arrays, matrices and
+// structs.
+TEST_P(GfxUtilHlslCausesTest, ConstantVectorsIndexedAtRunTime) {
+    if (Stopped()) return;
+    struct Case {
+        const char* profile;
+        const char* source;
+        double red, green, blue; // 0..255
+    };
+    // G = (0.1, 0.2, 0.3, 0.4); the colour read is 0x40 / 255 in each channel.
+    const Case cases[] = {
+        {"ps_2_0", "float3 G;\nfloat4 main(float4 c : COLOR0) : COLOR0 {\n"
+                   "    float s = 0;\n    for (int i = 0; i < 3; ++i) s += G[i];\n    return s * c; }",
+         0.6 * 0x40, 0.6 * 0x40, 0.6 * 0x40},
+        {"ps_3_0", "float3 G;\nfloat4 main(float4 c : COLOR0) : COLOR0 {\n"
+                   "    float s = 0;\n    [loop] for (int i = 0; i < 3; ++i) s += G[i] * (i + 1);\n    return s * c; }",
+         1.4 * 0x40, 1.4 * 0x40, 1.4 * 0x40},
+        {"ps_2_0", "float3 G;\nfloat4 main(float4 c : COLOR0) : COLOR0 {\n"
+                   "    float s = 0;\n    [unroll] for (int i = 0; i < 3; ++i) s += G[i];\n    return s * c; }",
+         0.6 * 0x40, 0.6 * 0x40, 0.6 * 0x40},
+        // Indices from the colour: 0x40 / 255 * 8.1 gives 2, * 4.1 gives 1.
+        {"ps_2_0", "float4 G;\nfloat4 main(float4 c : COLOR0) : COLOR0 { return float4(G[(int)(c.r * 8.1)], G[(int)(c.g * 4.1)], 0, 1); }",
+         0.3 * 255, 0.2 * 255, 0},
+        {"ps_3_0", "float4 A[2];\nfloat4 main(float4 c : COLOR0) : COLOR0 {\n"
+                   "    float s = 0;\n    for (int i = 0; i < 4; ++i) s += A[1][i];\n    return float4(s / 4, A[1][(int)(c.b * 4.1)], 0, 1); }",
+         0.65 * 255, 0.6 * 255, 0},
+        {"ps_3_0", "float4x4 M;\nfloat4 main(float4 c : COLOR0) : COLOR0 {\n"
+                   "    float s = 0;\n    for (int i = 0; i < 4; ++i) s += M[2][i];\n    return float4(s / 4, 0, 0, 1); }",
+         0.65 * 255, 0, 0},
+        {"ps_3_0", "float4x4 M;\nfloat4 main(float4 c : COLOR0) : COLOR0 {\n"
+                   "    float4 s = 0;\n    for (int j = 0; j < 4; ++j) s += M[j] * (j == 2);\n"
+                   "    float t = 0;\n    for (int i = 0; i < 4; ++i) for (int k = 0; k < 4; ++k) t += M[i][k];\n"
+                   "    return float4(s.x, s.y, t, 1); }",
+         0.5 * 255, 0.6 * 255, 255}, // the sum of every element, 2.6, saturates
+        {"vs_3_0", "float4x3 M;\nvoid main(float4 p : POSITION, float4 c : COLOR0, out float4 op : POSITION, out float4 oc : COLOR0) {\n"
+                   "    op = p;\n    int j = (int)(c.r * 8.1);\n    oc = float4(M[j], 1); }",
+         0.5 * 255, 0.6 * 255, 0.7 * 255},
+        {"ps_3_0", "struct S { float4 a; float3 b; };\nS St;\nfloat4 main(float4 c : COLOR0) : COLOR0 {\n"
+                   "    float s = 0;\n    for (int i = 0; i < 3; ++i) s += St.b[i];\n    return float4(s / 3, 0, 0, 1); }",
+         0.6 * 255, 0, 0},
+        {"vs_2_0", "float4 G;\nvoid main(float4 p : POSITION, float4 c : COLOR0, out float4 op : POSITION, out float4 oc : COLOR0) {\n"
+                   "    float s = 0;\n    for (int i = 0; i < 4; ++i) s += G[i];\n    op = p;\n    oc = float4(s / 4, G[(int)(c.r * 4.1)], 0, 1); }",
+         0.25 * 255, 0.2 * 255, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.profile) + "\n" + c.source);
+        Program p;
+        const bool vertex = c.profile[0] == 'v';
+        if (vertex) {
+            CompileInto(p, c.source, c.profile);
+            ASSERT_EQ(p.result, D3D_OK) << p.errors;
+            IDirect3DVertexShader9* vs = nullptr;
+            ASSERT_EQ(device->CreateVertexShader(p.words.data(), std::uint32_t(p.words.size() * 4), &vs), D3D_OK);
+            m_vertexShaders.push_back(vs);
+            ASSERT_EQ(device->SetVertexShader(vs), D3D_OK);
+            ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+        } else if (!UsePixel(p, c.source, c.profile)) {
+            continue;
+        }
+        // Every float register holds its own values, so a wrong register shows.
+        for (std::uint32_t r = 0; r < 16; ++r) {
+            const float v[4] = {0.1f + r, 0.2f + r, 0.3f + r, 0.4f + r};
+            if (vertex) ASSERT_EQ(device->SetVertexShaderConstantF(r, v, 1), D3D_OK);
+            else ASSERT_EQ(device->SetPixelShaderConstantF(r, v, 1), D3D_OK);
+        }
+        const float g[4] = {0.1f, 0.2f, 0.3f, 0.4f};
+        const float second[4] = {0.5f, 0.6f, 0.7f, 0.8f};
+        if (Constant(p.container, "G")) ASSERT_EQ(p.table->SetFloatArray(device, "G", g, 4u - (c.source[5] == '3')), D3D_OK);
+        if (Constant(p.container, "A")) ASSERT_EQ(p.table->SetFloatArray(device, "A[1]", second, 4), D3D_OK);
+        if (Constant(p.container, "St")) {
+            ASSERT_EQ(p.table->SetFloatArray(device, "St.a", g, 4), D3D_OK);
+            ASSERT_EQ(p.table->SetFloatArray(device, "St.b", second, 3), D3D_OK);
+        }
+        if (Constant(p.container, "M")) {
+            D3DXMATRIX m{};
+            for (int k = 0; k < 4; ++k) m.m[2][k] = second[k];
+            ASSERT_EQ(p.table->SetMatrix(device, "M", &m), D3D_OK);
+        }
+        Draw(p, 0xFF404040u);
+        ExpectPixel(8, 8, c.red, c.green, c.blue);
+    }
+}
+
+// VPOS is the pixel's position as the D3D9 rules give it: whole numbers at
+// the pixel centres, from the top left, in every form it is declared in.
+TEST_P(GfxUtilHlslCausesTest, VposReadsThePixelPositionInEveryForm) {
+    if (Stopped()) return;
+    const char* sources[] = {
+        "float2 L;\nfloat4 main(float2 uv : TEXCOORD0, in float2 p : VPOS) : COLOR0 { return float4(p / 16 + L, uv.x * 0, 1); }",
+        "float2 L;\nfloat4 main(in float2 p : VPOS) : COLOR0 { return float4(p.xy / 16 + L, 0, 1); }",
+        "float2 L;\nfloat4 main(float2 p : VPOS, float2 uv : TEXCOORD0) : COLOR0 { return float4(p / 16 + L, uv.x * 0, 1); }",
+        "float2 L;\nfloat4 main(in float4 p : VPOS, float4 c : COLOR0) : COLOR0 { return float4(p.xy / 16 + L, c.b * 0, 1); }",
+        "float2 L;\nfloat4 main(float4 p : VPOS) : COLOR0 { return float4(p.xy / 16 + L, 0, 1); }",
+        "float2 L;\nstruct I { float2 uv : TEXCOORD0; float2 p : VPOS; };\n"
+        "float4 main(in I i) : COLOR0 { return float4(i.p / 16 + L, i.uv.x * 0, 1); }",
+        "float2 L;\nstruct I { float4 c : COLOR0; float4 p : VPOS; };\n"
+        "float4 main(I i) : COLOR0 { return float4(i.p.xy / 16 + L, i.c.b * 0, 1); }",
+        "float2 L;\nfloat4 main(in float2 p : SV_Position, float2 uv : TEXCOORD0) : COLOR0 { return float4(p / 16 + L, uv.x * 0, 1); }",
+    };
+    for (const char* source : sources) {
+        SCOPED_TRACE(source);
+        Program ps;
+        if (!UsePixel(ps, source, "ps_3_0")) continue;
+        EXPECT_EQ(ps.container.glsl.find("gl_FragCoord"), std::string::npos) << ps.container.glsl;
+        SetVector(ps, "L", 0.f, 0.f, 0.f, 0.f);
+        Draw(ps);
+        for (const auto& [x, y] : {std::pair{3, 10}, std::pair{12, 1}, std::pair{0, 15}})
+            ExpectPixel(x, y, x * 16.0, y * 16.0, 0, "at " + std::to_string(x) + ", " + std::to_string(y));
+        // The constant beside it still lands.
+        SetVector(ps, "L", 0.25f, 0.f, 0.f, 0.f);
+        Draw(ps);
+        ExpectPixel(3, 10, 3 * 16.0 + 64, 160, 0, "with the constant");
+    }
+}
+
+namespace {
+
+// A matrix whose element at row r, column c is (r * 4 + c + 1) / 20.
+D3DXMATRIX Distinct() {
+    D3DXMATRIX m{};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) m.m[r][c] = float(r * 4 + c + 1) / 20.f;
+    return m;
+}
+
+struct CastCase {
+    const char* declaration; // of M
+    const char* body;        // makes the float4 r from M
+    int element[4];          // r's components as elements of M, row * 4 + column (the first three read back)
+};
+
+} // namespace
+
+TEST_P(GfxUtilHlslCausesTest, MatrixCastsGiveThePublishedElements) {
+    if (Stopped()) return;
+    const CastCase cases[] = {
+        {"float4x4 M", "float3x3 t = (float3x3)M; float4 r = float4(t[1], t._33);", {4, 5, 6, 10}},
+        {"float4x4 M", "float2x3 t = (float2x3)M; float4 r = float4(t[1], t._12);", {4, 5, 6, 1}},
+        {"float4x4 M", "float3x2 t = (float3x2)M; float4 r = float4(t[2], t._21, t._12);", {8, 9, 4, 1}},
+        {"row_major float4x4 M", "float3x3 t = (float3x3)M; float4 r = float4(t[1], t._33);", {4, 5, 6, 10}},
+        {"float3x3 M", "float2x2 t = (float2x2)M; float4 r = float4(t[1], t[0]);", {4, 5, 0, 1}},
+        {"float2x2 M", "float4 r = (float4)M;", {0, 1, 4, 5}},
+        // One row or one column: the first row or column of a matrix, a
+        // vector of its size as it is, a scalar everywhere.
+        {"float2x4 M", "float4 r = (float1x4)M;", {0, 1, 2, 3}},
+        {"row_major float2x4 M", "float4 r = (float1x4)M;", {0, 1, 2, 3}},
+        {"float4x2 M", "float4 r = (float4x1)M;", {0, 4, 8, 12}},
+        {"float4x4 M", "float3 v = (float1x3)M; float4 r = float4(v.zyx, 1);", {2, 1, 0, 0}},
+        {"float3x3 M", "float3 v = (float3x1)M; float4 r = float4(v, 1);", {0, 4, 8, 0}},
+        {"float4x4 M", "float s = (float1x1)M; float4 r = s;", {0, 0, 0, 0}},
+        {"float4x4 M", "float4 r = (float1x4)(M * 2) * 0.5;", {0, 1, 2, 3}},
+        {"float4x4 M", "float4 r = (float4x1)M[1].zyxw;", {6, 5, 4, 7}},
+        {"float4x4 M", "float4 r = float4((float1x3)M._22, 1);", {5, 5, 5, 0}},
+        {"half4x4 M", "float4 r = float4((half3x1) - -M, 1);", {0, 4, 8, 0}},
+        {"float4x4 M", "float4 r = float1x4(M._11, M._12, M._13, 1);", {0, 1, 2, 3}},
+        {"float4x4 M", "float4 r = (float1x4)(float2x4)M;", {0, 1, 2, 3}},
+    };
+    const D3DXMATRIX m = Distinct();
+    for (const CastCase& c : cases) {
+        const std::string source = std::string(c.declaration) +
+                                   ";\nfloat4 main(float4 col : COLOR0) : COLOR0 {\n    " + c.body +
+                                   "\n    return r * col;\n}\n";
+        SCOPED_TRACE(source);
+        Program ps;
+        if (!UsePixel(ps, source, "ps_2_0")) continue;
+        ASSERT_EQ(ps.table->SetMatrix(device, "M", &m), D3D_OK);
+        Draw(ps);
+        const std::uint32_t px = At(8, 8);
+        for (int k = 0; k < 3; ++k) {
+            const int e = c.element[k];
+            EXPECT_NEAR(gfxtest::ChannelOf(px, 16 - 8 * k), m.m[e / 4][e % 4] * 255.0, 1.01) << "component " << k << "\n" << ps.container.glsl;
+        }
+    }
+}
+
+TEST_P(GfxUtilHlslCausesTest, SamplerStateInAnEffect) {
+    if (Stopped()) return;
+    const std::string text = R"(
+texture Tex;
+SamplerState s0 = sampler_state { Texture = <Tex>; MinFilter = Point; MagFilter = Point; };
+float4 PS(float2 uv : TEXCOORD0) : COLOR0 { return tex2D(s0, uv); }
+technique T { pass { PixelShader = compile ps_2_0 PS(); } }
+)";
+    ID3DXEffect* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, nullptr,
+                                        &fx, &errors);
+    std::string messages;
+    if (errors) {
+        messages = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    ASSERT_EQ(hr, D3D_OK) << messages;
+    EXPECT_EQ(fx->ValidateTechnique("T"), D3D_OK) << fx->ValidationError();
+    D3DXPARAMETER_DESC desc{};
+    ASSERT_EQ(fx->GetParameterDesc(fx->GetParameterByName(nullptr, "s0"), &desc), D3D_OK);
+    EXPECT_EQ(desc.Class, D3DXPC_OBJECT);
+    EXPECT_EQ(desc.Type, D3DXPT_SAMPLER);
+    IDirect3DTexture9* texel = OneTexel(0xFFC08040u);
+    ASSERT_NE(texel, nullptr);
+    ASSERT_EQ(fx->SetTexture("Tex", texel), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(Vertex(gfxtest::kPassVertex)), D3D_OK);
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 0xC0, 0x80, 0x40);
+    EXPECT_EQ(fx->EndPass(), D3D_OK);
+    EXPECT_EQ(fx->End(), D3D_OK);
+    fx->Release();
+    device->SetPixelShader(nullptr);
+    device->SetTexture(0, nullptr);
+    texel->Release();
+}
