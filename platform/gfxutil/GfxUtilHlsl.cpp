@@ -284,14 +284,19 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
     }
 }
 
-// `struct Name { members }` starting at token `at`.
-void ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault, std::vector<StructType>& structs) {
-    if (at + 2 >= t.size() || !IdentStart(t[at + 1].text[0]) || !Is(t[at + 2], "{")) return;
+// `struct Name { members }` or `struct { members }` starting at token `at`,
+// added to `structs`; the index of its closing brace (t.size() when there
+// is no body).
+std::size_t ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault,
+                       std::vector<StructType>& structs) {
+    const bool named = at + 1 < t.size() && IdentStart(t[at + 1].text[0]);
+    const std::size_t open = named ? at + 2 : at + 1;
+    if (open >= t.size() || !Is(t[open], "{")) return t.size();
     StructType s;
-    s.name = std::string(t[at + 1].text);
-    const std::size_t close = MatchClose(t, at + 2);
-    if (close >= t.size()) return;
-    std::size_t statement = at + 3;
+    if (named) s.name = std::string(t[at + 1].text);
+    const std::size_t close = MatchClose(t, open);
+    if (close >= t.size()) return t.size();
+    std::size_t statement = open + 1;
     for (std::size_t k = at + 3; k < close; ++k) {
         if (!Is(t[k], ";")) continue;
         ReadMember(t, statement, k, rowsByDefault, s);
@@ -299,8 +304,9 @@ void ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault,
     }
     if (statement < close && s.refusal.empty()) s.refusal = "a member without its ';'";
     if (s.members.empty() && s.refusal.empty()) s.refusal = "no members";
-    std::erase_if(structs, [&](const StructType& other) { return other.name == s.name; });
+    if (named) std::erase_if(structs, [&](const StructType& other) { return other.name == s.name; });
     structs.push_back(std::move(s));
+    return close;
 }
 
 // One global declaration statement [first, last) (last is the ';').
@@ -309,6 +315,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     std::size_t i = first;
     bool rowMajor = rowsByDefault, packingWord = false;
     bool isStatic = false, storageWord = false;
+    std::size_t structAt = last; // a `struct` keyword in front of the declarators
     for (; i < last; ++i) {
         const std::string_view w = t[i].text;
         if (w == "static") {
@@ -316,8 +323,8 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             continue;
         }
         if (w == "struct") {
-            ReadStruct(t, i, rowsByDefault, structs);
-            return true;
+            structAt = i;
+            break;
         }
         if (w == "typedef" || w == "cbuffer" || w == "tbuffer" ||
             w == "technique" || w == "technique10" || w == "pass")
@@ -329,8 +336,22 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             break;
     }
     if (i >= last) return true;
-    const Token& typeToken = t[i];
-    TypeInfo type = ParseType(typeToken.text);
+    // A struct type defined in the declaration itself (named or not) types
+    // the declarators after its body; `struct Name x` names one defined before.
+    const StructType* structType = nullptr;
+    if (structAt < last) {
+        const std::size_t close = ReadStruct(t, structAt, rowsByDefault, structs);
+        if (close < last) {
+            structType = &structs.back();
+            i = close;
+        } else if (structAt + 2 < last && IdentStart(t[structAt + 1].text[0]) && !Is(t[structAt + 2], "{")) {
+            i = structAt + 1;
+        } else {
+            return true; // a definition alone
+        }
+    }
+    const Token& typeToken = structType ? t[structAt] : t[i];
+    TypeInfo type = structType ? TypeInfo{} : ParseType(typeToken.text);
     ++i;
     if (i < last && Is(t[i], "<")) { // matrix<float, 4, 4> and vector<float, 3>
         const std::size_t close = MatchClose(t, i);
@@ -351,8 +372,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     } else if (typeToken.text == "vector") {
         type = ParseType("float4");
     }
-    const StructType* structType = nullptr;
-    if (!type.known)
+    if (!type.known && !structType)
         for (const StructType& st : structs)
             if (st.name == typeToken.text) structType = &st;
     while (i < last) {
@@ -477,6 +497,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 g.registerCount = std::uint16_t(std::min<std::uint32_t>(structType->registers * count, kMaxRegisters));
                 g.members = structType->members;
                 g.structEdits = structType->edits;
+                g.uniformWord = !storageWord && typeToken.text == "struct";
             } else if (type.sampler) {
                 g.registerSet = kSetSampler;
                 g.cls = D3DXPC_OBJECT;
@@ -579,7 +600,8 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
     };
     std::vector<Edit> edits;
     std::set<std::size_t> structEdited; // a struct's definition edited once for all its globals
-    std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos;
+    std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos,
+                lastUniform = std::string_view::npos;
     std::string blanked(source);
     for (const HlslGlobal& g : globals)
         for (std::size_t i = g.eraseBegin; i < g.eraseEnd && i < blanked.size(); ++i)
@@ -613,6 +635,10 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         if (g.unused && g.staticOk && !g.explicitRegister) {
             edits.push_back({g.typeBegin, 0, "static "});
             continue;
+        }
+        if (g.uniformWord && g.typeBegin != lastUniform) {
+            edits.push_back({g.typeBegin, 0, "uniform "});
+            lastUniform = g.typeBegin;
         }
         if (g.rowsFromPragma && g.typeBegin != lastPacked) {
             edits.push_back({g.typeBegin, 0, "row_major "});
@@ -952,15 +978,41 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
                 error = std::string("input or output '") + list[i].name + "' has no semantic this device knows";
                 return false;
             }
+            // glslang splits an array member of a struct into a variable per
+            // element ("o.t[2]"), each with the array's semantic: element k
+            // takes the index k after it.
+            const std::string_view variable = list[i].name ? list[i].name : "";
+            if (variable.ends_with("]")) {
+                const std::size_t open = variable.rfind('[');
+                const std::string_view digits = variable.substr(open + 1, variable.size() - open - 2);
+                if (!digits.empty() && digits.size() <= 3 &&
+                    std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+                    s.index = std::uint8_t(std::min(s.index + std::atoi(std::string(digits).c_str()), 255));
+            }
             s.reg = std::uint8_t(semantics.size());
             if (kind == SPVC_RESOURCE_TYPE_STAGE_OUTPUT && !vertex) s.reg = s.index; // colour n goes to target n
+            // An array takes its semantic's index and the ones after it, one
+            // register each, as the D3D9 compiler gives them.
+            const spvc_type type = spvc_compiler_get_type_handle(comp, list[i].type_id);
+            unsigned elements = 1;
+            if (spvc_type_get_num_array_dimensions(type) == 1) elements = spvc_type_get_array_dimension(type, 0);
+            if (spvc_type_get_num_array_dimensions(type) > 1 || elements == 0 || elements > 16 ||
+                s.index + elements > 256 || s.reg + elements > 256) {
+                error = std::string("input or output '") + list[i].name + "' is an array the registers cannot hold";
+                return false;
+            }
             // Named by register: the device wires them to its attributes,
             // varyings and colour outputs by these names.
             const std::string prefix = kind == SPVC_RESOURCE_TYPE_STAGE_INPUT ? "hIn" : "hOut";
             spvc_compiler_set_name(comp, list[i].id, (prefix + std::to_string(s.reg)).c_str());
             if (varying) spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
             else spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation, s.reg);
-            semantics.push_back(s);
+            for (unsigned e = 0; e < elements; ++e) {
+                ShaderSemantic element = s;
+                element.index = std::uint8_t(s.index + e);
+                element.reg = std::uint8_t(s.reg + e);
+                semantics.push_back(element);
+            }
         }
         return true;
     };
@@ -1176,10 +1228,14 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
                 cut = true;
                 break;
             }
+            // An initialiser or a struct body goes on to the ';' (the struct
+            // may type declarators after it); a function body or a block
+            // ends the statement.
+            const std::size_t open = i;
+            const bool structBody = (open >= 1 && Is(t[open - 1], "struct")) ||
+                                    (open >= 2 && Is(t[open - 2], "struct") && IdentStart(t[open - 1].text[0]));
             i = close;
-            // An initialiser or a struct body goes on to the ';'; a function
-            // body or a block ends the statement.
-            if (!Is(t[first < t.size() ? first : i], "struct") && !sawEquals) first = i + 1;
+            if (!structBody && !sawEquals) first = i + 1;
             continue;
         }
         if (w == ";") {

@@ -1,0 +1,405 @@
+// Declaration forms of the DX9 dialect beyond the common ones: struct types
+// defined in a global's declaration, arrays of inputs and outputs, the
+// one-dimensional sampling family, sampler blocks without `sampler_state`,
+// the Direct3D 10 semantic names and an effect pass that picks its program
+// by an expression. Each is compiled, made into a device program and drawn.
+
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+
+#include "platform/gfx/GfxShaderContainer.h"
+#include "platform/gfx/GfxShaderTokens.h"
+#include "tests/platform/gfx/GfxBackendFixture.h"
+#include "tests/platform/gfx/GfxProgramFixture.h"
+#include "tests/platform/gfx/GfxTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace gfx;
+
+namespace {
+
+struct Compiled {
+    HRESULT result = E_FAIL;
+    std::vector<std::uint8_t> code;
+    std::string errors;
+    ID3DXConstantTable* table = nullptr;
+    ShaderContainer container;
+
+    Compiled() = default;
+    Compiled(const Compiled&) = delete;
+    Compiled& operator=(const Compiled&) = delete;
+    ~Compiled() {
+        if (table) table->Release();
+    }
+};
+
+void Compile(Compiled& out, const std::string& source, const char* profile, const char* entry = "main") {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    out.result = D3DXCompileShader(source.data(), std::uint32_t(source.size()), entry, profile, 0, &code, &errors,
+                                   &out.table, nullptr);
+    if (code) {
+        const auto* p = static_cast<const std::uint8_t*>(code->GetBufferPointer());
+        out.code.assign(p, p + code->GetBufferSize());
+        code->Release();
+        EXPECT_TRUE(ReadShaderContainer(out.code.data(), out.code.size(), out.container));
+    }
+    if (errors) {
+        out.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+}
+
+const ShaderConstantRecord* Constant(const ShaderContainer& c, const std::string& name) {
+    for (const ShaderConstantRecord& k : c.constants)
+        if (k.name == name) return &k;
+    return nullptr;
+}
+
+// Position passed on, the colour the pixel program is given.
+constexpr const char* kPassVertex = R"(
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; float2 uv : TEXCOORD0; };
+VOut main(float4 p : POSITION, float4 c : COLOR0, float2 uv : TEXCOORD0) { VOut o; o.pos = p; o.col = c; o.uv = uv; return o; }
+)";
+constexpr const char* kColourPixel = "float4 main(float4 c : COLOR0) : COLOR { return c; }\n";
+
+} // namespace
+
+// Programs compiled here drawn through the device: each is made from its
+// code and the centre pixel read back.
+class GfxUtilHlslFormsTest : public gfxtest::GlProgramTest {
+protected:
+    // Compiles both programs, makes them and binds them; false (with a
+    // failure) when any step fails.
+    bool Bind(Compiled& vs, const std::string& vsSource, const char* vsProfile, Compiled& ps,
+              const std::string& psSource, const char* psProfile, const std::string& what) {
+        Compile(vs, vsSource, vsProfile);
+        Compile(ps, psSource, psProfile);
+        EXPECT_EQ(vs.result, D3D_OK) << what << "\n" << vs.errors;
+        EXPECT_EQ(ps.result, D3D_OK) << what << "\n" << ps.errors;
+        if (vs.result != D3D_OK || ps.result != D3D_OK) return false;
+        IDirect3DVertexShader9* v = nullptr;
+        IDirect3DPixelShader9* p = nullptr;
+        EXPECT_EQ(device->CreateVertexShader(reinterpret_cast<const std::uint32_t*>(vs.code.data()),
+                                             std::uint32_t(vs.code.size()), &v),
+                  D3D_OK)
+            << what << "\n" << vs.container.glsl;
+        EXPECT_EQ(device->CreatePixelShader(reinterpret_cast<const std::uint32_t*>(ps.code.data()),
+                                            std::uint32_t(ps.code.size()), &p),
+                  D3D_OK)
+            << what << "\n" << ps.container.glsl;
+        if (v) m_vertexShaders.push_back(v);
+        if (p) m_pixelShaders.push_back(p);
+        if (!v || !p) return false;
+        EXPECT_EQ(device->SetVertexShader(v), D3D_OK);
+        EXPECT_EQ(device->SetPixelShader(p), D3D_OK);
+        return true;
+    }
+    // The quad drawn, with the draw's own result checked.
+    void Draw(std::uint32_t color = 0xFFFFFFFFu) {
+        Clear();
+        DrawQuad(color);
+    }
+};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslFormsTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
+
+// A struct type defined in the global's own declaration, named or not, is
+// laid out as a struct global of a named type: an entry of its own with its
+// members, registers no other constant shares, members set by name. A bool
+// member is read as a float like any other.
+TEST_P(GfxUtilHlslFormsTest, StructTypesDefinedInTheDeclarationAreLaidOut) {
+    if (Stopped()) return;
+    const std::string pixel = R"(
+uniform struct { float4 a; float4 b; } cb;
+float4 Before;
+struct Named { float4 tint; bool flip; } nb, spare;
+static struct { float4 k; } hidden = { float4(0, 0, 0, 0) };
+float4 main(float4 c : COLOR0) : COLOR { return (nb.flip ? cb.b : cb.a) * nb.tint + Before + hidden.k; }
+)";
+    for (const char* profile : {"ps_2_0", "ps_3_0"}) {
+        SCOPED_TRACE(profile);
+        Compiled vs, ps;
+        ASSERT_TRUE(Bind(vs, kPassVertex, "vs_2_0", ps, pixel, profile, profile));
+        const ShaderConstantRecord* cb = Constant(ps.container, "cb");
+        const ShaderConstantRecord* nb = Constant(ps.container, "nb");
+        const ShaderConstantRecord* before = Constant(ps.container, "Before");
+        ASSERT_TRUE(cb && nb && before);
+        EXPECT_EQ(Constant(ps.container, "spare"), nullptr); // never read
+        EXPECT_EQ(Constant(ps.container, "hidden"), nullptr);
+        EXPECT_EQ(cb->cls, D3DXPC_STRUCT);
+        EXPECT_EQ(cb->structMembers, 2u);
+        EXPECT_EQ(cb->registerCount, 2u);
+        EXPECT_EQ(nb->cls, D3DXPC_STRUCT);
+        EXPECT_EQ(nb->registerCount, 2u);
+        // Declaration order, each in registers of its own.
+        EXPECT_EQ(cb->registerIndex, 0u);
+        EXPECT_EQ(before->registerIndex, 2u);
+        EXPECT_EQ(nb->registerIndex, 3u);
+        EXPECT_LE(std::uint32_t(nb->registerIndex + nb->registerCount), ps.container.constF);
+
+        const D3DXVECTOR4 red{1, 0, 0, 1}, blue{0, 0, 1, 1}, half{0.5f, 1, 1, 1}, none{0, 0, 0, 0};
+        ASSERT_EQ(ps.table->SetVector(device, "cb.a", &red), D3D_OK);
+        ASSERT_EQ(ps.table->SetVector(device, ps.table->GetConstantByName(ps.table->GetConstantByName(nullptr, "cb"), "b"),
+                                      &blue),
+                  D3D_OK);
+        ASSERT_EQ(ps.table->SetVector(device, "nb.tint", &half), D3D_OK);
+        ASSERT_EQ(ps.table->SetBool(device, "nb.flip", false), D3D_OK);
+        ASSERT_EQ(ps.table->SetVector(device, "Before", &none), D3D_OK);
+        Draw();
+        ExpectPixel(8, 8, 128, 0, 0, "cb.a");
+        ASSERT_EQ(ps.table->SetBool(device, "nb.flip", true), D3D_OK);
+        Draw();
+        ExpectPixel(8, 8, 0, 0, 255, "cb.b");
+    }
+}
+
+// An array of inputs or outputs with a semantic takes that semantic's index
+// and the ones after it, as entry parameters and as struct members.
+TEST_P(GfxUtilHlslFormsTest, ArraysOfInputsAndOutputsTakeOneSemanticEach) {
+    if (Stopped()) return;
+    const struct {
+        const char* what;
+        const char* vertex;
+        const char* pixel;
+    } kForms[] = {
+        {"out parameter, in parameter", R"(
+void main(float4 p : POSITION, out float4 oPos : POSITION, out float4 o[3] : TEXCOORD1) {
+    oPos = p; o[0] = float4(1, 0, 0, 1); o[1] = float4(0, 0.5, 0, 1); o[2] = float4(0, 0, 0.25, 1);
+}
+)",
+         "float4 main(float4 t[3] : TEXCOORD1) : COLOR { return t[0] + t[1] + t[2]; }\n"},
+        {"struct members", R"(
+struct VOut { float4 pos : POSITION; float4 t[3] : TEXCOORD1; };
+VOut main(float4 p : POSITION) {
+    VOut o; o.pos = p;
+    for (int k = 0; k < 3; ++k) o.t[k] = float4(k == 0 ? 1 : 0, k == 1 ? 0.5 : 0, k == 2 ? 0.25 : 0, 1);
+    return o;
+}
+)",
+         R"(
+struct PIn { float4 t[3] : TEXCOORD1; };
+float4 main(PIn i) : COLOR { return i.t[0] + i.t[1] + i.t[2]; }
+)"},
+        {"single outputs read as an array", R"(
+void main(float4 p : POSITION, out float4 oPos : POSITION, out float4 a : TEXCOORD1, out float4 b : TEXCOORD2,
+          out float4 c : TEXCOORD3) {
+    oPos = p; a = float4(1, 0, 0, 1); b = float4(0, 0.5, 0, 1); c = float4(0, 0, 0.25, 1);
+}
+)",
+         "float4 main(float4 t[3] : TEXCOORD1) : COLOR { return t[0] + t[1] + t[2]; }\n"},
+    };
+    for (const auto& form : kForms)
+        for (const char* profile : {"2_0", "3_0"}) {
+            const std::string what = std::string(form.what) + " at " + profile;
+            SCOPED_TRACE(what);
+            Compiled vs, ps;
+            ASSERT_TRUE(Bind(vs, form.vertex, ("vs_" + std::string(profile)).c_str(), ps, form.pixel,
+                             ("ps_" + std::string(profile)).c_str(), what));
+            std::vector<int> texcoords;
+            for (const ShaderSemantic& s : ps.container.inputs)
+                if (s.usage == D3DDECLUSAGE_TEXCOORD) texcoords.push_back(s.index);
+            EXPECT_EQ(texcoords, (std::vector<int>{1, 2, 3}));
+            texcoords.clear();
+            for (const ShaderSemantic& s : vs.container.outputs)
+                if (s.usage == D3DDECLUSAGE_TEXCOORD) texcoords.push_back(s.index);
+            EXPECT_EQ(texcoords, (std::vector<int>{1, 2, 3}));
+            Draw();
+            ExpectPixel(8, 8, 255, 128, 64, what);
+        }
+}
+
+// A vertex input array: the declaration's elements feed its elements.
+TEST_P(GfxUtilHlslFormsTest, AVertexInputArrayReadsOneElementPerSemantic) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    ASSERT_TRUE(Bind(vs, R"(
+void main(float4 p : POSITION, float4 in2[2] : COLOR0, out float4 oPos : POSITION, out float4 oCol : COLOR0) {
+    oPos = p; oCol = in2[0] * in2[1];
+}
+)",
+                     "vs_2_0", ps, kColourPixel, "ps_2_0", "input array"));
+    std::vector<int> colours;
+    for (const ShaderSemantic& s : vs.container.inputs)
+        if (s.usage == D3DDECLUSAGE_COLOR) colours.push_back(s.index);
+    EXPECT_EQ(colours, (std::vector<int>{0, 1}));
+    // Two colours per vertex: their product reaches the pixel.
+    struct Vertex {
+        float x, y, z;
+        std::uint32_t c0, c1;
+    };
+    const Vertex quad[4] = {{-1, 1, 0.5f, 0xFFFF8000u, 0xFF80FFFFu}, {1, 1, 0.5f, 0xFFFF8000u, 0xFF80FFFFu},
+                            {-1, -1, 0.5f, 0xFFFF8000u, 0xFF80FFFFu}, {1, -1, 0.5f, 0xFFFF8000u, 0xFF80FFFFu}};
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                          {0, 12, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                          {0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 1},
+                                          D3DDECL_END()};
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    ASSERT_EQ(device->SetVertexDeclaration(decl), D3D_OK);
+    Clear();
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    ExpectPixel(8, 8, 128, 128, 0, "product");
+    device->SetVertexDeclaration(nullptr);
+    decl->Release();
+}
+
+namespace {
+// A one-dimensional lookup as the sampling forms of each profile write it:
+// across the quad, u runs 0..1 over a 4 x 1 texture of red, green, blue and
+// white texels.
+struct OneDimensional {
+    const char* what;
+    const char* profile;
+    const char* source;
+};
+const OneDimensional kOneDimensional[] = {
+    {"tex1D on sampler1D", "ps_2_0",
+     "sampler1D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex1D(s, uv.x); }\n"},
+    {"tex1D on sampler", "ps_2_0",
+     "sampler s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex1D(s, uv.x); }\n"},
+    {"tex1D on a vector coordinate", "ps_2_0",
+     "sampler1D s : register(s1);\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex1D(s, uv); }\n"},
+    {"tex1Dproj", "ps_2_0",
+     "sampler1D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex1Dproj(s, float4(uv.x * 2, 7, 0, 2)); }\n"},
+    {"tex1Dbias", "ps_2_0",
+     "sampler1D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex1Dbias(s, float4(uv.x, 7, 0, 0)); }\n"},
+    {"tex1D through a function", "ps_2_0", R"(
+sampler1D s;
+float4 Look(sampler1D t, float x) { return tex1D(t, x); }
+float4 main(float2 uv : TEXCOORD0) : COLOR { return Look(s, uv.x); }
+)"},
+    {"tex1D on sampler1D", "ps_3_0",
+     "sampler1D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex1D(s, uv.x); }\n"},
+    {"tex1Dlod", "ps_3_0",
+     "sampler1D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex1Dlod(s, float4(uv.x, 7, 0, 0)); }\n"},
+    {"tex1Dgrad", "ps_3_0",
+     "sampler1D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex1Dgrad(s, uv.x, ddx(uv.x), ddy(uv.x)); }\n"},
+    {"tex1D with derivatives", "ps_3_0",
+     "sampler s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex1D(s, uv.x, ddx(uv.x), ddy(uv.x)); }\n"},
+    {"tex1Dgrad", "ps_2_a",
+     "sampler1D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex1Dgrad(s, uv.x, ddx(uv.x), ddy(uv.x)); }\n"},
+};
+} // namespace
+
+TEST_P(GfxUtilHlslFormsTest, OneDimensionalSamplingReadsTheTexturesRow) {
+    if (Stopped()) return;
+    IDirect3DTexture9* row = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &row, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(row->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const std::uint32_t texels[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    std::memcpy(lr.pBits, texels, sizeof texels);
+    row->UnlockRect(0);
+    for (const OneDimensional& form : kOneDimensional) {
+        const std::string what = std::string(form.what) + " at " + form.profile;
+        SCOPED_TRACE(what);
+        Compiled vs, ps;
+        ASSERT_TRUE(Bind(vs, kPassVertex, "vs_2_0", ps, form.source, form.profile, what));
+        const ShaderConstantRecord* s = Constant(ps.container, "s");
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(s->registerSet, D3DXRS_SAMPLER);
+        ASSERT_EQ(device->SetTexture(s->registerIndex, row), D3D_OK);
+        Draw();
+        ExpectPixel(2, 8, 255, 0, 0, what);
+        ExpectPixel(6, 8, 0, 255, 0, what);
+        ExpectPixel(10, 8, 0, 0, 255, what);
+        ExpectPixel(14, 8, 255, 255, 255, what);
+        ASSERT_EQ(device->SetTexture(s->registerIndex, nullptr), D3D_OK);
+    }
+    // A vertex program's one-dimensional fetch at vs_3_0.
+    Compiled vs, ps;
+    ASSERT_TRUE(Bind(vs, R"(
+sampler1D s;
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION) { VOut o; o.pos = p; o.col = tex1Dlod(s, float4(0.6, 0, 0, 0)); return o; }
+)",
+                     "vs_3_0", ps, kColourPixel, "ps_3_0", "vertex fetch"));
+    ASSERT_EQ(device->SetTexture(D3DVERTEXTEXTURESAMPLER0, row), D3D_OK);
+    Draw();
+    ExpectPixel(8, 8, 0, 0, 255, "vertex fetch");
+    ASSERT_EQ(device->SetTexture(D3DVERTEXTEXTURESAMPLER0, nullptr), D3D_OK);
+    row->Release();
+}
+
+// A sampler's state block written straight after its name, as the effect
+// syntax allows beside `= sampler_state`: the compiler takes the sampler and
+// leaves the states to the effect.
+TEST_P(GfxUtilHlslFormsTest, SamplerBlocksWithoutSamplerStateCompile) {
+    if (Stopped()) return;
+    const char* kForms[] = {
+        "texture T;\nsampler2D s { Texture = <T>; MinFilter = Point; };\n",
+        "texture T;\nsampler2D s : register(s2) { Texture = (T); };\n",
+        "texture T;\nsampler s { Texture = <T>; AddressU = Clamp; }, unused;\n",
+    };
+    IDirect3DTexture9* white = OneTexel(0xFF8040FFu);
+    ASSERT_NE(white, nullptr);
+    for (const char* declaration : kForms) {
+        SCOPED_TRACE(declaration);
+        Compiled vs, ps;
+        ASSERT_TRUE(Bind(vs, kPassVertex, "vs_2_0", ps,
+                         std::string(declaration) + "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }\n",
+                         "ps_2_0", declaration));
+        const ShaderConstantRecord* s = Constant(ps.container, "s");
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(Constant(ps.container, "T"), nullptr);
+        EXPECT_EQ(Constant(ps.container, "unused"), nullptr);
+        ASSERT_EQ(device->SetTexture(s->registerIndex, white), D3D_OK);
+        Draw();
+        ExpectPixel(8, 8, 128, 64, 255, declaration);
+        ASSERT_EQ(device->SetTexture(s->registerIndex, nullptr), D3D_OK);
+    }
+    white->Release();
+}
+
+// The Direct3D 10 names at the DX9 targets: SV_Target[n] is COLOR[n],
+// SV_Depth is DEPTH, SV_Position on a vertex program's output is POSITION.
+TEST_P(GfxUtilHlslFormsTest, Direct3D10SemanticNamesMeanTheirDX9Ones) {
+    if (Stopped()) return;
+    const char* vertex = R"(
+struct VOut { float4 pos : SV_Position; float4 col : COLOR0; };
+VOut main(float4 p : POSITION, float4 c : COLOR0) { VOut o; o.pos = p; o.col = c; return o; }
+)";
+    const struct {
+        const char* what;
+        const char* pixel;
+    } kForms[] = {
+        {"SV_Target", "float4 main(float4 c : COLOR0) : SV_Target { return c; }\n"},
+        {"SV_TARGET0", "float4 main(float4 c : COLOR0) : SV_TARGET0 { return c; }\n"},
+        {"sv_target through an out parameter", "void main(float4 c : COLOR0, out float4 o : sv_target) { o = c; }\n"},
+        {"SV_Target with SV_Depth", R"(
+struct POut { float4 c : SV_Target0; float d : SV_Depth; };
+POut main(float4 c : COLOR0) { POut o; o.c = c; o.d = 0.25; return o; }
+)"},
+    };
+    for (const auto& form : kForms)
+        for (const char* profile : {"2_0", "3_0"}) {
+            const std::string what = std::string(form.what) + " at " + profile;
+            SCOPED_TRACE(what);
+            Compiled vs, ps;
+            ASSERT_TRUE(Bind(vs, vertex, ("vs_" + std::string(profile)).c_str(), ps, form.pixel,
+                             ("ps_" + std::string(profile)).c_str(), what));
+            ASSERT_FALSE(ps.container.outputs.empty());
+            EXPECT_EQ(ps.container.outputs[0].usage, D3DDECLUSAGE_COLOR);
+            EXPECT_EQ(vs.container.outputs.size(), 2u);
+            Draw(0xFFFF8000u);
+            ExpectPixel(8, 8, 255, 128, 0, what);
+        }
+    // SV_Depth writes the depth the test compares: 0.25 passes a 0.5 depth
+    // test where the quad's own 0.5 does not.
+    Compiled vs, ps;
+    ASSERT_TRUE(Bind(vs, vertex, "vs_2_0", ps, kForms[3].pixel, "ps_2_0", "depth"));
+    ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, 1), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 0.5f, 0), D3D_OK);
+    DrawQuad(0xFFFFFFFFu);
+    ExpectPixel(8, 8, 255, 255, 255, "depth 0.25 in front of 0.5");
+    ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, 0), D3D_OK);
+}
