@@ -1329,6 +1329,9 @@ private:
             Hide(open, m_i);
         }
         if (Accept("=")) Initialiser(p, at);
+        // A sampler's states may follow its name without `= sampler_state`.
+        else if (p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE && Is("{"))
+            StateBlock(p.samplerStates, true);
     }
 
     void Annotations(std::vector<Parameter>& out) {

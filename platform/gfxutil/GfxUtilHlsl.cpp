@@ -443,6 +443,17 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 ++i; // a semantic
             }
         }
+        if (i < last && Is(t[i], "{") && type.sampler) {
+            // A state block without `= sampler_state`: the effect's, as that one is.
+            const std::size_t close = MatchClose(t, i);
+            if (close >= last) {
+                error = "global '" + g.name + "': a state block without its end";
+                return false;
+            }
+            g.eraseBegin = t[i].begin;
+            g.eraseEnd = t[close].begin + 1;
+            i = close + 1;
+        }
         if (i < last && Is(t[i], "=") && i + 1 < last && Is(t[i + 1], "{") && elements > 0 &&
             MatchClose(t, i + 1) < last)
             GroupFlatList(t, i + 1, std::size_t(type.rows) * type.columns, elements, g.groupOpen, g.groupClose);
@@ -721,6 +732,14 @@ bool ParseSemantic(std::string_view s, ShaderSemantic& out) {
         {"DEPTH", 12},    {"SAMPLE", 13}};
     std::string upper;
     for (char c : s) upper += char(std::toupper(static_cast<unsigned char>(c)));
+    // The Direct3D 10 names of the same outputs, which the DX9 targets take.
+    static constexpr std::pair<std::string_view, std::string_view> kSystemValues[] = {
+        {"SV_TARGET", "COLOR"}, {"SV_DEPTH", "DEPTH"}, {"SV_POSITION", "POSITION"}};
+    for (const auto& [name, dx9] : kSystemValues)
+        if (upper.starts_with(name)) {
+            upper = std::string(dx9) + upper.substr(name.size());
+            break;
+        }
     for (const auto& [name, usage] : kUsages) {
         if (!std::string_view(upper).starts_with(name)) continue;
         const std::string_view digits = std::string_view(upper).substr(name.size());
@@ -1131,12 +1150,85 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     return true;
 }
 
+// The device has no one-dimensional textures: a 1-D texture is a 2-D one of
+// height 1, and the D3D9 compiler samples a sampler1D as a 2-D sampler. So
+// does this: `sampler1D` becomes `sampler2D` and each call of the tex1D
+// family samples the middle of the row. Appends source[from, to), whose
+// tokens are t[first, end), to `out`.
+void EmitOneDimensionalAsTwo(std::string_view source, const std::vector<Token>& t, std::size_t first, std::size_t end,
+                             std::size_t from, std::size_t to, int depth, std::string& out) {
+    // How each call's arguments are rewritten; "%0" is the sampler, "%1".. the rest.
+    static constexpr std::tuple<std::string_view, std::size_t, std::string_view> kCalls[] = {
+        {"tex1D", 2, "tex2D(%0, float2((%1).x, 0.5))"},
+        {"tex1D", 4, "tex2D(%0, float2((%1).x, 0.5), float2((%2).x, 0), float2((%3).x, 0))"},
+        {"tex1Dgrad", 4, "tex2Dgrad(%0, float2((%1).x, 0.5), float2((%2).x, 0), float2((%3).x, 0))"},
+        {"tex1Dlod", 2, "tex2Dlod(%0, (%1).xxzw * float4(1, 0, 0, 1) + float4(0, 0.5, 0, 0))"},
+        {"tex1Dbias", 2, "tex2Dbias(%0, (%1).xxzw * float4(1, 0, 0, 1) + float4(0, 0.5, 0, 0))"},
+        {"tex1Dproj", 2, "tex2Dproj(%0, (%1).xwzw * float4(1, 0.5, 0, 1))"}};
+    constexpr int kMaxDepth = 64; // deeper nesting is left to the compiler to refuse
+    for (std::size_t k = first; k < end; ++k) {
+        const std::string_view w = t[k].text;
+        if (w == "sampler1D") {
+            out.append(source.substr(from, t[k].begin - from));
+            out += "sampler2D";
+            from = t[k].begin + t[k].text.size();
+            continue;
+        }
+        if (!w.starts_with("tex1D") || depth >= kMaxDepth || k + 1 >= end || !Is(t[k + 1], "(")) continue;
+        const std::size_t close = MatchClose(t, k + 1);
+        if (close >= end) continue;
+        std::vector<std::pair<std::size_t, std::size_t>> arguments; // token ranges
+        std::size_t argument = k + 2;
+        for (std::size_t a = k + 2; a <= close; ++a) {
+            if (a < close && (Is(t[a], "(") || Is(t[a], "[") || Is(t[a], "{"))) {
+                a = std::min(MatchClose(t, a), close - 1);
+                continue;
+            }
+            if (a < close && !Is(t[a], ",")) continue;
+            arguments.push_back({argument, a});
+            argument = a + 1;
+        }
+        const std::string_view* form = nullptr;
+        for (const auto& [name, count, text] : kCalls)
+            if (name == w && count == arguments.size()) form = &text;
+        if (!form || std::any_of(arguments.begin(), arguments.end(), [](const auto& r) { return r.first >= r.second; }))
+            continue;
+        out.append(source.substr(from, t[k].begin - from));
+        std::vector<std::string> texts;
+        for (const auto& [a, b] : arguments) {
+            std::string text;
+            EmitOneDimensionalAsTwo(source, t, a, b, t[a].begin, t[b - 1].begin + t[b - 1].text.size(), depth + 1, text);
+            texts.push_back(std::move(text));
+        }
+        for (std::size_t c = 0; c < form->size(); ++c) {
+            if ((*form)[c] == '%' && c + 1 < form->size()) {
+                out += texts[std::size_t((*form)[++c] - '0')];
+                continue;
+            }
+            out += (*form)[c];
+        }
+        from = t[close].begin + t[close].text.size();
+        k = close;
+    }
+    if (from < to) out.append(source.substr(from, to - from));
+}
+
+std::string OneDimensionalAsTwo(const std::string& source) {
+    if (source.find("1D") == std::string::npos) return source;
+    const std::vector<Token> t = Tokenize(source);
+    std::string out;
+    out.reserve(source.size());
+    EmitOneDimensionalAsTwo(source, t, 0, t.size(), 0, source.size(), 0, out);
+    return out;
+}
+
 // In a child bounded by the compile under way; where no child can be made
 // glslang runs here.
-bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName, const std::string& preamble,
+bool ToSpirvIsolated(const std::string& source, const std::string& sourceName, const std::string& preamble,
                      const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
     spirv.clear();
     errors.clear();
+    const std::string rewritten = OneDimensionalAsTwo(source);
     const HlslCompileScope scope; // within the compile's own: its deadline and caps
     std::vector<std::uint8_t> reply;
     const HlslChildOutcome outcome = RunHlslChild(
@@ -1234,8 +1326,16 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             const std::size_t open = i;
             const bool structBody = (open >= 1 && Is(t[open - 1], "struct")) ||
                                     (open >= 2 && Is(t[open - 2], "struct") && IdentStart(t[open - 1].text[0]));
+            // A sampler's state block may follow its name without
+            // `= sampler_state`: the statement goes on too.
+            std::size_t typeAt = first;
+            while (typeAt < open && (Is(t[typeAt], "uniform") || Is(t[typeAt], "static") || Is(t[typeAt], "extern") ||
+                                     Is(t[typeAt], "shared") || Is(t[typeAt], "const") || Is(t[typeAt], "volatile")))
+                ++typeAt;
+            const bool samplerBlock = typeAt + 1 < open && ParseType(t[typeAt].text).sampler &&
+                                      IdentStart(t[typeAt + 1].text[0]) && !Is(t[typeAt + 2], "(");
             i = close;
-            if (!structBody && !sawEquals) first = i + 1;
+            if (!structBody && !samplerBlock && !sawEquals) first = i + 1;
             continue;
         }
         if (w == ";") {

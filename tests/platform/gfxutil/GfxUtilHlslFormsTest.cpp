@@ -401,5 +401,11 @@ POut main(float4 c : COLOR0) { POut o; o.c = c; o.d = 0.25; return o; }
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 0.5f, 0), D3D_OK);
     DrawQuad(0xFFFFFFFFu);
     ExpectPixel(8, 8, 255, 255, 255, "depth 0.25 in front of 0.5");
+    // Without SV_Depth the quad's own 0.5 fails the same test.
+    Compiled vs2, plain;
+    ASSERT_TRUE(Bind(vs2, vertex, "vs_2_0", plain, kForms[0].pixel, "ps_2_0", "no depth"));
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 0.5f, 0), D3D_OK);
+    DrawQuad(0xFFFFFFFFu);
+    ExpectPixel(8, 8, 0, 0, 0, "depth 0.5 behind 0.5");
     ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, 0), D3D_OK);
 }
