@@ -409,3 +409,129 @@ POut main(float4 c : COLOR0) { POut o; o.c = c; o.d = 0.25; return o; }
     ExpectPixel(8, 8, 0, 0, 0, "depth 0.5 behind 0.5");
     ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, 0), D3D_OK);
 }
+
+namespace {
+constexpr const char* kPickedEffect = R"(
+float4 Red(float4 p : POSITION, out float4 c : COLOR0) : POSITION { c = float4(1, 0, 0, 1); return p; }
+float4 Green(float4 p : POSITION, out float4 c : COLOR0) : POSITION { c = float4(0, 1, 0, 1); return p; }
+float4 Blue(float4 p : POSITION, out float4 c : COLOR0) : POSITION { c = float4(0, 0, 1, 1); return p; }
+float4 Pass(float4 c : COLOR0) : COLOR { return c; }
+texture T;
+sampler2D Unused { Texture = <T>; MinFilter = Point; };
+VertexShader VSArray[3] = { compile vs_2_0 Red(), compile vs_2_0 Green(), compile vs_2_0 Blue() };
+VertexShader Single = compile vs_2_0 Green();
+int VSIndices[4] = { 2, 0, 1, 1 };
+int ShaderIndex = 0;
+technique Picked { pass { VertexShader = (VSArray[VSIndices[ShaderIndex]]); PixelShader = compile ps_2_0 Pass(); } }
+technique Direct { pass { VertexShader = (VSArray[ShaderIndex]); PixelShader = compile ps_2_0 Pass(); } }
+technique Fixed { pass { VertexShader = (VSArray[1]); PixelShader = compile ps_2_0 Pass(); } }
+technique Named { pass { VertexShader = (Single); PixelShader = compile ps_2_0 Pass(); } }
+)";
+} // namespace
+
+// A pass whose program is an element of a shader array picked by int
+// parameters: the expression is evaluated with the values the parameters
+// have when the pass begins, and again when a change is committed.
+TEST_P(GfxUtilHlslFormsTest, AnEffectPassPicksItsProgramByAnExpression) {
+    if (Stopped()) return;
+    ID3DXEffect* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffect(device, kPickedEffect, std::uint32_t(std::strlen(kPickedEffect)), nullptr, nullptr, 0,
+                               nullptr, &fx, &errors),
+              D3D_OK)
+        << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+    if (errors) errors->Release();
+    ASSERT_NE(fx, nullptr);
+    D3DXPARAMETER_DESC pd{};
+    ASSERT_EQ(fx->GetParameterDesc("VSArray", &pd), D3D_OK);
+    EXPECT_EQ(pd.Elements, 3u);
+    EXPECT_EQ(pd.Type, D3DXPT_VERTEXSHADER);
+    EXPECT_TRUE(fx->IsParameterUsed("ShaderIndex", "Picked"));
+    EXPECT_TRUE(fx->IsParameterUsed("VSIndices", "Picked"));
+    EXPECT_FALSE(fx->IsParameterUsed("VSIndices", "Direct"));
+    auto draw = [&](const char* technique, const char* what) {
+        ASSERT_EQ(fx->SetTechnique(technique), D3D_OK);
+        ASSERT_EQ(fx->ValidateTechnique(technique), D3D_OK) << fx->ValidationError();
+        std::uint32_t passes = 0;
+        ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+        ASSERT_EQ(passes, 1u);
+        EXPECT_EQ(fx->BeginPass(0), D3D_OK) << what;
+        Draw();
+        EXPECT_EQ(fx->EndPass(), D3D_OK);
+        EXPECT_EQ(fx->End(), D3D_OK);
+    };
+    draw("Picked", "VSIndices[0]");
+    ExpectPixel(8, 8, 0, 0, 255, "VSIndices[0] is 2");
+    ASSERT_EQ(fx->SetInt("ShaderIndex", 1), D3D_OK);
+    draw("Picked", "VSIndices[1]");
+    ExpectPixel(8, 8, 255, 0, 0, "VSIndices[1] is 0");
+    draw("Direct", "VSArray[1]");
+    ExpectPixel(8, 8, 0, 255, 0, "ShaderIndex 1");
+    draw("Fixed", "VSArray[1]");
+    ExpectPixel(8, 8, 0, 255, 0, "a number");
+    draw("Named", "Single");
+    ExpectPixel(8, 8, 0, 255, 0, "a parenthesised name");
+
+    // Changed inside the pass: committed, the next draw takes the new program.
+    ASSERT_EQ(fx->SetTechnique("Picked"), D3D_OK);
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    ASSERT_EQ(fx->SetInt("ShaderIndex", 2), D3D_OK);
+    ASSERT_EQ(fx->CommitChanges(), D3D_OK);
+    Draw();
+    ExpectPixel(8, 8, 0, 255, 0, "committed");
+    // An index past the array picks nothing: the pass cannot begin.
+    ASSERT_EQ(fx->SetInt("ShaderIndex", 9), D3D_OK);
+    EXPECT_EQ(fx->CommitChanges(), E_FAIL);
+    EXPECT_EQ(fx->EndPass(), D3D_OK);
+    EXPECT_EQ(fx->End(), D3D_OK);
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(fx->BeginPass(0), E_FAIL);
+    EXPECT_EQ(fx->EndPass(), D3D_OK);
+    EXPECT_EQ(fx->End(), D3D_OK);
+    device->SetVertexShader(nullptr);
+    device->SetPixelShader(nullptr);
+    fx->Release();
+}
+
+// Expressions that pick no program are read errors, not passes that fail
+// later.
+TEST(GfxUtilHlslFormsReadTest, ProgramExpressionsThatPickNothingAreRefused) {
+    const std::string head = R"(
+float4 V(float4 p : POSITION) : POSITION { return p; }
+VertexShader VS[2] = { compile vs_2_0 V(), compile vs_2_0 V() };
+VertexShader One = compile vs_2_0 V();
+int Picks[2] = { 0, 1 };
+int Which = 0;
+float4 Vec;
+)";
+    const char* kBad[] = {
+        "VertexShader = (VS[Picks]);",     "VertexShader = (VS[Which[0]]);", "VertexShader = (One[Which]);",
+        "VertexShader = (VS[Vec]);",       "VertexShader = (VS[Nobody]);",   "VertexShader = (VS[Which] + 1);",
+        "PixelShader = (VS[Which]);",      "VertexShader = (VS[);",
+    };
+    for (const char* state : kBad) {
+        SCOPED_TRACE(state);
+        const std::string text = head + "technique T { pass { " + state + " } }\n";
+        ID3DXEffectCompiler* compiler = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        EXPECT_NE(D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, &compiler,
+                                           &errors),
+                  D3D_OK);
+        EXPECT_EQ(compiler, nullptr);
+        if (compiler) compiler->Release();
+        ASSERT_NE(errors, nullptr);
+        const std::string message = static_cast<const char*>(errors->GetBufferPointer());
+        EXPECT_NE(message.find("memory(8): "), std::string::npos) << message;
+        errors->Release();
+    }
+    // An array given the wrong number of programs.
+    ID3DXEffectCompiler* compiler = nullptr;
+    const std::string wrong = "float4 V(float4 p : POSITION) : POSITION { return p; }\n"
+                              "VertexShader VS[3] = { compile vs_2_0 V(), compile vs_2_0 V() };\n";
+    EXPECT_NE(D3DXCreateEffectCompiler(wrong.data(), std::uint32_t(wrong.size()), nullptr, nullptr, 0, &compiler,
+                                       nullptr),
+              D3D_OK);
+    EXPECT_EQ(compiler, nullptr);
+}
