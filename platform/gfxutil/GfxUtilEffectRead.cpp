@@ -1425,7 +1425,11 @@ private:
             return;
         }
         if (p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE) {
-            if (!(Peek().kind == Tok::Ident && Lower(Peek().text) == "sampler_state")) {
+            // `sampler_state`, or a sampler type word as the DX9 syntax allows
+            // (`sampler s = sampler2D { ... }`).
+            const std::string word = Peek().kind == Tok::Ident ? Lower(Peek().text) : std::string();
+            if (word != "sampler_state" && word != "sampler" && word != "sampler1d" && word != "sampler2d" &&
+                word != "sampler3d" && word != "samplercube") {
                 Error(Peek(), "sampler_state expected");
                 return;
             }

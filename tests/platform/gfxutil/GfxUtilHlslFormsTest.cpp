@@ -338,6 +338,9 @@ TEST_P(GfxUtilHlslFormsTest, SamplerBlocksWithoutSamplerStateCompile) {
         "texture T;\nsampler2D s { Texture = <T>; MinFilter = Point; };\n",
         "texture T;\nsampler2D s : register(s2) { Texture = (T); };\n",
         "texture T;\nsampler s { Texture = <T>; AddressU = Clamp; }, unused;\n",
+        // The DX9 syntax's sampler type in place of `sampler_state`.
+        "texture T;\nsampler s = sampler2D { Texture = <T>; MagFilter = Linear; };\n",
+        "texture T;\nsampler2D s : register(s1) = sampler_state { Texture = <T>; };\n",
     };
     IDirect3DTexture9* white = OneTexel(0xFF8040FFu);
     ASSERT_NE(white, nullptr);
@@ -356,6 +359,36 @@ TEST_P(GfxUtilHlslFormsTest, SamplerBlocksWithoutSamplerStateCompile) {
         ExpectPixel(8, 8, 128, 64, 255, declaration);
         ASSERT_EQ(device->SetTexture(s->registerIndex, nullptr), D3D_OK);
     }
+    // In an effect, the blocks' states reach the samplers the program reads:
+    // the texture set on the effect is the one drawn.
+    const std::string effect = R"(
+texture T;
+sampler2D S { Texture = <T>; MinFilter = Point; };
+sampler R = sampler2D { Texture = (T); };
+float4 V(float4 p : POSITION, float2 uv : TEXCOORD0, out float2 t : TEXCOORD0) : POSITION { t = uv; return p; }
+float4 P(float2 uv : TEXCOORD0) : COLOR { return tex2D(S, uv) * tex2D(R, uv).a; }
+technique Blocks { pass { VertexShader = compile vs_2_0 V(); PixelShader = compile ps_2_0 P(); } }
+)";
+    ID3DXEffect* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffect(device, effect.data(), std::uint32_t(effect.size()), nullptr, nullptr, 0, nullptr, &fx,
+                               &errors),
+              D3D_OK)
+        << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+    if (errors) errors->Release();
+    ASSERT_NE(fx, nullptr);
+    ASSERT_EQ(fx->SetTexture("T", white), D3D_OK);
+    ASSERT_EQ(fx->ValidateTechnique("Blocks"), D3D_OK) << fx->ValidationError();
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    Draw();
+    EXPECT_EQ(fx->EndPass(), D3D_OK);
+    EXPECT_EQ(fx->End(), D3D_OK);
+    ExpectPixel(8, 8, 128, 64, 255, "effect");
+    fx->Release();
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
     white->Release();
 }
 
