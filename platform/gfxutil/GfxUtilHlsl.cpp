@@ -190,6 +190,10 @@ struct StructType {
     std::vector<HlslSourceEdit> edits;
     std::uint16_t registers = 0; // per element
     std::string refusal;         // why no constant can have this type ("" when one can)
+    // A typedef's name for a scalar, vector or matrix type: `type` is that
+    // type, and `edits` read the typedef's type word as a float.
+    bool alias = false;
+    TypeInfo type;
 };
 
 // The alphabetic part of a type word ("int" of "int3") as "float", for
@@ -309,6 +313,70 @@ std::size_t ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByD
     return close;
 }
 
+// A type word and, for `vector<...>` and `matrix<...>`, its arguments from
+// token `at`; the token after it in `next`. The element type's word (for a
+// template, the one inside) in `element`.
+TypeInfo ReadTypeWords(const std::vector<Token>& t, std::size_t at, std::size_t last, std::size_t& next,
+                       std::size_t& element) {
+    const std::string_view word = t[at].text;
+    TypeInfo type = ParseType(word);
+    element = at;
+    next = at + 1;
+    if (next < last && Is(t[next], "<") && (word == "matrix" || word == "vector")) {
+        const std::size_t close = MatchClose(t, next);
+        std::vector<std::size_t> args;
+        for (std::size_t k = next + 1; k < close && k < last; ++k)
+            if (!Is(t[k], ",")) args.push_back(k);
+        type = TypeInfo{};
+        if (word == "matrix" && args.size() == 3) {
+            type = ParseType(t[args[0]].text);
+            type.rows = std::uint16_t(std::atoi(std::string(t[args[1]].text).c_str()));
+            type.columns = std::uint16_t(std::atoi(std::string(t[args[2]].text).c_str()));
+        } else if (word == "vector" && args.size() == 2) {
+            type = ParseType(t[args[0]].text);
+            type.columns = std::uint16_t(std::atoi(std::string(t[args[1]].text).c_str()));
+        }
+        if (type.rows < 1 || type.rows > 4 || type.columns < 1 || type.columns > 4 || type.sampler || type.texture)
+            type.known = false;
+        if (!args.empty()) element = args[0];
+        next = close + 1;
+    } else if (word == "matrix") {
+        type = ParseType("float4x4");
+    } else if (word == "vector") {
+        type = ParseType("float4");
+    }
+    return type;
+}
+
+// `typedef Type Name, ...;` over [at, last): each name an alias of a
+// scalar, vector or matrix type, or of a struct the source defined.
+void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, std::vector<StructType>& structs) {
+    std::size_t i = at + 1;
+    while (i < last && (Is(t[i], "const") || Is(t[i], "row_major") || Is(t[i], "column_major"))) ++i;
+    if (i >= last || !IdentStart(t[i].text[0])) return;
+    std::size_t next = 0, element = 0;
+    const TypeInfo type = ReadTypeWords(t, i, last, next, element);
+    const StructType* aliased = nullptr;
+    for (const StructType& st : structs)
+        if (st.name == t[i].text) aliased = &st;
+    if ((!type.known || type.sampler || type.texture) && !aliased) return;
+    StructType alias = aliased ? *aliased : StructType{};
+    if (!aliased) {
+        alias.alias = true;
+        alias.type = type;
+        // What the registers hold are floats: the typedef's type word is read as one.
+        const std::string_view word = t[element].text;
+        if (type.type != D3DXPT_FLOAT || word.starts_with("double"))
+            alias.edits.push_back({t[element].begin, word.size(), AsFloatType(word)});
+    }
+    for (std::size_t k = next; k < last; ++k) {
+        if (!IdentStart(t[k].text[0]) || (k + 1 < last && !Is(t[k + 1], ","))) continue;
+        alias.name = std::string(t[k].text);
+        std::erase_if(structs, [&](const StructType& other) { return other.name == alias.name; });
+        structs.push_back(alias);
+    }
+}
+
 // One global declaration statement [first, last) (last is the ';').
 bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
                    std::vector<StructType>& structs, std::vector<HlslGlobal>& out, std::string& error) {
@@ -326,7 +394,11 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             structAt = i;
             break;
         }
-        if (w == "typedef" || w == "cbuffer" || w == "tbuffer" ||
+        if (w == "typedef") {
+            ReadTypedef(t, i, last, structs);
+            return true;
+        }
+        if (w == "cbuffer" || w == "tbuffer" ||
             w == "technique" || w == "technique10" || w == "pass")
             return true;
         if (w == "uniform" || w == "extern" || w == "shared" || w == "volatile") storageWord = true;
@@ -372,9 +444,11 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     } else if (typeToken.text == "vector") {
         type = ParseType("float4");
     }
+    const StructType* alias = nullptr;
     if (!type.known && !structType)
         for (const StructType& st : structs)
-            if (st.name == typeToken.text) structType = &st;
+            if (st.name == typeToken.text) (st.alias ? alias : structType) = &st;
+    if (alias) type = alias->type;
     while (i < last) {
         if (!IdentStart(t[i].text[0])) return true;
         HlslGlobal g;
@@ -414,6 +488,10 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         g.rows = type.rows;
         g.columns = type.columns;
         g.elements = std::uint16_t(elements);
+        if (alias) {
+            g.aliasType = true;
+            g.structEdits = alias->edits;
+        }
         // Post-declarator annotations: semantics and register().
         while (i < last && Is(t[i], ":")) {
             ++i;
@@ -635,12 +713,26 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         if (g.effectOnly) continue;
         for (const HlslSourceEdit& e : g.structEdits)
             if (structEdited.insert(e.at).second) edits.push_back({e.at, e.erase, e.text});
-        if ((g.registerSet == kSetFloat || g.shadow) && g.type != D3DXPT_FLOAT && g.cls != D3DXPC_STRUCT &&
+        if ((g.registerSet == kSetFloat || g.shadow) && g.cls != D3DXPC_STRUCT && !g.aliasType &&
             g.typeBegin != lastType) {
-            const std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
+            // The element type's word: in `vector<int, 2>` the one inside.
+            std::size_t at = g.typeBegin;
+            std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
+            if (word == "vector" || word == "matrix") {
+                std::size_t k = g.typeEnd;
+                while (k < source.size() && std::isspace(static_cast<unsigned char>(source[k]))) ++k;
+                if (k < source.size() && source[k] == '<') {
+                    ++k;
+                    while (k < source.size() && std::isspace(static_cast<unsigned char>(source[k]))) ++k;
+                    at = k;
+                    while (k < source.size() && IdentChar(source[k])) ++k;
+                    word = source.substr(at, k - at);
+                }
+            }
             std::size_t n = 0;
             while (n < word.size() && std::isalpha(static_cast<unsigned char>(word[n]))) ++n;
-            edits.push_back({g.typeBegin, n, "float"});
+            // A double would make glslang's block hold two kinds of number.
+            if (g.type != D3DXPT_FLOAT || word.starts_with("double")) edits.push_back({at, n, "float"});
             lastType = g.typeBegin;
         }
         if (g.unused && g.staticOk && !g.explicitRegister) {
@@ -967,6 +1059,7 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         c.constF = std::max<std::uint32_t>(c.constF, std::uint32_t((bytes + 15) / 16));
         spvc_compiler_flatten_buffer_block(comp, list[i].id);
     }
+    std::vector<std::pair<unsigned, unsigned>> samplerArrays; // first unit, elements
     spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list, &count);
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned unit = spvc_compiler_get_decoration(comp, list[i].id, SpvDecorationBinding);
@@ -977,8 +1070,20 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         // Vertex samplers are uniforms of their own: the pixel half of a
         // program pair names its samplers uS*.
         spvc_compiler_set_name(comp, list[i].id, ((vertex ? "uVS" : "uS") + std::to_string(unit)).c_str());
-        const SpvDim dim = spvc_type_get_image_dimension(spvc_compiler_get_type_handle(comp, list[i].type_id));
-        c.samplers[unit] = std::uint8_t(dim == SpvDimCube ? D3DSTT_CUBE : dim == SpvDim3D ? D3DSTT_VOLUME : D3DSTT_2D);
+        const spvc_type type = spvc_compiler_get_type_handle(comp, list[i].type_id);
+        const SpvDim dim = spvc_type_get_image_dimension(type);
+        // An array of samplers takes a unit per element.
+        unsigned elements = 1;
+        if (spvc_type_get_num_array_dimensions(type) == 1) elements = spvc_type_get_array_dimension(type, 0);
+        if (spvc_type_get_num_array_dimensions(type) > 1 || elements == 0 ||
+            unit + elements > (vertex ? DeviceState::kVertexSamplers : 16)) {
+            error = std::string("sampler '") + list[i].name + "' beyond unit " + (vertex ? "3" : "15");
+            return false;
+        }
+        if (elements > 1) samplerArrays.push_back({unit, elements});
+        for (unsigned e = 0; e < elements; ++e)
+            c.samplers[unit + e] =
+                std::uint8_t(dim == SpvDimCube ? D3DSTT_CUBE : dim == SpvDim3D ? D3DSTT_VOLUME : D3DSTT_2D);
         spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationBinding);
     }
     auto readInterface = [&](spvc_resource_type kind, std::vector<ShaderSemantic>& semantics, bool varying) {
@@ -1024,6 +1129,12 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
             // varyings and colour outputs by these names.
             const std::string prefix = kind == SPVC_RESOURCE_TYPE_STAGE_INPUT ? "hIn" : "hOut";
             spvc_compiler_set_name(comp, list[i].id, (prefix + std::to_string(s.reg)).c_str());
+            // The device interpolates its own registers: how the program
+            // asked for it (centroid, flat, noperspective) would only keep
+            // the declaration from the form the device reads.
+            for (const SpvDecoration d : {SpvDecorationCentroid, SpvDecorationFlat, SpvDecorationNoPerspective,
+                                          SpvDecorationSample})
+                spvc_compiler_unset_decoration(comp, list[i].id, d);
             if (varying) spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
             else spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation, s.reg);
             for (unsigned e = 0; e < elements; ++e) {
@@ -1051,6 +1162,26 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         return false;
     }
     c.glsl = glsl;
+    // The device declares a sampler per unit: element k of an array at unit
+    // n is the sampler of unit n + k. The D3D9 compiler takes only constant
+    // indices into sampler arrays; any other is refused here.
+    for (const auto& [unit, elements] : samplerArrays) {
+        const std::string name = (vertex ? "uVS" : "uS") + std::to_string(unit);
+        for (unsigned e = 0; e < elements; ++e) {
+            const std::string from = name + "[" + std::to_string(e) + "]";
+            const std::string to = (vertex ? "uVS" : "uS") + std::to_string(unit + e);
+            for (std::size_t at = c.glsl.find(from); at != std::string::npos; at = c.glsl.find(from, at + to.size()))
+                c.glsl.replace(at, from.size(), to);
+        }
+        // The array's own declaration goes; the device declares each unit.
+        const std::string array = name + "[" + std::to_string(elements) + "];";
+        const std::size_t declared = c.glsl.find(array);
+        const std::size_t line = declared == std::string::npos ? declared : c.glsl.rfind('\n', declared);
+        if (declared != std::string::npos)
+            c.glsl.erase(line == std::string::npos ? 0 : line + 1, c.glsl.find('\n', declared) - (line == std::string::npos ? 0 : line + 1) + 1);
+        if (c.glsl.find(name + "[") != std::string::npos)
+            return error = "a sampler array indexed by a value computed at run time", false;
+    }
     // The position and point size a program writes through `out` parameters
     // come out as GLSL's own variables: outputs like the others, recorded so
     // that the device takes them from the program.

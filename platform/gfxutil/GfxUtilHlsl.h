@@ -51,6 +51,9 @@ struct HlslGlobal {
     // Its struct type is defined in its own statement without `uniform`:
     // glslang keeps such a global out of the constants unless given the word.
     bool uniformWord = false;
+    // Its type is a typedef's name: the typedef's own type word is what is
+    // read as a float (in `structEdits`), not the name.
+    bool aliasType = false;
     // Boolean and integer registers: the program reads them from the device's
     // boolean or integer file; for the compiler they stand in float
     // registers past all others (`shadowIndex`), whose reads are then turned

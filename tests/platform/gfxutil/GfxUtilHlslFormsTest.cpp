@@ -568,3 +568,149 @@ float4 Vec;
               D3D_OK);
     EXPECT_EQ(compiler, nullptr);
 }
+
+namespace {
+// Forms of the published variable, struct, function and type syntax: each
+// pixel program makes orange (1, 0.5, 0) from its constants' defaults and
+// the quad's colour (white), so a form read wrongly shows in the pixel.
+struct ReferenceForm {
+    const char* what;
+    const char* source;
+};
+const ReferenceForm kReferenceForms[] = {
+    {"storage classes and type modifiers", R"(
+extern uniform float4 A = {1, 0, 0, 1};
+shared float4 B = {0, 0.5, 0, 0};
+uniform const float4 C = {0, 0, 0, 0};
+static float4 D = {0, 0, 0, 0};
+extern const row_major float2x2 E = {1, 0, 0, 1};
+float4 main() : COLOR { return A + B + C + D + float4(mul(float2(0, 0), E), 0, 0); }
+)"},
+    {"vector and matrix templates", R"(
+vector<float, 4> V = {0.5, 0, 0, 1};
+vector<int, 1> I = 1;
+matrix<float, 2, 3> M = {1, 0, 0, 0, 0.5, 0};
+vector V4 = {0, 0, 0, 0};
+matrix M4 = {1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1};
+float4 main() : COLOR {
+    return float4(V.x * I + mul(float2(0.5, 0), M).x, mul(float2(0, 1), M).y, 0, 1) + mul(V4, M4);
+}
+)"},
+    {"scalar and vector types of every base", R"(
+float1 F = 0.5;
+float1 G = 0.5;
+half2 H = {1, 0};
+double D2 = 0;
+int2 I2 = {1, 0};
+uint U = 1;
+dword W = 0;
+bool2 B2 = {true, false};
+float4 main() : COLOR { return float4(F * 2 * H.x * I2.x * U, G + W, D2 + H.y, B2.x ? 1 : 0); }
+)"},
+    {"semantics, annotations and registers on globals", R"(
+float4 Tint : DIFFUSE < string UIName = "Tint"; float UIMin = 0; > = {1, 0.5, 0, 1};
+float4 Arr[2] : COLORS : register(c4) = {0, 0, 0, 0, 0, 0, 0, 0};
+float4 Other : register(c2) < int Order = 1; >;
+float4 main() : COLOR { return Tint + Arr[0] + Arr[1] * Other; }
+)"},
+    {"typedefs", R"(
+typedef float4 colour;
+typedef vector<float, 2> pair;
+typedef float3x3 turn;
+colour Base = {1, 0.5, 0, 1};
+pair Offset = {0, 0};
+turn Basis = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+float4 main() : COLOR { return Base + float4(Offset, 0, 0) + float4(mul(float3(0, 0, 0), Basis), 0); }
+)"},
+    {"functions: declared first, overloaded, inline, defaults, inout", R"(
+float4 Tint(float4 c);
+float Scale(float x) { return x; }
+float Scale(float2 x) { return x.x + x.y; }
+inline float4 Tint(float4 c) { return c * Scale(float2(0.25, 0.25)) * 2; }
+void Fill(inout float4 c, float v = 0.5) { c.g = v; c.b = 0; }
+static float4 Keep(in float4 c) { return c; }
+float4 main(float4 c : COLOR0) : COLOR0 { float4 o = Tint(c); Fill(o); return Keep(o); }
+)"},
+    {"sampler arrays and a texture2D", R"(
+texture2D T;
+sampler2D Ss[2];
+float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(Ss[0], uv) * tex2D(Ss[1], uv).a; }
+)"},
+    {"struct members with interpolation modifiers", R"(
+struct PIn { centroid float4 c : COLOR0; linear float2 uv : TEXCOORD0; };
+float4 main(PIn i) : COLOR { return float4(i.c.r, i.c.g * 0.5, 0, 1) + float4(i.uv, 0, 0) * 0; }
+)"},
+    {"a local struct with an initialiser, arrays of structs", R"(
+struct Pair { float a; float b; };
+static const Pair kPairs[2] = { { 1, 0.5 }, { 0, 0 } };
+float4 main() : COLOR { Pair p = kPairs[0]; return float4(p.a, p.b, kPairs[1].a, 1); }
+)"},
+};
+} // namespace
+
+TEST_P(GfxUtilHlslFormsTest, TheReferencesDeclarationFormsDraw) {
+    if (Stopped()) return;
+    IDirect3DTexture9* white = OneTexel(0xFFFF8000u);
+    ASSERT_NE(white, nullptr);
+    for (const ReferenceForm& form : kReferenceForms)
+        for (const char* profile : {"ps_2_0", "ps_3_0"}) {
+            const std::string what = std::string(form.what) + " at " + profile;
+            SCOPED_TRACE(what);
+            Compiled vs, ps;
+            // Every form is tried, whichever fails.
+            if (!Bind(vs, kPassVertex, profile[3] == '2' ? "vs_2_0" : "vs_3_0", ps, form.source, profile, what)) continue;
+            ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+            for (std::uint32_t unit = 0; unit < 2; ++unit) ASSERT_EQ(device->SetTexture(unit, white), D3D_OK);
+            Draw(0xFFFFFFFFu);
+            ExpectPixel(8, 8, 255, 128, 0, what);
+        }
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
+    white->Release();
+}
+
+// What the table says of those forms: a typedef's global has the type it
+// names, a template's element type is kept, a sampler array takes a unit per
+// element.
+TEST(GfxUtilHlslFormsTableTest, TypedefsTemplatesAndSamplerArraysAreDescribed) {
+    Compiled templates, typedefs, samplers;
+    Compile(templates, kReferenceForms[1].source, "ps_2_0");
+    Compile(typedefs, kReferenceForms[4].source, "ps_2_0");
+    Compile(samplers, kReferenceForms[6].source, "ps_2_0");
+    ASSERT_EQ(templates.result, D3D_OK) << templates.errors;
+    ASSERT_EQ(typedefs.result, D3D_OK) << typedefs.errors;
+    ASSERT_EQ(samplers.result, D3D_OK) << samplers.errors;
+    const ShaderConstantRecord* i = Constant(templates.container, "I");
+    const ShaderConstantRecord* m = Constant(templates.container, "M");
+    ASSERT_TRUE(i && m);
+    EXPECT_EQ(i->type, D3DXPT_INT);
+    EXPECT_EQ(i->columns, 1u);
+    EXPECT_EQ(i->registerCount, 1u);
+    EXPECT_EQ(m->rows, 2u);
+    EXPECT_EQ(m->columns, 3u);
+    EXPECT_EQ(m->registerCount, 3u); // a register per column
+    const ShaderConstantRecord* base = Constant(typedefs.container, "Base");
+    ASSERT_NE(base, nullptr);
+    EXPECT_EQ(base->cls, D3DXPC_VECTOR);
+    EXPECT_EQ(base->type, D3DXPT_FLOAT);
+    EXPECT_EQ(base->columns, 4u);
+    const ShaderConstantRecord* ss = Constant(samplers.container, "Ss");
+    ASSERT_NE(ss, nullptr);
+    EXPECT_EQ(ss->registerSet, D3DXRS_SAMPLER);
+    EXPECT_EQ(ss->registerCount, 2u);
+    EXPECT_EQ(samplers.container.samplers[0], D3DSTT_2D);
+    EXPECT_EQ(samplers.container.samplers[1], D3DSTT_2D);
+    // A typedef of an int type is read as a float where the registers hold it.
+    Compiled ints;
+    Compile(ints, "typedef int2 pair;\npair P = {1, 0};\nfloat4 main() : COLOR { return float4(P, 0, 1); }\n", "ps_2_0");
+    ASSERT_EQ(ints.result, D3D_OK) << ints.errors;
+    const ShaderConstantRecord* p = Constant(ints.container, "P");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->type, D3DXPT_INT);
+    EXPECT_EQ(p->columns, 2u);
+    // Sampler arrays take constant indices only, as the D3D9 compiler has it.
+    Compiled computed;
+    Compile(computed, "sampler2D Ss[2];\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(Ss[uv.x > 0.5], uv); }\n",
+            "ps_3_0");
+    EXPECT_NE(computed.result, D3D_OK);
+}
