@@ -1034,6 +1034,46 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
     return true;
 }
 
+// Functions GLSL 3.30 lacks that SPIRV-Cross writes for HLSL intrinsics
+// (frexp and ldexp came with GLSL 4.00), defined in the program that calls
+// them, after its #version line. A pixel program's ddy is taken down the
+// target as Direct3D has it: the device draws into its bottom-up window
+// flipped, and says so in uFlipY, as its own translation of dsy reads it.
+void AddMissingBuiltIns(std::string& glsl, bool vertex) {
+    static constexpr std::tuple<std::string_view, std::string_view> kFunctions[] = {
+        {"frexp(", "float frexp(float x, out int e) {\n"
+                   "    if (x == 0.0 || isinf(x) || isnan(x)) { e = 0; return x; }\n"
+                   "    e = int(floor(log2(abs(x)))) + 1;\n"
+                   "    float m = x * exp2(float(-e));\n"
+                   "    if (abs(m) >= 1.0) { m *= 0.5; e += 1; } else if (abs(m) < 0.5) { m *= 2.0; e -= 1; }\n"
+                   "    return m;\n}\n"
+                   "vec2 frexp(vec2 x, out ivec2 e) { return vec2(frexp(x.x, e.x), frexp(x.y, e.y)); }\n"
+                   "vec3 frexp(vec3 x, out ivec3 e) { return vec3(frexp(x.x, e.x), frexp(x.y, e.y), frexp(x.z, e.z)); }\n"
+                   "vec4 frexp(vec4 x, out ivec4 e) {\n"
+                   "    return vec4(frexp(x.x, e.x), frexp(x.y, e.y), frexp(x.z, e.z), frexp(x.w, e.w));\n}\n"},
+        {"ldexp(", "float ldexp(float x, int e) { return x * exp2(float(e)); }\n"
+                   "vec2 ldexp(vec2 x, ivec2 e) { return x * exp2(vec2(e)); }\n"
+                   "vec3 ldexp(vec3 x, ivec3 e) { return x * exp2(vec3(e)); }\n"
+                   "vec4 ldexp(vec4 x, ivec4 e) { return x * exp2(vec4(e)); }\n"},
+    };
+    std::string definitions;
+    for (const auto& [call, text] : kFunctions)
+        if (glsl.find(call) != std::string::npos) definitions += text;
+    if (!vertex && glsl.find("dFdy(") != std::string::npos) {
+        const std::string from = "dFdy(", to = "orvDdy(";
+        for (std::size_t at = glsl.find(from); at != std::string::npos; at = glsl.find(from, at + to.size()))
+            if (at == 0 || !IdentChar(glsl[at - 1])) glsl.replace(at, from.size(), to);
+        definitions += "uniform vec2 uFlipY;\n"
+                       "float orvDdy(float v) { return dFdy(v) * uFlipY.x; }\n"
+                       "vec2 orvDdy(vec2 v) { return dFdy(v) * uFlipY.x; }\n"
+                       "vec3 orvDdy(vec3 v) { return dFdy(v) * uFlipY.x; }\n"
+                       "vec4 orvDdy(vec4 v) { return dFdy(v) * uFlipY.x; }\n";
+    }
+    if (definitions.empty()) return;
+    const std::size_t version = glsl.rfind("#version", 0) == 0 ? glsl.find('\n') : std::string::npos;
+    glsl.insert(version == std::string::npos ? 0 : version + 1, definitions);
+}
+
 // SPIR-V to GLSL 3.30 with the register file and the interface named as the
 // device names them; fills the container's interface.
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
@@ -1162,6 +1202,7 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         return false;
     }
     c.glsl = glsl;
+    AddMissingBuiltIns(c.glsl, vertex);
     // The device declares a sampler per unit: element k of an array at unit
     // n is the sampler of unit n + k. The D3D9 compiler takes only constant
     // indices into sampler arrays; any other is refused here.
@@ -1664,6 +1705,24 @@ std::string GroupLocalFlatLists(std::string_view source) {
     return out;
 }
 
+// Whether the source calls the intrinsic `noise`, which the D3D9 compiler
+// offers to texture fill programs (tx_1_0) only and glslang's HLSL front end
+// stops on. A function of that name the source defines is its own.
+bool CallsNoise(std::string_view source) {
+    if (source.find("noise") == std::string_view::npos) return false;
+    const std::vector<Token> t = Tokenize(source);
+    bool called = false;
+    int depth = 0;
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        if (Is(t[i], "{")) ++depth;
+        if (Is(t[i], "}")) --depth;
+        if (!Is(t[i], "noise") || !Is(t[i + 1], "(")) continue;
+        if (depth == 0 && i > 0 && IdentStart(t[i - 1].text[0])) return false; // its definition or declaration
+        called = true;
+    }
+    return called;
+}
+
 // What a uniform parameter of the entry point becomes: a global of this
 // name prefix, listed in the table as "$" and the parameter's name, as the
 // D3D9 compiler lists it.
@@ -1761,6 +1820,11 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         return false;
     }
     prepared = LiftEntryUniforms(prepared, entry);
+    if (CallsNoise(prepared)) {
+        errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +
+                 std::string(profileText) + "\n";
+        return false;
+    }
     source = prepared;
     std::vector<HlslGlobal> globals;
     std::string layoutError;

@@ -714,3 +714,99 @@ TEST(GfxUtilHlslFormsTableTest, TypedefsTemplatesAndSamplerArraysAreDescribed) {
             "ps_3_0");
     EXPECT_NE(computed.result, D3D_OK);
 }
+
+namespace {
+// The intrinsic functions the DX9 profiles offer, each at a known argument
+// (from a constant, so nothing is folded away): the result is green where
+// every one gives its value and red where any does not.
+constexpr const char* kIntrinsics = R"(
+float4 In = {0.5, 0.25, 2, -1};
+float Near(float a, float b) { return abs(a - b) < 0.002 * max(1, abs(b)) ? 1 : 0; }
+float Checks() {
+    float x = In.x, y = In.y, z = In.z, w = In.w;
+    float ok = Near(abs(w), 1) * Near(acos(x), 1.0471976) * (all(float2(x, y)) ? 1 : 0) * (any(float2(0, y)) ? 1 : 0);
+    ok *= Near(asin(x), 0.5235988) * Near(atan(x), 0.4636476) * Near(atan2(x, z), 0.2449787) * Near(ceil(y), 1);
+    ok *= Near(clamp(z, 0, 1), 1) * Near(cos(x), 0.8775826) * Near(cosh(x), 1.1276260);
+    ok *= Near(cross(float3(z, 0, 0), float3(0, x, 0)).z, 1) * Near(degrees(x), 28.647890);
+    ok *= Near(determinant(float2x2(z, 0, 0, x)), 1) * Near(distance(float2(0, 0), float2(0.6, 0.8) * z), 2);
+    ok *= Near(dot(float2(x, y), float2(z, z)), 1.5) * Near(exp(x), 1.6487213) * Near(exp2(z), 4);
+    ok *= Near(faceforward(float2(x, 0), float2(1, 0), float2(1, 0)).x, -0.5) * Near(floor(-y), -1);
+    ok *= Near(fmod(z + x, 1), 0.5) * Near(frac(z + y), 0.25);
+    float e;
+    ok *= Near(frexp(z * 3, e), 0.75) * Near(e, 3) * Near(ldexp(x, z), 2);
+    ok *= Near(length(float2(0.6, 0.8) * z), 2) * Near(lerp(y, z, x), 1.125) * Near(lit(x, y, z).y, x);
+    ok *= Near(log(z), 0.6931472) * Near(log10(z * 5), 1) * Near(log2(z * 4), 3) * Near(max(x, y), x) * Near(min(x, y), y);
+    float ip;
+    ok *= Near(modf(z + y, ip), 0.25) * Near(ip, 2) * Near(mul(float2(x, y), float2x2(1, 0, 0, 1)).y, y);
+    ok *= Near(normalize(float2(z, 0)).x, 1) * Near(pow(z, 3), 8) * Near(radians(180 * x), 1.5707963);
+    ok *= Near(reflect(float2(x, -x), float2(0, 1)).y, x) * Near(refract(float2(0, -x), float2(0, 1), 1).y, -x);
+    ok *= Near(round(z + y), 2) * Near(rsqrt(z * 2), 0.5) * Near(saturate(z), 1) * Near(sign(w), -1);
+    ok *= Near(sin(x), 0.4794255) * Near(sinh(x), 0.5210953) * Near(smoothstep(0, 1, x), 0.5) * Near(sqrt(z * 2), 2);
+    float s, c;
+    sincos(x, s, c);
+    ok *= Near(s, 0.4794255) * Near(c, 0.8775826) * Near(step(x, y), 0) * Near(tan(y), 0.2553419);
+    ok *= Near(tanh(x), 0.4621172) * Near(transpose(float2x2(z, 2, 3, 4))[0].y, 3) * Near(trunc(-z - x), -2);
+    ok *= (isfinite(x) ? 1 : 0) * (isinf(x) ? 0 : 1) * (isnan(x) ? 0 : 1);
+    ok *= Near(D3DCOLORtoUBYTE4(float4(x, 0, 0, 0)).z, 127);
+    return ok;
+}
+)";
+} // namespace
+
+TEST_P(GfxUtilHlslFormsTest, IntrinsicsOfTheDX9ProfilesGiveTheirValues) {
+    if (Stopped()) return;
+    const std::string pixel = std::string(kIntrinsics) + "float4 main() : COLOR { float ok = Checks(); return float4(1 - ok, ok, 0, 1); }\n";
+    const std::string vertex = std::string(kIntrinsics) +
+                               "void main(float4 p : POSITION, out float4 o : POSITION, out float4 col : COLOR0)"
+                               " { o = p; float ok = Checks(); col = float4(1 - ok, ok, 0, 1); }\n";
+    const std::string derivatives = R"(
+float4 main(float2 uv : TEXCOORD0) : COLOR {
+    clip(uv.x + 1);
+    // Across the 16 pixels u and v rise by 1: down the target, as Direct3D
+    // measures ddy, whichever way up the device draws.
+    float ok = (abs(ddx(uv.x) * 16 - 1) < 0.01 ? 1 : 0) * (abs(ddy(uv.y) * 16 - 1) < 0.01 ? 1 : 0) *
+               (abs(fwidth(uv.x) * 16 - 1) < 0.01 ? 1 : 0) * (abs(ddy(uv.x)) < 0.01 ? 1 : 0);
+    return float4(1 - ok, ok, 0, 1);
+}
+)";
+    const struct {
+        const char* vs;
+        const char* ps;
+        bool vertexChecks;
+        const std::string* pixelSource;
+    } kRuns[] = {{"vs_2_0", "ps_2_0", false, &pixel}, {"vs_3_0", "ps_3_0", false, &pixel},
+                 {"vs_1_1", "ps_2_0", true, nullptr},  {"vs_2_0", "ps_2_0", true, nullptr},
+                 {"vs_3_0", "ps_3_0", true, nullptr},  {"vs_2_0", "ps_2_a", false, &derivatives},
+                 {"vs_3_0", "ps_3_0", false, &derivatives}};
+    for (const auto& run : kRuns) {
+        const std::string what = std::string(run.vs) + " " + run.ps + (run.vertexChecks ? " in the vertex program" : "");
+        SCOPED_TRACE(what);
+        Compiled vs, ps;
+        if (!Bind(vs, run.vertexChecks ? vertex : std::string(kPassVertex), run.vs, ps,
+                  run.pixelSource ? *run.pixelSource : std::string(kColourPixel), run.ps, what))
+            continue;
+        ASSERT_EQ((run.vertexChecks ? vs : ps).table->SetDefaults(device), D3D_OK);
+        Draw();
+        ExpectPixel(8, 8, 0, 255, 0, what);
+    }
+}
+
+// `noise` is the texture fill programs' only: refused with that reason at
+// the vertex and pixel profiles, while a function of the name the source
+// defines is its own.
+TEST(GfxUtilHlslFormsTableTest, NoiseIsRefusedOutsideTextureFillPrograms) {
+    for (const char* profile : {"vs_2_0", "vs_3_0", "ps_2_0", "ps_3_0"}) {
+        SCOPED_TRACE(profile);
+        const bool vertex = profile[0] == 'v';
+        Compiled intrinsic, own;
+        Compile(intrinsic, std::string("float4 In;\nfloat4 main() : ") + (vertex ? "POSITION" : "COLOR") +
+                               " { return noise(In.xyz); }\n",
+                profile);
+        EXPECT_NE(intrinsic.result, D3D_OK);
+        EXPECT_NE(intrinsic.errors.find("'noise'"), std::string::npos) << intrinsic.errors;
+        Compile(own, std::string("float4 In;\nfloat noise(float3 v) { return v.x; }\nfloat4 main() : ") +
+                         (vertex ? "POSITION" : "COLOR") + " { return noise(In.xyz); }\n",
+                profile);
+        EXPECT_EQ(own.result, D3D_OK) << own.errors;
+    }
+}
