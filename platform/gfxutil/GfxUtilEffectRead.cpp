@@ -1235,6 +1235,14 @@ private:
                 break;
             Next();
         }
+        // `uniform struct { ... } name;`: a struct global, as above.
+        if (Peek().kind == Tok::Ident && Peek().text == "struct") {
+            Next();
+            if (Peek().kind == Tok::Ident) m_structs.insert(Next().text);
+            if (Is("{")) SkipGroup("{", "}", nullptr);
+            Recover();
+            return;
+        }
         const Token& typeToken = Next();
         if (typeToken.kind != Tok::Ident) {
             Error(typeToken, "unexpected '" + typeToken.text + "'");

@@ -18,9 +18,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace gfx;
 
@@ -809,4 +813,78 @@ TEST(GfxUtilHlslFormsTableTest, NoiseIsRefusedOutsideTextureFillPrograms) {
                 profile);
         EXPECT_EQ(own.result, D3D_OK) << own.errors;
     }
+}
+
+// The same forms through the other two ways in: a file compiled by name,
+// and an effect's compile passes, drawn through the effect.
+TEST_P(GfxUtilHlslFormsTest, TheFormsCompileFromFilesAndInEffects) {
+    if (Stopped()) return;
+    const std::string pixel = R"(
+uniform struct { float4 a; float4 b; } cb;
+sampler1D Row;
+float4 main(float4 t[2] : TEXCOORD1) : SV_Target { return cb.a * t[0] + tex1D(Row, t[1].x) * cb.b.a; }
+)";
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("orvane_hlsl_forms_" + std::to_string(::getpid()) + ".hlsl");
+    {
+        std::FILE* f = std::fopen(file.string().c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(pixel.data(), 1, pixel.size(), f), pixel.size());
+        std::fclose(f);
+    }
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ID3DXConstantTable* table = nullptr;
+    const HRESULT hr = D3DXCompileShaderFromFile(file.string().c_str(), "main", "ps_2_0", 0, &code, &errors, &table);
+    std::filesystem::remove(file);
+    EXPECT_EQ(hr, D3D_OK) << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+    if (errors) errors->Release();
+    ASSERT_TRUE(code && table);
+    D3DXCONSTANT_DESC d{};
+    std::uint32_t n = 1;
+    ASSERT_EQ(table->GetConstantDesc("cb", &d, &n), D3D_OK);
+    EXPECT_EQ(d.Class, D3DXPC_STRUCT);
+    EXPECT_EQ(d.RegisterCount, 2u);
+    ASSERT_EQ(table->GetConstantDesc("Row", &d, &n), D3D_OK);
+    EXPECT_EQ(d.Type, D3DXPT_SAMPLER1D);
+    table->Release();
+    code->Release();
+
+    const std::string effect = std::string(R"(
+texture RowTexture;
+sampler1D Row { Texture = <RowTexture>; };
+uniform struct { float4 a; float4 b; } cb;
+float4 Gain = {1, 1, 1, 1};
+void V(float4 p : POSITION, out float4 o : SV_Position, out float4 t[2] : TEXCOORD1) {
+    o = p; t[0] = float4(0.5, 0, 0, 1) * Gain; t[1] = float4(0.6, 0, 0, 0);
+}
+float4 P(float4 t[2] : TEXCOORD1) : SV_Target { return t[0] + tex1D(Row, t[1].x); }
+technique Forms { pass { VertexShader = compile vs_2_0 V(); PixelShader = compile ps_2_0 P(); } }
+)");
+    ID3DXEffect* fx = nullptr;
+    ASSERT_EQ(D3DXCreateEffect(device, effect.data(), std::uint32_t(effect.size()), nullptr, nullptr, 0, nullptr, &fx,
+                               &errors),
+              D3D_OK)
+        << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+    if (errors) errors->Release();
+    ASSERT_NE(fx, nullptr);
+    IDirect3DTexture9* row = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &row, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(row->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const std::uint32_t texels[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    std::memcpy(lr.pBits, texels, sizeof texels);
+    row->UnlockRect(0);
+    ASSERT_EQ(fx->SetTexture("RowTexture", row), D3D_OK);
+    ASSERT_EQ(fx->ValidateTechnique("Forms"), D3D_OK) << fx->ValidationError();
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    Draw();
+    EXPECT_EQ(fx->EndPass(), D3D_OK);
+    EXPECT_EQ(fx->End(), D3D_OK);
+    ExpectPixel(8, 8, 128, 0, 255, "half red and the row's third texel");
+    fx->Release();
+    device->SetTexture(0, nullptr);
+    row->Release();
 }
