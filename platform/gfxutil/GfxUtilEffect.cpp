@@ -588,8 +588,11 @@ HRESULT ID3DXEffect::ValidateTechnique(D3DXHANDLE h) {
                 if (kind == StateKind::VertexShader || kind == StateKind::PixelShader) {
                     if (s.source == State::Source::Selected) {
                         // Any element may be picked when the pass begins: all must run.
-                        for (const State& element : m_data->parameters[static_cast<std::size_t>(s.selector[0])].shaders)
-                            if (problem.empty()) problem = ShaderProblem(element, caps);
+                        if (s.selector.empty()) problem = "'" + s.name + "' picks no program";
+                        else
+                            for (const State& element :
+                                 m_data->parameters[static_cast<std::size_t>(s.selector[0])].shaders)
+                                if (problem.empty()) problem = ShaderProblem(element, caps);
                     } else {
                         problem = ShaderProblem(*m_data->ShaderOf(s), caps);
                     }

@@ -301,7 +301,7 @@ std::size_t ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByD
     const std::size_t close = MatchClose(t, open);
     if (close >= t.size()) return t.size();
     std::size_t statement = open + 1;
-    for (std::size_t k = at + 3; k < close; ++k) {
+    for (std::size_t k = open + 1; k < close; ++k) {
         if (!Is(t[k], ";")) continue;
         ReadMember(t, statement, k, rowsByDefault, s);
         statement = k + 1;

@@ -220,6 +220,23 @@ void main(float4 p : POSITION, out float4 oPos : POSITION, out float4 a : TEXCOO
         }
 }
 
+// A pixel program's colours as an array: COLOR0 and COLOR1, the first drawn
+// into the target.
+TEST_P(GfxUtilHlslFormsTest, APixelColourArrayWritesOneTargetPerElement) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    ASSERT_TRUE(Bind(vs, kPassVertex, "vs_2_0", ps,
+                     "void main(float4 c : COLOR0, out float4 o[2] : COLOR0) { o[0] = c.bgra; o[1] = c; }\n", "ps_2_0",
+                     "colour array"));
+    ASSERT_EQ(ps.container.outputs.size(), 2u);
+    EXPECT_EQ(ps.container.outputs[0].usage, D3DDECLUSAGE_COLOR);
+    EXPECT_EQ(ps.container.outputs[0].index, 0u);
+    EXPECT_EQ(ps.container.outputs[1].index, 1u);
+    EXPECT_EQ(ps.container.outputs[1].reg, 1u);
+    Draw(0xFFFF8000u);
+    ExpectPixel(8, 8, 0, 128, 255, "target 0");
+}
+
 // A vertex input array: the declaration's elements feed its elements.
 TEST_P(GfxUtilHlslFormsTest, AVertexInputArrayReadsOneElementPerSemantic) {
     if (Stopped()) return;
