@@ -266,8 +266,9 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
     while (std::getline(lines, line)) {
         if (line.rfind("#version", 0) == 0) continue;
         if (line.rfind("uniform sampler", 0) == 0) continue;
-        // Which way up the target is: the composer declares it for every program.
-        if (line == "uniform vec2 uFlipY;") continue;
+        // Which way up the target is, and its size: the composer declares
+        // them for every program.
+        if (line == "uniform vec2 uFlipY;" || line == "uniform vec2 uTarget;") continue;
         if (line == "void main()") {
             body += "void d3d_hlsl_main()\n";
             sawMain = true;

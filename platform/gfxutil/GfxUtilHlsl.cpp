@@ -1059,17 +1059,28 @@ void AddMissingBuiltIns(std::string& glsl, bool vertex) {
     std::string definitions;
     for (const auto& [call, text] : kFunctions)
         if (glsl.find(call) != std::string::npos) definitions += text;
+    // SV_Position read by a pixel program is the pixel's position as VPOS
+    // gives it at these targets: from the top left, whichever way up the
+    // device draws.
+    if (!vertex && glsl.find("gl_FragCoord") != std::string::npos) {
+        const std::string from = "gl_FragCoord", to = "orvFragCoord";
+        for (std::size_t at = glsl.find(from); at != std::string::npos; at = glsl.find(from, at + to.size()))
+            glsl.replace(at, from.size(), to);
+        definitions += "uniform vec2 uTarget;\n"
+                       "#define orvFragCoord vec4(gl_FragCoord.x - 0.5, (uFlipY.x < 0.0 ? uTarget.y - gl_FragCoord.y :"
+                       " gl_FragCoord.y) - 0.5, gl_FragCoord.zw)\n";
+    }
     if (!vertex && glsl.find("dFdy(") != std::string::npos) {
         const std::string from = "dFdy(", to = "orvDdy(";
         for (std::size_t at = glsl.find(from); at != std::string::npos; at = glsl.find(from, at + to.size()))
             if (at == 0 || !IdentChar(glsl[at - 1])) glsl.replace(at, from.size(), to);
-        definitions += "uniform vec2 uFlipY;\n"
-                       "float orvDdy(float v) { return dFdy(v) * uFlipY.x; }\n"
+        definitions += "float orvDdy(float v) { return dFdy(v) * uFlipY.x; }\n"
                        "vec2 orvDdy(vec2 v) { return dFdy(v) * uFlipY.x; }\n"
                        "vec3 orvDdy(vec3 v) { return dFdy(v) * uFlipY.x; }\n"
                        "vec4 orvDdy(vec4 v) { return dFdy(v) * uFlipY.x; }\n";
     }
     if (definitions.empty()) return;
+    if (definitions.find("uFlipY") != std::string::npos) definitions = "uniform vec2 uFlipY;\n" + definitions;
     const std::size_t version = glsl.rfind("#version", 0) == 0 ? glsl.find('\n') : std::string::npos;
     glsl.insert(version == std::string::npos ? 0 : version + 1, definitions);
 }

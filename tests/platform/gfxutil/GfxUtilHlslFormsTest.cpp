@@ -251,6 +251,17 @@ void main(float4 p : POSITION, float4 in2[2] : COLOR0, out float4 oPos : POSITIO
     for (const ShaderSemantic& s : vs.container.inputs)
         if (s.usage == D3DDECLUSAGE_COLOR) colours.push_back(s.index);
     EXPECT_EQ(colours, (std::vector<int>{0, 1}));
+    // The same array as a member of the input struct.
+    Compiled member, ps2;
+    ASSERT_TRUE(Bind(member, R"(
+struct VIn { float4 p : POSITION; float4 c[2] : COLOR0; };
+void main(VIn i, out float4 oPos : POSITION, out float4 oCol : COLOR0) { oPos = i.p; oCol = i.c[0] * i.c[1]; }
+)",
+                     "vs_3_0", ps2, kColourPixel, "ps_3_0", "input struct array"));
+    colours.clear();
+    for (const ShaderSemantic& s : member.container.inputs)
+        if (s.usage == D3DDECLUSAGE_COLOR) colours.push_back(s.index);
+    EXPECT_EQ(colours, (std::vector<int>{0, 1}));
     // Two colours per vertex: their product reaches the pixel.
     struct Vertex {
         float x, y, z;
@@ -267,7 +278,22 @@ void main(float4 p : POSITION, float4 in2[2] : COLOR0, out float4 oPos : POSITIO
     ASSERT_EQ(device->SetVertexDeclaration(decl), D3D_OK);
     Clear();
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
-    ExpectPixel(8, 8, 128, 128, 0, "product");
+    ExpectPixel(8, 8, 128, 128, 0, "product of a struct's array");
+    IDirect3DVertexShader9* v = nullptr;
+    IDirect3DPixelShader9* p = nullptr;
+    ASSERT_EQ(device->CreateVertexShader(reinterpret_cast<const std::uint32_t*>(vs.code.data()),
+                                         std::uint32_t(vs.code.size()), &v),
+              D3D_OK);
+    ASSERT_EQ(device->CreatePixelShader(reinterpret_cast<const std::uint32_t*>(ps.code.data()),
+                                        std::uint32_t(ps.code.size()), &p),
+              D3D_OK);
+    m_vertexShaders.push_back(v);
+    m_pixelShaders.push_back(p);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    ExpectPixel(8, 8, 128, 128, 0, "product of a parameter array");
     device->SetVertexDeclaration(nullptr);
     decl->Release();
 }
@@ -455,6 +481,18 @@ POut main(float4 c : COLOR0) { POut o; o.c = c; o.d = 0.25; return o; }
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 0.5f, 0), D3D_OK);
     DrawQuad(0xFFFFFFFFu);
     ExpectPixel(8, 8, 255, 255, 255, "depth 0.25 in front of 0.5");
+    ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, 0), D3D_OK);
+    // As a pixel program's input SV_Position stays the pixel's position,
+    // from the top left as VPOS has it.
+    Compiled vs3, at;
+    ASSERT_TRUE(Bind(vs3, vertex, "vs_3_0", at,
+                     "float4 main(float4 p : SV_Position) : COLOR { return float4(p.x / 16, p.y / 16, 0, 1); }\n",
+                     "ps_3_0", "pixel position"));
+    Draw();
+    EXPECT_LT(gfxtest::ChannelOf(At(2, 8), 16), gfxtest::ChannelOf(At(12, 8), 16));
+    EXPECT_LT(gfxtest::ChannelOf(At(8, 2), 8), gfxtest::ChannelOf(At(8, 12), 8));
+    ExpectPixel(8, 4, 8 * 255.0 / 16, 4 * 255.0 / 16, 0, "pixel (8, 4)");
+    ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, 1), D3D_OK);
     // Without SV_Depth the quad's own 0.5 fails the same test.
     Compiled vs2, plain;
     ASSERT_TRUE(Bind(vs2, vertex, "vs_2_0", plain, kForms[0].pixel, "ps_2_0", "no depth"));
