@@ -1234,6 +1234,25 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         if (c.glsl.find(name + "[") != std::string::npos)
             return error = "a sampler array indexed by a value computed at run time", false;
     }
+    // GLSL has no projected cube lookup (texCUBEproj): the coordinate is
+    // divided by its w first, as the projection does.
+    bool cubeProjection = false;
+    for (std::size_t unit = 0; unit < c.samplers.size(); ++unit) {
+        if (c.samplers[unit] != D3DSTT_CUBE) continue;
+        const std::string from = "textureProj(" + std::string(vertex ? "uVS" : "uS") + std::to_string(unit) + ",";
+        const std::string to = "orvCubeProj(" + std::string(vertex ? "uVS" : "uS") + std::to_string(unit) + ",";
+        for (std::size_t at = c.glsl.find(from); at != std::string::npos; at = c.glsl.find(from, at + to.size())) {
+            c.glsl.replace(at, from.size(), to);
+            cubeProjection = true;
+        }
+    }
+    if (cubeProjection) {
+        // It takes the sampler as a parameter: it may stand before the samplers.
+        const std::size_t version = c.glsl.rfind("#version", 0) == 0 ? c.glsl.find('\n') : std::string::npos;
+        c.glsl.insert(version == std::string::npos ? 0 : version + 1,
+                      "vec4 orvCubeProj(samplerCube s, vec4 c) { return texture(s, c.xyz / c.w); }\n"
+                      "vec4 orvCubeProj(samplerCube s, vec4 c, float bias) { return texture(s, c.xyz / c.w, bias); }\n");
+    }
     // The position and point size a program writes through `out` parameters
     // come out as GLSL's own variables: outputs like the others, recorded so
     // that the device takes them from the program.

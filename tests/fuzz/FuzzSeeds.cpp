@@ -1270,6 +1270,12 @@ void HlslDeclarationFormSeeds(SeedFolder& kFolder)
             "PO main(float2 uv : TEXCOORD0) { PO o; o.c = tex2D(s, uv) + tex1D(other, uv.x); o.d = 0.5; return o; }\n"},
         {1, "void main(float4 p : POSITION, out float4 o : SV_Position, out float4 c[2] : COLOR0)"
             " { o = p; c[0] = p; c[1] = 1; }\n"},
+        // Typedefs, template element types, sampler arrays and the intrinsics
+        // GLSL 3.30 has no word for.
+        {4, "typedef float4 colour;\ntypedef int2 pair;\ncolour Base;\npair P;\nvector<int, 2> Q;\ndouble D;\n"
+            "sampler2D Ss[2];\nsamplerCUBE C;\n"
+            "float4 main(float4 at : SV_Position, float2 uv : TEXCOORD0) : COLOR { float e; float m = frexp(D, e);"
+            " return Base * tex2D(Ss[1], uv) + texCUBEproj(C, at) * ldexp(m, e) + ddy(uv).xyxy + float4(P, Q); }\n"},
     };
     for (const Source& kSource : akSources)
     {

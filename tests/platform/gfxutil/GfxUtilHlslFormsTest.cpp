@@ -943,3 +943,70 @@ technique Forms { pass { VertexShader = compile vs_2_0 V(); PixelShader = compil
     device->SetTexture(0, nullptr);
     row->Release();
 }
+
+// Every sampling intrinsic of the DX9 profiles, each on a one-texel texture
+// of its kind, at the profiles that offer it: the texel's colour reaches the
+// pixel.
+TEST_P(GfxUtilHlslFormsTest, EverySamplingIntrinsicReadsItsTexture) {
+    if (Stopped()) return;
+    constexpr std::uint32_t kTexel = 0xFF4080C0u;
+    IDirect3DTexture9* flat = OneTexel(kTexel);
+    IDirect3DCubeTexture9* cube = nullptr;
+    IDirect3DVolumeTexture9* volume = nullptr;
+    ASSERT_EQ(device->CreateCubeTexture(1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    ASSERT_EQ(device->CreateVolumeTexture(1, 1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &volume, nullptr), D3D_OK);
+    for (std::uint32_t face = 0; face < 6; ++face) {
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(cube->LockRect(face, 0, &lr, nullptr, 0), D3D_OK);
+        std::memcpy(lr.pBits, &kTexel, 4);
+        cube->UnlockRect(face, 0);
+    }
+    D3DLOCKED_BOX lb;
+    ASSERT_EQ(volume->LockBox(0, &lb, nullptr, 0), D3D_OK);
+    std::memcpy(lb.pBits, &kTexel, 4);
+    volume->UnlockBox(0);
+    ASSERT_TRUE(flat && cube && volume);
+    ASSERT_EQ(device->SetTexture(0, flat), D3D_OK);
+    ASSERT_EQ(device->SetTexture(1, cube), D3D_OK);
+    ASSERT_EQ(device->SetTexture(2, volume), D3D_OK);
+    const struct {
+        const char* profile;
+        const char* call;
+    } kCalls[] = {
+        {"ps_2_0", "tex2D(F, uv)"},
+        {"ps_2_0", "tex2Dproj(F, float4(uv, 0, 1) * 2)"},
+        {"ps_2_0", "tex2Dbias(F, float4(uv, 0, 1))"},
+        {"ps_2_0", "texCUBE(C, float3(uv, 1))"},
+        {"ps_2_0", "texCUBEproj(C, float4(uv, 1, 1))"},
+        {"ps_2_0", "texCUBEbias(C, float4(uv, 1, 0))"},
+        {"ps_2_0", "tex3D(V, float3(uv, 0.5))"},
+        {"ps_2_0", "tex3Dproj(V, float4(uv, 0.5, 1))"},
+        {"ps_2_0", "tex3Dbias(V, float4(uv, 0.5, 0))"},
+        {"ps_2_a", "tex2D(F, uv, ddx(uv), ddy(uv))"},
+        {"ps_2_a", "tex2Dgrad(F, uv, ddx(uv), ddy(uv))"},
+        {"ps_2_a", "texCUBEgrad(C, float3(uv, 1), ddx(float3(uv, 1)), ddy(float3(uv, 1)))"},
+        {"ps_2_a", "tex3Dgrad(V, float3(uv, 0.5), ddx(float3(uv, 0.5)), ddy(float3(uv, 0.5)))"},
+        {"ps_3_0", "tex2Dlod(F, float4(uv, 0, 0))"},
+        {"ps_3_0", "texCUBElod(C, float4(uv, 1, 0))"},
+        {"ps_3_0", "tex3Dlod(V, float4(uv, 0.5, 0))"},
+        {"ps_3_0", "texCUBE(C, float3(uv, 1), ddx(float3(uv, 1)), ddy(float3(uv, 1)))"},
+        {"ps_3_0", "tex3D(V, float3(uv, 0.5), ddx(float3(uv, 0.5)), ddy(float3(uv, 0.5)))"},
+    };
+    for (const auto& c : kCalls) {
+        const std::string what = std::string(c.call) + " at " + c.profile;
+        SCOPED_TRACE(what);
+        Compiled vs, ps;
+        if (!Bind(vs, kPassVertex, "vs_2_0", ps,
+                  std::string("sampler2D F : register(s0);\nsamplerCUBE C : register(s1);\nsampler3D V : register(s2);\n"
+                              "float4 main(float2 uv : TEXCOORD0) : COLOR { return ") +
+                      c.call + "; }\n",
+                  c.profile, what))
+            continue;
+        Draw();
+        ExpectPixel(8, 8, 0x40, 0x80, 0xC0, what);
+    }
+    for (std::uint32_t unit = 0; unit < 3; ++unit) device->SetTexture(unit, nullptr);
+    flat->Release();
+    cube->Release();
+    volume->Release();
+}
