@@ -350,15 +350,28 @@ TypeInfo ReadTypeWords(const std::vector<Token>& t, std::size_t at, std::size_t 
 
 // `typedef Type Name, ...;` over [at, last): each name an alias of a
 // scalar, vector or matrix type, or of a struct the source defined.
-void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, std::vector<StructType>& structs) {
+void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, bool rowsByDefault,
+                 std::vector<StructType>& structs) {
     std::size_t i = at + 1;
     while (i < last && (Is(t[i], "const") || Is(t[i], "row_major") || Is(t[i], "column_major"))) ++i;
     if (i >= last || !IdentStart(t[i].text[0])) return;
     std::size_t next = 0, element = 0;
     const TypeInfo type = ReadTypeWords(t, i, last, next, element);
     const StructType* aliased = nullptr;
-    for (const StructType& st : structs)
-        if (st.name == t[i].text) aliased = &st;
+    if (Is(t[i], "struct")) {
+        // `typedef struct [Name] { ... } Alias;`, or `typedef struct Name Alias;`.
+        const std::size_t close = ReadStruct(t, i, rowsByDefault, structs);
+        if (close < last) {
+            aliased = &structs.back();
+            next = close + 1;
+        } else if (i + 1 < last) {
+            ++i;
+            next = i + 1;
+        }
+    }
+    if (!aliased)
+        for (const StructType& st : structs)
+            if (st.name == t[i].text) aliased = &st;
     if ((!type.known || type.sampler || type.texture) && !aliased) return;
     StructType alias = aliased ? *aliased : StructType{};
     if (!aliased) {
@@ -395,7 +408,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             break;
         }
         if (w == "typedef") {
-            ReadTypedef(t, i, last, structs);
+            ReadTypedef(t, i, last, rowsByDefault, structs);
             return true;
         }
         if (w == "cbuffer" || w == "tbuffer" ||

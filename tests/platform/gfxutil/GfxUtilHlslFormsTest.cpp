@@ -767,6 +767,22 @@ TEST(GfxUtilHlslFormsTableTest, TypedefsTemplatesAndSamplerArraysAreDescribed) {
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->type, D3DXPT_INT);
     EXPECT_EQ(p->columns, 2u);
+    // An inline struct global bound to a register, and one typed by a
+    // typedef of a struct.
+    Compiled bound;
+    Compile(bound,
+            "struct { float4 a; float b; } r : register(c5);\ntypedef struct S { float4 c; } T;\nT t;\n"
+            "float4 main() : COLOR { return r.a * r.b + t.c; }\n",
+            "ps_2_0");
+    ASSERT_EQ(bound.result, D3D_OK) << bound.errors;
+    const ShaderConstantRecord* r = Constant(bound.container, "r");
+    const ShaderConstantRecord* tc = Constant(bound.container, "t");
+    ASSERT_TRUE(r && tc);
+    EXPECT_EQ(r->registerIndex, 5u);
+    EXPECT_EQ(r->registerCount, 2u);
+    EXPECT_EQ(tc->cls, D3DXPC_STRUCT);
+    EXPECT_EQ(tc->registerIndex, 0u);
+    EXPECT_EQ(tc->registerCount, 1u);
     // Sampler arrays take constant indices only, as the D3D9 compiler has it.
     Compiled computed;
     Compile(computed, "sampler2D Ss[2];\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(Ss[uv.x > 0.5], uv); }\n",
