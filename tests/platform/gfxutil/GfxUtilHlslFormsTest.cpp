@@ -585,6 +585,29 @@ TEST_P(GfxUtilHlslFormsTest, AnEffectPassPicksItsProgramByAnExpression) {
     device->SetVertexShader(nullptr);
     device->SetPixelShader(nullptr);
     fx->Release();
+
+    // The same file compiled one entry at a time: the shader array, the
+    // picking technique and the sampler block are the effect's alone.
+    Compiled blue, pass;
+    Compile(blue, kPickedEffect, "vs_2_0", "Blue");
+    Compile(pass, kPickedEffect, "ps_2_0", "Pass");
+    ASSERT_EQ(blue.result, D3D_OK) << blue.errors;
+    ASSERT_EQ(pass.result, D3D_OK) << pass.errors;
+    EXPECT_TRUE(blue.container.constants.empty());
+    IDirect3DVertexShader9* v = nullptr;
+    IDirect3DPixelShader9* p = nullptr;
+    ASSERT_EQ(device->CreateVertexShader(reinterpret_cast<const std::uint32_t*>(blue.code.data()),
+                                         std::uint32_t(blue.code.size()), &v),
+              D3D_OK);
+    m_vertexShaders.push_back(v);
+    ASSERT_EQ(device->CreatePixelShader(reinterpret_cast<const std::uint32_t*>(pass.code.data()),
+                                        std::uint32_t(pass.code.size()), &p),
+              D3D_OK);
+    m_pixelShaders.push_back(p);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Draw();
+    ExpectPixel(8, 8, 0, 0, 255, "Blue by entry");
 }
 
 // Expressions that pick no program are read errors, not passes that fail
