@@ -1369,9 +1369,11 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
 // height 1, and the D3D9 compiler samples a sampler1D as a 2-D sampler. So
 // does this: `sampler1D` becomes `sampler2D` and each call of the tex1D
 // family samples the middle of the row. Appends source[from, to), whose
-// tokens are t[first, end), to `out`.
-void EmitOneDimensionalAsTwo(std::string_view source, const std::vector<Token>& t, std::size_t first, std::size_t end,
-                             std::size_t from, std::size_t to, int depth, std::string& out) {
+// tokens are t[first, end), to `out`; `closeOf` gives each opening
+// bracket's closing one (t.size() when none).
+void EmitOneDimensionalAsTwo(std::string_view source, const std::vector<Token>& t,
+                             const std::vector<std::size_t>& closeOf, std::size_t first, std::size_t end,
+                             std::size_t from, std::size_t to, int depth, std::string& out, bool& tooDeep) {
     // How each call's arguments are rewritten; "%0" is the sampler, "%1".. the rest.
     static constexpr std::tuple<std::string_view, std::size_t, std::string_view> kCalls[] = {
         {"tex1D", 2, "tex2D(%0, float2((%1).x, 0.5))"},
@@ -1380,23 +1382,28 @@ void EmitOneDimensionalAsTwo(std::string_view source, const std::vector<Token>& 
         {"tex1Dlod", 2, "tex2Dlod(%0, (%1).xxzw * float4(1, 0, 0, 1) + float4(0, 0.5, 0, 0))"},
         {"tex1Dbias", 2, "tex2Dbias(%0, (%1).xxzw * float4(1, 0, 0, 1) + float4(0, 0.5, 0, 0))"},
         {"tex1Dproj", 2, "tex2Dproj(%0, (%1).xwzw * float4(1, 0.5, 0, 1))"}};
-    constexpr int kMaxDepth = 64; // deeper nesting is left to the compiler to refuse
+    constexpr int kMaxDepth = 64; // no program nests its lookups deeper
+    auto tokenEnd = [&](std::size_t k) { return t[k].begin + t[k].text.size(); };
     for (std::size_t k = first; k < end; ++k) {
         const std::string_view w = t[k].text;
         if (w == "sampler1D") {
             out.append(source.substr(from, t[k].begin - from));
             out += "sampler2D";
-            from = t[k].begin + t[k].text.size();
+            from = tokenEnd(k);
             continue;
         }
-        if (!w.starts_with("tex1D") || depth >= kMaxDepth || k + 1 >= end || !Is(t[k + 1], "(")) continue;
-        const std::size_t close = MatchClose(t, k + 1);
+        if (!w.starts_with("tex1D") || k + 1 >= end || !Is(t[k + 1], "(")) continue;
+        if (depth >= kMaxDepth) {
+            tooDeep = true;
+            return;
+        }
+        const std::size_t close = closeOf[k + 1];
         if (close >= end) continue;
         std::vector<std::pair<std::size_t, std::size_t>> arguments; // token ranges
         std::size_t argument = k + 2;
         for (std::size_t a = k + 2; a <= close; ++a) {
             if (a < close && (Is(t[a], "(") || Is(t[a], "[") || Is(t[a], "{"))) {
-                a = std::min(MatchClose(t, a), close - 1);
+                a = std::min(closeOf[a], close - 1);
                 continue;
             }
             if (a < close && !Is(t[a], ",")) continue;
@@ -1412,7 +1419,8 @@ void EmitOneDimensionalAsTwo(std::string_view source, const std::vector<Token>& 
         std::vector<std::string> texts;
         for (const auto& [a, b] : arguments) {
             std::string text;
-            EmitOneDimensionalAsTwo(source, t, a, b, t[a].begin, t[b - 1].begin + t[b - 1].text.size(), depth + 1, text);
+            EmitOneDimensionalAsTwo(source, t, closeOf, a, b, t[a].begin, tokenEnd(b - 1), depth + 1, text, tooDeep);
+            if (tooDeep) return;
             texts.push_back(std::move(text));
         }
         for (std::size_t c = 0; c < form->size(); ++c) {
@@ -1422,19 +1430,42 @@ void EmitOneDimensionalAsTwo(std::string_view source, const std::vector<Token>& 
             }
             out += (*form)[c];
         }
-        from = t[close].begin + t[close].text.size();
+        from = tokenEnd(close);
         k = close;
     }
     if (from < to) out.append(source.substr(from, to - from));
 }
 
-std::string OneDimensionalAsTwo(const std::string& source) {
-    if (source.find("1D") == std::string::npos) return source;
+// The source with its one-dimensional lookups made 2-D; false when they
+// nest too deeply to be rewritten.
+bool OneDimensionalAsTwo(const std::string& source, std::string& out) {
+    if (source.find("1D") == std::string::npos) {
+        out = source;
+        return true;
+    }
     const std::vector<Token> t = Tokenize(source);
-    std::string out;
+    // Each bracket's partner, found once: a hostile source's unclosed calls
+    // must not be scanned to its end one by one.
+    std::vector<std::size_t> closeOf(t.size(), t.size());
+    std::vector<std::size_t> open[3];
+    for (std::size_t k = 0; k < t.size(); ++k) {
+        if (t[k].text.size() != 1) continue;
+        const std::size_t kind = std::string_view("([{").find(t[k].text[0]);
+        if (kind != std::string_view::npos) {
+            open[kind].push_back(k);
+            continue;
+        }
+        const std::size_t closing = std::string_view(")]}").find(t[k].text[0]);
+        if (closing != std::string_view::npos && !open[closing].empty()) {
+            closeOf[open[closing].back()] = k;
+            open[closing].pop_back();
+        }
+    }
+    out.clear();
     out.reserve(source.size());
-    EmitOneDimensionalAsTwo(source, t, 0, t.size(), 0, source.size(), 0, out);
-    return out;
+    bool tooDeep = false;
+    EmitOneDimensionalAsTwo(source, t, closeOf, 0, t.size(), 0, source.size(), 0, out, tooDeep);
+    return !tooDeep;
 }
 
 // In a child bounded by the compile under way; where no child can be made
@@ -1443,7 +1474,11 @@ bool ToSpirvIsolated(const std::string& source, const std::string& sourceName, c
                      const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
     spirv.clear();
     errors.clear();
-    const std::string rewritten = OneDimensionalAsTwo(source);
+    std::string rewritten;
+    if (!OneDimensionalAsTwo(source, rewritten)) {
+        errors = sourceName + "(1,1): error: tex1D lookups nested too deeply\n";
+        return false;
+    }
     const HlslCompileScope scope; // within the compile's own: its deadline and caps
     std::vector<std::uint8_t> reply;
     const HlslChildOutcome outcome = RunHlslChild(

@@ -1049,3 +1049,23 @@ TEST_P(GfxUtilHlslFormsTest, EverySamplingIntrinsicReadsItsTexture) {
     cube->Release();
     volume->Release();
 }
+
+// A hostile source of one-dimensional calls never closed, or nested past
+// any program's depth, is refused with the compiler's reason.
+TEST(GfxUtilHlslFormsTableTest, HostileOneDimensionalCallsAreRefused) {
+    std::string unclosed = "sampler1D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return ";
+    for (int k = 0; k < 50000; ++k) unclosed += "tex1D(s, ";
+    Compiled a;
+    Compile(a, unclosed, "ps_2_0");
+    EXPECT_NE(a.result, D3D_OK);
+    EXPECT_FALSE(a.errors.empty());
+    std::string nested = "sampler1D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return ";
+    for (int k = 0; k < 200; ++k) nested += "tex1D(s, ";
+    nested += "uv.x";
+    for (int k = 0; k < 200; ++k) nested += ").x";
+    nested += "; }\n";
+    Compiled b;
+    Compile(b, nested, "ps_2_0");
+    EXPECT_NE(b.result, D3D_OK);
+    EXPECT_NE(b.errors.find("nested too deeply"), std::string::npos) << b.errors;
+}
