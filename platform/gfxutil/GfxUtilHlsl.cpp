@@ -204,6 +204,12 @@ std::string AsFloatType(std::string_view word) {
     return "float" + std::string(word.substr(n));
 }
 
+// "float1x4", "int3x1", "matrix": a type word of matrix form.
+bool DegenerateMatrixWord(std::string_view w) {
+    return w == "matrix" || (w.size() >= 4 && w[w.size() - 2] == 'x' && std::isdigit(static_cast<unsigned char>(w.back())) &&
+                             std::isdigit(static_cast<unsigned char>(w[w.size() - 3])));
+}
+
 // One member statement [first, last) of a struct body (last is the ';').
 void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
                 StructType& s) {
@@ -227,6 +233,10 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
         if (s.refusal.empty())
             s.refusal = "member '" + (i < last ? std::string(t[i].text) : std::string()) + "' of type '" +
                         std::string(typeToken.text) + "' is not laid out";
+        return;
+    }
+    if ((type.rows == 1 || type.columns == 1) && DegenerateMatrixWord(typeToken.text)) {
+        if (s.refusal.empty()) s.refusal = "a member matrix of one row or one column is not laid out";
         return;
     }
     const bool matrix = type.rows > 1;
@@ -456,6 +466,13 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         type = ParseType("float4x4");
     } else if (typeToken.text == "vector") {
         type = ParseType("float4");
+    }
+    // A matrix of one row or one column: glslang makes it a vector or a
+    // scalar, which cannot hold the D3D9 layout (a register per column).
+    if (!isStatic && type.known && (type.rows == 1 || type.columns == 1) && DegenerateMatrixWord(typeToken.text)) {
+        error = "global '" + std::string(i < last ? t[i].text : std::string_view()) + "' of type '" +
+                std::string(typeToken.text) + "': matrices of one row or one column are not laid out";
+        return false;
     }
     const StructType* alias = nullptr;
     if (!type.known && !structType)

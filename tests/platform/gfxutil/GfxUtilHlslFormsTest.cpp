@@ -806,6 +806,20 @@ TEST(GfxUtilHlslFormsTableTest, TypedefsTemplatesAndSamplerArraysAreDescribed) {
     EXPECT_EQ(tc->cls, D3DXPC_STRUCT);
     EXPECT_EQ(tc->registerIndex, 0u);
     EXPECT_EQ(tc->registerCount, 1u);
+    // Matrices of one row or column are refused with a reason, not laid out
+    // wrongly, as globals and as struct members.
+    for (const char* type : {"float1x1", "float4x1", "float1x4", "matrix<float, 1, 3>"}) {
+        SCOPED_TRACE(type);
+        Compiled degenerate;
+        Compile(degenerate, std::string(type) + " M;\nfloat4 main() : COLOR { return M[0].x; }\n", "ps_2_0");
+        EXPECT_NE(degenerate.result, D3D_OK);
+        EXPECT_NE(degenerate.errors.find("one row or one column"), std::string::npos) << degenerate.errors;
+        Compiled member;
+        Compile(member, std::string("struct S { ") + type + " m; };\nS s;\nfloat4 main() : COLOR { return s.m[0].x; }\n",
+                "ps_2_0");
+        EXPECT_NE(member.result, D3D_OK);
+        EXPECT_NE(member.errors.find("not laid out"), std::string::npos) << member.errors;
+    }
     // Sampler arrays take constant indices only, as the D3D9 compiler has it.
     Compiled computed;
     Compile(computed, "sampler2D Ss[2];\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(Ss[uv.x > 0.5], uv); }\n",
@@ -1069,3 +1083,4 @@ TEST(GfxUtilHlslFormsTableTest, HostileOneDimensionalCallsAreRefused) {
     EXPECT_NE(b.result, D3D_OK);
     EXPECT_NE(b.errors.find("nested too deeply"), std::string::npos) << b.errors;
 }
+
