@@ -213,6 +213,13 @@ HRESULT ID3DXBaseEffect::GetPassDesc(D3DXHANDLE h, D3DXPASS_DESC* desc) const {
     desc->Annotations = static_cast<std::uint32_t>(p->annotations.size());
     desc->pVertexShaderFunction = p->vertexFunction;
     desc->pPixelShaderFunction = p->pixelFunction;
+    // A program picked by an expression is the one the parameters pick now.
+    for (const State& s : p->states) {
+        if (s.source != State::Source::Selected || !s.info) continue;
+        const State* picked = m_data->ShaderOf(s);
+        const std::uint32_t* code = picked && !picked->code.empty() ? picked->code.data() : nullptr;
+        (s.info->kind == StateKind::VertexShader ? desc->pVertexShaderFunction : desc->pPixelShaderFunction) = code;
+    }
     return D3D_OK;
 }
 

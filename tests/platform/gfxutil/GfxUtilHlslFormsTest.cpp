@@ -552,6 +552,14 @@ TEST_P(GfxUtilHlslFormsTest, AnEffectPassPicksItsProgramByAnExpression) {
         EXPECT_EQ(fx->EndPass(), D3D_OK);
         EXPECT_EQ(fx->End(), D3D_OK);
     };
+    // The pass describes the program its parameters pick now.
+    D3DXPASS_DESC first{}, second{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Picked", 0), &first), D3D_OK);
+    ASSERT_EQ(fx->SetInt("ShaderIndex", 2), D3D_OK);
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("Picked", 0), &second), D3D_OK);
+    ASSERT_TRUE(first.pVertexShaderFunction && second.pVertexShaderFunction);
+    EXPECT_NE(first.pVertexShaderFunction, second.pVertexShaderFunction);
+    ASSERT_EQ(fx->SetInt("ShaderIndex", 0), D3D_OK);
     draw("Picked", "VSIndices[0]");
     ExpectPixel(8, 8, 0, 0, 255, "VSIndices[0] is 2");
     ASSERT_EQ(fx->SetInt("ShaderIndex", 1), D3D_OK);
