@@ -266,6 +266,9 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
     while (std::getline(lines, line)) {
         if (line.rfind("#version", 0) == 0) continue;
         if (line.rfind("uniform sampler", 0) == 0) continue;
+        // Which way up the target is, and its size: the composer declares
+        // them for every program.
+        if (line == "uniform vec2 uFlipY;" || line == "uniform vec2 uTarget;") continue;
         if (line == "void main()") {
             body += "void d3d_hlsl_main()\n";
             sawMain = true;
@@ -294,25 +297,45 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
                           FromRegister(type, position ? "d3dPos" : "vec4(gl_FrontFacing ? 1.0 : -1.0)") + ";\n";
                 continue;
             }
-            std::uint32_t reg = 0;
-            if (!ParseIndex(name, isIn ? "hIn" : "hOut", reg) || Components(type) == 0)
-                return error = "unexpected interface variable: " + line, false;
-            body += type + " " + name + ";\n";
-            const std::string r = std::to_string(reg);
-            if (isIn) {
-                before += "    " + name + " = " + FromRegister(type, "v[" + r + "]") + ";\n";
-            } else if (vertex) {
-                after += "    o[" + r + "] = " + ToRegister(type, name) + ";\n";
+            // An array ("hOut1[3]") takes a register per element from its first.
+            std::uint32_t elements = 1;
+            bool array = false;
+            if (const std::size_t open = name.find('['); open != std::string::npos) {
+                std::uint32_t n = 0;
+                if (!ParseIndex("n" + name.substr(open + 1, name.size() - open - 2), "n", n) || name.back() != ']' ||
+                    n == 0 || n > 16)
+                    return error = "unexpected interface variable: " + line, false;
+                elements = n;
+                array = true;
+                body += type + " " + name + ";\n";
+                name.erase(open);
             } else {
-                bool depth = false;
-                for (const ShaderSemantic& s : c.outputs)
-                    if (s.reg == reg && s.usage == 12) depth = true;
-                if (depth) {
-                    after += "    oDepthV = " + ToRegister(type, name) + ";\n";
-                    out.writesDepth = true;
+                body += type + " " + name + ";\n";
+            }
+            std::uint32_t first = 0;
+            const std::uint32_t registers = isIn ? 16 : vertex ? 12 : 4; // v[], o[], oC[]
+            if (!ParseIndex(name, isIn ? "hIn" : "hOut", first) || Components(type) == 0 ||
+                (array && first + elements > registers))
+                return error = "unexpected interface variable: " + line, false;
+            for (std::uint32_t e = 0; e < elements; ++e) {
+                const std::uint32_t reg = first + e;
+                const std::string r = std::to_string(reg);
+                const std::string element = array ? name + "[" + std::to_string(e) + "]" : name;
+                if (isIn) {
+                    before += "    " + element + " = " + FromRegister(type, "v[" + r + "]") + ";\n";
+                } else if (vertex) {
+                    after += "    o[" + r + "] = " + ToRegister(type, element) + ";\n";
                 } else {
-                    after += "    oC[" + r + "] = " + ToRegister(type, name) + ";\n";
-                    out.colorsWritten |= 1u << reg;
+                    bool depth = false;
+                    for (const ShaderSemantic& s : c.outputs)
+                        if (s.reg == reg && s.usage == 12) depth = true;
+                    if (depth) {
+                        after += "    oDepthV = " + ToRegister(type, element) + ";\n";
+                        out.writesDepth = true;
+                    } else {
+                        after += "    oC[" + r + "] = " + ToRegister(type, element) + ";\n";
+                        out.colorsWritten |= 1u << reg;
+                    }
                 }
             }
             continue;

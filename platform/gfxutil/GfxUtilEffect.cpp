@@ -35,6 +35,7 @@ EffectData::~EffectData() {
     for (Parameter& p : parameters) {
         if (p.texture) p.texture->Release();
         ReleaseState(p.shader);
+        for (State& element : p.shaders) ReleaseState(element);
     }
     for (Technique& t : techniques)
         for (Pass& pass : t.passes)
@@ -45,6 +46,35 @@ int EffectData::ParameterIndex(const std::string& name) const {
     for (std::size_t i = 0; i < parameters.size(); ++i)
         if (parameters[i].name == name) return static_cast<int>(i);
     return -1;
+}
+
+const State* EffectData::ShaderOf(const State& s) const {
+    if (s.source == State::Source::Parameter && s.parameter >= 0)
+        return &parameters[static_cast<std::size_t>(s.parameter)].shader;
+    if (s.source != State::Source::Selected) return &s;
+    if (s.selector.empty()) return nullptr;
+    // From the innermost index outwards: each int array's element indexes
+    // the array before it, as the effect evaluates such an expression.
+    std::size_t k = s.selector.size() - 1;
+    std::int64_t index = s.selectorIndex;
+    auto valueOf = [&](const Parameter& p, std::int64_t element) -> std::int64_t {
+        if (element < 0 || static_cast<std::uint64_t>(element) >= p.data.size()) return -1;
+        const std::uint32_t bits = p.data[static_cast<std::size_t>(element)];
+        if (p.type == D3DXPT_FLOAT) {
+            const float f = std::bit_cast<float>(bits);
+            return f > -1.0f && f < 2147483648.0f ? static_cast<std::int64_t>(f) : -1;
+        }
+        return static_cast<std::int32_t>(bits);
+    };
+    if (index < 0) {
+        if (k == 0) return nullptr;
+        index = valueOf(parameters[static_cast<std::size_t>(s.selector[k])], 0);
+        --k;
+    }
+    for (; k > 0; --k) index = valueOf(parameters[static_cast<std::size_t>(s.selector[k])], index);
+    const std::vector<State>& elements = parameters[static_cast<std::size_t>(s.selector[0])].shaders;
+    if (index < 0 || static_cast<std::uint64_t>(index) >= elements.size()) return nullptr;
+    return &elements[static_cast<std::size_t>(index)];
 }
 
 void EffectData::MakeHandles() {
@@ -68,12 +98,7 @@ void EffectData::MakeHandles() {
                 if (!s.info || (s.info->kind != StateKind::VertexShader && s.info->kind != StateKind::PixelShader))
                     continue;
                 const std::uint32_t* code = nullptr;
-                if (s.source == State::Source::Parameter && s.parameter >= 0) {
-                    const State& inner = parameters[static_cast<std::size_t>(s.parameter)].shader;
-                    if (!inner.code.empty()) code = inner.code.data();
-                } else if (!s.code.empty()) {
-                    code = s.code.data();
-                }
+                if (const State* inner = ShaderOf(s); inner && !inner->code.empty()) code = inner->code.data();
                 (s.info->kind == StateKind::VertexShader ? pass.vertexFunction : pass.pixelFunction) = code;
             }
         }
@@ -189,6 +214,13 @@ HRESULT ID3DXBaseEffect::GetPassDesc(D3DXHANDLE h, D3DXPASS_DESC* desc) const {
     desc->Annotations = static_cast<std::uint32_t>(p->annotations.size());
     desc->pVertexShaderFunction = p->vertexFunction;
     desc->pPixelShaderFunction = p->pixelFunction;
+    // A program picked by an expression is the one the parameters pick now.
+    for (const State& s : p->states) {
+        if (s.source != State::Source::Selected || !s.info) continue;
+        const State* picked = m_data->ShaderOf(s);
+        const std::uint32_t* code = picked && !picked->code.empty() ? picked->code.data() : nullptr;
+        (s.info->kind == StateKind::VertexShader ? desc->pVertexShaderFunction : desc->pPixelShaderFunction) = code;
+    }
     return D3D_OK;
 }
 
@@ -562,9 +594,16 @@ HRESULT ID3DXEffect::ValidateTechnique(D3DXHANDLE h) {
             if (problem.empty() && s.info) {
                 const StateKind kind = s.info->kind;
                 if (kind == StateKind::VertexShader || kind == StateKind::PixelShader) {
-                    problem = s.source == State::Source::Parameter
-                                  ? ShaderProblem(m_data->parameters[static_cast<std::size_t>(s.parameter)].shader, caps)
-                                  : ShaderProblem(s, caps);
+                    if (s.source == State::Source::Selected) {
+                        // Any element may be picked when the pass begins: all must run.
+                        if (s.selector.empty()) problem = "'" + s.name + "' picks no program";
+                        else
+                            for (const State& element :
+                                 m_data->parameters[static_cast<std::size_t>(s.selector[0])].shaders)
+                                if (problem.empty()) problem = ShaderProblem(element, caps);
+                    } else {
+                        problem = ShaderProblem(*m_data->ShaderOf(s), caps);
+                    }
                 } else if (kind == StateKind::SamplerObject) {
                     for (const State& inner : m_data->parameters[static_cast<std::size_t>(s.parameter)].samplerStates)
                         if (problem.empty() && !inner.error.empty()) problem = inner.error;
@@ -609,14 +648,18 @@ bool ID3DXEffect::IsParameterUsed(D3DXHANDLE parameter, D3DXHANDLE technique) co
         const Parameter& p = d.parameters[static_cast<std::size_t>(index)];
         for (const State& s : p.samplerStates)
             if (s.source == State::Source::Parameter) used.insert(s.parameter);
-        if (p.shader.source == State::Source::Compile) {
-            pending.push_back(p.shader.entry);
-            for (const std::string& a : p.shader.arguments) pending.push_back(a);
-        }
+        auto compiled = [&](const State& shader) {
+            if (shader.source != State::Source::Compile) return;
+            pending.push_back(shader.entry);
+            for (const std::string& a : shader.arguments) pending.push_back(a);
+        };
+        compiled(p.shader);
+        for (const State& element : p.shaders) compiled(element);
     };
     for (const effect::Pass& pass : t->passes)
         for (const State& s : pass.states) {
             if (s.source == State::Source::Parameter) useParameter(s.parameter);
+            for (const int index : s.selector) useParameter(index);
             if (s.source == State::Source::Compile) {
                 pending.push_back(s.entry);
                 for (const std::string& a : s.arguments) pending.push_back(a);
@@ -803,7 +846,9 @@ HRESULT ID3DXEffect::Apply(std::uint32_t stateIndex, bool) {
         return p ? ApplySampler(*p, s.index) : E_FAIL;
     case StateKind::VertexShader:
     case StateKind::PixelShader: {
-        const State& shader = p ? p->shader : s;
+        const State* picked = m_data->ShaderOf(s);
+        if (!picked) return E_FAIL;
+        const State& shader = *picked;
         if (!shader.error.empty()) return E_FAIL;
         Unknown* object = shader.source == State::Source::Null ? nullptr : shader.deviceShader;
         if (shader.source != State::Source::Null && !object) return E_FAIL;
@@ -881,11 +926,10 @@ std::uint64_t ParameterVersion(const EffectData& d, int index) {
 // A compiled program reads the parameters its constants are named after.
 std::uint64_t StateVersion(const EffectData& d, const State& s) {
     std::uint64_t v = 0;
-    const State* shader = &s;
-    if (s.parameter >= 0) {
-        v = ParameterVersion(d, s.parameter);
-        shader = &d.parameters[static_cast<std::size_t>(s.parameter)].shader;
-    }
+    if (s.parameter >= 0) v = ParameterVersion(d, s.parameter);
+    for (const int index : s.selector) v = std::max(v, ParameterVersion(d, index));
+    const State* shader = d.ShaderOf(s);
+    if (!shader) return v;
     for (const effect::Binding& b : shader->bindings)
         if (b.parameter >= 0) v = std::max(v, ParameterVersion(d, b.parameter));
     return v;
@@ -1075,7 +1119,10 @@ void MakePrograms(IDirect3DDevice9* device, EffectData& d) {
             if (SUCCEEDED(device->CreatePixelShader(s.code.data(), bytes, &ps))) s.deviceShader = ps;
         }
     };
-    for (Parameter& p : d.parameters) make(p.shader);
+    for (Parameter& p : d.parameters) {
+        make(p.shader);
+        for (State& element : p.shaders) make(element);
+    }
     for (effect::Technique& t : d.techniques)
         for (effect::Pass& pass : t.passes)
             for (State& s : pass.states) make(s);

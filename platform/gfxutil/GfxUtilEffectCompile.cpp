@@ -210,7 +210,10 @@ void CompileEffectShaders(EffectData& d, const std::string& source, const std::v
             s.bindings.push_back({parameter, std::move(k)});
         }
     };
-    for (Parameter& p : d.parameters) compile(p.shader);
+    for (Parameter& p : d.parameters) {
+        compile(p.shader);
+        for (State& element : p.shaders) compile(element);
+    }
     for (Technique& t : d.techniques)
         for (Pass& pass : t.passes)
             for (State& s : pass.states) compile(s);

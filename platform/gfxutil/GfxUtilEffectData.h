@@ -69,7 +69,9 @@ struct State {
     const StateInfo* info = nullptr;
     std::string name;       // as written
     std::uint32_t index = 0; // [n], 0 when none
-    enum class Source : std::uint8_t { Literal, Parameter, Asm, Compile, Null } source = Source::Literal;
+    // Selected: an element of a shader array, picked by the parameters'
+    // values when the pass begins (`VertexShader = (Shaders[Picks[Which]]);`).
+    enum class Source : std::uint8_t { Literal, Parameter, Asm, Compile, Null, Selected } source = Source::Literal;
     std::vector<std::uint32_t> literal; // value bits (one for a plain state, 4 per register for constants)
     int parameter = -1;                 // index into EffectData::parameters
     std::vector<std::uint32_t> code;    // assembled tokens; for `compile`: the program container (none when it failed)
@@ -78,6 +80,11 @@ struct State {
     std::set<std::string> arguments;    // identifiers in the `compile` call's arguments
     std::string callArguments;          // the call's arguments as written
     std::vector<Binding> bindings;      // `compile`: constants fed from parameters by name
+    // Selected: the shader array first, then each int parameter indexing
+    // the one before it; the last index is `selectorIndex` when that is a
+    // number written in the text (-1: the last parameter's value).
+    std::vector<int> selector;
+    std::int64_t selectorIndex = -1;
     std::string error;                  // why the state cannot run ("" when it can)
     Unknown* deviceShader = nullptr;    // the program made from `code` on the effect's device
     int line = 0;
@@ -93,6 +100,7 @@ struct Parameter {
     IDirect3DBaseTexture9* texture = nullptr; // counted
     std::vector<State> samplerStates;         // sampler_state { }
     State shader;                             // vertex/pixel shader parameters
+    std::vector<State> shaders;               // an array of them: one per element
     std::uint64_t version = 0;                // raised by every change
     [[nodiscard]] std::uint32_t Components() const { return rows * columns * (elements ? elements : 1); }
     [[nodiscard]] bool Numeric() const {
@@ -141,6 +149,10 @@ struct EffectData {
     void MakeHandles();
 
     [[nodiscard]] int ParameterIndex(const std::string& name) const;
+    // The state holding the program a shader state sets: its own, its
+    // parameter's, or the element its selector picks with the parameters'
+    // values now (nullptr when an index is out of range).
+    [[nodiscard]] const State* ShaderOf(const State& s) const;
 };
 
 // Where each line of the text given to the compiler came from.

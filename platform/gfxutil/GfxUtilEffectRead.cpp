@@ -404,6 +404,14 @@ private:
                 break;
             Next();
         }
+        // `uniform struct { ... } name;`: a struct global, as above.
+        if (Peek().kind == Tok::Ident && Peek().text == "struct") {
+            Next();
+            if (Peek().kind == Tok::Ident) m_structs.insert(Next().text);
+            if (Is("{")) SkipGroup("{", "}", nullptr);
+            Recover();
+            return;
+        }
         const Token& typeToken = Next();
         if (typeToken.kind != Tok::Ident) {
             Error(typeToken, "unexpected '" + typeToken.text + "'");
@@ -522,6 +530,9 @@ private:
             Hide(open, m_i);
         }
         if (Accept("=")) Initialiser(p, at);
+        // A sampler's states may follow its name without `= sampler_state`.
+        else if (p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE && Is("{"))
+            StateBlock(p.samplerStates, true);
     }
 
     void Annotations(std::vector<Parameter>& out) {
@@ -615,7 +626,11 @@ private:
             return;
         }
         if (p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE) {
-            if (!(Peek().kind == Tok::Ident && Lower(Peek().text) == "sampler_state")) {
+            // `sampler_state`, or a sampler type word as the DX9 syntax allows
+            // (`sampler s = sampler2D { ... }`).
+            const std::string word = Peek().kind == Tok::Ident ? Lower(Peek().text) : std::string();
+            if (word != "sampler_state" && word != "sampler" && word != "sampler1d" && word != "sampler2d" &&
+                word != "sampler3d" && word != "samplercube") {
                 Error(Peek(), "sampler_state expected");
                 return;
             }
@@ -627,9 +642,32 @@ private:
             p.shader.name = p.type == D3DXPT_VERTEXSHADER ? "VertexShader" : "PixelShader";
             p.shader.info = FindState(p.shader.name);
             p.shader.line = at.line;
-            std::vector<Token> value;
-            CollectValue(value);
-            Value(p.shader, value);
+            if (p.elements == 0) {
+                std::vector<Token> value;
+                CollectValue(value);
+                Value(p.shader, value);
+                return;
+            }
+            // An array: one program per element, in braces.
+            if (!Expect("{")) return;
+            while (!AtEnd() && !Is("}") && !m_fatal) {
+                State element = p.shader;
+                element.line = Peek().line;
+                std::vector<Token> value;
+                for (int depth = 0; !AtEnd(); ) {
+                    if (depth == 0 && (Is(",") || Is("}") || Is(";"))) break;
+                    if (Is("(") || Is("{") || Is("[")) ++depth;
+                    if (Is(")") || Is("}") || Is("]")) --depth;
+                    value.push_back(Next());
+                }
+                Value(element, value);
+                p.shaders.push_back(std::move(element));
+                if (!Accept(",")) break;
+            }
+            Expect("}");
+            if (p.shaders.size() != p.elements)
+                Error(at, "'" + p.name + "' has " + std::to_string(p.shaders.size()) + " programs, " +
+                              std::to_string(p.elements) + " expected");
             return;
         }
         if (!p.Numeric()) {
@@ -805,6 +843,16 @@ private:
                 s.error = "'" + s.name + "' cannot be NULL";
             return;
         }
+        // (Shaders[Picks[Which]]): an element of a shader array, picked
+        // when the pass begins.
+        if (kind == StateKind::VertexShader || kind == StateKind::PixelShader) {
+            std::size_t first = 0, end = v.size();
+            if (end >= 2 && v[0].text == "(" && v[end - 1].text == ")") ++first, --end;
+            if (end - first >= 4 && v[first].kind == Tok::Ident && v[first + 1].text == "[") {
+                Selector(s, v, first, end);
+                return;
+            }
+        }
         // <name>, (name), or a bare parameter name
         std::string ref;
         if (v.size() == 3 && ((v[0].text == "<" && v[2].text == ">") || (v[0].text == "(" && v[2].text == ")")) &&
@@ -874,6 +922,57 @@ private:
         }
         if (type == ValueType::Object && s.error.empty()) s.error = "'" + s.name + "' needs a parameter or a program";
         s.literal = {bits};
+    }
+
+    // `Name[Index[...[Last]]]` in tokens [first, end) of a shader state's
+    // value: the shader array, the int arrays indexing it, and the last
+    // index, an int parameter or a number.
+    void Selector(State& s, const std::vector<Token>& v, std::size_t first, std::size_t end) {
+        s.source = State::Source::Selected;
+        std::size_t i = first;
+        std::size_t closes = 0;
+        for (;;) {
+            if (i >= end || v[i].kind != Tok::Ident) break;
+            const int index = m_out.ParameterIndex(v[i].text);
+            if (index < 0) {
+                Error(v[i], "unknown parameter '" + v[i].text + "'");
+                return;
+            }
+            const Parameter& p = m_out.parameters[static_cast<std::size_t>(index)];
+            const bool outermost = s.selector.empty();
+            if (outermost ? (p.type != (s.info->kind == StateKind::VertexShader ? D3DXPT_VERTEXSHADER
+                                                                                 : D3DXPT_PIXELSHADER) ||
+                             p.elements == 0)
+                          : (p.type != D3DXPT_INT && p.type != D3DXPT_FLOAT && p.type != D3DXPT_BOOL) ||
+                                p.rows != 1 || p.columns != 1) {
+                Error(v[i], "'" + p.name + "' cannot pick the program of '" + s.name + "'");
+                return;
+            }
+            s.selector.push_back(index);
+            ++i;
+            if (i < end && v[i].text == "[") {
+                if (!outermost && p.elements == 0) break;
+                ++closes;
+                ++i;
+                continue;
+            }
+            if (outermost || p.elements != 0) break; // an array without its index
+            // The innermost index: a scalar parameter.
+            while (closes > 0 && i < end && v[i].text == "]") --closes, ++i;
+            if (closes == 0 && i == end) return;
+            break;
+        }
+        // The innermost index written as a number.
+        if (i < end && v[i].kind == Tok::Number && !s.selector.empty() &&
+            m_out.parameters[static_cast<std::size_t>(s.selector.back())].elements != 0) {
+            const unsigned long n = std::strtoul(v[i].text.c_str(), nullptr, 0);
+            s.selectorIndex = static_cast<std::int64_t>(std::min<unsigned long>(n, 0x7FFFFFFFul));
+            ++i;
+            while (closes > 0 && i < end && v[i].text == "]") --closes, ++i;
+            if (closes == 0 && i == end) return;
+        }
+        Error(v[first], "bad program expression for '" + s.name + "'");
+        s.selector.clear();
     }
 
     static std::string ParameterFits(StateKind kind, const Parameter& p) {

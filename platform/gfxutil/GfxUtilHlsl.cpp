@@ -324,6 +324,10 @@ struct StructType {
     std::vector<HlslSourceEdit> edits;
     std::uint16_t registers = 0; // per element
     std::string refusal;         // why no constant can have this type ("" when one can)
+    // A typedef's name for a scalar, vector or matrix type: `type` is that
+    // type, and `edits` read the typedef's type word as a float.
+    bool alias = false;
+    TypeInfo type;
 };
 
 // The structs defined so far, by name (a later definition replaces an
@@ -333,6 +337,8 @@ struct StructType {
 struct StructTypes {
     std::map<std::string, StructType, std::less<>> byName;
     std::size_t membersTaken = 0;
+    std::size_t anonymous = 0;        // structs without a name so far
+    const StructType* last = nullptr; // the one read last
 };
 constexpr std::size_t kMaxMembersTaken = 32768; // a table's member records point to their struct by 16 bits
 
@@ -342,6 +348,12 @@ std::string AsFloatType(std::string_view word) {
     std::size_t n = 0;
     while (n < word.size() && std::isalpha(static_cast<unsigned char>(word[n]))) ++n;
     return "float" + std::string(word.substr(n));
+}
+
+// "float1x4", "int3x1", "matrix": a type word of matrix form.
+bool DegenerateMatrixWord(std::string_view w) {
+    return w == "matrix" || (w.size() >= 4 && w[w.size() - 2] == 'x' && std::isdigit(static_cast<unsigned char>(w.back())) &&
+                             std::isdigit(static_cast<unsigned char>(w[w.size() - 3])));
 }
 
 // One member statement [first, last) of a struct body (last is the ';').
@@ -368,6 +380,10 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
         if (s.refusal.empty())
             s.refusal = "member '" + (i < last ? std::string(t[i].text) : std::string()) + "' of type '" +
                         std::string(typeToken.text) + "' is not laid out";
+        return;
+    }
+    if ((type.rows == 1 || type.columns == 1) && DegenerateMatrixWord(typeToken.text)) {
+        if (s.refusal.empty()) s.refusal = "a member matrix of one row or one column is not laid out";
         return;
     }
     const bool matrix = type.rows > 1;
@@ -433,24 +449,109 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
     }
 }
 
-// `struct Name { members }` starting at token `at`.
-void ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault, const Constants& constants,
-                StructTypes& structs) {
-    if (at + 2 >= t.size() || !IdentStart(t[at + 1].text[0]) || !Is(t[at + 2], "{")) return;
+// `struct Name { members }` or `struct { members }` starting at token `at`,
+// added to `structs` (the one read last in `structs.last`); the index of its
+// closing brace (t.size() when there is no body).
+std::size_t ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByDefault, const Constants& constants,
+                       StructTypes& structs) {
+    const bool named = at + 1 < t.size() && IdentStart(t[at + 1].text[0]);
+    const std::size_t open = named ? at + 2 : at + 1;
+    if (open >= t.size() || !Is(t[open], "{")) return t.size();
     StructType s;
-    s.name = std::string(t[at + 1].text);
-    const std::size_t close = MatchClose(t, at + 2);
-    if (close >= t.size()) return;
-    std::size_t statement = at + 3;
-    for (std::size_t k = at + 3; k < close && Step(); ++k) {
+    if (named) s.name = std::string(t[at + 1].text);
+    const std::size_t close = MatchClose(t, open);
+    if (close >= t.size()) return t.size();
+    std::size_t statement = open + 1;
+    for (std::size_t k = open + 1; k < close && Step(); ++k) {
         if (!Is(t[k], ";")) continue;
         ReadMember(t, statement, k, rowsByDefault, constants, s);
         statement = k + 1;
     }
     if (statement < close && s.refusal.empty()) s.refusal = "a member without its ';'";
     if (s.members.empty() && s.refusal.empty()) s.refusal = "no members";
-    std::string name = s.name;
-    structs.byName[std::move(name)] = std::move(s);
+    // A struct without a name is kept under a key no name can be.
+    const std::string key = named ? s.name : "#" + std::to_string(structs.anonymous++);
+    StructType& stored = structs.byName[key];
+    stored = std::move(s);
+    structs.last = &stored;
+    return close;
+}
+
+// A type word and, for `vector<...>` and `matrix<...>`, its arguments from
+// token `at`; the token after it in `next`. The element type's word (for a
+// template, the one inside) in `element`.
+TypeInfo ReadTypeWords(const std::vector<Token>& t, std::size_t at, std::size_t last, std::size_t& next,
+                       std::size_t& element) {
+    const std::string_view word = t[at].text;
+    TypeInfo type = ParseType(word);
+    element = at;
+    next = at + 1;
+    if (next < last && Is(t[next], "<") && (word == "matrix" || word == "vector")) {
+        const std::size_t close = MatchClose(t, next);
+        std::vector<std::size_t> args;
+        for (std::size_t k = next + 1; k < close && k < last; ++k)
+            if (!Is(t[k], ",")) args.push_back(k);
+        type = TypeInfo{};
+        if (word == "matrix" && args.size() == 3) {
+            type = ParseType(t[args[0]].text);
+            type.rows = std::uint16_t(std::atoi(std::string(t[args[1]].text).c_str()));
+            type.columns = std::uint16_t(std::atoi(std::string(t[args[2]].text).c_str()));
+        } else if (word == "vector" && args.size() == 2) {
+            type = ParseType(t[args[0]].text);
+            type.columns = std::uint16_t(std::atoi(std::string(t[args[1]].text).c_str()));
+        }
+        if (type.rows < 1 || type.rows > 4 || type.columns < 1 || type.columns > 4 || type.sampler || type.texture)
+            type.known = false;
+        if (!args.empty()) element = args[0];
+        next = close + 1;
+    } else if (word == "matrix") {
+        type = ParseType("float4x4");
+    } else if (word == "vector") {
+        type = ParseType("float4");
+    }
+    return type;
+}
+
+// `typedef Type Name, ...;` over [at, last): each name an alias of a
+// scalar, vector or matrix type, or of a struct the source defined.
+void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, bool rowsByDefault,
+                 const Constants& constants, StructTypes& structs) {
+    std::size_t i = at + 1;
+    while (i < last && (Is(t[i], "const") || Is(t[i], "row_major") || Is(t[i], "column_major"))) ++i;
+    if (i >= last || !IdentStart(t[i].text[0])) return;
+    std::size_t next = 0, element = 0;
+    const TypeInfo type = ReadTypeWords(t, i, last, next, element);
+    const StructType* aliased = nullptr;
+    if (Is(t[i], "struct")) {
+        // `typedef struct [Name] { ... } Alias;`, or `typedef struct Name Alias;`.
+        const std::size_t close = ReadStruct(t, i, rowsByDefault, constants, structs);
+        if (close < last) {
+            aliased = structs.last;
+            next = close + 1;
+        } else if (i + 1 < last) {
+            ++i;
+            next = i + 1;
+        }
+    }
+    if (!aliased) {
+        const auto found = structs.byName.find(t[i].text);
+        if (found != structs.byName.end()) aliased = &found->second;
+    }
+    if ((!type.known || type.sampler || type.texture) && !aliased) return;
+    StructType alias = aliased ? *aliased : StructType{};
+    if (!aliased) {
+        alias.alias = true;
+        alias.type = type;
+        // What the registers hold are floats: the typedef's type word is read as one.
+        const std::string_view word = t[element].text;
+        if (type.type != D3DXPT_FLOAT || word.starts_with("double"))
+            alias.edits.push_back({t[element].begin, word.size(), AsFloatType(word)});
+    }
+    for (std::size_t k = next; k < last; ++k) {
+        if (!IdentStart(t[k].text[0]) || (k + 1 < last && !Is(t[k + 1], ","))) continue;
+        alias.name = std::string(t[k].text);
+        structs.byName[alias.name] = alias;
+    }
 }
 
 // One global declaration statement [first, last) (last is the ';').
@@ -461,6 +562,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     std::size_t i = first;
     bool rowMajor = rowsByDefault, packingWord = false;
     bool isStatic = false, storageWord = false;
+    std::size_t structAt = last; // a `struct` keyword in front of the declarators
     for (; i < last; ++i) {
         const std::string_view w = t[i].text;
         if (w == "static") {
@@ -468,10 +570,14 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             continue;
         }
         if (w == "struct") {
-            ReadStruct(t, i, rowsByDefault, constants, structs);
+            structAt = i;
+            break;
+        }
+        if (w == "typedef") {
+            ReadTypedef(t, i, last, rowsByDefault, constants, structs);
             return true;
         }
-        if (w == "typedef" || w == "cbuffer" || w == "tbuffer" ||
+        if (w == "cbuffer" || w == "tbuffer" ||
             w == "technique" || w == "technique10" || w == "pass")
             return true;
         if (w == "uniform" || w == "extern" || w == "shared" || w == "volatile") storageWord = true;
@@ -481,8 +587,22 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             break;
     }
     if (i >= last) return true;
-    const Token& typeToken = t[i];
-    TypeInfo type = ParseType(typeToken.text);
+    // A struct type defined in the declaration itself (named or not) types
+    // the declarators after its body; `struct Name x` names one defined before.
+    const StructType* structType = nullptr;
+    if (structAt < last) {
+        const std::size_t close = ReadStruct(t, structAt, rowsByDefault, constants, structs);
+        if (close < last) {
+            structType = structs.last;
+            i = close;
+        } else if (structAt + 2 < last && IdentStart(t[structAt + 1].text[0]) && !Is(t[structAt + 2], "{")) {
+            i = structAt + 1;
+        } else {
+            return true; // a definition alone
+        }
+    }
+    const Token& typeToken = structType ? t[structAt] : t[i];
+    TypeInfo type = structType ? TypeInfo{} : ParseType(typeToken.text);
     ++i;
     if (i < last && Is(t[i], "<")) { // matrix<float, 4, 4> and vector<float, 3>
         const std::size_t close = MatchClose(t, i);
@@ -503,12 +623,20 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     } else if (typeToken.text == "vector") {
         type = ParseType("float4");
     }
-    bool listed = false; // declarators separated by commas
-    const StructType* structType = nullptr;
-    if (!type.known) {
-        const auto found = structs.byName.find(typeToken.text);
-        if (found != structs.byName.end()) structType = &found->second;
+    // A matrix of one row or one column: glslang makes it a vector or a
+    // scalar, which cannot hold the D3D9 layout (a register per column).
+    if (!isStatic && type.known && (type.rows == 1 || type.columns == 1) && DegenerateMatrixWord(typeToken.text)) {
+        error = "global '" + std::string(i < last ? t[i].text : std::string_view()) + "' of type '" +
+                std::string(typeToken.text) + "': matrices of one row or one column are not laid out";
+        return false;
     }
+    bool listed = false; // declarators separated by commas
+    const StructType* alias = nullptr;
+    if (!type.known && !structType) {
+        const auto found = structs.byName.find(typeToken.text);
+        if (found != structs.byName.end()) (found->second.alias ? alias : structType) = &found->second;
+    }
+    if (alias) type = alias->type;
     while (i < last && Step()) {
         if (!IdentStart(t[i].text[0])) return true;
         HlslGlobal g;
@@ -545,6 +673,10 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         g.rows = type.rows;
         g.columns = type.columns;
         g.elements = std::uint16_t(elements);
+        if (alias) {
+            g.aliasType = true;
+            g.structEdits = alias->edits;
+        }
         // Post-declarator annotations: semantics and register(), each
         // register maybe for one profile: the one closest to the target binds.
         int bound = -1; // how closely the binding taken names the target (ProfileMatch)
@@ -600,6 +732,17 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             long long value = 0;
             if (ConstantExpression(t, i + 1, end, constants, value)) constants[g.name] = value;
             else constants.erase(g.name);
+        }
+        if (i < last && Is(t[i], "{") && type.sampler) {
+            // A state block without `= sampler_state`: the effect's, as that one is.
+            const std::size_t close = MatchClose(t, i);
+            if (close >= last) {
+                error = "global '" + g.name + "': a state block without its end";
+                return false;
+            }
+            g.eraseBegin = t[i].begin;
+            g.eraseEnd = t[close].begin + 1;
+            i = close + 1;
         }
         if (i < last && Is(t[i], "=") && i + 1 < last && Is(t[i + 1], "{") && elements > 0 &&
             MatchClose(t, i + 1) < last)
@@ -664,6 +807,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 g.registerCount = std::uint16_t(std::min<std::uint32_t>(structType->registers * count, kMaxRegisters));
                 g.members = structType->members;
                 g.structEdits = structType->edits;
+                g.uniformWord = !storageWord && typeToken.text == "struct";
             } else if (type.sampler) {
                 g.registerSet = kSetSampler;
                 g.cls = D3DXPC_OBJECT;
@@ -786,7 +930,8 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
     };
     std::vector<Edit> edits;
     std::set<std::size_t> structEdited; // a struct's definition edited once for all its globals
-    std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos;
+    std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos,
+                lastUniform = std::string_view::npos;
     std::string blanked(source);
     // The globals of one statement may each name all of it: each byte
     // blanked once.
@@ -828,17 +973,35 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         }
         for (const HlslSourceEdit& e : g.structEdits)
             if (structEdited.insert(e.at).second) edits.push_back({e.at, e.erase, e.text});
-        if ((g.registerSet == kSetFloat || g.shadow) && g.type != D3DXPT_FLOAT && g.cls != D3DXPC_STRUCT &&
+        if ((g.registerSet == kSetFloat || g.shadow) && g.cls != D3DXPC_STRUCT && !g.aliasType &&
             g.typeBegin != lastType) {
-            const std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
+            // The element type's word: in `vector<int, 2>` the one inside.
+            std::size_t at = g.typeBegin;
+            std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
+            if (word == "vector" || word == "matrix") {
+                std::size_t k = g.typeEnd;
+                while (k < source.size() && std::isspace(static_cast<unsigned char>(source[k]))) ++k;
+                if (k < source.size() && source[k] == '<') {
+                    ++k;
+                    while (k < source.size() && std::isspace(static_cast<unsigned char>(source[k]))) ++k;
+                    at = k;
+                    while (k < source.size() && IdentChar(source[k])) ++k;
+                    word = source.substr(at, k - at);
+                }
+            }
             std::size_t n = 0;
             while (n < word.size() && std::isalpha(static_cast<unsigned char>(word[n]))) ++n;
-            edits.push_back({g.typeBegin, n, "float"});
+            // A double would make glslang's block hold two kinds of number.
+            if (g.type != D3DXPT_FLOAT || word.starts_with("double")) edits.push_back({at, n, "float"});
             lastType = g.typeBegin;
         }
         if (g.unused && g.staticOk && !g.explicitRegister) {
             edits.push_back({g.typeBegin, 0, "static "});
             continue;
+        }
+        if (g.uniformWord && g.typeBegin != lastUniform) {
+            edits.push_back({g.typeBegin, 0, "uniform "});
+            lastUniform = g.typeBegin;
         }
         if (g.rowsFromPragma && g.typeBegin != lastPacked) {
             edits.push_back({g.typeBegin, 0, "row_major "});
@@ -937,6 +1100,14 @@ bool ParseSemantic(std::string_view s, ShaderSemantic& out) {
         {"DEPTH", 12},    {"SAMPLE", 13}};
     std::string upper;
     for (char c : s) upper += char(std::toupper(static_cast<unsigned char>(c)));
+    // The Direct3D 10 names of the same outputs, which the DX9 targets take.
+    static constexpr std::pair<std::string_view, std::string_view> kSystemValues[] = {
+        {"SV_TARGET", "COLOR"}, {"SV_DEPTH", "DEPTH"}, {"SV_POSITION", "POSITION"}};
+    for (const auto& [name, dx9] : kSystemValues)
+        if (upper.starts_with(name)) {
+            upper = std::string(dx9) + upper.substr(name.size());
+            break;
+        }
     for (const auto& [name, usage] : kUsages) {
         if (!std::string_view(upper).starts_with(name)) continue;
         const std::string_view digits = std::string_view(upper).substr(name.size());
@@ -1150,6 +1321,57 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
     return true;
 }
 
+// Functions GLSL 3.30 lacks that SPIRV-Cross writes for HLSL intrinsics
+// (frexp and ldexp came with GLSL 4.00), defined in the program that calls
+// them, after its #version line. A pixel program's ddy is taken down the
+// target as Direct3D has it: the device draws into its bottom-up window
+// flipped, and says so in uFlipY, as its own translation of dsy reads it.
+void AddMissingBuiltIns(std::string& glsl, bool vertex) {
+    static constexpr std::tuple<std::string_view, std::string_view> kFunctions[] = {
+        {"frexp(", "float frexp(float x, out int e) {\n"
+                   "    if (x == 0.0 || isinf(x) || isnan(x)) { e = 0; return x; }\n"
+                   "    e = int(floor(log2(abs(x)))) + 1;\n"
+                   "    float m = x * exp2(float(-e));\n"
+                   "    if (abs(m) >= 1.0) { m *= 0.5; e += 1; } else if (abs(m) < 0.5) { m *= 2.0; e -= 1; }\n"
+                   "    return m;\n}\n"
+                   "vec2 frexp(vec2 x, out ivec2 e) { return vec2(frexp(x.x, e.x), frexp(x.y, e.y)); }\n"
+                   "vec3 frexp(vec3 x, out ivec3 e) { return vec3(frexp(x.x, e.x), frexp(x.y, e.y), frexp(x.z, e.z)); }\n"
+                   "vec4 frexp(vec4 x, out ivec4 e) {\n"
+                   "    return vec4(frexp(x.x, e.x), frexp(x.y, e.y), frexp(x.z, e.z), frexp(x.w, e.w));\n}\n"},
+        {"ldexp(", "float ldexp(float x, int e) { return x * exp2(float(e)); }\n"
+                   "vec2 ldexp(vec2 x, ivec2 e) { return x * exp2(vec2(e)); }\n"
+                   "vec3 ldexp(vec3 x, ivec3 e) { return x * exp2(vec3(e)); }\n"
+                   "vec4 ldexp(vec4 x, ivec4 e) { return x * exp2(vec4(e)); }\n"},
+    };
+    std::string definitions;
+    for (const auto& [call, text] : kFunctions)
+        if (glsl.find(call) != std::string::npos) definitions += text;
+    // SV_Position read by a pixel program is the pixel's position as VPOS
+    // gives it at these targets: from the top left, whichever way up the
+    // device draws.
+    if (!vertex && glsl.find("gl_FragCoord") != std::string::npos) {
+        const std::string from = "gl_FragCoord", to = "orvFragCoord";
+        for (std::size_t at = glsl.find(from); at != std::string::npos; at = glsl.find(from, at + to.size()))
+            glsl.replace(at, from.size(), to);
+        definitions += "uniform vec2 uTarget;\n"
+                       "#define orvFragCoord vec4(gl_FragCoord.x - 0.5, (uFlipY.x < 0.0 ? uTarget.y - gl_FragCoord.y :"
+                       " gl_FragCoord.y) - 0.5, gl_FragCoord.zw)\n";
+    }
+    if (!vertex && glsl.find("dFdy(") != std::string::npos) {
+        const std::string from = "dFdy(", to = "orvDdy(";
+        for (std::size_t at = glsl.find(from); at != std::string::npos; at = glsl.find(from, at + to.size()))
+            if (at == 0 || !IdentChar(glsl[at - 1])) glsl.replace(at, from.size(), to);
+        definitions += "float orvDdy(float v) { return dFdy(v) * uFlipY.x; }\n"
+                       "vec2 orvDdy(vec2 v) { return dFdy(v) * uFlipY.x; }\n"
+                       "vec3 orvDdy(vec3 v) { return dFdy(v) * uFlipY.x; }\n"
+                       "vec4 orvDdy(vec4 v) { return dFdy(v) * uFlipY.x; }\n";
+    }
+    if (definitions.empty()) return;
+    if (definitions.find("uFlipY") != std::string::npos) definitions = "uniform vec2 uFlipY;\n" + definitions;
+    const std::size_t version = glsl.rfind("#version", 0) == 0 ? glsl.find('\n') : std::string::npos;
+    glsl.insert(version == std::string::npos ? 0 : version + 1, definitions);
+}
+
 // SPIR-V to GLSL 3.30 with the register file and the interface named as the
 // device names them; fills the container's interface.
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
@@ -1178,6 +1400,7 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         c.constF = std::max<std::uint32_t>(c.constF, std::uint32_t((bytes + 15) / 16));
         spvc_compiler_flatten_buffer_block(comp, list[i].id);
     }
+    std::vector<std::pair<unsigned, unsigned>> samplerArrays; // first unit, elements
     spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list, &count);
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned unit = spvc_compiler_get_decoration(comp, list[i].id, SpvDecorationBinding);
@@ -1188,8 +1411,20 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         // Vertex samplers are uniforms of their own: the pixel half of a
         // program pair names its samplers uS*.
         spvc_compiler_set_name(comp, list[i].id, ((vertex ? "uVS" : "uS") + std::to_string(unit)).c_str());
-        const SpvDim dim = spvc_type_get_image_dimension(spvc_compiler_get_type_handle(comp, list[i].type_id));
-        c.samplers[unit] = std::uint8_t(dim == SpvDimCube ? D3DSTT_CUBE : dim == SpvDim3D ? D3DSTT_VOLUME : D3DSTT_2D);
+        const spvc_type type = spvc_compiler_get_type_handle(comp, list[i].type_id);
+        const SpvDim dim = spvc_type_get_image_dimension(type);
+        // An array of samplers takes a unit per element.
+        unsigned elements = 1;
+        if (spvc_type_get_num_array_dimensions(type) == 1) elements = spvc_type_get_array_dimension(type, 0);
+        if (spvc_type_get_num_array_dimensions(type) > 1 || elements == 0 ||
+            unit + elements > (vertex ? DeviceState::kVertexSamplers : 16)) {
+            error = std::string("sampler '") + list[i].name + "' beyond unit " + (vertex ? "3" : "15");
+            return false;
+        }
+        if (elements > 1) samplerArrays.push_back({unit, elements});
+        for (unsigned e = 0; e < elements; ++e)
+            c.samplers[unit + e] =
+                std::uint8_t(dim == SpvDimCube ? D3DSTT_CUBE : dim == SpvDim3D ? D3DSTT_VOLUME : D3DSTT_2D);
         spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationBinding);
     }
     auto readInterface = [&](spvc_resource_type kind, std::vector<ShaderSemantic>& semantics, bool varying) {
@@ -1209,15 +1444,47 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
                 error = std::string("input or output '") + list[i].name + "' has no semantic this device knows";
                 return false;
             }
+            // glslang splits an array member of a struct into a variable per
+            // element ("o.t[2]"), each with the array's semantic: element k
+            // takes the index k after it.
+            const std::string_view variable = list[i].name ? list[i].name : "";
+            if (variable.ends_with("]")) {
+                const std::size_t open = variable.rfind('[');
+                const std::string_view digits = variable.substr(open + 1, variable.size() - open - 2);
+                if (!digits.empty() && digits.size() <= 3 &&
+                    std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+                    s.index = std::uint8_t(std::min(s.index + std::atoi(std::string(digits).c_str()), 255));
+            }
             s.reg = std::uint8_t(semantics.size());
             if (kind == SPVC_RESOURCE_TYPE_STAGE_OUTPUT && !vertex) s.reg = s.index; // colour n goes to target n
+            // An array takes its semantic's index and the ones after it, one
+            // register each, as the D3D9 compiler gives them.
+            const spvc_type type = spvc_compiler_get_type_handle(comp, list[i].type_id);
+            unsigned elements = 1;
+            if (spvc_type_get_num_array_dimensions(type) == 1) elements = spvc_type_get_array_dimension(type, 0);
+            if (spvc_type_get_num_array_dimensions(type) > 1 || elements == 0 || elements > 16 ||
+                s.index + elements > 256 || s.reg + elements > 256) {
+                error = std::string("input or output '") + list[i].name + "' is an array the registers cannot hold";
+                return false;
+            }
             // Named by register: the device wires them to its attributes,
             // varyings and colour outputs by these names.
             const std::string prefix = kind == SPVC_RESOURCE_TYPE_STAGE_INPUT ? "hIn" : "hOut";
             spvc_compiler_set_name(comp, list[i].id, (prefix + std::to_string(s.reg)).c_str());
+            // The device interpolates its own registers: how the program
+            // asked for it (centroid, flat, noperspective) would only keep
+            // the declaration from the form the device reads.
+            for (const SpvDecoration d : {SpvDecorationCentroid, SpvDecorationFlat, SpvDecorationNoPerspective,
+                                          SpvDecorationSample})
+                spvc_compiler_unset_decoration(comp, list[i].id, d);
             if (varying) spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
             else spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation, s.reg);
-            semantics.push_back(s);
+            for (unsigned e = 0; e < elements; ++e) {
+                ShaderSemantic element = s;
+                element.index = std::uint8_t(s.index + e);
+                element.reg = std::uint8_t(s.reg + e);
+                semantics.push_back(element);
+            }
         }
         return true;
     };
@@ -1237,6 +1504,46 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         return false;
     }
     c.glsl = glsl;
+    AddMissingBuiltIns(c.glsl, vertex);
+    // The device declares a sampler per unit: element k of an array at unit
+    // n is the sampler of unit n + k. The D3D9 compiler takes only constant
+    // indices into sampler arrays; any other is refused here.
+    for (const auto& [unit, elements] : samplerArrays) {
+        const std::string name = (vertex ? "uVS" : "uS") + std::to_string(unit);
+        for (unsigned e = 0; e < elements; ++e) {
+            const std::string from = name + "[" + std::to_string(e) + "]";
+            const std::string to = (vertex ? "uVS" : "uS") + std::to_string(unit + e);
+            for (std::size_t at = c.glsl.find(from); at != std::string::npos; at = c.glsl.find(from, at + to.size()))
+                c.glsl.replace(at, from.size(), to);
+        }
+        // The array's own declaration goes; the device declares each unit.
+        const std::string array = name + "[" + std::to_string(elements) + "];";
+        const std::size_t declared = c.glsl.find(array);
+        const std::size_t line = declared == std::string::npos ? declared : c.glsl.rfind('\n', declared);
+        if (declared != std::string::npos)
+            c.glsl.erase(line == std::string::npos ? 0 : line + 1, c.glsl.find('\n', declared) - (line == std::string::npos ? 0 : line + 1) + 1);
+        if (c.glsl.find(name + "[") != std::string::npos)
+            return error = "a sampler array indexed by a value computed at run time", false;
+    }
+    // GLSL has no projected cube lookup (texCUBEproj): the coordinate is
+    // divided by its w first, as the projection does.
+    bool cubeProjection = false;
+    for (std::size_t unit = 0; unit < c.samplers.size(); ++unit) {
+        if (c.samplers[unit] != D3DSTT_CUBE) continue;
+        const std::string from = "textureProj(" + std::string(vertex ? "uVS" : "uS") + std::to_string(unit) + ",";
+        const std::string to = "orvCubeProj(" + std::string(vertex ? "uVS" : "uS") + std::to_string(unit) + ",";
+        for (std::size_t at = c.glsl.find(from); at != std::string::npos; at = c.glsl.find(from, at + to.size())) {
+            c.glsl.replace(at, from.size(), to);
+            cubeProjection = true;
+        }
+    }
+    if (cubeProjection) {
+        // It takes the sampler as a parameter: it may stand before the samplers.
+        const std::size_t version = c.glsl.rfind("#version", 0) == 0 ? c.glsl.find('\n') : std::string::npos;
+        c.glsl.insert(version == std::string::npos ? 0 : version + 1,
+                      "vec4 orvCubeProj(samplerCube s, vec4 c) { return texture(s, c.xyz / c.w); }\n"
+                      "vec4 orvCubeProj(samplerCube s, vec4 c, float bias) { return texture(s, c.xyz / c.w, bias); }\n");
+    }
     // The position and point size a program writes through `out` parameters
     // come out as GLSL's own variables: outputs like the others, recorded so
     // that the device takes them from the program.
@@ -1379,12 +1686,120 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     return true;
 }
 
+// The device has no one-dimensional textures: a 1-D texture is a 2-D one of
+// height 1, and the D3D9 compiler samples a sampler1D as a 2-D sampler. So
+// does this: `sampler1D` becomes `sampler2D` and each call of the tex1D
+// family samples the middle of the row. Appends source[from, to), whose
+// tokens are t[first, end), to `out`; `closeOf` gives each opening
+// bracket's closing one (t.size() when none).
+void EmitOneDimensionalAsTwo(std::string_view source, const std::vector<Token>& t,
+                             const std::vector<std::size_t>& closeOf, std::size_t first, std::size_t end,
+                             std::size_t from, std::size_t to, int depth, std::string& out, bool& tooDeep) {
+    // How each call's arguments are rewritten; "%0" is the sampler, "%1".. the rest.
+    static constexpr std::tuple<std::string_view, std::size_t, std::string_view> kCalls[] = {
+        {"tex1D", 2, "tex2D(%0, float2((%1).x, 0.5))"},
+        {"tex1D", 4, "tex2D(%0, float2((%1).x, 0.5), float2((%2).x, 0), float2((%3).x, 0))"},
+        {"tex1Dgrad", 4, "tex2Dgrad(%0, float2((%1).x, 0.5), float2((%2).x, 0), float2((%3).x, 0))"},
+        {"tex1Dlod", 2, "tex2Dlod(%0, (%1).xxzw * float4(1, 0, 0, 1) + float4(0, 0.5, 0, 0))"},
+        {"tex1Dbias", 2, "tex2Dbias(%0, (%1).xxzw * float4(1, 0, 0, 1) + float4(0, 0.5, 0, 0))"},
+        {"tex1Dproj", 2, "tex2Dproj(%0, (%1).xwzw * float4(1, 0.5, 0, 1))"}};
+    constexpr int kMaxDepth = 64; // no program nests its lookups deeper
+    auto tokenEnd = [&](std::size_t k) { return t[k].begin + t[k].text.size(); };
+    for (std::size_t k = first; k < end; ++k) {
+        const std::string_view w = t[k].text;
+        if (w == "sampler1D") {
+            out.append(source.substr(from, t[k].begin - from));
+            out += "sampler2D";
+            from = tokenEnd(k);
+            continue;
+        }
+        if (!w.starts_with("tex1D") || k + 1 >= end || !Is(t[k + 1], "(")) continue;
+        if (depth >= kMaxDepth) {
+            tooDeep = true;
+            return;
+        }
+        const std::size_t close = closeOf[k + 1];
+        if (close >= end) continue;
+        std::vector<std::pair<std::size_t, std::size_t>> arguments; // token ranges
+        std::size_t argument = k + 2;
+        for (std::size_t a = k + 2; a <= close; ++a) {
+            if (a < close && (Is(t[a], "(") || Is(t[a], "[") || Is(t[a], "{"))) {
+                a = std::min(closeOf[a], close - 1);
+                continue;
+            }
+            if (a < close && !Is(t[a], ",")) continue;
+            arguments.push_back({argument, a});
+            argument = a + 1;
+        }
+        const std::string_view* form = nullptr;
+        for (const auto& [name, count, text] : kCalls)
+            if (name == w && count == arguments.size()) form = &text;
+        if (!form || std::any_of(arguments.begin(), arguments.end(), [](const auto& r) { return r.first >= r.second; }))
+            continue;
+        out.append(source.substr(from, t[k].begin - from));
+        std::vector<std::string> texts;
+        for (const auto& [a, b] : arguments) {
+            std::string text;
+            EmitOneDimensionalAsTwo(source, t, closeOf, a, b, t[a].begin, tokenEnd(b - 1), depth + 1, text, tooDeep);
+            if (tooDeep) return;
+            texts.push_back(std::move(text));
+        }
+        for (std::size_t c = 0; c < form->size(); ++c) {
+            if ((*form)[c] == '%' && c + 1 < form->size()) {
+                out += texts[std::size_t((*form)[++c] - '0')];
+                continue;
+            }
+            out += (*form)[c];
+        }
+        from = tokenEnd(close);
+        k = close;
+    }
+    if (from < to) out.append(source.substr(from, to - from));
+}
+
+// The source with its one-dimensional lookups made 2-D; false when they
+// nest too deeply to be rewritten.
+bool OneDimensionalAsTwo(const std::string& source, std::string& out) {
+    if (source.find("1D") == std::string::npos) {
+        out = source;
+        return true;
+    }
+    const std::vector<Token> t = Tokenize(source);
+    // Each bracket's partner, found once: a hostile source's unclosed calls
+    // must not be scanned to its end one by one.
+    std::vector<std::size_t> closeOf(t.size(), t.size());
+    std::vector<std::size_t> open[3];
+    for (std::size_t k = 0; k < t.size(); ++k) {
+        if (t[k].text.size() != 1) continue;
+        const std::size_t kind = std::string_view("([{").find(t[k].text[0]);
+        if (kind != std::string_view::npos) {
+            open[kind].push_back(k);
+            continue;
+        }
+        const std::size_t closing = std::string_view(")]}").find(t[k].text[0]);
+        if (closing != std::string_view::npos && !open[closing].empty()) {
+            closeOf[open[closing].back()] = k;
+            open[closing].pop_back();
+        }
+    }
+    out.clear();
+    out.reserve(source.size());
+    bool tooDeep = false;
+    EmitOneDimensionalAsTwo(source, t, closeOf, 0, t.size(), 0, source.size(), 0, out, tooDeep);
+    return !tooDeep;
+}
+
 // In a child bounded by the compile under way; where no child can be made
 // glslang runs here.
-bool ToSpirvIsolated(const std::string& rewritten, const std::string& sourceName, const PreprocessedText& lines,
+bool ToSpirvIsolated(const std::string& source, const std::string& sourceName, const PreprocessedText& lines,
                      const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
     spirv.clear();
     errors.clear();
+    std::string rewritten;
+    if (!OneDimensionalAsTwo(source, rewritten)) {
+        errors = sourceName + "(1,1): error: tex1D lookups nested too deeply\n";
+        return false;
+    }
     const HlslCompileScope scope; // within the compile's own: its deadline and caps
     std::vector<std::uint8_t> reply;
     const HlslChildOutcome outcome = RunHlslChild(
@@ -1484,10 +1899,22 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
                 cut = true;
                 break;
             }
+            // An initialiser or a struct body goes on to the ';' (the struct
+            // may type declarators after it); a function body or a block
+            // ends the statement.
+            const std::size_t open = i;
+            const bool structBody = (open >= 1 && Is(t[open - 1], "struct")) ||
+                                    (open >= 2 && Is(t[open - 2], "struct") && IdentStart(t[open - 1].text[0]));
+            // A sampler's state block may follow its name without
+            // `= sampler_state`: the statement goes on too.
+            std::size_t typeAt = first;
+            while (typeAt < open && (Is(t[typeAt], "uniform") || Is(t[typeAt], "static") || Is(t[typeAt], "extern") ||
+                                     Is(t[typeAt], "shared") || Is(t[typeAt], "const") || Is(t[typeAt], "volatile")))
+                ++typeAt;
+            const bool samplerBlock = typeAt + 1 < open && ParseType(t[typeAt].text).sampler &&
+                                      IdentStart(t[typeAt + 1].text[0]) && !Is(t[typeAt + 2], "(");
             i = close;
-            // An initialiser or a struct body goes on to the ';'; a function
-            // body or a block ends the statement.
-            if (!Is(t[first < t.size() ? first : i], "struct") && !sawEquals) first = i + 1;
+            if (!structBody && !samplerBlock && !sawEquals) first = i + 1;
             continue;
         }
         if (w == ";") {
@@ -1712,6 +2139,24 @@ std::string GroupLocalFlatLists(std::string_view source) {
     }
     out.append(source.substr(from));
     return out;
+}
+
+// Whether the source calls the intrinsic `noise`, which the D3D9 compiler
+// offers to texture fill programs (tx_1_0) only and glslang's HLSL front end
+// stops on. A function of that name the source defines is its own.
+bool CallsNoise(std::string_view source) {
+    if (source.find("noise") == std::string_view::npos) return false;
+    const std::vector<Token> t = Tokenize(source);
+    bool called = false;
+    int depth = 0;
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        if (Is(t[i], "{")) ++depth;
+        if (Is(t[i], "}")) --depth;
+        if (!Is(t[i], "noise") || !Is(t[i + 1], "(")) continue;
+        if (depth == 0 && i > 0 && IdentStart(t[i - 1].text[0])) return false; // its definition or declaration
+        called = true;
+    }
+    return called;
 }
 
 // What a uniform parameter of the entry point becomes: a global of this
@@ -1964,6 +2409,11 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     }
     prepared = LiftEntryUniforms(prepared, entry);
     prepared = DialectTypeWords(prepared);
+    if (CallsNoise(prepared)) {
+        errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +
+                 std::string(profileText) + "\n";
+        return false;
+    }
     source = prepared;
     // A refusal of the layout, at `at` in `source`, whose lines are the
     // preprocessor's one for one.

@@ -50,6 +50,12 @@ struct HlslGlobal {
     // among the used ones (made static when its statement allows).
     bool unused = false;
     bool staticOk = false; // the statement declares it alone, with no storage word
+    // Its struct type is defined in its own statement without `uniform`:
+    // glslang keeps such a global out of the constants unless given the word.
+    bool uniformWord = false;
+    // Its type is a typedef's name: the typedef's own type word is what is
+    // read as a float (in `structEdits`), not the name.
+    bool aliasType = false;
     // Boolean and integer registers: the program reads them from the device's
     // boolean or integer file; for the compiler they stand in float
     // registers past all others (`shadowIndex`), whose reads are then turned

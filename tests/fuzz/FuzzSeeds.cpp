@@ -1337,6 +1337,46 @@ void HlslRegisterSeeds(SeedFolder& kFolder)
     }
 }
 
+// Declaration forms: struct types defined in a global's declaration, arrays
+// of inputs and outputs with semantics, the tex1D family, sampler blocks
+// without sampler_state and the Direct3D 10 semantic names (profile byte as
+// above).
+void HlslDeclarationFormSeeds(SeedFolder& kFolder)
+{
+    struct Source
+    {
+        std::uint8_t ucProfile;
+        const char* pcText;
+    };
+    const Source akSources[] = {
+        {3, "uniform struct { float4 a; float4 b; } cb;\nstruct N { float4 t; bool f; } nb, spare;\n"
+            "float4 main(float4 c : COLOR0) : COLOR { return (nb.f ? cb.b : cb.a) * nb.t; }\n"},
+        {1, "struct VO { float4 p : POSITION; float4 t[3] : TEXCOORD1; };\n"
+            "VO main(float4 p : POSITION, float4 w[2] : COLOR0) { VO o; o.p = p; o.t[0] = w[0]; o.t[1] = w[1];"
+            " o.t[2] = 0; return o; }\n"},
+        {4, "sampler1D s;\nsampler g : register(s2);\n"
+            "float4 main(float4 t[2] : TEXCOORD0) : SV_Target0 { return tex1D(s, t[0].x) + tex1Dlod(s, t[1])"
+            " + tex1Dgrad(g, t[0].y, ddx(t[0].y), ddy(t[0].y)) + tex1Dproj(s, t[1]) + tex1Dbias(g, t[0]); }\n"},
+        {3, "texture T;\nsampler2D s { Texture = <T>; MinFilter = Point; }, other : register(s3);\n"
+            "struct PO { float4 c : SV_Target; float d : SV_Depth; };\n"
+            "PO main(float2 uv : TEXCOORD0) { PO o; o.c = tex2D(s, uv) + tex1D(other, uv.x); o.d = 0.5; return o; }\n"},
+        {1, "void main(float4 p : POSITION, out float4 o : SV_Position, out float4 c[2] : COLOR0)"
+            " { o = p; c[0] = p; c[1] = 1; }\n"},
+        // Typedefs, template element types, sampler arrays and the intrinsics
+        // GLSL 3.30 has no word for.
+        {4, "typedef float4 colour;\ntypedef int2 pair;\ncolour Base;\npair P;\nvector<int, 2> Q;\ndouble D;\n"
+            "sampler2D Ss[2];\nsamplerCUBE C;\n"
+            "float4 main(float4 at : SV_Position, float2 uv : TEXCOORD0) : COLOR { float e; float m = frexp(D, e);"
+            " return Base * tex2D(Ss[1], uv) + texCUBEproj(C, at) * ldexp(m, e) + ddy(uv).xyxy + float4(P, Q); }\n"},
+    };
+    for (const Source& kSource : akSources)
+    {
+        std::vector<std::uint8_t> kSeed(1, kSource.ucProfile);
+        kSeed.insert(kSeed.end(), kSource.pcText, kSource.pcText + std::strlen(kSource.pcText));
+        kFolder.Add(kSeed);
+    }
+}
+
 // Programs of every model as the program fuzzer reads them: a byte naming
 // the version (its place in the fuzzer's list), then the tokens after the
 // version token, without the end token.
@@ -1492,6 +1532,25 @@ void EffectSeeds(SeedFolder& kFolder)
         kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));
 }
 
+// Effects whose passes pick their programs from shader arrays by int
+// parameters, with sampler blocks written without sampler_state.
+void EffectProgramExpressionSeeds(SeedFolder& kFolder)
+{
+    const char* const apcTexts[] = {
+        "float4 A(float4 p : POSITION) : POSITION { return p; }\nfloat4 B(float4 p : POSITION) : POSITION"
+        " { return -p; }\nfloat4 P() : COLOR { return 1; }\n"
+        "VertexShader VSArray[2] = { compile vs_2_0 A(), compile vs_2_0 B() };\nint VSIndices[3] = { 1, 0, 1 };\n"
+        "int ShaderIndex = 0;\ntexture T;\nsampler2D S { Texture = <T>; AddressU = Clamp; };\n"
+        "technique E { pass { VertexShader = (VSArray[VSIndices[ShaderIndex]]); PixelShader = compile ps_2_0 P(); } }\n"
+        "technique F { pass { VertexShader = (VSArray[ShaderIndex]); } pass { VertexShader = VSArray[1]; } }\n",
+        "float4 P(uniform float k) : COLOR { return k; }\n"
+        "PixelShader PS[2] = { compile ps_2_0 P(0), compile ps_2_0 P(1) };\nfloat Which = 1;\n"
+        "technique G { pass { PixelShader = (PS[Which]); } pass { PixelShader = (PS[2]); } }\n",
+    };
+    for (const char* pcText : apcTexts)
+        kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));
+}
+
 // Small PNG files (stored deflate blocks) and a baseline JPEG header cut short.
 void EffectTextureSeeds(SeedFolder& kFolder)
 {
@@ -1546,8 +1605,10 @@ int main(int iArgs, char** ppcArgs)
         SeedFolder kHlsl(kRoot, "fuzz_hlsl");
         HlslSourceSeeds(kHlsl);
         HlslRegisterSeeds(kHlsl);
+        HlslDeclarationFormSeeds(kHlsl);
         SeedFolder kEffects(kRoot, "fuzz_effect");
         EffectSeeds(kEffects);
+        EffectProgramExpressionSeeds(kEffects);
         SeedFolder kEffectTextures(kRoot, "fuzz_effect_texture");
         EffectTextureSeeds(kEffectTextures);
         SeedFolder kSgi(kRoot, "fuzz_image_sgi");
