@@ -15,6 +15,7 @@
 #include "tests/platform/gfx/GfxBackendFixture.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
+#include "tests/platform/gfxutil/HlslTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -26,40 +27,10 @@
 #include <vector>
 
 using namespace gfx;
+using gfx::test::Compile;
+using gfx::test::Compiled;
 
 namespace {
-
-struct Compiled {
-    HRESULT result = E_FAIL;
-    std::vector<std::uint8_t> code;
-    std::string errors;
-    ID3DXConstantTable* table = nullptr;
-    ShaderContainer container;
-
-    Compiled() = default;
-    Compiled(const Compiled&) = delete;
-    Compiled& operator=(const Compiled&) = delete;
-    ~Compiled() {
-        if (table) table->Release();
-    }
-};
-
-void Compile(Compiled& out, const std::string& source, const char* profile) {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    out.result = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", profile, 0, &code, &errors,
-                                   &out.table, nullptr);
-    if (code) {
-        const auto* p = static_cast<const std::uint8_t*>(code->GetBufferPointer());
-        out.code.assign(p, p + code->GetBufferSize());
-        code->Release();
-        EXPECT_TRUE(ReadShaderContainer(out.code.data(), out.code.size(), out.container));
-    }
-    if (errors) {
-        out.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-}
 
 // The table's description of a constant by name; Name stays null when it has none.
 D3DXCONSTANT_DESC Describe(ID3DXConstantTable* t, const char* name) {
@@ -210,24 +181,8 @@ TEST(GfxUtilHlslRegistersTest, TheSpirvPassesRefuseModulesNotOfTheCompilersForm)
 // Programs drawn on gl with the registers above: constants set by name land
 // where the program reads them, and nothing the program never reads keeps
 // it from being made.
-class GfxUtilHlslRegistersDrawTest : public gfxtest::GlProgramTest {
+class GfxUtilHlslRegistersDrawTest : public gfx::test::HlslDrawTest {
 protected:
-    IDirect3DVertexShader9* MakeVertex(const Compiled& c) {
-        IDirect3DVertexShader9* out = nullptr;
-        EXPECT_EQ(device->CreateVertexShader(reinterpret_cast<const std::uint32_t*>(c.code.data()),
-                                             std::uint32_t(c.code.size()), &out),
-                  D3D_OK);
-        if (out) m_vertexShaders.push_back(out);
-        return out;
-    }
-    IDirect3DPixelShader9* MakePixel(const Compiled& c) {
-        IDirect3DPixelShader9* out = nullptr;
-        EXPECT_EQ(device->CreatePixelShader(reinterpret_cast<const std::uint32_t*>(c.code.data()),
-                                            std::uint32_t(c.code.size()), &out),
-                  D3D_OK);
-        if (out) m_pixelShaders.push_back(out);
-        return out;
-    }
     // The pixel program passing the colour on, at the version a vertex profile pairs with.
     IDirect3DPixelShader9* ColourPixel(const std::string& vertexProfile) {
         Compiled ps;
@@ -244,7 +199,7 @@ protected:
     void TearDown() override {
         if (device) device->SetVertexDeclaration(nullptr);
         for (auto* d : m_declarations) d->Release();
-        GlProgramTest::TearDown();
+        HlslDrawTest::TearDown();
     }
     // The whole target drawn with every corner carrying `v` but its place.
     template <class Vertex>
