@@ -5,6 +5,7 @@
 // fault leave reports and crash files behind. Calls that could block run
 // under a watchdog.
 #include "tests/platform/gfxutil/HlslHostileSources.h"
+#include "tests/platform/gfxutil/TempFolder.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 
 #include "platform/gfx/Gfx.h"
@@ -36,6 +37,7 @@
 #include <unistd.h>
 
 using namespace gfx;
+using gfx::test::TempFolder;
 
 namespace {
 
@@ -124,37 +126,6 @@ void ExpectRefused(const Result& r, const std::string& message) {
     EXPECT_TRUE(FAILED(r.hr));
     EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        char name[] = "/tmp/gfxutil-child-XXXXXX";
-        if (::mkdtemp(name)) m_path = name;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    [[nodiscard]] const std::string& Path() const { return m_path; }
-    [[nodiscard]] std::string At(const std::string& name) const { return m_path + "/" + name; }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(At(name), std::ios::binary) << text;
-        return At(name);
-    }
-    std::string Fifo(const std::string& name) const {
-        EXPECT_EQ(::mkfifo(At(name).c_str(), 0600), 0);
-        return At(name);
-    }
-    [[nodiscard]] std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
-
-private:
-    std::string m_path;
-};
 
 // The child's descriptors as "number target" lines, read through /proc
 // without opening one.
@@ -271,7 +242,7 @@ const std::string kStoppingInput = std::string("\x03", 1) +
 // FIFO or a link to /dev/zero (which never ends): each refused at once,
 // naming the file, in a compile and in an effect alike.
 TEST(GfxUtilHlslChildTest, FilesThatAreNoFilesAreRefusedAtOnce) {
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     ASSERT_FALSE(folder.Path().empty());
     const std::string fifo = folder.Fifo("pipe.fxh");
     const std::string source = folder.Write("main.hlsl", std::string("// one\n#include \"pipe.fxh\"\n") + kGood);
@@ -310,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslChildDeviceTest, ::testing::Values(gfx::Ba
 
 TEST_P(GfxUtilHlslChildDeviceTest, AnEffectFileThatIsAFifoIsRefused) {
     Create();
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     const std::string fifo = folder.Fifo("effect.fx");
     Result r;
     WithinDeadline("an effect from a FIFO", [&] {
@@ -326,7 +297,7 @@ TEST_P(GfxUtilHlslChildDeviceTest, AnEffectFileThatIsAFifoIsRefused) {
 // A main file larger than the text of a compile may be is refused before it
 // is read; one of exactly that size is read.
 TEST(GfxUtilHlslChildTest, AMainFilePastTheSizeCapIsRefused) {
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     HlslCompileLimits limits;
     limits.expandedBytes = 4096;
     std::string text = kGood;
@@ -468,7 +439,7 @@ TEST(GfxUtilHlslChildTest, TheMemoryCapMeasuresTheChildsOwnGrowth) {
     constexpr std::size_t kMiB = std::size_t(1) << 20;
     constexpr std::size_t kCap = 32 * kMiB;
     constexpr std::size_t kMapped = 4 * kCap;
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     const std::string path = folder.At("mapped.bin");
     {
         std::ofstream out(path, std::ios::binary);
@@ -518,7 +489,7 @@ TEST(GfxUtilHlslChildTest, TheMemoryCapMeasuresTheChildsOwnGrowth) {
 // error, whether the fault is a signal, an abort or a sanitizer's own
 // finding, and it can open no file to write one.
 TEST(GfxUtilHlslChildTest, AFaultInTheChildEndsItQuietly) {
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     const std::string written = folder.At("written-by-child");
     const std::vector<std::function<std::vector<std::uint8_t>()>> faults = {
         [] {
@@ -569,7 +540,7 @@ TEST(GfxUtilHlslChildTest, TheFuzzTargetLeavesNoFindingForAStoppedChild) {
 #ifndef ORVANE_FUZZ_HLSL
     GTEST_SKIP() << "this configuration builds no fuzz targets";
 #else
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     ASSERT_TRUE(std::filesystem::create_directory(folder.At("corpus")));
     ASSERT_TRUE(std::filesystem::create_directory(folder.At("findings")));
     (void)folder.Write("corpus/stopping", kStoppingInput);

@@ -2,6 +2,7 @@
 // the child's memory, the preprocessor's caps, the one deadline, and the
 // child's end with its caller.
 #include "tests/platform/gfxutil/HlslHostileSources.h"
+#include "tests/platform/gfxutil/TempFolder.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 
 #include "platform/gfx/Gfx.h"
@@ -22,6 +23,7 @@
 #include <unistd.h>
 
 using namespace gfx;
+using gfx::test::TempFolder;
 
 namespace {
 
@@ -81,25 +83,6 @@ void ExpectRefused(const Result& r, const std::string& message) {
     EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        char name[] = "/tmp/gfxutil-guard-XXXXXX";
-        if (::mkdtemp(name)) m_path = name;
-    }
-    ~TempFolder() {
-        if (!m_path.empty()) std::filesystem::remove_all(m_path);
-    }
-    [[nodiscard]] const std::string& Path() const { return m_path; }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(m_path + "/" + name, std::ios::binary) << text;
-        return m_path + "/" + name;
-    }
-
-private:
-    std::string m_path;
-};
-
 // Files each including the next `fanOut` times: `depth` files expand to
 // fanOut^depth copies of the last.
 void WriteFanOut(const TempFolder& folder, int depth, int fanOut) {
@@ -153,7 +136,7 @@ TEST(GfxUtilHlslGuardTest, MacrosThatDoubleAreRefusedWhereTheyAreUsed) {
 // include past the cap, in a compile and in an effect alike, with that
 // include's file and line.
 TEST(GfxUtilHlslGuardTest, IncludeExpansionIsCapped) {
-    TempFolder folder;
+    TempFolder folder("gfxutil-guard");
     ASSERT_FALSE(folder.Path().empty());
     WriteFanOut(folder, 13, 4);
     const std::string main = folder.Write(
