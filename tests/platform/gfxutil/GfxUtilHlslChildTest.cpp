@@ -5,6 +5,7 @@
 // fault leave reports and crash files behind. Calls that could block run
 // under a watchdog.
 #include "tests/platform/gfxutil/HlslHostileSources.h"
+#include "tests/platform/gfxutil/HlslTestSupport.h"
 #include "tests/platform/gfxutil/TempFolder.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 
@@ -37,6 +38,9 @@
 #include <unistd.h>
 
 using namespace gfx;
+using gfx::test::CompileOutcome;
+using gfx::test::ExpectRefused;
+using gfx::test::Finish;
 using gfx::test::TempFolder;
 
 namespace {
@@ -71,60 +75,40 @@ void WithinDeadline(const char* what, const std::function<void()>& call) {
     ::sigaction(SIGALRM, &before, nullptr);
 }
 
-struct Result {
-    HRESULT hr = E_FAIL;
-    std::string errors;
-};
-
-Result Finish(HRESULT hr, ID3DXBuffer* errors) {
-    Result r;
-    r.hr = hr;
-    if (errors) {
-        r.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-    return r;
-}
-
-Result Compile(const std::string& source) {
+CompileOutcome Compile(const std::string& source) {
     ID3DXBuffer* code = nullptr;
     ID3DXBuffer* errors = nullptr;
     const HRESULT hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", "ps_2_0", 0, &code,
                                          &errors, nullptr);
     if (code) code->Release();
-    return Finish(hr, errors);
+    return Finish(hr, nullptr, errors);
 }
 
 // Under the watchdog, in a scope of `limits`.
-Result CompileFile(const std::string& path, const HlslCompileLimits& limits = {}) {
-    Result r;
+CompileOutcome CompileFile(const std::string& path, const HlslCompileLimits& limits = {}) {
+    CompileOutcome r;
     WithinDeadline(path.c_str(), [&] {
         const HlslCompileScope scope(limits);
         ID3DXBuffer* code = nullptr;
         ID3DXBuffer* errors = nullptr;
         const HRESULT hr = D3DXCompileShaderFromFile(path.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr);
         if (code) code->Release();
-        r = Finish(hr, errors);
+        r = Finish(hr, nullptr, errors);
     });
     return r;
 }
 
-Result ReadEffectFile(const std::string& path, const HlslCompileLimits& limits = {}) {
-    Result r;
+CompileOutcome ReadEffectFile(const std::string& path, const HlslCompileLimits& limits = {}) {
+    CompileOutcome r;
     WithinDeadline(path.c_str(), [&] {
         const HlslCompileScope scope(limits);
         ID3DXEffectCompiler* compiler = nullptr;
         ID3DXBuffer* errors = nullptr;
         const HRESULT hr = D3DXCreateEffectCompilerFromFileA(path.c_str(), nullptr, nullptr, 0, &compiler, &errors);
         if (compiler) compiler->Release();
-        r = Finish(hr, errors);
+        r = Finish(hr, nullptr, errors);
     });
     return r;
-}
-
-void ExpectRefused(const Result& r, const std::string& message) {
-    EXPECT_TRUE(FAILED(r.hr));
-    EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
 }
 
 // The child's descriptors as "number target" lines, read through /proc
@@ -258,7 +242,7 @@ TEST(GfxUtilHlslChildTest, FilesThatAreNoFilesAreRefusedAtOnce) {
     ASSERT_EQ(::dup2(ends[0], 0), 0);
     const std::string stdinSource =
         folder.Write("stdin.hlsl", std::string("#include \"/dev/stdin\"\n") + kGood);
-    const Result fromStdin = CompileFile(stdinSource);
+    const CompileOutcome fromStdin = CompileFile(stdinSource);
     ASSERT_EQ(::dup2(savedInput, 0), 0);
     ::close(savedInput);
     ::close(ends[0]);
@@ -283,13 +267,13 @@ TEST_P(GfxUtilHlslChildDeviceTest, AnEffectFileThatIsAFifoIsRefused) {
     Create();
     TempFolder folder("gfxutil-child");
     const std::string fifo = folder.Fifo("effect.fx");
-    Result r;
+    CompileOutcome r;
     WithinDeadline("an effect from a FIFO", [&] {
         ID3DXEffect* fx = nullptr;
         ID3DXBuffer* errors = nullptr;
         const HRESULT hr = D3DXCreateEffectFromFileA(device, fifo.c_str(), nullptr, nullptr, 0, nullptr, &fx, &errors);
         if (fx) fx->Release();
-        r = Finish(hr, errors);
+        r = Finish(hr, nullptr, errors);
     });
     ExpectRefused(r, "'" + fifo + "' is not a regular file");
 }
@@ -304,7 +288,7 @@ TEST(GfxUtilHlslChildTest, AMainFilePastTheSizeCapIsRefused) {
     text += "//" + std::string(4096 - text.size() - 3, 'x') + "\n";
     ASSERT_EQ(text.size(), 4096u);
     const std::string fits = folder.Write("fits.hlsl", text);
-    const Result read = CompileFile(fits, limits);
+    const CompileOutcome read = CompileFile(fits, limits);
     EXPECT_EQ(read.hr, D3D_OK) << read.errors;
     const std::string over = folder.Write("over.hlsl", text + "\n");
     ExpectRefused(CompileFile(over, limits), over + "(1,1): error: the source passes 4096 bytes");
@@ -422,7 +406,7 @@ TEST(GfxUtilHlslChildThreadsTest, GoodCompilesBesideAHangingSourceCompile) {
         HlslCompileLimits limits;
         limits.time = std::chrono::seconds(10);
         const HlslCompileScope scope(limits);
-        const Result r = Compile(kGood);
+        const CompileOutcome r = Compile(kGood);
         ASSERT_EQ(r.hr, D3D_OK) << r.errors;
     }
     hanging.join();
@@ -535,7 +519,7 @@ TEST(GfxUtilHlslChildTest, AFaultInTheChildEndsItQuietly) {
 // run on it as a corpus writes no crash file and reports no error: a file in
 // the findings folder is always a finding of this system's own.
 TEST(GfxUtilHlslChildTest, TheFuzzTargetLeavesNoFindingForAStoppedChild) {
-    const Result r = Compile(kStoppingInput.substr(1));
+    const CompileOutcome r = Compile(kStoppingInput.substr(1));
     ExpectRefused(r, "the HLSL compiler stopped on this source");
 #ifndef ORVANE_FUZZ_HLSL
     GTEST_SKIP() << "this configuration builds no fuzz targets";

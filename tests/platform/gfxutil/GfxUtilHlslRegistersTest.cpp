@@ -29,6 +29,7 @@
 using namespace gfx;
 using gfx::test::Compile;
 using gfx::test::Compiled;
+using gfx::test::TurnScaleMove;
 
 namespace {
 
@@ -571,18 +572,7 @@ struct FloatIndexVertex {
 // Bone b: a turn about z by 0.4 b radians, scaled by 0.9 - 0.05 b, moved by
 // (0.05 b, 0.1 - 0.03 b, 0.15).
 D3DXMATRIX TurnedBone(int b) {
-    const float a = 0.4f * float(b), s = 0.9f - 0.05f * float(b);
-    D3DXMATRIX m{};
-    m.m[0][0] = s * std::cos(a);
-    m.m[0][1] = s * std::sin(a);
-    m.m[1][0] = -s * std::sin(a);
-    m.m[1][1] = s * std::cos(a);
-    m.m[2][2] = s;
-    m.m[3][0] = 0.05f * float(b);
-    m.m[3][1] = 0.1f - 0.03f * float(b);
-    m.m[3][2] = 0.15f;
-    m.m[3][3] = 1.f;
-    return m;
+    return TurnScaleMove(0.4f * float(b), 0.9f - 0.05f * float(b), 0.05f * float(b), 0.1f - 0.03f * float(b), 0.15f);
 }
 
 // The position skinned by a float4x3 palette (the first three columns of

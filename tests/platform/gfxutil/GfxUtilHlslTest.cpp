@@ -29,6 +29,7 @@ using gfx::test::Compile;
 using gfx::test::Compiled;
 using gfx::test::CompileFile;
 using gfx::test::Constant;
+using gfx::test::TurnScaleMove;
 
 namespace {
 
@@ -1701,18 +1702,7 @@ VOut main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES
 // Bone b: a turn about z by 0.3 b radians, scaled by 0.8 + 0.05 b, moved by
 // (0.1 b, -0.05 b, 0.2).
 D3DXMATRIX Bone(int b) {
-    const float a = 0.3f * float(b), s = 0.8f + 0.05f * float(b);
-    D3DXMATRIX m{};
-    m.m[0][0] = s * std::cos(a);
-    m.m[0][1] = s * std::sin(a);
-    m.m[1][0] = -s * std::sin(a);
-    m.m[1][1] = s * std::cos(a);
-    m.m[2][2] = s;
-    m.m[3][0] = 0.1f * float(b);
-    m.m[3][1] = -0.05f * float(b);
-    m.m[3][2] = 0.2f;
-    m.m[3][3] = 1.f;
-    return m;
+    return TurnScaleMove(0.3f * float(b), 0.8f + 0.05f * float(b), 0.1f * float(b), -0.05f * float(b), 0.2f);
 }
 
 // What the program makes of `p` with bone `m`, as the matrix it declares

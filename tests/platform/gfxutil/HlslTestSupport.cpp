@@ -1,8 +1,8 @@
 #include "tests/platform/gfxutil/HlslTestSupport.h"
 
-#include "platform/gfxutil/GfxUtilShader.h"
-
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace gfx;
 
@@ -46,6 +46,36 @@ const ShaderConstantRecord* Constant(const ShaderContainer& c, const std::string
     for (const ShaderConstantRecord& k : c.constants)
         if (k.name == name) return &k;
     return nullptr;
+}
+
+CompileOutcome Finish(HRESULT hr, ID3DXBuffer* code, ID3DXBuffer* errors) {
+    CompileOutcome r;
+    r.hr = hr;
+    if (code) code->Release();
+    if (errors) {
+        r.errors = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    return r;
+}
+
+void ExpectRefused(const CompileOutcome& r, const std::string& message) {
+    EXPECT_TRUE(FAILED(r.hr));
+    EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
+}
+
+D3DXMATRIX TurnScaleMove(float angle, float scale, float x, float y, float z) {
+    D3DXMATRIX m{};
+    m.m[0][0] = scale * std::cos(angle);
+    m.m[0][1] = scale * std::sin(angle);
+    m.m[1][0] = -scale * std::sin(angle);
+    m.m[1][1] = scale * std::cos(angle);
+    m.m[2][2] = scale;
+    m.m[3][0] = x;
+    m.m[3][1] = y;
+    m.m[3][2] = z;
+    m.m[3][3] = 1.f;
+    return m;
 }
 
 IDirect3DVertexShader9* HlslDrawTest::MakeVertex(const Compiled& c, const std::string& what) {

@@ -6,6 +6,7 @@
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilShader.h"
 
 #include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
@@ -45,6 +46,23 @@ void CompileFile(Compiled& out, const std::string& path, const char* profile, co
 
 // The container's record of a constant by name; null when it has none.
 const gfx::ShaderConstantRecord* Constant(const gfx::ShaderContainer& c, const std::string& name);
+
+// Whether a call took a text, and what it said when it did not: for the
+// tests that only look at refusals.
+struct CompileOutcome {
+    gfx::HRESULT hr = gfx::E_FAIL;
+    std::string errors;
+};
+
+// The call's outcome, its code and errors let go of.
+CompileOutcome Finish(gfx::HRESULT hr, gfx::ID3DXBuffer* code, gfx::ID3DXBuffer* errors);
+
+// A refusal whose errors say `message`.
+void ExpectRefused(const CompileOutcome& r, const std::string& message);
+
+// A turn about z by `angle` radians, scaled by `scale`, then moved by (x, y, z):
+// a bone of the skinning tests, whose colours show a wrong row or column.
+gfx::D3DXMATRIX TurnScaleMove(float angle, float scale, float x, float y, float z);
 
 // Compiled programs made on the device; the fixture releases what it makes.
 class HlslDrawTest : public gfxtest::GlProgramTest {
