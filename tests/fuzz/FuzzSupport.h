@@ -3,6 +3,8 @@
 // Shared by the fuzz targets: the engine started the way the game starts
 // it, and a scratch file for loaders that only open files by name.
 
+#include "platform/gfx/GfxTypes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +12,8 @@
 namespace gfx
 {
 class IDirect3DDevice9;
+class IDirect3DPixelShader9;
+class IDirect3DVertexShader9;
 }
 
 namespace fuzz
@@ -21,6 +25,17 @@ void StartEngine();
 // A 16 x 16 windowed device on the null back end, made on the first call and
 // kept for the process; aborts when it cannot be made.
 gfx::IDirect3DDevice9* NullDevice();
+
+// An 8 x 8 windowed device on the gl back end, or null when this process's
+// video driver gives no OpenGL (SDL_VIDEODRIVER=offscreen does). Each call
+// makes another.
+gfx::IDirect3DDevice9* GlDevice();
+
+// One triangle drawn with the programs given and the fixed-function stage in
+// place of the one that is null; the programs are unbound again after. The
+// draw's result: D3DERR_DRIVERINTERNALERROR is GLSL the driver would not link.
+gfx::HRESULT DrawTriangle(gfx::IDirect3DDevice9* pkDevice, gfx::IDirect3DVertexShader9* pkVertex,
+                          gfx::IDirect3DPixelShader9* pkPixel);
 
 // One file per process (the name holds the process id, so parallel fuzzing
 // jobs never share it), rewritten with each input and removed at exit.

@@ -25,26 +25,6 @@ constexpr const char* kProfiles[] = {"vs_1_1", "vs_2_0", "vs_3_0", "ps_2_0", "ps
 
 gfx::IDirect3DDevice9* g_pkGl = nullptr;
 
-// The gl device, when this process's video driver gives OpenGL.
-gfx::IDirect3DDevice9* GlDevice()
-{
-    gfx::IDirect3D9* pkD3D = gfx::Direct3DCreate9(gfx::D3D_SDK_VERSION, gfx::BackendKind::Gl);
-    if (pkD3D == nullptr)
-        return nullptr;
-    gfx::D3DPRESENT_PARAMETERS kParams;
-    kParams.BackBufferWidth = 8;
-    kParams.BackBufferHeight = 8;
-    kParams.BackBufferFormat = gfx::D3DFMT_X8R8G8B8;
-    kParams.BackBufferCount = 1;
-    kParams.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD;
-    kParams.Windowed = 1;
-    gfx::IDirect3DDevice9* pkDevice = nullptr;
-    if (gfx::FAILED(pkD3D->CreateDevice(0, gfx::D3DDEVTYPE_HAL, nullptr, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                        &kParams, &pkDevice)))
-        return nullptr;
-    return pkDevice;
-}
-
 // Makes the compiled code on a device; true when it took it (the program is
 // then in one of the two out parameters).
 bool Make(gfx::IDirect3DDevice9* pkDevice, gfx::ID3DXBuffer& kCode, bool bPixel, gfx::IDirect3DVertexShader9*& pkVertex,
@@ -77,20 +57,7 @@ void DrawOnGl(gfx::ID3DXBuffer& kCode, bool bPixel)
             std::abort(); // code the driver does not compile
         return;
     }
-    struct Vertex
-    {
-        float x, y, z;
-        std::uint32_t color;
-        float u, v;
-    };
-    const Vertex akTriangle[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 0},
-                                  {-1, 1, 0.5f, 0xFFFFFFFFu, 0, 1}};
-    g_pkGl->SetFVF(gfx::D3DFVF_XYZ | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX1);
-    g_pkGl->SetVertexShader(pkVertex);
-    g_pkGl->SetPixelShader(pkPixel);
-    const gfx::HRESULT hrDraw = g_pkGl->DrawPrimitiveUP(gfx::D3DPT_TRIANGLELIST, 1, akTriangle, sizeof(Vertex));
-    g_pkGl->SetVertexShader(nullptr);
-    g_pkGl->SetPixelShader(nullptr);
+    const gfx::HRESULT hrDraw = fuzz::DrawTriangle(g_pkGl, pkVertex, pkPixel);
     if (hrDraw == gfx::D3DERR_DRIVERINTERNALERROR)
         std::abort();
     if (pkVertex)
@@ -102,7 +69,7 @@ void DrawOnGl(gfx::ID3DXBuffer& kCode, bool bPixel)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    g_pkGl = GlDevice();
+    g_pkGl = fuzz::GlDevice();
     return 0;
 }
 

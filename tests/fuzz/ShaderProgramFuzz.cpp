@@ -27,26 +27,6 @@ constexpr std::uint32_t kVersions[] = {0xFFFE0101u, 0xFFFE0200u, 0xFFFE0201u, 0x
 gfx::IDirect3DDevice9* g_pkNull = nullptr;
 gfx::IDirect3DDevice9* g_pkGl = nullptr;
 
-// The gl device, when this process's video driver gives OpenGL.
-gfx::IDirect3DDevice9* GlDevice()
-{
-    gfx::IDirect3D9* pkD3D = gfx::Direct3DCreate9(gfx::D3D_SDK_VERSION, gfx::BackendKind::Gl);
-    if (pkD3D == nullptr)
-        return nullptr;
-    gfx::D3DPRESENT_PARAMETERS kParams;
-    kParams.BackBufferWidth = 8;
-    kParams.BackBufferHeight = 8;
-    kParams.BackBufferFormat = gfx::D3DFMT_X8R8G8B8;
-    kParams.BackBufferCount = 1;
-    kParams.SwapEffect = gfx::D3DSWAPEFFECT_DISCARD;
-    kParams.Windowed = 1;
-    gfx::IDirect3DDevice9* pkDevice = nullptr;
-    if (gfx::FAILED(pkD3D->CreateDevice(0, gfx::D3DDEVTYPE_HAL, nullptr, gfx::D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                        &kParams, &pkDevice)))
-        return nullptr;
-    return pkDevice;
-}
-
 // Creates the program on a device; true when it took it. With `bDraw` it
 // is drawn once with the fixed-function other half.
 bool Create(gfx::IDirect3DDevice9* pkDevice, const std::vector<std::uint32_t>& kTokens, bool bDraw)
@@ -64,20 +44,7 @@ bool Create(gfx::IDirect3DDevice9* pkDevice, const std::vector<std::uint32_t>& k
         return false;
     if (bDraw)
     {
-        struct Vertex
-        {
-            float x, y, z;
-            std::uint32_t color;
-            float u, v;
-        };
-        const Vertex akQuad[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 0},
-                                  {-1, 1, 0.5f, 0xFFFFFFFFu, 0, 1}};
-        pkDevice->SetFVF(gfx::D3DFVF_XYZ | gfx::D3DFVF_DIFFUSE | gfx::D3DFVF_TEX1);
-        pkDevice->SetVertexShader(pkVertex);
-        pkDevice->SetPixelShader(pkPixel);
-        hr = pkDevice->DrawPrimitiveUP(gfx::D3DPT_TRIANGLELIST, 1, akQuad, sizeof(Vertex));
-        pkDevice->SetVertexShader(nullptr);
-        pkDevice->SetPixelShader(nullptr);
+        hr = fuzz::DrawTriangle(pkDevice, pkVertex, pkPixel);
         // A program the translator took whose GLSL the driver refuses.
         if (hr == gfx::D3DERR_DRIVERINTERNALERROR)
             std::abort();
@@ -93,7 +60,7 @@ bool Create(gfx::IDirect3DDevice9* pkDevice, const std::vector<std::uint32_t>& k
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     g_pkNull = fuzz::NullDevice();
-    g_pkGl = GlDevice();
+    g_pkGl = fuzz::GlDevice();
     return 0;
 }
 

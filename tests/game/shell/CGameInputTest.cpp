@@ -108,6 +108,19 @@ protected:
         for (char c : kText)
             Press(kGame, static_cast<unsigned char>(c));
     }
+    // A left press at `kPoint`, the pointer not yet seen over a panel; true
+    // when the world took it: a press the world takes is released at once,
+    // the panel's is left alone.
+    static bool PressAt(CGame& kGame, const NiVec2& kPoint)
+    {
+        COrvaneMouse* pkMouse = kGame.GetMouse();
+        pkMouse->ClearMovement();
+        pkMouse->ClearMovement();
+        pkMouse->SetOverInterface(false);
+        pkMouse->SetPosition(kPoint);
+        (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
+        return pkMouse->GetLeft() == COrvaneMouse::BUTTON_IDLE;
+    }
 };
 } // namespace
 
@@ -401,17 +414,7 @@ TEST_F(CGameInputTest, APressOnAPanelIsThePanelsThoughThePointerJustCameThere)
     pkMain->AddWidget(std::move(pkButton));
     const NiVec2 kOnBuild(pkMain->GetX() + 20.0f, pkMain->GetY() + 15.0f);
     ASSERT_EQ(kGame.GetNightState(), CGame::NIGHT_NONE);
-    COrvaneMouse* pkMouse = kGame.GetMouse();
-    // A press the world takes is released at once; the panel's is left alone.
-    const auto PressAt = [&kGame, pkMouse](const NiVec2& kPoint) {
-        pkMouse->ClearMovement();
-        pkMouse->ClearMovement();
-        pkMouse->SetOverInterface(false);
-        pkMouse->SetPosition(kPoint);
-        (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
-        return pkMouse->GetLeft() == COrvaneMouse::BUTTON_IDLE;
-    };
-    EXPECT_TRUE(PressAt(kOnBuild));
+    EXPECT_TRUE(PressAt(kGame, kOnBuild));
     EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
 
     // At night without an open panel no canvas takes the mouse: the press
@@ -421,12 +424,12 @@ TEST_F(CGameInputTest, APressOnAPanelIsThePanelsThoughThePointerJustCameThere)
     ASSERT_NE(kGame.GetNightState(), CGame::NIGHT_NONE);
     EXPECT_FALSE(pkInterface->TakesPressAt(kOnBuild, true));
     EXPECT_TRUE(pkInterface->TakesPressAt(kOnBuild, false));
-    EXPECT_FALSE(PressAt(kOnBuild));
+    EXPECT_FALSE(PressAt(kGame, kOnBuild));
 
     // Off every panel the press is the world's, day or night.
     const NiVec2 kOnGround(512.0f, 200.0f);
     EXPECT_FALSE(pkInterface->TakesPressAt(kOnGround, false));
-    EXPECT_FALSE(PressAt(kOnGround));
+    EXPECT_FALSE(PressAt(kGame, kOnGround));
     kGame.m_pkPicked = nullptr;
 }
 
@@ -448,28 +451,18 @@ TEST_F(CGameInputTest, TheFirstPressAfterTheDeskTopIsTheBarsWhileTheMorningFades
     pkButton->SetRect(kDesc);
     pkMain->AddWidget(std::move(pkButton));
     const NiVec2 kOnButton(pkMain->GetX() + 20.0f, pkMain->GetY() + 15.0f);
-    COrvaneMouse* pkMouse = kGame.GetMouse();
-    const auto PressAt = [&kGame, pkMouse](const NiVec2& kPoint) {
-        pkMouse->ClearMovement();
-        pkMouse->ClearMovement();
-        pkMouse->SetOverInterface(false);
-        pkMouse->SetPosition(kPoint);
-        (void)kGame.OnMouse(CMouse::BUTTON_LEFT_DOWN);
-        // A press the world takes is released at once; the panel's is left alone.
-        return pkMouse->GetLeft() == COrvaneMouse::BUTTON_IDLE;
-    };
     kGame.SetGameSpeed(1.0f);
     kGame.GetGameClock().m_fMinutes = CGame::NIGHT_MINUTES + 1.0f;
     kGame.Update(0.05f);
     ASSERT_EQ(kGame.GetNightState(), CGame::NIGHT_FADING_OUT);
     EXPECT_TRUE(kGame.IsInterfaceResting());
-    EXPECT_FALSE(PressAt(kOnButton)) << "the screen darkens";
+    EXPECT_FALSE(PressAt(kGame, kOnButton)) << "the screen darkens";
     for (int i = 0; i < 200 && !pkInterface->IsDeskTopShown(); ++i)
         kGame.Update(0.05f);
     ASSERT_TRUE(pkInterface->IsDeskTopShown());
     ASSERT_EQ(kGame.GetNightState(), CGame::NIGHT_FADING_IN);
     // The desk top is modal: the bar beneath it takes nothing.
-    EXPECT_FALSE(PressAt(kOnButton));
+    EXPECT_FALSE(PressAt(kGame, kOnButton));
     COrvaneCanvas* pkDesk = pkInterface->GetPanel(CInterface::PANEL_DESK_TOP);
     pkDesk->OnWidgetEvent(3, COrvaneCanvas::EVENT_PRESSED);
     ASSERT_FALSE(pkInterface->IsDeskTopShown());
@@ -477,7 +470,7 @@ TEST_F(CGameInputTest, TheFirstPressAfterTheDeskTopIsTheBarsWhileTheMorningFades
     kGame.Update(0.05f);
     ASSERT_EQ(kGame.GetNightState(), CGame::NIGHT_FADING_IN);
     EXPECT_FALSE(kGame.IsInterfaceResting());
-    EXPECT_TRUE(PressAt(kOnButton)) << "the morning fades in";
+    EXPECT_TRUE(PressAt(kGame, kOnButton)) << "the morning fades in";
     // The bar's own pass runs in those frames: the ticker counts them.
     const std::uint32_t uiUpdates = pkInterface->m_uiUpdates;
     kGame.Update(0.05f);

@@ -9,6 +9,7 @@
 
 #include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
+#include "tests/platform/gfxutil/HlslTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -18,48 +19,11 @@
 #include <vector>
 
 using namespace gfx;
+using gfx::test::Compile;
+using gfx::test::Compiled;
+using gfx::test::Constant;
 
 namespace {
-
-// One compiled program: its code, table and container, or the compiler's errors.
-struct Program {
-    HRESULT result = E_FAIL;
-    std::vector<std::uint32_t> words;
-    std::string errors;
-    ID3DXConstantTable* table = nullptr;
-    ShaderContainer container;
-
-    Program() = default;
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-    ~Program() {
-        if (table) table->Release();
-    }
-};
-
-void CompileInto(Program& out, const std::string& source, const char* profile, const char* entry = "main") {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    out.result = D3DXCompileShader(source.data(), std::uint32_t(source.size()), entry, profile, 0, &code, &errors,
-                                   &out.table, nullptr);
-    if (code) {
-        const auto* w = static_cast<const std::uint32_t*>(code->GetBufferPointer());
-        out.words.assign(w, w + code->GetBufferSize() / 4);
-        code->Release();
-        EXPECT_TRUE(ReadShaderContainer(reinterpret_cast<const std::uint8_t*>(out.words.data()), out.words.size() * 4,
-                                        out.container));
-    }
-    if (errors) {
-        out.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-}
-
-const ShaderConstantRecord* Constant(const ShaderContainer& c, const std::string& name) {
-    for (const ShaderConstantRecord& k : c.constants)
-        if (k.name == name) return &k;
-    return nullptr;
-}
 
 // Passes position, colour and the first coordinates on, for the 3.0 pixel programs.
 constexpr const char* kPassVertex3 = R"(
@@ -67,43 +31,39 @@ struct O { float4 p : POSITION; float4 c : COLOR0; float2 t : TEXCOORD0; };
 O main(float4 p : POSITION, float4 c : COLOR0, float2 t : TEXCOORD0) { O o; o.p = p; o.c = c; o.t = t; return o; }
 )";
 
-class GfxUtilHlslCausesTest : public gfxtest::GlProgramTest {
+class GfxUtilHlslCausesTest : public gfx::test::HlslDrawTest {
 protected:
     // Compiles a pixel program at `profile` and binds it behind a pass-through
     // vertex program of its version; false (with a test failure) when either fails.
-    bool UsePixel(Program& ps, const std::string& source, const char* profile) {
-        CompileInto(ps, source, profile);
+    bool UsePixel(Compiled& ps, const std::string& source, const char* profile) {
+        Compile(ps, source, profile);
         EXPECT_EQ(ps.result, D3D_OK) << ps.errors << "\n" << source;
         if (ps.result != D3D_OK) return false;
         IDirect3DVertexShader9* vs = nullptr;
         if (profile[3] == '3') {
-            Program pass;
-            CompileInto(pass, kPassVertex3, "vs_3_0");
+            Compiled pass;
+            Compile(pass, kPassVertex3, "vs_3_0");
             EXPECT_EQ(pass.result, D3D_OK) << pass.errors;
             if (pass.result != D3D_OK) return false;
-            EXPECT_EQ(device->CreateVertexShader(pass.words.data(), std::uint32_t(pass.words.size() * 4), &vs), D3D_OK);
-            if (vs) m_vertexShaders.push_back(vs);
+            vs = MakeVertex(pass);
         } else {
             vs = Vertex(gfxtest::kPassVertex);
         }
-        IDirect3DPixelShader9* p = nullptr;
-        EXPECT_EQ(device->CreatePixelShader(ps.words.data(), std::uint32_t(ps.words.size() * 4), &p), D3D_OK)
-            << ps.container.glsl;
-        if (p) m_pixelShaders.push_back(p);
+        IDirect3DPixelShader9* p = MakePixel(ps);
         if (!vs || !p) return false;
         EXPECT_EQ(device->SetVertexShader(vs), D3D_OK);
         EXPECT_EQ(device->SetPixelShader(p), D3D_OK);
         return true;
     }
     // The quad, which must draw: the program's GLSL is shown when it does not.
-    void Draw(const Program& ps, std::uint32_t color = 0xFFFFFFFFu) {
+    void Draw(const Compiled& ps, std::uint32_t color = 0xFFFFFFFFu) {
         Clear();
         const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, color, 0, 0}, {1, 1, 0.5f, color, 1, 0},
                                                 {-1, -1, 0.5f, color, 0, 1}, {1, -1, 0.5f, color, 1, 1}};
         ASSERT_EQ(device->SetFVF(gfxtest::kProgramVertexFvf), D3D_OK);
         ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK) << ps.container.glsl;
     }
-    void SetVector(const Program& p, const char* name, float x, float y, float z, float w) {
+    void SetVector(const Compiled& p, const char* name, float x, float y, float z, float w) {
         const D3DXVECTOR4 v{x, y, z, w};
         ASSERT_EQ(p.table->SetVector(device, name, &v), D3D_OK) << name;
     }
@@ -134,7 +94,7 @@ TEST_P(GfxUtilHlslCausesTest, SamplerStateIsADX9Sampler) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(profile) + "\n" + c.source);
             if (profile[3] == '2' && std::string(c.source).find("tex2Dlod") != std::string::npos) continue;
-            Program ps;
+            Compiled ps;
             if (!UsePixel(ps, c.source, profile)) continue;
             const ShaderConstantRecord* s0 = Constant(ps.container, "s0");
             ASSERT_NE(s0, nullptr);
@@ -202,13 +162,13 @@ TEST_P(GfxUtilHlslCausesTest, ConstantVectorsIndexedAtRunTime) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.profile) + "\n" + c.source);
-        Program p;
+        Compiled p;
         const bool vertex = c.profile[0] == 'v';
         if (vertex) {
-            CompileInto(p, c.source, c.profile);
+            Compile(p, c.source, c.profile);
             ASSERT_EQ(p.result, D3D_OK) << p.errors;
             IDirect3DVertexShader9* vs = nullptr;
-            ASSERT_EQ(device->CreateVertexShader(p.words.data(), std::uint32_t(p.words.size() * 4), &vs), D3D_OK);
+            ASSERT_EQ(device->CreateVertexShader(p.Words(), std::uint32_t(p.code.size()), &vs), D3D_OK);
             m_vertexShaders.push_back(vs);
             ASSERT_EQ(device->SetVertexShader(vs), D3D_OK);
             ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
@@ -257,7 +217,7 @@ TEST_P(GfxUtilHlslCausesTest, VposReadsThePixelPositionInEveryForm) {
     };
     for (const char* source : sources) {
         SCOPED_TRACE(source);
-        Program ps;
+        Compiled ps;
         if (!UsePixel(ps, source, "ps_3_0")) continue;
         EXPECT_EQ(ps.container.glsl.find("gl_FragCoord"), std::string::npos) << ps.container.glsl;
         SetVector(ps, "L", 0.f, 0.f, 0.f, 0.f);
@@ -319,7 +279,7 @@ TEST_P(GfxUtilHlslCausesTest, MatrixCastsGiveThePublishedElements) {
                                    ";\nfloat4 main(float4 col : COLOR0) : COLOR0 {\n    " + c.body +
                                    "\n    return r * col;\n}\n";
         SCOPED_TRACE(source);
-        Program ps;
+        Compiled ps;
         if (!UsePixel(ps, source, "ps_2_0")) continue;
         ASSERT_EQ(ps.table->SetMatrix(device, "M", &m), D3D_OK);
         Draw(ps);

@@ -5,6 +5,8 @@
 // fault leave reports and crash files behind. Calls that could block run
 // under a watchdog.
 #include "tests/platform/gfxutil/HlslHostileSources.h"
+#include "tests/platform/gfxutil/HlslTestSupport.h"
+#include "tests/platform/gfxutil/TempFolder.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 
 #include "platform/gfx/Gfx.h"
@@ -36,6 +38,10 @@
 #include <unistd.h>
 
 using namespace gfx;
+using gfx::test::CompileOutcome;
+using gfx::test::ExpectRefused;
+using gfx::test::Finish;
+using gfx::test::TempFolder;
 
 namespace {
 
@@ -69,92 +75,41 @@ void WithinDeadline(const char* what, const std::function<void()>& call) {
     ::sigaction(SIGALRM, &before, nullptr);
 }
 
-struct Result {
-    HRESULT hr = E_FAIL;
-    std::string errors;
-};
-
-Result Finish(HRESULT hr, ID3DXBuffer* errors) {
-    Result r;
-    r.hr = hr;
-    if (errors) {
-        r.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-    return r;
-}
-
-Result Compile(const std::string& source) {
+CompileOutcome Compile(const std::string& source) {
     ID3DXBuffer* code = nullptr;
     ID3DXBuffer* errors = nullptr;
     const HRESULT hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", "ps_2_0", 0, &code,
                                          &errors, nullptr);
     if (code) code->Release();
-    return Finish(hr, errors);
+    return Finish(hr, nullptr, errors);
 }
 
 // Under the watchdog, in a scope of `limits`.
-Result CompileFile(const std::string& path, const HlslCompileLimits& limits = {}) {
-    Result r;
+CompileOutcome CompileFile(const std::string& path, const HlslCompileLimits& limits = {}) {
+    CompileOutcome r;
     WithinDeadline(path.c_str(), [&] {
         const HlslCompileScope scope(limits);
         ID3DXBuffer* code = nullptr;
         ID3DXBuffer* errors = nullptr;
         const HRESULT hr = D3DXCompileShaderFromFile(path.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr);
         if (code) code->Release();
-        r = Finish(hr, errors);
+        r = Finish(hr, nullptr, errors);
     });
     return r;
 }
 
-Result ReadEffectFile(const std::string& path, const HlslCompileLimits& limits = {}) {
-    Result r;
+CompileOutcome ReadEffectFile(const std::string& path, const HlslCompileLimits& limits = {}) {
+    CompileOutcome r;
     WithinDeadline(path.c_str(), [&] {
         const HlslCompileScope scope(limits);
         ID3DXEffectCompiler* compiler = nullptr;
         ID3DXBuffer* errors = nullptr;
         const HRESULT hr = D3DXCreateEffectCompilerFromFileA(path.c_str(), nullptr, nullptr, 0, &compiler, &errors);
         if (compiler) compiler->Release();
-        r = Finish(hr, errors);
+        r = Finish(hr, nullptr, errors);
     });
     return r;
 }
-
-void ExpectRefused(const Result& r, const std::string& message) {
-    EXPECT_TRUE(FAILED(r.hr));
-    EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
-}
-
-class TempFolder {
-public:
-    TempFolder() {
-        char name[] = "/tmp/gfxutil-child-XXXXXX";
-        if (::mkdtemp(name)) m_path = name;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    [[nodiscard]] const std::string& Path() const { return m_path; }
-    [[nodiscard]] std::string At(const std::string& name) const { return m_path + "/" + name; }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(At(name), std::ios::binary) << text;
-        return At(name);
-    }
-    std::string Fifo(const std::string& name) const {
-        EXPECT_EQ(::mkfifo(At(name).c_str(), 0600), 0);
-        return At(name);
-    }
-    [[nodiscard]] std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
-
-private:
-    std::string m_path;
-};
 
 // The child's descriptors as "number target" lines, read through /proc
 // without opening one.
@@ -271,7 +226,7 @@ const std::string kStoppingInput = std::string("\x03", 1) +
 // FIFO or a link to /dev/zero (which never ends): each refused at once,
 // naming the file, in a compile and in an effect alike.
 TEST(GfxUtilHlslChildTest, FilesThatAreNoFilesAreRefusedAtOnce) {
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     ASSERT_FALSE(folder.Path().empty());
     const std::string fifo = folder.Fifo("pipe.fxh");
     const std::string source = folder.Write("main.hlsl", std::string("// one\n#include \"pipe.fxh\"\n") + kGood);
@@ -287,7 +242,7 @@ TEST(GfxUtilHlslChildTest, FilesThatAreNoFilesAreRefusedAtOnce) {
     ASSERT_EQ(::dup2(ends[0], 0), 0);
     const std::string stdinSource =
         folder.Write("stdin.hlsl", std::string("#include \"/dev/stdin\"\n") + kGood);
-    const Result fromStdin = CompileFile(stdinSource);
+    const CompileOutcome fromStdin = CompileFile(stdinSource);
     ASSERT_EQ(::dup2(savedInput, 0), 0);
     ::close(savedInput);
     ::close(ends[0]);
@@ -310,15 +265,15 @@ INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslChildDeviceTest, ::testing::Values(gfx::Ba
 
 TEST_P(GfxUtilHlslChildDeviceTest, AnEffectFileThatIsAFifoIsRefused) {
     Create();
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     const std::string fifo = folder.Fifo("effect.fx");
-    Result r;
+    CompileOutcome r;
     WithinDeadline("an effect from a FIFO", [&] {
         ID3DXEffect* fx = nullptr;
         ID3DXBuffer* errors = nullptr;
         const HRESULT hr = D3DXCreateEffectFromFileA(device, fifo.c_str(), nullptr, nullptr, 0, nullptr, &fx, &errors);
         if (fx) fx->Release();
-        r = Finish(hr, errors);
+        r = Finish(hr, nullptr, errors);
     });
     ExpectRefused(r, "'" + fifo + "' is not a regular file");
 }
@@ -326,14 +281,14 @@ TEST_P(GfxUtilHlslChildDeviceTest, AnEffectFileThatIsAFifoIsRefused) {
 // A main file larger than the text of a compile may be is refused before it
 // is read; one of exactly that size is read.
 TEST(GfxUtilHlslChildTest, AMainFilePastTheSizeCapIsRefused) {
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     HlslCompileLimits limits;
     limits.expandedBytes = 4096;
     std::string text = kGood;
     text += "//" + std::string(4096 - text.size() - 3, 'x') + "\n";
     ASSERT_EQ(text.size(), 4096u);
     const std::string fits = folder.Write("fits.hlsl", text);
-    const Result read = CompileFile(fits, limits);
+    const CompileOutcome read = CompileFile(fits, limits);
     EXPECT_EQ(read.hr, D3D_OK) << read.errors;
     const std::string over = folder.Write("over.hlsl", text + "\n");
     ExpectRefused(CompileFile(over, limits), over + "(1,1): error: the source passes 4096 bytes");
@@ -450,7 +405,7 @@ TEST(GfxUtilHlslChildThreadsTest, GoodCompilesBesideAHangingSourceCompile) {
         HlslCompileLimits limits;
         limits.time = std::chrono::seconds(10);
         const HlslCompileScope scope(limits);
-        const Result r = Compile(kGood);
+        const CompileOutcome r = Compile(kGood);
         ASSERT_EQ(r.hr, D3D_OK) << r.errors;
     }
     hanging.join();
@@ -467,7 +422,7 @@ TEST(GfxUtilHlslChildTest, TheMemoryCapMeasuresTheChildsOwnGrowth) {
     constexpr std::size_t kMiB = std::size_t(1) << 20;
     constexpr std::size_t kCap = 32 * kMiB;
     constexpr std::size_t kMapped = 4 * kCap;
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     const std::string path = folder.At("mapped.bin");
     {
         std::ofstream out(path, std::ios::binary);
@@ -517,7 +472,7 @@ TEST(GfxUtilHlslChildTest, TheMemoryCapMeasuresTheChildsOwnGrowth) {
 // error, whether the fault is a signal, an abort or a sanitizer's own
 // finding, and it can open no file to write one.
 TEST(GfxUtilHlslChildTest, AFaultInTheChildEndsItQuietly) {
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     const std::string written = folder.At("written-by-child");
     const std::vector<std::function<std::vector<std::uint8_t>()>> faults = {
         [] {
@@ -563,12 +518,12 @@ TEST(GfxUtilHlslChildTest, AFaultInTheChildEndsItQuietly) {
 // run on it as a corpus writes no crash file and reports no error: a file in
 // the findings folder is always a finding of this system's own.
 TEST(GfxUtilHlslChildTest, TheFuzzTargetLeavesNoFindingForAStoppedChild) {
-    const Result r = Compile(kStoppingInput.substr(1));
+    const CompileOutcome r = Compile(kStoppingInput.substr(1));
     ExpectRefused(r, "the HLSL compiler stopped on this source");
 #ifndef ORVANE_FUZZ_HLSL
     GTEST_SKIP() << "this configuration builds no fuzz targets";
 #else
-    TempFolder folder;
+    TempFolder folder("gfxutil-child");
     ASSERT_TRUE(std::filesystem::create_directory(folder.At("corpus")));
     ASSERT_TRUE(std::filesystem::create_directory(folder.At("findings")));
     (void)folder.Write("corpus/stopping", kStoppingInput);

@@ -14,6 +14,7 @@
 #include "tests/platform/gfx/GfxBackendFixture.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
+#include "tests/platform/gfxutil/HlslTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -27,46 +28,11 @@
 #include <unistd.h>
 
 using namespace gfx;
+using gfx::test::Compile;
+using gfx::test::Compiled;
+using gfx::test::Constant;
 
 namespace {
-
-struct Compiled {
-    HRESULT result = E_FAIL;
-    std::vector<std::uint8_t> code;
-    std::string errors;
-    ID3DXConstantTable* table = nullptr;
-    ShaderContainer container;
-
-    Compiled() = default;
-    Compiled(const Compiled&) = delete;
-    Compiled& operator=(const Compiled&) = delete;
-    ~Compiled() {
-        if (table) table->Release();
-    }
-};
-
-void Compile(Compiled& out, const std::string& source, const char* profile, const char* entry = "main") {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    out.result = D3DXCompileShader(source.data(), std::uint32_t(source.size()), entry, profile, 0, &code, &errors,
-                                   &out.table, nullptr);
-    if (code) {
-        const auto* p = static_cast<const std::uint8_t*>(code->GetBufferPointer());
-        out.code.assign(p, p + code->GetBufferSize());
-        code->Release();
-        EXPECT_TRUE(ReadShaderContainer(out.code.data(), out.code.size(), out.container));
-    }
-    if (errors) {
-        out.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-}
-
-const ShaderConstantRecord* Constant(const ShaderContainer& c, const std::string& name) {
-    for (const ShaderConstantRecord& k : c.constants)
-        if (k.name == name) return &k;
-    return nullptr;
-}
 
 // Position passed on, the colour the pixel program is given.
 constexpr const char* kPassVertex = R"(
@@ -79,7 +45,7 @@ constexpr const char* kColourPixel = "float4 main(float4 c : COLOR0) : COLOR { r
 
 // Programs compiled here drawn through the device: each is made from its
 // code and the centre pixel read back.
-class GfxUtilHlslFormsTest : public gfxtest::GlProgramTest {
+class GfxUtilHlslFormsTest : public gfx::test::HlslDrawTest {
 protected:
     // Compiles both programs, makes them and binds them; false (with a
     // failure) when any step fails.
@@ -90,18 +56,8 @@ protected:
         EXPECT_EQ(vs.result, D3D_OK) << what << "\n" << vs.errors;
         EXPECT_EQ(ps.result, D3D_OK) << what << "\n" << ps.errors;
         if (vs.result != D3D_OK || ps.result != D3D_OK) return false;
-        IDirect3DVertexShader9* v = nullptr;
-        IDirect3DPixelShader9* p = nullptr;
-        EXPECT_EQ(device->CreateVertexShader(reinterpret_cast<const std::uint32_t*>(vs.code.data()),
-                                             std::uint32_t(vs.code.size()), &v),
-                  D3D_OK)
-            << what << "\n" << vs.container.glsl;
-        EXPECT_EQ(device->CreatePixelShader(reinterpret_cast<const std::uint32_t*>(ps.code.data()),
-                                            std::uint32_t(ps.code.size()), &p),
-                  D3D_OK)
-            << what << "\n" << ps.container.glsl;
-        if (v) m_vertexShaders.push_back(v);
-        if (p) m_pixelShaders.push_back(p);
+        IDirect3DVertexShader9* v = MakeVertex(vs, what);
+        IDirect3DPixelShader9* p = MakePixel(ps, what);
         if (!v || !p) return false;
         EXPECT_EQ(device->SetVertexShader(v), D3D_OK);
         EXPECT_EQ(device->SetPixelShader(p), D3D_OK);

@@ -2,6 +2,8 @@
 // the child's memory, the preprocessor's caps, the one deadline, and the
 // child's end with its caller.
 #include "tests/platform/gfxutil/HlslHostileSources.h"
+#include "tests/platform/gfxutil/HlslTestSupport.h"
+#include "tests/platform/gfxutil/TempFolder.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 
 #include "platform/gfx/Gfx.h"
@@ -22,6 +24,10 @@
 #include <unistd.h>
 
 using namespace gfx;
+using gfx::test::CompileOutcome;
+using gfx::test::ExpectRefused;
+using gfx::test::Finish;
+using gfx::test::TempFolder;
 
 namespace {
 
@@ -35,24 +41,7 @@ std::string DoublingSource() { return DoublingFunctions(4000, 30); }
 // A short first body: the front end runs on in little memory.
 std::string SlowSource() { return DoublingFunctions(1, 40); }
 
-struct Result {
-    HRESULT hr = E_FAIL;
-    std::string errors;
-};
-
-// The call's result, its code and errors let go of.
-Result Finish(HRESULT hr, ID3DXBuffer* code, ID3DXBuffer* errors) {
-    Result r;
-    r.hr = hr;
-    if (code) code->Release();
-    if (errors) {
-        r.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-    return r;
-}
-
-Result Compile(const std::string& source, const char* name = nullptr) {
+CompileOutcome Compile(const std::string& source, const char* name = nullptr) {
     ID3DXBuffer* code = nullptr;
     ID3DXBuffer* errors = nullptr;
     const HRESULT hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", "ps_2_0", 0, &code,
@@ -60,45 +49,20 @@ Result Compile(const std::string& source, const char* name = nullptr) {
     return Finish(hr, code, errors);
 }
 
-Result CompileFile(const std::string& path) {
+CompileOutcome CompileFile(const std::string& path) {
     ID3DXBuffer* code = nullptr;
     ID3DXBuffer* errors = nullptr;
     const HRESULT hr = D3DXCompileShaderFromFile(path.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr);
     return Finish(hr, code, errors);
 }
 
-Result ReadEffectFile(const std::string& path) {
+CompileOutcome ReadEffectFile(const std::string& path) {
     ID3DXEffectCompiler* compiler = nullptr;
     ID3DXBuffer* errors = nullptr;
     const HRESULT hr = D3DXCreateEffectCompilerFromFileA(path.c_str(), nullptr, nullptr, 0, &compiler, &errors);
     if (compiler) compiler->Release();
     return Finish(hr, nullptr, errors);
 }
-
-// A refusal whose errors say `message`.
-void ExpectRefused(const Result& r, const std::string& message) {
-    EXPECT_TRUE(FAILED(r.hr));
-    EXPECT_NE(r.errors.find(message), std::string::npos) << r.errors;
-}
-
-class TempFolder {
-public:
-    TempFolder() {
-        char name[] = "/tmp/gfxutil-guard-XXXXXX";
-        if (::mkdtemp(name)) m_path = name;
-    }
-    ~TempFolder() {
-        if (!m_path.empty()) std::filesystem::remove_all(m_path);
-    }
-    [[nodiscard]] const std::string& Path() const { return m_path; }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(m_path + "/" + name, std::ios::binary) << text;
-        return m_path + "/" + name;
-    }
-
-private:
-    std::string m_path;
-};
 
 // Files each including the next `fanOut` times: `depth` files expand to
 // fanOut^depth copies of the last.
@@ -153,7 +117,7 @@ TEST(GfxUtilHlslGuardTest, MacrosThatDoubleAreRefusedWhereTheyAreUsed) {
 // include past the cap, in a compile and in an effect alike, with that
 // include's file and line.
 TEST(GfxUtilHlslGuardTest, IncludeExpansionIsCapped) {
-    TempFolder folder;
+    TempFolder folder("gfxutil-guard");
     ASSERT_FALSE(folder.Path().empty());
     WriteFanOut(folder, 13, 4);
     const std::string main = folder.Write(

@@ -13,6 +13,7 @@
 #include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxBackendFixture.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
+#include "tests/platform/gfxutil/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@
 #include <unistd.h>
 
 using namespace gfx;
+using gfx::test::TempFolder;
 
 namespace {
 
@@ -72,27 +74,6 @@ void CompileFile(Result& r, const std::string& path, const char* profile, const 
     const HRESULT hr = D3DXCompileShaderFromFile(path.c_str(), entry, profile, 0, &code, &errors, &r.table, nullptr);
     Take(r, hr, code, errors);
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        char name[] = "/tmp/gfxutil-passes-XXXXXX";
-        if (::mkdtemp(name)) m_path = name;
-    }
-    ~TempFolder() {
-        if (!m_path.empty()) std::filesystem::remove_all(m_path);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    [[nodiscard]] const std::string& Path() const { return m_path; }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(m_path + "/" + name, std::ios::binary) << text;
-        return m_path + "/" + name;
-    }
-
-private:
-    std::string m_path;
-};
 
 // `unit` repeated (each "#" in it the unit's number) between a head and a
 // tail, to about `bytes` in all.
@@ -271,7 +252,7 @@ TEST(GfxUtilHlslPassesTest, TheMainSourceIsCappedAsTheExpandedIncludesAre) {
         EXPECT_EQ(pastCap.errors, "memory(1,1): error: the source passes 4096 bytes\n");
         EXPECT_EQ(LastHlslPassSteps(), 0u);
 
-        TempFolder folder;
+        TempFolder folder("gfxutil-passes");
         const std::string fits = folder.Write("fits.hlsl", Padded(4096));
         const std::string large = folder.Write("large.hlsl", Padded(4097));
         Result fromFile, largeFile;
@@ -286,7 +267,7 @@ TEST(GfxUtilHlslPassesTest, TheMainSourceIsCappedAsTheExpandedIncludesAre) {
     Result inMemory, fromFile;
     Compile(inMemory, Padded(cap + 1), "ps_2_0");
     EXPECT_EQ(inMemory.errors, "memory(1,1): error: the source passes " + std::to_string(cap) + " bytes\n");
-    TempFolder folder;
+    TempFolder folder("gfxutil-passes");
     const std::string path = folder.Write("huge.hlsl", Padded(cap + 1));
     CompileFile(fromFile, path, "ps_2_0");
     EXPECT_EQ(fromFile.errors, path + "(1,1): error: the source passes " + std::to_string(cap) + " bytes\n");
@@ -327,7 +308,7 @@ INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslPassesDrawTest, ::testing::Bool(), gfxtest
 // the effect's and not the compiler's.
 TEST_P(GfxUtilHlslPassesDrawTest, EffectKeywordsInAnyCaseStayOutOfOneEntrysCompile) {
     if (Stopped()) return;
-    TempFolder folder;
+    TempFolder folder("gfxutil-passes");
     const std::string path = folder.Write("caps.fx", R"(float4 Tint = {1, 0.5, 0, 1};
 struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
 VOut vs_main(float4 p : POSITION) { VOut o; o.pos = p; o.col = Tint; return o; }

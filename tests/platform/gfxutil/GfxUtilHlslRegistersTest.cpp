@@ -15,6 +15,7 @@
 #include "tests/platform/gfx/GfxBackendFixture.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
+#include "tests/platform/gfxutil/HlslTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -26,40 +27,11 @@
 #include <vector>
 
 using namespace gfx;
+using gfx::test::Compile;
+using gfx::test::Compiled;
+using gfx::test::TurnScaleMove;
 
 namespace {
-
-struct Compiled {
-    HRESULT result = E_FAIL;
-    std::vector<std::uint8_t> code;
-    std::string errors;
-    ID3DXConstantTable* table = nullptr;
-    ShaderContainer container;
-
-    Compiled() = default;
-    Compiled(const Compiled&) = delete;
-    Compiled& operator=(const Compiled&) = delete;
-    ~Compiled() {
-        if (table) table->Release();
-    }
-};
-
-void Compile(Compiled& out, const std::string& source, const char* profile) {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    out.result = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", profile, 0, &code, &errors,
-                                   &out.table, nullptr);
-    if (code) {
-        const auto* p = static_cast<const std::uint8_t*>(code->GetBufferPointer());
-        out.code.assign(p, p + code->GetBufferSize());
-        code->Release();
-        EXPECT_TRUE(ReadShaderContainer(out.code.data(), out.code.size(), out.container));
-    }
-    if (errors) {
-        out.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-}
 
 // The table's description of a constant by name; Name stays null when it has none.
 D3DXCONSTANT_DESC Describe(ID3DXConstantTable* t, const char* name) {
@@ -210,24 +182,8 @@ TEST(GfxUtilHlslRegistersTest, TheSpirvPassesRefuseModulesNotOfTheCompilersForm)
 // Programs drawn on gl with the registers above: constants set by name land
 // where the program reads them, and nothing the program never reads keeps
 // it from being made.
-class GfxUtilHlslRegistersDrawTest : public gfxtest::GlProgramTest {
+class GfxUtilHlslRegistersDrawTest : public gfx::test::HlslDrawTest {
 protected:
-    IDirect3DVertexShader9* MakeVertex(const Compiled& c) {
-        IDirect3DVertexShader9* out = nullptr;
-        EXPECT_EQ(device->CreateVertexShader(reinterpret_cast<const std::uint32_t*>(c.code.data()),
-                                             std::uint32_t(c.code.size()), &out),
-                  D3D_OK);
-        if (out) m_vertexShaders.push_back(out);
-        return out;
-    }
-    IDirect3DPixelShader9* MakePixel(const Compiled& c) {
-        IDirect3DPixelShader9* out = nullptr;
-        EXPECT_EQ(device->CreatePixelShader(reinterpret_cast<const std::uint32_t*>(c.code.data()),
-                                            std::uint32_t(c.code.size()), &out),
-                  D3D_OK);
-        if (out) m_pixelShaders.push_back(out);
-        return out;
-    }
     // The pixel program passing the colour on, at the version a vertex profile pairs with.
     IDirect3DPixelShader9* ColourPixel(const std::string& vertexProfile) {
         Compiled ps;
@@ -244,7 +200,7 @@ protected:
     void TearDown() override {
         if (device) device->SetVertexDeclaration(nullptr);
         for (auto* d : m_declarations) d->Release();
-        GlProgramTest::TearDown();
+        HlslDrawTest::TearDown();
     }
     // The whole target drawn with every corner carrying `v` but its place.
     template <class Vertex>
@@ -616,18 +572,7 @@ struct FloatIndexVertex {
 // Bone b: a turn about z by 0.4 b radians, scaled by 0.9 - 0.05 b, moved by
 // (0.05 b, 0.1 - 0.03 b, 0.15).
 D3DXMATRIX TurnedBone(int b) {
-    const float a = 0.4f * float(b), s = 0.9f - 0.05f * float(b);
-    D3DXMATRIX m{};
-    m.m[0][0] = s * std::cos(a);
-    m.m[0][1] = s * std::sin(a);
-    m.m[1][0] = -s * std::sin(a);
-    m.m[1][1] = s * std::cos(a);
-    m.m[2][2] = s;
-    m.m[3][0] = 0.05f * float(b);
-    m.m[3][1] = 0.1f - 0.03f * float(b);
-    m.m[3][2] = 0.15f;
-    m.m[3][3] = 1.f;
-    return m;
+    return TurnScaleMove(0.4f * float(b), 0.9f - 0.05f * float(b), 0.05f * float(b), 0.1f - 0.03f * float(b), 0.15f);
 }
 
 // The position skinned by a float4x3 palette (the first three columns of

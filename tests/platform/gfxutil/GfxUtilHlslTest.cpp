@@ -8,6 +8,7 @@
 #include "tests/platform/gfx/GfxBackendFixture.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
+#include "tests/platform/gfxutil/HlslTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,11 @@
 #include <vector>
 
 using namespace gfx;
+using gfx::test::Compile;
+using gfx::test::Compiled;
+using gfx::test::CompileFile;
+using gfx::test::Constant;
+using gfx::test::TurnScaleMove;
 
 namespace {
 
@@ -49,63 +55,6 @@ float4 main(float2 uv : TEXCOORD0, float4 col : COLOR0) : COLOR {
     return tex2D(Base, uv) * col * Scale + texCUBE(Sky, float3(uv, 1)) * 0.5;
 }
 )";
-
-struct Compiled {
-    HRESULT result = E_FAIL;
-    std::vector<std::uint8_t> code;
-    std::string errors;
-    ID3DXConstantTable* table = nullptr;
-    ShaderContainer container;
-
-    Compiled() = default;
-    Compiled(const Compiled&) = delete;
-    Compiled& operator=(const Compiled&) = delete;
-    ~Compiled() {
-        if (table) table->Release();
-    }
-};
-
-void Compile(Compiled& out, const std::string& source, const char* profile, const char* entry = "main",
-             const D3DXMACRO* defines = nullptr) {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    out.result = D3DXCompileShader(source.data(), std::uint32_t(source.size()), entry, profile, 0, &code, &errors,
-                                   &out.table, defines);
-    if (code) {
-        const auto* p = static_cast<const std::uint8_t*>(code->GetBufferPointer());
-        out.code.assign(p, p + code->GetBufferSize());
-        code->Release();
-        EXPECT_TRUE(ReadShaderContainer(out.code.data(), out.code.size(), out.container));
-    }
-    if (errors) {
-        out.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-}
-
-// The same from a file.
-void CompileFile(Compiled& out, const std::string& path, const char* profile, const char* entry = "main",
-                 const D3DXMACRO* defines = nullptr) {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    out.result = D3DXCompileShaderFromFile(path.c_str(), entry, profile, 0, &code, &errors, &out.table, defines);
-    if (code) {
-        const auto* p = static_cast<const std::uint8_t*>(code->GetBufferPointer());
-        out.code.assign(p, p + code->GetBufferSize());
-        code->Release();
-        EXPECT_TRUE(ReadShaderContainer(out.code.data(), out.code.size(), out.container));
-    }
-    if (errors) {
-        out.errors = static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-}
-
-const ShaderConstantRecord* Constant(const ShaderContainer& c, const std::string& name) {
-    for (const ShaderConstantRecord& k : c.constants)
-        if (k.name == name) return &k;
-    return nullptr;
-}
 
 } // namespace
 
@@ -1753,18 +1702,7 @@ VOut main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES
 // Bone b: a turn about z by 0.3 b radians, scaled by 0.8 + 0.05 b, moved by
 // (0.1 b, -0.05 b, 0.2).
 D3DXMATRIX Bone(int b) {
-    const float a = 0.3f * float(b), s = 0.8f + 0.05f * float(b);
-    D3DXMATRIX m{};
-    m.m[0][0] = s * std::cos(a);
-    m.m[0][1] = s * std::sin(a);
-    m.m[1][0] = -s * std::sin(a);
-    m.m[1][1] = s * std::cos(a);
-    m.m[2][2] = s;
-    m.m[3][0] = 0.1f * float(b);
-    m.m[3][1] = -0.05f * float(b);
-    m.m[3][2] = 0.2f;
-    m.m[3][3] = 1.f;
-    return m;
+    return TurnScaleMove(0.3f * float(b), 0.8f + 0.05f * float(b), 0.1f * float(b), -0.05f * float(b), 0.2f);
 }
 
 // What the program makes of `p` with bone `m`, as the matrix it declares

@@ -5,6 +5,7 @@
 
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "tests/platform/gfxutil/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 using namespace gfx;
+using gfx::test::TempFolder;
 
 namespace {
 
@@ -60,36 +62,13 @@ std::vector<std::string> Lines(const PreprocessedText& p) {
     return out;
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        char name[] = "/tmp/gfxutil-pp-XXXXXX";
-        if (::mkdtemp(name)) m_path = name;
-    }
-    ~TempFolder() {
-        if (!m_path.empty()) std::filesystem::remove_all(m_path);
-    }
-    [[nodiscard]] const std::string& Path() const { return m_path; }
-    std::string Write(const std::string& name, const std::string& text) const {
-        const std::string path = m_path + "/" + name;
-        if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-            std::fputs(text.c_str(), f);
-            std::fclose(f);
-        }
-        return path;
-    }
-
-private:
-    std::string m_path;
-};
-
 } // namespace
 
 // Every line written keeps the file and line it came from: across includes,
 // skipped branches, comments over lines, continued lines and macro calls
 // over lines. Columns hold where no macro was expanded.
 TEST(GfxUtilPreprocessTest, EachLineKeepsItsFileAndLine) {
-    TempFolder folder;
+    TempFolder folder("gfxutil-pp");
     ASSERT_FALSE(folder.Path().empty());
     (void)folder.Write("inc.fxh", "#pragma once\nfloat4 Inc;\n");
     const std::string main = folder.Write("main.hlsl", "float4 A; /* a\n"

@@ -1,0 +1,75 @@
+#pragma once
+
+// What the high-level compiler's tests share: a compile's whole outcome, kept
+// together so a failing check can show the errors or the GLSL beside it, and
+// a drawing fixture that owns the programs it makes.
+
+#include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+
+#include "platform/gfx/GfxShaderContainer.h"
+#include "tests/platform/gfx/GfxProgramFixture.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gfx::test {
+
+// One compiled program: its code, table and container, or the compiler's errors.
+struct Compiled {
+    gfx::HRESULT result = gfx::E_FAIL;
+    std::vector<std::uint8_t> code;
+    std::string errors;
+    gfx::ID3DXConstantTable* table = nullptr;
+    gfx::ShaderContainer container;
+
+    Compiled() = default;
+    Compiled(const Compiled&) = delete;
+    Compiled& operator=(const Compiled&) = delete;
+    ~Compiled() {
+        if (table) table->Release();
+    }
+
+    // The code as the device takes it.
+    const std::uint32_t* Words() const { return reinterpret_cast<const std::uint32_t*>(code.data()); }
+};
+
+// Compiles `source`; code that comes back must read as a container (a test
+// failure otherwise).
+void Compile(Compiled& out, const std::string& source, const char* profile, const char* entry = "main",
+             const gfx::D3DXMACRO* defines = nullptr);
+// The same from a file.
+void CompileFile(Compiled& out, const std::string& path, const char* profile, const char* entry = "main",
+                 const gfx::D3DXMACRO* defines = nullptr);
+
+// The container's record of a constant by name; null when it has none.
+const gfx::ShaderConstantRecord* Constant(const gfx::ShaderContainer& c, const std::string& name);
+
+// Whether a call took a text, and what it said when it did not: for the
+// tests that only look at refusals.
+struct CompileOutcome {
+    gfx::HRESULT hr = gfx::E_FAIL;
+    std::string errors;
+};
+
+// The call's outcome, its code and errors let go of.
+CompileOutcome Finish(gfx::HRESULT hr, gfx::ID3DXBuffer* code, gfx::ID3DXBuffer* errors);
+
+// A refusal whose errors say `message`.
+void ExpectRefused(const CompileOutcome& r, const std::string& message);
+
+// A turn about z by `angle` radians, scaled by `scale`, then moved by (x, y, z):
+// a bone of the skinning tests, whose colours show a wrong row or column.
+gfx::D3DXMATRIX TurnScaleMove(float angle, float scale, float x, float y, float z);
+
+// Compiled programs made on the device; the fixture releases what it makes.
+class HlslDrawTest : public gfxtest::GlProgramTest {
+protected:
+    // Null (with a failure that shows `what` and the GLSL) when the device refuses the code.
+    gfx::IDirect3DVertexShader9* MakeVertex(const Compiled& c, const std::string& what = {});
+    gfx::IDirect3DPixelShader9* MakePixel(const Compiled& c, const std::string& what = {});
+};
+
+} // namespace gfx::test
