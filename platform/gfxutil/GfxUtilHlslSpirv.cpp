@@ -1,6 +1,9 @@
 #include "platform/gfxutil/GfxUtilHlslSpirv.h"
 
+#include "platform/gfxutil/GfxUtilHlslText.h"
+
 #include <cctype>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -346,6 +349,174 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
     }
     out[3] = bound;
     spirv = std::move(out);
+    return true;
+}
+
+// Loads of a whole array out of the constants (an array passed to a
+// function: a bone palette handed to a skinning helper) made loads of each
+// element, put together again: the register file the constants become
+// holds no arrays, only registers, and SPIRV-Cross flattens loads of single
+// elements only. Structs holding arrays are split the same way. So is a
+// whole matrix whose value is taken apart, column by column: SPIRV-Cross
+// loses the transposition of a flattened matrix kept by rows there (a row
+// of a matrix handed to a function read a column). False on a module not
+// in the form glslang writes.
+bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
+    constexpr std::uint32_t kOpTypeInt = 21, kOpTypeMatrix = 24, kOpTypeArray = 28, kOpTypeStruct = 30, kOpTypePointer = 32,
+                            kOpConstant = 43, kOpFunction = 54, kOpVariable = 59, kOpLoad = 61, kOpAccessChain = 65,
+                            kOpInBoundsAccessChain = 66, kOpCompositeConstruct = 80, kOpCompositeExtract = 81,
+                            kUniform = 2;
+    if (spirv.size() < 5) return false;
+    struct Inst {
+        std::size_t at, words;
+    };
+    std::map<std::uint32_t, std::vector<std::uint32_t>> types; // id: the type's instruction words
+    std::map<std::uint32_t, std::uint32_t> pointerOf;           // pointer value id: its pointer type id
+    std::map<std::uint32_t, std::uint32_t> constants;          // int constant id: value
+    std::map<std::uint32_t, std::vector<std::uint32_t>> chains; // access chain id: its base and indices
+    std::uint32_t intType = 0;
+    std::size_t firstFunction = 0;
+    std::vector<Inst> loads;
+    std::set<std::uint32_t> takenApart; // values parts are extracted from
+    for (std::size_t at = 5; at < spirv.size();) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        if (words == 0 || at + words > spirv.size()) return false;
+        const std::uint32_t* w = &spirv[at];
+        if ((op == kOpTypeInt || op == kOpTypeMatrix || op == kOpTypeArray || op == kOpTypeStruct || op == kOpTypePointer) &&
+            words >= 2)
+            types[w[1]].assign(w, w + words);
+        if (op == kOpTypeInt && words == 4 && w[2] == 32 && w[3] == 1) intType = w[1];
+        if (op == kOpConstant && words == 4) constants[w[2]] = w[3];
+        if ((op == kOpVariable || op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 3)
+            pointerOf[w[2]] = w[1];
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 4) chains[w[2]].assign(w + 3, w + words);
+        if (op == kOpFunction && firstFunction == 0) firstFunction = at;
+        if (op == kOpLoad && words >= 4) loads.push_back({at, words});
+        if (op == kOpCompositeExtract && words >= 5) takenApart.insert(w[3]);
+        at += words;
+    }
+    auto storage = [&](std::uint32_t pointer) {
+        const auto p = pointerOf.find(pointer);
+        if (p == pointerOf.end()) return ~0u;
+        const auto t = types.find(p->second);
+        return t == types.end() || t->second.size() < 4 || (t->second[0] & 0xFFFF) != kOpTypePointer ? ~0u : t->second[2];
+    };
+    std::function<bool(std::uint32_t)> loadedInParts = [&](std::uint32_t type) {
+        const auto t = types.find(type);
+        if (t == types.end() || t->second.empty()) return false;
+        const std::uint32_t op = t->second[0] & 0xFFFF;
+        if (op == kOpTypeArray) return true;
+        if (op != kOpTypeStruct) return false;
+        for (std::size_t m = 2; m < t->second.size(); ++m)
+            if (loadedInParts(t->second[m])) return true;
+        return false;
+    };
+    std::uint32_t bound = spirv[3];
+    std::vector<std::uint32_t> declarations; // new types and constants, before the first function
+    std::map<std::uint32_t, std::uint32_t> uniformPointers, intConstants; // element type / value: id
+    for (const auto& [id, words] : types)
+        if ((words[0] & 0xFFFF) == kOpTypePointer && words.size() == 4 && words[2] == kUniform) uniformPointers[words[3]] = id;
+    auto pointerTo = [&](std::uint32_t type) {
+        auto it = uniformPointers.find(type);
+        if (it != uniformPointers.end()) return it->second;
+        const std::uint32_t id = bound++;
+        declarations.insert(declarations.end(), {(4u << 16) | kOpTypePointer, id, kUniform, type});
+        return uniformPointers[type] = id;
+    };
+    auto intConstant = [&](std::uint32_t value) {
+        if (intType == 0) {
+            intType = bound++;
+            declarations.insert(declarations.end(), {(4u << 16) | kOpTypeInt, intType, 32, 1});
+        }
+        if (intConstants.empty())
+            for (const auto& [id, v] : constants) intConstants.emplace(v, id);
+        auto it = intConstants.find(value);
+        // Only constants of the int type itself are taken.
+        if (it != intConstants.end()) {
+            for (std::size_t at = 5; at < firstFunction;) {
+                const std::uint32_t words = spirv[at] >> 16;
+                if ((spirv[at] & 0xFFFF) == kOpConstant && words == 4 && spirv[at + 2] == it->second)
+                    if (spirv[at + 1] == intType) return it->second;
+                at += words;
+            }
+        }
+        const std::uint32_t id = bound++;
+        declarations.insert(declarations.end(), {(4u << 16) | kOpConstant, intType, id, value});
+        intConstants[value] = id;
+        return id;
+    };
+    // The instructions loading `type` from `pointer` element by element; the
+    // value's id.
+    std::function<std::uint32_t(std::uint32_t, std::uint32_t, std::uint32_t, std::vector<std::uint32_t>&)> load =
+        [&](std::uint32_t type, std::uint32_t pointer, std::uint32_t result, std::vector<std::uint32_t>& out) {
+            static const std::vector<std::uint32_t> kNone;
+            const auto found = types.find(type);
+            const std::vector<std::uint32_t>& t = found == types.end() ? kNone : found->second;
+            const bool array = !t.empty() && (t[0] & 0xFFFF) == kOpTypeArray;
+            const bool matrix = !t.empty() && (t[0] & 0xFFFF) == kOpTypeMatrix;
+            if ((!loadedInParts(type) && !matrix) || ((array || matrix) && t.size() < 4) ||
+                (array && !constants.count(t[3]))) {
+                out.insert(out.end(), {(4u << 16) | kOpLoad, type, result, pointer});
+                return result;
+            }
+            std::vector<std::uint32_t> parts;
+            const std::uint32_t count = array ? constants[t[3]] : matrix ? t[3] : std::uint32_t(t.size() - 2);
+            for (std::uint32_t e = 0; e < count && e < hlsl::kMaxRegisters; ++e) {
+                const std::uint32_t elementType = array || matrix ? t[2] : t[2 + e];
+                // From the chain's own base: SPIRV-Cross cannot flatten a
+                // chain that stops at an array, even one only built upon.
+                const std::uint32_t chain = bound++;
+                const auto base = chains.find(pointer);
+                std::vector<std::uint32_t> operands =
+                    base != chains.end() ? base->second : std::vector<std::uint32_t>{pointer};
+                operands.push_back(intConstant(e));
+                out.insert(out.end(), {((3u + std::uint32_t(operands.size())) << 16) | kOpAccessChain, pointerTo(elementType), chain});
+                out.insert(out.end(), operands.begin(), operands.end());
+                chains[chain] = operands;
+                parts.push_back(load(elementType, chain, bound++, out));
+            }
+            out.insert(out.end(), {((3u + std::uint32_t(parts.size())) << 16) | kOpCompositeConstruct, type, result});
+            out.insert(out.end(), parts.begin(), parts.end());
+            return result;
+        };
+    std::vector<std::pair<Inst, std::vector<std::uint32_t>>> replacements;
+    std::vector<std::uint32_t> splitFrom; // the pointers of the loads split
+    for (const Inst& l : loads) {
+        const std::uint32_t type = spirv[l.at + 1], result = spirv[l.at + 2], pointer = spirv[l.at + 3];
+        const auto t = types.find(type);
+        const bool matrix = t != types.end() && (t->second[0] & 0xFFFF) == kOpTypeMatrix;
+        if (storage(pointer) != kUniform || !(loadedInParts(type) || (matrix && takenApart.count(result)))) continue;
+        splitFrom.push_back(pointer);
+        std::vector<std::uint32_t> out;
+        load(type, pointer, result, out);
+        replacements.push_back({l, std::move(out)});
+    }
+    if (replacements.empty()) return true;
+    if (firstFunction == 0 || bound >= 0x400000) return false;
+    // From the end, so that earlier places stay put; the declarations last.
+    for (auto it = replacements.rbegin(); it != replacements.rend(); ++it) {
+        spirv.erase(spirv.begin() + std::ptrdiff_t(it->first.at), spirv.begin() + std::ptrdiff_t(it->first.at + it->first.words));
+        spirv.insert(spirv.begin() + std::ptrdiff_t(it->first.at), it->second.begin(), it->second.end());
+    }
+    spirv.insert(spirv.begin() + std::ptrdiff_t(firstFunction), declarations.begin(), declarations.end());
+    spirv[3] = bound;
+    // The chains that stopped at the arrays, now read by nothing, go too:
+    // SPIRV-Cross would still refuse them.
+    std::set<std::uint32_t> dead;
+    for (const std::uint32_t pointer : splitFrom)
+        if (chains.count(pointer)) dead.insert(pointer);
+    std::vector<std::uint32_t> kept(spirv.begin(), spirv.begin() + 5);
+    std::map<std::uint32_t, std::size_t> uses;
+    for (std::size_t at = firstFunction + declarations.size(); at < spirv.size(); at += spirv[at] >> 16)
+        for (std::size_t k = at + 1; k < at + (spirv[at] >> 16); ++k)
+            if (dead.count(spirv[k]) && !(k == at + 2 && (spirv[at] & 0xFFFF) == kOpAccessChain)) ++uses[spirv[k]];
+    for (std::size_t at = 5; at < spirv.size(); at += spirv[at] >> 16) {
+        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const bool unused = (op == kOpAccessChain || op == kOpInBoundsAccessChain) && at >= firstFunction &&
+                            dead.count(spirv[at + 2]) && uses[spirv[at + 2]] == 0;
+        if (!unused) kept.insert(kept.end(), spirv.begin() + std::ptrdiff_t(at), spirv.begin() + std::ptrdiff_t(at + words));
+    }
+    spirv = std::move(kept);
     return true;
 }
 
