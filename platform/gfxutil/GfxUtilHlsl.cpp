@@ -4,6 +4,7 @@
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilHlslCompile.h"
 #include "platform/gfxutil/GfxUtilHlslGlsl.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
@@ -179,16 +180,10 @@ bool ToSpirvIsolated(const std::string& source, const std::string& sourceName, c
     return reply[0] == 1;
 }
 
-} // namespace
-} // namespace hlsl
-
-bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
-                 const char* profileText, std::vector<std::uint8_t>& code, std::string& errors) {
-    using namespace hlsl;
-    code.clear();
-    errors.clear();
-    const std::string sourceName = name && *name ? name : "memory";
-    Profile profile;
+// What a compile is asked for, checked before any work: false with the
+// message.
+bool StartCompile(const std::string& sourceName, const char* entry, const char* profileText, Profile& profile,
+                  std::string& errors) {
     if (!ParseProfile(profileText, profile)) {
         errors = sourceName + "(1,1): error: unknown profile '" + std::string(profileText ? profileText : "") + "'\n";
         return false;
@@ -197,26 +192,21 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
         errors = sourceName + "(1,1): error: no entry point\n";
         return false;
     }
-    const HlslCompileScope scope;
-    const PassRun run;
-    if (source.size() > scope.Limits().expandedBytes) {
-        errors = sourceName + "(1,1): error: the source passes " + std::to_string(scope.Limits().expandedBytes) +
-                 " bytes\n";
-        return false;
-    }
-    // The preprocessor runs first, with the caller's macros: the layout, the
-    // rewriting and the compiler all read what it makes, and every line of
-    // that keeps the file and line it came from for the messages.
-    PreprocessedText lines;
-    PreprocessOptions options;
-    options.defines = defines;
-    std::size_t problems = 0;
-    const PreprocessReport report = [&](int file, int line, const std::string& text, bool warning) {
-        if (warning || ++problems > kMaxMessages) return;
-        errors +=
-            lines.files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + ",1): error: " + text + "\n";
-    };
-    if (!PreprocessText(source, name && *name ? name : "", options, scope, report, lines)) return false;
+    return true;
+}
+
+// A source or a preprocessed text over the scope's cap: false with the message.
+bool WithinCap(std::size_t bytes, const std::string& sourceName, const HlslCompileScope& scope, std::string& errors) {
+    if (bytes <= scope.Limits().expandedBytes) return true;
+    errors = sourceName + "(1,1): error: the source passes " + std::to_string(scope.Limits().expandedBytes) + " bytes\n";
+    return false;
+}
+
+// The compile of what the preprocessor made, within the scope and the pass
+// run of the caller.
+bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
+                  const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
+                  std::string& errors) {
     std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(lines.text));
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
@@ -230,7 +220,7 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
                  std::string(profileText) + "\n";
         return false;
     }
-    source = prepared;
+    const std::string_view source = prepared;
     // A refusal of the layout, at `at` in `source`, whose lines are the
     // preprocessor's one for one.
     std::size_t errorAt = 0;
@@ -378,6 +368,50 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     FitRegisterFile(c, profile.vertex);
     code = WriteShaderContainer(c);
     return true;
+}
+
+} // namespace
+
+bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const char* entry, const char* profileText,
+                         std::vector<std::uint8_t>& code, std::string& errors) {
+    code.clear();
+    errors.clear();
+    const std::string sourceName = name && *name ? name : "memory";
+    Profile profile;
+    if (!StartCompile(sourceName, entry, profileText, profile, errors)) return false;
+    const HlslCompileScope scope;
+    const PassRun run;
+    if (!WithinCap(lines.text.size(), sourceName, scope, errors)) return false;
+    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors);
+}
+
+} // namespace hlsl
+
+bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
+                 const char* profileText, std::vector<std::uint8_t>& code, std::string& errors) {
+    using namespace hlsl;
+    code.clear();
+    errors.clear();
+    const std::string sourceName = name && *name ? name : "memory";
+    Profile profile;
+    if (!StartCompile(sourceName, entry, profileText, profile, errors)) return false;
+    const HlslCompileScope scope;
+    const PassRun run;
+    if (!WithinCap(source.size(), sourceName, scope, errors)) return false;
+    // The preprocessor runs first, with the caller's macros: the layout, the
+    // rewriting and the compiler all read what it makes, and every line of
+    // that keeps the file and line it came from for the messages.
+    PreprocessedText lines;
+    PreprocessOptions options;
+    options.defines = defines;
+    std::size_t problems = 0;
+    const PreprocessReport report = [&](int file, int line, const std::string& text, bool warning) {
+        if (warning || ++problems > kMaxMessages) return;
+        errors +=
+            lines.files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + ",1): error: " + text + "\n";
+    };
+    if (!PreprocessText(source, name && *name ? name : "", options, scope, report, lines)) return false;
+    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors);
 }
 
 } // namespace gfx
