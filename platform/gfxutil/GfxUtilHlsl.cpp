@@ -10,7 +10,6 @@
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilHlslRewrite.h"
-#include "platform/gfxutil/GfxUtilHlslSpirv.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/GfxUtilShader.h"
@@ -18,10 +17,8 @@
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
-#include <spirv_cross_c.h>
 
 #include <algorithm>
-#include <bitset>
 #include <cctype>
 #include <functional>
 #include <cstdlib>
@@ -32,7 +29,6 @@
 #include <tuple>
 
 namespace gfx {
-
 namespace hlsl {
 namespace {
 

@@ -16,7 +16,6 @@
 
 namespace gfx::hlsl {
 
-// "float", "int3", "half4x3", "sampler2D" ...
 TypeInfo ParseType(std::string_view t) {
     TypeInfo info;
     static constexpr std::pair<std::string_view, std::uint16_t> kSamplers[] = {
@@ -112,10 +111,6 @@ int ProfileMatch(std::string_view written, std::string_view target) {
 
 } // namespace
 
-// A flat list of numbers in the braces at `open` initialising `elements`
-// vectors or matrices of `per` numbers each (0 elements: as many as the
-// numbers make), which this dialect allows and glslang does not: where each
-// element's braces go. Nothing when the list is not such a list.
 void GroupFlatList(const std::vector<Token>& t, std::size_t open, std::size_t per, std::size_t elements,
                    std::vector<std::size_t>& groupOpen, std::vector<std::size_t>& groupClose) {
     const std::size_t close = MatchClose(t, open);
@@ -353,7 +348,6 @@ void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, 
 
 } // namespace
 
-// One global declaration statement [first, last) (last is the ';').
 bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
                    std::string_view profile, StructTypes& structs, Constants& constants,
                    std::vector<HlslGlobal>& out, std::string& error, std::size_t& errorAt) {

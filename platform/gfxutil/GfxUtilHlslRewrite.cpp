@@ -91,8 +91,6 @@ void EmitOneDimensionalAsTwo(std::string_view source, const std::vector<Token>& 
 
 } // namespace
 
-// The source with its one-dimensional lookups made 2-D; false when they
-// nest too deeply to be rewritten.
 bool OneDimensionalAsTwo(const std::string& source, std::string& out) {
     if (source.find("1D") == std::string::npos) {
         out = source;
@@ -123,10 +121,6 @@ bool OneDimensionalAsTwo(const std::string& source, std::string& out) {
     return !tooDeep;
 }
 
-// Names that are read only as a `for` loop's count: each read is one side of
-// a condition comparing it with the loop's variable ("k < Count"). Such a
-// uniform int the D3D9 compiler turns into a `loop` on an integer register;
-// an int read any other way needs a float register, and stays there.
 std::set<std::string, std::less<>> LoopBounds(std::string_view source) {
     const std::vector<Token> t = Tokenize(source);
     std::map<std::string_view, std::size_t> reads, asBound;
@@ -160,10 +154,6 @@ std::set<std::string, std::less<>> LoopBounds(std::string_view source) {
     return out;
 }
 
-// Whether a parameter of the entry point has no name ("float4 main(float4)"):
-// glslang's HLSL front end crashes mapping such a parameter to an input,
-// and it could carry no semantic anyway. Each parameter is read up to its
-// semantic, default or array size; "void" alone is an empty list.
 bool UnnamedEntryParameter(std::string_view source, std::string_view entry) {
     const std::vector<Token> t = Tokenize(source);
     int depth = 0;
@@ -209,9 +199,6 @@ bool UnnamedEntryParameter(std::string_view source, std::string_view entry) {
     return false;
 }
 
-// An effect file compiled one entry at a time: what only the effect reads
-// (techniques and their passes, annotations, string and shader-object
-// globals, `compile` expressions) blanked.
 std::string BlankEffectSyntax(std::string_view source) {
     std::string out(source);
     const std::vector<Token> t = Tokenize(source);
@@ -267,8 +254,6 @@ std::string BlankEffectSyntax(std::string_view source) {
     return out;
 }
 
-// Arrays of vectors or matrices inside functions, initialised from a flat
-// list of numbers, given each element's braces as file-scope ones are.
 std::string GroupLocalFlatLists(std::string_view source) {
     const std::vector<Token> t = Tokenize(source);
     std::vector<std::size_t> opens, closes;
@@ -304,9 +289,6 @@ std::string GroupLocalFlatLists(std::string_view source) {
     return out;
 }
 
-// Whether the source calls the intrinsic `noise`, which the D3D9 compiler
-// offers to texture fill programs (tx_1_0) only and glslang's HLSL front end
-// stops on. A function of that name the source defines is its own.
 bool CallsNoise(std::string_view source) {
     if (source.find("noise") == std::string_view::npos) return false;
     const std::vector<Token> t = Tokenize(source);
@@ -322,10 +304,6 @@ bool CallsNoise(std::string_view source) {
     return called;
 }
 
-// The entry point's uniform parameters made globals declared just before
-// it, the parameters blanked from its list and its body reading the globals
-// (a call passing them would copy a whole array out of the constants, which
-// SPIRV-Cross cannot flatten). The source unchanged when it has none.
 std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
     const std::vector<Token> t = Tokenize(source);
     // The first '{' or ';' at or after each token, found once: what follows
@@ -421,17 +399,6 @@ bool OneRowOrColumn(std::string_view w, std::string_view& scalar, int& rows, int
 
 } // namespace
 
-// Type words glslang reads otherwise than the D3D9 compiler. `SamplerState`
-// is one of that compiler's sampler types, the same as `sampler`; glslang
-// takes it for a separate sampler object no DX9 lookup can use.
-// Casts to a matrix type of one row or one column, and its constructors,
-// are made of vectors: glslang keeps such a matrix as a type but cannot build
-// one. A cast becomes a call of a function overloaded on what it converts
-// (a scalar fills it, a vector of its size is it, a matrix gives its first
-// row or column up to the size, as the published conversions have it), and
-// its value is the vector of the same elements, which is all that HLSL
-// does with such a value beside indexing it. The functions go in front of
-// the first declaration, on its line, so the lines stay the file's.
 std::string DialectTypeWords(std::string_view source) {
     const std::vector<Token> t = Tokenize(source);
     std::vector<std::size_t> partner(t.size(), t.size()), open;
