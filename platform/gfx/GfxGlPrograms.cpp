@@ -215,6 +215,7 @@ GlBackend::Program* GlBackend::GenerateProgramPair(const StateKey& key, const De
     const TranslatedShader* vs = s.vertexShader ? &s.vertexShader->Translation() : nullptr;
     const TranslatedShader* ps = s.pixelShader ? &s.pixelShader->Translation() : nullptr;
     const bool fog = key[kFogWord] != 0;
+    const bool flat = key[kFlatWord] != 0;
     std::string vsSource, fsSource, fixedVs, fixedFs;
     if (!vs || !ps) FixedSources(key, ps != nullptr, fixedVs, fixedFs);
     if (vs && ps) {
@@ -227,7 +228,7 @@ GlBackend::Program* GlBackend::GenerateProgramPair(const StateKey& key, const De
                 return std::find(written.begin(), written.end(), v) != written.end();
             }))
             varyings = std::move(written);
-        vsSource = ComposeVertexProgram(*vs, nullptr, varyings);
+        vsSource = ComposeVertexProgram(*vs, nullptr, varyings, flat);
     } else if (vs) {
         std::vector<FixedStageInput> stages;
         for (int i = 0; i < 8; ++i) {
@@ -246,7 +247,7 @@ GlBackend::Program* GlBackend::GenerateProgramPair(const StateKey& key, const De
         static constexpr std::uint8_t kKind[4] = {0, D3DSTT_2D, D3DSTT_CUBE, D3DSTT_VOLUME};
         for (int n = 0; n < 16; ++n) kinds[n] = kKind[(key[kSamplerKindsWord] >> (2 * n)) & 3];
         fsSource = ComposePixelProgram(*ps, vs == nullptr, kinds, key[kAlphaFuncWord], fog, key[kProjectedWord],
-                                       key[kTableFogWord]);
+                                       key[kTableFogWord], flat);
     } else {
         fsSource = fixedFs;
     }
