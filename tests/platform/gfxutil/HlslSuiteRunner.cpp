@@ -406,7 +406,7 @@ struct HlslSuiteRunner::FileRun {
         device->SetVertexShader(vs);
         device->SetPixelShader(pixel.ps);
         std::vector<float> constants((uniforms.size() + 3) / 4 * 4, 0.0f);
-        std::memcpy(constants.data(), uniforms.data(), uniforms.size() * 4);
+        if (!uniforms.empty()) std::memcpy(constants.data(), uniforms.data(), uniforms.size() * 4);
         const std::uint32_t registers = std::uint32_t(constants.size() / 4);
         if (registers) {
             device->SetVertexShaderConstantF(0, constants.data(), std::min(registers, kVertexRegisters));
