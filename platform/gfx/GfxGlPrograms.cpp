@@ -1,5 +1,6 @@
 #include "platform/gfx/GfxGlBackend.h"
 
+#include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
 
@@ -175,6 +176,7 @@ GlBackend::Program* GlBackend::ProgramFor(const std::string& vsSource, const std
     prog.texMatrix = loc("uTexMatrix");
     prog.tfactor = loc("uTFactor");
     prog.alphaRef = loc("uAlphaRef");
+    prog.alphaClamp = loc("uAlphaClamp");
     prog.fogColor = loc("uFogColor");
     for (int i = 0; i < 8; ++i) {
         prog.bump[std::size_t(i)] = loc(("uBump" + std::to_string(i)).c_str());
@@ -441,6 +443,11 @@ void GlBackend::SetSlowUniforms(Program& p, const DeviceState& s, const StateKey
     if (Changed(p, kSlotTFactor, p.tfactor, c, 4)) glUniform4fv(p.tfactor, 1, c);
     const float alphaRef = float(rs[D3DRS_ALPHAREF] & 0xFF);
     if (Changed(p, kSlotAlphaRef, p.alphaRef, &alphaRef, 1)) glUniform1f(p.alphaRef, alphaRef);
+    // A program's alpha is tested as the target keeps it: held to 0..1 for
+    // the fixed-point formats, whole for the float ones.
+    const float alphaClamp[2] = {IsFloatFormat(rt.Format()) ? -3.0e38f : 0.0f,
+                                 IsFloatFormat(rt.Format()) ? 3.0e38f : 1.0f};
+    if (Changed(p, kSlotAlphaClamp, p.alphaClamp, alphaClamp, 2)) glUniform2fv(p.alphaClamp, 1, alphaClamp);
     if (p.fogColor >= 0) {
         ColorToFloats(rs[D3DRS_FOGCOLOR], c);
         if (Changed(p, kSlotFogColor, p.fogColor, c, 3)) glUniform3fv(p.fogColor, 1, c);

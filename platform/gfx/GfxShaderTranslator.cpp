@@ -1301,7 +1301,8 @@ std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVerte
                                 const std::array<std::uint8_t, 16>& textureKinds, std::uint32_t alphaFunc, bool fog,
                                 std::uint32_t projected, std::uint32_t tableFog, bool flatColors) {
     std::string s = "#version 330 core\n";
-    s += "uniform vec2 uFlipY;\nuniform vec2 uTarget;\nuniform float uAlphaRef;\nuniform vec3 uFogColor;\nuniform vec3 uFog;\n";
+    s += "uniform vec2 uFlipY;\nuniform vec2 uTarget;\nuniform float uAlphaRef;\nuniform vec2 uAlphaClamp;\n"
+         "uniform vec3 uFogColor;\nuniform vec3 uFog;\n";
     s += "layout(location = 0) out vec4 oColor;\n";
     // Targets 1-3 take the colours the program writes to them.
     const std::uint32_t moreColors = ps.major >= 2 ? ps.colorsWritten & 0xEu : 0u;
@@ -1400,7 +1401,7 @@ std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVerte
     else if (fog && ps.major < 3)
         s += "    result.rgb = mix(uFogColor, result.rgb, clamp(" + input("vFogV") + ".x, 0.0, 1.0));\n";
     if (alphaFunc >= 1 && alphaFunc <= 8)
-        s += "    if (!d3d_passes(" + std::to_string(alphaFunc) + ", floor(clamp(result.a, 0.0, 1.0) * 255.0 + 0.5), uAlphaRef)) discard;\n";
+        s += "    if (!d3d_passes(" + std::to_string(alphaFunc) + ", floor(clamp(result.a, uAlphaClamp.x, uAlphaClamp.y) * 255.0 + 0.5), uAlphaRef)) discard;\n";
     s += "    oColor = result;\n";
     for (std::uint32_t n = 1; n < 4; ++n)
         if (moreColors & (1u << n)) s += "    oColor" + std::to_string(n) + " = oC[" + std::to_string(n) + "];\n";

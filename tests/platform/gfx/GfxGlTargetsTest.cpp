@@ -248,6 +248,32 @@ TEST_P(GfxGlTargets, FloatFormatsKeepValuesBeyondZeroToOne) {
     EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A16B16G16R16F, 1), D3DERR_NOTAVAILABLE);
 }
 
+// A pixel program's alpha meets the alpha test as the target keeps it: 1.5
+// passes "greater than 1" on a float target, and is held to 1 (and fails) on
+// an eight-bit one.
+TEST_P(GfxGlTargets, AlphaTestSeesAlphaAsTheTargetKeepsIt) {
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    device->SetRenderState(D3DRS_ALPHAREF, 255);
+    const char* program = "ps_2_0\ndef c0, 0, 1, 0, 1.5\nmov oC0, c0\n";
+    IDirect3DSurface9* floats = Bind(0, D3DFMT_A32B32G32R32F);
+    ASSERT_NE(floats, nullptr);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFF0000u, 1.0f, 0), D3D_OK);
+    DrawWith(gfxtest::kPassVertex, program);
+    Ref<IDirect3DSurface9> copy;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(kSize, kSize, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &copy, nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->GetRenderTargetData(floats, copy.get()), D3D_OK);
+    EXPECT_EQ(FloatPixel(copy.get(), D3DFMT_A32B32G32R32F, 8, 8), (std::vector<float>{0, 1, 0, 1.5f}));
+
+    IDirect3DSurface9* bytes = Bind(0);
+    ASSERT_NE(bytes, nullptr);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFF0000u, 1.0f, 0), D3D_OK);
+    DrawWith(gfxtest::kPassVertex, program);
+    EXPECT_EQ(TargetPixel(bytes), kRedPx); // 1.5 held to 1: not greater, the clear colour stays
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(, GfxGlTargets, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
 // ---- both back ends: binding rules and clears ----------------------------------------------------
