@@ -11,6 +11,8 @@
 #include <cstring>
 #include <sstream>
 
+#include <unistd.h>
+
 using namespace gfx;
 
 namespace hlslsuite {
@@ -44,6 +46,45 @@ std::string Brief(const std::string& s) {
     if (out.size() > 300) out = out.substr(0, 300) + " ...";
     return out;
 }
+
+// What the device writes to standard error while it lives: the gl back end
+// gives the driver's reason for a program it refuses there, not through the
+// call's result.
+class StderrCapture {
+public:
+    StderrCapture() {
+        std::fflush(stderr);
+        m_file = std::tmpfile();
+        m_saved = m_file ? ::dup(STDERR_FILENO) : -1;
+        if (m_saved >= 0) ::dup2(::fileno(m_file), STDERR_FILENO);
+    }
+    ~StderrCapture() { Restore(); if (m_file) std::fclose(m_file); }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    // Ends the capture; the text written meanwhile.
+    std::string Text() {
+        Restore();
+        std::string out;
+        if (!m_file) return out;
+        std::rewind(m_file);
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0 && out.size() < 65536) out.append(buffer, n);
+        return out;
+    }
+
+private:
+    void Restore() {
+        if (m_saved < 0) return;
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    std::FILE* m_file = nullptr;
+    int m_saved = -1;
+};
 
 std::string Profile(Stage stage, Model model) {
     return std::string(stage == Stage::Vertex ? "vs_" : "ps_") + (model >= 30 ? "3_0" : "2_0");
@@ -272,11 +313,16 @@ struct HlslSuiteRunner::FileRun {
         Release(table);
         if (m.compiled) {
             const auto* words = static_cast<const std::uint32_t*>(code->GetBufferPointer());
+            StderrCapture log;
             const HRESULT made = s.stage == Stage::Vertex
                                      ? device->CreateVertexShader(words, code->GetBufferSize(), &into.vs)
                                      : device->CreatePixelShader(words, code->GetBufferSize(), &into.ps);
             m.created = SUCCEEDED(made);
-            if (!m.created) into.failure = "the device refused the compiled program";
+            const std::string said = log.Text();
+            if (!m.created) {
+                m.errors = said.empty() ? "Create*Shader failed" : said;
+                into.failure = "the device refused the compiled program: " + Brief(m.errors);
+            }
         } else {
             into.failure = "the compile failed: " + Brief(m.errors);
         }
@@ -321,17 +367,13 @@ struct HlslSuiteRunner::FileRun {
         }
         if (!m.compiled && UsesTextureObjects(s.source)) Add(id, failed, kLaterSyntax, Brief(m.errors));
         else if (!m.compiled) Add(id, failed, CompileCause(m.errors, "compile refused wrongly"), Brief(m.errors));
-        else if (!m.created) Add(id, failed, "compile accepted but device refuses", DeviceLog());
+        else if (!m.created) Add(id, failed, "compile accepted but device refuses", Brief(m.errors));
         else Add(id, Outcome::Passed);
     }
 
     static std::string CompileCause(const std::string& errors, const char* otherwise) {
         return errors.find("stopped") != std::string::npos ? "internal stop" : otherwise;
     }
-
-    // What the device said of the last program it refused (the gl back end
-    // writes the driver's log to standard error; the call gives no text).
-    static std::string DeviceLog() { return "CreatePixelShader/CreateVertexShader failed"; }
 
     void Texture(const TextureSection& t) {
         if (!runnable) return;
