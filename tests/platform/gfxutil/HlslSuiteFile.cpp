@@ -204,6 +204,13 @@ TestLine ParseTestLine(int line, std::string_view text) {
         ParseUniform(text.substr(8), t);
     } else if (text == "draw quad") {
         t.kind = TestLine::Kind::DrawQuad;
+    } else if (StartsWith(text, "draw triangle strip ") || StartsWith(text, "draw triangle list ")) {
+        long long count = 0;
+        if (ToLong(std::string(Trim(text.substr(19))), count) && count >= 3 && count <= 65536) {
+            t.kind = TestLine::Kind::DrawTriangles;
+            t.strip = StartsWith(text, "draw triangle strip");
+            t.count = std::uint32_t(count);
+        }
     } else if (StartsWith(text, "probe")) {
         ParseProbe(text.substr(5), t);
     } else if (StartsWith(text, "alpha test ")) {
@@ -255,6 +262,20 @@ Section Open(int line, std::string_view header) {
         TestSection t;
         t.line = line;
         return t;
+    }
+    if (header == "input layout") {
+        InputLayoutSection l;
+        l.line = line;
+        return l;
+    }
+    if (StartsWith(header, "vb ")) {
+        long long slot = 0;
+        if (ToLong(std::string(Trim(header.substr(3))), slot) && slot >= 0 && slot < 16) {
+            VertexBufferSection v;
+            v.line = line;
+            v.slot = std::uint32_t(slot);
+            return v;
+        }
     }
     for (std::string_view kind : {"srv ", "texture ", "sampler "}) {
         if (!StartsWith(header, kind)) continue;
@@ -361,6 +382,35 @@ void Finish(Section& s, const std::vector<std::pair<int, std::string>>& lines) {
             }
         }
         tex->supported = ok && sized && tex->texels.size() == TexelCount(*tex);
+    } else if (auto* l = std::get_if<InputLayoutSection>(&s)) {
+        for (const auto& [n, text] : lines) {
+            std::istringstream in{text};
+            std::string slot, format, semantic, index;
+            if (!(in >> slot >> format >> semantic)) continue;
+            in >> index;
+            InputElement e;
+            long long v = 0;
+            if (!ToLong(slot, v) || v < 0 || v > 15) v = 16;
+            e.slot = std::uint32_t(v);
+            // Float formats only: "r32-float" to "r32g32b32a32-float".
+            static constexpr std::pair<std::string_view, std::uint32_t> kFormats[] = {
+                {"r32-float", 1}, {"r32g32-float", 2}, {"r32g32b32-float", 3}, {"r32g32b32a32-float", 4}};
+            for (const auto& [name, floats] : kFormats)
+                if (format == name) e.floats = floats;
+            if (e.slot > 15) e.floats = 0;
+            for (char& c : semantic) c = char(std::toupper(static_cast<unsigned char>(c)));
+            e.semantic = semantic;
+            if (!index.empty() && (!ToLong(index, v) || v < 0 || v > 15)) e.floats = 0;
+            else e.index = index.empty() ? 0 : std::uint32_t(v);
+            l->elements.push_back(e);
+        }
+    } else if (auto* vb = std::get_if<VertexBufferSection>(&s)) {
+        for (const auto& [n, text] : lines)
+            for (const std::string& word : Numbers(text)) {
+                float f = 0;
+                if (ToFloat(word, f)) vb->floats.push_back(f);
+                else vb->supported = false;
+            }
     } else if (auto* sa = std::get_if<SamplerSection>(&s)) {
         for (const auto& [n, text] : lines) {
             std::istringstream in{text};

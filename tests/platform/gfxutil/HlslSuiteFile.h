@@ -63,7 +63,7 @@ struct ShaderSection {
 };
 
 struct TestLine {
-    enum class Kind { Uniform, DrawQuad, Probe, ShadeMode, AlphaTest, ClearTarget, Unsupported };
+    enum class Kind { Uniform, DrawQuad, DrawTriangles, Probe, ShadeMode, AlphaTest, ClearTarget, Unsupported };
     int line = 0;
     Kind kind = Kind::Unsupported;
     Condition todo, onlyIf;
@@ -77,6 +77,9 @@ struct TestLine {
     int channels = 4;
     float expected[4] = {0, 0, 0, 0};
     std::uint32_t ulps = 0;
+    // DrawTriangles: a strip or a list of `count` vertices from the vertex buffers.
+    bool strip = false;
+    std::uint32_t count = 0;
     // ShadeMode: flat or linear.
     bool flat = false;
     // AlphaTest: the comparison (published D3DCMP_* number) and reference.
@@ -111,13 +114,34 @@ struct SamplerSection {
     bool supported = true;        // false when it asks for a comparison
 };
 
+// Where each vertex element comes from: its buffer, its floats (1-4; 0 for
+// a format this runner does not read) and its semantic.
+struct InputElement {
+    std::uint32_t slot = 0, floats = 0, index = 0;
+    std::string semantic; // upper case: POSITION, TEXCOORD, COLOR, ...
+};
+
+struct InputLayoutSection {
+    int line = 0;
+    std::vector<InputElement> elements;
+};
+
+// A vertex buffer's floats, as written.
+struct VertexBufferSection {
+    int line = 0;
+    bool supported = true; // false when a word is not a float
+    std::uint32_t slot = 0;
+    std::vector<float> floats;
+};
+
 // Sections of other stages and resources (compute, hull, uav, rtv, ...).
 struct OtherSection {
     int line = 0;
     std::string header;
 };
 
-using Section = std::variant<Requirement, ShaderSection, TestSection, TextureSection, SamplerSection, OtherSection>;
+using Section = std::variant<Requirement, ShaderSection, TestSection, TextureSection, SamplerSection,
+                             InputLayoutSection, VertexBufferSection, OtherSection>;
 
 class HlslSuiteFile {
 public:

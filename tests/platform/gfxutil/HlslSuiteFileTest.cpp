@@ -124,7 +124,7 @@ TEST(HlslSuiteFile, TestLinesUniformsDrawsAndProbes) {
             "probe uav 1 (0) r (1)\n"
             "probe (0, 0) rgba (1, 2, 3)\n"
             "shade mode flat\n"
-            "draw triangle strip 4\n"
+            "draw point list 2\n"
             "alpha test less 0.5\n"
             "alpha test greater equal 1.0\n"
             "clear rtv 0  1 0 0.5 1\n"
@@ -217,6 +217,43 @@ TEST(HlslSuiteFile, TexturesAndSamplers) {
     EXPECT_EQ(mips.levels, 2u);
     EXPECT_EQ(TexelCount(mips), 20u);
     EXPECT_EQ(mips.texels.back(), 5.0f);
+}
+
+TEST(HlslSuiteFile, InputLayoutsVertexBuffersAndTriangleDraws) {
+    HlslSuiteFile f;
+    f.Parse("[input layout]\n"
+            "0 r32g32-float POSITION\n"
+            "0 r32-float color 1\n"
+            "1 r32g32b32a32-float TEXCOORD 3\n"
+            "1 r32-uint TEXCOORD 4\n"
+            "[vb 1]\n-1.0 2.5\n 3 4e1\n"
+            "[vb 2]\n1 x\n"
+            "[test]\ndraw triangle strip 4\ndraw triangle list 3\ndraw triangle list 2\ndraw point list 1\n");
+    ASSERT_EQ(f.Sections().size(), 4u);
+    const auto& l = Nth<InputLayoutSection>(f, 0);
+    ASSERT_EQ(l.elements.size(), 4u);
+    EXPECT_EQ(l.elements[0].floats, 2u);
+    EXPECT_EQ(l.elements[0].semantic, "POSITION");
+    EXPECT_EQ(l.elements[1].semantic, "COLOR"); // semantics compare without case
+    EXPECT_EQ(l.elements[1].index, 1u);
+    EXPECT_EQ(l.elements[2].slot, 1u);
+    EXPECT_EQ(l.elements[2].floats, 4u);
+    EXPECT_EQ(l.elements[2].index, 3u);
+    EXPECT_EQ(l.elements[3].floats, 0u); // integers: not read by this runner
+    const auto& vb = Nth<VertexBufferSection>(f, 1);
+    EXPECT_TRUE(vb.supported);
+    EXPECT_EQ(vb.slot, 1u);
+    EXPECT_EQ(vb.floats, (std::vector<float>{-1.0f, 2.5f, 3.0f, 40.0f}));
+    EXPECT_FALSE(Nth<VertexBufferSection>(f, 2).supported);
+    const auto& t = Nth<TestSection>(f, 3);
+    ASSERT_EQ(t.lines.size(), 4u);
+    EXPECT_EQ(t.lines[0].kind, TestLine::Kind::DrawTriangles);
+    EXPECT_TRUE(t.lines[0].strip);
+    EXPECT_EQ(t.lines[0].count, 4u);
+    EXPECT_EQ(t.lines[1].kind, TestLine::Kind::DrawTriangles);
+    EXPECT_FALSE(t.lines[1].strip);
+    EXPECT_EQ(t.lines[2].kind, TestLine::Kind::Unsupported); // fewer vertices than a triangle
+    EXPECT_EQ(t.lines[3].kind, TestLine::Kind::Unsupported);
 }
 
 TEST(HlslSuiteFile, OddTextNeverStopsTheReader) {

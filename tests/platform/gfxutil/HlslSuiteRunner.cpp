@@ -215,6 +215,9 @@ struct HlslSuiteRunner::FileRun {
     } pixel, vertex;
 
     std::vector<std::uint32_t> uniforms;
+    std::vector<InputElement> layout;
+    std::vector<float> vertexBuffers[16];
+    bool vertexBufferRead[16] = {};
     IDirect3DTexture9* textures[16] = {};
 
     // The last draw: made, or why not (and whether the file expects that).
@@ -434,6 +437,10 @@ struct HlslSuiteRunner::FileRun {
         drawTodo = line.todo.At(model);
         drawFailure.clear();
         readBackValid = false;
+        if (line.kind == TestLine::Kind::DrawTriangles && !vertex.section) {
+            drawUnsupported = true; // vertex buffers feed a file's own vertex program
+            return;
+        }
         if (!Current(pixel) || !pixel.section) {
             drawFailed = true;
             drawFailure = pixel.section ? "no pixel program: " + pixel.failure : "no pixel program declared";
@@ -454,11 +461,79 @@ struct HlslSuiteRunner::FileRun {
             device->SetVertexShaderConstantF(0, constants.data(), std::min(registers, kVertexRegisters));
             device->SetPixelShaderConstantF(0, constants.data(), std::min(registers, kPixelRegisters));
         }
+        if (line.kind == TestLine::Kind::DrawTriangles) {
+            drawUnsupported = !DrawTriangles(line);
+            return;
+        }
         const HRESULT hr = device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, kTriangle, sizeof(Corner));
         if (FAILED(hr)) {
             drawFailed = true;
             drawFailure = "the draw failed (the driver refused the program pair)";
         }
+    }
+
+    // The usage number of a layout's semantic; -1 for one this runner does not map.
+    static int Usage(const std::string& semantic) {
+        static const std::pair<const char*, int> kUsages[] = {
+            {"POSITION", D3DDECLUSAGE_POSITION}, {"SV_POSITION", D3DDECLUSAGE_POSITION},
+            {"BLENDWEIGHT", D3DDECLUSAGE_BLENDWEIGHT}, {"BLENDINDICES", D3DDECLUSAGE_BLENDINDICES},
+            {"NORMAL", D3DDECLUSAGE_NORMAL}, {"PSIZE", D3DDECLUSAGE_PSIZE}, {"TEXCOORD", D3DDECLUSAGE_TEXCOORD},
+            {"TANGENT", D3DDECLUSAGE_TANGENT}, {"BINORMAL", D3DDECLUSAGE_BINORMAL}, {"COLOR", D3DDECLUSAGE_COLOR},
+            {"FOG", D3DDECLUSAGE_FOG}, {"DEPTH", D3DDECLUSAGE_DEPTH}};
+        for (const auto& [name, usage] : kUsages)
+            if (semantic == name) return usage;
+        return -1;
+    }
+
+    // "draw triangle strip|list N" from the file's input layout and vertex
+    // buffers; false when they are of a form this runner does not make.
+    bool DrawTriangles(const TestLine& line) {
+        if (layout.empty()) return false;
+        std::vector<D3DVERTEXELEMENT9> elements;
+        std::uint32_t strides[16] = {};
+        for (const InputElement& e : layout) {
+            const int usage = Usage(e.semantic);
+            if (e.floats == 0 || usage < 0 || !vertexBufferRead[e.slot]) return false;
+            elements.push_back({std::uint16_t(e.slot), std::uint16_t(strides[e.slot]),
+                                std::uint8_t(D3DDECLTYPE_FLOAT1 + e.floats - 1), D3DDECLMETHOD_DEFAULT,
+                                std::uint8_t(usage), std::uint8_t(e.index)});
+            strides[e.slot] += e.floats * 4;
+        }
+        elements.push_back(D3DDECL_END());
+        IDirect3DVertexDeclaration9* declaration = nullptr;
+        IDirect3DVertexBuffer9* buffers[16] = {};
+        bool ok = SUCCEEDED(device->CreateVertexDeclaration(elements.data(), &declaration));
+        for (std::uint32_t slot = 0; ok && slot < 16; ++slot) {
+            if (strides[slot] == 0) continue;
+            const std::size_t bytes = std::size_t(strides[slot]) * line.count;
+            if (vertexBuffers[slot].size() * 4 < bytes) {
+                ok = false;
+                break;
+            }
+            void* data = nullptr;
+            ok = SUCCEEDED(device->CreateVertexBuffer(std::uint32_t(bytes), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED,
+                                                      &buffers[slot], nullptr)) &&
+                 SUCCEEDED(buffers[slot]->Lock(0, 0, &data, 0));
+            if (!ok) break;
+            std::memcpy(data, vertexBuffers[slot].data(), bytes);
+            buffers[slot]->Unlock();
+            device->SetStreamSource(slot, buffers[slot], 0, strides[slot]);
+        }
+        if (ok) {
+            device->SetVertexDeclaration(declaration);
+            const std::uint32_t primitives = line.strip ? line.count - 2 : line.count / 3;
+            if (FAILED(device->DrawPrimitive(line.strip ? D3DPT_TRIANGLESTRIP : D3DPT_TRIANGLELIST, 0, primitives))) {
+                drawFailed = true;
+                drawFailure = "the draw failed (the driver refused the program pair)";
+            }
+        }
+        device->SetVertexDeclaration(runner.m_declaration);
+        for (std::uint32_t slot = 0; slot < 16; ++slot) {
+            if (buffers[slot]) device->SetStreamSource(slot, nullptr, 0, 0);
+            Release(buffers[slot]);
+        }
+        Release(declaration);
+        return ok;
     }
 
     bool ReadBack() {
@@ -544,7 +619,8 @@ struct HlslSuiteRunner::FileRun {
                 if (uniforms.size() < line.offset + line.words.size()) uniforms.resize(line.offset + line.words.size());
                 std::copy(line.words.begin(), line.words.end(), uniforms.begin() + line.offset);
                 break;
-            case TestLine::Kind::DrawQuad: Draw(line); break;
+            case TestLine::Kind::DrawQuad:
+            case TestLine::Kind::DrawTriangles: Draw(line); break;
             case TestLine::Kind::AlphaTest:
                 device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
                 device->SetRenderState(D3DRS_ALPHAFUNC, line.compare);
@@ -585,6 +661,11 @@ std::vector<Check> HlslSuiteRunner::Run(const HlslSuiteFile& file, bool allAtMod
         else if (const auto* t = std::get_if<TestSection>(&s)) run.Test(*t);
         else if (const auto* tex = std::get_if<TextureSection>(&s)) run.Texture(*tex);
         else if (const auto* sa = std::get_if<SamplerSection>(&s)) run.Sampler(*sa);
+        else if (const auto* l = std::get_if<InputLayoutSection>(&s)) run.layout = l->elements;
+        else if (const auto* vb = std::get_if<VertexBufferSection>(&s)) {
+            run.vertexBuffers[vb->slot] = vb->floats;
+            run.vertexBufferRead[vb->slot] = vb->supported;
+        }
         else if (const auto* o = std::get_if<OtherSection>(&s); o && run.runnable)
             run.foreignSetup = "a [" + o->header + "] section of later models";
     }
