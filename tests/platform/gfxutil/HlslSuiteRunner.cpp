@@ -212,6 +212,9 @@ struct HlslSuiteRunner::FileRun {
         IDirect3DVertexShader9* vs = nullptr;
         IDirect3DPixelShader9* ps = nullptr;
         std::string failure;
+        // The file expects this section to be refused at this model: a draw
+        // with it is no check of this model (the suite's own runner makes none).
+        bool refusedByFile = false;
     } pixel, vertex;
 
     std::vector<std::uint32_t> uniforms;
@@ -222,7 +225,7 @@ struct HlslSuiteRunner::FileRun {
 
     // The last draw: made, or why not (and whether the file expects that).
     bool drawn = false, drawFailed = false, drawTodo = false, drawUnsupported = false;
-    std::string drawFailure;
+    std::string drawFailure, drawNotRun;
     bool readBackValid = false;
     std::vector<float> pixels;
 
@@ -237,6 +240,7 @@ struct HlslSuiteRunner::FileRun {
         Release(p.vs);
         Release(p.ps);
         p.failure.clear();
+        p.refusedByFile = false;
     }
 
     void Add(std::string id, Outcome outcome, std::string cause = {}, std::string message = {}) {
@@ -359,13 +363,13 @@ struct HlslSuiteRunner::FileRun {
             else Add(id, failed, CompileCause(text, "effect refused wrongly"), Brief(text));
             return;
         }
-        Program scratch;
-        Program& into = expectFail ? scratch : (s.stage == Stage::Vertex ? vertex : pixel);
+        Program& into = s.stage == Stage::Vertex ? vertex : pixel;
         const Made m = Make(s, into);
         if (expectFail) {
             if (!m.compiled) Add(id, Outcome::Passed);
             else Add(id, failed, "fail section accepted", m.created ? "compiled and made" : "compiled; the device refused it");
-            Drop(scratch);
+            Drop(into);
+            into.refusedByFile = true;
             return;
         }
         if (!m.compiled && UsesTextureObjects(s.source)) Add(id, failed, kLaterSyntax, Brief(m.errors));
@@ -426,6 +430,7 @@ struct HlslSuiteRunner::FileRun {
     // reason when it cannot be.
     bool Current(Program& p) {
         if (!p.section) return true; // none declared: the pass-through program serves
+        if (p.refusedByFile) return false;
         if (p.madeAt != model || p.madeFlags != flags) (void)Make(*p.section, p);
         return p.vs || p.ps;
     }
@@ -439,6 +444,12 @@ struct HlslSuiteRunner::FileRun {
         readBackValid = false;
         if (line.kind == TestLine::Kind::DrawTriangles && !vertex.section) {
             drawUnsupported = true; // vertex buffers feed a file's own vertex program
+            drawNotRun = "after a draw this runner does not make";
+            return;
+        }
+        if (pixel.refusedByFile || vertex.refusedByFile) {
+            drawUnsupported = true;
+            drawNotRun = "after a draw with a program the file expects to be refused at this model";
             return;
         }
         if (!Current(pixel) || !pixel.section) {
@@ -463,6 +474,7 @@ struct HlslSuiteRunner::FileRun {
         }
         if (line.kind == TestLine::Kind::DrawTriangles) {
             drawUnsupported = !DrawTriangles(line);
+            drawNotRun = "after a draw from vertex buffers of a form this runner does not make";
             return;
         }
         const HRESULT hr = device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, kTriangle, sizeof(Corner));
@@ -557,7 +569,7 @@ struct HlslSuiteRunner::FileRun {
         const Outcome failed = todo ? Outcome::TodoFailed : Outcome::Failed;
         if (!foreignSetup.empty()) return Add(id, Outcome::NotRun, "not run", foreignSetup);
         if (line.kind != TestLine::Kind::Probe) return Add(id, Outcome::NotRun, "not run", "probe form: " + line.text);
-        if (drawUnsupported) return Add(id, Outcome::NotRun, "not run", "after a draw this runner does not make");
+        if (drawUnsupported) return Add(id, Outcome::NotRun, "not run", drawNotRun);
         if (!drawn) return Add(id, failed, "no draw", "probe before any draw");
         if (drawFailed)
             return Add(id, failed, pixel.section && UsesTextureObjects(pixel.section->source) ? kLaterSyntax : "no draw",
@@ -641,6 +653,7 @@ struct HlslSuiteRunner::FileRun {
                 if (line.text.rfind("draw", 0) == 0) {
                     drawn = true;
                     drawUnsupported = true;
+                    drawNotRun = "after a draw this runner does not make: " + line.text;
                 } else {
                     unknownCommand = true;
                     unknown = line.text;
