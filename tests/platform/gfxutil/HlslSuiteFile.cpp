@@ -131,6 +131,12 @@ void ParseUniform(std::string_view rest, TestLine& t) {
 
 void ParseProbe(std::string_view rest, TestLine& t) {
     rest = Trim(rest);
+    if (StartsWith(rest, "rtv ")) {
+        rest = Trim(rest.substr(4));
+        if (rest.empty() || rest.front() < '0' || rest.front() > '3') return;
+        t.target = rest.front() - '0';
+        rest = Trim(rest.substr(1));
+    }
     if (rest.empty() || rest.front() != '(') return; // probes of other resources (uav, rtv, dsv)
     const std::size_t close = rest.find(')');
     if (close == std::string_view::npos) return;
@@ -268,6 +274,15 @@ Section Open(int line, std::string_view header) {
         l.line = line;
         return l;
     }
+    if (StartsWith(header, "rtv ")) {
+        long long index = 0;
+        if (ToLong(std::string(Trim(header.substr(4))), index) && index >= 0 && index < 4) {
+            RenderTargetSection r;
+            r.line = line;
+            r.index = int(index);
+            return r;
+        }
+    }
     if (StartsWith(header, "vb ")) {
         long long slot = 0;
         if (ToLong(std::string(Trim(header.substr(3))), slot) && slot >= 0 && slot < 16) {
@@ -404,6 +419,17 @@ void Finish(Section& s, const std::vector<std::pair<int, std::string>>& lines) {
             else e.index = index.empty() ? 0 : std::uint32_t(v);
             l->elements.push_back(e);
         }
+    } else if (auto* rt = std::get_if<RenderTargetSection>(&s)) {
+        bool format = false, size = false, other = false;
+        for (const auto& [n, text] : lines) {
+            std::string_view l = Trim(text);
+            if (l.empty()) continue;
+            if (l == "format r32g32b32a32-float") format = true;
+            else if (StartsWith(l, "size") && Numbers(l.substr(4)) == std::vector<std::string>{"2d", "640", "480"})
+                size = true;
+            else other = true;
+        }
+        rt->supported = format && size && !other;
     } else if (auto* vb = std::get_if<VertexBufferSection>(&s)) {
         for (const auto& [n, text] : lines)
             for (const std::string& word : Numbers(text)) {

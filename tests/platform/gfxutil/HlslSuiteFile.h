@@ -75,6 +75,7 @@ struct TestLine {
     // (1: r, 2: rg, 4: rgba) and the tolerance in units in the last place.
     int x = 0, y = 0, w = 1, h = 1;
     int channels = 4;
+    int target = 0; // "probe rtv N": render target N
     float expected[4] = {0, 0, 0, 0};
     std::uint32_t ulps = 0;
     // DrawTriangles: a strip or a list of `count` vertices from the vertex buffers.
@@ -134,14 +135,22 @@ struct VertexBufferSection {
     std::vector<float> floats;
 };
 
-// Sections of other stages and resources (compute, hull, uav, rtv, ...).
+// A render target of the draws: the runner makes four-float ones of its
+// own size only.
+struct RenderTargetSection {
+    int line = 0;
+    int index = 0;
+    bool supported = false; // "format r32g32b32a32-float", "size (2d, 640, 480)"
+};
+
+// Sections of other stages and resources (compute, hull, uav, ...).
 struct OtherSection {
     int line = 0;
     std::string header;
 };
 
 using Section = std::variant<Requirement, ShaderSection, TestSection, TextureSection, SamplerSection,
-                             InputLayoutSection, VertexBufferSection, OtherSection>;
+                             InputLayoutSection, VertexBufferSection, RenderTargetSection, OtherSection>;
 
 class HlslSuiteFile {
 public:

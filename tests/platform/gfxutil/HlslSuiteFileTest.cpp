@@ -256,6 +256,27 @@ TEST(HlslSuiteFile, InputLayoutsVertexBuffersAndTriangleDraws) {
     EXPECT_EQ(t.lines[3].kind, TestLine::Kind::Unsupported);
 }
 
+TEST(HlslSuiteFile, RenderTargetsAndTheirProbes) {
+    HlslSuiteFile f;
+    f.Parse("[rtv 1]\nformat r32g32b32a32-float\nsize (2d, 640, 480)\n"
+            "[rtv 0]\nformat r32g32b32a32-uint\nsize (2d, 640, 480)\n"
+            "[rtv 2]\nformat r32g32b32a32-float\nsize (2d, 64, 64)\n"
+            "[rtv 4]\n"
+            "[test]\nprobe rtv 1 (3, 4) rgba (0.5, 0.6, 0.7, 0.8)\nprobe rtv 7 (0, 0) rgba (1, 1, 1, 1)\n");
+    ASSERT_EQ(f.Sections().size(), 5u);
+    EXPECT_TRUE(Nth<RenderTargetSection>(f, 0).supported);
+    EXPECT_EQ(Nth<RenderTargetSection>(f, 0).index, 1);
+    EXPECT_FALSE(Nth<RenderTargetSection>(f, 1).supported); // integers
+    EXPECT_FALSE(Nth<RenderTargetSection>(f, 2).supported); // another size
+    EXPECT_EQ(Nth<OtherSection>(f, 3).header, "rtv 4");      // beyond the device's four targets
+    const auto& t = Nth<TestSection>(f, 4);
+    ASSERT_EQ(t.lines[0].kind, TestLine::Kind::Probe);
+    EXPECT_EQ(t.lines[0].target, 1);
+    EXPECT_EQ(t.lines[0].x, 3);
+    EXPECT_FLOAT_EQ(t.lines[0].expected[3], 0.8f);
+    EXPECT_EQ(t.lines[1].kind, TestLine::Kind::Unsupported);
+}
+
 TEST(HlslSuiteFile, OddTextNeverStopsTheReader) {
     for (const char* text : {"", "[", "[]", "[test]\nprobe (", "[test]\nuniform x float4 1", "[pixel shader todo(sm<4]\n",
                              "[require]\nshader model >= four\n", "no section\n[test]\n", "[test]\nprobe (1, 2) rgba (1, 2, 3, 4) x\n"}) {

@@ -183,6 +183,7 @@ HlslSuiteRunner::~HlslSuiteRunner() {
         }
     }
     Release(m_target);
+    for (auto*& t : m_moreTargets) Release(t);
     Release(m_readBack);
     Release(m_declaration);
     Release(m_passThrough[0]);
@@ -226,8 +227,36 @@ struct HlslSuiteRunner::FileRun {
     // The last draw: made, or why not (and whether the file expects that).
     bool drawn = false, drawFailed = false, drawTodo = false, drawUnsupported = false;
     std::string drawFailure, drawNotRun;
-    bool readBackValid = false;
-    std::vector<float> pixels;
+    // Pixels of targets 0-3 as read since the last draw or clear.
+    bool readBackValid[4] = {};
+    std::vector<float> pixels[4];
+    bool targetBound[4] = {true, false, false, false};
+
+    void Invalidate() {
+        for (bool& v : readBackValid) v = false;
+    }
+
+    void RenderTarget(const RenderTargetSection& r) {
+        if (!runnable) return;
+        if (!r.supported) {
+            foreignSetup = "a render target of a form this runner does not make (line " + std::to_string(r.line) + ")";
+            return;
+        }
+        if (r.index == 0) return; // the runner's own target is of this form
+        IDirect3DSurface9*& t = runner.m_moreTargets[r.index - 1];
+        if (!t && FAILED(device->CreateRenderTarget(kWidth, kHeight, D3DFMT_A32B32G32R32F, D3DMULTISAMPLE_NONE, 0, 0, &t,
+                                                    nullptr))) {
+            foreignSetup = "render target " + std::to_string(r.index) + " was not made";
+            return;
+        }
+        if (FAILED(device->SetRenderTarget(std::uint32_t(r.index), t))) {
+            foreignSetup = "render target " + std::to_string(r.index) + " cannot be bound";
+            return;
+        }
+        targetBound[r.index] = true;
+    }
+
+    IDirect3DSurface9* Target(int index) { return index == 0 ? runner.m_target : runner.m_moreTargets[index - 1]; }
 
     FileRun(HlslSuiteRunner& r, bool at3) : runner(r), device(r.m_device), allAtModel3(at3) {}
     ~FileRun() {
@@ -441,7 +470,7 @@ struct HlslSuiteRunner::FileRun {
         drawUnsupported = false;
         drawTodo = line.todo.At(model);
         drawFailure.clear();
-        readBackValid = false;
+        Invalidate();
         if (line.kind == TestLine::Kind::DrawTriangles && !vertex.section) {
             drawUnsupported = true; // vertex buffers feed a file's own vertex program
             drawNotRun = "after a draw this runner does not make";
@@ -548,18 +577,18 @@ struct HlslSuiteRunner::FileRun {
         return ok;
     }
 
-    bool ReadBack() {
-        if (readBackValid) return true;
+    bool ReadBack(int target) {
+        if (readBackValid[target]) return true;
         D3DLOCKED_RECT lr;
-        if (FAILED(device->GetRenderTargetData(runner.m_target, runner.m_readBack)) ||
+        if (!targetBound[target] || FAILED(device->GetRenderTargetData(Target(target), runner.m_readBack)) ||
             FAILED(runner.m_readBack->LockRect(&lr, nullptr, D3DLOCK_READONLY)))
             return false;
-        pixels.resize(std::size_t(kWidth) * kHeight * 4);
+        pixels[target].resize(std::size_t(kWidth) * kHeight * 4);
         for (std::uint32_t y = 0; y < kHeight; ++y)
-            std::memcpy(pixels.data() + std::size_t(y) * kWidth * 4,
+            std::memcpy(pixels[target].data() + std::size_t(y) * kWidth * 4,
                         static_cast<const std::uint8_t*>(lr.pBits) + std::size_t(y) * lr.Pitch, kWidth * 16);
         runner.m_readBack->UnlockRect();
-        readBackValid = true;
+        readBackValid[target] = true;
         return true;
     }
 
@@ -574,11 +603,12 @@ struct HlslSuiteRunner::FileRun {
         if (drawFailed)
             return Add(id, failed, pixel.section && UsesTextureObjects(pixel.section->source) ? kLaterSyntax : "no draw",
                        drawFailure);
-        if (!ReadBack()) return Add(id, failed, "no draw", "GetRenderTargetData failed");
+        if (!targetBound[line.target]) return Add(id, Outcome::NotRun, "not run", "a probe of a target never made");
+        if (!ReadBack(line.target)) return Add(id, failed, "no draw", "GetRenderTargetData failed");
         for (int y = line.y; y < line.y + line.h; ++y) {
             for (int x = line.x; x < line.x + line.w; ++x) {
                 if (x >= int(kWidth) || y >= int(kHeight)) return Add(id, Outcome::NotRun, "not run", "outside the target");
-                const float* p = &pixels[(std::size_t(y) * kWidth + std::size_t(x)) * 4];
+                const float* p = &pixels[line.target][(std::size_t(y) * kWidth + std::size_t(x)) * 4];
                 for (int c = 0; c < line.channels; ++c) {
                     if (UlpDistance(p[c], line.expected[c]) <= line.ulps) continue;
                     std::ostringstream m;
@@ -602,7 +632,7 @@ struct HlslSuiteRunner::FileRun {
             if (!(scaled >= 0.0f && scaled <= 255.0f) || scaled != std::floor(scaled)) return false;
             bytes[i] = std::uint32_t(scaled);
         }
-        readBackValid = false;
+        Invalidate();
         return SUCCEEDED(device->Clear(0, nullptr, D3DCLEAR_TARGET,
                                        (bytes[3] << 24) | (bytes[0] << 16) | (bytes[1] << 8) | bytes[2], 1.0f, 0));
     }
@@ -610,7 +640,7 @@ struct HlslSuiteRunner::FileRun {
     void Test(const TestSection& t) {
         if (runnable) device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
         drawn = false;
-        readBackValid = false;
+        Invalidate();
         bool unknownCommand = false;
         std::string unknown;
         for (const TestLine& line : t.lines) {
@@ -675,6 +705,7 @@ std::vector<Check> HlslSuiteRunner::Run(const HlslSuiteFile& file, bool allAtMod
         else if (const auto* tex = std::get_if<TextureSection>(&s)) run.Texture(*tex);
         else if (const auto* sa = std::get_if<SamplerSection>(&s)) run.Sampler(*sa);
         else if (const auto* l = std::get_if<InputLayoutSection>(&s)) run.layout = l->elements;
+        else if (const auto* rt = std::get_if<RenderTargetSection>(&s)) run.RenderTarget(*rt);
         else if (const auto* vb = std::get_if<VertexBufferSection>(&s)) {
             run.vertexBuffers[vb->slot] = vb->floats;
             run.vertexBufferRead[vb->slot] = vb->supported;
@@ -685,6 +716,7 @@ std::vector<Check> HlslSuiteRunner::Run(const HlslSuiteFile& file, bool allAtMod
     m_device->SetVertexShader(nullptr);
     m_device->SetPixelShader(nullptr);
     for (std::uint32_t i = 0; i < 16; ++i) m_device->SetTexture(i, nullptr);
+    for (std::uint32_t i = 1; i < 4; ++i) m_device->SetRenderTarget(i, nullptr);
     return std::move(run.checks);
 }
 

@@ -57,6 +57,7 @@ private:
 
     gfx::IDirect3DDevice9* m_device; // link: the caller's device outlives the runner
     gfx::IDirect3DSurface9* m_target = nullptr;
+    gfx::IDirect3DSurface9* m_moreTargets[3] = {nullptr, nullptr, nullptr}; // targets 1-3, made when a file asks
     gfx::IDirect3DSurface9* m_readBack = nullptr;
     gfx::IDirect3DVertexDeclaration9* m_declaration = nullptr;
     gfx::IDirect3DVertexShader9* m_passThrough[2] = {nullptr, nullptr}; // 2.0, 3.0
