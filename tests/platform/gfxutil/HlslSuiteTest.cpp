@@ -189,6 +189,77 @@ TEST_P(HlslSuite, ChecksPassOrDepartAsRecorded) {
     }
 }
 
+// The runner's verdicts on a small written file: each kind of check and
+// each reason a check passes, fails, may fail or does not run.
+TEST(HlslSuiteRunnerVerdicts, EachCheckKindGetsItsOutcome) {
+    if (!g_suite->Runner() && gfxtest::CallerDriver() == "dummy") GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
+    ASSERT_NE(g_suite->Runner(), nullptr);
+    HlslSuiteFile file;
+    file.Parse("[pixel shader]\n"                                           // 1
+               "uniform float4 u;\n"
+               "float4 main() : sv_target { return u * 2; }\n"
+               "[test]\n"
+               "uniform 0 float4 -1.5 0.25 3 100\n"
+               "draw quad\n"
+               "probe (0, 0) rgba (-3, 0.5, 6, 200)\n"                     // 7: passes, beyond 0..1
+               "probe (639, 479) rgba (-3, 0.5, 6, 201)\n"                 // 8: a wrong value
+               "probe (639, 479) rgba (-3, 0.5, 6, 201) 2\n"               // 9: 201 is far more than 2 ulps off
+               "todo probe (5, 5) rgba (0, 0, 0, 0)\n"                     // 10: may fail
+               "probe (10, 10, 30, 20) rgb (-3, 0.5, 6)\n"                 // 11: not a form the suite writes
+               "probe (10, 10, 30, 20) rgba (-3, 0.5, 6, 200)\n"           // 12: a rectangle
+               "[pixel shader fail]\n"                                      // 13: compiles: a fault
+               "float4 main() : sv_target { return 1; }\n"
+               "[test]\n"
+               "draw quad\n"
+               "probe (0, 0) rgba (1, 1, 1, 1)\n"                          // 17: no check of this model
+               "[pixel shader fail]\n"                                      // 18: refused as it must be
+               "float4 main() : sv_target { return undeclared; }\n"
+               "[pixel shader todo]\n"                                      // 20: refused, may be
+               "float4 main() : sv_target { return undeclared; }\n"
+               "[test]\n"
+               "todo draw quad\n"
+               "probe (0, 0) rgba (1, 1, 1, 1)\n"                          // 24: after a draw marked todo
+               "draw quad\n"
+               "probe (0, 0) rgba (1, 1, 1, 1)\n"                          // 26: no program to draw
+               "[require]\n"
+               "shader model >= 4.0\n"
+               "[pixel shader]\n"                                           // no check at all
+               "float4 main() : sv_target { return 1; }\n"
+               "[require]\n"
+               "shader model >= 3.0\n"
+               "[pixel shader]\n"                                           // 33: ps_3_0 holds c100
+               "float4 u : register(c100);\n"
+               "float4 main() : sv_target { return u; }\n"
+               "[test]\n"
+               "uniform 400 float4 4 5 6 7\n"
+               "draw quad\n"
+               "probe (320, 240) rgba (4, 5, 6, 7)\n"                      // 39: from register 400 / 4
+               "[require]\n"
+               "float64\n"
+               "[pixel shader]\n"                                           // 42: a need Direct3D 9 cannot meet
+               "float4 main() : sv_target { return 1; }\n");
+    const std::vector<Check> checks = g_suite->Runner()->Run(file, false);
+    std::vector<std::pair<std::string, Outcome>> got;
+    for (const Check& c : checks) got.emplace_back(c.id, c.outcome);
+    const std::vector<std::pair<std::string, Outcome>> expected = {
+        {"1:compile", Outcome::Passed},   {"7:probe", Outcome::Passed},       {"8:probe", Outcome::Failed},
+        {"9:probe", Outcome::Failed},     {"10:probe", Outcome::TodoFailed},  {"11:probe", Outcome::NotRun},
+        {"12:probe", Outcome::Passed},    {"13:compile", Outcome::Failed},    {"17:probe", Outcome::NotRun},
+        {"18:compile", Outcome::Passed},  {"20:compile", Outcome::TodoFailed}, {"24:probe", Outcome::TodoFailed},
+        {"26:probe", Outcome::Failed},    {"33:compile", Outcome::Passed},    {"39:probe", Outcome::Passed},
+        {"42:compile", Outcome::NotRun}};
+    EXPECT_EQ(got, expected);
+    for (const Check& c : checks) {
+        if (c.id == "8:probe") {
+            EXPECT_EQ(c.cause, "wrong value");
+        } else if (c.id == "13:compile") {
+            EXPECT_EQ(c.cause, "fail section accepted");
+        } else if (c.id == "42:compile") {
+            EXPECT_EQ(c.message, "needs float64");
+        }
+    }
+}
+
 std::string FileTestName(const ::testing::TestParamInfo<std::string>& info) {
     std::string n = info.param.substr(0, info.param.find('.'));
     for (char& c : n)
