@@ -311,14 +311,17 @@ constexpr float WALL_HEIGHT = 0.3f;
 // and under its posts' squares (the nearest of a building's shapes names
 // what a click finds in it). Far enough over the display that the depth
 // buffer tells the two apart from as high and as far as the camera goes
-// (a tenth of a unit is some six of its steps 250 units away): nearer, the
-// display wins here and there by chance and the floor, and all that stands
-// on it, show striped with the yard's grey. Still low enough that a ray
-// aimed at the ground past the building meets it only a hair behind its
-// edge.
-constexpr float SLAB_TOP = 0.1f;
+// (a twentieth of a unit is some three of its steps 250 units away):
+// nearer, the display wins here and there by chance and the floor, and all
+// that stands on it, show striped with the yard's grey. As far under the
+// squares the placement lays a tenth of a unit over a floor: at that very
+// height the floor took a held room's squares on some cells and not on
+// others. Still low enough that a ray aimed at the ground past the building
+// meets it only a hair behind its edge.
+constexpr float PLACEMENT_SQUARE_LIFT = 0.1f;
+constexpr float SLAB_TOP = 0.05f;
 constexpr float SLAB_BOTTOM = -0.05f;
-static_assert(SLAB_TOP < DEMO_POST_LIFT);
+static_assert(SLAB_TOP < DEMO_POST_LIFT && SLAB_TOP + 0.04f < PLACEMENT_SQUARE_LIFT);
 constexpr float WALL_THICKNESS = 0.3f;
 // Half the width of the gap the entrance leaves in the front wall.
 constexpr float ENTRANCE_HALF = 2.0f;
