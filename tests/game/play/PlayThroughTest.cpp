@@ -951,7 +951,9 @@ TEST_F(PlayThroughTest, AOnePointerStepPressesWhatIsUnderItThen)
             kScript.Tap(fOpenX, fOpenY, fBlockX, fBlockY, bHeld);
             EXPECT_EQ(kGame.GetSelectedBuilding(), pkBlock);
             if (kGame.GetSelectedBuilding() != nullptr)
+            {
                 ASSERT_TRUE(kScript.ClickWidget(*kUi.GetMainPanel()->GetFloorPanel(), CFloorChangePanel::WIDGET_LEAVE));
+            }
             ASSERT_EQ(kGame.GetSelectedBuilding(), nullptr);
             // The open ground from the block: nothing is entered.
             kScript.Tap(fBlockX, fBlockY, fOpenX, fOpenY, bHeld);
