@@ -85,7 +85,7 @@ const Group BUILDINGS[] = {
 // player for guards.
 const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
-     {{"cellblocks", "cell_single", {"2", "2", "150", "1", "0", "cell", "40", "0"}},
+     {{"cellblocks", "cell_single", {"2", "2", "100", "1", "0", "cell", "40", "0"}},
       {"cellblocks", "cell_double", {"4", "2", "250", "2", "0", "cell", "60", "0"}},
       {"cellblocks", "cell_secure", {"2", "2", "600", "1", "3", "cell", "100", "0"}},
       // Two-bed cells for the higher security levels.
@@ -93,7 +93,7 @@ const Group CONTENTS[] = {
       {"cellblocks", "cell_double_high", {"4", "2", "600", "2", "2", "cell", "80", "0"}},
       {"cellblocks", "cell_double_max", {"4", "2", "800", "2", "3", "cell", "100", "0"}}}},
     {"CONTENTS_FOOD",
-     {{"canteens", "serving_counter", {"4", "2", "300", "4", "0", "food", "40", "1"}},
+     {{"canteens", "serving_counter", {"4", "2", "200", "4", "0", "food", "40", "1"}},
       {"canteens", "dining_table", {"4", "2", "400", "4", "0", "food", "20", "0"}},
       {"canteens", "bench", {"2", "2", "150", "2", "0", "food", "20", "0"}}}},
     {"CONTENTS_WORK",
