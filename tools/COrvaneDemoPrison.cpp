@@ -75,17 +75,25 @@ const Group BUILDINGS[] = {
 // Scores are the prison's progress: a cell block with a couple of two-bed
 // cells lifts the prison to level 1 (the large block), about nine such
 // cells to level 3 (the secure block).
+// A placed room costs its whole price again every day, a building a
+// hundredth of its price, the administration 2500 each morning, and a
+// prisoner pays (security level + 1) x 1000 a day. So cells and the serving
+// counter are cheap: a first prison of a small block, six single cells, a
+// canteen and a counter must pay its way at six prisoners, and a cell of a
+// higher level earns more than one of level 0 by its prisoners' pay. The
+// guard room stays cheap too: it is where the escape message sends a
+// player for guards.
 const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
-     {{"cellblocks", "cell_single", {"2", "2", "1000", "1", "0", "cell", "40", "0"}},
-      {"cellblocks", "cell_double", {"4", "2", "1800", "2", "0", "cell", "60", "0"}},
-      {"cellblocks", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "100", "0"}},
+     {{"cellblocks", "cell_single", {"2", "2", "100", "1", "0", "cell", "40", "0"}},
+      {"cellblocks", "cell_double", {"4", "2", "250", "2", "0", "cell", "60", "0"}},
+      {"cellblocks", "cell_secure", {"2", "2", "600", "1", "3", "cell", "100", "0"}},
       // Two-bed cells for the higher security levels.
-      {"cellblocks", "cell_double_medium", {"4", "2", "2200", "2", "1", "cell", "60", "0"}},
-      {"cellblocks", "cell_double_high", {"4", "2", "2600", "2", "2", "cell", "80", "0"}},
-      {"cellblocks", "cell_double_max", {"4", "2", "3200", "2", "3", "cell", "100", "0"}}}},
+      {"cellblocks", "cell_double_medium", {"4", "2", "400", "2", "1", "cell", "60", "0"}},
+      {"cellblocks", "cell_double_high", {"4", "2", "600", "2", "2", "cell", "80", "0"}},
+      {"cellblocks", "cell_double_max", {"4", "2", "800", "2", "3", "cell", "100", "0"}}}},
     {"CONTENTS_FOOD",
-     {{"canteens", "serving_counter", {"4", "2", "2000", "4", "0", "food", "40", "1"}},
+     {{"canteens", "serving_counter", {"4", "2", "200", "4", "0", "food", "40", "1"}},
       {"canteens", "dining_table", {"4", "2", "400", "4", "0", "food", "20", "0"}},
       {"canteens", "bench", {"2", "2", "150", "2", "0", "food", "20", "0"}}}},
     {"CONTENTS_WORK",
@@ -102,7 +110,7 @@ const Group CONTENTS[] = {
       {"admin", "planning2", {"4", "4", "16000", "0", "1", "staff", "160", "1"}},
       {"admin", "clerical1", {"4", "4", "6000", "0", "0", "staff", "80", "1"}},
       {"admin", "execution_room", {"4", "4", "30000", "0", "2", "staff", "0", "1"}},
-      {"admin", "guard_room", {"4", "4", "4000", "0", "0", "security", "40", "2"}},
+      {"admin", "guard_room", {"4", "4", "800", "0", "0", "security", "40", "2"}},
       {"admin", "chapel", {"4", "4", "5000", "1", "0", "indoor", "60", "1"}}}},
 };
 
