@@ -6,6 +6,7 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilHlslSpirv.h"
+#include "platform/gfxutil/GfxUtilHlslSpirvShapes.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
 
 #include <spirv_cross_c.h>
@@ -135,7 +136,7 @@ void AddMissingBuiltIns(std::string& glsl, bool vertex) {
 } // namespace
 
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
-    if (!HlslAddressRegisterIndices(spirv) || !SplitConstantArrayLoads(spirv) ||
+    if (!SplitMatrixComponentWise(spirv) || !HlslAddressRegisterIndices(spirv) || !SplitConstantArrayLoads(spirv) ||
         !ExtractDynamicConstantComponents(spirv) || !CopyDynamicallyIndexedMatrices(spirv) ||
         (!vertex && !ReadPixelPositionAsInput(spirv)))
         return error = "unexpected SPIR-V from the compiler", false;
