@@ -10,6 +10,7 @@
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilHlslRewrite.h"
+#include "platform/gfxutil/GfxUtilHlslSwizzle.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/GfxUtilShader.h"
@@ -210,7 +211,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         return false;
     }
     prepared = LiftEntryUniforms(prepared, entry);
-    prepared = DialectTypeWords(prepared);
+    prepared = MatrixSwizzlesByComponent(DialectTypeWords(prepared));
     if (CallsNoise(prepared)) {
         errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +
                  std::string(profileText) + "\n";

@@ -1,0 +1,19 @@
+#pragma once
+// Matrix swizzles of more than one component (`m._21_31_11_12`,
+// `m._m01_m10 = v`) put in forms glslang's HLSL front end reads: it takes
+// only a whole row that way and gives a constant for any other pick. Private
+// to the HLSL compiler.
+
+#include <string>
+#include <string_view>
+
+namespace gfx::hlsl {
+
+// A read becomes a vector built of the single components; a plain `=` to one
+// (a statement of its own, no component twice) becomes the value kept once
+// and written component by component. The base must be free of calls and
+// increments, being named once per component; other forms stay as they are.
+// Lines stay the file's.
+std::string MatrixSwizzlesByComponent(std::string_view source);
+
+} // namespace gfx::hlsl
