@@ -4,6 +4,7 @@
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilHlslBuffers.h"
 #include "platform/gfxutil/GfxUtilHlslCompile.h"
 #include "platform/gfxutil/GfxUtilHlslGlsl.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
@@ -204,7 +205,7 @@ bool WithinCap(std::size_t bytes, const std::string& sourceName, const HlslCompi
 bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
                   const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
                   std::string& errors) {
-    std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(lines.text));
+    std::string prepared = GroupLocalFlatLists(OpenConstantBuffers(BlankEffectSyntax(lines.text)));
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
         errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";
