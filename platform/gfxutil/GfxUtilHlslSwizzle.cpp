@@ -3,6 +3,8 @@
 #include "platform/gfxutil/GfxUtilHlslText.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <vector>
 
 namespace gfx::hlsl {
@@ -26,7 +28,82 @@ std::vector<std::string> MatrixComponents(std::string_view w) {
     return out;
 }
 
+// A numeric type word's rows and columns ("float4x3": 4, 3; "float3": 1, 3;
+// "float": 1, 1); false for any other word.
+bool NumericType(std::string_view w, int& rows, int& columns) {
+    for (const std::string_view scalar : {"float", "half", "double", "uint", "int", "bool", "min16float"}) {
+        if (!w.starts_with(scalar)) continue;
+        const std::string_view rest = w.substr(scalar.size());
+        rows = columns = 1;
+        if (rest.empty()) return true;
+        if (rest.size() == 1 && rest[0] >= '1' && rest[0] <= '4') return columns = rest[0] - '0', true;
+        if (rest.size() == 3 && rest[0] >= '1' && rest[0] <= '4' && rest[1] == 'x' && rest[2] >= '1' && rest[2] <= '4') {
+            rows = rest[0] - '0';
+            columns = rest[2] - '0';
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
 } // namespace
+
+std::string MatrixArgumentsByRows(std::string_view source) {
+    const std::vector<Token> t = Tokenize(source);
+    // Names declared as matrices: their rows; 0 for names declared otherwise too.
+    std::map<std::string_view, int> rowsOf;
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        if (!IdentStart(t[i].text.front()) || !IdentStart(t[i - 1].text.front())) continue;
+        const std::string_view w = t[i - 1].text;
+        if (w == "return" || w == "in" || w == "out" || w == "inout" || w == "uniform" || w == "const" ||
+            w == "static" || w == "else" || w == "row_major" || w == "column_major")
+            continue;
+        int rows = 0, columns = 0;
+        const bool matrix = NumericType(w, rows, columns) && rows > 1 && columns > 1 &&
+                            (i + 1 >= t.size() || !Is(t[i + 1], "["));
+        const auto known = rowsOf.find(t[i].text);
+        if (known == rowsOf.end()) rowsOf[t[i].text] = matrix ? rows : 0;
+        else if (known->second != (matrix ? rows : 0)) known->second = 0;
+    }
+    struct Edit {
+        std::size_t at, erase;
+        std::string text;
+    };
+    std::vector<Edit> edits;
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        int rows = 0, columns = 0;
+        if (!NumericType(t[i].text, rows, columns) || !Is(t[i + 1], "(")) continue;
+        const std::size_t close = MatchClose(t, i + 1);
+        if (close >= t.size()) continue;
+        std::vector<std::pair<std::size_t, std::size_t>> arguments; // first and last token
+        std::size_t first = i + 2;
+        int depth = 0;
+        for (std::size_t k = i + 2; k <= close; ++k) {
+            const std::string_view w = t[k].text;
+            if (w == "(" || w == "[" || w == "{") ++depth;
+            if ((w == ")" || w == "]" || w == "}") && k != close) --depth;
+            if (depth == 0 && (k == close || w == ",")) {
+                arguments.push_back({first, k});
+                first = k + 1;
+            }
+        }
+        if (arguments.size() < 2) continue;
+        for (const auto& [a, end] : arguments) {
+            if (end != a + 1) continue;
+            const auto named = rowsOf.find(t[a].text);
+            if (named == rowsOf.end() || named->second == 0) continue;
+            std::string rowsText;
+            for (int r = 0; r < named->second; ++r)
+                rowsText += (r ? ", " : "") + std::string(t[a].text) + "[" + std::to_string(r) + "]";
+            edits.push_back({t[a].begin, t[a].text.size(), rowsText});
+        }
+    }
+    std::string out(source);
+    std::sort(edits.begin(), edits.end(), [](const Edit& x, const Edit& y) { return x.at > y.at; });
+    for (const Edit& e : edits) out.replace(e.at, e.erase, e.text);
+    return out;
+}
 
 std::string MatrixSwizzlesByComponent(std::string_view source) {
     if (source.find("._") == std::string_view::npos) return std::string(source);

@@ -16,4 +16,10 @@ namespace gfx::hlsl {
 // Lines stay the file's.
 std::string MatrixSwizzlesByComponent(std::string_view source);
 
+// A matrix named among the arguments of a constructor of several
+// (`float4x4(1, 2, 3, 4, float3(5, 6, 7), 8, 9, 10, a, 15, 16)`) given as
+// its rows, which glslang reads right: it takes the matrix itself for a
+// vector. Names declared with more than one type stay as they are.
+std::string MatrixArgumentsByRows(std::string_view source);
+
 } // namespace gfx::hlsl
