@@ -317,6 +317,27 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
             s.usage = usage;
             s.reg = std::uint8_t(c.outputs.size());
             const std::string name = "hOut" + std::to_string(s.reg);
+            // A point size of more than one component (a float2 PSIZE) is
+            // its first: GLSL's is a float.
+            if (usage == D3DDECLUSAGE_PSIZE) {
+                const std::string store = std::string(builtIn) + " = ";
+                bool wrapped = false;
+                for (std::size_t at = c.glsl.find(store); at != std::string::npos; at = c.glsl.find(store, at + 1)) {
+                    const std::size_t end = c.glsl.find(';', at);
+                    if (end == std::string::npos) break;
+                    c.glsl.insert(end, ")");
+                    c.glsl.insert(at + store.size(), "orvPointSize(");
+                    wrapped = true;
+                }
+                if (wrapped) {
+                    const std::size_t version = c.glsl.rfind("#version", 0) == 0 ? c.glsl.find('\n') : std::string::npos;
+                    c.glsl.insert(version == std::string::npos ? 0 : version + 1,
+                                  "float orvPointSize(float v) { return v; }\n"
+                                  "float orvPointSize(vec2 v) { return v.x; }\n"
+                                  "float orvPointSize(vec3 v) { return v.x; }\n"
+                                  "float orvPointSize(vec4 v) { return v.x; }\n");
+                }
+            }
             for (std::size_t at = c.glsl.find(builtIn); at != std::string::npos; at = c.glsl.find(builtIn, at + name.size()))
                 c.glsl.replace(at, builtIn.size(), name);
             const std::size_t version = c.glsl.rfind("#version", 0) == 0 ? c.glsl.find('\n') : std::string::npos;
