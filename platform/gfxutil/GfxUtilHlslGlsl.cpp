@@ -136,7 +136,11 @@ void AddMissingBuiltIns(std::string& glsl, bool vertex) {
 } // namespace
 
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
-    if (!SplitMatrixComponentWise(spirv) || !HlslAddressRegisterIndices(spirv) || !SplitConstantArrayLoads(spirv) ||
+    if (!SplitMatrixComponentWise(spirv, error)) {
+        if (error.empty()) error = "unexpected SPIR-V from the compiler";
+        return false;
+    }
+    if (!HlslAddressRegisterIndices(spirv) || !SplitConstantArrayLoads(spirv) ||
         !ExtractDynamicConstantComponents(spirv) || !CopyDynamicallyIndexedMatrices(spirv) ||
         (!vertex && !ReadPixelPositionAsInput(spirv)))
         return error = "unexpected SPIR-V from the compiler", false;

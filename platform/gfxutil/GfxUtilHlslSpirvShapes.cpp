@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <string>
 
 namespace gfx {
 namespace {
@@ -14,7 +15,12 @@ using namespace spirv;
 constexpr std::uint32_t kOpVectorShuffleCode = 79;
 constexpr std::uint32_t kOpTypeFirst = 19, kOpTypeLast = 39, kOpConstantFirst = 41, kOpConstantLast = 52,
                         kOpFRem = 140, kOpFMod = 141, kOpAny = 154, kOpAll = 155, kOpDPdx = 207, kOpFwidthCoarse = 215;
-constexpr std::uint32_t kGlslMatrixInverse = 34, kGlslDeterminant = 33;
+constexpr std::uint32_t kOpIsNan = 156, kOpIsInf = 157, kOpLogicalOr = 166, kOpLogicalAnd = 167,
+                        kOpFOrdEqual = 180, kOpFUnordGreaterThanEqual = 191;
+constexpr std::uint32_t kGlslMatrixInverse = 34, kGlslDeterminant = 33, kGlslModf = 35, kGlslModfStruct = 36,
+                        kGlslFrexp = 51, kGlslFrexpStruct = 52;
+
+bool Comparison(std::uint32_t op) { return op == kOpIsNan || op == kOpIsInf || (op >= kOpFOrdEqual && op <= kOpFUnordGreaterThanEqual); }
 
 // Operations that act on each component alone, by where their operands start
 // (0: not one of them).
@@ -27,7 +33,7 @@ std::size_t ComponentWiseOperands(std::uint32_t op, const std::uint32_t* w, std:
 
 } // namespace
 
-bool SplitMatrixComponentWise(std::vector<std::uint32_t>& spirv) {
+bool SplitMatrixComponentWise(std::vector<std::uint32_t>& spirv, std::string& error) {
     if (spirv.size() < kHeaderWords) return true;
     std::vector<std::size_t> starts;
     for (std::size_t at = kHeaderWords; at < spirv.size();) {
@@ -45,6 +51,8 @@ bool SplitMatrixComponentWise(std::vector<std::uint32_t>& spirv) {
     // compiler's of its leading square: results of those, by the size.
     std::map<std::uint32_t, std::uint32_t> squares;
     std::uint32_t component = 0;
+    std::map<std::uint32_t, std::size_t> compares; // comparison of matrices: where it is
+    std::set<std::uint32_t> reducedOtherwise;      // values used other than by any() and all()
     for (const std::size_t at : starts) {
         const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         const std::uint32_t* w = &spirv[at];
@@ -60,6 +68,17 @@ bool SplitMatrixComponentWise(std::vector<std::uint32_t>& spirv) {
         if (valued && words >= 3 && typeIds.count(w[1])) typeOf[w[2]] = w[1];
         if (!inFunction) continue;
         const std::size_t first = ComponentWiseOperands(op, w, words);
+        if (op == kOpExtInst && words >= 6 && matrices.count(typeOf[w[5]])) any = true;
+        // Comparisons of matrices, which any() and all() (and clip) reduce:
+        // every other use of one leaves it as it is.
+        if (Comparison(op) && (words == 4 || words == 5) &&
+            (matrices.count(typeOf[w[3]]) || (words == 5 && matrices.count(typeOf[w[4]])))) {
+            compares[w[2]] = at;
+            any = true;
+        } else {
+            const std::size_t from = op == kOpAny || op == kOpAll ? 4 : 1;
+            for (std::size_t o = from; o < words; ++o) reducedOtherwise.insert(w[o]);
+        }
         if (op == kOpExtInst && words == 6 && w[4] == kGlslDeterminant) {
             const auto m = matrices.find(typeOf[w[5]]);
             const auto column = m == matrices.end() ? vectors.end() : vectors.find(m->second.first);
@@ -97,6 +116,39 @@ bool SplitMatrixComponentWise(std::vector<std::uint32_t>& spirv) {
         }
         squareTypes[k] = {vector, matrix};
     }
+    for (auto c = compares.begin(); c != compares.end();)
+        c = reducedOtherwise.count(c->first) ? compares.erase(c) : std::next(c);
+    // What no column-by-column form gives: a matrix of booleans kept as a
+    // value, and modf or frexp of a matrix, whose second result is written
+    // through a pointer to the whole matrix.
+    inFunction = false;
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        const std::uint32_t* w = &spirv[at];
+        if (op == kOpFunction) inFunction = true;
+        if (!inFunction || words < 3) continue;
+        if (op == kOpExtInst && words >= 6 && matrices.count(typeOf[w[5]]) &&
+            (w[4] == kGlslModf || w[4] == kGlslModfStruct || w[4] == kGlslFrexp || w[4] == kGlslFrexpStruct))
+            return error = "modf and frexp of a matrix are not supported; apply them to its rows", false;
+        if (!matrices.count(w[1])) continue;
+        const auto column = vectors.find(matrices[w[1]].first);
+        if (column != vectors.end() && bools.count(column->second.first) && !compares.count(w[2]))
+            return error = "a matrix of booleans (isnan, isinf, isfinite or a comparison of matrices) kept as a value "
+                           "is not supported; reduce it with any() or all()",
+                   false;
+    }
+    // Boolean vectors of a column's size, for the comparisons column by column.
+    std::map<std::uint32_t, std::uint32_t> boolVectors; // size: type
+    for (const auto& [v, shape] : vectors)
+        if (bools.count(shape.first)) boolVectors[shape.second] = v;
+    for (const auto& [id, at] : compares) {
+        const std::uint32_t* w = &spirv[at];
+        const auto m = matrices.count(typeOf[w[3]]) ? matrices[typeOf[w[3]]] : matrices[typeOf[w[4]]];
+        const std::uint32_t size = vectors[m.first].second;
+        if (boolVectors.count(size) || bools.empty()) continue;
+        boolVectors[size] = bound++;
+        declarations.insert(declarations.end(), {FirstWord(4, kOpTypeVector), boolVectors[size], *bools.begin(), size});
+    }
     bool declared = false;
     for (const std::size_t at : starts) {
         const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
@@ -124,6 +176,43 @@ bool SplitMatrixComponentWise(std::vector<std::uint32_t>& spirv) {
             }
             out.insert(out.end(), square.begin(), square.end());
             out.insert(out.end(), {w[0], w[1], w[2], w[3], w[4], square[2]});
+            continue;
+        }
+        if (compares.count(w[words > 2 ? 2 : 0]) && Comparison(op)) continue; // made at its any() or all()
+        if ((op == kOpAny || op == kOpAll) && words == 4 && compares.count(w[3]) && !bools.empty()) {
+            const std::uint32_t* cmp = &spirv[compares[w[3]]];
+            const std::uint32_t cmpWords = WordCount(cmp[0]);
+            const auto [columnType, columns] =
+                matrices.count(typeOf[cmp[3]]) ? matrices[typeOf[cmp[3]]] : matrices[typeOf[cmp[4]]];
+            const std::uint32_t size = vectors[columnType].second;
+            std::uint32_t so_far = 0;
+            for (std::uint32_t c = 0; c < columns; ++c) {
+                std::vector<std::uint32_t> compare = {cmp[0], boolVectors[size], bound++};
+                for (std::size_t o = 3; o < cmpWords; ++o) {
+                    std::uint32_t operand = cmp[o];
+                    if (matrices.count(typeOf[operand])) {
+                        operand = bound++;
+                        out.insert(out.end(), {FirstWord(5, kOpCompositeExtract), columnType, operand, cmp[o], c});
+                    } else if (!vectors.count(typeOf[operand])) { // a scalar: spread over the column
+                        operand = bound++;
+                        out.push_back(FirstWord(3 + size, kOpCompositeConstruct));
+                        out.insert(out.end(), {columnType, operand});
+                        for (std::uint32_t i = 0; i < size; ++i) out.push_back(cmp[o]);
+                    }
+                    compare.push_back(operand);
+                }
+                out.insert(out.end(), compare.begin(), compare.end());
+                const std::uint32_t reduced = columns == 1 ? w[2] : bound++;
+                out.insert(out.end(), {FirstWord(4, op), w[1], reduced, compare[2]});
+                if (c > 0) {
+                    const std::uint32_t joined = c + 1 == columns ? w[2] : bound++;
+                    out.insert(out.end(), {FirstWord(5, op == kOpAny ? kOpLogicalOr : kOpLogicalAnd), w[1], joined,
+                                           so_far, reduced});
+                    so_far = joined;
+                } else {
+                    so_far = reduced;
+                }
+            }
             continue;
         }
         if ((op == kOpAny || op == kOpAll) && words == 4 && bools.count(typeOf[w[3]])) {

@@ -3,6 +3,7 @@
 // no form for, put in forms it has. Private to the HLSL compiler.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace gfx {
@@ -13,8 +14,11 @@ namespace gfx {
 // each such operation made one per column, put together again. Likewise
 // any() and all() of a single boolean, which GLSL declares for vectors only,
 // made the boolean itself; and the determinant of a matrix not square, the
-// determinant of its leading square as the D3D9 compiler takes it. False, with the module as it was, on a module not
-// in the form glslang writes.
-[[nodiscard]] bool SplitMatrixComponentWise(std::vector<std::uint32_t>& spirv);
+// determinant of its leading square as the D3D9 compiler takes it; and a
+// comparison of matrices reduced by any() or all() (clip's too) made one per
+// column. False with the reason for a matrix of booleans kept as a value and
+// for modf or frexp of a matrix, which GLSL has no form for either; false,
+// with the module as it was, on a module not in the form glslang writes.
+[[nodiscard]] bool SplitMatrixComponentWise(std::vector<std::uint32_t>& spirv, std::string& error);
 
 } // namespace gfx
