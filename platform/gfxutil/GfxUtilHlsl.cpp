@@ -212,7 +212,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         return false;
     }
     prepared = LiftEntryUniforms(prepared, entry);
-    prepared = MatrixArgumentsByRows(MatrixSwizzlesByComponent(DialectTypeWords(prepared)));
+    prepared = OneComponentProducts(MatrixArgumentsByRows(MatrixSwizzlesByComponent(DialectTypeWords(prepared))));
     if (CallsNoise(prepared)) {
         errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +
                  std::string(profileText) + "\n";

@@ -105,6 +105,46 @@ std::string MatrixArgumentsByRows(std::string_view source) {
     return out;
 }
 
+std::string OneComponentProducts(std::string_view source) {
+    if (source.find("mul") == std::string_view::npos) return std::string(source);
+    const std::vector<Token> t = Tokenize(source);
+    // Names by their declared shape: rows, columns, and whether a float1 and
+    // its kind; an empty shape for names declared with more than one.
+    struct Shape {
+        int rows = 0, columns = 0;
+        bool single = false;
+        bool operator==(const Shape&) const = default;
+    };
+    std::map<std::string_view, Shape> shapes;
+    std::set<std::string_view> ambiguous;
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        if (!IdentStart(t[i].text.front())) continue;
+        Shape s;
+        if (!NumericType(t[i - 1].text, s.rows, s.columns)) continue;
+        if (i + 1 < t.size() && (Is(t[i + 1], "(") || Is(t[i + 1], "["))) continue; // functions, arrays
+        s.single = t[i - 1].text.back() == '1' && t[i - 1].text.find('x') == std::string_view::npos;
+        const auto known = shapes.find(t[i].text);
+        if (known == shapes.end()) shapes[t[i].text] = s;
+        else if (!(known->second == s)) ambiguous.insert(t[i].text);
+    }
+    std::string out(source);
+    std::vector<std::pair<std::size_t, std::pair<std::size_t, std::string>>> edits;
+    for (std::size_t i = 0; i + 5 < t.size(); ++i) {
+        if (!Is(t[i], "mul") || !Is(t[i + 1], "(") || !Is(t[i + 3], ",") || !Is(t[i + 5], ")")) continue;
+        const auto a = shapes.find(t[i + 2].text), b = shapes.find(t[i + 4].text);
+        if (a == shapes.end() || b == shapes.end() || ambiguous.count(a->first) || ambiguous.count(b->first)) continue;
+        const auto widen = [&](const Token& name, int size) {
+            std::string text = "float" + std::to_string(size) + "(" + std::string(name.text);
+            for (int k = 1; k < size; ++k) text += ", 0";
+            edits.push_back({name.begin, {name.text.size(), text + ")"}});
+        };
+        if (a->second.single && b->second.rows > 1 && b->second.columns > 1) widen(t[i + 2], b->second.rows);
+        else if (b->second.single && a->second.rows > 1 && a->second.columns > 1) widen(t[i + 4], a->second.columns);
+    }
+    for (auto e = edits.rbegin(); e != edits.rend(); ++e) out.replace(e->first, e->second.first, e->second.second);
+    return out;
+}
+
 std::string MatrixSwizzlesByComponent(std::string_view source) {
     if (source.find("._") == std::string_view::npos) return std::string(source);
     const std::vector<Token> t = Tokenize(source);

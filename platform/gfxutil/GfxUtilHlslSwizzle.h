@@ -22,4 +22,10 @@ std::string MatrixSwizzlesByComponent(std::string_view source);
 // vector. Names declared with more than one type stay as they are.
 std::string MatrixArgumentsByRows(std::string_view source);
 
+// `mul` of a one-component vector and a matrix, which stops glslang: the
+// vector widened with zeros to the matrix's rows (on the left) or columns
+// (on the right), which gives the D3D9 compiler's product: the first row, or
+// the first column, scaled. Only names declared with one type each.
+std::string OneComponentProducts(std::string_view source);
+
 } // namespace gfx::hlsl
