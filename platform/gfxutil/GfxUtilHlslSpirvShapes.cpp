@@ -220,8 +220,8 @@ bool SplitMatrixComponentWise(std::vector<std::uint32_t>& spirv, std::string& er
             continue;
         }
         const std::size_t first = ComponentWiseOperands(op, w, words);
-        const auto result = matrices.find(w[1]);
-        if (!first || result == matrices.end() || w[1] == 0 || words < 3) {
+        const auto result = first ? matrices.find(w[1]) : matrices.end();
+        if (!first || result == matrices.end() || words < 3) {
             out.insert(out.end(), w, w + words);
             continue;
         }
