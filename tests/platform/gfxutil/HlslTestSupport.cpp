@@ -2,13 +2,78 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/platform/gfx/GfxBackendFixture.h"
+
 #include <cmath>
+#include <map>
+#include <vector>
 
 using namespace gfx;
 
 namespace gfx::test {
 
 namespace {
+
+// Every program the tests compiled, by its code: the test that compiled it
+// first, and whether it is a vertex program.
+std::map<std::vector<std::uint8_t>, std::pair<std::string, bool>>& Made() {
+    static std::map<std::vector<std::uint8_t>, std::pair<std::string, bool>> made;
+    return made;
+}
+
+void Record(const Compiled& out, const char* profile) {
+    if (out.result != D3D_OK || out.code.empty() || !profile) return;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    Made().emplace(out.code, std::make_pair(test ? std::string(test->test_suite_name()) + "." + test->name() : "",
+                                            profile[0] == 'v'));
+}
+
+// After the last test, every program a compile gave made on the gl device:
+// no compile may succeed with code the device then refuses, whichever test
+// made it and whatever that test went on to check.
+class ReplayOnGl : public ::testing::Environment {
+public:
+    void TearDown() override {
+        if (Made().empty()) return;
+        gfxtest::UseDriverFor(BackendKind::Gl);
+        IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION, BackendKind::Gl);
+        if (!d3d) {
+            if (gfxtest::CallerDriver() != "dummy") ADD_FAILURE() << "no gl device to make the compiled programs on";
+            return;
+        }
+        D3DPRESENT_PARAMETERS p;
+        p.BackBufferWidth = p.BackBufferHeight = 8;
+        p.BackBufferFormat = D3DFMT_X8R8G8B8;
+        p.BackBufferCount = 1;
+        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        p.Windowed = 1;
+        IDirect3DDevice9* device = nullptr;
+        if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device) != D3D_OK) {
+            ADD_FAILURE() << "no gl device to make the compiled programs on";
+            d3d->Release();
+            return;
+        }
+        for (const auto& [code, made] : Made()) {
+            const auto* words = reinterpret_cast<const std::uint32_t*>(code.data());
+            IDirect3DVertexShader9* vs = nullptr;
+            IDirect3DPixelShader9* ps = nullptr;
+            const HRESULT hr = made.second ? device->CreateVertexShader(words, std::uint32_t(code.size()), &vs)
+                                           : device->CreatePixelShader(words, std::uint32_t(code.size()), &ps);
+            if (hr != D3D_OK) {
+                ShaderContainer c;
+                const bool read = ReadShaderContainer(code.data(), code.size(), c);
+                ADD_FAILURE() << "a program " << made.first << " compiled is refused by the gl device:\n"
+                              << (read ? c.glsl : "(code its own reader refuses)");
+            }
+            if (vs) vs->Release();
+            if (ps) ps->Release();
+        }
+        device->Release();
+        d3d->Release();
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const g_replay = ::testing::AddGlobalTestEnvironment(new ReplayOnGl);
 
 void Keep(Compiled& out, ID3DXBuffer* code, ID3DXBuffer* errors) {
     if (code) {
@@ -32,6 +97,7 @@ void Compile(Compiled& out, const std::string& source, const char* profile, cons
     out.result = D3DXCompileShader(source.data(), std::uint32_t(source.size()), entry, profile, 0, &code, &errors,
                                    &out.table, defines);
     Keep(out, code, errors);
+    Record(out, profile);
 }
 
 void CompileFile(Compiled& out, const std::string& path, const char* profile, const char* entry,
@@ -40,6 +106,7 @@ void CompileFile(Compiled& out, const std::string& path, const char* profile, co
     ID3DXBuffer* errors = nullptr;
     out.result = D3DXCompileShaderFromFile(path.c_str(), entry, profile, 0, &code, &errors, &out.table, defines);
     Keep(out, code, errors);
+    Record(out, profile);
 }
 
 const ShaderConstantRecord* Constant(const ShaderContainer& c, const std::string& name) {
