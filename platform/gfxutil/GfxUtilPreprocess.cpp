@@ -64,6 +64,25 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// Files saved by Windows editors start with a UTF-8 byte-order mark and may
+// end their lines with CR LF or (older Mac editors) a lone CR: the mark is
+// dropped and each line end made one '\n', so a lone CR does not join the
+// lines it ends (the first "//" would hide the rest of the file) and every
+// line keeps its number.
+std::string PlainLines(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t from = 0; from < text.size();) {
+        const std::size_t cr = std::min(text.find('\r', from), text.size());
+        out.append(text, from, cr - from);
+        if (cr == text.size()) break;
+        out += '\n';
+        from = cr + (text.compare(cr, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return out;
+}
+
 // Comments out (a block comment's characters become spaces, so columns and
 // line breaks stay), carriage returns dropped, and line continuations
 // joined: the joined line keeps the first line's number and the lines it
@@ -305,6 +324,11 @@ public:
     void Run(std::string_view text, int file, const std::string& path, std::size_t depth) {
         if (depth == 0) m_bytes += text.size();
         int openComment = 0;
+        std::string plain; // only for text that needs it: most has neither
+        if (text.starts_with("\xEF\xBB\xBF") || text.find('\r') != std::string_view::npos) {
+            plain = PlainLines(text);
+            text = plain;
+        }
         const std::string clean = SplitClean(text, openComment);
         if (openComment) Error(file, openComment, "comment without its end");
         struct Cond {

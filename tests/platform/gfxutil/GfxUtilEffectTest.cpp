@@ -592,6 +592,33 @@ TEST(GfxUtilEffectReadTest, TechniquesPassesAndTheirShaders) {
     EXPECT_EQ(fx->Release(), 0u);
 }
 
+// An effect saved by Windows and older Mac editors: a byte-order mark
+// first and CR LF or lone CR line ends. Its first "//" comment hides nothing,
+// so its programs are read and compiled, and problems keep their lines.
+TEST(GfxUtilEffectReadTest, ByteOrderMarksAndEveryLineEndAreRead) {
+    for (const std::string end : {"\r", "\r\n"}) {
+        SCOPED_TRACE(end == "\r" ? "CR" : "CR LF");
+        const std::string text = "\xEF\xBB\xBF// a sprite effect" + end + "float4 Tint = {1, 0, 0, 1};" + end +
+                                 "float4 PS() : COLOR { return Tint; }" + end +
+                                 "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }" + end;
+        std::string errors;
+        ID3DXEffectCompiler* fx = Compile(text, &errors);
+        ASSERT_NE(fx, nullptr) << errors;
+        D3DXEFFECT_DESC desc;
+        ASSERT_EQ(fx->GetDesc(&desc), D3D_OK);
+        EXPECT_EQ(desc.Parameters, 1u);
+        EXPECT_EQ(desc.Techniques, 1u);
+        D3DXPASS_DESC pd{};
+        ASSERT_EQ(fx->GetPassDesc(fx->GetPass("T", 0), &pd), D3D_OK);
+        ASSERT_NE(pd.pPixelShaderFunction, nullptr) << errors;
+        EXPECT_TRUE(IsShaderContainer(pd.pPixelShaderFunction));
+        EXPECT_EQ(fx->Release(), 0u);
+        const std::string wrong = ErrorsOf("\xEF\xBB\xBF// note" + end + end + "float4 Tint = {1, 0, 0, 1}" + end +
+                                           "technique T { pass { } }" + end);
+        EXPECT_TRUE(wrong.starts_with("memory(4)")) << wrong;
+    }
+}
+
 // The names and words of the table give the published numbers, each name once.
 TEST(GfxUtilEffectReadTest, TheStateTableIsPinned) {
     using effect::FindState;
