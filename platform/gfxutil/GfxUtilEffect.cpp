@@ -43,9 +43,14 @@ EffectData::~EffectData() {
 }
 
 int EffectData::ParameterIndex(const std::string& name) const {
-    for (std::size_t i = 0; i < parameters.size(); ++i)
-        if (parameters[i].name == name) return static_cast<int>(i);
-    return -1;
+    const auto it = m_parameterIndex.find(name);
+    return it == m_parameterIndex.end() ? -1 : it->second;
+}
+
+bool EffectData::AddParameter(Parameter&& p) {
+    if (!m_parameterIndex.emplace(p.name, static_cast<int>(parameters.size())).second) return false;
+    parameters.push_back(std::move(p));
+    return true;
 }
 
 const State* EffectData::ShaderOf(const State& s) const {
@@ -1105,11 +1110,19 @@ HRESULT Read(const std::string& text, const std::string& name, const D3DXMACRO* 
     return D3D_OK;
 }
 
-// Device programs for every assembled shader.
-void MakePrograms(IDirect3DDevice9* device, EffectData& d) {
+// Device programs for every assembled shader; false when the load's
+// deadline passed first (each program is translated for the device, which
+// takes time in proportion to the programs an effect holds).
+bool MakePrograms(IDirect3DDevice9* device, EffectData& d) {
+    const HlslCompileScope* scope = HlslCompileScope::Current();
+    bool late = false;
     auto make = [&](State& s) {
         const bool program = s.source == State::Source::Asm || s.source == State::Source::Compile;
-        if (!program || s.code.empty() || !s.error.empty() || !s.info) return;
+        if (late || !program || s.code.empty() || !s.error.empty() || !s.info) return;
+        if (scope && scope->Expired()) {
+            late = true;
+            return;
+        }
         const auto bytes = static_cast<std::uint32_t>(s.code.size() * 4);
         if (s.info->kind == StateKind::VertexShader) {
             IDirect3DVertexShader9* vs = nullptr;
@@ -1126,16 +1139,37 @@ void MakePrograms(IDirect3DDevice9* device, EffectData& d) {
     for (effect::Technique& t : d.techniques)
         for (effect::Pass& pass : t.passes)
             for (State& s : pass.states) make(s);
+    return !late;
 }
 
 } // namespace
 
 HRESULT CreateEffectObject(IDirect3DDevice9* device, std::unique_ptr<EffectData> data, ID3DXEffect** effect,
-                           std::string&) {
-    MakePrograms(device, *data);
+                           std::string& errorText) {
+    if (!MakePrograms(device, *data)) {
+        errorText = "the effect took too long to load"; // data's programs go with it
+        return E_FAIL;
+    }
     *effect = new ID3DXEffect(device, std::move(data));
     return D3D_OK;
 }
+
+namespace {
+
+// The load's end: the effect, or the reason it has none in `errors` (its
+// warnings let go of then).
+HRESULT FinishEffect(IDirect3DDevice9* device, std::unique_ptr<EffectData> model, const std::string& name,
+                     ID3DXEffect** effect, ID3DXBuffer** errors) {
+    std::string errorText;
+    const HRESULT hr = CreateEffectObject(device, std::move(model), effect, errorText);
+    if (FAILED(hr) && errors) {
+        if (*errors) (*errors)->Release();
+        *errors = ErrorBuffer(name + "(0): " + errorText + "\n");
+    }
+    return hr;
+}
+
+} // namespace
 
 HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, std::uint32_t size, const D3DXMACRO* defines,
                          ID3DXInclude* include, std::uint32_t, ID3DXEffectPool* pool, ID3DXEffect** effect,
@@ -1143,12 +1177,14 @@ HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, std::uint32
     if (effect) *effect = nullptr;
     if (errors) *errors = nullptr;
     if (!device || !effect || (!data && size)) return D3DERR_INVALIDCALL;
+    // One deadline for the whole load: reading, every compile, and the
+    // device's programs (a caller's scope gives its own).
+    const HlslCompileScope scope;
     std::unique_ptr<EffectData> model;
     const HRESULT hr = Read(std::string(static_cast<const char*>(data), size), "memory", defines, include, pool,
                             model, errors);
     if (FAILED(hr)) return hr;
-    std::string unused;
-    return CreateEffectObject(device, std::move(model), effect, unused);
+    return FinishEffect(device, std::move(model), "memory", effect, errors);
 }
 
 namespace {
@@ -1172,13 +1208,13 @@ HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, const char* path, co
     if (effect) *effect = nullptr;
     if (errors) *errors = nullptr;
     if (!device || !path || !effect) return D3DERR_INVALIDCALL;
+    const HlslCompileScope scope; // the whole load, as for an effect in memory
     std::string text;
     if (const HRESULT hr = ReadEffectFile(path, text, errors); FAILED(hr)) return hr;
     std::unique_ptr<EffectData> model;
     const HRESULT hr = Read(text, path, defines, include, pool, model, errors);
     if (FAILED(hr)) return hr;
-    std::string unused;
-    return CreateEffectObject(device, std::move(model), effect, unused);
+    return FinishEffect(device, std::move(model), path, effect, errors);
 }
 
 HRESULT D3DXCreateEffectCompiler(const char* data, std::uint32_t size, const D3DXMACRO* defines,

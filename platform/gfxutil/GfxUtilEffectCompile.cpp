@@ -4,6 +4,7 @@
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
 
 #include <cctype>
 #include <cstring>
@@ -156,8 +157,14 @@ std::string Relocate(const std::string& errors, const std::string& name, const s
 
 } // namespace
 
-void CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
+bool CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
                           const std::string& name, std::string& messages) {
+    // One deadline covers the effect's load: once it has passed, no pass
+    // starts its compile (each would still preprocess the whole text before
+    // looking at the clock), and the effect fails rather than load without
+    // the programs it names.
+    const HlslCompileScope* scope = HlslCompileScope::Current();
+    bool late = false;
     struct Result {
         std::vector<std::uint32_t> code;
         std::string error;
@@ -168,6 +175,12 @@ void CompileEffectShaders(EffectData& d, const std::string& source, const std::v
         const std::string key = s.profile + " " + s.entry + "(" + s.callArguments + ")";
         auto it = done.find(key);
         if (it == done.end()) {
+            if (late || (scope && scope->Expired())) {
+                late = true;
+                s.error = "compile " + key + ": not compiled, the effect took too long to load";
+                s.code.clear();
+                return;
+            }
             Result r;
             std::string text = source, entry = s.entry, error;
             if (!s.callArguments.empty() && !WrapEntry(source, s.entry, s.callArguments, text, entry, error)) {
@@ -217,6 +230,8 @@ void CompileEffectShaders(EffectData& d, const std::string& source, const std::v
     for (Technique& t : d.techniques)
         for (Pass& pass : t.passes)
             for (State& s : pass.states) compile(s);
+    // A compile may have been cut short by the deadline too.
+    return !late && !(scope && scope->Expired());
 }
 
 } // namespace gfx::effect

@@ -81,11 +81,25 @@ struct Token {
     std::size_t li = 0, col = 0, endLi = 0, endCol = 0;
 };
 
+// How often the reader looks at the load's deadline: in lines and in tokens.
+constexpr std::size_t kLinesPerLook = 1024;
+constexpr std::size_t kTokensPerLook = 4096;
+constexpr const char* kTooLong = "the effect took too long to read";
+
+bool Expired() {
+    const HlslCompileScope* scope = HlslCompileScope::Current();
+    return scope && scope->Expired();
+}
+
 std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
     std::vector<Token> tokens;
     for (std::size_t li = 0; li < lines.size(); ++li) {
         const std::string_view s = lines[li].text;
         const int file = lines[li].file, line = lines[li].number;
+        if (li % kLinesPerLook == kLinesPerLook - 1 && Expired()) {
+            errors.Add(file, line, kTooLong);
+            break;
+        }
         if (!lines[li].pragma.empty()) tokens.push_back({Tok::Pragma, lines[li].pragma, file, line});
         for (std::size_t i = 0; i < s.size();) {
             const char c = s[i];
@@ -246,6 +260,13 @@ private:
     const Token& Next() {
         const Token& t = Peek();
         if (m_i < m_t.size() - 1) ++m_i;
+        // Past the deadline every loop of the reader ends at once: the
+        // tokens left are passed over.
+        if (++m_taken % kTokensPerLook == 0 && Expired()) {
+            m_errors.Add(t.file, t.line, kTooLong);
+            m_fatal = true;
+            m_i = m_t.size() - 1;
+        }
         return t;
     }
     bool Is(const char* punct, std::size_t ahead = 0) const {
@@ -462,8 +483,8 @@ private:
             if (isStatic && p.type == D3DXPT_INT && p.cls == D3DXPC_SCALAR && p.elements == 0 && p.data.size() == 1)
                 m_constants[p.name] = static_cast<std::int32_t>(p.data[0]);
             if (!isStatic && !isStructType && !m_fatal) {
-                if (m_out.ParameterIndex(p.name) >= 0) Error(*name, "'" + p.name + "' declared twice");
-                else m_out.parameters.push_back(std::move(p));
+                const std::string declared = p.name;
+                if (!m_out.AddParameter(std::move(p))) Error(*name, "'" + declared + "' declared twice");
             }
             if (!Accept(",")) break;
             name = &Next();
@@ -1010,6 +1031,7 @@ private:
     std::vector<Token> m_t;
     std::vector<std::pair<std::size_t, bool>> m_rowMajorFrom; // token index, rows from there on
     std::size_t m_i = 0;
+    std::size_t m_taken = 0; // tokens passed, for the deadline's look
     Errors& m_errors;
     EffectData& m_out;
     std::set<std::string> m_structs;
@@ -1053,7 +1075,10 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
             read.push_back({{}, o.file, o.line, "pack_matrix " + std::string(how)});
         }
         Reader reader(Tokenize(read, errors), errors, out);
-        reader.Run();
+        // Past the deadline the tokens may stop short: the reason, not what
+        // reading them would say.
+        if (!Expired()) reader.Run();
+        else if (!errors.Any()) errors.Add(0, 0, kTooLong);
         if (!errors.Any()) {
             // The compiler reads the same preprocessed lines, one for one,
             // with what only the effect knows blanked out.
@@ -1074,7 +1099,8 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
                 }
             std::string source;
             for (const std::string& l : lines) source += l + "\n";
-            CompileEffectShaders(out, source, where, pre.files[0], messages);
+            if (!CompileEffectShaders(out, source, where, pre.files[0], messages))
+                errors.Add(0, 0, "the effect took too long to compile");
         }
     }
     errorText = errors.Text() + messages;
