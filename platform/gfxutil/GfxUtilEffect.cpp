@@ -34,7 +34,7 @@ void ReleaseState(State& s) {
 EffectData::~EffectData() {
     for (Parameter& p : parameters) {
         if (p.texture) p.texture->Release();
-        ReleaseState(p.shader);
+        if (p.shader) ReleaseState(*p.shader);
         for (State& element : p.shaders) ReleaseState(element);
     }
     for (Technique& t : techniques)
@@ -47,6 +47,11 @@ int EffectData::ParameterIndex(const std::string& name) const {
     return it == m_parameterIndex.end() ? -1 : it->second;
 }
 
+void EffectData::ReserveParameters(std::size_t count) {
+    parameters.reserve(count);
+    m_parameterIndex.reserve(count);
+}
+
 bool EffectData::AddParameter(Parameter&& p) {
     if (!m_parameterIndex.emplace(p.name, static_cast<int>(parameters.size())).second) return false;
     parameters.push_back(std::move(p));
@@ -54,8 +59,12 @@ bool EffectData::AddParameter(Parameter&& p) {
 }
 
 const State* EffectData::ShaderOf(const State& s) const {
-    if (s.source == State::Source::Parameter && s.parameter >= 0)
-        return &parameters[static_cast<std::size_t>(s.parameter)].shader;
+    if (s.source == State::Source::Parameter && s.parameter >= 0) {
+        // A parameter that is no program sets none.
+        static const State kNone;
+        const Parameter& p = parameters[static_cast<std::size_t>(s.parameter)];
+        return p.shader ? p.shader.get() : &kNone;
+    }
     if (s.source != State::Source::Selected) return &s;
     if (s.selector.empty()) return nullptr;
     // From the innermost index outwards: each int array's element indexes
@@ -84,6 +93,7 @@ const State* EffectData::ShaderOf(const State& s) const {
 
 void EffectData::MakeHandles() {
     handles.clear();
+    handles.reserve(parameters.size() + functions.size() + techniques.size());
     auto annotations = [&](std::vector<Parameter>& list) {
         for (Parameter& a : list) handles[a.name.c_str()] = {HandleKind::Parameter, &a};
     };
@@ -658,7 +668,7 @@ bool ID3DXEffect::IsParameterUsed(D3DXHANDLE parameter, D3DXHANDLE technique) co
             pending.push_back(shader.entry);
             for (const std::string& a : shader.arguments) pending.push_back(a);
         };
-        compiled(p.shader);
+        if (p.shader) compiled(*p.shader);
         for (const State& element : p.shaders) compiled(element);
     };
     for (const effect::Pass& pass : t->passes)
@@ -1133,7 +1143,7 @@ bool MakePrograms(IDirect3DDevice9* device, EffectData& d) {
         }
     };
     for (Parameter& p : d.parameters) {
-        make(p.shader);
+        if (p.shader) make(*p.shader);
         for (State& element : p.shaders) make(element);
     }
     for (effect::Technique& t : d.techniques)

@@ -224,7 +224,7 @@ bool CompileEffectShaders(EffectData& d, const std::string& source, const std::v
         }
     };
     for (Parameter& p : d.parameters) {
-        compile(p.shader);
+        if (p.shader) compile(*p.shader);
         for (State& element : p.shaders) compile(element);
     }
     for (Technique& t : d.techniques)

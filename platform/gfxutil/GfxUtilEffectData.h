@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -100,7 +101,9 @@ struct Parameter {
     std::string text;                // strings
     IDirect3DBaseTexture9* texture = nullptr; // counted
     std::vector<State> samplerStates;         // sampler_state { }
-    State shader;                             // vertex/pixel shader parameters
+    // Vertex/pixel shader parameters only: held apart, as most parameters
+    // have none and a file may hold hundreds of thousands.
+    std::unique_ptr<State> shader;
     std::vector<State> shaders;               // an array of them: one per element
     std::uint64_t version = 0;                // raised by every change
     [[nodiscard]] std::uint32_t Components() const { return rows * columns * (elements ? elements : 1); }
@@ -146,7 +149,7 @@ struct EffectData {
         HandleKind kind;
         void* object;
     };
-    std::map<const char*, Target> handles;
+    std::unordered_map<const char*, Target> handles; // by the pointer, not the text
     void MakeHandles();
 
     // Parameters by name: an effect may declare hundreds of thousands, and
@@ -154,6 +157,9 @@ struct EffectData {
     [[nodiscard]] int ParameterIndex(const std::string& name) const;
     // `p` added under its name; false (nothing added) when the name is taken.
     [[nodiscard]] bool AddParameter(Parameter&& p);
+    // Room for `count` parameters made at once, so that adding them neither
+    // moves them all nor rehashes their names as the count grows.
+    void ReserveParameters(std::size_t count);
     // The state holding the program a shader state sets: its own, its
     // parameter's, or the element its selector picks with the parameters'
     // values now (nullptr when an index is out of range).

@@ -235,6 +235,12 @@ class Reader {
 public:
     Reader(std::vector<Token> tokens, Errors& errors, EffectData& out) : m_errors(errors), m_out(out) {
         // Pragmas take effect from where they stand: kept aside by position.
+        // Without any, the tokens are taken as they are (a large file's are
+        // tens of megabytes).
+        if (std::none_of(tokens.begin(), tokens.end(), [](const Token& t) { return t.kind == Tok::Pragma; })) {
+            m_t = std::move(tokens);
+            return;
+        }
         m_t.reserve(tokens.size());
         for (Token& t : tokens) {
             if (t.kind == Tok::Pragma) m_rowMajorFrom.emplace_back(m_t.size(), t.text == "pack_matrix row_major");
@@ -243,6 +249,18 @@ public:
     }
 
     void Run() {
+        // Room for a parameter per statement outside braces, made once: a
+        // file of many parameters would otherwise have them moved and their
+        // names rehashed each time their tables grow.
+        std::size_t statements = 0;
+        int depth = 0;
+        for (const Token& t : m_t) {
+            if (t.kind != Tok::Punct || t.text.size() != 1) continue;
+            if (t.text[0] == '{') ++depth;
+            else if (t.text[0] == '}') --depth;
+            else if (t.text[0] == ';' && depth == 0) ++statements;
+        }
+        m_out.ReserveParameters(statements);
         while (!AtEnd() && m_fatal == false) {
             const std::size_t before = m_i;
             TopLevel();
@@ -660,19 +678,20 @@ private:
             return;
         }
         if (p.type == D3DXPT_VERTEXSHADER || p.type == D3DXPT_PIXELSHADER) {
-            p.shader.name = p.type == D3DXPT_VERTEXSHADER ? "VertexShader" : "PixelShader";
-            p.shader.info = FindState(p.shader.name);
-            p.shader.line = at.line;
+            p.shader = std::make_unique<State>();
+            p.shader->name = p.type == D3DXPT_VERTEXSHADER ? "VertexShader" : "PixelShader";
+            p.shader->info = FindState(p.shader->name);
+            p.shader->line = at.line;
             if (p.elements == 0) {
                 std::vector<Token> value;
                 CollectValue(value);
-                Value(p.shader, value);
+                Value(*p.shader, value);
                 return;
             }
             // An array: one program per element, in braces.
             if (!Expect("{")) return;
             while (!AtEnd() && !Is("}") && !m_fatal) {
-                State element = p.shader;
+                State element = *p.shader;
                 element.line = Peek().line;
                 std::vector<Token> value;
                 for (int depth = 0; !AtEnd(); ) {
