@@ -5,12 +5,15 @@
 #include <cstdlib>
 #include <map>
 #include <set>
-#include <unordered_map>
+#include <vector>
 
 namespace gfx {
 namespace {
 
 constexpr std::uint64_t kMaxArrayElements = 65536;
+// Sources come from data files: every check takes time in proportion to the
+// source. A declaration is looked at no further than this many tokens.
+constexpr std::size_t kDeclarationTokens = 256;
 
 bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
@@ -145,9 +148,48 @@ bool IsBuiltinType(std::string_view t) {
     return t == "vector" || t == "matrix";
 }
 
+// An integer scalar or vector type name ("int", "uint3", "dword").
+bool IsIntegerType(std::string_view t) {
+    for (const std::string_view s : {"int", "uint", "dword"}) {
+        if (!t.starts_with(s)) continue;
+        const std::string_view rest = t.substr(s.size());
+        if (rest.empty() || (rest.size() == 1 && rest[0] >= '1' && rest[0] <= '4')) return true;
+    }
+    return false;
+}
+
+// An integer literal ("0", "0x10", "3u"); false for a float one.
+bool IsIntegerLiteral(std::string_view t, unsigned long long& value) {
+    const std::string digits(t);
+    char* end = nullptr;
+    value = std::strtoull(digits.c_str(), &end, 0);
+    if (!end || end == digits.c_str()) return false;
+    for (; *end; ++end)
+        if (*end != 'u' && *end != 'U' && *end != 'l' && *end != 'L') return false;
+    return true;
+}
+
 class Checker {
 public:
-    Checker(std::string_view source, std::string_view entry) : m_t(Tokens(source)), m_entry(entry) {}
+    Checker(std::string_view source, std::string_view entry) : m_t(Tokens(source)), m_entry(entry) {
+        // Each bracket's partner, found once, so no check walks a list twice.
+        m_match.assign(m_t.size(), m_t.size());
+        std::vector<std::size_t> open;
+        for (std::size_t i = 0; i < m_t.size(); ++i) {
+            if (m_t[i].kind != Kind::Punct) continue;
+            const std::string_view t = m_t[i].text;
+            if (t == "(" || t == "[" || t == "{") {
+                open.push_back(i);
+            } else if ((t == ")" || t == "]" || t == "}") && !open.empty()) {
+                const std::string_view o = m_t[open.back()].text;
+                if ((o == "(") == (t == ")") && (o == "[") == (t == "]")) {
+                    m_match[open.back()] = i;
+                    m_match[i] = open.back();
+                }
+                open.pop_back();
+            }
+        }
+    }
 
     bool Run(std::size_t& at, std::string& error) {
         Survey();
@@ -170,46 +212,35 @@ private:
         m_error = std::move(error);
     }
     // The token closing the bracket opened at `open` (the end when none).
-    [[nodiscard]] std::size_t Closing(std::size_t open) const {
-        const std::string_view o = Text(open);
-        const std::string_view c = o == "(" ? ")" : o == "[" ? "]" : "}";
-        int depth = 0;
-        for (std::size_t i = open; i < m_t.size(); ++i) {
-            if (IsPunct(i, o)) ++depth;
-            else if (IsPunct(i, c) && --depth == 0) return i;
-        }
-        return m_t.size();
+    [[nodiscard]] std::size_t Closing(std::size_t open) const { return open < m_t.size() ? m_match[open] : m_t.size(); }
+    // The token after `i`, past the whole of a bracketed part opened there.
+    [[nodiscard]] std::size_t Step(std::size_t i) const {
+        const bool opens = IsPunct(i, "(") || IsPunct(i, "[") || IsPunct(i, "{");
+        return opens && m_match[i] < m_t.size() ? m_match[i] + 1 : i + 1;
     }
     // The pieces of the list within the brackets opened at `open`, split at
     // its own commas: [first, end) of each.
     [[nodiscard]] std::vector<std::pair<std::size_t, std::size_t>> Pieces(std::size_t open) const {
         std::vector<std::pair<std::size_t, std::size_t>> out;
         const std::size_t close = Closing(open);
+        if (close >= m_t.size()) return out;
         std::size_t start = open + 1;
-        int depth = 0;
-        for (std::size_t i = open + 1; i < close; ++i) {
-            if (IsPunct(i, "(") || IsPunct(i, "[") || IsPunct(i, "{")) ++depth;
-            else if (IsPunct(i, ")") || IsPunct(i, "]") || IsPunct(i, "}")) --depth;
-            else if (IsPunct(i, ",") && depth == 0) {
+        for (std::size_t i = open + 1; i < close; i = Step(i))
+            if (IsPunct(i, ",")) {
                 out.emplace_back(start, i);
                 start = i + 1;
             }
-        }
         if (close > start) out.emplace_back(start, close);
         return out;
     }
     [[nodiscard]] bool HasWord(std::pair<std::size_t, std::size_t> piece, std::string_view word) const {
-        for (std::size_t i = piece.first; i < piece.second; ++i)
+        for (std::size_t i = piece.first; i < piece.second; i = Step(i))
             if (IsIdent(i) && Text(i) == word) return true;
         return false;
     }
     [[nodiscard]] std::size_t Find(std::pair<std::size_t, std::size_t> piece, std::string_view punct) const {
-        int depth = 0;
-        for (std::size_t i = piece.first; i < piece.second; ++i) {
-            if (IsPunct(i, "(") || IsPunct(i, "[") || IsPunct(i, "{")) ++depth;
-            else if (IsPunct(i, ")") || IsPunct(i, "]") || IsPunct(i, "}")) --depth;
-            else if (depth == 0 && IsPunct(i, punct)) return i;
-        }
+        for (std::size_t i = piece.first; i < piece.second; i = Step(i))
+            if (IsPunct(i, punct)) return i;
         return piece.second;
     }
 
@@ -220,7 +251,7 @@ private:
         m_inFunction.assign(m_t.size(), false);
         std::vector<bool> kinds; // true: a function body (or a block within one)
         for (std::size_t i = 0; i < m_t.size(); ++i) {
-            m_inFunction[i] = std::find(kinds.begin(), kinds.end(), true) != kinds.end();
+            m_inFunction[i] = !kinds.empty() && kinds.back();
             if (IsPunct(i, "{")) {
                 const bool function = (i >= 1 && IsPunct(i - 1, ")")) ||
                                       (i >= 3 && IsIdent(i - 1) && IsPunct(i - 2, ":") && IsPunct(i - 3, ")"));
@@ -228,14 +259,46 @@ private:
                                         (i >= 2 && IsIdent(i - 1) && Text(i - 2) == "struct");
                 kinds.push_back(function || (!kinds.empty() && kinds.back()));
                 if (structBody) {
-                    const std::size_t close = Closing(i);
-                    for (std::size_t k = i + 1; k + 1 < close; ++k)
+                    const std::size_t close = std::min(Closing(i), m_t.size());
+                    for (std::size_t k = i + 1; k + 1 < close; k = Step(k))
                         if (IsIdent(k) && (IsPunct(k + 1, ";") || IsPunct(k + 1, ":") || IsPunct(k + 1, "[") ||
                                            IsPunct(k + 1, ",")))
                             m_members.insert(Text(k));
                 }
             } else if (IsPunct(i, "}") && !kinds.empty()) {
                 kinds.pop_back();
+            }
+            // Integer variables, and those that hold a constant zero: given
+            // 0 where declared (a local, or a static const global), and never
+            // written again.
+            if (IsIdent(i) && IsIntegerType(Text(i)) && IsIdent(i + 1) && !(i >= 1 && IsPunct(i - 1, "("))) {
+                for (std::size_t k = i + 1; IsIdent(k) && k < i + kDeclarationTokens;) {
+                    m_integers.insert(Text(k));
+                    unsigned long long value = 1;
+                    const bool again = !m_declared.insert(Text(k)).second; // declared before: its value may differ
+                    if (IsPunct(k + 1, "=") && k + 2 < m_t.size() && IsIntegerLiteral(Text(k + 2), value) &&
+                        (IsPunct(k + 3, ";") || IsPunct(k + 3, ",")) && value == 0 && !m_written.count(Text(k)) &&
+                        !again)
+                        m_zeros.insert(Text(k));
+                    else
+                        m_zeros.erase(Text(k)); // another value, or none: no constant zero
+                    // the next declarator of the list
+                    std::size_t n = k + 1;
+                    while (n < m_t.size() && n < i + kDeclarationTokens && !IsPunct(n, ",") && !IsPunct(n, ";"))
+                        n = Step(n);
+                    if (!IsPunct(n, ",")) break;
+                    k = n + 1;
+                }
+            }
+            if (IsIdent(i) && ((i + 1 < m_t.size() && m_t[i + 1].kind == Kind::Punct &&
+                                (IsAssignment(Text(i + 1)) || Text(i + 1) == "++" || Text(i + 1) == "--") &&
+                                !(i >= 1 && IsIntegerType(Text(i - 1))) && !(i >= 1 && IsPunct(i - 1, ","))) ||
+                               (i >= 1 && (IsPunct(i - 1, "++") || IsPunct(i - 1, "--"))) ||
+                               (i >= 1 && (IsPunct(i - 1, "(") || IsPunct(i - 1, ",")) && m_inFunction[i] &&
+                                (IsPunct(i + 1, ",") || IsPunct(i + 1, ")"))))) {
+                // Written, or handed to a call that may write it.
+                m_written.insert(Text(i));
+                m_zeros.erase(Text(i));
             }
             // A function: a name and its list at the top level, then a body.
             if (!m_inFunction[i] && IsIdent(i) && IsPunct(i + 1, "(") && i >= 1 && (IsIdent(i - 1) || IsPunct(i - 1, ">"))) {
@@ -259,6 +322,9 @@ private:
             IsAssignment(Text(i + 2)))
             return Refuse(i + 1, "the swizzle " + Quoted(Text(i + 1), " is written to but names a component twice"));
         if (t.kind == Kind::Punct && t.text == "[") return Brackets(i, statementStart);
+        if (t.kind == Kind::Punct && m_inFunction[i] && (t.text == "/" || t.text == "%" || t.text == "/=" ||
+                                                         t.text == "%="))
+            return Division(i);
         if (t.kind == Kind::Punct && t.text == "(" && i >= 1 && IsIdent(i - 1) && m_inFunction[i])
             return Call(i - 1);
         if (t.kind != Kind::Ident) return;
@@ -293,6 +359,20 @@ private:
         }
     }
 
+    // An integer divided by a constant zero: the D3D9 compiler folds the
+    // constants and refuses it (glslang folds it to zero).
+    void Division(std::size_t i) {
+        if (i == 0 || i + 1 >= m_t.size()) return;
+        unsigned long long value = 1;
+        const bool zero = (m_t[i + 1].kind == Kind::Number && IsIntegerLiteral(Text(i + 1), value) && value == 0) ||
+                          (IsIdent(i + 1) && m_zeros.count(Text(i + 1)) && !IsPunct(i + 2, ".") &&
+                           !IsPunct(i + 2, "[") && !IsPunct(i + 2, "("));
+        if (!zero) return;
+        const bool integer = (m_t[i - 1].kind == Kind::Number && IsIntegerLiteral(Text(i - 1), value)) ||
+                             (IsIdent(i - 1) && m_integers.count(Text(i - 1)) && !(i >= 2 && IsPunct(i - 2, ".")));
+        if (integer) Refuse(i, "an integer divided by zero");
+    }
+
     // A run of modifiers from `i`: each once, and none with one it excludes.
     void Modifiers(std::size_t i, bool statementStart) {
         std::set<std::string_view> seen;
@@ -310,31 +390,23 @@ private:
                 return Refuse(i, Quoted(storage, " is not for a local variable"));
         if (!seen.count("const") || seen.count("static")) return;
         // A local constant has its value where it is declared.
-        int depth = 0;
-        for (; k < m_t.size() && !(depth == 0 && IsPunct(k, ";")); ++k) {
-            if (IsPunct(k, "(") || IsPunct(k, "[") || IsPunct(k, "{")) ++depth;
-            else if (IsPunct(k, ")") || IsPunct(k, "]") || IsPunct(k, "}")) --depth;
-            else if (depth == 0 && IsPunct(k, "=")) return;
-        }
+        for (; k < m_t.size() && !IsPunct(k, ";"); k = Step(k))
+            if (IsPunct(k, "=") || k > i + kDeclarationTokens) return;
         Refuse(i, "a 'const' local without its value");
     }
 
     void Typedef(std::size_t i) {
         std::size_t k = i + 1;
-        int depth = 0;
-        for (; k < m_t.size() && !(depth == 0 && IsPunct(k, ";")); ++k) {
-            if (IsPunct(k, "{") || IsPunct(k, "<") || IsPunct(k, "(")) ++depth;
-            else if (IsPunct(k, "}") || IsPunct(k, ">") || IsPunct(k, ")")) --depth;
-        }
-        if (k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)))
+        while (k < m_t.size() && k < i + kDeclarationTokens && !IsPunct(k, ";")) k = Step(k);
+        if (IsPunct(k, ";") && k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)))
             Refuse(k - 1, Quoted(Text(k - 1), " is a built-in type and cannot be defined again"));
     }
 
     // A function declared at `name`: its return type and its parameters.
     void Declaration(std::size_t name) {
         // `uniform` before the name, in the same declaration, is on its return type.
-        for (std::size_t k = name; k-- > 0;) {
-            if (IsPunct(k, ";") || IsPunct(k, "}") || IsPunct(k, "{") || IsPunct(k, "]")) break;
+        for (std::size_t k = name; k-- > 0 && k + kDeclarationTokens > name;) {
+            if (m_t[k].kind == Kind::Punct && !IsPunct(k, "<") && !IsPunct(k, ">") && !IsPunct(k, ",")) break;
             if (IsIdent(k) && Text(k) == "uniform") return Refuse(k, "'uniform' on a return type");
         }
         const bool entry = Text(name) == m_entry;
@@ -383,61 +455,22 @@ private:
 
     std::vector<Token> m_t;
     std::string_view m_entry;
-    std::vector<bool> m_inFunction; // by token: within a function's body
+    std::vector<std::size_t> m_match; // by token: its bracket's partner (the end when none)
+    std::vector<bool> m_inFunction;   // by token: within a function's body
     std::set<std::string_view> m_members;
+    std::set<std::string_view> m_integers; // names declared with an integer type
+    std::set<std::string_view> m_zeros;    // integers holding a constant zero
+    std::set<std::string_view> m_written;  // names written after their declaration
+    std::set<std::string_view> m_declared; // integers declared so far
     std::map<std::string_view, std::vector<std::vector<bool>>> m_functions; // name: per declaration, its out parameters
     std::size_t m_at = 0;
     std::string m_error;
 };
 
-// SPIR-V's published numbers.
-constexpr std::uint32_t kOpConstant = 43, kOpConstantComposite = 44, kOpConstantNull = 46, kOpUDiv = 134,
-                        kOpSDiv = 135, kOpUMod = 137, kOpSRem = 138, kOpSMod = 139;
-constexpr std::size_t kHeaderWords = 5;
-
 } // namespace
 
 bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at, std::string& error) {
     return Checker(source, entry).Run(at, error);
-}
-
-bool RefuseDivisionByZero(const std::vector<std::uint32_t>& spirv, std::string_view source, std::size_t& at,
-                          std::string& error) {
-    if (spirv.size() < kHeaderWords) return true;
-    std::unordered_map<std::uint32_t, bool> zero; // constants: whether it is (or holds) a zero
-    bool found = false;
-    for (std::size_t i = kHeaderWords; i < spirv.size() && !found;) {
-        const std::uint32_t words = spirv[i] >> 16, op = spirv[i] & 0xFFFF;
-        if (words == 0 || i + words > spirv.size()) return true;
-        const std::uint32_t* w = &spirv[i];
-        if (op == kOpConstant && words >= 4) {
-            zero[w[2]] = words == 4 ? w[3] == 0 : w[3] == 0 && w[4] == 0;
-        } else if (op == kOpConstantNull && words >= 3) {
-            zero[w[2]] = true;
-        } else if (op == kOpConstantComposite && words >= 3) {
-            bool any = false;
-            for (std::size_t k = 3; k < words; ++k) any = any || (zero.count(w[k]) && zero[w[k]]);
-            zero[w[2]] = any;
-        } else if ((op == kOpUDiv || op == kOpSDiv || op == kOpUMod || op == kOpSRem || op == kOpSMod) && words >= 5) {
-            const auto divisor = zero.find(w[4]);
-            found = divisor != zero.end() && divisor->second;
-        }
-        i += words;
-    }
-    if (!found) return true;
-    error = "an integer divided by zero";
-    at = 0;
-    int depth = 0;
-    for (const Token& t : Tokens(source)) {
-        if (t.kind != Kind::Punct) continue;
-        if (t.text == "{") ++depth;
-        else if (t.text == "}") --depth;
-        else if (depth > 0 && (t.text == "/" || t.text == "%" || t.text == "/=" || t.text == "%=")) {
-            at = t.at;
-            break;
-        }
-    }
-    return false;
 }
 
 } // namespace gfx

@@ -10,24 +10,15 @@
 // other library includes it.
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace gfx {
 
-// The first form of the list above (but the division) in `source`, the
+// The first form of the list above in `source`, the
 // preprocessed text of a compile whose entry is `entry`: false, with where
 // it stands in `at` and the reason in `error`.
 [[nodiscard]] bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at,
                                       std::string& error);
-
-// An integer division or remainder by a constant zero in `spirv` (glslang's
-// module, its constants folded): false, with the reason in `error`, and in
-// `at` the first '/' or '%' of a function body in `source` (the place of the
-// division itself is not in the module).
-[[nodiscard]] bool RefuseDivisionByZero(const std::vector<std::uint32_t>& spirv, std::string_view source,
-                                        std::size_t& at, std::string& error);
 
 } // namespace gfx

@@ -1,6 +1,7 @@
 #include "platform/gfxutil/GfxUtilHlslTemporaries.h"
 
 #include <algorithm>
+#include <cctype>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -11,7 +12,9 @@ namespace {
 constexpr std::uint32_t kOpName = 5, kOpTypeBool = 20, kOpTypeInt = 21, kOpTypeFloat = 22, kOpTypeVector = 23,
                         kOpTypeMatrix = 24, kOpTypeArray = 28, kOpTypeStruct = 30, kOpTypePointer = 32,
                         kOpConstant = 43, kOpFunction = 54, kOpFunctionParameter = 55, kOpVariable = 59, kOpLoad = 61,
-                        kOpStore = 62, kOpAccessChain = 65, kOpInBoundsAccessChain = 66;
+                        kOpStore = 62, kOpAccessChain = 65, kOpInBoundsAccessChain = 66, kOpConstantTrue = 41,
+                        kOpConstantFalse = 42, kOpConstantComposite = 44, kOpConstantNull = 46, kOpVectorShuffle = 79,
+                        kOpCompositeConstruct = 80, kOpCompositeExtract = 81, kOpCopyObject = 83, kOpCopyLogical = 400;
 constexpr std::uint32_t kStorageUniformConstant = 0, kStorageInput = 1, kStorageUniform = 2, kStorageFunction = 7,
                         kStoragePushConstant = 9, kStorageStorageBuffer = 12;
 // Values follow from each other forwards but for a loop's phis: a few walks
@@ -76,6 +79,16 @@ public:
             case kOpInBoundsAccessChain:
                 if (words >= 4) Chain(w[2], w[3], w + 4, w + words);
                 break;
+            case kOpStore:
+                // Written with a computed value. One written only with the
+                // program's constants or literals (an array handed to a
+                // function, a literal list) is kept by the D3D9 compiler in
+                // constant registers.
+                if (words >= 3 && !m_fromConstants.count(w[2])) {
+                    const auto root = m_roots.find(w[1]);
+                    if (root != m_roots.end()) m_computedWrites.insert(root->second.variable);
+                }
+                break;
             default:
                 break;
             }
@@ -103,8 +116,11 @@ public:
                 if (storage == kStorageUniformConstant || storage == kStorageInput || storage == kStorageUniform ||
                     storage == kStoragePushConstant || storage == kStorageStorageBuffer)
                     m_runTime.insert(w[2]);
+                if (storage == kStorageUniformConstant || storage == kStorageUniform || storage == kStoragePushConstant)
+                    m_constantVariables.insert(w[2]);
             }
             if (op == kOpFunction) inFunction = true;
+            Constants(op, w, words);
             if (!inFunction || words < 3) continue;
             if (op == kOpFunctionParameter) {
                 m_runTime.insert(w[2]);
@@ -124,6 +140,32 @@ public:
         return true;
     }
 
+    // Values that are the program's constants or literals, or are made of
+    // nothing else: what a copy of a constant array is written with.
+    void Constants(std::uint32_t op, const std::uint32_t* w, std::uint32_t words) {
+        if (words < 3) return;
+        const auto constant = [&](std::uint32_t id) { return m_fromConstants.count(id) != 0; };
+        bool is = false;
+        switch (op) {
+        case kOpConstant:
+        case kOpConstantTrue:
+        case kOpConstantFalse:
+        case kOpConstantComposite:
+        case kOpConstantNull: is = true; break;
+        case kOpLoad: is = words >= 4 && m_constantVariables.count(Base(w[3])) != 0; break;
+        case kOpCompositeExtract:
+        case kOpCopyObject:
+        case kOpCopyLogical: is = words >= 4 && constant(w[3]); break;
+        case kOpVectorShuffle: is = words >= 5 && constant(w[3]) && constant(w[4]); break;
+        case kOpCompositeConstruct:
+            is = true;
+            for (std::uint32_t k = 3; k < words; ++k) is = is && constant(w[k]);
+            break;
+        default: break;
+        }
+        if (is) m_fromConstants.insert(w[2]);
+    }
+
     // The variable a pointer is into.
     [[nodiscard]] std::uint32_t Base(std::uint32_t pointer) const {
         const auto it = m_bases.find(pointer);
@@ -136,6 +178,7 @@ public:
         registers = 0;
         std::uint32_t largest = 0;
         for (const std::uint32_t variable : m_computed) {
+            if (!m_computedWrites.count(variable)) continue;
             const std::uint64_t r = Registers(m_roots.at(variable).type, 0);
             if (r > registers) {
                 registers = r;
@@ -145,9 +188,13 @@ public:
         return largest;
     }
 
-    [[nodiscard]] std::string Name(std::uint32_t id) const {
-        const auto it = m_names.find(id);
-        return it == m_names.end() || it->second.empty() ? "a local array" : "'" + it->second + "'";
+    // The elements of the outermost array of a variable (0: none).
+    [[nodiscard]] std::uint64_t Elements(std::uint32_t variable) const {
+        const auto root = m_roots.find(variable);
+        const auto t = root == m_roots.end() ? m_types.end() : m_types.find(root->second.type);
+        if (t == m_types.end() || t->second.op != kOpTypeArray || t->second.operands.size() < 2) return 0;
+        const auto length = m_constants.find(t->second.operands[1]);
+        return length == m_constants.end() ? 0 : length->second;
     }
 
 private:
@@ -212,6 +259,9 @@ private:
     std::unordered_map<std::uint32_t, std::uint32_t> m_constants; // 32-bit constants' first word
     std::unordered_map<std::uint32_t, Root> m_roots;              // pointers into function variables
     std::unordered_set<std::uint32_t> m_computed;                 // variables indexed at run time
+    std::unordered_set<std::uint32_t> m_computedWrites;           // variables written with computed values
+    std::unordered_set<std::uint32_t> m_constantVariables;        // the program's constants
+    std::unordered_set<std::uint32_t> m_fromConstants;            // values made of constants and literals only
     std::unordered_map<std::uint32_t, std::uint32_t> m_bases;          // access chains: the variable they are into
     std::unordered_set<std::uint32_t> m_runTime;                       // values known only at run time
 };
@@ -230,15 +280,45 @@ std::uint32_t HlslTemporaryRegisters(bool vertex, std::uint32_t major, std::uint
     return major == 3 ? 32 : 0;
 }
 
+namespace {
+
+// The first array of `elements` elements declared in a function body of
+// `source`: its name, and where the name stands in `at`. The optimised
+// module keeps no names of locals nor lines, so the declaration is found by
+// its size.
+std::string FindLocalArray(std::string_view source, std::uint64_t elements, std::size_t& at) {
+    const auto ident = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    const std::string size = "[" + std::to_string(elements) + "]";
+    int depth = 0;
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        if (source[i] == '{') ++depth;
+        else if (source[i] == '}') --depth;
+        if (depth <= 0 || source.compare(i, size.size(), size) != 0) continue;
+        std::size_t end = i;
+        while (end > 0 && std::isspace(static_cast<unsigned char>(source[end - 1]))) --end;
+        std::size_t begin = end;
+        while (begin > 0 && ident(source[begin - 1])) --begin;
+        if (begin == end) continue;
+        at = begin;
+        return std::string(source.substr(begin, end - begin));
+    }
+    return {};
+}
+
+} // namespace
+
 bool LocalArraysFitTemporaries(const std::vector<std::uint32_t>& spirv, std::uint32_t registers,
-                               std::string& error) {
+                               std::string_view source, std::size_t& at, std::string& error) {
     Module module(spirv);
     if (!module.Read()) return true;
     std::uint64_t needed = 0;
     const std::uint32_t variable = module.Largest(needed);
     if (needed <= registers) return true;
-    error = module.Name(variable) + " is indexed at run time and takes " + std::to_string(needed) +
-            " registers; the profile has " + std::to_string(registers) + " temporary registers";
+    at = 0;
+    const std::string name = FindLocalArray(source, module.Elements(variable), at);
+    error = (name.empty() ? std::string("a local array") : "the local array '" + name + "'") +
+            " is indexed at run time and takes " + std::to_string(needed) + " registers; the profile has " +
+            std::to_string(registers) + " temporary registers";
     return false;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gfx {
@@ -18,12 +19,16 @@ namespace gfx {
 [[nodiscard]] std::uint32_t HlslTemporaryRegisters(bool vertex, std::uint32_t major, std::uint32_t minor);
 
 // False, with the reason in `error`, when a variable of a function in
-// `spirv` (glslang's module) is an array, or holds one, read or written at an
-// index known only at run time (made from the program's inputs, its
-// constants or a function's parameters) and takes more than `registers`
-// registers (a scalar or a vector one, a matrix one a column). True also for
-// a module it cannot walk: the passes after it say what is wrong with one.
+// `spirv` (glslang's module) is an array, or holds one, written with
+// computed values (not only constants and literals) and read or written at
+// an index known only at run time (made from
+// the program's inputs, its constants or a function's parameters) and takes
+// more than `registers`
+// registers (a scalar or a vector one, a matrix one a column); `at` is then
+// where its declaration stands in `source`, the text the module was made
+// from (0 when not found). True also for a module it cannot walk: the
+// passes after it say what is wrong with one.
 [[nodiscard]] bool LocalArraysFitTemporaries(const std::vector<std::uint32_t>& spirv, std::uint32_t registers,
-                                             std::string& error);
+                                             std::string_view source, std::size_t& at, std::string& error);
 
 } // namespace gfx
