@@ -126,6 +126,21 @@ bool SwizzleRepeats(std::string_view name) {
     return repeats;
 }
 
+// A matrix swizzle mixing the two namings ("_11_m00").
+bool SwizzleMixesNamings(std::string_view name) {
+    if (name.size() < 6 || name[0] != '_') return false;
+    bool ones = false, zeros = false;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t next = std::min(name.find('_', i + 1), name.size());
+        const std::string_view part = name.substr(i + 1, next - i - 1);
+        if (part.size() == 2 && std::isdigit(static_cast<unsigned char>(part[0]))) ones = true;
+        else if (part.size() == 3 && part[0] == 'm') zeros = true;
+        else return false;
+        i = next;
+    }
+    return ones && zeros;
+}
+
 bool IsModifier(std::string_view t) {
     static const std::set<std::string_view> kModifiers = {
         "static", "uniform", "const", "extern", "volatile", "shared", "groupshared", "row_major", "column_major",
@@ -276,9 +291,13 @@ private:
                     m_integers.insert(Text(k));
                     unsigned long long value = 1;
                     const bool again = !m_declared.insert(Text(k)).second; // declared before: its value may differ
-                    if (IsPunct(k + 1, "=") && k + 2 < m_t.size() && IsIntegerLiteral(Text(k + 2), value) &&
-                        (IsPunct(k + 3, ";") || IsPunct(k + 3, ",")) && value == 0 && !m_written.count(Text(k)) &&
-                        !again)
+                    // A static global without a value starts at zero.
+                    const bool staticZero = !m_inFunction[i] && i >= 1 && Text(i - 1) == "static" &&
+                                            (IsPunct(k + 1, ";") || IsPunct(k + 1, ","));
+                    if ((staticZero || (IsPunct(k + 1, "=") && k + 2 < m_t.size() &&
+                                        IsIntegerLiteral(Text(k + 2), value) &&
+                                        (IsPunct(k + 3, ";") || IsPunct(k + 3, ",")) && value == 0)) &&
+                        !m_written.count(Text(k)) && !again)
                         m_zeros.insert(Text(k));
                     else
                         m_zeros.erase(Text(k)); // another value, or none: no constant zero
@@ -321,6 +340,9 @@ private:
             !m_members.count(Text(i + 1)) && i + 2 < m_t.size() && m_t[i + 2].kind == Kind::Punct &&
             IsAssignment(Text(i + 2)))
             return Refuse(i + 1, "the swizzle " + Quoted(Text(i + 1), " is written to but names a component twice"));
+        if (t.kind == Kind::Punct && t.text == "." && IsIdent(i + 1) && SwizzleMixesNamings(Text(i + 1)) &&
+            !m_members.count(Text(i + 1)))
+            return Refuse(i + 1, "the swizzle " + Quoted(Text(i + 1), " mixes the _11 and _m00 namings"));
         if (t.kind == Kind::Punct && t.text == "[") return Brackets(i, statementStart);
         if (t.kind == Kind::Punct && m_inFunction[i] && (t.text == "/" || t.text == "%" || t.text == "/=" ||
                                                          t.text == "%="))
@@ -355,6 +377,9 @@ private:
         for (std::size_t k = i; IsPunct(k, "[") && IsIdent(k + 1);) {
             if (!names.insert(Text(k + 1)).second)
                 return Refuse(k + 1, "the attribute " + Quoted(Text(k + 1), " is given twice"));
+            // A loop is unrolled, or kept a loop: not both.
+            if (names.count("unroll") && (names.count("loop") || names.count("fastopt")))
+                return Refuse(k + 1, std::string("'unroll' with '") + (names.count("loop") ? "loop" : "fastopt") + "'");
             k = Closing(k) + 1;
         }
     }
@@ -384,6 +409,12 @@ private:
             return Refuse(i, "'static' with " + Quoted(seen.count("uniform") ? "uniform" : "extern", ""));
         if (seen.count("uniform") && (seen.count("out") || seen.count("inout")))
             return Refuse(i, "an 'out' parameter cannot be 'uniform'");
+        if (seen.count("row_major") && seen.count("column_major")) return Refuse(i, "'row_major' with 'column_major'");
+        // A majority is a matrix's; no other type takes one.
+        if ((seen.count("row_major") || seen.count("column_major")) && IsIdent(k) && IsBuiltinType(Text(k)) &&
+            Text(k) != "matrix" && Text(k).find('x') == std::string_view::npos)
+            return Refuse(k, Quoted(seen.count("row_major") ? "row_major" : "column_major", " on ") +
+                                 Quoted(Text(k), ", which is no matrix"));
         if (!m_inFunction[i] || !statementStart) return;
         for (const std::string_view storage : {"uniform", "in", "out", "inout", "extern", "shared"})
             if (seen.count(storage))
