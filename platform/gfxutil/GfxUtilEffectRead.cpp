@@ -594,7 +594,12 @@ private:
             a.columns = ti.columns;
             if (nameToken.kind != Tok::Ident) Error(nameToken, "annotation name expected");
             if (a.Numeric()) a.data.assign(a.Components(), 0);
+            // An annotation is its value: one without, or a name given
+            // twice in a block, the D3D9 compiler refuses.
             if (Accept("=")) Initialiser(a, nameToken);
+            else if (nameToken.kind == Tok::Ident) Error(nameToken, "annotation '" + a.name + "' without its value");
+            if (std::any_of(out.begin(), out.end(), [&](const Parameter& b) { return b.name == a.name; }))
+                Error(nameToken, "annotation '" + a.name + "' declared twice");
             Expect(";");
             out.push_back(std::move(a));
         }

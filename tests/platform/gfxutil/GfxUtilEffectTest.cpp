@@ -621,6 +621,23 @@ TEST(GfxUtilEffectReadTest, ByteOrderMarksAndEveryLineEndAreRead) {
     }
 }
 
+// An annotation is a named value: one without its value, or a name given
+// twice in one block, refuses the effect at its line.
+TEST(GfxUtilEffectReadTest, AnnotationsHaveAValueAndANameOnce) {
+    EXPECT_EQ(ErrorsOf("technique < int a = 0; float a = 1.0; > { pass { } }\n"),
+              "memory(1): annotation 'a' declared twice\n");
+    EXPECT_EQ(ErrorsOf("technique\n{\n    pass < int a = 0; float a = 1.0; > { }\n}\n"),
+              "memory(3): annotation 'a' declared twice\n");
+    EXPECT_EQ(ErrorsOf("\ntechnique < int a; > { }\n"), "memory(2): annotation 'a' without its value\n");
+    EXPECT_EQ(ErrorsOf("float4 f < string UIName; > = 0;\n"), "memory(1): annotation 'UIName' without its value\n");
+    std::string errors;
+    ID3DXEffectCompiler* fine = Compile("float4 f < string A = \"a\"; int B = 1; > = 0;\n"
+                                        "technique < int a = 0; > { pass < float a = 1; > { } }\n",
+                                        &errors);
+    ASSERT_NE(fine, nullptr) << errors;
+    EXPECT_EQ(fine->Release(), 0u);
+}
+
 // The names and words of the table give the published numbers, each name once.
 TEST(GfxUtilEffectReadTest, TheStateTableIsPinned) {
     using effect::FindState;
