@@ -185,6 +185,11 @@ bool IsIntegerLiteral(std::string_view t, unsigned long long& value) {
 }
 
 class Checker {
+    struct Member {
+        std::size_t type, name; // tokens
+        bool semantic;
+    };
+
 public:
     Checker(std::string_view source, std::string_view entry) : m_t(Tokens(source)), m_entry(entry) {
         // Each bracket's partner, found once, so no check walks a list twice.
@@ -279,6 +284,19 @@ private:
                         if (IsIdent(k) && (IsPunct(k + 1, ";") || IsPunct(k + 1, ":") || IsPunct(k + 1, "[") ||
                                            IsPunct(k + 1, ",")))
                             m_members.insert(Text(k));
+                    // Its members, one a ';': type, name, whether a semantic is given.
+                    if (IsIdent(i - 1) && Text(i - 1) != "struct") {
+                        std::vector<Member>& members = m_structs[Text(i - 1)];
+                        std::size_t start = i + 1;
+                        for (std::size_t k = i + 1; k < close; k = Step(k)) {
+                            if (!IsPunct(k, ";")) continue;
+                            std::size_t type = start;
+                            while (type < k && IsIdent(type) && IsModifier(Text(type))) ++type;
+                            if (type + 1 < k && IsIdent(type) && IsIdent(type + 1))
+                                members.push_back({type, type + 1, Find({start, k}, ":") != k});
+                            start = k + 1;
+                        }
+                    }
                 }
             } else if (IsPunct(i, "}") && !kinds.empty()) {
                 kinds.pop_back();
@@ -458,6 +476,28 @@ private:
                                  (type + 2 == piece.second || IsPunct(type + 2, "["));
             if (builtin && Find(piece, ":") == piece.second && !(type + 1 == piece.second))
                 return Refuse(type + 1, Quoted(Text(type + 1), ", a parameter of ") + Quoted(m_entry, ", has no semantic"));
+            if (IsIdent(type) && Find(piece, ":") == piece.second) StructSemantics(Text(type), 0);
+            if (!m_error.empty()) return;
+        }
+    }
+
+    // Every member of a struct the entry reads or writes, and of the
+    // structs within it, names its register by a semantic.
+    void StructSemantics(std::string_view name, int depth) {
+        const auto s = m_structs.find(name);
+        if (s == m_structs.end() || depth > 8) return;
+        for (const Member& m : s->second) {
+            // Structs of structs could name each other's members many times
+            // over: the members looked at are counted.
+            if (m.semantic || ++m_membersLooked > kDeclarationTokens * kDeclarationTokens) continue;
+            if (m_structs.count(Text(m.type))) {
+                StructSemantics(Text(m.type), depth + 1);
+                if (!m_error.empty()) return;
+                continue;
+            }
+            if (!IsBuiltinType(Text(m.type))) continue;
+            return Refuse(m.name, Quoted(Text(m.name), ", a member of ") + Quoted(name, " the entry reads or writes,") +
+                                      " has no semantic");
         }
     }
 
@@ -489,6 +529,8 @@ private:
     std::vector<std::size_t> m_match; // by token: its bracket's partner (the end when none)
     std::vector<bool> m_inFunction;   // by token: within a function's body
     std::set<std::string_view> m_members;
+    std::map<std::string_view, std::vector<Member>> m_structs;
+    std::size_t m_membersLooked = 0;
     std::set<std::string_view> m_integers; // names declared with an integer type
     std::set<std::string_view> m_zeros;    // integers holding a constant zero
     std::set<std::string_view> m_written;  // names written after their declaration

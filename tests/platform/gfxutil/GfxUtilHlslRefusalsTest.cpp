@@ -102,6 +102,10 @@ const Form kRefused[] = {
      "'row_major' with 'column_major'"},
     {"EntryArrayInputWithoutSemantic", "float4 main(in float2 arr[2]) : COLOR\n{\n    return 0;\n}\n", 1,
      "'arr', a parameter of 'main', has no semantic"},
+    {"EntryStructMemberWithoutSemantic",
+     "struct apple\n{\n    float2 miss;\n};\nstruct banana\n{\n    apple apl[2];\n    float4 arb : TEXCOORD1;\n};\n"
+     "float4 main(in banana bans[2]) : COLOR\n{\n    return 0;\n}\n",
+     3, "'miss', a member of 'apple' the entry reads or writes, has no semantic"},
     {"EntryInputWithoutSemantic", "\nfloat4 main(in float4 i) : COLOR\n{\n    return 0;\n}\n", 2,
      "'i', a parameter of 'main', has no semantic"},
     {"EntryOutputWithoutSemantic", "void main(float4 p : TEXCOORD0, out float4 o)\n{\n    o = p;\n}\n", 1,
@@ -143,6 +147,8 @@ TEST(GfxUtilHlslRefusalsTest, TheFormsBesideThemCompile) {
         "int d;\nfloat4 main() : COLOR\n{\n    int x = 7;\n    return float(x / 2) + float(x % 3) + float(x / d);\n}\n",
         "float4 main(float4 c : COLOR0, uniform float4 tint) : COLOR { return c * tint; }\n",
         "struct In { float4 c : COLOR0; };\nfloat4 main(In i) : COLOR { return i.c; }\n",
+        "struct Inner { float2 uv : TEXCOORD0; };\nstruct In { Inner a; float4 c : COLOR0; };\n"
+        "struct Work { float4 x; };\nfloat4 main(In i) : COLOR { Work w; w.x = i.c; return w.x * i.a.uv.x; }\n",
         "row_major float4x4 r;\ncolumn_major float3x4 c;\nstatic int s;\nfloat4 main() : COLOR\n{\n    s = 2;\n"
         "    float4 t = 0;\n    [loop] for (int i = 0; i < 3; ++i) t += r[i] + c[i];\n    return t / s + 1 / s;\n}\n",
         "typedef float2 vec2;\ntypedef struct { float a; } Holder;\nfloat4 main() : COLOR { vec2 v = 1; Holder h; h.a = 1;"
