@@ -184,6 +184,21 @@ bool IsIntegerLiteral(std::string_view t, unsigned long long& value) {
     return true;
 }
 
+// The components of a built-in type ("float4" 4, "half2x3" 6); 0 when not one.
+std::size_t Components(std::string_view t) {
+    if (!IsBuiltinType(t) || t == "vector" || t == "matrix") return 0;
+    const std::size_t digit = t.find_first_of("1234");
+    if (digit == std::string_view::npos || (t.starts_with("min1") && digit == 3)) {
+        // "min16float" and its kin: the size after the name
+        const std::size_t after = t.find_first_of("1234", 5);
+        if (after == std::string_view::npos) return 1;
+        return after + 2 < t.size() && t[after + 1] == 'x' ? std::size_t(t[after] - '0') * std::size_t(t[after + 2] - '0')
+                                                          : std::size_t(t[after] - '0');
+    }
+    if (digit + 2 < t.size() && t[digit + 1] == 'x') return std::size_t(t[digit] - '0') * std::size_t(t[digit + 2] - '0');
+    return std::size_t(t[digit] - '0');
+}
+
 class Checker {
     struct Member {
         std::size_t type, name; // tokens
@@ -389,6 +404,21 @@ private:
                 n > kMaxArrayElements)
                 return Refuse(i + 1, "an array of " + digits + " elements: at most " +
                                          std::to_string(kMaxArrayElements));
+        }
+        // An array sized by its list: the values fill whole elements.
+        if (i >= 2 && IsIdent(i - 1) && IsIdent(i - 2) && IsPunct(i + 1, "]") && IsPunct(i + 2, "=") &&
+            IsPunct(i + 3, "{")) {
+            const std::size_t width = Components(Text(i - 2));
+            std::size_t values = 0;
+            bool plain = true; // numbers and braces only: constructors and names are not counted here
+            const std::size_t close = Closing(i + 3);
+            for (std::size_t k = i + 4; k < close && plain; ++k) {
+                if (m_t[k].kind == Kind::Number) ++values;
+                else plain = IsPunct(k, ",") || IsPunct(k, "{") || IsPunct(k, "}") || IsPunct(k, "-");
+            }
+            if (width > 0 && close < m_t.size() && plain && values % width != 0)
+                return Refuse(i + 3, std::to_string(values) + " values do not fill whole elements of " +
+                                         Quoted(Text(i - 2), ""));
         }
         if (!statementStart && !(i >= 1 && IsIdent(i - 1) && Text(i - 1) == "else")) return;
         std::set<std::string_view> names;

@@ -106,6 +106,9 @@ const Form kRefused[] = {
      "struct apple\n{\n    float2 miss;\n};\nstruct banana\n{\n    apple apl[2];\n    float4 arb : TEXCOORD1;\n};\n"
      "float4 main(in banana bans[2]) : COLOR\n{\n    return 0;\n}\n",
      3, "'miss', a member of 'apple' the entry reads or writes, has no semantic"},
+    {"ImplicitArrayNotFilledWhole",
+     "float4 main() : COLOR\n{\n    float4 arr[] = {10, 20, 30, 40, 50, 60, 70};\n    return 0;\n}\n", 3,
+     "7 values do not fill whole elements of 'float4'"},
     {"EntryInputWithoutSemantic", "\nfloat4 main(in float4 i) : COLOR\n{\n    return 0;\n}\n", 2,
      "'i', a parameter of 'main', has no semantic"},
     {"EntryOutputWithoutSemantic", "void main(float4 p : TEXCOORD0, out float4 o)\n{\n    o = p;\n}\n", 1,
@@ -141,6 +144,8 @@ TEST(GfxUtilHlslRefusalsTest, TheFormsBesideThemCompile) {
         "float4 u;\nfloat4 main() : COLOR\n{\n    float x = 0;\n    [unroll] for (int i = 0; i < 4; i++) x += u[i];\n"
         "    return x;\n}\n",
         "float4 main() : COLOR\n{\n    float a[4];\n    a[0] = 1;\n    return a[0];\n}\n",
+        "float4 main() : COLOR\n{\n    float4 arr[] = {10, 20, 30, 40, -50, 60, 70, 80};\n    float2x2 m[] = {{1, 2, 3, 4}};\n"
+        "    half h[] = {1, 2, 3};\n    return arr[1] + m[0][1].xyxy + h[2];\n}\n",
         "float f(float a, float b = 1.0) { return a + b; }\nfloat4 main() : COLOR { return f(2); }\n",
         "static const float4 k = {1, 2, 3, 4};\nconst float4 c;\nfloat4 main() : COLOR\n{\n    const float h = 0.5;\n"
         "    return k * c * h;\n}\n",
