@@ -1,5 +1,7 @@
 #include "platform/gfxutil/GfxUtilHlslTemporaries.h"
 
+#include "platform/gfxutil/GfxUtilHlslSpirvCodes.h"
+
 #include <algorithm>
 #include <cctype>
 #include <unordered_map>
@@ -8,19 +10,11 @@
 namespace gfx {
 namespace {
 
-// SPIR-V's published numbers.
-constexpr std::uint32_t kOpName = 5, kOpTypeBool = 20, kOpTypeInt = 21, kOpTypeFloat = 22, kOpTypeVector = 23,
-                        kOpTypeMatrix = 24, kOpTypeArray = 28, kOpTypeStruct = 30, kOpTypePointer = 32,
-                        kOpConstant = 43, kOpFunction = 54, kOpFunctionParameter = 55, kOpVariable = 59, kOpLoad = 61,
-                        kOpStore = 62, kOpAccessChain = 65, kOpInBoundsAccessChain = 66, kOpConstantTrue = 41,
-                        kOpConstantFalse = 42, kOpConstantComposite = 44, kOpConstantNull = 46, kOpVectorShuffle = 79,
-                        kOpCompositeConstruct = 80, kOpCompositeExtract = 81, kOpCopyObject = 83, kOpCopyLogical = 400;
-constexpr std::uint32_t kStorageUniformConstant = 0, kStorageInput = 1, kStorageUniform = 2, kStorageFunction = 7,
-                        kStoragePushConstant = 9, kStorageStorageBuffer = 12;
+using namespace spirv;
+
 // Values follow from each other forwards but for a loop's phis: a few walks
 // reach them all.
 constexpr int kTaintWalks = 4;
-constexpr std::size_t kHeaderWords = 5;
 // Past this a count is no longer added up: it is far beyond any profile.
 constexpr std::uint64_t kCountCap = std::uint64_t(1) << 32;
 
