@@ -1,8 +1,12 @@
 #include "platform/gfxutil/GfxUtilHlslRefusals.h"
 
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
+
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 #include <vector>
@@ -12,8 +16,12 @@ namespace {
 
 constexpr std::uint64_t kMaxArrayElements = 65536;
 // Sources come from data files: every check takes time in proportion to the
-// source. A declaration is looked at no further than this many tokens.
-constexpr std::size_t kDeclarationTokens = 256;
+// source. A declaration is looked at no further than this many tokens (its
+// brackets one each), and the members of the entry's structs no more often.
+constexpr std::size_t kDeclarationTokens = 32;
+constexpr std::size_t kMembersLooked = 65536;
+constexpr std::size_t kTokensPerLook = 4096; // how often the clock is looked at
+constexpr int kShareOfTimeLeft = 8;          // the checks' share of the compile's time left
 
 bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
@@ -24,6 +32,7 @@ struct Token {
     Kind kind;
     std::string_view text;
     std::size_t at; // in the source
+    char punct;     // a one-character punctuator; 0 for any other token
 };
 
 // The source's tokens; a line starting with '#' (the packing pragmas the
@@ -64,14 +73,15 @@ std::vector<Token> Tokens(std::string_view s) {
             while (j < s.size() && s[j] != '"' && s[j] != '\n') j += (s[j] == '\\' && j + 1 < s.size()) ? 2 : 1;
             j = std::min(j + 1, s.size());
             kind = Kind::String;
-        } else {
+        } else if (j < s.size() && std::strchr("=<>&|+-:", s[j]) && s[j] != '\0') {
+            // Every operator of two or three characters has one of these second.
             for (const std::string_view op : kLong)
                 if (s.compare(i, op.size(), op) == 0) {
                     j = i + op.size();
                     break;
                 }
         }
-        out.push_back({kind, s.substr(i, j - i), i});
+        out.push_back({kind, s.substr(i, j - i), i, kind == Kind::Punct && j == i + 1 ? c : '\0'});
         i = j;
     }
     return out;
@@ -206,7 +216,8 @@ class Checker {
     };
 
 public:
-    Checker(std::string_view source, std::string_view entry) : m_t(Tokens(source)), m_entry(entry) {
+    Checker(std::string_view source, std::string_view entry)
+        : m_t(Tokens(source)), m_tokens(m_t.data()), m_count(m_t.size()), m_entry(entry) {
         // Each bracket's partner, found once, so no check walks a list twice.
         m_match.assign(m_t.size(), m_t.size());
         std::vector<std::size_t> open;
@@ -227,8 +238,19 @@ public:
     }
 
     bool Run(std::size_t& at, std::string& error) {
-        Survey();
-        for (std::size_t i = 0; i < m_t.size() && m_error.empty(); ++i) Look(i);
+        // The checks take no more than a share of the compile's time left:
+        // past it they end where they are (refusing nothing), and the passes
+        // after them keep the rest.
+        if (const HlslCompileScope* scope = HlslCompileScope::Current()) {
+            const auto now = std::chrono::steady_clock::now();
+            m_budgetEnd = now + (std::max(scope->Deadline(), now) - now) / kShareOfTimeLeft;
+            m_timed = true;
+        }
+        if (!Survey()) return true;
+        for (std::size_t i = 0; i < m_t.size() && m_error.empty(); ++i) {
+            if (OutOfTime(i)) return true;
+            Look(i);
+        }
         if (m_error.empty()) return true;
         at = m_at;
         error = m_error;
@@ -236,11 +258,13 @@ public:
     }
 
 private:
-    [[nodiscard]] std::string_view Text(std::size_t i) const { return i < m_t.size() ? m_t[i].text : std::string_view(); }
-    [[nodiscard]] bool IsIdent(std::size_t i) const { return i < m_t.size() && m_t[i].kind == Kind::Ident; }
+    [[nodiscard]] std::string_view Text(std::size_t i) const { return i < m_count ? m_tokens[i].text : std::string_view(); }
+    [[nodiscard]] bool IsIdent(std::size_t i) const { return i < m_count && m_tokens[i].kind == Kind::Ident; }
     [[nodiscard]] bool IsPunct(std::size_t i, std::string_view p) const {
         return i < m_t.size() && m_t[i].kind == Kind::Punct && m_t[i].text == p;
     }
+    // The same for one character, looked at for nearly every token.
+    [[nodiscard]] bool IsPunct(std::size_t i, char p) const { return i < m_count && m_tokens[i].punct == p; }
     void Refuse(std::size_t i, std::string error) {
         if (!m_error.empty()) return;
         m_at = i < m_t.size() ? m_t[i].at : 0;
@@ -250,8 +274,8 @@ private:
     [[nodiscard]] std::size_t Closing(std::size_t open) const { return open < m_t.size() ? m_match[open] : m_t.size(); }
     // The token after `i`, past the whole of a bracketed part opened there.
     [[nodiscard]] std::size_t Step(std::size_t i) const {
-        const bool opens = IsPunct(i, "(") || IsPunct(i, "[") || IsPunct(i, "{");
-        return opens && m_match[i] < m_t.size() ? m_match[i] + 1 : i + 1;
+        const char p = i < m_count ? m_tokens[i].punct : '\0';
+        return (p == '(' || p == '[' || p == '{') && m_match[i] < m_count ? m_match[i] + 1 : i + 1;
     }
     // The pieces of the list within the brackets opened at `open`, split at
     // its own commas: [first, end) of each.
@@ -261,7 +285,7 @@ private:
         if (close >= m_t.size()) return out;
         std::size_t start = open + 1;
         for (std::size_t i = open + 1; i < close; i = Step(i))
-            if (IsPunct(i, ",")) {
+            if (IsPunct(i, ',')) {
                 out.emplace_back(start, i);
                 start = i + 1;
             }
@@ -282,29 +306,35 @@ private:
     // What the checks need of the whole source first: the braces that open
     // function bodies and struct bodies, the members of structs (a member
     // named "xx" is no swizzle), and the functions' out parameters.
-    void Survey() {
+    [[nodiscard]] bool OutOfTime(std::size_t i) const {
+        return m_timed && i % kTokensPerLook == 0 && std::chrono::steady_clock::now() >= m_budgetEnd;
+    }
+
+    // False when out of time.
+    [[nodiscard]] bool Survey() {
         m_inFunction.assign(m_t.size(), false);
         std::vector<bool> kinds; // true: a function body (or a block within one)
         for (std::size_t i = 0; i < m_t.size(); ++i) {
+            if (OutOfTime(i)) return false;
             m_inFunction[i] = !kinds.empty() && kinds.back();
-            if (IsPunct(i, "{")) {
-                const bool function = (i >= 1 && IsPunct(i - 1, ")")) ||
-                                      (i >= 3 && IsIdent(i - 1) && IsPunct(i - 2, ":") && IsPunct(i - 3, ")"));
+            if (IsPunct(i, '{')) {
+                const bool function = (i >= 1 && IsPunct(i - 1, ')')) ||
+                                      (i >= 3 && IsIdent(i - 1) && IsPunct(i - 2, ':') && IsPunct(i - 3, ')'));
                 const bool structBody = (i >= 1 && IsIdent(i - 1) && Text(i - 1) == "struct") ||
                                         (i >= 2 && IsIdent(i - 1) && Text(i - 2) == "struct");
                 kinds.push_back(function || (!kinds.empty() && kinds.back()));
                 if (structBody) {
                     const std::size_t close = std::min(Closing(i), m_t.size());
                     for (std::size_t k = i + 1; k + 1 < close; k = Step(k))
-                        if (IsIdent(k) && (IsPunct(k + 1, ";") || IsPunct(k + 1, ":") || IsPunct(k + 1, "[") ||
-                                           IsPunct(k + 1, ",")))
+                        if (IsIdent(k) && (IsPunct(k + 1, ';') || IsPunct(k + 1, ':') || IsPunct(k + 1, '[') ||
+                                           IsPunct(k + 1, ',')))
                             m_members.insert(Text(k));
                     // Its members, one a ';': type, name, whether a semantic is given.
                     if (IsIdent(i - 1) && Text(i - 1) != "struct") {
                         std::vector<Member>& members = m_structs[Text(i - 1)];
                         std::size_t start = i + 1;
                         for (std::size_t k = i + 1; k < close; k = Step(k)) {
-                            if (!IsPunct(k, ";")) continue;
+                            if (!IsPunct(k, ';')) continue;
                             std::size_t type = start;
                             while (type < k && IsIdent(type) && IsModifier(Text(type))) ++type;
                             if (type + 1 < k && IsIdent(type) && IsIdent(type + 1))
@@ -313,63 +343,64 @@ private:
                         }
                     }
                 }
-            } else if (IsPunct(i, "}") && !kinds.empty()) {
+            } else if (IsPunct(i, '}') && !kinds.empty()) {
                 kinds.pop_back();
             }
             // Integer variables, and those that hold a constant zero: given
             // 0 where declared (a local, or a static const global), and never
             // written again.
-            if (IsIdent(i) && IsIntegerType(Text(i)) && IsIdent(i + 1) && !(i >= 1 && IsPunct(i - 1, "("))) {
+            if (IsIdent(i) && IsIntegerType(Text(i)) && IsIdent(i + 1) && !(i >= 1 && IsPunct(i - 1, '('))) {
                 for (std::size_t k = i + 1; IsIdent(k) && k < i + kDeclarationTokens;) {
                     m_integers.insert(Text(k));
                     unsigned long long value = 1;
                     const bool again = !m_declared.insert(Text(k)).second; // declared before: its value may differ
                     // A static global without a value starts at zero.
                     const bool staticZero = !m_inFunction[i] && i >= 1 && Text(i - 1) == "static" &&
-                                            (IsPunct(k + 1, ";") || IsPunct(k + 1, ","));
-                    if ((staticZero || (IsPunct(k + 1, "=") && k + 2 < m_t.size() &&
+                                            (IsPunct(k + 1, ';') || IsPunct(k + 1, ','));
+                    if ((staticZero || (IsPunct(k + 1, '=') && k + 2 < m_t.size() &&
                                         IsIntegerLiteral(Text(k + 2), value) &&
-                                        (IsPunct(k + 3, ";") || IsPunct(k + 3, ",")) && value == 0)) &&
+                                        (IsPunct(k + 3, ';') || IsPunct(k + 3, ',')) && value == 0)) &&
                         !m_written.count(Text(k)) && !again)
                         m_zeros.insert(Text(k));
                     else
                         m_zeros.erase(Text(k)); // another value, or none: no constant zero
                     // the next declarator of the list
                     std::size_t n = k + 1;
-                    while (n < m_t.size() && n < i + kDeclarationTokens && !IsPunct(n, ",") && !IsPunct(n, ";"))
+                    while (n < m_t.size() && n < i + kDeclarationTokens && !IsPunct(n, ',') && !IsPunct(n, ';'))
                         n = Step(n);
-                    if (!IsPunct(n, ",")) break;
+                    if (!IsPunct(n, ',')) break;
                     k = n + 1;
                 }
             }
             if (IsIdent(i) && ((i + 1 < m_t.size() && m_t[i + 1].kind == Kind::Punct &&
                                 (IsAssignment(Text(i + 1)) || Text(i + 1) == "++" || Text(i + 1) == "--") &&
-                                !(i >= 1 && IsIntegerType(Text(i - 1))) && !(i >= 1 && IsPunct(i - 1, ","))) ||
+                                !(i >= 1 && IsIntegerType(Text(i - 1))) && !(i >= 1 && IsPunct(i - 1, ','))) ||
                                (i >= 1 && (IsPunct(i - 1, "++") || IsPunct(i - 1, "--"))) ||
-                               (i >= 1 && (IsPunct(i - 1, "(") || IsPunct(i - 1, ",")) && m_inFunction[i] &&
-                                (IsPunct(i + 1, ",") || IsPunct(i + 1, ")"))))) {
+                               (i >= 1 && (IsPunct(i - 1, '(') || IsPunct(i - 1, ',')) && m_inFunction[i] &&
+                                (IsPunct(i + 1, ',') || IsPunct(i + 1, ')'))))) {
                 // Written, or handed to a call that may write it.
                 m_written.insert(Text(i));
                 m_zeros.erase(Text(i));
             }
             // A function: a name and its list at the top level, then a body.
-            if (!m_inFunction[i] && IsIdent(i) && IsPunct(i + 1, "(") && i >= 1 && (IsIdent(i - 1) || IsPunct(i - 1, ">"))) {
+            if (!m_inFunction[i] && IsIdent(i) && IsPunct(i + 1, '(') && i >= 1 && (IsIdent(i - 1) || IsPunct(i - 1, '>'))) {
                 const std::size_t close = Closing(i + 1);
                 std::size_t after = close + 1;
-                if (IsPunct(after, ":")) after += 2;
-                if (!IsPunct(after, "{")) continue;
+                if (IsPunct(after, ':')) after += 2;
+                if (!IsPunct(after, '{')) continue;
                 std::vector<bool> outs;
                 for (const auto& piece : Pieces(i + 1)) outs.push_back(HasWord(piece, "out") || HasWord(piece, "inout"));
                 m_functions[Text(i)].push_back(std::move(outs));
             }
         }
+        return true;
     }
 
     void Look(std::size_t i) {
         const Token& t = m_t[i];
-        const bool statementStart = i == 0 || IsPunct(i - 1, ";") || IsPunct(i - 1, "{") || IsPunct(i - 1, "}");
+        const bool statementStart = i == 0 || IsPunct(i - 1, ';') || IsPunct(i - 1, '{') || IsPunct(i - 1, '}');
         if (t.kind == Kind::Punct && t.text == "." && IsIdent(i + 1) && i >= 1 &&
-            (IsIdent(i - 1) || IsPunct(i - 1, "]") || IsPunct(i - 1, ")")) && SwizzleRepeats(Text(i + 1)) &&
+            (IsIdent(i - 1) || IsPunct(i - 1, ']') || IsPunct(i - 1, ')')) && SwizzleRepeats(Text(i + 1)) &&
             !m_members.count(Text(i + 1)) && i + 2 < m_t.size() && m_t[i + 2].kind == Kind::Punct &&
             IsAssignment(Text(i + 2)))
             return Refuse(i + 1, "the swizzle " + Quoted(Text(i + 1), " is written to but names a component twice"));
@@ -383,12 +414,12 @@ private:
         if (t.kind == Kind::Punct && t.text == "(" && i >= 1 && IsIdent(i - 1) && m_inFunction[i])
             return Call(i - 1);
         if (t.kind != Kind::Ident) return;
-        if (t.text == "struct" && IsPunct(i + 1, "{") && IsPunct(Closing(i + 1) + 1, ";"))
+        if (t.text == "struct" && IsPunct(i + 1, '{') && IsPunct(Closing(i + 1) + 1, ';'))
             return Refuse(i, "a struct without a name declares no variable");
         if (t.text == "typedef") return Typedef(i);
         if (IsModifier(t.text) && (i == 0 || !IsModifier(Text(i - 1)))) Modifiers(i, statementStart);
         if (!m_error.empty()) return;
-        if (!m_inFunction[i] && IsPunct(i + 1, "(") && i >= 1 && (IsIdent(i - 1) || IsPunct(i - 1, ">")))
+        if (!m_inFunction[i] && IsPunct(i + 1, '(') && i >= 1 && (IsIdent(i - 1) || IsPunct(i - 1, '>')))
             Declaration(i);
     }
 
@@ -396,7 +427,7 @@ private:
     // declaration: attributes.
     void Brackets(std::size_t i, bool statementStart) {
         if (i >= 2 && IsIdent(i - 1) && IsIdent(i - 2) && i + 2 < m_t.size() && m_t[i + 1].kind == Kind::Number &&
-            IsPunct(i + 2, "]") && Text(i - 2) != "return") {
+            IsPunct(i + 2, ']') && Text(i - 2) != "return") {
             const std::string digits(Text(i + 1));
             char* end = nullptr;
             const unsigned long long n = std::strtoull(digits.c_str(), &end, 0);
@@ -406,15 +437,15 @@ private:
                                          std::to_string(kMaxArrayElements));
         }
         // An array sized by its list: the values fill whole elements.
-        if (i >= 2 && IsIdent(i - 1) && IsIdent(i - 2) && IsPunct(i + 1, "]") && IsPunct(i + 2, "=") &&
-            IsPunct(i + 3, "{")) {
+        if (i >= 2 && IsIdent(i - 1) && IsIdent(i - 2) && IsPunct(i + 1, ']') && IsPunct(i + 2, '=') &&
+            IsPunct(i + 3, '{')) {
             const std::size_t width = Components(Text(i - 2));
             std::size_t values = 0;
             bool plain = true; // numbers and braces only: constructors and names are not counted here
             const std::size_t close = Closing(i + 3);
             for (std::size_t k = i + 4; k < close && plain; ++k) {
                 if (m_t[k].kind == Kind::Number) ++values;
-                else plain = IsPunct(k, ",") || IsPunct(k, "{") || IsPunct(k, "}") || IsPunct(k, "-");
+                else plain = IsPunct(k, ',') || IsPunct(k, '{') || IsPunct(k, '}') || IsPunct(k, '-');
             }
             if (width > 0 && close < m_t.size() && plain && values % width != 0)
                 return Refuse(i + 3, std::to_string(values) + " values do not fill whole elements of " +
@@ -422,7 +453,7 @@ private:
         }
         if (!statementStart && !(i >= 1 && IsIdent(i - 1) && Text(i - 1) == "else")) return;
         std::set<std::string_view> names;
-        for (std::size_t k = i; IsPunct(k, "[") && IsIdent(k + 1);) {
+        for (std::size_t k = i; IsPunct(k, '[') && IsIdent(k + 1);) {
             if (!names.insert(Text(k + 1)).second)
                 return Refuse(k + 1, "the attribute " + Quoted(Text(k + 1), " is given twice"));
             // A loop is unrolled, or kept a loop: not both.
@@ -438,11 +469,11 @@ private:
         if (i == 0 || i + 1 >= m_t.size()) return;
         unsigned long long value = 1;
         const bool zero = (m_t[i + 1].kind == Kind::Number && IsIntegerLiteral(Text(i + 1), value) && value == 0) ||
-                          (IsIdent(i + 1) && m_zeros.count(Text(i + 1)) && !IsPunct(i + 2, ".") &&
-                           !IsPunct(i + 2, "[") && !IsPunct(i + 2, "("));
+                          (IsIdent(i + 1) && m_zeros.count(Text(i + 1)) && !IsPunct(i + 2, '.') &&
+                           !IsPunct(i + 2, '[') && !IsPunct(i + 2, '('));
         if (!zero) return;
         const bool integer = (m_t[i - 1].kind == Kind::Number && IsIntegerLiteral(Text(i - 1), value)) ||
-                             (IsIdent(i - 1) && m_integers.count(Text(i - 1)) && !(i >= 2 && IsPunct(i - 2, ".")));
+                             (IsIdent(i - 1) && m_integers.count(Text(i - 1)) && !(i >= 2 && IsPunct(i - 2, '.')));
         if (integer) Refuse(i, "an integer divided by zero");
     }
 
@@ -469,15 +500,15 @@ private:
                 return Refuse(i, Quoted(storage, " is not for a local variable"));
         if (!seen.count("const") || seen.count("static")) return;
         // A local constant has its value where it is declared.
-        for (; k < m_t.size() && !IsPunct(k, ";"); k = Step(k))
-            if (IsPunct(k, "=") || k > i + kDeclarationTokens) return;
+        for (; k < m_t.size() && !IsPunct(k, ';'); k = Step(k))
+            if (IsPunct(k, '=') || k > i + kDeclarationTokens) return;
         Refuse(i, "a 'const' local without its value");
     }
 
     void Typedef(std::size_t i) {
         std::size_t k = i + 1;
-        while (k < m_t.size() && k < i + kDeclarationTokens && !IsPunct(k, ";")) k = Step(k);
-        if (IsPunct(k, ";") && k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)))
+        while (k < m_t.size() && k < i + kDeclarationTokens && !IsPunct(k, ';')) k = Step(k);
+        if (IsPunct(k, ';') && k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)))
             Refuse(k - 1, Quoted(Text(k - 1), " is a built-in type and cannot be defined again"));
     }
 
@@ -485,13 +516,13 @@ private:
     void Declaration(std::size_t name) {
         // `uniform` before the name, in the same declaration, is on its return type.
         for (std::size_t k = name; k-- > 0 && k + kDeclarationTokens > name;) {
-            if (m_t[k].kind == Kind::Punct && !IsPunct(k, "<") && !IsPunct(k, ">") && !IsPunct(k, ",")) break;
+            if (m_t[k].kind == Kind::Punct && !IsPunct(k, '<') && !IsPunct(k, '>') && !IsPunct(k, ',')) break;
             if (IsIdent(k) && Text(k) == "uniform") return Refuse(k, "'uniform' on a return type");
         }
         const bool entry = Text(name) == m_entry;
         std::size_t after = Closing(name + 1) + 1;
-        if (IsPunct(after, ":")) after += 2;
-        const bool definition = IsPunct(after, "{");
+        if (IsPunct(after, ':')) after += 2;
+        const bool definition = IsPunct(after, '{');
         for (const auto& piece : Pieces(name + 1)) {
             const bool out = HasWord(piece, "out") || HasWord(piece, "inout");
             const std::size_t equals = Find(piece, "=");
@@ -503,7 +534,7 @@ private:
             std::size_t type = piece.first;
             while (type < piece.second && IsIdent(type) && IsModifier(Text(type))) ++type;
             const bool builtin = IsIdent(type) && IsBuiltinType(Text(type)) && IsIdent(type + 1) &&
-                                 (type + 2 == piece.second || IsPunct(type + 2, "["));
+                                 (type + 2 == piece.second || IsPunct(type + 2, '['));
             if (builtin && Find(piece, ":") == piece.second && !(type + 1 == piece.second))
                 return Refuse(type + 1, Quoted(Text(type + 1), ", a parameter of ") + Quoted(m_entry, ", has no semantic"));
             if (IsIdent(type) && Find(piece, ":") == piece.second) StructSemantics(Text(type), 0);
@@ -519,7 +550,7 @@ private:
         for (const Member& m : s->second) {
             // Structs of structs could name each other's members many times
             // over: the members looked at are counted.
-            if (m.semantic || ++m_membersLooked > kDeclarationTokens * kDeclarationTokens) continue;
+            if (m.semantic || ++m_membersLooked > kMembersLooked) continue;
             if (m_structs.count(Text(m.type))) {
                 StructSemantics(Text(m.type), depth + 1);
                 if (!m_error.empty()) return;
@@ -539,7 +570,7 @@ private:
         const auto pieces = Pieces(name + 1);
         for (std::size_t a = 0; a < pieces.size(); ++a) {
             const auto [first, end] = pieces[a];
-            if (end < first + 3 || !IsPunct(end - 2, ".") || !IsIdent(end - 1) || !SwizzleRepeats(Text(end - 1)) ||
+            if (end < first + 3 || !IsPunct(end - 2, '.') || !IsIdent(end - 1) || !SwizzleRepeats(Text(end - 1)) ||
                 m_members.count(Text(end - 1)))
                 continue;
             // Every declaration of that many parameters writes this one.
@@ -555,6 +586,8 @@ private:
     }
 
     std::vector<Token> m_t;
+    const Token* m_tokens; // m_t's, looked at directly on the hot path
+    std::size_t m_count;
     std::string_view m_entry;
     std::vector<std::size_t> m_match; // by token: its bracket's partner (the end when none)
     std::vector<bool> m_inFunction;   // by token: within a function's body
@@ -568,6 +601,8 @@ private:
     std::map<std::string_view, std::vector<std::vector<bool>>> m_functions; // name: per declaration, its out parameters
     std::size_t m_at = 0;
     std::string m_error;
+    bool m_timed = false;
+    std::chrono::steady_clock::time_point m_budgetEnd;
 };
 
 } // namespace
