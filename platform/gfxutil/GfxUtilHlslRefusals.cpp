@@ -21,7 +21,7 @@ constexpr std::uint64_t kMaxArrayElements = 65536;
 constexpr std::size_t kDeclarationTokens = 32;
 constexpr std::size_t kMembersLooked = 65536;
 constexpr std::size_t kTokensPerLook = 4096; // how often the clock is looked at
-constexpr int kShareOfTimeLeft = 8;          // the checks' share of the compile's time left
+constexpr int kShareOfTimeLeft = 32;         // the checks' share of the compile's time left
 
 bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
