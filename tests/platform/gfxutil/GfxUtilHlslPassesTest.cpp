@@ -277,6 +277,36 @@ TEST(GfxUtilHlslPassesTest, TheMainSourceIsCappedAsTheExpandedIncludesAre) {
     EXPECT_NE(missing.errors.find("cannot open file"), std::string::npos) << missing.errors;
 }
 
+// Sources saved by Windows and older Mac editors: a byte-order mark first,
+// in memory, in a file and in the file it includes, and lines ended by CR LF
+// or a lone CR, compile; a lone CR ends a "//" comment, and a problem is
+// named at its own line.
+TEST(GfxUtilHlslPassesTest, ByteOrderMarksAndEveryLineEndCompile) {
+    const std::string bom = "\xEF\xBB\xBF";
+    TempFolder folder("gfxutil-passes");
+    ASSERT_FALSE(folder.Path().empty());
+    (void)folder.Write("tint.fxh", bom + "// the colour\rfloat4 Tint;\r");
+    for (const std::string end : {"\r", "\r\n"}) {
+        SCOPED_TRACE(end == "\r" ? "CR" : "CR LF");
+        const std::string body = "// a program" + end + "float4 main() : COLOR" + end + "{ return Tint; }" + end;
+        Result inMemory;
+        Compile(inMemory, bom + "float4 Tint;" + end + body, "ps_2_0");
+        ASSERT_EQ(inMemory.hr, D3D_OK) << inMemory.errors;
+        ASSERT_NE(inMemory.table, nullptr);
+        EXPECT_NE(inMemory.table->GetConstantByName(nullptr, "Tint"), nullptr);
+        const std::string path = folder.Write("main.hlsl", bom + "#include \"tint.fxh\"" + end + body);
+        Result fromFile;
+        CompileFile(fromFile, path, "ps_2_0");
+        ASSERT_EQ(fromFile.hr, D3D_OK) << fromFile.errors;
+        EXPECT_NE(fromFile.table->GetConstantByName(nullptr, "Tint"), nullptr);
+        Result wrong;
+        Compile(wrong, bom + "// a program" + end + "float4 main() : COLOR" + end + "{ return Missing; }" + end,
+                "ps_2_0");
+        EXPECT_EQ(wrong.hr, E_FAIL);
+        EXPECT_TRUE(wrong.errors.starts_with("memory(3,")) << wrong.errors;
+    }
+}
+
 namespace {
 
 // Compiled programs drawn on gl and read back.

@@ -212,7 +212,8 @@ TEST_F(CBuildInsideTest, ACellBlockAndATwoBedCellAreBuiltThroughThePlacement)
     EXPECT_EQ(pkCell->GetCapacity(), 2);
     EXPECT_EQ(pkCell->GetRequiredLevel(), 1);
     EXPECT_EQ(kLedger.m_usBeds, 2);
-    EXPECT_EQ(kLedger.m_iPurchases, iPurchases + 45000 + 1800);
+    // The block and the two-bed cell, at the demo templates' prices.
+    EXPECT_EQ(kLedger.m_iPurchases, iPurchases + 45000 + 250);
     EXPECT_TRUE(pkGround->IsMember(pkCell));
 }
 
