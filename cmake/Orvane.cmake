@@ -22,10 +22,18 @@ function(orvane_library target alias)
   endif()
 endfunction()
 
-# orvane_tests(<target> SOURCES ... LIBS ...)
+# orvane_tests(<target> [OPTIMISED_ONLY] SOURCES ... LIBS ...)
 # One GoogleTest program per library; each test runs in its own CTest process.
+# OPTIMISED_ONLY: a program whose tests cost minutes under the sanitizers and
+# find there nothing the optimised run does not (drawing through the GL
+# driver, the HLSL front end's children, suites of many whole files) is
+# neither built nor run in a sanitized tree (ORVANE_SANITIZE, ORVANE_TSAN);
+# the optimised trees run it.
 function(orvane_tests target)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "OPTIMISED_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  if(ARG_OPTIMISED_ONLY AND (ORVANE_SANITIZE OR ORVANE_TSAN))
+    return()
+  endif()
   add_executable(${target} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/SanitizerDefaults.cpp)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)

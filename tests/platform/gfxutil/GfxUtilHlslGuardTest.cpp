@@ -175,6 +175,26 @@ TEST(GfxUtilHlslGuardTest, OneDeadlineCoversEveryRun) {
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
 }
 
+// A compile's own scope within a caller's keeps the caller's deadline, later
+// or sooner than its default, and the lower of each cap.
+TEST(GfxUtilHlslGuardTest, AnInnerScopeKeepsTheOuterDeadline) {
+    for (const auto time : {std::chrono::milliseconds(std::chrono::minutes(10)), std::chrono::milliseconds(50)}) {
+        HlslCompileLimits outerLimits;
+        outerLimits.time = time;
+        outerLimits.includes = 8;
+        const HlslCompileScope outer(outerLimits);
+        HlslCompileLimits innerLimits;
+        innerLimits.childBytes = 4096;
+        const HlslCompileScope inner(innerLimits);
+        EXPECT_EQ(inner.Deadline(), outer.Deadline());
+        EXPECT_EQ(inner.Limits().time, time);
+        EXPECT_EQ(inner.Limits().includes, 8u);
+        EXPECT_EQ(inner.Limits().childBytes, 4096u);
+        EXPECT_EQ(HlslCompileScope::Current(), &inner);
+    }
+    EXPECT_EQ(HlslCompileScope::Current(), nullptr);
+}
+
 // A caller killed in the middle of a compile takes the compiler's child with
 // it.
 TEST(GfxUtilHlslGuardTest, TheChildEndsWithItsCaller) {
