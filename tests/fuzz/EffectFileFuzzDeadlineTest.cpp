@@ -65,9 +65,12 @@ TEST(EffectFileFuzzDeadline, ASecondReadingPastTheDeadlineIsNoFinding)
 {
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    const std::string kText = "float4 Tint;\n"
-                              "float4 Ps(float4 c : COLOR0) : COLOR { return c * Tint; }\n"
-                              "technique T { pass P { PixelShader = compile ps_2_0 Ps(); } }\n";
+    // Long enough that the preprocessor looks at the deadline on the way.
+    std::string kText = "float4 Tint;\n"
+                        "float4 Ps(float4 c : COLOR0) : COLOR { return c * Tint; }\n"
+                        "technique T { pass P { PixelShader = compile ps_2_0 Ps(); } }\n";
+    for (int i = 0; i < 4096; ++i)
+        kText += "// a line of the effect's notes\n";
     int iStatus = kNotReached;
     for (auto kTime = std::chrono::milliseconds(200); iStatus == kNotReached && kTime <= std::chrono::minutes(2);
          kTime *= 2)
