@@ -13,6 +13,7 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "tests/platform/gfx/GfxBackendFixture.h"
+#include "tests/support/SanitizedBuild.h"
 
 #include <gtest/gtest.h>
 
@@ -43,17 +44,6 @@ using gfx::test::ExpectRefused;
 using gfx::test::Finish;
 using gfx::test::TempFolder;
 
-
-#if defined(__SANITIZE_THREAD__)
-#define ORVANE_THREAD_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define ORVANE_THREAD_SANITIZER 1
-#endif
-#endif
-#ifndef ORVANE_THREAD_SANITIZER
-#define ORVANE_THREAD_SANITIZER 0
-#endif
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "tests/platform/gfx/GfxBackendFixture.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfxutil/TempFolder.h"
+#include "tests/support/SanitizedBuild.h"
 
 #include <gtest/gtest.h>
 
@@ -91,14 +92,7 @@ std::string Repeat(const std::string& head, const std::string& unit, const std::
 // longer a step: the steps, not the time, are counted, so there a pair of
 // sizes a quarter as large, in the same ratio, shows the same growth (the
 // optimised tests measure the full sizes).
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ORVANE_SANITIZED_BUILD 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ORVANE_SANITIZED_BUILD 1
-#endif
-#endif
-#ifdef ORVANE_SANITIZED_BUILD
+#if ORVANE_SANITIZED_BUILD
 constexpr std::size_t kSmall = 64u << 10, kLarge = 512u << 10;
 #else
 constexpr std::size_t kSmall = 256u << 10, kLarge = 2u << 20;
@@ -318,7 +312,7 @@ protected:
         return out;
     }
 };
-INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslPassesDrawTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslPassesDrawTest, gfxtest::HlslDrawReadBacks(), gfxtest::GlReadBackParamName);
 
 } // namespace
 
