@@ -253,6 +253,7 @@ const NiVec2& CZelmarMouse::Update(const NiVec2& kPosition)
     else if (m_kPosition.x > SCROLL_MARGIN && m_kPosition.x <= fWidth - SCROLL_MARGIN &&
              m_kPosition.y > SCROLL_MARGIN && m_kPosition.y <= fHeight - SCROLL_MARGIN)
     {
+        bool bHoldCursor = true;
         if (pkKeyboard != nullptr && pkKeyboard->IsCtrlDown())
         {
             pkCamera->m_uiMode = COrvaneCamera::MODE_TURNING;
@@ -265,10 +266,16 @@ const NiVec2& CZelmarMouse::Update(const NiVec2& kPosition)
         }
         else
         {
-            pkCamera->m_uiMode = COrvaneCamera::MODE_IDLE;
+            // A wheel turned earlier in this frame still raises or lowers
+            // the view: a pointer moved in the same frame (a hand seldom
+            // keeps the mouse still on the wheel) dropped the turn unseen.
+            // The pointer itself moves on.
+            const bool bWheel = m_iWheel != 0 && pkCamera->m_uiMode == COrvaneCamera::MODE_RAISING;
+            pkCamera->m_uiMode = bWheel ? COrvaneCamera::MODE_RAISING : COrvaneCamera::MODE_IDLE;
+            bHoldCursor = false;
         }
         pkCamera->m_ucHeld = 0;
-        if (pkCamera->m_uiMode == COrvaneCamera::MODE_TURNING || pkCamera->m_uiMode == COrvaneCamera::MODE_RAISING)
+        if (bHoldCursor)
             m_kPosition = m_kPosition - m_kMovement;
         pkCamera->m_fSpeed = 0.0f;
     }

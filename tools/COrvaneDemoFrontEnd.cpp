@@ -17,7 +17,9 @@ namespace
 using Rgba = DemoRgba;
 
 const Rgba SCREEN = {24, 30, 52, 255};
-const Rgba PANEL = {30, 40, 70, 235};
+// Opaque, as the in-game panels are: the camera label and the clock under
+// them must not show through.
+const Rgba PANEL = {30, 40, 70, 255};
 const Rgba BUTTON = {60, 80, 130, 255};
 const Rgba HIGHLIGHT = {255, 255, 255, 90};
 const Rgba WHITE = {255, 255, 255, 255};
@@ -203,7 +205,7 @@ bool WriteDemoFrontEnd(const std::string& kFolder)
                              {{{200, 440, 110, 40}, nullptr, u"\u2713"},
                               {{330, 440, 110, 40}, nullptr, u"\u2717"},
                               {{700, 460, 110, 40}, nullptr, u"\u21A9"}},
-                             {70, 60, 45, 240});
+                             {70, 60, 45, 255});
     bOk = bOk && WritePicture(kFolder + "/images/parole/photoback.tga", 120, 140, {200, 200, 190, 255}, nullptr);
     if (!bOk)
         std::fprintf(stderr, "demo data: cannot write the front end under %s\n", kFolder.c_str());

@@ -16,7 +16,9 @@ namespace
 {
 using Rgba = DemoRgba;
 
-const Rgba PANEL = {30, 40, 70, 235};
+// Opaque: the camera label and the clock are drawn before the panels and
+// must not show through a pop-up.
+const Rgba PANEL = {30, 40, 70, 255};
 const Rgba BUTTON = {60, 80, 130, 255};
 const Rgba TITLE = {45, 60, 100, 255};
 const Rgba HIGHLIGHT = {255, 255, 255, 90};

@@ -75,17 +75,25 @@ const Group BUILDINGS[] = {
 // Scores are the prison's progress: a cell block with a couple of two-bed
 // cells lifts the prison to level 1 (the large block), about nine such
 // cells to level 3 (the secure block).
+// A placed room costs its whole price again every day, a building a
+// hundredth of its price, the administration 2500 each morning, and a
+// prisoner pays (security level + 1) x 1000 a day. So cells and the serving
+// counter are cheap: a first prison of a small block, six single cells, a
+// canteen and a counter must pay its way at six prisoners, and a cell of a
+// higher level earns more than one of level 0 by its prisoners' pay. The
+// guard room stays cheap too: it is where the escape message sends a
+// player for guards.
 const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
-     {{"cellblocks", "cell_single", {"2", "2", "1000", "1", "0", "cell", "40", "0"}},
-      {"cellblocks", "cell_double", {"4", "2", "1800", "2", "0", "cell", "60", "0"}},
-      {"cellblocks", "cell_secure", {"2", "2", "2500", "1", "3", "cell", "100", "0"}},
+     {{"cellblocks", "cell_single", {"2", "2", "100", "1", "0", "cell", "40", "0"}},
+      {"cellblocks", "cell_double", {"4", "2", "250", "2", "0", "cell", "60", "0"}},
+      {"cellblocks", "cell_secure", {"2", "2", "600", "1", "3", "cell", "100", "0"}},
       // Two-bed cells for the higher security levels.
-      {"cellblocks", "cell_double_medium", {"4", "2", "2200", "2", "1", "cell", "60", "0"}},
-      {"cellblocks", "cell_double_high", {"4", "2", "2600", "2", "2", "cell", "80", "0"}},
-      {"cellblocks", "cell_double_max", {"4", "2", "3200", "2", "3", "cell", "100", "0"}}}},
+      {"cellblocks", "cell_double_medium", {"4", "2", "400", "2", "1", "cell", "60", "0"}},
+      {"cellblocks", "cell_double_high", {"4", "2", "600", "2", "2", "cell", "80", "0"}},
+      {"cellblocks", "cell_double_max", {"4", "2", "800", "2", "3", "cell", "100", "0"}}}},
     {"CONTENTS_FOOD",
-     {{"canteens", "serving_counter", {"4", "2", "2000", "4", "0", "food", "40", "1"}},
+     {{"canteens", "serving_counter", {"4", "2", "200", "4", "0", "food", "40", "1"}},
       {"canteens", "dining_table", {"4", "2", "400", "4", "0", "food", "20", "0"}},
       {"canteens", "bench", {"2", "2", "150", "2", "0", "food", "20", "0"}}}},
     {"CONTENTS_WORK",
@@ -102,7 +110,7 @@ const Group CONTENTS[] = {
       {"admin", "planning2", {"4", "4", "16000", "0", "1", "staff", "160", "1"}},
       {"admin", "clerical1", {"4", "4", "6000", "0", "0", "staff", "80", "1"}},
       {"admin", "execution_room", {"4", "4", "30000", "0", "2", "staff", "0", "1"}},
-      {"admin", "guard_room", {"4", "4", "4000", "0", "0", "security", "40", "2"}},
+      {"admin", "guard_room", {"4", "4", "800", "0", "0", "security", "40", "2"}},
       {"admin", "chapel", {"4", "4", "5000", "1", "0", "indoor", "60", "1"}}}},
 };
 
@@ -228,10 +236,19 @@ bool TwoCellsEachWay(const Plan& kPlan)
 
 // The entrance node: its place picks the access cell, one row past the
 // first row and one column past the last column of the footprint (row +1,
-// column +1, or column +2 for a footprint two cells each way).
+// column +1, or column +2 for a footprint two cells each way). It lies
+// outside the footprint: where the entrance has no square, its red marker
+// stands at this node, and inside the footprint the held room's own look
+// covered it.
 NiVec3 UsableDoor(const Plan& kPlan)
 {
-    return TwoCellsEachWay(kPlan) ? NiVec3(0.5f, 0.0f, -2.5f) : NiVec3(0.5f, 0.0f, -0.5f);
+    if (TwoCellsEachWay(kPlan))
+        return NiVec3(0.5f, 0.0f, -2.5f);
+    // Two cells deep, one wide: out beyond its side instead, where the
+    // column offset stays the same.
+    if (kPlan.kParameters.size() >= 2 && std::atoi(*(kPlan.kParameters.begin() + 1)) > 2)
+        return NiVec3(1.5f, 0.0f, -0.5f);
+    return NiVec3(0.5f, 0.0f, -1.5f);
 }
 
 // The centre of that access cell in the model's own frame (rows run along
@@ -302,14 +319,17 @@ constexpr float WALL_HEIGHT = 0.3f;
 // and under its posts' squares (the nearest of a building's shapes names
 // what a click finds in it). Far enough over the display that the depth
 // buffer tells the two apart from as high and as far as the camera goes
-// (a tenth of a unit is some six of its steps 250 units away): nearer, the
-// display wins here and there by chance and the floor, and all that stands
-// on it, show striped with the yard's grey. Still low enough that a ray
-// aimed at the ground past the building meets it only a hair behind its
-// edge.
-constexpr float SLAB_TOP = 0.1f;
+// (a twentieth of a unit is some three of its steps 250 units away):
+// nearer, the display wins here and there by chance and the floor, and all
+// that stands on it, show striped with the yard's grey. As far under the
+// squares the placement lays a tenth of a unit over a floor: at that very
+// height the floor took a held room's squares on some cells and not on
+// others. Still low enough that a ray aimed at the ground past the building
+// meets it only a hair behind its edge.
+constexpr float PLACEMENT_SQUARE_LIFT = 0.1f;
+constexpr float SLAB_TOP = 0.05f;
 constexpr float SLAB_BOTTOM = -0.05f;
-static_assert(SLAB_TOP < DEMO_POST_LIFT);
+static_assert(SLAB_TOP < DEMO_POST_LIFT && SLAB_TOP + 0.04f < PLACEMENT_SQUARE_LIFT);
 constexpr float WALL_THICKNESS = 0.3f;
 // Half the width of the gap the entrance leaves in the front wall.
 constexpr float ENTRANCE_HALF = 2.0f;
@@ -324,10 +344,16 @@ static_assert(std::size(BUILDINGS) == 6 && std::size(CONTENTS) == 5);
 // Colours by building kind (cell block, workshop, canteen, hospital,
 // administration) and by inside category (cells, food, work, health,
 // administration): each is told apart at a glance, and from the yard's grey.
+// The walls carry the kind's colour; the floors, and the rooms on them, are
+// what the held room's red or green marker lies over, so none of them leans
+// to red or to green: a red-brown floor swallowed the red, a green one the
+// green.
 constexpr std::uint8_t BUILDING_COLOURS[5][3] = {
     {184, 92, 64}, {204, 152, 60}, {96, 160, 92}, {236, 236, 240}, {84, 116, 180}};
+constexpr std::uint8_t FLOOR_COLOURS[5][3] = {
+    {92, 100, 120}, {120, 116, 128}, {136, 140, 156}, {177, 177, 180}, {63, 87, 135}};
 constexpr std::uint8_t ROOM_COLOURS[5][3] = {
-    {112, 128, 170}, {220, 190, 120}, {140, 104, 70}, {170, 214, 210}, {176, 120, 156}};
+    {112, 128, 170}, {220, 190, 120}, {150, 150, 164}, {170, 214, 210}, {176, 120, 156}};
 constexpr std::uint8_t BUNK_COLOUR[3] = {110, 80, 60};
 
 // The group a plan belongs to among the groups; -1 when none holds it.
@@ -340,22 +366,13 @@ template <std::size_t N> int GroupOf(const Plan& kPlan, const Group (&akGroups)[
     return -1;
 }
 
-// A building's floor: a shade darker than its walls.
-DemoFloorColour FloorShade(const std::uint8_t (&aucColour)[3])
-{
-    return {static_cast<std::uint8_t>(aucColour[0] * 3 / 4), static_cast<std::uint8_t>(aucColour[1] * 3 / 4),
-            static_cast<std::uint8_t>(aucColour[2] * 3 / 4)};
-}
-
 // A building's floor and walls round its 16 x 16 footprint (x, z in
 // [-8, 8], y up), the front wall (z = +8) open where the entrance's ways
 // start.
-void AddBuildingWalls(NiNode& kModel, const std::uint8_t (&aucColour)[3])
+void AddBuildingWalls(NiNode& kModel, const std::uint8_t (&aucColour)[3], const std::uint8_t (&aucFloor)[3])
 {
     constexpr float E = 8.0f;
     constexpr float I = E - WALL_THICKNESS;
-    const DemoFloorColour kFloor = FloorShade(aucColour);
-    const std::uint8_t aucFloor[3] = {kFloor.m_ucRed, kFloor.m_ucGreen, kFloor.m_ucBlue};
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-I, SLAB_BOTTOM, -I), NiVec3(I, SLAB_TOP, I), aucFloor, "slab"));
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-E, 0, -E), NiVec3(E, WALL_HEIGHT, -I), aucColour, "wall_back"));
     kModel.AttachChild(MakeDemoColouredBox(NiVec3(-E, 0, -I), NiVec3(-I, WALL_HEIGHT, E), aucColour, "wall_left"));
@@ -372,15 +389,13 @@ void AddBuildingWalls(NiNode& kModel, const std::uint8_t (&aucColour)[3])
 // ground floor's slab has its top, and a ledge along each side wall a little
 // lower, under their ends. Rooms of the upper floor stand on them; between
 // them the ground floor stays in sight from above.
-void AddUpperFloor(NiNode& kFloor, const NiVec3& kFloorAt, const std::uint8_t (&aucColour)[3])
+void AddUpperFloor(NiNode& kFloor, const NiVec3& kFloorAt, const std::uint8_t (&aucFloor)[3])
 {
     constexpr float E = 8.0f;
     constexpr float I = E - WALL_THICKNESS;
     constexpr float JOIST = 0.4f;
     constexpr float DEPTH = 0.25f;
     constexpr float LEDGE_DROP = 0.05f;
-    const DemoFloorColour kShade = FloorShade(aucColour);
-    const std::uint8_t aucFloor[3] = {kShade.m_ucRed, kShade.m_ucGreen, kShade.m_ucBlue};
     const NiVec3 kShift(-kFloorAt.x, 0.0f, -kFloorAt.z);
     for (int iLine = 0; iLine <= 8; ++iLine)
     {
@@ -393,17 +408,32 @@ void AddUpperFloor(NiNode& kFloor, const NiVec3& kFloorAt, const std::uint8_t (&
                                                NiVec3(fX + JOIST, SLAB_TOP - LEDGE_DROP, I) + kShift, aucFloor, "ledge"));
 }
 
-// An inside plan's look: a tile over its footprint (width along x, depth
+// An inside plan's look: a rim round its footprint (width along x, depth
 // along z, about the model's origin, where the placement puts the middle of
-// the footprint), a little in from its edges so that neighbours part; and a
-// two-bed cell's two bunks along its back, away from its door.
+// the footprint), a little in from its edges so that neighbours part, open
+// in the middle; and a two-bed cell's two bunks along its back, away from
+// its door. A room held for building floats over its footprint's red or
+// green square: a whole tile hid all of it but a thin edge, so the middle
+// stays open and the square shows through. A plate that is never drawn
+// spans the footprint at the rim's top, so that a click anywhere on the room
+// finds it.
 void AddRoomLook(NiNode& kModel, const Plan& kPlan, const std::uint8_t (&aucColour)[3])
 {
     const float fHalfX = 0.5f * static_cast<float>(std::atoi(*kPlan.kParameters.begin()));
     const float fHalfZ = 0.5f * static_cast<float>(std::atoi(*(kPlan.kParameters.begin() + 1)));
     constexpr float INSET = 0.1f;
-    kModel.AttachChild(MakeDemoColouredBox(NiVec3(-fHalfX + INSET, TILE_BOTTOM, -fHalfZ + INSET),
-                                           NiVec3(fHalfX - INSET, TILE_TOP, fHalfZ - INSET), aucColour, "tile"));
+    constexpr float RIM = 0.35f;
+    const float fX0 = -fHalfX + INSET, fX1 = fHalfX - INSET;
+    const float fZ0 = -fHalfZ + INSET, fZ1 = fHalfZ - INSET;
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(fX0, TILE_BOTTOM, fZ0), NiVec3(fX1, TILE_TOP, fZ0 + RIM), aucColour,
+                                           "tile"));
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(fX0, TILE_BOTTOM, fZ1 - RIM), NiVec3(fX1, TILE_TOP, fZ1), aucColour,
+                                           "tile"));
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(fX0, TILE_BOTTOM, fZ0 + RIM), NiVec3(fX0 + RIM, TILE_TOP, fZ1 - RIM),
+                                           aucColour, "tile"));
+    kModel.AttachChild(MakeDemoColouredBox(NiVec3(fX1 - RIM, TILE_BOTTOM, fZ0 + RIM), NiVec3(fX1, TILE_TOP, fZ1 - RIM),
+                                           aucColour, "tile"));
+    kModel.AttachChild(MakePickPlate("room_area", fX0, fZ0, fX1, fZ1, TILE_TOP));
     if (!IsTwoBedCell(kPlan))
         return;
     const float fBunkZ = fHalfZ - INSET;
@@ -606,8 +636,8 @@ bool AddDemoPrison(const std::string& kDataPath)
 std::vector<DemoFloorColour> DemoFloorColours()
 {
     std::vector<DemoFloorColour> kColours;
-    for (const auto& aucColour : BUILDING_COLOURS)
-        kColours.push_back(FloorShade(aucColour));
+    for (const auto& aucColour : FLOOR_COLOURS)
+        kColours.push_back({aucColour[0], aucColour[1], aucColour[2]});
     for (const auto& aucColour : ROOM_COLOURS)
         kColours.push_back({aucColour[0], aucColour[1], aucColour[2]});
     return kColours;
@@ -626,7 +656,9 @@ std::vector<DemoBuildPlan> DemoBuildPlans()
             std::string kList = pkGroups[g].pcTag;
             kList.erase(kList.find('_'), 1);
             for (const Plan& kPlan : pkGroups[g].kPlans)
-                kPlans.push_back({kPlan.pcKey, kPlan.pcName, kList, bBuildings});
+                kPlans.push_back({kPlan.pcKey, kPlan.pcName, kList, bBuildings,
+                                  kPlan.kParameters.size() >= 2 ? std::atoi(*kPlan.kParameters.begin()) : 0,
+                                  kPlan.kParameters.size() >= 2 ? std::atoi(*(kPlan.kParameters.begin() + 1)) : 0});
         }
     }
     return kPlans;
@@ -735,9 +767,10 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
             spModel->AttachChild(MakePickPlate("building_area", -8.0f, -8.0f, 8.0f, 8.0f));
             // Its walls come after the plates: drawn, and part of the same
             // building to a click.
-            AddBuildingWalls(*spModel, BUILDING_COLOURS[GroupOf(kPlan, BUILDINGS)]);
+            const int iKind = GroupOf(kPlan, BUILDINGS);
+            AddBuildingWalls(*spModel, BUILDING_COLOURS[iKind], FLOOR_COLOURS[iKind]);
             if (auto* pkUpper = NiDynamicCast<NiNode>(spModel->GetObjectByName("floor1")))
-                AddUpperFloor(*pkUpper, pkUpper->GetTranslate(), BUILDING_COLOURS[GroupOf(kPlan, BUILDINGS)]);
+                AddUpperFloor(*pkUpper, pkUpper->GetTranslate(), FLOOR_COLOURS[iKind]);
         }
         else if (GroupOf(kPlan, BUILDINGS) >= 0)
         {

@@ -36,6 +36,9 @@ struct DemoBuildPlan
     std::string m_kName;
     std::string m_kCategory;
     bool m_bGrounds = false;
+    // The footprint in world units: along x, then along z, unturned.
+    int m_iWidth = 0;
+    int m_iDepth = 0;
 };
 // A surface colour (red, green, blue) of the demo models.
 struct DemoFloorColour

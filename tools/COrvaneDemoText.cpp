@@ -33,7 +33,7 @@ const Message MESSAGES[] = {
     {"Overwrite this saved game?", "Diesen Spielstand \xfc""berschreiben?", "\xc9""craser cette sauvegarde ?"},
     {"Unsaved play is lost: load this game?", "Ungespeichertes geht verloren. Laden?",
      "La partie en cours sera perdue : charger ?"},
-    {"Leave the prison for the main menu?", "Das Gef\xe4ngnis verlassen und zum Hauptmen\xfc?",
+    {"Leave the prison for the main menu?", "Das Gef\xe4ngnis verlassen und ins Hauptmen\xfc?",
      "Quitter la prison pour le menu principal ?"},
     {"Welcome, Governor.", "Willkommen, Direktor.", "Bienvenue, directeur."},
     {"Some prisoners went to cells of a higher security level.", "Einige H\xe4""ftlinge kamen in sicherere Zellen.",
@@ -110,8 +110,11 @@ const Message MESSAGES[] = {
     {"Delete this folder?", "Diesen Ordner l\xf6schen?", "Supprimer ce dossier ?"},
     {"Build cells: new prisoners arrive every day.", "Zellen bauen: t\xe4glich kommen neue H\xe4""ftlinge.",
      "Construisez des cellules : des d\xe9tenus arrivent chaque jour."},
-    {"The prisoners are hungry: build more canteens.", "Die H\xe4""ftlinge hungern: mehr Kantinen bauen.",
-     "Les d\xe9tenus ont faim : construisez des cantines."},
+    // A hungry prisoner off the canteen's floor misses now and then even
+    // where canteens stand: the words hold with one or without.
+    {"Some prisoners went hungry today: canteens and their counters feed them.",
+     "Einige H\xe4""ftlinge hungerten heute: Kantinen mit Essensausgabe verpflegen sie.",
+     "Des d\xe9tenus ont eu faim aujourd'hui : les cantines et leurs comptoirs les nourrissent."},
     {"The prisoners are bored: they need more to do.",
      "Die H\xe4""ftlinge langweilen sich: sie brauchen Besch\xe4""ftigung.",
      "Les d\xe9tenus s'ennuient : il leur faut des activit\xe9s."},
@@ -124,29 +127,43 @@ const Message MESSAGES[] = {
      "Rapport du soir : journ\xe9""e violente."},
     {"The prison has no beds: build cells.", "Das Gef\xe4ngnis hat keine Betten: Zellen bauen.",
      "La prison n'a aucun lit : construisez des cellules."},
-    {"A prisoner escaped: the prison has no guards.", "Ein H\xe4""ftling ist geflohen: es gibt keine Wachen.",
-     "Un d\xe9tenu s'est \xe9vad\xe9 : la prison n'a pas de gardiens."},
+    // Guards are hired by the rooms that call for them: the words name the
+    // first ones a new prison can have, by the build menu's names.
+    {"A prisoner escaped: no guards. A serving counter hires one, a guard room in the administration two.",
+     "Ein H\xe4""ftling ist geflohen: keine Wachen. Eine Essensausgabe stellt eine ein, ein Wachraum in der "
+     "Verwaltung zwei.",
+     "Un d\xe9tenu s'est \xe9vad\xe9 : aucun gardien. Un comptoir de service en emploie un, un poste de garde dans "
+     "l'administration deux."},
     {"The inspector is coming.", "Der Inspektor kommt.", "L'inspecteur arrive."},
     {"CAMERA", "KAMERA", "CAM\xc9RA"},
     {"REC", "AUFN.", "ENR."},
-    {"The food is cold again.", "Das Essen ist wieder kalt.", "La nourriture est encore froide."},
-    {"Someone is singing in block A.", "In Block A singt jemand.", "Quelqu'un chante dans le bloc A."},
-    {"The yard is muddy today.", "Der Hof ist heute schlammig.", "La cour est boueuse aujourd'hui."},
+    // 68-82: the ticker's chatter, at any hour in any prison that holds
+    // prisoners: none names a room, a person or a time of day that may not
+    // be there.
+    {"A prisoner asks for a lawyer.", "Ein H\xe4""ftling verlangt einen Anwalt.", "Un d\xe9tenu demande un avocat."},
     {"A letter arrived for a prisoner.", "Ein Brief kam f\xfcr einen H\xe4""ftling.",
      "Une lettre est arriv\xe9""e pour un d\xe9tenu."},
-    {"The library needs new books.", "Die B\xfc""cherei braucht neue B\xfc""cher.",
-     "La biblioth\xe8que a besoin de livres."},
-    {"A guard asks for a raise.", "Eine Wache will mehr Lohn.", "Un gardien demande une augmentation."},
-    {"The laundry is behind.", "Die W\xe4scherei ist im R\xfc""ckstand.", "La blanchisserie est en retard."},
-    {"The cells were inspected.", "Die Zellen wurden durchsucht.", "Les cellules ont \xe9t\xe9 fouill\xe9""es."},
-    {"Visiting hours are busy.", "Die Besuchszeit ist voll.", "Les visites sont nombreuses."},
-    {"The chaplain held a service.", "Der Seelsorger hielt eine Andacht.",
-     "L'aum\xf4nier a c\xe9l\xe9""br\xe9 un office."},
-    {"A football match in the yard.", "Ein Fu\xdf""ballspiel im Hof.", "Un match de football dans la cour."},
-    {"The kitchen burnt the bread.", "Die K\xfc""che lie\xdf das Brot anbrennen.", "La cuisine a br\xfbl\xe9 le pain."},
-    {"The night shift reports nothing.", "Die Nachtschicht meldet nichts.", "L'\xe9quipe de nuit ne signale rien."},
-    {"A prisoner asks for a lawyer.", "Ein H\xe4""ftling verlangt einen Anwalt.", "Un d\xe9tenu demande un avocat."},
     {"The weather turns cold.", "Das Wetter wird kalt.", "Le temps se refroidit."},
+    {"A prisoner asks to see the governor.", "Ein H\xe4""ftling will den Direktor sprechen.",
+     "Un d\xe9tenu demande \xe0 voir le directeur."},
+    {"A prisoner complains about the noise.", "Ein H\xe4""ftling beschwert sich \xfc""ber den L\xe4rm.",
+     "Un d\xe9tenu se plaint du bruit."},
+    {"A prisoner claims to be innocent.", "Ein H\xe4""ftling beteuert seine Unschuld.",
+     "Un d\xe9tenu clame son innocence."},
+    {"A prisoner asks for another blanket.", "Ein H\xe4""ftling bittet um eine zweite Decke.",
+     "Un d\xe9tenu demande une couverture de plus."},
+    {"A prisoner asks to be moved elsewhere.", "Ein H\xe4""ftling will verlegt werden.",
+     "Un d\xe9tenu demande son transfert."},
+    {"A parcel arrived for a prisoner.", "Ein Paket kam f\xfcr einen H\xe4""ftling.",
+     "Un colis est arriv\xe9 pour un d\xe9tenu."},
+    {"A prisoner is learning to read.", "Ein H\xe4""ftling lernt lesen.", "Un d\xe9tenu apprend \xe0 lire."},
+    {"A prisoner asks about early release.", "Ein H\xe4""ftling fragt nach vorzeitiger Entlassung.",
+     "Un d\xe9tenu s'informe sur une lib\xe9ration anticip\xe9""e."},
+    {"A prisoner files a complaint.", "Ein H\xe4""ftling reicht eine Beschwerde ein.",
+     "Un d\xe9tenu d\xe9pose une plainte."},
+    {"A prisoner counts the days.", "Ein H\xe4""ftling z\xe4hlt die Tage.", "Un d\xe9tenu compte les jours."},
+    {"The wind picks up outside.", "Drau\xdf""en frischt der Wind auf.", "Le vent se l\xe8ve dehors."},
+    {"A prisoner writes home.", "Ein H\xe4""ftling schreibt nach Hause.", "Un d\xe9tenu \xe9""crit \xe0 sa famille."},
     // 83: an empty load panel.
     {"No saved games yet.", "Noch keine gespeicherten Spiele.", "Aucune partie sauvegard\xe9""e."},
 };
@@ -211,10 +228,15 @@ bool WriteBytes(const std::string& kPath, const std::string& kBytes)
     return std::fclose(pkFile) == 0 && bWritten;
 }
 
-// What a plan is, as the build page and the pop-up describe it. The boxes
-// are 79 and 94 pixels wide, and their wrap starts the next line's count at
-// the letter that crossed the edge: the words are short enough that no line
-// reaches past the panel (the data check measures them).
+// What a plan is, as the build page and the pop-up describe it, and for a
+// room that hires staff whom it hires (the kind the spawning table gives
+// it): nothing else tells a player where guards come from. The boxes are 79
+// and 94 pixels wide, and their wrap starts the next line's count at the
+// letter that crossed the edge, so a line may run past the box by the part
+// of the word before that letter: the words are short enough that no line
+// reaches past the panel, a staffed room's not past the page's column (the
+// data check measures them); a name too long for the column is split after
+// a hyphen.
 struct PlanWords
 {
     const char* pcName;
@@ -234,25 +256,49 @@ const PlanWords PLAN_WORDS[] = {
     {"cellblock_large", {"Large cell block", "Gro\xdf""er Zellenblock", "Grand bloc cellulaire"}},
     {"cellblock_secure", {"Secure cell block", "Sicherer Zellenblock", "Bloc cellulaire s\xfb""r"}},
     {"cellblock_small", {"Small cell block", "Kleiner Zellenblock", "Petit bloc cellulaire"}},
-    {"chapel", {"Chapel", "Kapelle", "Chapelle"}},
-    {"clerical1", {"Clerk's office", "Schreibstube", "Bureau du greffe"}},
-    {"counselling_room", {"Counselling room", "Beratungsraum", "Salle de conseil"}},
+    {"chapel", {"Chapel: a chaplain.", "Kapelle. Mit einem Pfarrer.", "Chapelle. Engage un aum\xf4nier."}},
+    {"clerical1",
+     {"Clerk's office: a guard.", "Schreib- stube. Mit einer Wache.",
+      "Bureau du greffe. Engage un gardien."}},
+    {"counselling_room",
+     {"Counsel- ling room: one guard.", "Beratungs- raum. Stellt eine Wache ein.",
+      "Salle de conseil. Engage un gardien."}},
     {"dining_table", {"Dining table", "Esstisch", "Table de repas"}},
-    {"execution_room", {"Execution room", "Richtraum", "Salle d'ex\xe9""cution"}},
+    {"execution_room",
+     {"Execution room: a guard.", "Richtraum. Stellt eine Wache ein.",
+      "Salle des ex\xe9""cutions avec un gardien."}},
     {"fence", {"Fence", "Zaun", "Cl\xf4ture"}},
-    {"guard_room", {"Guard room", "Wachraum", "Poste de garde"}},
+    {"guard_room",
+     {"Guard room: two guards.", "Wach- raum: zwei Wachen.",
+      "Poste de garde. Personnel : deux gardiens."}},
     {"hospital_health_therapy", {"Hospital", "Krankenhaus", "H\xf4pital"}},
-    {"laundry_press", {"Laundry press", "W\xe4schepresse", "Presse \xe0 linge"}},
-    {"maint_repair_room", {"Repair room", "Reparaturraum", "Atelier de r\xe9paration"}},
-    {"medical_room", {"Medical room", "Sanit\xe4tsraum", "Salle m\xe9""dicale"}},
-    {"planning1", {"Planning office", "Planungsb\xfcro", "Bureau d'\xe9tudes"}},
-    {"planning2", {"Large planning office", "Gro\xdf""es Planungsb\xfcro", "Grand bureau d'\xe9tudes"}},
-    {"serving_counter", {"Serving counter", "Essensausgabe", "Comptoir de service"}},
-    {"sick_bed", {"Sick bed", "Krankenbett", "Lit de malade"}},
-    {"therapy_room", {"Therapy room", "Therapieraum", "Salle de th\xe9rapie"}},
+    {"laundry_press",
+     {"Laundry press: a guard.", "W\xe4sche- presse. Stellt eine Wache ein.",
+      "Presse \xe0 linge. Engage un gardien."}},
+    {"maint_repair_room",
+     {"Repair room: a worker.", "Reparatur- raum. Mit einem Arbeiter.",
+      "Atelier de r\xe9paration. Engage un ouvrier."}},
+    {"medical_room",
+     {"Medical room: a doctor.", "Sanit\xe4ts- raum: ein Arzt.",
+      "Salle m\xe9""dicale. Engage un m\xe9""decin."}},
+    {"planning1",
+     {"Planning office: a guard.", "Planungs- b\xfcro. Stellt eine Wache ein.",
+      "Bureau d'\xe9tudes. Engage un gardien."}},
+    {"planning2",
+     {"Large planning office: one guard.", "Gro\xdf""es Planungs- b\xfcro: eine Wache.",
+      "Grand bureau d'\xe9tudes. Recrute un gardien."}},
+    {"serving_counter",
+     {"Serving counter: a guard.", "Essens- ausgabe. Stellt eine Wache ein.",
+      "Comptoir de service. Engage un gardien."}},
+    {"sick_bed",
+     {"Sick bed: a doctor.", "Kranken- bett. Stellt einen Arzt ein.",
+      "Lit de malade. Engage un m\xe9""decin."}},
+    {"therapy_room",
+     {"Therapy room: a counsellor.", "Therapie- raum. Mit einem Berater.",
+      "Salle de th\xe9rapie. Engage un conseiller."}},
     {"wall_stretch", {"Wall", "Mauer", "Mur"}},
     {"watchtower", {"Watchtower", "Wachturm", "Mirador"}},
-    {"work_bench", {"Work bench", "Werkbank", "\xc9tabli"}},
+    {"work_bench", {"Work- bench: a guard.", "Werkbank. Stellt eine Wache ein.", "\xc9tabli. Engage un gardien."}},
     {"workshop_maint", {"Workshop", "Werkstatt", "Atelier"}},
 };
 

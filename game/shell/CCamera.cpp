@@ -313,9 +313,11 @@ void CCamera::ViewBuilding(std::int32_t iSide)
             kAt.x = kCorner.x + fWidth;
         else
             kAt.z = kCorner.z;
-        // Only the heights: the circle around the building (its larger
-        // extent) would pull the far corner in, and the camera would
-        // never be found standing there.
+        // Only the heights, as ClampHeight keeps them. Its circle round the
+        // building (centred on the building's middle, its larger extent
+        // across) holds every corner, each half a diagonal from the middle,
+        // so x and z stay exactly the corner's, which GetBoundsSide
+        // compares to find the corner the camera stands at.
         kAt.y = std::fmin(std::fmax(kAt.y, GetLowerLimit()), GetClampUpperLimit());
         ResetAngles();
         SetPosition(kAt);

@@ -477,6 +477,8 @@ void CGame::UpdateMousePick()
     if (CWorld* pkWorld = GetWorld())
         pkWorld->KeepRoomsAheadOfBuildings();
     const float afPoint[2] = {pkMouse->GetPosition().x, pkMouse->GetPosition().y};
+    m_afPickedAt[0] = afPoint[0];
+    m_afPickedAt[1] = afPoint[1];
     COrvanePickQuery kQuery;
     kQuery.m_pfScreenPoint = afPoint;
     (void)m_pkPicker->Pick(kQuery);

@@ -372,6 +372,8 @@ private:
     std::unique_ptr<CLevelManager> m_pkLevelManager;
     // The demo data's scene, drawn under everything while the file is there.
     std::unique_ptr<COrvaneWorldPicker> m_pkPicker;
+    // Where the pointer stood when the pick was last taken.
+    float m_afPickedAt[2] = {-1.0f, -1.0f};
     std::vector<ShownScreen> m_kShownScreens;
 };
 

@@ -205,6 +205,14 @@ int CGame::OnMouse(std::int32_t iButton)
         return GetState() < STATE_FRONT_END || GetState() > STATE_IN_GAME ? 0 : 1;
     if (iButton != CMouse::BUTTON_RIGHT_DOWN && iButton != CMouse::BUTTON_LEFT_DOWN)
         return 1;
+    COrvaneMouse* pkMouse = GetMouse();
+    // The frame's pick was taken where the pointer stood before this frame's
+    // messages: a pointer that came here in the press's own frame (one quick
+    // move, as a touchpad or a remote desktop sends it) would act on what lay
+    // under its old place. Taken again here, before the view may change.
+    if (pkMouse != nullptr && m_pkPicker != nullptr &&
+        (pkMouse->GetPosition().x != m_afPickedAt[0] || pkMouse->GetPosition().y != m_afPickedAt[1]))
+        UpdateMousePick();
 
     // The view riding along with the arrivals gives way to the player: the
     // follow ends and the camera goes back to the level's start view. The
@@ -212,7 +220,6 @@ int CGame::OnMouse(std::int32_t iButton)
     // at once, leaving the camera behind the vehicle and its animation as it was.
     if (m_pkSpawnManager != nullptr)
         m_pkSpawnManager->ResetCameraView(false);
-    COrvaneMouse* pkMouse = GetMouse();
     // The flag is the last frame's: a pointer that came onto a panel in
     // the press's own frame is judged where the press is.
     const CInterface* pkInterface = CInterface::Get();

@@ -38,6 +38,51 @@ constexpr std::uint32_t BACKGROUND = 0xFF1E2430u;
 
 const char* const HELP_FOLDERS[3] = {"eng", "ger", "fre"};
 
+constexpr std::uint32_t NOTICE_BACKGROUND = 0xFF000000u;
+constexpr int NOTICE_SIZE = 13;
+
+// The text cut into lines no wider than the width: at spaces where it can,
+// else (a long path) between characters, never inside one.
+std::vector<std::string> WrapToWidth(os::DialogWindow& kWindow, const std::string& kText, int iWidth, int iSize)
+{
+    std::vector<std::string> kLines;
+    std::string kLine;
+    std::size_t uiLastSpace = std::string::npos;
+    for (std::size_t i = 0; i < kText.size();)
+    {
+        std::size_t uiNext = i + 1;
+        while (uiNext < kText.size() && (static_cast<unsigned char>(kText[uiNext]) & 0xC0u) == 0x80u)
+            ++uiNext;
+        const std::string kCharacter = kText.substr(i, uiNext - i);
+        if (!kLine.empty() && kWindow.TextWidth(kLine + kCharacter, iSize) > iWidth)
+        {
+            if (uiLastSpace != std::string::npos && kCharacter != " ")
+            {
+                kLines.push_back(kLine.substr(0, uiLastSpace));
+                kLine = kLine.substr(uiLastSpace + 1);
+            }
+            else
+            {
+                kLines.push_back(kLine);
+                kLine.clear();
+            }
+            uiLastSpace = kLine.rfind(' ');
+            if (kCharacter == " ")
+            {
+                i = uiNext;
+                continue;
+            }
+        }
+        if (kCharacter == " ")
+            uiLastSpace = kLine.size();
+        kLine += kCharacter;
+        i = uiNext;
+    }
+    if (!kLine.empty())
+        kLines.push_back(kLine);
+    return kLines;
+}
+
 // Whether a program of that name can be run from the search path.
 bool OnSearchPath(const std::string& kProgram)
 {
@@ -55,17 +100,15 @@ bool OnSearchPath(const std::string& kProgram)
     return false;
 }
 
-void DefaultHelpOpener(const std::string& kPage)
+bool DefaultHelpOpener(const std::string& kPage)
 {
     // Without the desktop's opener nobody shows the page: the player is told
     // where it is, to open it by hand.
     if (!OnSearchPath("xdg-open"))
     {
-        std::error_code kError;
-        const std::filesystem::path kFull = std::filesystem::absolute(kPage, kError);
         std::fprintf(stderr, "launcher: no browser opener (xdg-open) to show the help; the page is %s\n",
-                     (kError ? kPage : kFull.lexically_normal().string()).c_str());
-        return;
+                     kPage.c_str());
+        return false;
     }
     // A shell starts xdg-open in the background and ends at once, so the
     // dialog never waits on the browser (and leaves no child behind).
@@ -79,10 +122,26 @@ void DefaultHelpOpener(const std::string& kPage)
     if (posix_spawn(&iChild, kShell.c_str(), nullptr, nullptr, apcArgs, environ) != 0)
     {
         std::fprintf(stderr, "launcher: cannot start xdg-open to show %s\n", kPage.c_str());
-        return;
+        return false;
     }
     (void)waitpid(iChild, nullptr, 0);
+    return true;
 }
+
+// The page as a full path the player can type into a browser.
+std::string FullPath(const std::string& kPage)
+{
+    std::error_code kError;
+    const std::filesystem::path kFull = std::filesystem::absolute(kPage, kError);
+    return kError ? kPage : kFull.lexically_normal().string();
+}
+
+// Said in the launcher's window when nothing could open the help page, in
+// the launcher's language (English, German, French).
+const char* const HELP_NOTICE[3] = {
+    "No program could be started to show the help. Open this page in a browser:",
+    "Kein Programm konnte die Hilfe zeigen. Öffnen Sie diese Seite im Browser:",
+    "Aucun programme n'a pu afficher l'aide. Ouvrez cette page dans un navigateur :"};
 
 CStartUp::HelpOpener& Opener()
 {
@@ -644,7 +703,34 @@ void CStartUp::Paint()
     }
     if (m_pkHovered != nullptr && m_pkHovered->m_kCaption.empty() && m_pkHovered->m_pkCurrentSet != nullptr)
         DrawBitmap(m_kWindow, m_pkHovered->m_pkCurrentSet->m_kHighlight, m_pkHovered->m_iLeft, m_pkHovered->m_iTop);
+    PaintHelpNotice();
     m_kWindow.Present();
+}
+
+void CStartUp::PaintHelpNotice()
+{
+    if (m_kHelpNotice.empty())
+        return;
+    constexpr int MARGIN = 6;
+    constexpr int LINE = 16;
+    // The window's lower left: the launchers' buttons stand to the right.
+    constexpr int NOTICE_WIDTH = WIDTH * 3 / 5;
+    std::vector<std::string> kLines;
+    std::size_t uiStart = 0;
+    while (uiStart <= m_kHelpNotice.size())
+    {
+        const std::size_t uiEnd = std::min(m_kHelpNotice.find('\n', uiStart), m_kHelpNotice.size());
+        for (std::string& kLine : WrapToWidth(m_kWindow, m_kHelpNotice.substr(uiStart, uiEnd - uiStart),
+                                              NOTICE_WIDTH - 2 * MARGIN, NOTICE_SIZE))
+            kLines.push_back(std::move(kLine));
+        uiStart = uiEnd + 1;
+    }
+    const int iHeight = static_cast<int>(kLines.size()) * LINE + 2 * MARGIN;
+    const int iTop = HEIGHT - iHeight;
+    m_kWindow.Fill(0, iTop, NOTICE_WIDTH, iHeight, NOTICE_BACKGROUND);
+    for (std::size_t i = 0; i < kLines.size(); ++i)
+        (void)m_kWindow.DrawText(MARGIN, iTop + MARGIN + static_cast<int>(i) * LINE, kLines[i], TEXT_COLOUR,
+                                 NOTICE_SIZE);
 }
 
 bool CStartUp::SaveSettings(COrvaneTagTree& kSettings)
@@ -706,5 +792,9 @@ void CStartUp::OpenHelp()
         std::fprintf(stderr, "launcher: no help page at %s\n", kPage.c_str());
         return;
     }
-    Opener()(kResolved);
+    const std::string kFull = FullPath(kResolved);
+    m_kHelpNotice.clear();
+    if (!Opener()(kFull))
+        m_kHelpNotice = std::string(HELP_NOTICE[iLanguage]) + "\n" + kFull;
+    Paint();
 }

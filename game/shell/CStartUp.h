@@ -104,9 +104,9 @@ public:
     static constexpr const char* IMAGE_FOLDER = "./images/startup/";
     static constexpr const char* WINDOW_ENTRY = "1024 x 768 window";
 
-    // The help page opener: gets the resolved page; the default starts
-    // "xdg-open" on it.
-    using HelpOpener = std::function<void(const std::string& kPage)>;
+    // The help page opener: gets the page's full path; the default starts
+    // "xdg-open" on it. False when no opener could be started.
+    using HelpOpener = std::function<bool(const std::string& kPage)>;
 
     CStartUp();
     virtual ~CStartUp();
@@ -144,6 +144,9 @@ public:
         return m_kTextButtons;
     }
     [[nodiscard]] const CStartUpButton* GetHovered() const { return m_pkHovered; }
+    // What the window says after help found no opener: a line, then the
+    // page's path; empty otherwise.
+    [[nodiscard]] const std::string& GetHelpNotice() const { return m_kHelpNotice; }
     [[nodiscard]] const std::vector<std::string>& GetAdapterNames() const { return m_kAdapterNames; }
     // The open dialog window (lists, pixels), for tests acting on it.
     [[nodiscard]] os::DialogWindow& GetWindow() { return m_kWindow; }
@@ -179,6 +182,7 @@ private:
     void Paint();
     bool SaveSettings(COrvaneTagTree& kSettings);
     void OpenHelp();
+    void PaintHelpNotice();
 
     ButtonList m_kLanguageButtons;
     ButtonList m_kOptionButtons;
@@ -200,6 +204,7 @@ private:
     End m_eEnd = End::Leave;
 
     ButtonList m_kTextButtons;
+    std::string m_kHelpNotice;
     os::DialogWindow m_kWindow;
     int m_iAdapterList = -1;
     int m_iModeList = -1;

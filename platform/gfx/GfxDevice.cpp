@@ -537,7 +537,7 @@ HRESULT IDirect3DDevice9::CreateRenderTarget(std::uint32_t width, std::uint32_t 
                                              std::uint32_t multiSample, std::uint32_t, std::int32_t lockable,
                                              IDirect3DSurface9** surface, void*) {
     if (!surface || width == 0 || height == 0 || multiSample != D3DMULTISAMPLE_NONE ||
-        !IsRenderTargetColorFormat(format))
+        !IsCreatedTargetFormat(format))
         return D3DERR_INVALIDCALL;
     auto* s = new IDirect3DSurface9(this, nullptr, width, height, format, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
                                     lockable != 0, false);

@@ -196,12 +196,12 @@ HRESULT IDirect3D9::CheckDeviceFormat(std::uint32_t adapter, std::uint32_t devic
     switch (resourceType) {
     case D3DRTYPE_SURFACE:
         if (usage & D3DUSAGE_DEPTHSTENCIL) return IsSupportedDepthFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
-        if (usage & D3DUSAGE_RENDERTARGET) return IsRenderTargetColorFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
+        if (usage & D3DUSAGE_RENDERTARGET) return IsCreatedTargetFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
         return IsTextureFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
     case D3DRTYPE_TEXTURE:
     case D3DRTYPE_CUBETEXTURE:
         if (usage & D3DUSAGE_DEPTHSTENCIL) return D3DERR_NOTAVAILABLE;
-        if (usage & D3DUSAGE_RENDERTARGET) return IsRenderTargetColorFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
+        if (usage & D3DUSAGE_RENDERTARGET) return IsCreatedTargetFormat(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
         // Blocks go to GL as they are; a GL that cannot sample them leaves
         // the engine's decoder to serve.
         if (IsCompressedFormat(format) && m_kind == BackendKind::Gl && !GlHasCompressedTextures())
@@ -244,7 +244,7 @@ HRESULT IDirect3D9::CheckDepthStencilMatch(std::uint32_t adapter, std::uint32_t 
     if (adapter >= m_adapters.size()) return D3DERR_INVALIDCALL;
     if (deviceType != D3DDEVTYPE_HAL || !IsDisplayFormat(adapterFormat)) return D3DERR_NOTAVAILABLE;
     // Framebuffer objects combine any colour target with any depth surface.
-    if (!IsRenderTargetColorFormat(renderTargetFormat) || !IsSupportedDepthFormat(depthStencilFormat))
+    if (!IsCreatedTargetFormat(renderTargetFormat) || !IsSupportedDepthFormat(depthStencilFormat))
         return D3DERR_NOTAVAILABLE;
     return D3D_OK;
 }

@@ -128,6 +128,8 @@ bool IsRenderTargetColorFormat(D3DFORMAT f) {
     }
 }
 
+bool IsCreatedTargetFormat(D3DFORMAT f) { return IsRenderTargetColorFormat(f) || IsFloatFormat(f); }
+
 bool IsTextureFormat(D3DFORMAT f) {
     return IsRenderTargetColorFormat(f) || f == D3DFMT_DXT1 || f == D3DFMT_DXT3 || f == D3DFMT_DXT5 ||
            IsBumpFormat(f) || IsFloatFormat(f);

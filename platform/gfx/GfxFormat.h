@@ -20,8 +20,11 @@ namespace gfx {
 [[nodiscard]] bool IsCompressedFormat(D3DFORMAT format); // DXT1-5
 [[nodiscard]] bool IsDepthFormat(D3DFORMAT format);      // the nine depth formats
 [[nodiscard]] bool FormatHasStencil(D3DFORMAT format);
-// The six colour formats the device renders into.
+// The six colour formats of back buffers and display modes.
 [[nodiscard]] bool IsRenderTargetColorFormat(D3DFORMAT format);
+// Formats of created render targets and render-target textures: the six
+// colour formats and the six float formats (OpenGL 3.3 draws into each).
+[[nodiscard]] bool IsCreatedTargetFormat(D3DFORMAT format);
 // Formats the device accepts for textures: the six colour formats, DXT1/3/5,
 // the three bump formats and the six float formats.
 [[nodiscard]] bool IsTextureFormat(D3DFORMAT format);

@@ -33,7 +33,7 @@ class GlBackend final : public Backend {
         kSlotDepthRange, kSlotTarget, kSlotFlipY, kSlotMatDiffuse, kSlotMatAmbient, kSlotMatSpecular,
         kSlotMatEmissive, kSlotMatPower, kSlotGlobalAmbient, kSlotLightDiffuse, kSlotLightSpecular,
         kSlotLightAmbient, kSlotLightPos, kSlotLightDir, kSlotLightAtten, kSlotLightSpot, kSlotFog, kSlotTexMatrix,
-        kSlotTFactor, kSlotAlphaRef, kSlotFogColor, kUniformSlots
+        kSlotTFactor, kSlotAlphaRef, kSlotAlphaClamp, kSlotFogColor, kUniformSlots
     };
 
     // A generated program and where its uniforms sit.
@@ -45,7 +45,7 @@ class GlBackend final : public Backend {
               matDiffuse = -1, matAmbient = -1, matSpecular = -1, matEmissive = -1, matPower = -1,
               globalAmbient = -1, lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightPos = -1,
               lightDir = -1, lightAtten = -1, lightSpot = -1, fog = -1, texMatrix = -1, tfactor = -1,
-              alphaRef = -1, fogColor = -1;
+              alphaRef = -1, alphaClamp = -1, fogColor = -1;
         bool lighting = false, texMatrices = false, fogUniforms = false;
         std::array<GLint, 8> bump{}, bumpL{}; // bump stages' matrix and luminance scale and offset
         std::uint32_t lightCount = 0;

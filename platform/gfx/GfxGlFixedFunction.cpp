@@ -310,7 +310,8 @@ void ProgramKeyWords(const DeviceState& s, const VertexLayout& layout, StateKey&
         }
     }
     if (ps) {
-        key[kFlatWord] = 0;
+        // Flat shading still reaches a pixel program: its colour inputs take
+        // the first vertex's value (a variant of the pair, made only when asked).
         key[kSpecularEnableWord] = 0;
         // The program replaces the stages; the fixed-function vertex half
         // gives every stage's coordinates.

@@ -1,5 +1,7 @@
 #include "platform/gfx/GfxGlFormat.h"
 
+#include "platform/gfx/GfxFormat.h"
+
 #include <utility>
 
 namespace gfx {
@@ -13,7 +15,13 @@ bool GlColorFormat(D3DFORMAT f, GlFormat& out) {
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5: out = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV}; return true;
     case D3DFMT_A4R4G4B4: out = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV}; return true;
-    default: return false;
+    default: {
+        // Float targets store and read back as their textures do, red first.
+        GlTextureFormat t;
+        if (!IsFloatFormat(f) || !GlTextureFormatOf(f, t)) return false;
+        out = {t.internal, t.format, t.type};
+        return true;
+    }
     }
 }
 

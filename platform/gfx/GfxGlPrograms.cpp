@@ -1,5 +1,6 @@
 #include "platform/gfx/GfxGlBackend.h"
 
+#include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
 
@@ -175,6 +176,7 @@ GlBackend::Program* GlBackend::ProgramFor(const std::string& vsSource, const std
     prog.texMatrix = loc("uTexMatrix");
     prog.tfactor = loc("uTFactor");
     prog.alphaRef = loc("uAlphaRef");
+    prog.alphaClamp = loc("uAlphaClamp");
     prog.fogColor = loc("uFogColor");
     for (int i = 0; i < 8; ++i) {
         prog.bump[std::size_t(i)] = loc(("uBump" + std::to_string(i)).c_str());
@@ -215,6 +217,7 @@ GlBackend::Program* GlBackend::GenerateProgramPair(const StateKey& key, const De
     const TranslatedShader* vs = s.vertexShader ? &s.vertexShader->Translation() : nullptr;
     const TranslatedShader* ps = s.pixelShader ? &s.pixelShader->Translation() : nullptr;
     const bool fog = key[kFogWord] != 0;
+    const bool flat = key[kFlatWord] != 0;
     std::string vsSource, fsSource, fixedVs, fixedFs;
     if (!vs || !ps) FixedSources(key, ps != nullptr, fixedVs, fixedFs);
     if (vs && ps) {
@@ -227,7 +230,7 @@ GlBackend::Program* GlBackend::GenerateProgramPair(const StateKey& key, const De
                 return std::find(written.begin(), written.end(), v) != written.end();
             }))
             varyings = std::move(written);
-        vsSource = ComposeVertexProgram(*vs, nullptr, varyings);
+        vsSource = ComposeVertexProgram(*vs, nullptr, varyings, flat);
     } else if (vs) {
         std::vector<FixedStageInput> stages;
         for (int i = 0; i < 8; ++i) {
@@ -246,7 +249,7 @@ GlBackend::Program* GlBackend::GenerateProgramPair(const StateKey& key, const De
         static constexpr std::uint8_t kKind[4] = {0, D3DSTT_2D, D3DSTT_CUBE, D3DSTT_VOLUME};
         for (int n = 0; n < 16; ++n) kinds[n] = kKind[(key[kSamplerKindsWord] >> (2 * n)) & 3];
         fsSource = ComposePixelProgram(*ps, vs == nullptr, kinds, key[kAlphaFuncWord], fog, key[kProjectedWord],
-                                       key[kTableFogWord]);
+                                       key[kTableFogWord], flat);
     } else {
         fsSource = fixedFs;
     }
@@ -440,6 +443,11 @@ void GlBackend::SetSlowUniforms(Program& p, const DeviceState& s, const StateKey
     if (Changed(p, kSlotTFactor, p.tfactor, c, 4)) glUniform4fv(p.tfactor, 1, c);
     const float alphaRef = float(rs[D3DRS_ALPHAREF] & 0xFF);
     if (Changed(p, kSlotAlphaRef, p.alphaRef, &alphaRef, 1)) glUniform1f(p.alphaRef, alphaRef);
+    // A program's alpha is tested as the target keeps it: held to 0..1 for
+    // the fixed-point formats, whole for the float ones.
+    const float alphaClamp[2] = {IsFloatFormat(rt.Format()) ? -3.0e38f : 0.0f,
+                                 IsFloatFormat(rt.Format()) ? 3.0e38f : 1.0f};
+    if (Changed(p, kSlotAlphaClamp, p.alphaClamp, alphaClamp, 2)) glUniform2fv(p.alphaClamp, 1, alphaClamp);
     if (p.fogColor >= 0) {
         ColorToFloats(rs[D3DRS_FOGCOLOR], c);
         if (Changed(p, kSlotFogColor, p.fogColor, c, 3)) glUniform3fv(p.fogColor, 1, c);

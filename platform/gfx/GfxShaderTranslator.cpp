@@ -1196,8 +1196,12 @@ std::vector<std::string> VertexProgramVaryings(const TranslatedShader& vs) {
     return names;
 }
 
+namespace {
+bool IsColorVarying(const std::string& name) { return name == "vD0" || name == "vD1"; }
+} // namespace
+
 std::string ComposeVertexProgram(const TranslatedShader& vs, const std::vector<FixedStageInput>* fixedStages,
-                                 const std::vector<std::string>& pixelVaryings) {
+                                 const std::vector<std::string>& pixelVaryings, bool flatColors) {
     std::string s = "#version 330 core\n";
     s += "uniform vec4 uViewport;\nuniform vec2 uDepthRange;\nuniform vec2 uTarget;\nuniform vec2 uFlipY;\n";
     // Inputs of three-component packed types read 1 in their fourth component.
@@ -1256,7 +1260,7 @@ std::string ComposeVertexProgram(const TranslatedShader& vs, const std::vector<F
         }
     } else {
         for (const std::string& name : pixelVaryings) {
-            s += "out vec4 " + name + ";\n";
+            s += std::string(flatColors && IsColorVarying(name) ? "flat " : "") + "out vec4 " + name + ";\n";
             const std::string fallback = name == "vFogV" ? "vec4(1.0)" : "vec4(0.0, 0.0, 0.0, 1.0)";
             tail += "    " + name + " = " + value(name, fallback) + ";\n";
         }
@@ -1295,9 +1299,10 @@ std::string ComposeProgramStage(const TranslatedShader& program) {
 
 std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVertex,
                                 const std::array<std::uint8_t, 16>& textureKinds, std::uint32_t alphaFunc, bool fog,
-                                std::uint32_t projected, std::uint32_t tableFog) {
+                                std::uint32_t projected, std::uint32_t tableFog, bool flatColors) {
     std::string s = "#version 330 core\n";
-    s += "uniform vec2 uFlipY;\nuniform vec2 uTarget;\nuniform float uAlphaRef;\nuniform vec3 uFogColor;\nuniform vec3 uFog;\n";
+    s += "uniform vec2 uFlipY;\nuniform vec2 uTarget;\nuniform float uAlphaRef;\nuniform vec2 uAlphaClamp;\n"
+         "uniform vec3 uFogColor;\nuniform vec3 uFog;\n";
     s += "layout(location = 0) out vec4 oColor;\n";
     // Targets 1-3 take the colours the program writes to them.
     const std::uint32_t moreColors = ps.major >= 2 ? ps.colorsWritten & 0xEu : 0u;
@@ -1328,8 +1333,8 @@ std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVerte
     std::string init;
     auto input = [&](const std::string& name) -> std::string {
         if (afterFixedVertex) {
-            if (name == "vD0") return "vDiffuse";
-            if (name == "vD1") return "vSpecular";
+            if (name == "vD0") return flatColors ? "vDiffuseFlat" : "vDiffuse";
+            if (name == "vD1") return flatColors ? "vSpecularFlat" : "vSpecular";
             if (name == "vFogV") return "vec4(vFog)";
             if (name.rfind("vT", 0) == 0) return name;
             return "vec4(0.0, 0.0, 0.0, 1.0)";
@@ -1339,13 +1344,17 @@ std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVerte
     std::set<std::string> declared;
     auto declare = [&](const std::string& name) {
         if (afterFixedVertex) {
-            if (name == "vD0" && declared.insert("vDiffuse").second) s += "in vec4 vDiffuse;\n";
-            else if (name == "vD1" && declared.insert("vSpecular").second) s += "in vec4 vSpecular;\n";
+            if (name == "vD0" && flatColors && declared.insert("vDiffuseFlat").second) s += "flat in vec4 vDiffuseFlat;\n";
+            else if (name == "vD1" && flatColors && declared.insert("vSpecularFlat").second)
+                s += "flat in vec4 vSpecularFlat;\n";
+            else if (name == "vD0" && !flatColors && declared.insert("vDiffuse").second) s += "in vec4 vDiffuse;\n";
+            else if (name == "vD1" && !flatColors && declared.insert("vSpecular").second) s += "in vec4 vSpecular;\n";
             else if (name == "vFogV" && declared.insert("vFog").second) s += "in float vFog;\n";
             else if (name.rfind("vT", 0) == 0 && declared.insert(name).second) s += "in vec4 " + name + ";\n";
             return;
         }
-        if (declared.insert(name).second) s += "in vec4 " + name + ";\n";
+        if (declared.insert(name).second)
+            s += std::string(flatColors && IsColorVarying(name) ? "flat " : "") + "in vec4 " + name + ";\n";
     };
     for (const std::string& name : PixelProgramVaryings(ps, fog && ps.major < 3)) declare(name);
     if (ps.major >= 3) {
@@ -1392,7 +1401,7 @@ std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVerte
     else if (fog && ps.major < 3)
         s += "    result.rgb = mix(uFogColor, result.rgb, clamp(" + input("vFogV") + ".x, 0.0, 1.0));\n";
     if (alphaFunc >= 1 && alphaFunc <= 8)
-        s += "    if (!d3d_passes(" + std::to_string(alphaFunc) + ", floor(clamp(result.a, 0.0, 1.0) * 255.0 + 0.5), uAlphaRef)) discard;\n";
+        s += "    if (!d3d_passes(" + std::to_string(alphaFunc) + ", floor(clamp(result.a, uAlphaClamp.x, uAlphaClamp.y) * 255.0 + 0.5), uAlphaRef)) discard;\n";
     s += "    oColor = result;\n";
     for (std::uint32_t n = 1; n < 4; ++n)
         if (moreColors & (1u << n)) s += "    oColor" + std::to_string(n) + " = oC[" + std::to_string(n) + "];\n";

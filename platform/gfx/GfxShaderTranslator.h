@@ -74,8 +74,10 @@ struct FixedStageInput {
 // Whole vertex shader of a vertex program. `fixedStages` non-null: the
 // fixed-function fragment emulation follows; else `pixelVaryings` are the
 // pixel program's.
+// `flatColors`: the colour varyings take the provoking (first) vertex's
+// value, as D3DSHADE_FLAT gives them; the pixel half must agree.
 [[nodiscard]] std::string ComposeVertexProgram(const TranslatedShader& vs, const std::vector<FixedStageInput>* fixedStages,
-                                               const std::vector<std::string>& pixelVaryings);
+                                               const std::vector<std::string>& pixelVaryings, bool flatColors = false);
 
 // Whole fragment shader of a pixel program. `afterFixedVertex`: the
 // fixed-function vertex emulation feeds it. `textureKinds` (D3DSTT_* per
@@ -83,11 +85,12 @@ struct FixedStageInput {
 // `alphaFunc` 0 or D3DCMP_*; `fog`: fixed-function fog after the program,
 // per pixel when `tableFog` gives its D3DFOG_* mode (plus 4: by eye depth).
 // `projected`: per stage, three bits, the component (1-4) a 1.1-1.3 tex
-// divides its coordinates by.
+// divides its coordinates by. `flatColors`: colour inputs read the first
+// vertex's value (D3DSHADE_FLAT); coordinates stay interpolated.
 [[nodiscard]] std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVertex,
                                               const std::array<std::uint8_t, 16>& textureKinds,
                                               std::uint32_t alphaFunc, bool fog, std::uint32_t projected = 0,
-                                              std::uint32_t tableFog = 0);
+                                              std::uint32_t tableFog = 0, bool flatColors = false);
 
 // The stage a program is compiled as when it is made: its usual pairing (a
 // vertex program feeding a pixel program every varying it writes, a pixel

@@ -4,7 +4,10 @@
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/GfxUtilHlslCompile.h"
+#include "platform/gfxutil/GfxUtilPreprocess.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -154,6 +157,20 @@ std::string Relocate(const std::string& errors, const std::string& name, const s
     return out;
 }
 
+// The effect's source, already preprocessed, as the preprocessor gives a
+// text: its lines numbered from 1 in a file named `name`, which is how the
+// messages are read back (Relocate).
+PreprocessedText AsPreprocessed(std::string text, const std::string& name) {
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    PreprocessedText lines;
+    lines.files.push_back(name);
+    const auto count = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    lines.origins.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) lines.origins.push_back({0, static_cast<std::int32_t>(k + 1)});
+    lines.text = std::move(text);
+    return lines;
+}
+
 } // namespace
 
 void CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
@@ -176,7 +193,8 @@ void CompileEffectShaders(EffectData& d, const std::string& source, const std::v
             } else {
                 std::vector<std::uint8_t> code;
                 std::string errors;
-                if (CompileHlsl(text, name.c_str(), nullptr, entry.c_str(), s.profile.c_str(), code, errors)) {
+                if (hlsl::CompilePreprocessed(AsPreprocessed(std::move(text), name), name.c_str(), entry.c_str(),
+                                              s.profile.c_str(), code, errors)) {
                     r.code.resize(code.size() / 4);
                     std::memcpy(r.code.data(), code.data(), r.code.size() * 4);
                 } else {

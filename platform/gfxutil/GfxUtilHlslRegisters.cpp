@@ -1,5 +1,7 @@
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
 
+#include "platform/gfxutil/GfxUtilHlslSpirvCodes.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -8,21 +10,8 @@
 namespace gfx {
 namespace {
 
-// Opcodes, decorations and storage classes as SPIR-V numbers them.
-constexpr std::uint32_t kOpMemberName = 6, kOpExtInstImport = 11, kOpExtInst = 12, kOpMemoryModel = 14,
-                        kOpTypeBool = 20, kOpTypeInt = 21, kOpTypeFloat = 22, kOpTypeVector = 23, kOpTypeMatrix = 24,
-                        kOpTypeArray = 28, kOpTypeStruct = 30, kOpTypePointer = 32, kOpConstant = 43,
-                        kOpFunction = 54, kOpVariable = 59, kOpLoad = 61, kOpAccessChain = 65,
-                        kOpInBoundsAccessChain = 66, kOpDecorate = 71, kOpMemberDecorate = 72,
-                        kOpVectorShuffle = 79, kOpCompositeConstruct = 80, kOpCompositeExtract = 81,
-                        kOpCompositeInsert = 82, kOpCopyObject = 83, kOpTranspose = 84, kOpConvertFToU = 109,
-                        kOpConvertFToS = 110, kOpBitcast = 124, kOpFAdd = 129, kOpVectorTimesScalar = 142,
-                        kOpMatrixTimesScalar = 143, kOpVectorTimesMatrix = 144, kOpMatrixTimesVector = 145,
-                        kOpMatrixTimesMatrix = 146, kOpSelect = 169, kOpPhi = 245;
-constexpr std::uint32_t kDecorationBlock = 2, kDecorationRowMajor = 4, kDecorationArrayStride = 6,
-                        kDecorationMatrixStride = 7, kDecorationOffset = 35;
-constexpr std::uint32_t kStorageUniform = 2;
-constexpr std::uint32_t kGlslFloor = 8;
+using namespace spirv;
+
 constexpr std::uint32_t kMaxBound = 0x400000;
 constexpr std::uint32_t kEvery = ~0u; // every component of a value
 
@@ -93,9 +82,9 @@ std::string Literal(const std::uint32_t* w, std::size_t words) {
 }
 
 bool Read(const std::vector<std::uint32_t>& spirv, Module& m) {
-    if (spirv.size() < 5 || spirv[0] != 0x07230203u || spirv[3] > kMaxBound) return false;
-    for (std::size_t at = 5; at < spirv.size();) {
-        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+    if (spirv.size() < kHeaderWords || spirv[0] != 0x07230203u || spirv[3] > kMaxBound) return false;
+    for (std::size_t at = kHeaderWords; at < spirv.size();) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         if (words == 0 || at + words > spirv.size()) return false;
         const std::uint32_t* w = &spirv[at];
         if (op == kOpFunction && m.firstFunction == 0) m.firstFunction = at;
@@ -145,7 +134,7 @@ bool Resolve(const Module& m, const std::unordered_map<std::uint32_t, const std:
         const auto chain = chains.find(pointer);
         if (chain == chains.end()) break;
         const std::uint32_t* w = chain->second;
-        indices.insert(indices.begin(), w + 4, w + (w[0] >> 16));
+        indices.insert(indices.begin(), w + 4, w + WordCount(w[0]));
         pointer = w[3];
     }
     const auto variable = m.variables.find(pointer);
@@ -182,7 +171,7 @@ bool LiveComponents(const std::vector<std::uint32_t>& spirv, const Module& m, st
         changed = false;
         for (auto it = m.body.rbegin(); it != m.body.rend(); ++it) {
             const std::uint32_t* w = &spirv[*it];
-            const std::uint32_t words = w[0] >> 16, op = w[0] & 0xFFFF;
+            const std::uint32_t words = WordCount(w[0]), op = Opcode(w[0]);
             if (op == kOpLoad) continue;
             if (!Pure(op)) {
                 for (std::uint32_t k = 1; k < words; ++k) mark(w[k], kEvery);
@@ -348,8 +337,8 @@ bool HlslRegistersRead(const std::vector<std::uint32_t>& spirv, std::map<std::st
     const bool followed = LiveComponents(spirv, m, live);
     std::unordered_map<std::uint32_t, const std::uint32_t*> chains;
     for (const std::size_t at : m.body) {
-        const std::uint32_t op = spirv[at] & 0xFFFF;
-        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && (spirv[at] >> 16) >= 4) chains[spirv[at + 2]] = &spirv[at];
+        const std::uint32_t op = Opcode(spirv[at]);
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && WordCount(spirv[at]) >= 4) chains[spirv[at + 2]] = &spirv[at];
     }
     auto note = [&](std::uint32_t block, std::uint32_t member, std::uint32_t count) {
         const auto found = m.members.find({block, member});
@@ -366,7 +355,7 @@ bool HlslRegistersRead(const std::vector<std::uint32_t>& spirv, std::map<std::st
     std::uint32_t block = 0;
     for (const std::size_t at : m.body) {
         const std::uint32_t* w = &spirv[at];
-        const std::uint32_t words = w[0] >> 16, op = w[0] & 0xFFFF;
+        const std::uint32_t words = WordCount(w[0]), op = Opcode(w[0]);
         // A pointer into the block used other than by a load or a further
         // chain (copied, handed to a call): whatever it reaches may be read.
         const bool chain = op == kOpAccessChain || op == kOpInBoundsAccessChain;
@@ -451,24 +440,24 @@ bool HlslAddressRegisterIndices(std::vector<std::uint32_t>& spirv) {
     if (!Read(spirv, m)) return false;
     std::uint32_t intType = 0, floatType = 0;
     std::unordered_map<std::uint32_t, std::uint32_t> fromFloat; // an unsigned conversion: the float it converts
-    for (std::size_t at = 5; at < spirv.size(); at += spirv[at] >> 16) {
+    for (std::size_t at = kHeaderWords; at < spirv.size(); at += WordCount(spirv[at])) {
         const std::uint32_t* w = &spirv[at];
-        const std::uint32_t words = w[0] >> 16, op = w[0] & 0xFFFF;
+        const std::uint32_t words = WordCount(w[0]), op = Opcode(w[0]);
         if (op == kOpTypeInt && words == 4 && w[2] == 32 && w[3] == 1 && !intType) intType = w[1];
         if (op == kOpTypeFloat && words == 3 && w[2] == 32) floatType = w[1];
         if (op == kOpConvertFToU && words == 4) fromFloat[w[2]] = w[3];
     }
     std::unordered_map<std::uint32_t, const std::uint32_t*> chains;
     for (const std::size_t at : m.body) {
-        const std::uint32_t op = spirv[at] & 0xFFFF;
-        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && (spirv[at] >> 16) >= 4) chains[spirv[at + 2]] = &spirv[at];
+        const std::uint32_t op = Opcode(spirv[at]);
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && WordCount(spirv[at]) >= 4) chains[spirv[at + 2]] = &spirv[at];
     }
     // The indices to change: the chain and the place of each.
     std::vector<std::pair<std::size_t, std::uint32_t>> changes;
     std::vector<std::uint32_t> indices;
     std::uint32_t block = 0;
     for (const std::size_t at : m.body) {
-        const std::uint32_t op = spirv[at] & 0xFFFF, words = spirv[at] >> 16;
+        const std::uint32_t op = Opcode(spirv[at]), words = WordCount(spirv[at]);
         if ((op != kOpAccessChain && op != kOpInBoundsAccessChain) || words < 5 ||
             !Resolve(m, chains, spirv[at + 2], block, indices))
             continue;
@@ -487,22 +476,22 @@ bool HlslAddressRegisterIndices(std::vector<std::uint32_t>& spirv) {
     std::vector<std::uint32_t> declarations, imports;
     if (!intType) {
         intType = bound++;
-        declarations.insert(declarations.end(), {(4u << 16) | kOpTypeInt, intType, 32, 1});
+        declarations.insert(declarations.end(), {FirstWord(4u, kOpTypeInt), intType, 32, 1});
     }
     const std::uint32_t half = bound++;
-    if (floatType) declarations.insert(declarations.end(), {(4u << 16) | kOpConstant, floatType, half, 0x3F000000u});
+    if (floatType) declarations.insert(declarations.end(), {FirstWord(4u, kOpConstant), floatType, half, 0x3F000000u});
     std::uint32_t glsl = m.glsl;
     if (!glsl) {
         if (!m.memoryModel) return false;
         glsl = bound++;
-        imports = {(6u << 16) | kOpExtInstImport, glsl, 0, 0, 0, 0};
+        imports = {FirstWord(6u, kOpExtInstImport), glsl, 0, 0, 0, 0};
         std::memcpy(&imports[2], "GLSL.std.450", 12);
     }
     std::vector<std::uint32_t> out;
     out.reserve(spirv.size() + declarations.size() + imports.size() + changes.size() * 12);
     std::size_t next = 0; // the next change
     for (std::size_t at = 0; at < spirv.size();) {
-        const std::size_t words = at < 5 ? 5 : spirv[at] >> 16;
+        const std::size_t words = at < kHeaderWords ? kHeaderWords : WordCount(spirv[at]);
         if (at == m.memoryModel) out.insert(out.end(), imports.begin(), imports.end());
         if (at == m.firstFunction) out.insert(out.end(), declarations.begin(), declarations.end());
         std::vector<std::uint32_t> instruction(spirv.begin() + std::ptrdiff_t(at), spirv.begin() + std::ptrdiff_t(at + words));
@@ -513,11 +502,11 @@ bool HlslAddressRegisterIndices(std::vector<std::uint32_t>& spirv) {
             if (source != fromFloat.end() && m.typeOf.count(source->second) && m.typeOf.at(source->second) == floatType) {
                 // mova: floor(x + 0.5) as a signed integer.
                 const std::uint32_t sum = bound++, floor = bound++;
-                out.insert(out.end(), {(5u << 16) | kOpFAdd, floatType, sum, source->second, half});
-                out.insert(out.end(), {(6u << 16) | kOpExtInst, floatType, floor, glsl, kGlslFloor, sum});
-                out.insert(out.end(), {(4u << 16) | kOpConvertFToS, intType, made, floor});
+                out.insert(out.end(), {FirstWord(5u, kOpFAdd), floatType, sum, source->second, half});
+                out.insert(out.end(), {FirstWord(6u, kOpExtInst), floatType, floor, glsl, kGlslFloor, sum});
+                out.insert(out.end(), {FirstWord(4u, kOpConvertFToS), intType, made, floor});
             } else {
-                out.insert(out.end(), {(4u << 16) | kOpBitcast, intType, made, id});
+                out.insert(out.end(), {FirstWord(4u, kOpBitcast), intType, made, id});
             }
             instruction[k] = made;
         }

@@ -1,6 +1,10 @@
 #include "platform/gfxutil/GfxUtilHlslSpirv.h"
 
+#include "platform/gfxutil/GfxUtilHlslSpirvCodes.h"
+#include "platform/gfxutil/GfxUtilHlslText.h"
+
 #include <cctype>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -9,15 +13,7 @@
 namespace gfx {
 namespace {
 
-// SPIR-V's published numbers.
-constexpr std::uint32_t kOpTypeVector = 23, kOpTypeMatrix = 24, kOpTypeArray = 28, kOpTypeRuntimeArray = 29,
-                        kOpTypeStruct = 30, kOpTypePointer = 32, kOpConstant = 43, kOpFunction = 54, kOpVariable = 59,
-                        kOpLoad = 61, kOpAccessChain = 65, kOpInBoundsAccessChain = 66, kOpDecorate = 71,
-                        kOpStore = 62, kOpVectorExtractDynamic = 77, kOpLabel = 248, kOpMemberDecorate = 72,
-                        kOpDecorateString = 5632;
-constexpr std::uint32_t kDecorationBuiltIn = 11, kDecorationUserSemantic = 5635, kBuiltInFragCoord = 15;
-constexpr std::uint32_t kStorageInput = 1, kStorageUniform = 2, kStorageFunction = 7, kDecorationRowMajor = 4;
-constexpr std::size_t kHeaderWords = 5;
+using namespace spirv;
 
 // The instructions of a module, each by where it starts: a walk that stops at
 // an instruction running past the end.
@@ -25,7 +21,7 @@ bool Instructions(const std::vector<std::uint32_t>& spirv, std::vector<std::size
     starts.clear();
     if (spirv.size() < kHeaderWords) return false;
     for (std::size_t at = kHeaderWords; at < spirv.size();) {
-        const std::uint32_t words = spirv[at] >> 16;
+        const std::uint32_t words = WordCount(spirv[at]);
         if (words == 0 || at + words > spirv.size()) return false;
         starts.push_back(at);
         at += words;
@@ -63,7 +59,7 @@ bool ReadPixelPositionAsInput(std::vector<std::uint32_t>& spirv) {
     std::map<std::uint32_t, std::vector<std::uint32_t>> types; // vector and pointer types by id
     std::map<std::uint32_t, std::uint32_t> inputs;              // input variable: its pointer type
     for (const std::size_t at : starts) {
-        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         const std::uint32_t* w = &spirv[at];
         if (op == kOpDecorate && words == 4 && w[2] == kDecorationBuiltIn && w[3] == kBuiltInFragCoord)
             fragCoord[w[1]] = at;
@@ -74,9 +70,9 @@ bool ReadPixelPositionAsInput(std::vector<std::uint32_t>& spirv) {
     }
     auto components = [&](std::uint32_t variable) -> std::uint32_t {
         const auto pointer = types.find(inputs[variable]);
-        if (pointer == types.end() || (pointer->second[0] & 0xFFFF) != kOpTypePointer) return 0;
+        if (pointer == types.end() || Opcode(pointer->second[0]) != kOpTypePointer) return 0;
         const auto vector = types.find(pointer->second[3]);
-        return vector == types.end() || (vector->second[0] & 0xFFFF) != kOpTypeVector ? 1 : vector->second[3];
+        return vector == types.end() || Opcode(vector->second[0]) != kOpTypeVector ? 1 : vector->second[3];
     };
     std::set<std::size_t> drop;
     for (const auto& [variable, at] : fragCoord) {
@@ -90,7 +86,7 @@ bool ReadPixelPositionAsInput(std::vector<std::uint32_t>& spirv) {
     std::vector<std::uint32_t> kept(spirv.begin(), spirv.begin() + kHeaderWords);
     for (const std::size_t at : starts)
         if (!drop.count(at)) kept.insert(kept.end(), spirv.begin() + std::ptrdiff_t(at),
-                                         spirv.begin() + std::ptrdiff_t(at + (spirv[at] >> 16)));
+                                         spirv.begin() + std::ptrdiff_t(at + WordCount(spirv[at])));
     spirv = std::move(kept);
     return true;
 }
@@ -105,7 +101,7 @@ bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
     std::map<std::uint32_t, std::uint32_t> uniformPointers;     // pointee type: Uniform pointer type
     std::size_t firstFunction = 0;
     for (const std::size_t at : starts) {
-        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         const std::uint32_t* w = &spirv[at];
         if ((op == kOpTypeVector || op == kOpTypeMatrix || op == kOpTypeArray || op == kOpTypeRuntimeArray ||
              op == kOpTypeStruct || op == kOpTypePointer) &&
@@ -120,7 +116,7 @@ bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
     }
     auto typeOp = [&](std::uint32_t id) {
         const auto t = types.find(id);
-        return t == types.end() ? 0u : t->second[0] & 0xFFFF;
+        return t == types.end() ? 0u : Opcode(t->second[0]);
     };
     // The chains into constants whose last index picks a vector's component
     // at a computed place: the chain to the vector in their place.
@@ -132,12 +128,12 @@ bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
     std::uint32_t bound = spirv[3];
     std::vector<std::uint32_t> declarations; // new pointer types, before the first function
     for (const std::size_t at : starts) {
-        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         if ((op != kOpAccessChain && op != kOpInBoundsAccessChain) || words < 5) continue;
         const std::uint32_t* w = &spirv[at];
         const auto basePointer = types.find(pointerOf[w[3]]);
         if (basePointer == types.end() || basePointer->second.size() != 4 ||
-            (basePointer->second[0] & 0xFFFF) != kOpTypePointer || basePointer->second[2] != kStorageUniform)
+            Opcode(basePointer->second[0]) != kOpTypePointer || basePointer->second[2] != kStorageUniform)
             continue;
         // The type each index leads to, up to the last: a struct's member
         // by the constant's value, an array's element, a matrix's column.
@@ -162,11 +158,11 @@ bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
         auto pointer = uniformPointers.find(type);
         if (pointer == uniformPointers.end()) {
             pointer = uniformPointers.emplace(type, bound++).first;
-            declarations.insert(declarations.end(), {(4u << 16) | kOpTypePointer, pointer->second, kStorageUniform, type});
+            declarations.insert(declarations.end(), {FirstWord(4u, kOpTypePointer), pointer->second, kStorageUniform, type});
         }
         c.vectorPointer = bound++;
         c.shorter.assign(w, w + words - 1);
-        c.shorter[0] = ((words - 1) << 16) | op;
+        c.shorter[0] = FirstWord(words - 1, op);
         c.shorter[1] = pointer->second;
         c.shorter[2] = c.vectorPointer;
         chains[w[2]] = std::move(c);
@@ -175,7 +171,7 @@ bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
     // Only chains that are only loaded are read this way.
     std::set<std::uint32_t> otherUses;
     for (const std::size_t at : starts) {
-        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         for (std::uint32_t k = 1; k < words; ++k) {
             const std::uint32_t id = spirv[at + k];
             if (!chains.count(id)) continue;
@@ -189,7 +185,7 @@ bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
     if (firstFunction == 0 || bound + 2 * starts.size() >= 0x400000) return false;
     std::vector<std::uint32_t> out(spirv.begin(), spirv.begin() + kHeaderWords);
     for (const std::size_t at : starts) {
-        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         const std::uint32_t* w = &spirv[at];
         if (at == firstFunction) out.insert(out.end(), declarations.begin(), declarations.end());
         if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && chains.count(w[2])) {
@@ -200,8 +196,8 @@ bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
         if (op == kOpLoad && words >= 4 && chains.count(w[3])) {
             const Chain& c = chains[w[3]];
             const std::uint32_t vector = bound++;
-            out.insert(out.end(), {(4u << 16) | kOpLoad, c.vectorType, vector, c.vectorPointer});
-            out.insert(out.end(), {(5u << 16) | kOpVectorExtractDynamic, w[1], w[2], vector, c.index});
+            out.insert(out.end(), {FirstWord(4u, kOpLoad), c.vectorType, vector, c.vectorPointer});
+            out.insert(out.end(), {FirstWord(5u, kOpVectorExtractDynamic), w[1], w[2], vector, c.index});
             continue;
         }
         out.insert(out.end(), w, w + words);
@@ -220,7 +216,7 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
     std::set<std::pair<std::uint32_t, std::uint32_t>> rowMajor;                 // (struct, member)
     std::size_t firstFunction = 0;
     for (const std::size_t at : starts) {
-        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         const std::uint32_t* w = &spirv[at];
         if ((op == kOpTypeVector || op == kOpTypeMatrix || op == kOpTypeArray || op == kOpTypeStruct ||
              op == kOpTypePointer) &&
@@ -235,7 +231,7 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
     }
     auto typeOp = [&](std::uint32_t id) {
         const auto t = types.find(id);
-        return t == types.end() ? 0u : t->second[0] & 0xFFFF;
+        return t == types.end() ? 0u : Opcode(t->second[0]);
     };
     struct Copy {
         std::size_t chainAt = 0;   // the chain replaced
@@ -244,7 +240,7 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
     };
     std::map<std::uint32_t, Copy> copies; // by the chain's result
     for (const std::size_t at : starts) {
-        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         if ((op != kOpAccessChain && op != kOpInBoundsAccessChain) || words < 5) continue;
         const std::uint32_t* w = &spirv[at];
         const auto base = types.find(pointerOf[w[3]]);
@@ -273,7 +269,7 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
     if (copies.empty()) return true;
     // Only chains that are only loaded are read this way.
     for (const std::size_t at : starts) {
-        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         for (std::uint32_t k = 1; k < words; ++k) {
             const auto c = copies.find(spirv[at + k]);
             if (c == copies.end()) continue;
@@ -289,7 +285,7 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
         auto it = pointers.find({storage, type});
         if (it != pointers.end()) return it->second;
         const std::uint32_t id = bound++;
-        declarations.insert(declarations.end(), {(4u << 16) | kOpTypePointer, id, storage, type});
+        declarations.insert(declarations.end(), {FirstWord(4u, kOpTypePointer), id, storage, type});
         return pointers[{storage, type}] = id;
     };
     // Every pointer type the copies use, declared before the functions.
@@ -307,7 +303,7 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
     std::size_t label = 0;
     bool firstLabel = false;
     for (const std::size_t at : starts) {
-        const std::uint32_t op = spirv[at] & 0xFFFF;
+        const std::uint32_t op = Opcode(spirv[at]);
         if (op == kOpFunction) firstLabel = true;
         if (op == kOpLabel && firstLabel) {
             label = at;
@@ -318,12 +314,12 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
             const std::uint32_t variable = bound++;
             variableOf[spirv[at + 2]] = variable;
             const std::uint32_t type = pointerTo(kStorageFunction, copies[spirv[at + 2]].matrix);
-            variablesAt[label].insert(variablesAt[label].end(), {(4u << 16) | kOpVariable, type, variable, kStorageFunction});
+            variablesAt[label].insert(variablesAt[label].end(), {FirstWord(4u, kOpVariable), type, variable, kStorageFunction});
         }
     }
     std::vector<std::uint32_t> out(spirv.begin(), spirv.begin() + kHeaderWords);
     for (const std::size_t at : starts) {
-        const std::uint32_t words = spirv[at] >> 16, op = spirv[at] & 0xFFFF;
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         const std::uint32_t* w = &spirv[at];
         if (at == firstFunction) out.insert(out.end(), declarations.begin(), declarations.end());
         const auto c = (op == kOpAccessChain || op == kOpInBoundsAccessChain) ? copies.find(w[2]) : copies.end();
@@ -336,16 +332,171 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
         const Copy& copy = c->second;
         const std::uint32_t variable = variableOf[w[2]], chain = bound++, value = bound++;
         // The chain to the matrix, the whole matrix copied, the rest of the chain into the copy.
-        out.insert(out.end(), {((4u + copy.indices) << 16) | op, pointerTo(kStorageUniform, copy.matrix), chain, w[3]});
+        out.insert(out.end(), {FirstWord(4u + copy.indices, op), pointerTo(kStorageUniform, copy.matrix), chain, w[3]});
         out.insert(out.end(), w + 4, w + 4 + copy.indices);
-        out.insert(out.end(), {(4u << 16) | kOpLoad, copy.matrix, value, chain});
-        out.insert(out.end(), {(3u << 16) | kOpStore, variable, value});
-        out.insert(out.end(), {((words - copy.indices) << 16) | op, pointerTo(kStorageFunction, types[w[1]][3]), w[2],
+        out.insert(out.end(), {FirstWord(4u, kOpLoad), copy.matrix, value, chain});
+        out.insert(out.end(), {FirstWord(3u, kOpStore), variable, value});
+        out.insert(out.end(), {FirstWord(words - copy.indices, op), pointerTo(kStorageFunction, types[w[1]][3]), w[2],
                                variable});
         out.insert(out.end(), w + 4 + copy.indices, w + words);
     }
     out[3] = bound;
     spirv = std::move(out);
+    return true;
+}
+
+bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
+    if (spirv.size() < kHeaderWords) return false;
+    struct Inst {
+        std::size_t at, words;
+    };
+    std::map<std::uint32_t, std::vector<std::uint32_t>> types; // id: the type's instruction words
+    std::map<std::uint32_t, std::uint32_t> pointerOf;           // pointer value id: its pointer type id
+    std::map<std::uint32_t, std::uint32_t> constants;          // int constant id: value
+    std::map<std::uint32_t, std::vector<std::uint32_t>> chains; // access chain id: its base and indices
+    std::uint32_t intType = 0;
+    std::size_t firstFunction = 0;
+    std::vector<Inst> loads;
+    std::set<std::uint32_t> takenApart; // values parts are extracted from
+    for (std::size_t at = kHeaderWords; at < spirv.size();) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (words == 0 || at + words > spirv.size()) return false;
+        const std::uint32_t* w = &spirv[at];
+        if ((op == kOpTypeInt || op == kOpTypeMatrix || op == kOpTypeArray || op == kOpTypeStruct || op == kOpTypePointer) &&
+            words >= 2)
+            types[w[1]].assign(w, w + words);
+        if (op == kOpTypeInt && words == 4 && w[2] == 32 && w[3] == 1) intType = w[1];
+        if (op == kOpConstant && words == 4) constants[w[2]] = w[3];
+        if ((op == kOpVariable || op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 3)
+            pointerOf[w[2]] = w[1];
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 4) chains[w[2]].assign(w + 3, w + words);
+        if (op == kOpFunction && firstFunction == 0) firstFunction = at;
+        if (op == kOpLoad && words >= 4) loads.push_back({at, words});
+        if (op == kOpCompositeExtract && words >= 5) takenApart.insert(w[3]);
+        at += words;
+    }
+    auto storage = [&](std::uint32_t pointer) {
+        const auto p = pointerOf.find(pointer);
+        if (p == pointerOf.end()) return ~0u;
+        const auto t = types.find(p->second);
+        return t == types.end() || t->second.size() < 4 || Opcode(t->second[0]) != kOpTypePointer ? ~0u : t->second[2];
+    };
+    std::function<bool(std::uint32_t)> loadedInParts = [&](std::uint32_t type) {
+        const auto t = types.find(type);
+        if (t == types.end() || t->second.empty()) return false;
+        const std::uint32_t op = Opcode(t->second[0]);
+        if (op == kOpTypeArray) return true;
+        if (op != kOpTypeStruct) return false;
+        for (std::size_t m = 2; m < t->second.size(); ++m)
+            if (loadedInParts(t->second[m])) return true;
+        return false;
+    };
+    std::uint32_t bound = spirv[3];
+    std::vector<std::uint32_t> declarations; // new types and constants, before the first function
+    std::map<std::uint32_t, std::uint32_t> uniformPointers, intConstants; // element type / value: id
+    for (const auto& [id, words] : types)
+        if (Opcode(words[0]) == kOpTypePointer && words.size() == 4 && words[2] == kStorageUniform) uniformPointers[words[3]] = id;
+    auto pointerTo = [&](std::uint32_t type) {
+        auto it = uniformPointers.find(type);
+        if (it != uniformPointers.end()) return it->second;
+        const std::uint32_t id = bound++;
+        declarations.insert(declarations.end(), {FirstWord(4u, kOpTypePointer), id, kStorageUniform, type});
+        return uniformPointers[type] = id;
+    };
+    auto intConstant = [&](std::uint32_t value) {
+        if (intType == 0) {
+            intType = bound++;
+            declarations.insert(declarations.end(), {FirstWord(4u, kOpTypeInt), intType, 32, 1});
+        }
+        if (intConstants.empty())
+            for (const auto& [id, v] : constants) intConstants.emplace(v, id);
+        auto it = intConstants.find(value);
+        // Only constants of the int type itself are taken.
+        if (it != intConstants.end()) {
+            for (std::size_t at = kHeaderWords; at < firstFunction;) {
+                const std::uint32_t words = WordCount(spirv[at]);
+                if (Opcode(spirv[at]) == kOpConstant && words == 4 && spirv[at + 2] == it->second)
+                    if (spirv[at + 1] == intType) return it->second;
+                at += words;
+            }
+        }
+        const std::uint32_t id = bound++;
+        declarations.insert(declarations.end(), {FirstWord(4u, kOpConstant), intType, id, value});
+        intConstants[value] = id;
+        return id;
+    };
+    // The instructions loading `type` from `pointer` element by element; the
+    // value's id.
+    std::function<std::uint32_t(std::uint32_t, std::uint32_t, std::uint32_t, std::vector<std::uint32_t>&)> load =
+        [&](std::uint32_t type, std::uint32_t pointer, std::uint32_t result, std::vector<std::uint32_t>& out) {
+            static const std::vector<std::uint32_t> kNone;
+            const auto found = types.find(type);
+            const std::vector<std::uint32_t>& t = found == types.end() ? kNone : found->second;
+            const bool array = !t.empty() && Opcode(t[0]) == kOpTypeArray;
+            const bool matrix = !t.empty() && Opcode(t[0]) == kOpTypeMatrix;
+            if ((!loadedInParts(type) && !matrix) || ((array || matrix) && t.size() < 4) ||
+                (array && !constants.count(t[3]))) {
+                out.insert(out.end(), {FirstWord(4u, kOpLoad), type, result, pointer});
+                return result;
+            }
+            std::vector<std::uint32_t> parts;
+            const std::uint32_t count = array ? constants[t[3]] : matrix ? t[3] : std::uint32_t(t.size() - 2);
+            for (std::uint32_t e = 0; e < count && e < hlsl::kMaxRegisters; ++e) {
+                const std::uint32_t elementType = array || matrix ? t[2] : t[2 + e];
+                // From the chain's own base: SPIRV-Cross cannot flatten a
+                // chain that stops at an array, even one only built upon.
+                const std::uint32_t chain = bound++;
+                const auto base = chains.find(pointer);
+                std::vector<std::uint32_t> operands =
+                    base != chains.end() ? base->second : std::vector<std::uint32_t>{pointer};
+                operands.push_back(intConstant(e));
+                out.insert(out.end(), {FirstWord(3u + std::uint32_t(operands.size()), kOpAccessChain), pointerTo(elementType), chain});
+                out.insert(out.end(), operands.begin(), operands.end());
+                chains[chain] = operands;
+                parts.push_back(load(elementType, chain, bound++, out));
+            }
+            out.insert(out.end(), {FirstWord(3u + std::uint32_t(parts.size()), kOpCompositeConstruct), type, result});
+            out.insert(out.end(), parts.begin(), parts.end());
+            return result;
+        };
+    std::vector<std::pair<Inst, std::vector<std::uint32_t>>> replacements;
+    std::vector<std::uint32_t> splitFrom; // the pointers of the loads split
+    for (const Inst& l : loads) {
+        const std::uint32_t type = spirv[l.at + 1], result = spirv[l.at + 2], pointer = spirv[l.at + 3];
+        const auto t = types.find(type);
+        const bool matrix = t != types.end() && Opcode(t->second[0]) == kOpTypeMatrix;
+        if (storage(pointer) != kStorageUniform || !(loadedInParts(type) || (matrix && takenApart.count(result)))) continue;
+        splitFrom.push_back(pointer);
+        std::vector<std::uint32_t> out;
+        load(type, pointer, result, out);
+        replacements.push_back({l, std::move(out)});
+    }
+    if (replacements.empty()) return true;
+    if (firstFunction == 0 || bound >= 0x400000) return false;
+    // From the end, so that earlier places stay put; the declarations last.
+    for (auto it = replacements.rbegin(); it != replacements.rend(); ++it) {
+        spirv.erase(spirv.begin() + std::ptrdiff_t(it->first.at), spirv.begin() + std::ptrdiff_t(it->first.at + it->first.words));
+        spirv.insert(spirv.begin() + std::ptrdiff_t(it->first.at), it->second.begin(), it->second.end());
+    }
+    spirv.insert(spirv.begin() + std::ptrdiff_t(firstFunction), declarations.begin(), declarations.end());
+    spirv[3] = bound;
+    // The chains that stopped at the arrays, now read by nothing, go too:
+    // SPIRV-Cross would still refuse them.
+    std::set<std::uint32_t> dead;
+    for (const std::uint32_t pointer : splitFrom)
+        if (chains.count(pointer)) dead.insert(pointer);
+    std::vector<std::uint32_t> kept(spirv.begin(), spirv.begin() + kHeaderWords);
+    std::map<std::uint32_t, std::size_t> uses;
+    for (std::size_t at = firstFunction + declarations.size(); at < spirv.size(); at += WordCount(spirv[at]))
+        for (std::size_t k = at + 1; k < at + WordCount(spirv[at]); ++k)
+            if (dead.count(spirv[k]) && !(k == at + 2 && Opcode(spirv[at]) == kOpAccessChain)) ++uses[spirv[k]];
+    for (std::size_t at = kHeaderWords; at < spirv.size(); at += WordCount(spirv[at])) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        const bool unused = (op == kOpAccessChain || op == kOpInBoundsAccessChain) && at >= firstFunction &&
+                            dead.count(spirv[at + 2]) && uses[spirv[at + 2]] == 0;
+        if (!unused) kept.insert(kept.end(), spirv.begin() + std::ptrdiff_t(at), spirv.begin() + std::ptrdiff_t(at + words));
+    }
+    spirv = std::move(kept);
     return true;
 }
 

@@ -28,4 +28,15 @@ namespace gfx {
 // whole registers. Runs after ExtractDynamicConstantComponents.
 [[nodiscard]] bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv);
 
+// Loads of a whole array out of the constants (an array passed to a
+// function: a bone palette handed to a skinning helper) made loads of each
+// element, put together again: the register file the constants become
+// holds no arrays, only registers, and SPIRV-Cross flattens loads of single
+// elements only. Structs holding arrays are split the same way. So is a
+// whole matrix whose value is taken apart, column by column: SPIRV-Cross
+// loses the transposition of a flattened matrix kept by rows there (a row
+// of a matrix handed to a function read a column). False on a module not
+// in the form glslang writes.
+bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv);
+
 } // namespace gfx

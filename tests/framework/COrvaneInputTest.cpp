@@ -365,6 +365,38 @@ TEST_F(COrvaneInputTest, ControlTurnsShiftRaisesAndTheCursorStays)
     EXPECT_EQ(Mouse().GetPosition(), NiVec2(500.0f, 400.0f));
 }
 
+// The wheel and a pointer move in one frame, in either order: the frame's
+// camera update still raises the view by the notch, and the next frame's
+// move ends the raise.
+TEST_F(COrvaneInputTest, AWheelTurnKeepsItsRaiseThroughAMoveInTheSameFrame)
+{
+    CZelmarCamera& kCamera = Camera();
+    for (const bool bWheelFirst : {true, false})
+    {
+        SCOPED_TRACE(bWheelFirst ? "wheel, then move" : "move, then wheel");
+        Mouse().Update(NiVec2(500.0f, 400.0f));
+        Mouse().ClearMovement();
+        kCamera.m_uiMode = COrvaneCamera::MODE_IDLE;
+        kCamera.m_kMove = NiVec3();
+        if (bWheelFirst)
+            Mouse().OnWheel(-120);
+        Mouse().Update(NiVec2(520.0f, 410.0f));
+        if (!bWheelFirst)
+            Mouse().OnWheel(-120);
+        EXPECT_EQ(Mouse().GetWheel(), -120);
+        EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_RAISING);
+        EXPECT_FLOAT_EQ(kCamera.m_kMove.y, -2.4f);
+        // A wheel turned first no longer holds the pointer that moves after it.
+        if (bWheelFirst)
+            EXPECT_EQ(Mouse().GetPosition(), NiVec2(520.0f, 410.0f));
+
+        Mouse().ClearMovement();
+        Mouse().Update(NiVec2(530.0f, 420.0f));
+        EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_IDLE);
+        EXPECT_EQ(Mouse().GetPosition(), NiVec2(530.0f, 420.0f));
+    }
+}
+
 TEST_F(COrvaneInputTest, ButtonsAndTheWheelSetTheCameraMode)
 {
     CZelmarCamera& kCamera = Camera();

@@ -60,12 +60,14 @@
 #include "tests/game/support/CHeadlessPrison.h"
 #include "tests/engine/render/image/ImageFileBytes.h"
 #include "tests/platform/gfxutil/DdsFixture.h"
+#include "tests/platform/gfxutil/HlslSuiteFile.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/TestPng.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoInterface.h"
 #include "tools/COrvaneDemoLauncher.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +77,7 @@
 #include <iterator>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace
@@ -1377,6 +1380,52 @@ void HlslDeclarationFormSeeds(SeedFolder& kFolder)
     }
 }
 
+// The published conformance suite's sources, read from the copied files at
+// build time: each pixel and vertex section (those that must be refused too)
+// at the profile the suite runs it (2.0, 3.0 where its requirements ask), and
+// each effect section as an effect text.
+bool HlslSuiteSeeds(SeedFolder& kPrograms, SeedFolder& kEffects)
+{
+    std::error_code kError;
+    std::vector<fs::path> kFiles;
+    for (const auto& kEntry : fs::directory_iterator(ORVANE_HLSL_SUITE_FILES, kError))
+        if (kEntry.path().extension() == ".shader_test")
+            kFiles.push_back(kEntry.path());
+    std::sort(kFiles.begin(), kFiles.end());
+    std::uint32_t uiSources = 0;
+    for (const fs::path& kPath : kFiles)
+    {
+        hlslsuite::HlslSuiteFile kFile;
+        if (!kFile.Read(kPath.string()))
+            return false;
+        hlslsuite::Model iModel = 20;
+        for (const hlslsuite::Section& kSection : kFile.Sections())
+        {
+            if (const auto* pkRequire = std::get_if<hlslsuite::Requirement>(&kSection))
+                iModel = pkRequire->Admits(20) ? 20 : (pkRequire->Admits(30) ? 30 : -1);
+            const auto* pkShader = std::get_if<hlslsuite::ShaderSection>(&kSection);
+            if (!pkShader || iModel < 0 || pkShader->source.empty())
+                continue;
+            const std::string& kText = pkShader->source;
+            if (pkShader->stage == hlslsuite::Stage::Effect)
+            {
+                kEffects.Add(std::vector<std::uint8_t>(kText.begin(), kText.end()));
+            }
+            else if (pkShader->stage != hlslsuite::Stage::Other)
+            {
+                // The profile byte: vs_2_0 1, vs_3_0 2, ps_2_0 3, ps_3_0 4.
+                const bool bPixel = pkShader->stage == hlslsuite::Stage::Pixel;
+                std::vector<std::uint8_t> kSeed{
+                    static_cast<std::uint8_t>((bPixel ? 3 : 1) + (iModel >= 30 ? 1 : 0))};
+                kSeed.insert(kSeed.end(), kText.begin(), kText.end());
+                kPrograms.Add(kSeed);
+            }
+            ++uiSources;
+        }
+    }
+    return !kError && uiSources > 0;
+}
+
 // Programs of every model as the program fuzzer reads them: a byte naming
 // the version (its place in the fuzzer's list), then the tokens after the
 // version token, without the end token.
@@ -1609,6 +1658,16 @@ int main(int iArgs, char** ppcArgs)
         SeedFolder kEffects(kRoot, "fuzz_effect");
         EffectSeeds(kEffects);
         EffectProgramExpressionSeeds(kEffects);
+        SeedFolder kSuiteFiles(kRoot, "fuzz_hlsl_suite_file");
+        std::error_code kSuiteError;
+        for (const auto& kEntry : fs::directory_iterator(ORVANE_HLSL_SUITE_FILES, kSuiteError))
+            kSuiteFiles.AddFile(kEntry.path());
+        if (!HlslSuiteSeeds(kHlsl, kEffects) || kSuiteFiles.Failed())
+        {
+            std::fprintf(stderr, "orvane_fuzz_seeds: the conformance files in %s were not read\n",
+                         ORVANE_HLSL_SUITE_FILES);
+            bOk = false;
+        }
         SeedFolder kEffectTextures(kRoot, "fuzz_effect_texture");
         EffectTextureSeeds(kEffectTextures);
         SeedFolder kSgi(kRoot, "fuzz_image_sgi");

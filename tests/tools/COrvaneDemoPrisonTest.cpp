@@ -241,7 +241,8 @@ TEST_F(COrvaneDemoPrisonTest, RoomsShowATileUnderTheirPostsAndTwoBedCellsTwoBunk
         Drawn kDrawn;
         Collect(spModel, kDrawn);
         const bool bTwoBeds = kPlan.m_kName.rfind("cell_double", 0) == 0;
-        EXPECT_EQ(kDrawn.m_iShapes, bTwoBeds ? 3 : 1);
+        // The rim's four sides, and the bunks.
+        EXPECT_EQ(kDrawn.m_iShapes, bTwoBeds ? 6 : 4);
         EXPECT_EQ(kDrawn.m_iUnlit, 0);
         EXPECT_EQ(kDrawn.m_iUncoloured, 0);
         // Above the building's floor and below a post's square, within a
@@ -266,6 +267,71 @@ TEST_F(COrvaneDemoPrisonTest, RoomsShowATileUnderTheirPostsAndTwoBedCellsTwoBunk
         {
             EXPECT_GT(kDrawn.m_kMax.y, DEMO_POST_LIFT);
         }
+    }
+    EXPECT_EQ(iRooms, 22);
+}
+
+// A room held for building floats over the red or green square of its
+// footprint: seen from above, its drawn shapes leave a good part of that
+// square open, the middle among it, and its entrance (where a red marker
+// stands when the entrance has no square) lies outside the footprint, where
+// nothing of the room covers it.
+TEST_F(COrvaneDemoPrisonTest, AHeldRoomLeavesItsFootprintSquareAndEntranceMarkerInSight)
+{
+    ASSERT_TRUE(WriteDemoPrisonModels(m_kFolder.string()));
+    int iRooms = 0;
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+    {
+        if (kPlan.m_bGrounds)
+            continue;
+        ++iRooms;
+        SCOPED_TRACE(kPlan.m_kName);
+        NiRefPtr<NiNode> spModel = LoadPlanModel(kPlan);
+        ASSERT_NE(spModel, nullptr);
+        ASSERT_GT(kPlan.m_iWidth, 0);
+        ASSERT_GT(kPlan.m_iDepth, 0);
+        // Each drawn shape's extent on the floor plane (the shapes are boxes).
+        struct Extent
+        {
+            float fMinX, fMinZ, fMaxX, fMaxZ;
+        };
+        std::vector<Extent> kExtents;
+        for (std::uint32_t i = 0; i < spModel->GetArrayCount(); ++i)
+        {
+            Drawn kShape;
+            Collect(spModel->GetAt(i), kShape);
+            if (kShape.m_iShapes > 0)
+                kExtents.push_back({kShape.m_kMin.x, kShape.m_kMin.z, kShape.m_kMax.x, kShape.m_kMax.z});
+        }
+        ASSERT_FALSE(kExtents.empty());
+        const auto Covered = [&kExtents](float fX, float fZ) {
+            return std::any_of(kExtents.begin(), kExtents.end(), [fX, fZ](const Extent& k) {
+                return fX > k.fMinX && fX < k.fMaxX && fZ > k.fMinZ && fZ < k.fMaxZ;
+            });
+        };
+        const float fHalfX = 0.5f * static_cast<float>(kPlan.m_iWidth);
+        const float fHalfZ = 0.5f * static_cast<float>(kPlan.m_iDepth);
+        int iOpen = 0, iSamples = 0;
+        constexpr int STEPS = 40;
+        for (int i = 0; i < STEPS; ++i)
+            for (int j = 0; j < STEPS; ++j)
+            {
+                const float fX = -fHalfX + (static_cast<float>(i) + 0.5f) * 2.0f * fHalfX / STEPS;
+                const float fZ = -fHalfZ + (static_cast<float>(j) + 0.5f) * 2.0f * fHalfZ / STEPS;
+                ++iSamples;
+                iOpen += Covered(fX, fZ) ? 0 : 1;
+            }
+        // A whole tile left only its edge open: a tenth to a fifth.
+        EXPECT_GE(iOpen * 10, iSamples * 3) << iOpen << " of " << iSamples << " open";
+        // The middle, or for a two-bed cell the half of it before the bunks.
+        EXPECT_FALSE(Covered(0.0f, -0.25f));
+        NiAVObject* pkDoor = spModel->GetObjectByName("door01");
+        if (pkDoor == nullptr)
+            continue;
+        const NiVec3& kDoor = pkDoor->GetTranslate();
+        EXPECT_TRUE(std::fabs(kDoor.x) > fHalfX || std::fabs(kDoor.z) > fHalfZ)
+            << "entrance at " << kDoor.x << ", " << kDoor.z;
+        EXPECT_FALSE(Covered(kDoor.x, kDoor.z));
     }
     EXPECT_EQ(iRooms, 22);
 }

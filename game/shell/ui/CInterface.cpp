@@ -138,6 +138,7 @@ void CInterface::Reset()
     m_fFrameTime = 0.0f;
     m_sLastIndex = -1;
     m_sLastList = -1;
+    m_bTooltipHovered = false;
 }
 
 bool CInterface::CreatePanels(COrvaneTagTree* pkData)
@@ -202,7 +203,18 @@ void CInterface::DrawTooltip()
         m_fTooltipDelay = TOOLTIP_DELAY;
         m_fTooltipX = fMouseX;
         m_fTooltipY = fMouseY;
+        m_bTooltipHovered = false;
         return;
+    }
+    // The hover begins where the pointer is in its first frame: taken from
+    // the frame before, a pointer that came onto the button in one step
+    // (a touchpad's jump) had the same text shown again where it had been,
+    // far from the button.
+    if (!m_bTooltipHovered)
+    {
+        m_fTooltipX = fMouseX;
+        m_fTooltipY = fMouseY;
+        m_bTooltipHovered = true;
     }
     const std::int16_t sList = GetHoverTextList();
     if (m_fTooltipDelay > 0.0f)

@@ -190,4 +190,6 @@ private:
     std::int16_t m_sLastIndex = -1;
     std::int16_t m_sLastList = -1;
     std::uint16_t m_usDefaultList = 0xFFFF;
+    // A text was hovered in the last drawn frame.
+    bool m_bTooltipHovered = false;
 };

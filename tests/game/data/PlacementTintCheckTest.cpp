@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
 namespace
@@ -23,6 +24,10 @@ using Rgb = std::array<float, 3>; // 0..255
 // How far the tint's own channel must stand above the other two once blended
 // over a floor: a quarter of the range.
 constexpr float CLEAR_MARGIN = 64.0f;
+// How far the blended marker must lie from the bare floor it covers (the
+// distance of the two colours): a red over a red-brown floor passed the
+// margin above and still read as more of the same floor.
+constexpr float APART = 90.0f;
 
 // The marker's colour as the device's lighting gives it: emittance plus the
 // ambient colour under the levels' ambient light (the quad has no normals:
@@ -48,24 +53,48 @@ Rgb LitMarker(const CBuildPlacement::Tint& kTint, float& fAlpha)
 
 // Every floor a held building or room can lie over: the game's floor display
 // over the yard (a white material under the ambient light alone), the
-// buildings' floors, the rooms' tiles and the levels' ground.
+// buildings' floors and the rooms' tiles.
 std::vector<Rgb> Floors()
 {
     std::vector<Rgb> kFloors;
     kFloors.push_back({255.0f * DEMO_DAYLIGHT[0], 255.0f * DEMO_DAYLIGHT[1], 255.0f * DEMO_DAYLIGHT[2]});
     for (const DemoFloorColour& kColour : DemoFloorColours())
         kFloors.push_back({float(kColour.m_ucRed), float(kColour.m_ucGreen), float(kColour.m_ucBlue)});
-    for (const DemoLevel& kLevel : DEMO_LEVELS)
-        kFloors.push_back({float(kLevel.m_aucGround[0]), float(kLevel.m_aucGround[1]), float(kLevel.m_aucGround[2])});
     return kFloors;
+}
+
+// The levels' ground, past the yard's floor display: only an entrance's
+// marker whose entrance lies off the grid stands there, and that one is red.
+std::vector<Rgb> Grounds()
+{
+    std::vector<Rgb> kGrounds;
+    for (const DemoLevel& kLevel : DEMO_LEVELS)
+        kGrounds.push_back({float(kLevel.m_aucGround[0]), float(kLevel.m_aucGround[1]), float(kLevel.m_aucGround[2])});
+    return kGrounds;
+}
+
+Rgb Blend(const Rgb& kTint, float fAlpha, const Rgb& kFloor)
+{
+    Rgb kSeen{};
+    for (int i = 0; i < 3; ++i)
+        kSeen[i] = fAlpha * kTint[i] + (1.0f - fAlpha) * kFloor[i];
+    return kSeen;
+}
+
+// How far the floor seen through the marker lies from the bare floor.
+float Apart(const Rgb& kTint, float fAlpha, const Rgb& kFloor)
+{
+    const Rgb kSeen = Blend(kTint, fAlpha, kFloor);
+    float fSum = 0.0f;
+    for (int i = 0; i < 3; ++i)
+        fSum += (kSeen[i] - kFloor[i]) * (kSeen[i] - kFloor[i]);
+    return std::sqrt(fSum);
 }
 
 // How far channel c of the blend stands above the larger of the other two.
 float Lead(const Rgb& kTint, float fAlpha, const Rgb& kFloor, int c)
 {
-    Rgb kSeen{};
-    for (int i = 0; i < 3; ++i)
-        kSeen[i] = fAlpha * kTint[i] + (1.0f - fAlpha) * kFloor[i];
+    const Rgb kSeen = Blend(kTint, fAlpha, kFloor);
     return kSeen[c] - std::max(kSeen[(c + 1) % 3], kSeen[(c + 2) % 3]);
 }
 } // namespace
@@ -83,5 +112,16 @@ TEST(PlacementTintCheck, AllowedIsClearlyGreenAndRefusedClearlyRedOverEveryDemoF
         SCOPED_TRACE(testing::Message() << "floor " << kFloor[0] << ", " << kFloor[1] << ", " << kFloor[2]);
         EXPECT_GE(Lead(kGreen, fGreenAlpha, kFloor, 1), CLEAR_MARGIN);
         EXPECT_GE(Lead(kRed, fRedAlpha, kFloor, 0), CLEAR_MARGIN);
+        EXPECT_GE(Apart(kGreen, fGreenAlpha, kFloor), APART);
+        EXPECT_GE(Apart(kRed, fRedAlpha, kFloor), APART);
+    }
+    const std::vector<Rgb> kGrounds = Grounds();
+    ASSERT_EQ(kGrounds.size(), std::size(DEMO_LEVELS));
+    for (const Rgb& kGround : kGrounds)
+    {
+        SCOPED_TRACE(testing::Message() << "ground " << kGround[0] << ", " << kGround[1] << ", " << kGround[2]);
+        EXPECT_GE(Lead(kGreen, fGreenAlpha, kGround, 1), CLEAR_MARGIN);
+        EXPECT_GE(Lead(kRed, fRedAlpha, kGround, 0), CLEAR_MARGIN);
+        EXPECT_GE(Apart(kRed, fRedAlpha, kGround), APART);
     }
 }

@@ -14,6 +14,7 @@
 #include "framework/COrvaneCanvas.h"
 #include "framework/COrvaneCanvasLayout.h"
 #include "framework/COrvaneFont.h"
+#include "framework/COrvaneObjectTemplate.h"
 #include "framework/COrvaneWidget.h"
 #include "game/shell/CGame.h"
 #include "game/shell/CLocale.h"
@@ -26,11 +27,13 @@
 #include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
+#include "game/simulation/objects/CDynamicObjectManager.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/game/support/CHeadlessPrison.h"
 #include "tests/support/DemoDataOnce.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoPanels.h"
+#include "tools/COrvaneDemoPrison.h"
 #include "tools/COrvaneDemoTooltips.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +41,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -595,4 +599,122 @@ TEST_F(ScreenLabelTest, TheMessagesNameWhatToBuildAsTheBuildPanelDoes)
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_NE(Lower((*itHungry)[i]).find(Lower((*itCanteens)[i])), std::string::npos)
             << (*itHungry)[i] << " / " << (*itCanteens)[i];
+}
+
+// What a new player reads about guards and food, and where: every message
+// fits the ticker's box (two lines of 485 at 155) and the history's, each
+// staffed room's description keeps within the build page's 79-pixel column
+// and names whom the room hires, the escape message names the rooms that
+// bring guards by the build menu's own names, and the questions keep inside
+// their box (130 at 27), each in every language. The pop-ups and the other
+// in-game panels are opaque: the camera label is drawn before them.
+TEST_F(ScreenLabelTest, TheNewPlayersTextsFitTheirBoxesAndThePanelsAreOpaque)
+{
+    CPlayScript kScript(59);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why();
+    ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why();
+    const auto* pkLocale = dynamic_cast<const CLocale*>(kScript.Game().GetLocale());
+    ASSERT_NE(pkLocale, nullptr);
+    COrvaneFont* pkBody = pkLocale->GetFont(0);
+    ASSERT_NE(pkBody, nullptr);
+    const LanguageLists kLists = ReadLanguageLists(ReadFileBytes(Folder() / "language.xml"));
+    const auto itMessages = kLists.find("InGameMessages");
+    ASSERT_NE(itMessages, kLists.end());
+    const auto& kMessages = itMessages->second;
+    for (const auto& akEntry : kMessages)
+        for (const std::string& kText : akEntry)
+        {
+            const Wrapped kTicker = WrapText(*pkBody, 155.0f, 17.0f, 485.0f, "99 " + kText);
+            EXPECT_LE(kTicker.iLines, 2) << kText;
+            EXPECT_LE(kTicker.iRight, 155 + 485) << kText;
+            const Wrapped kHistory = WrapText(*pkBody, 32.0f, 48.0f, 480.0f, "99 " + kText);
+            EXPECT_LE(kHistory.iLines, 2) << kText;
+            EXPECT_LE(kHistory.iRight, 32 + 480) << kText;
+        }
+    for (const std::int32_t iQuestion :
+         {CFilePanel::QUESTION_OVERWRITE, CFilePanel::QUESTION_LOAD, COptionsPanel::QUESTION_QUIT,
+          CGame::MESSAGE_DEMOLISH, CFilePanel::QUESTION_NEW_FOLDER, CFilePanel::QUESTION_DELETE_SAVE,
+          CFilePanel::QUESTION_DELETE_FOLDER})
+        for (const std::string& kText : kMessages.at(static_cast<std::size_t>(iQuestion)))
+            EXPECT_LE(WrapText(*pkBody, 27.0f, 45.0f, 130.0f, kText).iRight, 27 + 130) << kText;
+
+    // The descriptions of the first prison, by template name, in menu order.
+    std::map<std::string, std::array<std::string, 3>> kDescriptions;
+    std::map<std::string, std::size_t> kNext;
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+    {
+        const std::string kCategory = kPlan.m_kCategory == "CONTENTSCELLS" ? "CONTENTSCELLBLOCKS" : kPlan.m_kCategory;
+        const auto itList = kLists.find("PRISON1TEMPLATESBUILD_OBJECTS" + kCategory);
+        ASSERT_NE(itList, kLists.end()) << kCategory;
+        const std::size_t uiAt = kNext[kCategory]++;
+        ASSERT_LT(uiAt, itList->second.size()) << kPlan.m_kName;
+        kDescriptions[kPlan.m_kName] = itList->second[uiAt];
+    }
+    const auto Lower = [](std::string kText) {
+        for (char& c : kText)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return kText;
+    };
+    // The staff a room may hire, in each language (the pop-up's job titles
+    // and the other kinds).
+    const std::array<std::vector<std::string>, 3> akStaffWords = {{
+        {"guard", "doctor", "worker", "counsellor", "chaplain"},
+        {"wache", "arzt", "arbeiter", "berater", "pfarrer"},
+        {"gardien", "m\xe9""decin", "ouvrier", "conseiller", "aum\xf4nier"},
+    }};
+    CDynamicObjectManager* pkObjects = CDynamicObjectManager::GetInstance();
+    int iStaffed = 0;
+    for (const auto& [kName, akWords] : kDescriptions)
+    {
+        const COrvaneObjectTemplate* pkTemplate = pkObjects->FindTemplate(kName.c_str());
+        ASSERT_NE(pkTemplate, nullptr) << kName;
+        // Rooms: width, depth, price, places, level, kind, score, staff.
+        if (pkTemplate->m_kParameters.size() != 8 || std::atoi(pkTemplate->m_kParameters[7].c_str()) == 0)
+            continue;
+        ++iStaffed;
+        for (std::size_t l = 0; l < 3; ++l)
+        {
+            const std::string& kText = akWords[l];
+            const Wrapped kWrapped = WrapText(*pkBody, 146.0f, 0.0f, 79.0f, kText);
+            EXPECT_LE(kWrapped.iRight, 146 + 79) << kName << ": " << kText;
+            EXPECT_LE(kWrapped.iBottom, 100) << kName << ": " << kText;
+            EXPECT_TRUE(std::any_of(akStaffWords[l].begin(), akStaffWords[l].end(), [&](const std::string& kWord) {
+                return Lower(kText).find(kWord) != std::string::npos;
+            })) << kName << " names nobody it hires: " << kText;
+        }
+    }
+    EXPECT_GE(iStaffed, 10);
+
+    // Its own name: the description up to its first stop, a word split for
+    // the column joined again.
+    const auto NameOf = [&](const char* pcTemplate, std::size_t l) {
+        const std::string& kText = kDescriptions.at(pcTemplate)[l];
+        std::string kName = Lower(kText.substr(0, kText.find_first_of(".:")));
+        for (std::size_t uiAt = kName.find("- "); uiAt != std::string::npos; uiAt = kName.find("- "))
+            kName.erase(uiAt, 2);
+        return kName;
+    };
+    const std::string& kCounter = kDescriptions.at("serving_counter")[0];
+    EXPECT_NE(Lower(kCounter).find("guard"), std::string::npos) << kCounter;
+    constexpr std::size_t MESSAGE_ESCAPE = 64;
+    for (std::size_t l = 0; l < 3; ++l)
+    {
+        const std::string kEscape = Lower(kMessages.at(MESSAGE_ESCAPE)[l]);
+        for (const char* pcRoom : {"serving_counter", "guard_room", "admin_staff_security_indoor"})
+            EXPECT_NE(kEscape.find(NameOf(pcRoom, l)), std::string::npos) << NameOf(pcRoom, l) << " / " << kEscape;
+    }
+
+    for (const char* pcPanel : {"images/panels/prisoner/prisoner.tga", "images/panels/staff/staff.tga",
+                                "images/panels/building/building.tga", "images/panels/options/options.tga",
+                                "images/panels/messages/messages.tga", "images/parole/parole.tga",
+                                "images/confirm/confirm.tga"})
+    {
+        NiPixelDataPtr spPanel = ReadPicture(Folder() / pcPanel);
+        ASSERT_NE(spPanel, nullptr) << pcPanel;
+        std::size_t uiSeeThrough = 0;
+        const std::uint8_t* puc = spPanel->GetPixels();
+        for (std::size_t i = 0; i < static_cast<std::size_t>(spPanel->GetWidth()) * spPanel->GetHeight(); ++i)
+            uiSeeThrough += puc[i * 4 + 3] != 255 ? 1 : 0;
+        EXPECT_EQ(uiSeeThrough, 0u) << pcPanel;
+    }
 }

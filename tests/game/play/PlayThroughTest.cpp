@@ -910,6 +910,63 @@ TEST_F(PlayThroughTest, TheFirstClickAfterAModalPanelClosesLands)
     EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
 }
 
+// The pointer comes to a spot in one step, as a touchpad's jump or a remote
+// desktop sends it: a press in that same frame acts on what lies under the
+// pointer there, not on what lay under its old place, whatever the speed.
+TEST_F(PlayThroughTest, AOnePointerStepPressesWhatIsUnderItThen)
+{
+    CPlayScript kScript(17);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why() << Boxes(kScript);
+    ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why() << Boxes(kScript);
+    CGame& kGame = kScript.Game();
+    CInterface& kUi = *CInterface::Get();
+    ASSERT_TRUE(kScript.SetSpeedButton(0)) << kScript.Why();
+    CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    const std::int32_t iColumns = pkYard->GetColumns();
+    const CHeadlessPrison::Building& kFirst = CHeadlessPrison::PlayPrison().front();
+    auto* pkBlock = dynamic_cast<CWorldObject*>(
+        kScript.BuildOnYard(kFirst.m_pcTemplate, kFirst.m_iRow * iColumns + kFirst.m_iColumn));
+    ASSERT_NE(pkBlock, nullptr) << kScript.Why();
+    kScript.LeaveBuilding();
+    const NiVec3* pkAt = pkBlock->GetModelPosition();
+    ASSERT_NE(pkAt, nullptr);
+    const std::int32_t iCell = pkYard->CellAt(*pkAt);
+    float fBlockX = 0.0f, fBlockY = 0.0f, fOpenX = 0.0f, fOpenY = 0.0f;
+    ASSERT_TRUE(kScript.ProjectCell(*pkYard, iCell, fBlockX, fBlockY));
+    // Open yard a block's width and more away, where the pointer resting
+    // picks no part of the block (its upper floor may stand in the way).
+    bool bOpen = false;
+    for (const std::int32_t iOff : {-12 * iColumns, 12 * iColumns, -12, 12})
+    {
+        if (bOpen || !kScript.ProjectCell(*pkYard, iCell + iOff, fOpenX, fOpenY))
+            continue;
+        kScript.MoveTo(fOpenX, fOpenY);
+        kScript.Frame();
+        bOpen = kGame.GetPickedObject() != pkBlock;
+    }
+    ASSERT_TRUE(bOpen);
+    for (const int iSpeed : {0, 1})
+    {
+        for (const bool bHeld : {false, true})
+        {
+            SCOPED_TRACE(testing::Message() << "speed " << iSpeed << (bHeld ? " held" : " tap"));
+            ASSERT_TRUE(kScript.SetSpeedButton(iSpeed)) << kScript.Why();
+            kScript.Tap(fOpenX, fOpenY, fBlockX, fBlockY, bHeld);
+            EXPECT_EQ(kGame.GetSelectedBuilding(), pkBlock);
+            if (kGame.GetSelectedBuilding() != nullptr)
+            {
+                ASSERT_TRUE(kScript.ClickWidget(*kUi.GetMainPanel()->GetFloorPanel(), CFloorChangePanel::WIDGET_LEAVE));
+            }
+            ASSERT_EQ(kGame.GetSelectedBuilding(), nullptr);
+            // The open ground from the block: nothing is entered.
+            kScript.Tap(fBlockX, fBlockY, fOpenX, fOpenY, bHeld);
+            EXPECT_EQ(kGame.GetSelectedBuilding(), nullptr);
+        }
+    }
+    EXPECT_TRUE(kScript.Boxes().empty()) << Boxes(kScript);
+}
+
 // Every new start opens on day 1 and turns the year at its third morning,
 // the first start of the process or a later one, free or the scenario:
 // the scenario left at its first morning and again in its first night's

@@ -381,7 +381,10 @@ TEST_F(CStartUpBitmapTest, UninstallAndClosingEndWithoutWritingAndHelpOpensTheLa
 {
     const std::string kBefore = ReadFileBytes("setup.xml");
     std::vector<std::string> kOpened;
-    CStartUp::SetHelpOpener([&kOpened](const std::string& kPage) { kOpened.push_back(kPage); });
+    CStartUp::SetHelpOpener([&kOpened](const std::string& kPage) {
+        kOpened.push_back(kPage);
+        return true;
+    });
 
     // No page yet: a line, nothing opened, the dialog stays.
     CStartUp kStartUp;
@@ -406,7 +409,8 @@ TEST_F(CStartUpBitmapTest, UninstallAndClosingEndWithoutWritingAndHelpOpensTheLa
 }
 
 // No desktop opener on the search path: the launcher says where the page
-// is, as a full path the player can open by hand.
+// is, as a full path the player can open by hand, on standard error and in
+// its own window, in its language.
 TEST_F(CStartUpBitmapTest, HelpWithoutABrowserOpenerSaysWhereThePageIs)
 {
     std::filesystem::create_directories("help/fre");
@@ -416,14 +420,72 @@ TEST_F(CStartUpBitmapTest, HelpWithoutABrowserOpenerSaysWhereThePageIs)
     const std::string kOld = pcOld != nullptr ? pcOld : "";
     std::filesystem::create_directories("empty-bin");
     setenv("PATH", (std::filesystem::current_path() / "empty-bin").string().c_str(), 1);
+    const std::string kPage = (std::filesystem::current_path() / "help" / "fre" / "Help.htm").string();
     CStartUp kStartUp;
+    // White pixels along the window's foot, where the notice is written.
+    const auto Lit = [](const os::DialogWindow& kWindow) {
+        int iLit = 0;
+        for (int y = CStartUp::HEIGHT - 80; y < CStartUp::HEIGHT; ++y)
+            for (int x = 0; x < CStartUp::WIDTH; ++x)
+                iLit += kWindow.ReadPixel(x, y) == 0xFFFFFFFFu ? 1 : 0;
+        return iLit;
+    };
+    int iBefore = 0;
+    int iAfter = 0;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(RunWith(kStartUp, {Click(450, HELP_Y)}));
+    EXPECT_FALSE(RunWith(kStartUp, {Check([&](CStartUp& kOpen, os::DialogWindow& kWindow) {
+                                        EXPECT_TRUE(kOpen.GetHelpNotice().empty());
+                                        iBefore = Lit(kWindow);
+                                    }),
+                                    Click(450, HELP_Y), Check([&](CStartUp& kOpen, os::DialogWindow& kWindow) {
+                                        const std::string& kNotice = kOpen.GetHelpNotice();
+                                        EXPECT_NE(kNotice.find("navigateur"), std::string::npos) << kNotice;
+                                        EXPECT_NE(kNotice.find(kPage), std::string::npos) << kNotice;
+                                        iAfter = Lit(kWindow);
+                                    })}));
     const std::string kErrors = testing::internal::GetCapturedStderr();
     setenv("PATH", kOld.c_str(), 1);
-    const std::string kPage = (std::filesystem::current_path() / "help" / "fre" / "Help.htm").string();
+    EXPECT_EQ(m_uiStepsDone, 3u);
+    EXPECT_GT(iAfter, iBefore + 100);
     EXPECT_NE(kErrors.find("no browser opener (xdg-open)"), std::string::npos) << kErrors;
     EXPECT_NE(kErrors.find(kPage), std::string::npos) << kErrors;
+}
+
+// Only an opener that cannot be started puts the notice up: one that starts
+// leaves the window as it was, and a missing page stays a line on standard
+// error.
+TEST_F(CStartUpBitmapTest, TheHelpNoticeShowsOnlyWhenNoOpenerStarts)
+{
+    bool bStarts = true;
+    int iAsked = 0;
+    CStartUp::SetHelpOpener([&](const std::string&) {
+        ++iAsked;
+        return bStarts;
+    });
+    const auto NoticeIs = [](bool bShown) {
+        return Check([bShown](CStartUp& kOpen, os::DialogWindow&) {
+            EXPECT_EQ(kOpen.GetHelpNotice().empty(), !bShown) << kOpen.GetHelpNotice();
+        });
+    };
+    CStartUp kMissing;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(RunWith(kMissing, {Click(450, HELP_Y), NoticeIs(false)}));
+    (void)testing::internal::GetCapturedStderr();
+    EXPECT_EQ(iAsked, 0);
+
+    std::filesystem::create_directories("help/fre");
+    WriteFileBytes("help/fre/Help.htm", "<html></html>");
+    CStartUp kStartUp;
+    EXPECT_FALSE(RunWith(kStartUp, {Click(450, HELP_Y), NoticeIs(false), Check([&](CStartUp&, os::DialogWindow&) {
+                                        bStarts = false;
+                                    }),
+                                    Click(450, HELP_Y), NoticeIs(true), Check([&](CStartUp&, os::DialogWindow&) {
+                                        bStarts = true;
+                                    }),
+                                    // Opened after all: the notice goes.
+                                    Click(450, HELP_Y), NoticeIs(false)}));
+    EXPECT_EQ(iAsked, 3);
+    EXPECT_EQ(m_uiStepsDone, 8u);
 }
 
 TEST_F(CStartUpTest, WithoutAnAdapterABoxSaysSoAndTheStartFails)

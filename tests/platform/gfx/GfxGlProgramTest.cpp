@@ -404,6 +404,53 @@ TEST_P(GfxGlProgram, DepthOutputReplacesTheInterpolatedDepth) {
     ExpectPixel(8, 8, 255, 0, 0);
 }
 
+// D3DSHADE_FLAT reaches pixel programs too: their colour inputs take the
+// first vertex's value (Direct3D 9's provoking vertex), their texture
+// coordinates stay interpolated; D3DSHADE_GOURAUD interpolates both.
+TEST_P(GfxGlProgram, FlatShadingGivesColourInputsTheFirstVertexValue) {
+    // One triangle over the target: red first, then green and blue; u runs 0..2 across.
+    const gfxtest::ProgramVertex triangle[3] = {
+        {-1, 1, 0.5f, 0xFFFF0000u, 0, 0}, {3, 1, 0.5f, 0xFF00FF00u, 2, 0}, {-1, -3, 0.5f, 0xFF0000FFu, 0, 2}};
+    struct Pair {
+        const char* what;
+        const char* vs; // empty: fixed function
+        const char* ps;
+    };
+    const Pair pairs[] = {
+        {"2.0 pair", kPassVertex, "ps_2_0\ndcl v0\ndcl t0\nmov r0, v0\nmov r0.b, t0.x\nmov oC0, r0\n"},
+        {"fixed vertex half", "", "ps_2_0\ndcl v0\ndcl t0\nmov r0, v0\nmov r0.b, t0.x\nmov oC0, r0\n"},
+        {"3.0 pair", kPassVertex30,
+         "ps_3_0\ndcl_color v0\ndcl_texcoord v1\nmov r0, v0\nmov r0.b, v1.x\nmov oC0, r0\n"},
+    };
+    // Pixel 12 of 16 across sits at clip-space x 0.5 (pixel centres on
+    // integer coordinates): u = (x + 1) / 2, that is 0.75.
+    const double u = 255.0 * 0.75;
+    for (const Pair& p : pairs) {
+        SCOPED_TRACE(p.what);
+        gfx::IDirect3DVertexShader9* vs = p.vs[0] ? Vertex(p.vs) : nullptr;
+        gfx::IDirect3DPixelShader9* ps = Pixel(p.ps);
+        ASSERT_TRUE(ps && (vs || !p.vs[0]));
+        ASSERT_EQ(device->SetVertexShader(vs), D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(ps), D3D_OK);
+        ASSERT_EQ(device->SetFVF(gfxtest::kProgramVertexFvf), D3D_OK);
+        for (std::uint32_t mode : {D3DSHADE_FLAT, D3DSHADE_GOURAUD}) {
+            Clear();
+            ASSERT_EQ(device->SetRenderState(D3DRS_SHADEMODE, mode), D3D_OK);
+            ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(gfxtest::ProgramVertex)), D3D_OK);
+            const std::uint32_t px = At(12, 8);
+            if (mode == D3DSHADE_FLAT) {
+                EXPECT_EQ(gfxtest::ChannelOf(px, 16), 255) << "flat red";
+                EXPECT_EQ(gfxtest::ChannelOf(px, 8), 0) << "flat green";
+            } else {
+                // Green's weight there: (x + 1) / 4.
+                EXPECT_NEAR(gfxtest::ChannelOf(px, 8), 255.0 * (1.5 / 4.0), 2.0) << "interpolated green";
+            }
+            EXPECT_NEAR(gfxtest::ChannelOf(px, 0), u, 2.0) << "coordinates interpolated";
+        }
+        ASSERT_EQ(device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD), D3D_OK);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(, GfxGlProgram, ::testing::Bool(), gfxtest::GlReadBackParamName);
 
 } // namespace

@@ -4,8 +4,10 @@
 // rules and clears.
 #include "tests/platform/gfx/GfxProgramFixture.h"
 
+#include <cmath>
 #include <cstring>
 #include <deque>
+#include <vector>
 
 using namespace gfx;
 using gfxtest::Ref;
@@ -172,6 +174,104 @@ TEST_P(GfxGlTargets, TargetsMayDifferInFormat) {
     DrawWith(gfxtest::kPassVertex, "ps_2_0\ndef c0, 0, 0, 1, 1\ndef c1, 1, 0, 1, 1\nmov oC0, c0\nmov oC1, c1\n");
     EXPECT_EQ(TargetPixel(t0), kBluePx);
     EXPECT_EQ(TargetPixel(t1), 0xFFFF00FFu);
+}
+
+// A half float's value (normal numbers, zero and the sign).
+float FromHalf(std::uint16_t h) {
+    const int exponent = (h >> 10) & 31;
+    const float magnitude = exponent == 0 ? std::ldexp(float(h & 0x3FF), -24)
+                                          : std::ldexp(float((h & 0x3FF) | 0x400), exponent - 25);
+    return (h & 0x8000) ? -magnitude : magnitude;
+}
+
+// The channels of pixel (x, y) of a float surface read back: as many as
+// the format has, red first.
+std::vector<float> FloatPixel(IDirect3DSurface9* copy, D3DFORMAT format, int x, int y) {
+    const bool half = format == D3DFMT_R16F || format == D3DFMT_G16R16F || format == D3DFMT_A16B16G16R16F;
+    const int channels = (format == D3DFMT_R16F || format == D3DFMT_R32F)       ? 1
+                         : (format == D3DFMT_G16R16F || format == D3DFMT_G32R32F) ? 2
+                                                                                  : 4;
+    std::vector<float> out;
+    D3DLOCKED_RECT lr;
+    if (copy->LockRect(&lr, nullptr, D3DLOCK_READONLY) != D3D_OK) return out;
+    const auto* at = static_cast<const std::uint8_t*>(lr.pBits) + std::size_t(y) * std::size_t(lr.Pitch) +
+                     std::size_t(x) * std::size_t(channels) * (half ? 2 : 4);
+    for (int c = 0; c < channels; ++c) {
+        if (half) {
+            std::uint16_t h;
+            std::memcpy(&h, at + 2 * c, 2);
+            out.push_back(FromHalf(h));
+        } else {
+            float f;
+            std::memcpy(&f, at + 4 * c, 4);
+            out.push_back(f);
+        }
+    }
+    copy->UnlockRect();
+    return out;
+}
+
+// The six float formats OpenGL 3.3 renders to are targets of both kinds:
+// values beyond 0..1, negative ones too, are kept whole and read back by
+// GetRenderTargetData in the format's own layout.
+TEST_P(GfxGlTargets, FloatFormatsKeepValuesBeyondZeroToOne) {
+    const float value[4] = {-2.5f, 3.25f, 0.5f, 17.0f};
+    const char* program = "ps_2_0\ndef c0, -2.5, 3.25, 0.5, 17\nmov oC0, c0\n";
+    for (D3DFORMAT format : {D3DFMT_R16F, D3DFMT_G16R16F, D3DFMT_A16B16G16R16F, D3DFMT_R32F, D3DFMT_G32R32F,
+                             D3DFMT_A32B32G32R32F}) {
+        SCOPED_TRACE(format);
+        for (std::uint32_t type : {D3DRTYPE_SURFACE, D3DRTYPE_TEXTURE, D3DRTYPE_CUBETEXTURE})
+            EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET, type, format),
+                      D3D_OK);
+        EXPECT_EQ(d3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, format, D3DFMT_D24S8), D3D_OK);
+        // A surface of its own and a texture's level.
+        Ref<IDirect3DSurface9> surface;
+        ASSERT_EQ(device->CreateRenderTarget(kSize, kSize, format, D3DMULTISAMPLE_NONE, 0, 0, &surface, nullptr), D3D_OK);
+        IDirect3DSurface9* level = Bind(0, format);
+        ASSERT_NE(level, nullptr);
+        for (IDirect3DSurface9* target : {surface.get(), level}) {
+            ASSERT_EQ(device->SetRenderTarget(0, target), D3D_OK);
+            ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+            DrawWith(gfxtest::kPassVertex, program);
+            Ref<IDirect3DSurface9> copy;
+            ASSERT_EQ(device->CreateOffscreenPlainSurface(kSize, kSize, format, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
+            ASSERT_EQ(device->GetRenderTargetData(target, copy.get()), D3D_OK);
+            const std::vector<float> got = FloatPixel(copy.get(), format, 5, 9);
+            ASSERT_FALSE(got.empty());
+            for (std::size_t c = 0; c < got.size(); ++c) EXPECT_EQ(got[c], value[c]) << "channel " << c;
+        }
+        Ref<IDirect3DSurface9> back;
+        ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+        ASSERT_EQ(device->SetRenderTarget(0, back.get()), D3D_OK);
+    }
+    // Not a back buffer's format: the window shows eight-bit colour.
+    EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A16B16G16R16F, 1), D3DERR_NOTAVAILABLE);
+}
+
+// A pixel program's alpha meets the alpha test as the target keeps it: 1.5
+// passes "greater than 1" on a float target, and is held to 1 (and fails) on
+// an eight-bit one.
+TEST_P(GfxGlTargets, AlphaTestSeesAlphaAsTheTargetKeepsIt) {
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    device->SetRenderState(D3DRS_ALPHAREF, 255);
+    const char* program = "ps_2_0\ndef c0, 0, 1, 0, 1.5\nmov oC0, c0\n";
+    IDirect3DSurface9* floats = Bind(0, D3DFMT_A32B32G32R32F);
+    ASSERT_NE(floats, nullptr);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFF0000u, 1.0f, 0), D3D_OK);
+    DrawWith(gfxtest::kPassVertex, program);
+    Ref<IDirect3DSurface9> copy;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(kSize, kSize, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &copy, nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->GetRenderTargetData(floats, copy.get()), D3D_OK);
+    EXPECT_EQ(FloatPixel(copy.get(), D3DFMT_A32B32G32R32F, 8, 8), (std::vector<float>{0, 1, 0, 1.5f}));
+
+    IDirect3DSurface9* bytes = Bind(0);
+    ASSERT_NE(bytes, nullptr);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFF0000u, 1.0f, 0), D3D_OK);
+    DrawWith(gfxtest::kPassVertex, program);
+    EXPECT_EQ(TargetPixel(bytes), kRedPx); // 1.5 held to 1: not greater, the clear colour stays
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(, GfxGlTargets, ::testing::Bool(), gfxtest::GlReadBackParamName);

@@ -213,7 +213,8 @@ TEST_F(CBuildInsideTest, ACellBlockAndATwoBedCellAreBuiltThroughThePlacement)
     EXPECT_EQ(pkCell->GetCapacity(), 2);
     EXPECT_EQ(pkCell->GetRequiredLevel(), 1);
     EXPECT_EQ(kLedger.m_usBeds, 2);
-    EXPECT_EQ(kLedger.m_iPurchases, iPurchases + 45000 + 1800);
+    // The block and the two-bed cell, at the demo templates' prices.
+    EXPECT_EQ(kLedger.m_iPurchases, iPurchases + 45000 + 250);
     EXPECT_TRUE(pkGround->IsMember(pkCell));
 }
 
@@ -689,6 +690,32 @@ TEST_F(CBuildInsideTest, ABuildingAndWhatStandsInItAreApartInDepthFromTheYardSee
         kDisplay.kOwner = "yard display";
         kDisplay.pvShape = pkYard;
         kGround.push_back(kDisplay);
+    }
+    // The held room's red or green squares lie a tenth of a unit over the
+    // floor they are held over: over each of the building's floors, so
+    // that its drawn floor never reaches their height (whichever won there
+    // did so by chance, and a square was missing on one cell, shown on the
+    // next).
+    for (std::size_t uiFloor = 0; const CBlockGrid* pkFloor = pkBuilding->GetStack()->GetFloor(uiFloor); ++uiFloor)
+    {
+        const NiVec3& kCorner = *pkFloor->GetOrigin();
+        const float fCell = static_cast<float>(pkFloor->GetCellSize());
+        const float fY = kCorner.y + 0.1f;
+        const NiVec3 kLow(kCorner.x - 0.5f * fCell, fY,
+                          kCorner.z - fCell * static_cast<float>(pkFloor->GetColumns() - 1) - 0.5f * fCell);
+        const NiVec3 kHigh(kCorner.x + fCell * static_cast<float>(pkFloor->GetRows() - 1) + 0.5f * fCell, fY,
+                           kCorner.z + 0.5f * fCell);
+        for (const bool bFirstHalf : {true, false})
+        {
+            coplanar::Triangle kMarker;
+            kMarker.akCorner[0] = kLow;
+            kMarker.akCorner[1] = bFirstHalf ? NiVec3(kLow.x, fY, kHigh.z) : kHigh;
+            kMarker.akCorner[2] = bFirstHalf ? kHigh : NiVec3(kHigh.x, fY, kLow.z);
+            kMarker.kNormal = NiVec3(0.0f, 1.0f, 0.0f);
+            kMarker.kOwner = "placement square";
+            kMarker.pvShape = pkFloor;
+            kGround.push_back(kMarker);
+        }
     }
     const NiVec3 kAt = *pkBuilding->GetModelPosition();
     const float fTop = kOrigin.y + CCamera::MAX_HEIGHT;

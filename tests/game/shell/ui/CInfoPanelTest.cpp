@@ -354,3 +354,42 @@ TEST_F(CInfoPanelTest, AStaffPostOfARoomShowsItsPersonUntilThePostIsGone)
     pkPopUp->Draw();
     Frame(600.0f, 20.0f, false);
 }
+
+// The pointer comes onto the mood's square in one step, from far off, again
+// and again: each time its word comes up after the delay beside the
+// pointer, not where the pointer was before (the second time the same word
+// was drawn there, far from the pop-up).
+TEST_F(CInfoPanelTest, TheMoodsWordComesUpByAPointerThatArrivedInOneStep)
+{
+    CAIPrisoner* pkPrisoner = Game().GetSpawnManager()->CreateArrivingPrisoner();
+    ASSERT_NE(pkPrisoner, nullptr);
+    Ui().ShowPopUp(CInterface::PANEL_PRISONER, pkPrisoner, nullptr);
+    const COrvaneCanvas* pkPopUp = Ui().GetPanel(CInterface::PANEL_PRISONER);
+    ASSERT_NE(pkPopUp, nullptr);
+    // The middle of the mood's square.
+    const float fX = pkPopUp->GetX() + 37.0f;
+    const float fY = pkPopUp->GetY() + 217.0f;
+    constexpr float FRAME = 0.05f;
+    const int iDelayFrames = static_cast<int>(CInterface::TOOLTIP_DELAY / FRAME + 0.5f);
+    for (int iVisit = 0; iVisit < 3; ++iVisit)
+    {
+        SCOPED_TRACE(iVisit);
+        for (int i = 0; i < 4; ++i)
+        {
+            Frame(900.0f, 20.0f, false, FRAME);
+            Ui().Draw();
+        }
+        int iShownAt = -1;
+        for (int i = 0; i < iDelayFrames + 4; ++i)
+        {
+            Frame(fX, fY, false, FRAME);
+            Ui().Draw();
+            if (iShownAt < 0 && Ui().GetTooltipDelay() <= 0.0f)
+                iShownAt = i;
+        }
+        EXPECT_GE(iShownAt, iDelayFrames - 2);
+        EXPECT_LE(iShownAt, iDelayFrames);
+        EXPECT_EQ(Ui().GetTooltipX(), fX);
+        EXPECT_EQ(Ui().GetTooltipY(), fY);
+    }
+}

@@ -158,6 +158,9 @@ TEST_F(CMainPanelTest, ACellBlockIsBuiltFromTheMenuOnTheRunningLevel)
     NiVec3 kAt;
     ASSERT_NE(pkYard->CellPosition(20 * 40 + 20, kAt, false), nullptr);
     Frame(600.0f, 300.0f, false); // the pointer leaves the panels for the yard
+    // The game's frame takes its pick where the pointer now is; the cell is
+    // then put under it by hand.
+    Game().Update(0.0f);
     (void)CBlockGridManager::GetInstance()->PickCell(kAt);
     const void* pkPicture = Ui().GetBuildItemPicture(false);
     ASSERT_NE(pkPicture, nullptr);

@@ -95,6 +95,11 @@ const char* const ROOMS =
     "<sentry_tower>\r\nprison1/tower/tower.nif\r\n2\r\n2\r\n90\r\n</sentry_tower>\r\n"
     "<wall>\r\nprison1/wall/wall.nif\r\n2\r\n2\r\n10\r\n</wall>\r\n"
     "<balcony>\r\nprison1/balcony/balcony.nif\r\n2\r\n2\r\n10\r\n</balcony>\r\n"
+    // One-cell rooms whose one door lies two cells off: along +x, -x, +z, -z.
+    "<far_xp>\r\nprison1/far/far_xp.nif\r\n2\r\n2\r\n10\r\n1\r\n0\r\nx\r\n0\r\n0\r\n</far_xp>\r\n"
+    "<far_xm>\r\nprison1/far/far_xm.nif\r\n2\r\n2\r\n10\r\n1\r\n0\r\nx\r\n0\r\n0\r\n</far_xm>\r\n"
+    "<far_zp>\r\nprison1/far/far_zp.nif\r\n2\r\n2\r\n10\r\n1\r\n0\r\nx\r\n0\r\n0\r\n</far_zp>\r\n"
+    "<far_zm>\r\nprison1/far/far_zm.nif\r\n2\r\n2\r\n10\r\n1\r\n0\r\nx\r\n0\r\n0\r\n</far_zm>\r\n"
     "</plans>\r\n</ROOMS>\r\n</PRISON1>\r\n</TEMPLATES>\r\n";
 
 class CPathableObjectTest : public PrisonTest
@@ -116,6 +121,12 @@ protected:
         WriteModel("prison1/tower/tower.nif", {});
         WriteModel("prison1/wall/wall.nif", {});
         WriteModel("prison1/balcony/balcony.nif", {});
+        // The nearest door places that still round to two cells off: column
+        // offset near((x + 0.5) / 2), row offset near((z - 0.5) / 2).
+        WriteModel("prison1/far/far_xp.nif", {{"door01", NiVec3(2.5f, 0.0f, 0.5f)}});
+        WriteModel("prison1/far/far_xm.nif", {{"door01", NiVec3(-3.5f, 0.0f, 0.5f)}});
+        WriteModel("prison1/far/far_zp.nif", {{"door01", NiVec3(-0.5f, 0.0f, 3.5f)}});
+        WriteModel("prison1/far/far_zm.nif", {{"door01", NiVec3(-0.5f, 0.0f, -2.5f)}});
         WriteFileBytes("rooms.xml", ROOMS);
         COrvaneTagTree kDocument;
         ASSERT_TRUE(kDocument.Load("rooms.xml"));
@@ -251,6 +262,78 @@ TEST_F(CPathableObjectTest, AccessCellsTurnWithTheHeading)
     EXPECT_EQ(pkCanteen->GetAccessCell(0), iAnchor - 7);
     Stand(*pkCanteen, *pkFloor, 27, 45.0f);
     EXPECT_EQ(pkCanteen->GetAccessCell(0), -1);
+}
+
+// The access cell is index arithmetic on the grid: a door two cells off
+// past the first or last column (or row) gives an index in the next or
+// previous row. Such a square must never let the room stand: at every cell
+// a room may take, every heading and each door, a square whose row or
+// column lies off the grid is refused, and one on the grid is the one the
+// turned offsets give.
+TEST_F(CPathableObjectTest, ADoorPastTheGridsEdgeNeverLetsTheRoomStand)
+{
+    CWorld kWorld;
+    m_kHost.m_pkWorld = &kWorld;
+    CBlockGrid* pkFloor = Floor();
+    ASSERT_NE(pkFloor, nullptr);
+    const std::int32_t iW = pkFloor->GetColumns();
+    const std::int32_t iRows = pkFloor->GetRows();
+    struct Door
+    {
+        const char* pcTemplate;
+        std::int32_t iC, iR; // the list's column and row offsets
+    };
+    const Door akDoors[] = {{"far_xp", 2, 0}, {"far_xm", -2, 0}, {"far_zp", 0, 2}, {"far_zm", 0, -2}};
+    int iWrapped = 0, iTaken = 0;
+    for (const Door& kDoor : akDoors)
+    {
+        CPathableObject* pkRoom = dynamic_cast<CPathableObject*>(Make("PathableObjectFactory", kDoor.pcTemplate));
+        ASSERT_NE(pkRoom, nullptr);
+        ASSERT_EQ(pkRoom->GetUseSlotLists().size(), 1u);
+        EXPECT_EQ(pkRoom->GetUseSlotLists()[0]->m_fColumnOffset, static_cast<float>(kDoor.iC));
+        EXPECT_EQ(pkRoom->GetUseSlotLists()[0]->m_fRowOffset, static_cast<float>(kDoor.iR));
+        for (const float fHeading : {0.0f, 90.0f, 180.0f, 270.0f})
+        {
+            // Rows and columns the square lies on from the anchor, by heading
+            // (a = b = 0 for one cell).
+            const std::int32_t iRowStep = fHeading == 0.0f ? kDoor.iC : fHeading == 90.0f ? -kDoor.iR
+                                        : fHeading == 180.0f                             ? -kDoor.iC
+                                                                                         : kDoor.iR;
+            const std::int32_t iColumnStep = fHeading == 0.0f ? -kDoor.iR : fHeading == 90.0f ? -kDoor.iC
+                                           : fHeading == 180.0f                             ? kDoor.iR
+                                                                                            : kDoor.iC;
+            for (std::int32_t iCell = 0; iCell < iW * iRows; ++iCell)
+            {
+                SCOPED_TRACE(testing::Message() << kDoor.pcTemplate << " at " << fHeading << " on cell " << iCell);
+                NiVec3 kAt;
+                // A room stands on inner cells only: the first and last
+                // columns it may take are the second and the last but one.
+                if (pkFloor->CellPosition(iCell, kAt, false) == nullptr)
+                    continue;
+                CBlockGridManager::GetInstance()->PickCell(kAt);
+                Stand(*pkRoom, *pkFloor, iCell, fHeading);
+                ASSERT_EQ(pkRoom->GetAnchor(), iCell);
+                const std::int32_t iRow = iCell / iW + iRowStep;
+                const std::int32_t iColumn = iCell % iW + iColumnStep;
+                const bool bOnGrid = iRow >= 0 && iRow < iRows && iColumn >= 0 && iColumn < iW;
+                const bool bValid = pkRoom->IsPlacementValid(true);
+                if (bOnGrid)
+                {
+                    EXPECT_EQ(pkRoom->GetAccessCell(0), iRow * iW + iColumn);
+                    iTaken += bValid ? 1 : 0;
+                }
+                else
+                {
+                    EXPECT_FALSE(bValid) << "access cell " << pkRoom->GetAccessCell(0);
+                    ++iWrapped;
+                }
+            }
+        }
+    }
+    // Both happen: for each door and heading, squares past one edge all
+    // along it, and rooms that may stand.
+    EXPECT_EQ(iWrapped, 4 * 4 * (iRows - 2));
+    EXPECT_GT(iTaken, 0);
 }
 
 TEST_F(CPathableObjectTest, UsersTakeAndReleaseSlots)

@@ -1,0 +1,288 @@
+#include "platform/gfxutil/GfxUtilHlslLayout.h"
+
+#include "platform/gfx/Gfx.h"
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilHlslDeclarations.h"
+
+#include <bitset>
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gfx::hlsl {
+
+bool Assign(std::vector<HlslGlobal>& globals, std::string& error, std::size_t& errorAt, bool overlapsAllowed) {
+    std::bitset<kMaxRegisters> used[4];
+    auto take = [&](HlslGlobal& g, std::size_t at) {
+        for (std::size_t r = at; r < at + g.registerCount && r < kMaxRegisters; ++r) used[g.registerSet].set(r);
+    };
+    auto fits = [&](const HlslGlobal& g, std::size_t at) {
+        if (at + g.registerCount > kMaxRegisters) return false;
+        for (std::size_t r = at; r < at + g.registerCount; ++r)
+            if (used[g.registerSet].test(r)) return false;
+        return true;
+    };
+    for (HlslGlobal& g : globals) {
+        if (!g.explicitRegister || g.effectOnly || g.unused) continue;
+        if (!overlapsAllowed && !fits(g, g.registerIndex)) {
+            error = "registers of '" + g.name + "' overlap another constant's";
+            errorAt = g.nameAt;
+            return false;
+        }
+        take(g, g.registerIndex);
+    }
+    for (HlslGlobal& g : globals)
+        if (g.explicitRegister && !g.effectOnly && g.unused) take(g, g.registerIndex);
+    auto place = [&](HlslGlobal& g) {
+        std::size_t at = 0;
+        while (at < kMaxRegisters && !fits(g, at)) ++at;
+        if (at >= kMaxRegisters) {
+            error = "no registers left for '" + g.name + "'";
+            errorAt = g.nameAt;
+            return false;
+        }
+        g.registerIndex = std::uint16_t(at);
+        take(g, at);
+        return true;
+    };
+    for (HlslGlobal& g : globals) {
+        if (g.explicitRegister || g.effectOnly) continue;
+        if (!g.unused && !place(g)) return false;
+        // Never read, it may share the first registers with what is: the
+        // code reads none of its own, and the register file the code
+        // declares ends at the last register read.
+        if (g.unused) g.registerIndex = 0;
+    }
+    for (HlslGlobal& g : globals) {
+        if (!g.shadow || g.effectOnly) continue;
+        if (g.unused) {
+            g.shadowIndex = 0;
+            continue;
+        }
+        if (g.registerIndex + g.registerCount > kBoolIntRegisters) {
+            error = "'" + g.name + "' is beyond the 16 boolean or integer registers";
+            errorAt = g.nameAt;
+            return false;
+        }
+        // Its stand-in float registers, past every other.
+        HlslGlobal standIn;
+        standIn.registerSet = kSetFloat;
+        standIn.registerCount = g.registerCount;
+        std::size_t at = 0;
+        while (at < kMaxRegisters && !fits(standIn, at)) ++at;
+        if (at >= kMaxRegisters) {
+            error = "no registers left for '" + g.name + "'";
+            errorAt = g.nameAt;
+            return false;
+        }
+        g.shadowIndex = std::uint16_t(at);
+        take(standIn, at);
+    }
+    return true;
+}
+
+std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& globals) {
+    struct Edit {
+        std::size_t at, erase;
+        std::string text;
+    };
+    std::vector<Edit> edits;
+    std::set<std::size_t> structEdited; // a struct's definition edited once for all its globals
+    std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos,
+                lastUniform = std::string_view::npos;
+    std::string blanked(source);
+    // The globals of one statement may each name all of it: each byte
+    // blanked once.
+    std::vector<std::pair<std::size_t, std::size_t>> erased;
+    for (const HlslGlobal& g : globals)
+        if (g.eraseBegin < g.eraseEnd) erased.push_back({g.eraseBegin, std::min(g.eraseEnd, blanked.size())});
+    std::sort(erased.begin(), erased.end());
+    std::size_t blankedTo = 0;
+    for (const auto& [begin, end] : erased) {
+        for (std::size_t i = std::max(begin, blankedTo); i < end; ++i)
+            if (blanked[i] != '\n') blanked[i] = ' ';
+        blankedTo = std::max(blankedTo, end);
+    }
+    Step(blanked.size() + erased.size());
+    // The packing pragmas become words on the globals they reach: glslang
+    // does not read them as the D3D9 compiler does.
+    for (std::size_t at = 0; at < blanked.size();) {
+        std::size_t end = blanked.find('\n', at);
+        if (end == std::string::npos) end = blanked.size();
+        const std::string_view line = std::string_view(blanked).substr(at, end - at);
+        const std::size_t hash = line.find_first_not_of(" \t");
+        if (hash != std::string_view::npos && line[hash] == '#' && line.find("pragma") != std::string_view::npos &&
+            line.find("pack_matrix") != std::string_view::npos)
+            for (std::size_t i = at; i < end; ++i) blanked[i] = ' ';
+        at = end + 1;
+    }
+    for (const HlslGlobal& g : globals) {
+        if (!Step(1 + g.groupOpen.size() + g.structEdits.size())) break;
+        for (std::size_t at : g.groupOpen) edits.push_back({at, 0, "{"});
+        for (std::size_t at : g.groupClose) edits.push_back({at, 0, "}"});
+        if (g.effectOnly) continue;
+        // Its registers as written, for every profile: the compiler is told
+        // the one the layout gives it below.
+        for (const auto& [begin, end] : g.registerSpans) {
+            std::string spaces(source.substr(begin, end - begin));
+            for (char& c : spaces)
+                if (c != '\n') c = ' ';
+            edits.push_back({begin, end - begin, std::move(spaces)});
+        }
+        for (const HlslSourceEdit& e : g.structEdits)
+            if (structEdited.insert(e.at).second) edits.push_back({e.at, e.erase, e.text});
+        if ((g.registerSet == kSetFloat || g.shadow) && g.cls != D3DXPC_STRUCT && !g.aliasType &&
+            g.typeBegin != lastType) {
+            // The element type's word: in `vector<int, 2>` the one inside.
+            std::size_t at = g.typeBegin;
+            std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);
+            if (word == "vector" || word == "matrix") {
+                std::size_t k = g.typeEnd;
+                while (k < source.size() && std::isspace(static_cast<unsigned char>(source[k]))) ++k;
+                if (k < source.size() && source[k] == '<') {
+                    ++k;
+                    while (k < source.size() && std::isspace(static_cast<unsigned char>(source[k]))) ++k;
+                    at = k;
+                    while (k < source.size() && IdentChar(source[k])) ++k;
+                    word = source.substr(at, k - at);
+                }
+            }
+            std::size_t n = 0;
+            while (n < word.size() && std::isalpha(static_cast<unsigned char>(word[n]))) ++n;
+            // A double would make glslang's block hold two kinds of number.
+            if (g.type != D3DXPT_FLOAT || word.starts_with("double")) edits.push_back({at, n, "float"});
+            lastType = g.typeBegin;
+        }
+        if (g.unused && g.staticOk && !g.explicitRegister) {
+            edits.push_back({g.typeBegin, 0, "static "});
+            continue;
+        }
+        if (g.uniformWord && g.typeBegin != lastUniform) {
+            edits.push_back({g.typeBegin, 0, "uniform "});
+            lastUniform = g.typeBegin;
+        }
+        if (g.rowsFromPragma && g.typeBegin != lastPacked) {
+            edits.push_back({g.typeBegin, 0, "row_major "});
+            lastPacked = g.typeBegin;
+        }
+        if (g.shadow)
+            edits.push_back({g.insertAt, 0, " : register(c" + std::to_string(g.shadowIndex) + ")"});
+        else
+            edits.push_back({g.insertAt, 0,
+                             std::string(" : register(") + (g.registerSet == kSetSampler ? "s" : "c") +
+                                 std::to_string(g.registerIndex) + ")"});
+    }
+    // Made in one sweep: an edit at a time would move the rest of the text
+    // each time. At one place the edits' texts go in the reverse of their
+    // order (a word put in front of a type's word goes before its
+    // replacement) and the source they erase is erased once.
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
+    Step(edits.size());
+    std::string out;
+    out.reserve(blanked.size() + 16 * edits.size());
+    std::size_t from = 0;
+    for (std::size_t k = 0; k < edits.size();) {
+        const std::size_t at = edits[k].at;
+        std::size_t end = k, erase = 0;
+        while (end < edits.size() && edits[end].at == at) erase = std::max(erase, edits[end++].erase);
+        if (at > from) out.append(blanked, from, at - from);
+        for (std::size_t e = end; e-- > k;) out += edits[e].text;
+        from = std::max(from, std::min(at + erase, blanked.size()));
+        k = end;
+    }
+    if (from < blanked.size()) out.append(blanked, from);
+    return out;
+}
+
+} // namespace gfx::hlsl
+
+namespace gfx {
+
+std::uint64_t LastHlslPassSteps() { return hlsl::PassSteps(); }
+
+bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error,
+                       std::string_view profile, std::size_t* errorAt) {
+    using namespace hlsl;
+    const PassRun run;
+    std::size_t at = 0;
+    if (!errorAt) errorAt = &at;
+    *errorAt = 0;
+    globals.clear();
+    const std::vector<Token> t = Tokenize(source);
+    std::size_t first = 0;
+    bool sawEquals = false, rowsByDefault = false;
+    bool cut = false; // a block the end of the source leaves open
+    StructTypes structs;
+    Constants constants;
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        const std::string_view w = t[i].text;
+        if (w == "#row_major" || w == "#column_major") {
+            // "#pragma pack_matrix": matrices without a word of their own from here on.
+            rowsByDefault = w == "#row_major";
+            if (first == i) first = i + 1;
+            continue;
+        }
+        if (w == "=") sawEquals = true;
+        if (w == "{") {
+            const std::size_t close = MatchClose(t, i);
+            if (close >= t.size()) {
+                cut = true;
+                break;
+            }
+            // An initialiser or a struct body goes on to the ';' (the struct
+            // may type declarators after it); a function body or a block
+            // ends the statement.
+            const std::size_t open = i;
+            const bool structBody = (open >= 1 && Is(t[open - 1], "struct")) ||
+                                    (open >= 2 && Is(t[open - 2], "struct") && IdentStart(t[open - 1].text[0]));
+            // A sampler's state block may follow its name without
+            // `= sampler_state`: the statement goes on too.
+            std::size_t typeAt = first;
+            while (typeAt < open && (Is(t[typeAt], "uniform") || Is(t[typeAt], "static") || Is(t[typeAt], "extern") ||
+                                     Is(t[typeAt], "shared") || Is(t[typeAt], "const") || Is(t[typeAt], "volatile")))
+                ++typeAt;
+            const bool samplerBlock = typeAt + 1 < open && ParseType(t[typeAt].text).sampler &&
+                                      IdentStart(t[typeAt + 1].text[0]) && !Is(t[typeAt + 2], "(");
+            i = close;
+            if (!structBody && !samplerBlock && !sawEquals) first = i + 1;
+            continue;
+        }
+        if (w == ";") {
+            if (!ReadStatement(t, first, i, rowsByDefault, profile, structs, constants, globals, error, *errorAt)) {
+                if (PassesExpired()) error = kPassesTooLong;
+                return false;
+            }
+            first = i + 1;
+            sawEquals = false;
+        }
+    }
+    if (PassesExpired()) {
+        error = kPassesTooLong;
+        return false;
+    }
+    // A global declared twice is refused here: glslang's HLSL front end
+    // crashes on a uniform declared again with another type, even in a
+    // declaration the end of the file cuts short.
+    std::set<std::string_view> names;
+    for (const HlslGlobal& g : globals)
+        if (!names.insert(g.name).second) {
+            error = "redefinition of '" + g.name + "'";
+            *errorAt = g.nameAt;
+            return false;
+        }
+    for (std::size_t i = first; !cut && i < t.size() && !Is(t[i], "(") && !Is(t[i], "=") && !Is(t[i], "{"); ++i)
+        if (names.count(t[i].text)) {
+            error = "redefinition of '" + std::string(t[i].text) + "' at the end of the source";
+            *errorAt = t[i].begin;
+            return false;
+        }
+    return Assign(globals, error, *errorAt, true);
+}
+
+} // namespace gfx
