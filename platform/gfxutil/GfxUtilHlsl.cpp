@@ -202,7 +202,7 @@ bool WithinCap(std::size_t bytes, const std::string& sourceName, const HlslCompi
 // run of the caller.
 bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
                   const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
-                  std::string& errors) {
+                  std::string& errors, std::uint8_t majority = 0) {
     std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(lines.text));
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
@@ -232,7 +232,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         return false;
     };
     std::vector<HlslGlobal> globals;
-    if (!LayoutHlslGlobals(source, globals, layoutError, profileText, &errorAt)) return refuse();
+    if (!LayoutHlslGlobals(source, globals, layoutError, profileText, &errorAt, majority)) return refuse();
     std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
     // Where there is static flow control (vertex programs from 2.0, pixel
     // programs from 3.0) a boolean scalar goes to the boolean registers.
@@ -384,7 +384,8 @@ bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const 
 } // namespace hlsl
 
 bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
-                 const char* profileText, std::vector<std::uint8_t>& code, std::string& errors) {
+                 const char* profileText, std::vector<std::uint8_t>& code, std::string& errors,
+                 std::uint8_t majority) {
     using namespace hlsl;
     code.clear();
     errors.clear();
@@ -407,7 +408,7 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
             lines.files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + ",1): error: " + text + "\n";
     };
     if (!PreprocessText(source, name && *name ? name : "", options, scope, report, lines)) return false;
-    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors);
+    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors, majority);
 }
 
 } // namespace gfx

@@ -309,7 +309,9 @@ TypeInfo ReadTypeWords(const std::vector<Token>& t, std::size_t at, std::size_t 
 void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, bool rowsByDefault,
                  const Constants& constants, StructTypes& structs) {
     std::size_t i = at + 1;
-    while (i < last && (Is(t[i], "const") || Is(t[i], "row_major") || Is(t[i], "column_major"))) ++i;
+    std::uint8_t word = 0; // a majority of the typedef's own
+    for (; i < last && (Is(t[i], "const") || Is(t[i], "row_major") || Is(t[i], "column_major")); ++i)
+        if (!Is(t[i], "const")) word = Is(t[i], "row_major") ? kMajorityRows : kMajorityColumns;
     if (i >= last || !IdentStart(t[i].text[0])) return;
     std::size_t next = 0, element = 0;
     const TypeInfo type = ReadTypeWords(t, i, last, next, element);
@@ -335,12 +337,33 @@ void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, 
         alias.alias = true;
         alias.type = type;
         // What the registers hold are floats: the typedef's type word is read as one.
-        const std::string_view word = t[element].text;
-        if (type.type != D3DXPT_FLOAT || word.starts_with("double"))
-            alias.edits.push_back({t[element].begin, word.size(), AsFloatType(word)});
+        const std::string_view typeWord = t[element].text;
+        if (type.type != D3DXPT_FLOAT || typeWord.starts_with("double"))
+            alias.edits.push_back({t[element].begin, typeWord.size(), AsFloatType(typeWord)});
     }
+    if (alias.alias && alias.type.rows > 1) {
+        if (word) alias.majority = word;
+        else if (!alias.majority) alias.majority = structs.latentMajority;
+    }
+    const StructType base = alias;
     for (std::size_t k = next; k < last; ++k) {
-        if (!IdentStart(t[k].text[0]) || (k + 1 < last && !Is(t[k + 1], ","))) continue;
+        if (!IdentStart(t[k].text[0])) continue;
+        alias = base;
+        if (k + 1 < last && Is(t[k + 1], "[")) {
+            const std::size_t close = MatchClose(t, k + 1);
+            std::uint32_t count = 0;
+            std::string why;
+            if (!alias.alias || close >= last || !ArraySize(t, k + 1, close, constants, count, why)) continue;
+            alias.elements = std::max<std::uint32_t>(alias.elements, 1) * count;
+            // The elements of an array type keep the majority it was made
+            // with, column-major where no pragma had spoken.
+            if (alias.type.rows > 1 && !alias.majority) alias.majority = kMajorityColumns;
+            alias.name = std::string(t[k].text);
+            structs.byName[alias.name] = alias;
+            k = close;
+            continue;
+        }
+        if (k + 1 < last && !Is(t[k + 1], ",")) continue;
         alias.name = std::string(t[k].text);
         structs.byName[alias.name] = alias;
     }
@@ -429,7 +452,20 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         const auto found = structs.byName.find(typeToken.text);
         if (found != structs.byName.end()) (found->second.alias ? alias : structType) = &found->second;
     }
-    if (alias) type = alias->type;
+    if (alias) {
+        type = alias->type;
+        if (type.rows > 1 && alias->majority) {
+            const bool aliasRows = alias->majority == kMajorityRows;
+            // A typedef that fixed its majority is not overruled by a word.
+            if (packingWord && rowMajor != aliasRows) {
+                error = "'" + std::string(typeToken.text) + "' is already " + (aliasRows ? "row" : "column") +
+                        "-major";
+                errorAt = typeToken.begin;
+                return false;
+            }
+            rowMajor = aliasRows;
+        }
+    }
     while (i < last && Step()) {
         if (!IdentStart(t[i].text[0])) return true;
         HlslGlobal g;
@@ -459,6 +495,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             }
             i = close + 1;
         }
+        if (alias && alias->elements) elements = alias->elements * std::max<std::uint32_t>(elements, 1);
         g.insertAt = t[i - 1].begin + t[i - 1].text.size();
         g.typeBegin = typeToken.begin;
         g.typeEnd = typeToken.begin + typeToken.text.size();

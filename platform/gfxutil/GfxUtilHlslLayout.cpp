@@ -207,7 +207,7 @@ namespace gfx {
 std::uint64_t LastHlslPassSteps() { return hlsl::PassSteps(); }
 
 bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error,
-                       std::string_view profile, std::size_t* errorAt) {
+                       std::string_view profile, std::size_t* errorAt, std::uint8_t majority) {
     using namespace hlsl;
     const PassRun run;
     std::size_t at = 0;
@@ -220,11 +220,16 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
     bool cut = false; // a block the end of the source leaves open
     StructTypes structs;
     Constants constants;
+    if (majority == kMajorityRows || majority == kMajorityColumns) {
+        rowsByDefault = majority == kMajorityRows;
+        structs.latentMajority = majority;
+    }
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
         const std::string_view w = t[i].text;
         if (w == "#row_major" || w == "#column_major") {
             // "#pragma pack_matrix": matrices without a word of their own from here on.
             rowsByDefault = w == "#row_major";
+            structs.latentMajority = rowsByDefault ? kMajorityRows : kMajorityColumns;
             if (first == i) first = i + 1;
             continue;
         }
