@@ -279,9 +279,9 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
             g.unused = true;
             continue;
         }
-        // Structs and the stand-ins of boolean and integer registers keep all theirs.
+        // The stand-ins of boolean and integer registers keep all theirs.
         const auto read = registersRead.find(g.name);
-        if (g.registerSet == kSetFloat && !g.shadow && g.cls != D3DXPC_STRUCT && read != registersRead.end() &&
+        if (g.registerSet == kSetFloat && !g.shadow && read != registersRead.end() &&
             read->second > 0 && read->second < g.registerCount)
             g.registerCount = std::uint16_t(read->second);
     }
@@ -351,7 +351,10 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
             r.name = m.name;
             r.registerSet = kSetFloat;
             r.registerIndex = std::uint16_t(g.registerIndex + m.registerOffset);
-            r.registerCount = m.registerCount;
+            // Of a struct the program reads in part, what lies past the
+            // last register read is no member's any more.
+            const std::uint32_t end = g.elements > 1 ? 0xFFFFu : g.registerCount;
+            r.registerCount = m.registerOffset >= end ? 0 : std::uint16_t(std::min<std::uint32_t>(m.registerCount, end - m.registerOffset));
             r.cls = m.cls;
             r.type = m.type;
             r.rows = m.rows;

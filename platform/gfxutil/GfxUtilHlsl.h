@@ -36,6 +36,9 @@ struct HlslGlobal {
     std::uint16_t registerSet = 0;  // D3DXRS_*
     std::uint16_t cls = 0, type = 0, rows = 1, columns = 1, elements = 0;
     std::uint16_t registerIndex = 0, registerCount = 0;
+    // The registers as declared, before what the program reads trims
+    // registerCount: an explicit register() keeps all of them from the others.
+    std::uint16_t declaredCount = 0;
     bool explicitRegister = false;
     std::size_t typeBegin = 0, typeEnd = 0; // the type word in the source
     std::size_t nameAt = 0;                 // its name in the declarator

@@ -93,6 +93,76 @@ bool ArraySize(const std::vector<Token>& t, std::size_t open, std::size_t close,
     return true;
 }
 
+// A register's offset in brackets (`register(c0[1 + 2])`): numbers, the
+// booleans as 0 and 1, `static const` integers, + - * / and parentheses,
+// reckoned in floats and truncated, as the D3D9 compiler takes it. Over
+// the tokens [at, end); false when they are no such expression.
+class OffsetExpression {
+public:
+    OffsetExpression(const std::vector<Token>& t, std::size_t at, std::size_t end, const Constants& constants)
+        : m_t(t), m_at(at), m_end(end), m_constants(constants) {}
+    bool Read(long long& value) {
+        double v = 0;
+        if (!Sum(v) || m_at != m_end || !(v > -65536.0 && v < 65536.0)) return false;
+        value = static_cast<long long>(v);
+        return true;
+    }
+
+private:
+    bool Sum(double& v) {
+        if (!Product(v)) return false;
+        while (m_at < m_end && (Is(m_t[m_at], "+") || Is(m_t[m_at], "-"))) {
+            const bool minus = Is(m_t[m_at++], "-");
+            double r = 0;
+            if (!Product(r)) return false;
+            v = minus ? v - r : v + r;
+        }
+        return true;
+    }
+    bool Product(double& v) {
+        if (!Unary(v)) return false;
+        while (m_at < m_end && (Is(m_t[m_at], "*") || Is(m_t[m_at], "/"))) {
+            const bool divide = Is(m_t[m_at++], "/");
+            double r = 0;
+            if (!Unary(r) || (divide && r == 0)) return false;
+            v = divide ? v / r : v * r;
+        }
+        return true;
+    }
+    bool Unary(double& v) {
+        if (m_at >= m_end || ++m_depth > 64) return false;
+        const std::string_view w = m_t[m_at].text;
+        bool ok = true;
+        if (w == "-" || w == "+") {
+            ++m_at;
+            ok = Unary(v);
+            if (w == "-") v = -v;
+        } else if (w == "(") {
+            ++m_at;
+            ok = Sum(v) && m_at < m_end && Is(m_t[m_at], ")");
+            ++m_at;
+        } else if (w == "true" || w == "false") {
+            v = w == "true" ? 1 : 0;
+            ++m_at;
+        } else if (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '.') {
+            v = Number(w);
+            ++m_at;
+        } else {
+            const auto found = m_constants.find(w);
+            ok = found != m_constants.end();
+            if (ok) v = double(found->second);
+            ++m_at;
+        }
+        --m_depth;
+        return ok;
+    }
+
+    const std::vector<Token>& m_t;
+    std::size_t m_at, m_end;
+    const Constants& m_constants;
+    int m_depth = 0;
+};
+
 // How closely the profile a register is written for (`register(vs, c0)`,
 // `register(ps_2_0, s1)`) names the target compiled for: -1 another stage
 // or target, 0 none given (every profile), 1 the target's stage, 2 the
@@ -522,15 +592,22 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                     r += 2;
                 }
                 const char kind = r < close ? char(std::tolower(static_cast<unsigned char>(t[r].text[0]))) : 0;
-                std::string_view number = r < close ? t[r].text.substr(1) : std::string_view();
-                if (number.empty() && r + 4 == close && Is(t[r + 1], "[") && Is(t[r + 3], "]")) {
-                    number = t[r + 2].text;
-                    r += 3;
+                // The letter, then maybe a number (none is 0) and letters
+                // after it (not for b), then maybe an offset in brackets.
+                const std::string_view rest = r < close ? t[r].text.substr(1) : std::string_view();
+                std::size_t digits = 0;
+                while (digits < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digits]))) ++digits;
+                bool readable = r < close && digits <= 4 &&
+                                (rest.empty() || (digits > 0 && (kind != 'b' || digits == rest.size())));
+                long long index = digits ? std::atoll(std::string(rest.substr(0, digits)).c_str()) : 0;
+                if (readable && r + 1 < close && Is(t[r + 1], "[")) {
+                    const std::size_t bracket = MatchClose(t, r + 1);
+                    long long offset = 0;
+                    readable = bracket < close && OffsetExpression(t, r + 2, bracket, constants).Read(offset);
+                    index += offset;
+                    r = bracket;
                 }
-                const bool digits = !number.empty() && number.size() <= 4 &&
-                                    std::all_of(number.begin(), number.end(),
-                                                [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-                if (close >= last || r + 1 != close || !digits ||
+                if (close >= last || r + 1 != close || !readable || index < 0 || index >= static_cast<long long>(kMaxRegisters) ||
                     (kind != 'c' && kind != 's' && kind != 'b' && kind != 'i')) {
                     error = "global '" + g.name + "': only register(cN), (bN), (iN) and (sN) are taken";
                     return false;
@@ -545,7 +622,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 if (match >= 0 && match >= bound) {
                     bound = match;
                     g.explicitRegister = true;
-                    g.registerIndex = std::uint16_t(std::atoi(std::string(number).c_str()));
+                    g.registerIndex = std::uint16_t(index);
                     g.shadow = kind == 'b' || kind == 'i';
                     g.registerSet = kind == 'b' ? kSetBool : kind == 'i' ? kSetInt : g.registerSet;
                 }

@@ -39,6 +39,16 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error, std::size_t& e
     }
     for (HlslGlobal& g : globals)
         if (g.explicitRegister && !g.effectOnly && g.unused) take(g, g.registerIndex);
+    for (HlslGlobal& g : globals) {
+        if (!g.declaredCount) g.declaredCount = g.registerCount;
+        if (!g.explicitRegister || g.effectOnly || g.declaredCount <= g.registerCount) continue;
+        // `float4 a[4] : register(c1)` invites setting c1-c4 by number,
+        // however little of it the program reads.
+        HlslGlobal whole;
+        whole.registerSet = g.registerSet;
+        whole.registerCount = g.declaredCount;
+        take(whole, g.registerIndex);
+    }
     auto place = [&](HlslGlobal& g) {
         std::size_t at = 0;
         while (at < kMaxRegisters && !fits(g, at)) ++at;
@@ -51,7 +61,19 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error, std::size_t& e
         take(g, at);
         return true;
     };
-    for (HlslGlobal& g : globals) {
+    // The float constants go largest first (by what the program reads of
+    // them), in declaration order among equals, as the D3D9 compiler
+    // places them; the other files in declaration order.
+    std::vector<HlslGlobal*> order;
+    order.reserve(globals.size());
+    for (HlslGlobal& g : globals) order.push_back(&g);
+    std::stable_sort(order.begin(), order.end(), [](const HlslGlobal* a, const HlslGlobal* b) {
+        const bool af = a->registerSet == kSetFloat && !a->shadow, bf = b->registerSet == kSetFloat && !b->shadow;
+        if (af != bf) return bf;
+        return af && a->registerCount > b->registerCount;
+    });
+    for (HlslGlobal* p : order) {
+        HlslGlobal& g = *p;
         if (g.explicitRegister || g.effectOnly) continue;
         if (!g.unused && !place(g)) return false;
         // Never read, it may share the first registers with what is: the

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using namespace gfx;
 using gfx::test::Compiled;
@@ -178,5 +179,72 @@ TEST(GfxUtilHlslMajority, AMajorityATypedefFixedIsNotOverruled) {
         EXPECT_NE(ps.result, D3D_OK);
         EXPECT_NE(ps.errors.find("memory(3,"), std::string::npos) << ps.errors;
         EXPECT_NE(ps.errors.find("mat_t"), std::string::npos) << ps.errors;
+    }
+}
+
+// Where the float constants go: explicit registers keep their whole
+// declared range, the rest go largest first (by what the program reads),
+// declaration order among equals, each in the lowest free run.
+TEST(GfxUtilHlslRegisterAllocation, TheTableHoldsTheNativePlaces) {
+    struct Place {
+        const char* name;
+        std::uint16_t index, count;
+    };
+    struct Case {
+        const char* source;
+        std::vector<Place> places;
+    };
+    const Case cases[] = {
+        {"float4 a[4] : register(c1);\nfloat4 b[4];\nfloat4 main() : COLOR0 { return a[0] + b[1]; }",
+         {{"a", 1, 1}, {"b", 5, 2}}},
+        {"float4x4 unread : register(c1);\nfloat b[4];\nfloat4 main() : COLOR0 { return b[1]; }", {{"b", 5, 2}}},
+        {"float4 a : register(c);\nfloat4 main() : COLOR0 { return a; }", {{"a", 0, 1}}},
+        {"float4 a : register(c[2]);\nfloat4 main() : COLOR0 { return a; }", {{"a", 2, 1}}},
+        {"float4 a : register(c1[2 * 3 - 1]);\nfloat4 main() : COLOR0 { return a; }", {{"a", 6, 1}}},
+        {"float4 a : register(c0[0.7 + 0.7]);\nfloat4 main() : COLOR0 { return a; }", {{"a", 1, 1}}},
+        {"float4 a : register(c3[-2]);\nfloat4 main() : COLOR0 { return a; }", {{"a", 1, 1}}},
+        {"float4 a : register(c0[true + true]);\nfloat4 main() : COLOR0 { return a; }", {{"a", 2, 1}}},
+        // Larger first; equals in declaration order, not in order of use.
+        {"float4x3 small;\nfloat4x3 big;\nfloat4 main() : COLOR0 { return float4(small[0].x, big[0].z, 0, 0); }",
+         {{"big", 0, 3}, {"small", 3, 1}}},
+        {"float4x3 zz;\nfloat4x3 aa;\nfloat4 main() : COLOR0 { return float4(aa[0].z, zz[0].z, 0, 0); }",
+         {{"zz", 0, 3}, {"aa", 3, 3}}},
+        // A gap an explicit register leaves is filled by what fits in it.
+        {"float gap[2] : register(c2);\nfloat three[3];\nfloat two[2];\n"
+         "float4 main() : COLOR0 { return float4(three[2], two[1], 0, 0); }",
+         {{"three", 4, 3}, {"two", 0, 2}}},
+        // A struct read in part, and an array in one read at run time.
+        {"struct S { float4 a; float4 b; float4 c; };\nS s;\nfloat4 t;\nfloat4 main() : COLOR0 { return s.b + t; }",
+         {{"s", 0, 2}, {"t", 2, 1}}},
+        {"float i;\nstruct { float d[3]; float after; } a;\nfloat4 main() : COLOR0 { return a.d[i]; }",
+         {{"a", 0, 3}, {"i", 3, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Compiled ps;
+        CompileWith(ps, c.source, "ps_2_0", 0);
+        ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+        for (const Place& p : c.places) {
+            const ShaderConstantRecord* k = Constant(ps.container, p.name);
+            ASSERT_NE(k, nullptr) << p.name;
+            EXPECT_EQ(k->registerIndex, p.index) << p.name;
+            EXPECT_EQ(k->registerCount, p.count) << p.name;
+        }
+    }
+}
+
+TEST(GfxUtilHlslRegisterAllocation, UnreadableRegistersAreRefusedAtTheirLine) {
+    const char* sources[] = {
+        "float4 x;\nfloat4 a : register(banana);\nfloat4 main() : COLOR0 { return a; }",
+        "float4 x;\nfloat4 a : register(c0[1 +]);\nfloat4 main() : COLOR0 { return a; }",
+        "float4 x;\nfloat4 a : register(c1[-2]);\nfloat4 main() : COLOR0 { return a; }",
+        "float4 x;\nbool a : register(b1x);\nfloat4 main() : COLOR0 { return a; }",
+    };
+    for (const char* source : sources) {
+        SCOPED_TRACE(source);
+        Compiled ps;
+        CompileWith(ps, source, "ps_3_0", 0);
+        EXPECT_NE(ps.result, D3D_OK);
+        EXPECT_NE(ps.errors.find("memory(2,"), std::string::npos) << ps.errors;
     }
 }
