@@ -555,14 +555,19 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             return false;
         }
         std::uint32_t elements = 0;
-        if (i < last && Is(t[i], "[")) {
+        // An array of arrays is laid out as one of all their elements.
+        while (i < last && Is(t[i], "[")) {
             const std::size_t close = MatchClose(t, i);
             std::string why = "array without its ']'";
-            if (close >= last || !ArraySize(t, i, close, constants, elements, why)) {
+            std::uint32_t size = 0;
+            const bool read = close < last && ArraySize(t, i, close, constants, size, why);
+            if (read && std::uint64_t(std::max<std::uint32_t>(elements, 1)) * size > kMaxRegisters) why = "bad array size";
+            if (!read || std::uint64_t(std::max<std::uint32_t>(elements, 1)) * size > kMaxRegisters) {
                 if (isStatic) return true;
                 error = "global '" + g.name + "': " + why;
                 return false;
             }
+            elements = std::max<std::uint32_t>(elements, 1) * size;
             i = close + 1;
         }
         if (alias && alias->elements) elements = alias->elements * std::max<std::uint32_t>(elements, 1);

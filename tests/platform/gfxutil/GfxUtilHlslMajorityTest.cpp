@@ -1,7 +1,8 @@
-// The majority of matrix constants: by a word, by a typedef that keeps the
-// word or the pragma in force where it was declared, and by the compile's
-// flags; each compiled, tabled, drawn and read back, since a wrong majority
-// only shows as a wrong transform.
+// Where constants go and how they are read: the majority of matrices (by a
+// word, by a typedef that keeps the word or the pragma in force where it
+// was declared, by the compile's flags), the places of the float constants
+// and arrays of arrays; each compiled, tabled, and where a wrong place only
+// shows as a wrong value, drawn and read back.
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
@@ -247,4 +248,21 @@ TEST(GfxUtilHlslRegisterAllocation, UnreadableRegistersAreRefusedAtTheirLine) {
         EXPECT_NE(ps.result, D3D_OK);
         EXPECT_NE(ps.errors.find("memory(2,"), std::string::npos) << ps.errors;
     }
+}
+
+// An array of arrays: one register per scalar element, the rows one after
+// another, tabled as one array of all of them.
+TEST_P(GfxUtilHlslMajorityTest, ArraysOfArraysAreLaidOutRowAfterRow) {
+    if (Stopped()) return;
+    Compiled ps;
+    // c0..c3 hold 0.1, 0.3, 0.5, 0.7 in x: g[1][0] is c2, g[0][1] c1, g[0][0] c0.
+    if (!DrawWith(ps, "uniform float g[2][2];\nfloat4 main() : COLOR0 { return float4(g[1][0], g[0][1], g[0][0], 1); }",
+                  0))
+        return;
+    const ShaderConstantRecord* g = Constant(ps.container, "g");
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->elements, 4u);
+    EXPECT_EQ(g->registerIndex, 0u);
+    EXPECT_EQ(g->registerCount, 3u);
+    ExpectPixel(8, 8, 0.5 * 255, 0.3 * 255, 0.1 * 255);
 }
