@@ -210,6 +210,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         return false;
     }
     prepared = LiftEntryUniforms(prepared, entry);
+    prepared = InitialiseStaticsInEntry(prepared, entry);
     prepared = DialectTypeWords(prepared);
     if (CallsNoise(prepared)) {
         errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +

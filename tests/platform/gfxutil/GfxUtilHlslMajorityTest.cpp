@@ -266,3 +266,18 @@ TEST_P(GfxUtilHlslMajorityTest, ArraysOfArraysAreLaidOutRowAfterRow) {
     EXPECT_EQ(g->registerCount, 3u);
     ExpectPixel(8, 8, 0.5 * 255, 0.3 * 255, 0.1 * 255);
 }
+
+// A static global initialised by a call to a function of the source holds
+// the call's value in the entry point, constants the function reads included.
+TEST_P(GfxUtilHlslMajorityTest, StaticsInitialisedByCallsHoldTheirValues) {
+    if (Stopped()) return;
+    Compiled ps;
+    // Tint (c0) is (0.1, 0.2, 0, 0).
+    if (!DrawWith(ps,
+                  "float4 Tint;\nfloat Twice(float x) { return 2 * x; }\nfloat4 Half() { return Tint * 0.5; }\n"
+                  "static float a = Twice(0.25) + 0.1;\nstatic const float b =\n    Twice(0.1);\nstatic float4 h = Half();\n"
+                  "float4 main() : COLOR0 { return float4(a, b, h.y, 1); }",
+                  0))
+        return;
+    ExpectPixel(8, 8, 0.6 * 255, 0.2 * 255, 0.1 * 255);
+}
