@@ -323,6 +323,7 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
         if (bodyClose >= t.size()) return std::string(source);
         std::string globals;
         std::set<std::string_view> names;
+        std::map<std::string_view, std::string> copies;
         std::vector<std::pair<std::size_t, std::size_t>> blanks;
         std::size_t from = i + 2, lastKept = 0; // the comma after the last parameter kept
         bool keptAny = false;
@@ -341,6 +342,14 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
             }
             if (from < k && uniformAt < k) {
                 names.insert(t[nameAt].text);
+                // The copy a body that changes the parameter works on.
+                std::string copy;
+                for (std::size_t m = from; m < k && Step(); ++m) {
+                    if (Is(t[m], ":") || Is(t[m], "=")) break;
+                    if (m == uniformAt || Is(t[m], "in") || Is(t[m], "const")) continue;
+                    copy += std::string(t[m].text) + " ";
+                }
+                copies[t[nameAt].text] = copy + "= " + std::string(kLiftedUniform) + std::string(t[nameAt].text) + ";";
                 for (std::size_t m = from; m < k && Step(); ++m)
                     if (m != uniformAt)
                         globals += (m == nameAt ? std::string(kLiftedUniform) : std::string()) + std::string(t[m].text) + " ";
@@ -366,9 +375,35 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
         out.reserve(source.size() + globals.size());
         out.append(blanked, 0, declaration);
         out += globals;
-        std::size_t copied = declaration;
-        for (std::size_t k = body + 1; k <= bodyClose && Step(); ++k) {
+        // A parameter the body changes is a local copy of its constant, as a
+        // parameter is; the others read the constant itself.
+        std::set<std::string_view> written;
+        for (std::size_t k = body + 1; k < bodyClose && Step(); ++k) {
             if (!names.count(t[k].text) || Is(t[k - 1], ".")) continue;
+            if (Is(t[k - 1], "+") && Is(t[k - 2], "+")) written.insert(t[k].text);
+            if (Is(t[k - 1], "-") && Is(t[k - 2], "-")) written.insert(t[k].text);
+            std::size_t m = k + 1;
+            while (m < bodyClose && Step()) {
+                if (Is(t[m], ".") && m + 1 < bodyClose) m += 2;
+                else if (Is(t[m], "[")) m = MatchClose(t, m) + 1;
+                else break;
+            }
+            if (m + 1 >= bodyClose) continue;
+            const bool assigns = Is(t[m], "=") && !Is(t[m + 1], "=");
+            const bool compound = Is(t[m + 1], "=") && (Is(t[m], "+") || Is(t[m], "-") || Is(t[m], "*") ||
+                                                        Is(t[m], "/") || Is(t[m], "%"));
+            const bool steps = (Is(t[m], "+") && Is(t[m + 1], "+")) || (Is(t[m], "-") && Is(t[m + 1], "-"));
+            if (assigns || compound || steps) written.insert(t[k].text);
+        }
+        std::size_t copied = declaration;
+        if (!written.empty()) {
+            const std::size_t open = TokenEnd(t[body]);
+            out.append(blanked, copied, open - copied);
+            for (std::string_view name : written) out += " " + copies[name];
+            copied = open;
+        }
+        for (std::size_t k = body + 1; k <= bodyClose && Step(); ++k) {
+            if (!names.count(t[k].text) || Is(t[k - 1], ".") || written.count(t[k].text)) continue;
             out.append(blanked, copied, t[k].begin - copied);
             out += kLiftedUniform;
             copied = t[k].begin;

@@ -281,3 +281,20 @@ TEST_P(GfxUtilHlslMajorityTest, StaticsInitialisedByCallsHoldTheirValues) {
         return;
     ExpectPixel(8, 8, 0.6 * 255, 0.2 * 255, 0.1 * 255);
 }
+
+// An entry point's uniform parameter the body changes: the body works on a
+// copy, the table still lists the constant.
+TEST_P(GfxUtilHlslMajorityTest, UniformParametersTheBodyChangesAreCopies) {
+    if (Stopped()) return;
+    Compiled ps;
+    // t is c0 (0.1, 0.2, 0, 0), k c1.x (0.3).
+    if (!DrawWith(ps,
+                  "float4 main(uniform float4 t, uniform float k) : COLOR0 {\n"
+                  "    t.x += 0.2;\n    t *= k;\n    t.z++;\n    return t * 2 - float4(0, 0, 2, 0); }",
+                  0))
+        return;
+    const ShaderConstantRecord* t = Constant(ps.container, "$t");
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->registerIndex, 0u);
+    ExpectPixel(8, 8, 0.18 * 255, 0.12 * 255, 0);
+}
