@@ -325,6 +325,13 @@ std::size_t ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByD
     if (close >= t.size()) return t.size();
     std::size_t statement = open + 1;
     for (std::size_t k = open + 1; k < close && Step(); ++k) {
+        if (Is(t[k], "#row_major") || Is(t[k], "#column_major")) {
+            // A pragma among the members reaches those after it.
+            rowsByDefault = Is(t[k], "#row_major");
+            structs.latentMajority = rowsByDefault ? kMajorityRows : kMajorityColumns;
+            if (statement == k) statement = k + 1;
+            continue;
+        }
         if (!Is(t[k], ";")) continue;
         ReadMember(t, statement, k, rowsByDefault, constants, s);
         statement = k + 1;

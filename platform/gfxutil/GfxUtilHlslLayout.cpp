@@ -246,6 +246,13 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
         rowsByDefault = majority == kMajorityRows;
         structs.latentMajority = majority;
     }
+    std::uint8_t pendingMajority = 0; // a pragma inside the statement's braces
+    const auto applyPending = [&] {
+        if (!pendingMajority) return;
+        rowsByDefault = pendingMajority == kMajorityRows;
+        structs.latentMajority = pendingMajority;
+        pendingMajority = 0;
+    };
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
         const std::string_view w = t[i].text;
         if (w == "#row_major" || w == "#column_major") {
@@ -276,8 +283,16 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
                 ++typeAt;
             const bool samplerBlock = typeAt + 1 < open && ParseType(t[typeAt].text).sampler &&
                                       IdentStart(t[typeAt + 1].text[0]) && !Is(t[typeAt + 2], "(");
+            // A pragma in the block holds past it: from the statement's end,
+            // as the statement is read with the majority at its start.
+            for (std::size_t k = open + 1; k < close && Step(); ++k)
+                if (Is(t[k], "#row_major") || Is(t[k], "#column_major"))
+                    pendingMajority = Is(t[k], "#row_major") ? kMajorityRows : kMajorityColumns;
             i = close;
-            if (!structBody && !samplerBlock && !sawEquals) first = i + 1;
+            if (!structBody && !samplerBlock && !sawEquals) {
+                first = i + 1;
+                applyPending();
+            }
             continue;
         }
         if (w == ";") {
@@ -287,6 +302,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             }
             first = i + 1;
             sawEquals = false;
+            applyPending();
         }
     }
     if (PassesExpired()) {

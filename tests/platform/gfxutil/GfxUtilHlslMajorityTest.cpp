@@ -298,3 +298,26 @@ TEST_P(GfxUtilHlslMajorityTest, UniformParametersTheBodyChangesAreCopies) {
     EXPECT_EQ(t->registerIndex, 0u);
     ExpectPixel(8, 8, 0.18 * 255, 0.12 * 255, 0);
 }
+
+// A pragma among a struct's members reaches the members after it, and the
+// globals after the struct.
+TEST_P(GfxUtilHlslMajorityTest, PragmasInsideStructsReachTheMembersAfterThem) {
+    if (Stopped()) return;
+    Compiled ps;
+    // s.a is c0-c1, s.b c2-c3: (0.5, 0.6), (0.7, 0.8) as rows.
+    if (!DrawWith(ps,
+                  "struct S {\n    float2x2 a;\n#pragma pack_matrix(row_major)\n    float2x2 b;\n};\nuniform S s;\n"
+                  "float4 main() : COLOR0 { return float4(s.a[0].y, s.b[0].y, s.b[1].x, 1); }",
+                  0))
+        return;
+    // s.a by columns: a[0].y is c1.x (0.3); s.b by rows: b[0].y c2.y, b[1].x c3.x.
+    ExpectPixel(8, 8, 0.3 * 255, 0.6 * 255, 0.7 * 255);
+    Compiled after;
+    if (!DrawWith(after,
+                  "struct S {\n#pragma pack_matrix(row_major)\n    float4 v;\n};\nuniform float2x2 m;\n"
+                  "float4 main() : COLOR0 { return float4(m[0], m[1]); }",
+                  0))
+        return;
+    EXPECT_EQ(Constant(after.container, "m")->cls, D3DXPC_MATRIX_ROWS);
+    ExpectPixel(8, 8, kRows[0], kRows[1], kRows[2]);
+}
