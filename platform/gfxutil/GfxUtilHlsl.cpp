@@ -206,7 +206,7 @@ bool WithinCap(std::size_t bytes, const std::string& sourceName, const HlslCompi
 // run of the caller.
 bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
                   const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
-                  std::string& errors) {
+                  std::string& errors, std::uint8_t majority = 0) {
     std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(lines.text));
     // Forms the language refuses that the front end would take, named at their line.
     if (std::size_t formAt = 0; !PassesExpired() && !RefuseInvalidForms(prepared, entry, formAt, errors)) {
@@ -225,6 +225,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         return false;
     }
     prepared = LiftEntryUniforms(prepared, entry);
+    prepared = InitialiseStaticsInEntry(prepared, entry);
     prepared = OneComponentProducts(MatrixArgumentsByRows(MatrixSwizzlesByComponent(DialectTypeWords(prepared))));
     if (CallsNoise(prepared)) {
         errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +
@@ -247,7 +248,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         return false;
     };
     std::vector<HlslGlobal> globals;
-    if (!LayoutHlslGlobals(source, globals, layoutError, profileText, &errorAt)) return refuse();
+    if (!LayoutHlslGlobals(source, globals, layoutError, profileText, &errorAt, majority)) return refuse();
     std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
     // Where there is static flow control (vertex programs from 2.0, pixel
     // programs from 3.0) a boolean scalar goes to the boolean registers.
@@ -301,9 +302,9 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
             g.unused = true;
             continue;
         }
-        // Structs and the stand-ins of boolean and integer registers keep all theirs.
+        // The stand-ins of boolean and integer registers keep all theirs.
         const auto read = registersRead.find(g.name);
-        if (g.registerSet == kSetFloat && !g.shadow && g.cls != D3DXPC_STRUCT && read != registersRead.end() &&
+        if (g.registerSet == kSetFloat && !g.shadow && read != registersRead.end() &&
             read->second > 0 && read->second < g.registerCount)
             g.registerCount = std::uint16_t(read->second);
     }
@@ -373,7 +374,10 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
             r.name = m.name;
             r.registerSet = kSetFloat;
             r.registerIndex = std::uint16_t(g.registerIndex + m.registerOffset);
-            r.registerCount = m.registerCount;
+            // Of a struct the program reads in part, what lies past the
+            // last register read is no member's any more.
+            const std::uint32_t end = g.elements > 1 ? 0xFFFFu : g.registerCount;
+            r.registerCount = m.registerOffset >= end ? 0 : std::uint16_t(std::min<std::uint32_t>(m.registerCount, end - m.registerOffset));
             r.cls = m.cls;
             r.type = m.type;
             r.rows = m.rows;
@@ -406,7 +410,8 @@ bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const 
 } // namespace hlsl
 
 bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
-                 const char* profileText, std::vector<std::uint8_t>& code, std::string& errors) {
+                 const char* profileText, std::vector<std::uint8_t>& code, std::string& errors,
+                 std::uint8_t majority) {
     using namespace hlsl;
     code.clear();
     errors.clear();
@@ -429,7 +434,7 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
             lines.files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + ",1): error: " + text + "\n";
     };
     if (!PreprocessText(source, name && *name ? name : "", options, scope, report, lines)) return false;
-    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors);
+    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors, majority);
 }
 
 } // namespace gfx

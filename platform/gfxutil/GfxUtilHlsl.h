@@ -36,6 +36,9 @@ struct HlslGlobal {
     std::uint16_t registerSet = 0;  // D3DXRS_*
     std::uint16_t cls = 0, type = 0, rows = 1, columns = 1, elements = 0;
     std::uint16_t registerIndex = 0, registerCount = 0;
+    // The registers as declared, before what the program reads trims
+    // registerCount: an explicit register() keeps all of them from the others.
+    std::uint16_t declaredCount = 0;
     bool explicitRegister = false;
     std::size_t typeBegin = 0, typeEnd = 0; // the type word in the source
     std::size_t nameAt = 0;                 // its name in the declarator
@@ -90,7 +93,8 @@ struct HlslGlobal {
 // which the compile finds out. False with `error` on a global the layout
 // cannot take, and where in `source` it stands in `errorAt`.
 [[nodiscard]] bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error,
-                                     std::string_view profile = {}, std::size_t* errorAt = nullptr);
+                                     std::string_view profile = {}, std::size_t* errorAt = nullptr,
+                                     std::uint8_t majority = 0);
 
 // The steps (tokens and bytes looked at) the text passes of the last compile
 // or layout on this thread took. They run in the caller before glslang's
@@ -101,8 +105,11 @@ struct HlslGlobal {
 // preprocessed first (GfxUtilPreprocess.h) with `defines` and the include
 // folders. True with the container's bytes; false with errors one per line
 // as "file(line,col): error: text", the file and line of the text the
-// problem stands on.
+// problem stands on. `majority` is that of matrices before any
+// "#pragma pack_matrix": 0 column-major, as is the rule, 1 row-major (the
+// compile flag's), 2 column-major by the flag.
 [[nodiscard]] bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
-                               const char* profile, std::vector<std::uint8_t>& code, std::string& errors);
+                               const char* profile, std::vector<std::uint8_t>& code, std::string& errors,
+                               std::uint8_t majority = 0);
 
 } // namespace gfx

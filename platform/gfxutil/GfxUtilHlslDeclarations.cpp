@@ -93,6 +93,76 @@ bool ArraySize(const std::vector<Token>& t, std::size_t open, std::size_t close,
     return true;
 }
 
+// A register's offset in brackets (`register(c0[1 + 2])`): numbers, the
+// booleans as 0 and 1, `static const` integers, + - * / and parentheses,
+// reckoned in floats and truncated, as the D3D9 compiler takes it. Over
+// the tokens [at, end); false when they are no such expression.
+class OffsetExpression {
+public:
+    OffsetExpression(const std::vector<Token>& t, std::size_t at, std::size_t end, const Constants& constants)
+        : m_t(t), m_at(at), m_end(end), m_constants(constants) {}
+    bool Read(long long& value) {
+        double v = 0;
+        if (!Sum(v) || m_at != m_end || !(v > -65536.0 && v < 65536.0)) return false;
+        value = static_cast<long long>(v);
+        return true;
+    }
+
+private:
+    bool Sum(double& v) {
+        if (!Product(v)) return false;
+        while (m_at < m_end && (Is(m_t[m_at], "+") || Is(m_t[m_at], "-"))) {
+            const bool minus = Is(m_t[m_at++], "-");
+            double r = 0;
+            if (!Product(r)) return false;
+            v = minus ? v - r : v + r;
+        }
+        return true;
+    }
+    bool Product(double& v) {
+        if (!Unary(v)) return false;
+        while (m_at < m_end && (Is(m_t[m_at], "*") || Is(m_t[m_at], "/"))) {
+            const bool divide = Is(m_t[m_at++], "/");
+            double r = 0;
+            if (!Unary(r) || (divide && r == 0)) return false;
+            v = divide ? v / r : v * r;
+        }
+        return true;
+    }
+    bool Unary(double& v) {
+        if (m_at >= m_end || ++m_depth > 64) return false;
+        const std::string_view w = m_t[m_at].text;
+        bool ok = true;
+        if (w == "-" || w == "+") {
+            ++m_at;
+            ok = Unary(v);
+            if (w == "-") v = -v;
+        } else if (w == "(") {
+            ++m_at;
+            ok = Sum(v) && m_at < m_end && Is(m_t[m_at], ")");
+            ++m_at;
+        } else if (w == "true" || w == "false") {
+            v = w == "true" ? 1 : 0;
+            ++m_at;
+        } else if (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '.') {
+            v = Number(w);
+            ++m_at;
+        } else {
+            const auto found = m_constants.find(w);
+            ok = found != m_constants.end();
+            if (ok) v = double(found->second);
+            ++m_at;
+        }
+        --m_depth;
+        return ok;
+    }
+
+    const std::vector<Token>& m_t;
+    std::size_t m_at, m_end;
+    const Constants& m_constants;
+    int m_depth = 0;
+};
+
 // How closely the profile a register is written for (`register(vs, c0)`,
 // `register(ps_2_0, s1)`) names the target compiled for: -1 another stage
 // or target, 0 none given (every profile), 1 the target's stage, 2 the
@@ -255,6 +325,13 @@ std::size_t ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByD
     if (close >= t.size()) return t.size();
     std::size_t statement = open + 1;
     for (std::size_t k = open + 1; k < close && Step(); ++k) {
+        if (Is(t[k], "#row_major") || Is(t[k], "#column_major")) {
+            // A pragma among the members reaches those after it.
+            rowsByDefault = Is(t[k], "#row_major");
+            structs.latentMajority = rowsByDefault ? kMajorityRows : kMajorityColumns;
+            if (statement == k) statement = k + 1;
+            continue;
+        }
         if (!Is(t[k], ";")) continue;
         ReadMember(t, statement, k, rowsByDefault, constants, s);
         statement = k + 1;
@@ -309,7 +386,9 @@ TypeInfo ReadTypeWords(const std::vector<Token>& t, std::size_t at, std::size_t 
 void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, bool rowsByDefault,
                  const Constants& constants, StructTypes& structs) {
     std::size_t i = at + 1;
-    while (i < last && (Is(t[i], "const") || Is(t[i], "row_major") || Is(t[i], "column_major"))) ++i;
+    std::uint8_t word = 0; // a majority of the typedef's own
+    for (; i < last && (Is(t[i], "const") || Is(t[i], "row_major") || Is(t[i], "column_major")); ++i)
+        if (!Is(t[i], "const")) word = Is(t[i], "row_major") ? kMajorityRows : kMajorityColumns;
     if (i >= last || !IdentStart(t[i].text[0])) return;
     std::size_t next = 0, element = 0;
     const TypeInfo type = ReadTypeWords(t, i, last, next, element);
@@ -335,12 +414,33 @@ void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, 
         alias.alias = true;
         alias.type = type;
         // What the registers hold are floats: the typedef's type word is read as one.
-        const std::string_view word = t[element].text;
-        if (type.type != D3DXPT_FLOAT || word.starts_with("double"))
-            alias.edits.push_back({t[element].begin, word.size(), AsFloatType(word)});
+        const std::string_view typeWord = t[element].text;
+        if (type.type != D3DXPT_FLOAT || typeWord.starts_with("double"))
+            alias.edits.push_back({t[element].begin, typeWord.size(), AsFloatType(typeWord)});
     }
+    if (alias.alias && alias.type.rows > 1) {
+        if (word) alias.majority = word;
+        else if (!alias.majority) alias.majority = structs.latentMajority;
+    }
+    const StructType base = alias;
     for (std::size_t k = next; k < last; ++k) {
-        if (!IdentStart(t[k].text[0]) || (k + 1 < last && !Is(t[k + 1], ","))) continue;
+        if (!IdentStart(t[k].text[0])) continue;
+        alias = base;
+        if (k + 1 < last && Is(t[k + 1], "[")) {
+            const std::size_t close = MatchClose(t, k + 1);
+            std::uint32_t count = 0;
+            std::string why;
+            if (!alias.alias || close >= last || !ArraySize(t, k + 1, close, constants, count, why)) continue;
+            alias.elements = std::max<std::uint32_t>(alias.elements, 1) * count;
+            // The elements of an array type keep the majority it was made
+            // with, column-major where no pragma had spoken.
+            if (alias.type.rows > 1 && !alias.majority) alias.majority = kMajorityColumns;
+            alias.name = std::string(t[k].text);
+            structs.byName[alias.name] = alias;
+            k = close;
+            continue;
+        }
+        if (k + 1 < last && !Is(t[k + 1], ",")) continue;
         alias.name = std::string(t[k].text);
         structs.byName[alias.name] = alias;
     }
@@ -429,7 +529,20 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         const auto found = structs.byName.find(typeToken.text);
         if (found != structs.byName.end()) (found->second.alias ? alias : structType) = &found->second;
     }
-    if (alias) type = alias->type;
+    if (alias) {
+        type = alias->type;
+        if (type.rows > 1 && alias->majority) {
+            const bool aliasRows = alias->majority == kMajorityRows;
+            // A typedef that fixed its majority is not overruled by a word.
+            if (packingWord && rowMajor != aliasRows) {
+                error = "'" + std::string(typeToken.text) + "' is already " + (aliasRows ? "row" : "column") +
+                        "-major";
+                errorAt = typeToken.begin;
+                return false;
+            }
+            rowMajor = aliasRows;
+        }
+    }
     while (i < last && Step()) {
         if (!IdentStart(t[i].text[0])) return true;
         HlslGlobal g;
@@ -449,16 +562,25 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             return false;
         }
         std::uint32_t elements = 0;
-        if (i < last && Is(t[i], "[")) {
+        // An array of arrays is laid out as one of all their elements.
+        while (i < last && Is(t[i], "[")) {
             const std::size_t close = MatchClose(t, i);
             std::string why = "array without its ']'";
-            if (close >= last || !ArraySize(t, i, close, constants, elements, why)) {
+            std::uint32_t size = 0;
+            const bool read = close < last && ArraySize(t, i, close, constants, size, why);
+            const bool tooMany = std::uint64_t(std::max<std::uint32_t>(elements, 1)) * size > kMaxRegisters;
+            // Samplers stay one-dimensional: their state blocks nest one level.
+            const bool nested = elements > 0 && type.sampler;
+            if (read && (tooMany || nested)) why = nested ? "an array of arrays of samplers" : "bad array size";
+            if (!read || tooMany || nested) {
                 if (isStatic) return true;
                 error = "global '" + g.name + "': " + why;
                 return false;
             }
+            elements = std::max<std::uint32_t>(elements, 1) * size;
             i = close + 1;
         }
+        if (alias && alias->elements) elements = alias->elements * std::max<std::uint32_t>(elements, 1);
         g.insertAt = t[i - 1].begin + t[i - 1].text.size();
         g.typeBegin = typeToken.begin;
         g.typeEnd = typeToken.begin + typeToken.text.size();
@@ -485,15 +607,22 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                     r += 2;
                 }
                 const char kind = r < close ? char(std::tolower(static_cast<unsigned char>(t[r].text[0]))) : 0;
-                std::string_view number = r < close ? t[r].text.substr(1) : std::string_view();
-                if (number.empty() && r + 4 == close && Is(t[r + 1], "[") && Is(t[r + 3], "]")) {
-                    number = t[r + 2].text;
-                    r += 3;
+                // The letter, then maybe a number (none is 0) and letters
+                // after it (not for b), then maybe an offset in brackets.
+                const std::string_view rest = r < close ? t[r].text.substr(1) : std::string_view();
+                std::size_t digits = 0;
+                while (digits < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digits]))) ++digits;
+                bool readable = r < close && digits <= 4 &&
+                                (rest.empty() || (digits > 0 && (kind != 'b' || digits == rest.size())));
+                long long index = digits ? std::atoll(std::string(rest.substr(0, digits)).c_str()) : 0;
+                if (readable && r + 1 < close && Is(t[r + 1], "[")) {
+                    const std::size_t bracket = MatchClose(t, r + 1);
+                    long long offset = 0;
+                    readable = bracket < close && OffsetExpression(t, r + 2, bracket, constants).Read(offset);
+                    index += offset;
+                    r = bracket;
                 }
-                const bool digits = !number.empty() && number.size() <= 4 &&
-                                    std::all_of(number.begin(), number.end(),
-                                                [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-                if (close >= last || r + 1 != close || !digits ||
+                if (close >= last || r + 1 != close || !readable || index < 0 || index >= static_cast<long long>(kMaxRegisters) ||
                     (kind != 'c' && kind != 's' && kind != 'b' && kind != 'i')) {
                     error = "global '" + g.name + "': only register(cN), (bN), (iN) and (sN) are taken";
                     return false;
@@ -508,7 +637,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 if (match >= 0 && match >= bound) {
                     bound = match;
                     g.explicitRegister = true;
-                    g.registerIndex = std::uint16_t(std::atoi(std::string(number).c_str()));
+                    g.registerIndex = std::uint16_t(index);
                     g.shadow = kind == 'b' || kind == 'i';
                     g.registerSet = kind == 'b' ? kSetBool : kind == 'i' ? kSetInt : g.registerSet;
                 }

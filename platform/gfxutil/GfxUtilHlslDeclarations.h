@@ -48,7 +48,14 @@ struct StructType {
     // type, and `edits` read the typedef's type word as a float.
     bool alias = false;
     TypeInfo type;
+    // A matrix typedef's majority: its own word, else the pragma in force
+    // where it was declared (0 none: the declaration's own decides).
+    std::uint8_t majority = 0;
+    std::uint32_t elements = 0; // `typedef float2x2 pair_t[2];`
 };
+
+// Majorities as "#pragma pack_matrix" and the typedefs keep them.
+constexpr std::uint8_t kMajorityRows = 1, kMajorityColumns = 2;
 
 // The structs defined so far, by name (a later definition replaces an
 // earlier one), and how many members the globals of their types have taken
@@ -59,6 +66,9 @@ struct StructTypes {
     std::size_t membersTaken = 0;
     std::size_t anonymous = 0;        // structs without a name so far
     const StructType* last = nullptr; // the one read last
+    // The majority the last "#pragma pack_matrix" (or the compile's flags)
+    // set, 0 while none has: a typedef declared then keeps no majority.
+    std::uint8_t latentMajority = 0;
 };
 
 // One global declaration statement [first, last) (last is the ';'), its

@@ -39,6 +39,16 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error, std::size_t& e
     }
     for (HlslGlobal& g : globals)
         if (g.explicitRegister && !g.effectOnly && g.unused) take(g, g.registerIndex);
+    for (HlslGlobal& g : globals) {
+        if (!g.declaredCount) g.declaredCount = g.registerCount;
+        if (!g.explicitRegister || g.effectOnly || g.declaredCount <= g.registerCount) continue;
+        // `float4 a[4] : register(c1)` invites setting c1-c4 by number,
+        // however little of it the program reads.
+        HlslGlobal whole;
+        whole.registerSet = g.registerSet;
+        whole.registerCount = g.declaredCount;
+        take(whole, g.registerIndex);
+    }
     auto place = [&](HlslGlobal& g) {
         std::size_t at = 0;
         while (at < kMaxRegisters && !fits(g, at)) ++at;
@@ -51,7 +61,19 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error, std::size_t& e
         take(g, at);
         return true;
     };
-    for (HlslGlobal& g : globals) {
+    // The float constants go largest first (by what the program reads of
+    // them), in declaration order among equals, as the D3D9 compiler
+    // places them; the other files in declaration order.
+    std::vector<HlslGlobal*> order;
+    order.reserve(globals.size());
+    for (HlslGlobal& g : globals) order.push_back(&g);
+    std::stable_sort(order.begin(), order.end(), [](const HlslGlobal* a, const HlslGlobal* b) {
+        const bool af = a->registerSet == kSetFloat && !a->shadow, bf = b->registerSet == kSetFloat && !b->shadow;
+        if (af != bf) return bf;
+        return af && a->registerCount > b->registerCount;
+    });
+    for (HlslGlobal* p : order) {
+        HlslGlobal& g = *p;
         if (g.explicitRegister || g.effectOnly) continue;
         if (!g.unused && !place(g)) return false;
         // Never read, it may share the first registers with what is: the
@@ -207,7 +229,7 @@ namespace gfx {
 std::uint64_t LastHlslPassSteps() { return hlsl::PassSteps(); }
 
 bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals, std::string& error,
-                       std::string_view profile, std::size_t* errorAt) {
+                       std::string_view profile, std::size_t* errorAt, std::uint8_t majority) {
     using namespace hlsl;
     const PassRun run;
     std::size_t at = 0;
@@ -220,11 +242,23 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
     bool cut = false; // a block the end of the source leaves open
     StructTypes structs;
     Constants constants;
+    if (majority == kMajorityRows || majority == kMajorityColumns) {
+        rowsByDefault = majority == kMajorityRows;
+        structs.latentMajority = majority;
+    }
+    std::uint8_t pendingMajority = 0; // a pragma inside the statement's braces
+    const auto applyPending = [&] {
+        if (!pendingMajority) return;
+        rowsByDefault = pendingMajority == kMajorityRows;
+        structs.latentMajority = pendingMajority;
+        pendingMajority = 0;
+    };
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
         const std::string_view w = t[i].text;
         if (w == "#row_major" || w == "#column_major") {
             // "#pragma pack_matrix": matrices without a word of their own from here on.
             rowsByDefault = w == "#row_major";
+            structs.latentMajority = rowsByDefault ? kMajorityRows : kMajorityColumns;
             if (first == i) first = i + 1;
             continue;
         }
@@ -249,8 +283,16 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
                 ++typeAt;
             const bool samplerBlock = typeAt + 1 < open && ParseType(t[typeAt].text).sampler &&
                                       IdentStart(t[typeAt + 1].text[0]) && !Is(t[typeAt + 2], "(");
+            // A pragma in the block holds past it: from the statement's end,
+            // as the statement is read with the majority at its start.
+            for (std::size_t k = open + 1; k < close && Step(); ++k)
+                if (Is(t[k], "#row_major") || Is(t[k], "#column_major"))
+                    pendingMajority = Is(t[k], "#row_major") ? kMajorityRows : kMajorityColumns;
             i = close;
-            if (!structBody && !samplerBlock && !sawEquals) first = i + 1;
+            if (!structBody && !samplerBlock && !sawEquals) {
+                first = i + 1;
+                applyPending();
+            }
             continue;
         }
         if (w == ";") {
@@ -260,6 +302,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             }
             first = i + 1;
             sawEquals = false;
+            applyPending();
         }
     }
     if (PassesExpired()) {

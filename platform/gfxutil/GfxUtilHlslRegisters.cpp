@@ -379,16 +379,25 @@ bool HlslRegistersRead(const std::vector<std::uint32_t>& spirv, std::map<std::st
             note(block, index, kHlslEveryRegister);
             continue;
         }
-        const Member& member = memberFound->second;
+        // A copy: a matrix inside a struct has its own majority and stride.
+        Member member = memberFound->second;
         // Down the chain to what is loaded: its offset, and the column when
         // the chain picks one of a matrix.
         std::uint64_t offset = member.offset;
         std::uint32_t type = blockType->second.members[index];
         std::uint32_t column = ~0u, row = ~0u;
         bool every = false;
+        std::uint64_t arrayEnd = 0; // an array indexed at run time: the byte past its end
         for (std::size_t k = 1; k < indices.size() && !every; ++k) {
             const auto t = m.types.find(type);
             const auto value = m.constants.find(indices[k]);
+            // An index computed at run time reaches the whole array it
+            // indexes, and no further.
+            if (t != m.types.end() && value == m.constants.end() && row == ~0u && t->second.op == kOpTypeArray &&
+                t->second.arrayStride && m.constants.count(t->second.length)) {
+                arrayEnd = offset + std::uint64_t(m.constants.at(t->second.length)) * t->second.arrayStride;
+                break;
+            }
             if (t == m.types.end() || value == m.constants.end() || row != ~0u) {
                 every = true;
                 break;
@@ -400,10 +409,24 @@ bool HlslRegistersRead(const std::vector<std::uint32_t>& spirv, std::map<std::st
             } else if (t->second.op == kOpTypeVector) {
                 if (column != ~0u) row = value->second;
                 else offset += std::uint64_t(value->second) * 4;
+            } else if (t->second.op == kOpTypeStruct && value->second < t->second.members.size() &&
+                       m.members.count({type, value->second}) && m.members.at({type, value->second}).hasOffset) {
+                // A member of a struct constant: where it starts in the struct.
+                const Member& inner = m.members.at({type, value->second});
+                offset += inner.offset;
+                member.rowMajor = inner.rowMajor;
+                member.matrixStride = inner.matrixStride;
+                type = t->second.members[value->second];
+                continue;
             } else {
                 every = true;
             }
             type = t->second.element;
+        }
+        if (arrayEnd > member.offset) {
+            const std::uint64_t count = (arrayEnd - member.offset + 15) / 16;
+            note(block, index, count >= kHlslEveryRegister ? kHlslEveryRegister : std::uint32_t(count));
+            continue;
         }
         const auto loadedType = m.types.find(w[1]);
         if (every || loadedType == m.types.end() ||

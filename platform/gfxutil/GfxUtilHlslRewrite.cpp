@@ -323,6 +323,7 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
         if (bodyClose >= t.size()) return std::string(source);
         std::string globals;
         std::set<std::string_view> names;
+        std::map<std::string_view, std::string> copies;
         std::vector<std::pair<std::size_t, std::size_t>> blanks;
         std::size_t from = i + 2, lastKept = 0; // the comma after the last parameter kept
         bool keptAny = false;
@@ -341,6 +342,14 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
             }
             if (from < k && uniformAt < k) {
                 names.insert(t[nameAt].text);
+                // The copy a body that changes the parameter works on.
+                std::string copy;
+                for (std::size_t m = from; m < k && Step(); ++m) {
+                    if (Is(t[m], ":") || Is(t[m], "=")) break;
+                    if (m == uniformAt || Is(t[m], "in") || Is(t[m], "const")) continue;
+                    copy += std::string(t[m].text) + " ";
+                }
+                copies[t[nameAt].text] = copy + "= " + std::string(kLiftedUniform) + std::string(t[nameAt].text) + ";";
                 for (std::size_t m = from; m < k && Step(); ++m)
                     if (m != uniformAt)
                         globals += (m == nameAt ? std::string(kLiftedUniform) : std::string()) + std::string(t[m].text) + " ";
@@ -366,9 +375,35 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
         out.reserve(source.size() + globals.size());
         out.append(blanked, 0, declaration);
         out += globals;
-        std::size_t copied = declaration;
-        for (std::size_t k = body + 1; k <= bodyClose && Step(); ++k) {
+        // A parameter the body changes is a local copy of its constant, as a
+        // parameter is; the others read the constant itself.
+        std::set<std::string_view> written;
+        for (std::size_t k = body + 1; k < bodyClose && Step(); ++k) {
             if (!names.count(t[k].text) || Is(t[k - 1], ".")) continue;
+            if (Is(t[k - 1], "+") && Is(t[k - 2], "+")) written.insert(t[k].text);
+            if (Is(t[k - 1], "-") && Is(t[k - 2], "-")) written.insert(t[k].text);
+            std::size_t m = k + 1;
+            while (m < bodyClose && Step()) {
+                if (Is(t[m], ".") && m + 1 < bodyClose) m += 2;
+                else if (Is(t[m], "[")) m = MatchClose(t, m) + 1;
+                else break;
+            }
+            if (m + 1 >= bodyClose) continue;
+            const bool assigns = Is(t[m], "=") && !Is(t[m + 1], "=");
+            const bool compound = Is(t[m + 1], "=") && (Is(t[m], "+") || Is(t[m], "-") || Is(t[m], "*") ||
+                                                        Is(t[m], "/") || Is(t[m], "%"));
+            const bool steps = (Is(t[m], "+") && Is(t[m + 1], "+")) || (Is(t[m], "-") && Is(t[m + 1], "-"));
+            if (assigns || compound || steps) written.insert(t[k].text);
+        }
+        std::size_t copied = declaration;
+        if (!written.empty()) {
+            const std::size_t open = TokenEnd(t[body]);
+            out.append(blanked, copied, open - copied);
+            for (std::string_view name : written) out += " " + copies[name];
+            copied = open;
+        }
+        for (std::size_t k = body + 1; k <= bodyClose && Step(); ++k) {
+            if (!names.count(t[k].text) || Is(t[k - 1], ".") || written.count(t[k].text)) continue;
             out.append(blanked, copied, t[k].begin - copied);
             out += kLiftedUniform;
             copied = t[k].begin;
@@ -492,6 +527,67 @@ std::string DialectTypeWords(std::string_view source) {
     std::string out(source);
     for (const Edit& e : edits) out.replace(e.at, e.erase, e.text);
     return out;
+}
+
+std::string InitialiseStaticsInEntry(std::string_view source, std::string_view entry) {
+    const std::vector<Token> t = Tokenize(source);
+    // The functions the source defines, and where the entry's body opens.
+    std::set<std::string_view> functions;
+    std::size_t entryBody = t.size();
+    int depth = 0;
+    for (std::size_t i = 0; i + 1 < t.size() && Step(); ++i) {
+        if (Is(t[i], "{")) ++depth;
+        if (Is(t[i], "}")) --depth;
+        if (depth != 0 || i == 0 || !IdentStart(t[i].text[0]) || !Is(t[i + 1], "(") || !IdentStart(t[i - 1].text[0]))
+            continue;
+        std::size_t k = MatchClose(t, i + 1);
+        // Past the semantic of the return value to the body.
+        while (k + 1 < t.size() && !Is(t[k + 1], "{") && !Is(t[k + 1], ";") && !Is(t[k + 1], "(") && Step()) ++k;
+        if (k + 1 >= t.size() || !Is(t[k + 1], "{")) continue;
+        functions.insert(t[i].text);
+        if (t[i].text == entry) entryBody = k + 1;
+        i = MatchClose(t, k + 1);
+        if (i >= t.size()) break;
+    }
+    if (entryBody >= t.size() || functions.empty()) return std::string(source);
+    std::string blanked(source), assignments;
+    depth = 0;
+    for (std::size_t first = 0, i = 0; i < entryBody && Step(); ++i) {
+        if (Is(t[i], "{") || Is(t[i], "(") || Is(t[i], "[")) {
+            // A body or a block ends a statement; brackets are inside one.
+            const bool block = Is(t[i], "{") && !(i > 0 && Is(t[i - 1], "="));
+            i = std::min(MatchClose(t, i), t.size() - 1);
+            if (block) first = i + 1;
+            continue;
+        }
+        if (!Is(t[i], ";")) continue;
+        const std::size_t last = i;
+        const std::size_t from = first;
+        first = i + 1;
+        if (!Is(t[from], "static")) continue;
+        // `static [const] type name = value;`, one declarator, no array.
+        std::size_t equals = from, constAt = last;
+        for (std::size_t k = from; k < last && equals == from; ++k) {
+            if (Is(t[k], "const")) constAt = k;
+            if (Is(t[k], "=")) equals = k;
+            if (Is(t[k], "[") || Is(t[k], ",") || Is(t[k], "{") || Is(t[k], ":")) break;
+        }
+        if (equals == from || equals + 1 >= last || !IdentStart(t[equals - 1].text[0]) || Is(t[equals + 1], "{"))
+            continue;
+        bool calls = false;
+        for (std::size_t k = equals + 1; k + 1 < last && !calls; ++k)
+            calls = functions.count(t[k].text) && Is(t[k + 1], "(");
+        if (!calls) continue;
+        std::string value(source.substr(t[equals + 1].begin, t[last].begin - t[equals + 1].begin));
+        for (char& c : value)
+            if (c == '\n' || c == '\r') c = ' ';
+        assignments += " " + std::string(t[equals - 1].text) + " = " + value + ";";
+        Blank(blanked, t[equals].begin, t[last].begin);
+        if (constAt < last) Blank(blanked, t[constAt].begin, TokenEnd(t[constAt]));
+    }
+    if (assignments.empty()) return std::string(source);
+    const std::size_t at = TokenEnd(t[entryBody]);
+    return blanked.substr(0, at) + assignments + blanked.substr(at);
 }
 
 } // namespace gfx::hlsl

@@ -65,4 +65,10 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry);
 // the first declaration, on its line, so the lines stay the file's.
 std::string DialectTypeWords(std::string_view source);
 
+// A `static` global initialised by a call to a function of the source
+// (`static float a = f() + 1;`) initialised instead at the start of the
+// entry point's body, in declaration order: glslang's HLSL front end
+// refuses such an initialiser at file scope. Its lines stay the file's.
+std::string InitialiseStaticsInEntry(std::string_view source, std::string_view entry);
+
 } // namespace gfx::hlsl

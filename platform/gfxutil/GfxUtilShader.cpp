@@ -733,14 +733,20 @@ HRESULT D3DXAssembleShaderFromFile(const char* path, std::uint32_t flags, ID3DXB
 HRESULT D3DXCompileShader(const char* source, std::uint32_t size, const char* entry, const char* profile,
                           std::uint32_t flags, ID3DXBuffer** code, ID3DXBuffer** errors, ID3DXConstantTable** table,
                           const D3DXMACRO* defines, const char* sourceName) {
-    (void)flags; // debug and optimisation flags change nothing in the GLSL
+    // Of the flags only the matrix packing ones change the program: debug
+    // and optimisation flags change nothing in the GLSL.
+    // Both asked for, column-major wins.
+    const std::uint8_t majority = (flags & D3DXSHADER_PACKMATRIX_COLUMNMAJOR) ? 2
+                                  : (flags & D3DXSHADER_PACKMATRIX_ROWMAJOR)  ? 1
+                                                                              : 0;
     if (code) *code = nullptr;
     if (errors) *errors = nullptr;
     if (table) *table = nullptr;
     if (!source && size != 0) return D3DERR_INVALIDCALL;
     std::vector<std::uint8_t> bytes;
     std::string text;
-    if (!CompileHlsl(std::string_view(source ? source : "", size), sourceName, defines, entry, profile, bytes, text))
+    if (!CompileHlsl(std::string_view(source ? source : "", size), sourceName, defines, entry, profile, bytes, text,
+                     majority))
         return Refuse(text, errors, E_FAIL);
     if (table) *table = ID3DXConstantTable::FromCode(bytes.data(), bytes.size());
     if (code) *code = MakeBuffer(bytes.data(), bytes.size());

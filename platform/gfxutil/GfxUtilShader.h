@@ -30,6 +30,9 @@ struct D3DXMACRO;
 // Assembly flags (published values); SKIPVALIDATION skips the register limits.
 constexpr std::uint32_t D3DXSHADER_DEBUG = 1;          // D3DXSHADER_DEBUG
 constexpr std::uint32_t D3DXSHADER_SKIPVALIDATION = 2; // D3DXSHADER_SKIPVALIDATION
+// Compile flags: the majority of matrices no word or pragma gives one.
+constexpr std::uint32_t D3DXSHADER_PACKMATRIX_ROWMAJOR = 8;     // D3DXSHADER_PACKMATRIX_ROWMAJOR
+constexpr std::uint32_t D3DXSHADER_PACKMATRIX_COLUMNMAJOR = 16; // D3DXSHADER_PACKMATRIX_COLUMNMAJOR
 
 // Assembles `size` bytes of text. On success the code buffer holds the
 // tokens and no error buffer is made; on failure no code, D3DXERR_INVALIDDATA

@@ -1274,10 +1274,11 @@ TEST_P(GfxUtilEffectDeviceTest, CompiledPassesSendWholeMatricesInTheirMajorOrder
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) {
             SCOPED_TRACE(std::to_string(r) + " " + std::to_string(c));
-            EXPECT_EQ(regs[c * 4 + r], m[0].m[r][c]);              // C: register c holds column c
-            EXPECT_EQ(regs[16 + r * 4 + c], m[0].m[r][c]);         // R: register r holds row r
-            EXPECT_EQ(regs[32 + c * 4 + r], m[0].m[r][c]);         // Pair[0] by columns
-            EXPECT_EQ(regs[48 + c * 4 + r], m[1].m[r][c]);         // Pair[1] after it
+            // Pair, the largest, first; then C and R in declaration order.
+            EXPECT_EQ(regs[c * 4 + r], m[0].m[r][c]);              // Pair[0] by columns
+            EXPECT_EQ(regs[16 + c * 4 + r], m[1].m[r][c]);         // Pair[1] after it
+            EXPECT_EQ(regs[32 + c * 4 + r], m[0].m[r][c]);         // C: register 8 + c holds column c
+            EXPECT_EQ(regs[48 + r * 4 + c], m[0].m[r][c]);         // R: register 12 + r holds row r
         }
     ASSERT_EQ(fx->EndPass(), D3D_OK);
     ASSERT_EQ(fx->End(), D3D_OK);

@@ -99,10 +99,10 @@ float4 main(float4 c : COLOR0) : COLOR { return (nb.flip ? cb.b : cb.a) * nb.tin
         EXPECT_EQ(cb->registerCount, 2u);
         EXPECT_EQ(nb->cls, D3DXPC_STRUCT);
         EXPECT_EQ(nb->registerCount, 2u);
-        // Declaration order, each in registers of its own.
+        // The larger first, then declaration order, each in registers of its own.
         EXPECT_EQ(cb->registerIndex, 0u);
-        EXPECT_EQ(before->registerIndex, 2u);
-        EXPECT_EQ(nb->registerIndex, 3u);
+        EXPECT_EQ(nb->registerIndex, 2u);
+        EXPECT_EQ(before->registerIndex, 4u);
         EXPECT_LE(std::uint32_t(nb->registerIndex + nb->registerCount), ps.container.constF);
 
         const D3DXVECTOR4 red{1, 0, 0, 1}, blue{0, 0, 1, 1}, half{0.5f, 1, 1, 1}, none{0, 0, 0, 0};

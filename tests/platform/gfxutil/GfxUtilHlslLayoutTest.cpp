@@ -119,8 +119,9 @@ float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION {
 )", "vs_3_0");
     ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
     EXPECT_EQ(Constant(vs.container, "Skinned")->registerSet, D3DXRS_FLOAT4);
-    EXPECT_EQ(Constant(vs.container, "Skinned")->registerIndex, 0u);
-    EXPECT_EQ(Constant(vs.container, "Palette")->registerIndex, 1u);
+    // The larger first, as the float constants go.
+    EXPECT_EQ(Constant(vs.container, "Skinned")->registerIndex, 8u);
+    EXPECT_EQ(Constant(vs.container, "Palette")->registerIndex, 0u);
     Compiled clash;
     Compile(clash, "int4 N : register(i1);\nfloat4 P[4];\nfloat4 main(float4 p : POSITION) : POSITION "
                    "{ return P[N.x] + p; }\n", "vs_3_0");
@@ -642,7 +643,11 @@ float4 ps_main(float4 c : COLOR0, float2 uv : TEXCOORD0) : COLOR { return c * (A
     ASSERT_TRUE(LayoutHlslGlobals("sampler2D S : register(ps, s[4]) : register(vs, s[1]);\n", globals, error, "ps_3_0"))
         << error;
     EXPECT_EQ(globals[0].registerIndex, 4u);
-    EXPECT_FALSE(LayoutHlslGlobals("float4 A : register(vs, c);\n", globals, error, "vs_3_0"));
+    // A letter without a number is register 0.
+    ASSERT_TRUE(LayoutHlslGlobals("float4 A : register(vs, c);\n", globals, error, "vs_3_0")) << error;
+    EXPECT_EQ(globals[0].registerIndex, 0u);
+    EXPECT_TRUE(globals[0].explicitRegister);
+    EXPECT_FALSE(LayoutHlslGlobals("float4 A : register(vs, cx);\n", globals, error, "vs_3_0"));
     EXPECT_EQ(error, "global 'A': only register(cN), (bN), (iN) and (sN) are taken");
     char folder[] = "/tmp/gfxutil-hlsl-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);

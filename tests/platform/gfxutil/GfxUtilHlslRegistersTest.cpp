@@ -77,9 +77,10 @@ float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION {
     };
     // World: three columns; Rows (row-major) from the left, two rows; First
     // one column; Ends its first and third columns, so three; Some up to
-    // element 2; Any all six; Turn all three.
-    const Want want[] = {{"World", 0, 3}, {"After", 3, 1}, {"Rows", 4, 2},  {"First", 6, 1},
-                         {"Ends", 7, 3},  {"Some", 10, 3}, {"Any", 13, 6}, {"Turn", 19, 3}};
+    // element 2; Any all six; Turn all three. Placed largest first, the
+    // equals in declaration order.
+    const Want want[] = {{"World", 6, 3}, {"After", 20, 1}, {"Rows", 18, 2}, {"First", 21, 1},
+                         {"Ends", 9, 3},  {"Some", 12, 3},  {"Any", 0, 6},   {"Turn", 15, 3}};
     ASSERT_EQ(vs.container.constants.size(), std::size(want));
     for (std::size_t i = 0; i < std::size(want); ++i) {
         const ShaderConstantRecord& k = vs.container.constants[i];
@@ -91,8 +92,10 @@ float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION {
         EXPECT_EQ(d.RegisterCount, want[i].count) << want[i].name;
     }
     EXPECT_EQ(Describe(vs.table, "Unread").Name, nullptr);
-    EXPECT_EQ(vs.container.constF, 22u);
-    EXPECT_NE(vs.container.glsl.find("uniform vec4 uVsC[22];"), std::string::npos) << vs.container.glsl;
+    // First, placed last at c21, is read as a whole matrix by the code,
+    // which declares its four registers (the table gives it the one used).
+    EXPECT_EQ(vs.container.constF, 25u);
+    EXPECT_NE(vs.container.glsl.find("uniform vec4 uVsC[25];"), std::string::npos) << vs.container.glsl;
     // The type stays the declared one; elements past the registers read have none.
     const D3DXCONSTANT_DESC world = Describe(vs.table, "World");
     EXPECT_EQ(world.Rows, 4u);
@@ -102,7 +105,7 @@ float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION {
     D3DXCONSTANT_DESC d{};
     std::uint32_t n = 1;
     ASSERT_EQ(vs.table->GetConstantDesc(vs.table->GetConstantElement("Some", 2), &d, &n), D3D_OK);
-    EXPECT_EQ(d.RegisterIndex, 12u);
+    EXPECT_EQ(d.RegisterIndex, 14u);
     EXPECT_EQ(d.RegisterCount, 1u);
     ASSERT_EQ(vs.table->GetConstantDesc(vs.table->GetConstantElement("Some", 5), &d, &n), D3D_OK);
     EXPECT_EQ(d.RegisterCount, 0u);
@@ -218,7 +221,7 @@ protected:
 
     std::vector<IDirect3DVertexDeclaration9*> m_declarations;
 };
-INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslRegistersDrawTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslRegistersDrawTest, gfxtest::HlslDrawReadBacks(), gfxtest::GlReadBackParamName);
 
 namespace {
 
