@@ -21,8 +21,9 @@ public:
 
 // A ratio measured as interleaved pairs: the system's work, then the
 // baseline's, then the system's again..., each side timed over the same
-// number of units. A busy moment of a shared machine then falls on both
-// sides of a pair alike; the median pair ratio is the figure.
+// number of units in processor time (this process's threads and the
+// children it waited for). A busy moment of a shared machine then falls on
+// both sides of a pair alike; the median pair ratio is the figure.
 struct PairRatio
 {
     double m_dMedian = 0.0;
@@ -33,7 +34,10 @@ struct PairRatio
 };
 
 // fnSystem and fnBaseline each do one unit of work. Units per side are
-// chosen so the baseline's side takes about dSideSeconds; at least 15 pairs.
+// chosen so the baseline's side takes about dSideSeconds; at least iPairs
+// pairs and 31 (15 in a smoke run), and outside a smoke run pairs go on
+// until the measure has taken some seconds, each side first in every other
+// pair.
 [[nodiscard]] PairRatio MeasurePairs(int iPairs, double dSideSeconds, const std::function<void()>& fnSystem,
                                      const std::function<void()>& fnBaseline);
 

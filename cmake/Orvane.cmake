@@ -22,10 +22,24 @@ function(orvane_library target alias)
   endif()
 endfunction()
 
-# orvane_tests(<target> SOURCES ... LIBS ...)
+# orvane_tests(<target> [OPTIMISED_ONLY] SOURCES ... [OPTIMISED_ONLY_SOURCES ...] LIBS ...)
 # One GoogleTest program per library; each test runs in its own CTest process.
+# Tests that cost minutes under the sanitizers and find there nothing the
+# optimised run does not (drawing through the GL driver, the HLSL front
+# end's children, suites of many whole files, the same work done twice) run
+# in the optimised trees only: OPTIMISED_ONLY leaves the whole program out
+# of a sanitized tree (ORVANE_SANITIZE, ORVANE_TSAN), OPTIMISED_ONLY_SOURCES
+# the files named there (their suites). A program left out is no target
+# there: guard what is added to it afterwards with if(TARGET ...).
 function(orvane_tests target)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "OPTIMISED_ONLY" "" "SOURCES;OPTIMISED_ONLY_SOURCES;LIBS" ${ARGN})
+  if(ORVANE_SANITIZE OR ORVANE_TSAN)
+    if(ARG_OPTIMISED_ONLY)
+      return()
+    endif()
+  else()
+    list(APPEND ARG_SOURCES ${ARG_OPTIMISED_ONLY_SOURCES})
+  endif()
   add_executable(${target} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/SanitizerDefaults.cpp)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)

@@ -34,7 +34,7 @@ void ReleaseState(State& s) {
 EffectData::~EffectData() {
     for (Parameter& p : parameters) {
         if (p.texture) p.texture->Release();
-        ReleaseState(p.shader);
+        if (p.shader) ReleaseState(*p.shader);
         for (State& element : p.shaders) ReleaseState(element);
     }
     for (Technique& t : techniques)
@@ -43,14 +43,28 @@ EffectData::~EffectData() {
 }
 
 int EffectData::ParameterIndex(const std::string& name) const {
-    for (std::size_t i = 0; i < parameters.size(); ++i)
-        if (parameters[i].name == name) return static_cast<int>(i);
-    return -1;
+    const auto it = m_parameterIndex.find(name);
+    return it == m_parameterIndex.end() ? -1 : it->second;
+}
+
+void EffectData::ReserveParameters(std::size_t count) {
+    parameters.reserve(count);
+    m_parameterIndex.reserve(count);
+}
+
+bool EffectData::AddParameter(Parameter&& p) {
+    if (!m_parameterIndex.emplace(p.name, static_cast<int>(parameters.size())).second) return false;
+    parameters.push_back(std::move(p));
+    return true;
 }
 
 const State* EffectData::ShaderOf(const State& s) const {
-    if (s.source == State::Source::Parameter && s.parameter >= 0)
-        return &parameters[static_cast<std::size_t>(s.parameter)].shader;
+    if (s.source == State::Source::Parameter && s.parameter >= 0) {
+        // A parameter that is no program sets none.
+        static const State kNone;
+        const Parameter& p = parameters[static_cast<std::size_t>(s.parameter)];
+        return p.shader ? p.shader.get() : &kNone;
+    }
     if (s.source != State::Source::Selected) return &s;
     if (s.selector.empty()) return nullptr;
     // From the innermost index outwards: each int array's element indexes
@@ -79,6 +93,7 @@ const State* EffectData::ShaderOf(const State& s) const {
 
 void EffectData::MakeHandles() {
     handles.clear();
+    handles.reserve(parameters.size() + functions.size() + techniques.size());
     auto annotations = [&](std::vector<Parameter>& list) {
         for (Parameter& a : list) handles[a.name.c_str()] = {HandleKind::Parameter, &a};
     };
@@ -653,7 +668,7 @@ bool ID3DXEffect::IsParameterUsed(D3DXHANDLE parameter, D3DXHANDLE technique) co
             pending.push_back(shader.entry);
             for (const std::string& a : shader.arguments) pending.push_back(a);
         };
-        compiled(p.shader);
+        if (p.shader) compiled(*p.shader);
         for (const State& element : p.shaders) compiled(element);
     };
     for (const effect::Pass& pass : t->passes)
@@ -1105,11 +1120,19 @@ HRESULT Read(const std::string& text, const std::string& name, const D3DXMACRO* 
     return D3D_OK;
 }
 
-// Device programs for every assembled shader.
-void MakePrograms(IDirect3DDevice9* device, EffectData& d) {
+// Device programs for every assembled shader; false when the load's
+// deadline passed first (each program is translated for the device, which
+// takes time in proportion to the programs an effect holds).
+bool MakePrograms(IDirect3DDevice9* device, EffectData& d) {
+    const HlslCompileScope* scope = HlslCompileScope::Current();
+    bool late = false;
     auto make = [&](State& s) {
         const bool program = s.source == State::Source::Asm || s.source == State::Source::Compile;
-        if (!program || s.code.empty() || !s.error.empty() || !s.info) return;
+        if (late || !program || s.code.empty() || !s.error.empty() || !s.info) return;
+        if (scope && scope->Expired()) {
+            late = true;
+            return;
+        }
         const auto bytes = static_cast<std::uint32_t>(s.code.size() * 4);
         if (s.info->kind == StateKind::VertexShader) {
             IDirect3DVertexShader9* vs = nullptr;
@@ -1120,22 +1143,43 @@ void MakePrograms(IDirect3DDevice9* device, EffectData& d) {
         }
     };
     for (Parameter& p : d.parameters) {
-        make(p.shader);
+        if (p.shader) make(*p.shader);
         for (State& element : p.shaders) make(element);
     }
     for (effect::Technique& t : d.techniques)
         for (effect::Pass& pass : t.passes)
             for (State& s : pass.states) make(s);
+    return !late;
 }
 
 } // namespace
 
 HRESULT CreateEffectObject(IDirect3DDevice9* device, std::unique_ptr<EffectData> data, ID3DXEffect** effect,
-                           std::string&) {
-    MakePrograms(device, *data);
+                           std::string& errorText) {
+    if (!MakePrograms(device, *data)) {
+        errorText = "the effect took too long to load"; // data's programs go with it
+        return E_FAIL;
+    }
     *effect = new ID3DXEffect(device, std::move(data));
     return D3D_OK;
 }
+
+namespace {
+
+// The load's end: the effect, or the reason it has none in `errors` (its
+// warnings let go of then).
+HRESULT FinishEffect(IDirect3DDevice9* device, std::unique_ptr<EffectData> model, const std::string& name,
+                     ID3DXEffect** effect, ID3DXBuffer** errors) {
+    std::string errorText;
+    const HRESULT hr = CreateEffectObject(device, std::move(model), effect, errorText);
+    if (FAILED(hr) && errors) {
+        if (*errors) (*errors)->Release();
+        *errors = ErrorBuffer(name + "(0): " + errorText + "\n");
+    }
+    return hr;
+}
+
+} // namespace
 
 HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, std::uint32_t size, const D3DXMACRO* defines,
                          ID3DXInclude* include, std::uint32_t, ID3DXEffectPool* pool, ID3DXEffect** effect,
@@ -1143,12 +1187,14 @@ HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, std::uint32
     if (effect) *effect = nullptr;
     if (errors) *errors = nullptr;
     if (!device || !effect || (!data && size)) return D3DERR_INVALIDCALL;
+    // One deadline for the whole load: reading, every compile, and the
+    // device's programs (a caller's scope gives its own).
+    const HlslCompileScope scope;
     std::unique_ptr<EffectData> model;
     const HRESULT hr = Read(std::string(static_cast<const char*>(data), size), "memory", defines, include, pool,
                             model, errors);
     if (FAILED(hr)) return hr;
-    std::string unused;
-    return CreateEffectObject(device, std::move(model), effect, unused);
+    return FinishEffect(device, std::move(model), "memory", effect, errors);
 }
 
 namespace {
@@ -1172,13 +1218,13 @@ HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, const char* path, co
     if (effect) *effect = nullptr;
     if (errors) *errors = nullptr;
     if (!device || !path || !effect) return D3DERR_INVALIDCALL;
+    const HlslCompileScope scope; // the whole load, as for an effect in memory
     std::string text;
     if (const HRESULT hr = ReadEffectFile(path, text, errors); FAILED(hr)) return hr;
     std::unique_ptr<EffectData> model;
     const HRESULT hr = Read(text, path, defines, include, pool, model, errors);
     if (FAILED(hr)) return hr;
-    std::string unused;
-    return CreateEffectObject(device, std::move(model), effect, unused);
+    return FinishEffect(device, std::move(model), path, effect, errors);
 }
 
 HRESULT D3DXCreateEffectCompiler(const char* data, std::uint32_t size, const D3DXMACRO* defines,

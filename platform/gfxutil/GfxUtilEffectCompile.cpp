@@ -5,6 +5,7 @@
 #include "platform/gfxutil/GfxUtilEffectData.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
 #include "platform/gfxutil/GfxUtilHlslCompile.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 
 #include <algorithm>
@@ -173,8 +174,14 @@ PreprocessedText AsPreprocessed(std::string text, const std::string& name) {
 
 } // namespace
 
-void CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
+bool CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
                           const std::string& name, std::string& messages) {
+    // One deadline covers the effect's load: once it has passed, no pass
+    // starts its compile (each would still run the text passes over the
+    // whole text before looking at the clock), and the effect fails rather
+    // than load without the programs it names.
+    const HlslCompileScope* scope = HlslCompileScope::Current();
+    bool late = false;
     struct Result {
         std::vector<std::uint32_t> code;
         std::string error;
@@ -185,6 +192,12 @@ void CompileEffectShaders(EffectData& d, const std::string& source, const std::v
         const std::string key = s.profile + " " + s.entry + "(" + s.callArguments + ")";
         auto it = done.find(key);
         if (it == done.end()) {
+            if (late || (scope && scope->Expired())) {
+                late = true;
+                s.error = "compile " + key + ": not compiled, the effect took too long to load";
+                s.code.clear();
+                return;
+            }
             Result r;
             std::string text = source, entry = s.entry, error;
             if (!s.callArguments.empty() && !WrapEntry(source, s.entry, s.callArguments, text, entry, error)) {
@@ -229,12 +242,14 @@ void CompileEffectShaders(EffectData& d, const std::string& source, const std::v
         }
     };
     for (Parameter& p : d.parameters) {
-        compile(p.shader);
+        if (p.shader) compile(*p.shader);
         for (State& element : p.shaders) compile(element);
     }
     for (Technique& t : d.techniques)
         for (Pass& pass : t.passes)
             for (State& s : pass.states) compile(s);
+    // A compile may have been cut short by the deadline too.
+    return !late && !(scope && scope->Expired());
 }
 
 } // namespace gfx::effect

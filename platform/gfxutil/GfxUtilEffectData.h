@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace gfx::effect {
@@ -99,7 +101,9 @@ struct Parameter {
     std::string text;                // strings
     IDirect3DBaseTexture9* texture = nullptr; // counted
     std::vector<State> samplerStates;         // sampler_state { }
-    State shader;                             // vertex/pixel shader parameters
+    // Vertex/pixel shader parameters only: held apart, as most parameters
+    // have none and a file may hold hundreds of thousands.
+    std::unique_ptr<State> shader;
     std::vector<State> shaders;               // an array of them: one per element
     std::uint64_t version = 0;                // raised by every change
     [[nodiscard]] std::uint32_t Components() const { return rows * columns * (elements ? elements : 1); }
@@ -145,14 +149,24 @@ struct EffectData {
         HandleKind kind;
         void* object;
     };
-    std::map<const char*, Target> handles;
+    std::unordered_map<const char*, Target> handles; // by the pointer, not the text
     void MakeHandles();
 
+    // Parameters by name: an effect may declare hundreds of thousands, and
+    // each is looked up as it is declared and again by every use.
     [[nodiscard]] int ParameterIndex(const std::string& name) const;
+    // `p` added under its name; false (nothing added) when the name is taken.
+    [[nodiscard]] bool AddParameter(Parameter&& p);
+    // Room for `count` parameters made at once, so that adding them neither
+    // moves them all nor rehashes their names as the count grows.
+    void ReserveParameters(std::size_t count);
     // The state holding the program a shader state sets: its own, its
     // parameter's, or the element its selector picks with the parameters'
     // values now (nullptr when an index is out of range).
     [[nodiscard]] const State* ShaderOf(const State& s) const;
+
+private:
+    std::unordered_map<std::string, int> m_parameterIndex; // into `parameters`, filled by AddParameter
 };
 
 // Where each line of the text given to the compiler came from.
@@ -165,8 +179,10 @@ struct SourceLine {
 // code becomes the program container, its bindings the parameters of the
 // constants' names. A state that fails keeps the compiler's reason as its
 // error (the technique does not validate) and the reason is added to
-// `messages` as "file(line): warning: text" lines.
-void CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
+// `messages` as "file(line): warning: text" lines. False when the deadline
+// of the current compile scope passed: the states not compiled by then say
+// so, and the effect is not to be used.
+[[nodiscard]] bool CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
                           const std::string& name, std::string& messages);
 
 // Reads an effect text. Errors are "file(line): text" lines; false when any.

@@ -81,11 +81,25 @@ struct Token {
     std::size_t li = 0, col = 0, endLi = 0, endCol = 0;
 };
 
+// How often the reader looks at the load's deadline: in lines and in tokens.
+constexpr std::size_t kLinesPerLook = 1024;
+constexpr std::size_t kTokensPerLook = 4096;
+constexpr const char* kTooLong = "the effect took too long to read";
+
+bool Expired() {
+    const HlslCompileScope* scope = HlslCompileScope::Current();
+    return scope && scope->Expired();
+}
+
 std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
     std::vector<Token> tokens;
     for (std::size_t li = 0; li < lines.size(); ++li) {
         const std::string_view s = lines[li].text;
         const int file = lines[li].file, line = lines[li].number;
+        if (li % kLinesPerLook == kLinesPerLook - 1 && Expired()) {
+            errors.Add(file, line, kTooLong);
+            break;
+        }
         if (!lines[li].pragma.empty()) tokens.push_back({Tok::Pragma, lines[li].pragma, file, line});
         for (std::size_t i = 0; i < s.size();) {
             const char c = s[i];
@@ -221,6 +235,12 @@ class Reader {
 public:
     Reader(std::vector<Token> tokens, Errors& errors, EffectData& out) : m_errors(errors), m_out(out) {
         // Pragmas take effect from where they stand: kept aside by position.
+        // Without any, the tokens are taken as they are (a large file's are
+        // tens of megabytes).
+        if (std::none_of(tokens.begin(), tokens.end(), [](const Token& t) { return t.kind == Tok::Pragma; })) {
+            m_t = std::move(tokens);
+            return;
+        }
         m_t.reserve(tokens.size());
         for (Token& t : tokens) {
             if (t.kind == Tok::Pragma) m_rowMajorFrom.emplace_back(m_t.size(), t.text == "pack_matrix row_major");
@@ -229,6 +249,18 @@ public:
     }
 
     void Run() {
+        // Room for a parameter per statement outside braces, made once: a
+        // file of many parameters would otherwise have them moved and their
+        // names rehashed each time their tables grow.
+        std::size_t statements = 0;
+        int depth = 0;
+        for (const Token& t : m_t) {
+            if (t.kind != Tok::Punct || t.text.size() != 1) continue;
+            if (t.text[0] == '{') ++depth;
+            else if (t.text[0] == '}') --depth;
+            else if (t.text[0] == ';' && depth == 0) ++statements;
+        }
+        m_out.ReserveParameters(statements);
         while (!AtEnd() && m_fatal == false) {
             const std::size_t before = m_i;
             TopLevel();
@@ -246,6 +278,13 @@ private:
     const Token& Next() {
         const Token& t = Peek();
         if (m_i < m_t.size() - 1) ++m_i;
+        // Past the deadline every loop of the reader ends at once: the
+        // tokens left are passed over.
+        if (++m_taken % kTokensPerLook == 0 && Expired()) {
+            m_errors.Add(t.file, t.line, kTooLong);
+            m_fatal = true;
+            m_i = m_t.size() - 1;
+        }
         return t;
     }
     bool Is(const char* punct, std::size_t ahead = 0) const {
@@ -462,8 +501,8 @@ private:
             if (isStatic && p.type == D3DXPT_INT && p.cls == D3DXPC_SCALAR && p.elements == 0 && p.data.size() == 1)
                 m_constants[p.name] = static_cast<std::int32_t>(p.data[0]);
             if (!isStatic && !isStructType && !m_fatal) {
-                if (m_out.ParameterIndex(p.name) >= 0) Error(*name, "'" + p.name + "' declared twice");
-                else m_out.parameters.push_back(std::move(p));
+                const std::string declared = p.name;
+                if (!m_out.AddParameter(std::move(p))) Error(*name, "'" + declared + "' declared twice");
             }
             if (!Accept(",")) break;
             name = &Next();
@@ -555,7 +594,12 @@ private:
             a.columns = ti.columns;
             if (nameToken.kind != Tok::Ident) Error(nameToken, "annotation name expected");
             if (a.Numeric()) a.data.assign(a.Components(), 0);
+            // An annotation is its value: one without, or a name given
+            // twice in a block, the D3D9 compiler refuses.
             if (Accept("=")) Initialiser(a, nameToken);
+            else if (nameToken.kind == Tok::Ident) Error(nameToken, "annotation '" + a.name + "' without its value");
+            if (std::any_of(out.begin(), out.end(), [&](const Parameter& b) { return b.name == a.name; }))
+                Error(nameToken, "annotation '" + a.name + "' declared twice");
             Expect(";");
             out.push_back(std::move(a));
         }
@@ -639,19 +683,20 @@ private:
             return;
         }
         if (p.type == D3DXPT_VERTEXSHADER || p.type == D3DXPT_PIXELSHADER) {
-            p.shader.name = p.type == D3DXPT_VERTEXSHADER ? "VertexShader" : "PixelShader";
-            p.shader.info = FindState(p.shader.name);
-            p.shader.line = at.line;
+            p.shader = std::make_unique<State>();
+            p.shader->name = p.type == D3DXPT_VERTEXSHADER ? "VertexShader" : "PixelShader";
+            p.shader->info = FindState(p.shader->name);
+            p.shader->line = at.line;
             if (p.elements == 0) {
                 std::vector<Token> value;
                 CollectValue(value);
-                Value(p.shader, value);
+                Value(*p.shader, value);
                 return;
             }
             // An array: one program per element, in braces.
             if (!Expect("{")) return;
             while (!AtEnd() && !Is("}") && !m_fatal) {
-                State element = p.shader;
+                State element = *p.shader;
                 element.line = Peek().line;
                 std::vector<Token> value;
                 for (int depth = 0; !AtEnd(); ) {
@@ -1010,6 +1055,7 @@ private:
     std::vector<Token> m_t;
     std::vector<std::pair<std::size_t, bool>> m_rowMajorFrom; // token index, rows from there on
     std::size_t m_i = 0;
+    std::size_t m_taken = 0; // tokens passed, for the deadline's look
     Errors& m_errors;
     EffectData& m_out;
     std::set<std::string> m_structs;
@@ -1053,7 +1099,10 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
             read.push_back({{}, o.file, o.line, "pack_matrix " + std::string(how)});
         }
         Reader reader(Tokenize(read, errors), errors, out);
-        reader.Run();
+        // Past the deadline the tokens may stop short: the reason, not what
+        // reading them would say.
+        if (!Expired()) reader.Run();
+        else if (!errors.Any()) errors.Add(0, 0, kTooLong);
         if (!errors.Any()) {
             // The compiler reads the same preprocessed lines, one for one,
             // with what only the effect knows blanked out.
@@ -1074,7 +1123,8 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
                 }
             std::string source;
             for (const std::string& l : lines) source += l + "\n";
-            CompileEffectShaders(out, source, where, pre.files[0], messages);
+            if (!CompileEffectShaders(out, source, where, pre.files[0], messages))
+                errors.Add(0, 0, "the effect took too long to compile");
         }
     }
     errorText = errors.Text() + messages;

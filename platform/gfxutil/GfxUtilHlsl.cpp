@@ -9,7 +9,9 @@
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
+#include "platform/gfxutil/GfxUtilHlslRefusals.h"
 #include "platform/gfxutil/GfxUtilHlslRewrite.h"
+#include "platform/gfxutil/GfxUtilHlslTemporaries.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/GfxUtilShader.h"
@@ -204,6 +206,16 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
                   const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
                   std::string& errors) {
     std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(lines.text));
+    // Forms the language refuses that the front end would take, named at their line.
+    if (std::size_t formAt = 0; !PassesExpired() && !RefuseInvalidForms(prepared, entry, formAt, errors)) {
+        const auto line = std::size_t(1 + std::count(prepared.begin(), prepared.begin() + std::ptrdiff_t(formAt), '\n'));
+        const std::size_t lineStart = prepared.rfind('\n', formAt == 0 ? 0 : formAt - 1);
+        const std::size_t column = lineStart == std::string::npos ? formAt + 1 : formAt - lineStart;
+        const PreprocessedText::Origin o = lines.At(line);
+        errors = lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
+                 std::to_string(column) + "): error: " + errors + "\n";
+        return false;
+    }
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
         errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";
@@ -260,6 +272,13 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     std::vector<std::uint32_t> spirv;
     if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors))
         return false;
+    // What the profile's temporary registers cannot hold is refused here:
+    // its GLSL would compile, then hold the driver at the first draw.
+    if (!LocalArraysFitTemporaries(spirv, HlslTemporaryRegisters(profile.vertex, profile.major, profile.minor),
+                                   source, errorAt, layoutError)) {
+        layoutError += " (" + std::string(profileText) + ")";
+        return refuse();
+    }
     // What the program never reads leaves the table, and each constant keeps
     // the registers up to the last one the program reads; the rest is laid
     // out again without what that frees, as the D3D9 compiler lays out only

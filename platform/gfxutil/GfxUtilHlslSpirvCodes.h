@@ -1,7 +1,7 @@
 #pragma once
 // SPIR-V's published numbers and instruction layout, as the passes over the
-// SPIR-V of a high-level program (GfxUtilHlslRegisters.h, GfxUtilHlslSpirv.h)
-// read and write them. Private to the HLSL compiler.
+// SPIR-V of a high-level program (GfxUtilHlslRegisters.h, GfxUtilHlslSpirv.h,
+// GfxUtilHlslTemporaries.h) read and write them. Private to the HLSL compiler.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,24 +9,26 @@
 namespace gfx::spirv {
 
 // Opcodes.
-constexpr std::uint32_t kOpMemberName = 6, kOpExtInstImport = 11, kOpExtInst = 12, kOpMemoryModel = 14,
+constexpr std::uint32_t kOpName = 5, kOpMemberName = 6, kOpExtInstImport = 11, kOpExtInst = 12, kOpMemoryModel = 14,
                         kOpTypeBool = 20, kOpTypeInt = 21, kOpTypeFloat = 22, kOpTypeVector = 23, kOpTypeMatrix = 24,
                         kOpTypeArray = 28, kOpTypeRuntimeArray = 29, kOpTypeStruct = 30, kOpTypePointer = 32,
-                        kOpConstant = 43, kOpFunction = 54, kOpVariable = 59, kOpLoad = 61, kOpStore = 62,
+                        kOpConstantTrue = 41, kOpConstantFalse = 42, kOpConstant = 43, kOpConstantComposite = 44,
+                        kOpConstantNull = 46, kOpFunction = 54, kOpFunctionParameter = 55, kOpVariable = 59, kOpLoad = 61, kOpStore = 62,
                         kOpAccessChain = 65, kOpInBoundsAccessChain = 66, kOpDecorate = 71, kOpMemberDecorate = 72,
                         kOpVectorExtractDynamic = 77, kOpVectorShuffle = 79, kOpCompositeConstruct = 80,
                         kOpCompositeExtract = 81, kOpCompositeInsert = 82, kOpCopyObject = 83, kOpTranspose = 84,
                         kOpConvertFToU = 109, kOpConvertFToS = 110, kOpBitcast = 124, kOpFAdd = 129,
                         kOpVectorTimesScalar = 142, kOpMatrixTimesScalar = 143, kOpVectorTimesMatrix = 144,
                         kOpMatrixTimesVector = 145, kOpMatrixTimesMatrix = 146, kOpSelect = 169, kOpPhi = 245,
-                        kOpLabel = 248, kOpDecorateString = 5632;
+                        kOpLabel = 248, kOpCopyLogical = 400, kOpDecorateString = 5632;
 // Decorations.
 constexpr std::uint32_t kDecorationBlock = 2, kDecorationRowMajor = 4, kDecorationArrayStride = 6,
                         kDecorationMatrixStride = 7, kDecorationBuiltIn = 11, kDecorationOffset = 35,
                         kDecorationUserSemantic = 5635;
 constexpr std::uint32_t kBuiltInFragCoord = 15;
 // Storage classes.
-constexpr std::uint32_t kStorageInput = 1, kStorageUniform = 2, kStorageFunction = 7;
+constexpr std::uint32_t kStorageUniformConstant = 0, kStorageInput = 1, kStorageUniform = 2, kStorageFunction = 7,
+                        kStoragePushConstant = 9, kStorageStorageBuffer = 12;
 // GLSL.std.450 extended instructions.
 constexpr std::uint32_t kGlslFloor = 8;
 

@@ -64,6 +64,25 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// Files saved by Windows editors start with a UTF-8 byte-order mark and may
+// end their lines with CR LF or (older Mac editors) a lone CR: the mark is
+// dropped and each line end made one '\n', so a lone CR does not join the
+// lines it ends (the first "//" would hide the rest of the file) and every
+// line keeps its number.
+std::string PlainLines(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t from = 0; from < text.size();) {
+        const std::size_t cr = std::min(text.find('\r', from), text.size());
+        out.append(text, from, cr - from);
+        if (cr == text.size()) break;
+        out += '\n';
+        from = cr + (text.compare(cr, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return out;
+}
+
 // Comments out (a block comment's characters become spaces, so columns and
 // line breaks stay), carriage returns dropped, and line continuations
 // joined: the joined line keeps the first line's number and the lines it
@@ -71,58 +90,69 @@ std::string FolderOf(const std::string& path) {
 // the line of a comment without its end, 0 when none.
 std::string SplitClean(std::string_view text, int& openComment) {
     openComment = 0;
+    // Lines are counted only where a comment opens, from where the last
+    // count ended: once over the text in all.
+    std::size_t counted = 0;
     int line = 1;
+    const auto lineAt = [&](std::size_t at) {
+        line += static_cast<int>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
+                                            text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+        counted = at;
+        return line;
+    };
+    // Plain runs are copied whole: a text of megabytes is looked at byte by
+    // byte only in its strings and comments.
     std::string out;
     out.reserve(text.size());
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t stop = std::min(text.find_first_of("\"/\r", i), text.size());
+        out.append(text.substr(i, stop - i));
+        i = stop;
+        if (i >= text.size()) break;
         const char c = text[i];
-        if (c == '\n') ++line;
-        if (inString) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (c == '\r') {
+            ++i;
+        } else if (c == '"') {
             out += c;
-            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') out += text[++i];
-            else if (c == '"' || c == '\n') inString = false;
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-            out += c;
-        } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
-            while (i < text.size() && text[i] != '\n') ++i;
-            if (i < text.size()) {
-                out += '\n';
-                ++line;
+            for (++i; i < text.size();) {
+                const char d = text[i++];
+                out += d;
+                if (d == '\\' && i < text.size() && text[i] != '\n') out += text[i++];
+                else if (d == '"' || d == '\n') break;
             }
-        } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
-            const int start = line;
+        } else if (next == '/') {
+            i = std::min(text.find('\n', i), text.size()); // the line end stays
+        } else if (next == '*') {
+            const std::size_t end = text.find("*/", i + 2);
+            const std::size_t last = end == std::string_view::npos ? text.size() : end;
             out += "  ";
-            i += 2;
-            while (i < text.size() && !(text[i] == '*' && i + 1 < text.size() && text[i + 1] == '/')) {
-                if (text[i] == '\n') {
-                    out += '\n';
-                    ++line;
-                } else if (text[i] != '\r') {
-                    out += ' ';
-                }
-                ++i;
-            }
-            if (i >= text.size()) {
-                openComment = start;
+            for (std::size_t k = i + 2; k < last; ++k)
+                if (text[k] == '\n') out += '\n';
+                else if (text[k] != '\r') out += ' ';
+            if (end == std::string_view::npos) {
+                openComment = lineAt(i);
                 break;
             }
             out += "  ";
-            ++i; // past '/'
-        } else if (c != '\r') {
+            i = end + 2;
+        } else {
             out += c;
+            ++i;
         }
     }
+    if (out.find('\\') == std::string::npos) return out;
     std::string joined;
     joined.reserve(out.size());
     std::size_t pendingBlank = 0;
-    for (std::size_t i = 0; i < out.size(); ++i) {
+    for (std::size_t i = 0; i < out.size();) {
+        const std::size_t stop = std::min(out.find_first_of("\\\n", i), out.size());
+        joined.append(out, i, stop - i);
+        i = stop;
+        if (i >= out.size()) break;
         if (out[i] == '\\' && i + 1 < out.size() && out[i + 1] == '\n') {
             ++pendingBlank;
-            ++i;
+            i += 2;
             continue;
         }
         joined += out[i];
@@ -130,6 +160,7 @@ std::string SplitClean(std::string_view text, int& openComment) {
             joined.append(pendingBlank, '\n');
             pendingBlank = 0;
         }
+        ++i;
     }
     joined.append(pendingBlank, '\n');
     return joined;
@@ -305,6 +336,11 @@ public:
     void Run(std::string_view text, int file, const std::string& path, std::size_t depth) {
         if (depth == 0) m_bytes += text.size();
         int openComment = 0;
+        std::string plain; // only for text that needs it: most has neither
+        if (text.starts_with("\xEF\xBB\xBF") || text.find('\r') != std::string_view::npos) {
+            plain = PlainLines(text);
+            text = plain;
+        }
         const std::string clean = SplitClean(text, openComment);
         if (openComment) Error(file, openComment, "comment without its end");
         struct Cond {

@@ -85,15 +85,18 @@ public:
     explicit Assembler(std::uint32_t flags) : m_skipLimits((flags & D3DXSHADER_SKIPVALIDATION) != 0) {}
 
     void Run(std::string_view text) {
+        // Text saved by Windows editors: a UTF-8 byte-order mark first, and
+        // lines ended by CR LF or a lone CR, each one line end.
+        if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
         int line = 0;
         std::size_t pos = 0;
         while (pos <= text.size()) {
-            std::size_t end = text.find('\n', pos);
+            std::size_t end = text.find_first_of("\r\n", pos);
             if (end == std::string_view::npos) end = text.size();
             ++line;
             Statement(line, text.substr(pos, end - pos));
             if (m_stop) break;
-            pos = end + 1;
+            pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
         }
         if (!m_stop && m_model == 0) Error(line, "missing version line");
         // A vertex program's input register is bound to a stream element

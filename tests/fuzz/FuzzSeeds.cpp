@@ -1229,6 +1229,14 @@ void HlslSourceSeeds(SeedFolder& kFolder)
             "  return lerp(s, texCUBE(Sky, i.uv.xyy), saturate(f)) * (On ? 1 : 0); }\n"},
         {3, "#pragma pack_matrix(row_major)\nfloat3x3 Turn;\nsampler s;\n"
             "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2Dproj(s, float4(mul(float3(uv, 1), Turn), 1)); }\n"},
+        // Saved by Windows and older Mac editors: a byte-order mark, CR LF
+        // and lone CR line ends, a comment ended by a lone CR.
+        {3, "\xEF\xBB\xBF"
+            "// tint\rfloat4 Tint;\rfloat4 main() : COLOR\r\n{ return Tint; }\r\n"},
+        // Forms the compile refuses: a swizzle written twice, a division by
+        // a constant zero, a local array indexed past the registers.
+        {4, "int k;\nfloat4 main() : COLOR\n{ float4 x = 0; x.xzzx = 1; int a = 1, b = 0; float4 l[40];\n"
+            "  for (int i = 0; i < 40; ++i) l[i] = i;\n  return x + a / b + l[k]; }\n"},
         // An effect file's entry: annotations, strings, shader objects and
         // techniques around it; uniform parameters; a local flat list.
         {3, "string Name = \"a; <b>\";\nfloat Level < string UIName = \"level\"; > = 0.5;\n"
@@ -1576,6 +1584,11 @@ void EffectSeeds(SeedFolder& kFolder)
         "pixelshader Kept = compile ps_2_0 PS(false);\n"
         "technique C { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(true); }\n"
         "pass { VertexShader = compile vs_1_1 VS(); PixelShader = <Kept>; } }\ntechnique F { pass { Lighting = false; } }\n",
+        // Saved by Windows and older Mac editors: a byte-order mark, lone CR
+        // and CR LF line ends, a first line that is a comment.
+        "\xEF\xBB\xBF"
+        "// an effect\rfloat4 Tint = {1, 0, 0, 1};\rfloat4 PS() : COLOR { return Tint; }\r\n"
+        "technique T { pass { PixelShader = compile ps_2_0 PS(); } }\r",
     };
     for (const char* pcText : apcTexts)
         kFolder.Add(std::vector<std::uint8_t>(pcText, pcText + std::strlen(pcText)));

@@ -49,6 +49,7 @@
 #include "framework/COrvaneCamera.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/game/data/CoplanarFaces.h"
+#include "tests/support/DemoDataOnce.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoPanels.h"
@@ -97,9 +98,9 @@ protected:
     {
         FrameworkTest::SetUp();
         setenv("ORVANE_GFX_BACKEND", "null", 0);
-        // The whole set, music and all, written afresh in the test's own
-        // folder: the build's copy keeps the settings a player left there.
-        ASSERT_TRUE(BuildDemoData(Folder().string()));
+        // The whole set, music and all, fresh in the test's own folder: the
+        // build's copy keeps the settings a player left there.
+        ASSERT_TRUE(demotest::CopyDemoData(Folder().string()));
         CLocale::SetDrawnTextRecorder([this](const std::string& kText) {
             ++m_uiDrawn;
             if (m_bKeepDrawn)

@@ -30,6 +30,7 @@
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tests/game/support/CHeadlessPrison.h"
+#include "tests/support/DemoDataOnce.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoPanels.h"
 #include "tools/COrvaneDemoPrison.h"
@@ -209,7 +210,7 @@ protected:
     {
         FrameworkTest::SetUp();
         setenv("ORVANE_GFX_BACKEND", "null", 0);
-        ASSERT_TRUE(BuildDemoData(Folder().string()));
+        ASSERT_TRUE(demotest::CopyDemoData(Folder().string()));
     }
 
     // Every figure of the font drawn inside the canvas this frame has marks

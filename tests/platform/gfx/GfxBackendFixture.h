@@ -2,6 +2,7 @@
 // A top object and a device on one back end, for tests run on both.
 
 #include "tests/platform/gfx/GfxTestUtil.h"
+#include "tests/support/SanitizedBuild.h"
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,15 @@ protected:
 
 inline std::string GlReadBackParamName(const ::testing::TestParamInfo<bool>& info) {
     return info.param ? "FramebufferObject" : "Window";
+}
+
+// The read-backs a suite of compiled HLSL programs draws through: both
+// optimised; in a sanitized build the framebuffer object's alone, as each
+// case's compile through glslang's child costs seconds there and the two
+// read-backs are the gfx tests' own subject.
+inline ::testing::internal::ParamGenerator<bool> HlslDrawReadBacks() {
+    if (ORVANE_SANITIZED_BUILD) return ::testing::ValuesIn(std::vector<bool>{true});
+    return ::testing::Bool();
 }
 
 } // namespace gfxtest

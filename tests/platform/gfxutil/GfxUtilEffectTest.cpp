@@ -2,6 +2,7 @@
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxBackendFixture.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <chrono>
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
@@ -590,6 +592,50 @@ TEST(GfxUtilEffectReadTest, TechniquesPassesAndTheirShaders) {
     EXPECT_EQ(out, fx);
     fx->Release();
     EXPECT_EQ(fx->Release(), 0u);
+}
+
+// An effect saved by Windows and older Mac editors: a byte-order mark
+// first and CR LF or lone CR line ends. Its first "//" comment hides nothing,
+// so its programs are read and compiled, and problems keep their lines.
+TEST(GfxUtilEffectReadTest, ByteOrderMarksAndEveryLineEndAreRead) {
+    for (const std::string end : {"\r", "\r\n"}) {
+        SCOPED_TRACE(end == "\r" ? "CR" : "CR LF");
+        const std::string text = "\xEF\xBB\xBF// a sprite effect" + end + "float4 Tint = {1, 0, 0, 1};" + end +
+                                 "float4 PS() : COLOR { return Tint; }" + end +
+                                 "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }" + end;
+        std::string errors;
+        ID3DXEffectCompiler* fx = Compile(text, &errors);
+        ASSERT_NE(fx, nullptr) << errors;
+        D3DXEFFECT_DESC desc;
+        ASSERT_EQ(fx->GetDesc(&desc), D3D_OK);
+        EXPECT_EQ(desc.Parameters, 1u);
+        EXPECT_EQ(desc.Techniques, 1u);
+        D3DXPASS_DESC pd{};
+        ASSERT_EQ(fx->GetPassDesc(fx->GetPass("T", 0), &pd), D3D_OK);
+        ASSERT_NE(pd.pPixelShaderFunction, nullptr) << errors;
+        EXPECT_TRUE(IsShaderContainer(pd.pPixelShaderFunction));
+        EXPECT_EQ(fx->Release(), 0u);
+        const std::string wrong = ErrorsOf("\xEF\xBB\xBF// note" + end + end + "float4 Tint = {1, 0, 0, 1}" + end +
+                                           "technique T { pass { } }" + end);
+        EXPECT_TRUE(wrong.starts_with("memory(4)")) << wrong;
+    }
+}
+
+// An annotation is a named value: one without its value, or a name given
+// twice in one block, refuses the effect at its line.
+TEST(GfxUtilEffectReadTest, AnnotationsHaveAValueAndANameOnce) {
+    EXPECT_EQ(ErrorsOf("technique < int a = 0; float a = 1.0; > { pass { } }\n"),
+              "memory(1): annotation 'a' declared twice\n");
+    EXPECT_EQ(ErrorsOf("technique\n{\n    pass < int a = 0; float a = 1.0; > { }\n}\n"),
+              "memory(3): annotation 'a' declared twice\n");
+    EXPECT_EQ(ErrorsOf("\ntechnique < int a; > { }\n"), "memory(2): annotation 'a' without its value\n");
+    EXPECT_EQ(ErrorsOf("float4 f < string UIName; > = 0;\n"), "memory(1): annotation 'UIName' without its value\n");
+    std::string errors;
+    ID3DXEffectCompiler* fine = Compile("float4 f < string A = \"a\"; int B = 1; > = 0;\n"
+                                        "technique < int a = 0; > { pass < float a = 1; > { } }\n",
+                                        &errors);
+    ASSERT_NE(fine, nullptr) << errors;
+    EXPECT_EQ(fine->Release(), 0u);
 }
 
 // The names and words of the table give the published numbers, each name once.
@@ -1239,4 +1285,82 @@ TEST_P(GfxUtilEffectDeviceTest, CompiledPassesSendWholeMatricesInTheirMajorOrder
     ASSERT_EQ(fx->GetMatrixArray("Pair", back, 2), D3D_OK);
     EXPECT_EQ(std::memcmp(back, m, sizeof m), 0);
     EXPECT_EQ(fx->Release(), 0u);
+}
+
+// ---- bounds ---------------------------------------------------------------------
+
+namespace {
+
+// An effect of `passes` passes, each compiling the same entry with its own
+// argument: as many distinct programs as passes.
+std::string DistinctPasses(int passes) {
+    std::string text = "float4 main(uniform float k) : COLOR { return k; }\ntechnique T {\n";
+    for (int i = 0; i < passes; ++i)
+        text += " pass P" + std::to_string(i) + " { PixelShader = compile ps_2_0 main(" + std::to_string(i) + ".0); }\n";
+    return text + "}\n";
+}
+
+// `count` top-level parameters, ten a line, named in base 36 to keep
+// 300,000 of them within the 4 MiB a text may have.
+std::string ManyParameters(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        std::string name;
+        for (int n = i; name.empty() || n > 0; n /= 36) name.insert(name.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[n % 36]);
+        text += "float4 g" + name + (i % 10 == 9 ? ";\n" : "; ");
+    }
+    return text;
+}
+
+} // namespace
+
+// However much work an effect holds, its load returns within the deadline of
+// the caller's scope (checked within twice that: the work in hand when the
+// clock is looked at ends first). One that could not be read whole within it
+// fails with the reason; none succeeds with programs or parameters missing.
+TEST_P(GfxUtilEffectDeviceTest, LargeEffectsLoadWithinTheDeadline) {
+    Create();
+    struct Case {
+        const char* what;
+        std::string text;
+        std::uint32_t parameters, passes;
+    };
+    const Case cases[] = {
+        {"10,000 distinct passes", DistinctPasses(10000), 0, 10000},
+        {"300,000 parameters", ManyParameters(300000), 300000, 0},
+    };
+    HlslCompileLimits limits;
+    limits.time = std::chrono::seconds(2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ID3DXEffect* fx = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HlslCompileScope scope(limits);
+        const auto started = std::chrono::steady_clock::now();
+        const HRESULT hr = D3DXCreateEffect(device, c.text.data(), std::uint32_t(c.text.size()), nullptr, nullptr, 0,
+                                            nullptr, &fx, &errors);
+        const auto took = std::chrono::steady_clock::now() - started;
+        EXPECT_LT(took, 2 * limits.time);
+        const std::string messages = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
+        if (errors) errors->Release();
+        if (FAILED(hr)) {
+            EXPECT_EQ(fx, nullptr);
+            EXPECT_NE(messages.find("took too long"), std::string::npos) << messages.substr(0, 300);
+            continue;
+        }
+        // Whole, or not at all.
+        ASSERT_NE(fx, nullptr);
+        EXPECT_EQ(messages, "");
+        D3DXEFFECT_DESC desc{};
+        ASSERT_EQ(fx->GetDesc(&desc), D3D_OK);
+        EXPECT_EQ(desc.Parameters, c.parameters);
+        EXPECT_EQ(fx->ValidateTechnique(fx->GetTechnique(0)), c.passes ? D3D_OK : D3DERR_INVALIDCALL);
+        EXPECT_EQ(fx->Release(), 0u);
+    }
+    // The distinct passes cannot all compile in the time: the file fails.
+    const HlslCompileScope scope(limits);
+    ID3DXEffect* fx = nullptr;
+    EXPECT_TRUE(FAILED(D3DXCreateEffect(device, cases[0].text.data(), std::uint32_t(cases[0].text.size()), nullptr,
+                                        nullptr, 0, nullptr, &fx, nullptr)));
+    EXPECT_EQ(fx, nullptr);
 }

@@ -14,6 +14,7 @@
 #include "tests/platform/gfx/GfxBackendFixture.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfxutil/TempFolder.h"
+#include "tests/support/SanitizedBuild.h"
 
 #include <gtest/gtest.h>
 
@@ -87,6 +88,16 @@ std::string Repeat(const std::string& head, const std::string& unit, const std::
     return s + tail;
 }
 
+// The sizes a shape is measured at. A sanitized build takes tens of times
+// longer a step: the steps, not the time, are counted, so there a pair of
+// sizes a quarter as large, in the same ratio, shows the same growth (the
+// optimised tests measure the full sizes).
+#if ORVANE_SANITIZED_BUILD
+constexpr std::size_t kSmall = 64u << 10, kLarge = 512u << 10;
+#else
+constexpr std::size_t kSmall = 256u << 10, kLarge = 2u << 20;
+#endif
+
 // A source shape aimed at one pass, made to a given size.
 struct Shape {
     const char* name;
@@ -141,13 +152,14 @@ const Shape kShapes[] = {
      [](std::size_t n) { return Repeat("", "struct S# { float4 a; float4 b; }; S# g#;\n", "", n); }},
     {"GlobalsOfOneLargeStruct", "ps_2_0",
      [](std::size_t n) {
+         // The struct's members a fixed part of the smaller size.
          std::string head = "struct S { ";
-         for (int m = 0; m < 4000; ++m) head += "float4 m" + std::to_string(m) + ";";
+         for (std::size_t m = 0; m < std::min<std::size_t>(4000, kSmall / 64); ++m)
+             head += "float4 m" + std::to_string(m) + ";";
          return Repeat(head + "};\n", "S g#;", "", n);
      }},
 };
 
-constexpr std::size_t kSmall = 256u << 10, kLarge = 2u << 20;
 constexpr const char* kPassesTooLong = "preparing the source for the compiler took too long";
 
 // The passes of one compile: its steps, with what the compile said.
@@ -171,8 +183,9 @@ INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslPassesShapeTest, ::testing::ValuesIn(kShap
 
 } // namespace
 
-// Each shape at 256 KB and at 2 MB: the passes' steps grow with the source
-// (eight times the bytes, at most about eight times the steps, where a pass
+// Each shape at 256 KB and at 2 MB (a quarter of each sanitized): the
+// passes' steps grow with the source (eight times the bytes, at most about
+// eight times the steps, where a pass
 // scanning ahead once per token would take 64 times), a few dozen a byte,
 // and the compile ends in a refusal or code well within the deadline.
 TEST_P(GfxUtilHlslPassesShapeTest, TakesStepsLinearInItsSize) {
@@ -277,6 +290,36 @@ TEST(GfxUtilHlslPassesTest, TheMainSourceIsCappedAsTheExpandedIncludesAre) {
     EXPECT_NE(missing.errors.find("cannot open file"), std::string::npos) << missing.errors;
 }
 
+// Sources saved by Windows and older Mac editors: a byte-order mark first,
+// in memory, in a file and in the file it includes, and lines ended by CR LF
+// or a lone CR, compile; a lone CR ends a "//" comment, and a problem is
+// named at its own line.
+TEST(GfxUtilHlslPassesTest, ByteOrderMarksAndEveryLineEndCompile) {
+    const std::string bom = "\xEF\xBB\xBF";
+    TempFolder folder("gfxutil-passes");
+    ASSERT_FALSE(folder.Path().empty());
+    (void)folder.Write("tint.fxh", bom + "// the colour\rfloat4 Tint;\r");
+    for (const std::string end : {"\r", "\r\n"}) {
+        SCOPED_TRACE(end == "\r" ? "CR" : "CR LF");
+        const std::string body = "// a program" + end + "float4 main() : COLOR" + end + "{ return Tint; }" + end;
+        Result inMemory;
+        Compile(inMemory, bom + "float4 Tint;" + end + body, "ps_2_0");
+        ASSERT_EQ(inMemory.hr, D3D_OK) << inMemory.errors;
+        ASSERT_NE(inMemory.table, nullptr);
+        EXPECT_NE(inMemory.table->GetConstantByName(nullptr, "Tint"), nullptr);
+        const std::string path = folder.Write("main.hlsl", bom + "#include \"tint.fxh\"" + end + body);
+        Result fromFile;
+        CompileFile(fromFile, path, "ps_2_0");
+        ASSERT_EQ(fromFile.hr, D3D_OK) << fromFile.errors;
+        EXPECT_NE(fromFile.table->GetConstantByName(nullptr, "Tint"), nullptr);
+        Result wrong;
+        Compile(wrong, bom + "// a program" + end + "float4 main() : COLOR" + end + "{ return Missing; }" + end,
+                "ps_2_0");
+        EXPECT_EQ(wrong.hr, E_FAIL);
+        EXPECT_TRUE(wrong.errors.starts_with("memory(3,")) << wrong.errors;
+    }
+}
+
 namespace {
 
 // Compiled programs drawn on gl and read back.
@@ -299,7 +342,7 @@ protected:
         return out;
     }
 };
-INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslPassesDrawTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslPassesDrawTest, gfxtest::HlslDrawReadBacks(), gfxtest::GlReadBackParamName);
 
 } // namespace
 

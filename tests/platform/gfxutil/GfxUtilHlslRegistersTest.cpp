@@ -218,7 +218,7 @@ protected:
 
     std::vector<IDirect3DVertexDeclaration9*> m_declarations;
 };
-INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslRegistersDrawTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslRegistersDrawTest, gfxtest::HlslDrawReadBacks(), gfxtest::GlReadBackParamName);
 
 namespace {
 

@@ -539,7 +539,7 @@ TEST_P(GfxUtilConstantTableTest, SettersWriteTheRegistersThePublishedTableWrites
     again->Release();
 }
 
-INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslDrawTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslDrawTest, gfxtest::HlslDrawReadBacks(), gfxtest::GlReadBackParamName);
 
 TEST_P(GfxUtilHlslDrawTest, CompiledProgramsDrawWithConstantsSetByName) {
     if (Stopped()) return;

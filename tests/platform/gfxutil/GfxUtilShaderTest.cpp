@@ -148,6 +148,26 @@ TEST(GfxUtilShaderAssembleTest, EachProblemIsReportedWithItsLine) {
     EXPECT_EQ(Assemble("vs_1_1\nmov r2048, v0\n", D3DXSHADER_SKIPVALIDATION).result, D3DXERR_INVALIDDATA);
 }
 
+// Text saved by Windows and older Mac editors: a byte-order mark first and
+// CR LF or lone CR line ends assemble as plain lines do, problems at the same
+// line numbers.
+TEST(GfxUtilShaderAssembleTest, ByteOrderMarksAndEveryLineEndAreRead) {
+    const Assembled plain = Assemble(kVertex11.text);
+    ASSERT_EQ(plain.result, D3D_OK) << plain.errors;
+    for (const std::string end : {"\r", "\r\n"}) {
+        SCOPED_TRACE(end == "\r" ? "CR" : "CR LF");
+        std::string text = "\xEF\xBB\xBF";
+        for (const char c : std::string(kVertex11.text)) text += c == '\n' ? end : std::string(1, c);
+        const Assembled marked = Assemble(text);
+        ASSERT_EQ(marked.result, D3D_OK) << marked.errors;
+        EXPECT_EQ(marked.tokens, plain.tokens);
+        EXPECT_EQ(Assemble("\xEF\xBB\xBFvs_1_1" + end + "// note" + end + end + "madd r0, r0, r0" + end).errors,
+                  "line 4: unknown instruction 'madd'\n");
+    }
+    // Not first, the mark is no part of a word the assembler knows.
+    EXPECT_EQ(Assemble("vs_1_1\n\xEF\xBB\xBFmov r0, v0\n").result, D3DXERR_INVALIDDATA);
+}
+
 // A vertex program's input register is bound to the stream only by its
 // declaration: a read of one never declared is refused at its line, once per
 // register; a program that reads no input needs none.

@@ -25,6 +25,7 @@
 #include "engine/scene/NiIntegerExtraData.h"
 #include "tests/game/data/CoplanarFaces.h"
 #include "tests/game/simulation/objects/PrisonTestSupport.h"
+#include "tests/support/DemoDataOnce.h"
 #include "tools/COrvaneDemoData.h"
 #include "tools/COrvaneDemoLevel.h"
 
@@ -45,7 +46,7 @@ protected:
         CBuildPlacement::Destroy();
         CBuildPlacement::SetPanelTest(nullptr);
         m_kPrevious = std::filesystem::current_path();
-        ASSERT_TRUE(BuildDemoData("demo"));
+        ASSERT_TRUE(demotest::CopyDemoData("demo"));
         std::filesystem::current_path("demo");
         COrvaneTagTree kDocument;
         ASSERT_TRUE(kDocument.Load("data.xml"));

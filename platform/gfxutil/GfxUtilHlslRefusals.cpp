@@ -1,0 +1,614 @@
+#include "platform/gfxutil/GfxUtilHlslRefusals.h"
+
+#include "platform/gfxutil/GfxUtilHlslGuard.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <vector>
+
+namespace gfx {
+namespace {
+
+constexpr std::uint64_t kMaxArrayElements = 65536;
+// Sources come from data files: every check takes time in proportion to the
+// source. A declaration is looked at no further than this many tokens (its
+// brackets one each), and the members of the entry's structs no more often.
+constexpr std::size_t kDeclarationTokens = 32;
+constexpr std::size_t kMembersLooked = 65536;
+constexpr std::size_t kTokensPerLook = 4096; // how often the clock is looked at
+constexpr int kShareOfTimeLeft = 32;         // the checks' share of the compile's time left
+
+bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+enum class Kind : std::uint8_t { Ident, Number, String, Punct };
+
+struct Token {
+    Kind kind;
+    std::string_view text;
+    std::size_t at; // in the source
+    char punct;     // a one-character punctuator; 0 for any other token
+};
+
+// The source's tokens; a line starting with '#' (the packing pragmas the
+// preprocessor leaves) is passed over.
+std::vector<Token> Tokens(std::string_view s) {
+    static const std::string_view kLong[] = {"<<=", ">>=", "==", "!=", "<=", ">=", "+=", "-=", "*=", "/=", "%=",
+                                             "&=",  "|=",  "^=", "<<", ">>", "&&", "||", "++", "--", "::"};
+    std::vector<Token> out;
+    bool lineStart = true;
+    for (std::size_t i = 0; i < s.size();) {
+        const char c = s[i];
+        if (c == '\n') {
+            lineStart = true;
+            ++i;
+            continue;
+        }
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+            continue;
+        }
+        if (c == '#' && lineStart) {
+            while (i < s.size() && s[i] != '\n') ++i;
+            continue;
+        }
+        lineStart = false;
+        std::size_t j = i + 1;
+        Kind kind = Kind::Punct;
+        if (IsIdentStart(c)) {
+            while (j < s.size() && IsIdentChar(s[j])) ++j;
+            kind = Kind::Ident;
+        } else if (std::isdigit(static_cast<unsigned char>(c)) ||
+                   (c == '.' && j < s.size() && std::isdigit(static_cast<unsigned char>(s[j])))) {
+            while (j < s.size() && (IsIdentChar(s[j]) || s[j] == '.' ||
+                                    ((s[j] == '+' || s[j] == '-') && (s[j - 1] == 'e' || s[j - 1] == 'E'))))
+                ++j;
+            kind = Kind::Number;
+        } else if (c == '"') {
+            while (j < s.size() && s[j] != '"' && s[j] != '\n') j += (s[j] == '\\' && j + 1 < s.size()) ? 2 : 1;
+            j = std::min(j + 1, s.size());
+            kind = Kind::String;
+        } else if (j < s.size() && std::strchr("=<>&|+-:", s[j]) && s[j] != '\0') {
+            // Every operator of two or three characters has one of these second.
+            for (const std::string_view op : kLong)
+                if (s.compare(i, op.size(), op) == 0) {
+                    j = i + op.size();
+                    break;
+                }
+        }
+        out.push_back({kind, s.substr(i, j - i), i, kind == Kind::Punct && j == i + 1 ? c : '\0'});
+        i = j;
+    }
+    return out;
+}
+
+// "'word' rest", built by appending (GCC 12 warns falsely of overlapping
+// copies in a chain of '+' starting from a literal).
+std::string Quoted(std::string_view word, std::string_view rest) {
+    std::string out = "'";
+    out += word;
+    out += "'";
+    out += rest;
+    return out;
+}
+
+bool IsAssignment(std::string_view t) {
+    return t == "=" || t == "+=" || t == "-=" || t == "*=" || t == "/=" || t == "%=" || t == "&=" || t == "|=" ||
+           t == "^=" || t == "<<=" || t == ">>=";
+}
+
+// A vector swizzle ("xzzx", "rgba") or a matrix one ("_11_22", "_m00_m11")
+// naming one component twice; false for any other name.
+bool SwizzleRepeats(std::string_view name) {
+    std::set<std::pair<int, int>> seen; // row and column from 0; a vector's row is 0
+    if (name.size() >= 2 && name.size() <= 4) {
+        const std::string_view sets[] = {"xyzw", "rgba"};
+        for (const std::string_view letters : sets) {
+            if (name.find_first_not_of(letters) != std::string_view::npos) continue;
+            for (const char c : name)
+                if (!seen.insert({0, int(letters.find(c))}).second) return true;
+            return false;
+        }
+        return false;
+    }
+    if (name.size() < 6 || name[0] != '_') return false;
+    bool repeats = false;
+    for (std::size_t i = 0; i < name.size();) {
+        if (name[i] != '_') return false;
+        const std::size_t next = std::min(name.find('_', i + 1), name.size());
+        const std::string_view part = name.substr(i + 1, next - i - 1);
+        std::pair<int, int> rc;
+        if (part.size() == 2 && part[0] >= '1' && part[0] <= '4' && part[1] >= '1' && part[1] <= '4')
+            rc = {part[0] - '1', part[1] - '1'};
+        else if (part.size() == 3 && part[0] == 'm' && part[1] >= '0' && part[1] <= '3' && part[2] >= '0' &&
+                 part[2] <= '3')
+            rc = {part[1] - '0', part[2] - '0'}; // "_m00" is "_11"
+        else
+            return false;
+        repeats = !seen.insert(rc).second || repeats;
+        i = next;
+    }
+    return repeats;
+}
+
+// A matrix swizzle mixing the two namings ("_11_m00").
+bool SwizzleMixesNamings(std::string_view name) {
+    if (name.size() < 6 || name[0] != '_') return false;
+    bool ones = false, zeros = false;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t next = std::min(name.find('_', i + 1), name.size());
+        const std::string_view part = name.substr(i + 1, next - i - 1);
+        if (part.size() == 2 && std::isdigit(static_cast<unsigned char>(part[0]))) ones = true;
+        else if (part.size() == 3 && part[0] == 'm') zeros = true;
+        else return false;
+        i = next;
+    }
+    return ones && zeros;
+}
+
+bool IsModifier(std::string_view t) {
+    static const std::set<std::string_view> kModifiers = {
+        "static", "uniform", "const", "extern", "volatile", "shared", "groupshared", "row_major", "column_major",
+        "in", "out", "inout", "precise", "nointerpolation", "linear", "centroid", "noperspective"};
+    return kModifiers.count(t) != 0;
+}
+
+// A built-in scalar, vector or matrix type name ("float", "half3", "int2x4").
+bool IsBuiltinType(std::string_view t) {
+    static const std::string_view kScalars[] = {"float", "half", "double", "int", "uint", "bool", "dword", "min16float",
+                                                "min10float", "min16int", "min12int", "min16uint"};
+    for (const std::string_view s : kScalars) {
+        if (!t.starts_with(s)) continue;
+        const std::string_view rest = t.substr(s.size());
+        if (rest.empty()) return true;
+        if (rest.size() == 1 && rest[0] >= '1' && rest[0] <= '4') return true;
+        if (rest.size() == 3 && rest[0] >= '1' && rest[0] <= '4' && rest[1] == 'x' && rest[2] >= '1' && rest[2] <= '4')
+            return true;
+    }
+    return t == "vector" || t == "matrix";
+}
+
+// An integer scalar or vector type name ("int", "uint3", "dword").
+bool IsIntegerType(std::string_view t) {
+    for (const std::string_view s : {"int", "uint", "dword"}) {
+        if (!t.starts_with(s)) continue;
+        const std::string_view rest = t.substr(s.size());
+        if (rest.empty() || (rest.size() == 1 && rest[0] >= '1' && rest[0] <= '4')) return true;
+    }
+    return false;
+}
+
+// An integer literal ("0", "0x10", "3u"); false for a float one.
+bool IsIntegerLiteral(std::string_view t, unsigned long long& value) {
+    const std::string digits(t);
+    char* end = nullptr;
+    value = std::strtoull(digits.c_str(), &end, 0);
+    if (!end || end == digits.c_str()) return false;
+    for (; *end; ++end)
+        if (*end != 'u' && *end != 'U' && *end != 'l' && *end != 'L') return false;
+    return true;
+}
+
+// The components of a built-in type ("float4" 4, "half2x3" 6); 0 when not one.
+std::size_t Components(std::string_view t) {
+    if (!IsBuiltinType(t) || t == "vector" || t == "matrix") return 0;
+    const std::size_t digit = t.find_first_of("1234");
+    if (digit == std::string_view::npos || (t.starts_with("min1") && digit == 3)) {
+        // "min16float" and its kin: the size after the name
+        const std::size_t after = t.find_first_of("1234", 5);
+        if (after == std::string_view::npos) return 1;
+        return after + 2 < t.size() && t[after + 1] == 'x' ? std::size_t(t[after] - '0') * std::size_t(t[after + 2] - '0')
+                                                          : std::size_t(t[after] - '0');
+    }
+    if (digit + 2 < t.size() && t[digit + 1] == 'x') return std::size_t(t[digit] - '0') * std::size_t(t[digit + 2] - '0');
+    return std::size_t(t[digit] - '0');
+}
+
+class Checker {
+    struct Member {
+        std::size_t type, name; // tokens
+        bool semantic;
+    };
+
+public:
+    Checker(std::string_view source, std::string_view entry)
+        : m_t(Tokens(source)), m_tokens(m_t.data()), m_count(m_t.size()), m_entry(entry) {
+        // Each bracket's partner, found once, so no check walks a list twice.
+        m_match.assign(m_t.size(), m_t.size());
+        std::vector<std::size_t> open;
+        for (std::size_t i = 0; i < m_t.size(); ++i) {
+            if (m_t[i].kind != Kind::Punct) continue;
+            const std::string_view t = m_t[i].text;
+            if (t == "(" || t == "[" || t == "{") {
+                open.push_back(i);
+            } else if ((t == ")" || t == "]" || t == "}") && !open.empty()) {
+                const std::string_view o = m_t[open.back()].text;
+                if ((o == "(") == (t == ")") && (o == "[") == (t == "]")) {
+                    m_match[open.back()] = i;
+                    m_match[i] = open.back();
+                }
+                open.pop_back();
+            }
+        }
+    }
+
+    bool Run(std::size_t& at, std::string& error) {
+        // The checks take no more than a share of the compile's time left:
+        // past it they end where they are (refusing nothing), and the passes
+        // after them keep the rest.
+        if (const HlslCompileScope* scope = HlslCompileScope::Current()) {
+            const auto now = std::chrono::steady_clock::now();
+            m_budgetEnd = now + (std::max(scope->Deadline(), now) - now) / kShareOfTimeLeft;
+            m_timed = true;
+        }
+        if (!Survey()) return true;
+        for (std::size_t i = 0; i < m_t.size() && m_error.empty(); ++i) {
+            if (OutOfTime(i)) return true;
+            Look(i);
+        }
+        if (m_error.empty()) return true;
+        at = m_at;
+        error = m_error;
+        return false;
+    }
+
+private:
+    [[nodiscard]] std::string_view Text(std::size_t i) const { return i < m_count ? m_tokens[i].text : std::string_view(); }
+    [[nodiscard]] bool IsIdent(std::size_t i) const { return i < m_count && m_tokens[i].kind == Kind::Ident; }
+    [[nodiscard]] bool IsPunct(std::size_t i, std::string_view p) const {
+        return i < m_t.size() && m_t[i].kind == Kind::Punct && m_t[i].text == p;
+    }
+    // The same for one character, looked at for nearly every token.
+    [[nodiscard]] bool IsPunct(std::size_t i, char p) const { return i < m_count && m_tokens[i].punct == p; }
+    void Refuse(std::size_t i, std::string error) {
+        if (!m_error.empty()) return;
+        m_at = i < m_t.size() ? m_t[i].at : 0;
+        m_error = std::move(error);
+    }
+    // The token closing the bracket opened at `open` (the end when none).
+    [[nodiscard]] std::size_t Closing(std::size_t open) const { return open < m_t.size() ? m_match[open] : m_t.size(); }
+    // The token after `i`, past the whole of a bracketed part opened there.
+    [[nodiscard]] std::size_t Step(std::size_t i) const {
+        const char p = i < m_count ? m_tokens[i].punct : '\0';
+        return (p == '(' || p == '[' || p == '{') && m_match[i] < m_count ? m_match[i] + 1 : i + 1;
+    }
+    // The pieces of the list within the brackets opened at `open`, split at
+    // its own commas: [first, end) of each.
+    [[nodiscard]] std::vector<std::pair<std::size_t, std::size_t>> Pieces(std::size_t open) const {
+        std::vector<std::pair<std::size_t, std::size_t>> out;
+        const std::size_t close = Closing(open);
+        if (close >= m_t.size()) return out;
+        std::size_t start = open + 1;
+        for (std::size_t i = open + 1; i < close; i = Step(i))
+            if (IsPunct(i, ',')) {
+                out.emplace_back(start, i);
+                start = i + 1;
+            }
+        if (close > start) out.emplace_back(start, close);
+        return out;
+    }
+    [[nodiscard]] bool HasWord(std::pair<std::size_t, std::size_t> piece, std::string_view word) const {
+        for (std::size_t i = piece.first; i < piece.second; i = Step(i))
+            if (IsIdent(i) && Text(i) == word) return true;
+        return false;
+    }
+    [[nodiscard]] std::size_t Find(std::pair<std::size_t, std::size_t> piece, std::string_view punct) const {
+        for (std::size_t i = piece.first; i < piece.second; i = Step(i))
+            if (IsPunct(i, punct)) return i;
+        return piece.second;
+    }
+
+    // What the checks need of the whole source first: the braces that open
+    // function bodies and struct bodies, the members of structs (a member
+    // named "xx" is no swizzle), and the functions' out parameters.
+    [[nodiscard]] bool OutOfTime(std::size_t i) const {
+        return m_timed && i % kTokensPerLook == 0 && std::chrono::steady_clock::now() >= m_budgetEnd;
+    }
+
+    // False when out of time.
+    [[nodiscard]] bool Survey() {
+        m_inFunction.assign(m_t.size(), false);
+        std::vector<bool> kinds; // true: a function body (or a block within one)
+        for (std::size_t i = 0; i < m_t.size(); ++i) {
+            if (OutOfTime(i)) return false;
+            m_inFunction[i] = !kinds.empty() && kinds.back();
+            if (IsPunct(i, '{')) {
+                const bool function = (i >= 1 && IsPunct(i - 1, ')')) ||
+                                      (i >= 3 && IsIdent(i - 1) && IsPunct(i - 2, ':') && IsPunct(i - 3, ')'));
+                const bool structBody = (i >= 1 && IsIdent(i - 1) && Text(i - 1) == "struct") ||
+                                        (i >= 2 && IsIdent(i - 1) && Text(i - 2) == "struct");
+                kinds.push_back(function || (!kinds.empty() && kinds.back()));
+                if (structBody) {
+                    const std::size_t close = std::min(Closing(i), m_t.size());
+                    for (std::size_t k = i + 1; k + 1 < close; k = Step(k))
+                        if (IsIdent(k) && (IsPunct(k + 1, ';') || IsPunct(k + 1, ':') || IsPunct(k + 1, '[') ||
+                                           IsPunct(k + 1, ',')))
+                            m_members.insert(Text(k));
+                    // Its members, one a ';': type, name, whether a semantic is given.
+                    if (IsIdent(i - 1) && Text(i - 1) != "struct") {
+                        std::vector<Member>& members = m_structs[Text(i - 1)];
+                        std::size_t start = i + 1;
+                        for (std::size_t k = i + 1; k < close; k = Step(k)) {
+                            if (!IsPunct(k, ';')) continue;
+                            std::size_t type = start;
+                            while (type < k && IsIdent(type) && IsModifier(Text(type))) ++type;
+                            if (type + 1 < k && IsIdent(type) && IsIdent(type + 1))
+                                members.push_back({type, type + 1, Find({start, k}, ":") != k});
+                            start = k + 1;
+                        }
+                    }
+                }
+            } else if (IsPunct(i, '}') && !kinds.empty()) {
+                kinds.pop_back();
+            }
+            // Integer variables, and those that hold a constant zero: given
+            // 0 where declared (a local, or a static const global), and never
+            // written again.
+            if (IsIdent(i) && IsIntegerType(Text(i)) && IsIdent(i + 1) && !(i >= 1 && IsPunct(i - 1, '('))) {
+                for (std::size_t k = i + 1; IsIdent(k) && k < i + kDeclarationTokens;) {
+                    m_integers.insert(Text(k));
+                    unsigned long long value = 1;
+                    const bool again = !m_declared.insert(Text(k)).second; // declared before: its value may differ
+                    // A static global without a value starts at zero.
+                    const bool staticZero = !m_inFunction[i] && i >= 1 && Text(i - 1) == "static" &&
+                                            (IsPunct(k + 1, ';') || IsPunct(k + 1, ','));
+                    if ((staticZero || (IsPunct(k + 1, '=') && k + 2 < m_t.size() &&
+                                        IsIntegerLiteral(Text(k + 2), value) &&
+                                        (IsPunct(k + 3, ';') || IsPunct(k + 3, ',')) && value == 0)) &&
+                        !m_written.count(Text(k)) && !again)
+                        m_zeros.insert(Text(k));
+                    else
+                        m_zeros.erase(Text(k)); // another value, or none: no constant zero
+                    // the next declarator of the list
+                    std::size_t n = k + 1;
+                    while (n < m_t.size() && n < i + kDeclarationTokens && !IsPunct(n, ',') && !IsPunct(n, ';'))
+                        n = Step(n);
+                    if (!IsPunct(n, ',')) break;
+                    k = n + 1;
+                }
+            }
+            if (IsIdent(i) && ((i + 1 < m_t.size() && m_t[i + 1].kind == Kind::Punct &&
+                                (IsAssignment(Text(i + 1)) || Text(i + 1) == "++" || Text(i + 1) == "--") &&
+                                !(i >= 1 && IsIntegerType(Text(i - 1))) && !(i >= 1 && IsPunct(i - 1, ','))) ||
+                               (i >= 1 && (IsPunct(i - 1, "++") || IsPunct(i - 1, "--"))) ||
+                               (i >= 1 && (IsPunct(i - 1, '(') || IsPunct(i - 1, ',')) && m_inFunction[i] &&
+                                (IsPunct(i + 1, ',') || IsPunct(i + 1, ')'))))) {
+                // Written, or handed to a call that may write it.
+                m_written.insert(Text(i));
+                m_zeros.erase(Text(i));
+            }
+            // A function: a name and its list at the top level, then a body.
+            if (!m_inFunction[i] && IsIdent(i) && IsPunct(i + 1, '(') && i >= 1 && (IsIdent(i - 1) || IsPunct(i - 1, '>'))) {
+                const std::size_t close = Closing(i + 1);
+                std::size_t after = close + 1;
+                if (IsPunct(after, ':')) after += 2;
+                if (!IsPunct(after, '{')) continue;
+                std::vector<bool> outs;
+                for (const auto& piece : Pieces(i + 1)) outs.push_back(HasWord(piece, "out") || HasWord(piece, "inout"));
+                m_functions[Text(i)].push_back(std::move(outs));
+            }
+        }
+        return true;
+    }
+
+    void Look(std::size_t i) {
+        const Token& t = m_t[i];
+        const bool statementStart = i == 0 || IsPunct(i - 1, ';') || IsPunct(i - 1, '{') || IsPunct(i - 1, '}');
+        if (t.kind == Kind::Punct && t.text == "." && IsIdent(i + 1) && i >= 1 &&
+            (IsIdent(i - 1) || IsPunct(i - 1, ']') || IsPunct(i - 1, ')')) && SwizzleRepeats(Text(i + 1)) &&
+            !m_members.count(Text(i + 1)) && i + 2 < m_t.size() && m_t[i + 2].kind == Kind::Punct &&
+            IsAssignment(Text(i + 2)))
+            return Refuse(i + 1, "the swizzle " + Quoted(Text(i + 1), " is written to but names a component twice"));
+        if (t.kind == Kind::Punct && t.text == "." && IsIdent(i + 1) && SwizzleMixesNamings(Text(i + 1)) &&
+            !m_members.count(Text(i + 1)))
+            return Refuse(i + 1, "the swizzle " + Quoted(Text(i + 1), " mixes the _11 and _m00 namings"));
+        if (t.kind == Kind::Punct && t.text == "[") return Brackets(i, statementStart);
+        if (t.kind == Kind::Punct && m_inFunction[i] && (t.text == "/" || t.text == "%" || t.text == "/=" ||
+                                                         t.text == "%="))
+            return Division(i);
+        if (t.kind == Kind::Punct && t.text == "(" && i >= 1 && IsIdent(i - 1) && m_inFunction[i])
+            return Call(i - 1);
+        if (t.kind != Kind::Ident) return;
+        if (t.text == "struct" && IsPunct(i + 1, '{') && IsPunct(Closing(i + 1) + 1, ';'))
+            return Refuse(i, "a struct without a name declares no variable");
+        if (t.text == "typedef") return Typedef(i);
+        if (IsModifier(t.text) && (i == 0 || !IsModifier(Text(i - 1)))) Modifiers(i, statementStart);
+        if (!m_error.empty()) return;
+        if (!m_inFunction[i] && IsPunct(i + 1, '(') && i >= 1 && (IsIdent(i - 1) || IsPunct(i - 1, '>')))
+            Declaration(i);
+    }
+
+    // '[' after a name: an array's size; at the start of a statement or
+    // declaration: attributes.
+    void Brackets(std::size_t i, bool statementStart) {
+        if (i >= 2 && IsIdent(i - 1) && IsIdent(i - 2) && i + 2 < m_t.size() && m_t[i + 1].kind == Kind::Number &&
+            IsPunct(i + 2, ']') && Text(i - 2) != "return") {
+            const std::string digits(Text(i + 1));
+            char* end = nullptr;
+            const unsigned long long n = std::strtoull(digits.c_str(), &end, 0);
+            if (end && (*end == '\0' || *end == 'u' || *end == 'U' || *end == 'l' || *end == 'L') &&
+                n > kMaxArrayElements)
+                return Refuse(i + 1, "an array of " + digits + " elements: at most " +
+                                         std::to_string(kMaxArrayElements));
+        }
+        // An array sized by its list: the values fill whole elements.
+        if (i >= 2 && IsIdent(i - 1) && IsIdent(i - 2) && IsPunct(i + 1, ']') && IsPunct(i + 2, '=') &&
+            IsPunct(i + 3, '{')) {
+            const std::size_t width = Components(Text(i - 2));
+            std::size_t values = 0;
+            bool plain = true; // numbers and braces only: constructors and names are not counted here
+            const std::size_t close = Closing(i + 3);
+            for (std::size_t k = i + 4; k < close && plain; ++k) {
+                if (m_t[k].kind == Kind::Number) ++values;
+                else plain = IsPunct(k, ',') || IsPunct(k, '{') || IsPunct(k, '}') || IsPunct(k, '-');
+            }
+            if (width > 0 && close < m_t.size() && plain && values % width != 0)
+                return Refuse(i + 3, std::to_string(values) + " values do not fill whole elements of " +
+                                         Quoted(Text(i - 2), ""));
+        }
+        if (!statementStart && !(i >= 1 && IsIdent(i - 1) && Text(i - 1) == "else")) return;
+        std::set<std::string_view> names;
+        for (std::size_t k = i; IsPunct(k, '[') && IsIdent(k + 1);) {
+            if (!names.insert(Text(k + 1)).second)
+                return Refuse(k + 1, "the attribute " + Quoted(Text(k + 1), " is given twice"));
+            // A loop is unrolled, or kept a loop: not both.
+            if (names.count("unroll") && (names.count("loop") || names.count("fastopt")))
+                return Refuse(k + 1, std::string("'unroll' with '") + (names.count("loop") ? "loop" : "fastopt") + "'");
+            k = Closing(k) + 1;
+        }
+    }
+
+    // An integer divided by a constant zero: the D3D9 compiler folds the
+    // constants and refuses it (glslang folds it to zero).
+    void Division(std::size_t i) {
+        if (i == 0 || i + 1 >= m_t.size()) return;
+        unsigned long long value = 1;
+        const bool zero = (m_t[i + 1].kind == Kind::Number && IsIntegerLiteral(Text(i + 1), value) && value == 0) ||
+                          (IsIdent(i + 1) && m_zeros.count(Text(i + 1)) && !IsPunct(i + 2, '.') &&
+                           !IsPunct(i + 2, '[') && !IsPunct(i + 2, '('));
+        if (!zero) return;
+        const bool integer = (m_t[i - 1].kind == Kind::Number && IsIntegerLiteral(Text(i - 1), value)) ||
+                             (IsIdent(i - 1) && m_integers.count(Text(i - 1)) && !(i >= 2 && IsPunct(i - 2, '.')));
+        if (integer) Refuse(i, "an integer divided by zero");
+    }
+
+    // A run of modifiers from `i`: each once, and none with one it excludes.
+    void Modifiers(std::size_t i, bool statementStart) {
+        std::set<std::string_view> seen;
+        std::size_t k = i;
+        for (; IsIdent(k) && IsModifier(Text(k)); ++k)
+            if (!seen.insert(Text(k)).second)
+                return Refuse(k, Quoted(Text(k), " is given twice"));
+        if (seen.count("static") && (seen.count("uniform") || seen.count("extern")))
+            return Refuse(i, "'static' with " + Quoted(seen.count("uniform") ? "uniform" : "extern", ""));
+        if (seen.count("uniform") && (seen.count("out") || seen.count("inout")))
+            return Refuse(i, "an 'out' parameter cannot be 'uniform'");
+        if (seen.count("row_major") && seen.count("column_major")) return Refuse(i, "'row_major' with 'column_major'");
+        // A majority is a matrix's; no other type takes one.
+        if ((seen.count("row_major") || seen.count("column_major")) && IsIdent(k) && IsBuiltinType(Text(k)) &&
+            Text(k) != "matrix" && Text(k).find('x') == std::string_view::npos)
+            return Refuse(k, Quoted(seen.count("row_major") ? "row_major" : "column_major", " on ") +
+                                 Quoted(Text(k), ", which is no matrix"));
+        if (!m_inFunction[i] || !statementStart) return;
+        for (const std::string_view storage : {"uniform", "in", "out", "inout", "extern", "shared"})
+            if (seen.count(storage))
+                return Refuse(i, Quoted(storage, " is not for a local variable"));
+        if (!seen.count("const") || seen.count("static")) return;
+        // A local constant has its value where it is declared.
+        for (; k < m_t.size() && !IsPunct(k, ';'); k = Step(k))
+            if (IsPunct(k, '=') || k > i + kDeclarationTokens) return;
+        Refuse(i, "a 'const' local without its value");
+    }
+
+    void Typedef(std::size_t i) {
+        std::size_t k = i + 1;
+        while (k < m_t.size() && k < i + kDeclarationTokens && !IsPunct(k, ';')) k = Step(k);
+        if (IsPunct(k, ';') && k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)))
+            Refuse(k - 1, Quoted(Text(k - 1), " is a built-in type and cannot be defined again"));
+    }
+
+    // A function declared at `name`: its return type and its parameters.
+    void Declaration(std::size_t name) {
+        // `uniform` before the name, in the same declaration, is on its return type.
+        for (std::size_t k = name; k-- > 0 && k + kDeclarationTokens > name;) {
+            if (m_t[k].kind == Kind::Punct && !IsPunct(k, '<') && !IsPunct(k, '>') && !IsPunct(k, ',')) break;
+            if (IsIdent(k) && Text(k) == "uniform") return Refuse(k, "'uniform' on a return type");
+        }
+        const bool entry = Text(name) == m_entry;
+        std::size_t after = Closing(name + 1) + 1;
+        if (IsPunct(after, ':')) after += 2;
+        const bool definition = IsPunct(after, '{');
+        for (const auto& piece : Pieces(name + 1)) {
+            const bool out = HasWord(piece, "out") || HasWord(piece, "inout");
+            const std::size_t equals = Find(piece, "=");
+            if (out && equals != piece.second)
+                return Refuse(equals, "an 'out' parameter takes no default value");
+            if (!entry || !definition || HasWord(piece, "uniform")) continue;
+            // A parameter of the entry that is no constant comes from, or
+            // goes to, the stage's registers: a semantic names which.
+            std::size_t type = piece.first;
+            while (type < piece.second && IsIdent(type) && IsModifier(Text(type))) ++type;
+            const bool builtin = IsIdent(type) && IsBuiltinType(Text(type)) && IsIdent(type + 1) &&
+                                 (type + 2 == piece.second || IsPunct(type + 2, '['));
+            if (builtin && Find(piece, ":") == piece.second && !(type + 1 == piece.second))
+                return Refuse(type + 1, Quoted(Text(type + 1), ", a parameter of ") + Quoted(m_entry, ", has no semantic"));
+            if (IsIdent(type) && Find(piece, ":") == piece.second) StructSemantics(Text(type), 0);
+            if (!m_error.empty()) return;
+        }
+    }
+
+    // Every member of a struct the entry reads or writes, and of the
+    // structs within it, names its register by a semantic.
+    void StructSemantics(std::string_view name, int depth) {
+        const auto s = m_structs.find(name);
+        if (s == m_structs.end() || depth > 8) return;
+        for (const Member& m : s->second) {
+            // Structs of structs could name each other's members many times
+            // over: the members looked at are counted.
+            if (m.semantic || ++m_membersLooked > kMembersLooked) continue;
+            if (m_structs.count(Text(m.type))) {
+                StructSemantics(Text(m.type), depth + 1);
+                if (!m_error.empty()) return;
+                continue;
+            }
+            if (!IsBuiltinType(Text(m.type))) continue;
+            return Refuse(m.name, Quoted(Text(m.name), ", a member of ") + Quoted(name, " the entry reads or writes,") +
+                                      " has no semantic");
+        }
+    }
+
+    // A call of a function of the source: a swizzle naming a component
+    // twice is no place for an `out` argument to be written.
+    void Call(std::size_t name) {
+        const auto f = m_functions.find(Text(name));
+        if (f == m_functions.end()) return;
+        const auto pieces = Pieces(name + 1);
+        for (std::size_t a = 0; a < pieces.size(); ++a) {
+            const auto [first, end] = pieces[a];
+            if (end < first + 3 || !IsPunct(end - 2, '.') || !IsIdent(end - 1) || !SwizzleRepeats(Text(end - 1)) ||
+                m_members.count(Text(end - 1)))
+                continue;
+            // Every declaration of that many parameters writes this one.
+            bool writes = false, any = false;
+            for (const std::vector<bool>& outs : f->second) {
+                if (outs.size() != pieces.size()) continue;
+                writes = (any ? writes : true) && outs[a];
+                any = true;
+            }
+            if (any && writes)
+                return Refuse(end - 1, "the swizzle " + Quoted(Text(end - 1), " is written to but names a component twice"));
+        }
+    }
+
+    std::vector<Token> m_t;
+    const Token* m_tokens; // m_t's, looked at directly on the hot path
+    std::size_t m_count;
+    std::string_view m_entry;
+    std::vector<std::size_t> m_match; // by token: its bracket's partner (the end when none)
+    std::vector<bool> m_inFunction;   // by token: within a function's body
+    std::set<std::string_view> m_members;
+    std::map<std::string_view, std::vector<Member>> m_structs;
+    std::size_t m_membersLooked = 0;
+    std::set<std::string_view> m_integers; // names declared with an integer type
+    std::set<std::string_view> m_zeros;    // integers holding a constant zero
+    std::set<std::string_view> m_written;  // names written after their declaration
+    std::set<std::string_view> m_declared; // integers declared so far
+    std::map<std::string_view, std::vector<std::vector<bool>>> m_functions; // name: per declaration, its out parameters
+    std::size_t m_at = 0;
+    std::string m_error;
+    bool m_timed = false;
+    std::chrono::steady_clock::time_point m_budgetEnd;
+};
+
+} // namespace
+
+bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at, std::string& error) {
+    return Checker(source, entry).Run(at, error);
+}
+
+} // namespace gfx

@@ -1,0 +1,24 @@
+#pragma once
+// Forms of the language the D3D9 compiler refuses and glslang's HLSL front
+// end takes: a swizzle written to that names a component twice, `uniform` on
+// a return type, a struct declaring neither a name nor a variable, an array
+// of more than 65,536 elements, an attribute given twice, a default value on
+// an `out` parameter, a modifier given twice or with one it excludes, a
+// `const` local without its value, a storage word on a local, a typedef
+// naming a built-in type, a parameter of the entry without a semantic, and
+// an integer divided by a constant zero. Private to the HLSL compiler: no
+// other library includes it.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace gfx {
+
+// The first form of the list above in `source`, the
+// preprocessed text of a compile whose entry is `entry`: false, with where
+// it stands in `at` and the reason in `error`.
+[[nodiscard]] bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at,
+                                      std::string& error);
+
+} // namespace gfx

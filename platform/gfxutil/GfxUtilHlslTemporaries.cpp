@@ -1,0 +1,319 @@
+#include "platform/gfxutil/GfxUtilHlslTemporaries.h"
+
+#include "platform/gfxutil/GfxUtilHlslSpirvCodes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace gfx {
+namespace {
+
+using namespace spirv;
+
+// Values follow from each other forwards but for a loop's phis: a few walks
+// reach them all.
+constexpr int kTaintWalks = 4;
+// Past this a count is no longer added up: it is far beyond any profile.
+constexpr std::uint64_t kCountCap = std::uint64_t(1) << 32;
+
+std::string LiteralString(const std::vector<std::uint32_t>& spirv, std::size_t at, std::size_t end) {
+    std::string out;
+    for (; at < end; ++at)
+        for (int b = 0; b < 4; ++b) {
+            const char c = char((spirv[at] >> (8 * b)) & 0xFF);
+            if (c == 0) return out;
+            out += c;
+        }
+    return out;
+}
+
+struct Type {
+    std::uint32_t op = 0;
+    std::vector<std::uint32_t> operands; // the words after the result id
+};
+
+class Module {
+public:
+    explicit Module(const std::vector<std::uint32_t>& spirv) : m_spirv(spirv) {}
+
+    // The whole walk; false for a module it cannot walk.
+    bool Read() {
+        if (m_spirv.size() < kHeaderWords) return false;
+        for (int walk = 0; walk < kTaintWalks; ++walk)
+            if (!Taint()) return false;
+        for (std::size_t at = kHeaderWords; at < m_spirv.size();) {
+            const std::uint32_t words = m_spirv[at] >> 16, op = m_spirv[at] & 0xFFFF;
+            if (words == 0 || at + words > m_spirv.size()) return false;
+            const std::uint32_t* w = &m_spirv[at];
+            switch (op) {
+            case kOpName:
+                if (words >= 3) m_names[w[1]] = LiteralString(m_spirv, at + 2, at + words);
+                break;
+            case kOpTypeBool:
+            case kOpTypeInt:
+            case kOpTypeFloat:
+            case kOpTypeVector:
+            case kOpTypeMatrix:
+            case kOpTypeArray:
+            case kOpTypeStruct:
+                if (words >= 2) m_types[w[1]] = {op, std::vector<std::uint32_t>(w + 2, w + words)};
+                break;
+            case kOpConstant:
+                if (words >= 4) m_constants[w[2]] = w[3];
+                break;
+            case kOpVariable:
+                if (words >= 4 && w[3] == kStorageFunction) {
+                    const auto pointee = m_pointees.find(w[1]);
+                    if (pointee != m_pointees.end()) m_roots[w[2]] = {w[2], pointee->second};
+                }
+                break;
+            case kOpAccessChain:
+            case kOpInBoundsAccessChain:
+                if (words >= 4) Chain(w[2], w[3], w + 4, w + words);
+                break;
+            case kOpStore:
+                // Written with a computed value. One written only with the
+                // program's constants or literals (an array handed to a
+                // function, a literal list) is kept by the D3D9 compiler in
+                // constant registers.
+                if (words >= 3 && !m_fromConstants.count(w[2])) {
+                    const auto root = m_roots.find(w[1]);
+                    if (root != m_roots.end()) m_computedWrites.insert(root->second.variable);
+                }
+                break;
+            default:
+                break;
+            }
+            at += words;
+        }
+        return true;
+    }
+
+    // One walk marking the values known only at run time: what is read from
+    // the stage's inputs, its constants or a function's parameters, and
+    // what is made from such values (a loop's counter is not, its steps are
+    // constants: the D3D9 compiler unrolls such a loop). False for a module
+    // it cannot walk.
+    bool Taint() {
+        bool inFunction = false;
+        for (std::size_t at = kHeaderWords; at < m_spirv.size();) {
+            const std::uint32_t words = m_spirv[at] >> 16, op = m_spirv[at] & 0xFFFF;
+            if (words == 0 || at + words > m_spirv.size()) return false;
+            const std::uint32_t* w = &m_spirv[at];
+            at += words;
+            if (op == kOpTypePointer && words == 4) {
+                m_pointees[w[1]] = w[3];
+            } else if (op == kOpVariable && words >= 4 && !inFunction) {
+                const std::uint32_t storage = w[3];
+                if (storage == kStorageUniformConstant || storage == kStorageInput || storage == kStorageUniform ||
+                    storage == kStoragePushConstant || storage == kStorageStorageBuffer)
+                    m_runTime.insert(w[2]);
+                if (storage == kStorageUniformConstant || storage == kStorageUniform || storage == kStoragePushConstant)
+                    m_constantVariables.insert(w[2]);
+            }
+            if (op == kOpFunction) inFunction = true;
+            Constants(op, w, words);
+            if (!inFunction || words < 3) continue;
+            if (op == kOpFunctionParameter) {
+                m_runTime.insert(w[2]);
+            } else if (op == kOpStore) {
+                // A run-time value kept in a variable makes what is read back run-time.
+                if (m_runTime.count(w[2])) m_runTime.insert(Base(w[1]));
+            } else if (op == kOpVariable) {
+                continue;
+            } else {
+                bool any = false;
+                for (std::size_t k = 3; k < words && !any; ++k) any = m_runTime.count(w[k]) != 0;
+                if (op == kOpLoad && words >= 4) any = any || m_runTime.count(Base(w[3])) != 0;
+                if (any) m_runTime.insert(w[2]);
+                if (op == kOpAccessChain || op == kOpInBoundsAccessChain) m_bases[w[2]] = Base(w[3]);
+            }
+        }
+        return true;
+    }
+
+    // Values that are the program's constants or literals, or are made of
+    // nothing else: what a copy of a constant array is written with.
+    void Constants(std::uint32_t op, const std::uint32_t* w, std::uint32_t words) {
+        if (words < 3) return;
+        const auto constant = [&](std::uint32_t id) { return m_fromConstants.count(id) != 0; };
+        bool is = false;
+        switch (op) {
+        case kOpConstant:
+        case kOpConstantTrue:
+        case kOpConstantFalse:
+        case kOpConstantComposite:
+        case kOpConstantNull: is = true; break;
+        case kOpLoad: is = words >= 4 && m_constantVariables.count(Base(w[3])) != 0; break;
+        case kOpCompositeExtract:
+        case kOpCopyObject:
+        case kOpCopyLogical: is = words >= 4 && constant(w[3]); break;
+        case kOpVectorShuffle: is = words >= 5 && constant(w[3]) && constant(w[4]); break;
+        case kOpCompositeConstruct:
+            is = true;
+            for (std::uint32_t k = 3; k < words; ++k) is = is && constant(w[k]);
+            break;
+        default: break;
+        }
+        if (is) m_fromConstants.insert(w[2]);
+    }
+
+    // The variable a pointer is into.
+    [[nodiscard]] std::uint32_t Base(std::uint32_t pointer) const {
+        const auto it = m_bases.find(pointer);
+        return it == m_bases.end() ? pointer : it->second;
+    }
+
+    // The variable indexed at run time that takes the most registers, and
+    // how many; 0 when none.
+    [[nodiscard]] std::uint32_t Largest(std::uint64_t& registers) const {
+        registers = 0;
+        std::uint32_t largest = 0;
+        for (const std::uint32_t variable : m_computed) {
+            if (!m_computedWrites.count(variable)) continue;
+            const std::uint64_t r = Registers(m_roots.at(variable).type, 0);
+            if (r > registers) {
+                registers = r;
+                largest = variable;
+            }
+        }
+        return largest;
+    }
+
+    // The elements of the outermost array of a variable (0: none).
+    [[nodiscard]] std::uint64_t Elements(std::uint32_t variable) const {
+        const auto root = m_roots.find(variable);
+        const auto t = root == m_roots.end() ? m_types.end() : m_types.find(root->second.type);
+        if (t == m_types.end() || t->second.op != kOpTypeArray || t->second.operands.size() < 2) return 0;
+        const auto length = m_constants.find(t->second.operands[1]);
+        return length == m_constants.end() ? 0 : length->second;
+    }
+
+private:
+    struct Root {
+        std::uint32_t variable; // the function's variable the pointer is into
+        std::uint32_t type;     // what the pointer points at
+    };
+
+    // An access chain `result` into `base`: a computed index into an array
+    // anywhere in it marks the variable.
+    void Chain(std::uint32_t result, std::uint32_t base, const std::uint32_t* index, const std::uint32_t* end) {
+        const auto root = m_roots.find(base);
+        if (root == m_roots.end()) return;
+        std::uint32_t type = root->second.type;
+        for (; index < end; ++index) {
+            const auto t = m_types.find(type);
+            if (t == m_types.end()) return;
+            const bool constant = m_runTime.count(*index) == 0;
+            if (t->second.op == kOpTypeArray) {
+                if (!constant) m_computed.insert(root->second.variable);
+                type = t->second.operands.empty() ? 0 : t->second.operands[0];
+            } else if (t->second.op == kOpTypeStruct) {
+                const auto member = m_constants.find(*index);
+                if (member == m_constants.end() || member->second >= t->second.operands.size()) return;
+                type = t->second.operands[member->second];
+            } else if (t->second.op == kOpTypeMatrix || t->second.op == kOpTypeVector) {
+                type = t->second.operands.empty() ? 0 : t->second.operands[0];
+            } else {
+                return;
+            }
+        }
+        m_roots[result] = {root->second.variable, type};
+    }
+
+    // The registers a value of `type` takes; nested no deeper than SPIR-V
+    // from a source can be (a hostile module's cycle ends at the depth).
+    [[nodiscard]] std::uint64_t Registers(std::uint32_t type, int depth) const {
+        const auto t = m_types.find(type);
+        if (t == m_types.end() || depth > 64) return 0;
+        const std::vector<std::uint32_t>& o = t->second.operands;
+        switch (t->second.op) {
+        case kOpTypeMatrix: return o.size() >= 2 ? o[1] : 1;
+        case kOpTypeArray: {
+            if (o.size() < 2) return 0;
+            const auto length = m_constants.find(o[1]);
+            const std::uint64_t n = length == m_constants.end() ? 0 : length->second;
+            return std::min(kCountCap, n * Registers(o[0], depth + 1));
+        }
+        case kOpTypeStruct: {
+            std::uint64_t sum = 0;
+            for (const std::uint32_t member : o) sum = std::min(kCountCap, sum + Registers(member, depth + 1));
+            return sum;
+        }
+        default: return 1;
+        }
+    }
+
+    const std::vector<std::uint32_t>& m_spirv;
+    std::unordered_map<std::uint32_t, std::string> m_names;
+    std::unordered_map<std::uint32_t, Type> m_types;
+    std::unordered_map<std::uint32_t, std::uint32_t> m_pointees;  // pointer type: what it points at
+    std::unordered_map<std::uint32_t, std::uint32_t> m_constants; // 32-bit constants' first word
+    std::unordered_map<std::uint32_t, Root> m_roots;              // pointers into function variables
+    std::unordered_set<std::uint32_t> m_computed;                 // variables indexed at run time
+    std::unordered_set<std::uint32_t> m_computedWrites;           // variables written with computed values
+    std::unordered_set<std::uint32_t> m_constantVariables;        // the program's constants
+    std::unordered_set<std::uint32_t> m_fromConstants;            // values made of constants and literals only
+    std::unordered_map<std::uint32_t, std::uint32_t> m_bases;          // access chains: the variable they are into
+    std::unordered_set<std::uint32_t> m_runTime;                       // values known only at run time
+};
+
+} // namespace
+
+std::uint32_t HlslTemporaryRegisters(bool vertex, std::uint32_t major, std::uint32_t minor) {
+    // The published register counts of each profile.
+    if (vertex) {
+        if (major == 1 || (major == 2 && minor == 0)) return 12;
+        if (major == 2 && minor == 1) return 13; // vs_2_a
+        return major == 3 ? 32 : 0;
+    }
+    if (major == 1) return minor == 4 ? 6 : 2;
+    if (major == 2) return minor == 0 ? 12 : minor == 1 ? 22 : 32; // ps_2_0, ps_2_a, ps_2_b
+    return major == 3 ? 32 : 0;
+}
+
+namespace {
+
+// The first array of `elements` elements declared in a function body of
+// `source`: its name, and where the name stands in `at`. The optimised
+// module keeps no names of locals nor lines, so the declaration is found by
+// its size.
+std::string FindLocalArray(std::string_view source, std::uint64_t elements, std::size_t& at) {
+    const auto ident = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    const std::string size = "[" + std::to_string(elements) + "]";
+    int depth = 0;
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        if (source[i] == '{') ++depth;
+        else if (source[i] == '}') --depth;
+        if (depth <= 0 || source.compare(i, size.size(), size) != 0) continue;
+        std::size_t end = i;
+        while (end > 0 && std::isspace(static_cast<unsigned char>(source[end - 1]))) --end;
+        std::size_t begin = end;
+        while (begin > 0 && ident(source[begin - 1])) --begin;
+        if (begin == end) continue;
+        at = begin;
+        return std::string(source.substr(begin, end - begin));
+    }
+    return {};
+}
+
+} // namespace
+
+bool LocalArraysFitTemporaries(const std::vector<std::uint32_t>& spirv, std::uint32_t registers,
+                               std::string_view source, std::size_t& at, std::string& error) {
+    Module module(spirv);
+    if (!module.Read()) return true;
+    std::uint64_t needed = 0;
+    const std::uint32_t variable = module.Largest(needed);
+    if (needed <= registers) return true;
+    at = 0;
+    const std::string name = FindLocalArray(source, module.Elements(variable), at);
+    error = (name.empty() ? std::string("a local array") : "the local array '" + name + "'") +
+            " is indexed at run time and takes " + std::to_string(needed) + " registers; the profile has " +
+            std::to_string(registers) + " temporary registers";
+    return false;
+}
+
+} // namespace gfx

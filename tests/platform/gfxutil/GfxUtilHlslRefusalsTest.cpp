@@ -1,0 +1,227 @@
+// Forms the D3D9 compiler refuses and glslang's HLSL front end would take:
+// each refused by D3DXCompileShader with its reason at its line, and in an
+// effect, where its passes describe no program; the forms beside them that
+// are fine still compile.
+#include "platform/gfxutil/GfxUtilHlslRefusals.h"
+
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+#include "tests/platform/gfxutil/HlslTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+using namespace gfx;
+using gfx::test::CompileOutcome;
+using gfx::test::Finish;
+
+namespace {
+
+CompileOutcome CompileText(const std::string& source, const char* profile = "ps_2_0") {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", profile, 0, &code,
+                                         &errors, nullptr);
+    return Finish(hr, code, errors);
+}
+
+struct Form {
+    const char* name;
+    const char* source;
+    int line;            // where the refusal is named
+    const char* message; // what it says
+};
+
+const Form kRefused[] = {
+    {"SwizzleWrittenNamesAComponentTwice",
+     "float4 main() : COLOR\n{\n    float4 x = 0;\n    x.xzzx = float4(1, 2, 3, 4);\n    return x;\n}\n", 4,
+     "the swizzle 'xzzx' is written to but names a component twice"},
+    {"ColourSwizzleAddedTo", "float4 main() : COLOR\n{\n    float4 x = 0;\n    x.rr += 1;\n    return x;\n}\n", 4,
+     "the swizzle 'rr'"},
+    {"MatrixSwizzleWrittenNamesAComponentTwice",
+     "float4 main() : COLOR\n{\n    float2x2 m = {1, 2, 3, 4};\n    m._m01_m01 = float2(2, 2);\n    return m[0].xyxy;\n}\n",
+     4, "the swizzle '_m01_m01'"},
+    {"MatrixSwizzleOfBothNamings",
+     "float4 main() : COLOR\n{\n    float2x2 m = 0;\n    m._11_m00 = 1;\n    return m[0].xyxy;\n}\n", 4,
+     "the swizzle '_11_m00'"},
+    {"SwizzleNamingAComponentTwicePassedOut",
+     "void f(inout float2 o) { o += 0.1; }\nfloat4 main() : COLOR\n{\n    float2 x = 0;\n    f(x.yy);\n    return 0;\n}\n",
+     5, "the swizzle 'yy'"},
+    {"IntegerDividedByAConstantZero",
+     "float4 main() : COLOR\n{\n    int x = 1;\n    int y = 0;\n    return x / y;\n}\n", 5,
+     "an integer divided by zero"},
+    {"IntegerRemainderOfAConstantZero",
+     "float4 main() : COLOR\n{\n    int x = 1;\n    int y = 0;\n    return x % y;\n}\n", 5,
+     "an integer divided by zero"},
+    {"UniformReturnType", "\nuniform float4 main() : COLOR\n{\n    return 0;\n}\n", 2, "'uniform' on a return type"},
+    {"StructWithoutNameOrVariable", "struct {float4 a;};\n\nfloat4 main() : COLOR { return 0; }\n", 1,
+     "a struct without a name declares no variable"},
+    {"ArrayOf65537Elements", "float4 main() : COLOR\n{\n    float a[65537];\n    return 0;\n}\n", 3,
+     "an array of 65537 elements: at most 65536"},
+    {"AttributeRepeated", "\n[one][one]\nfloat4 main() : COLOR { return 0; }\n", 2, "the attribute 'one' is given twice"},
+    {"AttributeRepeatedWithArguments", "[one][one(1)]\nfloat4 main() : COLOR { return 0; }\n", 1,
+     "the attribute 'one' is given twice"},
+    {"StatementAttributeRepeated",
+     "float4 u;\nfloat4 main() : COLOR\n{\n    [branch] [branch]\n    if (u.x > 0) return 1;\n    return 0;\n}\n", 4,
+     "the attribute 'branch' is given twice"},
+    {"LoopAttributeRepeated",
+     "float4 main() : COLOR\n{\n    float x = 0;\n    [unroll] [unroll] for (int i = 0; i < 4; i++) x += i;\n    return x;\n}\n",
+     4, "the attribute 'unroll' is given twice"},
+    {"DefaultOnOutParameter",
+     "float f(float a, out float b = 1.0)\n{\n    b = a;\n    return b;\n}\nfloat4 main() : COLOR { return 0; }\n", 1,
+     "an 'out' parameter takes no default value"},
+    {"DefaultOnInoutParameter",
+     "float f(float a, inout float b = 1.0) { b += a; return b; }\nfloat4 main() : COLOR { float x = 2; return f(4, x); }\n",
+     1, "an 'out' parameter takes no default value"},
+    {"ConstLocalWithoutValue", "float4 main() : COLOR\n{\n    const float4 x;\n    return x;\n}\n", 3,
+     "a 'const' local without its value"},
+    {"ModifierTwice", "const const float4 c;\nfloat4 main() : COLOR { return c; }\n", 1, "'const' is given twice"},
+    {"StaticUniform", "static uniform float4 f;\nfloat4 main() : COLOR { return 0; }\n", 1, "'static' with 'uniform'"},
+    {"OutUniformParameter", "void main(out uniform float4 o : COLOR)\n{\n    o = 0;\n}\n", 1,
+     "an 'out' parameter cannot be 'uniform'"},
+    {"UniformLocal", "float4 main(void) : COLOR\n{\n    uniform float f;\n    return 0;\n}\n", 3,
+     "'uniform' is not for a local variable"},
+    {"InLocal", "float4 main(void) : COLOR\n{\n    in float f;\n    return 0;\n}\n", 3,
+     "'in' is not for a local variable"},
+    {"TypedefOfABuiltInType", "typedef float2 float;\nfloat4 main() : COLOR { return 0; }\n", 1,
+     "'float' is a built-in type and cannot be defined again"},
+    {"StaticIntegerWithoutValueDividing", "static uint i;\n\nfloat4 main() : COLOR\n{\n    return 1 / i;\n}\n", 5,
+     "an integer divided by zero"},
+    {"MatrixSwizzleMixingNamings",
+     "float4 main() : COLOR\n{\n    float3x2 m = 0;\n    float2 p = m._11_m00;\n    return p.xyxy;\n}\n", 4,
+     "mixes the _11 and _m00 namings"},
+    {"UnrollWithLoop",
+     "float4 main() : COLOR\n{\n    float r = 0;\n    [loop] [unroll(1)] for (int i = 0; i < 10; ++i) r += 1;\n    return r;\n}\n",
+     4, "'unroll' with 'loop'"},
+    {"MajorityOnAVector", "\ncolumn_major float4 f;\nfloat4 main() : COLOR { return f; }\n", 2,
+     "'column_major' on 'float4', which is no matrix"},
+    {"BothMajorities", "row_major column_major float4x4 m;\nfloat4 main() : COLOR { return m[0]; }\n", 1,
+     "'row_major' with 'column_major'"},
+    {"EntryArrayInputWithoutSemantic", "float4 main(in float2 arr[2]) : COLOR\n{\n    return 0;\n}\n", 1,
+     "'arr', a parameter of 'main', has no semantic"},
+    {"EntryStructMemberWithoutSemantic",
+     "struct apple\n{\n    float2 miss;\n};\nstruct banana\n{\n    apple apl[2];\n    float4 arb : TEXCOORD1;\n};\n"
+     "float4 main(in banana bans[2]) : COLOR\n{\n    return 0;\n}\n",
+     3, "'miss', a member of 'apple' the entry reads or writes, has no semantic"},
+    {"ImplicitArrayNotFilledWhole",
+     "float4 main() : COLOR\n{\n    float4 arr[] = {10, 20, 30, 40, 50, 60, 70};\n    return 0;\n}\n", 3,
+     "7 values do not fill whole elements of 'float4'"},
+    {"EntryInputWithoutSemantic", "\nfloat4 main(in float4 i) : COLOR\n{\n    return 0;\n}\n", 2,
+     "'i', a parameter of 'main', has no semantic"},
+    {"EntryOutputWithoutSemantic", "void main(float4 p : TEXCOORD0, out float4 o)\n{\n    o = p;\n}\n", 1,
+     "'o', a parameter of 'main', has no semantic"},
+};
+
+} // namespace
+
+TEST(GfxUtilHlslRefusalsTest, EachFormIsRefusedAtItsLine) {
+    for (const Form& f : kRefused) {
+        SCOPED_TRACE(f.name);
+        const CompileOutcome r = CompileText(f.source);
+        EXPECT_EQ(r.hr, E_FAIL);
+        EXPECT_NE(r.errors.find("memory(" + std::to_string(f.line) + ","), std::string::npos) << r.errors;
+        EXPECT_NE(r.errors.find(f.message), std::string::npos) << r.errors;
+    }
+}
+
+// What stands beside each form and is fine: a swizzle naming each component
+// once, a member named like a swizzle, attributes of different names (in
+// case too), the largest array, parameters without defaults, constants with
+// their values, a division by something other than zero, the entry's
+// uniform and struct parameters.
+TEST(GfxUtilHlslRefusalsTest, TheFormsBesideThemCompile) {
+    const char* const fine[] = {
+        "float4 main() : COLOR\n{\n    float4 x = 0;\n    x.xz = float2(1, 2);\n    x.wzyx += 1;\n    return x;\n}\n",
+        "struct S { float4 xx; float aa; };\nfloat4 main() : COLOR\n{\n    S s;\n    s.xx = 1;\n    s.aa = 2;\n"
+        "    return s.xx * s.aa;\n}\n",
+        "float4 main() : COLOR\n{\n    float2x2 m = 0;\n    m._m01_m10 = float2(1, 2);\n    return m[0].xyxy + m._11_11_11_11;\n}\n",
+        "void f(inout float2 o) { o += 0.1; }\nfloat4 main() : COLOR\n{\n    float2 x = 0;\n    f(x.yx);\n"
+        "    return x.xxyy;\n}\n",
+        "[one][One]\nfloat4 main() : COLOR { return 0; }\n",
+        "float4 u;\nfloat4 main() : COLOR\n{\n    float x = 0;\n    [unroll] for (int i = 0; i < 4; i++) x += u[i];\n"
+        "    return x;\n}\n",
+        "float4 main() : COLOR\n{\n    float a[4];\n    a[0] = 1;\n    return a[0];\n}\n",
+        "float4 main() : COLOR\n{\n    float4 arr[] = {10, 20, 30, 40, -50, 60, 70, 80};\n    float2x2 m[] = {{1, 2, 3, 4}};\n"
+        "    half h[] = {1, 2, 3};\n    return arr[1] + m[0][1].xyxy + h[2];\n}\n",
+        "float f(float a, float b = 1.0) { return a + b; }\nfloat4 main() : COLOR { return f(2); }\n",
+        "static const float4 k = {1, 2, 3, 4};\nconst float4 c;\nfloat4 main() : COLOR\n{\n    const float h = 0.5;\n"
+        "    return k * c * h;\n}\n",
+        "int d;\nfloat4 main() : COLOR\n{\n    int x = 7;\n    return float(x / 2) + float(x % 3) + float(x / d);\n}\n",
+        "float4 main(float4 c : COLOR0, uniform float4 tint) : COLOR { return c * tint; }\n",
+        "struct In { float4 c : COLOR0; };\nfloat4 main(In i) : COLOR { return i.c; }\n",
+        "struct Inner { float2 uv : TEXCOORD0; };\nstruct In { Inner a; float4 c : COLOR0; };\n"
+        "struct Work { float4 x; };\nfloat4 main(In i) : COLOR { Work w; w.x = i.c; return w.x * i.a.uv.x; }\n",
+        "row_major float4x4 r;\ncolumn_major float3x4 c;\nstatic int s;\nfloat4 main() : COLOR\n{\n    s = 2;\n"
+        "    float4 t = 0;\n    [loop] for (int i = 0; i < 3; ++i) t += r[i] + c[i];\n    return t / s + 1 / s;\n}\n",
+        "typedef float2 vec2;\ntypedef struct { float a; } Holder;\nfloat4 main() : COLOR { vec2 v = 1; Holder h; h.a = 1;"
+        " return v.xyxy * h.a; }\n",
+    };
+    for (const char* source : fine) {
+        SCOPED_TRACE(source);
+        const CompileOutcome r = CompileText(source);
+        EXPECT_EQ(r.hr, D3D_OK) << r.errors;
+    }
+}
+
+// In an effect a refused form makes every compiled pass describe no
+// program, with the reason among the warnings at the effect's own line.
+TEST(GfxUtilHlslRefusalsTest, AnEffectsPassesOfARefusedFormHaveNoProgram) {
+    const std::string text = "technique Early { pass { Lighting = true; } }\n"
+                             "float4 main() : COLOR\n{\n    float4 x = 0;\n    x.xx = 1;\n    return x;\n}\n"
+                             "technique T { pass P { PixelShader = compile ps_2_0 main(); } }\n";
+    ID3DXEffectCompiler* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, &fx, &errors),
+              D3D_OK);
+    ASSERT_NE(errors, nullptr);
+    const std::string messages = static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_NE(messages.find("memory(5): warning: the swizzle 'xx'"), std::string::npos) << messages;
+    D3DXPASS_DESC pass{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("T", 0), &pass), D3D_OK);
+    EXPECT_EQ(pass.pPixelShaderFunction, nullptr);
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+// Sources come from data files: the checks take time in proportion to the
+// source on shapes that would make a naive walk go over it again and again
+// (lists nested in lists, declarations never ended, braces only opened).
+TEST(GfxUtilHlslRefusalsTest, HostileSourcesTakeTimeInProportionToTheirSize) {
+    const auto repeat = [](const std::string& head, const std::string& unit, std::size_t bytes) {
+        std::string s = head;
+        while (s.size() < bytes) s += unit;
+        return s;
+    };
+    const std::string callsOut = "void f(out float a, float b) { a = b; }\nfloat4 main() : COLOR { float x; ";
+    struct Shape {
+        const char* name;
+        std::string head, unit;
+    };
+    const Shape shapes[] = {
+        {"CallsNestedInCalls", callsOut, "f(x.xx, "},
+        {"DeclarationsNeverEnded", "float4 main() : COLOR { ", "const int a, int b = 0, "},
+        {"BracesOnlyOpened", "float4 main() : COLOR ", "{ x.xy = "},
+        {"TypedefsNeverEnded", "", "typedef float2 "},
+        {"AttributesChained", "float4 main() : COLOR { ", "[a(1)]"},
+        {"ReturnTypesOfModifiers", "", "uniform static const f("},
+    };
+    using Clock = std::chrono::steady_clock;
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        Clock::duration took[2];
+        for (const std::size_t bytes : {std::size_t(32) << 10, std::size_t(256) << 10}) {
+            const std::string source = repeat(shape.head, shape.unit, bytes);
+            std::size_t at = 0;
+            std::string error;
+            const auto started = Clock::now();
+            (void)RefuseInvalidForms(source, "main", at, error);
+            took[bytes > (32u << 10)] = Clock::now() - started;
+            EXPECT_LE(at, source.size());
+        }
+        // Eight times the source: about eight times the time, far from 64.
+        EXPECT_LT(took[1], 24 * took[0] + std::chrono::milliseconds(50));
+    }
+}
