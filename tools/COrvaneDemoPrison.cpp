@@ -83,9 +83,16 @@ const Group BUILDINGS[] = {
 // higher level earns more than one of level 0 by its prisoners' pay. The
 // guard room stays cheap too: it is where the escape message sends a
 // player for guards.
+// A single cell hires a guard. A first prison has nothing that calms a
+// bored prisoner, so each turns angry a few hours after a meal, and with no
+// guard near an angry one fights: beaten prisoners turn angry in turn, and
+// with no hospital to heal them the losers die within days. A guard in
+// reach stops a fight before it starts; a guard strikes only an angry
+// prisoner, who is above half health, so its blows alone leave him
+// injured at worst.
 const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
-     {{"cellblocks", "cell_single", {"2", "2", "100", "1", "0", "cell", "40", "0"}},
+     {{"cellblocks", "cell_single", {"2", "2", "100", "1", "0", "cell", "40", "1"}},
       {"cellblocks", "cell_double", {"4", "2", "250", "2", "0", "cell", "60", "0"}},
       {"cellblocks", "cell_secure", {"2", "2", "600", "1", "3", "cell", "100", "0"}},
       // Two-bed cells for the higher security levels.
