@@ -29,17 +29,7 @@ bool Instructions(const std::vector<std::uint32_t>& spirv, std::vector<std::size
     return true;
 }
 
-// A literal string operand from word `at` of an instruction ending at `end`.
-std::string LiteralString(const std::vector<std::uint32_t>& spirv, std::size_t at, std::size_t end) {
-    std::string out;
-    for (; at < end; ++at)
-        for (int b = 0; b < 4; ++b) {
-            const char c = char((spirv[at] >> (8 * b)) & 0xFF);
-            if (c == 0) return out;
-            out += c;
-        }
-    return out;
-}
+using spirv::LiteralString;
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

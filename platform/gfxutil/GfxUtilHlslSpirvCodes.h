@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace gfx::spirv {
 
@@ -39,5 +41,17 @@ constexpr std::size_t kHeaderWords = 5;
 constexpr std::uint32_t WordCount(std::uint32_t first) { return first >> 16; }
 constexpr std::uint32_t Opcode(std::uint32_t first) { return first & 0xFFFF; }
 constexpr std::uint32_t FirstWord(std::uint32_t words, std::uint32_t op) { return (words << 16) | op; }
+
+// A literal string operand from word `at` of an instruction ending at `end`.
+inline std::string LiteralString(const std::vector<std::uint32_t>& spirv, std::size_t at, std::size_t end) {
+    std::string out;
+    for (; at < end; ++at)
+        for (int b = 0; b < 4; ++b) {
+            const char c = char((spirv[at] >> (8 * b)) & 0xFF);
+            if (c == 0) return out;
+            out += c;
+        }
+    return out;
+}
 
 } // namespace gfx::spirv

@@ -18,16 +18,7 @@ constexpr int kTaintWalks = 4;
 // Past this a count is no longer added up: it is far beyond any profile.
 constexpr std::uint64_t kCountCap = std::uint64_t(1) << 32;
 
-std::string LiteralString(const std::vector<std::uint32_t>& spirv, std::size_t at, std::size_t end) {
-    std::string out;
-    for (; at < end; ++at)
-        for (int b = 0; b < 4; ++b) {
-            const char c = char((spirv[at] >> (8 * b)) & 0xFF);
-            if (c == 0) return out;
-            out += c;
-        }
-    return out;
-}
+using spirv::LiteralString;
 
 struct Type {
     std::uint32_t op = 0;
