@@ -3,6 +3,7 @@
 #include "framework/COrvaneDebugOptions.h"
 #include "framework/COrvaneRenderer.h"
 #include "framework/COrvaneTagTree.h"
+#include "tests/tools/DemoDataFolderTest.h"
 #include "tests/tools/DemoTestSupport.h"
 #include "tools/COrvaneDemoLevel.h"
 
@@ -17,33 +18,8 @@
 
 namespace
 {
-class COrvaneDemoDataTest : public testing::Test
+class COrvaneDemoDataTest : public demotest::DemoDataFolderTest
 {
-protected:
-    void SetUp() override
-    {
-        COrvaneDebugOptions::ResetInstance();
-        m_kFolder = demotest::MakeTempFolder("demo");
-        ASSERT_FALSE(m_kFolder.empty());
-        m_kPrevious = std::filesystem::current_path();
-    }
-
-    void TearDown() override
-    {
-        COrvaneDebugOptions::ResetInstance();
-        std::error_code kError;
-        std::filesystem::current_path(m_kPrevious, kError);
-        demotest::RemoveFolder(m_kFolder);
-    }
-
-    static std::string Read(const std::filesystem::path& kPath)
-    {
-        std::ifstream kIn(kPath, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(kIn), std::istreambuf_iterator<char>());
-    }
-
-    std::filesystem::path m_kFolder;
-    std::filesystem::path m_kPrevious;
 };
 
 TEST_F(COrvaneDemoDataTest, TheGameReadsEverySettingItWrites)
