@@ -233,7 +233,9 @@ struct TypeInfo {
 
 class Reader {
 public:
-    Reader(std::vector<Token> tokens, Errors& errors, EffectData& out) : m_errors(errors), m_out(out) {
+    Reader(std::vector<Token> tokens, Errors& errors, EffectData& out, bool rowsByDefault)
+        : m_errors(errors), m_out(out) {
+        m_rowsByDefault = rowsByDefault;
         // Pragmas take effect from where they stand: kept aside by position.
         // Without any, the tokens are taken as they are (a large file's are
         // tens of megabytes).
@@ -490,7 +492,7 @@ private:
         }
         // Without a word of its own a matrix takes the packing the last
         // "#pragma pack_matrix" before it asked for.
-        bool rowsByDefault = false;
+        bool rowsByDefault = m_rowsByDefault;
         for (const auto& [at, rows] : m_rowMajorFrom)
             if (at <= m_i) rowsByDefault = rows;
         if (ti.cls == D3DXPC_MATRIX_COLUMNS && !columnMajor && (rowMajor || rowsByDefault)) ti.cls = D3DXPC_MATRIX_ROWS;
@@ -1179,6 +1181,7 @@ private:
     std::vector<Span> m_hidden;
     std::vector<Token> m_t;
     std::vector<std::pair<std::size_t, bool>> m_rowMajorFrom; // token index, rows from there on
+    bool m_rowsByDefault = false;                              // before any pragma: the compile flags' packing
     std::size_t m_i = 0;
     std::size_t m_taken = 0; // tokens passed, for the deadline's look
     Errors& m_errors;
@@ -1224,7 +1227,7 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
             const std::string_view how = l.substr(kPack.size(), l.size() - kPack.size() - 1); // "row_major"
             read.push_back({{}, o.file, o.line, "pack_matrix " + std::string(how)});
         }
-        Reader reader(Tokenize(read, errors), errors, out);
+        Reader reader(Tokenize(read, errors), errors, out, majority == 1);
         // Past the deadline the tokens may stop short: the reason, not what
         // reading them would say.
         if (!Expired()) reader.Run();
