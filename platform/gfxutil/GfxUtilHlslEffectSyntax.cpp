@@ -37,12 +37,14 @@ std::vector<Tok> Lex(std::string_view s) {
             continue;
         }
         if (c == '#' && lineStart) { // a pragma the preprocessor kept
-            while (i < s.size() && s[i] != '\n') ++i;
+            while (i < s.size() && s[i] != '\n')
+                ++i;
             continue;
         }
         lineStart = false;
         if (c == '/' && i + 1 < s.size() && s[i + 1] == '/') {
-            while (i < s.size() && s[i] != '\n') ++i;
+            while (i < s.size() && s[i] != '\n')
+                ++i;
             continue;
         }
         if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
@@ -65,7 +67,8 @@ std::vector<Tok> Lex(std::string_view s) {
                                     ((s[i] == '+' || s[i] == '-') && (s[i - 1] == 'e' || s[i - 1] == 'E'))))
                 ++i;
         } else if (IdentStart(c)) {
-            while (i < s.size() && IdentChar(s[i])) ++i;
+            while (i < s.size() && IdentChar(s[i]))
+                ++i;
         } else {
             ++i;
         }
@@ -108,33 +111,31 @@ bool ShaderObject(std::string_view w) {
            EqualNoCase(w, "computeshader") || EqualNoCase(w, "domainshader") || EqualNoCase(w, "hullshader");
 }
 
-bool StateObject(std::string_view w) {
-    return w == "BlendState" || w == "DepthStencilState" || w == "RasterizerState";
-}
+bool StateObject(std::string_view w) { return w == "BlendState" || w == "DepthStencilState" || w == "RasterizerState"; }
 
 bool Modifier(std::string_view w) {
-    static constexpr std::string_view kWords[] = {"static",     "uniform", "extern",       "const",  "shared",
-                                                  "volatile",   "precise", "row_major",    "column_major",
-                                                  "inline",     "nointerpolation", "linear", "centroid",
-                                                  "noperspective", "groupshared", "snorm", "unorm"};
+    static constexpr std::string_view kWords[] = {
+        "static",      "uniform",      "extern", "const",           "shared", "volatile", "precise",
+        "row_major",   "column_major", "inline", "nointerpolation", "linear", "centroid", "noperspective",
+        "groupshared", "snorm",        "unorm"};
     return std::find(std::begin(kWords), std::end(kWords), w) != std::end(kWords);
 }
 
 // Words no declaration names: statements and operators of the language.
 bool Keyword(std::string_view w) {
-    static constexpr std::string_view kWords[] = {"return", "else", "do",     "if",     "for",  "while", "switch",
-                                                  "case",   "break", "continue", "discard", "default", "in",
-                                                  "out",    "inout", "true", "false"};
+    static constexpr std::string_view kWords[] = {"return", "else", "do",    "if",       "for",     "while",
+                                                  "switch", "case", "break", "continue", "discard", "default",
+                                                  "in",     "out",  "inout", "true",     "false"};
     return std::find(std::begin(kWords), std::end(kWords), w) != std::end(kWords);
 }
 
 bool Profile(std::string_view p) {
     static constexpr std::string_view kProfiles[] = {
-        "vs_1_1", "vs_2_0", "vs_2_a", "vs_2_sw", "vs_3_0", "vs_3_sw", "vs_4_0", "vs_4_1", "vs_5_0",
-        "ps_1_1", "ps_1_2", "ps_1_3", "ps_1_4", "ps_2_0", "ps_2_a", "ps_2_b", "ps_2_sw", "ps_3_0",
-        "ps_3_sw", "ps_4_0", "ps_4_1", "ps_5_0", "gs_4_0", "gs_4_1", "gs_5_0", "hs_5_0", "ds_5_0",
-        "cs_4_0", "cs_4_1", "cs_5_0", "tx_1_0", "vs_4_0_level_9_1", "vs_4_0_level_9_3",
-        "ps_4_0_level_9_1", "ps_4_0_level_9_3"};
+        "vs_1_1", "vs_2_0", "vs_2_a",  "vs_2_sw",          "vs_3_0",           "vs_3_sw",          "vs_4_0",
+        "vs_4_1", "vs_5_0", "ps_1_1",  "ps_1_2",           "ps_1_3",           "ps_1_4",           "ps_2_0",
+        "ps_2_a", "ps_2_b", "ps_2_sw", "ps_3_0",           "ps_3_sw",          "ps_4_0",           "ps_4_1",
+        "ps_5_0", "gs_4_0", "gs_4_1",  "gs_5_0",           "hs_5_0",           "ds_5_0",           "cs_4_0",
+        "cs_4_1", "cs_5_0", "tx_1_0",  "vs_4_0_level_9_1", "vs_4_0_level_9_3", "ps_4_0_level_9_1", "ps_4_0_level_9_3"};
     for (std::string_view k : kProfiles)
         if (EqualNoCase(p, k)) return true;
     return false;
@@ -146,9 +147,9 @@ bool StateCall(std::string_view w, std::size_t& least, std::size_t& most) {
     static constexpr struct {
         std::string_view name;
         std::size_t least, most;
-    } kCalls[] = {{"SetBlendState", 3, 3},    {"SetDepthStencilState", 2, 2}, {"SetRasterizerState", 1, 1},
-                  {"SetVertexShader", 1, 1},  {"SetDomainShader", 1, 1},      {"SetHullShader", 1, 1},
-                  {"SetGeometryShader", 1, 1}, {"SetPixelShader", 1, 1},      {"SetComputeShader", 1, 1},
+    } kCalls[] = {{"SetBlendState", 3, 3},     {"SetDepthStencilState", 2, 2}, {"SetRasterizerState", 1, 1},
+                  {"SetVertexShader", 1, 1},   {"SetDomainShader", 1, 1},      {"SetHullShader", 1, 1},
+                  {"SetGeometryShader", 1, 1}, {"SetPixelShader", 1, 1},       {"SetComputeShader", 1, 1},
                   {"OMSetRenderTargets", 2, 9}};
     for (const auto& c : kCalls)
         if (w == c.name) {
@@ -162,13 +163,16 @@ bool StateCall(std::string_view w, std::size_t& least, std::size_t& most) {
 // Intrinsics a state value may call.
 bool Intrinsic(std::string_view w) {
     static constexpr std::string_view kNames[] = {
-        "abs",   "acos",  "asin",    "atan",  "atan2",     "ceil",  "clamp", "cos",      "cosh",    "cross",
-        "degrees", "determinant", "distance", "dot", "exp", "exp2", "floor", "fmod", "frac",   "length",
-        "lerp",  "log",   "log2",    "log10", "max",       "min",   "mul",   "normalize", "pow",    "radians",
-        "reflect", "refract", "round", "rsqrt", "saturate", "sign", "sin",  "sinh",     "smoothstep", "sqrt",
-        "step",  "tan",   "tanh",    "transpose", "asfloat", "asint", "asuint", "any", "all", "trunc"};
+        "abs",       "acos",    "asin",        "atan",     "atan2",   "ceil",  "clamp", "cos",       "cosh",
+        "cross",     "degrees", "determinant", "distance", "dot",     "exp",   "exp2",  "floor",     "fmod",
+        "frac",      "length",  "lerp",        "log",      "log2",    "log10", "max",   "min",       "mul",
+        "normalize", "pow",     "radians",     "reflect",  "refract", "round", "rsqrt", "saturate",  "sign",
+        "sin",       "sinh",    "smoothstep",  "sqrt",     "step",    "tan",   "tanh",  "transpose", "asfloat",
+        "asint",     "asuint",  "any",         "all",      "trunc"};
     return std::find(std::begin(kNames), std::end(kNames), w) != std::end(kNames);
 }
+
+constexpr int kMaxDepth = 64;
 
 struct Function {
     std::size_t params = 0, required = 0, uniforms = 0;
@@ -222,9 +226,12 @@ private:
     std::size_t PastAngles(std::size_t k) const {
         int depth = 0;
         for (; k < m_t.size() && Step(); ++k) {
-            if (Is(m_t[k], "<")) ++depth;
-            else if (Is(m_t[k], ">") && --depth == 0) return k + 1;
-            else if (Is(m_t[k], "{") || Is(m_t[k], "(") || Is(m_t[k], "[")) k = Close(k);
+            if (Is(m_t[k], "<"))
+                ++depth;
+            else if (Is(m_t[k], ">") && --depth == 0)
+                return k + 1;
+            else if (Is(m_t[k], "{") || Is(m_t[k], "(") || Is(m_t[k], "["))
+                k = Close(k);
         }
         return m_t.size();
     }
@@ -241,7 +248,8 @@ private:
         if (Is(m_t[i], "typedef")) return Typedef(i);
         if (Is(m_t[i], "cbuffer") || Is(m_t[i], "tbuffer")) {
             std::size_t k = i + 1;
-            while (k < m_t.size() && !Is(m_t[k], "{") && !Is(m_t[k], ";") && Step()) ++k;
+            while (k < m_t.size() && !Is(m_t[k], "{") && !Is(m_t[k], ";") && Step())
+                ++k;
             i = k < m_t.size() && Is(m_t[k], "{") ? Close(k) + 1 : k + 1;
             return true;
         }
@@ -251,11 +259,14 @@ private:
     bool Typedef(std::size_t& i) {
         std::size_t k = i + 1, last = m_t.size();
         for (; k < m_t.size() && Step(); ++k) {
-            if (Is(m_t[k], "{") || Is(m_t[k], "(") || Is(m_t[k], "[")) k = Close(k);
-            else if (Is(m_t[k], "<")) k = PastAngles(k) - 1;
-            else if (Is(m_t[k], ";")) break;
-            else if (IsIdent(m_t[k]) && (k + 1 >= m_t.size() || Is(m_t[k + 1], ",") || Is(m_t[k + 1], ";") ||
-                                         Is(m_t[k + 1], "["))) {
+            if (Is(m_t[k], "{") || Is(m_t[k], "(") || Is(m_t[k], "["))
+                k = Close(k);
+            else if (Is(m_t[k], "<"))
+                k = PastAngles(k) - 1;
+            else if (Is(m_t[k], ";"))
+                break;
+            else if (IsIdent(m_t[k]) &&
+                     (k + 1 >= m_t.size() || Is(m_t[k + 1], ",") || Is(m_t[k + 1], ";") || Is(m_t[k + 1], "["))) {
                 if (Reserved(m_t[k].text)) return Fail(k, "'" + std::string(m_t[k].text) + "' names no type");
                 m_typedefs.insert(m_t[k].text);
                 last = k;
@@ -327,8 +338,7 @@ private:
                 const std::size_t count = Arguments(k + 2, end);
                 if (count < least || count > most)
                     return Fail(k, "'" + std::string(m_t[k].text) + "' takes " + std::to_string(least) +
-                                       (most != least ? " to " + std::to_string(most) : std::string()) +
-                                       " arguments");
+                                       (most != least ? " to " + std::to_string(most) : std::string()) + " arguments");
                 if (!List(k + 2, end, false)) return false;
                 if (end + 1 >= close || !Is(m_t[end + 1], ";")) return Fail(end + 1, "';' expected");
                 k = end + 2;
@@ -363,7 +373,8 @@ private:
         for (std::size_t k = open + 1; k < close && Step();) {
             if (!Is(m_t[k], "{")) return Fail(k, "a state block expected");
             const std::size_t end = Close(k);
-            if (end >= close || !Entries(k + 1, end)) return end >= close ? Fail(k, "a state block without its end") : false;
+            if (end >= close || !Entries(k + 1, end))
+                return end >= close ? Fail(k, "a state block without its end") : false;
             ++count;
             k = end + 1;
             if (k < close) {
@@ -372,7 +383,8 @@ private:
             }
         }
         if (components && count != components)
-            return Fail(open, std::to_string(count) + " state blocks for " + std::to_string(components) + " components");
+            return Fail(open,
+                        std::to_string(count) + " state blocks for " + std::to_string(components) + " components");
         return true;
     }
 
@@ -381,8 +393,10 @@ private:
         if (k >= end) return 0;
         std::size_t count = 1;
         for (; k < end; ++k) {
-            if (Is(m_t[k], "{") || Is(m_t[k], "(") || Is(m_t[k], "[")) k = Close(k);
-            else if (Is(m_t[k], ",")) ++count;
+            if (Is(m_t[k], "{") || Is(m_t[k], "(") || Is(m_t[k], "["))
+                k = Close(k);
+            else if (Is(m_t[k], ","))
+                ++count;
         }
         return count;
     }
@@ -411,7 +425,8 @@ private:
         auto [from, to] = m_functions.equal_range(m_t[k + 1].text);
         if (from != to) {
             bool fits = false;
-            for (auto it = from; it != to; ++it) fits = fits || count <= it->second.uniforms;
+            for (auto it = from; it != to; ++it)
+                fits = fits || count <= it->second.uniforms;
             if (!fits)
                 return Fail(k + 1, "'" + std::string(m_t[k + 1].text) + "' has fewer uniform parameters than " +
                                        std::to_string(count));
@@ -428,6 +443,16 @@ private:
     // An expression in [b, e): undefined names are allowed and read as
     // `const int` scalars unless `strict`.
     bool Expression(std::size_t b, std::size_t e, bool strict) {
+        // Values nest in braces, calls and state blocks: a hostile depth
+        // stops here, not on the stack.
+        if (m_depth >= kMaxDepth) return Fail(b, "a value nested too deeply");
+        ++m_depth;
+        const bool read = Values(b, e, strict);
+        --m_depth;
+        return read;
+    }
+
+    bool Values(std::size_t b, std::size_t e, bool strict) {
         for (std::size_t k = b; k < e && Step();) {
             const Tok& t = m_t[k];
             if (t.string || IsNumber(t)) {
@@ -446,8 +471,8 @@ private:
                 if (close == k + 2 && IsIdent(m_t[k + 1]) && close + 1 < e && Operand(m_t[close + 1]) &&
                     !m_variables.count(m_t[k + 1].text)) {
                     const TypeInfo type = ParseType(m_t[k + 1].text);
-                    const bool numeric = (type.known && !type.sampler && !type.texture) ||
-                                         m_typedefs.count(m_t[k + 1].text);
+                    const bool numeric =
+                        (type.known && !type.sampler && !type.texture) || m_typedefs.count(m_t[k + 1].text);
                     if (!numeric) return Fail(k + 1, "no cast to '" + std::string(m_t[k + 1].text) + "'");
                     k = close + 1;
                     continue;
@@ -505,7 +530,9 @@ private:
                         std::size_t a = k + 2;
                         for (std::size_t p = 0; p < count && a < close; ++p) {
                             std::size_t end = a;
-                            while (end < close && !Is(m_t[end], ",")) end = Is(m_t[end], "(") || Is(m_t[end], "{") || Is(m_t[end], "[") ? Close(end) + 1 : end + 1;
+                            while (end < close && !Is(m_t[end], ","))
+                                end = Is(m_t[end], "(") || Is(m_t[end], "{") || Is(m_t[end], "[") ? Close(end) + 1
+                                                                                                  : end + 1;
                             if (f.arrays[p] && end == a + 1 && IsIdent(m_t[a]) && !m_variables.count(m_t[a].text))
                                 fits = false;
                             a = end + 1;
@@ -528,17 +555,19 @@ private:
             if (known == m_variables.end() && (TypeWord(w) || StringType(w) || ShaderObject(w)))
                 return Fail(k, "'" + std::string(w) + "' is a type, not a value");
             if (known == m_variables.end() && strict) return Fail(k, "'" + std::string(w) + "': no such name");
-            if (known == m_variables.end() && At(k + 1, "[")) return Fail(k + 1, "'" + std::string(w) + "' is no array");
+            if (known == m_variables.end() && At(k + 1, "["))
+                return Fail(k + 1, "'" + std::string(w) + "' is no array");
             const int components = known == m_variables.end() ? 1 : known->second.components;
             ++k;
-            while (k < e && Is(m_t[k], "[")) k = Close(k) + 1;
+            while (k < e && Is(m_t[k], "["))
+                k = Close(k) + 1;
             if (k + 1 < e && Is(m_t[k], ".") && IsIdent(m_t[k + 1]) && components > 0) {
                 for (char c : m_t[k + 1].text) {
                     const std::string_view xyzw = "xyzw", rgba = "rgba";
                     const std::size_t at = std::min(xyzw.find(c), rgba.find(c));
                     if (at == std::string_view::npos || int(at) >= components)
-                        return Fail(k + 1, "'" + std::string(m_t[k + 1].text) + "' is no swizzle of '" +
-                                               std::string(w) + "'");
+                        return Fail(k + 1,
+                                    "'" + std::string(m_t[k + 1].text) + "' is no swizzle of '" + std::string(w) + "'");
                 }
                 k += 2;
             }
@@ -580,9 +609,9 @@ private:
             if (!IsIdent(t) || Keyword(t.text)) continue;
             // A declarator follows its type, or the body of an unnamed struct.
             const Tok& before = m_t[k - 1];
-            const bool declarator = (IsIdent(before) && !Keyword(before.text) && !Is(before, "struct") &&
-                                     !Is(before, "typedef")) ||
-                                    Is(before, "}");
+            const bool declarator =
+                (IsIdent(before) && !Keyword(before.text) && !Is(before, "struct") && !Is(before, "typedef")) ||
+                Is(before, "}");
             if (!declarator) continue;
             if (Reserved(t.text) && (At(k + 1, "=") || At(k + 1, ";") || At(k + 1, ",") || At(k + 1, "[")))
                 return Fail(k, "'" + std::string(t.text) + "' names no variable");
@@ -607,19 +636,23 @@ private:
     Variable VariableOf(std::string_view type) const {
         const TypeInfo info = ParseType(type);
         Variable v;
-        v.components = info.known && !info.sampler && !info.texture ? (info.rows > 1 ? 0 : info.columns) : info.known ? 1 : 0;
+        v.components = info.known && !info.sampler && !info.texture ? (info.rows > 1 ? 0 : info.columns)
+                       : info.known                                 ? 1
+                                                                    : 0;
         return v;
     }
 
     bool Declaration(std::size_t& i) {
         const std::size_t first = i;
         std::size_t k = i;
-        while (k < m_t.size() && Modifier(m_t[k].text) && Step()) ++k;
+        while (k < m_t.size() && Modifier(m_t[k].text) && Step())
+            ++k;
         if (At(k, "struct")) {
             ++k;
             if (k < m_t.size() && IsIdent(m_t[k])) m_structs.insert(m_t[k++].text);
             if (!At(k, "{")) { // a declaration of a struct's type, or a variable of one
-                while (k < m_t.size() && !Is(m_t[k], ";") && Step()) ++k;
+                while (k < m_t.size() && !Is(m_t[k], ";") && Step())
+                    ++k;
                 i = k + 1;
                 return true;
             }
@@ -646,7 +679,8 @@ private:
             const std::size_t close = Close(k + 1);
             Parameters(m_t[k].text, k + 1, close);
             std::size_t b = close + 1;
-            while (b < m_t.size() && !Is(m_t[b], "{") && !Is(m_t[b], ";") && Step()) ++b;
+            while (b < m_t.size() && !Is(m_t[b], "{") && !Is(m_t[b], ";") && Step())
+                ++b;
             if (At(b, ";")) {
                 i = b + 1;
                 return true;
@@ -683,8 +717,10 @@ private:
             std::size_t elements = 1;
             while (At(k, "[")) {
                 const std::size_t close = Close(k);
-                if (close == k + 2 && IsNumber(m_t[k + 1])) elements *= std::size_t(std::max(0, std::atoi(std::string(m_t[k + 1].text).c_str())));
-                else elements = 0;
+                if (close == k + 2 && IsNumber(m_t[k + 1]))
+                    elements *= std::size_t(std::max(0, std::atoi(std::string(m_t[k + 1].text).c_str())));
+                else
+                    elements = 0;
                 k = close + 1;
             }
             Variable v = VariableOf(type);
@@ -701,8 +737,9 @@ private:
             if (At(k, "{")) {
                 const std::size_t close = Close(k);
                 if (close >= m_t.size()) return Fail(k, "a state block without its end");
-                const std::size_t components =
-                    elements * (sampler || info.texture ? 1 : info.known ? std::size_t(info.rows) * info.columns : 0);
+                const std::size_t components = elements * (sampler || info.texture ? 1
+                                                           : info.known ? std::size_t(info.rows) * info.columns
+                                                                        : 0);
                 if (!StateBlock(k, close, components)) return false;
                 BlankTokens(k, close);
                 k = close + 1;
@@ -744,8 +781,8 @@ private:
                      std::string_view type) {
         bool effectWords = false;
         for (std::size_t k = b; k < e; ++k)
-            effectWords = effectWords || Is(m_t[k], "sampler_state") || Is(m_t[k], "compile") ||
-                          Is(m_t[k], "CompileShader");
+            effectWords =
+                effectWords || Is(m_t[k], "sampler_state") || Is(m_t[k], "compile") || Is(m_t[k], "CompileShader");
         if (b >= e) return Fail(b, "an initial value expected");
         if (sampler) {
             if (StateBlockWord(m_t[b])) {
@@ -768,7 +805,9 @@ private:
                         if (++k >= e - 1) return Fail(k, "a sampler_state block expected after ','");
                     }
                 }
-                if (count != elements) return Fail(b, std::to_string(count) + " sampler states for " + std::to_string(elements) + " samplers");
+                if (count != elements)
+                    return Fail(b, std::to_string(count) + " sampler states for " + std::to_string(elements) +
+                                       " samplers");
                 return true;
             }
             if (effectWords) return Fail(b, "a sampler's initial value is its state block");
@@ -808,12 +847,16 @@ private:
             if (m_t[k].string || !w.starts_with("tex") || !Is(m_t[k + 1], "(") || !IsIdent(m_t[k + 2]) ||
                 k + 3 >= m_t.size() || !Is(m_t[k + 3], ","))
                 continue;
-            const int dimension = w.starts_with("texCUBE") ? 4 : w.starts_with("tex3D") ? 3
-                                  : w.starts_with("tex2D") || w.starts_with("tex1D") ? 2 : 0;
+            const int dimension = w.starts_with("texCUBE")                           ? 4
+                                  : w.starts_with("tex3D")                           ? 3
+                                  : w.starts_with("tex2D") || w.starts_with("tex1D") ? 2
+                                                                                     : 0;
             const auto s = m_samplers.find(m_t[k + 2].text);
             if (!dimension || s == m_samplers.end()) continue;
-            const int own = s->second == D3DXPT_SAMPLERCUBE ? 4 : s->second == D3DXPT_SAMPLER3D ? 3
-                            : s->second == D3DXPT_SAMPLER ? 0 : 2;
+            const int own = s->second == D3DXPT_SAMPLERCUBE ? 4
+                            : s->second == D3DXPT_SAMPLER3D ? 3
+                            : s->second == D3DXPT_SAMPLER   ? 0
+                                                            : 2;
             if (own && own != dimension)
                 return Fail(k, "'" + std::string(m_t[k + 2].text) + "' is read by a lookup of another dimension");
             const auto [it, added] = seen.emplace(m_t[k + 2].text, std::make_pair(dimension, k));
@@ -832,6 +875,7 @@ private:
     std::map<std::string_view, Variable> m_variables;
     std::set<std::string_view> m_typedefs, m_structs;
     std::map<std::string_view, std::uint16_t> m_samplers;
+    int m_depth = 0;
 };
 
 } // namespace

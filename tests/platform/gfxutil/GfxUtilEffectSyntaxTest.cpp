@@ -29,8 +29,8 @@ const char* const kMain = "\nfloat4 main() : COLOR { return 0; }\n";
 std::string EffectErrors(const std::string& text) {
     ID3DXEffectCompiler* compiler = nullptr;
     ID3DXBuffer* buffer = nullptr;
-    const HRESULT hr = D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0,
-                                                &compiler, &buffer);
+    const HRESULT hr =
+        D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, &compiler, &buffer);
     std::string errors = buffer ? static_cast<const char*>(buffer->GetBufferPointer()) : "";
     if (buffer) buffer->Release();
     EXPECT_TRUE(FAILED(hr)) << text;
@@ -42,8 +42,8 @@ std::string EffectErrors(const std::string& text) {
 ::testing::AssertionResult EffectTaken(const std::string& text) {
     ID3DXEffectCompiler* compiler = nullptr;
     ID3DXBuffer* buffer = nullptr;
-    const HRESULT hr = D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0,
-                                                &compiler, &buffer);
+    const HRESULT hr =
+        D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, &compiler, &buffer);
     const std::string errors = buffer ? static_cast<const char*>(buffer->GetBufferPointer()) : "";
     if (buffer) buffer->Release();
     if (compiler) compiler->Release();
@@ -75,7 +75,8 @@ TEST(GfxUtilEffectSyntax, ProgramsTakeTheEffectsSyntax) {
         "float4 h = {1, 2, compile ps_2_0 f(), 4};\nPixelShader p = compile ps_2_0 f();\n",
         "GeometryShader gs = ConstructGSWithSO(\"foo\", \"bar\");\nString s = \"text\";\nsTring t;\n",
         "float4 f = { sampler_state { foo = BAR; }, 1, 2, 3 };\nsampler x { y = sampler_state {}; };\n",
-        "texture T;\nsampler s = sampler2D { Texture = <T>; };\nsampler a[2] = { sampler_state {}, sampler_state {} };\n",
+        "texture T;\nsampler s = sampler2D { Texture = <T>; };\nsampler a[2] = { sampler_state {}, sampler_state {} "
+        "};\n",
         "typedef float4 sTring;\nsTring v = float4(1, 2, 3, 4);\ntypedef float4 Technique10;\n",
     };
     for (const char* text : kTaken) {
@@ -161,6 +162,12 @@ TEST(GfxUtilEffectSyntax, ProgramsRefuseWhatTheEffectSyntaxDoesNotAllowAtItsLine
         EXPECT_NE(ps.result, D3D_OK);
         EXPECT_TRUE(ps.errors.starts_with(c.error)) << ps.errors;
     }
+    // However deep a hostile value nests, the compile refuses it.
+    Compiled deep;
+    gfx::test::Compile(deep, "sampler s { a = " + std::string(100000, '{') + std::string(100000, '}') + "; };" + kMain,
+                       "ps_2_0");
+    EXPECT_NE(deep.result, D3D_OK);
+    EXPECT_NE(deep.errors.find("nested too deeply"), std::string::npos) << deep.errors.substr(0, 200);
     // The elements of an array of samplers may each be read at its own dimension.
     Compiled array;
     gfx::test::Compile(array, "sampler s[2];\nfloat4 main() : COLOR { return tex2D(s[0], 0) + tex3D(s[1], 0); }\n",
@@ -185,8 +192,10 @@ TEST(GfxUtilEffectSyntax, EffectsReadAnnotationsTechniquesAndObjectsAsTheD3D9Com
     EXPECT_EQ(EffectErrors("technique {}\n\ntechnique11\n{\n}\n"), "memory(3): unknown type 'technique11'\n");
     EXPECT_EQ(EffectErrors("technique {}\ntEchnique10 {}\n"), "memory(2): unknown type 'tEchnique10'\n");
     // A value names no other annotation.
-    EXPECT_TRUE(EffectErrors("technique < int a = 1, b = a; > {}\n").starts_with("memory(1): value expected before 'a'\n"));
-    EXPECT_TRUE(EffectErrors("technique < int a = 1; int b = a; > {}\n").starts_with("memory(1): value expected before 'a'\n"));
+    EXPECT_TRUE(
+        EffectErrors("technique < int a = 1, b = a; > {}\n").starts_with("memory(1): value expected before 'a'\n"));
+    EXPECT_TRUE(
+        EffectErrors("technique < int a = 1; int b = a; > {}\n").starts_with("memory(1): value expected before 'a'\n"));
     EXPECT_EQ(EffectErrors("technique < float a[] = {1, 2}; int a = 1, a = 2; > {}\n"),
               "memory(1): annotation 'a' declared twice\nmemory(1): annotation 'a' declared twice\n");
     EXPECT_EQ(EffectErrors("struct s\n{\n    Texture t;\n    float4 f;\n};\n\ns var;\n\ntechnique {}\n"),
@@ -245,8 +254,10 @@ TEST_P(GfxUtilEffectSyntaxDrawTest, PackingFlagsReachEveryPass) {
                           {D3DXSHADER_PACKMATRIX_ROWMAJOR | D3DXSHADER_PACKMATRIX_COLUMNMAJOR, false}};
     IDirect3DVertexShader9* vs = Vertex(gfxtest::kPassVertex);
     ASSERT_NE(vs, nullptr);
-    const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
-                                            {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
+    const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
+                                            {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
+                                            {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1},
+                                            {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.flags);
         ID3DXEffect* fx = nullptr;
@@ -289,8 +300,10 @@ TEST_P(GfxUtilEffectSyntaxDrawTest, PackingFlagsReachEveryPass) {
             ASSERT_EQ(device->SetPixelShaderConstantF(0, registers, 2), D3D_OK);
             Clear();
             ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK);
-            if (c.rows) ExpectPixel(8, 8, 0.1 * 255, 0.2 * 255, 0.3 * 255);
-            else ExpectPixel(8, 8, 0.1 * 255, 0.3 * 255, 0.2 * 255);
+            if (c.rows)
+                ExpectPixel(8, 8, 0.1 * 255, 0.2 * 255, 0.3 * 255);
+            else
+                ExpectPixel(8, 8, 0.1 * 255, 0.3 * 255, 0.2 * 255);
             ASSERT_EQ(fx->EndPass(), D3D_OK);
         }
         ASSERT_EQ(fx->End(), D3D_OK);
