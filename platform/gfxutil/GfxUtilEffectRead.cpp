@@ -439,14 +439,15 @@ private:
             std::string name;
             if (isStruct && Peek().kind == Tok::Ident) name = Next().text;
             if (!name.empty()) m_structs.insert(name);
-            std::set<std::string> words;
-            if (isStruct && Is("{")) SkipGroup("{", "}", &words);
-            if (!name.empty() && std::any_of(words.begin(), words.end(), [&](const std::string& w) {
-                    const TypeInfo member = ParseType(w);
-                    return member.known && member.cls == D3DXPC_OBJECT && member.type != D3DXPT_VOID &&
-                           !(member.type >= D3DXPT_SAMPLER && member.type <= D3DXPT_SAMPLERCUBE);
-                }))
-                m_objectStructs.insert(name);
+            const std::size_t body = m_i;
+            if (isStruct && Is("{")) SkipGroup("{", "}", nullptr);
+            // A member's type is the word before its name.
+            for (std::size_t k = body; !name.empty() && k + 1 < m_i; ++k) {
+                if (m_t[k].kind != Tok::Ident || m_t[k + 1].kind != Tok::Ident) continue;
+                const std::string w = Lower(m_t[k].text);
+                if (w.starts_with("texture") || w == "string" || w == "vertexshader" || w == "pixelshader")
+                    m_objectStructs.insert(name);
+            }
             Recover();
             return;
         }
@@ -564,7 +565,10 @@ private:
             while (close < end && !(m_t[close].kind == Tok::Punct && m_t[close].text == ">")) ++close;
             const bool declaration = close + 1 < end && m_t[close + 1].kind == Tok::Punct &&
                                      (m_t[close + 1].text == "=" || m_t[close + 1].text == ";");
-            const bool annotation = m_t[k + 1].kind == Tok::Ident && ParseType(m_t[k + 1].text).known;
+            const std::string w = m_t[k + 1].kind == Tok::Ident ? Lower(m_t[k + 1].text) : std::string();
+            const bool annotation = w == "string" || w.starts_with("bool") || w.starts_with("int") ||
+                                    w.starts_with("uint") || w.starts_with("float") || w.starts_with("half") ||
+                                    w.starts_with("double") || w == "dword";
             if (declaration && annotation) {
                 Error(t, "a local variable carries no annotations");
                 return;

@@ -188,6 +188,8 @@ TEST(GfxUtilEffectSyntax, EffectsReadAnnotationsTechniquesAndObjectsAsTheD3D9Com
     EXPECT_TRUE(EffectTaken("Texture2DMS<float4, 4> t;\nTexture2D u;\nstruct s { Texture t; float4 f; };\n"
                             "technique {}\n"));
     EXPECT_TRUE(EffectTaken("float4 main() : COLOR\n{\n    float v < > = 0;\n    return v;\n}\ntechnique {}\n"));
+    // A member may take an object type's name; a struct of such members is no object.
+    EXPECT_TRUE(EffectTaken("struct In { float2 Texture : TEXCOORD0; float4 String; };\nIn v;\ntechnique {}\n"));
 
     EXPECT_EQ(EffectErrors("technique {}\n\ntechnique11\n{\n}\n"), "memory(3): unknown type 'technique11'\n");
     EXPECT_EQ(EffectErrors("technique {}\ntEchnique10 {}\n"), "memory(2): unknown type 'tEchnique10'\n");
