@@ -554,22 +554,28 @@ private:
     // A local variable of a body in [first, end) may carry empty angle
     // brackets, no annotation.
     void LocalAnnotations(std::size_t first, std::size_t end) {
+        // The first '>' after a point, found once for all the points before
+        // it: a body of many comparisons is read once.
+        std::size_t closeAt = first;
         for (std::size_t k = first + 2; k + 2 < end; ++k) {
             const Token& t = m_t[k];
             if (t.kind != Tok::Punct || t.text != "<" || m_t[k - 1].kind != Tok::Ident ||
-                m_t[k - 2].kind != Tok::Ident)
+                m_t[k - 2].kind != Tok::Ident || m_t[k + 1].kind != Tok::Ident)
                 continue;
-            if (m_t[k + 1].kind == Tok::Punct && m_t[k + 1].text == ">") continue;
             // `type name < type name = value; ... > =` or `;`
-            std::size_t close = k + 1;
-            while (close < end && !(m_t[close].kind == Tok::Punct && m_t[close].text == ">")) ++close;
-            const bool declaration = close + 1 < end && m_t[close + 1].kind == Tok::Punct &&
-                                     (m_t[close + 1].text == "=" || m_t[close + 1].text == ";");
-            const std::string w = m_t[k + 1].kind == Tok::Ident ? Lower(m_t[k + 1].text) : std::string();
+            const std::string w = Lower(m_t[k + 1].text);
             const bool annotation = w == "string" || w.starts_with("bool") || w.starts_with("int") ||
                                     w.starts_with("uint") || w.starts_with("float") || w.starts_with("half") ||
                                     w.starts_with("double") || w == "dword";
-            if (declaration && annotation) {
+            if (!annotation) continue;
+            if (closeAt <= k + 1) {
+                closeAt = k + 1;
+                while (closeAt < end && !(m_t[closeAt].kind == Tok::Punct && m_t[closeAt].text == ">")) ++closeAt;
+            }
+            const std::size_t close = closeAt;
+            const bool declaration = close + 1 < end && m_t[close + 1].kind == Tok::Punct &&
+                                     (m_t[close + 1].text == "=" || m_t[close + 1].text == ";");
+            if (declaration) {
                 Error(t, "a local variable carries no annotations");
                 return;
             }

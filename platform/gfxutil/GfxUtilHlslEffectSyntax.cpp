@@ -603,6 +603,7 @@ private:
     // What a function's body holds of the effect's syntax: state blocks on
     // its locals (kept by no one), and names no variable may take.
     bool Body(std::size_t open, std::size_t close) {
+        std::size_t greaterAt = open; // the first '>' at or after a point looked at
         for (std::size_t k = open + 1; k < close && Step(); ++k) {
             const Tok& t = m_t[k];
             if (Is(t, "sampler_state")) return Fail(k, "'sampler_state' inside a function");
@@ -616,11 +617,23 @@ private:
             if (Reserved(t.text) && (At(k + 1, "=") || At(k + 1, ";") || At(k + 1, ",") || At(k + 1, "[")))
                 return Fail(k, "'" + std::string(t.text) + "' names no variable");
             if (At(k + 1, "<")) {
-                // An annotation on a local: none holds a value.
-                const std::size_t end = PastAngles(k + 1);
-                if (end > k + 3 && end < close && (Is(m_t[end], "=") || Is(m_t[end], ";")))
+                // An annotation on a local: none holds a value. The first
+                // '>' after a point is found once for all the points before
+                // it, so that a body of many comparisons is read once.
+                if (At(k + 2, ">")) {
+                    if (At(k + 3, "=") || At(k + 3, ";")) BlankTokens(k + 1, k + 2);
+                    continue;
+                }
+                if (k + 2 >= close || !IsIdent(m_t[k + 2]) ||
+                    !(TypeWord(m_t[k + 2].text) || StringType(m_t[k + 2].text)))
+                    continue;
+                if (greaterAt <= k + 2) {
+                    greaterAt = k + 2;
+                    while (greaterAt < close && !Is(m_t[greaterAt], ">") && Step())
+                        ++greaterAt;
+                }
+                if (greaterAt + 1 < close && (Is(m_t[greaterAt + 1], "=") || Is(m_t[greaterAt + 1], ";")))
                     return Fail(k + 1, "a local variable has no annotations");
-                if (end == k + 3 && end < close) BlankTokens(k + 1, k + 2);
                 continue;
             }
             if (!At(k + 1, "{")) continue;

@@ -168,6 +168,11 @@ TEST(GfxUtilEffectSyntax, ProgramsRefuseWhatTheEffectSyntaxDoesNotAllowAtItsLine
                        "ps_2_0");
     EXPECT_NE(deep.result, D3D_OK);
     EXPECT_NE(deep.errors.find("nested too deeply"), std::string::npos) << deep.errors.substr(0, 200);
+    Compiled annotated;
+    gfx::test::Compile(annotated, "float4 main() : COLOR\n{\n    float v < int a = 1; > = 0;\n    return v;\n}\n",
+                       "ps_2_0");
+    EXPECT_TRUE(annotated.errors.starts_with("memory(3,13): error: a local variable has no annotations"))
+        << annotated.errors;
     // The elements of an array of samplers may each be read at its own dimension.
     Compiled array;
     gfx::test::Compile(array, "sampler s[2];\nfloat4 main() : COLOR { return tex2D(s[0], 0) + tex3D(s[1], 0); }\n",
