@@ -257,7 +257,7 @@ private:
     }
 
     bool Typedef(std::size_t& i) {
-        std::size_t k = i + 1, last = m_t.size();
+        std::size_t k = i + 1;
         for (; k < m_t.size() && Step(); ++k) {
             if (Is(m_t[k], "{") || Is(m_t[k], "(") || Is(m_t[k], "["))
                 k = Close(k);
@@ -269,10 +269,8 @@ private:
                      (k + 1 >= m_t.size() || Is(m_t[k + 1], ",") || Is(m_t[k + 1], ";") || Is(m_t[k + 1], "["))) {
                 if (Reserved(m_t[k].text)) return Fail(k, "'" + std::string(m_t[k].text) + "' names no type");
                 m_typedefs.insert(m_t[k].text);
-                last = k;
             }
         }
-        (void)last;
         i = k + 1;
         return true;
     }
