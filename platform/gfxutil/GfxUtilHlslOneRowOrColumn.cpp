@@ -130,31 +130,25 @@ private:
         m_place.assign(m_t.size(), Place::Body);
         m_function.assign(m_t.size(), m_t.size());
         std::vector<bool> structBrace; // the open braces: a struct's body or not
-        std::size_t parens = 0, statement = 0, function = m_t.size();
+        std::size_t parens = 0, function = m_t.size();
+        std::size_t named = m_t.size(); // the statement's first word before a '(', a function's name
         bool isStatic = false, isTypedef = false;
-        for (std::size_t i = 0; i < m_t.size(); ++i) {
+        for (std::size_t i = 0; i < m_t.size() && Step(); ++i) {
             const std::string_view w = m_t[i].text;
             const bool fileScope = structBrace.empty();
             if (w == "{") {
                 const bool s = (i >= 1 && Is(m_t[i - 1], "struct")) ||
                                (i >= 2 && Is(m_t[i - 2], "struct") && Ident(m_t[i - 1]));
-                if (fileScope && !s && parens == 0 && statement < i) {
-                    // A function's body: its name is the word before the
-                    // parameter list that opened the statement.
-                    function = m_t.size();
-                    for (std::size_t k = statement; k + 1 < i; ++k)
-                        if (Ident(m_t[k]) && Is(m_t[k + 1], "(")) {
-                            function = k;
-                            break;
-                        }
-                }
+                // A function's body: its name is the word before the
+                // parameter list that opened the statement.
+                if (fileScope && !s && parens == 0) function = named;
                 structBrace.push_back(s || (!structBrace.empty() && structBrace.back()));
                 continue;
             }
             if (w == "}") {
                 if (!structBrace.empty()) structBrace.pop_back();
                 if (structBrace.empty()) {
-                    statement = i + 1;
+                    named = m_t.size();
                     isStatic = isTypedef = false;
                     function = m_t.size();
                 }
@@ -165,10 +159,10 @@ private:
                 if (structBrace.back()) m_place[i] = Place::Struct;
                 continue;
             }
-            if (w == "(") ++parens;
+            if (w == "(" && parens++ == 0 && named == m_t.size() && i > 0 && Ident(m_t[i - 1])) named = i - 1;
             if (w == ")" && parens > 0) --parens;
             if (w == ";") {
-                statement = i + 1;
+                named = m_t.size();
                 isStatic = isTypedef = false;
                 continue;
             }
@@ -180,7 +174,7 @@ private:
                 // `float1` ones apart from its `float` ones.
                 if (++m_declarations[m_t[i + 1].text] > 1) m_overloaded.insert(m_t[i + 1].text);
                 const std::size_t close = MatchClose(m_t, i + 2);
-                for (std::size_t k = i + 3; k < close && k < m_t.size(); ++k) m_list[k] = m_t[i + 1].text;
+                for (std::size_t k = i + 3; k < close && k < m_t.size() && Step(); ++k) m_list[k] = m_t[i + 1].text;
             }
             if (parens == 0 && !isStatic && !declaresFunction) m_place[i] = isTypedef ? Place::Struct : Place::Uniform;
         }
@@ -191,7 +185,7 @@ private:
     // Names by their declared shape; names declared with more than one go to
     // `m_ambiguous`. Functions by their return shape.
     void ReadNames() {
-        for (std::size_t i = 0; i + 1 < m_t.size(); ++i) {
+        for (std::size_t i = 0; i + 1 < m_t.size() && Step(); ++i) {
             Shape s;
             if (!ReadShape(m_t[i].text, s) || !Ident(m_t[i + 1]) || (i > 0 && Is(m_t[i - 1], "."))) continue;
             if (i + 2 < m_t.size() && Is(m_t[i + 2], "(")) {
@@ -210,10 +204,12 @@ private:
                 Name(name, named);
                 m_declared.insert(k);
                 // Further declarators of the statement: `float1x4 a = b, c;`
-                while (j < m_t.size() && !Is(m_t[j], ",") && !Is(m_t[j], ";") && !Is(m_t[j], ")") &&
-                       !Is(m_t[j], "{") && !Is(m_t[j], "}"))
-                    j = (Is(m_t[j], "(") || Is(m_t[j], "[")) ? MatchClose(m_t, j) + 1 : j + 1;
+                // (not past another type word: each declaration is looked
+                // through once).
                 Shape other;
+                while (j < m_t.size() && !Is(m_t[j], ",") && !Is(m_t[j], ";") && !Is(m_t[j], ")") &&
+                       !Is(m_t[j], "{") && !Is(m_t[j], "}") && !ReadShape(m_t[j].text, other) && Step())
+                    j = (Is(m_t[j], "(") || Is(m_t[j], "[")) ? MatchClose(m_t, j) + 1 : j + 1;
                 if (j + 2 < m_t.size() && Is(m_t[j], ",") && Ident(m_t[j + 1]) && !ReadShape(m_t[j + 1].text, other) &&
                     (Is(m_t[j + 2], ";") || Is(m_t[j + 2], ",") || Is(m_t[j + 2], "=") || Is(m_t[j + 2], "[") ||
                      Is(m_t[j + 2], ":"))) {
