@@ -147,12 +147,33 @@ void OneRowOrColumnReads(std::string_view source, const std::vector<HlslGlobal>&
         if (g.oneRowOrColumn && !g.aliasType && !g.effectOnly && !OneRegisterPerElement(g)) rowOf[g.name] = &g;
     if (rowOf.empty()) return;
     const std::vector<Token> t = Tokenize(source);
+    std::vector<std::size_t> braces;                    // the blocks open
+    std::map<std::string_view, std::size_t> hiddenTo; // a name declared again: to the end of its scope
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        if (Is(t[i], "{")) braces.push_back(i);
+        if (Is(t[i], "}") && !braces.empty()) braces.pop_back();
         const auto found = rowOf.find(t[i].text);
         if (found == rowOf.end()) continue;
         const HlslGlobal& g = *found->second;
         if (t[i].begin == g.nameAt || (i > 0 && Is(t[i - 1], ".")) || (i + 1 < t.size() && Is(t[i + 1], "(")))
             continue;
+        if (const auto hidden = hiddenTo.find(g.name); hidden != hiddenTo.end() && hidden->second > i) continue;
+        // A local or a parameter of the name (a word in front of it that
+        // is no statement's) hides the global to the end of its block, or
+        // of its function's body.
+        if (i > 0 && IdentStart(t[i - 1].text[0]) && !Is(t[i - 1], "return") && !Is(t[i - 1], "else") &&
+            !Is(t[i - 1], "case")) {
+            std::size_t end = t.size();
+            if (!braces.empty()) {
+                end = MatchClose(t, braces.back());
+            } else {
+                std::size_t k = i;
+                while (k < t.size() && !Is(t[k], "{") && !Is(t[k], ";") && Step()) ++k;
+                if (k < t.size() && Is(t[k], "{")) end = MatchClose(t, k);
+            }
+            hiddenTo[t[i].text] = end;
+            continue;
+        }
         std::size_t end = i;
         if (g.elements > 0) {
             if (i + 1 >= t.size() || !Is(t[i + 1], "[")) continue; // the whole array: no row of it

@@ -129,7 +129,9 @@ private:
     void Classify() {
         m_place.assign(m_t.size(), Place::Body);
         m_function.assign(m_t.size(), m_t.size());
+        m_scope.assign(m_t.size(), m_t.size());
         std::vector<bool> structBrace; // the open braces: a struct's body or not
+        std::vector<std::size_t> braces; // and where each opened
         std::size_t parens = 0, function = m_t.size();
         std::size_t named = m_t.size(); // the statement's first word before a '(', a function's name
         bool isStatic = false, isTypedef = false;
@@ -141,12 +143,19 @@ private:
                                (i >= 2 && Is(m_t[i - 2], "struct") && Ident(m_t[i - 1]));
                 // A function's body: its name is the word before the
                 // parameter list that opened the statement.
-                if (fileScope && !s && parens == 0) function = named;
+                if (fileScope && !s && parens == 0) {
+                    function = named;
+                    // Its parameters' scope is the body.
+                    const std::size_t close = MatchClose(m_t, i);
+                    for (std::size_t k = named + 1; named < i && k < i && Step(); ++k) m_scope[k] = close;
+                }
                 structBrace.push_back(s || (!structBrace.empty() && structBrace.back()));
+                braces.push_back(i);
                 continue;
             }
             if (w == "}") {
                 if (!structBrace.empty()) structBrace.pop_back();
+                if (!braces.empty()) braces.pop_back();
                 if (structBrace.empty()) {
                     named = m_t.size();
                     isStatic = isTypedef = false;
@@ -156,6 +165,7 @@ private:
             }
             if (!fileScope) {
                 m_function[i] = function;
+                m_scope[i] = MatchClose(m_t, braces.back());
                 if (structBrace.back()) m_place[i] = Place::Struct;
                 continue;
             }
@@ -182,8 +192,8 @@ private:
             if (m_overloaded.count(name)) m_place[k] = Place::Overloaded;
     }
 
-    // Names by their declared shape; names declared with more than one go to
-    // `m_ambiguous`. Functions by their return shape.
+    // Names by their declared shapes and scopes. Functions by their return
+    // shape.
     void ReadNames() {
         for (std::size_t i = 0; i + 1 < m_t.size() && Step(); ++i) {
             Shape s;
@@ -201,7 +211,7 @@ private:
                     named.array = true;
                     while (j < m_t.size() && Is(m_t[j], "[")) j = MatchClose(m_t, j) + 1;
                 }
-                Name(name, named);
+                Name(name, named, k);
                 m_declared.insert(k);
                 // Further declarators of the statement: `float1x4 a = b, c;`
                 // (not past another type word: each declaration is looked
@@ -221,10 +231,21 @@ private:
         }
     }
 
-    void Name(std::string_view name, const Shape& s) {
-        const auto known = m_shapes.find(name);
-        if (known == m_shapes.end()) m_shapes[name] = s;
-        else if (!(known->second == s)) m_ambiguous.insert(name);
+    void Name(std::string_view name, const Shape& s, std::size_t at) { m_names[name].push_back({at, m_scope[at], s}); }
+
+    // The shape of the name at `i` as declared where `i` stands: the latest
+    // declaration whose scope holds it.
+    const Shape* Lookup(std::size_t i) const {
+        const auto found = m_names.find(m_t[i].text);
+        if (found == m_names.end()) return nullptr;
+        const std::vector<Declared>& all = found->second;
+        auto at = std::upper_bound(all.begin(), all.end(), i, [](std::size_t k, const Declared& d) { return k < d.at; });
+        // Past a few blocks closed before it, the name is taken as unknown.
+        for (int n = 0; at != all.begin() && n < 64; ++n) {
+            --at;
+            if (at->end > i) return &at->shape;
+        }
+        return nullptr;
     }
 
     // The shape of the one-token expression at `i`: a name of one shape,
@@ -236,10 +257,10 @@ private:
             s.scalar = "float";
             return true;
         }
-        if (!Ident(m_t[i]) || m_ambiguous.count(m_t[i].text)) return false;
-        const auto found = m_shapes.find(m_t[i].text);
-        if (found == m_shapes.end() || found->second.array) return false;
-        s = found->second;
+        if (!Ident(m_t[i])) return false;
+        const Shape* found = Lookup(i);
+        if (!found || found->array) return false;
+        s = *found;
         return true;
     }
 
@@ -257,10 +278,10 @@ private:
     // A name of such a shape read as a matrix: the row of a one-row matrix
     // is the whole vector, and a matrix swizzle picks its components.
     void Reference(std::size_t i) {
-        if (m_declared.count(i) || (i > 0 && Is(m_t[i - 1], ".")) || m_ambiguous.count(m_t[i].text)) return;
-        const auto found = m_shapes.find(m_t[i].text);
-        if (found == m_shapes.end() || !found->second.Degenerate()) return;
-        const Shape& s = found->second;
+        if (m_declared.count(i) || (i > 0 && Is(m_t[i - 1], "."))) return;
+        const Shape* found = Lookup(i);
+        if (!found || !found->Degenerate()) return;
+        const Shape& s = *found;
         std::size_t k = i + 1;
         if (k < m_t.size() && Is(m_t[k], "(")) return;
         if (s.array) {
@@ -529,8 +550,13 @@ private:
     std::vector<Token> m_t;
     std::vector<Place> m_place;
     std::vector<std::size_t> m_function; // per token in a body, its function's name
-    std::map<std::string_view, Shape, std::less<>> m_shapes, m_returns;
-    std::set<std::string_view, std::less<>> m_ambiguous;
+    struct Declared {
+        std::size_t at, end; // the declaration, and the end of its scope
+        Shape shape;
+    };
+    std::map<std::string_view, std::vector<Declared>, std::less<>> m_names; // in the order declared
+    std::map<std::string_view, Shape, std::less<>> m_returns;
+    std::vector<std::size_t> m_scope; // per token, the end of the scope of what it would declare
     std::set<std::size_t> m_declared; // tokens naming what is declared
     std::set<std::string, std::less<>> m_called;
     std::map<std::string_view, int, std::less<>> m_declarations; // functions' declarations by name

@@ -189,6 +189,20 @@ TEST_P(GfxUtilHlslMatrixFormsTest, OneRowOrColumnArraysAndMajorities) {
     EXPECT_EQ(r->registerCount, 2);
 }
 
+// A local or a parameter of a global's name hides it in its scope, the
+// global's reads around it still reading its registers.
+TEST_P(GfxUtilHlslMatrixFormsTest, OneRowGlobalHiddenByALocalAndAParameter) {
+    if (Stopped()) return;
+    const std::string source = "float1x3 m : register(c0);\nfloat last(float4 m) { return m.w; }\n"
+                               "float4 main() : COLOR\n{\n    float a = m._12;\n    {\n"
+                               "        float4 m = float4(0.1, 0.2, 0.3, 0.4);\n        a += m.z;\n    }\n"
+                               "    return float4(a, m._13 + last(float4(0, 0, 0, 0.25)), m[0].x, 1);\n}\n";
+    std::array<int, 4> rgba{};
+    Compiled ps;
+    if (DrawPixel(source, {0.1f, 0.9f, 0.9f, 0.9f, 0.2f, 0.9f, 0.9f, 0.9f, 0.5f, 0.9f, 0.9f, 0.9f}, rgba, ps))
+        ExpectColour(rgba, 0.2f + 0.3f, 0.5f + 0.25f, 0.1f, ps);
+}
+
 // Locals, parameters, returns, casts and conditions of one row, one column
 // or one component, as the D3D9 compiler reads them: the vector of their
 // components, a row index of a one-row matrix its whole row.
