@@ -272,6 +272,29 @@ TEST_P(GfxUtilHlslMatrixFormsTest, ProductsWithOneRowOrColumn) {
         ExpectColour(rgba, 0.15f, 0.15f, 0.3f, sum); // y's first column added
 }
 
+// The forms that stopped the compiler: a float1 constant on either side of
+// mul with a whole matrix, and a swizzle of two components of a float3x2.
+TEST_P(GfxUtilHlslMatrixFormsTest, OneComponentConstantsInProductsAndPairSwizzles) {
+    if (Stopped()) return;
+    // y by columns at c0-c3, f at c4.x, mat (float3x2) at c5-c6.
+    const std::string source = "float4x4 y : register(c0);\nfloat1 f : register(c4);\nfloat3x2 mat : register(c5);\n"
+                               "float4 main() : COLOR\n{\n    float4 l = mul(f, y), r = mul(y, f);\n"
+                               "    return float4(l.y, r.z, mat._11_32);\n}\n";
+    const std::vector<float> registers = {0.2f, 0.4f, 0.6f, 0.8f, 0.1f, 0.9f, 0.9f, 0.9f, 0.3f, 0.9f, 0.9f,
+                                          0.9f, 0.5f, 0.9f, 0.9f, 0.9f, 0.5f, 0.0f, 0.0f, 0.0f, 0.7f, 0.8f,
+                                          0.9f, 0.0f, 0.15f, 0.25f, 0.35f, 0.0f};
+    std::array<int, 4> rgba{};
+    Compiled ps;
+    // l = f * row 1 of y = 0.5 * (c0.x c1.x c2.x c3.x): its y 0.05; r = f *
+    // column 1 = 0.5 * c0: its z 0.3; mat._11 = c5.x, mat._32 = c6.z.
+    if (DrawPixel(source, registers, rgba, ps)) ExpectColour(rgba, 0.05f, 0.3f, 0.7f, ps);
+    const ShaderConstantRecord* f = Constant(ps.container, "f");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->cls, D3DXPC_VECTOR);
+    EXPECT_EQ(f->columns, 1);
+    EXPECT_EQ(f->registerIndex, 4);
+}
+
 // Intrinsics of a scalar, a 1x1 matrix or one row or column where the D3D9
 // compiler takes them: the determinant of the square at the top left,
 // normalize, reflect and refract of scalars.
