@@ -21,11 +21,15 @@ namespace gfx::hlsl {
 // layout gives them their registers (GfxUtilHlslLayout.h). Scalar forms of
 // `normalize`, `reflect` and `refract`, and `refract` with a vector ratio
 // (whose first component counts), come as overloads in front of the first
-// declaration. False with `error` (and where in the source in `errorAt`)
+// declaration. A row index of a conditional of such values is the
+// vector's too. False with `error` (and where in the source in `errorAt`)
 // for what the D3D9 compiler refuses of these shapes: a one-row matrix
-// returned as a one-column one and the other way round, and such a matrix
-// (or for `dst` a `float1`) given to an intrinsic that takes vectors. Lines
-// stay the file's.
+// returned as a one-column one and the other way round, a vector returned
+// or cast as a one-column matrix of another size, such a matrix (or for
+// `dst` a `float1`) given to an intrinsic that takes vectors, and a
+// condition whose shape fits neither its operands nor one component.
+// Names are taken in their scopes; an expression of more than one name or
+// number is left as it is. Lines stay the file's.
 bool OneRowOrColumnShapes(std::string_view source, std::string& out, std::string& error, std::size_t& errorAt);
 
 } // namespace gfx::hlsl
