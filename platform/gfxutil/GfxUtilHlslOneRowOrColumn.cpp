@@ -340,7 +340,9 @@ private:
         const bool fits = c.ScalarLike() || a.ScalarLike() ||
                           (c.matrixWord == a.matrixWord && c.rows == a.rows && c.columns == a.columns) ||
                           (c.Size() == a.Size() && (c.rows == 1 && a.rows == 1));
-        if (!fits) return Refuse(i, "the condition's shape does not fit its operands'", error, errorAt);
+        // Other shapes are glslang's to judge, as before this pass.
+        if (!fits && (c.Degenerate() || a.Degenerate()))
+            return Refuse(i, "the condition's shape does not fit its operands'", error, errorAt);
         if (i > 0 && Is(m_t[i - 1], "(") && i + 6 < m_t.size() && Is(m_t[i + 5], ")") && Is(m_t[i + 6], "[") &&
             a.rows == 1 && a.Degenerate())
             EraseRowIndex(i + 6, a);

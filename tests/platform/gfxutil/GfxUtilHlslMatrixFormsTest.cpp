@@ -238,6 +238,27 @@ TEST_P(GfxUtilHlslMatrixFormsTest, OneRowOrColumnValuesInTheProgram) {
         ExpectColour(rgba, 0.2f, 0.4f, 0.3f, functions);
 }
 
+// A function declared for a float and for a float1 keeps both; a row index
+// of a conditional whose operands are one-row matrices is the whole row, of
+// one whose operands are vectors a component.
+TEST_P(GfxUtilHlslMatrixFormsTest, Float1OverloadsAndRowsOfConditionals) {
+    if (Stopped()) return;
+    Compiled overloads;
+    Compile(overloads, "void f(float a) {}\nvoid f(float1 a) {}\nfloat4 main() : COLOR { return 1; }\n", "ps_2_0");
+    EXPECT_EQ(overloads.result, D3D_OK) << overloads.errors;
+    std::array<int, 4> rgba{};
+    Compiled rows;
+    if (DrawPixel("static float4 c = {1, 0, 0, 1};\nstatic float1x4 a = {0.1, 0.2, 0.3, 0.4};\n"
+                  "static float1x4 b = {0.5, 0.6, 0.7, 0.8};\nfloat4 main() : COLOR\n{\n    return (c ? a : b)[0];\n}\n",
+                  {}, rgba, rows))
+        ExpectColour(rgba, 0.1f, 0.6f, 0.7f, rows);
+    Compiled component;
+    if (DrawPixel("static float1x4 c = {1, 0, 0, 1};\nstatic float4 a = {0.1, 0.2, 0.3, 0.4};\n"
+                  "static float4 b = {0.5, 0.6, 0.7, 0.8};\nfloat4 main() : COLOR\n{\n    return (c ? a : b)[1];\n}\n",
+                  {}, rgba, component))
+        ExpectColour(rgba, 0.6f, 0.6f, 0.6f, component);
+}
+
 // Products with a side of one row, one column or one component, which
 // stopped the compiler or gave glslang's product: a 1x1 scales the other's
 // first row or column; a column times a row is their outer product, a
