@@ -10,6 +10,7 @@
 #include "platform/gfxutil/GfxUtilHlslGlsl.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
+#include "platform/gfxutil/GfxUtilHlslOneRowOrColumn.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilHlslRefusals.h"
 #include "platform/gfxutil/GfxUtilHlslRewrite.h"
@@ -234,6 +235,20 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     }
     prepared = LiftEntryUniforms(prepared, entry);
     prepared = InitialiseStaticsInEntry(prepared, entry);
+    if (!PassesExpired()) {
+        std::string shaped, shapeError;
+        std::size_t shapeAt = 0;
+        if (!OneRowOrColumnShapes(prepared, shaped, shapeError, shapeAt)) {
+            const auto line = std::size_t(1 + std::count(prepared.begin(), prepared.begin() + std::ptrdiff_t(shapeAt), '\n'));
+            const std::size_t lineStart = prepared.rfind('\n', shapeAt == 0 ? 0 : shapeAt - 1);
+            const std::size_t column = lineStart == std::string::npos || shapeAt == 0 ? shapeAt + 1 : shapeAt - lineStart;
+            const PreprocessedText::Origin o = lines.At(line);
+            errors = lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
+                     std::to_string(column) + "): error: " + shapeError + "\n";
+            return false;
+        }
+        prepared = std::move(shaped);
+    }
     prepared = OneComponentProducts(MatrixArgumentsByRows(MatrixSwizzlesByComponent(DialectTypeWords(prepared))));
     if (CallsNoise(prepared)) {
         errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +

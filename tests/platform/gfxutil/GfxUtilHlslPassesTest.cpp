@@ -130,6 +130,17 @@ const Shape kShapes[] = {
      [](std::size_t n) { return Repeat("float4 main() : COLOR { float4 L[] = {", "1,", "1}; return L[0]; }\n", n); }},
     {"StaticFlatLists", "ps_2_0",
      [](std::size_t n) { return Repeat("", "static float4 a#[2]={1,2,3,4,5,6,7,8};\n", "", n); }},
+    // Values of one component and matrices of one row or one column:
+    // declarations that never end, a global of a register per component
+    // read everywhere, products of a 1x1 and a matrix.
+    {"OneComponentDeclarationsWithoutEnd", "ps_2_0", [](std::size_t n) { return Repeat("", "float1 a# = b ", "", n); }},
+    {"OneRowGlobalReadEverywhere", "ps_2_0",
+     [](std::size_t n) { return Repeat("float1x3 m;\nfloat4 main() : COLOR { return m._12", "+m[0].y", "; }\n", n); }},
+    {"ProductsOfOneByOneValues", "ps_2_0",
+     [](std::size_t n) {
+         return Repeat("float4 main() : COLOR { float1x1 x = 1; float4x4 y = 0; float4 r = 0", "+mul(x, y)",
+                       "; return r; }\n", n);
+     }},
     // What only an effect reads, blanked for a single entry.
     {"TechniqueBlocks", "ps_2_0",
      [](std::size_t n) {
