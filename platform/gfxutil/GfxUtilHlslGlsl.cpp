@@ -262,6 +262,9 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
     spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_ES, SPVC_FALSE);
     spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_ENABLE_420PACK_EXTENSION, SPVC_FALSE);
     spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_EMIT_UNIFORM_BUFFER_AS_PLAIN_UNIFORMS, SPVC_TRUE);
+    // A static the program never sets holds zero, as HLSL gives it; GLSL
+    // leaves a global without a value undefined.
+    spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_FORCE_ZERO_INITIALIZED_VARIABLES, SPVC_TRUE);
     spvc_compiler_install_compiler_options(comp, options);
     const char* glsl = nullptr;
     if (spvc_compiler_compile(comp, &glsl) != SPVC_SUCCESS || !glsl) {

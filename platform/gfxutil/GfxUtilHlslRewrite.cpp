@@ -350,8 +350,9 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
                     copy += std::string(t[m].text) + " ";
                 }
                 copies[t[nameAt].text] = copy + "= " + std::string(kLiftedUniform) + std::string(t[nameAt].text) + ";";
+                // `in` and `const` are a parameter's words, no global's.
                 for (std::size_t m = from; m < k && Step(); ++m)
-                    if (m != uniformAt)
+                    if (m != uniformAt && !Is(t[m], "in") && !Is(t[m], "const"))
                         globals += (m == nameAt ? std::string(kLiftedUniform) : std::string()) + std::string(t[m].text) + " ";
                 globals += "; ";
                 // The parameter with the comma after it, or before it when last.

@@ -1,0 +1,181 @@
+#include "platform/gfxutil/GfxUtilHlslWords.h"
+
+#include "platform/gfxutil/GfxUtilHlslText.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace gfx::hlsl {
+namespace {
+
+// Attributes of the stages of later models (compute, geometry, hull,
+// domain) that glslang reads on any function, stopping on or refusing one
+// without its arguments.
+bool IsStageAttribute(std::string_view w) {
+    static const std::set<std::string_view> kNames = {"numthreads",     "maxvertexcount", "domain",
+                                                      "partitioning",   "outputtopology", "patchconstantfunc",
+                                                      "outputcontrolpoints", "instance",  "maxtessfactor"};
+    return kNames.count(w) != 0;
+}
+
+bool IsModifierWord(std::string_view w) {
+    static const std::set<std::string_view> kWords = {
+        "static", "uniform", "const", "extern", "volatile", "shared", "groupshared", "row_major", "column_major",
+        "in", "out", "inout", "precise", "nointerpolation", "linear", "centroid", "noperspective", "inline",
+        "export", "typedef", "struct"};
+    return kWords.count(w) != 0;
+}
+
+// A type word of the language ("float4", "half2x3", "sampler2D", "matrix").
+bool IsTypeWord(std::string_view w) {
+    static const std::string_view kScalars[] = {"float", "half", "double", "int", "uint", "bool", "dword",
+                                                "min16float", "min10float", "min16int", "min12int", "min16uint"};
+    for (const std::string_view s : kScalars) {
+        if (!w.starts_with(s)) continue;
+        const std::string_view rest = w.substr(s.size());
+        if (rest.empty() || (rest.size() == 1 && rest[0] >= '1' && rest[0] <= '4') ||
+            (rest.size() == 3 && rest[0] >= '1' && rest[0] <= '4' && rest[1] == 'x' && rest[2] >= '1' &&
+             rest[2] <= '4'))
+            return true;
+    }
+    return w == "vector" || w == "matrix" || w == "void" || w == "string" || w.starts_with("sampler") ||
+           w.starts_with("texture") || w.starts_with("Texture") || w == "SamplerState";
+}
+
+struct Statement {
+    std::size_t first, end; // tokens [first, end): its last is ';' or a body's '}'
+    bool body;              // a function's definition
+};
+
+// The statements at file scope: declarations, definitions of functions
+// and of structs.
+std::vector<Statement> FileScopeStatements(const std::vector<Token>& t) {
+    std::vector<Statement> out;
+    std::size_t first = 0;
+    bool equals = false, list = false, structWord = false;
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        const std::string_view w = t[i].text;
+        if (w == "=") equals = true;
+        if (w == "struct" || w == "cbuffer" || w == "tbuffer") structWord = true;
+        if (w == "(" || w == "[" || w == "<") {
+            if (w == "(") list = true;
+            if (t[i].close >= t.size()) break;
+            i = t[i].close;
+            continue;
+        }
+        if (w == "{") {
+            const std::size_t close = t[i].close;
+            if (close >= t.size()) break;
+            i = close;
+            if (list && !equals && !structWord) {
+                out.push_back({first, i + 1, true});
+                first = i + 1;
+                equals = list = structWord = false;
+            }
+            continue;
+        }
+        if (w != ";") continue;
+        out.push_back({first, i + 1, false});
+        first = i + 1;
+        equals = list = structWord = false;
+    }
+    return out;
+}
+
+// Where the entry is declared in [first, end): its name's token, or end.
+std::size_t EntryName(const std::vector<Token>& t, const Statement& s, std::string_view entry) {
+    for (std::size_t k = s.first + 1; k + 1 < s.end; ++k) {
+        if (Is(t[k], "(") || Is(t[k], "=")) return s.end;
+        if (t[k].text == entry && Is(t[k + 1], "(") && IdentStart(t[k - 1].text[0])) return k;
+    }
+    return s.end;
+}
+
+} // namespace
+
+std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry) {
+    const std::vector<Token> t = Tokenize(source);
+    std::string out(source);
+    const std::vector<Statement> statements = FileScopeStatements(t);
+    bool entryDefined = false;
+    for (const Statement& s : statements)
+        entryDefined = entryDefined || (s.body && EntryName(t, s, entry) < s.end);
+    bool changed = false;
+    for (Statement s : statements) {
+        // Attributes in front: [name] or [name(arguments)], one after another.
+        while (s.first + 2 < s.end && Is(t[s.first], "[") && IdentStart(t[s.first + 1].text[0]) &&
+               t[s.first].close < s.end) {
+            if (t[s.first].close == s.first + 2 && IsStageAttribute(t[s.first + 1].text)) {
+                Blank(out, t[s.first].begin, TokenEnd(t[s.first + 2]));
+                changed = true;
+            }
+            s.first = t[s.first].close + 1;
+        }
+        if (s.first >= s.end) continue;
+        if (Is(t[s.first], "export") && s.first + 1 < s.end && IdentStart(t[s.first + 1].text[0])) {
+            Blank(out, t[s.first].begin, TokenEnd(t[s.first]));
+            changed = true;
+            ++s.first;
+        }
+        if (!s.body && entryDefined && EntryName(t, s, entry) < s.end) {
+            Blank(out, t[s.first].begin, TokenEnd(t[s.end - 1]));
+            changed = true;
+            continue;
+        }
+        if (s.body) continue;
+        // `const` of a constant the application sets: no value, not static,
+        // no function's declaration, no typedef.
+        bool plain = true;
+        for (std::size_t k = s.first; k < s.end && plain; ++k)
+            plain = !Is(t[k], "static") && !Is(t[k], "typedef") && !Is(t[k], "=") && !Is(t[k], "(") &&
+                    !Is(t[k], "{");
+        if (!plain) continue;
+        for (std::size_t k = s.first; k < s.end && IdentStart(t[k].text[0]) && IsModifierWord(t[k].text); ++k)
+            if (Is(t[k], "const")) {
+                Blank(out, t[k].begin, TokenEnd(t[k]));
+                changed = true;
+            }
+    }
+
+    // `precise` as a name: declared as a variable or a type somewhere, it is
+    // a name wherever no type follows it.
+    std::set<std::string_view> typeNames;
+    bool preciseNamed = false;
+    for (std::size_t i = 1; i < t.size() && Step(); ++i) {
+        if (Is(t[i - 1], "struct") && IdentStart(t[i].text[0])) typeNames.insert(t[i].text);
+        if (Is(t[i], "typedef")) {
+            std::size_t k = i;
+            while (k + 1 < t.size() && !Is(t[k + 1], ";") && k < i + 64) ++k;
+            if (IdentStart(t[k].text[0])) typeNames.insert(t[k].text);
+        }
+        if (!Is(t[i], "precise") || i + 1 >= t.size() || !IdentStart(t[i - 1].text[0]) ||
+            (IsModifierWord(t[i - 1].text) && !Is(t[i - 1], "typedef")) || Is(t[i - 1], "return"))
+            continue;
+        const std::string_view next = t[i + 1].text;
+        preciseNamed = preciseNamed || next == ";" || next == "=" || next == "," || next == "[" || next == ":" ||
+                       next == ")";
+    }
+    if (!preciseNamed) return changed ? out : std::string(source);
+    std::vector<std::size_t> renamed;
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        if (!Is(t[i], "precise")) continue;
+        const bool modifier = i + 1 < t.size() && IdentStart(t[i + 1].text[0]) &&
+                              (IsTypeWord(t[i + 1].text) || IsModifierWord(t[i + 1].text) ||
+                               typeNames.count(t[i + 1].text));
+        if (!modifier) renamed.push_back(t[i].begin);
+    }
+    std::string named;
+    named.reserve(out.size() + renamed.size() * kRenamedWord.size());
+    std::size_t copied = 0;
+    for (const std::size_t at : renamed) {
+        named.append(out, copied, at - copied);
+        named += kRenamedWord;
+        copied = at;
+    }
+    named.append(out, copied);
+    return named;
+}
+
+} // namespace gfx::hlsl
