@@ -15,6 +15,7 @@ namespace gfx {
 namespace {
 
 constexpr std::uint64_t kMaxArrayElements = 65536;
+constexpr std::uint64_t kMaxUnrolled = 1024; // runs of a loop unrolled without a count
 // Sources come from data files: every check takes time in proportion to the
 // source. A declaration is looked at no further than this many tokens (its
 // brackets one each), and the members of the entry's structs no more often.
@@ -216,8 +217,8 @@ class Checker {
     };
 
 public:
-    Checker(std::string_view source, std::string_view entry)
-        : m_t(Tokens(source)), m_tokens(m_t.data()), m_count(m_t.size()), m_entry(entry) {
+    Checker(std::string_view source, std::string_view entry, unsigned vertexModel)
+        : m_t(Tokens(source)), m_tokens(m_t.data()), m_count(m_t.size()), m_entry(entry), m_vertexModel(vertexModel) {
         // Each bracket's partner, found once, so no check walks a list twice.
         m_match.assign(m_t.size(), m_t.size());
         std::vector<std::size_t> open;
@@ -313,16 +314,20 @@ private:
     // False when out of time.
     [[nodiscard]] bool Survey() {
         m_inFunction.assign(m_t.size(), false);
+        m_inStruct.assign(m_t.size(), false);
         std::vector<bool> kinds; // true: a function body (or a block within one)
+        int structDepth = 0;
         for (std::size_t i = 0; i < m_t.size(); ++i) {
             if (OutOfTime(i)) return false;
             m_inFunction[i] = !kinds.empty() && kinds.back();
+            m_inStruct[i] = structDepth > 0;
             if (IsPunct(i, '{')) {
                 const bool function = (i >= 1 && IsPunct(i - 1, ')')) ||
                                       (i >= 3 && IsIdent(i - 1) && IsPunct(i - 2, ':') && IsPunct(i - 3, ')'));
                 const bool structBody = (i >= 1 && IsIdent(i - 1) && Text(i - 1) == "struct") ||
                                         (i >= 2 && IsIdent(i - 1) && Text(i - 2) == "struct");
                 kinds.push_back(function || (!kinds.empty() && kinds.back()));
+                if (structBody || structDepth > 0) ++structDepth;
                 if (structBody) {
                     const std::size_t close = std::min(Closing(i), m_t.size());
                     for (std::size_t k = i + 1; k + 1 < close; k = Step(k))
@@ -345,7 +350,9 @@ private:
                 }
             } else if (IsPunct(i, '}') && !kinds.empty()) {
                 kinds.pop_back();
+                if (structDepth > 0) --structDepth;
             }
+            Declared(i);
             // Integer variables, and those that hold a constant zero: given
             // 0 where declared (a local, or a static const global), and never
             // written again.
@@ -396,6 +403,91 @@ private:
         return true;
     }
 
+    // Names declared at `i` with a built-in type: vectors, one-component
+    // vectors, and the constants of file scope.
+    void Declared(std::size_t i) {
+        if (!IsIdent(i) || !IsIdent(i + 1) || !IsBuiltinType(Text(i)) || Text(i) == "vector" || Text(i) == "matrix")
+            return;
+        std::size_t start = i;
+        bool isStatic = false;
+        while (start > 0 && IsIdent(start - 1) && IsModifier(Text(start - 1))) {
+            isStatic = isStatic || Text(start - 1) == "static";
+            --start;
+        }
+        const bool statement = start == 0 || IsPunct(start - 1, ';') || IsPunct(start - 1, '}') ||
+                               IsPunct(start - 1, '{');
+        if (!statement) return; // a parameter or a cast
+        const std::string_view type = Text(i);
+        const bool vector = type.find('x') == std::string_view::npos && std::isdigit(static_cast<unsigned char>(type.back()));
+        for (std::size_t k = i + 1; IsIdent(k) && k < i + kDeclarationTokens;) {
+            if (IsPunct(k + 1, '(')) return; // a function
+            if (vector && type.back() == '1') m_oneComponent.insert(Text(k));
+            else if (vector) m_vectors.insert(Text(k));
+            if (!m_inFunction[i] && !m_inStruct[i] && !isStatic) m_fileConstants.insert(Text(k));
+            std::size_t n = k + 1;
+            while (n < m_t.size() && n < i + kDeclarationTokens && !IsPunct(n, ',') && !IsPunct(n, ';')) n = Step(n);
+            if (!IsPunct(n, ',')) break;
+            k = n + 1;
+        }
+    }
+
+    // The value of a constant of file scope, `type name = ...`: a literal
+    // expression, no other constant's value (which the application sets).
+    void FileConstantValue(std::size_t equals) {
+        if (equals < 2 || !IsIdent(equals - 1) || !IsIdent(equals - 2) || !IsBuiltinType(Text(equals - 2)) ||
+            !m_fileConstants.count(Text(equals - 1)))
+            return;
+        for (std::size_t k = equals + 1; k < m_t.size() && !IsPunct(k, ';') && !IsPunct(k, '='); ++k)
+            if (IsIdent(k) && m_fileConstants.count(Text(k)) && !IsPunct(k + 1, '('))
+                return Refuse(k, "the value of " + Quoted(Text(equals - 1), " reads ") +
+                                     Quoted(Text(k), ": an initial value must be a literal expression"));
+    }
+
+    // A numeric type built from one literal: its constructor takes all its
+    // components (a cast, `(float2)1`, is what fills it from one).
+    void Constructor(std::size_t open) {
+        const std::size_t components = Components(Text(open - 1));
+        const std::size_t close = Closing(open);
+        const std::size_t literal = IsPunct(open + 1, '-') ? open + 2 : open + 1;
+        if (components > 1 && close == literal + 1 && literal < m_t.size() && m_t[literal].kind == Kind::Number)
+            Refuse(open - 1, "incorrect number of arguments to the constructor of " + Quoted(Text(open - 1), ""));
+    }
+
+    // `static` on a variable of a struct holding an object: objects are
+    // the application's, set as constants.
+    void StaticObject(std::size_t i) {
+        std::size_t type = i + 1;
+        while (IsIdent(type) && IsModifier(Text(type))) ++type;
+        if (IsIdent(type) && Text(type) == "struct") ++type;
+        const auto s = m_structs.find(Text(type));
+        if (!IsIdent(type) || !IsIdent(type + 1) || s == m_structs.end()) return;
+        for (const Member& m : s->second) {
+            const std::string_view t = Text(m.type);
+            if (t.starts_with("sampler") || t.starts_with("texture") || t.starts_with("Texture"))
+                return Refuse(type + 1, Quoted(Text(type + 1), " is static, and its struct ") +
+                                            Quoted(Text(type), " holds the object ") + Quoted(Text(m.name), ""));
+        }
+    }
+
+    // A loop unrolled without a count runs fewer than 1,024 times: the
+    // D3D9 compiler gives up on more. `for ([type] v = A; v < B; ...)`.
+    void UnrolledLoop(std::size_t forAt) {
+        if (!IsIdent(forAt) || Text(forAt) != "for" || !IsPunct(forAt + 1, '(')) return;
+        std::size_t k = forAt + 2;
+        if (IsIdent(k) && IsIdent(k + 1)) ++k;
+        unsigned long long from = 0, to = 0;
+        if (!IsIdent(k) || !IsPunct(k + 1, '=') || k + 5 >= m_t.size() || !IsIntegerLiteral(Text(k + 2), from) ||
+            !IsPunct(k + 3, ';') || Text(k + 4) != Text(k) || !IsIntegerLiteral(Text(k + 6), to) ||
+            !IsPunct(k + 7, ';'))
+            return;
+        const bool inclusive = IsPunct(k + 5, "<=");
+        if (!inclusive && !IsPunct(k + 5, '<')) return;
+        const unsigned long long runs = to < from ? 0 : to - from + (inclusive ? 1 : 0);
+        if (runs >= kMaxUnrolled)
+            Refuse(forAt, "a loop of " + std::to_string(runs) + " runs cannot be unrolled without a count (at most " +
+                              std::to_string(kMaxUnrolled - 1) + ")");
+    }
+
     void Look(std::size_t i) {
         const Token& t = m_t[i];
         const bool statementStart = i == 0 || IsPunct(i - 1, ';') || IsPunct(i - 1, '{') || IsPunct(i - 1, '}');
@@ -411,12 +503,22 @@ private:
         if (t.kind == Kind::Punct && m_inFunction[i] && (t.text == "/" || t.text == "%" || t.text == "/=" ||
                                                          t.text == "%="))
             return Division(i);
+        if (t.kind == Kind::Punct && t.text == "(" && i >= 1 && IsIdent(i - 1) && IsBuiltinType(Text(i - 1))) {
+            Constructor(i);
+            if (!m_error.empty()) return;
+        }
         if (t.kind == Kind::Punct && t.text == "(" && i >= 1 && IsIdent(i - 1) && m_inFunction[i])
             return Call(i - 1);
+        if (t.kind == Kind::Punct && t.text == "=" && !m_inFunction[i] && !m_inStruct[i]) return FileConstantValue(i);
         if (t.kind != Kind::Ident) return;
         if (t.text == "struct" && IsPunct(i + 1, '{') && IsPunct(Closing(i + 1) + 1, ';'))
             return Refuse(i, "a struct without a name declares no variable");
         if (t.text == "typedef") return Typedef(i);
+        if (t.text == "static" && !m_inFunction[i]) StaticObject(i);
+        // `NULL` is the null object; `null` no word of the language.
+        if (t.text == "null" && !m_inFunction[i] && i >= 1 && IsPunct(i - 1, '=') && !m_fileConstants.count("null"))
+            return Refuse(i, "'null' is not declared (the null object is 'NULL')");
+        if (!m_error.empty()) return;
         if (IsModifier(t.text) && (i == 0 || !IsModifier(Text(i - 1)))) Modifiers(i, statementStart);
         if (!m_error.empty()) return;
         if (!m_inFunction[i] && IsPunct(i + 1, '(') && i >= 1 && (IsIdent(i - 1) || IsPunct(i - 1, '>')))
@@ -451,15 +553,21 @@ private:
                 return Refuse(i + 3, std::to_string(values) + " values do not fill whole elements of " +
                                          Quoted(Text(i - 2), ""));
         }
+        if (i >= 1 && IsIdent(i - 1) && IsIdent(i + 1) && IsPunct(i + 2, ']') && m_vectors.count(Text(i - 1)) &&
+            m_oneComponent.count(Text(i + 1)))
+            return Refuse(i + 1, Quoted(Text(i + 1), ", a vector of one component, cannot index a vector"));
         if (!statementStart && !(i >= 1 && IsIdent(i - 1) && Text(i - 1) == "else")) return;
         std::set<std::string_view> names;
+        bool unrollCounted = false;
         for (std::size_t k = i; IsPunct(k, '[') && IsIdent(k + 1);) {
             if (!names.insert(Text(k + 1)).second)
                 return Refuse(k + 1, "the attribute " + Quoted(Text(k + 1), " is given twice"));
             // A loop is unrolled, or kept a loop: not both.
             if (names.count("unroll") && (names.count("loop") || names.count("fastopt")))
                 return Refuse(k + 1, std::string("'unroll' with '") + (names.count("loop") ? "loop" : "fastopt") + "'");
+            if (Text(k + 1) == "unroll") unrollCounted = Closing(k) != k + 2;
             k = Closing(k) + 1;
+            if (names.count("unroll") && !unrollCounted && !IsPunct(k, '[')) return UnrolledLoop(k);
         }
     }
 
@@ -494,6 +602,13 @@ private:
             Text(k) != "matrix" && Text(k).find('x') == std::string_view::npos)
             return Refuse(k, Quoted(seen.count("row_major") ? "row_major" : "column_major", " on ") +
                                  Quoted(Text(k), ", which is no matrix"));
+        if ((seen.count("row_major") || seen.count("column_major")) && IsIdent(k)) {
+            const std::string_view word = seen.count("row_major") ? "row_major" : "column_major";
+            if (Text(k) == "struct" || m_structs.count(Text(k)))
+                return Refuse(i, Quoted(word, " on a struct: a majority is a matrix's"));
+            if (m_majorityTypes.count(Text(k)))
+                return Refuse(i, Quoted(word, " on ") + Quoted(Text(k), ", which has its majority already"));
+        }
         if (!m_inFunction[i] || !statementStart) return;
         for (const std::string_view storage : {"uniform", "in", "out", "inout", "extern", "shared"})
             if (seen.count(storage))
@@ -507,7 +622,13 @@ private:
 
     void Typedef(std::size_t i) {
         std::size_t k = i + 1;
-        while (k < m_t.size() && k < i + kDeclarationTokens && !IsPunct(k, ';')) k = Step(k);
+        bool majority = false;
+        while (k < m_t.size() && k < i + kDeclarationTokens && !IsPunct(k, ';')) {
+            majority = majority || (IsIdent(k) && (Text(k) == "row_major" || Text(k) == "column_major" ||
+                                                   m_majorityTypes.count(Text(k))));
+            k = Step(k);
+        }
+        if (majority && IsPunct(k, ';') && IsIdent(k - 1)) m_majorityTypes.insert(Text(k - 1));
         if (IsPunct(k, ';') && k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)))
             Refuse(k - 1, Quoted(Text(k - 1), " is a built-in type and cannot be defined again"));
     }
@@ -528,6 +649,8 @@ private:
             const std::size_t equals = Find(piece, "=");
             if (out && equals != piece.second)
                 return Refuse(equals, "an 'out' parameter takes no default value");
+            if (entry && definition && out) EntryOutput(piece);
+            if (!m_error.empty()) return;
             if (!entry || !definition || HasWord(piece, "uniform")) continue;
             // A parameter of the entry that is no constant comes from, or
             // goes to, the stage's registers: a semantic names which.
@@ -540,6 +663,24 @@ private:
             if (IsIdent(type) && Find(piece, ":") == piece.second) StructSemantics(Text(type), 0);
             if (!m_error.empty()) return;
         }
+    }
+
+    // An output of the entry: no array of structs (the members' semantics
+    // would each name one register for every element), and below vs_3_0
+    // fog and point size are one value each.
+    void EntryOutput(std::pair<std::size_t, std::size_t> piece) {
+        std::size_t type = piece.first;
+        while (type < piece.second && IsIdent(type) && IsModifier(Text(type))) ++type;
+        if (!IsIdent(type) || !IsIdent(type + 1)) return;
+        if (m_structs.count(Text(type)) && IsPunct(type + 2, '['))
+            return Refuse(type + 1, Quoted(Text(type + 1), ", an output of ") +
+                                        Quoted(m_entry, ", is an array of structs: its semantics cannot name every element"));
+        const std::size_t colon = Find(piece, ":");
+        if (m_vertexModel == 0 || m_vertexModel >= 3 || colon + 1 >= piece.second || !IsIdent(colon + 1)) return;
+        std::string semantic(Text(colon + 1));
+        for (char& c : semantic) c = char(std::toupper(static_cast<unsigned char>(c)));
+        if ((semantic == "FOG" || semantic == "PSIZE") && Components(Text(type)) > 1)
+            Refuse(colon + 1, Quoted(Text(colon + 1), " takes one value below vs_3_0, not ") + Quoted(Text(type), ""));
     }
 
     // Every member of a struct the entry reads or writes, and of the
@@ -591,6 +732,11 @@ private:
     std::string_view m_entry;
     std::vector<std::size_t> m_match; // by token: its bracket's partner (the end when none)
     std::vector<bool> m_inFunction;   // by token: within a function's body
+    std::vector<bool> m_inStruct;     // by token: within a struct's body
+    unsigned m_vertexModel;           // a vertex program's major model; 0 for a pixel program
+    std::set<std::string_view> m_vectors, m_oneComponent; // names declared with vector types, and of one component
+    std::set<std::string_view> m_fileConstants;           // non-static names of file scope
+    std::set<std::string_view> m_majorityTypes;           // typedefs giving a majority
     std::set<std::string_view> m_members;
     std::map<std::string_view, std::vector<Member>> m_structs;
     std::size_t m_membersLooked = 0;
@@ -607,8 +753,9 @@ private:
 
 } // namespace
 
-bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at, std::string& error) {
-    return Checker(source, entry).Run(at, error);
+bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at, std::string& error,
+                        unsigned vertexModel) {
+    return Checker(source, entry, vertexModel).Run(at, error);
 }
 
 } // namespace gfx

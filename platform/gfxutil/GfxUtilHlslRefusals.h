@@ -5,8 +5,14 @@
 // of more than 65,536 elements, an attribute given twice, a default value on
 // an `out` parameter, a modifier given twice or with one it excludes, a
 // `const` local without its value, a storage word on a local, a typedef
-// naming a built-in type, a parameter of the entry without a semantic, and
-// an integer divided by a constant zero. Private to the HLSL compiler: no
+// naming a built-in type, a parameter of the entry without a semantic, an
+// integer divided by a constant zero, a numeric constructor of one literal
+// (`float2(1)`), a file-scope constant's value reading another constant,
+// a vector indexed by a one-component vector, a static struct holding an
+// object, a majority on a struct or on a typedef that has one, `null`, an
+// output of the entry that is an array of structs, a fog or point-size
+// output of more than one value below vs_3_0, and a loop of 1,024 runs or
+// more unrolled without a count. Private to the HLSL compiler: no
 // other library includes it.
 
 #include <cstddef>
@@ -17,8 +23,10 @@ namespace gfx {
 
 // The first form of the list above in `source`, the
 // preprocessed text of a compile whose entry is `entry`: false, with where
-// it stands in `at` and the reason in `error`.
+// it stands in `at` and the reason in `error`. `vertexModel` is a vertex
+// program's major model (0 for a pixel program): below 3 its fog and point
+// size outputs are one value each.
 [[nodiscard]] bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at,
-                                      std::string& error);
+                                      std::string& error, unsigned vertexModel = 0);
 
 } // namespace gfx

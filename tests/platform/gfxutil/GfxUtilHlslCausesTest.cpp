@@ -331,3 +331,42 @@ technique T { pass { PixelShader = compile ps_2_0 PS(); } }
     device->SetTexture(0, nullptr);
     texel->Release();
 }
+
+// Words the D3D9 compiler reads otherwise than the front end: a constant
+// declared `const` without a value is the application's to set, `precise`
+// may be a name, attributes of later stages and `export` are passed over,
+// the body's semantics count where the entry is declared before it, a
+// static never set holds zero, and `in uniform` is a uniform parameter.
+TEST_P(GfxUtilHlslCausesTest, WordsReadAsTheD3D9CompilerReadsThem) {
+    if (Stopped()) return;
+    struct Case {
+        const char* source;
+        const char* name; // a constant set to (0.25, 0.5, 0.75, 1), or null
+        double red, green, blue;
+    };
+    const Case cases[] = {
+        {"const float4 k;\nconst uniform float4 u;\nfloat4 main() : COLOR { return k + u * 0; }\n", "k", 0x40, 0x80, 0xBF},
+        {"const float4 k;\nconst uniform float4 u;\nfloat4 main() : COLOR { return k * 0 + u.zyxw; }\n", "u", 0xBF, 0x80, 0x40},
+        {"float4 precise;\nprecise float4 v;\nfloat4 main() : COLOR { return precise; }\n", "precise", 0x40, 0x80, 0xBF},
+        {"typedef float4 precise;\nprecise float4 var;\nprecise main() : COLOR { return var.yyyw; }\n", "var", 0x80, 0x80, 0x80},
+        {"[numthreads]\nfloat4 main();\n[ numthreads ]\nfloat4 main() : COLOR { return float4(0.5, 0, 1, 1); }\n", nullptr,
+         0x80, 0, 0xFF},
+        {"export float4 main() : COLOR { return float4(1, 0.5, 0, 1); }\n", nullptr, 0xFF, 0x80, 0},
+        {"float4 main(float4 c : BOGUS) : BOGUS;\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n", nullptr, 0x40,
+         0x40, 0x40},
+        {"static float4 s;\nstatic struct { float4 a; float3 b; } x;\n"
+         "float4 main() : COLOR { return s + x.a + float4(x.b, 0) + 0.5; }\n",
+         nullptr, 0x80, 0x80, 0x80},
+        {"float4 f(in uniform float4 a, uniform in float4 b) { return a + b; }\n"
+         "float4 main(in uniform float4 a) : COLOR { return f(a, 0); }\n",
+         "$a", 0x40, 0x80, 0xBF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Compiled p;
+        if (!UsePixel(p, c.source, "ps_2_0")) continue;
+        if (c.name) SetVector(p, c.name, 0.25f, 0.5f, 0.75f, 1);
+        Draw(p, 0xFF404040u);
+        ExpectPixel(8, 8, c.red, c.green, c.blue);
+    }
+}
