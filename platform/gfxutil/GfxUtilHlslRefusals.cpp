@@ -606,8 +606,10 @@ private:
             const std::string_view word = seen.count("row_major") ? "row_major" : "column_major";
             if (Text(k) == "struct" || m_structs.count(Text(k)))
                 return Refuse(i, Quoted(word, " on a struct: a majority is a matrix's"));
-            if (m_majorityTypes.count(Text(k)))
-                return Refuse(i, Quoted(word, " on ") + Quoted(Text(k), ", which has its majority already"));
+            // The same one again is no change.
+            const auto typed = m_majorityTypes.find(Text(k));
+            if (typed != m_majorityTypes.end() && typed->second != word)
+                return Refuse(i, Quoted(word, " on ") + Quoted(Text(k), ", which has the other majority"));
         }
         if (!m_inFunction[i] || !statementStart) return;
         for (const std::string_view storage : {"uniform", "in", "out", "inout", "extern", "shared"})
@@ -622,13 +624,16 @@ private:
 
     void Typedef(std::size_t i) {
         std::size_t k = i + 1;
-        bool majority = false;
+        std::string_view majority; // the first word giving one, as the type it names
         while (k < m_t.size() && k < i + kDeclarationTokens && !IsPunct(k, ';')) {
-            majority = majority || (IsIdent(k) && (Text(k) == "row_major" || Text(k) == "column_major" ||
-                                                   m_majorityTypes.count(Text(k))));
+            if (IsIdent(k) && majority.empty()) {
+                const auto typed = m_majorityTypes.find(Text(k));
+                if (Text(k) == "row_major" || Text(k) == "column_major") majority = Text(k);
+                else if (typed != m_majorityTypes.end()) majority = typed->second;
+            }
             k = Step(k);
         }
-        if (majority && IsPunct(k, ';') && IsIdent(k - 1)) m_majorityTypes.insert(Text(k - 1));
+        if (!majority.empty() && IsPunct(k, ';') && IsIdent(k - 1)) m_majorityTypes.emplace(Text(k - 1), majority);
         if (IsPunct(k, ';') && k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)))
             Refuse(k - 1, Quoted(Text(k - 1), " is a built-in type and cannot be defined again"));
     }
@@ -736,7 +741,7 @@ private:
     unsigned m_vertexModel;           // a vertex program's major model; 0 for a pixel program
     std::set<std::string_view> m_vectors, m_oneComponent; // names declared with vector types, and of one component
     std::set<std::string_view> m_fileConstants;           // non-static names of file scope
-    std::set<std::string_view> m_majorityTypes;           // typedefs giving a majority
+    std::map<std::string_view, std::string_view> m_majorityTypes; // typedefs giving a majority: which
     std::set<std::string_view> m_members;
     std::map<std::string_view, std::vector<Member>> m_structs;
     std::size_t m_membersLooked = 0;

@@ -125,6 +125,15 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
             continue;
         }
         if (s.body) continue;
+        // A shader object in a constant's value (`{5, CompileShader(ps_2_0,
+        // f())}`) is the effect's: the program's value has 0 there.
+        for (std::size_t k = s.first; k + 1 < s.end; ++k)
+            if (Is(t[k], "CompileShader") && Is(t[k + 1], "(") && t[k + 1].close < s.end) {
+                Blank(out, t[k].begin, TokenEnd(t[t[k + 1].close]));
+                out[t[k].begin] = '0';
+                changed = true;
+                k = t[k + 1].close;
+            }
         // `const` of a constant the application sets: no value, not static,
         // no function's declaration, no typedef.
         bool plain = true;
@@ -176,6 +185,59 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     }
     named.append(out, copied);
     return named;
+}
+
+std::string CountUnrolledLoops(std::string_view source) {
+    const std::vector<Token> t = Tokenize(source);
+    struct Edit {
+        std::size_t at;
+        std::string text;
+    };
+    std::vector<Edit> edits;
+    std::size_t loops = 0;
+    for (std::size_t i = 0; i + 6 < t.size() && Step(); ++i) {
+        if (!Is(t[i], "[") || !(i == 0 || Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}")))
+            continue;
+        // The attributes in front of the statement, and the count of `unroll`.
+        std::string count;
+        std::size_t k = i;
+        while (k < t.size() && Is(t[k], "[") && t[k].close < t.size() && Step()) {
+            if (k + 5 == t[k].close && Is(t[k + 1], "unroll") && Is(t[k + 2], "(") && Is(t[k + 4], ")") &&
+                std::all_of(t[k + 3].text.begin(), t[k + 3].text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                count = std::string(t[k + 3].text);
+            k = t[k].close + 1;
+        }
+        if (count.empty() || k + 1 >= t.size() || !Is(t[k], "for") || !Is(t[k + 1], "(") || t[k + 1].close >= t.size())
+            continue;
+        const std::size_t close = t[k + 1].close;
+        std::size_t semicolons[2] = {close, close}, found = 0;
+        for (std::size_t m = k + 2; m < close && found < 2 && Step(); ++m) {
+            if (Is(t[m], "(") || Is(t[m], "[")) m = std::min(t[m].close, close);
+            else if (Is(t[m], ";")) semicolons[found++] = m;
+        }
+        if (found != 2) continue;
+        const std::string counter = "orvUnrolled" + std::to_string(loops++);
+        edits.push_back({t[i].begin, "int " + counter + " = 0; "});
+        if (semicolons[1] == semicolons[0] + 1) {
+            edits.push_back({t[semicolons[1]].begin, counter + " < " + count});
+        } else {
+            edits.push_back({t[semicolons[0] + 1].begin, "("});
+            edits.push_back({t[semicolons[1]].begin, ") && " + counter + " < " + count});
+        }
+        edits.push_back({t[close].begin, std::string(close == semicolons[1] + 1 ? "" : ", ") + "++" + counter});
+        i = k;
+    }
+    if (edits.empty()) return std::string(source);
+    std::string out;
+    out.reserve(source.size() + edits.size() * 32);
+    std::size_t copied = 0;
+    for (const Edit& e : edits) { // made in source order
+        out.append(source, copied, e.at - copied);
+        out += e.text;
+        copied = e.at;
+    }
+    out.append(source, copied);
+    return out;
 }
 
 } // namespace gfx::hlsl

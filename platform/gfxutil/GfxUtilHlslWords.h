@@ -25,7 +25,15 @@ constexpr std::string_view kRenamedWord = "orvWord_";
 // - `const` blanked from a non-static file-scope declaration without a value
 //   (`const float4 c;`): a constant the application sets, where glslang would
 //   make it a private variable;
-// - `precise` renamed where the source declares it as a name.
+// - `precise` renamed where the source declares it as a name;
+// - a `CompileShader(...)` in a constant's value made 0: its shader object
+//   is an effect's, and the program keeps no default for it.
 std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
+
+// A `for` loop unrolled with a count (`[unroll(4)]`) runs that many times at
+// most, as the D3D9 compiler unrolls it, leaving the runs after those out:
+// a counter declared before it ends the loop there. Where the loop is no
+// statement of its own (the body of an `if`) it stays as it is.
+std::string CountUnrolledLoops(std::string_view source);
 
 } // namespace gfx::hlsl

@@ -336,7 +336,8 @@ technique T { pass { PixelShader = compile ps_2_0 PS(); } }
 // declared `const` without a value is the application's to set, `precise`
 // may be a name, attributes of later stages and `export` are passed over,
 // the body's semantics count where the entry is declared before it, a
-// static never set holds zero, and `in uniform` is a uniform parameter.
+// static never set holds zero, `in uniform` is a uniform parameter, and a
+// loop unrolled with a count runs that many times at most.
 TEST_P(GfxUtilHlslCausesTest, WordsReadAsTheD3D9CompilerReadsThem) {
     if (Stopped()) return;
     struct Case {
@@ -357,6 +358,14 @@ TEST_P(GfxUtilHlslCausesTest, WordsReadAsTheD3D9CompilerReadsThem) {
         {"static float4 s;\nstatic struct { float4 a; float3 b; } x;\n"
          "float4 main() : COLOR { return s + x.a + float4(x.b, 0) + 0.5; }\n",
          nullptr, 0x80, 0x80, 0x80},
+        {"float4 fun() { return 0; }\nfloat2 p = {5, CompileShader(ps_2_0, fun())};\n"
+         "float4 main() : COLOR { return p.xyxy; }\n",
+         "p", 0x40, 0x80, 0x40},
+        // A count of unrolling is the most runs the loop makes.
+        {"float4 main() : COLOR\n{\n    int i;\n    [unroll(4)]\n    for (i = 0; i < 8; ++i);\n"
+         "    float s = 0;\n    [unroll(2)] for (int k = 0; ; k++) s += 0.25;\n"
+         "    float r = 0;\n    [unroll(9)] for (int j = 0; j < 3; j++) r += 0.25;\n    return float4(i / 8.0, s, r, 1);\n}\n",
+         nullptr, 0x80, 0x80, 0xBF},
         {"float4 f(in uniform float4 a, uniform in float4 b) { return a + b; }\n"
          "float4 main(in uniform float4 a) : COLOR { return f(a, 0); }\n",
          "$a", 0x40, 0x80, 0xBF},

@@ -127,10 +127,10 @@ const Form kRefused[] = {
      "'a' is static, and its struct 'S' holds the object 's'"},
     {"MajorityOnATypedefThatHasOne",
      "typedef row_major float4x4 m_t;\n\ncolumn_major m_t m;\nfloat4 main() : COLOR { return m[0]; }\n", 3,
-     "'column_major' on 'm_t', which has its majority already"},
+     "'column_major' on 'm_t', which has the other majority"},
     {"MajorityOnATypedefOfATypedefThatHasOne",
      "typedef row_major float4x4 m_t;\ntypedef column_major m_t n_t;\nfloat4 main() : COLOR { return 0; }\n", 2,
-     "'column_major' on 'm_t', which has its majority already"},
+     "'column_major' on 'm_t', which has the other majority"},
     {"MajorityOnAStruct",
      "struct S { float4x4 m; };\ntypedef column_major struct S s_t;\nfloat4 main() : COLOR { return 0; }\n", 2,
      "'column_major' on a struct"},
@@ -223,7 +223,7 @@ TEST(GfxUtilHlslRefusalsTest, TheFormsBesideThemCompile) {
         "    return v[i.y] + v[j];\n}\n",
         // a static struct of numbers, a majority given once through a typedef
         "struct S { float4 f; };\nstatic S s;\ntypedef float4x4 m_t;\nrow_major m_t m;\n"
-        "typedef row_major float4x4 r_t;\nr_t n;\nfloat4 main() : COLOR { return s.f + m[0] + n[1]; }\n",
+        "typedef row_major float4x4 r_t;\nrow_major r_t n;\nfloat4 main() : COLOR { return s.f + m[0] + n[1]; }\n",
         // the null object, a struct input array, and the longest loop unrolled without a count
         "texture t = NULL;\nfloat4 main() : COLOR\n{\n    int i;\n    [unroll]\n    for (i = 0; i < 1023; ++i);\n"
         "    return i;\n}\n",
