@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::uint64_t kMaxArrayElements = 65536;
 constexpr std::uint64_t kMaxUnrolled = 1024; // runs of a loop unrolled without a count
+constexpr int kNestedStatements = 64;        // statements within statements a switch's check follows
 // Sources come from data files: every check takes time in proportion to the
 // source. A declaration is looked at no further than this many tokens (its
 // brackets one each), and the members of the entry's structs no more often.
@@ -488,6 +489,74 @@ private:
                               std::to_string(kMaxUnrolled - 1) + ")");
     }
 
+    // The statement at `i` within [i, end): the token after it. A `continue`
+    // it holds outside a loop of its own is noted in `continues`; past
+    // kNestedStatements levels the rest is passed over whole.
+    std::size_t Statement(std::size_t i, std::size_t end, std::size_t& continues, int depth = 0) {
+        if (i >= end) return end;
+        if (depth > kNestedStatements) return std::min(Step(i), end);
+        const std::string_view w = Text(i);
+        if (IsPunct(i, '{')) {
+            const std::size_t close = std::min(Closing(i), end);
+            for (std::size_t k = i + 1; k < close;) k = Statement(k, close, continues, depth + 1);
+            return std::min(close + 1, end);
+        }
+        const bool loop = w == "for" || w == "while";
+        if ((w == "if" || loop || w == "switch") && IsPunct(i + 1, '(')) {
+            const std::size_t after = Closing(i + 1) + 1;
+            if (w == "switch") return std::min(Step(after), end);
+            std::size_t inner = end; // a loop's own continue is no concern here
+            std::size_t next = Statement(after, end, loop ? inner : continues, depth + 1);
+            if (w == "if" && next < end && IsIdent(next) && Text(next) == "else")
+                next = Statement(next + 1, end, continues, depth + 1);
+            return next;
+        }
+        if (w == "do") {
+            std::size_t inner = end;
+            std::size_t next = Statement(i + 1, end, inner, depth + 1);
+            while (next < end && !IsPunct(next, ';')) next = Step(next);
+            return std::min(next + 1, end);
+        }
+        if (w == "continue" && continues == end) continues = i;
+        std::size_t k = i;
+        while (k < end && !IsPunct(k, ';')) k = Step(k);
+        return std::min(k + 1, end);
+    }
+
+    // A switch's cases: each that has statements has a way out of the
+    // switch (`break`, `return`, or a condition the D3D9 compiler may fold
+    // to one), never only falling into the next, and ends on no `discard`;
+    // none ends the switch without statements; no `continue` leaves it.
+    void Switch(std::size_t i) {
+        const std::size_t open = Closing(i + 1) + 1;
+        if (!IsPunct(open, '{') || Closing(open) >= m_t.size()) return;
+        const std::size_t close = Closing(open);
+        std::size_t continues = close;
+        std::size_t last = close;  // the first token of the case's last statement
+        std::size_t label = close; // the case's label
+        bool statements = false, wayOut = false;
+        for (std::size_t k = open + 1; k < close;) {
+            if (IsIdent(k) && (Text(k) == "case" || Text(k) == "default")) {
+                if (statements && (!wayOut || Text(last) == "discard"))
+                    return Refuse(label, Text(last) == "discard" ? std::string("the case ends on 'discard'")
+                                                                 : std::string("the case falls through to the next"));
+                label = k;
+                while (k < close && !IsPunct(k, ':')) k = Step(k);
+                ++k;
+                statements = wayOut = false;
+                continue;
+            }
+            last = k;
+            statements = true;
+            wayOut = wayOut || Text(k) == "break" || Text(k) == "return" || Text(k) == "if" || IsPunct(k, '{');
+            k = Statement(k, close, continues);
+            if (continues < close) return Refuse(continues, "'continue' within a switch");
+        }
+        if (label < close && !statements) return Refuse(label, "a case without statements ends the switch");
+        if (statements && last < close && (Text(last) == "discard" || Text(last) == "continue"))
+            return Refuse(label, "the case ends on " + Quoted(Text(last), ""));
+    }
+
     void Look(std::size_t i) {
         const Token& t = m_t[i];
         const bool statementStart = i == 0 || IsPunct(i - 1, ';') || IsPunct(i - 1, '{') || IsPunct(i - 1, '}');
@@ -514,6 +583,7 @@ private:
         if (t.text == "struct" && IsPunct(i + 1, '{') && IsPunct(Closing(i + 1) + 1, ';'))
             return Refuse(i, "a struct without a name declares no variable");
         if (t.text == "typedef") return Typedef(i);
+        if (t.text == "switch" && m_inFunction[i] && IsPunct(i + 1, '(')) return Switch(i);
         if (t.text == "static" && !m_inFunction[i]) StaticObject(i);
         // `NULL` is the null object; `null` no word of the language.
         if (t.text == "null" && !m_inFunction[i] && i >= 1 && IsPunct(i - 1, '=') && !m_fileConstants.count("null"))

@@ -335,12 +335,15 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
             if (k < close && !Is(t[k], ",")) continue;
             // One parameter [from, k): its name is the last word before its
             // semantic, array size or default.
+            // A sampler is a constant whether it says so or not.
             std::size_t nameAt = from, uniformAt = k;
+            bool sampler = false;
             for (std::size_t m = from; m < k && !Is(t[m], ":") && !Is(t[m], "=") && !Is(t[m], "[") && Step(); ++m) {
                 if (Is(t[m], "uniform")) uniformAt = m;
                 if (IdentStart(t[m].text[0])) nameAt = m;
+                sampler = sampler || t[m].text.starts_with("sampler") || Is(t[m], "SamplerState");
             }
-            if (from < k && uniformAt < k) {
+            if (from < k && (uniformAt < k || (sampler && nameAt > from))) {
                 names.insert(t[nameAt].text);
                 // The copy a body that changes the parameter works on.
                 std::string copy;

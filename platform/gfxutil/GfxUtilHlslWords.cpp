@@ -187,7 +187,7 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     return named;
 }
 
-std::string CountUnrolledLoops(std::string_view source) {
+std::string ReadStatementsAsTheD3D9CompilerDoes(std::string_view source) {
     const std::vector<Token> t = Tokenize(source);
     struct Edit {
         std::size_t at;
@@ -195,8 +195,13 @@ std::string CountUnrolledLoops(std::string_view source) {
     };
     std::vector<Edit> edits;
     std::size_t loops = 0;
-    for (std::size_t i = 0; i + 6 < t.size() && Step(); ++i) {
-        if (!Is(t[i], "[") || !(i == 0 || Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}")))
+    for (std::size_t i = 0; i + 1 < t.size() && Step(); ++i) {
+        if (Is(t[i], "switch") && Is(t[i + 1], "(") && t[i + 1].close < t.size()) {
+            edits.push_back({TokenEnd(t[i + 1]), "int("});
+            edits.push_back({t[t[i + 1].close].begin, ")"});
+            continue;
+        }
+        if (i + 6 >= t.size() || !Is(t[i], "[") || !(i == 0 || Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}")))
             continue;
         // The attributes in front of the statement, and the count of `unroll`.
         std::string count;
@@ -228,10 +233,12 @@ std::string CountUnrolledLoops(std::string_view source) {
         i = k;
     }
     if (edits.empty()) return std::string(source);
+    // A switch within a loop's head comes after the loop's edits.
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
     std::string out;
     out.reserve(source.size() + edits.size() * 32);
     std::size_t copied = 0;
-    for (const Edit& e : edits) { // made in source order
+    for (const Edit& e : edits) {
         out.append(source, copied, e.at - copied);
         out += e.text;
         copied = e.at;

@@ -30,10 +30,13 @@ constexpr std::string_view kRenamedWord = "orvWord_";
 //   is an effect's, and the program keeps no default for it.
 std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
 
-// A `for` loop unrolled with a count (`[unroll(4)]`) runs that many times at
-// most, as the D3D9 compiler unrolls it, leaving the runs after those out:
-// a counter declared before it ends the loop there. Where the loop is no
-// statement of its own (the body of an `if`) it stays as it is.
-std::string CountUnrolledLoops(std::string_view source);
+// The source with
+// - a `for` loop unrolled with a count (`[unroll(4)]`) running that many
+//   times at most, as the D3D9 compiler unrolls it, leaving the runs after
+//   those out: a counter declared before it ends the loop there (where the
+//   loop is no statement of its own, the body of an `if`, it stays as it is);
+// - the value a `switch` tests made an int: an integer constant is held in
+//   a float register, and glslang switches on integers only.
+std::string ReadStatementsAsTheD3D9CompilerDoes(std::string_view source);
 
 } // namespace gfx::hlsl

@@ -86,6 +86,8 @@ TEST_P(GfxUtilHlslCausesTest, SamplerStateIsADX9Sampler) {
          "float4 Look(SamplerState s, float2 uv) { return tex2D(s, uv); }\n"
          "float4 main(float2 uv : TEXCOORD0) : COLOR0 { return Look(s0, uv); }",
          2},
+        // A sampler parameter of the entry is a constant without saying so.
+        {"float4 main(sampler s0, float2 uv : TEXCOORD0) : COLOR0 { return tex2D(s0, uv); }", 0},
         {"uniform SamplerState s0 = sampler_state { MinFilter = Point; };\n"
          "float4 main(float2 uv : TEXCOORD0) : COLOR0 { return tex2Dlod(s0, float4(uv, 0, 0)); }",
          0},
@@ -96,13 +98,15 @@ TEST_P(GfxUtilHlslCausesTest, SamplerStateIsADX9Sampler) {
             if (profile[3] == '2' && std::string(c.source).find("tex2Dlod") != std::string::npos) continue;
             Compiled ps;
             if (!UsePixel(ps, c.source, profile)) continue;
-            const ShaderConstantRecord* s0 = Constant(ps.container, "s0");
+            // A parameter of the entry is listed as the D3D9 compiler lists it.
+            const char* name = std::string(c.source).find("main(sampler") != std::string::npos ? "$s0" : "s0";
+            const ShaderConstantRecord* s0 = Constant(ps.container, name);
             ASSERT_NE(s0, nullptr);
             EXPECT_EQ(s0->registerSet, D3DXRS_SAMPLER);
             EXPECT_EQ(s0->registerIndex, c.unit);
             EXPECT_EQ(s0->cls, D3DXPC_OBJECT);
             EXPECT_EQ(s0->type, D3DXPT_SAMPLER);
-            EXPECT_EQ(ps.table->GetSamplerIndex("s0"), c.unit);
+            EXPECT_EQ(ps.table->GetSamplerIndex(name), c.unit);
             EXPECT_EQ(Constant(ps.container, "Other"), nullptr) << "unread";
             IDirect3DTexture9* texel = OneTexel(0xFF3366CCu);
             ASSERT_NE(texel, nullptr);
@@ -366,6 +370,13 @@ TEST_P(GfxUtilHlslCausesTest, WordsReadAsTheD3D9CompilerReadsThem) {
          "    float s = 0;\n    [unroll(2)] for (int k = 0; ; k++) s += 0.25;\n"
          "    float r = 0;\n    [unroll(9)] for (int j = 0; j < 3; j++) r += 0.25;\n    return float4(i / 8.0, s, r, 1);\n}\n",
          nullptr, 0x80, 0x80, 0xBF},
+        // A switch on an integer constant, which a float register holds.
+        {"uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.y)\n    {\n    case 0:\n        return 0.25;\n"
+         "    case 1:\n        return float4(0.5, 1, 0, 1);\n    default:\n        return 0.75;\n    }\n}\n",
+         "v", 0x40, 0x40, 0x40},
+        {"uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.x * 4)\n    {\n    case 0:\n        return 0.25;\n"
+         "    case 1:\n        return float4(0.5, 1, 0, 1);\n    default:\n        return 0.75;\n    }\n}\n",
+         "v", 0x80, 0xFF, 0},
         {"float4 f(in uniform float4 a, uniform in float4 b) { return a + b; }\n"
          "float4 main(in uniform float4 a) : COLOR { return f(a, 0); }\n",
          "$a", 0x40, 0x80, 0xBF},

@@ -142,6 +142,23 @@ const Form kRefused[] = {
     {"LoopOf1024RunsUnrolled",
      "float4 main() : COLOR\n{\n    int i;\n    [unroll]\n    for (i = 0; i < 1024; ++i);\n    return i;\n}\n", 5,
      "a loop of 1024 runs cannot be unrolled without a count (at most 1023)"},
+    {"SwitchCaseFallingThrough",
+     "uint4 v;\nfloat4 main() : COLOR\n{\n    float4 c = 1;\n    switch (v.x)\n    {\n    case 0:\n        c += 0.1;\n"
+     "    case 1:\n        c += 0.2;\n        break;\n    }\n    return c;\n}\n",
+     7, "the case falls through to the next"},
+    {"SwitchCaseEndingOnDiscard",
+     "uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.x)\n    {\n    case 0:\n        return 3.0;\n    default:\n"
+     "        discard;\n    }\n    return 0.0;\n}\n",
+     8, "the case ends on 'discard'"},
+    {"SwitchEndingOnACaseWithoutStatements",
+     "uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.x)\n    {\n    case 0:\n        return 3.0;\n    case 2:\n"
+     "    }\n    return 0.0;\n}\n",
+     8, "a case without statements ends the switch"},
+    {"ContinueWithinASwitch",
+     "uint4 v;\nfloat4 main() : COLOR\n{\n    float4 c = 1;\n    for (uint i = 0; i < v.z; i++)\n    {\n"
+     "        switch (v.x)\n        {\n        case 0:\n            if (v.y)\n                continue;\n"
+     "            break;\n        }\n    }\n    return c;\n}\n",
+     11, "'continue' within a switch"},
 };
 
 // Refused at vs_1_1 and vs_2_0, where the fog and point-size registers hold
@@ -224,6 +241,12 @@ TEST(GfxUtilHlslRefusalsTest, TheFormsBesideThemCompile) {
         // a static struct of numbers, a majority given once through a typedef
         "struct S { float4 f; };\nstatic S s;\ntypedef float4x4 m_t;\nrow_major m_t m;\n"
         "typedef row_major float4x4 r_t;\nrow_major r_t n;\nfloat4 main() : COLOR { return s.f + m[0] + n[1]; }\n",
+        // switches: cases sharing statements, a way out folded from a
+        // condition, a loop's own continue, a last case without a break
+        "uint4 v;\nfloat4 main() : COLOR\n{\n    float4 c = 1;\n    switch (v.x)\n    {\n    case 0:\n    case 1:\n"
+        "        c += 0.1;\n        if (true) break;\n        c = 9;\n    case 2:\n"
+        "        for (int j = 0; j < 3; j++) { if (v.w) continue; c += 1; }\n        break;\n    default:\n"
+        "        c = 2;\n    }\n    return c;\n}\n",
         // the null object, a struct input array, and the longest loop unrolled without a count
         "texture t = NULL;\nfloat4 main() : COLOR\n{\n    int i;\n    [unroll]\n    for (i = 0; i < 1023; ++i);\n"
         "    return i;\n}\n",
