@@ -219,7 +219,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
                  std::to_string(column) + "): error: " + errors + "\n";
         return false;
     }
-    prepared = OpenConstantBuffers(ReadStatementsAsTheD3D9CompilerDoes(ReadWordsAsTheD3D9CompilerDoes(prepared, entry)));
+    prepared = OpenConstantBuffers(ReadWordsAsTheD3D9CompilerDoes(prepared, entry));
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
         errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";

@@ -93,35 +93,48 @@ std::size_t EntryName(const std::vector<Token>& t, const Statement& s, std::stri
     return s.end;
 }
 
-} // namespace
+struct Edit {
+    std::size_t at; // in the source
+    std::string text;
+};
 
-std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry) {
-    const std::vector<Token> t = Tokenize(source);
-    std::string out(source);
+// Whether the source holds a word one of the forms below starts with: most
+// hold none, and are left as they are without being read.
+bool HoldsAnyForm(std::string_view source, std::string_view entry) {
+    static const std::string_view kWords[] = {"export", "const", "precise", "CompileShader", "switch", "unroll",
+                                              "numthreads", "maxvertexcount", "domain", "partitioning",
+                                              "outputtopology", "patchconstantfunc", "outputcontrolpoints",
+                                              "instance", "maxtessfactor"};
+    for (const std::string_view w : kWords)
+        if (source.find(w) != std::string_view::npos) return true;
+    // The entry named twice: declared before its body, perhaps.
+    const std::size_t first = entry.empty() ? std::string_view::npos : source.find(entry);
+    return first != std::string_view::npos && source.find(entry, first + entry.size()) != std::string_view::npos;
+}
+
+// File-scope declarations: attributes of later stages, `export`, the
+// entry's declarations without a body, shader objects in values, `const`
+// of constants without a value. Blanked in `out`.
+void FileScopeWords(const std::vector<Token>& t, std::string_view entry, std::string& out) {
     const std::vector<Statement> statements = FileScopeStatements(t);
     bool entryDefined = false;
     for (const Statement& s : statements)
         entryDefined = entryDefined || (s.body && EntryName(t, s, entry) < s.end);
-    bool changed = false;
     for (Statement s : statements) {
         // Attributes in front: [name] or [name(arguments)], one after another.
         while (s.first + 2 < s.end && Is(t[s.first], "[") && IdentStart(t[s.first + 1].text[0]) &&
                t[s.first].close < s.end) {
-            if (t[s.first].close == s.first + 2 && IsStageAttribute(t[s.first + 1].text)) {
+            if (t[s.first].close == s.first + 2 && IsStageAttribute(t[s.first + 1].text))
                 Blank(out, t[s.first].begin, TokenEnd(t[s.first + 2]));
-                changed = true;
-            }
             s.first = t[s.first].close + 1;
         }
         if (s.first >= s.end) continue;
         if (Is(t[s.first], "export") && s.first + 1 < s.end && IdentStart(t[s.first + 1].text[0])) {
             Blank(out, t[s.first].begin, TokenEnd(t[s.first]));
-            changed = true;
             ++s.first;
         }
         if (!s.body && entryDefined && EntryName(t, s, entry) < s.end) {
             Blank(out, t[s.first].begin, TokenEnd(t[s.end - 1]));
-            changed = true;
             continue;
         }
         if (s.body) continue;
@@ -131,7 +144,6 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
             if (Is(t[k], "CompileShader") && Is(t[k + 1], "(") && t[k + 1].close < s.end) {
                 Blank(out, t[k].begin, TokenEnd(t[t[k + 1].close]));
                 out[t[k].begin] = '0';
-                changed = true;
                 k = t[k + 1].close;
             }
         // `const` of a constant the application sets: no value, not static,
@@ -142,109 +154,101 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
                     !Is(t[k], "{");
         if (!plain) continue;
         for (std::size_t k = s.first; k < s.end && IdentStart(t[k].text[0]) && IsModifierWord(t[k].text); ++k)
-            if (Is(t[k], "const")) {
-                Blank(out, t[k].begin, TokenEnd(t[k]));
-                changed = true;
-            }
+            if (Is(t[k], "const")) Blank(out, t[k].begin, TokenEnd(t[k]));
     }
+}
 
-    // `precise` as a name: declared as a variable or a type somewhere, it is
-    // a name wherever no type follows it.
+// A loop unrolled with a count from the attributes at `i`: the edits that
+// count its runs; the token after the attributes.
+std::size_t CountedLoop(const std::vector<Token>& t, std::size_t i, std::size_t& loops, std::vector<Edit>& edits) {
+    std::string count;
+    std::size_t k = i;
+    while (k < t.size() && Is(t[k], "[") && t[k].close < t.size() && Step()) {
+        if (k + 5 == t[k].close && Is(t[k + 1], "unroll") && Is(t[k + 2], "(") && Is(t[k + 4], ")") &&
+            std::all_of(t[k + 3].text.begin(), t[k + 3].text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            count = std::string(t[k + 3].text);
+        k = t[k].close + 1;
+    }
+    if (count.empty() || k + 1 >= t.size() || !Is(t[k], "for") || !Is(t[k + 1], "(") || t[k + 1].close >= t.size())
+        return k;
+    const std::size_t close = t[k + 1].close;
+    std::size_t semicolons[2] = {close, close}, found = 0;
+    for (std::size_t m = k + 2; m < close && found < 2 && Step(); ++m) {
+        if (Is(t[m], "(") || Is(t[m], "[")) m = std::min(t[m].close, close);
+        else if (Is(t[m], ";")) semicolons[found++] = m;
+    }
+    if (found != 2) return k;
+    const std::string counter = "orvUnrolled" + std::to_string(loops++);
+    edits.push_back({t[i].begin, "int " + counter + " = 0; "});
+    if (semicolons[1] == semicolons[0] + 1) {
+        edits.push_back({t[semicolons[1]].begin, counter + " < " + count});
+    } else {
+        edits.push_back({t[semicolons[0] + 1].begin, "("});
+        edits.push_back({t[semicolons[1]].begin, ") && " + counter + " < " + count});
+    }
+    edits.push_back({t[close].begin, std::string(close == semicolons[1] + 1 ? "" : ", ") + "++" + counter});
+    return k;
+}
+
+} // namespace
+
+std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry) {
+    if (!HoldsAnyForm(source, entry)) return std::string(source);
+    const std::vector<Token> t = Tokenize(source);
+    std::string out(source); // blanked in place; the edits put in at the end
+    FileScopeWords(t, entry, out);
+    std::vector<Edit> edits;
+    // One sweep: switches, loops unrolled with a count, and what `precise`
+    // is where the source declares it as a name (a variable or a type): a
+    // name wherever no type follows it.
     std::set<std::string_view> typeNames;
+    std::vector<std::size_t> precise;
     bool preciseNamed = false;
-    for (std::size_t i = 1; i < t.size() && Step(); ++i) {
-        if (Is(t[i - 1], "struct") && IdentStart(t[i].text[0])) typeNames.insert(t[i].text);
+    std::size_t loops = 0;
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        if (Is(t[i], "switch") && i + 1 < t.size() && Is(t[i + 1], "(") && t[i + 1].close < t.size()) {
+            edits.push_back({TokenEnd(t[i + 1]), "int("});
+            edits.push_back({t[t[i + 1].close].begin, ")"});
+            continue;
+        }
+        if (Is(t[i], "[") && (i == 0 || Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}"))) {
+            i = std::max(CountedLoop(t, i, loops, edits), i + 1) - 1;
+            continue;
+        }
+        if (i > 0 && Is(t[i - 1], "struct") && IdentStart(t[i].text[0])) typeNames.insert(t[i].text);
         if (Is(t[i], "typedef")) {
             std::size_t k = i;
             while (k + 1 < t.size() && !Is(t[k + 1], ";") && k < i + 64) ++k;
             if (IdentStart(t[k].text[0])) typeNames.insert(t[k].text);
         }
-        if (!Is(t[i], "precise") || i + 1 >= t.size() || !IdentStart(t[i - 1].text[0]) ||
+        if (!Is(t[i], "precise")) continue;
+        precise.push_back(i);
+        if (i == 0 || i + 1 >= t.size() || !IdentStart(t[i - 1].text[0]) ||
             (IsModifierWord(t[i - 1].text) && !Is(t[i - 1], "typedef")) || Is(t[i - 1], "return"))
             continue;
         const std::string_view next = t[i + 1].text;
         preciseNamed = preciseNamed || next == ";" || next == "=" || next == "," || next == "[" || next == ":" ||
                        next == ")";
     }
-    if (!preciseNamed) return changed ? out : std::string(source);
-    std::vector<std::size_t> renamed;
-    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
-        if (!Is(t[i], "precise")) continue;
+    for (const std::size_t i : preciseNamed ? precise : std::vector<std::size_t>{}) {
         const bool modifier = i + 1 < t.size() && IdentStart(t[i + 1].text[0]) &&
                               (IsTypeWord(t[i + 1].text) || IsModifierWord(t[i + 1].text) ||
                                typeNames.count(t[i + 1].text));
-        if (!modifier) renamed.push_back(t[i].begin);
+        if (!modifier) edits.push_back({t[i].begin, std::string(kRenamedWord)});
     }
-    std::string named;
-    named.reserve(out.size() + renamed.size() * kRenamedWord.size());
-    std::size_t copied = 0;
-    for (const std::size_t at : renamed) {
-        named.append(out, copied, at - copied);
-        named += kRenamedWord;
-        copied = at;
-    }
-    named.append(out, copied);
-    return named;
-}
-
-std::string ReadStatementsAsTheD3D9CompilerDoes(std::string_view source) {
-    const std::vector<Token> t = Tokenize(source);
-    struct Edit {
-        std::size_t at;
-        std::string text;
-    };
-    std::vector<Edit> edits;
-    std::size_t loops = 0;
-    for (std::size_t i = 0; i + 1 < t.size() && Step(); ++i) {
-        if (Is(t[i], "switch") && Is(t[i + 1], "(") && t[i + 1].close < t.size()) {
-            edits.push_back({TokenEnd(t[i + 1]), "int("});
-            edits.push_back({t[t[i + 1].close].begin, ")"});
-            continue;
-        }
-        if (i + 6 >= t.size() || !Is(t[i], "[") || !(i == 0 || Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}")))
-            continue;
-        // The attributes in front of the statement, and the count of `unroll`.
-        std::string count;
-        std::size_t k = i;
-        while (k < t.size() && Is(t[k], "[") && t[k].close < t.size() && Step()) {
-            if (k + 5 == t[k].close && Is(t[k + 1], "unroll") && Is(t[k + 2], "(") && Is(t[k + 4], ")") &&
-                std::all_of(t[k + 3].text.begin(), t[k + 3].text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-                count = std::string(t[k + 3].text);
-            k = t[k].close + 1;
-        }
-        if (count.empty() || k + 1 >= t.size() || !Is(t[k], "for") || !Is(t[k + 1], "(") || t[k + 1].close >= t.size())
-            continue;
-        const std::size_t close = t[k + 1].close;
-        std::size_t semicolons[2] = {close, close}, found = 0;
-        for (std::size_t m = k + 2; m < close && found < 2 && Step(); ++m) {
-            if (Is(t[m], "(") || Is(t[m], "[")) m = std::min(t[m].close, close);
-            else if (Is(t[m], ";")) semicolons[found++] = m;
-        }
-        if (found != 2) continue;
-        const std::string counter = "orvUnrolled" + std::to_string(loops++);
-        edits.push_back({t[i].begin, "int " + counter + " = 0; "});
-        if (semicolons[1] == semicolons[0] + 1) {
-            edits.push_back({t[semicolons[1]].begin, counter + " < " + count});
-        } else {
-            edits.push_back({t[semicolons[0] + 1].begin, "("});
-            edits.push_back({t[semicolons[1]].begin, ") && " + counter + " < " + count});
-        }
-        edits.push_back({t[close].begin, std::string(close == semicolons[1] + 1 ? "" : ", ") + "++" + counter});
-        i = k;
-    }
-    if (edits.empty()) return std::string(source);
-    // A switch within a loop's head comes after the loop's edits.
+    if (edits.empty()) return out;
+    // A switch within a loop's head, a name renamed anywhere: in source order.
     std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
-    std::string out;
-    out.reserve(source.size() + edits.size() * 32);
+    std::string edited;
+    edited.reserve(out.size() + edits.size() * 32);
     std::size_t copied = 0;
     for (const Edit& e : edits) {
-        out.append(source, copied, e.at - copied);
-        out += e.text;
+        edited.append(out, copied, e.at - copied);
+        edited += e.text;
         copied = e.at;
     }
-    out.append(source, copied);
-    return out;
+    edited.append(out, copied);
+    return edited;
 }
 
 } // namespace gfx::hlsl

@@ -27,16 +27,13 @@ constexpr std::string_view kRenamedWord = "orvWord_";
 //   make it a private variable;
 // - `precise` renamed where the source declares it as a name;
 // - a `CompileShader(...)` in a constant's value made 0: its shader object
-//   is an effect's, and the program keeps no default for it.
-std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
-
-// The source with
+//   is an effect's, and the program keeps no default for it;
 // - a `for` loop unrolled with a count (`[unroll(4)]`) running that many
 //   times at most, as the D3D9 compiler unrolls it, leaving the runs after
 //   those out: a counter declared before it ends the loop there (where the
 //   loop is no statement of its own, the body of an `if`, it stays as it is);
 // - the value a `switch` tests made an int: an integer constant is held in
 //   a float register, and glslang switches on integers only.
-std::string ReadStatementsAsTheD3D9CompilerDoes(std::string_view source);
+std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
 
 } // namespace gfx::hlsl
