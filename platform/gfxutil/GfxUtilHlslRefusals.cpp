@@ -17,6 +17,7 @@ namespace {
 constexpr std::uint64_t kMaxArrayElements = 65536;
 constexpr std::uint64_t kMaxUnrolled = 1024; // runs of a loop unrolled without a count
 constexpr int kNestedStatements = 64;        // statements within statements a switch's check follows
+constexpr std::size_t kOverloadsCompared = 64; // declarations of one name compared for ambiguity
 // Sources come from data files: every check takes time in proportion to the
 // source. A declaration is looked at no further than this many tokens (its
 // brackets one each), and the members of the entry's structs no more often.
@@ -395,6 +396,16 @@ private:
                 const std::size_t close = Closing(i + 1);
                 std::size_t after = close + 1;
                 if (IsPunct(after, ':')) after += 2;
+                if (IsPunct(after, '{') || IsPunct(after, ';')) {
+                    // The types of its parameters, declared or defined.
+                    std::vector<std::string_view> types;
+                    for (const auto& piece : Pieces(i + 1)) {
+                        std::size_t type = piece.first;
+                        while (type < piece.second && IsIdent(type) && IsModifier(Text(type))) ++type;
+                        types.push_back(type < piece.second ? Text(type) : std::string_view());
+                    }
+                    m_signatures[Text(i)].insert(std::move(types));
+                }
                 if (!IsPunct(after, '{')) continue;
                 std::vector<bool> outs;
                 for (const auto& piece : Pieces(i + 1)) outs.push_back(HasWord(piece, "out") || HasWord(piece, "inout"));
@@ -778,12 +789,47 @@ private:
         }
     }
 
+    // Two declarations of a function called with `arguments` that differ
+    // only in types holding the same values (`float` and `float1`, `float4`
+    // and `float2x2`): no call can choose between them.
+    void Ambiguous(std::size_t name, std::size_t arguments, const std::set<std::vector<std::string_view>>& signatures) {
+        const auto alike = [](std::string_view a, std::string_view b) {
+            if (a == b) return true;
+            if (!IsBuiltinType(a) || !IsBuiltinType(b)) return false;
+            const auto base = [](std::string_view t) { return t.substr(0, t.find_first_of("1234")); };
+            return base(a) == base(b) && Components(a) == Components(b) && Components(a) != 0;
+        };
+        // Each pair once for every name (a source of many overloads and
+        // many calls must not compare them at every call), of the first few.
+        const auto known = m_ambiguous.find({Text(name), arguments});
+        if (known != m_ambiguous.end()) {
+            if (!known->second.empty()) Refuse(name, "the call of " + Quoted(Text(name), known->second));
+            return;
+        }
+        std::string& reason = m_ambiguous[{Text(name), arguments}];
+        std::vector<const std::vector<std::string_view>*> of;
+        for (const std::vector<std::string_view>& s : signatures)
+            if (s.size() == arguments && of.size() < kOverloadsCompared) of.push_back(&s);
+        for (std::size_t a = 0; a < of.size() && reason.empty(); ++a)
+            for (std::size_t b = a + 1; b < of.size() && reason.empty(); ++b) {
+                if (!std::equal(of[a]->begin(), of[a]->end(), of[b]->begin(), alike)) continue;
+                for (std::size_t k = 0; k < arguments && reason.empty(); ++k)
+                    if ((*of[a])[k] != (*of[b])[k])
+                        reason = " is ambiguous: its declarations of " + Quoted((*of[a])[k], " and ") +
+                                 Quoted((*of[b])[k], " take the same values");
+            }
+        if (!reason.empty()) Refuse(name, "the call of " + Quoted(Text(name), reason));
+    }
+
     // A call of a function of the source: a swizzle naming a component
     // twice is no place for an `out` argument to be written.
     void Call(std::size_t name) {
         const auto f = m_functions.find(Text(name));
-        if (f == m_functions.end()) return;
+        const auto signatures = m_signatures.find(Text(name));
+        if (f == m_functions.end() && signatures == m_signatures.end()) return;
         const auto pieces = Pieces(name + 1);
+        if (signatures != m_signatures.end() && signatures->second.size() > 1) Ambiguous(name, pieces.size(), signatures->second);
+        if (!m_error.empty() || f == m_functions.end()) return;
         for (std::size_t a = 0; a < pieces.size(); ++a) {
             const auto [first, end] = pieces[a];
             if (end < first + 3 || !IsPunct(end - 2, '.') || !IsIdent(end - 1) || !SwizzleRepeats(Text(end - 1)) ||
@@ -819,7 +865,9 @@ private:
     std::set<std::string_view> m_zeros;    // integers holding a constant zero
     std::set<std::string_view> m_written;  // names written after their declaration
     std::set<std::string_view> m_declared; // integers declared so far
-    std::map<std::string_view, std::vector<std::vector<bool>>> m_functions; // name: per declaration, its out parameters
+    std::map<std::string_view, std::vector<std::vector<bool>>> m_functions; // name: per definition, its out parameters
+    std::map<std::string_view, std::set<std::vector<std::string_view>>> m_signatures; // name: its parameters' types
+    std::map<std::pair<std::string_view, std::size_t>, std::string> m_ambiguous; // name and arguments: why ambiguous
     std::size_t m_at = 0;
     std::string m_error;
     bool m_timed = false;

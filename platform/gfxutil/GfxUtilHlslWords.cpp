@@ -107,6 +107,8 @@ bool HoldsAnyForm(std::string_view source, std::string_view entry) {
                                               "instance", "maxtessfactor"};
     for (const std::string_view w : kWords)
         if (source.find(w) != std::string_view::npos) return true;
+    for (std::size_t at = source.find_first_of("tT"); at != std::string_view::npos; at = source.find_first_of("tT", at + 1))
+        if (EqualNoCase(source.substr(at, 7), "texture")) return true;
     // The entry named twice: declared before its body, perhaps.
     const std::size_t first = entry.empty() ? std::string_view::npos : source.find(entry);
     return first != std::string_view::npos && source.find(entry, first + entry.size()) != std::string_view::npos;
@@ -220,6 +222,13 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
             std::size_t k = i;
             while (k + 1 < t.size() && !Is(t[k + 1], ";") && k < i + 64) ++k;
             if (IdentStart(t[k].text[0])) typeNames.insert(t[k].text);
+        }
+        // `texture` in any case, where no typedef of that spelling is meant.
+        if (i + 1 < t.size() && IdentStart(t[i + 1].text[0]) && !Is(t[i], "texture") && !Is(t[i], "Texture") &&
+            EqualNoCase(t[i].text, "texture") && !typeNames.count(t[i].text)) {
+            Blank(out, t[i].begin, TokenEnd(t[i]));
+            edits.push_back({t[i].begin, "texture"});
+            continue;
         }
         if (!Is(t[i], "precise")) continue;
         precise.push_back(i);

@@ -26,6 +26,8 @@ constexpr std::string_view kRenamedWord = "orvWord_";
 //   (`const float4 c;`): a constant the application sets, where glslang would
 //   make it a private variable;
 // - `precise` renamed where the source declares it as a name;
+// - `texture` written in any case (`teXture t;`) as the type word, where no
+//   typedef of that spelling is meant;
 // - a `CompileShader(...)` in a constant's value made 0: its shader object
 //   is an effect's, and the program keeps no default for it;
 // - a `for` loop unrolled with a count (`[unroll(4)]`) running that many

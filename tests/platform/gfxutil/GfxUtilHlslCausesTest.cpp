@@ -377,6 +377,10 @@ TEST_P(GfxUtilHlslCausesTest, WordsReadAsTheD3D9CompilerReadsThem) {
         {"uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.x * 4)\n    {\n    case 0:\n        return 0.25;\n"
          "    case 1:\n        return float4(0.5, 1, 0, 1);\n    default:\n        return 0.75;\n    }\n}\n",
          "v", 0x80, 0xFF, 0},
+        // `texture` in any case is the type; a typedef of one spelling is its own.
+        {"typedef float4 texturE;\nTexture t1;\nteXture t2;\nTEXTURE t3;\ntexturE var;\n"
+         "float4 main() : COLOR { return var; }\n",
+         "var", 0x40, 0x80, 0xBF},
         {"float4 f(in uniform float4 a, uniform in float4 b) { return a + b; }\n"
          "float4 main(in uniform float4 a) : COLOR { return f(a, 0); }\n",
          "$a", 0x40, 0x80, 0xBF},

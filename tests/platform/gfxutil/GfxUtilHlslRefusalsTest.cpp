@@ -159,6 +159,18 @@ const Form kRefused[] = {
      "        switch (v.x)\n        {\n        case 0:\n            if (v.y)\n                continue;\n"
      "            break;\n        }\n    }\n    return c;\n}\n",
      11, "'continue' within a switch"},
+    {"AmbiguousOverloadOfAScalarAndAVectorOfOne",
+     "void func(float arg) {}\nvoid func(float1 arg) {}\nfloat4 main() : COLOR\n{\n    float x = 1.0;\n    func(x);\n"
+     "    return 1.0;\n}\n",
+     6, "the call of 'func' is ambiguous: its declarations of 'float' and 'float1' take the same values"},
+    {"AmbiguousOverloadOneOnlyDeclared",
+     "void func(float arg);\nvoid func(float1 arg) {}\nfloat4 main() : COLOR\n{\n    float1 x = {1.0};\n    func(x);\n"
+     "    return 1.0;\n}\n",
+     6, "the call of 'func' is ambiguous"},
+    {"AmbiguousOverloadOfAMatrixAndAVector",
+     "float4 func(float2 a, float2x2 x) { return 2.0; }\nfloat4 func(float2 a, float4 x) { return 1.0; }\n"
+     "float4 main() : COLOR\n{\n    return func(0, float4(0, 0, 0, 0));\n}\n",
+     5, "its declarations of 'float2x2' and 'float4' take the same values"},
 };
 
 // Refused at vs_1_1 and vs_2_0, where the fog and point-size registers hold
@@ -247,6 +259,9 @@ TEST(GfxUtilHlslRefusalsTest, TheFormsBesideThemCompile) {
         "        c += 0.1;\n        if (true) break;\n        c = 9;\n    case 2:\n"
         "        for (int j = 0; j < 3; j++) { if (v.w) continue; c += 1; }\n        break;\n    default:\n"
         "        c = 2;\n    }\n    return c;\n}\n",
+        // overloads told apart by their sizes, declared and defined, or by their number
+        "float4 func(float3 x);\nfloat4 func(float3 x) { return 0.5; }\nfloat4 func(float2 x) { return 1.0; }\n"
+        "float4 func(float x, float1 y) { return x + y; }\nfloat4 main() : COLOR { return func(float3(0, 0, 0)) + func(1, 2); }\n",
         // the null object, a struct input array, and the longest loop unrolled without a count
         "texture t = NULL;\nfloat4 main() : COLOR\n{\n    int i;\n    [unroll]\n    for (i = 0; i < 1023; ++i);\n"
         "    return i;\n}\n",
