@@ -594,6 +594,11 @@ private:
         if (t.text == "struct" && IsPunct(i + 1, '{') && IsPunct(Closing(i + 1) + 1, ';'))
             return Refuse(i, "a struct without a name declares no variable");
         if (t.text == "typedef") return Typedef(i);
+        // A type word names no variable where the type is defined, at file
+        // scope (`float4 float;`); a function's own scope may take it.
+        if (!m_inFunction[i] && IsBuiltinType(t.text) && IsIdent(i + 1) && IsBuiltinType(Text(i + 1)) && !(i >= 1 && Text(i - 1) == "typedef") &&
+            (IsPunct(i + 2, ';') || IsPunct(i + 2, '=') || IsPunct(i + 2, ',') || IsPunct(i + 2, '[') || IsPunct(i + 2, ':')))
+            return Refuse(i + 1, Quoted(Text(i + 1), " is a type and cannot name a variable"));
         if (t.text == "switch" && m_inFunction[i] && IsPunct(i + 1, '(')) return Switch(i);
         if (t.text == "static" && !m_inFunction[i]) StaticObject(i);
         // `NULL` is the null object; `null` no word of the language.

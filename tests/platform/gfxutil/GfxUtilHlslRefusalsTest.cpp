@@ -171,6 +171,8 @@ const Form kRefused[] = {
      "float4 func(float2 a, float2x2 x) { return 2.0; }\nfloat4 func(float2 a, float4 x) { return 1.0; }\n"
      "float4 main() : COLOR\n{\n    return func(0, float4(0, 0, 0, 0));\n}\n",
      5, "its declarations of 'float2x2' and 'float4' take the same values"},
+    {"TypeWordNamingAVariable", "float4 x;\nfloat4 double;\nfloat4 main() : COLOR { return 0; }\n", 2,
+     "'double' is a type and cannot name a variable"},
 };
 
 // Refused at vs_1_1 and vs_2_0, where the fog and point-size registers hold
@@ -259,6 +261,8 @@ TEST(GfxUtilHlslRefusalsTest, TheFormsBesideThemCompile) {
         "        c += 0.1;\n        if (true) break;\n        c = 9;\n    case 2:\n"
         "        for (int j = 0; j < 3; j++) { if (v.w) continue; c += 1; }\n        break;\n    default:\n"
         "        c = 2;\n    }\n    return c;\n}\n",
+        // a local named by a type word
+        "float4 main() : COLOR\n{\n    float4 double = float4(1, 2, 3, 4);\n    return double;\n}\n",
         // overloads told apart by their sizes, declared and defined, or by their number
         "float4 func(float3 x);\nfloat4 func(float3 x) { return 0.5; }\nfloat4 func(float2 x) { return 1.0; }\n"
         "float4 func(float x, float1 y) { return x + y; }\nfloat4 main() : COLOR { return func(float3(0, 0, 0)) + func(1, 2); }\n",
