@@ -720,7 +720,10 @@ private:
             k = Step(k);
         }
         if (!majority.empty() && IsPunct(k, ';') && IsIdent(k - 1)) m_majorityTypes.emplace(Text(k - 1), majority);
-        if (IsPunct(k, ';') && k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)))
+        // Within a function a typedef may take a scalar or vector type's
+        // name for its own scope; `matrix` and `vector` never.
+        if (IsPunct(k, ';') && k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)) &&
+            (!m_inFunction[i] || Text(k - 1) == "matrix" || Text(k - 1) == "vector"))
             Refuse(k - 1, Quoted(Text(k - 1), " is a built-in type and cannot be defined again"));
     }
 

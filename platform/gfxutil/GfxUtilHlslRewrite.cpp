@@ -221,7 +221,9 @@ std::string BlankEffectSyntax(std::string_view source) {
             sawEquals = false;
             continue;
         }
-        if (w == "<" && !sawEquals && i > first && !Is(t[i - 1], "matrix") && !Is(t[i - 1], "vector") &&
+        // (`Matrix<...>` is no annotation either: the type word in another case.)
+        if (w == "<" && !sawEquals && i > first && !EqualNoCase(t[i - 1].text, "matrix") &&
+            !EqualNoCase(t[i - 1].text, "vector") &&
             (IdentStart(t[i - 1].text[0]) || Is(t[i - 1], "]"))) {
             // An annotation after a declarator or a semantic.
             const std::size_t close = MatchClose(t, i);

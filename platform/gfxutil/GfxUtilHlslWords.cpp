@@ -107,8 +107,11 @@ bool HoldsAnyForm(std::string_view source, std::string_view entry) {
                                               "instance", "maxtessfactor"};
     for (const std::string_view w : kWords)
         if (source.find(w) != std::string_view::npos) return true;
-    for (std::size_t at = source.find_first_of("tT"); at != std::string_view::npos; at = source.find_first_of("tT", at + 1))
-        if (EqualNoCase(source.substr(at, 7), "texture")) return true;
+    // Type words in any case, and typedefs.
+    for (std::size_t at = source.find_first_of("tTmMvVdD"); at != std::string_view::npos;
+         at = source.find_first_of("tTmMvVdD", at + 1))
+        for (const std::string_view w : {"texture", "matrix", "vector", "dword", "typedef"})
+            if (EqualNoCase(source.substr(at, w.size()), w)) return true;
     // The entry named twice: declared before its body, perhaps.
     const std::size_t first = entry.empty() ? std::string_view::npos : source.find(entry);
     return first != std::string_view::npos && source.find(entry, first + entry.size()) != std::string_view::npos;
@@ -207,7 +210,15 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     std::vector<std::size_t> precise;
     bool preciseNamed = false;
     std::size_t loops = 0;
+    std::vector<std::size_t> blocks; // the braces open at each token
+    std::vector<bool> shadowed(t.size(), false);
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        if (Is(t[i], "{")) blocks.push_back(i);
+        if (Is(t[i], "}") && !blocks.empty()) blocks.pop_back();
+        if (shadowed[i]) {
+            edits.push_back({t[i].begin, std::string(kRenamedWord)});
+            continue;
+        }
         if (Is(t[i], "switch") && i + 1 < t.size() && Is(t[i + 1], "(") && t[i + 1].close < t.size()) {
             edits.push_back({TokenEnd(t[i + 1]), "int("});
             edits.push_back({t[t[i + 1].close].begin, ")"});
@@ -222,6 +233,26 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
             std::size_t k = i;
             while (k + 1 < t.size() && !Is(t[k + 1], ";") && k < i + 64) ++k;
             if (IdentStart(t[k].text[0])) typeNames.insert(t[k].text);
+            // A typedef taking a type word's name within a block: that
+            // word is the typedef's to the block's end, under another name.
+            // (Once for each word in a block: a later typedef of it is within
+            // what the first marked.)
+            if (!blocks.empty() && k > i + 1 && !shadowed[k] && IsTypeWord(t[k].text) &&
+                t[blocks.back()].close < t.size()) {
+                const std::size_t end = t[blocks.back()].close;
+                for (std::size_t m = k; m < end && Step(); ++m)
+                    if (t[m].text == t[k].text) shadowed[m] = true;
+            }
+        }
+        // `matrix`, `vector` and `dword` in any case where no typedef of
+        // that spelling is meant, and no template follows.
+        if (i + 1 < t.size() && IdentStart(t[i + 1].text[0]) && !typeNames.count(t[i].text)) {
+            for (const std::string_view w : {"matrix", "vector", "dword"})
+                if (t[i].text != w && EqualNoCase(t[i].text, w)) {
+                    Blank(out, t[i].begin, TokenEnd(t[i]));
+                    edits.push_back({t[i].begin, std::string(w)});
+                    break;
+                }
         }
         // `texture` in any case, where no typedef of that spelling is meant.
         if (i + 1 < t.size() && IdentStart(t[i + 1].text[0]) && !Is(t[i], "texture") && !Is(t[i], "Texture") &&

@@ -381,6 +381,13 @@ TEST_P(GfxUtilHlslCausesTest, WordsReadAsTheD3D9CompilerReadsThem) {
         {"typedef float4 texturE;\nTexture t1;\nteXture t2;\nTEXTURE t3;\ntexturE var;\n"
          "float4 main() : COLOR { return var; }\n",
          "var", 0x40, 0x80, 0xBF},
+        // A typedef may take a scalar type's name within a function; `matrix`,
+        // `vector` and `dword` are read in any case.
+        {"typedef float2 Dword;\nfloat4 f()\n{\n    typedef Dword dword;\n    typedef float2 float;\n"
+         "    dword v1 = {0.25, 0.5};\n    float v2 = {0.75, 1};\n    DWORD v4 = 1;\n    maTrix v6 = 0;\n"
+         "    Vector v10 = {0, 0, 0, 0};\n    return float4(v1.x, v1.y, v2.x, v4) + v6[0] + v10;\n}\n"
+         "float4 main() : COLOR { return f(); }\n",
+         nullptr, 0x40, 0x80, 0xBF},
         {"float4 f(in uniform float4 a, uniform in float4 b) { return a + b; }\n"
          "float4 main(in uniform float4 a) : COLOR { return f(a, 0); }\n",
          "$a", 0x40, 0x80, 0xBF},

@@ -173,6 +173,10 @@ const Form kRefused[] = {
      5, "its declarations of 'float2x2' and 'float4' take the same values"},
     {"TypeWordNamingAVariable", "float4 x;\nfloat4 double;\nfloat4 main() : COLOR { return 0; }\n", 2,
      "'double' is a type and cannot name a variable"},
+    {"LocalTypedefOfMatrix", "float4 f()\n{\n    typedef float2 matrix;\n    return 0;\n}\nfloat4 main() : COLOR { return f(); }\n",
+     3, "'matrix' is a built-in type and cannot be defined again"},
+    {"MatrixInAnotherCaseWithItsSizes", "Matrix<float, 2, 2> m;\nfloat4 main() : COLOR { return m[0].xyxy; }\n", 1,
+     "'Matrix'"},
 };
 
 // Refused at vs_1_1 and vs_2_0, where the fog and point-size registers hold
