@@ -401,3 +401,38 @@ TEST_P(GfxUtilHlslCausesTest, WordsReadAsTheD3D9CompilerReadsThem) {
         ExpectPixel(8, 8, c.red, c.green, c.blue);
     }
 }
+
+// Forms the compiler once refused: an array of arrays of constants, a body
+// changing its uniform parameter (a copy), a static set by a call of the
+// source's own function, a packing pragma within a struct. Each register r
+// holds (r + 1) / 16 in every component.
+TEST_P(GfxUtilHlslCausesTest, FormsOnceRefusedDrawWithTheirRegisters) {
+    if (Stopped()) return;
+    struct Case {
+        const char* source;
+        double red, green, blue; // 0..1
+    };
+    const Case cases[] = {
+        {"uniform float c[2][3];\nfloat4 main() : COLOR { return float4(c[0][1], c[1][2], c[1][0], 1); }\n", 2 / 16.0,
+         6 / 16.0, 4 / 16.0},
+        {"float4 main(uniform float4 u) : COLOR\n{\n    u = u * 2;\n    u.y += 0.5;\n    return u;\n}\n", 2 / 16.0,
+         2 / 16.0 + 0.5, 2 / 16.0},
+        {"float f() { return 0.25; }\nstatic float s = f() * 2;\nfloat4 main() : COLOR { return float4(s, 0, s / 2, 1); }\n",
+         0.5, 0, 0.25},
+        {"struct S\n{\n#pragma pack_matrix(row_major)\n    float4x4 m;\n};\nS s;\n"
+         "float4 main() : COLOR { return float4(s.m[1].x, s.m[2].y, 0, 1); }\n",
+         2 / 16.0, 3 / 16.0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Compiled p;
+        if (!UsePixel(p, c.source, "ps_2_0")) continue;
+        for (std::uint32_t r = 0; r < 8; ++r) {
+            const float v = float(r + 1) / 16;
+            const float four[4] = {v, v, v, v};
+            ASSERT_EQ(device->SetPixelShaderConstantF(r, four, 1), D3D_OK);
+        }
+        Draw(p);
+        ExpectPixel(8, 8, c.red * 255, c.green * 255, c.blue * 255);
+    }
+}
