@@ -210,7 +210,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
                   std::string& errors, std::uint8_t majority = 0) {
     std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(lines.text));
     // Forms the language refuses that the front end would take, named at their line.
-    if (std::size_t formAt = 0; !PassesExpired() && !RefuseInvalidForms(prepared, entry, formAt, errors, profile.vertex ? profile.major : 0)) {
+    if (std::size_t formAt = 0; !PassesExpired() && !RefuseInvalidForms(prepared, entry, formAt, errors, {true, profile.vertex, profile.major, profile.minor})) {
         const auto line = std::size_t(1 + std::count(prepared.begin(), prepared.begin() + std::ptrdiff_t(formAt), '\n'));
         const std::size_t lineStart = prepared.rfind('\n', formAt == 0 ? 0 : formAt - 1);
         const std::size_t column = lineStart == std::string::npos ? formAt + 1 : formAt - lineStart;

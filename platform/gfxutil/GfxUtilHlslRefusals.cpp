@@ -219,8 +219,8 @@ class Checker {
     };
 
 public:
-    Checker(std::string_view source, std::string_view entry, unsigned vertexModel)
-        : m_t(Tokens(source)), m_tokens(m_t.data()), m_count(m_t.size()), m_entry(entry), m_vertexModel(vertexModel) {
+    Checker(std::string_view source, std::string_view entry, RefusalProfile profile)
+        : m_t(Tokens(source)), m_tokens(m_t.data()), m_count(m_t.size()), m_entry(entry), m_profile(profile) {
         // Each bracket's partner, found once, so no check walks a list twice.
         m_match.assign(m_t.size(), m_t.size());
         std::vector<std::size_t> open;
@@ -770,7 +770,9 @@ private:
             return Refuse(type + 1, Quoted(Text(type + 1), ", an output of ") +
                                         Quoted(m_entry, ", is an array of structs: its semantics cannot name every element"));
         const std::size_t colon = Find(piece, ":");
-        if (m_vertexModel == 0 || m_vertexModel >= 3 || colon + 1 >= piece.second || !IsIdent(colon + 1)) return;
+        if (!m_profile.known || !m_profile.vertex || m_profile.major >= 3 || colon + 1 >= piece.second ||
+            !IsIdent(colon + 1))
+            return;
         std::string semantic(Text(colon + 1));
         for (char& c : semantic) c = char(std::toupper(static_cast<unsigned char>(c)));
         if ((semantic == "FOG" || semantic == "PSIZE") && Components(Text(type)) > 1)
@@ -862,7 +864,7 @@ private:
     std::vector<std::size_t> m_match; // by token: its bracket's partner (the end when none)
     std::vector<bool> m_inFunction;   // by token: within a function's body
     std::vector<bool> m_inStruct;     // by token: within a struct's body
-    unsigned m_vertexModel;           // a vertex program's major model; 0 for a pixel program
+    RefusalProfile m_profile;
     std::set<std::string_view> m_vectors, m_oneComponent; // names declared with vector types, and of one component
     std::set<std::string_view> m_fileConstants;           // non-static names of file scope
     std::map<std::string_view, std::string_view> m_majorityTypes; // typedefs giving a majority: which
@@ -885,8 +887,8 @@ private:
 } // namespace
 
 bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at, std::string& error,
-                        unsigned vertexModel) {
-    return Checker(source, entry, vertexModel).Run(at, error);
+                        RefusalProfile profile) {
+    return Checker(source, entry, profile).Run(at, error);
 }
 
 } // namespace gfx

@@ -11,8 +11,10 @@
 // a vector indexed by a one-component vector, a static struct holding an
 // object, a majority on a struct or on a typedef that has one, `null`, an
 // output of the entry that is an array of structs, a fog or point-size
-// output of more than one value below vs_3_0, and a loop of 1,024 runs or
-// more unrolled without a count. Private to the HLSL compiler: no
+// output of more than one value below vs_3_0, a loop of 1,024 runs or more
+// unrolled without a count, switches whose cases fall through, a call
+// between overloads taking the same values, a type word naming a variable
+// at file scope. Private to the HLSL compiler: no
 // other library includes it.
 
 #include <cstddef>
@@ -23,10 +25,14 @@ namespace gfx {
 
 // The first form of the list above in `source`, the
 // preprocessed text of a compile whose entry is `entry`: false, with where
-// it stands in `at` and the reason in `error`. `vertexModel` is a vertex
-// program's major model (0 for a pixel program): below 3 its fog and point
-// size outputs are one value each.
+// it stands in `at` and the reason in `error`. The profile, where it is
+// known, refuses more: below vs_3_0 fog and point size outputs of more
+// than one value.
+struct RefusalProfile {
+    bool known = false, vertex = false;
+    unsigned major = 0, minor = 0;
+};
 [[nodiscard]] bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at,
-                                      std::string& error, unsigned vertexModel = 0);
+                                      std::string& error, RefusalProfile profile = {});
 
 } // namespace gfx

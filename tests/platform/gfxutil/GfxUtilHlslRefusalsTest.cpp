@@ -155,7 +155,7 @@ const Form kRefused[] = {
      "    }\n    return 0.0;\n}\n",
      8, "a case without statements ends the switch"},
     {"ContinueWithinASwitch",
-     "uint4 v;\nfloat4 main() : COLOR\n{\n    float4 c = 1;\n    for (uint i = 0; i < v.z; i++)\n    {\n"
+     "uint4 v;\nfloat4 main() : COLOR\n{\n    float4 c = 1;\n    for (uint i = 0; i < 4; i++)\n    {\n"
      "        switch (v.x)\n        {\n        case 0:\n            if (v.y)\n                continue;\n"
      "            break;\n        }\n    }\n    return c;\n}\n",
      11, "'continue' within a switch"},
