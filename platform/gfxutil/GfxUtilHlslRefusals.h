@@ -9,11 +9,11 @@
 // integer divided by a constant zero, a numeric constructor of one literal
 // (`float2(1)`), a file-scope constant's value reading another constant,
 // a vector indexed by a one-component vector, a static struct holding an
-// object, a majority on a struct or on a typedef that has one, `null`, an
+// object, a majority on a struct or against a typedef's own, `null`, an
 // output of the entry that is an array of structs, a fog or point-size
 // output of more than one value below vs_3_0, a loop of 1,024 runs or more
 // unrolled without a count, switches whose cases fall through, a call
-// between overloads taking the same values, a type word naming a variable
+// between overloads taking the same values, and a type word naming a variable
 // at file scope. Private to the HLSL compiler: no
 // other library includes it.
 
