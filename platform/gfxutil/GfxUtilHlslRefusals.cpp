@@ -642,6 +642,15 @@ private:
         if (i >= 1 && IsIdent(i - 1) && IsIdent(i + 1) && IsPunct(i + 2, ']') && m_vectors.count(Text(i - 1)) &&
             m_oneComponent.count(Text(i + 1)))
             return Refuse(i + 1, Quoted(Text(i + 1), ", a vector of one component, cannot index a vector"));
+        // A vector's component written at an index read from a constant the
+        // application sets: the profiles have no register file to index
+        // that way (a loop's counter, unrolled, is a known place).
+        if (i >= 1 && IsIdent(i - 1) && m_vectors.count(Text(i - 1)) && m_inFunction[i] && Closing(i) < m_t.size() &&
+            IsAssignment(Text(Closing(i) + 1)))
+            for (std::size_t k = i + 1; k < Closing(i); k = Step(k))
+                if (IsIdent(k) && m_fileConstants.count(Text(k)) && !IsPunct(k + 1, '('))
+                    return Refuse(i, Quoted(Text(i - 1), " is written at an index read from the constant ") +
+                                         Quoted(Text(k), ": a vector's components are written at known places"));
         if (!statementStart && !(i >= 1 && IsIdent(i - 1) && Text(i - 1) == "else")) return;
         std::set<std::string_view> names;
         bool unrollCounted = false;

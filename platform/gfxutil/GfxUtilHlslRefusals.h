@@ -8,7 +8,8 @@
 // naming a built-in type, a parameter of the entry without a semantic, an
 // integer divided by a constant zero, a numeric constructor of one literal
 // (`float2(1)`), a file-scope constant's value reading another constant,
-// a vector indexed by a one-component vector, a static struct holding an
+// a vector indexed by a one-component vector or written at an index read
+// from a constant, a static struct holding an
 // object, a majority on a struct or against a typedef's own, `null`, an
 // output of the entry that is an array of structs, a fog or point-size
 // output of more than one value below vs_3_0, a loop of 1,024 runs or more

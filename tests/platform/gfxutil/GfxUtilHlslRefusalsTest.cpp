@@ -177,6 +177,9 @@ const Form kRefused[] = {
      3, "'matrix' is a built-in type and cannot be defined again"},
     {"MatrixInAnotherCaseWithItsSizes", "Matrix<float, 2, 2> m;\nfloat4 main() : COLOR { return m[0].xyxy; }\n", 1,
      "'Matrix'"},
+    {"VectorWrittenAtAConstantsIndex",
+     "float4 v;\nfloat i;\nfloat4 main() : COLOR\n{\n    float4 p = v;\n    p[i] = 2.0;\n    return p;\n}\n", 6,
+     "'p' is written at an index read from the constant 'i'"},
 };
 
 // Refused at vs_1_1 and vs_2_0, where the fog and point-size registers hold
@@ -265,6 +268,9 @@ TEST(GfxUtilHlslRefusalsTest, TheFormsBesideThemCompile) {
         "        c += 0.1;\n        if (true) break;\n        c = 9;\n    case 2:\n"
         "        for (int j = 0; j < 3; j++) { if (v.w) continue; c += 1; }\n        break;\n    default:\n"
         "        c = 2;\n    }\n    return c;\n}\n",
+        // a vector read at a constant's index, written at a loop's
+        "float4 v;\nfloat i;\nfloat4 main() : COLOR\n{\n    float4 p = v;\n    for (int k = 0; k < 2; k++)\n"
+        "        p[k] = p[i] == 1;\n    return p;\n}\n",
         // a local named by a type word
         "float4 main() : COLOR\n{\n    float4 double = float4(1, 2, 3, 4);\n    return double;\n}\n",
         // overloads told apart by their sizes, declared and defined, or by their number
