@@ -155,8 +155,8 @@ void FileScopeWords(const std::vector<Token>& t, std::string_view entry, std::st
         // no function's declaration, no typedef.
         bool plain = true;
         for (std::size_t k = s.first; k < s.end && plain; ++k)
-            plain = !Is(t[k], "static") && !Is(t[k], "typedef") && !Is(t[k], "=") && !Is(t[k], "(") &&
-                    !Is(t[k], "{");
+            plain = !Is(t[k], "static") && !Is(t[k], "typedef") && !Is(t[k], "=") && !Is(t[k], "{") &&
+                    !(Is(t[k], "(") && !(k > 0 && (Is(t[k - 1], "register") || Is(t[k - 1], "packoffset"))));
         if (!plain) continue;
         for (std::size_t k = s.first; k < s.end && IdentStart(t[k].text[0]) && IsModifierWord(t[k].text); ++k)
             if (Is(t[k], "const")) Blank(out, t[k].begin, TokenEnd(t[k]));

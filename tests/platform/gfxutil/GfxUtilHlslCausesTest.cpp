@@ -352,6 +352,7 @@ TEST_P(GfxUtilHlslCausesTest, WordsReadAsTheD3D9CompilerReadsThem) {
     const Case cases[] = {
         {"const float4 k;\nconst uniform float4 u;\nfloat4 main() : COLOR { return k + u * 0; }\n", "k", 0x40, 0x80, 0xBF},
         {"const float4 k;\nconst uniform float4 u;\nfloat4 main() : COLOR { return k * 0 + u.zyxw; }\n", "u", 0xBF, 0x80, 0x40},
+        {"const float4 k : register(c3);\nfloat4 main() : COLOR { return k; }\n", "k", 0x40, 0x80, 0xBF},
         {"float4 precise;\nprecise float4 v;\nfloat4 main() : COLOR { return precise; }\n", "precise", 0x40, 0x80, 0xBF},
         {"typedef float4 precise;\nprecise float4 var;\nprecise main() : COLOR { return var.yyyw; }\n", "var", 0x80, 0x80, 0x80},
         {"[numthreads]\nfloat4 main();\n[ numthreads ]\nfloat4 main() : COLOR { return float4(0.5, 0, 1, 1); }\n", nullptr,
