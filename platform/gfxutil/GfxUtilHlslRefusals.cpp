@@ -430,9 +430,12 @@ private:
                                IsPunct(start - 1, '{');
         if (!statement) return; // a parameter or a cast
         const std::string_view type = Text(i);
+        const bool floating = type.starts_with("float") || type.starts_with("half") || type.starts_with("double") ||
+                              type.starts_with("min16float") || type.starts_with("min10float");
         const bool vector = type.find('x') == std::string_view::npos && std::isdigit(static_cast<unsigned char>(type.back()));
         for (std::size_t k = i + 1; IsIdent(k) && k < i + kDeclarationTokens;) {
             if (IsPunct(k + 1, '(')) return; // a function
+            if (floating) m_floats.insert(Text(k));
             if (vector && type.back() == '1') m_oneComponent.insert(Text(k));
             else if (vector) m_vectors.insert(Text(k));
             if (!m_inFunction[i] && !m_inStruct[i] && !isStatic) m_fileConstants.insert(Text(k));
@@ -539,6 +542,10 @@ private:
     // to one), never only falling into the next, and ends on no `discard`;
     // none ends the switch without statements; no `continue` leaves it.
     void Switch(std::size_t i) {
+        // What it tests is an integer (a name declared only with a float
+        // type is not).
+        if (IsIdent(i + 2) && m_floats.count(Text(i + 2)) && !m_integers.count(Text(i + 2)))
+            return Refuse(i + 2, "a switch tests an integer, not the float " + Quoted(Text(i + 2), ""));
         const std::size_t open = Closing(i + 1) + 1;
         if (!IsPunct(open, '{') || Closing(open) >= m_t.size()) return;
         const std::size_t close = Closing(open);
@@ -875,6 +882,7 @@ private:
     std::vector<bool> m_inStruct;     // by token: within a struct's body
     RefusalProfile m_profile;
     std::set<std::string_view> m_vectors, m_oneComponent; // names declared with vector types, and of one component
+    std::set<std::string_view> m_floats;                  // names declared with float types
     std::set<std::string_view> m_fileConstants;           // non-static names of file scope
     std::map<std::string_view, std::string_view> m_majorityTypes; // typedefs giving a majority: which
     std::set<std::string_view> m_members;

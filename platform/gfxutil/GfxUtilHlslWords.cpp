@@ -3,6 +3,7 @@
 #include "platform/gfxutil/GfxUtilHlslText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 #include <utility>
 #include <vector>
@@ -222,6 +223,14 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
         if (Is(t[i], "switch") && i + 1 < t.size() && Is(t[i + 1], "(") && t[i + 1].close < t.size()) {
             edits.push_back({TokenEnd(t[i + 1]), "int("});
             edits.push_back({t[t[i + 1].close].begin, ")"});
+            continue;
+        }
+        // A case's float label is its whole part, as the D3D9 compiler takes it.
+        if (Is(t[i], "case") && i + 2 < t.size() && std::isdigit(static_cast<unsigned char>(t[i + 1].text[0])) &&
+            Is(t[i + 2], ":") && t[i + 1].text.find_first_of(".eEfF") != std::string_view::npos &&
+            !t[i + 1].text.starts_with("0x") && !t[i + 1].text.starts_with("0X")) {
+            Blank(out, t[i + 1].begin, TokenEnd(t[i + 1]));
+            edits.push_back({t[i + 1].begin, std::to_string(static_cast<long long>(Number(t[i + 1].text)))});
             continue;
         }
         if (Is(t[i], "[") && (i == 0 || Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}"))) {

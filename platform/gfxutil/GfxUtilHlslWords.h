@@ -35,7 +35,8 @@ constexpr std::string_view kRenamedWord = "orvWord_";
 //   those out: a counter declared before it ends the loop there (where the
 //   loop is no statement of its own, the body of an `if`, it stays as it is);
 // - the value a `switch` tests made an int: an integer constant is held in
-//   a float register, and glslang switches on integers only.
+//   a float register, and glslang switches on integers only; a float case
+//   label (`case 2.1f:`) its whole part.
 std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
 
 } // namespace gfx::hlsl

@@ -375,6 +375,10 @@ TEST_P(GfxUtilHlslCausesTest, WordsReadAsTheD3D9CompilerReadsThem) {
         {"uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.y)\n    {\n    case 0:\n        return 0.25;\n"
          "    case 1:\n        return float4(0.5, 1, 0, 1);\n    default:\n        return 0.75;\n    }\n}\n",
          "v", 0x40, 0x40, 0x40},
+        // A float case label is its whole part.
+        {"uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.w)\n    {\n    case 2.1f:\n        return 0.25;\n"
+         "    case 0.9f:\n        return float4(0.5, 1, 0, 1);\n    default:\n        return 0.75;\n    }\n}\n",
+         "v", 0xBF, 0xBF, 0xBF},
         {"uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.x * 4)\n    {\n    case 0:\n        return 0.25;\n"
          "    case 1:\n        return float4(0.5, 1, 0, 1);\n    default:\n        return 0.75;\n    }\n}\n",
          "v", 0x80, 0xFF, 0},

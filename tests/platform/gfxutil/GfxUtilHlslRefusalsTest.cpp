@@ -180,6 +180,9 @@ const Form kRefused[] = {
     {"VectorWrittenAtAConstantsIndex",
      "float4 v;\nfloat i;\nfloat4 main() : COLOR\n{\n    float4 p = v;\n    p[i] = 2.0;\n    return p;\n}\n", 6,
      "'p' is written at an index read from the constant 'i'"},
+    {"SwitchOnAFloat",
+     "float4 v;\nfloat4 main() : COLOR\n{\n    switch (v.x)\n    {\n    case 0:\n        return 1;\n    }\n    return 0;\n}\n",
+     4, "a switch tests an integer, not the float 'v'"},
 };
 
 // Refused at vs_1_1 and vs_2_0, where the fog and point-size registers hold
