@@ -6,6 +6,7 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilHlslBuffers.h"
 #include "platform/gfxutil/GfxUtilHlslCompile.h"
+#include "platform/gfxutil/GfxUtilHlslEffectSyntax.h"
 #include "platform/gfxutil/GfxUtilHlslGlsl.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
@@ -208,9 +209,17 @@ bool WithinCap(std::size_t bytes, const std::string& sourceName, const HlslCompi
 bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
                   const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
                   std::string& errors, std::uint8_t majority = 0) {
-    std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(lines.text));
-    // Forms the language refuses that the front end would take, named at their line.
-    if (std::size_t formAt = 0; !PassesExpired() && !RefuseInvalidForms(prepared, entry, formAt, errors, {true, profile.vertex, profile.major, profile.minor})) {
+    std::string prepared;
+    std::size_t formAt = 0;
+    // The effect's syntax checked and blanked, then the forms the language
+    // refuses that the front end would take, each named at its line.
+    bool formed = ReadEffectSyntax(lines.text, prepared, formAt, errors);
+    if (formed) {
+        prepared = GroupLocalFlatLists(BlankEffectSyntax(prepared));
+        formed = PassesExpired() ||
+                 RefuseInvalidForms(prepared, entry, formAt, errors, {true, profile.vertex, profile.major, profile.minor});
+    }
+    if (!formed) {
         const auto line = std::size_t(1 + std::count(prepared.begin(), prepared.begin() + std::ptrdiff_t(formAt), '\n'));
         const std::size_t lineStart = prepared.rfind('\n', formAt == 0 ? 0 : formAt - 1);
         const std::size_t column = lineStart == std::string::npos ? formAt + 1 : formAt - lineStart;
@@ -398,7 +407,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
 } // namespace
 
 bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const char* entry, const char* profileText,
-                         std::vector<std::uint8_t>& code, std::string& errors) {
+                         std::vector<std::uint8_t>& code, std::string& errors, std::uint8_t majority) {
     code.clear();
     errors.clear();
     const std::string sourceName = name && *name ? name : "memory";
@@ -407,7 +416,7 @@ bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const 
     const HlslCompileScope scope;
     const PassRun run;
     if (!WithinCap(lines.text.size(), sourceName, scope, errors)) return false;
-    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors);
+    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors, majority);
 }
 
 } // namespace hlsl

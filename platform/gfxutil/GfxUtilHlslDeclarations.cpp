@@ -569,10 +569,8 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             std::uint32_t size = 0;
             const bool read = close < last && ArraySize(t, i, close, constants, size, why);
             const bool tooMany = std::uint64_t(std::max<std::uint32_t>(elements, 1)) * size > kMaxRegisters;
-            // Samplers stay one-dimensional: their state blocks nest one level.
-            const bool nested = elements > 0 && type.sampler;
-            if (read && (tooMany || nested)) why = nested ? "an array of arrays of samplers" : "bad array size";
-            if (!read || tooMany || nested) {
+            if (read && tooMany) why = "bad array size";
+            if (!read || tooMany) {
                 if (isStatic) return true;
                 error = "global '" + g.name + "': " + why;
                 return false;

@@ -137,6 +137,14 @@ const Shape kShapes[] = {
      }},
     {"TechniquesNeverClosed", "ps_2_0", [](std::size_t n) { return Repeat("", "technique t <", "", n); }},
     {"Annotations", "ps_2_0", [](std::size_t n) { return Repeat("", "float a# < int b = 1; >;", "", n); }},
+    // The effect syntax checked: comparisons in a body that could open a
+    // local's annotations, state blocks on locals and as lists, values nested.
+    {"AnglesInABodyNeverClosed", "ps_2_0",
+     [](std::size_t n) { return Repeat("float4 main() : COLOR { ", "x y < float ", "", n); }},
+    {"StateBlocksOnLocals", "ps_2_0",
+     [](std::size_t n) { return Repeat("float4 main() : COLOR { ", "float a# { s = t; }; ", "return 0; }", n); }},
+    {"StateBlockList", "ps_2_0", [](std::size_t n) { return Repeat("float4 v { ", "{ a = b; }, ", "{} };", n); }},
+    {"StateValuesNested", "ps_2_0", [](std::size_t n) { return Repeat("sampler s { a = ", "{", "", n); }},
     // Globals the layout and the rewrite edit: lists whose every declarator
     // names the whole statement, struct members padded, structs by the
     // thousand, globals each copying a large struct's members.
