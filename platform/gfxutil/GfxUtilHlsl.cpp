@@ -17,6 +17,7 @@
 #include "platform/gfxutil/GfxUtilHlslSwizzle.h"
 #include "platform/gfxutil/GfxUtilHlslTemporaries.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
+#include "platform/gfxutil/GfxUtilHlslWords.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
@@ -216,7 +217,8 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     bool formed = ReadEffectSyntax(lines.text, prepared, formAt, errors);
     if (formed) {
         prepared = GroupLocalFlatLists(BlankEffectSyntax(prepared));
-        formed = PassesExpired() || RefuseInvalidForms(prepared, entry, formAt, errors);
+        formed = PassesExpired() ||
+                 RefuseInvalidForms(prepared, entry, formAt, errors, {true, profile.vertex, profile.major, profile.minor});
     }
     if (!formed) {
         const auto line = std::size_t(1 + std::count(prepared.begin(), prepared.begin() + std::ptrdiff_t(formAt), '\n'));
@@ -227,7 +229,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
                  std::to_string(column) + "): error: " + errors + "\n";
         return false;
     }
-    prepared = OpenConstantBuffers(prepared);
+    prepared = OpenConstantBuffers(ReadWordsAsTheD3D9CompilerDoes(prepared, entry));
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
         errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";
@@ -375,7 +377,9 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     for (const HlslGlobal& g : globals) {
         if (g.effectOnly || g.unused) continue;
         ShaderConstantRecord k;
-        k.name = g.name.starts_with(kLiftedUniform) ? "$" + g.name.substr(kLiftedUniform.size()) : g.name;
+        k.name = g.name.starts_with(kLiftedUniform)  ? "$" + g.name.substr(kLiftedUniform.size())
+                 : g.name.starts_with(kRenamedWord) ? g.name.substr(kRenamedWord.size())
+                                                    : g.name;
         k.registerSet = g.registerSet;
         k.registerIndex = g.registerIndex;
         k.registerCount = g.registerCount;
@@ -394,7 +398,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         // Members follow their struct, with the registers of its first element.
         for (const HlslMember& m : g.members) {
             ShaderConstantRecord r;
-            r.name = m.name;
+            r.name = m.name.starts_with(kRenamedWord) ? m.name.substr(kRenamedWord.size()) : m.name;
             r.registerSet = kSetFloat;
             r.registerIndex = std::uint16_t(g.registerIndex + m.registerOffset);
             // Of a struct the program reads in part, what lies past the

@@ -388,11 +388,17 @@ TEST_P(GfxUtilHlslMatrixFormsTest, ConstantBufferMembersArePlainConstants) {
     EXPECT_EQ(Constant(ps.container, "g")->registerIndex, 2);
 }
 
-// A point size of two components is made: the device takes its first.
-TEST_P(GfxUtilHlslMatrixFormsTest, PointSizeOfTwoComponentsIsMade) {
+// A point size of two components is refused below vs_3_0, where its
+// register holds one value; at vs_3_0 it is made, the device taking its first.
+TEST_P(GfxUtilHlslMatrixFormsTest, PointSizeOfTwoComponentsIsMadeAtVs3) {
     if (Stopped()) return;
+    const char* source = "void main(inout float4 pos : POSITION, out float2 size : PSIZE) { size = 1; }";
+    Compiled old;
+    Compile(old, source, "vs_2_0");
+    EXPECT_NE(old.result, D3D_OK);
+    EXPECT_NE(old.errors.find("'PSIZE' takes one value below vs_3_0"), std::string::npos) << old.errors;
     Compiled vs;
-    Compile(vs, "void main(inout float4 pos : POSITION, out float2 size : PSIZE) { size = 1; }", "vs_2_0");
+    Compile(vs, source, "vs_3_0");
     ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
     EXPECT_NE(MakeVertex(vs), nullptr);
 }
