@@ -1,0 +1,42 @@
+# Test files compiled alone in a unity build (ORVANE_UNITY_TESTS): each
+# declares a name of its own that another file of its batch declares too.
+# A new test file whose names clash joins the list (or renames its own).
+set(ORVANE_UNITY_ALONE
+  tests/engine/animation/NiControllerSequenceTest.cpp
+  tests/engine/animation/NiKeyEvaluationTest.cpp
+  tests/engine/animation/NiKeyframeManagerTest.cpp
+  tests/engine/animation/NiLegacyConversionTest.cpp
+  tests/engine/animation/NiPropertyControllerTest.cpp
+  tests/engine/animation/NiSequenceTest.cpp
+  tests/engine/animation/NiTransformInterpolatorTest.cpp
+  tests/engine/core/NiFileTest.cpp
+  tests/engine/core/NiMainLibraryTest.cpp
+  tests/engine/core/NiMessageBoxTest.cpp
+  tests/engine/core/NiPtrSetTest.cpp
+  tests/engine/core/NiXformTest.cpp
+  tests/engine/render/NiDX9RendererDrawTest.cpp
+  tests/engine/render/NiDX9SourceTextureDataTest.cpp
+  tests/engine/render/NiSourceTextureTest.cpp
+  tests/engine/render/NiTextureTest.cpp
+  tests/engine/shaders/framework/NiD3DShaderDeclarationTest.cpp
+  tests/engine/shaders/framework/NiD3DVertexShaderConstantMapTest.cpp
+  tests/engine/shaders/nsb/NSBAttributeTableTest.cpp
+  tests/game/data/ScreenLabelTest.cpp
+  tests/game/play/NewPlayerTest.cpp
+  tests/game/shell/CDemoSceneTest.cpp
+  tests/game/shell/CGameStartUpTest.cpp
+  tests/game/shell/CGameStateTest.cpp
+  tests/game/shell/CSaveGameTest.cpp
+  tests/game/shell/CScenarioTest.cpp
+  tests/game/shell/CSecurityScreenTest.cpp
+  tests/game/simulation/objects/CCellTest.cpp
+  tests/game/simulation/objects/CWorldObjectTest.cpp
+  tests/platform/gfx/GfxGlDrawTest.cpp
+  tests/platform/gfx/GfxGlFixedFunctionTest.cpp
+  tests/platform/gfx/GfxGlPixel1xTest.cpp
+  tests/platform/gfx/GfxGlSamplerTest.cpp
+  tests/platform/gfxutil/GfxUtilEffectTest.cpp
+  tests/platform/gfxutil/GfxUtilHlslChildTest.cpp
+  tests/platform/gfxutil/GfxUtilHlslFormsTest.cpp
+  tests/platform/gfxutil/GfxUtilHlslTemporariesTest.cpp
+)
