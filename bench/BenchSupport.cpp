@@ -1,5 +1,7 @@
 #include "bench/BenchSupport.h"
 
+#include "bench/PairMedian.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
@@ -42,12 +44,30 @@ double ProcessSeconds()
            Seconds(kChildren.ru_utime) + Seconds(kChildren.ru_stime);
 }
 
-double TimeUnits(const std::function<void()>& fn, int iUnits)
+// One side of a pair over iUnits units, in processor seconds. Without
+// untimed work around the units the side is timed whole; with it each unit
+// is timed alone.
+double TimeSide(const PairSide& kSide, int iUnits)
 {
-    const double dStart = ProcessSeconds();
+    if (!kSide.m_fnBefore && !kSide.m_fnAfter)
+    {
+        const double dStart = ProcessSeconds();
+        for (int i = 0; i < iUnits; ++i)
+            kSide.m_fnUnit();
+        return ProcessSeconds() - dStart;
+    }
+    double dSeconds = 0.0;
     for (int i = 0; i < iUnits; ++i)
-        fn();
-    return ProcessSeconds() - dStart;
+    {
+        if (kSide.m_fnBefore)
+            kSide.m_fnBefore();
+        const double dStart = ProcessSeconds();
+        kSide.m_fnUnit();
+        dSeconds += ProcessSeconds() - dStart;
+        if (kSide.m_fnAfter)
+            kSide.m_fnAfter();
+    }
+    return dSeconds;
 }
 } // namespace
 
@@ -83,66 +103,120 @@ bool IsSmokeProcess()
     return s_bSmoke;
 }
 
-// Outside smoke mode a ratio is measured for at least this long: on a
-// shared machine single pairs scatter widely, and only a median of many
-// holds from run to run.
-constexpr double MEASURE_SECONDS = 6.0;
-constexpr int MAX_PAIRS = 2001;
+// A full run measures each ratio for at least MIN_SECONDS: on a shared
+// machine the load comes and goes over seconds, and a median taken over a
+// shorter stretch can sit in one such phase. It goes on until the median is
+// settled, up to MAX_SECONDS; the median of a long-tailed spread of pairs
+// (a device's frame against plain GL) needs many.
+constexpr double MIN_SECONDS = 6.0;
+constexpr double MAX_SECONDS = 20.0;
+constexpr int MIN_PAIRS = 31;
+constexpr int MAX_PAIRS = 4001;
+// A smoke run only shows that the measure still runs.
+constexpr int SMOKE_PAIRS = 5;
+constexpr double SMOKE_SIDE_SHARE = 0.1;
 } // namespace
 
 PairRatio MeasurePairs(int iPairs, double dSideSeconds, const std::function<void()>& fnSystem,
                        const std::function<void()>& fnBaseline)
 {
+    return MeasurePairs(iPairs, dSideSeconds, PairSide{fnSystem, {}, {}}, PairSide{fnBaseline, {}, {}});
+}
+
+PairRatio MeasurePairs(int iPairs, double dSideSeconds, const PairSide& kSystem, const PairSide& kBaseline)
+{
     PairRatio kResult;
     const bool bSmoke = IsSmokeProcess();
-    iPairs = std::max(iPairs, bSmoke ? 15 : 31);
-    // Warm both sides, then size the sides by timing the baseline's side
-    // whole (one unit's time alone is too rough on a busy machine).
-    fnSystem();
-    fnBaseline();
+    iPairs = bSmoke ? SMOKE_PAIRS : std::max(iPairs, MIN_PAIRS);
+    if (bSmoke)
+        dSideSeconds *= SMOKE_SIDE_SHARE;
+    // Warm both sides, then size them by timing both sides whole (one
+    // unit's time alone is too rough on a busy machine): a pair takes about
+    // twice dSideSeconds, however far apart the sides are.
+    (void)TimeSide(kSystem, 1);
+    (void)TimeSide(kBaseline, 1);
     int iUnits = 1;
-    while (TimeUnits(fnBaseline, iUnits) < dSideSeconds && iUnits < (1 << 20))
+    while (TimeSide(kSystem, iUnits) + TimeSide(kBaseline, iUnits) < 2.0 * dSideSeconds && iUnits < (1 << 20))
         iUnits *= 2;
-    std::vector<double> kRatios;
+    std::vector<double> kRatios, kSorted, kSystemTimes, kBaselineTimes;
     const auto kStart = std::chrono::steady_clock::now();
+    const auto Elapsed = [&kStart] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - kStart).count();
+    };
     for (int p = 0; p < MAX_PAIRS; ++p)
     {
-        if (p >= iPairs && (bSmoke || std::chrono::duration<double>(std::chrono::steady_clock::now() - kStart).count() >=
-                                          MEASURE_SECONDS))
-            break;
+        if (p >= iPairs)
+        {
+            if (bSmoke)
+                break;
+            const double dElapsed = Elapsed();
+            if (dElapsed >= MAX_SECONDS)
+                break;
+            if (dElapsed >= MIN_SECONDS)
+            {
+                kSorted = kRatios;
+                std::sort(kSorted.begin(), kSorted.end());
+                if (bench::MedianSettled(kSorted, PAIR_TOLERANCE))
+                    break;
+            }
+        }
         // Each side first in every other pair: what one side leaves in the
         // caches falls on both alike.
         double dSystem = 0.0, dBaseline = 0.0;
         if (p % 2 == 0)
         {
-            dSystem = TimeUnits(fnSystem, iUnits);
-            dBaseline = TimeUnits(fnBaseline, iUnits);
+            dSystem = TimeSide(kSystem, iUnits);
+            dBaseline = TimeSide(kBaseline, iUnits);
         }
         else
         {
-            dBaseline = TimeUnits(fnBaseline, iUnits);
-            dSystem = TimeUnits(fnSystem, iUnits);
+            dBaseline = TimeSide(kBaseline, iUnits);
+            dSystem = TimeSide(kSystem, iUnits);
         }
         if (dBaseline > 0.0)
             kRatios.push_back(dSystem / dBaseline);
+        kSystemTimes.push_back(dSystem / iUnits);
+        kBaselineTimes.push_back(dBaseline / iUnits);
     }
     if (kRatios.empty())
         return kResult;
     std::sort(kRatios.begin(), kRatios.end());
-    const std::size_t n = kRatios.size();
-    kResult.m_dMedian = n % 2 ? kRatios[n / 2] : 0.5 * (kRatios[n / 2 - 1] + kRatios[n / 2]);
+    const bench::MedianBounds kBounds = bench::SortedMedianBounds(kRatios);
+    kResult.m_dMedian = bench::SortedMedian(kRatios);
     kResult.m_dLow = kRatios.front();
     kResult.m_dHigh = kRatios.back();
-    kResult.m_iPairs = static_cast<int>(n);
+    kResult.m_dMedianLow = kBounds.m_dLow;
+    kResult.m_dMedianHigh = kBounds.m_dHigh;
+    kResult.m_iPairs = static_cast<int>(kRatios.size());
     kResult.m_iUnits = iUnits;
+    kResult.m_bSettled = bench::MedianSettled(kRatios, PAIR_TOLERANCE);
+    kResult.m_bSmoke = bSmoke;
+    std::sort(kSystemTimes.begin(), kSystemTimes.end());
+    std::sort(kBaselineTimes.begin(), kBaselineTimes.end());
+    kResult.m_dSystemUnit = bench::SortedMedian(kSystemTimes);
+    kResult.m_dBaselineUnit = bench::SortedMedian(kBaselineTimes);
     return kResult;
+}
+
+void PrintPairDetail(const PairRatio& kRatio)
+{
+    std::printf("  median of %d interleaved pairs of %d units a side, within %.2f to %.2f%s; pair ratios %.2f to "
+                "%.2f; a unit %.4g ms / %.4g ms\n",
+                kRatio.m_iPairs, kRatio.m_iUnits, kRatio.m_dMedianLow, kRatio.m_dMedianHigh,
+                kRatio.m_bSettled || kRatio.m_bSmoke ? "" : " (not settled in the time given)", kRatio.m_dLow,
+                kRatio.m_dHigh, 1e3 * kRatio.m_dSystemUnit, 1e3 * kRatio.m_dBaselineUnit);
 }
 
 void PrintPairRatio(const char* pcMeasure, const PairRatio& kRatio, double dGoal)
 {
-    std::printf("%s = %.2f (goal <= %.1f)\n", pcMeasure, kRatio.m_dMedian, dGoal);
-    std::printf("  median of %d interleaved pairs of %d units a side; pair ratios %.2f to %.2f\n", kRatio.m_iPairs,
-                kRatio.m_iUnits, kRatio.m_dLow, kRatio.m_dHigh);
+    // The goal to two places, without the zeros that add nothing: 1.5,
+    // 0.25, 2.0.
+    char acGoal[32];
+    std::snprintf(acGoal, sizeof(acGoal), "%.2f", dGoal);
+    for (std::size_t n = std::strlen(acGoal); n > 0 && acGoal[n - 1] == '0' && n >= 2 && acGoal[n - 2] != '.'; --n)
+        acGoal[n - 1] = '\0';
+    std::printf("%s = %.2f (goal <= %s)\n", pcMeasure, kRatio.m_dMedian, acGoal);
+    PrintPairDetail(kRatio);
 }
 
 namespace

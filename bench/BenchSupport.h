@@ -27,22 +27,50 @@ public:
 struct PairRatio
 {
     double m_dMedian = 0.0;
-    double m_dLow = 0.0;
-    double m_dHigh = 0.0;
+    double m_dLow = 0.0;  // the lowest pair ratio
+    double m_dHigh = 0.0; // the highest
+    // About 95 % bounds on the median (bench::SortedMedianBounds).
+    double m_dMedianLow = 0.0;
+    double m_dMedianHigh = 0.0;
     int m_iPairs = 0;
     int m_iUnits = 0; // units of work per side
+    bool m_bSettled = false; // the bounds within PAIR_TOLERANCE of the median
+    bool m_bSmoke = false;   // a smoke run's few pairs
+    // The median processor seconds of one unit of each side.
+    double m_dSystemUnit = 0.0;
+    double m_dBaselineUnit = 0.0;
+};
+
+// The bounds on a full run's median, relative to it, at which pairs stop:
+// two runs of one build then read within a few per cent of each other.
+inline constexpr double PAIR_TOLERANCE = 0.03;
+
+// One side of a pair: m_fnUnit does one unit of work and is timed; the
+// optional m_fnBefore and m_fnAfter run around each unit outside its time
+// (a scene loaded before each unit that frees it).
+struct PairSide
+{
+    std::function<void()> m_fnUnit;
+    std::function<void()> m_fnBefore;
+    std::function<void()> m_fnAfter;
 };
 
 // fnSystem and fnBaseline each do one unit of work. Units per side are
-// chosen so the baseline's side takes about dSideSeconds; at least iPairs
-// pairs and 31 (15 in a smoke run), and outside a smoke run pairs go on
-// until the measure has taken some seconds, each side first in every other
-// pair.
+// chosen so the two sides together take about twice dSideSeconds (a tenth
+// of that in a smoke run); 0 is one unit a side. A smoke run takes a fixed few pairs. A full run takes at
+// least iPairs pairs and 31, for at least some seconds, then goes on until
+// the median is settled or a time limit is reached; each side first in
+// every other pair.
 [[nodiscard]] PairRatio MeasurePairs(int iPairs, double dSideSeconds, const std::function<void()>& fnSystem,
                                      const std::function<void()>& fnBaseline);
+[[nodiscard]] PairRatio MeasurePairs(int iPairs, double dSideSeconds, const PairSide& kSystem,
+                                     const PairSide& kBaseline);
 
-// "<measure> = <ratio> (goal <= <goal>)" and a line on the pairs.
+// "<measure> = <ratio> (goal <= <goal>)" and a line on the pairs: their
+// count, the median's bounds and the range of the pair ratios.
 void PrintPairRatio(const char* pcMeasure, const PairRatio& kRatio, double dGoal);
+// The line on the pairs alone, under a line of the caller's.
+void PrintPairDetail(const PairRatio& kRatio);
 
 // The flags scripts/bench passes, read before benchmark::Initialize takes
 // them out. A smoke run (CI: --benchmark_min_time below 0.1 s) only checks

@@ -197,20 +197,24 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&kReporter);
 
     // The measure: manager frames against direct frames in interleaved
-    // pairs; the times a frame are the benchmark runs'.
+    // pairs, both sides on the same models, so that each finds the key data
+    // where the other left it: with a copy each, the two copies together
+    // outgrow the shared cache and the direct side's time swings with what
+    // else the machine runs. The direct side asks half a frame later, never
+    // at the time an interpolator was last asked (it keeps that value). The
+    // times a frame are the benchmark runs'.
     {
-        std::vector<Model> kManaged = MakeModels(true);
-        std::vector<Model> kDirect = MakeModels(false);
-        float fManagedTime = 0.0f, fDirectTime = 0.0f;
+        std::vector<Model> kModels = MakeModels(true);
+        float fManagedTime = 0.0f, fDirectTime = 0.5f * FRAME;
         PairRatio kRatio = MeasurePairs(
-            21, 0.05, [&] { ManagerFrame(kManaged, fManagedTime); }, [&] { DirectFrame(kDirect, fDirectTime); });
+            21, 0.05, [&] { ManagerFrame(kModels, fManagedTime); }, [&] { DirectFrame(kModels, fDirectTime); });
         double fManager = kReporter.m_kTimes.count("BM_Manager") ? kReporter.m_kTimes["BM_Manager"] : 0.0;
         double fDirect = kReporter.m_kTimes.count("BM_Direct") ? kReporter.m_kTimes["BM_Direct"] : 0.0;
         std::printf("manager / direct = %.2f (%.3f ms / %.3f ms)\n", kRatio.m_dMedian, fManager, fDirect);
         PrintPairRatio("200 models, 2 sequences of 30 bones each, through managers / the same interpolators blended "
                        "directly",
                        kRatio, 1.5);
-        ReleaseModels(kManaged);
+        ReleaseModels(kModels);
     }
     benchmark::Shutdown();
     NiAnimationLibrary::Shutdown();

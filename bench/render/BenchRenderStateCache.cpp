@@ -2,9 +2,11 @@
 // against the same draws in plain OpenGL with one precompiled program per
 // state set. Each frame draws 10,000 triangles cycling through 8 state sets
 // (a light, one or two textured stages, fog, blending); both sides end the
-// frame with glFinish. The run ends with the ratio cache/plain (goal: at most 1.5).
+// frame with glFinish. The run ends with the ratio cache/plain (goal: at most 1.5), the median of
+// interleaved pairs of frames.
 
 #include "bench/BenchGlBaseline.h"
+#include "bench/BenchSupport.h"
 #include "engine/render/NiDX9Renderer.h"
 #include "platform/gfx/Gfx.h"
 
@@ -16,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -260,69 +261,50 @@ struct PlainSide {
 CacheSide* g_cache = nullptr;
 PlainSide* g_plain = nullptr;
 
-void BM_CacheStateSets(benchmark::State& state) {
+void CacheFrame() {
     gfx::IDirect3DDevice9* d = g_cache->renderer->GetD3DDevice();
-    for (auto _ : state) {
-        d->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
-        d->BeginScene();
-        for (int i = 0; i < kDraws; ++i) {
-            g_cache->Apply(kStateSets[i % kSets]);
-            d->DrawPrimitive(gfx::D3DPT_TRIANGLELIST, std::uint32_t(i * 3), 1);
-        }
-        d->EndScene();
-        glFinish(); // the device's context is current after its draws
+    d->Clear(0, nullptr, gfx::D3DCLEAR_TARGET | gfx::D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+    d->BeginScene();
+    for (int i = 0; i < kDraws; ++i) {
+        g_cache->Apply(kStateSets[i % kSets]);
+        d->DrawPrimitive(gfx::D3DPT_TRIANGLELIST, std::uint32_t(i * 3), 1);
     }
+    d->EndScene();
+    glFinish(); // the device's context is current after its draws
+}
+
+void PlainFrame() {
+    g_plain->MakeCurrent();
+    glBindVertexArray(g_plain->vao);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (int i = 0; i < kDraws; ++i) {
+        const StateSet& s = kStateSets[i % kSets];
+        glUseProgram(g_plain->programs[i % kSets]);
+        if (s.blend) glEnable(GL_BLEND);
+        else glDisable(GL_BLEND);
+        glDrawArrays(GL_TRIANGLES, i * 3, 3);
+    }
+    glFinish();
+}
+
+void BM_CacheStateSets(benchmark::State& state) {
+    for (auto _ : state) CacheFrame();
     state.SetItemsProcessed(state.iterations() * kDraws);
 }
 
 void BM_PlainStateSets(benchmark::State& state) {
-    g_plain->MakeCurrent();
-    glBindVertexArray(g_plain->vao);
-    for (auto _ : state) {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        for (int i = 0; i < kDraws; ++i) {
-            const StateSet& s = kStateSets[i % kSets];
-            glUseProgram(g_plain->programs[i % kSets]);
-            if (s.blend) glEnable(GL_BLEND);
-            else glDisable(GL_BLEND);
-            glDrawArrays(GL_TRIANGLES, i * 3, 3);
-        }
-        glFinish();
-    }
+    for (auto _ : state) PlainFrame();
     state.SetItemsProcessed(state.iterations() * kDraws);
 }
 
-BENCHMARK(BM_CacheStateSets)->Unit(benchmark::kMillisecond)->Repetitions(5);
-BENCHMARK(BM_PlainStateSets)->Unit(benchmark::kMillisecond)->Repetitions(5);
-
-// Keeps each benchmark's fastest real time per iteration: other work on the
-// machine (llvmpipe shares the cores) only ever slows a run down.
-class FastestReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.iterations <= 0 || run.run_type != Run::RT_Iteration) continue;
-            const std::string name = run.run_name.function_name;
-            const double t = run.GetAdjustedRealTime();
-            auto it = times.find(name);
-            if (it == times.end() || t < it->second) times[name] = t;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
+BENCHMARK(BM_CacheStateSets)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainStateSets)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
 int main(int argc, char** argv) {
     if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    std::vector<char*> args(argv, argv + argc);
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave.data());
-    argc = int(args.size());
-    args.push_back(nullptr);
-    argv = args.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     PlainSide plain;
@@ -336,12 +318,10 @@ int main(int argc, char** argv) {
     }
     g_plain = &plain;
     g_cache = &cache;
-    FastestReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::RunSpecifiedBenchmarks();
     std::fflush(stdout);
-    const auto c = reporter.times.find("BM_CacheStateSets"), p = reporter.times.find("BM_PlainStateSets");
-    if (c != reporter.times.end() && p != reporter.times.end() && p->second > 0)
-        std::printf("\nratio 10000 draws in 8 state sets cache/plain: %.2f (goal <= 1.5)\n", c->second / p->second);
+    std::printf("\n");
+    PrintPairRatio("10000 draws in 8 state sets cache/plain", MeasurePairs(31, 0.05, CacheFrame, PlainFrame), 1.5);
     benchmark::Shutdown();
     return 0;
 }
