@@ -8,6 +8,7 @@
 #include "platform/gfxutil/GfxUtilHlslCompile.h"
 #include "platform/gfxutil/GfxUtilHlslGlsl.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/GfxUtilHlslIntrinsics.h"
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilHlslRefusals.h"
@@ -227,6 +228,9 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     prepared = LiftEntryUniforms(prepared, entry);
     prepared = InitialiseStaticsInEntry(prepared, entry);
     prepared = OneComponentProducts(MatrixArgumentsByRows(MatrixSwizzlesByComponent(DialectTypeWords(prepared))));
+    std::size_t intrinsicAt = 0;
+    std::string intrinsicError;
+    const bool intrinsicsTaken = IntrinsicsAsTheD3D9CompilerGivesThem(prepared, intrinsicAt, intrinsicError);
     if (CallsNoise(prepared)) {
         errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +
                  std::string(profileText) + "\n";
@@ -247,6 +251,11 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
                  std::to_string(column) + "): error: " + layoutError + "\n";
         return false;
     };
+    if (!intrinsicsTaken) {
+        errorAt = intrinsicAt;
+        layoutError = intrinsicError;
+        return refuse();
+    }
     std::vector<HlslGlobal> globals;
     if (!LayoutHlslGlobals(source, globals, layoutError, profileText, &errorAt, majority)) return refuse();
     std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
@@ -283,6 +292,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         layoutError += " (" + std::string(profileText) + ")";
         return refuse();
     }
+    if (!PixelOnlyOperations(spirv, profile.vertex, source, errorAt, layoutError)) return refuse();
     // What the program never reads leaves the table, and each constant keeps
     // the registers up to the last one the program reads; the rest is laid
     // out again without what that frees, as the D3D9 compiler lays out only
@@ -322,6 +332,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         errors = sourceName + "(1,1): error: " + error + "\n";
         return false;
     }
+    if (!MatricesOfNumbersOnly(c.glsl, source, errorAt, layoutError)) return refuse();
     if (profile.vertex && profile.major < 3 &&
         std::any_of(c.samplers.begin(), c.samplers.end(), [](std::uint8_t s) { return s != 0; })) {
         errors = sourceName + "(1,1): error: vertex texture fetch needs vs_3_0\n";
