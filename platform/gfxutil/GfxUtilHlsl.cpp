@@ -325,10 +325,15 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     if (moved && !ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors))
         return false;
 
+    // Shader model 2 compares floats for equality by their squared difference.
+    const auto toGlsl = [&](ShaderContainer& c, std::string& error) {
+        if (profile.major < 3) EqualityBySquaredDifference(spirv);
+        return SpirvToGlsl(spirv, profile.vertex, c, error);
+    };
     ShaderContainer c;
     c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
     std::string error;
-    if (!SpirvToGlsl(spirv, profile.vertex, c, error)) {
+    if (!toGlsl(c, error)) {
         errors = sourceName + "(1,1): error: " + error + "\n";
         return false;
     }
@@ -355,7 +360,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
         if (!Assign(globals, layoutError, errorAt)) return refuse();
         if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors) ||
-            !SpirvToGlsl(spirv, profile.vertex, c, error)) {
+            !toGlsl(c, error)) {
             if (errors.empty()) errors = sourceName + "(1,1): error: " + (error.empty() ? layoutError : error) + "\n";
             return false;
         }

@@ -200,6 +200,73 @@ Shape ArgumentShape(const std::vector<Token>& t, std::pair<std::size_t, std::siz
     return shapes.At(a.first);
 }
 
+// A change to the source: `erase` bytes at `at` replaced by `text`.
+struct Edit {
+    std::size_t at, erase;
+    std::string text;
+};
+
+// Whether an argument of shape `a` is taken for a parameter of shape `p`: a
+// scalar for any, anything for a scalar, a vector or matrix for one no
+// larger of its kind.
+bool Converts(const Shape& a, const Shape& p) {
+    if (a.OneComponent() || p.scalar) return true;
+    return a.matrix == p.matrix && a.rows >= p.rows && a.columns >= p.columns;
+}
+
+// The D3D9 compiler takes a function the source defines under an
+// intrinsic's name for every call whose arguments it can take, and the
+// intrinsic for the others; the front end prefers the intrinsic wherever it
+// matches better. The source's functions renamed, with the calls they take.
+void UserFunctionsOverIntrinsics(const std::vector<Token>& t, std::vector<Edit>& edits) {
+    static const std::set<std::string_view> kIntrinsics = {
+        "abs",   "acos",  "all",      "any",      "asin",   "atan",      "atan2",      "ceil",    "clamp",
+        "clip",  "cos",   "cosh",     "cross",    "ddx",    "ddy",       "degrees",    "determinant",
+        "distance", "dot", "exp",     "exp2",     "faceforward", "floor", "fmod",      "frac",    "frexp",
+        "fwidth", "isfinite", "isinf", "isnan",   "ldexp",  "length",    "lerp",       "lit",     "log",
+        "log10", "log2",  "max",      "min",      "modf",   "mul",       "normalize",  "pow",     "radians",
+        "reflect", "refract", "round", "rsqrt",   "saturate", "sign",    "sin",        "sincos",  "sinh",
+        "smoothstep", "sqrt", "step", "tan",      "tanh",   "transpose", "trunc"};
+    const auto call = [&](std::size_t i) {
+        return i + 1 < t.size() && Is(t[i + 1], "(") && kIntrinsics.count(t[i].text) &&
+               !(i > 0 && (Is(t[i - 1], ".") || (Word(t[i - 1]) && !Keyword(t[i - 1].text))));
+    };
+    std::map<std::string_view, std::vector<std::vector<Shape>>> overloads;
+    for (std::size_t i = 1; i + 1 < t.size() && !PassesExpired(); ++i) {
+        if (!Is(t[i + 1], "(") || !kIntrinsics.count(t[i].text) || !Word(t[i - 1]) || Keyword(t[i - 1].text)) continue;
+        std::vector<Shape> parameters;
+        for (const auto& a : Arguments(t, i + 1)) {
+            Shape p;
+            for (std::size_t k = a.first; k < a.second && !p.known; ++k) p = ParseShape(t[k].text);
+            parameters.push_back(p);
+        }
+        overloads[t[i].text].push_back(std::move(parameters));
+        edits.push_back({t[i].begin, 0, "orvUser_"});
+    }
+    if (overloads.empty()) return;
+    const Declarations shapes(t);
+    for (std::size_t i = 0; i < t.size() && !PassesExpired(); ++i) {
+        const auto o = call(i) ? overloads.find(t[i].text) : overloads.end();
+        if (o == overloads.end() || t[i + 1].close >= t.size() || t[i + 1].close - i > 64) continue;
+        std::vector<Shape> arguments;
+        for (const auto& a : Arguments(t, i + 1)) {
+            Shape s = ArgumentShape(t, a, shapes);
+            // A constructor is of its type.
+            if (!s.known && a.second > a.first + 1 && Is(t[a.first + 1], "(") && t[a.first + 1].close + 1 == a.second)
+                s = ParseShape(t[a.first].text);
+            arguments.push_back(s);
+        }
+        bool taken = false;
+        for (const std::vector<Shape>& parameters : o->second) {
+            bool fits = parameters.size() == arguments.size();
+            for (std::size_t k = 0; fits && k < arguments.size(); ++k)
+                fits = arguments[k].known && parameters[k].known && Converts(arguments[k], parameters[k]);
+            taken = taken || fits;
+        }
+        if (taken) edits.push_back({t[i].begin, 0, "orvUser_"});
+    }
+}
+
 // The smallest of matrices in each dimension.
 Shape Smallest(const std::vector<Shape>& matrices) {
     Shape s = matrices.front();
@@ -219,6 +286,12 @@ bool SimpleConditional(const std::vector<Token>& t, std::size_t q) {
     const std::string_view before = t[q - 2].text, after = t[q + 4].text;
     return (before == "(" || before == "=" || before == "return" || before == "," || before == "{" || before == ";") &&
            (after == ")" || after == ";" || after == ",");
+}
+
+// The line breaks of text a rewrite replaces, kept after it so that every
+// later line keeps its number.
+std::string LineBreaks(std::string_view replaced) {
+    return std::string(std::size_t(std::count(replaced.begin(), replaced.end(), '\n')), '\n');
 }
 
 // A helper `name` of `parameters` float arguments for every float shape:
@@ -277,11 +350,8 @@ bool IntrinsicsAsTheD3D9CompilerGivesThem(std::string& source, std::size_t& at, 
             }
         }
     }
-    struct Edit {
-        std::size_t at, erase;
-        std::string text;
-    };
     std::vector<Edit> edits;
+    UserFunctionsOverIntrinsics(t, edits);
     std::optional<Declarations> shapes;
     if (calls) shapes.emplace(t);
     // Matrices cut to `to` where they differ from it.
@@ -326,6 +396,21 @@ bool IntrinsicsAsTheD3D9CompilerGivesThem(std::string& source, std::size_t& at, 
                 error = "the condition of '?:' (" + c.Name() + ") is not of its values' shape (" + x.Name() + ")";
                 return false;
             }
+            if (c.matrix && x.matrix && c == x && x == y) {
+                // A matrix condition chooses each component: row by row.
+                std::string rows;
+                for (int r = 0; r < x.rows; ++r) {
+                    const std::string row = "[" + std::to_string(r) + "]";
+                    rows += std::string(r ? ", " : "") + std::string(t[i - 1].text) + row + " ? " +
+                            std::string(t[i + 1].text) + row + " : " + std::string(t[i + 3].text) + row;
+                }
+                Shape result = x;
+                result.element = "float";
+                const std::string_view spanned =
+                    std::string_view(source).substr(t[i - 1].begin, TokenEnd(t[i + 3]) - t[i - 1].begin);
+                edits.push_back({t[i - 1].begin, spanned.size(), result.Name() + "(" + rows + ")" + LineBreaks(spanned)});
+                continue;
+            }
             if (x.matrix && y.matrix) {
                 const Shape to = Smallest({x, y});
                 cut({i + 1, i + 2}, x, to);
@@ -355,10 +440,39 @@ bool IntrinsicsAsTheD3D9CompilerGivesThem(std::string& source, std::size_t& at, 
                 error = "'" + std::string(name) + "': a matrix and a vector are not arguments of one call";
                 return false;
             }
-            if (matrices.size() < 2) continue;
-            const Shape to = Smallest(matrices);
-            for (const auto& a : arguments) cut(a, ArgumentShape(t, a, *shapes), to);
-            continue;
+            // Row by row, each matrix cut to the smallest: the front end
+            // takes no matrices of different sizes, and stops on some
+            // intrinsics of constant matrices.
+            const auto rowByRow = [&] {
+                if (matrices.empty()) return false;
+                const Shape to = Smallest(matrices);
+                std::vector<std::string> parts;
+                for (const auto& a : arguments) {
+                    const Shape s = ArgumentShape(t, a, *shapes);
+                    if (!s.known || !(s.matrix || s.scalar)) break;
+                    Shape c = to;
+                    c.element = s.element;
+                    const std::string text(t[a.first].text);
+                    parts.push_back(!s.matrix ? text : s == c ? text : "((" + c.Name() + ")" + text + ")");
+                }
+                if (parts.size() != arguments.size()) return false;
+                Shape result = to;
+                result.element = "float";
+                std::string rows;
+                for (int r = 0; r < to.rows; ++r) {
+                    rows += std::string(r ? ", " : "") + std::string(name) + "(";
+                    for (std::size_t k = 0; k < parts.size(); ++k) {
+                        const bool matrix = ArgumentShape(t, arguments[k], *shapes).matrix;
+                        rows += (k ? ", " : "") + parts[k] + (matrix ? "[" + std::to_string(r) + "]" : "");
+                    }
+                    rows += ")";
+                }
+                const std::size_t close = t[i + 1].close;
+                const std::string_view spanned = std::string_view(source).substr(t[i].begin, TokenEnd(t[close]) - t[i].begin);
+                edits.push_back({t[i].begin, spanned.size(), result.Name() + "(" + rows + ")" + LineBreaks(spanned)});
+                return true;
+            };
+            if (rowByRow()) continue;
         }
         // Neither infinite nor NaN: no comparison holds for a NaN.
         if (name == "isfinite" && !userDefined(name)) {
@@ -387,8 +501,10 @@ bool IntrinsicsAsTheD3D9CompilerGivesThem(std::string& source, std::size_t& at, 
         functions += Overloads("orvAsin", 1,
                                "T a = abs(x); return (2 * step(0, x) - 1) * (1.57079632679 - sqrt(1 - a) * "
                                "(((-0.0187293 * a + 0.0742610) * a - 0.2121144) * a + 1.5707288));");
-    // A negative zero is a zero: adding zero makes it positive.
-    if (helpers.count("atan2")) functions += Overloads("orvAtan2", 2, "return atan2(x + 0.0, y);");
+    // A zero of either sign is the positive one; the front end folds away
+    // what would only change the sign, so the value is chosen instead.
+    if (helpers.count("atan2"))
+        functions += Overloads("orvAtan2", 2, "return x == 0 ? (y < 0 ? 3.14159265 : 0) : atan2(x, y);");
     if (!functions.empty()) edits.push_back({t.front().begin, 0, functions});
     std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at > b.at; });
     for (const Edit& e : edits) source.replace(e.at, e.erase, e.text);
@@ -405,6 +521,57 @@ void TruncatedRemainders(std::vector<std::uint32_t>& spirv) {
         if (Opcode(spirv[at]) == kOpSMod) spirv[at] = FirstWord(words, kOpSRem);
         at += words;
     }
+}
+
+void EqualityBySquaredDifference(std::vector<std::uint32_t>& spirv) {
+    using namespace spirv;
+    constexpr std::uint32_t kOpFSub = 131, kOpFMul = 133, kOpFOrdEqual = 180, kOpFUnordNotEqual = 183;
+    if (spirv.size() < kHeaderWords) return;
+    // The float types and vectors of them, and the type of each value.
+    std::set<std::uint32_t> floats;
+    std::map<std::uint32_t, std::uint32_t> typeOf;
+    std::set<std::uint32_t> typeIds;
+    std::size_t firstFunction = 0;
+    std::vector<std::size_t> compares;
+    for (std::size_t at = kHeaderWords; at < spirv.size();) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (words == 0 || at + words > spirv.size()) return;
+        const std::uint32_t* w = &spirv[at];
+        if (op == kOpFunction && !firstFunction) firstFunction = at;
+        if (op == kOpTypeFloat && words >= 2) floats.insert(w[1]);
+        if (op == kOpTypeVector && words == 4 && floats.count(w[2])) floats.insert(w[1]);
+        const bool valued = firstFunction || (op >= kOpConstantTrue && op <= kOpConstantNull) || op == kOpVariable;
+        if (op >= kOpTypeBool && op <= kOpTypePointer && words >= 2) typeIds.insert(w[1]);
+        else if (valued && words >= 3 && typeIds.count(w[1])) typeOf[w[2]] = w[1];
+        if (op >= kOpFOrdEqual && op <= kOpFUnordNotEqual && words == 5 && floats.count(typeOf[w[3]])) compares.push_back(at);
+        at += words;
+    }
+    if (compares.empty() || !firstFunction) return;
+    std::uint32_t bound = spirv[3];
+    std::map<std::uint32_t, std::uint32_t> zeros; // type: its null constant
+    for (const std::size_t at : compares) zeros.emplace(typeOf[spirv[at + 3]], 0);
+    std::vector<std::uint32_t> out(spirv.begin(), spirv.begin() + std::ptrdiff_t(firstFunction));
+    for (auto& [type, zero] : zeros) {
+        zero = bound++;
+        out.insert(out.end(), {FirstWord(3, kOpConstantNull), type, zero});
+    }
+    std::size_t next = 0;
+    for (std::size_t at = firstFunction; at < spirv.size();) {
+        const std::uint32_t words = WordCount(spirv[at]);
+        if (next < compares.size() && compares[next] == at) {
+            ++next;
+            const std::uint32_t* w = &spirv[at];
+            const std::uint32_t type = typeOf[w[3]], difference = bound++, square = bound++;
+            out.insert(out.end(), {FirstWord(5, kOpFSub), type, difference, w[3], w[4]});
+            out.insert(out.end(), {FirstWord(5, kOpFMul), type, square, difference, difference});
+            out.insert(out.end(), {w[0], w[1], w[2], square, zeros[type]});
+        } else {
+            out.insert(out.end(), spirv.begin() + std::ptrdiff_t(at), spirv.begin() + std::ptrdiff_t(at + words));
+        }
+        at += words;
+    }
+    out[3] = bound;
+    spirv = std::move(out);
 }
 
 bool PixelOnlyOperations(const std::vector<std::uint32_t>& spirv, bool vertex, std::string_view source,

@@ -435,6 +435,79 @@ TEST_P(GfxUtilHlslIntrinsicsTest, NoiseRefusedAtEachProfile) {
     }
 }
 
+// What the D3D9 compiler refuses, or what the device would: refused at the
+// line that holds it, with the reason.
+TEST_P(GfxUtilHlslIntrinsicsTest, FormsRefusedAtTheirLine) {
+    if (Stopped()) return;
+    struct Case {
+        const char* profile;
+        const char* source;
+        const char* line;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"vs_3_0", "float4 main(float4 p : POSITION) : POSITION\n{\n    return p + ddx(p);\n}\n", "(3,", "pixel programs"},
+        {"vs_3_0", "float4 main(float4 p : POSITION) : POSITION\n{\n\n    clip(p);\n    return p;\n}\n", "(4,",
+         "pixel programs"},
+        {"vs_3_0", "sampler2D s;\nfloat4 main(float4 p : POSITION) : POSITION\n{\n    return tex2Dbias(s, p);\n}\n",
+         "(4,", "bias"},
+        {"ps_2_0", "uniform float4 u;\nfloat4 main() : COLOR\n{\n    int2x2 m = (int2x2)float2x2(u);\n    return abs(m)[0].xyxy;\n}\n",
+         "(4,", "matrices of int"},
+        {"ps_2_0", "uniform float4 u;\nfloat4 main() : COLOR\n{\n    bool2x2 m = {u.x, u.y, u.z, u.w};\n    return m[0].x;\n}\n",
+         "(4,", "matrix of booleans"},
+        {"ps_2_0", "float4 main() : COLOR\n{\n    float2x2 a = 1;\n    float1 b = 2;\n    return step(a, b)[0].xyxy;\n}\n",
+         "(5,", "a matrix and a vector"},
+        {"ps_2_0", "uniform float2x4 a;\nuniform float3x2 b;\nfloat4 main() : COLOR\n{\n    0 ? a : b;\n    return 0;\n}\n",
+         "(5,", "incompatible sizes"},
+        {"ps_2_0", "uniform float3 c;\nuniform float4 a, b;\nfloat4 main() : COLOR\n{\n    return c ? a : b;\n}\n", "(5,",
+         "condition of '?:'"},
+        {"ps_2_0", "unsigned uint2 u;\nfloat4 main() : COLOR { return u.x; }\n", "(1,", "'unsigned'"},
+    };
+    for (const Case& k : cases) {
+        Compiled c;
+        Compile(c, k.source, k.profile);
+        EXPECT_NE(c.result, D3D_OK) << k.source;
+        EXPECT_NE(c.errors.find(std::string("memory") + k.line), std::string::npos) << c.errors << k.source;
+        EXPECT_NE(c.errors.find(k.says), std::string::npos) << c.errors << k.source;
+    }
+}
+
+// Values the D3D9 compiler gives where the front end alone differs: the
+// remainder's sign is the dividend's, lit's specular term is a power,
+// matrices of different sizes meet at the smallest, `unsigned int` is int.
+TEST_P(GfxUtilHlslIntrinsicsTest, ValuesAsTheD3D9CompilerGivesThem) {
+    if (Stopped()) return;
+    const char* source = R"(
+unsigned int k;
+uniform float4 u;
+float4 main() : COLOR
+{
+    float2x3 a = {u.x, u.y, u.z, u.w, u.x, u.y};
+    float3x2 b = {u.w, u.z, u.y, u.x, u.w, u.z};
+    float2x2 m = max(a, b);
+    float4 l = lit(u.y, u.w, u.z);
+    int n = -(int)(u.z * 3.5);
+    return float4(fmod(-u.x, u.y) + 0.5, (float)(n % 4 + k) / 8 + 0.5, m._m11 + l.z, 1);
+}
+)";
+    Compiled ps;
+    Compile(ps, source, "ps_2_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    IDirect3DPixelShader9* p = MakePixel(ps);
+    ASSERT_NE(p, nullptr);
+    const D3DXVECTOR4 u{0.25f, 1.0f, 2.0f, 0.5f};
+    ASSERT_EQ(ps.table->SetVector(device, "u", &u), D3D_OK);
+    ASSERT_EQ(ps.table->SetInt(device, "k", 1), D3D_OK);
+    ASSERT_EQ(device->SetVertexShader(m_vertex2), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    // fmod(-0.25, 1) = -0.25 (not 0.75); -7 % 4 = -3 (not 1), + 1; the
+    // leading 2 x 2 of each matrix, rows (0.25, 1), (0.5, 0.25) against
+    // (0.5, 2), (1, 0.25): m._m11 = 0.25; lit(1, 0.5, 2).z = 0.5^2 (not 0.5 * 2).
+    ExpectPixel(kSize / 2, kSize / 2, 63.75, 63.75, 127.5);
+}
+
 INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslIntrinsicsTest, ::testing::Values(true), gfxtest::GlReadBackParamName);
 
 } // namespace
