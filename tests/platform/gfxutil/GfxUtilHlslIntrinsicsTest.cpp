@@ -309,9 +309,10 @@ protected:
         ASSERT_EQ(device->SetFVF(gfxtest::kProgramVertexFvf), D3D_OK);
     }
 
-    // The calls as one program at `profile`, then one at a time where the
-    // compile refuses them together. A failure names the call and shows its
-    // source, its errors or its GLSL.
+    // The calls as one program at `profile` (those likely refused each
+    // alone), then by halves where the compile or the device refuses them
+    // together. A failure names the call and shows its source, its errors or
+    // its GLSL.
     void Check(const std::vector<Call>& calls, const char* profile) {
         const bool vertex = profile[0] == 'v';
         if (calls.size() > 1) {
