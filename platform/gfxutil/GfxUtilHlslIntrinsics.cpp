@@ -632,4 +632,33 @@ bool MatricesOfNumbersOnly(std::string_view glsl, std::string_view source, std::
     return false;
 }
 
+bool InterfaceOfVectors(std::string_view glsl, std::string_view source, std::size_t& at, std::string& error) {
+    bool found = false;
+    for (std::size_t start = 0; start < glsl.size() && !found;) {
+        std::size_t end = glsl.find('\n', start);
+        if (end == std::string_view::npos) end = glsl.size();
+        std::string_view line = glsl.substr(start, end - start);
+        start = end + 1;
+        if (line.starts_with("layout(")) {
+            const std::size_t close = line.find(") ");
+            if (close == std::string_view::npos) continue;
+            line.remove_prefix(close + 2);
+        }
+        found = line.starts_with("in mat") || line.starts_with("out mat");
+    }
+    if (!found) return true;
+    // Where the source gives a matrix a semantic: `type name[...] : SEMANTIC`.
+    at = 0;
+    const std::vector<Token> t = Tokenize(source);
+    for (std::size_t i = 0; i + 2 < t.size() && !at; ++i) {
+        const Shape s = ParseShape(t[i].text);
+        if (!s.known || !s.matrix || !Word(t[i + 1])) continue;
+        std::size_t k = i + 2;
+        if (Is(t[k], "[") && t[k].close < t.size()) k = t[k].close + 1;
+        if (k < t.size() && Is(t[k], ":")) at = t[i].begin;
+    }
+    error = "a matrix as an input or output is not supported; pass its rows as vectors";
+    return false;
+}
+
 } // namespace gfx::hlsl

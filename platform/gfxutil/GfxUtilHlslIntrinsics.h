@@ -51,4 +51,10 @@ void EqualityBySquaredDifference(std::vector<std::uint32_t>& spirv);
 [[nodiscard]] bool MatricesOfNumbersOnly(std::string_view glsl, std::string_view source, std::size_t& at,
                                          std::string& error);
 
+// GLSL whose inputs or outputs hold a matrix, which the device's registers
+// take as vectors only: false with where the source gives a matrix its
+// semantic in `at` (0 when it names none) and the reason in `error`.
+[[nodiscard]] bool InterfaceOfVectors(std::string_view glsl, std::string_view source, std::size_t& at,
+                                      std::string& error);
+
 } // namespace gfx::hlsl
