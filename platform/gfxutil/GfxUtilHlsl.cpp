@@ -362,9 +362,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         errors = sourceName + "(1,1): error: " + error + "\n";
         return false;
     }
-    if (!MatricesOfNumbersOnly(c.glsl, source, errorAt, layoutError) ||
-        !InterfaceOfVectors(c.glsl, source, errorAt, layoutError))
-        return refuse();
+    if (!MatricesOfNumbersOnly(c.glsl, source, errorAt, layoutError)) return refuse();
     if (profile.vertex && profile.major < 3 &&
         std::any_of(c.samplers.begin(), c.samplers.end(), [](std::uint8_t s) { return s != 0; })) {
         errors = sourceName + "(1,1): error: vertex texture fetch needs vs_3_0\n";

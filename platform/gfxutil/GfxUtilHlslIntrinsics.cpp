@@ -200,6 +200,37 @@ Shape ArgumentShape(const std::vector<Token>& t, std::pair<std::size_t, std::siz
     return shapes.At(a.first);
 }
 
+// The intrinsics of the DX9 table a source may call or define again.
+const std::set<std::string_view> kIntrinsics = {
+    "abs",   "acos",  "all",      "any",      "asin",   "atan",      "atan2",      "ceil",    "clamp",
+    "clip",  "cos",   "cosh",     "cross",    "ddx",    "ddy",       "degrees",    "determinant",
+    "distance", "dot", "exp",     "exp2",     "faceforward", "floor", "fmod",      "frac",    "frexp",
+    "fwidth", "isfinite", "isinf", "isnan",   "ldexp",  "length",    "lerp",       "lit",     "log",
+    "log10", "log2",  "max",      "min",      "modf",   "mul",       "normalize",  "pow",     "radians",
+    "reflect", "refract", "round", "rsqrt",   "saturate", "sign",    "sin",        "sincos",  "sinh",
+    "smoothstep", "sqrt", "step", "tan",      "tanh",   "transpose", "trunc"};
+
+// Whether the text holds anything the pass looks at: a conditional, an
+// intrinsic's name, `unsigned`, a matrix of booleans. Read without tokens, so
+// that a source of none costs no more than a look at its bytes.
+bool WorthReading(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == '?') return true;
+        if (!IdentStart(text[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && IdentChar(text[end])) ++end;
+        const std::string_view word = text.substr(i, end - i);
+        if (kIntrinsics.count(word) || word == "unsigned" ||
+            (word.size() == 7 && word.starts_with("bool") && word[5] == 'x'))
+            return true;
+        i = end;
+    }
+    return false;
+}
+
 // A change to the source: `erase` bytes at `at` replaced by `text`.
 struct Edit {
     std::size_t at, erase;
@@ -219,14 +250,6 @@ bool Converts(const Shape& a, const Shape& p) {
 // intrinsic for the others; the front end prefers the intrinsic wherever it
 // matches better. The source's functions renamed, with the calls they take.
 void UserFunctionsOverIntrinsics(const std::vector<Token>& t, std::vector<Edit>& edits) {
-    static const std::set<std::string_view> kIntrinsics = {
-        "abs",   "acos",  "all",      "any",      "asin",   "atan",      "atan2",      "ceil",    "clamp",
-        "clip",  "cos",   "cosh",     "cross",    "ddx",    "ddy",       "degrees",    "determinant",
-        "distance", "dot", "exp",     "exp2",     "faceforward", "floor", "fmod",      "frac",    "frexp",
-        "fwidth", "isfinite", "isinf", "isnan",   "ldexp",  "length",    "lerp",       "lit",     "log",
-        "log10", "log2",  "max",      "min",      "modf",   "mul",       "normalize",  "pow",     "radians",
-        "reflect", "refract", "round", "rsqrt",   "saturate", "sign",    "sin",        "sincos",  "sinh",
-        "smoothstep", "sqrt", "step", "tan",      "tanh",   "transpose", "trunc"};
     const auto call = [&](std::size_t i) {
         return i + 1 < t.size() && Is(t[i + 1], "(") && kIntrinsics.count(t[i].text) &&
                !(i > 0 && (Is(t[i - 1], ".") || (Word(t[i - 1]) && !Keyword(t[i - 1].text))));
@@ -322,6 +345,7 @@ std::string Overloads(const std::string& name, int parameters, const std::string
 } // namespace
 
 bool IntrinsicsAsTheD3D9CompilerGivesThem(std::string& source, std::size_t& at, std::string& error) {
+    if (!WorthReading(source)) return true;
     const std::vector<Token> t = Tokenize(source);
     if (t.empty()) return true;
     // Refusals first: the text stays as it is when one is made.
@@ -429,16 +453,9 @@ bool IntrinsicsAsTheD3D9CompilerGivesThem(std::string& source, std::size_t& at, 
             Step();
             const auto arguments = Arguments(t, i + 1);
             std::vector<Shape> matrices;
-            bool vector = false;
             for (const auto& a : arguments) {
                 const Shape s = ArgumentShape(t, a, *shapes);
                 if (s.known && s.matrix) matrices.push_back(s);
-                vector = vector || (s.known && !s.matrix && !s.scalar);
-            }
-            if (!matrices.empty() && vector) {
-                at = t[i].begin;
-                error = "'" + std::string(name) + "': a matrix and a vector are not arguments of one call";
-                return false;
             }
             // Row by row, each matrix cut to the smallest: the front end
             // takes no matrices of different sizes, and stops on some
@@ -629,35 +646,6 @@ bool MatricesOfNumbersOnly(std::string_view glsl, std::string_view source, std::
         }
     }
     error = "matrices of int or bool values are not supported here; use float matrices";
-    return false;
-}
-
-bool InterfaceOfVectors(std::string_view glsl, std::string_view source, std::size_t& at, std::string& error) {
-    bool found = false;
-    for (std::size_t start = 0; start < glsl.size() && !found;) {
-        std::size_t end = glsl.find('\n', start);
-        if (end == std::string_view::npos) end = glsl.size();
-        std::string_view line = glsl.substr(start, end - start);
-        start = end + 1;
-        if (line.starts_with("layout(")) {
-            const std::size_t close = line.find(") ");
-            if (close == std::string_view::npos) continue;
-            line.remove_prefix(close + 2);
-        }
-        found = line.starts_with("in mat") || line.starts_with("out mat");
-    }
-    if (!found) return true;
-    // Where the source gives a matrix a semantic: `type name[...] : SEMANTIC`.
-    at = 0;
-    const std::vector<Token> t = Tokenize(source);
-    for (std::size_t i = 0; i + 2 < t.size() && !at; ++i) {
-        const Shape s = ParseShape(t[i].text);
-        if (!s.known || !s.matrix || !Word(t[i + 1])) continue;
-        std::size_t k = i + 2;
-        if (Is(t[k], "[") && t[k].close < t.size()) k = t[k].close + 1;
-        if (k < t.size() && Is(t[k], ":")) at = t[i].begin;
-    }
-    error = "a matrix as an input or output is not supported; pass its rows as vectors";
     return false;
 }
 

@@ -23,11 +23,10 @@ namespace gfx::hlsl {
 // an intrinsic's name takes the calls whose arguments it can take, the
 // intrinsic the rest. False, with the source as it was, where in it in `at`
 // and the reason in `error`, for what that compiler refuses: a matrix of
-// booleans, a component-wise intrinsic given a matrix and a vector, a
-// conditional whose condition and values differ in shape or whose values are
-// matrices neither of which holds the other, `unsigned` on a type other than
-// int. Only arguments the text names by a variable of a known type are
-// judged or cut.
+// booleans, a conditional whose condition and values differ in shape or
+// whose values are matrices neither of which holds the other, `unsigned` on
+// a type other than int. Only arguments the text names by a variable of a
+// known type are judged or cut.
 [[nodiscard]] bool IntrinsicsAsTheD3D9CompilerGivesThem(std::string& source, std::size_t& at, std::string& error);
 
 // Remainders (fmod, and %) truncated toward zero as HLSL defines them, not
@@ -50,11 +49,5 @@ void EqualityBySquaredDifference(std::vector<std::uint32_t>& spirv);
 // it names none) and the reason in `error`.
 [[nodiscard]] bool MatricesOfNumbersOnly(std::string_view glsl, std::string_view source, std::size_t& at,
                                          std::string& error);
-
-// GLSL whose inputs or outputs hold a matrix, which the device's registers
-// take as vectors only: false with where the source gives a matrix its
-// semantic in `at` (0 when it names none) and the reason in `error`.
-[[nodiscard]] bool InterfaceOfVectors(std::string_view glsl, std::string_view source, std::size_t& at,
-                                      std::string& error);
 
 } // namespace gfx::hlsl

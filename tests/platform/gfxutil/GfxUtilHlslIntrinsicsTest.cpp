@@ -456,18 +456,11 @@ TEST_P(GfxUtilHlslIntrinsicsTest, FormsRefusedAtTheirLine) {
          "(4,", "matrices of int"},
         {"ps_2_0", "uniform float4 u;\nfloat4 main() : COLOR\n{\n    bool2x2 m = {u.x, u.y, u.z, u.w};\n    return m[0].x;\n}\n",
          "(4,", "matrix of booleans"},
-        {"ps_2_0", "float4 main() : COLOR\n{\n    float2x2 a = 1;\n    float1 b = 2;\n    return step(a, b)[0].xyxy;\n}\n",
-         "(5,", "a matrix and a vector"},
         {"ps_2_0", "uniform float2x4 a;\nuniform float3x2 b;\nfloat4 main() : COLOR\n{\n    0 ? a : b;\n    return 0;\n}\n",
          "(5,", "incompatible sizes"},
         {"ps_2_0", "uniform float3 c;\nuniform float4 a, b;\nfloat4 main() : COLOR\n{\n    return c ? a : b;\n}\n", "(5,",
          "condition of '?:'"},
         {"ps_2_0", "unsigned uint2 u;\nfloat4 main() : COLOR { return u.x; }\n", "(1,", "'unsigned'"},
-        // Registers hold vectors: a matrix crosses between programs by rows.
-        {"ps_2_0", "struct I\n{\n    float4x2 m[2] : TEXCOORD0;\n};\nfloat4 main(I i) : COLOR { return i.m[1][3].xyxy; }\n",
-         "(3,", "a matrix as an input or output"},
-        {"vs_3_0", "float4 main(float4 p : POSITION,\n            float4x4 w : TEXCOORD1) : POSITION { return mul(p, w); }\n",
-         "(2,", "a matrix as an input or output"},
     };
     for (const Case& k : cases) {
         Compiled c;
