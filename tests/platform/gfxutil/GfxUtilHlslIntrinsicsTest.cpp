@@ -399,7 +399,12 @@ TEST_P(GfxUtilHlslIntrinsicsTest, IntAndBoolCallsAtEachShapeMadeOrRefusedAtTheir
     for (const char* profile : kProfiles)
         for (const Shape& s : Shapes("int")) {
             SCOPED_TRACE(std::string(profile) + ", " + s.Name());
-            Check(OtherCalls(s), profile);
+            std::vector<Call> calls = OtherCalls(s);
+            // Each call on a matrix of integers is tried alone: at the first
+            // profile all of them, at the others the first, the refusal
+            // being the profile's no more than the call's.
+            if (s.matrix && profile != kProfiles[0]) calls.resize(1);
+            Check(calls, profile);
         }
 }
 
