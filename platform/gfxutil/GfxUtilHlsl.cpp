@@ -9,6 +9,7 @@
 #include "platform/gfxutil/GfxUtilHlslEffectSyntax.h"
 #include "platform/gfxutil/GfxUtilHlslGlsl.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/GfxUtilHlslIntrinsics.h"
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
 #include "platform/gfxutil/GfxUtilHlslOneRowOrColumn.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
@@ -252,6 +253,9 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         prepared = std::move(shaped);
     }
     prepared = OneComponentProducts(MatrixArgumentsByRows(MatrixSwizzlesByComponent(DialectTypeWords(prepared))));
+    std::size_t intrinsicAt = 0;
+    std::string intrinsicError;
+    const bool intrinsicsTaken = IntrinsicsAsTheD3D9CompilerGivesThem(prepared, intrinsicAt, intrinsicError);
     if (CallsNoise(prepared)) {
         errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +
                  std::string(profileText) + "\n";
@@ -272,6 +276,11 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
                  std::to_string(column) + "): error: " + layoutError + "\n";
         return false;
     };
+    if (!intrinsicsTaken) {
+        errorAt = intrinsicAt;
+        layoutError = intrinsicError;
+        return refuse();
+    }
     std::vector<HlslGlobal> globals;
     if (!LayoutHlslGlobals(source, globals, layoutError, profileText, &errorAt, majority)) return refuse();
     std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
@@ -308,6 +317,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         layoutError += " (" + std::string(profileText) + ")";
         return refuse();
     }
+    if (!PixelOnlyOperations(spirv, profile.vertex, source, errorAt, layoutError)) return refuse();
     // What the program never reads leaves the table, and each constant keeps
     // the registers up to the last one the program reads; the rest is laid
     // out again without what that frees, as the D3D9 compiler lays out only
@@ -340,13 +350,19 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     if (moved && !ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors))
         return false;
 
+    // Shader model 2 compares floats for equality by their squared difference.
+    const auto toGlsl = [&](ShaderContainer& c, std::string& error) {
+        if (profile.major < 3) EqualityBySquaredDifference(spirv);
+        return SpirvToGlsl(spirv, profile.vertex, c, error);
+    };
     ShaderContainer c;
     c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
     std::string error;
-    if (!SpirvToGlsl(spirv, profile.vertex, c, error)) {
+    if (!toGlsl(c, error)) {
         errors = sourceName + "(1,1): error: " + error + "\n";
         return false;
     }
+    if (!MatricesOfNumbersOnly(c.glsl, source, errorAt, layoutError)) return refuse();
     if (profile.vertex && profile.major < 3 &&
         std::any_of(c.samplers.begin(), c.samplers.end(), [](std::uint8_t s) { return s != 0; })) {
         errors = sourceName + "(1,1): error: vertex texture fetch needs vs_3_0\n";
@@ -369,7 +385,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
         if (!Assign(globals, layoutError, errorAt)) return refuse();
         if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors) ||
-            !SpirvToGlsl(spirv, profile.vertex, c, error)) {
+            !toGlsl(c, error)) {
             if (errors.empty()) errors = sourceName + "(1,1): error: " + (error.empty() ? layoutError : error) + "\n";
             return false;
         }

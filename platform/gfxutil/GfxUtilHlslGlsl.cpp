@@ -4,6 +4,7 @@
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilHlslIntrinsics.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilHlslSpirv.h"
 #include "platform/gfxutil/GfxUtilHlslSpirvShapes.h"
@@ -136,6 +137,7 @@ void AddMissingBuiltIns(std::string& glsl, bool vertex) {
 } // namespace
 
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
+    TruncatedRemainders(spirv);
     if (!SplitMatrixComponentWise(spirv, error)) {
         if (error.empty()) error = "unexpected SPIR-V from the compiler";
         return false;
@@ -303,19 +305,23 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
     bool cubeProjection = false;
     for (std::size_t unit = 0; unit < c.samplers.size(); ++unit) {
         if (c.samplers[unit] != D3DSTT_CUBE) continue;
-        const std::string from = "textureProj(" + std::string(vertex ? "uVS" : "uS") + std::to_string(unit) + ",";
-        const std::string to = "orvCubeProj(" + std::string(vertex ? "uVS" : "uS") + std::to_string(unit) + ",";
-        for (std::size_t at = c.glsl.find(from); at != std::string::npos; at = c.glsl.find(from, at + to.size())) {
-            c.glsl.replace(at, from.size(), to);
-            cubeProjection = true;
+        // A vertex program's lookups are of level 0 (textureProjLod).
+        for (const std::string kind : {"", "Lod"}) {
+            const std::string sampler = std::string(vertex ? "uVS" : "uS") + std::to_string(unit) + ",";
+            const std::string from = "textureProj" + kind + "(" + sampler, to = "orvCubeProj" + kind + "(" + sampler;
+            for (std::size_t at = c.glsl.find(from); at != std::string::npos; at = c.glsl.find(from, at + to.size())) {
+                c.glsl.replace(at, from.size(), to);
+                cubeProjection = true;
+            }
         }
     }
     if (cubeProjection) {
         // It takes the sampler as a parameter: it may stand before the samplers.
         const std::size_t version = c.glsl.rfind("#version", 0) == 0 ? c.glsl.find('\n') : std::string::npos;
         c.glsl.insert(version == std::string::npos ? 0 : version + 1,
-                      "vec4 orvCubeProj(samplerCube s, vec4 c) { return texture(s, c.xyz / c.w); }\n"
-                      "vec4 orvCubeProj(samplerCube s, vec4 c, float bias) { return texture(s, c.xyz / c.w, bias); }\n");
+                      std::string("vec4 orvCubeProj(samplerCube s, vec4 c) { return texture(s, c.xyz / c.w); }\n") +
+                          (vertex ? "" : "vec4 orvCubeProj(samplerCube s, vec4 c, float bias) { return texture(s, c.xyz / c.w, bias); }\n") +
+                          "vec4 orvCubeProjLod(samplerCube s, vec4 c, float lod) { return textureLod(s, c.xyz / c.w, lod); }\n");
     }
     // The position and point size a program writes through `out` parameters
     // come out as GLSL's own variables: outputs like the others, recorded so
