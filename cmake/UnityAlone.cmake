@@ -38,5 +38,6 @@ set(ORVANE_UNITY_ALONE
   tests/platform/gfxutil/GfxUtilEffectTest.cpp
   tests/platform/gfxutil/GfxUtilHlslChildTest.cpp
   tests/platform/gfxutil/GfxUtilHlslFormsTest.cpp
+  tests/platform/gfxutil/GfxUtilHlslIntrinsicsTest.cpp
   tests/platform/gfxutil/GfxUtilHlslTemporariesTest.cpp
 )
