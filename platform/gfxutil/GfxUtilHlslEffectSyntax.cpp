@@ -21,58 +21,13 @@ struct Tok {
     std::size_t close = 0; // an opening bracket's closing one; the count of tokens when none
 };
 
+// The compile's own tokens, strings marked; the packing markers a pragma
+// leaves are no part of the effect's syntax.
 std::vector<Tok> Lex(std::string_view s) {
     std::vector<Tok> out;
-    std::size_t i = 0;
-    bool lineStart = true;
-    while (i < s.size() && Step()) {
-        const char c = s[i];
-        if (c == '\n') {
-            lineStart = true;
-            ++i;
-            continue;
-        }
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
-            ++i;
-            continue;
-        }
-        if (c == '#' && lineStart) { // a pragma the preprocessor kept
-            while (i < s.size() && s[i] != '\n')
-                ++i;
-            continue;
-        }
-        lineStart = false;
-        if (c == '/' && i + 1 < s.size() && s[i + 1] == '/') {
-            while (i < s.size() && s[i] != '\n')
-                ++i;
-            continue;
-        }
-        if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
-            const std::size_t end = s.find("*/", i + 2);
-            i = end == std::string_view::npos ? s.size() : end + 2;
-            continue;
-        }
-        const std::size_t from = i;
-        if (c == '"' || c == '\'') {
-            for (++i; i < s.size() && s[i] != c && s[i] != '\n'; ++i)
-                if (s[i] == '\\') ++i;
-            i = std::min(i + 1, s.size());
-            out.push_back({s.substr(from, i - from), from, true});
-            continue;
-        }
-        const bool number = std::isdigit(static_cast<unsigned char>(c)) ||
-                            (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])));
-        if (number) {
-            while (i < s.size() && (IdentChar(s[i]) || s[i] == '.' ||
-                                    ((s[i] == '+' || s[i] == '-') && (s[i - 1] == 'e' || s[i - 1] == 'E'))))
-                ++i;
-        } else if (IdentStart(c)) {
-            while (i < s.size() && IdentChar(s[i]))
-                ++i;
-        } else {
-            ++i;
-        }
-        out.push_back({s.substr(from, i - from), from, false});
+    for (const Token& t : Tokenize(s)) {
+        if (t.text == "#row_major" || t.text == "#column_major") continue;
+        out.push_back({t.text, t.begin, t.text[0] == '"'});
     }
     // Brackets of each kind pair among themselves.
     std::vector<std::size_t> open[3];
@@ -413,8 +368,11 @@ private:
 
     // `compile profile f(args)` from the profile at `k`; `next` past it.
     bool Compile(std::size_t k, std::size_t end, bool strict, std::size_t& next) {
-        if (k >= end || !IsIdent(m_t[k]) || !Profile(m_t[k].text))
-            return Fail(k, "'" + std::string(k < end ? m_t[k].text : "") + "' is no profile");
+        if (k >= end || !IsIdent(m_t[k]) || !Profile(m_t[k].text)) {
+            std::string message = "'";
+            if (k < end) message += m_t[k].text;
+            return Fail(k, message + "' is no profile");
+        }
         if (k + 1 < end && Is(m_t[k + 1], ",")) ++k; // CompileShader(profile, call)
         if (k + 2 >= end || !IsIdent(m_t[k + 1]) || !Is(m_t[k + 2], "(")) return Fail(k + 1, "a call expected");
         const std::size_t close = Close(k + 2);
