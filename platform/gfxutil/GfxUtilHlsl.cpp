@@ -5,6 +5,7 @@
 #include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilHlslBuffers.h"
+#include "platform/gfxutil/GfxUtilHlslFlatten.h"
 #include "platform/gfxutil/GfxUtilHlslCompile.h"
 #include "platform/gfxutil/GfxUtilHlslGlsl.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
@@ -207,17 +208,26 @@ bool WithinCap(std::size_t bytes, const std::string& sourceName, const HlslCompi
 bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
                   const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
                   std::string& errors, std::uint8_t majority = 0) {
-    std::string prepared = GroupLocalFlatLists(BlankEffectSyntax(lines.text));
-    // Forms the language refuses that the front end would take, named at their line.
-    if (std::size_t formAt = 0; !PassesExpired() && !RefuseInvalidForms(prepared, entry, formAt, errors)) {
-        const auto line = std::size_t(1 + std::count(prepared.begin(), prepared.begin() + std::ptrdiff_t(formAt), '\n'));
-        const std::size_t lineStart = prepared.rfind('\n', formAt == 0 ? 0 : formAt - 1);
+    // A refusal at `formAt` in `text`, whose lines are the preprocessor's.
+    const auto refuseForm = [&](const std::string& text, std::size_t formAt) {
+        const auto line = std::size_t(1 + std::count(text.begin(), text.begin() + std::ptrdiff_t(formAt), '\n'));
+        const std::size_t lineStart = text.rfind('\n', formAt == 0 ? 0 : formAt - 1);
         const std::size_t column = lineStart == std::string::npos ? formAt + 1 : formAt - lineStart;
         const PreprocessedText::Origin o = lines.At(line);
         errors = lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
                  std::to_string(column) + "): error: " + errors + "\n";
         return false;
+    };
+    std::string prepared = BlankEffectSyntax(lines.text);
+    if (std::size_t formAt = 0; !PassesExpired()) {
+        std::string flat;
+        if (!FlattenComponents(prepared, flat, errors, formAt)) return refuseForm(prepared, formAt);
+        prepared = std::move(flat);
     }
+    prepared = GroupLocalFlatLists(prepared);
+    // Forms the language refuses that the front end would take, named at their line.
+    if (std::size_t formAt = 0; !PassesExpired() && !RefuseInvalidForms(prepared, entry, formAt, errors))
+        return refuseForm(prepared, formAt);
     prepared = OpenConstantBuffers(prepared);
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
