@@ -157,6 +157,7 @@ private:
     // The first initialiser of a declaration that is an expression: the
     // scan goes on there, for the casts and constructors in it.
     std::size_t resume_ = kNone;
+    std::size_t bodyEnd_ = kNone; // the '}' of the function or block at file scope being read
 
     bool Refuse(std::size_t token, std::string message) {
         error_ = std::move(message);
@@ -530,6 +531,33 @@ private:
         s.kind = Shape::Kind::Struct;
         s.structKey = key->second;
         used = at + 1 - i;
+        return true;
+    }
+
+    // A local matrix of one row or one column that its function reads only
+    // as its components: glslang builds no such matrix from a list or a
+    // vector, so it is declared as the vector of its components, which is
+    // what the conversions make of it.
+    bool RowOrColumnAsVector(std::size_t typeAt, std::size_t nameAt, const Shape& type) {
+        if (type.kind != Shape::Kind::Numeric || !type.matrix || (type.rows != 1 && type.cols != 1) ||
+            bodyEnd_ == kNone || nameAt + 1 >= t_.size())
+            return false;
+        const std::size_t after = Is(t_[nameAt + 1], "=") && nameAt + 2 < t_.size() && Is(t_[nameAt + 2], "{")
+                                      ? (Close(nameAt + 2) == kNone ? kNone : Close(nameAt + 2) + 1)
+                                      : nameAt + 1;
+        if (after >= t_.size() || !Is(t_[after], ";")) return false;
+        for (std::size_t k = after; k < bodyEnd_ && k + 2 < t_.size() && Step(); ++k) {
+            const std::string_view w = t_[k].text;
+            if (w == "mul" || w == "transpose" || w == "determinant") return false;
+            if (w == t_[nameAt].text &&
+                (Is(t_[k + 1], "[") || (Is(t_[k + 1], ".") && t_[k + 2].text.starts_with("_"))))
+                return false;
+        }
+        Shape vector = type;
+        vector.matrix = false;
+        vector.cols = type.rows * type.cols;
+        vector.rows = 1;
+        Replace(t_[typeAt].begin, TokenEnd(t_[typeAt]), TypeWord(vector));
         return true;
     }
 
@@ -1031,7 +1059,9 @@ void Flattener::Constructor(std::size_t i, std::size_t& next) {
 // A call of a function of the source passing an array or struct where its
 // parameter is another of the same components.
 void Flattener::Call(std::size_t i, std::size_t& next) {
-    if (i + 1 >= t_.size() || !Is(t_[i + 1], "(") || (i > 0 && (IdentStart(t_[i - 1].text[0]) || Is(t_[i - 1], "."))))
+    Shape declared;
+    std::size_t used = 0;
+    if (i + 1 >= t_.size() || !Is(t_[i + 1], "(") || (i > 0 && (ReadType(i - 1, declared, used) || Is(t_[i - 1], "."))))
         return;
     const std::size_t close = Close(i + 1);
     if (close == kNone) return;
@@ -1124,7 +1154,13 @@ bool Flattener::Run(std::string& out) {
             }
             continue;
         }
+        if (w == "typedef") {
+            for (std::size_t k = i + 1; k + 1 < n && !Is(t_[k], ";") && Step(); ++k)
+                if (Is(t_[k], "[") && Is(t_[k + 1], "]")) return Refuse(k, "a typedef cannot leave an array's size out");
+            continue;
+        }
         if (w == "{") {
+            if (depth_ == 0) bodyEnd_ = Close(i);
             const bool scope = !bodyPending_;
             bodyPending_ = false;
             if (scope) scopeMarks_.push_back(vars_.size());
@@ -1175,6 +1211,11 @@ bool Flattener::Run(std::string& out) {
             }
             isParameter = q > 0 && (Is(t_[q - 1], "(") || Is(t_[q - 1], ","));
             if (isParameter && depth_ == 0) continue;
+            if (depth_ > 0 && RowOrColumnAsVector(i, nameAt, type)) {
+                type.matrix = false;
+                type.cols *= type.rows;
+                type.rows = 1;
+            }
             std::size_t end = nameAt;
             if (!Declarators(nameAt, type, depth_ > 0 || isStatic, isConst, end)) return false;
             i = end > i ? end - 1 : i;
