@@ -856,7 +856,10 @@ bool Flattener::Initialiser(std::size_t nameAt, Shape& s, const std::vector<std:
         Shape element = s.Element();
         const std::size_t each = Count(element), all = Count(x);
         if (each == 0 || all == 0) return true;
-        if (all % each != 0) return Refuse(nameAt, "'" + name + "' cannot hold whole elements of its initialiser");
+        if (all % each != 0) {
+            element.dims.clear();
+            return Refuse(k, std::to_string(all) + " values do not fill whole elements of '" + TypeWord(element) + "'");
+        }
         s.dims[0] = all / each;
         Replace(t_[nameAt + 1].begin + 1, t_[nameAt + 1].begin + 1, std::to_string(s.dims[0]));
         return true;
@@ -868,8 +871,10 @@ bool Flattener::Initialiser(std::size_t nameAt, Shape& s, const std::vector<std:
     if (!implicitAt.empty()) {
         const std::size_t each = Count(s.Element());
         if (each == 0) return true;
+        Shape element = s;
+        element.dims.clear();
         if (comps.empty() || comps.size() % each != 0)
-            return Refuse(nameAt, std::to_string(comps.size()) + " components do not make whole elements of '" + name + "'");
+            return Refuse(k, std::to_string(comps.size()) + " values do not fill whole elements of '" + TypeWord(element) + "'");
         s.dims[0] = comps.size() / each;
         Replace(t_[nameAt + 1].begin + 1, t_[nameAt + 1].begin + 1, std::to_string(s.dims[0]));
     }
@@ -1004,7 +1009,9 @@ bool Flattener::Cast(std::size_t i, std::size_t& next) {
     if (!TypeOf(close + 1, e, src, text)) return true;
     if (!implicitAt.empty()) return Refuse(i, "a cast to an array needs its size");
     if (src == dst) return true;
-    if (!src.Aggregate() && !dst.Aggregate() && !src.matrix && !dst.matrix) return true;
+    // Between vectors, and between matrices (their upper left), glslang
+    // converts as the language does.
+    if (!src.Aggregate() && !dst.Aggregate() && src.matrix == dst.matrix) return true;
     const std::size_t from = Count(src), to = Count(dst);
     if (from == 0 || to == 0) return true;
     if (from == 1 && !src.Aggregate()) return true; // a scalar fills any type
@@ -1160,6 +1167,15 @@ bool Flattener::Run(std::string& out) {
             continue;
         }
         if (w == "{") {
+            // The members of a constant buffer are globals, their
+            // initialisers defaults the layout reads.
+            bool buffer = false;
+            for (std::size_t k = i; depth_ == 0 && k-- > 0 && !Is(t_[k], ";") && !Is(t_[k], "}") && Step();)
+                buffer = buffer || Is(t_[k], "cbuffer") || Is(t_[k], "tbuffer");
+            if (buffer) {
+                scopeKinds_.push_back(false);
+                continue;
+            }
             if (depth_ == 0) bodyEnd_ = Close(i);
             const bool scope = !bodyPending_;
             bodyPending_ = false;
@@ -1169,6 +1185,10 @@ bool Flattener::Run(std::string& out) {
             continue;
         }
         if (w == "}") {
+            if (!scopeKinds_.empty() && !scopeKinds_.back()) {
+                scopeKinds_.pop_back();
+                continue;
+            }
             if (!scopeKinds_.empty()) scopeKinds_.pop_back();
             if (!scopeMarks_.empty()) {
                 vars_.resize(std::min(vars_.size(), scopeMarks_.back()));
