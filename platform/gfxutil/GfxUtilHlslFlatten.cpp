@@ -167,14 +167,35 @@ private:
 
     std::size_t Close(std::size_t open) const { return t_[open].close < t_.size() ? t_[open].close : kNone; }
 
+    // The tokens [k, e) as one line: a space only where two would run
+    // together into another token.
     std::string Join(std::size_t k, std::size_t e) const {
         std::string s;
+        const auto joins = [](char a, char b) {
+            const std::string_view ops = "+-&|<>=!*/%^";
+            return (IdentChar(a) || a == '.') && (IdentChar(b) || b == '.') ? true
+                                                                             : ops.find(a) != std::string_view::npos &&
+                                                                                   ops.find(b) != std::string_view::npos;
+        };
         for (std::size_t j = k; j < e; ++j) {
-            if (j > k) s += ' ';
+            if (j > k && joins(s.back(), t_[j].text.front())) s += ' ';
             s += t_[j].text;
         }
         return s;
     }
+
+    // How deep the recursive readers have gone: a hostile source nests
+    // without end, and past this a form is left as written.
+    static constexpr int kMaxNesting = 256;
+    mutable int nesting_ = 0;
+    struct Deeper {
+        int& n;
+        explicit Deeper(int& count) : n(count) { ++n; }
+        ~Deeper() { --n; }
+        Deeper(const Deeper&) = delete;
+        Deeper& operator=(const Deeper&) = delete;
+        bool TooDeep() const { return n > kMaxNesting; }
+    };
 
     // A replacement of [begin, end) of the source keeping its line breaks.
     void Replace(std::size_t begin, std::size_t end, std::string text) {
@@ -350,7 +371,8 @@ private:
     // The shape of the expression [k, e) where the pass can tell it, and
     // its text as the operand of a postfix.
     bool TypeOf(std::size_t k, std::size_t e, Shape& s, std::string& text) const {
-        if (k >= e || e > t_.size() || !Step()) return false;
+        const Deeper deeper(nesting_);
+        if (deeper.TooDeep() || k >= e || e > t_.size() || !Step()) return false;
         const std::string_view w = t_[k].text;
         if (e - k == 1 && IsNumber(w)) {
             s = Shape{};
@@ -422,6 +444,8 @@ private:
     // The components of each item of the list in the braces [open, close],
     // nested lists read flat; false when an item cannot be typed.
     bool FlattenList(std::size_t open, std::size_t close, std::vector<Comp>& out) const {
+        const Deeper deeper(nesting_);
+        if (deeper.TooDeep()) return false;
         for (const auto& [k, e] : Items(open + 1, close)) {
             if (Is(t_[k], "{")) {
                 if (Close(k) != e - 1 || !FlattenList(k, e - 1, out)) return false;
@@ -438,7 +462,8 @@ private:
     // glslang reads an initialiser: a brace per array and struct, a scalar
     // per component of a vector or matrix. What cannot be typed passes.
     bool Matches(const Shape& s, std::size_t k, std::size_t e) const {
-        if (!Step()) return true;
+        const Deeper deeper(nesting_);
+        if (deeper.TooDeep() || !Step()) return true;
         if (Is(t_[k], "{") && Close(k) == e - 1) {
             const auto items = Items(k + 1, e - 1);
             if (!s.dims.empty()) {
@@ -585,7 +610,8 @@ bool Flattener::ConstInt(std::size_t k, std::size_t e, long long& v) const {
 }
 
 bool Flattener::ConstValueOf(std::size_t k, std::size_t e, double& v) const {
-    if (k >= e || !Step()) return false;
+    const Deeper deeper(nesting_);
+    if (deeper.TooDeep() || k >= e || !Step()) return false;
     // The last operator of the lowest precedence at depth 0 splits the rest.
     for (const std::string_view ops : {std::string_view("+-"), std::string_view("*/%")}) {
         for (std::size_t j = e; j-- > k;) {
@@ -720,6 +746,7 @@ bool Flattener::ReadDims(std::size_t& j, Shape& s, std::vector<std::size_t>& imp
     while (j < t_.size() && Is(t_[j], "[") && Step()) {
         const std::size_t close = Close(j);
         if (close == kNone) return false;
+        if (s.dims.size() >= 8) s.kind = Shape::Kind::Unknown; // more than any program has: not read
         if (close == j + 1) {
             implicitAt.push_back(s.dims.size());
             s.dims.push_back(0);
