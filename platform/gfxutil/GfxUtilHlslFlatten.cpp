@@ -146,6 +146,7 @@ private:
         bool out = false;
     };
     std::multimap<std::string, std::vector<Param>, std::less<>> functions_;
+    std::multimap<std::string, Shape, std::less<>> returns_; // what each overload returns
     struct ConstValue {
         Shape shape;
         std::vector<double> values;
@@ -404,6 +405,16 @@ private:
             text = "(" + Join(k, e) + ")";
             return true;
         }
+        if (IdentStart(w[0]) && k + 1 < e && Is(t_[k + 1], "(") && Close(k + 1) == e - 1) {
+            // A call of a function of the source whose overloads all return one type.
+            const auto range = returns_.equal_range(w);
+            if (range.first == range.second) return false;
+            for (auto r = range.first; r != range.second; ++r)
+                if (!(r->second == range.first->second)) return false;
+            s = range.first->second;
+            text = "(" + Join(k, e) + ")";
+            return s.kind != Shape::Kind::Unknown;
+        }
         if (!IdentStart(w[0]) || !Lookup(w, s)) return false;
         for (std::size_t j = k + 1; j < e;) {
             if (Is(t_[j], "[")) {
@@ -517,6 +528,21 @@ private:
         return j;
     }
 
+    // The value [k, e) of shape `x` read once: what is not a name (a call,
+    // a parenthesised expression) computed into a temporary in front of its
+    // statement, whose name is returned; "" where none can go.
+    std::string Named(std::size_t k, std::size_t e, const Shape& x, const std::string& text) {
+        if (text.empty() || text[0] != '(') return text;
+        const std::size_t start = StatementStart(k);
+        Shape element = x;
+        element.dims.clear();
+        const std::string word = TypeWord(element);
+        if (start == kNone || word.empty()) return {};
+        const std::string name = "orvFlat" + std::to_string(temps_++);
+        edits_.push_back({t_[start].begin, t_[start].begin, word + " " + name + Dims(x) + " = " + Join(k, e) + "; "});
+        return name;
+    }
+
     // A temporary of shape `s` made of `comps` in front of the statement at
     // `start`; its name, or "" when the shape has no type word.
     std::string Temporary(std::size_t start, const Shape& s, const std::vector<Comp>& comps) {
@@ -593,7 +619,7 @@ private:
     bool Declarators(std::size_t j, const Shape& type, bool editable, bool isConst, std::size_t& end);
     bool Initialiser(std::size_t nameAt, Shape& s, const std::vector<std::size_t>& implicitAt, std::size_t k,
                      std::size_t e, bool editable);
-    bool FunctionHeader(std::size_t nameAt, std::size_t& close);
+    bool FunctionHeader(std::size_t nameAt, const Shape& returns, std::size_t& close);
     bool Cast(std::size_t i, std::size_t& next);
     void Constructor(std::size_t i, std::size_t& next);
     void Call(std::size_t i, std::size_t& next);
@@ -977,9 +1003,10 @@ bool Flattener::Declarators(std::size_t j, const Shape& type, bool editable, boo
 
 // A function's parameter list at `nameAt` + 1: its parameters declared for
 // the body that follows, and its signature kept for its calls.
-bool Flattener::FunctionHeader(std::size_t nameAt, std::size_t& close) {
+bool Flattener::FunctionHeader(std::size_t nameAt, const Shape& returns, std::size_t& close) {
     close = Close(nameAt + 1);
     if (close == kNone) return false;
+    returns_.insert({std::string(t_[nameAt].text), returns});
     scopeMarks_.push_back(vars_.size());
     bodyPending_ = true;
     std::vector<Param> params;
@@ -1047,8 +1074,9 @@ bool Flattener::Cast(std::size_t i, std::size_t& next) {
     if (dst.matrix && dst.rows > 1 && from != to) return Refuse(i, what + ": a matrix takes as many components as it has");
     if (src.matrix && src.rows > 1 && src.cols > 1 && from != to)
         return Refuse(i, what + ": a matrix gives as many components as it has");
+    if (src.Aggregate() || src.matrix) text = Named(close + 1, e, src, text);
     std::vector<Comp> comps;
-    if (!Components(text, src, comps)) return true;
+    if (text.empty() || !Components(text, src, comps)) return true;
     comps.resize(to);
     if (!dst.Aggregate()) {
         std::string built;
@@ -1078,9 +1106,12 @@ void Flattener::Constructor(std::size_t i, std::size_t& next) {
     for (const auto& [k, e] : Items(i + 2, close)) {
         Shape x;
         std::string text;
-        if (!TypeOf(k, e, x, text) || !(x.Aggregate() || (x.matrix && !dst.matrix))) continue;
+        if (!TypeOf(k, e, x, text) || !(x.Aggregate() || (x.matrix && !dst.matrix)) || Count(x) == 0) continue;
+        // glslang's child stops converting a matrix of ints into a vector:
+        // the components are given one by one, from a value read once.
+        text = Named(k, e, x, text);
         std::vector<Comp> comps;
-        if (Count(x) == 0 || !Components(text, x, comps)) return;
+        if (text.empty() || !Components(text, x, comps)) return;
         std::string joined;
         for (const Comp& c : comps) joined += (joined.empty() ? "" : ", ") + c.text;
         made.push_back({t_[k].begin, TokenEnd(t_[e - 1]), joined});
@@ -1232,6 +1263,15 @@ bool Flattener::Run(std::string& out) {
             }
             continue;
         }
+        if (w == "void" && depth_ == 0 && i + 2 < n && IdentStart(t_[i + 1].text[0]) && Is(t_[i + 2], "(")) {
+            std::size_t close = 0;
+            if (!FunctionHeader(i + 1, Shape{}, close)) {
+                if (!error_.empty()) return false;
+                continue;
+            }
+            i = close;
+            continue;
+        }
         // A declaration: qualifiers, a type, a name.
         const bool startsStatement = i == 0 || Is(t_[i - 1], ";") || Is(t_[i - 1], "{") || Is(t_[i - 1], "}") ||
                                      Is(t_[i - 1], "(") || Is(t_[i - 1], ",") || IsQualifier(t_[i - 1].text);
@@ -1242,7 +1282,7 @@ bool Flattener::Run(std::string& out) {
             const std::size_t nameAt = i + used;
             if (nameAt + 1 < n && Is(t_[nameAt + 1], "(")) {
                 std::size_t close = 0;
-                if (depth_ == 0 && !FunctionHeader(nameAt, close)) {
+                if (depth_ == 0 && !FunctionHeader(nameAt, type, close)) {
                     if (!error_.empty()) return false;
                     continue;
                 }

@@ -249,6 +249,10 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
          6, 7, 8},
         {"IntMatrixInAVectorConstructor",
          "float4 main() : COLOR { int2x2 m = {1, 2, 3, 4}; return float4(m).yzwx / 10; }", 2, 3, 4},
+        {"IntMatrixFromACallInAVectorConstructor",
+         "int2x2 m() { return int2x2(1, 2, 3, 4); }\nfloat4 main() : COLOR { return float4(m()).yzwx / 10; }", 2, 3, 4},
+        {"IntMatrixUniformInAVectorConstructor",
+         "int2x2 u;\nfloat4 main() : COLOR { return float4(u).yzwx / 10 + float4(0.2, 0.3, 0.4, 0); }", 2, 3, 4},
         {"ArrayAssignedToAStructOfItsComponents",
          "struct S { float3 a; float b; };\nfloat4 main() : COLOR { float f[4] = {1, 2, 3, 4}; S s; s = f; "
          "return float4(s.a.yz, s.b, 0) / 10; }",
