@@ -18,6 +18,7 @@ namespace {
 // would grow the text past what any program holds.
 constexpr std::size_t kMaxComponents = 16384;
 constexpr std::size_t kNone = std::size_t(-1);
+constexpr std::size_t kMaxDims = 8; // more than any program has: such an array is not read
 
 struct Shape {
     enum class Kind : std::uint8_t { Unknown, Numeric, Struct };
@@ -257,7 +258,10 @@ private:
 
     // The components of the value `e` of shape `s`, in their order.
     bool Components(const std::string& e, const Shape& s, std::vector<Comp>& out) const {
-        if (out.size() > kMaxComponents || !Step()) return false;
+        const Deeper deeper(nesting_);
+        if (deeper.TooDeep() || s.kind == Shape::Kind::Unknown || s.dims.size() > kMaxDims ||
+            out.size() > kMaxComponents || !Step())
+            return false;
         if (!s.dims.empty()) {
             const Shape el = s.Element();
             for (std::size_t i = 0; i < s.dims[0]; ++i)
@@ -287,7 +291,8 @@ private:
     // The value of shape `s` made of the components from `pos` on: nested
     // braces for arrays and structs, constructors for the rest.
     bool Build(const Shape& s, const std::vector<Comp>& c, std::size_t& pos, std::string& out) const {
-        if (!Step()) return false;
+        const Deeper deeper(nesting_);
+        if (deeper.TooDeep() || s.kind == Shape::Kind::Unknown || s.dims.size() > kMaxDims || !Step()) return false;
         if (!s.dims.empty() || s.kind == Shape::Kind::Struct) {
             out += "{";
             if (!s.dims.empty()) {
@@ -772,7 +777,7 @@ bool Flattener::ReadDims(std::size_t& j, Shape& s, std::vector<std::size_t>& imp
     while (j < t_.size() && Is(t_[j], "[") && Step()) {
         const std::size_t close = Close(j);
         if (close == kNone) return false;
-        if (s.dims.size() >= 8) s.kind = Shape::Kind::Unknown; // more than any program has: not read
+        if (s.dims.size() >= kMaxDims) s.kind = Shape::Kind::Unknown;
         if (close == j + 1) {
             implicitAt.push_back(s.dims.size());
             s.dims.push_back(0);
@@ -795,6 +800,8 @@ bool Flattener::ReadDims(std::size_t& j, Shape& s, std::vector<std::size_t>& imp
 // The struct defined at `i` ("struct" [name] [: base] { ... }), its members
 // read and a base's members put in front of its own.
 bool Flattener::ParseStruct(std::size_t i, std::size_t& close, std::string& key) {
+    const Deeper deeper(nesting_);
+    if (deeper.TooDeep()) return false;
     std::size_t j = i + 1;
     std::string name;
     if (j < t_.size() && IdentStart(t_[j].text[0])) name = std::string(t_[j++].text);
@@ -826,12 +833,9 @@ bool Flattener::ParseStruct(std::size_t i, std::size_t& close, std::string& key)
             (Is(t_[at + 1], "{") || (at + 2 < close && Is(t_[at + 2], "{")))) {
             std::size_t innerClose = 0;
             std::string innerKey;
-            if (!ParseStruct(at, innerClose, innerKey)) {
-                if (!error_.empty()) return false;
-                innerKey.clear();
-            }
+            if (!ParseStruct(at, innerClose, innerKey)) return false;
             type = Shape{};
-            type.kind = innerKey.empty() ? Shape::Kind::Unknown : Shape::Kind::Struct;
+            type.kind = Shape::Kind::Struct;
             type.structKey = innerKey;
             at = innerClose + 1;
         } else if (ReadType(at, type, used)) {
@@ -1338,7 +1342,10 @@ bool Flattener::Run(std::string& out) {
         out.assign(src_);
         return true;
     }
-    std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
+    // At one place what is put in front goes before what is replaced there.
+    std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) {
+        return a.begin != b.begin ? a.begin < b.begin : (a.begin == a.end) > (b.begin == b.end);
+    });
     out.clear();
     out.reserve(src_.size() + 256);
     std::size_t from = 0;

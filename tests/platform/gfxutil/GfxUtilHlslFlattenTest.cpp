@@ -182,6 +182,26 @@ TEST(GfxUtilHlslFlattenTest, HostileShapesAreLeftAsWritten) {
     std::string out;
     std::size_t at = 0;
     EXPECT_TRUE(hlsl::FlattenComponents(deep, out, error, at) || !error.empty());
+    // Nesting past what the readers follow: structs in structs, array
+    // dimensions, parentheses, constant expressions.
+    std::string structs = "float4 main() : COLOR { ", dims = "float4 main() : COLOR { float a", parens = "float4 main() : COLOR { float4 v = float4(",
+                sum = "static const float s[1";
+    for (int i = 0; i < 5000; ++i) {
+        structs += "struct { ";
+        dims += "[1]";
+        parens += "(";
+        sum += " + 1";
+    }
+    structs += "float x; ";
+    for (int i = 0; i < 5000; ++i) structs += "} m" + std::to_string(i) + "; ";
+    structs += "return 0; }";
+    dims += " = {1}; float b[1] = (float[1]) a; return float4(a); }";
+    parens += "m";
+    for (int i = 0; i < 5000; ++i) parens += ")";
+    parens += "); return v; }";
+    sum += "] = {1};";
+    for (const std::string& s : {structs, dims, parens, sum})
+        EXPECT_TRUE(hlsl::FlattenComponents(s, out, error, at) || !error.empty());
     for (const char* cut : {"float4 main() : COLOR { float a[2] = {1, 2}; return (float2x1", "struct", "struct A : ",
                             "float4 v[(2 +", "float4 main() { int4 i = (int4) ", "float4 main() { float a[2]; a = "}) {
         EXPECT_TRUE(hlsl::FlattenComponents(cut, out, error, at) || !error.empty()) << cut;
