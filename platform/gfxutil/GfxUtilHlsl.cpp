@@ -381,7 +381,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         // Members follow their struct, with the registers of its first element.
         for (const HlslMember& m : g.members) {
             ShaderConstantRecord r;
-            r.name = m.name;
+            r.name = std::string(DeclaredMemberName(m.name));
             r.registerSet = kSetFloat;
             r.registerIndex = std::uint16_t(g.registerIndex + m.registerOffset);
             // Of a struct the program reads in part, what lies past the

@@ -3,6 +3,7 @@
 #include "platform/gfxutil/GfxUtilHlslText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +19,7 @@ namespace {
 // would grow the text past what any program holds.
 constexpr std::size_t kMaxComponents = 16384;
 constexpr std::size_t kNone = std::size_t(-1);
+constexpr std::string_view kHiddenMember = "orvBase";
 constexpr std::size_t kMaxDims = 8; // more than any program has: such an array is not read
 
 struct Shape {
@@ -66,8 +68,9 @@ std::string_view Canon(std::string_view base) {
 }
 
 bool NumericWord(std::string_view w, Shape& s) {
-    static constexpr std::string_view kBases[] = {"float", "half",     "double",   "int",      "uint",     "bool",
-                                                  "dword", "min16float", "min10float", "min16int", "min12int", "min16uint"};
+    static constexpr std::string_view kBases[] = {"float",      "half",     "double",   "int",
+                                                  "uint",       "bool",     "dword",    "min16float",
+                                                  "min10float", "min16int", "min12int", "min16uint"};
     for (std::string_view base : kBases) {
         if (!w.starts_with(base)) continue;
         const std::string_view rest = w.substr(base.size());
@@ -92,9 +95,9 @@ bool NumericWord(std::string_view w, Shape& s) {
 
 bool IsQualifier(std::string_view w) {
     static const std::set<std::string_view> kWords = {
-        "static", "const", "uniform", "extern", "volatile", "precise", "shared", "groupshared", "in", "out", "inout",
-        "row_major", "column_major", "nointerpolation", "linear", "centroid", "noperspective", "sample", "snorm",
-        "unorm", "inline"};
+        "static",      "const",    "uniform",       "extern", "volatile",  "precise",      "shared",
+        "groupshared", "in",       "out",           "inout",  "row_major", "column_major", "nointerpolation",
+        "linear",      "centroid", "noperspective", "sample", "snorm",     "unorm",        "inline"};
     return kWords.count(w) > 0;
 }
 
@@ -108,7 +111,8 @@ bool IsNumber(std::string_view w) {
 }
 
 bool IsIntegerLiteral(std::string_view w) {
-    if (!IsNumber(w) || w.find_first_of(".eE") != std::string_view::npos) return w.starts_with("0x") || w.starts_with("0X");
+    if (!IsNumber(w) || w.find_first_of(".eE") != std::string_view::npos)
+        return w.starts_with("0x") || w.starts_with("0X");
     const char last = w.back();
     return last != 'f' && last != 'F' && last != 'h' && last != 'H';
 }
@@ -175,9 +179,9 @@ private:
         std::string s;
         const auto joins = [](char a, char b) {
             const std::string_view ops = "+-&|<>=!*/%^";
-            return (IdentChar(a) || a == '.') && (IdentChar(b) || b == '.') ? true
-                                                                             : ops.find(a) != std::string_view::npos &&
-                                                                                   ops.find(b) != std::string_view::npos;
+            return (IdentChar(a) || a == '.') && (IdentChar(b) || b == '.')
+                       ? true
+                       : ops.find(a) != std::string_view::npos && ops.find(b) != std::string_view::npos;
         };
         for (std::size_t j = k; j < e; ++j) {
             if (j > k && joins(s.back(), t_[j].text.front())) s += ' ';
@@ -201,7 +205,9 @@ private:
 
     // A replacement of [begin, end) of the source keeping its line breaks.
     void Replace(std::size_t begin, std::size_t end, std::string text) {
-        text += std::string(std::size_t(std::count(src_.begin() + std::ptrdiff_t(begin), src_.begin() + std::ptrdiff_t(end), '\n')), '\n');
+        text += std::string(
+            std::size_t(std::count(src_.begin() + std::ptrdiff_t(begin), src_.begin() + std::ptrdiff_t(end), '\n')),
+            '\n');
         edits_.push_back({begin, end, std::move(text)});
     }
 
@@ -485,7 +491,8 @@ private:
             if (!s.dims.empty()) {
                 if (s.dims[0] == 0 || items.size() != s.dims[0]) return false;
                 const Shape el = s.Element();
-                return std::all_of(items.begin(), items.end(), [&](const auto& it) { return Matches(el, it.first, it.second); });
+                return std::all_of(items.begin(), items.end(),
+                                   [&](const auto& it) { return Matches(el, it.first, it.second); });
             }
             if (s.kind == Shape::Kind::Struct) {
                 const auto def = structs_.find(s.structKey);
@@ -605,8 +612,7 @@ private:
         for (std::size_t k = after; k < bodyEnd_ && k + 2 < t_.size() && Step(); ++k) {
             const std::string_view w = t_[k].text;
             if (w == "mul" || w == "transpose" || w == "determinant") return false;
-            if (w == t_[nameAt].text &&
-                (Is(t_[k + 1], "[") || (Is(t_[k + 1], ".") && t_[k + 2].text.starts_with("_"))))
+            if (w == t_[nameAt].text && (Is(t_[k + 1], "[") || (Is(t_[k + 1], ".") && t_[k + 2].text.starts_with("_"))))
                 return false;
         }
         Shape vector = type;
@@ -725,7 +731,8 @@ bool Flattener::ConstValueOf(std::size_t k, std::size_t e, double& v) const {
                     const std::size_t n = Count(f.shape);
                     if (f.name == w) {
                         if (offset + n > at.size()) return false;
-                        at = std::vector<std::size_t>(at.begin() + std::ptrdiff_t(offset), at.begin() + std::ptrdiff_t(offset + n));
+                        at = std::vector<std::size_t>(at.begin() + std::ptrdiff_t(offset),
+                                                      at.begin() + std::ptrdiff_t(offset + n));
                         s = f.shape;
                         found = true;
                         break;
@@ -816,7 +823,8 @@ bool Flattener::ParseStruct(std::size_t i, std::size_t& close, std::string& key)
         if (open >= t_.size() || !Is(t_[open], "{")) return false;
         const auto base = open == j + 2 ? structByName_.find(t_[j + 1].text) : structByName_.end();
         if (open != j + 2) return Refuse(j, "a struct derives from one struct only");
-        if (base == structByName_.end()) return Refuse(j + 1, "'" + std::string(t_[j + 1].text) + "' is not a struct to derive from");
+        if (base == structByName_.end())
+            return Refuse(j + 1, "'" + std::string(t_[j + 1].text) + "' is not a struct to derive from");
         def.fields = structs_[base->second].fields;
         j = open;
     }
@@ -870,7 +878,8 @@ bool Flattener::ParseStruct(std::size_t i, std::size_t& close, std::string& key)
             // A member of the derived struct hides the base's of its name,
             // which keeps its place under another.
             for (std::size_t b = 0; b < inherited; ++b)
-                if (def.fields[b].name == f.name) def.fields[b].name = "orvBase" + std::to_string(b) + "_" + f.name;
+                if (def.fields[b].name == f.name)
+                    def.fields[b].name = std::string(kHiddenMember) + std::to_string(b) + "_" + f.name;
             def.fields.push_back(std::move(f));
             if (d >= close || Is(t_[d], ";")) {
                 at = d;
@@ -903,7 +912,8 @@ bool Flattener::Initialiser(std::size_t nameAt, Shape& s, const std::vector<std:
                             std::size_t e, bool editable) {
     const std::string name(t_[nameAt].text);
     for (std::size_t d : implicitAt)
-        if (d != 0) return Refuse(nameAt, "only the first size of the array '" + name + "' may be left to its initialiser");
+        if (d != 0)
+            return Refuse(nameAt, "only the first size of the array '" + name + "' may be left to its initialiser");
     const bool list = Is(t_[k], "{") && Close(k) == e - 1;
     if (!list) {
         if (implicitAt.empty()) return true;
@@ -931,7 +941,8 @@ bool Flattener::Initialiser(std::size_t nameAt, Shape& s, const std::vector<std:
         Shape element = s;
         element.dims.clear();
         if (comps.empty() || comps.size() % each != 0)
-            return Refuse(k, std::to_string(comps.size()) + " values do not fill whole elements of '" + TypeWord(element) + "'");
+            return Refuse(k, std::to_string(comps.size()) + " values do not fill whole elements of '" +
+                                 TypeWord(element) + "'");
         s.dims[0] = comps.size() / each;
         Replace(t_[nameAt + 1].begin + 1, t_[nameAt + 1].begin + 1, std::to_string(s.dims[0]));
     }
@@ -992,7 +1003,8 @@ bool Flattener::Declarators(std::size_t j, const Shape& type, bool editable, boo
             }
             j = e;
         } else if (!implicitAt.empty()) {
-            return Refuse(nameAt, "the array '" + std::string(t_[nameAt].text) + "' has neither a size nor an initialiser");
+            return Refuse(nameAt,
+                          "the array '" + std::string(t_[nameAt].text) + "' has neither a size nor an initialiser");
         }
         vars_.push_back({std::string(t_[nameAt].text), s});
         if (j < t_.size() && Is(t_[j], ",")) {
@@ -1028,7 +1040,8 @@ bool Flattener::FunctionHeader(std::size_t nameAt, const Shape& returns, std::si
         std::size_t d = at + used + 1;
         std::vector<std::size_t> implicitAt;
         if (!ReadDims(d, p.shape, implicitAt, true)) return false;
-        if (!implicitAt.empty()) return Refuse(at + used, "the parameter '" + std::string(t_[at + used].text) + "' needs its array size");
+        if (!implicitAt.empty())
+            return Refuse(at + used, "the parameter '" + std::string(t_[at + used].text) + "' needs its array size");
         vars_.push_back({std::string(t_[at + used].text), p.shape});
         params.push_back(p);
     }
@@ -1055,9 +1068,12 @@ bool Flattener::Cast(std::size_t i, std::size_t& next) {
     } else if (IdentStart(t_[e].text[0])) {
         ++e;
         while (e < t_.size() && Step()) {
-            if (Is(t_[e], "[") && Close(e) != kNone) e = Close(e) + 1;
-            else if (Is(t_[e], ".") && e + 1 < t_.size() && IdentStart(t_[e + 1].text[0])) e += 2;
-            else break;
+            if (Is(t_[e], "[") && Close(e) != kNone)
+                e = Close(e) + 1;
+            else if (Is(t_[e], ".") && e + 1 < t_.size() && IdentStart(t_[e + 1].text[0]))
+                e += 2;
+            else
+                break;
         }
     } else {
         return true;
@@ -1075,7 +1091,8 @@ bool Flattener::Cast(std::size_t i, std::size_t& next) {
     if (from == 1 && !src.Aggregate()) return true; // a scalar fills any type
     const std::string what = "a cast from " + std::to_string(from) + " components to " + TypeWord(dst) + Dims(dst);
     if (from < to) return Refuse(i, what + " of " + std::to_string(to));
-    if (dst.matrix && dst.rows > 1 && from != to) return Refuse(i, what + ": a matrix takes as many components as it has");
+    if (dst.matrix && dst.rows > 1 && from != to)
+        return Refuse(i, what + ": a matrix takes as many components as it has");
     if (src.matrix && src.rows > 1 && src.cols > 1 && from != to)
         return Refuse(i, what + ": a matrix gives as many components as it has");
     if (src.Aggregate() || src.matrix) text = Named(close + 1, e, src, text);
@@ -1225,7 +1242,8 @@ bool Flattener::Run(std::string& out) {
         }
         if (w == "typedef") {
             for (std::size_t k = i + 1; k + 1 < n && !Is(t_[k], ";") && Step(); ++k)
-                if (Is(t_[k], "[") && Is(t_[k + 1], "]")) return Refuse(k, "a typedef cannot leave an array's size out");
+                if (Is(t_[k], "[") && Is(t_[k + 1], "]"))
+                    return Refuse(k, "a typedef cannot leave an array's size out");
             continue;
         }
         if (w == "{") {
@@ -1360,6 +1378,13 @@ bool Flattener::Run(std::string& out) {
 }
 
 } // namespace
+
+std::string_view DeclaredMemberName(std::string_view name) {
+    if (!name.starts_with(kHiddenMember)) return name;
+    std::size_t at = kHiddenMember.size();
+    while (at < name.size() && std::isdigit(static_cast<unsigned char>(name[at]))) ++at;
+    return at > kHiddenMember.size() && at + 1 < name.size() && name[at] == '_' ? name.substr(at + 1) : name;
+}
 
 bool FlattenComponents(std::string_view source, std::string& out, std::string& error, std::size_t& errorAt) {
     error.clear();

@@ -24,4 +24,9 @@ namespace gfx::hlsl {
 // cannot type it leaves as written.
 bool FlattenComponents(std::string_view source, std::string& out, std::string& error, std::size_t& errorAt);
 
+// A base's member that a derived struct hides by a member of its name keeps
+// its place in the derived struct under another name; this is the name it
+// was declared with, which the table lists (any other name as it is).
+std::string_view DeclaredMemberName(std::string_view name);
+
 } // namespace gfx::hlsl

@@ -35,7 +35,8 @@ std::string Flat(const std::string& source, std::string& error, std::size_t& lin
     std::size_t at = 0;
     error.clear();
     if (!hlsl::FlattenComponents(source, out, error, at)) {
-        line = 1 + std::size_t(std::count(source.begin(), source.begin() + std::ptrdiff_t(std::min(at, source.size())), '\n'));
+        line = 1 + std::size_t(
+                       std::count(source.begin(), source.begin() + std::ptrdiff_t(std::min(at, source.size())), '\n'));
         return {};
     }
     EXPECT_EQ(Lines(out), Lines(source)) << out;
@@ -77,17 +78,21 @@ TEST(GfxUtilHlslFlattenTest, SpellsOutEachFormComponentByComponent) {
     const Case cases[] = {
         {"float4 main() : COLOR { int4 aa = {1, 2, 3, 4}; float4 foo[2] = {1, aa, 2, 3, 4}; return foo[1]; }",
          "float4 foo[2] = {float4(1, aa.x, aa.y, aa.z), float4(aa.w, 2, 3, 4)};"},
-        {"struct S { int3 a; float4 b; };\nfloat4 main() : COLOR { S s = {1, 2, float2(3, 4), int3(5, 6, 7)}; return s.b; }",
-         "S s = {int3(1, 2, (float2(3,4)).x), float4((float2(3,4)).y, (int3(5,6,7)).x, (int3(5,6,7)).y, (int3(5,6,7)).z)};"},
+        {"struct S { int3 a; float4 b; };\nfloat4 main() : COLOR { S s = {1, 2, float2(3, 4), int3(5, 6, 7)}; return "
+         "s.b; }",
+         "S s = {int3(1, 2, (float2(3,4)).x), float4((float2(3,4)).y, (int3(5,6,7)).x, (int3(5,6,7)).y, "
+         "(int3(5,6,7)).z)};"},
         {"float4 main() : COLOR { float4 a = {1, {{{2, {3}}, 4}}}; return a; }", "float4 a = float4(1, 2, 3, 4);"},
         {"float4 main() : COLOR { float f[5] = {1, 2, 3, 4, 5}; int4 i = (int4) f; return i; }",
          "int4 i = (int4(f[0], f[1], f[2], f[3]));"},
         {"float4 main() : COLOR { float2x2 m = {1, 2, 3, 4}; return float4(m); }",
          "return float4(m[0][0], m[0][1], m[1][0], m[1][1]);"},
         {"float4 main() : COLOR { float4 arr[] = {1, 2, 3, 4, 5, 6, 7, 8}; return arr[1]; }", "float4 arr[2] = {"},
-        {"static const int n = 3;\nstatic const float v[(n + 1) * 2] = {1, 2, 3, 4, 5, 6, 7, 8};\nfloat4 main() : COLOR { return v[7]; }",
+        {"static const int n = 3;\nstatic const float v[(n + 1) * 2] = {1, 2, 3, 4, 5, 6, 7, 8};\nfloat4 main() : "
+         "COLOR { return v[7]; }",
          "static const float v[8] = {"},
-        {"struct A { float4 a; float4 b; };\nstruct B : A { float4 b; };\nB data;\nfloat4 main() : COLOR { return data.b; }",
+        {"struct A { float4 a; float4 b; };\nstruct B : A { float4 b; };\nB data;\nfloat4 main() : COLOR { return "
+         "data.b; }",
          "struct B { float4 a; float4 orvBase1_b;  float4 b; };"},
     };
     for (const Case& c : cases) {
@@ -104,14 +109,17 @@ TEST(GfxUtilHlslFlattenTest, AggregateConversionsGoThroughATemporaryBeforeTheSta
     const std::string out = Flat("struct P { float3 a; float b; };\nfloat4 main() : COLOR {\n"
                                  "    float f[4] = {1, 2, 3, 4};\n    P p;\n    p = f;\n    p = (P) f;\n"
                                  "    return float4(p.a, p.b);\n}\n");
-    EXPECT_NE(out.find("P orvFlat0 = {float3(f[0], f[1], f[2]), float(f[3])}; p = orvFlat0;"), std::string::npos) << out;
-    EXPECT_NE(out.find("P orvFlat1 = {float3(f[0], f[1], f[2]), float(f[3])}; p = orvFlat1;"), std::string::npos) << out;
+    EXPECT_NE(out.find("P orvFlat0 = {float3(f[0], f[1], f[2]), float(f[3])}; p = orvFlat0;"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("P orvFlat1 = {float3(f[0], f[1], f[2]), float(f[3])}; p = orvFlat1;"), std::string::npos)
+        << out;
     // Components of other scalar types are no implicit conversion.
     const std::string mixed = "struct Q { float3 a; int b; };\nfloat4 main() : COLOR { float f[4] = {1, 2, 3, 4}; "
                               "Q q; q = f; return q.b; }";
     EXPECT_EQ(Flat(mixed), mixed);
-    const std::string branch = "struct P { float3 a; float b; };\nfloat4 main(float4 c : COLOR0) : COLOR { "
-                               "float f[4] = {1, 2, 3, 4}; P p = (P)0; if (c.x > 0) p.b = 1; else p = (P) f; return p.b; }";
+    const std::string branch =
+        "struct P { float3 a; float b; };\nfloat4 main(float4 c : COLOR0) : COLOR { "
+        "float f[4] = {1, 2, 3, 4}; P p = (P)0; if (c.x > 0) p.b = 1; else p = (P) f; return p.b; }";
     EXPECT_EQ(Flat(branch), branch);
 }
 
@@ -126,8 +134,8 @@ TEST(GfxUtilHlslFlattenTest, RefusesWrongCountsAndSizesAtTheirLine) {
     const Case cases[] = {
         {"TooFew", "float4 main() : COLOR {\n float4 v[2] = {1, 2, 3, 4, 5, 6, 7};\n return 0; }", 2,
          "the initialiser of 'v' has 7 components where its type has 8"},
-        {"TooMany", "struct S { int a; float4 b; };\nfloat4 main() : COLOR {\n S s = {1, 2, 3, 4, 5, 6};\n return 0; }", 3,
-         "has 6 components where its type has 5"},
+        {"TooMany", "struct S { int a; float4 b; };\nfloat4 main() : COLOR {\n S s = {1, 2, 3, 4, 5, 6};\n return 0; }",
+         3, "has 6 components where its type has 5"},
         {"ImplicitNotWhole", "float4 main() : COLOR {\n\n float4 a[] = {1, 2, 3, 4, 5};\n return 0; }", 3,
          "5 values do not fill whole elements of 'float4'"},
         {"ImplicitInner", "float4 main() : COLOR {\n float2 a[3][] = {1, 2, 3, 4, 5, 6};\n return 0; }", 2,
@@ -139,15 +147,20 @@ TEST(GfxUtilHlslFlattenTest, RefusesWrongCountsAndSizesAtTheirLine) {
         {"ImplicitParameter", "float4 f(float4 a[])\n{ return a[0]; }\nfloat4 main() : COLOR { return 0; }", 1,
          "the parameter 'a' needs its array size"},
         {"ImplicitTypedef", "typedef float4 many[];\nfloat4 main() : COLOR { return 0; }", 1, "a typedef cannot leave"},
-        {"ImplicitCast", "float4 main() : COLOR {\n float2 a[2] = {1, 2, 3, 4};\n float4 b[1] = (float4[]) a;\n return 0; }", 3,
+        {"ImplicitCast",
+         "float4 main() : COLOR {\n float2 a[2] = {1, 2, 3, 4};\n float4 b[1] = (float4[]) a;\n return 0; }", 3,
          "a cast to an array needs its size"},
         {"CastFromFewer", "float4 main() : COLOR {\n float a[3] = {1, 2, 3};\n int4 i = (int4) a;\n return i; }", 3,
          "a cast from 3 components to int4 of 4"},
-        {"CastMatrixToOtherCount", "float4 main() : COLOR {\n float2x2 m = {1, 2, 3, 4};\n float3 v = (float3) m;\n return 0; }", 3,
+        {"CastMatrixToOtherCount",
+         "float4 main() : COLOR {\n float2x2 m = {1, 2, 3, 4};\n float3 v = (float3) m;\n return 0; }", 3,
          "a matrix gives as many components as it has"},
-        {"CastIntoMatrixOfOtherCount", "float4 main() : COLOR {\n float a[5] = {1, 2, 3, 4, 5};\n float4x1 m = (float4x1) a;\n return 0; }",
-         3, "a matrix takes as many components as it has"},
-        {"TwoBases", "struct A { float a; };\nstruct B { float b; };\nstruct C : A, B { float c; };\nfloat4 main() : COLOR { return 0; }",
+        {"CastIntoMatrixOfOtherCount",
+         "float4 main() : COLOR {\n float a[5] = {1, 2, 3, 4, 5};\n float4x1 m = (float4x1) a;\n return 0; }", 3,
+         "a matrix takes as many components as it has"},
+        {"TwoBases",
+         "struct A { float a; };\nstruct B { float b; };\nstruct C : A, B { float c; };\nfloat4 main() : COLOR { "
+         "return 0; }",
          3, "a struct derives from one struct only"},
         {"BaseNotAStruct", "struct A : float4 { float a; };\nfloat4 main() : COLOR { return 0; }", 1,
          "'float4' is not a struct to derive from"},
@@ -169,7 +182,8 @@ TEST(GfxUtilHlslFlattenTest, RefusesWrongCountsAndSizesAtTheirLine) {
 TEST(GfxUtilHlslFlattenTest, HostileShapesAreLeftAsWritten) {
     const std::string huge = "float4 main() : COLOR { float4 a[65536] = {1, 2}; int b[4] = (int[4]) a; return a[0]; }";
     EXPECT_EQ(Flat(huge), huge);
-    const std::string self = "struct A { float x; };\nstruct A { A y; float z; };\nfloat4 main() : COLOR { A a = {1, 2}; float f[2] = (float[2]) a; return f[0]; }";
+    const std::string self = "struct A { float x; };\nstruct A { A y; float z; };\nfloat4 main() : COLOR { A a = {1, "
+                             "2}; float f[2] = (float[2]) a; return f[0]; }";
     std::string error;
     std::size_t line = 0;
     EXPECT_FALSE(Flat(self, error, line).empty()) << error;
@@ -184,8 +198,8 @@ TEST(GfxUtilHlslFlattenTest, HostileShapesAreLeftAsWritten) {
     EXPECT_TRUE(hlsl::FlattenComponents(deep, out, error, at) || !error.empty());
     // Nesting past what the readers follow: structs in structs, array
     // dimensions, parentheses, constant expressions.
-    std::string structs = "float4 main() : COLOR { ", dims = "float4 main() : COLOR { float a", parens = "float4 main() : COLOR { float4 v = float4(",
-                sum = "static const float s[1";
+    std::string structs = "float4 main() : COLOR { ", dims = "float4 main() : COLOR { float a",
+                parens = "float4 main() : COLOR { float4 v = float4(", sum = "static const float s[1";
     for (int i = 0; i < 5000; ++i) {
         structs += "struct { ";
         dims += "[1]";
@@ -227,8 +241,10 @@ protected:
     }
     void DrawQuadOnce(const Compiled& ps) {
         Clear();
-        const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
-                                                {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
+        const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
+                                                {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
+                                                {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1},
+                                                {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
         ASSERT_EQ(device->SetFVF(gfxtest::kProgramVertexFvf), D3D_OK);
         ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK) << ps.container.glsl;
     }
@@ -256,9 +272,11 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
          "return s.b.yzwx / 10; }",
          5, 6, 7},
         {"NestedBracesReadFlat",
-         "float4 main() : COLOR { float4 a[2] = {1, {{{2, {3}}, 4}}, {5, 6}, {{7}}, 8}; return a[1].yzwx / 10; }", 6, 7, 8},
+         "float4 main() : COLOR { float4 a[2] = {1, {{{2, {3}}, 4}}, {5, 6}, {{7}}, 8}; return a[1].yzwx / 10; }", 6, 7,
+         8},
         {"ArrayCastToAVector",
-         "float4 main() : COLOR { float f[5] = {1.5, 2.5, 3.5, 4.5, 5.5}; int4 i = (int4) f; return i / 10.0; }", 1, 2, 3},
+         "float4 main() : COLOR { float f[5] = {1.5, 2.5, 3.5, 4.5, 5.5}; int4 i = (int4) f; return i / 10.0; }", 1, 2,
+         3},
         {"MatrixCastToAStruct",
          "struct S { float3 a; int b; };\nfloat4 main() : COLOR { float2x2 m = {5, 6, 7, 8}; S s = (S) m; "
          "return float4(s.a.yz, s.b, 0) / 10; }",
@@ -286,10 +304,12 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
          "return float4(a[1][0], a[1][1]) / 10; }",
          7, 8, 9},
         {"OneRowMatrixLocal",
-         "float4 main() : COLOR { float1x4 m = {1, 2, 3, 4}; int3 v = (int1x3) m; return float4(v, 0) / 10; }", 1, 2, 3},
+         "float4 main() : COLOR { float1x4 m = {1, 2, 3, 4}; int3 v = (int1x3) m; return float4(v, 0) / 10; }", 1, 2,
+         3},
         {"SizesByConstantExpressions",
          "static const float a[4] = {1, 2, 3, 4};\nstatic const int i = 2;\n"
-         "static const float b[a[i] * 2] = {0, 1, 2, 3, 4, 5};\nfloat4 main() : COLOR { return float4(b[5], b[4], b[3], 0) / 10; }",
+         "static const float b[a[i] * 2] = {0, 1, 2, 3, 4, 5};\nfloat4 main() : COLOR { return float4(b[5], b[4], "
+         "b[3], 0) / 10; }",
          5, 4, 3},
     };
     for (const Case& c : cases) {
@@ -316,6 +336,13 @@ TEST_P(GfxUtilHlslFlattenDrawTest, DerivedStructConstantsAreTabledAndRead) {
     EXPECT_EQ(data->registerIndex, 0);
     EXPECT_EQ(data->registerCount, 4);
     EXPECT_EQ(data->structMembers, 4);
+    // Members follow their struct: the base's first, the hidden one by its own name.
+    const ShaderConstantRecord* first = data + 1;
+    const char* const names[4] = {"aa", "bb", "cc", "bb"};
+    for (int m = 0; m < 4 && data->structMembers == 4; ++m) {
+        EXPECT_EQ(first[m].name, names[m]) << m;
+        EXPECT_EQ(first[m].registerIndex, m) << m;
+    }
     SetPsConstant(0, 0.2f, 0, 0, 0);
     SetPsConstant(1, 0.5f, 0.5f, 0.5f, 0); // the base's bb, hidden
     SetPsConstant(2, 0, 0.4f, 0, 0);
@@ -351,8 +378,10 @@ TEST(GfxUtilHlslFlattenCompileTest, WrongCountsAreRefusedAtTheirLine) {
     EXPECT_NE(ps.errors.find("memory(3,"), std::string::npos) << ps.errors;
     EXPECT_NE(ps.errors.find("7 components where its type has 8"), std::string::npos) << ps.errors;
     Compiled cast;
-    Compile(cast, "float4 main() : COLOR\n{\n    float2x2 m = {1, 2, 3, 4};\n\n    float3 v = (float3) m;\n    return 0;\n}\n",
-            "ps_2_0");
+    Compile(
+        cast,
+        "float4 main() : COLOR\n{\n    float2x2 m = {1, 2, 3, 4};\n\n    float3 v = (float3) m;\n    return 0;\n}\n",
+        "ps_2_0");
     EXPECT_NE(cast.result, D3D_OK);
     EXPECT_NE(cast.errors.find("memory(5,"), std::string::npos) << cast.errors;
 }
