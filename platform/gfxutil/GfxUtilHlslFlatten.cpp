@@ -165,6 +165,12 @@ private:
     std::size_t resume_ = kNone;
     std::size_t bodyEnd_ = kNone; // the '}' of the function or block at file scope being read
 
+    // The scalar, vector and matrix words, less those a typedef of the
+    // source has made another type's name (the pass leaves what those
+    // declare as written).
+    std::set<std::string, std::less<>> typedefs_;
+    bool Numeric(std::string_view w, Shape& s) const { return !typedefs_.count(w) && NumericWord(w, s); }
+
     bool Refuse(std::size_t token, std::string message) {
         error_ = std::move(message);
         errorAt_ = token < t_.size() ? t_[token].begin : src_.size();
@@ -412,7 +418,7 @@ private:
             text = "(" + text + ")";
             return true;
         }
-        if (k + 1 < e && Is(t_[k + 1], "(") && Close(k + 1) == e - 1 && NumericWord(w, s)) {
+        if (k + 1 < e && Is(t_[k + 1], "(") && Close(k + 1) == e - 1 && Numeric(w, s)) {
             text = "(" + Join(k, e) + ")";
             return true;
         }
@@ -581,7 +587,7 @@ private:
     // struct's name; how many tokens it takes in `used`.
     bool ReadType(std::size_t i, Shape& s, std::size_t& used) const {
         if (i >= t_.size()) return false;
-        if (NumericWord(t_[i].text, s)) {
+        if (Numeric(t_[i].text, s)) {
             used = 1;
             return true;
         }
@@ -1120,7 +1126,7 @@ bool Flattener::Cast(std::size_t i, std::size_t& next) {
 // given instead.
 void Flattener::Constructor(std::size_t i, std::size_t& next) {
     Shape dst;
-    if (!NumericWord(t_[i].text, dst) || i + 1 >= t_.size() || !Is(t_[i + 1], "(")) return;
+    if (!Numeric(t_[i].text, dst) || i + 1 >= t_.size() || !Is(t_[i + 1], "(")) return;
     const std::size_t close = Close(i + 1);
     if (close == kNone) return;
     std::vector<Edit> made;
@@ -1156,7 +1162,13 @@ void Flattener::Call(std::size_t i, std::size_t& next) {
     const std::vector<Param>* params = nullptr;
     for (auto f = range.first; f != range.second; ++f) {
         if (f->second.size() != items.size()) continue;
-        if (params) return; // overloads: glslang picks
+        const auto same = [](const std::vector<Param>& a, const std::vector<Param>& b) {
+            for (std::size_t k = 0; k < a.size(); ++k)
+                if (!(a[k].shape == b[k].shape) || a[k].out != b[k].out) return false;
+            return true;
+        };
+        if (params && same(*params, f->second)) continue; // its declaration, then its definition
+        if (params) return;                               // overloads: glslang picks
         params = &f->second;
     }
     if (!params) return;
@@ -1241,9 +1253,12 @@ bool Flattener::Run(std::string& out) {
             continue;
         }
         if (w == "typedef") {
-            for (std::size_t k = i + 1; k + 1 < n && !Is(t_[k], ";") && Step(); ++k)
+            for (std::size_t k = i + 1; k + 1 < n && !Is(t_[k], ";") && Step(); ++k) {
                 if (Is(t_[k], "[") && Is(t_[k + 1], "]"))
                     return Refuse(k, "a typedef cannot leave an array's size out");
+                if (IdentStart(t_[k].text[0]) && (Is(t_[k + 1], ";") || Is(t_[k + 1], "[") || Is(t_[k + 1], ",")))
+                    typedefs_.insert(std::string(t_[k].text));
+            }
             continue;
         }
         if (w == "{") {
@@ -1339,7 +1354,7 @@ bool Flattener::Run(std::string& out) {
         std::size_t next = i;
         if (w == "(") {
             if (!Cast(i, next)) return false;
-        } else if (depth_ > 0 && NumericWord(w, type)) {
+        } else if (depth_ > 0 && Numeric(w, type)) {
             Constructor(i, next);
         } else if (depth_ > 0 && IdentStart(w[0]) && functions_.count(w)) {
             Call(i, next);

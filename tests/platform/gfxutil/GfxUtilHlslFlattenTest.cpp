@@ -64,6 +64,8 @@ TEST(GfxUtilHlslFlattenTest, LeavesWhatNeedsNoFlatteningAsWritten) {
         "cbuffer b { float4 d = {3, 5, float2(4, 4)}; }\nfloat4 main() : COLOR { return d; }",
         "float4x4 M; float4 main() : COLOR { float3x3 t = (float3x3)M; return float4(t[0], 1); }",
         "float4 main(float4 c : COLOR0) : COLOR { int3 i = (int3)c; return float4(i, 1); }",
+        // A typedef may give a scalar's word to another type.
+        "float4 main() : COLOR { typedef float2 float; float v = {2, 3}; return v.xyxy; }",
     };
     for (const char* s : sources) EXPECT_EQ(Flat(s), s);
 }
@@ -296,7 +298,7 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
          "return float4(s.a.yz, s.b, 0) / 10; }",
          2, 3, 4},
         {"ArrayOfOtherDimensionsAsAParameter",
-         "float4 f(float a[2][3]) { return float4(a[1][2], a[1][0], a[0][2], 0); }\n"
+         "float4 f(float a[2][3]);\nfloat4 f(float a[2][3]) { return float4(a[1][2], a[1][0], a[0][2], 0); }\n"
          "float4 main() : COLOR { float b[3][2] = {1, 2, 3, 4, 5, 6}; return f(b) / 10; }",
          6, 4, 3},
         {"ImplicitSizeFromTheList",
