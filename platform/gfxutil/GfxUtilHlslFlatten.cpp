@@ -46,6 +46,9 @@ struct Shape {
 struct Field {
     std::string name;
     Shape shape;
+    // As written: its qualifiers and type, and what follows its name (sizes,
+    // semantic), for a struct deriving from its own.
+    std::string declared, rest;
 };
 
 struct StructDef {
@@ -821,7 +824,6 @@ bool Flattener::ParseStruct(std::size_t i, std::size_t& close, std::string& key)
     StructDef def;
     def.name = name;
     std::size_t baseFrom = kNone;
-    std::string baseText;
     if (j < t_.size() && Is(t_[j], ":")) {
         baseFrom = j;
         std::size_t open = j + 1;
@@ -870,17 +872,20 @@ bool Flattener::ParseStruct(std::size_t i, std::size_t& close, std::string& key)
             at = nm;
         }
         // Its declarators up to the ';'.
+        const std::string declared = Join(m, std::min(at, close));
         while (at < close && Step()) {
             if (!IdentStart(t_[at].text[0])) break;
             Field f;
             f.name = std::string(t_[at].text);
             f.shape = type;
+            f.declared = declared;
             std::size_t d = at + 1;
             std::vector<std::size_t> implicitAt;
             if (!ReadDims(d, f.shape, implicitAt, true)) return false;
             if (!implicitAt.empty()) return Refuse(at, "the member '" + f.name + "' needs its array size");
             while (d < close && !Is(t_[d], ",") && !Is(t_[d], ";") && Step())
                 d = (Is(t_[d], "(") || Is(t_[d], "[")) && Close(d) != kNone ? Close(d) + 1 : d + 1;
+            f.rest = Join(at + 1, std::min(d, close));
             // A member of the derived struct hides the base's of its name,
             // which keeps its place under another.
             for (std::size_t b = 0; b < inherited; ++b)
@@ -897,13 +902,8 @@ bool Flattener::ParseStruct(std::size_t i, std::size_t& close, std::string& key)
     }
     if (baseFrom != kNone) {
         std::string members;
-        for (std::size_t b = 0; b < inherited; ++b) {
-            Shape element = def.fields[b].shape;
-            element.dims.clear();
-            const std::string word = TypeWord(element);
-            if (word.empty()) return Refuse(baseFrom, "the struct's base has a member of a type without a name");
-            members += word + " " + def.fields[b].name + Dims(def.fields[b].shape) + "; ";
-        }
+        for (std::size_t b = 0; b < inherited; ++b)
+            members += def.fields[b].declared + " " + def.fields[b].name + def.fields[b].rest + "; ";
         Replace(t_[baseFrom].begin, TokenEnd(t_[j]), "{ " + members);
     }
     key = name + "#" + std::to_string(structs_.size());

@@ -96,6 +96,9 @@ TEST(GfxUtilHlslFlattenTest, SpellsOutEachFormComponentByComponent) {
         {"struct A { float4 a; float4 b; };\nstruct B : A { float4 b; };\nB data;\nfloat4 main() : COLOR { return "
          "data.b; }",
          "struct B { float4 a; float4 orvBase1_b;  float4 b; };"},
+        {"struct A { row_major float2x2 m : TEXCOORD0; float c[2 * 2]; };\nstruct B : A { float4 b; };\nB data;\n"
+         "float4 main() : COLOR { return data.b; }",
+         "struct B { row_major float2x2 m:TEXCOORD0; float c[2*2]; "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
