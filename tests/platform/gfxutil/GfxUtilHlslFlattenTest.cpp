@@ -267,6 +267,7 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
         const char* name;
         const char* body; // the pixel program; it returns tenths
         int r, g, b;      // in tenths
+        float c0[4] = {}, c1[4] = {}; // the first two constants (columns of a matrix there)
     };
     const Case cases[] = {
         {"VectorsInAnArrayList",
@@ -295,7 +296,7 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
         {"IntMatrixFromACallInAVectorConstructor",
          "int2x2 m() { return int2x2(1, 2, 3, 4); }\nfloat4 main() : COLOR { return float4(m()).yzwx / 10; }", 2, 3, 4},
         {"IntMatrixUniformInAVectorConstructor",
-         "int2x2 u;\nfloat4 main() : COLOR { return float4(u).yzwx / 10 + float4(0.2, 0.3, 0.4, 0); }", 2, 3, 4},
+         "int2x2 u;\nfloat4 main() : COLOR { return float4(u).yzwx / 10; }", 2, 3, 4, {1, 3, 0, 0}, {2, 4, 0, 0}},
         {"ArrayAssignedToAStructOfItsComponents",
          "struct S { float3 a; float b; };\nfloat4 main() : COLOR { float f[4] = {1, 2, 3, 4}; S s; s = f; "
          "return float4(s.a.yz, s.b, 0) / 10; }",
@@ -321,6 +322,8 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
         SCOPED_TRACE(c.name);
         Compiled ps;
         if (!Draws(ps, c.body)) continue;
+        SetPsConstant(0, c.c0[0], c.c0[1], c.c0[2], c.c0[3]);
+        SetPsConstant(1, c.c1[0], c.c1[1], c.c1[2], c.c1[3]);
         DrawQuadOnce(ps);
         ExpectPixel(8, 8, c.r * 25.5, c.g * 25.5, c.b * 25.5, ps.container.glsl);
     }
