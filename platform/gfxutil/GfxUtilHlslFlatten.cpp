@@ -18,8 +18,11 @@ namespace {
 // Past this many components a value is left as written: its spelt-out form
 // would grow the text past what any program holds.
 constexpr std::size_t kMaxComponents = 16384;
+// What the spelt-out forms may add to the text in all.
+constexpr std::size_t kMaxGrowth = std::size_t(4) << 20;
 constexpr std::size_t kNone = std::size_t(-1);
 constexpr std::string_view kHiddenMember = "orvBase";
+constexpr std::size_t kMaxFields = std::size_t(1) << 16; // struct members in all, bases' copies with them
 constexpr std::size_t kMaxDims = 8; // more than any program has: such an array is not read
 
 struct Shape {
@@ -46,9 +49,9 @@ struct Shape {
 struct Field {
     std::string name;
     Shape shape;
-    // As written: its qualifiers and type, and what follows its name (sizes,
-    // semantic), for a struct deriving from its own.
-    std::string declared, rest;
+    // As written, by tokens: its qualifiers and type, and what follows its
+    // name (sizes, semantic), for a struct deriving from its own.
+    std::size_t declaredFrom = 0, declaredTo = 0, restFrom = 0, restTo = 0;
 };
 
 struct StructDef {
@@ -146,7 +149,24 @@ private:
     std::vector<Edit> edits_;
     std::map<std::string, StructDef, std::less<>> structs_;
     std::map<std::string, std::string, std::less<>> structByName_;
-    std::vector<std::pair<std::string, Shape>> vars_;
+    // The variables in scope by name, the innermost last, and the order
+    // they were declared in, to leave each scope.
+    std::map<std::string, std::vector<Shape>, std::less<>> vars_;
+    std::vector<std::string> declared_;
+    void Declare(std::string_view name, const Shape& s) {
+        declared_.emplace_back(name);
+        vars_[declared_.back()].push_back(s);
+    }
+    void LeaveTo(std::size_t mark) {
+        while (declared_.size() > mark) {
+            const auto v = vars_.find(declared_.back());
+            if (v != vars_.end()) {
+                v->second.pop_back();
+                if (v->second.empty()) vars_.erase(v);
+            }
+            declared_.pop_back();
+        }
+    }
     std::vector<std::size_t> scopeMarks_;
     std::vector<bool> scopeKinds_; // per '{' open: whether it made a scope
     struct Param {
@@ -163,16 +183,44 @@ private:
     int depth_ = 0;
     bool bodyPending_ = false; // a function's parameters wait for its body
     std::size_t temps_ = 0;
+    std::size_t fieldsTaken_ = 0;
     // The first initialiser of a declaration that is an expression: the
     // scan goes on there, for the casts and constructors in it.
     std::size_t resume_ = kNone;
     std::size_t bodyEnd_ = kNone; // the '}' of the function or block at file scope being read
+    // Of that body, read once: the names it indexes or gives a matrix
+    // swizzle, and whether it multiplies, transposes or takes determinants.
+    std::set<std::string_view> readAsMatrix_;
+    bool bodyMultiplies_ = false;
+    std::size_t bodyOpen_ = 0;
+    bool bodyRead_ = false; // read when a local first asks
+    void ReadBody(std::size_t open) {
+        bodyRead_ = true;
+        readAsMatrix_.clear();
+        bodyMultiplies_ = false;
+        for (std::size_t k = open + 1; k < bodyEnd_ && k + 2 < t_.size() && Step(); ++k) {
+            const std::string_view w = t_[k].text;
+            bodyMultiplies_ = bodyMultiplies_ || w == "mul" || w == "transpose" || w == "determinant";
+            if (IdentStart(w[0]) &&
+                (Is(t_[k + 1], "[") || (Is(t_[k + 1], ".") && t_[k + 2].text.starts_with("_"))))
+                readAsMatrix_.insert(w);
+        }
+    }
 
     // The scalar, vector and matrix words, less those a typedef of the
     // source has made another type's name (the pass leaves what those
     // declare as written).
     std::set<std::string, std::less<>> typedefs_;
     bool Numeric(std::string_view w, Shape& s) const { return !typedefs_.count(w) && NumericWord(w, s); }
+
+    // Every edit goes through here, counting what it adds: a source of many
+    // large values cast into each other would otherwise grow the text
+    // without bound.
+    std::size_t grown_ = 0;
+    void Add(Edit e) {
+        grown_ += e.text.size();
+        edits_.push_back(std::move(e));
+    }
 
     bool Refuse(std::size_t token, std::string message) {
         error_ = std::move(message);
@@ -217,16 +265,14 @@ private:
         text += std::string(
             std::size_t(std::count(src_.begin() + std::ptrdiff_t(begin), src_.begin() + std::ptrdiff_t(end), '\n')),
             '\n');
-        edits_.push_back({begin, end, std::move(text)});
+        Add({begin, end, std::move(text)});
     }
 
     bool Lookup(std::string_view name, Shape& s) const {
-        for (std::size_t i = vars_.size(); i-- > 0;)
-            if (vars_[i].first == name) {
-                s = vars_[i].second;
-                return true;
-            }
-        return false;
+        const auto v = vars_.find(name);
+        if (v == vars_.end() || v->second.empty()) return false;
+        s = v->second.back();
+        return true;
     }
 
     std::size_t Count(const Shape& s, int nesting = 0) const {
@@ -560,7 +606,7 @@ private:
         const std::string word = TypeWord(element);
         if (start == kNone || word.empty()) return {};
         const std::string name = "orvFlat" + std::to_string(temps_++);
-        edits_.push_back({t_[start].begin, t_[start].begin, word + " " + name + Dims(x) + " = " + Join(k, e) + "; "});
+        Add({t_[start].begin, t_[start].begin, word + " " + name + Dims(x) + " = " + Join(k, e) + "; "});
         return name;
     }
 
@@ -575,7 +621,7 @@ private:
         std::size_t pos = 0;
         if (!Build(s, comps, pos, init) || pos != comps.size()) return {};
         const std::string name = "orvFlat" + std::to_string(temps_++);
-        edits_.push_back({t_[start].begin, t_[start].begin, word + " " + name + Dims(s) + " = " + init + "; "});
+        Add({t_[start].begin, t_[start].begin, word + " " + name + Dims(s) + " = " + init + "; "});
         return name;
     }
 
@@ -618,12 +664,8 @@ private:
                                       ? (Close(nameAt + 2) == kNone ? kNone : Close(nameAt + 2) + 1)
                                       : nameAt + 1;
         if (after >= t_.size() || !Is(t_[after], ";")) return false;
-        for (std::size_t k = after; k < bodyEnd_ && k + 2 < t_.size() && Step(); ++k) {
-            const std::string_view w = t_[k].text;
-            if (w == "mul" || w == "transpose" || w == "determinant") return false;
-            if (w == t_[nameAt].text && (Is(t_[k + 1], "[") || (Is(t_[k + 1], ".") && t_[k + 2].text.starts_with("_"))))
-                return false;
-        }
+        if (!bodyRead_) ReadBody(bodyOpen_);
+        if (bodyMultiplies_ || readAsMatrix_.count(t_[nameAt].text)) return false;
         Shape vector = type;
         vector.matrix = false;
         vector.cols = type.rows * type.cols;
@@ -833,7 +875,10 @@ bool Flattener::ParseStruct(std::size_t i, std::size_t& close, std::string& key)
         if (open != j + 2) return Refuse(j, "a struct derives from one struct only");
         if (base == structByName_.end())
             return Refuse(j + 1, "'" + std::string(t_[j + 1].text) + "' is not a struct to derive from");
-        def.fields = structs_[base->second].fields;
+        const std::vector<Field>& inheritedFields = structs_[base->second].fields;
+        fieldsTaken_ += inheritedFields.size();
+        if (fieldsTaken_ > kMaxFields) return false;
+        def.fields = inheritedFields;
         j = open;
     }
     if (j >= t_.size() || !Is(t_[j], "{")) return false;
@@ -872,26 +917,28 @@ bool Flattener::ParseStruct(std::size_t i, std::size_t& close, std::string& key)
             at = nm;
         }
         // Its declarators up to the ';'.
-        const std::string declared = Join(m, std::min(at, close));
         while (at < close && Step()) {
             if (!IdentStart(t_[at].text[0])) break;
             Field f;
             f.name = std::string(t_[at].text);
             f.shape = type;
-            f.declared = declared;
+            f.declaredFrom = m;
+            f.declaredTo = std::min(at, close);
             std::size_t d = at + 1;
             std::vector<std::size_t> implicitAt;
             if (!ReadDims(d, f.shape, implicitAt, true)) return false;
             if (!implicitAt.empty()) return Refuse(at, "the member '" + f.name + "' needs its array size");
             while (d < close && !Is(t_[d], ",") && !Is(t_[d], ";") && Step())
                 d = (Is(t_[d], "(") || Is(t_[d], "[")) && Close(d) != kNone ? Close(d) + 1 : d + 1;
-            f.rest = Join(at + 1, std::min(d, close));
+            f.restFrom = at + 1;
+            f.restTo = std::min(d, close);
             // A member of the derived struct hides the base's of its name,
             // which keeps its place under another.
             for (std::size_t b = 0; b < inherited; ++b)
                 if (def.fields[b].name == f.name)
                     def.fields[b].name = std::string(kHiddenMember) + std::to_string(b) + "_" + f.name;
             def.fields.push_back(std::move(f));
+            if (++fieldsTaken_ > kMaxFields) return false; // more than any program has: left as written
             if (d >= close || Is(t_[d], ";")) {
                 at = d;
                 break;
@@ -903,7 +950,8 @@ bool Flattener::ParseStruct(std::size_t i, std::size_t& close, std::string& key)
     if (baseFrom != kNone) {
         std::string members;
         for (std::size_t b = 0; b < inherited; ++b)
-            members += def.fields[b].declared + " " + def.fields[b].name + def.fields[b].rest + "; ";
+            members += Join(def.fields[b].declaredFrom, def.fields[b].declaredTo) + " " + def.fields[b].name +
+                       Join(def.fields[b].restFrom, def.fields[b].restTo) + "; ";
         Replace(t_[baseFrom].begin, TokenEnd(t_[j]), "{ " + members);
     }
     key = name + "#" + std::to_string(structs_.size());
@@ -1012,7 +1060,7 @@ bool Flattener::Declarators(std::size_t j, const Shape& type, bool editable, boo
             return Refuse(nameAt,
                           "the array '" + std::string(t_[nameAt].text) + "' has neither a size nor an initialiser");
         }
-        vars_.push_back({std::string(t_[nameAt].text), s});
+        Declare(t_[nameAt].text, s);
         if (j < t_.size() && Is(t_[j], ",")) {
             ++j;
             continue;
@@ -1029,7 +1077,7 @@ bool Flattener::FunctionHeader(std::size_t nameAt, const Shape& returns, std::si
     close = Close(nameAt + 1);
     if (close == kNone) return false;
     returns_.insert({std::string(t_[nameAt].text), returns});
-    scopeMarks_.push_back(vars_.size());
+    scopeMarks_.push_back(declared_.size());
     bodyPending_ = true;
     std::vector<Param> params;
     for (const auto& [k, e] : Items(nameAt + 2, close)) {
@@ -1048,7 +1096,7 @@ bool Flattener::FunctionHeader(std::size_t nameAt, const Shape& returns, std::si
         if (!ReadDims(d, p.shape, implicitAt, true)) return false;
         if (!implicitAt.empty())
             return Refuse(at + used, "the parameter '" + std::string(t_[at + used].text) + "' needs its array size");
-        vars_.push_back({std::string(t_[at + used].text), p.shape});
+        Declare(t_[at + used].text, p.shape);
         params.push_back(p);
     }
     functions_.insert({std::string(t_[nameAt].text), std::move(params)});
@@ -1200,12 +1248,21 @@ void Flattener::Assignment(std::size_t i, std::size_t& next) {
     if (i == 0 || i + 1 >= t_.size() || Is(t_[i + 1], "=")) return;
     const std::string_view before = t_[i - 1].text;
     if (before.size() == 1 && std::string_view("=!<>+-*/%&|^").find(before[0]) != std::string_view::npos) return;
-    const std::size_t start = StatementStart(i);
-    if (start == kNone) return;
+    // A whole statement of two names with their members and indices: each
+    // side is read over its own tokens only.
+    const auto chainToken = [&](std::size_t k) {
+        return IdentStart(t_[k].text[0]) || Is(t_[k], ".") || Is(t_[k], "[") || Is(t_[k], "]");
+    };
+    std::size_t start = i;
+    while (start > 0 && chainToken(start - 1) && Step())
+        start = Is(t_[start - 1], "]") && openOf_[start - 1] != kNone ? openOf_[start - 1] : start - 1;
+    if (start == i || (start > 0 && !Is(t_[start - 1], ";") && !Is(t_[start - 1], "{") && !Is(t_[start - 1], "}")) ||
+        StatementStart(start) != start)
+        return;
     std::size_t e = i + 1;
-    while (e < t_.size() && !Is(t_[e], ";") && Step())
-        e = (Is(t_[e], "(") || Is(t_[e], "[") || Is(t_[e], "{")) && Close(e) != kNone ? Close(e) + 1 : e + 1;
-    if (e >= t_.size()) return;
+    while (e < t_.size() && chainToken(e) && Step())
+        e = Is(t_[e], "[") && Close(e) != kNone ? Close(e) + 1 : e + 1;
+    if (e >= t_.size() || e == i + 1 || !Is(t_[e], ";")) return;
     Shape lhs, rhs;
     std::string lhsText, rhsText;
     if (!TypeOf(start, i, lhs, lhsText) || !TypeOf(i + 1, e, rhs, rhsText) || !lhs.Aggregate() || !rhs.Aggregate() ||
@@ -1271,10 +1328,14 @@ bool Flattener::Run(std::string& out) {
                 scopeKinds_.push_back(false);
                 continue;
             }
-            if (depth_ == 0) bodyEnd_ = Close(i);
+            if (depth_ == 0) {
+                bodyEnd_ = Close(i);
+                bodyOpen_ = i;
+                bodyRead_ = false;
+            }
             const bool scope = !bodyPending_;
             bodyPending_ = false;
-            if (scope) scopeMarks_.push_back(vars_.size());
+            if (scope) scopeMarks_.push_back(declared_.size());
             scopeKinds_.push_back(true);
             ++depth_;
             continue;
@@ -1286,7 +1347,7 @@ bool Flattener::Run(std::string& out) {
             }
             if (!scopeKinds_.empty()) scopeKinds_.pop_back();
             if (!scopeMarks_.empty()) {
-                vars_.resize(std::min(vars_.size(), scopeMarks_.back()));
+                LeaveTo(scopeMarks_.back());
                 scopeMarks_.pop_back();
             }
             --depth_;
@@ -1294,7 +1355,7 @@ bool Flattener::Run(std::string& out) {
         }
         if (w == ";") {
             if (bodyPending_ && !scopeMarks_.empty()) { // a prototype only
-                vars_.resize(std::min(vars_.size(), scopeMarks_.back()));
+                LeaveTo(scopeMarks_.back());
                 scopeMarks_.pop_back();
                 bodyPending_ = false;
             }
@@ -1371,6 +1432,9 @@ bool Flattener::Run(std::string& out) {
         }
     }
     if (PassesExpired()) return Refuse(t_.size(), kPassesTooLong);
+    if (grown_ > kMaxGrowth)
+        return Refuse(0, "the source's lists and casts spelt out component by component pass " +
+                             std::to_string(kMaxGrowth) + " bytes");
     if (edits_.empty()) {
         out.assign(src_);
         return true;

@@ -221,6 +221,13 @@ TEST(GfxUtilHlslFlattenTest, HostileShapesAreLeftAsWritten) {
     sum += "] = {1};";
     for (const std::string& s : {structs, dims, parens, sum})
         EXPECT_TRUE(hlsl::FlattenComponents(s, out, error, at) || !error.empty());
+    // Many large values cast into each other: refused once the text they
+    // spell out passes its cap, not grown without end.
+    std::string many = "float4 main() : COLOR { float a[16384]; float b[128][128];\n";
+    for (int i = 0; i < 40; ++i) many += "b = (float[128][128]) a;\n";
+    many += "return b[0][0]; }";
+    EXPECT_EQ(Flat(many, error, line), "");
+    EXPECT_NE(error.find("pass 4194304 bytes"), std::string::npos) << error;
     for (const char* cut : {"float4 main() : COLOR { float a[2] = {1, 2}; return (float2x1", "struct", "struct A : ",
                             "float4 v[(2 +", "float4 main() { int4 i = (int4) ", "float4 main() { float a[2]; a = "}) {
         EXPECT_TRUE(hlsl::FlattenComponents(cut, out, error, at) || !error.empty()) << cut;
