@@ -574,6 +574,13 @@ private:
         return Count(x) == Count(s);
     }
 
+    // Whether the '{' at `open` opens an initialiser list: after '=' or ','
+    // or in another list.
+    bool ListBrace(std::size_t open) const {
+        while (open > 0 && Is(t_[open - 1], "{") && Step()) --open;
+        return open > 0 && (Is(t_[open - 1], "=") || Is(t_[open - 1], ","));
+    }
+
     // Where the statement holding token `k` starts, to put a temporary in
     // front of it; kNone where none can go (a loop's header, a branch
     // without braces).
@@ -582,6 +589,15 @@ private:
         std::size_t j = k;
         while (j > 0 && Step()) {
             const Token& p = t_[j - 1];
+            // The braces of an initialiser list are the statement's own.
+            if (Is(p, "{") && ListBrace(j - 1)) {
+                --j;
+                continue;
+            }
+            if (Is(p, "}") && openOf_[j - 1] != kNone && ListBrace(openOf_[j - 1])) {
+                j = openOf_[j - 1];
+                continue;
+            }
             if (Is(p, ";") || Is(p, "{") || Is(p, "}")) break;
             if (Is(p, ")") || Is(p, "]")) {
                 if (openOf_[j - 1] == kNone) return kNone;
@@ -1031,8 +1047,13 @@ bool Flattener::Declarators(std::size_t j, const Shape& type, bool editable, boo
             while (e < t_.size() && !Is(t_[e], ",") && !Is(t_[e], ";") && !Is(t_[e], ")") && Step())
                 e = (Is(t_[e], "(") || Is(t_[e], "[") || Is(t_[e], "{")) && Close(e) != kNone ? Close(e) + 1 : e + 1;
             if (e >= t_.size() || e == j + 1) return true;
-            if (!(Is(t_[j + 1], "{") && Close(j + 1) == e - 1) && resume_ == kNone) resume_ = j + 1;
+            const bool list = Is(t_[j + 1], "{") && Close(j + 1) == e - 1;
+            const std::size_t editsBefore = edits_.size();
             if (!Initialiser(nameAt, s, implicitAt, j + 1, e, editable)) return false;
+            // An expression, or a list of a body left as written, is read on
+            // for the casts and constructors in it.
+            const bool rewritten = edits_.size() > editsBefore && edits_.back().begin == t_[j + 1].begin;
+            if (resume_ == kNone && (!list || (depth_ > 0 && !rewritten))) resume_ = j + 1;
             // A constant of literals, for the array sizes that read it.
             if (isConst && s.kind == Shape::Kind::Numeric) {
                 std::vector<double> values;

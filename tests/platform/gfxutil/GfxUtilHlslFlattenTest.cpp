@@ -118,6 +118,14 @@ TEST(GfxUtilHlslFlattenTest, AggregateConversionsGoThroughATemporaryBeforeTheSta
         << out;
     EXPECT_NE(out.find("P orvFlat1 = {float3(f[0], f[1], f[2]), float(f[3])}; p = orvFlat1;"), std::string::npos)
         << out;
+    // A value a call gives is read once, before the statement, also from
+    // inside an initialiser list.
+    const std::string call = Flat("int2x2 g() { return int2x2(1, 2, 3, 4); }\nfloat4 main() : COLOR {\n"
+                                  "    float4 a[2] = {{0, 0, 0, 0}, float4(g())};\n    return a[1];\n}\n");
+    EXPECT_NE(call.find("int2x2 orvFlat0 = g(); float4 a[2] = {{0, 0, 0, 0}, "
+                        "float4(orvFlat0[0][0], orvFlat0[0][1], orvFlat0[1][0], orvFlat0[1][1])};"),
+              std::string::npos)
+        << call;
     // Components of other scalar types are no implicit conversion.
     const std::string mixed = "struct Q { float3 a; int b; };\nfloat4 main() : COLOR { float f[4] = {1, 2, 3, 4}; "
                               "Q q; q = f; return q.b; }";
@@ -304,6 +312,10 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
          "int2x2 m() { return int2x2(1, 2, 3, 4); }\nfloat4 main() : COLOR { return float4(m()).yzwx / 10; }", 2, 3, 4},
         {"IntMatrixUniformInAVectorConstructor",
          "int2x2 u;\nfloat4 main() : COLOR { return float4(u).yzwx / 10; }", 2, 3, 4, {1, 3, 0, 0}, {2, 4, 0, 0}},
+        {"IntMatrixFromACallInAList",
+         "int2x2 m() { return int2x2(1, 2, 3, 4); }\n"
+         "float4 main() : COLOR { float4 a[2] = {{0, 0, 0, 0}, float4(m())}; return a[1].yzwx / 10; }",
+         2, 3, 4},
         {"ArrayAssignedToAStructOfItsComponents",
          "struct S { float3 a; float b; };\nfloat4 main() : COLOR { float f[4] = {1, 2, 3, 4}; S s; s = f; "
          "return float4(s.a.yz, s.b, 0) / 10; }",
