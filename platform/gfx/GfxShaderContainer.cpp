@@ -265,6 +265,12 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
     bool sawMain = false;
     while (std::getline(lines, line)) {
         if (line.rfind("#version", 0) == 0) continue;
+        // An extension the program needs (arrays of arrays) is named before
+        // any declaration of the composed program.
+        if (line.rfind("#extension", 0) == 0) {
+            out.extensions += line + "\n";
+            continue;
+        }
         if (line.rfind("uniform sampler", 0) == 0) continue;
         // Which way up the target is, and its size: the composer declares
         // them for every program.

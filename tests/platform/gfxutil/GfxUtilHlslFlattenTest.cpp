@@ -324,6 +324,11 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
          "float4 f(float a[2][3]);\nfloat4 f(float a[2][3]) { return float4(a[1][2], a[1][0], a[0][2], 0); }\n"
          "float4 main() : COLOR { float b[3][2] = {1, 2, 3, 4, 5, 6}; return f(b) / 10; }",
          6, 4, 3},
+        {"ArrayOfArraysReadAtComputedIndices",
+         "float i, j;\nfloat4 main() : COLOR { float arr[6][2] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}; "
+         "float4 a[2][2] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}; "
+         "return float4(arr[i + 2][j], a[j][i].yz - 5, 0) / 10; }",
+         5, 5, 6, {0, 0, 0, 0}, {1, 0, 0, 0}},
         {"ImplicitSizeFromTheList",
          "float4 main() : COLOR { float2 a[][3] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}; "
          "return float4(a[1][0], a[1][1]) / 10; }",
