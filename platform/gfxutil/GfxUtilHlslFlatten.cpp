@@ -25,7 +25,7 @@ constexpr std::size_t kMaxGrowth = std::size_t(64) << 10;
 constexpr std::size_t kNone = std::size_t(-1);
 constexpr std::string_view kHiddenMember = "orvBase";
 constexpr std::size_t kMaxFields = std::size_t(1) << 16; // struct members in all, bases' copies with them
-constexpr std::size_t kMaxDims = 8; // more than any program has: such an array is not read
+constexpr std::size_t kMaxDims = 8;                      // more than any program has: such an array is not read
 
 struct Shape {
     enum class Kind : std::uint8_t { Unknown, Numeric, Struct };
@@ -203,8 +203,7 @@ private:
         for (std::size_t k = open + 1; k < bodyEnd_ && k + 2 < t_.size() && Step(); ++k) {
             const std::string_view w = t_[k].text;
             bodyMultiplies_ = bodyMultiplies_ || w == "mul" || w == "transpose" || w == "determinant";
-            if (IdentStart(w[0]) &&
-                (Is(t_[k + 1], "[") || (Is(t_[k + 1], ".") && t_[k + 2].text.starts_with("_"))))
+            if (IdentStart(w[0]) && (Is(t_[k + 1], "[") || (Is(t_[k + 1], ".") && t_[k + 2].text.starts_with("_"))))
                 readAsMatrix_.insert(w);
         }
     }
@@ -1057,7 +1056,7 @@ bool Flattener::Declarators(std::size_t j, const Shape& type, bool editable, boo
             const bool rewritten = edits_.size() > editsBefore && edits_.back().begin == t_[j + 1].begin;
             if (resume_ == kNone && (!list || (depth_ > 0 && !rewritten))) resume_ = j + 1;
             // A constant of literals, for the array sizes that read it.
-            if (isConst && s.kind == Shape::Kind::Numeric) {
+            if (isConst && s.kind != Shape::Kind::Unknown) {
                 std::vector<double> values;
                 bool literal = true;
                 for (std::size_t v = j + 1; v < e && literal; ++v) {
@@ -1066,15 +1065,6 @@ bool Flattener::Declarators(std::size_t j, const Shape& type, bool editable, boo
                     if (negative) ++v;
                     literal = IsNumber(t_[v].text);
                     if (literal) values.push_back((negative ? -1.0 : 1.0) * double(Number(t_[v].text)));
-                }
-                if (literal && values.size() == Count(s)) constants_[std::string(t_[nameAt].text)] = {s, values};
-            } else if (isConst && s.kind == Shape::Kind::Struct) {
-                std::vector<double> values;
-                bool literal = true;
-                for (std::size_t v = j + 1; v < e && literal; ++v) {
-                    if (Is(t_[v], "{") || Is(t_[v], "}") || Is(t_[v], ",")) continue;
-                    literal = IsNumber(t_[v].text);
-                    if (literal) values.push_back(double(Number(t_[v].text)));
                 }
                 if (literal && values.size() == Count(s)) constants_[std::string(t_[nameAt].text)] = {s, values};
             }
@@ -1283,8 +1273,7 @@ void Flattener::Assignment(std::size_t i, std::size_t& next) {
         StatementStart(start) != start)
         return;
     std::size_t e = i + 1;
-    while (e < t_.size() && chainToken(e) && Step())
-        e = Is(t_[e], "[") && Close(e) != kNone ? Close(e) + 1 : e + 1;
+    while (e < t_.size() && chainToken(e) && Step()) e = Is(t_[e], "[") && Close(e) != kNone ? Close(e) + 1 : e + 1;
     if (e >= t_.size() || e == i + 1 || !Is(t_[e], ";")) return;
     Shape lhs, rhs;
     std::string lhsText, rhsText;

@@ -280,8 +280,8 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
     if (Stopped()) return;
     struct Case {
         const char* name;
-        const char* body; // the pixel program; it returns tenths
-        int r, g, b;      // in tenths
+        const char* body;             // the pixel program; it returns tenths
+        int r, g, b;                  // in tenths
         float c0[4] = {}, c1[4] = {}; // the first two constants (columns of a matrix there)
     };
     const Case cases[] = {
@@ -311,7 +311,12 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
         {"IntMatrixFromACallInAVectorConstructor",
          "int2x2 m() { return int2x2(1, 2, 3, 4); }\nfloat4 main() : COLOR { return float4(m()).yzwx / 10; }", 2, 3, 4},
         {"IntMatrixUniformInAVectorConstructor",
-         "int2x2 u;\nfloat4 main() : COLOR { return float4(u).yzwx / 10; }", 2, 3, 4, {1, 3, 0, 0}, {2, 4, 0, 0}},
+         "int2x2 u;\nfloat4 main() : COLOR { return float4(u).yzwx / 10; }",
+         2,
+         3,
+         4,
+         {1, 3, 0, 0},
+         {2, 4, 0, 0}},
         {"IntMatrixFromACallInAList",
          "int2x2 m() { return int2x2(1, 2, 3, 4); }\n"
          "float4 main() : COLOR { float4 a[2] = {{0, 0, 0, 0}, float4(m())}; return a[1].yzwx / 10; }",
@@ -328,7 +333,11 @@ TEST_P(GfxUtilHlslFlattenDrawTest, EachFormDrawsThePublishedComponents) {
          "float i, j;\nfloat4 main() : COLOR { float arr[6][2] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}; "
          "float4 a[2][2] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}; "
          "return float4(arr[i + 2][j], a[j][i].yz - 5, 0) / 10; }",
-         5, 5, 6, {0, 0, 0, 0}, {1, 0, 0, 0}},
+         5,
+         5,
+         6,
+         {0, 0, 0, 0},
+         {1, 0, 0, 0}},
         {"ImplicitSizeFromTheList",
          "float4 main() : COLOR { float2 a[][3] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}; "
          "return float4(a[1][0], a[1][1]) / 10; }",
