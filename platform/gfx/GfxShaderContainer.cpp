@@ -200,6 +200,46 @@ int Components(const std::string& type) {
     return type[v + 3] - '0';
 }
 
+// "mat4x2" -> 4 columns of 2 rows, "mat3" -> 3 of 3; false for anything else.
+bool MatrixSize(const std::string& type, int& columns, int& rows) {
+    if (type.size() != 4 && type.size() != 6) return false;
+    if (type.compare(0, 3, "mat") != 0 || type[3] < '2' || type[3] > '4') return false;
+    columns = rows = type[3] - '0';
+    if (type.size() == 4) return true;
+    if (type[4] != 'x' || type[5] < '2' || type[5] > '4') return false;
+    rows = type[5] - '0';
+    return true;
+}
+
+// The registers a variable of `type` takes: a matrix's HLSL columns (its
+// GLSL rows) one each, any other one.
+int RegistersOf(const std::string& type) {
+    int columns = 0, rows = 0;
+    return MatrixSize(type, columns, rows) ? rows : 1;
+}
+
+// A matrix from its registers from `first` of `file` (a GLSL row each), and back.
+std::string MatrixFromRegisters(const std::string& type, const std::string& file, std::uint32_t first) {
+    int columns = 0, rows = 0;
+    MatrixSize(type, columns, rows);
+    static const char* kLanes[] = {"x", "y", "z", "w"};
+    std::string out = type + "(";
+    for (int c = 0; c < columns; ++c)
+        for (int r = 0; r < rows; ++r)
+            out += (c || r ? ", " : "") + file + "[" + std::to_string(first + std::uint32_t(r)) + "]." + kLanes[c];
+    return out + ")";
+}
+
+std::string MatrixRowToRegister(const std::string& type, const std::string& name, int row) {
+    int columns = 0, rows = 0;
+    MatrixSize(type, columns, rows);
+    std::string out = "vec4(";
+    for (int c = 0; c < 4; ++c)
+        out += (c ? ", " : "") + (c < columns ? name + "[" + std::to_string(c) + "][" + std::to_string(row) + "]"
+                                              : std::string(c == 3 ? "1.0" : "0.0"));
+    return out + ")";
+}
+
 // A register (vec4) as the variable's type, and back.
 std::string FromRegister(const std::string& type, const std::string& reg) {
     static const char* kMasks[] = {"", "x", "xy", "xyz", "xyzw"};
@@ -324,9 +364,25 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
             }
             std::uint32_t first = 0;
             const std::uint32_t registers = isIn ? 16 : vertex ? 12 : 4; // v[], o[], oC[]
-            if (!ParseIndex(name, isIn ? "hIn" : "hOut", first) || Components(type) == 0 ||
-                (array && first + elements > registers))
+            const auto per = std::uint32_t(RegistersOf(type));
+            if (!ParseIndex(name, isIn ? "hIn" : "hOut", first) ||
+                (Components(type) == 0 && (per == 1 || (!isIn && !vertex))) ||
+                ((array || per > 1) && first + elements * per > registers))
                 return error = "unexpected interface variable: " + line, false;
+            if (per > 1) { // a matrix: a register per row of its GLSL form
+                for (std::uint32_t e = 0; e < elements; ++e) {
+                    const std::string element = array ? name + "[" + std::to_string(e) + "]" : name;
+                    const std::uint32_t reg = first + e * per;
+                    if (isIn) {
+                        before += "    " + element + " = " + MatrixFromRegisters(type, "v", reg) + ";\n";
+                        continue;
+                    }
+                    for (std::uint32_t r = 0; r < per; ++r)
+                        after += "    o[" + std::to_string(reg + r) + "] = " + MatrixRowToRegister(type, element, int(r)) +
+                                 ";\n";
+                }
+                continue;
+            }
             for (std::uint32_t e = 0; e < elements; ++e) {
                 const std::uint32_t reg = first + e;
                 const std::string r = std::to_string(reg);

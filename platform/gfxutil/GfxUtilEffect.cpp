@@ -1105,11 +1105,15 @@ ID3DXBuffer* ErrorBuffer(const std::string& text) {
 }
 
 HRESULT Read(const std::string& text, const std::string& name, const D3DXMACRO* defines, ID3DXInclude* include,
-             ID3DXEffectPool* pool, std::unique_ptr<EffectData>& data, ID3DXBuffer** errors) {
+             ID3DXEffectPool* pool, std::uint32_t flags, std::unique_ptr<EffectData>& data, ID3DXBuffer** errors) {
     if (include || pool) return D3DERR_INVALIDCALL;
     data = std::make_unique<EffectData>();
     std::string errorText;
-    if (!effect::ReadEffect(text, name, defines, *data, errorText)) {
+    // The packing flags hold for every pass's compile, as for one program's.
+    const std::uint8_t majority = (flags & D3DXSHADER_PACKMATRIX_COLUMNMAJOR) ? 2
+                                  : (flags & D3DXSHADER_PACKMATRIX_ROWMAJOR)  ? 1
+                                                                              : 0;
+    if (!effect::ReadEffect(text, name, defines, *data, errorText, majority)) {
         if (errors) *errors = ErrorBuffer(errorText);
         data.reset();
         return E_FAIL;
@@ -1182,7 +1186,7 @@ HRESULT FinishEffect(IDirect3DDevice9* device, std::unique_ptr<EffectData> model
 } // namespace
 
 HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, std::uint32_t size, const D3DXMACRO* defines,
-                         ID3DXInclude* include, std::uint32_t, ID3DXEffectPool* pool, ID3DXEffect** effect,
+                         ID3DXInclude* include, std::uint32_t flags, ID3DXEffectPool* pool, ID3DXEffect** effect,
                          ID3DXBuffer** errors) {
     if (effect) *effect = nullptr;
     if (errors) *errors = nullptr;
@@ -1191,7 +1195,7 @@ HRESULT D3DXCreateEffect(IDirect3DDevice9* device, const void* data, std::uint32
     // device's programs (a caller's scope gives its own).
     const HlslCompileScope scope;
     std::unique_ptr<EffectData> model;
-    const HRESULT hr = Read(std::string(static_cast<const char*>(data), size), "memory", defines, include, pool,
+    const HRESULT hr = Read(std::string(static_cast<const char*>(data), size), "memory", defines, include, pool, flags,
                             model, errors);
     if (FAILED(hr)) return hr;
     return FinishEffect(device, std::move(model), "memory", effect, errors);
@@ -1213,7 +1217,7 @@ HRESULT ReadEffectFile(const char* path, std::string& text, ID3DXBuffer** errors
 } // namespace
 
 HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, const char* path, const D3DXMACRO* defines,
-                                  ID3DXInclude* include, std::uint32_t, ID3DXEffectPool* pool,
+                                  ID3DXInclude* include, std::uint32_t flags, ID3DXEffectPool* pool,
                                   ID3DXEffect** effect, ID3DXBuffer** errors) {
     if (effect) *effect = nullptr;
     if (errors) *errors = nullptr;
@@ -1222,33 +1226,33 @@ HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, const char* path, co
     std::string text;
     if (const HRESULT hr = ReadEffectFile(path, text, errors); FAILED(hr)) return hr;
     std::unique_ptr<EffectData> model;
-    const HRESULT hr = Read(text, path, defines, include, pool, model, errors);
+    const HRESULT hr = Read(text, path, defines, include, pool, flags, model, errors);
     if (FAILED(hr)) return hr;
     return FinishEffect(device, std::move(model), path, effect, errors);
 }
 
 HRESULT D3DXCreateEffectCompiler(const char* data, std::uint32_t size, const D3DXMACRO* defines,
-                                 ID3DXInclude* include, std::uint32_t, ID3DXEffectCompiler** compiler,
+                                 ID3DXInclude* include, std::uint32_t flags, ID3DXEffectCompiler** compiler,
                                  ID3DXBuffer** errors) {
     if (compiler) *compiler = nullptr;
     if (errors) *errors = nullptr;
     if (!compiler || (!data && size)) return D3DERR_INVALIDCALL;
     std::unique_ptr<EffectData> model;
-    const HRESULT hr = Read(std::string(data ? data : "", size), "memory", defines, include, nullptr, model, errors);
+    const HRESULT hr = Read(std::string(data ? data : "", size), "memory", defines, include, nullptr, flags, model, errors);
     if (FAILED(hr)) return hr;
     *compiler = new ID3DXEffectCompiler(std::move(model));
     return D3D_OK;
 }
 
 HRESULT D3DXCreateEffectCompilerFromFileA(const char* path, const D3DXMACRO* defines, ID3DXInclude* include,
-                                          std::uint32_t, ID3DXEffectCompiler** compiler, ID3DXBuffer** errors) {
+                                          std::uint32_t flags, ID3DXEffectCompiler** compiler, ID3DXBuffer** errors) {
     if (compiler) *compiler = nullptr;
     if (errors) *errors = nullptr;
     if (!path || !compiler) return D3DERR_INVALIDCALL;
     std::string text;
     if (const HRESULT hr = ReadEffectFile(path, text, errors); FAILED(hr)) return hr;
     std::unique_ptr<EffectData> model;
-    const HRESULT hr = Read(text, path, defines, include, nullptr, model, errors);
+    const HRESULT hr = Read(text, path, defines, include, nullptr, flags, model, errors);
     if (FAILED(hr)) return hr;
     *compiler = new ID3DXEffectCompiler(std::move(model));
     return D3D_OK;

@@ -175,7 +175,7 @@ PreprocessedText AsPreprocessed(std::string text, const std::string& name) {
 } // namespace
 
 bool CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
-                          const std::string& name, std::string& messages) {
+                          const std::string& name, std::string& messages, std::uint8_t majority) {
     // One deadline covers the effect's load: once it has passed, no pass
     // starts its compile (each would still run the text passes over the
     // whole text before looking at the clock), and the effect fails rather
@@ -207,7 +207,7 @@ bool CompileEffectShaders(EffectData& d, const std::string& source, const std::v
                 std::vector<std::uint8_t> code;
                 std::string errors;
                 if (hlsl::CompilePreprocessed(AsPreprocessed(std::move(text), name), name.c_str(), entry.c_str(),
-                                              s.profile.c_str(), code, errors)) {
+                                              s.profile.c_str(), code, errors, majority)) {
                     r.code.resize(code.size() / 4);
                     std::memcpy(r.code.data(), code.data(), r.code.size() * 4);
                 } else {

@@ -182,11 +182,13 @@ struct SourceLine {
 // `messages` as "file(line): warning: text" lines. False when the deadline
 // of the current compile scope passed: the states not compiled by then say
 // so, and the effect is not to be used.
+// `majority` is the compile flags' packing of matrices (CompileHlsl).
 [[nodiscard]] bool CompileEffectShaders(EffectData& d, const std::string& source, const std::vector<SourceLine>& where,
-                          const std::string& name, std::string& messages);
+                          const std::string& name, std::string& messages, std::uint8_t majority = 0);
 
 // Reads an effect text. Errors are "file(line): text" lines; false when any.
+// `majority` is the compile flags' packing of matrices for every pass.
 bool ReadEffect(const std::string& text, const std::string& fileName, const D3DXMACRO* defines,
-                EffectData& out, std::string& errors);
+                EffectData& out, std::string& errors, std::uint8_t majority = 0);
 
 } // namespace gfx::effect

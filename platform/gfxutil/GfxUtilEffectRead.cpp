@@ -233,7 +233,9 @@ struct TypeInfo {
 
 class Reader {
 public:
-    Reader(std::vector<Token> tokens, Errors& errors, EffectData& out) : m_errors(errors), m_out(out) {
+    Reader(std::vector<Token> tokens, Errors& errors, EffectData& out, bool rowsByDefault)
+        : m_errors(errors), m_out(out) {
+        m_rowsByDefault = rowsByDefault;
         // Pragmas take effect from where they stand: kept aside by position.
         // Without any, the tokens are taken as they are (a large file's are
         // tens of megabytes).
@@ -401,6 +403,12 @@ private:
         if (w == "texture2d") return {D3DXPC_OBJECT, D3DXPT_TEXTURE2D, 0, 0, true};
         if (w == "texture3d") return {D3DXPC_OBJECT, D3DXPT_TEXTURE3D, 0, 0, true};
         if (w == "texturecube") return {D3DXPC_OBJECT, D3DXPT_TEXTURECUBE, 0, 0, true};
+        if (w == "texture2dms" || w == "texture1darray" || w == "texture2darray" || w == "texture2dmsarray" ||
+            w == "texturecubearray") {
+            // A later model's texture types: a texture to the effect.
+            if (Is("<")) SkipGroup("<", ">", nullptr);
+            return {D3DXPC_OBJECT, D3DXPT_TEXTURE, 0, 0, true};
+        }
         // SamplerState is a DX9 sampler type too, the same as `sampler`.
         if (w == "sampler" || w == "samplerstate") return {D3DXPC_OBJECT, D3DXPT_SAMPLER, 0, 0, true};
         if (w == "sampler1d") return {D3DXPC_OBJECT, D3DXPT_SAMPLER1D, 0, 0, true};
@@ -417,7 +425,9 @@ private:
     void TopLevel() {
         if (Accept(";")) return;
         const std::size_t start = m_i;
-        if (IsWord("technique")) {
+        // An fx_2 file may name a technique `technique10` too (not
+        // `technique11`, nor that word in another case).
+        if (IsWord("technique") || (Peek().kind == Tok::Ident && Peek().text == "technique10")) {
             Next();
             Technique();
             Hide(start, m_i);
@@ -426,8 +436,18 @@ private:
         if (Peek().kind == Tok::Ident && (Peek().text == "struct" || Peek().text == "typedef")) {
             const bool isStruct = Peek().text == "struct";
             Next();
-            if (isStruct && Peek().kind == Tok::Ident) m_structs.insert(Next().text);
+            std::string name;
+            if (isStruct && Peek().kind == Tok::Ident) name = Next().text;
+            if (!name.empty()) m_structs.insert(name);
+            const std::size_t body = m_i;
             if (isStruct && Is("{")) SkipGroup("{", "}", nullptr);
+            // A member's type is the word before its name.
+            for (std::size_t k = body; !name.empty() && k + 1 < m_i; ++k) {
+                if (m_t[k].kind != Tok::Ident || m_t[k + 1].kind != Tok::Ident) continue;
+                const std::string w = Lower(m_t[k].text);
+                if (w.starts_with("texture") || w == "string" || w == "vertexshader" || w == "pixelshader")
+                    m_objectStructs.insert(name);
+            }
             Recover();
             return;
         }
@@ -458,6 +478,13 @@ private:
             return;
         }
         const bool isStructType = m_structs.count(typeToken.text) != 0;
+        if (!isStatic && m_objectStructs.count(typeToken.text)) {
+            // Textures, strings and programs are the effect's objects: no
+            // constant of a struct holds one.
+            Error(typeToken, "struct '" + typeToken.text + "' holds an object: no parameter is of its type");
+            Recover();
+            return;
+        }
         TypeInfo ti = isStructType ? TypeInfo{} : ParseType(typeToken.text);
         if (!ti.known && !isStructType) {
             Error(typeToken, "unknown type '" + typeToken.text + "'");
@@ -466,7 +493,7 @@ private:
         }
         // Without a word of its own a matrix takes the packing the last
         // "#pragma pack_matrix" before it asked for.
-        bool rowsByDefault = false;
+        bool rowsByDefault = m_rowsByDefault;
         for (const auto& [at, rows] : m_rowMajorFrom)
             if (at <= m_i) rowsByDefault = rows;
         if (ti.cls == D3DXPC_MATRIX_COLUMNS && !columnMajor && (rowMajor || rowsByDefault)) ti.cls = D3DXPC_MATRIX_ROWS;
@@ -484,8 +511,13 @@ private:
                 if (Peek().kind == Tok::Ident) Next();
                 if (Is("(")) SkipGroup("(", ")", nullptr);
             }
-            if (Is("{")) SkipGroup("{", "}", &f.identifiers);
-            else Expect(";");
+            if (Is("{")) {
+                const std::size_t open = m_i;
+                SkipGroup("{", "}", &f.identifiers);
+                LocalAnnotations(open, m_i);
+            } else {
+                Expect(";");
+            }
             if (!m_fatal) m_out.functions.push_back(std::move(f));
             return;
         }
@@ -517,6 +549,37 @@ private:
         if (ti.type == D3DXPT_STRING || (ti.type >= D3DXPT_TEXTURE && ti.type <= D3DXPT_TEXTURECUBE) ||
             ti.type == D3DXPT_VERTEXSHADER || ti.type == D3DXPT_PIXELSHADER)
             Hide(start, m_i);
+    }
+
+    // A local variable of a body in [first, end) may carry empty angle
+    // brackets, no annotation.
+    void LocalAnnotations(std::size_t first, std::size_t end) {
+        // The first '>' after a point, found once for all the points before
+        // it: a body of many comparisons is read once.
+        std::size_t closeAt = first;
+        for (std::size_t k = first + 2; k + 2 < end; ++k) {
+            const Token& t = m_t[k];
+            if (t.kind != Tok::Punct || t.text != "<" || m_t[k - 1].kind != Tok::Ident ||
+                m_t[k - 2].kind != Tok::Ident || m_t[k + 1].kind != Tok::Ident)
+                continue;
+            // `type name < type name = value; ... > =` or `;`
+            const std::string w = Lower(m_t[k + 1].text);
+            const bool annotation = w == "string" || w.starts_with("bool") || w.starts_with("int") ||
+                                    w.starts_with("uint") || w.starts_with("float") || w.starts_with("half") ||
+                                    w.starts_with("double") || w == "dword";
+            if (!annotation) continue;
+            if (closeAt <= k + 1) {
+                closeAt = k + 1;
+                while (closeAt < end && !(m_t[closeAt].kind == Tok::Punct && m_t[closeAt].text == ">")) ++closeAt;
+            }
+            const std::size_t close = closeAt;
+            const bool declaration = close + 1 < end && m_t[close + 1].kind == Tok::Punct &&
+                                     (m_t[close + 1].text == "=" || m_t[close + 1].text == ";");
+            if (declaration) {
+                Error(t, "a local variable carries no annotations");
+                return;
+            }
+        }
     }
 
     void Declarator(Parameter& p, const Token& at) {
@@ -577,6 +640,8 @@ private:
     void Annotations(std::vector<Parameter>& out) {
         Expect("<");
         while (!AtEnd() && !Is(">") && !m_fatal) {
+            bool rowMajor = false;
+            while (IsWord("row_major") || IsWord("column_major")) rowMajor = Next().text == "row_major";
             const Token& typeToken = Next();
             TypeInfo ti = ParseType(typeToken.text);
             if (!ti.known || (ti.type != D3DXPT_STRING && ti.type != D3DXPT_BOOL && ti.type != D3DXPT_INT &&
@@ -585,23 +650,50 @@ private:
                 while (!AtEnd() && !Is(">") && !Accept(";")) Next();
                 continue;
             }
-            const Token& nameToken = Next();
-            Parameter a;
-            a.name = nameToken.text;
-            a.cls = ti.cls;
-            a.type = ti.type;
-            a.rows = ti.rows;
-            a.columns = ti.columns;
-            if (nameToken.kind != Tok::Ident) Error(nameToken, "annotation name expected");
-            if (a.Numeric()) a.data.assign(a.Components(), 0);
-            // An annotation is its value: one without, or a name given
-            // twice in a block, the D3D9 compiler refuses.
-            if (Accept("=")) Initialiser(a, nameToken);
-            else if (nameToken.kind == Tok::Ident) Error(nameToken, "annotation '" + a.name + "' without its value");
-            if (std::any_of(out.begin(), out.end(), [&](const Parameter& b) { return b.name == a.name; }))
-                Error(nameToken, "annotation '" + a.name + "' declared twice");
+            if (rowMajor && ti.cls == D3DXPC_MATRIX_COLUMNS) ti.cls = D3DXPC_MATRIX_ROWS;
+            // `int a = 1, b = 2;`: one annotation a name.
+            for (;;) {
+                const Token& nameToken = Next();
+                Parameter a;
+                a.name = nameToken.text;
+                a.cls = ti.cls;
+                a.type = ti.type;
+                a.rows = ti.rows;
+                a.columns = ti.columns;
+                if (nameToken.kind != Tok::Ident) Error(nameToken, "annotation name expected");
+                bool unsized = false;
+                if (Is("[") && Is("]", 1)) { // sized by its initial values
+                    Next();
+                    Next();
+                    unsized = true;
+                }
+                if (a.Numeric()) a.data.assign(a.Components(), 0);
+                // An annotation is its value: one without, or a name given
+                // twice in a block, the D3D9 compiler refuses.
+                if (Accept("=")) {
+                    if (unsized && a.Numeric()) {
+                        const std::size_t at = m_i;
+                        std::vector<double> values;
+                        const std::uint32_t per = a.rows * a.columns;
+                        if (Values(values, 0) && per > 0 && !values.empty() && values.size() % per == 0) {
+                            a.elements = static_cast<std::uint32_t>(values.size() / per);
+                            a.data.resize(values.size());
+                            for (std::size_t i = 0; i < values.size(); ++i) a.data[i] = Bits(a.type, values[i]);
+                        } else if (m_i != at) {
+                            Error(nameToken, "annotation '" + a.name + "' has no whole elements");
+                        }
+                    } else {
+                        Initialiser(a, nameToken);
+                    }
+                } else if (nameToken.kind == Tok::Ident) {
+                    Error(nameToken, "annotation '" + a.name + "' without its value");
+                }
+                if (std::any_of(out.begin(), out.end(), [&](const Parameter& b) { return b.name == a.name; }))
+                    Error(nameToken, "annotation '" + a.name + "' declared twice");
+                out.push_back(std::move(a));
+                if (!Accept(",") || m_fatal) break;
+            }
             Expect(";");
-            out.push_back(std::move(a));
         }
         Expect(">");
     }
@@ -629,6 +721,7 @@ private:
             }
             return Expect(")");
         }
+        if (IntegerExpression(out)) return true;
         bool negative = false;
         while (Is("-") || Is("+")) negative ^= Next().text == "-";
         const Token& t = Peek();
@@ -652,6 +745,50 @@ private:
             Error(t, "initialiser too long");
             return false;
         }
+        return true;
+    }
+
+    // A value written as an integer expression of numbers and the static
+    // const integers declared before (`1 + 2`, `b`, `N * 4`): its value
+    // added, true. False, with nothing taken, for any other value.
+    bool IntegerExpression(std::vector<double>& out) {
+        std::size_t end = m_i;
+        std::string text;
+        bool named = false, operation = false;
+        for (int depth = 0; end < m_t.size() && m_t[end].kind != Tok::End; ++end) {
+            const Token& t = m_t[end];
+            if (t.kind == Tok::Punct && (t.text == "(" )) ++depth;
+            else if (t.kind == Tok::Punct && t.text == ")" && depth-- == 0) break;
+            else if (t.kind == Tok::Punct && depth == 0 && (t.text == "," || t.text == ";" || t.text == "}" ||
+                                                           t.text == ">" || t.text == "{"))
+                break;
+            if (t.kind == Tok::Ident) {
+                if (!m_constants.count(t.text)) return false;
+                named = true;
+            } else if (t.kind == Tok::Number) {
+                if (t.text.find_first_of(".eEfFhH") != std::string::npos &&
+                    !(t.text.size() > 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X')))
+                    return false; // a float: read as one below
+            } else if (t.kind == Tok::Punct) {
+                if (t.text != "(" && t.text != ")" && t.text != "-") operation = true;
+                if (t.text == "-" && end > m_i) operation = true;
+            } else {
+                return false;
+            }
+            text += t.text + " ";
+        }
+        if (end == m_i || (!named && !operation)) return false;
+        long long v = 0;
+        std::string why;
+        const auto constant = [&](std::string_view name, long long& value) {
+            const auto it = m_constants.find(std::string(name));
+            if (it == m_constants.end()) return false;
+            value = it->second;
+            return true;
+        };
+        if (!EvaluateIntegerExpression(text, constant, v, why)) return false;
+        while (m_i < end && !m_fatal) Next();
+        out.push_back(static_cast<double>(v));
         return true;
     }
 
@@ -1054,11 +1191,13 @@ private:
     std::vector<Span> m_hidden;
     std::vector<Token> m_t;
     std::vector<std::pair<std::size_t, bool>> m_rowMajorFrom; // token index, rows from there on
+    bool m_rowsByDefault = false;                              // before any pragma: the compile flags' packing
     std::size_t m_i = 0;
     std::size_t m_taken = 0; // tokens passed, for the deadline's look
     Errors& m_errors;
     EffectData& m_out;
     std::set<std::string> m_structs;
+    std::set<std::string> m_objectStructs; // structs with a texture, string or program member
     std::map<std::string, long long> m_constants; // static const integers, which may size arrays
     int m_errorCount = 0;
     bool m_fatal = false;
@@ -1067,7 +1206,7 @@ private:
 } // namespace
 
 bool ReadEffect(const std::string& text, const std::string& fileName, const D3DXMACRO* defines, EffectData& out,
-                std::string& errorText) {
+                std::string& errorText, std::uint8_t majority) {
     // One deadline for all the compiles of the effect's programs; its
     // includes capped as a compile's are.
     const HlslCompileScope scope;
@@ -1098,7 +1237,7 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
             const std::string_view how = l.substr(kPack.size(), l.size() - kPack.size() - 1); // "row_major"
             read.push_back({{}, o.file, o.line, "pack_matrix " + std::string(how)});
         }
-        Reader reader(Tokenize(read, errors), errors, out);
+        Reader reader(Tokenize(read, errors), errors, out, majority == 1);
         // Past the deadline the tokens may stop short: the reason, not what
         // reading them would say.
         if (!Expired()) reader.Run();
@@ -1123,7 +1262,7 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
                 }
             std::string source;
             for (const std::string& l : lines) source += l + "\n";
-            if (!CompileEffectShaders(out, source, where, pre.files[0], messages))
+            if (!CompileEffectShaders(out, source, where, pre.files[0], messages, majority))
                 errors.Add(0, 0, "the effect took too long to compile");
         }
     }

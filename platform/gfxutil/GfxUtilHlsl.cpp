@@ -7,15 +7,18 @@
 #include "platform/gfxutil/GfxUtilHlslBuffers.h"
 #include "platform/gfxutil/GfxUtilHlslFlatten.h"
 #include "platform/gfxutil/GfxUtilHlslCompile.h"
+#include "platform/gfxutil/GfxUtilHlslEffectSyntax.h"
 #include "platform/gfxutil/GfxUtilHlslGlsl.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
+#include "platform/gfxutil/GfxUtilHlslOneRowOrColumn.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilHlslRefusals.h"
 #include "platform/gfxutil/GfxUtilHlslRewrite.h"
 #include "platform/gfxutil/GfxUtilHlslSwizzle.h"
 #include "platform/gfxutil/GfxUtilHlslTemporaries.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
+#include "platform/gfxutil/GfxUtilHlslWords.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
@@ -208,27 +211,33 @@ bool WithinCap(std::size_t bytes, const std::string& sourceName, const HlslCompi
 bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
                   const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
                   std::string& errors, std::uint8_t majority = 0) {
-    // A refusal at `formAt` in `text`, whose lines are the preprocessor's.
-    const auto refuseForm = [&](const std::string& text, std::size_t formAt) {
-        const auto line = std::size_t(1 + std::count(text.begin(), text.begin() + std::ptrdiff_t(formAt), '\n'));
-        const std::size_t lineStart = text.rfind('\n', formAt == 0 ? 0 : formAt - 1);
+    std::string prepared;
+    std::size_t formAt = 0;
+    // The effect's syntax checked and blanked, the component-wise forms
+    // spelt out, then the forms the language refuses that the front end
+    // would take, each named at its line.
+    bool formed = ReadEffectSyntax(lines.text, prepared, formAt, errors);
+    if (formed) {
+        prepared = BlankEffectSyntax(prepared);
+        std::string flat;
+        formed = PassesExpired() || FlattenComponents(prepared, flat, errors, formAt);
+        if (formed && !PassesExpired()) prepared = std::move(flat);
+    }
+    if (formed) {
+        prepared = GroupLocalFlatLists(prepared);
+        formed = PassesExpired() ||
+                 RefuseInvalidForms(prepared, entry, formAt, errors, {true, profile.vertex, profile.major, profile.minor});
+    }
+    if (!formed) {
+        const auto line = std::size_t(1 + std::count(prepared.begin(), prepared.begin() + std::ptrdiff_t(formAt), '\n'));
+        const std::size_t lineStart = prepared.rfind('\n', formAt == 0 ? 0 : formAt - 1);
         const std::size_t column = lineStart == std::string::npos ? formAt + 1 : formAt - lineStart;
         const PreprocessedText::Origin o = lines.At(line);
         errors = lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
                  std::to_string(column) + "): error: " + errors + "\n";
         return false;
-    };
-    std::string prepared = BlankEffectSyntax(lines.text);
-    if (std::size_t formAt = 0; !PassesExpired()) {
-        std::string flat;
-        if (!FlattenComponents(prepared, flat, errors, formAt)) return refuseForm(prepared, formAt);
-        prepared = std::move(flat);
     }
-    prepared = GroupLocalFlatLists(prepared);
-    // Forms the language refuses that the front end would take, named at their line.
-    if (std::size_t formAt = 0; !PassesExpired() && !RefuseInvalidForms(prepared, entry, formAt, errors))
-        return refuseForm(prepared, formAt);
-    prepared = OpenConstantBuffers(prepared);
+    prepared = OpenConstantBuffers(ReadWordsAsTheD3D9CompilerDoes(prepared, entry));
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
         errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";
@@ -236,6 +245,20 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     }
     prepared = LiftEntryUniforms(prepared, entry);
     prepared = InitialiseStaticsInEntry(prepared, entry);
+    if (!PassesExpired()) {
+        std::string shaped, shapeError;
+        std::size_t shapeAt = 0;
+        if (!OneRowOrColumnShapes(prepared, shaped, shapeError, shapeAt)) {
+            const auto line = std::size_t(1 + std::count(prepared.begin(), prepared.begin() + std::ptrdiff_t(shapeAt), '\n'));
+            const std::size_t lineStart = prepared.rfind('\n', shapeAt == 0 ? 0 : shapeAt - 1);
+            const std::size_t column = lineStart == std::string::npos || shapeAt == 0 ? shapeAt + 1 : shapeAt - lineStart;
+            const PreprocessedText::Origin o = lines.At(line);
+            errors = lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
+                     std::to_string(column) + "): error: " + shapeError + "\n";
+            return false;
+        }
+        prepared = std::move(shaped);
+    }
     prepared = OneComponentProducts(MatrixArgumentsByRows(MatrixSwizzlesByComponent(DialectTypeWords(prepared))));
     if (CallsNoise(prepared)) {
         errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +
@@ -362,7 +385,9 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     for (const HlslGlobal& g : globals) {
         if (g.effectOnly || g.unused) continue;
         ShaderConstantRecord k;
-        k.name = g.name.starts_with(kLiftedUniform) ? "$" + g.name.substr(kLiftedUniform.size()) : g.name;
+        k.name = g.name.starts_with(kLiftedUniform)  ? "$" + g.name.substr(kLiftedUniform.size())
+                 : g.name.starts_with(kRenamedWord) ? g.name.substr(kRenamedWord.size())
+                                                    : g.name;
         k.registerSet = g.registerSet;
         k.registerIndex = g.registerIndex;
         k.registerCount = g.registerCount;
@@ -381,7 +406,13 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         // Members follow their struct, with the registers of its first element.
         for (const HlslMember& m : g.members) {
             ShaderConstantRecord r;
-            r.name = std::string(DeclaredMemberName(m.name));
+            // Its name as declared: a base's member a derived struct hides,
+            // or a word the dialect reads otherwise, was renamed.
+            std::string_view name = m.name;
+            if (name.starts_with(kRenamedWord)) name.remove_prefix(kRenamedWord.size());
+            name = DeclaredMemberName(name);
+            if (name.starts_with(kRenamedWord)) name.remove_prefix(kRenamedWord.size());
+            r.name = std::string(name);
             r.registerSet = kSetFloat;
             r.registerIndex = std::uint16_t(g.registerIndex + m.registerOffset);
             // Of a struct the program reads in part, what lies past the
@@ -405,7 +436,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
 } // namespace
 
 bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const char* entry, const char* profileText,
-                         std::vector<std::uint8_t>& code, std::string& errors) {
+                         std::vector<std::uint8_t>& code, std::string& errors, std::uint8_t majority) {
     code.clear();
     errors.clear();
     const std::string sourceName = name && *name ? name : "memory";
@@ -414,7 +445,7 @@ bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const 
     const HlslCompileScope scope;
     const PassRun run;
     if (!WithinCap(lines.text.size(), sourceName, scope, errors)) return false;
-    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors);
+    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors, majority);
 }
 
 } // namespace hlsl

@@ -64,6 +64,11 @@ struct HlslGlobal {
     // registers past all others (`shadowIndex`), whose reads are then turned
     // into reads of the right file.
     bool rowsFromPragma = false; // row-major by "#pragma pack_matrix", not by a word of its own
+    // A matrix of one row or one column, or a `float1`: glslang keeps no
+    // type of that layout, so the rewriting gives it one that reads the same
+    // registers, and the packing word written (begin, size) gives way.
+    bool oneRowOrColumn = false;
+    std::pair<std::size_t, std::size_t> packingWord{0, 0};
     bool shadow = false;
     std::uint16_t shadowIndex = 0;
     // Each ": register(...)" written after it, for every profile: the

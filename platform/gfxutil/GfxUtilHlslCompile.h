@@ -16,6 +16,7 @@ namespace gfx::hlsl {
 // came from, and the compile runs within the current scope's deadline and
 // caps, the text itself within the expansion cap.
 [[nodiscard]] bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const char* entry,
-                                       const char* profile, std::vector<std::uint8_t>& code, std::string& errors);
+                                       const char* profile, std::vector<std::uint8_t>& code, std::string& errors,
+                                       std::uint8_t majority = 0);
 
 } // namespace gfx::hlsl

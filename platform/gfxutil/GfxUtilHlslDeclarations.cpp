@@ -454,6 +454,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     errorAt = t[first].begin;
     std::size_t i = first;
     bool rowMajor = rowsByDefault, packingWord = false;
+    std::size_t packingToken = last; // the packing word written, if any
     bool isStatic = false, storageWord = false;
     std::size_t structAt = last; // a `struct` keyword in front of the declarators
     for (; i < last; ++i) {
@@ -478,6 +479,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
         else if (w == "column_major") rowMajor = false, packingWord = true;
         else if (w != "uniform" && w != "const" && w != "extern" && w != "shared" && w != "volatile" && w != "precise")
             break;
+        if (w == "row_major" || w == "column_major") packingToken = i;
     }
     if (i >= last) return true;
     // A struct type defined in the declaration itself (named or not) types
@@ -516,13 +518,21 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     } else if (typeToken.text == "vector") {
         type = ParseType("float4");
     }
-    // A matrix of one row or one column: glslang makes it a vector or a
-    // scalar, which cannot hold the D3D9 layout (a register per column).
-    if (!isStatic && type.known && (type.rows == 1 || type.columns == 1) && DegenerateMatrixWord(typeToken.text)) {
-        error = "global '" + std::string(i < last ? t[i].text : std::string_view()) + "' of type '" +
-                std::string(typeToken.text) + "': matrices of one row or one column are not laid out";
+    // A matrix of one row or one column is laid out as a matrix (a register
+    // per column, or per row when row-major); the rewriting maps it for
+    // glslang, which keeps no such type. Of the template words only the
+    // plain ones are mapped.
+    const bool oneRowOrColumn = type.known && !type.sampler && !type.texture && (type.rows == 1 || type.columns == 1) &&
+                                DegenerateMatrixWord(typeToken.text);
+    if (!isStatic && oneRowOrColumn && typeToken.text == "matrix") {
+        error = "global '" + std::string(i < last ? t[i].text : std::string_view()) +
+                "': a matrix<> of one row or one column is not laid out";
         return false;
     }
+    // `float1`: a vector, of one component.
+    const bool oneComponent = type.known && !type.sampler && !type.texture && type.rows == 1 && type.columns == 1 &&
+                              typeToken.text.size() > 1 && typeToken.text.back() == '1' &&
+                              !DegenerateMatrixWord(typeToken.text);
     bool listed = false; // declarators separated by commas
     const StructType* alias = nullptr;
     if (!type.known && !structType) {
@@ -569,10 +579,8 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             std::uint32_t size = 0;
             const bool read = close < last && ArraySize(t, i, close, constants, size, why);
             const bool tooMany = std::uint64_t(std::max<std::uint32_t>(elements, 1)) * size > kMaxRegisters;
-            // Samplers stay one-dimensional: their state blocks nest one level.
-            const bool nested = elements > 0 && type.sampler;
-            if (read && (tooMany || nested)) why = nested ? "an array of arrays of samplers" : "bad array size";
-            if (!read || tooMany || nested) {
+            if (read && tooMany) why = "bad array size";
+            if (!read || tooMany) {
                 if (isStatic) return true;
                 error = "global '" + g.name + "': " + why;
                 return false;
@@ -743,10 +751,12 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 }
             } else {
                 g.registerSet = kSetFloat;
-                const bool matrix = type.rows > 1;
+                const bool matrix = type.rows > 1 || oneRowOrColumn;
                 g.cls = matrix ? (rowMajor ? D3DXPC_MATRIX_ROWS : D3DXPC_MATRIX_COLUMNS)
-                               : (type.columns > 1 ? D3DXPC_VECTOR : D3DXPC_SCALAR);
-                g.rowsFromPragma = matrix && rowMajor && !packingWord;
+                               : (type.columns > 1 || oneComponent ? D3DXPC_VECTOR : D3DXPC_SCALAR);
+                g.rowsFromPragma = matrix && rowMajor && !packingWord && !oneRowOrColumn;
+                g.oneRowOrColumn = oneRowOrColumn || oneComponent;
+                if (packingToken < last) g.packingWord = {t[packingToken].begin, t[packingToken].text.size()};
                 // A matrix takes a register per column, or per row when row-major.
                 const std::uint32_t per = matrix ? (rowMajor ? type.rows : type.columns) : 1;
                 g.registerCount = std::uint16_t(std::min<std::uint32_t>(per * count, kMaxRegisters));

@@ -321,8 +321,10 @@ private:
     // The components of the value `e` of shape `s`, in their order.
     bool Components(const std::string& e, const Shape& s, std::vector<Comp>& out) const {
         const Deeper deeper(nesting_);
+        // A step for every few components: what is kept of them is bounded
+        // by the growth of the text, what is read and dropped by these.
         if (deeper.TooDeep() || s.kind == Shape::Kind::Unknown || s.dims.size() > kMaxDims ||
-            out.size() > kMaxComponents || !Step())
+            out.size() > kMaxComponents || (out.size() % 16 == 0 && !Step()))
             return false;
         if (!s.dims.empty()) {
             const Shape el = s.Element();
@@ -338,12 +340,14 @@ private:
             return true;
         }
         if (s.kind != Shape::Kind::Numeric) return false;
-        if (s.matrix) {
+        // A matrix of one row or one column is read as the vector of its
+        // components, as the later passes make it.
+        if (s.matrix && s.rows > 1 && s.cols > 1) {
             for (int r = 0; r < s.rows; ++r)
                 for (int c = 0; c < s.cols; ++c)
                     out.push_back({e + "[" + std::to_string(r) + "][" + std::to_string(c) + "]", s.base});
-        } else if (s.cols > 1) {
-            for (int c = 0; c < s.cols; ++c) out.push_back({e + "." + "xyzw"[c], s.base});
+        } else if (s.rows * s.cols > 1) {
+            for (int c = 0; c < s.rows * s.cols; ++c) out.push_back({e + "." + "xyzw"[c], s.base});
         } else {
             out.push_back({e, s.base});
         }
@@ -354,7 +358,9 @@ private:
     // braces for arrays and structs, constructors for the rest.
     bool Build(const Shape& s, const std::vector<Comp>& c, std::size_t& pos, std::string& out) const {
         const Deeper deeper(nesting_);
-        if (deeper.TooDeep() || s.kind == Shape::Kind::Unknown || s.dims.size() > kMaxDims || !Step()) return false;
+        // What it builds is kept, and bounded by the growth of the text.
+        if (deeper.TooDeep() || s.kind == Shape::Kind::Unknown || s.dims.size() > kMaxDims || PassesExpired())
+            return false;
         if (!s.dims.empty() || s.kind == Shape::Kind::Struct) {
             out += "{";
             if (!s.dims.empty()) {
@@ -388,10 +394,13 @@ private:
     }
 
     // Each item [first, end) of the comma list [k, e).
-    std::vector<std::pair<std::size_t, std::size_t>> Items(std::size_t k, std::size_t e) const {
+    // Each item [first, end) of the comma list [k, e), up to `limit` and
+    // one more: a list longer than its reader wants is not read whole.
+    std::vector<std::pair<std::size_t, std::size_t>> Items(std::size_t k, std::size_t e,
+                                                           std::size_t limit = kMaxComponents) const {
         std::vector<std::pair<std::size_t, std::size_t>> items;
         std::size_t from = k;
-        for (std::size_t j = k; j < e && Step(); ++j) {
+        for (std::size_t j = k; j < e && items.size() <= limit && Step(); ++j) {
             if (Is(t_[j], "(") || Is(t_[j], "[") || Is(t_[j], "{")) {
                 const std::size_t c = Close(j);
                 if (c == kNone || c >= e) return {};
@@ -402,7 +411,7 @@ private:
             items.push_back({from, j});
             from = j + 1;
         }
-        if (from < e) items.push_back({from, e});
+        if (from < e && items.size() <= limit) items.push_back({from, e});
         return items;
     }
 
@@ -525,6 +534,7 @@ private:
         const Deeper deeper(nesting_);
         if (deeper.TooDeep()) return false;
         for (const auto& [k, e] : Items(open + 1, close)) {
+            if (out.size() > kMaxComponents) return false;
             if (Is(t_[k], "{")) {
                 if (Close(k) != e - 1 || !FlattenList(k, e - 1, out)) return false;
                 continue;
@@ -1054,7 +1064,9 @@ bool Flattener::Declarators(std::size_t j, const Shape& type, bool editable, boo
             // An expression, or a list of a body left as written, is read on
             // for the casts and constructors in it.
             const bool rewritten = edits_.size() > editsBefore && edits_.back().begin == t_[j + 1].begin;
-            if (resume_ == kNone && (!list || (depth_ > 0 && !rewritten))) resume_ = j + 1;
+            // (a list of thousands of tokens is numbers: it is passed over).
+            const bool shortList = list && e - j < 4096;
+            if (resume_ == kNone && (!list || (depth_ > 0 && !rewritten && shortList))) resume_ = j + 1;
             // A constant of literals, for the array sizes that read it.
             if (isConst && s.kind != Shape::Kind::Unknown) {
                 std::vector<double> values;
@@ -1156,8 +1168,14 @@ bool Flattener::Cast(std::size_t i, std::size_t& next) {
     const std::size_t from = Count(src), to = Count(dst);
     if (from == 0 || to == 0) return true;
     if (from == 1 && !src.Aggregate()) return true; // a scalar fills any type
-    const std::string what = "a cast from " + std::to_string(from) + " components to " + TypeWord(dst) + Dims(dst);
-    if (from < to) return Refuse(i, what + " of " + std::to_string(to));
+    const auto written = [&](const Shape& x) {
+        Shape element = x;
+        element.dims.clear();
+        const std::string word = TypeWord(element);
+        return (word.empty() ? std::string("struct") : word) + Dims(x);
+    };
+    const std::string what = "cannot convert from '" + written(src) + "' to '" + written(dst) + "'";
+    if (from < to) return Refuse(i, what + ": " + std::to_string(from) + " components where it takes " + std::to_string(to));
     if (dst.matrix && dst.rows > 1 && from != to)
         return Refuse(i, what + ": a matrix takes as many components as it has");
     if (src.matrix && src.rows > 1 && src.cols > 1 && from != to)
@@ -1194,7 +1212,9 @@ void Flattener::Constructor(std::size_t i, std::size_t& next) {
     for (const auto& [k, e] : Items(i + 2, close)) {
         Shape x;
         std::string text;
-        if (!TypeOf(k, e, x, text) || !(x.Aggregate() || (x.matrix && !dst.matrix)) || Count(x) == 0) continue;
+        if (!TypeOf(k, e, x, text)) continue;
+        const bool matrix = x.matrix && x.rows > 1 && x.cols > 1; // one row or column is a vector
+        if (!(x.Aggregate() || (matrix && !dst.matrix)) || Count(x) == 0) continue;
         // glslang's child stops converting a matrix of ints into a vector:
         // the components are given one by one, from a value read once.
         text = Named(k, e, x, text);
@@ -1477,9 +1497,36 @@ std::string_view DeclaredMemberName(std::string_view name) {
     return at > kHiddenMember.size() && at + 1 < name.size() && name[at] == '_' ? name.substr(at + 1) : name;
 }
 
+namespace {
+
+// Whether the source has anything the pass could spell out or refuse: an
+// array, a struct, a typedef, a matrix type word or a brace after '='. Most
+// programs have one; a source of none is not read token by token at all.
+bool MayHoldComponentForms(std::string_view source) {
+    if (source.find_first_of('[') != std::string_view::npos || source.find("struct") != std::string_view::npos ||
+        source.find("typedef") != std::string_view::npos)
+        return true;
+    for (std::size_t at = source.find('x', 1); at != std::string_view::npos; at = source.find('x', at + 1))
+        if (at + 1 < source.size() && std::isdigit(static_cast<unsigned char>(source[at - 1])) &&
+            std::isdigit(static_cast<unsigned char>(source[at + 1])))
+            return true;
+    for (std::size_t at = source.find('{'); at != std::string_view::npos; at = source.find('{', at + 1)) {
+        std::size_t before = at;
+        while (before > 0 && std::isspace(static_cast<unsigned char>(source[before - 1]))) --before;
+        if (before > 0 && source[before - 1] == '=') return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool FlattenComponents(std::string_view source, std::string& out, std::string& error, std::size_t& errorAt) {
     error.clear();
     errorAt = 0;
+    if (!MayHoldComponentForms(source)) {
+        out.assign(source);
+        return true;
+    }
     Flattener f(source, error, errorAt);
     if (f.Run(out)) return true;
     if (error.empty()) {

@@ -213,22 +213,27 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
             // element ("o.t[2]"), each with the array's semantic: element k
             // takes the index k after it.
             const std::string_view variable = list[i].name ? list[i].name : "";
+            int splitElement = 0;
             if (variable.ends_with("]")) {
                 const std::size_t open = variable.rfind('[');
                 const std::string_view digits = variable.substr(open + 1, variable.size() - open - 2);
                 if (!digits.empty() && digits.size() <= 3 &&
                     std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
-                    s.index = std::uint8_t(std::min(s.index + std::atoi(std::string(digits).c_str()), 255));
+                    splitElement = std::atoi(std::string(digits).c_str());
             }
-            s.reg = std::uint8_t(semantics.size());
-            if (kind == SPVC_RESOURCE_TYPE_STAGE_OUTPUT && !vertex) s.reg = s.index; // colour n goes to target n
             // An array takes its semantic's index and the ones after it, one
             // register each, as the D3D9 compiler gives them.
             const spvc_type type = spvc_compiler_get_type_handle(comp, list[i].type_id);
             unsigned elements = 1;
             if (spvc_type_get_num_array_dimensions(type) == 1) elements = spvc_type_get_array_dimension(type, 0);
-            if (spvc_type_get_num_array_dimensions(type) > 1 || elements == 0 || elements > 16 ||
-                s.index + elements > 256 || s.reg + elements > 256) {
+            // A matrix takes a register per column of its HLSL form (a
+            // GLSL row), each the next index of its semantic.
+            const unsigned perElement = spvc_type_get_columns(type) > 1 ? spvc_type_get_vector_size(type) : 1;
+            s.index = std::uint8_t(std::min(s.index + splitElement * int(perElement), 255));
+            s.reg = std::uint8_t(semantics.size());
+            if (kind == SPVC_RESOURCE_TYPE_STAGE_OUTPUT && !vertex) s.reg = s.index; // colour n goes to target n
+            if (spvc_type_get_num_array_dimensions(type) > 1 || elements == 0 || elements > 16 || perElement == 0 ||
+                s.index + elements * perElement > 256 || s.reg + elements * perElement > 256) {
                 error = std::string("input or output '") + list[i].name + "' is an array the registers cannot hold";
                 return false;
             }
@@ -244,7 +249,7 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
                 spvc_compiler_unset_decoration(comp, list[i].id, d);
             if (varying) spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
             else spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation, s.reg);
-            for (unsigned e = 0; e < elements; ++e) {
+            for (unsigned e = 0; e < elements * perElement; ++e) {
                 ShaderSemantic element = s;
                 element.index = std::uint8_t(s.index + e);
                 element.reg = std::uint8_t(s.reg + e);
@@ -262,6 +267,9 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
     spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_ES, SPVC_FALSE);
     spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_ENABLE_420PACK_EXTENSION, SPVC_FALSE);
     spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_GLSL_EMIT_UNIFORM_BUFFER_AS_PLAIN_UNIFORMS, SPVC_TRUE);
+    // A static the program never sets holds zero, as HLSL gives it; GLSL
+    // leaves a global without a value undefined.
+    spvc_compiler_options_set_bool(options, SPVC_COMPILER_OPTION_FORCE_ZERO_INITIALIZED_VARIABLES, SPVC_TRUE);
     spvc_compiler_install_compiler_options(comp, options);
     const char* glsl = nullptr;
     if (spvc_compiler_compile(comp, &glsl) != SPVC_SUCCESS || !glsl) {

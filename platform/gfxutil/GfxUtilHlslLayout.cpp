@@ -109,12 +109,86 @@ bool Assign(std::vector<HlslGlobal>& globals, std::string& error, std::size_t& e
     return true;
 }
 
+namespace {
+
+struct Edit {
+    std::size_t at, erase;
+    std::string text;
+};
+
+// Whether a matrix of one row or one column (or a `float1`) has its
+// components in one register (a column of a column-major matrix, a row of a
+// row-major one): then it is that vector for glslang. Otherwise each stands
+// in a register of its own, and it is the first row of a column-major
+// square matrix, which every read of it then reads.
+bool OneRegisterPerElement(const HlslGlobal& g) {
+    return g.rows * g.columns == 1 || g.cls == D3DXPC_VECTOR || (g.cls == D3DXPC_MATRIX_COLUMNS && g.columns == 1) ||
+           (g.cls == D3DXPC_MATRIX_ROWS && g.rows == 1);
+}
+
+// Such a global given a type glslang lays out on the same registers. The
+// source's text passes have made the rest of the program read it as the
+// vector (GfxUtilHlslOneRowOrColumn.h).
+void OneRowOrColumnType(const HlslGlobal& g, std::vector<Edit>& edits, std::size_t& lastType) {
+    if (g.typeBegin == lastType) return;
+    const std::string size = std::to_string(g.rows * g.columns);
+    edits.push_back({g.typeBegin, g.typeEnd - g.typeBegin,
+                     OneRegisterPerElement(g) ? "float" + (g.rows * g.columns > 1 ? size : "")
+                                              : "column_major float" + size + "x" + size});
+    if (g.packingWord.second) edits.push_back({g.packingWord.first, g.packingWord.second, ""});
+    lastType = g.typeBegin;
+}
+
+// Every read of such a global that is a square matrix made a read of its
+// first row, in one sweep of the source.
+void OneRowOrColumnReads(std::string_view source, const std::vector<HlslGlobal>& globals, std::vector<Edit>& edits) {
+    std::map<std::string_view, const HlslGlobal*, std::less<>> rowOf;
+    for (const HlslGlobal& g : globals)
+        if (g.oneRowOrColumn && !g.aliasType && !g.effectOnly && !OneRegisterPerElement(g)) rowOf[g.name] = &g;
+    if (rowOf.empty()) return;
+    const std::vector<Token> t = Tokenize(source);
+    std::vector<std::size_t> braces;                    // the blocks open
+    std::map<std::string_view, std::size_t> hiddenTo; // a name declared again: to the end of its scope
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        if (Is(t[i], "{")) braces.push_back(i);
+        if (Is(t[i], "}") && !braces.empty()) braces.pop_back();
+        const auto found = rowOf.find(t[i].text);
+        if (found == rowOf.end()) continue;
+        const HlslGlobal& g = *found->second;
+        if (t[i].begin == g.nameAt || (i > 0 && Is(t[i - 1], ".")) || (i + 1 < t.size() && Is(t[i + 1], "(")))
+            continue;
+        if (const auto hidden = hiddenTo.find(g.name); hidden != hiddenTo.end() && hidden->second > i) continue;
+        // A local or a parameter of the name (a word in front of it that
+        // is no statement's) hides the global to the end of its block, or
+        // of its function's body.
+        if (i > 0 && IdentStart(t[i - 1].text[0]) && !Is(t[i - 1], "return") && !Is(t[i - 1], "else") &&
+            !Is(t[i - 1], "case")) {
+            std::size_t end = t.size();
+            if (!braces.empty()) {
+                end = MatchClose(t, braces.back());
+            } else {
+                std::size_t k = i;
+                while (k < t.size() && !Is(t[k], "{") && !Is(t[k], ";") && Step()) ++k;
+                if (k < t.size() && Is(t[k], "{")) end = MatchClose(t, k);
+            }
+            hiddenTo[t[i].text] = end;
+            continue;
+        }
+        std::size_t end = i;
+        if (g.elements > 0) {
+            if (i + 1 >= t.size() || !Is(t[i + 1], "[")) continue; // the whole array: no row of it
+            end = MatchClose(t, i + 1);
+            if (end >= t.size()) continue;
+        }
+        edits.push_back({TokenEnd(t[end]), 0, "[0]"});
+    }
+}
+
+} // namespace
+
 std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& globals) {
-    struct Edit {
-        std::size_t at, erase;
-        std::string text;
-    };
     std::vector<Edit> edits;
+    OneRowOrColumnReads(source, globals, edits);
     std::set<std::size_t> structEdited; // a struct's definition edited once for all its globals
     std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos,
                 lastUniform = std::string_view::npos;
@@ -159,8 +233,10 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
         }
         for (const HlslSourceEdit& e : g.structEdits)
             if (structEdited.insert(e.at).second) edits.push_back({e.at, e.erase, e.text});
-        if ((g.registerSet == kSetFloat || g.shadow) && g.cls != D3DXPC_STRUCT && !g.aliasType &&
-            g.typeBegin != lastType) {
+        if (g.oneRowOrColumn && !g.aliasType) {
+            OneRowOrColumnType(g, edits, lastType);
+        } else if ((g.registerSet == kSetFloat || g.shadow) && g.cls != D3DXPC_STRUCT && !g.aliasType &&
+                   g.typeBegin != lastType) {
             // The element type's word: in `vector<int, 2>` the one inside.
             std::size_t at = g.typeBegin;
             std::string_view word = source.substr(g.typeBegin, g.typeEnd - g.typeBegin);

@@ -15,6 +15,9 @@ namespace gfx {
 namespace {
 
 constexpr std::uint64_t kMaxArrayElements = 65536;
+constexpr std::uint64_t kMaxUnrolled = 1024; // runs of a loop unrolled without a count
+constexpr int kNestedStatements = 64;        // statements within statements a switch's check follows
+constexpr std::size_t kOverloadsCompared = 64; // declarations of one name compared for ambiguity
 // Sources come from data files: every check takes time in proportion to the
 // source. A declaration is looked at no further than this many tokens (its
 // brackets one each), and the members of the entry's structs no more often.
@@ -216,8 +219,8 @@ class Checker {
     };
 
 public:
-    Checker(std::string_view source, std::string_view entry)
-        : m_t(Tokens(source)), m_tokens(m_t.data()), m_count(m_t.size()), m_entry(entry) {
+    Checker(std::string_view source, std::string_view entry, RefusalProfile profile)
+        : m_t(Tokens(source)), m_tokens(m_t.data()), m_count(m_t.size()), m_entry(entry), m_profile(profile) {
         // Each bracket's partner, found once, so no check walks a list twice.
         m_match.assign(m_t.size(), m_t.size());
         std::vector<std::size_t> open;
@@ -313,16 +316,20 @@ private:
     // False when out of time.
     [[nodiscard]] bool Survey() {
         m_inFunction.assign(m_t.size(), false);
+        m_inStruct.assign(m_t.size(), false);
         std::vector<bool> kinds; // true: a function body (or a block within one)
+        int structDepth = 0;
         for (std::size_t i = 0; i < m_t.size(); ++i) {
             if (OutOfTime(i)) return false;
             m_inFunction[i] = !kinds.empty() && kinds.back();
+            m_inStruct[i] = structDepth > 0;
             if (IsPunct(i, '{')) {
                 const bool function = (i >= 1 && IsPunct(i - 1, ')')) ||
                                       (i >= 3 && IsIdent(i - 1) && IsPunct(i - 2, ':') && IsPunct(i - 3, ')'));
                 const bool structBody = (i >= 1 && IsIdent(i - 1) && Text(i - 1) == "struct") ||
                                         (i >= 2 && IsIdent(i - 1) && Text(i - 2) == "struct");
                 kinds.push_back(function || (!kinds.empty() && kinds.back()));
+                if (structBody || structDepth > 0) ++structDepth;
                 if (structBody) {
                     const std::size_t close = std::min(Closing(i), m_t.size());
                     for (std::size_t k = i + 1; k + 1 < close; k = Step(k))
@@ -345,7 +352,9 @@ private:
                 }
             } else if (IsPunct(i, '}') && !kinds.empty()) {
                 kinds.pop_back();
+                if (structDepth > 0) --structDepth;
             }
+            Declared(i);
             // Integer variables, and those that hold a constant zero: given
             // 0 where declared (a local, or a static const global), and never
             // written again.
@@ -387,6 +396,16 @@ private:
                 const std::size_t close = Closing(i + 1);
                 std::size_t after = close + 1;
                 if (IsPunct(after, ':')) after += 2;
+                if (IsPunct(after, '{') || IsPunct(after, ';')) {
+                    // The types of its parameters, declared or defined.
+                    std::vector<std::string_view> types;
+                    for (const auto& piece : Pieces(i + 1)) {
+                        std::size_t type = piece.first;
+                        while (type < piece.second && IsIdent(type) && IsModifier(Text(type))) ++type;
+                        types.push_back(type < piece.second ? Text(type) : std::string_view());
+                    }
+                    m_signatures[Text(i)].insert(std::move(types));
+                }
                 if (!IsPunct(after, '{')) continue;
                 std::vector<bool> outs;
                 for (const auto& piece : Pieces(i + 1)) outs.push_back(HasWord(piece, "out") || HasWord(piece, "inout"));
@@ -394,6 +413,166 @@ private:
             }
         }
         return true;
+    }
+
+    // Names declared at `i` with a built-in type: vectors, one-component
+    // vectors, and the constants of file scope.
+    void Declared(std::size_t i) {
+        if (!IsIdent(i) || !IsIdent(i + 1) || !IsBuiltinType(Text(i)) || Text(i) == "vector" || Text(i) == "matrix")
+            return;
+        std::size_t start = i;
+        bool isStatic = false;
+        while (start > 0 && IsIdent(start - 1) && IsModifier(Text(start - 1))) {
+            isStatic = isStatic || Text(start - 1) == "static";
+            --start;
+        }
+        const bool statement = start == 0 || IsPunct(start - 1, ';') || IsPunct(start - 1, '}') ||
+                               IsPunct(start - 1, '{');
+        if (!statement) return; // a parameter or a cast
+        const std::string_view type = Text(i);
+        const bool floating = type.starts_with("float") || type.starts_with("half") || type.starts_with("double") ||
+                              type.starts_with("min16float") || type.starts_with("min10float");
+        const bool vector = type.find('x') == std::string_view::npos && std::isdigit(static_cast<unsigned char>(type.back()));
+        for (std::size_t k = i + 1; IsIdent(k) && k < i + kDeclarationTokens;) {
+            if (IsPunct(k + 1, '(')) return; // a function
+            if (floating) m_floats.insert(Text(k));
+            if (vector && type.back() == '1') m_oneComponent.insert(Text(k));
+            else if (vector) m_vectors.insert(Text(k));
+            if (!m_inFunction[i] && !m_inStruct[i] && !isStatic) m_fileConstants.insert(Text(k));
+            std::size_t n = k + 1;
+            while (n < m_t.size() && n < i + kDeclarationTokens && !IsPunct(n, ',') && !IsPunct(n, ';')) n = Step(n);
+            if (!IsPunct(n, ',')) break;
+            k = n + 1;
+        }
+    }
+
+    // The value of a constant of file scope, `type name = ...`: a literal
+    // expression, no other constant's value (which the application sets).
+    void FileConstantValue(std::size_t equals) {
+        if (equals < 2 || !IsIdent(equals - 1) || !IsIdent(equals - 2) || !IsBuiltinType(Text(equals - 2)) ||
+            !m_fileConstants.count(Text(equals - 1)))
+            return;
+        for (std::size_t k = equals + 1; k < m_t.size() && !IsPunct(k, ';') && !IsPunct(k, '='); ++k)
+            if (IsIdent(k) && m_fileConstants.count(Text(k)) && !IsPunct(k + 1, '('))
+                return Refuse(k, "the value of " + Quoted(Text(equals - 1), " reads ") +
+                                     Quoted(Text(k), ": an initial value must be a literal expression"));
+    }
+
+    // A numeric type built from one literal: its constructor takes all its
+    // components (a cast, `(float2)1`, is what fills it from one).
+    void Constructor(std::size_t open) {
+        const std::size_t components = Components(Text(open - 1));
+        const std::size_t close = Closing(open);
+        const std::size_t literal = IsPunct(open + 1, '-') ? open + 2 : open + 1;
+        if (components > 1 && close == literal + 1 && literal < m_t.size() && m_t[literal].kind == Kind::Number)
+            Refuse(open - 1, "incorrect number of arguments to the constructor of " + Quoted(Text(open - 1), ""));
+    }
+
+    // `static` on a variable of a struct holding an object: objects are
+    // the application's, set as constants.
+    void StaticObject(std::size_t i) {
+        std::size_t type = i + 1;
+        while (IsIdent(type) && IsModifier(Text(type))) ++type;
+        if (IsIdent(type) && Text(type) == "struct") ++type;
+        const auto s = m_structs.find(Text(type));
+        if (!IsIdent(type) || !IsIdent(type + 1) || s == m_structs.end()) return;
+        for (const Member& m : s->second) {
+            const std::string_view t = Text(m.type);
+            if (t.starts_with("sampler") || t.starts_with("texture") || t.starts_with("Texture"))
+                return Refuse(type + 1, Quoted(Text(type + 1), " is static, and its struct ") +
+                                            Quoted(Text(type), " holds the object ") + Quoted(Text(m.name), ""));
+        }
+    }
+
+    // A loop unrolled without a count runs fewer than 1,024 times: the
+    // D3D9 compiler gives up on more. `for ([type] v = A; v < B; ...)`.
+    void UnrolledLoop(std::size_t forAt) {
+        if (!IsIdent(forAt) || Text(forAt) != "for" || !IsPunct(forAt + 1, '(')) return;
+        std::size_t k = forAt + 2;
+        if (IsIdent(k) && IsIdent(k + 1)) ++k;
+        unsigned long long from = 0, to = 0;
+        if (!IsIdent(k) || !IsPunct(k + 1, '=') || k + 5 >= m_t.size() || !IsIntegerLiteral(Text(k + 2), from) ||
+            !IsPunct(k + 3, ';') || Text(k + 4) != Text(k) || !IsIntegerLiteral(Text(k + 6), to) ||
+            !IsPunct(k + 7, ';'))
+            return;
+        const bool inclusive = IsPunct(k + 5, "<=");
+        if (!inclusive && !IsPunct(k + 5, '<')) return;
+        const unsigned long long runs = to < from ? 0 : to - from + (inclusive ? 1 : 0);
+        if (runs >= kMaxUnrolled)
+            Refuse(forAt, "a loop of " + std::to_string(runs) + " runs cannot be unrolled without a count (at most " +
+                              std::to_string(kMaxUnrolled - 1) + ")");
+    }
+
+    // The statement at `i` within [i, end): the token after it. A `continue`
+    // it holds outside a loop of its own is noted in `continues`; past
+    // kNestedStatements levels the rest is passed over whole.
+    std::size_t Statement(std::size_t i, std::size_t end, std::size_t& continues, int depth = 0) {
+        if (i >= end) return end;
+        if (depth > kNestedStatements) return std::min(Step(i), end);
+        const std::string_view w = Text(i);
+        if (IsPunct(i, '{')) {
+            const std::size_t close = std::min(Closing(i), end);
+            for (std::size_t k = i + 1; k < close;) k = Statement(k, close, continues, depth + 1);
+            return std::min(close + 1, end);
+        }
+        const bool loop = w == "for" || w == "while";
+        if ((w == "if" || loop || w == "switch") && IsPunct(i + 1, '(')) {
+            const std::size_t after = Closing(i + 1) + 1;
+            if (w == "switch") return std::min(Step(after), end);
+            std::size_t inner = end; // a loop's own continue is no concern here
+            std::size_t next = Statement(after, end, loop ? inner : continues, depth + 1);
+            if (w == "if" && next < end && IsIdent(next) && Text(next) == "else")
+                next = Statement(next + 1, end, continues, depth + 1);
+            return next;
+        }
+        if (w == "do") {
+            std::size_t inner = end;
+            std::size_t next = Statement(i + 1, end, inner, depth + 1);
+            while (next < end && !IsPunct(next, ';')) next = Step(next);
+            return std::min(next + 1, end);
+        }
+        if (w == "continue" && continues == end) continues = i;
+        std::size_t k = i;
+        while (k < end && !IsPunct(k, ';')) k = Step(k);
+        return std::min(k + 1, end);
+    }
+
+    // A switch's cases: each that has statements has a way out of the
+    // switch (`break`, `return`, or a condition the D3D9 compiler may fold
+    // to one), never only falling into the next, and ends on no `discard`;
+    // none ends the switch without statements; no `continue` leaves it.
+    void Switch(std::size_t i) {
+        // What it tests is an integer (a name declared only with a float
+        // type is not).
+        if (IsIdent(i + 2) && m_floats.count(Text(i + 2)) && !m_integers.count(Text(i + 2)))
+            return Refuse(i + 2, "a switch tests an integer, not the float " + Quoted(Text(i + 2), ""));
+        const std::size_t open = Closing(i + 1) + 1;
+        if (!IsPunct(open, '{') || Closing(open) >= m_t.size()) return;
+        const std::size_t close = Closing(open);
+        std::size_t continues = close;
+        std::size_t last = close;  // the first token of the case's last statement
+        std::size_t label = close; // the case's label
+        bool statements = false, wayOut = false;
+        for (std::size_t k = open + 1; k < close;) {
+            if (IsIdent(k) && (Text(k) == "case" || Text(k) == "default")) {
+                if (statements && (!wayOut || Text(last) == "discard"))
+                    return Refuse(label, Text(last) == "discard" ? std::string("the case ends on 'discard'")
+                                                                 : std::string("the case falls through to the next"));
+                label = k;
+                while (k < close && !IsPunct(k, ':')) k = Step(k);
+                ++k;
+                statements = wayOut = false;
+                continue;
+            }
+            last = k;
+            statements = true;
+            wayOut = wayOut || Text(k) == "break" || Text(k) == "return" || Text(k) == "if" || IsPunct(k, '{');
+            k = Statement(k, close, continues);
+            if (continues < close) return Refuse(continues, "'continue' within a switch");
+        }
+        if (label < close && !statements) return Refuse(label, "a case without statements ends the switch");
+        if (statements && last < close && (Text(last) == "discard" || Text(last) == "continue"))
+            return Refuse(label, "the case ends on " + Quoted(Text(last), ""));
     }
 
     void Look(std::size_t i) {
@@ -411,12 +590,28 @@ private:
         if (t.kind == Kind::Punct && m_inFunction[i] && (t.text == "/" || t.text == "%" || t.text == "/=" ||
                                                          t.text == "%="))
             return Division(i);
+        if (t.kind == Kind::Punct && t.text == "(" && i >= 1 && IsIdent(i - 1) && IsBuiltinType(Text(i - 1))) {
+            Constructor(i);
+            if (!m_error.empty()) return;
+        }
         if (t.kind == Kind::Punct && t.text == "(" && i >= 1 && IsIdent(i - 1) && m_inFunction[i])
             return Call(i - 1);
+        if (t.kind == Kind::Punct && t.text == "=" && !m_inFunction[i] && !m_inStruct[i]) return FileConstantValue(i);
         if (t.kind != Kind::Ident) return;
         if (t.text == "struct" && IsPunct(i + 1, '{') && IsPunct(Closing(i + 1) + 1, ';'))
             return Refuse(i, "a struct without a name declares no variable");
         if (t.text == "typedef") return Typedef(i);
+        // A type word names no variable where the type is defined, at file
+        // scope (`float4 float;`); a function's own scope may take it.
+        if (!m_inFunction[i] && IsBuiltinType(t.text) && IsIdent(i + 1) && IsBuiltinType(Text(i + 1)) && !(i >= 1 && Text(i - 1) == "typedef") &&
+            (IsPunct(i + 2, ';') || IsPunct(i + 2, '=') || IsPunct(i + 2, ',') || IsPunct(i + 2, '[') || IsPunct(i + 2, ':')))
+            return Refuse(i + 1, Quoted(Text(i + 1), " is a type and cannot name a variable"));
+        if (t.text == "switch" && m_inFunction[i] && IsPunct(i + 1, '(')) return Switch(i);
+        if (t.text == "static" && !m_inFunction[i]) StaticObject(i);
+        // `NULL` is the null object; `null` no word of the language.
+        if (t.text == "null" && !m_inFunction[i] && i >= 1 && IsPunct(i - 1, '=') && !m_fileConstants.count("null"))
+            return Refuse(i, "'null' is not declared (the null object is 'NULL')");
+        if (!m_error.empty()) return;
         if (IsModifier(t.text) && (i == 0 || !IsModifier(Text(i - 1)))) Modifiers(i, statementStart);
         if (!m_error.empty()) return;
         if (!m_inFunction[i] && IsPunct(i + 1, '(') && i >= 1 && (IsIdent(i - 1) || IsPunct(i - 1, '>')))
@@ -451,15 +646,30 @@ private:
                 return Refuse(i + 3, std::to_string(values) + " values do not fill whole elements of " +
                                          Quoted(Text(i - 2), ""));
         }
+        if (i >= 1 && IsIdent(i - 1) && IsIdent(i + 1) && IsPunct(i + 2, ']') && m_vectors.count(Text(i - 1)) &&
+            m_oneComponent.count(Text(i + 1)))
+            return Refuse(i + 1, Quoted(Text(i + 1), ", a vector of one component, cannot index a vector"));
+        // A vector's component written at an index read from a constant the
+        // application sets: the profiles have no register file to index
+        // that way (a loop's counter, unrolled, is a known place).
+        if (i >= 1 && IsIdent(i - 1) && m_vectors.count(Text(i - 1)) && m_inFunction[i] && Closing(i) < m_t.size() &&
+            IsAssignment(Text(Closing(i) + 1)))
+            for (std::size_t k = i + 1; k < Closing(i); k = Step(k))
+                if (IsIdent(k) && m_fileConstants.count(Text(k)) && !IsPunct(k + 1, '('))
+                    return Refuse(i, Quoted(Text(i - 1), " is written at an index read from the constant ") +
+                                         Quoted(Text(k), ": a vector's components are written at known places"));
         if (!statementStart && !(i >= 1 && IsIdent(i - 1) && Text(i - 1) == "else")) return;
         std::set<std::string_view> names;
+        bool unrollCounted = false;
         for (std::size_t k = i; IsPunct(k, '[') && IsIdent(k + 1);) {
             if (!names.insert(Text(k + 1)).second)
                 return Refuse(k + 1, "the attribute " + Quoted(Text(k + 1), " is given twice"));
             // A loop is unrolled, or kept a loop: not both.
             if (names.count("unroll") && (names.count("loop") || names.count("fastopt")))
                 return Refuse(k + 1, std::string("'unroll' with '") + (names.count("loop") ? "loop" : "fastopt") + "'");
+            if (Text(k + 1) == "unroll") unrollCounted = Closing(k) != k + 2;
             k = Closing(k) + 1;
+            if (names.count("unroll") && !unrollCounted && !IsPunct(k, '[')) return UnrolledLoop(k);
         }
     }
 
@@ -494,6 +704,15 @@ private:
             Text(k) != "matrix" && Text(k).find('x') == std::string_view::npos)
             return Refuse(k, Quoted(seen.count("row_major") ? "row_major" : "column_major", " on ") +
                                  Quoted(Text(k), ", which is no matrix"));
+        if ((seen.count("row_major") || seen.count("column_major")) && IsIdent(k)) {
+            const std::string_view word = seen.count("row_major") ? "row_major" : "column_major";
+            if (Text(k) == "struct" || m_structs.count(Text(k)))
+                return Refuse(i, Quoted(word, " on a struct: a majority is a matrix's"));
+            // The same one again is no change.
+            const auto typed = m_majorityTypes.find(Text(k));
+            if (typed != m_majorityTypes.end() && typed->second != word)
+                return Refuse(i, Quoted(word, " on ") + Quoted(Text(k), ", which has the other majority"));
+        }
         if (!m_inFunction[i] || !statementStart) return;
         for (const std::string_view storage : {"uniform", "in", "out", "inout", "extern", "shared"})
             if (seen.count(storage))
@@ -507,8 +726,20 @@ private:
 
     void Typedef(std::size_t i) {
         std::size_t k = i + 1;
-        while (k < m_t.size() && k < i + kDeclarationTokens && !IsPunct(k, ';')) k = Step(k);
-        if (IsPunct(k, ';') && k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)))
+        std::string_view majority; // the first word giving one, as the type it names
+        while (k < m_t.size() && k < i + kDeclarationTokens && !IsPunct(k, ';')) {
+            if (IsIdent(k) && majority.empty()) {
+                const auto typed = m_majorityTypes.find(Text(k));
+                if (Text(k) == "row_major" || Text(k) == "column_major") majority = Text(k);
+                else if (typed != m_majorityTypes.end()) majority = typed->second;
+            }
+            k = Step(k);
+        }
+        if (!majority.empty() && IsPunct(k, ';') && IsIdent(k - 1)) m_majorityTypes.emplace(Text(k - 1), majority);
+        // Within a function a typedef may take a scalar or vector type's
+        // name for its own scope; `matrix` and `vector` never.
+        if (IsPunct(k, ';') && k > i + 2 && IsIdent(k - 1) && IsBuiltinType(Text(k - 1)) &&
+            (!m_inFunction[i] || Text(k - 1) == "matrix" || Text(k - 1) == "vector"))
             Refuse(k - 1, Quoted(Text(k - 1), " is a built-in type and cannot be defined again"));
     }
 
@@ -528,6 +759,8 @@ private:
             const std::size_t equals = Find(piece, "=");
             if (out && equals != piece.second)
                 return Refuse(equals, "an 'out' parameter takes no default value");
+            if (entry && definition && out) EntryOutput(piece);
+            if (!m_error.empty()) return;
             if (!entry || !definition || HasWord(piece, "uniform")) continue;
             // A parameter of the entry that is no constant comes from, or
             // goes to, the stage's registers: a semantic names which.
@@ -540,6 +773,26 @@ private:
             if (IsIdent(type) && Find(piece, ":") == piece.second) StructSemantics(Text(type), 0);
             if (!m_error.empty()) return;
         }
+    }
+
+    // An output of the entry: no array of structs (the members' semantics
+    // would each name one register for every element), and below vs_3_0
+    // fog and point size are one value each.
+    void EntryOutput(std::pair<std::size_t, std::size_t> piece) {
+        std::size_t type = piece.first;
+        while (type < piece.second && IsIdent(type) && IsModifier(Text(type))) ++type;
+        if (!IsIdent(type) || !IsIdent(type + 1)) return;
+        if (m_structs.count(Text(type)) && IsPunct(type + 2, '['))
+            return Refuse(type + 1, Quoted(Text(type + 1), ", an output of ") +
+                                        Quoted(m_entry, ", is an array of structs: its semantics cannot name every element"));
+        const std::size_t colon = Find(piece, ":");
+        if (!m_profile.known || !m_profile.vertex || m_profile.major >= 3 || colon + 1 >= piece.second ||
+            !IsIdent(colon + 1))
+            return;
+        std::string semantic(Text(colon + 1));
+        for (char& c : semantic) c = char(std::toupper(static_cast<unsigned char>(c)));
+        if ((semantic == "FOG" || semantic == "PSIZE") && Components(Text(type)) > 1)
+            Refuse(colon + 1, Quoted(Text(colon + 1), " takes one value below vs_3_0, not ") + Quoted(Text(type), ""));
     }
 
     // Every member of a struct the entry reads or writes, and of the
@@ -562,12 +815,47 @@ private:
         }
     }
 
+    // Two declarations of a function called with `arguments` that differ
+    // only in types holding the same values (`float` and `float1`, `float4`
+    // and `float2x2`): no call can choose between them.
+    void Ambiguous(std::size_t name, std::size_t arguments, const std::set<std::vector<std::string_view>>& signatures) {
+        const auto alike = [](std::string_view a, std::string_view b) {
+            if (a == b) return true;
+            if (!IsBuiltinType(a) || !IsBuiltinType(b)) return false;
+            const auto base = [](std::string_view t) { return t.substr(0, t.find_first_of("1234")); };
+            return base(a) == base(b) && Components(a) == Components(b) && Components(a) != 0;
+        };
+        // Each pair once for every name (a source of many overloads and
+        // many calls must not compare them at every call), of the first few.
+        const auto known = m_ambiguous.find({Text(name), arguments});
+        if (known != m_ambiguous.end()) {
+            if (!known->second.empty()) Refuse(name, "the call of " + Quoted(Text(name), known->second));
+            return;
+        }
+        std::string& reason = m_ambiguous[{Text(name), arguments}];
+        std::vector<const std::vector<std::string_view>*> of;
+        for (const std::vector<std::string_view>& s : signatures)
+            if (s.size() == arguments && of.size() < kOverloadsCompared) of.push_back(&s);
+        for (std::size_t a = 0; a < of.size() && reason.empty(); ++a)
+            for (std::size_t b = a + 1; b < of.size() && reason.empty(); ++b) {
+                if (!std::equal(of[a]->begin(), of[a]->end(), of[b]->begin(), alike)) continue;
+                for (std::size_t k = 0; k < arguments && reason.empty(); ++k)
+                    if ((*of[a])[k] != (*of[b])[k])
+                        reason = " is ambiguous: its declarations of " + Quoted((*of[a])[k], " and ") +
+                                 Quoted((*of[b])[k], " take the same values");
+            }
+        if (!reason.empty()) Refuse(name, "the call of " + Quoted(Text(name), reason));
+    }
+
     // A call of a function of the source: a swizzle naming a component
     // twice is no place for an `out` argument to be written.
     void Call(std::size_t name) {
         const auto f = m_functions.find(Text(name));
-        if (f == m_functions.end()) return;
+        const auto signatures = m_signatures.find(Text(name));
+        if (f == m_functions.end() && signatures == m_signatures.end()) return;
         const auto pieces = Pieces(name + 1);
+        if (signatures != m_signatures.end() && signatures->second.size() > 1) Ambiguous(name, pieces.size(), signatures->second);
+        if (!m_error.empty() || f == m_functions.end()) return;
         for (std::size_t a = 0; a < pieces.size(); ++a) {
             const auto [first, end] = pieces[a];
             if (end < first + 3 || !IsPunct(end - 2, '.') || !IsIdent(end - 1) || !SwizzleRepeats(Text(end - 1)) ||
@@ -591,6 +879,12 @@ private:
     std::string_view m_entry;
     std::vector<std::size_t> m_match; // by token: its bracket's partner (the end when none)
     std::vector<bool> m_inFunction;   // by token: within a function's body
+    std::vector<bool> m_inStruct;     // by token: within a struct's body
+    RefusalProfile m_profile;
+    std::set<std::string_view> m_vectors, m_oneComponent; // names declared with vector types, and of one component
+    std::set<std::string_view> m_floats;                  // names declared with float types
+    std::set<std::string_view> m_fileConstants;           // non-static names of file scope
+    std::map<std::string_view, std::string_view> m_majorityTypes; // typedefs giving a majority: which
     std::set<std::string_view> m_members;
     std::map<std::string_view, std::vector<Member>> m_structs;
     std::size_t m_membersLooked = 0;
@@ -598,7 +892,9 @@ private:
     std::set<std::string_view> m_zeros;    // integers holding a constant zero
     std::set<std::string_view> m_written;  // names written after their declaration
     std::set<std::string_view> m_declared; // integers declared so far
-    std::map<std::string_view, std::vector<std::vector<bool>>> m_functions; // name: per declaration, its out parameters
+    std::map<std::string_view, std::vector<std::vector<bool>>> m_functions; // name: per definition, its out parameters
+    std::map<std::string_view, std::set<std::vector<std::string_view>>> m_signatures; // name: its parameters' types
+    std::map<std::pair<std::string_view, std::size_t>, std::string> m_ambiguous; // name and arguments: why ambiguous
     std::size_t m_at = 0;
     std::string m_error;
     bool m_timed = false;
@@ -607,8 +903,9 @@ private:
 
 } // namespace
 
-bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at, std::string& error) {
-    return Checker(source, entry).Run(at, error);
+bool RefuseInvalidForms(std::string_view source, std::string_view entry, std::size_t& at, std::string& error,
+                        RefusalProfile profile) {
+    return Checker(source, entry, profile).Run(at, error);
 }
 
 } // namespace gfx

@@ -221,7 +221,9 @@ std::string BlankEffectSyntax(std::string_view source) {
             sawEquals = false;
             continue;
         }
-        if (w == "<" && !sawEquals && i > first && !Is(t[i - 1], "matrix") && !Is(t[i - 1], "vector") &&
+        // (`Matrix<...>` is no annotation either: the type word in another case.)
+        if (w == "<" && !sawEquals && i > first && !EqualNoCase(t[i - 1].text, "matrix") &&
+            !EqualNoCase(t[i - 1].text, "vector") &&
             (IdentStart(t[i - 1].text[0]) || Is(t[i - 1], "]"))) {
             // An annotation after a declarator or a semantic.
             const std::size_t close = MatchClose(t, i);
@@ -335,12 +337,15 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
             if (k < close && !Is(t[k], ",")) continue;
             // One parameter [from, k): its name is the last word before its
             // semantic, array size or default.
+            // A sampler is a constant whether it says so or not.
             std::size_t nameAt = from, uniformAt = k;
+            bool sampler = false;
             for (std::size_t m = from; m < k && !Is(t[m], ":") && !Is(t[m], "=") && !Is(t[m], "[") && Step(); ++m) {
                 if (Is(t[m], "uniform")) uniformAt = m;
                 if (IdentStart(t[m].text[0])) nameAt = m;
+                sampler = sampler || t[m].text.starts_with("sampler") || Is(t[m], "SamplerState");
             }
-            if (from < k && uniformAt < k) {
+            if (from < k && (uniformAt < k || (sampler && nameAt > from))) {
                 names.insert(t[nameAt].text);
                 // The copy a body that changes the parameter works on.
                 std::string copy;
@@ -350,8 +355,9 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
                     copy += std::string(t[m].text) + " ";
                 }
                 copies[t[nameAt].text] = copy + "= " + std::string(kLiftedUniform) + std::string(t[nameAt].text) + ";";
+                // `in` and `const` are a parameter's words, no global's.
                 for (std::size_t m = from; m < k && Step(); ++m)
-                    if (m != uniformAt)
+                    if (m != uniformAt && !Is(t[m], "in") && !Is(t[m], "const"))
                         globals += (m == nameAt ? std::string(kLiftedUniform) : std::string()) + std::string(t[m].text) + " ";
                 globals += "; ";
                 // The parameter with the comma after it, or before it when last.

@@ -86,6 +86,8 @@ TEST_P(GfxUtilHlslCausesTest, SamplerStateIsADX9Sampler) {
          "float4 Look(SamplerState s, float2 uv) { return tex2D(s, uv); }\n"
          "float4 main(float2 uv : TEXCOORD0) : COLOR0 { return Look(s0, uv); }",
          2},
+        // A sampler parameter of the entry is a constant without saying so.
+        {"float4 main(sampler s0, float2 uv : TEXCOORD0) : COLOR0 { return tex2D(s0, uv); }", 0},
         {"uniform SamplerState s0 = sampler_state { MinFilter = Point; };\n"
          "float4 main(float2 uv : TEXCOORD0) : COLOR0 { return tex2Dlod(s0, float4(uv, 0, 0)); }",
          0},
@@ -96,13 +98,15 @@ TEST_P(GfxUtilHlslCausesTest, SamplerStateIsADX9Sampler) {
             if (profile[3] == '2' && std::string(c.source).find("tex2Dlod") != std::string::npos) continue;
             Compiled ps;
             if (!UsePixel(ps, c.source, profile)) continue;
-            const ShaderConstantRecord* s0 = Constant(ps.container, "s0");
+            // A parameter of the entry is listed as the D3D9 compiler lists it.
+            const char* name = std::string(c.source).find("main(sampler") != std::string::npos ? "$s0" : "s0";
+            const ShaderConstantRecord* s0 = Constant(ps.container, name);
             ASSERT_NE(s0, nullptr);
             EXPECT_EQ(s0->registerSet, D3DXRS_SAMPLER);
             EXPECT_EQ(s0->registerIndex, c.unit);
             EXPECT_EQ(s0->cls, D3DXPC_OBJECT);
             EXPECT_EQ(s0->type, D3DXPT_SAMPLER);
-            EXPECT_EQ(ps.table->GetSamplerIndex("s0"), c.unit);
+            EXPECT_EQ(ps.table->GetSamplerIndex(name), c.unit);
             EXPECT_EQ(Constant(ps.container, "Other"), nullptr) << "unread";
             IDirect3DTexture9* texel = OneTexel(0xFF3366CCu);
             ASSERT_NE(texel, nullptr);
@@ -330,4 +334,110 @@ technique T { pass { PixelShader = compile ps_2_0 PS(); } }
     device->SetPixelShader(nullptr);
     device->SetTexture(0, nullptr);
     texel->Release();
+}
+
+// Words the D3D9 compiler reads otherwise than the front end: a constant
+// declared `const` without a value is the application's to set, `precise`
+// may be a name, attributes of later stages and `export` are passed over,
+// the body's semantics count where the entry is declared before it, a
+// static never set holds zero, `in uniform` is a uniform parameter, and a
+// loop unrolled with a count runs that many times at most.
+TEST_P(GfxUtilHlslCausesTest, WordsReadAsTheD3D9CompilerReadsThem) {
+    if (Stopped()) return;
+    struct Case {
+        const char* source;
+        const char* name; // a constant set to (0.25, 0.5, 0.75, 1), or null
+        double red, green, blue;
+    };
+    const Case cases[] = {
+        {"const float4 k;\nconst uniform float4 u;\nfloat4 main() : COLOR { return k + u * 0; }\n", "k", 0x40, 0x80, 0xBF},
+        {"const float4 k;\nconst uniform float4 u;\nfloat4 main() : COLOR { return k * 0 + u.zyxw; }\n", "u", 0xBF, 0x80, 0x40},
+        {"const float4 k : register(c3);\nfloat4 main() : COLOR { return k; }\n", "k", 0x40, 0x80, 0xBF},
+        {"float4 precise;\nprecise float4 v;\nfloat4 main() : COLOR { return precise; }\n", "precise", 0x40, 0x80, 0xBF},
+        {"typedef float4 precise;\nprecise float4 var;\nprecise main() : COLOR { return var.yyyw; }\n", "var", 0x80, 0x80, 0x80},
+        {"[numthreads]\nfloat4 main();\n[ numthreads ]\nfloat4 main() : COLOR { return float4(0.5, 0, 1, 1); }\n", nullptr,
+         0x80, 0, 0xFF},
+        {"export float4 main() : COLOR { return float4(1, 0.5, 0, 1); }\n", nullptr, 0xFF, 0x80, 0},
+        {"float4 main(float4 c : BOGUS) : BOGUS;\nfloat4 main(float4 c : COLOR0) : COLOR { return c; }\n", nullptr, 0x40,
+         0x40, 0x40},
+        {"static float4 s;\nstatic struct { float4 a; float3 b; } x;\n"
+         "float4 main() : COLOR { return s + x.a + float4(x.b, 0) + 0.5; }\n",
+         nullptr, 0x80, 0x80, 0x80},
+        {"float4 fun() { return 0; }\nfloat2 p = {5, CompileShader(ps_2_0, fun())};\n"
+         "float4 main() : COLOR { return p.xyxy; }\n",
+         "p", 0x40, 0x80, 0x40},
+        // A count of unrolling is the most runs the loop makes.
+        {"float4 main() : COLOR\n{\n    int i;\n    [unroll(4)]\n    for (i = 0; i < 8; ++i);\n"
+         "    float s = 0;\n    [unroll(2)] for (int k = 0; ; k++) s += 0.25;\n"
+         "    float r = 0;\n    [unroll(9)] for (int j = 0; j < 3; j++) r += 0.25;\n    return float4(i / 8.0, s, r, 1);\n}\n",
+         nullptr, 0x80, 0x80, 0xBF},
+        // A switch on an integer constant, which a float register holds.
+        {"uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.y)\n    {\n    case 0:\n        return 0.25;\n"
+         "    case 1:\n        return float4(0.5, 1, 0, 1);\n    default:\n        return 0.75;\n    }\n}\n",
+         "v", 0x40, 0x40, 0x40},
+        // A float case label is its whole part.
+        {"uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.w)\n    {\n    case 2.1f:\n        return 0.25;\n"
+         "    case 0.9f:\n        return float4(0.5, 1, 0, 1);\n    default:\n        return 0.75;\n    }\n}\n",
+         "v", 0xBF, 0xBF, 0xBF},
+        {"uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.x * 4)\n    {\n    case 0:\n        return 0.25;\n"
+         "    case 1:\n        return float4(0.5, 1, 0, 1);\n    default:\n        return 0.75;\n    }\n}\n",
+         "v", 0x80, 0xFF, 0},
+        // `texture` in any case is the type; a typedef of one spelling is its own.
+        {"typedef float4 texturE;\nTexture t1;\nteXture t2;\nTEXTURE t3;\ntexturE var;\n"
+         "float4 main() : COLOR { return var; }\n",
+         "var", 0x40, 0x80, 0xBF},
+        // A typedef may take a scalar type's name within a function; `matrix`,
+        // `vector` and `dword` are read in any case.
+        {"typedef float2 Dword;\nfloat4 f()\n{\n    typedef Dword dword;\n    typedef float2 float;\n"
+         "    dword v1 = {0.25, 0.5};\n    float v2 = {0.75, 1};\n    DWORD v4 = 1;\n    maTrix v6 = 0;\n"
+         "    Vector v10 = {0, 0, 0, 0};\n    return float4(v1.x, v1.y, v2.x, v4) + v6[0] + v10;\n}\n"
+         "float4 main() : COLOR { return f(); }\n",
+         nullptr, 0x40, 0x80, 0xBF},
+        {"float4 f(in uniform float4 a, uniform in float4 b) { return a + b; }\n"
+         "float4 main(in uniform float4 a) : COLOR { return f(a, 0); }\n",
+         "$a", 0x40, 0x80, 0xBF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Compiled p;
+        if (!UsePixel(p, c.source, "ps_2_0")) continue;
+        if (c.name) SetVector(p, c.name, 0.25f, 0.5f, 0.75f, 1);
+        Draw(p, 0xFF404040u);
+        ExpectPixel(8, 8, c.red, c.green, c.blue);
+    }
+}
+
+// Forms the compiler once refused: an array of arrays of constants, a body
+// changing its uniform parameter (a copy), a static set by a call of the
+// source's own function, a packing pragma within a struct. Each register r
+// holds (r + 1) / 16 in every component.
+TEST_P(GfxUtilHlslCausesTest, FormsOnceRefusedDrawWithTheirRegisters) {
+    if (Stopped()) return;
+    struct Case {
+        const char* source;
+        double red, green, blue; // 0..1
+    };
+    const Case cases[] = {
+        {"uniform float c[2][3];\nfloat4 main() : COLOR { return float4(c[0][1], c[1][2], c[1][0], 1); }\n", 2 / 16.0,
+         6 / 16.0, 4 / 16.0},
+        {"float4 main(uniform float4 u) : COLOR\n{\n    u = u * 2;\n    u.y += 0.5;\n    return u;\n}\n", 2 / 16.0,
+         2 / 16.0 + 0.5, 2 / 16.0},
+        {"float f() { return 0.25; }\nstatic float s = f() * 2;\nfloat4 main() : COLOR { return float4(s, 0, s / 2, 1); }\n",
+         0.5, 0, 0.25},
+        {"struct S\n{\n#pragma pack_matrix(row_major)\n    float4x4 m;\n};\nS s;\n"
+         "float4 main() : COLOR { return float4(s.m[1].x, s.m[2].y, 0, 1); }\n",
+         2 / 16.0, 3 / 16.0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Compiled p;
+        if (!UsePixel(p, c.source, "ps_2_0")) continue;
+        for (std::uint32_t r = 0; r < 8; ++r) {
+            const float v = float(r + 1) / 16;
+            const float four[4] = {v, v, v, v};
+            ASSERT_EQ(device->SetPixelShaderConstantF(r, four, 1), D3D_OK);
+        }
+        Draw(p);
+        ExpectPixel(8, 8, c.red * 255, c.green * 255, c.blue * 255);
+    }
 }

@@ -164,7 +164,7 @@ TEST(GfxUtilHlslFlattenTest, RefusesWrongCountsAndSizesAtTheirLine) {
          "float4 main() : COLOR {\n float2 a[2] = {1, 2, 3, 4};\n float4 b[1] = (float4[]) a;\n return 0; }", 3,
          "a cast to an array needs its size"},
         {"CastFromFewer", "float4 main() : COLOR {\n float a[3] = {1, 2, 3};\n int4 i = (int4) a;\n return i; }", 3,
-         "a cast from 3 components to int4 of 4"},
+         "cannot convert from 'float[3]' to 'int4': 3 components where it takes 4"},
         {"CastMatrixToOtherCount",
          "float4 main() : COLOR {\n float2x2 m = {1, 2, 3, 4};\n float3 v = (float3) m;\n return 0; }", 3,
          "a matrix gives as many components as it has"},

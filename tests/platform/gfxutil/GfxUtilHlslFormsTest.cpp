@@ -770,14 +770,35 @@ TEST(GfxUtilHlslFormsTableTest, TypedefsTemplatesAndSamplerArraysAreDescribed) {
     EXPECT_EQ(tc->cls, D3DXPC_STRUCT);
     EXPECT_EQ(tc->registerIndex, 0u);
     EXPECT_EQ(tc->registerCount, 1u);
-    // Matrices of one row or column are refused with a reason, not laid out
-    // wrongly, as globals and as struct members.
+    // Matrices of one row or column are laid out as globals, a register per
+    // column up to the last one read; written as matrix<> they are refused
+    // with a reason, and as struct members too, not laid out wrongly.
+    struct Degenerate {
+        const char* type;
+        const char* read;
+        unsigned rows, columns, registers;
+    };
+    for (const Degenerate& d : {Degenerate{"float1x1", "M[0].x", 1, 1, 1}, Degenerate{"float4x1", "M[3].x", 4, 1, 1},
+                                Degenerate{"float1x4", "M[0].w", 1, 4, 4}}) {
+        SCOPED_TRACE(d.type);
+        Compiled global;
+        Compile(global, std::string(d.type) + " M;\nfloat4 main() : COLOR { return " + d.read + "; }\n", "ps_2_0");
+        ASSERT_EQ(global.result, D3D_OK) << global.errors;
+        const ShaderConstantRecord* m = Constant(global.container, "M");
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->cls, D3DXPC_MATRIX_COLUMNS);
+        EXPECT_EQ(m->rows, d.rows);
+        EXPECT_EQ(m->columns, d.columns);
+        EXPECT_EQ(m->registerCount, d.registers);
+    }
     for (const char* type : {"float1x1", "float4x1", "float1x4", "matrix<float, 1, 3>"}) {
         SCOPED_TRACE(type);
-        Compiled degenerate;
-        Compile(degenerate, std::string(type) + " M;\nfloat4 main() : COLOR { return M[0].x; }\n", "ps_2_0");
-        EXPECT_NE(degenerate.result, D3D_OK);
-        EXPECT_NE(degenerate.errors.find("one row or one column"), std::string::npos) << degenerate.errors;
+        if (std::string(type).starts_with("matrix")) {
+            Compiled degenerate;
+            Compile(degenerate, std::string(type) + " M;\nfloat4 main() : COLOR { return M[0].x; }\n", "ps_2_0");
+            EXPECT_NE(degenerate.result, D3D_OK);
+            EXPECT_NE(degenerate.errors.find("one row or one column"), std::string::npos) << degenerate.errors;
+        }
         Compiled member;
         Compile(member, std::string("struct S { ") + type + " m; };\nS s;\nfloat4 main() : COLOR { return s.m[0].x; }\n",
                 "ps_2_0");

@@ -186,6 +186,48 @@ void main(float4 p : POSITION, out VOut o, out float fog : FOG) { o.pos = p; o.c
     UnbindAndRelease(v, p);
 }
 
+// A matrix passed between the stages takes a register per column, each the
+// next index of its semantic, as the D3D9 compiler packs it: read by the
+// pixel program in a struct's array of matrices, written by the vertex
+// program as one matrix.
+TEST_P(GfxUtilHlslDrawTest, MatrixVaryingsTakeARegisterPerColumn) {
+    if (Stopped()) return;
+    const struct {
+        const char* what;
+        const char* vertex;
+        const char* pixel;
+    } kForms[] = {
+        {"a struct's array of matrices read",
+         "void main(float4 p : POSITION, out float4 t[4] : TEXCOORD0, out float4 o : POSITION)\n{\n"
+         "    t[0] = float4(0.25, 0.5, 0, 0);\n    t[1] = 0;\n    t[2] = float4(0.75, 1, 0, 0);\n    t[3] = 0;\n"
+         "    o = p;\n}\n",
+         "struct apple { float4x2 tp[2] : TEXCOORD0; };\n"
+         "float4 main(in apple a) : COLOR { return float4(a.tp[0][0].x, a.tp[0][1].x, a.tp[1][0].x, a.tp[1][1].x); }\n"},
+        {"a matrix written",
+         "void main(float4 p : POSITION, out float4x2 m : TEXCOORD0, out float4 o : POSITION)\n{\n"
+         "    m = float4x2(0.25, 0.5, 0.75, 1, 0, 0, 0, 0);\n    o = p;\n}\n",
+         "float4 main(float4 t0 : TEXCOORD0, float4 t1 : TEXCOORD1) : COLOR { return float4(t0.x, t1.x, t0.y, 1); }\n"},
+    };
+    for (const auto& form : kForms)
+        for (const char* profile : {"vs_2_0", "vs_3_0"}) {
+            const std::string what = std::string(form.what) + " at " + profile;
+            Compiled vs, ps;
+            Compile(vs, form.vertex, profile);
+            Compile(ps, form.pixel, profile[3] == '3' ? "ps_3_0" : "ps_2_0");
+            ASSERT_EQ(vs.result, D3D_OK) << what << "\n" << vs.errors;
+            ASSERT_EQ(ps.result, D3D_OK) << what << "\n" << ps.errors;
+            IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+            IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+            ASSERT_TRUE(v && p) << what;
+            ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+            ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+            Clear();
+            DrawQuad();
+            ExpectPixel(8, 8, 0x40, 0x80, 0xBF, what);
+            UnbindAndRelease(v, p);
+        }
+}
+
 // Outputs other than the position written through parameters are recorded
 // too; a program that writes no position or no colour is refused, not drawn
 // as nothing.

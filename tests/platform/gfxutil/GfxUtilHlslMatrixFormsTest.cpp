@@ -121,6 +121,250 @@ TEST_P(GfxUtilHlslMatrixFormsTest, ConstructorsAndProductsOfOddShapes) {
         ExpectColour(rgba, 0.4f, 0.2f, 0.3f, left); // row 1 is (c0.x c1.x c2.x c3.x)
 }
 
+// Globals of one row or one column keep the D3D9 layout: a column-major
+// matrix takes a register per column (a float1x3 three, each in x; a
+// float3x1 one, its rows in x y z), a row-major one a register per row; the
+// table describes each as the matrix it is, and the program reads the
+// registers the layout gives.
+TEST_P(GfxUtilHlslMatrixFormsTest, OneRowOrColumnGlobalsReadTheirRegisters) {
+    if (Stopped()) return;
+    const std::string source = "float1x3 a : register(c0);\nrow_major float1x3 b : register(c3);\n"
+                               "float3x1 c : register(c4);\nrow_major float3x1 d : register(c5);\n"
+                               "float1x1 e : register(c8);\nfloat1 f : register(c9);\n"
+                               "float4 main() : COLOR\n{\n"
+                               "    return float4(a._13 + b[0].y, c._31 + d[1].x + d._31, e + f, a[0].y);\n}\n";
+    const std::vector<float> registers = {0.1f, 0.9f, 0.9f, 0.9f,  0.2f,  0.9f,  0.9f,  0.9f,  0.3f, 0.9f,
+                                          0.9f, 0.9f, 0.05f, 0.15f, 0.25f, 0.9f,  0.11f, 0.22f, 0.33f, 0.9f,
+                                          0.01f, 0.9f, 0.9f, 0.9f,  0.02f, 0.9f,  0.9f,  0.9f,  0.04f, 0.9f,
+                                          0.9f, 0.9f, 0.125f, 0.9f, 0.9f, 0.9f, 0.25f, 0.9f,  0.9f,  0.9f};
+    std::array<int, 4> rgba{};
+    Compiled ps;
+    if (!DrawPixel(source, registers, rgba, ps)) return;
+    ExpectColour(rgba, 0.3f + 0.15f, 0.33f + 0.02f + 0.04f, 0.125f + 0.25f, ps);
+    struct Row {
+        const char* name;
+        unsigned cls;
+        unsigned rows, columns, index, count;
+    };
+    for (const Row& r : {Row{"a", D3DXPC_MATRIX_COLUMNS, 1, 3, 0, 3}, Row{"b", D3DXPC_MATRIX_ROWS, 1, 3, 3, 1},
+                         Row{"c", D3DXPC_MATRIX_COLUMNS, 3, 1, 4, 1}, Row{"d", D3DXPC_MATRIX_ROWS, 3, 1, 5, 3},
+                         Row{"e", D3DXPC_MATRIX_COLUMNS, 1, 1, 8, 1}, Row{"f", D3DXPC_VECTOR, 1, 1, 9, 1}}) {
+        SCOPED_TRACE(r.name);
+        const ShaderConstantRecord* k = Constant(ps.container, r.name);
+        ASSERT_NE(k, nullptr);
+        EXPECT_EQ(k->cls, r.cls);
+        EXPECT_EQ(k->rows, r.rows);
+        EXPECT_EQ(k->columns, r.columns);
+        EXPECT_EQ(k->registerIndex, r.index);
+        EXPECT_EQ(k->registerCount, r.count);
+    }
+}
+
+// Arrays of them: an element of a float1x2 takes two registers, one of a
+// float2x1 one; the pragma's majority reaches them as any matrix, and a
+// packing word of their own overrules it.
+TEST_P(GfxUtilHlslMatrixFormsTest, OneRowOrColumnArraysAndMajorities) {
+    if (Stopped()) return;
+    const std::string source = "#pragma pack_matrix(row_major)\nfloat2x1 r : register(c6);\n"
+                               "column_major float1x2 g[2] : register(c0);\nfloat1x2 h[2] : register(c4);\n"
+                               "float4 main() : COLOR\n{\n    return float4(g[1]._12, h[1]._12, r._21, g[0][0].x);\n}\n";
+    // g: c0 (g[0]._11) c1 (g[0]._12) c2 c3; h: c4 c5, each a row; r: c6.x c7.x.
+    const std::vector<float> registers = {0.1f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f,
+                                          0.2f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.3f, 0.9f, 0.9f,
+                                          0.9f, 0.9f, 0.9f, 0.9f, 0.4f, 0.9f, 0.9f, 0.9f};
+    std::array<int, 4> rgba{};
+    Compiled ps;
+    if (!DrawPixel(source, registers, rgba, ps)) return;
+    ExpectColour(rgba, 0.2f, 0.3f, 0.4f, ps);
+    const ShaderConstantRecord* g = Constant(ps.container, "g");
+    const ShaderConstantRecord* h = Constant(ps.container, "h");
+    const ShaderConstantRecord* r = Constant(ps.container, "r");
+    ASSERT_TRUE(g && h && r);
+    EXPECT_EQ(g->cls, D3DXPC_MATRIX_COLUMNS);
+    EXPECT_EQ(g->elements, 2);
+    EXPECT_EQ(g->registerCount, 4);
+    EXPECT_EQ(h->cls, D3DXPC_MATRIX_ROWS);
+    EXPECT_EQ(h->registerCount, 2);
+    EXPECT_EQ(r->cls, D3DXPC_MATRIX_ROWS);
+    EXPECT_EQ(r->registerCount, 2);
+}
+
+// A local or a parameter of a global's name hides it in its scope, the
+// global's reads around it still reading its registers.
+TEST_P(GfxUtilHlslMatrixFormsTest, OneRowGlobalHiddenByALocalAndAParameter) {
+    if (Stopped()) return;
+    const std::string source = "float1x3 m : register(c0);\nfloat last(float4 m) { return m.w; }\n"
+                               "float4 main() : COLOR\n{\n    float a = m._12;\n    {\n"
+                               "        float4 m = float4(0.1, 0.2, 0.3, 0.4);\n        a += m.z;\n    }\n"
+                               "    return float4(a, m._13 + last(float4(0, 0, 0, 0.25)), m[0].x, 1);\n}\n";
+    std::array<int, 4> rgba{};
+    Compiled ps;
+    if (DrawPixel(source, {0.1f, 0.9f, 0.9f, 0.9f, 0.2f, 0.9f, 0.9f, 0.9f, 0.5f, 0.9f, 0.9f, 0.9f}, rgba, ps))
+        ExpectColour(rgba, 0.2f + 0.3f, 0.5f + 0.25f, 0.1f, ps);
+}
+
+// Locals, parameters, returns, casts and conditions of one row, one column
+// or one component, as the D3D9 compiler reads them: the vector of their
+// components, a row index of a one-row matrix its whole row.
+TEST_P(GfxUtilHlslMatrixFormsTest, OneRowOrColumnValuesInTheProgram) {
+    if (Stopped()) return;
+    std::array<int, 4> rgba{};
+    Compiled transposed;
+    if (DrawPixel("float4 main() : COLOR\n{\n    float1x4 x = float1x4(0.1, 0.2, 0.3, 0.4);\n"
+                  "    return transpose(x);\n}\n",
+                  {}, rgba, transposed))
+        ExpectColour(rgba, 0.1f, 0.2f, 0.3f, transposed);
+    Compiled returned;
+    if (DrawPixel("float4x1 main() : COLOR\n{\n    return float4(0.4, 0.3, 0.2, 0.1);\n}\n", {}, rgba, returned))
+        ExpectColour(rgba, 0.4f, 0.3f, 0.2f, returned);
+    Compiled broadcast;
+    if (DrawPixel("float4 main() : COLOR\n{\n    float1 x = float1(0.25);\n    float2 y = float2(0.25, 0.5);\n"
+                  "    return float4(x + y, x[0] * 0.4, 1);\n}\n",
+                  {}, rgba, broadcast))
+        ExpectColour(rgba, 0.5f, 0.75f, 0.1f, broadcast);
+    const std::string condition = "uniform float4 c;\nfloat4 main() : COLOR\n{\n    float1x1 k = c.x;\n"
+                                  "    float4 r = k ? c.yzwx : 0.5;\n    if (k[0][0]) r.z = 0.8;\n    return r;\n}\n";
+    Compiled taken;
+    if (DrawPixel(condition, {1.0f, 0.2f, 0.4f, 0.6f}, rgba, taken)) ExpectColour(rgba, 0.2f, 0.4f, 0.8f, taken);
+    Compiled notTaken;
+    if (DrawPixel(condition, {0.0f, 0.2f, 0.4f, 0.6f}, rgba, notTaken))
+        ExpectColour(rgba, 0.5f, 0.5f, 0.5f, notTaken);
+    Compiled functions;
+    if (DrawPixel("static float1x3 s = {0.1, 0.2, 0.3};\nfloat3x1 twice(float3x1 v) { return v * 2; }\n"
+                  "float1x3 same(float1x3 v) { return v; }\nfloat4 main() : COLOR\n{\n"
+                  "    float3 a = twice(float3x1(0.05, 0.1, 0.15));\n    float1x3 b = same(s);\n"
+                  "    return float4(a.x + b._11, a.y + b[0].y, (float1x1)b._13, 1);\n}\n",
+                  {}, rgba, functions))
+        ExpectColour(rgba, 0.2f, 0.4f, 0.3f, functions);
+}
+
+// A function declared for a float and for a float1 keeps both; a row index
+// of a conditional whose operands are one-row matrices is the whole row, of
+// one whose operands are vectors a component.
+TEST_P(GfxUtilHlslMatrixFormsTest, Float1OverloadsAndRowsOfConditionals) {
+    if (Stopped()) return;
+    Compiled overloads;
+    Compile(overloads, "void f(float a) {}\nvoid f(float1 a) {}\nfloat4 main() : COLOR { return 1; }\n", "ps_2_0");
+    EXPECT_EQ(overloads.result, D3D_OK) << overloads.errors;
+    std::array<int, 4> rgba{};
+    Compiled rows;
+    if (DrawPixel("static float4 c = {1, 0, 0, 1};\nstatic float1x4 a = {0.1, 0.2, 0.3, 0.4};\n"
+                  "static float1x4 b = {0.5, 0.6, 0.7, 0.8};\nfloat4 main() : COLOR\n{\n    return (c ? a : b)[0];\n}\n",
+                  {}, rgba, rows))
+        ExpectColour(rgba, 0.1f, 0.6f, 0.7f, rows);
+    Compiled component;
+    if (DrawPixel("static float1x4 c = {1, 0, 0, 1};\nstatic float4 a = {0.1, 0.2, 0.3, 0.4};\n"
+                  "static float4 b = {0.5, 0.6, 0.7, 0.8};\nfloat4 main() : COLOR\n{\n    return (c ? a : b)[1];\n}\n",
+                  {}, rgba, component))
+        ExpectColour(rgba, 0.6f, 0.6f, 0.6f, component);
+}
+
+// Products with a side of one row, one column or one component, which
+// stopped the compiler or gave glslang's product: a 1x1 scales the other's
+// first row or column; a column times a row is their outer product, a
+// matrix's first column or row standing in where the sizes differ.
+TEST_P(GfxUtilHlslMatrixFormsTest, ProductsWithOneRowOrColumn) {
+    if (Stopped()) return;
+    const std::string y = "    float4x4 y = float4x4(0.2, 0.4, 0.6, 0.8,\n                          0.1, 0.9, 0.9, 0.9,\n"
+                          "                          0.3, 0.9, 0.9, 0.9,\n                          0.5, 0.9, 0.9, 0.9);\n";
+    std::array<int, 4> rgba{};
+    Compiled left;
+    if (DrawPixel("float4 main() : COLOR\n{\n    float1x1 x = float1x1(0.5);\n" + y + "    return mul(x, y);\n}\n", {},
+                  rgba, left))
+        ExpectColour(rgba, 0.1f, 0.2f, 0.3f, left);
+    Compiled right;
+    if (DrawPixel("float4 main() : COLOR\n{\n    float1x1 x = float1x1(0.5);\n" + y + "    return mul(y, x);\n}\n", {},
+                  rgba, right))
+        ExpectColour(rgba, 0.1f, 0.05f, 0.15f, right);
+    Compiled outer;
+    if (DrawPixel("float4 main() : COLOR\n{\n    float4x1 a = float4x1(0.1, 0.2, 0.5, 0.4);\n"
+                  "    float1x4 b = float1x4(1, 0.5, 0.25, 2);\n    return mul(a, b)[2];\n}\n",
+                  {}, rgba, outer))
+        ExpectColour(rgba, 0.5f, 0.25f, 0.125f, outer);
+    Compiled column;
+    if (DrawPixel("float4 main() : COLOR\n{\n" + y + "    float1x4 b = float1x4(1, 0.5, 0.25, 2);\n"
+                      "    return mul(y, b)[3];\n}\n",
+                  {}, rgba, column))
+        ExpectColour(rgba, 0.5f, 0.25f, 0.125f, column); // y's first column's 0.5 times b
+    Compiled sum;
+    if (DrawPixel("float4 main() : COLOR\n{\n    float4x1 a = float4x1(0.1, 0.2, 0.3, 0.4);\n" + y +
+                      "    float4 r = a + y;\n    return r * 0.5;\n}\n",
+                  {}, rgba, sum))
+        ExpectColour(rgba, 0.15f, 0.15f, 0.3f, sum); // y's first column added
+}
+
+// The forms that stopped the compiler: a float1 constant on either side of
+// mul with a whole matrix, and a swizzle of two components of a float3x2.
+TEST_P(GfxUtilHlslMatrixFormsTest, OneComponentConstantsInProductsAndPairSwizzles) {
+    if (Stopped()) return;
+    // y by columns at c0-c3, f at c4.x, mat (float3x2) at c5-c6.
+    const std::string source = "float4x4 y : register(c0);\nfloat1 f : register(c4);\nfloat3x2 mat : register(c5);\n"
+                               "float4 main() : COLOR\n{\n    float4 l = mul(f, y), r = mul(y, f);\n"
+                               "    return float4(l.y, r.z, mat._11_32);\n}\n";
+    const std::vector<float> registers = {0.2f, 0.4f, 0.6f, 0.8f, 0.1f, 0.9f, 0.9f, 0.9f, 0.3f, 0.9f, 0.9f,
+                                          0.9f, 0.5f, 0.9f, 0.9f, 0.9f, 0.5f, 0.0f, 0.0f, 0.0f, 0.7f, 0.8f,
+                                          0.9f, 0.0f, 0.15f, 0.25f, 0.35f, 0.0f};
+    std::array<int, 4> rgba{};
+    Compiled ps;
+    // l = f * row 1 of y = 0.5 * (c0.x c1.x c2.x c3.x): its y 0.05; r = f *
+    // column 1 = 0.5 * c0: its z 0.3; mat._11 = c5.x, mat._32 = c6.z.
+    if (DrawPixel(source, registers, rgba, ps)) ExpectColour(rgba, 0.05f, 0.3f, 0.7f, ps);
+    const ShaderConstantRecord* f = Constant(ps.container, "f");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->cls, D3DXPC_VECTOR);
+    EXPECT_EQ(f->columns, 1);
+    EXPECT_EQ(f->registerIndex, 4);
+}
+
+// Intrinsics of a scalar, a 1x1 matrix or one row or column where the D3D9
+// compiler takes them: the determinant of the square at the top left,
+// normalize, reflect and refract of scalars.
+TEST_P(GfxUtilHlslMatrixFormsTest, ScalarFormsOfVectorIntrinsics) {
+    if (Stopped()) return;
+    std::array<int, 4> rgba{};
+    Compiled ps;
+    // m: c0 = (0.3 0.9): _11 is 0.3. s: c1.x = -2; i, n: c2.xy = 0.5, 0.6,
+    // whose reflection is 0.14 and refraction at 0.2 -0.525.
+    if (DrawPixel("float2x1 m : register(c0);\nfloat s : register(c1);\nfloat2 v : register(c2);\n"
+                  "float4 main() : COLOR\n{\n    float i = v.x, n = v.y;\n    return float4(determinant(m), "
+                  "normalize(s) * -0.5, reflect(i, n) + refract(i, n, 0.2) + 0.5, 1);\n}\n",
+                  {0.3f, 0.9f, 0, 0, -2.0f, 0, 0, 0, 0.5f, 0.6f, 0, 0}, rgba, ps))
+        ExpectColour(rgba, 0.3f, 0.5f, 0.115f, ps);
+}
+
+// What the D3D9 compiler refuses of these shapes is refused at its line:
+// a one-row matrix returned as a one-column one, a vector cast to a column
+// of another size, such a matrix given to an intrinsic of vectors (and to
+// dst a float1), a condition that fits no operand.
+TEST_P(GfxUtilHlslMatrixFormsTest, OneRowOrColumnMisusesAreRefusedAtTheirLine) {
+    if (Stopped()) return;
+    struct Case {
+        const char* source;
+        const char* line;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"float3x1 f()\n{\n    return float1x3(0.4, 0.3, 0.2);\n}\nfloat4 main() : COLOR { return float4(f(), 0); }\n",
+         "memory(3,", "cannot convert from 'float1x3' to 'float3x1'"},
+        {"float4 main() : COLOR\n{\n    float4 v = {1, 2, 3, 4};\n    float3x1 m;\n    m = (float3x1) v;\n"
+         "    return 0;\n}\n",
+         "memory(5,", "cannot convert from 'float4' to 'float3x1'"},
+        {"float4 main() : COLOR\n{\n    float1 d = 0;\n    return dst(d, d);\n}\n", "memory(4,", "'dst' takes vectors"},
+        {"float4x1 r;\nfloat4 n;\nfloat i;\nfloat4 main() : COLOR\n{\n    return refract(r, n, i);\n}\n", "memory(6,",
+         "'refract' takes vectors"},
+        {"uniform float4 cond;\nuniform float4x1 a, b;\nfloat4 main() : COLOR\n{\n    return cond ? a : b;\n}\n",
+         "memory(5,", "condition's shape"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Compiled ps;
+        Compile(ps, c.source, "ps_2_0");
+        EXPECT_NE(ps.result, D3D_OK);
+        EXPECT_NE(ps.errors.find(c.line), std::string::npos) << ps.errors;
+        EXPECT_NE(ps.errors.find(c.message), std::string::npos) << ps.errors;
+    }
+}
+
 // cbuffer members at the DX9 profiles are constants of their own, tabled
 // and set by their registers, beside the globals.
 TEST_P(GfxUtilHlslMatrixFormsTest, ConstantBufferMembersArePlainConstants) {
@@ -144,11 +388,17 @@ TEST_P(GfxUtilHlslMatrixFormsTest, ConstantBufferMembersArePlainConstants) {
     EXPECT_EQ(Constant(ps.container, "g")->registerIndex, 2);
 }
 
-// A point size of two components is made: the device takes its first.
-TEST_P(GfxUtilHlslMatrixFormsTest, PointSizeOfTwoComponentsIsMade) {
+// A point size of two components is refused below vs_3_0, where its
+// register holds one value; at vs_3_0 it is made, the device taking its first.
+TEST_P(GfxUtilHlslMatrixFormsTest, PointSizeOfTwoComponentsIsMadeAtVs3) {
     if (Stopped()) return;
+    const char* source = "void main(inout float4 pos : POSITION, out float2 size : PSIZE) { size = 1; }";
+    Compiled old;
+    Compile(old, source, "vs_2_0");
+    EXPECT_NE(old.result, D3D_OK);
+    EXPECT_NE(old.errors.find("'PSIZE' takes one value below vs_3_0"), std::string::npos) << old.errors;
     Compiled vs;
-    Compile(vs, "void main(inout float4 pos : POSITION, out float2 size : PSIZE) { size = 1; }", "vs_2_0");
+    Compile(vs, source, "vs_3_0");
     ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
     EXPECT_NE(MakeVertex(vs), nullptr);
 }

@@ -130,6 +130,17 @@ const Shape kShapes[] = {
      [](std::size_t n) { return Repeat("float4 main() : COLOR { float4 L[] = {", "1,", "1}; return L[0]; }\n", n); }},
     {"StaticFlatLists", "ps_2_0",
      [](std::size_t n) { return Repeat("", "static float4 a#[2]={1,2,3,4,5,6,7,8};\n", "", n); }},
+    // Values of one component and matrices of one row or one column:
+    // declarations that never end, a global of a register per component
+    // read everywhere, products of a 1x1 and a matrix.
+    {"OneComponentDeclarationsWithoutEnd", "ps_2_0", [](std::size_t n) { return Repeat("", "float1 a# = b ", "", n); }},
+    {"OneRowGlobalReadEverywhere", "ps_2_0",
+     [](std::size_t n) { return Repeat("float1x3 m;\nfloat4 main() : COLOR { return m._12", "+m[0].y", "; }\n", n); }},
+    {"ProductsOfOneByOneValues", "ps_2_0",
+     [](std::size_t n) {
+         return Repeat("float4 main() : COLOR { float1x1 x = 1; float4x4 y = 0; float4 r = 0", "+mul(x, y)",
+                       "; return r; }\n", n);
+     }},
     // What only an effect reads, blanked for a single entry.
     {"TechniqueBlocks", "ps_2_0",
      [](std::size_t n) {
@@ -137,6 +148,14 @@ const Shape kShapes[] = {
      }},
     {"TechniquesNeverClosed", "ps_2_0", [](std::size_t n) { return Repeat("", "technique t <", "", n); }},
     {"Annotations", "ps_2_0", [](std::size_t n) { return Repeat("", "float a# < int b = 1; >;", "", n); }},
+    // The effect syntax checked: comparisons in a body that could open a
+    // local's annotations, state blocks on locals and as lists, values nested.
+    {"AnglesInABodyNeverClosed", "ps_2_0",
+     [](std::size_t n) { return Repeat("float4 main() : COLOR { ", "x y < float ", "", n); }},
+    {"StateBlocksOnLocals", "ps_2_0",
+     [](std::size_t n) { return Repeat("float4 main() : COLOR { ", "float a# { s = t; }; ", "return 0; }", n); }},
+    {"StateBlockList", "ps_2_0", [](std::size_t n) { return Repeat("float4 v { ", "{ a = b; }, ", "{} };", n); }},
+    {"StateValuesNested", "ps_2_0", [](std::size_t n) { return Repeat("sampler s { a = ", "{", "", n); }},
     // Globals the layout and the rewrite edit: lists whose every declarator
     // names the whole statement, struct members padded, structs by the
     // thousand, globals each copying a large struct's members.

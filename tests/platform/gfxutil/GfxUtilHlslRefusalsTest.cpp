@@ -113,6 +113,85 @@ const Form kRefused[] = {
      "'i', a parameter of 'main', has no semantic"},
     {"EntryOutputWithoutSemantic", "void main(float4 p : TEXCOORD0, out float4 o)\n{\n    o = p;\n}\n", 1,
      "'o', a parameter of 'main', has no semantic"},
+    {"ConstructorOfOneLiteral", "float4 main() : COLOR\n{\n    return float4(0);\n}\n", 3,
+     "incorrect number of arguments to the constructor of 'float4'"},
+    {"ConstructorOfOneLiteralInAnAttribute", "\n[numthreads(float2(-1))]\nfloat4 main() : COLOR { return 0; }\n", 2,
+     "incorrect number of arguments to the constructor of 'float2'"},
+    {"ConstantsValueReadsAConstant", "float a = 7;\nfloat4 b = {1, 2,\n  a, 4};\nfloat4 main() : COLOR { return b; }\n", 3,
+     "the value of 'b' reads 'a': an initial value must be a literal expression"},
+    {"VectorIndexedByAOneComponentVector",
+     "float4 main() : COLOR\n{\n    float4 v = {0, 1, 2, 3};\n    int1 i = {3};\n    return v[i];\n}\n", 5,
+     "'i', a vector of one component, cannot index a vector"},
+    {"StaticStructHoldingASampler",
+     "struct S\n{\n    sampler s;\n    float4 f;\n};\nstatic struct S a;\nfloat4 main() : COLOR { return 1; }\n", 6,
+     "'a' is static, and its struct 'S' holds the object 's'"},
+    {"MajorityOnATypedefThatHasOne",
+     "typedef row_major float4x4 m_t;\n\ncolumn_major m_t m;\nfloat4 main() : COLOR { return m[0]; }\n", 3,
+     "'column_major' on 'm_t', which has the other majority"},
+    {"MajorityOnATypedefOfATypedefThatHasOne",
+     "typedef row_major float4x4 m_t;\ntypedef column_major m_t n_t;\nfloat4 main() : COLOR { return 0; }\n", 2,
+     "'column_major' on 'm_t', which has the other majority"},
+    {"MajorityOnAStruct",
+     "struct S { float4x4 m; };\ntypedef column_major struct S s_t;\nfloat4 main() : COLOR { return 0; }\n", 2,
+     "'column_major' on a struct"},
+    {"LowerCaseNull", "texture t = null;\nfloat4 main() : COLOR { return 0; }\n", 1, "'null' is not declared"},
+    {"EntryOutputArrayOfStructs",
+     "struct S { float2 t : TEXCOORD0; };\nvoid main(out S s[2], out float4 c : COLOR)\n{\n    s[0].t = 1;\n"
+     "    s[1].t = 2;\n    c = 0;\n}\n",
+     2, "'s', an output of 'main', is an array of structs"},
+    {"LoopOf1024RunsUnrolled",
+     "float4 main() : COLOR\n{\n    int i;\n    [unroll]\n    for (i = 0; i < 1024; ++i);\n    return i;\n}\n", 5,
+     "a loop of 1024 runs cannot be unrolled without a count (at most 1023)"},
+    {"SwitchCaseFallingThrough",
+     "uint4 v;\nfloat4 main() : COLOR\n{\n    float4 c = 1;\n    switch (v.x)\n    {\n    case 0:\n        c += 0.1;\n"
+     "    case 1:\n        c += 0.2;\n        break;\n    }\n    return c;\n}\n",
+     7, "the case falls through to the next"},
+    {"SwitchCaseEndingOnDiscard",
+     "uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.x)\n    {\n    case 0:\n        return 3.0;\n    default:\n"
+     "        discard;\n    }\n    return 0.0;\n}\n",
+     8, "the case ends on 'discard'"},
+    {"SwitchEndingOnACaseWithoutStatements",
+     "uint4 v;\nfloat4 main() : COLOR\n{\n    switch (v.x)\n    {\n    case 0:\n        return 3.0;\n    case 2:\n"
+     "    }\n    return 0.0;\n}\n",
+     8, "a case without statements ends the switch"},
+    {"ContinueWithinASwitch",
+     "uint4 v;\nfloat4 main() : COLOR\n{\n    float4 c = 1;\n    for (uint i = 0; i < 4; i++)\n    {\n"
+     "        switch (v.x)\n        {\n        case 0:\n            if (v.y)\n                continue;\n"
+     "            break;\n        }\n    }\n    return c;\n}\n",
+     11, "'continue' within a switch"},
+    {"AmbiguousOverloadOfAScalarAndAVectorOfOne",
+     "void func(float arg) {}\nvoid func(float1 arg) {}\nfloat4 main() : COLOR\n{\n    float x = 1.0;\n    func(x);\n"
+     "    return 1.0;\n}\n",
+     6, "the call of 'func' is ambiguous: its declarations of 'float' and 'float1' take the same values"},
+    {"AmbiguousOverloadOneOnlyDeclared",
+     "void func(float arg);\nvoid func(float1 arg) {}\nfloat4 main() : COLOR\n{\n    float1 x = {1.0};\n    func(x);\n"
+     "    return 1.0;\n}\n",
+     6, "the call of 'func' is ambiguous"},
+    {"AmbiguousOverloadOfAMatrixAndAVector",
+     "float4 func(float2 a, float2x2 x) { return 2.0; }\nfloat4 func(float2 a, float4 x) { return 1.0; }\n"
+     "float4 main() : COLOR\n{\n    return func(0, float4(0, 0, 0, 0));\n}\n",
+     5, "its declarations of 'float2x2' and 'float4' take the same values"},
+    {"TypeWordNamingAVariable", "float4 x;\nfloat4 double;\nfloat4 main() : COLOR { return 0; }\n", 2,
+     "'double' is a type and cannot name a variable"},
+    {"LocalTypedefOfMatrix", "float4 f()\n{\n    typedef float2 matrix;\n    return 0;\n}\nfloat4 main() : COLOR { return f(); }\n",
+     3, "'matrix' is a built-in type and cannot be defined again"},
+    {"MatrixInAnotherCaseWithItsSizes", "Matrix<float, 2, 2> m;\nfloat4 main() : COLOR { return m[0].xyxy; }\n", 1,
+     "'Matrix'"},
+    {"VectorWrittenAtAConstantsIndex",
+     "float4 v;\nfloat i;\nfloat4 main() : COLOR\n{\n    float4 p = v;\n    p[i] = 2.0;\n    return p;\n}\n", 6,
+     "'p' is written at an index read from the constant 'i'"},
+    {"SwitchOnAFloat",
+     "float4 v;\nfloat4 main() : COLOR\n{\n    switch (v.x)\n    {\n    case 0:\n        return 1;\n    }\n    return 0;\n}\n",
+     4, "a switch tests an integer, not the float 'v'"},
+};
+
+// Refused at vs_1_1 and vs_2_0, where the fog and point-size registers hold
+// one value; taken at vs_3_0, where they are registers like the others.
+const Form kRefusedBelowVs3[] = {
+    {"FogOfTwoValues", "void main(float4 p : POSITION, out float2 f : FOG, out float4 o : POSITION)\n{\n"
+                       "    f = 0.5;\n    o = p;\n}\n", 1, "'FOG' takes one value below vs_3_0, not 'float2'"},
+    {"PointSizeOfTwoValues", "void main(inout float4 p : POSITION,\n          out float2 s : psize)\n{\n    s = 1;\n}\n",
+     2, "'psize' takes one value below vs_3_0, not 'float2'"},
 };
 
 } // namespace
@@ -125,6 +204,25 @@ TEST(GfxUtilHlslRefusalsTest, EachFormIsRefusedAtItsLine) {
         EXPECT_NE(r.errors.find("memory(" + std::to_string(f.line) + ","), std::string::npos) << r.errors;
         EXPECT_NE(r.errors.find(f.message), std::string::npos) << r.errors;
     }
+}
+
+TEST(GfxUtilHlslRefusalsTest, FogAndPointSizeOfSeveralValuesAreRefusedBelowVs3) {
+    for (const Form& f : kRefusedBelowVs3) {
+        SCOPED_TRACE(f.name);
+        for (const char* profile : {"vs_1_1", "vs_2_0"}) {
+            const CompileOutcome r = CompileText(f.source, profile);
+            EXPECT_EQ(r.hr, E_FAIL) << profile;
+            EXPECT_NE(r.errors.find("memory(" + std::to_string(f.line) + ","), std::string::npos) << r.errors;
+            EXPECT_NE(r.errors.find(f.message), std::string::npos) << r.errors;
+        }
+        const CompileOutcome r = CompileText(f.source, "vs_3_0");
+        EXPECT_EQ(r.hr, D3D_OK) << r.errors;
+    }
+    // One value each is what they hold.
+    const CompileOutcome r = CompileText("void main(float4 p : POSITION, out float f : FOG, out float s : PSIZE,\n"
+                                         "          out float4 o : POSITION)\n{\n    f = 0.5;\n    s = 2;\n    o = p;\n}\n",
+                                         "vs_2_0");
+    EXPECT_EQ(r.hr, D3D_OK) << r.errors;
 }
 
 // What stands beside each form and is fine: a swizzle naming each component
@@ -158,6 +256,32 @@ TEST(GfxUtilHlslRefusalsTest, TheFormsBesideThemCompile) {
         "    float4 t = 0;\n    [loop] for (int i = 0; i < 3; ++i) t += r[i] + c[i];\n    return t / s + 1 / s;\n}\n",
         "typedef float2 vec2;\ntypedef struct { float a; } Holder;\nfloat4 main() : COLOR { vec2 v = 1; Holder h; h.a = 1;"
         " return v.xyxy * h.a; }\n",
+        // a constructor of all its values, a cast of one, constants of literal values
+        "float c = 7;\nfloat4 d = {1, 2, -3, 4};\nfloat2 e = float2(1, 2) * 3;\nfloat4 main() : COLOR\n{\n"
+        "    return float4(c, d.x, e) + (float4)1 + float1(2).xxxx;\n}\n",
+        // a vector indexed by a scalar, or by one component of a vector
+        "float4 main() : COLOR\n{\n    float4 v = {0, 1, 2, 3};\n    int2 i = {1, 2};\n    int j = 3;\n"
+        "    return v[i.y] + v[j];\n}\n",
+        // a static struct of numbers, a majority given once through a typedef
+        "struct S { float4 f; };\nstatic S s;\ntypedef float4x4 m_t;\nrow_major m_t m;\n"
+        "typedef row_major float4x4 r_t;\nrow_major r_t n;\nfloat4 main() : COLOR { return s.f + m[0] + n[1]; }\n",
+        // switches: cases sharing statements, a way out folded from a
+        // condition, a loop's own continue, a last case without a break
+        "uint4 v;\nfloat4 main() : COLOR\n{\n    float4 c = 1;\n    switch (v.x)\n    {\n    case 0:\n    case 1:\n"
+        "        c += 0.1;\n        if (true) break;\n        c = 9;\n    case 2:\n"
+        "        for (int j = 0; j < 3; j++) { if (v.w) continue; c += 1; }\n        break;\n    default:\n"
+        "        c = 2;\n    }\n    return c;\n}\n",
+        // a vector read at a constant's index, written at a loop's
+        "float4 v;\nfloat i;\nfloat4 main() : COLOR\n{\n    float4 p = v;\n    for (int k = 0; k < 2; k++)\n"
+        "        p[k] = p[i] == 1;\n    return p;\n}\n",
+        // a local named by a type word
+        "float4 main() : COLOR\n{\n    float4 double = float4(1, 2, 3, 4);\n    return double;\n}\n",
+        // overloads told apart by their sizes, declared and defined, or by their number
+        "float4 func(float3 x);\nfloat4 func(float3 x) { return 0.5; }\nfloat4 func(float2 x) { return 1.0; }\n"
+        "float4 func(float x, float1 y) { return x + y; }\nfloat4 main() : COLOR { return func(float3(0, 0, 0)) + func(1, 2); }\n",
+        // the null object, a struct input array, and the longest loop unrolled without a count
+        "texture t = NULL;\nfloat4 main() : COLOR\n{\n    int i;\n    [unroll]\n    for (i = 0; i < 1023; ++i);\n"
+        "    return i;\n}\n",
     };
     for (const char* source : fine) {
         SCOPED_TRACE(source);
