@@ -1,5 +1,6 @@
 #include "platform/gfxutil/GfxUtilHlslFlatten.h"
 
+#include "platform/gfxutil/GfxUtilHlslFlattenWords.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
 
 #include <algorithm>
@@ -15,6 +16,8 @@
 namespace gfx::hlsl {
 namespace {
 
+using namespace flatten;
+
 // Past this many components a value is left as written: its spelt-out form
 // would grow the text past what any program holds.
 constexpr std::size_t kMaxComponents = 16384;
@@ -26,27 +29,6 @@ constexpr std::size_t kNone = std::size_t(-1);
 constexpr std::string_view kHiddenMember = "orvBase";
 constexpr std::size_t kMaxFields = std::size_t(1) << 16; // struct members in all, bases' copies with them
 constexpr std::size_t kMaxDims = 8;                      // more than any program has: such an array is not read
-
-struct Shape {
-    enum class Kind : std::uint8_t { Unknown, Numeric, Struct };
-    Kind kind = Kind::Unknown;
-    std::string base; // as written: float, half, int, uint, bool, ...
-    int rows = 1, cols = 1;
-    bool matrix = false;
-    std::string structKey;         // the definition, for a struct
-    std::vector<std::size_t> dims; // outermost first; 0 where an initialiser gives the size
-
-    bool Aggregate() const { return !dims.empty() || kind == Kind::Struct; }
-    Shape Element() const {
-        Shape s = *this;
-        s.dims.erase(s.dims.begin());
-        return s;
-    }
-    bool operator==(const Shape& o) const {
-        return kind == o.kind && base == o.base && rows == o.rows && cols == o.cols && matrix == o.matrix &&
-               structKey == o.structKey && dims == o.dims;
-    }
-};
 
 struct Field {
     std::string name;
@@ -65,65 +47,6 @@ struct Comp {
     std::string text;
     std::string base;
 };
-
-// The scalar types the equality of two values' components compares: the
-// D3D9 compiler keeps the low-precision ones as float and dword as uint.
-std::string_view Canon(std::string_view base) {
-    if (base == "half" || base == "min16float" || base == "min10float") return "float";
-    if (base == "dword" || base == "min16uint") return "uint";
-    if (base == "min16int" || base == "min12int") return "int";
-    return base;
-}
-
-bool NumericWord(std::string_view w, Shape& s) {
-    static constexpr std::string_view kBases[] = {"float",      "half",     "double",   "int",
-                                                  "uint",       "bool",     "dword",    "min16float",
-                                                  "min10float", "min16int", "min12int", "min16uint"};
-    for (std::string_view base : kBases) {
-        if (!w.starts_with(base)) continue;
-        const std::string_view rest = w.substr(base.size());
-        const auto digit = [](char c) { return c >= '1' && c <= '4'; };
-        Shape r;
-        r.kind = Shape::Kind::Numeric;
-        r.base = std::string(base);
-        if (rest.size() == 1 && digit(rest[0])) {
-            r.cols = rest[0] - '0';
-        } else if (rest.size() == 3 && digit(rest[0]) && rest[1] == 'x' && digit(rest[2])) {
-            r.rows = rest[0] - '0';
-            r.cols = rest[2] - '0';
-            r.matrix = true;
-        } else if (!rest.empty()) {
-            continue;
-        }
-        s = r;
-        return true;
-    }
-    return false;
-}
-
-bool IsQualifier(std::string_view w) {
-    static const std::set<std::string_view> kWords = {
-        "static",      "const",    "uniform",       "extern", "volatile",  "precise",      "shared",
-        "groupshared", "in",       "out",           "inout",  "row_major", "column_major", "nointerpolation",
-        "linear",      "centroid", "noperspective", "sample", "snorm",     "unorm",        "inline"};
-    return kWords.count(w) > 0;
-}
-
-bool IsControlWord(std::string_view w) {
-    return w == "if" || w == "for" || w == "while" || w == "do" || w == "else" || w == "switch" || w == "case" ||
-           w == "default" || w == "return" || w == "break" || w == "continue" || w == "discard";
-}
-
-bool IsNumber(std::string_view w) {
-    return !w.empty() && (std::isdigit(static_cast<unsigned char>(w[0])) || (w[0] == '.' && w.size() > 1));
-}
-
-bool IsIntegerLiteral(std::string_view w) {
-    if (!IsNumber(w) || w.find_first_of(".eE") != std::string_view::npos)
-        return w.starts_with("0x") || w.starts_with("0X");
-    const char last = w.back();
-    return last != 'f' && last != 'F' && last != 'h' && last != 'H';
-}
 
 struct Edit {
     std::size_t begin, end;
@@ -1496,29 +1419,6 @@ std::string_view DeclaredMemberName(std::string_view name) {
     while (at < name.size() && std::isdigit(static_cast<unsigned char>(name[at]))) ++at;
     return at > kHiddenMember.size() && at + 1 < name.size() && name[at] == '_' ? name.substr(at + 1) : name;
 }
-
-namespace {
-
-// Whether the source has anything the pass could spell out or refuse: an
-// array, a struct, a typedef, a matrix type word or a brace after '='. Most
-// programs have one; a source of none is not read token by token at all.
-bool MayHoldComponentForms(std::string_view source) {
-    if (source.find_first_of('[') != std::string_view::npos || source.find("struct") != std::string_view::npos ||
-        source.find("typedef") != std::string_view::npos)
-        return true;
-    for (std::size_t at = source.find('x', 1); at != std::string_view::npos; at = source.find('x', at + 1))
-        if (at + 1 < source.size() && std::isdigit(static_cast<unsigned char>(source[at - 1])) &&
-            std::isdigit(static_cast<unsigned char>(source[at + 1])))
-            return true;
-    for (std::size_t at = source.find('{'); at != std::string_view::npos; at = source.find('{', at + 1)) {
-        std::size_t before = at;
-        while (before > 0 && std::isspace(static_cast<unsigned char>(source[before - 1]))) --before;
-        if (before > 0 && source[before - 1] == '=') return true;
-    }
-    return false;
-}
-
-} // namespace
 
 bool FlattenComponents(std::string_view source, std::string& out, std::string& error, std::size_t& errorAt) {
     error.clear();
