@@ -303,8 +303,18 @@ bool TranslateShaderContainer(const ShaderContainer& c, TranslatedShader& out, s
     std::istringstream lines(c.glsl);
     std::string line;
     bool sawMain = false;
+    int conditionals = 0; // "#if" blocks open
     while (std::getline(lines, line)) {
         if (line.rfind("#version", 0) == 0) continue;
+        // An extension the program needs (arrays of arrays) is named before
+        // any declaration of the composed program; one it would use where
+        // the driver has it stays in its test.
+        if (line.rfind("#if", 0) == 0) ++conditionals;
+        if (line.rfind("#endif", 0) == 0 && conditionals > 0) --conditionals;
+        if (line.rfind("#extension", 0) == 0 && conditionals == 0) {
+            out.extensions += line + "\n";
+            continue;
+        }
         if (line.rfind("uniform sampler", 0) == 0) continue;
         // Which way up the target is, and its size: the composer declares
         // them for every program.

@@ -1202,7 +1202,7 @@ bool IsColorVarying(const std::string& name) { return name == "vD0" || name == "
 
 std::string ComposeVertexProgram(const TranslatedShader& vs, const std::vector<FixedStageInput>* fixedStages,
                                  const std::vector<std::string>& pixelVaryings, bool flatColors) {
-    std::string s = "#version 330 core\n";
+    std::string s = "#version 330 core\n" + vs.extensions;
     s += "uniform vec4 uViewport;\nuniform vec2 uDepthRange;\nuniform vec2 uTarget;\nuniform vec2 uFlipY;\n";
     // Inputs of three-component packed types read 1 in their fourth component.
     s += "uniform int uVsInputW1;\n";
@@ -1300,7 +1300,7 @@ std::string ComposeProgramStage(const TranslatedShader& program) {
 std::string ComposePixelProgram(const TranslatedShader& ps, bool afterFixedVertex,
                                 const std::array<std::uint8_t, 16>& textureKinds, std::uint32_t alphaFunc, bool fog,
                                 std::uint32_t projected, std::uint32_t tableFog, bool flatColors) {
-    std::string s = "#version 330 core\n";
+    std::string s = "#version 330 core\n" + ps.extensions;
     s += "uniform vec2 uFlipY;\nuniform vec2 uTarget;\nuniform float uAlphaRef;\nuniform vec2 uAlphaClamp;\n"
          "uniform vec3 uFogColor;\nuniform vec3 uFog;\n";
     s += "layout(location = 0) out vec4 oColor;\n";

@@ -24,6 +24,7 @@ struct TranslatedShader {
     std::uint16_t model = 0;  // ShaderModel bit
     std::uint32_t major = 0;
     std::string globals;      // uniforms, registers, defined constants
+    std::string extensions;   // "#extension" lines the code needs, which go before all else
     std::string code;         // the subroutines and `void d3d_main()`
     // Vertex: dcl'd inputs, attribute location = register. Pixel 3.0: dcl'd inputs.
     std::vector<ShaderSemantic> inputs;

@@ -5,6 +5,7 @@
 #include "platform/gfx/GfxShaderTranslator.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilHlslBuffers.h"
+#include "platform/gfxutil/GfxUtilHlslFlatten.h"
 #include "platform/gfxutil/GfxUtilHlslCompile.h"
 #include "platform/gfxutil/GfxUtilHlslEffectSyntax.h"
 #include "platform/gfxutil/GfxUtilHlslGlsl.h"
@@ -213,11 +214,18 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
                   std::string& errors, std::uint8_t majority = 0) {
     std::string prepared;
     std::size_t formAt = 0;
-    // The effect's syntax checked and blanked, then the forms the language
-    // refuses that the front end would take, each named at its line.
+    // The effect's syntax checked and blanked, the component-wise forms
+    // spelt out, then the forms the language refuses that the front end
+    // would take, each named at its line.
     bool formed = ReadEffectSyntax(lines.text, prepared, formAt, errors);
     if (formed) {
-        prepared = GroupLocalFlatLists(BlankEffectSyntax(prepared));
+        prepared = BlankEffectSyntax(prepared);
+        std::string flat;
+        formed = PassesExpired() || FlattenComponents(prepared, flat, errors, formAt);
+        if (formed && !PassesExpired()) prepared = std::move(flat);
+    }
+    if (formed) {
+        prepared = GroupLocalFlatLists(prepared);
         formed = PassesExpired() ||
                  RefuseInvalidForms(prepared, entry, formAt, errors, {true, profile.vertex, profile.major, profile.minor});
     }
@@ -414,7 +422,13 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         // Members follow their struct, with the registers of its first element.
         for (const HlslMember& m : g.members) {
             ShaderConstantRecord r;
-            r.name = m.name.starts_with(kRenamedWord) ? m.name.substr(kRenamedWord.size()) : m.name;
+            // Its name as declared: a base's member a derived struct hides,
+            // or a word the dialect reads otherwise, was renamed.
+            std::string_view name = m.name;
+            if (name.starts_with(kRenamedWord)) name.remove_prefix(kRenamedWord.size());
+            name = DeclaredMemberName(name);
+            if (name.starts_with(kRenamedWord)) name.remove_prefix(kRenamedWord.size());
+            r.name = std::string(name);
             r.registerSet = kSetFloat;
             r.registerIndex = std::uint16_t(g.registerIndex + m.registerOffset);
             // Of a struct the program reads in part, what lies past the

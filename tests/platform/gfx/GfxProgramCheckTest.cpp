@@ -313,10 +313,10 @@ INSTANTIATE_TEST_SUITE_P(, GfxGlProgramRegisterRange, ::testing::Bool(), gfxtest
 // A compiled program's GLSL is the device's to compile: a container whose
 // code the driver refuses is refused when it is made, with the driver's
 // reason; the same container with code the driver takes draws.
-std::vector<std::uint32_t> PixelContainer(const std::string& body) {
+std::vector<std::uint32_t> PixelContainer(const std::string& body, const std::string& head = {}) {
     ShaderContainer c;
     c.kind = D3DPS_VERSION(2, 0);
-    c.glsl = "#version 330\nlayout(location = 0) out vec4 hOut0;\nvoid main()\n{\n" + body + "}\n";
+    c.glsl = "#version 330\n" + head + "layout(location = 0) out vec4 hOut0;\nvoid main()\n{\n" + body + "}\n";
     ShaderSemantic colour;
     colour.usage = D3DDECLUSAGE_COLOR;
     c.outputs.push_back(colour);
@@ -349,6 +349,25 @@ TEST_P(GfxGlProgramDriverCheck, CodeTheDriverRefusesIsRefusedAtCreationWithItsRe
     ASSERT_EQ(device->SetPixelShader(ps), D3D_OK);
     DrawQuad();
     ExpectPixel(8, 8, 255, 0, 0);
+}
+
+// An extension the code needs is named before the composed program's own
+// declarations, where GLSL takes it; one inside a conditional stays in it,
+// used only where the driver has it.
+TEST_P(GfxGlProgramDriverCheck, ExtensionsTheCodeNamesComeBeforeItsDeclarations) {
+    const auto ps = PixelContainer(
+        "    const float a[2][2] = float[][](float[](0.0, 0.25), float[](0.5, 1.0));\n"
+        "    int i = int(gl_FragCoord.x) / 100;\n"
+        "    hOut0 = vec4(a[i + 1][i + 1], a[i][i + 1], TINT, 1.0);\n",
+        "#extension GL_ARB_arrays_of_arrays : require\n#if defined(GL_EXT_no_such_extension)\n"
+        "#extension GL_EXT_no_such_extension : require\n#define TINT 1.0\n#else\n#define TINT 0.0\n#endif\n");
+    IDirect3DPixelShader9* made = nullptr;
+    ASSERT_EQ(device->CreatePixelShader(ps.data(), std::uint32_t(ps.size() * 4), &made), D3D_OK);
+    m_pixelShaders.push_back(made);
+    ASSERT_EQ(device->SetVertexShader(Vertex(gfxtest::kPassVertex)), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(made), D3D_OK);
+    DrawQuad();
+    ExpectPixel(8, 8, 255, 64, 0);
 }
 
 // The stage compiled at creation is the one the usual pair links; a pair

@@ -163,6 +163,17 @@ const Shape kShapes[] = {
     {"SamplerListWithStates", "ps_2_0",
      [](std::size_t n) { return Repeat("sampler ", "s# = sampler_state { MinFilter = Point; }, ", "s;\n", n); }},
     {"StaticDeclaratorList", "ps_2_0", [](std::size_t n) { return Repeat("static float ", "a#, ", "a;\n", n); }},
+    // Arrays, structs and matrices cast and assigned into each other, each
+    // spelt out component by component: the spelt-out text grows with the
+    // source, and a statement is read back only to its start.
+    {"ComponentWiseCastsRepeated", "ps_2_0",
+     [](std::size_t n) {
+         return Repeat("struct P { float3 a; float b; };\nfloat4 main() : COLOR { float f[4] = {1, 2, 3, 4}; "
+                       "float2x2 m = {1, 2, 3, 4}; P p; int4 i;\n",
+                       "p = f; p = (P) m; i = (int4) f; i = i + int4(float4(m));\n", "return i; }", n);
+     }},
+    {"DerivedStructsChained", "ps_2_0",
+     [](std::size_t n) { return Repeat("struct S { float4 a; };\n", "struct S# : S { float4 b; };\n", "", n); }},
     {"StructMembersUnderManyWords", "ps_2_0",
      [](std::size_t n) {
          return Repeat("struct S { ", "const ", "", n / 2) + Repeat("float ", "m#, ", "m; };\nS s;\n", n / 2);
