@@ -7,6 +7,7 @@
 #include "game/shell/CDX9RendererFactory.h"
 #include "platform/os/OsDialog.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tests/platform/gfx/GfxTestUtil.h"
 #include "tests/game/shell/GameTestFiles.h"
 #include "tools/COrvaneDemoScene.h"
 
@@ -103,6 +104,8 @@ protected:
 
 TEST_F(CGameLoopTest, TheWholeLoopShowsTheSettingsBackgroundColour)
 {
+    if (gfxtest::CallerDriver() == "dummy")
+        GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
     WriteSetupFile(10, 20, 30, 255);
     ReadingGameFactory kGames;
     COrvaneApplication* pkApp = COrvaneApplication::Get();
@@ -128,6 +131,8 @@ TEST_F(CGameLoopTest, TheWholeLoopShowsTheSettingsBackgroundColour)
 // whose folder holds it does not draw it behind its frames.
 TEST_F(CGameLoopTest, TheDemoSceneIsNotDrawnBehindTheFrames)
 {
+    if (gfxtest::CallerDriver() == "dummy")
+        GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
     WriteSetupFile(10, 20, 30, 255);
     ASSERT_TRUE(demo_scene::Write("."));
     ReadingGameFactory kGames;
@@ -143,6 +148,8 @@ TEST_F(CGameLoopTest, TheDemoSceneIsNotDrawnBehindTheFrames)
 
 TEST_F(CGameLoopTest, TheLauncherListsTheDevicesAdaptersAndModes)
 {
+    if (gfxtest::CallerDriver() == "dummy")
+        GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
     const std::vector<COrvaneAdapterDesc>& kAdapters = m_kRenderers.GetSystemInfo();
     ASSERT_FALSE(kAdapters.empty());
     ASSERT_FALSE(kAdapters[0].m_kModes.empty());

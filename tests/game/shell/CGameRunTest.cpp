@@ -27,6 +27,7 @@
 #include "platform/os/OsDialog.h"
 #include "platform/os/OsWindow.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tests/platform/gfx/GfxTestUtil.h"
 #include "tools/COrvaneDemoLevel.h"
 
 #include <gtest/gtest.h>
@@ -124,6 +125,8 @@ protected:
 
 TEST_F(CGameRunTest, TheDemoLevelRunsUntilTheWindowIsClosed)
 {
+    if (gfxtest::CallerDriver() == "dummy")
+        GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
     std::filesystem::copy(ORVANE_DEMO_DATA, Folder(), std::filesystem::copy_options::recursive);
     ClosingGameFactory kGames;
     COrvaneApplication* pkApp = COrvaneApplication::Get();
@@ -177,6 +180,8 @@ TEST_F(CGameRunTest, TheDemoLevelRunsUntilTheWindowIsClosed)
 // share (the file list, the file factory and its device) at the close.
 TEST_F(CGameRunTest, TheShaderLibrariesStartWithTheEngineAndReleaseTheEffectsSharedStateAtTheClose)
 {
+    if (gfxtest::CallerDriver() == "dummy")
+        GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
     std::filesystem::copy(ORVANE_DEMO_DATA, Folder(), std::filesystem::copy_options::recursive);
     ClosingGameFactory kGames;
     COrvaneApplication* pkApp = COrvaneApplication::Get();

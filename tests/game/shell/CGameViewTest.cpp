@@ -29,6 +29,7 @@
 #include "platform/os/OsDialog.h"
 #include "platform/os/OsWindow.h"
 #include "tests/framework/FrameworkTestSupport.h"
+#include "tests/platform/gfx/GfxTestUtil.h"
 #include "tests/support/TestPng.h"
 #include "tools/COrvaneDemoEffect.h"
 #include "tools/COrvaneDemoLevel.h"
@@ -201,6 +202,8 @@ protected:
 
 TEST_F(CGameViewTest, TheMainPanelsTextsDrawAsGlyphsOverTheLevel)
 {
+    if (gfxtest::CallerDriver() == "dummy")
+        GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
     ViewedGame* pkGame = PlayLevel();
     ASSERT_NE(pkGame, nullptr);
     ASSERT_EQ(m_kFrame.size(), std::size_t(WIDTH) * HEIGHT * 3) << "no frame was read";
@@ -238,6 +241,8 @@ namespace
 {
 TEST_F(CGameViewTest, AfterTheArrivalTheCameraLooksAtThePrison)
 {
+    if (gfxtest::CallerDriver() == "dummy")
+        GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
     // Entered at midnight, the level jumps to the morning and the day's
     // vehicle drives in with the camera following it; when it has stopped
     // the camera goes to the level's fixed start view.
@@ -298,6 +303,8 @@ bool ToScreen(const NiCamera& kCamera, const NiVec3& kPoint, std::uint32_t& x, s
 // post the one colour of its effect's assembly programs.
 TEST_F(CGameViewTest, TheStartViewShowsTheShowcasePillarsDrawnByTheirPrograms)
 {
+    if (gfxtest::CallerDriver() == "dummy")
+        GTEST_SKIP() << "SDL_VIDEODRIVER=dummy offers no OpenGL";
     ViewedGame* pkGame = PlayLevel(
         [](ViewedGame& kGame) { kGame.GetSpawnManager()->ResetCameraView(true); });
     ASSERT_NE(pkGame, nullptr);

@@ -1,6 +1,7 @@
 // The game shell's drawing tests: SDL's offscreen driver (OpenGL through
-// EGL, no display) unless the caller chose a driver; the os layer stopped
-// at the end so the leak checker sees SDL's memory returned.
+// EGL, no display) unless the caller chose a driver (on dummy, which offers
+// no OpenGL, the drawing tests skip); the os layer stopped at the end so the
+// leak checker sees SDL's memory returned.
 
 #include "platform/os/OsSystem.h"
 #include "tests/platform/gfx/GfxTestUtil.h"
