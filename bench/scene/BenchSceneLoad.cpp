@@ -72,6 +72,10 @@ void* operator new[](std::size_t uiSize, const std::nothrow_t& k) noexcept
 {
     return operator new(uiSize, k);
 }
+// The replacements take their memory from malloc, so free is their match;
+// gcc sees only free called on what an operator new returned.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* pv) noexcept
 {
     std::free(pv);
@@ -88,6 +92,7 @@ void operator delete[](void* pv, std::size_t) noexcept
 {
     std::free(pv);
 }
+#pragma GCC diagnostic pop
 
 namespace
 {

@@ -61,10 +61,11 @@ protected:
         Code pixelCode;
         if (!pixel.empty()) {
             CompileTo(pixelCode, pixel, "main", "ps_2_0");
-            if (!pixelCode.words.empty())
+            if (!pixelCode.words.empty()) {
                 EXPECT_EQ(device->CreatePixelShader(pixelCode.words.data(), std::uint32_t(pixelCode.words.size() * 4),
                                                     &ps),
                           D3D_OK);
+            }
         }
         EXPECT_EQ(device->SetVertexShader(vs), D3D_OK);
         EXPECT_EQ(device->SetPixelShader(ps), D3D_OK);

@@ -187,8 +187,12 @@ TEST_P(GfxUtilHlslCausesTest, ConstantVectorsIndexedAtRunTime) {
         }
         const float g[4] = {0.1f, 0.2f, 0.3f, 0.4f};
         const float second[4] = {0.5f, 0.6f, 0.7f, 0.8f};
-        if (Constant(p.container, "G")) ASSERT_EQ(p.table->SetFloatArray(device, "G", g, 4u - (c.source[5] == '3')), D3D_OK);
-        if (Constant(p.container, "A")) ASSERT_EQ(p.table->SetFloatArray(device, "A[1]", second, 4), D3D_OK);
+        if (Constant(p.container, "G")) {
+            ASSERT_EQ(p.table->SetFloatArray(device, "G", g, 4u - (c.source[5] == '3')), D3D_OK);
+        }
+        if (Constant(p.container, "A")) {
+            ASSERT_EQ(p.table->SetFloatArray(device, "A[1]", second, 4), D3D_OK);
+        }
         if (Constant(p.container, "St")) {
             ASSERT_EQ(p.table->SetFloatArray(device, "St.a", g, 4), D3D_OK);
             ASSERT_EQ(p.table->SetFloatArray(device, "St.b", second, 3), D3D_OK);
