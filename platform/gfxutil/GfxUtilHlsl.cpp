@@ -1,3 +1,9 @@
+// The installed glslang is built with its SPIR-V optimiser; its header shows
+// the optimiser's entry only under this switch.
+#ifndef ENABLE_OPT
+#define ENABLE_OPT 1
+#endif
+
 #include "platform/gfxutil/GfxUtilHlsl.h"
 
 #include "platform/gfx/Gfx.h"
@@ -26,6 +32,7 @@
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
+#include <glslang/SPIRV/SpvTools.h>
 
 #include <algorithm>
 #include <cctype>
@@ -131,9 +138,17 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
         return false;
     }
     spirv.clear();
+    // The optimiser folds the remainders of constants floored, as glslang
+    // emits them; they are made truncated first, so that folded and run-time
+    // remainders agree.
     glslang::SpvOptions spvOptions;
+    spvOptions.disableOptimizer = true;
+    const glslang::TIntermediate& intermediate = *program.getIntermediate(stage);
+    spv::SpvBuildLogger logger;
+    glslang::GlslangToSpv(intermediate, spirv, &logger, &spvOptions);
+    TruncatedRemainders(spirv);
     spvOptions.disableOptimizer = false;
-    glslang::GlslangToSpv(*program.getIntermediate(stage), spirv, &spvOptions);
+    glslang::SpirvToolsTransform(intermediate, spirv, &logger, &spvOptions);
     return true;
 }
 

@@ -128,7 +128,21 @@ private:
             bodyMultiplies_ = bodyMultiplies_ || w == "mul" || w == "transpose" || w == "determinant";
             if (IdentStart(w[0]) && (Is(t_[k + 1], "[") || (Is(t_[k + 1], ".") && t_[k + 2].text.starts_with("_"))))
                 readAsMatrix_.insert(w);
+            // Beside matrices of other sizes a component-wise intrinsic
+            // cuts each to the smallest: the shape counts there.
+            if (Is(t_[k - 1], "(") && (Is(t_[k + 1], ",") || Is(t_[k + 1], ")")) && k >= 2 &&
+                ComponentWiseCall(t_[k - 2].text))
+                for (std::size_t a = k; a < bodyEnd_ && a < t_.size() && !Is(t_[a], ")") && Step(); ++a)
+                    if (IdentStart(t_[a].text[0]) && (Is(t_[a - 1], "(") || Is(t_[a - 1], ",")) &&
+                        a + 1 < t_.size() && (Is(t_[a + 1], ",") || Is(t_[a + 1], ")")))
+                        readAsMatrix_.insert(t_[a].text);
         }
+    }
+
+    static bool ComponentWiseCall(std::string_view w) {
+        static const std::set<std::string_view> kNames = {"atan2", "clamp", "fmod", "ldexp", "lerp",
+                                                          "max",   "min",   "pow",  "smoothstep", "step"};
+        return kNames.count(w) != 0;
     }
 
     // The scalar, vector and matrix words, less those a typedef of the

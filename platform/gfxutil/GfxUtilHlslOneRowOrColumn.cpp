@@ -449,12 +449,62 @@ private:
             if (name == "determinant" && !s.ScalarLike()) m_edits.push_back({TokenEnd(m_t[close]), 0, ".x"});
             return true;
         }
+        if (ComponentWiseOfTwoOrMore(name)) CutToSmallest(args, shapes, known);
         if (name == "mul" && args.size() == 2 && known[0] && known[1] && Ident(m_t[args[0].first]) &&
             Ident(m_t[args[1].first])) {
             const std::string text = Product(m_t[args[0].first].text, shapes[0], m_t[args[1].first].text, shapes[1]);
             if (!text.empty()) m_edits.push_back({m_t[i].begin, TokenEnd(m_t[close]) - m_t[i].begin, text});
         }
         return true;
+    }
+
+    static bool ComponentWiseOfTwoOrMore(std::string_view name) {
+        static const std::set<std::string_view> kNames = {"atan2", "clamp", "fmod", "ldexp", "lerp",
+                                                          "max",   "min",   "pow",  "smoothstep", "step"};
+        return kNames.count(name) != 0;
+    }
+
+    // A component-wise intrinsic of matrices of different sizes acts on the
+    // smallest in each dimension. Where such a matrix meets a full one,
+    // that smallest has one row or one column; the intrinsics pass cuts
+    // only matrices, and this one's have become vectors by then, so each
+    // argument is cut here to the components of the smallest, in its rows'
+    // order: a vector of them for both.
+    void CutToSmallest(const std::vector<std::pair<std::size_t, std::size_t>>& args, const std::vector<Shape>& shapes,
+                       const std::vector<bool>& known) {
+        bool degenerate = false, full = false;
+        int rows = 4, columns = 4;
+        for (std::size_t a = 0; a < args.size(); ++a) {
+            const Shape& s = shapes[a];
+            if (!known[a] || s.array || (!s.matrixWord && !s.ScalarLike())) return; // a vector meets no matrix
+            if (!s.matrixWord) continue;
+            degenerate = degenerate || s.Degenerate();
+            full = full || s.FullMatrix();
+            rows = std::min(rows, s.rows);
+            columns = std::min(columns, s.columns);
+        }
+        if (!degenerate || !full) return;
+        const int size = rows * columns;
+        for (std::size_t a = 0; a < args.size(); ++a) {
+            const Shape& s = shapes[a];
+            if (!s.matrixWord) continue;
+            const std::string text(m_t[args[a].first].text);
+            std::string cut;
+            if (s.Degenerate()) {
+                if (s.Size() == size) continue;
+                cut = text + ".";
+                for (int r = 0; r < rows; ++r)
+                    for (int c = 0; c < columns; ++c) cut += kParts[std::size_t(r * s.columns + c)];
+            } else {
+                std::string parts;
+                for (int r = 0; r < rows; ++r)
+                    for (int c = 0; c < columns; ++c)
+                        parts += (parts.empty() ? "" : ", ") + text + "[" + std::to_string(r) + "][" +
+                                 std::to_string(c) + "]";
+                cut = size == 1 ? parts : std::string(s.scalar) + std::to_string(size) + "(" + parts + ")";
+            }
+            m_edits.push_back({m_t[args[a].first].begin, text.size(), cut});
+        }
     }
 
     // `mul` where a side has one row or one column and glslang's product

@@ -512,6 +512,51 @@ float4 main() : COLOR
     ExpectPixel(kSize / 2, kSize / 2, 63.75, 63.75, 127.5);
 }
 
+// The remainder takes the dividend's sign whether the front end folds it
+// from constants or the program computes it from constants set per draw.
+TEST_P(GfxUtilHlslIntrinsicsTest, RemaindersTruncatedWhenFoldedAndAtRunTime) {
+    if (Stopped()) return;
+    struct Case {
+        const char* values;
+        double r, g, b; // (value / 8 + 0.5) * 255
+    };
+    const Case cases[] = {
+        {"x % y, -x % y, x % -y", 191.25, 63.75, 191.25},
+        {"-x % -y, int2(x, -x) % -y", 63.75, 191.25, 63.75},
+        {"a % b, -a % b, a % -b", 63.75, 191.25, 63.75},
+        {"-a % -b, fmod(v.z, v.w), fmod(-v.z, v.w)", 191.25, 143.4375, 111.5625},
+        {"(int2(a, -a) % int2(b, -b)).xy, (float)(x % b)", 63.75, 191.25, 191.25},
+    };
+    ASSERT_EQ(device->SetVertexShader(m_vertex2), D3D_OK);
+    for (const Case& k : cases) {
+        const std::string source = std::string(R"(
+uniform float4 v;
+float4 main() : COLOR
+{
+    int x = 42;
+    int y = 5;
+    int a = (int)v.x;
+    int b = (int)v.y;
+    return float4(float3()") + k.values + R"() / 8 + 0.5, 1);
+}
+)";
+        Compiled ps;
+        Compile(ps, source, "ps_2_0");
+        ASSERT_EQ(ps.result, D3D_OK) << ps.errors << source;
+        IDirect3DPixelShader9* p = MakePixel(ps);
+        ASSERT_NE(p, nullptr);
+        // A negative dividend over a positive divisor; fmod(4.5, -2) = 0.5.
+        const D3DXVECTOR4 v{-42.0f, 5.0f, 4.5f, -2.0f};
+        if (ps.table->GetConstantByName(nullptr, "v")) {
+            ASSERT_EQ(ps.table->SetVector(device, "v", &v), D3D_OK);
+        }
+        ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+        Clear();
+        DrawQuad();
+        ExpectPixel(kSize / 2, kSize / 2, k.r, k.g, k.b, k.values);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslIntrinsicsTest, ::testing::Values(true), gfxtest::GlReadBackParamName);
 
 } // namespace

@@ -417,6 +417,43 @@ TEST_P(GfxUtilHlslMatrixFormsTest, BooleanMatricesAndModfOfMatricesAreRefused) {
     EXPECT_NE(modf.errors.find("modf and frexp of a matrix"), std::string::npos) << modf.errors;
 }
 
+// A component-wise intrinsic of a one-row or one-column matrix beside a
+// whole one acts on the smallest of them in each dimension, whether the
+// small one is written from a list or built, and a plain vector beside a
+// whole matrix stays refused.
+TEST_P(GfxUtilHlslMatrixFormsTest, OneRowOrColumnBesideWholeMatricesCutToTheSmallest) {
+    if (Stopped()) return;
+    std::array<int, 4> rgba{};
+    Compiled column;
+    // The first column's two rows: max(0.1, 0.3), max(0.2, 0.1).
+    if (DrawPixel("float4 main() : COLOR\n{\n    float4x1 a = {0.1, 0.2, 0.5, 0.4};\n"
+                  "    float2x2 b = {0.3, 0.9, 0.1, 0.9};\n    float2x1 r = max(a, b);\n"
+                  "    return float4(r, 0.7, 1);\n}\n",
+                  {}, rgba, column))
+        ExpectColour(rgba, 0.3f, 0.2f, 0.7f, column);
+    Compiled row;
+    // The first row's two columns: lerp(0.2, 0.6, 0.5), lerp(0.4, 0.8, 0.5).
+    if (DrawPixel("float4 main() : COLOR\n{\n    float1x3 a = float1x3(0.2, 0.4, 0.6);\n"
+                  "    float3x2 b = {0.6, 0.8, 0, 0, 0, 0};\n    float1x2 r = lerp(a, b, 0.5);\n"
+                  "    return float4(r, 0.1, 1);\n}\n",
+                  {}, rgba, row))
+        ExpectColour(rgba, 0.4f, 0.6f, 0.1f, row);
+    Compiled three;
+    // Three arguments, the whole matrix first: smoothstep(0, 1, 0.5) and
+    // smoothstep(0, 1, 0.25) = 0.15625.
+    if (DrawPixel("float4 main() : COLOR\n{\n    float2x2 e = {0, 0, 0, 0};\n    float4x1 f = {1, 1, 1, 1};\n"
+                  "    float3x1 x = float3x1(0.5, 0.25, 0.75);\n    float2x1 r = smoothstep(e, f, x);\n"
+                  "    return float4(r, 0, 1);\n}\n",
+                  {}, rgba, three))
+        ExpectColour(rgba, 0.5f, 0.15625f, 0.0f, three);
+    Compiled vector;
+    Compile(vector,
+            "float4 main() : COLOR\n{\n    float2x2 a = {0, 0, 0, 0};\n    float4 b = 1;\n"
+            "    float2x2 x = {0.5, 0.5, 0.5, 0.5};\n    smoothstep(a, b, x);\n    return 0;\n}\n",
+            "ps_2_0");
+    EXPECT_NE(vector.result, D3D_OK);
+}
+
 INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslMatrixFormsTest, ::testing::Values(true), gfxtest::GlReadBackParamName);
 
 } // namespace
