@@ -249,15 +249,7 @@ protected:
     // Compiles the pixel program, makes it behind the pass-through vertex
     // program and draws the quad; false (with a failure) where any step fails.
     bool Draws(Compiled& ps, const std::string& source) {
-        Compile(ps, source, "ps_2_0");
-        EXPECT_EQ(ps.result, D3D_OK) << ps.errors << "\n" << source;
-        if (ps.result != D3D_OK) return false;
-        IDirect3DVertexShader9* vs = Vertex(gfxtest::kPassVertex);
-        IDirect3DPixelShader9* p = MakePixel(ps, source);
-        if (!vs || !p) return false;
-        EXPECT_EQ(device->SetVertexShader(vs), D3D_OK);
-        EXPECT_EQ(device->SetPixelShader(p), D3D_OK);
-        return true;
+        return UsePixel(ps, source);
     }
     void DrawQuadOnce(const Compiled& ps) {
         Clear();

@@ -28,14 +28,7 @@ protected:
     // failure) when any step fails.
     bool DrawPixel(const std::string& source, const std::vector<float>& registers, std::array<int, 4>& rgba,
                    Compiled& ps) {
-        Compile(ps, source, "ps_2_0");
-        EXPECT_EQ(ps.result, D3D_OK) << ps.errors << "\n" << source;
-        if (ps.result != D3D_OK) return false;
-        IDirect3DVertexShader9* vs = Vertex(gfxtest::kPassVertex);
-        IDirect3DPixelShader9* p = MakePixel(ps, source);
-        if (!vs || !p) return false;
-        EXPECT_EQ(device->SetVertexShader(vs), D3D_OK);
-        EXPECT_EQ(device->SetPixelShader(p), D3D_OK);
+        if (!UsePixel(ps, source)) return false;
         if (!registers.empty()) {
             EXPECT_EQ(device->SetPixelShaderConstantF(0, registers.data(), std::uint32_t(registers.size() / 4)), D3D_OK);
         }

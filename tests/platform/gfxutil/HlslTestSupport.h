@@ -70,6 +70,9 @@ protected:
     // Null (with a failure that shows `what` and the GLSL) when the device refuses the code.
     gfx::IDirect3DVertexShader9* MakeVertex(const Compiled& c, const std::string& what = {});
     gfx::IDirect3DPixelShader9* MakePixel(const Compiled& c, const std::string& what = {});
+    // Compiles `source` into `ps` at ps_2_0 and sets it behind the
+    // pass-through vertex program; false (with a failure) where any step fails.
+    bool UsePixel(Compiled& ps, const std::string& source);
 };
 
 } // namespace gfx::test
