@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <set>
 #include <utility>
 #include <vector>
@@ -102,7 +104,7 @@ struct Edit {
 // Whether the source holds a word one of the forms below starts with: most
 // hold none, and are left as they are without being read.
 bool HoldsAnyForm(std::string_view source, std::string_view entry) {
-    static const std::string_view kWords[] = {"export", "const", "precise", "CompileShader", "switch", "unroll",
+    static const std::string_view kWords[] = {"export", "const", "precise", "CompileShader", "switch", "unroll", "fmod",
                                               "numthreads", "maxvertexcount", "domain", "partitioning",
                                               "outputtopology", "patchconstantfunc", "outputcontrolpoints",
                                               "instance", "maxtessfactor"};
@@ -166,6 +168,32 @@ void FileScopeWords(const std::vector<Token>& t, std::string_view entry, std::st
 
 // A loop unrolled with a count from the attributes at `i`: the edits that
 // count its runs; the token after the attributes.
+// A number written as one, with its sign: `-4.5`, `2`, `+1e3`; `k` moves
+// past it.
+bool SignedNumber(const std::vector<Token>& t, std::size_t& k, double& value) {
+    double sign = 1.0;
+    if (k < t.size() && (Is(t[k], "-") || Is(t[k], "+"))) {
+        sign = Is(t[k], "-") ? -1.0 : 1.0;
+        ++k;
+    }
+    if (k >= t.size() || t[k].text.empty() || !(std::isdigit(static_cast<unsigned char>(t[k].text[0])) ||
+                                                 t[k].text[0] == '.'))
+        return false;
+    if (t[k].text.starts_with("0x") || t[k].text.starts_with("0X")) return false;
+    value = sign * double(Number(t[k].text));
+    ++k;
+    return true;
+}
+
+// A float literal of `v` that reads back as the same float.
+std::string FloatLiteral(double v) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.9g", v);
+    std::string out(text);
+    if (out.find_first_of(".en") == std::string::npos) out += ".0";
+    return "(" + out + ")";
+}
+
 std::size_t CountedLoop(const std::vector<Token>& t, std::size_t i, std::size_t& loops, std::vector<Edit>& edits) {
     std::string count;
     std::size_t k = i;
@@ -232,6 +260,19 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
             Blank(out, t[i + 1].begin, TokenEnd(t[i + 1]));
             edits.push_back({t[i + 1].begin, std::to_string(static_cast<long long>(Number(t[i + 1].text)))});
             continue;
+        }
+        // fmod of two numbers: glslang's front end folds it with the
+        // divisor's sign, the language takes the dividend's.
+        if (Is(t[i], "fmod") && i + 1 < t.size() && Is(t[i + 1], "(") && t[i + 1].close < t.size()) {
+            std::size_t k = i + 2;
+            double a = 0, b = 0;
+            if (SignedNumber(t, k, a) && k < t.size() && Is(t[k], ",") && SignedNumber(t, ++k, b) &&
+                k == t[i + 1].close && b != 0) {
+                Blank(out, t[i].begin, TokenEnd(t[k]));
+                edits.push_back({t[i].begin, FloatLiteral(std::fmod(float(a), float(b)))});
+                i = k;
+                continue;
+            }
         }
         if (Is(t[i], "[") && (i == 0 || Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}"))) {
             i = std::max(CountedLoop(t, i, loops, edits), i + 1) - 1;

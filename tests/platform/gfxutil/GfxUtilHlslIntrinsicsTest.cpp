@@ -526,6 +526,8 @@ TEST_P(GfxUtilHlslIntrinsicsTest, RemaindersTruncatedWhenFoldedAndAtRunTime) {
         {"a % b, -a % b, a % -b", 63.75, 191.25, 63.75},
         {"-a % -b, fmod(v.z, v.w), fmod(-v.z, v.w)", 191.25, 143.4375, 111.5625},
         {"(int2(a, -a) % int2(b, -b)).xy, (float)(x % b)", 63.75, 191.25, 191.25},
+        // Numbers alone: fmod(-4.5, 2) = -0.5, fmod(4.5, -2) = 0.5, fmod(-3, -2) = -1.
+        {"fmod(-4.5, 2), fmod(4.5, -2.0f), fmod(-3, -2) / 1", 111.5625, 143.4375, 95.625},
     };
     ASSERT_EQ(device->SetVertexShader(m_vertex2), D3D_OK);
     for (const Case& k : cases) {
