@@ -409,6 +409,8 @@ private:
     }
 
     bool Values(std::size_t b, std::size_t e, bool strict) {
+        // A range may end past an opening bracket that is never closed.
+        e = std::min(e, m_t.size());
         for (std::size_t k = b; k < e && Step();) {
             const Tok& t = m_t[k];
             if (t.string || IsNumber(t)) {
@@ -748,6 +750,9 @@ private:
 
     bool Initialiser(std::size_t b, std::size_t e, bool sampler, bool shader, std::size_t elements,
                      std::string_view type) {
+        // The value ends past an opening bracket that is never closed: the
+        // tokens stop first.
+        e = std::min(e, m_t.size());
         bool effectWords = false;
         for (std::size_t k = b; k < e; ++k)
             effectWords =

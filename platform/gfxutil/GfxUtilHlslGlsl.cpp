@@ -28,6 +28,8 @@ namespace gfx::hlsl {
 
 namespace {
 
+constexpr std::uint64_t kMaxVariableComponents = 65536 * 4;
+
 // Published declaration usages by semantic name, e.g. "TEXCOORD3".
 bool ParseSemantic(std::string_view s, ShaderSemantic& out) {
     static constexpr std::pair<std::string_view, std::uint8_t> kUsages[] = {
@@ -137,6 +139,13 @@ void AddMissingBuiltIns(std::string& glsl, bool vertex) {
 } // namespace
 
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
+    // The largest array the source may declare, of four-component
+    // registers: the GLSL of a variable holding more (arrays of structs of
+    // arrays) is not written at all.
+    if (!VariablesWithin(spirv, kMaxVariableComponents, error)) {
+        if (error.empty()) error = "unexpected SPIR-V from the compiler";
+        return false;
+    }
     TruncatedRemainders(spirv);
     if (!SplitMatrixComponentWise(spirv, error)) {
         if (error.empty()) error = "unexpected SPIR-V from the compiler";

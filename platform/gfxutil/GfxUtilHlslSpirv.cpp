@@ -3,6 +3,7 @@
 #include "platform/gfxutil/GfxUtilHlslSpirvCodes.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
 
+#include <algorithm>
 #include <cctype>
 #include <functional>
 #include <map>
@@ -487,6 +488,48 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
         if (!unused) kept.insert(kept.end(), spirv.begin() + std::ptrdiff_t(at), spirv.begin() + std::ptrdiff_t(at + words));
     }
     spirv = std::move(kept);
+    return true;
+}
+
+bool VariablesWithin(const std::vector<std::uint32_t>& spirv, std::uint64_t uiMaxComponents, std::string& error) {
+    std::vector<std::size_t> starts;
+    if (!Instructions(spirv, starts)) return false;
+    // Sizes saturate just past the limit: a product of nested lengths
+    // cannot overflow on the way.
+    const std::uint64_t over = uiMaxComponents + 1;
+    const auto times = [over](std::uint64_t a, std::uint64_t b) {
+        return a == 0 || b == 0 ? 0 : (a > over / b ? over : std::min(over, a * b));
+    };
+    std::map<std::uint32_t, std::uint64_t> size;      // scalars a type holds, by its id
+    std::map<std::uint32_t, std::uint64_t> constants; // integer constants, by id
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        const std::uint32_t* w = &spirv[at];
+        const auto sizeOf = [&size](std::uint32_t id) {
+            const auto found = size.find(id);
+            return found == size.end() ? std::uint64_t(0) : found->second;
+        };
+        if ((op == kOpTypeBool || op == kOpTypeInt || op == kOpTypeFloat) && words >= 2) size[w[1]] = 1;
+        else if ((op == kOpTypeVector || op == kOpTypeMatrix) && words == 4) size[w[1]] = times(sizeOf(w[2]), w[3]);
+        else if (op == kOpTypeArray && words == 4) {
+            const auto length = constants.find(w[3]);
+            size[w[1]] = times(sizeOf(w[2]), length == constants.end() ? 1 : length->second);
+        } else if (op == kOpTypeStruct && words >= 2) {
+            std::uint64_t total = 0;
+            for (std::uint32_t k = 2; k < words; ++k) total = std::min(over, total + sizeOf(w[k]));
+            size[w[1]] = total;
+        } else if (op == kOpTypePointer && words == 4) size[w[1]] = sizeOf(w[3]);
+        else if (op == kOpConstant && words >= 4) constants[w[2]] = w[3];
+        if ((op == kOpVariable || op == kOpConstantNull) && words >= 3) {
+            const std::uint64_t held = sizeOf(w[1]);
+            if (held > uiMaxComponents) {
+                error = (held >= over ? "a variable of more than " : "a variable of ") +
+                        std::to_string(held >= over ? uiMaxComponents : held) + " components: at most " +
+                        std::to_string(uiMaxComponents);
+                return false;
+            }
+        }
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 // is not in the form glslang writes.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace gfx {
@@ -39,4 +40,12 @@ namespace gfx {
 // in the form glslang writes.
 bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv);
 
+// Whether every variable and null value of the module holds at most
+// uiMaxComponents scalars. Arrays nest (a struct of arrays in an array), so
+// a few lines of source can declare billions of them; the GLSL written for
+// such a variable (its zero value spelt out) would not fit in memory. False
+// with the reason for the first one over; false, with no reason, on a module
+// not in the form glslang writes.
+[[nodiscard]] bool VariablesWithin(const std::vector<std::uint32_t>& spirv, std::uint64_t uiMaxComponents,
+                                   std::string& error);
 } // namespace gfx

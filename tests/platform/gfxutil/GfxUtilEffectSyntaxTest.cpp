@@ -183,6 +183,29 @@ TEST(GfxUtilEffectSyntax, ProgramsRefuseWhatTheEffectSyntaxDoesNotAllowAtItsLine
 // The effect reader: techniques of fx_2's spellings, annotations as lists of
 // declarators with expressions, later models' textures, objects kept out of
 // constants, and no annotation on a local.
+// An initial value running into a bracket that never closes ends with the
+// text: refused at its line, nothing read past the last token.
+TEST(GfxUtilEffectSyntax, AValueOpeningABracketNeverClosedEndsWithTheText) {
+    const char* const kSources[] = {
+        "GeometryShader g = ConstructGSWithSO(1, 2, 3);\nfloat4 main() : sv[target = { return 0; }\n",
+        "float4 main() : COLOR { return 0; }\nVertexShader v = f[x;\n",
+        "float4 main() : COLOR { return 0; }\nfloat b = (y;\n",
+        "float4 main() : COLOR { return 0; }\nfloat a = { 1, 2\n",
+    };
+    for (const char* source : kSources) {
+        SCOPED_TRACE(source);
+        const std::string text(source);
+        ID3DXBuffer* code = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT hr =
+            D3DXCompileShader(text.data(), std::uint32_t(text.size()), "main", "ps_2_0", 0, &code, &errors, nullptr);
+        const gfx::test::CompileOutcome r = gfx::test::Finish(hr, code, errors);
+        EXPECT_EQ(r.hr, E_FAIL);
+        EXPECT_NE(r.errors.find("memory("), std::string::npos) << r.errors;
+        EXPECT_FALSE(EffectTaken(text));
+    }
+}
+
 TEST(GfxUtilEffectSyntax, EffectsReadAnnotationsTechniquesAndObjectsAsTheD3D9CompilerDoes) {
     EXPECT_TRUE(EffectTaken("technique\n{\n}\n\ntechnique10\n{\n}\n"));
     EXPECT_TRUE(EffectTaken("technique < int a = 1+2; > {}\n"));
