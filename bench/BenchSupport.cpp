@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -44,30 +45,27 @@ double ProcessSeconds()
            Seconds(kChildren.ru_utime) + Seconds(kChildren.ru_stime);
 }
 
-// One side of a pair over iUnits units, in processor seconds. Without
-// untimed work around the units the side is timed whole; with it each unit
-// is timed alone.
+// One side of a pair over iUnits units, in processor seconds: the median of
+// its units' times, each unit timed alone, times the count. A burst of load
+// that falls on a few units of a side then moves neither side; work a unit
+// leaves running (a rasteriser's threads) falls on the next one, which in
+// a run of units is as much as the unit itself leaves.
 double TimeSide(const PairSide& kSide, int iUnits)
 {
-    if (!kSide.m_fnBefore && !kSide.m_fnAfter)
-    {
-        const double dStart = ProcessSeconds();
-        for (int i = 0; i < iUnits; ++i)
-            kSide.m_fnUnit();
-        return ProcessSeconds() - dStart;
-    }
-    double dSeconds = 0.0;
+    std::vector<double> kUnits;
+    kUnits.reserve(static_cast<std::size_t>(iUnits));
     for (int i = 0; i < iUnits; ++i)
     {
         if (kSide.m_fnBefore)
             kSide.m_fnBefore();
         const double dStart = ProcessSeconds();
         kSide.m_fnUnit();
-        dSeconds += ProcessSeconds() - dStart;
+        kUnits.push_back(ProcessSeconds() - dStart);
         if (kSide.m_fnAfter)
             kSide.m_fnAfter();
     }
-    return dSeconds;
+    std::sort(kUnits.begin(), kUnits.end());
+    return bench::SortedMedian(kUnits) * iUnits;
 }
 } // namespace
 
@@ -112,6 +110,8 @@ constexpr double MIN_SECONDS = 6.0;
 constexpr double MAX_SECONDS = 20.0;
 constexpr int MIN_PAIRS = 31;
 constexpr int MAX_PAIRS = 4001;
+constexpr int MAX_UNITS = 1 << 20;
+constexpr int SIZING_TRIES = 3;
 // A smoke run only shows that the measure still runs.
 constexpr int SMOKE_PAIRS = 5;
 constexpr double SMOKE_SIDE_SHARE = 0.1;
@@ -130,14 +130,32 @@ PairRatio MeasurePairs(int iPairs, double dSideSeconds, const PairSide& kSystem,
     iPairs = bSmoke ? SMOKE_PAIRS : std::max(iPairs, MIN_PAIRS);
     if (bSmoke)
         dSideSeconds *= SMOKE_SIDE_SHARE;
-    // Warm both sides, then size them by timing both sides whole (one
-    // unit's time alone is too rough on a busy machine): a pair takes about
-    // twice dSideSeconds, however far apart the sides are.
+    // Warm both sides, then size them: a pair takes about twice
+    // dSideSeconds, however far apart the sides are. The sizing reads the
+    // quickest of a few timings of a growing run of units (load only ever
+    // adds time).
     (void)TimeSide(kSystem, 1);
     (void)TimeSide(kBaseline, 1);
     int iUnits = 1;
-    while (TimeSide(kSystem, iUnits) + TimeSide(kBaseline, iUnits) < 2.0 * dSideSeconds && iUnits < (1 << 20))
-        iUnits *= 2;
+    if (dSideSeconds > 0.0)
+    {
+        int iProbe = 1;
+        double dPair = 0.0;
+        for (;;)
+        {
+            dPair = 0.0;
+            for (int iTry = 0; iTry < SIZING_TRIES; ++iTry)
+            {
+                const double dTry = TimeSide(kSystem, iProbe) + TimeSide(kBaseline, iProbe);
+                dPair = iTry == 0 ? dTry : std::min(dPair, dTry);
+            }
+            // A probe of a tenth of the pair times itself well enough.
+            if (dPair >= 0.2 * dSideSeconds || iProbe >= MAX_UNITS)
+                break;
+            iProbe *= 2;
+        }
+        iUnits = bench::UnitsForPair(dPair / iProbe, dSideSeconds, MAX_UNITS);
+    }
     std::vector<double> kRatios, kSorted, kSystemTimes, kBaselineTimes;
     const auto kStart = std::chrono::steady_clock::now();
     const auto Elapsed = [&kStart] {

@@ -20,10 +20,12 @@ public:
 };
 
 // A ratio measured as interleaved pairs: the system's work, then the
-// baseline's, then the system's again..., each side timed over the same
-// number of units in processor time (this process's threads and the
-// children it waited for). A busy moment of a shared machine then falls on
-// both sides of a pair alike; the median pair ratio is the figure.
+// baseline's, then the system's again..., each side the same number of
+// units, each unit timed alone in processor time (this process's threads
+// and the children it waited for) and the side read as the median of its
+// units. A busy moment of a shared machine then falls on both sides of a
+// pair alike, or on too few units of a side to move it; the median pair
+// ratio is the figure.
 struct PairRatio
 {
     double m_dMedian = 0.0;
@@ -57,7 +59,8 @@ struct PairSide
 
 // fnSystem and fnBaseline each do one unit of work. Units per side are
 // chosen so the two sides together take about twice dSideSeconds (a tenth
-// of that in a smoke run); 0 is one unit a side. A smoke run takes a fixed few pairs. A full run takes at
+// of that in a smoke run), from the quickest of a few timings, so a busy
+// moment while sizing moves the count little; 0 is one unit a side. A smoke run takes a fixed few pairs. A full run takes at
 // least iPairs pairs and 31, for at least some seconds, then goes on until
 // the median is settled or a time limit is reached; each side first in
 // every other pair.

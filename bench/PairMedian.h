@@ -54,4 +54,18 @@ struct MedianBounds
     const MedianBounds kBounds = SortedMedianBounds(kSorted);
     return kBounds.m_dLow >= dMedian * (1.0 - dRelative) && kBounds.m_dHigh <= dMedian * (1.0 + dRelative);
 }
+// Units a side so that a pair of sides takes about twice dSideSeconds,
+// given the quickest time seen of one unit of each side together: the
+// nearest whole count, at least one and at most iMaxUnits. It follows the
+// unit's time smoothly; a count that doubled at thresholds changed what the
+// caches hold from one run of a build to the next, and the ratio with it.
+[[nodiscard]] inline int UnitsForPair(double dPairUnitSeconds, double dSideSeconds, int iMaxUnits)
+{
+    if (dSideSeconds <= 0.0)
+        return 1;
+    if (dPairUnitSeconds <= 0.0)
+        return iMaxUnits;
+    const double dUnits = std::round(2.0 * dSideSeconds / dPairUnitSeconds);
+    return dUnits < 1.0 ? 1 : dUnits > static_cast<double>(iMaxUnits) ? iMaxUnits : static_cast<int>(dUnits);
+}
 } // namespace bench

@@ -92,3 +92,19 @@ TEST(PairMedianTest, SettledOnlyWhenBothBoundsAreWithinTheTolerance)
     EXPECT_TRUE(bench::MedianSettled(std::vector<double>(31, 2.0), 0.0));
 }
 } // namespace
+
+TEST(PairMedianTest, UnitsFollowTheUnitsTimeSmoothlyWithinTheirBounds)
+{
+    // 2 x 0.1 s over 7 ms a pair of units: 28.57... units, the nearest 29.
+    EXPECT_EQ(bench::UnitsForPair(0.007, 0.1, 1 << 20), 29);
+    // A unit 5 % slower moves the count by about as much, not by half.
+    EXPECT_EQ(bench::UnitsForPair(0.00735, 0.1, 1 << 20), 27);
+    // Exactly on a side's time: one unit; slower than it: still one.
+    EXPECT_EQ(bench::UnitsForPair(0.2, 0.1, 1 << 20), 1);
+    EXPECT_EQ(bench::UnitsForPair(3.0, 0.1, 1 << 20), 1);
+    // No time asked for is one unit a side, whatever the unit takes.
+    EXPECT_EQ(bench::UnitsForPair(1e-6, 0.0, 1 << 20), 1);
+    // Units too quick to time, or read as taking nothing, stop at the cap.
+    EXPECT_EQ(bench::UnitsForPair(1e-12, 0.1, 1 << 20), 1 << 20);
+    EXPECT_EQ(bench::UnitsForPair(0.0, 0.1, 64), 64);
+}
