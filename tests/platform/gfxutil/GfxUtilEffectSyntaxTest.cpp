@@ -194,15 +194,11 @@ TEST(GfxUtilEffectSyntax, AValueOpeningABracketNeverClosedEndsWithTheText) {
     };
     for (const char* source : kSources) {
         SCOPED_TRACE(source);
-        const std::string text(source);
-        ID3DXBuffer* code = nullptr;
-        ID3DXBuffer* errors = nullptr;
-        const HRESULT hr =
-            D3DXCompileShader(text.data(), std::uint32_t(text.size()), "main", "ps_2_0", 0, &code, &errors, nullptr);
-        const gfx::test::CompileOutcome r = gfx::test::Finish(hr, code, errors);
-        EXPECT_EQ(r.hr, E_FAIL);
-        EXPECT_NE(r.errors.find("memory("), std::string::npos) << r.errors;
-        EXPECT_FALSE(EffectTaken(text));
+        Compiled out;
+        gfx::test::Compile(out, source, "ps_2_0");
+        EXPECT_EQ(out.result, E_FAIL);
+        EXPECT_NE(out.errors.find("memory("), std::string::npos) << out.errors;
+        EXPECT_FALSE(EffectTaken(source));
     }
 }
 
