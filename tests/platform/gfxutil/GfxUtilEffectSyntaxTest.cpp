@@ -180,9 +180,6 @@ TEST(GfxUtilEffectSyntax, ProgramsRefuseWhatTheEffectSyntaxDoesNotAllowAtItsLine
     EXPECT_EQ(array.result, D3D_OK) << array.errors;
 }
 
-// The effect reader: techniques of fx_2's spellings, annotations as lists of
-// declarators with expressions, later models' textures, objects kept out of
-// constants, and no annotation on a local.
 // An initial value running into a bracket that never closes ends with the
 // text: refused at its line, nothing read past the last token.
 TEST(GfxUtilEffectSyntax, AValueOpeningABracketNeverClosedEndsWithTheText) {
@@ -202,6 +199,9 @@ TEST(GfxUtilEffectSyntax, AValueOpeningABracketNeverClosedEndsWithTheText) {
     }
 }
 
+// The effect reader: techniques of fx_2's spellings, annotations as lists of
+// declarators with expressions, later models' textures, objects kept out of
+// constants, and no annotation on a local.
 TEST(GfxUtilEffectSyntax, EffectsReadAnnotationsTechniquesAndObjectsAsTheD3D9CompilerDoes) {
     EXPECT_TRUE(EffectTaken("technique\n{\n}\n\ntechnique10\n{\n}\n"));
     EXPECT_TRUE(EffectTaken("technique < int a = 1+2; > {}\n"));
