@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>

@@ -54,6 +54,7 @@ struct MedianBounds
     const MedianBounds kBounds = SortedMedianBounds(kSorted);
     return kBounds.m_dLow >= dMedian * (1.0 - dRelative) && kBounds.m_dHigh <= dMedian * (1.0 + dRelative);
 }
+
 // Units a side so that a pair of sides takes about twice dSideSeconds,
 // given the quickest time seen of one unit of each side together: the
 // nearest whole count, at least one and at most iMaxUnits. It follows the

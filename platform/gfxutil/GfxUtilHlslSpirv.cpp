@@ -521,10 +521,9 @@ bool VariablesWithin(const std::vector<std::uint32_t>& spirv, std::uint64_t uiMa
         } else if (op == kOpTypePointer && words == 4) size[w[1]] = sizeOf(w[3]);
         else if (op == kOpConstant && words >= 4) constants[w[2]] = w[3];
         if ((op == kOpVariable || op == kOpConstantNull) && words >= 3) {
-            const std::uint64_t held = sizeOf(w[1]);
-            if (held > uiMaxComponents) {
-                error = (held >= over ? "a variable of more than " : "a variable of ") +
-                        std::to_string(held >= over ? uiMaxComponents : held) + " components: at most " +
+            // Sizes stop counting just past the limit: one over it reads as "more than".
+            if (sizeOf(w[1]) > uiMaxComponents) {
+                error = "a variable of more than " + std::to_string(uiMaxComponents) + " components: at most " +
                         std::to_string(uiMaxComponents);
                 return false;
             }
