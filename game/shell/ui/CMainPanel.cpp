@@ -7,6 +7,7 @@
 #include "game/shell/ui/CFloorChangePanel.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/shell/ui/PanelServices.h"
+#include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
 #include "game/simulation/objects/CWorldObject.h"
 
@@ -175,6 +176,11 @@ std::int32_t CMainPanel::MessageSample(std::int32_t iMessage)
 
 void CMainPanel::Draw()
 {
+    // The frame draws before it updates: a cell built in the last update
+    // must not let a false front message show for one frame.
+    while (DropStaleFront())
+    {
+    }
     COrvaneCanvas::Draw();
     CGame* pkGame = panel::Game();
     CLocale* pkLocale = panel::Locale();
@@ -249,8 +255,27 @@ void CMainPanel::PostNumberedMessage(std::int32_t iMessage, std::int32_t iNumber
     m_kQueue.push_back({iMessage, iNumber});
 }
 
+bool CMainPanel::DropStaleFront()
+{
+    // A new game's first arrival falls due before the player has had a
+    // frame to build, so "no beds" waits behind the welcome messages while
+    // the player builds cells; by its turn it would be false.
+    if (m_kQueue.empty() || m_kQueue.front().m_iMessage != CSpawnManager::MESSAGE_NO_BEDS)
+        return false;
+    const CPrisonStatistics* pkStatistics = panel::Statistics();
+    if (pkStatistics == nullptr || pkStatistics->m_usBeds == 0)
+        return false;
+    m_kQueue.pop_front();
+    m_fTimer = MESSAGE_SECONDS;
+    m_ucNewMessage = m_kQueue.empty() ? 0 : 1;
+    return true;
+}
+
 std::int32_t CMainPanel::Tick(float fFrameTime)
 {
+    while (DropStaleFront())
+    {
+    }
     if (m_kQueue.empty())
     {
         m_fTimer = MESSAGE_SECONDS;
@@ -265,6 +290,9 @@ std::int32_t CMainPanel::Tick(float fFrameTime)
     if (CInterface* pkInterface = panel::Interface())
         pkInterface->AddHistoryMessage(kTaken.m_iMessage, -1, kTaken.m_iNumber);
     m_fTimer = MESSAGE_SECONDS;
+    while (DropStaleFront())
+    {
+    }
     if (!m_kQueue.empty())
         m_ucNewMessage = 1;
     return kTaken.m_iMessage;

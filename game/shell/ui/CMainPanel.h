@@ -62,7 +62,8 @@ public:
     virtual void PostNumberedMessage(std::int32_t iMessage, std::int32_t iNumber);
     virtual void PostMessage(std::int32_t iMessage) { PostNumberedMessage(iMessage, -1); }
     // The ticker by the frame time scaled with the game speed: the index of
-    // the message that just went to the history, else -1.
+    // the message that just went to the history, else -1. A "no beds"
+    // message that reaches the front once the prison has beds is dropped.
     virtual std::int32_t Tick(float fFrameTime);
 
     // The sample a shown message plays.
@@ -77,6 +78,11 @@ public:
     [[nodiscard]] COrvaneBar* GetOrderBar() const { return m_pkOrderBar.get(); }
 
 private:
+    // The front message taken off, neither shown nor listed, when it says
+    // the prison has no beds and the prison has some by now. True when one
+    // was dropped.
+    bool DropStaleFront();
+
     std::unique_ptr<CFloorChangePanel> m_pkFloorPanel;
     float m_fTimer = 0.0f;
     std::deque<CTickerMessage> m_kQueue;

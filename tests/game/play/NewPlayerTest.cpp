@@ -17,8 +17,6 @@
 #include "game/shell/CGame.h"
 #include "game/shell/ui/CDeskTopPanel.h"
 #include "game/shell/ui/CInterface.h"
-#include "game/shell/ui/CMainPanel.h"
-#include "game/shell/ui/CMessageHistoryPanel.h"
 #include "game/simulation/characters/CAIPrisoner.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
@@ -82,23 +80,6 @@ struct Morning
     int iIncidents = 0;
 };
 
-// Message number iMessage waits in the ticker or has left it.
-bool WasPosted(std::int32_t iMessage)
-{
-    const CInterface* pkInterface = CInterface::Get();
-    if (pkInterface == nullptr)
-        return false;
-    if (const CMainPanel* pkMain = pkInterface->GetMainPanel())
-        for (const CTickerMessage& kMessage : pkMain->GetQueue())
-            if (kMessage.m_iMessage == iMessage)
-                return true;
-    if (const CMessageHistoryPanel* pkHistory = pkInterface->GetMessageHistory())
-        for (const CHistoryMessage& kMessage : pkHistory->GetMessages())
-            if (kMessage.m_iEntry == iMessage)
-                return true;
-    return false;
-}
-
 class NewPlayerTest : public FrameworkTest, public testing::WithParamInterface<Case>
 {
 protected:
@@ -147,7 +128,7 @@ TEST_P(NewPlayerTest, TheFirstPrisonKeepsItsMoney)
     for (int i = 0; i < 12000 * kCase.iMornings && static_cast<int>(kMornings.size()) < kCase.iMornings; ++i)
     {
         kScript.Frame();
-        bEscapeMessage = bEscapeMessage || WasPosted(CAIPrisoner::MESSAGE_ESCAPE);
+        bEscapeMessage = bEscapeMessage || CPlayScript::WasPosted(CAIPrisoner::MESSAGE_ESCAPE);
         const CInterface* pkInterface = CInterface::Get();
         if (pkInterface == nullptr || !pkInterface->IsDeskTopShown())
             continue;

@@ -31,6 +31,7 @@
 #include "game/shell/ui/CFloorChangePanel.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/shell/ui/CMainPanel.h"
+#include "game/shell/ui/CMessageHistoryPanel.h"
 #include "game/shell/ui/COptionsPanel.h"
 #include "game/shell/RegisterEngineLibraries.h"
 #include "game/simulation/objects/CBlockGrid.h"
@@ -709,6 +710,22 @@ bool CPlayScript::FurnishPrison()
 bool CPlayScript::BuildPrison()
 {
     return BuildGrounds() && FurnishPrison();
+}
+
+bool CPlayScript::WasPosted(std::int32_t iMessage)
+{
+    const CInterface* pkInterface = CInterface::Get();
+    if (pkInterface == nullptr)
+        return false;
+    if (const CMainPanel* pkMain = pkInterface->GetMainPanel())
+        for (const CTickerMessage& kMessage : pkMain->GetQueue())
+            if (kMessage.m_iMessage == iMessage)
+                return true;
+    if (const CMessageHistoryPanel* pkHistory = pkInterface->GetMessageHistory())
+        for (const CHistoryMessage& kMessage : pkHistory->GetMessages())
+            if (kMessage.m_iEntry == iMessage)
+                return true;
+    return false;
 }
 
 bool CPlayScript::ClickDeskTop(std::int32_t iWidget)

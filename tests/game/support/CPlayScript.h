@@ -133,6 +133,9 @@ public:
     bool RunDays(int iDays, const std::function<void(int)>& fnMorning = {});
     // Frames until the clock reads at least the hour (of the current day).
     bool RunUntilHour(float fHour);
+    // Message number iMessage waits in the main panel's ticker or has left
+    // it for the message list.
+    static bool WasPosted(std::int32_t iMessage);
     // The desk top's widget clicked (1 grant, 2 refuse, 3 leave).
     bool ClickDeskTop(std::int32_t iWidget);
 

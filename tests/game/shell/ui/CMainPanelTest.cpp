@@ -9,6 +9,7 @@
 #include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CInterface.h"
 #include "game/shell/ui/CMessageHistoryPanel.h"
+#include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
@@ -79,6 +80,67 @@ TEST_F(CMainPanelTest, APausedTickerHoldsItsMessageAndEveryMessageEndsInTheHisto
     EXPECT_EQ(Ui().GetMessageHistory()->GetMessages().back(), (CHistoryMessage{-1, 19, 3}));
     EXPECT_EQ(m_pkMain->Tick(1.0f), -1);
     EXPECT_EQ(m_pkMain->GetTimer(), CMainPanel::MESSAGE_SECONDS);
+}
+
+// "No beds" is posted when an arrival falls due; by its turn at the front
+// the player may have built cells. Then it is dropped, neither shown nor
+// listed, and the message behind it shows in its place with its sound; while
+// the prison still has no beds it shows and is listed like any other.
+TEST_F(CMainPanelTest, ANoBedsMessageGoesUnseenOnceThePrisonHasBeds)
+{
+    CPrisonStatistics& kLedger = *Game().GetStatistics();
+    const auto Listed = [this](std::int32_t iEntry) {
+        const auto& kList = Ui().GetMessageHistory()->GetMessages();
+        return std::count_if(kList.begin(), kList.end(),
+                             [iEntry](const CHistoryMessage& kMessage) { return kMessage.m_iEntry == iEntry; });
+    };
+    Game().SetGameSpeed(1.0f);
+    kLedger.m_usBeds = 0;
+    m_pkMain->PostMessage(3);
+    m_pkMain->PostMessage(CSpawnManager::MESSAGE_NO_BEDS);
+    m_pkMain->PostMessage(55);
+    EXPECT_EQ(m_pkMain->Tick(10.0f), 3);
+    // Still true at its turn: it stays for its ten seconds and is listed.
+    EXPECT_EQ(m_pkMain->Tick(9.0f), -1);
+    EXPECT_EQ(m_pkMain->GetQueue().front().m_iMessage, CSpawnManager::MESSAGE_NO_BEDS);
+    EXPECT_EQ(m_pkMain->Tick(1.0f), CSpawnManager::MESSAGE_NO_BEDS);
+    EXPECT_EQ(Listed(CSpawnManager::MESSAGE_NO_BEDS), 1);
+    EXPECT_EQ(m_pkMain->Tick(10.0f), 55);
+
+    // Cells built while it waits behind another message: when that one
+    // leaves, the one after "no beds" shows, for its full time.
+    m_pkMain->PostMessage(3);
+    m_pkMain->PostMessage(CSpawnManager::MESSAGE_NO_BEDS);
+    m_pkMain->PostMessage(CSpawnManager::MESSAGE_NO_BEDS);
+    m_pkMain->PostMessage(12);
+    m_pkMain->Draw();
+    EXPECT_EQ(m_pkMain->Tick(4.0f), -1);
+    kLedger.m_usBeds = 8;
+    Game().GetSoundSystem()->ClearCalls();
+    EXPECT_EQ(m_pkMain->Tick(6.0f), 3);
+    ASSERT_EQ(m_pkMain->GetQueue().size(), 1u);
+    EXPECT_EQ(m_pkMain->GetQueue().front().m_iMessage, 12);
+    EXPECT_EQ(m_pkMain->GetTimer(), CMainPanel::MESSAGE_SECONDS);
+    m_pkMain->Draw();
+    EXPECT_EQ(Played(17), 1u);
+    EXPECT_EQ(m_pkMain->Tick(10.0f), 12);
+    EXPECT_EQ(Listed(CSpawnManager::MESSAGE_NO_BEDS), 1);
+
+    // Shown when a cell is put down: the next draw no longer shows it, and
+    // the ticker is empty again.
+    kLedger.m_usBeds = 0;
+    m_pkMain->PostMessage(CSpawnManager::MESSAGE_NO_BEDS);
+    m_pkMain->Draw();
+    kLedger.m_usBeds = 2;
+    Game().GetSoundSystem()->ClearCalls();
+    m_pkMain->Draw();
+    EXPECT_FALSE(m_pkMain->HasMessages());
+    EXPECT_FALSE(m_pkMain->IsNewMessage());
+    EXPECT_EQ(m_pkMain->Tick(10.0f), -1);
+    EXPECT_EQ(Listed(CSpawnManager::MESSAGE_NO_BEDS), 1);
+    // Other messages are never dropped for beds.
+    m_pkMain->PostMessage(5);
+    EXPECT_EQ(m_pkMain->Tick(10.0f), 5);
 }
 
 TEST_F(CMainPanelTest, NumbersFromOneUpUseTheNumberedForm)
