@@ -112,9 +112,9 @@ const Message MESSAGES[] = {
      "Construisez des cellules : des d\xe9tenus arrivent chaque jour."},
     // A hungry prisoner off the canteen's floor misses now and then even
     // where canteens stand: the words hold with one or without.
-    {"Some prisoners went hungry today: canteens and their counters feed them.",
-     "Einige H\xe4""ftlinge hungerten heute: Kantinen mit Essensausgabe verpflegen sie.",
-     "Des d\xe9tenus ont eu faim aujourd'hui : les cantines et leurs comptoirs les nourrissent."},
+    {"Prisoners went hungry: canteens with counters feed them.",
+     "H\xe4""ftlinge hungerten: Kantinen mit Essensausgabe helfen.",
+     "D\xe9tenus affam\xe9s : cantines et comptoirs les nourrissent."},
     {"The prisoners are bored: they need more to do.",
      "Die H\xe4""ftlinge langweilen sich: sie brauchen Besch\xe4""ftigung.",
      "Les d\xe9tenus s'ennuient : il leur faut des activit\xe9s."},
@@ -128,12 +128,11 @@ const Message MESSAGES[] = {
     {"The prison has no beds: build cells.", "Das Gef\xe4ngnis hat keine Betten: Zellen bauen.",
      "La prison n'a aucun lit : construisez des cellules."},
     // Guards are hired by the rooms that call for them: the words name the
-    // first ones a new prison can have, by the build menu's names.
-    {"A prisoner escaped: no guards. A serving counter hires one, a guard room in the administration two.",
-     "Ein H\xe4""ftling ist geflohen: keine Wachen. Eine Essensausgabe stellt eine ein, ein Wachraum in der "
-     "Verwaltung zwei.",
-     "Un d\xe9tenu s'est \xe9vad\xe9 : aucun gardien. Un comptoir de service en emploie un, un poste de garde dans "
-     "l'administration deux."},
+    // first ones a new prison can have, by the build menu's names, and how
+    // many guards each brings, in one line of the messages list.
+    {"Escape, no guards: serving counter 1, administration guard room 2.",
+     "Flucht ohne Wachen: Essensausgabe 1, Verwaltung: Wachraum 2.",
+     "\xc9vasion : comptoir de service 1, poste de garde d'administration 2."},
     {"The inspector is coming.", "Der Inspektor kommt.", "L'inspecteur arrive."},
     {"CAMERA", "KAMERA", "CAM\xc9RA"},
     {"REC", "AUFN.", "ENR."},

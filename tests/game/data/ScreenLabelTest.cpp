@@ -531,6 +531,58 @@ TEST_F(ScreenLabelTest, EveryTextFitsItsRoomInEachLanguage)
             EXPECT_LE(pkBody->GetTextWidth(("99 " + kText).c_str()), 2u * 485u - 60u) << kText;
 }
 
+// The messages list gives each message a text box 480 wide and one line
+// high, with a rule under it: a message that wraps runs into the rule and
+// the next row. Every message, in each language, keeps to one line of the
+// box in font 0, drawn by the font's own wrapping; the day's counts also in
+// the numbered form the list shows them in ("999 prisoners died today").
+TEST_F(ScreenLabelTest, EveryMessageTakesOneLineOfTheMessagesList)
+{
+    CPlayScript kScript(58);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why();
+    const auto* pkLocale = dynamic_cast<const CLocale*>(kScript.Game().GetLocale());
+    ASSERT_NE(pkLocale, nullptr);
+    COrvaneFont* pkBody = pkLocale->GetFont(0);
+    ASSERT_NE(pkBody, nullptr);
+    const LanguageLists kLists = ReadLanguageLists(ReadFileBytes(Folder() / "language.xml"));
+    const auto itMessages = kLists.find("InGameMessages");
+    ASSERT_NE(itMessages, kLists.end());
+    // The day's counts, the messages the statistics post with a number:
+    // releases, deaths, escapes, other departures, executions, sentences
+    // ended.
+    constexpr std::size_t COUNTS[] = {14, 15, 16, 18, 19, 20};
+    constexpr float LIST_X = 32.0f;
+    constexpr float LIST_WIDTH = 480.0f;
+    int iChecked = 0;
+    for (std::size_t e = 0; e < itMessages->second.size(); ++e)
+    {
+        const auto& akEntry = itMessages->second[e];
+        ASSERT_EQ(akEntry.size(), 3u) << "message " << e;
+        for (std::size_t l = 0; l < akEntry.size(); ++l)
+        {
+            const std::string& kText = akEntry[l];
+            std::vector<std::string> kForms = {kText};
+            if (std::find(std::begin(COUNTS), std::end(COUNTS), e) != std::end(COUNTS))
+            {
+                // The numbered form as the locale writes it: the count, and
+                // the plural's "s" before the first space.
+                std::string kNumbered = kText;
+                kNumbered.insert(std::min(kNumbered.find(' '), kNumbered.size()), 1, 's');
+                kForms.push_back("999 " + kNumbered);
+            }
+            for (const std::string& kShown : kForms)
+            {
+                const Wrapped kWrapped = WrapText(*pkBody, LIST_X, 48.0f, LIST_WIDTH, kShown);
+                EXPECT_EQ(kWrapped.iLines, 1) << "message " << e << ", language " << l << ": " << kShown;
+                EXPECT_LE(kWrapped.iRight, static_cast<int>(LIST_X + LIST_WIDTH))
+                    << "message " << e << ", language " << l << ": " << kShown;
+                ++iChecked;
+            }
+        }
+    }
+    EXPECT_GT(iChecked, 3 * 60);
+}
+
 // Every icon the data puts beside a figure the game draws (the bottom bar's,
 // the prison level's among them), the star sign's and the mood's squares of
 // the pop-ups and the build page's picture, which turns red when the item
