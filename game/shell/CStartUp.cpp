@@ -644,6 +644,7 @@ bool CStartUp::OnClick(COrvaneTagTree& kSettings)
             m_iLanguage = kButton.m_iLanguage;
             m_bHasLanguage = true;
             LoadLanguageButtons(kSettings, m_iLanguage);
+            RetellHelpNotice();
             ShowScreen(SCREEN_OPTIONS);
         }
         return true;
@@ -781,20 +782,40 @@ bool CStartUp::SaveSettings(COrvaneTagTree& kSettings)
     return SaveDocumentAtomically(kSettings, SETUP_FILE);
 }
 
-void CStartUp::OpenHelp()
+bool CStartUp::FindHelpPage(std::int32_t& iLanguage, std::string& kFull) const
 {
-    const std::int32_t iLanguage = m_iLanguage >= 0 && m_iLanguage <= 2 ? m_iLanguage : 0;
-    const std::string kPage =
-        std::string("./help/") + HELP_FOLDERS[iLanguage] + "/Help.htm";
+    iLanguage = m_iLanguage >= 0 && m_iLanguage <= 2 ? m_iLanguage : 0;
+    const std::string kPage = std::string("./help/") + HELP_FOLDERS[iLanguage] + "/Help.htm";
     const std::string kResolved = os::ResolvePath(kPage);
     if (!os::FileExists(kResolved))
     {
         std::fprintf(stderr, "launcher: no help page at %s\n", kPage.c_str());
-        return;
+        return false;
     }
-    const std::string kFull = FullPath(kResolved);
+    kFull = FullPath(kResolved);
+    return true;
+}
+
+void CStartUp::OpenHelp()
+{
+    std::int32_t iLanguage = 0;
+    std::string kFull;
+    if (!FindHelpPage(iLanguage, kFull))
+        return;
     m_kHelpNotice.clear();
     if (!Opener()(kFull))
         m_kHelpNotice = std::string(HELP_NOTICE[iLanguage]) + "\n" + kFull;
     Paint();
+}
+
+void CStartUp::RetellHelpNotice()
+{
+    if (m_kHelpNotice.empty())
+        return;
+    // Told again, not opened again: the player asked for help once, and a
+    // second opener attempt would fail as the first did. The new language's
+    // own page, when it has none the notice goes.
+    std::int32_t iLanguage = 0;
+    std::string kFull;
+    m_kHelpNotice = FindHelpPage(iLanguage, kFull) ? std::string(HELP_NOTICE[iLanguage]) + "\n" + kFull : "";
 }

@@ -145,7 +145,7 @@ public:
     }
     [[nodiscard]] const CStartUpButton* GetHovered() const { return m_pkHovered; }
     // What the window says after help found no opener: a line, then the
-    // page's path; empty otherwise.
+    // page's path, both in the launcher's current language; empty otherwise.
     [[nodiscard]] const std::string& GetHelpNotice() const { return m_kHelpNotice; }
     [[nodiscard]] const std::vector<std::string>& GetAdapterNames() const { return m_kAdapterNames; }
     // The open dialog window (lists, pixels), for tests acting on it.
@@ -181,7 +181,12 @@ private:
     void OnPickerChanged(int iPicker);
     void Paint();
     bool SaveSettings(COrvaneTagTree& kSettings);
+    // The help page of the launcher's language (English for any other) as
+    // a full path; false, said on standard error, when it is missing.
+    bool FindHelpPage(std::int32_t& iLanguage, std::string& kFull) const;
     void OpenHelp();
+    // A help notice on show follows a change of language.
+    void RetellHelpNotice();
     void PaintHelpNotice();
 
     ButtonList m_kLanguageButtons;

@@ -488,6 +488,70 @@ TEST_F(CStartUpBitmapTest, TheHelpNoticeShowsOnlyWhenNoOpenerStarts)
     EXPECT_EQ(m_uiStepsDone, 8u);
 }
 
+// The notice speaks the launcher's language: after help found no opener,
+// another language chosen tells it again in that language with that
+// language's page, without trying the opener again; a language without a
+// page takes the notice away.
+TEST_F(CStartUpBitmapTest, TheHelpNoticeFollowsTheChosenLanguage)
+{
+    for (const char* pcFolder : {"help/fre", "help/ger"})
+    {
+        std::filesystem::create_directories(pcFolder);
+        WriteFileBytes(std::string(pcFolder) + "/Help.htm", "<html></html>");
+    }
+    int iAsked = 0;
+    CStartUp::SetHelpOpener([&iAsked](const std::string&) {
+        ++iAsked;
+        return false;
+    });
+    const std::string kFrench = (std::filesystem::current_path() / "help" / "fre" / "Help.htm").string();
+    const std::string kGerman = (std::filesystem::current_path() / "help" / "ger" / "Help.htm").string();
+    // The notice's white strokes along the window's foot, where it is
+    // written (the buttons there are coloured).
+    const auto Foot = [](const os::DialogWindow& kWindow) {
+        std::vector<bool> kWhite;
+        for (int y = CStartUp::HEIGHT - 80; y < CStartUp::HEIGHT; ++y)
+            for (int x = 0; x < CStartUp::WIDTH; ++x)
+                kWhite.push_back(kWindow.ReadPixel(x, y) == 0xFFFFFFFFu);
+        return kWhite;
+    };
+    std::vector<bool> kNone, kInFrench, kInGerman, kGone;
+    CStartUp kStartUp;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(RunWith(
+        kStartUp, {Check([&](CStartUp&, os::DialogWindow& kWindow) { kNone = Foot(kWindow); }),
+                   Click(450, HELP_Y), Check([&](CStartUp& kOpen, os::DialogWindow& kWindow) {
+                       EXPECT_NE(kOpen.GetHelpNotice().find("navigateur"), std::string::npos) << kOpen.GetHelpNotice();
+                       EXPECT_NE(kOpen.GetHelpNotice().find(kFrench), std::string::npos) << kOpen.GetHelpNotice();
+                       kInFrench = Foot(kWindow);
+                   }),
+                   // Back to the languages, German chosen.
+                   Click(450, BACK_Y), Click(450, 340), Check([&](CStartUp& kOpen, os::DialogWindow& kWindow) {
+                       EXPECT_EQ(kOpen.GetLanguage(), 1);
+                       const std::string& kNotice = kOpen.GetHelpNotice();
+                       EXPECT_NE(kNotice.find("Browser"), std::string::npos) << kNotice;
+                       EXPECT_NE(kNotice.find(kGerman), std::string::npos) << kNotice;
+                       EXPECT_EQ(kNotice.find("navigateur"), std::string::npos) << kNotice;
+                       kInGerman = Foot(kWindow);
+                   }),
+                   // English has no page here: the notice goes.
+                   Click(450, BACK_Y), Click(450, 290), Check([&](CStartUp& kOpen, os::DialogWindow& kWindow) {
+                       EXPECT_EQ(kOpen.GetLanguage(), 0);
+                       EXPECT_TRUE(kOpen.GetHelpNotice().empty()) << kOpen.GetHelpNotice();
+                       kGone = Foot(kWindow);
+                   })}));
+    const std::string kErrors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(m_uiStepsDone, 9u);
+    EXPECT_EQ(iAsked, 1);
+    EXPECT_NE(kErrors.find("no help page at ./help/eng/Help.htm"), std::string::npos) << kErrors;
+    // What the window shows follows: the notice redrawn in German, then
+    // cleared away.
+    EXPECT_NE(kInFrench, kNone);
+    EXPECT_NE(kInGerman, kInFrench);
+    EXPECT_NE(kInGerman, kNone);
+    EXPECT_EQ(kGone, kNone);
+}
+
 TEST_F(CStartUpTest, WithoutAnAdapterABoxSaysSoAndTheStartFails)
 {
     m_kFactory.m_kAdapters.clear();
