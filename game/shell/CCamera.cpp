@@ -191,15 +191,18 @@ void CCamera::SaveView()
 {
     m_kSavedPosition = GetPosition();
     m_afSavedAngles = {GetAngleA(), GetAngleB(), GetAngleC()};
+    const NiCamera* pkCamera = GetEngineCamera();
+    m_kSavedRotation = pkCamera != nullptr ? pkCamera->GetRotate() : NiMatrix3x3::IDENTITY;
 }
 
 void CCamera::RestoreView()
 {
     SetPosition(m_kSavedPosition);
     ResetAngles();
-    RotateC(nullptr, m_afSavedAngles[2], 0);
-    RotateA(nullptr, m_afSavedAngles[0], 2);
-    RotateB(nullptr, m_afSavedAngles[1], 2);
+    Turn(m_kSavedRotation, nullptr, 0);
+    m_fAngleA = m_afSavedAngles[0];
+    m_fAngleB = m_afSavedAngles[1];
+    m_fAngleC = m_afSavedAngles[2];
 }
 
 void CCamera::SetBounds(float fFirst, float fSecond, float fThird, float fFourth)

@@ -47,8 +47,11 @@ public:
     // The registry is about to delete the object: a followed one is let go.
     void ObjectDestroyed(const COrvaneObject* pkObject);
 
-    // One remembered view: position and the three angles; restoring turns
-    // by them in the order C, A, B.
+    // One remembered view: position, the three angles and the rotation
+    // they were turned to. Restoring puts back the rotation itself: the
+    // player's turns alternate between tilt and heading, each following the
+    // last, and turning again by the summed angles in any one order gives
+    // another view (tilted the other way at some headings, up into the sky).
     void SaveView();
     void RestoreView();
 
@@ -104,6 +107,7 @@ private:
     std::array<float, 4> m_afBounds{};
     NiVec3 m_kSavedPosition;
     std::array<float, 3> m_afSavedAngles{};
+    NiMatrix3x3 m_kSavedRotation = NiMatrix3x3::IDENTITY;
     COrvaneObject* m_pkFollowTarget = nullptr; // link: the registry owns it
     NiVec3 m_kFollowLast;
     COrvaneWorld* m_pkWorld = nullptr; // link

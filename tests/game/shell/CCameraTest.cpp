@@ -193,4 +193,74 @@ TEST_F(CCameraTest, TheRememberedViewComesBack)
     m_kCamera.SetBounds(1.0f, 2.0f, 3.0f, 4.0f);
     EXPECT_EQ(m_kCamera.GetBounds(), (std::array<float, 4>{1.0f, 2.0f, 3.0f, 4.0f}));
 }
+// The player's turns alternate: each frame of a Ctrl drag tilts and turns a
+// little, each turn following the last. From the start view of a prison
+// facing 153 degrees, tilted down that way, the view left and restored must
+// be the one turned to, not the summed angles turned again in one order,
+// which there tilts the other way, up into the sky.
+TEST_F(CCameraTest, AViewTurnedByAlternatingTiltsAndTurnsComesBackAsItWas)
+{
+    constexpr float DEGREE = 3.14159265f / 180.0f;
+    m_kCamera.ResetAngles();
+    m_kCamera.RotateA(nullptr, 0.0f, 0);
+    m_kCamera.RotateA(nullptr, 9.0f * DEGREE, 1);
+    m_kCamera.RotateB(nullptr, 153.0f * DEGREE, 1);
+    m_kCamera.SetPosition(NiVec3(5.0f, 29.0f, 5.0f));
+    NiCamera* pkEngine = m_kCamera.GetEngineCamera();
+    m_kCamera.m_uiMode = COrvaneCamera::MODE_TURNING;
+    for (int i = 0; i < 40; ++i)
+    {
+        m_kCamera.m_kTurn = NiVec3(0.25f, 0.1f, 0.0f);
+        m_kCamera.Update();
+    }
+    m_kCamera.m_uiMode = COrvaneCamera::MODE_IDLE;
+    pkEngine->Update(0.0f);
+    const NiVec3 kLooking = pkEngine->GetWorldDirection();
+    const NiVec3 kUp = pkEngine->GetWorldUpVector();
+    const NiMatrix3x3 kRotation = pkEngine->GetRotate();
+    ASSERT_LT(kLooking.y, -0.5f) << "the turns did not tilt the view down";
+    const float afAngles[3] = {m_kCamera.GetAngleA(), m_kCamera.GetAngleB(), m_kCamera.GetAngleC()};
+    m_kCamera.SaveView();
+
+    // Inside a building: a corner view.
+    m_kCamera.ResetAngles();
+    m_kCamera.RotateB(nullptr, 0.5f, 0);
+    m_kCamera.RotateA(nullptr, 0.7f, 2);
+    m_kCamera.SetPosition(NiVec3(-20.0f, 60.0f, 10.0f));
+    m_kCamera.RestoreView();
+
+    pkEngine->Update(0.0f);
+    EXPECT_EQ(m_kCamera.GetPosition(), NiVec3(5.0f, 29.0f, 5.0f));
+    EXPECT_FLOAT_EQ(m_kCamera.GetAngleA(), afAngles[0]);
+    EXPECT_FLOAT_EQ(m_kCamera.GetAngleB(), afAngles[1]);
+    EXPECT_FLOAT_EQ(m_kCamera.GetAngleC(), afAngles[2]);
+    for (int iRow = 0; iRow < 3; ++iRow)
+        for (int iColumn = 0; iColumn < 3; ++iColumn)
+            EXPECT_NEAR(pkEngine->GetRotate().GetEntry(iRow, iColumn), kRotation.GetEntry(iRow, iColumn), 1e-6f);
+    EXPECT_LT((pkEngine->GetWorldDirection() - kLooking).Length(), 1e-5f);
+    EXPECT_LT((pkEngine->GetWorldUpVector() - kUp).Length(), 1e-5f);
+
+    // The tilt goes on from there: the pitch limits hold on the restored
+    // angle, and a tilt still turns the view.
+    m_kCamera.m_uiMode = COrvaneCamera::MODE_TURNING;
+    m_kCamera.m_kTurn = NiVec3(-1.0f, 0.0f, 0.0f);
+    m_kCamera.Update();
+    pkEngine->Update(0.0f);
+    EXPECT_FLOAT_EQ(m_kCamera.GetAngleA(), afAngles[0] - 0.1f);
+    EXPECT_GT((pkEngine->GetWorldDirection() - kLooking).Length(), 0.05f);
+}
+
+// Nothing remembered yet: the view restored is the unturned one.
+TEST_F(CCameraTest, RestoringWithoutARememberedViewGivesTheUnturnedView)
+{
+    m_kCamera.RotateB(nullptr, 1.0f, 0);
+    m_kCamera.RotateA(nullptr, 0.4f, 2);
+    m_kCamera.RestoreView();
+    EXPECT_EQ(m_kCamera.GetPosition(), NiVec3());
+    EXPECT_EQ(m_kCamera.GetAngleA(), 0.0f);
+    EXPECT_EQ(m_kCamera.GetAngleB(), 0.0f);
+    for (int iRow = 0; iRow < 3; ++iRow)
+        for (int iColumn = 0; iColumn < 3; ++iColumn)
+            EXPECT_EQ(m_kCamera.GetEngineCamera()->GetRotate().GetEntry(iRow, iColumn), iRow == iColumn ? 1.0f : 0.0f);
+}
 } // namespace

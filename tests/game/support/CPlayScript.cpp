@@ -73,6 +73,7 @@ namespace
 constexpr std::uint8_t SCAN_ENTER = 0x1C;
 constexpr std::uint8_t SCAN_SPACE = 0x39;
 constexpr std::uint8_t SCAN_M = 0x32;
+constexpr std::uint8_t SCAN_CTRL = 0x1D;
 // The main panel's options button.
 constexpr std::int32_t OPTIONS_BUTTON = 3;
 // The main menu's scenarios button and the scenario screen's start.
@@ -313,6 +314,35 @@ void CPlayScript::PressScanCode(std::uint8_t ucCode, bool bExtended)
 {
     (void)ostest::InjectScanCode(MainWindow(), ucCode, bExtended, true);
     (void)ostest::InjectScanCode(MainWindow(), ucCode, bExtended, false);
+    Frame();
+}
+
+void CPlayScript::HoldScanCode(std::uint8_t ucCode, int iFrames)
+{
+    (void)ostest::InjectScanCode(MainWindow(), ucCode, false, true);
+    Frame(iFrames);
+    (void)ostest::InjectScanCode(MainWindow(), ucCode, false, false);
+    Frame();
+}
+
+void CPlayScript::TurnView(float fDX, float fDY, int iSteps)
+{
+    const int iX = 512;
+    const int iY = 384;
+    ostest::InjectMotion(MainWindow(), iX, iY);
+    Frame();
+    (void)ostest::InjectScanCode(MainWindow(), SCAN_CTRL, false, true);
+    Frame();
+    // While the view turns the game keeps its cursor where the turn began,
+    // so each frame's push is measured from the middle.
+    for (int i = 0; i < iSteps; ++i)
+    {
+        ostest::InjectMotion(MainWindow(), iX + static_cast<int>(std::lround(fDX)),
+                             iY + static_cast<int>(std::lround(fDY)));
+        Frame();
+    }
+    (void)ostest::InjectScanCode(MainWindow(), SCAN_CTRL, false, false);
+    ostest::InjectMotion(MainWindow(), iX, iY);
     Frame();
 }
 

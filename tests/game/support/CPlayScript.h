@@ -70,6 +70,11 @@ public:
     static bool WidgetCentre(const COrvaneCanvas& kCanvas, std::int32_t iWidget, float& fX, float& fY);
     // A key by its PC set-1 scan code.
     void PressScanCode(std::uint8_t ucCode, bool bExtended = false);
+    // The key held down for iFrames frames, then let go.
+    void HoldScanCode(std::uint8_t ucCode, int iFrames);
+    // Ctrl held and the mouse pushed by (fDX, fDY) pixels from the screen's
+    // middle for iSteps frames, then Ctrl let go: the view turns.
+    void TurnView(float fDX, float fDY, int iSteps);
     // Letters and digits typed, each as key events and text.
     void Type(const std::string& kText);
 
