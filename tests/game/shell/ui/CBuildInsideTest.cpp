@@ -612,7 +612,9 @@ TEST_F(CBuildInsideTest, ARoomIsRefusedWhereItsEntranceSquareWouldNotBeAFreeInne
         const bool bFree = bInner && pkGround->GetBlock(iEntrance)->GetState() == COrvaneBlock::STATE_FREE &&
                            pkGround->GetBlock(iCell)->GetState() == COrvaneBlock::STATE_FREE;
         if (bInner)
+        {
             EXPECT_EQ(pkCell->GetAccessCell(0), iEntrance);
+        }
         EXPECT_EQ(pkCell->IsPlacementValid(true), bFree);
         (bFree ? iTaken : iRefused) += 1;
     }
