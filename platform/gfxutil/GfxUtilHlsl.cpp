@@ -152,54 +152,6 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     return true;
 }
 
-// In a child bounded by the compile under way; where no child can be made
-// glslang runs here.
-bool ToSpirvIsolated(const std::string& source, const std::string& sourceName, const PreprocessedText& lines,
-                     const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
-    spirv.clear();
-    errors.clear();
-    std::string rewritten;
-    if (!OneDimensionalAsTwo(source, rewritten)) {
-        errors = sourceName + "(1,1): error: tex1D lookups nested too deeply\n";
-        return false;
-    }
-    const HlslCompileScope scope; // within the compile's own: its deadline and caps
-    std::vector<std::uint8_t> reply;
-    const HlslChildOutcome outcome = RunHlslChild(
-        [&] {
-            std::vector<std::uint32_t> words;
-            std::string text;
-            const std::uint8_t ok = ToSpirv(rewritten, sourceName, lines, entry, vertex, words, text) ? 1 : 0;
-            const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(words.size() * 4),
-                                            static_cast<std::uint32_t>(text.size())};
-            std::vector<std::uint8_t> bytes(1 + sizeof sizes + sizes[0] + sizes[1]);
-            bytes[0] = ok;
-            std::memcpy(bytes.data() + 1, sizes, sizeof sizes);
-            if (sizes[0]) std::memcpy(bytes.data() + 1 + sizeof sizes, words.data(), sizes[0]);
-            if (sizes[1]) std::memcpy(bytes.data() + 1 + sizeof sizes + sizes[0], text.data(), sizes[1]);
-            return bytes;
-        },
-        scope, reply);
-    if (outcome == HlslChildOutcome::NoChild)
-        return ToSpirv(rewritten, sourceName, lines, entry, vertex, spirv, errors);
-    std::uint32_t sizes[2] = {0, 0};
-    const std::size_t body = 1 + sizeof sizes;
-    if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
-    if (outcome != HlslChildOutcome::Replied || reply.size() < body || sizes[0] % 4 != 0 ||
-        std::size_t(sizes[0]) + sizes[1] != reply.size() - body) {
-        errors = sourceName + "(1,1): error: the HLSL compiler " +
-                 (outcome == HlslChildOutcome::TooLong       ? "took too long"
-                  : outcome == HlslChildOutcome::OutOfMemory ? "ran out of memory"
-                                                             : "stopped") +
-                 " on this source\n";
-        return false;
-    }
-    spirv.resize(sizes[0] / 4);
-    if (sizes[0]) std::memcpy(spirv.data(), reply.data() + body, sizes[0]);
-    errors.assign(reply.begin() + std::ptrdiff_t(body + sizes[0]), reply.end());
-    return reply[0] == 1;
-}
-
 // What a compile is asked for, checked before any work: false with the
 // message.
 bool StartCompile(const std::string& sourceName, const char* entry, const char* profileText, Profile& profile,
@@ -337,8 +289,11 @@ bool LayOut(Compile& k, std::vector<HlslGlobal>& globals) {
 
 // The program as SPIR-V, with the laid-out uniforms written in.
 bool ToSpirvOf(Compile& k, const std::vector<HlslGlobal>& globals, std::vector<std::uint32_t>& spirv) {
-    return ToSpirvIsolated(Rewrite(k.text, globals), k.sourceName, k.lines, k.entry, k.profile.vertex, spirv,
-                           k.errors);
+    spirv.clear();
+    std::string rewritten;
+    if (!OneDimensionalAsTwo(Rewrite(k.text, globals), rewritten))
+        return k.Refuse("tex1D lookups nested too deeply");
+    return ToSpirv(rewritten, k.sourceName, k.lines, k.entry, k.profile.vertex, spirv, k.errors);
 }
 
 // What the profile cannot run, refused from the program's SPIR-V.
@@ -477,6 +432,70 @@ void TableConstants(const std::vector<HlslGlobal>& globals, ShaderContainer& c) 
     }
 }
 
+// From the laid-out program to its container: the front end's SPIR-V, what
+// the profile refuses of it, the registers it reads, its GLSL and the
+// constant table.
+bool Translate(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint8_t>& code) {
+    std::vector<std::uint32_t> spirv;
+    ShaderContainer c;
+    if (!ToSpirvOf(k, globals, spirv) || !FitsTheProfile(k, spirv) || !KeepWhatIsRead(k, globals, spirv) ||
+        !ToGlsl(k, globals, spirv, c))
+        return false;
+    TableConstants(globals, c);
+    FitRegisterFile(c, k.profile.vertex);
+    code = WriteShaderContainer(c);
+    return true;
+}
+
+// Translate's answer from the child: whether it took the program, then the
+// sizes of the code and of the messages, then both.
+std::vector<std::uint8_t> TranslationReply(bool ok, const std::vector<std::uint8_t>& code, const std::string& errors) {
+    const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(code.size()), static_cast<std::uint32_t>(errors.size())};
+    std::vector<std::uint8_t> bytes(1 + sizeof sizes + code.size() + errors.size());
+    bytes[0] = ok ? 1 : 0;
+    std::memcpy(bytes.data() + 1, sizes, sizeof sizes);
+    if (!code.empty()) std::memcpy(bytes.data() + 1 + sizeof sizes, code.data(), code.size());
+    if (!errors.empty()) std::memcpy(bytes.data() + 1 + sizeof sizes + code.size(), errors.data(), errors.size());
+    return bytes;
+}
+
+// Translate in a child bounded by the compile under way: its work grows with
+// the source, and glslang and SPIRV-Cross recurse with it, so a hostile
+// source ends in a refusal at the deadline, the memory cap or the child's
+// fault, never in the caller's. Where no child can be made the work runs here,
+// on a stack of its own.
+bool TranslateIsolated(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint8_t>& code) {
+    code.clear();
+    const HlslCompileScope scope; // within the compile's own: its deadline and caps
+    std::vector<std::uint8_t> reply;
+    const HlslChildOutcome outcome = RunHlslChild(
+        [&] {
+            const bool ok = Translate(k, globals, code);
+            return TranslationReply(ok, code, k.errors);
+        },
+        scope, reply);
+    if (outcome == HlslChildOutcome::NoChild) {
+        bool ok = false;
+        if (!RunOnHlslStack([&] { ok = Translate(k, globals, code); })) ok = Translate(k, globals, code);
+        return ok;
+    }
+    std::uint32_t sizes[2] = {0, 0};
+    const std::size_t body = 1 + sizeof sizes;
+    if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
+    if (outcome != HlslChildOutcome::Replied || reply.size() < body || reply[0] > 1 ||
+        std::size_t(sizes[0]) + sizes[1] != reply.size() - body)
+        return k.Refuse(std::string("the HLSL compiler ") +
+                        (outcome == HlslChildOutcome::TooLong       ? "took too long"
+                         : outcome == HlslChildOutcome::OutOfMemory ? "ran out of memory"
+                                                                    : "stopped") +
+                        " on this source");
+    code.assign(reply.begin() + std::ptrdiff_t(body), reply.begin() + std::ptrdiff_t(body + sizes[0]));
+    k.errors.assign(reply.begin() + std::ptrdiff_t(body + sizes[0]), reply.end());
+    if (reply[0] == 1) return true;
+    code.clear();
+    return false;
+}
+
 // The compile of what the preprocessor made, within the scope and the pass
 // run of the caller: its stages in order, each refusing with its message.
 bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
@@ -484,15 +503,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
                   std::string& errors, std::uint8_t majority = 0) {
     Compile k{lines, sourceName, entry, profileText, profile, majority, errors, {}, 0, {}};
     std::vector<HlslGlobal> globals;
-    std::vector<std::uint32_t> spirv;
-    ShaderContainer c;
-    if (!CheckForms(k) || !ReadAsTheD3D9CompilerDoes(k) || !LayOut(k, globals) || !ToSpirvOf(k, globals, spirv) ||
-        !FitsTheProfile(k, spirv) || !KeepWhatIsRead(k, globals, spirv) || !ToGlsl(k, globals, spirv, c))
-        return false;
-    TableConstants(globals, c);
-    FitRegisterFile(c, profile.vertex);
-    code = WriteShaderContainer(c);
-    return true;
+    return CheckForms(k) && ReadAsTheD3D9CompilerDoes(k) && LayOut(k, globals) && TranslateIsolated(k, globals, code);
 }
 
 } // namespace

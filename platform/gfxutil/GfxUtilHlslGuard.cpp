@@ -7,6 +7,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -88,6 +90,11 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCom
 }
 
 [[noreturn]] void DieQuietly() { ::_exit(kChildFailed); }
+
+void* RunStackWork(void* work) {
+    (*static_cast<const std::function<void()>*>(work))();
+    return nullptr;
+}
 
 // What the child does before it runs the front end: the descriptors of this
 // process go (see below), and a fault of the front end ends it quietly. It is
@@ -172,12 +179,38 @@ bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text) {
     return !std::ferror(file);
 }
 
+bool RunOnHlslStack(const std::function<void()>& work) {
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t bytes = kHlslStackBytes + page;
+    void* base = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK,
+                        -1, 0);
+    if (base == MAP_FAILED) return false;
+    // The page below: a deeper recursion still faults, and writes nothing
+    // past the stack.
+    (void)::mprotect(base, page, PROT_NONE);
+    pthread_attr_t attributes;
+    bool ran = false, joined = false;
+    if (::pthread_attr_init(&attributes) == 0) {
+        pthread_t thread;
+        if (::pthread_attr_setstack(&attributes, static_cast<std::uint8_t*>(base) + page, kHlslStackBytes) == 0 &&
+            ::pthread_create(&thread, &attributes, &RunStackWork,
+                             const_cast<void*>(static_cast<const void*>(&work))) == 0) {
+            ran = true;
+            joined = ::pthread_join(thread, nullptr) == 0;
+        }
+        (void)::pthread_attr_destroy(&attributes);
+    }
+    // A thread that could not be waited for may still be on its stack.
+    if (!ran || joined) (void)::munmap(base, bytes);
+    return ran;
+}
+
 // glslang stops the process on some sources it should refuse (a null
 // dereference on a return of an undeclared name in a conditional, found by
-// fuzz_effect), and sources come from data files: glslang runs in a child
-// process, and a child that dies, hangs or grows without end is a failed
-// compile. Only glslang: this system's own code stays in the process, where a
-// fault still shows.
+// fuzz_effect), and it and SPIRV-Cross's GLSL writer recurse as deep as a
+// source's chain of blocks is long; sources come from data files. The work
+// on a program runs in a child process, and a child that dies, hangs or
+// grows without end is a failed compile.
 HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& work, const HlslCompileScope& scope,
                               std::vector<std::uint8_t>& reply) {
     reply.clear();
@@ -201,7 +234,9 @@ HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& 
         if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(kChildFailed);
         const int replyFd = BecomeQuietChild(fds[1]);
         if (replyFd < 0) ::_exit(kChildFailed);
-        const std::vector<std::uint8_t> bytes = work();
+        // On a stack of its own: the caller's thread may have a small one.
+        std::vector<std::uint8_t> bytes;
+        if (!RunOnHlslStack([&] { bytes = work(); })) bytes = work();
         // Nothing of the parent's is shut down here.
         ::_exit(WriteAll(replyFd, bytes.data(), bytes.size()) ? 0 : kChildFailed);
     }
