@@ -466,6 +466,7 @@ std::vector<std::uint8_t> TranslationReply(bool ok, const std::vector<std::uint8
 // on a stack of its own.
 bool TranslateIsolated(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint8_t>& code) {
     code.clear();
+    k.errors.clear(); // its messages are the child's alone
     const HlslCompileScope scope; // within the compile's own: its deadline and caps
     std::vector<std::uint8_t> reply;
     const HlslChildOutcome outcome = RunHlslChild(

@@ -21,6 +21,24 @@ extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__
 namespace gfx {
 namespace {
 
+// The sanitizers take a thread started in a child badly: ThreadSanitizer
+// ends a child that starts one after the fork of a process with several,
+// and AddressSanitizer's allocator, whose locks a fork does not take, may
+// be held by another thread of the caller for ever in the child, where a
+// new thread needs it. There the child's work runs on the stack the fork
+// gave it.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr bool kThreadInChild = false;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+constexpr bool kThreadInChild = false;
+#else
+constexpr bool kThreadInChild = true;
+#endif
+#else
+constexpr bool kThreadInChild = true;
+#endif
+
 // How often the caller looks at the child's memory while it waits.
 constexpr int kWatchMilliseconds = 10;
 // The child's status when it cannot run or reply.
@@ -236,7 +254,7 @@ HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& 
         if (replyFd < 0) ::_exit(kChildFailed);
         // On a stack of its own: the caller's thread may have a small one.
         std::vector<std::uint8_t> bytes;
-        if (!RunOnHlslStack([&] { bytes = work(); })) bytes = work();
+        if (!kThreadInChild || !RunOnHlslStack([&] { bytes = work(); })) bytes = work();
         // Nothing of the parent's is shut down here.
         ::_exit(WriteAll(replyFd, bytes.data(), bytes.size()) ? 0 : kChildFailed);
     }

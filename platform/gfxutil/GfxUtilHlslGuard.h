@@ -69,8 +69,9 @@ enum class HlslChildOutcome : std::uint8_t {
     NoChild,     // no child could be made: nothing ran
 };
 
-// Runs `work` in a child process, on the stack of RunOnHlslStack, and
-// returns what it made in `reply`. The child ends with the thread that made
+// Runs `work` in a child process, on the stack of RunOnHlslStack (in a
+// sanitized build on the stack the fork gave it: the sanitizers take no
+// thread started there well), and returns what it made in `reply`. The child ends with the thread that made
 // it. It holds no descriptor of this process but its reply's pipe (standard
 // input and output on /dev/null), may open none, and dies of a fault without
 // a report, a core or a crash file: a fault of `work` is a Stopped outcome,
