@@ -34,24 +34,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// What the caller of a compile answered, seen from the test.
-struct CallerSaw {
-    bool lived = false; // ended of itself, its whole answer sent
-    int status = 0;     // as waitpid gave it
-    HRESULT hr = E_FAIL;
-    bool valid = false; // the effect's technique validates
-    std::vector<std::uint8_t> code;
-    std::string errors;
-    Clock::duration took{};
-};
-
 // What a caller sends back: the call's result, the technique's validation,
 // then the sizes of the code and of the errors, then both.
 struct Answer {
     HRESULT hr = E_FAIL;
-    bool valid = false;
+    bool valid = false; // compiled, or the effect's technique validates
     std::vector<std::uint8_t> code;
     std::string errors;
+};
+
+// The caller's answer, seen from the test.
+struct CallerSaw : Answer {
+    bool lived = false; // ended of itself, its whole answer sent
+    int status = 0;     // as waitpid gave it
+    Clock::duration took{};
 };
 
 bool WriteAll(int fd, const std::uint8_t* p, std::size_t size) {
@@ -290,55 +286,43 @@ TEST_P(GfxUtilHlslChainsTest, TheCallerLivesAndWhatCompilesDraws) {
     EXPECT_GE(drawn, 4);
 }
 
-// A game's loading thread may have a small stack: the compile's work runs on
-// one of its own, so the chains compile from a thread of 256 KB as from the
-// main one.
-TEST(GfxUtilHlslChainsStackTest, ChainsCompileFromAThreadOfASmallStack) {
-    for (const bool loops : {false, true}) {
-        const CallerSaw saw = InACaller(
-            [&] {
-                Answer a;
-                gfx::test::OnASmallStack(256 * 1024, [&] { a = CompileCall(gfx::test::BlocksInARow(loops, 900)); });
-                return a;
-            },
-            10 * HlslCompileLimits{}.time);
-        ASSERT_TRUE(saw.lived) << "the caller died: status " << saw.status;
-        EXPECT_EQ(saw.hr, D3D_OK) << saw.errors;
-        EXPECT_FALSE(saw.code.empty());
+// Takes every descriptor number up to a limit, so none is left for the
+// pipe of the compile's child: false where a pipe can still be made.
+bool LeaveNoDescriptor() {
+    int highest = 2;
+    for (int fd = 0; fd < 65536; ++fd)
+        if (::fcntl(fd, F_GETFD) >= 0) highest = fd;
+    const rlimit files{rlim_t(highest + 1), rlim_t(highest + 1)};
+    if (::setrlimit(RLIMIT_NOFILE, &files) != 0) return false;
+    while (::open("/dev/null", O_RDONLY) >= 0) {
     }
+    int probe[2];
+    return ::pipe(probe) != 0;
 }
 
-// Where no child can be made (here: no descriptor is left for its pipe) the
-// work runs in the caller, on the same stack of its own: the chains compile
-// from a thread of 256 KB and the caller lives.
-TEST(GfxUtilHlslChainsStackTest, WithoutAChildTheChainsCompileInTheCaller) {
-    for (const bool loops : {false, true}) {
-        const CallerSaw saw = InACaller(
-            [&] {
-                Answer a;
-                // Every descriptor number up to a limit taken: none is left
-                // for a pipe.
-                int highest = 2;
-                for (int fd = 0; fd < 65536; ++fd)
-                    if (::fcntl(fd, F_GETFD) >= 0) highest = fd;
-                const rlimit files{rlim_t(highest + 1), rlim_t(highest + 1)};
-                if (::setrlimit(RLIMIT_NOFILE, &files) != 0) {
-                    a.errors = "no limit on descriptors";
+// A game's loading thread may have a small stack: the compile's work runs on
+// one of its own, so the chains compile from a thread of 256 KB as from the
+// main one; and where no child can be made (no descriptor left for its
+// pipe) the work runs in the caller, on the same stack of its own.
+TEST(GfxUtilHlslChainsStackTest, ChainsCompileFromAThreadOfASmallStack) {
+    for (const bool childless : {false, true}) {
+        for (const bool loops : {false, true}) {
+            SCOPED_TRACE(std::string(loops ? "loops" : "ifs") + (childless ? " without a child" : ""));
+            const CallerSaw saw = InACaller(
+                [&] {
+                    Answer a;
+                    if (childless && !LeaveNoDescriptor()) {
+                        a.errors = "a pipe could still be made";
+                        return a;
+                    }
+                    gfx::test::OnASmallStack(256 * 1024,
+                                             [&] { a = CompileCall(gfx::test::BlocksInARow(loops, 900)); });
                     return a;
-                }
-                while (::open("/dev/null", O_RDONLY) >= 0) {
-                }
-                int probe[2];
-                if (::pipe(probe) == 0) {
-                    a.errors = "a pipe could still be made";
-                    return a;
-                }
-                gfx::test::OnASmallStack(256 * 1024, [&] { a = CompileCall(gfx::test::BlocksInARow(loops, 900)); });
-                return a;
-            },
-            10 * HlslCompileLimits{}.time);
-        ASSERT_TRUE(saw.lived) << "the caller died: status " << saw.status;
-        EXPECT_EQ(saw.hr, D3D_OK) << saw.errors;
-        EXPECT_FALSE(saw.code.empty());
+                },
+                10 * HlslCompileLimits{}.time);
+            ASSERT_TRUE(saw.lived) << "the caller died: status " << saw.status;
+            EXPECT_EQ(saw.hr, D3D_OK) << saw.errors;
+            EXPECT_FALSE(saw.code.empty());
+        }
     }
 }
