@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -198,29 +197,20 @@ bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text) {
 }
 
 bool RunOnHlslStack(const std::function<void()>& work) {
-    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    const std::size_t bytes = kHlslStackBytes + page;
-    void* base = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK,
-                        -1, 0);
-    if (base == MAP_FAILED) return false;
-    // The page below: a deeper recursion still faults, and writes nothing
-    // past the stack.
-    (void)::mprotect(base, page, PROT_NONE);
+    // The C library maps the stack, with its guard below, as the sanitizers
+    // expect of a thread's stack, and unmaps it at the join. The guard is a
+    // megabyte: a frame of a few kilobytes past the stack's end still lands
+    // in it, not in whatever is mapped below.
     pthread_attr_t attributes;
-    bool ran = false, joined = false;
-    if (::pthread_attr_init(&attributes) == 0) {
-        pthread_t thread;
-        if (::pthread_attr_setstack(&attributes, static_cast<std::uint8_t*>(base) + page, kHlslStackBytes) == 0 &&
-            ::pthread_create(&thread, &attributes, &RunStackWork,
-                             const_cast<void*>(static_cast<const void*>(&work))) == 0) {
-            ran = true;
-            joined = ::pthread_join(thread, nullptr) == 0;
-        }
-        (void)::pthread_attr_destroy(&attributes);
-    }
-    // A thread that could not be waited for may still be on its stack.
-    if (!ran || joined) (void)::munmap(base, bytes);
-    return ran;
+    if (::pthread_attr_init(&attributes) != 0) return false;
+    pthread_t thread;
+    const bool made = ::pthread_attr_setstacksize(&attributes, kHlslStackBytes) == 0 &&
+                      ::pthread_attr_setguardsize(&attributes, kHlslStackGuardBytes) == 0 &&
+                      ::pthread_create(&thread, &attributes, &RunStackWork,
+                                       const_cast<void*>(static_cast<const void*>(&work))) == 0;
+    (void)::pthread_attr_destroy(&attributes);
+    if (made) (void)::pthread_join(thread, nullptr);
+    return made;
 }
 
 // glslang stops the process on some sources it should refuse (a null

@@ -86,10 +86,12 @@ enum class HlslChildOutcome : std::uint8_t {
 // not committed: only what the work's depth touches becomes memory (and in
 // the child counts against its cap).
 inline constexpr std::size_t kHlslStackBytes = std::size_t(1) << 30;
+// The unmapped guard below it, which a recursion past the stack meets.
+inline constexpr std::size_t kHlslStackGuardBytes = std::size_t(1) << 20;
 
 // Runs `work` on a thread of its own whose stack is kHlslStackBytes, with
-// an unmapped page below it, and waits for it to end; false, with nothing
-// run, when no such thread can be made.
+// kHlslStackGuardBytes of guard below it, and waits for it to end; false,
+// with nothing run, when no such thread can be made.
 [[nodiscard]] bool RunOnHlslStack(const std::function<void()>& work);
 
 } // namespace gfx

@@ -39,11 +39,12 @@ using gfx::test::DoublingFunctions;
 using gfx::test::DoublingMacros;
 using Clock = std::chrono::steady_clock;
 
-// Recurses `depth` times, each call keeping a kilobyte of its own frame
-// until the deeper ones return: the stack it needs grows by that much a
-// call. The sum of what each frame held, so nothing can be left out.
+// Recurses `depth` times, each call keeping 8 KB of its own frame until the
+// deeper ones return: the stack it needs grows by that much a call. The sum
+// of what each frame held, so nothing can be left out.
+constexpr std::size_t kDeepFrame = 8192;
 __attribute__((noinline)) std::uint32_t Deep(std::uint32_t depth) {
-    volatile std::uint8_t frame[1024];
+    volatile std::uint8_t frame[kDeepFrame];
     frame[0] = std::uint8_t(depth);
     if (depth == 0) return frame[0];
     frame[1] = std::uint8_t(Deep(depth - 1));
@@ -277,8 +278,8 @@ TEST(GfxUtilHlslGuardTest, TheChildEndsWithItsCaller) {
 // child can be made: 128 MB of frames, sixteen times the usual main thread's
 // stack, from a thread of 256 KB.
 TEST(GfxUtilHlslGuardTest, TheWorkRunsOnAStackOfItsOwn) {
-    constexpr std::uint32_t kDepth = 128 * 1024; // frames of a kilobyte and more
-    static_assert(kDepth * 1024ull * 2 < kHlslStackBytes);
+    constexpr std::uint32_t kDepth = 16 * 1024; // frames of 8 KB and more
+    static_assert(kDepth * kDeepFrame * 2 < kHlslStackBytes);
     OnASmallStack(256 * 1024, [&] {
         std::uint32_t sum = 0;
         EXPECT_TRUE(RunOnHlslStack([&] { sum = Deep(kDepth); }));
@@ -313,7 +314,7 @@ TEST(GfxUtilHlslGuardTest, ARecursionPastTheStackStopsTheChildOnly) {
     std::vector<std::uint8_t> reply;
     EXPECT_EQ(RunHlslChild(
                   [] {
-                      const std::uint32_t deep = Deep(std::uint32_t(kHlslStackBytes / 1024));
+                      const std::uint32_t deep = Deep(std::uint32_t(kHlslStackBytes / kDeepFrame));
                       return std::vector<std::uint8_t>(std::size_t(deep % 2 + 1), 0);
                   },
                   scope, reply),
