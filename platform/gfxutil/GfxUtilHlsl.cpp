@@ -152,54 +152,6 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     return true;
 }
 
-// In a child bounded by the compile under way; where no child can be made
-// glslang runs here.
-bool ToSpirvIsolated(const std::string& source, const std::string& sourceName, const PreprocessedText& lines,
-                     const char* entry, bool vertex, std::vector<std::uint32_t>& spirv, std::string& errors) {
-    spirv.clear();
-    errors.clear();
-    std::string rewritten;
-    if (!OneDimensionalAsTwo(source, rewritten)) {
-        errors = sourceName + "(1,1): error: tex1D lookups nested too deeply\n";
-        return false;
-    }
-    const HlslCompileScope scope; // within the compile's own: its deadline and caps
-    std::vector<std::uint8_t> reply;
-    const HlslChildOutcome outcome = RunHlslChild(
-        [&] {
-            std::vector<std::uint32_t> words;
-            std::string text;
-            const std::uint8_t ok = ToSpirv(rewritten, sourceName, lines, entry, vertex, words, text) ? 1 : 0;
-            const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(words.size() * 4),
-                                            static_cast<std::uint32_t>(text.size())};
-            std::vector<std::uint8_t> bytes(1 + sizeof sizes + sizes[0] + sizes[1]);
-            bytes[0] = ok;
-            std::memcpy(bytes.data() + 1, sizes, sizeof sizes);
-            if (sizes[0]) std::memcpy(bytes.data() + 1 + sizeof sizes, words.data(), sizes[0]);
-            if (sizes[1]) std::memcpy(bytes.data() + 1 + sizeof sizes + sizes[0], text.data(), sizes[1]);
-            return bytes;
-        },
-        scope, reply);
-    if (outcome == HlslChildOutcome::NoChild)
-        return ToSpirv(rewritten, sourceName, lines, entry, vertex, spirv, errors);
-    std::uint32_t sizes[2] = {0, 0};
-    const std::size_t body = 1 + sizeof sizes;
-    if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
-    if (outcome != HlslChildOutcome::Replied || reply.size() < body || sizes[0] % 4 != 0 ||
-        std::size_t(sizes[0]) + sizes[1] != reply.size() - body) {
-        errors = sourceName + "(1,1): error: the HLSL compiler " +
-                 (outcome == HlslChildOutcome::TooLong       ? "took too long"
-                  : outcome == HlslChildOutcome::OutOfMemory ? "ran out of memory"
-                                                             : "stopped") +
-                 " on this source\n";
-        return false;
-    }
-    spirv.resize(sizes[0] / 4);
-    if (sizes[0]) std::memcpy(spirv.data(), reply.data() + body, sizes[0]);
-    errors.assign(reply.begin() + std::ptrdiff_t(body + sizes[0]), reply.end());
-    return reply[0] == 1;
-}
-
 // What a compile is asked for, checked before any work: false with the
 // message.
 bool StartCompile(const std::string& sourceName, const char* entry, const char* profileText, Profile& profile,
@@ -222,98 +174,100 @@ bool WithinCap(std::size_t bytes, const std::string& sourceName, const HlslCompi
     return false;
 }
 
-// The compile of what the preprocessor made, within the scope and the pass
-// run of the caller.
-bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
-                  const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
-                  std::string& errors, std::uint8_t majority = 0) {
-    std::string prepared;
-    std::size_t formAt = 0;
-    // The effect's syntax checked and blanked, the component-wise forms
-    // spelt out, then the forms the language refuses that the front end
-    // would take, each named at its line.
-    bool formed = ReadEffectSyntax(lines.text, prepared, formAt, errors);
-    if (formed) {
-        prepared = BlankEffectSyntax(prepared);
-        std::string flat;
-        formed = PassesExpired() || FlattenComponents(prepared, flat, errors, formAt);
-        if (formed && !PassesExpired()) prepared = std::move(flat);
-    }
-    if (formed) {
-        prepared = GroupLocalFlatLists(prepared);
-        formed = PassesExpired() ||
-                 RefuseInvalidForms(prepared, entry, formAt, errors, {true, profile.vertex, profile.major, profile.minor});
-    }
-    if (!formed) {
-        const auto line = std::size_t(1 + std::count(prepared.begin(), prepared.begin() + std::ptrdiff_t(formAt), '\n'));
-        const std::size_t lineStart = prepared.rfind('\n', formAt == 0 ? 0 : formAt - 1);
-        const std::size_t column = lineStart == std::string::npos ? formAt + 1 : formAt - lineStart;
-        const PreprocessedText::Origin o = lines.At(line);
-        errors = lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
-                 std::to_string(column) + "): error: " + errors + "\n";
+// The one step from a byte of a pass's text to a message: every pass keeps
+// the preprocessor's lines one for one, and each of those knows the file and
+// line it came from. An offset past the text stands at its end.
+std::string ErrorAt(const PreprocessedText& lines, std::string_view text, std::size_t at, const std::string& reason) {
+    at = std::min(at, text.size());
+    const std::size_t lineStart = at == 0 ? std::string_view::npos : text.rfind('\n', at - 1);
+    const std::size_t column = lineStart == std::string_view::npos ? at + 1 : at - lineStart;
+    const auto line = std::size_t(1 + std::count(text.begin(), text.begin() + std::ptrdiff_t(at), '\n'));
+    const PreprocessedText::Origin o = lines.At(line);
+    return lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
+           std::to_string(column) + "): error: " + reason + "\n";
+}
+
+// One compile of a preprocessed text on its way through the stages below.
+struct Compile {
+    const PreprocessedText& lines;
+    const std::string& sourceName;
+    const char* entry;
+    const char* profileText;
+    Profile profile;
+    std::uint8_t majority;
+    std::string& errors;
+    // The source as the passes so far made it.
+    std::string text;
+    // The layout's refusal and where in `text` it stands, kept from one
+    // stage to the next as the layout is done again.
+    std::size_t at = 0;
+    std::string reason;
+
+    // A refusal at byte `where` of `text`: false.
+    bool RefuseAt(std::size_t where, const std::string& why) {
+        errors = ErrorAt(lines, text, where, why);
         return false;
     }
-    prepared = OpenConstantBuffers(ReadWordsAsTheD3D9CompilerDoes(prepared, entry));
+    bool RefuseLayout() { return RefuseAt(at, reason); }
+    // A refusal of the program as a whole: false.
+    bool Refuse(const std::string& why) {
+        errors = sourceName + "(1,1): error: " + why + "\n";
+        return false;
+    }
+};
+
+// The effect's syntax checked and blanked, the component-wise forms spelt
+// out, then the forms the language refuses that the front end would take.
+bool CheckForms(Compile& k) {
+    std::size_t at = 0;
+    std::string why;
+    if (!ReadEffectSyntax(k.lines.text, k.text, at, why)) return k.RefuseAt(at, why);
+    k.text = BlankEffectSyntax(k.text);
+    std::string flat;
+    if (!PassesExpired() && !FlattenComponents(k.text, flat, why, at)) return k.RefuseAt(at, why);
+    if (!PassesExpired()) k.text = std::move(flat);
+    k.text = GroupLocalFlatLists(k.text);
+    if (!PassesExpired() &&
+        !RefuseInvalidForms(k.text, k.entry, at, why, {true, k.profile.vertex, k.profile.major, k.profile.minor}))
+        return k.RefuseAt(at, why);
+    return true;
+}
+
+// The words, shapes and intrinsics read as the D3D9 compiler reads them, in
+// forms the front end takes.
+bool ReadAsTheD3D9CompilerDoes(Compile& k) {
+    k.text = OpenConstantBuffers(ReadWordsAsTheD3D9CompilerDoes(k.text, k.entry));
     // Past the deadline the passes stop short, and the layout refuses.
-    if (!PassesExpired() && UnnamedEntryParameter(prepared, entry)) {
-        errors = sourceName + "(1,1): error: a parameter of '" + std::string(entry) + "' has no name\n";
-        return false;
-    }
-    prepared = LiftEntryUniforms(prepared, entry);
-    prepared = InitialiseStaticsInEntry(prepared, entry);
+    if (!PassesExpired() && UnnamedEntryParameter(k.text, k.entry))
+        return k.Refuse("a parameter of '" + std::string(k.entry) + "' has no name");
+    k.text = InitialiseStaticsInEntry(LiftEntryUniforms(k.text, k.entry), k.entry);
+    std::size_t at = 0;
+    std::string why;
     if (!PassesExpired()) {
-        std::string shaped, shapeError;
-        std::size_t shapeAt = 0;
-        if (!OneRowOrColumnShapes(prepared, shaped, shapeError, shapeAt)) {
-            const auto line = std::size_t(1 + std::count(prepared.begin(), prepared.begin() + std::ptrdiff_t(shapeAt), '\n'));
-            const std::size_t lineStart = prepared.rfind('\n', shapeAt == 0 ? 0 : shapeAt - 1);
-            const std::size_t column = lineStart == std::string::npos || shapeAt == 0 ? shapeAt + 1 : shapeAt - lineStart;
-            const PreprocessedText::Origin o = lines.At(line);
-            errors = lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
-                     std::to_string(column) + "): error: " + shapeError + "\n";
-            return false;
-        }
-        prepared = std::move(shaped);
+        std::string shaped;
+        if (!OneRowOrColumnShapes(k.text, shaped, why, at)) return k.RefuseAt(at, why);
+        k.text = std::move(shaped);
     }
-    prepared = OneComponentProducts(MatrixArgumentsByRows(MatrixSwizzlesByComponent(DialectTypeWords(prepared))));
-    std::size_t intrinsicAt = 0;
-    std::string intrinsicError;
-    const bool intrinsicsTaken = IntrinsicsAsTheD3D9CompilerGivesThem(prepared, intrinsicAt, intrinsicError);
-    if (CallsNoise(prepared)) {
-        errors = sourceName + "(1,1): error: 'noise' is offered to texture fill programs only, not to " +
-                 std::string(profileText) + "\n";
-        return false;
-    }
-    const std::string_view source = prepared;
-    // A refusal of the layout, at `at` in `source`, whose lines are the
-    // preprocessor's one for one.
-    std::size_t errorAt = 0;
-    std::string layoutError;
-    const auto refuse = [&] {
-        const std::size_t at = std::min(errorAt, source.size());
-        const std::size_t lineStart = source.rfind('\n', at == 0 ? 0 : at - 1);
-        const std::size_t column = lineStart == std::string_view::npos || at == 0 ? at + 1 : at - lineStart;
-        const auto line = std::size_t(1 + std::count(source.begin(), source.begin() + std::ptrdiff_t(at), '\n'));
-        const PreprocessedText::Origin o = lines.At(line);
-        errors = lines.files[static_cast<std::size_t>(o.file)] + "(" + std::to_string(o.line) + "," +
-                 std::to_string(column) + "): error: " + layoutError + "\n";
-        return false;
-    };
-    if (!intrinsicsTaken) {
-        errorAt = intrinsicAt;
-        layoutError = intrinsicError;
-        return refuse();
-    }
-    std::vector<HlslGlobal> globals;
-    if (!LayoutHlslGlobals(source, globals, layoutError, profileText, &errorAt, majority)) return refuse();
+    k.text = OneComponentProducts(MatrixArgumentsByRows(MatrixSwizzlesByComponent(DialectTypeWords(k.text))));
+    const bool intrinsicsTaken = IntrinsicsAsTheD3D9CompilerGivesThem(k.text, at, why);
+    if (CallsNoise(k.text))
+        return k.Refuse("'noise' is offered to texture fill programs only, not to " + std::string(k.profileText));
+    if (!intrinsicsTaken) return k.RefuseAt(at, why);
+    return true;
+}
+
+// The uniforms laid out in the constant registers.
+bool LayOut(Compile& k, std::vector<HlslGlobal>& globals) {
+    if (!LayoutHlslGlobals(k.text, globals, k.reason, k.profileText, &k.at, k.majority)) return k.RefuseLayout();
     std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
     // Where there is static flow control (vertex programs from 2.0, pixel
     // programs from 3.0) a boolean scalar goes to the boolean registers.
+    const Profile& profile = k.profile;
     const bool flowControl = profile.vertex ? profile.major >= 2 : profile.major >= 3;
     // Likewise an int scalar bounding a `for` loop goes to the integer
     // registers, where the loop reads its count; an int read any other way
     // stays a float constant, as the D3D9 compiler keeps it.
-    const auto bounds = flowControl ? LoopBounds(source) : std::set<std::string, std::less<>>{};
+    const auto bounds = flowControl ? LoopBounds(k.text) : std::set<std::string, std::less<>>{};
     bool implicitBools = false;
     for (HlslGlobal& g : globals) {
         if (!flowControl || g.effectOnly || g.explicitRegister || g.registerSet != kSetFloat || g.rows != 1 ||
@@ -329,27 +283,40 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
             g.registerCount = 1;
         }
     }
-    if (implicitBools && !Assign(globals, layoutError, errorAt, true)) return refuse();
-    std::vector<std::uint32_t> spirv;
-    if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors))
-        return false;
+    if (implicitBools && !Assign(globals, k.reason, k.at, true)) return k.RefuseLayout();
+    return true;
+}
+
+// The program as SPIR-V, with the laid-out uniforms written in.
+bool ToSpirvOf(Compile& k, const std::vector<HlslGlobal>& globals, std::vector<std::uint32_t>& spirv) {
+    spirv.clear();
+    std::string rewritten;
+    if (!OneDimensionalAsTwo(Rewrite(k.text, globals), rewritten))
+        return k.Refuse("tex1D lookups nested too deeply");
+    return ToSpirv(rewritten, k.sourceName, k.lines, k.entry, k.profile.vertex, spirv, k.errors);
+}
+
+// What the profile cannot run, refused from the program's SPIR-V.
+bool FitsTheProfile(Compile& k, const std::vector<std::uint32_t>& spirv) {
     // What the profile's temporary registers cannot hold is refused here:
     // its GLSL would compile, then hold the driver at the first draw.
+    const Profile& profile = k.profile;
     if (!LocalArraysFitTemporaries(spirv, HlslTemporaryRegisters(profile.vertex, profile.major, profile.minor),
-                                   source, errorAt, layoutError)) {
-        layoutError += " (" + std::string(profileText) + ")";
-        return refuse();
+                                   k.text, k.at, k.reason)) {
+        k.reason += " (" + std::string(k.profileText) + ")";
+        return k.RefuseLayout();
     }
-    if (!PixelOnlyOperations(spirv, profile.vertex, source, errorAt, layoutError)) return refuse();
-    // What the program never reads leaves the table, and each constant keeps
-    // the registers up to the last one the program reads; the rest is laid
-    // out again without what that frees, as the D3D9 compiler lays out only
-    // what is used.
+    if (!PixelOnlyOperations(spirv, profile.vertex, k.text, k.at, k.reason)) return k.RefuseLayout();
+    return true;
+}
+
+// What the program never reads leaves the table, and each constant keeps
+// the registers up to the last one the program reads; the rest is laid out
+// again without what that frees, as the D3D9 compiler lays out only what is
+// used. The SPIR-V is made again where a register moved.
+bool KeepWhatIsRead(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint32_t>& spirv) {
     std::set<std::string> active;
-    if (!ActiveGlobals(spirv, active, layoutError)) {
-        errors = sourceName + "(1,1): error: " + layoutError + "\n";
-        return false;
-    }
+    if (!ActiveGlobals(spirv, active, k.reason)) return k.Refuse(k.reason);
     std::map<std::string, std::uint32_t> registersRead;
     if (!HlslRegistersRead(spirv, registersRead)) registersRead.clear(); // every register of each then
     std::vector<std::tuple<bool, std::uint16_t, std::uint16_t>> before;
@@ -362,63 +329,67 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         }
         // The stand-ins of boolean and integer registers keep all theirs.
         const auto read = registersRead.find(g.name);
-        if (g.registerSet == kSetFloat && !g.shadow && read != registersRead.end() &&
-            read->second > 0 && read->second < g.registerCount)
+        if (g.registerSet == kSetFloat && !g.shadow && read != registersRead.end() && read->second > 0 &&
+            read->second < g.registerCount)
             g.registerCount = std::uint16_t(read->second);
     }
-    if (!Assign(globals, layoutError, errorAt)) return refuse();
+    if (!Assign(globals, k.reason, k.at)) return k.RefuseLayout();
     bool moved = false;
     for (std::size_t i = 0; i < globals.size(); ++i)
         moved = moved || before[i] != std::make_tuple(globals[i].unused, globals[i].registerIndex, globals[i].shadowIndex);
-    if (moved && !ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors))
-        return false;
+    return !moved || ToSpirvOf(k, globals, spirv);
+}
 
+// The container's kind word of the profile.
+std::uint32_t KindOf(const Profile& profile) {
+    return (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
+}
+
+// The SPIR-V as the container's GLSL, its boolean and integer stand-ins
+// read from their own register files where the program lets them.
+bool ToGlsl(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint32_t>& spirv, ShaderContainer& c) {
+    const Profile& profile = k.profile;
     // Shader model 2 compares floats for equality by their squared difference.
-    const auto toGlsl = [&](ShaderContainer& c, std::string& error) {
+    const auto toGlsl = [&](ShaderContainer& out, std::string& error) {
         if (profile.major < 3) EqualityBySquaredDifference(spirv);
-        return SpirvToGlsl(spirv, profile.vertex, c, error);
+        return SpirvToGlsl(spirv, profile.vertex, out, error);
     };
-    ShaderContainer c;
-    c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
+    c = ShaderContainer{};
+    c.kind = KindOf(profile);
     std::string error;
-    if (!toGlsl(c, error)) {
-        errors = sourceName + "(1,1): error: " + error + "\n";
-        return false;
-    }
-    if (!MatricesOfNumbersOnly(c.glsl, source, errorAt, layoutError)) return refuse();
+    if (!toGlsl(c, error)) return k.Refuse(error);
+    if (!MatricesOfNumbersOnly(c.glsl, k.text, k.at, k.reason)) return k.RefuseLayout();
     if (profile.vertex && profile.major < 3 &&
-        std::any_of(c.samplers.begin(), c.samplers.end(), [](std::uint8_t s) { return s != 0; })) {
-        errors = sourceName + "(1,1): error: vertex texture fetch needs vs_3_0\n";
+        std::any_of(c.samplers.begin(), c.samplers.end(), [](std::uint8_t s) { return s != 0; }))
+        return k.Refuse("vertex texture fetch needs vs_3_0");
+    if (ReadStandInsFromTheirFiles(c.glsl, profile.vertex, globals)) return true;
+    // A computed index into the float registers: booleans stay there.
+    bool explicitFiles = false;
+    for (HlslGlobal& g : globals) {
+        if (!g.shadow || g.effectOnly || g.unused) continue;
+        if (g.explicitRegister) explicitFiles = true;
+        g.shadow = false;
+        g.registerSet = kSetFloat;
+    }
+    if (explicitFiles) return k.Refuse("boolean or integer registers in a program that indexes its constants");
+    c = ShaderContainer{};
+    c.kind = KindOf(profile);
+    if (!Assign(globals, k.reason, k.at)) return k.RefuseLayout();
+    if (!ToSpirvOf(k, globals, spirv) || !toGlsl(c, error)) {
+        if (k.errors.empty()) return k.Refuse(error.empty() ? k.reason : error);
         return false;
     }
-    if (!ReadStandInsFromTheirFiles(c.glsl, profile.vertex, globals)) {
-        // A computed index into the float registers: booleans stay there.
-        bool explicitFiles = false;
-        for (HlslGlobal& g : globals) {
-            if (!g.shadow || g.effectOnly || g.unused) continue;
-            if (g.explicitRegister) explicitFiles = true;
-            g.shadow = false;
-            g.registerSet = kSetFloat;
-        }
-        if (explicitFiles) {
-            errors = sourceName + "(1,1): error: boolean or integer registers in a program that indexes its constants\n";
-            return false;
-        }
-        c = ShaderContainer{};
-        c.kind = (profile.vertex ? 0xFFFE0000u : 0xFFFF0000u) | (profile.major << 8) | profile.minor;
-        if (!Assign(globals, layoutError, errorAt)) return refuse();
-        if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors) ||
-            !toGlsl(c, error)) {
-            if (errors.empty()) errors = sourceName + "(1,1): error: " + (error.empty() ? layoutError : error) + "\n";
-            return false;
-        }
-    }
+    return true;
+}
+
+// The constant table of what the program reads, members after their struct.
+void TableConstants(const std::vector<HlslGlobal>& globals, ShaderContainer& c) {
     for (const HlslGlobal& g : globals) {
         if (g.effectOnly || g.unused) continue;
         ShaderConstantRecord k;
-        k.name = g.name.starts_with(kLiftedUniform)  ? "$" + g.name.substr(kLiftedUniform.size())
-                 : g.name.starts_with(kRenamedWord) ? g.name.substr(kRenamedWord.size())
-                                                    : g.name;
+        if (g.name.starts_with(kLiftedUniform)) k.name.assign("$").append(g.name, kLiftedUniform.size());
+        else if (g.name.starts_with(kRenamedWord)) k.name = g.name.substr(kRenamedWord.size());
+        else k.name = g.name;
         k.registerSet = g.registerSet;
         k.registerIndex = g.registerIndex;
         k.registerCount = g.registerCount;
@@ -459,9 +430,81 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
             c.constants.push_back(std::move(r));
         }
     }
-    FitRegisterFile(c, profile.vertex);
+}
+
+// From the laid-out program to its container: the front end's SPIR-V, what
+// the profile refuses of it, the registers it reads, its GLSL and the
+// constant table.
+bool Translate(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint8_t>& code) {
+    std::vector<std::uint32_t> spirv;
+    ShaderContainer c;
+    if (!ToSpirvOf(k, globals, spirv) || !FitsTheProfile(k, spirv) || !KeepWhatIsRead(k, globals, spirv) ||
+        !ToGlsl(k, globals, spirv, c))
+        return false;
+    TableConstants(globals, c);
+    FitRegisterFile(c, k.profile.vertex);
     code = WriteShaderContainer(c);
     return true;
+}
+
+// Translate's answer from the child: whether it took the program, then the
+// sizes of the code and of the messages, then both.
+std::vector<std::uint8_t> TranslationReply(bool ok, const std::vector<std::uint8_t>& code, const std::string& errors) {
+    const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(code.size()), static_cast<std::uint32_t>(errors.size())};
+    std::vector<std::uint8_t> bytes(1 + sizeof sizes + code.size() + errors.size());
+    bytes[0] = ok ? 1 : 0;
+    std::memcpy(bytes.data() + 1, sizes, sizeof sizes);
+    if (!code.empty()) std::memcpy(bytes.data() + 1 + sizeof sizes, code.data(), code.size());
+    if (!errors.empty()) std::memcpy(bytes.data() + 1 + sizeof sizes + code.size(), errors.data(), errors.size());
+    return bytes;
+}
+
+// Translate in a child bounded by the compile under way: its work grows with
+// the source, and glslang and SPIRV-Cross recurse with it, so a hostile
+// source ends in a refusal at the deadline, the memory cap or the child's
+// fault, never in the caller's. Where no child can be made the work runs here,
+// on a stack of its own.
+bool TranslateIsolated(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint8_t>& code) {
+    code.clear();
+    k.errors.clear(); // its messages are the child's alone
+    const HlslCompileScope scope; // within the compile's own: its deadline and caps
+    std::vector<std::uint8_t> reply;
+    const HlslChildOutcome outcome = RunHlslChild(
+        [&] {
+            const bool ok = Translate(k, globals, code);
+            return TranslationReply(ok, code, k.errors);
+        },
+        scope, reply);
+    if (outcome == HlslChildOutcome::NoChild) {
+        bool ok = false;
+        if (!RunOnHlslStack([&] { ok = Translate(k, globals, code); })) ok = Translate(k, globals, code);
+        return ok;
+    }
+    std::uint32_t sizes[2] = {0, 0};
+    const std::size_t body = 1 + sizeof sizes;
+    if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
+    if (outcome != HlslChildOutcome::Replied || reply.size() < body || reply[0] > 1 ||
+        std::size_t(sizes[0]) + sizes[1] != reply.size() - body)
+        return k.Refuse(std::string("the HLSL compiler ") +
+                        (outcome == HlslChildOutcome::TooLong       ? "took too long"
+                         : outcome == HlslChildOutcome::OutOfMemory ? "ran out of memory"
+                                                                    : "stopped") +
+                        " on this source");
+    code.assign(reply.begin() + std::ptrdiff_t(body), reply.begin() + std::ptrdiff_t(body + sizes[0]));
+    k.errors.assign(reply.begin() + std::ptrdiff_t(body + sizes[0]), reply.end());
+    if (reply[0] == 1) return true;
+    code.clear();
+    return false;
+}
+
+// The compile of what the preprocessor made, within the scope and the pass
+// run of the caller: its stages in order, each refusing with its message.
+bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
+                  const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
+                  std::string& errors, std::uint8_t majority = 0) {
+    Compile k{lines, sourceName, entry, profileText, profile, majority, errors, {}, 0, {}};
+    std::vector<HlslGlobal> globals;
+    return CheckForms(k) && ReadAsTheD3D9CompilerDoes(k) && LayOut(k, globals) && TranslateIsolated(k, globals, code);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -18,6 +19,24 @@ extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__
 
 namespace gfx {
 namespace {
+
+// The sanitizers take a thread started in a child badly: ThreadSanitizer
+// ends a child that starts one after the fork of a process with several,
+// and AddressSanitizer's allocator, whose locks a fork does not take, may
+// be held by another thread of the caller for ever in the child, where a
+// new thread needs it. There the child's work runs on the stack the fork
+// gave it.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr bool kThreadInChild = false;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+constexpr bool kThreadInChild = false;
+#else
+constexpr bool kThreadInChild = true;
+#endif
+#else
+constexpr bool kThreadInChild = true;
+#endif
 
 // How often the caller looks at the child's memory while it waits.
 constexpr int kWatchMilliseconds = 10;
@@ -88,6 +107,11 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCom
 }
 
 [[noreturn]] void DieQuietly() { ::_exit(kChildFailed); }
+
+void* RunStackWork(void* work) {
+    (*static_cast<const std::function<void()>*>(work))();
+    return nullptr;
+}
 
 // What the child does before it runs the front end: the descriptors of this
 // process go (see below), and a fault of the front end ends it quietly. It is
@@ -172,12 +196,29 @@ bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text) {
     return !std::ferror(file);
 }
 
+bool RunOnHlslStack(const std::function<void()>& work) {
+    // The C library maps the stack, with its guard below, as the sanitizers
+    // expect of a thread's stack, and unmaps it at the join. The guard is a
+    // megabyte: a frame of a few kilobytes past the stack's end still lands
+    // in it, not in whatever is mapped below.
+    pthread_attr_t attributes;
+    if (::pthread_attr_init(&attributes) != 0) return false;
+    pthread_t thread;
+    const bool made = ::pthread_attr_setstacksize(&attributes, kHlslStackBytes) == 0 &&
+                      ::pthread_attr_setguardsize(&attributes, kHlslStackGuardBytes) == 0 &&
+                      ::pthread_create(&thread, &attributes, &RunStackWork,
+                                       const_cast<void*>(static_cast<const void*>(&work))) == 0;
+    (void)::pthread_attr_destroy(&attributes);
+    if (made) (void)::pthread_join(thread, nullptr);
+    return made;
+}
+
 // glslang stops the process on some sources it should refuse (a null
 // dereference on a return of an undeclared name in a conditional, found by
-// fuzz_effect), and sources come from data files: glslang runs in a child
-// process, and a child that dies, hangs or grows without end is a failed
-// compile. Only glslang: this system's own code stays in the process, where a
-// fault still shows.
+// fuzz_effect), and it and SPIRV-Cross's GLSL writer recurse as deep as a
+// source's chain of blocks is long; sources come from data files. The work
+// on a program runs in a child process, and a child that dies, hangs or
+// grows without end is a failed compile.
 HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& work, const HlslCompileScope& scope,
                               std::vector<std::uint8_t>& reply) {
     reply.clear();
@@ -201,7 +242,9 @@ HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& 
         if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(kChildFailed);
         const int replyFd = BecomeQuietChild(fds[1]);
         if (replyFd < 0) ::_exit(kChildFailed);
-        const std::vector<std::uint8_t> bytes = work();
+        // On a stack of its own: the caller's thread may have a small one.
+        std::vector<std::uint8_t> bytes;
+        if (!kThreadInChild || !RunOnHlslStack([&] { bytes = work(); })) bytes = work();
         // Nothing of the parent's is shut down here.
         ::_exit(WriteAll(replyFd, bytes.data(), bytes.size()) ? 0 : kChildFailed);
     }

@@ -1,11 +1,13 @@
 #pragma once
 // What bounds one high-level compile: its deadline and caps (the
-// preprocessor's, GfxUtilPreprocess.h, among them), and the child process
-// the HLSL front end runs in.
+// preprocessor's, GfxUtilPreprocess.h, among them), the child process the
+// compile's work on the program runs in (the HLSL front end, then SPIR-V to
+// GLSL), and the stack that work runs on.
 // Sources come from data files, so a hostile one must end in a refusal
 // within the time and memory given, in this process and in the child.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -67,12 +69,29 @@ enum class HlslChildOutcome : std::uint8_t {
     NoChild,     // no child could be made: nothing ran
 };
 
-// Runs `work` in a child process and returns what it made in `reply`. The
-// child ends with the thread that made it. It holds no descriptor of this
-// process but its reply's pipe (standard input and output on /dev/null),
-// may open none, and dies of a fault without a report, a core or a crash
-// file: a fault of `work` is a Stopped outcome, nothing more.
+// Runs `work` in a child process, on the stack of RunOnHlslStack (in a
+// sanitized build on the stack the fork gave it: the sanitizers take no
+// thread started there well), and returns what it made in `reply`. The child ends with the thread that made
+// it. It holds no descriptor of this process but its reply's pipe (standard
+// input and output on /dev/null), may open none, and dies of a fault without
+// a report, a core or a crash file: a fault of `work` is a Stopped outcome,
+// nothing more.
 [[nodiscard]] HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& work,
                                             const HlslCompileScope& scope, std::vector<std::uint8_t>& reply);
+
+// The stack a compile's work runs on, whatever the stack of its caller's
+// thread: glslang and SPIRV-Cross's GLSL writer recurse once or twice per
+// block of a chain of statements, a few kilobytes a time, so a source of
+// thousands of `if`s or loops in a row needs tens of megabytes. Reserved,
+// not committed: only what the work's depth touches becomes memory (and in
+// the child counts against its cap).
+inline constexpr std::size_t kHlslStackBytes = std::size_t(1) << 30;
+// The unmapped guard below it, which a recursion past the stack meets.
+inline constexpr std::size_t kHlslStackGuardBytes = std::size_t(1) << 20;
+
+// Runs `work` on a thread of its own whose stack is kHlslStackBytes, with
+// kHlslStackGuardBytes of guard below it, and waits for it to end; false,
+// with nothing run, when no such thread can be made.
+[[nodiscard]] bool RunOnHlslStack(const std::function<void()>& work);
 
 } // namespace gfx

@@ -1,6 +1,6 @@
 // The bounds of a high-level compile, each against a small hostile source:
-// the child's memory, the preprocessor's caps, the one deadline, and the
-// child's end with its caller.
+// the child's memory, the preprocessor's caps, the one deadline, the
+// child's end with its caller, and the stack its work runs on.
 #include "tests/platform/gfxutil/HlslHostileSources.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"
 #include "tests/platform/gfxutil/TempFolder.h"
@@ -9,6 +9,7 @@
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilShader.h"
+#include "tests/support/SanitizedBuild.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -27,6 +30,7 @@ using namespace gfx;
 using gfx::test::CompileOutcome;
 using gfx::test::ExpectRefused;
 using gfx::test::Finish;
+using gfx::test::OnASmallStack;
 using gfx::test::TempFolder;
 
 namespace {
@@ -34,6 +38,25 @@ namespace {
 using gfx::test::DoublingFunctions;
 using gfx::test::DoublingMacros;
 using Clock = std::chrono::steady_clock;
+
+// Recurses `depth` times, each call keeping 8 KB of its own frame until the
+// deeper ones return: the stack it needs grows by that much a call. The sum
+// of what each frame held, so nothing can be left out.
+constexpr std::size_t kDeepFrame = 8192;
+__attribute__((noinline)) std::uint32_t Deep(std::uint32_t depth) {
+    volatile std::uint8_t frame[kDeepFrame];
+    frame[0] = std::uint8_t(depth);
+    if (depth == 0) return frame[0];
+    frame[1] = std::uint8_t(Deep(depth - 1));
+    return std::uint32_t(frame[0]) + frame[1];
+}
+
+// The sum Deep gives, worked out without recursion.
+std::uint32_t DeepSum(std::uint32_t depth) {
+    std::uint32_t sum = 0;
+    for (std::uint32_t d = 1; d <= depth; ++d) sum = std::uint8_t(d) + std::uint8_t(sum);
+    return sum;
+}
 
 // A long first body: memory grows fast.
 std::string DoublingSource() { return DoublingFunctions(4000, 30); }
@@ -249,4 +272,51 @@ TEST(GfxUtilHlslGuardTest, TheChildEndsWithItsCaller) {
     // that, ended itself without compiling.
     EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ||
                 (WIFEXITED(status) && WEXITSTATUS(status) == 1));
+}
+
+// The compile's work runs on a stack of its own, in the child and where no
+// child can be made: 128 MB of frames, sixteen times the usual main thread's
+// stack, from a thread of 256 KB.
+TEST(GfxUtilHlslGuardTest, TheWorkRunsOnAStackOfItsOwn) {
+    constexpr std::uint32_t kDepth = 16 * 1024; // frames of 8 KB and more
+    static_assert(kDepth * kDeepFrame * 2 < kHlslStackBytes);
+    OnASmallStack(256 * 1024, [&] {
+        std::uint32_t sum = 0;
+        EXPECT_TRUE(RunOnHlslStack([&] { sum = Deep(kDepth); }));
+        EXPECT_EQ(sum, DeepSum(kDepth)) << "the recursion ran whole";
+        // A sanitized build's child starts no thread: its work runs on the
+        // stack the fork gave it.
+        if (ORVANE_SANITIZED_BUILD) return;
+        const HlslCompileScope scope;
+        std::vector<std::uint8_t> reply;
+        EXPECT_EQ(RunHlslChild(
+                      [&] {
+                          const std::uint32_t deep = Deep(kDepth);
+                          return std::vector<std::uint8_t>(reinterpret_cast<const std::uint8_t*>(&deep),
+                                                           reinterpret_cast<const std::uint8_t*>(&deep) + 4);
+                      },
+                      scope, reply),
+                  HlslChildOutcome::Replied);
+        ASSERT_EQ(reply.size(), 4u);
+        std::uint32_t fromChild = 0;
+        std::memcpy(&fromChild, reply.data(), 4);
+        EXPECT_EQ(fromChild, sum);
+    });
+}
+
+// A recursion past even that stack faults on the page below it: in the
+// child a Stopped outcome, and nothing written past the stack.
+TEST(GfxUtilHlslGuardTest, ARecursionPastTheStackStopsTheChildOnly) {
+    // Room in memory for the whole stack: the fault comes before the cap.
+    HlslCompileLimits limits;
+    limits.childBytes = 2 * kHlslStackBytes;
+    const HlslCompileScope scope(limits);
+    std::vector<std::uint8_t> reply;
+    EXPECT_EQ(RunHlslChild(
+                  [] {
+                      const std::uint32_t deep = Deep(std::uint32_t(kHlslStackBytes / kDeepFrame));
+                      return std::vector<std::uint8_t>(std::size_t(deep % 2 + 1), 0);
+                  },
+                  scope, reply),
+              HlslChildOutcome::Stopped);
 }

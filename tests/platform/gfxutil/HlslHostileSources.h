@@ -1,6 +1,6 @@
 #pragma once
-// Sources that make the HLSL front end work without end, for the tests of a
-// compile's bounds.
+// Sources that make the HLSL compile work without end or recurse deep, for
+// the tests of a compile's bounds.
 
 #include <string>
 
@@ -28,6 +28,18 @@ inline std::string DoublingFunctions(int statements, int levels) {
         s += "float4 f" + std::to_string(i) + "(float4 c) { return f" + std::to_string(i - 1) + "(c) + f" +
              std::to_string(i - 1) + "(c * 0.5); }\n";
     return s + "float4 main(float4 c : COLOR0) : COLOR { return f" + std::to_string(levels) + "(c); }\n";
+}
+
+// A pixel program `entry` whose body holds `count` blocks in a row, each an
+// `if` or a loop of two runs: a chain of blocks, each the way into the
+// next, which a recursive writer walks one call (or more) per block. It
+// returns the input's red channel summed over the blocks and divided back,
+// so a program that runs every block draws that red again.
+inline std::string BlocksInARow(bool loops, int count, const std::string& entry = "main") {
+    std::string s = "float4 " + entry + "(float4 c : COLOR0) : COLOR {\n    float x = c.x;\n    float s = 0;\n";
+    for (int i = 0; i < count; ++i)
+        s += loops ? "    for (int i = 0; i < 2; i++) { s += x; }\n" : "    if (x > 0) s += x;\n";
+    return s + "    return float4(s / " + std::to_string(loops ? 2 * count : count) + ".0, 0, 0, 1);\n}\n";
 }
 
 } // namespace gfx::test

@@ -5,6 +5,7 @@
 #include "tests/platform/gfx/GfxBackendFixture.h"
 
 #include <cmath>
+#include <pthread.h>
 #include <map>
 #include <vector>
 
@@ -171,6 +172,21 @@ bool HlslDrawTest::UsePixel(Compiled& ps, const std::string& source) {
     EXPECT_EQ(device->SetVertexShader(vs), D3D_OK);
     EXPECT_EQ(device->SetPixelShader(p), D3D_OK);
     return true;
+}
+
+void OnASmallStack(std::size_t bytes, const std::function<void()>& call) {
+    pthread_attr_t attributes;
+    ASSERT_EQ(::pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(::pthread_attr_setstacksize(&attributes, bytes), 0);
+    pthread_t thread;
+    const auto run = [](void* c) -> void* {
+        (*static_cast<const std::function<void()>*>(c))();
+        return nullptr;
+    };
+    const int made = ::pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&call));
+    ::pthread_attr_destroy(&attributes);
+    ASSERT_EQ(made, 0);
+    ASSERT_EQ(::pthread_join(thread, nullptr), 0);
 }
 
 } // namespace gfx::test

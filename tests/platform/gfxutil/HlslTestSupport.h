@@ -11,7 +11,9 @@
 #include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,10 @@ CompileOutcome Finish(gfx::HRESULT hr, gfx::ID3DXBuffer* code, gfx::ID3DXBuffer*
 
 // A refusal whose errors say `message`.
 void ExpectRefused(const CompileOutcome& r, const std::string& message);
+
+// Runs `call` on a thread whose stack is `bytes`, as a game's loading thread
+// may be made, and waits for it.
+void OnASmallStack(std::size_t bytes, const std::function<void()>& call);
 
 // A turn about z by `angle` radians, scaled by `scale`, then moved by (x, y, z):
 // a bone of the skinning tests, whose colours show a wrong row or column.
