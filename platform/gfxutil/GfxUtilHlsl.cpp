@@ -18,12 +18,12 @@
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilHlslIntrinsics.h"
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
+#include "platform/gfxutil/GfxUtilHlslLimits.h"
 #include "platform/gfxutil/GfxUtilHlslOneRowOrColumn.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilHlslRefusals.h"
 #include "platform/gfxutil/GfxUtilHlslRewrite.h"
 #include "platform/gfxutil/GfxUtilHlslSwizzle.h"
-#include "platform/gfxutil/GfxUtilHlslTemporaries.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
 #include "platform/gfxutil/GfxUtilHlslWords.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
@@ -333,13 +333,11 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     std::vector<std::uint32_t> spirv;
     if (!ToSpirvIsolated(Rewrite(source, globals), sourceName, lines, entry, profile.vertex, spirv, errors))
         return false;
-    // What the profile's temporary registers cannot hold is refused here:
-    // its GLSL would compile, then hold the driver at the first draw.
-    if (!LocalArraysFitTemporaries(spirv, HlslTemporaryRegisters(profile.vertex, profile.major, profile.minor),
-                                   source, errorAt, layoutError)) {
-        layoutError += " (" + std::string(profileText) + ")";
+    // What the profile cannot hold is refused here: its GLSL would compile,
+    // then hold the driver at creation or at the first draw.
+    if (!ProgramFitsProfile(spirv, profile.vertex, profile.major, profile.minor, profileText, entry, source, errorAt,
+                            layoutError))
         return refuse();
-    }
     if (!PixelOnlyOperations(spirv, profile.vertex, source, errorAt, layoutError)) return refuse();
     // What the program never reads leaves the table, and each constant keeps
     // the registers up to the last one the program reads; the rest is laid
