@@ -304,16 +304,16 @@ std::uint32_t HlslTemporaryRegisters(bool vertex, std::uint32_t major, std::uint
 
 namespace {
 
-// Whether `source` at `at` follows the word `static` within its statement.
-bool DeclaredStatic(std::string_view source, std::size_t at) {
-    const std::size_t start = source.find_last_of(";}{", at == 0 ? 0 : at - 1);
-    const std::string_view statement = source.substr(start == std::string_view::npos ? 0 : start + 1,
-                                                     at - (start == std::string_view::npos ? 0 : start + 1));
-    for (std::size_t k = statement.find("static"); k != std::string_view::npos; k = statement.find("static", k + 1)) {
-        const bool before = k == 0 || !(std::isalnum(static_cast<unsigned char>(statement[k - 1])) || statement[k - 1] == '_');
-        const bool after = k + 6 >= statement.size() ||
-                           !(std::isalnum(static_cast<unsigned char>(statement[k + 6])) || statement[k + 6] == '_');
-        if (before && after) return true;
+// Whether `source` at `at` follows `word` within its statement.
+bool FollowsWord(std::string_view source, std::size_t at, std::string_view word) {
+    const auto ident = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    const std::size_t found = source.find_last_of(";}{", at == 0 ? 0 : at - 1);
+    const std::size_t start = found == std::string_view::npos || at == 0 ? 0 : found + 1;
+    const std::string_view statement = source.substr(start, at - start);
+    for (std::size_t k = statement.find(word); k != std::string_view::npos; k = statement.find(word, k + 1)) {
+        const std::size_t after = k + word.size();
+        if ((k == 0 || !ident(statement[k - 1])) && (after >= statement.size() || !ident(statement[after])))
+            return true;
     }
     return false;
 }
@@ -325,12 +325,20 @@ std::string FindArray(std::string_view source, std::uint64_t elements, bool isSt
     std::string size = "[";
     size += std::to_string(elements);
     size += "]";
-    int depth = 0;
+    // Of each brace open, whether it opened a struct: a member is no
+    // variable.
+    std::vector<bool> open;
+    std::size_t structs = 0;
     for (std::size_t i = 0; i < source.size(); ++i) {
-        if (source[i] == '{') ++depth;
-        else if (source[i] == '}') --depth;
-        if (source.compare(i, size.size(), size) != 0) continue;
-        if (isStatic ? !DeclaredStatic(source, i) : depth <= 0) continue;
+        if (source[i] == '{') {
+            open.push_back(FollowsWord(source, i, "struct"));
+            structs += open.back() ? 1 : 0;
+        } else if (source[i] == '}' && !open.empty()) {
+            structs -= open.back() ? 1 : 0;
+            open.pop_back();
+        }
+        if (structs > 0 || source.compare(i, size.size(), size) != 0) continue;
+        if (isStatic ? !FollowsWord(source, i, "static") : open.empty()) continue;
         std::size_t end = i;
         while (end > 0 && std::isspace(static_cast<unsigned char>(source[end - 1]))) --end;
         std::size_t begin = end;

@@ -122,6 +122,13 @@ TEST(GfxUtilHlslLimitsTest, ProgramsPastTheirProfilesLimitsAreRefusedAtTheirLine
          "5 arrays indexed at run time take 40 registers together (the local array 'a0' 8); the profile has 32 "
          "temporary registers (ps_3_0)"},
         {"two hundred local arrays", "ps_3_0", LocalArrays(200), "memory(5,", "200 arrays indexed at run time take 1600"},
+        {"a local array of structs of arrays of the same size", "ps_3_0",
+         "int u;\nstruct S { float4 x[8]; };\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    S t[8];\n"
+         "    t[u].x[1] = uv.x;\n    return t[u + 1].x[1];\n}\n",
+         "memory(5,", "the local array 't' is indexed at run time and takes 64 registers"},
+        {"a local array written with a literal at a run-time index", "ps_3_0",
+         "int u;\nfloat4 main() : COLOR\n{\n    float a[33];\n    a[u] = 1;\n    return a[u + 1];\n}\n",
+         "memory(4,", "the local array 'a' is indexed at run time and takes 33 registers"},
         {"a table of literals past the constants", "ps_3_0", ConstTable(225), "memory(1,",
          "the array of literals 't' is indexed at run time and takes 225 constant registers, 225 with the "
          "program's constants; the profile has 224 float constant registers (ps_3_0)"},
