@@ -5,6 +5,7 @@
 // limit compiles, and is made and drawn on gl, with the driver's on-disk
 // shader cache off, within a bound set by a small program drawn in the
 // same run.
+#include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "tests/platform/gfxutil/HlslDrawPrograms.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"
@@ -162,6 +163,30 @@ TEST(GfxUtilHlslLimitsTest, ProgramsPastTheirProfilesLimitsAreRefusedAtTheirLine
         EXPECT_NE(r.errors.find(c.line), std::string::npos) << r.errors;
         EXPECT_NE(r.errors.find(c.reason), std::string::npos) << r.errors;
     }
+}
+
+// The same programs as passes of an effect: the pass is left without its
+// program, the reason given at the line, and its neighbour keeps its own.
+TEST(GfxUtilHlslLimitsTest, AnEffectsPassPastItsProfileHasNoProgram) {
+    const std::string text = Cases(1000) + "float4 near(float2 uv : TEXCOORD0) : COLOR { return uv.x; }\n"
+                                           "technique T { pass Past { PixelShader = compile ps_3_0 main(); }\n"
+                                           "  pass Within { PixelShader = compile ps_3_0 near(); } }\n";
+    ID3DXEffectCompiler* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, &fx, &errors),
+              D3D_OK);
+    ASSERT_NE(errors, nullptr);
+    const std::string messages = static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_NE(messages.find("memory(1): warning: the program takes an estimated"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("instruction slots, more than twice the 512 the profile has (ps_3_0)"), std::string::npos)
+        << messages;
+    D3DXPASS_DESC past{}, within{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("T", 0), &past), D3D_OK);
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("T", 1), &within), D3D_OK);
+    EXPECT_EQ(past.pPixelShaderFunction, nullptr);
+    EXPECT_NE(within.pPixelShaderFunction, nullptr);
+    EXPECT_EQ(fx->Release(), 0u);
 }
 
 // Made and drawn on gl with the driver's on-disk cache off: what is timed is
