@@ -32,9 +32,10 @@ constexpr std::uint64_t kCountCap = std::uint64_t(1) << 40;
 // Only a program past twice as many is refused.
 constexpr std::uint64_t kSlotMargin = 2;
 
+// What the walk keeps of a type: its components (a vector's; a matrix's
+// columns times theirs).
 struct Shape {
-    std::uint32_t op = 0;
-    std::uint32_t components = 1; // a vector's; a matrix's columns times their components
+    std::uint32_t components = 1;
 };
 
 // Whether an operation gives a value of its operands alone (its result at
@@ -132,11 +133,11 @@ bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, HlslProgra
         case kOpTypeBool:
         case kOpTypeInt:
         case kOpTypeFloat:
-            if (words >= 2) types[w[1]] = {op, 1};
+            if (words >= 2) types[w[1]] = {1};
             continue;
         case kOpTypeVector:
         case kOpTypeMatrix:
-            if (words >= 4) types[w[1]] = {op, std::min<std::uint32_t>(w[3], 16) * components(w[2])};
+            if (words >= 4) types[w[1]] = {std::min<std::uint32_t>(w[3], 16) * components(w[2])};
             continue;
         case kOpSelectionMerge:
         case kOpLoopMerge:
