@@ -18,12 +18,12 @@
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilHlslIntrinsics.h"
 #include "platform/gfxutil/GfxUtilHlslLayout.h"
+#include "platform/gfxutil/GfxUtilHlslLimits.h"
 #include "platform/gfxutil/GfxUtilHlslOneRowOrColumn.h"
 #include "platform/gfxutil/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilHlslRefusals.h"
 #include "platform/gfxutil/GfxUtilHlslRewrite.h"
 #include "platform/gfxutil/GfxUtilHlslSwizzle.h"
-#include "platform/gfxutil/GfxUtilHlslTemporaries.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
 #include "platform/gfxutil/GfxUtilHlslWords.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
@@ -298,14 +298,12 @@ bool ToSpirvOf(Compile& k, const std::vector<HlslGlobal>& globals, std::vector<s
 
 // What the profile cannot run, refused from the program's SPIR-V.
 bool FitsTheProfile(Compile& k, const std::vector<std::uint32_t>& spirv) {
-    // What the profile's temporary registers cannot hold is refused here:
-    // its GLSL would compile, then hold the driver at the first draw.
+    // What the profile cannot hold is refused here: its GLSL would compile,
+    // then hold the driver at creation or at the first draw.
     const Profile& profile = k.profile;
-    if (!LocalArraysFitTemporaries(spirv, HlslTemporaryRegisters(profile.vertex, profile.major, profile.minor),
-                                   k.text, k.at, k.reason)) {
-        k.reason += " (" + std::string(k.profileText) + ")";
+    if (!ProgramFitsProfile(spirv, profile.vertex, profile.major, profile.minor, k.profileText, k.entry, k.text, k.at,
+                            k.reason))
         return k.RefuseLayout();
-    }
     if (!PixelOnlyOperations(spirv, profile.vertex, k.text, k.at, k.reason)) return k.RefuseLayout();
     return true;
 }

@@ -29,7 +29,7 @@ constexpr std::uint32_t kDecorationBlock = 2, kDecorationRowMajor = 4, kDecorati
                         kDecorationUserSemantic = 5635;
 constexpr std::uint32_t kBuiltInFragCoord = 15;
 // Storage classes.
-constexpr std::uint32_t kStorageUniformConstant = 0, kStorageInput = 1, kStorageUniform = 2, kStorageFunction = 7,
+constexpr std::uint32_t kStorageUniformConstant = 0, kStorageInput = 1, kStorageUniform = 2, kStoragePrivate = 6, kStorageFunction = 7,
                         kStoragePushConstant = 9, kStorageStorageBuffer = 12;
 // GLSL.std.450 extended instructions.
 constexpr std::uint32_t kGlslFloor = 8;

@@ -55,9 +55,13 @@ public:
                 if (words >= 4) m_constants[w[2]] = w[3];
                 break;
             case kOpVariable:
-                if (words >= 4 && w[3] == kStorageFunction) {
+                // A `static` array is the same temporary storage as a local one.
+                if (words >= 4 && (w[3] == kStorageFunction || w[3] == kStoragePrivate)) {
                     const auto pointee = m_pointees.find(w[1]);
                     if (pointee != m_pointees.end()) m_roots[w[2]] = {w[2], pointee->second};
+                    if (w[3] == kStoragePrivate) m_statics.insert(w[2]);
+                    // Its initialiser is a write as any other.
+                    if (words >= 5) Written(w[2], w[4]);
                 }
                 break;
             case kOpAccessChain:
@@ -65,14 +69,7 @@ public:
                 if (words >= 4) Chain(w[2], w[3], w + 4, w + words);
                 break;
             case kOpStore:
-                // Written with a computed value. One written only with the
-                // program's constants or literals (an array handed to a
-                // function, a literal list) is kept by the D3D9 compiler in
-                // constant registers.
-                if (words >= 3 && !m_fromConstants.count(w[2])) {
-                    const auto root = m_roots.find(w[1]);
-                    if (root != m_roots.end()) m_computedWrites.insert(root->second.variable);
-                }
+                if (words >= 3) Written(w[1], w[2]);
                 break;
             default:
                 break;
@@ -125,30 +122,56 @@ public:
         return true;
     }
 
+    // A write of `value` through `pointer`. One written only with the
+    // program's constants or literals (an array handed to a function, a
+    // literal list) is kept by the D3D9 compiler in constant registers;
+    // one written with literals alone takes registers of its own there.
+    void Written(std::uint32_t pointer, std::uint32_t value) {
+        const auto root = m_roots.find(pointer);
+        if (root == m_roots.end()) return;
+        const std::uint32_t variable = root->second.variable;
+        // Constant registers are read only: one written at a run-time
+        // index is temporaries, whatever it is written with.
+        if (!m_fromConstants.count(value) || m_dynamic.count(pointer)) m_computedWrites.insert(variable);
+        else if (m_fromLiterals.count(value)) m_literalWrites.insert(variable);
+        else m_constantCopies.insert(variable);
+    }
+
     // Values that are the program's constants or literals, or are made of
     // nothing else: what a copy of a constant array is written with.
     void Constants(std::uint32_t op, const std::uint32_t* w, std::uint32_t words) {
         if (words < 3) return;
         const auto constant = [&](std::uint32_t id) { return m_fromConstants.count(id) != 0; };
-        bool is = false;
+        const auto literal = [&](std::uint32_t id) { return m_fromLiterals.count(id) != 0; };
+        bool is = false, lit = false;
         switch (op) {
         case kOpConstant:
         case kOpConstantTrue:
         case kOpConstantFalse:
         case kOpConstantComposite:
-        case kOpConstantNull: is = true; break;
+        case kOpConstantNull: is = lit = true; break;
         case kOpLoad: is = words >= 4 && m_constantVariables.count(Base(w[3])) != 0; break;
         case kOpCompositeExtract:
         case kOpCopyObject:
-        case kOpCopyLogical: is = words >= 4 && constant(w[3]); break;
-        case kOpVectorShuffle: is = words >= 5 && constant(w[3]) && constant(w[4]); break;
+        case kOpCopyLogical:
+            is = words >= 4 && constant(w[3]);
+            lit = words >= 4 && literal(w[3]);
+            break;
+        case kOpVectorShuffle:
+            is = words >= 5 && constant(w[3]) && constant(w[4]);
+            lit = words >= 5 && literal(w[3]) && literal(w[4]);
+            break;
         case kOpCompositeConstruct:
-            is = true;
-            for (std::uint32_t k = 3; k < words; ++k) is = is && constant(w[k]);
+            is = lit = true;
+            for (std::uint32_t k = 3; k < words; ++k) {
+                is = is && constant(w[k]);
+                lit = lit && literal(w[k]);
+            }
             break;
         default: break;
         }
         if (is) m_fromConstants.insert(w[2]);
+        if (lit) m_fromLiterals.insert(w[2]);
     }
 
     // The variable a pointer is into.
@@ -157,20 +180,24 @@ public:
         return it == m_bases.end() ? pointer : it->second;
     }
 
-    // The variable indexed at run time that takes the most registers, and
-    // how many; 0 when none.
-    [[nodiscard]] std::uint32_t Largest(std::uint64_t& registers) const {
-        registers = 0;
-        std::uint32_t largest = 0;
+    // The variables indexed at run time, in the order of their ids (the
+    // order they are declared in).
+    [[nodiscard]] std::vector<RunTimeArray> Arrays() const {
+        std::vector<RunTimeArray> out;
         for (const std::uint32_t variable : m_computed) {
-            if (!m_computedWrites.count(variable)) continue;
-            const std::uint64_t r = Registers(m_roots.at(variable).type, 0);
-            if (r > registers) {
-                registers = r;
-                largest = variable;
-            }
+            RunTimeArray a;
+            if (m_computedWrites.count(variable)) a.holds = RunTimeArray::Holds::Temporaries;
+            else if (m_literalWrites.count(variable) && !m_constantCopies.count(variable))
+                a.holds = RunTimeArray::Holds::Literals;
+            else continue; // a copy of the program's constants, or never written
+            a.id = variable;
+            a.registers = Registers(m_roots.at(variable).type, 0);
+            a.elements = Elements(variable);
+            a.isStatic = m_statics.count(variable) != 0;
+            out.push_back(a);
         }
-        return largest;
+        std::sort(out.begin(), out.end(), [](const RunTimeArray& a, const RunTimeArray& b) { return a.id < b.id; });
+        return out;
     }
 
     // The elements of the outermost array of a variable (0: none).
@@ -194,12 +221,16 @@ private:
         const auto root = m_roots.find(base);
         if (root == m_roots.end()) return;
         std::uint32_t type = root->second.type;
+        bool dynamic = m_dynamic.count(base) != 0;
         for (; index < end; ++index) {
             const auto t = m_types.find(type);
             if (t == m_types.end()) return;
             const bool constant = m_runTime.count(*index) == 0;
             if (t->second.op == kOpTypeArray) {
-                if (!constant) m_computed.insert(root->second.variable);
+                if (!constant) {
+                    m_computed.insert(root->second.variable);
+                    dynamic = true;
+                }
                 type = t->second.operands.empty() ? 0 : t->second.operands[0];
             } else if (t->second.op == kOpTypeStruct) {
                 const auto member = m_constants.find(*index);
@@ -212,6 +243,7 @@ private:
             }
         }
         m_roots[result] = {root->second.variable, type};
+        if (dynamic) m_dynamic.insert(result);
     }
 
     // The registers a value of `type` takes; nested no deeper than SPIR-V
@@ -247,6 +279,11 @@ private:
     std::unordered_set<std::uint32_t> m_computedWrites;           // variables written with computed values
     std::unordered_set<std::uint32_t> m_constantVariables;        // the program's constants
     std::unordered_set<std::uint32_t> m_fromConstants;            // values made of constants and literals only
+    std::unordered_set<std::uint32_t> m_fromLiterals;             // values made of literals only
+    std::unordered_set<std::uint32_t> m_literalWrites;            // variables written with literals
+    std::unordered_set<std::uint32_t> m_constantCopies;           // variables written with the program's constants
+    std::unordered_set<std::uint32_t> m_statics;                  // `static` variables
+    std::unordered_set<std::uint32_t> m_dynamic;                  // pointers through a run-time index
     std::unordered_map<std::uint32_t, std::uint32_t> m_bases;          // access chains: the variable they are into
     std::unordered_set<std::uint32_t> m_runTime;                       // values known only at run time
 };
@@ -267,18 +304,41 @@ std::uint32_t HlslTemporaryRegisters(bool vertex, std::uint32_t major, std::uint
 
 namespace {
 
-// The first array of `elements` elements declared in a function body of
-// `source`: its name, and where the name stands in `at`. The optimised
-// module keeps no names of locals nor lines, so the declaration is found by
-// its size.
-std::string FindLocalArray(std::string_view source, std::uint64_t elements, std::size_t& at) {
+// Whether `source` at `at` follows `word` within its statement.
+bool FollowsWord(std::string_view source, std::size_t at, std::string_view word) {
     const auto ident = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
-    const std::string size = "[" + std::to_string(elements) + "]";
-    int depth = 0;
+    const std::size_t found = source.find_last_of(";}{", at == 0 ? 0 : at - 1);
+    const std::size_t start = found == std::string_view::npos || at == 0 ? 0 : found + 1;
+    const std::string_view statement = source.substr(start, at - start);
+    for (std::size_t k = statement.find(word); k != std::string_view::npos; k = statement.find(word, k + 1)) {
+        const std::size_t after = k + word.size();
+        if ((k == 0 || !ident(statement[k - 1])) && (after >= statement.size() || !ident(statement[after])))
+            return true;
+    }
+    return false;
+}
+
+// The first declaration of an array of `elements` elements in `source`,
+// `static` or not as asked.
+std::string FindArray(std::string_view source, std::uint64_t elements, bool isStatic, std::size_t& at) {
+    const auto ident = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    std::string size = "[";
+    size += std::to_string(elements);
+    size += "]";
+    // Of each brace open, whether it opened a struct: a member is no
+    // variable.
+    std::vector<bool> open;
+    std::size_t structs = 0;
     for (std::size_t i = 0; i < source.size(); ++i) {
-        if (source[i] == '{') ++depth;
-        else if (source[i] == '}') --depth;
-        if (depth <= 0 || source.compare(i, size.size(), size) != 0) continue;
+        if (source[i] == '{') {
+            open.push_back(FollowsWord(source, i, "struct"));
+            structs += open.back() ? 1 : 0;
+        } else if (source[i] == '}' && !open.empty()) {
+            structs -= open.back() ? 1 : 0;
+            open.pop_back();
+        }
+        if (structs > 0 || source.compare(i, size.size(), size) != 0) continue;
+        if (isStatic ? !FollowsWord(source, i, "static") : open.empty()) continue;
         std::size_t end = i;
         while (end > 0 && std::isspace(static_cast<unsigned char>(source[end - 1]))) --end;
         std::size_t begin = end;
@@ -292,18 +352,50 @@ std::string FindLocalArray(std::string_view source, std::uint64_t elements, std:
 
 } // namespace
 
+std::string FindArrayDeclaration(std::string_view source, const RunTimeArray& array, std::size_t& at) {
+    // The optimised module keeps no names of locals nor lines, so the
+    // declaration is found by its size: a local one in a function body, a
+    // `static` one by its word. The optimiser makes a `static` read by one
+    // function a local of it, so each is looked for as the other too.
+    std::string name = FindArray(source, array.elements, array.isStatic, at);
+    if (name.empty()) name = FindArray(source, array.elements, !array.isStatic, at);
+    return name;
+}
+
+bool RunTimeIndexedArrays(const std::vector<std::uint32_t>& spirv, std::vector<RunTimeArray>& arrays) {
+    arrays.clear();
+    Module module(spirv);
+    if (!module.Read()) return false;
+    arrays = module.Arrays();
+    return true;
+}
+
 bool LocalArraysFitTemporaries(const std::vector<std::uint32_t>& spirv, std::uint32_t registers,
                                std::string_view source, std::size_t& at, std::string& error) {
-    Module module(spirv);
-    if (!module.Read()) return true;
-    std::uint64_t needed = 0;
-    const std::uint32_t variable = module.Largest(needed);
-    if (needed <= registers) return true;
+    std::vector<RunTimeArray> arrays;
+    if (!RunTimeIndexedArrays(spirv, arrays)) return true;
+    // The D3D9 compiler gives every such array registers of its own, all
+    // live at once: the sum is what the profile must hold.
+    std::uint64_t needed = 0, count = 0;
+    const RunTimeArray* largest = nullptr;
+    for (const RunTimeArray& a : arrays) {
+        if (a.holds != RunTimeArray::Holds::Temporaries) continue;
+        needed = std::min(kCountCap, needed + a.registers);
+        ++count;
+        if (!largest || a.registers > largest->registers) largest = &a;
+    }
+    if (needed <= registers || !largest) return true;
     at = 0;
-    const std::string name = FindLocalArray(source, module.Elements(variable), at);
-    error = (name.empty() ? std::string("a local array") : "the local array '" + name + "'") +
-            " is indexed at run time and takes " + std::to_string(needed) + " registers; the profile has " +
-            std::to_string(registers) + " temporary registers";
+    const std::string name = FindArrayDeclaration(source, *largest, at);
+    const std::string what = name.empty() ? std::string(largest->isStatic ? "a static array" : "a local array")
+                                          : std::string(largest->isStatic ? "the static array '" : "the local array '") +
+                                                name + "'";
+    if (count == 1)
+        error = what + " is indexed at run time and takes " + std::to_string(needed) + " registers";
+    else
+        error = std::to_string(count) + " arrays indexed at run time take " + std::to_string(needed) +
+                " registers together (" + what + " " + std::to_string(largest->registers) + ")";
+    error += "; the profile has " + std::to_string(registers) + " temporary registers";
     return false;
 }
 

@@ -206,10 +206,11 @@ struct Chain {
     int count;
 };
 // Either side of where the GLSL writer outgrew the caller's 8 MB stack, and
-// far past it.
+// far past it; those are past the profile's instruction slots too. The
+// longest chains within the slots still take the GLSL writer deep.
 const Chain kChains[] = {
-    {"1600 ifs", false, 1600}, {"1800 ifs", false, 1800}, {"10000 ifs", false, 10000},
-    {"800 loops", true, 800},  {"900 loops", true, 900},  {"10000 loops", true, 10000},
+    {"340 ifs", false, 340},   {"1600 ifs", false, 1600}, {"1800 ifs", false, 1800}, {"10000 ifs", false, 10000},
+    {"200 loops", true, 200},  {"800 loops", true, 800},  {"900 loops", true, 900},   {"10000 loops", true, 10000},
 };
 
 class GfxUtilHlslChainsTest : public gfxtest::GlProgramTest {};
@@ -247,11 +248,13 @@ TEST_P(GfxUtilHlslChainsTest, TheCallerLivesAndWhatCompilesDraws) {
             ASSERT_TRUE(saw.lived) << "the caller died: status " << saw.status;
             EXPECT_LT(saw.took, deadline + 20 * (effect ? unitEffect.took : unitCompile.took));
             if (!saw.valid) {
-                // Refused, with its reason: the compile's at the source's
-                // first line, the effect's beside its own.
-                EXPECT_NE(saw.errors.find(effect ? "the HLSL compiler" : "memory(1,1): error: the HLSL compiler"),
-                          std::string::npos)
-                    << saw.errors;
+                // Refused, with its reason: the deadline at the source's
+                // first line, or the profile's slots at the entry point;
+                // the effect's beside its own.
+                const bool deadline = saw.errors.find(effect ? "the HLSL compiler" : "memory(1,1): error: the HLSL compiler") !=
+                                      std::string::npos;
+                const bool slots = saw.errors.find("instruction slots, more than") != std::string::npos;
+                EXPECT_TRUE(deadline || slots) << saw.errors;
                 continue;
             }
             // Taken: the program is made and draws the red it was given.
@@ -316,7 +319,7 @@ TEST(GfxUtilHlslChainsStackTest, ChainsCompileFromAThreadOfASmallStack) {
                         return a;
                     }
                     gfx::test::OnASmallStack(256 * 1024,
-                                             [&] { a = CompileCall(gfx::test::BlocksInARow(loops, 900)); });
+                                             [&] { a = CompileCall(gfx::test::BlocksInARow(loops, loops ? 200 : 340)); });
                     return a;
                 },
                 10 * HlslCompileLimits{}.time);

@@ -1,0 +1,65 @@
+#pragma once
+// What a Direct3D 9 profile holds, and whether a compiled program fits it.
+// Private to the HLSL compiler: no other library includes it.
+// A program the D3D9 compiler would refuse for its size (more temporary or
+// constant registers, instruction slots or flow-control nesting than its
+// profile has) makes GLSL a driver takes too, then holds the caller for
+// tens of seconds, or gigabytes, at creation or at the first draw. Such a
+// program is refused at compile. The counts are estimates taken from the
+// optimised SPIR-V, each leaning toward acceptance: what the D3D9 compiler
+// takes must not be refused here.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gfx {
+
+// The documented limits of a profile.
+struct HlslProfileLimits {
+    std::uint32_t temporaries = 0;    // temporary registers
+    std::uint32_t floatConstants = 0; // float constant registers
+    // Instruction slots: arithmetic ones and texture ones where the profile
+    // counts them apart (textureSlots not 0), else all in `slots`.
+    std::uint32_t slots = 0;
+    std::uint32_t textureSlots = 0;
+    std::uint32_t nesting = 0;       // flow control nested in flow control
+    std::uint32_t switchNesting = 0; // `switch` nested in `switch`
+};
+
+// The limits of a profile by its kind and version (vs_2_a is 2.1, ps_2_a 2.1
+// and ps_2_b 2.2); all 0 for one it does not know.
+[[nodiscard]] HlslProfileLimits HlslLimitsOf(bool vertex, std::uint32_t major, std::uint32_t minor);
+
+// What a program takes of its profile, estimated from its SPIR-V.
+struct HlslProgramSize {
+    std::uint64_t arithmeticSlots = 0;
+    std::uint64_t textureSlots = 0;
+    std::uint32_t nesting = 0;       // the deepest flow control: 1 for an `if` in the entry's body
+    std::uint32_t switchNesting = 0; // the most `switch`es one in another
+};
+
+// The instruction slots and nesting of glslang's optimised module `spirv`:
+// each operation one slot, as few as the D3D9 compiler gives it (a multiply
+// and the add of its product one `mad`; negation, absolute value and
+// clamping free, as the modifiers they are; one of literals and the
+// program's constants alone none, being folded or left to the CPU), a loop
+// counted once, an unrolled loop once per pass, a `switch` three slots a
+// case. False for a module it cannot walk.
+[[nodiscard]] bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, HlslProgramSize& size);
+
+// False, with the reason in `error` and where it stands in `source` (the
+// text the module was made from) in `at`, when the program of `spirv`
+// passes a limit of its profile: its arrays indexed at run time and
+// written with computed values against the temporaries, its arrays of
+// literals indexed at run time beside the constants it reads against the
+// float constants, its instruction slots and its nesting. The reason names
+// `profileText`. True also for a module it cannot walk: the passes after
+// it say what is wrong with one.
+[[nodiscard]] bool ProgramFitsProfile(const std::vector<std::uint32_t>& spirv, bool vertex, std::uint32_t major,
+                                      std::uint32_t minor, const char* profileText, const char* entry,
+                                      std::string_view source, std::size_t& at, std::string& error);
+
+} // namespace gfx

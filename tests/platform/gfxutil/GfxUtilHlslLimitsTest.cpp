@@ -1,0 +1,272 @@
+// A program past its profile's limits (temporary and constant registers,
+// instruction slots, flow-control nesting) is refused at compile with the
+// reason at its line: the GLSL made of it would hold the driver for tens of
+// seconds at creation or at the first draw. Its neighbour just within each
+// limit compiles, and is made and drawn on gl, with the driver's on-disk
+// shader cache off, within a bound set by a small program drawn in the
+// same run.
+#include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilShader.h"
+#include "tests/platform/gfxutil/HlslDrawPrograms.h"
+#include "tests/platform/gfxutil/HlslTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+using namespace gfx;
+using gfx::test::CompileOutcome;
+using gfx::test::Finish;
+
+namespace {
+
+CompileOutcome CompileText(const std::string& source, const char* profile) {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", profile, 0, &code,
+                                         &errors, nullptr);
+    return Finish(hr, code, errors);
+}
+
+std::string Repeat(const std::string& text, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += text;
+    return out;
+}
+
+// `count` float4s of a `static` array written in a loop, read at an index
+// made from the input. Each element i holds i / count.
+std::string StaticArray(int count) {
+    const std::string n = std::to_string(count);
+    return "static float4 a[" + n + "];\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\n"
+           "    for (int i = 0; i < " + n + "; ++i) a[i] = i / " + n + ".0;\n"
+           "    return a[(int)(uv.x * " + n + " + 0.5)];\n}\n";
+}
+
+// `arrays` local arrays of eight float4s, each read at the uniform `k`;
+// element i of each is u * (i + 1), so with k 0 the program gives u.
+std::string LocalArrays(int arrays) {
+    std::string s = "int k;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    float4 s = 0;\n";
+    for (int j = 0; j < arrays; ++j) {
+        const std::string a = "a" + std::to_string(j), i = "i" + std::to_string(j);
+        s += "    float4 " + a + "[8];\n    for (int " + i + " = 0; " + i + " < 8; ++" + i + ") " + a + "[" + i +
+             "] = uv.x * (" + i + " + 1);\n    s += " + a + "[k];\n";
+    }
+    return s + "    return s / " + std::to_string(arrays) + ";\n}\n";
+}
+
+// A `static const` table of `count` literals (element i is i / count) read
+// at an index made from the input, beside `uniforms` float4 constants read.
+std::string ConstTable(int count, int uniforms = 0) {
+    std::string s = uniforms ? "float4 u[" + std::to_string(uniforms) + "];\nint k;\n" : "";
+    s += "static const float t[" + std::to_string(count) + "] = {";
+    for (int i = 0; i < count; ++i) s += (i ? ", " : " ") + std::to_string(double(i) / count);
+    s += " };\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    return t[(int)(uv.x * " + std::to_string(count) +
+         " + 0.5)]" + (uniforms ? " + u[k] * uv.y" : "") + ";\n}\n";
+    return s;
+}
+
+// A `switch` of `count` cases each returning its own value (i / count).
+std::string Cases(int count) {
+    std::string s = "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    switch ((int)(uv.x * " +
+                    std::to_string(count) + " + 0.5))\n    {\n";
+    for (int i = 0; i < count; ++i)
+        s += "    case " + std::to_string(i) + ": return " + std::to_string(double(i) / count) + ";\n";
+    return s + "    default: return 1;\n    }\n}\n";
+}
+
+// `depth` `switch`es, each in a case of the one before, the n-th at line
+// 4 + n; 1 right of the middle, 0 left of it.
+std::string NestedSwitches(int depth) {
+    std::string s = "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    float r = 0;\n    int k = (int)(uv.x * 2);\n";
+    s += Repeat("    switch (k) { case 1: r += 1;\n", depth);
+    s += Repeat("    }\n", depth);
+    return s + "    return r / " + std::to_string(depth) + ";\n}\n";
+}
+
+// `depth` `if`s, each in the one before, the n-th at line 3 + n; 1 right of
+// a quarter of the width.
+std::string NestedIfs(int depth) {
+    std::string s = "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    float r = 0;\n";
+    for (int i = 0; i < depth; ++i) s += "    if (uv.x > " + std::to_string(0.25 * i / depth) + ") { r += 1;\n";
+    s += Repeat("    }\n", depth);
+    return s + "    return r / " + std::to_string(depth) + ";\n}\n";
+}
+
+// `count` lines adding any() and all() of the input.
+std::string AnyAll(int count) {
+    return "float4 main(float4 f : TEXCOORD0) : COLOR\n{\n    float s = 0;\n" +
+           Repeat("    s += any(f) + all(f);\n", count) + "    return s / " + std::to_string(2 * count) + ";\n}\n";
+}
+
+} // namespace
+
+// Each shape past a limit: refused, with the reason, at the line of what
+// passes it.
+TEST(GfxUtilHlslLimitsTest, ProgramsPastTheirProfilesLimitsAreRefusedAtTheirLine) {
+    struct Case {
+        const char* what;
+        const char* profile;
+        std::string source;
+        const char* line;   // "memory(L,"
+        std::string reason; // what the message holds
+    };
+    const Case cases[] = {
+        {"a static array past the temporaries", "ps_3_0", StaticArray(33), "memory(1,",
+         "the static array 'a' is indexed at run time and takes 33 registers; the profile has 32 temporary "
+         "registers (ps_3_0)"},
+        {"a static array far past them", "ps_3_0", StaticArray(1000), "memory(1,", "takes 1000 registers"},
+        {"a static array at 2.0", "ps_2_0", StaticArray(13), "memory(1,", "12 temporary registers (ps_2_0)"},
+        {"five local arrays, each within the temporaries", "ps_3_0", LocalArrays(5), "memory(5,",
+         "5 arrays indexed at run time take 40 registers together (the local array 'a0' 8); the profile has 32 "
+         "temporary registers (ps_3_0)"},
+        {"two hundred local arrays", "ps_3_0", LocalArrays(200), "memory(5,", "200 arrays indexed at run time take 1600"},
+        {"a local array of structs of arrays of the same size", "ps_3_0",
+         "int u;\nstruct S { float4 x[8]; };\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    S t[8];\n"
+         "    t[u].x[1] = uv.x;\n    return t[u + 1].x[1];\n}\n",
+         "memory(5,", "the local array 't' is indexed at run time and takes 64 registers"},
+        {"a local array written with a literal at a run-time index", "ps_3_0",
+         "int u;\nfloat4 main() : COLOR\n{\n    float a[33];\n    a[u] = 1;\n    return a[u + 1];\n}\n",
+         "memory(4,", "the local array 'a' is indexed at run time and takes 33 registers"},
+        {"a table of literals past the constants", "ps_3_0", ConstTable(225), "memory(1,",
+         "the array of literals 't' is indexed at run time and takes 225 constant registers, 225 with the "
+         "program's constants; the profile has 224 float constant registers (ps_3_0)"},
+        {"a table within them, beside the uniforms", "ps_3_0", ConstTable(200, 30), "memory(3,",
+         "takes 200 constant registers, 231 with the program's constants"},
+        {"a table of a thousand literals", "ps_3_0", ConstTable(1000), "memory(1,", "takes 1000 constant registers"},
+        {"a table of 16384 literals", "ps_3_0", ConstTable(16384), "memory(1,", "takes 16384 constant registers"},
+        {"a table at 2.0", "ps_2_0", ConstTable(33), "memory(1,", "32 float constant registers (ps_2_0)"},
+        {"a table in a vertex program", "vs_3_0",
+         "static const float t[257] = {" + Repeat("1, ", 256) +
+             "1};\nfloat4 main(float4 p : POSITION) : POSITION { return p * t[(int)p.w]; }\n",
+         "memory(1,", "256 float constant registers (vs_3_0)"},
+        {"a thousand cases", "ps_3_0", Cases(1000), "memory(1,",
+         "instruction slots, more than twice the 512 the profile has (ps_3_0)"},
+        {"five hundred nested switches", "ps_3_0", NestedSwitches(500), "memory(29,",
+         "flow control nested 500 deep; the profile nests 24 deep (ps_3_0)"},
+        {"five nested switches", "ps_3_0", NestedSwitches(5), "memory(9,",
+         "'switch' nested 5 deep; the profile nests 4 deep (ps_3_0)"},
+        {"twenty-five nested ifs", "ps_3_0", NestedIfs(25), "memory(28,", "flow control nested 25 deep"},
+        {"ten thousand any() and all()", "ps_3_0", AnyAll(10000), "memory(1,", "instruction slots"},
+        {"arithmetic past 2.0's slots", "ps_2_0", AnyAll(20), "memory(1,", "arithmetic instruction slots, more than twice the 64"},
+        {"texture lookups past 2.0's slots", "ps_2_0",
+         "sampler2D s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    float4 c = 0;\n" +
+             Repeat("    c = tex2D(s, uv + c.xy);\n", 33) + "    return c;\n}\n",
+         "memory(2,", "the program takes 33 texture instruction slots; the profile has 32 (ps_2_0)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CompileOutcome r = CompileText(c.source, c.profile);
+        EXPECT_EQ(r.hr, E_FAIL);
+        EXPECT_NE(r.errors.find(c.line), std::string::npos) << r.errors;
+        EXPECT_NE(r.errors.find(c.reason), std::string::npos) << r.errors;
+    }
+}
+
+// The same programs as passes of an effect: the pass is left without its
+// program, the reason given at the line, and its neighbour keeps its own.
+TEST(GfxUtilHlslLimitsTest, AnEffectsPassPastItsProfileHasNoProgram) {
+    const std::string text = Cases(1000) + "float4 near(float2 uv : TEXCOORD0) : COLOR { return uv.x; }\n"
+                                           "technique T { pass Past { PixelShader = compile ps_3_0 main(); }\n"
+                                           "  pass Within { PixelShader = compile ps_3_0 near(); } }\n";
+    ID3DXEffectCompiler* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, &fx, &errors),
+              D3D_OK);
+    ASSERT_NE(errors, nullptr);
+    const std::string messages = static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_NE(messages.find("memory(1): warning: the program takes an estimated"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("instruction slots, more than twice the 512 the profile has (ps_3_0)"), std::string::npos)
+        << messages;
+    D3DXPASS_DESC past{}, within{};
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("T", 0), &past), D3D_OK);
+    ASSERT_EQ(fx->GetPassDesc(fx->GetPass("T", 1), &within), D3D_OK);
+    EXPECT_EQ(past.pPixelShaderFunction, nullptr);
+    EXPECT_NE(within.pPixelShaderFunction, nullptr);
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+// Made and drawn on gl with the driver's on-disk cache off: what is timed is
+// the driver's work on the program, at creation and at the first draw.
+class GfxUtilHlslLimitsDrawTest : public gfx::test::HlslDrawTest {
+protected:
+    void SetUp() override {
+        // Before the device: the driver reads it when it starts.
+        setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
+        gfx::test::HlslDrawTest::SetUp();
+    }
+
+    // Seconds to make `ps` (a ps_3_0 program) and draw the quad with it,
+    // its pixels read back; the red of the pixel at (x, 0) in `red`.
+    double Draw(const gfx::test::Compiled& ps, int x, double& red) {
+        static const char* const kVertex3 = "vs_3_0\ndcl_position v0\ndcl_color v1\ndcl_texcoord v2\n"
+                                            "dcl_position o0\ndcl_color o1\ndcl_texcoord o2\n"
+                                            "mov o0, v0\nmov o1, v1\nmov o2, v2\n";
+        IDirect3DVertexShader9* vs = Vertex(kVertex3);
+        const auto start = std::chrono::steady_clock::now();
+        IDirect3DPixelShader9* p = MakePixel(ps);
+        if (!vs || !p) return 0;
+        EXPECT_EQ(device->SetVertexShader(vs), D3D_OK);
+        EXPECT_EQ(device->SetPixelShader(p), D3D_OK);
+        Clear();
+        DrawQuad();
+        red = gfxtest::ChannelOf(At(x, 0), 16);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+};
+
+// The neighbour of each refused shape just within the limit draws what it
+// computes, in no more than a bounded multiple of a small program's time.
+TEST_P(GfxUtilHlslLimitsDrawTest, ProgramsJustWithinTheLimitsDrawPromptly) {
+    // Pixel 11 of 16 across: u = 11 / 16, by the half-pixel offset.
+    constexpr int kX = 11;
+    constexpr double kU = double(kX) / kSize;
+    // Times a small program's making and drawing, the first one's start-up
+    // aside.
+    constexpr double kBound = 50;
+    gfx::test::Compiled small;
+    gfx::test::Compile(small, "float4 main(float2 uv : TEXCOORD0) : COLOR { return uv.x; }\n", "ps_3_0");
+    ASSERT_EQ(small.result, D3D_OK) << small.errors;
+    double red = 0;
+    // The driver's first program pays for its start: the baseline is the
+    // slowest of a few more.
+    (void)Draw(small, kX, red);
+    double baseline = 0;
+    for (int i = 0; i < 3; ++i) {
+        gfx::test::Compiled again;
+        gfx::test::Compile(again, "float4 main(float2 uv : TEXCOORD0) : COLOR { return uv.x + 0.0" +
+                                      std::to_string(i + 1) + "; }\n", "ps_3_0");
+        baseline = std::max(baseline, Draw(again, kX, red));
+        EXPECT_NEAR(red, (kU + 0.01 * (i + 1)) * 255, 1.5);
+    }
+    struct Case {
+        const char* what;
+        std::string source;
+        double expected; // the red at pixel kX, 0..1
+    };
+    const auto step = [&](int count) { return double(int(kU * count + 0.5)) / count; };
+    const Case cases[] = {
+        {"a static array of the 32 temporaries", StaticArray(32), step(32)},
+        {"four local arrays of eight", LocalArrays(4), kU},
+        {"a table of 224 literals", ConstTable(224), step(224)},
+        {"a hundred cases", Cases(100), step(100)},
+        {"four nested switches", NestedSwitches(4), 1},
+        {"twenty-four nested ifs", NestedIfs(24), 1},
+        {"a hundred any() and all()", AnyAll(100), 0.5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        gfx::test::Compiled ps;
+        gfx::test::Compile(ps, c.source, "ps_3_0");
+        ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+        const double seconds = Draw(ps, kX, red);
+        // The shapes refused took 15 s to hours; these, a few tenths.
+        EXPECT_LT(seconds, kBound * baseline) << seconds << " s against " << baseline << " s";
+        EXPECT_NEAR(red, c.expected * 255, 1.5);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslLimitsDrawTest, ::testing::Values(false), gfxtest::GlReadBackParamName);
