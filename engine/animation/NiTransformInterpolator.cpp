@@ -54,6 +54,40 @@ namespace
                                         kScale.GetStride());
     return fValue;
 }
+// The value of an ordered view's interval: its type is one of the four pair
+// kinds (NiKeyChannel::View), so no other needs a way out of line.
+inline NiQuat RotOfView(std::uint8_t ucType, float fU, const NiAnimKey* pkKey0, const NiAnimKey* pkKey1)
+{
+    switch (ucType)
+    {
+    case NI_LINKEY: return NiAnimKeyLocal::RotLin(fU, pkKey0, pkKey1);
+    case NI_STEPKEY: return NiAnimKeyLocal::RotStep(fU, pkKey0, pkKey1);
+    case NI_BEZKEY: return NiAnimKeyLocal::RotBez(fU, pkKey0, pkKey1);
+    default: return NiAnimKeyLocal::RotTCB(fU, pkKey0, pkKey1);
+    }
+}
+
+inline float FloatOfView(std::uint8_t ucType, float fU, const NiAnimKey* pkKey0, const NiAnimKey* pkKey1)
+{
+    switch (ucType)
+    {
+    case NI_LINKEY: return NiAnimKeyLocal::FloatLin(fU, pkKey0, pkKey1);
+    case NI_STEPKEY: return NiAnimKeyLocal::FloatStep(fU, pkKey0, pkKey1);
+    case NI_BEZKEY: return NiAnimKeyLocal::FloatBez(fU, pkKey0, pkKey1);
+    default: return NiAnimKeyLocal::FloatTCB(fU, pkKey0, pkKey1);
+    }
+}
+
+inline NiVec3 PosOfView(std::uint8_t ucType, float fU, const NiAnimKey* pkKey0, const NiAnimKey* pkKey1)
+{
+    switch (ucType)
+    {
+    case NI_LINKEY: return NiAnimKeyLocal::PosLin(fU, pkKey0, pkKey1);
+    case NI_STEPKEY: return NiAnimKeyLocal::PosStep(fU, pkKey0, pkKey1);
+    case NI_BEZKEY: return NiAnimKeyLocal::PosBez(fU, pkKey0);
+    default: return NiAnimKeyLocal::PosTCB(fU, pkKey0);
+    }
+}
 } // namespace
 
 void NiTransformInterpolator::TakeChannelViews()
@@ -66,10 +100,77 @@ void NiTransformInterpolator::TakeChannelViews()
     m_kViews.m_kPos = pkData->PosChannel().GetView();
 }
 
-bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatTransform& kValue)
+// Flattened: the key kinds' functions are inlined here whatever the
+// compiler's estimate of the function's size.
+[[gnu::flatten]] bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatTransform& kValue)
 {
-    bool bNewTime = fTime != m_fLastTime;
-    if (bNewTime && m_spData)
+    if (fTime == m_fLastTime || !m_spData)
+    {
+        kValue = m_kTransformValue;
+        if (fTime == m_fLastTime)
+            return !m_kTransformValue.IsTransformInvalid();
+        return FinishUpdate(fTime);
+    }
+    // The common case: the views current and every keyed channel's t in or
+    // just after its last interval. A channel found elsewhere sends the whole
+    // evaluation the general way, which finds the intervals already taken
+    // here again (t lies inside them) and so gives the same values.
+    const NiKeyChannel::View& kRot = m_kViews.m_kRot;
+    const NiKeyChannel::View& kScale = m_kViews.m_kScale;
+    const NiKeyChannel::View& kPos = m_kViews.m_kPos;
+    const NiAnimKey* pkRot0 = nullptr;
+    const NiAnimKey* pkRot1 = nullptr;
+    const NiAnimKey* pkScale0 = nullptr;
+    const NiAnimKey* pkScale1 = nullptr;
+    const NiAnimKey* pkPos0 = nullptr;
+    const NiAnimKey* pkPos1 = nullptr;
+    float fRotU = 0.0f, fScaleU = 0.0f, fPosU = 0.0f;
+    NiKeyChannel::IntervalMemo kMemo;
+    if (m_kViews.m_pkData != m_spData || m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration() ||
+        (kRot.m_uiNumKeys > 0 &&
+         !NiKeyChannel::NearInterval(kRot, fTime, m_uiLastRotIdx, pkRot0, pkRot1, fRotU, kMemo)) ||
+        (kScale.m_uiNumKeys > 0 &&
+         !NiKeyChannel::NearInterval(kScale, fTime, m_uiLastScaleIdx, pkScale0, pkScale1, fScaleU, kMemo)) ||
+        (kPos.m_uiNumKeys > 0 &&
+         !NiKeyChannel::NearInterval(kPos, fTime, m_uiLastTransIdx, pkPos0, pkPos1, fPosU, kMemo)))
+        return UpdateAnyCase(fTime, kValue);
+    // Each new value goes from registers straight to both places: read back
+    // from the member right after being written in pieces, it would stall.
+    if (pkRot0 != nullptr)
+    {
+        const NiQuat kRotate = RotOfView(kRot.m_ucType, fRotU, pkRot0, pkRot1);
+        m_kTransformValue.m_kRotate = kRotate;
+        kValue.m_kRotate = kRotate;
+    }
+    else
+    {
+        kValue.m_kRotate = m_kTransformValue.m_kRotate;
+    }
+    if (pkScale0 != nullptr)
+    {
+        const float fScale = FloatOfView(kScale.m_ucType, fScaleU, pkScale0, pkScale1);
+        m_kTransformValue.m_fScale = fScale;
+        kValue.m_fScale = fScale;
+    }
+    else
+    {
+        kValue.m_fScale = m_kTransformValue.m_fScale;
+    }
+    if (pkPos0 != nullptr)
+    {
+        const NiVec3 kTranslate = PosOfView(kPos.m_ucType, fPosU, pkPos0, pkPos1);
+        m_kTransformValue.m_kTranslate = kTranslate;
+        kValue.m_kTranslate = kTranslate;
+    }
+    else
+    {
+        kValue.m_kTranslate = m_kTransformValue.m_kTranslate;
+    }
+    return FinishUpdate(fTime);
+}
+
+bool NiTransformInterpolator::UpdateAnyCase(float fTime, NiQuatTransform& kValue)
+{
     {
         NiTransformData* pkData = m_spData;
         if (m_kViews.m_pkData != pkData || m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration())
@@ -126,15 +227,7 @@ bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatT
             kValue.m_kTranslate = m_kTransformValue.m_kTranslate;
         }
     }
-    else
-    {
-        kValue = m_kTransformValue;
-    }
-    if (m_kTransformValue.IsTransformInvalid())
-        return false;
-    if (bNewTime)
-        m_fLastTime = fTime;
-    return true;
+    return FinishUpdate(fTime);
 }
 
 namespace

@@ -80,6 +80,18 @@ private:
         NiKeyChannel::View m_kPos;
     };
     void TakeChannelViews();
+    // UpdateTransform at a new time for every case: views taken again, a
+    // channel's interval searched for, Euler keys. Out of line and called
+    // last, so that the common case calls nothing and keeps its values in
+    // scratch registers.
+    [[gnu::noinline]] bool UpdateAnyCase(float fTime, NiQuatTransform& kValue);
+    [[nodiscard]] bool FinishUpdate(float fTime)
+    {
+        if (m_kTransformValue.IsTransformInvalid())
+            return false;
+        m_fLastTime = fTime;
+        return true;
+    }
     ChannelViews m_kViews;
 };
 
