@@ -113,32 +113,25 @@ void NiTransformInterpolator::TakeChannelViews()
     }
     // The common case: the views current and every keyed channel's t in or
     // just after its last interval. A channel found elsewhere sends the whole
-    // evaluation the general way, which finds the intervals already taken
-    // here again (t lies inside them) and so gives the same values.
+    // update the general way, which finds the intervals already taken here
+    // again (t lies inside them) and so writes the same values again. Each
+    // value goes from registers straight to both places (read back from the
+    // member right after being written in pieces, it would stall), and
+    // nothing is kept across the way out, which is the last thing done.
+    if (m_kViews.m_pkData != m_spData || m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration())
+        return UpdateAnyCase(fTime, kValue);
     const NiKeyChannel::View& kRot = m_kViews.m_kRot;
     const NiKeyChannel::View& kScale = m_kViews.m_kScale;
     const NiKeyChannel::View& kPos = m_kViews.m_kPos;
-    const NiAnimKey* pkRot0 = nullptr;
-    const NiAnimKey* pkRot1 = nullptr;
-    const NiAnimKey* pkScale0 = nullptr;
-    const NiAnimKey* pkScale1 = nullptr;
-    const NiAnimKey* pkPos0 = nullptr;
-    const NiAnimKey* pkPos1 = nullptr;
-    float fRotU = 0.0f, fScaleU = 0.0f, fPosU = 0.0f;
+    const NiAnimKey* pkKey0;
+    const NiAnimKey* pkKey1;
+    float fU;
     NiKeyChannel::IntervalMemo kMemo;
-    if (m_kViews.m_pkData != m_spData || m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration() ||
-        (kRot.m_uiNumKeys > 0 &&
-         !NiKeyChannel::NearInterval(kRot, fTime, m_uiLastRotIdx, pkRot0, pkRot1, fRotU, kMemo)) ||
-        (kScale.m_uiNumKeys > 0 &&
-         !NiKeyChannel::NearInterval(kScale, fTime, m_uiLastScaleIdx, pkScale0, pkScale1, fScaleU, kMemo)) ||
-        (kPos.m_uiNumKeys > 0 &&
-         !NiKeyChannel::NearInterval(kPos, fTime, m_uiLastTransIdx, pkPos0, pkPos1, fPosU, kMemo)))
-        return UpdateAnyCase(fTime, kValue);
-    // Each new value goes from registers straight to both places: read back
-    // from the member right after being written in pieces, it would stall.
-    if (pkRot0 != nullptr)
+    if (kRot.m_uiNumKeys > 0)
     {
-        const NiQuat kRotate = RotOfView(kRot.m_ucType, fRotU, pkRot0, pkRot1);
+        if (!NiKeyChannel::NearInterval(kRot, fTime, m_uiLastRotIdx, pkKey0, pkKey1, fU, kMemo))
+            return UpdateAnyCase(fTime, kValue);
+        const NiQuat kRotate = RotOfView(kRot.m_ucType, fU, pkKey0, pkKey1);
         m_kTransformValue.m_kRotate = kRotate;
         kValue.m_kRotate = kRotate;
     }
@@ -146,9 +139,11 @@ void NiTransformInterpolator::TakeChannelViews()
     {
         kValue.m_kRotate = m_kTransformValue.m_kRotate;
     }
-    if (pkScale0 != nullptr)
+    if (kScale.m_uiNumKeys > 0)
     {
-        const float fScale = FloatOfView(kScale.m_ucType, fScaleU, pkScale0, pkScale1);
+        if (!NiKeyChannel::NearInterval(kScale, fTime, m_uiLastScaleIdx, pkKey0, pkKey1, fU, kMemo))
+            return UpdateAnyCase(fTime, kValue);
+        const float fScale = FloatOfView(kScale.m_ucType, fU, pkKey0, pkKey1);
         m_kTransformValue.m_fScale = fScale;
         kValue.m_fScale = fScale;
     }
@@ -156,9 +151,11 @@ void NiTransformInterpolator::TakeChannelViews()
     {
         kValue.m_fScale = m_kTransformValue.m_fScale;
     }
-    if (pkPos0 != nullptr)
+    if (kPos.m_uiNumKeys > 0)
     {
-        const NiVec3 kTranslate = PosOfView(kPos.m_ucType, fPosU, pkPos0, pkPos1);
+        if (!NiKeyChannel::NearInterval(kPos, fTime, m_uiLastTransIdx, pkKey0, pkKey1, fU, kMemo))
+            return UpdateAnyCase(fTime, kValue);
+        const NiVec3 kTranslate = PosOfView(kPos.m_ucType, fU, pkKey0, pkKey1);
         m_kTransformValue.m_kTranslate = kTranslate;
         kValue.m_kTranslate = kTranslate;
     }
