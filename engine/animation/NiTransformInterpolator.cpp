@@ -17,7 +17,7 @@ void NiTransformInterpolator::CopyMembers(NiTransformInterpolator* pkDest, NiClo
 {
     NiKeyBasedInterpolator::CopyMembers(pkDest, kCloning);
     pkDest->m_kTransformValue = m_kTransformValue;
-    pkDest->m_spData = m_spData;
+    pkDest->SetData(m_spData);
     pkDest->m_uiLastTransIdx = m_uiLastTransIdx;
     pkDest->m_uiLastRotIdx = m_uiLastRotIdx;
     pkDest->m_uiLastScaleIdx = m_uiLastScaleIdx;
@@ -93,8 +93,7 @@ inline NiVec3 PosOfView(std::uint8_t ucType, float fU, const NiAnimKey* pkKey0, 
 void NiTransformInterpolator::TakeChannelViews()
 {
     NiTransformData* pkData = m_spData;
-    m_kViews.m_pkData = pkData;
-    m_kViews.m_uiGeneration = NiKeyChannel::GetGeneration();
+        m_kViews.m_uiGeneration = NiKeyChannel::GetGeneration();
     m_kViews.m_kRot = pkData->RotChannel().GetView();
     m_kViews.m_kScale = pkData->ScaleChannel().GetView();
     m_kViews.m_kPos = pkData->PosChannel().GetView();
@@ -118,7 +117,7 @@ void NiTransformInterpolator::TakeChannelViews()
     // value goes from registers straight to both places (read back from the
     // member right after being written in pieces, it would stall), and
     // nothing is kept across the way out, which is the last thing done.
-    if (m_kViews.m_pkData != m_spData || m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration())
+    if (m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration())
         return UpdateAnyCase(fTime, kValue);
     const NiKeyChannel::View& kRot = m_kViews.m_kRot;
     const NiKeyChannel::View& kScale = m_kViews.m_kScale;
@@ -170,7 +169,7 @@ bool NiTransformInterpolator::UpdateAnyCase(float fTime, NiQuatTransform& kValue
 {
     {
         NiTransformData* pkData = m_spData;
-        if (m_kViews.m_pkData != pkData || m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration())
+        if (m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration())
             TakeChannelViews();
         const NiKeyChannel::View& kRot = m_kViews.m_kRot;
         const NiKeyChannel::View& kScale = m_kViews.m_kScale;
@@ -278,7 +277,7 @@ void NiTransformInterpolator::Collapse()
         kScale.Free();
 
     if (!kPos.HasKeys() && !kRot.HasKeys() && !kScale.HasKeys())
-        m_spData = nullptr;
+        SetData(nullptr);
 }
 
 void NiTransformInterpolator::GuaranteeTimeRange(float fStart, float fEnd)
@@ -292,7 +291,7 @@ NiInterpolator* NiTransformInterpolator::GetSequenceInterpolator(float fBegin, f
     auto* pkClone = static_cast<NiTransformInterpolator*>(NiInterpolator::GetSequenceInterpolator(fBegin, fEnd));
     if (pkClone != nullptr && m_spData)
     {
-        pkClone->m_spData = m_spData->GetSequenceData(fBegin, fEnd);
+        pkClone->SetData(m_spData->GetSequenceData(fBegin, fEnd));
         pkClone->m_uiLastTransIdx = 0;
         pkClone->m_uiLastRotIdx = 0;
         pkClone->m_uiLastScaleIdx = 0;
@@ -384,7 +383,7 @@ void NiTransformInterpolator::ReadFromStream(NiObjectStream& kStream)
         return;
     }
     NiObject* pkData = kStream.ReadObjectRef();
-    m_spData = NiDynamicCast<NiTransformData>(pkData);
+    SetData(NiDynamicCast<NiTransformData>(pkData));
     if (pkData != nullptr && !m_spData)
         kStream.SetCorrupt();
 }
@@ -392,7 +391,7 @@ void NiTransformInterpolator::ReadFromStream(NiObjectStream& kStream)
 void NiTransformInterpolator::DropCountedLinks()
 {
     NiKeyBasedInterpolator::DropCountedLinks();
-    m_spData = nullptr;
+    SetData(nullptr);
 }
 
 bool NiTransformInterpolator::RegisterForSave(NiObjectStream& kStream)

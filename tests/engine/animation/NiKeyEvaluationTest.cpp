@@ -717,3 +717,61 @@ TEST_F(NiKeyEvaluationTest, TransformChannelsKeyedApartFollowTheirOwnIntervals)
         EXPECT_GT(iOneChannelMoved, 100);
     }
 }
+
+// The views an interpolator keeps of its data's channels are not tied to the
+// data object itself: handing it another data object, one that already
+// exists, with no key changed anywhere in between, must still reach the
+// next update, and so must the ways a data object is taken away or copied.
+TEST_F(NiKeyEvaluationTest, TransformInterpolatorsFollowDataSwappedWithoutKeyChanges)
+{
+    NiTransformDataPtr spFirst = MakeTransformData(NI_LINKEY, NI_LINKEY, NI_LINKEY, 110);
+    NiTransformDataPtr spSecond = MakeTransformData(NI_BEZKEY, NI_TCBKEY, NI_BEZKEY, 120);
+    NiTransformInterpolatorPtr spInterp = new NiTransformInterpolator(spFirst);
+    const std::uint64_t uiGeneration = NiKeyChannel::GetGeneration();
+    auto fnCheck = [](NiTransformInterpolator& kInterp, float t) {
+        std::uint32_t auiHint[3] = {};
+        NiQuatTransform kValue;
+        kInterp.UpdateTransform(t, nullptr, kValue);
+        const NiQuatTransform kWant = TransformByTheKeys(*kInterp.GetTransformData(), kInterp.GetPoseValue(), t,
+                                                         auiHint);
+        EXPECT_EQ(NiFloatBits(kValue.m_kTranslate.x), NiFloatBits(kWant.m_kTranslate.x)) << "t " << t;
+        EXPECT_EQ(NiFloatBits(kValue.m_kRotate.w), NiFloatBits(kWant.m_kRotate.w)) << "t " << t;
+        EXPECT_EQ(NiFloatBits(kValue.m_fScale), NiFloatBits(kWant.m_fScale)) << "t " << t;
+    };
+    float t = 1.0f;
+    for (int iRound = 0; iRound < 4; ++iRound)
+    {
+        SCOPED_TRACE(iRound);
+        // Views taken of the first data, then the second handed over.
+        fnCheck(*spInterp, t += 0.01f);
+        spInterp->SetTransformData(iRound % 2 ? spFirst : spSecond);
+        fnCheck(*spInterp, t += 0.01f);
+        // A copy shares the data and keeps views of its own.
+        NiTransformInterpolatorPtr spCopy = static_cast<NiTransformInterpolator*>(spInterp->Clone());
+        ASSERT_NE(spCopy, nullptr);
+        fnCheck(*spCopy, t += 0.01f);
+        spCopy->SetTransformData(iRound % 2 ? spSecond : spFirst);
+        fnCheck(*spCopy, t += 0.01f);
+        fnCheck(*spInterp, t);
+    }
+    // Nothing above changed a key: the views alone had to notice.
+    EXPECT_EQ(NiKeyChannel::GetGeneration(), uiGeneration);
+
+    // Without data the pose is given, and with data again the keys.
+    NiQuatTransform kPose;
+    kPose.m_kTranslate = NiVec3(1.0f, 2.0f, 3.0f);
+    kPose.m_kRotate = NiQuat::IDENTITY;
+    kPose.m_fScale = 2.0f;
+    spInterp->SetPoseValue(kPose);
+    spInterp->SetTransformData(nullptr);
+    NiQuatTransform kValue;
+    ASSERT_TRUE(spInterp->UpdateTransform(t += 0.01f, nullptr, kValue));
+    EXPECT_EQ(kValue.m_kTranslate, kPose.m_kTranslate);
+    EXPECT_EQ(kValue.m_fScale, 2.0f);
+    spInterp->SetTransformData(spSecond);
+    fnCheck(*spInterp, t += 0.01f);
+
+    // An interpolator is read for every animated node every frame: it keeps
+    // to two cache lines' worth.
+    EXPECT_LE(sizeof(NiTransformInterpolator), 128u);
+}
