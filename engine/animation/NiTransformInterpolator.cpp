@@ -17,7 +17,7 @@ void NiTransformInterpolator::CopyMembers(NiTransformInterpolator* pkDest, NiClo
 {
     NiKeyBasedInterpolator::CopyMembers(pkDest, kCloning);
     pkDest->m_kTransformValue = m_kTransformValue;
-    pkDest->m_spData = m_spData;
+    pkDest->SetData(m_spData);
     pkDest->m_uiLastTransIdx = m_uiLastTransIdx;
     pkDest->m_uiLastRotIdx = m_uiLastRotIdx;
     pkDest->m_uiLastScaleIdx = m_uiLastScaleIdx;
@@ -54,25 +54,122 @@ namespace
                                         kScale.GetStride());
     return fValue;
 }
+// The value of an ordered view's interval: its type is one of the four pair
+// kinds (NiKeyChannel::View), so no other needs a way out of line.
+inline NiQuat RotOfView(std::uint8_t ucType, float fU, const NiAnimKey* pkKey0, const NiAnimKey* pkKey1)
+{
+    switch (ucType)
+    {
+    case NI_LINKEY: return NiAnimKeyLocal::RotLin(fU, pkKey0, pkKey1);
+    case NI_STEPKEY: return NiAnimKeyLocal::RotStep(fU, pkKey0, pkKey1);
+    case NI_BEZKEY: return NiAnimKeyLocal::RotBez(fU, pkKey0, pkKey1);
+    default: return NiAnimKeyLocal::RotTCB(fU, pkKey0, pkKey1);
+    }
+}
+
+inline float FloatOfView(std::uint8_t ucType, float fU, const NiAnimKey* pkKey0, const NiAnimKey* pkKey1)
+{
+    switch (ucType)
+    {
+    case NI_LINKEY: return NiAnimKeyLocal::FloatLin(fU, pkKey0, pkKey1);
+    case NI_STEPKEY: return NiAnimKeyLocal::FloatStep(fU, pkKey0, pkKey1);
+    case NI_BEZKEY: return NiAnimKeyLocal::FloatBez(fU, pkKey0, pkKey1);
+    default: return NiAnimKeyLocal::FloatTCB(fU, pkKey0, pkKey1);
+    }
+}
+
+inline NiVec3 PosOfView(std::uint8_t ucType, float fU, const NiAnimKey* pkKey0, const NiAnimKey* pkKey1)
+{
+    switch (ucType)
+    {
+    case NI_LINKEY: return NiAnimKeyLocal::PosLin(fU, pkKey0, pkKey1);
+    case NI_STEPKEY: return NiAnimKeyLocal::PosStep(fU, pkKey0, pkKey1);
+    case NI_BEZKEY: return NiAnimKeyLocal::PosBez(fU, pkKey0);
+    default: return NiAnimKeyLocal::PosTCB(fU, pkKey0);
+    }
+}
 } // namespace
 
 void NiTransformInterpolator::TakeChannelViews()
 {
     NiTransformData* pkData = m_spData;
-    m_kViews.m_pkData = pkData;
-    m_kViews.m_uiGeneration = NiKeyChannel::GetGeneration();
+        m_kViews.m_uiGeneration = NiKeyChannel::GetGeneration();
     m_kViews.m_kRot = pkData->RotChannel().GetView();
     m_kViews.m_kScale = pkData->ScaleChannel().GetView();
     m_kViews.m_kPos = pkData->PosChannel().GetView();
 }
 
-bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatTransform& kValue)
+// Flattened: the key kinds' functions are inlined here whatever the
+// compiler's estimate of the function's size.
+[[gnu::flatten]] bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatTransform& kValue)
 {
-    bool bNewTime = fTime != m_fLastTime;
-    if (bNewTime && m_spData)
+    if (fTime == m_fLastTime || !m_spData)
+    {
+        kValue = m_kTransformValue;
+        if (fTime == m_fLastTime)
+            return !m_kTransformValue.IsTransformInvalid();
+        return FinishUpdate(fTime);
+    }
+    // The common case: the views current and every keyed channel's t in or
+    // just after its last interval. A channel found elsewhere sends the whole
+    // update the general way, which finds the intervals already taken here
+    // again (t lies inside them) and so writes the same values again. Each
+    // value goes from registers straight to both places (read back from the
+    // member right after being written in pieces, it would stall), and
+    // nothing is kept across the way out, which is the last thing done.
+    if (m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration())
+        return UpdateAnyCase(fTime, kValue);
+    const NiKeyChannel::View& kRot = m_kViews.m_kRot;
+    const NiKeyChannel::View& kScale = m_kViews.m_kScale;
+    const NiKeyChannel::View& kPos = m_kViews.m_kPos;
+    const NiAnimKey* pkKey0;
+    const NiAnimKey* pkKey1;
+    float fU;
+    NiKeyChannel::IntervalMemo kMemo;
+    if (kRot.m_uiNumKeys > 0)
+    {
+        if (!NiKeyChannel::NearInterval(kRot, fTime, m_uiLastRotIdx, pkKey0, pkKey1, fU, kMemo))
+            return UpdateAnyCase(fTime, kValue);
+        const NiQuat kRotate = RotOfView(kRot.m_ucType, fU, pkKey0, pkKey1);
+        m_kTransformValue.m_kRotate = kRotate;
+        kValue.m_kRotate = kRotate;
+    }
+    else
+    {
+        kValue.m_kRotate = m_kTransformValue.m_kRotate;
+    }
+    if (kScale.m_uiNumKeys > 0)
+    {
+        if (!NiKeyChannel::NearInterval(kScale, fTime, m_uiLastScaleIdx, pkKey0, pkKey1, fU, kMemo))
+            return UpdateAnyCase(fTime, kValue);
+        const float fScale = FloatOfView(kScale.m_ucType, fU, pkKey0, pkKey1);
+        m_kTransformValue.m_fScale = fScale;
+        kValue.m_fScale = fScale;
+    }
+    else
+    {
+        kValue.m_fScale = m_kTransformValue.m_fScale;
+    }
+    if (kPos.m_uiNumKeys > 0)
+    {
+        if (!NiKeyChannel::NearInterval(kPos, fTime, m_uiLastTransIdx, pkKey0, pkKey1, fU, kMemo))
+            return UpdateAnyCase(fTime, kValue);
+        const NiVec3 kTranslate = PosOfView(kPos.m_ucType, fU, pkKey0, pkKey1);
+        m_kTransformValue.m_kTranslate = kTranslate;
+        kValue.m_kTranslate = kTranslate;
+    }
+    else
+    {
+        kValue.m_kTranslate = m_kTransformValue.m_kTranslate;
+    }
+    return FinishUpdate(fTime);
+}
+
+bool NiTransformInterpolator::UpdateAnyCase(float fTime, NiQuatTransform& kValue)
+{
     {
         NiTransformData* pkData = m_spData;
-        if (m_kViews.m_pkData != pkData || m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration())
+        if (m_kViews.m_uiGeneration != NiKeyChannel::GetGeneration())
             TakeChannelViews();
         const NiKeyChannel::View& kRot = m_kViews.m_kRot;
         const NiKeyChannel::View& kScale = m_kViews.m_kScale;
@@ -126,15 +223,7 @@ bool NiTransformInterpolator::UpdateTransform(float fTime, NiObjectNET*, NiQuatT
             kValue.m_kTranslate = m_kTransformValue.m_kTranslate;
         }
     }
-    else
-    {
-        kValue = m_kTransformValue;
-    }
-    if (m_kTransformValue.IsTransformInvalid())
-        return false;
-    if (bNewTime)
-        m_fLastTime = fTime;
-    return true;
+    return FinishUpdate(fTime);
 }
 
 namespace
@@ -188,7 +277,7 @@ void NiTransformInterpolator::Collapse()
         kScale.Free();
 
     if (!kPos.HasKeys() && !kRot.HasKeys() && !kScale.HasKeys())
-        m_spData = nullptr;
+        SetData(nullptr);
 }
 
 void NiTransformInterpolator::GuaranteeTimeRange(float fStart, float fEnd)
@@ -202,7 +291,7 @@ NiInterpolator* NiTransformInterpolator::GetSequenceInterpolator(float fBegin, f
     auto* pkClone = static_cast<NiTransformInterpolator*>(NiInterpolator::GetSequenceInterpolator(fBegin, fEnd));
     if (pkClone != nullptr && m_spData)
     {
-        pkClone->m_spData = m_spData->GetSequenceData(fBegin, fEnd);
+        pkClone->SetData(m_spData->GetSequenceData(fBegin, fEnd));
         pkClone->m_uiLastTransIdx = 0;
         pkClone->m_uiLastRotIdx = 0;
         pkClone->m_uiLastScaleIdx = 0;
@@ -294,7 +383,7 @@ void NiTransformInterpolator::ReadFromStream(NiObjectStream& kStream)
         return;
     }
     NiObject* pkData = kStream.ReadObjectRef();
-    m_spData = NiDynamicCast<NiTransformData>(pkData);
+    SetData(NiDynamicCast<NiTransformData>(pkData));
     if (pkData != nullptr && !m_spData)
         kStream.SetCorrupt();
 }
@@ -302,7 +391,7 @@ void NiTransformInterpolator::ReadFromStream(NiObjectStream& kStream)
 void NiTransformInterpolator::DropCountedLinks()
 {
     NiKeyBasedInterpolator::DropCountedLinks();
-    m_spData = nullptr;
+    SetData(nullptr);
 }
 
 bool NiTransformInterpolator::RegisterForSave(NiObjectStream& kStream)

@@ -388,7 +388,9 @@ TEST_F(COrvaneInputTest, AWheelTurnKeepsItsRaiseThroughAMoveInTheSameFrame)
         EXPECT_FLOAT_EQ(kCamera.m_kMove.y, -2.4f);
         // A wheel turned first no longer holds the pointer that moves after it.
         if (bWheelFirst)
+        {
             EXPECT_EQ(Mouse().GetPosition(), NiVec2(520.0f, 410.0f));
+        }
 
         Mouse().ClearMovement();
         Mouse().Update(NiVec2(530.0f, 420.0f));

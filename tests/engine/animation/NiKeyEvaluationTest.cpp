@@ -639,3 +639,139 @@ TEST_F(NiKeyEvaluationTest, TransformInterpolatorsSeeEveryChangeOfTheirData)
     fnSame("data freed and made anew");
     EXPECT_EQ(iChecks, 11 * 2 * 300);
 }
+
+// Channels keyed at times of their own: at one update a channel may stay in
+// its interval while another steps into the next or must search, so the
+// interpolator's quick way through all three channels gives up part way and
+// the general way takes the same update again. Each must still give the key
+// functions' bits, whichever channel sent it the long way.
+TEST_F(NiKeyEvaluationTest, TransformChannelsKeyedApartFollowTheirOwnIntervals)
+{
+    const std::uint32_t auiTransform[][3] = {
+        {NI_LINKEY, NI_LINKEY, NI_LINKEY}, {NI_BEZKEY, NI_TCBKEY, NI_LINKEY}, {NI_TCBKEY, NI_BEZKEY, NI_STEPKEY}};
+    // Key spacing of each channel: position, rotation, scale.
+    const float afSpacing[3] = {0.25f, 0.4f, 0.1f};
+    std::uint32_t uiSeed = 500;
+    for (const auto& auiTypes : auiTransform)
+    {
+        SCOPED_TRACE(testing::Message() << auiTypes[0] << auiTypes[1] << auiTypes[2]);
+        const std::uint32_t auiContents[3] = {NI_POSKEY, NI_ROTKEY, NI_FLOATKEY};
+        NiAnimKey* apkKeys[3];
+        for (int c = 0; c < 3; ++c)
+        {
+            apkKeys[c] = MakeKeys(auiContents[c], auiTypes[c], uiSeed++);
+            const std::uint8_t ucStride = NiAnimKeyTables::GetKeySize(auiContents[c], auiTypes[c]);
+            for (std::uint32_t k = 0; k < KEYS; ++k)
+                NiAnimKey::At(apkKeys[c], k, ucStride)->m_fTime = afSpacing[c] * static_cast<float>(k);
+            NiAnimKeyTables::GetFillDerivedFunction(auiContents[c], auiTypes[c])(apkKeys[c], KEYS, ucStride);
+        }
+        NiTransformDataPtr spData = new NiTransformData;
+        spData->ReplacePosKeys(apkKeys[0], KEYS, auiTypes[0]);
+        spData->ReplaceRotKeys(apkKeys[1], KEYS, auiTypes[1]);
+        spData->ReplaceScaleKeys(apkKeys[2], KEYS, auiTypes[2]);
+        NiTransformInterpolatorPtr spInterp = new NiTransformInterpolator(spData);
+
+        // Playback at 60 per second over the whole range, twice, with a jump
+        // back now and then; the scale channel's keys run out first.
+        std::vector<float> kTimes;
+        Lcg kRandom(uiSeed);
+        float t = 0.0f;
+        for (int n = 0; n < 1500; ++n)
+        {
+            kTimes.push_back(t);
+            t += 1.0f / 60.0f;
+            if (kRandom.Next() % 97 == 0)
+                t = kRandom.Range(0.0f, 9.0f);
+            if (t > 10.0f)
+                t -= 10.0f;
+        }
+
+        std::uint32_t auiHint[3] = {};
+        int iOneChannelMoved = 0;
+        for (float fTime : kTimes)
+        {
+            const std::uint32_t auiBefore[3] = {auiHint[0], auiHint[1], auiHint[2]};
+            NiQuatTransform kValue;
+            ASSERT_TRUE(spInterp->UpdateTransform(fTime, nullptr, kValue));
+            const NiQuatTransform kWant = TransformByTheKeys(*spData, spInterp->GetPoseValue(), fTime, auiHint);
+            const float afGot[8] = {kValue.m_kTranslate.x, kValue.m_kTranslate.y, kValue.m_kTranslate.z,
+                                    kValue.m_kRotate.w,    kValue.m_kRotate.x,    kValue.m_kRotate.y,
+                                    kValue.m_kRotate.z,    kValue.m_fScale};
+            const float afWant[8] = {kWant.m_kTranslate.x, kWant.m_kTranslate.y, kWant.m_kTranslate.z,
+                                     kWant.m_kRotate.w,    kWant.m_kRotate.x,    kWant.m_kRotate.y,
+                                     kWant.m_kRotate.z,    kWant.m_fScale};
+            for (int c = 0; c < 8; ++c)
+                ASSERT_EQ(NiFloatBits(afGot[c]), NiFloatBits(afWant[c])) << "t " << fTime << " component " << c;
+            // The pose kept for the next same-time update is the value given.
+            NiQuatTransform kAgain;
+            ASSERT_TRUE(spInterp->UpdateTransform(fTime, nullptr, kAgain));
+            EXPECT_EQ(NiFloatBits(kAgain.m_kRotate.w), NiFloatBits(kValue.m_kRotate.w));
+            EXPECT_EQ(NiFloatBits(kAgain.m_kTranslate.z), NiFloatBits(kValue.m_kTranslate.z));
+            EXPECT_EQ(NiFloatBits(kAgain.m_fScale), NiFloatBits(kValue.m_fScale));
+            int iMoved = 0;
+            for (int c = 0; c < 3; ++c)
+                iMoved += auiHint[c] != auiBefore[c];
+            iOneChannelMoved += iMoved == 1;
+        }
+        // The case the test is about did come up, often.
+        EXPECT_GT(iOneChannelMoved, 100);
+    }
+}
+
+// The views an interpolator keeps of its data's channels are not tied to the
+// data object itself: handing it another data object, one that already
+// exists, with no key changed anywhere in between, must still reach the
+// next update, and so must the ways a data object is taken away or copied.
+TEST_F(NiKeyEvaluationTest, TransformInterpolatorsFollowDataSwappedWithoutKeyChanges)
+{
+    NiTransformDataPtr spFirst = MakeTransformData(NI_LINKEY, NI_LINKEY, NI_LINKEY, 110);
+    NiTransformDataPtr spSecond = MakeTransformData(NI_BEZKEY, NI_TCBKEY, NI_BEZKEY, 120);
+    NiTransformInterpolatorPtr spInterp = new NiTransformInterpolator(spFirst);
+    const std::uint64_t uiGeneration = NiKeyChannel::GetGeneration();
+    auto fnCheck = [](NiTransformInterpolator& kInterp, float t) {
+        std::uint32_t auiHint[3] = {};
+        NiQuatTransform kValue;
+        kInterp.UpdateTransform(t, nullptr, kValue);
+        const NiQuatTransform kWant = TransformByTheKeys(*kInterp.GetTransformData(), kInterp.GetPoseValue(), t,
+                                                         auiHint);
+        EXPECT_EQ(NiFloatBits(kValue.m_kTranslate.x), NiFloatBits(kWant.m_kTranslate.x)) << "t " << t;
+        EXPECT_EQ(NiFloatBits(kValue.m_kRotate.w), NiFloatBits(kWant.m_kRotate.w)) << "t " << t;
+        EXPECT_EQ(NiFloatBits(kValue.m_fScale), NiFloatBits(kWant.m_fScale)) << "t " << t;
+    };
+    float t = 1.0f;
+    for (int iRound = 0; iRound < 4; ++iRound)
+    {
+        SCOPED_TRACE(iRound);
+        // Views taken of the first data, then the second handed over.
+        fnCheck(*spInterp, t += 0.01f);
+        spInterp->SetTransformData(iRound % 2 ? spFirst : spSecond);
+        fnCheck(*spInterp, t += 0.01f);
+        // A copy shares the data and keeps views of its own.
+        NiTransformInterpolatorPtr spCopy = static_cast<NiTransformInterpolator*>(spInterp->Clone());
+        ASSERT_NE(spCopy, nullptr);
+        fnCheck(*spCopy, t += 0.01f);
+        spCopy->SetTransformData(iRound % 2 ? spSecond : spFirst);
+        fnCheck(*spCopy, t += 0.01f);
+        fnCheck(*spInterp, t);
+    }
+    // Nothing above changed a key: the views alone had to notice.
+    EXPECT_EQ(NiKeyChannel::GetGeneration(), uiGeneration);
+
+    // Without data the pose is given, and with data again the keys.
+    NiQuatTransform kPose;
+    kPose.m_kTranslate = NiVec3(1.0f, 2.0f, 3.0f);
+    kPose.m_kRotate = NiQuat::IDENTITY;
+    kPose.m_fScale = 2.0f;
+    spInterp->SetPoseValue(kPose);
+    spInterp->SetTransformData(nullptr);
+    NiQuatTransform kValue;
+    ASSERT_TRUE(spInterp->UpdateTransform(t += 0.01f, nullptr, kValue));
+    EXPECT_EQ(kValue.m_kTranslate, kPose.m_kTranslate);
+    EXPECT_EQ(kValue.m_fScale, 2.0f);
+    spInterp->SetTransformData(spSecond);
+    fnCheck(*spInterp, t += 0.01f);
+
+    // An interpolator is read for every animated node every frame: it keeps
+    // to two cache lines' worth.
+    EXPECT_LE(sizeof(NiTransformInterpolator), 128u);
+}
