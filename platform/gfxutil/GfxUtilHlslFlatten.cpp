@@ -1077,6 +1077,17 @@ bool Flattener::Cast(std::size_t i, std::size_t& next) {
     if (!ReadDims(j, dst, implicitAt, false) || j != close || close + 1 >= t_.size()) return true;
     // The operand: a name and its postfixes, or a parenthesised expression.
     std::size_t e = close + 1;
+    // A number made a matrix: glslang folds that cast from memory it has
+    // not written (a different program each compile, often NaNs), so the
+    // number is written for every component.
+    if (dst.matrix && !dst.Aggregate() && dst.kind == Shape::Kind::Numeric &&
+        std::isdigit(static_cast<unsigned char>(t_[e].text[0]))) {
+        std::string built = TypeWord(dst) + "(";
+        for (int k = 0; k < dst.rows * dst.cols; ++k) built += (k ? ", " : "") + std::string(t_[e].text);
+        Replace(t_[i].begin, TokenEnd(t_[e]), built + ")");
+        next = e;
+        return true;
+    }
     if (Is(t_[e], "(")) {
         e = Close(e);
         if (e == kNone) return true;
