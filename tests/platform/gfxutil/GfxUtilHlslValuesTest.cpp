@@ -1,18 +1,152 @@
 // Values a compiled program gives that once came out wrong without any
-// error: a number cast to a matrix. Compiled again and compared.
+// error: constants a function with a default parameter hid from the table,
+// the colour a vertex program leaves unwritten, a number cast to a matrix.
+// Each compiled, created on gl, drawn and read back, or compiled again and
+// compared.
 
+#include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
 
 #include "platform/gfx/GfxShaderContainer.h"
+#include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 using namespace gfx;
 using gfx::test::Compile;
 using gfx::test::Compiled;
+using gfx::test::Constant;
+
+namespace {
+
+class GfxUtilHlslValuesTest : public gfx::test::HlslDrawTest {
+protected:
+    // The quad behind whatever programs are set.
+    void Draw(const Compiled& shown) {
+        Clear(0xFF000000u);
+        const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, 0xFF204060u, 0, 0}, {1, 1, 0.5f, 0xFF204060u, 1, 0},
+                                                {-1, -1, 0.5f, 0xFF204060u, 0, 1}, {1, -1, 0.5f, 0xFF204060u, 1, 1}};
+        ASSERT_EQ(device->SetFVF(gfxtest::kProgramVertexFvf), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]), D3D_OK)
+            << shown.container.glsl;
+    }
+    void SetByName(const Compiled& p, const char* name, float v) {
+        const D3DXVECTOR4 four{v, v, v, v};
+        ASSERT_EQ(p.table->SetVector(device, name, &four), D3D_OK) << name;
+    }
+    // Where the table puts a float constant; -1 when it lists none of that name.
+    static int RegisterOf(const Compiled& p, const char* name) {
+        const ShaderConstantRecord* k = Constant(p.container, name);
+        return k ? int(k->registerIndex) : -1;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslValuesTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
+
+} // namespace
+
+// A parameter's default value is no initialiser of a global: the globals
+// after the function keep their place in the table, each its own register,
+// and each is set by its name.
+TEST_P(GfxUtilHlslValuesTest, DefaultParameterValuesLeaveTheTableWhole) {
+    if (Stopped()) return;
+    const std::string helper = "float4 scale(float4 c, float k = 1.0) { return c * k; }\n";
+    {
+        Compiled ps;
+        const std::string source =
+            helper + "float4 tint;\nfloat4 shade;\nfloat4 main() : COLOR { return scale(tint, 2.0) + shade; }\n";
+        ASSERT_TRUE(UsePixel(ps, source));
+        EXPECT_EQ(RegisterOf(ps, "tint"), 0);
+        EXPECT_EQ(RegisterOf(ps, "shade"), 1);
+        SetByName(ps, "tint", 0.1f);
+        SetByName(ps, "shade", 0.2f);
+        Draw(ps);
+        // 0.1 * 2 + 0.2; were tint and shade one register, 0.3.
+        ExpectPixel(8, 8, 0.4 * 255, 0.4 * 255, 0.4 * 255);
+    }
+    {
+        // One global after the function, and the default taken.
+        Compiled ps;
+        ASSERT_TRUE(UsePixel(ps, helper + "float4 tint;\nfloat4 main() : COLOR { return scale(tint); }\n"));
+        EXPECT_EQ(RegisterOf(ps, "tint"), 0);
+        SetByName(ps, "tint", 0.25f);
+        Draw(ps);
+        ExpectPixel(8, 8, 0.25 * 255, 0.25 * 255, 0.25 * 255);
+    }
+    {
+        // Defaults written as expressions and more than one, before an array of structs.
+        Compiled ps;
+        const std::string source =
+            "float attenuate(float d, float range = 2.0 * 1.0, float exponent = (1 + 1)) {\n"
+            "    return saturate(1 - pow(d / range, exponent));\n}\n"
+            "struct Light { float4 color; float4 pos; };\nLight lights[3];\n"
+            "float4 main() : COLOR { return lights[1].color * attenuate(lights[2].pos.x); }\n";
+        ASSERT_TRUE(UsePixel(ps, source));
+        const ShaderConstantRecord* lights = Constant(ps.container, "lights");
+        ASSERT_NE(lights, nullptr) << ps.container.glsl;
+        EXPECT_EQ(lights->elements, 3u);
+        for (std::uint32_t r = 0; r < 6; ++r) {
+            // lights[1].color is c2, lights[2].pos is c5.
+            const float v = r == 2 ? 0.8f : r == 5 ? 1.0f : 0.0f;
+            const float four[4] = {v, v, v, v};
+            ASSERT_EQ(device->SetPixelShaderConstantF(r, four, 1), D3D_OK);
+        }
+        Draw(ps);
+        // 0.8 * (1 - (1 / 2)^2)
+        ExpectPixel(8, 8, 0.6 * 255, 0.6 * 255, 0.6 * 255);
+    }
+}
+
+// A pixel program at 2.0 reading a colour its vertex program never writes
+// reads white under a compiled vertex program of 1.x or 2.x, as under an
+// assembled one.
+TEST_P(GfxUtilHlslValuesTest, AnUnwrittenColourReadsWhiteBehindA2xVertexProgram) {
+    if (Stopped()) return;
+    Compiled ps;
+    Compile(ps, "float4 main(float4 c : COLOR0, float4 t : TEXCOORD0) : COLOR { return float4(c.rgb, t.x); }\n",
+            "ps_2_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    IDirect3DPixelShader9* pixel = MakePixel(ps);
+    ASSERT_NE(pixel, nullptr);
+    ASSERT_EQ(device->SetPixelShader(pixel), D3D_OK);
+    const char* const positionOnly =
+        "struct O { float4 p : POSITION; float4 t : TEXCOORD0; };\n"
+        "O main(float4 p : POSITION) { O o; o.p = p; o.t = float4(0.5, 0, 0, 1); return o; }\n";
+    for (const char* profile : {"vs_1_1", "vs_2_0"}) {
+        SCOPED_TRACE(profile);
+        Compiled vs;
+        Compile(vs, positionOnly, profile);
+        ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+        IDirect3DVertexShader9* vertex = MakeVertex(vs);
+        ASSERT_NE(vertex, nullptr);
+        ASSERT_EQ(device->SetVertexShader(vertex), D3D_OK);
+        Draw(vs);
+        ExpectPixel(8, 8, 255, 255, 255);
+    }
+    // The assembled form of the same program, for comparison.
+    IDirect3DVertexShader9* assembled = Vertex("vs_2_0\ndcl_position v0\ndef c0, 0.5, 0, 0, 1\nmov oPos, v0\n"
+                                               "mov oT0, c0\n");
+    ASSERT_NE(assembled, nullptr);
+    ASSERT_EQ(device->SetVertexShader(assembled), D3D_OK);
+    Draw(ps);
+    ExpectPixel(8, 8, 255, 255, 255);
+    // A colour the vertex program writes is the one read.
+    Compiled writes;
+    Compile(writes,
+            "struct O { float4 p : POSITION; float4 c : COLOR0; };\n"
+            "O main(float4 p : POSITION) { O o; o.p = p; o.c = float4(0.25, 0.5, 0.75, 1); return o; }\n",
+            "vs_2_0");
+    ASSERT_EQ(writes.result, D3D_OK) << writes.errors;
+    IDirect3DVertexShader9* vertex = MakeVertex(writes);
+    ASSERT_NE(vertex, nullptr);
+    ASSERT_EQ(device->SetVertexShader(vertex), D3D_OK);
+    Draw(writes);
+    ExpectPixel(8, 8, 0.25 * 255, 0.5 * 255, 0.75 * 255);
+}
 
 // A number cast to a matrix, as skinning programs start their sum of bones:
 // the same program every compile, its start all zeros (glslang folds the
