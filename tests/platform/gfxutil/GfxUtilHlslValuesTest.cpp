@@ -1,8 +1,8 @@
 // Values a compiled program gives that once came out wrong without any
 // error: constants a function with a default parameter hid from the table,
-// the colour a vertex program leaves unwritten, a number cast to a matrix.
-// Each compiled, created on gl, drawn and read back, or compiled again and
-// compared.
+// out arguments through a conversion, the colour a vertex program leaves
+// unwritten, a number cast to a matrix. Each compiled, created on gl, drawn
+// and read back, or compiled again and compared.
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
@@ -98,6 +98,47 @@ TEST_P(GfxUtilHlslValuesTest, DefaultParameterValuesLeaveTheTableWhole) {
         Draw(ps);
         // 0.8 * (1 - (1 / 2)^2)
         ExpectPixel(8, 8, 0.6 * 255, 0.6 * 255, 0.6 * 255);
+    }
+}
+
+// An out or inout argument of another type than its parameter's, or a cast
+// of a variable, is written back into the variable, converted: the
+// function's float values truncated into the int variable.
+TEST_P(GfxUtilHlslValuesTest, OutArgumentsThroughAConversionAreWrittenBack) {
+    if (Stopped()) return;
+    struct Case {
+        const char* source;
+        double red, green, blue; // 0..1
+    };
+    const std::string functions = "float4 f;\nint4 i;\n"
+                                  "void set(out float4 o) { o = f; }\n"
+                                  "void add(inout float4 a) { a += 1.5; }\n"
+                                  "void one(inout float a) { a += 1.5; }\n";
+    const Case cases[] = {
+        // f = (1.5, 2.7, 3.2, 4.9): x = (1, 2, 3, 4)
+        {"float4 main() : COLOR {\n    int4 x = int4(9, 9, 9, 9);\n    set((float4)x);\n    return x / 4.0;\n}\n",
+         0.25, 0.5, 0.75},
+        {"float4 main() : COLOR {\n    int4 x;\n    set((float4)x);\n    return x / 4.0;\n}\n", 0.25, 0.5, 0.75},
+        // i = (1, 2, -3, -4): x + 1.5 = (2.5, 3.5, -1.5, -2.5), x = (2, 3, -1, -2)
+        {"float4 main() : COLOR {\n    int4 x = i;\n    add(x);\n    return (x + 4) / 8.0;\n}\n", 0.75, 0.875,
+         0.375},
+        // f.x = 1.5 into an int: 1, then 2.5: 2
+        {"float4 main() : COLOR {\n    int x = f.x;\n    one(x);\n    return float4(x / 4.0, 0, 0, 1);\n}\n", 0.5,
+         0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Compiled ps;
+        if (!UsePixel(ps, functions + c.source)) continue;
+        const D3DXVECTOR4 fv{1.5f, 2.7f, 3.2f, 4.9f}, iv{1, 2, -3, -4};
+        if (Constant(ps.container, "f")) {
+            ASSERT_EQ(ps.table->SetVector(device, "f", &fv), D3D_OK);
+        }
+        if (Constant(ps.container, "i")) {
+            ASSERT_EQ(ps.table->SetVector(device, "i", &iv), D3D_OK);
+        }
+        Draw(ps);
+        ExpectPixel(8, 8, c.red * 255, c.green * 255, c.blue * 255);
     }
 }
 
