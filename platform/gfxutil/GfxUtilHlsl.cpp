@@ -25,6 +25,7 @@
 #include "platform/gfxutil/GfxUtilHlslSwizzle.h"
 #include "platform/gfxutil/GfxUtilHlslTemporaries.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
+#include "platform/gfxutil/GfxUtilHlslTextureObjects.h"
 #include "platform/gfxutil/GfxUtilHlslWords.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/GfxUtilShader.h"
@@ -231,8 +232,9 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     std::size_t formAt = 0;
     // The effect's syntax checked and blanked, the component-wise forms
     // spelt out, then the forms the language refuses that the front end
-    // would take, each named at its line.
-    bool formed = ReadEffectSyntax(lines.text, prepared, formAt, errors);
+    // would take, each named at its line. Texture objects read through a
+    // sampler are combined samplers from the start.
+    bool formed = ReadEffectSyntax(CombineTextureObjects(lines.text), prepared, formAt, errors);
     if (formed) {
         prepared = BlankEffectSyntax(prepared);
         std::string flat;

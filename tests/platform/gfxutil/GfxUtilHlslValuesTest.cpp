@@ -1,8 +1,9 @@
 // Values a compiled program gives that once came out wrong without any
 // error: constants a function with a default parameter hid from the table,
 // out arguments through a conversion, the colour a vertex program leaves
-// unwritten, a number cast to a matrix. Each compiled, created on gl, drawn
-// and read back, or compiled again and compared.
+// unwritten, a number cast to a matrix; and texture objects read through
+// samplers, which were refused. Each compiled, created on gl, drawn and read
+// back, or compiled again and compared.
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilHlsl.h"
@@ -187,6 +188,111 @@ TEST_P(GfxUtilHlslValuesTest, AnUnwrittenColourReadsWhiteBehindA2xVertexProgram)
     ASSERT_EQ(device->SetVertexShader(vertex), D3D_OK);
     Draw(writes);
     ExpectPixel(8, 8, 0.25 * 255, 0.5 * 255, 0.75 * 255);
+}
+
+namespace {
+
+// A 1 x 1 texture of one colour, released with the fixture's device.
+class GfxUtilHlslTextureObjectTest : public GfxUtilHlslValuesTest {
+protected:
+    void TearDown() override {
+        if (device)
+            for (std::uint32_t s = 0; s < 4; ++s) device->SetTexture(s, nullptr);
+        for (IDirect3DTexture9* t : m_textures) t->Release();
+        m_textures.clear();
+        GfxUtilHlslValuesTest::TearDown();
+    }
+    void Bind(std::uint32_t stage, std::uint32_t argb) {
+        IDirect3DTexture9* t = nullptr;
+        ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+        m_textures.push_back(t);
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        *static_cast<std::uint32_t*>(lr.pBits) = argb;
+        t->UnlockRect(0);
+        ASSERT_EQ(device->SetTexture(stage, t), D3D_OK);
+    }
+    static int SamplerOf(const Compiled& p, const char* name) {
+        const ShaderConstantRecord* k = Constant(p.container, name);
+        return k && k->registerSet == 3 ? int(k->registerIndex) : -1;
+    }
+
+private:
+    std::vector<IDirect3DTexture9*> m_textures;
+};
+INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslTextureObjectTest, ::testing::Bool(), gfxtest::GlReadBackParamName);
+
+} // namespace
+
+// A texture object read through a sampler is a combined sampler of its own,
+// allocated before the program's other samplers and named as the texture:
+// `tex` reads stage 0 and `sam`, read on its own too, stage 1.
+TEST_P(GfxUtilHlslTextureObjectTest, AReadThroughASamplerIsACombinedSamplerFirst) {
+    if (Stopped()) return;
+    Compiled ps;
+    ASSERT_TRUE(UsePixel(ps, "sampler sam;\nTexture2D tex;\n\n"
+                             "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n"
+                             "    return 10 * tex.Sample(sam, uv) + tex2D(sam, uv);\n}\n"));
+    EXPECT_EQ(SamplerOf(ps, "tex"), 0);
+    EXPECT_EQ(SamplerOf(ps, "sam"), 1);
+    const ShaderConstantRecord* tex = Constant(ps.container, "tex");
+    ASSERT_NE(tex, nullptr);
+    EXPECT_EQ(tex->type, D3DXPT_SAMPLER2D);
+    EXPECT_EQ(ps.table->GetSamplerIndex("tex"), 0u);
+    Bind(0, 0xFF0A0500u); // (10, 5, 0) / 255
+    Bind(1, 0xFF400080u); // (64, 0, 128) / 255
+    Draw(ps);
+    ExpectPixel(8, 8, 100 + 64, 50, 128);
+}
+
+// The lookups with a level, a bias or gradients at 3.0; a texture read
+// through two samplers is two combined samplers; a static texture is no
+// texture the program is given and stays refused.
+TEST_P(GfxUtilHlslTextureObjectTest, LevelsBiasesGradientsAndTheFormsLeftRefused) {
+    if (Stopped()) return;
+    Compiled ps;
+    Compile(ps,
+            "Texture2D tex;\nSamplerState a;\nSamplerState b;\n"
+            "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n"
+            "    float4 l = tex.SampleLevel(a, uv, 0);\n"
+            "    float4 s = tex.SampleBias(b,\n        uv, 0.0);\n"
+            "    float4 g = tex.SampleGrad(a, uv, float2(0, 0), float2(0, 0));\n"
+            "    return float4(l.r, s.g, g.b, 1);\n}\n",
+            "ps_3_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    EXPECT_EQ(SamplerOf(ps, "tex"), 0);
+    EXPECT_EQ(SamplerOf(ps, "tex_b"), 1);
+    EXPECT_EQ(SamplerOf(ps, "a"), -1); // read through the texture only
+    Compiled vs;
+    Compile(vs,
+            "struct O { float4 p : POSITION; float2 t : TEXCOORD0; };\n"
+            "O main(float4 p : POSITION, float2 t : TEXCOORD0) { O o; o.p = p; o.t = t; return o; }\n",
+            "vs_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    IDirect3DVertexShader9* vertex = MakeVertex(vs);
+    IDirect3DPixelShader9* pixel = MakePixel(ps);
+    ASSERT_TRUE(vertex && pixel);
+    ASSERT_EQ(device->SetVertexShader(vertex), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(pixel), D3D_OK);
+    Bind(0, 0xFF204060u);
+    Bind(1, 0xFF80A0C0u);
+    Draw(ps);
+    ExpectPixel(8, 8, 0x20, 0xA0, 0x60);
+
+    // The lines stay where they were: an error after a rewritten read is
+    // named at its own line.
+    Compiled late;
+    Compile(late, "Texture2D tex;\nsampler s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR {\n"
+                  "    float4 c = tex.Sample(s,\n uv);\n    return c + missing;\n}\n",
+            "ps_2_0");
+    EXPECT_NE(late.result, D3D_OK);
+    EXPECT_NE(late.errors.find("(6,"), std::string::npos) << late.errors;
+
+    Compiled fixed;
+    Compile(fixed, "static Texture2D tex;\nsampler s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { "
+                   "return tex.Sample(s, uv); }\n",
+            "ps_2_0");
+    EXPECT_NE(fixed.result, D3D_OK);
 }
 
 // A number cast to a matrix, as skinning programs start their sum of bones:
