@@ -1259,9 +1259,14 @@ std::string ComposeVertexProgram(const TranslatedShader& vs, const std::vector<F
             tail += "    vTex" + n + " = " + type + "(" + value("vT" + std::to_string(st.set), "vec4(0.0, 0.0, 0.0, 1.0)") + ");\n";
         }
     } else {
+        // A compiled vertex program of 1.x or 2.x leaves the colours it does
+        // not write as its assembled form would: diffuse white, specular 0.
+        const bool earlyCompiled = vs.major >= 3 && (vs.model & (SM_VS11 | SM_VS20 | SM_VS2X)) != 0;
         for (const std::string& name : pixelVaryings) {
             s += std::string(flatColors && IsColorVarying(name) ? "flat " : "") + "out vec4 " + name + ";\n";
-            const std::string fallback = name == "vFogV" ? "vec4(1.0)" : "vec4(0.0, 0.0, 0.0, 1.0)";
+            std::string fallback = name == "vFogV" ? "vec4(1.0)" : "vec4(0.0, 0.0, 0.0, 1.0)";
+            if (earlyCompiled && name == "vD0") fallback = "vec4(1.0)";
+            if (earlyCompiled && name == "vD1") fallback = "vec4(0.0)";
             tail += "    " + name + " = " + value(name, fallback) + ";\n";
         }
     }

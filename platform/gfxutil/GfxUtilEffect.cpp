@@ -1110,9 +1110,9 @@ HRESULT Read(const std::string& text, const std::string& name, const D3DXMACRO* 
     data = std::make_unique<EffectData>();
     std::string errorText;
     // The packing flags hold for every pass's compile, as for one program's.
-    const std::uint8_t majority = (flags & D3DXSHADER_PACKMATRIX_COLUMNMAJOR) ? 2
-                                  : (flags & D3DXSHADER_PACKMATRIX_ROWMAJOR)  ? 1
-                                                                              : 0;
+    const std::uint8_t majority = (flags & D3DXSHADER_PACKMATRIX_ROWMAJOR)      ? 1
+                                  : (flags & D3DXSHADER_PACKMATRIX_COLUMNMAJOR) ? 2
+                                                                                : 0;
     if (!effect::ReadEffect(text, name, defines, *data, errorText, majority)) {
         if (errors) *errors = ErrorBuffer(errorText);
         data.reset();

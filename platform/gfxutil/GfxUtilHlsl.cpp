@@ -25,6 +25,7 @@
 #include "platform/gfxutil/GfxUtilHlslRewrite.h"
 #include "platform/gfxutil/GfxUtilHlslSwizzle.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
+#include "platform/gfxutil/GfxUtilHlslTextureObjects.h"
 #include "platform/gfxutil/GfxUtilHlslWords.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/GfxUtilShader.h"
@@ -218,10 +219,12 @@ struct Compile {
 
 // The effect's syntax checked and blanked, the component-wise forms spelt
 // out, then the forms the language refuses that the front end would take.
+// Texture objects read through a sampler are combined samplers from the
+// start.
 bool CheckForms(Compile& k) {
     std::size_t at = 0;
     std::string why;
-    if (!ReadEffectSyntax(k.lines.text, k.text, at, why)) return k.RefuseAt(at, why);
+    if (!ReadEffectSyntax(CombineTextureObjects(k.lines.text), k.text, at, why)) return k.RefuseAt(at, why);
     k.text = BlankEffectSyntax(k.text);
     std::string flat;
     if (!PassesExpired() && !FlattenComponents(k.text, flat, why, at)) return k.RefuseAt(at, why);

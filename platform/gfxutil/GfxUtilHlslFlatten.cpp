@@ -96,7 +96,8 @@ private:
     std::vector<bool> scopeKinds_; // per '{' open: whether it made a scope
     struct Param {
         Shape shape;
-        bool out = false;
+        bool out = false;   // out or inout
+        bool inout = false; // inout: the argument's value goes in too
     };
     std::multimap<std::string, std::vector<Param>, std::less<>> functions_;
     std::multimap<std::string, Shape, std::less<>> returns_; // what each overload returns
@@ -647,6 +648,9 @@ private:
                      std::size_t e, bool editable);
     bool FunctionHeader(std::size_t nameAt, const Shape& returns, std::size_t& close);
     bool Cast(std::size_t i, std::size_t& next);
+    bool WriteBackConverted(std::size_t i, std::size_t close,
+                            const std::vector<std::pair<std::size_t, std::size_t>>& items,
+                            const std::vector<Param>& params);
     void Constructor(std::size_t i, std::size_t& next);
     void Call(std::size_t i, std::size_t& next);
     void Assignment(std::size_t i, std::size_t& next);
@@ -1046,7 +1050,10 @@ bool Flattener::FunctionHeader(std::size_t nameAt, const Shape& returns, std::si
         Param p;
         std::size_t at = k;
         for (; at < e && IsQualifier(t_[at].text); ++at)
-            if (Is(t_[at], "out") || Is(t_[at], "inout")) p.out = true;
+            if (Is(t_[at], "out") || Is(t_[at], "inout")) {
+                p.out = true;
+                p.inout = p.inout || Is(t_[at], "inout");
+            }
         std::size_t used = 0;
         if (!ReadType(at, p.shape, used) || at + used >= e || !IdentStart(t_[at + used].text[0])) {
             p.shape = Shape{};
@@ -1077,6 +1084,17 @@ bool Flattener::Cast(std::size_t i, std::size_t& next) {
     if (!ReadDims(j, dst, implicitAt, false) || j != close || close + 1 >= t_.size()) return true;
     // The operand: a name and its postfixes, or a parenthesised expression.
     std::size_t e = close + 1;
+    // A number made a matrix: glslang folds that cast from memory it has
+    // not written (a different program each compile, often NaNs), so the
+    // number is written for every component.
+    if (dst.matrix && !dst.Aggregate() && dst.kind == Shape::Kind::Numeric &&
+        std::isdigit(static_cast<unsigned char>(t_[e].text[0]))) {
+        std::string built = TypeWord(dst) + "(";
+        for (int k = 0; k < dst.rows * dst.cols; ++k) built += (k ? ", " : "") + std::string(t_[e].text);
+        Replace(t_[i].begin, TokenEnd(t_[e]), built + ")");
+        next = e;
+        return true;
+    }
     if (Is(t_[e], "(")) {
         e = Close(e);
         if (e == kNone) return true;
@@ -1190,6 +1208,7 @@ void Flattener::Call(std::size_t i, std::size_t& next) {
         params = &f->second;
     }
     if (!params) return;
+    if (WriteBackConverted(i, close, items, *params)) next = close;
     std::vector<Edit> made;
     std::size_t start = kNone;
     for (std::size_t a = 0; a < items.size(); ++a) {
@@ -1211,6 +1230,78 @@ void Flattener::Call(std::size_t i, std::size_t& next) {
     }
     for (Edit& m : made) Replace(m.begin, m.end, m.text);
     if (!made.empty()) next = close;
+}
+
+// Out and inout arguments of the call of `i` that are a variable of another
+// scalar type than the parameter's, or a cast of a variable: the function
+// writes a temporary of the parameter's type, which goes back into the
+// variable after the statement, converted, as the D3D9 compiler writes it
+// (glslang drops what is written through a cast, and converts an inout
+// argument one way only). False when nothing was changed.
+bool Flattener::WriteBackConverted(std::size_t i, std::size_t close,
+                                   const std::vector<std::pair<std::size_t, std::size_t>>& items,
+                                   const std::vector<Param>& params) {
+    std::size_t start = kNone, end = kNone;
+    bool changed = false;
+    for (std::size_t a = 0; a < items.size() && a < params.size(); ++a) {
+        const Param& p = params[a];
+        if (!p.out || p.shape.Aggregate() || p.shape.kind != Shape::Kind::Numeric) continue;
+        std::size_t k = items[a].first;
+        const std::size_t e = items[a].second;
+        Shape cast;
+        std::size_t used = 0;
+        const bool isCast = k + 1 < e && Is(t_[k], "(") && ReadType(k + 1, cast, used) && k + 1 + used < e &&
+                            Is(t_[k + 1 + used], ")");
+        if (isCast) k += 2 + used;
+        // The variable: a name with its members and indices, nothing more.
+        if (k >= e || !IdentStart(t_[k].text[0])) continue;
+        std::size_t m = k + 1;
+        while (m < e && Step()) {
+            if (Is(t_[m], "[") && Close(m) != kNone)
+                m = Close(m) + 1;
+            else if (Is(t_[m], ".") && m + 1 < e && IdentStart(t_[m + 1].text[0]))
+                m += 2;
+            else
+                break;
+        }
+        Shape x;
+        std::string text;
+        if (m != e || !TypeOf(k, e, x, text) || x.Aggregate() || x.kind != Shape::Kind::Numeric) continue;
+        const bool sameDims = x.rows == p.shape.rows && x.cols == p.shape.cols && x.matrix == p.shape.matrix;
+        if (!isCast && (!sameDims || Canon(x.base) == Canon(p.shape.base))) continue;
+        if (start == kNone) {
+            start = StatementStart(i);
+            if (start == kNone || Is(t_[start], "return")) return changed;
+            // The statement's ';', past the call and any brackets after it.
+            for (std::size_t j = close + 1; j < t_.size() && Step(); ++j) {
+                if ((Is(t_[j], "(") || Is(t_[j], "[")) && Close(j) != kNone) {
+                    j = Close(j);
+                    continue;
+                }
+                if (Is(t_[j], ";")) {
+                    end = j;
+                    break;
+                }
+                if (Is(t_[j], "{") || Is(t_[j], "}")) break;
+            }
+            if (end == kNone) return changed;
+        }
+        const std::string word = TypeWord(p.shape), back = TypeWord(x);
+        if (word.empty() || back.empty()) continue;
+        const std::string name = "orvFlat" + std::to_string(temps_++);
+        const std::string variable = Join(k, e);
+        std::string before = word;
+        before.append(" ").append(name);
+        if (p.inout) before.append(" = (").append(word).append(")(").append(variable).append(")");
+        before.append("; ");
+        std::string after = " ";
+        after.append(variable).append(" = (").append(back).append(")").append(name).append(";");
+        Add({t_[start].begin, t_[start].begin, std::move(before)});
+        Replace(t_[items[a].first].begin, TokenEnd(t_[e - 1]), name);
+        Add({TokenEnd(t_[end]), TokenEnd(t_[end]), std::move(after)});
+        changed = true;
+    }
+    return changed;
 }
 
 // `x = y;` of an array or struct from another of the same components.

@@ -70,6 +70,16 @@ bool MayHoldComponentForms(std::string_view source) {
         if (at + 1 < source.size() && std::isdigit(static_cast<unsigned char>(source[at - 1])) &&
             std::isdigit(static_cast<unsigned char>(source[at + 1])))
             return true;
+    // An out or inout parameter: its arguments may need writing back.
+    for (std::size_t at = source.find("out"); at != std::string_view::npos; at = source.find("out", at + 1)) {
+        const bool startsWord = at == 0 || !(std::isalnum(static_cast<unsigned char>(source[at - 1])) ||
+                                             source[at - 1] == '_') ||
+                                (at >= 2 && source.substr(at - 2, 2) == "in" &&
+                                 (at == 2 || !(std::isalnum(static_cast<unsigned char>(source[at - 3])) ||
+                                               source[at - 3] == '_')));
+        const bool endsWord = at + 3 < source.size() && std::isspace(static_cast<unsigned char>(source[at + 3]));
+        if (startsWord && endsWord) return true;
+    }
     for (std::size_t at = source.find('{'); at != std::string_view::npos; at = source.find('{', at + 1)) {
         std::size_t before = at;
         while (before > 0 && std::isspace(static_cast<unsigned char>(source[before - 1]))) --before;

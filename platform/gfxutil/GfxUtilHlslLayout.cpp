@@ -315,6 +315,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
     const std::vector<Token> t = Tokenize(source);
     std::size_t first = 0;
     bool sawEquals = false, rowsByDefault = false;
+    int parens = 0; // open parentheses in the statement so far
     bool cut = false; // a block the end of the source leaves open
     StructTypes structs;
     Constants constants;
@@ -338,7 +339,11 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             if (first == i) first = i + 1;
             continue;
         }
-        if (w == "=") sawEquals = true;
+        // An `=` inside parentheses is a parameter's default value, not an
+        // initialiser: the function's body still ends the statement.
+        if (w == "(") ++parens;
+        if (w == ")" && parens > 0) --parens;
+        if (w == "=" && parens == 0) sawEquals = true;
         if (w == "{") {
             const std::size_t close = MatchClose(t, i);
             if (close >= t.size()) {
@@ -367,6 +372,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             i = close;
             if (!structBody && !samplerBlock && !sawEquals) {
                 first = i + 1;
+                parens = 0;
                 applyPending();
             }
             continue;
@@ -378,6 +384,7 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             }
             first = i + 1;
             sawEquals = false;
+            parens = 0;
             applyPending();
         }
     }

@@ -735,10 +735,10 @@ HRESULT D3DXCompileShader(const char* source, std::uint32_t size, const char* en
                           const D3DXMACRO* defines, const char* sourceName) {
     // Of the flags only the matrix packing ones change the program: debug
     // and optimisation flags change nothing in the GLSL.
-    // Both asked for, column-major wins.
-    const std::uint8_t majority = (flags & D3DXSHADER_PACKMATRIX_COLUMNMAJOR) ? 2
-                                  : (flags & D3DXSHADER_PACKMATRIX_ROWMAJOR)  ? 1
-                                                                              : 0;
+    // Both asked for, row-major wins, as the D3D9 compiler packs them.
+    const std::uint8_t majority = (flags & D3DXSHADER_PACKMATRIX_ROWMAJOR)      ? 1
+                                  : (flags & D3DXSHADER_PACKMATRIX_COLUMNMAJOR) ? 2
+                                                                                : 0;
     if (code) *code = nullptr;
     if (errors) *errors = nullptr;
     if (table) *table = nullptr;

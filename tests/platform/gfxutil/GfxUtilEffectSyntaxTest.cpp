@@ -277,7 +277,7 @@ TEST_P(GfxUtilEffectSyntaxDrawTest, PackingFlagsReachEveryPass) {
     const Case cases[] = {{0, false},
                           {D3DXSHADER_PACKMATRIX_ROWMAJOR, true},
                           {D3DXSHADER_PACKMATRIX_COLUMNMAJOR, false},
-                          {D3DXSHADER_PACKMATRIX_ROWMAJOR | D3DXSHADER_PACKMATRIX_COLUMNMAJOR, false}};
+                          {D3DXSHADER_PACKMATRIX_ROWMAJOR | D3DXSHADER_PACKMATRIX_COLUMNMAJOR, true}};
     IDirect3DVertexShader9* vs = Vertex(gfxtest::kPassVertex);
     ASSERT_NE(vs, nullptr);
     const gfxtest::ProgramVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},

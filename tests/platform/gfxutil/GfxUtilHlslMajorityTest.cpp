@@ -119,7 +119,8 @@ TEST_P(GfxUtilHlslMajorityTest, CompileFlagsSetTheMajorityPragmasChange) {
     const Case cases[] = {
         {"uniform float2x2 m;", D3DXSHADER_PACKMATRIX_ROWMAJOR, true},
         {"uniform float2x2 m;", D3DXSHADER_PACKMATRIX_COLUMNMAJOR, false},
-        {"uniform float2x2 m;", D3DXSHADER_PACKMATRIX_ROWMAJOR | D3DXSHADER_PACKMATRIX_COLUMNMAJOR, false},
+        // Both flags: row-major, as the D3D9 compiler packs them.
+        {"uniform float2x2 m;", D3DXSHADER_PACKMATRIX_ROWMAJOR | D3DXSHADER_PACKMATRIX_COLUMNMAJOR, true},
         {"#pragma pack_matrix(column_major)\nuniform float2x2 m;", D3DXSHADER_PACKMATRIX_ROWMAJOR, false},
         {"#pragma pack_matrix(row_major)\nuniform float2x2 m;", D3DXSHADER_PACKMATRIX_COLUMNMAJOR, true},
         {"uniform column_major float2x2 m;", D3DXSHADER_PACKMATRIX_ROWMAJOR, false},

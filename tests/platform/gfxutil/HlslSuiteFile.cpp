@@ -544,4 +544,15 @@ void HlslSuiteFile::Parse(std::string_view text) {
     }
 }
 
+bool HlslSuiteFile::HasProgramAt(Model model) const {
+    // A requirement holds for the sections after it, up to the next one.
+    Requirement current;
+    for (const Section& s : m_sections) {
+        if (const auto* r = std::get_if<Requirement>(&s)) current = *r;
+        const auto* shader = std::get_if<ShaderSection>(&s);
+        if (shader && shader->stage != Stage::Other && current.Admits(model)) return true;
+    }
+    return false;
+}
+
 } // namespace hlslsuite

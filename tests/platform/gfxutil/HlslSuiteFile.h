@@ -159,6 +159,10 @@ public:
     void Parse(std::string_view text);
 
     [[nodiscard]] const std::vector<Section>& Sections() const { return m_sections; }
+    // Whether a pixel, vertex or effect section stands under requirements
+    // that admit the model: a file with none at 2.0 or 3.0 is written for
+    // later models only.
+    [[nodiscard]] bool HasProgramAt(Model model) const;
 
 private:
     std::vector<Section> m_sections;

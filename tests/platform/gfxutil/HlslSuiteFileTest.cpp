@@ -108,6 +108,30 @@ TEST(HlslSuiteFile, SectionsMarkersAndSourcesInOrder) {
     EXPECT_EQ(Nth<OtherSection>(f, 6).header, "uav 1");
 }
 
+// A requirement holds up to the next one; compute sections are not programs
+// Direct3D 9 can run.
+TEST(HlslSuiteFile, ProgramsAtAModelFollowTheRequirementsBeforeThem) {
+    HlslSuiteFile later;
+    later.Parse("[require]\nshader model >= 4.0\n[pixel shader]\nfloat4 main() : sv_target { return 1; }\n"
+                "[require]\nshader model >= 2.0\n[compute shader]\n[numthreads(1, 1, 1)] void main() {}\n");
+    EXPECT_FALSE(later.HasProgramAt(20));
+    EXPECT_FALSE(later.HasProgramAt(30));
+    EXPECT_TRUE(later.HasProgramAt(40));
+
+    HlslSuiteFile both;
+    both.Parse("[require]\nshader model >= 4.0\n[pixel shader]\nfloat4 main() : sv_target { return 1; }\n"
+               "[require]\nshader model >= 3.0\nshader model < 4.0\n[vertex shader]\n"
+               "float4 main() : position { return 0; }\n");
+    EXPECT_FALSE(both.HasProgramAt(20));
+    EXPECT_TRUE(both.HasProgramAt(30));
+
+    HlslSuiteFile unconditional;
+    unconditional.Parse("[effect]\ntechnique { pass {} }\n");
+    EXPECT_TRUE(unconditional.HasProgramAt(20));
+    HlslSuiteFile empty;
+    EXPECT_FALSE(empty.HasProgramAt(20));
+}
+
 TEST(HlslSuiteFile, TestLinesUniformsDrawsAndProbes) {
     HlslSuiteFile f;
     f.Parse("[test]\n"

@@ -151,12 +151,16 @@ std::unique_ptr<HlslSuiteRunner> HlslSuiteRunner::Create(IDirect3DDevice9* devic
     const D3DVERTEXELEMENT9 elements[] = {
         {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
     if (FAILED(device->CreateVertexDeclaration(elements, &r->m_declaration))) return nullptr;
-    const char* texts[2] = {"vs_2_0\ndcl_position v0\nmov oPos, v0\n",
-                            "vs_3_0\ndcl_position v0\ndcl_position o0\nmov o0, v0\n"};
+    // An HLSL program, as the suite's own Direct3D 9 runner draws: what a
+    // pixel program reads that it does not write is what a compiled vertex
+    // program leaves there.
+    const char* const pass = "float4 main(float4 position : POSITION) : POSITION { return position; }\n";
+    const char* profiles[2] = {"vs_2_0", "vs_3_0"};
     for (int i = 0; i < 2; ++i) {
         ID3DXBuffer* code = nullptr;
         ID3DXBuffer* errors = nullptr;
-        const HRESULT hr = D3DXAssembleShader(texts[i], std::uint32_t(std::strlen(texts[i])), 0, &code, &errors);
+        const HRESULT hr = D3DXCompileShader(pass, std::uint32_t(std::strlen(pass)), "main", profiles[i], 0, &code,
+                                             &errors, nullptr);
         Release(errors);
         const bool made = SUCCEEDED(hr) && code &&
                           SUCCEEDED(device->CreateVertexShader(static_cast<const std::uint32_t*>(code->GetBufferPointer()),
@@ -320,6 +324,10 @@ struct HlslSuiteRunner::FileRun {
                 notRunReason = "needs option " + o;
             }
         }
+        // Asked for both, the suite's compiler packs by columns, where the
+        // D3D9 compiler packs by rows: the runner asks for what the suite
+        // expects.
+        if ((flags & kPackMatrixRowMajor) && (flags & kPackMatrixColumnMajor)) flags &= ~kPackMatrixRowMajor;
         if (runnable && !r.needs.empty()) {
             runnable = false;
             notRunReason = "needs " + r.needs.front();

@@ -1,0 +1,23 @@
+#pragma once
+// Texture objects of shader model 4 (`Texture2D t; SamplerState s; ...
+// t.Sample(s, uv)`) at shader models 2 and 3, as the D3D9 compiler takes
+// them: each pair of a texture and the sampler it is read with becomes one
+// combined sampler, read by the matching tex* intrinsic and allocated
+// before the program's other samplers. Private to the HLSL compiler.
+
+#include <string>
+#include <string_view>
+
+namespace gfx::hlsl {
+
+// `source` with every read of a global texture object through a sampler
+// named by its word (Sample, SampleLevel, SampleBias, SampleGrad) made a
+// read of a combined sampler. The first sampler a texture is read with
+// gives a sampler named as the texture, which takes the texture's place in
+// the table; a further one is named "<texture>_<sampler>". The texture's
+// declaration is blanked and the samplers are declared before the first
+// global sampler. Lines stay where they were. Reads of other forms (an
+// offset, an array of textures, a sampler expression) are left as they are.
+[[nodiscard]] std::string CombineTextureObjects(std::string_view source);
+
+} // namespace gfx::hlsl
