@@ -7,6 +7,7 @@
 #include "platform/os/OsFiles.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -717,6 +718,46 @@ std::uint32_t StateValue(const Parameter& p, effect::ValueType type) {
     return bits;
 }
 
+// Up to four floats a Vector state sets: from its parameter (integers
+// converted) or its literal; missing ones 0.
+std::array<float, 4> VectorValue(const State& s, const Parameter* p) {
+    std::array<float, 4> out{};
+    const std::vector<std::uint32_t>& words = p ? p->data : s.literal;
+    for (std::size_t i = 0; i < 4 && i < words.size(); ++i)
+        out[i] = !p || p->type == D3DXPT_FLOAT ? std::bit_cast<float>(words[i])
+                                               : static_cast<float>(static_cast<std::int32_t>(words[i]));
+    return out;
+}
+
+// One member of a light or of the material, the others as they are.
+void SetLightMember(D3DLIGHT9& light, std::uint32_t member, std::uint32_t value, const std::array<float, 4>& v) {
+    const float f = std::bit_cast<float>(value);
+    switch (member) {
+    case effect::kLightType: light.Type = value; break;
+    case effect::kLightDiffuse: light.Diffuse = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kLightSpecular: light.Specular = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kLightAmbient: light.Ambient = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kLightPosition: light.Position = {v[0], v[1], v[2]}; break;
+    case effect::kLightDirection: light.Direction = {v[0], v[1], v[2]}; break;
+    case effect::kLightRange: light.Range = f; break;
+    case effect::kLightFalloff: light.Falloff = f; break;
+    case effect::kLightAttenuation0: light.Attenuation0 = f; break;
+    case effect::kLightAttenuation1: light.Attenuation1 = f; break;
+    case effect::kLightAttenuation2: light.Attenuation2 = f; break;
+    case effect::kLightTheta: light.Theta = f; break;
+    default: light.Phi = f; break;
+    }
+}
+void SetMaterialMember(D3DMATERIAL9& m, std::uint32_t member, std::uint32_t value, const std::array<float, 4>& v) {
+    switch (member) {
+    case effect::kMaterialDiffuse: m.Diffuse = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kMaterialAmbient: m.Ambient = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kMaterialSpecular: m.Specular = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kMaterialEmissive: m.Emissive = {v[0], v[1], v[2], v[3]}; break;
+    default: m.Power = std::bit_cast<float>(value); break;
+    }
+}
+
 // Shader constant registers of four from a parameter: matrices by rows when
 // row-major, by columns when column-major; vectors and scalars one each.
 // `out` is the caller's to reuse: drawing sends these every pass.
@@ -878,6 +919,41 @@ HRESULT ID3DXEffect::Apply(std::uint32_t stateIndex, bool) {
         }
         if (SUCCEEDED(hr) && shader.source == State::Source::Compile) hr = ApplyBindings(shader, vertex);
         return hr;
+    }
+    case StateKind::Light: {
+        // The device takes a light whole, and one written member by member
+        // is whole only at its last member (a point light before its
+        // attenuation is refused): every member the pass writes for this
+        // light goes in at once, over the light the device has (a light
+        // never set starts as the device's default: white, along +z).
+        D3DLIGHT9 light;
+        if (FAILED(dev->GetLight(s.index, &light))) {
+            light = D3DLIGHT9{};
+            light.Type = D3DLIGHT_DIRECTIONAL;
+            light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+            light.Direction = {0.0f, 0.0f, 1.0f};
+        }
+        for (const State& member : pass.states) {
+            if (!member.info || member.info->kind != StateKind::Light || member.index != s.index ||
+                !member.error.empty())
+                continue;
+            const Parameter* mp =
+                member.parameter >= 0 ? &m_data->parameters[static_cast<std::size_t>(member.parameter)] : nullptr;
+            const std::uint32_t bits =
+                mp ? StateValue(*mp, member.info->value) : (member.literal.empty() ? 0u : member.literal[0]);
+            SetLightMember(light, member.info->number, bits, VectorValue(member, mp));
+        }
+        return sm ? sm->SetLight(s.index, &light) : dev->SetLight(s.index, &light);
+    }
+    case StateKind::LightEnable: {
+        const auto on = static_cast<std::int32_t>(value != 0);
+        return sm ? sm->LightEnable(s.index, on) : dev->LightEnable(s.index, on);
+    }
+    case StateKind::Material: {
+        D3DMATERIAL9 material;
+        if (FAILED(dev->GetMaterial(&material))) material = D3DMATERIAL9{};
+        SetMaterialMember(material, s.info->number, value, VectorValue(s, p));
+        return sm ? sm->SetMaterial(&material) : dev->SetMaterial(&material);
     }
     case StateKind::Transform: {
         if (!p) return E_FAIL;
