@@ -878,8 +878,14 @@ private:
         }
         std::vector<double> values;
         const bool list = Is("{");
+        const std::size_t start = m_i;
         if (!Values(values, 0)) {
-            if (m_quietValues) SkipValue();
+            // Passed over whole, from its start: a list may have stopped
+            // inside its braces.
+            if (m_quietValues && !m_fatal) {
+                m_i = start;
+                SkipValue();
+            }
             return;
         }
         const std::uint32_t n = p.Components();

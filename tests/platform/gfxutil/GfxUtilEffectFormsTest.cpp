@@ -146,6 +146,28 @@ technique T { pass P { VertexShader = compile vs_2_0 PassVS(); PixelShader = com
     ExpectPixel(8, 8, 0.05 * 255, 0.5 * 255, 0.25 * 255, "Amount set");
 }
 
+// A static global's list the reader cannot fold is passed over whole, the
+// globals after it read as written.
+TEST(GfxUtilEffectFormsReadTest, StaticListsThatDoNotFoldArePassedOver) {
+    const std::string text = "float3 Shade(float3 v) { return v; }\n"
+                             "static const float3 Pair[2] = { Shade(1), { 1, 2, 3 } }, Other = Shade(2);\n"
+                             "float4 After = {0.5, 0.25, 1, 2};\ntechnique T { pass {} }\n";
+    ID3DXEffectCompiler* fx = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, &fx, &errors),
+              D3D_OK)
+        << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+    if (errors) errors->Release();
+    ASSERT_NE(fx, nullptr);
+    float after[4] = {};
+    ASSERT_EQ(fx->GetFloatArray("After", after, 4), D3D_OK);
+    EXPECT_EQ(after[1], 0.25f);
+    EXPECT_EQ(after[3], 2.f);
+    EXPECT_EQ(fx->GetParameterByName(nullptr, "Pair"), nullptr);
+    EXPECT_EQ(fx->GetParameterByName(nullptr, "Other"), nullptr);
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
 // Values the native compiler refuses stay refused at their line: a name of
 // an annotation or of another parameter, a call of the file's own function, an integer division by
 // zero, a list of the wrong length.
