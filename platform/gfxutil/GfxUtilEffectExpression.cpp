@@ -101,7 +101,7 @@ private:
     }
 
     bool Conditional(Value& v, int depth) {
-        if (depth > kMaxDepth || !Binary(v, 0, depth + 1)) return false;
+        if (depth > kMaxDepth || !Binary(v, 0, depth)) return false;
         if (!Accept("?")) return true;
         Value a, b;
         if (!Conditional(a, depth + 1) || !Accept(":") || !Conditional(b, depth + 1)) return false;
@@ -115,7 +115,8 @@ private:
         return true;
     }
 
-    // Binary operators by precedence level, lowest first.
+    // Binary operators by precedence level, lowest first. `depth` counts
+    // brackets and unary operators, each a bounded number of frames.
     static int Level(std::string_view op) {
         if (op == "||") return 0;
         if (op == "&&") return 1;
@@ -127,13 +128,12 @@ private:
     }
 
     bool Binary(Value& v, int level, int depth) {
-        if (depth > kMaxDepth) return false;
-        if (level > 5) return Unary(v, depth + 1);
-        if (!Binary(v, level + 1, depth + 1)) return false;
+        if (level > 5) return Unary(v, depth);
+        if (!Binary(v, level + 1, depth)) return false;
         while (!AtEnd() && m_t[m_i].kind == ExpressionToken::Kind::Punct && Level(m_t[m_i].text) == level) {
             const std::string_view op = m_t[m_i++].text;
             Value b;
-            if (!Binary(b, level + 1, depth + 1) || !Match(v, b)) return false;
+            if (!Binary(b, level + 1, depth) || !Match(v, b)) return false;
             const bool integer = v.integer && b.integer;
             for (std::size_t k = 0; k < v.c.size(); ++k) {
                 const double x = v.c[k], y = b.c[k];
@@ -190,7 +190,7 @@ private:
             Convert(v, kind);
             return true;
         }
-        return Postfix(v, depth + 1);
+        return Postfix(v, depth);
     }
 
     bool Postfix(Value& v, int depth) {
