@@ -397,3 +397,35 @@ technique T { pass { ZEnable = false; VertexShader = compile vs_2_0 vs(); PixelS
     DrawTechnique(fx, "T");
     ExpectPixel(8, 8, 0.25 * 255, 0.5 * 255, 0.75 * 255, "with every ';'");
 }
+
+// The same initialisers in a program compiled alone: the constant table
+// gives the folded defaults, and SetDefaults puts them where the program
+// reads them.
+TEST_P(GfxUtilEffectFormsTest, ProgramDefaultsAreTheFoldedInitialisers) {
+    if (Stopped()) return;
+    const std::string source = R"(
+static const float3 A = float3(0.2, 0.7, 0.1);
+float2 Amount = (1, 0.25);
+float4 Mixed = float4(0.5, A.x, (1.025 - 1) * 4, 1);
+float4 main() : COLOR { return float4(Amount.x, Amount.y, Mixed.y, Mixed.z); }
+)";
+    gfx::test::Compiled ps;
+    ASSERT_TRUE(UsePixel(ps, source));
+    ASSERT_NE(ps.table, nullptr);
+    D3DXCONSTANT_DESC d{};
+    std::uint32_t count = 1;
+    ASSERT_EQ(ps.table->GetConstantDesc(ps.table->GetConstantByName(nullptr, "Amount"), &d, &count), D3D_OK);
+    ASSERT_NE(d.DefaultValue, nullptr);
+    const auto* amount = static_cast<const float*>(d.DefaultValue);
+    EXPECT_EQ(amount[0], 0.25f);
+    EXPECT_EQ(amount[1], 0.25f);
+    ASSERT_EQ(ps.table->GetConstantDesc(ps.table->GetConstantByName(nullptr, "Mixed"), &d, &count), D3D_OK);
+    ASSERT_NE(d.DefaultValue, nullptr);
+    const auto* mixed = static_cast<const float*>(d.DefaultValue);
+    EXPECT_FLOAT_EQ(mixed[1], 0.2f);
+    EXPECT_NEAR(mixed[2], 0.1f, 1e-6);
+    ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 0.25 * 255, 0.25 * 255, 0.2 * 255, "the defaults");
+}
