@@ -443,8 +443,9 @@ private:
             const std::size_t body = m_i;
             if (isStruct && Is("{")) SkipGroup("{", "}", nullptr);
             // A struct ends at its ';' or declares variables: anything else
-            // is a ';' left out, and the text after it would be lost.
-            if (isStruct && !Is(";") && !AtEnd() &&
+            // is a ';' left out (or a file cut short), and the text after it
+            // would be lost.
+            if (isStruct && !Is(";") &&
                 !(Peek().kind == Tok::Ident && (Is(";", 1) || Is(",", 1) || Is(":", 1) || Is("=", 1) ||
                                                 Is("[", 1) || Is("<", 1)))) {
                 const Token& last = m_t[m_i > 0 ? m_i - 1 : 0];

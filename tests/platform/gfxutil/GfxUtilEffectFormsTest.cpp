@@ -168,6 +168,53 @@ TEST(GfxUtilEffectFormsReadTest, StaticListsThatDoNotFoldArePassedOver) {
     EXPECT_EQ(fx->Release(), 0u);
 }
 
+// A file cut short loads as nothing less than it is: every prefix of an
+// effect that ends inside a statement or a block is refused, none read as
+// an effect of fewer techniques.
+TEST(GfxUtilEffectFormsReadTest, EveryPrefixCutInsideAStatementIsRefused) {
+    const std::string text = R"(float4x4 WorldViewProj : WORLDVIEWPROJECTION;
+float4 Tint < string UIName = "Tint"; > = {1, 0.5, 0.25, 1};
+texture Tex;
+sampler Samp = sampler_state { Texture = <Tex>; MinFilter = Linear; MagFilter = Linear; };
+struct VsOut { float4 p : POSITION; float2 uv : TEXCOORD0; };
+static const float3 Luma = float3(0.3, 0.59, 0.11);
+float2 Amount = (1, 0.5);
+technique Fixed {
+    pass P0 {
+        Lighting = false; ZEnable = true; CullMode = None;
+        Texture[0] = <Tex>; ColorOp[0] = Modulate; ColorArg1[0] = Texture; ColorArg2[0] = Diffuse;
+        MaterialAmbient = {1, 1, 1, 1}; LightEnable[0] = false; WorldTransform[0] = <WorldViewProj>;
+    }
+}
+technique Other < string Script = "Pass=P;" "Done;"; > { pass P { AlphaBlendEnable = true; SrcBlend = SrcAlpha; } }
+)";
+    int refused = 0;
+    for (std::size_t cut = 1; cut < text.size(); ++cut) {
+        const std::string prefix = text.substr(0, cut);
+        int depth = 0;
+        for (const char c : prefix) depth += c == '{' ? 1 : c == '}' ? -1 : 0;
+        const std::size_t last = prefix.find_last_not_of(" \n");
+        if (last == std::string::npos || (depth == 0 && (prefix[last] == ';' || prefix[last] == '}'))) continue;
+        ID3DXEffectCompiler* fx = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT hr =
+            D3DXCreateEffectCompiler(prefix.data(), std::uint32_t(prefix.size()), nullptr, nullptr, 0, &fx, &errors);
+        EXPECT_EQ(hr, E_FAIL) << "cut after: " << prefix.substr(prefix.size() > 60 ? prefix.size() - 60 : 0);
+        EXPECT_NE(errors, nullptr);
+        if (fx) fx->Release();
+        if (errors) errors->Release();
+        ++refused;
+    }
+    EXPECT_GT(refused, 500); // the cuts looked at
+    ID3DXEffectCompiler* whole = nullptr;
+    ASSERT_EQ(D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, &whole, nullptr),
+              D3D_OK);
+    D3DXEFFECT_DESC desc{};
+    ASSERT_EQ(whole->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.Techniques, 2u);
+    EXPECT_EQ(whole->Release(), 0u);
+}
+
 // Values the native compiler refuses stay refused at their line: a name of
 // an annotation or of another parameter, a call of the file's own function, an integer division by
 // zero, a list of the wrong length.
@@ -387,6 +434,9 @@ technique T { pass { ZEnable = false; VertexShader = compile vs_2_0 vs(); PixelS
     EXPECT_NE(Refused("struct VsO\nfloat4x4 wvp;\nstruct VsOut { float4 p : POSITION; };\n" + rest)
                   .find("memory(1): ';' expected after the struct 'VsO'\n"),
               std::string::npos);
+    // A file cut after the struct's body.
+    EXPECT_EQ(Refused("float4 k;\nstruct VsOut { float4 p : POSITION; }"),
+              "memory(2): ';' expected after the struct 'VsOut'\n");
     const std::string missing = "struct VsOut { float4 p : POSITION; };\n" + rest;
     std::string unbroken = missing;
     unbroken.replace(unbroken.find("ZEnable = false;"), 16, "ZEnable = false");
