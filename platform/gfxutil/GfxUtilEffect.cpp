@@ -532,6 +532,12 @@ struct ID3DXEffect::SavedState {
     bool vertexShader = false, pixelShader = false;
     IDirect3DVertexShader9* vs = nullptr; // counted
     IDirect3DPixelShader9* ps = nullptr;  // counted
+    // Lights the technique sets that the device had, whether each was on,
+    // and the material.
+    std::vector<std::pair<std::uint32_t, D3DLIGHT9>> lights;
+    std::vector<std::pair<std::uint32_t, std::int32_t>> lightsOn;
+    bool material = false;
+    D3DMATERIAL9 materialValue;
 };
 
 ID3DXEffect::ID3DXEffect(IDirect3DDevice9* device, std::unique_ptr<EffectData> data)
@@ -1116,6 +1122,23 @@ void ID3DXEffect::SaveStates(std::uint32_t flags) {
                     if (inner.info && inner.error.empty())
                         keep(inner.info->kind, s.index, inner.info->kind == StateKind::Texture ? 0 : inner.info->number);
                 break;
+            case StateKind::Light:
+                if (std::none_of(saved->lights.begin(), saved->lights.end(),
+                                 [&](const auto& l) { return l.first == s.index; })) {
+                    D3DLIGHT9 light;
+                    if (SUCCEEDED(m_device->GetLight(s.index, &light))) saved->lights.emplace_back(s.index, light);
+                }
+                break;
+            case StateKind::LightEnable:
+                if (std::none_of(saved->lightsOn.begin(), saved->lightsOn.end(),
+                                 [&](const auto& l) { return l.first == s.index; })) {
+                    std::int32_t on = 0;
+                    if (SUCCEEDED(m_device->GetLightEnable(s.index, &on))) saved->lightsOn.emplace_back(s.index, on);
+                }
+                break;
+            case StateKind::Material:
+                if (!saved->material) saved->material = SUCCEEDED(m_device->GetMaterial(&saved->materialValue));
+                break;
             case StateKind::VertexShader:
                 if (shaders && !saved->vertexShader) {
                     saved->vertexShader = true;
@@ -1149,6 +1172,11 @@ void ID3DXEffect::RestoreStates() {
         sm ? sm->SetTexture(stage, texture) : m_device->SetTexture(stage, texture);
         if (texture) texture->Release();
     }
+    for (const auto& [index, light] : m_saved->lights)
+        sm ? sm->SetLight(index, &light) : m_device->SetLight(index, &light);
+    for (const auto& [index, on] : m_saved->lightsOn) sm ? sm->LightEnable(index, on) : m_device->LightEnable(index, on);
+    if (m_saved->material)
+        sm ? sm->SetMaterial(&m_saved->materialValue) : m_device->SetMaterial(&m_saved->materialValue);
     if (m_saved->vertexShader) sm ? sm->SetVertexShader(m_saved->vs) : m_device->SetVertexShader(m_saved->vs);
     if (m_saved->pixelShader) sm ? sm->SetPixelShader(m_saved->ps) : m_device->SetPixelShader(m_saved->ps);
     if (m_saved->vs) m_saved->vs->Release();

@@ -265,7 +265,8 @@ technique T < string Script = "Pass=P;" "Done;"; > { pass P { VertexShader = com
 
 // The fixed-function states of lights and the material: each member a
 // state of its own, set on the device when the pass begins (the light's and
-// material's other members kept), and drawn lit by the material alone.
+// material's other members kept), drawn lit by the material alone, and
+// what the device had put back when the technique ends.
 TEST_P(GfxUtilEffectFormsTest, LightAndMaterialStatesReachTheDevice) {
     if (Stopped()) return;
     ID3DXEffect* fx = Make(R"(
@@ -287,7 +288,22 @@ technique PastTheLights { pass { LightEnable[8] = true; } }
 technique BadType { pass { LightType[0] = Sideways; } }
 )");
     ASSERT_NE(fx, nullptr);
-    DrawTechnique(fx, "Fixed");
+    // What the device had before: restored when the technique ends.
+    D3DMATERIAL9 before;
+    before.Power = 3;
+    ASSERT_EQ(device->SetMaterial(&before), D3D_OK);
+    D3DLIGHT9 first;
+    first.Type = D3DLIGHT_DIRECTIONAL;
+    first.Direction = {0, -1, 0};
+    ASSERT_EQ(device->SetLight(0, &first), D3D_OK);
+    ASSERT_EQ(device->LightEnable(1, 1), D3D_OK);
+    ASSERT_EQ(fx->ValidateTechnique("Fixed"), D3D_OK) << fx->ValidationError();
+    ASSERT_EQ(fx->SetTechnique("Fixed"), D3D_OK);
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    Clear();
+    DrawQuad();
     ExpectPixel(8, 8, 0.5 * 255, 0.25 * 255, 0.5 * 255, "emissive plus ambient");
     D3DMATERIAL9 m;
     ASSERT_EQ(device->GetMaterial(&m), D3D_OK);
@@ -311,13 +327,30 @@ technique BadType { pass { LightType[0] = Sideways; } }
     EXPECT_NE(on, 0);
     ASSERT_EQ(device->GetLightEnable(1, &on), D3D_OK);
     EXPECT_EQ(on, 0);
+    EXPECT_EQ(fx->EndPass(), D3D_OK);
+    EXPECT_EQ(fx->End(), D3D_OK);
+    ASSERT_EQ(device->GetMaterial(&m), D3D_OK);
+    EXPECT_EQ(m.Power, 3.f);
+    EXPECT_EQ(m.Ambient.r, 0.f);
+    ASSERT_EQ(device->GetLight(0, &light), D3D_OK);
+    EXPECT_EQ(light.Type, D3DLIGHT_DIRECTIONAL);
+    EXPECT_EQ(light.Direction.y, -1.f);
+    ASSERT_EQ(device->GetLightEnable(1, &on), D3D_OK);
+    EXPECT_NE(on, 0);
+    ASSERT_EQ(device->GetLightEnable(0, &on), D3D_OK);
+    EXPECT_EQ(on, 0);
 
     // A parameter changed afterwards is what the next pass sets.
     const float where[3] = {4, 5, 6};
     ASSERT_EQ(fx->SetFloatArray("Where", where, 3), D3D_OK);
-    DrawTechnique(fx, "Fixed");
+    ASSERT_EQ(fx->Begin(&passes, D3DXFX_DONOTSAVESTATE), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
     ASSERT_EQ(device->GetLight(0, &light), D3D_OK);
     EXPECT_FLOAT_EQ(light.Position.x, 4.f);
+    EXPECT_EQ(fx->EndPass(), D3D_OK);
+    EXPECT_EQ(fx->End(), D3D_OK);
+    ASSERT_EQ(device->GetLight(0, &light), D3D_OK); // kept: nothing was saved
+    EXPECT_EQ(light.Type, D3DLIGHT_POINT);
 
     EXPECT_EQ(fx->ValidateTechnique("PastTheLights"), E_FAIL);
     EXPECT_NE(fx->ValidationError().find("'LightEnable' has no index 8"), std::string::npos) << fx->ValidationError();
