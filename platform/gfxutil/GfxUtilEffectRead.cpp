@@ -791,8 +791,10 @@ private:
         return true;
     }
 
-    // The parameter's value, by name, for the initialisers after it.
+    // The parameter's value, by name, for the initialisers after it (an
+    // expression reads at most a matrix of one: larger arrays are not kept).
     void Remember(const Parameter& p) {
+        if (p.data.size() > 16) return;
         std::vector<double> values(p.data.size());
         for (std::size_t i = 0; i < p.data.size(); ++i) {
             if (p.type == D3DXPT_FLOAT) values[i] = std::bit_cast<float>(p.data[i]);
