@@ -1,7 +1,9 @@
-// Loading effect files whose size is in their count of passes or
-// parameters: the load's time per pass and per parameter must not grow with
-// the count (a search per parameter through all the others once made a file
-// of 100,000 parameters take a minute). Each goal line sets the time per
+// Loading effect files whose size is in their count of passes, parameters
+// or annotations: the load's time per pass, per parameter and per
+// annotation must not grow with the count (a search per parameter through
+// all the others once made a file of 100,000 parameters take a minute, and
+// one per annotation through the block's others 100,000 annotations miss
+// the load's deadline). Each goal line sets the time per
 // unit of a file ten times larger against the smaller file's, as interleaved
 // pairs: one load of the large file, then ten of the small.
 
@@ -28,6 +30,13 @@ std::string ManyParameters(int count) {
     std::string text;
     for (int i = 0; i < count; ++i) text += "float4 g" + std::to_string(i) + ";\n";
     return text;
+}
+
+// One parameter carrying all the annotations: one block, each name new.
+std::string ManyAnnotations(int count) {
+    std::string text = "float4 Tint <\n";
+    for (int i = 0; i < count; ++i) text += " float a" + std::to_string(i) + " = 1;\n";
+    return text + ">;\n";
 }
 
 // The null device: the load's own work, not a driver's.
@@ -95,6 +104,11 @@ void BM_EffectManyParameters(benchmark::State& state) {
 }
 BENCHMARK(BM_EffectManyParameters)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
+void BM_EffectManyAnnotations(benchmark::State& state) {
+    RunLoads(state, ManyAnnotations(int(state.range(0))), "per_annotation");
+}
+BENCHMARK(BM_EffectManyAnnotations)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 // Time per unit of the file of 10 x `count` units / of the file of `count`.
 void PrintScaling(const char* measure, const std::string& small, const std::string& large, int pairs,
                   gfx::IDirect3DDevice9* device) {
@@ -113,6 +127,7 @@ int main(int argc, char** argv) {
     const bool smoke = IsSmokeRun(argc, argv);
     const bool passes = IsWanted(argc, argv, "BM_EffectManyPasses");
     const bool parameters = IsWanted(argc, argv, "BM_EffectManyParameters");
+    const bool annotations = IsWanted(argc, argv, "BM_EffectManyAnnotations");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
@@ -133,6 +148,9 @@ int main(int argc, char** argv) {
     if (parameters)
         PrintScaling("load time per parameter, 100,000 parameters / 10,000", ManyParameters(10000 / scale),
                      ManyParameters(100000 / scale), pairs, device.Get());
+    if (annotations)
+        PrintScaling("load time per annotation, 100,000 annotations / 10,000", ManyAnnotations(10000 / scale),
+                     ManyAnnotations(100000 / scale), pairs, device.Get());
     benchmark::Shutdown();
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "platform/os/OsFiles.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -531,6 +532,12 @@ struct ID3DXEffect::SavedState {
     bool vertexShader = false, pixelShader = false;
     IDirect3DVertexShader9* vs = nullptr; // counted
     IDirect3DPixelShader9* ps = nullptr;  // counted
+    // Lights the technique sets that the device had, whether each was on,
+    // and the material.
+    std::vector<std::pair<std::uint32_t, D3DLIGHT9>> lights;
+    std::vector<std::pair<std::uint32_t, std::int32_t>> lightsOn;
+    bool material = false;
+    D3DMATERIAL9 materialValue;
 };
 
 ID3DXEffect::ID3DXEffect(IDirect3DDevice9* device, std::unique_ptr<EffectData> data)
@@ -717,6 +724,46 @@ std::uint32_t StateValue(const Parameter& p, effect::ValueType type) {
     return bits;
 }
 
+// Up to four floats a Vector state sets: from its parameter (integers
+// converted) or its literal; missing ones 0.
+std::array<float, 4> VectorValue(const State& s, const Parameter* p) {
+    std::array<float, 4> out{};
+    const std::vector<std::uint32_t>& words = p ? p->data : s.literal;
+    for (std::size_t i = 0; i < 4 && i < words.size(); ++i)
+        out[i] = !p || p->type == D3DXPT_FLOAT ? std::bit_cast<float>(words[i])
+                                               : static_cast<float>(static_cast<std::int32_t>(words[i]));
+    return out;
+}
+
+// One member of a light or of the material, the others as they are.
+void SetLightMember(D3DLIGHT9& light, std::uint32_t member, std::uint32_t value, const std::array<float, 4>& v) {
+    const float f = std::bit_cast<float>(value);
+    switch (member) {
+    case effect::kLightType: light.Type = value; break;
+    case effect::kLightDiffuse: light.Diffuse = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kLightSpecular: light.Specular = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kLightAmbient: light.Ambient = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kLightPosition: light.Position = {v[0], v[1], v[2]}; break;
+    case effect::kLightDirection: light.Direction = {v[0], v[1], v[2]}; break;
+    case effect::kLightRange: light.Range = f; break;
+    case effect::kLightFalloff: light.Falloff = f; break;
+    case effect::kLightAttenuation0: light.Attenuation0 = f; break;
+    case effect::kLightAttenuation1: light.Attenuation1 = f; break;
+    case effect::kLightAttenuation2: light.Attenuation2 = f; break;
+    case effect::kLightTheta: light.Theta = f; break;
+    default: light.Phi = f; break;
+    }
+}
+void SetMaterialMember(D3DMATERIAL9& m, std::uint32_t member, std::uint32_t value, const std::array<float, 4>& v) {
+    switch (member) {
+    case effect::kMaterialDiffuse: m.Diffuse = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kMaterialAmbient: m.Ambient = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kMaterialSpecular: m.Specular = {v[0], v[1], v[2], v[3]}; break;
+    case effect::kMaterialEmissive: m.Emissive = {v[0], v[1], v[2], v[3]}; break;
+    default: m.Power = std::bit_cast<float>(value); break;
+    }
+}
+
 // Shader constant registers of four from a parameter: matrices by rows when
 // row-major, by columns when column-major; vectors and scalars one each.
 // `out` is the caller's to reuse: drawing sends these every pass.
@@ -879,6 +926,41 @@ HRESULT ID3DXEffect::Apply(std::uint32_t stateIndex, bool) {
         if (SUCCEEDED(hr) && shader.source == State::Source::Compile) hr = ApplyBindings(shader, vertex);
         return hr;
     }
+    case StateKind::Light: {
+        // The device takes a light whole, and one written member by member
+        // is whole only at its last member (a point light before its
+        // attenuation is refused): every member the pass writes for this
+        // light goes in at once, over the light the device has (a light
+        // never set starts as the device's default: white, along +z).
+        D3DLIGHT9 light;
+        if (FAILED(dev->GetLight(s.index, &light))) {
+            light = D3DLIGHT9{};
+            light.Type = D3DLIGHT_DIRECTIONAL;
+            light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+            light.Direction = {0.0f, 0.0f, 1.0f};
+        }
+        for (const State& member : pass.states) {
+            if (!member.info || member.info->kind != StateKind::Light || member.index != s.index ||
+                !member.error.empty())
+                continue;
+            const Parameter* mp =
+                member.parameter >= 0 ? &m_data->parameters[static_cast<std::size_t>(member.parameter)] : nullptr;
+            const std::uint32_t bits =
+                mp ? StateValue(*mp, member.info->value) : (member.literal.empty() ? 0u : member.literal[0]);
+            SetLightMember(light, member.info->number, bits, VectorValue(member, mp));
+        }
+        return sm ? sm->SetLight(s.index, &light) : dev->SetLight(s.index, &light);
+    }
+    case StateKind::LightEnable: {
+        const auto on = static_cast<std::int32_t>(value != 0);
+        return sm ? sm->LightEnable(s.index, on) : dev->LightEnable(s.index, on);
+    }
+    case StateKind::Material: {
+        D3DMATERIAL9 material;
+        if (FAILED(dev->GetMaterial(&material))) material = D3DMATERIAL9{};
+        SetMaterialMember(material, s.info->number, value, VectorValue(s, p));
+        return sm ? sm->SetMaterial(&material) : dev->SetMaterial(&material);
+    }
     case StateKind::Transform: {
         if (!p) return E_FAIL;
         D3DXMATRIX m;
@@ -1040,6 +1122,23 @@ void ID3DXEffect::SaveStates(std::uint32_t flags) {
                     if (inner.info && inner.error.empty())
                         keep(inner.info->kind, s.index, inner.info->kind == StateKind::Texture ? 0 : inner.info->number);
                 break;
+            case StateKind::Light:
+                if (std::none_of(saved->lights.begin(), saved->lights.end(),
+                                 [&](const auto& l) { return l.first == s.index; })) {
+                    D3DLIGHT9 light;
+                    if (SUCCEEDED(m_device->GetLight(s.index, &light))) saved->lights.emplace_back(s.index, light);
+                }
+                break;
+            case StateKind::LightEnable:
+                if (std::none_of(saved->lightsOn.begin(), saved->lightsOn.end(),
+                                 [&](const auto& l) { return l.first == s.index; })) {
+                    std::int32_t on = 0;
+                    if (SUCCEEDED(m_device->GetLightEnable(s.index, &on))) saved->lightsOn.emplace_back(s.index, on);
+                }
+                break;
+            case StateKind::Material:
+                if (!saved->material) saved->material = SUCCEEDED(m_device->GetMaterial(&saved->materialValue));
+                break;
             case StateKind::VertexShader:
                 if (shaders && !saved->vertexShader) {
                     saved->vertexShader = true;
@@ -1073,6 +1172,11 @@ void ID3DXEffect::RestoreStates() {
         sm ? sm->SetTexture(stage, texture) : m_device->SetTexture(stage, texture);
         if (texture) texture->Release();
     }
+    for (const auto& [index, light] : m_saved->lights)
+        sm ? sm->SetLight(index, &light) : m_device->SetLight(index, &light);
+    for (const auto& [index, on] : m_saved->lightsOn) sm ? sm->LightEnable(index, on) : m_device->LightEnable(index, on);
+    if (m_saved->material)
+        sm ? sm->SetMaterial(&m_saved->materialValue) : m_device->SetMaterial(&m_saved->materialValue);
     if (m_saved->vertexShader) sm ? sm->SetVertexShader(m_saved->vs) : m_device->SetVertexShader(m_saved->vs);
     if (m_saved->pixelShader) sm ? sm->SetPixelShader(m_saved->ps) : m_device->SetPixelShader(m_saved->ps);
     if (m_saved->vs) m_saved->vs->Release();

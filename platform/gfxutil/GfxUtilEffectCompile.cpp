@@ -62,6 +62,41 @@ std::string ParameterName(const std::string& declaration) {
     return head.substr(begin, end - begin);
 }
 
+// The cast that gives an argument its uniform parameter's numeric type, as
+// the compiler converts a `compile` call's arguments (`-L` of a float4 for a
+// float3, the literal 0 for a float3); empty for a struct, an array or a
+// type with template arguments, which are passed as written.
+std::string ArgumentCast(const std::string& declaration) {
+    const std::size_t cut = declaration.find_first_of(":=");
+    const std::string head = declaration.substr(0, cut);
+    if (head.find_first_of("[<") != std::string::npos) return {};
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < head.size();) {
+        if (!IdentChar(head[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < head.size() && IdentChar(head[j])) ++j;
+        words.push_back(head.substr(i, j - i));
+        i = j;
+    }
+    if (words.size() < 2) return {};
+    const std::string& type = words[words.size() - 2];
+    static constexpr const char* kBases[] = {"float", "half", "double", "int", "uint", "bool", "min16float",
+                                             "min10float", "min16int"};
+    for (const char* base : kBases) {
+        const std::size_t n = std::strlen(base);
+        if (type.compare(0, n, base) != 0) continue;
+        const std::string rest = type.substr(n);
+        const bool vector = rest.size() == 1 && rest[0] >= '1' && rest[0] <= '4';
+        const bool matrix = rest.size() == 3 && rest[0] >= '1' && rest[0] <= '4' && rest[1] == 'x' && rest[2] >= '1' &&
+                            rest[2] <= '4';
+        if (rest.empty() || vector || matrix) return "(" + type + ")";
+    }
+    return {};
+}
+
 // An entry called with arguments (`compile ps_2_0 PS(true)`) gives its
 // uniform parameters those values: a new entry taking only the others calls
 // it. False with `error` when the entry or the argument count is wrong.
@@ -102,7 +137,7 @@ bool WrapEntry(const std::string& source, const std::string& entry, const std::s
             if (!call.empty()) call += ", ";
             if (HasWord(p, "uniform")) {
                 if (used >= values.size()) break;
-                call += "(" + values[used++] + ")";
+                call += ArgumentCast(p) + "(" + values[used++] + ")";
                 continue;
             }
             if (!kept.empty()) kept += ", ";

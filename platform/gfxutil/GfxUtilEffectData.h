@@ -34,6 +34,9 @@ enum class StateKind : std::uint8_t {
     VertexConstantB,
     PixelConstantB,
     Fvf,
+    Light,       // a member of light [n] (the member in `number`), the light's others kept
+    LightEnable, // light [n] on or off
+    Material,    // a member of the material (the member in `number`), its others kept
 };
 
 // How a state's value words and literals are read.
@@ -41,12 +44,22 @@ enum class ValueType : std::uint8_t {
     Dword, Float, Bool, ZBuffer, Fill, Shade, Cull, Blend, Cmp, StencilOp, Fog, MaterialSource, VertexBlend,
     BlendOp, Degree, ColorWrite, Wrap, TextureOp, TextureArg, TexCoordIndex, TransformFlags, Filter, Address,
     Object, // shaders, textures, samplers, matrices, constants: parameters or code
+    Vector, // up to four floats: a colour, a position or a direction
+    LightType,
 };
+
+// The members of a light and of the material a Light or Material state
+// sets (its `number`).
+enum : std::uint32_t {
+    kLightType, kLightDiffuse, kLightSpecular, kLightAmbient, kLightPosition, kLightDirection, kLightRange,
+    kLightFalloff, kLightAttenuation0, kLightAttenuation1, kLightAttenuation2, kLightTheta, kLightPhi,
+};
+enum : std::uint32_t { kMaterialDiffuse, kMaterialAmbient, kMaterialSpecular, kMaterialEmissive, kMaterialPower };
 
 struct StateInfo {
     const char* name;  // as written in effect texts (compared ignoring case)
     StateKind kind;
-    std::uint32_t number; // device state (or transform) number
+    std::uint32_t number; // device state (or transform) number; a light's or the material's member
     ValueType value;
     std::uint32_t indices; // 0: takes no [n]; else the n below this
     std::uint32_t registers = 0; // shader constants: registers set (0 = as many as the value has)
@@ -57,6 +70,9 @@ const StateInfo* FindState(const std::string& name);
 [[nodiscard]] const std::vector<StateInfo>& StateTable();
 // The number of a value word for a value type; false when unknown.
 bool FindValueWord(ValueType type, const std::string& word, std::uint32_t& number);
+// Whether the word is a value word of any state (`Texture` of the texture
+// arguments, `Point` of the filters, ...), compared ignoring case.
+[[nodiscard]] bool IsStateValueWord(const std::string& word);
 
 struct Parameter;
 

@@ -4,6 +4,7 @@
 // bounded, and every problem is a "file(line): text" line rather than a stop.
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
+#include "platform/gfxutil/GfxUtilEffectExpression.h"
 #include "platform/gfxutil/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfx/GfxShaderTokens.h"
@@ -441,6 +442,16 @@ private:
             if (!name.empty()) m_structs.insert(name);
             const std::size_t body = m_i;
             if (isStruct && Is("{")) SkipGroup("{", "}", nullptr);
+            // A struct ends at its ';' or declares variables: anything else
+            // is a ';' left out (or a file cut short), and the text after it
+            // would be lost.
+            if (isStruct && !Is(";") &&
+                !(Peek().kind == Tok::Ident && (Is(";", 1) || Is(",", 1) || Is(":", 1) || Is("=", 1) ||
+                                                Is("[", 1) || Is("<", 1)))) {
+                const Token& last = m_t[m_i > 0 ? m_i - 1 : 0];
+                Error(last, "';' expected after the struct" + (name.empty() ? std::string() : " '" + name + "'"));
+                return;
+            }
             // A member's type is the word before its name.
             for (std::size_t k = body; !name.empty() && k + 1 < m_i; ++k) {
                 if (m_t[k].kind != Tok::Ident || m_t[k + 1].kind != Tok::Ident) continue;
@@ -529,7 +540,13 @@ private:
             p.type = ti.type;
             p.rows = ti.rows;
             p.columns = ti.columns;
+            // A static global's value is the compiler's: an initialiser
+            // the reader cannot fold (a call of the file's own function)
+            // is passed over, not refused.
+            m_quietValues = isStatic;
             Declarator(p, *name);
+            if (p.Numeric() && !isStructType) Remember(p);
+            m_quietValues = false;
             if (isStatic && p.type == D3DXPT_INT && p.cls == D3DXPC_SCALAR && p.elements == 0 && p.data.size() == 1)
                 m_constants[p.name] = static_cast<std::int32_t>(p.data[0]);
             if (!isStatic && !isStructType && !m_fatal) {
@@ -639,6 +656,11 @@ private:
 
     void Annotations(std::vector<Parameter>& out) {
         Expect("<");
+        ++m_inAnnotation;
+        // Names already given in this block, for the check of a name given
+        // twice: one look each, however many the block holds.
+        std::set<std::string> names;
+        for (const Parameter& b : out) names.insert(b.name);
         while (!AtEnd() && !Is(">") && !m_fatal) {
             bool rowMajor = false;
             while (IsWord("row_major") || IsWord("column_major")) rowMajor = Next().text == "row_major";
@@ -688,13 +710,13 @@ private:
                 } else if (nameToken.kind == Tok::Ident) {
                     Error(nameToken, "annotation '" + a.name + "' without its value");
                 }
-                if (std::any_of(out.begin(), out.end(), [&](const Parameter& b) { return b.name == a.name; }))
-                    Error(nameToken, "annotation '" + a.name + "' declared twice");
+                if (!names.insert(a.name).second) Error(nameToken, "annotation '" + a.name + "' declared twice");
                 out.push_back(std::move(a));
                 if (!Accept(",") || m_fatal) break;
             }
             Expect(";");
         }
+        --m_inAnnotation;
         Expect(">");
     }
 
@@ -712,84 +734,75 @@ private:
             }
             return Expect("}");
         }
-        if (Peek().kind == Tok::Ident && ParseType(Peek().text).known && Is("(", 1)) {
-            Next();
-            Next();
-            while (!Is(")") && !AtEnd()) {
-                if (!Values(out, depth + 1)) return false;
-                if (!Accept(",")) break;
+        return Expression(out);
+    }
+
+    // One value of an initialiser, to the ',', ';' or '}' that ends it (or
+    // the '>' of an annotation block), folded as the compiler folds it: its
+    // components added, true. A value that does not fold is an error at its
+    // first token, but for a static global's, which is passed over.
+    bool Expression(std::vector<double>& out) {
+        const Token& first = Peek();
+        std::vector<ExpressionToken> tokens;
+        for (int depth = 0; !AtEnd() && !m_fatal;) {
+            const Token& t = Peek();
+            if (t.kind == Tok::Punct) {
+                if (depth == 0 && (t.text == "," || t.text == ";" || t.text == "}" ||
+                                   (m_inAnnotation > 0 && t.text == ">")))
+                    break;
+                if (t.text == "(" || t.text == "[" || t.text == "{") ++depth;
+                else if ((t.text == ")" || t.text == "]" || t.text == "}") && --depth < 0) break;
             }
-            return Expect(")");
-        }
-        if (IntegerExpression(out)) return true;
-        bool negative = false;
-        while (Is("-") || Is("+")) negative ^= Next().text == "-";
-        const Token& t = Peek();
-        if (t.kind == Tok::Ident && (t.text == "true" || t.text == "false" || t.text == "TRUE" || t.text == "FALSE")) {
-            out.push_back(Upper(t.text) == "TRUE" ? 1.0 : 0.0);
+            const auto kind = t.kind == Tok::Ident    ? ExpressionToken::Kind::Word
+                              : t.kind == Tok::Number ? ExpressionToken::Kind::Number
+                              : t.kind == Tok::Punct  ? ExpressionToken::Kind::Punct
+                                                      : ExpressionToken::Kind::Other;
+            tokens.push_back({kind, t.text});
             Next();
-            return true;
         }
-        if (t.kind != Tok::Number) {
-            Error(t, "value expected" + (t.text.empty() ? std::string() : " before '" + t.text + "'"));
+        // Annotations name no other value; a parameter's value may name the
+        // static globals before it (not another parameter: its value is no
+        // literal), a static's any global; static const integers size arrays.
+        const ExpressionLookup lookup = [&](std::string_view name, std::vector<double>& values) {
+            if (m_inAnnotation == 0) {
+                const auto& known = m_quietValues ? m_values : m_statics;
+                const auto it = known.find(std::string(name));
+                if (it != known.end()) {
+                    values = it->second;
+                    return true;
+                }
+            }
+            const auto it = m_constants.find(std::string(name));
+            if (it == m_constants.end()) return false;
+            values = {static_cast<double>(it->second)};
+            return true;
+        };
+        std::vector<double> values;
+        if (!EvaluateExpression(tokens, lookup, values)) {
+            if (!m_quietValues)
+                Error(first, "value expected" + (first.text.empty() ? std::string() : " before '" + first.text + "'"));
             return false;
         }
-        Next();
-        double v = 0;
-        if (t.text.size() > 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X'))
-            v = static_cast<double>(std::strtoull(t.text.c_str(), nullptr, 16));
-        else
-            v = std::strtod(t.text.c_str(), nullptr);
-        out.push_back(negative ? -v : v);
+        out.insert(out.end(), values.begin(), values.end());
         if (out.size() > kMaxComponents) {
-            Error(t, "initialiser too long");
+            Error(first, "initialiser too long");
             return false;
         }
         return true;
     }
 
-    // A value written as an integer expression of numbers and the static
-    // const integers declared before (`1 + 2`, `b`, `N * 4`): its value
-    // added, true. False, with nothing taken, for any other value.
-    bool IntegerExpression(std::vector<double>& out) {
-        std::size_t end = m_i;
-        std::string text;
-        bool named = false, operation = false;
-        for (int depth = 0; end < m_t.size() && m_t[end].kind != Tok::End; ++end) {
-            const Token& t = m_t[end];
-            if (t.kind == Tok::Punct && (t.text == "(" )) ++depth;
-            else if (t.kind == Tok::Punct && t.text == ")" && depth-- == 0) break;
-            else if (t.kind == Tok::Punct && depth == 0 && (t.text == "," || t.text == ";" || t.text == "}" ||
-                                                           t.text == ">" || t.text == "{"))
-                break;
-            if (t.kind == Tok::Ident) {
-                if (!m_constants.count(t.text)) return false;
-                named = true;
-            } else if (t.kind == Tok::Number) {
-                if (t.text.find_first_of(".eEfFhH") != std::string::npos &&
-                    !(t.text.size() > 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X')))
-                    return false; // a float: read as one below
-            } else if (t.kind == Tok::Punct) {
-                if (t.text != "(" && t.text != ")" && t.text != "-") operation = true;
-                if (t.text == "-" && end > m_i) operation = true;
-            } else {
-                return false;
-            }
-            text += t.text + " ";
+    // The parameter's value, by name, for the initialisers after it (an
+    // expression reads at most a matrix of one: larger arrays are not kept).
+    void Remember(const Parameter& p) {
+        if (p.data.size() > 16) return;
+        std::vector<double> values(p.data.size());
+        for (std::size_t i = 0; i < p.data.size(); ++i) {
+            if (p.type == D3DXPT_FLOAT) values[i] = std::bit_cast<float>(p.data[i]);
+            else if (p.type == D3DXPT_BOOL) values[i] = p.data[i] != 0 ? 1.0 : 0.0;
+            else values[i] = static_cast<std::int32_t>(p.data[i]);
         }
-        if (end == m_i || (!named && !operation)) return false;
-        long long v = 0;
-        std::string why;
-        const auto constant = [&](std::string_view name, long long& value) {
-            const auto it = m_constants.find(std::string(name));
-            if (it == m_constants.end()) return false;
-            value = it->second;
-            return true;
-        };
-        if (!EvaluateIntegerExpression(text, constant, v, why)) return false;
-        while (m_i < end && !m_fatal) Next();
-        out.push_back(static_cast<double>(v));
-        return true;
+        if (m_quietValues) m_statics[p.name] = values;
+        m_values[p.name] = std::move(values);
     }
 
     static std::uint32_t Bits(std::uint32_t type, double v) {
@@ -802,8 +815,13 @@ private:
     void Initialiser(Parameter& p, const Token& at) {
         if (p.type == D3DXPT_STRING) {
             const Token& s = Next();
-            if (s.kind != Tok::String) Error(s, "string expected");
-            else p.text = s.text;
+            if (s.kind != Tok::String) {
+                Error(s, "string expected");
+                return;
+            }
+            p.text = s.text;
+            // Adjacent literals are one string, as in C.
+            while (Peek().kind == Tok::String) p.text += Next().text;
             return;
         }
         if (p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE) {
@@ -852,21 +870,49 @@ private:
                               std::to_string(p.elements) + " expected");
             return;
         }
+        if (!p.Numeric() && m_quietValues) {
+            SkipValue();
+            return;
+        }
         if (!p.Numeric()) {
             Error(at, "'" + p.name + "' takes no initialiser");
             Recover();
             return;
         }
         std::vector<double> values;
-        if (!Values(values, 0)) return;
+        const bool list = Is("{");
+        const std::size_t start = m_i;
+        if (!Values(values, 0)) {
+            // Passed over whole, from its start: a list may have stopped
+            // inside its braces.
+            if (m_quietValues && !m_fatal) {
+                m_i = start;
+                SkipValue();
+            }
+            return;
+        }
         const std::uint32_t n = p.Components();
         if (values.size() == 1) values.assign(n, values[0]);
+        // One expression of more components is truncated, as the compiler
+        // truncates it (`float3 v = float4(...)`); a list must fit.
+        if (!list && values.size() > n) values.resize(n);
         if (values.size() != n) {
+            if (m_quietValues) return;
             Error(at, "'" + p.name + "' has " + std::to_string(values.size()) + " initial values, " +
                           std::to_string(n) + " expected");
             return;
         }
         for (std::uint32_t i = 0; i < n; ++i) p.data[i] = Bits(p.type, values[i]);
+    }
+
+    // Passes over the rest of a value, to the ',' or ';' that ends it.
+    void SkipValue() {
+        for (int depth = 0; !AtEnd();) {
+            if (depth == 0 && (Is(",") || Is(";"))) return;
+            if (Is("(") || Is("{") || Is("[")) ++depth;
+            else if ((Is(")") || Is("}") || Is("]")) && --depth < 0) return;
+            Next();
+        }
     }
 
     // -- techniques and states
@@ -922,6 +968,17 @@ private:
             }
             std::vector<Token> value;
             CollectValue(value);
+            // `ZEnable = true PixelShader = ...`: a ';' left out between
+            // two states, not a value.
+            for (std::size_t k = 1, depth = 0; k < value.size(); ++k) {
+                const std::string& w = value[k].kind == Tok::Punct ? value[k].text : std::string();
+                if (w == "(" || w == "{" || w == "[") ++depth;
+                else if ((w == ")" || w == "}" || w == "]") && depth > 0) --depth;
+                else if (w == "=" && depth == 0) {
+                    Error(value[k - 1], "';' expected before '" + value[k - 1].text + "'");
+                    break;
+                }
+            }
             Expect(";");
             if (!s.info) {
                 s.error = "unknown state '" + s.name + "'";
@@ -1054,8 +1111,9 @@ private:
         }
         s.source = State::Source::Literal;
         const ValueType type = s.info ? s.info->value : ValueType::Dword;
-        // Shader constants: numbers (constructors, braces) in registers of four.
-        if (kind >= StateKind::VertexConstantF && kind <= StateKind::PixelConstantB) {
+        // Shader constants: numbers (constructors, braces) in registers of
+        // four; a light's or the material's colours and vectors likewise.
+        if ((kind >= StateKind::VertexConstantF && kind <= StateKind::PixelConstantB) || type == ValueType::Vector) {
             std::vector<double> values;
             const std::size_t save = m_i;
             std::vector<Token> tokens = v;
@@ -1069,9 +1127,14 @@ private:
                 Error(v[0], "bad value for '" + s.name + "'");
                 return;
             }
+            if (type == ValueType::Vector && values.size() > 4) {
+                Error(v[0], "bad value for '" + s.name + "'");
+                return;
+            }
             const bool isBool = kind == StateKind::VertexConstantB || kind == StateKind::PixelConstantB;
             while (!isBool && values.size() % 4) values.push_back(0.0);
-            const bool isFloat = kind == StateKind::VertexConstantF || kind == StateKind::PixelConstantF;
+            const bool isFloat =
+                kind == StateKind::VertexConstantF || kind == StateKind::PixelConstantF || type == ValueType::Vector;
             for (const double d : values) s.literal.push_back(Bits(isFloat ? D3DXPT_FLOAT : D3DXPT_INT, d));
             return;
         }
@@ -1199,6 +1262,10 @@ private:
     std::set<std::string> m_structs;
     std::set<std::string> m_objectStructs; // structs with a texture, string or program member
     std::map<std::string, long long> m_constants; // static const integers, which may size arrays
+    std::map<std::string, std::vector<double>> m_values;  // every numeric global's value, by name
+    std::map<std::string, std::vector<double>> m_statics; // the static ones
+    bool m_quietValues = false; // reading a static global's initialiser
+    int m_inAnnotation = 0;
     int m_errorCount = 0;
     bool m_fatal = false;
 };

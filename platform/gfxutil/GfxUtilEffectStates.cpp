@@ -151,6 +151,27 @@ std::vector<StateInfo> MakeTable() {
         {"SRGBTexture", K::Sampler, D3DSAMP_SRGBTEXTURE, V::Bool, 16},
         {"ElementIndex", K::Sampler, D3DSAMP_ELEMENTINDEX, V::Dword, 16},
         {"DMapOffset", K::Sampler, D3DSAMP_DMAPOFFSET, V::Dword, 16},
+        // lights 0-7, each member a state of its own
+        {"LightType", K::Light, kLightType, V::LightType, 8},
+        {"LightDiffuse", K::Light, kLightDiffuse, V::Vector, 8},
+        {"LightSpecular", K::Light, kLightSpecular, V::Vector, 8},
+        {"LightAmbient", K::Light, kLightAmbient, V::Vector, 8},
+        {"LightPosition", K::Light, kLightPosition, V::Vector, 8},
+        {"LightDirection", K::Light, kLightDirection, V::Vector, 8},
+        {"LightRange", K::Light, kLightRange, V::Float, 8},
+        {"LightFalloff", K::Light, kLightFalloff, V::Float, 8},
+        {"LightAttenuation0", K::Light, kLightAttenuation0, V::Float, 8},
+        {"LightAttenuation1", K::Light, kLightAttenuation1, V::Float, 8},
+        {"LightAttenuation2", K::Light, kLightAttenuation2, V::Float, 8},
+        {"LightTheta", K::Light, kLightTheta, V::Float, 8},
+        {"LightPhi", K::Light, kLightPhi, V::Float, 8},
+        {"LightEnable", K::LightEnable, 0, V::Bool, 8},
+        // the material
+        {"MaterialDiffuse", K::Material, kMaterialDiffuse, V::Vector, 0},
+        {"MaterialAmbient", K::Material, kMaterialAmbient, V::Vector, 0},
+        {"MaterialSpecular", K::Material, kMaterialSpecular, V::Vector, 0},
+        {"MaterialEmissive", K::Material, kMaterialEmissive, V::Vector, 0},
+        {"MaterialPower", K::Material, kMaterialPower, V::Float, 0},
         // objects
         {"Texture", K::Texture, 0, V::Object, 16},
         {"Sampler", K::SamplerObject, 0, V::Object, 16},
@@ -259,6 +280,8 @@ const Word kWords[] = {
     {V::Address, "WRAP", D3DTADDRESS_WRAP}, {V::Address, "MIRROR", D3DTADDRESS_MIRROR},
     {V::Address, "CLAMP", D3DTADDRESS_CLAMP}, {V::Address, "BORDER", D3DTADDRESS_BORDER},
     {V::Address, "MIRRORONCE", D3DTADDRESS_MIRRORONCE},
+    {V::LightType, "POINT", D3DLIGHT_POINT}, {V::LightType, "SPOT", D3DLIGHT_SPOT},
+    {V::LightType, "DIRECTIONAL", D3DLIGHT_DIRECTIONAL},
 };
 
 bool EqualNoCase(const char* a, const std::string& b) {
@@ -281,6 +304,12 @@ const StateInfo* FindState(const std::string& name) {
     for (const StateInfo& info : StateTable())
         if (EqualNoCase(info.name, name)) return &info;
     return nullptr;
+}
+
+bool IsStateValueWord(const std::string& word) {
+    for (const Word& w : kWords)
+        if (EqualNoCase(w.word, word)) return true;
+    return false;
 }
 
 bool FindValueWord(ValueType type, const std::string& word, std::uint32_t& number) {

@@ -2,6 +2,7 @@
 
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilEffectExpression.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 
 #include <algorithm>
@@ -55,6 +56,40 @@ TypeInfo ParseType(std::string_view t) {
 }
 
 namespace {
+
+// The initialiser [b, e) folded as the compiler folds a constant's default:
+// a list item by item (nested lists flat), anything else one expression of
+// literals and the static globals before it. False where it does not fold.
+bool FoldInitialiser(const std::vector<Token>& t, std::size_t b, std::size_t e, const effect::ExpressionLookup& lookup,
+                     std::vector<double>& out, int depth = 0) {
+    if (b >= e || depth > 64) return false;
+    if (Is(t[b], "{")) {
+        if (MatchClose(t, b) != e - 1) return false;
+        for (std::size_t k = b + 1; k < e - 1;) {
+            std::size_t end = k;
+            while (end < e - 1 && !Is(t[end], ","))
+                end = Is(t[end], "{") || Is(t[end], "(") || Is(t[end], "[") ? MatchClose(t, end) + 1 : end + 1;
+            if (end > e - 1 || (end > k && !FoldInitialiser(t, k, end, lookup, out, depth + 1))) return false;
+            k = end + 1;
+        }
+        return true;
+    }
+    std::vector<effect::ExpressionToken> tokens;
+    for (std::size_t k = b; k < e; ++k) {
+        const std::string_view w = t[k].text;
+        const char c = w.empty() ? '\0' : w[0];
+        using Kind = effect::ExpressionToken::Kind;
+        const Kind kind = std::isdigit(static_cast<unsigned char>(c)) || (c == '.' && w.size() > 1) ? Kind::Number
+                          : std::isalpha(static_cast<unsigned char>(c)) || c == '_'                  ? Kind::Word
+                          : c == '"'                                                                 ? Kind::Other
+                                                                                                     : Kind::Punct;
+        tokens.push_back({kind, w});
+    }
+    std::vector<double> values;
+    if (!effect::EvaluateExpression(tokens, lookup, values)) return false;
+    out.insert(out.end(), values.begin(), values.end());
+    return out.size() <= 65536;
+}
 
 // The integer constant expression between the tokens at `first` and `end`
 // (exclusive), of numbers and `constants`. False when it is none.
@@ -683,6 +718,38 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 g.eraseEnd = t[last].begin;
             }
             ++i;
+            // Folded as the compiler folds it where it can be: the comma
+            // operator, arithmetic, casts, swizzles, the statics before it
+            // (`float2 f = (1, 0.25);` is 0.25 twice). A static's own value
+            // is kept only where it folds, for the defaults that read it.
+            std::size_t valueEnd = i;
+            while (valueEnd < last && !Is(t[valueEnd], ",") && Step())
+                valueEnd = Is(t[valueEnd], "{") || Is(t[valueEnd], "(") || Is(t[valueEnd], "[")
+                               ? std::min(MatchClose(t, valueEnd), last) + 1
+                               : valueEnd + 1;
+            const effect::ExpressionLookup lookup = [&](std::string_view name, std::vector<double>& values) {
+                for (auto it = out.rbegin(); it != out.rend(); ++it)
+                    if (it->name == name) {
+                        if (!it->effectOnly || it->defaults.empty()) return false;
+                        values.assign(it->defaults.begin(), it->defaults.end());
+                        return true;
+                    }
+                return false;
+            };
+            std::vector<double> folded;
+            const std::size_t components =
+                std::size_t(std::max<unsigned>(type.rows, 1)) * std::max<unsigned>(type.columns, 1) *
+                std::max<std::size_t>(std::size_t(elements), 1);
+            if (!type.sampler && !type.texture && valueEnd <= last &&
+                FoldInitialiser(t, i, valueEnd, lookup, folded)) {
+                const bool list = Is(t[i], "{");
+                if (folded.size() == 1 && !list) folded.assign(components, folded[0]);
+                if (!list && folded.size() > components) folded.resize(components);
+                g.defaults.assign(folded.begin(), folded.end());
+                i = valueEnd;
+            } else if (isStatic) {
+                i = valueEnd;
+            }
             for (; i < last && !Is(t[i], ",") && Step(); ++i) {
                 if (Is(t[i], "{") || Is(t[i], "(")) {
                     // Not past the statement: a bracket the ';' leaves open

@@ -1,5 +1,7 @@
 #include "platform/gfxutil/GfxUtilHlslEffectSyntax.h"
 
+#include "platform/gfxutil/GfxUtilEffectData.h"
+
 #include "platform/gfxutil/GfxUtilHlslDeclarations.h"
 #include "platform/gfxutil/GfxUtilHlslText.h"
 
@@ -313,7 +315,12 @@ private:
                 end = (Is(m_t[end], "{") || Is(m_t[end], "(") || Is(m_t[end], "[")) ? Close(end) + 1 : end + 1;
             if (end >= close) return Fail(close, "';' expected after the state's value");
             if (end == e + 1) return Fail(end, "a state's value expected");
-            if (!Expression(e + 1, end, false)) return false;
+            // A state's value may be any word the effect states take, type
+            // names among them (`ColorArg1 = Texture;`).
+            m_stateValue = true;
+            const bool read = Expression(e + 1, end, false);
+            m_stateValue = false;
+            if (!read) return false;
             k = end + 1;
         }
         return true;
@@ -510,7 +517,8 @@ private:
             }
             // A variable may take a type's name ("Texture2D Texture;").
             const auto known = m_variables.find(w);
-            if (known == m_variables.end() && (TypeWord(w) || StringType(w) || ShaderObject(w)))
+            if (known == m_variables.end() && (TypeWord(w) || StringType(w) || ShaderObject(w)) &&
+                !(m_stateValue && effect::IsStateValueWord(std::string(w))))
                 return Fail(k, "'" + std::string(w) + "' is a type, not a value");
             if (known == m_variables.end() && strict) return Fail(k, "'" + std::string(w) + "': no such name");
             if (known == m_variables.end() && At(k + 1, "["))
@@ -646,7 +654,10 @@ private:
         if (At(k, "<")) k = PastAngles(k); // vector<float, 4>, Texture2DMS<float4, 4>
         if (k < m_t.size() && IsIdent(m_t[k]) && At(k + 1, "(")) {
             // A function: its body to the end.
-            if (Reserved(m_t[k].text)) return Fail(k, "'" + std::string(m_t[k].text) + "' names no function");
+            // The program object words name functions too: an entry may be
+            // called VertexShader or PixelShader.
+            if (Reserved(m_t[k].text) && !ShaderObject(m_t[k].text))
+                return Fail(k, "'" + std::string(m_t[k].text) + "' names no function");
             const std::size_t close = Close(k + 1);
             Parameters(m_t[k].text, k + 1, close);
             std::size_t b = close + 1;
@@ -850,6 +861,7 @@ private:
     std::set<std::string_view> m_typedefs, m_structs;
     std::map<std::string_view, std::uint16_t> m_samplers;
     int m_depth = 0;
+    bool m_stateValue = false; // reading the value of a state block's entry
 };
 
 } // namespace

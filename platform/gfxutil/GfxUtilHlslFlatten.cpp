@@ -471,7 +471,12 @@ private:
     bool FlattenList(std::size_t open, std::size_t close, std::vector<Comp>& out) const {
         const Deeper deeper(nesting_);
         if (deeper.TooDeep()) return false;
-        for (const auto& [k, e] : Items(open + 1, close)) {
+        // Items stops past its limit: a longer list is not one this pass can
+        // read whole, and is left as written (read in part, it would size
+        // an array by its first items).
+        const auto items = Items(open + 1, close);
+        if (items.size() > kMaxComponents) return false;
+        for (const auto& [k, e] : items) {
             if (out.size() > kMaxComponents) return false;
             if (Is(t_[k], "{")) {
                 if (Close(k) != e - 1 || !FlattenList(k, e - 1, out)) return false;
@@ -1340,6 +1345,24 @@ void Flattener::Assignment(std::size_t i, std::size_t& next) {
 
 bool Flattener::Run(std::string& out) {
     const std::size_t n = t_.size();
+    // An initialiser's braces past the readers' depth are refused here, at
+    // once: left as written, they would hold the front end to its deadline.
+    {
+        std::vector<bool> initialiser; // per open brace: whether it opens a list
+        std::size_t lists = 0;
+        for (std::size_t i = 0; i < n && Step(); ++i) {
+            if (Is(t_[i], "{")) {
+                const bool list = i > 0 && (Is(t_[i - 1], "=") ||
+                                            (lists > 0 && initialiser.back() && (Is(t_[i - 1], "{") || Is(t_[i - 1], ","))));
+                initialiser.push_back(list);
+                if (list && ++lists >= std::size_t(kMaxNesting))
+                    return Refuse(i, "an initialiser nested too deeply");
+            } else if (Is(t_[i], "}") && !initialiser.empty()) {
+                if (initialiser.back()) --lists;
+                initialiser.pop_back();
+            }
+        }
+    }
     for (std::size_t i = 0; i < n && Step(); ++i) {
         const std::string_view w = t_[i].text;
         if (w == "struct" && i + 1 < n &&

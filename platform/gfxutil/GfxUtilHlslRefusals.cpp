@@ -645,6 +645,11 @@ private:
             if (width > 0 && close < m_t.size() && plain && values % width != 0)
                 return Refuse(i + 3, std::to_string(values) + " values do not fill whole elements of " +
                                          Quoted(Text(i - 2), ""));
+            // Sized by its list, an array has the same bound as one sized
+            // in its brackets.
+            if (width > 0 && close < m_t.size() && plain && values / width > kMaxArrayElements)
+                return Refuse(i + 3, "an array of " + std::to_string(values / width) + " elements: at most " +
+                                         std::to_string(kMaxArrayElements));
         }
         if (i >= 1 && IsIdent(i - 1) && IsIdent(i + 1) && IsPunct(i + 2, ']') && m_vectors.count(Text(i - 1)) &&
             m_oneComponent.count(Text(i + 1)))

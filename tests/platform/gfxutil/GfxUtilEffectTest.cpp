@@ -657,6 +657,8 @@ TEST(GfxUtilEffectReadTest, TheStateTableIsPinned) {
         {"AddressU", StateKind::Sampler, 1, 16},       {"DMapOffset", StateKind::Sampler, 13, 16},
         {"WorldTransform", StateKind::Transform, 256, 256}, {"ViewTransform", StateKind::Transform, 2, 0},
         {"TextureTransform", StateKind::Transform, 16, 8},
+        {"LightEnable", StateKind::LightEnable, 0, 8}, {"lightphi", StateKind::Light, effect::kLightPhi, 8},
+        {"MaterialPower", StateKind::Material, effect::kMaterialPower, 0},
     };
     for (const Pin& pin : pins) {
         const effect::StateInfo* info = FindState(pin.name);
@@ -672,12 +674,14 @@ TEST(GfxUtilEffectReadTest, TheStateTableIsPinned) {
         for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         EXPECT_TRUE(names.insert(lower).second) << info.name;
     }
-    EXPECT_EQ(names.size(), 159u);
+    EXPECT_EQ(names.size(), 178u); // the render, stage, sampler, light, material, object and constant states
     std::uint32_t n = 0;
     EXPECT_TRUE(effect::FindValueWord(effect::ValueType::Blend, "invsrcalpha", n));
     EXPECT_EQ(n, 6u);
     EXPECT_TRUE(effect::FindValueWord(effect::ValueType::TextureArg, "AlphaReplicate", n));
     EXPECT_EQ(n, 0x20u);
+    EXPECT_TRUE(effect::FindValueWord(effect::ValueType::LightType, "spot", n));
+    EXPECT_EQ(n, 2u);
     EXPECT_TRUE(effect::FindValueWord(effect::ValueType::Filter, "Anisotropic", n));
     EXPECT_EQ(n, 3u);
     EXPECT_TRUE(effect::FindValueWord(effect::ValueType::TextureOp, "Lerp", n));

@@ -320,6 +320,59 @@ TEST(GfxUtilHlslPassesTest, TheMainSourceIsCappedAsTheExpandedIncludesAre) {
     EXPECT_NE(missing.errors.find("cannot open file"), std::string::npos) << missing.errors;
 }
 
+// Bounds of an initialiser the compile refuses before the front end, at
+// the line: 256 nested braces (255 compile), and an array sized by a list of
+// 65,537 elements, as one sized 65,537 in its brackets is; through an
+// effect, the reader refuses both as well.
+TEST(GfxUtilHlslPassesTest, InitialiserBoundsAreRefusedAtTheirLine) {
+    const auto nested = [](int braces) {
+        return "float4 k;\nstatic const float t[1] =\n" + std::string(std::size_t(braces), '{') + "1" +
+               std::string(std::size_t(braces), '}') + ";\nfloat4 main() : COLOR { return k * t[0]; }\n";
+    };
+    Result fits, deep, deeper;
+    Compile(fits, nested(255), "ps_2_0");
+    EXPECT_EQ(fits.hr, D3D_OK) << fits.errors.substr(0, 300);
+    Compile(deep, nested(256), "ps_2_0");
+    EXPECT_EQ(deep.hr, E_FAIL);
+    EXPECT_EQ(deep.errors.substr(0, 60), "memory(3,256): error: an initialiser nested too deeply\n");
+    Compile(deeper, nested(2000), "ps_2_0");
+    EXPECT_EQ(deeper.errors.substr(0, 56), "memory(3,256): error: an initialiser nested too deeply\n");
+
+    const auto listed = [](std::size_t values, const char* type) {
+        std::string text = std::string("float4 k;\nstatic const ") + type + " t[] = {";
+        for (std::size_t i = 0; i < values; ++i) text += i ? ",1" : "1";
+        return text + "};\nfloat4 main() : COLOR { return k * t[0].x; }\n";
+    };
+    Result single, pairs;
+    Compile(single, listed(65537, "float1"), "ps_2_0");
+    EXPECT_EQ(single.hr, E_FAIL);
+    EXPECT_EQ(single.errors, "memory(2,27): error: an array of 65537 elements: at most 65536\n");
+    Compile(pairs, listed(2 * 65537, "float2"), "ps_2_0");
+    EXPECT_EQ(pairs.errors, "memory(2,27): error: an array of 65537 elements: at most 65536\n");
+    // A list longer than the flattening pass reads whole (20,000 values) sizes its array
+    // by all its values, not by the ones read.
+    std::string longList = "float4 k;\nstatic const float t[] = {";
+    for (int i = 0; i < 20000; ++i) longList += (i ? "," : "") + std::to_string(i);
+    longList += "};\nfloat4 main() : COLOR { return k * t[19999]; }\n";
+    Result whole;
+    Compile(whole, longList, "ps_3_0");
+    EXPECT_EQ(whole.hr, D3D_OK) << whole.errors.substr(0, 300);
+    Result sized;
+    Compile(sized, "float4 k;\nstatic const float t[65537];\nfloat4 main() : COLOR { return k * t[0]; }\n", "ps_2_0");
+    EXPECT_NE(sized.errors.find("an array of 65537 elements: at most 65536"), std::string::npos) << sized.errors;
+
+    for (const std::string& text : {nested(256), listed(65537, "float1")}) {
+        const std::string effect = text + "technique T { pass { PixelShader = compile ps_2_0 main(); } }\n";
+        ID3DXEffectCompiler* fx = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        EXPECT_EQ(D3DXCreateEffectCompiler(effect.data(), std::uint32_t(effect.size()), nullptr, nullptr, 0, &fx,
+                                           &errors),
+                  E_FAIL);
+        EXPECT_EQ(fx, nullptr);
+        if (errors) errors->Release();
+    }
+}
+
 // Sources saved by Windows and older Mac editors: a byte-order mark first,
 // in memory, in a file and in the file it includes, and lines ended by CR LF
 // or a lone CR, compile; a lone CR ends a "//" comment, and a problem is
