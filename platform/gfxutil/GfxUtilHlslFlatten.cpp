@@ -252,7 +252,11 @@ private:
 
     std::string Dims(const Shape& s) const {
         std::string d;
-        for (std::size_t n : s.dims) d += "[" + std::to_string(n) + "]";
+        for (std::size_t n : s.dims) {
+            d += '[';
+            d += std::to_string(n);
+            d += ']';
+        }
         return d;
     }
 
