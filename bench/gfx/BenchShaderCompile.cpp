@@ -5,7 +5,7 @@
 
 #include "bench/BenchSupport.h"
 #include "platform/gfx/Gfx.h"
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include <cstdio>

@@ -3,9 +3,9 @@
 // constants are tied to the parameters of their names.
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
-#include "platform/gfxutil/GfxUtilHlslCompile.h"
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslCompile.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 
 #include <algorithm>

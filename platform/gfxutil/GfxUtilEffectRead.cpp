@@ -5,7 +5,7 @@
 
 #include "platform/gfxutil/GfxUtilEffectData.h"
 #include "platform/gfxutil/GfxUtilEffectExpression.h"
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfx/GfxShaderTokens.h"
 

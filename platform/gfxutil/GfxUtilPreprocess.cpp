@@ -1,7 +1,7 @@
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 
 #include "platform/gfxutil/GfxUtilEffect.h"
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/os/OsFiles.h"
 

@@ -3,8 +3,8 @@
 #include "platform/gfx/GfxShaderContainer.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "platform/os/OsFiles.h"
 
 #include <algorithm>

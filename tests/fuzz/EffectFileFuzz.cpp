@@ -5,7 +5,7 @@
 
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "tests/fuzz/EffectFileFuzz.h"
 #include "tests/fuzz/FuzzSupport.h"
 

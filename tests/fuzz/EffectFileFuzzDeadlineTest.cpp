@@ -2,7 +2,7 @@
 // time the input was given is no finding, however the time went (a loaded
 // machine, here a test that waits between the readings).
 
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "tests/fuzz/EffectFileFuzz.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // register files the linker cut short: a changed register it dropped is never sent.
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 #include "platform/gfxutil/GfxUtilMath.h"
 
 #include "tests/platform/gfx/GfxProgramFixture.h"

@@ -4,7 +4,7 @@
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 #include "platform/gfxutil/GfxUtilMath.h"
 
 #include "platform/gfx/GfxShaderContainer.h"

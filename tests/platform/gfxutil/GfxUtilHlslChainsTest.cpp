@@ -9,7 +9,7 @@
 
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
 

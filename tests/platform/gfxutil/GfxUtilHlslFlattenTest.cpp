@@ -2,11 +2,11 @@
 // the pass's text and refusals, and programs using them compiled, tabled,
 // made on gl, drawn and read back.
 
-#include "platform/gfxutil/GfxUtilHlslFlatten.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslFlatten.h"
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
-#include "platform/gfxutil/GfxUtilHlslText.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslText.h"
 
 #include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"

@@ -4,7 +4,7 @@
 #include "tests/platform/gfxutil/HlslHostileSources.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"
 #include "tests/platform/gfxutil/TempFolder.h"
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilEffect.h"

@@ -6,7 +6,7 @@
 // to a program; a program the compile refuses is tried again a call at a
 // time (by halves), so that each call is held to that rule on its own.
 
-#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 
 #include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"

@@ -5,7 +5,7 @@
 // shows as a wrong value, drawn and read back.
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include "platform/gfx/GfxShaderContainer.h"

@@ -3,7 +3,7 @@
 // and read back with the D3D9 compiler's values, or refused with the reason.
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 
 #include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"

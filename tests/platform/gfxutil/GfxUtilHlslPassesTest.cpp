@@ -6,8 +6,8 @@
 // globals of which the program reads some).
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include "platform/gfx/GfxShaderContainer.h"

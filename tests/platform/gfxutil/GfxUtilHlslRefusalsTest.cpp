@@ -2,7 +2,7 @@
 // each refused by D3DXCompileShader with its reason at its line, and in an
 // effect, where its passes describe no program; the forms beside them that
 // are fine still compile.
-#include "platform/gfxutil/GfxUtilHlslRefusals.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslRefusals.h"
 
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilShader.h"

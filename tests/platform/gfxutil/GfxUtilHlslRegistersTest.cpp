@@ -6,8 +6,8 @@
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
-#include "platform/gfxutil/GfxUtilHlslRegisters.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include "platform/gfx/GfxShaderContainer.h"

@@ -4,7 +4,7 @@
 // naming a line of the source. Never success for a program the device then
 // refuses, and never a stop of the compiler.
 
-#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 
 #include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"

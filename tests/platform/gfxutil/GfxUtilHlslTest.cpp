@@ -3,7 +3,7 @@
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include "platform/gfx/GfxShaderContainer.h"

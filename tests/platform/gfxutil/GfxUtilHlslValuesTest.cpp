@@ -6,7 +6,7 @@
 // back, or compiled again and compared.
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
-#include "platform/gfxutil/GfxUtilHlsl.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 
 #include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"

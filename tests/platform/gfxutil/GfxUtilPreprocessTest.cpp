@@ -4,7 +4,7 @@
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 
 #include "platform/gfxutil/GfxUtilEffect.h"
-#include "platform/gfxutil/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "tests/platform/gfxutil/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,344 @@
+#include "platform/gfxutil/hlsl/GfxUtilHlslWords.h"
+
+#include "platform/gfxutil/hlsl/GfxUtilHlslText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace gfx::hlsl {
+namespace {
+
+// Attributes of the stages of later models (compute, geometry, hull,
+// domain) that glslang reads on any function, stopping on or refusing one
+// without its arguments.
+bool IsStageAttribute(std::string_view w) {
+    static const std::set<std::string_view> kNames = {"numthreads",     "maxvertexcount", "domain",
+                                                      "partitioning",   "outputtopology", "patchconstantfunc",
+                                                      "outputcontrolpoints", "instance",  "maxtessfactor"};
+    return kNames.count(w) != 0;
+}
+
+bool IsModifierWord(std::string_view w) {
+    static const std::set<std::string_view> kWords = {
+        "static", "uniform", "const", "extern", "volatile", "shared", "groupshared", "row_major", "column_major",
+        "in", "out", "inout", "precise", "nointerpolation", "linear", "centroid", "noperspective", "inline",
+        "export", "typedef", "struct"};
+    return kWords.count(w) != 0;
+}
+
+// A type word of the language ("float4", "half2x3", "sampler2D", "matrix").
+bool IsTypeWord(std::string_view w) {
+    static const std::string_view kScalars[] = {"float", "half", "double", "int", "uint", "bool", "dword",
+                                                "min16float", "min10float", "min16int", "min12int", "min16uint"};
+    for (const std::string_view s : kScalars) {
+        if (!w.starts_with(s)) continue;
+        const std::string_view rest = w.substr(s.size());
+        if (rest.empty() || (rest.size() == 1 && rest[0] >= '1' && rest[0] <= '4') ||
+            (rest.size() == 3 && rest[0] >= '1' && rest[0] <= '4' && rest[1] == 'x' && rest[2] >= '1' &&
+             rest[2] <= '4'))
+            return true;
+    }
+    return w == "vector" || w == "matrix" || w == "void" || w == "string" || w.starts_with("sampler") ||
+           w.starts_with("texture") || w.starts_with("Texture") || w == "SamplerState";
+}
+
+struct Statement {
+    std::size_t first, end; // tokens [first, end): its last is ';' or a body's '}'
+    bool body;              // a function's definition
+};
+
+// The statements at file scope: declarations, definitions of functions
+// and of structs.
+std::vector<Statement> FileScopeStatements(const std::vector<Token>& t) {
+    std::vector<Statement> out;
+    std::size_t first = 0;
+    bool equals = false, list = false, structWord = false;
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        const std::string_view w = t[i].text;
+        if (w == "=") equals = true;
+        if (w == "struct" || w == "cbuffer" || w == "tbuffer") structWord = true;
+        if (w == "(" || w == "[" || w == "<") {
+            if (w == "(") list = true;
+            if (t[i].close >= t.size()) break;
+            i = t[i].close;
+            continue;
+        }
+        if (w == "{") {
+            const std::size_t close = t[i].close;
+            if (close >= t.size()) break;
+            i = close;
+            if (list && !equals && !structWord) {
+                out.push_back({first, i + 1, true});
+                first = i + 1;
+                equals = list = structWord = false;
+            }
+            continue;
+        }
+        if (w != ";") continue;
+        out.push_back({first, i + 1, false});
+        first = i + 1;
+        equals = list = structWord = false;
+    }
+    return out;
+}
+
+// Where the entry is declared in [first, end): its name's token, or end.
+std::size_t EntryName(const std::vector<Token>& t, const Statement& s, std::string_view entry) {
+    for (std::size_t k = s.first + 1; k + 1 < s.end; ++k) {
+        if (Is(t[k], "(") || Is(t[k], "=")) return s.end;
+        if (t[k].text == entry && Is(t[k + 1], "(") && IdentStart(t[k - 1].text[0])) return k;
+    }
+    return s.end;
+}
+
+struct Edit {
+    std::size_t at; // in the source
+    std::string text;
+};
+
+// Whether the source holds a word one of the forms below starts with: most
+// hold none, and are left as they are without being read.
+bool HoldsAnyForm(std::string_view source, std::string_view entry) {
+    static const std::string_view kWords[] = {"export", "const", "precise", "CompileShader", "switch", "unroll", "fmod",
+                                              "numthreads", "maxvertexcount", "domain", "partitioning",
+                                              "outputtopology", "patchconstantfunc", "outputcontrolpoints",
+                                              "instance", "maxtessfactor"};
+    for (const std::string_view w : kWords)
+        if (source.find(w) != std::string_view::npos) return true;
+    // Type words in any case, and typedefs.
+    for (std::size_t at = source.find_first_of("tTmMvVdD"); at != std::string_view::npos;
+         at = source.find_first_of("tTmMvVdD", at + 1))
+        for (const std::string_view w : {"texture", "matrix", "vector", "dword", "typedef"})
+            if (EqualNoCase(source.substr(at, w.size()), w)) return true;
+    // The entry named twice: declared before its body, perhaps.
+    const std::size_t first = entry.empty() ? std::string_view::npos : source.find(entry);
+    return first != std::string_view::npos && source.find(entry, first + entry.size()) != std::string_view::npos;
+}
+
+// File-scope declarations: attributes of later stages, `export`, the
+// entry's declarations without a body, shader objects in values, `const`
+// of constants without a value. Blanked in `out`.
+void FileScopeWords(const std::vector<Token>& t, std::string_view entry, std::string& out) {
+    const std::vector<Statement> statements = FileScopeStatements(t);
+    bool entryDefined = false;
+    for (const Statement& s : statements)
+        entryDefined = entryDefined || (s.body && EntryName(t, s, entry) < s.end);
+    for (Statement s : statements) {
+        // Attributes in front: [name] or [name(arguments)], one after another.
+        while (s.first + 2 < s.end && Is(t[s.first], "[") && IdentStart(t[s.first + 1].text[0]) &&
+               t[s.first].close < s.end) {
+            if (t[s.first].close == s.first + 2 && IsStageAttribute(t[s.first + 1].text))
+                Blank(out, t[s.first].begin, TokenEnd(t[s.first + 2]));
+            s.first = t[s.first].close + 1;
+        }
+        if (s.first >= s.end) continue;
+        if (Is(t[s.first], "export") && s.first + 1 < s.end && IdentStart(t[s.first + 1].text[0])) {
+            Blank(out, t[s.first].begin, TokenEnd(t[s.first]));
+            ++s.first;
+        }
+        if (!s.body && entryDefined && EntryName(t, s, entry) < s.end) {
+            Blank(out, t[s.first].begin, TokenEnd(t[s.end - 1]));
+            continue;
+        }
+        if (s.body) continue;
+        // A shader object in a constant's value (`{5, CompileShader(ps_2_0,
+        // f())}`) is the effect's: the program's value has 0 there.
+        for (std::size_t k = s.first; k + 1 < s.end; ++k)
+            if (Is(t[k], "CompileShader") && Is(t[k + 1], "(") && t[k + 1].close < s.end) {
+                Blank(out, t[k].begin, TokenEnd(t[t[k + 1].close]));
+                out[t[k].begin] = '0';
+                k = t[k + 1].close;
+            }
+        // `const` of a constant the application sets: no value, not static,
+        // no function's declaration, no typedef.
+        bool plain = true;
+        for (std::size_t k = s.first; k < s.end && plain; ++k)
+            plain = !Is(t[k], "static") && !Is(t[k], "typedef") && !Is(t[k], "=") && !Is(t[k], "{") &&
+                    !(Is(t[k], "(") && !(k > 0 && (Is(t[k - 1], "register") || Is(t[k - 1], "packoffset"))));
+        if (!plain) continue;
+        for (std::size_t k = s.first; k < s.end && IdentStart(t[k].text[0]) && IsModifierWord(t[k].text); ++k)
+            if (Is(t[k], "const")) Blank(out, t[k].begin, TokenEnd(t[k]));
+    }
+}
+
+// A loop unrolled with a count from the attributes at `i`: the edits that
+// count its runs; the token after the attributes.
+// A number written as one, with its sign: `-4.5`, `2`, `+1e3`; `k` moves
+// past it.
+bool SignedNumber(const std::vector<Token>& t, std::size_t& k, double& value) {
+    double sign = 1.0;
+    if (k < t.size() && (Is(t[k], "-") || Is(t[k], "+"))) {
+        sign = Is(t[k], "-") ? -1.0 : 1.0;
+        ++k;
+    }
+    if (k >= t.size() || t[k].text.empty() || !(std::isdigit(static_cast<unsigned char>(t[k].text[0])) ||
+                                                 t[k].text[0] == '.'))
+        return false;
+    if (t[k].text.starts_with("0x") || t[k].text.starts_with("0X")) return false;
+    value = sign * double(Number(t[k].text));
+    ++k;
+    return true;
+}
+
+// A float literal of `v` that reads back as the same float.
+std::string FloatLiteral(double v) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.9g", v);
+    std::string out(text);
+    if (out.find_first_of(".en") == std::string::npos) out += ".0";
+    return "(" + out + ")";
+}
+
+std::size_t CountedLoop(const std::vector<Token>& t, std::size_t i, std::size_t& loops, std::vector<Edit>& edits) {
+    std::string count;
+    std::size_t k = i;
+    while (k < t.size() && Is(t[k], "[") && t[k].close < t.size() && Step()) {
+        if (k + 5 == t[k].close && Is(t[k + 1], "unroll") && Is(t[k + 2], "(") && Is(t[k + 4], ")") &&
+            std::all_of(t[k + 3].text.begin(), t[k + 3].text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            count = std::string(t[k + 3].text);
+        k = t[k].close + 1;
+    }
+    if (count.empty() || k + 1 >= t.size() || !Is(t[k], "for") || !Is(t[k + 1], "(") || t[k + 1].close >= t.size())
+        return k;
+    const std::size_t close = t[k + 1].close;
+    std::size_t semicolons[2] = {close, close}, found = 0;
+    for (std::size_t m = k + 2; m < close && found < 2 && Step(); ++m) {
+        if (Is(t[m], "(") || Is(t[m], "[")) m = std::min(t[m].close, close);
+        else if (Is(t[m], ";")) semicolons[found++] = m;
+    }
+    if (found != 2) return k;
+    const std::string counter = "orvUnrolled" + std::to_string(loops++);
+    edits.push_back({t[i].begin, "int " + counter + " = 0; "});
+    if (semicolons[1] == semicolons[0] + 1) {
+        edits.push_back({t[semicolons[1]].begin, counter + " < " + count});
+    } else {
+        edits.push_back({t[semicolons[0] + 1].begin, "("});
+        edits.push_back({t[semicolons[1]].begin, ") && " + counter + " < " + count});
+    }
+    edits.push_back({t[close].begin, std::string(close == semicolons[1] + 1 ? "" : ", ") + "++" + counter});
+    return k;
+}
+
+} // namespace
+
+std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry) {
+    if (!HoldsAnyForm(source, entry)) return std::string(source);
+    const std::vector<Token> t = Tokenize(source);
+    std::string out(source); // blanked in place; the edits put in at the end
+    FileScopeWords(t, entry, out);
+    std::vector<Edit> edits;
+    // One sweep: switches, loops unrolled with a count, and what `precise`
+    // is where the source declares it as a name (a variable or a type): a
+    // name wherever no type follows it.
+    std::set<std::string_view> typeNames;
+    std::vector<std::size_t> precise;
+    bool preciseNamed = false;
+    std::size_t loops = 0;
+    std::vector<std::size_t> blocks; // the braces open at each token
+    std::vector<bool> shadowed(t.size(), false);
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        if (Is(t[i], "{")) blocks.push_back(i);
+        if (Is(t[i], "}") && !blocks.empty()) blocks.pop_back();
+        if (shadowed[i]) {
+            edits.push_back({t[i].begin, std::string(kRenamedWord)});
+            continue;
+        }
+        if (Is(t[i], "switch") && i + 1 < t.size() && Is(t[i + 1], "(") && t[i + 1].close < t.size()) {
+            edits.push_back({TokenEnd(t[i + 1]), "int("});
+            edits.push_back({t[t[i + 1].close].begin, ")"});
+            continue;
+        }
+        // A case's float label is its whole part, as the D3D9 compiler takes it.
+        if (Is(t[i], "case") && i + 2 < t.size() && std::isdigit(static_cast<unsigned char>(t[i + 1].text[0])) &&
+            Is(t[i + 2], ":") && t[i + 1].text.find_first_of(".eEfF") != std::string_view::npos &&
+            !t[i + 1].text.starts_with("0x") && !t[i + 1].text.starts_with("0X")) {
+            Blank(out, t[i + 1].begin, TokenEnd(t[i + 1]));
+            edits.push_back({t[i + 1].begin, std::to_string(static_cast<long long>(Number(t[i + 1].text)))});
+            continue;
+        }
+        // fmod of two numbers: glslang's front end folds it with the
+        // divisor's sign, the language takes the dividend's.
+        if (Is(t[i], "fmod") && i + 1 < t.size() && Is(t[i + 1], "(") && t[i + 1].close < t.size()) {
+            std::size_t k = i + 2;
+            double a = 0, b = 0;
+            if (SignedNumber(t, k, a) && k < t.size() && Is(t[k], ",") && SignedNumber(t, ++k, b) &&
+                k == t[i + 1].close && b != 0) {
+                Blank(out, t[i].begin, TokenEnd(t[k]));
+                edits.push_back({t[i].begin, FloatLiteral(std::fmod(float(a), float(b)))});
+                i = k;
+                continue;
+            }
+        }
+        if (Is(t[i], "[") && (i == 0 || Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}"))) {
+            i = std::max(CountedLoop(t, i, loops, edits), i + 1) - 1;
+            continue;
+        }
+        if (i > 0 && Is(t[i - 1], "struct") && IdentStart(t[i].text[0])) typeNames.insert(t[i].text);
+        if (Is(t[i], "typedef")) {
+            std::size_t k = i;
+            while (k + 1 < t.size() && !Is(t[k + 1], ";") && k < i + 64) ++k;
+            if (IdentStart(t[k].text[0])) typeNames.insert(t[k].text);
+            // A typedef taking a type word's name within a block: that
+            // word is the typedef's to the block's end, under another name.
+            // (Once for each word in a block: a later typedef of it is within
+            // what the first marked.)
+            if (!blocks.empty() && k > i + 1 && !shadowed[k] && IsTypeWord(t[k].text) &&
+                t[blocks.back()].close < t.size()) {
+                const std::size_t end = t[blocks.back()].close;
+                for (std::size_t m = k; m < end && Step(); ++m)
+                    if (t[m].text == t[k].text) shadowed[m] = true;
+            }
+        }
+        // `matrix`, `vector` and `dword` in any case where no typedef of
+        // that spelling is meant, and no template follows.
+        if (i + 1 < t.size() && IdentStart(t[i + 1].text[0]) && !typeNames.count(t[i].text)) {
+            for (const std::string_view w : {"matrix", "vector", "dword"})
+                if (t[i].text != w && EqualNoCase(t[i].text, w)) {
+                    Blank(out, t[i].begin, TokenEnd(t[i]));
+                    edits.push_back({t[i].begin, std::string(w)});
+                    break;
+                }
+        }
+        // `texture` in any case, where no typedef of that spelling is meant.
+        if (i + 1 < t.size() && IdentStart(t[i + 1].text[0]) && !Is(t[i], "texture") && !Is(t[i], "Texture") &&
+            EqualNoCase(t[i].text, "texture") && !typeNames.count(t[i].text)) {
+            Blank(out, t[i].begin, TokenEnd(t[i]));
+            edits.push_back({t[i].begin, "texture"});
+            continue;
+        }
+        if (!Is(t[i], "precise")) continue;
+        precise.push_back(i);
+        if (i == 0 || i + 1 >= t.size() || !IdentStart(t[i - 1].text[0]) ||
+            (IsModifierWord(t[i - 1].text) && !Is(t[i - 1], "typedef")) || Is(t[i - 1], "return"))
+            continue;
+        const std::string_view next = t[i + 1].text;
+        preciseNamed = preciseNamed || next == ";" || next == "=" || next == "," || next == "[" || next == ":" ||
+                       next == ")";
+    }
+    for (const std::size_t i : preciseNamed ? precise : std::vector<std::size_t>{}) {
+        const bool modifier = i + 1 < t.size() && IdentStart(t[i + 1].text[0]) &&
+                              (IsTypeWord(t[i + 1].text) || IsModifierWord(t[i + 1].text) ||
+                               typeNames.count(t[i + 1].text));
+        if (!modifier) edits.push_back({t[i].begin, std::string(kRenamedWord)});
+    }
+    if (edits.empty()) return out;
+    // A switch within a loop's head, a name renamed anywhere: in source order.
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
+    std::string edited;
+    edited.reserve(out.size() + edits.size() * 32);
+    std::size_t copied = 0;
+    for (const Edit& e : edits) {
+        edited.append(out, copied, e.at - copied);
+        edited += e.text;
+        copied = e.at;
+    }
+    edited.append(out, copied);
+    return edited;
+}
+
+} // namespace gfx::hlsl

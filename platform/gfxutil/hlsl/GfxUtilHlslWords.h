@@ -1,0 +1,42 @@
+#pragma once
+// Words of a source the D3D9 compiler reads otherwise than glslang's HLSL
+// front end, put in the forms glslang reads as that compiler does: a pass of
+// the high-level compile (platform/gfxutil/hlsl/GfxUtilHlsl.h), run after the
+// refusals. Each keeps the source's lines where they are. Private to the
+// HLSL compiler.
+
+#include <string>
+#include <string_view>
+
+namespace gfx::hlsl {
+
+// What a word the source uses as a name and glslang takes for a keyword
+// (`precise`) is renamed to: this prefix and the word. The table lists it
+// by its own name.
+constexpr std::string_view kRenamedWord = "orvWord_";
+
+// The source with
+// - `export` before a function blanked (the D3D9 compiler has no libraries);
+// - an attribute of a later model's stages given without arguments at file
+//   scope (`[numthreads]`) blanked: the D3D9 compiler ignores it, glslang
+//   stops on it or refuses it;
+// - the entry's declarations without a body blanked where it has one: the
+//   body's semantics are the ones that count;
+// - `const` blanked from a non-static file-scope declaration without a value
+//   (`const float4 c;`): a constant the application sets, where glslang would
+//   make it a private variable;
+// - `precise` renamed where the source declares it as a name;
+// - `texture` written in any case (`teXture t;`) as the type word, where no
+//   typedef of that spelling is meant;
+// - a `CompileShader(...)` in a constant's value made 0: its shader object
+//   is an effect's, and the program keeps no default for it;
+// - a `for` loop unrolled with a count (`[unroll(4)]`) running that many
+//   times at most, as the D3D9 compiler unrolls it, leaving the runs after
+//   those out: a counter declared before it ends the loop there (where the
+//   loop is no statement of its own, the body of an `if`, it stays as it is);
+// - the value a `switch` tests made an int: an integer constant is held in
+//   a float register, and glslang switches on integers only; a float case
+//   label (`case 2.1f:`) its whole part.
+std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
+
+} // namespace gfx::hlsl
