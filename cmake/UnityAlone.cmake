@@ -36,8 +36,8 @@ set(ORVANE_UNITY_ALONE
   tests/platform/gfx/GfxGlPixel1xTest.cpp
   tests/platform/gfx/GfxGlSamplerTest.cpp
   tests/platform/gfxutil/GfxUtilEffectTest.cpp
-  tests/platform/gfxutil/GfxUtilHlslChildTest.cpp
-  tests/platform/gfxutil/GfxUtilHlslFormsTest.cpp
-  tests/platform/gfxutil/GfxUtilHlslIntrinsicsTest.cpp
-  tests/platform/gfxutil/GfxUtilHlslTemporariesTest.cpp
+  tests/platform/gfxutil/hlsl/GfxUtilHlslChildTest.cpp
+  tests/platform/gfxutil/hlsl/GfxUtilHlslFormsTest.cpp
+  tests/platform/gfxutil/hlsl/GfxUtilHlslIntrinsicsTest.cpp
+  tests/platform/gfxutil/hlsl/GfxUtilHlslTemporariesTest.cpp
 )
