@@ -73,6 +73,9 @@ public:
     [[nodiscard]] COrvaneBase* GetTypeObject() const { return m_pkTypeObject; }
     [[nodiscard]] float GetHeading() const { return m_afAngles[1]; }
     [[nodiscard]] float GetTimer() const { return m_fTimer; }
+    // The animation's time left as a save stored it, run out (0 or below)
+    // included, which PlayAnimation reads as "the whole length".
+    void SetTimer(float fTimer) { m_fTimer = fTimer; }
     [[nodiscard]] std::uint8_t GetPlayMode() const { return m_ucPlayMode; }
     [[nodiscard]] float GetLastTimeStep() const { return m_fLastTimeStep; }
     [[nodiscard]] std::uint16_t GetParameterCursor() const { return m_usParameterCursor; }

@@ -48,7 +48,9 @@ struct Group
 const Group BUILDINGS[] = {
     {"BUILDINGS_CELLBLOCKS",
      {{"cellblocks", "cellblock_small", {"16", "16", "20000", "0", "cellblock"}},
-      {"cellblocks", "cellblock_large", {"24", "16", "45000", "1", "cellblock"}},
+      // A first prison that takes it (the larger first build) keeps enough
+      // in hand to pay for a death or an escape.
+      {"cellblocks", "cellblock_large", {"24", "16", "35000", "1", "cellblock"}},
       // The block that may hold cells of every security level.
       {"cellblocks", "cellblock_secure", {"24", "16", "60000", "3", "cellblock"}}}},
     {"BUILDINGS_WORKSHOPS", {{"workshops", "workshop_maint", {"16", "16", "18000", "0", "work"}}}},
@@ -83,22 +85,27 @@ const Group BUILDINGS[] = {
 // higher level earns more than one of level 0 by its prisoners' pay. The
 // guard room stays cheap too: it is where the escape message sends a
 // player for guards.
-// A single cell hires a guard. A first prison has nothing that calms a
-// bored prisoner, so each turns angry a few hours after a meal, and with no
+// Every cell hires a guard, a two-bed cell as well as a single one: a
+// prisoner left bored turns angry a few hours after a meal, and with no
 // guard near an angry one fights: beaten prisoners turn angry in turn, and
 // with no hospital to heal them the losers die within days. A guard in
 // reach stops a fight before it starts; a guard strikes only an angry
 // prisoner, who is above half health, so its blows alone leave him
-// injured at worst.
+// injured at worst. The games table is what a first prison can afford to
+// calm the bored before they turn angry: a bored prisoner looks for any
+// object that is neither cell, food, work nor care, and one used leaves
+// him content again. Its kind word "block" fits it into every cell block,
+// where the prisoners idle, without making it a cell; it hires nobody.
 const Group CONTENTS[] = {
     {"CONTENTS_CELLS",
      {{"cellblocks", "cell_single", {"2", "2", "100", "1", "0", "cell", "40", "1"}},
-      {"cellblocks", "cell_double", {"4", "2", "250", "2", "0", "cell", "60", "0"}},
-      {"cellblocks", "cell_secure", {"2", "2", "600", "1", "3", "cell", "100", "0"}},
+      {"cellblocks", "cell_double", {"4", "2", "250", "2", "0", "cell", "60", "1"}},
+      {"cellblocks", "cell_secure", {"2", "2", "600", "1", "3", "cell", "100", "1"}},
       // Two-bed cells for the higher security levels.
-      {"cellblocks", "cell_double_medium", {"4", "2", "400", "2", "1", "cell", "60", "0"}},
-      {"cellblocks", "cell_double_high", {"4", "2", "600", "2", "2", "cell", "80", "0"}},
-      {"cellblocks", "cell_double_max", {"4", "2", "800", "2", "3", "cell", "100", "0"}}}},
+      {"cellblocks", "cell_double_medium", {"4", "2", "400", "2", "1", "cell", "60", "1"}},
+      {"cellblocks", "cell_double_high", {"4", "2", "600", "2", "2", "cell", "80", "1"}},
+      {"cellblocks", "cell_double_max", {"4", "2", "800", "2", "3", "cell", "100", "1"}},
+      {"cellblocks", "games_table", {"4", "2", "300", "4", "0", "block", "20", "0"}}}},
     {"CONTENTS_FOOD",
      {{"canteens", "serving_counter", {"4", "2", "200", "4", "0", "food", "40", "1"}},
       {"canteens", "dining_table", {"4", "2", "400", "4", "0", "food", "20", "0"}},
@@ -223,6 +230,15 @@ std::string PlaceName(const Plan& kPlan)
     if (kKind == "cell")
         return "SP_pause6_bunk";
     return "SP_pause4_desk";
+}
+
+// A table that several play at: its places of use (its places parameter)
+// beside its one door, so that a first prison's bored are calmed together.
+int TableSeats(const Plan& kPlan)
+{
+    if (kPlan.kParameters.size() <= 5 || std::string(*(kPlan.kParameters.begin() + 5)) != "block")
+        return 1;
+    return std::max(1, std::atoi(*(kPlan.kParameters.begin() + 3)));
 }
 
 // A cell with two places: two bunks beside its one door.
@@ -809,9 +825,12 @@ bool WriteDemoPrisonModels(const std::string& kFolder)
             spDoor->SetName("door01");
             spDoor->SetTranslate(kDoor);
             spModel->AttachChild(spDoor);
-            NiRefPtr<NiNode> spPlace = MakeDemoRoute(kPlace.c_str(), kAccess, NiVec3(0.5f, 0.0f, 0.5f));
-            spPlace->SetTranslate(kDoor);
-            spModel->AttachChild(spPlace);
+            for (int i = TableSeats(kPlan); i > 0; --i)
+            {
+                NiRefPtr<NiNode> spPlace = MakeDemoRoute(kPlace.c_str(), kAccess, NiVec3(0.5f, 0.0f, 0.5f));
+                spPlace->SetTranslate(kDoor);
+                spModel->AttachChild(spPlace);
+            }
         }
         if (const int iCategory = GroupOf(kPlan, CONTENTS); iCategory >= 0)
             AddRoomLook(*spModel, kPlan, ROOM_COLOURS[iCategory]);

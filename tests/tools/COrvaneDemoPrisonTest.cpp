@@ -267,8 +267,17 @@ TEST_F(COrvaneDemoPrisonTest, RoomsShowATileUnderTheirPostsAndTwoBedCellsTwoBunk
         {
             EXPECT_GT(kDrawn.m_kMax.y, DEMO_POST_LIFT);
         }
+        // Places of use beside the door: two bunks, four at the games
+        // table, one elsewhere.
+        int iPlaces = 0;
+        for (std::uint32_t i = 0; i < spModel->GetArrayCount(); ++i)
+        {
+            const char* pcName = spModel->GetAt(i) != nullptr ? spModel->GetAt(i)->GetName() : nullptr;
+            iPlaces += pcName != nullptr && std::string(pcName).rfind("SP_", 0) == 0 ? 1 : 0;
+        }
+        EXPECT_EQ(iPlaces, bTwoBeds ? 2 : kPlan.m_kName == "games_table" ? 4 : 1);
     }
-    EXPECT_EQ(iRooms, 22);
+    EXPECT_EQ(iRooms, 23);
 }
 
 // A room held for building floats over the red or green square of its
@@ -333,7 +342,7 @@ TEST_F(COrvaneDemoPrisonTest, AHeldRoomLeavesItsFootprintSquareAndEntranceMarker
             << "entrance at " << kDoor.x << ", " << kDoor.z;
         EXPECT_FALSE(Covered(kDoor.x, kDoor.z));
     }
-    EXPECT_EQ(iRooms, 22);
+    EXPECT_EQ(iRooms, 23);
 }
 
 TEST_F(COrvaneDemoPrisonTest, OutdoorObjectsAndArrivalVehiclesAreDrawn)

@@ -294,6 +294,10 @@ void CAIControllerObjectUse::ApplyState(const COrvaneAIControllerState& kState, 
     {
         const bool bLooping = kOwn.m_ucLooping != 0 || kOwn.m_fTimer < 0.0f;
         pkCharacter->PlayAnimation(kOwn.m_kAnimation.c_str(), bLooping ? 1 : 0, kOwn.m_fTimer, 0, 1);
+        // A use saved in the frame its animation ran out ends as it would
+        // have: not after a whole further round of the animation.
+        if (kOwn.m_fTimer <= 0.0f && pkCharacter->GetCurrentAnimation() != nullptr)
+            pkCharacter->SetTimer(kOwn.m_fTimer);
     }
 }
 

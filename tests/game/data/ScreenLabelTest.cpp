@@ -755,6 +755,18 @@ TEST_F(ScreenLabelTest, TheNewPlayersTextsFitTheirBoxesAndThePanelsAreOpaque)
         for (const char* pcRoom : {"serving_counter", "guard_room", "admin_staff_security_indoor"})
             EXPECT_NE(kEscape.find(NameOf(pcRoom, l)), std::string::npos) << NameOf(pcRoom, l) << " / " << kEscape;
     }
+    // The violent day's evening report says what stops the next: the
+    // guards, and the games table by the cells page's own name; it reads
+    // on one line of the messages list.
+    constexpr std::size_t MESSAGE_VIOLENT_DAY = 62;
+    for (std::size_t l = 0; l < 3; ++l)
+    {
+        const std::string& kReport = kMessages.at(MESSAGE_VIOLENT_DAY)[l];
+        EXPECT_NE(Lower(kReport).find(NameOf("games_table", l)), std::string::npos)
+            << NameOf("games_table", l) << " / " << kReport;
+        EXPECT_NE(Lower(kReport).find(akStaffWords[l][0]), std::string::npos) << kReport;
+        EXPECT_EQ(WrapText(*pkBody, 32.0f, 48.0f, 480.0f, "99 " + kReport).iLines, 1) << kReport;
+    }
 
     for (const char* pcPanel : {"images/panels/prisoner/prisoner.tga", "images/panels/staff/staff.tga",
                                 "images/panels/building/building.tga", "images/panels/options/options.tga",

@@ -248,7 +248,7 @@ void CPlayScript::Frame(int iCount)
         (void)pkApp->GetSystem()->PumpMessages(MainWindow(), bQuit);
         pkApp->GetWindow()->DispatchInputEvents();
         Game().Render();
-        Game().Update(FRAME);
+        Game().Update(m_fFrame);
     }
 }
 

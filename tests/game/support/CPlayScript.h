@@ -55,8 +55,13 @@ public:
     [[nodiscard]] const std::string& Why() const { return m_kWhy; }
 
     // One frame of the main loop: messages pumped, input dispatched,
-    // drawn, updated by FRAME.
+    // drawn, updated by the frame time (FRAME unless set).
     void Frame(int iCount = 1);
+    // The time each later frame reports, as the loop measures it on a
+    // display of that rate: a played game steps its people by a display's
+    // refresh, not by the longest frame the game accepts.
+    void SetFrameTime(float fSeconds) { m_fFrame = fSeconds; }
+    [[nodiscard]] float GetFrameTime() const { return m_fFrame; }
 
     // Input, as window events followed by the frames that read them.
     void MoveTo(float fX, float fY);
@@ -170,6 +175,7 @@ public:
 
 private:
     std::uint32_t m_uiSeed;
+    float m_fFrame = FRAME;
     std::unique_ptr<CPlayClock> m_pkClock;
     std::vector<Box> m_kBoxes;
     std::string m_kWhy;

@@ -214,7 +214,7 @@ TEST_F(CBuildInsideTest, ACellBlockAndATwoBedCellAreBuiltThroughThePlacement)
     EXPECT_EQ(pkCell->GetRequiredLevel(), 1);
     EXPECT_EQ(kLedger.m_usBeds, 2);
     // The block and the two-bed cell, at the demo templates' prices.
-    EXPECT_EQ(kLedger.m_iPurchases, iPurchases + 45000 + 250);
+    EXPECT_EQ(kLedger.m_iPurchases, iPurchases + 35000 + 250);
     EXPECT_TRUE(pkGround->IsMember(pkCell));
 }
 

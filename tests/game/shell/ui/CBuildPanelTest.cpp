@@ -18,10 +18,10 @@
 
 namespace
 {
-// The demo menus. Grounds: cell blocks (small 20000 level 0, large 45000
+// The demo menus. Grounds: cell blocks (small 20000 level 0, large 35000
 // level 1, secure level 3), workshop, canteen, hospital, administration (one
 // each), fences (fence, watchtower, balcony walk, wall). Inside, from the
-// "CONTENTS" groups: cells (6), food (3), work (3),
+// "CONTENTS" groups: cells (6) and the games table, food (3), work (3),
 // health (4), administration (planning 1, planning 2, clerical, execution
 // room, guard room).
 class CBuildPanelTest : public PanelTest

@@ -410,6 +410,38 @@ TEST_F(CAIControllerTest, AnObjectUseSavedWalkingOrUsingRestoresItsSlotAndWalk)
     }
 }
 
+// A use saved in the frame its animation ran out (its time left at or below
+// 0) is loaded run out, not with a whole further round of the animation,
+// and saved again the same.
+TEST_F(CAIControllerTest, AnObjectUseSavedAsItsAnimationRanOutLoadsRunOut)
+{
+    CBlockGrid* pkYard = Area(1, 12, 12);
+    CPathableObject* pkCounter = Stand("serving_counter", *pkYard, 12 * 6 + 6);
+    ASSERT_NE(pkCounter, nullptr);
+    for (const float fLeft : {-0.2f, 0.0f})
+    {
+        SCOPED_TRACE(fLeft);
+        CGameCharacter* pkSaved = Place("PrisonerFactory", "thug", *pkYard, pkCounter->GetAccessCell(0));
+        ASSERT_TRUE(pkCounter->AssignUser(pkSaved, 0, 0));
+        pkSaved->SetTargetObject(pkCounter);
+        pkSaved->SetUseSlot(0, 0);
+        pkSaved->SetController("objectUse", true, true);
+        ASSERT_TRUE(RunUntil(40.0f, [&] { return pkSaved->GetStateBlock().m_ucCurrentState == 3; }));
+        ASSERT_NE(pkSaved->GetCurrentAnimation(), nullptr);
+        pkSaved->SetTimer(fLeft);
+        const std::string kRecord = SaveText(*pkSaved);
+        m_pkManager->DestroyObject(pkSaved, true);
+
+        CGameCharacter* pkLoaded = Make("PrisonerFactory", "thug");
+        ASSERT_EQ(LoadText(*pkLoaded, kRecord), 1);
+        pkLoaded->ResolveReferences();
+        EXPECT_EQ(Controller(*pkLoaded), "objectUse");
+        EXPECT_FLOAT_EQ(pkLoaded->GetTimer(), fLeft);
+        EXPECT_EQ(SaveText(*pkLoaded), kRecord);
+        m_pkManager->DestroyObject(pkLoaded, true);
+    }
+}
+
 TEST_F(CAIControllerTest, BoutsFacePartnersAtTheInteractionDistance)
 {
     CBlockGrid* pkYard = Area(1, 16, 16);
