@@ -146,6 +146,7 @@ TEST_F(CBuildPlacementTest, TheMarkerLiesUnderTheCellsTheHeldObjectTakes)
         CBaseObject* pkRoom = pkPlacement->GetObject();
         ASSERT_NE(pkRoom, nullptr);
         for (int iTurn = 0; iTurn < 4; ++iTurn)
+        {
             for (const std::int32_t iCell : {5 * 20 + 5, 12 * 20 + 9})
             {
                 SCOPED_TRACE(std::to_string(usEntry) + " turn " + std::to_string(iTurn) + " cell " +
@@ -171,6 +172,7 @@ TEST_F(CBuildPlacementTest, TheMarkerLiesUnderTheCellsTheHeldObjectTakes)
                 EXPECT_FLOAT_EQ(Position(*pkRoom).z, kMiddle.z);
             }
             ASSERT_TRUE(pkPlacement->Rotate());
+        }
         (void)pkPlacement->Clear(false);
     }
 }
