@@ -232,7 +232,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
     // The effect's syntax checked and blanked, the component-wise forms
     // spelt out, then the forms the language refuses that the front end
     // would take, each named at its line.
-    bool formed = ReadEffectSyntax(lines.text, prepared, formAt, errors);
+    bool formed = ReadEffectSyntax(lines.text, prepared, formAt, errors, entry);
     if (formed) {
         prepared = BlankEffectSyntax(prepared);
         std::string flat;
@@ -423,7 +423,7 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
         k.registerIndex = g.registerIndex;
         k.registerCount = g.registerCount;
         k.cls = g.cls;
-        k.type = g.type;
+        k.type = g.registerSet == kSetSampler ? SamplerTypeRead(c, g.type, g.registerIndex) : g.type;
         k.rows = g.cls == D3DXPC_OBJECT ? 1 : g.rows;
         k.columns = g.cls == D3DXPC_OBJECT ? 1 : g.columns;
         k.elements = std::max<std::uint16_t>(g.elements, 1);
