@@ -126,6 +126,9 @@ bool HoldsAnyForm(std::string_view source, std::string_view entry) {
             const std::size_t before = at == 0 ? std::string_view::npos : source.find_last_not_of(" \t", at - 1);
             if (before != std::string_view::npos && source[before] == '[') return true;
         }
+    // A vector constructor as an assignment's target.
+    for (std::size_t at = source.find(") ="); at != std::string_view::npos; at = source.find(") =", at + 3))
+        if (source.rfind("float", at) != std::string_view::npos) return true;
     // A `for` loop, whose counter may be read after it.
     for (std::size_t at = source.find("for"); at != std::string_view::npos; at = source.find("for", at + 3)) {
         const std::size_t next = source.find_first_not_of(" \t\r\n", at + 3);
@@ -369,6 +372,58 @@ void OneComponentMembers(const std::vector<Token>& t, std::string& out) {
     }
 }
 
+// The components of the variable `name` declared before `at` within the
+// block from `from`: the digit of its vector type word (`float2 a, b;`), 1
+// for a scalar; 0 where no declaration of it is found.
+int DeclaredComponents(const std::vector<Token>& t, std::size_t from, std::size_t at, std::string_view name) {
+    for (std::size_t k = at; k-- > from + 1;) {
+        if (t[k].text != name) continue;
+        std::size_t m = k - 1;
+        // Back over `, other` pairs to the type word.
+        while (m > from + 1 && Is(t[m], ",") && IdentStart(t[m - 1].text[0])) m -= 2;
+        if (!IsTypeWord(t[m].text) || t[m].text.find('x') != std::string_view::npos) continue;
+        const char last = t[m].text.back();
+        return last >= '1' && last <= '4' ? last - '0' : 1;
+    }
+    return 0;
+}
+
+// A vector constructor as an assignment's target (`float4(a, b) = v;`):
+// the value held once and each variable given its components in order.
+void ConstructorTarget(const std::vector<Token>& t, std::size_t i, std::size_t block, std::string& out,
+                       std::vector<Edit>& edits, std::size_t& made) {
+    const std::string_view w = t[i].text;
+    if (!IsTypeWord(w) || w.find('x') != std::string_view::npos || w.back() < '2' || w.back() > '4' ||
+        i + 1 >= t.size() || !Is(t[i + 1], "(") || t[i + 1].close + 1 >= t.size() || !Is(t[t[i + 1].close + 1], "="))
+        return;
+    if (i == 0 || !(Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}"))) return;
+    const std::size_t close = t[i + 1].close;
+    std::vector<std::pair<std::string_view, int>> parts;
+    int total = 0;
+    for (std::size_t k = i + 2; k < close; k += 2) {
+        if (!IdentStart(t[k].text[0]) || !(Is(t[k + 1], ",") || k + 1 == close)) return;
+        const int n = DeclaredComponents(t, block, i, t[k].text);
+        if (n == 0) return;
+        parts.emplace_back(t[k].text, n);
+        total += n;
+    }
+    if (total != w.back() - '0') return;
+    std::size_t end = close + 2;
+    while (end < t.size() && !Is(t[end], ";") && Step())
+        end = (Is(t[end], "(") || Is(t[end], "[") || Is(t[end], "{")) ? t[end].close + 1 : end + 1;
+    if (end >= t.size()) return;
+    const std::string held = "orvParts" + std::to_string(made++);
+    Blank(out, t[i].begin, TokenEnd(t[close + 1]));
+    edits.push_back({t[i].begin, "{ " + std::string(w) + " " + held + " ="});
+    std::string assign;
+    int at = 0;
+    for (const auto& [name, n] : parts) {
+        assign += " " + std::string(name) + " = " + held + "." + std::string("xyzw").substr(std::size_t(at), std::size_t(n)) + ";";
+        at += n;
+    }
+    edits.push_back({TokenEnd(t[end]), assign + " }"});
+}
+
 // A `for` loop's counter declared in its head (`for (int i = 0; ...)`) is
 // the enclosing block's in the D3D9 compiler's reading, where glslang ends
 // it with the loop. Where the block reads or sets it after the loop before
@@ -438,7 +493,7 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     std::set<std::string_view> typeNames;
     std::vector<std::size_t> precise;
     bool preciseNamed = false;
-    std::size_t loops = 0;
+    std::size_t loops = 0, targets = 0;
     std::vector<std::size_t> blocks; // the braces open at each token
     std::vector<bool> shadowed(t.size(), false);
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
@@ -529,6 +584,8 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
             edits.push_back({t[i].begin, Is(t[i], "true") ? "1" : "0"});
             continue;
         }
+        if (!blocks.empty() && i + 1 < t.size() && Is(t[i + 1], "(") && IsTypeWord(t[i].text))
+            ConstructorTarget(t, i, blocks.back(), out, edits, targets);
         // A cast to a `const` type is a cast to the type.
         if (Is(t[i], "const") && i > 0 && Is(t[i - 1], "(") && i + 2 < t.size() && IsTypeWord(t[i + 1].text) &&
             Is(t[i + 2], ")")) {

@@ -53,7 +53,10 @@ constexpr std::string_view kHalfOverload = "orvHalf";
 //   type; `matrix<float, 3, 1>` written `float3x1`; an array's size given
 //   as a boolean literal as 1 or 0;
 // - a one-component member (`float1`) of a struct no constant is declared
-//   with as the scalar type, whose component glslang would not write.
+//   with as the scalar type, whose component glslang would not write;
+// - a vector constructor as an assignment's target (`float4(a, b) = v;`),
+//   of variables declared in its block, as the value held and each
+//   variable given its components.
 std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
 
 } // namespace gfx::hlsl

@@ -1077,7 +1077,8 @@ TEST(GfxUtilHlslFormsTableTest, HostileOneDimensionalCallsAreRefused) {
 
 
 // Forms shipped programs write that the D3D9 compiler takes: a cast to a
-// `const` type, a semantic's `_centroid` suffix, a `t` register on the
+// `const` type, a vector constructor as an assignment's target, a
+// semantic's `_centroid` suffix, a `t` register on the
 // texture object a sampler reads, the template spelling of a one-column
 // matrix, an array sized by a boolean, overloads that differ only by
 // `half` for `float`. Each drawn with the values it is given.
@@ -1124,6 +1125,10 @@ TEST_P(GfxUtilHlslFormsTest, ShippedFormsTheD3D9CompilerTakesDraw) {
          "static const bool B = true;\nfloat w[true];\nfloat v[B + 1];\n"
          "float4 main() : COLOR { return float4(w[0], v[0], v[1], 1); }\n",
          0xBF, 0x40, 0x80}, // the larger first: v at c0 and c1, w at c2
+        {"constructor as target", "ps_2_0",
+         "float4 main(float4 c : COLOR0) : COLOR\n{\n    float2 a, b;\n    float4(a, b) = float4(0.25, 0.5, 0.75, 1) * c.x * 4;\n"
+         "    float s;\n    float2 v;\n    float3(s, v) = c.zyx;\n    return float4(b.x, a.y * s + v.y, a.x, 1);\n}\n",
+         0xBF, 0.625 * 255, 0x40},
         {"half overloads", "ps_2_0",
          "float f(float x) { return x * 2; }\nfloat f(half x) { return x * 2; }\n"
          "float2 f(half x, float2 y) { return y - x; }\nfloat2 f(float x, float2 y) { return y - x; }\n"
