@@ -126,6 +126,12 @@ bool HoldsAnyForm(std::string_view source, std::string_view entry) {
             const std::size_t before = at == 0 ? std::string_view::npos : source.find_last_not_of(" \t", at - 1);
             if (before != std::string_view::npos && source[before] == '[') return true;
         }
+    // A function of a float scalar parameter, which may be given a vector.
+    for (const std::string_view w : {"float ", "half "})
+        for (std::size_t at = source.find(w); at != std::string_view::npos; at = source.find(w, at + 1)) {
+            const std::size_t before = at == 0 ? std::string_view::npos : source.find_last_not_of(" \t\r\n", at - 1);
+            if (before != std::string_view::npos && (source[before] == '(' || source[before] == ',')) return true;
+        }
     // A vector constructor as an assignment's target.
     for (std::size_t at = source.find(") ="); at != std::string_view::npos; at = source.find(") =", at + 3))
         if (source.rfind("float", at) != std::string_view::npos) return true;
@@ -320,8 +326,8 @@ void HalfOverloads(const std::vector<Token>& t, std::vector<Edit>& edits) {
     for (const Statement& s : FileScopeStatements(t)) {
         if (!s.body) continue;
         std::size_t k = s.first;
-        while (k + 1 < s.end && !(IdentStart(t[k].text[0]) && Is(t[k + 1], "("))) ++k;
-        if (k + 1 >= s.end || t[k + 1].close >= s.end || k == s.first) continue;
+        while (k + 1 < s.end && !Is(t[k], "{") && !(IdentStart(t[k].text[0]) && Is(t[k + 1], "("))) ++k;
+        if (k + 1 >= s.end || t[k + 1].close >= s.end || k == s.first || Is(t[k], "{")) continue;
         std::size_t halves = 0;
         const std::string key = std::string(t[k].text) + "(" + FloatSignature(t, k + 1, halves);
         bySignature[key].push_back({k, halves});
@@ -424,6 +430,80 @@ void ConstructorTarget(const std::vector<Token>& t, std::size_t i, std::size_t b
     edits.push_back({TokenEnd(t[end]), assign + " }"});
 }
 
+// A function of one float scalar parameter (`float2 r2d(float2 x, float
+// a)`) takes a vector there too, truncated to its first component, as the
+// D3D9 compiler converts an argument: glslang finds no function for such a
+// call. Overloads of two to four components that call the function with
+// `.x` are written after its body (on its last line); they are left out
+// where the name is defined more than once, or is the entry's.
+void TruncatingOverloads(const std::vector<Token>& t, std::string_view source, std::string_view entry,
+                         std::vector<Edit>& edits) {
+    std::map<std::string_view, int> definitions;
+    struct Candidate {
+        std::size_t name, end; // the name's token, the body's '}'
+        std::size_t returnFirst;
+    };
+    std::vector<Candidate> candidates;
+    for (const Statement& s : FileScopeStatements(t)) {
+        if (!s.body) continue;
+        std::size_t k = s.first;
+        while (k + 1 < s.end && !Is(t[k], "{") && !(IdentStart(t[k].text[0]) && Is(t[k + 1], "("))) ++k;
+        if (k + 1 >= s.end || k == s.first || Is(t[k], "{") || t[k + 1].close >= s.end) continue;
+        ++definitions[t[k].text];
+        candidates.push_back({k, s.end - 1, s.first});
+    }
+    for (const Candidate& c : candidates) {
+        if (definitions[t[c.name].text] != 1 || t[c.name].text == entry || !Is(t[c.end], "}")) continue;
+        const std::size_t open = c.name + 1, close = t[open].close;
+        // The parameters: their type text and whether each is a float scalar.
+        std::vector<std::string> types;
+        std::size_t scalarAt = std::string_view::npos;
+        bool readable = close > open + 1;
+        for (std::size_t k = open + 1; k < close && readable;) {
+            std::size_t e = k;
+            while (e < close && !Is(t[e], ",")) {
+                if (Is(t[e], "(") || Is(t[e], "[") || Is(t[e], "<") || Is(t[e], ":") || Is(t[e], "=")) readable = false;
+                ++e;
+            }
+            // [k, e): modifiers, the type, the name.
+            if (e < k + 2 || !IdentStart(t[e - 1].text[0])) readable = false;
+            std::string type;
+            for (std::size_t m = k; m + 1 < e && readable; ++m) {
+                if (Is(t[m], "out") || Is(t[m], "inout") || Is(t[m], "uniform")) readable = false;
+                type += std::string(t[m].text) + " ";
+            }
+            if (readable && (Is(t[e - 2], "float") || Is(t[e - 2], "half"))) {
+                if (scalarAt != std::string_view::npos) readable = false;
+                scalarAt = types.size();
+            }
+            types.push_back(type);
+            k = e + 1;
+        }
+        if (!readable || scalarAt == std::string_view::npos) continue;
+        std::string returnType(source.substr(t[c.returnFirst].begin, t[c.name].begin - t[c.returnFirst].begin));
+        for (char& ch : returnType)
+            if (ch == '\n' || ch == '\r') ch = ' ';
+        if (returnType.find_first_of("[:(") != std::string::npos) continue;
+        const bool returns = returnType.find("void") == std::string::npos;
+        std::string added;
+        for (const char n : {'2', '3', '4'}) {
+            std::string params, args;
+            for (std::size_t p = 0; p < types.size(); ++p) {
+                if (p) {
+                    params += ", ";
+                    args += ", ";
+                }
+                const std::string name = "orvArg" + std::to_string(p);
+                params += (p == scalarAt ? "float" + std::string(1, n) + " " : types[p]) + name;
+                args += p == scalarAt ? name + ".x" : name;
+            }
+            added += " " + returnType + std::string(t[c.name].text) + "(" + params + ") { " + (returns ? "return " : "") +
+                     std::string(t[c.name].text) + "(" + args + "); }";
+        }
+        edits.push_back({TokenEnd(t[c.end]), added});
+    }
+}
+
 // A `for` loop's counter declared in its head (`for (int i = 0; ...)`) is
 // the enclosing block's in the D3D9 compiler's reading, where glslang ends
 // it with the loop. Where the block reads or sets it after the loop before
@@ -487,6 +567,7 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     OverloadedEntry(t, entry, edits);
     if (source.find("half") != std::string_view::npos) HalfOverloads(t, edits);
     if (source.find("struct") != std::string_view::npos) OneComponentMembers(t, out);
+    TruncatingOverloads(t, source, entry, edits);
     // One sweep: switches, loops unrolled with a count, and what `precise`
     // is where the source declares it as a name (a variable or a type): a
     // name wherever no type follows it.

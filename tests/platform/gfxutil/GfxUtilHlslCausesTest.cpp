@@ -451,7 +451,8 @@ TEST_P(GfxUtilHlslCausesTest, FormsOnceRefusedDrawWithTheirRegisters) {
 // Forms of shipped programs the front end read otherwise: a literal's
 // swizzle in an initialiser list is a vector of its components, a `for`
 // counter lives on after its loop, an entry point overloaded is the
-// definition the others serve, a one-component member's component is
+// definition the others serve, a vector given for a scalar parameter is its
+// first component, a one-component member's component is
 // written, a namespace holds declarations, a global may take a name the
 // composed program uses. Drawn with
 // the vertex colour (0.25, 0.25, 0.25, 1).
@@ -489,6 +490,10 @@ TEST_P(GfxUtilHlslCausesTest, ShippedFormsDrawAsTheD3D9CompilerReadsThem) {
         {"struct S { float1 a; float2 b; };\nfloat4 main() : COLOR\n{\n    S s;\n    s.a.x = 0.5;\n    s.b = 0.25;\n"
          "    s.b.y += s.a.x;\n    return float4(s.a, s.b, 1);\n}\n",
          0x80, 0x40, 0xBF},
+        // A vector given for a scalar parameter: its first component.
+        {"float2 turn(float2 x, float a) { return x * a; }\nfloat4 main(float4 c : COLOR0) : COLOR\n{\n"
+         "    float2 v = turn(float2(1, 2), c.xy * 2);\n    return float4(v, turn(c.zw, c.zyx * float3(2, 1, 1)).x * 4, 1);\n}\n",
+         0x80, 0xFF, 0x80},
         // A namespace's declarations, named through it.
         {"namespace N\n{\n    static const float k = 0.5;\n    static const float h = 0.25;\n"
          "    float4 f(float x) { return float4(x, x, 0.75, 1); }\n}\n"
