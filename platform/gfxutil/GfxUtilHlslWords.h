@@ -56,7 +56,10 @@ constexpr std::string_view kHalfOverload = "orvHalf";
 //   with as the scalar type, whose component glslang would not write;
 // - a vector constructor as an assignment's target (`float4(a, b) = v;`),
 //   of variables declared in its block, as the value held and each
-//   variable given its components.
+//   variable given its components;
+// - a function of one float scalar parameter given overloads that take a
+//   vector there and pass its first component, as the D3D9 compiler
+//   truncates such an argument.
 std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
 
 } // namespace gfx::hlsl
