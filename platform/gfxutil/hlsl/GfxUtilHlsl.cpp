@@ -224,7 +224,7 @@ struct Compile {
 bool CheckForms(Compile& k) {
     std::size_t at = 0;
     std::string why;
-    if (!ReadEffectSyntax(CombineTextureObjects(k.lines.text), k.text, at, why)) return k.RefuseAt(at, why);
+    if (!ReadEffectSyntax(CombineTextureObjects(k.lines.text), k.text, at, why, k.entry)) return k.RefuseAt(at, why);
     k.text = BlankEffectSyntax(k.text);
     std::string flat;
     if (!PassesExpired() && !FlattenComponents(k.text, flat, why, at)) return k.RefuseAt(at, why);
@@ -395,7 +395,7 @@ void TableConstants(const std::vector<HlslGlobal>& globals, ShaderContainer& c) 
         k.registerIndex = g.registerIndex;
         k.registerCount = g.registerCount;
         k.cls = g.cls;
-        k.type = g.type;
+        k.type = g.registerSet == kSetSampler ? SamplerTypeRead(c, g.type, g.registerIndex) : g.type;
         k.rows = g.cls == D3DXPC_OBJECT ? 1 : g.rows;
         k.columns = g.cls == D3DXPC_OBJECT ? 1 : g.columns;
         k.elements = std::max<std::uint16_t>(g.elements, 1);

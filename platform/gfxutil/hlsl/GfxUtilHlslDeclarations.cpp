@@ -103,6 +103,11 @@ bool ConstantExpression(const std::vector<Token>& t, std::size_t first, std::siz
     return EvaluateIntegerExpression(
         text,
         [&](std::string_view name, long long& v) {
+            // The booleans count as 1 and 0 (`float w[true];`).
+            if (name == "true" || name == "false") {
+                v = name == "true" ? 1 : 0;
+                return true;
+            }
             const auto it = constants.find(name);
             if (it == constants.end()) return false;
             v = it->second;
@@ -665,6 +670,13 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                     index += offset;
                     r = bracket;
                 }
+                // A texture object's `t` register, beside the sampler that
+                // reads it, has no D3D9 register: it binds nothing.
+                if (kind == 't' && type.texture && close < last && r + 1 == close && readable) {
+                    g.registerSpans.push_back({t[colon].begin, t[close].begin + 1});
+                    i = close + 1;
+                    continue;
+                }
                 if (close >= last || r + 1 != close || !readable || index < 0 || index >= static_cast<long long>(kMaxRegisters) ||
                     (kind != 'c' && kind != 's' && kind != 'b' && kind != 'i')) {
                     error = "global '" + g.name + "': only register(cN), (bN), (iN) and (sN) are taken";
@@ -690,7 +702,8 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             }
         }
         // `static const int N = 12;` sizes arrays after it.
-        if (isStatic && type.known && type.type == D3DXPT_INT && type.rows == 1 && type.columns == 1 && elements == 0 &&
+        if (isStatic && type.known && (type.type == D3DXPT_INT || type.type == D3DXPT_BOOL) && type.rows == 1 &&
+            type.columns == 1 && elements == 0 &&
             i + 1 < last && Is(t[i], "=")) {
             std::size_t end = i + 1;
             while (end < last && !Is(t[end], ",")) ++end;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -142,8 +143,8 @@ struct Variable {
 
 class Checker {
 public:
-    Checker(std::string_view source, std::string& out, std::size_t& at, std::string& error)
-        : m_source(source), m_t(Lex(source)), m_out(out), m_at(at), m_error(error) {}
+    Checker(std::string_view source, std::string& out, std::size_t& at, std::string& error, std::string_view entry)
+        : m_source(source), m_t(Lex(source)), m_out(out), m_at(at), m_error(error), m_entry(entry) {}
 
     bool Run() {
         m_out.assign(m_source);
@@ -203,6 +204,14 @@ private:
         if (Is(m_t[i], "fxgroup")) return Group(i);
         if (Is(m_t[i], "sampler_state")) return Fail(i, "'sampler_state' outside an initialiser");
         if (Is(m_t[i], "typedef")) return Typedef(i);
+        // A namespace's statements are read as the file's.
+        if (Is(m_t[i], "namespace") && i + 2 < m_t.size() && IsIdent(m_t[i + 1]) && Is(m_t[i + 2], "{")) {
+            const std::size_t close = Close(i + 2);
+            for (i += 3; i < close && i < m_t.size() && Step();)
+                if (!Statement(i)) return false;
+            i = close + 1;
+            return true;
+        }
         if (Is(m_t[i], "cbuffer") || Is(m_t[i], "tbuffer")) {
             std::size_t k = i + 1;
             while (k < m_t.size() && !Is(m_t[k], "{") && !Is(m_t[k], ";") && Step())
@@ -709,6 +718,15 @@ private:
             if (elements != 1) v.components = 0;
             m_variables[m_t[nameAt].text] = v;
             if (sampler) m_samplers[m_t[nameAt].text] = info.type;
+            // Where a `sampler` without a dimension declares this one alone,
+            // its lookups may give it theirs.
+            if (sampler && type == "sampler" && elements == 1 && type.data() >= m_source.data() &&
+                type.data() < m_source.data() + m_source.size()) {
+                const std::size_t at = std::size_t(type.data() - m_source.data());
+                const bool alone = std::none_of(m_generic.begin(), m_generic.end(), [&](const auto& g) { return g.second == at; });
+                if (alone) m_generic[m_t[nameAt].text] = at;
+                else m_generic.erase(std::find_if(m_generic.begin(), m_generic.end(), [&](const auto& g) { return g.second == at; }));
+            }
             while (At(k, ":")) {
                 ++k;
                 if (k < m_t.size() && IsIdent(m_t[k])) ++k;
@@ -821,11 +839,58 @@ private:
         return true;
     }
 
-    // Each global sampler read by lookups of its own dimension, one only.
+    // The bodies of the functions the entry reaches, as token ranges; all
+    // of the text where the entry names no function of it (or none is
+    // given). A sampler's dimension is a matter of the code generated: a
+    // function no entry reaches generates none.
+    std::vector<std::pair<std::size_t, std::size_t>> ReachedBodies() const {
+        const std::vector<std::pair<std::size_t, std::size_t>> all = {{0, m_t.size()}};
+        if (m_entry.empty()) return all;
+        std::multimap<std::string_view, std::pair<std::size_t, std::size_t>> bodies;
+        for (std::size_t k = 0; k + 1 < m_t.size() && Step(); ++k) {
+            if (Is(m_t[k], "{")) { // a block at file scope that is no function's: passed over
+                k = std::max(k, m_t[k].close);
+                continue;
+            }
+            if (!IsIdent(m_t[k]) || !Is(m_t[k + 1], "(") || m_t[k + 1].close >= m_t.size()) continue;
+            std::size_t b = m_t[k + 1].close + 1;
+            // Semantics and registers after the list: `: COLOR`, `: register(c0)`.
+            while (b + 1 < m_t.size() && Is(m_t[b], ":") && IsIdent(m_t[b + 1]))
+                b = b + 2 < m_t.size() && Is(m_t[b + 2], "(") ? m_t[b + 2].close + 1 : b + 2;
+            if (b >= m_t.size() || !Is(m_t[b], "{") || m_t[b].close >= m_t.size()) {
+                k = m_t[k + 1].close;
+                continue;
+            }
+            bodies.emplace(m_t[k].text, std::make_pair(b, m_t[b].close));
+            k = m_t[b].close;
+        }
+        if (!bodies.count(m_entry)) return all;
+        std::vector<std::pair<std::size_t, std::size_t>> out;
+        std::set<std::string_view> reached = {m_entry};
+        std::vector<std::string_view> todo = {m_entry};
+        while (!todo.empty() && Step()) {
+            const std::string_view name = todo.back();
+            todo.pop_back();
+            const auto [from, to] = bodies.equal_range(name);
+            for (auto f = from; f != to; ++f) {
+                out.push_back(f->second);
+                for (std::size_t k = f->second.first; k + 1 < f->second.second; ++k)
+                    if (IsIdent(m_t[k]) && Is(m_t[k + 1], "(") && bodies.count(m_t[k].text) &&
+                        reached.insert(m_t[k].text).second)
+                        todo.push_back(m_t[k].text);
+            }
+        }
+        std::sort(out.begin(), out.end()); // judged in the order of the text
+        return out;
+    }
+
+    // Each global sampler read by lookups of its own dimension, one only,
+    // in what the entry reaches.
     bool Samplers() {
         if (m_samplers.empty()) return true;
         std::map<std::string_view, std::pair<int, std::size_t>> seen; // dimension and where
-        for (std::size_t k = 0; k + 2 < m_t.size() && Step(); ++k) {
+        for (const auto& [first, last] : ReachedBodies())
+        for (std::size_t k = first; k + 2 < last && Step(); ++k) {
             const std::string_view w = m_t[k].text;
             // An element of an array of samplers may be read at its own
             // dimension: only a sampler alone is looked at.
@@ -848,6 +913,18 @@ private:
             if (!added && it->second.first != dimension)
                 return Fail(k, "'" + std::string(m_t[k + 2].text) + "' is read by lookups of two dimensions");
         }
+        // A sampler without a dimension that the program reads by cube or
+        // volume lookups is declared as one of theirs: the front end would
+        // read it as a 2-D sampler. From the last, so that the places before
+        // stay where they are.
+        std::map<std::size_t, std::string_view, std::greater<>> retyped;
+        for (const auto& [name, at] : m_generic) {
+            const auto read = seen.find(name);
+            if (read == seen.end() || read->second.first < 3) continue;
+            retyped[at] = read->second.first == 4 ? "samplerCUBE" : "sampler3D";
+        }
+        for (const auto& [at, word] : retyped)
+            if (m_out.compare(at, 7, "sampler") == 0) m_out.replace(at, 7, word);
         return true;
     }
 
@@ -860,14 +937,18 @@ private:
     std::map<std::string_view, Variable> m_variables;
     std::set<std::string_view> m_typedefs, m_structs;
     std::map<std::string_view, std::uint16_t> m_samplers;
+    std::string_view m_entry; // the entry compiled; empty: the whole text
+    // Samplers declared `sampler` alone in their declaration: where the word stands.
+    std::map<std::string_view, std::size_t> m_generic;
     int m_depth = 0;
     bool m_stateValue = false; // reading the value of a state block's entry
 };
 
 } // namespace
 
-bool ReadEffectSyntax(std::string_view source, std::string& out, std::size_t& at, std::string& error) {
-    Checker checker(source, out, at, error);
+bool ReadEffectSyntax(std::string_view source, std::string& out, std::size_t& at, std::string& error,
+                      std::string_view entry) {
+    Checker checker(source, out, at, error, entry);
     return checker.Run();
 }
 

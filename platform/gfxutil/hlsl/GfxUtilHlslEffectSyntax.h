@@ -8,8 +8,9 @@
 // value, or one of the state-setting calls with its count of arguments; a
 // list of state blocks gives one to each component; names the effect keeps
 // are no variable's), then what only an effect reads is blanked. Also the
-// samplers' lookups: a sampler read by lookups of another dimension than its
-// own, or by lookups of two dimensions. Private to the HLSL compiler.
+// samplers' lookups in the functions the entry reaches: a sampler read by
+// lookups of another dimension than its own, or by lookups of two
+// dimensions. Private to the HLSL compiler.
 
 #include <cstddef>
 #include <string>
@@ -19,7 +20,9 @@ namespace gfx::hlsl {
 
 // False with the reason in `error` and where in `source` it stands in `at`;
 // else true with `out` the source with what only the effect reads blanked
-// (lines kept where they are).
-[[nodiscard]] bool ReadEffectSyntax(std::string_view source, std::string& out, std::size_t& at, std::string& error);
+// (lines kept where they are). `entry` names the function compiled; empty,
+// the lookups of the whole text are judged.
+[[nodiscard]] bool ReadEffectSyntax(std::string_view source, std::string& out, std::size_t& at, std::string& error,
+                                    std::string_view entry = {});
 
 } // namespace gfx::hlsl

@@ -398,6 +398,15 @@ private:
             s.kind = Shape::Kind::Numeric;
             s.base = IsIntegerLiteral(w) ? "int" : "float";
             text = std::string(w);
+            // A literal's swizzle (`0.0f.xxxx`), one token: a vector of
+            // the literal's components.
+            const std::size_t dot = w.rfind('.');
+            if (dot != std::string_view::npos && dot > 0 && dot + 1 < w.size() &&
+                w.find_first_not_of("xyzwrgba", dot + 1) == std::string_view::npos && w.size() - dot - 1 <= 4) {
+                s.base = IsIntegerLiteral(w.substr(0, dot)) ? "int" : "float";
+                s.cols = int(w.size() - dot - 1);
+                text = "(" + text + ")";
+            }
             return true;
         }
         if (e - k == 1 && (w == "true" || w == "false")) {

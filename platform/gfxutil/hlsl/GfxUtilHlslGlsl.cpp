@@ -138,6 +138,47 @@ void AddMissingBuiltIns(std::string& glsl, bool vertex) {
 
 } // namespace
 
+namespace {
+
+// Whether `name` is one the device's program composer declares beside the
+// program (platform/gfx/GfxShaderTranslator.cpp): its registers, varyings,
+// uniforms and helpers. A global or function of the source so named would
+// compile here and fail where the composed program is made.
+bool ComposerWord(std::string_view name) {
+    static const std::set<std::string_view> kNames = {
+        "v",        "o",           "oC",       "oDepthV",  "t",          "tc",         "oPos",     "oFogV",
+        "oPtsV",    "oD",          "oT",       "a0",       "aL",         "p0",         "oColor",   "oColor1",
+        "oColor2",  "oColor3",     "uFlipY",   "uTarget",  "uAlphaRef",  "uAlphaClamp", "uFogColor", "uFog",
+        "uViewport", "uDepthRange", "vFog",    "vDiffuse", "vDiffuseFlat", "vSpecular", "vSpecularFlat"};
+    if (kNames.count(name)) return true;
+    for (const std::string_view prefix : {"d3d", "dC", "aV", "vT", "uPs", "uVs", "uS", "uVS"})
+        if (name.starts_with(prefix) && name.size() > prefix.size()) return true;
+    if (name.size() > 1 && name[0] == 'r' &&
+        std::all_of(name.begin() + 1, name.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+        return true;
+    return false;
+}
+
+// Names of the source that are also the composer's (`static float t;`)
+// given a suffix. The names the compile gives its interface are set after
+// this, and the register file's are no source's.
+void RenameComposerWords(const std::vector<std::uint32_t>& spirv, spvc_compiler comp) {
+    constexpr std::uint32_t kOpName = 5;
+    for (std::size_t at = 5; at < spirv.size();) {
+        const std::uint32_t count = spirv[at] >> 16;
+        if (count == 0 || at + count > spirv.size()) return;
+        if ((spirv[at] & 0xFFFFu) == kOpName && count > 2) {
+            const char* text = reinterpret_cast<const char*>(&spirv[at + 2]);
+            const std::string name(text, strnlen(text, (count - 2) * 4));
+            const std::string base = name.substr(0, name.find('('));
+            if (ComposerWord(base)) spvc_compiler_set_name(comp, spirv[at + 1], (base + "_").c_str());
+        }
+        at += count;
+    }
+}
+
+} // namespace
+
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer& c, std::string& error) {
     // The largest array the source may declare, of four-component
     // registers: the GLSL of a variable holding more (arrays of structs of
@@ -159,6 +200,7 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
     spvc_context ctx = context.Get();
     spvc_compiler comp = StartCompiler(ctx, spirv, SPVC_BACKEND_GLSL, error);
     if (!comp) return false;
+    RenameComposerWords(spirv, comp);
     spvc_resources res = nullptr;
     if (spvc_compiler_create_shader_resources(comp, &res) != SPVC_SUCCESS) {
         error = spvc_context_get_last_error_string(ctx);
@@ -380,9 +422,31 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
     return true;
 }
 
+std::uint16_t SamplerTypeRead(const ShaderContainer& c, std::uint16_t type, std::uint32_t unit) {
+    if (type != D3DXPT_SAMPLER || unit >= c.samplers.size()) return type;
+    switch (c.samplers[unit]) {
+    case D3DSTT_2D: return D3DXPT_SAMPLER2D;
+    case D3DSTT_CUBE: return D3DXPT_SAMPLERCUBE;
+    case D3DSTT_VOLUME: return D3DXPT_SAMPLER3D;
+    default: return type;
+    }
+}
+
 bool ReadStandInsFromTheirFiles(std::string& glsl, bool vertex, const std::vector<HlslGlobal>& globals) {
     const std::string floats = vertex ? "uVsC[" : "uPsC[";
-    for (std::size_t at = glsl.find(floats); at != std::string::npos; at = glsl.find(floats, at + 1))
+    // Where the source placed each of its booleans and integers itself, a
+    // scalar of its own register (the count of a loop, `int n :
+    // register(i0)`), the computed indices are of other constants: a loop
+    // bounded so reads an array by its counter.
+    bool placedScalars = true, any = false;
+    for (const HlslGlobal& g : globals)
+        if (g.shadow && !g.effectOnly && !g.unused) {
+            any = true;
+            placedScalars = placedScalars && g.explicitRegister && g.registerCount == 1 && g.elements <= 1 &&
+                            g.rows == 1 && g.columns == 1;
+        }
+    placedScalars = placedScalars && any;
+    for (std::size_t at = glsl.find(floats); at != std::string::npos && !placedScalars; at = glsl.find(floats, at + 1))
         if (at + floats.size() >= glsl.size() || !std::isdigit(static_cast<unsigned char>(glsl[at + floats.size()])))
             return false;
     bool bools = false, ints = false;

@@ -20,7 +20,14 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
 // Reads of the stand-in float registers of boolean and integer constants
 // turned into reads of the device's boolean and integer files. False, with
 // nothing changed, when the program indexes its float registers by a
-// computed index: a stand-in could then be read that way.
+// computed index and a stand-in could then be read that way: unless each
+// is a scalar the source placed in its own register.
+// The type the table gives a sampler of `type` at `unit`: a `sampler`
+// declared without a dimension is described by the lookups that read it
+// (tex2D: D3DXPT_SAMPLER2D, texCUBE: D3DXPT_SAMPLERCUBE, tex3D:
+// D3DXPT_SAMPLER3D), as the D3D9 compiler describes it; any other as declared.
+std::uint16_t SamplerTypeRead(const ShaderContainer& c, std::uint16_t type, std::uint32_t unit);
+
 bool ReadStandInsFromTheirFiles(std::string& glsl, bool vertex, const std::vector<HlslGlobal>& globals);
 
 // The register file the code declares made to end with the last register of

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -107,7 +108,7 @@ bool HoldsAnyForm(std::string_view source, std::string_view entry) {
     static const std::string_view kWords[] = {"export", "const", "precise", "CompileShader", "switch", "unroll", "fmod",
                                               "numthreads", "maxvertexcount", "domain", "partitioning",
                                               "outputtopology", "patchconstantfunc", "outputcontrolpoints",
-                                              "instance", "maxtessfactor"};
+                                              "instance", "maxtessfactor", "_centroid", "_CENTROID", "half"};
     for (const std::string_view w : kWords)
         if (source.find(w) != std::string_view::npos) return true;
     // Type words in any case, and typedefs.
@@ -115,6 +116,31 @@ bool HoldsAnyForm(std::string_view source, std::string_view entry) {
          at = source.find_first_of("tTmMvVdD", at + 1))
         for (const std::string_view w : {"texture", "matrix", "vector", "dword", "typedef"})
             if (EqualNoCase(source.substr(at, w.size()), w)) return true;
+    // A struct's member of one component.
+    if (source.find("struct") != std::string_view::npos)
+        for (const std::string_view w : {"float1", "half1", "int1", "uint1", "bool1", "double1"})
+            if (source.find(w) != std::string_view::npos) return true;
+    // A boolean for an array's size.
+    for (const std::string_view w : {"true", "false"})
+        for (std::size_t at = source.find(w); at != std::string_view::npos; at = source.find(w, at + 1)) {
+            const std::size_t before = at == 0 ? std::string_view::npos : source.find_last_not_of(" \t", at - 1);
+            if (before != std::string_view::npos && source[before] == '[') return true;
+        }
+    // A function of a float scalar parameter, which may be given a vector.
+    for (const std::string_view w : {"float ", "half "})
+        for (std::size_t at = source.find(w); at != std::string_view::npos; at = source.find(w, at + 1)) {
+            const std::size_t before = at == 0 ? std::string_view::npos : source.find_last_not_of(" \t\r\n", at - 1);
+            if (before != std::string_view::npos && (source[before] == '(' || source[before] == ',')) return true;
+        }
+    // A vector constructor as an assignment's target.
+    for (std::size_t at = source.find(") ="); at != std::string_view::npos; at = source.find(") =", at + 3))
+        if (source.rfind("float", at) != std::string_view::npos) return true;
+    // A `for` loop, whose counter may be read after it.
+    for (std::size_t at = source.find("for"); at != std::string_view::npos; at = source.find("for", at + 3)) {
+        const std::size_t next = source.find_first_not_of(" \t\r\n", at + 3);
+        if ((at == 0 || !IdentChar(source[at - 1])) && next != std::string_view::npos && source[next] == '(')
+            return true;
+    }
     // The entry named twice: declared before its body, perhaps.
     const std::size_t first = entry.empty() ? std::string_view::npos : source.find(entry);
     return first != std::string_view::npos && source.find(entry, first + entry.size()) != std::string_view::npos;
@@ -224,6 +250,312 @@ std::size_t CountedLoop(const std::vector<Token>& t, std::size_t i, std::size_t&
     return k;
 }
 
+// The parameters a function's list at `open` declares.
+std::size_t ParameterCount(const std::vector<Token>& t, std::size_t open) {
+    const std::size_t close = t[open].close;
+    if (close == open + 1 || (close == open + 2 && Is(t[open + 1], "void"))) return 0;
+    std::size_t count = 1;
+    for (std::size_t k = open + 1; k < close; ++k) {
+        if (Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "{") || Is(t[k], "<")) k = std::max(k, std::min(t[k].close, close));
+        else if (Is(t[k], ",")) ++count;
+    }
+    return count;
+}
+
+// An entry point defined more than once, overloaded: the one with the fewest
+// parameters is the program, where the others are the helpers it calls
+// (`main(t, c, true)` from `main(t, c)`). The others, and every call of the
+// name (a call within the program is of another overload: functions do not
+// recurse), are renamed.
+void OverloadedEntry(const std::vector<Token>& t, std::string_view entry, std::vector<Edit>& edits) {
+    std::vector<std::size_t> names; // the name token of each definition
+    for (const Statement& s : FileScopeStatements(t)) {
+        if (!s.body) continue;
+        const std::size_t k = EntryName(t, s, entry);
+        if (k < s.end && t[k + 1].close < s.end) names.push_back(k);
+    }
+    if (names.size() < 2) return;
+    std::size_t chosen = names[0];
+    for (const std::size_t k : names)
+        if (ParameterCount(t, k + 1) < ParameterCount(t, chosen + 1)) chosen = k;
+    for (std::size_t k = 0; k + 1 < t.size() && Step(); ++k)
+        if (k != chosen && t[k].text == entry && Is(t[k + 1], "(") && !(k > 0 && Is(t[k - 1], ".")))
+            edits.push_back({t[k].begin, std::string(kOverloadedEntry)});
+}
+
+// A parameter list's types with `half` read as `float`, which is what the
+// D3D9 compiler computes it at: the key of overloads that differ by it only.
+// Names, semantics and defaults are left out.
+std::string FloatSignature(const std::vector<Token>& t, std::size_t open, std::size_t& halves) {
+    std::string out;
+    const std::size_t close = t[open].close;
+    bool typeSeen = false;
+    for (std::size_t k = open + 1; k < close; ++k) {
+        if (Is(t[k], ",")) {
+            out += ",";
+            typeSeen = false;
+            continue;
+        }
+        if (Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "<")) {
+            k = std::max(k, std::min(t[k].close, close));
+            continue;
+        }
+        if (typeSeen || !IdentStart(t[k].text[0]) || (IsModifierWord(t[k].text) && !Is(t[k], "struct"))) {
+            if (Is(t[k], "out") || Is(t[k], "inout")) out += std::string(t[k].text) + " ";
+            continue;
+        }
+        typeSeen = true;
+        if (t[k].text.starts_with("half")) {
+            ++halves;
+            out += "float" + std::string(t[k].text.substr(4));
+        } else {
+            out += std::string(t[k].text);
+        }
+    }
+    return out;
+}
+
+// Overloads of a function that differ only by `half` where another says
+// `float` are one function to glslang ("already has a body"), where the
+// D3D9 compiler keeps both: the one with the fewest `half` parameters keeps
+// the name, the others are renamed out of the way. (A call of the name then
+// takes the float one: the D3D9 compiler computes `half` at float's
+// precision.)
+void HalfOverloads(const std::vector<Token>& t, std::vector<Edit>& edits) {
+    std::map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> bySignature; // name token, halves
+    for (const Statement& s : FileScopeStatements(t)) {
+        if (!s.body) continue;
+        std::size_t k = s.first;
+        while (k + 1 < s.end && !Is(t[k], "{") && !(IdentStart(t[k].text[0]) && Is(t[k + 1], "("))) ++k;
+        if (k + 1 >= s.end || t[k + 1].close >= s.end || k == s.first || Is(t[k], "{")) continue;
+        std::size_t halves = 0;
+        const std::string key = std::string(t[k].text) + "(" + FloatSignature(t, k + 1, halves);
+        bySignature[key].push_back({k, halves});
+    }
+    for (auto& [key, names] : bySignature) {
+        if (names.size() < 2) continue;
+        std::stable_sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+        for (std::size_t n = 1; n < names.size(); ++n)
+            edits.push_back({t[names[n].first].begin, std::string(kHalfOverload) + std::to_string(n) + "_"});
+    }
+}
+
+// One-component members (`float1 a;`) of the structs no constant of the
+// file is declared with, as the scalar type: glslang keeps such a member a
+// vector of one it takes no component write of (`o.a.x = 1;`), where the
+// D3D9 compiler takes it as the scalar it is. A struct of constants keeps
+// its members' types: the table describes them as written.
+void OneComponentMembers(const std::vector<Token>& t, std::string& out) {
+    std::set<std::string_view> constantTypes;
+    for (const Statement& s : FileScopeStatements(t)) {
+        if (s.body) continue;
+        std::size_t k = s.first;
+        bool isStatic = false;
+        for (; k < s.end && IsModifierWord(t[k].text) && !Is(t[k], "struct"); ++k)
+            if (Is(t[k], "static")) isStatic = true;
+        if (k < s.end && Is(t[k], "struct") && k + 1 < s.end && IdentStart(t[k + 1].text[0])) ++k;
+        if (!isStatic && k + 1 < s.end && IdentStart(t[k].text[0]) && IdentStart(t[k + 1].text[0]))
+            constantTypes.insert(t[k].text);
+        if (Is(t[s.first], "cbuffer") || Is(t[s.first], "tbuffer")) return; // members of buffers are constants
+    }
+    for (std::size_t i = 0; i + 2 < t.size() && Step(); ++i) {
+        if (!Is(t[i], "struct") || !IdentStart(t[i + 1].text[0]) || !Is(t[i + 2], "{") || t[i + 2].close >= t.size() ||
+            constantTypes.count(t[i + 1].text))
+            continue;
+        const std::size_t close = t[i + 2].close;
+        for (std::size_t k = i + 3; k + 1 < close; ++k) {
+            if (Is(t[k], "{") || Is(t[k], "(")) {
+                k = std::max(k, std::min(t[k].close, close));
+                continue;
+            }
+            const std::string_view w = t[k].text;
+            if (w.size() < 2 || w.back() != '1' || !IsTypeWord(w) || !IdentStart(t[k + 1].text[0]) ||
+                !(Is(t[k - 1], ";") || Is(t[k - 1], "{")))
+                continue;
+            Blank(out, t[k].begin + w.size() - 1, TokenEnd(t[k]));
+        }
+        i = close;
+    }
+}
+
+// The components of the variable `name` declared before `at` within the
+// block from `from`: the digit of its vector type word (`float2 a, b;`), 1
+// for a scalar; 0 where no declaration of it is found.
+int DeclaredComponents(const std::vector<Token>& t, std::size_t from, std::size_t at, std::string_view name) {
+    for (std::size_t k = at; k-- > from + 1;) {
+        if (t[k].text != name) continue;
+        std::size_t m = k - 1;
+        // Back over `, other` pairs to the type word.
+        while (m > from + 1 && Is(t[m], ",") && IdentStart(t[m - 1].text[0])) m -= 2;
+        if (!IsTypeWord(t[m].text) || t[m].text.find('x') != std::string_view::npos) continue;
+        const char last = t[m].text.back();
+        return last >= '1' && last <= '4' ? last - '0' : 1;
+    }
+    return 0;
+}
+
+// A vector constructor as an assignment's target (`float4(a, b) = v;`):
+// the value held once and each variable given its components in order.
+void ConstructorTarget(const std::vector<Token>& t, std::size_t i, std::size_t block, std::string& out,
+                       std::vector<Edit>& edits, std::size_t& made) {
+    const std::string_view w = t[i].text;
+    if (!IsTypeWord(w) || w.find('x') != std::string_view::npos || w.back() < '2' || w.back() > '4' ||
+        i + 1 >= t.size() || !Is(t[i + 1], "(") || t[i + 1].close + 1 >= t.size() || !Is(t[t[i + 1].close + 1], "="))
+        return;
+    if (i == 0 || !(Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}"))) return;
+    const std::size_t close = t[i + 1].close;
+    std::vector<std::pair<std::string_view, int>> parts;
+    int total = 0;
+    for (std::size_t k = i + 2; k < close; k += 2) {
+        if (!IdentStart(t[k].text[0]) || !(Is(t[k + 1], ",") || k + 1 == close)) return;
+        const int n = DeclaredComponents(t, block, i, t[k].text);
+        if (n == 0) return;
+        parts.emplace_back(t[k].text, n);
+        total += n;
+    }
+    if (total != w.back() - '0') return;
+    std::size_t end = close + 2;
+    while (end < t.size() && !Is(t[end], ";") && Step())
+        end = (Is(t[end], "(") || Is(t[end], "[") || Is(t[end], "{")) ? t[end].close + 1 : end + 1;
+    if (end >= t.size()) return;
+    const std::string held = "orvParts" + std::to_string(made++);
+    Blank(out, t[i].begin, TokenEnd(t[close + 1]));
+    edits.push_back({t[i].begin, "{ " + std::string(w) + " " + held + " ="});
+    std::string assign;
+    int at = 0;
+    for (const auto& [name, n] : parts) {
+        assign += " " + std::string(name) + " = " + held + "." + std::string("xyzw").substr(std::size_t(at), std::size_t(n)) + ";";
+        at += n;
+    }
+    edits.push_back({TokenEnd(t[end]), assign + " }"});
+}
+
+// A function of one float scalar parameter (`float2 r2d(float2 x, float
+// a)`) takes a vector there too, truncated to its first component, as the
+// D3D9 compiler converts an argument: glslang finds no function for such a
+// call. Overloads of two to four components that call the function with
+// `.x` are written after its body (on its last line); they are left out
+// where the name is defined more than once, or is the entry's.
+void TruncatingOverloads(const std::vector<Token>& t, std::string_view source, std::string_view entry,
+                         std::vector<Edit>& edits) {
+    std::map<std::string_view, int> definitions;
+    struct Candidate {
+        std::size_t name, end; // the name's token, the body's '}'
+        std::size_t returnFirst;
+    };
+    std::vector<Candidate> candidates;
+    for (const Statement& s : FileScopeStatements(t)) {
+        if (!s.body) continue;
+        std::size_t k = s.first;
+        while (k + 1 < s.end && !Is(t[k], "{") && !(IdentStart(t[k].text[0]) && Is(t[k + 1], "("))) ++k;
+        if (k + 1 >= s.end || k == s.first || Is(t[k], "{") || t[k + 1].close >= s.end) continue;
+        ++definitions[t[k].text];
+        candidates.push_back({k, s.end - 1, s.first});
+    }
+    for (const Candidate& c : candidates) {
+        if (definitions[t[c.name].text] != 1 || t[c.name].text == entry || !Is(t[c.end], "}")) continue;
+        const std::size_t open = c.name + 1, close = t[open].close;
+        // The parameters: their type text and whether each is a float scalar.
+        std::vector<std::string> types;
+        std::size_t scalarAt = std::string_view::npos;
+        bool readable = close > open + 1;
+        for (std::size_t k = open + 1; k < close && readable;) {
+            std::size_t e = k;
+            while (e < close && !Is(t[e], ",")) {
+                if (Is(t[e], "(") || Is(t[e], "[") || Is(t[e], "<") || Is(t[e], ":") || Is(t[e], "=")) readable = false;
+                ++e;
+            }
+            // [k, e): modifiers, the type, the name.
+            if (e < k + 2 || !IdentStart(t[e - 1].text[0])) readable = false;
+            std::string type;
+            for (std::size_t m = k; m + 1 < e && readable; ++m) {
+                if (Is(t[m], "out") || Is(t[m], "inout") || Is(t[m], "uniform")) readable = false;
+                type += std::string(t[m].text) + " ";
+            }
+            if (readable && (Is(t[e - 2], "float") || Is(t[e - 2], "half"))) {
+                if (scalarAt != std::string_view::npos) readable = false;
+                scalarAt = types.size();
+            }
+            types.push_back(type);
+            k = e + 1;
+        }
+        if (!readable || scalarAt == std::string_view::npos) continue;
+        std::string returnType(source.substr(t[c.returnFirst].begin, t[c.name].begin - t[c.returnFirst].begin));
+        for (char& ch : returnType)
+            if (ch == '\n' || ch == '\r') ch = ' ';
+        if (returnType.find_first_of("[:(") != std::string::npos) continue;
+        const bool returns = returnType.find("void") == std::string::npos;
+        std::string added;
+        for (const char n : {'2', '3', '4'}) {
+            std::string params, args;
+            for (std::size_t p = 0; p < types.size(); ++p) {
+                if (p) {
+                    params += ", ";
+                    args += ", ";
+                }
+                const std::string name = "orvArg" + std::to_string(p);
+                params += (p == scalarAt ? "float" + std::string(1, n) + " " : types[p]) + name;
+                args += p == scalarAt ? name + ".x" : name;
+            }
+            added += " " + returnType + std::string(t[c.name].text) + "(" + params + ") { " + (returns ? "return " : "") +
+                     std::string(t[c.name].text) + "(" + args + "); }";
+        }
+        edits.push_back({TokenEnd(t[c.end]), added});
+    }
+}
+
+// A `for` loop's counter declared in its head (`for (int i = 0; ...)`) is
+// the enclosing block's in the D3D9 compiler's reading, where glslang ends
+// it with the loop. Where the block reads or sets it after the loop before
+// declaring it again, the declaration is moved out in front of the loop's
+// statement (at `start`, its attributes included). `i` is the `for`; `end`
+// the block's closing brace. Only a loop that is a statement of its own
+// moves: as the body of an `if` its counter is out of the block's reach.
+void CounterBeyondItsLoop(const std::vector<Token>& t, std::size_t start, std::size_t i, std::size_t end,
+                          std::string_view source, std::string& out, std::vector<Edit>& edits) {
+    if (i + 4 >= t.size() || !Is(t[i + 1], "(") || t[i + 1].close >= end) return;
+    if (start > 0 && !Is(t[start - 1], ";") && !Is(t[start - 1], "{") && !Is(t[start - 1], "}")) return;
+    std::size_t k = i + 2;
+    while (k < t.size() && (Is(t[k], "const") || Is(t[k], "static"))) ++k;
+    if (k + 2 >= t.size() || !IdentStart(t[k].text[0]) || !IdentStart(t[k + 1].text[0]) ||
+        !(Is(t[k + 2], "=") || Is(t[k + 2], ";") || Is(t[k + 2], ",")))
+        return;
+    const std::string_view name = t[k + 1].text;
+    const std::size_t head = t[i + 1].close;
+    std::size_t semicolon = head;
+    for (std::size_t m = k; m < head && Step(); ++m) {
+        if (Is(t[m], "(") || Is(t[m], "[") || Is(t[m], "{")) m = std::min(t[m].close, head);
+        else if (Is(t[m], ";")) {
+            semicolon = m;
+            break;
+        }
+    }
+    if (semicolon >= head) return;
+    // The loop's end: its body's block, or its one statement's semicolon.
+    std::size_t after = head + 1;
+    if (after < end && Is(t[after], "{")) {
+        after = t[after].close + 1;
+    } else {
+        while (after < end && !Is(t[after], ";") && Step())
+            after = (Is(t[after], "(") || Is(t[after], "[") || Is(t[after], "{")) ? t[after].close + 1 : after + 1;
+        ++after;
+    }
+    bool used = false;
+    for (std::size_t m = after; m < end && !used && Step(); ++m) {
+        if (t[m].text != name || (m > 0 && Is(t[m - 1], "."))) continue;
+        const std::string_view before = t[m - 1].text;
+        const bool declared = IdentStart(before[0]) && before != "return" && before != "else" && before != "case";
+        if (declared) return;
+        used = true;
+    }
+    if (!used) return;
+    std::string declaration(source.substr(t[k].begin, t[semicolon].begin - t[k].begin));
+    std::replace(declaration.begin(), declaration.end(), '\n', ' ');
+    std::replace(declaration.begin(), declaration.end(), '\r', ' ');
+    Blank(out, t[i + 2].begin, t[semicolon].begin);
+    edits.push_back({t[start].begin, declaration + "; "});
+}
+
 } // namespace
 
 std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry) {
@@ -232,13 +564,17 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     std::string out(source); // blanked in place; the edits put in at the end
     FileScopeWords(t, entry, out);
     std::vector<Edit> edits;
+    OverloadedEntry(t, entry, edits);
+    if (source.find("half") != std::string_view::npos) HalfOverloads(t, edits);
+    if (source.find("struct") != std::string_view::npos) OneComponentMembers(t, out);
+    TruncatingOverloads(t, source, entry, edits);
     // One sweep: switches, loops unrolled with a count, and what `precise`
     // is where the source declares it as a name (a variable or a type): a
     // name wherever no type follows it.
     std::set<std::string_view> typeNames;
     std::vector<std::size_t> precise;
     bool preciseNamed = false;
-    std::size_t loops = 0;
+    std::size_t loops = 0, targets = 0;
     std::vector<std::size_t> blocks; // the braces open at each token
     std::vector<bool> shadowed(t.size(), false);
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
@@ -275,9 +611,13 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
             }
         }
         if (Is(t[i], "[") && (i == 0 || Is(t[i - 1], ";") || Is(t[i - 1], "{") || Is(t[i - 1], "}"))) {
-            i = std::max(CountedLoop(t, i, loops, edits), i + 1) - 1;
+            const std::size_t loop = CountedLoop(t, i, loops, edits);
+            if (loop > i && loop < t.size() && Is(t[loop], "for") && !blocks.empty())
+                CounterBeyondItsLoop(t, i, loop, t[blocks.back()].close, source, out, edits);
+            i = std::max(loop, i + 1) - 1;
             continue;
         }
+        if (Is(t[i], "for") && !blocks.empty()) CounterBeyondItsLoop(t, i, i, t[blocks.back()].close, source, out, edits);
         if (i > 0 && Is(t[i - 1], "struct") && IdentStart(t[i].text[0])) typeNames.insert(t[i].text);
         if (Is(t[i], "typedef")) {
             std::size_t k = i;
@@ -309,6 +649,40 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
             EqualNoCase(t[i].text, "texture") && !typeNames.count(t[i].text)) {
             Blank(out, t[i].begin, TokenEnd(t[i]));
             edits.push_back({t[i].begin, "texture"});
+            continue;
+        }
+        // A semantic's `_centroid` suffix asks for centroid sampling of the
+        // input, which a draw of whole pixels does not tell from the centre's.
+        if (i > 0 && Is(t[i - 1], ":") && t[i].text.size() > 9 &&
+            EqualNoCase(t[i].text.substr(t[i].text.size() - 9), "_centroid")) {
+            Blank(out, t[i].begin + t[i].text.size() - 9, TokenEnd(t[i]));
+            continue;
+        }
+        // An array's size given as a boolean (`float w[true];`) is 1 or 0.
+        if ((Is(t[i], "true") || Is(t[i], "false")) && i > 0 && Is(t[i - 1], "[") && i + 1 < t.size() &&
+            Is(t[i + 1], "]")) {
+            Blank(out, t[i].begin, TokenEnd(t[i]));
+            edits.push_back({t[i].begin, Is(t[i], "true") ? "1" : "0"});
+            continue;
+        }
+        if (!blocks.empty() && i + 1 < t.size() && Is(t[i + 1], "(") && IsTypeWord(t[i].text))
+            ConstructorTarget(t, i, blocks.back(), out, edits, targets);
+        // A cast to a `const` type is a cast to the type.
+        if (Is(t[i], "const") && i > 0 && Is(t[i - 1], "(") && i + 2 < t.size() && IsTypeWord(t[i + 1].text) &&
+            Is(t[i + 2], ")")) {
+            Blank(out, t[i].begin, TokenEnd(t[i]));
+            continue;
+        }
+        // The template spelling of a matrix type, `matrix<float, 3, 1>`, in
+        // the short one, `float3x1`.
+        if (Is(t[i], "matrix") && i + 6 < t.size() && Is(t[i + 1], "<") && IsTypeWord(t[i + 2].text) &&
+            Is(t[i + 3], ",") && t[i + 4].text.size() == 1 && t[i + 4].text[0] >= '1' && t[i + 4].text[0] <= '4' &&
+            Is(t[i + 5], ",") && t[i + 6].text.size() == 1 && t[i + 6].text[0] >= '1' && t[i + 6].text[0] <= '4' &&
+            i + 7 < t.size() && Is(t[i + 7], ">") && t[i + 2].text.find_first_of("1234") == std::string_view::npos) {
+            Blank(out, t[i].begin, TokenEnd(t[i + 7]));
+            edits.push_back({t[i].begin, std::string(t[i + 2].text) + std::string(t[i + 4].text) + "x" +
+                                             std::string(t[i + 6].text)});
+            i += 7;
             continue;
         }
         if (!Is(t[i], "precise")) continue;

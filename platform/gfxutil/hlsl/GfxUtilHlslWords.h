@@ -14,6 +14,12 @@ namespace gfx::hlsl {
 // (`precise`) is renamed to: this prefix and the word. The table lists it
 // by its own name.
 constexpr std::string_view kRenamedWord = "orvWord_";
+// What the overloads of an entry point other than the program are renamed to:
+// this prefix and the name.
+constexpr std::string_view kOverloadedEntry = "orvOverload_";
+// What an overload that differs from another only by `half` for `float` is
+// renamed to: this prefix, a number and the name.
+constexpr std::string_view kHalfOverload = "orvHalf";
 
 // The source with
 // - `export` before a function blanked (the D3D9 compiler has no libraries);
@@ -36,7 +42,24 @@ constexpr std::string_view kRenamedWord = "orvWord_";
 //   loop is no statement of its own, the body of an `if`, it stays as it is);
 // - the value a `switch` tests made an int: an integer constant is held in
 //   a float register, and glslang switches on integers only; a float case
-//   label (`case 2.1f:`) its whole part.
+//   label (`case 2.1f:`) its whole part;
+// - an entry point defined more than once: the definition with the fewest
+//   parameters is the program, the others are renamed with the calls of
+//   them;
+// - a `for` loop's counter that the block reads after the loop: its
+//   declaration moved before the loop, where the D3D9 compiler keeps it;
+// - overloads that differ only by `half` for `float`: all but one renamed;
+// - a semantic's `_centroid` suffix blanked; `const` blanked from a cast's
+//   type; `matrix<float, 3, 1>` written `float3x1`; an array's size given
+//   as a boolean literal as 1 or 0;
+// - a one-component member (`float1`) of a struct no constant is declared
+//   with as the scalar type, whose component glslang would not write;
+// - a vector constructor as an assignment's target (`float4(a, b) = v;`),
+//   of variables declared in its block, as the value held and each
+//   variable given its components;
+// - a function of one float scalar parameter given overloads that take a
+//   vector there and pass its first component, as the D3D9 compiler
+//   truncates such an argument.
 std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
 
 } // namespace gfx::hlsl

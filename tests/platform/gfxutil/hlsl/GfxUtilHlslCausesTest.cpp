@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -73,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslCausesTest, ::testing::Bool(), gfxtest::Gl
 } // namespace
 
 // SamplerState is one of the DX9 sampler types: a sampler in the table, in
-// the sampler registers, sampled like `sampler`.
+// the sampler registers, sampled like `sampler` and, read by tex2D,
+// described as a 2-D sampler.
 TEST_P(GfxUtilHlslCausesTest, SamplerStateIsADX9Sampler) {
     if (Stopped()) return;
     struct Case {
@@ -105,7 +107,7 @@ TEST_P(GfxUtilHlslCausesTest, SamplerStateIsADX9Sampler) {
             EXPECT_EQ(s0->registerSet, D3DXRS_SAMPLER);
             EXPECT_EQ(s0->registerIndex, c.unit);
             EXPECT_EQ(s0->cls, D3DXPC_OBJECT);
-            EXPECT_EQ(s0->type, D3DXPT_SAMPLER);
+            EXPECT_EQ(s0->type, D3DXPT_SAMPLER2D);
             EXPECT_EQ(ps.table->GetSamplerIndex(name), c.unit);
             EXPECT_EQ(Constant(ps.container, "Other"), nullptr) << "unread";
             IDirect3DTexture9* texel = OneTexel(0xFF3366CCu);
@@ -444,4 +446,165 @@ TEST_P(GfxUtilHlslCausesTest, FormsOnceRefusedDrawWithTheirRegisters) {
         Draw(p);
         ExpectPixel(8, 8, c.red * 255, c.green * 255, c.blue * 255);
     }
+}
+
+// Forms of shipped programs the front end read otherwise: a literal's
+// swizzle in an initialiser list is a vector of its components, a `for`
+// counter lives on after its loop, an entry point overloaded is the
+// definition the others serve, a vector given for a scalar parameter is its
+// first component, a one-component member's component is
+// written, a namespace holds declarations, a global may take a name the
+// composed program uses. Drawn with
+// the vertex colour (0.25, 0.25, 0.25, 1).
+TEST_P(GfxUtilHlslCausesTest, ShippedFormsDrawAsTheD3D9CompilerReadsThem) {
+    if (Stopped()) return;
+    struct Case {
+        const char* source;
+        double red, green, blue;
+    };
+    const Case cases[] = {
+        {"struct S { float4 a; float2 b; };\nstatic const S z = { 0.25f.xxxx, 0.5.xx };\n"
+         "float4 main() : COLOR { return float4(z.a.x, z.b.y, z.a.w + z.b.x, 1); }\n",
+         0x40, 0x80, 0xBF},
+        {"static const float3 v[2] = { 0.75f.xxx, 1.0h.rrr };\n"
+         "float4 main() : COLOR { return float4(v[0].x, v[1].z - 0.5, v[0].y - 0.5, 1); }\n",
+         0xBF, 0x80, 0x40},
+        // The second loop reuses the first one's counter; the last runs
+        // to 3, read after it.
+        {"float4 main() : COLOR\n{\n    float s = 0;\n    for (int i = 0; i < 2; i++)\n        s += 0.25;\n"
+         "    for (i = 1; i < 3; i++) { s += 0.125; }\n    return float4(s, i / 4.0, 0.25, 1);\n}\n",
+         0xBF, 0xBF, 0x40},
+        // With an attribute in front, a counter declared again (the later
+        // one is read), and one never read after its loop.
+        {"float4 main() : COLOR\n{\n    float s = 0;\n    [unroll] for (int j = 0; j < 1; j++) s += 0.25;\n"
+         "    for (int j = 0; j < 2; j++) s += 0.25;\n    for (int k = 0; k < 3; k++) s += 0;\n"
+         "    return float4(s, j / 4.0, 0, 1);\n}\n",
+         0xBF, 0x80, 0},
+        {"void main(float4 c : COLOR0, out float4 o : COLOR, uniform bool b) { o = b ? c * 2 : 0; }\n"
+         "void main(float4 c : COLOR0, out float4 o : COLOR) { main(c, o, true); }\n",
+         0x80, 0x80, 0x80},
+        {"struct P { float4 c : COLOR0; };\nfloat4 main(P p, uniform float k) : COLOR { return p.c * k; }\n"
+         "float4 main(P p) : COLOR { return main(p, 3); }\n",
+         0xBF, 0xBF, 0xBF},
+        // A component of a one-component member written.
+        {"struct S { float1 a; float2 b; };\nfloat4 main() : COLOR\n{\n    S s;\n    s.a.x = 0.5;\n    s.b = 0.25;\n"
+         "    s.b.y += s.a.x;\n    return float4(s.a, s.b, 1);\n}\n",
+         0x80, 0x40, 0xBF},
+        // A vector given for a scalar parameter: its first component.
+        {"float2 turn(float2 x, float a) { return x * a; }\nfloat4 main(float4 c : COLOR0) : COLOR\n{\n"
+         "    float2 v = turn(float2(1, 2), c.xy * 2);\n    return float4(v, turn(c.zw, c.zyx * float3(2, 1, 1)).x * 4, 1);\n}\n",
+         0x80, 0xFF, 0x80},
+        // A namespace's declarations, named through it.
+        {"namespace N\n{\n    static const float k = 0.5;\n    static const float h = 0.25;\n"
+         "    float4 f(float x) { return float4(x, x, 0.75, 1); }\n}\n"
+         "float4 main() : COLOR { return N::f(N::k) * float4(1, N::h * 2, 1, 1); }\n",
+         0x80, 0x40, 0xBF},
+        // Names the device's program composer declares beside the program.
+        {"static float t = 0.5;\nstatic float4 oC = 0.25;\nstatic float4 d3dPos = 0.75;\n"
+         "float4 main() : COLOR { return float4(t, oC.y, d3dPos.z, 1); }\n",
+         0x80, 0x40, 0xBF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Compiled p;
+        if (!UsePixel(p, c.source, "ps_2_0")) continue;
+        Draw(p, 0xFF404040u);
+        ExpectPixel(8, 8, c.red, c.green, c.blue);
+    }
+    // The overloads other than the entry are no entry: a constant of the
+    // helper's uniform parameter is not in the table.
+    Compiled p;
+    Compile(p, cases[4].source, "ps_2_0");
+    ASSERT_EQ(p.result, D3D_OK) << p.errors;
+    EXPECT_EQ(Constant(p.container, "$b"), nullptr);
+}
+
+// A loop bounded by an integer constant the source places in an integer
+// register, reading a constant array by its counter, at vs_2_0: the count
+// comes from the integer register, the array from the float ones.
+TEST_P(GfxUtilHlslCausesTest, ALoopBoundedByAnIntegerRegisterIndexesConstants) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs,
+            "int n : register(i0);\nfloat4 k[4];\nstruct O { float4 p : POSITION; float4 c : COLOR0; };\n"
+            "O main(float4 p : POSITION)\n{\n    O o;\n    o.p = p;\n    o.c = 0;\n"
+            "    for (int i = 0; i < n; i++)\n        o.c += k[i];\n    return o;\n}\n",
+            "vs_2_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    const ShaderConstantRecord* n = Constant(vs.container, "n");
+    const ShaderConstantRecord* k = Constant(vs.container, "k");
+    ASSERT_TRUE(n && k);
+    EXPECT_EQ(n->registerSet, D3DXRS_INT4);
+    EXPECT_EQ(n->registerIndex, 0u);
+    EXPECT_EQ(k->registerSet, D3DXRS_FLOAT4);
+    EXPECT_EQ(k->registerIndex, 0u);
+    EXPECT_EQ(k->registerCount, 4u);
+    Compile(ps, "float4 main(float4 c : COLOR0) : COLOR { return c; }\n", "ps_2_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    IDirect3DVertexShader9* v = MakeVertex(vs);
+    IDirect3DPixelShader9* p = MakePixel(ps);
+    ASSERT_TRUE(v && p);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    const float values[16] = {0.25f, 0, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0, 0, 1, 0, 1, 1, 1, 0};
+    ASSERT_EQ(device->SetVertexShaderConstantF(0, values, 4), D3D_OK);
+    for (const std::int32_t count : {2, 3}) {
+        const std::int32_t loop[4] = {count, 0, 1, 0};
+        ASSERT_EQ(device->SetVertexShaderConstantI(0, loop, 1), D3D_OK);
+        Draw(vs);
+        ExpectPixel(8, 8, 0x40, 0x80, count == 2 ? 0 : 0xFF, "count " + std::to_string(count));
+    }
+}
+
+// A sampler declared without a dimension takes the one of the lookups the
+// compiled entry reaches: read by texCUBE in one entry and by tex2D in
+// another, each entry compiles, samples its own texture and is described
+// by its own sampler type.
+TEST_P(GfxUtilHlslCausesTest, EachEntryReadsItsSamplerAtItsOwnDimension) {
+    if (Stopped()) return;
+    const char* source = "sampler s;\nfloat4 flat(float2 uv : TEXCOORD0) : COLOR { return tex2D(s, uv); }\n"
+                         "float4 cube(float2 uv : TEXCOORD0) : COLOR { return texCUBE(s, float3(1, uv * 0.1)); }\n";
+    IDirect3DTexture9* flat = OneTexel(0xFF4080C0u);
+    IDirect3DCubeTexture9* cube = nullptr;
+    ASSERT_TRUE(flat);
+    ASSERT_EQ(device->CreateCubeTexture(1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    for (std::uint32_t face = 0; face < 6; ++face) {
+        // +x (face 0) white, every other face black.
+        const std::uint32_t texel = face == 0 ? 0xFFFFFFFFu : 0xFF000000u;
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(cube->LockRect(face, 0, &lr, nullptr, 0), D3D_OK);
+        std::memcpy(lr.pBits, &texel, 4);
+        cube->UnlockRect(face, 0);
+    }
+    struct Entry {
+        const char* name;
+        IDirect3DBaseTexture9* texture;
+        std::uint16_t type;
+        double red, green, blue;
+    };
+    const Entry entries[] = {{"flat", flat, D3DXPT_SAMPLER2D, 0x40, 0x80, 0xC0},
+                             {"cube", cube, D3DXPT_SAMPLERCUBE, 0xFF, 0xFF, 0xFF}};
+    for (const Entry& e : entries) {
+        SCOPED_TRACE(e.name);
+        Compiled ps;
+        Compile(ps, source, "ps_2_0", e.name);
+        ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+        const ShaderConstantRecord* s = Constant(ps.container, "s");
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(s->type, e.type);
+        D3DXCONSTANT_DESC d{};
+        std::uint32_t count = 1;
+        ASSERT_EQ(ps.table->GetConstantDesc(ps.table->GetConstantByName(nullptr, "s"), &d, &count), D3D_OK);
+        EXPECT_EQ(d.Type, e.type);
+        IDirect3DPixelShader9* p = MakePixel(ps);
+        ASSERT_TRUE(p);
+        ASSERT_EQ(device->SetVertexShader(Vertex(gfxtest::kPassVertex)), D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+        ASSERT_EQ(device->SetTexture(0, e.texture), D3D_OK);
+        Draw(ps);
+        ExpectPixel(8, 8, e.red, e.green, e.blue);
+    }
+    device->SetTexture(0, nullptr);
+    flat->Release();
+    cube->Release();
 }

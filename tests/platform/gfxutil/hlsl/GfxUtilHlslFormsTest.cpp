@@ -771,8 +771,9 @@ TEST(GfxUtilHlslFormsTableTest, TypedefsTemplatesAndSamplerArraysAreDescribed) {
     EXPECT_EQ(tc->registerIndex, 0u);
     EXPECT_EQ(tc->registerCount, 1u);
     // Matrices of one row or column are laid out as globals, a register per
-    // column up to the last one read; written as matrix<> they are refused
-    // with a reason, and as struct members too, not laid out wrongly.
+    // column up to the last one read, in either spelling (matrix<> is the
+    // short one's); as struct members they are refused with a reason, not
+    // laid out wrongly.
     struct Degenerate {
         const char* type;
         const char* read;
@@ -796,8 +797,13 @@ TEST(GfxUtilHlslFormsTableTest, TypedefsTemplatesAndSamplerArraysAreDescribed) {
         if (std::string(type).starts_with("matrix")) {
             Compiled degenerate;
             Compile(degenerate, std::string(type) + " M;\nfloat4 main() : COLOR { return M[0].x; }\n", "ps_2_0");
-            EXPECT_NE(degenerate.result, D3D_OK);
-            EXPECT_NE(degenerate.errors.find("one row or one column"), std::string::npos) << degenerate.errors;
+            ASSERT_EQ(degenerate.result, D3D_OK) << degenerate.errors;
+            const ShaderConstantRecord* m = Constant(degenerate.container, "M");
+            ASSERT_NE(m, nullptr);
+            EXPECT_EQ(m->cls, D3DXPC_MATRIX_COLUMNS);
+            EXPECT_EQ(m->rows, 1u);
+            EXPECT_EQ(m->columns, 3u);
+            EXPECT_EQ(m->registerCount, 1u); // only the first column is read
         }
         Compiled member;
         Compile(member, std::string("struct S { ") + type + " m; };\nS s;\nfloat4 main() : COLOR { return s.m[0].x; }\n",
@@ -1069,3 +1075,98 @@ TEST(GfxUtilHlslFormsTableTest, HostileOneDimensionalCallsAreRefused) {
     EXPECT_NE(b.errors.find("nested too deeply"), std::string::npos) << b.errors;
 }
 
+
+// Forms shipped programs write that the D3D9 compiler takes: a cast to a
+// `const` type, a vector constructor as an assignment's target, a
+// semantic's `_centroid` suffix, a `t` register on the
+// texture object a sampler reads, the template spelling of a one-column
+// matrix, an array sized by a boolean, overloads that differ only by
+// `half` for `float`. Each drawn with the values it is given.
+TEST_P(GfxUtilHlslFormsTest, ShippedFormsTheD3D9CompilerTakesDraw) {
+    if (Stopped()) return;
+    // The vertex colour (0.25, 0.5, 0.75) turned by the 3x3 part of a
+    // float4x3 read through a `const` cast: x from z, y from x, z from y.
+    {
+        SCOPED_TRACE("const cast");
+        Compiled vs, ps;
+        if (Bind(vs,
+                 "float4x3 m;\nstruct O { float4 p : POSITION; float4 c : COLOR0; };\n"
+                 "O main(float4 p : POSITION, float4 c : COLOR0)\n{\n    O o;\n    o.p = p;\n"
+                 "    o.c = float4(mul(c.xyz, (const float3x3)m), 1);\n    return o;\n}\n",
+                 "vs_3_0", ps, kColourPixel, "ps_3_0", "const cast")) {
+            const D3DXMATRIX turn{{0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 1}};
+            ASSERT_EQ(vs.table->SetMatrix(device, "m", &turn), D3D_OK);
+            Draw(0xFF4080BFu);
+            ExpectPixel(8, 8, 0xBF, 0x40, 0x80, "const cast");
+        }
+    }
+    struct Case {
+        const char* what;
+        const char* profile;
+        const char* source;
+        double red, green, blue;
+    };
+    const Case cases[] = {
+        {"centroid", "ps_3_0", "float4 main(float4 c : COLOR0_centroid) : COLOR { return c.bgra; }\n", 0xBF, 0x80, 0x40},
+        {"centroid, any case", "ps_2_0",
+         "float4 main(float4 c : COLOR0, float2 uv : TEXCOORD0_Centroid) : COLOR { return c + uv.x * 0; }\n", 0x40,
+         0x80, 0xBF},
+        {"texture register", "ps_2_0",
+         "texture2D Picture : register(t0);\n"
+         "sampler2D PictureSampler : register(s1) = sampler_state { Texture = <Picture>; };\n"
+         "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(PictureSampler, uv); }\n",
+         0x33, 0x66, 0xCC},
+        {"matrix template", "ps_2_0",
+         "uniform matrix<float, 3, 1> m31;\n"
+         "float4 main() : COLOR\n{\n    matrix<float, 2, 1> a = {0.5, 1};\n"
+         "    return float4(m31._31 + 0.5, m31._11 + a._11, a._21 - m31[1].x, 1);\n}\n",
+         0xBF, 0xBF, 0xBF},
+        {"boolean sizes", "ps_2_0",
+         "static const bool B = true;\nfloat w[true];\nfloat v[B + 1];\n"
+         "float4 main() : COLOR { return float4(w[0], v[0], v[1], 1); }\n",
+         0xBF, 0x40, 0x80}, // the larger first: v at c0 and c1, w at c2
+        {"constructor as target", "ps_2_0",
+         "float4 main(float4 c : COLOR0) : COLOR\n{\n    float2 a, b;\n    float4(a, b) = float4(0.25, 0.5, 0.75, 1) * c.x * 4;\n"
+         "    float s;\n    float2 v;\n    float3(s, v) = c.zyx;\n    return float4(b.x, a.y * s + v.y, a.x, 1);\n}\n",
+         0xBF, 0.625 * 255, 0x40},
+        {"half overloads", "ps_2_0",
+         "float f(float x) { return x * 2; }\nfloat f(half x) { return x * 2; }\n"
+         "float2 f(half x, float2 y) { return y - x; }\nfloat2 f(float x, float2 y) { return y - x; }\n"
+         "float4 main(float4 c : COLOR0) : COLOR { half h = c.x; return float4(f(c.x), f(h, c.yz), 1); }\n",
+         0x80, 0x40, 0x80},
+    };
+    IDirect3DTexture9* texel = OneTexel(0xFF3366CCu);
+    ASSERT_TRUE(texel);
+    ASSERT_EQ(device->SetTexture(1, texel), D3D_OK);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Compiled vs, ps;
+        if (!Bind(vs, kPassVertex, c.profile[3] == '3' ? "vs_3_0" : "vs_2_0", ps, c.source, c.profile, c.what))
+            continue;
+        // Registers from 0: 0.25, 0.5, 0.75 in each one's every component.
+        for (std::uint32_t r = 0; r < 4; ++r) {
+            const float v = float(r + 1) / 4;
+            const float four[4] = {v, v, v, v};
+            ASSERT_EQ(device->SetPixelShaderConstantF(r, four, 1), D3D_OK);
+        }
+        Draw(0xFF4080BFu);
+        ExpectPixel(8, 8, c.red, c.green, c.blue, c.what);
+    }
+    device->SetTexture(1, nullptr);
+    texel->Release();
+    // The table describes them as the D3D9 compiler does.
+    Compiled table;
+    Compile(table, "uniform matrix<float, 3, 1> m31;\nfloat w[true];\n"
+                   "float4 main() : COLOR { return float4(m31._11, m31._21, m31._31, w[0]); }\n",
+            "ps_2_0");
+    ASSERT_EQ(table.result, D3D_OK) << table.errors;
+    const ShaderConstantRecord* m31 = Constant(table.container, "m31");
+    const ShaderConstantRecord* w = Constant(table.container, "w");
+    ASSERT_TRUE(m31 && w);
+    EXPECT_EQ(m31->cls, D3DXPC_MATRIX_COLUMNS);
+    EXPECT_EQ(m31->rows, 3u);
+    EXPECT_EQ(m31->columns, 1u);
+    EXPECT_EQ(m31->registerCount, 1u);
+    EXPECT_EQ(w->elements, 1u);
+    EXPECT_EQ(w->registerCount, 1u);
+}
