@@ -519,10 +519,16 @@ private:
         const std::string name = d.Name;
         const D3DXHANDLE target = byName ? d.Name : handle;
         if (d.Class == D3DXPC_STRUCT) {
-            for (std::uint32_t m = 0; m < d.StructMembers; ++m) {
-                const std::string failure =
-                    FillConstant(table, table.GetConstant(handle, m), false, container, p, textures);
-                if (!failure.empty()) return failure;
+            // An array of structs: its members are reached element by element.
+            const std::uint32_t structs = std::max<std::uint32_t>(d.Elements, 1);
+            for (std::uint32_t e = 0; e < structs; ++e) {
+                const D3DXHANDLE element = d.Elements > 1 ? table.GetConstantElement(handle, e) : handle;
+                if (!element) return "constants: no element " + std::to_string(e) + " of " + name;
+                for (std::uint32_t m = 0; m < d.StructMembers; ++m) {
+                    const std::string failure =
+                        FillConstant(table, table.GetConstant(element, m), false, container, p, textures);
+                    if (!failure.empty()) return failure;
+                }
             }
             return {};
         }
