@@ -300,6 +300,10 @@ NiRefPtr<NiTriShape> MakePickPlate(const char* pcName, float fMinX, float fMinZ,
 // How high the upper floor lies over the ground floor.
 constexpr float UPPER_FLOOR_HEIGHT = 3.0f;
 
+// Flights of stairs from a building's ground floor to its upper floor, for
+// one way out to the yard.
+constexpr int STAIR_FLIGHTS = 8;
+
 // A cell block's nodes: its two floors of 8 x 9 cells of size 2 (a map text
 // each), the roof, the entrance in front with the ways in and out, and
 // stairs up and down. Routes walk in four seconds. The floors reach one row
@@ -328,7 +332,16 @@ void AddCellBlockNodes(NiNode& kModel)
     Way("SP_enter_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(1.0f, 0.0f, 5.0f));
     Way("SP_exit_e1", NiVec3(0.0f, 0.0f, 8.5f), NiVec3(0.0f, 0.0f, 9.0f));
     Text("mark_up", NiVec3(5.0f, 0.0f, -3.0f), "connector_1_2");
-    Way("path_1_2", NiVec3(5.0f, 0.0f, -3.0f), NiVec3(5.0f, 3.0f, -5.0f));
+    // Several flights up from the ground floor, each a connector of its own:
+    // someone idling inside takes a connector drawn at random, and with one
+    // flight beside the way out half of those walks left the building for
+    // the yard, where nobody's post stands, so that the bored gathered
+    // there and turned angry with no guard in reach.
+    for (int i = 0; i < STAIR_FLIGHTS; ++i)
+    {
+        const std::string kName = "path_1_2_" + std::to_string(i);
+        Way(kName.c_str(), NiVec3(5.0f, 0.0f, -3.0f), NiVec3(5.0f, 3.0f, -5.0f));
+    }
     Text("mark_down", NiVec3(3.0f, 3.0f, -3.0f), "connector_2_1");
     Way("path_2_1", NiVec3(3.0f, 3.0f, -3.0f), NiVec3(3.0f, 0.0f, -5.0f));
 }

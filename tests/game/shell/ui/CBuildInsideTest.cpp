@@ -189,6 +189,19 @@ TEST_F(CBuildInsideTest, ACellBlockAndATwoBedCellAreBuiltThroughThePlacement)
     EXPECT_GE(pkUpper->CellAt(CConnector::GetEnd(*pkUp)), 0);
     EXPECT_NE(pkUpper->GetConnector(3), nullptr);
     EXPECT_NE(pkGround->GetConnector(1), nullptr);
+    // Someone idling on the ground floor takes one of its connectors at
+    // random: the flights up outnumber the one way out to the yard, where
+    // no post stands and the idle would gather.
+    int iUp = 0;
+    int iOut = 0;
+    for (const std::unique_ptr<COrvaneGridMarker>& pkMarker : pkGround->GetMarkers())
+    {
+        ASSERT_NE(pkMarker->m_pkOwner, nullptr);
+        iUp += pkMarker->m_pkOwner->GetMarkerKey() == 4 ? 1 : 0;
+        iOut += pkMarker->m_pkOwner->GetMarkerKey() == 1 ? 1 : 0;
+    }
+    EXPECT_EQ(iOut, 1);
+    EXPECT_EQ(iUp, 8);
     const std::int32_t iEntrance = pkBuilding->GetEntrances().at(0)->m_iCell;
     EXPECT_GE(iEntrance, 0);
     EXPECT_TRUE(pkYard->IsAreaFree(iEntrance, 1, 1, true));
