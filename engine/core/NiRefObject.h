@@ -42,11 +42,45 @@ public:
         else
             m_uiRefCount.fetch_add(1, std::memory_order_relaxed);
     }
+    // The same as IncRefCount without the locked instruction, for an object
+    // no other thread can reach: its count may only change on this thread
+    // until it is handed out (a load's objects while they are the load's
+    // alone, see NiObjectStream::CountsPrivately).
+    void IncRefCountPrivate()
+    {
+        m_uiRefCount.store(m_uiRefCount.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
+    // Lets go of a reference the same way; the last one goes as with
+    // DecRefCount.
+    void DecRefCountPrivate()
+    {
+        const std::uint32_t uiCount = m_uiRefCount.load(std::memory_order_relaxed);
+        if (uiCount > 1)
+            m_uiRefCount.store(uiCount - 1, std::memory_order_relaxed);
+        else
+            DecRefCount();
+    }
     void DecRefCount()
     {
+        // A count of 1 is the caller's own reference: nobody else holds one
+        // to copy, and only an object on an instance list can be counted up
+        // from elsewhere meanwhile (TryIncRefCount). The last reference of
+        // any other object therefore goes without a locked instruction (a
+        // scene dies object by object); the acquire pairs with the release
+        // of whoever let go before.
+        if (!m_bListed.load(std::memory_order_relaxed) && m_uiRefCount.load(std::memory_order_acquire) == 1)
+        {
+            m_uiRefCount.store(0, std::memory_order_relaxed);
+            DeleteInBatch();
+            return;
+        }
         if (m_uiRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1)
             DeleteInBatch();
     }
+    // Said once by an object that goes onto a process-wide instance list,
+    // before the list can hand it out: its count may then grow from another
+    // thread at any time.
+    void MarkListed() { m_bListed.store(true, std::memory_order_relaxed); }
     // Adds a reference unless the count already reached 0: an object found
     // through a list that does not own it may be on its way to deletion, and
     // must then be left alone. False when the object is dying.
@@ -93,4 +127,5 @@ private:
     static void AddToNewLiveCount(std::int64_t iDelta);
 
     std::atomic<std::uint32_t> m_uiRefCount{0};
+    std::atomic<bool> m_bListed{false};
 };
