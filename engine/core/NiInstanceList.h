@@ -13,9 +13,21 @@
 // reaches 0 until it has left (before its destructor runs), so whatever
 // hands an item out must take it with NiInstanceListTake, never by plain
 // counting.
+// Items this thread has put on any instance list so far. Only such a list
+// lets another thread find an object it was not handed: a scene-file load
+// compares the count before and after to learn whether any object it made
+// may be reached from elsewhere.
+[[nodiscard]] inline std::uint64_t& NiInstanceListThreadAppends()
+{
+    static constinit thread_local std::uint64_t s_uiAppends = 0;
+    return s_uiAppends;
+}
+
 template <class T>
 void NiInstanceListAppend(T*& pkHead, T*& pkTail, T* pkItem, T* T::*pPrev, T* T::*pNext)
 {
+    ++NiInstanceListThreadAppends();
+    pkItem->MarkListed();
     if (pkHead == nullptr)
         pkHead = pkItem;
     if (pkTail != nullptr)

@@ -6,6 +6,7 @@
 #include "engine/core/NiFile.h"
 #include "engine/core/NiFileSearchPath.h"
 #include "engine/core/NiHashMap.h"
+#include "engine/core/NiInstanceList.h"
 #include "engine/core/NiMemoryStream.h"
 #include "engine/core/NiRecursiveLock.h"
 #include "engine/core/NiSharedTextureTable.h"
@@ -524,6 +525,8 @@ bool NiObjectStream::ReadObjects()
     EndLoad(false);
     m_bCorrupt = false;
     m_bCreateFailed = false;
+    m_bObjectReplaced = false;
+    m_uiListAppendsAtStart = NiInstanceListThreadAppends();
     LoadGuard kGuard([this] { EndLoad(false); });
 
     m_pkArena = NiLoadArena::Create(static_cast<std::size_t>(
@@ -601,8 +604,12 @@ bool NiObjectStream::ReadObjects()
     if (!CheckStatus())
         return false;
 
+    // The table's last references go without locked instructions when the
+    // objects are still the load's alone; a callback may hand them on.
+    bool bPrivate = CountsPrivately();
     if (s_pkPostLoad != nullptr && s_pkPostLoad->GetEffectiveSize() > 0)
     {
+        bPrivate = false;
         for (const NiObjectPtr& spTop : m_kTopObjects)
         {
             if (spTop == nullptr)
@@ -616,6 +623,7 @@ bool NiObjectStream::ReadObjects()
     }
     if (m_uiFileVersion < NiStreamVersion(4, 1, 0, 12) && s_pfnOldFlagFix != nullptr)
     {
+        bPrivate = false;
         for (const NiObjectPtr& spObject : m_kObjects)
         {
             if (spObject != nullptr)
@@ -624,11 +632,11 @@ bool NiObjectStream::ReadObjects()
     }
 
     kGuard.Succeeded();
-    EndLoad(true);
+    EndLoad(true, bPrivate);
     return true;
 }
 
-void NiObjectStream::EndLoad(bool bSucceeded)
+void NiObjectStream::EndLoad(bool bSucceeded, bool bPrivate)
 {
     NiRecursiveLockGuard kGuard(NiStreamLoadLock());
     if (!bSucceeded)
@@ -645,7 +653,7 @@ void NiObjectStream::EndLoad(bool bSucceeded)
             m_spReplaced->DropCountedLinks();
     }
     m_spReplaced.Clear();
-    ReleaseObjectTable();
+    ReleaseObjectTable(bSucceeded && bPrivate);
     m_kLinks.clear();
     m_uiLinkRead = 0;
     m_kCounts.clear();
@@ -667,10 +675,12 @@ void NiObjectStream::EndLoad(bool bSucceeded)
     }
 }
 
-void NiObjectStream::ReleaseObjectTable()
+void NiObjectStream::ReleaseObjectTable(bool bPrivate)
 {
     // The objects were last touched a whole pass ago: the ones a few places
-    // ahead are fetched while this one's reference goes.
+    // ahead are fetched while this one's reference goes. A locked
+    // instruction waits for its object's line, so a private release also
+    // lets the fetches of the next objects overlap.
     constexpr std::size_t AHEAD = PREFETCH_AHEAD;
     NiObjectPtr* pspObjects = m_kObjects.data();
     std::size_t uiCount = m_kObjects.size();
@@ -678,7 +688,10 @@ void NiObjectStream::ReleaseObjectTable()
     {
         if (i + AHEAD < uiCount)
             __builtin_prefetch(pspObjects[i + AHEAD].Get(), 1);
-        pspObjects[i].Clear();
+        if (!bPrivate)
+            pspObjects[i].Clear();
+        else if (NiObject* pkObject = pspObjects[i].Detach())
+            pkObject->DecRefCountPrivate();
     }
     m_kObjects.clear();
     m_kObjects.shrink_to_fit();
@@ -846,6 +859,13 @@ void NiObjectStream::ReplaceCurrentObject(NiObject* pkObject)
     if (m_spReplaced == nullptr)
         m_spReplaced = m_kObjects[m_uiLoadPos];
     m_kObjects[m_uiLoadPos] = pkObject;
+    // The new object may be one that others already hold.
+    m_bObjectReplaced = true;
+}
+
+bool NiObjectStream::CountsPrivately() const
+{
+    return m_pkArena != nullptr && !m_bObjectReplaced && NiInstanceListThreadAppends() == m_uiListAppendsAtStart;
 }
 
 std::uint32_t NiObjectStream::GetLinkIndex(const NiObject* pkObject) const

@@ -187,6 +187,13 @@ public:
     [[nodiscard]] bool IsCorrupt() const;
     // Objects of the file being read: the bound for any walk along links.
     [[nodiscard]] std::uint32_t GetFileObjectCount() const { return m_uiFileObjectCount; }
+    // Whether the objects of the load in progress are still its own alone:
+    // none of them went onto an instance list (the only way another thread
+    // finds an object it was not handed) and none was replaced by an object
+    // from elsewhere. Until the load returns, their counts may then change
+    // without locked instructions (NiRefObject::IncRefCountPrivate). False
+    // when no load runs.
+    [[nodiscard]] bool CountsPrivately() const;
 
     // ---- Top-level objects ----
     void InsertTopObject(NiObject* pkObject);
@@ -265,12 +272,14 @@ public:
 protected:
     void SetError(std::uint32_t uiCode, const std::string& kText);
     // Empties the object table and queues (and, after a failure, the
-    // top-level list and groups).
-    void EndLoad(bool bSucceeded);
-    // Lets go of the table's references, first to last.
-    void ReleaseObjectTable();
+    // top-level list and groups). bPrivate: see ReleaseObjectTable.
+    void EndLoad(bool bSucceeded, bool bPrivate = false);
+    // Lets go of the table's references, first to last; bPrivate when no
+    // other thread can hold any of the objects (CountsPrivately, and no
+    // post-load callback could have handed one out).
+    void ReleaseObjectTable(bool bPrivate);
     // Objects ahead in a pass over the table are fetched this far ahead.
-    static constexpr std::size_t PREFETCH_AHEAD = 8;
+    static constexpr std::size_t PREFETCH_AHEAD = 32;
     void PrefetchObject(std::size_t uiIndex) const;
     // Sets the corrupt-file error; the load's guard cleans up.
     [[nodiscard]] bool Corrupt();
@@ -295,6 +304,10 @@ protected:
     std::vector<NiObjectPtr> m_kTopObjects;
     std::uint32_t m_uiFileObjectCount = 0;
     NiObjectPtr m_spReplaced;
+    // This thread's instance-list appends when the load began, and whether
+    // a record put another object in its place (see CountsPrivately).
+    std::uint64_t m_uiListAppendsAtStart = 0;
+    bool m_bObjectReplaced = false;
 
     std::unique_ptr<Reader> m_spReader;
     // The memory of the load in progress (the load's own reference).

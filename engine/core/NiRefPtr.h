@@ -75,6 +75,10 @@ public:
         return sp;
     }
 
+    // Gives up the pointer and the reference it held, which the caller now
+    // owns (the counterpart of Adopt).
+    [[nodiscard]] T* Detach() { return std::exchange(m_pkObject, nullptr); }
+
     [[nodiscard]] T* Get() const { return m_pkObject; }
     operator T*() const { return m_pkObject; }
     T* operator->() const { return m_pkObject; }

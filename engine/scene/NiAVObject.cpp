@@ -540,6 +540,7 @@ void NiAVObject::ResolveLinks(NiObjectStream& kStream)
     NiObjectNET::ResolveLinks(kStream);
     std::uint32_t uiVersion = kStream.GetFileVersion();
     std::uint32_t uiCount = kStream.GetNextLinkCount();
+    bool bControllers = false;
     for (std::uint32_t i = 0; i < uiCount; ++i)
     {
         NiProperty* pkProperty = kStream.GetLinkedObjectAs<NiProperty>();
@@ -549,8 +550,13 @@ void NiAVObject::ResolveLinks(NiObjectStream& kStream)
             m_kPropertyList.AddHead(pkProperty);
         else
             m_kPropertyList.AddTail(pkProperty);
+        bControllers = bControllers || pkProperty->GetControllers() != nullptr;
     }
-    ControllerListsChanged();
+    // What a noted order knows of an object is whether it or its properties
+    // have controllers: a property without any changes none of that, and a
+    // property whose chain is linked later counts the change itself.
+    if (bControllers)
+        ControllerListsChanged();
     if (uiVersion >= NiStreamVersion(5, 0, 0, 19))
     {
         if (NiCollisionObject* pkCollision = kStream.GetLinkedObjectAs<NiCollisionObject>())

@@ -269,15 +269,43 @@ void NiObjectNET::ResolveLinks(NiObjectStream& kStream)
         std::uint32_t uiCount = kStream.GetNextLinkCount();
         if (uiCount > 0 && m_uiExtraDataSize + uiCount != m_uiExtraDataCapacity)
             ReserveExtraData(m_uiExtraDataSize + uiCount);
+        // An entry only the load's table holds, while no other thread can
+        // reach the load's objects, is counted without a locked instruction
+        // (one per entry was most of this pass's time).
+        const bool bPrivate = uiCount > 0 && kStream.CountsPrivately();
         for (std::uint32_t i = 0; i < uiCount; ++i)
-            AddExtraData(kStream.GetLinkedObjectAs<NiExtraData>());
+        {
+            NiExtraData* pkExtra = kStream.GetLinkedObjectAs<NiExtraData>();
+            // Files keep an object's entries in their sorted order, so an
+            // entry normally goes behind the last one with room reserved
+            // above: appended at once. Anything else (no entry, no name, a
+            // name out of order or already present, no room) is added the
+            // general way, which names, sorts or refuses it.
+            const char* pcName = pkExtra != nullptr ? pkExtra->GetName() : nullptr;
+            if (pcName != nullptr && m_uiExtraDataSize < m_uiExtraDataCapacity &&
+                (m_uiExtraDataSize == 0 || CompareNames(m_ppkExtra[m_uiExtraDataSize - 1]->GetName(), pcName) < 0))
+            {
+                if (bPrivate && pkExtra->GetRefCount() == 1)
+                    pkExtra->IncRefCountPrivate();
+                else
+                    pkExtra->IncRefCount();
+                m_ppkExtra[m_uiExtraDataSize++] = pkExtra;
+                continue;
+            }
+            AddExtraData(pkExtra);
+        }
     }
     else
     {
         m_pkOldExtraChain = kStream.GetLinkedObjectAs<NiExtraData>();
     }
+    const bool bHadControllers = m_spControllers != nullptr;
     m_spControllers = kStream.GetLinkedObjectAs<NiTimeController>();
-    ControllerListsChanged();
+    // A null chain where there was none changes nothing a noted order
+    // knows; a bump for every loaded object would be a locked instruction
+    // on one shared counter each.
+    if (bHadControllers || m_spControllers != nullptr)
+        ControllerListsChanged();
 }
 
 void NiObjectNET::PostLink(NiObjectStream& kStream)

@@ -3,6 +3,7 @@
 #include "engine/core/NiBufferedFile.h"
 #include "engine/core/NiFile.h"
 #include "engine/core/NiFileSearchPath.h"
+#include "engine/core/NiInstanceList.h"
 #include "engine/core/NiMemoryStream.h"
 #include "engine/core/NiSharedTextureTable.h"
 #include "tests/engine/core/NiStreamFixture.h"
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <vector>
 
 using namespace stream_test;
@@ -708,6 +710,109 @@ TEST_F(NiObjectStreamTest, HostileCountsAndLinksGiveCorrupt)
         }
         EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
     }
+}
+
+namespace
+{
+// Notes, when its links are resolved, whether the stream still counts the
+// load's objects privately.
+std::vector<bool> s_kPrivateAtLink;
+class TestWatcher : public TestRoot
+{
+    NiDeclareTypeInfo()
+
+public:
+    void ResolveLinks(NiObjectStream& kStream) override
+    {
+        s_kPrivateAtLink.push_back(kStream.CountsPrivately());
+        TestRoot::ResolveLinks(kStream);
+    }
+};
+NiImplementTypeInfo(TestWatcher, TestRoot)
+
+// Joins a process-wide list when made, as textures do, and leaves it when
+// its last reference goes.
+std::mutex s_kListedMutex;
+class TestListed;
+TestListed* s_pkListedHead = nullptr;
+TestListed* s_pkListedTail = nullptr;
+class TestListed : public TestLeaf
+{
+    NiDeclareTypeInfo()
+
+public:
+    TestListed()
+    {
+        std::lock_guard<std::mutex> kLock(s_kListedMutex);
+        NiInstanceListAppend(s_pkListedHead, s_pkListedTail, this, &TestListed::m_pkPrev, &TestListed::m_pkNext);
+    }
+    TestListed* m_pkPrev = nullptr;
+    TestListed* m_pkNext = nullptr;
+
+protected:
+    void DeleteThis() override
+    {
+        {
+            std::lock_guard<std::mutex> kLock(s_kListedMutex);
+            NiInstanceListRemove(s_pkListedHead, s_pkListedTail, this, &TestListed::m_pkPrev, &TestListed::m_pkNext);
+        }
+        delete this;
+    }
+};
+NiImplementTypeInfo(TestListed, TestLeaf)
+} // namespace
+
+TEST_F(NiObjectStreamTest, ALoadCountsPrivatelyUntilAnObjectOfItCanBeFoundElsewhere)
+{
+    NiObjectStream::RegisterCreateFunction("TestWatcher", +[]() -> NiObject* { return new TestWatcher; });
+    NiObjectStream::RegisterCreateFunction("TestListed", +[]() -> NiObject* { return new TestListed; });
+    NiObjectStream kStream;
+    const std::uint32_t uiLive = NiRefObject::GetTotalObjectCount();
+    EXPECT_FALSE(kStream.CountsPrivately()) << "no load runs";
+
+    // Two roots share a leaf and another leaf has no owner: once the load's
+    // table lets go, each object is held by its owners alone.
+    s_kPrivateAtLink.clear();
+    std::vector<std::uint8_t> kFile = BuildFile(NiObjectStream::CURRENT_VERSION,
+                                                {{"TestWatcher", RootBody(1, {2, 2})},
+                                                 {"TestWatcher", RootBody(2, {2})},
+                                                 {"TestLeaf", LeafBody(3)},
+                                                 {"TestLeaf", LeafBody(4)}},
+                                                {0, 1});
+    ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    EXPECT_EQ(s_kPrivateAtLink, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(kStream.CountsPrivately()) << "the load returned";
+    auto* pkFirst = static_cast<TestWatcher*>(kStream.GetObjectAt(0));
+    ASSERT_EQ(pkFirst->m_kLeaves.size(), 2u);
+    EXPECT_EQ(pkFirst->m_kLeaves[0]->GetRefCount(), 3u);
+    EXPECT_EQ(pkFirst->GetRefCount(), 1u) << "the top-level list's";
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount() - uiLive, 3u) << "the leaf nobody holds is gone";
+
+    // An object another thread could find from its list makes the whole
+    // load count the locked way, from the object on.
+    s_kPrivateAtLink.clear();
+    kFile = BuildFile(NiObjectStream::CURRENT_VERSION,
+                      {{"TestWatcher", RootBody(1, {2})}, {"TestListed", LeafBody(5)}, {"TestLeaf", LeafBody(6)}},
+                      {0, 1});
+    ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    EXPECT_EQ(s_kPrivateAtLink, (std::vector<bool>{false}));
+    EXPECT_EQ(kStream.GetObjectAt(1)->GetRefCount(), 1u);
+    EXPECT_EQ(static_cast<TestWatcher*>(kStream.GetObjectAt(0))->m_kLeaves[0]->GetRefCount(), 1u);
+    {
+        std::lock_guard<std::mutex> kLock(s_kListedMutex);
+        EXPECT_EQ(s_pkListedHead, kStream.GetObjectAt(1));
+    }
+    kStream.RemoveAllTopObjects();
+    EXPECT_EQ(s_pkListedHead, nullptr);
+
+    // A post-load callback may hand the objects on: the table then lets go
+    // the locked way, with the same counts.
+    NiObjectStream::RegisterPostLoadCallback(RecordTop);
+    kFile = BuildFile(NiObjectStream::CURRENT_VERSION, {{"TestWatcher", RootBody(1, {1})}, {"TestLeaf", LeafBody(7)}},
+                      {0});
+    ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+    EXPECT_EQ(static_cast<TestWatcher*>(kStream.GetObjectAt(0))->m_kLeaves[0]->GetRefCount(), 1u);
+    EXPECT_EQ(kStream.GetObjectAt(0)->GetRefCount(), 1u);
 }
 
 TEST_F(NiObjectStreamTest, NullTopLinksStayAndCallbacksSkipThem)

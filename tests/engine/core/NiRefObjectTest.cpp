@@ -1,9 +1,13 @@
 #include "engine/core/NiRefObject.h"
 
+#include "engine/core/NiInstanceList.h"
 #include "engine/core/NiRefPtr.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -247,4 +251,104 @@ TEST_F(NiRefObjectTest, TryIncRefCountTakesOnlyAnObjectThatStillHasAnOwner)
     spDying.Clear();
     EXPECT_EQ(iTakenWhileDying, 0) << "a dying object cannot be taken again";
     EXPECT_EQ(iDeaths, 2) << "deleted once, by its own hook";
+}
+
+TEST_F(NiRefObjectTest, PrivateCountsMatchTheLockedOnes)
+{
+    int iDeaths = 0;
+    auto* pk = new Tracked(&iDeaths);
+    pk->IncRefCountPrivate();
+    pk->IncRefCountPrivate();
+    pk->IncRefCount();
+    EXPECT_EQ(pk->GetRefCount(), 3u);
+    pk->DecRefCountPrivate();
+    pk->DecRefCount();
+    EXPECT_EQ(pk->GetRefCount(), 1u);
+    EXPECT_EQ(iDeaths, 0);
+    pk->DecRefCountPrivate();
+    EXPECT_EQ(iDeaths, 1) << "the last reference deletes";
+    EXPECT_EQ(LiveSinceSetUp(), 0u);
+
+    TrackedPtr sp = new Tracked(&iDeaths);
+    Tracked* pkHeld = sp.Detach();
+    EXPECT_EQ(sp, nullptr);
+    EXPECT_EQ(pkHeld->GetRefCount(), 1u) << "the reference went with the pointer";
+    sp = TrackedPtr::Adopt(pkHeld);
+    sp.Clear();
+    EXPECT_EQ(iDeaths, 2);
+}
+
+namespace
+{
+// An object on a process-wide list, as textures are: searches on other
+// threads take it (TryIncRefCount under the list's lock) while its owner
+// lets go of it.
+std::mutex s_kListMutex;
+std::atomic<int> s_iListedDeaths{0};
+class Listed;
+Listed* s_pkListHead = nullptr;
+Listed* s_pkListTail = nullptr;
+class Listed : public NiRefObject
+{
+public:
+    Listed()
+    {
+        std::lock_guard<std::mutex> kLock(s_kListMutex);
+        NiInstanceListAppend(s_pkListHead, s_pkListTail, this, &Listed::m_pkPrev, &Listed::m_pkNext);
+    }
+    ~Listed() override { s_iListedDeaths.fetch_add(1); }
+    Listed* m_pkPrev = nullptr;
+    Listed* m_pkNext = nullptr;
+
+protected:
+    void DeleteThis() override
+    {
+        {
+            std::lock_guard<std::mutex> kLock(s_kListMutex);
+            NiInstanceListRemove(s_pkListHead, s_pkListTail, this, &Listed::m_pkPrev, &Listed::m_pkNext);
+        }
+        delete this;
+    }
+};
+} // namespace
+
+TEST(NiRefObjectThreadsTest, AListedObjectTakenWhileItsOwnerLetsGoDiesOnceAfterTheLast)
+{
+    const std::uint32_t uiLive = NiRefObject::GetTotalObjectCount();
+    s_iListedDeaths = 0;
+    constexpr int OBJECTS = 20000;
+    std::atomic<bool> bDone{false};
+    std::atomic<int> iTaken{0};
+    auto fnSearch = [&] {
+        while (!bDone.load())
+        {
+            NiRefPtr<Listed> sp;
+            {
+                std::lock_guard<std::mutex> kLock(s_kListMutex);
+                sp = NiInstanceListFind(s_pkListHead, &Listed::m_pkNext, [](const Listed&) { return true; });
+            }
+            if (sp != nullptr)
+            {
+                iTaken.fetch_add(1);
+                NiRefPtr<Listed> spCopy = sp; // counted up and down beside the owner
+            }
+        }
+    };
+    std::vector<std::thread> kSearches;
+    for (int t = 0; t < 2; ++t)
+        kSearches.emplace_back(fnSearch);
+    // The owner keeps the last few objects and lets go of the oldest, the
+    // one the searches find first: its reference is often the last one it
+    // sees while a search takes the object at the same moment.
+    std::vector<NiRefPtr<Listed>> kRing(16);
+    for (int i = 0; i < OBJECTS; ++i)
+        kRing[static_cast<std::size_t>(i) % kRing.size()] = new Listed;
+    kRing.clear();
+    bDone = true;
+    for (std::thread& kThread : kSearches)
+        kThread.join();
+    EXPECT_EQ(s_iListedDeaths.load(), OBJECTS) << "every object died, and died once";
+    EXPECT_EQ(s_pkListHead, nullptr);
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), uiLive);
+    std::printf("the searches took an object %d times (%d objects)\n", iTaken.load(), OBJECTS);
 }

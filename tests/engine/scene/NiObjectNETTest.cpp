@@ -248,3 +248,70 @@ TEST_F(NiObjectNETTest, OnlyStreamableEntriesAndControllersAreWritten)
     ASSERT_EQ(NiTimeController::CountChain(pkBack->GetControllers()), 1u);
     EXPECT_EQ(pkBack->GetControllers()->GetFlags(), 3u);
 }
+
+TEST_F(NiObjectNETTest, LoadedEntriesEndSortedUniqueAndCountedOncePerOwner)
+{
+    const std::uint32_t v = NiObjectStream::CURRENT_VERSION;
+    // The first owner's entries come out of order, with a duplicate name and
+    // an unnamed entry; the entries "c" and "s" belong to both owners.
+    std::vector<Record> kRecords = {
+        {"TestAVObject", NETBody(v, "first", {2, 3, 4, 5, 6, 7}, NONE).Append(AVBody(v, 0, {}))},
+        {"TestAVObject", NETBody(v, "second", {7, 4}, NONE).Append(AVBody(v, 0, {}))},
+        {"NiIntegerExtraData", Bytes().Str("b").I32(1)},
+        {"NiIntegerExtraData", Bytes().Str("a").I32(2)},
+        {"NiIntegerExtraData", Bytes().Str("c").I32(3)},
+        {"NiIntegerExtraData", Bytes().Str("b").I32(4)},
+        {"NiIntegerExtraData", Bytes().Str("").I32(5)},
+        {"NiIntegerExtraData", Bytes().Str("s").I32(6)},
+    };
+    const std::uint32_t uiEpoch = NiObjectNET::GetControllerListEpoch();
+    ASSERT_TRUE(Load(BuildFile(v, kRecords, {0, 1})));
+    EXPECT_EQ(NiObjectNET::GetControllerListEpoch(), uiEpoch) << "no object of the file has a controller";
+    auto* pkFirst = static_cast<TestAVObject*>(m_kLoaded[0].Get());
+    auto* pkSecond = static_cast<TestAVObject*>(m_kLoaded[1].Get());
+    EXPECT_EQ(Names(*pkFirst), (std::vector<std::string>{"NiIntegerED003", "a", "b", "c", "s"}));
+    EXPECT_EQ(Names(*pkSecond), (std::vector<std::string>{"c", "s"}));
+    EXPECT_EQ(static_cast<NiIntegerExtraData*>(pkFirst->GetExtraData("b"))->GetValue(), 1) << "the first b stays";
+    // The load's own references are gone: each entry is held by its owners.
+    for (const char* pc : {"NiIntegerED003", "a", "b"})
+        EXPECT_EQ(pkFirst->GetExtraData(pc)->GetRefCount(), 1u) << pc;
+    for (const char* pc : {"c", "s"})
+    {
+        EXPECT_EQ(pkFirst->GetExtraData(pc), pkSecond->GetExtraData(pc)) << pc;
+        EXPECT_EQ(pkFirst->GetExtraData(pc)->GetRefCount(), 2u) << pc;
+    }
+    EXPECT_EQ(pkFirst->GetRefCount(), 1u) << "the fixture took it from the stream";
+    // Two owners, five distinct entries; the refused duplicate died with the
+    // load.
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount() - m_uiLive, 7u);
+    m_kLoaded.clear();
+    m_kStream.RemoveAllTopObjects();
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+}
+
+TEST_F(NiObjectNETTest, OnlyALoadedChainOfControllersCountsAsAChange)
+{
+    const std::uint32_t v = NiObjectStream::CURRENT_VERSION;
+    std::vector<Record> kRecords = {
+        {"TestAVObject", NETBody(v, "root", {}, NONE).Append(AVBody(v, 0, {1}))},
+        {"TestProperty", NETBody(v, "property", {}, NONE).U16(0)},
+    };
+    std::uint32_t uiEpoch = NiObjectNET::GetControllerListEpoch();
+    ASSERT_TRUE(Load(BuildFile(v, kRecords, {0})));
+    EXPECT_EQ(NiObjectNET::GetControllerListEpoch(), uiEpoch) << "a property without controllers changes nothing";
+
+    // A property with a chain, linked after its owner: the change counts.
+    kRecords[1].m_kBody = NETBody(v, "property", {}, 2).U16(0);
+    kRecords.push_back({"TestController", ControllerBody(NONE)});
+    ASSERT_TRUE(Load(BuildFile(v, kRecords, {0})));
+    EXPECT_GT(NiObjectNET::GetControllerListEpoch(), uiEpoch);
+    auto* pkRoot = static_cast<TestAVObject*>(m_kLoaded[0].Get());
+    ASSERT_NE(pkRoot->GetProperty(NiProperty::ALPHA), nullptr);
+    EXPECT_NE(pkRoot->GetProperty(NiProperty::ALPHA)->GetControllers(), nullptr);
+
+    uiEpoch = NiObjectNET::GetControllerListEpoch();
+    kRecords[0].m_kBody = NETBody(v, "root", {}, 2).Append(AVBody(v, 0, {}));
+    kRecords[1].m_kBody = NETBody(v, "property", {}, NONE).U16(0);
+    ASSERT_TRUE(Load(BuildFile(v, kRecords, {0})));
+    EXPECT_GT(NiObjectNET::GetControllerListEpoch(), uiEpoch) << "the object's own chain";
+}
