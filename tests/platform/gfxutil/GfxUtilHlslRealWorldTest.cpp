@@ -136,6 +136,28 @@ void ReadOpenFailures(std::vector<RealWorldProgram>& programs) {
     }
 }
 
+// The project's own values for programs of the set whose constants, left
+// to the test's sets, make them draw nothing by their own logic (a light
+// whose range ends short of every pixel): "file @Name=v,v ..." gives them to
+// every program of that file. The manifest's own values come after and win.
+void ReadProjectValues(std::vector<RealWorldProgram>& programs) {
+    std::ifstream in(REALWORLD_VALUES);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::stringstream words(CleanLine(line));
+        std::string file, word;
+        if (!(words >> file)) continue;
+        std::vector<std::pair<std::string, std::vector<float>>> values;
+        while (words >> word) {
+            const std::size_t eq = word.find('=');
+            if (word[0] == '@' && eq != std::string::npos && eq > 1)
+                values.emplace_back(word.substr(1, eq - 1), ParseFloats(word.substr(eq + 1)));
+        }
+        for (RealWorldProgram& p : programs)
+            if (p.file == file) p.values.insert(p.values.begin(), values.begin(), values.end());
+    }
+}
+
 // The manifest: one program a line, "#" comments; a line it cannot read is
 // kept with its text as the program's failure, so the test shows it.
 std::vector<RealWorldProgram> ReadManifest() {
@@ -165,6 +187,7 @@ std::vector<RealWorldProgram> ReadManifest() {
         out.push_back(std::move(p));
     }
     ReadOpenFailures(out);
+    ReadProjectValues(out);
     return out;
 }
 
