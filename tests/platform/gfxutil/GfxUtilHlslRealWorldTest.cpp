@@ -259,7 +259,14 @@ void InputValue(const ShaderSemantic& s, float u, float v, float* out) {
     case D3DDECLUSAGE_NORMAL: out[0] = 0, out[1] = 0, out[2] = 1, out[3] = 0; break;
     case D3DDECLUSAGE_TANGENT: out[0] = 1, out[1] = 0, out[2] = 0, out[3] = 1; break;
     case D3DDECLUSAGE_BINORMAL: out[0] = 0, out[1] = 1, out[2] = 0, out[3] = 0; break;
-    case D3DDECLUSAGE_BLENDWEIGHT: out[0] = 0.5f, out[1] = 0.5f, out[2] = 0, out[3] = 0; break;
+    case D3DDECLUSAGE_BLENDWEIGHT:
+        // Weights 0 to 2 are the rows of the identity: a skinned program
+        // takes its first bone whole, and one that reads an instance's world
+        // matrix from them (columns in BLENDWEIGHT0-2) gets the identity
+        // rather than a matrix that folds the quad onto a line.
+        for (int k = 0; k < 4; ++k) out[k] = s.index < 3 && k == s.index ? 1.f : 0.f;
+        if (s.index >= 3) out[0] = 0.5f, out[1] = 0.25f, out[2] = 0.75f, out[3] = 1;
+        break;
     case D3DDECLUSAGE_BLENDINDICES: out[0] = 0, out[1] = 1, out[2] = 2, out[3] = 3; break;
     case D3DDECLUSAGE_COLOR: out[0] = 0.5f, out[1] = 0.25f, out[2] = 0.75f, out[3] = 1; break;
     default: out[0] = out[1] = out[2] = 0.5f, out[3] = 1; break;
