@@ -136,6 +136,28 @@ void ReadOpenFailures(std::vector<RealWorldProgram>& programs) {
     }
 }
 
+// The project's own values for programs of the set whose constants, left
+// to the test's sets, make them draw nothing by their own logic (a light
+// whose range ends short of every pixel): "file @Name=v,v ..." gives them to
+// every program of that file. The manifest's own values come after and win.
+void ReadProjectValues(std::vector<RealWorldProgram>& programs) {
+    std::ifstream in(REALWORLD_VALUES);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::stringstream words(CleanLine(line));
+        std::string file, word;
+        if (!(words >> file)) continue;
+        std::vector<std::pair<std::string, std::vector<float>>> values;
+        while (words >> word) {
+            const std::size_t eq = word.find('=');
+            if (word[0] == '@' && eq != std::string::npos && eq > 1)
+                values.emplace_back(word.substr(1, eq - 1), ParseFloats(word.substr(eq + 1)));
+        }
+        for (RealWorldProgram& p : programs)
+            if (p.file == file) p.values.insert(p.values.begin(), values.begin(), values.end());
+    }
+}
+
 // The manifest: one program a line, "#" comments; a line it cannot read is
 // kept with its text as the program's failure, so the test shows it.
 std::vector<RealWorldProgram> ReadManifest() {
@@ -165,6 +187,7 @@ std::vector<RealWorldProgram> ReadManifest() {
         out.push_back(std::move(p));
     }
     ReadOpenFailures(out);
+    ReadProjectValues(out);
     return out;
 }
 
@@ -236,7 +259,14 @@ void InputValue(const ShaderSemantic& s, float u, float v, float* out) {
     case D3DDECLUSAGE_NORMAL: out[0] = 0, out[1] = 0, out[2] = 1, out[3] = 0; break;
     case D3DDECLUSAGE_TANGENT: out[0] = 1, out[1] = 0, out[2] = 0, out[3] = 1; break;
     case D3DDECLUSAGE_BINORMAL: out[0] = 0, out[1] = 1, out[2] = 0, out[3] = 0; break;
-    case D3DDECLUSAGE_BLENDWEIGHT: out[0] = 0.5f, out[1] = 0.5f, out[2] = 0, out[3] = 0; break;
+    case D3DDECLUSAGE_BLENDWEIGHT:
+        // Weights 0 to 2 are the rows of the identity: a skinned program
+        // takes its first bone whole, and one that reads an instance's world
+        // matrix from them (columns in BLENDWEIGHT0-2) gets the identity
+        // rather than a matrix that folds the quad onto a line.
+        for (int k = 0; k < 4; ++k) out[k] = s.index < 3 && k == s.index ? 1.f : 0.f;
+        if (s.index >= 3) out[0] = 0.5f, out[1] = 0.25f, out[2] = 0.75f, out[3] = 1;
+        break;
     case D3DDECLUSAGE_BLENDINDICES: out[0] = 0, out[1] = 1, out[2] = 2, out[3] = 3; break;
     case D3DDECLUSAGE_COLOR: out[0] = 0.5f, out[1] = 0.25f, out[2] = 0.75f, out[3] = 1; break;
     default: out[0] = out[1] = out[2] = 0.5f, out[3] = 1; break;
