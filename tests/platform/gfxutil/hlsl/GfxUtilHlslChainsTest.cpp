@@ -262,11 +262,17 @@ TEST_P(GfxUtilHlslChainsTest, TheCallerLivesAndWhatCompilesDraws) {
     IDirect3DVertexShader9* pass = Vertex(gfxtest::kPassVertex);
     ASSERT_NE(pass, nullptr);
     // A chain the compile takes is made and drawn within a bounded multiple
-    // of the small program's making and drawing, the slowest of a few (the
-    // driver's first program pays for its start).
+    // of a small program's making and drawing, the slowest of a few (the
+    // driver's first program pays for its start), each program a new one so
+    // that the driver compiles each.
     (void)MakeAndDraw(pass, unitCompile.code, 128);
     double smallDrawn = 0;
-    for (int i = 0; i < 3; ++i) smallDrawn = std::max(smallDrawn, MakeAndDraw(pass, unitCompile.code, 128));
+    for (int i = 0; i < 3; ++i) {
+        const Answer other =
+            CompileCall("float4 main(float4 c : COLOR0) : COLOR { return c + 0.00" + std::to_string(i + 1) + "; }\n");
+        ASSERT_TRUE(other.valid) << other.errors;
+        smallDrawn = std::max(smallDrawn, MakeAndDraw(pass, other.code, 128));
+    }
     int drawn = 0;
     for (const Chain& chain : kChains) {
         // Both ways at once: a chain that runs to the deadline takes it once.
