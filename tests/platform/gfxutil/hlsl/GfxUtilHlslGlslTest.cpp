@@ -103,6 +103,97 @@ VOut main(float4 p : POSITION) {
     p->Release();
 }
 
+// A height field's vertex program as terrain renderers write it: the grid
+// in x and z, the height fetched by tex2Dlod through a sampler handed to a
+// function, at coordinates less an origin picked from a constant array by
+// an integer made from the input, then a row-vector view matrix that makes
+// the height the screen's y. Heights 1 at the top texels and 128/255 at the
+// bottom put the quad's top edge at the target's top and its bottom edge
+// just above the middle; a wrong origin, fetch or matrix moves or folds it.
+TEST_P(GfxUtilHlslDrawTest, VertexProgramsPlaceVerticesByFetchedHeights) {
+    if (Stopped()) return;
+    const std::string vertex = R"(
+sampler Heights;
+float2 Origins[3];
+float4x4 View;
+float4 Fetch(sampler s, float2 origins[3], float2 uv, int level) {
+    return tex2Dlod(s, float4(uv - origins[level], 0, 0));
+}
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION, float2 uv : TEXCOORD0) {
+    int level = (int)(p.z * 4);
+    float4 h = Fetch(Heights, Origins, uv * 0.5 + 0.25, level);
+    VOut o;
+    o.pos = mul(float4(p.x, h.r, p.y, 1), View);
+    o.col = h;
+    return o;
+}
+)";
+    Compiled vs, ps;
+    Compile(vs, vertex, "vs_3_0");
+    Compile(ps, kColourPixel, "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    const std::uint32_t unit = vs.table->GetSamplerIndex("Heights");
+    ASSERT_LT(unit, 4u);
+
+    // Red is the height; green grows by 64 to the right and 128 down.
+    IDirect3DTexture9* heights = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &heights, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(heights->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    const std::uint32_t texels[4] = {0xFFFF2000u, 0xFFFF6000u, 0xFF80A000u, 0xFF80E000u};
+    for (int y = 0; y < 2; ++y) std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch, texels + 2 * y, 8);
+    heights->UnlockRect(0);
+    const std::uint32_t sampler = D3DVERTEXTEXTURESAMPLER0 + unit;
+    ASSERT_EQ(device->SetTexture(sampler, heights), D3D_OK);
+    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_MINFILTER, D3DTEXF_POINT), D3D_OK);
+    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3D_OK);
+    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP), D3D_OK);
+    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP), D3D_OK);
+
+    // Only the quad's level (z 0.5: 2) has no offset: the others' shift the
+    // fetches onto one texel, which folds the quad onto a line.
+    const float origins[6] = {0.5f, 0.5f, 0.5f, 0.5f, 0.f, 0.f};
+    ASSERT_EQ(vs.table->SetFloatArray(device, "Origins", origins, 6), D3D_OK);
+    // Screen y = 2 h - 1, depth 0.5.
+    D3DXMATRIX view{};
+    view.m[0][0] = 1.f;
+    view.m[1][1] = 2.f;
+    view.m[3][1] = -1.f;
+    view.m[3][2] = 0.5f;
+    view.m[3][3] = 1.f;
+    ASSERT_EQ(vs.table->SetMatrix(device, "View", &view), D3D_OK);
+
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear(0xFF0000FFu);
+    DrawQuad();
+    // Pixel (x, y) is sampled at the screen point x, y from the top left
+    // corner, as Direct3D 9 samples: half a pixel from the middle.
+    const double bottom = 2.0 * 128 / 255 - 1; // the bottom edge's screen y
+    for (int y = 0; y < kSize; ++y) {
+        const double screenY = 1 - double(y) * 2 / kSize;
+        for (int x : {1, 8, 14}) {
+            const std::string where = "pixel " + std::to_string(x) + ", " + std::to_string(y);
+            if (screenY < bottom) {
+                ExpectPixel(x, y, 0, 0, 255, where + ": below the quad");
+                continue;
+            }
+            // Across the quad red falls from the top heights to the bottom's;
+            // green follows the texels' gradient.
+            const double across = double(x) / kSize, down = (1 - screenY) / (1 - bottom);
+            ExpectPixel(x, y, 255 - 127 * down, 32 + 64 * across + 128 * down, 0, where);
+        }
+    }
+    ASSERT_EQ(device->SetTexture(sampler, nullptr), D3D_OK);
+    heights->Release();
+    UnbindAndRelease(v, p);
+}
+
 // A vertex program has four samplers: one past them is a compile error.
 TEST(GfxUtilHlslTest, AVertexSamplerPastTheFourIsRefused) {
     Compiled vs;

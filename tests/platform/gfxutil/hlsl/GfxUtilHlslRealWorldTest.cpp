@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -139,7 +140,9 @@ void ReadOpenFailures(std::vector<RealWorldProgram>& programs) {
 // The project's own values for programs of the set whose constants, left
 // to the test's sets, make them draw nothing by their own logic (a light
 // whose range ends short of every pixel): "file @Name=v,v ..." gives them to
-// every program of that file. The manifest's own values come after and win.
+// every program of that file, "file Entry ... @Name=v,v ..." only to those
+// entry points (a camera one entry needs may fold another's mesh onto a
+// line). The manifest's own values come after and win.
 void ReadProjectValues(std::vector<RealWorldProgram>& programs) {
     std::ifstream in(REALWORLD_VALUES);
     std::string line;
@@ -148,13 +151,17 @@ void ReadProjectValues(std::vector<RealWorldProgram>& programs) {
         std::string file, word;
         if (!(words >> file)) continue;
         std::vector<std::pair<std::string, std::vector<float>>> values;
+        std::set<std::string> entries;
         while (words >> word) {
             const std::size_t eq = word.find('=');
             if (word[0] == '@' && eq != std::string::npos && eq > 1)
                 values.emplace_back(word.substr(1, eq - 1), ParseFloats(word.substr(eq + 1)));
+            else if (word[0] != '@')
+                entries.insert(word);
         }
         for (RealWorldProgram& p : programs)
-            if (p.file == file) p.values.insert(p.values.begin(), values.begin(), values.end());
+            if (p.file == file && (entries.empty() || entries.count(p.entry)))
+                p.values.insert(p.values.begin(), values.begin(), values.end());
     }
 }
 
@@ -271,6 +278,14 @@ void InputValue(const ShaderSemantic& s, float u, float v, float* out) {
     case D3DDECLUSAGE_COLOR: out[0] = 0.5f, out[1] = 0.25f, out[2] = 0.75f, out[3] = 1; break;
     default: out[0] = out[1] = out[2] = 0.5f, out[3] = 1; break;
     }
+}
+
+// Channels from 0 to 1 (r, g, b, a) as one 0xAARRGGBB texel.
+std::uint32_t Argb(const std::vector<float>& rgba) {
+    const auto channel = [&](std::size_t i) {
+        return std::uint32_t(std::lround(std::clamp(rgba[i], 0.f, 1.f) * 255.f));
+    };
+    return channel(3) << 24 | channel(0) << 16 | channel(1) << 8 | channel(2);
 }
 
 // The textures a program's samplers were given; the test releases them.
@@ -479,10 +494,8 @@ private:
         return out;
     }
 
-    // A 2 x 2 texture of the sampler's kind, of one colour no program's
-    // arithmetic turns into the clear colour by chance.
-    IDirect3DBaseTexture9* TextureFor(std::uint32_t kind) {
-        const std::uint32_t texel = 0xFF4080BFu;
+    // A 2 x 2 texture of the sampler's kind, all of one colour (0xAARRGGBB).
+    IDirect3DBaseTexture9* TextureFor(std::uint32_t kind, std::uint32_t texel) {
         if (kind == D3DSTT_CUBE) {
             IDirect3DCubeTexture9* cube = nullptr;
             if (device->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr) != D3D_OK)
@@ -566,12 +579,18 @@ private:
         if (d.RegisterSet == D3DXRS_SAMPLER) {
             const std::uint32_t unit = table.GetSamplerIndex(target);
             if (unit >= 16) return "constants: sampler " + name + " has no unit";
+            // One colour no program's arithmetic turns into the clear colour
+            // by chance, unless the program's values give the sampler's
+            // texture another (r, g, b, a from 0 to 1).
+            std::uint32_t texel = 0xFF4080BFu;
+            for (const auto& [constant, v] : p.values)
+                if (constant == name && v.size() == 4) texel = Argb(v);
             for (std::uint32_t e = 0; e < elements && unit + e < 16; ++e) {
                 std::uint32_t kind = D3DSTT_2D;
                 if (d.Type == D3DXPT_SAMPLERCUBE) kind = D3DSTT_CUBE;
                 else if (d.Type == D3DXPT_SAMPLER3D) kind = D3DSTT_VOLUME;
                 else if (d.Type == D3DXPT_SAMPLER && container.samplers[unit + e]) kind = container.samplers[unit + e];
-                IDirect3DBaseTexture9* texture = TextureFor(kind);
+                IDirect3DBaseTexture9* texture = TextureFor(kind, texel);
                 if (!texture) return "constants: no texture for sampler " + name;
                 textures.items.push_back(texture);
                 const std::uint32_t stage = p.Vertex() ? D3DVERTEXTEXTURESAMPLER0 + unit + e : unit + e;
