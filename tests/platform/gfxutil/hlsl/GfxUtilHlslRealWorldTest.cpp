@@ -143,26 +143,38 @@ void ReadOpenFailures(std::vector<RealWorldProgram>& programs) {
 // every program of that file, "file Entry ... @Name=v,v ..." only to those
 // entry points (a camera one entry needs may fold another's mesh onto a
 // line). The manifest's own values come after and win.
-void ReadProjectValues(std::vector<RealWorldProgram>& programs) {
+struct ProjectValues {
+    std::string file;
+    std::set<std::string> entries; // empty: every entry of the file
+    std::vector<std::pair<std::string, std::vector<float>>> values;
+};
+
+std::vector<ProjectValues> ReadProjectValues() {
+    std::vector<ProjectValues> out;
     std::ifstream in(REALWORLD_VALUES);
     std::string line;
     while (std::getline(in, line)) {
         std::stringstream words(CleanLine(line));
-        std::string file, word;
-        if (!(words >> file)) continue;
-        std::vector<std::pair<std::string, std::vector<float>>> values;
-        std::set<std::string> entries;
+        ProjectValues v;
+        if (!(words >> v.file)) continue;
+        std::string word;
         while (words >> word) {
             const std::size_t eq = word.find('=');
             if (word[0] == '@' && eq != std::string::npos && eq > 1)
-                values.emplace_back(word.substr(1, eq - 1), ParseFloats(word.substr(eq + 1)));
+                v.values.emplace_back(word.substr(1, eq - 1), ParseFloats(word.substr(eq + 1)));
             else if (word[0] != '@')
-                entries.insert(word);
+                v.entries.insert(word);
         }
-        for (RealWorldProgram& p : programs)
-            if (p.file == file && (entries.empty() || entries.count(p.entry)))
-                p.values.insert(p.values.begin(), values.begin(), values.end());
+        out.push_back(std::move(v));
     }
+    return out;
+}
+
+void GiveProjectValues(std::vector<RealWorldProgram>& programs) {
+    for (const ProjectValues& v : ReadProjectValues())
+        for (RealWorldProgram& p : programs)
+            if (p.file == v.file && (v.entries.empty() || v.entries.count(p.entry)))
+                p.values.insert(p.values.begin(), v.values.begin(), v.values.end());
 }
 
 // The manifest: one program a line, "#" comments; a line it cannot read is
@@ -194,7 +206,7 @@ std::vector<RealWorldProgram> ReadManifest() {
         out.push_back(std::move(p));
     }
     ReadOpenFailures(out);
-    ReadProjectValues(out);
+    GiveProjectValues(out);
     return out;
 }
 
@@ -714,6 +726,25 @@ TEST(GfxUtilHlslRealWorldSetTest, NamesProgramsOfBothKindsFromFourProjects) {
     EXPECT_GE(vertex, 20u);
     EXPECT_GE(programs.size() - vertex, 20u);
     EXPECT_GE(projects.size(), 4u);
+}
+
+// A line of the project's values that reaches no program (a file or an
+// entry point misspelt, or gone from the set) would give nothing, silently.
+TEST(GfxUtilHlslRealWorldSetTest, EveryLineOfTheProjectsValuesReachesAProgram) {
+    if (!SetPresent()) GTEST_SKIP() << "the real-world set is not at " << kFolder;
+    if (Env("ORVANE_REALWORLD_ONLY")) GTEST_SKIP() << "ORVANE_REALWORLD_ONLY keeps part of the set";
+    const auto& programs = Manifest();
+    for (const ProjectValues& v : ReadProjectValues()) {
+        SCOPED_TRACE(v.file);
+        EXPECT_FALSE(v.values.empty()) << "a values line without values";
+        const auto listed = [&](const std::string& entry) {
+            return std::any_of(programs.begin(), programs.end(), [&](const RealWorldProgram& p) {
+                return p.file == v.file && (entry.empty() || p.entry == entry);
+            });
+        };
+        EXPECT_TRUE(listed({})) << "no program of the set is in this file";
+        for (const std::string& entry : v.entries) EXPECT_TRUE(listed(entry)) << "no entry point " << entry;
+    }
 }
 
 // Every program compiles, is created and draws, or fails as the manifest
