@@ -30,6 +30,18 @@ namespace {
 
 constexpr std::uint64_t kMaxVariableComponents = 65536 * 4;
 
+// Where `word` stands in `text` from `from` on as a name of its own: not
+// within a longer one. SPIRV-Cross renames a source's variable that takes a
+// GLSL built-in's name (`static float4 gl_Position;`, which cross-compiled
+// sources carry) to one that ends with it; that one is no built-in.
+std::size_t FindWord(const std::string& text, std::string_view word, std::size_t from = 0) {
+    for (std::size_t at = text.find(word, from); at != std::string::npos; at = text.find(word, at + 1)) {
+        const std::size_t end = at + word.size();
+        if ((at == 0 || !IdentChar(text[at - 1])) && (end >= text.size() || !IdentChar(text[end]))) return at;
+    }
+    return std::string::npos;
+}
+
 // Published declaration usages by semantic name, e.g. "TEXCOORD3".
 bool ParseSemantic(std::string_view s, ShaderSemantic& out) {
     static constexpr std::pair<std::string_view, std::uint8_t> kUsages[] = {
@@ -113,9 +125,9 @@ void AddMissingBuiltIns(std::string& glsl, bool vertex) {
     // SV_Position read by a pixel program is the pixel's position as VPOS
     // gives it at these targets: from the top left, whichever way up the
     // device draws.
-    if (!vertex && glsl.find("gl_FragCoord") != std::string::npos) {
+    if (!vertex && FindWord(glsl, "gl_FragCoord") != std::string::npos) {
         const std::string from = "gl_FragCoord", to = "orvFragCoord";
-        for (std::size_t at = glsl.find(from); at != std::string::npos; at = glsl.find(from, at + to.size()))
+        for (std::size_t at = FindWord(glsl, from); at != std::string::npos; at = FindWord(glsl, from, at + to.size()))
             glsl.replace(at, from.size(), to);
         definitions += "uniform vec2 uTarget;\n"
                        "#define orvFragCoord vec4(gl_FragCoord.x - 0.5, (uFlipY.x < 0.0 ? uTarget.y - gl_FragCoord.y :"
@@ -381,7 +393,7 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         static constexpr std::tuple<std::string_view, const char*, std::uint8_t> kBuiltIns[] = {
             {"gl_Position", "vec4", D3DDECLUSAGE_POSITION}, {"gl_PointSize", "float", D3DDECLUSAGE_PSIZE}};
         for (const auto& [builtIn, type, usage] : kBuiltIns) {
-            if (c.glsl.find(builtIn) == std::string::npos) continue;
+            if (FindWord(c.glsl, builtIn) == std::string::npos) continue;
             ShaderSemantic s;
             s.usage = usage;
             s.reg = std::uint8_t(c.outputs.size());
@@ -391,7 +403,9 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
             if (usage == D3DDECLUSAGE_PSIZE) {
                 const std::string store = std::string(builtIn) + " = ";
                 bool wrapped = false;
-                for (std::size_t at = c.glsl.find(store); at != std::string::npos; at = c.glsl.find(store, at + 1)) {
+                for (std::size_t at = FindWord(c.glsl, builtIn); at != std::string::npos;
+                     at = FindWord(c.glsl, builtIn, at + 1)) {
+                    if (c.glsl.compare(at, store.size(), store) != 0) continue;
                     const std::size_t end = c.glsl.find(';', at);
                     if (end == std::string::npos) break;
                     c.glsl.insert(end, ")");
@@ -407,7 +421,8 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
                                   "float orvPointSize(vec4 v) { return v.x; }\n");
                 }
             }
-            for (std::size_t at = c.glsl.find(builtIn); at != std::string::npos; at = c.glsl.find(builtIn, at + name.size()))
+            for (std::size_t at = FindWord(c.glsl, builtIn); at != std::string::npos;
+                 at = FindWord(c.glsl, builtIn, at + name.size()))
                 c.glsl.replace(at, builtIn.size(), name);
             const std::size_t version = c.glsl.rfind("#version", 0) == 0 ? c.glsl.find('\n') : std::string::npos;
             c.glsl.insert(version == std::string::npos ? 0 : version + 1, std::string("out ") + type + " " + name + ";\n");

@@ -277,6 +277,52 @@ void main(float4 p : POSITION, out VOut o, out float fog : FOG) { o.pos = p; o.c
     UnbindAndRelease(v, p);
 }
 
+// Sources cross-compiled from other languages keep their variables' names,
+// GLSL's own among them (`static float4 gl_Position;`): such a variable is
+// the program's own. The position is the one its POSITION output holds, it
+// writes no point size, and the pixel position is still VPOS.
+TEST_P(GfxUtilHlslDrawTest, VariablesNamedAsGlslBuiltInsAreTheProgramsOwn) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, R"(
+static float4 gl_Position;
+static float gl_PointSize;
+struct VOut { float4 col : COLOR0; float4 pos : POSITION; };
+VOut main(float4 p : POSITION, float4 c : COLOR0) {
+    gl_Position = p;
+    gl_PointSize = c.a * 3;
+    VOut o; o.col = float4(1, 0.5, 0, 1) * gl_PointSize / 3; o.pos = gl_Position; return o;
+}
+)",
+            "vs_3_0");
+    Compile(ps, R"(
+static float4 gl_FragCoord;
+float4 main(float4 col : COLOR0, float2 vpos : VPOS) : COLOR {
+    gl_FragCoord = float4(vpos, 0, 1);
+    return gl_FragCoord.x < 8 ? col : col.bgra;
+}
+)",
+            "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    const auto written = [&](std::uint8_t usage) {
+        return std::count_if(vs.container.outputs.begin(), vs.container.outputs.end(),
+                             [&](const ShaderSemantic& s) { return s.usage == usage; });
+    };
+    EXPECT_EQ(written(D3DDECLUSAGE_POSITION), 1);
+    EXPECT_EQ(written(D3DDECLUSAGE_PSIZE), 0);
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(4, 8, 255, 128, 0, "left of x = 8");
+    ExpectPixel(12, 8, 0, 128, 255, "right of x = 8");
+    UnbindAndRelease(v, p);
+}
+
 // A matrix passed between the stages takes a register per column, each the
 // next index of its semantic, as the D3D9 compiler packs it: read by the
 // pixel program in a struct's array of matrices, written by the vertex
@@ -371,6 +417,7 @@ struct SkinCase {
     const char* palette; // its name in the table
     int rows, columns;   // each bone's matrix as the program declares it
     const char* source;
+    bool fromLeft = false; // a float4x4 multiplied from the left: mul(bone, p)
 };
 
 // The skinned position comes out as the colour: p * 0.25 + 0.5.
@@ -414,6 +461,21 @@ void main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES
     col = float4(mul(p, m).xyz * 0.25 + 0.5, 1);
 }
 )"},
+    {"column_major float4x4 of a cbuffer at its own register, from the left, by a float made int", "vs_3_0", "Bones",
+     4, 4, R"(
+cbuffer Instances : register(b0)
+{
+    column_major float4x4 Camera : register(c0);
+    column_major float4x4 Bones[8] : register(c4);
+};
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
+VOut main(float4 p : POSITION, float2 w : BLENDWEIGHT, float4 idx : BLENDINDICES, float2 corner : TEXCOORD0) {
+    float first = idx.z * 255.001953, second = idx.y * 255.001953;
+    float4x4 a = Bones[int(first)], b = Bones[int(second)];
+    float4 s = mul(a, p) * w.x + mul(b, p) * w.y;
+    VOut o; o.pos = float4(corner, 0.5, 1); o.col = float4(s.xyz * 0.25 + 0.5, 1); return o;
+}
+)", true},
     {"a uniform float3x4 palette handed whole to a function", "vs_2_0", "$pal", 3, 4, R"(
 float3 Skin(float3x4 bones[8], float4 p, int i) { return mul(bones[i], p); }
 struct VOut { float4 pos : POSITION; float4 col : COLOR0; };
@@ -433,12 +495,13 @@ D3DXMATRIX Bone(int b) {
 }
 
 // What the program makes of `p` with bone `m`, as the matrix it declares
-// holds it: a float3x4 (the first three rows) multiplied from the left, a
-// float4x3 (the first three columns) or float4x4 from the right.
-void SkinOnCpu(const D3DXMATRIX& m, int rows, const float p[4], float out[3]) {
+// holds it: a float3x4 (the first three rows) or a float4x4 so declared
+// multiplied from the left, a float4x3 (the first three columns) or float4x4
+// from the right.
+void SkinOnCpu(const D3DXMATRIX& m, bool fromLeft, const float p[4], float out[3]) {
     for (int k = 0; k < 3; ++k) {
         out[k] = 0;
-        for (int j = 0; j < 4; ++j) out[k] += rows == 3 ? m.m[k][j] * p[j] : p[j] * m.m[j][k];
+        for (int j = 0; j < 4; ++j) out[k] += fromLeft ? m.m[k][j] * p[j] : p[j] * m.m[j][k];
     }
 }
 
@@ -500,8 +563,8 @@ TEST_P(GfxUtilHlslDrawTest, BonePalettesSkinAsTheCpuDoes) {
             ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(SkinVertex)), D3D_OK) << c.what;
             const float position[4] = {k.pos[0], k.pos[1], k.pos[2], 1.f};
             float a[3], b[3];
-            SkinOnCpu(bones[k.first], c.rows, position, a);
-            SkinOnCpu(bones[k.second], c.rows, position, b);
+            SkinOnCpu(bones[k.first], c.rows == 3 || c.fromLeft, position, a);
+            SkinOnCpu(bones[k.second], c.rows == 3 || c.fromLeft, position, b);
             double expected[3];
             for (int i = 0; i < 3; ++i)
                 expected[i] = 255.0 * std::clamp((a[i] * k.weight + b[i] * (1.f - k.weight)) * 0.25 + 0.5, 0.0, 1.0);
