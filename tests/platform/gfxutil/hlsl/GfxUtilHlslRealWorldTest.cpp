@@ -654,7 +654,10 @@ private:
         return hr == D3D_OK ? std::string() : "draw: DrawPrimitiveUP returned " + std::to_string(hr);
     }
     // A quad whose vertices carry every input the vertex program declares,
-    // each a float4 (InputValue).
+    // each a float4 (InputValue). A program that writes a point size is
+    // drawn for point sprites: its four vertices are drawn as points too,
+    // where one that places every vertex by its data (a histogram's bins)
+    // makes triangles of no area.
     std::string DrawInputs(const ShaderContainer& container) {
         std::vector<D3DVERTEXELEMENT9> elements;
         for (const ShaderSemantic& s : container.inputs)
@@ -672,8 +675,12 @@ private:
             for (std::size_t i = 0; i < container.inputs.size(); ++i)
                 InputValue(container.inputs[i], corners[v][0], corners[v][1], &vertices[v * stride + i * 4]);
         if (device->SetVertexDeclaration(decl.get()) != D3D_OK) return "draw: SetVertexDeclaration failed";
-        const HRESULT hr =
+        HRESULT hr =
             device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices.data(), std::uint32_t(stride * sizeof(float)));
+        const bool points = std::any_of(container.outputs.begin(), container.outputs.end(),
+                                        [](const ShaderSemantic& s) { return s.usage == D3DDECLUSAGE_PSIZE; });
+        if (hr == D3D_OK && points)
+            hr = device->DrawPrimitiveUP(D3DPT_POINTLIST, 4, vertices.data(), std::uint32_t(stride * sizeof(float)));
         device->SetVertexDeclaration(nullptr);
         return hr == D3D_OK ? std::string() : "draw: DrawPrimitiveUP returned " + std::to_string(hr);
     }
