@@ -28,6 +28,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
@@ -59,6 +60,10 @@ struct RealWorldProgram {
     std::vector<std::pair<std::string, std::string>> defines;
     // Values the test gives a constant in place of its own choice.
     std::vector<std::pair<std::string, std::vector<float>>> values;
+    // Values the test gives an input ("texcoord1") at every vertex in place
+    // of its own: of the program's vertices, or from its partner to a pixel
+    // program.
+    std::vector<std::pair<std::string, std::array<float, 4>>> inputs;
     std::string knownFailure; // empty: the program must compile, create and draw
     std::string failureText;  // what the failure message must contain, when given
     std::string key;          // the manifest line's words without the failure note, one space apart
@@ -137,16 +142,19 @@ void ReadOpenFailures(std::vector<RealWorldProgram>& programs) {
     }
 }
 
-// The project's own values for programs of the set whose constants, left
-// to the test's sets, make them draw nothing by their own logic (a light
-// whose range ends short of every pixel): "file @Name=v,v ..." gives them to
-// every program of that file, "file Entry ... @Name=v,v ..." only to those
+// The project's own values for programs of the set whose constants or
+// inputs, left to the test's sets, make them draw nothing by their own logic
+// (a light whose range ends short of every pixel, an alpha threshold in a
+// texture coordinate's w): "file @Name=v,v ... %input=x,y,z,w ..." gives them
+// to every program of that file, "file Entry ... @Name=v,v ..." only to those
 // entry points (a camera one entry needs may fold another's mesh onto a
-// line). The manifest's own values come after and win.
+// line); an input is named by its usage and index ("texcoord1"; components
+// left out are 0, w 1). The manifest's own values come after and win.
 struct ProjectValues {
     std::string file;
     std::set<std::string> entries; // empty: every entry of the file
     std::vector<std::pair<std::string, std::vector<float>>> values;
+    std::vector<std::pair<std::string, std::array<float, 4>>> inputs;
 };
 
 std::vector<ProjectValues> ReadProjectValues() {
@@ -160,10 +168,17 @@ std::vector<ProjectValues> ReadProjectValues() {
         std::string word;
         while (words >> word) {
             const std::size_t eq = word.find('=');
-            if (word[0] == '@' && eq != std::string::npos && eq > 1)
+            const bool given = (word[0] == '@' || word[0] == '%') && eq != std::string::npos && eq > 1;
+            if (given && word[0] == '@') {
                 v.values.emplace_back(word.substr(1, eq - 1), ParseFloats(word.substr(eq + 1)));
-            else if (word[0] != '@')
+            } else if (given) {
+                const std::vector<float> components = ParseFloats(word.substr(eq + 1));
+                std::array<float, 4> input{0, 0, 0, 1};
+                std::copy_n(components.begin(), std::min<std::size_t>(components.size(), 4), input.begin());
+                v.inputs.emplace_back(word.substr(1, eq - 1), input);
+            } else if (word[0] != '@' && word[0] != '%') {
                 v.entries.insert(word);
+            }
         }
         out.push_back(std::move(v));
     }
@@ -173,8 +188,10 @@ std::vector<ProjectValues> ReadProjectValues() {
 void GiveProjectValues(std::vector<RealWorldProgram>& programs) {
     for (const ProjectValues& v : ReadProjectValues())
         for (RealWorldProgram& p : programs)
-            if (p.file == v.file && (v.entries.empty() || v.entries.count(p.entry)))
+            if (p.file == v.file && (v.entries.empty() || v.entries.count(p.entry))) {
                 p.values.insert(p.values.begin(), v.values.begin(), v.values.end());
+                p.inputs.insert(p.inputs.end(), v.inputs.begin(), v.inputs.end());
+            }
 }
 
 // The manifest: one program a line, "#" comments; a line it cannot read is
@@ -236,12 +253,37 @@ const char* UsageName(std::uint8_t usage) {
     return usage < std::size(names) ? names[usage] : "texcoord";
 }
 
+// The value the project gives input `s` of program `p`, or null.
+const std::array<float, 4>* GivenInput(const RealWorldProgram& p, const ShaderSemantic& s) {
+    const std::string name = UsageName(s.usage) + std::to_string(s.index);
+    for (const auto& [input, value] : p.inputs)
+        if (input == name || (s.index == 0 && input == UsageName(s.usage))) return &value;
+    return nullptr;
+}
+
+// An assembly constant register of the partner holding a given input.
+std::string DefineInput(int reg, const std::array<float, 4>& value) {
+    char text[128];
+    std::snprintf(text, sizeof text, "def c%d, %.9g, %.9g, %.9g, %.9g\n", reg, value[0], value[1], value[2], value[3]);
+    return text;
+}
+
 // The vertex program a pixel program is drawn with: the position as given,
 // and every input the pixel program reads, colours from the vertex colour
-// and everything else from the texture coordinates (u, v, 0, 1).
-std::string PartnerVertex(const ShaderContainer& pixel, int major) {
-    std::string text = major >= 3 ? "vs_3_0\n" : "vs_2_0\n";
-    text += "dcl_position v0\ndcl_color v1\ndcl_texcoord v2\n";
+// and everything else from the texture coordinates (u, v, 0, 1), unless the
+// project gives the input a value.
+std::string PartnerVertex(const ShaderContainer& pixel, int major, const RealWorldProgram& p) {
+    const std::string version = major >= 3 ? "vs_3_0\n" : "vs_2_0\n";
+    std::string defines, text = "dcl_position v0\ndcl_color v1\ndcl_texcoord v2\n";
+    int constants = 0;
+    // What output `s` is given: a register of the partner's.
+    const auto source = [&](const ShaderSemantic& s) -> std::string {
+        if (const std::array<float, 4>* given = GivenInput(p, s)) {
+            defines += DefineInput(constants, *given);
+            return "c" + std::to_string(constants++);
+        }
+        return s.usage == D3DDECLUSAGE_COLOR ? "v1" : "v2";
+    };
     if (major >= 3) {
         text += "dcl_position o0\nmov o0, v0\n";
         int reg = 1;
@@ -249,18 +291,22 @@ std::string PartnerVertex(const ShaderContainer& pixel, int major) {
             if (s.usage == D3DDECLUSAGE_POSITION || s.usage == D3DDECLUSAGE_POSITIONT) continue;
             const std::string o = "o" + std::to_string(reg++);
             text += std::string("dcl_") + UsageName(s.usage) + std::to_string(s.index) + " " + o + "\n";
-            text += "mov " + o + (s.usage == D3DDECLUSAGE_COLOR ? ", v1\n" : ", v2\n");
+            const std::string from = source(s);
+            text += "mov " + o + ", " + from + "\n";
         }
-        return text;
+        return version + defines + text;
     }
     text += "mov oPos, v0\n";
     for (const ShaderSemantic& s : pixel.inputs) {
-        if (s.usage == D3DDECLUSAGE_COLOR && s.index < 2)
-            text += "mov oD" + std::to_string(s.index) + ", v1\n";
-        else if (s.usage == D3DDECLUSAGE_TEXCOORD && s.index < 8)
-            text += "mov oT" + std::to_string(s.index) + ", v2\n";
+        if (s.usage == D3DDECLUSAGE_COLOR && s.index < 2) {
+            const std::string from = source(s);
+            text += "mov oD" + std::to_string(s.index) + ", " + from + "\n";
+        } else if (s.usage == D3DDECLUSAGE_TEXCOORD && s.index < 8) {
+            const std::string from = source(s);
+            text += "mov oT" + std::to_string(s.index) + ", " + from + "\n";
+        }
     }
-    return text;
+    return version + defines + text;
 }
 
 // The pixel program a vertex program is drawn with: one colour, so what is
@@ -462,7 +508,7 @@ private:
         } else {
             if (device->CreatePixelShader(words, code->GetBufferSize(), &ps) != D3D_OK || !ps)
                 return "create: CreatePixelShader refused the program";
-            vs.p = Vertex(PartnerVertex(container, p.Major()));
+            vs.p = Vertex(PartnerVertex(container, p.Major(), p));
         }
         if (!vs || !ps) return "create: the partner program did not assemble";
 
@@ -472,7 +518,7 @@ private:
         if (device->Clear(0, nullptr, D3DCLEAR_TARGET, kClear, 1.0f, 0) != D3D_OK) return "draw: Clear failed";
         if (device->SetVertexShader(vs.get()) != D3D_OK || device->SetPixelShader(ps.get()) != D3D_OK)
             return "draw: the programs could not be bound";
-        failure = p.Vertex() ? DrawInputs(container) : DrawQuad();
+        failure = p.Vertex() ? DrawInputs(container, p) : DrawQuad();
         if (!failure.empty()) return failure;
         if (!DrewSomething()) return kNothingDrawn;
         return {};
@@ -658,7 +704,7 @@ private:
     // drawn for point sprites: its four vertices are drawn as points too,
     // where one that places every vertex by its data (a histogram's bins)
     // makes triangles of no area.
-    std::string DrawInputs(const ShaderContainer& container) {
+    std::string DrawInputs(const ShaderContainer& container, const RealWorldProgram& p) {
         std::vector<D3DVERTEXELEMENT9> elements;
         for (const ShaderSemantic& s : container.inputs)
             elements.push_back({0, std::uint16_t(elements.size() * 16), D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT,
@@ -672,8 +718,12 @@ private:
         std::vector<float> vertices(stride * 4);
         const float corners[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
         for (std::size_t v = 0; v < 4; ++v)
-            for (std::size_t i = 0; i < container.inputs.size(); ++i)
-                InputValue(container.inputs[i], corners[v][0], corners[v][1], &vertices[v * stride + i * 4]);
+            for (std::size_t i = 0; i < container.inputs.size(); ++i) {
+                float* out = &vertices[v * stride + i * 4];
+                InputValue(container.inputs[i], corners[v][0], corners[v][1], out);
+                if (const std::array<float, 4>* given = GivenInput(p, container.inputs[i]))
+                    std::copy(given->begin(), given->end(), out);
+            }
         if (device->SetVertexDeclaration(decl.get()) != D3D_OK) return "draw: SetVertexDeclaration failed";
         HRESULT hr =
             device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices.data(), std::uint32_t(stride * sizeof(float)));
@@ -743,7 +793,7 @@ TEST(GfxUtilHlslRealWorldSetTest, EveryLineOfTheProjectsValuesReachesAProgram) {
     const auto& programs = Manifest();
     for (const ProjectValues& v : ReadProjectValues()) {
         SCOPED_TRACE(v.file);
-        EXPECT_FALSE(v.values.empty()) << "a values line without values";
+        EXPECT_FALSE(v.values.empty() && v.inputs.empty()) << "a values line without values";
         const auto listed = [&](const std::string& entry) {
             return std::any_of(programs.begin(), programs.end(), [&](const RealWorldProgram& p) {
                 return p.file == v.file && (entry.empty() || p.entry == entry);
