@@ -315,15 +315,225 @@ std::string FloatSignature(const std::vector<Token>& t, std::size_t open, std::s
     return out;
 }
 
+// The scalar a value is computed at, as far as the words show it.
+enum class Precision { Unknown, Literal, Half, Float, Double };
+
+// A type word's scalar: `half2` Half; Unknown for any but the three.
+Precision OfTypeWord(std::string_view w) {
+    if (!IsTypeWord(w)) return Precision::Unknown;
+    if (w.starts_with("half")) return Precision::Half;
+    if (w.starts_with("float")) return Precision::Float;
+    if (w.starts_with("double")) return Precision::Double;
+    return Precision::Unknown;
+}
+
+// A number's: its suffix types it (`1.0h` half, `1.0f` float, `1.0l` or
+// `1.0lf` double); without one it takes the type of what it meets.
+Precision OfNumber(std::string_view w) {
+    if (w.starts_with("0x") || w.starts_with("0X")) return Precision::Literal;
+    std::string suffix;
+    for (std::size_t i = w.size(); i > 0 && std::isalpha(static_cast<unsigned char>(w[i - 1])) &&
+                                   w[i - 1] != 'e' && w[i - 1] != 'E';
+         --i)
+        suffix.insert(suffix.begin(), char(std::tolower(static_cast<unsigned char>(w[i - 1]))));
+    if (suffix == "h") return Precision::Half;
+    if (suffix == "f") return Precision::Float;
+    if (suffix == "l" || suffix == "lf") return Precision::Double;
+    return Precision::Literal;
+}
+
+// The type of `name` as declared nearest before token `at` and from token
+// `from` on (a declaration's type word, back over `a, b` lists); Unknown
+// where no declaration of a type word is found.
+Precision DeclaredPrecision(const std::vector<Token>& t, std::size_t from, std::size_t at, std::string_view name) {
+    for (std::size_t k = at; k-- > from + 1 && Step();) {
+        if (t[k].text != name || Is(t[k - 1], ".")) continue;
+        std::size_t m = k - 1;
+        while (m > from + 1 && Is(t[m], ",") && IdentStart(t[m - 1].text[0])) m -= 2;
+        if (IsTypeWord(t[m].text)) return OfTypeWord(t[m].text);
+        // Declared with a struct's or a typedef's name.
+        if (IdentStart(t[m].text[0]) && !Is(t[m], "return") && !Is(t[m], "else") && !Is(t[m], "case"))
+            return Precision::Unknown;
+    }
+    return Precision::Unknown;
+}
+
+// Where a value's postfix (`.xy`, `[i]`) ends, from `k` on, within [k, end).
+std::size_t AfterPostfix(const std::vector<Token>& t, std::size_t k, std::size_t end) {
+    while (k < end) {
+        if (Is(t[k], ".") && k + 1 < end && IdentStart(t[k + 1].text[0])) k += 2;
+        else if (Is(t[k], "[") && t[k].close < end) k = t[k].close + 1;
+        else break;
+    }
+    return k;
+}
+
+// Where the variables of a function are looked up: its own words, then the
+// declarations at file scope before it.
+struct Scope {
+    std::size_t function = 0;                 // the function's first token
+    const std::vector<Statement>* statements; // the file's
+};
+
+Precision VariablePrecision(const std::vector<Token>& t, const Scope& scope, std::size_t at, std::string_view name) {
+    const Precision local = DeclaredPrecision(t, scope.function, at, name);
+    if (local != Precision::Unknown) return local;
+    for (auto s = scope.statements->rbegin(); s != scope.statements->rend() && Step(); ++s) {
+        if (s->body || s->first >= scope.function) continue;
+        const Precision global = DeclaredPrecision(t, s->first == 0 ? 0 : s->first - 1, s->end, name);
+        if (global != Precision::Unknown) return global;
+    }
+    return Precision::Unknown;
+}
+
+// The precision of the value of tokens [begin, end): sums, differences,
+// products and quotients of variables, numbers, casts and constructors,
+// whose widest typed operand it is (a number without a suffix takes the
+// others' type). Unknown for any other form (a call, a comparison, a member
+// of a struct): the caller then leaves the choice as it was.
+Precision ValuePrecision(const std::vector<Token>& t, std::size_t begin, std::size_t end, const Scope& scope,
+                         int depth = 0) {
+    if (begin >= end || depth > 8) return Precision::Unknown;
+    Precision out = Precision::Literal;
+    bool operand = true;
+    for (std::size_t k = begin; k < end;) {
+        const std::string_view w = t[k].text;
+        if (!operand) {
+            if (w != "+" && w != "-" && w != "*" && w != "/" && w != "%") return Precision::Unknown;
+            operand = true;
+            ++k;
+            continue;
+        }
+        if (w == "-" || w == "+") {
+            ++k;
+            continue;
+        }
+        Precision p = Precision::Unknown;
+        std::size_t next = k + 1;
+        if (w == "(") {
+            const std::size_t close = t[k].close;
+            if (close >= end) return Precision::Unknown;
+            if (close == k + 2 && IsTypeWord(t[k + 1].text)) {
+                // A cast: of the operand after it, whatever that is.
+                p = OfTypeWord(t[k + 1].text);
+                next = close + 1;
+                while (next < end && (Is(t[next], "-") || Is(t[next], "+"))) ++next;
+                if (next >= end) return Precision::Unknown;
+                next = (Is(t[next], "(") && t[next].close < end) ? t[next].close + 1 : next + 1;
+                if (next < end && Is(t[next], "(") && t[next].close < end) next = t[next].close + 1;
+            } else {
+                p = ValuePrecision(t, k + 1, close, scope, depth + 1);
+                next = close + 1;
+            }
+        } else if (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '.') {
+            p = OfNumber(w);
+        } else if (IdentStart(w[0])) {
+            if (k + 1 < end && Is(t[k + 1], "(")) {
+                if (!IsTypeWord(w) || t[k + 1].close >= end) return Precision::Unknown;
+                p = OfTypeWord(w); // a constructor
+                next = t[k + 1].close + 1;
+            } else {
+                p = VariablePrecision(t, scope, k, w);
+            }
+        }
+        if (p == Precision::Unknown) return Precision::Unknown;
+        if (p != Precision::Literal && (out == Precision::Literal || p > out)) out = p;
+        k = AfterPostfix(t, next, end);
+        operand = false;
+    }
+    return operand ? Precision::Unknown : out;
+}
+
+// One definition of an overloaded name: where its name is, and which of its
+// parameters are `half` ('1') or not ('0').
+struct Overload {
+    std::size_t name = 0;
+    std::string halves;
+    bool renamed = false;
+};
+
+// A parameter list's `half` parameters, as the pattern of Overload.
+std::string HalfPattern(const std::vector<Token>& t, std::size_t open) {
+    std::string out;
+    bool typeSeen = false;
+    const std::size_t close = t[open].close;
+    for (std::size_t k = open + 1; k < close; ++k) {
+        if (Is(t[k], ",")) {
+            if (!typeSeen) out += '0';
+            typeSeen = false;
+            continue;
+        }
+        if (Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "<")) {
+            k = std::max(k, std::min(t[k].close, close));
+            continue;
+        }
+        if (typeSeen || !IdentStart(t[k].text[0]) || (IsModifierWord(t[k].text) && !Is(t[k], "struct"))) continue;
+        typeSeen = true;
+        out += t[k].text.starts_with("half") ? '1' : '0';
+    }
+    if (close > open + 1 && !typeSeen) out += '0';
+    return out;
+}
+
+// What an overload renamed out of glslang's way is prefixed with.
+std::string HalfPrefix(const std::string& halves) { return std::string(kHalfOverload) + halves + "_"; }
+
+// The call at `k` (the name) given the overload its arguments' precisions
+// fit best: the `half` parameters where the arguments are `half`, the others
+// where they are `float`. Left to glslang (which takes the overload keeping
+// the name, the one of fewest `half` parameters) where any argument's
+// precision is not read, or no overload fits best.
+void ChooseByArguments(const std::vector<Token>& t, std::size_t k, const std::vector<Overload>& overloads,
+                       const Scope& scope, std::vector<Edit>& edits) {
+    std::vector<Precision> arguments;
+    const std::size_t close = t[k + 1].close;
+    for (std::size_t a = k + 2; a < close;) {
+        std::size_t b = a;
+        while (b < close && !Is(t[b], ",")) b = (Is(t[b], "(") || Is(t[b], "[")) ? t[b].close + 1 : b + 1;
+        arguments.push_back(ValuePrecision(t, a, std::min(b, close), scope));
+        a = b + 1;
+    }
+    std::string best;
+    std::size_t bestScore = 0;
+    bool tie = false;
+    for (const Overload& o : overloads) {
+        if (o.halves.size() != arguments.size()) continue;
+        std::size_t score = 0;
+        for (std::size_t i = 0; i < arguments.size(); ++i) {
+            if (arguments[i] == Precision::Unknown) return;
+            score += (arguments[i] == Precision::Half && o.halves[i] == '1') ||
+                     (arguments[i] == Precision::Float && o.halves[i] == '0');
+        }
+        if (o.halves == best) continue;
+        if (best.empty() || score > bestScore) {
+            best = o.halves;
+            bestScore = score;
+            tie = false;
+        } else if (score == bestScore) {
+            tie = true;
+        }
+    }
+    if (best.empty() || tie) return;
+    // The pattern names one overload for each shape glslang tells apart: the
+    // renamed ones take the pattern's name, and glslang picks among them.
+    bool renamed = false, kept = false;
+    for (const Overload& o : overloads)
+        if (o.halves == best) (o.renamed ? renamed : kept) = true;
+    if (renamed && !kept) edits.push_back({t[k].begin, HalfPrefix(best)});
+}
+
 // Overloads of a function that differ only by `half` where another says
 // `float` are one function to glslang ("already has a body"), where the
 // D3D9 compiler keeps both: the one with the fewest `half` parameters keeps
-// the name, the others are renamed out of the way. (A call of the name then
-// takes the float one: the D3D9 compiler computes `half` at float's
-// precision.)
+// the name, the others are renamed out of the way by their `half`
+// parameters. A call takes the overload its arguments' types fit, as the
+// D3D9 compiler picks it (a `half` argument the `half` parameter), where
+// the words show those types; else the overload keeping the name, whose
+// `float` the D3D9 compiler computes `half` at.
 void HalfOverloads(const std::vector<Token>& t, std::vector<Edit>& edits) {
+    const std::vector<Statement> statements = FileScopeStatements(t);
     std::map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> bySignature; // name token, halves
-    for (const Statement& s : FileScopeStatements(t)) {
+    for (const Statement& s : statements) {
         if (!s.body) continue;
         std::size_t k = s.first;
         while (k + 1 < s.end && !Is(t[k], "{") && !(IdentStart(t[k].text[0]) && Is(t[k + 1], "("))) ++k;
@@ -332,11 +542,36 @@ void HalfOverloads(const std::vector<Token>& t, std::vector<Edit>& edits) {
         const std::string key = std::string(t[k].text) + "(" + FloatSignature(t, k + 1, halves);
         bySignature[key].push_back({k, halves});
     }
+    std::map<std::string_view, std::vector<Overload>> byName;
     for (auto& [key, names] : bySignature) {
         if (names.size() < 2) continue;
         std::stable_sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
-        for (std::size_t n = 1; n < names.size(); ++n)
-            edits.push_back({t[names[n].first].begin, std::string(kHalfOverload) + std::to_string(n) + "_"});
+        for (std::size_t n = 0; n < names.size(); ++n) {
+            const std::size_t k = names[n].first;
+            const Overload o{k, HalfPattern(t, k + 1), n > 0};
+            if (o.renamed) edits.push_back({t[k].begin, HalfPrefix(o.halves)});
+            byName[t[k].text].push_back(o);
+        }
+    }
+    if (byName.empty()) return;
+    // Add the overloads that differ otherwise: a call's arguments may fit them.
+    for (const auto& [key, names] : bySignature) {
+        if (names.size() != 1) continue;
+        const std::size_t k = names[0].first;
+        const auto o = byName.find(t[k].text);
+        if (o != byName.end()) o->second.push_back({k, HalfPattern(t, k + 1), false});
+    }
+    Scope scope{0, &statements};
+    std::size_t s = 0;
+    for (std::size_t k = 0; k + 1 < t.size() && Step(); ++k) {
+        while (s < statements.size() && statements[s].end <= k) ++s;
+        if (s < statements.size() && statements[s].first <= k) scope.function = statements[s].first;
+        const auto o = byName.find(t[k].text);
+        if (o == byName.end() || !Is(t[k + 1], "(") || t[k + 1].close >= t.size() || (k > 0 && Is(t[k - 1], ".")))
+            continue;
+        // A definition or a declaration, not a call.
+        if (k > 0 && IdentStart(t[k - 1].text[0]) && !Is(t[k - 1], "return") && !Is(t[k - 1], "else")) continue;
+        ChooseByArguments(t, k, o->second, scope, edits);
     }
 }
 

@@ -403,3 +403,36 @@ TEST_P(GfxUtilHlslValuesTest, ALongSwitchKeepsItsCasesShapes) {
         ExpectPixel(x, 0, red[x] * 255, x == 7 ? 255 : 0, 0, "pixel " + std::to_string(x));
     }
 }
+
+// Overloads that differ only by `half`, `float` and `double`: a call takes
+// the one its arguments' types fit, as the D3D9 compiler picks it; a number
+// without a suffix takes the type of what it meets, `float` widens `half`.
+// Where one overload of each pattern of `half` parameters is of each shape,
+// the shape picks among those.
+TEST_P(GfxUtilHlslValuesTest, OverloadsByHalfFloatAndDoubleFollowTheArgumentsTypes) {
+    if (Stopped()) return;
+    const std::string functions =
+        "float f(float x) { return 0.25; }\nfloat f(half x) { return 0.5; }\nfloat f(double x) { return 0.75; }\n"
+        "float k(half a, float2 b) { return 0.125; }\nfloat k(float a, float2 b) { return 0.375; }\n"
+        "float k(half2 a, half2 b) { return 0.625; }\nfloat k(float2 a, half2 b) { return 0.875; }\n"
+        "float4 main(float4 c : COLOR0) : COLOR\n{\n"
+        "    half h = c.x;\n    float v = c.y;\n    double d = c.z;\n    half2 h2 = c.xy;\n    float2 v2 = c.zw;\n"
+        "    return float4(";
+    const struct {
+        const char* call;
+        double red;
+    } kCalls[] = {
+        {"f(h)", 0.5},         {"f(v)", 0.25},           {"f(d)", 0.75},          {"f(1.0h)", 0.5},
+        {"f(0.5f)", 0.25},     {"f(1.0L)", 0.75},        {"f((half)v)", 0.5},     {"f(h * 2)", 0.5},
+        {"f(-h / 3.0)", 0.5},  {"f(h + v)", 0.25},       {"f(h2.x)", 0.5},        {"f(half2(v, v).y)", 0.5},
+        {"f((h))", 0.5},       {"k(h, v2)", 0.125},      {"k(v, v2)", 0.375},     {"k(h2, h2)", 0.625},
+        {"k(v2, h2)", 0.875},  {"k(h2 * 2, h2)", 0.625},
+    };
+    for (const auto& c : kCalls) {
+        SCOPED_TRACE(c.call);
+        Compiled ps;
+        if (!UsePixel(ps, functions + c.call + ", 0, 0, 1);\n}\n")) continue;
+        Draw(ps);
+        ExpectPixel(8, 8, c.red * 255, 0, 0, c.call);
+    }
+}
