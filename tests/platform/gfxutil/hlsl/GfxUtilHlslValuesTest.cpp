@@ -407,12 +407,13 @@ TEST_P(GfxUtilHlslValuesTest, ALongSwitchKeepsItsCasesShapes) {
 // Overloads that differ only by `half`, `float` and `double`: a call takes
 // the one its arguments' types fit, as the D3D9 compiler picks it; a number
 // without a suffix takes the type of what it meets, `float` widens `half`.
-// Where one overload of each pattern of `half` parameters is of each shape,
-// the shape picks among those.
+// Among overloads of several shapes the arguments' shapes pick; a vector
+// given for a scalar parameter is cut to its first component.
 TEST_P(GfxUtilHlslValuesTest, OverloadsByHalfFloatAndDoubleFollowTheArgumentsTypes) {
     if (Stopped()) return;
     const std::string functions =
         "float f(float x) { return 0.25; }\nfloat f(half x) { return 0.5; }\nfloat f(double x) { return 0.75; }\n"
+        "float g(float x) { return 0.25; }\nfloat g(half x) { return 0.5; }\n"
         "float k(half a, float2 b) { return 0.125; }\nfloat k(float a, float2 b) { return 0.375; }\n"
         "float k(half2 a, half2 b) { return 0.625; }\nfloat k(float2 a, half2 b) { return 0.875; }\n"
         "float4 main(float4 c : COLOR0) : COLOR\n{\n"
@@ -426,7 +427,8 @@ TEST_P(GfxUtilHlslValuesTest, OverloadsByHalfFloatAndDoubleFollowTheArgumentsTyp
         {"f(0.5f)", 0.25},     {"f(1.0L)", 0.75},        {"f((half)v)", 0.5},     {"f(h * 2)", 0.5},
         {"f(-h / 3.0)", 0.5},  {"f(h + v)", 0.25},       {"f(h2.x)", 0.5},        {"f(half2(v, v).y)", 0.5},
         {"f((h))", 0.5},       {"k(h, v2)", 0.125},      {"k(v, v2)", 0.375},     {"k(h2, h2)", 0.625},
-        {"k(v2, h2)", 0.875},  {"k(h2 * 2, h2)", 0.625},
+        {"k(v2, h2)", 0.875},  {"k(h2 * 2, h2)", 0.625},  {"f(h2)", 0.5},          {"f(v2.y)", 0.25},
+        {"f(h2[1])", 0.5},     {"g(v2)", 0.25},          {"g(h2.yx)", 0.5},       {"g(h2 * v)", 0.25},
     };
     for (const auto& c : kCalls) {
         SCOPED_TRACE(c.call);
