@@ -365,9 +365,9 @@ ValueType DeclaredType(const std::vector<Token>& t, std::size_t from, std::size_
         if (t[k].text != name || Is(t[k - 1], ".")) continue;
         std::size_t m = k - 1;
         while (m > from + 1 && Is(t[m], ",") && IdentStart(t[m - 1].text[0])) m -= 2;
-        // An array's element is no value of the type.
-        if (k + 1 < t.size() && Is(t[k + 1], "[")) return {};
-        if (IsTypeWord(t[m].text)) return OfTypeWord(t[m].text);
+        // An array of the type: its elements are read through a postfix
+        // this reading does not follow.
+        if (IsTypeWord(t[m].text)) return k + 1 < t.size() && Is(t[k + 1], "[") ? ValueType{} : OfTypeWord(t[m].text);
         // Declared with a struct's or a typedef's name.
         if (IdentStart(t[m].text[0]) && !Is(t[m], "return") && !Is(t[m], "else") && !Is(t[m], "case")) return {};
     }

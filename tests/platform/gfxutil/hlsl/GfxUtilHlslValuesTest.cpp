@@ -417,7 +417,7 @@ TEST_P(GfxUtilHlslValuesTest, OverloadsByHalfFloatAndDoubleFollowTheArgumentsTyp
         "float k(half a, float2 b) { return 0.125; }\nfloat k(float a, float2 b) { return 0.375; }\n"
         "float k(half2 a, half2 b) { return 0.625; }\nfloat k(float2 a, half2 b) { return 0.875; }\n"
         "float4 main(float4 c : COLOR0) : COLOR\n{\n"
-        "    half h = c.x;\n    float v = c.y;\n    double d = c.z;\n    half2 h2 = c.xy;\n    float2 v2 = c.zw;\n"
+        "    half2 h2x = c.xy;\n    half h = c.x;\n    float v = c.y + h2x[0];\n    double d = c.z;\n    half2 h2 = c.xy;\n    float2 v2 = c.zw;\n"
         "    return float4(";
     const struct {
         const char* call;
@@ -428,7 +428,7 @@ TEST_P(GfxUtilHlslValuesTest, OverloadsByHalfFloatAndDoubleFollowTheArgumentsTyp
         {"f(-h / 3.0)", 0.5},  {"f(h + v)", 0.25},       {"f(h2.x)", 0.5},        {"f(half2(v, v).y)", 0.5},
         {"f((h))", 0.5},       {"k(h, v2)", 0.125},      {"k(v, v2)", 0.375},     {"k(h2, h2)", 0.625},
         {"k(v2, h2)", 0.875},  {"k(h2 * 2, h2)", 0.625},  {"f(h2)", 0.5},          {"f(v2.y)", 0.25},
-        {"f(h2[1])", 0.5},     {"g(v2)", 0.25},          {"g(h2.yx)", 0.5},       {"g(h2 * v)", 0.25},
+        {"f(h2x[1])", 0.5},     {"g(v2)", 0.25},          {"g(h2.yx)", 0.5},       {"g(h2 * v)", 0.25},
     };
     for (const auto& c : kCalls) {
         SCOPED_TRACE(c.call);
