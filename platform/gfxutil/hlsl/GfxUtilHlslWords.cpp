@@ -599,6 +599,7 @@ void HalfOverloads(const std::vector<Token>& t, std::vector<Edit>& edits, std::m
         bySignature[key].push_back({k, halves});
     }
     std::map<std::string_view, std::vector<Overload>> byName;
+    std::set<std::string> renamedSignatures; // key and pattern
     for (auto& [key, names] : bySignature) {
         if (names.size() < 2) continue;
         std::stable_sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
@@ -608,11 +609,27 @@ void HalfOverloads(const std::vector<Token>& t, std::vector<Edit>& edits, std::m
             if (o.renamed) {
                 edits.push_back({t[k].begin, HalfPrefix(o.halves)});
                 renamed[k] = HalfPrefix(o.halves);
+                renamedSignatures.insert(key + ")" + o.halves);
             }
             byName[t[k].text].push_back(o);
         }
     }
     if (byName.empty()) return;
+    // A declaration without a body (a call may come before the definition)
+    // is renamed as its definition is.
+    for (const Statement& s : statements) {
+        if (s.body) continue;
+        std::size_t k = s.first;
+        while (k + 1 < s.end && !Is(t[k], "=") && !Is(t[k], "{") && !(IdentStart(t[k].text[0]) && Is(t[k + 1], "(")))
+            ++k;
+        if (k + 1 >= s.end || k == s.first || !IdentStart(t[k].text[0]) || !IdentStart(t[k - 1].text[0]) ||
+            !Is(t[k + 1], "(") || t[k + 1].close + 1 >= s.end || !byName.count(t[k].text))
+            continue;
+        std::size_t halves = 0;
+        const std::string key = std::string(t[k].text) + "(" + FloatSignature(t, k + 1, halves);
+        const std::string pattern = OverloadAt(t, k, false).halves;
+        if (renamedSignatures.count(key + ")" + pattern)) edits.push_back({t[k].begin, HalfPrefix(pattern)});
+    }
     // Add the overloads that differ otherwise: a call's arguments may fit them.
     for (const auto& [key, names] : bySignature) {
         if (names.size() != 1) continue;

@@ -437,4 +437,12 @@ TEST_P(GfxUtilHlslValuesTest, OverloadsByHalfFloatAndDoubleFollowTheArgumentsTyp
         Draw(ps);
         ExpectPixel(8, 8, c.red * 255, 0, 0, c.call);
     }
+    // Declared before the calls, defined after them.
+    Compiled ps;
+    ASSERT_TRUE(UsePixel(ps, "float f(float x);\nfloat f(half x);\n"
+                             "float4 main(float4 c : COLOR0) : COLOR\n{\n    half h = c.x;\n"
+                             "    return float4(f(h), f(c.y), 0, 1);\n}\n"
+                             "float f(float x) { return 0.25; }\nfloat f(half x) { return 0.5; }\n"));
+    Draw(ps);
+    ExpectPixel(8, 8, 0.5 * 255, 0.25 * 255, 0);
 }
