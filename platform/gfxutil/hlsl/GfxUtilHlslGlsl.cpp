@@ -8,6 +8,7 @@
 #include "platform/gfxutil/hlsl/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslSpirv.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslSpirvShapes.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslSwitches.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslText.h"
 
 #include <spirv_cross_c.h>
@@ -343,6 +344,7 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
     }
     c.glsl = glsl;
     AddMissingBuiltIns(c.glsl, vertex);
+    SplitLargeSwitches(c.glsl);
     // The device declares a sampler per unit: element k of an array at unit
     // n is the sampler of unit n + k. The D3D9 compiler takes only constant
     // indices into sampler arrays; any other is refused here.

@@ -315,15 +315,281 @@ std::string FloatSignature(const std::vector<Token>& t, std::size_t open, std::s
     return out;
 }
 
+// The scalar a value is computed at, as far as the words show it.
+enum class Precision { Unknown, Literal, Half, Float, Double };
+
+// A value's type as far as the words show it: its scalar, and its shape as
+// its type word spells it after the scalar ("" for a scalar, "3", "4x4").
+struct ValueType {
+    Precision precision = Precision::Unknown;
+    std::string shape;
+};
+
+// A type word's: `half2` Half and "2"; Unknown for any but the three scalars
+// (`matrix`, `vector` and typedefs among them).
+ValueType OfTypeWord(std::string_view w) {
+    ValueType v;
+    if (!IsTypeWord(w)) return v;
+    for (const auto& [base, p] : {std::pair{std::string_view("half"), Precision::Half},
+                                  std::pair{std::string_view("float"), Precision::Float},
+                                  std::pair{std::string_view("double"), Precision::Double}})
+        if (w.starts_with(base)) {
+            v.shape = std::string(w.substr(base.size()));
+            if (v.shape == "1") v.shape.clear(); // a vector of one reads as its scalar
+            v.precision = v.shape.empty() || std::isdigit(static_cast<unsigned char>(v.shape[0])) ? p : Precision::Unknown;
+            return v;
+        }
+    return v;
+}
+
+// A number's: its suffix types it (`1.0h` half, `1.0f` float, `1.0l` or
+// `1.0lf` double); without one it takes the type of what it meets.
+Precision OfNumber(std::string_view w) {
+    if (w.starts_with("0x") || w.starts_with("0X")) return Precision::Literal;
+    std::string suffix;
+    for (std::size_t i = w.size(); i > 0 && std::isalpha(static_cast<unsigned char>(w[i - 1])) &&
+                                   w[i - 1] != 'e' && w[i - 1] != 'E';
+         --i)
+        suffix.insert(suffix.begin(), char(std::tolower(static_cast<unsigned char>(w[i - 1]))));
+    if (suffix == "h") return Precision::Half;
+    if (suffix == "f") return Precision::Float;
+    if (suffix == "l" || suffix == "lf") return Precision::Double;
+    return Precision::Literal;
+}
+
+// The type of `name` as declared nearest before token `at` and from token
+// `from` on (a declaration's type word, back over `a, b` lists); Unknown
+// where no declaration of a type word is found.
+ValueType DeclaredType(const std::vector<Token>& t, std::size_t from, std::size_t at, std::string_view name) {
+    for (std::size_t k = at; k-- > from + 1 && Step();) {
+        if (t[k].text != name || Is(t[k - 1], ".")) continue;
+        std::size_t m = k - 1;
+        while (m > from + 1 && Is(t[m], ",") && IdentStart(t[m - 1].text[0])) m -= 2;
+        // An array of the type: its elements are read through a postfix
+        // this reading does not follow.
+        if (IsTypeWord(t[m].text)) return k + 1 < t.size() && Is(t[k + 1], "[") ? ValueType{} : OfTypeWord(t[m].text);
+        // Declared with a struct's or a typedef's name.
+        if (IdentStart(t[m].text[0]) && !Is(t[m], "return") && !Is(t[m], "else") && !Is(t[m], "case")) return {};
+    }
+    return {};
+}
+
+// Where the variables of a function are looked up: its own words, then the
+// declarations at file scope before it.
+struct Scope {
+    std::size_t function = 0;                 // the function's first token
+    const std::vector<Statement>* statements; // the file's
+};
+
+ValueType VariableType(const std::vector<Token>& t, const Scope& scope, std::size_t at, std::string_view name) {
+    const ValueType local = DeclaredType(t, scope.function, at, name);
+    if (local.precision != Precision::Unknown) return local;
+    for (auto s = scope.statements->rbegin(); s != scope.statements->rend() && Step(); ++s) {
+        if (s->body || s->first >= scope.function) continue;
+        const ValueType global = DeclaredType(t, s->first == 0 ? 0 : s->first - 1, s->end, name);
+        if (global.precision != Precision::Unknown) return global;
+    }
+    return {};
+}
+
+// A value's type after its postfix (`.xy`, `[i]`) from token `k` on, within
+// [k, end); `k` is left after it. Unknown for a postfix not read here.
+ValueType AfterPostfix(const std::vector<Token>& t, std::size_t& k, std::size_t end, ValueType v) {
+    while (k < end && v.precision != Precision::Unknown) {
+        if (Is(t[k], ".") && k + 1 < end && IdentStart(t[k + 1].text[0])) {
+            const std::string_view swizzle = t[k + 1].text;
+            const bool components = swizzle.size() <= 4 && !v.shape.empty() && v.shape.find('x') == std::string::npos &&
+                                    (swizzle.find_first_not_of("xyzw") == std::string_view::npos ||
+                                     swizzle.find_first_not_of("rgba") == std::string_view::npos);
+            const bool ofScalar = v.shape.empty() && swizzle.find_first_not_of("xr") == std::string_view::npos &&
+                                  swizzle.size() <= 4;
+            if (!components && !ofScalar) return {};
+            v.shape = swizzle.size() == 1 ? std::string() : std::to_string(swizzle.size());
+            k += 2;
+        } else if (Is(t[k], "[") && t[k].close < end) {
+            // A vector's component, or a matrix's row.
+            const std::size_t x = v.shape.find('x');
+            if (v.shape.empty()) return {};
+            v.shape = x == std::string::npos ? std::string() : v.shape.substr(x + 1);
+            if (v.shape == "1") v.shape.clear();
+            k = t[k].close + 1;
+        } else {
+            break;
+        }
+    }
+    return v;
+}
+
+// The type of the value of tokens [begin, end): sums, differences,
+// products and quotients of variables, numbers, casts and constructors,
+// whose widest typed operand it takes (a number without a suffix takes the
+// others' type, a scalar their shape). Unknown for any other form (a call,
+// a comparison, a member of a struct, operands of two shapes): the caller
+// then leaves the choice as it was.
+ValueType TypeOfValue(const std::vector<Token>& t, std::size_t begin, std::size_t end, const Scope& scope,
+                      int depth = 0) {
+    if (begin >= end || depth > 8) return {};
+    ValueType out{Precision::Literal, {}};
+    bool operand = true;
+    for (std::size_t k = begin; k < end;) {
+        const std::string_view w = t[k].text;
+        if (!operand) {
+            if (w != "+" && w != "-" && w != "*" && w != "/" && w != "%") return {};
+            operand = true;
+            ++k;
+            continue;
+        }
+        if (w == "-" || w == "+") {
+            ++k;
+            continue;
+        }
+        ValueType v;
+        std::size_t next = k + 1;
+        if (w == "(") {
+            const std::size_t close = t[k].close;
+            if (close >= end) return {};
+            if (close == k + 2 && IsTypeWord(t[k + 1].text)) {
+                // A cast, of the operand after it, whatever that is.
+                v = OfTypeWord(t[k + 1].text);
+                next = close + 1;
+                while (next < end && (Is(t[next], "-") || Is(t[next], "+"))) ++next;
+                if (next >= end) return {};
+                next = (Is(t[next], "(") && t[next].close < end) ? t[next].close + 1 : next + 1;
+                if (next < end && Is(t[next], "(") && t[next].close < end) next = t[next].close + 1;
+                while (next < end && ((Is(t[next], ".") && next + 1 < end) || (Is(t[next], "[") && t[next].close < end)))
+                    next = Is(t[next], ".") ? next + 2 : t[next].close + 1;
+            } else {
+                v = TypeOfValue(t, k + 1, close, scope, depth + 1);
+                next = close + 1;
+            }
+        } else if (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '.') {
+            v.precision = OfNumber(w);
+        } else if (IdentStart(w[0])) {
+            if (k + 1 < end && Is(t[k + 1], "(")) {
+                if (!IsTypeWord(w) || t[k + 1].close >= end) return {};
+                v = OfTypeWord(w); // a constructor
+                next = t[k + 1].close + 1;
+            } else {
+                v = VariableType(t, scope, k, w);
+            }
+        }
+        k = next;
+        v = AfterPostfix(t, k, end, v);
+        if (v.precision == Precision::Unknown) return {};
+        if (v.precision != Precision::Literal && (out.precision == Precision::Literal || v.precision > out.precision))
+            out.precision = v.precision;
+        if (out.shape.empty()) out.shape = v.shape;
+        else if (!v.shape.empty() && v.shape != out.shape) return {};
+        operand = false;
+    }
+    if (operand) return {};
+    return out;
+}
+
+// One definition of an overloaded name: where its name is, its parameters'
+// types, and which are `half` ('1') or not ('0').
+struct Overload {
+    std::size_t name = 0;
+    std::vector<ValueType> parameters;
+    std::string halves;
+    bool renamed = false;
+};
+
+// The parameters of the list opening at `open`, by their type words.
+std::vector<ValueType> ParameterTypes(const std::vector<Token>& t, std::size_t open) {
+    std::vector<ValueType> out;
+    bool typeSeen = false;
+    const std::size_t close = t[open].close;
+    for (std::size_t k = open + 1; k < close; ++k) {
+        if (Is(t[k], ",")) {
+            if (!typeSeen) out.emplace_back();
+            typeSeen = false;
+            continue;
+        }
+        if (Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "<")) {
+            k = std::max(k, std::min(t[k].close, close));
+            continue;
+        }
+        if (typeSeen || !IdentStart(t[k].text[0]) || (IsModifierWord(t[k].text) && !Is(t[k], "struct"))) continue;
+        typeSeen = true;
+        out.push_back(OfTypeWord(t[k].text));
+    }
+    if (close > open + 1 && !typeSeen) out.emplace_back();
+    return out;
+}
+
+Overload OverloadAt(const std::vector<Token>& t, std::size_t k, bool renamed) {
+    Overload o{k, ParameterTypes(t, k + 1), {}, renamed};
+    for (const ValueType& p : o.parameters) o.halves += p.precision == Precision::Half ? '1' : '0';
+    return o;
+}
+
+// What an overload renamed out of glslang's way is prefixed with.
+std::string HalfPrefix(const std::string& halves) { return std::string(kHalfOverload) + halves + "_"; }
+
+// The call at `k` (the name) given the overload its arguments' types fit
+// best: of the overloads whose parameters have the arguments' shapes (or
+// else take their first components), the one with `half` parameters where
+// the arguments are `half` and others where they are `float`. Left to glslang (which takes the overload keeping
+// the name, the one of fewest `half` parameters) where any argument's type
+// is not read, or no overload fits best.
+void ChooseByArguments(const std::vector<Token>& t, std::size_t k, const std::vector<Overload>& overloads,
+                       const Scope& scope, std::vector<Edit>& edits) {
+    std::vector<ValueType> arguments;
+    const std::size_t close = t[k + 1].close;
+    for (std::size_t a = k + 2; a < close;) {
+        std::size_t b = a;
+        while (b < close && !Is(t[b], ",")) b = (Is(t[b], "(") || Is(t[b], "[")) ? t[b].close + 1 : b + 1;
+        arguments.push_back(TypeOfValue(t, a, std::min(b, close), scope));
+        if (arguments.back().precision == Precision::Unknown) return;
+        a = b + 1;
+    }
+    // Overloads of the arguments' shapes; where there are none, those that
+    // take a vector's first component for a scalar parameter too.
+    const Overload* best = nullptr;
+    bool tie = false;
+    for (const bool truncating : {false, true}) {
+        std::size_t bestScore = 0;
+        for (const Overload& o : overloads) {
+            if (o.parameters.size() != arguments.size()) continue;
+            std::size_t score = 0;
+            bool shaped = true;
+            for (std::size_t i = 0; i < arguments.size() && shaped; ++i) {
+                const ValueType& p = o.parameters[i];
+                const ValueType& a = arguments[i];
+                // A number without a suffix is a scalar any shape takes.
+                const bool fits = p.shape == a.shape || (a.precision == Precision::Literal && a.shape.empty()) ||
+                                  (truncating && p.shape.empty() && a.shape.find('x') == std::string::npos);
+                if (p.precision == Precision::Unknown || !fits) shaped = false;
+                score += (a.precision == Precision::Half && p.precision == Precision::Half) ||
+                         (a.precision == Precision::Float && p.precision == Precision::Float);
+            }
+            if (!shaped) continue;
+            if (!best || score > bestScore) {
+                best = &o;
+                bestScore = score;
+                tie = false;
+            } else if (score == bestScore) {
+                tie = true;
+            }
+        }
+        if (best) break;
+    }
+    if (best && !tie && best->renamed) edits.push_back({t[k].begin, HalfPrefix(best->halves)});
+}
+
 // Overloads of a function that differ only by `half` where another says
 // `float` are one function to glslang ("already has a body"), where the
 // D3D9 compiler keeps both: the one with the fewest `half` parameters keeps
-// the name, the others are renamed out of the way. (A call of the name then
-// takes the float one: the D3D9 compiler computes `half` at float's
-// precision.)
-void HalfOverloads(const std::vector<Token>& t, std::vector<Edit>& edits) {
+// the name, the others are renamed out of the way by their `half`
+// parameters. A call takes the overload its arguments' types fit, as the
+// D3D9 compiler picks it (a `half` argument the `half` parameter), where
+// the words show those types; else the overload keeping the name, whose
+// `float` the D3D9 compiler computes `half` at.
+void HalfOverloads(const std::vector<Token>& t, std::vector<Edit>& edits, std::map<std::size_t, std::string>& renamed) {
+    const std::vector<Statement> statements = FileScopeStatements(t);
     std::map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> bySignature; // name token, halves
-    for (const Statement& s : FileScopeStatements(t)) {
+    for (const Statement& s : statements) {
         if (!s.body) continue;
         std::size_t k = s.first;
         while (k + 1 < s.end && !Is(t[k], "{") && !(IdentStart(t[k].text[0]) && Is(t[k + 1], "("))) ++k;
@@ -332,11 +598,56 @@ void HalfOverloads(const std::vector<Token>& t, std::vector<Edit>& edits) {
         const std::string key = std::string(t[k].text) + "(" + FloatSignature(t, k + 1, halves);
         bySignature[key].push_back({k, halves});
     }
+    std::map<std::string_view, std::vector<Overload>> byName;
+    std::set<std::string> renamedSignatures; // key and pattern
     for (auto& [key, names] : bySignature) {
         if (names.size() < 2) continue;
         std::stable_sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
-        for (std::size_t n = 1; n < names.size(); ++n)
-            edits.push_back({t[names[n].first].begin, std::string(kHalfOverload) + std::to_string(n) + "_"});
+        for (std::size_t n = 0; n < names.size(); ++n) {
+            const std::size_t k = names[n].first;
+            const Overload o = OverloadAt(t, k, n > 0);
+            if (o.renamed) {
+                edits.push_back({t[k].begin, HalfPrefix(o.halves)});
+                renamed[k] = HalfPrefix(o.halves);
+                renamedSignatures.insert(key + ")" + o.halves);
+            }
+            byName[t[k].text].push_back(o);
+        }
+    }
+    if (byName.empty()) return;
+    // A declaration without a body (a call may come before the definition)
+    // is renamed as its definition is.
+    for (const Statement& s : statements) {
+        if (s.body) continue;
+        std::size_t k = s.first;
+        while (k + 1 < s.end && !Is(t[k], "=") && !Is(t[k], "{") && !(IdentStart(t[k].text[0]) && Is(t[k + 1], "(")))
+            ++k;
+        if (k + 1 >= s.end || k == s.first || !IdentStart(t[k].text[0]) || !IdentStart(t[k - 1].text[0]) ||
+            !Is(t[k + 1], "(") || t[k + 1].close + 1 >= s.end || !byName.count(t[k].text))
+            continue;
+        std::size_t halves = 0;
+        const std::string key = std::string(t[k].text) + "(" + FloatSignature(t, k + 1, halves);
+        const std::string pattern = OverloadAt(t, k, false).halves;
+        if (renamedSignatures.count(key + ")" + pattern)) edits.push_back({t[k].begin, HalfPrefix(pattern)});
+    }
+    // Add the overloads that differ otherwise: a call's arguments may fit them.
+    for (const auto& [key, names] : bySignature) {
+        if (names.size() != 1) continue;
+        const std::size_t k = names[0].first;
+        const auto o = byName.find(t[k].text);
+        if (o != byName.end()) o->second.push_back(OverloadAt(t, k, false));
+    }
+    Scope scope{0, &statements};
+    std::size_t s = 0;
+    for (std::size_t k = 0; k + 1 < t.size() && Step(); ++k) {
+        while (s < statements.size() && statements[s].end <= k) ++s;
+        if (s < statements.size() && statements[s].first <= k) scope.function = statements[s].first;
+        const auto o = byName.find(t[k].text);
+        if (o == byName.end() || !Is(t[k + 1], "(") || t[k + 1].close >= t.size() || (k > 0 && Is(t[k - 1], ".")))
+            continue;
+        // A definition or a declaration, not a call.
+        if (k > 0 && IdentStart(t[k - 1].text[0]) && !Is(t[k - 1], "return") && !Is(t[k - 1], "else")) continue;
+        ChooseByArguments(t, k, o->second, scope, edits);
     }
 }
 
@@ -435,10 +746,16 @@ void ConstructorTarget(const std::vector<Token>& t, std::size_t i, std::size_t b
 // D3D9 compiler converts an argument: glslang finds no function for such a
 // call. Overloads of two to four components that call the function with
 // `.x` are written after its body (on its last line); they are left out
-// where the name is defined more than once, or is the entry's.
+// where the name is defined more than once, or is the entry's. An overload
+// renamed for its `half` parameters (`renamed`: the name's token, its
+// prefix) is a name of its own.
 void TruncatingOverloads(const std::vector<Token>& t, std::string_view source, std::string_view entry,
-                         std::vector<Edit>& edits) {
-    std::map<std::string_view, int> definitions;
+                         const std::map<std::size_t, std::string>& renamed, std::vector<Edit>& edits) {
+    std::map<std::string, int> definitions;
+    const auto nameOf = [&](std::size_t k) {
+        const auto r = renamed.find(k);
+        return (r == renamed.end() ? std::string() : r->second) + std::string(t[k].text);
+    };
     struct Candidate {
         std::size_t name, end; // the name's token, the body's '}'
         std::size_t returnFirst;
@@ -449,11 +766,12 @@ void TruncatingOverloads(const std::vector<Token>& t, std::string_view source, s
         std::size_t k = s.first;
         while (k + 1 < s.end && !Is(t[k], "{") && !(IdentStart(t[k].text[0]) && Is(t[k + 1], "("))) ++k;
         if (k + 1 >= s.end || k == s.first || Is(t[k], "{") || t[k + 1].close >= s.end) continue;
-        ++definitions[t[k].text];
+        ++definitions[nameOf(k)];
         candidates.push_back({k, s.end - 1, s.first});
     }
     for (const Candidate& c : candidates) {
-        if (definitions[t[c.name].text] != 1 || t[c.name].text == entry || !Is(t[c.end], "}")) continue;
+        const std::string callee = nameOf(c.name);
+        if (definitions[callee] != 1 || t[c.name].text == entry || !Is(t[c.end], "}")) continue;
         const std::size_t open = c.name + 1, close = t[open].close;
         // The parameters: their type text and whether each is a float scalar.
         std::vector<std::string> types;
@@ -497,8 +815,8 @@ void TruncatingOverloads(const std::vector<Token>& t, std::string_view source, s
                 params += (p == scalarAt ? "float" + std::string(1, n) + " " : types[p]) + name;
                 args += p == scalarAt ? name + ".x" : name;
             }
-            added += " " + returnType + std::string(t[c.name].text) + "(" + params + ") { " + (returns ? "return " : "") +
-                     std::string(t[c.name].text) + "(" + args + "); }";
+            added += " " + returnType + callee + "(" + params + ") { " + (returns ? "return " : "") + callee + "(" +
+                     args + "); }";
         }
         edits.push_back({TokenEnd(t[c.end]), added});
     }
@@ -565,9 +883,10 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     FileScopeWords(t, entry, out);
     std::vector<Edit> edits;
     OverloadedEntry(t, entry, edits);
-    if (source.find("half") != std::string_view::npos) HalfOverloads(t, edits);
+    std::map<std::size_t, std::string> renamed; // half overloads' name tokens, their prefixes
+    if (source.find("half") != std::string_view::npos) HalfOverloads(t, edits, renamed);
     if (source.find("struct") != std::string_view::npos) OneComponentMembers(t, out);
-    TruncatingOverloads(t, source, entry, edits);
+    TruncatingOverloads(t, source, entry, renamed, edits);
     // One sweep: switches, loops unrolled with a count, and what `precise`
     // is where the source declares it as a name (a variable or a type): a
     // name wherever no type follows it.

@@ -18,7 +18,8 @@ constexpr std::string_view kRenamedWord = "orvWord_";
 // this prefix and the name.
 constexpr std::string_view kOverloadedEntry = "orvOverload_";
 // What an overload that differs from another only by `half` for `float` is
-// renamed to: this prefix, a number and the name.
+// renamed to: this prefix, its parameters' pattern ('1' for each `half`, '0'
+// for each other), '_' and the name.
 constexpr std::string_view kHalfOverload = "orvHalf";
 
 // The source with
@@ -48,7 +49,10 @@ constexpr std::string_view kHalfOverload = "orvHalf";
 //   them;
 // - a `for` loop's counter that the block reads after the loop: its
 //   declaration moved before the loop, where the D3D9 compiler keeps it;
-// - overloads that differ only by `half` for `float`: all but one renamed;
+// - overloads that differ only by `half` for `float`: all but one renamed,
+//   and a call given the one its arguments' types fit, where the words show
+//   those types (variables, numbers, casts, constructors and their sums and
+//   products);
 // - a semantic's `_centroid` suffix blanked; `const` blanked from a cast's
 //   type; `matrix<float, 3, 1>` written `float3x1`; an array's size given
 //   as a boolean literal as 1 or 0;

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,21 @@ protected:
     void SetByName(const Compiled& p, const char* name, float v) {
         const D3DXVECTOR4 four{v, v, v, v};
         ASSERT_EQ(p.table->SetVector(device, name, &four), D3D_OK) << name;
+    }
+    // Compiles `source` at ps_3_0 and sets it behind a vs_3_0 pass-through
+    // program; false (with a failure) where any step fails.
+    bool UsePixel3(Compiled& ps, const std::string& source) {
+        Compile(ps, source, "ps_3_0");
+        EXPECT_EQ(ps.result, D3D_OK) << ps.errors << "\n" << source;
+        if (ps.result != D3D_OK) return false;
+        IDirect3DVertexShader9* vs = Vertex("vs_3_0\ndcl_position v0\ndcl_color v1\ndcl_texcoord v2\n"
+                                            "dcl_position o0\ndcl_color o1\ndcl_texcoord o2\n"
+                                            "mov o0, v0\nmov o1, v1\nmov o2, v2\n");
+        IDirect3DPixelShader9* p = MakePixel(ps, source);
+        if (!vs || !p) return false;
+        EXPECT_EQ(device->SetVertexShader(vs), D3D_OK);
+        EXPECT_EQ(device->SetPixelShader(p), D3D_OK);
+        return true;
     }
     // Where the table puts a float constant; -1 when it lists none of that name.
     static int RegisterOf(const Compiled& p, const char* name) {
@@ -313,4 +329,120 @@ TEST(GfxUtilHlslValuesCompileTest, ANumberCastToAMatrixIsTheSameEveryCompile) {
         if (n == 0) first = vs.container.glsl;
         EXPECT_EQ(vs.container.glsl, first) << "compile " << n;
     }
+}
+
+// A switch of many cases takes each of them, its last ones too: the
+// driver's own form of a long switch loses its cases from about the 79th
+// on. Pixel x (u = x / 16, by the half-pixel offset) takes case
+// N - 1 - (15 - x) * step, the last at the right edge; case c gives c / N.
+TEST_P(GfxUtilHlslValuesTest, EveryCaseOfALongSwitchIsTaken) {
+    if (Stopped()) return;
+    for (const int count : {60, 90, 128, 200}) {
+        SCOPED_TRACE(count);
+        const int step = (count - 1) / 15, first = count - 1 - 15 * step;
+        std::string source = "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    switch ((int)(uv.x * 16 + 0.5) * " +
+                             std::to_string(step) + " + " + std::to_string(first) + ")\n    {\n";
+        for (int i = 0; i < count; ++i)
+            source += "    case " + std::to_string(i) + ": return " + std::to_string(double(i) / count) + ";\n";
+        source += "    default: return 1;\n    }\n}\n";
+        Compiled ps;
+        ASSERT_TRUE(UsePixel3(ps, source));
+        Draw(ps);
+        for (int x = 0; x < kSize; ++x) {
+            const double value = double(first + x * step) / count;
+            ExpectPixel(x, 0, value * 255, value * 255, value * 255, "pixel " + std::to_string(x));
+        }
+    }
+}
+
+// A long switch over sparse and negative values, written out of order, with
+// labels sharing statements, the default in the middle and sharing a label,
+// a case left early or by a return, a loop with its own continue in a case,
+// and a last case without a break. Pixel x takes the value 37x - 300.
+TEST_P(GfxUtilHlslValuesTest, ALongSwitchKeepsItsCasesShapes) {
+    if (Stopped()) return;
+    const auto label = [](int j) { return "    case " + std::to_string(37 * j - 300) + ":\n"; };
+    // The red each pixel's case gives.
+    std::map<int, double> red;
+    std::string cases;
+    for (int j = -40; j < 60; ++j) {
+        if (j == 2) {
+            cases += label(12) + "    default:\n        r = 0.9;\n        break;\n";
+            red[12] = red[9] = red[10] = 0.9;
+        }
+        if (j == 4) {
+            cases += label(4) + label(5) + "        r = 0.3;\n        break;\n";
+            red[4] = red[5] = 0.3;
+        } else if (j == 6) {
+            cases += label(6) + "        r = 0.4;\n        if (uv.y > 2)\n            break;\n        r = 0.45;\n"
+                                "        break;\n";
+            red[6] = 0.45;
+        } else if (j == 7) {
+            cases += label(7) + "        return float4(0.5, 1, 0, 1);\n";
+            red[7] = 0.5;
+        } else if (j == 15) {
+            cases += label(15) + "        for (int i = 0; i < 3; i++)\n        {\n            if (i == 1)\n"
+                                 "                continue;\n            r += 0.1;\n        }\n        break;\n";
+            red[15] = 0.2;
+        } else if (j != 5 && j != 9 && j != 10 && j != 12 && j != 14) {
+            cases += label(j) + "        r = " + std::to_string(j / 16.0) + ";\n        break;\n";
+            red.emplace(j, j / 16.0);
+        }
+    }
+    cases += label(14) + "        r = " + std::to_string(14 / 16.0) + ";\n";
+    red[14] = 14 / 16.0;
+    const std::string source = "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    float r = 0;\n"
+                               "    switch ((int)(uv.x * 16 + 0.5) * 37 - 300)\n    {\n" +
+                               cases + "    }\n    return float4(r, 0, 0, 1);\n}\n";
+    Compiled ps;
+    ASSERT_TRUE(UsePixel3(ps, source));
+    Draw(ps);
+    for (int x = 0; x < kSize; ++x) {
+        SCOPED_TRACE(x);
+        ASSERT_EQ(red.count(x), 1u);
+        ExpectPixel(x, 0, red[x] * 255, x == 7 ? 255 : 0, 0, "pixel " + std::to_string(x));
+    }
+}
+
+// Overloads that differ only by `half`, `float` and `double`: a call takes
+// the one its arguments' types fit, as the D3D9 compiler picks it; a number
+// without a suffix takes the type of what it meets, `float` widens `half`.
+// Among overloads of several shapes the arguments' shapes pick; a vector
+// given for a scalar parameter is cut to its first component.
+TEST_P(GfxUtilHlslValuesTest, OverloadsByHalfFloatAndDoubleFollowTheArgumentsTypes) {
+    if (Stopped()) return;
+    const std::string functions =
+        "float f(float x) { return 0.25; }\nfloat f(half x) { return 0.5; }\nfloat f(double x) { return 0.75; }\n"
+        "float g(float x) { return 0.25; }\nfloat g(half x) { return 0.5; }\n"
+        "float k(half a, float2 b) { return 0.125; }\nfloat k(float a, float2 b) { return 0.375; }\n"
+        "float k(half2 a, half2 b) { return 0.625; }\nfloat k(float2 a, half2 b) { return 0.875; }\n"
+        "float4 main(float4 c : COLOR0) : COLOR\n{\n"
+        "    half2 h2x = c.xy;\n    half h = c.x;\n    float v = c.y + h2x[0];\n    double d = c.z;\n    half2 h2 = c.xy;\n    float2 v2 = c.zw;\n"
+        "    return float4(";
+    const struct {
+        const char* call;
+        double red;
+    } kCalls[] = {
+        {"f(h)", 0.5},         {"f(v)", 0.25},           {"f(d)", 0.75},          {"f(1.0h)", 0.5},
+        {"f(0.5f)", 0.25},     {"f(1.0L)", 0.75},        {"f((half)v)", 0.5},     {"f(h * 2)", 0.5},
+        {"f(-h / 3.0)", 0.5},  {"f(h + v)", 0.25},       {"f(h2.x)", 0.5},        {"f(half2(v, v).y)", 0.5},
+        {"f((h))", 0.5},       {"k(h, v2)", 0.125},      {"k(v, v2)", 0.375},     {"k(h2, h2)", 0.625},
+        {"k(v2, h2)", 0.875},  {"k(h2 * 2, h2)", 0.625},  {"f(h2)", 0.5},          {"f(v2.y)", 0.25},
+        {"f(h2x[1])", 0.5},     {"g(v2)", 0.25},          {"g(h2.yx)", 0.5},       {"g(h2 * v)", 0.25},
+    };
+    for (const auto& c : kCalls) {
+        SCOPED_TRACE(c.call);
+        Compiled ps;
+        if (!UsePixel(ps, functions + c.call + ", 0, 0, 1);\n}\n")) continue;
+        Draw(ps);
+        ExpectPixel(8, 8, c.red * 255, 0, 0, c.call);
+    }
+    // Declared before the calls, defined after them.
+    Compiled ps;
+    ASSERT_TRUE(UsePixel(ps, "float f(float x);\nfloat f(half x);\n"
+                             "float4 main(float4 c : COLOR0) : COLOR\n{\n    half h = c.x;\n"
+                             "    return float4(f(h), f(c.y), 0, 1);\n}\n"
+                             "float f(float x) { return 0.25; }\nfloat f(half x) { return 0.5; }\n"));
+    Draw(ps);
+    ExpectPixel(8, 8, 0.5 * 255, 0.25 * 255, 0);
 }
