@@ -15,6 +15,7 @@
 #include "tests/platform/gfxutil/HlslDrawPrograms.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"
 
+#include <limits>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -315,6 +316,22 @@ float4 main(float4 col : COLOR0) : COLOR {
     EXPECT_EQ(reg[1], 0);
     EXPECT_EQ(reg[2], 1);
     EXPECT_EQ(reg[3], 0);
+    // Floats past an integer register's range hold at its ends; NaN is none.
+    const struct {
+        float given;
+        std::int32_t bound;
+    } floats[] = {{2.75f, 2},
+                  {-2.75f, -2},
+                  {1e10f, std::numeric_limits<std::int32_t>::max()},
+                  {-1.5e10f, std::numeric_limits<std::int32_t>::min()},
+                  {std::numeric_limits<float>::infinity(), std::numeric_limits<std::int32_t>::max()},
+                  {std::numeric_limits<float>::quiet_NaN(), 0}};
+    for (const auto& f : floats) {
+        ASSERT_EQ(ps.table->SetFloat(device, "Count", f.given), D3D_OK);
+        ASSERT_EQ(device->GetPixelShaderConstantI(0, reg, 1), D3D_OK);
+        EXPECT_EQ(reg[0], f.bound) << f.given;
+    }
+    ASSERT_EQ(ps.table->SetInt(device, "Count", 2), D3D_OK);
     ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
     Clear();
