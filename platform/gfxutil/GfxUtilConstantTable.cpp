@@ -1,27 +1,11 @@
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <string_view>
 
 namespace gfx {
-
-namespace {
-
-// A float bound for an integer register: a value past the register's range
-// (a stored default of a damaged program, a caller's 1e10) holds at the
-// range's end rather than wrapping, and NaN counts nothing.
-std::int32_t IntegerOf(float value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483648.0f) return std::numeric_limits<std::int32_t>::max();
-    if (value <= -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(value);
-}
-
-} // namespace
 
 std::unique_ptr<ID3DXConstantTable::Entry> ID3DXConstantTable::MakeEntry(std::size_t index,
                                                                          std::uint32_t base) const {
@@ -240,7 +224,7 @@ HRESULT ID3DXConstantTable::WriteLogical(IDirect3DDevice9* device, const Entry* 
     }
     if (r.registerSet == D3DXRS_INT4) {
         std::vector<std::int32_t> ints(image.size());
-        for (std::size_t k = 0; k < ints.size(); ++k) ints[k] = IntegerOf(image[k]);
+        for (std::size_t k = 0; k < ints.size(); ++k) ints[k] = IntegerRegisterValue(image[k]);
         // A scalar in an integer register is a loop's count: the loop also
         // reads its start (0) and step (1) from the register's y and z.
         if (r.cls == D3DXPC_SCALAR)

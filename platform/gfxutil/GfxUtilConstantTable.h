@@ -8,12 +8,24 @@
 #include "platform/gfxutil/GfxUtilEffect.h" // D3DXHANDLE, D3DXPC_*, D3DXPT_*
 #include "platform/gfxutil/GfxUtilMath.h"
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 namespace gfx {
+
+// A float bound for an integer register: a value past the register's range
+// (a stored default of a damaged program or effect, a caller's 1e10) holds
+// at the range's end rather than wrapping, and NaN counts nothing.
+inline std::int32_t IntegerRegisterValue(float value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483648.0f) return std::numeric_limits<std::int32_t>::max();
+    if (value <= -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(value);
+}
 
 // D3DXREGISTER_SET
 constexpr std::uint32_t D3DXRS_BOOL = 0, D3DXRS_INT4 = 1, D3DXRS_FLOAT4 = 2, D3DXRS_SAMPLER = 3;

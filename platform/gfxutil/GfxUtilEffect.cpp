@@ -856,7 +856,7 @@ HRESULT ID3DXEffect::ApplyBindings(const State& shader, bool vertex) {
                 if (wantFloat != isFloat)
                     for (std::uint32_t& w : words)
                         w = wantFloat ? std::bit_cast<std::uint32_t>(static_cast<float>(static_cast<std::int32_t>(w)))
-                                      : static_cast<std::uint32_t>(static_cast<std::int32_t>(std::bit_cast<float>(w)));
+                                      : static_cast<std::uint32_t>(IntegerRegisterValue(std::bit_cast<float>(w)));
                 const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(k.registerCount, words.size() / 4));
                 const auto* f = reinterpret_cast<const float*>(words.data());
                 const auto* i = reinterpret_cast<const std::int32_t*>(words.data());
@@ -983,7 +983,7 @@ HRESULT ID3DXEffect::Apply(std::uint32_t stateIndex, bool) {
             words.assign((p ? p->data : s.literal).begin(), (p ? p->data : s.literal).end());
         if (p && !isBool && (k == StateKind::VertexConstantI || k == StateKind::PixelConstantI) &&
             p->type == D3DXPT_FLOAT)
-            for (std::uint32_t& w : words) w = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::bit_cast<float>(w)));
+            for (std::uint32_t& w : words) w = static_cast<std::uint32_t>(IntegerRegisterValue(std::bit_cast<float>(w)));
         if (p && (k == StateKind::VertexConstantF || k == StateKind::PixelConstantF) && p->type != D3DXPT_FLOAT)
             for (std::uint32_t& w : words) w = std::bit_cast<std::uint32_t>(static_cast<float>(static_cast<std::int32_t>(w)));
         std::uint32_t count = static_cast<std::uint32_t>(isBool ? words.size() : words.size() / 4);

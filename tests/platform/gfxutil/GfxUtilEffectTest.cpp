@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <bit>
 #include <chrono>
 #include <cstring>
@@ -1368,4 +1370,25 @@ TEST_P(GfxUtilEffectDeviceTest, LargeEffectsLoadWithinTheDeadline) {
     EXPECT_TRUE(FAILED(D3DXCreateEffect(device, cases[0].text.data(), std::uint32_t(cases[0].text.size()), nullptr,
                                         nullptr, 0, nullptr, &fx, nullptr)));
     EXPECT_EQ(fx, nullptr);
+}
+
+// Floats an effect gives integer registers hold at the registers' range:
+// an effect file's 1e10 is no undefined conversion.
+TEST_P(GfxUtilEffectDeviceTest, FloatsGivenIntegerRegistersHoldAtTheirRange) {
+    Create();
+    ID3DXEffect* fx = Make("float4 Big = float4(1e10, -1e10, 2.75, -2.75);\n"
+                           "technique T { pass P { PixelShaderConstantI[3] = <Big>; } }\n");
+    ASSERT_NE(fx, nullptr);
+    std::uint32_t passes = 0;
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    std::int32_t reg[4] = {};
+    ASSERT_EQ(device->GetPixelShaderConstantI(3, reg, 1), D3D_OK);
+    EXPECT_EQ(reg[0], std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(reg[1], std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(reg[2], 2);
+    EXPECT_EQ(reg[3], -2);
+    EXPECT_EQ(fx->EndPass(), D3D_OK);
+    EXPECT_EQ(fx->End(), D3D_OK);
+    EXPECT_EQ(fx->Release(), 0u);
 }
