@@ -64,10 +64,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-} // namespace
-
-namespace {
-
 // The loops of the module (where each one's OpLoopMerge stands) to unroll
 // whole: those not written `[loop]` whose header compares a counter a phi
 // starts at an integer literal with another literal, at most 1024 passes
