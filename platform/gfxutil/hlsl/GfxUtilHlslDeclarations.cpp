@@ -243,6 +243,24 @@ void GroupFlatList(const std::vector<Token>& t, std::size_t open, std::size_t pe
 namespace {
 
 constexpr std::size_t kMaxMembersTaken = 32768; // a table's member records point to their struct by 16 bits
+// The members all struct definitions (and typedefs of them) may hold
+// together: the layout runs in the caller, and its memory is to grow with
+// the source, not with the source's nesting.
+constexpr std::size_t kMaxMembersHeld = std::size_t(1) << 18;
+
+// `s` kept as a definition: its members counted against what all may hold,
+// and none kept past it (no constant can then have its type).
+void Hold(StructTypes& structs, StructType& s) {
+    if (!s.refusal.empty()) { // no constant has its type: its members serve nothing
+        s.members.clear();
+        s.edits.clear();
+    }
+    structs.membersHeld += s.members.size();
+    if (structs.membersHeld <= kMaxMembersHeld) return;
+    s.members.clear();
+    s.edits.clear();
+    if (s.refusal.empty()) s.refusal = "more than " + std::to_string(kMaxMembersHeld) + " struct members in all";
+}
 
 // The alphabetic part of a type word ("int" of "int3") as "float", for
 // members and globals the float registers hold.
@@ -262,9 +280,16 @@ bool DegenerateMatrixWord(std::string_view w) {
 // `inner`, defined before: each takes the inner struct's registers, element
 // after element, and is followed by its members (those of its first element).
 void ReadStructMember(const std::vector<Token>& t, std::size_t i, std::size_t last, const Constants& constants,
-                      const StructType& inner, StructType& s) {
+                      const StructType& inner, std::size_t held, StructType& s) {
     if (!inner.refusal.empty()) {
-        if (s.refusal.empty()) s.refusal = "member of struct '" + inner.name + "': " + inner.refusal;
+        // The reason at the root, named with the struct it stands in: each
+        // struct of structs passing the whole chain on would make the
+        // messages grow with the nesting.
+        constexpr std::string_view kPassedOn = "member of struct '";
+        std::string_view root = inner.refusal;
+        if (const std::size_t end = root.find("': "); root.starts_with(kPassedOn) && end != std::string_view::npos)
+            root.remove_prefix(end + 3);
+        if (s.refusal.empty()) s.refusal = std::string(kPassedOn) + inner.name + "': " + std::string(root);
         return;
     }
     std::uint32_t floats = 0;
@@ -307,6 +332,10 @@ void ReadStructMember(const std::vector<Token>& t, std::size_t i, std::size_t la
         // here, before a few lines of source ask for millions of members.
         if (s.members.size() + 1 + inner.members.size() > kMaxMembersTaken) {
             if (s.refusal.empty()) s.refusal = "more than " + std::to_string(kMaxMembersTaken) + " members";
+            return;
+        }
+        if (held + s.members.size() + 1 + inner.members.size() > kMaxMembersHeld) {
+            if (s.refusal.empty()) s.refusal = "more than " + std::to_string(kMaxMembersHeld) + " struct members in all";
             return;
         }
         Step(1 + inner.members.size());
@@ -360,7 +389,7 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
     if (!type.known && !(i < last && Is(t[i], "<"))) {
         const auto inner = structs.byName.find(typeToken.text);
         if (inner != structs.byName.end() && !inner->second.alias) {
-            ReadStructMember(t, i, last, constants, inner->second, s);
+            ReadStructMember(t, i, last, constants, inner->second, structs.membersHeld, s);
             return;
         }
     }
@@ -466,6 +495,7 @@ std::size_t ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByD
     if (s.members.empty() && s.refusal.empty()) s.refusal = "no members";
     // A struct without a name is kept under a key no name can be.
     const std::string key = named ? s.name : "#" + std::to_string(structs.anonymous++);
+    Hold(structs, s);
     StructType& stored = structs.byName[key];
     stored = std::move(s);
     structs.last = &stored;
@@ -562,12 +592,14 @@ void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, 
             // with, column-major where no pragma had spoken.
             if (alias.type.rows > 1 && !alias.majority) alias.majority = kMajorityColumns;
             alias.name = std::string(t[k].text);
+            Hold(structs, alias);
             structs.byName[alias.name] = alias;
             k = close;
             continue;
         }
         if (k + 1 < last && !Is(t[k + 1], ",")) continue;
         alias.name = std::string(t[k].text);
+        Hold(structs, alias);
         structs.byName[alias.name] = alias;
     }
 }

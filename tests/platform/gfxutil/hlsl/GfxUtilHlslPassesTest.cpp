@@ -188,6 +188,23 @@ const Shape kShapes[] = {
              head += "float4 m" + std::to_string(m) + ";";
          return Repeat(head + "};\n", "S g#;", "", n);
      }},
+    // Structs of structs: each holding two of the one before (its members
+    // doubling), and many each holding one large struct (its members copied).
+    {"StructsDoublingTheOneBefore", "ps_2_0",
+     [](std::size_t n) {
+         std::string s = "struct S0 { float4 a; float4 b; };\n";
+         for (std::size_t k = 1; s.size() + 64 < n; ++k)
+             s += "struct S" + std::to_string(k) + " { S" + std::to_string(k - 1) + " a; S" + std::to_string(k - 1) +
+                  " b; };\n";
+         return s;
+     }},
+    {"StructsOfOneLargeStruct", "ps_2_0",
+     [](std::size_t n) {
+         std::string head = "struct S { ";
+         for (std::size_t m = 0; m < std::min<std::size_t>(4000, kSmall / 64); ++m)
+             head += "float4 m" + std::to_string(m) + ";";
+         return Repeat(head + "};\n", "struct T# { S a; };\n", "", n);
+     }},
 };
 
 constexpr const char* kPassesTooLong = "preparing the source for the compiler took too long";
