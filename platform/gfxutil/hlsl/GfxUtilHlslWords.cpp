@@ -309,7 +309,7 @@ bool Qualified(const std::vector<Token>& t, std::size_t k) {
 void NamespaceMembers(const std::vector<Token>& t, std::vector<Edit>& edits) {
     // Namespaces nest no deeper than this here: deeper ones are left as
     // written (each name is looked up through every level around it).
-    constexpr std::size_t kMaxDepth = 32;
+    constexpr std::size_t kMaxDepth = 64; // as the syntax check takes them
     struct Space {
         std::string path; // "A::B::"
         std::size_t open, close;
@@ -345,6 +345,15 @@ void NamespaceMembers(const std::vector<Token>& t, std::vector<Edit>& edits) {
             if ((Is(t[k], "{") || Is(t[k], "(") || Is(t[k], "[")) && t[k].close < s.close) k = t[k].close;
         }
     // Each use within a namespace: its innermost namespace that declares it.
+    // The qualifiers put in stay within the source's own size: a deep
+    // namespace's names read over and over would otherwise grow the text the
+    // passes after read many times over (uses past that are left as written).
+    std::size_t budget = t.empty() ? 0 : TokenEnd(t.back());
+    const auto qualify = [&](std::size_t k, const std::string& path) {
+        if (path.size() > budget) return;
+        budget -= path.size();
+        edits.push_back({t[k].begin, path});
+    };
     for (const Space& s : spaces) {
         std::vector<const Space*> chain; // s and the namespaces around it, innermost first
         for (const Space* around = &s;; around = &spaces[around->around]) {
@@ -382,7 +391,7 @@ void NamespaceMembers(const std::vector<Token>& t, std::vector<Edit>& edits) {
             }
             if (end == k) {
                 const std::string* path = pathOf(k);
-                if (path && !declarations.count(k)) edits.push_back({t[k].begin, *path});
+                if (path && !declarations.count(k)) qualify(k, *path);
                 continue;
             }
             std::set<std::string_view> own;
@@ -390,7 +399,7 @@ void NamespaceMembers(const std::vector<Token>& t, std::vector<Edit>& edits) {
                 if (DeclaredAt(t, m, from)) own.insert(t[m].text);
             for (std::size_t m = from; m < end && Step(); ++m) {
                 const std::string* path = own.count(t[m].text) ? nullptr : pathOf(m);
-                if (path) edits.push_back({t[m].begin, *path});
+                if (path) qualify(m, *path);
             }
             k = end;
         }

@@ -198,6 +198,19 @@ const Shape kShapes[] = {
                   " b; };\n";
          return s;
      }},
+    // Namespaces whose functions read the namespace's own constants, one
+    // after another and nested as deep as they may be.
+    {"NamespacesReadingTheirOwnNames", "ps_2_0",
+     [](std::size_t n) {
+         return Repeat("", "namespace N# { static const float a = 1; float f(float b) { return a * b + N#::a; } }\n",
+                       "", n);
+     }},
+    {"NamespacesNestedReadingTheOuterNames", "ps_2_0",
+     [](std::size_t n) {
+         std::string s;
+         for (int d = 0; d < 64; ++d) s += "namespace N" + std::to_string(d) + " { static const float a" + std::to_string(d) + " = 1;\n";
+         return Repeat(s, "float f#(float b) { return a0 * a63 * b; }\n", std::string(64, '}'), n);
+     }},
     {"StructsOfOneLargeStruct", "ps_2_0",
      [](std::size_t n) {
          std::string head = "struct S { ";
