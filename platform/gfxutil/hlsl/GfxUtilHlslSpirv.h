@@ -44,9 +44,11 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv);
 // value computed at run time (`tex2D(samplers[i], uv)` in a loop over the
 // stages), as the D3D9 compiler unrolls them: a sampler is picked by a
 // literal there, and GLSL 3.30 picks one by a constant only. Each loop not
-// written `[loop]` whose count is known is unrolled, and the values made
-// constant by that folded. The module unchanged when it picks no sampler so;
-// false on a module the optimiser does not take.
+// written `[loop]` whose count its header shows (up to 1024 passes, as that
+// compiler's bound) is unrolled, while all of them unrolled stay a
+// program's size, and the values made constant by that folded. The module
+// unchanged when it picks no sampler so; false, the module left as it was,
+// on one the optimiser does not take.
 [[nodiscard]] bool UnrollLoopsPickingSamplers(std::vector<std::uint32_t>& spirv);
 
 // Whether every variable and null value of the module holds at most
