@@ -18,10 +18,7 @@ std::unique_ptr<ID3DXConstantTable::Entry> ID3DXConstantTable::MakeEntry(std::si
     const std::uint32_t elements = std::max<std::uint32_t>(r.elements, 1);
     // Registers of one element by its type: the constant may hold fewer
     // than all its elements take, up to the last register the program reads.
-    const std::uint32_t per = r.cls == D3DXPC_MATRIX_COLUMNS ? std::max<std::uint32_t>(r.columns, 1)
-                              : r.cls == D3DXPC_MATRIX_ROWS  ? std::max<std::uint32_t>(r.rows, 1)
-                              : r.cls == D3DXPC_STRUCT       ? r.registerCount / elements
-                                                             : 1;
+    const std::uint32_t per = m_elementRegisters[index];
     // A struct's members: each at its offset from the struct's first register.
     auto addMembers = [&](Entry& to, std::uint32_t at) {
         if (r.cls != D3DXPC_STRUCT) return;
@@ -53,6 +50,28 @@ ID3DXConstantTable* ID3DXConstantTable::FromCode(const void* code, std::size_t s
     table->m_code.assign(bytes, bytes + size);
     table->m_container = std::move(c);
     const std::vector<ShaderConstantRecord>& all = table->m_container.constants;
+    // The registers one element of each record spans as declared, whatever
+    // the program reads of it: a struct's reach to the end of its last
+    // member. Its count in the record may stop at the last register read, so
+    // that cannot tell where each element of an array of structs starts.
+    // Members come after their struct: from the last record back, each
+    // struct's members are known before it.
+    std::vector<std::uint32_t>& per = table->m_elementRegisters;
+    per.assign(all.size(), 0);
+    for (std::size_t i = all.size(); i-- > 0;) {
+        const ShaderConstantRecord& r = all[i];
+        if (r.cls == D3DXPC_MATRIX_COLUMNS) per[i] = std::max<std::uint32_t>(r.columns, 1);
+        else if (r.cls == D3DXPC_MATRIX_ROWS) per[i] = std::max<std::uint32_t>(r.rows, 1);
+        else if (r.cls != D3DXPC_STRUCT) per[i] = 1;
+        else if (per[i] == 0) per[i] = r.registerCount / std::max<std::uint32_t>(r.elements, 1); // no members
+        if (r.parent < 0) continue;
+        const ShaderConstantRecord& p = all[std::size_t(r.parent)];
+        if (r.registerIndex < p.registerIndex) continue;
+        // Registers are 16-bit numbers: a reach past them is no record of ours.
+        const std::uint64_t end = std::uint64_t(r.registerIndex - p.registerIndex) +
+                                  std::uint64_t(per[i]) * std::max<std::uint16_t>(r.elements, 1);
+        per[std::size_t(r.parent)] = std::uint32_t(std::min<std::uint64_t>(std::max<std::uint64_t>(per[std::size_t(r.parent)], end), 0xFFFF));
+    }
     for (std::size_t i = 0; i < all.size(); ++i)
         if (all[i].parent == -1) table->m_entries.push_back(table->MakeEntry(i, all[i].registerIndex));
     return table;

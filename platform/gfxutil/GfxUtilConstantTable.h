@@ -107,6 +107,7 @@ private:
     std::vector<std::uint8_t> m_code;
     ShaderContainer m_container;
     std::vector<std::unique_ptr<Entry>> m_entries; // top-level constants
+    std::vector<std::uint32_t> m_elementRegisters; // per record: the registers one element spans as declared
 };
 
 } // namespace gfx

@@ -1379,6 +1379,19 @@ void HlslDeclarationFormSeeds(SeedFolder& kFolder)
             "sampler2D Ss[2];\nsamplerCUBE C;\n"
             "float4 main(float4 at : SV_Position, float2 uv : TEXCOORD0) : COLOR { float e; float m = frexp(D, e);"
             " return Base * tex2D(Ss[1], uv) + texCUBEproj(C, at) * ldexp(m, e) + ddy(uv).xyxy + float4(P, Q); }\n"},
+        // Struct constants of structs, a sampler array picked by a loop's
+        // counter through a function that discards, and a namespace's
+        // functions reading its constants unqualified.
+        {2, "struct L { float3 c; float r; };\nstruct R { float4x4 m; L l[3]; };\nstruct S { R r; float k; };\nS s;\n"
+            "float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION"
+            " { return mul(p, s.r.m) * s.r.l[(int)i.x].r * s.k; }\n"},
+        {4, "sampler2D l[3];\nstatic const float on[3] = {1, 0, 1};\n"
+            "float4 f(int i, float2 uv) { if (on[i] == 0) return 0; float4 t = tex2D(l[i], uv); if (t.a < 0.5) discard;"
+            " return t; }\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { float4 c = 0;"
+            " for (int i = 0; i < 3; i++) c += f(i, uv); return c; }\n"},
+        {3, "namespace A {\n static const float k = 0.5;\n namespace B { float f(float x) { return x * k; } }\n"
+            " float g(float k) { return k + B::f(1); }\n}\n"
+            "float4 main(float4 c : COLOR0) : COLOR { return c * A::g(A::k); }\n"},
     };
     for (const Source& kSource : akSources)
     {

@@ -23,6 +23,7 @@
 #include "platform/gfxutil/hlsl/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslRefusals.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslRewrite.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslSpirv.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslSwizzle.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslText.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslTextureObjects.h"
@@ -150,6 +151,9 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     TruncatedRemainders(spirv);
     spvOptions.disableOptimizer = false;
     glslang::SpirvToolsTransform(intermediate, spirv, &logger, &spvOptions);
+    // A module the optimiser will not unroll stays as it was: its sampler
+    // picked at run time is refused on the way to GLSL.
+    static_cast<void>(UnrollLoopsPickingSamplers(spirv));
     return true;
 }
 
@@ -403,10 +407,13 @@ void TableConstants(const std::vector<HlslGlobal>& globals, ShaderContainer& c) 
         if (!g.defaults.empty()) std::memcpy(k.defaultValue.data(), g.defaults.data(), k.defaultValue.size());
         if (g.registerSet == kSetFloat)
             c.constF = std::max<std::uint32_t>(c.constF, std::uint32_t(g.registerIndex) + g.registerCount);
-        k.structMembers = std::uint16_t(g.members.size());
+        k.structMembers = std::uint16_t(std::count_if(g.members.begin(), g.members.end(),
+                                                      [](const HlslMember& m) { return m.parent < 0; }));
         const std::int16_t parent = std::int16_t(c.constants.size());
         c.constants.push_back(std::move(k));
-        // Members follow their struct, with the registers of its first element.
+        // Members follow their struct, with the registers of its first
+        // element; a struct member's own after it, naming it as theirs.
+        const std::size_t firstMember = c.constants.size();
         for (const HlslMember& m : g.members) {
             ShaderConstantRecord r;
             // Its name as declared: a base's member a derived struct hides,
@@ -427,7 +434,8 @@ void TableConstants(const std::vector<HlslGlobal>& globals, ShaderContainer& c) 
             r.rows = m.rows;
             r.columns = m.columns;
             r.elements = std::max<std::uint16_t>(m.elements, 1);
-            r.parent = parent;
+            r.structMembers = m.structMembers;
+            r.parent = m.parent < 0 ? parent : std::int16_t(firstMember + std::size_t(m.parent));
             c.constants.push_back(std::move(r));
         }
     }

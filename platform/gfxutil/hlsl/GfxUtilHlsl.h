@@ -23,11 +23,17 @@ struct HlslSourceEdit {
 };
 
 // One member of a struct-typed global: the D3D9 compiler gives each member
-// registers of its own, in declaration order.
+// registers of its own, in declaration order. A member that is itself a
+// struct (or an array of them) is followed by its own members, those of its
+// first element, each naming it as its parent.
 struct HlslMember {
     std::string name;
     std::uint16_t cls = 0, type = 0, rows = 1, columns = 1, elements = 0;
-    std::uint16_t registerOffset = 0, registerCount = 0; // within one element of the struct
+    // From the first register of one element of the global: a nested
+    // member's counts from there too, through its struct's first element.
+    std::uint16_t registerOffset = 0, registerCount = 0;
+    std::uint16_t structMembers = 0; // a struct member's own members
+    std::int32_t parent = -1;        // the struct member it belongs to (its index), -1 the global
 };
 
 // One global the source declares, as the register layout sees it.

@@ -243,6 +243,24 @@ void GroupFlatList(const std::vector<Token>& t, std::size_t open, std::size_t pe
 namespace {
 
 constexpr std::size_t kMaxMembersTaken = 32768; // a table's member records point to their struct by 16 bits
+// The members all struct definitions (and typedefs of them) may hold
+// together: the layout runs in the caller, and its memory is to grow with
+// the source, not with the source's nesting.
+constexpr std::size_t kMaxMembersHeld = std::size_t(1) << 18;
+
+// `s` kept as a definition: its members counted against what all may hold,
+// and none kept past it (no constant can then have its type).
+void Hold(StructTypes& structs, StructType& s) {
+    if (!s.refusal.empty()) { // no constant has its type: its members serve nothing
+        s.members.clear();
+        s.edits.clear();
+    }
+    structs.membersHeld += s.members.size();
+    if (structs.membersHeld <= kMaxMembersHeld) return;
+    s.members.clear();
+    s.edits.clear();
+    if (s.refusal.empty()) s.refusal = "more than " + std::to_string(kMaxMembersHeld) + " struct members in all";
+}
 
 // The alphabetic part of a type word ("int" of "int3") as "float", for
 // members and globals the float registers hold.
@@ -258,9 +276,98 @@ bool DegenerateMatrixWord(std::string_view w) {
                              std::isdigit(static_cast<unsigned char>(w[w.size() - 3])));
 }
 
+// The declarators [i, last) of a member statement whose type is the struct
+// `inner`, defined before: each takes the inner struct's registers, element
+// after element, and is followed by its members (those of its first element).
+void ReadStructMember(const std::vector<Token>& t, std::size_t i, std::size_t last, const Constants& constants,
+                      const StructType& inner, std::size_t held, StructType& s) {
+    if (!inner.refusal.empty()) {
+        // The reason at the root, named with the struct it stands in: each
+        // struct of structs passing the whole chain on would make the
+        // messages grow with the nesting.
+        constexpr std::string_view kPassedOn = "member of struct '";
+        std::string_view root = inner.refusal;
+        if (const std::size_t end = root.find("': "); root.starts_with(kPassedOn) && end != std::string_view::npos)
+            root.remove_prefix(end + 3);
+        if (s.refusal.empty()) s.refusal = std::string(kPassedOn) + inner.name + "': " + std::string(root);
+        return;
+    }
+    std::uint32_t floats = 0;
+    std::uint16_t direct = 0;
+    for (const HlslMember& m : inner.members)
+        if (m.parent < 0) {
+            floats += std::uint32_t(m.rows) * m.columns * std::max<std::uint32_t>(m.elements, 1);
+            ++direct;
+        }
+    while (i < last) {
+        if (!IdentStart(t[i].text[0])) {
+            if (s.refusal.empty()) s.refusal = "member of type '" + inner.name + "' is not laid out";
+            return;
+        }
+        HlslMember m;
+        m.name = std::string(t[i].text);
+        ++i;
+        std::uint32_t elements = 0;
+        // An array of arrays is laid out as one of all their elements.
+        while (i < last && Is(t[i], "[")) {
+            const std::size_t close = MatchClose(t, i);
+            std::uint32_t n = 0;
+            std::string why = "array without its ']'";
+            const bool read = close < last && ArraySize(t, i, close, constants, n, why);
+            if (read && std::uint64_t(std::max<std::uint32_t>(elements, 1)) * n > kMaxRegisters) why = "bad array size";
+            if (!read || why == "bad array size") {
+                if (s.refusal.empty()) s.refusal = "member '" + m.name + "': " + why;
+                return;
+            }
+            elements = std::max<std::uint32_t>(elements, 1) * n;
+            i = close + 1;
+        }
+        while (i < last && !Is(t[i], ",")) ++i; // a semantic
+        const std::uint64_t count = std::uint64_t(inner.registers) * std::max<std::uint32_t>(elements, 1);
+        if (s.registers + count > kMaxRegisters) {
+            if (s.refusal.empty()) s.refusal = "too many registers";
+            return;
+        }
+        // Structs of structs double what they hold at each level: bounded
+        // here, before a few lines of source ask for millions of members.
+        if (s.members.size() + 1 + inner.members.size() > kMaxMembersTaken) {
+            if (s.refusal.empty()) s.refusal = "more than " + std::to_string(kMaxMembersTaken) + " members";
+            return;
+        }
+        if (held + s.members.size() + 1 + inner.members.size() > kMaxMembersHeld) {
+            if (s.refusal.empty()) s.refusal = "more than " + std::to_string(kMaxMembersHeld) + " struct members in all";
+            return;
+        }
+        Step(1 + inner.members.size());
+        m.cls = D3DXPC_STRUCT;
+        m.type = D3DXPT_VOID;
+        m.rows = 1;
+        m.columns = std::uint16_t(std::min<std::uint32_t>(floats, 0xFFFF));
+        m.elements = std::uint16_t(elements);
+        m.structMembers = direct;
+        m.registerOffset = s.registers;
+        m.registerCount = std::uint16_t(count);
+        const std::int32_t at = std::int32_t(s.members.size());
+        s.members.push_back(m);
+        for (HlslMember n : inner.members) {
+            n.registerOffset = std::uint16_t(n.registerOffset + m.registerOffset);
+            n.parent = n.parent < 0 ? at : at + 1 + n.parent;
+            s.members.push_back(std::move(n));
+        }
+        s.registers = std::uint16_t(s.registers + count);
+        if (i < last) ++i; // the ','
+    }
+    // The inner struct's own definition padded as for a constant of its
+    // type: once, however many members have the type.
+    std::set<std::pair<std::size_t, std::string_view>> had;
+    for (const HlslSourceEdit& e : s.edits) had.insert({e.at, e.text});
+    for (const HlslSourceEdit& e : inner.edits)
+        if (!had.count({e.at, e.text})) s.edits.push_back(e);
+}
+
 // One member statement [first, last) of a struct body (last is the ';').
 void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last, bool rowsByDefault,
-                const Constants& constants, StructType& s) {
+                const Constants& constants, const StructTypes& structs, StructType& s) {
     std::size_t i = first;
     bool rowMajor = rowsByDefault, packingWord = false;
     for (; i < last; ++i) {
@@ -277,7 +384,15 @@ void ReadMember(const std::vector<Token>& t, std::size_t first, std::size_t last
     TypeInfo type = typeToken.text == "matrix" ? ParseType("float4x4")
                     : typeToken.text == "vector" ? ParseType("float4")
                                                  : ParseType(typeToken.text);
+    if (type.texture && structs.byName.count(typeToken.text)) type = TypeInfo{}; // the source's own type
     ++i;
+    if (!type.known && !(i < last && Is(t[i], "<"))) {
+        const auto inner = structs.byName.find(typeToken.text);
+        if (inner != structs.byName.end() && !inner->second.alias) {
+            ReadStructMember(t, i, last, constants, inner->second, structs.membersHeld, s);
+            return;
+        }
+    }
     if (!type.known || type.sampler || type.texture || (i < last && Is(t[i], "<"))) {
         if (s.refusal.empty())
             s.refusal = "member '" + (i < last ? std::string(t[i].text) : std::string()) + "' of type '" +
@@ -373,13 +488,14 @@ std::size_t ReadStruct(const std::vector<Token>& t, std::size_t at, bool rowsByD
             continue;
         }
         if (!Is(t[k], ";")) continue;
-        ReadMember(t, statement, k, rowsByDefault, constants, s);
+        ReadMember(t, statement, k, rowsByDefault, constants, structs, s);
         statement = k + 1;
     }
     if (statement < close && s.refusal.empty()) s.refusal = "a member without its ';'";
     if (s.members.empty() && s.refusal.empty()) s.refusal = "no members";
     // A struct without a name is kept under a key no name can be.
     const std::string key = named ? s.name : "#" + std::to_string(structs.anonymous++);
+    Hold(structs, s);
     StructType& stored = structs.byName[key];
     stored = std::move(s);
     structs.last = &stored;
@@ -476,12 +592,14 @@ void ReadTypedef(const std::vector<Token>& t, std::size_t at, std::size_t last, 
             // with, column-major where no pragma had spoken.
             if (alias.type.rows > 1 && !alias.majority) alias.majority = kMajorityColumns;
             alias.name = std::string(t[k].text);
+            Hold(structs, alias);
             structs.byName[alias.name] = alias;
             k = close;
             continue;
         }
         if (k + 1 < last && !Is(t[k + 1], ",")) continue;
         alias.name = std::string(t[k].text);
+        Hold(structs, alias);
         structs.byName[alias.name] = alias;
     }
 }
@@ -538,6 +656,9 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
     }
     const Token& typeToken = structType ? t[structAt] : t[i];
     TypeInfo type = structType ? TypeInfo{} : ParseType(typeToken.text);
+    // A struct the source names `TextureState` is no texture: the source's
+    // own type goes before the texture words read by their start.
+    if (type.texture && structs.byName.count(typeToken.text)) type = TypeInfo{};
     ++i;
     if (i < last && Is(t[i], "<")) { // matrix<float, 4, 4> and vector<float, 3>
         const std::size_t close = MatchClose(t, i);
@@ -812,7 +933,7 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 g.rows = 1;
                 std::uint32_t floats = 0;
                 for (const HlslMember& m : structType->members)
-                    floats += std::uint32_t(m.rows) * m.columns * std::max<std::uint32_t>(m.elements, 1);
+                    if (m.parent < 0) floats += std::uint32_t(m.rows) * m.columns * std::max<std::uint32_t>(m.elements, 1);
                 g.columns = std::uint16_t(std::min<std::uint32_t>(floats, 0xFFFF));
                 g.registerCount = std::uint16_t(std::min<std::uint32_t>(structType->registers * count, kMaxRegisters));
                 g.members = structType->members;

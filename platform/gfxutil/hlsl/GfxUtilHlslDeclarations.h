@@ -64,6 +64,9 @@ constexpr std::uint8_t kMajorityRows = 1, kMajorityColumns = 2;
 struct StructTypes {
     std::map<std::string, StructType, std::less<>> byName;
     std::size_t membersTaken = 0;
+    // The members the definitions hold in all: a struct of structs holds
+    // copies of theirs, and a few lines may define many of a large one.
+    std::size_t membersHeld = 0;
     std::size_t anonymous = 0;        // structs without a name so far
     const StructType* last = nullptr; // the one read last
     // The majority the last "#pragma pack_matrix" (or the compile's flags)

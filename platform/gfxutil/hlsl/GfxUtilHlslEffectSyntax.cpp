@@ -204,11 +204,15 @@ private:
         if (Is(m_t[i], "fxgroup")) return Group(i);
         if (Is(m_t[i], "sampler_state")) return Fail(i, "'sampler_state' outside an initialiser");
         if (Is(m_t[i], "typedef")) return Typedef(i);
-        // A namespace's statements are read as the file's.
+        // A namespace's statements are read as the file's, each namespace
+        // a call deeper: their nesting is bounded, as values' is.
         if (Is(m_t[i], "namespace") && i + 2 < m_t.size() && IsIdent(m_t[i + 1]) && Is(m_t[i + 2], "{")) {
+            if (m_namespaces >= kMaxDepth) return Fail(i, "namespaces nested too deeply");
             const std::size_t close = Close(i + 2);
+            ++m_namespaces;
             for (i += 3; i < close && i < m_t.size() && Step();)
                 if (!Statement(i)) return false;
+            --m_namespaces;
             i = close + 1;
             return true;
         }
@@ -941,6 +945,7 @@ private:
     // Samplers declared `sampler` alone in their declaration: where the word stands.
     std::map<std::string_view, std::size_t> m_generic;
     int m_depth = 0;
+    int m_namespaces = 0; // the namespaces the statement read stands in
     bool m_stateValue = false; // reading the value of a state block's entry
 };
 

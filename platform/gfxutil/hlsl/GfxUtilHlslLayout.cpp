@@ -189,7 +189,10 @@ void OneRowOrColumnReads(std::string_view source, const std::vector<HlslGlobal>&
 std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& globals) {
     std::vector<Edit> edits;
     OneRowOrColumnReads(source, globals, edits);
-    std::set<std::size_t> structEdited; // a struct's definition edited once for all its globals
+    // A struct's definition edited once for all its globals (and the structs
+    // holding it); an int matrix member under a row-major pragma has two
+    // edits at its type's word, its float word and its packing word.
+    std::set<std::pair<std::size_t, std::string_view>> structEdited;
     std::size_t lastType = std::string_view::npos, lastPacked = std::string_view::npos,
                 lastUniform = std::string_view::npos;
     std::string blanked(source);
@@ -232,7 +235,7 @@ std::string Rewrite(std::string_view source, const std::vector<HlslGlobal>& glob
             edits.push_back({begin, end - begin, std::move(spaces)});
         }
         for (const HlslSourceEdit& e : g.structEdits)
-            if (structEdited.insert(e.at).second) edits.push_back({e.at, e.erase, e.text});
+            if (structEdited.insert({e.at, e.text}).second) edits.push_back({e.at, e.erase, e.text});
         if (g.oneRowOrColumn && !g.aliasType) {
             OneRowOrColumnType(g, edits, lastType);
         } else if ((g.registerSet == kSetFloat || g.shadow) && g.cls != D3DXPC_STRUCT && !g.aliasType &&

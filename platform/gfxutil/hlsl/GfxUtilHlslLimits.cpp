@@ -21,6 +21,8 @@ constexpr std::uint32_t kOpFunctionEnd = 56, kOpFunctionCall = 57, kOpImageSampl
                         kOpOuterProduct = 147, kOpDPdx = 207, kOpFwidthCoarse = 215, kOpLoopMerge = 246, kOpSelectionMerge = 247,
                         kOpBranchConditional = 250, kOpSwitch = 251, kOpKill = 252,
                         kOpTerminateInvocation = 4416, kOpDemoteToHelperInvocation = 5380;
+// SelectionControl: an `if` written `[branch]`.
+constexpr std::uint32_t kSelectionDontFlatten = 0x2;
 // GLSL.std.450 instructions the D3D9 compiler gives as source modifiers.
 constexpr std::uint32_t kGlslFAbs = 4, kGlslSAbs = 5, kGlslFClamp = 43, kGlslUClamp = 44, kGlslSClamp = 45;
 
@@ -88,6 +90,33 @@ bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, HlslProgra
     std::unordered_set<std::uint32_t> constantPointers; // into the program's constants
     std::vector<std::uint32_t> merges;          // the merge blocks of the constructs the walk is in
     std::vector<bool> switches;                 // of each, whether it is a `switch`
+    // Of each, whether it must stay a branch, and the deepest nesting of
+    // such branches inside it. The D3D9 compiler flattens an `if` into
+    // selects unless told not to (`[branch]`) or unless it holds a loop or
+    // a `switch`: the else-if chains of fixed-function emulators, each arm
+    // returning a value, nest dozens deep in the source and not at all in
+    // its code.
+    struct Branching {
+        bool kept = false;
+        std::uint32_t inner = 0;
+    };
+    std::vector<Branching> branching;
+    // The constructs from the `from`-th on closed, the innermost first.
+    const auto close = [&](std::size_t from) {
+        for (std::size_t k = branching.size(); k-- > from;) {
+            const Branching b = branching[k];
+            const std::uint32_t depth = b.kept ? b.inner + 1 : 0;
+            if (k > 0) {
+                branching[k - 1].inner = std::max(branching[k - 1].inner, depth);
+                branching[k - 1].kept = branching[k - 1].kept || b.kept;
+            } else {
+                size.nesting = std::max(size.nesting, depth);
+            }
+        }
+        branching.resize(std::min(branching.size(), from));
+        switches.resize(std::min(switches.size(), from));
+        merges.resize(std::min(merges.size(), from));
+    };
     const auto switchDepth = [&] { return std::uint32_t(std::count(switches.begin(), switches.end(), true)); };
     std::uint32_t glsl = 0;
     const auto add = [](std::uint64_t& count, std::uint64_t n) { count = std::min(kCountCap, count + n); };
@@ -144,7 +173,8 @@ bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, HlslProgra
             if (words >= 2) {
                 merges.push_back(w[1]);
                 switches.push_back(false);
-                size.nesting = std::max<std::uint32_t>(size.nesting, std::uint32_t(merges.size()));
+                // A loop stays one; an `if` stays a branch where `[branch]` says so.
+                branching.push_back({op == kOpLoopMerge || (words >= 3 && (w[2] & kSelectionDontFlatten) != 0), 0});
             }
             if (op == kOpLoopMerge) add(size.arithmeticSlots, 1); // loop ... endloop
             continue;
@@ -153,15 +183,11 @@ bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, HlslProgra
             // opened within it.
             if (words >= 2) {
                 const auto open = std::find(merges.begin(), merges.end(), w[1]);
-                if (open != merges.end()) {
-                    switches.resize(std::size_t(open - merges.begin()));
-                    merges.erase(open, merges.end());
-                }
+                if (open != merges.end()) close(std::size_t(open - merges.begin()));
             }
             continue;
         case kOpFunctionEnd:
-            merges.clear();
-            switches.clear();
+            close(0);
             continue;
         case kOpBranchConditional:
         case kOpKill:
@@ -175,6 +201,7 @@ bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, HlslProgra
             // The construct its merge opened.
             if (!switches.empty()) {
                 switches.back() = true;
+                branching.back().kept = true;
                 size.switchNesting = std::max(size.switchNesting, switchDepth());
             }
             continue;
@@ -204,6 +231,7 @@ bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, HlslProgra
         }
         add(size.arithmeticSlots, 1);
     }
+    close(0); // a module cut short of its last function's end
     return true;
 }
 

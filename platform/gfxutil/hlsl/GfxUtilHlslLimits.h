@@ -37,7 +37,10 @@ struct HlslProfileLimits {
 struct HlslProgramSize {
     std::uint64_t arithmeticSlots = 0;
     std::uint64_t textureSlots = 0;
-    std::uint32_t nesting = 0;       // the deepest flow control: 1 for an `if` in the entry's body
+    // The deepest flow control kept as branches: loops, `switch`es and the
+    // `if`s around them or written `[branch]`, 1 for one in the entry's body
+    // (the D3D9 compiler flattens the other `if`s into selects).
+    std::uint32_t nesting = 0;
     std::uint32_t switchNesting = 0; // the most `switch`es one in another
 };
 

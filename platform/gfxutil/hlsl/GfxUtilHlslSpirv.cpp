@@ -3,6 +3,8 @@
 #include "platform/gfxutil/hlsl/GfxUtilHlslSpirvCodes.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslText.h"
 
+#include <spirv-tools/optimizer.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <functional>
@@ -32,6 +34,28 @@ bool Instructions(const std::vector<std::uint32_t>& spirv, std::vector<std::size
 
 using spirv::LiteralString;
 
+// Whether word `k` of an instruction of opcode `op` in a function's body may
+// name an id. The literals there (indices, masks, case values, an extended
+// instruction's number) are not ids, however equal to one in value: a
+// member's offset of 192 is no use of the pointer %192.
+bool IdWord(std::uint32_t op, std::uint32_t k) {
+    constexpr std::uint32_t kOpLine = 8, kOpSelectionMerge = 247, kOpLoopMerge = 246, kOpSwitch = 251;
+    switch (op) {
+    case kOpLine: return k == 1;
+    case kOpFunction: return k != 3;
+    case kOpLoad: return k <= 3;
+    case kOpStore: return k <= 2;
+    case kOpExtInst: return k != 4;
+    case kOpCompositeExtract: return k <= 3;
+    case kOpCompositeInsert:
+    case kOpVectorShuffle: return k <= 4;
+    case kOpLoopMerge: return k <= 2;
+    case kOpSelectionMerge: return k == 1;
+    case kOpSwitch: return k <= 2 || (k - 3) % 2 == 1;
+    default: return true;
+    }
+}
+
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -40,7 +64,188 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The loops of the module (where each one's OpLoopMerge stands) to unroll
+// whole: those not written `[loop]` whose header compares a counter a phi
+// starts at an integer literal with another literal, at most 1024 passes
+// apart, while the words all of them make unrolled stay within a bound
+// (nested ones multiply): none past it.
+std::set<std::size_t> LoopsToUnroll(const std::vector<std::uint32_t>& spirv, const std::vector<std::size_t>& starts) {
+    constexpr std::uint32_t kOpPhi = 245, kOpLoopMerge = 246, kOpBranchConditional = 250, kOpIEqual = 170,
+                            kOpSLessThanEqual = 179, kLoopDontUnroll = 0x2;
+    constexpr std::int64_t kMaxPasses = 1024;
+    constexpr std::uint64_t kMaxWords = std::uint64_t(1) << 20;
+    constexpr std::size_t kMaxLoops = 4096; // far past any program's; their nesting is weighed pair by pair
+    std::map<std::uint32_t, bool> intTypes; // id: signed
+    std::map<std::uint32_t, std::int64_t> literals;
+    std::map<std::uint32_t, std::size_t> labels; // id: its index in `starts`
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const std::uint32_t* w = &spirv[starts[i]];
+        const std::uint32_t words = WordCount(w[0]), op = Opcode(w[0]);
+        if (op == kOpTypeInt && words == 4 && w[2] == 32) intTypes[w[1]] = w[3] == 1;
+        if (op == kOpConstant && words == 4 && intTypes.count(w[1]))
+            literals[w[2]] = intTypes[w[1]] ? std::int64_t(std::int32_t(w[3])) : std::int64_t(w[3]);
+        if (op == kOpLabel && words == 2) labels[w[1]] = i;
+    }
+    struct Loop {
+        std::size_t merge, header, end; // indices into `starts`: the merge instruction, the header's label, the merge label
+        std::uint64_t passes;
+    };
+    std::vector<Loop> loops;
+    std::size_t header = 0;
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const std::uint32_t* w = &spirv[starts[i]];
+        const std::uint32_t words = WordCount(w[0]), op = Opcode(w[0]);
+        if (op == kOpLabel) header = i;
+        if (op != kOpLoopMerge || words < 4 || (w[3] & kLoopDontUnroll) || i + 1 >= starts.size()) continue;
+        const std::uint32_t* branch = &spirv[starts[i + 1]];
+        const auto end = labels.find(w[1]);
+        if (Opcode(branch[0]) != kOpBranchConditional || WordCount(branch[0]) < 4 || end == labels.end() ||
+            end->second <= i)
+            continue;
+        // The comparison the header branches on, and its two sides.
+        std::int64_t sides[2] = {0, 0};
+        int known = 0;
+        for (std::size_t k = header; k < i && known == 0; ++k) {
+            const std::uint32_t* c = &spirv[starts[k]];
+            if (Opcode(c[0]) < kOpIEqual || Opcode(c[0]) > kOpSLessThanEqual || WordCount(c[0]) != 5 || c[2] != branch[1])
+                continue;
+            for (int side = 0; side < 2; ++side) {
+                const std::uint32_t id = c[3 + side];
+                if (const auto literal = literals.find(id); literal != literals.end()) {
+                    sides[side] = literal->second;
+                    ++known;
+                    continue;
+                }
+                // The counter: a phi of the header with a literal coming in.
+                for (std::size_t p = header; p < i; ++p) {
+                    const std::uint32_t* phi = &spirv[starts[p]];
+                    if (Opcode(phi[0]) != kOpPhi || phi[2] != id) continue;
+                    for (std::uint32_t v = 3; v + 1 < WordCount(phi[0]); v += 2)
+                        if (const auto start = literals.find(phi[v]); start != literals.end()) {
+                            sides[side] = start->second;
+                            ++known;
+                            break;
+                        }
+                    break;
+                }
+            }
+            if (known != 2) known = -1;
+        }
+        const std::int64_t apart = sides[0] > sides[1] ? sides[0] - sides[1] : sides[1] - sides[0];
+        if (known == 2 && apart <= kMaxPasses) loops.push_back({i, header, end->second, std::uint64_t(apart) + 1});
+    }
+    // The words each loop's span makes, times the passes of it and of every
+    // loop around it: more than unrolling makes, never less.
+    std::set<std::size_t> out;
+    if (loops.size() > kMaxLoops) return out;
+    std::vector<std::uint64_t> before(starts.size() + 1, 0); // words before each instruction
+    for (std::size_t k = 0; k < starts.size(); ++k) before[k + 1] = before[k] + WordCount(spirv[starts[k]]);
+    std::uint64_t total = 0;
+    for (const Loop& l : loops) {
+        std::uint64_t times = l.passes;
+        for (const Loop& around : loops)
+            if (&around != &l && around.header < l.header && l.header < around.end)
+                times = std::min(kMaxWords + 1, times * around.passes);
+        const std::uint64_t words = before[l.end] - before[l.header];
+        total = std::min(kMaxWords + 1, total + std::min(kMaxWords + 1, times * words));
+        out.insert(starts[l.merge]);
+    }
+    if (total > kMaxWords) out.clear();
+    return out;
+}
+
 } // namespace
+
+bool UnrollLoopsPickingSamplers(std::vector<std::uint32_t>& spirv) {
+    constexpr std::uint32_t kOpTypeVoid = 19, kOpTypeImage = 25, kOpTypeSampler = 26, kOpTypeSampledImage = 27,
+                            kOpTypeFunction = 33, kOpFunctionEnd = 56, kOpFunctionCall = 57, kOpLoopMerge = 246,
+                            kOpKill = 252, kOpUnreachable = 255;
+    constexpr std::uint32_t kLoopUnroll = 0x1;
+    std::vector<std::size_t> starts;
+    if (!Instructions(spirv, starts)) return false;
+    std::set<std::uint32_t> samplerTypes, samplerArrays, arrayPointers, samplerArrayVariables, constants;
+    bool computed = false;
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        const std::uint32_t* w = &spirv[at];
+        if ((op == kOpTypeImage || op == kOpTypeSampler || op == kOpTypeSampledImage) && words >= 2) samplerTypes.insert(w[1]);
+        if (op == kOpTypeArray && words >= 4 && samplerTypes.count(w[2])) samplerArrays.insert(w[1]);
+        if (op == kOpTypePointer && words == 4 && samplerArrays.count(w[3])) arrayPointers.insert(w[1]);
+        if (op == kOpVariable && words >= 4 && arrayPointers.count(w[1])) samplerArrayVariables.insert(w[2]);
+        if ((op == kOpConstant || op == kOpConstantNull) && words >= 3) constants.insert(w[2]);
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 5 && samplerArrayVariables.count(w[3]) &&
+            !constants.count(w[4]))
+            computed = true;
+    }
+    if (!computed) return true;
+    // Every loop the source leaves to the compiler whose passes its header
+    // shows is marked to be unrolled (the unroller takes only those so
+    // marked), up to the D3D9 compiler's own bound of 1024 passes, and only
+    // while what unrolling them all makes stays a program's size.
+    const std::set<std::size_t> unrolling = LoopsToUnroll(spirv, starts);
+    if (unrolling.empty()) return true;
+    // The unroller takes no loop that holds a `discard`: each is made a call
+    // of a function that discards, inlined again after.
+    std::uint32_t voidType = 0, voidFunction = 0, bound = spirv[3];
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (op == kOpTypeVoid && words == 2) voidType = spirv[at + 1];
+        if (op == kOpTypeFunction && words == 3 && voidType && spirv[at + 2] == voidType) voidFunction = spirv[at + 1];
+    }
+    const std::uint32_t discard = bound;
+    std::vector<std::uint32_t> marked(spirv.begin(), spirv.begin() + kHeaderWords);
+    marked.reserve(spirv.size() + 16);
+    bool any = false, killed = false;
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (op == kOpKill && words == 1 && voidFunction && bound + 3 < 0x400000) {
+            if (!killed) bound += 2; // the function and its block
+            killed = true;
+            marked.insert(marked.end(), {FirstWord(4u, kOpFunctionCall), voidType, bound++, discard, FirstWord(1u, kOpUnreachable)});
+            continue;
+        }
+        const std::size_t from = marked.size();
+        marked.insert(marked.end(), spirv.begin() + std::ptrdiff_t(at), spirv.begin() + std::ptrdiff_t(at + words));
+        if (op == kOpLoopMerge && words >= 4 && unrolling.count(at)) {
+            marked[from + 3] |= kLoopUnroll;
+            any = true;
+        }
+    }
+    if (!any) return true;
+    if (killed)
+        marked.insert(marked.end(), {FirstWord(5u, kOpFunction), voidType, discard, 0u, voidFunction,
+                                     FirstWord(2u, kOpLabel), discard + 1, FirstWord(1u, kOpKill), FirstWord(1u, kOpFunctionEnd)});
+    marked[3] = bound;
+    spvtools::Optimizer optimizer(SPV_ENV_UNIVERSAL_1_0);
+    optimizer.SetMessageConsumer([](spv_message_level_t, const char*, const spv_position_t&, const char*) {});
+    // Unrolled, the passes' indices are literals: what they pick is folded
+    // as the D3D9 compiler folds it, the `static const` values the program
+    // compares with among it (the front end keeps those as variables).
+    optimizer.RegisterPass(spvtools::CreateLoopUnrollPass(true))
+        .RegisterPass(spvtools::CreateInlineExhaustivePass())
+        .RegisterPass(spvtools::CreateEliminateDeadFunctionsPass())
+        .RegisterPass(spvtools::CreatePrivateToLocalPass());
+    // Twice: an index folded in the first round splits the local array it
+    // picks from in the second.
+    for (int round = 0; round < 2; ++round)
+        optimizer.RegisterPass(spvtools::CreateScalarReplacementPass())
+            .RegisterPass(spvtools::CreateLocalAccessChainConvertPass())
+            .RegisterPass(spvtools::CreateLocalSingleBlockLoadStoreElimPass())
+            .RegisterPass(spvtools::CreateLocalSingleStoreElimPass())
+            .RegisterPass(spvtools::CreateLocalMultiStoreElimPass())
+            .RegisterPass(spvtools::CreateCCPPass())
+            .RegisterPass(spvtools::CreateSimplificationPass())
+            .RegisterPass(spvtools::CreateDeadBranchElimPass())
+            .RegisterPass(spvtools::CreateBlockMergePass())
+            .RegisterPass(spvtools::CreateAggressiveDCEPass())
+            .RegisterPass(spvtools::CreateCFGCleanupPass());
+    spvtools::OptimizerOptions options;
+    options.set_run_validator(false); // glslang's module is the front end's to vouch for
+    std::vector<std::uint32_t> unrolled;
+    if (!optimizer.Run(marked.data(), marked.size(), &unrolled, options)) return false;
+    spirv = std::move(unrolled);
+    return true;
+}
 
 bool ReadPixelPositionAsInput(std::vector<std::uint32_t>& spirv) {
     std::vector<std::size_t> starts;
@@ -159,13 +364,16 @@ bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
         chains[w[2]] = std::move(c);
     }
     if (chains.empty()) return true;
-    // Only chains that are only loaded are read this way.
+    // Only chains that are only loaded are read this way. Chains are used
+    // in the functions alone; what stands before them (decorations, names)
+    // holds numbers that are no ids.
     std::set<std::uint32_t> otherUses;
     for (const std::size_t at : starts) {
         const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (at < firstFunction) continue;
         for (std::uint32_t k = 1; k < words; ++k) {
             const std::uint32_t id = spirv[at + k];
-            if (!chains.count(id)) continue;
+            if (!chains.count(id) || !IdWord(op, k)) continue;
             const bool defined = (op == kOpAccessChain || op == kOpInBoundsAccessChain) && k == 2;
             const bool loaded = op == kOpLoad && k == 3;
             if (!defined && !loaded) otherUses.insert(id);
@@ -258,12 +466,14 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
         }
     }
     if (copies.empty()) return true;
-    // Only chains that are only loaded are read this way.
+    // Only chains that are only loaded are read this way (as above: in the
+    // functions, by the words that name ids).
     for (const std::size_t at : starts) {
         const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (at < firstFunction) continue;
         for (std::uint32_t k = 1; k < words; ++k) {
             const auto c = copies.find(spirv[at + k]);
-            if (c == copies.end()) continue;
+            if (c == copies.end() || !IdWord(op, k)) continue;
             const bool defined = at == c->second.chainAt && k == 2;
             if (!defined && !(op == kOpLoad && k == 3)) copies.erase(c);
         }
@@ -480,7 +690,9 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
     std::map<std::uint32_t, std::size_t> uses;
     for (std::size_t at = firstFunction + declarations.size(); at < spirv.size(); at += WordCount(spirv[at]))
         for (std::size_t k = at + 1; k < at + WordCount(spirv[at]); ++k)
-            if (dead.count(spirv[k]) && !(k == at + 2 && Opcode(spirv[at]) == kOpAccessChain)) ++uses[spirv[k]];
+            if (dead.count(spirv[k]) && IdWord(Opcode(spirv[at]), std::uint32_t(k - at)) &&
+                !(k == at + 2 && Opcode(spirv[at]) == kOpAccessChain))
+                ++uses[spirv[k]];
     for (std::size_t at = kHeaderWords; at < spirv.size(); at += WordCount(spirv[at])) {
         const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         const bool unused = (op == kOpAccessChain || op == kOpInBoundsAccessChain) && at >= firstFunction &&

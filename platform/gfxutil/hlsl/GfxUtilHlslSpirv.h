@@ -40,6 +40,17 @@ namespace gfx {
 // in the form glslang writes.
 bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv);
 
+// Loops unrolled where the module picks an element of a sampler array by a
+// value computed at run time (`tex2D(samplers[i], uv)` in a loop over the
+// stages), as the D3D9 compiler unrolls them: a sampler is picked by a
+// literal there, and GLSL 3.30 picks one by a constant only. Each loop not
+// written `[loop]` whose count its header shows (up to 1024 passes, as that
+// compiler's bound) is unrolled, while all of them unrolled stay a
+// program's size, and the values made constant by that folded. The module
+// unchanged when it picks no sampler so; false, the module left as it was,
+// on one the optimiser does not take.
+[[nodiscard]] bool UnrollLoopsPickingSamplers(std::vector<std::uint32_t>& spirv);
+
 // Whether every variable and null value of the module holds at most
 // uiMaxComponents scalars. Arrays nest (a struct of arrays in an array), so
 // a few lines of source can declare billions of them; the GLSL written for

@@ -108,7 +108,8 @@ bool HoldsAnyForm(std::string_view source, std::string_view entry) {
     static const std::string_view kWords[] = {"export", "const", "precise", "CompileShader", "switch", "unroll", "fmod",
                                               "numthreads", "maxvertexcount", "domain", "partitioning",
                                               "outputtopology", "patchconstantfunc", "outputcontrolpoints",
-                                              "instance", "maxtessfactor", "_centroid", "_CENTROID", "half"};
+                                              "instance", "maxtessfactor", "_centroid", "_CENTROID", "half",
+                                              "namespace"};
     for (const std::string_view w : kWords)
         if (source.find(w) != std::string_view::npos) return true;
     // Type words in any case, and typedefs.
@@ -281,6 +282,128 @@ void OverloadedEntry(const std::vector<Token>& t, std::string_view entry, std::v
     for (std::size_t k = 0; k + 1 < t.size() && Step(); ++k)
         if (k != chosen && t[k].text == entry && Is(t[k + 1], "(") && !(k > 0 && Is(t[k - 1], ".")))
             edits.push_back({t[k].begin, std::string(kOverloadedEntry)});
+}
+
+// Whether the name at `k` is declared there: a type's word (or a list's
+// comma) before it, and what may follow a declarator after it.
+bool DeclaredAt(const std::vector<Token>& t, std::size_t k, std::size_t first) {
+    if (k <= first || k + 1 >= t.size() || !IdentStart(t[k].text[0])) return false;
+    const std::string_view before = t[k - 1].text, after = t[k + 1].text;
+    const bool typed = (IdentStart(before[0]) && before != "return" && before != "else" && before != "case" &&
+                        before != "do") ||
+                       before == ",";
+    return typed && (after == "=" || after == ";" || after == "," || after == "[" || after == ":" || after == "(" ||
+                     after == ")");
+}
+
+// Whether the name at `k` is written qualified (`Fog::Start`) or as a member (`l.Start`).
+bool Qualified(const std::vector<Token>& t, std::size_t k) {
+    if (k > 0 && Is(t[k - 1], ".")) return true;
+    return k > 1 && Is(t[k - 1], ":") && Is(t[k - 2], ":") && t[k - 1].begin == t[k - 2].begin + 1;
+}
+
+// The names a namespace declares at its own scope (its constants and
+// functions), used unqualified within it, written qualified: glslang finds
+// them only so. A function of the namespace that declares a parameter or a
+// local of the name keeps its own; struct bodies keep their members.
+void NamespaceMembers(const std::vector<Token>& t, std::vector<Edit>& edits) {
+    // Namespaces nest no deeper than this here: deeper ones are left as
+    // written (each name is looked up through every level around it).
+    constexpr std::size_t kMaxDepth = 64; // as the syntax check takes them
+    struct Space {
+        std::string path; // "A::B::"
+        std::size_t open, close;
+        std::size_t around; // the namespace it is in; size_t(-1) for none
+        std::set<std::string_view> names;
+    };
+    std::vector<Space> spaces;
+    std::vector<std::size_t> open; // the namespaces the walk is in
+    for (std::size_t i = 0; i + 2 < t.size() && Step(); ++i) {
+        while (!open.empty() && i > spaces[open.back()].close) open.pop_back();
+        if (!Is(t[i], "namespace") || !IdentStart(t[i + 1].text[0]) || !Is(t[i + 2], "{") || t[i + 2].close >= t.size())
+            continue;
+        if (open.size() >= kMaxDepth) return;
+        const std::string path = open.empty() ? std::string() : spaces[open.back()].path;
+        spaces.push_back({path + std::string(t[i + 1].text) + "::", i + 2, t[i + 2].close,
+                          open.empty() ? std::size_t(-1) : open.back(), {}});
+        open.push_back(spaces.size() - 1);
+    }
+    if (spaces.empty()) return;
+    std::set<std::string> paths;
+    for (const Space& s : spaces) paths.insert(s.path);
+    std::set<std::size_t> declarations;
+    for (Space& s : spaces)
+        for (std::size_t k = s.open + 1; k < s.close && Step(); ++k) {
+            if (Is(t[k], "namespace") && k + 2 < s.close && Is(t[k + 2], "{")) {
+                k = std::min(t[k + 2].close, s.close);
+                continue;
+            }
+            if (DeclaredAt(t, k, s.open + 1) && !Is(t[k - 1], "struct")) {
+                s.names.insert(t[k].text);
+                declarations.insert(k);
+            }
+            if ((Is(t[k], "{") || Is(t[k], "(") || Is(t[k], "[")) && t[k].close < s.close) k = t[k].close;
+        }
+    // Each use within a namespace: its innermost namespace that declares it.
+    // The qualifiers put in stay within the source's own size: a deep
+    // namespace's names read over and over would otherwise grow the text the
+    // passes after read many times over (uses past that are left as written).
+    std::size_t budget = t.empty() ? 0 : TokenEnd(t.back());
+    const auto qualify = [&](std::size_t k, const std::string& path) {
+        if (path.size() > budget) return;
+        budget -= path.size();
+        edits.push_back({t[k].begin, path});
+    };
+    for (const Space& s : spaces) {
+        std::vector<const Space*> chain; // s and the namespaces around it, innermost first
+        for (const Space* around = &s;; around = &spaces[around->around]) {
+            chain.push_back(around);
+            if (around->around >= spaces.size()) break;
+        }
+        // A name, or a namespace written before `::` (`B::F` within the A that
+        // holds B): the path in front of it, null for none.
+        const auto pathOf = [&](std::size_t k) -> const std::string* {
+            if (!IdentStart(t[k].text[0]) || Qualified(t, k)) return nullptr;
+            const bool scope = k + 2 < t.size() && Is(t[k + 1], ":") && Is(t[k + 2], ":");
+            for (const Space* around : chain) {
+                if (!scope && around->names.count(t[k].text)) return &around->path;
+                if (scope && paths.count(around->path + std::string(t[k].text) + "::")) return &around->path;
+            }
+            return nullptr;
+        };
+        for (std::size_t k = s.open + 1; k < s.close && Step(); ++k) {
+            if (Is(t[k], "namespace") && k + 2 < s.close && Is(t[k + 2], "{")) {
+                k = std::min(t[k + 2].close, s.close); // its own uses are its own
+                continue;
+            }
+            if (Is(t[k], "struct")) {
+                std::size_t body = k + 1;
+                while (body < s.close && !Is(t[body], "{") && !Is(t[body], ";") && body < k + 3) ++body;
+                if (body < s.close && Is(t[body], "{")) k = std::min(t[body].close, s.close);
+                continue;
+            }
+            // A function: its parameters and body, unless they declare the name.
+            std::size_t end = k, from = k;
+            if (Is(t[k], "(") && t[k].close + 1 < s.close) {
+                std::size_t body = t[k].close + 1;
+                while (body < s.close && Is(t[body], ":") && body + 1 < s.close) body += 2; // a semantic
+                if (body < s.close && Is(t[body], "{")) end = t[body].close;
+            }
+            if (end == k) {
+                const std::string* path = pathOf(k);
+                if (path && !declarations.count(k)) qualify(k, *path);
+                continue;
+            }
+            std::set<std::string_view> own;
+            for (std::size_t m = from; m < end && Step(); ++m)
+                if (DeclaredAt(t, m, from)) own.insert(t[m].text);
+            for (std::size_t m = from; m < end && Step(); ++m) {
+                const std::string* path = own.count(t[m].text) ? nullptr : pathOf(m);
+                if (path) qualify(m, *path);
+            }
+            k = end;
+        }
+    }
 }
 
 // A parameter list's types with `half` read as `float`, which is what the
@@ -887,6 +1010,7 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     if (source.find("half") != std::string_view::npos) HalfOverloads(t, edits, renamed);
     if (source.find("struct") != std::string_view::npos) OneComponentMembers(t, out);
     TruncatingOverloads(t, source, entry, renamed, edits);
+    if (source.find("namespace") != std::string_view::npos) NamespaceMembers(t, edits);
     // One sweep: switches, loops unrolled with a count, and what `precise`
     // is where the source declares it as a name (a variable or a type): a
     // name wherever no type follows it.

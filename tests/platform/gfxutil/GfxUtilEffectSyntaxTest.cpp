@@ -184,6 +184,18 @@ TEST(GfxUtilEffectSyntax, ProgramsRefuseWhatTheEffectSyntaxDoesNotAllowAtItsLine
                        "ps_2_0");
     EXPECT_NE(deep.result, D3D_OK);
     EXPECT_NE(deep.errors.find("nested too deeply"), std::string::npos) << deep.errors.substr(0, 200);
+    // So do namespaces, each read a call deeper, once past 64; 64 compile.
+    const auto namespaces = [](int depth) {
+        std::string s;
+        for (int d = 0; d < depth; ++d) s += "namespace N {\n";
+        s += "static const float a = 1;\n" + std::string(std::size_t(depth), '}') + "\n";
+        return s + "float4 main() : COLOR { return 0; }\n";
+    };
+    Compiled deepest, within;
+    gfx::test::Compile(deepest, namespaces(100000), "ps_2_0");
+    EXPECT_TRUE(deepest.errors.starts_with("memory(65,1): error: namespaces nested too deeply")) << deepest.errors;
+    gfx::test::Compile(within, namespaces(64), "ps_2_0");
+    EXPECT_EQ(within.result, D3D_OK) << within.errors;
     Compiled annotated;
     gfx::test::Compile(annotated, "float4 main() : COLOR\n{\n    float v < int a = 1; > = 0;\n    return v;\n}\n",
                        "ps_2_0");

@@ -1134,6 +1134,15 @@ TEST_P(GfxUtilHlslFormsTest, ShippedFormsTheD3D9CompilerTakesDraw) {
          "float2 f(half x, float2 y) { return y - x; }\nfloat2 f(float x, float2 y) { return y - x; }\n"
          "float4 main(float4 c : COLOR0) : COLOR { half h = c.x; return float4(f(c.x), f(h, c.yz), 1); }\n",
          0x80, 0x40, 0x80},
+        // Within a namespace its own names need no qualifier, those of the
+        // namespace around it neither; a parameter of the name is its own.
+        {"namespace members unqualified", "ps_2_0",
+         "namespace Fog {\n    static const float Start = 0.25;\n    static const float Twice = Start * 2;\n"
+         "    namespace Deep { float Scale(float x) { return x * Start; } }\n"
+         "    float Shade(float Start) { return Start + Deep::Scale(1); }\n}\n"
+         "float4 main(float4 c : COLOR0) : COLOR\n"
+         "{\n    return float4(Fog::Twice, Fog::Shade(0.25), Fog::Deep::Scale(c.z * 4), 1);\n}\n",
+         0x80, 0x80, 0xBF},
     };
     IDirect3DTexture9* texel = OneTexel(0xFF3366CCu);
     ASSERT_TRUE(texel);

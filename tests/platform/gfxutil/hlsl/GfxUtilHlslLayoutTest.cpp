@@ -178,16 +178,206 @@ VOut main(float4 p : POSITION) {
     EXPECT_EQ(Constant(vs.container, "Before")->registerIndex, 0u);
 
     // A struct used only for inputs and outputs is left as it is; one whose
-    // member cannot be laid out is refused when a constant has its type.
+    // member cannot be laid out (here a member of a member) is refused when
+    // a constant has its type.
     Compiled nested;
     Compile(nested, R"(
-struct Inner { float4 a; };
+struct Inner { float4 a; sampler2D s; };
 struct Outer { Inner i; float4 b; };
 Outer O;
 float4 main(float4 p : POSITION) : POSITION { return p + O.b; }
 )", "vs_3_0");
     EXPECT_EQ(nested.result, E_FAIL);
     EXPECT_NE(nested.errors.find("struct 'Outer'"), std::string::npos) << nested.errors;
+    EXPECT_NE(nested.errors.find("struct 'Inner'"), std::string::npos) << nested.errors;
+}
+
+// A struct member of a struct constant takes its own struct's registers in
+// its place, element after element for an array of them, and is followed in
+// the table by its own members; handles reach every level by index, by
+// element and by a name of parts ("S.lights[2].range").
+TEST(GfxUtilHlslTest, StructsOfStructsLayTheirMembersOutInOrder) {
+    Compiled vs;
+    Compile(vs, R"(
+struct Light { float3 colour; float range; };
+struct Xf { float4x4 m; float2 scale; };
+struct Scene { Xf xf; Light lights[3]; float4 tint; };
+Scene S : register(c4);
+float4 Before;
+float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION {
+    float4 q = mul(p, S.xf.m) * S.xf.scale.xyxy + Before;
+    return q + float4(S.lights[(int)i.x].colour * S.lights[(int)i.y].range, 0) * S.tint;
+}
+)", "vs_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    const ShaderConstantRecord* scene = Constant(vs.container, "S");
+    ASSERT_NE(scene, nullptr);
+    EXPECT_EQ(scene->cls, D3DXPC_STRUCT);
+    EXPECT_EQ(scene->registerIndex, 4u);
+    EXPECT_EQ(scene->registerCount, 12u); // 4 + 1, 3 x 2, 1
+    EXPECT_EQ(scene->structMembers, 3u);
+    EXPECT_EQ(scene->columns, 16u + 2 + 3 * (3 + 1) + 4);
+    const int at = int(scene - vs.container.constants.data());
+    struct Want {
+        const char* name;
+        int parent; // records after the scene's
+        std::uint16_t index, count, cls, elements, members;
+    };
+    const Want want[] = {{"xf", -1, 4, 5, D3DXPC_STRUCT, 1, 2},
+                         {"m", 0, 4, 4, D3DXPC_MATRIX_COLUMNS, 1, 0},
+                         {"scale", 0, 8, 1, D3DXPC_VECTOR, 1, 0},
+                         {"lights", -1, 9, 6, D3DXPC_STRUCT, 3, 2},
+                         {"colour", 3, 9, 1, D3DXPC_VECTOR, 1, 0},
+                         {"range", 3, 10, 1, D3DXPC_SCALAR, 1, 0},
+                         {"tint", -1, 15, 1, D3DXPC_VECTOR, 1, 0}};
+    ASSERT_GE(vs.container.constants.size(), std::size_t(at) + 1 + std::size(want));
+    for (std::size_t k = 0; k < std::size(want); ++k) {
+        SCOPED_TRACE(want[k].name);
+        const ShaderConstantRecord& m = vs.container.constants[at + 1 + k];
+        EXPECT_EQ(m.name, want[k].name);
+        EXPECT_EQ(m.parent, want[k].parent < 0 ? at : at + 1 + want[k].parent);
+        EXPECT_EQ(m.registerIndex, want[k].index);
+        EXPECT_EQ(m.registerCount, want[k].count);
+        EXPECT_EQ(m.cls, want[k].cls);
+        EXPECT_EQ(m.elements, want[k].elements);
+        EXPECT_EQ(m.structMembers, want[k].members);
+    }
+    // The largest first: the scene's twelve registers are taken from c4, so
+    // the vector goes before them.
+    EXPECT_EQ(Constant(vs.container, "Before")->registerIndex, 0u);
+
+    ID3DXConstantTable* t = vs.table;
+    D3DXCONSTANT_DESC d;
+    std::uint32_t n = 1;
+    const auto indexOf = [&](D3DXHANDLE h) {
+        n = 1;
+        return h && t->GetConstantDesc(h, &d, &n) == D3D_OK ? int(d.RegisterIndex) : -1;
+    };
+    const D3DXHANDLE s = t->GetConstantByName(nullptr, "S");
+    ASSERT_NE(s, nullptr);
+    const D3DXHANDLE lights = t->GetConstant(s, 1);
+    EXPECT_EQ(lights, t->GetConstantByName(nullptr, "S.lights"));
+    EXPECT_EQ(lights, t->GetConstantByName(s, "lights"));
+    ASSERT_EQ(t->GetConstantDesc(lights, &d, &n), D3D_OK);
+    EXPECT_EQ(d.Class, D3DXPC_STRUCT);
+    EXPECT_EQ(d.Elements, 3u);
+    EXPECT_EQ(d.StructMembers, 2u);
+    EXPECT_EQ(d.RegisterCount, 6u);
+    for (std::uint32_t e = 0; e < 3; ++e) {
+        SCOPED_TRACE(e);
+        const D3DXHANDLE element = t->GetConstantElement(lights, e);
+        EXPECT_EQ(indexOf(element), int(9 + 2 * e));
+        EXPECT_EQ(d.RegisterCount, 2u);
+        EXPECT_EQ(indexOf(t->GetConstant(element, 1)), int(10 + 2 * e));
+        const std::string name = "S.lights[" + std::to_string(e) + "].range";
+        EXPECT_EQ(t->GetConstant(element, 1), t->GetConstantByName(nullptr, name.c_str()));
+    }
+    EXPECT_EQ(t->GetConstantElement(lights, 3), nullptr);
+    EXPECT_EQ(indexOf(t->GetConstantByName(nullptr, "S.xf.scale")), 8);
+    EXPECT_EQ(indexOf(t->GetConstantByName(t->GetConstant(s, 0), "m")), 4);
+    EXPECT_EQ(indexOf(t->GetConstant(s, 2)), 15);
+    EXPECT_EQ(t->GetConstant(s, 3), nullptr);
+    EXPECT_EQ(t->GetConstantByName(nullptr, "S.lights[3].range"), nullptr);
+    EXPECT_EQ(t->GetConstantByName(nullptr, "S.xf.nothing"), nullptr);
+    EXPECT_EQ(t->GetConstantByName(nullptr, "S.lights.range"), nullptr); // an array's members are its elements'
+}
+
+// An array of structs whose record keeps registers only up to the last one
+// read: its elements still start where the whole array puts them, each a
+// struct's worth of registers on, those past the last read holding none. A
+// struct the source names like a texture type (`TextureState`) is the
+// source's struct.
+TEST(GfxUtilHlslTest, ArraysOfStructsReadInPartKeepTheirElementsInPlace) {
+    Compiled ps;
+    Compile(ps, R"(
+struct TextureState { float4 scale; float bias; };
+TextureState Stages[4];
+float4 main(float4 c : COLOR0) : COLOR { return c * Stages[0].scale + Stages[1].bias; }
+)", "ps_3_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    ShaderContainer c;
+    ASSERT_TRUE(ReadShaderContainer(ps.code.data(), ps.code.size(), c));
+    const ShaderConstantRecord* stages = Constant(c, "Stages");
+    ASSERT_NE(stages, nullptr);
+    EXPECT_EQ(stages->cls, D3DXPC_STRUCT);
+    EXPECT_EQ(stages->elements, 4u);
+    // The record as the table of a program read up to Stages[1].bias has it.
+    for (ShaderConstantRecord& k : c.constants)
+        if (k.name == "Stages") k.registerCount = 4;
+    const std::vector<std::uint8_t> bytes = WriteShaderContainer(c);
+    ID3DXConstantTable* t = ID3DXConstantTable::FromCode(bytes.data(), bytes.size());
+    ASSERT_NE(t, nullptr);
+    D3DXCONSTANT_DESC d;
+    std::uint32_t n = 1;
+    const int want[4][2] = {{0, 2}, {2, 2}, {4, 0}, {6, 0}}; // each element's first register and count
+    for (std::uint32_t e = 0; e < 4; ++e) {
+        SCOPED_TRACE(e);
+        n = 1;
+        ASSERT_EQ(t->GetConstantDesc(t->GetConstantElement("Stages", e), &d, &n), D3D_OK);
+        EXPECT_EQ(int(d.RegisterIndex), want[e][0]);
+        EXPECT_EQ(int(d.RegisterCount), want[e][1]);
+    }
+    n = 1;
+    ASSERT_EQ(t->GetConstantDesc("Stages[1].bias", &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterIndex, 3u);
+    t->Release();
+}
+
+// A struct constant of structs drawn: set whole in its logical order (member
+// by member, element by element at every level), then a member by a name of
+// parts and one by handles, each read where the program reads it.
+TEST_P(GfxUtilHlslDrawTest, StructsOfStructsDrawAndSetByMember) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, R"(
+struct Light { float3 colour; float strength; };
+struct Rig { float4 ambient; Light lights[2]; };
+struct Scene { float4 unread; Rig rig; float scale; };
+Scene S;
+float4 main(float4 col : COLOR0) : COLOR {
+    float3 c = S.rig.ambient.rgb;
+    for (int k = 0; k < 2; ++k) c += S.rig.lights[k].colour * S.rig.lights[k].strength;
+    return float4(c * S.scale, 1) * col;
+}
+)", "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    ID3DXConstantTable* t = ps.table;
+    const float all[17] = {9, 9, 9, 9, 0, 0, 0.25f, 0, 1, 0, 0, 0.5f, 0, 0.5f, 0, 1, 1};
+    ASSERT_EQ(t->SetFloatArray(device, "S", all, 17), D3D_OK);
+    float regs[7 * 4] = {};
+    ASSERT_EQ(device->GetPixelShaderConstantF(0, regs, 7), D3D_OK);
+    const float wantRegs[7 * 4] = {9, 9, 9, 9, 0, 0, 0.25f, 0, 1, 0, 0, 0, 0.5f, 0, 0, 0,
+                                   0, 0.5f, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    for (int k = 0; k < 7 * 4; ++k) EXPECT_EQ(regs[k], wantRegs[k]) << k;
+
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    SetQuadConstants(vs);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 64, "whole");
+
+    // Light 1 blue by its name of parts, light 0 dark through handles, the
+    // scale after the nested struct halved.
+    const D3DXVECTOR4 blue{0, 0, 1, 0};
+    ASSERT_EQ(t->SetVector(device, "S.rig.lights[1].colour", &blue), D3D_OK);
+    const D3DXHANDLE rig = t->GetConstant(t->GetConstantByName(nullptr, "S"), 1);
+    const D3DXHANDLE first = t->GetConstantElement(t->GetConstantByName(rig, "lights"), 0);
+    ASSERT_EQ(t->SetFloat(device, t->GetConstant(first, 1), 0.f), D3D_OK);
+    ASSERT_EQ(t->SetFloat(device, "S.scale", 0.5f), D3D_OK);
+    ASSERT_EQ(device->GetPixelShaderConstantF(0, regs, 7), D3D_OK);
+    EXPECT_EQ(regs[3 * 4], 0.f);
+    EXPECT_EQ(regs[4 * 4 + 2], 1.f);
+    EXPECT_EQ(regs[6 * 4], 0.5f);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 0, 0, 159, "members"); // (0.25 + 1) / 2 of blue
+    UnbindAndRelease(v, p);
 }
 
 TEST_P(GfxUtilHlslDrawTest, StructConstantsDrawAndSetByMember) {

@@ -68,6 +68,17 @@ std::string ConstTable(int count, int uniforms = 0) {
     return s;
 }
 
+// An else-if chain of `count` arms each returning its own value (i / count),
+// as fixed-function emulators pick a stage's operation.
+std::string ElseIfChain(int count) {
+    std::string s = "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    int k = (int)(uv.x * " +
+                    std::to_string(count) + " + 0.5);\n";
+    for (int i = 0; i < count; ++i)
+        s += std::string(i ? "    else if" : "    if") + " (k == " + std::to_string(i) + ") return " +
+             std::to_string(double(i) / count) + ";\n";
+    return s + "    else return 1;\n}\n";
+}
+
 // A `switch` of `count` cases each returning its own value (i / count).
 std::string Cases(int count) {
     std::string s = "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    switch ((int)(uv.x * " +
@@ -86,11 +97,14 @@ std::string NestedSwitches(int depth) {
     return s + "    return r / " + std::to_string(depth) + ";\n}\n";
 }
 
-// `depth` `if`s, each in the one before, the n-th at line 3 + n; 1 right of
-// a quarter of the width.
-std::string NestedIfs(int depth) {
+// `depth` `if`s, each in the one before and each kept a branch (`[branch]`;
+// without it the compiler may flatten them into selects), the n-th at line
+// 3 + n; 1 right of a quarter of the width.
+std::string NestedIfs(int depth, bool branch = true) {
     std::string s = "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    float r = 0;\n";
-    for (int i = 0; i < depth; ++i) s += "    if (uv.x > " + std::to_string(0.25 * i / depth) + ") { r += 1;\n";
+    for (int i = 0; i < depth; ++i)
+        s += std::string("    ") + (branch ? "[branch] " : "") + "if (uv.x > " + std::to_string(0.25 * i / depth) +
+             ") { r += 1;\n";
     s += Repeat("    }\n", depth);
     return s + "    return r / " + std::to_string(depth) + ";\n}\n";
 }
@@ -255,6 +269,10 @@ TEST_P(GfxUtilHlslLimitsDrawTest, ProgramsJustWithinTheLimitsDrawPromptly) {
         {"a hundred cases", Cases(100), step(100)},
         {"four nested switches", NestedSwitches(4), 1},
         {"twenty-four nested ifs", NestedIfs(24), 1},
+        // Flow control the compiler flattens into selects nests no deeper
+        // than the branches it keeps.
+        {"forty nested ifs left to be flattened", NestedIfs(40, false), 1},
+        {"an else-if chain of forty", ElseIfChain(40), step(40)},
         {"a hundred any() and all()", AnyAll(100), 0.5},
     };
     for (const Case& c : cases) {

@@ -321,4 +321,13 @@ TEST_P(GfxUtilHlslMajorityTest, PragmasInsideStructsReachTheMembersAfterThem) {
         return;
     EXPECT_EQ(Constant(after.container, "m")->cls, D3DXPC_MATRIX_ROWS);
     ExpectPixel(8, 8, kRows[0], kRows[1], kRows[2]);
+    // An int matrix member under the pragma is read as floats and by rows
+    // both: s.n is c0-c1, n[0].y c0.y and n[1].x c1.x; s.f c2-c3.
+    Compiled integers;
+    if (!DrawWith(integers,
+                  "#pragma pack_matrix(row_major)\nstruct S {\n    int2x2 n;\n    float2x2 f;\n};\nuniform S s;\n"
+                  "float4 main() : COLOR0 { return float4(s.n[0].y, s.n[1].x, s.f[1].x, 1); }",
+                  0))
+        return;
+    ExpectPixel(8, 8, 0.2 * 255, 0.3 * 255, 0.7 * 255);
 }

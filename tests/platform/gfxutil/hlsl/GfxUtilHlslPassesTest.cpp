@@ -188,6 +188,36 @@ const Shape kShapes[] = {
              head += "float4 m" + std::to_string(m) + ";";
          return Repeat(head + "};\n", "S g#;", "", n);
      }},
+    // Structs of structs: each holding two of the one before (its members
+    // doubling), and many each holding one large struct (its members copied).
+    {"StructsDoublingTheOneBefore", "ps_2_0",
+     [](std::size_t n) {
+         std::string s = "struct S0 { float4 a; float4 b; };\n";
+         for (std::size_t k = 1; s.size() + 64 < n; ++k)
+             s += "struct S" + std::to_string(k) + " { S" + std::to_string(k - 1) + " a; S" + std::to_string(k - 1) +
+                  " b; };\n";
+         return s;
+     }},
+    // Namespaces whose functions read the namespace's own constants, one
+    // after another and nested as deep as they may be.
+    {"NamespacesReadingTheirOwnNames", "ps_2_0",
+     [](std::size_t n) {
+         return Repeat("", "namespace N# { static const float a = 1; float f(float b) { return a * b + N#::a; } }\n",
+                       "", n);
+     }},
+    {"NamespacesNestedReadingTheOuterNames", "ps_2_0",
+     [](std::size_t n) {
+         std::string s;
+         for (int d = 0; d < 64; ++d) s += "namespace N" + std::to_string(d) + " { static const float a" + std::to_string(d) + " = 1;\n";
+         return Repeat(s, "float f#(float b) { return a0 * a63 * b; }\n", std::string(64, '}'), n);
+     }},
+    {"StructsOfOneLargeStruct", "ps_2_0",
+     [](std::size_t n) {
+         std::string head = "struct S { ";
+         for (std::size_t m = 0; m < std::min<std::size_t>(4000, kSmall / 64); ++m)
+             head += "float4 m" + std::to_string(m) + ";";
+         return Repeat(head + "};\n", "struct T# { S a; };\n", "", n);
+     }},
 };
 
 constexpr const char* kPassesTooLong = "preparing the source for the compiler took too long";

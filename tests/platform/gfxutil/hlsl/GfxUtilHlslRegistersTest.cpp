@@ -8,6 +8,7 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslRegisters.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslSpirv.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include "platform/gfx/GfxShaderContainer.h"
@@ -179,6 +180,59 @@ TEST(GfxUtilHlslRegistersTest, TheSpirvPassesRefuseModulesNotOfTheCompilersForm)
         std::vector<std::uint32_t> changed = words;
         EXPECT_FALSE(HlslAddressRegisterIndices(changed)) << words.size();
         EXPECT_EQ(changed, words);
+    }
+}
+
+// A component of a constant vector read at a computed index is read as the
+// whole register, then the component, however the module's numbers fall: a
+// member offset (a literal) equal to the chain's id is no use of the chain.
+// In a vs_2_0 attractor program the offset 192 matched the chain %192, and
+// SPIRV-Cross refused the component it was left to flatten.
+TEST(GfxUtilHlslRegistersTest, AComputedComponentIsReadWholeWhateverTheLiteralsBeside) {
+    constexpr std::uint32_t kOpTypeVoid = 19, kOpTypeFloat = 22, kOpTypeVector = 23, kOpTypeInt = 21,
+                            kOpConstant = 43, kOpTypeStruct = 30, kOpTypePointer = 32, kOpTypeFunction = 33,
+                            kOpVariable = 59, kOpFunction = 54, kOpLabel = 248, kOpLoad = 61, kOpAccessChain = 65,
+                            kOpReturn = 253, kOpFunctionEnd = 56, kOpMemberDecorate = 72, kOpDecorate = 71,
+                            kOpVectorExtractDynamic = 77;
+    constexpr std::uint32_t kUniform = 2, kFunction = 7, kBlock = 2, kOffset = 35;
+    const auto op = [](std::uint32_t words, std::uint32_t code) { return (words << 16) | code; };
+    for (const std::uint32_t offset : {0u, 20u}) {
+        SCOPED_TRACE(offset);
+        // %20 = the chain to component %15 of member 0 (a float4) of the block.
+        const std::vector<std::uint32_t> module = {
+            0x07230203u, 0x10000, 0, 24, 0,
+            op(3, kOpDecorate), 7, kBlock,
+            op(5, kOpMemberDecorate), 7, 0, kOffset, offset,
+            op(2, kOpTypeVoid), 1,
+            op(3, kOpTypeFunction), 2, 1,
+            op(3, kOpTypeFloat), 3, 32,
+            op(4, kOpTypeVector), 4, 3, 4,
+            op(4, kOpTypeInt), 5, 32, 1,
+            op(4, kOpConstant), 5, 6, 0,
+            op(3, kOpTypeStruct), 7, 4,
+            op(4, kOpTypePointer), 8, kUniform, 7,
+            op(4, kOpVariable), 8, 9, kUniform,
+            op(4, kOpTypePointer), 10, kUniform, 3,
+            op(4, kOpTypePointer), 11, kFunction, 5,
+            op(5, kOpFunction), 1, 12, 0, 2,
+            op(2, kOpLabel), 13,
+            op(4, kOpVariable), 11, 14, kFunction,
+            op(4, kOpLoad), 5, 15, 14,
+            op(6, kOpAccessChain), 10, 20, 9, 6, 15,
+            op(4, kOpLoad), 3, 21, 20,
+            op(1, kOpReturn),
+            op(1, kOpFunctionEnd)};
+        std::vector<std::uint32_t> changed = module;
+        ASSERT_TRUE(ExtractDynamicConstantComponents(changed));
+        bool extracted = false, chainToComponent = false;
+        for (std::size_t at = 5; at < changed.size(); at += changed[at] >> 16) {
+            ASSERT_NE(changed[at] >> 16, 0u);
+            const std::uint32_t code = changed[at] & 0xFFFF;
+            if (code == kOpVectorExtractDynamic && changed[at + 2] == 21 && changed[at + 4] == 15) extracted = true;
+            if (code == kOpAccessChain && changed[at + 1] == 10) chainToComponent = true;
+        }
+        EXPECT_TRUE(extracted);
+        EXPECT_FALSE(chainToComponent);
     }
 }
 

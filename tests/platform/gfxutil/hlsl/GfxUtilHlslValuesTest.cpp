@@ -311,6 +311,46 @@ TEST_P(GfxUtilHlslTextureObjectTest, LevelsBiasesGradientsAndTheFormsLeftRefused
     EXPECT_NE(fixed.result, D3D_OK);
 }
 
+// A sampler array picked by a loop's counter, through a function that may
+// discard, as fixed-function emulators run their texture stages: the loop is
+// unrolled, as the D3D9 compiler unrolls it, so each pass reads its own
+// unit, and the stages that a `static const` table turns off are folded
+// away. A loop written `[loop]` is not unrolled: its pick stays refused.
+TEST_P(GfxUtilHlslTextureObjectTest, ASamplerPickedByALoopCounterUnrollsTheLoop) {
+    if (Stopped()) return;
+    const std::string source = "sampler2D layers[3] : register(s0);\n"
+                               "static const float kOn[3] = {1, 0, 1};\n"
+                               "float4 Layer(int i, float2 uv) {\n"
+                               "    if (kOn[i] == 0) return 0;\n"
+                               "    float4 t = tex2D(layers[i], uv);\n"
+                               "    if (t.a < 0.5) discard;\n"
+                               "    return t;\n}\n"
+                               "float4 main(float2 uv : TEXCOORD0) : COLOR {\n"
+                               "    float4 c = 0;\n"
+                               "    LOOP for (int i = 0; i < 3; i++) c += Layer(i, uv);\n"
+                               "    return c;\n}\n";
+    std::string unrolled = source, kept = source;
+    unrolled.replace(unrolled.find("LOOP "), 5, "");
+    kept.replace(kept.find("LOOP"), 4, "[loop]");
+    Compiled ps;
+    ASSERT_TRUE(UsePixel(ps, unrolled));
+    EXPECT_EQ(SamplerOf(ps, "layers"), 0);
+    Bind(0, 0xFF0A0000u); // (10, 0, 0) / 255
+    Bind(1, 0x00000000u); // off: its alpha would discard
+    Bind(2, 0xFF00001Eu); // (0, 0, 30) / 255
+    Draw(ps);
+    ExpectPixel(8, 8, 10, 0, 30);
+    Bind(2, 0x0000001Eu); // a stage that is on discards
+    Draw(ps);
+    ExpectPixel(8, 8, 0, 0, 0);
+
+    Compiled loop;
+    Compile(loop, kept, "ps_2_0");
+    EXPECT_EQ(loop.result, E_FAIL);
+    EXPECT_NE(loop.errors.find("a sampler array indexed by a value computed at run time"), std::string::npos)
+        << loop.errors;
+}
+
 // A number cast to a matrix, as skinning programs start their sum of bones:
 // the same program every compile, its start all zeros (glslang folds the
 // cast itself from memory it has not written).
