@@ -263,6 +263,24 @@ TEST_F(COrvaneBlockGridTest, LeavingACellFollowsTheCornerRule)
     EXPECT_FALSE(kGrid.CanLeaveCell(0, 25));
 }
 
+TEST_F(COrvaneBlockGridTest, RowAndColumnAnswerAsRowOfAndColumnOf)
+{
+    COrvaneBlockGrid kGrid;
+    std::int32_t iRow = 0, iColumn = 0;
+    // Without blocks every cell is invalid.
+    kGrid.RowAndColumn(0, iRow, iColumn);
+    EXPECT_EQ(iRow, -1);
+    EXPECT_EQ(iColumn, -1);
+    kGrid.Setup(4, 7, NiVec3::ZERO, 1, 1);
+    for (std::int32_t iCell = -3; iCell < kGrid.GetCellCount() + 3; ++iCell)
+    {
+        SCOPED_TRACE(iCell);
+        kGrid.RowAndColumn(iCell, iRow, iColumn);
+        EXPECT_EQ(iRow, kGrid.RowOf(iCell, true));
+        EXPECT_EQ(iColumn, kGrid.ColumnOf(iCell, true));
+    }
+}
+
 namespace
 {
 class NoEastGrid : public COrvaneBlockGrid
