@@ -466,9 +466,10 @@ std::uint32_t COrvaneAStar::Heuristic(const COrvaneAStarNode* pkNode, std::int32
 {
     if (!m_pkGrid)
         return 0;
-    std::int32_t iDr = m_pkGrid->RowOf(pkNode->m_iCell, true) - m_pkGrid->RowOf(iGoalCell, true);
-    std::int32_t iDc = m_pkGrid->ColumnOf(pkNode->m_iCell, true) - m_pkGrid->ColumnOf(iGoalCell, true);
-    return static_cast<std::uint32_t>(std::abs(iDr) + std::abs(iDc));
+    std::int32_t iRow, iColumn, iGoalRow, iGoalColumn;
+    m_pkGrid->RowAndColumn(pkNode->m_iCell, iRow, iColumn);
+    m_pkGrid->RowAndColumn(iGoalCell, iGoalRow, iGoalColumn);
+    return static_cast<std::uint32_t>(std::abs(iRow - iGoalRow) + std::abs(iColumn - iGoalColumn));
 }
 
 bool COrvaneAStar::IsGoal(const COrvaneAStarNode* pkNode) const
@@ -479,9 +480,10 @@ bool COrvaneAStar::IsGoal(const COrvaneAStarNode* pkNode) const
 int COrvaneAStar::GenerateSuccessors(COrvaneAStarNode* pkNode, COrvaneAStarNode*)
 {
     const std::int32_t iColumns = m_pkGrid->GetColumns();
+    const std::uint8_t ucDirections = m_pkGrid->LeavableDirections(pkNode->m_iCell);
     for (int iDirection = 0; iDirection < 8; ++iDirection)
     {
-        if (!m_pkGrid->CanLeaveCell(iDirection, pkNode->m_iCell))
+        if (!((ucDirections >> iDirection) & 1u))
             continue;
         COrvaneAStarNode* pkSuccessor = NewNode();
         pkSuccessor->m_iCell = pkNode->m_iCell + COrvaneBlockGrid::DirectionOffset(iDirection, iColumns);

@@ -461,65 +461,86 @@ void COrvaneBlockGrid::ForgetPassage(std::int32_t iCell)
         m_kPassage[static_cast<std::size_t>(iCell)] &= static_cast<std::uint8_t>(~PASSAGE_KNOWN);
 }
 
+std::uint8_t COrvaneBlockGrid::OpenDirections(std::int32_t iCell) const
+{
+    if (m_kBlocks.empty() || !InRange(iCell))
+        return 0;
+    const std::int32_t iW = m_iColumns;
+    const std::int32_t iRow = iCell / iW;
+    const std::int32_t iCol = iCell - iRow * iW;
+    const bool bNextCol = iCol + 1 < iW;
+    const bool bPrevCol = iCol > 0;
+    const bool bNextRow = iRow + 1 < m_iRows;
+    const bool bPrevRow = iRow > 0;
+    // The blocks' answers come from the copy kept beside them (Passage); a
+    // neighbour off the grid answers nothing walkable.
+    auto At = [this](bool bOnGrid, std::int32_t iAt) -> std::uint8_t { return bOnGrid ? Passage(iAt) : 0; };
+    const std::uint8_t ucFrom = Passage(iCell);
+    const std::uint8_t ucNextCol = At(bNextCol, iCell + 1);
+    const std::uint8_t ucPrevCol = At(bPrevCol, iCell - 1);
+    const std::uint8_t ucNextRow = At(bNextRow, iCell + iW);
+    const std::uint8_t ucPrevRow = At(bPrevRow, iCell - iW);
+    // A side is open when the neighbour is on the grid and this cell has no
+    // wall toward it.
+    const bool bOpenNextCol = bNextCol && !(ucFrom & PASSAGE_CLOSED_NEXT_COLUMN);
+    const bool bOpenPrevCol = bPrevCol && !(ucFrom & PASSAGE_CLOSED_PREVIOUS_COLUMN);
+    const bool bOpenNextRow = bNextRow && !(ucFrom & PASSAGE_CLOSED_NEXT_ROW);
+    const bool bOpenPrevRow = bPrevRow && !(ucFrom & PASSAGE_CLOSED_PREVIOUS_ROW);
+    auto Walkable = [](std::uint8_t ucPassage) { return (ucPassage & PASSAGE_WALKABLE) != 0; };
+    // A diagonal step: both sides open, the diagonal cell without a wall
+    // toward either of them, and all three cells walkable.
+    auto Diagonal = [&](bool bOpenCol, bool bOpenRow, std::uint8_t ucSide, std::uint8_t ucAhead,
+                        std::int32_t iDiagonal, std::uint8_t ucColWall, std::uint8_t ucRowWall) {
+        if (!bOpenCol || !bOpenRow)
+            return false;
+        const std::uint8_t ucDiagonal = Passage(iDiagonal);
+        return !(ucDiagonal & (ucColWall | ucRowWall)) && Walkable(ucSide) && Walkable(ucAhead) &&
+               Walkable(ucDiagonal);
+    };
+    std::uint8_t ucOpen = 0;
+    if (bOpenNextCol && Walkable(ucNextCol))
+        ucOpen |= 1u << 0;
+    if (Diagonal(bOpenNextCol, bOpenNextRow, ucNextCol, ucNextRow, iCell + iW + 1, PASSAGE_CLOSED_PREVIOUS_COLUMN,
+                 PASSAGE_CLOSED_PREVIOUS_ROW))
+        ucOpen |= 1u << 1;
+    if (bOpenNextRow && Walkable(ucNextRow))
+        ucOpen |= 1u << 2;
+    if (Diagonal(bOpenPrevCol, bOpenNextRow, ucPrevCol, ucNextRow, iCell + iW - 1, PASSAGE_CLOSED_NEXT_COLUMN,
+                 PASSAGE_CLOSED_PREVIOUS_ROW))
+        ucOpen |= 1u << 3;
+    if (bOpenPrevCol && Walkable(ucPrevCol))
+        ucOpen |= 1u << 4;
+    if (Diagonal(bOpenPrevCol, bOpenPrevRow, ucPrevCol, ucPrevRow, iCell - iW - 1, PASSAGE_CLOSED_NEXT_COLUMN,
+                 PASSAGE_CLOSED_NEXT_ROW))
+        ucOpen |= 1u << 5;
+    if (bOpenPrevRow && Walkable(ucPrevRow))
+        ucOpen |= 1u << 6;
+    if (Diagonal(bOpenNextCol, bOpenPrevRow, ucNextCol, ucPrevRow, iCell - iW + 1, PASSAGE_CLOSED_PREVIOUS_COLUMN,
+                 PASSAGE_CLOSED_NEXT_ROW))
+        ucOpen |= 1u << 7;
+    return ucOpen;
+}
+
 bool COrvaneBlockGrid::CanLeaveCell(int iDirection, std::int32_t iCell) const
 {
     if (!IsValidCell(iCell, true) || iDirection < 0 || iDirection > 7)
         return false;
-    const std::int32_t iW = m_iColumns;
-    const std::int32_t iRow = iCell / iW;
-    const std::int32_t iCol = iCell % iW;
-    // The blocks' answers come from the copy kept beside them (Passage).
-    const std::uint8_t ucFrom = Passage(iCell);
-    auto Walkable = [this](std::int32_t iAt) { return (Passage(iAt) & PASSAGE_WALKABLE) != 0; };
-
-    switch (iDirection)
-    {
-    case 0:
-        if (!(iCol + 1 < iW && IsValidCell(iCell + 1, true) && !(ucFrom & PASSAGE_CLOSED_NEXT_COLUMN) &&
-              Walkable(iCell + 1)))
-            return false;
-        break;
-    case 2:
-        if (!(iRow + 1 < m_iRows && IsValidCell(iCell + iW, true) && !(ucFrom & PASSAGE_CLOSED_NEXT_ROW) &&
-              Walkable(iCell + iW)))
-            return false;
-        break;
-    case 4:
-        if (!(iCol - 1 >= 0 && IsValidCell(iCell - 1, true) && !(ucFrom & PASSAGE_CLOSED_PREVIOUS_COLUMN) &&
-              Walkable(iCell - 1)))
-            return false;
-        break;
-    case 6:
-        if (!(iRow - 1 >= 0 && IsValidCell(iCell - iW, true) && !(ucFrom & PASSAGE_CLOSED_PREVIOUS_ROW) &&
-              Walkable(iCell - iW)))
-            return false;
-        break;
-    default:
-    {
-        const std::int32_t iDc = (iDirection == 1 || iDirection == 7) ? 1 : -1;
-        const std::int32_t iDr = (iDirection == 1 || iDirection == 3) ? 1 : -1;
-        if (iCol + iDc < 0 || iCol + iDc >= iW || iRow + iDr < 0 || iRow + iDr >= m_iRows)
-            return false;
-        const std::int32_t iSide = iCell + iDc;
-        const std::int32_t iAhead = iCell + iDr * iW;
-        const std::int32_t iDiagonal = iAhead + iDc;
-        if (!IsValidCell(iSide, true) || !IsValidCell(iAhead, true) || !IsValidCell(iDiagonal, true))
-            return false;
-        if (ucFrom & (iDc > 0 ? PASSAGE_CLOSED_NEXT_COLUMN : PASSAGE_CLOSED_PREVIOUS_COLUMN))
-            return false;
-        if (ucFrom & (iDr > 0 ? PASSAGE_CLOSED_NEXT_ROW : PASSAGE_CLOSED_PREVIOUS_ROW))
-            return false;
-        const std::uint8_t ucDiagonal = Passage(iDiagonal);
-        if (ucDiagonal & (iDc > 0 ? PASSAGE_CLOSED_PREVIOUS_COLUMN : PASSAGE_CLOSED_NEXT_COLUMN))
-            return false;
-        if (ucDiagonal & (iDr > 0 ? PASSAGE_CLOSED_PREVIOUS_ROW : PASSAGE_CLOSED_NEXT_ROW))
-            return false;
-        if (!Walkable(iSide) || !Walkable(iAhead) || !(ucDiagonal & PASSAGE_WALKABLE))
-            return false;
-        break;
-    }
-    }
+    if (!((OpenDirections(iCell) >> iDirection) & 1u))
+        return false;
     return AllowMove(iDirection, iCell);
+}
+
+std::uint8_t COrvaneBlockGrid::LeavableDirections(std::int32_t iCell) const
+{
+    if (!IsValidCell(iCell, true))
+        return 0;
+    std::uint8_t ucOpen = OpenDirections(iCell);
+    for (int iDirection = 0; iDirection < 8; ++iDirection)
+    {
+        if (((ucOpen >> iDirection) & 1u) && !AllowMove(iDirection, iCell))
+            ucOpen = static_cast<std::uint8_t>(ucOpen & ~(1u << iDirection));
+    }
+    return ucOpen;
 }
 
 bool COrvaneBlockGrid::AllowMove(int, std::int32_t) const

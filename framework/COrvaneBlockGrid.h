@@ -82,6 +82,12 @@ public:
     virtual NiVec3* CellPosition(std::int32_t iCell, NiVec3& kOut, bool bWithBorder) const;
     // Whether a walker may step from the cell in the direction (0-7).
     [[nodiscard]] virtual bool CanLeaveCell(int iDirection, std::int32_t iCell) const;
+    // CanLeaveCell for all eight directions at once, bit d for direction d
+    // (AllowMove asked for each direction the cells leave open, in order): a
+    // path search asks it of every cell it expands, and the eight answers
+    // share one division and the neighbours' bytes. A grid that overrides
+    // CanLeaveCell overrides this to match.
+    [[nodiscard]] virtual std::uint8_t LeavableDirections(std::int32_t iCell) const;
     [[nodiscard]] virtual bool AllowMove(int iDirection, std::int32_t iCell) const;
     // Cell borders are drawn once the renderer holder offers grid lines.
     virtual void DebugDraw();
@@ -98,6 +104,18 @@ public:
     [[nodiscard]] bool IsAreaFree(std::int32_t iCell, std::int32_t iRows, std::int32_t iCols, bool bWithBorder) const;
 
     [[nodiscard]] COrvaneBlock* GetBlock(std::int32_t iCell) const;
+    // RowOf and ColumnOf (with the border) with one division: -1 and -1 for
+    // an invalid cell. Inline, for a search's heuristic on every successor.
+    void RowAndColumn(std::int32_t iCell, std::int32_t& iRow, std::int32_t& iColumn) const
+    {
+        if (m_kBlocks.empty() || !InRange(iCell))
+        {
+            iRow = iColumn = -1;
+            return;
+        }
+        iRow = iCell / m_iColumns;
+        iColumn = iCell - iRow * m_iColumns;
+    }
     [[nodiscard]] std::int32_t GetCellCount() const { return m_iCellCount; }
     [[nodiscard]] float GetExtentX() const { return m_fExtentX; }
     [[nodiscard]] float GetExtentZ() const { return m_fExtentZ; }
@@ -131,6 +149,9 @@ private:
         return (ucPassage & PASSAGE_KNOWN) ? ucPassage : ReadPassage(iCell);
     }
     [[nodiscard]] std::uint8_t ReadPassage(std::int32_t iCell) const;
+    // The directions the cells leave open from a cell (CanLeaveCell before
+    // AllowMove), bit d for direction d; 0 for an invalid cell.
+    [[nodiscard]] std::uint8_t OpenDirections(std::int32_t iCell) const;
     // The block of the cell says its answers may have changed.
     void ForgetPassage(std::int32_t iCell);
     void FreeMarker(std::size_t uiIndex);

@@ -1,5 +1,6 @@
 #include "engine/animation/NiAnimKeyTables.h"
 
+#include "engine/animation/NiAnimKeyHeap.h"
 #include "engine/animation/NiAnimKeyLocal.h"
 #include "engine/core/NiByteStream.h"
 #include "engine/core/NiEndian.h"
@@ -13,6 +14,14 @@ namespace
 // The count word sits in a block of its own alignment so records that hold
 // pointers (Euler keys) stay aligned.
 constexpr std::size_t ARRAY_HEADER = alignof(std::max_align_t);
+// What the count word's block holds: the count, and the heap class the
+// array goes back to.
+struct ArrayHeader
+{
+    std::uint32_t m_uiCount;
+    std::uint32_t m_uiClass;
+};
+static_assert(sizeof(ArrayHeader) <= ARRAY_HEADER && ARRAY_HEADER <= NiAnimKeyHeap::ALIGNMENT);
 
 struct KindTable
 {
@@ -43,17 +52,23 @@ NiAnimKey* NiAnimKey::AllocateArray(std::uint32_t uiCount, std::uint8_t uiStride
     std::uint64_t uiBytes = std::uint64_t(uiCount) * uiStride + ARRAY_HEADER;
     if (uiBytes > SIZE_MAX / 2)
         return nullptr;
-    void* pv = std::calloc(1, static_cast<std::size_t>(uiBytes));
+    std::uint32_t uiClass = 0;
+    void* pv = NiAnimKeyHeap::Allocate(static_cast<std::size_t>(uiBytes), uiClass);
     if (pv == nullptr)
         return nullptr;
-    std::memcpy(pv, &uiCount, sizeof(uiCount));
+    const ArrayHeader kHeader{uiCount, uiClass};
+    std::memcpy(pv, &kHeader, sizeof(kHeader));
     return reinterpret_cast<NiAnimKey*>(static_cast<std::uint8_t*>(pv) + ARRAY_HEADER);
 }
 
 void NiAnimKey::FreeArray(NiAnimKey* pkKeys)
 {
-    if (pkKeys != nullptr)
-        std::free(reinterpret_cast<std::uint8_t*>(pkKeys) - ARRAY_HEADER);
+    if (pkKeys == nullptr)
+        return;
+    std::uint8_t* pucBlock = reinterpret_cast<std::uint8_t*>(pkKeys) - ARRAY_HEADER;
+    ArrayHeader kHeader;
+    std::memcpy(&kHeader, pucBlock, sizeof(kHeader));
+    NiAnimKeyHeap::Free(pucBlock, kHeader.m_uiClass);
 }
 
 std::uint32_t NiAnimKey::GetArrayCount(const NiAnimKey* pkKeys)

@@ -263,6 +263,24 @@ TEST_F(COrvaneBlockGridTest, LeavingACellFollowsTheCornerRule)
     EXPECT_FALSE(kGrid.CanLeaveCell(0, 25));
 }
 
+TEST_F(COrvaneBlockGridTest, RowAndColumnAnswerAsRowOfAndColumnOf)
+{
+    COrvaneBlockGrid kGrid;
+    std::int32_t iRow = 0, iColumn = 0;
+    // Without blocks every cell is invalid.
+    kGrid.RowAndColumn(0, iRow, iColumn);
+    EXPECT_EQ(iRow, -1);
+    EXPECT_EQ(iColumn, -1);
+    kGrid.Setup(4, 7, NiVec3::ZERO, 1, 1);
+    for (std::int32_t iCell = -3; iCell < kGrid.GetCellCount() + 3; ++iCell)
+    {
+        SCOPED_TRACE(iCell);
+        kGrid.RowAndColumn(iCell, iRow, iColumn);
+        EXPECT_EQ(iRow, kGrid.RowOf(iCell, true));
+        EXPECT_EQ(iColumn, kGrid.ColumnOf(iCell, true));
+    }
+}
+
 namespace
 {
 class NoEastGrid : public COrvaneBlockGrid
@@ -278,6 +296,11 @@ TEST_F(COrvaneBlockGridTest, AllowMoveHasTheLastWord)
     kGrid.Setup(3, 3, NiVec3::ZERO, 1, 1);
     EXPECT_FALSE(kGrid.CanLeaveCell(2, 4));
     EXPECT_TRUE(kGrid.CanLeaveCell(1, 4));
+    // All eight at once ask it too: the centre of an open 3 x 3 grid may go
+    // every way but the one refused.
+    EXPECT_EQ(kGrid.LeavableDirections(4), 0xFF & ~(1u << 2));
+    EXPECT_EQ(kGrid.LeavableDirections(-1), 0u);
+    EXPECT_EQ(kGrid.LeavableDirections(9), 0u);
 }
 
 TEST_F(COrvaneBlockGridTest, MarkersAreFoundRemovedAndFreed)
@@ -472,9 +495,21 @@ bool StepByTheBlocks(const COrvaneBlockGrid& kGrid, int iDirection, std::int32_t
 void ExpectStepsAsTheBlocksSay(const COrvaneBlockGrid& kGrid, int iRound)
 {
     for (std::int32_t iCell = 0; iCell < kGrid.GetCellCount(); ++iCell)
+    {
+        // Asked one direction at a time and all eight at once, in either
+        // order (each question may fill the copy of the blocks' answers).
+        const bool bMaskFirst = (iCell + iRound) % 2 == 0;
+        const std::uint8_t ucBefore = bMaskFirst ? kGrid.LeavableDirections(iCell) : 0;
         for (int iDirection = 0; iDirection < 8; ++iDirection)
-            ASSERT_EQ(kGrid.CanLeaveCell(iDirection, iCell), StepByTheBlocks(kGrid, iDirection, iCell))
+        {
+            const bool bStep = StepByTheBlocks(kGrid, iDirection, iCell);
+            ASSERT_EQ(kGrid.CanLeaveCell(iDirection, iCell), bStep)
                 << "round " << iRound << ", cell " << iCell << ", direction " << iDirection;
+            const std::uint8_t ucMask = bMaskFirst ? ucBefore : kGrid.LeavableDirections(iCell);
+            ASSERT_EQ(((ucMask >> iDirection) & 1u) != 0, bStep)
+                << "round " << iRound << ", cell " << iCell << ", direction " << iDirection << " (all at once)";
+        }
+    }
 }
 } // namespace
 
