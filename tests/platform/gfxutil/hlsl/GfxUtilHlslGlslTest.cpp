@@ -42,6 +42,28 @@ using gfx::test::kDialect;
 using gfx::test::kPixelSource;
 using gfx::test::kVertexSource;
 
+namespace {
+
+// A 2 x 2 texture of `texels` (the top row first) on vertex sampler
+// `sampler`, point-filtered and clamped; the caller releases it.
+IDirect3DTexture9* FourTexelsOn(IDirect3DDevice9* device, std::uint32_t sampler, const std::uint32_t (&texels)[4]) {
+    IDirect3DTexture9* texture = nullptr;
+    if (device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr) != D3D_OK) return nullptr;
+    D3DLOCKED_RECT lr;
+    if (texture->LockRect(0, &lr, nullptr, 0) == D3D_OK) {
+        for (int y = 0; y < 2; ++y) std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch, texels + 2 * y, 8);
+        texture->UnlockRect(0);
+    }
+    EXPECT_EQ(device->SetTexture(sampler, texture), D3D_OK);
+    EXPECT_EQ(device->SetSamplerState(sampler, D3DSAMP_MINFILTER, D3DTEXF_POINT), D3D_OK);
+    EXPECT_EQ(device->SetSamplerState(sampler, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3D_OK);
+    EXPECT_EQ(device->SetSamplerState(sampler, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP), D3D_OK);
+    EXPECT_EQ(device->SetSamplerState(sampler, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP), D3D_OK);
+    return texture;
+}
+
+} // namespace
+
 // A compiled vs_3_0 program's tex2Dlod reads the texture set on the vertex
 // sampler its table names; below vs_3_0 a vertex fetch is refused.
 TEST_P(GfxUtilHlslDrawTest, VertexProgramsFetchTextures) {
@@ -70,17 +92,9 @@ VOut main(float4 p : POSITION) {
     ASSERT_EQ(unit, 1u);
 
     // Red, green / blue, white.
-    IDirect3DTexture9* quad = nullptr;
-    ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &quad, nullptr), D3D_OK);
-    D3DLOCKED_RECT lr;
-    ASSERT_EQ(quad->LockRect(0, &lr, nullptr, 0), D3D_OK);
-    const std::uint32_t texels[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
-    for (int y = 0; y < 2; ++y) std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch, texels + 2 * y, 8);
-    quad->UnlockRect(0);
     const std::uint32_t sampler = D3DVERTEXTEXTURESAMPLER0 + unit;
-    ASSERT_EQ(device->SetTexture(sampler, quad), D3D_OK);
-    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_MINFILTER, D3DTEXF_POINT), D3D_OK);
-    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3D_OK);
+    IDirect3DTexture9* quad = FourTexelsOn(device, sampler, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu});
+    ASSERT_NE(quad, nullptr);
     IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
     IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
     ASSERT_TRUE(v && p);
@@ -138,19 +152,9 @@ VOut main(float4 p : POSITION, float2 uv : TEXCOORD0) {
     ASSERT_LT(unit, 4u);
 
     // Red is the height; green grows by 64 to the right and 128 down.
-    IDirect3DTexture9* heights = nullptr;
-    ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &heights, nullptr), D3D_OK);
-    D3DLOCKED_RECT lr;
-    ASSERT_EQ(heights->LockRect(0, &lr, nullptr, 0), D3D_OK);
-    const std::uint32_t texels[4] = {0xFFFF2000u, 0xFFFF6000u, 0xFF80A000u, 0xFF80E000u};
-    for (int y = 0; y < 2; ++y) std::memcpy(static_cast<std::uint8_t*>(lr.pBits) + y * lr.Pitch, texels + 2 * y, 8);
-    heights->UnlockRect(0);
     const std::uint32_t sampler = D3DVERTEXTEXTURESAMPLER0 + unit;
-    ASSERT_EQ(device->SetTexture(sampler, heights), D3D_OK);
-    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_MINFILTER, D3DTEXF_POINT), D3D_OK);
-    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3D_OK);
-    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP), D3D_OK);
-    ASSERT_EQ(device->SetSamplerState(sampler, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP), D3D_OK);
+    IDirect3DTexture9* heights = FourTexelsOn(device, sampler, {0xFFFF2000u, 0xFFFF6000u, 0xFF80A000u, 0xFF80E000u});
+    ASSERT_NE(heights, nullptr);
 
     // Only the quad's level (z 0.5: 2) has no offset: the others' shift the
     // fetches onto one texel, which folds the quad onto a line.
