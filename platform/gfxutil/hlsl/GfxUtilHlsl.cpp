@@ -393,8 +393,10 @@ void TableConstants(const std::vector<HlslGlobal>& globals, ShaderContainer& c) 
         if (g.effectOnly || g.unused) continue;
         ShaderConstantRecord k;
         if (g.name.starts_with(kLiftedUniform)) k.name.assign("$").append(g.name, kLiftedUniform.size());
-        else if (g.name.starts_with(kRenamedWord)) k.name = g.name.substr(kRenamedWord.size());
         else k.name = g.name;
+        // A renamed word keeps the namespaces it is declared in.
+        const std::size_t own = k.name.rfind("::") == std::string::npos ? 0 : k.name.rfind("::") + 2;
+        if (std::string_view(k.name).substr(own).starts_with(kRenamedWord)) k.name.erase(own, kRenamedWord.size());
         k.registerSet = g.registerSet;
         k.registerIndex = g.registerIndex;
         k.registerCount = g.registerCount;

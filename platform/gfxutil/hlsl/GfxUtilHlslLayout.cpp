@@ -333,8 +333,37 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
         structs.latentMajority = pendingMajority;
         pendingMajority = 0;
     };
+    // The namespaces the walk is in, innermost last: a namespace's own
+    // statements are read as the file's, their globals named through it
+    // ("N::tint"), which is how the program names them too.
+    struct Space {
+        std::size_t close;
+        std::string path; // "A::B::"
+    };
+    std::vector<Space> spaces;
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
         const std::string_view w = t[i].text;
+        if (i == first && w == "namespace" && i + 2 < t.size() && IdentStart(t[i + 1].text[0]) && Is(t[i + 2], "{")) {
+            const std::size_t close = MatchClose(t, i + 2);
+            if (close >= t.size()) {
+                cut = true;
+                break;
+            }
+            spaces.push_back({close, (spaces.empty() ? std::string() : spaces.back().path) +
+                                         std::string(t[i + 1].text) + "::"});
+            i += 2;
+            first = i + 1;
+            continue;
+        }
+        if (!spaces.empty() && i == spaces.back().close) {
+            // A statement the namespace's end cuts short declares nothing.
+            spaces.pop_back();
+            first = i + 1;
+            sawEquals = false;
+            parens = 0;
+            applyPending();
+            continue;
+        }
         if (w == "#row_major" || w == "#column_major") {
             // "#pragma pack_matrix": matrices without a word of their own from here on.
             rowsByDefault = w == "#row_major";
@@ -381,10 +410,13 @@ bool LayoutHlslGlobals(std::string_view source, std::vector<HlslGlobal>& globals
             continue;
         }
         if (w == ";") {
+            const std::size_t before = globals.size();
             if (!ReadStatement(t, first, i, rowsByDefault, profile, structs, constants, globals, error, *errorAt)) {
                 if (PassesExpired()) error = kPassesTooLong;
                 return false;
             }
+            if (!spaces.empty())
+                for (std::size_t g = before; g < globals.size(); ++g) globals[g].name.insert(0, spaces.back().path);
             first = i + 1;
             sawEquals = false;
             parens = 0;

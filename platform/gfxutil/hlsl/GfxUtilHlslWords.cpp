@@ -302,33 +302,182 @@ bool Qualified(const std::vector<Token>& t, std::size_t k) {
     return k > 1 && Is(t[k - 1], ":") && Is(t[k - 2], ":") && t[k - 1].begin == t[k - 2].begin + 1;
 }
 
-// The names a namespace declares at its own scope (its constants and
-// functions), used unqualified within it, written qualified: glslang finds
-// them only so. A function of the namespace that declares a parameter or a
-// local of the name keeps its own; struct bodies keep their members.
-void NamespaceMembers(const std::vector<Token>& t, std::vector<Edit>& edits) {
-    // Namespaces nest no deeper than this here: deeper ones are left as
-    // written (each name is looked up through every level around it).
+// A namespace of the source: its path, its braces, the one around it and
+// the names it declares at its own scope.
+struct Space {
+    std::string path; // "A::B::"
+    std::size_t open, close;
+    std::size_t around; // the namespace it is in; size_t(-1) for none
+    std::set<std::string_view> names;
+};
+
+// The source's namespaces in the order they open. Namespaces nest no deeper
+// than this here: deeper ones leave all as written (each name is looked up
+// through every level around it), and none is given.
+std::vector<Space> Namespaces(const std::vector<Token>& t) {
     constexpr std::size_t kMaxDepth = 64; // as the syntax check takes them
-    struct Space {
-        std::string path; // "A::B::"
-        std::size_t open, close;
-        std::size_t around; // the namespace it is in; size_t(-1) for none
-        std::set<std::string_view> names;
-    };
     std::vector<Space> spaces;
     std::vector<std::size_t> open; // the namespaces the walk is in
     for (std::size_t i = 0; i + 2 < t.size() && Step(); ++i) {
         while (!open.empty() && i > spaces[open.back()].close) open.pop_back();
         if (!Is(t[i], "namespace") || !IdentStart(t[i + 1].text[0]) || !Is(t[i + 2], "{") || t[i + 2].close >= t.size())
             continue;
-        if (open.size() >= kMaxDepth) return;
+        if (open.size() >= kMaxDepth) return {};
         const std::string path = open.empty() ? std::string() : spaces[open.back()].path;
         spaces.push_back({path + std::string(t[i + 1].text) + "::", i + 2, t[i + 2].close,
                           open.empty() ? std::size_t(-1) : open.back(), {}});
         open.push_back(spaces.size() - 1);
     }
+    return spaces;
+}
+
+// Whether `A::B` is written from `k` on, the colons side by side: the
+// last name's token, or k.
+std::size_t QualifiedNameEnd(const std::vector<Token>& t, std::size_t k) {
+    std::size_t last = k;
+    while (last + 3 < t.size() && Is(t[last + 1], ":") && Is(t[last + 2], ":") &&
+           t[last + 2].begin == t[last + 1].begin + 1 && IdentStart(t[last + 3].text[0]))
+        last += 3;
+    return last;
+}
+
+// The types a namespace defines at its own scope (structs and typedefs),
+// renamed at their definitions and at each use, qualified or not, to a name
+// of the file's scope: glslang's front end reads no type named through a
+// namespace (`A::S`), and keeps a struct by its own name at the file's scope,
+// where two namespaces' structs of one name would meet; a typedef it keeps
+// by the namespace's name, so that is moved out of it. The new name is
+// kNamespaceType, then each part of the path and the name as its size, '_'
+// and the part, so no two paths give one name. The names written go against
+// `budget`; the tokens renamed are `taken`.
+void NamespaceTypes(const std::vector<Token>& t, const std::vector<Space>& spaces, std::string& out,
+                    std::vector<Edit>& edits, std::size_t& budget, std::set<std::size_t>& taken) {
+    // Each path once (a namespace may be opened again), the file's scope last:
+    // the namespaces and types each holds.
+    std::map<std::string_view, std::size_t> ids;
+    std::vector<std::size_t> idOf(spaces.size());
+    for (std::size_t i = 0; i < spaces.size(); ++i) idOf[i] = ids.emplace(spaces[i].path, ids.size()).first->second;
+    const std::size_t file = ids.size();
+    std::vector<std::map<std::string_view, std::size_t>> inner(file + 1);
+    std::vector<std::map<std::string_view, std::string>> types(file + 1);
+    for (std::size_t i = 0; i < spaces.size(); ++i)
+        inner[spaces[i].around < spaces.size() ? idOf[spaces[i].around] : file][t[spaces[i].open - 1].text] = idOf[i];
+    std::set<std::size_t> defined; // the name tokens of the typedefs
+    bool any = false;
+    const auto rename = [&](const Space& s, std::size_t id, std::string_view own) {
+        std::string name(kNamespaceType);
+        const std::string full = s.path + std::string(own);
+        for (std::size_t from = 0; from < full.size();) {
+            const std::size_t end = std::min(full.find("::", from), full.size());
+            name += std::to_string(end - from) + "_" + full.substr(from, end - from);
+            from = end + 2;
+        }
+        types[id].emplace(own, std::move(name));
+        any = true;
+    };
+    for (std::size_t i = 0; i < spaces.size(); ++i) {
+        const Space& s = spaces[i];
+        for (std::size_t k = s.open + 1; k + 2 < s.close && Step(); ++k) {
+            if (Is(t[k], "namespace") && Is(t[k + 2], "{")) {
+                k = std::min(t[k + 2].close, s.close);
+                continue;
+            }
+            if (Is(t[k], "struct") && IdentStart(t[k + 1].text[0]) && Is(t[k + 2], "{")) {
+                rename(s, idOf[i], t[k + 1].text);
+                k = std::min(t[k + 2].close, s.close);
+                continue;
+            }
+            // `typedef float4 colour;`, `typedef S pair[2];`: the name before
+            // its brackets or the ';'.
+            if (Is(t[k], "typedef")) {
+                std::size_t end = k + 1, name = k;
+                for (; end < s.close && !Is(t[end], ";") && Step(); ++end) {
+                    if (IdentStart(t[end].text[0])) name = end;
+                    if ((Is(t[end], "{") || Is(t[end], "(") || Is(t[end], "[") || Is(t[end], "<")) &&
+                        t[end].close < s.close)
+                        end = t[end].close;
+                }
+                if (name > k + 1 && end < s.close && Is(t[end], ";")) {
+                    // glslang keeps a typedef by the namespace's name where
+                    // it stands: the statement is moved out of the
+                    // namespaces around it, on its line.
+                    std::string close, reopen;
+                    for (std::size_t from = 0; from < s.path.size(); from = s.path.find("::", from) + 2) {
+                        close += "} ";
+                        reopen += " namespace " + s.path.substr(from, s.path.find("::", from) - from) + " {";
+                    }
+                    if (close.size() + reopen.size() > budget) continue;
+                    budget -= close.size() + reopen.size();
+                    edits.push_back({t[k].begin, std::move(close)});
+                    edits.push_back({TokenEnd(t[end]), std::move(reopen)});
+                    rename(s, idOf[i], t[name].text);
+                    defined.insert(name);
+                }
+                k = end;
+                continue;
+            }
+            if ((Is(t[k], "{") || Is(t[k], "(") || Is(t[k], "[")) && t[k].close < s.close) k = t[k].close;
+        }
+    }
+    if (!any) return;
+    // A name is looked up from the namespaces the walk is in, innermost
+    // first, then at the file's scope: the first that holds its first part
+    // (a namespace, or the type itself when it is unqualified) is where the
+    // rest is looked for, as a qualified name is found.
+    std::vector<std::size_t> open;
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < t.size() && Step(); ++k) {
+        while (!open.empty() && k > spaces[open.back()].close) open.pop_back();
+        while (next < spaces.size() && spaces[next].open <= k) open.push_back(next++);
+        if (!IdentStart(t[k].text[0]) || Qualified(t, k) || (DeclaredAt(t, k, 0) && !defined.count(k))) continue;
+        const std::size_t last = QualifiedNameEnd(t, k);
+        const std::string* name = nullptr;
+        for (std::size_t level = open.size() + 1; level-- > 0 && Step();) {
+            std::size_t scope = level ? idOf[open[level - 1]] : file;
+            if (last == k) {
+                const auto found = types[scope].find(t[k].text);
+                if (found == types[scope].end()) continue;
+                name = &found->second;
+                break;
+            }
+            if (!inner[scope].count(t[k].text)) continue;
+            bool held = true;
+            for (std::size_t m = k; m < last && held && Step(); m += 3) {
+                const auto found = inner[scope].find(t[m].text);
+                held = found != inner[scope].end();
+                if (held) scope = found->second;
+            }
+            const auto found = types[scope].find(t[last].text);
+            if (held && found != types[scope].end()) name = &found->second;
+            break;
+        }
+        if (!name || name->size() > budget) {
+            k = last;
+            continue;
+        }
+        budget -= name->size();
+        Blank(out, t[k].begin, TokenEnd(t[last]));
+        edits.push_back({t[k].begin, *name});
+        for (std::size_t m = k; m <= last; ++m) taken.insert(m);
+        k = last;
+    }
+}
+
+// The names a namespace declares at its own scope (its constants and
+// functions), used unqualified within it, written qualified: glslang finds
+// them only so. A function of the namespace that declares a parameter or a
+// local of the name keeps its own; struct bodies keep their members. The
+// namespaces' types are renamed first (NamespaceTypes).
+void NamespaceMembers(const std::vector<Token>& t, std::string& out, std::vector<Edit>& edits) {
+    std::vector<Space> spaces = Namespaces(t);
     if (spaces.empty()) return;
+    // The qualifiers and names put in stay within the source's own size: a
+    // deep namespace's names read over and over would otherwise grow the
+    // text the passes after read many times over (uses past that are left
+    // as written).
+    std::size_t budget = t.empty() ? 0 : TokenEnd(t.back());
+    std::set<std::size_t> taken; // the tokens of the types' names renamed
+    NamespaceTypes(t, spaces, out, edits, budget, taken);
     std::set<std::string> paths;
     for (const Space& s : spaces) paths.insert(s.path);
     std::set<std::size_t> declarations;
@@ -345,10 +494,6 @@ void NamespaceMembers(const std::vector<Token>& t, std::vector<Edit>& edits) {
             if ((Is(t[k], "{") || Is(t[k], "(") || Is(t[k], "[")) && t[k].close < s.close) k = t[k].close;
         }
     // Each use within a namespace: its innermost namespace that declares it.
-    // The qualifiers put in stay within the source's own size: a deep
-    // namespace's names read over and over would otherwise grow the text the
-    // passes after read many times over (uses past that are left as written).
-    std::size_t budget = t.empty() ? 0 : TokenEnd(t.back());
     const auto qualify = [&](std::size_t k, const std::string& path) {
         if (path.size() > budget) return;
         budget -= path.size();
@@ -363,7 +508,7 @@ void NamespaceMembers(const std::vector<Token>& t, std::vector<Edit>& edits) {
         // A name, or a namespace written before `::` (`B::F` within the A that
         // holds B): the path in front of it, null for none.
         const auto pathOf = [&](std::size_t k) -> const std::string* {
-            if (!IdentStart(t[k].text[0]) || Qualified(t, k)) return nullptr;
+            if (!IdentStart(t[k].text[0]) || Qualified(t, k) || taken.count(k)) return nullptr;
             const bool scope = k + 2 < t.size() && Is(t[k + 1], ":") && Is(t[k + 2], ":");
             for (const Space* around : chain) {
                 if (!scope && around->names.count(t[k].text)) return &around->path;
@@ -394,9 +539,18 @@ void NamespaceMembers(const std::vector<Token>& t, std::vector<Edit>& edits) {
                 if (path && !declarations.count(k)) qualify(k, *path);
                 continue;
             }
+            // A name after a comma is declared in a list of declarators
+            // (`float a, b;`, a `for`'s head), not among a call's arguments
+            // (`max(x, a)` reads the namespace's `a`).
             std::set<std::string_view> own;
-            for (std::size_t m = from; m < end && Step(); ++m)
-                if (DeclaredAt(t, m, from)) own.insert(t[m].text);
+            std::vector<std::size_t> parens; // the '(' the walk is in, within the parameters'
+            for (std::size_t m = from; m < end && Step(); ++m) {
+                while (!parens.empty() && m > t[parens.back()].close) parens.pop_back();
+                if (Is(t[m], "(")) parens.push_back(m);
+                const bool argument = m > from && Is(t[m - 1], ",") && !parens.empty() && parens.back() != from &&
+                                      !Is(t[parens.back() - 1], "for");
+                if (!argument && DeclaredAt(t, m, from)) own.insert(t[m].text);
+            }
             for (std::size_t m = from; m < end && Step(); ++m) {
                 const std::string* path = own.count(t[m].text) ? nullptr : pathOf(m);
                 if (path) qualify(m, *path);
@@ -1010,7 +1164,7 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     if (source.find("half") != std::string_view::npos) HalfOverloads(t, edits, renamed);
     if (source.find("struct") != std::string_view::npos) OneComponentMembers(t, out);
     TruncatingOverloads(t, source, entry, renamed, edits);
-    if (source.find("namespace") != std::string_view::npos) NamespaceMembers(t, edits);
+    if (source.find("namespace") != std::string_view::npos) NamespaceMembers(t, out, edits);
     // One sweep: switches, loops unrolled with a count, and what `precise`
     // is where the source declares it as a name (a variable or a type): a
     // name wherever no type follows it.

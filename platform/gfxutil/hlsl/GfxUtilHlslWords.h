@@ -21,6 +21,10 @@ constexpr std::string_view kOverloadedEntry = "orvOverload_";
 // renamed to: this prefix, its parameters' pattern ('1' for each `half`, '0'
 // for each other), '_' and the name.
 constexpr std::string_view kHalfOverload = "orvHalf";
+// What a type a namespace defines (a struct, a typedef) is renamed to: this
+// prefix, then each part of its qualified name as its size, '_' and the part
+// (`A::S` is "orvSpace1_A1_S").
+constexpr std::string_view kNamespaceType = "orvSpace";
 
 // The source with
 // - `export` before a function blanked (the D3D9 compiler has no libraries);
@@ -63,7 +67,11 @@ constexpr std::string_view kHalfOverload = "orvHalf";
 //   variable given its components;
 // - a function of one float scalar parameter given overloads that take a
 //   vector there and pass its first component, as the D3D9 compiler
-//   truncates such an argument.
+//   truncates such an argument;
+// - a namespace's own names used unqualified within it written qualified,
+//   and the structs and typedefs a namespace defines renamed to names of
+//   the file's scope (kNamespaceType), with each use of them, qualified
+//   (`A::S`) or not.
 std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
 
 } // namespace gfx::hlsl

@@ -951,3 +951,225 @@ float4 ps_main(float4 c : COLOR0, float2 uv : TEXCOORD0) : COLOR { return c * (A
     black->Release();
     std::filesystem::remove_all(folder);
 }
+
+// A namespace's globals are constants named through it, in declaration order
+// with the file's own: set by that name or by a handle, they reach the pixels.
+// Within the namespace (and those inside it) its names need no qualifier.
+TEST_P(GfxUtilHlslDrawTest, ANamespacesUniformsAreTabledByTheirQualifiedNames) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, R"(
+float4 Before;
+namespace Fog {
+    typedef float4 colour;
+    colour tint;
+    struct Layer { float3 colour; float strength; };
+    Layer layer;
+    float4 steps[2];
+    namespace Deep {
+        float4 bias;
+        float4 Shade(float4 c) { return c * tint + layer.colour.rgbb * layer.strength + steps[1] + max(0, bias); }
+    }
+}
+float4 main(float4 col : COLOR0) : COLOR { return Fog::Deep::Shade(col) + Fog::steps[0] + Before; }
+)", "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    ID3DXConstantTable* t = ps.table;
+    D3DXCONSTANT_DESC d;
+    std::uint32_t n = 1;
+    struct Want {
+        const char* name;
+        std::uint16_t cls;
+        std::uint32_t index, count, elements;
+    };
+    // The larger first, as the file's own are laid out, then declaration order.
+    for (const Want& w : {Want{"Fog::layer", D3DXPC_STRUCT, 0, 2, 1}, Want{"Fog::steps", D3DXPC_VECTOR, 2, 2, 2},
+                          Want{"Before", D3DXPC_VECTOR, 4, 1, 1}, Want{"Fog::tint", D3DXPC_VECTOR, 5, 1, 1},
+                          Want{"Fog::Deep::bias", D3DXPC_VECTOR, 6, 1, 1}}) {
+        SCOPED_TRACE(w.name);
+        ASSERT_EQ(t->GetConstantDesc(w.name, &d, &n), D3D_OK);
+        EXPECT_EQ(d.Class, w.cls);
+        EXPECT_EQ(d.RegisterSet, D3DXRS_FLOAT4);
+        EXPECT_EQ(d.RegisterIndex, w.index);
+        EXPECT_EQ(d.RegisterCount, w.count);
+        EXPECT_EQ(d.Elements, w.elements);
+    }
+    ASSERT_EQ(t->GetConstantDesc("Fog::layer.strength", &d, &n), D3D_OK);
+    EXPECT_EQ(d.RegisterIndex, 1u);
+    // Only the qualified name finds them.
+    for (const char* name : {"tint", "bias", "Deep::bias", "Fog::bias", "layer.strength", "Fog::", "Fog"})
+        EXPECT_EQ(t->GetConstantByName(nullptr, name), nullptr) << name;
+
+    const float decoy[4] = {1, 1, 1, 1};
+    for (std::uint32_t r = 0; r < 8; ++r) ASSERT_EQ(device->SetPixelShaderConstantF(r, decoy, 1), D3D_OK);
+    const D3DXVECTOR4 none{0, 0, 0, 0}, tint{0.25f, 0, 0, 1}, colour{0, 0.5f, 0, 0}, bias{0, 0, 0.25f, 0};
+    const D3DXVECTOR4 steps[2] = {{0, 0, 0.25f, 0}, {0.25f, 0, 0, 0}};
+    ASSERT_EQ(t->SetVector(device, "Before", &none), D3D_OK);
+    ASSERT_EQ(t->SetVector(device, "Fog::tint", &tint), D3D_OK);
+    const D3DXHANDLE layer = t->GetConstantByName(nullptr, "Fog::layer");
+    ASSERT_NE(layer, nullptr);
+    ASSERT_EQ(t->SetVector(device, t->GetConstantByName(layer, "colour"), &colour), D3D_OK);
+    ASSERT_EQ(t->SetFloat(device, "Fog::layer.strength", 0.5f), D3D_OK);
+    ASSERT_EQ(t->SetVectorArray(device, "Fog::steps", steps, 2), D3D_OK);
+    ASSERT_EQ(t->SetVector(device, t->GetConstantByName(nullptr, "Fog::Deep::bias"), &bias), D3D_OK);
+    float regs[7 * 4] = {};
+    ASSERT_EQ(device->GetPixelShaderConstantF(0, regs, 7), D3D_OK);
+    EXPECT_EQ(regs[0 * 4 + 1], 0.5f);  // layer.colour
+    EXPECT_EQ(regs[1 * 4 + 0], 0.5f);  // layer.strength
+    EXPECT_EQ(regs[3 * 4 + 0], 0.25f); // steps[1]
+    EXPECT_EQ(regs[5 * 4 + 0], 0.25f); // tint
+    EXPECT_EQ(regs[6 * 4 + 2], 0.25f); // bias
+
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    SetQuadConstants(vs);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    // Red from the tint and the second step, green from the layer, blue
+    // from the first step and the bias: each missing one shows.
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 64, 128, "set by name and by handle");
+    ASSERT_EQ(t->SetVector(device, "Fog::Deep::bias", &none), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 64, 64, "bias set again");
+    UnbindAndRelease(v, p);
+}
+
+// A struct or typedef a namespace defines is named through it from outside
+// (`A::S`), as a global's type, a function's result and parameter, and a
+// local's, and by its own name within; two namespaces may each define a
+// struct of one name.
+TEST_P(GfxUtilHlslDrawTest, ANamespacesStructsAreNamedThroughIt) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, R"(
+namespace A {
+    struct S { float4 c; float k; };
+    S Make(float4 c) { S s; s.c = c; s.k = 2; return s; }
+    namespace B { struct S { float2 c; }; }
+}
+namespace Other { struct S { float3 c; }; typedef S Alias; typedef float4 colour; }
+A::S g;
+A::B::S h;
+Other::Alias o;
+Other::colour q;
+A::S Halve(A::S s) { s.k *= 0.5; return s; }
+float4 main(float4 col : COLOR0) : COLOR {
+    A::S m = Halve(A::Make(col * 0.25));
+    return m.c * m.k + g.c * g.k + float4(h.c, o.c.xy) + q;
+}
+)", "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    ID3DXConstantTable* t = ps.table;
+    D3DXCONSTANT_DESC d;
+    std::uint32_t n = 1;
+    struct Want {
+        const char* name;
+        std::uint16_t cls;
+        std::uint32_t index, count, members;
+    };
+    for (const Want& w : {Want{"g", D3DXPC_STRUCT, 0, 2, 2}, Want{"g.k", D3DXPC_SCALAR, 1, 1, 0},
+                          Want{"h", D3DXPC_STRUCT, 2, 1, 1}, Want{"h.c", D3DXPC_VECTOR, 2, 1, 0},
+                          Want{"o", D3DXPC_STRUCT, 3, 1, 1}, Want{"o.c", D3DXPC_VECTOR, 3, 1, 0},
+                          Want{"q", D3DXPC_VECTOR, 4, 1, 0}}) {
+        SCOPED_TRACE(w.name);
+        ASSERT_EQ(t->GetConstantDesc(w.name, &d, &n), D3D_OK);
+        EXPECT_EQ(d.Class, w.cls);
+        EXPECT_EQ(d.RegisterIndex, w.index);
+        EXPECT_EQ(d.RegisterCount, w.count);
+        EXPECT_EQ(d.StructMembers, w.members);
+    }
+    ASSERT_EQ(t->GetConstantDesc("h.c", &d, &n), D3D_OK);
+    EXPECT_EQ(d.Columns, 2u);
+    ASSERT_EQ(t->GetConstantDesc("o.c", &d, &n), D3D_OK);
+    EXPECT_EQ(d.Columns, 3u);
+
+    const D3DXVECTOR4 gc{0, 0.125f, 0, 0}, hc{0.25f, 0, 0, 0}, oc{0.25f, 0, 0, 0};
+    ASSERT_EQ(t->SetVector(device, "g.c", &gc), D3D_OK);
+    ASSERT_EQ(t->SetFloat(device, "g.k", 2), D3D_OK);
+    ASSERT_EQ(t->SetVector(device, "h.c", &hc), D3D_OK);
+    ASSERT_EQ(t->SetVector(device, "o.c", &oc), D3D_OK);
+    const D3DXVECTOR4 none{0, 0, 0, 0};
+    ASSERT_EQ(t->SetVector(device, "q", &none), D3D_OK);
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    SetQuadConstants(vs);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    // The colour a quarter, times k (2 halved): 0.25, plus g's 0.25 green,
+    // h's 0.25 red and o's 0.25 blue.
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 128);
+    const D3DXVECTOR4 blue{0, 0, 0.25f, 0};
+    ASSERT_EQ(t->SetVector(device, "q", &blue), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 191, "through the typedef");
+    UnbindAndRelease(v, p);
+}
+
+// What the D3D9 compiler refuses beside those: a namespace's names, struct or
+// constant, outside it without its name, or through a namespace that does
+// not hold them.
+TEST_P(GfxUtilHlslDrawTest, ANamespacesNamesAreNotFoundOtherwise) {
+    if (Stopped()) return;
+    const char* const refused[] = {
+        "namespace A { struct S { float4 c; }; }\nS g;\nfloat4 main() : COLOR { return g.c; }\n",
+        "namespace A { struct S { float4 c; }; }\nB::S g;\nfloat4 main() : COLOR { return g.c; }\n",
+        "namespace A { struct S { float4 c; }; }\nnamespace B { float4 x; }\nB::S g;\n"
+        "float4 main() : COLOR { return g.c; }\n",
+        "namespace A { namespace B { struct S { float4 c; }; } }\nB::S g;\nfloat4 main() : COLOR { return g.c; }\n",
+        "namespace A { struct S { float4 c; }; }\n"
+        "float4 main() : COLOR { A::T s; s.c = 1; return s.c; }\n",
+        "namespace N { float4 tint; }\nfloat4 main() : COLOR { return tint; }\n",
+        "namespace N { float4 tint; }\nfloat4 main() : COLOR { return M::tint; }\n",
+    };
+    for (const char* source : refused) {
+        SCOPED_TRACE(source);
+        Compiled c;
+        Compile(c, source, "ps_2_0");
+        EXPECT_NE(c.result, D3D_OK);
+        EXPECT_FALSE(c.errors.empty());
+    }
+    // Their neighbours compile.
+    const char* const taken[] = {
+        "namespace A { struct S { float4 c; }; }\nA::S g;\nfloat4 main() : COLOR { return g.c; }\n",
+        "namespace A { namespace B { struct S { float4 c; }; } B::S g; }\n"
+        "float4 main() : COLOR { return A::g.c; }\n",
+        "namespace N { float4 tint; }\nfloat4 main() : COLOR { return N::tint; }\n",
+    };
+    for (const char* source : taken) {
+        SCOPED_TRACE(source);
+        Compiled c;
+        Compile(c, source, "ps_2_0");
+        EXPECT_EQ(c.result, D3D_OK) << c.errors;
+        EXPECT_EQ(c.container.constants.empty(), false);
+    }
+    // A word the front end keeps for itself, declared in a namespace, is
+    // listed by its own name through the namespace.
+    Compiled word;
+    Compile(word, "namespace N { float4 precise; }\nfloat4 main() : COLOR { return N::precise; }\n", "ps_2_0");
+    ASSERT_EQ(word.result, D3D_OK) << word.errors;
+    EXPECT_NE(Constant(word.container, "N::precise"), nullptr);
+    // The layout reads each namespace's statements, nested ones and ones
+    // opened again; a statement its namespace's end cuts short declares nothing.
+    std::vector<HlslGlobal> globals;
+    std::string error;
+    ASSERT_TRUE(LayoutHlslGlobals("float4 a;\nnamespace N { float4 b[2]; namespace M { float4x4 c; } float4 d }\n"
+                                  "namespace N { sampler2D s; }\nfloat4 e;\n",
+                                  globals, error))
+        << error;
+    std::vector<std::string> names;
+    for (const HlslGlobal& g : globals) names.push_back(g.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "N::b", "N::M::c", "N::s", "e"}));
+}
+

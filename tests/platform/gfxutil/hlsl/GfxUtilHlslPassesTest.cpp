@@ -211,6 +211,19 @@ const Shape kShapes[] = {
          for (int d = 0; d < 64; ++d) s += "namespace N" + std::to_string(d) + " { static const float a" + std::to_string(d) + " = 1;\n";
          return Repeat(s, "float f#(float b) { return a0 * a63 * b; }\n", std::string(64, '}'), n);
      }},
+    // Types of nested namespaces named through them and from within, each
+    // use looked up through every level.
+    {"NamespacesNestedNamingTheirTypes", "ps_2_0",
+     [](std::size_t n) {
+         std::string s, path;
+         for (int d = 0; d < 64; ++d) {
+             const std::string k = std::to_string(d);
+             s += "namespace N" + k + " { struct S" + k + " { float4 a; }; typedef S" + k + " T" + k + ";\n";
+             path += "N" + k + "::";
+         }
+         return Repeat(s, "S0 g#; T63 h#; " + path + "S63 i#; N0::T0 f#(S63 s) { return (N0::T0) 0; }\n",
+                       std::string(64, '}'), n);
+     }},
     {"StructsOfOneLargeStruct", "ps_2_0",
      [](std::size_t n) {
          std::string head = "struct S { ";
