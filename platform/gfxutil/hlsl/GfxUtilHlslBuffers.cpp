@@ -20,7 +20,9 @@ std::string OpenConstantBuffers(std::string_view source) {
         if (!Is(t[i], "cbuffer") && !Is(t[i], "tbuffer")) continue;
         // fx_5_0's `single` in front means nothing here.
         const std::size_t start = i > 0 && Is(t[i - 1], "single") && !singleIsType ? i - 1 : i;
-        if (start > 0 && !Is(t[start - 1], ";") && !Is(t[start - 1], "}")) continue;
+        // A statement of its own: after another, or first in a namespace.
+        const bool first = start >= 3 && Is(t[start - 1], "{") && Is(t[start - 3], "namespace");
+        if (start > 0 && !Is(t[start - 1], ";") && !Is(t[start - 1], "}") && !first) continue;
         if (!IdentStart(t[i + 1].text.front())) continue;
         std::size_t open = i + 2;
         if (open + 3 < t.size() && Is(t[open], ":") && Is(t[open + 1], "register") && Is(t[open + 2], "("))

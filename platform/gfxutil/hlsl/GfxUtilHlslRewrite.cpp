@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace gfx::hlsl {
@@ -124,6 +125,7 @@ bool OneDimensionalAsTwo(const std::string& source, std::string& out) {
 std::set<std::string, std::less<>> LoopBounds(std::string_view source) {
     const std::vector<Token> t = Tokenize(source);
     std::map<std::string_view, std::size_t> reads, asBound;
+    std::map<std::string_view, std::set<std::string>> written; // each bound's spellings, by its own name
     for (std::size_t i = 0; i < t.size() && Step(); ++i)
         if (IdentStart(t[i].text[0])) ++reads[t[i].text];
     // The first ';' at or after each token, found once: loops nested in a
@@ -138,19 +140,31 @@ std::set<std::string, std::less<>> LoopBounds(std::string_view source) {
         if (semicolon >= close) continue;
         const std::size_t first = semicolon + 1, last = nextSemicolon[first];
         if (last >= close || last < first + 3) continue;
-        // ident, a comparison of one or two characters, ident.
-        const std::size_t ops = last - first - 2;
-        bool comparison = ops <= 2 && IdentStart(t[first].text[0]) && IdentStart(t[last - 1].text[0]);
-        for (std::size_t k = first + 1; comparison && k < last - 1; ++k)
+        // ident, a comparison of one or two characters, ident; either may
+        // be named through a namespace (`k < N::Count`), as its globals are.
+        if (!IdentStart(t[first].text[0]) || !IdentStart(t[last - 1].text[0])) continue;
+        std::size_t left = first, right = last - 1;
+        while (left + 3 < right && Is(t[left + 1], ":") && Is(t[left + 2], ":") && IdentStart(t[left + 3].text[0]))
+            left += 3;
+        while (right > left + 3 && Is(t[right - 1], ":") && Is(t[right - 2], ":") && IdentStart(t[right - 3].text[0]))
+            right -= 3;
+        const std::size_t ops = right - left - 1;
+        bool comparison = ops >= 1 && ops <= 2;
+        for (std::size_t k = left + 1; comparison && k < right; ++k)
             comparison = t[k].text.size() == 1 && std::strchr("<>=!", t[k].text[0]) != nullptr;
         if (!comparison) continue;
-        ++asBound[t[first].text];
-        ++asBound[t[last - 1].text];
+        for (const auto& [from, to] : {std::pair{first, left}, std::pair{right, last - 1}}) {
+            ++asBound[t[to].text];
+            std::string name;
+            for (std::size_t k = from; k <= to; ++k) name += t[k].text;
+            written[t[to].text].insert(std::move(name));
+        }
     }
     std::set<std::string, std::less<>> out;
-    // The declaration is the one read that is no bound.
+    // The declaration is the one read that is no bound: its own name, where
+    // the bounds may name it through its namespace.
     for (const auto& [name, n] : asBound)
-        if (reads[name] == n + 1) out.insert(std::string(name));
+        if (reads[name] == n + 1) out.insert(written[name].begin(), written[name].end());
     return out;
 }
 

@@ -23,7 +23,8 @@ bool OneDimensionalAsTwo(const std::string& source, std::string& out);
 // Names that are read only as a `for` loop's count: each read is one side of
 // a condition comparing it with the loop's variable ("k < Count"). Such a
 // uniform int the D3D9 compiler turns into a `loop` on an integer register;
-// an int read any other way needs a float register, and stays there.
+// an int read any other way needs a float register, and stays there. A
+// name a bound gives through its namespaces is given so ("N::Count").
 std::set<std::string, std::less<>> LoopBounds(std::string_view source);
 
 // Whether a parameter of the entry point has no name ("float4 main(float4)"):

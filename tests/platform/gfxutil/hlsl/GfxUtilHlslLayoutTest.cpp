@@ -1040,6 +1040,55 @@ float4 main(float4 col : COLOR0) : COLOR { return Fog::Deep::Shade(col) + Fog::s
     UnbindAndRelease(v, p);
 }
 
+// A namespace's int that only bounds loops, named through the namespace or
+// from within it, reads an integer register as the file's own does.
+TEST_P(GfxUtilHlslDrawTest, ANamespacesIntBoundingALoopReadsAnIntegerRegister) {
+    if (Stopped()) return;
+    Compiled vs, ps;
+    Compile(vs, kVertexSource, "vs_3_0");
+    Compile(ps, R"(
+namespace Steps {
+    int Count;
+    int Other;
+    float4 Add(float4 c) { for (int k = 0; k < Count; ++k) c.g += 0.25; return c; }
+}
+float4 main(float4 col : COLOR0) : COLOR {
+    float4 c = Steps::Add(col * 0.25);
+    for (int k = 0; Steps::Count > k; ++k) c.r += 0.25;
+    return c + Steps::Other * 0.25;
+}
+)", "ps_3_0");
+    ASSERT_EQ(vs.result, D3D_OK) << vs.errors;
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    const ShaderConstantRecord* count = Constant(ps.container, "Steps::Count");
+    const ShaderConstantRecord* other = Constant(ps.container, "Steps::Other");
+    ASSERT_TRUE(count && other);
+    EXPECT_EQ(count->registerSet, D3DXRS_INT4);
+    EXPECT_EQ(count->registerIndex, 0u);
+    EXPECT_EQ(other->registerSet, D3DXRS_FLOAT4); // read as a number
+    IDirect3DVertexShader9* v = Make<IDirect3DVertexShader9>(vs);
+    IDirect3DPixelShader9* p = Make<IDirect3DPixelShader9>(ps);
+    ASSERT_TRUE(v && p);
+    SetQuadConstants(vs);
+    ASSERT_EQ(ps.table->SetInt(device, "Steps::Other", 0), D3D_OK);
+    ASSERT_EQ(ps.table->SetInt(device, "Steps::Count", 1), D3D_OK);
+    std::int32_t reg[4] = {-1, -1, -1, -1};
+    ASSERT_EQ(device->GetPixelShaderConstantI(0, reg, 1), D3D_OK);
+    EXPECT_EQ(reg[0], 1);
+    ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
+    // A quarter of white, a round in each loop: red and green a quarter more.
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 128, 128, 64, "one round");
+    const std::int32_t two[4] = {2, 0, 1, 0};
+    ASSERT_EQ(device->SetPixelShaderConstantI(0, two, 1), D3D_OK);
+    Clear();
+    DrawQuad();
+    ExpectPixel(8, 8, 191, 191, 64, "two rounds");
+    UnbindAndRelease(v, p);
+}
+
 // A struct or typedef a namespace defines is named through it from outside
 // (`A::S`), as a global's type, a function's result and parameter, and a
 // local's, and by its own name within; two namespaces may each define a
@@ -1160,6 +1209,15 @@ TEST_P(GfxUtilHlslDrawTest, ANamespacesNamesAreNotFoundOtherwise) {
     Compile(word, "namespace N { float4 precise; }\nfloat4 main() : COLOR { return N::precise; }\n", "ps_2_0");
     ASSERT_EQ(word.result, D3D_OK) << word.errors;
     EXPECT_NE(Constant(word.container, "N::precise"), nullptr);
+    // A constant buffer's members, first in a namespace or after another
+    // statement, are the namespace's.
+    Compiled buffers;
+    Compile(buffers,
+            "namespace N { cbuffer A { float4 a; }; float4 b; cbuffer C { float4 c; } }\n"
+            "float4 main() : COLOR { return N::a + N::b + N::c; }\n",
+            "ps_2_0");
+    ASSERT_EQ(buffers.result, D3D_OK) << buffers.errors;
+    for (const char* name : {"N::a", "N::b", "N::c"}) EXPECT_NE(Constant(buffers.container, name), nullptr) << name;
     // The layout reads each namespace's statements, nested ones and ones
     // opened again; a statement its namespace's end cuts short declares nothing.
     std::vector<HlslGlobal> globals;
