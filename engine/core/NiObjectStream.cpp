@@ -321,6 +321,7 @@ bool NiObjectStream::ReadHeader()
     }
     m_uiFileObjectCount = uiCount;
     m_kObjects.reserve(uiCount);
+    m_kLinkWork.reserve(uiCount);
     return true;
 }
 
@@ -365,6 +366,7 @@ bool NiObjectStream::ReadClassTable()
             return false;
     }
     m_kCreate.assign(usClasses, nullptr);
+    m_kClassWork.assign(usClasses, CLASS_UNKNOWN);
     for (std::uint16_t i = 0; i < usClasses; ++i)
     {
         m_kCreate[i] = GetCreateFunction(m_kClassNames[i].c_str());
@@ -407,8 +409,18 @@ bool NiObjectStream::CreateObjectsThrough(std::uint32_t uiIndex)
             m_bCreateFailed = true;
             return false;
         }
+        // A create function makes objects of the one class its name
+        // stands for: the first object tells what the link passes do with
+        // all of them.
+        std::uint8_t& ucWork = m_kClassWork[usClass];
+        if (ucWork == CLASS_UNKNOWN)
+        {
+            const NiTypeInfo* pkType = pkObject->GetTypeInfo();
+            ucWork = pkType != nullptr && pkType->IsLinkFree(m_uiFileVersion) ? WORK_LINK_FREE : WORK_LINKED;
+        }
         pkObject->IncRefCountFirst();
         m_kObjects.push_back(NiObjectPtr::Adopt(pkObject));
+        m_kLinkWork.push_back(ucWork);
     }
     return true;
 }
@@ -448,6 +460,7 @@ bool NiObjectStream::ReadOldObject()
         return false;
     }
     m_kObjects.emplace_back(pkObject);
+    m_kLinkWork.push_back(WORK_LINKED);
     pkObject->ReadFromStream(*this);
     return true;
 }
@@ -580,8 +593,29 @@ bool NiObjectStream::ReadObjects()
         if (!ReadTopObjects() || IsCorrupt())
             return Corrupt();
 
+        // One entry an object, whichever way the records put them there.
+        m_kLinkWork.resize(m_kObjects.size(), WORK_LINKED);
+        bool bPrivate = CountsPrivately();
         for (; m_uiLinkPos < m_kObjects.size(); ++m_uiLinkPos)
         {
+            std::uint8_t& ucWork = m_kLinkWork[m_uiLinkPos];
+            if (ucWork != WORK_LINKED)
+            {
+                // A link-free object is linked by its owners, which mostly
+                // come a few records before it: it is still in the cache,
+                // where the table's reference goes cheaply. Nothing takes a
+                // reference away before the load ends (an entry another
+                // object holds lives on), nor may another thread drop one
+                // (bPrivate); an object only the table holds keeps the
+                // table's reference. After this the table leaves it alone.
+                NiObject* pkObject = m_kObjects[m_uiLinkPos];
+                if (bPrivate && pkObject != nullptr && pkObject->GetRefCount() > 1)
+                {
+                    pkObject->DecRefCountPrivate();
+                    ucWork = WORK_RELEASED;
+                }
+                continue;
+            }
             if (!CheckStatus())
                 return false;
             PrefetchObject(m_uiLinkPos + PREFETCH_AHEAD);
@@ -589,10 +623,13 @@ bool NiObjectStream::ReadObjects()
                 m_kObjects[m_uiLinkPos]->ResolveLinks(*this);
             if (IsCorrupt())
                 return Corrupt();
+            bPrivate = CountsPrivately();
         }
     }
     for (; m_uiPostLinkPos < m_kObjects.size(); ++m_uiPostLinkPos)
     {
+        if (m_kLinkWork[m_uiPostLinkPos] != WORK_LINKED)
+            continue;
         if (!CheckStatus())
             return false;
         PrefetchObject(m_uiPostLinkPos + PREFETCH_AHEAD);
@@ -624,10 +661,10 @@ bool NiObjectStream::ReadObjects()
     if (m_uiFileVersion < NiStreamVersion(4, 1, 0, 12) && s_pfnOldFlagFix != nullptr)
     {
         bPrivate = false;
-        for (const NiObjectPtr& spObject : m_kObjects)
+        for (std::size_t i = 0; i < m_kObjects.size(); ++i)
         {
-            if (spObject != nullptr)
-                s_pfnOldFlagFix(*this, spObject);
+            if (m_kObjects[i] != nullptr && !IsReleased(i))
+                s_pfnOldFlagFix(*this, m_kObjects[i]);
         }
     }
 
@@ -644,10 +681,10 @@ void NiObjectStream::EndLoad(bool bSucceeded, bool bPrivate)
         // The stream still holds every object it made, so none dies while
         // the others let go of theirs; whatever loops the records formed,
         // the stream's references are then the last.
-        for (const NiObjectPtr& spObject : m_kObjects)
+        for (std::size_t i = 0; i < m_kObjects.size(); ++i)
         {
-            if (spObject != nullptr)
-                spObject->DropCountedLinks();
+            if (m_kObjects[i] != nullptr && !IsReleased(i))
+                m_kObjects[i]->DropCountedLinks();
         }
         if (m_spReplaced != nullptr)
             m_spReplaced->DropCountedLinks();
@@ -661,6 +698,7 @@ void NiObjectStream::EndLoad(bool bSucceeded, bool bPrivate)
     m_kClassNames.clear();
     m_kClassIndices.clear();
     m_kCreate.clear();
+    m_kClassWork.clear();
     m_pcCurrentClass = nullptr;
     // The objects keep the arena's blocks for as long as any of them lives.
     if (m_pkArena != nullptr)
@@ -686,15 +724,20 @@ void NiObjectStream::ReleaseObjectTable(bool bPrivate)
     std::size_t uiCount = m_kObjects.size();
     for (std::size_t i = 0; i < uiCount; ++i)
     {
-        if (i + AHEAD < uiCount)
+        if (i + AHEAD < uiCount && !IsReleased(i + AHEAD))
             __builtin_prefetch(pspObjects[i + AHEAD].Get(), 1);
-        if (!bPrivate)
+        // The link pass let go of this reference already; the object may
+        // be gone.
+        if (IsReleased(i))
+            (void)pspObjects[i].Detach();
+        else if (!bPrivate)
             pspObjects[i].Clear();
         else if (NiObject* pkObject = pspObjects[i].Detach())
             pkObject->DecRefCountPrivate();
     }
     m_kObjects.clear();
     m_kObjects.shrink_to_fit();
+    m_kLinkWork.clear();
 }
 
 // ---- Saving ----
@@ -859,6 +902,9 @@ void NiObjectStream::ReplaceCurrentObject(NiObject* pkObject)
     if (m_spReplaced == nullptr)
         m_spReplaced = m_kObjects[m_uiLoadPos];
     m_kObjects[m_uiLoadPos] = pkObject;
+    // Whatever class it is of, it takes part in the link passes.
+    if (m_uiLoadPos < m_kLinkWork.size())
+        m_kLinkWork[m_uiLoadPos] = WORK_LINKED;
     // The new object may be one that others already hold.
     m_bObjectReplaced = true;
 }
@@ -1022,6 +1068,9 @@ void NiObjectStream::InsertTopObject(NiObject* pkObject)
 void NiObjectStream::RemoveAllTopObjects()
 {
     NiRecursiveLockGuard kGuard(NiStreamLoadLock());
+    // A loaded scene dies top object by top object: one batch for them all
+    // gives the arena its pieces back in one count, not one per top object.
+    NiLoadArena::FreeBatch kBatch;
     m_kTopObjects.clear();
 }
 

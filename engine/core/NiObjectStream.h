@@ -278,6 +278,12 @@ protected:
     // other thread can hold any of the objects (CountsPrivately, and no
     // post-load callback could have handed one out).
     void ReleaseObjectTable(bool bPrivate);
+    // Whether the table's reference to its object at uiIndex was let go in
+    // the link pass.
+    [[nodiscard]] bool IsReleased(std::size_t uiIndex) const
+    {
+        return uiIndex < m_kLinkWork.size() && m_kLinkWork[uiIndex] == WORK_RELEASED;
+    }
     // Objects ahead in a pass over the table are fetched this far ahead.
     static constexpr std::size_t PREFETCH_AHEAD = 32;
     void PrefetchObject(std::size_t uiIndex) const;
@@ -301,6 +307,20 @@ protected:
     std::unique_ptr<NiFileSearchPath> m_spSearchPath;
 
     std::vector<NiObjectPtr> m_kObjects;
+    // What the link passes do with each object of the load in progress (one
+    // per m_kObjects entry), and per class-table entry what its objects need
+    // (CLASS_UNKNOWN until the first is made).
+    enum LinkWork : std::uint8_t
+    {
+        WORK_LINKED = 0,    // ResolveLinks and PostLink are called
+        WORK_LINK_FREE = 1, // passed by (NiTypeInfo::IsLinkFree)
+        // Passed by, and the table's reference already let go: the entry
+        // is not to be touched again (see ReadObjects).
+        WORK_RELEASED = 2,
+        CLASS_UNKNOWN = 0xFF,
+    };
+    std::vector<std::uint8_t> m_kLinkWork;
+    std::vector<std::uint8_t> m_kClassWork;
     std::vector<NiObjectPtr> m_kTopObjects;
     std::uint32_t m_uiFileObjectCount = 0;
     NiObjectPtr m_spReplaced;

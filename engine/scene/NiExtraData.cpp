@@ -8,7 +8,8 @@
 #include <cstring>
 #include <memory>
 
-NiImplementTypeInfo(NiExtraData, NiObject)
+// Only files before 5.0.0.11 chain entries by link (see ResolveLinks).
+NiImplementLinkFreeTypeInfo(NiExtraData, NiObject, NiExtraData::LINK_FREE_VERSION)
 
 NiExtraData::NiExtraData(const char* pcName)
 {

@@ -19,6 +19,11 @@ public:
     void SetName(const char* pcName);
     [[nodiscard]] const char* GetName() const { return m_pcName; }
 
+    // From files of 5.0.0.11 on, entries are named records of their own that
+    // link to nothing (before, they chained to the next): the plain value
+    // classes are link-free from then on.
+    static constexpr std::uint32_t LINK_FREE_VERSION = 0x0500000B;
+
     // Whether the entry is written with its owner, and copied when the owner
     // is cloned.
     [[nodiscard]] virtual bool IsStreamable() const { return true; }
