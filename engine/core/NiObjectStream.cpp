@@ -595,9 +595,12 @@ bool NiObjectStream::ReadObjects()
 
         // One entry an object, whichever way the records put them there.
         m_kLinkWork.resize(m_kObjects.size(), WORK_LINKED);
+        m_kPostLinked.clear();
         bool bPrivate = CountsPrivately();
         for (; m_uiLinkPos < m_kObjects.size(); ++m_uiLinkPos)
         {
+            // Every object is touched in this pass, by its owner or here.
+            PrefetchObject(m_uiLinkPos + PREFETCH_AHEAD);
             std::uint8_t& ucWork = m_kLinkWork[m_uiLinkPos];
             if (ucWork != WORK_LINKED)
             {
@@ -618,23 +621,27 @@ bool NiObjectStream::ReadObjects()
             }
             if (!CheckStatus())
                 return false;
-            PrefetchObject(m_uiLinkPos + PREFETCH_AHEAD);
             if (m_kObjects[m_uiLinkPos] != nullptr)
+            {
                 m_kObjects[m_uiLinkPos]->ResolveLinks(*this);
+                m_kPostLinked.push_back(m_uiLinkPos);
+            }
             if (IsCorrupt())
                 return Corrupt();
             bPrivate = CountsPrivately();
         }
     }
-    for (; m_uiPostLinkPos < m_kObjects.size(); ++m_uiPostLinkPos)
+    // The objects with post-link work, in table order: those a few places
+    // ahead in this list are fetched while one is handled.
+    for (; m_uiPostLinkPos < m_kPostLinked.size(); ++m_uiPostLinkPos)
     {
-        if (m_kLinkWork[m_uiPostLinkPos] != WORK_LINKED)
-            continue;
         if (!CheckStatus())
             return false;
-        PrefetchObject(m_uiPostLinkPos + PREFETCH_AHEAD);
-        if (m_kObjects[m_uiPostLinkPos] != nullptr)
-            m_kObjects[m_uiPostLinkPos]->PostLink(*this);
+        if (m_uiPostLinkPos + POST_LINK_AHEAD < m_kPostLinked.size())
+            PrefetchObject(m_kPostLinked[m_uiPostLinkPos + POST_LINK_AHEAD]);
+        // A post-link step may replace another object's entry.
+        if (NiObject* pkObject = m_kObjects[m_kPostLinked[m_uiPostLinkPos]])
+            pkObject->PostLink(*this);
         if (IsCorrupt())
             return Corrupt();
     }
@@ -738,6 +745,7 @@ void NiObjectStream::ReleaseObjectTable(bool bPrivate)
     m_kObjects.clear();
     m_kObjects.shrink_to_fit();
     m_kLinkWork.clear();
+    m_kPostLinked.clear();
 }
 
 // ---- Saving ----

@@ -286,6 +286,9 @@ protected:
     }
     // Objects ahead in a pass over the table are fetched this far ahead.
     static constexpr std::size_t PREFETCH_AHEAD = 32;
+    // The same in the post-link pass, which visits fewer objects with more
+    // bytes between them.
+    static constexpr std::size_t POST_LINK_AHEAD = 8;
     void PrefetchObject(std::size_t uiIndex) const;
     // Sets the corrupt-file error; the load's guard cleans up.
     [[nodiscard]] bool Corrupt();
@@ -321,6 +324,8 @@ protected:
     };
     std::vector<std::uint8_t> m_kLinkWork;
     std::vector<std::uint8_t> m_kClassWork;
+    // Table positions of the objects the post-link pass calls, in order.
+    std::vector<std::uint32_t> m_kPostLinked;
     std::vector<NiObjectPtr> m_kTopObjects;
     std::uint32_t m_uiFileObjectCount = 0;
     NiObjectPtr m_spReplaced;

@@ -31,6 +31,15 @@ inline int CompareNames(const char* pcA, const char* pcB)
     }
     return static_cast<int>(*pucA) - static_cast<int>(*pucB);
 }
+
+// The same for two entries' names, which are texts of their own
+// (NiArenaStrDup or a load's text read): eight bytes a step.
+inline int CompareEntryNames(const char* pcA, const char* pcB)
+{
+    if (pcA == nullptr || pcB == nullptr)
+        return (pcA != nullptr) - (pcB != nullptr);
+    return NiComparePieceTexts(pcA, pcB);
+}
 } // namespace
 
 NiObjectNET::~NiObjectNET()
@@ -108,7 +117,7 @@ bool NiObjectNET::AddExtraData(NiExtraData* pkExtra)
 
     while (uiIndex > 0)
     {
-        int iCompare = CompareNames(m_ppkExtra[uiIndex - 1]->GetName(), pkExtra->GetName());
+        int iCompare = CompareEntryNames(m_ppkExtra[uiIndex - 1]->GetName(), pkExtra->GetName());
         if (iCompare == 0)
         {
             RemoveExtraDataAt(uiIndex);
@@ -283,7 +292,8 @@ void NiObjectNET::ResolveLinks(NiObjectStream& kStream)
             // general way, which names, sorts or refuses it.
             const char* pcName = pkExtra != nullptr ? pkExtra->GetName() : nullptr;
             if (pcName != nullptr && m_uiExtraDataSize < m_uiExtraDataCapacity &&
-                (m_uiExtraDataSize == 0 || CompareNames(m_ppkExtra[m_uiExtraDataSize - 1]->GetName(), pcName) < 0))
+                (m_uiExtraDataSize == 0 ||
+                 CompareEntryNames(m_ppkExtra[m_uiExtraDataSize - 1]->GetName(), pcName) < 0))
             {
                 if (bPrivate && pkExtra->GetRefCount() == 1)
                     pkExtra->IncRefCountPrivate();
