@@ -393,6 +393,32 @@ bool NiObjectStream::ReadClassTable()
     return true;
 }
 
+// Made once per object of a class-table file: inline where the records are
+// read.
+[[gnu::always_inline]] inline bool NiObjectStream::CreateNextObject()
+{
+    std::uint16_t usClass = m_kClassIndices[m_kObjects.size()];
+    NiObject* pkObject = m_kCreate[usClass]();
+    if (pkObject == nullptr)
+    {
+        SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(m_kClassNames[usClass]));
+        m_bCreateFailed = true;
+        return false;
+    }
+    // A create function makes objects of the one class its name stands
+    // for: the first object tells what the link passes do with all of them.
+    std::uint8_t& ucWork = m_kClassWork[usClass];
+    if (ucWork == CLASS_UNKNOWN)
+    {
+        const NiTypeInfo* pkType = pkObject->GetTypeInfo();
+        ucWork = pkType != nullptr && pkType->IsLinkFree(m_uiFileVersion) ? WORK_LINK_FREE : WORK_LINKED;
+    }
+    pkObject->IncRefCountFirst();
+    m_kObjects.push_back(NiObjectPtr::Adopt(pkObject));
+    m_kLinkWork.push_back(ucWork);
+    return true;
+}
+
 bool NiObjectStream::CreateObjectsThrough(std::uint32_t uiIndex)
 {
     // An object is made just before its record is read, so it, its names and
@@ -401,26 +427,8 @@ bool NiObjectStream::CreateObjectsThrough(std::uint32_t uiIndex)
     // once (ReadObjectRef): the objects up to it are made then, in order.
     while (m_kObjects.size() <= uiIndex)
     {
-        std::uint16_t usClass = m_kClassIndices[m_kObjects.size()];
-        NiObject* pkObject = m_kCreate[usClass]();
-        if (pkObject == nullptr)
-        {
-            SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(m_kClassNames[usClass]));
-            m_bCreateFailed = true;
+        if (!CreateNextObject())
             return false;
-        }
-        // A create function makes objects of the one class its name
-        // stands for: the first object tells what the link passes do with
-        // all of them.
-        std::uint8_t& ucWork = m_kClassWork[usClass];
-        if (ucWork == CLASS_UNKNOWN)
-        {
-            const NiTypeInfo* pkType = pkObject->GetTypeInfo();
-            ucWork = pkType != nullptr && pkType->IsLinkFree(m_uiFileVersion) ? WORK_LINK_FREE : WORK_LINKED;
-        }
-        pkObject->IncRefCountFirst();
-        m_kObjects.push_back(NiObjectPtr::Adopt(pkObject));
-        m_kLinkWork.push_back(ucWork);
     }
     return true;
 }
@@ -574,7 +582,8 @@ bool NiObjectStream::ReadObjects()
             }
             else
             {
-                if (m_uiLoadPos >= m_kObjects.size() && !CreateObjectsThrough(m_uiLoadPos))
+                // Made here unless an earlier record reached it already.
+                if (m_uiLoadPos >= m_kObjects.size() && !CreateNextObject())
                     return false; // the error is set
                 m_pcCurrentClass = m_kClassNames[m_kClassIndices[m_uiLoadPos]].c_str();
                 // A record that replaces itself stays alive in m_spReplaced
@@ -729,13 +738,14 @@ void NiObjectStream::ReleaseObjectTable(bool bPrivate)
     constexpr std::size_t AHEAD = PREFETCH_AHEAD;
     NiObjectPtr* pspObjects = m_kObjects.data();
     std::size_t uiCount = m_kObjects.size();
+    // The link pass let go of the references whose entry says so already;
+    // those objects may be gone. A table of a save has no such entries.
+    const std::uint8_t* pucWork = m_kLinkWork.size() == uiCount ? m_kLinkWork.data() : nullptr;
     for (std::size_t i = 0; i < uiCount; ++i)
     {
-        if (i + AHEAD < uiCount && !IsReleased(i + AHEAD))
+        if (i + AHEAD < uiCount && (pucWork == nullptr || pucWork[i + AHEAD] != WORK_RELEASED))
             __builtin_prefetch(pspObjects[i + AHEAD].Get(), 1);
-        // The link pass let go of this reference already; the object may
-        // be gone.
-        if (IsReleased(i))
+        if (pucWork != nullptr && pucWork[i] == WORK_RELEASED)
             (void)pspObjects[i].Detach();
         else if (!bPrivate)
             pspObjects[i].Clear();
@@ -946,7 +956,7 @@ std::uint32_t NiObjectStream::ReadLinkID()
     return static_cast<std::uint32_t>(m_kLinks.size() - 1);
 }
 
-std::uint32_t NiObjectStream::ReadLinkIDList()
+std::uint32_t NiObjectStream::ReadLinkIDListChecked()
 {
     std::uint32_t uiCount = 0;
     ReadCount(uiCount, 4);

@@ -271,6 +271,8 @@ public:
 
 protected:
     void SetError(std::uint32_t uiCode, const std::string& kText);
+    // ReadLinkIDList for every case, the failures included.
+    std::uint32_t ReadLinkIDListChecked();
     // Empties the object table and queues (and, after a failure, the
     // top-level list and groups). bPrivate: see ReleaseObjectTable.
     void EndLoad(bool bSucceeded, bool bPrivate = false);
@@ -296,6 +298,8 @@ protected:
     // Makes the objects of the class table up to and including uiIndex; false
     // (ERROR_NO_CREATE_FUNCTION set) when a create function gives null.
     [[nodiscard]] bool CreateObjectsThrough(std::uint32_t uiIndex);
+    // Makes the object of the next table position.
+    [[nodiscard]] bool CreateNextObject();
     [[nodiscard]] bool ReadGroupTable();
     void WriteClassTable();
     void WriteGroupTable();
@@ -475,6 +479,31 @@ inline NiArenaString NiObjectStream::ReadArenaString()
         }
     }
     return ReadArenaStringChecked();
+}
+
+// Nearly every named object reads a list of links: the common case (a
+// count the bytes left hold, then the links) is one check and one copy.
+inline std::uint32_t NiObjectStream::ReadLinkIDList()
+{
+    assert(m_spReader != nullptr && "a record read with no load running");
+    Reader& kReader = *m_spReader;
+    std::uint64_t uiLeft = kReader.GetLeft();
+    if (!kReader.Failed() && uiLeft >= 4)
+    {
+        const std::uint8_t* puc = kReader.Peek();
+        std::uint32_t uiCount;
+        std::memcpy(&uiCount, puc, 4);
+        if (uiCount > 0 && uiCount <= (uiLeft - 4) / 4)
+        {
+            m_kCounts.push_back(uiCount);
+            std::size_t uiOld = m_kLinks.size();
+            m_kLinks.resize(uiOld + uiCount);
+            std::memcpy(m_kLinks.data() + uiOld, puc + 4, std::size_t{uiCount} * 4);
+            kReader.Advance(std::uint64_t{uiCount} * 4 + 4);
+            return uiCount;
+        }
+    }
+    return ReadLinkIDListChecked();
 }
 
 inline NiObject* NiObjectStream::GetLinkedObject()
