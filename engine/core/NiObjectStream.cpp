@@ -478,12 +478,26 @@ bool NiObjectStream::ReadTopObjects()
     std::uint32_t uiCount = 0;
     if (!ReadCount(uiCount, 4))
         return false;
+    // The count was checked against the bytes left: the links in one go.
+    const std::uint8_t* puc = uiCount > 0 ? TakeBytes(std::uint64_t{uiCount} * 4) : nullptr;
+    if (uiCount > 0 && puc == nullptr)
+        return false;
     m_kTopObjects.reserve(uiCount);
+    // A top object was last touched when its record was read, many objects
+    // ago: those a few links ahead are fetched while one is counted, and
+    // while no other thread can reach them without a locked instruction.
+    const bool bPrivate = CountsPrivately();
     for (std::uint32_t i = 0; i < uiCount; ++i)
     {
-        std::uint32_t uiLink = NULL_LINK;
-        if (!ReadLE(uiLink))
-            return false;
+        if (i + TOP_AHEAD < uiCount)
+        {
+            std::uint32_t uiAhead;
+            std::memcpy(&uiAhead, puc + std::size_t{i + TOP_AHEAD} * 4, 4);
+            if (uiAhead < m_kObjects.size())
+                __builtin_prefetch(m_kObjects[uiAhead].Get(), 1);
+        }
+        std::uint32_t uiLink;
+        std::memcpy(&uiLink, puc + std::size_t{i} * 4, 4);
         if (uiLink == NULL_LINK)
         {
             m_kTopObjects.emplace_back(nullptr);
@@ -494,7 +508,16 @@ bool NiObjectStream::ReadTopObjects()
             SetCorrupt();
             return false;
         }
-        m_kTopObjects.push_back(m_kObjects[uiLink]);
+        NiObject* pkObject = m_kObjects[uiLink];
+        if (bPrivate && pkObject != nullptr)
+        {
+            pkObject->IncRefCountPrivate();
+            m_kTopObjects.push_back(NiObjectPtr::Adopt(pkObject));
+        }
+        else
+        {
+            m_kTopObjects.emplace_back(pkObject);
+        }
     }
     return true;
 }
@@ -735,21 +758,31 @@ void NiObjectStream::ReleaseObjectTable(bool bPrivate)
     // ahead are fetched while this one's reference goes. A locked
     // instruction waits for its object's line, so a private release also
     // lets the fetches of the next objects overlap.
-    constexpr std::size_t AHEAD = PREFETCH_AHEAD;
     NiObjectPtr* pspObjects = m_kObjects.data();
     std::size_t uiCount = m_kObjects.size();
     // The link pass let go of the references whose entry says so already;
-    // those objects may be gone. A table of a save has no such entries.
+    // those objects may be gone. A table of a save has no such entries. The
+    // positions of the others are listed, in order, and let go of with the
+    // objects a few places ahead in the list fetched.
     const std::uint8_t* pucWork = m_kLinkWork.size() == uiCount ? m_kLinkWork.data() : nullptr;
+    std::vector<std::uint32_t>& kHeld = m_kPostLinked;
+    kHeld.clear();
     for (std::size_t i = 0; i < uiCount; ++i)
     {
-        if (i + AHEAD < uiCount && (pucWork == nullptr || pucWork[i + AHEAD] != WORK_RELEASED))
-            __builtin_prefetch(pspObjects[i + AHEAD].Get(), 1);
         if (pucWork != nullptr && pucWork[i] == WORK_RELEASED)
             (void)pspObjects[i].Detach();
-        else if (!bPrivate)
-            pspObjects[i].Clear();
-        else if (NiObject* pkObject = pspObjects[i].Detach())
+        else if (pspObjects[i] != nullptr)
+            kHeld.push_back(static_cast<std::uint32_t>(i));
+    }
+    const std::size_t uiHeld = kHeld.size();
+    for (std::size_t k = 0; k < uiHeld; ++k)
+    {
+        if (k + POST_LINK_AHEAD < uiHeld)
+            __builtin_prefetch(pspObjects[kHeld[k + POST_LINK_AHEAD]].Get(), 1);
+        NiObjectPtr& spObject = pspObjects[kHeld[k]];
+        if (!bPrivate)
+            spObject.Clear();
+        else if (NiObject* pkObject = spObject.Detach())
             pkObject->DecRefCountPrivate();
     }
     m_kObjects.clear();

@@ -291,6 +291,7 @@ protected:
     // The same in the post-link pass, which visits fewer objects with more
     // bytes between them.
     static constexpr std::size_t POST_LINK_AHEAD = 8;
+    static constexpr std::uint32_t TOP_AHEAD = 8;
     void PrefetchObject(std::size_t uiIndex) const;
     // Sets the corrupt-file error; the load's guard cleans up.
     [[nodiscard]] bool Corrupt();
@@ -328,7 +329,8 @@ protected:
     };
     std::vector<std::uint8_t> m_kLinkWork;
     std::vector<std::uint8_t> m_kClassWork;
-    // Table positions of the objects the post-link pass calls, in order.
+    // Table positions of the objects the post-link pass calls, in order;
+    // then of those whose references the table still holds at its release.
     std::vector<std::uint32_t> m_kPostLinked;
     std::vector<NiObjectPtr> m_kTopObjects;
     std::uint32_t m_uiFileObjectCount = 0;
