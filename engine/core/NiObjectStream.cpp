@@ -367,6 +367,7 @@ bool NiObjectStream::ReadClassTable()
     }
     m_kCreate.assign(usClasses, nullptr);
     m_kClassWork.assign(usClasses, CLASS_UNKNOWN);
+    m_kClassTypes.assign(usClasses, nullptr);
     for (std::uint16_t i = 0; i < usClasses; ++i)
     {
         m_kCreate[i] = GetCreateFunction(m_kClassNames[i].c_str());
@@ -412,6 +413,7 @@ bool NiObjectStream::ReadClassTable()
     {
         const NiTypeInfo* pkType = pkObject->GetTypeInfo();
         ucWork = pkType != nullptr && pkType->IsLinkFree(m_uiFileVersion) ? WORK_LINK_FREE : WORK_LINKED;
+        m_kClassTypes[usClass] = pkType;
     }
     pkObject->IncRefCountFirst();
     m_kObjects.push_back(NiObjectPtr::Adopt(pkObject));
@@ -738,6 +740,7 @@ void NiObjectStream::EndLoad(bool bSucceeded, bool bPrivate)
     m_kClassIndices.clear();
     m_kCreate.clear();
     m_kClassWork.clear();
+    m_kClassTypes.clear();
     m_pcCurrentClass = nullptr;
     // The objects keep the arena's blocks for as long as any of them lives.
     if (m_pkArena != nullptr)
@@ -1272,19 +1275,20 @@ void NiObjectStream::SetOldUpdateFlagFix(NiOldUpdateFlagFix pfnFix)
 // allocation-group index.
 void NiObject::ReadFromStream(NiObjectStream& kStream)
 {
-    std::uint32_t uiVersion = kStream.GetFileVersion();
-    if (uiVersion >= NiStreamVersion(5, 0, 0, 6) && uiVersion < NiStreamVersion(10, 1, 0, 114))
+    kStream.ReadObjectPart(*this);
+}
+
+void NiObjectStream::ReadBlockGroupIndex(NiObject& kObject)
+{
+    std::uint32_t uiGroup = 0;
+    if (!ReadLE(uiGroup))
+        return;
+    if (uiGroup > GetBlockGroupCount())
     {
-        std::uint32_t uiGroup = 0;
-        if (!kStream.ReadLE(uiGroup))
-            return;
-        if (uiGroup > kStream.GetBlockGroupCount())
-        {
-            kStream.SetCorrupt();
-            return;
-        }
-        SetBlockGroup(kStream.GetBlockGroup(uiGroup));
+        SetCorrupt();
+        return;
     }
+    kObject.SetBlockGroup(GetBlockGroup(uiGroup));
 }
 
 bool NiObject::RegisterForSave(NiObjectStream& kStream)

@@ -147,6 +147,14 @@ public:
         return pkTyped;
     }
     std::uint32_t GetNextLinkCount();
+    // For a record that resolves many links at once: the next uiCount
+    // queued link indices, taken from the queue, or null (nothing taken)
+    // when fewer are queued.
+    [[nodiscard]] const std::uint32_t* TakeLinkIDs(std::uint32_t uiCount);
+    // The object of one such link if it is of class pkType (or derives from
+    // it); null for the null link. A link beyond the file's objects or to
+    // an object of another class marks the load corrupt and gives null.
+    [[nodiscard]] NiObject* GetLinkedObject(std::uint32_t uiLink, const NiTypeInfo* pkType);
     // Reads a link and gives its (already created) object at once.
     NiObject* ReadObjectRef();
 
@@ -182,6 +190,12 @@ public:
     [[nodiscard]] NiArenaString ReadArenaStringChecked();
 
     [[nodiscard]] std::uint64_t GetBytesLeft() const;
+    // NiObject's part of a record (NiObject::ReadFromStream), inline for
+    // the classes whose records come by the ten thousand: files from
+    // 5.0.0.6 up to 10.1.0.114 carry an allocation-group index, which
+    // ReadBlockGroupIndex reads.
+    void ReadObjectPart(NiObject& kObject);
+    void ReadBlockGroupIndex(NiObject& kObject);
     // Marks the load corrupt: it fails with ERROR_CORRUPT at the next check.
     void SetCorrupt() { m_bCorrupt = true; }
     [[nodiscard]] bool IsCorrupt() const;
@@ -329,6 +343,9 @@ protected:
     };
     std::vector<std::uint8_t> m_kLinkWork;
     std::vector<std::uint8_t> m_kClassWork;
+    // The class of each class-table entry's objects (null until the first
+    // is made): a link's class without asking its object.
+    std::vector<const NiTypeInfo*> m_kClassTypes;
     // Table positions of the objects the post-link pass calls, in order;
     // then of those whose references the table still holds at its release.
     std::vector<std::uint32_t> m_kPostLinked;
@@ -524,6 +541,49 @@ inline NiObject* NiObjectStream::GetLinkedObject()
         return nullptr;
     }
     return m_kObjects[uiLink].Get();
+}
+
+inline void NiObjectStream::ReadObjectPart(NiObject& kObject)
+{
+    if (m_uiFileVersion >= NiStreamVersion(5, 0, 0, 6) && m_uiFileVersion < NiStreamVersion(10, 1, 0, 114))
+        ReadBlockGroupIndex(kObject);
+}
+
+inline const std::uint32_t* NiObjectStream::TakeLinkIDs(std::uint32_t uiCount)
+{
+    if (uiCount > m_kLinks.size() - m_uiLinkRead)
+        return nullptr;
+    const std::uint32_t* puiLinks = m_kLinks.data() + m_uiLinkRead;
+    m_uiLinkRead += uiCount;
+    return puiLinks;
+}
+
+inline NiObject* NiObjectStream::GetLinkedObject(std::uint32_t uiLink, const NiTypeInfo* pkType)
+{
+    if (uiLink == NULL_LINK)
+        return nullptr;
+    if (uiLink >= m_kObjects.size())
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    NiObject* pkObject = m_kObjects[uiLink].Get();
+    if (pkObject == nullptr)
+        return nullptr;
+    // An object of a class-table entry is of the class the entry's first
+    // object showed (one create function, one class), unless a record put
+    // another object in some place.
+    const NiTypeInfo* pkClass = nullptr;
+    if (!m_bObjectReplaced && uiLink < m_kClassIndices.size())
+        pkClass = m_kClassTypes[m_kClassIndices[uiLink]];
+    if (pkClass == nullptr)
+        pkClass = pkObject->GetTypeInfo();
+    if (pkClass == nullptr || !pkClass->IsKindOf(pkType))
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    return pkObject;
 }
 
 inline const std::uint8_t* NiObjectStream::TakeBytes(std::uint64_t uiBytes)

@@ -250,7 +250,7 @@ NiTimeController* NiObjectNET::GetControllerOfType(const NiTypeInfo* pkType) con
 
 void NiObjectNET::ReadFromStream(NiObjectStream& kStream)
 {
-    NiObject::ReadFromStream(kStream);
+    kStream.ReadObjectPart(*this); // NiObject's part
     char* pcName = kStream.ReadArenaString().release();
     NiLoadArena::Free(m_pcName);
     m_pcName = pcName;
@@ -282,9 +282,15 @@ void NiObjectNET::ResolveLinks(NiObjectStream& kStream)
         // reach the load's objects, is counted without a locked instruction
         // (one per entry was most of this pass's time).
         const bool bPrivate = uiCount > 0 && kStream.CountsPrivately();
+        // The links in one step where all are queued (else one by one, each
+        // missing one marking the load corrupt).
+        const std::uint32_t* puiLinks = kStream.TakeLinkIDs(uiCount);
+        const NiTypeInfo* pkEntryType = NiExtraData::TypeInfo();
         for (std::uint32_t i = 0; i < uiCount; ++i)
         {
-            NiExtraData* pkExtra = kStream.GetLinkedObjectAs<NiExtraData>();
+            NiExtraData* pkExtra = puiLinks != nullptr
+                                       ? static_cast<NiExtraData*>(kStream.GetLinkedObject(puiLinks[i], pkEntryType))
+                                       : kStream.GetLinkedObjectAs<NiExtraData>();
             // Files keep an object's entries in their sorted order, so an
             // entry normally goes behind the last one with room reserved
             // above: appended at once. Anything else (no entry, no name, a
