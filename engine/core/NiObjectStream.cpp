@@ -983,15 +983,6 @@ void NiObjectStream::WriteLinkID(const NiObject* pkObject)
 
 // ---- Record helpers ----
 
-std::uint32_t NiObjectStream::ReadLinkID()
-{
-    std::uint32_t uiLink = NULL_LINK;
-    if (!ReadLE(uiLink))
-        SetCorrupt();
-    m_kLinks.push_back(uiLink);
-    return static_cast<std::uint32_t>(m_kLinks.size() - 1);
-}
-
 std::uint32_t NiObjectStream::ReadLinkIDListChecked()
 {
     std::uint32_t uiCount = 0;
@@ -1054,21 +1045,6 @@ void NiObjectStream::WriteBytes(const void* pvBuffer, std::uint32_t uiBytes)
 {
     if (uiBytes > 0)
         GetOutStream()->Write(pvBuffer, uiBytes);
-}
-
-bool NiObjectStream::ReadCount(std::uint32_t& uiCount, std::uint32_t uiElementBytes)
-{
-    uiCount = 0;
-    std::uint32_t uiRead = 0;
-    if (!ReadLE(uiRead))
-        return false;
-    if (uiElementBytes > 0 && uiRead > GetBytesLeft() / uiElementBytes)
-    {
-        SetCorrupt();
-        return false;
-    }
-    uiCount = uiRead;
-    return true;
 }
 
 NiArenaString NiObjectStream::ReadArenaStringChecked()

@@ -500,6 +500,31 @@ inline NiArenaString NiObjectStream::ReadArenaString()
     return ReadArenaStringChecked();
 }
 
+// Records read links and counts by the ten thousand: inline.
+inline std::uint32_t NiObjectStream::ReadLinkID()
+{
+    std::uint32_t uiLink = NULL_LINK;
+    if (!ReadLE(uiLink))
+        SetCorrupt();
+    m_kLinks.push_back(uiLink);
+    return static_cast<std::uint32_t>(m_kLinks.size() - 1);
+}
+
+inline bool NiObjectStream::ReadCount(std::uint32_t& uiCount, std::uint32_t uiElementBytes)
+{
+    uiCount = 0;
+    std::uint32_t uiRead = 0;
+    if (!ReadLE(uiRead))
+        return false;
+    if (uiElementBytes > 0 && uiRead > m_spReader->GetLeft() / uiElementBytes)
+    {
+        SetCorrupt();
+        return false;
+    }
+    uiCount = uiRead;
+    return true;
+}
+
 // Nearly every named object reads a list of links: the common case (a
 // count the bytes left hold, then the links) is one check and one copy.
 inline std::uint32_t NiObjectStream::ReadLinkIDList()
