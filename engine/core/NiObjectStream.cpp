@@ -636,7 +636,9 @@ bool NiObjectStream::ReadObjects()
             // Every object is touched in this pass, by its owner or here.
             PrefetchObject(m_uiLinkPos + PREFETCH_AHEAD);
             std::uint8_t& ucWork = m_kLinkWork[m_uiLinkPos];
-            if (ucWork != WORK_LINKED)
+            if (ucWork == WORK_RELEASED)
+                continue; // an owner took over the table's reference
+            if (ucWork == WORK_LINK_FREE)
             {
                 // A link-free object is linked by its owners, which mostly
                 // come a few records before it: it is still in the cache,

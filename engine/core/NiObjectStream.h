@@ -155,6 +155,13 @@ public:
     // it); null for the null link. A link beyond the file's objects or to
     // an object of another class marks the load corrupt and gives null.
     [[nodiscard]] NiObject* GetLinkedObject(std::uint32_t uiLink, const NiTypeInfo* pkType);
+    // For an owner that links a link-free object (NiTypeInfo::IsLinkFree)
+    // in the link pass while the load counts privately (CountsPrivately):
+    // true when the owner takes over the table's reference to it instead
+    // of counting one of its own; the table then leaves the object alone,
+    // as it does those it lets go of in the link pass (see ReadObjects).
+    // False, with nothing changed, in any other case.
+    [[nodiscard]] bool TakeOverTableReference(std::uint32_t uiLink);
     // Reads a link and gives its (already created) object at once.
     NiObject* ReadObjectRef();
 
@@ -609,6 +616,16 @@ inline NiObject* NiObjectStream::GetLinkedObject(std::uint32_t uiLink, const NiT
         return nullptr;
     }
     return pkObject;
+}
+
+inline bool NiObjectStream::TakeOverTableReference(std::uint32_t uiLink)
+{
+    // m_kLinkWork has an entry for every object from the link pass on.
+    if (uiLink >= m_kLinkWork.size() || m_kLinkWork.size() != m_kObjects.size() ||
+        m_kLinkWork[uiLink] != WORK_LINK_FREE)
+        return false;
+    m_kLinkWork[uiLink] = WORK_RELEASED;
+    return true;
 }
 
 inline const std::uint8_t* NiObjectStream::TakeBytes(std::uint64_t uiBytes)

@@ -301,9 +301,14 @@ void NiObjectNET::ResolveLinks(NiObjectStream& kStream)
                 (m_uiExtraDataSize == 0 ||
                  CompareEntryNames(m_ppkExtra[m_uiExtraDataSize - 1]->GetName(), pcName) < 0))
             {
-                if (bPrivate && pkExtra->GetRefCount() == 1)
+                // A link-free entry whose reference the load's table still
+                // holds: that reference becomes this object's, with nothing
+                // counted.
+                const bool bTakenOver =
+                    bPrivate && puiLinks != nullptr && kStream.TakeOverTableReference(puiLinks[i]);
+                if (!bTakenOver && bPrivate && pkExtra->GetRefCount() == 1)
                     pkExtra->IncRefCountPrivate();
-                else
+                else if (!bTakenOver)
                     pkExtra->IncRefCount();
                 m_ppkExtra[m_uiExtraDataSize++] = pkExtra;
                 continue;
