@@ -7,6 +7,7 @@
 #include "engine/core/NiFileSearchPath.h"
 #include "engine/core/NiHashMap.h"
 #include "engine/core/NiInstanceList.h"
+#include "engine/core/NiListNodePool.h"
 #include "engine/core/NiMemoryStream.h"
 #include "engine/core/NiRecursiveLock.h"
 #include "engine/core/NiSharedTextureTable.h"
@@ -573,6 +574,9 @@ bool NiObjectStream::ReadObjects()
     m_bCreateFailed = false;
     m_bObjectReplaced = false;
     m_uiListAppendsAtStart = NiInstanceListThreadAppends();
+    // The lists the records and links fill take their nodes from the pool
+    // several at a time (the guard's cleanup runs inside this batch).
+    NiListNodePool::Batch kNodes;
     LoadGuard kGuard([this] { EndLoad(false); });
 
     m_pkArena = NiLoadArena::Create(static_cast<std::size_t>(
@@ -1101,8 +1105,10 @@ void NiObjectStream::RemoveAllTopObjects()
 {
     NiRecursiveLockGuard kGuard(NiStreamLoadLock());
     // A loaded scene dies top object by top object: one batch for them all
-    // gives the arena its pieces back in one count, not one per top object.
+    // gives the arena its pieces back in one count, not one per top object,
+    // and the list nodes to their pool in one locked step.
     NiLoadArena::FreeBatch kBatch;
+    NiListNodePool::Batch kNodes;
     m_kTopObjects.clear();
 }
 
