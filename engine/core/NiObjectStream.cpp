@@ -1109,6 +1109,14 @@ void NiObjectStream::RemoveAllTopObjects()
     // and the list nodes to their pool in one locked step.
     NiLoadArena::FreeBatch kBatch;
     NiListNodePool::Batch kNodes;
+    // In order, the next top objects fetched while one dies.
+    constexpr std::size_t AHEAD = 2;
+    for (std::size_t i = 0; i < m_kTopObjects.size(); ++i)
+    {
+        if (i + AHEAD < m_kTopObjects.size())
+            __builtin_prefetch(m_kTopObjects[i + AHEAD].Get(), 1);
+        m_kTopObjects[i].Clear();
+    }
     m_kTopObjects.clear();
 }
 
