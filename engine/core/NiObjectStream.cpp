@@ -387,11 +387,12 @@ bool NiObjectStream::ReadClassTable()
     m_kClassIndices.resize(m_uiFileObjectCount);
     if (m_uiFileObjectCount > 0)
         std::memcpy(m_kClassIndices.data(), puc, std::size_t{m_uiFileObjectCount} * 2);
+    // The largest index decides (a loop the compiler runs many at a time).
+    std::uint16_t usLargest = 0;
     for (std::uint16_t usIndex : m_kClassIndices)
-    {
-        if (usIndex >= usClasses)
-            return Corrupt();
-    }
+        usLargest = std::max(usLargest, usIndex);
+    if (!m_kClassIndices.empty() && usLargest >= usClasses)
+        return Corrupt();
     return true;
 }
 
