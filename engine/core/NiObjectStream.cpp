@@ -486,36 +486,44 @@ bool NiObjectStream::ReadTopObjects()
     const std::uint8_t* puc = uiCount > 0 ? TakeBytes(std::uint64_t{uiCount} * 4) : nullptr;
     if (uiCount > 0 && puc == nullptr)
         return false;
-    m_kTopObjects.reserve(uiCount);
-    // A top object was last touched when its record was read, many objects
-    // ago: those a few links ahead are fetched while one is counted, and
-    // while no other thread can reach them without a locked instruction.
-    const bool bPrivate = CountsPrivately();
+    // The list itself is filled after the link pass (FillTopObjects), from
+    // the table's references: a top object is not touched here, many
+    // objects after its record was read. Until then nothing may let go of
+    // the table's reference to it.
+    m_kTopLinks.resize(uiCount);
     for (std::uint32_t i = 0; i < uiCount; ++i)
     {
-        if (i + TOP_AHEAD < uiCount)
-        {
-            std::uint32_t uiAhead;
-            std::memcpy(&uiAhead, puc + std::size_t{i + TOP_AHEAD} * 4, 4);
-            if (uiAhead < m_kObjects.size())
-                __builtin_prefetch(m_kObjects[uiAhead].Get(), 1);
-        }
         std::uint32_t uiLink;
         std::memcpy(&uiLink, puc + std::size_t{i} * 4, 4);
+        if (uiLink != NULL_LINK && uiLink >= m_kObjects.size())
+        {
+            SetCorrupt();
+            return false;
+        }
+        if (uiLink != NULL_LINK && uiLink < m_kLinkWork.size() && m_kLinkWork[uiLink] == WORK_LINK_FREE)
+            m_kLinkWork[uiLink] = WORK_KEPT;
+        m_kTopLinks[i] = uiLink;
+    }
+    return true;
+}
+
+void NiObjectStream::FillTopObjects()
+{
+    // The table's reference to a top object becomes the list's (nothing
+    // counted, nothing touched); an object listed twice counts the second.
+    m_kTopObjects.reserve(m_kTopObjects.size() + m_kTopLinks.size());
+    for (std::uint32_t uiLink : m_kTopLinks)
+    {
         if (uiLink == NULL_LINK)
         {
             m_kTopObjects.emplace_back(nullptr);
             continue;
         }
-        if (uiLink >= m_kObjects.size())
-        {
-            SetCorrupt();
-            return false;
-        }
         NiObject* pkObject = m_kObjects[uiLink];
-        if (bPrivate && pkObject != nullptr)
+        std::uint8_t& ucWork = m_kLinkWork[uiLink];
+        if (pkObject != nullptr && ucWork != WORK_TRANSFERRED && ucWork != WORK_RELEASED)
         {
-            pkObject->IncRefCountPrivate();
+            ucWork = WORK_TRANSFERRED;
             m_kTopObjects.push_back(NiObjectPtr::Adopt(pkObject));
         }
         else
@@ -523,7 +531,7 @@ bool NiObjectStream::ReadTopObjects()
             m_kTopObjects.emplace_back(pkObject);
         }
     }
-    return true;
+    m_kTopLinks.clear();
 }
 
 namespace
@@ -641,8 +649,8 @@ bool NiObjectStream::ReadObjects()
             // Every object is touched in this pass, by its owner or here.
             PrefetchObject(m_uiLinkPos + PREFETCH_AHEAD);
             std::uint8_t& ucWork = m_kLinkWork[m_uiLinkPos];
-            if (ucWork == WORK_RELEASED)
-                continue; // an owner took over the table's reference
+            if (ucWork == WORK_RELEASED || ucWork == WORK_KEPT)
+                continue; // an owner took over the table's reference, or a top object
             if (ucWork == WORK_LINK_FREE)
             {
                 // A link-free object is linked by its owners, which mostly
@@ -671,6 +679,8 @@ bool NiObjectStream::ReadObjects()
                 return Corrupt();
             bPrivate = CountsPrivately();
         }
+        // Post-link steps may ask for the top objects.
+        FillTopObjects();
     }
     // The objects with post-link work, in table order: those a few places
     // ahead in this list are fetched while one is handled.
@@ -779,7 +789,7 @@ void NiObjectStream::ReleaseObjectTable(bool bPrivate)
     kHeld.clear();
     for (std::size_t i = 0; i < uiCount; ++i)
     {
-        if (pucWork != nullptr && pucWork[i] == WORK_RELEASED)
+        if (pucWork != nullptr && (pucWork[i] == WORK_RELEASED || pucWork[i] == WORK_TRANSFERRED))
             (void)pspObjects[i].Detach();
         else if (pspObjects[i] != nullptr)
             kHeld.push_back(static_cast<std::uint32_t>(i));
@@ -799,6 +809,7 @@ void NiObjectStream::ReleaseObjectTable(bool bPrivate)
     m_kObjects.shrink_to_fit();
     m_kLinkWork.clear();
     m_kPostLinked.clear();
+    m_kTopLinks.clear();
 }
 
 // ---- Saving ----

@@ -312,7 +312,6 @@ protected:
     // The same in the post-link pass, which visits fewer objects with more
     // bytes between them.
     static constexpr std::size_t POST_LINK_AHEAD = 8;
-    static constexpr std::uint32_t TOP_AHEAD = 8;
     void PrefetchObject(std::size_t uiIndex) const;
     // Sets the corrupt-file error; the load's guard cleans up.
     [[nodiscard]] bool Corrupt();
@@ -322,6 +321,8 @@ protected:
     [[nodiscard]] bool CreateObjectsThrough(std::uint32_t uiIndex);
     // Makes the object of the next table position.
     [[nodiscard]] bool CreateNextObject();
+    // The top-level list from the links ReadTopObjects read.
+    void FillTopObjects();
     [[nodiscard]] bool ReadGroupTable();
     void WriteClassTable();
     void WriteGroupTable();
@@ -346,6 +347,11 @@ protected:
         // Passed by, and the table's reference already let go: the entry
         // is not to be touched again (see ReadObjects).
         WORK_RELEASED = 2,
+        // Link-free, and a top object: passed by, the table's reference
+        // kept for the top-level list.
+        WORK_KEPT = 3,
+        // The table's reference went to the top-level list.
+        WORK_TRANSFERRED = 4,
         CLASS_UNKNOWN = 0xFF,
     };
     std::vector<std::uint8_t> m_kLinkWork;
@@ -353,6 +359,8 @@ protected:
     // The class of each class-table entry's objects (null until the first
     // is made): a link's class without asking its object.
     std::vector<const NiTypeInfo*> m_kClassTypes;
+    // The top-level links read, until the link pass is over.
+    std::vector<std::uint32_t> m_kTopLinks;
     // Table positions of the objects the post-link pass calls, in order;
     // then of those whose references the table still holds at its release.
     std::vector<std::uint32_t> m_kPostLinked;

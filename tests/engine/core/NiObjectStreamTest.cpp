@@ -974,6 +974,69 @@ TEST_F(NiObjectStreamTest, AFailedLinkPassFreesLinkFreeObjectsTheTableLetGoOfOnc
     }
 }
 
+namespace
+{
+// Notes in its post-link step what the stream lists as top objects, and
+// marks the load corrupt there when its value is 99.
+class TestTopWatcher : public TestRoot
+{
+    NiDeclareTypeInfo()
+
+public:
+    std::vector<NiObject*> m_kTopsAtPostLink;
+
+    void PostLink(NiObjectStream& kStream) override
+    {
+        TestRoot::PostLink(kStream);
+        for (std::uint32_t i = 0; i < kStream.GetObjectCount(); ++i)
+            m_kTopsAtPostLink.push_back(kStream.GetObjectAt(i));
+        if (m_uiValue == 99)
+            kStream.SetCorrupt();
+    }
+};
+NiImplementTypeInfo(TestTopWatcher, TestRoot)
+} // namespace
+
+TEST_F(NiObjectStreamTest, TopObjectsAreListedForPostLinkStepsAndCountedOncePerSlot)
+{
+    RegisterPlainLeaves();
+    NiObjectStream::RegisterCreateFunction("TestTopWatcher", +[]() -> NiObject* { return new TestTopWatcher; });
+    // The link-free leaf is linked twice and a top object twice: its
+    // owner may not take the load's reference, which becomes a slot's.
+    std::vector<std::uint8_t> kFile = BuildFile(
+        NiObjectStream::CURRENT_VERSION,
+        {{"TestTopWatcher", RootBody(1, {1, 1})}, {"TestPlainLeaf", LeafBody(2)}, {"TestLeaf", LeafBody(3)}},
+        {1, 0, 0xFFFFFFFF, 1, 2});
+    {
+        NiObjectStream kStream;
+        ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+        auto* pkRoot = NiDynamicCast<TestTopWatcher>(kStream.GetObjectAt(1));
+        ASSERT_NE(pkRoot, nullptr);
+        ASSERT_EQ(pkRoot->m_kTopsAtPostLink.size(), 5u);
+        for (std::uint32_t i = 0; i < 5; ++i)
+            EXPECT_EQ(pkRoot->m_kTopsAtPostLink[i], kStream.GetObjectAt(i)) << i;
+        EXPECT_EQ(kStream.GetObjectAt(2), nullptr);
+        EXPECT_EQ(kStream.GetObjectAt(0), kStream.GetObjectAt(3));
+        EXPECT_EQ(kStream.GetObjectAt(0)->GetRefCount(), 4u) << "two links, two slots";
+        EXPECT_EQ(pkRoot->GetRefCount(), 1u);
+        EXPECT_EQ(kStream.GetObjectAt(4)->GetRefCount(), 1u);
+    }
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+
+    // A post-link step that fails the load after the list was filled:
+    // everything goes, once.
+    kFile = BuildFile(NiObjectStream::CURRENT_VERSION,
+                      {{"TestTopWatcher", RootBody(99, {1})}, {"TestPlainLeaf", LeafBody(2)}, {"TestLeaf", LeafBody(3)}},
+                      {1, 0, 2, 0});
+    {
+        NiObjectStream kStream;
+        EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+        EXPECT_EQ(kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+        EXPECT_EQ(kStream.GetObjectCount(), 0u);
+    }
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+}
+
 TEST_F(NiObjectStreamTest, NullTopLinksStayAndCallbacksSkipThem)
 {
     NiObjectStream::RegisterPostLoadCallback(RecordTop);
