@@ -6,7 +6,7 @@
 #include "engine/core/NiViewerStrings.h"
 
 
-NiImplementTypeInfo(NiTextKeyExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiTextKeyExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiTextKeyExtraData)
 
 NiTextKey::NiTextKey(float fTime, const char* pcText) : m_fTime(fTime), m_spText(NiCopyText(pcText)) {}

@@ -26,6 +26,21 @@ public:
     // the last of them comes back, then the blocks go.
     static void FreeAll();
 
+    // While a batch is open on a thread, the nodes freed there wait in a
+    // chain of that thread, and its allocations take nodes from that chain
+    // first, then several at a time from the pool: one lock for many nodes
+    // instead of one per node (a load links and a scene dies node by
+    // node). The chain goes back to the pool when the outermost batch
+    // closes. Nodes in a chain count as in use (FreeAll waits for them).
+    class Batch
+    {
+    public:
+        Batch();
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+    };
+
     // For tests and diagnostics.
     [[nodiscard]] static std::uint32_t GetBlockCount();
     [[nodiscard]] static std::uint32_t GetNodesInUse();

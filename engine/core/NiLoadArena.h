@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -248,6 +249,36 @@ inline void NiCopyShortText(void* pvTo, const void* pvFrom, std::size_t uiLength
 // A copy of the text (null for null) that NiLoadArena::Free releases.
 [[nodiscard]] char* NiArenaStrDup(const char* pcText);
 [[nodiscard]] char* NiArenaStrDup(const char* pcText, std::size_t uiLength);
+
+// Byte-wise order of two texts, bytes compared unsigned (as strcmp), for
+// texts that are pieces of their own (NiArenaStrDup, AllocateData): a
+// piece starts on an ALIGNMENT boundary and spans whole ALIGNMENT units, so
+// the texts are read eight bytes at a time, never past the unit that holds
+// a terminator. Names that share their first bytes (a common prefix) then
+// cost a step per eight bytes, not one per byte.
+[[nodiscard]] inline int NiComparePieceTexts(const char* pcA, const char* pcB)
+{
+    static_assert(NiLoadArena::ALIGNMENT % 8 == 0);
+    static_assert(std::endian::native == std::endian::little, "the first byte is the lowest");
+    constexpr std::uint64_t ONES = 0x0101010101010101ull;
+    constexpr std::uint64_t HIGHS = 0x8080808080808080ull;
+    for (std::size_t i = 0;; i += 8)
+    {
+        std::uint64_t uiA, uiB;
+        std::memcpy(&uiA, pcA + i, 8);
+        std::memcpy(&uiB, pcB + i, 8);
+        // The lowest flagged byte is the first zero byte of A exactly (the
+        // borrow only flags bytes above a zero); bytes beyond it are not
+        // the text's and decide nothing.
+        std::uint64_t uiStop = (uiA ^ uiB) | ((uiA - ONES) & ~uiA & HIGHS);
+        if (uiStop != 0)
+        {
+            std::size_t uiAt = i + static_cast<std::size_t>(__builtin_ctzll(uiStop) >> 3);
+            return static_cast<int>(static_cast<unsigned char>(pcA[uiAt])) -
+                   static_cast<int>(static_cast<unsigned char>(pcB[uiAt]));
+        }
+    }
+}
 
 // Zeroed room for uiCount elements of a trivial type, freed by
 // NiLoadArena::Free; null for a count of 0. Arrays of pointers are walked

@@ -7,6 +7,7 @@
 #include "engine/core/NiFileSearchPath.h"
 #include "engine/core/NiHashMap.h"
 #include "engine/core/NiInstanceList.h"
+#include "engine/core/NiListNodePool.h"
 #include "engine/core/NiMemoryStream.h"
 #include "engine/core/NiRecursiveLock.h"
 #include "engine/core/NiSharedTextureTable.h"
@@ -321,6 +322,7 @@ bool NiObjectStream::ReadHeader()
     }
     m_uiFileObjectCount = uiCount;
     m_kObjects.reserve(uiCount);
+    m_kLinkWork.reserve(uiCount);
     return true;
 }
 
@@ -365,6 +367,8 @@ bool NiObjectStream::ReadClassTable()
             return false;
     }
     m_kCreate.assign(usClasses, nullptr);
+    m_kClassWork.assign(usClasses, CLASS_UNKNOWN);
+    m_kClassTypes.assign(usClasses, nullptr);
     for (std::uint16_t i = 0; i < usClasses; ++i)
     {
         m_kCreate[i] = GetCreateFunction(m_kClassNames[i].c_str());
@@ -383,11 +387,39 @@ bool NiObjectStream::ReadClassTable()
     m_kClassIndices.resize(m_uiFileObjectCount);
     if (m_uiFileObjectCount > 0)
         std::memcpy(m_kClassIndices.data(), puc, std::size_t{m_uiFileObjectCount} * 2);
+    // The largest index decides (a loop the compiler runs many at a time).
+    std::uint16_t usLargest = 0;
     for (std::uint16_t usIndex : m_kClassIndices)
+        usLargest = std::max(usLargest, usIndex);
+    if (!m_kClassIndices.empty() && usLargest >= usClasses)
+        return Corrupt();
+    return true;
+}
+
+// Made once per object of a class-table file: inline where the records are
+// read.
+[[gnu::always_inline]] inline bool NiObjectStream::CreateNextObject()
+{
+    std::uint16_t usClass = m_kClassIndices[m_kObjects.size()];
+    NiObject* pkObject = m_kCreate[usClass]();
+    if (pkObject == nullptr)
     {
-        if (usIndex >= usClasses)
-            return Corrupt();
+        SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(m_kClassNames[usClass]));
+        m_bCreateFailed = true;
+        return false;
     }
+    // A create function makes objects of the one class its name stands
+    // for: the first object tells what the link passes do with all of them.
+    std::uint8_t& ucWork = m_kClassWork[usClass];
+    if (ucWork == CLASS_UNKNOWN)
+    {
+        const NiTypeInfo* pkType = pkObject->GetTypeInfo();
+        ucWork = pkType != nullptr && pkType->IsLinkFree(m_uiFileVersion) ? WORK_LINK_FREE : WORK_LINKED;
+        m_kClassTypes[usClass] = pkType;
+    }
+    pkObject->IncRefCountFirst();
+    m_kObjects.push_back(NiObjectPtr::Adopt(pkObject));
+    m_kLinkWork.push_back(ucWork);
     return true;
 }
 
@@ -399,16 +431,8 @@ bool NiObjectStream::CreateObjectsThrough(std::uint32_t uiIndex)
     // once (ReadObjectRef): the objects up to it are made then, in order.
     while (m_kObjects.size() <= uiIndex)
     {
-        std::uint16_t usClass = m_kClassIndices[m_kObjects.size()];
-        NiObject* pkObject = m_kCreate[usClass]();
-        if (pkObject == nullptr)
-        {
-            SetError(ERROR_NO_CREATE_FUNCTION, NoCreateFunctionText(m_kClassNames[usClass]));
-            m_bCreateFailed = true;
+        if (!CreateNextObject())
             return false;
-        }
-        pkObject->IncRefCountFirst();
-        m_kObjects.push_back(NiObjectPtr::Adopt(pkObject));
     }
     return true;
 }
@@ -448,6 +472,7 @@ bool NiObjectStream::ReadOldObject()
         return false;
     }
     m_kObjects.emplace_back(pkObject);
+    m_kLinkWork.push_back(WORK_LINKED);
     pkObject->ReadFromStream(*this);
     return true;
 }
@@ -457,25 +482,56 @@ bool NiObjectStream::ReadTopObjects()
     std::uint32_t uiCount = 0;
     if (!ReadCount(uiCount, 4))
         return false;
-    m_kTopObjects.reserve(uiCount);
+    // The count was checked against the bytes left: the links in one go.
+    const std::uint8_t* puc = uiCount > 0 ? TakeBytes(std::uint64_t{uiCount} * 4) : nullptr;
+    if (uiCount > 0 && puc == nullptr)
+        return false;
+    // The list itself is filled after the link pass (FillTopObjects), from
+    // the table's references: a top object is not touched here, many
+    // objects after its record was read. Until then nothing may let go of
+    // the table's reference to it.
+    m_kTopLinks.resize(uiCount);
     for (std::uint32_t i = 0; i < uiCount; ++i)
     {
-        std::uint32_t uiLink = NULL_LINK;
-        if (!ReadLE(uiLink))
+        std::uint32_t uiLink;
+        std::memcpy(&uiLink, puc + std::size_t{i} * 4, 4);
+        if (uiLink != NULL_LINK && uiLink >= m_kObjects.size())
+        {
+            SetCorrupt();
             return false;
+        }
+        if (uiLink != NULL_LINK && uiLink < m_kLinkWork.size() && m_kLinkWork[uiLink] == WORK_LINK_FREE)
+            m_kLinkWork[uiLink] = WORK_KEPT;
+        m_kTopLinks[i] = uiLink;
+    }
+    return true;
+}
+
+void NiObjectStream::FillTopObjects()
+{
+    // The table's reference to a top object becomes the list's (nothing
+    // counted, nothing touched); an object listed twice counts the second.
+    m_kTopObjects.reserve(m_kTopObjects.size() + m_kTopLinks.size());
+    for (std::uint32_t uiLink : m_kTopLinks)
+    {
         if (uiLink == NULL_LINK)
         {
             m_kTopObjects.emplace_back(nullptr);
             continue;
         }
-        if (uiLink >= m_kObjects.size())
+        NiObject* pkObject = m_kObjects[uiLink];
+        std::uint8_t& ucWork = m_kLinkWork[uiLink];
+        if (pkObject != nullptr && ucWork != WORK_TRANSFERRED && ucWork != WORK_RELEASED)
         {
-            SetCorrupt();
-            return false;
+            ucWork = WORK_TRANSFERRED;
+            m_kTopObjects.push_back(NiObjectPtr::Adopt(pkObject));
         }
-        m_kTopObjects.push_back(m_kObjects[uiLink]);
+        else
+        {
+            m_kTopObjects.emplace_back(pkObject);
+        }
     }
-    return true;
+    m_kTopLinks.clear();
 }
 
 namespace
@@ -527,6 +583,9 @@ bool NiObjectStream::ReadObjects()
     m_bCreateFailed = false;
     m_bObjectReplaced = false;
     m_uiListAppendsAtStart = NiInstanceListThreadAppends();
+    // The lists the records and links fill take their nodes from the pool
+    // several at a time (the guard's cleanup runs inside this batch).
+    NiListNodePool::Batch kNodes;
     LoadGuard kGuard([this] { EndLoad(false); });
 
     m_pkArena = NiLoadArena::Create(static_cast<std::size_t>(
@@ -561,7 +620,8 @@ bool NiObjectStream::ReadObjects()
             }
             else
             {
-                if (m_uiLoadPos >= m_kObjects.size() && !CreateObjectsThrough(m_uiLoadPos))
+                // Made here unless an earlier record reached it already.
+                if (m_uiLoadPos >= m_kObjects.size() && !CreateNextObject())
                     return false; // the error is set
                 m_pcCurrentClass = m_kClassNames[m_kClassIndices[m_uiLoadPos]].c_str();
                 // A record that replaces itself stays alive in m_spReplaced
@@ -580,24 +640,59 @@ bool NiObjectStream::ReadObjects()
         if (!ReadTopObjects() || IsCorrupt())
             return Corrupt();
 
+        // One entry an object, whichever way the records put them there.
+        m_kLinkWork.resize(m_kObjects.size(), WORK_LINKED);
+        m_kPostLinked.clear();
+        bool bPrivate = CountsPrivately();
         for (; m_uiLinkPos < m_kObjects.size(); ++m_uiLinkPos)
         {
+            // Every object is touched in this pass, by its owner or here.
+            PrefetchObject(m_uiLinkPos + PREFETCH_AHEAD);
+            std::uint8_t& ucWork = m_kLinkWork[m_uiLinkPos];
+            if (ucWork == WORK_RELEASED || ucWork == WORK_KEPT)
+                continue; // an owner took over the table's reference, or a top object
+            if (ucWork == WORK_LINK_FREE)
+            {
+                // A link-free object is linked by its owners, which mostly
+                // come a few records before it: it is still in the cache,
+                // where the table's reference goes cheaply. Nothing takes a
+                // reference away before the load ends (an entry another
+                // object holds lives on), nor may another thread drop one
+                // (bPrivate); an object only the table holds keeps the
+                // table's reference. After this the table leaves it alone.
+                NiObject* pkObject = m_kObjects[m_uiLinkPos];
+                if (bPrivate && pkObject != nullptr && pkObject->GetRefCount() > 1)
+                {
+                    pkObject->DecRefCountPrivate();
+                    ucWork = WORK_RELEASED;
+                }
+                continue;
+            }
             if (!CheckStatus())
                 return false;
-            PrefetchObject(m_uiLinkPos + PREFETCH_AHEAD);
             if (m_kObjects[m_uiLinkPos] != nullptr)
+            {
                 m_kObjects[m_uiLinkPos]->ResolveLinks(*this);
+                m_kPostLinked.push_back(m_uiLinkPos);
+            }
             if (IsCorrupt())
                 return Corrupt();
+            bPrivate = CountsPrivately();
         }
+        // Post-link steps may ask for the top objects.
+        FillTopObjects();
     }
-    for (; m_uiPostLinkPos < m_kObjects.size(); ++m_uiPostLinkPos)
+    // The objects with post-link work, in table order: those a few places
+    // ahead in this list are fetched while one is handled.
+    for (; m_uiPostLinkPos < m_kPostLinked.size(); ++m_uiPostLinkPos)
     {
         if (!CheckStatus())
             return false;
-        PrefetchObject(m_uiPostLinkPos + PREFETCH_AHEAD);
-        if (m_kObjects[m_uiPostLinkPos] != nullptr)
-            m_kObjects[m_uiPostLinkPos]->PostLink(*this);
+        if (m_uiPostLinkPos + POST_LINK_AHEAD < m_kPostLinked.size())
+            PrefetchObject(m_kPostLinked[m_uiPostLinkPos + POST_LINK_AHEAD]);
+        // A post-link step may replace another object's entry.
+        if (NiObject* pkObject = m_kObjects[m_kPostLinked[m_uiPostLinkPos]])
+            pkObject->PostLink(*this);
         if (IsCorrupt())
             return Corrupt();
     }
@@ -624,10 +719,10 @@ bool NiObjectStream::ReadObjects()
     if (m_uiFileVersion < NiStreamVersion(4, 1, 0, 12) && s_pfnOldFlagFix != nullptr)
     {
         bPrivate = false;
-        for (const NiObjectPtr& spObject : m_kObjects)
+        for (std::size_t i = 0; i < m_kObjects.size(); ++i)
         {
-            if (spObject != nullptr)
-                s_pfnOldFlagFix(*this, spObject);
+            if (m_kObjects[i] != nullptr && !IsReleased(i))
+                s_pfnOldFlagFix(*this, m_kObjects[i]);
         }
     }
 
@@ -644,10 +739,10 @@ void NiObjectStream::EndLoad(bool bSucceeded, bool bPrivate)
         // The stream still holds every object it made, so none dies while
         // the others let go of theirs; whatever loops the records formed,
         // the stream's references are then the last.
-        for (const NiObjectPtr& spObject : m_kObjects)
+        for (std::size_t i = 0; i < m_kObjects.size(); ++i)
         {
-            if (spObject != nullptr)
-                spObject->DropCountedLinks();
+            if (m_kObjects[i] != nullptr && !IsReleased(i))
+                m_kObjects[i]->DropCountedLinks();
         }
         if (m_spReplaced != nullptr)
             m_spReplaced->DropCountedLinks();
@@ -661,6 +756,8 @@ void NiObjectStream::EndLoad(bool bSucceeded, bool bPrivate)
     m_kClassNames.clear();
     m_kClassIndices.clear();
     m_kCreate.clear();
+    m_kClassWork.clear();
+    m_kClassTypes.clear();
     m_pcCurrentClass = nullptr;
     // The objects keep the arena's blocks for as long as any of them lives.
     if (m_pkArena != nullptr)
@@ -681,20 +778,38 @@ void NiObjectStream::ReleaseObjectTable(bool bPrivate)
     // ahead are fetched while this one's reference goes. A locked
     // instruction waits for its object's line, so a private release also
     // lets the fetches of the next objects overlap.
-    constexpr std::size_t AHEAD = PREFETCH_AHEAD;
     NiObjectPtr* pspObjects = m_kObjects.data();
     std::size_t uiCount = m_kObjects.size();
+    // The link pass let go of the references whose entry says so already;
+    // those objects may be gone. A table of a save has no such entries. The
+    // positions of the others are listed, in order, and let go of with the
+    // objects a few places ahead in the list fetched.
+    const std::uint8_t* pucWork = m_kLinkWork.size() == uiCount ? m_kLinkWork.data() : nullptr;
+    std::vector<std::uint32_t>& kHeld = m_kPostLinked;
+    kHeld.clear();
     for (std::size_t i = 0; i < uiCount; ++i)
     {
-        if (i + AHEAD < uiCount)
-            __builtin_prefetch(pspObjects[i + AHEAD].Get(), 1);
+        if (pucWork != nullptr && (pucWork[i] == WORK_RELEASED || pucWork[i] == WORK_TRANSFERRED))
+            (void)pspObjects[i].Detach();
+        else if (pspObjects[i] != nullptr)
+            kHeld.push_back(static_cast<std::uint32_t>(i));
+    }
+    const std::size_t uiHeld = kHeld.size();
+    for (std::size_t k = 0; k < uiHeld; ++k)
+    {
+        if (k + POST_LINK_AHEAD < uiHeld)
+            __builtin_prefetch(pspObjects[kHeld[k + POST_LINK_AHEAD]].Get(), 1);
+        NiObjectPtr& spObject = pspObjects[kHeld[k]];
         if (!bPrivate)
-            pspObjects[i].Clear();
-        else if (NiObject* pkObject = pspObjects[i].Detach())
+            spObject.Clear();
+        else if (NiObject* pkObject = spObject.Detach())
             pkObject->DecRefCountPrivate();
     }
     m_kObjects.clear();
     m_kObjects.shrink_to_fit();
+    m_kLinkWork.clear();
+    m_kPostLinked.clear();
+    m_kTopLinks.clear();
 }
 
 // ---- Saving ----
@@ -859,6 +974,9 @@ void NiObjectStream::ReplaceCurrentObject(NiObject* pkObject)
     if (m_spReplaced == nullptr)
         m_spReplaced = m_kObjects[m_uiLoadPos];
     m_kObjects[m_uiLoadPos] = pkObject;
+    // Whatever class it is of, it takes part in the link passes.
+    if (m_uiLoadPos < m_kLinkWork.size())
+        m_kLinkWork[m_uiLoadPos] = WORK_LINKED;
     // The new object may be one that others already hold.
     m_bObjectReplaced = true;
 }
@@ -883,16 +1001,7 @@ void NiObjectStream::WriteLinkID(const NiObject* pkObject)
 
 // ---- Record helpers ----
 
-std::uint32_t NiObjectStream::ReadLinkID()
-{
-    std::uint32_t uiLink = NULL_LINK;
-    if (!ReadLE(uiLink))
-        SetCorrupt();
-    m_kLinks.push_back(uiLink);
-    return static_cast<std::uint32_t>(m_kLinks.size() - 1);
-}
-
-std::uint32_t NiObjectStream::ReadLinkIDList()
+std::uint32_t NiObjectStream::ReadLinkIDListChecked()
 {
     std::uint32_t uiCount = 0;
     ReadCount(uiCount, 4);
@@ -956,21 +1065,6 @@ void NiObjectStream::WriteBytes(const void* pvBuffer, std::uint32_t uiBytes)
         GetOutStream()->Write(pvBuffer, uiBytes);
 }
 
-bool NiObjectStream::ReadCount(std::uint32_t& uiCount, std::uint32_t uiElementBytes)
-{
-    uiCount = 0;
-    std::uint32_t uiRead = 0;
-    if (!ReadLE(uiRead))
-        return false;
-    if (uiElementBytes > 0 && uiRead > GetBytesLeft() / uiElementBytes)
-    {
-        SetCorrupt();
-        return false;
-    }
-    uiCount = uiRead;
-    return true;
-}
-
 NiArenaString NiObjectStream::ReadArenaStringChecked()
 {
     std::uint32_t uiLength = 0;
@@ -1022,6 +1116,19 @@ void NiObjectStream::InsertTopObject(NiObject* pkObject)
 void NiObjectStream::RemoveAllTopObjects()
 {
     NiRecursiveLockGuard kGuard(NiStreamLoadLock());
+    // A loaded scene dies top object by top object: one batch for them all
+    // gives the arena its pieces back in one count, not one per top object,
+    // and the list nodes to their pool in one locked step.
+    NiLoadArena::FreeBatch kBatch;
+    NiListNodePool::Batch kNodes;
+    // In order, the next top objects fetched while one dies.
+    constexpr std::size_t AHEAD = 2;
+    for (std::size_t i = 0; i < m_kTopObjects.size(); ++i)
+    {
+        if (i + AHEAD < m_kTopObjects.size())
+            __builtin_prefetch(m_kTopObjects[i + AHEAD].Get(), 1);
+        m_kTopObjects[i].Clear();
+    }
     m_kTopObjects.clear();
 }
 
@@ -1172,19 +1279,20 @@ void NiObjectStream::SetOldUpdateFlagFix(NiOldUpdateFlagFix pfnFix)
 // allocation-group index.
 void NiObject::ReadFromStream(NiObjectStream& kStream)
 {
-    std::uint32_t uiVersion = kStream.GetFileVersion();
-    if (uiVersion >= NiStreamVersion(5, 0, 0, 6) && uiVersion < NiStreamVersion(10, 1, 0, 114))
+    kStream.ReadObjectPart(*this);
+}
+
+void NiObjectStream::ReadBlockGroupIndex(NiObject& kObject)
+{
+    std::uint32_t uiGroup = 0;
+    if (!ReadLE(uiGroup))
+        return;
+    if (uiGroup > GetBlockGroupCount())
     {
-        std::uint32_t uiGroup = 0;
-        if (!kStream.ReadLE(uiGroup))
-            return;
-        if (uiGroup > kStream.GetBlockGroupCount())
-        {
-            kStream.SetCorrupt();
-            return;
-        }
-        SetBlockGroup(kStream.GetBlockGroup(uiGroup));
+        SetCorrupt();
+        return;
     }
+    kObject.SetBlockGroup(GetBlockGroup(uiGroup));
 }
 
 bool NiObject::RegisterForSave(NiObjectStream& kStream)

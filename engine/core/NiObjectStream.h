@@ -147,6 +147,21 @@ public:
         return pkTyped;
     }
     std::uint32_t GetNextLinkCount();
+    // For a record that resolves many links at once: the next uiCount
+    // queued link indices, taken from the queue, or null (nothing taken)
+    // when fewer are queued.
+    [[nodiscard]] const std::uint32_t* TakeLinkIDs(std::uint32_t uiCount);
+    // The object of one such link if it is of class pkType (or derives from
+    // it); null for the null link. A link beyond the file's objects or to
+    // an object of another class marks the load corrupt and gives null.
+    [[nodiscard]] NiObject* GetLinkedObject(std::uint32_t uiLink, const NiTypeInfo* pkType);
+    // For an owner that links a link-free object (NiTypeInfo::IsLinkFree)
+    // in the link pass while the load counts privately (CountsPrivately):
+    // true when the owner takes over the table's reference to it instead
+    // of counting one of its own; the table then leaves the object alone,
+    // as it does those it lets go of in the link pass (see ReadObjects).
+    // False, with nothing changed, in any other case.
+    [[nodiscard]] bool TakeOverTableReference(std::uint32_t uiLink);
     // Reads a link and gives its (already created) object at once.
     NiObject* ReadObjectRef();
 
@@ -182,6 +197,12 @@ public:
     [[nodiscard]] NiArenaString ReadArenaStringChecked();
 
     [[nodiscard]] std::uint64_t GetBytesLeft() const;
+    // NiObject's part of a record (NiObject::ReadFromStream), inline for
+    // the classes whose records come by the ten thousand: files from
+    // 5.0.0.6 up to 10.1.0.114 carry an allocation-group index, which
+    // ReadBlockGroupIndex reads.
+    void ReadObjectPart(NiObject& kObject);
+    void ReadBlockGroupIndex(NiObject& kObject);
     // Marks the load corrupt: it fails with ERROR_CORRUPT at the next check.
     void SetCorrupt() { m_bCorrupt = true; }
     [[nodiscard]] bool IsCorrupt() const;
@@ -271,6 +292,8 @@ public:
 
 protected:
     void SetError(std::uint32_t uiCode, const std::string& kText);
+    // ReadLinkIDList for every case, the failures included.
+    std::uint32_t ReadLinkIDListChecked();
     // Empties the object table and queues (and, after a failure, the
     // top-level list and groups). bPrivate: see ReleaseObjectTable.
     void EndLoad(bool bSucceeded, bool bPrivate = false);
@@ -278,8 +301,17 @@ protected:
     // other thread can hold any of the objects (CountsPrivately, and no
     // post-load callback could have handed one out).
     void ReleaseObjectTable(bool bPrivate);
+    // Whether the table's reference to its object at uiIndex was let go in
+    // the link pass.
+    [[nodiscard]] bool IsReleased(std::size_t uiIndex) const
+    {
+        return uiIndex < m_kLinkWork.size() && m_kLinkWork[uiIndex] == WORK_RELEASED;
+    }
     // Objects ahead in a pass over the table are fetched this far ahead.
     static constexpr std::size_t PREFETCH_AHEAD = 32;
+    // The same in the post-link pass, which visits fewer objects with more
+    // bytes between them.
+    static constexpr std::size_t POST_LINK_AHEAD = 8;
     void PrefetchObject(std::size_t uiIndex) const;
     // Sets the corrupt-file error; the load's guard cleans up.
     [[nodiscard]] bool Corrupt();
@@ -287,6 +319,10 @@ protected:
     // Makes the objects of the class table up to and including uiIndex; false
     // (ERROR_NO_CREATE_FUNCTION set) when a create function gives null.
     [[nodiscard]] bool CreateObjectsThrough(std::uint32_t uiIndex);
+    // Makes the object of the next table position.
+    [[nodiscard]] bool CreateNextObject();
+    // The top-level list from the links ReadTopObjects read.
+    void FillTopObjects();
     [[nodiscard]] bool ReadGroupTable();
     void WriteClassTable();
     void WriteGroupTable();
@@ -301,6 +337,33 @@ protected:
     std::unique_ptr<NiFileSearchPath> m_spSearchPath;
 
     std::vector<NiObjectPtr> m_kObjects;
+    // What the link passes do with each object of the load in progress (one
+    // per m_kObjects entry), and per class-table entry what its objects need
+    // (CLASS_UNKNOWN until the first is made).
+    enum LinkWork : std::uint8_t
+    {
+        WORK_LINKED = 0,    // ResolveLinks and PostLink are called
+        WORK_LINK_FREE = 1, // passed by (NiTypeInfo::IsLinkFree)
+        // Passed by, and the table's reference already let go: the entry
+        // is not to be touched again (see ReadObjects).
+        WORK_RELEASED = 2,
+        // Link-free, and a top object: passed by, the table's reference
+        // kept for the top-level list.
+        WORK_KEPT = 3,
+        // The table's reference went to the top-level list.
+        WORK_TRANSFERRED = 4,
+        CLASS_UNKNOWN = 0xFF,
+    };
+    std::vector<std::uint8_t> m_kLinkWork;
+    std::vector<std::uint8_t> m_kClassWork;
+    // The class of each class-table entry's objects (null until the first
+    // is made): a link's class without asking its object.
+    std::vector<const NiTypeInfo*> m_kClassTypes;
+    // The top-level links read, until the link pass is over.
+    std::vector<std::uint32_t> m_kTopLinks;
+    // Table positions of the objects the post-link pass calls, in order;
+    // then of those whose references the table still holds at its release.
+    std::vector<std::uint32_t> m_kPostLinked;
     std::vector<NiObjectPtr> m_kTopObjects;
     std::uint32_t m_uiFileObjectCount = 0;
     NiObjectPtr m_spReplaced;
@@ -452,6 +515,56 @@ inline NiArenaString NiObjectStream::ReadArenaString()
     return ReadArenaStringChecked();
 }
 
+// Records read links and counts by the ten thousand: inline.
+inline std::uint32_t NiObjectStream::ReadLinkID()
+{
+    std::uint32_t uiLink = NULL_LINK;
+    if (!ReadLE(uiLink))
+        SetCorrupt();
+    m_kLinks.push_back(uiLink);
+    return static_cast<std::uint32_t>(m_kLinks.size() - 1);
+}
+
+inline bool NiObjectStream::ReadCount(std::uint32_t& uiCount, std::uint32_t uiElementBytes)
+{
+    uiCount = 0;
+    std::uint32_t uiRead = 0;
+    if (!ReadLE(uiRead))
+        return false;
+    if (uiElementBytes > 0 && uiRead > m_spReader->GetLeft() / uiElementBytes)
+    {
+        SetCorrupt();
+        return false;
+    }
+    uiCount = uiRead;
+    return true;
+}
+
+// Nearly every named object reads a list of links: the common case (a
+// count the bytes left hold, then the links) is one check and one copy.
+inline std::uint32_t NiObjectStream::ReadLinkIDList()
+{
+    assert(m_spReader != nullptr && "a record read with no load running");
+    Reader& kReader = *m_spReader;
+    std::uint64_t uiLeft = kReader.GetLeft();
+    if (!kReader.Failed() && uiLeft >= 4)
+    {
+        const std::uint8_t* puc = kReader.Peek();
+        std::uint32_t uiCount;
+        std::memcpy(&uiCount, puc, 4);
+        if (uiCount > 0 && uiCount <= (uiLeft - 4) / 4)
+        {
+            m_kCounts.push_back(uiCount);
+            std::size_t uiOld = m_kLinks.size();
+            m_kLinks.resize(uiOld + uiCount);
+            std::memcpy(m_kLinks.data() + uiOld, puc + 4, std::size_t{uiCount} * 4);
+            kReader.Advance(std::uint64_t{uiCount} * 4 + 4);
+            return uiCount;
+        }
+    }
+    return ReadLinkIDListChecked();
+}
+
 inline NiObject* NiObjectStream::GetLinkedObject()
 {
     if (m_uiLinkRead >= m_kLinks.size())
@@ -468,6 +581,59 @@ inline NiObject* NiObjectStream::GetLinkedObject()
         return nullptr;
     }
     return m_kObjects[uiLink].Get();
+}
+
+inline void NiObjectStream::ReadObjectPart(NiObject& kObject)
+{
+    if (m_uiFileVersion >= NiStreamVersion(5, 0, 0, 6) && m_uiFileVersion < NiStreamVersion(10, 1, 0, 114))
+        ReadBlockGroupIndex(kObject);
+}
+
+inline const std::uint32_t* NiObjectStream::TakeLinkIDs(std::uint32_t uiCount)
+{
+    if (uiCount > m_kLinks.size() - m_uiLinkRead)
+        return nullptr;
+    const std::uint32_t* puiLinks = m_kLinks.data() + m_uiLinkRead;
+    m_uiLinkRead += uiCount;
+    return puiLinks;
+}
+
+inline NiObject* NiObjectStream::GetLinkedObject(std::uint32_t uiLink, const NiTypeInfo* pkType)
+{
+    if (uiLink == NULL_LINK)
+        return nullptr;
+    if (uiLink >= m_kObjects.size())
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    NiObject* pkObject = m_kObjects[uiLink].Get();
+    if (pkObject == nullptr)
+        return nullptr;
+    // An object of a class-table entry is of the class the entry's first
+    // object showed (one create function, one class), unless a record put
+    // another object in some place.
+    const NiTypeInfo* pkClass = nullptr;
+    if (!m_bObjectReplaced && uiLink < m_kClassIndices.size())
+        pkClass = m_kClassTypes[m_kClassIndices[uiLink]];
+    if (pkClass == nullptr)
+        pkClass = pkObject->GetTypeInfo();
+    if (pkClass == nullptr || !pkClass->IsKindOf(pkType))
+    {
+        SetCorrupt();
+        return nullptr;
+    }
+    return pkObject;
+}
+
+inline bool NiObjectStream::TakeOverTableReference(std::uint32_t uiLink)
+{
+    // m_kLinkWork has an entry for every object from the link pass on.
+    if (uiLink >= m_kLinkWork.size() || m_kLinkWork.size() != m_kObjects.size() ||
+        m_kLinkWork[uiLink] != WORK_LINK_FREE)
+        return false;
+    m_kLinkWork[uiLink] = WORK_RELEASED;
+    return true;
 }
 
 inline const std::uint8_t* NiObjectStream::TakeBytes(std::uint64_t uiBytes)

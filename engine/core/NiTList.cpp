@@ -26,11 +26,17 @@ std::uint32_t NiListBase::AddTailRaw(void* pvElement)
     return InsertRaw(pvElement, m_pkTail, nullptr);
 }
 
-std::uint32_t NiListBase::InsertRaw(void* pvElement, NiListNode* pkPrev, NiListNode* pkNext)
+std::uint32_t NiListBase::AddHeadRawCounted(void* pvElement)
+{
+    return InsertRaw(pvElement, nullptr, m_pkHead, false);
+}
+
+std::uint32_t NiListBase::InsertRaw(void* pvElement, NiListNode* pkPrev, NiListNode* pkNext, bool bAcquire)
 {
     NiListNode* pkNode = NewNode();
     pkNode->m_pvElement = pvElement;
-    AcquireElement(pkNode);
+    if (bAcquire)
+        AcquireElement(pkNode);
     pkNode->m_pkPrev = pkPrev;
     pkNode->m_pkNext = pkNext;
     // A missing neighbour means the new node is that end of the list.

@@ -37,6 +37,9 @@ protected:
 
     std::uint32_t AddHeadRaw(void* pvElement);
     std::uint32_t AddTailRaw(void* pvElement);
+    // AddHeadRaw for an element whose list reference the caller counted
+    // already: AcquireElement is not called.
+    std::uint32_t AddHeadRawCounted(void* pvElement);
     // Unlinks and frees the node; returns its element (without releasing it:
     // the caller takes over whatever reference it held).
     void* RemovePosRaw(NiListPos& kPos);
@@ -45,7 +48,7 @@ protected:
 private:
     // Links a new node for the element between two neighbours (null: that
     // end of the list); returns the new count.
-    std::uint32_t InsertRaw(void* pvElement, NiListNode* pkPrev, NiListNode* pkNext);
+    std::uint32_t InsertRaw(void* pvElement, NiListNode* pkPrev, NiListNode* pkNext, bool bAcquire = true);
 
     NiListNode* m_pkHead = nullptr;
     NiListNode* m_pkTail = nullptr;
@@ -134,6 +137,11 @@ public:
             pk->DecRefCount();
         return true;
     }
+
+    // Adds an element whose reference for the list the caller counted
+    // already (a loader counts without a locked instruction what no other
+    // thread can reach yet).
+    std::uint32_t AddHeadCounted(T* pkElement) { return this->AddHeadRawCounted(pkElement); }
 
 protected:
     void AcquireElement(NiListNode* pkNode) override

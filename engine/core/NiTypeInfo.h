@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 
 // One record per engine class: its name and its base's record. Kind-of tests
@@ -7,10 +8,24 @@
 class NiTypeInfo
 {
 public:
-    constexpr NiTypeInfo(const char* pcName, const NiTypeInfo* pkBase) : m_pcName(pcName), m_pkBase(pkBase) {}
+    // No file version makes the class link-free.
+    static constexpr std::uint32_t ALWAYS_LINKED = 0xFFFFFFFF;
+
+    constexpr NiTypeInfo(const char* pcName, const NiTypeInfo* pkBase, std::uint32_t uiLinkFreeFrom = ALWAYS_LINKED)
+        : m_pcName(pcName), m_pkBase(pkBase), m_uiLinkFreeFrom(uiLinkFreeFrom)
+    {
+    }
 
     [[nodiscard]] const char* GetName() const { return m_pcName; }
     [[nodiscard]] const NiTypeInfo* GetBaseTypeInfo() const { return m_pkBase; }
+
+    // Whether objects of exactly this class, read from a file of this
+    // (packed) version, have nothing to do in a load's link passes: their
+    // records queue no links and take no references, and neither their
+    // ResolveLinks, PostLink nor DropCountedLinks does anything. A scene
+    // file's loader passes them by. The record says so for its own class
+    // only: a derived class is linked unless its record says otherwise.
+    [[nodiscard]] bool IsLinkFree(std::uint32_t uiFileVersion) const { return uiFileVersion >= m_uiLinkFreeFrom; }
 
     // True when this record is pkType or derives from it.
     [[nodiscard]] bool IsKindOf(const NiTypeInfo* pkType) const
@@ -26,6 +41,7 @@ public:
 private:
     const char* m_pcName;
     const NiTypeInfo* m_pkBase;
+    std::uint32_t m_uiLinkFreeFrom;
 };
 
 // Declares the class's record (built on first use, so a base's record exists
@@ -51,6 +67,15 @@ public:                                                                         
     const NiTypeInfo* classname::TypeInfo()                                                                            \
     {                                                                                                                  \
         static const NiTypeInfo s_kInfo(#classname, basename::TypeInfo());                                             \
+        return &s_kInfo;                                                                                               \
+    }
+
+// The same for a class whose objects are link-free (see
+// NiTypeInfo::IsLinkFree) in files of version (packed) and later.
+#define NiImplementLinkFreeTypeInfo(classname, basename, version)                                                      \
+    const NiTypeInfo* classname::TypeInfo()                                                                            \
+    {                                                                                                                  \
+        static const NiTypeInfo s_kInfo(#classname, basename::TypeInfo(), version);                                    \
         return &s_kInfo;                                                                                               \
     }
 

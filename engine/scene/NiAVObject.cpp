@@ -541,15 +541,28 @@ void NiAVObject::ResolveLinks(NiObjectStream& kStream)
     std::uint32_t uiVersion = kStream.GetFileVersion();
     std::uint32_t uiCount = kStream.GetNextLinkCount();
     bool bControllers = false;
+    // Properties are shared by many objects: while the load's objects are
+    // its own alone, the list's reference is counted without a locked
+    // instruction.
+    const bool bPrivate = uiCount > 0 && kStream.CountsPrivately();
     for (std::uint32_t i = 0; i < uiCount; ++i)
     {
         NiProperty* pkProperty = kStream.GetLinkedObjectAs<NiProperty>();
         if (pkProperty == nullptr)
             continue;
-        if (uiVersion >= NiStreamVersion(4, 1, 0, 8))
+        if (uiVersion >= NiStreamVersion(4, 1, 0, 8) && bPrivate)
+        {
+            pkProperty->IncRefCountPrivate();
+            m_kPropertyList.AddHeadCounted(pkProperty);
+        }
+        else if (uiVersion >= NiStreamVersion(4, 1, 0, 8))
+        {
             m_kPropertyList.AddHead(pkProperty);
+        }
         else
+        {
             m_kPropertyList.AddTail(pkProperty);
+        }
         bControllers = bControllers || pkProperty->GetControllers() != nullptr;
     }
     // What a noted order knows of an object is whether it or its properties

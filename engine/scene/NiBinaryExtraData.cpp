@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-NiImplementTypeInfo(NiBinaryExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiBinaryExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 
 NiBinaryExtraData::NiBinaryExtraData(std::uint32_t uiSize, std::uint8_t* pucData)
 {

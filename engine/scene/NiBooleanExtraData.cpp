@@ -3,7 +3,7 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiBooleanExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiBooleanExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiBooleanExtraData)
 
 void NiBooleanExtraData::CopyMembers(NiBooleanExtraData* pkDest, NiCloneContext& kCloning)

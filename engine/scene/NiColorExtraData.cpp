@@ -3,7 +3,7 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiColorExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiColorExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiColorExtraData)
 
 void NiColorExtraData::CopyMembers(NiColorExtraData* pkDest, NiCloneContext& kCloning)

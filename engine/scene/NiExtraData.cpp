@@ -8,7 +8,8 @@
 #include <cstring>
 #include <memory>
 
-NiImplementTypeInfo(NiExtraData, NiObject)
+// Only files before 5.0.0.11 chain entries by link (see ResolveLinks).
+NiImplementLinkFreeTypeInfo(NiExtraData, NiObject, NiExtraData::LINK_FREE_VERSION)
 
 NiExtraData::NiExtraData(const char* pcName)
 {
@@ -27,17 +28,8 @@ void NiExtraData::SetName(const char* pcName)
     m_pcName = pcCopy;
 }
 
-void NiExtraData::ReadFromStream(NiObjectStream& kStream)
+void NiExtraData::ReadOldRecord(NiObjectStream& kStream)
 {
-    NiObject::ReadFromStream(kStream);
-    if (kStream.GetFileVersion() >= NiStreamVersion(5, 0, 0, 11))
-    {
-        char* pcName = kStream.ReadArenaString().release();
-        NiLoadArena::Free(m_pcName);
-        m_pcName = pcName;
-        return;
-    }
-
     kStream.ReadLinkID();
     std::uint32_t uiBytes = 0;
     if (!kStream.ReadCount(uiBytes, 1))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/core/NiObject.h"
+#include "engine/core/NiObjectStream.h"
 
 #include <cstdint>
 
@@ -18,6 +19,11 @@ public:
 
     void SetName(const char* pcName);
     [[nodiscard]] const char* GetName() const { return m_pcName; }
+
+    // From files of 5.0.0.11 on, entries are named records of their own that
+    // link to nothing (before, they chained to the next): the plain value
+    // classes are link-free from then on.
+    static constexpr std::uint32_t LINK_FREE_VERSION = NiStreamVersion(5, 0, 0, 11);
 
     // Whether the entry is written with its owner, and copied when the owner
     // is cloned.
@@ -47,6 +53,27 @@ protected:
 
     char* m_pcName = nullptr;
     NiExtraData* m_pkOldNext = nullptr;
+
+private:
+    // The rest of the record in files before 5.0.0.11: the link to the next
+    // entry and the bytes of a plain entry.
+    void ReadOldRecord(NiObjectStream& kStream);
 };
+
+// Every entry's record starts with this part, and a load reads entries by
+// the ten thousand: inline in the entries' own reads.
+inline void NiExtraData::ReadFromStream(NiObjectStream& kStream)
+{
+    kStream.ReadObjectPart(*this); // NiObject's part
+    if (kStream.GetFileVersion() < LINK_FREE_VERSION)
+    {
+        ReadOldRecord(kStream);
+        return;
+    }
+    char* pcName = kStream.ReadArenaString().release();
+    if (m_pcName != nullptr)
+        NiLoadArena::Free(m_pcName);
+    m_pcName = pcName;
+}
 
 using NiExtraDataPtr = NiRefPtr<NiExtraData>;

@@ -17,11 +17,14 @@ void FreeStrings(std::uint32_t& uiCount, char**& ppcStrings)
 
 void ReadStrings(NiObjectStream& kStream, std::uint32_t& uiCount, char**& ppcStrings)
 {
-    FreeStrings(uiCount, ppcStrings);
+    if (ppcStrings != nullptr)
+        FreeStrings(uiCount, ppcStrings);
+    uiCount = 0;
     std::uint32_t uiRead = 0;
     if (!kStream.ReadCount(uiRead, 4) || uiRead == 0)
         return;
-    ppcStrings = NiArenaNewArray<char*>(uiRead);
+    // Every slot is set below: not zeroed first.
+    ppcStrings = static_cast<char**>(NiLoadArena::Allocate(std::size_t{uiRead} * sizeof(char*)));
     uiCount = uiRead;
     for (std::uint32_t i = 0; i < uiRead; ++i)
         ppcStrings[i] = kStream.ReadArenaString().release();

@@ -23,10 +23,16 @@ void ReadArray(NiObjectStream& kStream, std::uint32_t& uiCount, T*& pArray)
     pArray = nullptr;
     if (!kStream.ReadCount(uiCount, 4) || uiCount == 0)
         return;
-    pArray = NiArenaNewArray<T>(uiCount);
-    // The count was checked against the bytes left: one copy.
-    if (const std::uint8_t* puc = kStream.TakeBytes(std::uint64_t{uiCount} * 4))
-        std::memcpy(pArray, puc, std::size_t{uiCount} * 4);
+    // The count was checked against the bytes left: one copy, into an array
+    // that is not zeroed first.
+    const std::uint8_t* puc = kStream.TakeBytes(std::uint64_t{uiCount} * 4);
+    if (puc == nullptr)
+    {
+        uiCount = 0;
+        return;
+    }
+    pArray = static_cast<T*>(NiLoadArena::AllocateData(std::size_t{uiCount} * 4));
+    std::memcpy(pArray, puc, std::size_t{uiCount} * 4);
 }
 
 template <class T>

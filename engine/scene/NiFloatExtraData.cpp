@@ -3,7 +3,7 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiFloatExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiFloatExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiFloatExtraData)
 
 void NiFloatExtraData::CopyMembers(NiFloatExtraData* pkDest, NiCloneContext& kCloning)

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-NiImplementTypeInfo(NiFloatsExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiFloatsExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiFloatsExtraData)
 
 NiFloatsExtraData::~NiFloatsExtraData()

@@ -3,7 +3,7 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiIntegerExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiIntegerExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiIntegerExtraData)
 
 void NiIntegerExtraData::CopyMembers(NiIntegerExtraData* pkDest, NiCloneContext& kCloning)

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-NiImplementTypeInfo(NiIntegersExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiIntegersExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiIntegersExtraData)
 
 NiIntegersExtraData::~NiIntegersExtraData()

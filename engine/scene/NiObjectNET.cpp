@@ -31,6 +31,15 @@ inline int CompareNames(const char* pcA, const char* pcB)
     }
     return static_cast<int>(*pucA) - static_cast<int>(*pucB);
 }
+
+// The same for two entries' names, which are texts of their own
+// (NiArenaStrDup or a load's text read): eight bytes a step.
+inline int CompareEntryNames(const char* pcA, const char* pcB)
+{
+    if (pcA == nullptr || pcB == nullptr)
+        return (pcA != nullptr) - (pcB != nullptr);
+    return NiComparePieceTexts(pcA, pcB);
+}
 } // namespace
 
 NiObjectNET::~NiObjectNET()
@@ -108,7 +117,7 @@ bool NiObjectNET::AddExtraData(NiExtraData* pkExtra)
 
     while (uiIndex > 0)
     {
-        int iCompare = CompareNames(m_ppkExtra[uiIndex - 1]->GetName(), pkExtra->GetName());
+        int iCompare = CompareEntryNames(m_ppkExtra[uiIndex - 1]->GetName(), pkExtra->GetName());
         if (iCompare == 0)
         {
             RemoveExtraDataAt(uiIndex);
@@ -151,6 +160,10 @@ bool NiObjectNET::RemoveExtraDataAt(std::uint32_t uiIndex)
 
 void NiObjectNET::RemoveAllExtraData()
 {
+    // The entries (mostly a line or two each, one after another) are all
+    // fetched before the walk from the last needs them.
+    for (std::uint32_t i = 0; i < m_uiExtraDataSize; ++i)
+        __builtin_prefetch(m_ppkExtra[i], 1);
     // Last to first, each slot cleared before its entry lets go (as
     // RemoveExtraDataAt does it, without the moves).
     while (m_uiExtraDataSize > 0)
@@ -241,7 +254,7 @@ NiTimeController* NiObjectNET::GetControllerOfType(const NiTypeInfo* pkType) con
 
 void NiObjectNET::ReadFromStream(NiObjectStream& kStream)
 {
-    NiObject::ReadFromStream(kStream);
+    kStream.ReadObjectPart(*this); // NiObject's part
     char* pcName = kStream.ReadArenaString().release();
     NiLoadArena::Free(m_pcName);
     m_pcName = pcName;
@@ -273,9 +286,15 @@ void NiObjectNET::ResolveLinks(NiObjectStream& kStream)
         // reach the load's objects, is counted without a locked instruction
         // (one per entry was most of this pass's time).
         const bool bPrivate = uiCount > 0 && kStream.CountsPrivately();
+        // The links in one step where all are queued (else one by one, each
+        // missing one marking the load corrupt).
+        const std::uint32_t* puiLinks = kStream.TakeLinkIDs(uiCount);
+        const NiTypeInfo* pkEntryType = NiExtraData::TypeInfo();
         for (std::uint32_t i = 0; i < uiCount; ++i)
         {
-            NiExtraData* pkExtra = kStream.GetLinkedObjectAs<NiExtraData>();
+            NiExtraData* pkExtra = puiLinks != nullptr
+                                       ? static_cast<NiExtraData*>(kStream.GetLinkedObject(puiLinks[i], pkEntryType))
+                                       : kStream.GetLinkedObjectAs<NiExtraData>();
             // Files keep an object's entries in their sorted order, so an
             // entry normally goes behind the last one with room reserved
             // above: appended at once. Anything else (no entry, no name, a
@@ -283,11 +302,17 @@ void NiObjectNET::ResolveLinks(NiObjectStream& kStream)
             // general way, which names, sorts or refuses it.
             const char* pcName = pkExtra != nullptr ? pkExtra->GetName() : nullptr;
             if (pcName != nullptr && m_uiExtraDataSize < m_uiExtraDataCapacity &&
-                (m_uiExtraDataSize == 0 || CompareNames(m_ppkExtra[m_uiExtraDataSize - 1]->GetName(), pcName) < 0))
+                (m_uiExtraDataSize == 0 ||
+                 CompareEntryNames(m_ppkExtra[m_uiExtraDataSize - 1]->GetName(), pcName) < 0))
             {
-                if (bPrivate && pkExtra->GetRefCount() == 1)
+                // A link-free entry whose reference the load's table still
+                // holds: that reference becomes this object's, with nothing
+                // counted.
+                const bool bTakenOver =
+                    bPrivate && puiLinks != nullptr && kStream.TakeOverTableReference(puiLinks[i]);
+                if (!bTakenOver && bPrivate && pkExtra->GetRefCount() == 1)
                     pkExtra->IncRefCountPrivate();
-                else
+                else if (!bTakenOver)
                     pkExtra->IncRefCount();
                 m_ppkExtra[m_uiExtraDataSize++] = pkExtra;
                 continue;

@@ -1,6 +1,6 @@
 #include "engine/scene/NiSCMExtraData.h"
 
-NiImplementTypeInfo(NiSCMExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiSCMExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 
 NiSCMExtraData::NiSCMExtraData(const char* pcName, std::uint32_t uiFirstCapacity, std::uint32_t uiSecondCapacity)
     : NiExtraData(pcName), m_auiCapacity{uiFirstCapacity, uiSecondCapacity}

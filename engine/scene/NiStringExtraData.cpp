@@ -4,7 +4,7 @@
 #include "engine/core/NiViewerStrings.h"
 #include "engine/scene/NiExtraDataLocal.h"
 
-NiImplementTypeInfo(NiStringExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiStringExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiStringExtraData)
 
 NiStringExtraData::~NiStringExtraData()

@@ -4,7 +4,7 @@
 #include "engine/core/NiViewerStrings.h"
 #include "engine/scene/NiExtraDataLocal.h"
 
-NiImplementTypeInfo(NiStringsExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiStringsExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiStringsExtraData)
 
 NiStringsExtraData::~NiStringsExtraData()

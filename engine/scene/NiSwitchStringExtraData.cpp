@@ -4,7 +4,7 @@
 #include "engine/core/NiViewerStrings.h"
 #include "engine/scene/NiExtraDataLocal.h"
 
-NiImplementTypeInfo(NiSwitchStringExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiSwitchStringExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiSwitchStringExtraData)
 
 NiSwitchStringExtraData::~NiSwitchStringExtraData()

@@ -3,7 +3,7 @@
 #include "engine/core/NiObjectStream.h"
 #include "engine/core/NiViewerStrings.h"
 
-NiImplementTypeInfo(NiVectorExtraData, NiExtraData)
+NiImplementLinkFreeTypeInfo(NiVectorExtraData, NiExtraData, NiExtraData::LINK_FREE_VERSION)
 NiImplementCreateClone(NiVectorExtraData)
 
 void NiVectorExtraData::SetValue(float fX, float fY, float fZ, float fW)

@@ -137,6 +137,55 @@ TEST_F(NiListNodePoolTest, FreeAllWithNothingOutFreesEveryBlockAtOnce)
     EXPECT_EQ(NiListNodePool::GetBlockCount(), 0u);
 }
 
+TEST_F(NiListNodePoolTest, ABatchKeepsItsThreadsNodesUntilTheOutermostBatchCloses)
+{
+    NiListNode* pkOut = NiListNodePool::Allocate();
+    {
+        NiListNodePool::Batch kOuter;
+        // Allocations take several nodes at once, all counted in use.
+        std::vector<NiListNode*> kNodes;
+        for (int i = 0; i < 100; ++i)
+        {
+            NiListNode* pkNode = NiListNodePool::Allocate();
+            EXPECT_EQ(pkNode->m_pkNext, nullptr);
+            EXPECT_EQ(pkNode->m_pkPrev, nullptr);
+            EXPECT_EQ(pkNode->m_pvElement, nullptr);
+            pkNode->m_pvElement = pkNode;
+            pkNode->m_pkNext = pkOut;
+            kNodes.push_back(pkNode);
+        }
+        const std::uint32_t uiInUse = NiListNodePool::GetNodesInUse();
+        EXPECT_GE(uiInUse, 101u);
+        {
+            NiListNodePool::Batch kInner;
+            for (NiListNode* pkNode : kNodes)
+                NiListNodePool::Free(pkNode);
+            NiListNodePool::Free(pkOut);
+        }
+        // A freed node waits in the thread's chain: the next one taken,
+        // zeroed; the pool still counts the chain in use.
+        EXPECT_EQ(NiListNodePool::GetNodesInUse(), uiInUse);
+        NiListNode* pkAgain = NiListNodePool::Allocate();
+        EXPECT_EQ(pkAgain, pkOut);
+        EXPECT_EQ(pkAgain->m_pkNext, nullptr);
+        EXPECT_EQ(pkAgain->m_pvElement, nullptr);
+        NiListNodePool::Free(pkAgain);
+        // FreeAll waits for the chain, whose blocks stay usable.
+        NiListNodePool::FreeAll();
+        EXPECT_TRUE(NiListNodePool::IsFreeAllPending());
+        EXPECT_EQ(NiListNodePool::GetBlockCount(), 1u);
+    }
+    // The outermost batch gave everything back: the pending FreeAll ran.
+    EXPECT_EQ(NiListNodePool::GetNodesInUse(), 0u);
+    EXPECT_EQ(NiListNodePool::GetBlockCount(), 0u);
+    EXPECT_FALSE(NiListNodePool::IsFreeAllPending());
+
+    // Outside a batch every node goes back at once, as before.
+    NiListNode* pkA = NiListNodePool::Allocate();
+    NiListNodePool::Free(pkA);
+    EXPECT_EQ(NiListNodePool::GetNodesInUse(), 0u);
+}
+
 TEST_F(NiListNodePoolTest, FreeingNullStopsADebugBuildAndChangesNothingElse)
 {
     Take();

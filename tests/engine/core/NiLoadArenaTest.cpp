@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -325,6 +326,44 @@ TEST(NiLoadArena, AnObjectDyingFreesWhatItHoldsAndKeepsWhatOthersHold)
     EXPECT_EQ(static_cast<Piece*>(spKept->m_kHeld[2].Get())->m_aui[5], 6u);
     spKept.Clear();
     EXPECT_EQ(NiRefObject::GetTotalObjectCount(), uiObjects);
+}
+
+TEST(NiLoadArena, PieceTextsCompareAsStrcmpDoesAtEveryLengthAndByte)
+{
+    // Prefixes that end in every place of an eight-byte word, bytes above
+    // 0x7F, a zero-free 0x01 byte next to the end, and each text against
+    // every other: the sign matches strcmp's (unsigned bytes).
+    std::vector<std::string> kTexts = {"", "a", "b", "\x01", "\x80", "\xFF", "NiIntegerED000", "NiIntegersED006"};
+    const std::string kLong = "NiTextKeyExtraDataEntryNumber";
+    for (std::size_t n = 1; n <= kLong.size(); ++n)
+        kTexts.push_back(kLong.substr(0, n));
+    kTexts.push_back(kLong + "\x01");
+    kTexts.push_back(kLong.substr(0, 15) + "\x80");
+    kTexts.push_back(kLong.substr(0, 16) + "\x01\x01");
+    auto Sign = [](int i) { return (i > 0) - (i < 0); };
+    for (int iArena = 0; iArena < 2; ++iArena)
+    {
+        NiLoadArena* pkArena = iArena ? NiLoadArena::Create(4096) : nullptr;
+        std::vector<char*> kPieces;
+        {
+            NiLoadArena::Scope kScope(pkArena);
+            for (const std::string& k : kTexts)
+                kPieces.push_back(NiArenaStrDup(k.c_str(), k.size()));
+        }
+        for (std::size_t i = 0; i < kPieces.size(); ++i)
+        {
+            for (std::size_t j = 0; j < kPieces.size(); ++j)
+            {
+                SCOPED_TRACE(kTexts[i] + " / " + kTexts[j]);
+                EXPECT_EQ(Sign(NiComparePieceTexts(kPieces[i], kPieces[j])),
+                          Sign(std::strcmp(kTexts[i].c_str(), kTexts[j].c_str())));
+            }
+        }
+        for (char* pc : kPieces)
+            NiLoadArena::Free(pc);
+        if (pkArena != nullptr)
+            pkArena->Release();
+    }
 }
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -815,6 +815,228 @@ TEST_F(NiObjectStreamTest, ALoadCountsPrivatelyUntilAnObjectOfItCanBeFoundElsewh
     EXPECT_EQ(kStream.GetObjectAt(0)->GetRefCount(), 1u);
 }
 
+namespace
+{
+// A leaf whose class record says its objects need no link passes in files
+// from 10.0.0.0 on; each object counts the pass calls it gets all the same.
+class TestPlainLeaf : public TestLeaf
+{
+    NiDeclareTypeInfo()
+
+public:
+    std::uint32_t m_uiPassCalls = 0;
+
+    void ResolveLinks(NiObjectStream& kStream) override
+    {
+        TestLeaf::ResolveLinks(kStream);
+        ++m_uiPassCalls;
+    }
+    void PostLink(NiObjectStream& kStream) override
+    {
+        TestLeaf::PostLink(kStream);
+        ++m_uiPassCalls;
+    }
+};
+NiImplementLinkFreeTypeInfo(TestPlainLeaf, TestLeaf, NiStreamVersion(10, 0, 0, 0))
+
+// Derived from it without its record saying so: linked as any class.
+class TestPlainLeafChild : public TestPlainLeaf
+{
+    NiDeclareTypeInfo()
+};
+NiImplementTypeInfo(TestPlainLeafChild, TestPlainLeaf)
+
+void RegisterPlainLeaves()
+{
+    NiObjectStream::RegisterCreateFunction("TestPlainLeaf", +[]() -> NiObject* { return new TestPlainLeaf; });
+    NiObjectStream::RegisterCreateFunction("TestPlainLeafChild",
+                                           +[]() -> NiObject* { return new TestPlainLeafChild; });
+}
+
+Bytes LinkerBody(const std::vector<std::uint32_t>& kLinks)
+{
+    Bytes k;
+    k.U32(static_cast<std::uint32_t>(kLinks.size()));
+    for (std::uint32_t ui : kLinks)
+        k.U32(ui);
+    return k;
+}
+} // namespace
+
+TEST_F(NiObjectStreamTest, LinkFreeObjectsArePassedByInFilesFromTheirClassVersionOn)
+{
+    RegisterPlainLeaves();
+    const std::vector<Record> kRecords = {{"TestRoot", RootBody(1, {1, 2, 1})},
+                                          {"TestPlainLeaf", LeafBody(10)},
+                                          {"TestPlainLeafChild", LeafBody(20)}};
+    struct Case
+    {
+        std::uint32_t m_uiVersion;
+        std::uint32_t m_uiPlainCalls;
+    };
+    // Files before the version, with a class table and without, link every
+    // object; a derived class is linked whatever the version.
+    for (const Case& kCase : {Case{NiObjectStream::CURRENT_VERSION, 0}, Case{V(10, 0, 0, 0), 0},
+                              Case{V(5, 0, 0, 6), 2}, Case{V(4, 2, 2, 0), 2}})
+    {
+        SCOPED_TRACE(kCase.m_uiVersion);
+        std::vector<std::uint8_t> kFile = BuildFile(kCase.m_uiVersion, kRecords, {0});
+        NiObjectStream kStream;
+        ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+        auto* pkRoot = NiDynamicCast<TestRoot>(kStream.GetObjectAt(0));
+        ASSERT_NE(pkRoot, nullptr);
+        ASSERT_EQ(pkRoot->m_kLeaves.size(), 3u);
+        auto* pkPlain = NiDynamicCast<TestPlainLeaf>(pkRoot->m_kLeaves[0].Get());
+        auto* pkChild = NiDynamicCast<TestPlainLeafChild>(pkRoot->m_kLeaves[1].Get());
+        ASSERT_TRUE(pkPlain != nullptr && pkChild != nullptr);
+        EXPECT_EQ(pkRoot->m_kLeaves[2], pkPlain);
+        EXPECT_EQ(pkPlain->m_uiValue, 10u);
+        EXPECT_EQ(pkChild->m_uiValue, 20u);
+        EXPECT_EQ(pkPlain->m_uiPassCalls, kCase.m_uiPlainCalls);
+        EXPECT_EQ(pkChild->m_uiPassCalls, 2u);
+        // Once the load is over only the links hold them.
+        EXPECT_EQ(pkPlain->GetRefCount(), 2u);
+        EXPECT_EQ(pkChild->GetRefCount(), 1u);
+    }
+}
+
+TEST_F(NiObjectStreamTest, TheTableLetsGoOfLinkFreeObjectsEarlyWithTheSameCounts)
+{
+    RegisterPlainLeaves();
+    NiObjectStream::RegisterCreateFunction("TestListed", +[]() -> NiObject* { return new TestListed; });
+    // 1 is linked twice, 2 by nobody, 3 is a top object only, 4 is linked
+    // by a root that comes after it.
+    const std::vector<Record> kRecords = {{"TestRoot", RootBody(1, {1, 1})},    {"TestPlainLeaf", LeafBody(11)},
+                                          {"TestPlainLeaf", LeafBody(12)},      {"TestPlainLeaf", LeafBody(13)},
+                                          {"TestPlainLeaf", LeafBody(14)},      {"TestRoot", RootBody(2, {4})}};
+    // The same once an object another thread may find makes the load count
+    // the locked way (the table then keeps its references to the end); the
+    // listed object is a top object too.
+    std::vector<Record> kListed = kRecords;
+    kListed.push_back({"TestListed", LeafBody(0)});
+    for (std::uint32_t uiListed : {0u, 1u})
+    {
+        SCOPED_TRACE(uiListed);
+        std::vector<std::uint8_t> kFile =
+            BuildFile(NiObjectStream::CURRENT_VERSION, uiListed == 0 ? kRecords : kListed,
+                      uiListed == 0 ? std::vector<std::uint32_t>{0, 3, 5} : std::vector<std::uint32_t>{0, 3, 5, 6});
+        NiObjectStream kStream;
+        const std::uint32_t uiLive = NiRefObject::GetTotalObjectCount();
+        ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+        auto* pkFirst = NiDynamicCast<TestRoot>(kStream.GetObjectAt(0));
+        auto* pkTop = NiDynamicCast<TestPlainLeaf>(kStream.GetObjectAt(1));
+        auto* pkLast = NiDynamicCast<TestRoot>(kStream.GetObjectAt(2));
+        ASSERT_TRUE(pkFirst != nullptr && pkTop != nullptr && pkLast != nullptr);
+        ASSERT_EQ(pkFirst->m_kLeaves.size(), 2u);
+        ASSERT_EQ(pkLast->m_kLeaves.size(), 1u);
+        EXPECT_EQ(pkFirst->m_kLeaves[0]->GetRefCount(), 2u);
+        EXPECT_EQ(pkFirst->m_kLeaves[0]->m_uiValue, 11u);
+        EXPECT_EQ(pkTop->GetRefCount(), 1u);
+        EXPECT_EQ(pkTop->m_uiValue, 13u);
+        EXPECT_EQ(pkLast->m_kLeaves[0]->GetRefCount(), 1u);
+        EXPECT_EQ(pkLast->m_kLeaves[0]->m_uiValue, 14u);
+        EXPECT_EQ(NiRefObject::GetTotalObjectCount() - uiLive, 5u + uiListed) << "the leaf nobody holds is gone";
+
+        // A leaf kept past its scene: every other piece of the load's
+        // arena is counted back once the top objects go.
+        NiRefPtr<TestLeaf> spKept = pkFirst->m_kLeaves[0];
+        NiLoadArena* pkArena = NiLoadArena::GetOwner(spKept.Get());
+        ASSERT_NE(pkArena, nullptr);
+        kStream.RemoveAllTopObjects();
+        EXPECT_EQ(spKept->GetRefCount(), 1u);
+        EXPECT_EQ(pkArena->GetLiveCount(), 1u);
+        EXPECT_EQ(NiRefObject::GetTotalObjectCount() - uiLive, 1u);
+    }
+}
+
+TEST_F(NiObjectStreamTest, AFailedLinkPassFreesLinkFreeObjectsTheTableLetGoOfOnce)
+{
+    RegisterPlainLeaves();
+    // The linker holds leaf 1 from its read; the table lets go of the leaf
+    // in the link pass, which then fails at a link beyond the file. The
+    // linker's dropped links free the leaf before the cleanup reaches its
+    // entry, and another root's link frees it only with that root.
+    for (bool bAlsoLinked : {false, true})
+    {
+        SCOPED_TRACE(bAlsoLinked);
+        std::vector<Record> kRecords = {{"TestLinker", LinkerBody({1})}, {"TestPlainLeaf", LeafBody(1)}};
+        if (bAlsoLinked)
+            kRecords.push_back({"TestRoot", RootBody(2, {1})});
+        kRecords.push_back({"TestRoot", RootBody(3, {99})});
+        std::vector<std::uint8_t> kFile = BuildFile(NiObjectStream::CURRENT_VERSION, kRecords, {0});
+        {
+            NiObjectStream kStream;
+            EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+            EXPECT_EQ(kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+            EXPECT_EQ(kStream.GetObjectCount(), 0u);
+        }
+        EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+    }
+}
+
+namespace
+{
+// Notes in its post-link step what the stream lists as top objects, and
+// marks the load corrupt there when its value is 99.
+class TestTopWatcher : public TestRoot
+{
+    NiDeclareTypeInfo()
+
+public:
+    std::vector<NiObject*> m_kTopsAtPostLink;
+
+    void PostLink(NiObjectStream& kStream) override
+    {
+        TestRoot::PostLink(kStream);
+        for (std::uint32_t i = 0; i < kStream.GetObjectCount(); ++i)
+            m_kTopsAtPostLink.push_back(kStream.GetObjectAt(i));
+        if (m_uiValue == 99)
+            kStream.SetCorrupt();
+    }
+};
+NiImplementTypeInfo(TestTopWatcher, TestRoot)
+} // namespace
+
+TEST_F(NiObjectStreamTest, TopObjectsAreListedForPostLinkStepsAndCountedOncePerSlot)
+{
+    RegisterPlainLeaves();
+    NiObjectStream::RegisterCreateFunction("TestTopWatcher", +[]() -> NiObject* { return new TestTopWatcher; });
+    // The link-free leaf is linked twice and a top object twice: its
+    // owner may not take the load's reference, which becomes a slot's.
+    std::vector<std::uint8_t> kFile = BuildFile(
+        NiObjectStream::CURRENT_VERSION,
+        {{"TestTopWatcher", RootBody(1, {1, 1})}, {"TestPlainLeaf", LeafBody(2)}, {"TestLeaf", LeafBody(3)}},
+        {1, 0, 0xFFFFFFFF, 1, 2});
+    {
+        NiObjectStream kStream;
+        ASSERT_TRUE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+        auto* pkRoot = NiDynamicCast<TestTopWatcher>(kStream.GetObjectAt(1));
+        ASSERT_NE(pkRoot, nullptr);
+        ASSERT_EQ(pkRoot->m_kTopsAtPostLink.size(), 5u);
+        for (std::uint32_t i = 0; i < 5; ++i)
+            EXPECT_EQ(pkRoot->m_kTopsAtPostLink[i], kStream.GetObjectAt(i)) << i;
+        EXPECT_EQ(kStream.GetObjectAt(2), nullptr);
+        EXPECT_EQ(kStream.GetObjectAt(0), kStream.GetObjectAt(3));
+        EXPECT_EQ(kStream.GetObjectAt(0)->GetRefCount(), 4u) << "two links, two slots";
+        EXPECT_EQ(pkRoot->GetRefCount(), 1u);
+        EXPECT_EQ(kStream.GetObjectAt(4)->GetRefCount(), 1u);
+    }
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+
+    // A post-link step that fails the load after the list was filled:
+    // everything goes, once.
+    kFile = BuildFile(NiObjectStream::CURRENT_VERSION,
+                      {{"TestTopWatcher", RootBody(99, {1})}, {"TestPlainLeaf", LeafBody(2)}, {"TestLeaf", LeafBody(3)}},
+                      {1, 0, 2, 0});
+    {
+        NiObjectStream kStream;
+        EXPECT_FALSE(kStream.LoadBuffer(kFile.data(), static_cast<std::uint32_t>(kFile.size())));
+        EXPECT_EQ(kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+        EXPECT_EQ(kStream.GetObjectCount(), 0u);
+    }
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+}
+
 TEST_F(NiObjectStreamTest, NullTopLinksStayAndCallbacksSkipThem)
 {
     NiObjectStream::RegisterPostLoadCallback(RecordTop);

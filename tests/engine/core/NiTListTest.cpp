@@ -169,6 +169,34 @@ TEST_F(NiTListTest, DestroyingAListReturnsItsNodes)
     EXPECT_EQ(NiListNodePool::GetNodesInUse(), 0u);
 }
 
+TEST_F(NiTListTest, RefListTakesOverAReferenceCountedForIt)
+{
+    int iDeaths = 0;
+    Item* pkA = new Item(1, &iDeaths);
+    Item* pkB = new Item(2, &iDeaths);
+    {
+        NiRefList<Item> kList;
+        kList.AddTail(pkB);
+        // The caller counts the list's reference itself: the list counts
+        // nothing more, puts A first and lets go of it like any element.
+        pkA->IncRefCount();
+        EXPECT_EQ(kList.AddHeadCounted(pkA), 2u);
+        EXPECT_EQ(pkA->GetRefCount(), 1u);
+        NiListPos kPos = kList.GetHeadPos();
+        EXPECT_EQ(NiRefList<Item>::GetNext(kPos), pkA);
+        NiRefPtr<Item> spHead;
+        ASSERT_TRUE(kList.RemoveHead(spHead));
+        EXPECT_EQ(spHead.Get(), pkA);
+        EXPECT_EQ(pkA->GetRefCount(), 1u) << "the caller's, the list's gone";
+        spHead.Clear();
+        EXPECT_EQ(iDeaths, 1);
+        pkA = new Item(3, &iDeaths);
+        pkA->IncRefCount();
+        kList.AddHeadCounted(pkA);
+    }
+    EXPECT_EQ(iDeaths, 3) << "the list let go of both";
+}
+
 TEST_F(NiTListTest, RefListHoldsOneReferencePerNode)
 {
     int iDeaths = 0;

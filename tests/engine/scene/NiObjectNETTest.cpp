@@ -289,6 +289,38 @@ TEST_F(NiObjectNETTest, LoadedEntriesEndSortedUniqueAndCountedOncePerOwner)
     EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
 }
 
+TEST_F(NiObjectNETTest, AFailedLinkPassFreesEntriesWhoseOwnersTookTheLoadsReference)
+{
+    const std::uint32_t v = NiObjectStream::CURRENT_VERSION;
+    // The first owner takes the load's references to its two entries (and
+    // shares one with the second); the third object links beyond the file,
+    // so the load fails after that: each entry is freed once, with the
+    // owners that hold it.
+    std::vector<Record> kRecords = {
+        {"TestAVObject", NETBody(v, "first", {3, 4}, NONE).Append(AVBody(v, 0, {}))},
+        {"TestAVObject", NETBody(v, "second", {4}, NONE).Append(AVBody(v, 0, {}))},
+        {"TestAVObject", NETBody(v, "third", {99}, NONE).Append(AVBody(v, 0, {}))},
+        {"NiIntegerExtraData", Bytes().Str("a").I32(1)},
+        {"NiIntegerExtraData", Bytes().Str("b").I32(2)},
+    };
+    EXPECT_FALSE(Load(BuildFile(v, kRecords, {0, 1, 2})));
+    EXPECT_EQ(m_kStream.GetLastError(), NiObjectStream::ERROR_CORRUPT);
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+
+    // Without the bad link the same file loads, each entry held by its
+    // owners alone.
+    kRecords[2].m_kBody = NETBody(v, "third", {}, NONE).Append(AVBody(v, 0, {}));
+    ASSERT_TRUE(Load(BuildFile(v, kRecords, {0, 1, 2})));
+    auto* pkFirst = static_cast<TestAVObject*>(m_kLoaded[0].Get());
+    auto* pkSecond = static_cast<TestAVObject*>(m_kLoaded[1].Get());
+    EXPECT_EQ(pkFirst->GetExtraData("a")->GetRefCount(), 1u);
+    EXPECT_EQ(pkFirst->GetExtraData("b")->GetRefCount(), 2u);
+    EXPECT_EQ(pkFirst->GetExtraData("b"), pkSecond->GetExtraData("b"));
+    m_kLoaded.clear();
+    m_kStream.RemoveAllTopObjects();
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+}
+
 TEST_F(NiObjectNETTest, OnlyALoadedChainOfControllersCountsAsAChange)
 {
     const std::uint32_t v = NiObjectStream::CURRENT_VERSION;
