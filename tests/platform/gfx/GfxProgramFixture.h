@@ -125,6 +125,12 @@ protected:
         EXPECT_NEAR(ChannelOf(p, 8), g, 1.01) << "green " << what;
         EXPECT_NEAR(ChannelOf(p, 0), b, 1.01) << "blue " << what;
     }
+    // Clears, draws the quad through what is bound and checks its centre.
+    void ExpectCentreDrawn(double r, double g, double b, const std::string& what = {}) {
+        Clear();
+        DrawQuad();
+        ExpectPixel(kSize / 2, kSize / 2, r, g, b, what);
+    }
     void SetVsConstant(std::uint32_t reg, float x, float y, float z, float w) {
         const float v[4] = {x, y, z, w};
         ASSERT_EQ(device->SetVertexShaderConstantF(reg, v, 1), gfx::D3D_OK);

@@ -331,9 +331,7 @@ technique T { pass { PixelShader = compile ps_2_0 PS(); } }
     std::uint32_t passes = 0;
     ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
     ASSERT_EQ(fx->BeginPass(0), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 0xC0, 0x80, 0x40);
+    ExpectCentreDrawn(0xC0, 0x80, 0x40);
     EXPECT_EQ(fx->EndPass(), D3D_OK);
     EXPECT_EQ(fx->End(), D3D_OK);
     fx->Release();

@@ -102,13 +102,9 @@ VOut main(float4 p : POSITION) {
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
     const D3DXVECTOR4 green{0.75f, 0.25f, 0, 0}, blue{0.25f, 0.75f, 0, 0};
     ASSERT_EQ(vs.table->SetVector(device, "Coord", &green), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 0, 255, 0, "texel (1, 0)");
+    ExpectCentreDrawn(0, 255, 0, "texel (1, 0)");
     ASSERT_EQ(vs.table->SetVector(device, "Coord", &blue), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 0, 0, 255, "texel (0, 1)");
+    ExpectCentreDrawn(0, 0, 255, "texel (0, 1)");
     ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
     ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
     ASSERT_EQ(device->SetTexture(sampler, nullptr), D3D_OK);
@@ -256,9 +252,7 @@ void main(float4 p : POSITION, out VOut o, out float fog : FOG) { o.pos = p; o.c
             ASSERT_NE(v, nullptr) << what;
             ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
             ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
-            Clear();
-            DrawQuad();
-            ExpectPixel(8, 8, 255, 128, 0, what);
+            ExpectCentreDrawn(255, 128, 0, what);
             ASSERT_EQ(device->SetVertexShader(nullptr), D3D_OK);
             v->Release();
         }
@@ -275,9 +269,7 @@ void main(float4 p : POSITION, out VOut o, out float fog : FOG) { o.pos = p; o.c
     ASSERT_TRUE(v && p);
     ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 0, 128, 255, "inout colour");
+    ExpectCentreDrawn(0, 128, 255, "inout colour");
     UnbindAndRelease(v, p);
 }
 
@@ -362,9 +354,7 @@ TEST_P(GfxUtilHlslDrawTest, MatrixVaryingsTakeARegisterPerColumn) {
             ASSERT_TRUE(v && p) << what;
             ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
             ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
-            Clear();
-            DrawQuad();
-            ExpectPixel(8, 8, 0x40, 0x80, 0xBF, what);
+            ExpectCentreDrawn(0x40, 0x80, 0xBF, what);
             UnbindAndRelease(v, p);
         }
 }

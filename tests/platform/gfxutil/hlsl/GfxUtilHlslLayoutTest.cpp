@@ -88,22 +88,16 @@ float4 main(float4 col : COLOR0) : COLOR {
     ASSERT_EQ(ps.table->SetBool(device, "Invert", 0), D3D_OK);
     ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 191, 128, 255, "two steps");
+    ExpectCentreDrawn(191, 128, 255, "two steps");
 
     ASSERT_EQ(ps.table->SetBool(device, "Invert", 1), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 64, 127, 0, "inverted");
+    ExpectCentreDrawn(64, 127, 0, "inverted");
 
     // Straight into the registers, as a register-level constant map does.
     const std::int32_t off = 0, one[4] = {1, 0, 0, 0};
     ASSERT_EQ(device->SetPixelShaderConstantB(0, &off, 1), D3D_OK);
     ASSERT_EQ(device->SetPixelShaderConstantI(2, one, 1), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 128, 128, 255, "registers");
+    ExpectCentreDrawn(128, 128, 255, "registers");
     UnbindAndRelease(v, p);
 }
 
@@ -358,9 +352,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     SetQuadConstants(vs);
     ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 128, 128, 64, "whole");
+    ExpectCentreDrawn(128, 128, 64, "whole");
 
     // Light 1 blue by its name of parts, light 0 dark through handles, the
     // scale after the nested struct halved.
@@ -374,9 +366,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     EXPECT_EQ(regs[3 * 4], 0.f);
     EXPECT_EQ(regs[4 * 4 + 2], 1.f);
     EXPECT_EQ(regs[6 * 4], 0.5f);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 0, 0, 159, "members"); // (0.25 + 1) / 2 of blue
+    ExpectCentreDrawn(0, 0, 159, "members"); // (0.25 + 1) / 2 of blue
     UnbindAndRelease(v, p);
 }
 
@@ -438,9 +428,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     SetQuadConstants(vs);
     ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 128, 128, 64, "whole array");
+    ExpectCentreDrawn(128, 128, 64, "whole array");
 
     // One member by name, one by handle.
     const D3DXVECTOR4 blue{0, 0, 1, 0};
@@ -449,9 +437,7 @@ float4 main(float4 col : COLOR0) : COLOR {
     ASSERT_EQ(device->GetPixelShaderConstantF(1, regs, 2), D3D_OK);
     EXPECT_EQ(regs[0], 0.f);
     EXPECT_EQ(regs[4 + 2], 1.f);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 0, 0, 255, "members");
+    ExpectCentreDrawn(0, 0, 255, "members");
     UnbindAndRelease(v, p);
 }
 
@@ -524,15 +510,11 @@ float4 main(float4 col : COLOR0) : COLOR {
     ASSERT_EQ(ps.table->SetInt(device, "Count", 2), D3D_OK);
     ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 191, 128, 255, "two rounds");
+    ExpectCentreDrawn(191, 128, 255, "two rounds");
     // Straight into the register, as a register-level constant map does.
     const std::int32_t none[4] = {0, 0, 1, 0};
     ASSERT_EQ(device->SetPixelShaderConstantI(0, none, 1), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 64, 128, 255, "no rounds");
+    ExpectCentreDrawn(64, 128, 255, "no rounds");
     UnbindAndRelease(v, p);
 }
 
@@ -581,13 +563,9 @@ float4 main(float4 col : COLOR0) : COLOR {
     ASSERT_EQ(ps.table->SetInt(device, "Count", 2), D3D_OK);
     ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 128, 128, 0, "two lights");
+    ExpectCentreDrawn(128, 128, 0, "two lights");
     ASSERT_EQ(ps.table->SetInt(device, "Count", 3), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 128, 128, 255, "three lights");
+    ExpectCentreDrawn(128, 128, 255, "three lights");
     UnbindAndRelease(v, p);
 }
 
@@ -707,9 +685,7 @@ TEST_P(GfxUtilHlslDrawTest, GlobalsAreLaidOutFromThePreprocessedSource) {
                       D3D_OK);
             ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
             ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
-            Clear();
-            DrawQuad();
-            ExpectPixel(8, 8, 255, 128, 0, what);
+            ExpectCentreDrawn(255, 128, 0, what);
             UnbindAndRelease(v, p);
         }
         // An effect's pass, its parameter set by name; the macro given by
@@ -903,9 +879,7 @@ float4 ps_main(float4 c : COLOR0, float2 uv : TEXCOORD0) : COLOR { return c * (A
             ASSERT_EQ(ps.table->SetVector(device, "C", &pb), D3D_OK);
             ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
             ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
-            Clear();
-            DrawQuad();
-            ExpectPixel(8, 8, 255, 128, 0, vw.profile);
+            ExpectCentreDrawn(255, 128, 0, vw.profile);
             UnbindAndRelease(v, p);
         }
     }
@@ -1030,13 +1004,9 @@ float4 main(float4 col : COLOR0) : COLOR { return Fog::Deep::Shade(col) + Fog::s
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
     // Red from the tint and the second step, green from the layer, blue
     // from the first step and the bias: each missing one shows.
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 128, 64, 128, "set by name and by handle");
+    ExpectCentreDrawn(128, 64, 128, "set by name and by handle");
     ASSERT_EQ(t->SetVector(device, "Fog::Deep::bias", &none), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 128, 64, 64, "bias set again");
+    ExpectCentreDrawn(128, 64, 64, "bias set again");
     UnbindAndRelease(v, p);
 }
 
@@ -1078,14 +1048,10 @@ float4 main(float4 col : COLOR0) : COLOR {
     ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
     // A quarter of white, a round in each loop: red and green a quarter more.
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 128, 128, 64, "one round");
+    ExpectCentreDrawn(128, 128, 64, "one round");
     const std::int32_t two[4] = {2, 0, 1, 0};
     ASSERT_EQ(device->SetPixelShaderConstantI(0, two, 1), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 191, 191, 64, "two rounds");
+    ExpectCentreDrawn(191, 191, 64, "two rounds");
     UnbindAndRelease(v, p);
 }
 
@@ -1155,14 +1121,10 @@ float4 main(float4 col : COLOR0) : COLOR {
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
     // The colour a quarter, times k (2 halved): 0.25, plus g's 0.25 green,
     // h's 0.25 red and o's 0.25 blue.
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 128, 128, 128);
+    ExpectCentreDrawn(128, 128, 128);
     const D3DXVECTOR4 blue{0, 0, 0.25f, 0};
     ASSERT_EQ(t->SetVector(device, "q", &blue), D3D_OK);
-    Clear();
-    DrawQuad();
-    ExpectPixel(8, 8, 128, 128, 191, "through the typedef");
+    ExpectCentreDrawn(128, 128, 191, "through the typedef");
     UnbindAndRelease(v, p);
 }
 
