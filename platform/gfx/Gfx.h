@@ -787,6 +787,10 @@ void SetGlWindowAttributes();
 // refused), 1 as one with them, -1 asks the driver again.
 void SetGlCompressedTexturesForTests(int mode);
 
+// Test hook: 0 makes `gl` turn the rows it reads from a window over itself,
+// as for a driver that cannot write them top-down; -1 asks the driver again.
+void SetGlReadRowsTurnedForTests(int mode);
+
 // Test hook: a check the null back end runs on each program when it is made,
 // where the gl back end has the driver compile its GLSL (the tests give a GLSL
 // compiler of their own); false, with one line in `failure`, refuses the

@@ -564,6 +564,10 @@ void GlBackend::LeaveWindow(IDirect3DSurface9& back, IDirect3DSurface9* ds) {
     m_direct = false;
 }
 
+namespace {
+int g_packInvertOverride = -1; // SetGlReadRowsTurnedForTests
+} // namespace
+
 void GlBackend::ReadWindow(IDirect3DSurface9& surface, const RECT& r) {
     GlFormat f;
     if (!GlColorFormat(surface.Format(), f)) return;
@@ -576,9 +580,20 @@ void GlBackend::ReadWindow(IDirect3DSurface9& surface, const RECT& r) {
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ROW_LENGTH, GLint(pitch / bpp));
+    // The window's rows run bottom-up; a driver that can write them top-down
+    // saves turning a whole frame over after the read (a saved game's
+    // preview reads one).
+    if (m_packInvert < 0) m_packInvert = epoxy_has_gl_extension("GL_MESA_pack_invert") ? 1 : 0;
+    const bool driverTurns = m_packInvert == 1 && g_packInvertOverride != 0;
+    if (driverTurns) glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
     glReadPixels(r.left, GLint(surface.Height()) - r.bottom, GLsizei(w), GLsizei(h), f.format, f.type, first);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    m_boundFramebuffer = ~0u;
+    if (driverTurns) {
+        glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
+        return;
+    }
     m_readRows.resize(rowBytes);
     for (std::uint32_t y = 0; y < h / 2; ++y) {
         std::uint8_t* top = first + std::size_t(y) * pitch;
@@ -587,7 +602,6 @@ void GlBackend::ReadWindow(IDirect3DSurface9& surface, const RECT& r) {
         std::memcpy(top, bottom, rowBytes);
         std::memcpy(bottom, m_readRows.data(), rowBytes);
     }
-    m_boundFramebuffer = ~0u;
 }
 
 bool GlBackend::BindTargets(const DeviceState& s) {
@@ -1119,6 +1133,8 @@ namespace {
 int g_s3tcOverride = -1; // test hook: -1 the driver decides
 int g_s3tcDriver = -1;   // what the driver said, once asked
 } // namespace
+
+void SetGlReadRowsTurnedForTests(int mode) { g_packInvertOverride = mode < 0 ? -1 : 0; }
 
 void SetGlCompressedTexturesForTests(int mode) { g_s3tcOverride = mode < 0 ? -1 : (mode != 0 ? 1 : 0); }
 

@@ -370,6 +370,7 @@ private:
     GLuint m_msFbo = 0, m_msColor = 0, m_msDepth = 0;
     bool m_msStencil = false;
     std::vector<std::uint8_t> m_readRows; // one window row while rows are turned over
+    int m_packInvert = -1; // whether the driver writes read rows top-down itself; -1 until asked
     std::vector<std::uint8_t> m_converted; // a level's texels converted for upload
     bool m_direct = false;     // the back buffer is the window's framebuffer
     bool m_windowSuits = false; // the window's pixel format serves the back buffer

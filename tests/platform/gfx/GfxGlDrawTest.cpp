@@ -700,3 +700,38 @@ TEST_P(GfxGlDrawOnOsWindow, DeviceOutlivingItsWindowReleasesCleanly) {
     EXPECT_EQ(device->Release(), 0u);
     device = nullptr;
 }
+
+// A window's rows come top-down whether the driver writes them so or the
+// device turns them over itself, for the whole target and for a part of
+// odd height (whose middle row stays where it is).
+TEST_P(GfxGlDraw, WindowReadsComeTopDownWithOrWithoutTheDriversHelp) {
+    const D3DRECT red = {2, 1, 5, 3}, blue = {10, 9, 16, 16};
+    ASSERT_EQ(device->Clear(1, &red, D3DCLEAR_TARGET, kRed, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device->Clear(1, &blue, D3DCLEAR_TARGET, kBlue, 1.0f, 0), D3D_OK);
+    const auto Expected = [&](int x, int y) {
+        if (x >= 2 && x < 5 && y >= 1 && y < 3) return kRed;
+        if (x >= 10 && y >= 9) return kBlue;
+        return kBlack;
+    };
+    for (const int mode : {-1, 0}) {
+        SetGlReadRowsTurnedForTests(mode);
+        const auto px = ReadBack();
+        ASSERT_EQ(px.size(), 256u);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) EXPECT_EQ(At(px, x, y), Expected(x, y)) << x << "," << y << " mode " << mode;
+
+        Ref<IDirect3DSurface9> back;
+        ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+        const RECT part = {1, 2, 12, 13}; // 11 x 11
+        D3DLOCKED_RECT lr;
+        ASSERT_EQ(back->LockRect(&lr, &part, D3DLOCK_READONLY), D3D_OK);
+        for (int y = part.top; y < part.bottom; ++y)
+            for (int x = part.left; x < part.right; ++x) {
+                const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(lr.pBits) +
+                                                                         std::size_t(y - part.top) * lr.Pitch);
+                EXPECT_EQ(row[x - part.left] | 0xFF000000u, Expected(x, y)) << x << "," << y << " mode " << mode;
+            }
+        back->UnlockRect();
+    }
+    SetGlReadRowsTurnedForTests(-1);
+}
