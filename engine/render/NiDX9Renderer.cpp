@@ -1356,7 +1356,8 @@ NiRefPtr<NiPixelData> NiDX9Renderer::CaptureBackBuffer(const NiRect<std::int32_t
         return nullptr;
     const std::uint32_t uiWidth = static_cast<std::uint32_t>(kArea.right - kArea.left);
     const std::uint32_t uiHeight = static_cast<std::uint32_t>(kArea.bottom - kArea.top);
-    NiRefPtr<NiPixelData> spData = new NiPixelData(uiWidth, uiHeight, kFormat, 1);
+    // Every byte is copied from the surface below.
+    NiRefPtr<NiPixelData> spData = NiPixelData::CreateToFill(uiWidth, uiHeight, kFormat);
     if (spData->GetPixels() == nullptr)
     {
         pkSurface->UnlockRect();

@@ -16,6 +16,17 @@ NiPixelData::NiPixelData() = default;
 
 NiPixelData::NiPixelData(std::uint32_t uiWidth, std::uint32_t uiHeight, const NiPixelFormat& kFormat,
                          std::uint32_t uiLevels)
+    : NiPixelData(uiWidth, uiHeight, kFormat, uiLevels, true)
+{
+}
+
+NiPixelData* NiPixelData::CreateToFill(std::uint32_t uiWidth, std::uint32_t uiHeight, const NiPixelFormat& kFormat)
+{
+    return new NiPixelData(uiWidth, uiHeight, kFormat, 1, false);
+}
+
+NiPixelData::NiPixelData(std::uint32_t uiWidth, std::uint32_t uiHeight, const NiPixelFormat& kFormat,
+                         std::uint32_t uiLevels, bool bZeroPixels)
     : m_kPixelFormat(kFormat), m_uiPixelStride(ComputePixelStride(kFormat))
 {
     if (uiLevels == 0)
@@ -26,7 +37,7 @@ NiPixelData::NiPixelData(std::uint32_t uiWidth, std::uint32_t uiHeight, const Ni
     std::uint64_t uiTotal = 0;
     for (std::uint32_t i = 0; i < uiLevels; ++i)
         uiTotal += ComputeLevelSize(kFormat, std::max(uiWidth >> i, 1u), std::max(uiHeight >> i, 1u));
-    if (uiTotal > MAX_TOTAL_BYTES || !AllocateLevels(uiLevels, static_cast<std::uint32_t>(uiTotal)))
+    if (uiTotal > MAX_TOTAL_BYTES || !AllocateLevels(uiLevels, static_cast<std::uint32_t>(uiTotal), bZeroPixels))
         return;
     std::uint32_t uiOffset = 0;
     for (std::uint32_t i = 0; i < uiLevels; ++i)
@@ -44,7 +55,7 @@ NiPixelData::NiPixelData(std::uint32_t uiWidth, std::uint32_t uiHeight, const Ni
 NiPixelData::NiPixelData(const NiPixelData& kOther)
     : NiObject(), m_kPixelFormat(kOther.m_kPixelFormat), m_uiPixelStride(kOther.m_uiPixelStride)
 {
-    if (kOther.m_uiMipmapLevels != 0 && AllocateLevels(kOther.m_uiMipmapLevels, kOther.GetTotalSizeInBytes()))
+    if (kOther.m_uiMipmapLevels != 0 && AllocateLevels(kOther.m_uiMipmapLevels, kOther.GetTotalSizeInBytes(), false))
     {
         const std::uint32_t uiLevels = m_uiMipmapLevels;
         std::copy(kOther.m_puiWidth, kOther.m_puiWidth + uiLevels, m_puiWidth);
@@ -58,7 +69,7 @@ NiPixelData::NiPixelData(const NiPixelData& kOther)
 
 NiPixelData::~NiPixelData() = default;
 
-bool NiPixelData::AllocateLevels(std::uint32_t uiLevels, std::uint32_t uiTotalSize)
+bool NiPixelData::AllocateLevels(std::uint32_t uiLevels, std::uint32_t uiTotalSize, bool bZeroPixels)
 {
     FreeLevels();
     if (uiLevels == 0)
@@ -68,10 +79,14 @@ bool NiPixelData::AllocateLevels(std::uint32_t uiLevels, std::uint32_t uiTotalSi
     if (uiBlock > MAX_TOTAL_BYTES + 4096)
         return false;
     // Zero-filled: an image starts defined, so equality and saving never
-    // see bytes nobody wrote.
-    std::uint8_t* pucBlock = new (std::nothrow) std::uint8_t[uiBlock]();
+    // see bytes nobody wrote. A caller that writes every pixel byte at once
+    // skips the pixels' fill; the padding after them is zeroed either way.
+    std::uint8_t* pucBlock =
+        bZeroPixels ? new (std::nothrow) std::uint8_t[uiBlock]() : new (std::nothrow) std::uint8_t[uiBlock];
     if (pucBlock == nullptr)
         return false;
+    if (!bZeroPixels)
+        std::fill(pucBlock + uiTotalSize, pucBlock + uiPixelBytes, std::uint8_t(0));
     m_pucBlock.reset(pucBlock);
     m_pucPixels = pucBlock;
     // The tables follow the pixel bytes, whose padding keeps them aligned.

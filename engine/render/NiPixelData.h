@@ -27,6 +27,11 @@ public:
                 std::uint32_t uiLevels = 1);
     NiPixelData(const NiPixelData& kOther);
     NiPixelData();
+    // As the constructor of one level, but the pixels are the caller's to
+    // write, every byte of them at once (a capture of a frame): they are
+    // not zeroed only to be overwritten.
+    [[nodiscard]] static NiPixelData* CreateToFill(std::uint32_t uiWidth, std::uint32_t uiHeight,
+                                                   const NiPixelFormat& kFormat);
     ~NiPixelData() override;
     NiPixelData& operator=(const NiPixelData&) = delete;
 
@@ -50,7 +55,7 @@ public:
 
     // Makes the one block of pixels and level tables; false (and nothing
     // allocated) when it cannot be had.
-    [[nodiscard]] bool AllocateLevels(std::uint32_t uiLevels, std::uint32_t uiTotalSize);
+    [[nodiscard]] bool AllocateLevels(std::uint32_t uiLevels, std::uint32_t uiTotalSize, bool bZeroPixels = true);
     void FreeLevels();
 
     [[nodiscard]] static std::uint32_t ComputeMipLevelCount(std::uint32_t uiWidth, std::uint32_t uiHeight);
@@ -75,6 +80,9 @@ public:
     [[nodiscard]] static NiObject* CreateObject();
 
 private:
+    NiPixelData(std::uint32_t uiWidth, std::uint32_t uiHeight, const NiPixelFormat& kFormat, std::uint32_t uiLevels,
+                bool bZeroPixels);
+
     NiPixelFormat m_kPixelFormat;
     NiPalettePtr m_spPalette;
     std::uint8_t* m_pucPixels = nullptr;

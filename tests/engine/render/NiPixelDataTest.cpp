@@ -136,6 +136,33 @@ TEST_F(NiPixelDataTest, NewPixelsStartAsZero)
     }
 }
 
+TEST_F(NiPixelDataTest, AnImageToFillHasOneLevelItsTablesAndZeroPadding)
+{
+    // 3 x 3 of 24 bits: 27 pixel bytes and one byte of padding before the
+    // level tables.
+    for (int iRound = 0; iRound < 2; ++iRound)
+    {
+        NiPixelDataPtr spImage = NiPixelData::CreateToFill(3, 3, NiPixelFormat::RGB24);
+        ASSERT_NE(spImage->GetPixels(), nullptr);
+        EXPECT_EQ(spImage->GetNumMipmapLevels(), 1u);
+        EXPECT_EQ(spImage->GetWidth(), 3u);
+        EXPECT_EQ(spImage->GetHeight(), 3u);
+        EXPECT_EQ(spImage->GetTotalSizeInBytes(), 27u);
+        EXPECT_EQ(spImage->GetPixels()[27], 0u);
+        std::fill_n(spImage->GetPixels(), 27, std::uint8_t(0x5A));
+        NiPixelDataPtr spFilled = new NiPixelData(3, 3, NiPixelFormat::RGB24);
+        std::fill_n(spFilled->GetPixels(), 27, std::uint8_t(0x5A));
+        EXPECT_TRUE(spImage->IsEqual(spFilled));
+        // A copy is whole without a fill of its own.
+        EXPECT_TRUE(NiPixelDataPtr(new NiPixelData(*spImage))->IsEqual(spFilled));
+        // Dirty the padding so a second round may get it back used.
+        spImage->GetPixels()[27] = 0xA5;
+    }
+    // A size that cannot be had gives an image without levels.
+    EXPECT_EQ(NiPixelDataPtr(NiPixelData::CreateToFill(0xFFFFFFFFu, 0xFFFFFFFFu, NiPixelFormat::RGBA32))->GetPixels(),
+              nullptr);
+}
+
 TEST_F(NiPixelDataTest, CopiesAndEquality)
 {
     NiPixelDataPtr spImage = PaletteImage();
