@@ -35,6 +35,19 @@ void COrvaneGame::ClearFields()
     m_aucFlags.fill(0);
     m_uiCounter = 0;
     m_kLastKey = COrvaneLastKeyEvent{};
+    m_kFrameKeys.Clear();
+}
+
+void COrvaneGame::RecordKeyEvent(const COrvaneLastKeyEvent& kEvent)
+{
+    GetLastKeyEvent() = kEvent;
+    m_kFrameKeys.Add(kEvent);
+}
+
+void COrvaneGame::ClearKeyEvents()
+{
+    GetLastKeyEvent() = COrvaneLastKeyEvent{};
+    m_kFrameKeys.Clear();
 }
 
 void COrvaneGame::DestroyInputs()

@@ -42,6 +42,30 @@ struct COrvaneLastKeyEvent
     std::uint32_t m_uiFourth = 0;
 };
 
+// Key events of one frame, oldest first. The last key event alone loses
+// all but the last of several keys released within one frame: a typist's
+// quick letters. Only the text field needs every key; what else reads keys
+// reads the last one.
+class COrvaneFrameKeys
+{
+public:
+    // More keys than a hand releases in one frame; past it (a game that
+    // stopped clearing, a stuck key repeating) the last key event still
+    // changes, the queue does not grow.
+    static constexpr std::size_t CAPACITY = 64;
+
+    void Add(const COrvaneLastKeyEvent& kEvent)
+    {
+        if (m_kEvents.size() < CAPACITY)
+            m_kEvents.push_back(kEvent);
+    }
+    void Clear() { m_kEvents.clear(); }
+    [[nodiscard]] const std::vector<COrvaneLastKeyEvent>& GetEvents() const { return m_kEvents; }
+
+private:
+    std::vector<COrvaneLastKeyEvent> m_kEvents;
+};
+
 // Base of the game object that the application drives every frame.
 class COrvaneGame : public COrvaneBase
 {
@@ -99,6 +123,12 @@ public:
     void SetMouse(std::unique_ptr<COrvaneMouse> pkMouse);
     void SetKeyboard(std::unique_ptr<COrvaneKeyboard> pkKeyboard);
     [[nodiscard]] virtual COrvaneLastKeyEvent& GetLastKeyEvent() { return m_kLastKey; }
+    // The frame's key events in order, the last key event their last.
+    [[nodiscard]] const COrvaneFrameKeys& GetFrameKeys() const { return m_kFrameKeys; }
+    // A key event of this frame: the last key event, and queued.
+    void RecordKeyEvent(const COrvaneLastKeyEvent& kEvent);
+    // The end of a frame: no last key and an empty queue.
+    void ClearKeyEvents();
     // The game's level manager, whose world the floor display and the debug
     // views go into; none at this level.
     [[nodiscard]] virtual COrvaneLevelManager* GetLevelManager() const { return nullptr; }
@@ -128,4 +158,5 @@ private:
     std::unique_ptr<COrvaneMouse> m_pkMouse;
     std::unique_ptr<COrvaneKeyboard> m_pkKeyboard;
     COrvaneLastKeyEvent m_kLastKey;
+    COrvaneFrameKeys m_kFrameKeys;
 };

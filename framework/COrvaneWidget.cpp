@@ -232,7 +232,14 @@ void COrvaneTextWidget::UpdateText()
     COrvaneGame* pkGame = pkApp != nullptr ? pkApp->GetGame() : nullptr;
     if (pkGame == nullptr)
         return;
-    const std::uint32_t uiKey = pkGame->GetLastKeyEvent().m_uiKeyCode;
+    // Every key of the frame, in order: two letters released within one
+    // frame are both typed.
+    for (const COrvaneLastKeyEvent& kKey : pkGame->GetFrameKeys().GetEvents())
+        TypeKey(*pkGame, kKey.m_uiKeyCode);
+}
+
+void COrvaneTextWidget::TypeKey(const COrvaneGame& kGame, std::uint32_t uiKey)
+{
     if (uiKey == 0)
         return;
     if (uiKey == COrvaneKeys::KEY_DELETE || uiKey == COrvaneKeys::KEY_BACKSPACE)
@@ -248,7 +255,7 @@ void COrvaneTextWidget::UpdateText()
     m_kText.push_back(static_cast<char>(uiKey));
     if (m_fMaxWidth <= 0.0f)
         return;
-    const COrvaneLocale* pkLocale = pkGame->GetLocale();
+    const COrvaneLocale* pkLocale = kGame.GetLocale();
     COrvaneFont* pkFont = pkLocale != nullptr ? pkLocale->GetFont(0) : nullptr;
     if (pkFont != nullptr && static_cast<float>(pkFont->GetTextWidth(m_kText.c_str())) > m_fMaxWidth)
         m_kText.pop_back();

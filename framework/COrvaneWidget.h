@@ -10,6 +10,7 @@
 
 class COrvaneCamera;
 class COrvaneFont;
+class COrvaneGame;
 class COrvaneImageTexture;
 
 // What a panel or the layout object says about one widget. Positions and
@@ -137,9 +138,10 @@ public:
     void SetText(const std::string& kText) override;
     [[nodiscard]] bool HitTest(const NiVec2* pkPoint) const override;
     void Scale(float fX, float fY) override;
-    // Blinks, then takes the game's last key: erase keys remove the last
-    // character, letters, digits and the space are appended unless the
-    // text would then be wider than the maximum (game font 0).
+    // Blinks, then takes each key of the game's frame in order: erase keys
+    // remove the last character, letters, digits and the space are
+    // appended unless the text would then be wider than the maximum (game
+    // font 0).
     void UpdateText() override;
     // Rectangle, maximum width = the description's length, text = its name.
     virtual void Create(const CWidgetDesc& kDesc);
@@ -153,6 +155,8 @@ public:
     [[nodiscard]] float GetMaxWidth() const { return m_fMaxWidth; }
 
 private:
+    void TypeKey(const COrvaneGame& kGame, std::uint32_t uiKey);
+
     std::string m_kText;
     float m_fMaxWidth = 0.0f;
     std::int32_t m_iBlink = 0;

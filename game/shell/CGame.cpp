@@ -426,7 +426,7 @@ void CGame::Update(float fDeltaTime)
             pkInterface->Update(m_fFrameTime);
         if (pkMouse != nullptr)
             pkMouse->ClearMovement();
-        GetLastKeyEvent() = COrvaneLastKeyEvent{};
+        ClearKeyEvents();
         return;
     }
     if (GetState() != STATE_IN_GAME)
@@ -458,7 +458,7 @@ void CGame::Update(float fDeltaTime)
         pkPlacement->Update();
     if (pkMouse != nullptr)
         pkMouse->ClearMovement();
-    GetLastKeyEvent() = COrvaneLastKeyEvent{};
+    ClearKeyEvents();
 
     // Back at the front end within this frame: a fresh interface.
     if (GetState() == STATE_FRONT_END)

@@ -173,11 +173,12 @@ int CGame::OnKey(const COrvaneKeyEvent& kEvent)
 
 int CGame::OnKeyUp(const COrvaneKeyEvent& kEvent)
 {
-    COrvaneLastKeyEvent& kLast = GetLastKeyEvent();
+    COrvaneLastKeyEvent kLast;
     kLast.m_uiFirst = kEvent.m_ucCtrl;
     kLast.m_uiSecond = kEvent.m_ucShift;
     kLast.m_uiKeyCode = kEvent.m_uiKeyCode;
     kLast.m_uiFourth = kEvent.m_ucCharacter;
+    RecordKeyEvent(kLast);
     return 1;
 }
 

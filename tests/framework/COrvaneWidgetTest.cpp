@@ -30,9 +30,11 @@ protected:
 
     void PressKey(std::uint32_t uiKey, COrvaneTextWidget& kField)
     {
-        Game().GetLastKeyEvent().m_uiKeyCode = uiKey;
+        COrvaneLastKeyEvent kKey;
+        kKey.m_uiKeyCode = uiKey;
+        Game().RecordKeyEvent(kKey);
         kField.UpdateText();
-        Game().GetLastKeyEvent().m_uiKeyCode = 0;
+        Game().ClearKeyEvents();
     }
 };
 } // namespace
