@@ -242,9 +242,14 @@ const NiVec2& CZelmarMouse::Update(const NiVec2& kPosition)
     const float fHeight = static_cast<float>(pkGame->GetScreenHeight());
     const COrvaneKeyboard* pkKeyboard = pkGame->GetKeyboard();
 
+    // A pixel turns the view by the same amount whether it comes in the
+    // move that starts the turn or in a later one, and however the moves
+    // fall into frames: the camera applies the frame's sum once and empties
+    // it.
+    const NiVec3 kTurn(m_kMovement.y * TURN_PER_PIXEL, m_kMovement.x * TURN_PER_PIXEL, 0.0f);
     if (pkCamera->m_uiMode == COrvaneCamera::MODE_TURNING)
     {
-        pkCamera->m_kTurn = NiVec3(m_kMovement.y * TURN_PER_PIXEL, m_kMovement.x * TURN_PER_PIXEL, 0.0f);
+        pkCamera->m_kTurn = pkCamera->m_kTurn + kTurn;
         pkCamera->m_ucHeld = 0;
         // The cursor stays where the turn began.
         m_kPosition = m_kPosition - m_kMovement;
@@ -257,7 +262,7 @@ const NiVec2& CZelmarMouse::Update(const NiVec2& kPosition)
         if (pkKeyboard != nullptr && pkKeyboard->IsCtrlDown())
         {
             pkCamera->m_uiMode = COrvaneCamera::MODE_TURNING;
-            pkCamera->m_kTurn = NiVec3(m_kMovement.y, m_kMovement.x, 0.0f);
+            pkCamera->m_kTurn = kTurn;
         }
         else if (pkKeyboard != nullptr && pkKeyboard->IsShiftDown())
         {

@@ -12,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <set>
+#include <string>
+#include <utility>
 
 namespace
 {
@@ -346,10 +350,15 @@ TEST_F(COrvaneInputTest, ControlTurnsShiftRaisesAndTheCursorStays)
     Keyboard().SetState(Key(COrvaneKeys::KEY_LEFT_CONTROL, false, true));
     Mouse().Update(NiVec2(510.0f, 390.0f));
     EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_TURNING);
-    EXPECT_EQ(kCamera.m_kTurn, NiVec3(-10.0f, 10.0f, 0.0f));
+    // The move that starts the turn turns by a degree a pixel as every
+    // later one does.
+    EXPECT_FLOAT_EQ(kCamera.m_kTurn.x, -10.0f * 0.017453292f);
+    EXPECT_FLOAT_EQ(kCamera.m_kTurn.y, 10.0f * 0.017453292f);
     EXPECT_EQ(Mouse().GetPosition(), NiVec2(500.0f, 400.0f));
 
     // While turning, the movement turns by a degree a pixel.
+    kCamera.Update(); // the frame's turn applied and emptied
+    EXPECT_EQ(kCamera.m_kTurn, NiVec3());
     kCamera.m_fSpeed = 0.5f;
     Mouse().Update(NiVec2(504.0f, 402.0f));
     EXPECT_FLOAT_EQ(kCamera.m_kTurn.x, 2.0f * 0.017453292f);
@@ -363,6 +372,96 @@ TEST_F(COrvaneInputTest, ControlTurnsShiftRaisesAndTheCursorStays)
     EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_RAISING);
     EXPECT_EQ(kCamera.m_kMove, NiVec3(0.0f, 20.0f, 0.0f));
     EXPECT_EQ(Mouse().GetPosition(), NiVec2(500.0f, 400.0f));
+}
+
+// How a Ctrl drag's movement arrives does not change the turn: one move of
+// the whole length, many small moves a frame apart, or many within one
+// frame turn the view alike, the move that starts the turn counting as any
+// later one (a degree a pixel, a tenth of it a frame). The turn lasts over
+// the frames until a left click.
+TEST_F(COrvaneInputTest, ACtrlDragTurnsAlikeInOneMoveOrInManyOfTheSameLength)
+{
+    CZelmarCamera& kCamera = Camera();
+    struct Turned
+    {
+        float fPitch = 0.0f;
+        float fYaw = 0.0f;
+        NiVec3 kView;
+    };
+    enum class Arrival
+    {
+        OneMove,
+        MovesFramesApart,
+        MovesInOneFrame
+    };
+    // A drag of (iDx, iDy) pixels from the middle of the screen, starting
+    // from the same view each time.
+    const auto Drag = [&](int iDx, int iDy, Arrival eArrival) {
+        kCamera.Reset();
+        kCamera.ResetAngles();
+        kCamera.m_uiMode = COrvaneCamera::MODE_IDLE;
+        EXPECT_TRUE(kCamera.LoadSettings(1024.0f, 768.0f, 1.0f));
+        kCamera.RotateA(nullptr, 0.5f, 2); // inside the pitch limits
+        Keyboard().SetState(Key(COrvaneKeys::KEY_NONE));
+        Mouse().Update(NiVec2(500.0f, 400.0f));
+        Mouse().ClearMovement();
+        Keyboard().SetState(Key(COrvaneKeys::KEY_LEFT_CONTROL, false, true));
+        const float fPitch = kCamera.GetAngleA();
+        const float fYaw = kCamera.GetAngleB();
+        if (eArrival == Arrival::OneMove)
+        {
+            Mouse().Update(NiVec2(500.0f + static_cast<float>(iDx), 400.0f + static_cast<float>(iDy)));
+        }
+        else
+        {
+            // Single pixels, the cursor put back after each.
+            const int iSteps = std::max(std::abs(iDx), std::abs(iDy));
+            for (int i = 0; i < iSteps; ++i)
+            {
+                const float fX = i < std::abs(iDx) ? (iDx > 0 ? 1.0f : -1.0f) : 0.0f;
+                const float fY = i < std::abs(iDy) ? (iDy > 0 ? 1.0f : -1.0f) : 0.0f;
+                Mouse().Update(NiVec2(500.0f + fX, 400.0f + fY));
+                EXPECT_EQ(Mouse().GetPosition(), NiVec2(500.0f, 400.0f));
+                EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_TURNING);
+                if (eArrival == Arrival::MovesFramesApart)
+                {
+                    kCamera.Update();
+                    Mouse().ClearMovement();
+                }
+            }
+        }
+        kCamera.Update();
+        Mouse().ClearMovement();
+        EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_TURNING);
+        return Turned{kCamera.GetAngleA() - fPitch, kCamera.GetAngleB() - fYaw, kCamera.GetViewDirection()};
+    };
+    constexpr float PER_PIXEL = 0.017453292f * 0.1f;
+    for (const auto& [iDx, iDy] : {std::pair{30, 0}, std::pair{0, 20}, std::pair{-30, 20}, std::pair{12, -7}})
+    {
+        SCOPED_TRACE(std::to_string(iDx) + "," + std::to_string(iDy));
+        const Turned kOne = Drag(iDx, iDy, Arrival::OneMove);
+        EXPECT_NEAR(kOne.fYaw, -static_cast<float>(iDx) * PER_PIXEL, 1e-5f);
+        EXPECT_NEAR(kOne.fPitch, static_cast<float>(iDy) * PER_PIXEL, 1e-5f);
+        for (const Arrival eArrival : {Arrival::MovesFramesApart, Arrival::MovesInOneFrame})
+        {
+            SCOPED_TRACE(eArrival == Arrival::MovesFramesApart ? "a frame a move" : "one frame");
+            const Turned kMany = Drag(iDx, iDy, eArrival);
+            EXPECT_NEAR(kMany.fYaw, kOne.fYaw, 1e-5f);
+            EXPECT_NEAR(kMany.fPitch, kOne.fPitch, 1e-5f);
+            // Turns about one axis add up whatever their steps; a diagonal
+            // drag a frame a move mixes the two axes' steps.
+            if (iDx == 0 || iDy == 0 || eArrival == Arrival::MovesInOneFrame)
+            {
+                EXPECT_NEAR(kMany.kView.x, kOne.kView.x, 1e-4f);
+                EXPECT_NEAR(kMany.kView.y, kOne.kView.y, 1e-4f);
+                EXPECT_NEAR(kMany.kView.z, kOne.kView.z, 1e-4f);
+            }
+        }
+    }
+    // The turn goes on until a left click.
+    Mouse().OnLeftDown(NiVec2(500.0f, 400.0f));
+    EXPECT_NE(kCamera.m_uiMode, COrvaneCamera::MODE_TURNING);
+    Keyboard().SetState(Key(COrvaneKeys::KEY_NONE));
 }
 
 // The wheel and a pointer move in one frame, in either order: the frame's

@@ -77,7 +77,8 @@ TEST_F(BlockVisitViewTest, LeavingABlockGivesTheTiltedYardViewBack)
 
     // Down to the site, and a little to the side.
     const View kStart = Read(*pkCamera);
-    kScript.TurnView(1.0f, 3.0f, 30);
+    // A degree a pixel, a tenth of it a frame: about 24 degrees down.
+    kScript.TurnView(2.0f, 8.0f, 30);
     const View kTilted = Read(*pkCamera);
     EXPECT_GT(kTilted.afAngles[0] - kStart.afAngles[0], 0.3f);
     EXPECT_NE(kTilted.afAngles[1], kStart.afAngles[1]);
