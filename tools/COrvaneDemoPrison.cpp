@@ -5,6 +5,8 @@
 #include "engine/scene/NiStringExtraData.h"
 #include "engine/scene/NiTriShape.h"
 #include "framework/COrvaneTagTree.h"
+#include "game/simulation/characters/CAIStaff.h"
+#include "game/simulation/characters/CSpawnManager.h"
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
@@ -698,6 +700,33 @@ std::vector<DemoBuildPlan> DemoBuildPlans()
         }
     }
     return kPlans;
+}
+
+int DemoGuardCostOnBuildDay(const std::string& kName)
+{
+    // Rooms: width, depth, price, places, level, kind word, score, staff.
+    for (const Group& kGroup : CONTENTS)
+        for (const Plan& kPlan : kGroup.kPlans)
+        {
+            if (kName != kPlan.pcName || kPlan.kParameters.size() < 8)
+                continue;
+            const auto* ppcParameter = kPlan.kParameters.begin();
+            const int iStaff = std::atoi(ppcParameter[7]);
+            const auto usLevel = static_cast<std::uint16_t>(std::atoi(ppcParameter[4]));
+            // The game picks whom a room hires by its kind word, its name
+            // (its model's path) and its level; guards are the first staff
+            // group, by model.
+            const CSpawnManager::StaffChoice kChoice =
+                CSpawnManager::ChooseStaff(ppcParameter[5], ModelPath(kPlan), usLevel);
+            const Group& kGuards = STAFF[0];
+            if (iStaff <= 0 || std::string(kChoice.pcFactory) != CSpawnManager::GUARD_FACTORY ||
+                kChoice.uiGroup != 0 || kChoice.uiModel >= kGuards.kPlans.size())
+                return 0;
+            const Plan& kGuard = kGuards.kPlans.begin()[kChoice.uiModel];
+            const std::uint16_t usWage = CAISecurity::WageOfGrade(CAISecurity::GradeOf(ModelPath(kGuard).c_str()));
+            return iStaff * CAIStaff::CostOnHiringDay(usWage);
+        }
+    return 0;
 }
 
 std::vector<std::string> DemoPrisonModels()

@@ -10,6 +10,8 @@
 #include <deque>
 #include <cstdio>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -255,10 +257,10 @@ const PlanWords PLAN_WORDS[] = {
      {"High twin cell: a guard.", "Doppel- zelle: eine Wache. Hoch.", "Cellule double haute. Un gardien."}},
     {"cell_double_max",
      {"Maximum twin cell: a guard.", "Doppel- zelle: eine Wache. Maximal.",
-      "Cellule double. Un gardien. Niveau maximal."}},
+      "Cellule double. Un gardien. Maximale."}},
     {"cell_double_medium",
      {"Medium twin cell: a guard.", "Doppel- zelle: eine Wache. Mittel.",
-      "Cellule double. Un gardien. Niveau moyen."}},
+      "Cellule double. Un gardien. Moyenne."}},
     {"cell_secure", {"Safe cell: a guard.", "Sichere Zelle: eine Wache.", "Cellule s\xfb""re. Un gardien."}},
     {"cell_single",
      {"Single cell: a guard.", "Einzel- zelle: eine Wache.", "Cellule simple. Engage un gardien."}},
@@ -267,7 +269,7 @@ const PlanWords PLAN_WORDS[] = {
     {"cellblock_small", {"Small cell block", "Kleiner Zellenblock", "Petit bloc cellulaire"}},
     {"chapel", {"Chapel: a chaplain.", "Kapelle. Mit einem Pfarrer.", "Chapelle. Engage un aum\xf4nier."}},
     {"clerical1",
-     {"Clerk's office: a guard.", "Schreib- stube. Mit einer Wache.",
+     {"Clerk's office: a guard.", "Schreib- stube: eine Wache.",
       "Bureau du greffe. Engage un gardien."}},
     {"counselling_room",
      {"Counsel- ling room: one guard.", "Beratungs- raum. Stellt eine Wache ein.",
@@ -281,7 +283,7 @@ const PlanWords PLAN_WORDS[] = {
                      "Table de jeux. Calme les d\xe9tenus oisifs."}},
     {"guard_room",
      {"Guard room: two guards.", "Wach- raum: zwei Wachen.",
-      "Poste de garde. Personnel : deux gardiens."}},
+      "Poste de garde. 2 gardiens."}},
     {"hospital_health_therapy", {"Hospital", "Krankenhaus", "H\xf4pital"}},
     {"laundry_press",
      {"Laundry press: a guard.", "W\xe4sche- presse. Stellt eine Wache ein.",
@@ -297,7 +299,7 @@ const PlanWords PLAN_WORDS[] = {
       "Bureau d'\xe9tudes. Engage un gardien."}},
     {"planning2",
      {"Large planning office: one guard.", "Gro\xdf""es Planungs- b\xfcro: eine Wache.",
-      "Grand bureau d'\xe9tudes. Recrute un gardien."}},
+      "Grand bureau d'\xe9tudes. Gardien."}},
     {"serving_counter",
      {"Serving counter: a guard.", "Essens- ausgabe. Stellt eine Wache ein.",
       "Comptoir de service. Engage un gardien."}},
@@ -313,13 +315,46 @@ const PlanWords PLAN_WORDS[] = {
     {"workshop_maint", {"Workshop", "Werkstatt", "Atelier"}},
 };
 
-// A plan's words; one without words of its own is named by its name, alike
-// in every language.
+// What a room's guards cost on the day it is built, after its words: the
+// page's price is the room's alone, and a new player otherwise finds two
+// or three times it gone. The day and the figure are joined by no-break
+// spaces, which the page's wrapping never breaks at, so they stand on one
+// line of the 79-pixel column; the figure is the game's own reckoning
+// (DemoGuardCostOnBuildDay), never written here.
+struct GuardCostWords
+{
+    const char* pcEnglish;
+    const char* pcGerman;
+    const char* pcFrench;
+};
+constexpr GuardCostWords GUARD_COST_DAY = {"1st\xa0""day:\xa0", "1.\xa0Tag:\xa0", "Jour\xa0""1\xa0:\xa0"};
+
+// A deque keeps its strings in place as it grows.
+const char* KeptText(std::string kText)
+{
+    static std::deque<std::string> s_kTexts;
+    s_kTexts.push_back(std::move(kText));
+    return s_kTexts.back().c_str();
+}
+
+Message WithGuardCost(const std::string& kName, const Message& kWords)
+{
+    const int iCost = DemoGuardCostOnBuildDay(kName);
+    if (iCost <= 0)
+        return kWords;
+    const std::string kFigure = std::to_string(iCost);
+    return {KeptText(std::string(kWords.pcEnglish) + " " + GUARD_COST_DAY.pcEnglish + kFigure),
+            KeptText(std::string(kWords.pcGerman) + " " + GUARD_COST_DAY.pcGerman + kFigure),
+            KeptText(std::string(kWords.pcFrench) + " " + GUARD_COST_DAY.pcFrench + kFigure)};
+}
+
+// A plan's words, with what its guards cost on the day it is built; one
+// without words of its own is named by its name, alike in every language.
 Message PlanDescription(const std::string& kName)
 {
     for (const PlanWords& kPlan : PLAN_WORDS)
         if (kName == kPlan.pcName)
-            return kPlan.kWords;
+            return WithGuardCost(kName, kPlan.kWords);
     // A deque keeps its strings in place as it grows.
     static std::deque<std::string> s_kNames;
     std::string kWords = kName;
@@ -329,7 +364,7 @@ Message PlanDescription(const std::string& kName)
         kWords[0] = static_cast<char>(kWords[0] - 'a' + 'A');
     s_kNames.push_back(kWords);
     const char* pcWords = s_kNames.back().c_str();
-    return {pcWords, pcWords, pcWords};
+    return WithGuardCost(kName, {pcWords, pcWords, pcWords});
 }
 
 std::string LanguageFile()

@@ -124,6 +124,11 @@ void CAIStaff::UpdateAI(float fDt)
     m_kStats.m_usAge = static_cast<std::uint16_t>(NiRand() % 30 + 20);
 }
 
+int CAIStaff::CostOnHiringDay(std::uint16_t usWage)
+{
+    return 2 * static_cast<int>(usWage);
+}
+
 bool CAIStaff::IsIdle() const
 {
     return !GetPartner() && !GetTargetObject() && IsFree();
@@ -244,6 +249,11 @@ void CAISecurity::Reset()
     m_pkPrisoner = nullptr;
 }
 
+std::uint16_t CAISecurity::WageOfGrade(int iGrade)
+{
+    return static_cast<std::uint16_t>(100 * iGrade);
+}
+
 int CAISecurity::GradeOf(const char* pcName)
 {
     const char* pcDot = pcName ? std::strrchr(pcName, '.') : nullptr;
@@ -258,7 +268,7 @@ int CAISecurity::Load(COrvaneObjectDesc& kDesc)
     const int iGrade = GradeOf(GetName());
     // Grade 0 stays at the lowest level rather than wrapping to 65535.
     m_kStats.m_usSecurityLevel = static_cast<std::uint16_t>(iGrade > 0 ? iGrade - 1 : 0);
-    Hire(static_cast<std::uint16_t>(100 * iGrade));
+    Hire(WageOfGrade(iGrade));
     return iResult;
 }
 

@@ -44,6 +44,12 @@ public:
     [[nodiscard]] int GetBodyVariantCount() const override { return 0; }
     [[nodiscard]] Role GetFloorRole() const override { return Role::Staff; }
 
+    // What one of the staff costs on the day he is hired: his wage is
+    // booked when he is hired (Hire) and again as the spawn finishes his
+    // first activity (FinishActivity), the day's wage as every morning.
+    // The demo data's build pages state it by this.
+    [[nodiscard]] static int CostOnHiringDay(std::uint16_t usWage);
+
     // No partner, no target and free.
     [[nodiscard]] virtual bool IsIdle() const;
     // The player's recall, taken only while idle.
@@ -98,6 +104,8 @@ public:
     void Summon(CAIPrisoner* pkPrisoner);
     // The digit just before the name's last ".", else 0.
     [[nodiscard]] static int GradeOf(const char* pcName);
+    // A guard's daily wage by his grade.
+    [[nodiscard]] static std::uint16_t WageOfGrade(int iGrade);
 
     [[nodiscard]] CAIPrisoner* GetPrisoner() const { return m_pkPrisoner; }
 

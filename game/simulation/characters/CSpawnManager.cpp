@@ -715,40 +715,30 @@ bool CSpawnManager::FollowVehicle()
     return pkCamera->LookAt(kTarget);
 }
 
+CSpawnManager::StaffChoice CSpawnManager::ChooseStaff(const std::string& kKind, const std::string& kName,
+                                                      std::uint16_t usLevel)
+{
+    if (Contains(kKind, "health") && Contains(kName, "therapy"))
+        return {"SupportStaffFactory", 2, 1};
+    if (Contains(kKind, "health"))
+        return {"MedicalFactory", 1, 0};
+    if (Contains(kKind, "indoor"))
+        return {"SupportStaffFactory", 2, 0};
+    if (Contains(kName, "maint"))
+        return {"MaintenanceStaffFactory", 3, 0};
+    return {GUARD_FACTORY, 0, std::min(usLevel, HIGHEST_GUARD_MODEL)};
+}
+
 CGameCharacter* CSpawnManager::SpawnStaffForRoom(CPathableObject* pkRoom)
 {
     CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting();
     if (!pkRoom || !pkManager)
         return nullptr;
-    const std::string& kKind = pkRoom->GetStringParameter();
     const std::string kName = pkRoom->GetName() ? pkRoom->GetName() : "";
-    const char* pcFactory = "SecurityGuardFactory";
-    std::uint32_t uiGroup = 0;
-    std::uint32_t uiModel = std::min(pkRoom->GetRequiredLevel(), HIGHEST_GUARD_MODEL);
-    if (Contains(kKind, "health") && Contains(kName, "therapy"))
-    {
-        pcFactory = "SupportStaffFactory";
-        uiGroup = 2;
-        uiModel = 1;
-    }
-    else if (Contains(kKind, "health"))
-    {
-        pcFactory = "MedicalFactory";
-        uiGroup = 1;
-        uiModel = 0;
-    }
-    else if (Contains(kKind, "indoor"))
-    {
-        pcFactory = "SupportStaffFactory";
-        uiGroup = 2;
-        uiModel = 0;
-    }
-    else if (Contains(kName, "maint"))
-    {
-        pcFactory = "MaintenanceStaffFactory";
-        uiGroup = 3;
-        uiModel = 0;
-    }
+    const StaffChoice kChoice = ChooseStaff(pkRoom->GetStringParameter(), kName, pkRoom->GetRequiredLevel());
+    const char* pcFactory = kChoice.pcFactory;
+    std::uint32_t uiGroup = kChoice.uiGroup;
+    const std::uint32_t uiModel = kChoice.uiModel;
     // Without a staff group there is no template to find: the box says
     // which was asked for.
     COrvaneObjectTemplate* pkTemplate = nullptr;

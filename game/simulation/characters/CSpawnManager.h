@@ -137,6 +137,18 @@ public:
     // as its post. Null, with an error box, when the data has no such
     // template.
     CGameCharacter* SpawnStaffForRoom(CPathableObject* pkRoom);
+    // Whom a room of the kind word, name and level hires: the factory, the
+    // staff group (counted from the staff group base) and the model in it.
+    // The demo data's build pages price a room's guards by it too.
+    struct StaffChoice
+    {
+        const char* pcFactory;
+        std::uint32_t uiGroup;
+        std::uint32_t uiModel;
+    };
+    [[nodiscard]] static StaffChoice ChooseStaff(const std::string& kKind, const std::string& kName,
+                                                 std::uint16_t usLevel);
+    static constexpr const char* GUARD_FACTORY = "SecurityGuardFactory";
     // Every prisoner takes the mood, forced.
     void SetAllPrisonersMood(std::uint32_t uiMood);
 

@@ -20,14 +20,19 @@
 #include "framework/COrvaneObjectTemplate.h"
 #include "game/shell/CGame.h"
 #include "game/shell/ui/CBuildSubPanel.h"
+#include "game/simulation/objects/CBlockGrid.h"
+#include "game/simulation/objects/CBlockGridManager.h"
 #include "game/simulation/objects/CDynamicObjectManager.h"
 #include "game/simulation/objects/CPrisonStatistics.h"
+#include "game/simulation/objects/CWorldObject.h"
 #include "tests/framework/FrameworkTestSupport.h"
 #include "tools/COrvaneDemoData.h"
+#include "tools/COrvaneDemoPrison.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -219,4 +224,98 @@ TEST_F(NewPlayerEconomyTest, ACellOfAHigherLevelEarnsMoreThanAnyOfLevelZero)
             EXPECT_GT(Earns(pcCell), iBestLevelZero) << pcCell;
         }
     EXPECT_EQ(iHigher, 4);
+}
+
+namespace
+{
+// The language file's entry of a list: its three lines (English, German,
+// French); empty when the list or the entry is missing.
+std::array<std::string, 3> LanguageEntry(const std::string& kFile, const std::string& kList, std::size_t uiEntry)
+{
+    const std::size_t uiList = kFile.find("<" + kList + ">\r\n");
+    const std::size_t uiListEnd = kFile.find("</" + kList + ">\r\n", uiList);
+    if (uiList == std::string::npos || uiListEnd == std::string::npos)
+        return {};
+    const std::string kOpen = "<" + std::to_string(uiEntry) + ">\r\n";
+    std::size_t uiAt = kFile.find(kOpen, uiList);
+    if (uiAt == std::string::npos || uiAt > uiListEnd)
+        return {};
+    uiAt += kOpen.size();
+    std::array<std::string, 3> akLines;
+    for (std::string& kLine : akLines)
+    {
+        const std::size_t uiEnd = kFile.find("\r\n", uiAt);
+        if (uiEnd == std::string::npos)
+            return {};
+        kLine = kFile.substr(uiAt, uiEnd - uiAt);
+        uiAt = uiEnd + 2;
+    }
+    return akLines;
+}
+} // namespace
+
+// A room's build page says what its guards cost on the day it is built,
+// in each language: the figure after the day's words, the two joined by
+// no-break spaces (the page's wrapping breaks only at plain ones) so that
+// they read on one line. It is what placing the room takes beyond its
+// price: a guard's wage is booked when he is hired and again when he
+// arrives, and a room of a higher level hires a guard of a higher grade.
+TEST_F(NewPlayerEconomyTest, ARoomsPageSaysWhatItsGuardCostsOnTheDayItIsBuilt)
+{
+    CPlayScript kScript(5);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why();
+    ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why();
+    ASSERT_TRUE(kScript.SetSpeedButton(0)) << kScript.Why();
+    const CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    auto* pkBlock = dynamic_cast<CWorldObject*>(kScript.BuildOnYard("cellblock_small", 2 * pkYard->GetColumns() + 2));
+    ASSERT_NE(pkBlock, nullptr) << kScript.Why();
+    const CPrisonStatistics& kLedger = *kScript.Game().GetStatistics();
+    const std::string kLanguage = ReadFileBytes(Folder() / "language.xml");
+
+    // The cells page's entries in menu order.
+    std::vector<std::string> kCellsPage;
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+        if (kPlan.m_kCategory == "CONTENTSCELLS")
+            kCellsPage.push_back(kPlan.m_kName);
+    const char* const DAY_WORDS[3] = {"1st\xa0""day:\xa0", "1.\xa0Tag:\xa0", "Jour\xa0""1\xa0:\xa0"};
+    struct Room
+    {
+        const char* pcName;
+        int iPrice; // as the page shows it
+        int iTaken; // what placing it takes
+    };
+    const Room ROOMS[] = {{"cell_single", 100, 300}, {"cell_double", 250, 450}};
+    for (const Room& kRoom : ROOMS)
+    {
+        SCOPED_TRACE(kRoom.pcName);
+        ASSERT_EQ(Price(kRoom.pcName), kRoom.iPrice);
+        const int iBefore = kLedger.GetBalance();
+        ASSERT_TRUE(kScript.BuildInside(*pkBlock, kRoom.pcName)) << kScript.Why();
+        const int iTaken = iBefore - kLedger.GetBalance();
+        EXPECT_EQ(iTaken, kRoom.iTaken);
+
+        const auto itEntry = std::find(kCellsPage.begin(), kCellsPage.end(), kRoom.pcName);
+        ASSERT_NE(itEntry, kCellsPage.end());
+        const std::array<std::string, 3> akWords =
+            LanguageEntry(kLanguage, "PRISON1TEMPLATESBUILD_OBJECTSCONTENTSCELLBLOCKS",
+                          static_cast<std::size_t>(itEntry - kCellsPage.begin()));
+        for (std::size_t l = 0; l < 3; ++l)
+        {
+            SCOPED_TRACE(l);
+            const std::size_t uiDay = akWords[l].rfind(DAY_WORDS[l]);
+            ASSERT_NE(uiDay, std::string::npos) << akWords[l];
+            const std::string kFigure = akWords[l].substr(uiDay + std::string(DAY_WORDS[l]).size());
+            ASSERT_FALSE(kFigure.empty()) << akWords[l];
+            EXPECT_EQ(kFigure.find_first_not_of("0123456789"), std::string::npos) << akWords[l];
+            EXPECT_EQ(std::atoi(kFigure.c_str()), iTaken - kRoom.iPrice) << akWords[l];
+            EXPECT_EQ(std::atoi(kFigure.c_str()), DemoGuardCostOnBuildDay(kRoom.pcName));
+        }
+    }
+    // A page of a room that hires nobody says nothing of it.
+    EXPECT_EQ(DemoGuardCostOnBuildDay("games_table"), 0);
+    EXPECT_EQ(DemoGuardCostOnBuildDay("chapel"), 0);
+    // Two guards, of the grade the room's level calls for.
+    EXPECT_EQ(DemoGuardCostOnBuildDay("guard_room"), 2 * DemoGuardCostOnBuildDay("cell_single"));
+    EXPECT_EQ(DemoGuardCostOnBuildDay("cell_secure"), 3 * DemoGuardCostOnBuildDay("cell_single"));
 }
