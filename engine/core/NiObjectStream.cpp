@@ -643,6 +643,12 @@ bool NiObjectStream::ReadObjects()
         // One entry an object, whichever way the records put them there.
         m_kLinkWork.resize(m_kObjects.size(), WORK_LINKED);
         m_kPostLinked.clear();
+        // Counts changed without locked instructions (bPrivate) are safe
+        // only because no other thread can reach the load's objects before
+        // the load ends: the instance lists are the only way out for an
+        // object nobody handed over, and CountsPrivately turns false as soon
+        // as one of the load's objects goes on one or a record puts an
+        // object from elsewhere in its place.
         bool bPrivate = CountsPrivately();
         for (; m_uiLinkPos < m_kObjects.size(); ++m_uiLinkPos)
         {
@@ -700,7 +706,9 @@ bool NiObjectStream::ReadObjects()
         return false;
 
     // The table's last references go without locked instructions when the
-    // objects are still the load's alone; a callback may hand them on.
+    // objects are still the load's alone (no other thread can have reached
+    // one: nothing of the load went onto an instance list, the only way
+    // out); a callback may hand them on.
     bool bPrivate = CountsPrivately();
     if (s_pkPostLoad != nullptr && s_pkPostLoad->GetEffectiveSize() > 0)
     {

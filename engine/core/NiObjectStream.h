@@ -336,6 +336,15 @@ protected:
     std::string m_kFileName;
     std::unique_ptr<NiFileSearchPath> m_spSearchPath;
 
+    // The load's table: a counted reference to each object made, until
+    // the load ends. An entry that is link-free (WORK_LINK_FREE) and whose
+    // owner took over the table's reference (TakeOverTableReference, or the
+    // link pass's own release: WORK_RELEASED) is held here through a pointer
+    // that no longer counts: the owner's reference keeps it alive. That is
+    // safe only while no link or post-link step lets go of such an entry
+    // (removes or replaces an owner's entry, frees an owner) before the load
+    // ends; a step that did would leave the table pointing at freed memory,
+    // which its release and the top-level list then touch.
     std::vector<NiObjectPtr> m_kObjects;
     // What the link passes do with each object of the load in progress (one
     // per m_kObjects entry), and per class-table entry what its objects need

@@ -25,6 +25,12 @@ public:
     // ResolveLinks, PostLink nor DropCountedLinks does anything. A scene
     // file's loader passes them by. The record says so for its own class
     // only: a derived class is linked unless its record says otherwise.
+    // The loader's table then keeps such an object through an uncounted
+    // pointer once an owner takes over the table's reference to it
+    // (NiObjectStream::TakeOverTableReference): safe only while no link or
+    // post-link step lets go of such an object before the load ends, so a
+    // class whose link steps may drop or replace an owner's entries must
+    // not declare its entries' classes link-free.
     [[nodiscard]] bool IsLinkFree(std::uint32_t uiFileVersion) const { return uiFileVersion >= m_uiLinkFreeFrom; }
 
     // True when this record is pkType or derives from it.
@@ -71,7 +77,10 @@ public:                                                                         
     }
 
 // The same for a class whose objects are link-free (see
-// NiTypeInfo::IsLinkFree) in files of version (packed) and later.
+// NiTypeInfo::IsLinkFree) in files of version (packed) and later. A loaded
+// object of it may be held by the load's table without a count once its
+// owner takes the table's reference: no link or post-link step may let go
+// of one before the load ends.
 #define NiImplementLinkFreeTypeInfo(classname, basename, version)                                                      \
     const NiTypeInfo* classname::TypeInfo()                                                                            \
     {                                                                                                                  \

@@ -543,7 +543,9 @@ void NiAVObject::ResolveLinks(NiObjectStream& kStream)
     bool bControllers = false;
     // Properties are shared by many objects: while the load's objects are
     // its own alone, the list's reference is counted without a locked
-    // instruction.
+    // instruction. That assumes no other thread can reach them before the
+    // load ends: an instance list is the only way out (CountsPrivately is
+    // false once anything of the load went onto one).
     const bool bPrivate = uiCount > 0 && kStream.CountsPrivately();
     for (std::uint32_t i = 0; i < uiCount; ++i)
     {

@@ -22,7 +22,10 @@ public:
 
     // From files of 5.0.0.11 on, entries are named records of their own that
     // link to nothing (before, they chained to the next): the plain value
-    // classes are link-free from then on.
+    // classes are link-free from then on. Their first owner in a load takes
+    // over the load table's reference, and the table keeps an uncounted
+    // pointer: no owner's link or post-link step may remove or replace an
+    // entry before the load ends (NiObjectNET::ResolveLinks only adds).
     static constexpr std::uint32_t LINK_FREE_VERSION = NiStreamVersion(5, 0, 0, 11);
 
     // Whether the entry is written with its owner, and copied when the owner

@@ -284,7 +284,10 @@ void NiObjectNET::ResolveLinks(NiObjectStream& kStream)
             ReserveExtraData(m_uiExtraDataSize + uiCount);
         // An entry only the load's table holds, while no other thread can
         // reach the load's objects, is counted without a locked instruction
-        // (one per entry was most of this pass's time).
+        // (one per entry was most of this pass's time). That assumes nothing
+        // of the load can be found from another thread before the load
+        // ends: an instance list is the only way out, and CountsPrivately
+        // is false once any of the load's objects is on one.
         const bool bPrivate = uiCount > 0 && kStream.CountsPrivately();
         // The links in one step where all are queued (else one by one, each
         // missing one marking the load corrupt).

@@ -2,6 +2,7 @@
 
 #include "engine/scene/NiFloatExtraData.h"
 #include "engine/scene/NiIntegerExtraData.h"
+#include "engine/scene/NiNode.h"
 #include "engine/scene/NiStringExtraData.h"
 #include "engine/scene/NiVertWeightsExtraData.h"
 #include "tests/engine/scene/SceneTestSupport.h"
@@ -346,4 +347,61 @@ TEST_F(NiObjectNETTest, OnlyALoadedChainOfControllersCountsAsAChange)
     kRecords[1].m_kBody = NETBody(v, "property", {}, NONE).U16(0);
     ASSERT_TRUE(Load(BuildFile(v, kRecords, {0})));
     EXPECT_GT(NiObjectNET::GetControllerListEpoch(), uiEpoch) << "the object's own chain";
+}
+
+// Two owners in one scene share a link-free entry: the first to link it
+// takes over the load table's reference, the second counts its own, and the
+// table keeps an uncounted pointer until the load ends. Freed one before the
+// other, in either order, and then the whole scene, the entry lives until
+// its last owner goes and dies once (AddressSanitizer sees a read of it
+// after its death or a second free).
+TEST_F(NiObjectNETTest, ALinkFreeEntryOfTwoOwnersOutlivesTheFirstAndDiesWithTheScene)
+{
+    std::vector<std::uint8_t> kBytes;
+    {
+        NiNodePtr spRoot = new NiNode;
+        spRoot->SetName("root");
+        NiRefPtr<NiStringExtraData> spShared = new NiStringExtraData("shared words");
+        spShared->SetName("note");
+        for (const char* pcName : {"first", "second"})
+        {
+            NiNodePtr spChild = new NiNode;
+            spChild->SetName(pcName);
+            ASSERT_TRUE(spChild->AddExtraData(spShared));
+            spRoot->AttachChild(spChild);
+        }
+        kBytes = Save({spRoot});
+    }
+    ASSERT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+    ASSERT_TRUE(NiStringExtraData::TypeInfo()->IsLinkFree(NiObjectStream::CURRENT_VERSION));
+
+    for (const std::uint32_t uiFreedFirst : {0u, 1u})
+    {
+        SCOPED_TRACE(uiFreedFirst);
+        ASSERT_TRUE(Load(kBytes));
+        NiNode* pkRoot = NiDynamicCast<NiNode>(m_kLoaded.at(0).Get());
+        ASSERT_NE(pkRoot, nullptr);
+        ASSERT_EQ(pkRoot->GetChildCount(), 2u);
+        NiExtraData* pkShared = pkRoot->GetAt(0)->GetExtraData("note");
+        ASSERT_NE(pkShared, nullptr);
+        EXPECT_EQ(pkRoot->GetAt(1)->GetExtraData("note"), pkShared) << "one entry, two owners";
+        EXPECT_EQ(pkShared->GetRefCount(), 2u) << "counted once per owner, the load's own gone";
+
+        // One owner goes; the other's entry is whole.
+        const std::uint32_t uiKept = 1 - uiFreedFirst;
+        NiAVObjectPtr spGone = pkRoot->DetachChildAt(uiFreedFirst);
+        ASSERT_NE(spGone, nullptr);
+        EXPECT_EQ(spGone->GetRefCount(), 1u);
+        spGone.Clear();
+        ASSERT_NE(pkRoot->GetAt(uiKept), nullptr);
+        auto* pkLeft = NiDynamicCast<NiStringExtraData>(pkRoot->GetAt(uiKept)->GetExtraData("note"));
+        ASSERT_EQ(pkLeft, pkShared);
+        EXPECT_EQ(pkLeft->GetRefCount(), 1u);
+        EXPECT_STREQ(pkLeft->GetValue(), "shared words");
+
+        // Then the whole scene.
+        m_kLoaded.clear();
+        m_kStream.RemoveAllTopObjects();
+        EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+    }
 }

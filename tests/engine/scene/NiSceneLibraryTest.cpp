@@ -1,6 +1,11 @@
 #include "engine/scene/NiSceneLibrary.h"
 
 #include "engine/core/NiBufferedFile.h"
+#include "engine/core/NiInstanceList.h"
+#include "engine/core/NiRecursiveLock.h"
+#include "engine/core/NiSharedTextureTable.h"
+#include "engine/render/NiTexture.h"
+#include "engine/scene/NiAlphaProperty.h"
 #include "engine/scene/NiBinaryExtraData.h"
 #include "engine/scene/NiBooleanExtraData.h"
 #include "engine/scene/NiColorExtraData.h"
@@ -8,16 +13,23 @@
 #include "engine/scene/NiFloatsExtraData.h"
 #include "engine/scene/NiIntegerExtraData.h"
 #include "engine/scene/NiIntegersExtraData.h"
+#include "engine/scene/NiNode.h"
 #include "engine/scene/NiSCMExtraData.h"
 #include "engine/scene/NiStringExtraData.h"
 #include "engine/scene/NiStringsExtraData.h"
 #include "engine/scene/NiSwitchStringExtraData.h"
+#include "engine/scene/NiTexturingProperty.h"
 #include "engine/scene/NiUIntExtraData.h"
 #include "engine/scene/NiVectorExtraData.h"
 #include "engine/scene/NiVertWeightsExtraData.h"
 #include "tests/engine/scene/SceneTestSupport.h"
 
+#include <atomic>
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
 
 using namespace scene_test;
 
@@ -259,4 +271,112 @@ TEST_F(NiSceneLibraryTest, AnOldFileCutOrSetHostileFailsCleanly)
             m_kLoaded.clear();
         }
     }
+}
+
+namespace
+{
+class NiSceneLoadThreadsTest : public SceneTest
+{
+};
+
+// A node with two children that share a property and a link-free entry;
+// with bTexture the shared property is a texturing property over a source
+// texture, which a load puts on the texture list.
+std::vector<std::uint8_t> SceneBytes(
+    const std::function<std::vector<std::uint8_t>(const std::vector<NiObject*>&)>& fnSave, bool bTexture)
+{
+    NiNodePtr spRoot = new NiNode;
+    spRoot->SetName("root");
+    NiRefPtr<NiStringExtraData> spNote = new NiStringExtraData("shared words");
+    spNote->SetName("note");
+    NiPropertyPtr spShared;
+    if (bTexture)
+        spShared = new NiTexturingProperty("wall.tga");
+    else
+        spShared = new NiAlphaProperty;
+    for (const char* pcName : {"first", "second"})
+    {
+        NiNodePtr spChild = new NiNode;
+        spChild->SetName(pcName);
+        (void)spChild->AddExtraData(spNote);
+        spChild->AttachProperty(spShared);
+        spRoot->AttachChild(spChild);
+    }
+    return fnSave({spRoot});
+}
+
+// A load through a stream of its own, checked and freed: false when the
+// scene did not come back whole.
+bool LoadAndFree(const std::vector<std::uint8_t>& kBytes)
+{
+    NiObjectStream kStream;
+    kStream.GetSharedTextureTable()->SetSearchAll(true);
+    if (!kStream.LoadBuffer(kBytes.data(), static_cast<std::uint32_t>(kBytes.size())) || kStream.GetObjectCount() != 1)
+        return false;
+    auto* pkRoot = NiDynamicCast<NiNode>(kStream.GetObjectAt(0));
+    if (pkRoot == nullptr || pkRoot->GetChildCount() != 2)
+        return false;
+    NiExtraData* pkNote = pkRoot->GetAt(0)->GetExtraData("note");
+    auto* pkWords = NiDynamicCast<NiStringExtraData>(pkNote);
+    if (pkWords == nullptr || pkRoot->GetAt(1)->GetExtraData("note") != pkNote || pkNote->GetRefCount() != 2 ||
+        std::string(pkWords->GetValue()) != "shared words")
+        return false;
+    kStream.RemoveAllTopObjects();
+    return true;
+}
+} // namespace
+
+// Loads count their objects' references without locked instructions while
+// no other thread can reach them, the instance lists being the only way
+// out. Two threads load and free scenes (every other one with a texture,
+// which its load lists and the other loader may share) while a third walks
+// the texture list, taking each texture it finds and letting it go. Under
+// ThreadSanitizer a count changed unlocked on anything another thread
+// reaches is a reported race; anywhere, a scene comes back whole and
+// everything dies.
+TEST_F(NiSceneLoadThreadsTest, TwoLoadersFreeScenesWhileAThirdWalksTheInstanceList)
+{
+    const auto fnSave = [this](const std::vector<NiObject*>& kTops) { return Save(kTops); };
+    const std::vector<std::uint8_t> akScenes[2] = {SceneBytes(fnSave, false), SceneBytes(fnSave, true)};
+    ASSERT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
+    ASSERT_EQ(NiTexture::GetListCount(), 0u);
+    constexpr int ROUNDS = 300;
+    constexpr int MOST_ROUNDS = 100 * ROUNDS;
+    std::atomic<int> iLoadersLeft{2};
+    std::atomic<int> iFailed{0};
+    std::atomic<int> iTaken{0};
+    std::vector<std::thread> kThreads;
+    for (int t = 0; t < 2; ++t)
+    {
+        kThreads.emplace_back([&, t] {
+            // On until the walker found textures too: on a busy machine the
+            // loaders might otherwise finish before it runs.
+            for (int i = 0; i < MOST_ROUNDS && (i < ROUNDS || iTaken < 10); ++i)
+                if (!LoadAndFree(akScenes[(i + t) % 2]))
+                    ++iFailed;
+            --iLoadersLeft;
+        });
+    }
+    kThreads.emplace_back([&] {
+        std::vector<NiRefPtr<NiTexture>> kTaken;
+        while (iLoadersLeft > 0)
+        {
+            {
+                NiRecursiveLockGuard kGuard(NiTextureListLock());
+                for (NiTexture* pk = NiTexture::GetListHead(); pk != nullptr; pk = pk->GetListNext())
+                    if (NiRefPtr<NiTexture> sp = NiInstanceListTake(pk); sp != nullptr)
+                        kTaken.push_back(sp);
+            }
+            iTaken += static_cast<int>(kTaken.size());
+            // Let go outside the lock: a last reference deletes the texture,
+            // which leaves the list under the lock itself.
+            kTaken.clear();
+        }
+    });
+    for (std::thread& k : kThreads)
+        k.join();
+    EXPECT_EQ(iFailed, 0);
+    EXPECT_GT(iTaken, 0);
+    EXPECT_EQ(NiTexture::GetListCount(), 0u);
+    EXPECT_EQ(NiRefObject::GetTotalObjectCount(), m_uiLive);
 }
