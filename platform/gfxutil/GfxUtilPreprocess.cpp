@@ -335,6 +335,7 @@ public:
     // `text`, read as files[file] found at `path`, `depth` includes deep.
     void Run(std::string_view text, int file, const std::string& path, std::size_t depth) {
         if (depth == 0) m_bytes += text.size();
+        text = TextBeforeTrailingNuls(text);
         int openComment = 0;
         std::string plain; // only for text that needs it: most has neither
         if (text.starts_with("\xEF\xBB\xBF") || text.find('\r') != std::string_view::npos) {
@@ -1048,6 +1049,14 @@ public:
 };
 
 } // namespace
+
+std::string_view TextBeforeTrailingNuls(std::string_view text) {
+    const std::size_t nul = text.find('\0');
+    if (nul == std::string_view::npos) return text;
+    for (std::size_t i = nul; i < text.size(); ++i)
+        if (text[i] != '\0' && !IsSpace(text[i]) && text[i] != '\n' && text[i] != '\r') return text;
+    return text.substr(0, nul);
+}
 
 PreprocessedText::Origin PreprocessedText::At(std::size_t line) const {
     if (origins.empty()) return {};

@@ -40,6 +40,11 @@ struct PreprocessOptions {
     std::string_view what = "source";   // what the messages about its size call the text
 };
 
+// A text as far as its first NUL byte when only NUL bytes and white space
+// follow it: files saved from C strings end in one or more, which end the
+// text. A NUL with more text after it is left to be refused where it stands.
+[[nodiscard]] std::string_view TextBeforeTrailingNuls(std::string_view text);
+
 // `source`, named `name` in the messages, preprocessed into `out` within
 // `scope`'s deadline and caps: includes counted and nested no deeper than
 // 16, the bytes read with the included files and the bytes written both

@@ -3,6 +3,7 @@
 #include "platform/gfx/GfxShaderContainer.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "platform/os/OsFiles.h"
@@ -88,6 +89,7 @@ public:
         // Text saved by Windows editors: a UTF-8 byte-order mark first, and
         // lines ended by CR LF or a lone CR, each one line end.
         if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+        text = TextBeforeTrailingNuls(text);
         int line = 0;
         std::size_t pos = 0;
         while (pos <= text.size()) {

@@ -2,6 +2,8 @@
 
 #include "platform/gfxutil/hlsl/GfxUtilHlslText.h"
 
+#include <set>
+#include <string_view>
 #include <vector>
 
 namespace gfx::hlsl {
@@ -16,6 +18,28 @@ std::string OpenConstantBuffers(std::string_view source) {
         if (Is(t[i], "typedef"))
             for (std::size_t k = i + 1; k + 1 < t.size() && !Is(t[k], ";"); ++k)
                 singleIsType = singleIsType || (Is(t[k], "single") && Is(t[k + 1], ";"));
+    // The names of static consts: a member's initial value may name them.
+    std::set<std::string_view> staticConsts;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (!Is(t[i], "static") && !Is(t[i], "const")) continue;
+        bool isStatic = false, isConst = false;
+        std::size_t k = i;
+        for (; k < t.size() && (Is(t[k], "static") || Is(t[k], "const")); ++k) {
+            isStatic = isStatic || Is(t[k], "static");
+            isConst = isConst || Is(t[k], "const");
+        }
+        if (!isStatic || !isConst) continue;
+        // The type's words, then the name before its initialiser or end.
+        std::size_t name = 0;
+        for (; k < t.size() && !Is(t[k], "=") && !Is(t[k], ";") && !Is(t[k], "[") && !Is(t[k], ":"); ++k)
+            if (Is(t[k], "<")) {
+                while (k < t.size() && !Is(t[k], ">")) ++k;
+            } else if (IdentStart(t[k].text.front())) {
+                name = k;
+            }
+        if (name > i) staticConsts.insert(t[name].text);
+        i = k;
+    }
     for (std::size_t i = 0; i + 2 < t.size(); ++i) {
         if (!Is(t[i], "cbuffer") && !Is(t[i], "tbuffer")) continue;
         // fx_5_0's `single` in front means nothing here.
@@ -34,8 +58,9 @@ std::string OpenConstantBuffers(std::string_view source) {
         if (open >= t.size() || !Is(t[open], "{")) continue;
         const std::size_t close = MatchClose(t, open);
         if (close >= t.size()) continue;
-        // A member's initial value is a literal expression; one naming
-        // another constant stays in the buffer, which is then refused.
+        // A member's initial value is a literal expression, or names static
+        // consts; one naming another constant stays in the buffer, which is
+        // then refused.
         bool literal = true;
         for (std::size_t k = open + 1; k < close; ++k) {
             if (!Is(t[k], "=")) continue;
@@ -43,7 +68,7 @@ std::string OpenConstantBuffers(std::string_view source) {
                 const std::string_view w = t[k].text;
                 if (IdentStart(w.front()) && w != "true" && w != "false" && !w.starts_with("float") &&
                     !w.starts_with("int") && !w.starts_with("uint") && !w.starts_with("bool") &&
-                    !w.starts_with("half") && !w.starts_with("double"))
+                    !w.starts_with("half") && !w.starts_with("double") && !staticConsts.count(w))
                     literal = false;
             }
         }

@@ -360,7 +360,9 @@ bool HlslRegistersRead(const std::vector<std::uint32_t>& spirv, std::map<std::st
         // chain (copied, handed to a call): whatever it reaches may be read.
         const bool chain = op == kOpAccessChain || op == kOpInBoundsAccessChain;
         for (std::uint32_t k = 1; k < words && !chain && op != kOpLoad && op != kOpVariable; ++k) {
-            if ((!chains.count(w[k]) && !m.variables.count(w[k])) || !Resolve(m, chains, w[k], block, indices)) continue;
+            if (!IdWord(op, k) || (!chains.count(w[k]) && !m.variables.count(w[k])) ||
+                !Resolve(m, chains, w[k], block, indices))
+                continue;
             if (indices.empty() || !m.constants.count(indices[0])) everything(block);
             else note(block, m.constants.at(indices[0]), kHlslEveryRegister);
         }

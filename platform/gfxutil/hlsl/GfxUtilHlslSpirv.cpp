@@ -6,6 +6,7 @@
 #include <spirv-tools/optimizer.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <functional>
 #include <map>
@@ -33,28 +34,6 @@ bool Instructions(const std::vector<std::uint32_t>& spirv, std::vector<std::size
 }
 
 using spirv::LiteralString;
-
-// Whether word `k` of an instruction of opcode `op` in a function's body may
-// name an id. The literals there (indices, masks, case values, an extended
-// instruction's number) are not ids, however equal to one in value: a
-// member's offset of 192 is no use of the pointer %192.
-bool IdWord(std::uint32_t op, std::uint32_t k) {
-    constexpr std::uint32_t kOpLine = 8, kOpSelectionMerge = 247, kOpLoopMerge = 246, kOpSwitch = 251;
-    switch (op) {
-    case kOpLine: return k == 1;
-    case kOpFunction: return k != 3;
-    case kOpLoad: return k <= 3;
-    case kOpStore: return k <= 2;
-    case kOpExtInst: return k != 4;
-    case kOpCompositeExtract: return k <= 3;
-    case kOpCompositeInsert:
-    case kOpVectorShuffle: return k <= 4;
-    case kOpLoopMerge: return k <= 2;
-    case kOpSelectionMerge: return k == 1;
-    case kOpSwitch: return k <= 2 || (k - 3) % 2 == 1;
-    default: return true;
-    }
-}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -559,6 +538,7 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
     std::size_t firstFunction = 0;
     std::vector<Inst> loads;
     std::set<std::uint32_t> takenApart; // values parts are extracted from
+    std::vector<std::array<std::uint32_t, 3>> products; // matrix products: result, left, right
     for (std::size_t at = kHeaderWords; at < spirv.size();) {
         const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
         if (words == 0 || at + words > spirv.size()) return false;
@@ -574,7 +554,19 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
         if (op == kOpFunction && firstFunction == 0) firstFunction = at;
         if (op == kOpLoad && words >= 4) loads.push_back({at, words});
         if (op == kOpCompositeExtract && words >= 5) takenApart.insert(w[3]);
+        if (op == kOpMatrixTimesMatrix && words == 5) products.push_back({w[2], w[3], w[4]});
         at += words;
+    }
+    // A product of two matrices kept by rows SPIRV-Cross writes as the
+    // product of their stored forms the other way round, transposed, and
+    // loses that transposition as the columns of the product are taken
+    // apart (a cast to fewer columns read the stored rows): a product taken
+    // apart takes its factors apart, which are then loaded column by column.
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (auto it = products.rbegin(); it != products.rend(); ++it)
+            if (takenApart.count((*it)[0]))
+                for (const std::uint32_t factor : {(*it)[1], (*it)[2]}) grew = takenApart.insert(factor).second || grew;
     }
     auto storage = [&](std::uint32_t pointer) {
         const auto p = pointerOf.find(pointer);

@@ -54,4 +54,26 @@ inline std::string LiteralString(const std::vector<std::uint32_t>& spirv, std::s
     return out;
 }
 
+// Whether word `k` of an instruction of opcode `op` in a function's body may
+// name an id. The literals there (indices, masks, case values, an extended
+// instruction's number) are not ids, however equal to one in value: a
+// member's offset of 192 is no use of the pointer %192.
+inline bool IdWord(std::uint32_t op, std::uint32_t k) {
+    constexpr std::uint32_t kOpLine = 8, kOpSelectionMerge = 247, kOpLoopMerge = 246, kOpSwitch = 251;
+    switch (op) {
+    case kOpLine: return k == 1;
+    case kOpFunction: return k != 3;
+    case kOpLoad: return k <= 3;
+    case kOpStore: return k <= 2;
+    case kOpExtInst: return k != 4;
+    case kOpCompositeExtract: return k <= 3;
+    case kOpCompositeInsert:
+    case kOpVectorShuffle: return k <= 4;
+    case kOpLoopMerge: return k <= 2;
+    case kOpSelectionMerge: return k == 1;
+    case kOpSwitch: return k <= 2 || (k - 3) % 2 == 1;
+    default: return true;
+    }
+}
+
 } // namespace gfx::spirv

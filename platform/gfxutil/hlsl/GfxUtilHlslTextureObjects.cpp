@@ -25,9 +25,12 @@ constexpr Kind kKinds[] = {{"Texture1D", "sampler1D", "tex1D", "0, 0, "},
                            {"Texture3D", "sampler3D", "tex3D", ""},
                            {"TextureCube", "samplerCUBE", "texCUBE", ""}};
 
+// The D3D9 compiler reads its texture type words in any case (`texture2D`,
+// `Texture2D`, `textureCUBE`, `TextureCube`), as it reads `texture`: each
+// spelling names the same object.
 const Kind* KindOf(std::string_view type) {
     for (const Kind& k : kKinds)
-        if (k.type == type) return &k;
+        if (EqualNoCase(k.type, type)) return &k;
     return nullptr;
 }
 

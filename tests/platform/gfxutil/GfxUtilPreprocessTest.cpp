@@ -4,6 +4,7 @@
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 
 #include "platform/gfxutil/GfxUtilEffect.h"
+#include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "tests/platform/gfxutil/TempFolder.h"
 
@@ -275,4 +276,83 @@ TEST(GfxUtilPreprocessTest, TheOutputIsCapped) {
     EXPECT_NE(r.problems.find("the source with its macros expanded passes 4096 bytes"), std::string::npos)
         << r.problems;
     EXPECT_LE(r.out.text.size(), 4096u);
+}
+
+// A text that ends in NUL bytes (a header written out from a C string, a
+// file included into an effect's assembly block) ends at the first of them,
+// on every road a text takes: a program compiled from memory or from a file,
+// a file it includes, an effect file, and a file an effect's assembly block
+// includes; so does assembly on its own. A NUL with text after it is no end.
+TEST(GfxUtilPreprocessTest, TrailingNulBytesEndTheText) {
+    TempFolder folder("gfxutil-nul");
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string program = "float4 main() : COLOR { return 0.5; }\n";
+    const auto release = [](ID3DXBuffer* b) {
+        if (b) b->Release();
+    };
+    using namespace std::string_literals;
+    for (const std::string& ending : {"\0"s, "\0\0\0"s, "\n\0\n\0"s}) {
+        SCOPED_TRACE(ending.size());
+        ID3DXBuffer* code = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const std::string text = program + ending;
+        EXPECT_EQ(D3DXCompileShader(text.data(), std::uint32_t(text.size()), "main", "ps_2_0", 0, &code, &errors,
+                                    nullptr),
+                  D3D_OK)
+            << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        release(code);
+        release(errors);
+        code = errors = nullptr;
+        const std::string file = folder.Write("whole.hlsl", text);
+        EXPECT_EQ(D3DXCompileShaderFromFile(file.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr), D3D_OK)
+            << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        release(code);
+        release(errors);
+        code = errors = nullptr;
+        (void)folder.Write("head.h", "float4 Tint;\n" + ending);
+        const std::string main =
+            folder.Write("main.hlsl", "#include \"head.h\"\nfloat4 main() : COLOR { return Tint; }\n");
+        EXPECT_EQ(D3DXCompileShaderFromFile(main.c_str(), "main", "ps_2_0", 0, &code, &errors, nullptr), D3D_OK)
+            << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        release(code);
+        release(errors);
+        code = errors = nullptr;
+        const std::string assembly = "vs_1_1\ndcl_position v0\nmov oPos, v0\n" + ending;
+        EXPECT_EQ(D3DXAssembleShader(assembly.data(), std::uint32_t(assembly.size()), 0, &code, &errors), D3D_OK)
+            << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        release(code);
+        release(errors);
+        code = errors = nullptr;
+        const std::string assemblyFile = folder.Write("whole.vsh", assembly);
+        EXPECT_EQ(D3DXAssembleShaderFromFile(assemblyFile.c_str(), 0, &code, &errors), D3D_OK)
+            << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        release(code);
+        release(errors);
+        code = errors = nullptr;
+        (void)folder.Write("body.vsh", "dcl_position v0\nmov oPos, v0\n" + ending);
+        const std::string effects[] = {
+            folder.Write("whole.fx", "float4 Tint;\ntechnique T { pass P { FillMode = Solid; } }\n" + ending),
+            folder.Write("asm.fx", "technique T\n{\n    pass P\n    {\n        VertexShader = asm {\n"
+                                   "            vs_1_1\n#include \"body.vsh\"\n        };\n    }\n}\n")};
+        for (const std::string& effect : effects) {
+            SCOPED_TRACE(effect);
+            ID3DXEffectCompiler* compiler = nullptr;
+            EXPECT_EQ(D3DXCreateEffectCompilerFromFileA(effect.c_str(), nullptr, nullptr, 0, &compiler, &errors), D3D_OK)
+                << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+            if (compiler) compiler->Release();
+            release(errors);
+            errors = nullptr;
+        }
+    }
+    // Text after a NUL: the NUL stays where it stands, and is refused there.
+    ID3DXBuffer* errors = nullptr;
+    const std::string inside = "float4 main() : COLOR {\0 return 0.5; }\n"s;
+    EXPECT_NE(D3DXCompileShader(inside.data(), std::uint32_t(inside.size()), "main", "ps_2_0", 0, nullptr, &errors,
+                                nullptr),
+              D3D_OK);
+    release(errors);
+    errors = nullptr;
+    const std::string assembly = "vs_1_1\ndcl_position v0\n\0mov oPos, v0\n"s;
+    EXPECT_NE(D3DXAssembleShader(assembly.data(), std::uint32_t(assembly.size()), 0, nullptr, &errors), D3D_OK);
+    release(errors);
 }

@@ -4,6 +4,9 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
+#include "platform/gfx/GfxShaderContainer.h"
+#include "tests/platform/gfxutil/HlslRegisterUse.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -338,6 +341,7 @@ struct HlslSuiteRunner::FileRun {
     struct Made {
         bool compiled = false, created = false;
         std::string errors;
+        std::string outsideTable; // registers the code reads that the table gives no constant
     };
     Made Make(const ShaderSection& s, Program& into) {
         Drop(into);
@@ -357,6 +361,9 @@ struct HlslSuiteRunner::FileRun {
         Release(table);
         if (m.compiled) {
             const auto* words = static_cast<const std::uint32_t*>(code->GetBufferPointer());
+            ShaderContainer container;
+            if (ReadShaderContainer(words, code->GetBufferSize(), container))
+                m.outsideTable = gfx::test::RegistersReadOutsideTheTable(container);
             StderrCapture log;
             const HRESULT made = s.stage == Stage::Vertex
                                      ? device->CreateVertexShader(words, code->GetBufferSize(), &into.vs)
@@ -412,6 +419,7 @@ struct HlslSuiteRunner::FileRun {
         if (!m.compiled && UsesTextureObjects(s.source)) Add(id, failed, kLaterSyntax, Brief(m.errors));
         else if (!m.compiled) Add(id, failed, CompileCause(m.errors, "compile refused wrongly"), Brief(m.errors));
         else if (!m.created) Add(id, failed, "compile accepted but device refuses", Brief(m.errors));
+        else if (!m.outsideTable.empty()) Add(id, failed, "the code reads registers outside the table", m.outsideTable);
         else Add(id, Outcome::Passed);
     }
 

@@ -3,14 +3,17 @@
 // and read back with the D3D9 compiler's values, or refused with the reason.
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilMath.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 
 #include "tests/platform/gfx/GfxProgramFixture.h"
+#include "tests/platform/gfxutil/HlslRegisterUse.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -445,6 +448,114 @@ TEST_P(GfxUtilHlslMatrixFormsTest, OneRowOrColumnBesideWholeMatricesCutToTheSmal
             "    float2x2 x = {0.5, 0.5, 0.5, 0.5};\n    smoothstep(a, b, x);\n    return 0;\n}\n",
             "ps_2_0");
     EXPECT_NE(vector.result, D3D_OK);
+}
+
+// A matrix product, or a matrix, cast to fewer rows or columns keeps the
+// product's leading rows and columns, and reads no register past those the
+// table gives each factor: with the factors' columns kept in registers, a
+// cast to three columns takes the right factor's first three registers,
+// and the constant laid out after it is read as itself. Each cast shape,
+// of products of two and three factors, of either majority and under the
+// packing pragma, drawn at each vertex profile and read back, against the
+// product worked out here.
+TEST_P(GfxUtilHlslMatrixFormsTest, CastsOfMatrixProductsKeepTheirLeadingRowsAndColumns) {
+    if (Stopped()) return;
+    using Matrix = std::array<std::array<float, 4>, 4>;
+    // Of no symmetry, so that a row read for a column shows.
+    Matrix world{}, view{}, proj{};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            world[std::size_t(i)][std::size_t(j)] = float(1 + i + 3 * j) / 48.0f;
+            view[std::size_t(i)][std::size_t(j)] = float(2 + 4 * i + j) / 56.0f;
+            proj[std::size_t(i)][std::size_t(j)] = i == j ? 0.9f : float(1 + 2 * i + j) / 64.0f;
+        }
+    const std::array<float, 4> probe = {0.9f, 0.7f, 0.5f, 0.3f};
+    const auto times = [](const Matrix& a, const Matrix& b) {
+        Matrix out{};
+        for (std::size_t i = 0; i < 4; ++i)
+            for (std::size_t j = 0; j < 4; ++j)
+                for (std::size_t k = 0; k < 4; ++k) out[i][j] += a[i][k] * b[k][j];
+        return out;
+    };
+    // mul(v, (floatRxC)m), R components of the probe: C components.
+    const auto through = [&](const Matrix& m, std::size_t rows, std::size_t columns) {
+        std::array<float, 4> out{};
+        for (std::size_t c = 0; c < columns; ++c)
+            for (std::size_t r = 0; r < rows; ++r) out[c] += probe[r] * m[r][c];
+        return out;
+    };
+    const Matrix wv = times(world, view);
+    struct Case {
+        const char* what;
+        const char* declarations; // before the probe, which the layout puts after them
+        const char* colour;
+        std::array<float, 4> want;
+    };
+    const std::string three = "float4(mul(Probe, (float4x3)mul(World, View)), 1)";
+    const std::array<float, 4> wvThree = through(wv, 4, 3);
+    const Case cases[] = {
+        {"float4x3 of a product", "float4x4 World;\nfloat4x4 View;\n", three.c_str(), wvThree},
+        {"float4x3 of a product of three", "float4x4 World;\nfloat4x4 View;\nfloat4x4 Proj;\n",
+         "float4(mul(Probe, (float4x3)mul(mul(World, View), Proj)), 1)", through(times(wv, proj), 4, 3)},
+        {"float3x4", "float4x4 World;\nfloat4x4 View;\n", "mul(Probe.xyz, (float3x4)mul(World, View))",
+         through(wv, 3, 4)},
+        {"float3x3", "float4x4 World;\nfloat4x4 View;\n", "float4(mul(Probe.xyz, (float3x3)mul(World, View)), 1)",
+         through(wv, 3, 3)},
+        {"float4x2", "float4x4 World;\nfloat4x4 View;\n", "float4(mul(Probe, (float4x2)mul(World, View)), 0, 1)",
+         through(wv, 4, 2)},
+        {"float2x4", "float4x4 World;\nfloat4x4 View;\n", "mul(Probe.xy, (float2x4)mul(World, View))",
+         through(wv, 2, 4)},
+        {"float2x2", "float4x4 World;\nfloat4x4 View;\n", "float4(mul(Probe.xy, (float2x2)mul(World, View)), 0, 1)",
+         through(wv, 2, 2)},
+        {"float4x3 of a local product", "float4x4 World;\nfloat4x4 View;\n",
+         "float4(mul(Probe, (float4x3)(float4x4)mul(World, View)), 1)", wvThree},
+        {"a row of a product", "float4x4 World;\nfloat4x4 View;\n", "mul(World, View)[1]",
+         {wv[1][0], wv[1][1], wv[1][2], wv[1][3]}},
+        {"float4x3 of a matrix", "float4x4 World;\nfloat4x4 View;\n", "float4(mul(Probe, (float4x3)View), 1)",
+         through(view, 4, 3)},
+        {"row_major factors", "row_major float4x4 World;\nrow_major float4x4 View;\n", three.c_str(), wvThree},
+        {"one factor of each majority", "row_major float4x4 World;\ncolumn_major float4x4 View;\n", three.c_str(),
+         wvThree},
+        {"the packing pragma", "#pragma pack_matrix(row_major)\nfloat4x4 World;\nfloat4x4 View;\n", three.c_str(),
+         wvThree},
+    };
+    for (const char* profile : {"vs_1_1", "vs_2_0", "vs_3_0"}) {
+        const bool three0 = std::string(profile) == "vs_3_0";
+        IDirect3DPixelShader9* ps = Pixel(three0 ? "ps_3_0\ndcl_color v0\nmov oC0, v0\n" : "ps_2_0\ndcl v0\nmov oC0, v0\n");
+        ASSERT_NE(ps, nullptr);
+        for (const Case& k : cases) {
+            SCOPED_TRACE(std::string(profile) + ": " + k.what);
+            const std::string source = std::string(k.declarations) +
+                                       "float4 Probe;\nvoid main(float4 Pos : POSITION, out float4 oPos : POSITION, "
+                                       "out float4 Col : COLOR0)\n{\n    oPos = Pos;\n    Col = " +
+                                       k.colour + ";\n}\n";
+            Compiled vs;
+            Compile(vs, source, profile);
+            ASSERT_EQ(vs.result, D3D_OK) << vs.errors << "\n" << source;
+            EXPECT_EQ(gfx::test::RegistersReadOutsideTheTable(vs.container), "") << vs.container.glsl;
+            IDirect3DVertexShader9* v = MakeVertex(vs, source);
+            ASSERT_NE(v, nullptr);
+            for (const auto& [name, m] : {std::pair{"World", &world}, std::pair{"View", &view}, std::pair{"Proj", &proj}}) {
+                if (!Constant(vs.container, name)) continue;
+                D3DXMATRIX d{};
+                for (int i = 0; i < 4; ++i)
+                    for (int j = 0; j < 4; ++j) d.m[i][j] = (*m)[std::size_t(i)][std::size_t(j)];
+                ASSERT_EQ(vs.table->SetMatrix(device, name, &d), D3D_OK) << name;
+            }
+            const D3DXVECTOR4 p{probe[0], probe[1], probe[2], probe[3]};
+            if (Constant(vs.container, "Probe")) {
+                ASSERT_EQ(vs.table->SetVector(device, "Probe", &p), D3D_OK);
+            }
+            ASSERT_EQ(device->SetVertexShader(v), D3D_OK);
+            ASSERT_EQ(device->SetPixelShader(ps), D3D_OK);
+            Clear();
+            DrawQuad();
+            const std::uint32_t px = At(kSize / 2, kSize / 2);
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(gfxtest::ChannelOf(px, 16 - 8 * c), std::min(1.0f, k.want[std::size_t(c)]) * 255.0f, 1.5f)
+                    << "channel " << c << "\n" << vs.container.glsl;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslMatrixFormsTest, ::testing::Values(true), gfxtest::GlReadBackParamName);

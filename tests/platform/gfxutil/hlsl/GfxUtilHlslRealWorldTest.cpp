@@ -22,6 +22,7 @@
 #include "platform/gfx/GfxShaderContainer.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
+#include "tests/platform/gfxutil/HlslRegisterUse.h"
 
 #include <gtest/gtest.h>
 
@@ -498,6 +499,11 @@ private:
         if (!ReadShaderContainer(words, code->GetBufferSize(), container)) return "compile: no program container";
         if (const char* show = Env("ORVANE_REALWORLD_GLSL"); show && *show == '1')
             std::cout << container.glsl << "\n";
+        // A register the code reads that the table gives no constant is one
+        // the caller never sets, or sets for another constant.
+        if (m_values == 0)
+            if (const std::string outside = gfx::test::RegistersReadOutsideTheTable(container); !outside.empty())
+                return "table: " + outside;
 
         gfxtest::Ref<IDirect3DVertexShader9>& vs = m_vs;
         gfxtest::Ref<IDirect3DPixelShader9>& ps = m_ps;

@@ -311,6 +311,64 @@ TEST_P(GfxUtilHlslTextureObjectTest, LevelsBiasesGradientsAndTheFormsLeftRefused
     EXPECT_NE(fixed.result, D3D_OK);
 }
 
+// Every spelling of the texture object types the D3D9 compiler takes names
+// the same object as its capitalised form: read with `.Sample`, each is a
+// combined sampler of its kind, drawn from a texture of that kind.
+TEST_P(GfxUtilHlslTextureObjectTest, EverySpellingOfTheTextureTypesReadsTheSameObject) {
+    if (Stopped()) return;
+    struct Spelling {
+        const char* type;
+        const char* coordinate;
+        std::uint16_t sampler;
+    };
+    const Spelling spellings[] = {
+        {"texture1D", "uv.x", D3DXPT_SAMPLER1D},       {"Texture1D", "uv.x", D3DXPT_SAMPLER1D},
+        {"texture2D", "uv", D3DXPT_SAMPLER2D},         {"Texture2D", "uv", D3DXPT_SAMPLER2D},
+        {"texture3D", "float3(uv, 0.5)", D3DXPT_SAMPLER3D},
+        {"Texture3D", "float3(uv, 0.5)", D3DXPT_SAMPLER3D}, {"textureCUBE", "float3(1, uv)", D3DXPT_SAMPLERCUBE},
+        {"TextureCube", "float3(1, uv)", D3DXPT_SAMPLERCUBE},
+    };
+    constexpr std::uint32_t kTexel = 0xFF305070u;
+    for (const Spelling& k : spellings) {
+        SCOPED_TRACE(k.type);
+        Compiled ps;
+        const std::string source = std::string(k.type) + " tex;\nsampler s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\n"
+                                   "    return tex.Sample(s, " + k.coordinate + ");\n}\n";
+        ASSERT_TRUE(UsePixel(ps, source));
+        const ShaderConstantRecord* tex = Constant(ps.container, "tex");
+        ASSERT_NE(tex, nullptr);
+        EXPECT_EQ(tex->type, k.sampler);
+        EXPECT_EQ(SamplerOf(ps, "tex"), 0);
+        IDirect3DBaseTexture9* texture = nullptr;
+        if (k.sampler == D3DXPT_SAMPLERCUBE) {
+            IDirect3DCubeTexture9* cube = nullptr;
+            ASSERT_EQ(device->CreateCubeTexture(1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+            for (std::uint32_t face = 0; face < 6; ++face) {
+                D3DLOCKED_RECT lr;
+                ASSERT_EQ(cube->LockRect(face, 0, &lr, nullptr, 0), D3D_OK);
+                *static_cast<std::uint32_t*>(lr.pBits) = kTexel;
+                cube->UnlockRect(face, 0);
+            }
+            texture = cube;
+        } else if (k.sampler == D3DXPT_SAMPLER3D) {
+            IDirect3DVolumeTexture9* volume = nullptr;
+            ASSERT_EQ(device->CreateVolumeTexture(1, 1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &volume, nullptr),
+                      D3D_OK);
+            D3DLOCKED_BOX box;
+            ASSERT_EQ(volume->LockBox(0, &box, nullptr, 0), D3D_OK);
+            *static_cast<std::uint32_t*>(box.pBits) = kTexel;
+            volume->UnlockBox(0);
+            texture = volume;
+        }
+        if (texture) EXPECT_EQ(device->SetTexture(0, texture), D3D_OK);
+        else Bind(0, kTexel);
+        Draw(ps);
+        ExpectPixel(8, 8, 0x30, 0x50, 0x70);
+        EXPECT_EQ(device->SetTexture(0, nullptr), D3D_OK);
+        if (texture) texture->Release();
+    }
+}
+
 // A sampler array picked by a loop's counter, through a function that may
 // discard, as fixed-function emulators run their texture stages: the loop is
 // unrolled, as the D3D9 compiler unrolls it, so each pass reads its own
