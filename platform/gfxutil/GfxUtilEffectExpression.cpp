@@ -187,16 +187,18 @@ private:
         if (op == "*" || op == "/" || op == "%") return 9;
         return -1;
     }
-    static constexpr int kLevels = 10;
 
-    bool Binary(Value& v, int level, int depth) {
-        if (level >= kLevels) return Unary(v, depth);
-        if (!Binary(v, level + 1, depth)) return false;
-        while (!AtEnd() && m_t[m_i].kind == ExpressionToken::Kind::Punct && Level(m_t[m_i].text) == level) {
+    // By precedence climbing: a bracket costs a few frames, not one per
+    // level, and an operand's frames nest only as the levels rise.
+    bool Binary(Value& v, int minLevel, int depth) {
+        if (!Unary(v, depth)) return false;
+        while (!AtEnd() && m_t[m_i].kind == ExpressionToken::Kind::Punct) {
+            const int level = Level(m_t[m_i].text);
+            if (level < minLevel) return true; // a lower level's, or no binary operator
             const std::string_view op = m_t[m_i++].text;
             Value b;
             if (!Binary(b, level + 1, depth)) return false;
-            if (!Match(v, b)) return Fail("the operands of '" + std::string(op) + "' do not meet");
+            if (!Match(v, b)) return Fail(Quoted(op, " has operands that do not meet"));
             if (!Apply(op, v, b)) return false;
         }
         return true;

@@ -3,6 +3,8 @@
 
 #include "platform/gfxutil/GfxUtilEffectExpression.h"
 
+#include "tests/platform/gfxutil/HlslTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -263,4 +265,22 @@ TEST(GfxUtilEffectExpressionTest, IntegerFormsTheLanguageRefusesSayWhy) {
     EXPECT_FALSE(FoldValue(branches, v, &failure));
     EXPECT_EQ(failure.why, "expression nested too deeply");
     EXPECT_EQ(One(std::string(60, '~') + "5"), 5);
+}
+
+// The deepest expression the bound lets through, of every way of nesting at
+// once, folds on a loading thread's small stack.
+TEST(GfxUtilEffectExpressionTest, TheDeepestExpressionFoldsOnASmallStack) {
+    std::string deep;
+    for (int i = 0; i < 15; ++i) deep += "(1 ? -("; // four levels each
+    deep += "int2(1, 2).y";
+    for (int i = 0; i < 15; ++i) deep += ") : 0)";
+    bool folded = false;
+    double value = 0;
+    gfx::test::OnASmallStack(256 * 1024, [&] {
+        ExpressionValue v;
+        folded = FoldValue(deep, v) && v.components.size() == 1;
+        if (folded) value = v.components[0];
+    });
+    EXPECT_TRUE(folded);
+    EXPECT_EQ(value, -2); // an odd number of negations
 }
