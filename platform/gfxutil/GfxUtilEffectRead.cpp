@@ -604,26 +604,23 @@ private:
             // An integer constant expression, of numbers and the static
             // const integers declared before.
             const Token& first = Peek();
-            std::string text;
-            bool word = false;
+            const std::size_t begin = m_i;
             for (int depth = 0; !AtEnd() && !(depth == 0 && Is("]"));) {
                 const Token& t = Next();
                 if (t.kind == Tok::Punct && (t.text == "(" || t.text == "[")) ++depth;
                 if (t.kind == Tok::Punct && (t.text == ")" || t.text == "]")) --depth;
-                const bool isWord = t.kind == Tok::Ident || t.kind == Tok::Number;
-                if (isWord && word) text += ' ';
-                text += t.text;
-                word = isWord;
             }
+            std::vector<std::size_t> from;
+            const std::vector<ExpressionToken> tokens = ExpressionTokens(begin, m_i, from);
             long long count = 0;
-            std::string why;
-            const auto constant = [&](std::string_view name, long long& v) {
+            const auto constant = [&](std::string_view name, ExpressionValue& v) {
                 const auto it = m_constants.find(std::string(name));
                 if (it == m_constants.end()) return false;
-                v = it->second;
+                v.components = {static_cast<double>(it->second)};
+                v.kind = ExpressionKind::Int;
                 return true;
             };
-            if (!EvaluateIntegerExpression(text, constant, count, why) || count <= 0 || count > kMaxComponents)
+            if (!EvaluateIntegerConstant(tokens, constant, count) || count <= 0 || count > kMaxComponents)
                 Error(first, "bad array size");
             else
                 p.elements = static_cast<std::uint32_t>(count);
@@ -743,47 +740,58 @@ private:
     // first token, but for a static global's, which is passed over.
     bool Expression(std::vector<double>& out) {
         const Token& first = Peek();
-        std::vector<ExpressionToken> tokens;
+        const std::size_t begin = m_i;
         for (int depth = 0; !AtEnd() && !m_fatal;) {
             const Token& t = Peek();
             if (t.kind == Tok::Punct) {
+                // In an annotation a '>' with an operand after it, or half
+                // of `>>`, is an operator, not the block's end.
+                const Token& after = m_i + 1 < m_t.size() ? m_t[m_i + 1] : t;
+                const bool operand = after.kind == Tok::Ident || after.kind == Tok::Number ||
+                                     (after.kind == Tok::Punct && (after.text == "(" || after.text == "-" ||
+                                                                   after.text == "!" || after.text == "~"));
+                const bool shift = (Touching(m_i, m_i + 1) && m_t[m_i + 1].text == ">") ||
+                                   (m_i > begin && Touching(m_i - 1, m_i) && m_t[m_i - 1].text == ">");
                 if (depth == 0 && (t.text == "," || t.text == ";" || t.text == "}" ||
-                                   (m_inAnnotation > 0 && t.text == ">")))
+                                   (m_inAnnotation > 0 && t.text == ">" && !shift && !operand)))
                     break;
                 if (t.text == "(" || t.text == "[" || t.text == "{") ++depth;
                 else if ((t.text == ")" || t.text == "]" || t.text == "}") && --depth < 0) break;
             }
-            const auto kind = t.kind == Tok::Ident    ? ExpressionToken::Kind::Word
-                              : t.kind == Tok::Number ? ExpressionToken::Kind::Number
-                              : t.kind == Tok::Punct  ? ExpressionToken::Kind::Punct
-                                                      : ExpressionToken::Kind::Other;
-            tokens.push_back({kind, t.text});
             Next();
         }
-        // Annotations name no other value; a parameter's value may name the
-        // static globals before it (not another parameter: its value is no
-        // literal), a static's any global; static const integers size arrays.
-        const ExpressionLookup lookup = [&](std::string_view name, std::vector<double>& values) {
-            if (m_inAnnotation == 0) {
-                const auto& known = m_quietValues ? m_values : m_statics;
-                const auto it = known.find(std::string(name));
-                if (it != known.end()) {
-                    values = it->second;
-                    return true;
-                }
+        std::vector<std::size_t> from;
+        const std::vector<ExpressionToken> tokens = ExpressionTokens(begin, m_i, from);
+        // A parameter's value may name the static globals before it (not
+        // another parameter: its value is no literal), a static's any
+        // global, an annotation's the statics; static const integers size
+        // arrays.
+        const ExpressionLookup lookup = [&](std::string_view name, ExpressionValue& value) {
+            const auto& known = m_quietValues && m_inAnnotation == 0 ? m_values : m_statics;
+            const auto it = known.find(std::string(name));
+            if (it != known.end()) {
+                value = it->second;
+                return true;
             }
-            const auto it = m_constants.find(std::string(name));
-            if (it == m_constants.end()) return false;
-            values = {static_cast<double>(it->second)};
+            const auto c = m_constants.find(std::string(name));
+            if (c == m_constants.end()) return false;
+            value.components = {static_cast<double>(c->second)};
+            value.kind = ExpressionKind::Int;
             return true;
         };
-        std::vector<double> values;
-        if (!EvaluateExpression(tokens, lookup, values)) {
-            if (!m_quietValues)
-                Error(first, "value expected" + (first.text.empty() ? std::string() : " before '" + first.text + "'"));
+        ExpressionValue value;
+        ExpressionFailure failure;
+        if (!EvaluateExpression(tokens, lookup, value, &failure)) {
+            if (!m_quietValues) {
+                // Told where the value begins, with the reason where the
+                // language refuses the value (a division by zero, a
+                // bitwise operator on a float) rather than the reader.
+                Error(first, "value expected" + (first.text.empty() ? std::string() : " before '" + first.text + "'") +
+                                 (failure.refused ? ": " + failure.why : std::string()));
+            }
             return false;
         }
-        out.insert(out.end(), values.begin(), values.end());
+        out.insert(out.end(), value.components.begin(), value.components.end());
         if (out.size() > kMaxComponents) {
             Error(first, "initialiser too long");
             return false;
@@ -791,18 +799,57 @@ private:
         return true;
     }
 
+    // Whether tokens a and b stand side by side, as the halves of a
+    // two-character operator the tokenizer split.
+    bool Touching(std::size_t a, std::size_t b) const {
+        return b < m_t.size() && m_t[a].kind == Tok::Punct && m_t[b].kind == Tok::Punct && m_t[a].li == m_t[b].li &&
+               m_t[a].endCol == m_t[b].col && m_t[a].endLi == m_t[a].li;
+    }
+
+    // The tokens [b, e) as the evaluator reads them, each one's index in `from`.
+    std::vector<ExpressionToken> ExpressionTokens(std::size_t b, std::size_t e, std::vector<std::size_t>& from) const {
+        std::vector<ExpressionToken> tokens;
+        from.clear();
+        for (std::size_t k = b; k < e; ++k) {
+            const Token& t = m_t[k];
+            const auto kind = t.kind == Tok::Ident    ? ExpressionToken::Kind::Word
+                              : t.kind == Tok::Number ? ExpressionToken::Kind::Number
+                              : t.kind == Tok::Punct  ? ExpressionToken::Kind::Punct
+                                                      : ExpressionToken::Kind::Other;
+            from.push_back(k);
+            if (k + 1 < e && Touching(k, k + 1)) {
+                const std::string_view two = JoinOperator(t.text, m_t[k + 1].text);
+                if (!two.empty()) {
+                    tokens.push_back({kind, two});
+                    ++k;
+                    continue;
+                }
+            }
+            tokens.push_back({kind, t.text});
+        }
+        return tokens;
+    }
+
     // The parameter's value, by name, for the initialisers after it (an
     // expression reads at most a matrix of one: larger arrays are not kept).
     void Remember(const Parameter& p) {
         if (p.data.size() > 16) return;
-        std::vector<double> values(p.data.size());
+        ExpressionValue value;
+        value.kind = KindOf(p.type);
+        value.components.resize(p.data.size());
         for (std::size_t i = 0; i < p.data.size(); ++i) {
-            if (p.type == D3DXPT_FLOAT) values[i] = std::bit_cast<float>(p.data[i]);
-            else if (p.type == D3DXPT_BOOL) values[i] = p.data[i] != 0 ? 1.0 : 0.0;
-            else values[i] = static_cast<std::int32_t>(p.data[i]);
+            if (p.type == D3DXPT_FLOAT) value.components[i] = std::bit_cast<float>(p.data[i]);
+            else if (p.type == D3DXPT_BOOL) value.components[i] = p.data[i] != 0 ? 1.0 : 0.0;
+            else value.components[i] = static_cast<std::int32_t>(p.data[i]);
         }
-        if (m_quietValues) m_statics[p.name] = values;
-        m_values[p.name] = std::move(values);
+        if (m_quietValues) m_statics[p.name] = value;
+        m_values[p.name] = std::move(value);
+    }
+
+    static ExpressionKind KindOf(std::uint32_t type) {
+        return type == D3DXPT_BOOL ? ExpressionKind::Bool
+               : type == D3DXPT_INT ? ExpressionKind::Int
+                                    : ExpressionKind::Float;
     }
 
     static std::uint32_t Bits(std::uint32_t type, double v) {
@@ -1262,8 +1309,8 @@ private:
     std::set<std::string> m_structs;
     std::set<std::string> m_objectStructs; // structs with a texture, string or program member
     std::map<std::string, long long> m_constants; // static const integers, which may size arrays
-    std::map<std::string, std::vector<double>> m_values;  // every numeric global's value, by name
-    std::map<std::string, std::vector<double>> m_statics; // the static ones
+    std::map<std::string, ExpressionValue> m_values;  // every numeric global's value, by name
+    std::map<std::string, ExpressionValue> m_statics; // the static ones
     bool m_quietValues = false; // reading a static global's initialiser
     int m_inAnnotation = 0;
     int m_errorCount = 0;

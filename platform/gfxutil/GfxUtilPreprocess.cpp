@@ -334,7 +334,10 @@ public:
 
     // `text`, read as files[file] found at `path`, `depth` includes deep.
     void Run(std::string_view text, int file, const std::string& path, std::size_t depth) {
-        if (depth == 0) m_bytes += text.size();
+        if (depth == 0) {
+            m_bytes += text.size();
+            m_top = path;
+        }
         text = TextBeforeTrailingNuls(text);
         int openComment = 0;
         std::string plain; // only for text that needs it: most has neither
@@ -665,7 +668,11 @@ private:
             Stop(file, number, TookTooLong());
             return;
         }
+        // Beside the file that includes it, then beside the first file (a
+        // header's own includes may be written from the top file's folder),
+        // then in the include folders and from the working folder.
         std::vector<std::string> candidates{FolderOf(including) + name};
+        if (FolderOf(m_top) != FolderOf(including)) candidates.push_back(FolderOf(m_top) + name);
         for (const std::string& folder : GetIncludeFolders()) candidates.push_back(JoinIncludePath(folder, name));
         candidates.push_back(name);
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(nullptr, &std::fclose);
@@ -1032,6 +1039,7 @@ private:
     };
     std::unordered_map<std::string, Macro, NameHash, std::equal_to<>> m_macros;
     std::set<std::string> m_onceFiles;
+    std::string m_top;            // the path of the first file, whose folder its includes search too
     std::uint32_t m_includes = 0; // files included so far
     std::uint64_t m_bytes = 0;    // text read so far, included files and all
     std::uint64_t m_lines = 0;    // lines read so far

@@ -50,8 +50,9 @@ struct PreprocessOptions {
 // 16, the bytes read with the included files and the bytes written both
 // within the expansion cap, and macro expansion in steps in proportion to
 // the bytes read and written, so its time is in proportion to its input. An
-// include is found beside the file that includes it, then in the include
-// folders (GfxUtilShader.h), then from the working folder.
+// include is found beside the file that includes it, then beside the first
+// file (`name`), then in the include folders (GfxUtilShader.h), then from
+// the working folder.
 // "#pragma pack_matrix(row_major)" and "(column_major)" stay in `text` as a
 // line of their own, in that form, where they stand; "#pragma once" is
 // applied, other pragmas let pass (with a warning when unknown). False when

@@ -50,6 +50,7 @@ struct HlslGlobal {
     std::size_t nameAt = 0;                 // its name in the declarator
     std::size_t insertAt = 0;               // just after the declarator
     std::vector<float> defaults;
+    bool unsignedWord = false; // declared `uint` or `dword`: its value reads as unsigned in expressions
     // Source the compiler must not see, blanked keeping lines and columns:
     // an effect's texture declaration (then this is no constant) or a
     // sampler's sampler_state block (the effect keeps the states).

@@ -57,24 +57,12 @@ TypeInfo ParseType(std::string_view t) {
 
 namespace {
 
-// The initialiser [b, e) folded as the compiler folds a constant's default:
-// a list item by item (nested lists flat), anything else one expression of
-// literals and the static globals before it. False where it does not fold.
-bool FoldInitialiser(const std::vector<Token>& t, std::size_t b, std::size_t e, const effect::ExpressionLookup& lookup,
-                     std::vector<double>& out, int depth = 0) {
-    if (b >= e || depth > 64) return false;
-    if (Is(t[b], "{")) {
-        if (MatchClose(t, b) != e - 1) return false;
-        for (std::size_t k = b + 1; k < e - 1;) {
-            std::size_t end = k;
-            while (end < e - 1 && !Is(t[end], ","))
-                end = Is(t[end], "{") || Is(t[end], "(") || Is(t[end], "[") ? MatchClose(t, end) + 1 : end + 1;
-            if (end > e - 1 || (end > k && !FoldInitialiser(t, k, end, lookup, out, depth + 1))) return false;
-            k = end + 1;
-        }
-        return true;
-    }
+// The tokens [b, e) as the evaluator reads them: a two-character operator
+// the tokenizer split in two joined again where its halves touch.
+std::vector<effect::ExpressionToken> ExpressionTokens(const std::vector<Token>& t, std::size_t b, std::size_t e,
+                                                      std::vector<std::size_t>& from) {
     std::vector<effect::ExpressionToken> tokens;
+    from.clear();
     for (std::size_t k = b; k < e; ++k) {
         const std::string_view w = t[k].text;
         const char c = w.empty() ? '\0' : w[0];
@@ -83,12 +71,81 @@ bool FoldInitialiser(const std::vector<Token>& t, std::size_t b, std::size_t e, 
                           : std::isalpha(static_cast<unsigned char>(c)) || c == '_'                  ? Kind::Word
                           : c == '"'                                                                 ? Kind::Other
                                                                                                      : Kind::Punct;
+        if (kind == Kind::Punct && k + 1 < e && t[k + 1].begin == t[k].begin + 1) {
+            const std::string_view two = effect::JoinOperator(w, t[k + 1].text);
+            if (!two.empty()) {
+                tokens.push_back({kind, two});
+                from.push_back(k);
+                ++k;
+                continue;
+            }
+        }
         tokens.push_back({kind, w});
+        from.push_back(k);
     }
-    std::vector<double> values;
-    if (!effect::EvaluateExpression(tokens, lookup, values)) return false;
-    out.insert(out.end(), values.begin(), values.end());
-    return out.size() <= 65536;
+    return tokens;
+}
+
+// Why an initialiser did not fold, and the token it stopped at.
+struct FoldFailure {
+    std::string why;
+    std::size_t at = 0; // a token index
+};
+
+// The initialiser [b, e) folded as the compiler folds a constant's default:
+// a list item by item (nested lists flat), anything else one expression of
+// literals and the static globals before it, each item converted to the
+// declared `kind` as an assignment converts it. False where it does not fold.
+bool FoldInitialiser(const std::vector<Token>& t, std::size_t b, std::size_t e, const effect::ExpressionLookup& lookup,
+                     effect::ExpressionKind kind, std::vector<double>& out, FoldFailure& failure, int depth = 0) {
+    if (b >= e) {
+        failure = {"value expected", std::min(b, t.size() - 1)};
+        return false;
+    }
+    if (depth > 64) {
+        failure = {"initialiser nested too deeply", b};
+        return false;
+    }
+    if (Is(t[b], "{")) {
+        if (MatchClose(t, b) != e - 1) {
+            failure = {"initialiser list without its end", b};
+            return false;
+        }
+        for (std::size_t k = b + 1; k < e - 1;) {
+            std::size_t end = k;
+            while (end < e - 1 && !Is(t[end], ","))
+                end = Is(t[end], "{") || Is(t[end], "(") || Is(t[end], "[") ? MatchClose(t, end) + 1 : end + 1;
+            if (end > e - 1) {
+                failure = {"initialiser list without its end", k};
+                return false;
+            }
+            if (end > k && !FoldInitialiser(t, k, end, lookup, kind, out, failure, depth + 1)) return false;
+            k = end + 1;
+        }
+        return true;
+    }
+    std::vector<std::size_t> from;
+    const std::vector<effect::ExpressionToken> tokens = ExpressionTokens(t, b, e, from);
+    effect::ExpressionValue value;
+    effect::ExpressionFailure why;
+    if (!effect::EvaluateExpression(tokens, lookup, value, &why)) {
+        failure = {why.why, why.token < from.size() ? from[why.token] : b};
+        return false;
+    }
+    effect::ConvertExpression(value, kind);
+    out.insert(out.end(), value.components.begin(), value.components.end());
+    if (out.size() > 65536) {
+        failure = {"initialiser too long", b};
+        return false;
+    }
+    return true;
+}
+
+// The kind of value a global of `type` holds.
+effect::ExpressionKind KindOf(const TypeInfo& type, bool unsignedWord) {
+    if (type.type == D3DXPT_BOOL) return effect::ExpressionKind::Bool;
+    if (type.type == D3DXPT_INT) return unsignedWord ? effect::ExpressionKind::Uint : effect::ExpressionKind::Int;
+    return effect::ExpressionKind::Float;
 }
 
 // The integer constant expression between the tokens at `first` and `end`
@@ -96,24 +153,18 @@ bool FoldInitialiser(const std::vector<Token>& t, std::size_t b, std::size_t e, 
 bool ConstantExpression(const std::vector<Token>& t, std::size_t first, std::size_t end, const Constants& constants,
                         long long& value) {
     if (end <= first || end > t.size()) return false;
-    // The source between the first token and the last, as written.
-    const char* from = t[first].text.data();
-    const std::string_view text(from, std::size_t(t[end - 1].text.data() + t[end - 1].text.size() - from));
-    std::string error;
-    return EvaluateIntegerExpression(
-        text,
-        [&](std::string_view name, long long& v) {
-            // The booleans count as 1 and 0 (`float w[true];`).
-            if (name == "true" || name == "false") {
-                v = name == "true" ? 1 : 0;
-                return true;
-            }
+    std::vector<std::size_t> from;
+    const std::vector<effect::ExpressionToken> tokens = ExpressionTokens(t, first, end, from);
+    return effect::EvaluateIntegerConstant(
+        tokens,
+        [&](std::string_view name, effect::ExpressionValue& v) {
             const auto it = constants.find(name);
             if (it == constants.end()) return false;
-            v = it->second;
+            v.components = {double(it->second)};
+            v.kind = effect::ExpressionKind::Int;
             return true;
         },
-        value, error);
+        value);
 }
 
 // An array's size, in the brackets at `open` and `close`: false when it is
@@ -822,16 +873,13 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 ++i; // a semantic
             }
         }
-        // `static const int N = 12;` sizes arrays after it.
-        if (isStatic && type.known && (type.type == D3DXPT_INT || type.type == D3DXPT_BOOL) && type.rows == 1 &&
-            type.columns == 1 && elements == 0 &&
-            i + 1 < last && Is(t[i], "=")) {
-            std::size_t end = i + 1;
-            while (end < last && !Is(t[end], ",")) ++end;
-            long long value = 0;
-            if (ConstantExpression(t, i + 1, end, constants, value)) constants[g.name] = value;
-            else constants.erase(g.name);
-        }
+        // `static const int N = 12;` sizes arrays after it: its value is
+        // the initialiser's, folded below.
+        g.unsignedWord = !alias && (typeToken.text.starts_with("uint") || typeToken.text.starts_with("dword") ||
+                                    typeToken.text.starts_with("DWORD"));
+        const bool constantInteger = isStatic && type.known && (type.type == D3DXPT_INT || type.type == D3DXPT_BOOL) &&
+                                     type.rows == 1 && type.columns == 1 && elements == 0;
+        if (constantInteger) constants.erase(g.name);
         if (i < last && Is(t[i], "{") && type.sampler) {
             // A state block without `= sampler_state`: the effect's, as that one is.
             const std::size_t close = MatchClose(t, i);
@@ -861,51 +909,43 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 valueEnd = Is(t[valueEnd], "{") || Is(t[valueEnd], "(") || Is(t[valueEnd], "[")
                                ? std::min(MatchClose(t, valueEnd), last) + 1
                                : valueEnd + 1;
-            const effect::ExpressionLookup lookup = [&](std::string_view name, std::vector<double>& values) {
+            const effect::ExpressionLookup lookup = [&](std::string_view name, effect::ExpressionValue& value) {
                 for (auto it = out.rbegin(); it != out.rend(); ++it)
                     if (it->name == name) {
                         if (!it->effectOnly || it->defaults.empty()) return false;
-                        values.assign(it->defaults.begin(), it->defaults.end());
+                        value.components.assign(it->defaults.begin(), it->defaults.end());
+                        TypeInfo its;
+                        its.type = it->type;
+                        value.kind = KindOf(its, it->unsignedWord);
                         return true;
                     }
                 return false;
             };
             std::vector<double> folded;
+            FoldFailure failure;
             const std::size_t components =
                 std::size_t(std::max<unsigned>(type.rows, 1)) * std::max<unsigned>(type.columns, 1) *
                 std::max<std::size_t>(std::size_t(elements), 1);
-            if (!type.sampler && !type.texture && valueEnd <= last &&
-                FoldInitialiser(t, i, valueEnd, lookup, folded)) {
+            if (type.sampler || type.texture || valueEnd > last) {
+                // A sampler's state block or a texture's name: the effect's.
+                i = std::min(valueEnd, last);
+            } else if (FoldInitialiser(t, i, valueEnd, lookup, KindOf(type, g.unsignedWord), folded, failure)) {
                 const bool list = Is(t[i], "{");
                 if (folded.size() == 1 && !list) folded.assign(components, folded[0]);
                 if (!list && folded.size() > components) folded.resize(components);
                 g.defaults.assign(folded.begin(), folded.end());
+                if (isStatic && constantInteger && folded.size() == 1) constants[g.name] = static_cast<long long>(folded[0]);
                 i = valueEnd;
             } else if (isStatic) {
+                // The compiler reads a static's initialiser in the program;
+                // only the defaults that name it need its value here.
                 i = valueEnd;
-            }
-            for (; i < last && !Is(t[i], ",") && Step(); ++i) {
-                if (Is(t[i], "{") || Is(t[i], "(")) {
-                    // Not past the statement: a bracket the ';' leaves open
-                    // would have every later statement read here again.
-                    const std::size_t close = std::min(MatchClose(t, i), last);
-                    for (std::size_t k = i; k < close && Step(); ++k) {
-                        const std::string_view w = t[k].text;
-                        const bool neg = k > i && Is(t[k - 1], "-");
-                        if (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '.')
-                            g.defaults.push_back(neg ? -Number(w) : Number(w));
-                        else if (w == "true" || w == "false")
-                            g.defaults.push_back(w == "true" ? 1.f : 0.f);
-                    }
-                    i = close;
-                } else {
-                    const std::string_view w = t[i].text;
-                    const bool neg = Is(t[i - 1], "-");
-                    if (std::isdigit(static_cast<unsigned char>(w[0])) || w[0] == '.')
-                        g.defaults.push_back(neg ? -Number(w) : Number(w));
-                    else if (w == "true" || w == "false")
-                        g.defaults.push_back(w == "true" ? 1.f : 0.f);
-                }
+            } else {
+                // A uniform's default is a constant: one the reader cannot
+                // fold would be stored as something else, or not at all.
+                error = "global '" + g.name + "': initial value must be a constant expression (" + failure.why + ")";
+                errorAt = t[std::min(failure.at, last)].begin;
+                return false;
             }
         }
         if (type.sampler) g.defaults.clear(); // sampler_state blocks: the effect keeps those

@@ -180,7 +180,9 @@ private:
     }
     bool StringType(std::string_view w) const { return EqualNoCase(w, "string") && !m_typedefs.count(w); }
 
-    // Past `<...>` from the `<` at k: the token after the closing `>`.
+    // Past `<...>` from the `<` at k: the token after the closing `>`. An
+    // annotation's value runs to its ';' whatever it holds: `1 << 2`,
+    // `kMask >> 4` and `a > b` close nothing.
     std::size_t PastAngles(std::size_t k) const {
         int depth = 0;
         for (; k < m_t.size() && Step(); ++k) {
@@ -190,8 +192,22 @@ private:
                 return k + 1;
             else if (Is(m_t[k], "{") || Is(m_t[k], "(") || Is(m_t[k], "["))
                 k = Close(k);
+            else if (Is(m_t[k], "=") && depth == 1)
+                k = ValueEnd(k);
         }
         return m_t.size();
+    }
+    // The ';' that ends the value after the '=' at k, brackets passed over;
+    // k itself when none does before a closing bracket or the end.
+    std::size_t ValueEnd(std::size_t k) const {
+        for (std::size_t j = k + 1; j < m_t.size() && Step(); ++j) {
+            if (Is(m_t[j], ";")) return j;
+            if (Is(m_t[j], "{") || Is(m_t[j], "(") || Is(m_t[j], "["))
+                j = Close(j);
+            else if (Is(m_t[j], "}") || Is(m_t[j], ")") || Is(m_t[j], "]"))
+                break;
+        }
+        return k;
     }
 
     bool Statement(std::size_t& i) {

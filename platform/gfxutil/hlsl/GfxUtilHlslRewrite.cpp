@@ -213,6 +213,32 @@ bool UnnamedEntryParameter(std::string_view source, std::string_view entry) {
     return false;
 }
 
+namespace {
+
+// The '>' that closes the annotation block opened at `open`; t.size() when
+// none does. A value runs to its ';' whatever it holds: the '<' and '>' of
+// `1 << 2`, `kMask >> 4` or `a > b` pair with nothing.
+std::size_t AnnotationClose(const std::vector<Token>& t, std::size_t open) {
+    for (std::size_t k = open + 1; k < t.size() && Step(); ++k) {
+        if (Is(t[k], ">")) return k;
+        if (Is(t[k], "{") || Is(t[k], "(") || Is(t[k], "[")) {
+            k = MatchClose(t, k);
+        } else if (Is(t[k], "}") || Is(t[k], ")") || Is(t[k], "]")) {
+            break;
+        } else if (Is(t[k], "=")) {
+            // To the value's ';', or as the brackets pair where it has none.
+            std::size_t j = k + 1;
+            while (j < t.size() && !Is(t[j], ";") && !Is(t[j], "}") && !Is(t[j], ")") && !Is(t[j], "]") && Step())
+                j = Is(t[j], "{") || Is(t[j], "(") || Is(t[j], "[") ? MatchClose(t, j) + 1 : j + 1;
+            if (j < t.size() && Is(t[j], ";")) k = j;
+        }
+    }
+    // Not an annotation of that form: as the brackets pair.
+    return MatchClose(t, open);
+}
+
+} // namespace
+
 std::string BlankEffectSyntax(std::string_view source) {
     std::string out(source);
     const std::vector<Token> t = Tokenize(source);
@@ -226,7 +252,7 @@ std::string BlankEffectSyntax(std::string_view source) {
                                EqualNoCase(w, "technique10") || EqualNoCase(w, "technique11"))) {
             std::size_t open = i + 1;
             while (open < t.size() && !Is(t[open], "{") && !Is(t[open], ";") && Step())
-                open = Is(t[open], "<") ? MatchClose(t, open) + 1 : open + 1; // past its annotations
+                open = Is(t[open], "<") ? AnnotationClose(t, open) + 1 : open + 1; // past its annotations
             const std::size_t close = open < t.size() && Is(t[open], "{") ? MatchClose(t, open) : open;
             const std::size_t end = close < t.size() ? TokenEnd(t[close]) : source.size();
             Blank(out, t[i].begin, end);
@@ -240,7 +266,7 @@ std::string BlankEffectSyntax(std::string_view source) {
             !EqualNoCase(t[i - 1].text, "vector") &&
             (IdentStart(t[i - 1].text[0]) || Is(t[i - 1], "]"))) {
             // An annotation after a declarator or a semantic.
-            const std::size_t close = MatchClose(t, i);
+            const std::size_t close = AnnotationClose(t, i);
             Blank(out, t[i].begin, close < t.size() ? TokenEnd(t[close]) : source.size());
             if (close >= t.size()) break;
             i = close;

@@ -6,6 +6,7 @@
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxBackendFixture.h"
+#include "tests/platform/gfxutil/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -1391,4 +1392,149 @@ TEST_P(GfxUtilEffectDeviceTest, FloatsGivenIntegerRegistersHoldAtTheirRange) {
     EXPECT_EQ(fx->EndPass(), D3D_OK);
     EXPECT_EQ(fx->End(), D3D_OK);
     EXPECT_EQ(fx->Release(), 0u);
+}
+
+// An annotation's value is a constant expression over literals and the
+// static consts before it, integer operators included: the technique, pass
+// and parameter annotations read back through the typed getters as worked
+// out by hand, and the technique validates.
+TEST_P(GfxUtilEffectDeviceTest, AnnotationValuesAreConstantExpressions) {
+    Create();
+    const std::string text = R"(
+static const int kLow = 1 << 0;
+static const int kHigh = 1 << 3;
+static const int kBoth = kLow | kHigh;
+static const float kHalf = 0.5;
+static const bool kOn = true;
+static const uint kMask = 0xF0u;
+float4 Tint < int bits = kMask >> 4; float scale = kHalf * 3; bool shown = kOn && kLow; > = {0.25, 0.5, 0.75, 1};
+float4 Shade() : COLOR0 { return Tint; }
+technique Paint < int mask = kLow; int both = kLow | kHigh; int shifted = 1 << 4; int ored = 1 | 2;
+                  int anded = 0xF0 & 0x3C; int xored = 0xFF ^ 0x0F; int inverted = ~5; int rest = -17 % 5;
+                  int halves = 7 / 2; int fromFloat = 7 / 2.0; int compared = (3 > 4) + (4 <= 4) * 2 + (2 == 2) * 4;
+                  int chosen = kBoth > 8 ? 10 : 20; int cast = (int)7.9 + (bool)5; int literals = 010 + 0x1Fu + 4L;
+                  int logic = !kLow || (kHigh && 0); int shiftRight = -16 >> 2; int nested = kBoth;
+                  float f = kHalf; float g = (float)7 / 2; float h = 7 / 2; bool b = kOn; bool c = kHigh & kLow; >
+{
+    pass P0 < int order = kHigh >> 1; float weight = kHalf + kLow; bool last = !kOn; >
+    {
+        PixelShader = compile ps_2_0 Shade();
+    }
+}
+)";
+    ID3DXEffect* fx = Make(text);
+    ASSERT_NE(fx, nullptr);
+    EXPECT_EQ(fx->ValidateTechnique("Paint"), D3D_OK);
+    D3DXHANDLE paint = fx->GetTechniqueByName("Paint");
+    ASSERT_NE(paint, nullptr);
+    const std::pair<const char*, int> ints[] = {
+        {"mask", 1},      {"both", 9},     {"shifted", 16},   {"ored", 3},      {"anded", 48},
+        {"xored", 240},   {"inverted", -6}, {"rest", -2},     {"halves", 3},    {"fromFloat", 3},
+        {"compared", 6},  {"chosen", 10},  {"cast", 8},       {"literals", 43}, {"logic", 0},
+        {"shiftRight", -4}, {"nested", 9},
+    };
+    for (const auto& [name, expected] : ints) {
+        int v = -12345;
+        EXPECT_EQ(fx->GetInt(fx->GetAnnotationByName(paint, name), &v), D3D_OK) << name;
+        EXPECT_EQ(v, expected) << name;
+    }
+    float f = 0;
+    ASSERT_EQ(fx->GetFloat(fx->GetAnnotationByName(paint, "f"), &f), D3D_OK);
+    EXPECT_EQ(f, 0.5f);
+    ASSERT_EQ(fx->GetFloat(fx->GetAnnotationByName(paint, "g"), &f), D3D_OK);
+    EXPECT_EQ(f, 3.5f);
+    ASSERT_EQ(fx->GetFloat(fx->GetAnnotationByName(paint, "h"), &f), D3D_OK);
+    EXPECT_EQ(f, 3.0f); // the integers divide whole
+    std::int32_t b = 7;
+    ASSERT_EQ(fx->GetBool(fx->GetAnnotationByName(paint, "b"), &b), D3D_OK);
+    EXPECT_EQ(b, 1);
+    ASSERT_EQ(fx->GetBool(fx->GetAnnotationByName(paint, "c"), &b), D3D_OK);
+    EXPECT_EQ(b, 0); // 8 & 1
+
+    D3DXHANDLE pass = fx->GetPassByName(paint, "P0");
+    ASSERT_NE(pass, nullptr);
+    int order = 0;
+    ASSERT_EQ(fx->GetInt(fx->GetAnnotationByName(pass, "order"), &order), D3D_OK);
+    EXPECT_EQ(order, 4);
+    ASSERT_EQ(fx->GetFloat(fx->GetAnnotationByName(pass, "weight"), &f), D3D_OK);
+    EXPECT_EQ(f, 1.5f);
+    ASSERT_EQ(fx->GetBool(fx->GetAnnotationByName(pass, "last"), &b), D3D_OK);
+    EXPECT_EQ(b, 0);
+
+    int bits = 0;
+    ASSERT_EQ(fx->GetInt(fx->GetAnnotationByName("Tint", "bits"), &bits), D3D_OK);
+    EXPECT_EQ(bits, 15);
+    ASSERT_EQ(fx->GetFloat(fx->GetAnnotationByName("Tint", "scale"), &f), D3D_OK);
+    EXPECT_EQ(f, 1.5f);
+    ASSERT_EQ(fx->GetBool(fx->GetAnnotationByName("Tint", "shown"), &b), D3D_OK);
+    EXPECT_EQ(b, 1);
+    EXPECT_EQ(fx->Release(), 0u);
+}
+
+// Parameters' and statics' initialisers take the same operators; what the
+// language refuses is refused at its line, in an annotation as in a value.
+TEST(GfxUtilEffectReadTest, IntegerOperatorsInValuesFoldOrAreRefusedAtTheirLine) {
+    std::string errors;
+    ID3DXEffectCompiler* fx = Compile("static const int kFour = 1 << 2;\n"
+                                      "int ModeA = 1 << 2;\nint ModeB = kFour;\nint ModeC = 2 * 2;\n"
+                                      "int ModeD = (0xF0 & 0x3C) >> 2 | 1;\nfloat ModeE = 7 / 2;\n"
+                                      "technique T < int mask = kFour | 1; > { pass { } }\n",
+                                      &errors);
+    ASSERT_NE(fx, nullptr) << errors;
+    for (const auto& [name, expected] : {std::pair{"ModeA", 4}, {"ModeB", 4}, {"ModeC", 4}, {"ModeD", 13}}) {
+        int v = 0;
+        EXPECT_EQ(fx->GetInt(name, &v), D3D_OK) << name;
+        EXPECT_EQ(v, expected) << name;
+    }
+    float e = 0;
+    ASSERT_EQ(fx->GetFloat("ModeE", &e), D3D_OK);
+    EXPECT_EQ(e, 3.0f);
+    int mask = 0;
+    ASSERT_EQ(fx->GetInt(fx->GetAnnotationByName("T", "mask"), &mask), D3D_OK);
+    EXPECT_EQ(mask, 5);
+    EXPECT_EQ(fx->Release(), 0u);
+
+    EXPECT_EQ(ErrorsOf("float4 c;\nint R = 1.5 << 2;\n"),
+              "memory(2): value expected before '1.5': '<<' takes integer operands\n");
+    EXPECT_EQ(ErrorsOf("float4 c;\nint R = 1 / 0;\n"), "memory(2): value expected before '1': division by zero\n");
+    EXPECT_EQ(ErrorsOf("\ntechnique < int a = 2.0 | 1; > { pass { } }\n"),
+              "memory(2): value expected before '2.0': '|' takes integer operands\n");
+    EXPECT_EQ(ErrorsOf("static const float kHalf = 0.5;\ntechnique < int a = ~kHalf; > { pass { } }\n"),
+              "memory(2): value expected before '~': '~' takes an integer operand\n");
+    EXPECT_EQ(ErrorsOf("float4 c;\nint R = 09;\n"), "memory(2): value expected before '09': bad number '09'\n");
+    // A parameter is no constant: an annotation cannot name it.
+    EXPECT_EQ(ErrorsOf("int Count = 2;\ntechnique < int a = Count; > { pass { } }\n"),
+              "memory(2): value expected before 'Count'\n");
+}
+
+// An effect file's header may include a header by a path from the effect
+// file's folder, from any working folder: beside the includer first, then
+// beside the effect file, quoted or in angle brackets.
+TEST(GfxUtilEffectReadTest, NestedIncludesAreFoundBesideTheEffectFile) {
+    gfx::test::TempFolder t("gfxutil-effect-include");
+    ASSERT_FALSE(t.Path().empty());
+    std::filesystem::create_directories(t.At("fx/inc"));
+    std::filesystem::create_directories(t.At("elsewhere"));
+    t.Write("fx/main.fx", "#include \"inc/outer.h\"\nfloat4 PS() : COLOR { return Inner * Outer; }\n"
+                          "technique T { pass { PixelShader = compile ps_2_0 PS(); } }\n");
+    t.Write("fx/inc/outer.h", "#include \"inc/inner.h\"\n#include <inc/pick.h>\nfloat4 Outer;\n");
+    t.Write("fx/inc/inner.h", "float4 Inner;\n");
+    t.Write("fx/inc/pick.h", "float4 PickedBesideTop;\n");
+    std::filesystem::create_directories(t.At("fx/inc/inc"));
+    t.Write("fx/inc/inc/pick.h", "float4 PickedBesideIncluder;\n");
+    gfx::test::WorkingFolder moved(t.At("elsewhere"));
+    ASSERT_TRUE(moved.Moved());
+    for (const std::string& path : {t.At("fx/main.fx"), std::string("../fx/main.fx")}) {
+        SCOPED_TRACE(path);
+        ID3DXEffectCompiler* fx = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT hr = D3DXCreateEffectCompilerFromFileA(path.c_str(), nullptr, nullptr, 0, &fx, &errors);
+        std::string text = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
+        if (errors) errors->Release();
+        ASSERT_EQ(hr, D3D_OK) << text;
+        EXPECT_NE(fx->GetParameterByName(nullptr, "Inner"), nullptr);
+        EXPECT_NE(fx->GetParameterByName(nullptr, "PickedBesideIncluder"), nullptr);
+        EXPECT_EQ(fx->GetParameterByName(nullptr, "PickedBesideTop"), nullptr);
+        fx->Release();
+    }
 }

@@ -22,6 +22,7 @@
 
 using namespace gfx;
 using gfx::test::TempFolder;
+using gfx::test::WorkingFolder;
 
 namespace {
 
@@ -355,4 +356,56 @@ TEST(GfxUtilPreprocessTest, TrailingNulBytesEndTheText) {
     const std::string assembly = "vs_1_1\ndcl_position v0\n\0mov oPos, v0\n"s;
     EXPECT_NE(D3DXAssembleShader(assembly.data(), std::uint32_t(assembly.size()), 0, nullptr, &errors), D3D_OK);
     release(errors);
+}
+
+// An include is looked for beside the file that includes it, then beside
+// the first file, then in the include folders, then from the working
+// folder: a header's own includes may be written from the top file's
+// folder, and same-named headers in several of these places pin the order.
+// Quoted and angle-bracket names alike, from a working folder of its own.
+TEST(GfxUtilPreprocessTest, IncludesAreFoundBesideTheIncluderThenTheFirstFile) {
+    TempFolder t("gfxutil-include-order");
+    ASSERT_FALSE(t.Path().empty());
+    for (const char* folder : {"proj", "proj/inc", "proj/inc/sub", "folders", "work"})
+        std::filesystem::create_directories(t.At(folder));
+    t.Write("proj/main.fx", "#include \"inc/outer.h\"\n#include <inc/sub/deep.h>\nfloat Main;\n");
+    t.Write("proj/inc/outer.h", "#include \"inc/inner.h\"\n#include <pick.h>\nfloat Outer;\n");
+    t.Write("proj/inc/inner.h", "float Inner;\n");
+    t.Write("proj/inc/pick.h", "float PickBesideIncluder;\n");
+    t.Write("proj/pick.h", "float PickBesideTop;\n");
+    t.Write("proj/inc/sub/deep.h", "#include \"common.h\"\n#include \"only.h\"\n#include <cwdonly.h>\n");
+    t.Write("proj/common.h", "float CommonBesideTop;\n");
+    t.Write("folders/common.h", "float CommonInFolders;\n");
+    t.Write("folders/only.h", "float OnlyInFolders;\n");
+    t.Write("work/common.h", "float CommonInWorkingFolder;\n");
+    t.Write("work/cwdonly.h", "float OnlyInWorkingFolder;\n");
+    const std::vector<std::string> before = GetIncludeFolders();
+    SetIncludeFolders({t.At("folders")});
+    {
+        WorkingFolder moved(t.At("work"));
+        ASSERT_TRUE(moved.Moved());
+        // The first file named by a full path, and by one from the working folder.
+        for (const std::string& top : {t.At("proj/main.fx"), std::string("../proj/main.fx")}) {
+            SCOPED_TRACE(top);
+            std::ifstream in(top, std::ios::binary);
+            const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const Outcome r = Preprocess(text, nullptr, {}, top);
+            EXPECT_TRUE(r.ok) << r.problems;
+            EXPECT_EQ(r.problems, "");
+            std::string declared; // the lines written, less the blank ones
+            for (std::size_t at = 0, end; at < r.out.text.size(); at = end + 1) {
+                end = r.out.text.find('\n', at);
+                if (end == std::string::npos) end = r.out.text.size();
+                if (end > at) declared += r.out.text.substr(at, end - at) + "\n";
+            }
+            EXPECT_EQ(declared, "float Inner;\nfloat PickBesideIncluder;\nfloat Outer;\nfloat CommonBesideTop;\n"
+                                "float OnlyInFolders;\nfloat OnlyInWorkingFolder;\nfloat Main;\n");
+        }
+        // A header no folder holds is still refused, by its name.
+        const Outcome missing = Preprocess("#include \"inc/nowhere.h\"\n", nullptr, {}, t.At("proj/main.fx"));
+        EXPECT_FALSE(missing.ok);
+        EXPECT_NE(missing.problems.find("cannot open include file 'inc/nowhere.h'"), std::string::npos)
+            << missing.problems;
+    }
+    SetIncludeFolders(before);
 }

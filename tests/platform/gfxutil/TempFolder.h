@@ -52,4 +52,28 @@ private:
     std::string m_path;
 };
 
+// The process's working folder moved to `to` while it lives, and put back
+// when it ends, whatever the test asserted in between.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const std::string& to) {
+        std::error_code error;
+        m_before = std::filesystem::current_path(error);
+        m_moved = !error && ::chdir(to.c_str()) == 0;
+    }
+    ~WorkingFolder() {
+        if (m_moved) {
+            EXPECT_EQ(::chdir(m_before.c_str()), 0);
+        }
+    }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+    [[nodiscard]] bool Moved() const { return m_moved; }
+
+private:
+    std::filesystem::path m_before;
+    bool m_moved = false;
+};
+
 } // namespace gfx::test

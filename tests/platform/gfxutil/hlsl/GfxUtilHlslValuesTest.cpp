@@ -11,10 +11,13 @@
 #include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxProgramFixture.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"
+#include "tests/platform/gfxutil/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -543,4 +546,191 @@ TEST_P(GfxUtilHlslValuesTest, OverloadsByHalfFloatAndDoubleFollowTheArgumentsTyp
                              "float f(float x) { return 0.25; }\nfloat f(half x) { return 0.5; }\n"));
     Draw(ps);
     ExpectPixel(8, 8, 0.5 * 255, 0.25 * 255, 0);
+}
+
+namespace {
+
+// A constant's default value in the table, one float per component; empty
+// when it has none (or the table lists no such constant).
+std::vector<float> DefaultOf(const Compiled& p, const char* name) {
+    const ShaderConstantRecord* k = Constant(p.container, name);
+    std::vector<float> out;
+    if (!k) return out;
+    out.resize(k->defaultValue.size() / sizeof(float));
+    if (!out.empty()) std::memcpy(out.data(), k->defaultValue.data(), out.size() * sizeof(float));
+    return out;
+}
+
+} // namespace
+
+// Integer operators in a uniform's initialiser, and in the static const it
+// names, give the value the same expression has in code: the table's
+// default holds it, and the program drawn with the table's defaults shows it.
+TEST_P(GfxUtilHlslValuesTest, IntegerOperatorsInInitialisersGiveTheirValue) {
+    if (Stopped()) return;
+    const std::string modes = "static const int kFour = 1 << 2;\n"
+                              "int ModeA = 1 << 2;\n"
+                              "int ModeB = kFour;\n"
+                              "int ModeC = 2 * 2;\n"
+                              "float4 main() : COLOR { return float4(ModeA / 8.0, ModeB / 8.0, ModeC / 8.0, 1); }\n";
+    for (const char* profile : {"ps_2_0", "ps_3_0"}) {
+        SCOPED_TRACE(profile);
+        Compiled ps;
+        if (std::string(profile) == "ps_2_0" ? !UsePixel(ps, modes) : !UsePixel3(ps, modes)) continue;
+        for (const char* name : {"ModeA", "ModeB", "ModeC"}) EXPECT_EQ(DefaultOf(ps, name), (std::vector<float>{4})) << name;
+        ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+        Draw(ps);
+        ExpectPixel(8, 8, 128, 128, 128); // 0x808080
+    }
+
+    // Every operator, in a uniform's initialiser and in a static const's
+    // that a uniform names, each worked out by hand.
+    struct Case {
+        const char* type;
+        const char* expression;
+        std::vector<float> expected;
+    };
+    const Case cases[] = {
+        {"int", "0x40 >> 3", {8}},
+        {"int", "-16 >> 2", {-4}},
+        {"int", "0xF0 & 0x3C", {48}},
+        {"int", "0xF0 | 0x0F", {255}},
+        {"int", "0xFF ^ 0x0F", {240}},
+        {"int", "~5", {-6}},
+        {"int", "-17 % 5", {-2}},
+        {"int", "7 / 2", {3}},
+        {"float", "7 / 2", {3}}, // an integer division, then the float
+        {"float", "7 / 2.0", {3.5f}},
+        {"int", "7 / 2.0", {3}}, // 3.5 into an int
+        {"int", "(3 > 4) + (4 <= 4) * 2 + (2 == 2) * 4 + (2 != 2) * 8 + (1 < 2) * 16 + (2 >= 3) * 32", {22}},
+        {"int", "(1 && 0) || !0", {1}},
+        {"int", "2 > 1 ? 10 : 20", {10}},
+        {"int", "(int)7.9 + (bool)5 + (float)1 / 2", {8}}, // 7 + 1 + 0.5, truncated
+        {"int", "010 + 0x1Fu + 4L + 3u", {46}},
+        {"float", "1.5f + 2.5h + 1e1", {14}},
+        {"int", "1 << 2 | 1", {5}},
+        {"int", "6 & 3 == 3", {0}},
+        {"int", "(1 << 31) >> 30", {-2}},
+        {"uint", "0xFFFFFFF0u >> 28", {15}},
+        {"int2", "int2(1, 2) << 2", {4, 8}},
+        {"bool", "2 & 1", {0}},
+    };
+    std::string source, sum;
+    const auto read = [&](const std::string& name, std::size_t components) {
+        // Each read, so the table lists it: a vector by its components.
+        sum += components > 1 ? " + " + name + ".x + " + name + ".y" : " + (float)" + name;
+    };
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        const Case& c = cases[k];
+        const std::string n = std::to_string(k);
+        source += std::string(c.type) + " U" + n + " = " + c.expression + ";\n";
+        source += std::string("static const ") + c.type + " S" + n + " = " + c.expression + ";\n";
+        source += std::string(c.type) + " V" + n + " = S" + n + ";\n";
+        read("U" + n, c.expected.size());
+        read("V" + n, c.expected.size());
+    }
+    // Static consts naming static consts.
+    source += "static const int kA = 1 << 3;\nstatic const int kB = kA | 1;\nint Chain = kB * 2;\n"
+              "static const float kH = 0.5;\nstatic const int kI = 5 % 3;\nfloat Mixed = kH * kI;\n"
+              "static const int kS = 7;\nfloat Whole = kS / 2;\n"; // the static is an int
+    read("Chain", 1);
+    read("Mixed", 1);
+    read("Whole", 1);
+    source += "float4 main() : COLOR { return float4(frac((0" + sum + ") / 1024.0), 0, 0, 1); }\n";
+    Compiled ps;
+    if (UsePixel3(ps, source)) {
+        for (std::size_t k = 0; k < std::size(cases); ++k) {
+            SCOPED_TRACE(std::string(cases[k].type) + " = " + cases[k].expression);
+            EXPECT_EQ(DefaultOf(ps, ("U" + std::to_string(k)).c_str()), cases[k].expected);
+            EXPECT_EQ(DefaultOf(ps, ("V" + std::to_string(k)).c_str()), cases[k].expected);
+        }
+        EXPECT_EQ(DefaultOf(ps, "Chain"), (std::vector<float>{18}));
+        EXPECT_EQ(DefaultOf(ps, "Mixed"), (std::vector<float>{1}));
+        EXPECT_EQ(DefaultOf(ps, "Whole"), (std::vector<float>{3}));
+    }
+
+    // A few drawn with the table's defaults: (0xF0 & 0x3C) >> 2 is 12, a
+    // static's `kLow | kHigh` 6, `~0xF0 & 0xFF` 15.
+    Compiled drawn;
+    const std::string three = "static const int kLow = 1 << 1;\nstatic const int kHigh = 1 << 2;\n"
+                              "int Red = (0xF0 & 0x3C) >> 2;\nint Green = kLow | kHigh;\nint Blue = ~0xF0 & 0xFF;\n"
+                              "float4 main() : COLOR { return float4(Red / 16.0, Green / 8.0, Blue / 16.0, 1); }\n";
+    if (UsePixel(drawn, three)) {
+        ASSERT_EQ(drawn.table->SetDefaults(device), D3D_OK);
+        Draw(drawn);
+        ExpectPixel(8, 8, 0.75 * 255, 0.75 * 255, 15.0 / 16 * 255);
+    }
+}
+
+// Annotations whose values hold shifts and comparisons end where their
+// block does: the constant after them keeps its default, the program reads it.
+TEST_P(GfxUtilHlslValuesTest, AnnotationsWithShiftsEndWhereTheirBlockDoes) {
+    if (Stopped()) return;
+    const std::string source =
+        "static const int kMask = 0xF0;\n"
+        "float4 Tint < int bits = kMask >> 4; int more = 1 << 3; bool big = 3 > 2; string name = \"t\"; >"
+        " = {0.25, 0.5, 0.75, 1};\n"
+        "float4 main() : COLOR { return Tint; }\n"
+        "technique T < int mask = 1 << 2 | 1; > { pass P < int order = 16 >> 2; > { PixelShader = compile ps_2_0 main(); } }\n";
+    Compiled ps;
+    if (!UsePixel(ps, source)) return;
+    EXPECT_EQ(DefaultOf(ps, "Tint"), (std::vector<float>{0.25f, 0.5f, 0.75f, 1}));
+    ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+    Draw(ps);
+    ExpectPixel(8, 8, 0.25 * 255, 0.5 * 255, 0.75 * 255);
+}
+
+// A uniform's initialiser the language refuses, or one that is no constant,
+// is refused at its line with the reason; nothing is stored in its place.
+TEST(GfxUtilHlslTest, InitialisersThatAreNoConstantAreRefusedAtTheirLine) {
+    struct Case {
+        const char* source; // line 2 holds the fault
+        const char* message;
+    };
+    const Case cases[] = {
+        {"float4 c;\nint R = 1.5 << 2;\n", "'<<' takes integer operands"},
+        {"float4 c;\nint R = 2.0 | 1;\n", "'|' takes integer operands"},
+        {"float4 c;\nint R = ~0.5;\n", "'~' takes an integer operand"},
+        {"float4 c;\nint R = 1 / 0;\n", "division by zero"},
+        {"float4 c;\nint R = 5 % (2 - 2);\n", "division by zero"},
+        {"float4 c;\nint R = 1 + c.x;\n", "an initial value must be a literal expression"},
+        // What the fold does not know is refused, not stored as the literals it holds.
+        {"float4 c;\nfloat R = determinant(float2x2(1, 2, 3, 4));\n", "'determinant' does not fold to a constant"},
+        {"float4 c;\nint R = 09;\n", "bad number '09'"},
+        {"static const float kF = 0.5;\nint R = kF << 1;\nfloat4 c;\n", "'<<' takes integer operands"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        Compiled ps;
+        Compile(ps, std::string(c.source) + "float4 main() : COLOR { return c * R; }\n", "ps_2_0");
+        EXPECT_NE(ps.result, D3D_OK);
+        EXPECT_NE(ps.errors.find("(2,"), std::string::npos) << ps.errors;
+        EXPECT_NE(ps.errors.find(c.message), std::string::npos) << ps.errors;
+    }
+}
+
+// A program's header may include a header by a path from the program
+// file's folder: compiled from a file, from another working folder, each
+// constant the headers declare is in the table, the nearer of two
+// same-named headers taken.
+TEST(GfxUtilHlslTest, NestedIncludesAreFoundBesideTheFirstFile) {
+    gfx::test::TempFolder t("gfxutil-hlsl-include");
+    ASSERT_FALSE(t.Path().empty());
+    for (const char* folder : {"src/inc", "src/inc/inc", "elsewhere"}) std::filesystem::create_directories(t.At(folder));
+    t.Write("src/main.hlsl", "#include \"inc/outer.h\"\n"
+                             "float4 main() : COLOR { return Inner + Outer + Picked; }\n");
+    t.Write("src/inc/outer.h", "#include <inc/inner.h>\n#include \"inc/pick.h\"\nfloat4 Outer;\n");
+    t.Write("src/inc/inner.h", "float4 Inner;\n");
+    t.Write("src/inc/pick.h", "float4 Wrong;\n#define Picked Wrong\n");
+    t.Write("src/inc/inc/pick.h", "float4 Picked;\n");
+    gfx::test::WorkingFolder moved(t.At("elsewhere"));
+    ASSERT_TRUE(moved.Moved());
+    for (const std::string& path : {t.At("src/main.hlsl"), std::string("../src/main.hlsl")}) {
+        SCOPED_TRACE(path);
+        Compiled ps;
+        gfx::test::CompileFile(ps, path, "ps_2_0");
+        ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+        for (const char* name : {"Inner", "Outer", "Picked"}) EXPECT_NE(Constant(ps.container, name), nullptr) << name;
+        EXPECT_EQ(Constant(ps.container, "Wrong"), nullptr);
+    }
 }
