@@ -246,11 +246,16 @@ TEST(GfxUtilHlslGuardTest, TheChildEndsWithItsCaller) {
         (void)Compile(SlowSource());
         ::_exit(0);
     }
-    // The caller's child, once it has one.
+    // The caller's child, once it has one: made by the thread the compile
+    // runs on, whichever of the caller's it is.
     pid_t child = 0;
-    const std::string children = "/proc/" + std::to_string(caller) + "/task/" + std::to_string(caller) + "/children";
+    const std::string tasks = "/proc/" + std::to_string(caller) + "/task";
     for (const auto until = Clock::now() + std::chrono::seconds(20); child == 0 && Clock::now() < until;) {
-        std::ifstream(children) >> child;
+        std::error_code error;
+        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+            std::ifstream(task.path() / "children") >> child;
+            if (child != 0) break;
+        }
         if (child == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ::kill(caller, SIGKILL);
