@@ -359,6 +359,8 @@ HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& 
         // leaves no compiler behind. The caller may have gone before the
         // signal was asked for; then it never comes.
         if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(kChildFailed);
+        // Named for what it is, in a list of processes or a profile.
+        (void)::prctl(PR_SET_NAME, "hlsl-compiler", 0, 0, 0);
         const int replyFd = BecomeQuietChild(fds[1]);
         if (replyFd < 0) ::_exit(kChildFailed);
         // On a stack of its own: the caller's thread may have a small one.
