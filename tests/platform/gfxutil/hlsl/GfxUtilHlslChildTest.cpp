@@ -673,7 +673,15 @@ TEST(GfxUtilHlslCallerTest, ACallerOnA64KiBThreadSurvivesEveryShape) {
 // the reason, in the caller, which lives: nothing runs unbounded.
 TEST(GfxUtilHlslCallerTest, WithNoProcessToBeMadeACompileIsRefusedWithTheReason) {
     constexpr int kSkip = 77;
-    const std::vector<CallerShape> shapes = CallerShapes();
+    std::vector<CallerShape> shapes = CallerShapes();
+    // And the shapes that ran for minutes unbounded in the caller: 10,000
+    // `if`s, 10,000 structs each holding the one before.
+    shapes.push_back({"10,000 ifs", "ps_3_0", gfx::test::BlocksInARow(false, 10000)});
+    std::string structs = "struct S0 { float4 v; };\n";
+    for (int i = 1; i < 10000; ++i)
+        structs += "struct S" + std::to_string(i) + " { S" + std::to_string(i - 1) + " v; };\n";
+    shapes.push_back({"10,000 structs", "ps_2_0",
+                      structs + "float4 main(float4 c : COLOR0) : COLOR { S9999 s = (S9999)0; return c; }\n"});
     const int status = InAChild([&] {
         // The limit does not hold for the super-user: nobody compiles.
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return kSkip;
