@@ -3,6 +3,7 @@
 #include "platform/gfxutil/GfxUtilEffectData.h"
 #include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslText.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/os/OsFiles.h"
 
@@ -1217,7 +1218,14 @@ HRESULT Read(const std::string& text, const std::string& name, const D3DXMACRO* 
     const std::uint8_t majority = (flags & D3DXSHADER_PACKMATRIX_ROWMAJOR)      ? 1
                                   : (flags & D3DXSHADER_PACKMATRIX_COLUMNMAJOR) ? 2
                                                                                 : 0;
-    if (!effect::ReadEffect(text, name, defines, *data, errorText, majority)) {
+    // The reading and every pass's compile on a stack of their own: they
+    // recurse with the text's nesting, and the caller's thread may have a
+    // small stack. The device's programs are made afterwards on the
+    // caller's thread, where its context is.
+    bool read = false;
+    if (!hlsl::RunHlslCompile([&] { read = effect::ReadEffect(text, name, defines, *data, errorText, majority); }))
+        errorText = name + "(0): " + kHlslNoThread + "\n";
+    if (!read) {
         if (errors) *errors = ErrorBuffer(errorText);
         data.reset();
         return E_FAIL;

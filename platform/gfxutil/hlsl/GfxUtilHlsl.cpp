@@ -108,7 +108,7 @@ std::string FormatErrors(const std::string& log, const std::string& name, const 
     return out;
 }
 
-std::once_flag g_glslangStarted;
+std::once_flag g_frontEndWarm;
 
 // The rewritten source to SPIR-V; false with the compiler's errors.
 bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const PreprocessedText& lines,
@@ -266,7 +266,6 @@ bool ReadAsTheD3D9CompilerDoes(Compile& k) {
 // The uniforms laid out in the constant registers.
 bool LayOut(Compile& k, std::vector<HlslGlobal>& globals) {
     if (!LayoutHlslGlobals(k.text, globals, k.reason, k.profileText, &k.at, k.majority)) return k.RefuseLayout();
-    std::call_once(g_glslangStarted, [] { glslang::InitializeProcess(); });
     // Where there is static flow control (vertex programs from 2.0, pixel
     // programs from 3.0) a boolean scalar goes to the boolean registers.
     const Profile& profile = k.profile;
@@ -470,15 +469,58 @@ std::vector<std::uint8_t> TranslationReply(bool ok, const std::vector<std::uint8
     return bytes;
 }
 
+bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
+                  const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
+                  std::string& errors, std::uint8_t majority, bool isolated);
+
+// What every compile shares, done once in this process before its first
+// child: glslang's process state and its built-in symbol tables for both
+// stages (built on the first parse of each, with the options every parse
+// has: a table is shared by the parses of the same options), and the first
+// run of the SPIR-V optimiser and of the GLSL writer with everything they
+// set up and look up once. Each child is a copy of this process, so it
+// starts with all of it made rather than making it again. A fixed source,
+// in this process, outside every compile's scope (its time is no compile's).
+void WarmTheFrontEnd() {
+    std::call_once(g_frontEndWarm, [] {
+        glslang::InitializeProcess();
+        static constexpr const char* kPrograms[][2] = {
+            {"float4x4 M;\nfloat4 main(float4 p : POSITION, inout float4 c : COLOR0) : POSITION\n"
+             "{ c = c * 0.5; return mul(p, M); }\n",
+             "vs_2_0"},
+            {"sampler2D S;\nfloat4 T;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n"
+             "{ return tex2D(S, uv) * T; }\n",
+             "ps_2_0"}};
+        (void)RunOnHlslStack(
+            [] {
+                for (const auto& [source, profileText] : kPrograms) {
+                    PreprocessedText lines;
+                    lines.files.push_back("warm");
+                    lines.text = source;
+                    const auto count = std::size_t(std::count(lines.text.begin(), lines.text.end(), '\n'));
+                    for (std::size_t k = 0; k < count; ++k) lines.origins.push_back({0, std::int32_t(k + 1)});
+                    Profile profile;
+                    (void)ParseProfile(profileText, profile);
+                    std::vector<std::uint8_t> code;
+                    std::string errors;
+                    const PassRun run;
+                    (void)CompileLines(lines, "warm", "main", profileText, profile, code, errors, 0, false);
+                }
+            },
+            false);
+    });
+}
+
 // Translate in a child bounded by the compile under way: its work grows with
 // the source, and glslang and SPIRV-Cross recurse with it, so a hostile
-// source ends in a refusal at the deadline, the memory cap or the child's
-// fault, never in the caller's. Where no child can be made the work runs here,
-// on a stack of its own.
+// source ends in a refusal at the budget, the memory cap or the child's
+// fault, never in the caller's. Where no child can be made nothing bounds
+// the work, and the compile is refused.
 bool TranslateIsolated(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint8_t>& code) {
     code.clear();
     k.errors.clear(); // its messages are the child's alone
-    const HlslCompileScope scope; // within the compile's own: its deadline and caps
+    WarmTheFrontEnd();
+    const HlslCompileScope scope; // within the compile's own: its budget and caps
     std::vector<std::uint8_t> reply;
     const HlslChildOutcome outcome = RunHlslChild(
         [&] {
@@ -486,11 +528,7 @@ bool TranslateIsolated(Compile& k, std::vector<HlslGlobal>& globals, std::vector
             return TranslationReply(ok, code, k.errors);
         },
         scope, reply);
-    if (outcome == HlslChildOutcome::NoChild) {
-        bool ok = false;
-        if (!RunOnHlslStack([&] { ok = Translate(k, globals, code); })) ok = Translate(k, globals, code);
-        return ok;
-    }
+    if (outcome == HlslChildOutcome::NoChild) return k.Refuse(kHlslNoProcess);
     std::uint32_t sizes[2] = {0, 0};
     const std::size_t body = 1 + sizeof sizes;
     if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
@@ -510,12 +548,24 @@ bool TranslateIsolated(Compile& k, std::vector<HlslGlobal>& globals, std::vector
 
 // The compile of what the preprocessor made, within the scope and the pass
 // run of the caller: its stages in order, each refusing with its message.
+// `isolated`: Translate in a child, as every compile does; only the
+// warming's fixed source runs it here.
 bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
                   const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
-                  std::string& errors, std::uint8_t majority = 0) {
+                  std::string& errors, std::uint8_t majority, bool isolated) {
     Compile k{lines, sourceName, entry, profileText, profile, majority, errors, {}, 0, {}};
     std::vector<HlslGlobal> globals;
-    return CheckForms(k) && ReadAsTheD3D9CompilerDoes(k) && LayOut(k, globals) && TranslateIsolated(k, globals, code);
+    if (!CheckForms(k) || !ReadAsTheD3D9CompilerDoes(k) || !LayOut(k, globals)) return false;
+    return isolated ? TranslateIsolated(k, globals, code) : Translate(k, globals, code);
+}
+
+// A compile's work on a stack of its own (RunHlslCompile): false with the
+// refusal when no thread could be made for it.
+bool OnItsOwnStack(const std::string& sourceName, std::string& errors, const std::function<bool()>& work) {
+    bool ok = false;
+    if (RunHlslCompile([&] { ok = work(); })) return ok;
+    errors = sourceName + "(1,1): error: " + kHlslNoThread + "\n";
+    return false;
 }
 
 } // namespace
@@ -527,10 +577,14 @@ bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const 
     const std::string sourceName = name && *name ? name : "memory";
     Profile profile;
     if (!StartCompile(sourceName, entry, profileText, profile, errors)) return false;
-    const HlslCompileScope scope;
-    const PassRun run;
-    if (!WithinCap(lines.text.size(), sourceName, scope, errors)) return false;
-    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors, majority);
+    // The caller's thread may have a small stack: the passes recurse with
+    // the source's nesting.
+    return OnItsOwnStack(sourceName, errors, [&] {
+        const HlslCompileScope scope;
+        const PassRun run;
+        if (!WithinCap(lines.text.size(), sourceName, scope, errors)) return false;
+        return CompileLines(lines, sourceName, entry, profileText, profile, code, errors, majority, true);
+    });
 }
 
 } // namespace hlsl
@@ -544,23 +598,25 @@ bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* def
     const std::string sourceName = name && *name ? name : "memory";
     Profile profile;
     if (!StartCompile(sourceName, entry, profileText, profile, errors)) return false;
-    const HlslCompileScope scope;
-    const PassRun run;
-    if (!WithinCap(source.size(), sourceName, scope, errors)) return false;
-    // The preprocessor runs first, with the caller's macros: the layout, the
-    // rewriting and the compiler all read what it makes, and every line of
-    // that keeps the file and line it came from for the messages.
-    PreprocessedText lines;
-    PreprocessOptions options;
-    options.defines = defines;
-    std::size_t problems = 0;
-    const PreprocessReport report = [&](int file, int line, const std::string& text, bool warning) {
-        if (warning || ++problems > kMaxMessages) return;
-        errors +=
-            lines.files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + ",1): error: " + text + "\n";
-    };
-    if (!PreprocessText(source, name && *name ? name : "", options, scope, report, lines)) return false;
-    return CompileLines(lines, sourceName, entry, profileText, profile, code, errors, majority);
+    return OnItsOwnStack(sourceName, errors, [&] {
+        const HlslCompileScope scope;
+        const PassRun run;
+        if (!WithinCap(source.size(), sourceName, scope, errors)) return false;
+        // The preprocessor runs first, with the caller's macros: the layout, the
+        // rewriting and the compiler all read what it makes, and every line of
+        // that keeps the file and line it came from for the messages.
+        PreprocessedText lines;
+        PreprocessOptions options;
+        options.defines = defines;
+        std::size_t problems = 0;
+        const PreprocessReport report = [&](int file, int line, const std::string& text, bool warning) {
+            if (warning || ++problems > kMaxMessages) return;
+            errors +=
+                lines.files[static_cast<std::size_t>(file)] + "(" + std::to_string(line) + ",1): error: " + text + "\n";
+        };
+        if (!PreprocessText(source, name && *name ? name : "", options, scope, report, lines)) return false;
+        return CompileLines(lines, sourceName, entry, profileText, profile, code, errors, majority, true);
+    });
 }
 
 } // namespace gfx

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <string>
 
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,6 +46,19 @@ constexpr int kWatchMilliseconds = 10;
 constexpr int kChildFailed = 1;
 
 thread_local const HlslCompileScope* t_scope = nullptr;
+// Whether this thread runs on a stack of RunOnHlslStack's.
+thread_local bool t_onHlslStack = false;
+
+// A processor-time clock's reading in nanoseconds; -1 when it cannot be read
+// (a thread that ended, a clock of another process).
+std::int64_t ClockNanoseconds(clockid_t clock) {
+    timespec t{};
+    if (::clock_gettime(clock, &t) != 0) return -1;
+    return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// This thread's processor-time clock.
+bool ThisThreadsClock(clockid_t& clock) { return ::pthread_getcpuclockid(::pthread_self(), &clock) == 0; }
 
 bool WriteAll(int fd, const void* data, std::size_t size) {
     const auto* p = static_cast<const std::uint8_t*>(data);
@@ -67,16 +82,31 @@ std::int64_t AnonymousBytes(const char* statm) {
     ::close(fd);
     if (n <= 0) return -1;
     text[n] = '\0';
-    unsigned long long size = 0, resident = 0, shared = 0;
-    if (std::sscanf(text, "%llu %llu %llu", &size, &resident, &shared) != 3 || shared > resident) return -1;
+    // Its first three numbers: size, resident, shared (in pages).
+    unsigned long long fields[3] = {0, 0, 0};
+    const char* at = text;
+    for (unsigned long long& field : fields) {
+        char* end = nullptr;
+        field = std::strtoull(at, &end, 10);
+        if (end == at) return -1;
+        at = end;
+    }
+    const unsigned long long resident = fields[1], shared = fields[2];
+    if (shared > resident) return -1;
     return static_cast<std::int64_t>((resident - shared) * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)));
 }
 
-// Everything the child writes, read until it closes its end, its time is up
-// or its memory passes the cap. `base`: the caller's anonymous bytes just
-// before the fork, which the child shares and so counts as its own too.
+// Everything the child writes, read until it closes its end, the compile's
+// processor time with the child's passes its budget (or the clock its
+// backstop) or its memory passes the cap. `base`: the caller's anonymous
+// bytes just before the fork, which the child shares and so counts as its
+// own too. Little of it on the stack: the caller's thread may have a small one.
 HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCompileScope& scope,
                            std::vector<std::uint8_t>& out) {
+    clockid_t childClock{};
+    const bool clockKnown = ::clock_getcpuclockid(child, &childClock) == 0;
+    std::int64_t childTime = 0;
+    const std::int64_t budget = std::chrono::nanoseconds(scope.Limits().time).count();
     const std::string statm = "/proc/" + std::to_string(child) + "/statm";
     // The child's anonymous pages are what it allocates: the pages of a file
     // the caller maps come to the child only as it touches them, so a base
@@ -85,11 +115,17 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCom
     // should it have started with less than the caller had.
     bool sampled = false;
     const auto cap = static_cast<std::int64_t>(std::min<std::uint64_t>(scope.Limits().childBytes, INT64_MAX / 2));
-    std::uint8_t chunk[16384];
+    constexpr std::size_t kChunk = 16384;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(scope.Deadline() -
                                                                                  std::chrono::steady_clock::now());
         if (left.count() <= 0) return HlslChildOutcome::TooLong;
+        if (clockKnown) {
+            // A child that ended reads as it last did; its whole time comes
+            // from its reaping.
+            if (const std::int64_t now = ClockNanoseconds(childClock); now >= 0) childTime = now;
+        }
+        if (scope.Spent().count() + childTime >= budget) return HlslChildOutcome::TooLong;
         if (const std::int64_t anonymous = AnonymousBytes(statm.c_str()); anonymous >= 0) {
             if (!sampled && (base < 0 || anonymous < base)) base = anonymous;
             sampled = true;
@@ -99,17 +135,61 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCom
         const int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), kWatchMilliseconds)));
         if (ready < 0 && errno != EINTR) return HlslChildOutcome::Stopped;
         if (ready <= 0) continue;
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        const std::size_t had = out.size();
+        out.resize(had + kChunk);
+        const ssize_t n = ::read(fd, out.data() + had, kChunk);
+        out.resize(had + std::size_t(std::max<ssize_t>(n, 0)));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return HlslChildOutcome::Replied;
-        out.insert(out.end(), chunk, chunk + n);
     }
 }
 
 [[noreturn]] void DieQuietly() { ::_exit(kChildFailed); }
 
-void* RunStackWork(void* work) {
-    (*static_cast<const std::function<void()>*>(work))();
+// What a thread of RunOnHlslStack runs: its work, within the scope carried.
+struct StackWork {
+    const std::function<void()>& work;
+    const HlslCompileScope* scope;
+};
+
+} // namespace
+
+// The compile's scope on the thread it is carried to, that thread's
+// processor time counted in it while it runs and added once it ends.
+struct HlslScopeCarry {
+    const HlslCompileScope* root = nullptr;
+    explicit HlslScopeCarry(const HlslCompileScope* scope) {
+        t_scope = scope;
+        if (!scope) return;
+        const HlslCompileScope* r = scope->m_root;
+        clockid_t clock{};
+        if (r->m_carried.load() || r->m_pid != ::getpid() || !ThisThreadsClock(clock)) return;
+        const std::int64_t start = ClockNanoseconds(clock);
+        if (start < 0) return;
+        r->m_carriedClock = clock;
+        r->m_carriedStart = start;
+        r->m_carried.store(true);
+        root = r;
+    }
+    ~HlslScopeCarry() {
+        if (root) {
+            const std::int64_t end = ClockNanoseconds(root->m_carriedClock);
+            root->m_carried.store(false);
+            if (end > root->m_carriedStart) root->m_ended += end - root->m_carriedStart;
+        }
+        t_scope = nullptr;
+    }
+    HlslScopeCarry(const HlslScopeCarry&) = delete;
+    HlslScopeCarry& operator=(const HlslScopeCarry&) = delete;
+};
+
+namespace {
+
+void* RunStackWork(void* arg) {
+    const StackWork& w = *static_cast<const StackWork*>(arg);
+    t_onHlslStack = true;
+    const HlslScopeCarry carry(w.scope);
+    w.work();
     return nullptr;
 }
 
@@ -162,8 +242,10 @@ int BecomeQuietChild(int replyEnd) {
 } // namespace
 
 HlslCompileScope::HlslCompileScope(const HlslCompileLimits& limits)
-    : m_limits(limits), m_deadline(std::chrono::steady_clock::now() + limits.time), m_outer(t_scope) {
+    : m_limits(limits), m_deadline(std::chrono::steady_clock::now() + kHlslWallTimesProcessorTime * limits.time),
+      m_outer(t_scope) {
     if (m_outer) {
+        m_root = m_outer->m_root;
         // The outer deadline whole, later or sooner than this scope's own: a
         // caller that gives a compile more time than its default (a test
         // counting steps on a slow build) gets it.
@@ -173,11 +255,45 @@ HlslCompileScope::HlslCompileScope(const HlslCompileLimits& limits)
         m_limits.childBytes = std::min(m_limits.childBytes, o.childBytes);
         m_limits.includes = std::min(m_limits.includes, o.includes);
         m_limits.expandedBytes = std::min(m_limits.expandedBytes, o.expandedBytes);
+    } else {
+        m_pid = ::getpid();
+        m_clockKnown = ThisThreadsClock(m_clock);
+        if (m_clockKnown) m_clockStart = ClockNanoseconds(m_clock);
+        m_clockKnown = m_clockKnown && m_clockStart >= 0;
     }
     t_scope = this;
 }
 
 HlslCompileScope::~HlslCompileScope() { t_scope = m_outer; }
+
+std::chrono::nanoseconds HlslCompileScope::Spent() const {
+    const HlslCompileScope& r = *m_root;
+    // In a child forked mid-compile the clocks are the caller's threads',
+    // which it cannot read: there the caller counts, and the backstop holds.
+    if (r.m_pid != ::getpid()) return std::chrono::nanoseconds(0);
+    std::int64_t spent = r.m_ended.load();
+    if (r.m_clockKnown) {
+        if (const std::int64_t now = ClockNanoseconds(r.m_clock); now > r.m_clockStart) spent += now - r.m_clockStart;
+    }
+    if (r.m_carried.load()) {
+        if (const std::int64_t now = ClockNanoseconds(r.m_carriedClock); now > r.m_carriedStart)
+            spent += now - r.m_carriedStart;
+    }
+    return std::chrono::nanoseconds(spent);
+}
+
+std::chrono::nanoseconds HlslCompileScope::Left() const {
+    const std::chrono::nanoseconds left = std::chrono::nanoseconds(m_limits.time) - Spent();
+    return std::max(left, std::chrono::nanoseconds(0));
+}
+
+bool HlslCompileScope::Expired() const {
+    return std::chrono::steady_clock::now() >= m_deadline || Spent() >= m_limits.time;
+}
+
+void HlslCompileScope::AddSpent(std::chrono::nanoseconds time) const {
+    if (time.count() > 0) m_root->m_ended += time.count();
+}
 
 const HlslCompileScope* HlslCompileScope::Current() { return t_scope; }
 
@@ -196,7 +312,9 @@ bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text) {
     return !std::ferror(file);
 }
 
-bool RunOnHlslStack(const std::function<void()>& work) {
+bool OnHlslStack() { return t_onHlslStack; }
+
+bool RunOnHlslStack(const std::function<void()>& work, bool carry) {
     // The C library maps the stack, with its guard below, as the sanitizers
     // expect of a thread's stack, and unmaps it at the join. The guard is a
     // megabyte: a frame of a few kilobytes past the stack's end still lands
@@ -204,10 +322,11 @@ bool RunOnHlslStack(const std::function<void()>& work) {
     pthread_attr_t attributes;
     if (::pthread_attr_init(&attributes) != 0) return false;
     pthread_t thread;
+    const StackWork stackWork{work, carry ? t_scope : nullptr};
     const bool made = ::pthread_attr_setstacksize(&attributes, kHlslStackBytes) == 0 &&
                       ::pthread_attr_setguardsize(&attributes, kHlslStackGuardBytes) == 0 &&
                       ::pthread_create(&thread, &attributes, &RunStackWork,
-                                       const_cast<void*>(static_cast<const void*>(&work))) == 0;
+                                       const_cast<void*>(static_cast<const void*>(&stackWork))) == 0;
     (void)::pthread_attr_destroy(&attributes);
     if (made) (void)::pthread_join(thread, nullptr);
     return made;
@@ -240,11 +359,14 @@ HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& 
         // leaves no compiler behind. The caller may have gone before the
         // signal was asked for; then it never comes.
         if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(kChildFailed);
+        // Named for what it is, in a list of processes or a profile.
+        (void)::prctl(PR_SET_NAME, "hlsl-compiler", 0, 0, 0);
         const int replyFd = BecomeQuietChild(fds[1]);
         if (replyFd < 0) ::_exit(kChildFailed);
         // On a stack of its own: the caller's thread may have a small one.
+        // A compile runs on one already, which the fork copied.
         std::vector<std::uint8_t> bytes;
-        if (!kThreadInChild || !RunOnHlslStack([&] { bytes = work(); })) bytes = work();
+        if (t_onHlslStack || !kThreadInChild || !RunOnHlslStack([&] { bytes = work(); })) bytes = work();
         // Nothing of the parent's is shut down here.
         ::_exit(WriteAll(replyFd, bytes.data(), bytes.size()) ? 0 : kChildFailed);
     }
@@ -253,8 +375,12 @@ HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& 
     ::close(fds[0]);
     if (outcome != HlslChildOutcome::Replied) ::kill(child, SIGKILL);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    // The child's processor time is the compile's.
+    scope.AddSpent(std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec));
     if (outcome == HlslChildOutcome::Replied && (!WIFEXITED(status) || WEXITSTATUS(status) != 0))
         outcome = HlslChildOutcome::Stopped;
     return outcome;

@@ -6,6 +6,7 @@
 // Sources come from data files, so a hostile one must end in a refusal
 // within the time and memory given, in this process and in the child.
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -14,10 +15,16 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 namespace gfx {
 
 struct HlslCompileLimits {
-    // One compile: its preprocessing and every run of the front end.
+    // One compile's processor time: its passes in this process and every run
+    // of the front end in its children, so that whether a source compiles
+    // does not depend on how busy the machine is. A compile also ends once
+    // kHlslWallTimesProcessorTime times this has passed on the clock: the
+    // backstop for a child that does not run at all (stopped, starved).
     std::chrono::milliseconds time{20000};
     // The child's resident anonymous memory (what it allocates, not the
     // pages of files it maps) beyond what it shared with this process when
@@ -30,9 +37,14 @@ struct HlslCompileLimits {
     std::uint64_t expandedBytes = std::uint64_t(4) << 20;
 };
 
+inline constexpr int kHlslWallTimesProcessorTime = 5;
+
 // One compile's bounds on this thread while it lives. A compile started
-// within another (the passes of one effect) keeps the outer deadline and the
-// lower of each cap: one deadline covers them all.
+// within another (the passes of one effect) keeps the outer budget and the
+// lower of each cap: one budget covers them all. The processor time counted
+// is that of the thread that made the outermost scope, of the thread the
+// compile is carried to (RunOnHlslStack) and of the children that ran its
+// front end.
 class HlslCompileScope {
 public:
     explicit HlslCompileScope(const HlslCompileLimits& limits = {});
@@ -43,13 +55,35 @@ public:
     // The innermost scope on this thread; nullptr outside every one.
     [[nodiscard]] static const HlslCompileScope* Current();
     [[nodiscard]] const HlslCompileLimits& Limits() const { return m_limits; }
+    // The wall-clock backstop.
     [[nodiscard]] std::chrono::steady_clock::time_point Deadline() const { return m_deadline; }
-    [[nodiscard]] bool Expired() const { return std::chrono::steady_clock::now() >= m_deadline; }
+    // The processor time the compile has taken so far (its children's once
+    // they ended), and what its budget has left of it.
+    [[nodiscard]] std::chrono::nanoseconds Spent() const;
+    [[nodiscard]] std::chrono::nanoseconds Left() const;
+    // Past the processor time, or past the backstop.
+    [[nodiscard]] bool Expired() const;
+    // The processor time of a child that ran part of the compile, once it ended.
+    void AddSpent(std::chrono::nanoseconds time) const;
 
 private:
+    friend struct HlslScopeCarry;
     HlslCompileLimits m_limits;
     std::chrono::steady_clock::time_point m_deadline;
     const HlslCompileScope* m_outer = nullptr;
+    // The outermost scope, which keeps the count; this one when outermost.
+    const HlslCompileScope* m_root = this;
+    // The process and thread that made it, and that thread's processor time then.
+    int m_pid = 0;
+    clockid_t m_clock{};
+    std::int64_t m_clockStart = 0;
+    bool m_clockKnown = false;
+    // What ended (children, carried threads), and the thread the compile
+    // is carried to while it runs there.
+    mutable std::atomic<std::int64_t> m_ended{0};
+    mutable std::atomic<bool> m_carried{false};
+    mutable clockid_t m_carriedClock{};
+    mutable std::int64_t m_carriedStart = 0;
 };
 
 // The most bytes a source or effect file may have: the text with its
@@ -68,6 +102,10 @@ enum class HlslChildOutcome : std::uint8_t {
     OutOfMemory, // ended past the scope's memory cap
     NoChild,     // no child could be made: nothing ran
 };
+
+// The refusal of a compile that could not be bounded, in its words.
+inline constexpr const char* kHlslNoProcess = "no process could be made for the HLSL compiler";
+inline constexpr const char* kHlslNoThread = "no thread could be made for the HLSL compiler";
 
 // Runs `work` in a child process, on the stack of RunOnHlslStack (in a
 // sanitized build on the stack the fork gave it: the sanitizers take no
@@ -91,7 +129,10 @@ inline constexpr std::size_t kHlslStackGuardBytes = std::size_t(1) << 20;
 
 // Runs `work` on a thread of its own whose stack is kHlslStackBytes, with
 // kHlslStackGuardBytes of guard below it, and waits for it to end; false,
-// with nothing run, when no such thread can be made.
-[[nodiscard]] bool RunOnHlslStack(const std::function<void()>& work);
+// with nothing run, when no such thread can be made. The caller's innermost
+// scope goes with it (`carry`), that thread's processor time counted in it.
+[[nodiscard]] bool RunOnHlslStack(const std::function<void()>& work, bool carry = true);
+// Whether this thread runs on such a stack (a child forked from one does too).
+[[nodiscard]] bool OnHlslStack();
 
 } // namespace gfx

@@ -244,9 +244,11 @@ public:
         // The checks take no more than a share of the compile's time left:
         // past it they end where they are (refusing nothing), and the passes
         // after them keep the rest.
+        // Counted in the compile's processor time, as its budget is: what
+        // the checks refuse does not depend on how busy the machine is.
         if (const HlslCompileScope* scope = HlslCompileScope::Current()) {
-            const auto now = std::chrono::steady_clock::now();
-            m_budgetEnd = now + (std::max(scope->Deadline(), now) - now) / kShareOfTimeLeft;
+            m_scope = scope;
+            m_budgetEnd = scope->Spent() + scope->Left() / kShareOfTimeLeft;
             m_timed = true;
         }
         if (!Survey()) return true;
@@ -310,7 +312,7 @@ private:
     // function bodies and struct bodies, the members of structs (a member
     // named "xx" is no swizzle), and the functions' out parameters.
     [[nodiscard]] bool OutOfTime(std::size_t i) const {
-        return m_timed && i % kTokensPerLook == 0 && std::chrono::steady_clock::now() >= m_budgetEnd;
+        return m_timed && i % kTokensPerLook == 0 && (m_scope->Spent() >= m_budgetEnd || m_scope->Expired());
     }
 
     // False when out of time.
@@ -903,7 +905,8 @@ private:
     std::size_t m_at = 0;
     std::string m_error;
     bool m_timed = false;
-    std::chrono::steady_clock::time_point m_budgetEnd;
+    const HlslCompileScope* m_scope = nullptr;
+    std::chrono::nanoseconds m_budgetEnd{0};
 };
 
 } // namespace

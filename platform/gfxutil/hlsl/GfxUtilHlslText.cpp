@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <functional>
 
 namespace gfx::hlsl {
 namespace {
@@ -63,6 +64,26 @@ bool Step(std::uint64_t n) {
 }
 
 bool PassesExpired() { return t_work.expired; }
+
+bool RunHlslCompile(const std::function<void()>& work) {
+    if (OnHlslStack()) {
+        work();
+        return true;
+    }
+    // The pass count goes with the compile and comes back with it, for
+    // LastHlslPassSteps on the caller's thread.
+    const PassWork before = t_work;
+    const int runs = t_passRuns;
+    PassWork after = before;
+    const bool ran = RunOnHlslStack([&] {
+        t_work = before;
+        t_passRuns = runs;
+        work();
+        after = t_work;
+    });
+    if (ran) t_work = after;
+    return ran;
+}
 
 std::uint64_t PassSteps() { return t_work.steps; }
 

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,11 @@ public:
 // compile under way has passed.
 bool Step(std::uint64_t n = 1);
 bool PassesExpired();
+// Runs a compile's `work` on a stack of its own (RunOnHlslStack), whatever
+// the caller's thread's, carrying the compile's scope and the pass count
+// there and back; at once when this thread runs on one. False, nothing run,
+// when no thread could be made: then the compile is refused (kHlslNoThread).
+bool RunHlslCompile(const std::function<void()>& work);
 // The steps the last run on this thread took.
 std::uint64_t PassSteps();
 

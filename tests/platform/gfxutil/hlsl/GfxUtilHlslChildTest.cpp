@@ -33,7 +33,10 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -366,8 +369,10 @@ TEST(GfxUtilHlslChildThreadsTest, QuickChildrenOnThreadsBesideHangingOnesAllRepl
     for (int h = 0; h < 8; ++h) {
         hangers.emplace_back([h] {
             std::this_thread::sleep_for(std::chrono::milliseconds(100 * h));
+            // A child that waits takes no processor time: it hangs until the
+            // clock's backstop, five seconds.
             HlslCompileLimits limits;
-            limits.time = std::chrono::seconds(6);
+            limits.time = std::chrono::seconds(1);
             const HlslCompileScope scope(limits);
             std::vector<std::uint8_t> reply;
             EXPECT_EQ(RunHlslChild(
@@ -554,4 +559,278 @@ TEST(GfxUtilHlslChildTest, TheFuzzTargetLeavesNoFindingForAStoppedChild) {
     EXPECT_EQ(stats, 1u) << text;
     EXPECT_TRUE(std::filesystem::is_empty(folder.At("findings")));
 #endif
+}
+
+// ---- the caller: its stack, its processes, its core ---------------------------------------------
+
+namespace {
+
+// The shapes that once went deep in the caller or in the front end: 255
+// nested initialiser braces, a static initialiser of 64 parentheses,
+// 1,800 `if`s in a row (at ps_1_4), structs each holding the one before,
+// and an ordinary program.
+struct CallerShape {
+    const char* name;
+    const char* profile;
+    std::string source;
+};
+
+std::vector<CallerShape> CallerShapes() {
+    std::vector<CallerShape> shapes;
+    std::string braces = "static const float kNested[1] = ";
+    for (int i = 0; i < 255; ++i) braces += "{";
+    braces += "0.5";
+    for (int i = 0; i < 255; ++i) braces += "}";
+    shapes.push_back({"braces", "ps_2_0",
+                      braces + ";\nfloat4 main(float4 c : COLOR0) : COLOR { return c * kNested[0]; }\n"});
+    std::string parentheses = "static const float kGrouped = ";
+    for (int i = 0; i < 64; ++i) parentheses += "(";
+    parentheses += "0.5";
+    for (int i = 0; i < 64; ++i) parentheses += ")";
+    shapes.push_back({"parentheses", "ps_2_0",
+                      parentheses + ";\nfloat4 main(float4 c : COLOR0) : COLOR { return c * kGrouped; }\n"});
+    shapes.push_back({"ifs", "ps_1_4", gfx::test::BlocksInARow(false, 1800)});
+    std::string structs = "struct S0 { float4 v; };\n";
+    for (int i = 1; i < 400; ++i)
+        structs += "struct S" + std::to_string(i) + " { S" + std::to_string(i - 1) + " v; };\n";
+    shapes.push_back({"structs", "ps_2_0", structs + "float4 main(float4 c : COLOR0) : COLOR { S399 s = (S399)0; "
+                                                     "return c + s.v.v.v.v; }\n"});
+    shapes.push_back({"small", "ps_2_0", kGood});
+    return shapes;
+}
+
+// The shape as an effect whose one pass compiles its `main`.
+std::string AsEffect(const CallerShape& shape) {
+    return shape.source + "technique T { pass P { PixelShader = compile " + shape.profile + " main(); } }\n";
+}
+
+// What a compile of the shape gave, as program and as effect: each a code or
+// a refusal with its reason, never nothing.
+struct ShapeResults {
+    CompileOutcome program, effect;
+};
+
+ShapeResults CompileShape(const CallerShape& shape) {
+    ShapeResults r;
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    HRESULT hr = D3DXCompileShader(shape.source.data(), std::uint32_t(shape.source.size()), "main", shape.profile, 0,
+                                   &code, &errors, nullptr);
+    r.program = Finish(hr, code, errors);
+    const std::string fx = AsEffect(shape);
+    ID3DXEffectCompiler* compiler = nullptr;
+    errors = nullptr;
+    hr = D3DXCreateEffectCompiler(fx.data(), std::uint32_t(fx.size()), nullptr, nullptr, 0, &compiler, &errors);
+    if (compiler) compiler->Release();
+    r.effect = Finish(hr, nullptr, errors);
+    return r;
+}
+
+// A result or a refusal that says why; 0 when so, else 1.
+int Answered(const CompileOutcome& r) { return r.hr == D3D_OK || (FAILED(r.hr) && !r.errors.empty()) ? 0 : 1; }
+
+// Computes for ever.
+[[noreturn]] void Spin() {
+    for (std::uint64_t n = 0;; ++n) asm volatile("" : "+r"(n));
+}
+
+// Runs `body` in a forked child and gives its exit status, or 128 + its signal.
+int InAChild(const std::function<int()>& body) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) std::_Exit(body());
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+} // namespace
+
+// A game's thread of 64 KiB compiles every shape, as program and as effect,
+// and lives: each ends in code or in a refusal with its reason. The caller is
+// a forked child, so that a caller killed fails the test rather than ending it.
+TEST(GfxUtilHlslCallerTest, ACallerOnA64KiBThreadSurvivesEveryShape) {
+    for (const CallerShape& shape : CallerShapes()) {
+        SCOPED_TRACE(shape.name);
+        const int status = InAChild([&] {
+            int failed = 0;
+            gfx::test::OnASmallStack(64 * 1024, [&] {
+                const ShapeResults r = CompileShape(shape);
+                failed = Answered(r.program) + Answered(r.effect);
+            });
+            return failed == 0 ? 0 : 2;
+        });
+        EXPECT_EQ(status, 0) << "2: a compile neither compiled nor said why; 128 + a signal: the caller died";
+    }
+    // And on the 64 KiB thread of this process, the small program compiles.
+    CompileOutcome small;
+    gfx::test::OnASmallStack(64 * 1024, [&] { small = Compile(kGood); });
+    EXPECT_EQ(small.hr, D3D_OK) << small.errors;
+}
+
+// Where no process (and so no thread) can be made, as for an unprivileged
+// user at RLIMIT_NPROC 1 (a container's pids.max), a compile is refused with
+// the reason, in the caller, which lives: nothing runs unbounded.
+TEST(GfxUtilHlslCallerTest, WithNoProcessToBeMadeACompileIsRefusedWithTheReason) {
+    constexpr int kSkip = 77;
+    std::vector<CallerShape> shapes = CallerShapes();
+    // And the shapes that ran for minutes unbounded in the caller: 10,000
+    // `if`s, 10,000 structs each holding the one before.
+    shapes.push_back({"10,000 ifs", "ps_3_0", gfx::test::BlocksInARow(false, 10000)});
+    std::string structs = "struct S0 { float4 v; };\n";
+    for (int i = 1; i < 10000; ++i)
+        structs += "struct S" + std::to_string(i) + " { S" + std::to_string(i - 1) + " v; };\n";
+    shapes.push_back({"10,000 structs", "ps_2_0",
+                      structs + "float4 main(float4 c : COLOR0) : COLOR { S9999 s = (S9999)0; return c; }\n"});
+    const int status = InAChild([&] {
+        // The limit does not hold for the super-user: nobody compiles.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return kSkip;
+        const rlimit one{1, 1};
+        if (::setrlimit(RLIMIT_NPROC, &one) != 0) return kSkip;
+        // The limit must hold: a process made anyway means no test here.
+        const pid_t probe = ::fork();
+        if (probe == 0) std::_Exit(0);
+        if (probe > 0) {
+            (void)::waitpid(probe, nullptr, 0);
+            return kSkip;
+        }
+        int wrong = 0;
+        for (const CallerShape& shape : shapes) {
+            const ShapeResults r = CompileShape(shape);
+            for (const CompileOutcome* o : {&r.program, &r.effect}) {
+                const bool refused = FAILED(o->hr) && (o->errors.find(kHlslNoThread) != std::string::npos ||
+                                                       o->errors.find(kHlslNoProcess) != std::string::npos);
+                if (!refused) {
+                    std::fprintf(stderr, "%s: hr %08x, %s\n", shape.name, unsigned(o->hr), o->errors.c_str());
+                    ++wrong;
+                }
+            }
+        }
+        return wrong == 0 ? 0 : 1;
+    });
+    if (status == kSkip) GTEST_SKIP() << "this machine lets the test make processes at RLIMIT_NPROC 1";
+    EXPECT_EQ(status, 0) << "1: a compile was not refused with the reason; 128 + a signal: the caller died";
+}
+
+// The budget is processor time: a child that uses none (stopped, starved)
+// ends at the clock's backstop, kHlslWallTimesProcessorTime times the
+// budget; one that computes ends once its time passes the budget, which the
+// scope then counts.
+TEST(GfxUtilHlslCallerTest, TheBudgetCountsTheChildsProcessorTimeTheClockIsTheBackstop) {
+    HlslCompileLimits limits;
+    limits.time = std::chrono::milliseconds(200);
+    std::vector<std::uint8_t> reply;
+    {
+        const HlslCompileScope scope(limits);
+        const auto started = Clock::now();
+        EXPECT_EQ(RunHlslChild(
+                      [] {
+                          for (;;) ::pause();
+                          return std::vector<std::uint8_t>();
+                      },
+                      scope, reply),
+                  HlslChildOutcome::TooLong);
+        EXPECT_GE(Clock::now() - started, kHlslWallTimesProcessorTime * limits.time);
+        EXPECT_LT(scope.Spent(), limits.time) << "a waiting child's time is the clock's, not the processor's";
+    }
+    {
+        const HlslCompileScope scope(limits);
+        EXPECT_EQ(RunHlslChild(
+                      [] {
+                          Spin();
+                          return std::vector<std::uint8_t>();
+                      },
+                      scope, reply),
+                  HlslChildOutcome::TooLong);
+        EXPECT_GE(scope.Spent(), limits.time) << "the child's processor time counts in the compile's";
+        EXPECT_TRUE(scope.Expired());
+    }
+}
+
+namespace {
+
+// An effect of `passes` one-line passes, each its own constant.
+std::string ManyPassEffect(int passes) {
+    std::string fx = "float4 Shade(uniform float k) : COLOR0 { return float4(k, 0.5, 0.25, 1); }\ntechnique T {\n";
+    for (int n = 0; n < passes; ++n)
+        fx += "  pass P" + std::to_string(n) + " { PixelShader = compile ps_2_0 Shade(" + std::to_string(n) +
+              " / 400.0); }\n";
+    return fx + "}\n";
+}
+
+// The effect read within `limits`: what it says, and its processor time.
+struct EffectLoad {
+    HRESULT hr = E_FAIL;
+    std::string errors;
+    std::uint32_t passes = 0;
+    std::chrono::nanoseconds spent{0};
+};
+
+EffectLoad LoadEffect(const std::string& fx, const HlslCompileLimits& limits) {
+    EffectLoad load;
+    const HlslCompileScope scope(limits);
+    ID3DXEffectCompiler* compiler = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    load.hr = D3DXCreateEffectCompiler(fx.data(), std::uint32_t(fx.size()), nullptr, nullptr, 0, &compiler, &errors);
+    if (compiler) {
+        D3DXTECHNIQUE_DESC desc{};
+        if (compiler->GetTechniqueDesc(compiler->GetTechnique(0), &desc) == D3D_OK) load.passes = desc.Passes;
+        compiler->Release();
+    }
+    load.errors = Finish(load.hr, nullptr, errors).errors;
+    load.spent = scope.Spent();
+    return load;
+}
+
+} // namespace
+
+// A many-pass effect gives, on a core that other processes keep busy, what
+// it gives alone. Its budget is three times the processor time it took
+// alone, so that on a core shared four ways the clock passes the budget
+// well before the load ends: only a budget of processor time keeps the
+// result.
+TEST(GfxUtilHlslCallerTest, AManyPassEffectLoadsOnABusyCoreAsItDoesAlone) {
+    cpu_set_t mine;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof mine, &mine), 0);
+    int core = -1;
+    for (int c = 0; c < CPU_SETSIZE && core < 0; ++c)
+        if (CPU_ISSET(c, &mine)) core = c;
+    ASSERT_GE(core, 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(core, &one);
+    // This thread on the one core, and with it the compile's thread and
+    // children, which inherit it.
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+    const std::string fx = ManyPassEffect(40);
+    HlslCompileLimits limits;
+    const EffectLoad alone = LoadEffect(fx, limits);
+    ASSERT_EQ(alone.hr, D3D_OK) << alone.errors;
+    EXPECT_EQ(alone.passes, 40u);
+    limits.time = std::max(std::chrono::milliseconds(50),
+                           3 * std::chrono::duration_cast<std::chrono::milliseconds>(alone.spent));
+    std::vector<pid_t> busy;
+    for (int i = 0; i < 3; ++i) {
+        const pid_t p = ::fork();
+        if (p == 0) {
+            (void)::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            Spin();
+        }
+        ASSERT_GT(p, 0);
+        busy.push_back(p);
+    }
+    const auto started = Clock::now();
+    const EffectLoad loaded = LoadEffect(fx, limits);
+    const auto took = Clock::now() - started;
+    for (const pid_t p : busy) {
+        ::kill(p, SIGKILL);
+        (void)::waitpid(p, nullptr, 0);
+    }
+    ASSERT_EQ(::sched_setaffinity(0, sizeof mine, &mine), 0);
+    EXPECT_EQ(loaded.hr, alone.hr) << loaded.errors;
+    EXPECT_EQ(loaded.errors, alone.errors);
+    EXPECT_EQ(loaded.passes, alone.passes);
+    // For the record: the load was slowed past its budget on the clock
+    // (what a clock's deadline would have refused), not how long it took.
+    RecordProperty("busy_over_budget", took > limits.time ? "yes" : "no");
 }
