@@ -405,8 +405,12 @@ TEST_P(GfxUtilHlslChainsTest, WorkLoopsAndConstantsPastTheLimitsAreRefusedInALiv
             const CallerSaw& saw = answers[effect ? 1 : 0];
             ASSERT_TRUE(saw.lived) << "the caller died: status " << saw.status;
             if (shape.reason) {
+                // Its reason, or the compile's deadline where a busy
+                // machine reaches that first.
                 EXPECT_FALSE(saw.valid);
-                EXPECT_NE(saw.errors.find(shape.reason), std::string::npos) << saw.errors;
+                EXPECT_TRUE(saw.errors.find(shape.reason) != std::string::npos ||
+                            saw.errors.find("the HLSL compiler took too long") != std::string::npos)
+                    << saw.errors;
                 continue;
             }
             ASSERT_TRUE(saw.valid) << saw.errors;
