@@ -177,11 +177,13 @@ public:
         const std::uint32_t counter = counterFirst ? c.a : c.b;
         const auto bound = m_constants.find(counterFirst ? c.b : c.a);
         if (bound == m_constants.end()) return {};
-        const Phi& phi = m_phis.at(counter);
+        // All found by IsCounter.
+        const Phi& phi = m_phis.find(counter)->second;
         const bool startFirst = m_constants.count(phi.incoming[0]) != 0;
-        double value = m_constants.at(phi.incoming[startFirst ? 0 : 2]);
-        const Def step = m_defs.at(phi.incoming[startFirst ? 2 : 0]);
-        const double by = m_constants.at(step.a == counter ? step.b : step.a);
+        double value = m_constants.find(phi.incoming[startFirst ? 0 : 2])->second;
+        const Def step = m_defs.find(phi.incoming[startFirst ? 2 : 0])->second;
+        const double by = m_constants.find(step.a == counter ? step.b : step.a)->second;
+        const bool floats = step.op == kOpFAdd || step.op == kOpFSub || step.op == kOpFMul;
         for (std::uint64_t pass = 0; pass <= kUnrolledPasses; ++pass) {
             const double l = counterFirst ? value : bound->second, r = counterFirst ? bound->second : value;
             const bool taken = Holds(c.op, l, r) != inverted;
@@ -194,6 +196,8 @@ public:
             case kOpFSub: value -= by; break;
             default: value *= by; break;
             }
+            // A float counter steps as the program's floats do.
+            if (floats) value = double(float(value));
         }
         return {};
     }

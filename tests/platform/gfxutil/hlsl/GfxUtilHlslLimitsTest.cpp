@@ -123,6 +123,17 @@ std::string AnyAll(int count) {
            Repeat("    s += any(f) + all(f);\n", count) + "    return s / " + std::to_string(2 * count) + ";\n}\n";
 }
 
+// Three texture lookups in each of 12 passes of a loop, all of them made
+// from the pass where `varying`, else only the first: the others do not
+// change in the loop, and are looked up once before it.
+std::string LookupsInALoop(const std::string& entry, bool varying) {
+    const std::string moved = varying ? "uv + i * 0.01" : "uv";
+    return "sampler s0; sampler s1; sampler s2; float4 " + entry + "(float2 uv : TEXCOORD0) : COLOR {\n"
+           "    float4 c = 0;\n    for (int i = 0; i < 12; i++)\n"
+           "        c += tex2D(s0, uv + i * 0.01) * tex2D(s1, " + moved + ") + tex2D(s2, " + moved + ");\n"
+           "    return c / 12;\n}\n";
+}
+
 // Float constants past the registers of each profile, and the line of
 // the declaration that passes them.
 struct ConstantsCase {
@@ -184,6 +195,8 @@ std::vector<ShapeCase> WorkPastTheSlots(const std::string& entry) {
         {"five loops nested", "ps_3_0", NestedLoops(5, 2, entry), "loops nested 5 deep; the profile nests 4 deep"},
         {"three loops of four passes nested at 2.0", "ps_2_0", NestedLoops(3, 4, entry),
          "arithmetic instruction slots, more than twice the 64 the profile has (ps_2_0)"},
+        {"three lookups in each of 12 passes at 2.0", "ps_2_0", LookupsInALoop(entry, true),
+         "the program takes 36 texture instruction slots; the profile has 32 (ps_2_0)"},
         {"three hundred products of a uniform at vertex 1.1", "vs_1_1",
          "float f;\nfloat4 " + entry + "(float4 p : POSITION) : POSITION {\n    float s = 0;\n" +
              Repeat("    s = s * f + 0.5;\n", 300) + "    return p * s;\n}\n",
@@ -295,6 +308,7 @@ TEST(GfxUtilHlslLimitsTest, WorkLoopsAndConstantsPastTheProfileAreRefusedAtTheir
              {NestedLoops(4, 2), "ps_3_0"},
              {NestedLoops(3, 4), "ps_3_0"},
              {NestedLoops(2, 4), "ps_2_0"},
+             {LookupsInALoop("main", false), "ps_2_0"},
              {PickedInLoops(30, 4), "ps_3_0"},
              {ReadsConstants("float4 c[224];", "c[223].x"), "ps_3_0"},
              {ReadsConstants("float4 c[32];", "c[31].x"), "ps_2_0"},
