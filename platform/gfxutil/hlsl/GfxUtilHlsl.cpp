@@ -386,6 +386,14 @@ bool ToGlsl(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint3
     return true;
 }
 
+// Constants laid out past the profile's float registers, refused at their
+// declaration: the device would refuse the program.
+bool ConstantsFitTheProfile(Compile& k, const std::vector<HlslGlobal>& globals) {
+    const Profile& profile = k.profile;
+    return ConstantsFitProfile(globals, profile.vertex, profile.major, profile.minor, k.profileText, k.at, k.reason) ||
+           k.RefuseLayout();
+}
+
 // The constant table of what the program reads, members after their struct.
 void TableConstants(const std::vector<HlslGlobal>& globals, ShaderContainer& c) {
     for (const HlslGlobal& g : globals) {
@@ -449,7 +457,7 @@ bool Translate(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::ui
     std::vector<std::uint32_t> spirv;
     ShaderContainer c;
     if (!ToSpirvOf(k, globals, spirv) || !FitsTheProfile(k, spirv) || !KeepWhatIsRead(k, globals, spirv) ||
-        !ToGlsl(k, globals, spirv, c))
+        !ToGlsl(k, globals, spirv, c) || !ConstantsFitTheProfile(k, globals))
         return false;
     TableConstants(globals, c);
     FitRegisterFile(c, k.profile.vertex);

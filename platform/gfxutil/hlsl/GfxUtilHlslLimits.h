@@ -17,6 +17,8 @@
 
 namespace gfx {
 
+struct HlslGlobal;
+
 // The documented limits of a profile.
 struct HlslProfileLimits {
     std::uint32_t temporaries = 0;    // temporary registers
@@ -27,6 +29,7 @@ struct HlslProfileLimits {
     std::uint32_t textureSlots = 0;
     std::uint32_t nesting = 0;       // flow control nested in flow control
     std::uint32_t switchNesting = 0; // `switch` nested in `switch`
+    std::uint32_t loopNesting = 0;   // loops nested in loops
 };
 
 // The limits of a profile by its kind and version (vs_2_a is 2.1, ps_2_a 2.1
@@ -42,16 +45,24 @@ struct HlslProgramSize {
     // (the D3D9 compiler flattens the other `if`s into selects).
     std::uint32_t nesting = 0;
     std::uint32_t switchNesting = 0; // the most `switch`es one in another
+    std::uint32_t loopNesting = 0;   // the most loops one in another
 };
 
 // The instruction slots and nesting of glslang's optimised module `spirv`:
 // each operation one slot, as few as the D3D9 compiler gives it (a multiply
 // and the add of its product one `mad`; negation, absolute value and
-// clamping free, as the modifiers they are; one of literals and the
-// program's constants alone none, being folded or left to the CPU), a loop
-// counted once, an unrolled loop once per pass, a `switch` three slots a
-// case. False for a module it cannot walk.
-[[nodiscard]] bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, HlslProgramSize& size);
+// clamping free, as the modifiers they are; one of literals alone none,
+// being folded; one of the program's constants as any other, as the
+// program computes it for every vertex or pixel), a loop counted once, a
+// loop of a few passes known at compile its body once per pass, nested
+// passes multiplied (the compilers unroll it), what does not change in a
+// loop once, a `switch` three slots a
+// case, an element of an array of temporaries picked at run time two slots
+// a register of the array, `sin` and `cos` eight, as `sincos` takes. False
+// for a module it cannot walk.
+// `unrollsEveryLoop` where the profile has no loop instructions.
+[[nodiscard]] bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, bool unrollsEveryLoop,
+                                           HlslProgramSize& size);
 
 // False, with the reason in `error` and where it stands in `source` (the
 // text the module was made from) in `at`, when the program of `spirv`
@@ -64,5 +75,13 @@ struct HlslProgramSize {
 [[nodiscard]] bool ProgramFitsProfile(const std::vector<std::uint32_t>& spirv, bool vertex, std::uint32_t major,
                                       std::uint32_t minor, const char* profileText, const char* entry,
                                       std::string_view source, std::size_t& at, std::string& error);
+
+// False, with the reason in `error` and the declaration's name in `at`,
+// when the float constants of `globals` as laid out (each up to the last
+// register the program reads) reach past the profile's float constant
+// registers: the device would refuse the program at its creation.
+[[nodiscard]] bool ConstantsFitProfile(const std::vector<HlslGlobal>& globals, bool vertex, std::uint32_t major,
+                                       std::uint32_t minor, const char* profileText, std::size_t& at,
+                                       std::string& error);
 
 } // namespace gfx

@@ -147,11 +147,11 @@ std::string Text(ID3DXBuffer* b) {
     return s;
 }
 
-Answer CompileCall(const std::string& source) {
+Answer CompileCall(const std::string& source, const char* profile = "ps_3_0") {
     Answer a;
     ID3DXBuffer* code = nullptr;
     ID3DXBuffer* errors = nullptr;
-    a.hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", "ps_3_0", 0, &code, &errors,
+    a.hr = D3DXCompileShader(source.data(), std::uint32_t(source.size()), "main", profile, 0, &code, &errors,
                              nullptr);
     if (code) {
         const auto* p = static_cast<const std::uint8_t*>(code->GetBufferPointer());
@@ -164,8 +164,8 @@ Answer CompileCall(const std::string& source) {
 }
 
 // The program as the one pass of an effect's one technique.
-std::string AsEffect(const std::string& program) {
-    return program + "technique T { pass P { PixelShader = compile ps_3_0 Ps(); } }\n";
+std::string AsEffect(const std::string& program, const std::string& profile = "ps_3_0") {
+    return program + "technique T { pass P { PixelShader = compile " + profile + " Ps(); } }\n";
 }
 
 // D3DXCreateEffect on `device`, or on a device of the null back end made
@@ -325,6 +325,120 @@ TEST_P(GfxUtilHlslChainsTest, TheCallerLivesAndWhatCompilesDraws) {
     }
     // The neighbours the front end has always taken still compile.
     EXPECT_GE(drawn, 4);
+}
+
+namespace {
+
+// A shape that passed the instruction slots, the nesting or the float
+// registers unseen, or its neighbour within them (no reason).
+struct Shape {
+    const char* name;
+    const char* profile;
+    std::function<std::string(const std::string&)> program; // of its entry point
+    const char* reason;                                       // what its refusal says, null where it compiles
+};
+
+std::vector<Shape> ShapesPastTheLimits() {
+    using namespace gfx::test;
+    return {
+        {"5000 sin() of a uniform", "ps_3_0",
+         [](const std::string& e) { return UniformChain("s = sin(s * f + 0.5);", 5000, e); }, "instruction slots"},
+        {"2000 sin() of a uniform", "ps_3_0",
+         [](const std::string& e) { return UniformChain("s = sin(s * f + 0.5);", 2000, e); }, "instruction slots"},
+        {"5000 products of a uniform", "ps_3_0",
+         [](const std::string& e) { return UniformChain("s = s * f + 0.5;", 5000, e); }, "instruction slots"},
+        {"10000 any() and all() of a uniform", "ps_3_0",
+         [](const std::string& e) { return UniformChain("s += any(f) + all(f);", 10000, e); }, "instruction slots"},
+        {"1000 cases at 1.1", "ps_1_1", [](const std::string& e) { return SwitchOfCases(1000, e); },
+         "instruction slots"},
+        {"1000 cases at 1.4", "ps_1_4", [](const std::string& e) { return SwitchOfCases(1000, e); },
+         "instruction slots"},
+        {"20 loops nested", "ps_3_0", [](const std::string& e) { return NestedLoops(20, 2, e); }, "loops nested 20"},
+        {"8 loops nested", "ps_3_0", [](const std::string& e) { return NestedLoops(8, 2, e); }, "loops nested 8"},
+        {"elements picked in 30 passes", "ps_3_0", [](const std::string& e) { return PickedInLoops(30, 30, e); },
+         "instruction slots"},
+        {"a thousand float4s read at the last", "ps_3_0",
+         [](const std::string& e) { return ReadsConstants("float4 c[1000];", "c[999].x", e); },
+         "float constant registers"},
+        {"a struct of arrays of structs of 1056 registers", "ps_3_0",
+         [](const std::string& e) {
+             return "struct In { float4 v[32]; float4 w; };\n" +
+                    ReadsConstants("struct S { In n[32]; }; S s;", "s.n[31].w.x", e);
+         },
+         "float constant registers"},
+        {"100 sin() of a uniform", "ps_3_0",
+         [](const std::string& e) { return UniformChain("s = sin(s * f + 0.5);", 100, e); }, nullptr},
+        {"4 loops nested", "ps_3_0", [](const std::string& e) { return NestedLoops(4, 2, e); }, nullptr},
+        {"the 224 float constants", "ps_3_0",
+         [](const std::string& e) { return ReadsConstants("float4 c[224];", "c[223].x", e); }, nullptr},
+    };
+}
+
+} // namespace
+
+// Work on uniforms alone, shader model 1's switch, loops nested past the
+// profile, elements picked in each pass of an unrolled loop and constants
+// past the registers, through both ways a game loads programs, each in a
+// caller of its own: the caller lives, each shape is refused with its
+// reason, and the neighbours within the limits are made and drawn within
+// a bounded multiple of a small program, with the driver's cache off.
+TEST_P(GfxUtilHlslChainsTest, WorkLoopsAndConstantsPastTheLimitsAreRefusedInALivingCaller) {
+    if (Stopped()) return;
+    const auto deadline = HlslCompileLimits{}.time;
+    IDirect3DVertexShader9* pass = Vertex(gfxtest::kPassVertex);
+    ASSERT_NE(pass, nullptr);
+    const Answer first = CompileCall("float4 main(float4 c : COLOR0) : COLOR { return c; }\n");
+    ASSERT_TRUE(first.valid) << first.errors;
+    (void)MakeAndDraw(pass, first.code, 128);
+    double smallDrawn = 0;
+    for (int i = 0; i < 3; ++i) {
+        const Answer other =
+            CompileCall("float4 main(float4 c : COLOR0) : COLOR { return c + 0.00" + std::to_string(i + 1) + "; }\n");
+        ASSERT_TRUE(other.valid) << other.errors;
+        smallDrawn = std::max(smallDrawn, MakeAndDraw(pass, other.code, 128));
+    }
+    for (const Shape& shape : ShapesPastTheLimits()) {
+        const std::string compiled = shape.program("main"), program = shape.program("Ps");
+        Caller callers[2] = {StartCaller([&] { return CompileCall(compiled, shape.profile); }),
+                             StartCaller([&] { return CreateEffectCall(AsEffect(program, shape.profile)); })};
+        CallerSaw answers[2] = {AwaitCaller(callers[0], 10 * deadline), AwaitCaller(callers[1], 10 * deadline)};
+        for (const bool effect : {false, true}) {
+            SCOPED_TRACE(std::string(shape.name) + (effect ? " in an effect" : " compiled"));
+            const CallerSaw& saw = answers[effect ? 1 : 0];
+            ASSERT_TRUE(saw.lived) << "the caller died: status " << saw.status;
+            if (shape.reason) {
+                // Its reason, or the compile's deadline where a busy
+                // machine reaches that first.
+                EXPECT_FALSE(saw.valid);
+                EXPECT_TRUE(saw.errors.find(shape.reason) != std::string::npos ||
+                            saw.errors.find("the HLSL compiler took too long") != std::string::npos)
+                    << saw.errors;
+                continue;
+            }
+            ASSERT_TRUE(saw.valid) << saw.errors;
+            if (!effect) {
+                EXPECT_LT(MakeAndDraw(pass, saw.code, 0), 50 * smallDrawn);
+                continue;
+            }
+            Clear();
+            ASSERT_EQ(device->SetVertexShader(pass), D3D_OK);
+            ID3DXEffect* fx = nullptr;
+            const auto start = std::chrono::steady_clock::now();
+            const Answer made = CreateEffectCall(AsEffect(program, shape.profile), device, &fx);
+            ASSERT_TRUE(fx && made.valid) << made.errors;
+            std::uint32_t passes = 0;
+            ASSERT_EQ(fx->Begin(&passes, D3DXFX_DONOTSAVESTATE), D3D_OK);
+            ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+            DrawQuad(0xFF808080u);
+            EXPECT_EQ(fx->EndPass(), D3D_OK);
+            EXPECT_EQ(fx->End(), D3D_OK);
+            fx->Release();
+            ExpectPixel(8, 8, 128, 0, 0, "the shape run");
+            // The effect's own compile is in this time: its deadline aside.
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            EXPECT_LT(seconds, 50 * smallDrawn + std::chrono::duration<double>(deadline).count());
+        }
+    }
 }
 
 // Takes every descriptor number up to a limit, so none is left for the

@@ -23,6 +23,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -877,8 +878,8 @@ float4 main(float2 uv : TEXCOORD0) : COLOR {
         const char* ps;
         bool vertexChecks;
         const std::string* pixelSource;
-    } kRuns[] = {{"vs_2_0", "ps_2_0", false, &pixel}, {"vs_3_0", "ps_3_0", false, &pixel},
-                 {"vs_1_1", "ps_2_0", true, nullptr},  {"vs_2_0", "ps_2_0", true, nullptr},
+    } kRuns[] = {{"vs_2_0", "ps_2_b", false, &pixel}, {"vs_3_0", "ps_3_0", false, &pixel},
+                 {"vs_2_0", "ps_2_0", true, nullptr},
                  {"vs_3_0", "ps_3_0", true, nullptr},  {"vs_2_0", "ps_2_a", false, &derivatives},
                  {"vs_3_0", "ps_3_0", false, &derivatives}};
     for (const auto& run : kRuns) {
@@ -891,6 +892,15 @@ float4 main(float2 uv : TEXCOORD0) : COLOR {
         ASSERT_EQ((run.vertexChecks ? vs : ps).table->SetDefaults(device), D3D_OK);
         Draw();
         ExpectPixel(8, 8, 0, 255, 0, what);
+    }
+    // The checks run for every vertex or pixel: past the slots of vertex 1.1
+    // and pixel 2.0, which refuse them.
+    for (const auto& [source, profile] : {std::pair{&vertex, "vs_1_1"}, std::pair{&pixel, "ps_2_0"}}) {
+        SCOPED_TRACE(profile);
+        Compiled refused;
+        Compile(refused, *source, profile);
+        EXPECT_NE(refused.result, D3D_OK);
+        EXPECT_NE(refused.errors.find("instruction slots, more than twice the"), std::string::npos) << refused.errors;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "tests/platform/gfxutil/HlslDrawPrograms.h"
+#include "tests/platform/gfxutil/HlslHostileSources.h"
 #include "tests/platform/gfxutil/HlslTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +16,17 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace gfx;
 using gfx::test::CompileOutcome;
 using gfx::test::Finish;
+using gfx::test::NestedLoops;
+using gfx::test::PickedInLoops;
+using gfx::test::ReadsConstants;
+using gfx::test::SwitchOfCases;
+using gfx::test::UniformChain;
 
 namespace {
 
@@ -115,6 +123,87 @@ std::string AnyAll(int count) {
            Repeat("    s += any(f) + all(f);\n", count) + "    return s / " + std::to_string(2 * count) + ";\n}\n";
 }
 
+// Three texture lookups in each of 12 passes of a loop, all of them made
+// from the pass where `varying`, else only the first: the others do not
+// change in the loop, and are looked up once before it.
+std::string LookupsInALoop(const std::string& entry, bool varying) {
+    const std::string moved = varying ? "uv + i * 0.01" : "uv";
+    return "sampler s0; sampler s1; sampler s2; float4 " + entry + "(float2 uv : TEXCOORD0) : COLOR {\n"
+           "    float4 c = 0;\n    for (int i = 0; i < 12; i++)\n"
+           "        c += tex2D(s0, uv + i * 0.01) * tex2D(s1, " + moved + ") + tex2D(s2, " + moved + ");\n"
+           "    return c / 12;\n}\n";
+}
+
+// Float constants past the registers of each profile, and the line of
+// the declaration that passes them.
+struct ConstantsCase {
+    const char* what;
+    const char* profile;
+    std::string source;
+    std::string reason;
+};
+
+std::vector<ConstantsCase> ConstantsPastTheRegisters(const std::string& entry) {
+    std::string fields = "struct P {";
+    for (int i = 0; i < 300; ++i) fields += " float v" + std::to_string(i) + ";";
+    fields += " };\nP p;";
+    return {
+        {"a thousand float4s read at the last", "ps_3_0", ReadsConstants("float4 c[1000];", "c[999].x", entry),
+         "the constant 'c' takes float constant registers up to c999; the profile has 224 float constant "
+         "registers (ps_3_0)"},
+        {"a struct of arrays of structs of 1056 registers", "ps_3_0",
+         "struct In { float4 v[32]; float4 w; };\n" + ReadsConstants("struct S { In n[32]; }; S s;", "s.n[31].w.x", entry),
+         "the constant 's' takes float constant registers up to c1055"},
+        {"a struct of 300 floats read at both ends", "ps_3_0", ReadsConstants(fields, "p.v0 + p.v299", entry),
+         "the constant 'p' takes float constant registers up to c299"},
+        {"33 float4s at 2.0", "ps_2_0", ReadsConstants("float4 c[33];", "c[32].x", entry),
+         "up to c32; the profile has 32 float constant registers (ps_2_0)"},
+        {"9 float4s at 1.1", "ps_1_1", ReadsConstants("float4 c[9];", "c[8].x", entry),
+         "up to c8; the profile has 8 float constant registers (ps_1_1)"},
+        {"257 float4s in a vertex program", "vs_3_0",
+         "float4 c[257];\nfloat4 " + entry + "(float4 p : POSITION) : POSITION { return p * c[256]; }\n",
+         "up to c256; the profile has 256 float constant registers (vs_3_0)"},
+    };
+}
+
+// The shapes that passed the instruction slots or the nesting unseen.
+struct ShapeCase {
+    const char* what;
+    const char* profile;
+    std::string source;
+    std::string reason;
+};
+
+std::vector<ShapeCase> WorkPastTheSlots(const std::string& entry) {
+    return {
+        {"five thousand sin() of a uniform", "ps_3_0", UniformChain("s = sin(s * f + 0.5);", 5000, entry),
+         "instruction slots, more than twice the 512 the profile has (ps_3_0)"},
+        {"two thousand sin() of a uniform", "ps_3_0", UniformChain("s = sin(s * f + 0.5);", 2000, entry),
+         "instruction slots, more than twice the 512"},
+        {"five thousand products of a uniform", "ps_3_0", UniformChain("s = s * f + 0.5;", 5000, entry),
+         "instruction slots, more than twice the 512"},
+        // Ten thousand, as found, may reach the compile's deadline on a busy
+        // machine first: the chains test takes them in a caller of its own.
+        {"two thousand any() and all() of a uniform", "ps_3_0", UniformChain("s += any(f) + all(f);", 2000, entry),
+         "instruction slots, more than twice the 512"},
+        {"a thousand cases at 1.1", "ps_1_1", SwitchOfCases(1000, entry),
+         "arithmetic instruction slots, more than twice the 8 the profile has (ps_1_1)"},
+        {"a thousand cases at 1.4", "ps_1_4", SwitchOfCases(1000, entry),
+         "arithmetic instruction slots, more than twice the 16 the profile has (ps_1_4)"},
+        {"twenty loops of two passes nested", "ps_3_0", NestedLoops(20, 2, entry),
+         "loops nested 20 deep; the profile nests 4 deep (ps_3_0)"},
+        {"five loops nested", "ps_3_0", NestedLoops(5, 2, entry), "loops nested 5 deep; the profile nests 4 deep"},
+        {"three loops of four passes nested at 2.0", "ps_2_0", NestedLoops(3, 4, entry),
+         "arithmetic instruction slots, more than twice the 64 the profile has (ps_2_0)"},
+        {"three lookups in each of 12 passes at 2.0", "ps_2_0", LookupsInALoop(entry, true),
+         "the program takes 36 texture instruction slots; the profile has 32 (ps_2_0)"},
+        {"three hundred products of a uniform at vertex 1.1", "vs_1_1",
+         "float f;\nfloat4 " + entry + "(float4 p : POSITION) : POSITION {\n    float s = 0;\n" +
+             Repeat("    s = s * f + 0.5;\n", 300) + "    return p * s;\n}\n",
+         "instruction slots, more than twice the 128 the profile has (vs_1_1)"},
+    };
+}
+
 } // namespace
 
 // Each shape past a limit: refused, with the reason, at the line of what
@@ -179,6 +268,59 @@ TEST(GfxUtilHlslLimitsTest, ProgramsPastTheirProfilesLimitsAreRefusedAtTheirLine
     }
 }
 
+// Work the program does for every pixel is counted whatever its operands,
+// shader model 1 has its slots, loops nest as D3D9 nests them and count
+// their passes, and constants stay within the float registers: each shape
+// refused, with the reason, at its line.
+TEST(GfxUtilHlslLimitsTest, WorkLoopsAndConstantsPastTheProfileAreRefusedAtTheirLine) {
+    for (const ShapeCase& c : WorkPastTheSlots("main")) {
+        SCOPED_TRACE(c.what);
+        const CompileOutcome r = CompileText(c.source, c.profile);
+        EXPECT_EQ(r.hr, E_FAIL);
+        EXPECT_NE(r.errors.find(c.reason), std::string::npos) << r.errors;
+        // The entry point's line, or the loop that passes the nesting.
+        const bool loops = c.reason.starts_with("loops nested");
+        const std::string line = loops ? "memory(7," : c.source.starts_with("float f;") ? "memory(2," : "memory(1,";
+        EXPECT_NE(r.errors.find(line), std::string::npos) << r.errors;
+    }
+    for (const ConstantsCase& c : ConstantsPastTheRegisters("main")) {
+        SCOPED_TRACE(c.what);
+        const CompileOutcome r = CompileText(c.source, c.profile);
+        EXPECT_EQ(r.hr, E_FAIL);
+        EXPECT_NE(r.errors.find(c.reason), std::string::npos) << r.errors;
+        // The declaration's line: after its struct's where it has one.
+        const std::string line = c.source.starts_with("struct") ? "memory(2," : "memory(1,";
+        EXPECT_NE(r.errors.find(line), std::string::npos) << r.errors;
+    }
+    // Elements of an array of temporaries picked at run time in each pass
+    // of loops the driver unrolls.
+    const CompileOutcome picked = CompileText(PickedInLoops(30, 30), "ps_3_0");
+    EXPECT_EQ(picked.hr, E_FAIL);
+    EXPECT_NE(picked.errors.find("instruction slots, more than twice the 512"), std::string::npos) << picked.errors;
+    // Their neighbours within each limit compile.
+    for (const auto& [source, profile] : std::vector<std::pair<std::string, const char*>>{
+             {UniformChain("s = sin(s * f + 0.5);", 100), "ps_3_0"},
+             {UniformChain("s = s * f + 0.5;", 900), "ps_3_0"},
+             {SwitchOfCases(2), "ps_1_1"},
+             {"sampler2D s;\nfloat4 k;\nfloat4 main(float2 uv : TEXCOORD0, float4 c : COLOR0) : COLOR\n"
+              "{\n    return lerp(tex2D(s, uv), c, k.x) * k;\n}\n",
+              "ps_1_1"},
+             {NestedLoops(4, 2), "ps_3_0"},
+             {NestedLoops(3, 4), "ps_3_0"},
+             {NestedLoops(2, 4), "ps_2_0"},
+             {LookupsInALoop("main", false), "ps_2_0"},
+             {PickedInLoops(30, 4), "ps_3_0"},
+             {ReadsConstants("float4 c[224];", "c[223].x"), "ps_3_0"},
+             {ReadsConstants("float4 c[32];", "c[31].x"), "ps_2_0"},
+             {ReadsConstants("float4 c[8];", "c[7].x"), "ps_1_1"},
+             {"float4 c[256];\nfloat4 main(float4 p : POSITION) : POSITION { return p * c[255]; }\n", "vs_3_0"},
+         }) {
+        SCOPED_TRACE(source.substr(0, 120));
+        const CompileOutcome r = CompileText(source, profile);
+        EXPECT_EQ(r.hr, D3D_OK) << r.errors;
+    }
+}
+
 // The same programs as passes of an effect: the pass is left without its
 // program, the reason given at the line, and its neighbour keeps its own.
 TEST(GfxUtilHlslLimitsTest, AnEffectsPassPastItsProfileHasNoProgram) {
@@ -201,6 +343,49 @@ TEST(GfxUtilHlslLimitsTest, AnEffectsPassPastItsProfileHasNoProgram) {
     EXPECT_EQ(past.pPixelShaderFunction, nullptr);
     EXPECT_NE(within.pPixelShaderFunction, nullptr);
     EXPECT_EQ(fx->Release(), 0u);
+}
+
+// Each shape past a limit as the pass of an effect: the pass is left
+// without its program and the reason given; the technique's other pass,
+// within the limits, keeps its own.
+TEST(GfxUtilHlslLimitsTest, AnEffectsPassOfWorkLoopsOrConstantsPastItsProfileHasNoProgram) {
+    std::vector<std::string> whats, profiles, sources, reasons;
+    for (const ShapeCase& c : WorkPastTheSlots("Ps")) {
+        whats.push_back(c.what);
+        profiles.push_back(c.profile);
+        sources.push_back(c.source);
+        reasons.push_back(c.reason);
+    }
+    for (const ConstantsCase& c : ConstantsPastTheRegisters("Ps")) {
+        whats.push_back(c.what);
+        profiles.push_back(c.profile);
+        sources.push_back(c.source);
+        reasons.push_back(c.reason);
+    }
+    for (std::size_t i = 0; i < whats.size(); ++i) {
+        SCOPED_TRACE(whats[i]);
+        const bool vertex = profiles[i][0] == 'v';
+        const std::string kind = vertex ? "VertexShader" : "PixelShader";
+        const std::string near = vertex ? "float4 Near(float4 p : POSITION) : POSITION { return p; }\n"
+                                        : "float4 Near(float4 c : COLOR0) : COLOR { return c; }\n";
+        const std::string text = sources[i] + near + "technique T { pass Past { " + kind + " = compile " +
+                                 profiles[i] + " Ps(); }\n  pass Within { " + kind + " = compile " + profiles[i] +
+                                 " Near(); } }\n";
+        ID3DXEffectCompiler* fx = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        ASSERT_EQ(D3DXCreateEffectCompiler(text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, &fx, &errors),
+                  D3D_OK);
+        ASSERT_NE(errors, nullptr);
+        const std::string messages = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+        EXPECT_NE(messages.find(reasons[i]), std::string::npos) << messages;
+        D3DXPASS_DESC past{}, within{};
+        ASSERT_EQ(fx->GetPassDesc(fx->GetPass("T", 0), &past), D3D_OK);
+        ASSERT_EQ(fx->GetPassDesc(fx->GetPass("T", 1), &within), D3D_OK);
+        EXPECT_EQ(vertex ? past.pVertexShaderFunction : past.pPixelShaderFunction, nullptr);
+        EXPECT_NE(vertex ? within.pVertexShaderFunction : within.pPixelShaderFunction, nullptr);
+        EXPECT_EQ(fx->Release(), 0u);
+    }
 }
 
 // Made and drawn on gl with the driver's on-disk cache off: what is timed is
@@ -274,6 +459,14 @@ TEST_P(GfxUtilHlslLimitsDrawTest, ProgramsJustWithinTheLimitsDrawPromptly) {
         {"forty nested ifs left to be flattened", NestedIfs(40, false), 1},
         {"an else-if chain of forty", ElseIfChain(40), step(40)},
         {"a hundred any() and all()", AnyAll(100), 0.5},
+        // The quad is white: programs of the input's red give 1.
+        {"a hundred sin() of a uniform", UniformChain("s = sin(s * f + 0.5);", 100), 1},
+        {"nine hundred products of a uniform", UniformChain("s = s * f + 0.5;", 900), 1},
+        {"a hundred any() and all() of a uniform", UniformChain("s += any(f) + all(f);", 100), 1},
+        {"four loops of two passes nested", NestedLoops(4, 2), 1},
+        {"three loops of four passes nested", NestedLoops(3, 4), 1},
+        {"thirty elements picked in four passes", PickedInLoops(30, 4), 0},
+        {"the 224 float constants", ReadsConstants("float4 c[224];", "c[223].x"), 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
