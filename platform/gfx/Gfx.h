@@ -802,6 +802,24 @@ void SetNullProgramCheckForTests(NullProgramCheck check);
 // had the driver compile.
 [[nodiscard]] std::uint32_t GlShaderCompilesForTests();
 
+// Test hook: the `gl` back end's check of large programs in a process of
+// its own before they are made (GfxGlProgramGate.h). Setting it forgets the
+// verdicts kept so far.
+struct GlProgramGateForTests {
+    enum class Helper : std::uint8_t {
+        Real,    // checks the program
+        Crashes, // dies of SIGSEGV before it answers
+        Hangs,   // never answers
+        NotMade, // no process can be made
+    };
+    Helper helper = Helper::Real;
+    bool everyProgram = false;     // small programs are checked too
+    std::uint32_t milliseconds = 0; // the deadline; 0: the default
+};
+void SetGlProgramGateForTests(const GlProgramGateForTests& gate);
+// How many check processes the `gl` back ends of this process have started.
+[[nodiscard]] std::uint32_t GlProgramGateRunsForTests();
+
 // The caps table shared by both back ends (GfxCaps.cpp).
 [[nodiscard]] D3DCAPS9 DeviceCaps(std::uint32_t adapter);
 

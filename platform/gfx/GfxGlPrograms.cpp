@@ -1,6 +1,7 @@
 #include "platform/gfx/GfxGlBackend.h"
 
 #include "platform/gfx/GfxFormat.h"
+#include "platform/gfx/GfxGlProgramGate.h"
 #include "platform/gfx/GfxShaderTokens.h"
 #include "platform/gfx/GfxShaderTranslator.h"
 
@@ -104,6 +105,11 @@ bool GlBackend::CheckProgram(const TranslatedShader& program, std::string& failu
     const std::string source = ComposeProgramStage(program);
     std::string key = StageKey(kind, source);
     if (m_stages.count(key)) return true;
+    // A large program is compiled, linked and drawn by a process of its own
+    // first, within a deadline: its time in the driver, or a crash there,
+    // is not the game's.
+    if (NeedsGlProgramGate(program) && !RunGlProgramGate(program, source, SDL_GetCurrentVideoDriver(), failure))
+        return false;
     std::string log;
     const GLuint stage = Compile(kind, source.c_str(), log);
     if (!stage) {
