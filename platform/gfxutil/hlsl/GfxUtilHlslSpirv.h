@@ -34,10 +34,11 @@ namespace gfx {
 // element, put together again: the register file the constants become
 // holds no arrays, only registers, and SPIRV-Cross flattens loads of single
 // elements only. Structs holding arrays are split the same way. So is a
-// whole matrix whose value is taken apart, column by column: SPIRV-Cross
-// loses the transposition of a flattened matrix kept by rows there (a row
-// of a matrix handed to a function read a column). False on a module not
-// in the form glslang writes.
+// whole matrix whose value is taken apart, column by column, or that is a
+// factor of a product taken apart (a cast of `mul(World, View)`):
+// SPIRV-Cross loses the transposition of a flattened matrix kept by rows
+// there (a row of a matrix handed to a function read a column). False on a
+// module not in the form glslang writes.
 bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv);
 
 // Loops unrolled where the module picks an element of a sampler array by a

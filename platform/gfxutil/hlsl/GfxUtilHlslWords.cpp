@@ -1312,4 +1312,130 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     return edited;
 }
 
+namespace {
+
+// `double`, `double1` .. `double4`: the type of a double scalar or vector.
+bool DoubleWord(std::string_view w) {
+    return w == "double" || (w.size() == 7 && w.starts_with("double") && w[6] >= '1' && w[6] <= '4');
+}
+
+} // namespace
+
+std::string DoubleUniformArguments(std::string_view source) {
+    if (source.find("double") == std::string_view::npos) return std::string(source);
+    const std::vector<Token> t = Tokenize(source);
+    // The uniforms of the file's scope declared double (scalars and vectors,
+    // no arrays), by name: their type word.
+    std::map<std::string_view, std::string_view> uniforms;
+    // Functions by name: the places of their parameters declared double.
+    std::set<std::pair<std::string_view, std::size_t>> doubleParameters;
+    std::size_t statement = 0; // the first token of the statement at file scope
+    for (std::size_t i = 0; i < t.size() && Step(); ++i) {
+        if (Is(t[i], ";") || Is(t[i], "}")) {
+            statement = i + 1;
+            continue;
+        }
+        if (Is(t[i], "{")) {
+            // A function's body, or a struct's or buffer's members: over it.
+            i = t[i].close < t.size() ? t[i].close : t.size();
+            if (i + 1 < t.size() && Is(t[i + 1], ";")) ++i;
+            statement = i + 1;
+            continue;
+        }
+        if (Is(t[i], "(") && i > statement && IdentStart(t[i - 1].text[0]) && t[i].close < t.size()) {
+            // A function's declaration: its parameters' types, place by place.
+            std::size_t place = 0;
+            bool isDouble = false, typeSeen = false;
+            for (std::size_t k = i + 1; k <= t[i].close; ++k) {
+                if (k == t[i].close || Is(t[k], ",")) {
+                    if (isDouble) doubleParameters.insert({t[i - 1].text, place});
+                    ++place;
+                    isDouble = typeSeen = false;
+                    continue;
+                }
+                if ((Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "<")) && t[k].close < t[i].close && !Is(t[k], "<"))
+                    k = t[k].close;
+                if (!typeSeen && IdentStart(t[k].text[0]) && !IsModifierWord(t[k].text)) {
+                    typeSeen = true;
+                    isDouble = DoubleWord(t[k].text);
+                }
+            }
+            i = t[i].close;
+            continue;
+        }
+        if (!DoubleWord(t[i].text)) continue;
+        bool storage = true;
+        for (std::size_t k = statement; k < i; ++k)
+            storage = storage && (Is(t[k], "uniform") || Is(t[k], "extern") || Is(t[k], "shared") || Is(t[k], "const"));
+        if (!storage) continue;
+        // The names it declares: `double a, b;`; an array is left out.
+        for (std::size_t k = i + 1; k < t.size() && !Is(t[k], ";") && !Is(t[k], "{") && !Is(t[k], "("); ++k) {
+            if (!IdentStart(t[k].text[0]) || !(Is(t[k - 1], ",") || k == i + 1)) continue;
+            if (k + 1 < t.size() && Is(t[k + 1], "[")) continue;
+            uniforms[t[k].text] = t[i].text;
+        }
+    }
+    if (uniforms.empty() || doubleParameters.empty()) return std::string(source);
+    // Each call's argument that is such a uniform alone, where the function
+    // takes a double at that place, unless a name of the function's own (a
+    // parameter or local of the uniform's name) hides it there.
+    std::vector<Edit> edits;
+    std::size_t body = 0, bodyEnd = 0; // the function body the call is in
+    std::set<std::string_view> hidden;
+    int depth = 0;
+    for (std::size_t i = 0; i + 1 < t.size() && Step(); ++i) {
+        if (Is(t[i], "{")) {
+            if (depth == 0) {
+                body = i;
+                bodyEnd = t[i].close;
+                hidden.clear();
+                // The parameters and locals of the function: names after a type word.
+                std::size_t from = i;
+                if (i > 0 && Is(t[i - 1], ")") ) {
+                    std::size_t k = i - 1;
+                    while (k > 0 && !(Is(t[k], "(") && t[k].close == i - 1)) --k;
+                    from = k;
+                }
+                for (std::size_t k = from + 1; k < bodyEnd && k < t.size(); ++k)
+                    if (uniforms.count(t[k].text) && IdentStart(t[k - 1].text[0]) && !Is(t[k - 1], "return"))
+                        hidden.insert(t[k].text);
+            }
+            ++depth;
+        }
+        if (Is(t[i], "}") && depth > 0) --depth;
+        if (depth == 0 || i <= body || i >= bodyEnd) continue;
+        if (!IdentStart(t[i].text[0]) || !Is(t[i + 1], "(") || t[i + 1].close >= t.size()) continue;
+        if (i > 0 && Is(t[i - 1], ".")) continue;
+        std::size_t place = 0, from = i + 2;
+        const std::size_t close = t[i + 1].close;
+        for (std::size_t k = i + 2; k <= close; ++k) {
+            if (k < close && (Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "{")) && t[k].close < close) {
+                k = t[k].close;
+                continue;
+            }
+            if (k < close && !Is(t[k], ",")) continue;
+            const auto uniform = k == from + 1 ? uniforms.find(t[from].text) : uniforms.end();
+            if (uniform != uniforms.end() && !hidden.count(t[from].text) &&
+                doubleParameters.count({t[i].text, place})) {
+                edits.push_back({t[from].begin, std::string(uniform->second) + "("});
+                edits.push_back({TokenEnd(t[from]), ")"});
+            }
+            ++place;
+            from = k + 1;
+        }
+    }
+    if (edits.empty()) return std::string(source);
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
+    std::string out;
+    out.reserve(source.size() + edits.size() * 8);
+    std::size_t copied = 0;
+    for (const Edit& e : edits) {
+        out.append(source, copied, e.at - copied);
+        out += e.text;
+        copied = e.at;
+    }
+    out.append(source, copied);
+    return out;
+}
+
 } // namespace gfx::hlsl

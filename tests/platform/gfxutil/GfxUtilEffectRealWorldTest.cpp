@@ -7,7 +7,9 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
+#include "platform/gfx/GfxShaderContainer.h"
 #include "tests/platform/gfx/GfxBackendFixture.h"
+#include "tests/platform/gfxutil/HlslRegisterUse.h"
 
 #include <gtest/gtest.h>
 
@@ -205,9 +207,24 @@ protected:
                 failure += "technique '" + name + "': " + fx->ValidationError() + "\n";
                 continue;
             }
-            if (drawn) continue;
             D3DXTECHNIQUE_DESC td{};
             if (fx->GetTechniqueDesc(technique, &td) != D3D_OK) continue;
+            // Each compiled program's code reads only registers its table
+            // gives a constant: the effect sets its parameters by the table.
+            for (std::uint32_t p = 0; p < td.Passes; ++p) {
+                D3DXPASS_DESC pd{};
+                if (fx->GetPassDesc(fx->GetPass(technique, p), &pd) != D3D_OK) continue;
+                for (const std::uint32_t* words : {pd.pVertexShaderFunction, pd.pPixelShaderFunction}) {
+                    ShaderContainer container;
+                    if (!words || !IsShaderContainer(words) ||
+                        !ReadShaderContainer(words, ShaderContainerSize(words), container))
+                        continue;
+                    const std::string outside = gfx::test::RegistersReadOutsideTheTable(container);
+                    if (!outside.empty())
+                        failure += "technique '" + name + "' pass " + std::to_string(p) + ": table: " + outside + "\n";
+                }
+            }
+            if (drawn) continue;
             for (std::uint32_t p = 0; p < td.Passes && !drawn; ++p) {
                 D3DXPASS_DESC pd{};
                 if (fx->GetPassDesc(fx->GetPass(technique, p), &pd) != D3D_OK || !pd.pVertexShaderFunction)

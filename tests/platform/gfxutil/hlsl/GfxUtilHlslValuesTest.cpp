@@ -209,6 +209,49 @@ TEST_P(GfxUtilHlslValuesTest, AnUnwrittenColourReadsWhiteBehindA2xVertexProgram)
     ExpectPixel(8, 8, 0.25 * 255, 0.5 * 255, 0.75 * 255);
 }
 
+// An argument's declared type picks the overload for a uniform as for a
+// local: a `uniform double` takes the double overload, which the layout's
+// float register must not hide; a `uniform half` the float one (half is a
+// float here, nearer than a double); a local or a static double the double
+// one. Drawn at 2.0 and 3.0 with the uniforms set through the table.
+TEST_P(GfxUtilHlslValuesTest, AnArgumentsDeclaredTypePicksTheOverload) {
+    if (Stopped()) return;
+    const std::string overloads = "float pick(float v) { return v * 0.5; }\n"
+                                  "float pick(double v) { return float(v) * 0.25 + 0.5; }\n";
+    struct Case {
+        const char* what;
+        const char* source;
+        bool uniform;
+        double want; // of 0.4: 0.2 through the float overload, 0.6 through the double one
+    };
+    const Case cases[] = {
+        {"uniform double", "uniform double w;\nfloat4 main() : COLOR { return float4(pick(w), 0, 0, 1); }\n", true, 0.6},
+        {"double", "double w;\nfloat4 main() : COLOR { return float4(pick(w), 0, 0, 1); }\n", true, 0.6},
+        {"uniform half", "uniform half w;\nfloat4 main() : COLOR { return float4(pick(w), 0, 0, 1); }\n", true, 0.2},
+        {"local double", "float4 main() : COLOR { double w = 0.4; return float4(pick(w), 0, 0, 1); }\n", false, 0.6},
+        {"static double", "static double w = 0.4;\nfloat4 main() : COLOR { return float4(pick(w), 0, 0, 1); }\n",
+         false, 0.6},
+        {"a parameter hides the uniform",
+         "uniform double w;\nfloat f(float w) { return pick(w); }\n"
+         "float4 main() : COLOR { return float4(f(0.4), 0, 0, 1); }\n",
+         false, 0.2},
+    };
+    for (const bool three : {false, true}) {
+        for (const Case& k : cases) {
+            SCOPED_TRACE(std::string(three ? "ps_3_0: " : "ps_2_0: ") + k.what);
+            Compiled ps;
+            const std::string source = overloads + k.source;
+            ASSERT_TRUE(three ? UsePixel3(ps, source) : UsePixel(ps, source));
+            if (k.uniform) {
+                ASSERT_NE(Constant(ps.container, "w"), nullptr) << ps.container.glsl;
+                SetByName(ps, "w", 0.4f);
+            }
+            Draw(ps);
+            ExpectPixel(8, 8, k.want * 255, 0, 0);
+        }
+    }
+}
+
 namespace {
 
 // A 1 x 1 texture of one colour, released with the fixture's device.
