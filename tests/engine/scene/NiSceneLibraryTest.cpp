@@ -4,6 +4,7 @@
 #include "engine/core/NiInstanceList.h"
 #include "engine/core/NiRecursiveLock.h"
 #include "engine/core/NiSharedTextureTable.h"
+#include "engine/render/NiSourceTexture.h"
 #include "engine/render/NiTexture.h"
 #include "engine/scene/NiAlphaProperty.h"
 #include "engine/scene/NiBinaryExtraData.h"
@@ -277,6 +278,18 @@ namespace
 {
 class NiSceneLoadThreadsTest : public SceneTest
 {
+protected:
+    // Source textures are the render library's: made here as it makes them.
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        NiObjectStream::RegisterCreateFunction("NiSourceTexture", &NiSourceTexture::CreateObject);
+    }
+    void TearDown() override
+    {
+        NiObjectStream::UnregisterCreateFunction("NiSourceTexture");
+        SceneTest::TearDown();
+    }
 };
 
 // A node with two children that share a property and a link-free entry;
