@@ -817,8 +817,10 @@ struct GlProgramGateForTests {
     std::uint32_t milliseconds = 0; // the deadline; 0: the default
 };
 void SetGlProgramGateForTests(const GlProgramGateForTests& gate);
-// How many check processes the `gl` back ends of this process have started.
+// How many check processes the `gl` back ends of this process have started,
+// and how many programs the check refused (each made again counted again).
 [[nodiscard]] std::uint32_t GlProgramGateRunsForTests();
+[[nodiscard]] std::uint32_t GlProgramGateRefusalsForTests();
 
 // The caps table shared by both back ends (GfxCaps.cpp).
 [[nodiscard]] D3DCAPS9 DeviceCaps(std::uint32_t adapter);

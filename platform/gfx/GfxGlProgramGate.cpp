@@ -50,7 +50,7 @@ constexpr int kTargetSize = 16;
 // The verdict's first byte.
 constexpr char kOk = 'O', kFailed = 'F', kNoContext = 'C';
 
-std::atomic<std::uint32_t> g_runs{0};
+std::atomic<std::uint32_t> g_runs{0}, g_refusals{0};
 
 struct GateSettings {
     GlProgramGateForTests test;
@@ -481,6 +481,7 @@ bool RunGlProgramGate(const TranslatedShader& program, const std::string& stage,
         test = g_settings.test;
         if (const auto it = g_verdicts.find(stage); it != g_verdicts.end()) {
             failure = it->second;
+            if (!failure.empty()) ++g_refusals;
             return failure.empty();
         }
     }
@@ -488,7 +489,10 @@ bool RunGlProgramGate(const TranslatedShader& program, const std::string& stage,
     const std::string fs = program.vertex ? PartnerFragment(program) : stage;
     const CheckOutcome outcome = Check(vs, fs, driver, test);
     const bool passed = outcome.refusal.empty();
-    if (!passed) failure = outcome.refusal;
+    if (!passed) {
+        failure = outcome.refusal;
+        ++g_refusals;
+    }
     // A check that could not be made says nothing of the program: asked
     // again, it is tried again.
     if (outcome.unmade) return false;
@@ -518,5 +522,7 @@ void SetGlProgramGateForTests(const GlProgramGateForTests& gate) {
 }
 
 std::uint32_t GlProgramGateRunsForTests() { return g_runs; }
+
+std::uint32_t GlProgramGateRefusalsForTests() { return g_refusals; }
 
 } // namespace gfx

@@ -384,7 +384,9 @@ TEST_P(GfxGlProgramGateDeviceTest, ACheckThatDiesHangsOrCannotBeMadeRefuses) {
         std::string said;
         const std::vector<std::uint8_t> code = Compiled(
             "float4 main(float4 c : COLOR0) : COLOR { return c * " + std::to_string(++program) + ".5; }\n", "ps_3_0");
+        const std::uint32_t refused = GlProgramGateRefusalsForTests();
         EXPECT_EQ(Make(code, said), D3DERR_INVALIDCALL);
+        EXPECT_EQ(GlProgramGateRefusalsForTests(), refused + 1);
         EXPECT_NE(said.find("gfx: a compiled pixel program cannot be run: "), std::string::npos) << said;
         EXPECT_NE(said.find(c.reason), std::string::npos) << said;
     }
