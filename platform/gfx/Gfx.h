@@ -809,16 +809,19 @@ struct GlProgramGateForTests {
     enum class Helper : std::uint8_t {
         Real,    // checks the program
         Crashes, // dies of SIGSEGV before it answers
-        Hangs,   // never answers
+        Hangs,   // never answers, using no processor time
+        Spins,   // never answers, using processor time
         NotMade, // no process can be made
     };
     Helper helper = Helper::Real;
     bool everyProgram = false;     // small programs are checked too
-    std::uint32_t milliseconds = 0; // the deadline; 0: the default
+    std::uint32_t milliseconds = 0; // the processor-time budget; 0: the default
 };
 void SetGlProgramGateForTests(const GlProgramGateForTests& gate);
-// How many check processes the `gl` back ends of this process have started.
+// How many check processes the `gl` back ends of this process have started,
+// and how many programs the check refused (each made again counted again).
 [[nodiscard]] std::uint32_t GlProgramGateRunsForTests();
+[[nodiscard]] std::uint32_t GlProgramGateRefusalsForTests();
 
 // The caps table shared by both back ends (GfxCaps.cpp).
 [[nodiscard]] D3DCAPS9 DeviceCaps(std::uint32_t adapter);

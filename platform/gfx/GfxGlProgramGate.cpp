@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <mutex>
 #include <unordered_map>
@@ -50,7 +51,7 @@ constexpr int kTargetSize = 16;
 // The verdict's first byte.
 constexpr char kOk = 'O', kFailed = 'F', kNoContext = 'C';
 
-std::atomic<std::uint32_t> g_runs{0};
+std::atomic<std::uint32_t> g_runs{0}, g_refusals{0};
 
 struct GateSettings {
     GlProgramGateForTests test;
@@ -213,6 +214,11 @@ std::string CheckPair(const std::string& vsText, const std::string& fsText) {
         ::_exit(kGateNotRun);
     case GlProgramGateForTests::Helper::Hangs:
         for (;;) ::pause();
+    case GlProgramGateForTests::Helper::Spins:
+        for (;;) {
+            static volatile std::uint64_t turns;
+            turns = turns + 1;
+        }
     default:
         break;
     }
@@ -342,20 +348,32 @@ CheckOutcome Check(const std::string& vs, const std::string& fs, const char* dri
         ::close(verdictPipe[0]);
         return Unmade(std::string("no process could be made to check it first: ") + std::strerror(forkError));
     }
-    // The verdict until its end, the process's end or the deadline.
-    const auto deadline = started + time;
+    // The verdict until its end, the process's end, its budget of processor
+    // time or the clock's backstop.
+    const auto backstop = started + time * kGlGateWallTimesProcessorTime;
+    clockid_t cpuClock{};
+    const bool cpuClockKnown = ::clock_getcpuclockid(child, &cpuClock) == 0;
+    const auto cpuSpent = [&]() -> std::chrono::milliseconds {
+        timespec t{};
+        if (!cpuClockKnown || ::clock_gettime(cpuClock, &t) != 0) return std::chrono::milliseconds(0);
+        return std::chrono::milliseconds(std::int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000);
+    };
     std::string verdict;
-    bool closed = false, reaped = false, late = false;
+    bool closed = false, reaped = false, late = false, lateByClock = false;
     int status = 0;
     while (!reaped) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(backstop - std::chrono::steady_clock::now());
+        // Without its processor clock the check has the budget on the clock.
+        const bool overBudget = cpuClockKnown ? cpuSpent() >= time : std::chrono::steady_clock::now() >= started + time;
+        if (left.count() <= 0 || overBudget) {
             late = true;
+            lateByClock = !overBudget;
             break;
         }
         if (!closed) {
             pollfd p{verdictPipe[0], POLLIN, 0};
-            const int ready = ::poll(&p, 1, int(left.count()));
+            // Its processor time is looked at between short waits.
+            const int ready = ::poll(&p, 1, int(std::min<std::int64_t>(left.count(), 20)));
             if (ready < 0 && errno != EINTR) break;
             if (ready <= 0) continue;
             char chunk[4096];
@@ -378,7 +396,9 @@ CheckOutcome Check(const std::string& vs, const std::string& fs, const char* dri
         }
     }
     if (late)
-        return {"the driver took more than " + seconds + " s to compile, link and draw it in a check process"};
+        return {"the driver took more than " + (lateByClock ? std::to_string(kGlGateWallTimesProcessorTime) + " x " + seconds + " s on the clock"
+                                                            : seconds + " s of processor time") +
+                " to compile, link and draw it in a check process"};
     if (reaped && WIFSIGNALED(status))
         return {"the check process died of " + SignalName(WTERMSIG(status)) + " compiling, linking or drawing it"};
     if (reaped && WIFEXITED(status) && WEXITSTATUS(status) == kGateNotRun && verdict.empty())
@@ -481,6 +501,7 @@ bool RunGlProgramGate(const TranslatedShader& program, const std::string& stage,
         test = g_settings.test;
         if (const auto it = g_verdicts.find(stage); it != g_verdicts.end()) {
             failure = it->second;
+            if (!failure.empty()) ++g_refusals;
             return failure.empty();
         }
     }
@@ -488,7 +509,10 @@ bool RunGlProgramGate(const TranslatedShader& program, const std::string& stage,
     const std::string fs = program.vertex ? PartnerFragment(program) : stage;
     const CheckOutcome outcome = Check(vs, fs, driver, test);
     const bool passed = outcome.refusal.empty();
-    if (!passed) failure = outcome.refusal;
+    if (!passed) {
+        failure = outcome.refusal;
+        ++g_refusals;
+    }
     // A check that could not be made says nothing of the program: asked
     // again, it is tried again.
     if (outcome.unmade) return false;
@@ -518,5 +542,7 @@ void SetGlProgramGateForTests(const GlProgramGateForTests& gate) {
 }
 
 std::uint32_t GlProgramGateRunsForTests() { return g_runs; }
+
+std::uint32_t GlProgramGateRefusalsForTests() { return g_refusals; }
 
 } // namespace gfx

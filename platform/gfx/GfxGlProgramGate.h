@@ -32,10 +32,15 @@ inline constexpr std::size_t kGlGateCostlyCallBytes = 128;
 // Loops nested this deep or deeper are checked, whatever the estimate: the
 // driver unrolls nested loops into each other.
 inline constexpr int kGlGateLoopDepth = 3;
-// The check's deadline: compile, link and one draw. The game's own compile
-// then link and first draw of the same text take about as long again each,
-// so each of them stays within the high-level compile's own 20 s.
+// The check's budget: compile, link and one draw, in the check process's
+// own processor time (all its threads), so that whether a program passes
+// does not hang on how busy the machine is. The game's own compile then
+// link and first draw of the same text take about as long again each, so
+// each of them stays within the high-level compile's own 20 s.
 inline constexpr std::chrono::milliseconds kGlGateTime{10000};
+// The clock's backstop, for a check that does not run (stopped, starved):
+// this many times the budget.
+inline constexpr int kGlGateWallTimesProcessorTime = 5;
 
 // Whether a program is large enough to be checked before it is made.
 [[nodiscard]] bool NeedsGlProgramGate(const TranslatedShader& program);

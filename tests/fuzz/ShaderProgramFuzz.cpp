@@ -94,8 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pucData, std::size_t u
         if (Create(g_pkNull, kWhole, false) != bWholeTranslated)
             std::abort();
         // The gl device compiles the program's GLSL as it is made: a refusal
-        // there of a program the translator took is GLSL the driver rejects.
-        if (bWholeTranslated && g_pkGl != nullptr && !Create(g_pkGl, kWhole, true))
+        // there of a program the translator took is GLSL the driver rejects,
+        // unless the check process of a large program timed out or died on it.
+        const std::uint32_t uiRefused = gfx::GlProgramGateRefusalsForTests();
+        if (bWholeTranslated && g_pkGl != nullptr && !Create(g_pkGl, kWhole, true) &&
+            gfx::GlProgramGateRefusalsForTests() == uiRefused)
             std::abort();
     }
     return 0;

@@ -370,7 +370,8 @@ TEST_P(GfxGlProgramGateDeviceTest, ACheckThatDiesHangsOrCannotBeMadeRefuses) {
     };
     const Case cases[] = {
         {GlProgramGateForTests::Helper::Crashes, "the check process died of SIGSEGV"},
-        {GlProgramGateForTests::Helper::Hangs, "the driver took more than 0.50 s"},
+        {GlProgramGateForTests::Helper::Spins, "the driver took more than 0.50 s of processor time"},
+        {GlProgramGateForTests::Helper::Hangs, "the driver took more than 5 x 0.50 s on the clock"},
         {GlProgramGateForTests::Helper::NotMade, "no process could be made to check it"},
     };
     int program = 0;
@@ -384,7 +385,9 @@ TEST_P(GfxGlProgramGateDeviceTest, ACheckThatDiesHangsOrCannotBeMadeRefuses) {
         std::string said;
         const std::vector<std::uint8_t> code = Compiled(
             "float4 main(float4 c : COLOR0) : COLOR { return c * " + std::to_string(++program) + ".5; }\n", "ps_3_0");
+        const std::uint32_t refused = GlProgramGateRefusalsForTests();
         EXPECT_EQ(Make(code, said), D3DERR_INVALIDCALL);
+        EXPECT_EQ(GlProgramGateRefusalsForTests(), refused + 1);
         EXPECT_NE(said.find("gfx: a compiled pixel program cannot be run: "), std::string::npos) << said;
         EXPECT_NE(said.find(c.reason), std::string::npos) << said;
     }
