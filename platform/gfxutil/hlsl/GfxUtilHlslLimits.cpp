@@ -491,6 +491,11 @@ bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, bool unrol
             close(0);
             continue;
         case kOpBranchConditional:
+            // One on a literal (an unrolled loop's test) is gone once the
+            // compiler folds it.
+            if (words >= 2 && folded.count(w[1])) continue;
+            add(arithmetic(depth), 1);
+            continue;
         case kOpKill:
         case kOpTerminateInvocation:
         case kOpDemoteToHelperInvocation:

@@ -193,7 +193,7 @@ std::vector<ShapeCase> WorkPastTheSlots(const std::string& entry) {
         {"twenty loops of two passes nested", "ps_3_0", NestedLoops(20, 2, entry),
          "loops nested 20 deep; the profile nests 4 deep (ps_3_0)"},
         {"five loops nested", "ps_3_0", NestedLoops(5, 2, entry), "loops nested 5 deep; the profile nests 4 deep"},
-        {"three loops of four passes nested at 2.0", "ps_2_0", NestedLoops(3, 4, entry),
+        {"three loops of six passes nested at 2.0", "ps_2_0", NestedLoops(3, 6, entry),
          "arithmetic instruction slots, more than twice the 64 the profile has (ps_2_0)"},
         {"three lookups in each of 12 passes at 2.0", "ps_2_0", LookupsInALoop(entry, true),
          "the program takes 36 texture instruction slots; the profile has 32 (ps_2_0)"},
