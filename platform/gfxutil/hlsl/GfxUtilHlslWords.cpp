@@ -102,6 +102,22 @@ struct Edit {
     std::string text;
 };
 
+// `text` with each edit's text put in at its byte, in source order (an
+// edit's place may come after a later one's in the list).
+std::string WithEdits(std::string_view text, std::vector<Edit>& edits, std::size_t perEdit) {
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
+    std::string out;
+    out.reserve(text.size() + edits.size() * perEdit);
+    std::size_t copied = 0;
+    for (const Edit& e : edits) {
+        out.append(text, copied, e.at - copied);
+        out += e.text;
+        copied = e.at;
+    }
+    out.append(text, copied);
+    return out;
+}
+
 // Whether the source holds a word one of the forms below starts with: most
 // hold none, and are left as they are without being read.
 bool HoldsAnyForm(std::string_view source, std::string_view entry) {
@@ -1299,17 +1315,7 @@ std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_
     }
     if (edits.empty()) return out;
     // A switch within a loop's head, a name renamed anywhere: in source order.
-    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
-    std::string edited;
-    edited.reserve(out.size() + edits.size() * 32);
-    std::size_t copied = 0;
-    for (const Edit& e : edits) {
-        edited.append(out, copied, e.at - copied);
-        edited += e.text;
-        copied = e.at;
-    }
-    edited.append(out, copied);
-    return edited;
+    return WithEdits(out, edits, 32);
 }
 
 namespace {
@@ -1425,17 +1431,7 @@ std::string DoubleUniformArguments(std::string_view source) {
         }
     }
     if (edits.empty()) return std::string(source);
-    std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.at < b.at; });
-    std::string out;
-    out.reserve(source.size() + edits.size() * 8);
-    std::size_t copied = 0;
-    for (const Edit& e : edits) {
-        out.append(source, copied, e.at - copied);
-        out += e.text;
-        copied = e.at;
-    }
-    out.append(source, copied);
-    return out;
+    return WithEdits(source, edits, 8);
 }
 
 } // namespace gfx::hlsl
