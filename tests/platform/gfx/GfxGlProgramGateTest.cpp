@@ -138,9 +138,15 @@ CallerAnswer RunCaller(const std::string& name, Clock::duration giveUp) {
     CallerAnswer answer;
     std::vector<std::string> variables;
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "MESA_SHADER_CACHE_DISABLE=", 26) != 0 && std::strncmp(*e, kCallerVariable, std::strlen(kCallerVariable)) != 0)
+        if (std::strncmp(*e, "MESA_SHADER_CACHE_DISABLE=", 26) != 0 && std::strncmp(*e, kCallerVariable, std::strlen(kCallerVariable)) != 0 &&
+            std::strncmp(*e, "SDL_VIDEODRIVER=", 16) != 0)
             variables.emplace_back(*e);
     variables.push_back("MESA_SHADER_CACHE_DISABLE=true");
+    // The caller's own choice of driver, else the gl tests' offscreen: what
+    // this process's environment holds now is whatever test ran last (a null
+    // test's dummy offers no OpenGL).
+    variables.push_back("SDL_VIDEODRIVER=" +
+                        (gfxtest::CallerDriver().empty() ? std::string("offscreen") : gfxtest::CallerDriver()));
     variables.push_back(std::string(kCallerVariable) + "=" + name);
     std::vector<char*> envp;
     for (std::string& v : variables) envp.push_back(v.data());
