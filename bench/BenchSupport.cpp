@@ -27,10 +27,13 @@ void RatioReporter::ReportRuns(const std::vector<Run>& kRuns)
 
 namespace
 {
-// The processor time of every thread of this process and of the children
-// it waited for (a compile's child), in seconds: what a side costs, without
-// the time other programs on a shared machine took the processor away from
-// it (the wall clock counts that too, unevenly between the two sides).
+std::function<double()> s_fnHelperSeconds;
+
+// The processor time of every thread of this process, of the children it
+// waited for and of its helpers that live on (a compile's workers), in
+// seconds: what a side costs, without the time other programs on a shared
+// machine took the processor away from it (the wall clock counts that too,
+// unevenly between the two sides).
 double ProcessSeconds()
 {
     timespec kNow{};
@@ -41,7 +44,7 @@ double ProcessSeconds()
         return static_cast<double>(kTime.tv_sec) + 1e-6 * static_cast<double>(kTime.tv_usec);
     };
     return static_cast<double>(kNow.tv_sec) + 1e-9 * static_cast<double>(kNow.tv_nsec) +
-           Seconds(kChildren.ru_utime) + Seconds(kChildren.ru_stime);
+           Seconds(kChildren.ru_utime) + Seconds(kChildren.ru_stime) + (s_fnHelperSeconds ? s_fnHelperSeconds() : 0.0);
 }
 
 // One side of a pair over iUnits units, in processor seconds: the median of
@@ -115,6 +118,11 @@ constexpr int SIZING_TRIES = 3;
 constexpr int SMOKE_PAIRS = 5;
 constexpr double SMOKE_SIDE_SHARE = 0.1;
 } // namespace
+
+void CountHelperSeconds(std::function<double()> fnSeconds)
+{
+    s_fnHelperSeconds = std::move(fnSeconds);
+}
 
 PairRatio MeasurePairs(int iPairs, double dSideSeconds, const std::function<void()>& fnSystem,
                        const std::function<void()>& fnBaseline)

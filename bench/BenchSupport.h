@@ -64,6 +64,11 @@ struct PairSide
 // least iPairs pairs and 31, for at least some seconds, then goes on until
 // the median is settled or a time limit is reached; each side first in
 // every other pair.
+// The processor seconds so far of helper processes the measured work keeps
+// alive (never waited for, so not among the children's), counted in each
+// side's time from now on.
+void CountHelperSeconds(std::function<double()> fnSeconds);
+
 [[nodiscard]] PairRatio MeasurePairs(int iPairs, double dSideSeconds, const std::function<void()>& fnSystem,
                                      const std::function<void()>& fnBaseline);
 [[nodiscard]] PairRatio MeasurePairs(int iPairs, double dSideSeconds, const PairSide& kSystem,

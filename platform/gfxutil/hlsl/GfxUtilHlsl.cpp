@@ -19,6 +19,7 @@
 #include "platform/gfxutil/hlsl/GfxUtilHlslIntrinsics.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslLayout.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslLimits.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslMessage.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslOneRowOrColumn.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslRefusals.h"
@@ -519,23 +520,56 @@ void WarmTheFrontEnd() {
     });
 }
 
-// Translate in a child bounded by the compile under way: its work grows with
-// the source, and glslang and SPIRV-Cross recurse with it, so a hostile
-// source ends in a refusal at the budget, the memory cap or the child's
-// fault, never in the caller's. Where no child can be made nothing bounds
-// the work, and the compile is refused.
+// What a worker needs of a compile to Translate it: the preprocessor's
+// lines (for the messages), the names, the passes' text and the layout.
+std::vector<std::uint8_t> TranslationRequest(const Compile& k, const std::vector<HlslGlobal>& globals) {
+    MessageWriter m;
+    m.Put(k.lines);
+    m.Put(k.sourceName);
+    m.Put(std::string_view(k.entry));
+    m.Put(std::string_view(k.profileText));
+    m.Put(k.majority);
+    m.Put(k.text);
+    m.Put(k.at);
+    m.Put(k.reason);
+    m.Put(globals);
+    return std::move(m.Bytes());
+}
+
+// Translate, in a worker, of a TranslationRequest: its TranslationReply.
+std::vector<std::uint8_t> TranslateInWorker(const std::vector<std::uint8_t>& request) {
+    MessageReader m(request);
+    PreprocessedText lines;
+    std::string sourceName, entry, profileText, text, reason, errors;
+    std::uint8_t majority = 0;
+    std::size_t at = 0;
+    std::vector<HlslGlobal> globals;
+    Profile profile;
+    if (!m.Get(lines) || !m.Get(sourceName) || !m.Get(entry) || !m.Get(profileText) || !m.Get(majority) ||
+        !m.Get(text) || !m.Get(at) || !m.Get(reason) || !m.Get(globals) || !m.AtEnd() ||
+        !ParseProfile(profileText.c_str(), profile))
+        return {};
+    Compile k{lines, sourceName, entry.c_str(), profileText.c_str(), profile, majority, errors, std::move(text),
+              at, std::move(reason)};
+    // The passes Translate runs count afresh, as in a compile of its own.
+    const PassRun run;
+    std::vector<std::uint8_t> code;
+    const bool ok = Translate(k, globals, code);
+    return TranslationReply(ok, code, errors);
+}
+
+// Translate in a warm worker bounded by the compile under way: its work
+// grows with the source, and glslang and SPIRV-Cross recurse with it, so a
+// hostile source ends in a refusal at the budget, the memory cap or the
+// worker's fault, never in the caller's. Where no worker can be made nothing
+// bounds the work, and the compile is refused.
 bool TranslateIsolated(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint8_t>& code) {
     code.clear();
-    k.errors.clear(); // its messages are the child's alone
+    k.errors.clear(); // its messages are the worker's alone
     WarmTheFrontEnd();
     const HlslCompileScope scope; // within the compile's own: its budget and caps
     std::vector<std::uint8_t> reply;
-    const HlslChildOutcome outcome = RunHlslChild(
-        [&] {
-            const bool ok = Translate(k, globals, code);
-            return TranslationReply(ok, code, k.errors);
-        },
-        scope, reply);
+    const HlslChildOutcome outcome = RunHlslWorkerJob(&TranslateInWorker, TranslationRequest(k, globals), scope, reply);
     if (outcome == HlslChildOutcome::NoChild) return k.Refuse(kHlslNoProcess);
     std::uint32_t sizes[2] = {0, 0};
     const std::size_t body = 1 + sizeof sizes;

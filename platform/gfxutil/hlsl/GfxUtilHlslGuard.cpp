@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 
 #include <fcntl.h>
@@ -11,6 +14,7 @@
 #include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -101,11 +105,17 @@ std::int64_t AnonymousBytes(const char* statm) {
 // backstop) or its memory passes the cap. `base`: the caller's anonymous
 // bytes just before the fork, which the child shares and so counts as its
 // own too. Little of it on the stack: the caller's thread may have a small one.
+// A worker's reply is framed (its size first, see ReadFramed): it is whole
+// at that size, not at an end of file; `clockBase` is the worker's
+// processor time when its job began, and `childTime` the job's as last read.
 HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCompileScope& scope,
-                           std::vector<std::uint8_t>& out) {
+                           std::vector<std::uint8_t>& out, bool framed = false, std::int64_t clockBase = 0,
+                           std::int64_t* lastTime = nullptr) {
     clockid_t childClock{};
     const bool clockKnown = ::clock_getcpuclockid(child, &childClock) == 0;
     std::int64_t childTime = 0;
+    std::int64_t unused = 0;
+    std::int64_t& timeRead = lastTime ? *lastTime : unused;
     const std::int64_t budget = std::chrono::nanoseconds(scope.Limits().time).count();
     const std::string statm = "/proc/" + std::to_string(child) + "/statm";
     // The child's anonymous pages are what it allocates: the pages of a file
@@ -123,7 +133,8 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCom
         if (clockKnown) {
             // A child that ended reads as it last did; its whole time comes
             // from its reaping.
-            if (const std::int64_t now = ClockNanoseconds(childClock); now >= 0) childTime = now;
+            if (const std::int64_t now = ClockNanoseconds(childClock); now >= 0) childTime = now - clockBase;
+            timeRead = childTime;
         }
         if (scope.Spent().count() + childTime >= budget) return HlslChildOutcome::TooLong;
         if (const std::int64_t anonymous = AnonymousBytes(statm.c_str()); anonymous >= 0) {
@@ -140,7 +151,16 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCom
         const ssize_t n = ::read(fd, out.data() + had, kChunk);
         out.resize(had + std::size_t(std::max<ssize_t>(n, 0)));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return HlslChildOutcome::Replied;
+        if (!framed && n <= 0) return HlslChildOutcome::Replied;
+        if (n <= 0) return HlslChildOutcome::Stopped; // a worker ended mid-reply
+        std::uint64_t size = 0;
+        if (out.size() >= sizeof size) {
+            std::memcpy(&size, out.data(), sizeof size);
+            if (size > out.size() - sizeof size) continue;
+            if (size < out.size() - sizeof size) return HlslChildOutcome::Stopped;
+            out.erase(out.begin(), out.begin() + std::ptrdiff_t(sizeof size));
+            return HlslChildOutcome::Replied;
+        }
     }
 }
 
@@ -385,5 +405,315 @@ HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& 
         outcome = HlslChildOutcome::Stopped;
     return outcome;
 }
+
+} // namespace gfx
+
+// ---- warm workers ---------------------------------------------------------------------------------
+
+namespace gfx {
+namespace {
+
+// What the caller sends before a job's request: the job, the scope the
+// worker runs it in, and the request's size.
+struct JobHeader {
+    std::uint64_t job = 0;
+    std::int64_t timeLeft = 0; // nanoseconds of processor time
+    std::uint64_t childBytes = 0, expandedBytes = 0;
+    std::uint32_t includes = 0;
+    std::uint64_t size = 0;
+};
+
+// A request no compile makes: the text is capped far below it.
+constexpr std::uint64_t kMaxRequestBytes = std::uint64_t(1) << 31;
+// A worker serves no more jobs than this, and none once it has grown by
+// more than this since it was made (a deep job's stack stays resident).
+constexpr std::uint32_t kJobsPerWorker = 4096;
+constexpr std::int64_t kWorkerGrowth = std::int64_t(256) << 20;
+// Workers kept waiting for a job; more that end a job at once are ended.
+constexpr std::size_t kIdleWorkers = 4;
+
+struct Worker {
+    pid_t pid = -1;
+    int fd = -1;
+    std::int64_t bornBytes = -1; // anonymous bytes once it began to serve
+    std::uint32_t jobs = 0;
+};
+
+bool ReadExactly(int fd, void* data, std::size_t size) {
+    auto* p = static_cast<std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::read(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Sends without the signal a closed socket raises: a worker that died
+// between jobs is a failed send here, not the end of the caller.
+bool SendAll(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The worker's life: a job at a time until the caller closes its end. The
+// caller watches each job; where the caller is gone (killed mid-job with
+// the thread that made this one still about to end), the job's own
+// processor time still ends it: its soft limit is set past the job's budget.
+[[noreturn]] void Serve(int fd) {
+    for (;;) {
+        JobHeader h;
+        if (!ReadExactly(fd, &h, sizeof h)) ::_exit(0);
+        if (h.size > kMaxRequestBytes) ::_exit(kChildFailed);
+        std::vector<std::uint8_t> request(h.size);
+        if (!ReadExactly(fd, request.data(), request.size())) ::_exit(0);
+        rusage used{};
+        rlimit cpu{};
+        if (::getrusage(RUSAGE_SELF, &used) == 0 && ::getrlimit(RLIMIT_CPU, &cpu) == 0) {
+            const rlim_t soft = rlim_t(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
+                                rlim_t(std::max<std::int64_t>(h.timeLeft, 0) / 1000000000) + 2;
+            cpu.rlim_cur = cpu.rlim_max == RLIM_INFINITY ? soft : std::min(soft, cpu.rlim_max);
+            (void)::setrlimit(RLIMIT_CPU, &cpu);
+        }
+        HlslCompileLimits limits;
+        limits.time = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::nanoseconds(std::max<std::int64_t>(h.timeLeft, 0)));
+        limits.childBytes = h.childBytes;
+        limits.expandedBytes = h.expandedBytes;
+        limits.includes = h.includes;
+        std::vector<std::uint8_t> reply;
+        {
+            // The job's scope is outermost here whatever the thread that
+            // made the worker was doing.
+            t_scope = nullptr;
+            const HlslCompileScope scope(limits);
+            const auto job = reinterpret_cast<HlslWorkerJob>(static_cast<std::uintptr_t>(h.job));
+            reply = job(request);
+        }
+        const std::uint64_t size = reply.size();
+        if (!SendAll(fd, &size, sizeof size) || !SendAll(fd, reply.data(), reply.size())) ::_exit(0);
+    }
+}
+
+// The thread workers are made from, one a process: a worker's death signal
+// comes when the thread that made it ends, so they are made by one that
+// ends with the process. Its stack is RunOnHlslStack's, which each worker
+// then runs its jobs on.
+class WorkerMaker {
+public:
+    // A new worker; false when no process (or no thread to make one) could
+    // be made.
+    bool Make(Worker& w) {
+        std::unique_lock<std::mutex> lock(m_lock);
+        if (!m_started && !Start()) return false;
+        Order order;
+        m_orders.push_back(&order);
+        m_asked.notify_all();
+        m_done.wait(lock, [&] { return order.done; });
+        w = order.worker;
+        return w.pid > 0;
+    }
+
+private:
+    struct Order {
+        Worker worker;
+        bool done = false;
+    };
+
+    bool Start() {
+        pthread_attr_t attributes;
+        if (::pthread_attr_init(&attributes) != 0) return false;
+        pthread_t thread;
+        const bool made = ::pthread_attr_setstacksize(&attributes, kHlslStackBytes) == 0 &&
+                          ::pthread_attr_setguardsize(&attributes, kHlslStackGuardBytes) == 0 &&
+                          ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
+                          ::pthread_create(&thread, &attributes, &WorkerMaker::Run, this) == 0;
+        (void)::pthread_attr_destroy(&attributes);
+        m_started = made;
+        return made;
+    }
+
+    static void* Run(void* arg) {
+        auto& maker = *static_cast<WorkerMaker*>(arg);
+        t_onHlslStack = true;
+        std::unique_lock<std::mutex> lock(maker.m_lock);
+        for (;;) {
+            maker.m_asked.wait(lock, [&] { return !maker.m_orders.empty(); });
+            Order& order = *maker.m_orders.back();
+            maker.m_orders.pop_back();
+            order.worker = Fork();
+            order.done = true;
+            maker.m_done.notify_all();
+        }
+    }
+
+    static Worker Fork() {
+        Worker w;
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return w;
+        const pid_t parent = ::getpid();
+        const pid_t child = ::fork();
+        if (child < 0) {
+            ::close(ends[0]);
+            ::close(ends[1]);
+            return w;
+        }
+        if (child == 0) {
+            if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(kChildFailed);
+            (void)::prctl(PR_SET_NAME, "hlsl-compiler", 0, 0, 0);
+            const int fd = BecomeQuietChild(ends[1]);
+            if (fd < 0) ::_exit(kChildFailed);
+            Serve(fd);
+        }
+        ::close(ends[1]);
+        w.pid = child;
+        w.fd = ends[0];
+        return w;
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_asked, m_done;
+    std::vector<Order*> m_orders;
+    bool m_started = false;
+};
+
+// The workers waiting for a job, and the maker, of the process they belong
+// to: a process forked from this one (a test's caller, a child) has neither
+// (the maker's thread did not come with it) and makes its own.
+struct Workers {
+    std::mutex lock;
+    pid_t of = 0;
+    std::vector<Worker> idle;
+    WorkerMaker* maker = nullptr;
+    std::atomic<std::uint64_t> made{0};
+    std::atomic<std::int64_t> time{0}; // nanoseconds
+};
+
+Workers& TheWorkers() {
+    // Never destroyed: the maker's thread may outlive every static.
+    static Workers* const workers = new Workers;
+    return *workers;
+}
+
+void EndWorker(Worker& w) {
+    if (w.fd >= 0) ::close(w.fd);
+    if (w.pid > 0) {
+        ::kill(w.pid, SIGKILL);
+        while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    w = Worker{};
+}
+
+// An idle worker of this process, else a new one.
+bool TakeWorker(Worker& w) {
+    Workers& all = TheWorkers();
+    WorkerMaker* maker = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(all.lock);
+        if (all.of != ::getpid()) {
+            // Copies of another process's: its descriptors only are ours.
+            for (const Worker& inherited : all.idle) ::close(inherited.fd);
+            all.idle.clear();
+            all.maker = new WorkerMaker; // the other's (its thread) is not here
+            all.of = ::getpid();
+        }
+        if (!all.idle.empty()) {
+            w = all.idle.back();
+            all.idle.pop_back();
+            return true;
+        }
+        maker = all.maker;
+    }
+    if (!maker->Make(w)) return false;
+    ++all.made;
+    return true;
+}
+
+void GiveBack(Worker& w) {
+    Workers& all = TheWorkers();
+    const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
+    const std::int64_t bytes = AnonymousBytes(statm.c_str());
+    if (w.bornBytes < 0) w.bornBytes = bytes;
+    const bool spent = ++w.jobs >= kJobsPerWorker || bytes < 0 || bytes - w.bornBytes > kWorkerGrowth;
+    if (!spent) {
+        const std::lock_guard<std::mutex> lock(all.lock);
+        if (all.of == ::getpid() && all.idle.size() < kIdleWorkers) {
+            all.idle.push_back(w);
+            return;
+        }
+    }
+    EndWorker(w);
+}
+
+// One job on worker `w`, which it ends unless the job came back whole.
+// `sent`: whether the request reached it (a worker that died idle does not
+// take it).
+HlslChildOutcome RunOnWorker(Worker& w, HlslWorkerJob job, const std::vector<std::uint8_t>& request,
+                             const HlslCompileScope& scope, std::vector<std::uint8_t>& reply, bool& sent) {
+    sent = false;
+    reply.clear();
+    const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
+    const std::int64_t base = AnonymousBytes(statm.c_str());
+    clockid_t clock{};
+    const std::int64_t clockBase = ::clock_getcpuclockid(w.pid, &clock) == 0 ? ClockNanoseconds(clock) : -1;
+    JobHeader h;
+    h.job = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(job));
+    h.timeLeft = scope.Left().count();
+    h.childBytes = scope.Limits().childBytes;
+    h.expandedBytes = scope.Limits().expandedBytes;
+    h.includes = scope.Limits().includes;
+    h.size = request.size();
+    sent = SendAll(w.fd, &h, sizeof h);
+    if (!sent || clockBase < 0) {
+        EndWorker(w);
+        return HlslChildOutcome::Stopped;
+    }
+    HlslChildOutcome outcome = HlslChildOutcome::Replied;
+    if (!SendAll(w.fd, request.data(), request.size())) outcome = HlslChildOutcome::Stopped;
+    std::int64_t spent = 0;
+    if (outcome == HlslChildOutcome::Replied)
+        outcome = ReadReply(w.fd, w.pid, base, scope, reply, true, clockBase, &spent);
+    // Its time now that it waits again (or as last read of one that died).
+    if (const std::int64_t now = ClockNanoseconds(clock); now >= clockBase) spent = now - clockBase;
+    spent = std::max<std::int64_t>(spent, 0);
+    scope.AddSpent(std::chrono::nanoseconds(spent));
+    TheWorkers().time += spent;
+    if (outcome == HlslChildOutcome::Replied) GiveBack(w);
+    else EndWorker(w);
+    return outcome;
+}
+
+} // namespace
+
+HlslChildOutcome RunHlslWorkerJob(HlslWorkerJob job, const std::vector<std::uint8_t>& request,
+                                  const HlslCompileScope& scope, std::vector<std::uint8_t>& reply) {
+    reply.clear();
+    // A worker may have died between jobs (and one that had served others
+    // may carry a fault of theirs): the job goes once more to a new one.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (scope.Expired()) return HlslChildOutcome::TooLong;
+        Worker w;
+        if (!TakeWorker(w)) return HlslChildOutcome::NoChild;
+        const bool fresh = w.jobs == 0;
+        bool sent = false;
+        const HlslChildOutcome outcome = RunOnWorker(w, job, request, scope, reply, sent);
+        if (outcome != HlslChildOutcome::Stopped || (sent && fresh)) return outcome;
+    }
+    return HlslChildOutcome::Stopped;
+}
+
+std::uint64_t HlslWorkersMade() { return TheWorkers().made.load(); }
+
+std::chrono::nanoseconds HlslWorkerTime() { return std::chrono::nanoseconds(TheWorkers().time.load()); }
 
 } // namespace gfx

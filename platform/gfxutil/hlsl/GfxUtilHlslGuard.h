@@ -117,6 +117,34 @@ inline constexpr const char* kHlslNoThread = "no thread could be made for the HL
 [[nodiscard]] HlslChildOutcome RunHlslChild(const std::function<std::vector<std::uint8_t>()>& work,
                                             const HlslCompileScope& scope, std::vector<std::uint8_t>& reply);
 
+// A job a warm worker runs: what it is asked to what it answers. A plain
+// function: a worker is a copy of this process, where its address means
+// the same.
+using HlslWorkerJob = std::vector<std::uint8_t> (*)(const std::vector<std::uint8_t>& request);
+
+// Runs `job` on `request` in a worker process and returns its answer in
+// `reply`, bounded as RunHlslChild bounds its child: the scope's processor
+// time (the worker's own, counted in the scope), its backstop and its
+// memory cap (the worker's growth during the job), a fault a Stopped
+// outcome. Unlike a child, a worker that answered serves the next job, of
+// any thread: what a child pays at every compile (the fork's copy of this
+// process's page tables, its faults on every page it touches, its exit) a
+// worker paid once. One that failed is ended; a job whose worker had served
+// others and stopped runs once more in a new one, so that no fault left by
+// an earlier job decides a later one. A worker is made from a thread of its
+// own that lives as long as this process (a worker ends with it, as a child
+// ends with the thread that made it), on a stack of RunOnHlslStack's size,
+// and holds nothing of this process but its socket; it runs each job within
+// a scope of the caller's caps and of the time the caller has left.
+[[nodiscard]] HlslChildOutcome RunHlslWorkerJob(HlslWorkerJob job, const std::vector<std::uint8_t>& request,
+                                                const HlslCompileScope& scope, std::vector<std::uint8_t>& reply);
+// The workers this process has made so far, for tests that see them reused.
+[[nodiscard]] std::uint64_t HlslWorkersMade();
+// The processor time workers have taken over their jobs so far: a worker
+// is never waited for while it serves, so the time is not among this
+// process's children's.
+[[nodiscard]] std::chrono::nanoseconds HlslWorkerTime();
+
 // The stack a compile's work runs on, whatever the stack of its caller's
 // thread: glslang and SPIRV-Cross's GLSL writer recurse once or twice per
 // block of a chain of statements, a few kilobytes a time, so a source of

@@ -99,8 +99,12 @@ std::vector<Token> Tokenize(std::string_view s) {
             ++i;
             continue;
         }
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            ++i;
+        if (SpaceByte(c)) {
+            // A run of blanks at once, each byte a step still.
+            const std::size_t begin = i;
+            while (++i < s.size() && SpaceByte(s[i]) && s[i] != '\n') {
+            }
+            Step(i - begin - 1);
             continue;
         }
         if (c == '#' && lineStart) {
@@ -132,7 +136,7 @@ std::vector<Token> Tokenize(std::string_view s) {
             i = std::min(i + 1, s.size());
         } else if (IdentStart(c)) {
             while (i < s.size() && IdentChar(s[i])) ++i;
-        } else if (std::isdigit(static_cast<unsigned char>(c)) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+        } else if (DigitByte(c) || (c == '.' && i + 1 < s.size() && DigitByte(s[i + 1]))) {
             while (i < s.size() && (IdentChar(s[i]) || s[i] == '.' ||
                                     ((s[i] == '-' || s[i] == '+') && (s[i - 1] == 'e' || s[i - 1] == 'E'))))
                 ++i;

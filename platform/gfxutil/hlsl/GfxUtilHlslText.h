@@ -53,8 +53,13 @@ bool RunHlslCompile(const std::function<void()>& work);
 // The steps the last run on this thread took.
 std::uint64_t PassSteps();
 
-inline bool IdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-inline bool IdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+// The source's characters by their ASCII classes, whatever the process's
+// locale: every pass reads every byte, and the C library's classes are a
+// call each (and a Latin-1 locale would take bytes past 127 for letters).
+inline bool DigitByte(char c) { return c >= '0' && c <= '9'; }
+inline bool SpaceByte(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool IdentStart(char c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_'; }
+inline bool IdentChar(char c) { return IdentStart(c) || DigitByte(c); }
 
 // Words, numbers and single punctuation; comments, strings and preprocessor
 // lines dropped. Cut short once the deadline has passed.
