@@ -281,7 +281,11 @@ TEST_P(GfxUtilHlslValuesTest, EveryFormOfADoubleArgumentPicksTheDoubleOverload) 
         "float pick3(float x) { return 0.25; }\n"
         "float pick3(double x) { return 0.75; }\n"
         "float pick3(float2 x) { return 0.875; }\n"
-        "float same(float x) { return x; }\n";
+        "float same(float x) { return x; }\n"
+        // Of two components: x's first through the float overload gives its
+        // half, through the double one its quarter and 0.5.
+        "float pickv(float2 x) { return x.x * 0.5; }\n"
+        "float pickv(double2 x) { return float(x.x) * 0.25 + 0.5; }\n";
     struct Case {
         const char* call; // the red channel's expression in main
         double red;
@@ -312,6 +316,10 @@ TEST_P(GfxUtilHlslValuesTest, EveryFormOfADoubleArgumentPicksTheDoubleOverload) 
         {"pick3(-v.y)", 0.75},
         {"pick(same(w)) + pick(ws[1])", 0.8}, // 0.2 + 0.6
         {"pick(l > 0.5 ? u : w)", 0.6},   // 0.4 / 4 + 0.5
+        {"pickv(v)", 0.55},              // 0.2 / 4 + 0.5
+        {"pickv(v.yx)", 0.6},            // 0.4 / 4 + 0.5
+        {"pickv(s.d2.yx * 2)", 0.7},     // 0.8 / 4 + 0.5
+        {"pickv(float2(0.1, 0.2) + ws[1])", 0.625}, // 0.5 / 4 + 0.5
         // Float by their own type.
         {"pick(u)", 0.2},                // 0.4 / 2
         {"pick(u * 2)", 0.4},            // 0.8 / 2
@@ -326,6 +334,8 @@ TEST_P(GfxUtilHlslValuesTest, EveryFormOfADoubleArgumentPicksTheDoubleOverload) 
         {"pick3(u)", 0.25},
         {"pick3(s.f)", 0.25},
         {"pick2(0.1, u)", 0.2},          // 0.4 / 2
+        {"pickv(float2(v))", 0.1},       // 0.2 / 2
+        {"pickv(float2(u, w))", 0.2},    // 0.4 / 2
     };
     for (const bool three : {false, true}) {
         for (const Case& k : cases) {
