@@ -1325,16 +1325,74 @@ bool DoubleWord(std::string_view w) {
     return w == "double" || (w.size() == 7 && w.starts_with("double") && w[6] >= '1' && w[6] <= '4');
 }
 
+// A name declared at file scope or in a struct: its type's word (a double
+// word or a struct's name) and whether it is an array.
+struct Declared {
+    std::string_view type;
+    bool array = false;
+};
+
+using Members = std::map<std::string_view, Declared>;
+
+// The declarators of [k, end): `a, b[2] : SEMANTIC, c = 1`, each name with
+// `type`. Stops at a brace or a parenthesis (a function, an initialiser's
+// list).
+void Declarators(const std::vector<Token>& t, std::size_t k, std::size_t end, std::string_view type, Members& out) {
+    for (; k < end && Step() && !Is(t[k], "{") && !Is(t[k], "("); ++k) {
+        if (Is(t[k], "<") && t[k].close < end) {
+            k = t[k].close;
+            continue;
+        }
+        if (!IdentStart(t[k].text[0]) || !(Is(t[k - 1], ",") || IdentStart(t[k - 1].text[0]))) continue;
+        if (IsModifierWord(t[k].text) || IsTypeWord(t[k].text) || t[k].text == type) continue;
+        if (k > 0 && Is(t[k - 1], ":")) continue; // a semantic
+        out[t[k].text] = {type, k + 1 < end && Is(t[k + 1], "[")};
+        if (k + 1 < end && Is(t[k + 1], "[") && t[k + 1].close < end) k = t[k + 1].close;
+    }
+}
+
+// The read of a double within an argument starting at `k`, a name of the
+// uniforms: the end of what is read as a double (`ws[1]`, `s.d`, `s.in.d`,
+// `v`) and its type's word, or 0 where it reads no double (`s.f`, a whole
+// array).
+std::size_t DoubleRead(const std::vector<Token>& t, std::size_t k, std::size_t end, const Declared& uniform,
+                       const std::map<std::string_view, Members>& structs, std::string_view& type) {
+    Declared d = uniform;
+    std::size_t e = k + 1;
+    for (;;) {
+        if (d.array) {
+            if (e >= end || !Is(t[e], "[") || t[e].close >= end) return 0;
+            e = t[e].close + 1;
+        }
+        if (DoubleWord(d.type)) {
+            type = d.type;
+            return e;
+        }
+        const auto members = structs.find(d.type);
+        if (members == structs.end() || e + 1 >= end || !Is(t[e], ".")) return 0;
+        const auto member = members->second.find(t[e + 1].text);
+        if (member == members->second.end() || !Step()) return 0;
+        d = member->second;
+        e += 2;
+    }
+}
+
 } // namespace
 
 std::string DoubleUniformArguments(std::string_view source) {
     if (source.find("double") == std::string_view::npos) return std::string(source);
     const std::vector<Token> t = Tokenize(source);
-    // The uniforms of the file's scope declared double (scalars and vectors,
-    // no arrays), by name: their type word.
-    std::map<std::string_view, std::string_view> uniforms;
-    // Functions by name: the places of their parameters declared double.
+    // The structs of the file's scope, by name: their members.
+    std::map<std::string_view, Members> structs;
+    // Where each struct's members declared double have their type's word.
+    std::map<std::string_view, std::vector<std::size_t>> doubleMembers;
+    // The uniforms of the file's scope declared double, or with a struct's
+    // type, by name; the other globals of a struct's type.
+    Members uniforms, structGlobals;
+    // Functions by name: the places of their parameters declared double
+    // (taken in: an `out` one takes no value).
     std::set<std::pair<std::string_view, std::size_t>> doubleParameters;
+    std::set<std::string_view> doubleFunctions;
     std::size_t statement = 0; // the first token of the statement at file scope
     for (std::size_t i = 0; i < t.size() && Step(); ++i) {
         if (Is(t[i], ";") || Is(t[i], "}")) {
@@ -1342,8 +1400,29 @@ std::string DoubleUniformArguments(std::string_view source) {
             continue;
         }
         if (Is(t[i], "{")) {
+            const std::size_t close = t[i].close < t.size() ? t[i].close : t.size();
+            if (i >= 2 && Is(t[i - 2], "struct") && IdentStart(t[i - 1].text[0])) {
+                // A struct's members, statement by statement.
+                Members& members = structs[t[i - 1].text];
+                std::size_t first = i + 1;
+                for (std::size_t k = i + 1; k < close && Step(); ++k) {
+                    if (!Is(t[k], ";")) {
+                        if ((Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "{") || Is(t[k], "<")) && t[k].close < close)
+                            k = t[k].close;
+                        continue;
+                    }
+                    std::size_t type = first;
+                    while (type < k && IsModifierWord(t[type].text)) ++type;
+                    if (type + 1 < k && IdentStart(t[type].text[0])) {
+                        Declarators(t, type + 1, k, t[type].text, members);
+                        if (t[type].text.starts_with("double") && IsTypeWord(t[type].text))
+                            doubleMembers[t[i - 1].text].push_back(type);
+                    }
+                    first = k + 1;
+                }
+            }
             // A function's body, or a struct's or buffer's members: over it.
-            i = t[i].close < t.size() ? t[i].close : t.size();
+            i = close;
             if (i + 1 < t.size() && Is(t[i + 1], ";")) ++i;
             statement = i + 1;
             continue;
@@ -1351,16 +1430,19 @@ std::string DoubleUniformArguments(std::string_view source) {
         if (Is(t[i], "(") && i > statement && IdentStart(t[i - 1].text[0]) && t[i].close < t.size()) {
             // A function's declaration: its parameters' types, place by place.
             std::size_t place = 0;
-            bool isDouble = false, typeSeen = false;
-            for (std::size_t k = i + 1; k <= t[i].close; ++k) {
+            bool isDouble = false, typeSeen = false, out = false;
+            for (std::size_t k = i + 1; k <= t[i].close && Step(); ++k) {
                 if (k == t[i].close || Is(t[k], ",")) {
-                    if (isDouble) doubleParameters.insert({t[i - 1].text, place});
+                    if (isDouble && !out) {
+                        doubleParameters.insert({t[i - 1].text, place});
+                        doubleFunctions.insert(t[i - 1].text);
+                    }
                     ++place;
-                    isDouble = typeSeen = false;
+                    isDouble = typeSeen = out = false;
                     continue;
                 }
-                if ((Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "<")) && t[k].close < t[i].close && !Is(t[k], "<"))
-                    k = t[k].close;
+                if ((Is(t[k], "(") || Is(t[k], "[")) && t[k].close < t[i].close) k = t[k].close;
+                if (Is(t[k], "out") || Is(t[k], "inout")) out = true;
                 if (!typeSeen && IdentStart(t[k].text[0]) && !IsModifierWord(t[k].text)) {
                     typeSeen = true;
                     isDouble = DoubleWord(t[k].text);
@@ -1369,42 +1451,81 @@ std::string DoubleUniformArguments(std::string_view source) {
             i = t[i].close;
             continue;
         }
-        if (!DoubleWord(t[i].text)) continue;
-        bool storage = true;
-        for (std::size_t k = statement; k < i; ++k)
+        if (!DoubleWord(t[i].text) && !structs.count(t[i].text)) continue;
+        bool storage = true, modifiers = true;
+        for (std::size_t k = statement; k < i; ++k) {
             storage = storage && (Is(t[k], "uniform") || Is(t[k], "extern") || Is(t[k], "shared") || Is(t[k], "const"));
-        if (!storage) continue;
-        // The names it declares: `double a, b;`; an array is left out.
-        for (std::size_t k = i + 1; k < t.size() && !Is(t[k], ";") && !Is(t[k], "{") && !Is(t[k], "("); ++k) {
-            if (!IdentStart(t[k].text[0]) || !(Is(t[k - 1], ",") || k == i + 1)) continue;
-            if (k + 1 < t.size() && Is(t[k + 1], "[")) continue;
-            uniforms[t[k].text] = t[i].text;
+            modifiers = modifiers && IsModifierWord(t[k].text) && !Is(t[k], "typedef") && !Is(t[k], "struct");
         }
+        if (!storage && !(modifiers && structs.count(t[i].text))) continue;
+        // The statement's end, over an annotation's own statements.
+        std::size_t end = i + 1;
+        for (; end < t.size() && !Is(t[end], ";") && Step(); ++end)
+            if (Is(t[end], "<") && t[end].close < t.size()) end = t[end].close;
+        Declarators(t, i + 1, end, t[i].text, storage ? uniforms : structGlobals);
     }
-    if (uniforms.empty() || doubleParameters.empty()) return std::string(source);
-    // Each call's argument that is such a uniform alone, where the function
-    // takes a double at that place, unless a name of the function's own (a
-    // parameter or local of the uniform's name) hides it there.
+    if (uniforms.empty()) return std::string(source);
+    std::string out(source);
     std::vector<Edit> edits;
+    // The layout keeps a uniform struct in float registers, and glslang's
+    // block takes one kind of number: the double members of the structs
+    // the uniforms have (and of the structs within them) are declared float,
+    // as a double uniform of its own is. A read of one is given back as a
+    // double below.
+    std::set<std::string_view> held;
+    std::vector<std::string_view> toHold;
+    for (const auto& [name, d] : uniforms)
+        if (structs.count(d.type) && held.insert(d.type).second) toHold.push_back(d.type);
+    while (!toHold.empty() && Step()) {
+        const std::string_view s = toHold.back();
+        toHold.pop_back();
+        for (const std::size_t k : doubleMembers[s]) {
+            Blank(out, t[k].begin, TokenEnd(t[k]));
+            edits.push_back({t[k].begin, "float" + std::string(t[k].text.substr(6))});
+        }
+        for (const auto& [member, d] : structs[s])
+            if (structs.count(d.type) && held.insert(d.type).second) toHold.push_back(d.type);
+    }
+    // Each read of such a uniform's double within a call's argument, where
+    // the function takes a double at that place, given as a double (`w` as
+    // `double(w)`, `ws[1] * 2` as `double(ws[1]) * 2`): the argument's type
+    // then follows from its operators as the D3D9 compiler works it out
+    // (a double by arithmetic with one, a float through a cast or another
+    // call, a bool by a comparison). Not where a name of the function's own
+    // (a parameter or local of the uniform's name) hides it there. So too
+    // the double members of other globals, parameters and locals of the
+    // structs declared float above.
+    for (const auto& [name, d] : structGlobals)
+        if (held.count(d.type) && !uniforms.count(name)) uniforms[name] = d;
     std::size_t body = 0, bodyEnd = 0; // the function body the call is in
     std::set<std::string_view> hidden;
+    Members locals; // of the held structs' types
     int depth = 0;
+    std::vector<std::pair<std::size_t, std::size_t>> ranges; // an argument and the parentheses within it
     for (std::size_t i = 0; i + 1 < t.size() && Step(); ++i) {
         if (Is(t[i], "{")) {
             if (depth == 0) {
                 body = i;
                 bodyEnd = t[i].close;
                 hidden.clear();
-                // The parameters and locals of the function: names after a type word.
-                std::size_t from = i;
-                if (i > 0 && Is(t[i - 1], ")") ) {
-                    std::size_t k = i - 1;
-                    while (k > 0 && !(Is(t[k], "(") && t[k].close == i - 1)) --k;
+                locals.clear();
+                // The parameters and locals of the function: names after a
+                // type word. Its parameters end before a semantic's `:`.
+                std::size_t from = i, list = i;
+                if (i > 0 && Is(t[i - 1], ")")) list = i - 1;
+                else if (i > 2 && Is(t[i - 3], ")") && Is(t[i - 2], ":")) list = i - 3;
+                if (list < i) {
+                    std::size_t k = list;
+                    while (k > 0 && !(Is(t[k], "(") && t[k].close == list) && Step()) --k;
                     from = k;
                 }
-                for (std::size_t k = from + 1; k < bodyEnd && k < t.size(); ++k)
-                    if (uniforms.count(t[k].text) && IdentStart(t[k - 1].text[0]) && !Is(t[k - 1], "return"))
-                        hidden.insert(t[k].text);
+                for (std::size_t k = from + 1; k < bodyEnd && k < t.size() && Step(); ++k) {
+                    if (!IdentStart(t[k].text[0]) || !IdentStart(t[k - 1].text[0]) || Is(t[k - 1], "return"))
+                        continue;
+                    if (uniforms.count(t[k].text)) hidden.insert(t[k].text);
+                    if (held.count(t[k - 1].text))
+                        locals[t[k].text] = {t[k - 1].text, k + 1 < t.size() && Is(t[k + 1], "[")};
+                }
             }
             ++depth;
         }
@@ -1412,26 +1533,55 @@ std::string DoubleUniformArguments(std::string_view source) {
         if (depth == 0 || i <= body || i >= bodyEnd) continue;
         if (!IdentStart(t[i].text[0]) || !Is(t[i + 1], "(") || t[i + 1].close >= t.size()) continue;
         if (i > 0 && Is(t[i - 1], ".")) continue;
+        if (!doubleFunctions.count(t[i].text)) continue;
         std::size_t place = 0, from = i + 2;
         const std::size_t close = t[i + 1].close;
-        for (std::size_t k = i + 2; k <= close; ++k) {
+        for (std::size_t k = i + 2; k <= close && Step(); ++k) {
             if (k < close && (Is(t[k], "(") || Is(t[k], "[") || Is(t[k], "{")) && t[k].close < close) {
                 k = t[k].close;
                 continue;
             }
             if (k < close && !Is(t[k], ",")) continue;
-            const auto uniform = k == from + 1 ? uniforms.find(t[from].text) : uniforms.end();
-            if (uniform != uniforms.end() && !hidden.count(t[from].text) &&
-                doubleParameters.count({t[i].text, place})) {
-                edits.push_back({t[from].begin, std::string(uniform->second) + "("});
-                edits.push_back({TokenEnd(t[from]), ")"});
+            if (doubleParameters.count({t[i].text, place})) ranges.push_back({from, k});
+            // The argument's reads, and those within its parentheses; not
+            // within a call's, whose own parameters decide, nor an index.
+            while (!ranges.empty() && Step()) {
+                const auto [first, end] = ranges.back();
+                ranges.pop_back();
+                for (std::size_t m = first; m < end && Step(); ++m) {
+                    if (Is(t[m], "(") || Is(t[m], "[") || Is(t[m], "{")) {
+                        if (t[m].close >= end) break;
+                        if (Is(t[m], "(") && (m == first || !(IdentStart(t[m - 1].text[0]) || Is(t[m - 1], ")") ||
+                                                              Is(t[m - 1], "]"))))
+                            ranges.push_back({m + 1, t[m].close});
+                        m = t[m].close;
+                        continue;
+                    }
+                    // Not a member of another value, nor a namespace's name.
+                    if (!IdentStart(t[m].text[0]) || Is(t[m - 1], ".") || (Is(t[m - 1], ":") && Is(t[m - 2], ":")) ||
+                        (m + 1 < end && Is(t[m + 1], "(")))
+                        continue;
+                    const auto local = locals.find(t[m].text);
+                    const auto uniform = uniforms.find(t[m].text);
+                    const Declared* named = local != locals.end()  ? &local->second
+                                            : hidden.count(t[m].text) ? nullptr
+                                            : uniform != uniforms.end() ? &uniform->second
+                                                                        : nullptr;
+                    if (!named) continue;
+                    std::string_view type;
+                    const std::size_t read = DoubleRead(t, m, end, *named, structs, type);
+                    if (read == 0) continue;
+                    edits.push_back({t[m].begin, std::string(type) + "("});
+                    edits.push_back({TokenEnd(t[read - 1]), ")"});
+                    m = read - 1;
+                }
             }
             ++place;
             from = k + 1;
         }
     }
     if (edits.empty()) return std::string(source);
-    return WithEdits(source, edits, 8);
+    return WithEdits(out, edits, 8);
 }
 
 } // namespace gfx::hlsl

@@ -74,11 +74,13 @@ constexpr std::string_view kNamespaceType = "orvSpace";
 //   (`A::S`) or not.
 std::string ReadWordsAsTheD3D9CompilerDoes(std::string_view source, std::string_view entry);
 
-// A `double` uniform handed to a function with an overload taking a double
-// there, given as a double: the layout keeps such a uniform in a float
+// A `double` uniform read within an argument of a function with an
+// overload taking a double there (`w`, `ws[1]`, `v.y`, `s.d`, `w * 2`),
+// each read given as a double: the layout keeps such a uniform in a float
 // register, declared `float`, and the front end would then take the float
-// overload where the D3D9 compiler takes the exact match by the declared
-// type, as for a local double.
+// overload where the D3D9 compiler takes the one the argument's type
+// picks, as for a local double. The double members of the structs the
+// uniforms have are declared float, as such a uniform of its own is.
 std::string DoubleUniformArguments(std::string_view source);
 
 } // namespace gfx::hlsl

@@ -98,6 +98,13 @@ constexpr std::size_t kSmall = 64u << 10, kLarge = 512u << 10;
 constexpr std::size_t kSmall = 256u << 10, kLarge = 2u << 20;
 #endif
 
+// The declarations the shapes of double uniforms read.
+constexpr const char* kDoubleHead =
+    "struct In { double d; float f; };\nstruct S { double d; float f; In inner; };\n"
+    "uniform double w; uniform double ws[2]; uniform double2 u; uniform S s;\n"
+    "float pick(float v) { return v; }\nfloat pick(double v) { return float(v) + 1; }\n"
+    "float pick2(float a, double v) { return a; }\n";
+
 // A source shape aimed at one pass, made to a given size.
 struct Shape {
     const char* name;
@@ -230,6 +237,40 @@ const Shape kShapes[] = {
          for (std::size_t m = 0; m < std::min<std::size_t>(4000, kSmall / 64); ++m)
              head += "float4 m" + std::to_string(m) + ";";
          return Repeat(head + "};\n", "struct T# { S a; };\n", "", n);
+     }},
+    // Double uniforms read within the arguments of functions with a double
+    // overload: reads of every form, calls nested in one another's
+    // parentheses, functions whose own names hide the uniforms, and a read
+    // through structs each holding the one before.
+    {"DoubleUniformsReadInArguments", "ps_2_0",
+     [](std::size_t n) {
+         return Repeat(std::string(kDoubleHead) + "float4 main() : COLOR { float r = 0;\n",
+                       "r += pick(w * ws[1] + s.d - (u.y)) + pick2(s.f, -(s.inner.d)) + pick(float(w));\n",
+                       "return r; }\n", n);
+     }},
+    {"DoubleArgumentsNested", "ps_2_0",
+     [](std::size_t n) {
+         const std::string open = "pick((w + ", close = "))";
+         const std::size_t k = n / (open.size() + close.size()) - 16;
+         std::string s = std::string(kDoubleHead) + "float4 main() : COLOR { return ";
+         for (std::size_t m = 0; m < k; ++m) s += open;
+         s += "0";
+         for (std::size_t m = 0; m < k; ++m) s += close;
+         return s + "; }\n";
+     }},
+    {"FunctionsHidingDoubleUniforms", "ps_2_0",
+     [](std::size_t n) {
+         return Repeat(kDoubleHead, "float f#(float w) { double ws = w; return pick(w * ws) + pick(s.d); }\n", "", n);
+     }},
+    {"DoubleStructsEachHoldingTheOneBefore", "ps_2_0",
+     [](std::size_t n) {
+         std::string head = "struct S0 { double d; float f; };\n", read = "s";
+         for (int k = 1; k < 16; ++k) {
+             head += "struct S" + std::to_string(k) + " { S" + std::to_string(k - 1) + " a; double d; };\n";
+             read += ".a";
+         }
+         head += "uniform S15 s;\nfloat pick(double v) { return 1; }\nfloat4 main() : COLOR { float r = 0;\n";
+         return Repeat(head, "r += pick(" + read + ".d);\n", "return r; }\n", n);
      }},
 };
 

@@ -252,6 +252,136 @@ TEST_P(GfxUtilHlslValuesTest, AnArgumentsDeclaredTypePicksTheOverload) {
     }
 }
 
+// Every form of an argument whose type is double by the uniforms it is made
+// of takes the double overload as a bare double uniform does: an element of
+// an array, a component of a vector, a struct's double member, arithmetic
+// with a double operand; at any place and among several overloads. What is
+// float by its own type keeps the float one: a float uniform or local, a
+// cast to float, a comparison, another function's float result, a name of
+// the function's own hiding the uniform. The uniforms take their
+// initialisers through the table's defaults; drawn at 2.0 and 3.0.
+TEST_P(GfxUtilHlslValuesTest, EveryFormOfADoubleArgumentPicksTheDoubleOverload) {
+    if (Stopped()) return;
+    const std::string declarations =
+        "struct S { double d; float f; double2 d2; };\n"
+        "uniform double w = 0.4;\n"
+        "uniform double ws[2] = {0.2, 0.4};\n"
+        "uniform double2 v = {0.2, 0.4};\n"
+        "uniform S s = {0.4, 0.4, {0.2, 0.4}};\n"
+        "uniform float u = 0.4;\n"
+        // x through the float overload gives x / 2, through the double one x / 4 + 0.5.
+        "float pick(float x) { return x * 0.5; }\n"
+        "float pick(double x) { return float(x) * 0.25 + 0.5; }\n"
+        // The double at the second place; the first decides nothing.
+        "float pick2(float a, float b) { return b * 0.5; }\n"
+        "float pick2(float a, double b) { return float(b) * 0.25 + 0.5; }\n"
+        "float pick2(double a, float b) { return 0.125; }\n"
+        // Four overloads of one name.
+        "float pick3(half x) { return 0.125; }\n"
+        "float pick3(float x) { return 0.25; }\n"
+        "float pick3(double x) { return 0.75; }\n"
+        "float pick3(float2 x) { return 0.875; }\n"
+        "float same(float x) { return x; }\n"
+        // Of two components: x's first through the float overload gives its
+        // half, through the double one its quarter and 0.5.
+        "float pickv(float2 x) { return x.x * 0.5; }\n"
+        "float pickv(double2 x) { return float(x.x) * 0.25 + 0.5; }\n";
+    struct Case {
+        const char* call; // the red channel's expression in main
+        double red;
+    };
+    const Case cases[] = {
+        // Double by their uniforms.
+        {"pick(w)", 0.6},                // 0.4 / 4 + 0.5
+        {"pick(ws[1])", 0.6},            // 0.4 / 4 + 0.5
+        {"pick(ws[0])", 0.55},           // 0.2 / 4 + 0.5
+        {"pick(v.y)", 0.6},              // 0.4 / 4 + 0.5
+        {"pick(v.x)", 0.55},             // 0.2 / 4 + 0.5
+        {"pick(v[1])", 0.6},             // 0.4 / 4 + 0.5
+        {"pick(s.d)", 0.6},              // 0.4 / 4 + 0.5
+        {"pick(s.d2.y)", 0.6},           // 0.4 / 4 + 0.5
+        {"pick(w * 2)", 0.7},            // 0.8 / 4 + 0.5
+        {"pick(w + 0.5)", 0.725},        // 0.9 / 4 + 0.5
+        {"pick(-w)", 0.4},               // -0.4 / 4 + 0.5
+        {"pick((w))", 0.6},              // 0.4 / 4 + 0.5
+        {"pick(ws[0] * w)", 0.52},       // 0.08 / 4 + 0.5
+        {"pick(u * w)", 0.54},           // 0.16 / 4 + 0.5
+        {"pick(2 * (s.d - 0.2))", 0.6},  // 0.4 / 4 + 0.5
+        {"pick(v.y / 2 + u)", 0.65},     // 0.6 / 4 + 0.5
+        {"pick2(0.1, w)", 0.6},          // 0.4 / 4 + 0.5
+        {"pick2(0.1, ws[1] * 2)", 0.7},  // 0.8 / 4 + 0.5
+        {"pick2(u, v.x + 0.2)", 0.6},    // 0.4 / 4 + 0.5
+        {"pick3(ws[1])", 0.75},
+        {"pick3(s.d * u)", 0.75},
+        {"pick3(-v.y)", 0.75},
+        {"pick(same(w)) + pick(ws[1])", 0.8}, // 0.2 + 0.6
+        {"pick(l > 0.5 ? u : w)", 0.6},   // 0.4 / 4 + 0.5
+        {"pickv(v)", 0.55},              // 0.2 / 4 + 0.5
+        {"pickv(v.yx)", 0.6},            // 0.4 / 4 + 0.5
+        {"pickv(s.d2.yx * 2)", 0.7},     // 0.8 / 4 + 0.5
+        {"pickv(float2(0.1, 0.2) + ws[1])", 0.625}, // 0.5 / 4 + 0.5
+        // Float by their own type.
+        {"pick(u)", 0.2},                // 0.4 / 2
+        {"pick(u * 2)", 0.4},            // 0.8 / 2
+        {"pick(s.f)", 0.2},              // 0.4 / 2
+        {"pick(s.f * 2)", 0.4},          // 0.8 / 2
+        {"pick(l)", 0.2},                // 0.4 / 2
+        {"pick(float(w))", 0.2},         // 0.4 / 2
+        {"pick((float)w * 2)", 0.4},     // 0.8 / 2
+        {"pick(w > 0.3)", 0.5},          // 1 / 2
+        {"pick(same(w))", 0.2},          // 0.4 / 2
+        {"pick(same(ws[1] * 2))", 0.4},  // 0.8 / 2
+        {"pick3(u)", 0.25},
+        {"pick3(s.f)", 0.25},
+        {"pick2(0.1, u)", 0.2},          // 0.4 / 2
+        {"pickv(float2(v))", 0.1},       // 0.2 / 2
+        {"pickv(float2(u, w))", 0.2},    // 0.4 / 2
+    };
+    for (const bool three : {false, true}) {
+        for (const Case& k : cases) {
+            SCOPED_TRACE(std::string(three ? "ps_3_0: " : "ps_2_0: ") + k.call);
+            Compiled ps;
+            const std::string source = declarations + "float4 main() : COLOR { float l = 0.4; return float4(" +
+                                       k.call + ", 0, 0, 1); }\n";
+            if (!(three ? UsePixel3(ps, source) : UsePixel(ps, source))) continue;
+            ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+            Draw(ps);
+            ExpectPixel(8, 8, k.red * 255, 0, 0, ps.container.glsl);
+        }
+    }
+    // A parameter or a local of the function's own of a uniform's name is
+    // that name's float there; one of the struct's type has its doubles.
+    const Case hidden[] = {
+        {"float f(float w) { return pick(w * 2); }\n"
+         "float4 main() : COLOR { return float4(f(0.4), 0, 0, 1); }\n", 0.4},
+        {"float f(float ws) { return pick(-ws); }\n"
+         "float4 main() : COLOR { return float4(f(-0.4), 0, 0, 1); }\n", 0.2},
+        {"float4 main() : COLOR { float2 v = float2(0.2, 0.4); return float4(pick(v.y), 0, 0, 1); }\n", 0.2},
+        {"float4 main() : COLOR { float w = 0.4; return float4(pick((w)), pick(ws[1]), 0, 1); }\n", 0.2},
+        // The colour's red, 0x20, through the float overload.
+        {"float4 main(float4 w : COLOR0) : COLOR { return float4(pick(w.x), 0, 0, 1); }\n", 0x20 / 255.0 * 0.5},
+        // A local and a parameter of the uniform's struct have its double
+        // members: 0.4 / 4 + 0.5, 0.8 / 4 + 0.5, and 0.4 / 2 for a float one.
+        {"float4 main() : COLOR { S t = s; return float4(pick(t.d), 0, 0, 1); }\n", 0.6},
+        {"float f(S t) { return pick(t.d * 2); }\n"
+         "float4 main() : COLOR { return float4(f(s), 0, 0, 1); }\n", 0.7},
+        {"float f(S t) { return pick(t.f); }\n"
+         "float4 main() : COLOR { return float4(f(s), 0, 0, 1); }\n", 0.2},
+    };
+    for (const bool three : {false, true}) {
+        for (const Case& k : hidden) {
+            SCOPED_TRACE(std::string(three ? "ps_3_0: " : "ps_2_0: ") + k.call);
+            Compiled ps;
+            const std::string source = declarations + k.call;
+            if (!(three ? UsePixel3(ps, source) : UsePixel(ps, source))) continue;
+            ASSERT_EQ(ps.table->SetDefaults(device), D3D_OK);
+            Draw(ps);
+            const std::uint32_t p = At(8, 8);
+            EXPECT_NEAR((p >> 16) & 0xFF, k.red * 255, 1.01) << ps.container.glsl;
+        }
+    }
+}
+
 namespace {
 
 // A 1 x 1 texture of one colour, released with the fixture's device.
