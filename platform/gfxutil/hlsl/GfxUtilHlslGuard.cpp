@@ -64,10 +64,12 @@ std::int64_t ClockNanoseconds(clockid_t clock) {
 // This thread's processor-time clock.
 bool ThisThreadsClock(clockid_t& clock) { return ::pthread_getcpuclockid(::pthread_self(), &clock) == 0; }
 
-bool WriteAll(int fd, const void* data, std::size_t size) {
+// `socket`: sent without the signal a closed socket raises, so that a
+// worker that died between jobs is a failed send, not the end of the caller.
+bool WriteAll(int fd, const void* data, std::size_t size, bool socket = false) {
     const auto* p = static_cast<const std::uint8_t*>(data);
     while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
+        const ssize_t n = socket ? ::send(fd, p, size, MSG_NOSIGNAL) : ::write(fd, p, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         p += n;
@@ -451,19 +453,7 @@ bool ReadExactly(int fd, void* data, std::size_t size) {
     return true;
 }
 
-// Sends without the signal a closed socket raises: a worker that died
-// between jobs is a failed send here, not the end of the caller.
-bool SendAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
+bool SendAll(int fd, const void* data, std::size_t size) { return WriteAll(fd, data, size, true); }
 
 // The worker's life: a job at a time until the caller closes its end. The
 // caller watches each job; where the caller is gone (killed mid-job with
