@@ -326,3 +326,51 @@ TEST(GfxUtilHlslGuardTest, ARecursionPastTheStackStopsTheChildOnly) {
                   scope, reply),
               HlslChildOutcome::Stopped);
 }
+
+namespace {
+
+// The pids of this process's compiler workers, read through /proc.
+std::vector<pid_t> CompilerWorkers() {
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::ifstream children(task.path() / "children");
+        for (pid_t p = 0; children >> p;) {
+            std::string name;
+            std::ifstream(std::filesystem::path("/proc") / std::to_string(p) / "comm") >> name;
+            if (name == "hlsl-compiler") found.push_back(p);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+// Compiles one after another are served by a worker made once; a worker
+// killed while it waits costs the next compile nothing but a new worker,
+// and that compile compiles.
+TEST(GfxUtilHlslGuardTest, AWorkerServesCompileAfterCompileAndOneKilledIsReplaced) {
+    const std::string source = "float4 Tint;\nfloat4 main(float4 c : COLOR0) : COLOR { return c * Tint; }\n";
+    const CompileOutcome first = Compile(source);
+    ASSERT_EQ(first.hr, D3D_OK) << first.errors;
+    const std::uint64_t made = HlslWorkersMade();
+    for (int i = 0; i < 5; ++i) {
+        const CompileOutcome again = Compile(source);
+        ASSERT_EQ(again.hr, D3D_OK) << again.errors;
+    }
+    EXPECT_EQ(HlslWorkersMade(), made) << "each compile made a worker of its own";
+    const std::vector<pid_t> workers = CompilerWorkers();
+    ASSERT_FALSE(workers.empty()) << "no worker waits for the next compile";
+    for (const pid_t p : workers) ::kill(p, SIGKILL);
+    // Reaped as the next compile finds its worker gone.
+    const CompileOutcome afterKill = Compile(source);
+    ASSERT_EQ(afterKill.hr, D3D_OK) << afterKill.errors;
+    EXPECT_GT(HlslWorkersMade(), made);
+    // A refusal in the worker leaves it serving: the next compile needs no new one.
+    const CompileOutcome refused = Compile("float4 main() : COLOR { return undeclared; }\n");
+    EXPECT_NE(refused.hr, D3D_OK);
+    EXPECT_NE(refused.errors.find("undeclared"), std::string::npos) << refused.errors;
+    const std::uint64_t afterRefusal = HlslWorkersMade();
+    EXPECT_EQ(Compile(source).hr, D3D_OK);
+    EXPECT_EQ(HlslWorkersMade(), afterRefusal);
+}
