@@ -24,8 +24,6 @@
 
 namespace
 {
-constexpr std::uint8_t SCAN_W = 0x11;
-constexpr std::uint8_t SCAN_SPACE = 0x39;
 
 struct View
 {
@@ -101,7 +99,7 @@ TEST_F(BlockVisitViewTest, LeavingABlockGivesTheTiltedYardViewBack)
     EXPECT_GT(Distance(Read(*pkCamera).kPosition, kBefore.kPosition), 1.0f);
 
     // Home: the panels closed, the floor panel's button.
-    kScript.PressScanCode(SCAN_SPACE);
+    kScript.PressScanCode(CPlayScript::SCAN_SPACE);
     CFloorChangePanel* pkFloors = CInterface::Get()->GetMainPanel()->GetFloorPanel();
     ASSERT_NE(pkFloors, nullptr);
     ASSERT_TRUE(kScript.ClickWidget(*pkFloors, CFloorChangePanel::WIDGET_LEAVE)) << kScript.Why();
@@ -118,7 +116,7 @@ TEST_F(BlockVisitViewTest, LeavingABlockGivesTheTiltedYardViewBack)
     EXPECT_LT(kAfter.kDirection.y, 0.0f) << "the view looks up into the sky";
 
     // The controls answer: W moves the camera, Ctrl and the mouse turn it.
-    kScript.HoldScanCode(SCAN_W, 20);
+    kScript.HoldScanCode(CPlayScript::SCAN_W, 20);
     const View kMoved = Read(*pkCamera);
     EXPECT_GT(Distance(kMoved.kPosition, kAfter.kPosition), 1.0f);
     kScript.TurnView(0.0f, -8.0f, 20);

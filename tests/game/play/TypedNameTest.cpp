@@ -25,9 +25,6 @@
 
 namespace
 {
-// PC set-1 scan codes.
-constexpr std::uint8_t SCAN_BACKSPACE = 0x0E;
-constexpr std::uint8_t SCAN_SPACE = 0x39;
 // The keys that carry umlauts and accents on German and French keyboards
 // (ü and the circumflex, ö, ä and ù, ß) give the punctuation of their place
 // in the key table ('[', ';', '\'', '-'): the field takes letters, digits and
@@ -42,7 +39,7 @@ std::uint8_t ScanOf(char c)
     static const char* const ROWS[] = {"1234567890", "qwertyuiop", "asdfghjkl", "zxcvbnm"};
     static const std::uint8_t FIRST[] = {0x02, 0x10, 0x1E, 0x2C};
     if (c == ' ')
-        return SCAN_SPACE;
+        return CPlayScript::SCAN_SPACE;
     for (std::size_t r = 0; r < std::size(ROWS); ++r)
         for (std::size_t i = 0; ROWS[r][i] != '\0'; ++i)
             if (ROWS[r][i] == c)
@@ -94,7 +91,7 @@ TEST_F(TypedNameTest, EveryKeyOfAFrameReachesTheSaveNameInOrder)
     std::vector<Typed> kCases;
     // The save of the fault found: "t8b" over "t8a" kept only "t8a8b".
     {
-        std::vector<std::uint8_t> kKeys(3, SCAN_BACKSPACE);
+        std::vector<std::uint8_t> kKeys(3, CPlayScript::SCAN_BACKSPACE);
         for (const std::uint8_t uc : Keys("t8b"))
             kKeys.push_back(uc);
         kCases.push_back({"English", "t8a", kKeys, "t8b"});

@@ -69,11 +69,6 @@ public:
 
 namespace
 {
-// Scan codes of the keys the script presses.
-constexpr std::uint8_t SCAN_ENTER = 0x1C;
-constexpr std::uint8_t SCAN_SPACE = 0x39;
-constexpr std::uint8_t SCAN_M = 0x32;
-constexpr std::uint8_t SCAN_CTRL = 0x1D;
 // The main panel's options button.
 constexpr std::int32_t OPTIONS_BUTTON = 3;
 // The main menu's scenarios button and the scenario screen's start.

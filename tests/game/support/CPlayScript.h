@@ -26,6 +26,13 @@ class CPlayScript
 {
 public:
     static constexpr float FRAME = 0.05f;
+    // PC set-1 scan codes of the keys the script and its callers press.
+    static constexpr std::uint8_t SCAN_BACKSPACE = 0x0E;
+    static constexpr std::uint8_t SCAN_W = 0x11;
+    static constexpr std::uint8_t SCAN_ENTER = 0x1C;
+    static constexpr std::uint8_t SCAN_CTRL = 0x1D;
+    static constexpr std::uint8_t SCAN_M = 0x32;
+    static constexpr std::uint8_t SCAN_SPACE = 0x39;
 
     // A message box the game showed.
     struct Box
