@@ -205,7 +205,7 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, bool vertex, ShaderContainer&
         if (error.empty()) error = "unexpected SPIR-V from the compiler";
         return false;
     }
-    if (!HlslAddressRegisterIndices(spirv) || !SplitConstantArrayLoads(spirv) ||
+    if (!ReadConstantArrayCopiesInPlace(spirv) || !HlslAddressRegisterIndices(spirv) || !SplitConstantArrayLoads(spirv) ||
         !ExtractDynamicConstantComponents(spirv) || !CopyDynamicallyIndexedMatrices(spirv) ||
         (!vertex && !ReadPixelPositionAsInput(spirv)))
         return error = "unexpected SPIR-V from the compiler", false;

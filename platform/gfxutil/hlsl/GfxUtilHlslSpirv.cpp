@@ -525,6 +525,194 @@ bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
     return true;
 }
 
+bool ReadConstantArrayCopiesInPlace(std::vector<std::uint32_t>& spirv) {
+    std::vector<std::size_t> starts;
+    if (!Instructions(spirv, starts)) return false;
+    // A quick look first: most programs hold no local array at all.
+    std::map<std::uint32_t, std::vector<std::uint32_t>> types; // id: the type's instruction words
+    std::map<std::uint32_t, std::uint32_t> constants;          // int constant id: value
+    std::vector<std::size_t> arrays;                           // local variables holding arrays
+    std::size_t firstFunction = 0;
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        const std::uint32_t* w = &spirv[at];
+        if (op >= kOpTypeBool && op <= kOpTypePointer && words >= 2) types[w[1]].assign(w, w + words);
+        if (op == kOpConstant && words == 4) constants[w[2]] = w[3];
+        if (op == kOpFunction && firstFunction == 0) firstFunction = at;
+        if (op == kOpVariable && words >= 4 && w[3] == kStorageFunction) {
+            const auto pointer = types.find(w[1]);
+            if (pointer != types.end() && pointer->second.size() == 4 && types.count(pointer->second[3]) &&
+                Opcode(types[pointer->second[3]][0]) == kOpTypeArray)
+                arrays.push_back(at);
+        }
+    }
+    if (arrays.empty() || firstFunction == 0) return true;
+    auto typeOp = [&](std::uint32_t id) {
+        const auto t = types.find(id);
+        return t == types.end() || t->second.empty() ? 0u : Opcode(t->second[0]);
+    };
+    // Where each pointer, load and extract is made, and where each id is used.
+    std::map<std::uint32_t, std::size_t> made;
+    std::map<std::uint32_t, std::vector<std::size_t>> uses;
+    for (const std::size_t at : starts) {
+        if (at < firstFunction) continue;
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        const bool makes = (op == kOpVariable || op == kOpAccessChain || op == kOpInBoundsAccessChain || op == kOpLoad ||
+                            op == kOpCompositeExtract) && words >= 3;
+        if (makes) made[spirv[at + 2]] = at;
+        for (std::uint32_t k = 1; k < words; ++k)
+            if (IdWord(op, k) && !(makes && k == 2)) uses[spirv[at + k]].push_back(at);
+    }
+    for (const std::size_t at : starts)
+        if (at < firstFunction && (Opcode(spirv[at]) == kOpAccessChain || Opcode(spirv[at]) == kOpVariable) &&
+            WordCount(spirv[at]) >= 3)
+            made[spirv[at + 2]] = at;
+    auto usesOf = [&](std::uint32_t id) -> const std::vector<std::size_t>& {
+        static const std::vector<std::size_t> kNone;
+        const auto u = uses.find(id);
+        return u == uses.end() ? kNone : u->second;
+    };
+    auto madeBy = [&](std::uint32_t id, std::uint32_t op) -> std::size_t {
+        const auto m = made.find(id);
+        return m != made.end() && Opcode(spirv[m->second]) == op ? m->second : 0;
+    };
+
+    std::uint32_t bound = spirv[3];
+    std::vector<std::uint32_t> declarations;           // new pointer types, before the first function
+    std::map<std::uint32_t, std::uint32_t> uniformPointers; // pointee type: its Uniform pointer type
+    for (const auto& [id, words] : types)
+        if (Opcode(words[0]) == kOpTypePointer && words.size() == 4 && words[2] == kStorageUniform) uniformPointers[words[3]] = id;
+    std::set<std::size_t> dropped;                                   // instructions taken out
+    std::map<std::size_t, std::vector<std::uint32_t>> rewritten;     // instructions written anew
+    std::set<std::uint32_t> droppedIds;
+    for (const std::size_t variableAt : arrays) {
+        const std::uint32_t variable = spirv[variableAt + 2];
+        const std::vector<std::uint32_t>& array = types[types[spirv[variableAt + 1]][3]];
+        const std::uint32_t element = array.size() == 4 ? array[2] : 0;
+        const auto length = array.size() == 4 ? constants.find(array[3]) : constants.end();
+        // Scalars and vectors only: a matrix kept by rows loses its
+        // transposition when SPIRV-Cross flattens a part of it.
+        const std::uint32_t elementOp = typeOp(element);
+        if (length == constants.end() || length->second == 0 || length->second > hlsl::kMaxRegisters ||
+            !(elementOp == kOpTypeFloat || elementOp == kOpTypeInt || elementOp == kOpTypeBool || elementOp == kOpTypeVector))
+            continue;
+        // Each element stored once, from the same element of one load of the
+        // constants; everything else reads through chains.
+        std::vector<std::size_t> copyStores(length->second, 0), copyChains(length->second, 0);
+        std::vector<std::size_t> reads;
+        std::uint32_t loaded = 0;
+        bool fits = true;
+        for (const std::size_t chainAt : usesOf(variable)) {
+            const std::uint32_t op = Opcode(spirv[chainAt]), words = WordCount(spirv[chainAt]);
+            if ((op != kOpAccessChain && op != kOpInBoundsAccessChain) || words < 5 || spirv[chainAt + 3] != variable) {
+                fits = false;
+                break;
+            }
+            const std::uint32_t chain = spirv[chainAt + 2];
+            const std::vector<std::size_t>& chainUses = usesOf(chain);
+            const std::size_t storeAt = chainUses.size() == 1 && Opcode(spirv[chainUses[0]]) == kOpStore &&
+                                                WordCount(spirv[chainUses[0]]) == 3 && spirv[chainUses[0] + 1] == chain
+                                            ? chainUses[0]
+                                            : 0;
+            if (storeAt != 0) {
+                const auto index = constants.find(spirv[chainAt + 4]);
+                const std::size_t extractAt = madeBy(spirv[storeAt + 2], kOpCompositeExtract);
+                if (words != 5 || index == constants.end() || index->second >= length->second || extractAt == 0 ||
+                    WordCount(spirv[extractAt]) != 5 || spirv[extractAt + 4] != index->second ||
+                    (loaded != 0 && spirv[extractAt + 3] != loaded) || copyStores[index->second] != 0) {
+                    fits = false;
+                    break;
+                }
+                loaded = spirv[extractAt + 3];
+                copyStores[index->second] = storeAt;
+                copyChains[index->second] = chainAt;
+                continue;
+            }
+            for (const std::size_t useAt : chainUses)
+                if (Opcode(spirv[useAt]) != kOpLoad || WordCount(spirv[useAt]) < 4 || spirv[useAt + 3] != chain) fits = false;
+            if (!fits) break;
+            reads.push_back(chainAt);
+        }
+        if (!fits || loaded == 0 || std::count(copyStores.begin(), copyStores.end(), 0u) != 0) continue;
+        // The load: of a whole array of the same elements out of the
+        // constants, at a place every index of which is a literal.
+        const std::size_t loadAt = madeBy(loaded, kOpLoad);
+        if (loadAt == 0 || WordCount(spirv[loadAt]) < 4) continue;
+        const std::uint32_t source = spirv[loadAt + 3];
+        const auto sourceMade = made.find(source);
+        if (sourceMade == made.end()) continue;
+        const std::uint32_t* s = &spirv[sourceMade->second];
+        const auto sourcePointer = types.find(s[1]);
+        if (sourcePointer == types.end() || sourcePointer->second.size() != 4 || sourcePointer->second[2] != kStorageUniform)
+            continue;
+        const auto sourceArray = types.find(sourcePointer->second[3]);
+        if (sourceArray == types.end() || sourceArray->second.size() != 4 || Opcode(sourceArray->second[0]) != kOpTypeArray ||
+            sourceArray->second[2] != element || !constants.count(sourceArray->second[3]) ||
+            constants[sourceArray->second[3]] != length->second)
+            continue;
+        std::vector<std::uint32_t> base{source};
+        if (Opcode(s[0]) != kOpVariable) {
+            base.assign(s + 3, s + WordCount(s[0]));
+            if (!std::all_of(base.begin() + 1, base.end(), [&](std::uint32_t i) { return constants.count(i) != 0; }))
+                continue;
+        }
+        // Each read now reads the constants where the copy came from.
+        for (const std::size_t chainAt : reads) {
+            const std::uint32_t* w = &spirv[chainAt];
+            const auto pointer = types.find(w[1]);
+            if (pointer == types.end() || pointer->second.size() != 4) {
+                fits = false;
+                break;
+            }
+            std::uint32_t& uniformPointer = uniformPointers[pointer->second[3]];
+            if (uniformPointer == 0) {
+                uniformPointer = bound++;
+                declarations.insert(declarations.end(), {FirstWord(4u, kOpTypePointer), uniformPointer, kStorageUniform, pointer->second[3]});
+            }
+            std::vector<std::uint32_t> chain{0u, uniformPointer, w[2]};
+            chain.insert(chain.end(), base.begin(), base.end());
+            chain.insert(chain.end(), w + 4, w + WordCount(w[0]));
+            chain[0] = FirstWord(std::uint32_t(chain.size()), Opcode(w[0]));
+            rewritten[chainAt] = std::move(chain);
+        }
+        if (!fits) return false;
+        // The copy goes, and what only it used.
+        dropped.insert(variableAt);
+        droppedIds.insert(variable);
+        std::size_t extractsLeft = usesOf(loaded).size();
+        for (std::uint32_t e = 0; e < length->second; ++e) {
+            dropped.insert(copyStores[e]);
+            dropped.insert(copyChains[e]);
+            const std::uint32_t value = spirv[copyStores[e] + 2];
+            if (usesOf(value).size() == 1) {
+                dropped.insert(made[value]);
+                --extractsLeft;
+            }
+        }
+        if (extractsLeft == 0) {
+            dropped.insert(loadAt);
+            if (Opcode(s[0]) != kOpVariable && sourceMade->second >= firstFunction && usesOf(source).size() == 1)
+                dropped.insert(sourceMade->second);
+        }
+    }
+    if (dropped.empty()) return true;
+    if (bound >= 0x400000) return false;
+    std::vector<std::uint32_t> out(spirv.begin(), spirv.begin() + kHeaderWords);
+    out.reserve(spirv.size() + declarations.size());
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (at == firstFunction) out.insert(out.end(), declarations.begin(), declarations.end());
+        if (dropped.count(at)) continue;
+        if ((op == kOpName || op == kOpDecorate) && words >= 2 && droppedIds.count(spirv[at + 1])) continue;
+        const auto again = rewritten.find(at);
+        if (again != rewritten.end()) out.insert(out.end(), again->second.begin(), again->second.end());
+        else out.insert(out.end(), spirv.begin() + std::ptrdiff_t(at), spirv.begin() + std::ptrdiff_t(at + words));
+    }
+    out[3] = bound;
+    spirv = std::move(out);
+    return true;
+}
+
 bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv) {
     if (spirv.size() < kHeaderWords) return false;
     struct Inst {

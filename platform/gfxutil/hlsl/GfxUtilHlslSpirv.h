@@ -29,6 +29,15 @@ namespace gfx {
 // whole registers. Runs after ExtractDynamicConstantComponents.
 [[nodiscard]] bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv);
 
+// A local array that is a copy of an array of the constants (an array
+// passed to a function, a kernel of offsets handed to a filter) read where
+// the copy came from: each element stored once from the same whole load,
+// every other use a read of a scalar or vector element. The D3D9 compiler
+// reads such a parameter from its registers in place; a copy spelt out
+// costs GL drivers seconds of code generation on every program that holds
+// one, whose reads after it add up to nothing. Other arrays are kept.
+[[nodiscard]] bool ReadConstantArrayCopiesInPlace(std::vector<std::uint32_t>& spirv);
+
 // Loads of a whole array out of the constants (an array passed to a
 // function: a bone palette handed to a skinning helper) made loads of each
 // element, put together again: the register file the constants become

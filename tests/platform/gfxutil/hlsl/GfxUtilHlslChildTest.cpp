@@ -721,8 +721,9 @@ TEST(GfxUtilHlslCallerTest, TheBudgetCountsTheChildsProcessorTimeTheClockIsTheBa
     limits.time = std::chrono::milliseconds(200);
     std::vector<std::uint8_t> reply;
     {
-        const HlslCompileScope scope(limits);
+        // Before the scope: its backstop counts from the scope's start.
         const auto started = Clock::now();
+        const HlslCompileScope scope(limits);
         EXPECT_EQ(RunHlslChild(
                       [] {
                           for (;;) ::pause();

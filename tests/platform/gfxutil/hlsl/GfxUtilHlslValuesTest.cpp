@@ -19,6 +19,7 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -905,5 +906,90 @@ TEST(GfxUtilHlslTest, NestedIncludesAreFoundBesideTheFirstFile) {
         ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
         for (const char* name : {"Inner", "Outer", "Picked"}) EXPECT_NE(Constant(ps.container, name), nullptr) << name;
         EXPECT_EQ(Constant(ps.container, "Wrong"), nullptr);
+    }
+}
+
+// An array of constants handed to a function is read from its registers in
+// place, as the D3D9 compiler reads it, not copied into a local array first
+// (a copy of a kernel of 32 taps cost the GL driver seconds per program): by
+// a loop's counter, a component picked at run time, as scalars, three
+// components, and out of a struct. A function that writes its copy keeps
+// it, and the constants stay as set. Drawn at 2.0 and 3.0.
+TEST_P(GfxUtilHlslValuesTest, AnArrayOfConstantsHandedToAFunctionIsReadInPlace) {
+    if (Stopped()) return;
+    // K[i] = ((i+1)/64, (i+1)/128, (8-i)/64, 1/32); W[i] = (i+1)/64.
+    D3DXVECTOR4 k[8];
+    float w[8];
+    for (int i = 0; i < 8; ++i) {
+        k[i] = {float(i + 1) / 64.f, float(i + 1) / 128.f, float(8 - i) / 64.f, 1.f / 32.f};
+        w[i] = float(i + 1) / 64.f;
+    }
+    const std::string globals = "float4 K[8];\nfloat W[8];\nfloat3 T[8];\n"
+                                "struct Filter { float4 taps[4]; float scale; };\nFilter F;\n";
+    struct Case {
+        const char* what;
+        const char* source;
+        double want;
+        bool copied; // the function writes its copy, which stays
+    };
+    double sumX = 0, picked = 0, sumW = 0, sumZ = 0, taps = 0, sumYBut2 = 0;
+    for (int i = 0; i < 8; ++i) {
+        sumX += k[i].x;
+        picked += (&k[i].x)[i % 4];
+        sumW += w[i];
+        sumZ += k[i].z;
+        if (i < 4) taps += k[i].y * 0.5;
+        if (i != 2) sumYBut2 += k[i].y;
+    }
+    const Case cases[] = {
+        {"a loop's counter",
+         "float sum(float4 k[8]) { float s = 0; for (int i = 0; i < 8; i++) s += k[i].x; return s; }\n"
+         "float4 main() : COLOR { return float4(sum(K), 0, 0, 1); }\n",
+         sumX, false},
+        {"a component picked at run time",
+         "float sum(float4 k[8]) { float s = 0; for (int i = 0; i < 8; i++) s += k[i][i % 4]; return s; }\n"
+         "float4 main() : COLOR { return float4(sum(K), 0, 0, 1); }\n",
+         picked, false},
+        {"scalars",
+         "float sum(float v[8]) { float s = 0; for (int i = 0; i < 8; i++) s += v[i]; return s; }\n"
+         "float4 main() : COLOR { return float4(sum(W), 0, 0, 1); }\n",
+         sumW, false},
+        {"three components",
+         "float sum(float3 t[8]) { float s = 0; for (int i = 0; i < 8; i++) s += t[i].z; return s; }\n"
+         "float4 main() : COLOR { return float4(sum(T), 0, 0, 1); }\n",
+         sumZ, false},
+        {"a struct's array",
+         "float sum(float4 t[4], float scale) { float s = 0; for (int i = 0; i < 4; i++) s += t[i].y * scale; return s; }\n"
+         "float4 main() : COLOR { return float4(sum(F.taps, F.scale), 0, 0, 1); }\n",
+         taps, false},
+        {"a copy the function writes",
+         "float sum(float4 k[8]) { k[2] = 0; float s = 0; for (int i = 0; i < 8; i++) s += k[i].y; return s; }\n"
+         "float4 main() : COLOR { return float4(sum(K), K[2].y * 16, 0, 1); }\n",
+         sumYBut2, true},
+    };
+    const std::regex localArray(R"((float|vec[234]) _\w+\[\d+\])");
+    for (const bool three : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(three ? "ps_3_0: " : "ps_2_0: ") + c.what);
+            Compiled ps;
+            const std::string source = globals + c.source;
+            ASSERT_TRUE(three ? UsePixel3(ps, source) : UsePixel(ps, source));
+            EXPECT_EQ(std::regex_search(ps.container.glsl, localArray), c.copied) << ps.container.glsl;
+            if (Constant(ps.container, "K")) ASSERT_EQ(ps.table->SetVectorArray(device, "K", k, 8), D3D_OK);
+            if (Constant(ps.container, "W")) ASSERT_EQ(ps.table->SetFloatArray(device, "W", w, 8), D3D_OK);
+            if (Constant(ps.container, "T")) {
+                std::vector<float> t;
+                for (int i = 0; i < 8; ++i) t.insert(t.end(), {k[i].x, k[i].y, k[i].z});
+                ASSERT_EQ(ps.table->SetFloatArray(device, "T", t.data(), 24), D3D_OK);
+            }
+            if (Constant(ps.container, "F")) {
+                std::vector<float> f;
+                for (int i = 0; i < 4; ++i) f.insert(f.end(), {k[i].x, k[i].y, k[i].z, k[i].w});
+                f.push_back(0.5f);
+                ASSERT_EQ(ps.table->SetFloatArray(device, "F", f.data(), 17), D3D_OK);
+            }
+            Draw(ps);
+            ExpectPixel(8, 8, c.want * 255, c.copied ? k[2].y * 16 * 255 : 0, 0);
+        }
     }
 }
