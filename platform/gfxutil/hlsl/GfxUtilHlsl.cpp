@@ -244,7 +244,8 @@ bool CheckForms(Compile& k) {
 // The words, shapes and intrinsics read as the D3D9 compiler reads them, in
 // forms the front end takes.
 bool ReadAsTheD3D9CompilerDoes(Compile& k) {
-    k.text = OpenConstantBuffers(ReadWordsAsTheD3D9CompilerDoes(DoubleUniformArguments(k.text), k.entry));
+    // Buffers opened first: their members are globals to every pass after.
+    k.text = ReadWordsAsTheD3D9CompilerDoes(DoubleUniformArguments(OpenConstantBuffers(k.text)), k.entry);
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(k.text, k.entry))
         return k.Refuse("a parameter of '" + std::string(k.entry) + "' has no name");

@@ -270,6 +270,7 @@ TEST_P(GfxUtilHlslValuesTest, EveryFormOfADoubleArgumentPicksTheDoubleOverload) 
         "uniform double2 v = {0.2, 0.4};\n"
         "uniform S s = {0.4, 0.4, {0.2, 0.4}};\n"
         "uniform float u = 0.4;\n"
+        "cbuffer Extra { double cw = 0.4; double2 cv = {0.2, 0.4}; };\n"
         // x through the float overload gives x / 2, through the double one x / 4 + 0.5.
         "float pick(float x) { return x * 0.5; }\n"
         "float pick(double x) { return float(x) * 0.25 + 0.5; }\n"
@@ -301,6 +302,9 @@ TEST_P(GfxUtilHlslValuesTest, EveryFormOfADoubleArgumentPicksTheDoubleOverload) 
         {"pick(v[1])", 0.6},             // 0.4 / 4 + 0.5
         {"pick(s.d)", 0.6},              // 0.4 / 4 + 0.5
         {"pick(s.d2.y)", 0.6},           // 0.4 / 4 + 0.5
+        {"pick(cw)", 0.6},               // 0.4 / 4 + 0.5
+        {"pick(cv.x * 2)", 0.6},         // 0.4 / 4 + 0.5
+        {"pickv(cv)", 0.55},             // 0.2 / 4 + 0.5
         {"pick(w * 2)", 0.7},            // 0.8 / 4 + 0.5
         {"pick(w + 0.5)", 0.725},        // 0.9 / 4 + 0.5
         {"pick(-w)", 0.4},               // -0.4 / 4 + 0.5
