@@ -373,12 +373,16 @@ TEST_P(GfxGlProgramGateDeviceTest, ACheckThatDiesHangsOrCannotBeMadeRefuses) {
     struct Case {
         GlProgramGateForTests::Helper helper;
         const char* reason;
+        // The budget: a check that must fail by crashing or by the clock
+        // gets one its start (the whole test program loaded again, slow
+        // under the sanitizers on a loaded machine) cannot use up.
+        std::uint32_t milliseconds;
     };
     const Case cases[] = {
-        {GlProgramGateForTests::Helper::Crashes, "the check process died of SIGSEGV"},
-        {GlProgramGateForTests::Helper::Spins, "the driver took more than 0.50 s of processor time"},
-        {GlProgramGateForTests::Helper::Hangs, "the driver took more than 5 x 0.50 s on the clock"},
-        {GlProgramGateForTests::Helper::NotMade, "no process could be made to check it"},
+        {GlProgramGateForTests::Helper::Crashes, "the check process died of SIGSEGV", 5000},
+        {GlProgramGateForTests::Helper::Spins, "the driver took more than 0.50 s of processor time", 500},
+        {GlProgramGateForTests::Helper::Hangs, "the driver took more than 5 x 2.00 s on the clock", 2000},
+        {GlProgramGateForTests::Helper::NotMade, "no process could be made to check it", 500},
     };
     int program = 0;
     for (const Case& c : cases) {
@@ -386,7 +390,7 @@ TEST_P(GfxGlProgramGateDeviceTest, ACheckThatDiesHangsOrCannotBeMadeRefuses) {
         GlProgramGateForTests gate;
         gate.helper = c.helper;
         gate.everyProgram = true;
-        gate.milliseconds = 500;
+        gate.milliseconds = c.milliseconds;
         SetGlProgramGateForTests(gate);
         std::string said;
         const std::vector<std::uint8_t> code = Compiled(
