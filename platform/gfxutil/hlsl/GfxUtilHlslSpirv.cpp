@@ -656,14 +656,16 @@ bool ReadConstantArrayCopiesInPlace(std::vector<std::uint32_t>& spirv) {
             if (!std::all_of(base.begin() + 1, base.end(), [&](std::uint32_t i) { return constants.count(i) != 0; }))
                 continue;
         }
-        // Each read now reads the constants where the copy came from.
+        // Each read now reads the constants where the copy came from; a
+        // read whose pointer type is not in the module keeps the copy.
+        if (!std::all_of(reads.begin(), reads.end(), [&](std::size_t chainAt) {
+                const auto pointer = types.find(spirv[chainAt + 1]);
+                return pointer != types.end() && pointer->second.size() == 4;
+            }))
+            continue;
         for (const std::size_t chainAt : reads) {
             const std::uint32_t* w = &spirv[chainAt];
             const auto pointer = types.find(w[1]);
-            if (pointer == types.end() || pointer->second.size() != 4) {
-                fits = false;
-                break;
-            }
             std::uint32_t& uniformPointer = uniformPointers[pointer->second[3]];
             if (uniformPointer == 0) {
                 uniformPointer = bound++;
@@ -675,7 +677,6 @@ bool ReadConstantArrayCopiesInPlace(std::vector<std::uint32_t>& spirv) {
             chain[0] = FirstWord(std::uint32_t(chain.size()), Opcode(w[0]));
             rewritten[chainAt] = std::move(chain);
         }
-        if (!fits) return false;
         // The copy goes, and what only it used.
         dropped.insert(variableAt);
         droppedIds.insert(variable);
