@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -52,6 +53,33 @@ constexpr int kChildFailed = 1;
 thread_local const HlslCompileScope* t_scope = nullptr;
 // Whether this thread runs on a stack of RunOnHlslStack's.
 thread_local bool t_onHlslStack = false;
+
+// This process's id, kept here rather than asked of the kernel at every
+// look at a compile's time: set before main and again in every child a fork
+// makes (a fork runs the handler whichever thread calls it).
+std::atomic<pid_t> g_process{0};
+void AfterForkInChild() { g_process.store(::getpid(), std::memory_order_relaxed); }
+const bool g_processKnown = [] {
+    g_process.store(::getpid(), std::memory_order_relaxed);
+    return ::pthread_atfork(nullptr, nullptr, &AfterForkInChild) == 0;
+}();
+pid_t ThisProcess() {
+    // Without the handler a child would keep its parent's id.
+    return g_processKnown ? g_process.load(std::memory_order_relaxed) : ::getpid();
+}
+
+// The last reading of a compile's processor time on this thread: reading
+// it is a system call, and between readings it grows by no more than the
+// clock times the threads counted (the scope's own and the one it is
+// carried to), so a look well within the budget needs no reading.
+struct TimeLook {
+    std::uint64_t scope = 0; // the root scope's serial number
+    std::int64_t threadsTime = 0;
+    std::chrono::steady_clock::time_point at;
+};
+thread_local TimeLook t_look;
+constexpr int kThreadsCounted = 2;
+std::atomic<std::uint64_t> g_scopeSerial{0};
 
 // A processor-time clock's reading in nanoseconds; -1 when it cannot be read
 // (a thread that ended, a clock of another process).
@@ -110,15 +138,20 @@ std::int64_t AnonymousBytes(const char* statm) {
 // A worker's reply is framed (its size first, see ReadFramed): it is whole
 // at that size, not at an end of file; `clockBase` is the worker's
 // processor time when its job began, and `childTime` the job's as last read.
+// A worker is first given one watch's time to answer before it is looked
+// at: most jobs end sooner, and each look is several system calls.
 HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCompileScope& scope,
                            std::vector<std::uint8_t>& out, bool framed = false, std::int64_t clockBase = 0,
                            std::int64_t* lastTime = nullptr) {
     clockid_t childClock{};
-    const bool clockKnown = ::clock_getcpuclockid(child, &childClock) == 0;
+    bool clockKnown = false, clockAsked = false;
     std::int64_t childTime = 0;
     std::int64_t unused = 0;
     std::int64_t& timeRead = lastTime ? *lastTime : unused;
     const std::int64_t budget = std::chrono::nanoseconds(scope.Limits().time).count();
+    // This thread only waits from here on: its share is read once.
+    const std::int64_t spentHere = scope.Spent().count();
+    bool look = !framed;
     const std::string statm = "/proc/" + std::to_string(child) + "/statm";
     // The child's anonymous pages are what it allocates: the pages of a file
     // the caller maps come to the child only as it touches them, so a base
@@ -132,21 +165,28 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCom
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(scope.Deadline() -
                                                                                  std::chrono::steady_clock::now());
         if (left.count() <= 0) return HlslChildOutcome::TooLong;
-        if (clockKnown) {
-            // A child that ended reads as it last did; its whole time comes
-            // from its reaping.
-            if (const std::int64_t now = ClockNanoseconds(childClock); now >= 0) childTime = now - clockBase;
-            timeRead = childTime;
-        }
-        if (scope.Spent().count() + childTime >= budget) return HlslChildOutcome::TooLong;
-        if (const std::int64_t anonymous = AnonymousBytes(statm.c_str()); anonymous >= 0) {
-            if (!sampled && (base < 0 || anonymous < base)) base = anonymous;
-            sampled = true;
-            if (anonymous - base > cap) return HlslChildOutcome::OutOfMemory;
+        if (look) {
+            if (!clockAsked) {
+                clockAsked = true;
+                clockKnown = ::clock_getcpuclockid(child, &childClock) == 0;
+            }
+            if (clockKnown) {
+                // A child that ended reads as it last did; its whole time
+                // comes from its reaping.
+                if (const std::int64_t now = ClockNanoseconds(childClock); now >= 0) childTime = now - clockBase;
+                timeRead = childTime;
+            }
+            if (spentHere + childTime >= budget) return HlslChildOutcome::TooLong;
+            if (const std::int64_t anonymous = AnonymousBytes(statm.c_str()); anonymous >= 0) {
+                if (!sampled && (base < 0 || anonymous < base)) base = anonymous;
+                sampled = true;
+                if (anonymous - base > cap) return HlslChildOutcome::OutOfMemory;
+            }
         }
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), kWatchMilliseconds)));
         if (ready < 0 && errno != EINTR) return HlslChildOutcome::Stopped;
+        look = true;
         if (ready <= 0) continue;
         const std::size_t had = out.size();
         out.resize(had + kChunk);
@@ -185,7 +225,7 @@ struct HlslScopeCarry {
         if (!scope) return;
         const HlslCompileScope* r = scope->m_root;
         clockid_t clock{};
-        if (r->m_carried.load() || r->m_pid != ::getpid() || !ThisThreadsClock(clock)) return;
+        if (r->m_carried.load() || r->m_pid != ThisProcess() || !ThisThreadsClock(clock)) return;
         const std::int64_t start = ClockNanoseconds(clock);
         if (start < 0) return;
         r->m_carriedClock = clock;
@@ -207,12 +247,131 @@ struct HlslScopeCarry {
 
 namespace {
 
-void* RunStackWork(void* arg) {
-    const StackWork& w = *static_cast<const StackWork*>(arg);
-    t_onHlslStack = true;
-    const HlslScopeCarry carry(w.scope);
-    w.work();
-    return nullptr;
+// A thread on a stack of kHlslStackBytes that runs one piece of work at a
+// time and waits for the next between them: a thread made for each compile
+// cost more system calls (its stack mapped, guarded and unmapped, its
+// start and end) than the compile's own work on it. Never destroyed: an
+// idle one waits until the process ends, one told to stop ends by itself.
+class StackRunner {
+public:
+    // A new runner; nullptr when no thread can be made.
+    static StackRunner* Make() {
+        auto* runner = new StackRunner;
+        // The C library maps the stack, with its guard below, as the
+        // sanitizers expect of a thread's stack. The guard is a megabyte: a
+        // frame of a few kilobytes past the stack's end still lands in it,
+        // not in whatever is mapped below.
+        pthread_attr_t attributes;
+        bool made = ::pthread_attr_init(&attributes) == 0;
+        if (made) {
+            pthread_t thread;
+            made = ::pthread_attr_setstacksize(&attributes, kHlslStackBytes) == 0 &&
+                   ::pthread_attr_setguardsize(&attributes, kHlslStackGuardBytes) == 0 &&
+                   ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
+                   ::pthread_create(&thread, &attributes, &StackRunner::Main, runner) == 0;
+            (void)::pthread_attr_destroy(&attributes);
+        }
+        if (made) return runner;
+        delete runner;
+        return nullptr;
+    }
+
+    // `work` run on this runner's thread; returns once it ended.
+    void Run(const StackWork& work) {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_work = &work;
+        m_done = false;
+        m_wake.notify_one();
+        m_ended.wait(lock, [&] { return m_done; });
+    }
+
+    // The runner ends once it next waits; no work may be given it after.
+    void Stop() {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_stop = true;
+        m_wake.notify_one();
+    }
+
+private:
+    StackRunner() = default;
+
+    static void* Main(void* arg) {
+        auto& runner = *static_cast<StackRunner*>(arg);
+        t_onHlslStack = true;
+        std::uint8_t* low = nullptr;
+        std::size_t size = 0;
+        pthread_attr_t attributes;
+        if (::pthread_getattr_np(::pthread_self(), &attributes) == 0) {
+            void* address = nullptr;
+            if (::pthread_attr_getstack(&attributes, &address, &size) != 0) size = 0;
+            low = static_cast<std::uint8_t*>(address);
+            (void)::pthread_attr_destroy(&attributes);
+        }
+        std::unique_lock<std::mutex> lock(runner.m_lock);
+        for (;;) {
+            runner.m_wake.wait(lock, [&] { return runner.m_work || runner.m_stop; });
+            if (runner.m_stop) break;
+            const StackWork& w = *runner.m_work;
+            lock.unlock();
+            {
+                const HlslScopeCarry carry(w.scope);
+                w.work();
+            }
+            ReleaseDepths(low, size);
+            lock.lock();
+            runner.m_work = nullptr;
+            runner.m_done = true;
+            runner.m_ended.notify_one();
+        }
+        lock.unlock();
+        delete &runner;
+        return nullptr;
+    }
+
+    // The pages of the stack below this frame given back: a source that
+    // recursed deep left them resident, and the thread lives on.
+    static void ReleaseDepths(std::uint8_t* low, std::size_t size) {
+        if (!low || size == 0) return;
+        const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+        std::uint8_t here = 0;
+        // What this function's callees may still touch stays.
+        const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(&here) - (64u << 10)) & ~(page - 1);
+        const auto start = reinterpret_cast<std::uintptr_t>(low);
+        if (end > start && end <= start + size)
+            (void)::madvise(low, end - start, MADV_DONTNEED);
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_wake, m_ended;
+    const StackWork* m_work = nullptr;
+    bool m_done = false, m_stop = false;
+};
+
+// The runners of this process waiting for work: a process forked from this
+// one has none of their threads, and makes its own. A fork waits until no
+// thread holds the list, so that a child (a compile's, a test's) finds it
+// free.
+struct StackRunners {
+    std::mutex lock;
+    pid_t of = 0;
+    std::vector<StackRunner*> idle;
+};
+constexpr std::size_t kIdleRunners = 4;
+
+StackRunners& TheStackRunners() {
+    // Never destroyed: its runners may outlive every static.
+    static StackRunners* const runners = [] {
+        auto* made = new StackRunners;
+        (void)::pthread_atfork([] { TheStackRunners().lock.lock(); }, [] { TheStackRunners().lock.unlock(); },
+                               [] {
+                                   StackRunners& mine = TheStackRunners();
+                                   mine.idle.clear();
+                                   mine.of = ::getpid();
+                                   mine.lock.unlock();
+                               });
+        return made;
+    }();
+    return *runners;
 }
 
 // What the child does before it runs the front end: the descriptors of this
@@ -278,7 +437,8 @@ HlslCompileScope::HlslCompileScope(const HlslCompileLimits& limits)
         m_limits.includes = std::min(m_limits.includes, o.includes);
         m_limits.expandedBytes = std::min(m_limits.expandedBytes, o.expandedBytes);
     } else {
-        m_pid = ::getpid();
+        m_pid = ThisProcess();
+        m_serial = ++g_scopeSerial;
         m_clockKnown = ThisThreadsClock(m_clock);
         if (m_clockKnown) m_clockStart = ClockNanoseconds(m_clock);
         m_clockKnown = m_clockKnown && m_clockStart >= 0;
@@ -292,7 +452,7 @@ std::chrono::nanoseconds HlslCompileScope::Spent() const {
     const HlslCompileScope& r = *m_root;
     // In a child forked mid-compile the clocks are the caller's threads',
     // which it cannot read: there the caller counts, and the backstop holds.
-    if (r.m_pid != ::getpid()) return std::chrono::nanoseconds(0);
+    if (r.m_pid != ThisProcess()) return std::chrono::nanoseconds(0);
     std::int64_t spent = r.m_ended.load();
     if (r.m_clockKnown) {
         if (const std::int64_t now = ClockNanoseconds(r.m_clock); now > r.m_clockStart) spent += now - r.m_clockStart;
@@ -310,7 +470,28 @@ std::chrono::nanoseconds HlslCompileScope::Left() const {
 }
 
 bool HlslCompileScope::Expired() const {
-    return std::chrono::steady_clock::now() >= m_deadline || Spent() >= m_limits.time;
+    const auto now = std::chrono::steady_clock::now();
+    return now >= m_deadline || SpentAtLeast(m_limits.time, now);
+}
+
+bool HlslCompileScope::SpentAtLeast(std::chrono::nanoseconds mark) const {
+    return SpentAtLeast(mark, std::chrono::steady_clock::now());
+}
+
+bool HlslCompileScope::SpentAtLeast(std::chrono::nanoseconds mark, std::chrono::steady_clock::time_point now) const {
+    const HlslCompileScope& r = *m_root;
+    const std::int64_t budget = mark.count();
+    TimeLook& look = t_look;
+    if (look.scope == r.m_serial && r.m_pid == ThisProcess()) {
+        const std::int64_t since = std::chrono::nanoseconds(now - look.at).count();
+        if (r.m_ended.load() + look.threadsTime + kThreadsCounted * since < budget) return false;
+    }
+    // What ended is read before the whole, so that a child's time added in
+    // between counts twice rather than not at all.
+    const std::int64_t ended = r.m_ended.load();
+    const std::int64_t spent = Spent().count();
+    look = TimeLook{r.m_serial, std::max<std::int64_t>(spent - ended, 0), now};
+    return spent >= budget;
 }
 
 void HlslCompileScope::AddSpent(std::chrono::nanoseconds time) const {
@@ -337,21 +518,32 @@ bool ReadIncludeText(std::FILE* file, std::uint64_t limit, std::string& text) {
 bool OnHlslStack() { return t_onHlslStack; }
 
 bool RunOnHlslStack(const std::function<void()>& work, bool carry) {
-    // The C library maps the stack, with its guard below, as the sanitizers
-    // expect of a thread's stack, and unmaps it at the join. The guard is a
-    // megabyte: a frame of a few kilobytes past the stack's end still lands
-    // in it, not in whatever is mapped below.
-    pthread_attr_t attributes;
-    if (::pthread_attr_init(&attributes) != 0) return false;
-    pthread_t thread;
+    StackRunners& all = TheStackRunners();
+    StackRunner* runner = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(all.lock);
+        if (all.of != ThisProcess()) {
+            all.idle.clear(); // another process's, whose threads are not here
+            all.of = ThisProcess();
+        }
+        if (!all.idle.empty()) {
+            runner = all.idle.back();
+            all.idle.pop_back();
+        }
+    }
+    if (!runner) runner = StackRunner::Make();
+    if (!runner) return false;
     const StackWork stackWork{work, carry ? t_scope : nullptr};
-    const bool made = ::pthread_attr_setstacksize(&attributes, kHlslStackBytes) == 0 &&
-                      ::pthread_attr_setguardsize(&attributes, kHlslStackGuardBytes) == 0 &&
-                      ::pthread_create(&thread, &attributes, &RunStackWork,
-                                       const_cast<void*>(static_cast<const void*>(&stackWork))) == 0;
-    (void)::pthread_attr_destroy(&attributes);
-    if (made) (void)::pthread_join(thread, nullptr);
-    return made;
+    runner->Run(stackWork);
+    {
+        const std::lock_guard<std::mutex> lock(all.lock);
+        if (all.of == ThisProcess() && all.idle.size() < kIdleRunners) {
+            all.idle.push_back(runner);
+            return true;
+        }
+    }
+    runner->Stop();
+    return true;
 }
 
 // glslang stops the process on some sources it should refuse (a null
@@ -420,6 +612,7 @@ namespace {
 struct JobHeader {
     std::uint64_t job = 0;
     std::int64_t timeLeft = 0; // nanoseconds of processor time
+    std::int64_t workerTime = 0; // the worker's processor time so far, as the caller read it
     std::uint64_t childBytes = 0, expandedBytes = 0;
     std::uint32_t includes = 0;
     std::uint64_t size = 0;
@@ -439,6 +632,12 @@ struct Worker {
     int fd = -1;
     std::int64_t bornBytes = -1; // anonymous bytes once it began to serve
     std::uint32_t jobs = 0;
+    // Its processor-time clock, and what it and its anonymous bytes read
+    // at the end of its last job (it waits between jobs: they hold until
+    // the next); -1 before its first.
+    clockid_t clock{};
+    bool clockKnown = false;
+    std::int64_t lastTime = -1, lastBytes = -1;
 };
 
 bool ReadExactly(int fd, void* data, std::size_t size) {
@@ -455,24 +654,55 @@ bool ReadExactly(int fd, void* data, std::size_t size) {
 
 bool SendAll(int fd, const void* data, std::size_t size) { return WriteAll(fd, data, size, true); }
 
+// A job's header and request, as the caller sends them: in one piece, so
+// that a small job is one system call each way.
+std::vector<std::uint8_t> JobBytes(const JobHeader& h, const std::vector<std::uint8_t>& request) {
+    std::vector<std::uint8_t> bytes(sizeof h + request.size());
+    std::memcpy(bytes.data(), &h, sizeof h);
+    if (!request.empty()) std::memcpy(bytes.data() + sizeof h, request.data(), request.size());
+    return bytes;
+}
+
+// The next job's header and request; false when the caller closed its end
+// or sent what no caller sends.
+bool ReadJob(int fd, JobHeader& h, std::vector<std::uint8_t>& request) {
+    // Most requests come whole in the first read.
+    static std::uint8_t chunk[65536];
+    std::size_t got = 0;
+    while (got < sizeof h) {
+        const ssize_t n = ::read(fd, chunk + got, sizeof chunk - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        got += static_cast<std::size_t>(n);
+    }
+    std::memcpy(&h, chunk, sizeof h);
+    if (h.size > kMaxRequestBytes || got - sizeof h > h.size) return false;
+    request.resize(h.size);
+    const std::size_t first = got - sizeof h;
+    if (first > 0) std::memcpy(request.data(), chunk + sizeof h, first);
+    return ReadExactly(fd, request.data() + first, request.size() - first);
+}
+
 // The worker's life: a job at a time until the caller closes its end. The
 // caller watches each job; where the caller is gone (killed mid-job with
 // the thread that made this one still about to end), the job's own
 // processor time still ends it: its soft limit is set past the job's budget.
+// The limit moves only when it falls short of that or lies far past it.
 [[noreturn]] void Serve(int fd) {
+    rlimit cpu{};
+    const bool limitKnown = ::getrlimit(RLIMIT_CPU, &cpu) == 0;
+    rlim_t softSet = 0;
     for (;;) {
         JobHeader h;
-        if (!ReadExactly(fd, &h, sizeof h)) ::_exit(0);
-        if (h.size > kMaxRequestBytes) ::_exit(kChildFailed);
-        std::vector<std::uint8_t> request(h.size);
-        if (!ReadExactly(fd, request.data(), request.size())) ::_exit(0);
-        rusage used{};
-        rlimit cpu{};
-        if (::getrusage(RUSAGE_SELF, &used) == 0 && ::getrlimit(RLIMIT_CPU, &cpu) == 0) {
-            const rlim_t soft = rlim_t(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
+        std::vector<std::uint8_t> request;
+        if (!ReadJob(fd, h, request)) ::_exit(h.size > kMaxRequestBytes ? kChildFailed : 0);
+        if (limitKnown) {
+            const rlim_t soft = rlim_t(std::max<std::int64_t>(h.workerTime, 0) / 1000000000) +
                                 rlim_t(std::max<std::int64_t>(h.timeLeft, 0) / 1000000000) + 2;
-            cpu.rlim_cur = cpu.rlim_max == RLIM_INFINITY ? soft : std::min(soft, cpu.rlim_max);
-            (void)::setrlimit(RLIMIT_CPU, &cpu);
+            if (softSet < soft || softSet > soft + 2) {
+                cpu.rlim_cur = cpu.rlim_max == RLIM_INFINITY ? soft : std::min(soft, cpu.rlim_max);
+                if (::setrlimit(RLIMIT_CPU, &cpu) == 0) softSet = soft;
+            }
         }
         HlslCompileLimits limits;
         limits.time = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -489,8 +719,11 @@ bool SendAll(int fd, const void* data, std::size_t size) { return WriteAll(fd, d
             const auto job = reinterpret_cast<HlslWorkerJob>(static_cast<std::uintptr_t>(h.job));
             reply = job(request);
         }
+        // Its size first, in the same piece.
         const std::uint64_t size = reply.size();
-        if (!SendAll(fd, &size, sizeof size) || !SendAll(fd, reply.data(), reply.size())) ::_exit(0);
+        reply.insert(reply.begin(), reinterpret_cast<const std::uint8_t*>(&size),
+                     reinterpret_cast<const std::uint8_t*>(&size) + sizeof size);
+        if (!SendAll(fd, reply.data(), reply.size())) ::_exit(0);
     }
 }
 
@@ -567,6 +800,7 @@ private:
         ::close(ends[1]);
         w.pid = child;
         w.fd = ends[0];
+        w.clockKnown = ::clock_getcpuclockid(child, &w.clock) == 0;
         return w;
     }
 
@@ -610,12 +844,12 @@ bool TakeWorker(Worker& w) {
     WorkerMaker* maker = nullptr;
     {
         const std::lock_guard<std::mutex> lock(all.lock);
-        if (all.of != ::getpid()) {
+        if (all.of != ThisProcess()) {
             // Copies of another process's: its descriptors only are ours.
             for (const Worker& inherited : all.idle) ::close(inherited.fd);
             all.idle.clear();
             all.maker = new WorkerMaker; // the other's (its thread) is not here
-            all.of = ::getpid();
+            all.of = ThisProcess();
         }
         if (!all.idle.empty()) {
             w = all.idle.back();
@@ -633,11 +867,12 @@ void GiveBack(Worker& w) {
     Workers& all = TheWorkers();
     const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
     const std::int64_t bytes = AnonymousBytes(statm.c_str());
+    w.lastBytes = bytes;
     if (w.bornBytes < 0) w.bornBytes = bytes;
     const bool spent = ++w.jobs >= kJobsPerWorker || bytes < 0 || bytes - w.bornBytes > kWorkerGrowth;
     if (!spent) {
         const std::lock_guard<std::mutex> lock(all.lock);
-        if (all.of == ::getpid() && all.idle.size() < kIdleWorkers) {
+        if (all.of == ThisProcess() && all.idle.size() < kIdleWorkers) {
             all.idle.push_back(w);
             return;
         }
@@ -652,29 +887,36 @@ HlslChildOutcome RunOnWorker(Worker& w, HlslWorkerJob job, const std::vector<std
                              const HlslCompileScope& scope, std::vector<std::uint8_t>& reply, bool& sent) {
     sent = false;
     reply.clear();
-    const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
-    const std::int64_t base = AnonymousBytes(statm.c_str());
-    clockid_t clock{};
-    const std::int64_t clockBase = ::clock_getcpuclockid(w.pid, &clock) == 0 ? ClockNanoseconds(clock) : -1;
+    // A worker that served a job before waits as that job left it.
+    std::int64_t base = w.lastBytes;
+    if (base < 0) {
+        const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
+        base = AnonymousBytes(statm.c_str());
+    }
+    const std::int64_t clockBase = w.lastTime >= 0 ? w.lastTime : w.clockKnown ? ClockNanoseconds(w.clock) : -1;
+    if (clockBase < 0) {
+        EndWorker(w);
+        return HlslChildOutcome::Stopped;
+    }
     JobHeader h;
     h.job = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(job));
     h.timeLeft = scope.Left().count();
+    h.workerTime = clockBase;
     h.childBytes = scope.Limits().childBytes;
     h.expandedBytes = scope.Limits().expandedBytes;
     h.includes = scope.Limits().includes;
     h.size = request.size();
-    sent = SendAll(w.fd, &h, sizeof h);
-    if (!sent || clockBase < 0) {
-        EndWorker(w);
-        return HlslChildOutcome::Stopped;
-    }
-    HlslChildOutcome outcome = HlslChildOutcome::Replied;
-    if (!SendAll(w.fd, request.data(), request.size())) outcome = HlslChildOutcome::Stopped;
+    // A job that did not reach it whole was not taken: the worker ends
+    // without an answer either way.
+    sent = SendAll(w.fd, JobBytes(h, request).data(), sizeof h + request.size());
     std::int64_t spent = 0;
-    if (outcome == HlslChildOutcome::Replied)
-        outcome = ReadReply(w.fd, w.pid, base, scope, reply, true, clockBase, &spent);
+    HlslChildOutcome outcome = sent ? ReadReply(w.fd, w.pid, base, scope, reply, true, clockBase, &spent)
+                                    : HlslChildOutcome::Stopped;
     // Its time now that it waits again (or as last read of one that died).
-    if (const std::int64_t now = ClockNanoseconds(clock); now >= clockBase) spent = now - clockBase;
+    if (const std::int64_t now = ClockNanoseconds(w.clock); now >= clockBase) {
+        spent = now - clockBase;
+        w.lastTime = now;
+    }
     spent = std::max<std::int64_t>(spent, 0);
     scope.AddSpent(std::chrono::nanoseconds(spent));
     TheWorkers().time += spent;

@@ -63,11 +63,15 @@ public:
     [[nodiscard]] std::chrono::nanoseconds Left() const;
     // Past the processor time, or past the backstop.
     [[nodiscard]] bool Expired() const;
+    // Whether Spent() has reached `mark`: the same answer, mostly without
+    // reading the clocks (see TimeLook).
+    [[nodiscard]] bool SpentAtLeast(std::chrono::nanoseconds mark) const;
     // The processor time of a child that ran part of the compile, once it ended.
     void AddSpent(std::chrono::nanoseconds time) const;
 
 private:
     friend struct HlslScopeCarry;
+    [[nodiscard]] bool SpentAtLeast(std::chrono::nanoseconds mark, std::chrono::steady_clock::time_point now) const;
     HlslCompileLimits m_limits;
     std::chrono::steady_clock::time_point m_deadline;
     const HlslCompileScope* m_outer = nullptr;
@@ -75,6 +79,7 @@ private:
     const HlslCompileScope* m_root = this;
     // The process and thread that made it, and that thread's processor time then.
     int m_pid = 0;
+    std::uint64_t m_serial = 0; // unique among the process's root scopes
     clockid_t m_clock{};
     std::int64_t m_clockStart = 0;
     bool m_clockKnown = false;

@@ -248,7 +248,9 @@ public:
         // the checks refuse does not depend on how busy the machine is.
         if (const HlslCompileScope* scope = HlslCompileScope::Current()) {
             m_scope = scope;
-            m_budgetEnd = scope->Spent() + scope->Left() / kShareOfTimeLeft;
+            const std::chrono::nanoseconds spent = scope->Spent();
+            m_budgetEnd = spent + std::max(std::chrono::nanoseconds(scope->Limits().time) - spent,
+                                           std::chrono::nanoseconds(0)) / kShareOfTimeLeft;
             m_timed = true;
         }
         if (!Survey()) return true;
@@ -312,7 +314,7 @@ private:
     // function bodies and struct bodies, the members of structs (a member
     // named "xx" is no swizzle), and the functions' out parameters.
     [[nodiscard]] bool OutOfTime(std::size_t i) const {
-        return m_timed && i % kTokensPerLook == 0 && (m_scope->Spent() >= m_budgetEnd || m_scope->Expired());
+        return m_timed && i % kTokensPerLook == 0 && (m_scope->SpentAtLeast(m_budgetEnd) || m_scope->Expired());
     }
 
     // False when out of time.

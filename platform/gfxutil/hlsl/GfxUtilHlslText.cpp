@@ -80,6 +80,9 @@ bool RunHlslCompile(const std::function<void()>& work) {
         t_passRuns = runs;
         work();
         after = t_work;
+        // The thread serves other compiles after this one.
+        t_work = PassWork{};
+        t_passRuns = 0;
     });
     if (ran) t_work = after;
     return ran;

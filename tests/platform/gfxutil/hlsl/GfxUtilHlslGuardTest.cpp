@@ -19,6 +19,7 @@
 #include <fstream>
 #include <cstring>
 #include <functional>
+#include <latch>
 #include <string>
 #include <thread>
 
@@ -308,6 +309,95 @@ TEST(GfxUtilHlslGuardTest, TheWorkRunsOnAStackOfItsOwn) {
         std::memcpy(&fromChild, reply.data(), 4);
         EXPECT_EQ(fromChild, sum);
     });
+}
+
+// The thread with the large stack serves one piece of work after another,
+// so a compile does not pay for a thread of its own; work running at once
+// gets a thread each; and what a deep recursion touched of the stack is
+// given back when it ends, not kept for the life of the thread.
+TEST(GfxUtilHlslGuardTest, TheStacksThreadServesWorkAfterWorkAndKeepsNoDepth) {
+    std::thread::id first, second;
+    ASSERT_TRUE(RunOnHlslStack([&] { first = std::this_thread::get_id(); }));
+    ASSERT_TRUE(RunOnHlslStack([&] { second = std::this_thread::get_id(); }));
+    EXPECT_EQ(first, second);
+    EXPECT_NE(first, std::this_thread::get_id());
+
+    // Each piece waits for the other: on one shared thread neither would end.
+    std::latch both(2);
+    std::thread::id ids[2];
+    std::thread other([&] {
+        EXPECT_TRUE(RunOnHlslStack([&] {
+            ids[1] = std::this_thread::get_id();
+            both.arrive_and_wait();
+        }));
+    });
+    EXPECT_TRUE(RunOnHlslStack([&] { ids[0] = std::this_thread::get_id(); both.arrive_and_wait(); }));
+    other.join();
+    EXPECT_NE(ids[0], ids[1]);
+
+    // 128 MB of frames, then the resident anonymous memory again.
+    constexpr std::uint32_t kDepth = 16 * 1024;
+    const auto anonymous = [] {
+        std::ifstream statm("/proc/self/statm");
+        std::uint64_t size = 0, resident = 0, shared = 0;
+        statm >> size >> resident >> shared;
+        return std::int64_t(resident - shared) * std::int64_t(::sysconf(_SC_PAGESIZE));
+    };
+    const std::int64_t before = anonymous();
+    std::uint32_t sum = 0;
+    std::int64_t during = 0;
+    ASSERT_TRUE(RunOnHlslStack([&] {
+        sum = Deep(kDepth);
+        during = anonymous();
+    }));
+    EXPECT_EQ(sum, DeepSum(kDepth));
+    EXPECT_GT(during - before, std::int64_t(kDepth) * std::int64_t(kDeepFrame) / 2)
+        << "the recursion's frames were resident";
+    EXPECT_LT(anonymous() - before, std::int64_t(16) << 20) << "the stack's depths were given back";
+
+    // A child forked from this process has none of its threads, and makes
+    // its own. A sanitized build starts no thread in a child.
+    if (ORVANE_SANITIZED_BUILD) return;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::thread::id inChild;
+        const bool ran = RunOnHlslStack([&] { inChild = std::this_thread::get_id(); });
+        ::_exit(ran && inChild != std::this_thread::get_id() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// A compile's time is read from the clocks only now and then (see
+// HlslCompileScope::SpentAtLeast), yet its budget is never reported spent
+// before it is: on the scope's own thread, and on the thread it is carried
+// to, whose time counts too.
+TEST(GfxUtilHlslGuardTest, TheBudgetIsNeverSpentSoonerThanTheClocksSay) {
+    HlslCompileLimits limits;
+    limits.time = std::chrono::milliseconds(40);
+    {
+        const HlslCompileScope scope(limits);
+        EXPECT_FALSE(scope.SpentAtLeast(limits.time));
+        while (!scope.Expired()) {
+        }
+        EXPECT_GE(scope.Spent(), limits.time);
+    }
+    {
+        const HlslCompileScope scope(limits);
+        std::chrono::nanoseconds seen{0};
+        ASSERT_TRUE(RunOnHlslStack([&] {
+            const HlslCompileScope* carried = HlslCompileScope::Current();
+            ASSERT_NE(carried, nullptr);
+            while (!carried->SpentAtLeast(limits.time / 2)) {
+            }
+            seen = carried->Spent();
+        }));
+        EXPECT_GE(seen, limits.time / 2);
+        // The carried thread's time stays counted once it ended.
+        EXPECT_GE(scope.Spent(), limits.time / 2);
+    }
 }
 
 // A recursion past even that stack faults on the page below it: in the
