@@ -638,6 +638,7 @@ struct Worker {
     clockid_t clock{};
     bool clockKnown = false;
     std::int64_t lastTime = -1, lastBytes = -1;
+    std::int64_t jobsTime = 0; // counted in HlslWorkerTime while it lives
 };
 
 bool ReadExactly(int fd, void* data, std::size_t size) {
@@ -829,6 +830,8 @@ Workers& TheWorkers() {
 }
 
 void EndWorker(Worker& w) {
+    // Once waited for, its time is among this process's children's.
+    TheWorkers().time -= w.jobsTime;
     if (w.fd >= 0) ::close(w.fd);
     if (w.pid > 0) {
         ::kill(w.pid, SIGKILL);
@@ -920,6 +923,7 @@ HlslChildOutcome RunOnWorker(Worker& w, HlslWorkerJob job, const std::vector<std
     spent = std::max<std::int64_t>(spent, 0);
     scope.AddSpent(std::chrono::nanoseconds(spent));
     TheWorkers().time += spent;
+    w.jobsTime += spent;
     if (outcome == HlslChildOutcome::Replied) GiveBack(w);
     else EndWorker(w);
     return outcome;

@@ -145,9 +145,10 @@ using HlslWorkerJob = std::vector<std::uint8_t> (*)(const std::vector<std::uint8
                                                 const HlslCompileScope& scope, std::vector<std::uint8_t>& reply);
 // The workers this process has made so far, for tests that see them reused.
 [[nodiscard]] std::uint64_t HlslWorkersMade();
-// The processor time workers have taken over their jobs so far: a worker
-// is never waited for while it serves, so the time is not among this
-// process's children's.
+// The processor time the workers that serve still have taken over their
+// jobs so far: a worker is not waited for while it serves, so its time is
+// not among this process's children's until it ends (then it is, and no
+// longer counted here).
 [[nodiscard]] std::chrono::nanoseconds HlslWorkerTime();
 
 // The stack a compile's work runs on, whatever the stack of its caller's
