@@ -150,8 +150,9 @@ bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const 
     spv::SpvBuildLogger logger;
     glslang::GlslangToSpv(intermediate, spirv, &logger, &spvOptions);
     TruncatedRemainders(spirv);
-    spvOptions.disableOptimizer = false;
-    glslang::SpirvToolsTransform(intermediate, spirv, &logger, &spvOptions);
+    // A module the optimiser refuses goes on as the front end made it, as
+    // glslang's own legalisation leaves it.
+    (void)LegaliseHlslSpirv(spirv);
     // A module the optimiser will not unroll stays as it was: its sampler
     // picked at run time is refused on the way to GLSL.
     static_cast<void>(UnrollLoopsPickingSamplers(spirv));

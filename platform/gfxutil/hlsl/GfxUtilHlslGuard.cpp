@@ -1,4 +1,5 @@
 #include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslWorkerHeap.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -796,6 +797,8 @@ private:
             (void)::prctl(PR_SET_NAME, "hlsl-compiler", 0, 0, 0);
             const int fd = BecomeQuietChild(ends[1]);
             if (fd < 0) ::_exit(kChildFailed);
+            // What the parent left allocated goes back to the C library.
+            (void)UseHlslWorkerHeap();
             Serve(fd);
         }
         ::close(ends[1]);

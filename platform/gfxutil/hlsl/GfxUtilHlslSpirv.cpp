@@ -226,6 +226,90 @@ bool UnrollLoopsPickingSamplers(std::vector<std::uint32_t>& spirv) {
     return true;
 }
 
+namespace {
+
+// Whether the module glslang made is straight code: every function one
+// block, with no branch, loop, kill or phi in it. The passes that take
+// branches apart, merge returns, convert ifs and clean the flow graph
+// leave such a module as it is, and inlining and the rest keep it so.
+bool StraightCode(const std::vector<std::uint32_t>& spirv) {
+    constexpr std::uint32_t kOpFunctionEnd = 56, kOpLoopMerge = 246, kOpSelectionMerge = 247, kOpBranch = 249,
+                            kOpBranchConditional = 250, kOpSwitch = 251, kOpKill = 252, kOpUnreachable = 255,
+                            kOpTerminateInvocation = 4416;
+    if (spirv.size() < kHeaderWords) return false;
+    bool inFunction = false;
+    int blocks = 0;
+    for (std::size_t at = kHeaderWords; at < spirv.size();) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (words == 0 || at + words > spirv.size()) return false;
+        switch (op) {
+        case kOpFunction:
+            inFunction = true;
+            blocks = 0;
+            break;
+        case kOpLabel:
+            if (!inFunction || ++blocks > 1) return false;
+            break;
+        case kOpFunctionEnd: inFunction = false; break;
+        case kOpPhi:
+        case kOpLoopMerge:
+        case kOpSelectionMerge:
+        case kOpBranch:
+        case kOpBranchConditional:
+        case kOpSwitch:
+        case kOpKill:
+        case kOpUnreachable:
+        case kOpTerminateInvocation: return false;
+        default: break;
+        }
+        at += words;
+    }
+    return true;
+}
+
+using PassMaker = spvtools::Optimizer::PassToken (*)();
+
+} // namespace
+
+bool LegaliseHlslSpirv(std::vector<std::uint32_t>& spirv) {
+    using namespace spvtools;
+    // glslang's legalisation of HLSL, pass for pass. On straight code the
+    // passes of branches, returns and the flow graph are left out: they
+    // would leave it as it is.
+    const bool straight = StraightCode(spirv);
+    static constexpr PassMaker kPasses[] = {
+        [] { return CreateWrapOpKillPass(); }, [] { return CreateDeadBranchElimPass(); },
+        [] { return CreateMergeReturnPass(); }, [] { return CreateInlineExhaustivePass(); },
+        [] { return CreateEliminateDeadFunctionsPass(); }, [] { return CreateScalarReplacementPass(); },
+        [] { return CreateLocalAccessChainConvertPass(); }, [] { return CreateLocalSingleBlockLoadStoreElimPass(); },
+        [] { return CreateLocalSingleStoreElimPass(); }, [] { return CreateSimplificationPass(); },
+        [] { return CreateAggressiveDCEPass(); }, [] { return CreateVectorDCEPass(); },
+        [] { return CreateDeadInsertElimPass(); }, [] { return CreateAggressiveDCEPass(); },
+        [] { return CreateDeadBranchElimPass(); }, [] { return CreateBlockMergePass(); },
+        [] { return CreateLocalMultiStoreElimPass(); }, [] { return CreateIfConversionPass(); },
+        [] { return CreateSimplificationPass(); }, [] { return CreateAggressiveDCEPass(); },
+        [] { return CreateVectorDCEPass(); }, [] { return CreateDeadInsertElimPass(); },
+        [] { return CreateInterpolateFixupPass(); }, [] { return CreateAggressiveDCEPass(); },
+        [] { return CreateCFGCleanupPass(); }};
+    // The passes a straight module does without, by their place above.
+    static constexpr bool kFlowOnly[std::size(kPasses)] = {true,  true,  true,  false, false, false, false,
+                                                           false, false, false, false, false, false, false,
+                                                           true,  false, false, true,  false, false, false,
+                                                           false, false, false, true};
+    spvtools::Optimizer optimizer(SPV_ENV_UNIVERSAL_1_0);
+    optimizer.SetMessageConsumer([](spv_message_level_t, const char*, const spv_position_t&, const char*) {});
+    for (std::size_t k = 0; k < std::size(kPasses); ++k)
+        if (!straight || !kFlowOnly[k]) optimizer.RegisterPass(kPasses[k]());
+    spvtools::OptimizerOptions options;
+    options.set_run_validator(false); // glslang's module is the front end's to vouch for
+    // Where the optimiser refuses the module, it stays as the front end
+    // made it, as glslang leaves it.
+    std::vector<std::uint32_t> out;
+    if (!optimizer.Run(spirv.data(), spirv.size(), &out, options)) return false;
+    spirv = std::move(out);
+    return true;
+}
+
 bool ReadPixelPositionAsInput(std::vector<std::uint32_t>& spirv) {
     std::vector<std::size_t> starts;
     if (!Instructions(spirv, starts)) return false;
