@@ -11,6 +11,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/mman.h>
@@ -150,8 +151,9 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCom
     std::int64_t unused = 0;
     std::int64_t& timeRead = lastTime ? *lastTime : unused;
     const std::int64_t budget = std::chrono::nanoseconds(scope.Limits().time).count();
-    // This thread only waits from here on: its share is read once.
-    const std::int64_t spentHere = scope.Spent().count();
+    // This thread only waits from here on: its share is read once, at the
+    // first look (a worker's job mostly ends before it).
+    std::int64_t spentHere = -1;
     bool look = !framed;
     const std::string statm = "/proc/" + std::to_string(child) + "/statm";
     // The child's anonymous pages are what it allocates: the pages of a file
@@ -177,6 +179,7 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCom
                 if (const std::int64_t now = ClockNanoseconds(childClock); now >= 0) childTime = now - clockBase;
                 timeRead = childTime;
             }
+            if (spentHere < 0) spentHere = scope.Spent().count();
             if (spentHere + childTime >= budget) return HlslChildOutcome::TooLong;
             if (const std::int64_t anonymous = AnonymousBytes(statm.c_str()); anonymous >= 0) {
                 if (!sampled && (base < 0 || anonymous < base)) base = anonymous;
@@ -184,16 +187,21 @@ HlslChildOutcome ReadReply(int fd, pid_t child, std::int64_t base, const HlslCom
                 if (anonymous - base > cap) return HlslChildOutcome::OutOfMemory;
             }
         }
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), kWatchMilliseconds)));
-        if (ready < 0 && errno != EINTR) return HlslChildOutcome::Stopped;
         look = true;
-        if (ready <= 0) continue;
+        if (!framed) {
+            pollfd p{fd, POLLIN, 0};
+            const int ready =
+                ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), kWatchMilliseconds)));
+            if (ready < 0 && errno != EINTR) return HlslChildOutcome::Stopped;
+            if (ready <= 0) continue;
+        }
+        // A worker's socket waits a watch at most for each read (its receive
+        // timeout): one call a piece of the reply.
         const std::size_t had = out.size();
         out.resize(had + kChunk);
         const ssize_t n = ::read(fd, out.data() + had, kChunk);
         out.resize(had + std::size_t(std::max<ssize_t>(n, 0)));
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EINTR || (framed && (errno == EAGAIN || errno == EWOULDBLOCK)))) continue;
         if (!framed && n <= 0) return HlslChildOutcome::Replied;
         if (n <= 0) return HlslChildOutcome::Stopped; // a worker ended mid-reply
         std::uint64_t size = 0;
@@ -279,22 +287,35 @@ public:
 
     // `work` run on this runner's thread; returns once it ended.
     void Run(const StackWork& work) {
-        std::unique_lock<std::mutex> lock(m_lock);
         m_work = &work;
-        m_done = false;
-        m_wake.notify_one();
-        m_ended.wait(lock, [&] { return m_done; });
+        Post(kPosted);
+        AwaitOtherThan(kPosted);
     }
 
     // The runner ends once it next waits; no work may be given it after.
-    void Stop() {
-        const std::lock_guard<std::mutex> lock(m_lock);
-        m_stop = true;
-        m_wake.notify_one();
-    }
+    void Stop() { Post(kStop); }
 
 private:
     StackRunner() = default;
+
+    // The hand-over: one word, each side waking the other once (a mutex and
+    // condition pair took three system calls a side).
+    enum : std::uint32_t { kIdle, kPosted, kDone, kStop };
+
+    void Post(std::uint32_t state) {
+        m_state.store(state, std::memory_order_release);
+        (void)::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&m_state), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+    }
+
+    // The state once it is none of `a` and `b`.
+    std::uint32_t AwaitOtherThan(std::uint32_t a, std::uint32_t b = kIdle) {
+        for (;;) {
+            const std::uint32_t now = m_state.load(std::memory_order_acquire);
+            if (now != a && now != b) return now;
+            (void)::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&m_state), FUTEX_WAIT_PRIVATE, now, nullptr,
+                            nullptr, 0);
+        }
+    }
 
     static void* Main(void* arg) {
         auto& runner = *static_cast<StackRunner*>(arg);
@@ -308,26 +329,28 @@ private:
             low = static_cast<std::uint8_t*>(address);
             (void)::pthread_attr_destroy(&attributes);
         }
-        std::unique_lock<std::mutex> lock(runner.m_lock);
-        for (;;) {
-            runner.m_wake.wait(lock, [&] { return runner.m_work || runner.m_stop; });
-            if (runner.m_stop) break;
+        for (std::uint32_t works = 0;; ++works) {
+            if (runner.AwaitOtherThan(kDone) == kStop) break;
             const StackWork& w = *runner.m_work;
-            lock.unlock();
+            const auto start = std::chrono::steady_clock::now();
             {
                 const HlslScopeCarry carry(w.scope);
                 w.work();
             }
-            ReleaseDepths(low, size);
-            lock.lock();
+            // Work of a few milliseconds cannot have gone deep (each page of
+            // stack is a fault of its own); the depths of the rest, and now
+            // and then of all, are given back.
+            if (std::chrono::steady_clock::now() - start >= kDeepWork || works % kWorksBetweenReleases == 0)
+                ReleaseDepths(low, size);
             runner.m_work = nullptr;
-            runner.m_done = true;
-            runner.m_ended.notify_one();
+            runner.Post(kDone);
         }
-        lock.unlock();
         delete &runner;
         return nullptr;
     }
+
+    static constexpr std::chrono::milliseconds kDeepWork{10};
+    static constexpr std::uint32_t kWorksBetweenReleases = 64;
 
     // The pages of the stack below this frame given back: a source that
     // recursed deep left them resident, and the thread lives on.
@@ -342,11 +365,10 @@ private:
             (void)::madvise(low, end - start, MADV_DONTNEED);
     }
 
-    std::mutex m_lock;
-    std::condition_variable m_wake, m_ended;
+    std::atomic<std::uint32_t> m_state{kIdle};
     const StackWork* m_work = nullptr;
-    bool m_done = false, m_stop = false;
 };
+static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
 
 // The runners of this process waiting for work: a process forked from this
 // one has none of their threads, and makes its own. A fork waits until no
@@ -440,9 +462,13 @@ HlslCompileScope::HlslCompileScope(const HlslCompileLimits& limits)
     } else {
         m_pid = ThisProcess();
         m_serial = ++g_scopeSerial;
+        // The reading is this thread's first look: nothing spent by a
+        // moment just before it.
+        const auto before = std::chrono::steady_clock::now();
         m_clockKnown = ThisThreadsClock(m_clock);
         if (m_clockKnown) m_clockStart = ClockNanoseconds(m_clock);
         m_clockKnown = m_clockKnown && m_clockStart >= 0;
+        if (m_clockKnown) t_look = TimeLook{m_serial, 0, before};
     }
     t_scope = this;
 }
@@ -493,6 +519,19 @@ bool HlslCompileScope::SpentAtLeast(std::chrono::nanoseconds mark, std::chrono::
     const std::int64_t spent = Spent().count();
     look = TimeLook{r.m_serial, std::max<std::int64_t>(spent - ended, 0), now};
     return spent >= budget;
+}
+
+std::chrono::nanoseconds HlslCompileScope::SpentAtMost() const {
+    const HlslCompileScope& r = *m_root;
+    const auto now = std::chrono::steady_clock::now();
+    const TimeLook& look = t_look;
+    if (look.scope == r.m_serial && r.m_pid == ThisProcess())
+        return std::chrono::nanoseconds(r.m_ended.load() + look.threadsTime +
+                                        kThreadsCounted * std::chrono::nanoseconds(now - look.at).count());
+    const std::int64_t ended = r.m_ended.load();
+    const std::int64_t spent = Spent().count();
+    t_look = TimeLook{r.m_serial, std::max<std::int64_t>(spent - ended, 0), now};
+    return std::chrono::nanoseconds(spent);
 }
 
 void HlslCompileScope::AddSpent(std::chrono::nanoseconds time) const {
@@ -639,7 +678,8 @@ struct Worker {
     clockid_t clock{};
     bool clockKnown = false;
     std::int64_t lastTime = -1, lastBytes = -1;
-    std::int64_t jobsTime = 0; // counted in HlslWorkerTime while it lives
+    std::int64_t timeSinceBytes = 0; // its processor time since lastBytes was read
+    std::int64_t jobsTime = 0;       // counted in HlslWorkerTime while it lives
 };
 
 bool ReadExactly(int fd, void* data, std::size_t size) {
@@ -699,8 +739,13 @@ bool ReadJob(int fd, JobHeader& h, std::vector<std::uint8_t>& request) {
         std::vector<std::uint8_t> request;
         if (!ReadJob(fd, h, request)) ::_exit(h.size > kMaxRequestBytes ? kChildFailed : 0);
         if (limitKnown) {
-            const rlim_t soft = rlim_t(std::max<std::int64_t>(h.workerTime, 0) / 1000000000) +
-                                rlim_t(std::max<std::int64_t>(h.timeLeft, 0) / 1000000000) + 2;
+            // Whole seconds rounded up, then two more: the caller, which
+            // ends a job at its budget, has that long to see it first (a
+            // job ended here reads as a worker that stopped).
+            const rlim_t soft = rlim_t((std::max<std::int64_t>(h.workerTime, 0) +
+                                        std::max<std::int64_t>(h.timeLeft, 0) + 999999999) /
+                                       1000000000) +
+                                2;
             if (softSet < soft || softSet > soft + 2) {
                 cpu.rlim_cur = cpu.rlim_max == RLIM_INFINITY ? soft : std::min(soft, cpu.rlim_max);
                 if (::setrlimit(RLIMIT_CPU, &cpu) == 0) softSet = soft;
@@ -802,6 +847,15 @@ private:
             Serve(fd);
         }
         ::close(ends[1]);
+        // The caller's reads of a reply wake at each watch.
+        const timeval watch{0, kWatchMilliseconds * 1000};
+        if (::setsockopt(ends[0], SOL_SOCKET, SO_RCVTIMEO, &watch, sizeof watch) != 0) {
+            ::close(ends[0]);
+            ::kill(child, SIGKILL);
+            while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            return w;
+        }
         w.pid = child;
         w.fd = ends[0];
         w.clockKnown = ::clock_getcpuclockid(child, &w.clock) == 0;
@@ -871,9 +925,15 @@ bool TakeWorker(Worker& w) {
 
 void GiveBack(Worker& w) {
     Workers& all = TheWorkers();
-    const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
-    const std::int64_t bytes = AnonymousBytes(statm.c_str());
-    w.lastBytes = bytes;
+    // Its memory is read again once it has worked a watch's time since the
+    // last reading: less work than that cannot have grown it by much (pages
+    // are touched one at a time), and the reading costs three system calls.
+    if (w.lastBytes < 0 || w.timeSinceBytes >= std::int64_t(kWatchMilliseconds) * 1000000) {
+        const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
+        w.lastBytes = AnonymousBytes(statm.c_str());
+        w.timeSinceBytes = 0;
+    }
+    const std::int64_t bytes = w.lastBytes;
     if (w.bornBytes < 0) w.bornBytes = bytes;
     const bool spent = ++w.jobs >= kJobsPerWorker || bytes < 0 || bytes - w.bornBytes > kWorkerGrowth;
     if (!spent) {
@@ -893,7 +953,8 @@ HlslChildOutcome RunOnWorker(Worker& w, HlslWorkerJob job, const std::vector<std
                              const HlslCompileScope& scope, std::vector<std::uint8_t>& reply, bool& sent) {
     sent = false;
     reply.clear();
-    // A worker that served a job before waits as that job left it.
+    // A worker that served a job before waits as its last reading found it,
+    // at most a watch's work ago: what it grew since counts in this job.
     std::int64_t base = w.lastBytes;
     if (base < 0) {
         const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
@@ -906,7 +967,9 @@ HlslChildOutcome RunOnWorker(Worker& w, HlslWorkerJob job, const std::vector<std
     }
     JobHeader h;
     h.job = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(job));
-    h.timeLeft = scope.Left().count();
+    // What it may take is never more than the clocks leave.
+    h.timeLeft = std::max<std::int64_t>(
+        std::chrono::nanoseconds(scope.Limits().time).count() - scope.SpentAtMost().count(), 0);
     h.workerTime = clockBase;
     h.childBytes = scope.Limits().childBytes;
     h.expandedBytes = scope.Limits().expandedBytes;
@@ -927,6 +990,7 @@ HlslChildOutcome RunOnWorker(Worker& w, HlslWorkerJob job, const std::vector<std
     scope.AddSpent(std::chrono::nanoseconds(spent));
     TheWorkers().time += spent;
     w.jobsTime += spent;
+    w.timeSinceBytes += spent;
     if (outcome == HlslChildOutcome::Replied) GiveBack(w);
     else EndWorker(w);
     return outcome;

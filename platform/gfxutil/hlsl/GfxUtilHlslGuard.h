@@ -66,6 +66,11 @@ public:
     // Whether Spent() has reached `mark`: the same answer, mostly without
     // reading the clocks (see TimeLook).
     [[nodiscard]] bool SpentAtLeast(std::chrono::nanoseconds mark) const;
+    // No less than Spent(), mostly without reading the clocks: what the
+    // last reading on this thread said, and every thread counted as busy
+    // since. For shares of the budget, where a little more counted spent
+    // only leaves a little less.
+    [[nodiscard]] std::chrono::nanoseconds SpentAtMost() const;
     // The processor time of a child that ran part of the compile, once it ended.
     void AddSpent(std::chrono::nanoseconds time) const;
 

@@ -248,7 +248,7 @@ public:
         // the checks refuse does not depend on how busy the machine is.
         if (const HlslCompileScope* scope = HlslCompileScope::Current()) {
             m_scope = scope;
-            const std::chrono::nanoseconds spent = scope->Spent();
+            const std::chrono::nanoseconds spent = scope->SpentAtMost();
             m_budgetEnd = spent + std::max(std::chrono::nanoseconds(scope->Limits().time) - spent,
                                            std::chrono::nanoseconds(0)) / kShareOfTimeLeft;
             m_timed = true;

@@ -383,21 +383,30 @@ TEST(GfxUtilHlslGuardTest, TheBudgetIsNeverSpentSoonerThanTheClocksSay) {
     {
         const HlslCompileScope scope(limits);
         EXPECT_FALSE(scope.SpentAtLeast(limits.time));
+        // Its bound from above, from the scope's first reading on: never
+        // below what the clocks say next.
+        for (int look = 0; look < 1000; ++look) {
+            const std::chrono::nanoseconds most = scope.SpentAtMost();
+            EXPECT_GE(most, scope.Spent() - std::chrono::microseconds(1)) << look; // the two clocks' own steps
+        }
         while (!scope.Expired()) {
         }
         EXPECT_GE(scope.Spent(), limits.time);
+        EXPECT_GE(scope.SpentAtMost(), limits.time);
     }
     {
         const HlslCompileScope scope(limits);
-        std::chrono::nanoseconds seen{0};
+        std::chrono::nanoseconds seen{0}, most{0};
         ASSERT_TRUE(RunOnHlslStack([&] {
             const HlslCompileScope* carried = HlslCompileScope::Current();
             ASSERT_NE(carried, nullptr);
             while (!carried->SpentAtLeast(limits.time / 2)) {
             }
+            most = carried->SpentAtMost();
             seen = carried->Spent();
         }));
         EXPECT_GE(seen, limits.time / 2);
+        EXPECT_GE(most, limits.time / 2);
         // The carried thread's time stays counted once it ended.
         EXPECT_GE(scope.Spent(), limits.time / 2);
     }

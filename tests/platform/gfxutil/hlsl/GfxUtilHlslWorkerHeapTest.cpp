@@ -39,7 +39,7 @@ int BlocksOfEverySizeAreHeldAlignedAndReused() {
         ::operator delete(a);
         auto* b = static_cast<std::uint8_t*>(::operator new(size));
         if (b != a) return 3; // the last one freed of its size comes back first
-        ::operator delete(b, size);
+        ::operator delete(b);
     }
     // Past the largest, and arrays, as the C library's and the heap's.
     void* large = ::operator new(kHlslWorkerHeapLargest + 1);
