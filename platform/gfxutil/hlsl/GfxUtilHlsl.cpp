@@ -323,7 +323,7 @@ bool FitsTheProfile(Compile& k, const std::vector<std::uint32_t>& spirv) {
 // used. The SPIR-V is made again where a register moved.
 bool KeepWhatIsRead(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint32_t>& spirv) {
     std::set<std::string> active;
-    if (!ActiveGlobals(spirv, active, k.reason)) return k.Refuse(k.reason);
+    if (!HlslActiveGlobals(spirv, active)) return k.Refuse("unexpected SPIR-V from the compiler");
     std::map<std::string, std::uint32_t> registersRead;
     if (!HlslRegistersRead(spirv, registersRead)) registersRead.clear(); // every register of each then
     std::vector<std::tuple<bool, std::uint16_t, std::uint16_t>> before;

@@ -526,32 +526,4 @@ void FitRegisterFile(ShaderContainer& c, bool vertex) {
     c.constF = named;
 }
 
-bool ActiveGlobals(const std::vector<std::uint32_t>& spirv, std::set<std::string>& names, std::string& error) {
-    SpvcContext context;
-    spvc_context ctx = context.Get();
-    spvc_compiler comp = StartCompiler(ctx, spirv, SPVC_BACKEND_NONE, error);
-    if (!comp) return false;
-    spvc_set active = nullptr;
-    spvc_resources res = nullptr;
-    if (spvc_compiler_get_active_interface_variables(comp, &active) != SPVC_SUCCESS ||
-        spvc_compiler_create_shader_resources_for_active_variables(comp, &res, active) != SPVC_SUCCESS) {
-        error = spvc_context_get_last_error_string(ctx);
-        return false;
-    }
-    const spvc_reflected_resource* list = nullptr;
-    std::size_t count = 0;
-    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_UNIFORM_BUFFER, &list, &count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const spvc_buffer_range* ranges = nullptr;
-        std::size_t n = 0;
-        if (spvc_compiler_get_active_buffer_ranges(comp, list[i].id, &ranges, &n) != SPVC_SUCCESS) continue;
-        for (std::size_t r = 0; r < n; ++r)
-            if (const char* member = spvc_compiler_get_member_name(comp, list[i].base_type_id, ranges[r].index))
-                names.insert(member);
-    }
-    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list, &count);
-    for (std::size_t i = 0; i < count; ++i) names.insert(list[i].name);
-    return true;
-}
-
 } // namespace gfx::hlsl

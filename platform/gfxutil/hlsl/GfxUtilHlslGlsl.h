@@ -40,8 +40,4 @@ bool ReadStandInsFromTheirFiles(std::string& glsl, bool vertex, const std::vecto
 // last, which may be past every other constant's.
 void FitRegisterFile(ShaderContainer& c, bool vertex);
 
-// The names of the globals the program reads: members of the constant block
-// with an active range, and samplers it samples.
-bool ActiveGlobals(const std::vector<std::uint32_t>& spirv, std::set<std::string>& names, std::string& error);
-
 } // namespace gfx::hlsl

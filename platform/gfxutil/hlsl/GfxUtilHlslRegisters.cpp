@@ -329,6 +329,51 @@ std::uint32_t Whole(const Type& t) {
 
 } // namespace
 
+bool HlslActiveGlobals(const std::vector<std::uint32_t>& spirv, std::set<std::string>& names) {
+    constexpr std::uint32_t kOpTypeSampledImage = 27;
+    names.clear();
+    Module m;
+    if (!Read(spirv, m)) return false;
+    // What a variable's pointer reaches, through arrays.
+    auto reached = [&](std::uint32_t variable, std::uint32_t storage) -> const Type* {
+        const auto v = m.variables.find(variable);
+        if (v == m.variables.end()) return nullptr;
+        const auto pointer = m.types.find(v->second);
+        if (pointer == m.types.end() || pointer->second.storage != storage) return nullptr;
+        auto t = m.types.find(pointer->second.pointee);
+        for (int depth = 0; depth < 8 && t != m.types.end() && t->second.op == kOpTypeArray; ++depth)
+            t = m.types.find(t->second.element);
+        return t == m.types.end() ? nullptr : &t->second;
+    };
+    std::set<std::uint32_t> samplers;
+    for (const std::size_t at : m.body) {
+        const std::uint32_t* w = &spirv[at];
+        const std::uint32_t words = WordCount(w[0]), op = Opcode(w[0]);
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 5) {
+            const auto v = m.variables.find(w[3]);
+            const Type* block = v == m.variables.end() ? nullptr : reached(w[3], kStorageUniform);
+            if (block && block->op == kOpTypeStruct && block->block && m.constants.count(w[4])) {
+                const auto pointer = m.types.find(v->second);
+                const auto member = m.members.find({pointer->second.pointee, m.constants.at(w[4])});
+                names.insert(member == m.members.end() ? std::string() : member->second.name);
+            }
+        }
+        for (std::uint32_t k = 1; k < words; ++k)
+            if (IdWord(op, k) && op != kOpVariable && m.variables.count(w[k])) {
+                const Type* t = reached(w[k], kStorageUniformConstant);
+                if (t && t->op == kOpTypeSampledImage) samplers.insert(w[k]);
+            }
+    }
+    if (samplers.empty()) return true;
+    for (std::size_t at = kHeaderWords; at < m.firstFunction;) {
+        const std::uint32_t words = WordCount(spirv[at]);
+        if (Opcode(spirv[at]) == kOpName && words >= 3 && samplers.count(spirv[at + 1]))
+            names.insert(Literal(&spirv[at + 2], words - 2));
+        at += words;
+    }
+    return true;
+}
+
 bool HlslRegistersRead(const std::vector<std::uint32_t>& spirv, std::map<std::string, std::uint32_t>& registers) {
     registers.clear();
     Module m;

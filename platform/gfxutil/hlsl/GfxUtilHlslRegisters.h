@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,13 @@ constexpr std::uint32_t kHlslEveryRegister = ~0u;
 // False on a module not in the form glslang writes.
 [[nodiscard]] bool HlslRegistersRead(const std::vector<std::uint32_t>& spirv,
                                      std::map<std::string, std::uint32_t>& registers);
+
+// The names of the globals the program reads, as SPIRV-Cross's reflection
+// of the active resources names them: each member of a constant block that
+// an access chain in a function picks (the first index of the chain), and
+// each combined sampler a function uses. False on a module not in the form
+// glslang writes.
+[[nodiscard]] bool HlslActiveGlobals(const std::vector<std::uint32_t>& spirv, std::set<std::string>& names);
 
 // Indices into the constant block made from a float (`Bones[blendIndex.x]`)
 // converted as the address register converts them, rounded to the nearest

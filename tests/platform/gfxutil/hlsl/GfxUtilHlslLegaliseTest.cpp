@@ -2,8 +2,10 @@
 // own: the same module, word for word, for straight code (which goes
 // without the passes of branches and returns) and for every form of flow,
 // on programs written here and on every program of the real-world set
-// (REALWORLD_DIR) that glslang reads as it stands.
+// (REALWORLD_DIR) that glslang reads as it stands. And the globals a
+// legalised module reads.
 
+#include "platform/gfxutil/hlsl/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslSpirv.h"
 
 #include <glslang/Public/ResourceLimits.h>
@@ -16,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -187,6 +190,35 @@ TEST(GfxUtilHlslLegaliseTest, AModuleTheOptimiserRefusesStaysAsItWas) {
     std::vector<std::uint32_t> empty;
     EXPECT_FALSE(LegaliseHlslSpirv(empty));
     EXPECT_TRUE(empty.empty());
+}
+
+// What the program reads once legalised: the members its chains pick and the
+// samplers it uses, not what only dead code or a copy never read touched.
+TEST(GfxUtilHlslActiveGlobalsTest, TheMembersAndSamplersTheProgramReadsAreActive) {
+    glslang::InitializeProcess();
+    const char* source = R"(
+struct Light { float4 colour; float4 where; };
+float4 A; float4 Unused; float4 C[3]; Light L; float4x4 M;
+sampler2D S; sampler2D Never; sampler2D Dead;
+float4 Helper(float4 v) { return v * Unused; }
+float4 main(float2 uv : TEXCOORD0, float4 p : COLOR0) : COLOR {
+    float4 dead = Helper(tex2D(Dead, uv));
+    float4 t = tex2D(S, uv) * A + C[(int)p.x];
+    return t + L.where + mul(p, M)[0];
+})";
+    Legalised l;
+    ASSERT_TRUE(Legalise(source, "active.hlsl", "main", false, "", l));
+    std::set<std::string> names;
+    ASSERT_TRUE(HlslActiveGlobals(l.ours, names));
+    EXPECT_EQ(names, (std::set<std::string>{"A", "C", "L", "M", "S"}));
+    // Before legalisation the dead helper still reads its constant and sampler.
+    ASSERT_TRUE(HlslActiveGlobals(l.made, names));
+    EXPECT_TRUE(names.count("Unused") && names.count("Dead"));
+    EXPECT_FALSE(names.count("Never"));
+    // A module not in glslang's form.
+    std::vector<std::uint32_t> none = {0x07230203u, 0x00010000u, 0u, 4u, 0u};
+    EXPECT_FALSE(HlslActiveGlobals(none, names));
+    glslang::FinalizeProcess();
 }
 
 TEST(GfxUtilHlslLegaliseTest, EveryRealWorldProgramGlslangReadsComesOutTheSame) {
