@@ -302,6 +302,7 @@ bool ToSpirvOf(Compile& k, const std::vector<HlslGlobal>& globals, std::vector<s
     std::string rewritten;
     if (!OneDimensionalAsTwo(Rewrite(k.text, globals), rewritten))
         return k.Refuse("tex1D lookups nested too deeply");
+    EmptyBlankLines(rewritten);
     return ToSpirv(rewritten, k.sourceName, k.lines, k.entry, k.profile.vertex, spirv, k.errors);
 }
 

@@ -239,6 +239,22 @@ std::size_t AnnotationClose(const std::vector<Token>& t, std::size_t open) {
 
 } // namespace
 
+void EmptyBlankLines(std::string& text) {
+    std::size_t out = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const bool blank = text.find_first_not_of(" \t\r", at) >= end;
+        if (!blank) {
+            std::memmove(&text[out], &text[at], end - at);
+            out += end - at;
+        }
+        if (end < text.size()) text[out++] = '\n';
+        at = end + 1;
+    }
+    text.resize(out);
+}
+
 std::string BlankEffectSyntax(std::string_view source) {
     std::string out(source);
     const std::vector<Token> t = Tokenize(source);

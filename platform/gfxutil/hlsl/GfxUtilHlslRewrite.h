@@ -38,6 +38,12 @@ bool UnnamedEntryParameter(std::string_view source, std::string_view entry);
 // globals, `compile` expressions) blanked.
 std::string BlankEffectSyntax(std::string_view source);
 
+// Each line of only spaces and tabs made empty, every line kept: what an
+// effect's blanked syntax leaves (thousands of spaces a pass in an effect
+// of many) costs the front end's preprocessor a step a byte and means
+// nothing. Lines, and the columns of every line with a word, stay.
+void EmptyBlankLines(std::string& text);
+
 // Arrays of vectors or matrices inside functions, initialised from a flat
 // list of numbers, given each element's braces as file-scope ones are.
 std::string GroupLocalFlatLists(std::string_view source);

@@ -8,6 +8,7 @@
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslRewrite.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
 #include "platform/gfx/GfxShaderContainer.h"
@@ -572,4 +573,39 @@ TEST_P(GfxUtilHlslPassesDrawTest, AListOfGlobalsKeepsTheOnesTheProgramReads) {
     ASSERT_EQ(device->SetPixelShader(p), D3D_OK);
     DrawQuad();
     ExpectPixel(8, 8, 0, 255, 0, "the constant set by name");
+}
+
+// What an effect's blanked syntax leaves goes to the front end as empty
+// lines: every line stays, and so do the columns of the lines with words.
+TEST(GfxUtilHlslPassesTest, BlankLinesAreEmptiedAndEveryLineAndColumnKept) {
+    std::string text = "float4 a;\n      \n\t \r\n  float4 b;  \n\n   ";
+    hlsl::EmptyBlankLines(text);
+    EXPECT_EQ(text, "float4 a;\n\n\n  float4 b;  \n\n");
+    std::string none;
+    hlsl::EmptyBlankLines(none);
+    EXPECT_EQ(none, "");
+    std::string words = "x\ny";
+    hlsl::EmptyBlankLines(words);
+    EXPECT_EQ(words, "x\ny");
+
+    // An error past a long technique of blanked passes is still reported at
+    // its own line and column.
+    std::string effect = "float4 Shade(uniform float k) : COLOR0 { return float4(k, 0.5, 0.25, 1); }\ntechnique T {\n";
+    for (int n = 0; n < 50; ++n)
+        effect += "  pass P" + std::to_string(n) + " { PixelShader = compile ps_2_0 Shade(" + std::to_string(n) +
+                  " / 400.0); }\n";
+    effect += "}\n";
+    std::vector<std::uint8_t> code;
+    std::string errors;
+    EXPECT_TRUE(CompileHlsl(effect, "many.fx", nullptr, "Shade", "ps_2_0", code, errors)) << errors;
+    const std::string broken = "float4 Broken() : COLOR0 { return float4(1, 2, 3, 4) + undeclared; }\n";
+    // Its column as the front end gives it with nothing blanked before it.
+    ASSERT_FALSE(CompileHlsl(broken, "one.fx", nullptr, "Broken", "ps_2_0", code, errors));
+    const std::size_t comma = errors.find(',');
+    ASSERT_EQ(errors.rfind("one.fx(1,", 0), 0u) << errors;
+    const std::string column = errors.substr(comma, errors.find(')') - comma);
+    effect += broken;
+    EXPECT_FALSE(CompileHlsl(effect, "many.fx", nullptr, "Broken", "ps_2_0", code, errors));
+    EXPECT_NE(errors.find("many.fx(54" + column + ")"), std::string::npos) << errors << column;
+    EXPECT_NE(errors.find("undeclared"), std::string::npos) << errors;
 }
