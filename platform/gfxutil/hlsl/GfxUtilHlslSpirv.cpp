@@ -135,6 +135,25 @@ std::set<std::size_t> LoopsToUnroll(const std::vector<std::uint32_t>& spirv, con
 
 } // namespace
 
+namespace {
+
+// `in` through an optimiser of the passes `passes` registers, into `out`;
+// false, `out` as it was, where the optimiser refuses the module.
+bool Optimise(const std::vector<std::uint32_t>& in, std::vector<std::uint32_t>& out,
+              const std::function<void(spvtools::Optimizer&)>& passes) {
+    spvtools::Optimizer optimizer(SPV_ENV_UNIVERSAL_1_0);
+    optimizer.SetMessageConsumer([](spv_message_level_t, const char*, const spv_position_t&, const char*) {});
+    passes(optimizer);
+    spvtools::OptimizerOptions options;
+    options.set_run_validator(false); // glslang's module is the front end's to vouch for
+    std::vector<std::uint32_t> made;
+    if (!optimizer.Run(in.data(), in.size(), &made, options)) return false;
+    out = std::move(made);
+    return true;
+}
+
+} // namespace
+
 bool UnrollLoopsPickingSamplers(std::vector<std::uint32_t>& spirv) {
     constexpr std::uint32_t kOpTypeVoid = 19, kOpTypeImage = 25, kOpTypeSampler = 26, kOpTypeSampledImage = 27,
                             kOpTypeFunction = 33, kOpFunctionEnd = 56, kOpFunctionCall = 57, kOpLoopMerge = 246,
@@ -195,35 +214,29 @@ bool UnrollLoopsPickingSamplers(std::vector<std::uint32_t>& spirv) {
         marked.insert(marked.end(), {FirstWord(5u, kOpFunction), voidType, discard, 0u, voidFunction,
                                      FirstWord(2u, kOpLabel), discard + 1, FirstWord(1u, kOpKill), FirstWord(1u, kOpFunctionEnd)});
     marked[3] = bound;
-    spvtools::Optimizer optimizer(SPV_ENV_UNIVERSAL_1_0);
-    optimizer.SetMessageConsumer([](spv_message_level_t, const char*, const spv_position_t&, const char*) {});
     // Unrolled, the passes' indices are literals: what they pick is folded
     // as the D3D9 compiler folds it, the `static const` values the program
     // compares with among it (the front end keeps those as variables).
-    optimizer.RegisterPass(spvtools::CreateLoopUnrollPass(true))
-        .RegisterPass(spvtools::CreateInlineExhaustivePass())
-        .RegisterPass(spvtools::CreateEliminateDeadFunctionsPass())
-        .RegisterPass(spvtools::CreatePrivateToLocalPass());
-    // Twice: an index folded in the first round splits the local array it
-    // picks from in the second.
-    for (int round = 0; round < 2; ++round)
-        optimizer.RegisterPass(spvtools::CreateScalarReplacementPass())
-            .RegisterPass(spvtools::CreateLocalAccessChainConvertPass())
-            .RegisterPass(spvtools::CreateLocalSingleBlockLoadStoreElimPass())
-            .RegisterPass(spvtools::CreateLocalSingleStoreElimPass())
-            .RegisterPass(spvtools::CreateLocalMultiStoreElimPass())
-            .RegisterPass(spvtools::CreateCCPPass())
-            .RegisterPass(spvtools::CreateSimplificationPass())
-            .RegisterPass(spvtools::CreateDeadBranchElimPass())
-            .RegisterPass(spvtools::CreateBlockMergePass())
-            .RegisterPass(spvtools::CreateAggressiveDCEPass())
-            .RegisterPass(spvtools::CreateCFGCleanupPass());
-    spvtools::OptimizerOptions options;
-    options.set_run_validator(false); // glslang's module is the front end's to vouch for
-    std::vector<std::uint32_t> unrolled;
-    if (!optimizer.Run(marked.data(), marked.size(), &unrolled, options)) return false;
-    spirv = std::move(unrolled);
-    return true;
+    return Optimise(marked, spirv, [](spvtools::Optimizer& optimizer) {
+        optimizer.RegisterPass(spvtools::CreateLoopUnrollPass(true))
+            .RegisterPass(spvtools::CreateInlineExhaustivePass())
+            .RegisterPass(spvtools::CreateEliminateDeadFunctionsPass())
+            .RegisterPass(spvtools::CreatePrivateToLocalPass());
+        // Twice: an index folded in the first round splits the local array
+        // it picks from in the second.
+        for (int round = 0; round < 2; ++round)
+            optimizer.RegisterPass(spvtools::CreateScalarReplacementPass())
+                .RegisterPass(spvtools::CreateLocalAccessChainConvertPass())
+                .RegisterPass(spvtools::CreateLocalSingleBlockLoadStoreElimPass())
+                .RegisterPass(spvtools::CreateLocalSingleStoreElimPass())
+                .RegisterPass(spvtools::CreateLocalMultiStoreElimPass())
+                .RegisterPass(spvtools::CreateCCPPass())
+                .RegisterPass(spvtools::CreateSimplificationPass())
+                .RegisterPass(spvtools::CreateDeadBranchElimPass())
+                .RegisterPass(spvtools::CreateBlockMergePass())
+                .RegisterPass(spvtools::CreateAggressiveDCEPass())
+                .RegisterPass(spvtools::CreateCFGCleanupPass());
+    });
 }
 
 namespace {
@@ -296,18 +309,12 @@ bool LegaliseHlslSpirv(std::vector<std::uint32_t>& spirv) {
                                                            false, false, false, false, false, false, false,
                                                            true,  false, false, true,  false, false, false,
                                                            false, false, false, true};
-    spvtools::Optimizer optimizer(SPV_ENV_UNIVERSAL_1_0);
-    optimizer.SetMessageConsumer([](spv_message_level_t, const char*, const spv_position_t&, const char*) {});
-    for (std::size_t k = 0; k < std::size(kPasses); ++k)
-        if (!straight || !kFlowOnly[k]) optimizer.RegisterPass(kPasses[k]());
-    spvtools::OptimizerOptions options;
-    options.set_run_validator(false); // glslang's module is the front end's to vouch for
     // Where the optimiser refuses the module, it stays as the front end
     // made it, as glslang leaves it.
-    std::vector<std::uint32_t> out;
-    if (!optimizer.Run(spirv.data(), spirv.size(), &out, options)) return false;
-    spirv = std::move(out);
-    return true;
+    return Optimise(spirv, spirv, [&](spvtools::Optimizer& optimizer) {
+        for (std::size_t k = 0; k < std::size(kPasses); ++k)
+            if (!straight || !kFlowOnly[k]) optimizer.RegisterPass(kPasses[k]());
+    });
 }
 
 bool ReadPixelPositionAsInput(std::vector<std::uint32_t>& spirv) {
