@@ -402,8 +402,11 @@ StackRunners& TheStackRunners() {
 // a copy of the caller without an exec, so the caller's handlers would run
 // in it: a sanitizer's report, or under the fuzzer a crash file and the run's
 // statistics, all for a fault the caller turns into a refusal anyway. The
-// reply's end becomes descriptor 3; its number, or -1 when that fails.
-int BecomeQuietChild(int replyEnd) {
+// reply's end becomes descriptor 3 and a job's end, where there is one, 4;
+// the reply's number, or -1 when that fails.
+constexpr int kReplyFd = 3;
+constexpr int kJobFd = 4;
+int BecomeQuietChild(int replyEnd, int jobEnd = -1) {
     struct sigaction fault {};
     fault.sa_handler = SIG_DFL;
     sigemptyset(&fault.sa_mask);
@@ -418,27 +421,31 @@ int BecomeQuietChild(int replyEnd) {
     // The fork copied every descriptor of the caller, among them the pipes of
     // compiles under way on other threads: a child holding another
     // compile's write end keeps that compile's reader waiting for an end of
-    // file until this child ends. Only the reply's end stays; standard input
+    // file until this child ends. Only the reply's end (and a worker's job
+    // end) stays; standard input
     // and output go to /dev/null, so nothing the front end or a handler
     // prints reaches the caller's output or a file opened in their place.
-    constexpr int kReplyFd = 3;
+    // The job's end moves out of the way of the reply's first.
+    if (jobEnd == kReplyFd && (jobEnd = ::fcntl(jobEnd, F_DUPFD_CLOEXEC, kJobFd + 1)) < 0) return -1;
     if (replyEnd != kReplyFd && ::dup2(replyEnd, kReplyFd) != kReplyFd) return -1;
+    if (jobEnd >= 0 && jobEnd != kJobFd && ::dup2(jobEnd, kJobFd) != kJobFd) return -1;
+    const int kept = jobEnd >= 0 ? kJobFd : kReplyFd;
     const int null = ::open("/dev/null", O_RDWR);
     for (int fd = 0; fd < kReplyFd; ++fd) {
         if (null < 0) (void)::close(fd);
         else if (null != fd) (void)::dup2(null, fd);
     }
-    if (::syscall(SYS_close_range, kReplyFd + 1, ~0u, 0) != 0) {
+    if (::syscall(SYS_close_range, kept + 1, ~0u, 0) != 0) {
         // A kernel before close_range: every number up to the limit.
         rlimit files{};
         const rlim_t last = ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY
                                 ? std::min<rlim_t>(files.rlim_cur, 1u << 20)
                                 : 1u << 16;
-        for (rlim_t fd = kReplyFd + 1; fd < last; ++fd) (void)::close(static_cast<int>(fd));
+        for (rlim_t fd = kept + 1; fd < last; ++fd) (void)::close(static_cast<int>(fd));
     }
     // And none is made from here on: the child works on text in memory, so
     // no handler left anywhere can write a file (a crash file, a report).
-    const rlimit noFiles{kReplyFd + 1, kReplyFd + 1};
+    const rlimit noFiles{rlim_t(kept) + 1, rlim_t(kept) + 1};
     (void)::setrlimit(RLIMIT_NOFILE, &noFiles);
     return kReplyFd;
 }
@@ -669,6 +676,11 @@ constexpr std::size_t kIdleWorkers = 4;
 
 struct Worker {
     pid_t pid = -1;
+    // The caller's ends: jobs go out on one, replies come back on the other.
+    // A reader of a Unix socket wakes whenever what the other end sent of its
+    // own is read, so with one socket each side would wake the other, asleep
+    // for its reply or its next job, for nothing at every job.
+    int jobFd = -1;
     int fd = -1;
     std::int64_t bornBytes = -1; // anonymous bytes once it began to serve
     std::uint32_t jobs = 0;
@@ -730,14 +742,14 @@ bool ReadJob(int fd, JobHeader& h, std::vector<std::uint8_t>& request) {
 // the thread that made this one still about to end), the job's own
 // processor time still ends it: its soft limit is set past the job's budget.
 // The limit moves only when it falls short of that or lies far past it.
-[[noreturn]] void Serve(int fd) {
+[[noreturn]] void Serve(int jobFd, int fd) {
     rlimit cpu{};
     const bool limitKnown = ::getrlimit(RLIMIT_CPU, &cpu) == 0;
     rlim_t softSet = 0;
     for (;;) {
         JobHeader h;
         std::vector<std::uint8_t> request;
-        if (!ReadJob(fd, h, request)) ::_exit(h.size > kMaxRequestBytes ? kChildFailed : 0);
+        if (!ReadJob(jobFd, h, request)) ::_exit(h.size > kMaxRequestBytes ? kChildFailed : 0);
         if (limitKnown) {
             // Whole seconds rounded up, then two more: the caller, which
             // ends a job at its budget, has that long to see it first (a
@@ -828,35 +840,42 @@ private:
 
     static Worker Fork() {
         Worker w;
-        int ends[2];
+        int ends[2], jobEnds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return w;
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, jobEnds) != 0) {
+            ::close(ends[0]);
+            ::close(ends[1]);
+            return w;
+        }
         const pid_t parent = ::getpid();
         const pid_t child = ::fork();
         if (child < 0) {
-            ::close(ends[0]);
-            ::close(ends[1]);
+            for (const int fd : {ends[0], ends[1], jobEnds[0], jobEnds[1]}) ::close(fd);
             return w;
         }
         if (child == 0) {
             if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(kChildFailed);
             (void)::prctl(PR_SET_NAME, "hlsl-compiler", 0, 0, 0);
-            const int fd = BecomeQuietChild(ends[1]);
+            const int fd = BecomeQuietChild(ends[1], jobEnds[1]);
             if (fd < 0) ::_exit(kChildFailed);
             // What the parent left allocated goes back to the C library.
             (void)UseHlslWorkerHeap();
-            Serve(fd);
+            Serve(kJobFd, fd);
         }
         ::close(ends[1]);
+        ::close(jobEnds[1]);
         // The caller's reads of a reply wake at each watch.
         const timeval watch{0, kWatchMilliseconds * 1000};
         if (::setsockopt(ends[0], SOL_SOCKET, SO_RCVTIMEO, &watch, sizeof watch) != 0) {
             ::close(ends[0]);
+            ::close(jobEnds[0]);
             ::kill(child, SIGKILL);
             while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
             }
             return w;
         }
         w.pid = child;
+        w.jobFd = jobEnds[0];
         w.fd = ends[0];
         w.clockKnown = ::clock_getcpuclockid(child, &w.clock) == 0;
         return w;
@@ -890,6 +909,7 @@ void EndWorker(Worker& w) {
     // Once waited for, its time is among this process's children's.
     TheWorkers().time -= w.jobsTime;
     if (w.fd >= 0) ::close(w.fd);
+    if (w.jobFd >= 0) ::close(w.jobFd);
     if (w.pid > 0) {
         ::kill(w.pid, SIGKILL);
         while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
@@ -906,7 +926,10 @@ bool TakeWorker(Worker& w) {
         const std::lock_guard<std::mutex> lock(all.lock);
         if (all.of != ThisProcess()) {
             // Copies of another process's: its descriptors only are ours.
-            for (const Worker& inherited : all.idle) ::close(inherited.fd);
+            for (const Worker& inherited : all.idle) {
+                ::close(inherited.fd);
+                ::close(inherited.jobFd);
+            }
             all.idle.clear();
             all.maker = new WorkerMaker; // the other's (its thread) is not here
             all.of = ThisProcess();
@@ -977,7 +1000,7 @@ HlslChildOutcome RunOnWorker(Worker& w, HlslWorkerJob job, const std::vector<std
     h.size = request.size();
     // A job that did not reach it whole was not taken: the worker ends
     // without an answer either way.
-    sent = SendAll(w.fd, JobBytes(h, request).data(), sizeof h + request.size());
+    sent = SendAll(w.jobFd, JobBytes(h, request).data(), sizeof h + request.size());
     std::int64_t spent = 0;
     HlslChildOutcome outcome = sent ? ReadReply(w.fd, w.pid, base, scope, reply, true, clockBase, &spent)
                                     : HlslChildOutcome::Stopped;

@@ -340,6 +340,33 @@ TEST(GfxUtilHlslChildThreadsTest, AChildHoldsNoDescriptorButItsOwnPipe) {
     for (int fd : {other[0], other[1], closing[0], closing[1]}) ::close(fd);
 }
 
+// A warm worker holds the same: /dev/null for standard input and output,
+// and its two sockets (jobs in, replies out), two ends not one, nothing of
+// this process's, from the job that made it to the next it serves.
+TEST(GfxUtilHlslChildTest, AWorkerHoldsNoDescriptorButItsTwoSockets) {
+    int other[2];
+    ASSERT_EQ(::pipe(other), 0);
+    const HlslWorkerJob job = [](const std::vector<std::uint8_t>&) { return OwnDescriptors(); };
+    std::map<int, std::string> first;
+    for (int round = 0; round < 2; ++round) {
+        const std::uint64_t made = HlslWorkersMade();
+        const HlslCompileScope scope;
+        std::vector<std::uint8_t> reply;
+        ASSERT_EQ(RunHlslWorkerJob(job, {}, scope, reply), HlslChildOutcome::Replied);
+        const std::map<int, std::string> fds = ParseDescriptors(reply);
+        ASSERT_EQ(fds.size(), 5u) << std::string(reply.begin(), reply.end());
+        for (int fd = 0; fd < 3; ++fd) EXPECT_EQ(fds.at(fd), "/dev/null") << fd;
+        ASSERT_EQ(fds.count(3), 1u);
+        ASSERT_EQ(fds.count(4), 1u);
+        EXPECT_EQ(fds.at(3).rfind("socket:[", 0), 0u) << fds.at(3);
+        EXPECT_EQ(fds.at(4).rfind("socket:[", 0), 0u) << fds.at(4);
+        EXPECT_NE(fds.at(3), fds.at(4));
+        if (round == 0) first = fds;
+        else if (HlslWorkersMade() == made) EXPECT_EQ(fds, first) << "the worker that served again";
+    }
+    for (int fd : other) ::close(fd);
+}
+
 // Children that reply at once on several threads beside children that hang
 // until their deadline: a hanging child made while another compile's pipe
 // was open would keep that compile waiting past its own deadline. The quick
