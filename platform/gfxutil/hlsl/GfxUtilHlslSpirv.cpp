@@ -282,6 +282,178 @@ bool StraightCode(const std::vector<std::uint32_t>& spirv) {
 
 using PassMaker = spvtools::Optimizer::PassToken (*)();
 
+// Whether word `k` of a function body's instruction of opcode `op`, one
+// with a result, is an operand naming an id: past the result's type and id,
+// and not one of the literals among them (an image operation's operand
+// mask, above IdWord's).
+bool OperandId(std::uint32_t op, std::uint32_t k) {
+    constexpr std::uint32_t kOpImageSampleImplicitLod = 87, kOpImageWrite = 99;
+    if (k < 3) return false;
+    if (op >= kOpImageSampleImplicitLod && op < kOpImageWrite) {
+        // The mask follows the image and the coordinate, and the reference
+        // value or the component where there is one.
+        constexpr std::uint32_t kMaskAt[] = {5, 5, 6, 6, 5, 5, 6, 6, 5, 6, 6, 5};
+        return k != kMaskAt[op - kOpImageSampleImplicitLod];
+    }
+    return IdWord(op, k);
+}
+
+// Whether the legalisation's passes after its first dead-code round would
+// leave a module of straight code as it is. They act on what that round
+// leaves of local variables (the SSA rewrite), of inserts into composites
+// (the insert elimination), of interpolation at an offset (its fix-up) and
+// of vectors none of whose components anything reads (the vector DCE, which
+// makes such a vector undefined). With none of those the rest change
+// nothing: the simplification had reached a fixed point and only dead code
+// went since, which the later dead-code rounds find none of. The vector
+// DCE's reading of live components is done here as it does it, wider where
+// unsure (every instruction with a result taken as free of side effects and
+// as working component by component), so that a doubt runs the passes.
+bool TailLeavesItAsItIs(const std::vector<std::uint32_t>& spirv) {
+    constexpr std::uint32_t kOpFunctionEnd = 56, kOpReturn = 253, kOpReturnValue = 254, kOpNoLine = 317,
+                            kOpImageWrite = 99, kOpCopyMemory = 63, kOpCopyMemorySized = 64, kOpEmitVertex = 218,
+                            kOpEndPrimitive = 219, kOpControlBarrier = 224, kOpMemoryBarrier = 225,
+                            kOpAtomicStore = 228, kOpLine = 8;
+    constexpr std::uint32_t kInterpolateAtCentroid = 76, kInterpolateAtOffset = 78;
+    // A function body's instructions without a result; the others have a
+    // type and an id.
+    const auto hasResult = [](std::uint32_t op) {
+        return !(op == kOpStore || op == kOpReturn || op == kOpReturnValue || op == kOpLine || op == kOpNoLine ||
+                 op == kOpImageWrite || op == kOpCopyMemory || op == kOpCopyMemorySized || op == kOpEmitVertex ||
+                 op == kOpEndPrimitive || op == kOpControlBarrier || op == kOpMemoryBarrier || op == kOpAtomicStore);
+    };
+    if (spirv.size() < kHeaderWords || spirv[3] > (1u << 22)) return false;
+    const std::uint32_t bound = spirv[3];
+    // Of each type, its components where it is a scalar (1) or a vector; of
+    // each id made in a function, its type and where it is made.
+    std::vector<std::uint8_t> typeComponents(bound, 0);
+    std::vector<std::uint32_t> typeOf(bound, 0);
+    std::vector<std::size_t> madeAt(bound, 0);
+    std::vector<std::size_t> body;
+    bool inFunction = false;
+    for (std::size_t at = kHeaderWords; at < spirv.size();) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (words == 0 || at + words > spirv.size()) return false;
+        const std::uint32_t* w = &spirv[at];
+        if ((op == kOpTypeBool || op == kOpTypeInt || op == kOpTypeFloat) && words >= 2 && w[1] < bound)
+            typeComponents[w[1]] = 1;
+        if (op == kOpTypeVector && words == 4 && w[1] < bound) typeComponents[w[1]] = std::uint8_t(std::min(w[3], 16u));
+        if (op == kOpFunction) inFunction = true;
+        else if (op == kOpFunctionEnd) inFunction = false;
+        else if (inFunction && op != kOpLabel && op != kOpFunctionParameter) {
+            if (op == kOpCompositeInsert || op == kOpPhi) return false;
+            if (op == kOpVariable && words >= 4 && w[3] == kStorageFunction) return false;
+            if (op == kOpExtInst && words >= 5 && w[4] >= kInterpolateAtCentroid && w[4] <= kInterpolateAtOffset)
+                return false;
+            body.push_back(at);
+            if (hasResult(op)) {
+                if (words < 3 || w[2] >= bound || w[1] >= bound) return false;
+                typeOf[w[2]] = w[1];
+                madeAt[w[2]] = at;
+            }
+        }
+        at += words;
+    }
+    // Live components by id; a set once found (the empty set too) has its bit 31.
+    constexpr std::uint32_t kFound = 1u << 31;
+    std::vector<std::uint32_t> live(bound, 0);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> work;
+    const auto components = [&](std::uint32_t id) { return id < bound ? typeComponents[typeOf[id]] : 0; };
+    const auto add = [&](std::uint32_t id, std::uint32_t mask) {
+        // Made outside the functions, never rewritten; or neither a scalar
+        // nor a vector, whose components are not followed.
+        if (id >= bound || madeAt[id] == 0 || components(id) == 0) return;
+        if ((live[id] & kFound) && (live[id] | mask) == live[id]) return;
+        live[id] |= kFound | mask;
+        work.emplace_back(id, mask);
+    };
+    // Every operand of an instruction live in the components `mask` (all of a
+    // vector's, the one of a scalar).
+    const auto useAll = [&](std::size_t at, std::uint32_t mask, bool result) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        for (std::uint32_t k = result ? 3 : 1; k < words; ++k) {
+            if (!(result ? OperandId(op, k) : IdWord(op, k))) continue;
+            const std::uint32_t id = spirv[at + k];
+            add(id, components(id) == 1 ? 1 : mask);
+        }
+    };
+    // What needs its operands whole: an instruction without a scalar or
+    // vector result.
+    for (const std::size_t at : body) {
+        const bool result = hasResult(Opcode(spirv[at]));
+        if (!result || components(spirv[at + 2]) == 0) useAll(at, 0xFFFFu, result);
+    }
+    for (std::size_t i = 0; i < work.size(); ++i) {
+        const auto [id, mask] = work[i];
+        const std::size_t at = madeAt[id];
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        const std::uint32_t* w = &spirv[at];
+        if (op == kOpCompositeExtract && words >= 5) {
+            add(w[3], w[4] < 16 ? 1u << w[4] : 0);
+        } else if (op == kOpVectorShuffle && words >= 5) {
+            const std::uint32_t first = components(w[3]);
+            std::uint32_t a = 0, b = 0;
+            for (std::uint32_t c = 0; c + 5 < words && c < 16; ++c) {
+                if (!(mask & (1u << c)) || w[5 + c] == 0xFFFFFFFFu) continue;
+                if (w[5 + c] < first) a |= 1u << w[5 + c];
+                else if (w[5 + c] - first < 16) b |= 1u << (w[5 + c] - first);
+            }
+            add(w[3], a);
+            add(w[4], b);
+        } else if (op == kOpCompositeConstruct) {
+            std::uint32_t c = 0;
+            for (std::uint32_t k = 3; k < words; ++k) {
+                const std::uint32_t n = components(w[k]);
+                std::uint32_t part = 0;
+                for (std::uint32_t j = 0; j < std::max(n, 1u); ++j, ++c)
+                    if (c < 16 && (mask & (1u << c))) part |= 1u << j;
+                add(w[k], part);
+            }
+        } else {
+            useAll(at, mask, true);
+        }
+    }
+    // A vector or scalar something reads none of the components of.
+    for (std::uint32_t id = 0; id < bound; ++id)
+        if (live[id] == kFound) return false;
+    return true;
+}
+
+// Whether the front end's module stores into a component of a local (an
+// insert once legalised), picks from a local by a computed index, or
+// inserts into a composite itself: the forms whose traces the first
+// dead-code round may leave for the passes after it.
+bool MayLeaveWorkPastTheFirstRound(const std::vector<std::uint32_t>& spirv) {
+    if (spirv.size() < kHeaderWords || spirv[3] > (1u << 22)) return true;
+    const std::uint32_t bound = spirv[3];
+    // Pointers to scalars, constants, and the locals and parameters a chain
+    // may start from.
+    std::vector<std::uint8_t> kind(bound, 0);
+    enum : std::uint8_t { kScalar = 1, kScalarPointer, kConstant, kLocal, kLocalComponent };
+    for (std::size_t at = kHeaderWords; at < spirv.size();) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (words == 0 || at + words > spirv.size()) return true;
+        const std::uint32_t* w = &spirv[at];
+        if (op == kOpCompositeInsert) return true;
+        if (words >= 2 && w[1] < bound && (op == kOpTypeBool || op == kOpTypeInt || op == kOpTypeFloat))
+            kind[w[1]] = kScalar;
+        if (op == kOpTypePointer && words == 4 && w[1] < bound && w[3] < bound && kind[w[3]] == kScalar)
+            kind[w[1]] = kScalarPointer;
+        if ((op == kOpConstant || op == kOpConstantNull) && words >= 3 && w[2] < bound) kind[w[2]] = kConstant;
+        if (((op == kOpVariable && words >= 4 && w[3] == kStorageFunction) || (op == kOpFunctionParameter && words >= 3)) &&
+            w[2] < bound)
+            kind[w[2]] = kLocal;
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 4 && w[3] < bound && kind[w[3]] == kLocal) {
+            for (std::uint32_t k = 4; k < words; ++k)
+                if (w[k] >= bound || kind[w[k]] != kConstant) return true;
+            if (w[1] < bound && kind[w[1]] == kScalarPointer && w[2] < bound) kind[w[2]] = kLocalComponent;
+        }
+        if (op == kOpStore && words >= 3 && w[1] < bound && kind[w[1]] == kLocalComponent) return true;
+        at += words;
+    }
+    return false;
+}
+
 } // namespace
 
 bool LegaliseHlslSpirv(std::vector<std::uint32_t>& spirv) {
@@ -311,10 +483,25 @@ bool LegaliseHlslSpirv(std::vector<std::uint32_t>& spirv) {
                                                            false, false, false, true};
     // Where the optimiser refuses the module, it stays as the front end
     // made it, as glslang leaves it.
-    return Optimise(spirv, spirv, [&](spvtools::Optimizer& optimizer) {
-        for (std::size_t k = 0; k < std::size(kPasses); ++k)
-            if (!straight || !kFlowOnly[k]) optimizer.RegisterPass(kPasses[k]());
-    });
+    const auto run = [&](const std::vector<std::uint32_t>& in, std::size_t passes, std::vector<std::uint32_t>& out) {
+        return Optimise(in, out, [&](spvtools::Optimizer& optimizer) {
+            for (std::size_t k = 0; k < passes; ++k)
+                if (!straight || !kFlowOnly[k]) optimizer.RegisterPass(kPasses[k]());
+        });
+    };
+    if (!straight || MayLeaveWorkPastTheFirstRound(spirv)) return run(spirv, std::size(kPasses), spirv);
+    // Other straight code stops after the first dead-code round where what
+    // follows would leave it as it is. Where it would not, the passes run
+    // again, all in one optimiser as glslang runs them: a second optimiser
+    // for the rest would count the module's ids afresh and number what it
+    // makes otherwise.
+    constexpr std::size_t kFirstDeadCodeRound = 10;
+    static_assert(kFirstDeadCodeRound < std::size(kPasses));
+    std::vector<std::uint32_t> head;
+    if (!run(spirv, kFirstDeadCodeRound + 1, head)) return false;
+    if (!TailLeavesItAsItIs(head)) return run(spirv, std::size(kPasses), spirv);
+    spirv = std::move(head);
+    return true;
 }
 
 bool ReadPixelPositionAsInput(std::vector<std::uint32_t>& spirv) {

@@ -53,11 +53,10 @@ bool SplitConstantArrayLoads(std::vector<std::uint32_t>& spirv);
 // The module legalised as glslang legalises what it makes of HLSL (for
 // SPIR-V that a target can run: functions inlined, locals in registers, dead
 // code gone), with the same passes in the same order, and the same result.
-// The passes after the first dead-code round are there for branches, loops
-// and the local variables that remain: a module that comes out of that round
-// as one block of straight code with none of those takes them as a module
-// they leave unchanged, and is not given them. False, the module unusable,
-// where the optimiser refuses it.
+// Straight code (every function one block) is not given the passes of
+// branches and returns, nor, where the first dead-code round leaves nothing
+// for them, the passes after it: either would leave it as it is. False,
+// the module as it was, where the optimiser refuses it.
 [[nodiscard]] bool LegaliseHlslSpirv(std::vector<std::uint32_t>& spirv);
 
 // Loops unrolled where the module picks an element of a sampler array by a
