@@ -295,7 +295,8 @@ HlslProfileLimits HlslLimitsOf(bool vertex, std::uint32_t major, std::uint32_t m
     return l;
 }
 
-bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, bool unrollsEveryLoop, HlslProgramSize& size) {
+bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, bool unrollsEveryLoop,
+                             const std::vector<RunTimeArray>& arrays, HlslProgramSize& size) {
     size = {};
     if (spirv.size() < kHeaderWords) return false;
     LoopPasses passes;
@@ -304,12 +305,8 @@ bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, bool unrol
     // no such addressing of temporaries, so its compiler picks the element
     // by a comparison and a select per register of the array.
     std::unordered_map<std::uint32_t, std::uint64_t> pickedArrays;
-    {
-        std::vector<RunTimeArray> arrays;
-        if (RunTimeIndexedArrays(spirv, arrays))
-            for (const RunTimeArray& a : arrays)
-                if (a.holds == RunTimeArray::Holds::Temporaries) pickedArrays[a.id] = a.registers;
-    }
+    for (const RunTimeArray& a : arrays)
+        if (a.holds == RunTimeArray::Holds::Temporaries) pickedArrays[a.id] = a.registers;
     std::unordered_map<std::uint32_t, Shape> types;
     std::unordered_set<std::uint32_t> products; // results a `mad` takes its add into
     // Values made of literals alone, which the compiler folds, and the
@@ -708,14 +705,16 @@ bool ProgramFitsProfile(const std::vector<std::uint32_t>& spirv, bool vertex, st
     const HlslProfileLimits limits = HlslLimitsOf(vertex, major, minor);
     const std::string profile = std::string(" (") + (profileText ? profileText : "") + ")";
     if (limits.temporaries == 0) return true;
-    if (!LocalArraysFitTemporaries(spirv, limits.temporaries, source, at, error)) {
+    // None where the module cannot be walked: the passes after say why.
+    std::vector<RunTimeArray> arrays;
+    if (!RunTimeIndexedArrays(spirv, arrays)) arrays.clear();
+    if (!LocalArraysFitTemporaries(arrays, limits.temporaries, source, at, error)) {
         error += profile;
         return false;
     }
     // An array of literals read at a run-time index is constant registers
     // of its own, beside the program's constants.
-    std::vector<RunTimeArray> arrays;
-    if (RunTimeIndexedArrays(spirv, arrays)) {
+    {
         std::uint64_t literal = 0;
         const RunTimeArray* largest = nullptr;
         for (const RunTimeArray& a : arrays) {
@@ -738,7 +737,7 @@ bool ProgramFitsProfile(const std::vector<std::uint32_t>& spirv, bool vertex, st
     HlslProgramSize size;
     // Where a profile has no loops, the D3D9 compiler unrolls every one.
     const bool loopless = vertex ? major < 2 : major < 3 && !(major == 2 && minor == 1);
-    if (!EstimateHlslProgramSize(spirv, loopless, size)) return true;
+    if (!EstimateHlslProgramSize(spirv, loopless, arrays, size)) return true;
     if (limits.nesting && size.nesting > limits.nesting) {
         at = NestedAt(source, limits.nesting);
         error = "flow control nested " + std::to_string(size.nesting) + " deep; the profile nests " +

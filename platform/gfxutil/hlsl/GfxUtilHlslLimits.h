@@ -9,6 +9,8 @@
 // optimised SPIR-V, each leaning toward acceptance: what the D3D9 compiler
 // takes must not be refused here.
 
+#include "platform/gfxutil/hlsl/GfxUtilHlslTemporaries.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -60,9 +62,10 @@ struct HlslProgramSize {
 // case, an element of an array of temporaries picked at run time two slots
 // a register of the array, `sin` and `cos` eight, as `sincos` takes. False
 // for a module it cannot walk.
-// `unrollsEveryLoop` where the profile has no loop instructions.
+// `unrollsEveryLoop` where the profile has no loop instructions; `arrays`
+// the module's RunTimeIndexedArrays.
 [[nodiscard]] bool EstimateHlslProgramSize(const std::vector<std::uint32_t>& spirv, bool unrollsEveryLoop,
-                                           HlslProgramSize& size);
+                                           const std::vector<RunTimeArray>& arrays, HlslProgramSize& size);
 
 // False, with the reason in `error` and where it stands in `source` (the
 // text the module was made from) in `at`, when the program of `spirv`

@@ -370,10 +370,8 @@ bool RunTimeIndexedArrays(const std::vector<std::uint32_t>& spirv, std::vector<R
     return true;
 }
 
-bool LocalArraysFitTemporaries(const std::vector<std::uint32_t>& spirv, std::uint32_t registers,
+bool LocalArraysFitTemporaries(const std::vector<RunTimeArray>& arrays, std::uint32_t registers,
                                std::string_view source, std::size_t& at, std::string& error) {
-    std::vector<RunTimeArray> arrays;
-    if (!RunTimeIndexedArrays(spirv, arrays)) return true;
     // The D3D9 compiler gives every such array registers of its own, all
     // live at once: the sum is what the profile must hold.
     std::uint64_t needed = 0, count = 0;

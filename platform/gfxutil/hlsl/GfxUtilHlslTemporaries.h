@@ -44,14 +44,14 @@ struct RunTimeArray {
 // untouched, when not found.
 [[nodiscard]] std::string FindArrayDeclaration(std::string_view source, const RunTimeArray& array, std::size_t& at);
 
-// False, with the reason in `error`, when the arrays of `spirv` written
-// with computed values (not only constants and literals) and read or
-// written at a run-time index take together more than `registers`
-// registers: the D3D9 compiler gives each registers of its own. `at` is
-// then where the largest one's declaration stands in `source`, the text
-// the module was made from (0 when not found). True also for a module it
-// cannot walk: the passes after it say what is wrong with one.
-[[nodiscard]] bool LocalArraysFitTemporaries(const std::vector<std::uint32_t>& spirv, std::uint32_t registers,
+// False, with the reason in `error`, when the arrays of a module (its
+// RunTimeIndexedArrays: none for a module that cannot be walked, whose
+// fault the passes after say) written with computed values (not only
+// constants and literals) take together more than `registers` registers:
+// the D3D9 compiler gives each registers of its own. `at` is then where the
+// largest one's declaration stands in `source`, the text the module was
+// made from (0 when not found).
+[[nodiscard]] bool LocalArraysFitTemporaries(const std::vector<RunTimeArray>& arrays, std::uint32_t registers,
                                              std::string_view source, std::size_t& at, std::string& error);
 
 } // namespace gfx
