@@ -232,6 +232,9 @@ bool CheckForms(Compile& k) {
     std::string why;
     if (!ReadEffectSyntax(CombineTextureObjects(k.lines.text), k.text, at, why, k.entry)) return k.RefuseAt(at, why);
     k.text = BlankEffectSyntax(k.text);
+    // What the blanking leaves of an effect's techniques (and any blank
+    // line) goes empty: every pass after steps through each blank byte.
+    EmptyBlankLines(k.text);
     std::string flat;
     if (!PassesExpired() && !FlattenComponents(k.text, flat, why, at)) return k.RefuseAt(at, why);
     if (!PassesExpired()) k.text = std::move(flat);
