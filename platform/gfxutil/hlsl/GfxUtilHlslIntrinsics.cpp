@@ -544,6 +544,15 @@ void EqualityBySquaredDifference(std::vector<std::uint32_t>& spirv) {
     using namespace spirv;
     constexpr std::uint32_t kOpFSub = 131, kOpFMul = 133, kOpFOrdEqual = 180, kOpFUnordNotEqual = 183;
     if (spirv.size() < kHeaderWords) return;
+    // Most programs compare no floats for equality.
+    bool anyCompare = false;
+    for (std::size_t at = kHeaderWords; at < spirv.size() && !anyCompare;) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        if (words == 0) return;
+        anyCompare = op >= kOpFOrdEqual && op <= kOpFUnordNotEqual;
+        at += words;
+    }
+    if (!anyCompare) return;
     // The float types and vectors of them, and the type of each value.
     std::set<std::uint32_t> floats;
     std::map<std::uint32_t, std::uint32_t> typeOf;

@@ -35,6 +35,23 @@ bool Instructions(const std::vector<std::uint32_t>& spirv, std::vector<std::size
 
 using spirv::LiteralString;
 
+// Whether an access chain of the module picks by an index that is not a
+// 32-bit constant: what the passes of dynamic indices act on, which most
+// programs have none of.
+bool AnyChainByAComputedIndex(const std::vector<std::uint32_t>& spirv, const std::vector<std::size_t>& starts) {
+    const std::uint32_t bound = spirv[3];
+    std::vector<bool> constant(bound, false);
+    for (const std::size_t at : starts) {
+        const std::uint32_t words = WordCount(spirv[at]), op = Opcode(spirv[at]);
+        const std::uint32_t* w = &spirv[at];
+        if (op == kOpConstant && words == 4 && w[2] < bound) constant[w[2]] = true;
+        if ((op == kOpAccessChain || op == kOpInBoundsAccessChain) && words >= 5)
+            for (std::uint32_t k = 4; k < words; ++k)
+                if (w[k] >= bound || !constant[w[k]]) return true;
+    }
+    return false;
+}
+
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -547,6 +564,7 @@ bool ReadPixelPositionAsInput(std::vector<std::uint32_t>& spirv) {
 bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
     std::vector<std::size_t> starts;
     if (!Instructions(spirv, starts)) return false;
+    if (!AnyChainByAComputedIndex(spirv, starts)) return true;
     std::map<std::uint32_t, std::vector<std::uint32_t>> types; // type id: its instruction
     std::map<std::uint32_t, std::uint32_t> pointerOf;           // pointer value: its pointer type
     std::set<std::uint32_t> constants;                          // ids of scalar constants
@@ -666,6 +684,7 @@ bool ExtractDynamicConstantComponents(std::vector<std::uint32_t>& spirv) {
 bool CopyDynamicallyIndexedMatrices(std::vector<std::uint32_t>& spirv) {
     std::vector<std::size_t> starts;
     if (!Instructions(spirv, starts)) return false;
+    if (!AnyChainByAComputedIndex(spirv, starts)) return true;
     std::map<std::uint32_t, std::vector<std::uint32_t>> types;
     std::map<std::uint32_t, std::uint32_t> pointerOf, constantValue;
     std::map<std::pair<std::uint32_t, std::uint32_t>, std::uint32_t> pointers; // (storage, pointee): pointer type

@@ -365,8 +365,11 @@ TEST(GfxUtilHlslChildTest, AWorkerHoldsNoDescriptorButItsTwoSockets) {
         EXPECT_EQ(fds.at(3).rfind("socket:[", 0), 0u) << fds.at(3);
         EXPECT_EQ(fds.at(4).rfind("socket:[", 0), 0u) << fds.at(4);
         EXPECT_NE(fds.at(3), fds.at(4));
-        if (round == 0) first = fds;
-        else if (HlslWorkersMade() == made) EXPECT_EQ(fds, first) << "the worker that served again";
+        if (round == 0) {
+            first = fds;
+        } else if (HlslWorkersMade() == made) {
+            EXPECT_EQ(fds, first) << "the worker that served again";
+        }
     }
     for (int fd : other) ::close(fd);
 }
