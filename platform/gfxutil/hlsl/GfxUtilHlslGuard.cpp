@@ -422,10 +422,10 @@ int BecomeQuietChild(int replyEnd, int jobEnd = -1) {
     // compiles under way on other threads: a child holding another
     // compile's write end keeps that compile's reader waiting for an end of
     // file until this child ends. Only the reply's end (and a worker's job
-    // end) stays; standard input
-    // and output go to /dev/null, so nothing the front end or a handler
-    // prints reaches the caller's output or a file opened in their place.
-    // The job's end moves out of the way of the reply's first.
+    // end) stays; standard input and output go to /dev/null, so nothing the
+    // front end or a handler prints reaches the caller's output or a file
+    // opened in their place. The job's end moves out of the reply's way
+    // first.
     if (jobEnd == kReplyFd && (jobEnd = ::fcntl(jobEnd, F_DUPFD_CLOEXEC, kJobFd + 1)) < 0) return -1;
     if (replyEnd != kReplyFd && ::dup2(replyEnd, kReplyFd) != kReplyFd) return -1;
     if (jobEnd >= 0 && jobEnd != kJobFd && ::dup2(jobEnd, kJobFd) != kJobFd) return -1;
