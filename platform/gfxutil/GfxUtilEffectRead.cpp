@@ -600,7 +600,14 @@ private:
     }
 
     void Declarator(Parameter& p, const Token& at) {
-        if (Accept("[")) {
+        // `[]`: as many elements as the initialiser gives.
+        bool unsized = false;
+        const std::size_t bracketLine = Peek().li, bracketEnd = Peek().endCol;
+        if (Is("[") && Is("]", 1)) {
+            Next();
+            Next();
+            unsized = true;
+        } else if (Accept("[")) {
             // An integer constant expression, of numbers and the static
             // const integers declared before.
             const Token& first = Peek();
@@ -645,7 +652,13 @@ private:
             Annotations(p.annotations);
             Hide(open, m_i);
         }
-        if (Accept("=")) Initialiser(p, at);
+        if (Accept("=")) {
+            Initialiser(p, at, unsized);
+            // The compiler lays out no constant without its size: it is
+            // given the count the initialiser gave.
+            if (unsized && p.Numeric() && p.elements != 0)
+                m_sizes.push_back({bracketLine, bracketEnd, std::to_string(p.elements)});
+        } else if (unsized) Error(at, "'" + p.name + "' has no size and no initialiser to take one from");
         // A sampler's states may follow its name without `= sampler_state`.
         else if (p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE && Is("{"))
             StateBlock(p.samplerStates, true);
@@ -799,35 +812,41 @@ private:
         return true;
     }
 
-    // Whether tokens a and b stand side by side, as the halves of a
+    // Whether tokens a and b of `t` stand side by side, as the halves of a
     // two-character operator the tokenizer split.
-    bool Touching(std::size_t a, std::size_t b) const {
-        return b < m_t.size() && m_t[a].kind == Tok::Punct && m_t[b].kind == Tok::Punct && m_t[a].li == m_t[b].li &&
-               m_t[a].endCol == m_t[b].col && m_t[a].endLi == m_t[a].li;
+    static bool Touching(const std::vector<Token>& t, std::size_t a, std::size_t b) {
+        return b < t.size() && t[a].kind == Tok::Punct && t[b].kind == Tok::Punct && t[a].li == t[b].li &&
+               t[a].endCol == t[b].col && t[a].endLi == t[a].li;
     }
+    bool Touching(std::size_t a, std::size_t b) const { return Touching(m_t, a, b); }
 
-    // The tokens [b, e) as the evaluator reads them, each one's index in `from`.
-    std::vector<ExpressionToken> ExpressionTokens(std::size_t b, std::size_t e, std::vector<std::size_t>& from) const {
+    // The tokens [b, e) of `t` as the evaluator reads them, each one's index
+    // in `from`.
+    static std::vector<ExpressionToken> ExpressionTokens(const std::vector<Token>& t, std::size_t b, std::size_t e,
+                                                         std::vector<std::size_t>& from) {
         std::vector<ExpressionToken> tokens;
         from.clear();
         for (std::size_t k = b; k < e; ++k) {
-            const Token& t = m_t[k];
-            const auto kind = t.kind == Tok::Ident    ? ExpressionToken::Kind::Word
-                              : t.kind == Tok::Number ? ExpressionToken::Kind::Number
-                              : t.kind == Tok::Punct  ? ExpressionToken::Kind::Punct
-                                                      : ExpressionToken::Kind::Other;
+            const Token& one = t[k];
+            const auto kind = one.kind == Tok::Ident    ? ExpressionToken::Kind::Word
+                              : one.kind == Tok::Number ? ExpressionToken::Kind::Number
+                              : one.kind == Tok::Punct  ? ExpressionToken::Kind::Punct
+                                                        : ExpressionToken::Kind::Other;
             from.push_back(k);
-            if (k + 1 < e && Touching(k, k + 1)) {
-                const std::string_view two = JoinOperator(t.text, m_t[k + 1].text);
+            if (k + 1 < e && Touching(t, k, k + 1)) {
+                const std::string_view two = JoinOperator(one.text, t[k + 1].text);
                 if (!two.empty()) {
                     tokens.push_back({kind, two});
                     ++k;
                     continue;
                 }
             }
-            tokens.push_back({kind, t.text});
+            tokens.push_back({kind, one.text});
         }
         return tokens;
+    }
+    std::vector<ExpressionToken> ExpressionTokens(std::size_t b, std::size_t e, std::vector<std::size_t>& from) const {
+        return ExpressionTokens(m_t, b, e, from);
     }
 
     // The parameter's value, by name, for the initialisers after it (an
@@ -859,7 +878,14 @@ private:
         return v < 0 ? static_cast<std::uint32_t>(static_cast<std::int32_t>(v)) : static_cast<std::uint32_t>(v);
     }
 
-    void Initialiser(Parameter& p, const Token& at) {
+    // `unsized`: an array declared `[]`, whose elements are as many as the
+    // initialiser gives.
+    void Initialiser(Parameter& p, const Token& at, bool unsized = false) {
+        if (unsized && !p.Numeric() && p.type != D3DXPT_VERTEXSHADER && p.type != D3DXPT_PIXELSHADER) {
+            Error(at, "bad array size");
+            SkipValue();
+            return;
+        }
         if (p.type == D3DXPT_STRING) {
             const Token& s = Next();
             if (s.kind != Tok::String) {
@@ -889,7 +915,7 @@ private:
             p.shader->name = p.type == D3DXPT_VERTEXSHADER ? "VertexShader" : "PixelShader";
             p.shader->info = FindState(p.shader->name);
             p.shader->line = at.line;
-            if (p.elements == 0) {
+            if (p.elements == 0 && !unsized) {
                 std::vector<Token> value;
                 CollectValue(value);
                 Value(*p.shader, value);
@@ -912,7 +938,10 @@ private:
                 if (!Accept(",")) break;
             }
             Expect("}");
-            if (p.shaders.size() != p.elements)
+            if (unsized) p.elements = static_cast<std::uint32_t>(p.shaders.size());
+            if (p.elements == 0)
+                Error(at, "'" + p.name + "' has no programs");
+            else if (p.shaders.size() != p.elements)
                 Error(at, "'" + p.name + "' has " + std::to_string(p.shaders.size()) + " programs, " +
                               std::to_string(p.elements) + " expected");
             return;
@@ -938,8 +967,20 @@ private:
             }
             return;
         }
+        if (unsized) {
+            // Whole elements of the list, at least one.
+            const std::uint32_t per = p.rows * p.columns;
+            if (!list || values.empty() || per == 0 || values.size() % per != 0) {
+                if (m_quietValues) return;
+                Error(at, "'" + p.name + "' has " + std::to_string(values.size()) +
+                              " initial values, not whole elements of " + std::to_string(per));
+                return;
+            }
+            p.elements = static_cast<std::uint32_t>(values.size() / per);
+            p.data.assign(values.size(), 0);
+        }
         const std::uint32_t n = p.Components();
-        if (values.size() == 1) values.assign(n, values[0]);
+        if (values.size() == 1 && !unsized) values.assign(n, values[0]);
         // One expression of more components is truncated, as the compiler
         // truncates it (`float3 v = float4(...)`); a list must fit.
         if (!list && values.size() > n) values.resize(n);
@@ -1017,13 +1058,14 @@ private:
             CollectValue(value);
             // `ZEnable = true PixelShader = ...`: a ';' left out between
             // two states, not a value.
-            for (std::size_t k = 1, depth = 0; k < value.size(); ++k) {
+            bool run = false;
+            for (std::size_t k = 1, depth = 0; k < value.size() && !run; ++k) {
                 const std::string& w = value[k].kind == Tok::Punct ? value[k].text : std::string();
                 if (w == "(" || w == "{" || w == "[") ++depth;
                 else if ((w == ")" || w == "}" || w == "]") && depth > 0) --depth;
                 else if (w == "=" && depth == 0) {
                     Error(value[k - 1], "';' expected before '" + value[k - 1].text + "'");
-                    break;
+                    run = true;
                 }
             }
             Expect(";");
@@ -1034,7 +1076,8 @@ private:
             } else if (s.info->indices ? s.index >= s.info->indices : s.index != 0) {
                 s.error = "'" + s.name + "' has no index " + std::to_string(s.index);
             }
-            Value(s, value);
+            // Two states run together are one error, not a bad value too.
+            if (!run) Value(s, value);
             out.push_back(std::move(s));
         }
         Expect("}");
@@ -1139,10 +1182,16 @@ private:
                 return;
             }
         }
-        // <name>, (name), or a bare parameter name
+        // <name>, (name), or a bare parameter name; a constant's name in
+        // brackets is its value, and so is a value word in parentheses.
         std::string ref;
+        std::uint32_t word = 0;
         if (v.size() == 3 && ((v[0].text == "<" && v[2].text == ">") || (v[0].text == "(" && v[2].text == ")")) &&
-            v[1].kind == Tok::Ident)
+            v[1].kind == Tok::Ident &&
+            (m_out.ParameterIndex(v[1].text) >= 0 ||
+             !(IsConstantName(v[1].text) ||
+               (v[0].text == "(" && (FindValueWord(s.info ? s.info->value : ValueType::Dword, v[1].text, word) ||
+                                     Upper(v[1].text) == "TRUE" || Upper(v[1].text) == "FALSE")))))
             ref = v[1].text;
         else if (v.size() == 1 && v[0].kind == Tok::Ident && m_out.ParameterIndex(v[0].text) >= 0)
             ref = v[0].text;
@@ -1158,6 +1207,41 @@ private:
         }
         s.source = State::Source::Literal;
         const ValueType type = s.info ? s.info->value : ValueType::Dword;
+        // `<expression>`: the value of what the brackets hold.
+        const bool angled = v.size() > 2 && v.front().kind == Tok::Punct && v.front().text == "<" &&
+                            v.back().kind == Tok::Punct && v.back().text == ">";
+        if (angled) {
+            const std::vector<Token> inner(v.begin() + 1, v.end() - 1);
+            Literal(s, kind, type, inner, true);
+            return;
+        }
+        Literal(s, kind, type, v, false);
+    }
+
+    // Whether `name` is a constant an expression may read (a static global's
+    // or a static const integer's), not a parameter.
+    bool IsConstantName(const std::string& name) const {
+        return m_out.ParameterIndex(name) < 0 && (m_statics.count(name) != 0 || m_constants.count(name) != 0);
+    }
+
+    // Whether a plain state's value is numbers or value words joined by
+    // '|', a number maybe negated: read as words; anything else is a
+    // constant expression.
+    bool WordsAndNumbers(const std::vector<Token>& v, ValueType type) const {
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const Token& t = v[i];
+            if (t.kind == Tok::Number) continue;
+            if (t.kind == Tok::Punct && t.text == "|" && i > 0 && i + 1 < v.size()) continue;
+            if (t.kind == Tok::Punct && t.text == "-" && i + 1 < v.size() && v[i + 1].kind == Tok::Number) continue;
+            if (t.kind != Tok::Ident) return false;
+            std::uint32_t number = 0;
+            if (!FindValueWord(type, t.text, number) && IsConstantName(t.text)) return false;
+        }
+        return true;
+    }
+
+    // A literal state's value: `angled`, it stood in angle brackets.
+    void Literal(State& s, StateKind kind, ValueType type, const std::vector<Token>& v, bool angled) {
         // Shader constants: numbers (constructors, braces) in registers of
         // four; a light's or the material's colours and vectors likewise.
         if ((kind >= StateKind::VertexConstantF && kind <= StateKind::PixelConstantB) || type == ValueType::Vector) {
@@ -1183,6 +1267,15 @@ private:
             const bool isFloat =
                 kind == StateKind::VertexConstantF || kind == StateKind::PixelConstantF || type == ValueType::Vector;
             for (const double d : values) s.literal.push_back(Bits(isFloat ? D3DXPT_FLOAT : D3DXPT_INT, d));
+            return;
+        }
+        if (angled || !WordsAndNumbers(v, type)) {
+            if (type != ValueType::Object) {
+                StateExpression(s, type, v);
+                return;
+            }
+            if (s.error.empty()) s.error = "'" + s.name + "' needs a parameter or a program";
+            s.literal = {0};
             return;
         }
         // Numbers or words joined by '|'.
@@ -1214,6 +1307,58 @@ private:
         }
         if (type == ValueType::Object && s.error.empty()) s.error = "'" + s.name + "' needs a parameter or a program";
         s.literal = {bits};
+    }
+
+    // A plain state's value as a constant expression: numbers, the value
+    // words of the state (each its number), TRUE and FALSE, the static
+    // globals' values, with every operator an initialiser may use. What
+    // does not fold refuses the effect at its line: a technique that could
+    // never validate would otherwise load without a word.
+    void StateExpression(State& s, ValueType type, const std::vector<Token>& v) {
+        if (v.empty()) {
+            Error(Peek(), "value expected for '" + s.name + "'");
+            return;
+        }
+        std::vector<std::size_t> from;
+        const std::vector<ExpressionToken> tokens = ExpressionTokens(v, 0, v.size(), from);
+        const ExpressionLookup lookup = [&](std::string_view name, ExpressionValue& value) {
+            const std::string word(name);
+            std::uint32_t number = 0;
+            if (FindValueWord(type, word, number)) {
+                value.components = {static_cast<double>(number)};
+                value.kind = ExpressionKind::Uint;
+                return true;
+            }
+            const std::string upper = Upper(word);
+            if (upper == "TRUE" || upper == "FALSE") {
+                value.components = {upper == "TRUE" ? 1.0 : 0.0};
+                value.kind = ExpressionKind::Bool;
+                return true;
+            }
+            if (m_out.ParameterIndex(word) >= 0) return false; // a parameter's value is no constant
+            if (const auto it = m_statics.find(word); it != m_statics.end()) {
+                value = it->second;
+                return true;
+            }
+            const auto c = m_constants.find(word);
+            if (c == m_constants.end()) return false;
+            value.components = {static_cast<double>(c->second)};
+            value.kind = ExpressionKind::Int;
+            return true;
+        };
+        ExpressionValue value;
+        ExpressionFailure failure;
+        if (!EvaluateExpression(tokens, lookup, value, &failure)) {
+            const std::size_t at = failure.token < from.size() ? from[failure.token] : 0;
+            Error(v[at], "bad value for '" + s.name + "': " + failure.why);
+            return;
+        }
+        if (value.components.size() != 1) {
+            Error(v[0], "bad value for '" + s.name + "': one component expected, " +
+                            std::to_string(value.components.size()) + " given");
+            return;
+        }
+        s.literal = {Bits(type == ValueType::Float ? D3DXPT_FLOAT : D3DXPT_INT, value.components[0])};
     }
 
     // `Name[Index[...[Last]]]` in tokens [first, end) of a shader state's
@@ -1290,6 +1435,13 @@ public:
         std::size_t li, col, endLi, endCol;
     };
     [[nodiscard]] const std::vector<Span>& Hidden() const { return m_hidden; }
+    // Text the compiler must see that the effect's does not hold: the sizes
+    // of arrays declared `[]`, each to go at a column of a preprocessed line.
+    struct Insertion {
+        std::size_t li, col;
+        std::string text;
+    };
+    [[nodiscard]] const std::vector<Insertion>& Inserted() const { return m_sizes; }
 
 private:
     // Tokens [first, end) hidden.
@@ -1299,6 +1451,7 @@ private:
     }
 
     std::vector<Span> m_hidden;
+    std::vector<Insertion> m_sizes;
     std::vector<Token> m_t;
     std::vector<std::pair<std::size_t, bool>> m_rowMajorFrom; // token index, rows from there on
     bool m_rowsByDefault = false;                              // before any pragma: the compile flags' packing
@@ -1374,6 +1527,10 @@ bool ReadEffect(const std::string& text, const std::string& fileName, const D3DX
                     const std::size_t to = li == h.endLi ? std::min(h.endCol, t.size()) : t.size();
                     for (std::size_t c = from; c < to; ++c) t[c] = ' ';
                 }
+            // Last first: an insertion moves what stands after it on its line.
+            for (auto it = reader.Inserted().rbegin(); it != reader.Inserted().rend(); ++it)
+                if (it->li < lines.size() && it->col <= lines[it->li].size())
+                    lines[it->li].insert(it->col, it->text);
             std::string source;
             for (const std::string& l : lines) source += l + "\n";
             if (!CompileEffectShaders(out, source, where, pre.files[0], messages, majority))
