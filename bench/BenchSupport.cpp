@@ -124,6 +124,11 @@ void CountHelperSeconds(std::function<double()> fnSeconds)
     s_fnHelperSeconds = std::move(fnSeconds);
 }
 
+double ProcessorSecondsSoFar()
+{
+    return ProcessSeconds();
+}
+
 PairRatio MeasurePairs(int iPairs, double dSideSeconds, const std::function<void()>& fnSystem,
                        const std::function<void()>& fnBaseline)
 {

@@ -69,6 +69,11 @@ struct PairSide
 // side's time from now on.
 void CountHelperSeconds(std::function<double()> fnSeconds);
 
+// The processor seconds so far of this process's threads, of the children
+// it waited for and of the helpers counted: the clock each unit of a pair
+// is timed by, for a measurement too long to repeat in pairs.
+[[nodiscard]] double ProcessorSecondsSoFar();
+
 [[nodiscard]] PairRatio MeasurePairs(int iPairs, double dSideSeconds, const std::function<void()>& fnSystem,
                                      const std::function<void()>& fnBaseline);
 [[nodiscard]] PairRatio MeasurePairs(int iPairs, double dSideSeconds, const PairSide& kSystem,

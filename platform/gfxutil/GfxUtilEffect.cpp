@@ -12,6 +12,7 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -1242,21 +1243,34 @@ HRESULT Read(const std::string& text, const std::string& name, const D3DXMACRO* 
 bool MakePrograms(IDirect3DDevice9* device, EffectData& d) {
     const HlslCompileScope* scope = HlslCompileScope::Current();
     bool late = false;
+    // One device program for each program the effect holds, however many
+    // states set it: passes that share a vertex program would otherwise have
+    // the device translate it once for every pass.
+    std::map<std::pair<StateKind, std::vector<std::uint32_t>>, Unknown*> made;
     auto make = [&](State& s) {
         const bool program = s.source == State::Source::Asm || s.source == State::Source::Compile;
         if (late || !program || s.code.empty() || !s.error.empty() || !s.info) return;
+        const StateKind kind = s.info->kind;
+        if (kind != StateKind::VertexShader && kind != StateKind::PixelShader) return;
+        auto [it, fresh] = made.try_emplace({kind, s.code}, nullptr);
+        if (!fresh) {
+            if (it->second) it->second->AddRef();
+            s.deviceShader = it->second;
+            return;
+        }
         if (scope && scope->Expired()) {
             late = true;
             return;
         }
         const auto bytes = static_cast<std::uint32_t>(s.code.size() * 4);
-        if (s.info->kind == StateKind::VertexShader) {
+        if (kind == StateKind::VertexShader) {
             IDirect3DVertexShader9* vs = nullptr;
             if (SUCCEEDED(device->CreateVertexShader(s.code.data(), bytes, &vs))) s.deviceShader = vs;
-        } else if (s.info->kind == StateKind::PixelShader) {
+        } else {
             IDirect3DPixelShader9* ps = nullptr;
             if (SUCCEEDED(device->CreatePixelShader(s.code.data(), bytes, &ps))) s.deviceShader = ps;
         }
+        it->second = s.deviceShader;
     };
     for (Parameter& p : d.parameters) {
         if (p.shader) make(*p.shader);

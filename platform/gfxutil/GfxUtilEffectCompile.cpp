@@ -99,7 +99,8 @@ std::string ArgumentCast(const std::string& declaration) {
 
 // An entry called with arguments (`compile ps_2_0 PS(true)`) gives its
 // uniform parameters those values: a new entry taking only the others calls
-// it. False with `error` when the entry or the argument count is wrong.
+// it, in `wrapped`, a line to put after the source. False with `error` when
+// the entry or the argument count is wrong.
 bool WrapEntry(const std::string& source, const std::string& entry, const std::string& callArguments,
                std::string& wrapped, std::string& newEntry, std::string& error) {
     // The entry's definition: at brace depth 0, its name then '(' ... ')' then
@@ -152,7 +153,7 @@ bool WrapEntry(const std::string& source, const std::string& entry, const std::s
             return false;
         }
         newEntry = "fx_" + entry + "_call";
-        wrapped = source + returnType + " " + newEntry + "(" + kept + ")" + semantic + " { " +
+        wrapped = returnType + " " + newEntry + "(" + kept + ")" + semantic + " { " +
                   (returnType == "void" ? "" : "return ") + entry + "(" + call + "); }\n";
         return true;
     }
@@ -194,16 +195,36 @@ std::string Relocate(const std::string& errors, const std::string& name, const s
 }
 
 // The effect's source, already preprocessed, as the preprocessor gives a
-// text: its lines numbered from 1 in a file named `name`, which is how the
-// messages are read back (Relocate).
-PreprocessedText AsPreprocessed(std::string text, const std::string& name) {
-    if (!text.empty() && text.back() != '\n') text += '\n';
+// text, in a file named `name` (which is how the messages are read back:
+// Relocate): its lines that hold more than white space, each numbered as it
+// stands in the source. What the reader blanked (techniques, annotations,
+// the effect's own objects) leaves whole lines of spaces, as many as the
+// effect's passes; every compile would step through them all.
+PreprocessedText WithoutBlankLines(const std::string& text, const std::string& name) {
     PreprocessedText lines;
     lines.files.push_back(name);
-    const auto count = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-    lines.origins.reserve(count);
-    for (std::size_t k = 0; k < count; ++k) lines.origins.push_back({0, static_cast<std::int32_t>(k + 1)});
-    lines.text = std::move(text);
+    lines.text.reserve(text.size());
+    std::int32_t number = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        ++number;
+        if (text.find_first_not_of(" \t\r", at) < end) {
+            lines.text.append(text, at, end - at).push_back('\n');
+            lines.origins.push_back({0, number});
+        }
+        at = end + 1;
+    }
+    return lines;
+}
+
+// `base` with the lines of `more` (each ended by '\n') after it, numbered
+// from `first`.
+PreprocessedText WithLines(const PreprocessedText& base, const std::string& more, std::int32_t first) {
+    PreprocessedText lines = base;
+    lines.text += more;
+    const auto count = static_cast<std::size_t>(std::count(more.begin(), more.end(), '\n'));
+    for (std::size_t k = 0; k < count; ++k) lines.origins.push_back({0, first + static_cast<std::int32_t>(k)});
     return lines;
 }
 
@@ -222,6 +243,9 @@ bool CompileEffectShaders(EffectData& d, const std::string& source, const std::v
         std::string error;
     };
     std::map<std::string, Result> done; // by profile, entry and arguments
+    const PreprocessedText compact = WithoutBlankLines(source, name);
+    const auto afterLast = static_cast<std::int32_t>(std::count(source.begin(), source.end(), '\n') +
+                                                     (source.empty() || source.back() == '\n' ? 1 : 2));
     auto compile = [&](State& s) {
         if (s.source != State::Source::Compile || !s.error.empty() || s.profile.empty()) return;
         const std::string key = s.profile + " " + s.entry + "(" + s.callArguments + ")";
@@ -234,15 +258,17 @@ bool CompileEffectShaders(EffectData& d, const std::string& source, const std::v
                 return;
             }
             Result r;
-            std::string text = source, entry = s.entry, error;
-            if (!s.callArguments.empty() && !WrapEntry(source, s.entry, s.callArguments, text, entry, error)) {
+            std::string wrapper, entry = s.entry, error;
+            if (!s.callArguments.empty() && !WrapEntry(compact.text, s.entry, s.callArguments, wrapper, entry, error)) {
                 r.error = error;
                 messages += name + "(0): warning: compile " + key + ": " + error + "\n";
             } else {
                 std::vector<std::uint8_t> code;
                 std::string errors;
-                if (hlsl::CompilePreprocessed(AsPreprocessed(std::move(text), name), name.c_str(), entry.c_str(),
-                                              s.profile.c_str(), code, errors, majority)) {
+                // The wrapper's line stands after the source's last.
+                if (hlsl::CompilePreprocessed(wrapper.empty() ? compact : WithLines(compact, wrapper, afterLast),
+                                              name.c_str(), entry.c_str(), s.profile.c_str(), code, errors,
+                                              majority)) {
                     r.code.resize(code.size() / 4);
                     std::memcpy(r.code.data(), code.data(), r.code.size() * 4);
                 } else {
