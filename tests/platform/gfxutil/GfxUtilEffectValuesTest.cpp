@@ -191,6 +191,13 @@ technique Mixed { pass {
     ColorWriteEnable = (Red | Blue) & ~Blue | Alpha; AlphaRef = (0x10 | 0x01) + kRef; AlphaFunc = Greater + 0;
     AlphaBlendEnable = TRUE && 2 > 1; DepthBias = -kHalf * 0.5; StencilRef = 0x10 | 0x01;
 } }
+sampler Samp = sampler_state {
+    MaxAnisotropy = 1 << 2; AddressU = (Clamp); MipMapLodBias = <-0.25 * 2>; BorderColor = 0xFF000000 | 0xFF00;
+};
+technique Stages { pass {
+    Sampler[1] = (Samp); ColorOp[0] = (SelectArg1); TexCoordIndex[0] = 1 + 0; AddressV[2] = Mirror + 0;
+    MaxMipLevel[2] = <kRef - 3>;
+} }
 )");
     ASSERT_NE(fx, nullptr);
     EXPECT_EQ(StateOf(fx, "Literal", D3DRS_ALPHAREF), 2u);
@@ -220,11 +227,32 @@ technique Mixed { pass {
     EXPECT_EQ(StateOf(fx, "Mixed", D3DRS_ALPHABLENDENABLE), 1u);
     EXPECT_EQ(FloatStateOf(fx, "Mixed", D3DRS_DEPTHBIAS), -0.25f);
     EXPECT_EQ(StateOf(fx, "Mixed", D3DRS_STENCILREF), 0x11u);
+    // Sampler and texture-stage states, in a sampler's block and in a pass.
+    BeginFirstPass(fx, "Stages");
+    std::uint32_t v = 0;
+    EXPECT_EQ(device->GetSamplerState(1, D3DSAMP_MAXANISOTROPY, &v), D3D_OK);
+    EXPECT_EQ(v, 4u);
+    EXPECT_EQ(device->GetSamplerState(1, D3DSAMP_ADDRESSU, &v), D3D_OK);
+    EXPECT_EQ(v, std::uint32_t(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(device->GetSamplerState(1, D3DSAMP_MIPMAPLODBIAS, &v), D3D_OK);
+    EXPECT_EQ(std::bit_cast<float>(v), -0.5f);
+    EXPECT_EQ(device->GetSamplerState(1, D3DSAMP_BORDERCOLOR, &v), D3D_OK);
+    EXPECT_EQ(v, 0xFF00FF00u);
+    EXPECT_EQ(device->GetSamplerState(2, D3DSAMP_ADDRESSV, &v), D3D_OK);
+    EXPECT_EQ(v, std::uint32_t(D3DTADDRESS_MIRROR));
+    EXPECT_EQ(device->GetSamplerState(2, D3DSAMP_MAXMIPLEVEL, &v), D3D_OK);
+    EXPECT_EQ(v, 2u);
+    EXPECT_EQ(device->GetTextureStageState(0, D3DTSS_COLOROP, &v), D3D_OK);
+    EXPECT_EQ(v, std::uint32_t(D3DTOP_SELECTARG1));
+    EXPECT_EQ(device->GetTextureStageState(0, D3DTSS_TEXCOORDINDEX, &v), D3D_OK);
+    EXPECT_EQ(v, 1u);
+    EndPass(fx);
 }
 
 // Expressions the states hold, seen in what is drawn: an alpha test whose
-// reference is an expression passes or fails a colour of alpha 0.5, and a
-// write mask of mixed words keeps only red.
+// reference is an expression passes or fails a colour of alpha 0.5, a
+// constant register set by an expression in angle brackets is the colour,
+// and a write mask of mixed words keeps only red.
 TEST_P(GfxUtilEffectValuesTest, StateExpressionsDecideWhatIsDrawn) {
     if (Stopped()) return;
     ID3DXEffect* fx = Make(std::string(kPassVertexFunction) + R"(
@@ -237,6 +265,13 @@ technique Above { pass {
     AlphaTestEnable = TRUE; AlphaFunc = Greater; AlphaRef = <(1 << 7) & 255>;
     VertexShader = compile vs_2_0 PassVS(); PixelShader = compile ps_2_0 PS();
 } }
+technique Constant { pass {
+    PixelShaderConstantF[0] = <float4(0.125, 0.25, 0.375, 0.5) * 2>; VertexShader = compile vs_2_0 PassVS();
+    PixelShader = asm {
+        ps_2_0
+        mov oC0, c0
+    };
+} }
 technique RedOnly { pass {
     AlphaTestEnable = 1 % 1; ColorWriteEnable = (Red | Blue) & ~Blue;
     VertexShader = compile vs_2_0 PassVS(); PixelShader = compile ps_2_0 PS();
@@ -247,6 +282,8 @@ technique RedOnly { pass {
     ExpectPixel(8, 8, 0.25 * 255, 0.5 * 255, 0.75 * 255, "alpha 127.5 over 126");
     Draw(fx, "Above");
     ExpectPixel(8, 8, 0, 0, 0, "alpha 127.5 not over 128");
+    Draw(fx, "Constant");
+    ExpectPixel(8, 8, 0.25 * 255, 0.5 * 255, 0.75 * 255, "a constant register's expression");
     Draw(fx, "RedOnly");
     ExpectPixel(8, 8, 0.25 * 255, 0, 0, "red alone written");
 }
