@@ -140,13 +140,27 @@ bool SetCursorPos(std::int32_t x, std::int32_t y)
     {
         // The driver sent no motion (the cursor was already there, or the
         // window system reports it later): the warp's one message is made here.
-        detail::Enqueue(main, WM_MOUSEMOVE, detail::TranslatedMouseFlags(), MakeLParam(client.x, client.y));
+        // Whether the pointer went there is not known: where it was last
+        // seen stays the origin of its next travel.
+        const Point none{};
+        detail::Enqueue(main, WM_MOUSEMOVE, detail::TranslatedMouseFlags(), MakeLParam(client.x, client.y), &none);
         st.cursorScreen = Point{x, y};
         st.cursorKnown = true;
     }
     // A window system may still echo the warp later: drop one motion at the
     // same place, unless the mouse goes elsewhere first.
     st.echoArmed = true;
+    return true;
+}
+
+bool GetMessageMotion(Point& out)
+{
+    const State& st = GetState();
+    if (!st.dispatchHasMotion)
+    {
+        return false;
+    }
+    out = st.dispatchMotion;
     return true;
 }
 
@@ -219,6 +233,12 @@ void ResetInput()
     st.echoArmed = false;
     st.warpWindow = nullptr;
     st.warpTarget = Point{};
+    st.pointerKnown = false;
+    st.pointerWindow = nullptr;
+    st.pointer = Point{};
+    st.removed = QueuedMessage{};
+    st.dispatchHasMotion = false;
+    st.dispatchMotion = Point{};
     st.foreground = nullptr;
     st.capture = nullptr;
     if (st.started)
@@ -243,6 +263,11 @@ void ForgetWindowInput(WindowHandle window)
     {
         st.warpWindow = nullptr;
         st.echoArmed = false;
+    }
+    if (st.pointerWindow == window)
+    {
+        st.pointerKnown = false;
+        st.pointerWindow = nullptr;
     }
 }
 } // namespace detail

@@ -16,3 +16,15 @@ void PushWheel(os::WindowHandle window, int y, bool flipped = false);
 void PushWindowEvent(os::WindowHandle window, Uint8 event, int data1 = 0, int data2 = 0);
 void PushQuit();
 Uint32 SdlIdOf(os::WindowHandle window);
+
+// While one lives, warps leave the pointer where the hand put it, as on a
+// window system that refuses them: SDL's own motion events (a warp's) never
+// reach the queue, while the motions pushed here do.
+class WarpsIgnored
+{
+public:
+    WarpsIgnored();
+    ~WarpsIgnored();
+    WarpsIgnored(const WarpsIgnored&) = delete;
+    WarpsIgnored& operator=(const WarpsIgnored&) = delete;
+};
