@@ -1,6 +1,7 @@
 #include "platform/os/OsInput.h"
 
 #include "platform/os/OsWindow.h"
+#include "tests/platform/os/OsInputInjection.h"
 #include "tests/platform/os/OsTestSupport.h"
 
 #include <SDL.h>
@@ -199,7 +200,7 @@ TEST_F(OsCursorTest, AMoveCarriesThePointersOwnTravelWhetherOrNotAWarpMovedIt)
     ExpectTravel(moves[3], 125, 100, 25, 0);
 
     {
-        const WarpsIgnored ignored;
+        const ostest::WarpsIgnored ignored;
         WarpTo(w, 100, 100); // the pointer stays at 125, 100
         PushMotion(w, 150, 110);
         WarpTo(w, 100, 100);

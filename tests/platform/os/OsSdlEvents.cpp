@@ -14,13 +14,6 @@ Uint32 SdlIdOf(os::WindowHandle window)
 
 namespace
 {
-// The device id of the hand's motions pushed here; SDL's own are 0.
-constexpr Uint32 kHandMouse = 7;
-
-int DropSdlsOwnMotion(void*, SDL_Event* e)
-{
-    return e->type == SDL_MOUSEMOTION && e->motion.which != kHandMouse ? 0 : 1;
-}
 
 void Push(SDL_Event& e)
 {
@@ -57,7 +50,7 @@ void PushMotion(os::WindowHandle window, int x, int y)
     std::memset(&e, 0, sizeof e);
     e.type = SDL_MOUSEMOTION;
     e.motion.windowID = SdlIdOf(window);
-    e.motion.which = kHandMouse;
+    e.motion.which = kHandMouseId;
     e.motion.x = x;
     e.motion.y = y;
     Push(e);
@@ -107,14 +100,4 @@ void PushQuit()
     std::memset(&e, 0, sizeof e);
     e.type = SDL_QUIT;
     Push(e);
-}
-
-WarpsIgnored::WarpsIgnored()
-{
-    SDL_SetEventFilter(&DropSdlsOwnMotion, nullptr);
-}
-
-WarpsIgnored::~WarpsIgnored()
-{
-    SDL_SetEventFilter(nullptr, nullptr);
 }

@@ -8,6 +8,9 @@
 
 #include <SDL.h>
 
+// The device id of the hand's motions pushed here; SDL's own are 0.
+constexpr Uint32 kHandMouseId = 7;
+
 void PushKey(os::WindowHandle window, SDL_Scancode scancode, SDL_Keycode sym, bool down, bool repeat = false);
 void PushText(os::WindowHandle window, const char* utf8);
 void PushMotion(os::WindowHandle window, int x, int y);
@@ -17,14 +20,3 @@ void PushWindowEvent(os::WindowHandle window, Uint8 event, int data1 = 0, int da
 void PushQuit();
 Uint32 SdlIdOf(os::WindowHandle window);
 
-// While one lives, warps leave the pointer where the hand put it, as on a
-// window system that refuses them: SDL's own motion events (a warp's) never
-// reach the queue, while the motions pushed here do.
-class WarpsIgnored
-{
-public:
-    WarpsIgnored();
-    ~WarpsIgnored();
-    WarpsIgnored(const WarpsIgnored&) = delete;
-    WarpsIgnored& operator=(const WarpsIgnored&) = delete;
-};
