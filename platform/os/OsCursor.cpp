@@ -129,9 +129,20 @@ bool SetCursorPos(std::int32_t x, std::int32_t y)
     st.echoArmed = false;
     st.warpWindow = main;
     st.warpTarget = client;
+    // SDL leaves a pointer it confines where it is (X11's pointer barriers
+    // ignore warps): the confinement is lifted for the warp and put back.
+    if (st.clipActive)
+    {
+        SDL_SetWindowMouseRect(main->sdl, nullptr);
+    }
     SDL_WarpMouseInWindow(main->sdl, client.x, client.y);
+    if (st.clipActive)
+    {
+        ApplyClip();
+    }
     detail::DrainSdlEvents();
     st.waitingForWarp = false;
+    bool mayEcho = true;
     if (!st.warpSeen && st.warpMovedSeen)
     {
         st.warpTarget = st.warpMoved; // SDL put the cursor there: that motion was the warp's
@@ -146,10 +157,17 @@ bool SetCursorPos(std::int32_t x, std::int32_t y)
         detail::Enqueue(main, WM_MOUSEMOVE, detail::TranslatedMouseFlags(), MakeLParam(client.x, client.y), &none);
         st.cursorScreen = Point{x, y};
         st.cursorKnown = true;
+        // Only a pointer the window system did put there can echo the warp:
+        // where it refused the warp, the hand's next motion to that very
+        // place is a real one.
+        int globalX = 0;
+        int globalY = 0;
+        (void)SDL_GetGlobalMouseState(&globalX, &globalY);
+        mayEcho = globalX == x && globalY == y;
     }
     // A window system may still echo the warp later: drop one motion at the
     // same place, unless the mouse goes elsewhere first.
-    st.echoArmed = true;
+    st.echoArmed = mayEcho;
     return true;
 }
 

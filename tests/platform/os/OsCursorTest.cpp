@@ -230,6 +230,36 @@ TEST_F(OsCursorTest, AMoveCarriesThePointersOwnTravelWhetherOrNotAWarpMovedIt)
     ExpectTravel(moves[0], 290, 305, -10, 5);
 }
 
+// The cursor confined to the window (as the game keeps it) still goes where
+// a warp sends it: some window systems' confinement ignores warps.
+TEST_F(OsCursorTest, AWarpMovesAConfinedPointer)
+{
+    os::WindowHandle w = MakeGameWindow();
+    os::ShowWindow(w, os::SW_SHOWNORMAL);
+    os::Rect clip;
+    ASSERT_TRUE(os::GetWindowRect(w, clip));
+    ASSERT_TRUE(os::ClipCursor(&clip));
+    PushMotion(w, 300, 200);
+    TakeAll();
+    WarpTo(w, 250, 220);
+    int x = 0;
+    int y = 0;
+    (void)SDL_GetGlobalMouseState(&x, &y);
+    os::Point screen{250, 220};
+    ASSERT_TRUE(os::ClientToScreen(w, screen));
+    EXPECT_EQ(x, screen.x);
+    EXPECT_EQ(y, screen.y);
+    PushMotion(w, 260, 220);
+    const std::vector<std::pair<os::Point, os::Point>> moves = DispatchedMoves();
+    ASSERT_EQ(moves.size(), 2u);
+    ExpectTravel(moves[0], 250, 220, 0, 0);
+    ExpectTravel(moves[1], 260, 220, 10, 0);
+    os::Rect still;
+    EXPECT_TRUE(os::GetClipCursor(still)); // the clip is back
+    EXPECT_EQ(still.right, clip.right);
+    EXPECT_TRUE(os::ClipCursor(nullptr));
+}
+
 // The travel is the dispatched message's own: nothing outside a dispatch,
 // nothing for a move the program posted or sent itself.
 TEST_F(OsCursorTest, OnlyADispatchedMoveOfTheLayerCarriesTravel)
