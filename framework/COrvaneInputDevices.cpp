@@ -97,8 +97,17 @@ void COrvaneMouseDevice::PlaceAtPointer()
     pkMouse->PlaceAt(NiVec2(static_cast<float>(kPointer.x) * fX, static_cast<float>(kPointer.y) * fY));
 }
 
+void COrvaneMouseDevice::SetMoveMotion(std::int32_t iX, std::int32_t iY)
+{
+    m_bMoveMotion = true;
+    m_iMoveMotionX = iX;
+    m_iMoveMotionY = iY;
+}
+
 bool COrvaneMouseDevice::HandleMessage(std::uint32_t uiMessage, os::WParam wParam, os::LParam lParam)
 {
+    const bool bMotion = m_bMoveMotion;
+    m_bMoveMotion = false;
     COrvaneGame* pkGame = Game();
     COrvaneMouse* pkMouse = pkGame != nullptr ? pkGame->GetMouse() : nullptr;
     // Without the game's mouse the messages are used up.
@@ -117,6 +126,14 @@ bool COrvaneMouseDevice::HandleMessage(std::uint32_t uiMessage, os::WParam wPara
             // The move our own warp caused.
             m_uiMoveArmed = 1;
             break;
+        }
+        // A held cursor turns by the pointer's own travel: the distance from
+        // where it is held counts only where the warp below really put the
+        // pointer back, which not every window system does.
+        if (bMotion)
+        {
+            pkMouse->SetPointerMotion(NiVec2(static_cast<float>(m_iMoveMotionX) * fX,
+                                             static_cast<float>(m_iMoveMotionY) * fY));
         }
         SetCursorPosition(pkMouse->Update(kPosition));
         break;

@@ -29,9 +29,15 @@ public:
     void PlaceAtPointer();
 
     [[nodiscard]] bool IsMoveArmed() const { return m_uiMoveArmed != 0; }
+    // The pointer's own travel in client pixels that the window layer gave
+    // with the message handled next (a move's; any other message drops it).
+    void SetMoveMotion(std::int32_t iX, std::int32_t iY);
 
 protected:
     std::uint32_t m_uiMoveArmed = 0;
+    bool m_bMoveMotion = false;
+    std::int32_t m_iMoveMotionX = 0;
+    std::int32_t m_iMoveMotionY = 0;
 };
 
 class COrvaneKeyboardDevice

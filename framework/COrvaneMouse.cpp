@@ -109,6 +109,14 @@ void COrvaneMouse::RefreshIntegers()
     m_iYInt = static_cast<std::int32_t>(m_kPosition.y);
 }
 
+bool COrvaneMouse::TakePointerMotion(NiVec2& kMotion)
+{
+    const bool bGiven = m_bPointerMotion;
+    kMotion = m_kPointerMotion;
+    m_bPointerMotion = false;
+    return bGiven;
+}
+
 bool COrvaneMouse::HoldRelease(ButtonIndex eButton)
 {
     const std::uint32_t* apuiButtons[] = {&m_uiLeft, &m_uiMiddle, &m_uiRight};
@@ -132,6 +140,7 @@ void COrvaneMouse::PlaceAt(const NiVec2& kPosition)
 
 const NiVec2& COrvaneMouse::Update(const NiVec2& kPosition)
 {
+    m_bPointerMotion = false; // this mouse holds no cursor: the position says it all
     m_kMovement = kPosition - m_kPosition;
     m_kPosition = kPosition;
     const COrvaneGame* pkGame = Game();
@@ -233,6 +242,9 @@ void COrvaneMouse::ClearMovement()
 
 const NiVec2& CZelmarMouse::Update(const NiVec2& kPosition)
 {
+    NiVec2 kPointerMotion;
+    const bool bPointerMotion = TakePointerMotion(kPointerMotion);
+    const NiVec2 kHeldAt = m_kPosition;
     COrvaneMouse::Update(kPosition);
     CZelmarCamera* pkCamera = GameCamera();
     const COrvaneGame* pkGame = Game();
@@ -242,17 +254,22 @@ const NiVec2& CZelmarMouse::Update(const NiVec2& kPosition)
     const float fHeight = static_cast<float>(pkGame->GetScreenHeight());
     const COrvaneKeyboard* pkKeyboard = pkGame->GetKeyboard();
 
+    // While the cursor is held, the pointer's own travel moves the view:
+    // the distance from the held cursor is that travel only where the
+    // pointer really was put back after the last move.
+    const NiVec2 kHeldMove = bPointerMotion ? kPointerMotion : m_kMovement;
     // A pixel turns the view by the same amount whether it comes in the
     // move that starts the turn or in a later one, and however the moves
     // fall into frames: the camera applies the frame's sum once and empties
     // it.
-    const NiVec3 kTurn(m_kMovement.y * TURN_PER_PIXEL, m_kMovement.x * TURN_PER_PIXEL, 0.0f);
+    const NiVec3 kTurn(kHeldMove.y * TURN_PER_PIXEL, kHeldMove.x * TURN_PER_PIXEL, 0.0f);
     if (pkCamera->m_uiMode == COrvaneCamera::MODE_TURNING)
     {
         pkCamera->m_kTurn = pkCamera->m_kTurn + kTurn;
         pkCamera->m_ucHeld = 0;
         // The cursor stays where the turn began.
-        m_kPosition = m_kPosition - m_kMovement;
+        m_kMovement = kHeldMove;
+        m_kPosition = kHeldAt;
         pkCamera->m_fSpeed = 0.0f;
     }
     else if (m_kPosition.x > SCROLL_MARGIN && m_kPosition.x <= fWidth - SCROLL_MARGIN &&
@@ -267,7 +284,7 @@ const NiVec2& CZelmarMouse::Update(const NiVec2& kPosition)
         else if (pkKeyboard != nullptr && pkKeyboard->IsShiftDown())
         {
             pkCamera->m_uiMode = COrvaneCamera::MODE_RAISING;
-            pkCamera->m_kMove = NiVec3(0.0f, m_kMovement.y, 0.0f);
+            pkCamera->m_kMove = NiVec3(0.0f, kHeldMove.y, 0.0f);
         }
         else
         {
@@ -281,7 +298,10 @@ const NiVec2& CZelmarMouse::Update(const NiVec2& kPosition)
         }
         pkCamera->m_ucHeld = 0;
         if (bHoldCursor)
-            m_kPosition = m_kPosition - m_kMovement;
+        {
+            m_kMovement = kHeldMove;
+            m_kPosition = kHeldAt;
+        }
         pkCamera->m_fSpeed = 0.0f;
     }
     else

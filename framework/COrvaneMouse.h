@@ -70,6 +70,15 @@ public:
     [[nodiscard]] bool IsOverInterface() const { return m_ucOverInterface != 0; }
     void SetOverInterface(bool bOver) { m_ucOverInterface = bOver ? 1 : 0; }
     void SetPosition(const NiVec2& kPosition) { m_kPosition = kPosition; }
+    // The pointer's own travel in the move the next Update takes, when the
+    // window knows it. A held cursor (a turn) moves by it rather than by the
+    // distance from where it is held, which is the pointer's travel only
+    // where the pointer really was put back there.
+    void SetPointerMotion(const NiVec2& kMotion)
+    {
+        m_kPointerMotion = kMotion;
+        m_bPointerMotion = true;
+    }
     // The pointer is there (a button message's place, the pointer found at
     // start): clamped as Update clamps, with no movement and no camera move.
     void PlaceAt(const NiVec2& kPosition);
@@ -83,6 +92,8 @@ public:
 protected:
     // The integer copies of the position follow it.
     void RefreshIntegers();
+    // The travel given for the coming Update, once; false when none was.
+    bool TakePointerMotion(NiVec2& kMotion);
 
     std::unique_ptr<std::uint8_t> m_pucMarker;
     std::unique_ptr<COrvaneImage> m_pkCursorImage;
@@ -106,6 +117,8 @@ protected:
     std::int32_t m_iYInt = 0;
     std::int32_t m_iCursorWidth = 0;
     std::int32_t m_iCursorHeight = 0;
+    NiVec2 m_kPointerMotion;
+    bool m_bPointerMotion = false;
 };
 
 // Camera control by the mouse: the cursor at a screen edge scrolls, Control

@@ -219,8 +219,18 @@ void COrvaneWindow::QueueEvent(std::uint32_t uiMessage, os::WParam wParam, os::L
             it = m_kInputEvents.begin();
         m_kInputEvents.erase(it);
     }
-    m_kInputEvents.push_back(COrvaneInputEvent{uiMessage, static_cast<std::uint32_t>(wParam),
-                                               static_cast<std::uint32_t>(lParam)});
+    COrvaneInputEvent kEvent;
+    kEvent.m_uiMessage = uiMessage;
+    kEvent.m_uiWParam = static_cast<std::uint32_t>(wParam);
+    kEvent.m_uiLParam = static_cast<std::uint32_t>(lParam);
+    os::Point kMotion;
+    if (uiMessage == os::WM_MOUSEMOVE && os::GetMessageMotion(kMotion))
+    {
+        kEvent.m_bMotion = true;
+        kEvent.m_iMotionX = kMotion.x;
+        kEvent.m_iMotionY = kMotion.y;
+    }
+    m_kInputEvents.push_back(kEvent);
 }
 
 std::size_t COrvaneWindow::DispatchInputEvents()
@@ -242,7 +252,11 @@ std::size_t COrvaneWindow::DispatchInputEvents()
                   kEvent.m_uiMessage != os::WM_LBUTTONDBLCLK && kEvent.m_uiMessage != os::WM_RBUTTONDBLCLK))
         {
             if (m_pkMouseDevice)
+            {
+                if (kEvent.m_bMotion)
+                    m_pkMouseDevice->SetMoveMotion(kEvent.m_iMotionX, kEvent.m_iMotionY);
                 m_pkMouseDevice->HandleMessage(kEvent.m_uiMessage, wParam, lParam);
+            }
         }
     }
     return uiCount;

@@ -18,6 +18,11 @@ struct COrvaneInputEvent
     std::uint32_t m_uiMessage = 0;
     std::uint32_t m_uiWParam = 0;
     std::uint32_t m_uiLParam = 0;
+    // A mouse move's own travel in client pixels, when the window layer
+    // knew it.
+    bool m_bMotion = false;
+    std::int32_t m_iMotionX = 0;
+    std::int32_t m_iMotionY = 0;
 };
 
 // The program's one window. Its procedure only records input; the main loop

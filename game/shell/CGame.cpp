@@ -426,11 +426,14 @@ void CGame::Update(float fDeltaTime)
             pkInterface->Update(m_fFrameTime);
         if (pkMouse != nullptr)
             pkMouse->ClearMovement();
-        ClearKeyEvents();
+        ClearFrameInput();
         return;
     }
     if (GetState() != STATE_IN_GAME)
+    {
+        ClearFrameInput();
         return;
+    }
 
     if (pkMouse != nullptr)
         pkMouse->m_bFrameFlag = false;
@@ -439,6 +442,7 @@ void CGame::Update(float fDeltaTime)
         // The game stands still while a result shows.
         if (pkLocale != nullptr)
             pkLocale->ReleaseFontGlyphs();
+        ClearFrameInput();
         return;
     }
     if (pkLocale != nullptr)
@@ -458,11 +462,18 @@ void CGame::Update(float fDeltaTime)
         pkPlacement->Update();
     if (pkMouse != nullptr)
         pkMouse->ClearMovement();
-    ClearKeyEvents();
+    ClearFrameInput();
 
     // Back at the front end within this frame: a fresh interface.
     if (GetState() == STATE_FRONT_END)
         (void)CInterface::Rebuild(GetDataDocument(), true);
+}
+
+void CGame::ClearFrameInput()
+{
+    ClearKeyEvents();
+    if (COrvaneCamera* pkCamera = COrvaneGame::GetCamera())
+        pkCamera->m_kTurn = NiVec3();
 }
 
 void CGame::UpdateMousePick()

@@ -325,6 +325,10 @@ private:
     // The camera frame: begin and clear; end and present.
     // The point under the mouse becomes the grid manager's pick.
     void UpdateMousePick();
+    // The end of a frame's input, whether the frame went through or not:
+    // its keys and the turn its moves summed go, so that none reaches the
+    // next frame that does (the front end's first after a result, say).
+    void ClearFrameInput();
     bool BeginCameraFrame();
     void EndCameraFrame();
     // One frame with the picture (false, nothing drawn, when it is not

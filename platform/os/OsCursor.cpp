@@ -129,9 +129,20 @@ bool SetCursorPos(std::int32_t x, std::int32_t y)
     st.echoArmed = false;
     st.warpWindow = main;
     st.warpTarget = client;
+    // SDL leaves a pointer it confines where it is (X11's pointer barriers
+    // ignore warps): the confinement is lifted for the warp and put back.
+    if (st.clipActive)
+    {
+        SDL_SetWindowMouseRect(main->sdl, nullptr);
+    }
     SDL_WarpMouseInWindow(main->sdl, client.x, client.y);
+    if (st.clipActive)
+    {
+        ApplyClip();
+    }
     detail::DrainSdlEvents();
     st.waitingForWarp = false;
+    bool mayEcho = true;
     if (!st.warpSeen && st.warpMovedSeen)
     {
         st.warpTarget = st.warpMoved; // SDL put the cursor there: that motion was the warp's
@@ -140,13 +151,34 @@ bool SetCursorPos(std::int32_t x, std::int32_t y)
     {
         // The driver sent no motion (the cursor was already there, or the
         // window system reports it later): the warp's one message is made here.
-        detail::Enqueue(main, WM_MOUSEMOVE, detail::TranslatedMouseFlags(), MakeLParam(client.x, client.y));
+        // Whether the pointer went there is not known: where it was last
+        // seen stays the origin of its next travel.
+        const Point none{};
+        detail::Enqueue(main, WM_MOUSEMOVE, detail::TranslatedMouseFlags(), MakeLParam(client.x, client.y), &none);
         st.cursorScreen = Point{x, y};
         st.cursorKnown = true;
+        // Only a pointer the window system did put there can echo the warp:
+        // where it refused the warp, the hand's next motion to that very
+        // place is a real one.
+        int globalX = 0;
+        int globalY = 0;
+        (void)SDL_GetGlobalMouseState(&globalX, &globalY);
+        mayEcho = globalX == x && globalY == y;
     }
     // A window system may still echo the warp later: drop one motion at the
     // same place, unless the mouse goes elsewhere first.
-    st.echoArmed = true;
+    st.echoArmed = mayEcho;
+    return true;
+}
+
+bool GetMessageMotion(Point& out)
+{
+    const State& st = GetState();
+    if (!st.dispatchHasMotion)
+    {
+        return false;
+    }
+    out = st.dispatchMotion;
     return true;
 }
 
@@ -219,6 +251,12 @@ void ResetInput()
     st.echoArmed = false;
     st.warpWindow = nullptr;
     st.warpTarget = Point{};
+    st.pointerKnown = false;
+    st.pointerWindow = nullptr;
+    st.pointer = Point{};
+    st.removed = QueuedMessage{};
+    st.dispatchHasMotion = false;
+    st.dispatchMotion = Point{};
     st.foreground = nullptr;
     st.capture = nullptr;
     if (st.started)
@@ -243,6 +281,11 @@ void ForgetWindowInput(WindowHandle window)
     {
         st.warpWindow = nullptr;
         st.echoArmed = false;
+    }
+    if (st.pointerWindow == window)
+    {
+        st.pointerKnown = false;
+        st.pointerWindow = nullptr;
     }
 }
 } // namespace detail

@@ -40,6 +40,14 @@ void NoteCursor(WindowHandle window, std::int32_t x, std::int32_t y)
     GetState().cursorKnown = true;
 }
 
+void NotePointer(WindowHandle window, std::int32_t x, std::int32_t y)
+{
+    State& st = GetState();
+    st.pointerKnown = true;
+    st.pointerWindow = window;
+    st.pointer = Point{x, y};
+}
+
 void TranslateWindowEvent(const SDL_WindowEvent& e)
 {
     WindowHandle window = FindBySdlId(e.windowID);
@@ -178,6 +186,7 @@ void TranslateMotion(const SDL_MouseMotionEvent& e)
     }
     State& st = GetState();
     bool atWarp = window == st.warpWindow && e.x == st.warpTarget.x && e.y == st.warpTarget.y;
+    bool warpsOwn = false;
     if (st.waitingForWarp && window == st.warpWindow)
     {
         // The drain right after a warp: SDL's motion at the target is the
@@ -187,11 +196,13 @@ void TranslateMotion(const SDL_MouseMotionEvent& e)
         if (!st.warpSeen && atWarp)
         {
             st.warpSeen = true;
+            warpsOwn = true;
         }
         else if (!st.warpSeen && !st.warpMovedSeen)
         {
             st.warpMovedSeen = true;
             st.warpMoved = Point{e.x, e.y};
+            warpsOwn = true;
         }
     }
     else if (st.echoArmed)
@@ -199,11 +210,24 @@ void TranslateMotion(const SDL_MouseMotionEvent& e)
         st.echoArmed = false;
         if (atWarp)
         {
-            return; // a late echo of a warp already reported
+            // A late echo of a warp already reported: the warp did move the
+            // pointer after all.
+            NotePointer(window, e.x, e.y);
+            return;
         }
     }
+    // The pointer's own travel: none for the warp's motion; else from where
+    // the pointer was last seen (SDL's own relative values restart at zero
+    // after every warp, whether or not the warp moved the pointer).
+    Point motion;
+    const bool hasMotion = warpsOwn || (st.pointerKnown && st.pointerWindow == window);
+    if (!warpsOwn && hasMotion)
+    {
+        motion = Point{e.x - st.pointer.x, e.y - st.pointer.y};
+    }
+    NotePointer(window, e.x, e.y);
     NoteCursor(window, e.x, e.y);
-    Enqueue(window, WM_MOUSEMOVE, TranslatedMouseFlags(), MakeLParam(e.x, e.y));
+    Enqueue(window, WM_MOUSEMOVE, TranslatedMouseFlags(), MakeLParam(e.x, e.y), hasMotion ? &motion : nullptr);
 }
 
 void TranslateButton(const SDL_MouseButtonEvent& e)
@@ -232,6 +256,7 @@ void TranslateButton(const SDL_MouseButtonEvent& e)
     default: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
     }
     // Every click is a plain down/up pair: no double-click messages.
+    NotePointer(window, e.x, e.y);
     NoteCursor(window, e.x, e.y);
     Enqueue(window, message, TranslatedMouseFlags(), MakeLParam(e.x, e.y));
 }

@@ -58,6 +58,14 @@ bool ReleaseCapture();
 // position: SDL's own warp motion when the driver sends one, else one made
 // here; a later echo of the same warp is dropped.
 bool SetCursorPos(std::int32_t x, std::int32_t y);
+// The pointer's own travel, in client pixels, carried by the WM_MOUSEMOVE
+// being delivered by DispatchMessage (the message PeekMessage last took out):
+// how far the pointer moved since the layer last saw it. It never assumes a
+// warp moved the pointer: a warp counts only once its own motion came, so it
+// holds on window systems that refuse or ignore warps. A warp's own message
+// carries no travel (0, 0). False outside such a dispatch, for messages
+// posted by the program, and for the first motion seen in a window.
+bool GetMessageMotion(Point& out);
 // The last cursor position the layer reported, in screen coordinates.
 bool GetCursorPos(Point& out);
 

@@ -32,6 +32,13 @@ struct Window
 
 namespace detail
 {
+// A queued message and the pointer's own travel a mouse move carries.
+struct QueuedMessage : Message
+{
+    bool hasMotion = false;
+    Point motion;
+};
+
 struct State
 {
     bool started = false;
@@ -40,7 +47,12 @@ struct State
     std::uint16_t nextAtom = 0xC000; // class atoms live in 0xC000-0xFFFF
     std::vector<std::unique_ptr<Window>> windows;
 
-    std::deque<Message> queue;
+    std::deque<QueuedMessage> queue;
+    // The travel of the message PeekMessage last removed, and of the message
+    // DispatchMessage is delivering (GetMessageMotion).
+    QueuedMessage removed;
+    bool dispatchHasMotion = false;
+    Point dispatchMotion;
     bool quitPending = false;
     int quitCode = 0;
 
@@ -63,6 +75,12 @@ struct State
     bool clipActive = false;
     Rect clip;
     Point cursorScreen; // last reported position, screen coordinates
+    // Where the pointer itself was at the last motion or button the layer
+    // saw in pointerWindow (client coordinates), or where a warp put it when
+    // the warp's own motion came: each motion's travel is measured from it.
+    bool pointerKnown = false;
+    WindowHandle pointerWindow = nullptr;
+    Point pointer;
     bool cursorKnown = false; // a motion, button or warp has placed it
 
     // Warps: while waitingForWarp the drain right after SDL_WarpMouseInWindow
@@ -97,8 +115,9 @@ inline void (*&PumpHookSlot())()
 WindowHandle FindBySdlId(std::uint32_t sdlId);
 // The live window for an input event: its own, else the main window.
 WindowHandle InputTarget(std::uint32_t sdlId);
-// Appends a message to the queue.
-void Enqueue(WindowHandle window, std::uint32_t message, WParam wParam, LParam lParam);
+// Appends a message to the queue; a mouse move may carry the pointer's travel.
+void Enqueue(WindowHandle window, std::uint32_t message, WParam wParam, LParam lParam,
+             const Point* motion = nullptr);
 // MK_ flags of the buttons and modifiers held at translation time.
 WParam TranslatedMouseFlags();
 // Updates GetKeyState's record for a message being removed from the queue.

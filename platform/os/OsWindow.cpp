@@ -457,14 +457,34 @@ bool PostMessage(WindowHandle window, std::uint32_t message, WParam wParam, LPar
     return true;
 }
 
-LResult SendMessage(WindowHandle window, std::uint32_t message, WParam wParam, LParam lParam)
+namespace
+{
+// Calls the window's procedure with the travel GetMessageMotion reports
+// during the call; what was reported before comes back afterwards (a
+// procedure may send messages of its own).
+LResult CallProcedure(WindowHandle window, std::uint32_t message, WParam wParam, LParam lParam, bool hasMotion,
+                      Point motion)
 {
     Window* w = Live(window);
     if (!w || !w->procedure)
     {
         return 0;
     }
-    return w->procedure(window, message, wParam, lParam);
+    State& st = GetState();
+    const bool savedHas = st.dispatchHasMotion;
+    const Point savedMotion = st.dispatchMotion;
+    st.dispatchHasMotion = hasMotion;
+    st.dispatchMotion = motion;
+    LResult result = w->procedure(window, message, wParam, lParam);
+    st.dispatchHasMotion = savedHas;
+    st.dispatchMotion = savedMotion;
+    return result;
+}
+} // namespace
+
+LResult SendMessage(WindowHandle window, std::uint32_t message, WParam wParam, LParam lParam)
+{
+    return CallProcedure(window, message, wParam, lParam, false, Point{});
 }
 
 void PostQuitMessage(int exitCode)
@@ -491,6 +511,7 @@ bool PeekMessage(Message& out, WindowHandle window, std::uint32_t first, std::ui
         out = *it;
         if ((removeFlags & PM_REMOVE) != 0)
         {
+            st.removed = *it;
             st.queue.erase(it);
             detail::NoteRemovedMessage(out);
         }
@@ -521,7 +542,13 @@ LResult DispatchMessage(const Message& message)
     {
         return 0;
     }
-    return SendMessage(message.window, message.message, message.wParam, message.lParam);
+    // The travel belongs to the message last taken from the queue; any other
+    // message dispatched carries none.
+    const detail::QueuedMessage& removed = GetState().removed;
+    const bool same = removed.window == message.window && removed.message == message.message &&
+                      removed.wParam == message.wParam && removed.lParam == message.lParam;
+    return CallProcedure(message.window, message.message, message.wParam, message.lParam, same && removed.hasMotion,
+                         removed.motion);
 }
 
 LResult DefWindowProc(WindowHandle window, std::uint32_t message, WParam, LParam)
@@ -565,9 +592,16 @@ std::size_t GetQueuedMessageCount()
 
 namespace detail
 {
-void Enqueue(WindowHandle window, std::uint32_t message, WParam wParam, LParam lParam)
+void Enqueue(WindowHandle window, std::uint32_t message, WParam wParam, LParam lParam, const Point* motion)
 {
-    GetState().queue.push_back(Message{window, message, wParam, lParam});
+    QueuedMessage queued;
+    queued.window = window;
+    queued.message = message;
+    queued.wParam = wParam;
+    queued.lParam = lParam;
+    queued.hasMotion = motion != nullptr;
+    queued.motion = motion != nullptr ? *motion : Point{};
+    GetState().queue.push_back(queued);
 }
 
 WindowHandle FindBySdlId(std::uint32_t sdlId)

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <memory>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -462,6 +464,181 @@ TEST_F(COrvaneInputTest, ACtrlDragTurnsAlikeInOneMoveOrInManyOfTheSameLength)
     Mouse().OnLeftDown(NiVec2(500.0f, 400.0f));
     EXPECT_NE(kCamera.m_uiMode, COrvaneCamera::MODE_TURNING);
     Keyboard().SetState(Key(COrvaneKeys::KEY_NONE));
+}
+
+// Ctrl drags made by hand on the real window: the hand's moves go into
+// SDL's queue, each in a frame of its own; the device puts the pointer back
+// where the turn began after each move, and the window system either does
+// that (the hand then moves on from there) or ignores it (the pointer stays
+// where the hand left it). The turn is the drag's whatever the moves and
+// whatever the warps did.
+class CtrlDragTest : public COrvaneInputTest
+{
+protected:
+    struct Turned
+    {
+        float fYaw = 0.0f;
+        float fPitch = 0.0f;
+        NiVec3 kView;
+    };
+
+    void SetUp() override
+    {
+        COrvaneInputTest::SetUp();
+        os::ShowWindow(Window(), os::SW_SHOWNORMAL);
+        DeliverAll();
+    }
+
+    // One frame of the game: the input, the camera's turn, the frame's end.
+    void Frame()
+    {
+        DeliverAll();
+        Camera().Update();
+        Mouse().ClearMovement();
+    }
+
+    // The same view for every drag, the pointer resting at (iX, iY).
+    void StartAt(int iX, int iY)
+    {
+        CZelmarCamera& kCamera = Camera();
+        kCamera.Reset();
+        kCamera.ResetAngles();
+        kCamera.m_uiMode = COrvaneCamera::MODE_IDLE;
+        ASSERT_TRUE(kCamera.LoadSettings(1024.0f, 768.0f, 1.0f));
+        kCamera.RotateA(nullptr, 0.5f, 2); // inside the pitch limits
+        m_iHandX = iX;
+        m_iHandY = iY;
+        // The hand brings the pointer there (twice: the first move after a
+        // warp the device did not make may be taken for the warp's).
+        for (int i = 0; i < 2; ++i)
+        {
+            ostest::InjectMotion(Window(), iX + 1, iY);
+            Frame();
+            ostest::InjectMotion(Window(), iX, iY);
+            Frame();
+        }
+        Frame(); // the last warp's move
+        ASSERT_EQ(Mouse().GetPosition(), NiVec2(static_cast<float>(iX), static_cast<float>(iY)));
+    }
+
+    // A drag of (iDx, iDy) pixels in iMoves moves with Control held; the
+    // view's turn.
+    Turned Drag(int iDx, int iDy, int iMoves, bool bWarpsMovePointer)
+    {
+        CZelmarCamera& kCamera = Camera();
+        const float fYaw = kCamera.GetAngleB();
+        const float fPitch = kCamera.GetAngleA();
+        const NiVec2 kHeld = Mouse().GetPosition();
+        EXPECT_TRUE(ostest::InjectScanCode(Window(), 29, false, true)); // left Control
+        Frame();
+        int iDoneX = 0;
+        int iDoneY = 0;
+        for (int i = 1; i <= iMoves; ++i)
+        {
+            const int iStepX = iDx * i / iMoves - iDoneX;
+            const int iStepY = iDy * i / iMoves - iDoneY;
+            if (iStepX == 0 && iStepY == 0)
+                continue; // no move of the hand
+            iDoneX += iStepX;
+            iDoneY += iStepY;
+            if (bWarpsMovePointer)
+            {
+                // The pointer was put back where the turn began.
+                m_iHandX = static_cast<int>(kHeld.x);
+                m_iHandY = static_cast<int>(kHeld.y);
+            }
+            m_iHandX += iStepX;
+            m_iHandY += iStepY;
+            ostest::InjectMotion(Window(), m_iHandX, m_iHandY);
+            Frame();
+            EXPECT_EQ(Mouse().GetPosition(), kHeld); // the cursor stays
+            EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_TURNING);
+        }
+        EXPECT_TRUE(ostest::InjectScanCode(Window(), 29, false, false));
+        Frame();
+        EXPECT_EQ(kCamera.m_uiMode, COrvaneCamera::MODE_IDLE);
+        EXPECT_EQ(Mouse().GetPosition(), kHeld);
+        if (bWarpsMovePointer)
+        {
+            m_iHandX = static_cast<int>(kHeld.x);
+            m_iHandY = static_cast<int>(kHeld.y);
+        }
+        return Turned{kCamera.GetAngleB() - fYaw, kCamera.GetAngleA() - fPitch, kCamera.GetViewDirection()};
+    }
+
+    // Where the hand has put the pointer.
+    int m_iHandX = 0;
+    int m_iHandY = 0;
+};
+
+TEST_F(CtrlDragTest, ADragTurnsAlikeInOneMoveOrManyWhetherOrNotTheWarpMovesThePointer)
+{
+    constexpr float PER_PIXEL = 0.017453292f * 0.1f;
+    constexpr float DEGREE = 0.017453292f;
+    for (const auto& [iDx, iDy] : {std::pair{30, 0}, std::pair{-30, 0}, std::pair{24, -18}})
+    {
+        for (const bool bWarps : {true, false})
+        {
+            std::unique_ptr<ostest::WarpsIgnored> pkIgnored;
+            if (!bWarps)
+                pkIgnored = std::make_unique<ostest::WarpsIgnored>();
+            for (const int iMoves : {1, 2, 6, 30})
+            {
+                SCOPED_TRACE(std::to_string(iDx) + "," + std::to_string(iDy) + (bWarps ? " warps" : " no warps") +
+                             " in " + std::to_string(iMoves));
+                StartAt(500, 400);
+                const Turned kTurned = Drag(iDx, iDy, iMoves, bWarps);
+                EXPECT_NEAR(kTurned.fYaw, -static_cast<float>(iDx) * PER_PIXEL, DEGREE);
+                EXPECT_NEAR(kTurned.fPitch, static_cast<float>(iDy) * PER_PIXEL, DEGREE);
+                // Not only within a degree: the pixels add up exactly.
+                EXPECT_NEAR(kTurned.fYaw, -static_cast<float>(iDx) * PER_PIXEL, 1e-4f);
+                EXPECT_NEAR(kTurned.fPitch, static_cast<float>(iDy) * PER_PIXEL, 1e-4f);
+            }
+        }
+    }
+}
+
+// A drag to the left turns the view to the left, one to the right to the
+// right, seen from the view before the drag.
+TEST_F(CtrlDragTest, ADragLeftTurnsLeft)
+{
+    for (const int iDx : {-40, 40})
+    {
+        SCOPED_TRACE(iDx);
+        StartAt(500, 400);
+        const NiVec3 kRight = Camera().GetRightVector();
+        const NiVec3 kViewBefore = Camera().GetViewDirection();
+        const Turned kTurned = Drag(iDx, 0, 8, true);
+        const float fSide = kTurned.kView.Dot(kRight);
+        EXPECT_GT(std::fabs(fSide), 0.01f);
+        EXPECT_EQ(fSide > 0.0f, iDx > 0);
+        EXPECT_GT(kTurned.kView.Dot(kViewBefore), 0.9f);
+    }
+}
+
+// Drags one after the other, the first after the pointer has come to rest,
+// each of the same length: each turns as far as the others.
+TEST_F(CtrlDragTest, BackToBackDragsTurnAlikeAndTheFirstAsFarAsTheRest)
+{
+    constexpr float PER_PIXEL = 0.017453292f * 0.1f;
+    for (const bool bWarps : {true, false})
+    {
+        SCOPED_TRACE(bWarps ? "warps" : "no warps");
+        std::unique_ptr<ostest::WarpsIgnored> pkIgnored;
+        if (!bWarps)
+            pkIgnored = std::make_unique<ostest::WarpsIgnored>();
+        StartAt(640, 400);
+        float afYaw[4] = {};
+        for (int i = 0; i < 3; ++i)
+            afYaw[i] = Drag(30, 0, 2, bWarps).fYaw;
+        afYaw[3] = Drag(-30, 0, 2, bWarps).fYaw;
+        for (int i = 0; i < 3; ++i)
+        {
+            SCOPED_TRACE(i);
+            EXPECT_NEAR(afYaw[i], -30.0f * PER_PIXEL, 1e-4f);
+        }
+        EXPECT_NEAR(afYaw[3], 30.0f * PER_PIXEL, 1e-4f);
+    }
 }
 
 // The wheel and a pointer move in one frame, in either order: the frame's

@@ -251,6 +251,74 @@ TEST_F(CGameInputTest, APendingResultLetsOnlySpaceOrEscapeLeave)
     EXPECT_FALSE(CInterface::Get()->IsConfirmationOpen());
 }
 
+// Keys typed and a Ctrl drag made while a frame does not go through (a
+// result on the screen, a state that is neither front end nor game) end
+// with that frame: the next frame that goes through sees none of them.
+TEST_F(CGameInputTest, KeysAndTurnsMadeWhileFramesStandStillReachNoLaterFrame)
+{
+    CGame kGame;
+    EnterLevel(kGame);
+    auto* pkCamera = dynamic_cast<CZelmarCamera*>(kGame.GetCamera());
+    ASSERT_NE(pkCamera, nullptr);
+    COrvaneKeyboard* pkKeyboard = kGame.GetKeyboard();
+    // Keys pressed and let go, and a turn dragged, in one frame.
+    const auto KeysAndDrag = [&]() {
+        for (const char c : {'k', 'j', 'h'})
+        {
+            COrvaneKeyEvent kEvent;
+            kEvent.m_uiKeyCode = static_cast<std::uint32_t>(c);
+            kEvent.m_ucCharacter = static_cast<std::uint8_t>(c);
+            pkKeyboard->OnKeyDown(kEvent);
+            pkKeyboard->OnKeyUp(kEvent);
+        }
+        // The turning moves' sum, as the game's mouse keeps it.
+        pkCamera->m_uiMode = COrvaneCamera::MODE_TURNING;
+        pkCamera->m_kTurn = pkCamera->m_kTurn + NiVec3(30.0f, 60.0f, 0.0f) * CZelmarMouse::TURN_PER_PIXEL;
+        ASSERT_EQ(kGame.GetFrameKeys().GetEvents().size(), 3u);
+        ASSERT_FALSE(pkCamera->m_kTurn == NiVec3());
+    };
+    const auto ExpectNothingLeft = [&]() {
+        EXPECT_TRUE(kGame.GetFrameKeys().GetEvents().empty());
+        EXPECT_EQ(kGame.GetLastKeyEvent().m_uiKeyCode, 0u);
+        EXPECT_EQ(pkCamera->m_kTurn, NiVec3());
+    };
+
+    kGame.GetConditions()->SetResults(0, CConditions::NO_RESULT);
+    const float fYaw = pkCamera->GetAngleB();
+    const float fPitch = pkCamera->GetAngleA();
+    KeysAndDrag();
+    kGame.Update(0.02f);
+    ExpectNothingLeft();
+    // The result goes (as a loaded game's would): the game's next frame
+    // turns nothing, the drag held the turn mode alone.
+    kGame.GetConditions()->SetResults(CConditions::NO_RESULT, CConditions::NO_RESULT);
+    kGame.Update(0.02f);
+    EXPECT_EQ(pkCamera->m_uiMode, COrvaneCamera::MODE_TURNING);
+    EXPECT_EQ(pkCamera->GetAngleB(), fYaw);
+    EXPECT_EQ(pkCamera->GetAngleA(), fPitch);
+
+    kGame.SetState(CGame::STATE_NONE);
+    KeysAndDrag();
+    kGame.Update(0.02f);
+    ExpectNothingLeft();
+    kGame.SetState(CGame::STATE_IN_GAME);
+    kGame.Update(0.02f);
+    EXPECT_EQ(pkCamera->GetAngleB(), fYaw);
+
+    // Leaving a result by its key: the front end's first frame gets none of
+    // what came with the result, nor the turn.
+    kGame.GetConditions()->SetResults(CConditions::NO_RESULT, 1);
+    KeysAndDrag();
+    kGame.Update(0.02f);
+    ExpectNothingLeft();
+    KeysAndDrag();
+    Press(kGame, ' ');
+    ASSERT_EQ(kGame.GetState(), CGame::STATE_FRONT_END);
+    kGame.GetFrontEndScreens()->m_bStartNewGame = false;
+    kGame.Update(0.02f);
+    ExpectNothingLeft();
+}
+
 TEST_F(CGameInputTest, TheFrontEndBlocksTheKeysAndKeyUpIsRecorded)
 {
     CGame kGame;

@@ -77,6 +77,24 @@ void InjectQuit()
 
 namespace
 {
+int DropSdlsOwnMotion(void*, SDL_Event* e)
+{
+    return e->type == SDL_MOUSEMOTION && e->motion.which != kHandMouseId ? 0 : 1;
+}
+} // namespace
+
+WarpsIgnored::WarpsIgnored()
+{
+    SDL_SetEventFilter(&DropSdlsOwnMotion, nullptr);
+}
+
+WarpsIgnored::~WarpsIgnored()
+{
+    SDL_SetEventFilter(nullptr, nullptr);
+}
+
+namespace
+{
 void PushEvent(SDL_Event& e)
 {
     ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();

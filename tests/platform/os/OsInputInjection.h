@@ -37,6 +37,18 @@ void InjectWheel(os::WindowHandle window, int iNotches);
 void InjectWindowEvent(os::WindowHandle window, WindowEvent eEvent);
 void InjectQuit();
 
+// While one lives, warps leave the pointer where the hand put it, as on a
+// window system that refuses them: SDL's own motion events (a warp's) never
+// reach the queue, while the hand's motions injected here do.
+class WarpsIgnored
+{
+public:
+    WarpsIgnored();
+    ~WarpsIgnored();
+    WarpsIgnored(const WarpsIgnored&) = delete;
+    WarpsIgnored& operator=(const WarpsIgnored&) = delete;
+};
+
 // The same for an os::DialogWindow, named by its GetWindowId.
 void InjectDialogMotion(std::uint32_t uiWindowId, int iX, int iY);
 // Left button down and up at the point.

@@ -14,6 +14,7 @@ Uint32 SdlIdOf(os::WindowHandle window)
 
 namespace
 {
+
 void Push(SDL_Event& e)
 {
     ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
@@ -49,6 +50,7 @@ void PushMotion(os::WindowHandle window, int x, int y)
     std::memset(&e, 0, sizeof e);
     e.type = SDL_MOUSEMOTION;
     e.motion.windowID = SdlIdOf(window);
+    e.motion.which = kHandMouseId;
     e.motion.x = x;
     e.motion.y = y;
     Push(e);

@@ -1,5 +1,6 @@
 #include "tests/platform/os/OsTestSupport.h"
 
+#include "platform/os/OsInput.h"
 #include "platform/os/OsSdl.h"
 #include "platform/os/OsSystem.h"
 #include "platform/os/OsWindow.h"
@@ -14,7 +15,13 @@ std::vector<ProcCall>& RecordedCalls()
 
 os::LResult RecordingProc(os::WindowHandle window, std::uint32_t message, os::WParam wParam, os::LParam lParam)
 {
-    RecordedCalls().push_back(ProcCall{window, message, wParam, lParam});
+    ProcCall call;
+    call.window = window;
+    call.message = message;
+    call.wParam = wParam;
+    call.lParam = lParam;
+    call.hasMotion = os::GetMessageMotion(call.motion);
+    RecordedCalls().push_back(call);
     if (message == os::WM_DESTROY)
     {
         os::PostQuitMessage(0);

@@ -19,10 +19,13 @@ protected:
 // What the recording procedure saw, in order.
 struct ProcCall
 {
-    os::WindowHandle window;
-    std::uint32_t message;
-    os::WParam wParam;
-    os::LParam lParam;
+    os::WindowHandle window = nullptr;
+    std::uint32_t message = 0;
+    os::WParam wParam = 0;
+    os::LParam lParam = 0;
+    // What GetMessageMotion said during the call.
+    bool hasMotion = false;
+    os::Point motion;
 };
 std::vector<ProcCall>& RecordedCalls();
 
