@@ -933,7 +933,10 @@ private:
     }
 
     // The body with each parameter replaced: by its argument as written next
-    // to '#' (as a string) or '##', else by the argument's own expansion.
+    // to '#' (as a string), else by the argument's own expansion. The D3D9
+    // compiler expands an operand of '##' too before it pastes: with
+    // `#define PICK(a, b) a##b`, `PICK(TINT, _colour)` pastes what TINT
+    // stands for, not its name.
     bool Substitute(const Macro& m, const std::vector<std::string>& args, int depth, std::string& out) {
         const std::vector<BodyToken>& tokens = m.body;
         std::vector<std::string> expanded; // each argument expanded once, when the body first needs it
@@ -956,17 +959,12 @@ private:
                 out += Stringize(args[static_cast<std::size_t>(tokens[++t].param)]);
             } else if (tok.param >= 0) {
                 const auto up = static_cast<std::size_t>(tok.param);
-                const bool raw = pasteNext || (t + 1 < tokens.size() && tokens[t + 1].text == "##");
-                if (raw) {
-                    out += args[up];
-                } else {
-                    if (!expandedDone[up]) {
-                        bool inner = false;
-                        if (!Expand(args[up], depth + 1, false, inner, expanded[up])) return false;
-                        expandedDone[up] = true;
-                    }
-                    out += expanded[up];
+                if (!expandedDone[up]) {
+                    bool inner = false;
+                    if (!Expand(args[up], depth + 1, false, inner, expanded[up])) return false;
+                    expandedDone[up] = true;
                 }
+                out += expanded[up];
             } else {
                 out += tok.text;
             }

@@ -401,16 +401,52 @@ bool ConstantsFitTheProfile(Compile& k, const std::vector<HlslGlobal>& globals) 
            k.RefuseLayout();
 }
 
+// A global's name in the table: an entry's uniform parameter is "$name",
+// a texture read through a sampler state "sampler+texture", a renamed word
+// its word as written, in the namespaces it is declared in.
+std::string TableName(std::string_view word) {
+    std::string prefix;
+    if (word.starts_with(kLiftedUniform)) {
+        prefix = "$";
+        word.remove_prefix(kLiftedUniform.size());
+    }
+    std::string name = CombinedSamplerTableName(word);
+    const std::size_t own = name.rfind("::") == std::string::npos ? 0 : name.rfind("::") + 2;
+    if (std::string_view(name).substr(own).starts_with(kRenamedWord)) name.erase(own, kRenamedWord.size());
+    return prefix + name;
+}
+
+// The table's constants in the order the D3D9 compiler stores them: by
+// name, as bytes compare ('$' before digits before capitals before '_'
+// before small letters), each struct's members after it as declared.
+void SortByName(ShaderContainer& c) {
+    std::vector<std::pair<std::size_t, std::size_t>> groups; // [first, end) of each top-level constant
+    for (std::size_t i = 0; i < c.constants.size(); ++i) {
+        if (c.constants[i].parent == -1) groups.emplace_back(i, i + 1);
+        else if (!groups.empty()) groups.back().second = i + 1;
+    }
+    std::stable_sort(groups.begin(), groups.end(), [&](const auto& a, const auto& b) {
+        return c.constants[a.first].name < c.constants[b.first].name;
+    });
+    std::vector<ShaderConstantRecord> sorted;
+    sorted.reserve(c.constants.size());
+    for (const auto& [first, end] : groups) {
+        const std::ptrdiff_t moved = std::ptrdiff_t(sorted.size()) - std::ptrdiff_t(first);
+        for (std::size_t i = first; i < end; ++i) {
+            ShaderConstantRecord k = std::move(c.constants[i]);
+            if (k.parent != -1) k.parent = std::int16_t(k.parent + moved);
+            sorted.push_back(std::move(k));
+        }
+    }
+    c.constants = std::move(sorted);
+}
+
 // The constant table of what the program reads, members after their struct.
 void TableConstants(const std::vector<HlslGlobal>& globals, ShaderContainer& c) {
     for (const HlslGlobal& g : globals) {
         if (g.effectOnly || g.unused) continue;
         ShaderConstantRecord k;
-        if (g.name.starts_with(kLiftedUniform)) k.name.assign("$").append(g.name, kLiftedUniform.size());
-        else k.name = g.name;
-        // A renamed word keeps the namespaces it is declared in.
-        const std::size_t own = k.name.rfind("::") == std::string::npos ? 0 : k.name.rfind("::") + 2;
-        if (std::string_view(k.name).substr(own).starts_with(kRenamedWord)) k.name.erase(own, kRenamedWord.size());
+        k.name = TableName(g.name);
         k.registerSet = g.registerSet;
         k.registerIndex = g.registerIndex;
         k.registerCount = g.registerCount;
@@ -467,6 +503,7 @@ bool Translate(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::ui
         !ToGlsl(k, globals, spirv, c) || !ConstantsFitTheProfile(k, globals))
         return false;
     TableConstants(globals, c);
+    SortByName(c);
     FitRegisterFile(c, k.profile.vertex);
     code = WriteShaderContainer(c);
     return true;

@@ -117,7 +117,6 @@ std::string CombineTextureObjects(std::string_view source) {
     // The reads, each pair of texture and sampler one combined sampler.
     std::map<std::pair<std::string_view, std::string_view>, std::string> pairs;
     std::vector<std::pair<std::string, const Kind*>> declared; // in order of first read
-    std::map<std::string_view, std::size_t> pairsOfTexture;
     std::vector<Edit> edits;
     std::size_t lastEnd = 0;
     for (std::size_t i = 0; i + 3 < t.size(); ++i) {
@@ -140,8 +139,7 @@ std::string CombineTextureObjects(std::string_view source) {
         TextureObject& object = found->second;
         std::string& name = pairs[{texture, sampler}];
         if (name.empty()) {
-            name = pairsOfTexture[texture]++ == 0 ? std::string(texture)
-                                                  : std::string(texture) + "_" + std::string(sampler);
+            name.assign(kCombinedSampler).append(sampler).append(kCombinedJoint).append(texture);
             declared.emplace_back(name, object.kind);
         }
         object.read = true;
@@ -195,6 +193,14 @@ std::string CombineTextureObjects(std::string_view source) {
     }
     out.append(source.substr(at));
     return out;
+}
+
+std::string CombinedSamplerTableName(std::string_view word) {
+    if (!word.starts_with(kCombinedSampler)) return std::string(word);
+    word.remove_prefix(kCombinedSampler.size());
+    const std::size_t joint = word.find(kCombinedJoint);
+    if (joint == std::string_view::npos) return std::string(word);
+    return std::string(word.substr(0, joint)) + "+" + std::string(word.substr(joint + kCombinedJoint.size()));
 }
 
 } // namespace gfx::hlsl

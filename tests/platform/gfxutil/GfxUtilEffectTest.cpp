@@ -921,16 +921,17 @@ TEST_P(GfxUtilEffectDeviceTest, PassesGoThroughTheStateManagerInOrder) {
     EXPECT_EQ(fx->End(), D3DERR_INVALIDCALL);
 
     // A compiled pass binds its programs, then each program's constants from
-    // the parameters of their names: the matrix by columns from c0; the
-    // pixel program's sampler at its unit, Colour and Helper in order.
+    // the parameters of their names, in the order the program's table
+    // stores them (by name): the matrix by columns from c0; the pixel
+    // program's Colour, Helper, then its sampler Tex at its unit.
     ASSERT_EQ(fx->SetTechnique("Compiled"), D3D_OK);
     ASSERT_EQ(fx->Begin(&passes, 7), D3D_OK);
     manager.calls.clear();
     ASSERT_EQ(fx->SetTexture("Tex", texture), D3D_OK);
     ASSERT_EQ(fx->SetFloat("Helper", 3.0f), D3D_OK);
     ASSERT_EQ(fx->BeginPass(0), D3D_OK);
-    EXPECT_EQ(manager.calls, (std::vector<std::string>{"VS 0 1", "VSF 4 3", "PS 0 1", "Tex 0 1", "Samp 5 1",
-                                                       "PSF 1 1", "PSF 101 0"}));
+    EXPECT_EQ(manager.calls, (std::vector<std::string>{"VS 0 1", "VSF 4 3", "PS 0 1", "PSF 1 1", "PSF 101 0",
+                                                       "Tex 0 1", "Samp 5 1"}));
     manager.calls.clear();
     EXPECT_EQ(fx->CommitChanges(), D3D_OK);
     EXPECT_TRUE(manager.calls.empty());
@@ -939,7 +940,7 @@ TEST_P(GfxUtilEffectDeviceTest, PassesGoThroughTheStateManagerInOrder) {
     EXPECT_TRUE(manager.calls.empty());
     ASSERT_EQ(fx->SetFloat("Helper", 5.0f), D3D_OK);
     EXPECT_EQ(fx->CommitChanges(), D3D_OK);
-    EXPECT_EQ(manager.calls, (std::vector<std::string>{"PS 0 1", "Tex 0 1", "Samp 5 1", "PSF 1 1", "PSF 101 0"}));
+    EXPECT_EQ(manager.calls, (std::vector<std::string>{"PS 0 1", "PSF 1 1", "PSF 101 0", "Tex 0 1", "Samp 5 1"}));
     ASSERT_EQ(fx->EndPass(), D3D_OK);
     ASSERT_EQ(fx->End(), D3D_OK);
     EXPECT_EQ(fx->SetTechnique("Nothing"), D3DERR_INVALIDCALL);

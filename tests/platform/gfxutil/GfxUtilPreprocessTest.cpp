@@ -3,6 +3,7 @@
 // takes on hostile texts.
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 
+#include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
@@ -62,6 +63,15 @@ std::vector<std::string> Lines(const PreprocessedText& p) {
         at = end + 1;
     }
     return out;
+}
+
+// The line written for source line `line`, as Lines gives it; empty when none is.
+std::string LineOf(const PreprocessedText& p, int line) {
+    const std::vector<std::string> all = Lines(p);
+    const std::string prefix = ":" + std::to_string(line) + "|";
+    for (const std::string& l : all)
+        if (l.find(prefix) != std::string::npos) return l;
+    return {};
 }
 
 } // namespace
@@ -152,6 +162,68 @@ TEST(GfxUtilPreprocessTest, CallerMacrosAndPackingPragmas) {
     const D3DXMACRO bad[] = {{"(x)", "1"}, {nullptr, nullptr}};
     EXPECT_FALSE(Preprocess("float a;\n", bad).ok);
     EXPECT_EQ(Preprocess("#line x\n").problems, "memory(1): bad #line\n");
+}
+
+// An operand of '##' is expanded before it is pasted, as the D3D9 compiler
+// pastes: on the left, on the right or both, an object-like macro or a
+// function-like one called, through a macro that calls the paster and
+// through a chain of pastes; the result is read again for macros. '#'
+// still quotes its argument as written, and a function-like macro's name
+// without its call stays a name.
+TEST(GfxUtilPreprocessTest, PastingExpandsItsOperandsFirst) {
+    const std::string defines = "#define TINT warm\n"
+                                "#define SHADE _colour\n"
+                                "#define PICK(a, b) a##b\n"
+                                "#define CHOSEN PICK(TINT, _colour)\n"
+                                "#define TINTF() cool\n"
+                                "#define INNER(a) PICK(a, TINT)\n"
+                                "#define STR(a) #a\n"
+                                "#define GLUE(a, b) a ## b ## _end\n"
+                                "#define TWICE(a) PICK(a, a)\n";
+    const std::pair<const char*, const char*> cases[] = {
+        {"CHOSEN", "warm_colour"},
+        {"PICK(TINT, _colour)", "warm_colour"},
+        {"PICK(my, SHADE)", "my_colour"},
+        {"PICK(TINT, SHADE)", "warm_colour"},
+        {"PICK(TINTF(), _colour)", "cool_colour"},
+        {"PICK(TINTF, _x)", "TINTF_x"},
+        {"INNER(TINT)", "warmwarm"},
+        {"TWICE(TINT)", "warmwarm"},
+        {"GLUE(TINT, SHADE)", "warm_colour_end"},
+        {"PICK(plain, 2)", "plain2"},
+        {"STR(TINT)", "\"TINT\""},
+        {"PICK(STR(TINT), )", "\"TINT\""},
+    };
+    for (const auto& [use, want] : cases) {
+        SCOPED_TRACE(use);
+        const Outcome r = Preprocess(defines + use + "\n");
+        ASSERT_TRUE(r.ok) << r.problems;
+        EXPECT_EQ(r.problems, "");
+        EXPECT_EQ(LineOf(r.out, 10), std::string("memory:10|") + want);
+    }
+    // What the paste makes is a macro's name: it is expanded in turn.
+    const Outcome again = Preprocess(defines + "#define warm_colour rescanned\nPICK(TINT, _colour)\n");
+    ASSERT_TRUE(again.ok) << again.problems;
+    EXPECT_EQ(LineOf(again.out, 11), "memory:11|rescanned");
+
+    // The program that names the pasted variable compiles, both ways round.
+    for (const char* use : {"CHOSEN", "PICK(TINT, _colour)"}) {
+        SCOPED_TRACE(use);
+        const std::string text = defines + "float4 warm_colour;\nfloat4 main() : COLOR { return " + use + "; }\n";
+        ID3DXBuffer* code = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        ID3DXConstantTable* table = nullptr;
+        EXPECT_EQ(D3DXCompileShader(text.data(), std::uint32_t(text.size()), "main", "ps_2_0", 0, &code, &errors,
+                                    &table),
+                  D3D_OK)
+            << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        if (table) {
+            EXPECT_NE(table->GetConstantByName(nullptr, "warm_colour"), nullptr);
+            table->Release();
+        }
+        if (code) code->Release();
+        if (errors) errors->Release();
+    }
 }
 
 // The integer constant expressions of #if and of array sizes.

@@ -79,9 +79,9 @@ float4 main(float4 p : POSITION, float4 i : BLENDINDICES) : POSITION {
     // World: three columns; Rows (row-major) from the left, two rows; First
     // one column; Ends its first and third columns, so three; Some up to
     // element 2; Any all six; Turn all three. Placed largest first, the
-    // equals in declaration order.
-    const Want want[] = {{"World", 6, 3}, {"After", 20, 1}, {"Rows", 18, 2}, {"First", 21, 1},
-                         {"Ends", 9, 3},  {"Some", 12, 3},  {"Any", 0, 6},   {"Turn", 15, 3}};
+    // equals in declaration order; the table stores them by name.
+    const Want want[] = {{"After", 20, 1}, {"Any", 0, 6},   {"Ends", 9, 3},  {"First", 21, 1},
+                         {"Rows", 18, 2},  {"Some", 12, 3}, {"Turn", 15, 3}, {"World", 6, 3}};
     ASSERT_EQ(vs.container.constants.size(), std::size(want));
     for (std::size_t i = 0; i < std::size(want); ++i) {
         const ShaderConstantRecord& k = vs.container.constants[i];

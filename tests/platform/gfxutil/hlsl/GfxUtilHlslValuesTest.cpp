@@ -20,6 +20,7 @@
 #include <iterator>
 #include <map>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -422,20 +423,24 @@ INSTANTIATE_TEST_SUITE_P(, GfxUtilHlslTextureObjectTest, ::testing::Bool(), gfxt
 } // namespace
 
 // A texture object read through a sampler is a combined sampler of its own,
-// allocated before the program's other samplers and named as the texture:
-// `tex` reads stage 0 and `sam`, read on its own too, stage 1.
+// allocated before the program's other samplers and named, as the D3D9
+// compiler names it, "<sampler>+<texture>": `sam+tex` reads stage 0 and
+// `sam`, read on its own too, stage 1. The texture's own name is no
+// constant of the table.
 TEST_P(GfxUtilHlslTextureObjectTest, AReadThroughASamplerIsACombinedSamplerFirst) {
     if (Stopped()) return;
     Compiled ps;
     ASSERT_TRUE(UsePixel(ps, "sampler sam;\nTexture2D tex;\n\n"
                              "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n"
                              "    return 10 * tex.Sample(sam, uv) + tex2D(sam, uv);\n}\n"));
-    EXPECT_EQ(SamplerOf(ps, "tex"), 0);
+    EXPECT_EQ(SamplerOf(ps, "sam+tex"), 0);
     EXPECT_EQ(SamplerOf(ps, "sam"), 1);
-    const ShaderConstantRecord* tex = Constant(ps.container, "tex");
+    EXPECT_EQ(SamplerOf(ps, "tex"), -1);
+    const ShaderConstantRecord* tex = Constant(ps.container, "sam+tex");
     ASSERT_NE(tex, nullptr);
     EXPECT_EQ(tex->type, D3DXPT_SAMPLER2D);
-    EXPECT_EQ(ps.table->GetSamplerIndex("tex"), 0u);
+    EXPECT_EQ(ps.table->GetSamplerIndex("sam+tex"), 0u);
+    EXPECT_EQ(ps.table->GetConstantByName(nullptr, "tex"), nullptr);
     Bind(0, 0xFF0A0500u); // (10, 5, 0) / 255
     Bind(1, 0xFF400080u); // (64, 0, 128) / 255
     Draw(ps);
@@ -457,8 +462,8 @@ TEST_P(GfxUtilHlslTextureObjectTest, LevelsBiasesGradientsAndTheFormsLeftRefused
             "    return float4(l.r, s.g, g.b, 1);\n}\n",
             "ps_3_0");
     ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
-    EXPECT_EQ(SamplerOf(ps, "tex"), 0);
-    EXPECT_EQ(SamplerOf(ps, "tex_b"), 1);
+    EXPECT_EQ(SamplerOf(ps, "a+tex"), 0);
+    EXPECT_EQ(SamplerOf(ps, "b+tex"), 1);
     EXPECT_EQ(SamplerOf(ps, "a"), -1); // read through the texture only
     Compiled vs;
     Compile(vs,
@@ -516,10 +521,10 @@ TEST_P(GfxUtilHlslTextureObjectTest, EverySpellingOfTheTextureTypesReadsTheSameO
         const std::string source = std::string(k.type) + " tex;\nsampler s;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n{\n"
                                    "    return tex.Sample(s, " + k.coordinate + ");\n}\n";
         ASSERT_TRUE(UsePixel(ps, source));
-        const ShaderConstantRecord* tex = Constant(ps.container, "tex");
+        const ShaderConstantRecord* tex = Constant(ps.container, "s+tex");
         ASSERT_NE(tex, nullptr);
         EXPECT_EQ(tex->type, k.sampler);
-        EXPECT_EQ(SamplerOf(ps, "tex"), 0);
+        EXPECT_EQ(SamplerOf(ps, "s+tex"), 0);
         IDirect3DBaseTexture9* texture = nullptr;
         if (k.sampler == D3DXPT_SAMPLERCUBE) {
             IDirect3DCubeTexture9* cube = nullptr;
@@ -548,6 +553,91 @@ TEST_P(GfxUtilHlslTextureObjectTest, EverySpellingOfTheTextureTypesReadsTheSameO
         EXPECT_EQ(device->SetTexture(0, nullptr), D3D_OK);
         if (texture) texture->Release();
     }
+}
+
+// The table as the D3D9 compiler stores it: its constants sorted by name,
+// a texture read through a sampler state named "<sampler>+<texture>", an
+// entry's parameter that is a constant (`uniform`, or a sampler, which is
+// one whether it says so or not) named "$<name>". Each is found by that name
+// and sets what is drawn, at 2.0 and 3.0.
+TEST_P(GfxUtilHlslTextureObjectTest, TheTableIsSortedAndNamedAsTheD3D9CompilerStoresIt) {
+    if (Stopped()) return;
+    const std::string source = "Texture2D img;\nSamplerState samp;\nsampler plain;\nfloat4 b;\n"
+                               "float4 main(float2 uv : TEXCOORD0, uniform float4 k, sampler extra) : COLOR\n{\n"
+                               "    return img.Sample(samp, uv) * k + tex2D(plain, uv) + tex2D(extra, uv) + b;\n}\n";
+    for (const bool three : {false, true}) {
+        SCOPED_TRACE(three ? "ps_3_0" : "ps_2_0");
+        Compiled ps;
+        ASSERT_TRUE(three ? UsePixel3(ps, source) : UsePixel(ps, source));
+        D3DXCONSTANTTABLE_DESC desc;
+        ASSERT_EQ(ps.table->GetDesc(&desc), D3D_OK);
+        std::vector<std::string> names;
+        for (std::uint32_t i = 0; i < desc.Constants; ++i) {
+            D3DXCONSTANT_DESC d;
+            std::uint32_t count = 1;
+            ASSERT_EQ(ps.table->GetConstantDesc(ps.table->GetConstant(nullptr, i), &d, &count), D3D_OK);
+            names.emplace_back(d.Name);
+        }
+        EXPECT_EQ(names, (std::vector<std::string>{"$extra", "$k", "b", "plain", "samp+img"}));
+        EXPECT_EQ(ps.table->GetConstant(nullptr, 5), nullptr);
+        // Each sampler's texture at the unit its name gives.
+        const std::pair<const char*, std::uint32_t> textures[] = {
+            {"samp+img", 0xFF804020u}, {"plain", 0xFF102030u}, {"$extra", 0xFF010203u}};
+        std::set<std::uint32_t> units;
+        for (const auto& [name, texel] : textures) {
+            const std::uint32_t unit = ps.table->GetSamplerIndex(name);
+            ASSERT_LT(unit, 16u) << name;
+            units.insert(unit);
+            Bind(unit, texel);
+        }
+        EXPECT_EQ(units.size(), 3u);
+        const D3DXVECTOR4 half{0.5f, 0.5f, 0.5f, 0.5f}, fifth{0.2f, 0.2f, 0.2f, 0.2f};
+        ASSERT_EQ(ps.table->SetVector(device, "$k", &half), D3D_OK);
+        ASSERT_EQ(ps.table->SetVector(device, "b", &fifth), D3D_OK);
+        // The names the D3D9 compiler does not give find nothing.
+        for (const char* name : {"k", "extra", "img", "samp"})
+            EXPECT_EQ(ps.table->GetConstantByName(nullptr, name), nullptr) << name;
+        Draw(ps);
+        // (128, 64, 32) * 0.5 + (16, 32, 48) + (1, 2, 3) + 51
+        ExpectPixel(8, 8, 64 + 16 + 1 + 51, 32 + 32 + 2 + 51, 16 + 48 + 3 + 51);
+    }
+}
+
+// Names sort as bytes compare: '$' before digits before capitals before
+// '_' before small letters, a shorter name before a longer it begins; a
+// struct's members stay after it, in their declared order.
+TEST(GfxUtilHlslTableOrderTest, NamesSortAsBytesCompareWithMembersAfterTheirStruct) {
+    Compiled ps;
+    Compile(ps,
+            "struct L { float4 z; float4 a; };\nfloat4 a1;\nfloat4 a;\nfloat4 _u;\nfloat4 Zeta;\nfloat4 A2;\n"
+            "float4 n9;\nfloat4 n10;\nL light;\n"
+            "float4 main(uniform float4 p, uniform float4 P) : COLOR\n"
+            "{ return a1 + a + _u + Zeta + A2 + n9 + n10 + light.z + light.a + p + P; }\n",
+            "ps_3_0");
+    ASSERT_EQ(ps.result, D3D_OK) << ps.errors;
+    D3DXCONSTANTTABLE_DESC desc;
+    ASSERT_EQ(ps.table->GetDesc(&desc), D3D_OK);
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; i < desc.Constants; ++i) {
+        D3DXCONSTANT_DESC d;
+        std::uint32_t count = 1;
+        ASSERT_EQ(ps.table->GetConstantDesc(ps.table->GetConstant(nullptr, i), &d, &count), D3D_OK);
+        names.emplace_back(d.Name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"$P", "$p", "A2", "Zeta", "_u", "a", "a1", "light", "n10", "n9"}));
+    // The struct's members, found from it in their declared order and by name.
+    const D3DXHANDLE light = ps.table->GetConstantByName(nullptr, "light");
+    ASSERT_NE(light, nullptr);
+    D3DXCONSTANT_DESC first, second, whole;
+    std::uint32_t count = 1;
+    ASSERT_EQ(ps.table->GetConstantDesc(ps.table->GetConstant(light, 0), &first, &count), D3D_OK);
+    ASSERT_EQ(ps.table->GetConstantDesc(ps.table->GetConstant(light, 1), &second, &count), D3D_OK);
+    ASSERT_EQ(ps.table->GetConstantDesc(light, &whole, &count), D3D_OK);
+    EXPECT_STREQ(first.Name, "z");
+    EXPECT_STREQ(second.Name, "a");
+    EXPECT_EQ(first.RegisterIndex, whole.RegisterIndex);
+    EXPECT_EQ(second.RegisterIndex, whole.RegisterIndex + 1);
+    EXPECT_EQ(ps.table->GetConstantByName(nullptr, "light.a"), ps.table->GetConstant(light, 1));
 }
 
 // A sampler array picked by a loop's counter, through a function that may
