@@ -80,6 +80,8 @@ struct Token {
     // Where it stands in the preprocessed lines (the end is exclusive), so
     // the text the compiler sees can be cut from the same lines.
     std::size_t li = 0, col = 0, endLi = 0, endCol = 0;
+    // A string as written between its quotes, its backslashes kept.
+    std::string written = {};
 };
 
 // How often the reader looks at the load's deadline: in lines and in tokens.
@@ -201,6 +203,7 @@ std::vector<Token> Tokenize(const std::vector<Line>& lines, Errors& errors) {
                 }
                 if (!closed) errors.Add(file, line, "string without its closing quote");
                 tokens.push_back({Tok::String, text, file, line});
+                tokens.back().written = s.substr(i + 1, j - i - 1 - (closed ? 1 : 0));
                 i = j;
             } else {
                 static const char* kTwo[] = {"<=", ">=", "==", "!=", "&&", "||", "::", "++", "--", "+=", "-=", "*=", "/="};
@@ -892,9 +895,15 @@ private:
                 Error(s, "string expected");
                 return;
             }
-            p.text = s.text;
+            // An annotation's strings are read as written: they hold Windows
+            // paths ("Textures\grass.dds"), whose backslashes are no escapes.
+            const bool asWritten = m_inAnnotation > 0;
+            p.text = asWritten ? s.written : s.text;
             // Adjacent literals are one string, as in C.
-            while (Peek().kind == Tok::String) p.text += Next().text;
+            while (Peek().kind == Tok::String) {
+                const Token& next = Next();
+                p.text += asWritten ? next.written : next.text;
+            }
             return;
         }
         if (p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE) {

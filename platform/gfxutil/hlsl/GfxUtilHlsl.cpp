@@ -253,7 +253,11 @@ bool ReadAsTheD3D9CompilerDoes(Compile& k) {
     // Past the deadline the passes stop short, and the layout refuses.
     if (!PassesExpired() && UnnamedEntryParameter(k.text, k.entry))
         return k.Refuse("a parameter of '" + std::string(k.entry) + "' has no name");
-    k.text = InitialiseStaticsInEntry(LiftEntryUniforms(k.text, k.entry), k.entry);
+    std::string lifted = LiftEntryUniforms(UniformWordsOutsideEntry(k.text, k.entry), k.entry);
+    // The entry's uniforms are globals now: a double one picks its overloads
+    // as a global double does.
+    if (lifted.size() != k.text.size()) lifted = DoubleUniformArguments(lifted);
+    k.text = InitialiseStaticsInEntry(lifted, k.entry);
     std::size_t at = 0;
     std::string why;
     if (!PassesExpired()) {

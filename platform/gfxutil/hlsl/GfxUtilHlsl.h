@@ -78,8 +78,9 @@ struct HlslGlobal {
     std::pair<std::size_t, std::size_t> packingWord{0, 0};
     bool shadow = false;
     std::uint16_t shadowIndex = 0;
-    // Each ": register(...)" written after it, for every profile: the
-    // compiler sees instead the one register the layout gives it.
+    // Each ": register(...)" (and ": packoffset(...)") written after it, for
+    // every profile: the compiler sees instead the one register the layout
+    // gives it.
     std::vector<std::pair<std::size_t, std::size_t>> registerSpans;
     // A flat list of numbers initialising an array of vectors or matrices,
     // which this dialect allows and glslang does not: where each element's

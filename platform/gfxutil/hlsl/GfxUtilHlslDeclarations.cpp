@@ -869,6 +869,16 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                     g.registerSet = kind == 'b' ? kSetBool : kind == 'i' ? kSetInt : g.registerSet;
                 }
                 i = close + 1;
+            } else if (i + 1 < last && Is(t[i], "packoffset") && Is(t[i + 1], "(")) {
+                // Outside a buffer it places nothing: the layout does, and the
+                // compiler is told only where.
+                const std::size_t close = MatchClose(t, i + 1);
+                if (close >= last) {
+                    error = "global '" + g.name + "': a packoffset without its ')'";
+                    return false;
+                }
+                g.registerSpans.push_back({t[colon].begin, t[close].begin + 1});
+                i = close + 1;
             } else {
                 ++i; // a semantic
             }

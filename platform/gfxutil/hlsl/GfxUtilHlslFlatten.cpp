@@ -435,14 +435,14 @@ private:
         if (IdentStart(w[0]) && k + 1 < e && Is(t_[k + 1], "(") && Close(k + 1) == e - 1) {
             // A call of a function of the source whose overloads all return one type.
             const auto range = returns_.equal_range(w);
-            if (range.first == range.second) return false;
+            if (range.first == range.second) return IntrinsicType(k, e, s, text);
             for (auto r = range.first; r != range.second; ++r)
                 if (!(r->second == range.first->second)) return false;
             s = range.first->second;
             text = "(" + Join(k, e) + ")";
             return s.kind != Shape::Kind::Unknown;
         }
-        if (!IdentStart(w[0]) || !Lookup(w, s)) return false;
+        if (!IdentStart(w[0]) || !Lookup(w, s)) return ExpressionType(k, e, s, text);
         for (std::size_t j = k + 1; j < e;) {
             if (Is(t_[j], "[")) {
                 const std::size_t c = Close(j);
@@ -472,10 +472,128 @@ private:
                 }
                 j += 2;
             } else {
-                return false;
+                return ExpressionType(k, e, s, text);
             }
         }
         text = Join(k, e);
+        return true;
+    }
+
+    // The shape of arithmetic on two values of shapes `a` and `b`, as the
+    // language converts them: a scalar goes to every component of the
+    // other, vectors of two sizes are cut to the smaller, matrices combine
+    // only with their own shape. False for any other pair.
+    static bool Combined(const Shape& a, const Shape& b, Shape& s) {
+        if (a.kind != Shape::Kind::Numeric || b.kind != Shape::Kind::Numeric || a.Aggregate() || b.Aggregate())
+            return false;
+        const bool scalarA = !a.matrix && a.rows * a.cols == 1, scalarB = !b.matrix && b.rows * b.cols == 1;
+        if (scalarA) s = b;
+        else if (scalarB) s = a;
+        else if (a.matrix || b.matrix) {
+            if (a.matrix != b.matrix || a.rows != b.rows || a.cols != b.cols) return false;
+            s = a;
+        } else {
+            s = a;
+            s.cols = std::min(a.cols, b.cols);
+        }
+        const auto floating = [](const std::string& w) { return w == "float" || w == "half" || w == "double"; };
+        s.base = a.base == b.base      ? a.base
+                 : floating(a.base) && floating(b.base) ? "float"
+                 : floating(a.base)    ? a.base
+                 : floating(b.base)    ? b.base
+                                       : "int";
+        return true;
+    }
+
+    // The shape of the arithmetic expression [k, e): operands the pass can
+    // type joined by `+ - * / %`, a sign or a cast to a scalar, vector or
+    // matrix type in front of one. Its text is the expression in brackets.
+    // False for anything else (comparisons, assignments, conditionals).
+    bool ExpressionType(std::size_t k, std::size_t e, Shape& s, std::string& text) const {
+        const Deeper deeper(nesting_);
+        if (deeper.TooDeep() || k >= e || !Step()) return false;
+        // The last additive operator at depth 0, else the last multiplicative
+        // one: the operators group from the left.
+        std::size_t additive = kNone, multiplicative = kNone;
+        for (std::size_t j = k; j < e; ++j) {
+            const std::string_view w = t_[j].text;
+            if (Is(t_[j], "(") || Is(t_[j], "[") || Is(t_[j], "{")) {
+                const std::size_t c = Close(j);
+                if (c == kNone || c >= e) return false;
+                j = c;
+                continue;
+            }
+            if (w.size() == 1 && std::string_view("+-*/%").find(w[0]) != std::string_view::npos) {
+                if (j + 1 < e && (Is(t_[j + 1], "=") || t_[j + 1].text == w)) return false; // `+=`, `++`
+                const std::string_view before = j > k ? t_[j - 1].text : std::string_view();
+                const bool binary = !before.empty() && (IdentChar(before.back()) || before == ")" || before == "]");
+                if (!binary) {
+                    if (w == "+" || w == "-") continue; // a sign
+                    return false;
+                }
+                (w == "+" || w == "-" ? additive : multiplicative) = j;
+                continue;
+            }
+            if (IdentStart(w[0]) || IsNumber(w) || w == ".") continue;
+            return false;
+        }
+        const std::size_t split = additive != kNone ? additive : multiplicative;
+        std::string left, right;
+        if (split != kNone) {
+            Shape a, b;
+            if (!TypeOf(k, split, a, left) || !TypeOf(split + 1, e, b, right) || !Combined(a, b, s)) return false;
+        } else if (Is(t_[k], "-") || Is(t_[k], "+")) {
+            if (!TypeOf(k + 1, e, s, right) || s.Aggregate() || s.kind != Shape::Kind::Numeric) return false;
+        } else if (Is(t_[k], "(") && k + 2 < e && Is(t_[k + 2], ")") && Numeric(t_[k + 1].text, s)) {
+            Shape operand;
+            if (!TypeOf(k + 3, e, operand, right) || operand.Aggregate() || operand.kind != Shape::Kind::Numeric)
+                return false;
+        } else {
+            return false;
+        }
+        text = "(" + Join(k, e) + ")";
+        return true;
+    }
+
+    // The shape of a call of an intrinsic [k, e) (the name at k, its
+    // arguments' brackets closing at e - 1): component-wise ones the shape
+    // their arguments combine to, reductions a scalar, `cross` a float3.
+    bool IntrinsicType(std::size_t k, std::size_t e, Shape& s, std::string& text) const {
+        static const std::set<std::string_view> kComponentWise = {
+            "abs",   "acos",  "asin", "atan",    "atan2", "ceil",    "clamp",  "cos",   "cosh",  "ddx",
+            "ddy",   "degrees", "exp", "exp2",   "floor", "fmod",    "frac",   "fwidth", "lerp", "log",
+            "log10", "log2",  "max",  "min",     "normalize", "pow", "radians", "rcp",  "round", "rsqrt",
+            "saturate", "sin", "sinh", "smoothstep", "sqrt", "step", "tan",    "tanh",  "trunc"};
+        static const std::set<std::string_view> kScalar = {"dot", "length", "distance", "determinant"};
+        const std::string_view w = t_[k].text;
+        const bool componentWise = kComponentWise.count(w) != 0, scalar = kScalar.count(w) != 0;
+        if (!componentWise && !scalar && w != "cross") return false;
+        const auto items = Items(k + 2, e - 1, 4);
+        if (items.empty() || items.size() > 3) return false;
+        Shape combined;
+        for (std::size_t a = 0; a < items.size(); ++a) {
+            Shape x;
+            std::string ignored;
+            if (!TypeOf(items[a].first, items[a].second, x, ignored)) return false;
+            if (a == 0) {
+                if (x.kind != Shape::Kind::Numeric || x.Aggregate()) return false;
+                combined = x;
+            } else if (!Combined(combined, x, combined)) {
+                return false;
+            }
+        }
+        if (scalar || w == "cross") {
+            s = Shape{};
+            s.kind = Shape::Kind::Numeric;
+            s.base = "float";
+            if (w == "cross") s.cols = 3;
+        } else {
+            s = combined;
+            if (s.base != "float" && s.base != "half" && s.base != "double" && w != "abs" && w != "max" &&
+                w != "min" && w != "clamp")
+                s.base = "float";
+        }
+        text = "(" + Join(k, e) + ")";
         return true;
     }
 

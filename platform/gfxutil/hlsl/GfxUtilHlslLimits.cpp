@@ -1,5 +1,6 @@
 #include "platform/gfxutil/hlsl/GfxUtilHlslLimits.h"
 
+#include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslRegisters.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslSpirvCodes.h"
@@ -275,9 +276,13 @@ HlslProfileLimits HlslLimitsOf(bool vertex, std::uint32_t major, std::uint32_t m
     // D3D9 nests `loop` and `rep` 4 deep; where a profile has neither, the
     // compiler unrolls every loop, and the driver nests the passes again.
     l.loopNesting = 4;
+    // Shader model 3 holds what the device's caps say, never fewer than
+    // the profile's 512; the driver's cost of a program that large is the
+    // gl back end's check to bound, not a count's.
+    const auto model3Slots = [](std::uint32_t caps) { return std::max<std::uint32_t>(512, caps); };
     if (vertex) {
         l.floatConstants = 256;
-        l.slots = major == 1 ? 128 : major == 2 ? 256 : 512;
+        l.slots = major == 1 ? 128 : major == 2 ? 256 : model3Slots(DeviceCaps(0).MaxVertexShader30InstructionSlots);
         return l;
     }
     l.floatConstants = major == 1 ? 8 : major == 2 ? 32 : 224;
@@ -289,8 +294,10 @@ HlslProfileLimits HlslLimitsOf(bool vertex, std::uint32_t major, std::uint32_t m
     } else if (major == 2 && minor == 0) {
         l.slots = 64;
         l.textureSlots = 32;
-    } else {
+    } else if (major == 2) {
         l.slots = 512;
+    } else {
+        l.slots = model3Slots(DeviceCaps(0).MaxPixelShader30InstructionSlots);
     }
     return l;
 }

@@ -35,7 +35,9 @@ struct HlslProfileLimits {
 };
 
 // The limits of a profile by its kind and version (vs_2_a is 2.1, ps_2_a 2.1
-// and ps_2_b 2.2); all 0 for one it does not know.
+// and ps_2_b 2.2); all 0 for one it does not know. Shader model 3's slots
+// are those the device's caps state (MaxVertexShader30InstructionSlots,
+// MaxPixelShader30InstructionSlots), never fewer than 512.
 [[nodiscard]] HlslProfileLimits HlslLimitsOf(bool vertex, std::uint32_t major, std::uint32_t minor);
 
 // What a program takes of its profile, estimated from its SPIR-V.

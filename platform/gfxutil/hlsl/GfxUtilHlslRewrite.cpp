@@ -237,6 +237,17 @@ std::size_t AnnotationClose(const std::vector<Token>& t, std::size_t open) {
     return MatchClose(t, open);
 }
 
+// Whether the token at `at` follows a declarator's `: register(...)` or
+// `: packoffset(...)`, after which annotations may stand too.
+bool AfterBinding(const std::vector<Token>& t, std::size_t at) {
+    if (at < 4 || !Is(t[at - 1], ")")) return false;
+    // The binding's few tokens back to its '('.
+    std::size_t open = at - 1;
+    while (open > 0 && at - open < 16 && !Is(t[open], "(")) --open;
+    return Is(t[open], "(") && t[open].close == at - 1 && open >= 2 &&
+           (Is(t[open - 1], "register") || Is(t[open - 1], "packoffset")) && Is(t[open - 2], ":");
+}
+
 } // namespace
 
 void EmptyBlankLines(std::string& text) {
@@ -280,7 +291,7 @@ std::string BlankEffectSyntax(std::string_view source) {
         // (`Matrix<...>` is no annotation either: the type word in another case.)
         if (w == "<" && !sawEquals && i > first && !EqualNoCase(t[i - 1].text, "matrix") &&
             !EqualNoCase(t[i - 1].text, "vector") &&
-            (IdentStart(t[i - 1].text[0]) || Is(t[i - 1], "]"))) {
+            (IdentStart(t[i - 1].text[0]) || Is(t[i - 1], "]") || AfterBinding(t, i))) {
             // An annotation after a declarator or a semantic.
             const std::size_t close = AnnotationClose(t, i);
             Blank(out, t[i].begin, close < t.size() ? TokenEnd(t[close]) : source.size());
@@ -476,6 +487,38 @@ std::string LiftEntryUniforms(std::string_view source, std::string_view entry) {
     return std::string(source);
 }
 
+std::string UniformWordsOutsideEntry(std::string_view source, std::string_view entry) {
+    // Most sources have none: a parameter's `uniform` follows a '(' or a ','.
+    bool parameter = false;
+    for (std::size_t at = source.find("uniform"); at != std::string_view::npos && !parameter;
+         at = source.find("uniform", at + 7)) {
+        std::size_t before = at;
+        while (before > 0 && SpaceByte(source[before - 1])) --before;
+        parameter = before > 0 && (source[before - 1] == '(' || source[before - 1] == ',');
+    }
+    if (!parameter) return std::string(source);
+    const std::vector<Token> t = Tokenize(source);
+    std::string out;
+    int depth = 0;
+    for (std::size_t i = 1; i + 1 < t.size() && Step(); ++i) {
+        if (Is(t[i], "{")) ++depth;
+        if (Is(t[i], "}")) --depth;
+        // A function's parameter list at file scope: a name after a word, then '('.
+        if (depth != 0 || !IdentStart(t[i].text[0]) || !Is(t[i + 1], "(") || !IdentStart(t[i - 1].text[0]) ||
+            t[i].text == entry)
+            continue;
+        const std::size_t close = t[i + 1].close;
+        if (close >= t.size()) break;
+        for (std::size_t k = i + 2; k < close && Step(); ++k) {
+            if (!Is(t[k], "uniform")) continue;
+            if (out.empty()) out.assign(source);
+            Blank(out, t[k].begin, TokenEnd(t[k]));
+        }
+        i = close;
+    }
+    return out.empty() ? std::string(source) : out;
+}
+
 namespace {
 
 // A matrix type of one row or one column ("float1x4", "half3x1"): its
@@ -612,9 +655,17 @@ std::string InitialiseStaticsInEntry(std::string_view source, std::string_view e
         if (i >= t.size()) break;
     }
     if (entryBody >= t.size() || functions.empty()) return std::string(source);
-    std::string blanked(source), assignments;
+    // Where the entry's declaration starts: its return type, after any
+    // modifiers and attributes of the statement before it.
+    std::size_t entryStart = entryBody;
+    while (entryStart > 0 && !Is(t[entryStart - 1], ";") && !Is(t[entryStart - 1], "}") && Step()) --entryStart;
+    std::string blanked(source), assignments, prototypes;
+    // A static declared after the entry is given its value by a function of
+    // its own, defined after it (where every name its value reads is
+    // declared) and called first thing in the entry.
+    std::vector<std::pair<std::size_t, std::string>> initialisers; // after which byte, the function
     depth = 0;
-    for (std::size_t first = 0, i = 0; i < entryBody && Step(); ++i) {
+    for (std::size_t first = 0, i = 0; i < t.size() && Step(); ++i) {
         if (Is(t[i], "{") || Is(t[i], "(") || Is(t[i], "[")) {
             // A body or a block ends a statement; brackets are inside one.
             const bool block = Is(t[i], "{") && !(i > 0 && Is(t[i - 1], "="));
@@ -643,13 +694,35 @@ std::string InitialiseStaticsInEntry(std::string_view source, std::string_view e
         std::string value(source.substr(t[equals + 1].begin, t[last].begin - t[equals + 1].begin));
         for (char& c : value)
             if (c == '\n' || c == '\r') c = ' ';
-        assignments += " " + std::string(t[equals - 1].text) + " = " + value + ";";
+        const std::string assignment = std::string(t[equals - 1].text) + " = " + value + ";";
+        if (i < entryBody) {
+            assignments += " " + assignment;
+        } else {
+            const std::string name = "orvStatic" + std::to_string(initialisers.size());
+            prototypes += "void " + name + "(); ";
+            assignments += " " + name + "();";
+            initialisers.push_back({TokenEnd(t[last]), " void " + name + "() { " + assignment + " }"});
+        }
         Blank(blanked, t[equals].begin, t[last].begin);
         if (constAt < last) Blank(blanked, t[constAt].begin, TokenEnd(t[constAt]));
     }
     if (assignments.empty()) return std::string(source);
-    const std::size_t at = TokenEnd(t[entryBody]);
-    return blanked.substr(0, at) + assignments + blanked.substr(at);
+    // Made in one sweep, on the lines where each part stands.
+    const std::size_t declaration = t[entryStart].begin, at = TokenEnd(t[entryBody]);
+    std::string out;
+    out.reserve(blanked.size() + prototypes.size() + assignments.size() + 64 * initialisers.size());
+    out.append(blanked, 0, declaration);
+    out += prototypes;
+    out.append(blanked, declaration, at - declaration);
+    out += assignments;
+    std::size_t copied = at;
+    for (const auto& [after, function] : initialisers) {
+        out.append(blanked, copied, after - copied);
+        out += function;
+        copied = after;
+    }
+    out.append(blanked, copied);
+    return out;
 }
 
 } // namespace gfx::hlsl

@@ -59,6 +59,12 @@ bool CallsNoise(std::string_view source);
 // SPIRV-Cross cannot flatten). The source unchanged when it has none.
 std::string LiftEntryUniforms(std::string_view source, std::string_view entry);
 
+// `uniform` blanked from the parameters of every function but the entry:
+// there it means nothing (the value is the caller's argument), and each
+// parameter is the function's own copy, which its body may write; glslang
+// refuses writing one still marked `uniform`. Lines and columns stay.
+std::string UniformWordsOutsideEntry(std::string_view source, std::string_view entry);
+
 // Type words glslang reads otherwise than the D3D9 compiler. `SamplerState`
 // is one of that compiler's sampler types, the same as `sampler`; glslang
 // takes it for a separate sampler object no DX9 lookup can use.

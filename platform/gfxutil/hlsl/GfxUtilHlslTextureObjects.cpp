@@ -74,6 +74,23 @@ std::vector<std::pair<std::size_t, std::size_t>> Arguments(const std::vector<Tok
     return out;
 }
 
+// The ';' of a texture's declarator from `at` (past its name): any
+// `: SEMANTIC`, `: register(tN)` or `: packoffset(...)`, then annotations;
+// t.size() when the declarator is not of that form.
+std::size_t DeclarationEnd(const std::vector<Token>& t, std::size_t at) {
+    while (at + 1 < t.size() && Is(t[at], ":") && IdentStart(t[at + 1].text[0])) {
+        at += 2;
+        if (at < t.size() && Is(t[at], "(")) at = t[at].close + 1;
+    }
+    if (at < t.size() && Is(t[at], "<")) {
+        // Annotations: typed values, each to its ';', to the '>'.
+        while (++at < t.size() && !Is(t[at], ">") && Step())
+            if ((Is(t[at], "{") || Is(t[at], "(") || Is(t[at], "[")) && t[at].close < t.size()) at = t[at].close;
+        ++at;
+    }
+    return at < t.size() && Is(t[at], ";") ? at : t.size();
+}
+
 } // namespace
 
 std::string CombineTextureObjects(std::string_view source) {
@@ -104,13 +121,16 @@ std::string CombineTextureObjects(std::string_view source) {
         if (i != type) continue;
         if (SamplerWord(t[i]) && statement < t.size()) insertAt = std::min(insertAt, t[statement].begin);
         const Kind* kind = KindOf(t[i].text);
-        if (!kind || i + 2 >= t.size() || !IdentStart(t[i + 1].text[0]) || !Is(t[i + 2], ";")) continue;
+        if (!kind || i + 2 >= t.size() || !IdentStart(t[i + 1].text[0])) continue;
+        const std::size_t end = DeclarationEnd(t, i + 2);
+        if (end >= t.size()) continue;
         // A static texture is no texture the program is given: refused as it was.
         if (isStatic) continue;
         TextureObject& object = textures[t[i + 1].text];
         object.kind = kind;
         object.declBegin = t[statement].begin;
-        object.declEnd = TokenEnd(t[i + 2]);
+        object.declEnd = TokenEnd(t[end]);
+        i = end - 1; // the ';' ends the statement
     }
     if (textures.empty()) return std::string(source);
 
