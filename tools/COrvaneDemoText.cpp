@@ -315,19 +315,20 @@ const PlanWords PLAN_WORDS[] = {
     {"workshop_maint", {"Workshop", "Werkstatt", "Atelier"}},
 };
 
-// What a room's guards cost on the day it is built, after its words: the
-// page's price is the room's alone, and a new player otherwise finds two
-// or three times it gone. The day and the figure are joined by no-break
-// spaces, which the page's wrapping never breaks at, so they stand on one
-// line of the 79-pixel column; the figure is the game's own reckoning
-// (DemoGuardCostOnBuildDay), never written here.
-struct GuardCostWords
+// What a plan's staff cost on the day it is built, after its words: the
+// guards, doctors, counsellors, chaplains and workers its room hires and
+// the posts its model marks. The page's price is the plan's alone, and a
+// new player otherwise finds two or three times it gone. The day and the
+// figure are joined by no-break spaces, which the page's wrapping never
+// breaks at, so they stand on one line of the 79-pixel column; the figure
+// is the game's own reckoning (DemoStaffCostOnBuildDay), never written here.
+struct StaffCostWords
 {
     const char* pcEnglish;
     const char* pcGerman;
     const char* pcFrench;
 };
-constexpr GuardCostWords GUARD_COST_DAY = {"1st\xa0""day:\xa0", "1.\xa0Tag:\xa0", "Jour\xa0""1\xa0:\xa0"};
+constexpr StaffCostWords STAFF_COST_DAY = {"1st\xa0""day:\xa0", "1.\xa0Tag:\xa0", "Jour\xa0""1\xa0:\xa0"};
 
 // A deque keeps its strings in place as it grows.
 const char* KeptText(std::string kText)
@@ -337,24 +338,29 @@ const char* KeptText(std::string kText)
     return s_kTexts.back().c_str();
 }
 
-Message WithGuardCost(const std::string& kName, const Message& kWords)
+Message WithStaffCost(const std::string& kName, const Message& kWords)
 {
-    const int iCost = DemoGuardCostOnBuildDay(kName);
+    const int iCost = DemoStaffCostOnBuildDay(kName);
     if (iCost <= 0)
         return kWords;
     const std::string kFigure = std::to_string(iCost);
-    return {KeptText(std::string(kWords.pcEnglish) + " " + GUARD_COST_DAY.pcEnglish + kFigure),
-            KeptText(std::string(kWords.pcGerman) + " " + GUARD_COST_DAY.pcGerman + kFigure),
-            KeptText(std::string(kWords.pcFrench) + " " + GUARD_COST_DAY.pcFrench + kFigure)};
+    // A bare name (a building's) ends with a stop before the day, so that
+    // the name reads as a name.
+    const auto Joined = [&kFigure](const std::string& kName, const char* pcDay) {
+        const bool bStopped = !kName.empty() && (kName.back() == '.' || kName.back() == ':');
+        return KeptText(kName + (bStopped ? " " : ". ") + pcDay + kFigure);
+    };
+    return {Joined(kWords.pcEnglish, STAFF_COST_DAY.pcEnglish), Joined(kWords.pcGerman, STAFF_COST_DAY.pcGerman),
+            Joined(kWords.pcFrench, STAFF_COST_DAY.pcFrench)};
 }
 
-// A plan's words, with what its guards cost on the day it is built; one
+// A plan's words, with what its staff cost on the day it is built; one
 // without words of its own is named by its name, alike in every language.
 Message PlanDescription(const std::string& kName)
 {
     for (const PlanWords& kPlan : PLAN_WORDS)
         if (kName == kPlan.pcName)
-            return WithGuardCost(kName, kPlan.kWords);
+            return WithStaffCost(kName, kPlan.kWords);
     // A deque keeps its strings in place as it grows.
     static std::deque<std::string> s_kNames;
     std::string kWords = kName;
@@ -364,7 +370,7 @@ Message PlanDescription(const std::string& kName)
         kWords[0] = static_cast<char>(kWords[0] - 'a' + 'A');
     s_kNames.push_back(kWords);
     const char* pcWords = s_kNames.back().c_str();
-    return WithGuardCost(kName, {pcWords, pcWords, pcWords});
+    return WithStaffCost(kName, {pcWords, pcWords, pcWords});
 }
 
 std::string LanguageFile()
