@@ -24,13 +24,18 @@ struct Message
     const char* pcFrench;
 };
 
+// The ending a counted word takes for every number but 1, in each language.
+const std::pair<const char*, Message> PLURAL_ENDING = {"PluralEnding", {"s", "e", "s"}};
+
 // "InGameMessages" 0-83, each at the number the game shows it for. 0-2 and
 // 52-54 are the save, load, leave and folder questions (52 and 53 show the
 // typed name on their second line, so they keep to one); 3 and 55 greet a new
 // game; 7-9 head and close the result screens; from 22 on each statistic
 // kind has its goal line (even) and failure line (odd). The day's counts
-// (14-20) follow their number: the game adds the plural "s" to the first
-// word, so that word is one whose plural takes it in each language.
+// (14-20) follow their number: the game adds the language's plural ending
+// (PLURAL_ENDING) to the first word, so that word is one whose plural takes
+// it: "s" in English and French, "e" in German, whose counts begin with the
+// word every other German message names a prisoner by.
 const Message MESSAGES[] = {
     {"Overwrite this saved game?", "Diesen Spielstand \xfc""berschreiben?", "\xc9""craser cette sauvegarde ?"},
     {"Unsaved play is lost: load this game?", "Ungespeichertes geht verloren. Laden?",
@@ -52,15 +57,15 @@ const Message MESSAGES[] = {
     {"Prisoners without a cell have escaped.", "H\xe4""ftlinge ohne Zelle sind geflohen.",
      "Des d\xe9tenus sans cellule se sont \xe9vad\xe9s."},
     {"Loading...", "Laden...", "Chargement..."},
-    {"prisoner released today", "Knacki heute entlassen", "lib\xe9ration aujourd'hui"},
-    {"prisoner died today", "Knacki heute gestorben", "mort aujourd'hui"},
-    {"prisoner escaped today", "Knacki heute ausgebrochen", "\xe9vasion aujourd'hui"},
+    {"prisoner released today", "H\xe4""ftling heute entlassen", "lib\xe9ration aujourd'hui"},
+    {"prisoner died today", "H\xe4""ftling heute gestorben", "mort aujourd'hui"},
+    {"prisoner escaped today", "H\xe4""ftling heute ausgebrochen", "\xe9vasion aujourd'hui"},
     {"A cell was demolished with prisoners in it.", "Eine belegte Zelle wurde abgerissen.",
      "Une cellule occup\xe9""e a \xe9t\xe9 d\xe9molie."},
-    {"prisoner died of old age today", "Knacki heute an Altersschw\xe4""che gestorben",
+    {"prisoner died of old age today", "H\xe4""ftling heute an Altersschw\xe4""che gestorben",
      "mort de vieillesse aujourd'hui"},
-    {"prisoner executed today", "Knacki heute hingerichtet", "ex\xe9""cution aujourd'hui"},
-    {"sentence ended today", "Knacki heute mit der Strafe fertig", "fin de peine aujourd'hui"},
+    {"prisoner executed today", "H\xe4""ftling heute hingerichtet", "ex\xe9""cution aujourd'hui"},
+    {"sentence ended today", "H\xe4""ftling heute mit der Strafe fertig", "fin de peine aujourd'hui"},
     {"The prisoner has moved to the new cell.", "Der H\xe4""ftling ist in die neue Zelle umgezogen.",
      "Le d\xe9tenu a rejoint sa nouvelle cellule."},
     {"The prison's finances are healthy.", "Die Finanzen sind gesund.", "Les finances sont saines."},
@@ -418,6 +423,7 @@ std::string LanguageFile()
         }
         kText += "</" + kName + ">\r\n";
     };
+    List(PLURAL_ENDING.first, {PLURAL_ENDING.second});
     List("security_level_text", {{"Low", "Niedrig", "Basse"},
                                  {"Medium", "Mittel", "Moyenne"},
                                  {"High", "Hoch", "Haute"},
