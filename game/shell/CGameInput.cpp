@@ -293,10 +293,10 @@ void CGame::OnLeftClickInWorld()
     CSpawnManager* pkSpawns = m_pkSpawnManager.get();
     const bool bCarrying = pkSpawns != nullptr && pkSpawns->GetCarried() != nullptr;
     COrvaneObject* pkPicked = GetPickedObject();
-    // What stands on a building's floors shows from outside through its
-    // roof and walls and is picked ahead of the building itself: a room
-    // seen there, or the building's upper floor over one, is the building
-    // to the click that enters it.
+    // What stands on a building's floors shows from outside, between the
+    // bars of its upper floor and over its low walls, and the pick names it
+    // rather than the building: a room seen there is the building to the
+    // click that enters it.
     if (!bMarking)
         if (auto* pkRoom = dynamic_cast<CBaseObject*>(pkPicked);
             pkRoom != nullptr && dynamic_cast<CWorldObject*>(pkRoom) == nullptr && pkRoom->IsPlaced())
