@@ -51,6 +51,11 @@ public:
 
 namespace
 {
+// How much nearer a later hit must lie to count as nearer than an earlier
+// one when the nearest is looked for: shapes laid at one height meet the
+// ray a rounding apart.
+constexpr float TIE_DEPTH = 1e-3f;
+
 bool NameHas(const NiAVObject* pkObject, const char* pcText)
 {
     return pkObject->GetName() != nullptr && std::strstr(pkObject->GetName(), pcText) != nullptr;
@@ -93,6 +98,14 @@ void COrvaneWorldPicker::Reset()
 void COrvaneWorldPicker::Init(COrvaneWorld& kWorld, COrvaneCamera& kCamera)
 {
     m_pkImpl->Init(kWorld, kCamera);
+    SetNearestFirst(m_bNearestFirst);
+}
+
+void COrvaneWorldPicker::SetNearestFirst(bool bNearest)
+{
+    m_bNearestFirst = bNearest;
+    if (NiPicker* pkPicker = m_pkImpl->m_pkPicker.get())
+        pkPicker->SetPickType(bNearest ? NiPicker::FIND_ALL : NiPicker::FIND_FIRST);
 }
 
 std::uint32_t COrvaneWorldPicker::Pick(COrvanePickQuery& kQuery)
@@ -124,8 +137,13 @@ std::uint32_t COrvaneWorldPicker::Pick(COrvanePickQuery& kQuery)
         return m_uiResult;
 
     NiAVObject* pkBest = nullptr;
-    for (std::uint32_t i = pkPicker->GetSize(); i-- > 0;)
+    const std::uint32_t uiHits = pkPicker->GetSize();
+    for (std::uint32_t n = 0; n < uiHits; ++n)
     {
+        // Every hit, in the node's order when all are kept, so that the
+        // earlier of two shapes at one depth (a building's floor plate
+        // over the level's ground) stays; the single first hit otherwise.
+        const std::uint32_t i = m_bNearestFirst ? n : uiHits - 1 - n;
         NiPickRecord* pkHit = pkPicker->GetAt(i);
         if (pkHit == nullptr || pkHit->GetAVObject() == nullptr)
             continue;
@@ -135,7 +153,7 @@ std::uint32_t COrvaneWorldPicker::Pick(COrvanePickQuery& kQuery)
         if (!kSorted.Pick(kOrigin, kDir) || kSorted.GetSize() == 0)
             continue;
         const NiPickRecord* pkNearest = kSorted.GetAt(0);
-        if (pkNearest->GetDistance() < m_fBestDistance)
+        if (pkNearest->GetDistance() < m_fBestDistance - (m_bNearestFirst && pkBest != nullptr ? TIE_DEPTH : 0.0f))
         {
             m_fBestDistance = pkNearest->GetDistance();
             m_kHitPoint = pkNearest->GetIntersection();

@@ -42,6 +42,12 @@ public:
     void Init(COrvaneWorld& kWorld, COrvaneCamera& kCamera);
     // The result value; a miss leaves it as it was.
     std::uint32_t Pick(COrvanePickQuery& kQuery);
+    // Off (as made): the first object met in the collision node's order,
+    // whatever lies nearer. On: the nearest object on the ray, where the
+    // node's order only settles a tie; for a view in which every object
+    // shows whole, whose order then says nothing of what the eye sees.
+    void SetNearestFirst(bool bNearest);
+    [[nodiscard]] bool IsNearestFirst() const { return m_bNearestFirst; }
 
     [[nodiscard]] float GetBestDistance() const { return m_fBestDistance; }
     [[nodiscard]] const NiVec3& GetHitPoint() const { return m_kHitPoint; }
@@ -54,4 +60,5 @@ private:
     NiVec3 m_kHitPoint;
     std::uint32_t m_uiResult = 0;
     NiNodeAttachment* m_pkStaff = nullptr; // owned; handed out through the query
+    bool m_bNearestFirst = false;
 };

@@ -7,6 +7,7 @@
 #include "framework/COrvaneTagTree.h"
 #include "game/simulation/characters/CAIStaff.h"
 #include "game/simulation/characters/CSpawnManager.h"
+#include "game/simulation/objects/CBaseObject.h"
 #include "platform/os/OsFiles.h"
 #include "tools/COrvaneDemoLevel.h"
 #include "tools/COrvaneDemoModel.h"
@@ -702,31 +703,54 @@ std::vector<DemoBuildPlan> DemoBuildPlans()
     return kPlans;
 }
 
-int DemoGuardCostOnBuildDay(const std::string& kName)
+namespace
+{
+// What the staff a room plan hires cost on the day it is built: the game
+// picks whom a room hires by its kind word, its name (its model's path) and
+// its level, as the staff group and the model in it; each is booked his
+// wage as he is hired and again as he arrives.
+int HiredStaffCost(const Plan& kPlan)
 {
     // Rooms: width, depth, price, places, level, kind word, score, staff.
-    for (const Group& kGroup : CONTENTS)
-        for (const Plan& kPlan : kGroup.kPlans)
-        {
-            if (kName != kPlan.pcName || kPlan.kParameters.size() < 8)
-                continue;
-            const auto* ppcParameter = kPlan.kParameters.begin();
-            const int iStaff = std::atoi(ppcParameter[7]);
-            const auto usLevel = static_cast<std::uint16_t>(std::atoi(ppcParameter[4]));
-            // The game picks whom a room hires by its kind word, its name
-            // (its model's path) and its level; guards are the first staff
-            // group, by model.
-            const CSpawnManager::StaffChoice kChoice =
-                CSpawnManager::ChooseStaff(ppcParameter[5], ModelPath(kPlan), usLevel);
-            const Group& kGuards = STAFF[0];
-            if (iStaff <= 0 || std::string(kChoice.pcFactory) != CSpawnManager::GUARD_FACTORY ||
-                kChoice.uiGroup != 0 || kChoice.uiModel >= kGuards.kPlans.size())
-                return 0;
-            const Plan& kGuard = kGuards.kPlans.begin()[kChoice.uiModel];
-            const std::uint16_t usWage = CAISecurity::WageOfGrade(CAISecurity::GradeOf(ModelPath(kGuard).c_str()));
-            return iStaff * CAIStaff::CostOnHiringDay(usWage);
-        }
-    return 0;
+    if (kPlan.kParameters.size() < 8)
+        return 0;
+    const auto* ppcParameter = kPlan.kParameters.begin();
+    const int iStaff = std::atoi(ppcParameter[7]);
+    const auto usLevel = static_cast<std::uint16_t>(std::atoi(ppcParameter[4]));
+    const CSpawnManager::StaffChoice kChoice = CSpawnManager::ChooseStaff(ppcParameter[5], ModelPath(kPlan), usLevel);
+    if (iStaff <= 0 || kChoice.uiGroup >= std::size(STAFF) || kChoice.uiModel >= STAFF[kChoice.uiGroup].kPlans.size())
+        return 0;
+    const Plan& kHired = STAFF[kChoice.uiGroup].kPlans.begin()[kChoice.uiModel];
+    const std::uint16_t usWage = CAIStaff::WageOf(kChoice.pcFactory, ModelPath(kHired).c_str());
+    return iStaff * CAIStaff::CostOnHiringDay(usWage);
+}
+
+// What the posts a plan's model marks cost on the day it is built, by the
+// head texture path the game makes of each post's text.
+int PostsCost(const Plan& kPlan)
+{
+    const std::string kModel = ModelPath(kPlan);
+    const std::string kFolder = kModel.substr(0, kModel.rfind('/') + 1);
+    int iCost = 0;
+    for (const Posts& kPosts : ROOM_POSTS)
+        if (kPlan.pcName == std::string(kPosts.pcName))
+            for (const char* pcText : kPosts.kTexts)
+                iCost += CStaffPost::CostOnPlacingDay(kFolder + pcText + ".tga");
+    return iCost;
+}
+} // namespace
+
+int DemoStaffCostOnBuildDay(const std::string& kName)
+{
+    const auto Cost = [&kName](const auto& akGroups) {
+        for (const Group& kGroup : akGroups)
+            for (const Plan& kPlan : kGroup.kPlans)
+                if (kName == kPlan.pcName)
+                    return HiredStaffCost(kPlan) + PostsCost(kPlan);
+        return -1;
+    };
+    const int iBuilding = Cost(BUILDINGS);
+    return iBuilding >= 0 ? iBuilding : std::max(Cost(CONTENTS), 0);
 }
 
 std::vector<std::string> DemoPrisonModels()

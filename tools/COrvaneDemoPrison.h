@@ -52,10 +52,11 @@ struct DemoFloorColour
 // The grounds plans, then the inside plans, in menu order.
 [[nodiscard]] std::vector<DemoBuildPlan> DemoBuildPlans();
 
-// What the guards a room plan hires cost on the day it is built, besides
-// its price: their wages as the game books them on the day they are
-// hired; 0 for a plan that hires no guard.
-[[nodiscard]] int DemoGuardCostOnBuildDay(const std::string& kName);
+// What the staff a plan brings cost on the day it is built, besides its
+// price: the wages of those its room hires and of the posts its model
+// marks, as the game books them on that day; 0 for a plan that employs
+// nobody.
+[[nodiscard]] int DemoStaffCostOnBuildDay(const std::string& kName);
 
 // Every model path the first prison's templates name, in the document's
 // order. The other prisons name the same but for their arrival vehicle,

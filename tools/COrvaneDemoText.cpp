@@ -24,13 +24,18 @@ struct Message
     const char* pcFrench;
 };
 
+// The ending a counted word takes for every number but 1, in each language.
+const std::pair<const char*, Message> PLURAL_ENDING = {"PluralEnding", {"s", "e", "s"}};
+
 // "InGameMessages" 0-83, each at the number the game shows it for. 0-2 and
 // 52-54 are the save, load, leave and folder questions (52 and 53 show the
 // typed name on their second line, so they keep to one); 3 and 55 greet a new
 // game; 7-9 head and close the result screens; from 22 on each statistic
 // kind has its goal line (even) and failure line (odd). The day's counts
-// (14-20) follow their number: the game adds the plural "s" to the first
-// word, so that word is one whose plural takes it in each language.
+// (14-20) follow their number: the game adds the language's plural ending
+// (PLURAL_ENDING) to the first word, so that word is one whose plural takes
+// it: "s" in English and French, "e" in German, whose counts begin with the
+// word every other German message names a prisoner by.
 const Message MESSAGES[] = {
     {"Overwrite this saved game?", "Diesen Spielstand \xfc""berschreiben?", "\xc9""craser cette sauvegarde ?"},
     {"Unsaved play is lost: load this game?", "Ungespeichertes geht verloren. Laden?",
@@ -52,15 +57,15 @@ const Message MESSAGES[] = {
     {"Prisoners without a cell have escaped.", "H\xe4""ftlinge ohne Zelle sind geflohen.",
      "Des d\xe9tenus sans cellule se sont \xe9vad\xe9s."},
     {"Loading...", "Laden...", "Chargement..."},
-    {"prisoner released today", "Knacki heute entlassen", "lib\xe9ration aujourd'hui"},
-    {"prisoner died today", "Knacki heute gestorben", "mort aujourd'hui"},
-    {"prisoner escaped today", "Knacki heute ausgebrochen", "\xe9vasion aujourd'hui"},
+    {"prisoner released today", "H\xe4""ftling heute entlassen", "lib\xe9ration aujourd'hui"},
+    {"prisoner died today", "H\xe4""ftling heute gestorben", "mort aujourd'hui"},
+    {"prisoner escaped today", "H\xe4""ftling heute ausgebrochen", "\xe9vasion aujourd'hui"},
     {"A cell was demolished with prisoners in it.", "Eine belegte Zelle wurde abgerissen.",
      "Une cellule occup\xe9""e a \xe9t\xe9 d\xe9molie."},
-    {"prisoner died of old age today", "Knacki heute an Altersschw\xe4""che gestorben",
+    {"prisoner died of old age today", "H\xe4""ftling heute an Altersschw\xe4""che gestorben",
      "mort de vieillesse aujourd'hui"},
-    {"prisoner executed today", "Knacki heute hingerichtet", "ex\xe9""cution aujourd'hui"},
-    {"sentence ended today", "Knacki heute mit der Strafe fertig", "fin de peine aujourd'hui"},
+    {"prisoner executed today", "H\xe4""ftling heute hingerichtet", "ex\xe9""cution aujourd'hui"},
+    {"sentence ended today", "H\xe4""ftling heute mit der Strafe fertig", "fin de peine aujourd'hui"},
     {"The prisoner has moved to the new cell.", "Der H\xe4""ftling ist in die neue Zelle umgezogen.",
      "Le d\xe9tenu a rejoint sa nouvelle cellule."},
     {"The prison's finances are healthy.", "Die Finanzen sind gesund.", "Les finances sont saines."},
@@ -315,19 +320,20 @@ const PlanWords PLAN_WORDS[] = {
     {"workshop_maint", {"Workshop", "Werkstatt", "Atelier"}},
 };
 
-// What a room's guards cost on the day it is built, after its words: the
-// page's price is the room's alone, and a new player otherwise finds two
-// or three times it gone. The day and the figure are joined by no-break
-// spaces, which the page's wrapping never breaks at, so they stand on one
-// line of the 79-pixel column; the figure is the game's own reckoning
-// (DemoGuardCostOnBuildDay), never written here.
-struct GuardCostWords
+// What a plan's staff cost on the day it is built, after its words: the
+// guards, doctors, counsellors, chaplains and workers its room hires and
+// the posts its model marks. The page's price is the plan's alone, and a
+// new player otherwise finds two or three times it gone. The day and the
+// figure are joined by no-break spaces, which the page's wrapping never
+// breaks at, so they stand on one line of the 79-pixel column; the figure
+// is the game's own reckoning (DemoStaffCostOnBuildDay), never written here.
+struct StaffCostWords
 {
     const char* pcEnglish;
     const char* pcGerman;
     const char* pcFrench;
 };
-constexpr GuardCostWords GUARD_COST_DAY = {"1st\xa0""day:\xa0", "1.\xa0Tag:\xa0", "Jour\xa0""1\xa0:\xa0"};
+constexpr StaffCostWords STAFF_COST_DAY = {"1st\xa0""day:\xa0", "1.\xa0Tag:\xa0", "Jour\xa0""1\xa0:\xa0"};
 
 // A deque keeps its strings in place as it grows.
 const char* KeptText(std::string kText)
@@ -337,24 +343,29 @@ const char* KeptText(std::string kText)
     return s_kTexts.back().c_str();
 }
 
-Message WithGuardCost(const std::string& kName, const Message& kWords)
+Message WithStaffCost(const std::string& kName, const Message& kWords)
 {
-    const int iCost = DemoGuardCostOnBuildDay(kName);
+    const int iCost = DemoStaffCostOnBuildDay(kName);
     if (iCost <= 0)
         return kWords;
     const std::string kFigure = std::to_string(iCost);
-    return {KeptText(std::string(kWords.pcEnglish) + " " + GUARD_COST_DAY.pcEnglish + kFigure),
-            KeptText(std::string(kWords.pcGerman) + " " + GUARD_COST_DAY.pcGerman + kFigure),
-            KeptText(std::string(kWords.pcFrench) + " " + GUARD_COST_DAY.pcFrench + kFigure)};
+    // A bare name (a building's) ends with a stop before the day, so that
+    // the name reads as a name.
+    const auto Joined = [&kFigure](const std::string& kName, const char* pcDay) {
+        const bool bStopped = !kName.empty() && (kName.back() == '.' || kName.back() == ':');
+        return KeptText(kName + (bStopped ? " " : ". ") + pcDay + kFigure);
+    };
+    return {Joined(kWords.pcEnglish, STAFF_COST_DAY.pcEnglish), Joined(kWords.pcGerman, STAFF_COST_DAY.pcGerman),
+            Joined(kWords.pcFrench, STAFF_COST_DAY.pcFrench)};
 }
 
-// A plan's words, with what its guards cost on the day it is built; one
+// A plan's words, with what its staff cost on the day it is built; one
 // without words of its own is named by its name, alike in every language.
 Message PlanDescription(const std::string& kName)
 {
     for (const PlanWords& kPlan : PLAN_WORDS)
         if (kName == kPlan.pcName)
-            return WithGuardCost(kName, kPlan.kWords);
+            return WithStaffCost(kName, kPlan.kWords);
     // A deque keeps its strings in place as it grows.
     static std::deque<std::string> s_kNames;
     std::string kWords = kName;
@@ -364,7 +375,7 @@ Message PlanDescription(const std::string& kName)
         kWords[0] = static_cast<char>(kWords[0] - 'a' + 'A');
     s_kNames.push_back(kWords);
     const char* pcWords = s_kNames.back().c_str();
-    return WithGuardCost(kName, {pcWords, pcWords, pcWords});
+    return WithStaffCost(kName, {pcWords, pcWords, pcWords});
 }
 
 std::string LanguageFile()
@@ -412,6 +423,7 @@ std::string LanguageFile()
         }
         kText += "</" + kName + ">\r\n";
     };
+    List(PLURAL_ENDING.first, {PLURAL_ENDING.second});
     List("security_level_text", {{"Low", "Niedrig", "Basse"},
                                  {"Medium", "Mittel", "Moyenne"},
                                  {"High", "Hoch", "Haute"},

@@ -484,6 +484,12 @@ void CGame::UpdateMousePick()
     if (m_pkPicker == nullptr || pkMouse == nullptr)
         return;
     m_pkPicker->Reset();
+    // On the yard every building shows whole, its rooms and people through
+    // its bars and walls, and another building may stand behind it: the
+    // click finds the nearest. Inside a building the floors above the one
+    // shown are hidden yet still in the scene, so the first met in the
+    // node's order is taken, a room ahead of its building.
+    m_pkPicker->SetNearestFirst(m_pkSelectedBuilding == nullptr);
     // Rooms placed since the last frame go ahead of their building.
     if (CWorld* pkWorld = GetWorld())
         pkWorld->KeepRoomsAheadOfBuildings();

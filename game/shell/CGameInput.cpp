@@ -293,6 +293,16 @@ void CGame::OnLeftClickInWorld()
     CSpawnManager* pkSpawns = m_pkSpawnManager.get();
     const bool bCarrying = pkSpawns != nullptr && pkSpawns->GetCarried() != nullptr;
     COrvaneObject* pkPicked = GetPickedObject();
+    // What stands on a building's floors shows from outside, between the
+    // bars of its upper floor and over its low walls, and the pick names it
+    // rather than the building: a room seen there is the building to the
+    // click that enters it.
+    if (!bMarking)
+        if (auto* pkRoom = dynamic_cast<CBaseObject*>(pkPicked);
+            pkRoom != nullptr && dynamic_cast<CWorldObject*>(pkRoom) == nullptr && pkRoom->IsPlaced())
+            if (CWorldObject* pkOwner = CWorldObject::FindOwnerOf(pkRoom->GetGrid());
+                pkOwner != nullptr && pkOwner != m_pkSelectedBuilding)
+                pkPicked = pkOwner;
     bool bUsed = false;
     if (auto* pkBuilding = dynamic_cast<CWorldObject*>(pkPicked))
     {

@@ -247,9 +247,25 @@ std::int32_t CLocale::DrawNumberedText(std::int32_t iNumber, std::int32_t iFont,
     {
         // A text without a space takes its plural at the end.
         const std::string::size_type uiSpace = kText.find(' ');
-        kText.insert(uiSpace == std::string::npos ? kText.size() : uiSpace, 1, 's');
+        kText.insert(uiSpace == std::string::npos ? kText.size() : uiSpace, PluralEnding());
     }
     return DrawString(iFont, std::to_string(iNumber) + " " + kText, true, fX, fY, iAlignment, pkBox);
+}
+
+std::string CLocale::PluralEnding() const
+{
+    // A language whose counted nouns take another ending than "s" (German
+    // adds "e" to its word for a prisoner) names it in the language file;
+    // a few letters, never a sentence, so that a broken entry's error
+    // text is not put in.
+    const std::int16_t sList = FindList(PLURAL_ENDING_LIST);
+    const TextList* pkList = sList >= 0 ? GetList(sList) : nullptr;
+    if (pkList == nullptr || pkList->m_kEntries.empty())
+        return "s";
+    const std::string& kEnding = pkList->m_kEntries.front();
+    if (kEnding.empty() || kEnding.size() > MAX_PLURAL_ENDING || kEnding.find(' ') != std::string::npos)
+        return "s";
+    return kEnding;
 }
 
 std::int32_t CLocale::GetEntryWidth(std::int32_t iFont, std::int32_t iList, std::int32_t iEntry) const

@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneLocale.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -76,8 +77,9 @@ public:
     // drawn where the text would stand, never centred.
     std::int32_t DrawText(std::int32_t iFont, std::int32_t iList, std::int32_t iEntry, float fX, float fY,
                           std::int32_t iAlignment, const COrvaneWidgetRect* pkBox);
-    // The number, a space and the entry, with "s" before the entry's first
-    // space (or at its end when it has none) when the number is not 1.
+    // The number, a space and the entry, with the plural ending before the
+    // entry's first space (or at its end when it has none) when the number
+    // is not 1.
     std::int32_t DrawNumberedText(std::int32_t iNumber, std::int32_t iFont, std::int32_t iList,
                                   std::int32_t iEntry, float fX, float fY, std::int32_t iAlignment,
                                   const COrvaneWidgetRect* pkBox);
@@ -88,6 +90,12 @@ public:
     {
         return DrawInBox(iFont, kBox, kText);
     }
+    // The list whose first entry is the ending a counted word takes for
+    // every number but 1 in each language; "s" without it (or with an
+    // entry longer than a few letters or holding a space).
+    static constexpr const char* PLURAL_ENDING_LIST = "PluralEnding";
+    static constexpr std::size_t MAX_PLURAL_ENDING = 4;
+    [[nodiscard]] std::string PluralEnding() const;
     // The entry's width in the font; -1 for a missing list or entry (or a
     // font that is not there).
     [[nodiscard]] std::int32_t GetEntryWidth(std::int32_t iFont, std::int32_t iList, std::int32_t iEntry) const;

@@ -494,6 +494,83 @@ TEST_F(COrvaneWorldTest, PicksFindTheFirstObjectMetInTheNodesOrder)
     EXPECT_EQ(kPicker.GetStaffAttachment()->GetObject(), spPost);
 }
 
+// Asked for the nearest, the pick finds what lies nearest the eye whatever
+// the node's order: a building's floor hung before a room raised over it
+// gives way to the room, and an owned plate at the ground's own height
+// hung before the ground stays found where both meet the ray. The mode
+// outlives a new Init, and off again the first object met is found.
+TEST_F(COrvaneWorldTest, ANearestFirstPickFindsWhatLiesNearestTheEye)
+{
+    StartRenderer();
+    WriteLevel("level.nif", {});
+    COrvaneWorld kWorld;
+    ASSERT_TRUE(kWorld.LoadLevel("level.nif", nullptr));
+    NiRefPtr<NiNode> spBuilding = Owned(11);
+    spBuilding->AttachChild(Square(8.0f, "building floor"));
+    NiRefPtr<NiNode> spRoom = Owned(22);
+    spRoom->AttachChild(Square(1.0f, "room"));
+    NiAVObjectPtr spGround = kWorld.GetCollisionNode()->DetachChildAt(0);
+    kWorld.GetCollisionNode()->AttachChild(spBuilding);
+    kWorld.GetCollisionNode()->AttachChild(spRoom);
+    kWorld.GetCollisionNode()->AttachChild(spGround);
+    LiftTowardsTheEye(kWorld, *spRoom, 0.5f);
+
+    Camera().SetPosition(NiVec3(0.0f, 500.0f, 0.5f));
+    ASSERT_TRUE(Camera().LookAt(NiVec3(0.0f, 0.0f, 0.0f)));
+    COrvaneWorldPicker kPicker;
+    kPicker.SetNearestFirst(true);
+    kPicker.Init(kWorld, Camera());
+    EXPECT_TRUE(kPicker.IsNearestFirst());
+    const float afCentre[2] = {512.0f, 384.0f};
+    COrvanePickQuery kQuery;
+    kQuery.m_pfScreenPoint = afCentre;
+    EXPECT_EQ(kPicker.Pick(kQuery), 22u);
+    EXPECT_NEAR(kPicker.GetHitPoint().y, 0.5f, 1e-3f);
+    EXPECT_NEAR(kPicker.GetBestDistance(), 499.5f, 0.01f);
+
+    // Beside the room: the building's floor. Sunk under the ground by less
+    // than a rounding's worth, it still counts as level with the ground
+    // and, hung before it, is found; sunk clearly under it, the ground is
+    // the nearer and names nobody.
+    const float afBeside[2] = {512.0f + 20.0f, 384.0f};
+    kQuery.m_pfScreenPoint = afBeside;
+    const auto SinkBuilding = [&](float fDepth) {
+        spBuilding->SetTranslate(NiVec3(0.0f, 0.0f, -fDepth));
+        kWorld.GetSceneRoot()->Update(0.0f);
+        if (spBuilding->GetWorldTransform().m_kTranslate.y > 0.0f)
+        {
+            spBuilding->SetTranslate(NiVec3(0.0f, 0.0f, fDepth));
+            kWorld.GetSceneRoot()->Update(0.0f);
+        }
+    };
+    SinkBuilding(0.0f);
+    kPicker.Reset();
+    EXPECT_EQ(kPicker.Pick(kQuery), 11u);
+    EXPECT_NEAR(kPicker.GetHitPoint().y, 0.0f, 1e-3f);
+    SinkBuilding(0.0004f);
+    kPicker.Reset();
+    EXPECT_EQ(kPicker.Pick(kQuery), 11u);
+    SinkBuilding(0.05f);
+    kPicker.Reset();
+    EXPECT_EQ(kPicker.Pick(kQuery), 0u);
+    EXPECT_NEAR(kPicker.GetHitPoint().y, 0.0f, 1e-3f);
+    SinkBuilding(0.0f);
+
+    // Off the building: the ground, which names nobody.
+    kPicker.Reset();
+    const float afOff[2] = {512.0f + 60.0f, 384.0f};
+    kQuery.m_pfScreenPoint = afOff;
+    EXPECT_EQ(kPicker.Pick(kQuery), 0u);
+    EXPECT_LT(kPicker.GetBestDistance(), FLT_MAX);
+
+    // The first met again.
+    kPicker.SetNearestFirst(false);
+    kPicker.Reset();
+    kQuery.m_pfScreenPoint = afCentre;
+    EXPECT_EQ(kPicker.Pick(kQuery), 11u);
+    EXPECT_NEAR(kPicker.GetHitPoint().y, 0.0f, 1e-3f);
+}
+
 namespace
 {
 TEST_F(COrvaneWorldTest, ARestrictedPickLooksOnlyInTheSceneNodeAndNamesNoOwner)

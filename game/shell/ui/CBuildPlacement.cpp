@@ -157,6 +157,9 @@ bool CBuildPlacement::BeginPlacing(std::uint16_t usGroup, std::uint16_t usIndex,
             pkManager->DestroyObject(pkMade, true);
         return true;
     }
+    // Held, it employs nobody yet: its posts join the ledger when it is
+    // built, not while it follows the cursor.
+    m_pkObject->HoldPostsBack();
     CreateFootprintMarker();
     const NiVec3 kAway(0.0f, OUT_OF_SIGHT, 0.0f);
     m_pkObject->SetPosition(kAway, 0);

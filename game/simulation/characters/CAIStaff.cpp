@@ -129,6 +129,19 @@ int CAIStaff::CostOnHiringDay(std::uint16_t usWage)
     return 2 * static_cast<int>(usWage);
 }
 
+std::uint16_t CAIStaff::WageOf(const std::string& kFactory, const char* pcModel)
+{
+    if (kFactory == CSpawnManager::GUARD_FACTORY)
+        return CAISecurity::WageOfGrade(CAISecurity::GradeOf(pcModel));
+    if (kFactory == CSpawnManager::MEDICAL_FACTORY)
+        return CAIMedical::WAGE;
+    if (kFactory == CSpawnManager::SUPPORT_FACTORY)
+        return CAISupportStaff::WAGE;
+    if (kFactory == CSpawnManager::MAINTENANCE_FACTORY)
+        return CAIMaintenance::WAGE;
+    return 0;
+}
+
 bool CAIStaff::IsIdle() const
 {
     return !GetPartner() && !GetTargetObject() && IsFree();
@@ -364,7 +377,7 @@ CAIMedical::~CAIMedical()
 int CAIMedical::Load(COrvaneObjectDesc& kDesc)
 {
     const int iResult = CAIStaff::Load(kDesc);
-    Hire(250);
+    Hire(WAGE);
     return iResult;
 }
 
@@ -409,7 +422,7 @@ int CAISupportStaff::Load(COrvaneObjectDesc& kDesc)
     const int iResult = CAIStaff::Load(kDesc);
     const char* pcName = GetName();
     m_ucChaplain = pcName && std::strstr(pcName, "chaplain") ? 1 : 0;
-    Hire(150);
+    Hire(WAGE);
     return iResult;
 }
 
@@ -450,7 +463,7 @@ CAIMaintenance::~CAIMaintenance()
 int CAIMaintenance::Load(COrvaneObjectDesc& kDesc)
 {
     const int iResult = CAIStaff::Load(kDesc);
-    Hire(250);
+    Hire(WAGE);
     return iResult;
 }
 

@@ -3,6 +3,7 @@
 #include "game/simulation/characters/CGameCharacter.h"
 
 #include <cstdint>
+#include <string>
 
 class CAIPrisoner;
 
@@ -49,6 +50,10 @@ public:
     // first activity (FinishActivity), the day's wage as every morning.
     // The demo data's build pages state it by this.
     [[nodiscard]] static int CostOnHiringDay(std::uint16_t usWage);
+    // The daily wage of one of the staff the factory of that name makes,
+    // made from the template model of that name (a guard's grade is in
+    // it); 0 for a factory that makes no staff.
+    [[nodiscard]] static std::uint16_t WageOf(const std::string& kFactory, const char* pcModel);
 
     // No partner, no target and free.
     [[nodiscard]] virtual bool IsIdle() const;
@@ -120,6 +125,8 @@ class CAIMedical : public CAIStaff
 {
 public:
     static constexpr int SAMPLE_HEAL = 4;
+    // A doctor's daily wage.
+    static constexpr std::uint16_t WAGE = 250;
 
     ~CAIMedical() override;
     int Load(COrvaneObjectDesc& kDesc) override;
@@ -139,6 +146,8 @@ class CAISupportStaff : public CAIStaff
 {
 public:
     static constexpr int SAMPLE_COUNSEL = 6;
+    // A chaplain's or counsellor's daily wage.
+    static constexpr std::uint16_t WAGE = 150;
 
     CAISupportStaff();
     ~CAISupportStaff() override;
@@ -165,6 +174,8 @@ class CAIMaintenance : public CAIStaff
 {
 public:
     static constexpr int SAMPLE_SERVICE = 5;
+    // A maintenance worker's daily wage.
+    static constexpr std::uint16_t WAGE = 250;
 
     ~CAIMaintenance() override;
     int Load(COrvaneObjectDesc& kDesc) override;

@@ -719,13 +719,13 @@ CSpawnManager::StaffChoice CSpawnManager::ChooseStaff(const std::string& kKind, 
                                                       std::uint16_t usLevel)
 {
     if (Contains(kKind, "health") && Contains(kName, "therapy"))
-        return {"SupportStaffFactory", 2, 1};
+        return {SUPPORT_FACTORY, 2, 1};
     if (Contains(kKind, "health"))
-        return {"MedicalFactory", 1, 0};
+        return {MEDICAL_FACTORY, 1, 0};
     if (Contains(kKind, "indoor"))
-        return {"SupportStaffFactory", 2, 0};
+        return {SUPPORT_FACTORY, 2, 0};
     if (Contains(kName, "maint"))
-        return {"MaintenanceStaffFactory", 3, 0};
+        return {MAINTENANCE_FACTORY, 3, 0};
     return {GUARD_FACTORY, 0, std::min(usLevel, HIGHEST_GUARD_MODEL)};
 }
 

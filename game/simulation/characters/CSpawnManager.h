@@ -149,6 +149,9 @@ public:
     [[nodiscard]] static StaffChoice ChooseStaff(const std::string& kKind, const std::string& kName,
                                                  std::uint16_t usLevel);
     static constexpr const char* GUARD_FACTORY = "SecurityGuardFactory";
+    static constexpr const char* MEDICAL_FACTORY = "MedicalFactory";
+    static constexpr const char* SUPPORT_FACTORY = "SupportStaffFactory";
+    static constexpr const char* MAINTENANCE_FACTORY = "MaintenanceStaffFactory";
     // Every prisoner takes the mood, forced.
     void SetAllPrisonersMood(std::uint32_t uiMood);
 

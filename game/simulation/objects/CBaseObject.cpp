@@ -23,7 +23,6 @@
 
 namespace
 {
-constexpr std::uint16_t POST_WAGE = 25;
 constexpr std::uint16_t RETIREMENT_AGE = 65;
 
 CPrisonStatistics* Ledger()
@@ -105,6 +104,27 @@ bool ReadLine(COrvaneFile& kFile, std::string& kLine)
 }
 } // namespace
 
+std::uint16_t CStaffPost::CategoryOf(const std::string& kText)
+{
+    if (kText.find("security") != std::string::npos)
+        return SECURITY;
+    if (kText.find("support") != std::string::npos)
+        return SUPPORT;
+    if (kText.find("visitor") != std::string::npos)
+        return VISITOR;
+    return OTHER_STAFF;
+}
+
+std::uint16_t CStaffPost::WageOf(const std::string& kText)
+{
+    return CategoryOf(kText) == VISITOR ? 0 : WAGE;
+}
+
+int CStaffPost::CostOnPlacingDay(const std::string& kText)
+{
+    return CategoryOf(kText) <= OTHER_STAFF ? WageOf(kText) : 0;
+}
+
 CStaffPost::CStaffPost() = default;
 
 CStaffPost::~CStaffPost() = default;
@@ -128,7 +148,8 @@ void CBaseObject::Destroy()
         for (const std::unique_ptr<CStaffPost>& pkPost : m_kPosts)
         {
             const std::uint16_t usCategory = pkPost->GetCategory();
-            if (usCategory > CStaffPost::OTHER_STAFF)
+            // Posts held back left the ledger already.
+            if (usCategory > CStaffPost::OTHER_STAFF || m_ucPostsHeldBack)
                 continue;
             pkLedger->RemoveStaff(pkPost.get(), usCategory);
             // Registering booked the wage; an object that never stood in
@@ -138,6 +159,7 @@ void CBaseObject::Destroy()
         }
     }
     m_kPosts.clear();
+    m_ucPostsHeldBack = 0;
     m_kRestoredPosts.clear();
     COrvaneGridObject::Destroy();
 }
@@ -199,18 +221,8 @@ void CBaseObject::CreatePosts()
         pkPost->m_uiGender = bFemale ? 1 : 0;
         pkPost->m_usFirstName = DrawName(FirstNameCount(bFemale));
         pkPost->m_usSurname = DrawName(SurnameCount());
-        pkPost->m_usWage = POST_WAGE;
-        if (kPath.find("security") != std::string::npos)
-            pkPost->m_usMoodIntensity = CStaffPost::SECURITY;
-        else if (kPath.find("support") != std::string::npos)
-            pkPost->m_usMoodIntensity = CStaffPost::SUPPORT;
-        else if (kPath.find("visitor") != std::string::npos)
-        {
-            pkPost->m_usMoodIntensity = CStaffPost::VISITOR;
-            pkPost->m_usWage = 0;
-        }
-        else
-            pkPost->m_usMoodIntensity = CStaffPost::OTHER_STAFF;
+        pkPost->m_usWage = CStaffPost::WageOf(kPath);
+        pkPost->m_usMoodIntensity = CStaffPost::CategoryOf(kPath);
         pkPost->m_usStarSign = static_cast<std::uint16_t>(NiRand() % 12);
         pkPost->m_usSecurityLevel = GetRequiredLevel();
         if (pkLedger && pkPost->GetCategory() <= CStaffPost::OTHER_STAFF)
@@ -273,11 +285,38 @@ bool CBaseObject::IsPlacementValid(bool bWithBorder) const
     return true;
 }
 
+void CBaseObject::HoldPostsBack()
+{
+    if (m_ucPostsHeldBack || m_ucEverPlaced)
+        return;
+    m_ucPostsHeldBack = 1;
+    CPrisonStatistics* pkLedger = Ledger();
+    if (!pkLedger)
+        return;
+    for (const std::unique_ptr<CStaffPost>& pkPost : m_kPosts)
+    {
+        const std::uint16_t usCategory = pkPost->GetCategory();
+        if (usCategory > CStaffPost::OTHER_STAFF || !pkLedger->HoldsStaff(pkPost.get()))
+            continue;
+        pkLedger->RemoveStaff(pkPost.get(), usCategory);
+        pkLedger->m_iWages -= pkPost->m_usWage;
+    }
+}
+
 void CBaseObject::Place()
 {
     OccupyFootprint();
     m_ucPlaced = 1;
     m_ucEverPlaced = 1;
+    // A held preview's posts take up their work as it is built.
+    if (m_ucPostsHeldBack)
+    {
+        m_ucPostsHeldBack = 0;
+        if (CPrisonStatistics* pkLedger = Ledger())
+            for (const std::unique_ptr<CStaffPost>& pkPost : m_kPosts)
+                if (pkPost->GetCategory() <= CStaffPost::OTHER_STAFF)
+                    pkLedger->RegisterStaff(pkPost.get(), pkPost->GetCategory());
+    }
     if (m_pkGrid)
     {
         if (CDynamicObjectManager* pkManager = CDynamicObjectManager::GetExisting())

@@ -24,6 +24,17 @@ struct CStaffPost : CCharacterStats
     static constexpr std::uint16_t SUPPORT = 2;
     static constexpr std::uint16_t OTHER_STAFF = 3;
     static constexpr std::uint16_t VISITOR = 5;
+    // A staff post's daily wage; a visitor's post pays none.
+    static constexpr std::uint16_t WAGE = 25;
+
+    // The category and the wage of a post whose head texture path (or the
+    // text of its model node) is kText.
+    [[nodiscard]] static std::uint16_t CategoryOf(const std::string& kText);
+    [[nodiscard]] static std::uint16_t WageOf(const std::string& kText);
+    // What the post costs on the day its object is placed: its wage, booked
+    // as it joins the ledger (the next is booked the next morning); nothing
+    // for a post the ledger does not count.
+    [[nodiscard]] static int CostOnPlacingDay(const std::string& kText);
 
     CStaffPost();
     ~CStaffPost();
@@ -92,6 +103,12 @@ public:
     [[nodiscard]] virtual bool IsPlacementValid(bool bWithBorder) const;
     // Leaves the floor and frees the footprint; only while placed.
     void Unplace();
+    // The object is a preview the build placement holds: its posts leave
+    // the ledger, wages and all, until it is first placed, so that a held
+    // object's posts cost nothing and the balance shows no wage of a post
+    // not yet built. Nothing for an object placed before.
+    void HoldPostsBack();
+    [[nodiscard]] bool ArePostsHeldBack() const { return m_ucPostsHeldBack != 0; }
 
     [[nodiscard]] virtual bool IsNotTower() const { return false; }
     virtual void BuildUseSlots(COrvaneObjectDesc& kDesc) { (void)kDesc; }
@@ -156,4 +173,6 @@ protected:
     // Whether the object was ever placed: a preview that never was gives
     // back the wages its posts booked.
     std::uint8_t m_ucEverPlaced = 0;
+    // The posts are out of the ledger until the first placing.
+    std::uint8_t m_ucPostsHeldBack = 0;
 };

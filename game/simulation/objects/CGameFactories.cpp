@@ -2,6 +2,7 @@
 
 #include "framework/COrvaneObject.h"
 #include "framework/COrvaneObjectDesc.h"
+#include "game/simulation/characters/CSpawnManager.h"
 #include "game/simulation/objects/CAdminRoom.h"
 #include "game/simulation/objects/CBaseObject.h"
 #include "game/simulation/objects/CCell.h"
@@ -91,19 +92,19 @@ CAIPrisonerFactory::CAIPrisonerFactory() : CGameObjectFactory("PrisonerFactory")
 {
 }
 
-CAISecurityFactory::CAISecurityFactory() : CGameObjectFactory("SecurityGuardFactory")
+CAISecurityFactory::CAISecurityFactory() : CGameObjectFactory(CSpawnManager::GUARD_FACTORY)
 {
 }
 
-CAIMedicalFactory::CAIMedicalFactory() : CGameObjectFactory("MedicalFactory")
+CAIMedicalFactory::CAIMedicalFactory() : CGameObjectFactory(CSpawnManager::MEDICAL_FACTORY)
 {
 }
 
-CAISupportStaffFactory::CAISupportStaffFactory() : CGameObjectFactory("SupportStaffFactory")
+CAISupportStaffFactory::CAISupportStaffFactory() : CGameObjectFactory(CSpawnManager::SUPPORT_FACTORY)
 {
 }
 
-CAIMaintenanceFactory::CAIMaintenanceFactory() : CGameObjectFactory("MaintenanceStaffFactory")
+CAIMaintenanceFactory::CAIMaintenanceFactory() : CGameObjectFactory(CSpawnManager::MAINTENANCE_FACTORY)
 {
 }
 

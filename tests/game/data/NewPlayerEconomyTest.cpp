@@ -19,6 +19,7 @@
 
 #include "framework/COrvaneObjectTemplate.h"
 #include "game/shell/CGame.h"
+#include "game/shell/ui/CBuildPlacement.h"
 #include "game/shell/ui/CBuildSubPanel.h"
 #include "game/simulation/objects/CBlockGrid.h"
 #include "game/simulation/objects/CBlockGridManager.h"
@@ -309,13 +310,141 @@ TEST_F(NewPlayerEconomyTest, ARoomsPageSaysWhatItsGuardCostsOnTheDayItIsBuilt)
             ASSERT_FALSE(kFigure.empty()) << akWords[l];
             EXPECT_EQ(kFigure.find_first_not_of("0123456789"), std::string::npos) << akWords[l];
             EXPECT_EQ(std::atoi(kFigure.c_str()), iTaken - kRoom.iPrice) << akWords[l];
-            EXPECT_EQ(std::atoi(kFigure.c_str()), DemoGuardCostOnBuildDay(kRoom.pcName));
+            EXPECT_EQ(std::atoi(kFigure.c_str()), DemoStaffCostOnBuildDay(kRoom.pcName));
         }
     }
     // A page of a room that hires nobody says nothing of it.
-    EXPECT_EQ(DemoGuardCostOnBuildDay("games_table"), 0);
-    EXPECT_EQ(DemoGuardCostOnBuildDay("chapel"), 0);
+    EXPECT_EQ(DemoStaffCostOnBuildDay("games_table"), 0);
+    EXPECT_EQ(DemoStaffCostOnBuildDay("dining_table"), 0);
     // Two guards, of the grade the room's level calls for.
-    EXPECT_EQ(DemoGuardCostOnBuildDay("guard_room"), 2 * DemoGuardCostOnBuildDay("cell_single"));
-    EXPECT_EQ(DemoGuardCostOnBuildDay("cell_secure"), 3 * DemoGuardCostOnBuildDay("cell_single"));
+    EXPECT_EQ(DemoStaffCostOnBuildDay("guard_room"), 2 * DemoStaffCostOnBuildDay("cell_single"));
+    EXPECT_EQ(DemoStaffCostOnBuildDay("cell_secure"), 3 * DemoStaffCostOnBuildDay("cell_single"));
+}
+
+namespace
+{
+// The language list and entry of a plan's build-page description: one
+// list per category, in menu order.
+std::pair<std::string, std::size_t> PageEntry(const std::string& kName)
+{
+    std::string kCategory;
+    std::size_t uiEntry = 0;
+    for (const DemoBuildPlan& kPlan : DemoBuildPlans())
+    {
+        if (kPlan.m_kCategory != kCategory)
+        {
+            kCategory = kPlan.m_kCategory;
+            uiEntry = 0;
+        }
+        if (kPlan.m_kName == kName)
+            return {"PRISON1TEMPLATESBUILD_OBJECTS" + (kCategory == "CONTENTSCELLS" ? "CONTENTSCELLBLOCKS" : kCategory),
+                    uiEntry};
+        ++uiEntry;
+    }
+    return {};
+}
+} // namespace
+
+// Every plan that employs anybody says on its page, in each language, what
+// they cost on the day it is built, and placing it on a game takes its
+// price and that figure, no more: a doctor's, counsellor's, chaplain's and
+// maintenance worker's wage is booked as he is hired and again as he
+// arrives, like a guard's, and a building's or a room's posts book theirs
+// once as it is built. A building held under the cursor employs nobody
+// yet: the balance shows no wage of its posts until it is put down, and
+// dropping it gives none back. A plan that employs nobody says nothing.
+TEST_F(NewPlayerEconomyTest, EveryPagesStaffFigureIsWhatBuildingItTakesBesidesItsPrice)
+{
+    CPlayScript kScript(7);
+    ASSERT_TRUE(kScript.Start()) << kScript.Why();
+    ASSERT_TRUE(kScript.EnterFreeGame()) << kScript.Why();
+    ASSERT_TRUE(kScript.SetSpeedButton(0)) << kScript.Why();
+    // Money, and the prison level the therapy and execution rooms call for.
+    ASSERT_TRUE(kScript.EnterCheatCode(false)) << kScript.Why();
+    kScript.AddCheatMoney(CPlayScript::CHEAT_PRESSES);
+    for (int i = 0; i < 3; ++i)
+        kScript.PressScanCode(0x2D); // x: score
+    const CPrisonStatistics& kLedger = *kScript.Game().GetStatistics();
+    ASSERT_GE(kLedger.m_usPrisonLevel, 2);
+    const CBlockGrid* pkYard = CBlockGridManager::GetInstance()->FindGrid(1);
+    ASSERT_NE(pkYard, nullptr);
+    const std::string kLanguage = ReadFileBytes(Folder() / "language.xml");
+    const char* const DAY_WORDS[3] = {"1st\xa0""day:\xa0", "1.\xa0Tag:\xa0", "Jour\xa0""1\xa0:\xa0"};
+
+    int iStated = 0;
+    const auto PageSays = [&](const std::string& kName, int iTaken) {
+        SCOPED_TRACE(kName);
+        const int iStaff = iTaken - Price(kName.c_str());
+        EXPECT_EQ(DemoStaffCostOnBuildDay(kName), iStaff);
+        const auto [kList, uiEntry] = PageEntry(kName);
+        const std::array<std::string, 3> akWords = LanguageEntry(kLanguage, kList, uiEntry);
+        for (std::size_t l = 0; l < 3; ++l)
+        {
+            SCOPED_TRACE(l);
+            ASSERT_FALSE(akWords[l].empty()) << kList << " " << uiEntry;
+            const std::size_t uiDay = akWords[l].rfind(DAY_WORDS[l]);
+            if (iStaff == 0)
+            {
+                EXPECT_EQ(uiDay, std::string::npos) << akWords[l];
+                continue;
+            }
+            ASSERT_NE(uiDay, std::string::npos) << akWords[l];
+            const std::string kFigure = akWords[l].substr(uiDay + std::string(DAY_WORDS[l]).size());
+            EXPECT_EQ(kFigure, std::to_string(iStaff)) << akWords[l];
+            ++iStated;
+        }
+    };
+
+    struct Place
+    {
+        const char* pcBuilding;
+        std::int32_t iRow, iColumn;
+        std::vector<const char*> kRooms;
+    };
+    const Place PLACES[] = {
+        {"hospital_health_therapy", 20, 22, {"sick_bed", "medical_room", "therapy_room", "counselling_room"}},
+        {"admin_staff_security_indoor", 30, 10, {"chapel", "execution_room"}},
+        {"workshop_maint", 2, 22, {"maint_repair_room"}},
+    };
+    for (const Place& kPlace : PLACES)
+    {
+        const int iBefore = kLedger.GetBalance();
+        auto* pkBuilding = dynamic_cast<CWorldObject*>(
+            kScript.BuildOnYard(kPlace.pcBuilding, kPlace.iRow * pkYard->GetColumns() + kPlace.iColumn));
+        ASSERT_NE(pkBuilding, nullptr) << kScript.Why();
+        // The page picked the building up again for the next copy: held,
+        // it has cost nothing, and dropped it gives nothing back.
+        ASSERT_NE(CBuildPlacement::GetExisting()->GetObject(), nullptr);
+        ASSERT_NE(CBuildPlacement::GetExisting()->GetObject(), pkBuilding);
+        const int iHeld = kLedger.GetBalance();
+        kScript.LeaveBuilding();
+        kScript.Frame();
+        EXPECT_EQ(CBuildPlacement::GetExisting()->GetObject(), nullptr);
+        EXPECT_EQ(kLedger.GetBalance(), iHeld) << kPlace.pcBuilding;
+        PageSays(kPlace.pcBuilding, iBefore - kLedger.GetBalance());
+        for (const char* pcRoom : kPlace.kRooms)
+        {
+            const int iRoomBefore = kLedger.GetBalance();
+            ASSERT_TRUE(kScript.BuildInside(*pkBuilding, pcRoom)) << kScript.Why();
+            const int iRoomHeld = kLedger.GetBalance();
+            kScript.LeaveBuilding();
+            kScript.Frame();
+            EXPECT_EQ(kLedger.GetBalance(), iRoomHeld) << pcRoom;
+            PageSays(pcRoom, iRoomBefore - kLedger.GetBalance());
+        }
+    }
+    // Every room above hires somebody, and the hospital and the
+    // administration have posts; the workshop alone employs nobody.
+    EXPECT_EQ(iStated, 3 * (7 + 2));
+    // The figures the game's wages make: a doctor 250, a counsellor or a
+    // chaplain 150, a worker 250, each twice; a post 25 once; the execution
+    // room's guard of the third grade twice and its two guards' posts.
+    EXPECT_EQ(DemoStaffCostOnBuildDay("sick_bed"), 500);
+    EXPECT_EQ(DemoStaffCostOnBuildDay("medical_room"), 500);
+    EXPECT_EQ(DemoStaffCostOnBuildDay("therapy_room"), 300);
+    EXPECT_EQ(DemoStaffCostOnBuildDay("chapel"), 300);
+    EXPECT_EQ(DemoStaffCostOnBuildDay("maint_repair_room"), 500);
+    EXPECT_EQ(DemoStaffCostOnBuildDay("hospital_health_therapy"), 25);
+    EXPECT_EQ(DemoStaffCostOnBuildDay("admin_staff_security_indoor"), 50);
+    EXPECT_EQ(DemoStaffCostOnBuildDay("execution_room"), 650);
 }

@@ -547,6 +547,10 @@ TEST_F(ScreenLabelTest, EveryMessageTakesOneLineOfTheMessagesList)
     const LanguageLists kLists = ReadLanguageLists(ReadFileBytes(Folder() / "language.xml"));
     const auto itMessages = kLists.find("InGameMessages");
     ASSERT_NE(itMessages, kLists.end());
+    const auto itEnding = kLists.find(CLocale::PLURAL_ENDING_LIST);
+    ASSERT_NE(itEnding, kLists.end());
+    ASSERT_EQ(itEnding->second.size(), 1u);
+    ASSERT_EQ(itEnding->second[0].size(), 3u);
     // The day's counts, the messages the statistics post with a number:
     // releases, deaths, escapes, other departures, executions, sentences
     // ended.
@@ -565,9 +569,9 @@ TEST_F(ScreenLabelTest, EveryMessageTakesOneLineOfTheMessagesList)
             if (std::find(std::begin(COUNTS), std::end(COUNTS), e) != std::end(COUNTS))
             {
                 // The numbered form as the locale writes it: the count, and
-                // the plural's "s" before the first space.
+                // the language's plural ending before the first space.
                 std::string kNumbered = kText;
-                kNumbered.insert(std::min(kNumbered.find(' '), kNumbered.size()), 1, 's');
+                kNumbered.insert(std::min(kNumbered.find(' '), kNumbered.size()), itEnding->second.at(0).at(l));
                 kForms.push_back("999 " + kNumbered);
             }
             for (const std::string& kShown : kForms)

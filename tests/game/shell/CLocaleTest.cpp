@@ -180,4 +180,92 @@ TEST_F(CLocaleTest, TheDemoTextsAreWholeInThreeLanguagesAndEveryFontDrawsThem)
         }
     }
 }
+
+// A language names the ending its counted words take for every number but
+// 1: German "e" on its word for a prisoner; a language the entry has no
+// text for, or an entry that is no ending, keeps "s".
+TEST_F(CLocaleTest, ACountTakesTheLanguagesPluralEnding)
+{
+    WriteFileBytes("language.xml", "<LANGUAGE>\r\n"
+                                   "<Counts>\r\n<0>\r\nprisoner today\r\nH\xe4""ftling heute\r\n"
+                                   "d\xe9tenu aujourd'hui\r\n</0>\r\n<1>\r\nRiot\r\nRevolte\r\nEmeute\r\n</1>\r\n"
+                                   "</Counts>\r\n"
+                                   "<PluralEnding>\r\n<0>\r\ns\r\ne\r\n</0>\r\n</PluralEnding>\r\n"
+                                   "</LANGUAGE>\r\n");
+    const auto Counted = [](std::int32_t iLanguage) {
+        RecordingLocale kLocale;
+        kLocale.SetLanguage(iLanguage);
+        EXPECT_TRUE(kLocale.Load());
+        for (const int iNumber : {1, 2, 0})
+            kLocale.DrawNumberedText(iNumber, 0, 0, 0, 0.0f, 0.0f, 0, nullptr);
+        kLocale.DrawNumberedText(3, 0, 0, 1, 0.0f, 0.0f, 0, nullptr);
+        return kLocale.m_kDrawn;
+    };
+    EXPECT_EQ(Counted(0), (std::vector<std::string>{"0 0,0 1 prisoner today", "0 0,0 2 prisoners today",
+                                                    "0 0,0 0 prisoners today", "0 0,0 3 Riots"}));
+    EXPECT_EQ(Counted(1), (std::vector<std::string>{"0 0,0 1 H\xe4""ftling heute", "0 0,0 2 H\xe4""ftlinge heute",
+                                                    "0 0,0 0 H\xe4""ftlinge heute", "0 0,0 3 Revoltee"}));
+    // No French ending: the entry reads "Missing Language Text...".
+    EXPECT_EQ(Counted(2), (std::vector<std::string>{"0 0,0 1 d\xe9tenu aujourd'hui", "0 0,0 2 d\xe9tenus aujourd'hui",
+                                                    "0 0,0 0 d\xe9tenus aujourd'hui", "0 0,0 3 Emeutes"}));
+
+    // An entry longer than an ending, or holding a space, is none.
+    for (const char* pcEnding : {"en en", "ending"})
+    {
+        WriteFileBytes("language.xml", std::string("<LANGUAGE>\r\n<Counts>\r\n<0>\r\nprisoner today\r\n</0>\r\n"
+                                                   "</Counts>\r\n<PluralEnding>\r\n<0>\r\n") +
+                                           pcEnding + "\r\n</0>\r\n</PluralEnding>\r\n</LANGUAGE>\r\n");
+        RecordingLocale kLocale;
+        kLocale.SetLanguage(0);
+        ASSERT_TRUE(kLocale.Load());
+        EXPECT_EQ(kLocale.PluralEnding(), "s") << pcEnding;
+        kLocale.DrawNumberedText(2, 0, 0, 0, 0.0f, 0.0f, 0, nullptr);
+        EXPECT_EQ(kLocale.m_kDrawn, std::vector<std::string>{"0 0,0 2 prisoners today"}) << pcEnding;
+    }
+}
+
+// The demo's day counts read right for one and for more in each language:
+// the German ones name a prisoner "H\xe4""ftling" as every other message
+// does, and take the German plural.
+TEST_F(CLocaleTest, TheDemoDayCountsReadRightForOneAndForMore)
+{
+    const std::string kDemo = ORVANE_DEMO_DATA;
+    std::filesystem::copy_file(kDemo + "/language.xml", "language.xml");
+    // Releases, deaths, escapes, other departures, executions, sentences
+    // ended.
+    constexpr std::int32_t COUNTS[] = {14, 15, 16, 18, 19, 20};
+    const std::string FIRST_WORDS[3][2] = {{"prisoner ", "prisoners "},
+                                           {"H\xe4""ftling ", "H\xe4""ftlinge "},
+                                           {"", ""}};
+    for (std::int32_t iLanguage = 0; iLanguage < 3; ++iLanguage)
+    {
+        RecordingLocale kLocale;
+        kLocale.SetLanguage(iLanguage);
+        ASSERT_TRUE(kLocale.Load());
+        const std::int16_t sList = kLocale.FindList("InGameMessages");
+        ASSERT_GE(sList, 0);
+        for (const std::int32_t iEntry : COUNTS)
+        {
+            kLocale.m_kDrawn.clear();
+            kLocale.DrawNumberedText(1, 0, sList, iEntry, 0.0f, 0.0f, 0, nullptr);
+            kLocale.DrawNumberedText(3, 0, sList, iEntry, 0.0f, 0.0f, 0, nullptr);
+            ASSERT_EQ(kLocale.m_kDrawn.size(), 2u);
+            const std::string kOne = kLocale.m_kDrawn[0].substr(std::string("0 0,0 ").size());
+            const std::string kMore = kLocale.m_kDrawn[1].substr(std::string("0 0,0 ").size());
+            SCOPED_TRACE(kOne + " / " + kMore);
+            EXPECT_EQ(kOne.find("Knacki"), std::string::npos);
+            if (iEntry != 20 || iLanguage == 1)
+            {
+                EXPECT_EQ(kOne.rfind("1 " + FIRST_WORDS[iLanguage][0], 0), 0u);
+                EXPECT_EQ(kMore.rfind("3 " + FIRST_WORDS[iLanguage][1], 0), 0u);
+            }
+            // The rest reads alike for one and for more.
+            const std::size_t uiOne = kOne.find(' ', 2);
+            const std::size_t uiMore = kMore.find(' ', 2);
+            ASSERT_NE(uiOne, std::string::npos);
+            ASSERT_NE(uiMore, std::string::npos);
+            EXPECT_EQ(kOne.substr(uiOne), kMore.substr(uiMore));
+        }
+    }
+}
 } // namespace

@@ -214,8 +214,13 @@ TEST_F(CBuildPlacementTest, ClearingACancelledPreviewCostsNothing)
     const int iWages = Ledger().m_iWages;
     const std::size_t uiObjects = ObjectCount();
     ASSERT_TRUE(pkPlacement->BeginPlacing(m_usGroup, 0, m_pkFactory));
-    // Three staffed posts registered while held.
-    EXPECT_GT(Ledger().m_iWages, iWages);
+    // Three staffed posts, none of them employed while held: the balance
+    // shows no wage of a room not yet built.
+    ASSERT_EQ(pkPlacement->GetObject()->GetPosts().size(), 3u);
+    EXPECT_TRUE(pkPlacement->GetObject()->ArePostsHeldBack());
+    EXPECT_EQ(Ledger().m_iWages, iWages);
+    for (const auto& pkPost : pkPlacement->GetObject()->GetPosts())
+        EXPECT_FALSE(Ledger().HoldsStaff(pkPost.get()));
     EXPECT_TRUE(pkPlacement->Clear());
     EXPECT_EQ(Ledger().m_iWages, iWages);
     EXPECT_EQ(pkPlacement->GetObject(), nullptr);
@@ -227,6 +232,41 @@ TEST_F(CBuildPlacementTest, ClearingACancelledPreviewCostsNothing)
     EXPECT_FALSE(pkPlacement->IsPlacing());
     EXPECT_TRUE(pkPlacement->BeginPlacing(999, 0, m_pkFactory));
     EXPECT_FALSE(pkPlacement->IsPlacing());
+}
+
+// Built, the held room's posts take up their work: each is counted in its
+// staff group and booked its wage once, as on the day a post is filled;
+// demolished later, it stays paid for.
+TEST_F(CBuildPlacementTest, ACommittedPreviewsPostsJoinTheLedgerOnce)
+{
+    CBuildPlacement* pkPlacement = CBuildPlacement::GetInstance();
+    const int iWages = Ledger().m_iWages;
+    const std::uint16_t usSecurity = Ledger().GetStaffGroup(CStaffPost::SECURITY)->m_usCount;
+    ASSERT_TRUE(pkPlacement->BeginPlacing(m_usGroup, 0, m_pkFactory));
+    CBaseObject* pkRoom = pkPlacement->GetObject();
+    ASSERT_NE(pkRoom, nullptr);
+    int iPosts = 0;
+    int iSecurity = 0;
+    for (const auto& pkPost : pkRoom->GetPosts())
+    {
+        iPosts += pkPost->GetCategory() <= CStaffPost::OTHER_STAFF ? 1 : 0;
+        iSecurity += pkPost->GetCategory() == CStaffPost::SECURITY ? 1 : 0;
+    }
+    ASSERT_GT(iPosts, 0);
+    PointAt(5 * 20 + 5);
+    ASSERT_EQ(pkPlacement->Commit(), 1);
+    EXPECT_FALSE(pkRoom->ArePostsHeldBack());
+    EXPECT_EQ(Ledger().m_iWages, iWages + iPosts * CStaffPost::WAGE);
+    EXPECT_EQ(Ledger().GetStaffGroup(CStaffPost::SECURITY)->m_usCount, usSecurity + iSecurity);
+    for (const auto& pkPost : pkRoom->GetPosts())
+        EXPECT_EQ(Ledger().HoldsStaff(pkPost.get()), pkPost->GetCategory() <= CStaffPost::OTHER_STAFF);
+    // Placed again after a move, nothing is booked twice.
+    pkRoom->Unplace();
+    pkRoom->Place();
+    EXPECT_EQ(Ledger().m_iWages, iWages + iPosts * CStaffPost::WAGE);
+    m_pkManager->DestroyObject(pkRoom, true);
+    EXPECT_EQ(Ledger().m_iWages, iWages + iPosts * CStaffPost::WAGE);
+    EXPECT_EQ(Ledger().GetStaffGroup(CStaffPost::SECURITY)->m_usCount, usSecurity);
 }
 
 TEST_F(CBuildPlacementTest, TheDemolitionMarkerFollowsTheCursor)
