@@ -784,9 +784,20 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             return false;
         }
         std::uint32_t elements = 0;
+        // `[]` first: as many elements as the initialiser gives, counted
+        // where it is folded and written into the brackets for the compiler.
+        const bool sizable = !isStatic && !structType && type.known && !type.sampler && !type.texture;
+        bool unsized = false;
+        std::size_t sizeAt = 0;
         // An array of arrays is laid out as one of all their elements.
         while (i < last && Is(t[i], "[")) {
             const std::size_t close = MatchClose(t, i);
+            if (close == i + 1 && sizable && !unsized && elements == 0) {
+                unsized = true;
+                sizeAt = t[i].begin + 1;
+                i = close + 1;
+                continue;
+            }
             std::string why = "array without its ']'";
             std::uint32_t size = 0;
             const bool read = close < last && ArraySize(t, i, close, constants, size, why);
@@ -901,9 +912,14 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
             g.eraseEnd = t[close].begin + 1;
             i = close + 1;
         }
-        if (i < last && Is(t[i], "=") && i + 1 < last && Is(t[i + 1], "{") && elements > 0 &&
+        if (i < last && Is(t[i], "=") && i + 1 < last && Is(t[i + 1], "{") && (elements > 0 || unsized) &&
             MatchClose(t, i + 1) < last)
-            GroupFlatList(t, i + 1, std::size_t(type.rows) * type.columns, elements, g.groupOpen, g.groupClose);
+            GroupFlatList(t, i + 1, std::size_t(type.rows) * type.columns, unsized ? 0 : elements, g.groupOpen,
+                          g.groupClose);
+        if (unsized && !(i < last && Is(t[i], "="))) {
+            error = "global '" + g.name + "': an array of no size needs an initialiser to take one from";
+            return false;
+        }
         if (i < last && Is(t[i], "=")) {
             if (type.sampler) {
                 g.eraseBegin = t[i].begin;
@@ -941,6 +957,29 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 i = std::min(valueEnd, last);
             } else if (FoldInitialiser(t, i, valueEnd, lookup, KindOf(type, g.unsignedWord), folded, failure)) {
                 const bool list = Is(t[i], "{");
+                if (unsized) {
+                    // Whole elements of the list, at least one.
+                    const std::size_t inner = std::max<std::uint32_t>(elements, 1);
+                    const std::size_t per = std::size_t(std::max<unsigned>(type.rows, 1)) *
+                                            std::max<unsigned>(type.columns, 1) * inner;
+                    if (!list) {
+                        error = "global '" + g.name + "': an array of no size takes it from an initialiser list";
+                        return false;
+                    }
+                    if (folded.empty() || folded.size() % per != 0) {
+                        error = "global '" + g.name + "': " + std::to_string(folded.size()) +
+                                " initial values, not whole elements of " + std::to_string(per);
+                        return false;
+                    }
+                    const std::size_t outer = folded.size() / per;
+                    if (outer * inner > kMaxRegisters) {
+                        error = "global '" + g.name + "': bad array size";
+                        return false;
+                    }
+                    elements = std::uint32_t(outer * inner);
+                    g.elements = std::uint16_t(elements);
+                    g.structEdits.push_back({sizeAt, 0, std::to_string(outer)});
+                }
                 if (folded.size() == 1 && !list) folded.assign(components, folded[0]);
                 if (!list && folded.size() > components) folded.resize(components);
                 g.defaults.assign(folded.begin(), folded.end());
@@ -957,6 +996,10 @@ bool ReadStatement(const std::vector<Token>& t, std::size_t first, std::size_t l
                 errorAt = t[std::min(failure.at, last)].begin;
                 return false;
             }
+        }
+        if (unsized && g.elements == 0) {
+            error = "global '" + g.name + "': array size must be an integer constant";
+            return false;
         }
         if (type.sampler) g.defaults.clear(); // sampler_state blocks: the effect keeps those
         if (isStatic) {
