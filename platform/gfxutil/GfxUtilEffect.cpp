@@ -837,8 +837,15 @@ HRESULT ID3DXEffect::ApplyBindings(const State& shader, bool vertex) {
         HRESULT hr = D3D_OK;
         if (k.registerSet == D3DXRS_SAMPLER) {
             // A vertex program's sampler n is the device's vertex sampler n.
-            if (p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE)
-                hr = ApplySampler(p, vertex ? D3DVERTEXTEXTURESAMPLER0 + k.registerIndex : k.registerIndex);
+            const std::uint32_t unit = vertex ? D3DVERTEXTEXTURESAMPLER0 + k.registerIndex : k.registerIndex;
+            if (p.type >= D3DXPT_SAMPLER && p.type <= D3DXPT_SAMPLERCUBE) hr = ApplySampler(p, unit);
+            // A texture object read through the sampler: its texture at the
+            // unit, over any the sampler's own states name.
+            if (b.texture >= 0 && SUCCEEDED(hr)) {
+                const Parameter& t = m_data->parameters[static_cast<std::size_t>(b.texture)];
+                if (t.type >= D3DXPT_TEXTURE && t.type <= D3DXPT_TEXTURECUBE)
+                    hr = sm ? sm->SetTexture(unit, t.texture) : dev->SetTexture(unit, t.texture);
+            }
         } else if (p.Numeric() && !p.data.empty()) {
             const bool isFloat = p.type == D3DXPT_FLOAT;
             if (k.registerSet == D3DXRS_BOOL) {
@@ -1029,8 +1036,10 @@ std::uint64_t StateVersion(const EffectData& d, const State& s) {
     for (const int index : s.selector) v = std::max(v, ParameterVersion(d, index));
     const State* shader = d.ShaderOf(s);
     if (!shader) return v;
-    for (const effect::Binding& b : shader->bindings)
+    for (const effect::Binding& b : shader->bindings) {
         if (b.parameter >= 0) v = std::max(v, ParameterVersion(d, b.parameter));
+        if (b.texture >= 0) v = std::max(v, ParameterVersion(d, b.texture));
+    }
     return v;
 }
 } // namespace

@@ -2,6 +2,7 @@
 // argument list is compiled once from the effect's own text, and its
 // constants are tied to the parameters of their names.
 
+#include "platform/gfxutil/GfxUtilConstantTable.h"
 #include "platform/gfxutil/GfxUtilEffectData.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslCompile.h"
@@ -298,6 +299,13 @@ bool CompileEffectShaders(EffectData& d, const std::string& source, const std::v
             // A struct member's name is its struct's, not the effect's: no
             // parameter of that name feeds it.
             if (k.parent != -1) continue;
+            const std::size_t joint = k.registerSet == D3DXRS_SAMPLER ? k.name.find('+') : std::string::npos;
+            if (joint != std::string::npos) {
+                const int sampler = d.ParameterIndex(k.name.substr(0, joint));
+                const int texture = d.ParameterIndex(k.name.substr(joint + 1));
+                s.bindings.push_back({sampler, std::move(k), texture});
+                continue;
+            }
             const int parameter = d.ParameterIndex(k.name);
             s.bindings.push_back({parameter, std::move(k)});
         }

@@ -77,10 +77,13 @@ bool FindValueWord(ValueType type, const std::string& word, std::uint32_t& numbe
 struct Parameter;
 
 // A compiled program's constant and the effect parameter of its name that
-// feeds it (-1: none; the register keeps whatever was set there).
+// feeds it (-1: none; the register keeps whatever was set there). A texture
+// object read through a sampler state is the sampler `samp+img`: fed by
+// the sampler's states and, in `texture`, the texture parameter's value.
 struct Binding {
     int parameter = -1;
     ShaderConstantRecord constant;
+    int texture = -1;
 };
 
 struct State {

@@ -565,9 +565,12 @@ private:
             }
         }
         Expect(";");
-        // Objects only the effect has: the compiler never sees them.
-        if (ti.type == D3DXPT_STRING || (ti.type >= D3DXPT_TEXTURE && ti.type <= D3DXPT_TEXTURECUBE) ||
-            ti.type == D3DXPT_VERTEXSHADER || ti.type == D3DXPT_PIXELSHADER)
+        // Objects only the effect has: the compiler never sees them. A
+        // texture of a dimension stays: the programs may read it as an
+        // object through a sampler state (`img.Sample(samp, uv)`), and the
+        // compiler takes out what they do not read.
+        if (ti.type == D3DXPT_STRING || ti.type == D3DXPT_TEXTURE || ti.type == D3DXPT_VERTEXSHADER ||
+            ti.type == D3DXPT_PIXELSHADER)
             Hide(start, m_i);
     }
 
