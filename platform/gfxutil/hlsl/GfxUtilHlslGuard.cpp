@@ -60,12 +60,10 @@ std::int64_t HlslClockNanoseconds(clockid_t clock) {
     return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
-std::int64_t HlslAnonymousBytes(const char* statm) {
-    const int fd = ::open(statm, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
+std::int64_t HlslAnonymousBytes(int statm) {
+    if (statm < 0) return -1;
     char text[128];
-    const ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
+    const ssize_t n = ::pread(statm, text, sizeof text - 1, 0);
     if (n <= 0) return -1;
     text[n] = '\0';
     // Its first three numbers: size, resident, shared (in pages).
@@ -82,7 +80,7 @@ std::int64_t HlslAnonymousBytes(const char* statm) {
     return static_cast<std::int64_t>((resident - shared) * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)));
 }
 
-HlslChildOutcome WatchWorkerReply(int fd, pid_t child, std::int64_t base, const HlslCompileScope& scope,
+HlslChildOutcome WatchWorkerReply(int fd, pid_t child, int statm, std::int64_t base, const HlslCompileScope& scope,
                                   std::vector<std::uint8_t>& out, std::int64_t clockBase, std::int64_t* lastTime) {
     clockid_t childClock{};
     bool clockKnown = false, clockAsked = false;
@@ -94,7 +92,6 @@ HlslChildOutcome WatchWorkerReply(int fd, pid_t child, std::int64_t base, const 
     // first look (a worker's job mostly ends before it).
     std::int64_t spentHere = -1;
     bool look = false;
-    const std::string statm = "/proc/" + std::to_string(child) + "/statm";
     // The worker's anonymous pages are what it allocates, nothing of this
     // process's. Its own first sample is a base too, should it have given
     // back pages since `base` was read.
@@ -118,7 +115,7 @@ HlslChildOutcome WatchWorkerReply(int fd, pid_t child, std::int64_t base, const 
             }
             if (spentHere < 0) spentHere = scope.Spent().count();
             if (spentHere + childTime >= budget) return HlslChildOutcome::TooLong;
-            if (const std::int64_t anonymous = HlslAnonymousBytes(statm.c_str()); anonymous >= 0) {
+            if (const std::int64_t anonymous = HlslAnonymousBytes(statm); anonymous >= 0) {
                 if (!sampled && (base < 0 || anonymous < base)) base = anonymous;
                 sampled = true;
                 if (anonymous - base > cap) return HlslChildOutcome::OutOfMemory;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -41,6 +42,7 @@ struct Worker {
     // other, asleep for its reply or its next job, for nothing at every job.
     int jobFd = -1;
     int fd = -1;
+    int statm = -1;              // its /proc statm file, read at each look
     bool greeted = false;        // its hello read: it is ready
     std::int64_t bornBytes = -1; // anonymous bytes once it began to serve
     std::uint32_t jobs = 0;
@@ -126,6 +128,8 @@ Worker Start(std::string& why) {
     w.pid = started.pid;
     w.fd = fds[0];
     w.jobFd = fds[2];
+    const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
+    w.statm = helper::AboveStandardDescriptors(::open(statm.c_str(), O_RDONLY | O_CLOEXEC));
     w.clockKnown = ::clock_getcpuclockid(w.pid, &w.clock) == 0;
     return w;
 }
@@ -205,10 +209,9 @@ struct Workers {
 Workers& TheWorkers();
 
 void ForgetParentsWorkers(Workers& all) {
-    for (const Worker& inherited : all.idle) {
-        ::close(inherited.fd);
-        ::close(inherited.jobFd);
-    }
+    for (const Worker& inherited : all.idle)
+        for (const int fd : {inherited.fd, inherited.jobFd, inherited.statm})
+            if (fd >= 0) ::close(fd);
     all.idle.clear();
     // The parent's starter (its thread, its lock's state) is not here.
     all.starter = new WorkerStarter;
@@ -236,8 +239,8 @@ Workers& TheWorkers() {
 void EndWorker(Worker& w) {
     // Once waited for, its time is among this process's children's.
     TheWorkers().time -= w.jobsTime;
-    if (w.fd >= 0) ::close(w.fd);
-    if (w.jobFd >= 0) ::close(w.jobFd);
+    for (const int fd : {w.fd, w.jobFd, w.statm})
+        if (fd >= 0) ::close(fd);
     if (w.pid > 0) {
         ::kill(w.pid, SIGKILL);
         while (::waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
@@ -271,8 +274,7 @@ void GiveBack(Worker& w) {
     // last reading: less work than that cannot have grown it by much (pages
     // are touched one at a time), and the reading costs three system calls.
     if (w.lastBytes < 0 || w.timeSinceBytes >= std::int64_t(kHlslWatchMilliseconds) * 1000000) {
-        const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
-        w.lastBytes = HlslAnonymousBytes(statm.c_str());
+        w.lastBytes = HlslAnonymousBytes(w.statm);
         w.timeSinceBytes = 0;
     }
     const std::int64_t bytes = w.lastBytes;
@@ -331,10 +333,7 @@ HlslChildOutcome RunOnWorker(Worker& w, helper::WorkerJob job, const std::vector
     // A worker that served a job before waits as its last reading found it,
     // at most a watch's work ago: what it grew since counts in this job.
     std::int64_t base = w.lastBytes;
-    if (base < 0) {
-        const std::string statm = "/proc/" + std::to_string(w.pid) + "/statm";
-        base = HlslAnonymousBytes(statm.c_str());
-    }
+    if (base < 0) base = HlslAnonymousBytes(w.statm);
     const std::int64_t clockBase = w.lastTime >= 0 ? w.lastTime : w.clockKnown ? HlslClockNanoseconds(w.clock) : -1;
     if (clockBase < 0) {
         EndWorker(w);
@@ -354,8 +353,8 @@ HlslChildOutcome RunOnWorker(Worker& w, helper::WorkerJob job, const std::vector
     // without an answer either way.
     sent = SendAll(w.jobFd, JobBytes(h, request).data(), sizeof h + request.size());
     std::int64_t spent = 0;
-    HlslChildOutcome outcome =
-        sent ? WatchWorkerReply(w.fd, w.pid, base, scope, reply, clockBase, &spent) : HlslChildOutcome::Stopped;
+    HlslChildOutcome outcome = sent ? WatchWorkerReply(w.fd, w.pid, w.statm, base, scope, reply, clockBase, &spent)
+                                    : HlslChildOutcome::Stopped;
     // Its time now that it waits again (or as last read of one that died).
     if (const std::int64_t now = HlslClockNanoseconds(w.clock); now >= clockBase) {
         spent = now - clockBase;

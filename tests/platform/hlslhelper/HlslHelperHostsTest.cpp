@@ -134,9 +134,13 @@ TEST(HlslHelperHostsTest, AHostWithItsStandardDescriptorsClosed) {
 // Six threads compile while a seventh forks children that each compile
 // once: every child answers, every compile gives the same code.
 TEST(HlslHelperHostsTest, ChildrenForkedWhileThreadsCompileAllAnswer) {
+    // A sanitizer's runtime takes a thread started in a child of a process
+    // with several badly (ThreadSanitizer ends it; AddressSanitizer's
+    // allocator keeps no lock across the fork): nothing of the compile's.
+    if (ORVANE_SANITIZED_BUILD) GTEST_SKIP() << "run by the optimised tests";
     HostRun how;
     how.limit = std::chrono::seconds(600);
-    EXPECT_EQ(RunHost({kHost, "fork-threads", ORVANE_SANITIZED_BUILD ? "20" : "100"}, how), 0);
+    EXPECT_EQ(RunHost({kHost, "fork-threads", "100"}, how), 0);
 }
 
 // SIGTERM to the host's process group: its handler's exit() runs its exit
