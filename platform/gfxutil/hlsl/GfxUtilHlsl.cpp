@@ -472,7 +472,7 @@ bool Translate(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::ui
     return true;
 }
 
-// Translate's answer from the child: whether it took the program, then the
+// Translate's answer from the worker: whether it took the program, then the
 // sizes of the code and of the messages, then both.
 std::vector<std::uint8_t> TranslationReply(bool ok, const std::vector<std::uint8_t>& code, const std::string& errors) {
     const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(code.size()), static_cast<std::uint32_t>(errors.size())};

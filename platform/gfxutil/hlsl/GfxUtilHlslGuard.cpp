@@ -108,8 +108,7 @@ HlslChildOutcome WatchWorkerReply(int fd, pid_t child, int statm, std::int64_t b
                 clockKnown = ::clock_getcpuclockid(child, &childClock) == 0;
             }
             if (clockKnown) {
-                // A child that ended reads as it last did; its whole time
-                // comes from its reaping.
+                // A worker that ended reads as it last did.
                 if (const std::int64_t now = ClockNanoseconds(childClock); now >= 0) childTime = now - clockBase;
                 timeRead = childTime;
             }
@@ -298,7 +297,7 @@ static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
 
 // The runners of this process waiting for work: a process forked from this
 // one has none of their threads, and makes its own. A fork waits until no
-// thread holds the list, so that a child (a compile's, a test's) finds it
+// thread holds the list, so that a child (a host's own) finds it
 // free.
 struct StackRunners {
     std::mutex lock;
@@ -393,7 +392,7 @@ bool HlslCompileScope::SpentAtLeast(std::chrono::nanoseconds mark, std::chrono::
         const std::int64_t since = std::chrono::nanoseconds(now - look.at).count();
         if (r.m_ended.load() + look.threadsTime + kThreadsCounted * since < budget) return false;
     }
-    // What ended is read before the whole, so that a child's time added in
+    // What ended is read before the whole, so that a worker's time added in
     // between counts twice rather than not at all.
     const std::int64_t ended = r.m_ended.load();
     const std::int64_t spent = Spent().count();

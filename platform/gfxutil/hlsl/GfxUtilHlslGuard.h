@@ -58,8 +58,8 @@ public:
     [[nodiscard]] const HlslCompileLimits& Limits() const { return m_limits; }
     // The wall-clock backstop.
     [[nodiscard]] std::chrono::steady_clock::time_point Deadline() const { return m_deadline; }
-    // The processor time the compile has taken so far (its children's once
-    // they ended), and what its budget has left of it.
+    // The processor time the compile has taken so far (its workers' once
+    // they answered), and what its budget has left of it.
     [[nodiscard]] std::chrono::nanoseconds Spent() const;
     [[nodiscard]] std::chrono::nanoseconds Left() const;
     // Past the processor time, or past the backstop.
@@ -89,7 +89,7 @@ private:
     clockid_t m_clock{};
     std::int64_t m_clockStart = 0;
     bool m_clockKnown = false;
-    // What ended (children, carried threads), and the thread the compile
+    // What ended (workers' jobs, carried threads), and the thread the compile
     // is carried to while it runs there.
     mutable std::atomic<std::int64_t> m_ended{0};
     mutable std::atomic<bool> m_carried{false};

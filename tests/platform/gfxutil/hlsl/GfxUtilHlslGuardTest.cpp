@@ -442,11 +442,12 @@ TEST(GfxUtilHlslGuardTest, ARecursionPastTheStackStopsTheWorkerOnly) {
     HlslCompileLimits limits;
     limits.childBytes = std::uint64_t(2) << 30;
     const HlslCompileScope scope(limits);
-    const std::uint32_t depth = std::uint32_t((std::size_t(1) << 30) / helper::kProbeFrameBytes);
+    const std::uint32_t depth = std::uint32_t((std::size_t(1) << 30) / helper::kProbeFrameBytes) + 1024;
     std::vector<std::uint8_t> request(4);
     std::memcpy(request.data(), &depth, 4);
     std::vector<std::uint8_t> reply;
-    EXPECT_EQ(RunHlslWorkerJob(helper::WorkerJob::ProbeRecurse, request, scope, reply), HlslChildOutcome::Stopped);
+    EXPECT_EQ(RunHlslWorkerJob(helper::WorkerJob::ProbeRecurse, request, scope, reply), HlslChildOutcome::Stopped)
+        << reply.size() << " bytes came back";
     // The next job finds a sound worker.
     const HlslCompileScope next;
     EXPECT_EQ(RunHlslWorkerJob(helper::WorkerJob::ProbeEcho, {1, 2, 3}, next, reply), HlslChildOutcome::Replied);
