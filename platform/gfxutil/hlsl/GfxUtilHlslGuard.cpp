@@ -3,24 +3,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 
-#include <fcntl.h>
 #include <linux/futex.h>
-#include <poll.h>
 #include <pthread.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/syscall.h>
-#include <sys/time.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace gfx {

@@ -12,7 +12,6 @@
 #include <mutex>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <sys/time.h>
