@@ -426,11 +426,14 @@ TEST(GfxUtilHlslChildTest, TheMemoryCapMeasuresTheWorkersOwnGrowth) {
         return RunHlslWorkerJob(helper::WorkerJob::ProbeGrow, request, scope, reply);
     };
     std::vector<std::uint8_t> reply;
-    ASSERT_EQ(grow(kCap / kMiB / 2, 0, reply), HlslChildOutcome::Replied);
+    // ThreadSanitizer's shadow of what the worker touches is resident
+    // beside it, several times its size.
+    const std::uint64_t within = kCap / kMiB / (ORVANE_THREAD_SANITIZER ? 16 : 2);
+    ASSERT_EQ(grow(within, 0, reply), HlslChildOutcome::Replied);
     ASSERT_EQ(reply.size(), 8u);
     std::uint64_t grown = 0;
     std::memcpy(&grown, reply.data(), 8);
-    EXPECT_EQ(grown, kCap / kMiB / 2);
+    EXPECT_EQ(grown, within);
     EXPECT_EQ(grow(1024, 2, reply), HlslChildOutcome::OutOfMemory);
     // A source the front end grows on without end meets the same cap.
     ExpectRefused(Compile(gfx::test::DoublingFunctions(4000, 30)), "the HLSL compiler ran out of memory on this source");
