@@ -331,6 +331,9 @@ TEST_P(GfxUtilHlslDeclaratorsTest, AMatrixListTakesTheComponentsOfEveryKindOfIte
         {"float2x2 n = {-a.xy, 0.5 * (a.z - a.y), lerp(a.x, a.y, 0.5)};\n"
          "    return float4(n[1].y - n[0].y, n[1].x, -n[0].x, 1);",
          0.35, 0.1, 0.1},
+        // Calls with swizzles after them: q = {0.872872, 0.436436, 0.2, 0.2}.
+        {"float2x2 q = {normalize(a).zy, Third(a).xx * 0.5};\n    return float4(q[0].y, q[1].x, q[1].y, 1);",
+         0.436436, 0.2, 0.2},
         // Of another shape than its items: a 2x3 of a float3 expression and a call.
         {"float2x3 p = {(a + 0.1) * 0.5, min(a, 0.15)};\n    return float4(p[0].x, p[0].z, p[1].y + p[1].x, 1);",
          0.1, 0.25, 0.25},
