@@ -7,11 +7,10 @@
 // nested and unrolled), and some programs crash it; the check takes that
 // time and those crashes out of the game's process.
 //
-// The check process is this program again (/proc/self/exe): a constructor in
-// GfxGlProgramGate.cpp, linked wherever the gl back end is, sees the variable
-// that marks it before main runs, checks the program it was handed and ends.
-// So the game, every test program and every fuzz target has one without a
-// path to a separate binary.
+// The check process is the helper program (platform/hlslhelper) in its
+// gl-check role, started by exec beside the game's binary (or where the
+// build made it): nothing of the caller's runs in it, and the caller runs
+// nothing before main for it.
 
 #include "platform/gfx/GfxShaderTranslator.h"
 

@@ -645,7 +645,7 @@ private:
                 Error(s, "semantic expected");
                 continue;
             }
-            if (s.text == "register" && Is("(")) SkipGroup("(", ")", nullptr);
+            if ((s.text == "register" || s.text == "packoffset") && Is("(")) SkipGroup("(", ")", nullptr);
             else p.semantic = s.text;
         }
         if (p.Components() > kMaxComponents) {

@@ -21,6 +21,28 @@ namespace os
 {
 namespace
 {
+
+// open(2), its descriptor above standard input, output and error: a program
+// started with those closed would otherwise get a file of ours there, and a
+// write meant for its standard error would reach the file.
+int OpenAboveStandardStreams(const char* path, int flags, mode_t mode = 0)
+{
+    const int fd = ::open(path, flags, mode);
+    if (fd < 0 || fd > 2)
+    {
+        return fd;
+    }
+    const int moved = ::fcntl(fd, (flags & O_CLOEXEC) ? F_DUPFD_CLOEXEC : F_DUPFD, 3);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return moved;
+}
+
+} // namespace
+
+namespace
+{
 char LowerAscii(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -307,7 +329,7 @@ std::FILE* OpenFile(std::string_view path, const char* mode, FileError* error)
         errno = EINVAL;
         return nullptr;
     }
-    const int fd = ::open(resolved.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    const int fd = OpenAboveStandardStreams(resolved.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0)
     {
         // A FIFO without a reader, or a socket, swapped in after the look.
@@ -496,7 +518,7 @@ namespace
 // closed, and Linux syncs a file's data whatever mode it was opened in.
 bool SyncPath(const std::string& path, int flags)
 {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    const int fd = OpenAboveStandardStreams(path.c_str(), flags | O_CLOEXEC);
     if (fd < 0)
     {
         return false;
@@ -602,7 +624,7 @@ TemporaryFile CreateTemporaryFor(std::string_view path)
     // dangling or not); O_NOFOLLOW says the same for a link on its own. The
     // descriptor made here is the one written through: the name is never
     // opened again.
-    const int fd = ::open(resolved.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = OpenAboveStandardStreams(resolved.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
     {
         return made;

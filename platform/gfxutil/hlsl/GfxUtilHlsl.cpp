@@ -28,6 +28,8 @@
 #include "platform/gfxutil/hlsl/GfxUtilHlslSwizzle.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslText.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslTextureObjects.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslTranslateJob.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslWorkers.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslWords.h"
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/GfxUtilShader.h"
@@ -108,8 +110,6 @@ std::string FormatErrors(const std::string& log, const std::string& name, const 
     if (out.empty() && !log.empty()) out = name + "(1,1): error: " + log;
     return out;
 }
-
-std::once_flag g_frontEndWarm;
 
 // The rewritten source to SPIR-V; false with the compiler's errors.
 bool ToSpirv(const std::string& rewritten, const std::string& sourceName, const PreprocessedText& lines,
@@ -513,7 +513,7 @@ bool Translate(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::ui
     return true;
 }
 
-// Translate's answer from the child: whether it took the program, then the
+// Translate's answer from the worker: whether it took the program, then the
 // sizes of the code and of the messages, then both.
 std::vector<std::uint8_t> TranslationReply(bool ok, const std::vector<std::uint8_t>& code, const std::string& errors) {
     const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(code.size()), static_cast<std::uint32_t>(errors.size())};
@@ -529,44 +529,6 @@ bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, 
                   const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
                   std::string& errors, std::uint8_t majority, bool isolated);
 
-// What every compile shares, done once in this process before its first
-// child: glslang's process state and its built-in symbol tables for both
-// stages (built on the first parse of each, with the options every parse
-// has: a table is shared by the parses of the same options), and the first
-// run of the SPIR-V optimiser and of the GLSL writer with everything they
-// set up and look up once. Each child is a copy of this process, so it
-// starts with all of it made rather than making it again. A fixed source,
-// in this process, outside every compile's scope (its time is no compile's).
-void WarmTheFrontEnd() {
-    std::call_once(g_frontEndWarm, [] {
-        glslang::InitializeProcess();
-        static constexpr const char* kPrograms[][2] = {
-            {"float4x4 M;\nfloat4 main(float4 p : POSITION, inout float4 c : COLOR0) : POSITION\n"
-             "{ c = c * 0.5; return mul(p, M); }\n",
-             "vs_2_0"},
-            {"sampler2D S;\nfloat4 T;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n"
-             "{ return tex2D(S, uv) * T; }\n",
-             "ps_2_0"}};
-        (void)RunOnHlslStack(
-            [] {
-                for (const auto& [source, profileText] : kPrograms) {
-                    PreprocessedText lines;
-                    lines.files.push_back("warm");
-                    lines.text = source;
-                    const auto count = std::size_t(std::count(lines.text.begin(), lines.text.end(), '\n'));
-                    for (std::size_t k = 0; k < count; ++k) lines.origins.push_back({0, std::int32_t(k + 1)});
-                    Profile profile;
-                    (void)ParseProfile(profileText, profile);
-                    std::vector<std::uint8_t> code;
-                    std::string errors;
-                    const PassRun run;
-                    (void)CompileLines(lines, "warm", "main", profileText, profile, code, errors, 0, false);
-                }
-            },
-            false);
-    });
-}
-
 // What a worker needs of a compile to Translate it: the preprocessor's
 // lines (for the messages), the names, the passes' text and the layout.
 std::vector<std::uint8_t> TranslationRequest(const Compile& k, const std::vector<HlslGlobal>& globals) {
@@ -581,6 +543,87 @@ std::vector<std::uint8_t> TranslationRequest(const Compile& k, const std::vector
     m.Put(k.reason);
     m.Put(globals);
     return std::move(m.Bytes());
+}
+
+// Translate in a warm worker bounded by the compile under way: its work
+// grows with the source, and glslang and SPIRV-Cross recurse with it, so a
+// hostile source ends in a refusal at the budget, the memory cap or the
+// worker's fault, never in the caller's. Where no worker can be made nothing
+// bounds the work, and the compile is refused.
+bool TranslateIsolated(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint8_t>& code) {
+    code.clear();
+    k.errors.clear(); // its messages are the worker's alone
+    const HlslCompileScope scope; // within the compile's own: its budget and caps
+    std::vector<std::uint8_t> reply;
+    std::string why;
+    const HlslChildOutcome outcome =
+        RunHlslWorkerJob(helper::WorkerJob::Translate, TranslationRequest(k, globals), scope, reply, &why);
+    if (outcome == HlslChildOutcome::NoChild)
+        return k.Refuse(std::string(kHlslNoProcess) + (why.empty() ? "" : ": " + why));
+    std::uint32_t sizes[2] = {0, 0};
+    const std::size_t body = 1 + sizeof sizes;
+    if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
+    if (outcome != HlslChildOutcome::Replied || reply.size() < body || reply[0] > 1 ||
+        std::size_t(sizes[0]) + sizes[1] != reply.size() - body)
+        return k.Refuse(std::string("the HLSL compiler ") +
+                        (outcome == HlslChildOutcome::TooLong       ? "took too long"
+                         : outcome == HlslChildOutcome::OutOfMemory ? "ran out of memory"
+                                                                    : "stopped") +
+                        " on this source");
+    code.assign(reply.begin() + std::ptrdiff_t(body), reply.begin() + std::ptrdiff_t(body + sizes[0]));
+    k.errors.assign(reply.begin() + std::ptrdiff_t(body + sizes[0]), reply.end());
+    if (reply[0] == 1) return true;
+    code.clear();
+    return false;
+}
+
+// The compile of what the preprocessor made, within the scope and the pass
+// run of the caller: its stages in order, each refusing with its message.
+// `isolated`: Translate in a worker, as every compile in a host does; the
+// worker's own run of the whole compile (its warming) runs it in place.
+bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
+                  const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
+                  std::string& errors, std::uint8_t majority, bool isolated) {
+    Compile k{lines, sourceName, entry, profileText, profile, majority, errors, {}, 0, {}};
+    std::vector<HlslGlobal> globals;
+    if (!CheckForms(k) || !ReadAsTheD3D9CompilerDoes(k) || !LayOut(k, globals)) return false;
+    return isolated ? TranslateIsolated(k, globals, code) : Translate(k, globals, code);
+}
+
+// A compile's work on a stack of its own (RunHlslCompile): false with the
+// refusal when no thread could be made for it.
+bool OnItsOwnStack(const std::string& sourceName, std::string& errors, const std::function<bool()>& work) {
+    bool ok = false;
+    if (RunHlslCompile([&] { ok = work(); })) return ok;
+    errors = sourceName + "(1,1): error: " + kHlslNoThread + "\n";
+    return false;
+}
+
+// What every job shares, made once in the worker before its first: see
+// WarmHlslTranslation. A fixed source, outside every compile's scope (its
+// time is no compile's).
+void WarmTheFrontEnd() {
+    glslang::InitializeProcess();
+    static constexpr const char* kPrograms[][2] = {
+        {"float4x4 M;\nfloat4 main(float4 p : POSITION, inout float4 c : COLOR0) : POSITION\n"
+         "{ c = c * 0.5; return mul(p, M); }\n",
+         "vs_2_0"},
+        {"sampler2D S;\nfloat4 T;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR\n"
+         "{ return tex2D(S, uv) * T; }\n",
+         "ps_2_0"}};
+    for (const auto& [source, profileText] : kPrograms) {
+        PreprocessedText lines;
+        lines.files.push_back("warm");
+        lines.text = source;
+        const auto count = std::size_t(std::count(lines.text.begin(), lines.text.end(), '\n'));
+        for (std::size_t k = 0; k < count; ++k) lines.origins.push_back({0, std::int32_t(k + 1)});
+        Profile profile;
+        (void)ParseProfile(profileText, profile);
+        std::vector<std::uint8_t> code;
+        std::string errors;
+        const PassRun run;
+        (void)CompileLines(lines, "warm", "main", profileText, profile, code, errors, 0, false);
+    }
 }
 
 // Translate, in a worker, of a TranslationRequest: its TranslationReply.
@@ -605,58 +648,6 @@ std::vector<std::uint8_t> TranslateInWorker(const std::vector<std::uint8_t>& req
     return TranslationReply(ok, code, errors);
 }
 
-// Translate in a warm worker bounded by the compile under way: its work
-// grows with the source, and glslang and SPIRV-Cross recurse with it, so a
-// hostile source ends in a refusal at the budget, the memory cap or the
-// worker's fault, never in the caller's. Where no worker can be made nothing
-// bounds the work, and the compile is refused.
-bool TranslateIsolated(Compile& k, std::vector<HlslGlobal>& globals, std::vector<std::uint8_t>& code) {
-    code.clear();
-    k.errors.clear(); // its messages are the worker's alone
-    WarmTheFrontEnd();
-    const HlslCompileScope scope; // within the compile's own: its budget and caps
-    std::vector<std::uint8_t> reply;
-    const HlslChildOutcome outcome = RunHlslWorkerJob(&TranslateInWorker, TranslationRequest(k, globals), scope, reply);
-    if (outcome == HlslChildOutcome::NoChild) return k.Refuse(kHlslNoProcess);
-    std::uint32_t sizes[2] = {0, 0};
-    const std::size_t body = 1 + sizeof sizes;
-    if (reply.size() >= body) std::memcpy(sizes, reply.data() + 1, sizeof sizes);
-    if (outcome != HlslChildOutcome::Replied || reply.size() < body || reply[0] > 1 ||
-        std::size_t(sizes[0]) + sizes[1] != reply.size() - body)
-        return k.Refuse(std::string("the HLSL compiler ") +
-                        (outcome == HlslChildOutcome::TooLong       ? "took too long"
-                         : outcome == HlslChildOutcome::OutOfMemory ? "ran out of memory"
-                                                                    : "stopped") +
-                        " on this source");
-    code.assign(reply.begin() + std::ptrdiff_t(body), reply.begin() + std::ptrdiff_t(body + sizes[0]));
-    k.errors.assign(reply.begin() + std::ptrdiff_t(body + sizes[0]), reply.end());
-    if (reply[0] == 1) return true;
-    code.clear();
-    return false;
-}
-
-// The compile of what the preprocessor made, within the scope and the pass
-// run of the caller: its stages in order, each refusing with its message.
-// `isolated`: Translate in a child, as every compile does; only the
-// warming's fixed source runs it here.
-bool CompileLines(const PreprocessedText& lines, const std::string& sourceName, const char* entry,
-                  const char* profileText, const Profile& profile, std::vector<std::uint8_t>& code,
-                  std::string& errors, std::uint8_t majority, bool isolated) {
-    Compile k{lines, sourceName, entry, profileText, profile, majority, errors, {}, 0, {}};
-    std::vector<HlslGlobal> globals;
-    if (!CheckForms(k) || !ReadAsTheD3D9CompilerDoes(k) || !LayOut(k, globals)) return false;
-    return isolated ? TranslateIsolated(k, globals, code) : Translate(k, globals, code);
-}
-
-// A compile's work on a stack of its own (RunHlslCompile): false with the
-// refusal when no thread could be made for it.
-bool OnItsOwnStack(const std::string& sourceName, std::string& errors, const std::function<bool()>& work) {
-    bool ok = false;
-    if (RunHlslCompile([&] { ok = work(); })) return ok;
-    errors = sourceName + "(1,1): error: " + kHlslNoThread + "\n";
-    return false;
-}
-
 } // namespace
 
 bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const char* entry, const char* profileText,
@@ -677,6 +668,12 @@ bool CompilePreprocessed(const PreprocessedText& lines, const char* name, const 
 }
 
 } // namespace hlsl
+
+void WarmHlslTranslation() { hlsl::WarmTheFrontEnd(); }
+
+std::vector<std::uint8_t> TranslateHlslRequest(const std::vector<std::uint8_t>& request) {
+    return hlsl::TranslateInWorker(request);
+}
 
 bool CompileHlsl(std::string_view source, const char* name, const D3DXMACRO* defines, const char* entry,
                  const char* profileText, std::vector<std::uint8_t>& code, std::string& errors,

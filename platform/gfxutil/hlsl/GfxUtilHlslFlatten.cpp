@@ -507,8 +507,9 @@ private:
 
     // The shape of the arithmetic expression [k, e): operands the pass can
     // type joined by `+ - * / %`, a sign or a cast to a scalar, vector or
-    // matrix type in front of one. Its text is the expression in brackets.
-    // False for anything else (comparisons, assignments, conditionals).
+    // matrix type in front of one, swizzles or indices after a call or a
+    // bracketed expression. Its text is the expression in brackets. False
+    // for anything else (comparisons, assignments, conditionals).
     bool ExpressionType(std::size_t k, std::size_t e, Shape& s, std::string& text) const {
         const Deeper deeper(nesting_);
         if (deeper.TooDeep() || k >= e || !Step()) return false;
@@ -548,10 +549,42 @@ private:
             Shape operand;
             if (!TypeOf(k + 3, e, operand, right) || operand.Aggregate() || operand.kind != Shape::Kind::Numeric)
                 return false;
-        } else {
+        } else if (!Postfixed(k, e, s)) {
             return false;
         }
         text = "(" + Join(k, e) + ")";
+        return true;
+    }
+
+    // The shape of a call or a bracketed expression with swizzles or
+    // indices after it ([k, e)): `normalize(v).xy`, `(a * 2)[1]`.
+    bool Postfixed(std::size_t k, std::size_t e, Shape& s) const {
+        std::size_t j = k;
+        if (IdentStart(t_[k].text[0]) && k + 1 < e && Is(t_[k + 1], "(")) j = k + 1;
+        else if (!Is(t_[k], "(")) return false;
+        const std::size_t close = Close(j);
+        if (close == kNone || close + 1 >= e) return false;
+        std::string ignored;
+        if (!TypeOf(k, close + 1, s, ignored) || s.Aggregate() || s.kind != Shape::Kind::Numeric) return false;
+        for (j = close + 1; j < e;) {
+            if (Is(t_[j], "[")) {
+                const std::size_t c = Close(j);
+                if (c == kNone || c >= e) return false;
+                if (s.matrix) {
+                    s.matrix = false;
+                    s.rows = 1;
+                } else if (s.cols > 1) {
+                    s.cols = 1;
+                } else {
+                    return false;
+                }
+                j = c + 1;
+            } else if (Is(t_[j], ".") && j + 1 < e && IdentStart(t_[j + 1].text[0]) && Swizzle(t_[j + 1].text, s)) {
+                j += 2;
+            } else {
+                return false;
+            }
+        }
         return true;
     }
 

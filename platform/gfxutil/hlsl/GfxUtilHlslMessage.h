@@ -1,7 +1,8 @@
 #pragma once
-// A compile's state as bytes, carried to a warm worker (GfxUtilHlslGuard.h)
-// and read there: the worker is a copy of this process, so the bytes are
-// this build's own, in its own byte order; they are never stored.
+// A compile's state as bytes, carried to a warm worker (GfxUtilHlslWorkers.h)
+// and read there: the worker is the helper program of this build (its
+// greeting names the protocol it speaks), so the bytes are this build's own,
+// in its own byte order; they are never stored.
 
 #include "platform/gfxutil/GfxUtilPreprocess.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlsl.h"

@@ -12,7 +12,7 @@ namespace {
 
 // What the text passes of the compile under way on this thread have done:
 // tokens and bytes looked at. A hostile source must meet the compile's one
-// deadline inside a pass, not only between the includes and in the child,
+// deadline inside a pass, not only between the includes and in the worker,
 // so every loop of a pass counts its steps here and the clock is read every
 // so many of them.
 constexpr std::uint64_t kStepsPerLook = 4096;

@@ -331,6 +331,9 @@ TEST_P(GfxUtilHlslDeclaratorsTest, AMatrixListTakesTheComponentsOfEveryKindOfIte
         {"float2x2 n = {-a.xy, 0.5 * (a.z - a.y), lerp(a.x, a.y, 0.5)};\n"
          "    return float4(n[1].y - n[0].y, n[1].x, -n[0].x, 1);",
          0.35, 0.1, 0.1},
+        // Calls with swizzles after them: q = {0.872872, 0.436436, 0.2, 0.2}.
+        {"float2x2 q = {normalize(a).zy, Third(a).xx * 0.5};\n    return float4(q[0].y, q[1].x, q[1].y, 1);",
+         0.436436, 0.2, 0.2},
         // Of another shape than its items: a 2x3 of a float3 expression and a call.
         {"float2x3 p = {(a + 0.1) * 0.5, min(a, 0.15)};\n    return float4(p[0].x, p[0].z, p[1].y + p[1].x, 1);",
          0.1, 0.25, 0.25},
@@ -440,5 +443,81 @@ TEST_P(GfxUtilHlslDeclaratorsTest, AStaticInitialisedByACallAfterTheEntriesHasIt
             ASSERT_EQ(ps.table->SetVector(device, "scale", &value), D3D_OK);
             DrawAndExpect(51, 102, 153, "the constant itself");
         }
+    }
+}
+
+// Every combination of a constant's, a sampler's and a texture's parts in
+// an effect: the parameter keeps its annotation (its path's backslashes as
+// written) and its default, and its technique draws the default, the
+// texel at the sampler's unit or the texture the effect is given.
+TEST_P(GfxUtilHlslDeclaratorsTest, AnEffectKeepsEveryCombinationOfTheParts) {
+    if (Stopped()) return;
+    const char* annotation = "< string Path = \"Textures\\grass.dds\"; >";
+    const auto path = [](ID3DXEffect* fx, const char* parameter) {
+        const char* s = nullptr;
+        EXPECT_EQ(fx->GetString(fx->GetAnnotationByName(parameter, "Path"), &s), D3D_OK) << parameter;
+        return std::string(s ? s : "");
+    };
+    for (unsigned parts = 0; parts < 16; ++parts)
+        for (const bool initialised : {false, true}) {
+            const std::string init = initialised ? " = float4(0.25, 0.5, 0.75, 1)" : "";
+            SCOPED_TRACE("constant: " + Described(parts, init));
+            ID3DXEffect* fx = MakeEffect("float4 tint" + Parts(parts, "TINT", "c3", annotation) + init +
+                                         ";\nfloat4 Tint() : COLOR { return tint; }\n"
+                                         "technique T { pass P { PixelShader = compile ps_2_0 Tint(); } }\n");
+            ASSERT_NE(fx, nullptr);
+            if (parts & kAnnotation) {
+                EXPECT_EQ(path(fx, "tint"), "Textures\\grass.dds");
+            }
+            if (!initialised) {
+                const D3DXVECTOR4 half{0.5f, 0.5f, 0.5f, 1.0f};
+                ASSERT_EQ(fx->SetVector("tint", &half), D3D_OK);
+            }
+            DrawTechnique(fx, "T");
+            if (initialised) {
+                ExpectPixel(8, 8, 0x40, 0x80, 0xbf, "the default");
+            } else {
+                ExpectPixel(8, 8, 0x80, 0x80, 0x80, "the value set");
+            }
+        }
+    const std::string initialisers[] = {"", " = sampler_state { MagFilter = Linear; }", " { AddressU = Clamp; }"};
+    for (unsigned parts = 0; parts < 16; ++parts) {
+        if (parts & kPackoffset) continue;
+        for (const std::string& init : initialisers) {
+            SCOPED_TRACE("sampler: " + Described(parts, init));
+            ID3DXEffect* fx = MakeEffect("sampler2D tex0" + Parts(parts, "BASE", "s2", annotation) + init +
+                                         ";\nfloat4 Read(float2 uv : TEXCOORD0) : COLOR { return tex2D(tex0, uv); }\n"
+                                         "technique T { pass P { PixelShader = compile ps_3_0 Read(); } }\n");
+            ASSERT_NE(fx, nullptr);
+            if (parts & kAnnotation) {
+                EXPECT_EQ(path(fx, "tex0"), "Textures\\grass.dds");
+            }
+            const std::uint32_t unit = parts & kRegister ? 2 : 0;
+            TexelAt(unit, 0xFF20C060u);
+            DrawTechnique(fx, "T");
+            ExpectPixel(8, 8, 0x20, 0xC0, 0x60, "the texel at its unit");
+            for (std::uint32_t s = 0; s < 4; ++s) device->SetTexture(s, nullptr);
+        }
+    }
+    // A texture the sampler's state block names, given by the effect.
+    for (unsigned parts = 0; parts < 16; ++parts) {
+        if (parts & kPackoffset) continue;
+        SCOPED_TRACE("texture: " + Described(parts, ""));
+        ID3DXEffect* fx = MakeEffect("texture img" + Parts(parts, "DIFFUSE", "t0", annotation) +
+                                     ";\nsampler2D tex0 = sampler_state { Texture = <img>; };\n"
+                                     "float4 Read(float2 uv : TEXCOORD0) : COLOR { return tex2D(tex0, uv); }\n"
+                                     "technique T { pass P { PixelShader = compile ps_2_0 Read(); } }\n");
+        ASSERT_NE(fx, nullptr);
+        if (parts & kAnnotation) {
+            EXPECT_EQ(path(fx, "img"), "Textures\\grass.dds");
+        }
+        IDirect3DTexture9* t = OneTexel(0xFF6040A0u);
+        ASSERT_NE(t, nullptr);
+        m_textures.push_back(t);
+        ASSERT_EQ(fx->SetTexture("img", t), D3D_OK);
+        DrawTechnique(fx, "T");
+        ExpectPixel(8, 8, 0x60, 0x40, 0xA0, "the effect's texture");
+        ASSERT_EQ(fx->SetTexture("img", nullptr), D3D_OK);
+        device->SetTexture(0, nullptr);
     }
 }

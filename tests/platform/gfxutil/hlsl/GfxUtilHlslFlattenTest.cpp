@@ -107,6 +107,36 @@ TEST(GfxUtilHlslFlattenTest, SpellsOutEachFormComponentByComponent) {
     }
 }
 
+// A matrix's list whose items are arithmetic, intrinsic calls, casts or
+// signs is the run of their components, each item's components read from
+// it in order; an item the pass cannot type (a comparison) leaves the list
+// as written.
+TEST(GfxUtilHlslFlattenTest, AMatrixListOfExpressionsIsTheRunOfTheirComponents) {
+    struct Case {
+        const char* body;
+        const char* expected; // a part of the output
+    };
+    const Case cases[] = {
+        {"float3x3 m = {a, 1, 0, 0, a * 2};",
+         "float3x3 m = float3x3(a.x, a.y, a.z, 1, 0, 0, (a*2).x, (a*2).y, (a*2).z);"},
+        {"float2x2 m = {-a.xy, normalize(a).z, (float)a.x + 1};",
+         "float2x2 m = float2x2((-a . xy).x, (-a . xy).y, (normalize(a). z), ((float)a . x+1));"},
+        {"float2x3 m = {(a + 0.5) * 2, min(a, b.x)};",
+         "float2x3 m = float2x3(((a+0.5)*2).x, ((a+0.5)*2).y, ((a+0.5)*2).z, (min(a,b . x)).x, (min(a,b . x)).y, "
+         "(min(a,b . x)).z);"},
+        {"float2x2 m = {b.xy / 4, dot(a, a), b.w - a.x};",
+         "float2x2 m = float2x2((b . xy/4).x, (b . xy/4).y, (dot(a,a)), (b . w-a . x));"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        const std::string out =
+            Flat("float3 a;\nfloat4 b;\nfloat4 main() : COLOR\n{\n    " + std::string(c.body) + "\n    return 0;\n}\n");
+        EXPECT_NE(out.find(c.expected), std::string::npos) << out;
+    }
+    const std::string compared = "float3 a;\nfloat4 main() : COLOR { float2x2 m = {a.xy, a.x > 0, 1}; return 0; }\n";
+    EXPECT_EQ(Flat(compared), compared);
+}
+
 // A cast or assignment into an array or struct goes through a temporary
 // made just before its statement; one that cannot go there (a loop's
 // header, a branch without braces) is left to the front end.

@@ -5,6 +5,8 @@
 #include "tests/platform/gfxutil/HlslTestSupport.h"
 #include "tests/platform/gfxutil/TempFolder.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
+#include "platform/gfxutil/hlsl/GfxUtilHlslWorkers.h"
+#include "platform/hlslhelper/HlslHelperProbes.h"
 
 #include "platform/gfx/Gfx.h"
 #include "platform/gfxutil/GfxUtilEffect.h"
@@ -303,33 +305,27 @@ TEST(GfxUtilHlslGuardTest, TheChildEndsWithItsCaller) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
 }
 
-// The compile's work runs on a stack of its own, in the child and where no
-// child can be made: 128 MB of frames, sixteen times the usual main thread's
-// stack, from a thread of 256 KB.
+// The compile's passes run on a stack of their own, from a thread of 256 KB:
+// 16 MB of frames, twice the usual main thread's stack. The worker's job
+// runs on a far larger one of its own: 128 MB of frames.
 TEST(GfxUtilHlslGuardTest, TheWorkRunsOnAStackOfItsOwn) {
-    constexpr std::uint32_t kDepth = 16 * 1024; // frames of 8 KB and more
+    constexpr std::uint32_t kDepth = 2 * 1024; // frames of 8 KB and more
     static_assert(kDepth * kDeepFrame * 2 < kHlslStackBytes);
     OnASmallStack(256 * 1024, [&] {
         std::uint32_t sum = 0;
         EXPECT_TRUE(RunOnHlslStack([&] { sum = Deep(kDepth); }));
         EXPECT_EQ(sum, DeepSum(kDepth)) << "the recursion ran whole";
-        // A sanitized build's child starts no thread: its work runs on the
-        // stack the fork gave it.
-        if (ORVANE_SANITIZED_BUILD) return;
+        constexpr std::uint32_t kWorkerDepth = 16 * 1024;
         const HlslCompileScope scope;
         std::vector<std::uint8_t> reply;
-        EXPECT_EQ(RunHlslChild(
-                      [&] {
-                          const std::uint32_t deep = Deep(kDepth);
-                          return std::vector<std::uint8_t>(reinterpret_cast<const std::uint8_t*>(&deep),
-                                                           reinterpret_cast<const std::uint8_t*>(&deep) + 4);
-                      },
-                      scope, reply),
+        std::vector<std::uint8_t> request(4);
+        std::memcpy(request.data(), &kWorkerDepth, 4);
+        EXPECT_EQ(RunHlslWorkerJob(helper::WorkerJob::ProbeRecurse, request, scope, reply),
                   HlslChildOutcome::Replied);
         ASSERT_EQ(reply.size(), 4u);
-        std::uint32_t fromChild = 0;
-        std::memcpy(&fromChild, reply.data(), 4);
-        EXPECT_EQ(fromChild, sum);
+        std::uint32_t fromWorker = 0;
+        std::memcpy(&fromWorker, reply.data(), 4);
+        EXPECT_EQ(fromWorker, helper::ProbeRecurseSum(kWorkerDepth));
     });
 }
 
@@ -357,20 +353,25 @@ TEST(GfxUtilHlslGuardTest, TheStacksThreadServesWorkAfterWorkAndKeepsNoDepth) {
     other.join();
     EXPECT_NE(ids[0], ids[1]);
 
-    // 128 MB of frames, then the resident anonymous memory again.
-    constexpr std::uint32_t kDepth = 16 * 1024;
+    // 16 MB of frames, then the resident anonymous memory again.
+    constexpr std::uint32_t kDepth = 2 * 1024;
     const auto anonymous = [] {
         std::ifstream statm("/proc/self/statm");
         std::uint64_t size = 0, resident = 0, shared = 0;
         statm >> size >> resident >> shared;
         return std::int64_t(resident - shared) * std::int64_t(::sysconf(_SC_PAGESIZE));
     };
+    // Work that lasts gives back its depths: that left by any work before
+    // is given back first, then the recursion's.
+    const auto lasting = [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); };
+    ASSERT_TRUE(RunOnHlslStack(lasting));
     const std::int64_t before = anonymous();
     std::uint32_t sum = 0;
     std::int64_t during = 0;
     ASSERT_TRUE(RunOnHlslStack([&] {
         sum = Deep(kDepth);
         during = anonymous();
+        lasting();
     }));
     EXPECT_EQ(sum, DeepSum(kDepth));
     EXPECT_GT(during - before, std::int64_t(kDepth) * std::int64_t(kDeepFrame) / 2)
@@ -434,21 +435,23 @@ TEST(GfxUtilHlslGuardTest, TheBudgetIsNeverSpentSoonerThanTheClocksSay) {
     }
 }
 
-// A recursion past even that stack faults on the page below it: in the
-// child a Stopped outcome, and nothing written past the stack.
-TEST(GfxUtilHlslGuardTest, ARecursionPastTheStackStopsTheChildOnly) {
+// A recursion past even the worker's stack (a gibibyte) faults on the page
+// below it: a Stopped outcome, and nothing written past the stack.
+TEST(GfxUtilHlslGuardTest, ARecursionPastTheStackStopsTheWorkerOnly) {
     // Room in memory for the whole stack: the fault comes before the cap.
     HlslCompileLimits limits;
-    limits.childBytes = 2 * kHlslStackBytes;
+    limits.childBytes = std::uint64_t(2) << 30;
     const HlslCompileScope scope(limits);
+    const std::uint32_t depth = std::uint32_t((std::size_t(1) << 30) / helper::kProbeFrameBytes) + 1024;
+    std::vector<std::uint8_t> request(4);
+    std::memcpy(request.data(), &depth, 4);
     std::vector<std::uint8_t> reply;
-    EXPECT_EQ(RunHlslChild(
-                  [] {
-                      const std::uint32_t deep = Deep(std::uint32_t(kHlslStackBytes / kDeepFrame));
-                      return std::vector<std::uint8_t>(std::size_t(deep % 2 + 1), 0);
-                  },
-                  scope, reply),
-              HlslChildOutcome::Stopped);
+    EXPECT_EQ(RunHlslWorkerJob(helper::WorkerJob::ProbeRecurse, request, scope, reply), HlslChildOutcome::Stopped)
+        << reply.size() << " bytes came back";
+    // The next job finds a sound worker.
+    const HlslCompileScope next;
+    EXPECT_EQ(RunHlslWorkerJob(helper::WorkerJob::ProbeEcho, {1, 2, 3}, next, reply), HlslChildOutcome::Replied);
+    EXPECT_EQ(reply, (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
 namespace {

@@ -67,6 +67,56 @@ TEST(GfxUtilHlslTest, EffectDeclarationsAndFlatListsCompile) {
     EXPECT_NE(ps.container.glsl.find("0.5"), std::string::npos) << ps.container.glsl;
 }
 
+// The declarator's parts after a register binding, a function writing its
+// uniform parameter, a static initialised by a call after the entries, a
+// texture object bound to a `t` register and a matrix list of expressions
+// compile at each profile, and the table keeps each register and default
+// (they are drawn in the declarator tests).
+TEST(GfxUtilHlslTest, DeclaratorFormsShippedProgramsWriteCompile) {
+    struct Case {
+        const char* source;
+        const char* entry;
+        const char* name;      // a constant the table holds, or null
+        int index;             // its register
+        std::size_t defaults;  // its default's bytes
+    };
+    const Case cases[] = {
+        {"float4 tint : register(c3) < string UIName = \"tint\"; > = float4(0.25, 0.5, 0.75, 1);\n"
+         "float4 main(float2 uv : TEXCOORD0) : COLOR { return tint; }\n",
+         "main", "tint", 3, 16},
+        {"float4 tint : COLOR0 : register(c2) : packoffset(c0) < string Path = \"C:\\new\\t.dds\"; > = 1;\n"
+         "float4 main() : COLOR { return tint; }\n",
+         "main", "tint", 2, 16},
+        {"sampler2D tex0 : register(s1) < string ResourceName = \"Folder\\name.dds\"; > = sampler_state { "
+         "MagFilter = Linear; };\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(tex0, uv); }\n",
+         "main", "tex0", 1, 0},
+        {"Texture2D img : register(t0) < string ResourceName = \"a\\b.dds\"; >;\nSamplerState samp;\n"
+         "float4 main(float2 uv : TEXCOORD0) : COLOR { return img.Sample(samp, uv); }\n",
+         "main", nullptr, 0, 0},
+        {"float4 Scaled(float2 uv : TEXCOORD0, uniform float k) : COLOR0 { k *= 0.5; return float4(k, k, k, 1); }\n"
+         "float4 VS(float4 pos : POSITION) : POSITION { return pos; }\n",
+         "VS", nullptr, 0, 0},
+        {"float4 scale;\nfloat Twice(float x) { return x * scale.x * 2; }\n"
+         "float4 VS(float4 pos : POSITION) : POSITION { return pos; }\nstatic float doubled = Twice(0.5);\n",
+         "VS", nullptr, 0, 0},
+        {"float3 a;\nfloat4 main() : COLOR { float3x3 m = {a, 1, 0, 0, a * 2}; return float4(m[2], 1); }\n", "main",
+         "a", 0, 0},
+    };
+    for (const Case& c : cases)
+        for (const char* profile : {"2_0", "3_0"}) {
+            SCOPED_TRACE(std::string(profile) + ": " + c.source);
+            const std::string full = std::string(std::string(c.entry) == "VS" ? "vs_" : "ps_") + profile;
+            Compiled out;
+            Compile(out, c.source, full.c_str(), c.entry);
+            ASSERT_EQ(out.result, D3D_OK) << out.errors;
+            if (!c.name) continue;
+            const ShaderConstantRecord* k = Constant(out.container, c.name);
+            ASSERT_NE(k, nullptr);
+            EXPECT_EQ(k->registerIndex, c.index);
+            EXPECT_EQ(k->defaultValue.size(), c.defaults);
+        }
+}
+
 TEST(GfxUtilHlslTest, TheDX9DialectCompiles) {
     for (const DialectCase& c : kDialect) {
         SCOPED_TRACE(c.what);

@@ -1,4 +1,4 @@
-#include "platform/gfxutil/hlsl/GfxUtilHlslWorkerHeap.h"
+#include "platform/hlslhelper/HlslHelperHeap.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -125,11 +125,10 @@ bool HlslWorkerHeapHolds(const void* block) { return block != nullptr && Holds(b
 } // namespace gfx
 
 #if ORVANE_WORKER_HEAP
-// Every program that can compile HLSL allocates through these; a process
-// that never switched to the worker heap gets the C library's blocks, as
-// from the default ones. Weak: a program with replacements of its own (a
-// test counting its allocations) keeps them, and its workers the C
-// library's heap; a block of theirs that reaches these is freed there.
+// The helper (and a test of this heap) allocates through these; until it
+// switches to the worker heap it gets the C library's blocks, as from the
+// default ones. Weak: a program with replacements of its own keeps them; a
+// block of theirs that reaches these is freed there.
 #define ORVANE_REPLACEABLE __attribute__((weak))
 ORVANE_REPLACEABLE void* operator new(std::size_t bytes) { return gfx::Allocate(bytes, false); }
 ORVANE_REPLACEABLE void* operator new[](std::size_t bytes) { return gfx::Allocate(bytes, false); }

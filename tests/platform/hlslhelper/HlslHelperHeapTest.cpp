@@ -1,9 +1,9 @@
-// The compile workers' heap, in a forked child switched to it as a worker
+// The compile workers' heap, in a forked child switched to it as the worker
 // is: small blocks from its runs, reused by size, each aligned and kept
 // apart from its neighbours; large ones and those made before the switch
 // from the C library, freed there.
 
-#include "platform/gfxutil/hlsl/GfxUtilHlslWorkerHeap.h"
+#include "platform/hlslhelper/HlslHelperHeap.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 
 #include <gtest/gtest.h>
