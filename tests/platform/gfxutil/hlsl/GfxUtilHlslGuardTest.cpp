@@ -410,7 +410,11 @@ TEST(GfxUtilHlslGuardTest, TheBudgetIsNeverSpentSoonerThanTheClocksSay) {
         // below what the clocks say next.
         for (int look = 0; look < 1000; ++look) {
             const std::chrono::nanoseconds most = scope.SpentAtMost();
-            EXPECT_GE(most, scope.Spent() - std::chrono::microseconds(1)) << look; // the two clocks' own steps
+            // The thread's processor clock and the steady clock are kept apart
+            // by the kernel: on a busy virtual machine the first has been seen
+            // tens of microseconds ahead of the second. A millisecond past a
+            // budget of seconds is none.
+            EXPECT_GE(most, scope.Spent() - std::chrono::milliseconds(1)) << look;
         }
         while (!scope.Expired()) {
         }
