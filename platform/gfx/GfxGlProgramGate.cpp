@@ -1,6 +1,7 @@
 #include "platform/gfx/GfxGlProgramGate.h"
 
 #include "platform/gfx/Gfx.h"
+#include "platform/hlslhelper/HlslHelperIo.h"
 #include "platform/hlslhelper/HlslHelperLaunch.h"
 #include "platform/hlslhelper/HlslHelperProtocol.h"
 
@@ -47,18 +48,6 @@ GateSettings g_settings;
 std::unordered_map<std::string, std::string> g_verdicts;
 std::deque<std::string> g_order;
 std::size_t g_keptBytes = 0;
-
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
 
 // ---- the pairs the check links ----
 
@@ -132,8 +121,8 @@ CheckOutcome Check(const std::string& vs, const std::string& fs, const char* dri
         verdictPipe[0] = helper::AboveStandardDescriptors(verdictPipe[0]);
         verdictPipe[1] = helper::AboveStandardDescriptors(verdictPipe[1]);
     }
-    if (!WriteAll(request, head, sizeof head) || !WriteAll(request, vs.data(), vs.size()) ||
-        !WriteAll(request, fs.data(), fs.size()) || ::lseek(request, 0, SEEK_SET) != 0 || !piped ||
+    if (!helper::WriteAll(request, head, sizeof head) || !helper::WriteAll(request, vs.data(), vs.size()) ||
+        !helper::WriteAll(request, fs.data(), fs.size()) || ::lseek(request, 0, SEEK_SET) != 0 || !piped ||
         verdictPipe[0] < 0 || verdictPipe[1] < 0) {
         const int error = errno;
         ::close(request);

@@ -1,6 +1,7 @@
 #include "platform/hlslhelper/HlslHelperGlCheck.h"
 
 #include "platform/gfx/Gfx.h"
+#include "platform/hlslhelper/HlslHelperIo.h"
 #include "platform/hlslhelper/HlslHelperProtocol.h"
 
 #include <SDL2/SDL.h>
@@ -18,30 +19,6 @@ namespace {
 
 // The check's target: big enough that a pixel program runs for many pixels.
 constexpr int kTargetSize = 16;
-
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, void* data, std::size_t size) {
-    auto* p = static_cast<std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::read(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
 
 GLuint CompileStage(GLenum kind, const std::string& text, std::string& log) {
     const GLuint s = glCreateShader(kind);

@@ -3,6 +3,7 @@
 #include "platform/gfxutil/hlsl/GfxUtilHlslGuard.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlslTranslateJob.h"
 #include "platform/hlslhelper/HlslHelperHeap.h"
+#include "platform/hlslhelper/HlslHelperIo.h"
 #include "platform/hlslhelper/HlslHelperProbes.h"
 #include "platform/hlslhelper/HlslHelperProtocol.h"
 
@@ -28,30 +29,6 @@ constexpr std::size_t kStackBytes[] = {std::size_t(1) << 30, std::size_t(256) <<
 // The unmapped guard below it, which a recursion past the stack meets.
 constexpr std::size_t kStackGuardBytes = std::size_t(1) << 20;
 
-bool SendAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool ReadExactly(int fd, void* data, std::size_t size) {
-    auto* p = static_cast<std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::read(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // The next job's header and request; false when the host closed its end
 // or sent what no host of this build sends.
 bool ReadJob(int fd, WorkerJobHeader& h, std::vector<std::uint8_t>& request) {
@@ -69,7 +46,7 @@ bool ReadJob(int fd, WorkerJobHeader& h, std::vector<std::uint8_t>& request) {
     request.resize(h.size);
     const std::size_t first = got - sizeof h;
     if (first > 0) std::memcpy(request.data(), chunk + sizeof h, first);
-    return ReadExactly(fd, request.data() + first, request.size() - first);
+    return ReadAll(fd, request.data() + first, request.size() - first);
 }
 
 // The loop, on the jobs' stack. Where the host is gone mid-job (killed,
@@ -83,7 +60,7 @@ void* Serve(void*) {
     const rlimit noFiles{rlim_t(kHelperReplyFd) + 1, rlim_t(kHelperReplyFd) + 1};
     (void)::setrlimit(RLIMIT_NOFILE, &noFiles);
     const WorkerHello hello{kHelperProtocol, std::uint32_t(sizeof(WorkerJobHeader))};
-    if (!SendAll(kHelperReplyFd, &hello, sizeof hello)) ::_exit(0);
+    if (!WriteAll(kHelperReplyFd, &hello, sizeof hello)) ::_exit(0);
     rlimit cpu{};
     const bool limitKnown = ::getrlimit(RLIMIT_CPU, &cpu) == 0;
     rlim_t softSet = 0;
@@ -120,7 +97,7 @@ void* Serve(void*) {
         const std::uint64_t size = reply.size();
         reply.insert(reply.begin(), reinterpret_cast<const std::uint8_t*>(&size),
                      reinterpret_cast<const std::uint8_t*>(&size) + sizeof size);
-        if (!SendAll(kHelperReplyFd, reply.data(), reply.size())) ::_exit(0);
+        if (!WriteAll(kHelperReplyFd, reply.data(), reply.size())) ::_exit(0);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/gfxutil/hlsl/GfxUtilHlslWorkers.h"
 
 #include "platform/gfxutil/hlsl/GfxUtilHlslBudget.h"
+#include "platform/hlslhelper/HlslHelperIo.h"
 #include "platform/hlslhelper/HlslHelperLaunch.h"
 
 #include <algorithm>
@@ -54,20 +55,6 @@ struct Worker {
     std::int64_t timeSinceBytes = 0; // its processor time since lastBytes was read
     std::int64_t jobsTime = 0;       // counted in HlslWorkerTime while it lives
 };
-
-bool SendAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        // A worker that died between jobs is a failed send, never a SIGPIPE
-        // in this process.
-        const ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // A job's header and request, as they are sent: in one piece, so that a
 // small job is one system call each way.
@@ -350,7 +337,7 @@ HlslChildOutcome RunOnWorker(Worker& w, helper::WorkerJob job, const std::vector
     h.size = request.size();
     // A job that did not reach it whole was not taken: the worker ends
     // without an answer either way.
-    sent = SendAll(w.jobFd, JobBytes(h, request).data(), sizeof h + request.size());
+    sent = helper::WriteAll(w.jobFd, JobBytes(h, request).data(), sizeof h + request.size());
     std::int64_t spent = 0;
     HlslChildOutcome outcome = sent ? WatchWorkerReply(w.fd, w.pid, w.statm, base, scope, reply, clockBase, &spent)
                                     : HlslChildOutcome::Stopped;

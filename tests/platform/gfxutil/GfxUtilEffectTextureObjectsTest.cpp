@@ -51,16 +51,11 @@ protected:
     // The effect of the text (null, with a failure showing its messages,
     // when it is not created); released by the fixture.
     ID3DXEffect* Make(const std::string& text) {
-        ID3DXEffect* fx = nullptr;
-        ID3DXBuffer* errors = nullptr;
-        const HRESULT hr = D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0,
-                                            nullptr, &fx, &errors);
-        const std::string said = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
-        if (errors) errors->Release();
-        EXPECT_EQ(hr, D3D_OK) << said << "\n" << text;
-        EXPECT_EQ(said, "");
-        if (fx) m_effects.push_back(fx);
-        return fx;
+        const gfx::test::MadeEffect made = gfx::test::MakeEffectFromText(device, text);
+        EXPECT_EQ(made.hr, D3D_OK) << made.said << "\n" << text;
+        EXPECT_EQ(made.said, "");
+        if (made.fx) m_effects.push_back(made.fx);
+        return made.fx;
     }
     // A 2 x 1 texture of two texels (0xAARRGGBB), released by the fixture.
     IDirect3DTexture9* TwoTexels(std::uint32_t left, std::uint32_t right) {

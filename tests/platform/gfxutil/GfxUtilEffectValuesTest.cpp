@@ -27,29 +27,19 @@ protected:
     // The effect of the text (null, with a failure showing its messages,
     // when it is not created); released by the fixture.
     ID3DXEffect* Make(const std::string& text) {
-        ID3DXEffect* fx = nullptr;
-        ID3DXBuffer* errors = nullptr;
-        const HRESULT hr = D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0,
-                                            nullptr, &fx, &errors);
-        const std::string said = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
-        if (errors) errors->Release();
-        EXPECT_EQ(hr, D3D_OK) << said;
-        EXPECT_EQ(said, "");
-        if (fx) m_effects.push_back(fx);
-        return fx;
+        const gfx::test::MadeEffect made = gfx::test::MakeEffectFromText(device, text);
+        EXPECT_EQ(made.hr, D3D_OK) << made.said;
+        EXPECT_EQ(made.said, "");
+        if (made.fx) m_effects.push_back(made.fx);
+        return made.fx;
     }
     // What D3DXCreateEffect says of a text it refuses.
     std::string Refused(const std::string& text) {
-        ID3DXEffect* fx = nullptr;
-        ID3DXBuffer* errors = nullptr;
-        const HRESULT hr = D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0,
-                                            nullptr, &fx, &errors);
-        const std::string said = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
-        if (errors) errors->Release();
-        EXPECT_TRUE(FAILED(hr)) << text;
-        EXPECT_EQ(fx, nullptr);
-        if (fx) m_effects.push_back(fx);
-        return said;
+        const gfx::test::MadeEffect made = gfx::test::MakeEffectFromText(device, text);
+        EXPECT_TRUE(FAILED(made.hr)) << text;
+        EXPECT_EQ(made.fx, nullptr);
+        if (made.fx) m_effects.push_back(made.fx);
+        return made.said;
     }
     // Begins the technique's first pass (validated first): the caller ends it.
     void BeginFirstPass(ID3DXEffect* fx, const char* technique) {

@@ -116,6 +116,18 @@ const ShaderConstantRecord* Constant(const ShaderContainer& c, const std::string
     return nullptr;
 }
 
+MadeEffect MakeEffectFromText(IDirect3DDevice9* device, const std::string& text) {
+    MadeEffect made;
+    ID3DXBuffer* errors = nullptr;
+    made.hr = D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0, nullptr,
+                               &made.fx, &errors);
+    if (errors) {
+        made.said = static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    return made;
+}
+
 CompileOutcome Finish(HRESULT hr, ID3DXBuffer* code, ID3DXBuffer* errors) {
     CompileOutcome r;
     r.hr = hr;

@@ -5,6 +5,7 @@
 // a drawing fixture that owns the programs it makes.
 
 #include "platform/gfxutil/GfxUtilConstantTable.h"
+#include "platform/gfxutil/GfxUtilEffect.h"
 #include "platform/gfxutil/hlsl/GfxUtilHlsl.h"
 #include "platform/gfxutil/GfxUtilShader.h"
 
@@ -61,6 +62,15 @@ CompileOutcome Finish(gfx::HRESULT hr, gfx::ID3DXBuffer* code, gfx::ID3DXBuffer*
 
 // A refusal whose errors say `message`.
 void ExpectRefused(const CompileOutcome& r, const std::string& message);
+
+// An effect made from a text: the effect (null where refused), the call's
+// result and what it said; the caller owns the effect.
+struct MadeEffect {
+    gfx::ID3DXEffect* fx = nullptr;
+    gfx::HRESULT hr = gfx::E_FAIL;
+    std::string said;
+};
+MadeEffect MakeEffectFromText(gfx::IDirect3DDevice9* device, const std::string& text);
 
 // Runs `call` on a thread whose stack is `bytes`, as a game's loading thread
 // may be made, and waits for it.

@@ -75,15 +75,10 @@ protected:
     }
 
     ID3DXEffect* MakeEffect(const std::string& text) {
-        ID3DXEffect* fx = nullptr;
-        ID3DXBuffer* errors = nullptr;
-        const HRESULT hr = D3DXCreateEffect(device, text.data(), std::uint32_t(text.size()), nullptr, nullptr, 0,
-                                            nullptr, &fx, &errors);
-        const std::string said = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
-        if (errors) errors->Release();
-        EXPECT_EQ(hr, D3D_OK) << said;
-        if (fx) m_effects.push_back(fx);
-        return fx;
+        const gfx::test::MadeEffect made = gfx::test::MakeEffectFromText(device, text);
+        EXPECT_EQ(made.hr, D3D_OK) << made.said;
+        if (made.fx) m_effects.push_back(made.fx);
+        return made.fx;
     }
 
     // Validates the technique and draws the quad through its first pass.

@@ -1069,8 +1069,12 @@ TEST_P(GfxUtilHlslValuesTest, AnArrayOfConstantsHandedToAFunctionIsReadInPlace) 
             const std::string source = globals + c.source;
             ASSERT_TRUE(three ? UsePixel3(ps, source) : UsePixel(ps, source));
             EXPECT_EQ(std::regex_search(ps.container.glsl, localArray), c.copied) << ps.container.glsl;
-            if (Constant(ps.container, "K")) ASSERT_EQ(ps.table->SetVectorArray(device, "K", k, 8), D3D_OK);
-            if (Constant(ps.container, "W")) ASSERT_EQ(ps.table->SetFloatArray(device, "W", w, 8), D3D_OK);
+            if (Constant(ps.container, "K")) {
+                ASSERT_EQ(ps.table->SetVectorArray(device, "K", k, 8), D3D_OK);
+            }
+            if (Constant(ps.container, "W")) {
+                ASSERT_EQ(ps.table->SetFloatArray(device, "W", w, 8), D3D_OK);
+            }
             if (Constant(ps.container, "T")) {
                 std::vector<float> t;
                 for (int i = 0; i < 8; ++i) t.insert(t.end(), {k[i].x, k[i].y, k[i].z});
