@@ -626,13 +626,7 @@ private:
             std::vector<std::size_t> from;
             const std::vector<ExpressionToken> tokens = ExpressionTokens(begin, m_i, from);
             long long count = 0;
-            const auto constant = [&](std::string_view name, ExpressionValue& v) {
-                const auto it = m_constants.find(std::string(name));
-                if (it == m_constants.end()) return false;
-                v.components = {static_cast<double>(it->second)};
-                v.kind = ExpressionKind::Int;
-                return true;
-            };
+            const auto constant = [&](std::string_view name, ExpressionValue& v) { return ConstantValue(name, v); };
             if (!EvaluateIntegerConstant(tokens, constant, count) || count <= 0 || count > kMaxComponents)
                 Error(first, "bad array size");
             else
@@ -792,11 +786,7 @@ private:
                 value = it->second;
                 return true;
             }
-            const auto c = m_constants.find(std::string(name));
-            if (c == m_constants.end()) return false;
-            value.components = {static_cast<double>(c->second)};
-            value.kind = ExpressionKind::Int;
-            return true;
+            return ConstantValue(name, value);
         };
         ExpressionValue value;
         ExpressionFailure failure;
@@ -1352,11 +1342,7 @@ private:
                 value = it->second;
                 return true;
             }
-            const auto c = m_constants.find(word);
-            if (c == m_constants.end()) return false;
-            value.components = {static_cast<double>(c->second)};
-            value.kind = ExpressionKind::Int;
-            return true;
+            return ConstantValue(word, value);
         };
         ExpressionValue value;
         ExpressionFailure failure;
@@ -1467,6 +1453,15 @@ private:
     std::vector<Token> m_t;
     std::vector<std::pair<std::size_t, bool>> m_rowMajorFrom; // token index, rows from there on
     bool m_rowsByDefault = false;                              // before any pragma: the compile flags' packing
+    // A static const integer's value, as the expressions read it.
+    bool ConstantValue(std::string_view name, ExpressionValue& value) const {
+        const auto c = m_constants.find(std::string(name));
+        if (c == m_constants.end()) return false;
+        value.components = {static_cast<double>(c->second)};
+        value.kind = ExpressionKind::Int;
+        return true;
+    }
+
     std::size_t m_i = 0;
     std::size_t m_taken = 0; // tokens passed, for the deadline's look
     Errors& m_errors;
