@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -46,7 +47,24 @@ bool SamplerWord(const Token& t) {
 struct TextureObject {
     const Kind* kind = nullptr;
     std::size_t declBegin = 0, declEnd = 0; // the declaration, storage words to ';'
+    int unit = -1;                          // its `register(tN)`
     bool read = false;
+};
+
+// A global sampler's declaration: where its name is, the unit its
+// `register(sN)` binds (-1 when none) and how many units it spans.
+struct SamplerDeclaration {
+    std::size_t nameAt = 0;
+    int unit = -1;
+    int count = 1;
+};
+
+// A texture read through a sampler: the combined sampler it becomes.
+struct Combined {
+    std::string name;
+    const Kind* kind = nullptr;
+    std::string_view sampler, texture;
+    int unit = -1;
 };
 
 struct Edit {
@@ -91,12 +109,77 @@ std::size_t DeclarationEnd(const std::vector<Token>& t, std::size_t at) {
     return at < t.size() && Is(t[at], ";") ? at : t.size();
 }
 
+// The unit of `letter`'s register set (`s` or `t`) a declarator binds from
+// `at`, past its name and array sizes: `: register(s1)` or
+// `: register(ps, s1)` among its other `: ...` parts; -1 when none (or past
+// the sixteen sampler units).
+int BoundUnit(const std::vector<Token>& t, std::size_t at, char letter) {
+    while (at + 1 < t.size() && Is(t[at], ":") && IdentStart(t[at + 1].text[0])) {
+        const bool binding = Is(t[at + 1], "register");
+        at += 2;
+        if (at >= t.size() || !Is(t[at], "(")) continue;
+        const std::size_t close = std::min(t[at].close, t.size());
+        for (std::size_t k = at + 1; binding && k < close; ++k) {
+            const std::string_view w = t[k].text;
+            if (w.size() < 2 || w.size() > 3 || (w[0] != letter && w[0] != letter - ('a' - 'A'))) continue;
+            int unit = 0;
+            for (const char c : w.substr(1)) unit = c >= '0' && c <= '9' ? unit * 10 + (c - '0') : 99;
+            return unit < 16 ? unit : -1;
+        }
+        at = close + 1;
+    }
+    return -1;
+}
+
+// The units the combined samplers are bound to. A pair is a sampler of its
+// own, a constant of the sampler register set, so the binding the author
+// wrote in that set, the sampler state's `register(sN)`, binds it. A
+// texture's `register(tN)` names a set shader models 2 and 3 do not have;
+// where the sampler state is unbound it says at which unit the texture is
+// meant to be set, and binds the pair there rather than leaving it to
+// whatever unit is free. Sampler states claim before textures, in the order
+// the pairs are first read, and a unit is bound once: a pair whose unit
+// another sampler holds (a second texture read through one bound sampler
+// state, or a sampler state read on its own too, which keeps its register)
+// is left unbound, and the allocation gives it a free unit past those bound.
+void BindCombined(const std::vector<Token>& t, const std::map<std::string_view, TextureObject>& textures,
+                  const std::map<std::string_view, SamplerDeclaration>& samplers, const std::vector<Edit>& reads,
+                  std::vector<Combined>& combined) {
+    // The samplers read on their own, outside the reads made combined: they
+    // stay constants and hold their registers.
+    std::set<std::string_view> own;
+    std::size_t read = 0;
+    for (std::size_t k = 0; k < t.size() && Step(); ++k) {
+        while (read < reads.size() && reads[read].end <= t[k].begin) ++read;
+        if (read < reads.size() && reads[read].begin <= t[k].begin) continue;
+        const auto s = samplers.find(t[k].text);
+        if (s != samplers.end() && s->second.nameAt != k && !(k > 0 && Is(t[k - 1], "."))) own.insert(t[k].text);
+    }
+    std::set<int> taken;
+    for (const auto& [name, s] : samplers)
+        if (own.count(name) && s.unit >= 0)
+            for (int u = s.unit; u < s.unit + s.count; ++u) taken.insert(u);
+    for (const bool bySampler : {true, false})
+        for (Combined& c : combined) {
+            if (c.unit >= 0) continue;
+            int unit = -1;
+            if (bySampler) {
+                const auto s = samplers.find(c.sampler);
+                if (s != samplers.end() && !own.count(c.sampler)) unit = s->second.unit;
+            } else {
+                unit = textures.at(c.texture).unit;
+            }
+            if (unit >= 0 && taken.insert(unit).second) c.unit = unit;
+        }
+}
+
 } // namespace
 
 std::string CombineTextureObjects(std::string_view source) {
     if (source.find(".Sample") == std::string_view::npos) return std::string(source);
     const std::vector<Token> t = Tokenize(source);
     std::map<std::string_view, TextureObject> textures;
+    std::map<std::string_view, SamplerDeclaration> samplerDeclarations;
     std::size_t insertAt = source.size(); // before the first global sampler or texture read
     // The global declarations: `[storage] Texture2D name;` and the first
     // statement that declares a sampler.
@@ -119,7 +202,17 @@ std::string CombineTextureObjects(std::string_view source) {
             continue;
         }
         if (i != type) continue;
-        if (SamplerWord(t[i]) && statement < t.size()) insertAt = std::min(insertAt, t[statement].begin);
+        if (SamplerWord(t[i]) && statement < t.size()) {
+            insertAt = std::min(insertAt, t[statement].begin);
+            if (i + 1 < t.size() && IdentStart(t[i + 1].text[0])) {
+                SamplerDeclaration& d = samplerDeclarations[t[i + 1].text];
+                d.nameAt = i + 1;
+                std::size_t at = i + 2;
+                for (; at < t.size() && Is(t[at], "[") && t[at].close < t.size(); at = t[at].close + 1)
+                    if (t[at].close == at + 2) d.count *= std::max(1, int(Number(t[at + 1].text)));
+                d.unit = BoundUnit(t, at, 's');
+            }
+        }
         const Kind* kind = KindOf(t[i].text);
         if (!kind || i + 2 >= t.size() || !IdentStart(t[i + 1].text[0])) continue;
         const std::size_t end = DeclarationEnd(t, i + 2);
@@ -130,13 +223,14 @@ std::string CombineTextureObjects(std::string_view source) {
         object.kind = kind;
         object.declBegin = t[statement].begin;
         object.declEnd = TokenEnd(t[end]);
+        object.unit = BoundUnit(t, i + 2, 't');
         i = end - 1; // the ';' ends the statement
     }
     if (textures.empty()) return std::string(source);
 
     // The reads, each pair of texture and sampler one combined sampler.
     std::map<std::pair<std::string_view, std::string_view>, std::string> pairs;
-    std::vector<std::pair<std::string, const Kind*>> declared; // in order of first read
+    std::vector<Combined> declared; // in order of first read
     std::vector<Edit> edits;
     std::size_t lastEnd = 0;
     for (std::size_t i = 0; i + 3 < t.size(); ++i) {
@@ -160,7 +254,7 @@ std::string CombineTextureObjects(std::string_view source) {
         std::string& name = pairs[{texture, sampler}];
         if (name.empty()) {
             name.assign(kCombinedSampler).append(sampler).append(kCombinedJoint).append(texture);
-            declared.emplace_back(name, object.kind);
+            declared.push_back({name, object.kind, sampler, texture, -1});
         }
         object.read = true;
         const auto text = [&](std::size_t a) {
@@ -188,8 +282,13 @@ std::string CombineTextureObjects(std::string_view source) {
 
     // The texture a sampler now stands for is declared no more; the samplers
     // come before every other, in the order they are first read.
+    BindCombined(t, textures, samplerDeclarations, edits, declared);
     std::string samplers;
-    for (const auto& [name, kind] : declared) samplers += std::string(kind->sampler) + " " + name + "; ";
+    for (const Combined& c : declared) {
+        samplers += std::string(c.kind->sampler) + " " + c.name;
+        if (c.unit >= 0) samplers += " : register(s" + std::to_string(c.unit) + ")";
+        samplers += "; ";
+    }
     for (const auto& [name, object] : textures) {
         if (!object.read) continue;
         insertAt = std::min(insertAt, object.declBegin);

@@ -2,8 +2,10 @@
 // Texture objects of shader model 4 (`Texture2D t; SamplerState s; ...
 // t.Sample(s, uv)`) at shader models 2 and 3, as the D3D9 compiler takes
 // them: each pair of a texture and the sampler it is read with becomes one
-// combined sampler, read by the matching tex* intrinsic and allocated
-// before the program's other samplers. Private to the HLSL compiler.
+// combined sampler, read by the matching tex* intrinsic, bound to the
+// sampler state's `register(sN)` or else the texture's `register(tN)`, and
+// otherwise allocated before the program's other samplers. Private to the
+// HLSL compiler.
 
 #include <string>
 #include <string_view>

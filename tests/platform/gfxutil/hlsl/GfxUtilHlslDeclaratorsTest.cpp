@@ -195,15 +195,16 @@ TEST_P(GfxUtilHlslDeclaratorsTest, ASamplerKeepsItsRegisterWithEveryPartOfItsDec
 
 // Textures with each combination of their parts: an effect-style `texture`
 // a sampler's state block names, and a `Texture2D` read through a sampler
-// state object (`img.Sample(samp, uv)`), whose `t` register binds no
-// D3D9 register: each reads the texel at the unit its sampler takes.
+// state object (`img.Sample(samp, uv)`), whose `t` register binds the
+// combined sampler where the sampler state is unbound: each reads the texel
+// at the unit its sampler takes.
 TEST_P(GfxUtilHlslDeclaratorsTest, ATextureKeepsItsSamplerWithEveryPartOfItsDeclarator) {
     if (Stopped()) return;
     const char* annotation = "< string ResourceName = \"Textures\\stone.dds\"; >";
     for (const char* profile : kProfiles)
         for (unsigned parts = 0; parts < 16; ++parts) {
             if (parts & kPackoffset) continue;
-            const std::string texture = Parts(parts, "DIFFUSE", "t0", annotation);
+            const std::string texture = Parts(parts, "DIFFUSE", "t2", annotation);
             const std::string named = "texture img" + texture +
                                       ";\nsampler2D tex0 : register(s1) = sampler_state { Texture = <img>; };\n"
                                       "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(tex0, uv); }\n";
@@ -215,7 +216,7 @@ TEST_P(GfxUtilHlslDeclaratorsTest, ATextureKeepsItsSamplerWithEveryPartOfItsDecl
                 Compiled ps;
                 ASSERT_TRUE(Use(ps, *source, profile));
                 ASSERT_EQ(ps.container.constants.size(), 1u);
-                const std::uint32_t unit = source == &named ? 1 : 0;
+                const std::uint32_t unit = source == &named ? 1 : parts & kRegister ? 2 : 0;
                 EXPECT_EQ(ps.container.constants[0].registerSet, 3u);
                 EXPECT_EQ(ps.container.constants[0].registerIndex, unit);
                 TexelAt(unit, 0xFF4080C0u);

@@ -447,6 +447,75 @@ TEST_P(GfxUtilHlslTextureObjectTest, AReadThroughASamplerIsACombinedSamplerFirst
     ExpectPixel(8, 8, 100 + 64, 50, 128);
 }
 
+// A combined sampler's unit: the sampler state's `register(sN)`, else the
+// texture's `register(tN)`, else a free unit past those bound. Each pair is
+// a sampler of its own, so no two share a unit: a second texture read
+// through one bound sampler state, or a sampler state read on its own too
+// (which keeps its register), leaves the pair a free unit. Each table entry
+// is at its unit and each read draws the texture set there, at 2.0 and 3.0.
+TEST_P(GfxUtilHlslTextureObjectTest, ACombinedSamplerTakesTheUnitItsSamplerOrTextureIsBoundTo) {
+    if (Stopped()) return;
+    struct Case {
+        const char* declarations;
+        const char* first;  // its red is drawn
+        const char* second; // its green is drawn
+        const char* firstName;
+        int firstUnit;
+        const char* secondName;
+        int secondUnit;
+    };
+    const Case cases[] = {
+        {"Texture2D img;\nSamplerState samp : register(s1);\n", "img.Sample(samp, uv)", "img.Sample(samp, uv)",
+         "samp+img", 1, "samp+img", 1},
+        {"Texture2D img : register(t1);\nSamplerState samp;\n", "img.Sample(samp, uv)", "img.Sample(samp, uv)",
+         "samp+img", 1, "samp+img", 1},
+        {"Texture2D img : register(t3);\nSamplerState samp : register(s2);\n", "img.Sample(samp, uv)",
+         "img.Sample(samp, uv)", "samp+img", 2, "samp+img", 2},
+        {"Texture2D img : TEX < string Name = \"a\\\\b.dds\"; >;\nSamplerState samp : SAMP : register(ps, s3);\n",
+         "img.Sample(samp, uv)", "img.Sample(samp, uv)", "samp+img", 3, "samp+img", 3},
+        // Two textures through one bound sampler state: the first read keeps it.
+        {"Texture2D a;\nTexture2D b;\nSamplerState samp : register(s1);\n", "a.Sample(samp, uv)",
+         "b.Sample(samp, uv)", "samp+a", 1, "samp+b", 0},
+        {"Texture2D a;\nTexture2D b : register(t2);\nSamplerState samp : register(s1);\n", "b.Sample(samp, uv)",
+         "a.Sample(samp, uv)", "samp+b", 1, "samp+a", 0},
+        {"Texture2D a;\nTexture2D b : register(t2);\nSamplerState samp : register(s1);\n", "a.Sample(samp, uv)",
+         "b.Sample(samp, uv)", "samp+a", 1, "samp+b", 2},
+        // One texture through two sampler states.
+        {"Texture2D img;\nSamplerState x : register(s1);\nSamplerState y;\n", "img.Sample(y, uv)",
+         "img.Sample(x, uv)", "y+img", 0, "x+img", 1},
+        {"Texture2D img;\nSamplerState x : register(s2);\nSamplerState y : register(s0);\n", "img.Sample(x, uv)",
+         "img.Sample(y, uv)", "x+img", 2, "y+img", 0},
+        // A sampler state's register claims before a texture's.
+        {"Texture2D a : register(t1);\nTexture2D b;\nSamplerState x;\nSamplerState y : register(s1);\n",
+         "a.Sample(x, uv)", "b.Sample(y, uv)", "x+a", 0, "y+b", 1},
+        // The sampler state read on its own keeps its register.
+        {"Texture2D img;\nsampler samp : register(s1);\n", "img.Sample(samp, uv)", "tex2D(samp, uv)", "samp+img", 0,
+         "samp", 1},
+        // Another sampler bound to the unit the texture names keeps it.
+        {"Texture2D img : register(t0);\nSamplerState samp;\nsampler plain : register(s0);\n",
+         "img.Sample(samp, uv)", "tex2D(plain, uv)", "samp+img", 1, "plain", 0},
+    };
+    // Unit u's texel: red 0x20 + 0x30 u, green 0xE0 - 0x30 u.
+    const auto red = [](int u) { return 0x20 + 0x30 * u; };
+    const auto green = [](int u) { return 0xE0 - 0x30 * u; };
+    for (const Case& k : cases)
+        for (const bool three : {false, true}) {
+            const std::string source = std::string(k.declarations) +
+                                       "float4 main(float2 uv : TEXCOORD0) : COLOR\n{\n    return float4(" +
+                                       k.first + ".r, " + k.second + ".g, 0, 1);\n}\n";
+            SCOPED_TRACE(std::string(three ? "ps_3_0\n" : "ps_2_0\n") + source);
+            Compiled ps;
+            ASSERT_TRUE(three ? UsePixel3(ps, source) : UsePixel(ps, source));
+            EXPECT_EQ(SamplerOf(ps, k.firstName), k.firstUnit);
+            EXPECT_EQ(SamplerOf(ps, k.secondName), k.secondUnit);
+            EXPECT_EQ(ps.table->GetSamplerIndex(k.firstName), std::uint32_t(k.firstUnit));
+            for (int u = 0; u < 4; ++u)
+                Bind(std::uint32_t(u), 0xFF000000u | std::uint32_t(red(u)) << 16 | std::uint32_t(green(u)) << 8);
+            Draw(ps);
+            ExpectPixel(8, 8, red(k.firstUnit), green(k.secondUnit), 0);
+        }
+}
+
 // The lookups with a level, a bias or gradients at 3.0; a texture read
 // through two samplers is two combined samplers; a static texture is no
 // texture the program is given and stays refused.
