@@ -21,10 +21,7 @@ using namespace gfx;
 
 namespace {
 
-constexpr const char* kPassVertexFunction = R"(
-struct VOut { float4 pos : POSITION; float4 col : COLOR0; float2 uv : TEXCOORD0; };
-VOut PassVS(float4 p : POSITION, float4 c : COLOR0, float2 uv : TEXCOORD0) { VOut o; o.pos = p; o.col = c; o.uv = uv; return o; }
-)";
+using gfx::test::kPassVertexFunction;
 
 // The two texels of the textures drawn: at u = 1.25 a sampler that clamps
 // reads the right one, one that wraps (the device's default) the left one.

@@ -79,10 +79,7 @@ INSTANTIATE_TEST_SUITE_P(, GfxUtilEffectValuesTest, ::testing::Bool(), gfxtest::
 
 namespace {
 
-constexpr const char* kPassVertexFunction = R"(
-struct VOut { float4 pos : POSITION; float4 col : COLOR0; float2 uv : TEXCOORD0; };
-VOut PassVS(float4 p : POSITION, float4 c : COLOR0, float2 uv : TEXCOORD0) { VOut o; o.pos = p; o.col = c; o.uv = uv; return o; }
-)";
+using gfx::test::kPassVertexFunction;
 
 } // namespace
 

@@ -63,6 +63,18 @@ CompileOutcome Finish(gfx::HRESULT hr, gfx::ID3DXBuffer* code, gfx::ID3DXBuffer*
 // A refusal whose errors say `message`.
 void ExpectRefused(const CompileOutcome& r, const std::string& message);
 
+// A vertex function for effects' passes: position, colour and texture
+// coordinate handed through (`compile vs_2_0 PassVS()`).
+inline constexpr const char* kPassVertexFunction = R"(
+struct VOut { float4 pos : POSITION; float4 col : COLOR0; float2 uv : TEXCOORD0; };
+VOut PassVS(float4 p : POSITION, float4 c : COLOR0, float2 uv : TEXCOORD0) { VOut o; o.pos = p; o.col = c; o.uv = uv; return o; }
+)";
+
+// The same hand-through as an assembled vs_3_0 program, beside ps_3_0 ones.
+inline constexpr const char* kVertex3 = "vs_3_0\ndcl_position v0\ndcl_color v1\ndcl_texcoord v2\n"
+                                        "dcl_position o0\ndcl_color o1\ndcl_texcoord o2\n"
+                                        "mov o0, v0\nmov o1, v1\nmov o2, v2\n";
+
 // An effect made from a text: the effect (null where refused), the call's
 // result and what it said; the caller owns the effect.
 struct MadeEffect {

@@ -29,9 +29,7 @@ using gfx::test::Constant;
 
 namespace {
 
-constexpr const char* kVertex3 = "vs_3_0\ndcl_position v0\ndcl_color v1\ndcl_texcoord v2\n"
-                                 "dcl_position o0\ndcl_color o1\ndcl_texcoord o2\n"
-                                 "mov o0, v0\nmov o1, v1\nmov o2, v2\n";
+using gfx::test::kVertex3;
 
 class GfxUtilHlslDeclaratorsTest : public gfx::test::HlslDrawTest {
 protected:
