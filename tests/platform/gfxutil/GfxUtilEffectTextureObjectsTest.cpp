@@ -161,13 +161,16 @@ TEST_P(GfxUtilEffectTextureObjectsTest, EveryFormOfTextureAndSamplerReadsTheText
                 EXPECT_EQ(d.Class, D3DXPC_OBJECT);
                 EXPECT_EQ(d.Type, D3DXPT_TEXTURE2D);
                 ASSERT_EQ(fx->SetTexture("img", texture), D3D_OK);
-                // The program's one sampler is s0, whatever register the texture names.
-                Draw(fx, "T", [&] { EXPECT_EQ(TextureAt(0), texture) << "the texture at the sampler's unit"; });
+                // The program's one sampler takes the unit of the texture's
+                // `t` register where it names one, s0 otherwise.
+                const char* t = std::strstr(declared, "register(t");
+                const std::uint32_t unit = t ? std::uint32_t(t[10] - '0') : 0u;
+                Draw(fx, "T", [&] { EXPECT_EQ(TextureAt(unit), texture) << "the texture at the sampler's unit"; });
                 const std::uint32_t texel = s.clamps ? kRight : kLeft;
                 ExpectPixel(8, 8, Red(texel), Green(texel), Blue(texel), s.clamps ? "clamped" : "wrapped");
                 // No texture set: the unit holds none, and the sampler reads black.
                 ASSERT_EQ(fx->SetTexture("img", nullptr), D3D_OK);
-                Draw(fx, "T", [&] { EXPECT_EQ(TextureAt(0), nullptr); });
+                Draw(fx, "T", [&] { EXPECT_EQ(TextureAt(unit), nullptr); });
             }
 }
 
@@ -238,13 +241,14 @@ technique T3 { pass { VertexShader = compile vs_3_0 PassVS(); PixelShader = comp
         SCOPED_TRACE(technique);
         ASSERT_EQ(fx->SetTexture("first", a), D3D_OK);
         ASSERT_EQ(fx->SetTexture("second", b), D3D_OK);
-        // `samp+first` s0, `samp+second` s1, both clamped.
+        // `samp+first` s0, `samp+second` at its texture's register, s5;
+        // both clamped.
         Draw(fx, technique, [&] {
             EXPECT_EQ(TextureAt(0), a);
-            EXPECT_EQ(TextureAt(1), b);
-            std::uint32_t u1 = 0;
-            EXPECT_EQ(device->GetSamplerState(1, D3DSAMP_ADDRESSU, &u1), D3D_OK);
-            EXPECT_EQ(u1, std::uint32_t(D3DTADDRESS_CLAMP));
+            EXPECT_EQ(TextureAt(5), b);
+            std::uint32_t u5 = 0;
+            EXPECT_EQ(device->GetSamplerState(5, D3DSAMP_ADDRESSU, &u5), D3D_OK);
+            EXPECT_EQ(u5, std::uint32_t(D3DTADDRESS_CLAMP));
         });
         ExpectPixel(8, 8, Red(kRight), Green(kOtherRight), Blue(kOtherRight), "each texture's right texel");
         ASSERT_EQ(fx->SetTexture("first", b), D3D_OK);
