@@ -744,8 +744,11 @@ TEST(GfxUtilHlslCallerTest, AManyPassEffectLoadsOnABusyCoreAsItDoesAlone) {
     const EffectLoad alone = LoadEffect(fx, limits);
     ASSERT_EQ(alone.hr, D3D_OK) << alone.errors;
     EXPECT_EQ(alone.passes, 40u);
-    limits.time = std::max(std::chrono::milliseconds(50),
-                           3 * std::chrono::duration_cast<std::chrono::milliseconds>(alone.spent));
+    // Room for what the busy core adds to the load's own processor time
+    // (caches, a worker started anew): seen past three times on two busy
+    // cores.
+    limits.time = std::max(std::chrono::milliseconds(250),
+                           6 * std::chrono::duration_cast<std::chrono::milliseconds>(alone.spent));
     std::vector<pid_t> busy;
     for (int i = 0; i < 3; ++i) {
         const pid_t p = ::fork();
